@@ -1,0 +1,58 @@
+# Entry points: `make run` and `make test` do all set-up on a fresh Debian 12 machine.
+JOBS ?= $(shell nproc)
+CMAKE_GEN := -G Ninja
+FUZZ_SECONDS ?= 20
+PORT ?= 5100
+
+.PHONY: all deps build run test test-asan test-tsan bench fuzz format clean
+
+all: build
+
+deps:
+	@tools/deps.sh
+
+build/build.ninja:
+	cmake -S . -B build $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+build: deps build/build.ninja
+	cmake --build build -j $(JOBS)
+
+run: build
+	@echo "Starting the loopback test server on 127.0.0.1:$(PORT) (Ctrl-C stops it)"
+	build/testserver --port $(PORT)
+
+test: build
+	cd build && ctest --output-on-failure -j $(JOBS) --timeout 300
+
+test-asan: deps
+	cmake -S . -B build-asan $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DTC_SANITIZE=ON
+	cmake --build build-asan -j $(JOBS)
+	cd build-asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+		ctest --output-on-failure -j $(JOBS) --timeout 600
+
+test-tsan: deps
+	cmake -S . -B build-tsan $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Debug -DTC_TSAN=ON
+	cmake --build build-tsan -j $(JOBS)
+	cd build-tsan && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure -j $(JOBS) --timeout 600
+
+bench: deps
+	cmake -S . -B build-bench $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release -DTC_BENCH=ON
+	cmake --build build-bench -j $(JOBS) --target tradecore_bench
+	build-bench/tradecore_bench
+
+# Each libFuzzer target runs FUZZ_SECONDS on a scratch copy of its corpus; new finds stay in build-fuzz.
+fuzz: deps
+	CC=clang CXX=clang++ cmake -S . -B build-fuzz $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTC_FUZZ=ON
+	cmake --build build-fuzz -j $(JOBS)
+	@set -e; for f in fuzz/*_fuzz.cpp; do \
+		name=$$(basename $$f .cpp); corpus=$${name%_fuzz}; \
+		mkdir -p build-fuzz/corpus/$$corpus; cp -n fuzz/corpus/$$corpus/* build-fuzz/corpus/$$corpus/ 2>/dev/null || true; \
+		echo "== $$name"; \
+		build-fuzz/$$name -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 build-fuzz/corpus/$$corpus; \
+	done
+
+format:
+	git ls-files '*.cpp' '*.h' | xargs clang-format -i
+
+clean:
+	rm -rf build build-asan build-tsan build-bench build-fuzz

@@ -1,0 +1,27 @@
+#pragma once
+// The application's shipped resources (property lists, string tables, sounds, images).
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace platform {
+
+class Bundle {
+public:
+    // Resolution order: setResourcesRoot(), then $TC_RESOURCES, then <exe>/../share/tradeclient/resources,
+    // then the source tree's resources/ folder (development builds).
+    static std::filesystem::path resourcesRoot();
+    // Tests point the bundle at a folder of their own; an empty path restores the default.
+    static void setResourcesRoot(const std::filesystem::path& root);
+
+    // "<root>/<name>.<type>" when that file exists.
+    static std::optional<std::filesystem::path> pathForResource(std::string_view name, std::string_view type);
+    // "<root>/<name>.lproj" when that folder exists.
+    static std::optional<std::filesystem::path> localizationFolder(std::string_view name);
+
+    // The application's version text ("CFBundleShortVersionString").
+    static std::string shortVersionString();
+};
+
+} // namespace platform
