@@ -8,7 +8,7 @@ packages=(
     clang libclang-rt-14-dev clang-format
     libgtest-dev libgmock-dev googletest libbenchmark-dev
     libssl-dev libicu-dev zlib1g-dev libzmq3-dev libfmt-dev libcurl4-openssl-dev
-    python3
+    libquickfix-dev python3
 )
 
 missing=()
