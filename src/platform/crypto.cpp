@@ -7,7 +7,6 @@
 #include <openssl/params.h>
 #include <openssl/rand.h>
 
-#include <climits>
 #include <memory>
 
 namespace platform {
@@ -24,8 +23,7 @@ struct KdfCtxFree {
     void operator()(EVP_KDF_CTX* c) const { EVP_KDF_CTX_free(c); }
 };
 
-// One pass of AES-256-CBC. Sizes are checked by the callers; the block count check for decryption
-// is repeated here only through OpenSSL's own final-block test.
+// One pass of AES-256-CBC. Shapes that can never succeed are refused before OpenSSL sees them.
 std::optional<Bytes> aesCbc(bool encrypt, ByteView key, ByteView iv, ByteView input, Padding padding) {
     if (key.size() != kAes256KeyBytes || iv.size() != kAesBlockBytes || input.size() > kMaxInputBytes)
         return std::nullopt;
