@@ -93,12 +93,21 @@ std::string repairUtf8(std::string_view bytes) {
 }
 
 std::uint64_t utf16Length(std::string_view utf8) noexcept {
+    // Every byte that is not a continuation byte starts a code point; 4-byte leads need a pair.
+    auto unitsOf = [](unsigned char c) -> std::uint64_t { return ((c & 0xC0) != 0x80) + (c >= 0xF0); };
     std::uint64_t units = 0;
-    for (unsigned char c : utf8) {
-        // Every byte that is not a continuation byte starts a code point; 4-byte leads need a pair.
-        units += (c & 0xC0) != 0x80;
-        units += c >= 0xF0;
+    auto p = reinterpret_cast<const unsigned char*>(utf8.data());
+    const auto end = p + utf8.size();
+    for (; end - p >= 8; p += 8) {
+        if (asciiWord(p)) {
+            units += 8;
+            continue;
+        }
+        for (int i = 0; i < 8; ++i)
+            units += unitsOf(p[i]);
     }
+    for (; p < end; ++p)
+        units += unitsOf(*p);
     return units;
 }
 

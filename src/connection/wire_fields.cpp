@@ -75,19 +75,4 @@ FieldIterator FieldIterator::overFrame(std::string_view frameText) noexcept {
     return FieldIterator(frameText.substr(cut + 1));
 }
 
-bool FieldIterator::next(Field& out) noexcept {
-    if (done_)
-        return false;
-    const void* hit = rest_.empty() ? nullptr : std::memchr(rest_.data(), kFieldEnd, rest_.size());
-    if (!hit) {
-        out = parseField(rest_);
-        done_ = true;
-        return true;
-    }
-    const std::size_t n = static_cast<std::size_t>(static_cast<const char*>(hit) - rest_.data());
-    out = parseField(rest_.substr(0, n));
-    rest_.remove_prefix(n + 1);
-    return true;
-}
-
 } // namespace wire

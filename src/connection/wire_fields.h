@@ -1,5 +1,7 @@
 #pragma once
 // Allocation-free walk over the fields of a message body ("tag=value" pieces ended by 0x03).
+#include <cstdint>
+#include <cstring>
 #include <string_view>
 #include <type_traits>
 
@@ -26,9 +28,53 @@ public:
     // text without any 0x03 has no fields at all.
     static FieldIterator overFrame(std::string_view frameText) noexcept;
 
-    bool next(Field& out) noexcept;
+    bool next(Field& out) noexcept {
+        if (done_)
+            return false;
+        const char* const b = rest_.data();
+        const char* const e = b + rest_.size();
+        const char* cut = findFieldEnd(b, e);
+        const std::string_view piece(b, static_cast<std::size_t>(cut - b));
+        if (cut == e) {
+            done_ = true;
+        } else {
+            rest_ = std::string_view(cut + 1, static_cast<std::size_t>(e - cut - 1));
+        }
+        // Usual case inline: canonical digits then '=', so "<tag>=" stands at position 0.
+        const char* q = b;
+        unsigned tag = 0;
+        while (q < cut && q - b < 9 && static_cast<unsigned char>(*q - '0') < 10) {
+            tag = tag * 10 + static_cast<unsigned>(*q - '0');
+            ++q;
+        }
+        if (q > b && q < cut && *q == '=' && (*b != '0' || q - b == 1)) {
+            out.tag = static_cast<int>(tag);
+            out.text = piece;
+            out.value = std::string_view(q + 1, static_cast<std::size_t>(cut - q - 1));
+            out.hasValue = true;
+            return true;
+        }
+        out = parseField(piece);
+        return true;
+    }
 
 private:
+    // First 0x03 in [p, e), or e; eight bytes at a time, values are mostly short printable text.
+    static const char* findFieldEnd(const char* p, const char* e) noexcept {
+        constexpr std::uint64_t ones = 0x0101010101010101ULL;
+        while (e - p >= 8) {
+            std::uint64_t w;
+            std::memcpy(&w, p, sizeof w);
+            const std::uint64_t x = w ^ (ones * 0x03);
+            if (((x - ones) & ~x) & (ones * 0x80))
+                break;
+            p += 8;
+        }
+        while (p < e && *p != '\x03')
+            ++p;
+        return p;
+    }
+
     FieldIterator() noexcept : done_(true) {}
     std::string_view rest_;
     bool done_ = false;
