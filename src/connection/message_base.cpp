@@ -1,0 +1,80 @@
+#include "connection/message_base.h"
+
+#include "connection/message_cracker.h"
+#include "connection/separators.h"
+#include "connection/utf8.h"
+
+#include <charconv>
+
+void MessageBase::setValue(int tag, std::int64_t number) {
+    char buf[24];
+    auto [end, ec] = std::to_chars(buf, buf + sizeof buf, number);
+    (void)ec;
+    messageDataDictionary_.insert_or_assign(tag, std::string(buf, end));
+}
+
+const std::string* MessageBase::value(int tag) const noexcept {
+    auto it = messageDataDictionary_.find(tag);
+    return it == messageDataDictionary_.end() ? nullptr : &it->second;
+}
+
+void MessageBase::setMessage(const std::vector<std::string>& fields) {
+    for (const std::string& piece : fields) {
+        const wire::Field f = wire::parseField(piece);
+        if (!f.hasValue)
+            return;
+        messageDataDictionary_.insert_or_assign(f.tag, std::string(f.value));
+    }
+}
+
+void MessageBase::setMessageFromBody(std::string_view body) {
+    wire::FieldIterator it(body);
+    wire::Field f;
+    while (it.next(f) && f.hasValue)
+        messageDataDictionary_.insert_or_assign(f.tag, std::string(f.value));
+}
+
+std::vector<std::string> MessageBase::fieldsOfFrame(std::string_view frameText) {
+    std::vector<std::string> fields;
+    wire::FieldIterator it = wire::FieldIterator::overFrame(frameText);
+    wire::Field f;
+    while (it.next(f))
+        fields.emplace_back(f.text);
+    return fields;
+}
+
+std::int64_t MessageBase::loadFrame(std::string_view frameText) {
+    std::vector<std::string> fields = fieldsOfFrame(frameText);
+    std::int64_t type = 0;
+    if (!fields.empty()) {
+        if (auto v = MessageCracker::GetMessageValue(fields.front(), "="))
+            type = MessageCracker::integerValue(*v);
+    }
+    messagetype_ = type;
+    messageDataDictionary_.clear();
+    setMessage(fields);
+    messageArray_ = std::move(fields);
+    return type;
+}
+
+std::uint64_t MessageBase::frameLength(std::string_view body) noexcept {
+    return wire::utf16Length(body);
+}
+
+void MessageBase::appendFrame(std::string& out, std::string_view body) {
+    char digits[24];
+    auto [end, ec] = std::to_chars(digits, digits + sizeof digits, frameLength(body));
+    (void)ec;
+    out.reserve(out.size() + body.size() + static_cast<std::size_t>(end - digits) + 3);
+    out.push_back(wire::kFrameStart);
+    out.append(digits, end);
+    out.push_back(wire::kFieldEnd);
+    out.append(body);
+    out.push_back(wire::kFrameEnd);
+}
+
+std::string MessageBase::frame(std::string_view body) {
+    std::string out;
+    appendFrame(out, body);
+    return out;
+}

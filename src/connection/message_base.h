@@ -1,0 +1,79 @@
+#pragma once
+// The tag=value message of the trading protocol, in both directions: the data model, the frame writer
+// and the field reader. Outgoing builders live beside it in their own source file.
+#include "connection/wire_fields.h"
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+class MessageBase {
+public:
+    // Tag -> the value text as it goes on (or came off) the wire. Ordered, so dumps and tests read in
+    // tag order; builders write in their own order anyway.
+    using Dictionary = std::map<int, std::string>;
+
+    MessageBase() = default;
+
+    std::int64_t messagetype() const noexcept { return messagetype_; }
+    void setMessagetype(std::int64_t v) noexcept { messagetype_ = v; }
+    int neworderrequestType() const noexcept { return neworderrequestType_; }
+    void setNeworderrequestType(int v) noexcept { neworderrequestType_ = v; }
+    int editorderrequestType() const noexcept { return editorderrequestType_; }
+    void setEditorderrequestType(int v) noexcept { editorderrequestType_ = v; }
+    int dsrequestType() const noexcept { return dsrequestType_; }
+    void setDsrequestType(int v) noexcept { dsrequestType_ = v; }
+    std::int64_t messagetagvalue() const noexcept { return messagetagvalue_; }
+    void setMessagetagvalue(std::int64_t v) noexcept { messagetagvalue_ = v; }
+    std::int64_t messagetagkey() const noexcept { return messagetagkey_; }
+    void setMessagetagkey(std::int64_t v) noexcept { messagetagkey_ = v; }
+    std::uint64_t messageLength() const noexcept { return messageLength_; }
+    void setMessageLength(std::uint64_t v) noexcept { messageLength_ = v; }
+
+    Dictionary& messageDataDictionary() noexcept { return messageDataDictionary_; }
+    const Dictionary& messageDataDictionary() const noexcept { return messageDataDictionary_; }
+    void setMessageDataDictionary(Dictionary d) { messageDataDictionary_ = std::move(d); }
+
+    const std::vector<std::string>& messageArray() const noexcept { return messageArray_; }
+    void setMessageArray(std::vector<std::string> fields) { messageArray_ = std::move(fields); }
+
+    // Dictionary helpers: numbers are stored as their plain decimal text.
+    void setValue(int tag, std::string_view text) {
+        messageDataDictionary_.insert_or_assign(tag, std::string(text));
+    }
+    void setValue(int tag, std::int64_t number);
+    const std::string* value(int tag) const noexcept;
+
+    // Field reader: fills the dictionary from the field strings (length element already removed).
+    // Later occurrences of a tag win; reading stops at the first piece without "<tag>=".
+    void setMessage(const std::vector<std::string>& fields);
+    // The same straight from a body (fields ended by 0x03), without building the field strings.
+    void setMessageFromBody(std::string_view body);
+
+    // The whole incoming sequence for one de-framed text (length, 0x03, body): type from the first
+    // field, messageArray, dictionary emptied and read. Returns the type.
+    std::int64_t loadFrame(std::string_view frameText);
+
+    // Field strings of a de-framed text: split at 0x03 with the length piece removed.
+    static std::vector<std::string> fieldsOfFrame(std::string_view frameText);
+
+    // Frame writer: 0x01, body length in UTF-16 code units, 0x03, body, 0x02.
+    static std::string frame(std::string_view body);
+    static void appendFrame(std::string& out, std::string_view body);
+    // Body length as the frame counts it.
+    static std::uint64_t frameLength(std::string_view body) noexcept;
+
+private:
+    std::uint64_t messageLength_ = 0;
+    int neworderrequestType_ = 0;
+    int editorderrequestType_ = 0;
+    int dsrequestType_ = 0;
+    std::int64_t messagetype_ = 0;
+    std::int64_t messagetagvalue_ = 0;
+    std::int64_t messagetagkey_ = 0;
+    Dictionary messageDataDictionary_;
+    std::vector<std::string> messageArray_;
+};

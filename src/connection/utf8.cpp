@@ -1,0 +1,114 @@
+#include "connection/utf8.h"
+
+#include <cstring>
+
+namespace wire {
+namespace {
+
+// Length of the well-formed sequence starting at p, or 0 when it is ill-formed. On failure *bad is the
+// length of the maximal subpart (at least 1), which is what one U+FFFD replaces.
+std::size_t sequenceAt(const unsigned char* p, const unsigned char* end, std::size_t* bad) noexcept {
+    const unsigned char b0 = p[0];
+    if (b0 < 0x80)
+        return 1;
+    std::size_t need;
+    unsigned char lo = 0x80, hi = 0xBF;
+    if (b0 >= 0xC2 && b0 <= 0xDF) {
+        need = 2;
+    } else if (b0 >= 0xE0 && b0 <= 0xEF) {
+        need = 3;
+        if (b0 == 0xE0)
+            lo = 0xA0;
+        else if (b0 == 0xED)
+            hi = 0x9F;
+    } else if (b0 >= 0xF0 && b0 <= 0xF4) {
+        need = 4;
+        if (b0 == 0xF0)
+            lo = 0x90;
+        else if (b0 == 0xF4)
+            hi = 0x8F;
+    } else {
+        *bad = 1;
+        return 0;
+    }
+    std::size_t i = 1;
+    for (; i < need; ++i) {
+        if (p + i >= end) {
+            *bad = i;
+            return 0;
+        }
+        const unsigned char b = p[i];
+        const unsigned char l = i == 1 ? lo : 0x80;
+        const unsigned char h = i == 1 ? hi : 0xBF;
+        if (b < l || b > h) {
+            *bad = i;
+            return 0;
+        }
+    }
+    return need;
+}
+
+bool asciiWord(const unsigned char* p) noexcept {
+    std::uint64_t w;
+    std::memcpy(&w, p, sizeof w);
+    return (w & 0x8080808080808080ULL) == 0;
+}
+
+} // namespace
+
+bool isValidUtf8(std::string_view bytes) noexcept {
+    auto p = reinterpret_cast<const unsigned char*>(bytes.data());
+    const auto end = p + bytes.size();
+    while (p < end) {
+        if (end - p >= 8 && asciiWord(p)) {
+            p += 8;
+            continue;
+        }
+        std::size_t bad = 0;
+        const std::size_t n = sequenceAt(p, end, &bad);
+        if (n == 0)
+            return false;
+        p += n;
+    }
+    return true;
+}
+
+std::string repairUtf8(std::string_view bytes) {
+    std::string out;
+    out.reserve(bytes.size() + 8);
+    auto p = reinterpret_cast<const unsigned char*>(bytes.data());
+    const auto end = p + bytes.size();
+    while (p < end) {
+        std::size_t bad = 0;
+        const std::size_t n = sequenceAt(p, end, &bad);
+        if (n == 0) {
+            out.append("\xEF\xBF\xBD");
+            p += bad;
+        } else {
+            out.append(reinterpret_cast<const char*>(p), n);
+            p += n;
+        }
+    }
+    return out;
+}
+
+std::uint64_t utf16Length(std::string_view utf8) noexcept {
+    // Every byte that is not a continuation byte starts a code point; 4-byte leads need a pair.
+    auto unitsOf = [](unsigned char c) -> std::uint64_t { return ((c & 0xC0) != 0x80) + (c >= 0xF0); };
+    std::uint64_t units = 0;
+    auto p = reinterpret_cast<const unsigned char*>(utf8.data());
+    const auto end = p + utf8.size();
+    for (; end - p >= 8; p += 8) {
+        if (asciiWord(p)) {
+            units += 8;
+            continue;
+        }
+        for (int i = 0; i < 8; ++i)
+            units += unitsOf(p[i]);
+    }
+    for (; p < end; ++p)
+        units += unitsOf(*p);
+    return units;
+}
+
+} // namespace wire

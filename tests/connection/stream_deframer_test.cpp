@@ -1,0 +1,208 @@
+#include "connection/stream_deframer.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+using Frames = std::vector<std::string>;
+
+std::string framed(const std::string& content) {
+    return "\x01" + content + "\x02";
+}
+
+Frames feedInPieces(StreamDeframer& d, const std::string& stream, std::size_t chunk) {
+    Frames out;
+    for (std::size_t i = 0; i < stream.size(); i += chunk) {
+        Frames got = d.feed(std::string_view(stream).substr(i, chunk));
+        out.insert(out.end(), got.begin(), got.end());
+    }
+    return out;
+}
+
+// Frames of different shapes: plain, multi-byte text (2, 3 and 4 bytes), a lone field, and garbage
+// between two frames.
+const Frames kContents = {"31\x03"
+                          "10=1018\x03"
+                          "20=5\x03"
+                          "21=20240102030405\x03",
+                          "8\x03"
+                          "27=caf\xC3\xA9\x03",
+                          "7\x03"
+                          "10=\xE2\x82\xAC\xF0\x9F\x98\x80\x03",
+                          "1\x03"
+                          "x"};
+
+std::string sampleStream() {
+    std::string s = "junk";
+    s += framed(kContents[0]);
+    s += framed(kContents[1]);
+    s += "\r\n";
+    s += framed(kContents[2]);
+    s += framed(kContents[3]);
+    return s;
+}
+
+TEST(StreamDeframer, WholeStreamGivesEachFrameWithoutItsStartAndEnd) {
+    StreamDeframer d;
+    EXPECT_EQ(d.feed(sampleStream()), kContents);
+    EXPECT_EQ(d.pendingBytes(), 0u);
+    EXPECT_EQ(d.stats().garbageBytes, 6u); // "junk" and "\r\n"
+}
+
+TEST(StreamDeframer, EverySplitPointGivesTheSameFrames) {
+    const std::string stream = sampleStream();
+    for (std::size_t cut = 0; cut <= stream.size(); ++cut) {
+        StreamDeframer d;
+        Frames got = d.feed(std::string_view(stream).substr(0, cut));
+        Frames rest = d.feed(std::string_view(stream).substr(cut));
+        got.insert(got.end(), rest.begin(), rest.end());
+        EXPECT_EQ(got, kContents) << "cut at " << cut;
+    }
+    // Two cuts too, so a frame can be split in three.
+    for (std::size_t a = 0; a <= stream.size(); ++a) {
+        for (std::size_t b = a; b <= stream.size(); ++b) {
+            StreamDeframer d;
+            Frames got = d.feed(std::string_view(stream).substr(0, a));
+            for (auto& f : d.feed(std::string_view(stream).substr(a, b - a)))
+                got.push_back(f);
+            for (auto& f : d.feed(std::string_view(stream).substr(b)))
+                got.push_back(f);
+            ASSERT_EQ(got, kContents) << "cuts at " << a << " and " << b;
+        }
+    }
+}
+
+TEST(StreamDeframer, OneByteChunksGiveTheSameFrames) {
+    StreamDeframer d;
+    EXPECT_EQ(feedInPieces(d, sampleStream(), 1), kContents);
+}
+
+TEST(StreamDeframer, ReadEndingExactlyAtAFrameStartDoesNotMergeFrames) {
+    StreamDeframer d;
+    EXPECT_EQ(d.feed("\x01"
+                     "A\x02\x01"),
+              Frames{"A"});
+    EXPECT_TRUE(d.insideFrame());
+    EXPECT_EQ(d.feed("B\x02"), Frames{"B"});
+}
+
+TEST(StreamDeframer, UnfinishedFrameIsCarriedOver) {
+    StreamDeframer d;
+    EXPECT_EQ(d.feed("\x01"
+                     "a\x02\x01"
+                     "b"),
+              Frames{"a"});
+    EXPECT_EQ(d.pendingBytes(), 1u);
+    EXPECT_EQ(d.feed("c\x02"), Frames{"bc"});
+    EXPECT_EQ(d.pendingBytes(), 0u);
+}
+
+TEST(StreamDeframer, FrameStartsAloneAndEmptyFramesGiveNothing) {
+    StreamDeframer d;
+    EXPECT_TRUE(d.feed("\x01\x01\x01").empty());
+    EXPECT_EQ(d.pendingBytes(), 0u);
+    EXPECT_TRUE(d.feed("\x02\x01\x02").empty());
+    EXPECT_EQ(d.feed("\x01ok\x02"), Frames{"ok"});
+}
+
+TEST(StreamDeframer, GarbageBeforeAFrameIsSkipped) {
+    StreamDeframer d;
+    EXPECT_TRUE(d.feed("HTTP/1.1 400\x02 noise").empty());
+    EXPECT_EQ(d.feed("more\x01"
+                     "5\x03"
+                     "10=1\x03\x02tail"),
+              Frames{"5\x03"
+                     "10=1\x03"});
+    EXPECT_EQ(d.stats().garbageBytes, 27u);
+}
+
+TEST(StreamDeframer, CharacterSplitAcrossReadsIsDecodedWhole) {
+    StreamDeframer d;
+    // U+00E9 is C3 A9; the read ends between the two bytes.
+    EXPECT_TRUE(d.feed("\x01"
+                       "27=caf\xC3")
+                    .empty());
+    EXPECT_EQ(d.feed("\xA9\x02"), Frames{"27=caf\xC3\xA9"});
+    EXPECT_EQ(d.stats().invalidUtf8, 0u);
+}
+
+TEST(StreamDeframer, InvalidUtf8IsReplacedAndTheFrameKept) {
+    StreamDeframer d;
+    // A lone continuation byte, a truncated 3-byte sequence before ASCII, and an overlong '/'.
+    const Frames got = d.feed("\x01"
+                              "a\x80"
+                              "b\xE2\x82"
+                              "c\xC0\xAF\x02");
+    ASSERT_EQ(got.size(), 1u);
+    EXPECT_EQ(got[0], "a\xEF\xBF\xBD"
+                      "b\xEF\xBF\xBD"
+                      "c\xEF\xBF\xBD\xEF\xBF\xBD");
+    EXPECT_EQ(d.stats().invalidUtf8, 1u);
+}
+
+TEST(StreamDeframer, OversizeFrameIsDroppedAndFramingResumes) {
+    const std::string stream = framed("12345678") + framed("123456789") + "zz" + framed("ok");
+    // Whole, and in every chunk size, the 9-byte frame goes and the frames around it stay.
+    for (std::size_t chunk = 1; chunk <= stream.size(); ++chunk) {
+        StreamDeframer d(8);
+        EXPECT_EQ(feedInPieces(d, stream, chunk), (Frames{"12345678", "ok"})) << "chunk " << chunk;
+        EXPECT_EQ(d.stats().oversizeDropped, 1u);
+        EXPECT_EQ(d.pendingBytes(), 0u);
+    }
+}
+
+TEST(StreamDeframer, CarryOverNeverGrowsPastTheCap) {
+    StreamDeframer d(64);
+    d.feed("\x01");
+    for (int i = 0; i < 100; ++i) {
+        d.feed(std::string(10, 'x'));
+        EXPECT_LE(d.pendingBytes(), 64u);
+    }
+    EXPECT_EQ(d.stats().oversizeDropped, 1u);
+    // The end of the oversize frame is not taken for anything; the next start is.
+    EXPECT_TRUE(d.feed("\x02 stray\x02").empty());
+    EXPECT_EQ(d.feed("\x01"
+                     "next\x02"),
+              Frames{"next"});
+}
+
+TEST(StreamDeframer, FrameStartInsideAPartialFrameAbandonsIt) {
+    const std::string stream = "\x01"
+                               "10=1\x03"
+                               "20=half"
+                               "\x01"
+                               "10=2\x03\x02";
+    for (std::size_t cut = 0; cut <= stream.size(); ++cut) {
+        StreamDeframer d;
+        Frames got = d.feed(std::string_view(stream).substr(0, cut));
+        for (auto& f : d.feed(std::string_view(stream).substr(cut)))
+            got.push_back(f);
+        EXPECT_EQ(got, Frames{"10=2\x03"}) << "cut at " << cut;
+        EXPECT_EQ(d.stats().abandoned, 1u);
+    }
+}
+
+TEST(StreamDeframer, ResetForgetsTheUnfinishedFrame) {
+    StreamDeframer d;
+    d.feed("\x01"
+           "abc");
+    d.reset();
+    EXPECT_EQ(d.pendingBytes(), 0u);
+    EXPECT_TRUE(d.feed("def\x02").empty());
+}
+
+TEST(StreamDeframer, SinkSeesFramesInOrder) {
+    StreamDeframer d;
+    std::string seen;
+    d.feed("\x01"
+           "a\x02\x01"
+           "b\x02\x01"
+           "c\x02",
+           [&](std::string_view f) { seen.append(f).push_back('|'); });
+    EXPECT_EQ(seen, "a|b|c|");
+}
+
+} // namespace
