@@ -11,6 +11,7 @@
 #include <map>
 #include <stdexcept>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 namespace platform {
@@ -54,15 +55,63 @@ void waitUntilDue(std::condition_variable& cv, std::unique_lock<std::mutex>& loc
         cv.wait(lock);
 }
 
-// Delayed work ordered by due time; equal times keep their submission order.
-using DelayedWork = std::multimap<Clock::time_point, Task>;
-
-void moveDue(DelayedWork& delayed, std::deque<Task>& ready, Clock::time_point now) {
-    while (!delayed.empty() && delayed.begin()->first <= now) {
-        ready.push_back(std::move(delayed.begin()->second));
-        delayed.erase(delayed.begin());
+// Pending work of one queue. Every item is stamped with the time it became runnable (submission for
+// immediate work, the due time for delayed work) and a sequence number, and runs in that order: so work
+// delayed until a moment runs before work submitted after that moment, even if the worker is late.
+class WorkList {
+public:
+    void push(Clock::time_point now, Task task) { ready_.push_back({now, nextSeq_++, std::move(task)}); }
+    void pushAfter(Clock::time_point due, Task task) {
+        delayed_.emplace(Key{due, nextSeq_++}, std::move(task));
     }
-}
+
+    void promoteDue(Clock::time_point now) {
+        while (!delayed_.empty() && delayed_.begin()->first.first <= now) {
+            auto node = delayed_.extract(delayed_.begin());
+            Item item{node.key().first, node.key().second, std::move(node.mapped())};
+            auto pos = std::upper_bound(ready_.begin(), ready_.end(), item, [](const Item& a, const Item& b) {
+                return std::tie(a.at, a.seq) < std::tie(b.at, b.seq);
+            });
+            ready_.insert(pos, std::move(item));
+        }
+    }
+    bool hasReady() const { return !ready_.empty(); }
+    std::size_t readyCount() const { return ready_.size(); }
+    Task popReady() {
+        Task task = std::move(ready_.front().task);
+        ready_.pop_front();
+        return task;
+    }
+    std::optional<Clock::time_point> nextDue() const {
+        if (delayed_.empty())
+            return std::nullopt;
+        return delayed_.begin()->first.first;
+    }
+    bool hasDelayed() const { return !delayed_.empty(); }
+    std::size_t size() const { return ready_.size() + delayed_.size(); }
+    // Hands the delayed work over, so the caller can destroy it outside its lock.
+    WorkList takeDelayed() {
+        WorkList out;
+        out.delayed_.swap(delayed_);
+        return out;
+    }
+    void swap(WorkList& other) noexcept {
+        ready_.swap(other.ready_);
+        delayed_.swap(other.delayed_);
+        std::swap(nextSeq_, other.nextSeq_);
+    }
+
+private:
+    struct Item {
+        Clock::time_point at;
+        std::uint64_t seq;
+        Task task;
+    };
+    using Key = std::pair<Clock::time_point, std::uint64_t>;
+    std::deque<Item> ready_;
+    std::map<Key, Task> delayed_;
+    std::uint64_t nextSeq_ = 0;
+};
 
 } // namespace
 
@@ -74,8 +123,7 @@ struct SerialQueue::State {
     const std::string label;
     std::mutex mutex;
     std::condition_variable cv;
-    std::deque<Task> ready;
-    DelayedWork delayed;
+    WorkList work;
     bool closing = false;
     Clock::ObserverId timeObserver = 0;
     std::thread thread;
@@ -113,11 +161,10 @@ void SerialQueue::worker(std::shared_ptr<State> s) {
     nameThisThread(s->label);
     std::unique_lock lock(s->mutex);
     for (;;) {
-        if (!s->delayed.empty())
-            moveDue(s->delayed, s->ready, Clock::currentTime());
-        if (!s->ready.empty()) {
-            Task task = std::move(s->ready.front());
-            s->ready.pop_front();
+        if (s->work.hasDelayed())
+            s->work.promoteDue(Clock::currentTime());
+        if (s->work.hasReady()) {
+            Task task = s->work.popReady();
             lock.unlock();
             runGuarded(task, s->label);
             task = Task(); // release captures outside the lock
@@ -126,15 +173,11 @@ void SerialQueue::worker(std::shared_ptr<State> s) {
         }
         if (s->closing)
             break;
-        std::optional<Clock::time_point> due;
-        if (!s->delayed.empty())
-            due = s->delayed.begin()->first;
-        waitUntilDue(s->cv, lock, due);
+        waitUntilDue(s->cv, lock, s->work.nextDue());
     }
-    DelayedWork cancelled = std::move(s->delayed);
-    s->delayed.clear();
+    WorkList cancelled = s->work.takeDelayed();
     lock.unlock();
-    cancelled.clear();
+    cancelled = WorkList();
     Clock::removeTimeObserver(s->timeObserver);
     currentSerialQueue = nullptr;
 }
@@ -154,20 +197,20 @@ void SerialQueue::async(Task work) {
             Log::debug("{}: work refused, the queue is closing", state_->label);
             return;
         }
-        state_->ready.push_back(std::move(work));
+        state_->work.push(Clock::currentTime(), std::move(work));
     }
     state_->cv.notify_one();
 }
 
 void SerialQueue::after(Clock::duration delay, Task work) {
-    auto due = Clock::currentTime() + std::max(delay, Clock::duration::zero());
     {
         std::lock_guard lock(state_->mutex);
         if (state_->closing) {
             Log::debug("{}: delayed work refused, the queue is closing", state_->label);
             return;
         }
-        state_->delayed.emplace(due, std::move(work));
+        state_->work.pushAfter(Clock::currentTime() + std::max(delay, Clock::duration::zero()),
+                               std::move(work));
     }
     state_->cv.notify_one();
 }
@@ -199,7 +242,7 @@ void SerialQueue::syncImpl(Task work) {
         std::lock_guard lock(state_->mutex);
         if (state_->closing)
             throw std::runtime_error("sync on a closing queue: " + state_->label);
-        state_->ready.push_back(std::move(wrapped));
+        state_->work.push(Clock::currentTime(), std::move(wrapped));
     }
     state_->cv.notify_one();
     std::unique_lock lock(waiter.mutex);
@@ -304,8 +347,7 @@ struct RunLoop::TimerState {
 struct RunLoop::State {
     mutable std::mutex mutex;
     std::condition_variable cv;
-    std::deque<Task> ready;
-    DelayedWork delayed;
+    WorkList work;
     std::vector<std::shared_ptr<TimerState>> timers; // the active ones
     bool stopRequested = false;
     std::atomic<std::thread::id> owner{};
@@ -355,31 +397,29 @@ void RunLoop::setWakeUpHandler(std::function<void()> handler) {
 void RunLoop::post(Task work) {
     {
         std::lock_guard lock(state_->mutex);
-        state_->ready.push_back(std::move(work));
+        state_->work.push(Clock::currentTime(), std::move(work));
     }
     state_->cv.notify_all();
     wake();
 }
 
 void RunLoop::postAfter(Clock::duration delay, Task work) {
-    auto due = Clock::currentTime() + std::max(delay, Clock::duration::zero());
     {
         std::lock_guard lock(state_->mutex);
-        state_->delayed.emplace(due, std::move(work));
+        state_->work.pushAfter(Clock::currentTime() + std::max(delay, Clock::duration::zero()),
+                               std::move(work));
     }
     state_->cv.notify_all();
     wake();
 }
 
 std::size_t RunLoop::discardPending() {
-    std::deque<Task> ready;
-    DelayedWork delayed;
+    WorkList dropped;
     {
         std::lock_guard lock(state_->mutex);
-        ready.swap(state_->ready);
-        delayed.swap(state_->delayed);
+        dropped.swap(state_->work);
     }
-    return ready.size() + delayed.size();
+    return dropped.size();
 }
 
 std::size_t RunLoop::runOnce() {
@@ -393,17 +433,16 @@ std::size_t RunLoop::runOnce() {
     std::size_t queued = 0;
     {
         std::lock_guard lock(state_->mutex);
-        moveDue(state_->delayed, state_->ready, Clock::currentTime());
-        queued = state_->ready.size();
+        state_->work.promoteDue(Clock::currentTime());
+        queued = state_->work.readyCount();
     }
     for (std::size_t i = 0; i < queued; ++i) {
         Task task;
         {
             std::lock_guard lock(state_->mutex);
-            if (state_->ready.empty())
+            if (!state_->work.hasReady())
                 break; // discarded meanwhile
-            task = std::move(state_->ready.front());
-            state_->ready.pop_front();
+            task = state_->work.popReady();
         }
         runGuarded(task, "main queue");
         ++ran;
@@ -444,11 +483,9 @@ std::size_t RunLoop::runOnce() {
 
 std::optional<Clock::duration> RunLoop::timeUntilNextDue() const {
     std::lock_guard lock(state_->mutex);
-    if (!state_->ready.empty())
+    if (state_->work.hasReady())
         return Clock::duration::zero();
-    std::optional<Clock::time_point> earliest;
-    if (!state_->delayed.empty())
-        earliest = state_->delayed.begin()->first;
+    std::optional<Clock::time_point> earliest = state_->work.nextDue();
     for (auto& timer : state_->timers) {
         if (timer->active && (!earliest || timer->next < *earliest))
             earliest = timer->next;
@@ -460,11 +497,9 @@ std::optional<Clock::duration> RunLoop::timeUntilNextDue() const {
 
 void RunLoop::waitForWork(std::optional<std::chrono::steady_clock::time_point> realDeadline) {
     std::unique_lock lock(state_->mutex);
-    if (state_->stopRequested || !state_->ready.empty())
+    if (state_->stopRequested || state_->work.hasReady())
         return;
-    std::optional<Clock::time_point> earliest;
-    if (!state_->delayed.empty())
-        earliest = state_->delayed.begin()->first;
+    std::optional<Clock::time_point> earliest = state_->work.nextDue();
     for (auto& timer : state_->timers) {
         if (timer->active && (!earliest || timer->next < *earliest))
             earliest = timer->next;
