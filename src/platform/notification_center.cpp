@@ -1,0 +1,106 @@
+#include "platform/notification_center.h"
+
+#include "platform/dispatch.h"
+#include "platform/log.h"
+
+#include <atomic>
+#include <exception>
+
+namespace platform {
+
+struct NotificationCenter::Entry {
+    ObserverId id;
+    std::string name;
+    const void* objectFilter = nullptr;
+    const void* owner = nullptr;
+    Callback callback;
+    std::atomic<bool> removed{false};
+};
+
+NotificationCenter& NotificationCenter::defaultCenter() {
+    static auto* center = new NotificationCenter(); // never destroyed: posts may arrive until exit
+    return *center;
+}
+
+ObserverId NotificationCenter::addObserver(std::string name, Callback callback, const void* owner) {
+    return addObserver(std::move(name), nullptr, std::move(callback), owner);
+}
+
+ObserverId NotificationCenter::addObserver(std::string name, const void* objectFilter, Callback callback,
+                                           const void* owner) {
+    auto entry = std::make_shared<Entry>();
+    entry->name = std::move(name);
+    entry->objectFilter = objectFilter;
+    entry->owner = owner;
+    entry->callback = std::move(callback);
+    std::lock_guard lock(mutex_);
+    entry->id = ObserverId{nextId_++};
+    entries_.push_back(entry);
+    return entry->id;
+}
+
+void NotificationCenter::removeObserver(ObserverId id) {
+    if (!id)
+        return;
+    std::lock_guard lock(mutex_);
+    std::erase_if(entries_, [&](const std::shared_ptr<Entry>& e) {
+        if (e->id != id)
+            return false;
+        e->removed.store(true);
+        return true;
+    });
+}
+
+void NotificationCenter::removeObserver(const void* owner, std::string_view name) {
+    if (!owner)
+        return;
+    std::lock_guard lock(mutex_);
+    std::erase_if(entries_, [&](const std::shared_ptr<Entry>& e) {
+        if (e->owner != owner || (!name.empty() && e->name != name))
+            return false;
+        e->removed.store(true);
+        return true;
+    });
+}
+
+void NotificationCenter::post(const Notification& notification) {
+    std::vector<std::shared_ptr<Entry>> matching;
+    {
+        std::lock_guard lock(mutex_);
+        for (const auto& e : entries_) {
+            if (!e->name.empty() && e->name != notification.name)
+                continue;
+            if (e->objectFilter && e->objectFilter != notification.object.identity())
+                continue;
+            matching.push_back(e);
+        }
+    }
+    for (const auto& e : matching) {
+        if (e->removed.load())
+            continue;
+        try {
+            if (e->callback)
+                e->callback(notification);
+        } catch (const std::exception& ex) {
+            Log::error("observer of {} failed: {}", notification.name, ex.what());
+        } catch (...) {
+            Log::error("observer of {} failed with an unknown exception", notification.name);
+        }
+    }
+}
+
+void NotificationCenter::post(std::string name, NotificationObject object, UserInfo userInfo) {
+    post(Notification{std::move(name), std::move(object), std::move(userInfo)});
+}
+
+void NotificationCenter::postOnMainQueue(std::string name, NotificationObject object, UserInfo userInfo) {
+    MainQueue::async(
+        [this, n = Notification{std::move(name), std::move(object), std::move(userInfo)}] { post(n); });
+}
+
+std::size_t NotificationCenter::observerCount() const {
+    std::lock_guard lock(mutex_);
+    return entries_.size();
+}
+
+} // namespace platform
