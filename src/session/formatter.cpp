@@ -10,9 +10,37 @@
 #include <algorithm>
 #include <charconv>
 #include <limits>
+#include <vector>
 
 using platform::Date;
 using platform::DateFormatter;
+
+namespace {
+
+// Making an ICU date formatter costs more than using it, and tables reformat a date per row; each
+// thread keeps the last few, made in the current device zone and used exactly as fresh ones.
+const DateFormatter& deviceFormatter(std::string_view pattern) {
+    struct Entry {
+        std::string zone;
+        DateFormatter formatter;
+    };
+    constexpr size_t kEntries = 8;
+    thread_local std::vector<Entry> cache;
+    const std::string zone = platform::deviceTimeZoneId();
+    for (size_t i = 0; i < cache.size(); ++i) {
+        if (cache[i].formatter.pattern() == pattern && cache[i].zone == zone) {
+            if (i > 0)
+                std::swap(cache[i], cache[i - 1]);
+            return cache[i > 0 ? i - 1 : 0].formatter;
+        }
+    }
+    if (cache.size() == kEntries)
+        cache.pop_back();
+    cache.push_back(Entry{zone, DateFormatter(pattern, Formatter::kLocale)});
+    return cache.back().formatter;
+}
+
+} // namespace
 
 std::string Formatter::formatDecimal(double value, int32_t decimals) {
     const int precision = decimals <= 0 ? 2 : std::min(decimals, 64);
@@ -83,11 +111,11 @@ std::string Formatter::formatIndexForString(std::string_view text) {
 }
 
 std::string Formatter::setAmpFormat(Date date) {
-    return getDateFormatter(kWireDateTime).format(date);
+    return deviceFormatter(kWireDateTime).format(date);
 }
 
 std::string Formatter::formatDate(Date date) {
-    return getDateFormatter(kDisplayDate).format(date);
+    return deviceFormatter(kDisplayDate).format(date);
 }
 
 std::optional<std::string> Formatter::formatDateandTimeFromString(std::string_view text,
@@ -95,10 +123,10 @@ std::optional<std::string> Formatter::formatDateandTimeFromString(std::string_vi
                                                                   std::string_view destinationFormat) {
     if (text.empty() || text == kNullWireDateTime)
         return std::string();
-    auto date = getDateFormatter(sourceFormat).parse(text);
+    auto date = deviceFormatter(sourceFormat).parse(text);
     if (!date)
         return std::nullopt;
-    return getDateFormatter(destinationFormat).format(*date);
+    return deviceFormatter(destinationFormat).format(*date);
 }
 
 std::optional<std::string> Formatter::dateStringFromString(std::string_view text,
@@ -111,7 +139,7 @@ std::optional<std::string> Formatter::dateStringFromString(std::string_view text
         date = reader.parse(std::string(text) + "+0000");
     if (!date)
         return std::nullopt;
-    return getDateFormatter(destinationFormat).format(*date);
+    return deviceFormatter(destinationFormat).format(*date);
 }
 
 std::string Formatter::formatDateandTimeFromString(std::string_view text,
@@ -121,15 +149,15 @@ std::string Formatter::formatDateandTimeFromString(std::string_view text,
     auto date = formatDateFromString(text);
     if (!date)
         return std::string(text);
-    return getDateFormatter(destinationFormat).format(*date);
+    return deviceFormatter(destinationFormat).format(*date);
 }
 
 std::optional<Date> Formatter::formatDateFromString(std::string_view text) {
     if (text.empty())
         return std::nullopt;
-    if (auto d = getDateFormatter(kIsoDateTimeMillis).parse(text))
+    if (auto d = deviceFormatter(kIsoDateTimeMillis).parse(text))
         return d;
-    return getDateFormatter(kIsoDateTime).parse(text);
+    return deviceFormatter(kIsoDateTime).parse(text);
 }
 
 DateFormatter Formatter::getDateFormatter(std::string_view pattern) {

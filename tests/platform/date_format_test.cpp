@@ -146,3 +146,32 @@ TEST(NumericCompare, DigitRunsCompareByValue) {
 }
 
 } // namespace
+
+namespace {
+
+// The wire pattern is read by a shortcut; it must agree with ICU's own reading of the same fields.
+TEST(DateFormatter, WireShortcutAgreesWithIcu) {
+    for (std::string_view zone : {"GMT", "America/New_York", "Asia/Riyadh"}) {
+        DateFormatter wire("yyyyMMddHHmmss", "en_US", zone);
+        DateFormatter spaced("yyyy MM dd HH mm ss", "en_US", zone);
+        for (std::string_view text :
+             {"20190501100000", "20240229235959", "20230229000000", "20241231240000", "20240101006000",
+              "20240101000060", "20240001000000", "20240100000000", "00000101000000", "00010101000000",
+              "99991231235959", "20240310023000", "20241103013000", "20240310013000"}) {
+            const std::string split = std::string(text.substr(0, 4)) + " " + std::string(text.substr(4, 2)) +
+                                      " " + std::string(text.substr(6, 2)) + " " +
+                                      std::string(text.substr(8, 2)) + " " + std::string(text.substr(10, 2)) +
+                                      " " + std::string(text.substr(12, 2));
+            auto a = wire.parse(text);
+            auto b = spaced.parse(split);
+            EXPECT_EQ(a.has_value(), b.has_value()) << zone << " " << text;
+            if (a && b) {
+                EXPECT_EQ(a->secondsSince1970, b->secondsSince1970) << zone << " " << text;
+            }
+        }
+        EXPECT_FALSE(wire.parse("2019050110000a"));
+        EXPECT_FALSE(wire.parse("+2019050110000"));
+    }
+}
+
+} // namespace
