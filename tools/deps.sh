@@ -8,7 +8,7 @@ packages=(
     clang libclang-rt-14-dev clang-format
     libgtest-dev libgmock-dev googletest libbenchmark-dev
     libssl-dev libicu-dev zlib1g-dev libzmq3-dev libfmt-dev libcurl4-openssl-dev
-    libquickfix-dev python3
+    libquickfix-dev locales python3
 )
 
 missing=()
@@ -18,15 +18,26 @@ for p in "${packages[@]}"; do
     fi
 done
 
-if [ ${#missing[@]} -eq 0 ]; then
-    exit 0
-fi
-
-echo "deps: installing ${missing[*]}"
 sudo=""
 if [ "$(id -u)" -ne 0 ]; then
     sudo="sudo"
 fi
+
+# Tests check that number text ignores a process locale with a ',' decimal point.
+ensure_locale() {
+    if ! locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$'; then
+        echo "deps: generating the de_DE.UTF-8 locale"
+        $sudo localedef -i de_DE -f UTF-8 de_DE.UTF-8
+    fi
+}
+
+if [ ${#missing[@]} -eq 0 ]; then
+    ensure_locale
+    exit 0
+fi
+
+echo "deps: installing ${missing[*]}"
 export DEBIAN_FRONTEND=noninteractive
 $sudo apt-get update -q
 $sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
+ensure_locale
