@@ -1,6 +1,7 @@
 #pragma once
 // The tag=value message of the trading protocol, in both directions: the data model, the frame writer
 // and the field reader. Outgoing builders live beside it in their own source file.
+#include "connection/request_message.h"
 #include "connection/wire_fields.h"
 
 #include <cstdint>
@@ -9,6 +10,19 @@
 #include <string>
 #include <string_view>
 #include <vector>
+
+// Where built messages go: the business object implements it. Stream messages arrive already
+// wrapped in their encrypted envelope; request-socket messages travel plain.
+class MessageSender {
+public:
+    virtual ~MessageSender() = default;
+    virtual void sendMessage(RequestMessage message) = 0;
+    // The envelope key: the configured product key for the initial requests (login, demo
+    // registration), the current session key for everything else.
+    virtual std::string envelopeKey(bool isInitialRequest) const = 0;
+    // Called by the ping builder once the ping has been handed over.
+    virtual void pingSent() {}
+};
 
 class MessageBase {
 public:
@@ -47,6 +61,16 @@ public:
     void setValue(int tag, std::int64_t number);
     const std::string* value(int tag) const noexcept;
 
+    // The sender this message is built for; not owned, must outlive the build.
+    void setSender(MessageSender* sender) noexcept { sender_ = sender; }
+    MessageSender* sender() const noexcept { return sender_; }
+
+    // Builds the message described by the type, sub-types and dictionary, hands it to the sender,
+    // then empties the dictionary (type and sub-types keep their values).
+    void BuildMessage();
+    // Wraps a framed stream message in the encrypted type-76 envelope and hands it to the sender.
+    void EncryptMessage(std::string_view framedMessage, bool isInitialRequest, bool toZMQ);
+
     // Field reader: fills the dictionary from the field strings (length element already removed).
     // Later occurrences of a tag win; reading stops at the first piece without "<tag>=".
     void setMessage(const std::vector<std::string>& fields);
@@ -76,4 +100,5 @@ private:
     std::int64_t messagetagkey_ = 0;
     Dictionary messageDataDictionary_;
     std::vector<std::string> messageArray_;
+    MessageSender* sender_ = nullptr;
 };
