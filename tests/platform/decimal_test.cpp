@@ -400,6 +400,36 @@ TEST(DecimalArithmetic, MatchesPythonDecimalModule) {
     }
 }
 
+struct RoundingVector {
+    const char* a;
+    char operation;
+    const char* b;
+    char mode;
+    int scale;
+    const char* result;
+};
+
+const RoundingVector kRoundingVectors[] = {
+#include "decimal_rounding_vectors.inc"
+};
+
+TEST(DecimalArithmetic, ScaledResultsMatchPythonDecimalModule) {
+    for (const auto& v : kRoundingVectors) {
+        const Decimal a = dec(v.a), b = dec(v.b);
+        const RoundingMode mode = v.mode == 'P'   ? RoundingMode::Plain
+                                  : v.mode == 'D' ? RoundingMode::Down
+                                  : v.mode == 'U' ? RoundingMode::Up
+                                                  : RoundingMode::Bankers;
+        const DecimalRounding r{mode, v.scale};
+        const Decimal got = v.operation == '+'   ? a.add(b, r)
+                            : v.operation == '-' ? a.subtract(b, r)
+                            : v.operation == '*' ? a.multiply(b, r)
+                                                 : a.divide(b, r);
+        EXPECT_EQ(got, dec(v.result)) << v.a << ' ' << v.operation << ' ' << v.b << ' ' << v.mode << ' '
+                                      << v.scale << " gave " << got.toString();
+    }
+}
+
 // Independent oracle: small operands as scaled __int128 integers.
 struct Scaled {
     __int128 m;
