@@ -544,11 +544,17 @@ std::string Decimal::toString() const {
 double Decimal::toDouble() const {
     if (nan_)
         return std::numeric_limits<double>::quiet_NaN();
-    std::string text = (negative_ ? "-" : "") + digitsOf(mantissa_) + "e";
-    char exp[8];
-    text.append(exp, std::to_chars(exp, exp + sizeof exp, static_cast<int>(exponent_)).ptr);
+    // "-<digits>e<exponent>" read back by the locale-independent, correctly rounding from_chars.
+    char text[64];
+    char* p = text;
+    if (negative_)
+        *p++ = '-';
+    const std::string digits = digitsOf(mantissa_);
+    p = std::copy(digits.begin(), digits.end(), p);
+    *p++ = 'e';
+    p = std::to_chars(p, text + sizeof text, static_cast<int>(exponent_)).ptr;
     double value = 0;
-    std::from_chars(text.data(), text.data() + text.size(), value);
+    std::from_chars(text, p, value);
     return value;
 }
 

@@ -8,7 +8,8 @@
 // For integer parts of both operands nonzero this truncates the quotient toward zero
 // (-7 by 2 gives -1). A fractional negative operand has integer part 0, which counts as not
 // negative, so -0.35 by 0.1 floors the quotient and gives 0.05. Integer parts beyond 32 bits
-// saturate, keeping their sign. A zero divisor, or a NaN operand, gives NaN.
+// saturate, keeping their sign. A zero divisor, or a NaN operand, gives NaN. The result is exact
+// while quotient * divisor fits in 38 digits (always so for prices against their tick).
 platform::Decimal moduloFor(const platform::Decimal& receiver, const platform::Decimal& divisor);
 // moduloFor() with the divisor read from its six-decimal fixed text (so 0.00005 is exact and
 // divisors below 0.0000005 become 0, giving NaN).
