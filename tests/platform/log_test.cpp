@@ -5,8 +5,8 @@
 
 #include <filesystem>
 #include <fstream>
-#include <string>
 #include <unistd.h>
+#include <string>
 #include <vector>
 
 namespace {
@@ -15,8 +15,7 @@ struct CapturedLog {
     std::vector<std::pair<platform::LogLevel, std::string>> lines;
     platform::LogLevel saved = platform::Log::level();
     CapturedLog() {
-        platform::Log::setSink(
-            [this](platform::LogLevel l, std::string_view s) { lines.emplace_back(l, s); });
+        platform::Log::setSink([this](platform::LogLevel l, std::string_view s) { lines.emplace_back(l, s); });
     }
     ~CapturedLog() {
         platform::Log::setSink({});
@@ -45,8 +44,7 @@ TEST(Bundle, FindsResourcesOnlyInsideTheRoot) {
     std::filesystem::create_directories(dir / "en.lproj");
     { std::ofstream(dir / "LoginPropertyList.plist") << "<plist/>"; }
     platform::Bundle::setResourcesRoot(dir);
-    EXPECT_EQ(platform::Bundle::pathForResource("LoginPropertyList", "plist"),
-              dir / "LoginPropertyList.plist");
+    EXPECT_EQ(platform::Bundle::pathForResource("LoginPropertyList", "plist"), dir / "LoginPropertyList.plist");
     EXPECT_FALSE(platform::Bundle::pathForResource("Missing", "plist"));
     EXPECT_FALSE(platform::Bundle::pathForResource("../etc/passwd", ""));
     EXPECT_EQ(platform::Bundle::localizationFolder("en"), dir / "en.lproj");
