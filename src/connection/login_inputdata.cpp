@@ -72,7 +72,8 @@ LoginInputdata::LoginInputdata() : productLocalizationList_(std::make_shared<con
 
     productName_ = textOf(general("ProductName"));
     productVersion_ = platform::Bundle::shortVersionString();
-    SecurityKey_ = textOf(general("SecurityKey"));
+    configuredSecurityKey_ = textOf(general("SecurityKey"));
+    SecurityKey_ = configuredSecurityKey_;
     liveAccountRegistrationURL_ = textOf(general("LiveAccountRegistrationURL"));
     isLiveModeAvailable_ = boolOf(general("LiveModeAvailable"));
     depositAmountListType_ = textOf(general("DepositAmountListType"));
@@ -153,6 +154,11 @@ TC_LOGIN_PROPERTY(std::optional<std::string>, password, setPassword)
 TC_LOGIN_PROPERTY(std::optional<std::string>, productName, setProductName)
 TC_LOGIN_PROPERTY(std::optional<std::string>, productVersion, setProductVersion)
 TC_LOGIN_PROPERTY(std::optional<std::string>, SecurityKey, setSecurityKey)
+
+std::optional<std::string> LoginInputdata::configuredSecurityKey() const {
+    std::lock_guard lock(mutex_);
+    return configuredSecurityKey_;
+}
 TC_LOGIN_PROPERTY(std::optional<std::string>, liveAccountRegistrationURL, setLiveAccountRegistrationURL)
 TC_LOGIN_PROPERTY(bool, isLiveModeAvailable, setIsLiveModeAvailable)
 TC_LOGIN_PROPERTY(std::optional<std::string>, depositAmountListType, setDepositAmountListType)

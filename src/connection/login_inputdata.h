@@ -36,8 +36,12 @@ public:
     void setProductName(std::optional<std::string> value);
     std::optional<std::string> productVersion() const;
     void setProductVersion(std::optional<std::string> value);
+    // The current envelope key: the configured key until a login snapshot replaces it with the session key.
     std::optional<std::string> SecurityKey() const;
     void setSecurityKey(std::optional<std::string> value);
+    // The key configured beside the program; never replaced, so initial requests (login, demo
+    // registration) can always be sent, also after a lost stream left a stale session key behind.
+    std::optional<std::string> configuredSecurityKey() const;
     std::optional<std::string> liveAccountRegistrationURL() const;
     void setLiveAccountRegistrationURL(std::optional<std::string> value);
     bool isLiveModeAvailable() const;
@@ -80,6 +84,7 @@ private:
     std::optional<std::string> productName_;
     std::optional<std::string> productVersion_;
     std::optional<std::string> SecurityKey_;
+    std::optional<std::string> configuredSecurityKey_;
     std::optional<std::string> liveAccountRegistrationURL_;
     bool isLiveModeAvailable_ = false;
     std::optional<std::string> depositAmountListType_;

@@ -188,7 +188,9 @@ TEST_F(LoginBundle, LookupsReadTheFilesAfreshAndWantDictionaries) {
 }
 
 TEST_F(LoginBundle, SettersReplaceValues) {
+    writeLogin("<key>SecurityKey</key><string>k3y</string>", "", "");
     LoginInputdata data;
+    EXPECT_EQ(data.SecurityKey(), "k3y");
     data.setUserName("alice");
     data.setPassword("secret");
     data.setSecurityKey("session-key==");
@@ -199,6 +201,8 @@ TEST_F(LoginBundle, SettersReplaceValues) {
     EXPECT_EQ(data.userName(), "alice");
     EXPECT_EQ(data.password(), "secret");
     EXPECT_EQ(data.SecurityKey(), "session-key==");
+    // The session key never replaces the configured one that initial requests use.
+    EXPECT_EQ(data.configuredSecurityKey(), "k3y");
     EXPECT_EQ(data.PortNo(), 7000);
     // A reader holding the old map keeps it unchanged.
     EXPECT_TRUE(before->empty());
