@@ -1,5 +1,7 @@
 #include "platform/property_list.h"
 
+#include "platform/lenient.h"
+
 #include <algorithm>
 #include <array>
 #include <atomic>
@@ -82,17 +84,6 @@ bool operator==(const PlistDictionary& a, const PlistDictionary& b) {
 
 namespace {
 
-bool isBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
-}
-
-std::string_view skipBlanks(std::string_view s) {
-    std::size_t i = 0;
-    while (i < s.size() && isBlank(s[i]))
-        ++i;
-    return s.substr(i);
-}
-
 std::int64_t clampToInt64(double d) {
     if (std::isnan(d))
         return 0;
@@ -103,43 +94,6 @@ std::int64_t clampToInt64(double d) {
     if (d <= -limit)
         return std::numeric_limits<std::int64_t>::min();
     return static_cast<std::int64_t>(d);
-}
-
-std::int64_t leadingInteger(std::string_view s) {
-    s = skipBlanks(s);
-    bool negative = false;
-    if (!s.empty() && (s[0] == '+' || s[0] == '-')) {
-        negative = s[0] == '-';
-        s.remove_prefix(1);
-    }
-    // Accumulate as a negative number so that INT64_MIN fits; saturate on overflow.
-    constexpr std::int64_t min = std::numeric_limits<std::int64_t>::min();
-    std::int64_t acc = 0;
-    bool overflow = false;
-    for (char c : s) {
-        if (c < '0' || c > '9')
-            break;
-        int digit = c - '0';
-        if (acc < (min + digit) / 10) {
-            overflow = true;
-            break;
-        }
-        acc = acc * 10 - digit;
-    }
-    if (overflow)
-        return negative ? min : std::numeric_limits<std::int64_t>::max();
-    if (negative)
-        return acc;
-    return acc == min ? std::numeric_limits<std::int64_t>::max() : -acc;
-}
-
-double leadingReal(std::string_view s) {
-    s = skipBlanks(s);
-    if (!s.empty() && s[0] == '+')
-        s.remove_prefix(1);
-    double d = 0;
-    auto r = std::from_chars(s.data(), s.data() + s.size(), d);
-    return r.ec == std::errc() ? d : 0.0;
 }
 
 std::string realText(double d) {
@@ -173,17 +127,8 @@ bool PlistValue::asBool() const {
         return *integer() != 0;
     case Type::Real:
         return *real() != 0.0;
-    case Type::String: {
-        std::string_view s = skipBlanks(*string());
-        if (!s.empty() && (s[0] == '+' || s[0] == '-'))
-            s.remove_prefix(1);
-        while (!s.empty() && s[0] == '0')
-            s.remove_prefix(1);
-        if (s.empty())
-            return false;
-        char c = s[0];
-        return c == 'Y' || c == 'y' || c == 'T' || c == 't' || (c >= '1' && c <= '9');
-    }
+    case Type::String:
+        return lenientFlag(*string());
     default:
         return false;
     }
@@ -198,7 +143,7 @@ std::int64_t PlistValue::asInt() const {
     case Type::Boolean:
         return *boolean() ? 1 : 0;
     case Type::String:
-        return leadingInteger(*string());
+        return lenientInteger(*string());
     default:
         return 0;
     }
@@ -213,7 +158,7 @@ double PlistValue::asDouble() const {
     case Type::Boolean:
         return *boolean() ? 1.0 : 0.0;
     case Type::String:
-        return leadingReal(*string());
+        return lenientReal(*string());
     default:
         return 0.0;
     }
