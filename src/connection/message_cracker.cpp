@@ -51,7 +51,9 @@ std::string MessageCracker::GetRequiredChartData(std::string_view text, std::int
     return out;
 }
 
-std::int64_t MessageCracker::integerValue(std::string_view s) noexcept { return platform::lenientInteger(s); }
+std::int64_t MessageCracker::integerValue(std::string_view s) noexcept {
+    return platform::lenientInteger(s);
+}
 
 namespace {
 
