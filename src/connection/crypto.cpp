@@ -56,6 +56,10 @@ std::optional<Crypto::Bytes> Crypto::transformData(std::span<const std::uint8_t>
     if (password.size() > kMaxPasswordLength || data.size() > platform::kMaxInputBytes)
         return std::nullopt;
 
+    // A decryption that cannot succeed is refused before the 2000 rounds of key derivation.
+    if (operation == kDecrypt && (data.empty() || data.size() % platform::kAesBlockBytes != 0))
+        return std::nullopt;
+
     const Bytes salt = generateSalt(wire::utf16Length(password) + 1);
     const Sizes sizes = sizesForAlgorithm(algorithm);
     // The IV is derived by a second call, as the server does; it equals the key's first bytes.
