@@ -1,0 +1,158 @@
+#include "connection/zmq/zmq_feed_subscriber.h"
+
+#include "connection/utf8.h"
+#include "connection/zmq/zmq_context.h"
+#include "connection/zmq/zmq_socket.h"
+#include "platform/log.h"
+
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <stdexcept>
+
+std::string ZMQFeedSubscriber::depthTopic(std::string_view code) {
+    return fmt::format("MD_{};", code);
+}
+
+std::string ZMQFeedSubscriber::tcpEndpoint(std::string_view host, int port) {
+    return fmt::format("tcp://{}:{}", host, port);
+}
+
+ZMQFeedSubscriber::ZMQFeedSubscriber(std::shared_ptr<ZMQContext> context, MessageHandler onMessage,
+                                     FailureHandler onFailure, Options options)
+    : context_(std::move(context)), onMessage_(std::move(onMessage)), onFailure_(std::move(onFailure)),
+      options_(options), commands_(options.maxPendingCommands) {
+    if (!context_)
+        throw std::invalid_argument("ZMQFeedSubscriber needs a context");
+    wakeFd_ = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    if (wakeFd_ < 0)
+        throw std::runtime_error(fmt::format("eventfd: {}", std::strerror(errno)));
+}
+
+ZMQFeedSubscriber::~ZMQFeedSubscriber() {
+    stop();
+    ::close(wakeFd_);
+}
+
+void ZMQFeedSubscriber::connectToEndpoint(const std::string& endpoint) {
+    std::lock_guard control(controlLock_);
+    if (thread_.joinable()) {
+        stopRequested_.store(true);
+        wake();
+        thread_.join();
+    }
+    stopRequested_.store(false);
+
+    int major = 0, minor = 0, patch = 0;
+    ZMQContext::getZMQVersion(&major, &minor, &patch);
+    platform::Log::info("Current ØMQ version is {}.{}.{}.", major, minor, patch);
+
+    auto socket = context_->socketWithType(ZMQ_SUB);
+    try {
+        socket->setInt64Option(ZMQ_MAXMSGSIZE, options_.maxMessageSize);
+        socket->setIntOption(ZMQ_LINGER, 0);
+        socket->connectToEndpoint(endpoint);
+        socket->subscribe(kServerMessagesTopic);
+        socket->subscribe(kBroadcastTopic);
+    } catch (const ZMQException&) {
+        socket->close();
+        throw;
+    }
+    // From here on only the feed thread uses the socket; starting the thread publishes it there.
+    running_.store(true);
+    thread_ = std::thread([this, socket = std::move(socket)]() mutable { run(std::move(socket)); });
+}
+
+bool ZMQFeedSubscriber::subscribe(std::string topic) {
+    return queueCommand({true, std::move(topic)});
+}
+
+bool ZMQFeedSubscriber::unsubscribe(std::string topic) {
+    return queueCommand({false, std::move(topic)});
+}
+
+bool ZMQFeedSubscriber::queueCommand(Command command) {
+    if (!commands_.enqueue(std::move(command))) {
+        platform::Log::warning("feed: {} subscription commands waiting, one refused", commands_.capacity());
+        return false;
+    }
+    wake();
+    return true;
+}
+
+void ZMQFeedSubscriber::stop() {
+    std::lock_guard control(controlLock_);
+    if (!thread_.joinable())
+        return;
+    stopRequested_.store(true);
+    wake();
+    thread_.join();
+}
+
+void ZMQFeedSubscriber::wake() {
+    const std::uint64_t one = 1;
+    // A full counter already means "wake up"; nothing else can go wrong with an eventfd write.
+    [[maybe_unused]] auto written = ::write(wakeFd_, &one, sizeof one);
+}
+
+void ZMQFeedSubscriber::drainWake() {
+    std::uint64_t count = 0;
+    [[maybe_unused]] auto read = ::read(wakeFd_, &count, sizeof count);
+}
+
+void ZMQFeedSubscriber::applyCommands(ZMQSocket& socket) {
+    while (auto command = commands_.dequeue()) {
+        // A refused topic is logged by the socket; the feed goes on.
+        if (command->subscribe)
+            socket.subscribe(command->topic);
+        else
+            socket.unsubscribe(command->topic);
+    }
+}
+
+void ZMQFeedSubscriber::run(std::shared_ptr<ZMQSocket> socket) {
+    try {
+        while (!stopRequested_.load()) {
+            applyCommands(*socket);
+            zmq_pollitem_t items[2];
+            socket->getPollItem(&items[0], ZMQ_POLLIN);
+            items[1] = {nullptr, wakeFd_, ZMQ_POLLIN, 0};
+            const long usec = static_cast<long>(options_.pollTimeout.count()) * 1000;
+            if (ZMQContext::pollWithItems(items, 2, usec) < 0) {
+                if (zmq_errno() == EINTR)
+                    continue;
+                throw ZMQException::fromErrorNumber(zmq_errno());
+            }
+            if (items[1].revents & ZMQ_POLLIN)
+                drainWake();
+            if (!(items[0].revents & ZMQ_POLLIN) || stopRequested_.load())
+                continue;
+            std::string frame = socket->receiveDataWithFlags(ZMQ_DONTWAIT);
+            if (!wire::isValidUtf8(frame)) {
+                platform::Log::warning("feed: dropped a frame of {} bytes that is not UTF-8", frame.size());
+                continue;
+            }
+            try {
+                onMessage_(std::move(frame));
+            } catch (const std::exception& e) {
+                platform::Log::error("feed: message handler failed: {}", e.what());
+            }
+        }
+    } catch (const ZMQException& e) {
+        if (e.errorCode() != ETERM) {
+            platform::Log::error("feed: thread ends after {} ({})", e.reason(), e.errorCode());
+            if (onFailure_)
+                onFailure_(e);
+        }
+    } catch (const std::exception& e) {
+        platform::Log::error("feed: thread ends after {}", e.what());
+    }
+    try {
+        socket->close();
+    } catch (const ZMQException&) {
+        // Logged by close().
+    }
+    running_.store(false);
+}
