@@ -50,19 +50,31 @@ void ZMQFeedSubscriber::connectToEndpoint(const std::string& endpoint) {
     platform::Log::info("Current ØMQ version is {}.{}.{}.", major, minor, patch);
 
     auto socket = context_->socketWithType(ZMQ_SUB);
+    std::shared_ptr<ZMQSocket> monitor;
     try {
         socket->setInt64Option(ZMQ_MAXMSGSIZE, options_.maxMessageSize);
         socket->setIntOption(ZMQ_LINGER, 0);
+        // The library gives up on a connection that carried an oversize frame instead of reconnecting;
+        // the feed watches for dropped connections and connects again itself.
+        const std::string monitorAddress = fmt::format("inproc://feed-monitor-{}", fmt::ptr(socket.get()));
+        socket->monitor(monitorAddress, ZMQ_EVENT_DISCONNECTED);
+        monitor = context_->socketWithType(ZMQ_PAIR);
+        monitor->setIntOption(ZMQ_LINGER, 0);
+        monitor->connectToEndpoint(monitorAddress);
         socket->connectToEndpoint(endpoint);
         socket->subscribe(kServerMessagesTopic);
         socket->subscribe(kBroadcastTopic);
     } catch (const ZMQException&) {
+        if (monitor)
+            monitor->close();
         socket->close();
         throw;
     }
-    // From here on only the feed thread uses the socket; starting the thread publishes it there.
+    // From here on only the feed thread uses the sockets; starting the thread publishes them there.
     running_.store(true);
-    thread_ = std::thread([this, socket = std::move(socket)]() mutable { run(std::move(socket)); });
+    thread_ = std::thread([this, socket = std::move(socket), monitor = std::move(monitor)]() mutable {
+        run(std::move(socket), std::move(monitor));
+    });
 }
 
 bool ZMQFeedSubscriber::subscribe(std::string topic) {
@@ -112,21 +124,44 @@ void ZMQFeedSubscriber::applyCommands(ZMQSocket& socket) {
     }
 }
 
-void ZMQFeedSubscriber::run(std::shared_ptr<ZMQSocket> socket) {
+void ZMQFeedSubscriber::reconnectAfterDrop(ZMQSocket& socket, ZMQSocket& monitor) {
+    // One event: a 6-byte header (event number, value) and then the peer's address.
+    std::string header = monitor.receiveDataWithFlags(ZMQ_DONTWAIT);
+    while (monitor.hasMoreDataForOption(ZMQ_RCVMORE))
+        monitor.receiveDataWithFlags(ZMQ_DONTWAIT);
+    std::uint16_t event = 0;
+    if (header.size() < sizeof event)
+        return;
+    std::memcpy(&event, header.data(), sizeof event);
+    if (event != ZMQ_EVENT_DISCONNECTED || stopRequested_.load())
+        return;
+    const std::string endpoint = socket.endpoint();
+    platform::Log::warning(
+        "feed: connection to {} dropped (frames over {} bytes are refused); connecting again", endpoint,
+        options_.maxMessageSize);
+    // Subscriptions stay with the socket and go out again on the new connection.
+    socket.disconnectFromEndpoint(endpoint);
+    socket.connectToEndpoint(endpoint);
+}
+
+void ZMQFeedSubscriber::run(std::shared_ptr<ZMQSocket> socket, std::shared_ptr<ZMQSocket> monitor) {
     try {
         while (!stopRequested_.load()) {
             applyCommands(*socket);
-            zmq_pollitem_t items[2];
+            zmq_pollitem_t items[3];
             socket->getPollItem(&items[0], ZMQ_POLLIN);
             items[1] = {nullptr, wakeFd_, ZMQ_POLLIN, 0};
+            monitor->getPollItem(&items[2], ZMQ_POLLIN);
             const long usec = static_cast<long>(options_.pollTimeout.count()) * 1000;
-            if (ZMQContext::pollWithItems(items, 2, usec) < 0) {
+            if (ZMQContext::pollWithItems(items, 3, usec) < 0) {
                 if (zmq_errno() == EINTR)
                     continue;
                 throw ZMQException::fromErrorNumber(zmq_errno());
             }
             if (items[1].revents & ZMQ_POLLIN)
                 drainWake();
+            if (items[2].revents & ZMQ_POLLIN)
+                reconnectAfterDrop(*socket, *monitor);
             if (!(items[0].revents & ZMQ_POLLIN) || stopRequested_.load())
                 continue;
             std::string frame = socket->receiveDataWithFlags(ZMQ_DONTWAIT);
@@ -150,9 +185,16 @@ void ZMQFeedSubscriber::run(std::shared_ptr<ZMQSocket> socket) {
         platform::Log::error("feed: thread ends after {}", e.what());
     }
     try {
-        socket->close();
+        socket->monitor({}, 0);
     } catch (const ZMQException&) {
-        // Logged by close().
+        // Logged; closing the socket ends the monitoring anyway.
+    }
+    for (auto* owned : {&monitor, &socket}) {
+        try {
+            (*owned)->close();
+        } catch (const ZMQException&) {
+            // Logged by close().
+        }
     }
     running_.store(false);
 }

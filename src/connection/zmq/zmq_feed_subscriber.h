@@ -68,7 +68,8 @@ private:
         std::string topic;
     };
     bool queueCommand(Command command);
-    void run(std::shared_ptr<ZMQSocket> socket);
+    void run(std::shared_ptr<ZMQSocket> socket, std::shared_ptr<ZMQSocket> monitor);
+    void reconnectAfterDrop(ZMQSocket& socket, ZMQSocket& monitor);
     void applyCommands(ZMQSocket& socket);
     void wake();
     void drainWake();

@@ -123,6 +123,20 @@ bool ZMQSocket::connectToEndpoint(const std::string& endpoint) {
     return true;
 }
 
+bool ZMQSocket::disconnectFromEndpoint(const std::string& endpoint) {
+    if (zmq_disconnect(socket_, endpoint.c_str()) != 0) {
+        logError("zmq_disconnect", zmq_errno());
+        return false;
+    }
+    return true;
+}
+
+bool ZMQSocket::monitor(const std::string& address, int events) {
+    if (zmq_socket_monitor(socket_, address.empty() ? nullptr : address.c_str(), events) != 0)
+        fail("zmq_socket_monitor", zmq_errno());
+    return true;
+}
+
 bool ZMQSocket::sendData(std::string_view data, int flags) {
     zmq_msg_t message;
     if (zmq_msg_init_size(&message, data.size()) != 0)

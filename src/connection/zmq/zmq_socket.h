@@ -47,6 +47,10 @@ public:
     // Store the endpoint even when the library refuses it, then throw ZMQException.
     bool bindToEndpoint(const std::string& endpoint);
     bool connectToEndpoint(const std::string& endpoint);
+    // Drops a connection made by connectToEndpoint; false (logged) when there is none.
+    bool disconnectFromEndpoint(const std::string& endpoint);
+    // Publishes the socket's events on an inproc PAIR endpoint (an empty address stops that). Throws.
+    bool monitor(const std::string& address, int events);
 
     // One frame holding a copy of the bytes; false (logged) when the library did not take it.
     bool sendData(std::string_view data, int flags);
