@@ -56,7 +56,9 @@ void ZMQFeedSubscriber::connectToEndpoint(const std::string& endpoint) {
         socket->setIntOption(ZMQ_LINGER, 0);
         // The library gives up on a connection that carried an oversize frame instead of reconnecting;
         // the feed watches for dropped connections and connects again itself.
-        const std::string monitorAddress = fmt::format("inproc://feed-monitor-{}", fmt::ptr(socket.get()));
+        // Unique per socket: a closed socket's inproc name lingers until the library has reaped it.
+        static std::atomic<std::uint64_t> monitors{0};
+        const std::string monitorAddress = fmt::format("inproc://feed-monitor-{}", ++monitors);
         socket->monitor(monitorAddress, ZMQ_EVENT_DISCONNECTED);
         monitor = context_->socketWithType(ZMQ_PAIR);
         monitor->setIntOption(ZMQ_LINGER, 0);
