@@ -18,7 +18,8 @@ std::shared_ptr<Reachability> forIPv4(std::uint8_t a, std::uint8_t b) {
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = 0;
-    address.sin_addr.s_addr = htonl(static_cast<std::uint32_t>(a) << 24 | static_cast<std::uint32_t>(b) << 16);
+    address.sin_addr.s_addr =
+        htonl(static_cast<std::uint32_t>(a) << 24 | static_cast<std::uint32_t>(b) << 16);
     static_assert(sizeof address == 16);
     return Reachability::reachabilityWithAddress(reinterpret_cast<const sockaddr*>(&address), sizeof address);
 }
@@ -33,7 +34,8 @@ std::shared_ptr<Reachability> Reachability::reachabilityWithHostname(std::string
     return initWithReachabilityRef(platform::NetworkReachability::createWithName(hostname));
 }
 
-std::shared_ptr<Reachability> Reachability::reachabilityWithAddress(const sockaddr* address, socklen_t length) {
+std::shared_ptr<Reachability> Reachability::reachabilityWithAddress(const sockaddr* address,
+                                                                    socklen_t length) {
     return initWithReachabilityRef(platform::NetworkReachability::createWithAddress(address, length));
 }
 
@@ -133,8 +135,8 @@ void Reachability::reachabilityChanged(Flags flags) {
     platform::MainQueue::async([self = std::move(self), generation] {
         if (self->generation_.load() != generation)
             return;
-        platform::NotificationCenter::defaultCenter().post(std::string(platform::kkReachabilityChangedNotification),
-                                                           self);
+        platform::NotificationCenter::defaultCenter().post(
+            std::string(platform::kkReachabilityChangedNotification), self);
     });
 }
 
@@ -165,7 +167,8 @@ bool Reachability::isConnectionRequired() const {
 
 bool Reachability::isConnectionOnDemand() const {
     const Flags flags = reachabilityFlags();
-    return (flags & rf::kConnectionRequired) && (flags & (rf::kConnectionOnTraffic | rf::kConnectionOnDemand));
+    return (flags & rf::kConnectionRequired) &&
+           (flags & (rf::kConnectionOnTraffic | rf::kConnectionOnDemand));
 }
 
 bool Reachability::isInterventionRequired() const {

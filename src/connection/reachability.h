@@ -38,7 +38,8 @@ public:
     static std::shared_ptr<Reachability> reachabilityForInternetConnection();
     // 169.254.0.0: the link-local network.
     static std::shared_ptr<Reachability> reachabilityForLocalWiFi();
-    static std::shared_ptr<Reachability> initWithReachabilityRef(std::unique_ptr<platform::NetworkReachability> ref);
+    static std::shared_ptr<Reachability>
+    initWithReachabilityRef(std::unique_ptr<platform::NetworkReachability> ref);
 
     Reachability(Passkey, std::unique_ptr<platform::NetworkReachability> ref);
     ~Reachability();

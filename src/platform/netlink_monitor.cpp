@@ -482,13 +482,14 @@ bool anyOutwardLinkRunning(const NetworkModel& model) {
 
 // Whether the machine has an address of this family to send from.
 bool hasSourceAddress(const NetworkModel& model, int family, bool linkLocalWillDo) {
-    return std::any_of(model.addresses().begin(), model.addresses().end(), [&](const NetworkModel::Address& a) {
-        if (a.address.family != family || a.address.isLoopback() || (a.flags & kUnusableAddress) ||
-            a.scope == RT_SCOPE_HOST || (!linkLocalWillDo && a.address.isLinkLocal()))
-            return false;
-        const auto* link = findLink(model, a.index);
-        return link && isRunning(link->flags) && !(link->flags & IFF_LOOPBACK);
-    });
+    return std::any_of(
+        model.addresses().begin(), model.addresses().end(), [&](const NetworkModel::Address& a) {
+            if (a.address.family != family || a.address.isLoopback() || (a.flags & kUnusableAddress) ||
+                a.scope == RT_SCOPE_HOST || (!linkLocalWillDo && a.address.isLinkLocal()))
+                return false;
+            const auto* link = findLink(model, a.index);
+            return link && isRunning(link->flags) && !(link->flags & IFF_LOOPBACK);
+        });
 }
 
 ReachabilityFlags routeFlags(const NetworkModel& model, const IpAddress& target) {
@@ -567,9 +568,10 @@ ReachabilityFlags flagsFor(const NetworkModel& model, const ReachabilityTarget& 
         return internetFlags(model);
     constexpr ReachabilityFlags kLocal = rf::kReachable | rf::kIsLocalAddress | rf::kIsDirect;
     if (address.isLoopback()) {
-        const bool loopbackUp = std::any_of(model.links().begin(), model.links().end(), [](const auto& entry) {
-            return (entry.second.flags & IFF_LOOPBACK) && (entry.second.flags & IFF_UP);
-        });
+        const bool loopbackUp =
+            std::any_of(model.links().begin(), model.links().end(), [](const auto& entry) {
+                return (entry.second.flags & IFF_LOOPBACK) && (entry.second.flags & IFF_UP);
+            });
         return loopbackUp ? kLocal : 0;
     }
     for (const auto& own : model.addresses()) {

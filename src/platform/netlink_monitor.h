@@ -40,7 +40,7 @@ struct AddressEvent {
     Change change = Change::Added;
     int index = 0; // interface
     std::uint8_t prefixLength = 0;
-    std::uint8_t scope = 0; // RT_SCOPE_*
+    std::uint8_t scope = 0;  // RT_SCOPE_*
     std::uint32_t flags = 0; // IFA_F_*
     IpAddress address;
 };
@@ -74,11 +74,11 @@ using Event = std::variant<LinkEvent, AddressEvent, RouteEvent, DoneEvent, Error
 
 struct ParseResult {
     std::vector<Event> events;
-    std::size_t malformed = 0;     // messages skipped because their body or attributes were invalid
-    bool truncated = false;        // the buffer ended inside a message, or a header was unusable
-    bool overrun = false;          // the kernel reported lost messages
-    bool dumpInterrupted = false;  // a dump message said the state changed under it
-    bool capReached = false;       // messages past kMaxMessagesPerBatch (or bytes past kMaxBatchBytes)
+    std::size_t malformed = 0;    // messages skipped because their body or attributes were invalid
+    bool truncated = false;       // the buffer ended inside a message, or a header was unusable
+    bool overrun = false;         // the kernel reported lost messages
+    bool dumpInterrupted = false; // a dump message said the state changed under it
+    bool capReached = false;      // messages past kMaxMessagesPerBatch (or bytes past kMaxBatchBytes)
 };
 
 // Parses the messages of one datagram. Never reads outside `bytes`, whatever they hold; messages it

@@ -74,7 +74,8 @@ std::optional<IpAddress> IpAddress::fromSockaddr(const sockaddr* address, sockle
     if (address == nullptr || length < static_cast<socklen_t>(sizeof(sa_family_t)))
         return std::nullopt;
     sa_family_t family = 0;
-    std::memcpy(&family, reinterpret_cast<const char*>(address) + offsetof(sockaddr, sa_family), sizeof family);
+    std::memcpy(&family, reinterpret_cast<const char*>(address) + offsetof(sockaddr, sa_family),
+                sizeof family);
     IpAddress result;
     if (family == AF_INET && length >= static_cast<socklen_t>(sizeof(sockaddr_in))) {
         sockaddr_in in{};
@@ -116,7 +117,9 @@ namespace {
 // Stands in when the system monitor cannot run: nothing can be read, nothing ever changes.
 class UnavailableSource final : public ReachabilitySource {
 public:
-    std::optional<ReachabilityFlags> flagsFor(const ReachabilityTarget&) const override { return std::nullopt; }
+    std::optional<ReachabilityFlags> flagsFor(const ReachabilityTarget&) const override {
+        return std::nullopt;
+    }
     SubscriptionId subscribe(std::function<void()>) override { return ++next_; }
     void unsubscribe(SubscriptionId) override {}
 
@@ -141,7 +144,8 @@ std::shared_ptr<ReachabilitySource> ReachabilitySource::shared() {
     return gShared;
 }
 
-std::shared_ptr<ReachabilitySource> ReachabilitySource::setShared(std::shared_ptr<ReachabilitySource> source) {
+std::shared_ptr<ReachabilitySource>
+ReachabilitySource::setShared(std::shared_ptr<ReachabilitySource> source) {
     std::shared_ptr<ReachabilitySource> previous;
     {
         std::lock_guard lock(gSharedMutex);
@@ -254,8 +258,8 @@ namespace {
 bool hostNameByteAllowed(unsigned char c) {
     if (c >= 0x80) // part of a UTF-8 (internationalised) name
         return true;
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' || c == '.' ||
-           c == '_';
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
+           c == '.' || c == '_';
 }
 
 } // namespace
@@ -288,7 +292,8 @@ std::unique_ptr<NetworkReachability> NetworkReachability::createWithName(std::st
     return std::make_unique<NetworkReachability>(std::move(target), ReachabilitySource::shared());
 }
 
-NetworkReachability::NetworkReachability(ReachabilityTarget target, std::shared_ptr<ReachabilitySource> source)
+NetworkReachability::NetworkReachability(ReachabilityTarget target,
+                                         std::shared_ptr<ReachabilitySource> source)
     : inner_(std::make_shared<Inner>()) {
     inner_->target = std::move(target);
     inner_->source = std::move(source);

@@ -1,9 +1,9 @@
 #include "connection/reachability.h"
 
 #include "platform/dispatch.h"
+#include "platform/fake_reachability_source.h"
 #include "platform/notification_center.h"
 #include "platform/notification_names.h"
-#include "platform/fake_reachability_source.h"
 
 #include <gtest/gtest.h>
 
@@ -30,7 +30,8 @@ protected:
         RunLoop::main().bindToCurrentThread();
         RunLoop::main().discardPending();
         observer = platform::NotificationCenter::defaultCenter().addObserver(
-            std::string(platform::kkReachabilityChangedNotification), [this](const platform::Notification& n) {
+            std::string(platform::kkReachabilityChangedNotification),
+            [this](const platform::Notification& n) {
                 const auto* object = n.objectAs<std::shared_ptr<Reachability>>();
                 Seen seen;
                 seen.object = object ? object->get() : nullptr;
@@ -78,8 +79,8 @@ TEST(ReachabilityFlags, ReachableUnlessAConnectionMustFirstBeMadeOverATransientL
     EXPECT_TRUE(Reachability::isReachableWithFlags(kReachable | kConnectionRequired));
     EXPECT_TRUE(Reachability::isReachableWithFlags(kReachable | kTransient));
     EXPECT_FALSE(Reachability::isReachableWithFlags(kReachable | kConnectionRequired | kTransient));
-    EXPECT_FALSE(
-        Reachability::isReachableWithFlags(kReachable | kConnectionRequired | kTransient | kOnDemand | kDirect));
+    EXPECT_FALSE(Reachability::isReachableWithFlags(kReachable | kConnectionRequired | kTransient |
+                                                    kOnDemand | kDirect));
 }
 
 TEST(ReachabilityFlags, DescriptionIsTenCharactersInTheDocumentedOrder) {
@@ -167,7 +168,8 @@ TEST_F(ReachabilityTest, ConstructorsWatchTheirTargets) {
     sockaddr_in6 six{};
     six.sin6_family = AF_INET6;
     six.sin6_addr.s6_addr[15] = 1;
-    auto loop = targetOf(Reachability::reachabilityWithAddress(reinterpret_cast<sockaddr*>(&six), sizeof six));
+    auto loop =
+        targetOf(Reachability::reachabilityWithAddress(reinterpret_cast<sockaddr*>(&six), sizeof six));
     EXPECT_TRUE(loop->address.isLoopback());
 
     // Refused targets.
@@ -178,7 +180,8 @@ TEST_F(ReachabilityTest, ConstructorsWatchTheirTargets) {
     EXPECT_TRUE(Reachability::reachabilityWithHostname(std::string(253, 'a')));
     sockaddr_un unixAddress{};
     unixAddress.sun_family = AF_UNIX;
-    EXPECT_FALSE(Reachability::reachabilityWithAddress(reinterpret_cast<sockaddr*>(&unixAddress), sizeof unixAddress));
+    EXPECT_FALSE(
+        Reachability::reachabilityWithAddress(reinterpret_cast<sockaddr*>(&unixAddress), sizeof unixAddress));
     sockaddr_in four{};
     four.sin_family = AF_INET;
     EXPECT_FALSE(Reachability::reachabilityWithAddress(reinterpret_cast<sockaddr*>(&four), sizeof four - 1));

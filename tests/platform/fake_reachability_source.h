@@ -13,7 +13,8 @@ namespace testing_support {
 
 class FakeReachabilitySource final : public platform::ReachabilitySource {
 public:
-    std::optional<platform::ReachabilityFlags> flagsFor(const platform::ReachabilityTarget& target) const override {
+    std::optional<platform::ReachabilityFlags>
+    flagsFor(const platform::ReachabilityTarget& target) const override {
         std::lock_guard lock(mutex_);
         lastTarget_ = target;
         return flags_;

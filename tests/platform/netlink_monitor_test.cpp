@@ -47,7 +47,9 @@ public:
         return *this;
     }
     Datagram& u32(std::uint16_t type, std::uint32_t value) { return attribute(type, &value, sizeof value); }
-    Datagram& text(std::uint16_t type, const char* value) { return attribute(type, value, std::strlen(value) + 1); }
+    Datagram& text(std::uint16_t type, const char* value) {
+        return attribute(type, value, std::strlen(value) + 1);
+    }
     Datagram& address(std::uint16_t type, const char* value) {
         std::uint8_t raw[16];
         if (inet_pton(AF_INET, value, raw) == 1)
@@ -412,7 +414,7 @@ TEST(NetworkFlags, AWiredDesktop) {
     EXPECT_EQ(n.to("192.0.2.10"), rf::kReachable | rf::kIsLocalAddress | rf::kIsDirect);
     EXPECT_EQ(n.to("127.0.0.1"), rf::kReachable | rf::kIsLocalAddress | rf::kIsDirect);
     EXPECT_EQ(n.to("::1"), rf::kReachable | rf::kIsLocalAddress | rf::kIsDirect);
-    EXPECT_EQ(n.to("2001:db8::1"), 0u); // no IPv6 here
+    EXPECT_EQ(n.to("2001:db8::1"), 0u);             // no IPv6 here
     EXPECT_EQ(n.to("169.254.0.0"), rf::kReachable); // only by the default route: not direct
 }
 
@@ -446,7 +448,7 @@ TEST(NetworkFlags, LosingCarrierRoutesOrTheLinkMakesTheInternetUnreachable) {
 TEST(NetworkFlags, ADefaultRouteNeedsAnAddressToSendFrom) {
     Network n;
     n.addLink(2, kUpRunning, "eth0").addRoute("::", 0, 2, "fe80::1", 1024).addAddress(2, "fe80::2", 64);
-    EXPECT_EQ(n.to("::"), 0u); // link-local only
+    EXPECT_EQ(n.to("::"), 0u);                  // link-local only
     EXPECT_EQ(n.to("fe80::9"), rf::kReachable); // a link-local source will do for a link-local target
     n.addAddress(2, "2001:db8::2", 64, IFA_F_TENTATIVE);
     EXPECT_EQ(n.to("::"), 0u); // still being checked for duplicates
