@@ -657,14 +657,15 @@ struct NetlinkReachabilitySource::Runtime {
     }
 
     bool requestDump(std::uint16_t type, std::uint32_t seq) {
+        // An all-zero body of the request's own header type asks for everything of both families.
+        constexpr std::size_t kBodyBytes = std::max({sizeof(rtmsg), sizeof(ifinfomsg), sizeof(ifaddrmsg)});
         struct {
             nlmsghdr header;
-            rtmsg body; // the largest of the request bodies the dumps take; all zero asks for everything
+            std::uint8_t body[kBodyBytes];
         } request{};
         request.header.nlmsg_len = NLMSG_LENGTH(type == RTM_GETROUTE  ? sizeof(rtmsg)
                                                 : type == RTM_GETLINK ? sizeof(ifinfomsg)
                                                                       : sizeof(ifaddrmsg));
-        static_assert(sizeof(rtmsg) >= sizeof(ifaddrmsg));
         request.header.nlmsg_type = type;
         request.header.nlmsg_flags = NLM_F_REQUEST | NLM_F_DUMP;
         request.header.nlmsg_seq = seq;
