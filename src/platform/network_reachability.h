@@ -1,0 +1,125 @@
+#pragma once
+// Whether a network target can be reached, in the desktop platform's terms: a target (an address or a
+// host name), a set of reachability flag bits, and a handle that calls back on a serial queue whenever
+// the flags of its target change.
+//
+// The answers come from a ReachabilitySource. The process shares one source (the rtnetlink monitor on
+// Linux, see netlink_monitor.h); tests install a fake one through ReachabilitySource::setShared.
+#include "platform/dispatch.h"
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include <sys/socket.h>
+
+namespace platform {
+
+using ReachabilityFlags = std::uint32_t;
+
+namespace reachability_flags {
+inline constexpr ReachabilityFlags kTransientConnection = 1u << 0;
+inline constexpr ReachabilityFlags kReachable = 1u << 1;
+inline constexpr ReachabilityFlags kConnectionRequired = 1u << 2;
+inline constexpr ReachabilityFlags kConnectionOnTraffic = 1u << 3;
+inline constexpr ReachabilityFlags kInterventionRequired = 1u << 4;
+inline constexpr ReachabilityFlags kConnectionOnDemand = 1u << 5;
+inline constexpr ReachabilityFlags kIsLocalAddress = 1u << 16;
+inline constexpr ReachabilityFlags kIsDirect = 1u << 17;
+} // namespace reachability_flags
+
+// An IPv4 or IPv6 address in network byte order (IPv4 uses the first four bytes).
+struct IpAddress {
+    int family = 0; // AF_INET or AF_INET6; 0 for none
+    std::array<std::uint8_t, 16> bytes{};
+
+    std::size_t size() const;
+    bool isUnspecified() const; // 0.0.0.0 or ::
+    bool isLoopback() const;    // 127/8 or ::1
+    bool isLinkLocal() const;   // 169.254/16 or fe80::/10
+    // Whether the first `prefixLength` bits equal those of `other` (same family required).
+    bool matchesPrefix(const IpAddress& other, unsigned prefixLength) const;
+    friend bool operator==(const IpAddress&, const IpAddress&) = default;
+
+    static IpAddress v4(std::uint8_t a, std::uint8_t b, std::uint8_t c, std::uint8_t d);
+    // From a socket address; nullopt unless it is a complete AF_INET or AF_INET6 address.
+    static std::optional<IpAddress> fromSockaddr(const sockaddr* address, socklen_t length);
+    // From numeric text ("192.0.2.1", "2001:db8::1"); nullopt for anything else.
+    static std::optional<IpAddress> fromText(std::string_view text);
+};
+
+// What a reachability question is about. A host name is answered as the question of reaching the
+// internet at all: names are not resolved (a lookup would block, and could fail for reasons that say
+// nothing about the network), so a name stands for "some server out there".
+struct ReachabilityTarget {
+    enum class Kind { Address, HostName };
+    Kind kind = Kind::Address;
+    IpAddress address;
+    std::string hostName;
+};
+
+// The source of network state. flagsFor may be called from any thread.
+class ReachabilitySource {
+public:
+    using SubscriptionId = std::uint64_t;
+
+    virtual ~ReachabilitySource() = default;
+
+    // The flags for a target now; nullopt when the state cannot be read.
+    virtual std::optional<ReachabilityFlags> flagsFor(const ReachabilityTarget& target) const = 0;
+    // `onChange` is called on a thread of the source's choosing after the network state may have
+    // changed (callers compare flags themselves). It must not block for long. A handler may still be
+    // called once by a delivery already under way when unsubscribe returns.
+    virtual SubscriptionId subscribe(std::function<void()> onChange) = 0;
+    virtual void unsubscribe(SubscriptionId id) = 0;
+
+    // The process-wide source, started on first use. When the system monitor cannot be started the
+    // source answers nullopt for every target.
+    static std::shared_ptr<ReachabilitySource> shared();
+    // Installs a source for the whole process and returns the previous one; nullptr restores the
+    // system monitor (started again on next use).
+    static std::shared_ptr<ReachabilitySource> setShared(std::shared_ptr<ReachabilitySource> source);
+};
+
+// A watched target: the Linux stand-in for the platform's reachability reference.
+//
+// Once both a callback and a dispatch queue are set, the callback runs on that queue with the current
+// flags, and again each time the flags change. Clearing either (or destroying the handle) stops the
+// deliveries: once that returns, no callback is running or will run, unless it was cleared from the
+// callback itself.
+class NetworkReachability {
+public:
+    using Callback = std::function<void(ReachabilityFlags)>;
+
+    static constexpr std::size_t kMaxHostNameBytes = 253;
+
+    // nullptr when the address is not a complete IPv4 or IPv6 socket address.
+    static std::unique_ptr<NetworkReachability> createWithAddress(const sockaddr* address, socklen_t length);
+    // nullptr for an empty name, a name longer than kMaxHostNameBytes or one with bytes no host name
+    // can hold. Numeric address text becomes an address target.
+    static std::unique_ptr<NetworkReachability> createWithName(std::string_view name);
+
+    NetworkReachability(ReachabilityTarget target, std::shared_ptr<ReachabilitySource> source);
+    ~NetworkReachability();
+    NetworkReachability(const NetworkReachability&) = delete;
+    NetworkReachability& operator=(const NetworkReachability&) = delete;
+
+    const ReachabilityTarget& target() const;
+    std::optional<ReachabilityFlags> flags() const;
+
+    // Both answer false when the handle cannot take the setting (never on Linux; kept for callers that
+    // follow the platform's protocol).
+    bool setCallback(Callback callback);
+    bool setDispatchQueue(std::shared_ptr<SerialQueue> queue);
+
+private:
+    struct Inner;
+    std::shared_ptr<Inner> inner_;
+};
+
+} // namespace platform

@@ -1,0 +1,318 @@
+#include "connection/reachability.h"
+
+#include "platform/dispatch.h"
+#include "platform/fake_reachability_source.h"
+#include "platform/notification_center.h"
+#include "platform/notification_names.h"
+
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/un.h>
+
+#include <atomic>
+#include <chrono>
+#include <string>
+#include <vector>
+
+using platform::RunLoop;
+using testing_support::ScopedReachabilitySource;
+
+namespace {
+
+constexpr platform::ReachabilityFlags kTransient = 1, kReachable = 2, kConnectionRequired = 4, kOnTraffic = 8,
+                                      kIntervention = 16, kOnDemand = 32, kLocal = 0x10000, kDirect = 0x20000;
+
+class ReachabilityTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        RunLoop::main().bindToCurrentThread();
+        RunLoop::main().discardPending();
+        observer = platform::NotificationCenter::defaultCenter().addObserver(
+            std::string(platform::kkReachabilityChangedNotification),
+            [this](const platform::Notification& n) {
+                const auto* object = n.objectAs<std::shared_ptr<Reachability>>();
+                Seen seen;
+                seen.object = object ? object->get() : nullptr;
+                seen.reachable = object && (*object)->isReachable();
+                seen.onMainThread = platform::MainQueue::isMainThread();
+                seen.hasUserInfo = !n.userInfo.empty();
+                notifications.push_back(seen);
+            });
+    }
+    void TearDown() override {
+        platform::NotificationCenter::defaultCenter().removeObserver(observer);
+        RunLoop::main().discardPending();
+    }
+
+    // Lets the watcher's queue finish what the source handed it, then runs the main queue once: after
+    // this every notification caused so far has been delivered.
+    void settle(const std::shared_ptr<Reachability>& r) {
+        if (auto queue = r->reachabilitySerialQueue())
+            queue->sync([] {});
+        RunLoop::main().runOnce();
+    }
+    bool waitForNotifications(std::size_t count) {
+        return RunLoop::main().runUntil([&] { return notifications.size() >= count; },
+                                        std::chrono::milliseconds(5000));
+    }
+
+    struct Seen {
+        const Reachability* object = nullptr;
+        bool reachable = false;
+        bool onMainThread = false;
+        bool hasUserInfo = false;
+    };
+    ScopedReachabilitySource network;
+    std::vector<Seen> notifications;
+    platform::ObserverId observer;
+};
+
+} // namespace
+
+TEST(ReachabilityFlags, ReachableUnlessAConnectionMustFirstBeMadeOverATransientLink) {
+    EXPECT_FALSE(Reachability::isReachableWithFlags(0));
+    EXPECT_FALSE(Reachability::isReachableWithFlags(kConnectionRequired | kTransient));
+    EXPECT_FALSE(Reachability::isReachableWithFlags(kLocal | kDirect));
+    EXPECT_TRUE(Reachability::isReachableWithFlags(kReachable));
+    EXPECT_TRUE(Reachability::isReachableWithFlags(kReachable | kConnectionRequired));
+    EXPECT_TRUE(Reachability::isReachableWithFlags(kReachable | kTransient));
+    EXPECT_FALSE(Reachability::isReachableWithFlags(kReachable | kConnectionRequired | kTransient));
+    EXPECT_FALSE(Reachability::isReachableWithFlags(kReachable | kConnectionRequired | kTransient |
+                                                    kOnDemand | kDirect));
+}
+
+TEST(ReachabilityFlags, DescriptionIsTenCharactersInTheDocumentedOrder) {
+    // 'X', R, blank, then c t i C D l d.
+    EXPECT_EQ(Reachability::flagsDescription(kReachable | kDirect), "XR ------d");
+    EXPECT_EQ(Reachability::flagsDescription(kReachable | kDirect).size(), 10u);
+    EXPECT_EQ(Reachability::flagsDescription(0), "X- -------");
+    EXPECT_EQ(Reachability::flagsDescription(0xffffffffu), "XR ctiCDld");
+    EXPECT_EQ(Reachability::flagsDescription(kConnectionRequired | kOnTraffic), "X- c--C---");
+    EXPECT_EQ(Reachability::flagsDescription(kTransient | kIntervention | kOnDemand | kLocal), "X- -ti-Dl-");
+}
+
+TEST_F(ReachabilityTest, QueriesFollowTheCurrentFlags) {
+    auto r = Reachability::reachabilityForInternetConnection();
+    ASSERT_TRUE(r);
+    EXPECT_TRUE(r->reachableOnWWAN());
+
+    network.fake->setFlags(kReachable | kDirect);
+    EXPECT_TRUE(r->isReachable());
+    EXPECT_TRUE(r->isReachableViaWiFi());
+    EXPECT_FALSE(r->isReachableViaWWAN());
+    EXPECT_FALSE(r->connectionRequired());
+    EXPECT_EQ(r->currentReachabilityStatus(), Reachability::ReachableViaWiFi);
+    EXPECT_EQ(r->currentReachabilityString(), "WiFi");
+    EXPECT_EQ(r->reachabilityFlags(), kReachable | kDirect);
+    EXPECT_EQ(r->currentReachabilityFlags(), "XR ------d");
+
+    // A link still to be brought up: reachable in principle, so "via Wi-Fi" holds, but not reachable now.
+    network.fake->setFlags(kReachable | kConnectionRequired | kTransient);
+    EXPECT_FALSE(r->isReachable());
+    EXPECT_TRUE(r->isReachableViaWiFi());
+    EXPECT_TRUE(r->isConnectionRequired());
+    EXPECT_EQ(r->currentReachabilityStatus(), Reachability::NotReachable);
+    EXPECT_EQ(r->currentReachabilityString(), "No Connection");
+
+    network.fake->setFlags(kConnectionRequired | kOnTraffic);
+    EXPECT_TRUE(r->isConnectionOnDemand());
+    EXPECT_FALSE(r->isInterventionRequired());
+    network.fake->setFlags(kOnDemand);
+    EXPECT_FALSE(r->isConnectionOnDemand()); // needs the connection-required bit as well
+    network.fake->setFlags(kConnectionRequired | kIntervention);
+    EXPECT_TRUE(r->isInterventionRequired());
+    EXPECT_FALSE(r->isConnectionOnDemand());
+
+    // Every combination of the low bits: status is 2 exactly when reachable, never 1.
+    for (platform::ReachabilityFlags f = 0; f < 64; ++f) {
+        network.fake->setFlags(f);
+        const auto status = r->currentReachabilityStatus();
+        EXPECT_NE(status, Reachability::ReachableViaWWAN);
+        EXPECT_EQ(status == Reachability::ReachableViaWiFi, Reachability::isReachableWithFlags(f)) << f;
+        EXPECT_EQ(r->isReachableViaWiFi(), (f & kReachable) != 0) << f;
+    }
+}
+
+TEST_F(ReachabilityTest, UnreadableFlagsAnswerNo) {
+    auto r = Reachability::reachabilityForInternetConnection();
+    network.fake->setFlags(std::nullopt);
+    EXPECT_FALSE(r->isReachable());
+    EXPECT_FALSE(r->isReachableViaWiFi());
+    EXPECT_FALSE(r->connectionRequired());
+    EXPECT_EQ(r->reachabilityFlags(), 0u);
+    EXPECT_EQ(r->currentReachabilityStatus(), Reachability::NotReachable);
+    EXPECT_EQ(r->currentReachabilityFlags(), "X- -------");
+}
+
+TEST_F(ReachabilityTest, ConstructorsWatchTheirTargets) {
+    auto targetOf = [&](const std::shared_ptr<Reachability>& r) {
+        r->reachabilityFlags();
+        return network.fake->lastTarget();
+    };
+    auto internet = targetOf(Reachability::reachabilityForInternetConnection());
+    ASSERT_TRUE(internet);
+    EXPECT_EQ(internet->address, platform::IpAddress::v4(0, 0, 0, 0));
+
+    auto local = targetOf(Reachability::reachabilityForLocalWiFi());
+    EXPECT_EQ(local->address, platform::IpAddress::v4(169, 254, 0, 0));
+
+    auto host = targetOf(Reachability::reachabilityWithHostName("trade.example.com"));
+    EXPECT_EQ(host->kind, platform::ReachabilityTarget::Kind::HostName);
+    EXPECT_EQ(host->hostName, "trade.example.com");
+    auto literal = targetOf(Reachability::reachabilityWithHostname("2001:db8::1"));
+    EXPECT_EQ(literal->kind, platform::ReachabilityTarget::Kind::Address);
+    EXPECT_EQ(literal->address.family, AF_INET6);
+
+    sockaddr_in6 six{};
+    six.sin6_family = AF_INET6;
+    six.sin6_addr.s6_addr[15] = 1;
+    auto loop =
+        targetOf(Reachability::reachabilityWithAddress(reinterpret_cast<sockaddr*>(&six), sizeof six));
+    EXPECT_TRUE(loop->address.isLoopback());
+
+    // Refused targets.
+    EXPECT_FALSE(Reachability::reachabilityWithHostname(""));
+    EXPECT_FALSE(Reachability::reachabilityWithHostname("bad name"));
+    EXPECT_FALSE(Reachability::reachabilityWithHostname("evil\nhost"));
+    EXPECT_FALSE(Reachability::reachabilityWithHostname(std::string(254, 'a')));
+    EXPECT_TRUE(Reachability::reachabilityWithHostname(std::string(253, 'a')));
+    sockaddr_un unixAddress{};
+    unixAddress.sun_family = AF_UNIX;
+    EXPECT_FALSE(
+        Reachability::reachabilityWithAddress(reinterpret_cast<sockaddr*>(&unixAddress), sizeof unixAddress));
+    sockaddr_in four{};
+    four.sin_family = AF_INET;
+    EXPECT_FALSE(Reachability::reachabilityWithAddress(reinterpret_cast<sockaddr*>(&four), sizeof four - 1));
+    EXPECT_FALSE(Reachability::reachabilityWithAddress(nullptr, 16));
+    EXPECT_FALSE(Reachability::initWithReachabilityRef(nullptr));
+}
+
+TEST_F(ReachabilityTest, DescriptionNamesTheClassAndAddress) {
+    auto r = Reachability::reachabilityForInternetConnection();
+    const auto text = r->description();
+    const auto low = static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(r.get()));
+    char expected[64];
+    std::snprintf(expected, sizeof expected, "<Reachability: %#x>", low);
+    EXPECT_EQ(text, expected);
+}
+
+TEST_F(ReachabilityTest, ChangesRunTheBlocksOnTheQueueAndNotifyOnTheMainThread) {
+    network.fake->setFlags(kReachable);
+    auto r = Reachability::reachabilityForInternetConnection();
+    std::atomic<int> reachableRuns{0}, unreachableRuns{0};
+    std::atomic<bool> blocksOnQueue{true};
+    auto onQueue = [&](const std::shared_ptr<Reachability>& self) {
+        auto queue = self->reachabilitySerialQueue();
+        if (!queue || !queue->isCurrent() || queue->label() != "com.Orlathe.reachability")
+            blocksOnQueue = false;
+    };
+    r->setReachableBlock([&](const std::shared_ptr<Reachability>& self) {
+        onQueue(self);
+        ++reachableRuns;
+    });
+    r->setUnreachableBlock([&](const std::shared_ptr<Reachability>& self) {
+        onQueue(self);
+        ++unreachableRuns;
+    });
+    ASSERT_TRUE(r->startNotifier());
+    EXPECT_TRUE(r->startNotifier()); // a second start changes nothing
+    EXPECT_EQ(network.fake->subscriberCount(), 1u);
+
+    // The state found at start is reported once.
+    ASSERT_TRUE(waitForNotifications(1));
+    EXPECT_EQ(notifications[0].object, r.get());
+    EXPECT_TRUE(notifications[0].reachable);
+    EXPECT_TRUE(notifications[0].onMainThread);
+    EXPECT_FALSE(notifications[0].hasUserInfo);
+    EXPECT_EQ(reachableRuns, 1);
+
+    network.fake->change(0);
+    ASSERT_TRUE(waitForNotifications(2));
+    EXPECT_FALSE(notifications[1].reachable);
+    EXPECT_EQ(unreachableRuns, 1);
+
+    // Reachable but waiting for a transient link counts as unreachable, and is still announced.
+    network.fake->change(kReachable | kConnectionRequired | kTransient);
+    ASSERT_TRUE(waitForNotifications(3));
+    EXPECT_FALSE(notifications[2].reachable);
+    EXPECT_EQ(unreachableRuns, 2);
+    EXPECT_EQ(reachableRuns, 1);
+
+    // A wake-up without a change of flags says nothing.
+    network.fake->fire();
+    settle(r);
+    EXPECT_EQ(notifications.size(), 3u);
+
+    network.fake->change(kReachable | kDirect);
+    ASSERT_TRUE(waitForNotifications(4));
+    EXPECT_TRUE(notifications[3].reachable);
+    EXPECT_EQ(reachableRuns, 2);
+    EXPECT_TRUE(blocksOnQueue);
+    r->stopNotifier();
+}
+
+TEST_F(ReachabilityTest, StoppingEndsTheNotificationsEvenThoseAlreadyQueued) {
+    network.fake->setFlags(kReachable);
+    auto r = Reachability::reachabilityForInternetConnection();
+    ASSERT_TRUE(r->startNotifier());
+    ASSERT_TRUE(waitForNotifications(1));
+
+    // This change reaches the main queue but is not yet delivered when the watcher stops.
+    network.fake->change(0);
+    r->reachabilitySerialQueue()->sync([] {});
+    r->stopNotifier();
+    EXPECT_FALSE(r->reachabilitySerialQueue());
+    EXPECT_EQ(network.fake->subscriberCount(), 0u);
+    RunLoop::main().runOnce();
+    network.fake->change(kReachable);
+    RunLoop::main().runOnce();
+    EXPECT_EQ(notifications.size(), 1u);
+
+    // It may start again, and reports the state it finds.
+    ASSERT_TRUE(r->startNotifier());
+    ASSERT_TRUE(waitForNotifications(2));
+    EXPECT_TRUE(notifications[1].reachable);
+    r->stopNotifier();
+}
+
+TEST_F(ReachabilityTest, ANotifyingWatcherKeepsItselfAliveUntilStopped) {
+    network.fake->setFlags(0);
+    std::weak_ptr<Reachability> weak;
+    {
+        auto r = Reachability::reachabilityForInternetConnection();
+        ASSERT_TRUE(r->startNotifier());
+        weak = r;
+    }
+    ASSERT_TRUE(waitForNotifications(1));
+    EXPECT_FALSE(notifications[0].reachable);
+    auto r = weak.lock();
+    ASSERT_TRUE(r);
+    r->stopNotifier();
+    const auto* address = r.get();
+    r.reset();
+    RunLoop::main().runOnce();
+    EXPECT_TRUE(weak.expired()) << address;
+}
+
+TEST_F(ReachabilityTest, ABlockMayStopItsOwnWatcher) {
+    network.fake->setFlags(kReachable);
+    auto r = Reachability::reachabilityForInternetConnection();
+    std::atomic<bool> stopped{false};
+    r->setUnreachableBlock([&](const std::shared_ptr<Reachability>& self) {
+        self->stopNotifier();
+        stopped = true;
+    });
+    ASSERT_TRUE(r->startNotifier());
+    ASSERT_TRUE(waitForNotifications(1));
+    network.fake->change(0);
+    ASSERT_TRUE(RunLoop::main().runUntil([&] { return stopped.load(); }, std::chrono::milliseconds(5000)));
+    RunLoop::main().runOnce();
+    EXPECT_FALSE(r->reachabilitySerialQueue());
+    EXPECT_EQ(network.fake->subscriberCount(), 0u);
+    // Stopped before the change was posted: only the first state is ever announced.
+    network.fake->change(kReachable);
+    RunLoop::main().runOnce();
+    EXPECT_EQ(notifications.size(), 1u);
+}
