@@ -1,5 +1,6 @@
 #include "connection/message_builders.h"
 
+#include <fmt/format.h>
 #include <gtest/gtest.h>
 
 #include <initializer_list>
@@ -23,7 +24,12 @@ std::string body(std::initializer_list<std::string_view> fields) {
 
 // Frame of an ASCII body: its byte count is its length.
 std::string asciiFrame(const std::string& b) {
-    return "\x01" + std::to_string(b.size()) + "\x03" + b + "\x02";
+    std::string out(1, '\x01');
+    out += std::to_string(b.size());
+    out += '\x03';
+    out += b;
+    out += '\x02';
+    return out;
 }
 
 // Every tag any message of the client uses, plus a few no layout lists, each holding "v<tag>".
@@ -36,7 +42,7 @@ MessageBase::Dictionary everyTag(std::int64_t type) {
         1059, 1060, 1063, 1132, 1133, 1134, 1135, 1136, 1137, 1138, 1139, 1140, 1152, 1153, 9999};
     MessageBase::Dictionary d;
     for (int t : kTags)
-        d.emplace(t, "v" + std::to_string(t));
+        d.emplace(t, std::string("v").append(std::to_string(t)));
     d[10] = std::to_string(type);
     return d;
 }
@@ -323,7 +329,7 @@ const Golden kGolden[] = {
 TEST(MessageBuilders, EveryBuilderWritesItsOwnTagsInItsOwnOrder) {
     std::set<std::string_view> seen;
     for (const Golden& g : kGolden) {
-        SCOPED_TRACE(std::string(g.builder) + " sub-type " + std::to_string(g.sub));
+        SCOPED_TRACE(fmt::format("{} sub-type {}", g.builder, g.sub));
         MessageBase m = messageOf(g.type, g.field, g.sub);
         m.setMessageDataDictionary(everyTag(g.type));
         const ComposedMessage c = composeMessage(m);
@@ -629,7 +635,7 @@ TEST(MessageBuilders, ValuesThatWouldCutTheFrameAreRefused) {
         {617, Sub::None, 0, 504, "\xFF", ComposeStatus::InvalidText},
     };
     for (const Poisoned& p : cases) {
-        SCOPED_TRACE("type " + std::to_string(p.type) + " tag " + std::to_string(p.tag));
+        SCOPED_TRACE(fmt::format("type {} tag {}", p.type, p.tag));
         MessageBase m = messageOf(p.type, p.field, p.sub);
         m.setMessageDataDictionary(everyTag(p.type));
         m.setValue(p.tag, p.value);
@@ -655,13 +661,13 @@ TEST(MessageBuilders, RecordSeparatorsPassInRecordTexts) {
                             Record{1023, Sub::DataService, 12, 159}, Record{608, Sub::None, 0, 505},
                             Record{82, Sub::None, 0, 583}, Record{1052, Sub::None, 0, 583},
                             Record{693, Sub::None, 0, 1059}, Record{77, Sub::None, 0, 91}}) {
-        SCOPED_TRACE("type " + std::to_string(r.type) + " tag " + std::to_string(r.tag));
+        SCOPED_TRACE(fmt::format("type {} tag {}", r.type, r.tag));
         MessageBase m = messageOf(r.type, r.field, r.sub);
         m.setMessageDataDictionary(everyTag(r.type));
         m.setValue(r.tag, record);
         const ComposedMessage c = composeMessage(m);
         ASSERT_EQ(c.status, ComposeStatus::Built);
-        const std::string field = std::to_string(r.tag) + "=" + record + "\x03";
+        const std::string field = fmt::format("{}={}\x03", r.tag, record);
         EXPECT_NE(c.framed.find(field), std::string::npos);
     }
 }
