@@ -22,7 +22,9 @@ namespace {
 
 std::atomic<bool> stopRequested{false};
 
-void onSignal(int) { stopRequested = true; }
+void onSignal(int) {
+    stopRequested = true;
+}
 
 int listenOn(uint16_t port) {
     int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
@@ -91,7 +93,8 @@ int main(int argc, char** argv) {
             char buf[4096];
             ssize_t got = ::read(fds[i].fd, buf, sizeof buf);
             if (got <= 0) {
-                platform::Log::info("testserver: client {} left after {} bytes", fds[i].fd, clients[fds[i].fd]);
+                platform::Log::info("testserver: client {} left after {} bytes", fds[i].fd,
+                                    clients[fds[i].fd]);
                 ::close(fds[i].fd);
                 clients.erase(fds[i].fd);
             } else {

@@ -1,5 +1,6 @@
 #include "connection/message_cracker.h"
 
+#include "platform/lenient.h"
 #include "platform/log.h"
 
 #include <climits>
@@ -51,26 +52,7 @@ std::string MessageCracker::GetRequiredChartData(std::string_view text, std::int
 }
 
 std::int64_t MessageCracker::integerValue(std::string_view s) noexcept {
-    std::size_t i = 0;
-    while (i < s.size() && (s[i] == ' ' || s[i] == '\t' || s[i] == '\n' || s[i] == '\r'))
-        ++i;
-    bool negative = false;
-    if (i < s.size() && (s[i] == '+' || s[i] == '-')) {
-        negative = s[i] == '-';
-        ++i;
-    }
-    std::uint64_t v = 0;
-    constexpr std::uint64_t limit = static_cast<std::uint64_t>(INT64_MAX) + 1;
-    for (; i < s.size() && s[i] >= '0' && s[i] <= '9'; ++i) {
-        v = v * 10 + static_cast<std::uint64_t>(s[i] - '0');
-        if (v >= limit) {
-            v = limit;
-            break;
-        }
-    }
-    if (negative)
-        return v >= limit ? INT64_MIN : -static_cast<std::int64_t>(v);
-    return v >= limit ? INT64_MAX : static_cast<std::int64_t>(v);
+    return platform::lenientInteger(s);
 }
 
 namespace {

@@ -71,6 +71,8 @@ std::optional<std::filesystem::path> Bundle::localizationFolder(std::string_view
     return path;
 }
 
-std::string Bundle::shortVersionString() { return TC_VERSION; }
+std::string Bundle::shortVersionString() {
+    return TC_VERSION;
+}
 
 } // namespace platform

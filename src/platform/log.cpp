@@ -61,9 +61,13 @@ const char* levelName(LogLevel level) {
 
 } // namespace
 
-void Log::setLevel(LogLevel level) { levelRef().store(level); }
+void Log::setLevel(LogLevel level) {
+    levelRef().store(level);
+}
 
-LogLevel Log::level() { return levelRef().load(); }
+LogLevel Log::level() {
+    return levelRef().load();
+}
 
 void Log::setSink(Sink sink) {
     std::lock_guard lock(sinkMutex());

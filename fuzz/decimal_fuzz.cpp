@@ -1,0 +1,70 @@
+// Decimal text and arithmetic on arbitrary bytes: "<a>[|<b>]", optionally preceded by one
+// control byte picking the rounding of the arithmetic.
+#include "platform/decimal.h"
+#include "session/decimal_extension.h"
+
+#include <cstdint>
+#include <cstdlib>
+#include <optional>
+#include <string_view>
+
+using platform::Decimal;
+using platform::DecimalRounding;
+using platform::RoundingMode;
+
+namespace {
+
+void check(bool condition) {
+    if (!condition)
+        std::abort();
+}
+
+// Every value must print to text that reads back as the same value.
+void checkText(const Decimal& d) {
+    const auto again = Decimal::fromString(d.toString());
+    check(again.has_value());
+    check(*again == d);
+    check(again->toString() == d.toString());
+    check(!(d.isNegative() && d.isZero()));
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    std::string_view input(reinterpret_cast<const char*>(data), size);
+    std::optional<DecimalRounding> rounding;
+    if (!input.empty() && static_cast<unsigned char>(input.front()) >= 0x80) {
+        const auto control = static_cast<unsigned char>(input.front());
+        rounding = DecimalRounding{static_cast<RoundingMode>(control & 3),
+                                   static_cast<int>((control >> 2) & 31) - 10};
+        input.remove_prefix(1);
+    }
+    const std::size_t bar = input.find('|');
+    const auto a = Decimal::fromString(input.substr(0, bar));
+    if (a)
+        checkText(*a);
+    if (bar == std::string_view::npos || !a)
+        return 0;
+    const auto b = Decimal::fromString(input.substr(bar + 1));
+    if (!b)
+        return 0;
+    checkText(*b);
+
+    check((a->compare(*b) < 0) == (b->compare(*a) > 0));
+    check((*a == *b) == (b->compare(*a) == 0));
+    for (const Decimal& r : {a->add(*b, rounding), a->subtract(*b, rounding), a->multiply(*b, rounding),
+                             a->divide(*b, rounding), moduloFor(*a, *b), decimalPlaces(*a),
+                             absoluteNumber(*a), greaterNumber(*a, *b), smallerNumber(*a, *b)})
+        checkText(r);
+    if (rounding)
+        checkText(a->rounded(rounding->scale, rounding->mode));
+    if (!a->isNaN()) {
+        check((*a - *a).isZero());
+        check(*a * Decimal::fromInt64(1) == *a);
+        check(a->add(*b) == b->add(*a));
+        check(a->multiply(*b) == b->multiply(*a));
+    }
+    (void)a->toDouble();
+    (void)a->int32Value();
+    return 0;
+}

@@ -1,0 +1,39 @@
+#include "connection/envelope_opener.h"
+
+#include "connection/base64.h"
+#include "connection/crypto.h"
+#include "connection/data_additions.h"
+#include "connection/utf8.h"
+#include "connection/wire_fields.h"
+#include "platform/log.h"
+
+std::optional<std::string> openEncryptedEnvelope(std::string_view tag27Text, std::string_view key) {
+    if (tag27Text.size() > kMaxEnvelopeTextLength) {
+        platform::Log::warning("encrypted envelope of {} characters over the cap, dropped", tag27Text.size());
+        return std::nullopt;
+    }
+    const auto sealed = Base64::decodeBase64WithString(tag27Text);
+    if (!sealed)
+        return std::nullopt;
+    const auto plain = Crypto::transformData(*sealed, Crypto::kAlgorithmAES, Crypto::kDecrypt, key);
+    if (!plain)
+        return std::nullopt;
+    std::string text(plain->begin(), plain->end());
+    if (!wire::isValidUtf8(text))
+        return std::nullopt;
+    return text;
+}
+
+std::optional<std::string_view> compressedPayloadOfField(std::string_view field) {
+    const wire::Field f = wire::parseField(field);
+    if (!f.hasValue || f.tag != 1050)
+        return std::nullopt;
+    return f.value;
+}
+
+std::optional<std::string> decompressedPayloadOfField(std::string_view field) {
+    const auto payload = compressedPayloadOfField(field);
+    if (!payload)
+        return std::nullopt;
+    return NSDataAdditions::decompressData(*payload);
+}

@@ -1,0 +1,48 @@
+// The encrypted type-76 envelope around every stream message.
+#include "connection/base64.h"
+#include "connection/crypto.h"
+#include "connection/message_base.h"
+#include "connection/separators.h"
+#include "platform/crypto.h"
+
+#include <string>
+
+void MessageBase::EncryptMessage(std::string_view framedMessage, bool isInitialRequest, bool toZMQ) {
+    MessageSender* const target = sender();
+    if (target == nullptr)
+        return;
+    try {
+        // The sender picks the key: the product key for requests sent before login has completed,
+        // so a second login after a lost stream is not sealed with the previous session's key.
+        const std::string key = target->envelopeKey(isInitialRequest);
+        const auto sealed = Crypto::transformData(platform::asBytes(framedMessage), Crypto::kAlgorithmAES,
+                                                  Crypto::kEncrypt, key);
+        if (!sealed)
+            return;
+        const auto text = Base64::encodeBase64WithData(*sealed);
+        if (!text)
+            return;
+
+        std::string body;
+        body.reserve(text->size() + 40);
+        body += "10=76";
+        body += wire::kFieldEnd;
+        body += "27=";
+        body += *text;
+        body += wire::kFieldEnd;
+        if (isInitialRequest) {
+            body += "1153=2";
+            body += wire::kFieldEnd;
+            body += "1132=2";
+            body += wire::kFieldEnd;
+        }
+        setMessageLength(frameLength(body));
+
+        RequestMessage message;
+        message.message = frame(body);
+        message.isZMQ = toZMQ;
+        target->sendMessage(std::move(message));
+    } catch (...) {
+        // A request that cannot be sealed is dropped; the caller has nothing to recover.
+    }
+}

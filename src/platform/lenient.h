@@ -1,0 +1,22 @@
+#pragma once
+// Lenient readings of numbers and flags in outside texts: such a read never fails. A number is the
+// text's leading number (after blanks, with an optional sign), 0 when there is none; a flag is true
+// when the first significant character is 'Y', 'y', 'T', 't' or a digit 1 to 9.
+#include <cstdint>
+#include <string_view>
+
+namespace platform {
+
+// Space, tab, CR, LF, FF, VT.
+constexpr bool isBlank(char c) noexcept {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
+}
+// Leading blanks removed.
+std::string_view skipBlanks(std::string_view text) noexcept;
+// Saturates at the int64 limits.
+std::int64_t lenientInteger(std::string_view text) noexcept;
+double lenientReal(std::string_view text) noexcept;
+// Blanks, one sign and leading zeros are skipped first, so "007" is true and "000" false.
+bool lenientFlag(std::string_view text) noexcept;
+
+} // namespace platform
