@@ -3,7 +3,12 @@
 #include "connection/utf8.h"
 #include "platform/crypto.h"
 
+#include <openssl/crypto.h>
+
 #include <algorithm>
+#include <array>
+#include <mutex>
+#include <string>
 
 Crypto::Sizes Crypto::sizesForAlgorithm(std::uint32_t algorithm) noexcept {
     switch (algorithm) {
@@ -48,6 +53,60 @@ Crypto::Bytes Crypto::computeSHA512DigestForString(std::string_view text) {
     return digest ? std::move(*digest) : Bytes{};
 }
 
+namespace {
+
+struct KeyMaterial {
+    Crypto::Bytes key, iv;
+};
+
+// Every envelope in and out costs two 1000-round derivations from the same key text; a session uses
+// only the product key and its session key, so a few derivations are kept. Same results, no state
+// that anyone can observe.
+class KeyMaterialCache {
+public:
+    std::optional<KeyMaterial> find(std::string_view password) {
+        std::lock_guard lock(mutex_);
+        for (auto& entry : entries_)
+            if (entry.used && entry.password == password) {
+                entry.used = ++clock_;
+                return entry.material;
+            }
+        return std::nullopt;
+    }
+    void store(std::string_view password, const KeyMaterial& material) {
+        std::lock_guard lock(mutex_);
+        auto oldest = std::min_element(entries_.begin(), entries_.end(),
+                                       [](const Entry& a, const Entry& b) { return a.used < b.used; });
+        wipe(*oldest);
+        oldest->password = std::string(password);
+        oldest->material = material;
+        oldest->used = ++clock_;
+    }
+
+private:
+    struct Entry {
+        std::string password;
+        KeyMaterial material;
+        std::uint64_t used = 0; // 0: empty
+    };
+    static void wipe(Entry& e) {
+        OPENSSL_cleanse(e.password.data(), e.password.size());
+        OPENSSL_cleanse(e.material.key.data(), e.material.key.size());
+        OPENSSL_cleanse(e.material.iv.data(), e.material.iv.size());
+        e = Entry{};
+    }
+    std::mutex mutex_;
+    std::array<Entry, 4> entries_;
+    std::uint64_t clock_ = 0;
+};
+
+KeyMaterialCache& aesKeyCache() {
+    static KeyMaterialCache cache;
+    return cache;
+}
+
+} // namespace
+
 std::optional<Crypto::Bytes> Crypto::transformData(std::span<const std::uint8_t> data,
                                                    std::uint32_t algorithm, std::uint32_t operation,
                                                    std::string_view password) {
@@ -60,14 +119,20 @@ std::optional<Crypto::Bytes> Crypto::transformData(std::span<const std::uint8_t>
     if (operation == kDecrypt && (data.empty() || data.size() % platform::kAesBlockBytes != 0))
         return std::nullopt;
 
-    const Bytes salt = generateSalt(wire::utf16Length(password) + 1);
-    const Sizes sizes = sizesForAlgorithm(algorithm);
-    // The IV is derived by a second call, as the server does; it equals the key's first bytes.
-    const Bytes key = keyBySaltingPassword(password, salt, sizes.key, kKeyDerivationRounds);
-    const Bytes iv = keyBySaltingPassword(password, salt, sizes.iv, kKeyDerivationRounds);
-    if (key.size() != sizes.key || iv.size() != sizes.iv)
-        return std::nullopt;
+    std::optional<KeyMaterial> material = aesKeyCache().find(password);
+    if (!material) {
+        const Bytes salt = generateSalt(wire::utf16Length(password) + 1);
+        const Sizes sizes = sizesForAlgorithm(algorithm);
+        // The IV is derived by a second call, as the server does; it equals the key's first bytes.
+        KeyMaterial derived{keyBySaltingPassword(password, salt, sizes.key, kKeyDerivationRounds),
+                            keyBySaltingPassword(password, salt, sizes.iv, kKeyDerivationRounds)};
+        if (derived.key.size() != sizes.key || derived.iv.size() != sizes.iv)
+            return std::nullopt;
+        aesKeyCache().store(password, derived);
+        material = std::move(derived);
+    }
 
-    return operation == kEncrypt ? platform::aes256CbcEncrypt(key, iv, data, platform::Padding::Pkcs7)
-                                 : platform::aes256CbcDecrypt(key, iv, data, platform::Padding::Pkcs7);
+    return operation == kEncrypt
+               ? platform::aes256CbcEncrypt(material->key, material->iv, data, platform::Padding::Pkcs7)
+               : platform::aes256CbcDecrypt(material->key, material->iv, data, platform::Padding::Pkcs7);
 }

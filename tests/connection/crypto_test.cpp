@@ -73,6 +73,24 @@ TEST(MessageCipher, NonAsciiPasswordGivesTheUtf8PrefixOfItsUtf16Length) {
     EXPECT_EQ(Crypto::transformData(*sealed, 0, 1, eAcute), bytesOf(kPlain));
 }
 
+TEST(MessageCipher, ManyKeysInTurnEachKeepTheirOwnKeyMaterial) {
+    // More key texts than the derivation cache holds, in turns, against a derivation done by hand.
+    const Bytes plain = {'p', 'i', 'n', 'g'};
+    for (int round = 0; round < 3; ++round) {
+        for (int k = 0; k < 7; ++k) {
+            const std::string password = "key-" + std::to_string(k);
+            const Bytes salt = Crypto::generateSalt(password.size() + 1);
+            const Bytes key = Crypto::keyBySaltingPassword(password, salt, 32, 1000);
+            const Bytes iv(key.begin(), key.begin() + 16);
+            const auto expected = platform::aes256CbcEncrypt(key, iv, plain);
+            ASSERT_TRUE(expected);
+            EXPECT_EQ(Crypto::transformData(plain, Crypto::kAlgorithmAES, Crypto::kEncrypt, password), *expected)
+                << password;
+            EXPECT_EQ(Crypto::transformData(*expected, Crypto::kAlgorithmAES, Crypto::kDecrypt, password), plain);
+        }
+    }
+}
+
 TEST(MessageCipher, PaddingAddsOneToSixteenBytes) {
     // printf '' | openssl enc -aes-256-cbc -K 66affa...7dad3f -iv 66affaa9f307a2e520f0ba6bcc1a6b34
     const auto empty = Crypto::transformData(Bytes{}, 0, 0, "abc");
