@@ -1,6 +1,7 @@
 #include "platform/log.h"
 #include "platform/user_defaults.h"
 
+#include <fmt/format.h>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -185,7 +186,7 @@ TEST(UserDefaults, ConcurrentWritersAndReaders) {
     for (int t = 0; t < kThreads; ++t) {
         threads.emplace_back([&d, t] {
             for (int i = 0; i < kKeys; ++i) {
-                const std::string key = "t" + std::to_string(t) + "k" + std::to_string(i);
+                const std::string key = fmt::format("t{}k{}", t, i);
                 d.set(key, i);
                 d.set("shared", t);
                 EXPECT_EQ(d.integerForKey(key), i);
@@ -203,7 +204,7 @@ TEST(UserDefaults, ConcurrentWritersAndReaders) {
     auto all = back.dictionaryRepresentation();
     EXPECT_EQ(all.size(), static_cast<std::size_t>(kThreads * kKeys + 1));
     for (int t = 0; t < kThreads; ++t)
-        EXPECT_EQ(back.integerForKey("t" + std::to_string(t) + "k" + std::to_string(kKeys - 1)), kKeys - 1);
+        EXPECT_EQ(back.integerForKey(fmt::format("t{}k{}", t, kKeys - 1)), kKeys - 1);
     EXPECT_EQ(back.objectForKey("shared"), d.objectForKey("shared"));
 }
 
