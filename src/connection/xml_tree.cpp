@@ -400,6 +400,14 @@ bool XMLTree::parse() {
         }
         cur = findByte(tagEnd + 1, end, '<');
     }
+    // Elements left open at the end are closed as if their closing tags stood there, so a cut document
+    // gives trimmed texts and no text on elements with children, like a whole one.
+    for (; parent; parent = parent->parent) {
+        if (parent->text)
+            trimText(parent);
+        if (parent->firstChild)
+            parent->text = nullptr;
+    }
     return true;
 }
 

@@ -212,6 +212,11 @@ TEST(XMLTreeTest, DocumentsEndingTooSoon) {
     EXPECT_EQ(t->rootXMLElement()->firstChild, nullptr);
     t = T::treeWithXMLString("<a><![CDATA[abc");
     EXPECT_EQ(text(t->rootXMLElement()), "abc");
+    // Elements still open at the end are closed there.
+    EXPECT_EQ(text(T::treeWithXMLString("<a><![CDATA[x]]> ")->rootXMLElement()), "x");
+    t = T::treeWithXMLString("<a> t <b> u ");
+    EXPECT_EQ(t->rootXMLElement()->text, nullptr);
+    EXPECT_EQ(text(t->rootXMLElement()->firstChild), "u");
     t = T::treeWithXMLString("<a><b k=\"1\"");
     EXPECT_EQ(t->rootXMLElement()->firstChild, nullptr);
     t = T::treeWithXMLString("<a><b v='<![CDATA[>'>");
