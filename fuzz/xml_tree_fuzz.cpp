@@ -17,11 +17,11 @@ void check(bool ok, const char* what) {
 }
 
 std::size_t walk(const XMLTreeElement* e, const XMLTreeElement* parent, int depth, std::size_t& attributes) {
-    check(depth <= XMLTree::kMaxDepth, "deeper than the cap");
     std::size_t n = 0;
     const XMLTreeElement* previous = nullptr;
     for (; e; previous = e, e = e->nextSibling) {
         ++n;
+        check(depth <= XMLTree::kMaxDepth, "deeper than the cap");
         check(e->parent == parent, "parent link");
         check(e->previousSibling == previous, "previous sibling link");
         check(e->name != nullptr, "element without a name");
