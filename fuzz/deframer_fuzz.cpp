@@ -1,7 +1,7 @@
 // Feeding a stream in arbitrary chunks must give exactly the frames that feeding it whole gives.
 // Input: byte 0 picks the cap, byte 1 the number of chunk sizes, then the sizes, then the stream.
 #include "connection/stream_deframer.h"
-#include "connection/utf8.h"
+#include "platform/utf8.h"
 #include "platform/log.h"
 
 #include <cstdint>
@@ -42,7 +42,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (whole.pendingBytes() != chunked.pendingBytes() || whole.insideFrame() != chunked.insideFrame())
         std::abort();
     for (const std::string& f : expected) {
-        if (f.empty() || f.find_first_of("\x01\x02") != std::string::npos || !wire::isValidUtf8(f))
+        if (f.empty() || f.find_first_of("\x01\x02") != std::string::npos || !platform::isValidUtf8(f))
             std::abort();
         // A repaired frame may grow (one bad byte becomes three), never past three times the cap.
         if (f.size() > 3 * cap)

@@ -3,7 +3,7 @@
 #include "connection/base64.h"
 #include "connection/crypto.h"
 #include "connection/envelope_opener.h"
-#include "connection/utf8.h"
+#include "platform/utf8.h"
 #include "platform/crypto.h"
 
 #include <cstdint>
@@ -27,7 +27,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const auto opened = openEncryptedEnvelope(text, kKey);
     if (!opened)
         return 0;
-    if (!wire::isValidUtf8(*opened))
+    if (!platform::isValidUtf8(*opened))
         std::abort();
     // CBC under a fixed key and IV is deterministic and the padding canonical: sealing the plain text
     // again must give exactly the bytes that were opened.

@@ -3,7 +3,7 @@
 #include "connection/message_base.h"
 #include "connection/message_cracker.h"
 #include "connection/stream_deframer.h"
-#include "connection/utf8.h"
+#include "platform/utf8.h"
 #include "connection/wire_fields.h"
 #include "platform/log.h"
 
@@ -72,11 +72,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     // A body without frame bytes survives framing and de-framing unchanged.
     if (!body.empty() && body.find_first_of("\x01\x02") == std::string_view::npos &&
-        wire::isValidUtf8(body)) {
+        platform::isValidUtf8(body)) {
         StreamDeframer d;
         const auto frames = d.feed(MessageBase::frame(body));
         if (frames.size() != 1 ||
-            frames[0] != std::to_string(wire::utf16Length(body)) + "\x03" + std::string(body))
+            frames[0] != std::to_string(platform::utf16Length(body)) + "\x03" + std::string(body))
             std::abort();
     }
 

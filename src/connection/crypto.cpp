@@ -1,6 +1,6 @@
 #include "connection/crypto.h"
 
-#include "connection/utf8.h"
+#include "platform/utf8.h"
 #include "platform/crypto.h"
 
 #include <openssl/crypto.h>
@@ -27,7 +27,7 @@ Crypto::Sizes Crypto::sizesForAlgorithm(std::uint32_t algorithm) noexcept {
 
 std::string_view Crypto::passwordBytes(std::string_view text) noexcept {
     // A stray 4-byte lead in ill-formed UTF-8 counts two units for one byte: clamp to the text.
-    const std::uint64_t units = wire::utf16Length(text);
+    const std::uint64_t units = platform::utf16Length(text);
     return text.substr(0, static_cast<std::size_t>(std::min<std::uint64_t>(units, text.size())));
 }
 
@@ -121,7 +121,7 @@ std::optional<Crypto::Bytes> Crypto::transformData(std::span<const std::uint8_t>
 
     std::optional<KeyMaterial> material = aesKeyCache().find(password);
     if (!material) {
-        const Bytes salt = generateSalt(wire::utf16Length(password) + 1);
+        const Bytes salt = generateSalt(platform::utf16Length(password) + 1);
         const Sizes sizes = sizesForAlgorithm(algorithm);
         // The IV is derived by a second call, as the server does; it equals the key's first bytes.
         KeyMaterial derived{keyBySaltingPassword(password, salt, sizes.key, kKeyDerivationRounds),

@@ -2,8 +2,8 @@
 
 #include "connection/base64.h"
 #include "platform/log.h"
+#include "platform/utf8.h"
 
-#include <unicode/utf8.h>
 #include <zlib.h>
 
 #include <algorithm>
@@ -21,18 +21,6 @@ constexpr std::size_t kDeflateStep = 16384;
 
 std::size_t offerable(std::size_t space) {
     return std::min<std::size_t>(space, UINT_MAX);
-}
-
-bool isValidUtf8(const NSDataAdditions::Bytes& bytes) {
-    const auto* s = bytes.data();
-    const auto length = static_cast<int32_t>(bytes.size());
-    for (int32_t i = 0; i < length;) {
-        UChar32 c;
-        U8_NEXT(s, i, length, c);
-        if (c < 0)
-            return false;
-    }
-    return true;
 }
 
 } // namespace
@@ -136,7 +124,8 @@ std::optional<std::string> NSDataAdditions::decompressData(std::string_view base
     if (!payload)
         return std::nullopt;
     const auto inflated = gzipInflateSkippingPrefix(*payload);
-    if (!inflated || !isValidUtf8(*inflated))
+    if (!inflated || !platform::isValidUtf8(
+                         std::string_view(reinterpret_cast<const char*>(inflated->data()), inflated->size())))
         return std::nullopt;
     return std::string(inflated->begin(), inflated->end());
 }

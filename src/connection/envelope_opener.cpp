@@ -3,7 +3,7 @@
 #include "connection/base64.h"
 #include "connection/crypto.h"
 #include "connection/data_additions.h"
-#include "connection/utf8.h"
+#include "platform/utf8.h"
 #include "connection/wire_fields.h"
 #include "platform/log.h"
 
@@ -19,7 +19,7 @@ std::optional<std::string> openEncryptedEnvelope(std::string_view tag27Text, std
     if (!plain)
         return std::nullopt;
     std::string text(plain->begin(), plain->end());
-    if (!wire::isValidUtf8(text))
+    if (!platform::isValidUtf8(text))
         return std::nullopt;
     return text;
 }

@@ -2,7 +2,7 @@
 
 #include "connection/message_cracker.h"
 #include "connection/separators.h"
-#include "connection/utf8.h"
+#include "platform/utf8.h"
 
 #include <charconv>
 
@@ -58,7 +58,7 @@ std::int64_t MessageBase::loadFrame(std::string_view frameText) {
 }
 
 std::uint64_t MessageBase::frameLength(std::string_view body) noexcept {
-    return wire::utf16Length(body);
+    return platform::utf16Length(body);
 }
 
 void MessageBase::appendFrame(std::string& out, std::string_view body) {

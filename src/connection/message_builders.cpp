@@ -1,7 +1,7 @@
 #include "connection/message_builders.h"
 
 #include "connection/separators.h"
-#include "connection/utf8.h"
+#include "platform/utf8.h"
 #include "platform/log.h"
 
 #include <charconv>
@@ -257,7 +257,7 @@ ComposeStatus checkValue(std::string_view value, bool isRecord) noexcept {
         if (c >= wire::kFrameStart && c < lastAllowedBelow)
             return ComposeStatus::SeparatorInValue;
     }
-    if (!wire::isValidUtf8(value))
+    if (!platform::isValidUtf8(value))
         return ComposeStatus::InvalidText;
     return ComposeStatus::Built;
 }

@@ -1,7 +1,7 @@
 #include "connection/stream_deframer.h"
 
 #include "connection/separators.h"
-#include "connection/utf8.h"
+#include "platform/utf8.h"
 #include "platform/log.h"
 
 #include <cstring>
@@ -111,7 +111,7 @@ void StreamDeframer::appendPartial(const char* begin, const char* end) {
 
 void StreamDeframer::emit(std::string_view frame, const FrameSink& sink) {
     ++stats_.frames;
-    if (wire::isValidUtf8(frame)) {
+    if (platform::isValidUtf8(frame)) {
         sink(frame);
         return;
     }
@@ -119,6 +119,6 @@ void StreamDeframer::emit(std::string_view frame, const FrameSink& sink) {
     ++stats_.invalidUtf8;
     platform::Log::warning("deframer: frame of {} bytes held invalid UTF-8, replaced with U+FFFD",
                            frame.size());
-    repaired_ = wire::repairUtf8(frame);
+    repaired_ = platform::repairUtf8(frame);
     sink(repaired_);
 }

@@ -1,7 +1,7 @@
 #include "connection/xml_tree.h"
 
 #include "connection/data_additions.h"
-#include "connection/utf8.h"
+#include "platform/utf8.h"
 #include "platform/bundle.h"
 #include "platform/log.h"
 
@@ -125,7 +125,7 @@ std::optional<std::string_view> checkedView(const char* s) {
     if (!s)
         return std::string_view();
     std::string_view v(s);
-    if (!wire::isValidUtf8(v))
+    if (!platform::isValidUtf8(v))
         return std::nullopt;
     return v;
 }
@@ -273,7 +273,7 @@ bool XMLTree::initWithURL(std::string_view url) {
     const auto data = readLocalFile(*path, limits_.maxDocumentBytes, why);
     if (!data)
         return refuse(why);
-    if (!wire::isValidUtf8(std::string_view(data->data(), data->size())))
+    if (!platform::isValidUtf8(std::string_view(data->data(), data->size())))
         return refuse("file is not UTF-8 text");
     return decodeBytes(data->data(), data->size());
 }

@@ -1,5 +1,7 @@
 #include "platform/crypto.h"
 
+#include "platform/lenient.h"
+
 #include <openssl/core_names.h>
 #include <openssl/crypto.h>
 #include <openssl/evp.h>
@@ -57,16 +59,6 @@ std::optional<Bytes> aesCbc(bool encrypt, ByteView key, ByteView iv, ByteView in
     }
     out.resize(static_cast<std::size_t>(written) + static_cast<std::size_t>(tail));
     return out;
-}
-
-int hexValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
 }
 
 } // namespace
@@ -158,8 +150,8 @@ std::optional<Bytes> fromHex(std::string_view hex) {
     Bytes out;
     out.reserve(hex.size() / 2);
     for (std::size_t i = 0; i < hex.size(); i += 2) {
-        int hi = hexValue(hex[i]);
-        int lo = hexValue(hex[i + 1]);
+        int hi = hexDigitValue(hex[i]);
+        int lo = hexDigitValue(hex[i + 1]);
         if (hi < 0 || lo < 0)
             return std::nullopt;
         out.push_back(static_cast<std::uint8_t>((hi << 4) | lo));

@@ -11,6 +11,16 @@ namespace platform {
 constexpr bool isBlank(char c) noexcept {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
 }
+// 0-15 for a hexadecimal digit, -1 for anything else.
+constexpr int hexDigitValue(char c) noexcept {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
 // Leading blanks removed.
 std::string_view skipBlanks(std::string_view text) noexcept;
 // Saturates at the int64 limits.

@@ -1,5 +1,8 @@
 #include "platform/rtf.h"
 
+#include "platform/lenient.h"
+#include "platform/utf8.h"
+
 #include "platform/log.h"
 
 #include <unicode/ucnv.h>
@@ -14,26 +17,6 @@ namespace platform {
 namespace {
 
 constexpr char32_t kReplacement = 0xFFFD;
-
-void appendUtf8(std::string& out, char32_t cp) {
-    if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
-        cp = kReplacement;
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
 
 // Decodes one code point at `i`, advancing it; a malformed sequence yields U+FFFD for its first byte.
 char32_t nextCodePoint(std::string_view s, size_t& i) {
@@ -95,16 +78,6 @@ bool isLetter(char c) {
 }
 bool isDigit(char c) {
     return c >= '0' && c <= '9';
-}
-
-int hexValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
 }
 
 // Groups whose content is not document text.
@@ -276,8 +249,8 @@ private:
         case '\'': {
             int value = 0;
             int digits = 0;
-            while (digits < 2 && pos_ < in_.size() && hexValue(in_[pos_]) >= 0) {
-                value = value * 16 + hexValue(in_[pos_]);
+            while (digits < 2 && pos_ < in_.size() && hexDigitValue(in_[pos_]) >= 0) {
+                value = value * 16 + hexDigitValue(in_[pos_]);
                 ++pos_;
                 ++digits;
             }

@@ -1,5 +1,7 @@
 #include "platform/string_table.h"
 
+#include "platform/utf8.h"
+
 #include "platform/log.h"
 
 #include <fstream>
@@ -9,50 +11,6 @@
 
 namespace platform {
 namespace {
-
-// Strict UTF-8: no overlong forms, no surrogates, nothing above U+10FFFF.
-bool isValidUtf8(std::string_view s) {
-    std::size_t i = 0;
-    const std::size_t n = s.size();
-    while (i < n) {
-        const auto c = static_cast<unsigned char>(s[i]);
-        if (c < 0x80) {
-            ++i;
-            continue;
-        }
-        std::size_t len;
-        unsigned char lo = 0x80, hi = 0xBF; // allowed range of the second byte
-        if (c >= 0xC2 && c <= 0xDF) {
-            len = 2;
-        } else if (c >= 0xE0 && c <= 0xEF) {
-            len = 3;
-            if (c == 0xE0)
-                lo = 0xA0;
-            else if (c == 0xED)
-                hi = 0x9F;
-        } else if (c >= 0xF0 && c <= 0xF4) {
-            len = 4;
-            if (c == 0xF0)
-                lo = 0x90;
-            else if (c == 0xF4)
-                hi = 0x8F;
-        } else {
-            return false;
-        }
-        if (n - i < len)
-            return false;
-        const auto second = static_cast<unsigned char>(s[i + 1]);
-        if (second < lo || second > hi)
-            return false;
-        for (std::size_t k = 2; k < len; ++k) {
-            const auto b = static_cast<unsigned char>(s[i + k]);
-            if (b < 0x80 || b > 0xBF)
-                return false;
-        }
-        i += len;
-    }
-    return true;
-}
 
 bool isBlank(std::string_view line) {
     for (char c : line)

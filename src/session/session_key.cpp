@@ -2,7 +2,7 @@
 
 #include "connection/base64.h"
 #include "connection/crypto.h"
-#include "connection/utf8.h"
+#include "platform/utf8.h"
 
 #include <cstdint>
 
@@ -16,7 +16,7 @@ std::string GenerateNewEncryptionKey(std::string_view userName, std::string_view
     text.reserve(userName.size() + password.size() + referenceId.size() + serverTime.size() +
                  kMinKeySourceLength);
     text.append(userName).append(password).append(referenceId).append(serverTime);
-    const std::uint64_t units = wire::utf16Length(text);
+    const std::uint64_t units = platform::utf16Length(text);
     if (units < kMinKeySourceLength)
         text.append(static_cast<std::size_t>(kMinKeySourceLength - units), '-');
 

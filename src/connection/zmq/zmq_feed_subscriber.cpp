@@ -1,6 +1,6 @@
 #include "connection/zmq/zmq_feed_subscriber.h"
 
-#include "connection/utf8.h"
+#include "platform/utf8.h"
 #include "connection/zmq/zmq_context.h"
 #include "connection/zmq/zmq_socket.h"
 #include "platform/log.h"
@@ -167,7 +167,7 @@ void ZMQFeedSubscriber::run(std::shared_ptr<ZMQSocket> socket, std::shared_ptr<Z
             if (!(items[0].revents & ZMQ_POLLIN) || stopRequested_.load())
                 continue;
             std::string frame = socket->receiveDataWithFlags(ZMQ_DONTWAIT);
-            if (!wire::isValidUtf8(frame)) {
+            if (!platform::isValidUtf8(frame)) {
                 platform::Log::warning("feed: dropped a frame of {} bytes that is not UTF-8", frame.size());
                 continue;
             }

@@ -1,6 +1,6 @@
 #include "connection/zmq/zmq_requester.h"
 
-#include "connection/utf8.h"
+#include "platform/utf8.h"
 #include "connection/zmq/zmq_context.h"
 #include "connection/zmq/zmq_exception.h"
 #include "connection/zmq/zmq_feed_subscriber.h"
@@ -281,7 +281,7 @@ bool ZMQRequester::exchange(std::shared_ptr<ZMQSocket>& socket, const RequestMes
                  fmt::format("reply of {} bytes is over the {} byte cap", total, options_.maxReplySize));
             return true;
         }
-        if (!wire::isValidUtf8(reply)) {
+        if (!platform::isValidUtf8(reply)) {
             fail(request, ZMQRequestError::MalformedReply, "reply is not UTF-8");
             return true;
         }

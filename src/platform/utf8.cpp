@@ -1,8 +1,8 @@
-#include "connection/utf8.h"
+#include "platform/utf8.h"
 
 #include <cstring>
 
-namespace wire {
+namespace platform {
 namespace {
 
 // Length of the well-formed sequence starting at p, or 0 when it is ill-formed. On failure *bad is the
@@ -111,4 +111,24 @@ std::uint64_t utf16Length(std::string_view utf8) noexcept {
     return units;
 }
 
-} // namespace wire
+void appendUtf8(std::string& out, char32_t cp) {
+    if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
+        cp = 0xFFFD;
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | (cp >> 6));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (cp >> 18));
+        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+}
+
+} // namespace platform
