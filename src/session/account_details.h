@@ -9,7 +9,8 @@
 
 class OrderServices;
 class SessionLookup;
-struct TradeCurrency;
+struct Order;
+class TradeCurrency;
 
 struct AccountDetails {
     static constexpr std::int32_t kStatusEquityHit = 5;
@@ -61,6 +62,13 @@ struct AccountDetails {
     // order manager and converted into the account currency), Leverage, Equity (unless in Equity
     // Hit) and AvailableMargin.
     void calculateAccountDetails(const SessionLookup& session, OrderServices& orders);
-    // The same with UnrealisedPL already summed (the plain sum of the stored position figures).
+    // The same from the positions' stored UnrealisedPL, summed as they are (no recomputation, no
+    // conversion): what the main window and the accounts table run.
+    void calcAccountDetails(const SessionLookup& session);
+    // Steps after the floating P/L: UnrealisedPL := unrealisedPL, then Leverage from the group's
+    // percentages (0 without a group), Equity unless in Equity Hit, and AvailableMargin.
     void applyFloatingPL(double unrealisedPL, const SessionLookup& session);
+
+    // Whether a position's AccountNumber, read leniently as a 32-bit integer, is this account.
+    bool ownsPosition(const Order& position) const;
 };

@@ -1,6 +1,10 @@
 #include "session/order.h"
 
+#include "platform/lenient.h"
+#include "session/group_details.h"
+#include "session/item_details.h"
 #include "session/language_string.h"
+#include "session/record_decimal.h"
 
 #include <array>
 
@@ -56,4 +60,41 @@ std::optional<std::string_view> Order::GetOrderStatus(std::int32_t status) {
     default:
         return std::nullopt;
     }
+}
+
+std::optional<platform::Decimal> Order::GetMarginForSingleLot(const GroupInstruments* settings,
+                                                              const ItemDetails& item) const {
+    using platform::Decimal;
+    if (!settings)
+        return std::nullopt;
+    double rate = settings->InitialMargin;
+    if (deliveryMode == 3)
+        rate = settings->BTSTOrderMargin;
+    else if (deliveryMode == 2)
+        rate = settings->IntradayOrderMargin;
+    else if (tradingMode == 1 && settings->InitialSellMargin > 0)
+        rate = settings->InitialSellMargin;
+
+    Decimal value = decimalFromDouble(rate);
+    if (settings->margincalculationMode == 2) {
+        static const Decimal kHundred = Decimal::fromInt64(100);
+        value = value * decimalFromDouble(item.ContractSize) / kHundred;
+        switch (item.MarginFormulaId) {
+        case 4:
+            if (BaseCurrencyRate > 0)
+                value = value / decimalFromDouble(BaseCurrencyRate);
+            break;
+        case 3:
+            value = value * decimalFromDouble(BaseCurrencyRate);
+            break;
+        case 1:
+            value = value * decimalFromDouble(platform::lenientReal(OrderPrice));
+            break;
+        default:
+            break;
+        }
+    }
+    if (value.isNaN())
+        return std::nullopt;
+    return value;
 }

@@ -7,10 +7,10 @@
 #include <vector>
 
 struct AccountDetails;
-struct GroupDetails;
+class GroupDetails;
 struct ItemDetails;
 struct Order;
-struct TradeCurrency;
+class TradeCurrency;
 
 // Look-ups over the session collections. Records that are not loaded come back null.
 class SessionLookup {
@@ -42,3 +42,9 @@ public:
     // The value in the position's account currency.
     virtual double calculateCurrencyConversionForValue(double value, const Order& position) = 0;
 };
+
+// The conversion of a position's value into its account's currency by the account's trade
+// currency: the value unchanged when the account is not loaded or has no trade currency, and as
+// TradeCurrency::convert rules otherwise, with the quote of the first instrument whose
+// InstrumentId is the currency's instrumentID.
+double convertIntoAccountCurrency(double value, const Order& position, const SessionLookup& session);
