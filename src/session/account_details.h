@@ -9,10 +9,11 @@
 
 class OrderServices;
 class SessionLookup;
-struct Order;
+class Order;
 class TradeCurrency;
 
-struct AccountDetails {
+class AccountDetails {
+public:
     static constexpr std::int32_t kStatusEquityHit = 5;
 
     virtual ~AccountDetails() = default;

@@ -33,7 +33,8 @@ struct PriceUpdate {
     static double dotPositionForDecimals(std::int64_t decimals);
 };
 
-struct ItemDetails {
+class ItemDetails {
+public:
     // Spreadtype codes.
     static constexpr std::int32_t kSpreadNone = 0;
     static constexpr std::int32_t kSpreadFixed = 1;

@@ -11,11 +11,12 @@
 #include <string>
 #include <string_view>
 
-struct AccountDetails;
+class AccountDetails;
 struct GroupInstruments;
-struct ItemDetails;
+class ItemDetails;
 
-struct Order {
+class Order {
+public:
     // Wire value of a choice that does not apply.
     static constexpr std::int32_t kNotApplicable = 926;
 

@@ -6,10 +6,10 @@
 #include <string_view>
 #include <vector>
 
-struct AccountDetails;
+class AccountDetails;
 class GroupDetails;
-struct ItemDetails;
-struct Order;
+class ItemDetails;
+class Order;
 class TradeCurrency;
 
 // Look-ups over the session collections. Records that are not loaded come back null.

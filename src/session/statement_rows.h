@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-struct OpenPositionHistoryInfo : Order {
+struct OpenPositionHistoryInfo : public Order {
     std::uint64_t TOPHId = 0;
     std::string TOPDate;
     std::string TOPEntryDateTime;
@@ -20,7 +20,7 @@ struct OpenPositionHistoryInfo : Order {
     double CurrentPrice = 0;
 };
 
-struct PendingOrderHistoryInfo : Order {
+struct PendingOrderHistoryInfo : public Order {
     std::uint64_t TPOH = 0;
     std::string TPOHDate;
     std::string TPOHEntryDateTime;
@@ -42,13 +42,13 @@ struct PendingOrderHistoryInfo : Order {
     std::uint64_t InstrumentId = 0;
 };
 
-struct SettledPositionHistoryInfo : Order {
+struct SettledPositionHistoryInfo : public Order {
     std::string OpenDate;
     std::string CloseDate;
     std::uint64_t InstrumentId = 0;
 };
 
-struct AccountHistoryInfo : AccountDetails {
+struct AccountHistoryInfo : public AccountDetails {
     std::uint64_t TAHId = 0;
     std::string TAHDate;
     std::string TAHEntryDateTime;
