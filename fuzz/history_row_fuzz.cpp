@@ -1,0 +1,44 @@
+// History reply texts on arbitrary bytes: every row kind parses every record without crashing,
+// and the parsed values keep the readers' promises.
+#include "session/history_rows.h"
+
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <string_view>
+
+namespace {
+
+void check(bool condition) {
+    if (!condition)
+        std::abort();
+}
+
+template <typename Row>
+void parseAll(std::string_view reply) {
+    const auto rows = history::parseRows<Row>(reply);
+    check(rows.size() <= history::splitRecords(reply).size());
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const std::string_view reply(reinterpret_cast<const char*>(data), size);
+    parseAll<OpenOrderHD>(reply);
+    parseAll<PendingOrderHD>(reply);
+    parseAll<SettledOrderHD>(reply);
+    parseAll<CancelledOrderHD>(reply);
+    parseAll<EquityHitPriceInfos>(reply);
+    for (std::string_view record : history::splitRecords(reply)) {
+        check(!record.empty());
+        const history::Fields fields(record);
+        check(fields.count() >= 1 && fields.count() <= history::kMaxFields);
+        for (std::size_t p = 0; p <= fields.count(); ++p) {
+            check(std::isfinite(fields.real(p)));
+            check(fields.text(p).size() <= record.size());
+            (void)fields.int32(p);
+            (void)fields.flag(p);
+        }
+    }
+    return 0;
+}

@@ -1,0 +1,19 @@
+#include "session/session_services.h"
+
+#include "session/account_details.h"
+#include "session/currency_records.h"
+#include "session/item_details.h"
+#include "session/order.h"
+
+double convertIntoAccountCurrency(double value, const Order& position, const SessionLookup& session) {
+    const auto account = session.accountForId(position.AccountNumber);
+    if (!account || !account->tradeCurrency)
+        return value;
+    const TradeCurrency& currency = *account->tradeCurrency;
+    std::optional<ConversionQuote> quote;
+    if (currency.needsConversionQuote()) {
+        if (const auto instrument = session.instrumentForId(static_cast<std::int64_t>(currency.instrumentID)))
+            quote = ConversionQuote{instrument->Bid, instrument->Ask};
+    }
+    return currency.convert(value, quote ? &*quote : nullptr);
+}
