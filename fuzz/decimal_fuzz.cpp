@@ -1,5 +1,6 @@
 // Decimal text and arithmetic on arbitrary bytes: "<a>[|<b>]", optionally preceded by one
 // control byte picking the rounding of the arithmetic.
+#include "fuzz_support.h"
 #include "platform/decimal.h"
 #include "session/decimal_extension.h"
 

@@ -3,8 +3,9 @@
 #include "connection/base64.h"
 #include "connection/crypto.h"
 #include "connection/envelope_opener.h"
-#include "platform/utf8.h"
+#include "fuzz_support.h"
 #include "platform/crypto.h"
+#include "platform/utf8.h"
 
 #include <cstdint>
 #include <cstdlib>

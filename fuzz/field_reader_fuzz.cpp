@@ -3,9 +3,9 @@
 #include "connection/message_base.h"
 #include "connection/message_cracker.h"
 #include "connection/stream_deframer.h"
-#include "platform/utf8.h"
 #include "connection/wire_fields.h"
 #include "platform/log.h"
+#include "platform/utf8.h"
 
 #include <cstdint>
 #include <cstdlib>

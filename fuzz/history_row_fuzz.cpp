@@ -1,5 +1,6 @@
 // History reply texts on arbitrary bytes: every row kind parses every record without crashing,
 // and the parsed values keep the readers' promises.
+#include "fuzz_support.h"
 #include "session/history_rows.h"
 
 #include <cmath>

@@ -1,5 +1,6 @@
 // Arbitrary bytes as a routing-socket datagram: the parser must stay within them, and whatever it
 // accepts must be safe to fold into the network model and to ask reachability questions of.
+#include "fuzz_support.h"
 #include "platform/netlink_monitor.h"
 
 #include <cstdint>

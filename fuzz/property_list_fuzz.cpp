@@ -1,4 +1,5 @@
 // Any bytes: the reader must not crash, and whatever it accepts must survive writing and reading back.
+#include "fuzz_support.h"
 #include "platform/property_list.h"
 
 #include <cstdint>

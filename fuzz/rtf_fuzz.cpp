@@ -1,5 +1,6 @@
 // Any bytes must read as RTF without a fault, and any valid UTF-8 text must survive a trip through
 // the writer and the reader unchanged.
+#include "fuzz_support.h"
 #include "platform/rtf.h"
 
 #include <unicode/utf8.h>
