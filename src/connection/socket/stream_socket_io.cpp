@@ -215,6 +215,8 @@ void StreamSocket::maybeDequeueRead() {
         flushSSLBuffers();
         if (preBuffer_.availableBytes() == 0)
             resumeReadSource();
+    } else if (socketFDBytesAvailable_ == 0 && !(flags_ & kSocketHasReadEOF)) {
+        resumeReadSource(); // so a peer that closes while nothing is queued is noticed
     }
 }
 
@@ -385,8 +387,8 @@ void StreamSocket::doReadData() {
         closeWithError(std::move(error));
     } else if (socketEOF) {
         doReadEOF();
-    } else if (!done) {
-        (void)waiting;
+    } else if (!done || waiting || socketFDBytesAvailable_ == 0) {
+        // Listen again: for the bytes this read still needs, or for the end of the stream when idle.
         resumeReadSource();
     }
 }

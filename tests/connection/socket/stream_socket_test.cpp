@@ -404,6 +404,19 @@ TEST_F(StreamSocketTest, PeerCloseAfterDataDeliversTheDataFirst) {
     EXPECT_LT(readIndex, closeIndex);
 }
 
+TEST_F(StreamSocketTest, PeerCloseIsNoticedWithNoReadQueued) {
+    PlainListener listener;
+    auto [socket, peer] = connected(listener);
+    socket->readDataWithTimeout(-1, 1);
+    ASSERT_TRUE(sendAll(peer, "last words"));
+    ASSERT_TRUE(recorder->waitFor(Event::Read, socket.get()));
+    ::close(peer); // nothing is queued any more, yet the close must be seen
+    auto closed = recorder->waitFor(Event::Disconnect, socket.get());
+    ASSERT_TRUE(closed);
+    ASSERT_TRUE(closed->error);
+    EXPECT_TRUE(closed->error->isStreamSocketError(StreamSocketClosedError));
+}
+
 TEST_F(StreamSocketTest, PeerCloseMidReadReportsThePartAndCloses) {
     PlainListener listener;
     auto [socket, peer] = connected(listener);
