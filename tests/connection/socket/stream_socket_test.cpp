@@ -167,6 +167,54 @@ TEST_F(StreamSocketTest, ConnectTimeoutFiresOnlyWhileConnecting) {
     ::close(peer);
 }
 
+TEST_F(StreamSocketTest, ConnectTimeoutClosesAnAttemptThatHangs) {
+    auto clock = std::make_shared<platform::ManualClock>();
+    platform::ScopedClock scoped(clock);
+    // A listener whose accept queue is full drops further handshakes, so the next connect hangs.
+    int full = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(::bind(full, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+    ASSERT_EQ(::listen(full, 0), 0);
+    socklen_t length = sizeof a;
+    getsockname(full, reinterpret_cast<sockaddr*>(&a), &length);
+    std::vector<int> fillers;
+    for (int i = 0; i < 4; ++i) {
+        int f = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
+        ::connect(f, reinterpret_cast<sockaddr*>(&a), sizeof a);
+        fillers.push_back(f);
+    }
+    auto socket = makeSocket();
+    ASSERT_TRUE(socket->connectToHost("127.0.0.1", ntohs(a.sin_port), 2.0));
+    clock->advance(std::chrono::seconds(2));
+    auto closed = recorder->waitFor(Event::Disconnect, socket.get());
+    ASSERT_TRUE(closed);
+    ASSERT_TRUE(closed->error);
+    EXPECT_TRUE(closed->error->isStreamSocketError(StreamSocketConnectTimeoutError));
+    EXPECT_EQ(closed->error->description, "Attempt to connect to host timed out");
+    EXPECT_EQ(recorder->count(Event::Connect), 0u);
+    for (int f : fillers)
+        ::close(f);
+    ::close(full);
+}
+
+TEST_F(StreamSocketTest, MainQueueDelegateIsCalledWhenTheRunLoopRuns) {
+    auto& loop = platform::RunLoop::main();
+    loop.bindToCurrentThread();
+    PlainListener listener;
+    auto socket = StreamSocket::create(recorder, DelegateQueue::main());
+    ASSERT_TRUE(socket->connectToHost("127.0.0.1", listener.port()));
+    int peer = listener.accept();
+    ASSERT_GE(peer, 0);
+    EXPECT_TRUE(loop.runUntil([&] { return recorder->count(Event::Connect) == 1; },
+                              std::chrono::milliseconds(kHangGuard)));
+    socket->disconnect();
+    EXPECT_TRUE(loop.runUntil([&] { return recorder->count(Event::Disconnect) == 1; },
+                              std::chrono::milliseconds(kHangGuard)));
+    ::close(peer);
+}
+
 TEST_F(StreamSocketTest, LocalhostNeverAsksTheResolverAndListsIPv4First) {
     auto addresses = StreamSocket::lookupHost("localhost", 4242);
     ASSERT_TRUE(addresses);
