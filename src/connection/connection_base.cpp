@@ -1,0 +1,318 @@
+#include "connection/connection_base.h"
+
+#include "connection/device_info.h"
+#include "connection/login_inputdata.h"
+#include "connection/message_base.h"
+#include "connection/zmq/zmq_context.h"
+#include "connection/zmq/zmq_exception.h"
+#include "connection/zmq/zmq_feed_subscriber.h"
+#include "platform/date_format.h"
+#include "platform/log.h"
+#include "platform/notification_center.h"
+#include "platform/notification_names.h"
+#include "session/formatter.h"
+
+#include <zmq.h>
+
+const char* describe(ConnectError error) {
+    switch (error) {
+    case ConnectError::None:
+        return "no error";
+    case ConnectError::NoServerAddress:
+        return "no server address is set";
+    case ConnectError::PortOutOfRange:
+        return "the server port is not between 1 and 65535";
+    case ConnectError::Refused:
+        return "the connection could not be started";
+    }
+    return "unknown error";
+}
+
+std::shared_ptr<ConnectionBase> ConnectionBase::create(ConnectionOwner& owner,
+                                                       std::shared_ptr<LoginInputdata> logindata,
+                                                       MessageSender& sender, Options options) {
+    auto connection =
+        std::make_shared<ConnectionBase>(owner, std::move(logindata), sender, std::move(options));
+    connection->socket_->setDelegate(std::weak_ptr<StreamSocketDelegate>(connection),
+                                     DelegateQueue(connection->newQueue_));
+    return connection;
+}
+
+ConnectionBase::ConnectionBase(ConnectionOwner& owner, std::shared_ptr<LoginInputdata> logindata,
+                               MessageSender& sender, Options options)
+    : owner_(owner), logindata_(std::move(logindata)), sender_(sender), options_(std::move(options)),
+      newQueue_(std::make_shared<platform::SerialQueue>(options_.delegateQueueLabel)),
+      socket_(StreamSocket::create()), streamDeframer_(options_.maxFrameBytes),
+      replyDeframer_(options_.maxFrameBytes) {}
+
+ConnectionBase::~ConnectionBase() {
+    shutdown();
+}
+
+void ConnectionBase::shutdown() {
+    if (shutDown_.exchange(true))
+        return;
+    isManualServerDisconnect_.store(true);
+    socket_->synchronouslySetDelegate({});
+    socket_->disconnect();
+    {
+        std::lock_guard lock(zmqLock_);
+        if (feed_)
+            feed_->stop();
+        if (requester_)
+            requester_->stop();
+    }
+    // Wait for a stream callback that may be running; later ones see the flag and return.
+    if (!newQueue_->isCurrent())
+        newQueue_->sync([] {});
+}
+
+ConnectError ConnectionBase::ConnectToServer(bool demoRegistration) {
+    demoRegistration_.store(demoRegistration);
+    return connectStream();
+}
+
+ConnectError ConnectionBase::reloginToServer() {
+    return connectStream();
+}
+
+ConnectError ConnectionBase::connectStream() {
+    const std::optional<std::string> host = logindata_->IPAddress();
+    if (!host || host->empty())
+        return ConnectError::NoServerAddress;
+    const std::int32_t port = logindata_->PortNo();
+    if (port < 1 || port > 65535)
+        return ConnectError::PortOutOfRange;
+    // A stream that is still connected is left as it is; the socket refuses a second connect.
+    SocketError error;
+    if (!socket_->connectToHost(*host, static_cast<std::uint16_t>(port), &error)) {
+        platform::Log::warning("stream connect to {}:{} refused: {}", *host, port, error.description);
+        return ConnectError::Refused;
+    }
+    return ConnectError::None;
+}
+
+void ConnectionBase::LoginRequest() {
+    MessageBase message;
+    message.setSender(&sender_);
+    message.setMessagetype(32);
+    message.messageDataDictionary().clear();
+    message.setValue(10, std::int64_t{32});
+    message.setValue(23, logindata_->userName().value_or(""));
+    message.setValue(18, logindata_->password().value_or(""));
+    message.setValue(20, "0");
+    message.setValue(19, "1");
+    if (auto v = logindata_->productName())
+        message.setValue(563, *v);
+    if (auto v = logindata_->productVersion())
+        message.setValue(114, *v);
+    if (auto v = DeviceInfo::ipAddress())
+        message.setValue(105, *v);
+    message.setValue(1018, DeviceInfo::model().value_or("") + "#" + DeviceInfo::systemVersion().value_or(""));
+    if (auto v = DeviceInfo::userName())
+        message.setValue(504, *v);
+    // The snapshot is asked for in its control-character form.
+    message.setValue(160, "AMP");
+    message.setValue(21, Formatter::setAmpFormat(platform::Date::now()));
+    message.BuildMessage();
+}
+
+void ConnectionBase::sendMessage(std::string_view framedText) {
+    if (framedText.empty())
+        return;
+    socket_->writeData(SocketData(framedText.begin(), framedText.end()), -1, 0);
+}
+
+void ConnectionBase::DisconnectServer() {
+    isManualServerDisconnect_.store(true);
+    socket_->disconnect();
+    stopReceiveThreads();
+}
+
+void ConnectionBase::ReloginRequestDisconnectServer() {
+    socket_->disconnect();
+    stopReceiveThreads();
+}
+
+void ConnectionBase::stopReceiveThreads() {
+    // The caller may be one of the receive threads itself, which cannot wait for its own end: the
+    // stop is made from the shared pool.
+    platform::GlobalQueue::async([weak = weak_from_this()] {
+        auto self = weak.lock();
+        if (!self)
+            return; // gone: its destructor stopped them
+        std::lock_guard lock(self->zmqLock_);
+        if (self->feed_)
+            self->feed_->stop();
+        if (self->requester_)
+            self->requester_->stop();
+    });
+}
+
+bool ConnectionBase::isStreamConnected() const {
+    return socket_->isConnected();
+}
+
+bool ConnectionBase::isFeedRunning() const {
+    std::lock_guard lock(zmqLock_);
+    return feed_ && feed_->isRunning();
+}
+
+bool ConnectionBase::isRequesterRunning() const {
+    std::lock_guard lock(zmqLock_);
+    return requester_ && requester_->isRunning();
+}
+
+std::size_t ConnectionBase::pendingRequests() const {
+    std::lock_guard lock(zmqLock_);
+    return requester_ ? requester_->pendingRequests() : 0;
+}
+
+void ConnectionBase::ensureZmqLocked() {
+    if (!zmqContext_) {
+        int major = 0, minor = 0, patch = 0;
+        ZMQContext::getZMQVersion(&major, &minor, &patch);
+        platform::Log::info("Current ZeroMQ version is {}.{}.{}.", major, minor, patch);
+        zmqContext_ = ZMQContext::create(1);
+    }
+    if (!feed_) {
+        feed_ = std::make_unique<ZMQFeedSubscriber>(
+            zmqContext_,
+            [this](std::string text) {
+                if (alive())
+                    owner_.connectionDidReceiveFeedMessage(std::move(text));
+            },
+            [](const ZMQException& error) { platform::Log::warning("feed stopped: {}", error.what()); });
+    }
+    if (!requester_) {
+        ZMQRequester::Handlers handlers;
+        handlers.onReply = [this](const RequestMessage&, std::string reply) {
+            deliverReply(std::move(reply));
+        };
+        handlers.onFailure = [](const RequestMessage& request, ZMQRequestError error,
+                                const std::string& detail) {
+            platform::Log::warning("data-service request failed ({}): {}; {} bytes dropped", describe(error),
+                                   detail, request.message.size());
+        };
+        handlers.onKeepAliveDue = [this] {
+            if (alive())
+                owner_.connectionKeepAliveDue();
+        };
+        requester_ = std::make_unique<ZMQRequester>(zmqContext_, std::move(handlers), options_.requester);
+    }
+}
+
+bool ConnectionBase::ConnectToZMQSubServer(const std::string& host, int port) {
+    if (!alive())
+        return false;
+    try {
+        std::lock_guard lock(zmqLock_);
+        ensureZmqLocked();
+        feed_->connect(host, port);
+        return true;
+    } catch (const std::exception& e) {
+        platform::Log::error("feed socket not connected to {}:{}: {}", host, port, e.what());
+        return false;
+    }
+}
+
+bool ConnectionBase::ConnectToZMQReqServer(const std::string& host, int port) {
+    if (!alive())
+        return false;
+    try {
+        std::lock_guard lock(zmqLock_);
+        ensureZmqLocked();
+        requester_->connect(host, port);
+        return true;
+    } catch (const std::exception& e) {
+        platform::Log::error("request socket not connected to {}:{}: {}", host, port, e.what());
+        return false;
+    }
+}
+
+void ConnectionBase::ProcessSubscribeandUnSubscribeItems(const std::vector<std::string>& codes,
+                                                         bool subscribe) {
+    if (!owner_.connectionSubscriptionsAllowed())
+        return;
+    const int option = subscribe ? ZMQ_SUBSCRIBE : ZMQ_UNSUBSCRIBE;
+    for (const std::string& code : codes) {
+        SubscribeandUnsubscribe(code, option);
+        SubscribeandUnsubscribe(ZMQFeedSubscriber::depthTopic(code), option);
+    }
+}
+
+void ConnectionBase::SubscribeandUnsubscribe(const std::string& topic, int option) {
+    try {
+        std::lock_guard lock(zmqLock_);
+        ensureZmqLocked();
+        const bool queued = option == ZMQ_SUBSCRIBE ? feed_->subscribe(topic) : feed_->unsubscribe(topic);
+        if (!queued)
+            platform::Log::warning("feed topic change dropped: too many waiting");
+    } catch (const std::exception& e) {
+        platform::Log::error("feed topic not changed: {}", e.what());
+    }
+}
+
+bool ConnectionBase::sendZMQRequestMessage(RequestMessage request) {
+    try {
+        std::lock_guard lock(zmqLock_);
+        ensureZmqLocked();
+        if (requester_->sendZMQRequestMessage(std::move(request)))
+            return true;
+        platform::Log::warning("data-service request dropped: the queue is full");
+    } catch (const std::exception& e) {
+        platform::Log::error("data-service request dropped: {}", e.what());
+    }
+    return false;
+}
+
+void ConnectionBase::deliverReply(std::string reply) {
+    if (!alive())
+        return;
+    // A reply is framed like the stream; an unfinished frame carries over to the next reply.
+    replyDeframer_.feed(reply, [this](std::string_view frame) {
+        if (alive())
+            owner_.connectionDidReceiveMessage(frame);
+    });
+}
+
+void ConnectionBase::socketDidConnectToHost(const std::shared_ptr<StreamSocket>& sock,
+                                            const std::string& host, std::uint16_t port) {
+    platform::Log::info("StreamSocket didConnectToHost: {} port: {}", host, port);
+    if (!alive())
+        return;
+    streamDeframer_.reset();
+    sock->readDataWithTimeout(-1, 0);
+    if (demoRegistration_.load()) {
+        // The registration's own disconnect later is expected, not a loss.
+        isManualServerDisconnect_.store(true);
+        owner_.connectionDidConnectStream(true);
+        platform::NotificationCenter::defaultCenter().post(
+            std::string(platform::kSendLoginRegistrationRequest), this);
+        return;
+    }
+    isManualServerDisconnect_.store(false);
+    owner_.connectionDidConnectStream(false);
+    LoginRequest();
+}
+
+void ConnectionBase::socketDidReadData(const std::shared_ptr<StreamSocket>& sock, SocketData data, long) {
+    if (!alive())
+        return;
+    const std::string_view bytes(reinterpret_cast<const char*>(data.data()), data.size());
+    streamDeframer_.feed(bytes, [this](std::string_view frame) {
+        if (alive())
+            owner_.connectionDidReceiveMessage(frame);
+    });
+    sock->readDataWithTimeout(options_.readTimeout, 0);
+}
+
+void ConnectionBase::socketDidDisconnect(const std::shared_ptr<StreamSocket>&,
+                                         const std::optional<SocketError>& error) {
+    platform::Log::info("socketDisconnect : {}", error ? error->description : std::string("(no error)"));
+    if (isManualServerDisconnect_.exchange(false) || !alive())
+        return;
+    isNetworkAvailable_.store(false);
+    stopReceiveThreads();
+    owner_.connectionDidLoseStream(error);
+}

@@ -1,0 +1,148 @@
+#pragma once
+// The client's link to its trading server: the TCP stream (login, trading, chat, ping), the ZeroMQ
+// subscriber socket of the price feed and the ZeroMQ request socket of the data service.
+//
+// Threads: stream callbacks run on the serial queue "NewQueue"; request replies arrive on the
+// requester's own thread and feed messages on the subscriber's. On each of them the connection only
+// cuts frames and hands them to its owner, on that same thread. What the owner does with them (and on
+// which queue) is the owner's business.
+#include "connection/request_message.h"
+#include "connection/socket/stream_socket.h"
+#include "connection/stream_deframer.h"
+#include "connection/zmq/zmq_requester.h"
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+class LoginInputdata;
+class MessageSender;
+class ZMQContext;
+class ZMQFeedSubscriber;
+
+// What the connection asks of the object that owns it (the business object).
+class ConnectionOwner {
+public:
+    virtual ~ConnectionOwner() = default;
+    // One framed message (length, 0x03, fields) on the thread that delivered it: "NewQueue" for the
+    // stream, the request thread for data-service replies.
+    virtual void connectionDidReceiveMessage(std::string_view frameText) = 0;
+    // One feed message, on the feed thread.
+    virtual void connectionDidReceiveFeedMessage(std::string text) = 0;
+    // The stream is up (on "NewQueue"), before the login request goes out; for a demo registration no
+    // login request follows.
+    virtual void connectionDidConnectStream(bool demoRegistration) = 0;
+    // The stream ended without a manual disconnect (on "NewQueue"); called once per loss.
+    virtual void connectionDidLoseStream(const std::optional<SocketError>& error) = 0;
+    // No data-service request for the keep-alive interval (request thread); expected to queue one.
+    virtual void connectionKeepAliveDue() = 0;
+    // False while instrument topics must not change (one account only, in trading status 3).
+    virtual bool connectionSubscriptionsAllowed() const = 0;
+};
+
+enum class ConnectError {
+    None,
+    NoServerAddress, // the login settings hold no server address
+    PortOutOfRange,  // the port is not in 1..65535
+    Refused,         // the socket refused the attempt at once (e.g. already connected)
+};
+
+const char* describe(ConnectError error);
+
+struct ConnectionOptions {
+    // Every stream read after the first: silence this long drops the stream.
+    double readTimeout = 30.0;
+    std::string delegateQueueLabel = "NewQueue";
+    ZMQRequesterOptions requester;
+    // Longest frame accepted from the stream or a request reply.
+    std::size_t maxFrameBytes = StreamDeframer::kDefaultMaxFrameBytes;
+};
+
+class ConnectionBase : public StreamSocketDelegate, public std::enable_shared_from_this<ConnectionBase> {
+public:
+    using Options = ConnectionOptions;
+
+    // Owner, login settings and message sender must outlive the connection (or shutdown()).
+    static std::shared_ptr<ConnectionBase> create(ConnectionOwner& owner,
+                                                  std::shared_ptr<LoginInputdata> logindata,
+                                                  MessageSender& sender, Options options = {});
+    ConnectionBase(ConnectionOwner& owner, std::shared_ptr<LoginInputdata> logindata, MessageSender& sender,
+                   Options options);
+    ~ConnectionBase() override;
+    ConnectionBase(const ConnectionBase&) = delete;
+    ConnectionBase& operator=(const ConnectionBase&) = delete;
+
+    // Connects the stream to the login settings' address and port. An address or port that cannot be
+    // used is refused here, with nothing started.
+    ConnectError ConnectToServer(bool demoRegistration);
+    ConnectError reloginToServer();
+    // Composes the login request (type 32) in a message of its own and builds it through the sender.
+    void LoginRequest();
+    // Writes a framed text to the stream (no time-out).
+    void sendMessage(std::string_view framedText);
+    // Manual disconnect: the coming disconnect callback stays silent; both receive threads stop.
+    void DisconnectServer();
+    void ReloginRequestDisconnectServer();
+
+    // Feed socket: (re)connects, subscribing the standing topics. Throws nothing; false on failure.
+    bool ConnectToZMQSubServer(const std::string& host, int port);
+    bool ConnectToZMQReqServer(const std::string& host, int port);
+    void ProcessSubscribeandUnSubscribeItems(const std::vector<std::string>& codes, bool subscribe);
+    // Option 6 subscribes, 7 unsubscribes.
+    void SubscribeandUnsubscribe(const std::string& topic, int option);
+    // Queued for the request thread; false when the queue is full.
+    bool sendZMQRequestMessage(RequestMessage request);
+
+    bool isNetworkAvailable() const { return isNetworkAvailable_.load(); }
+    void setIsNetworkAvailable(bool value) { isNetworkAvailable_.store(value); }
+    bool isDemoRegistration() const { return demoRegistration_.load(); }
+    bool isStreamConnected() const;
+    bool isFeedRunning() const;
+    bool isRequesterRunning() const;
+    std::size_t pendingRequests() const;
+    const std::shared_ptr<StreamSocket>& Socket() const { return socket_; }
+    const std::shared_ptr<platform::SerialQueue>& delegateQueue() const { return newQueue_; }
+
+    // Stops everything and waits for the callbacks in progress; the owner is never called afterwards.
+    // The owner calls it before it goes away.
+    void shutdown();
+
+    // Stream callbacks (on "NewQueue").
+    void socketDidConnectToHost(const std::shared_ptr<StreamSocket>& sock, const std::string& host,
+                                std::uint16_t port) override;
+    void socketDidReadData(const std::shared_ptr<StreamSocket>& sock, SocketData data, long tag) override;
+    void socketDidDisconnect(const std::shared_ptr<StreamSocket>& sock,
+                             const std::optional<SocketError>& error) override;
+
+private:
+    ConnectError connectStream();
+    void ensureZmqLocked();
+    void stopReceiveThreads();
+    void deliverReply(std::string reply);
+    bool alive() const { return !shutDown_.load(); }
+
+    ConnectionOwner& owner_;
+    std::shared_ptr<LoginInputdata> logindata_;
+    MessageSender& sender_;
+    Options options_;
+
+    std::shared_ptr<platform::SerialQueue> newQueue_;
+    std::shared_ptr<StreamSocket> socket_;
+    StreamDeframer streamDeframer_; // "NewQueue" only
+    StreamDeframer replyDeframer_;  // request thread only
+
+    std::atomic<bool> demoRegistration_{false};
+    std::atomic<bool> isManualServerDisconnect_{false};
+    std::atomic<bool> isNetworkAvailable_{false};
+    std::atomic<bool> shutDown_{false};
+
+    mutable std::mutex zmqLock_;
+    std::shared_ptr<ZMQContext> zmqContext_;
+    std::unique_ptr<ZMQFeedSubscriber> feed_;
+    std::unique_ptr<ZMQRequester> requester_;
+};
