@@ -2,6 +2,7 @@
 // Shared pieces of the stream socket tests: a delegate that records every callback, and plain POSIX
 // loopback peers.
 #include "connection/socket/stream_socket.h"
+#include "platform/dispatch.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -201,6 +202,11 @@ public:
         return n;
     }
 
+    std::vector<std::shared_ptr<StreamSocket>> takeAccepted() {
+        std::lock_guard lock(mutex_);
+        return std::exchange(accepted_, {});
+    }
+
     // Waits until `n` events of a kind have arrived.
     bool waitForCount(Event::Kind kind, std::size_t n, const StreamSocket* socket = nullptr) {
         return waitFor(kind, socket, n - 1).has_value();
@@ -277,6 +283,20 @@ private:
     bool ok_ = false;
     std::uint16_t port_ = 0;
 };
+
+// Closes sockets and lets go of them on the calling thread, once nothing else holds them. A socket
+// released last on its own queue ends that queue's thread on its own, which may then outlive the test
+// process's clean-up of OpenSSL's per-thread state.
+inline void retire(std::vector<std::shared_ptr<StreamSocket>> sockets, platform::SerialQueue& delegateQueue) {
+    for (auto& s : sockets) {
+        if (!s)
+            continue;
+        s->disconnect();
+        s->performBlock([] {});
+    }
+    delegateQueue.sync([] {});
+    sockets.clear();
+}
 
 inline bool sendAll(int fd, std::string_view data) {
     while (!data.empty()) {

@@ -130,6 +130,13 @@ TEST_F(StreamSocketListenTest, InterfaceDescriptions) {
     EXPECT_EQ(StreamSocket::hostFromAddress(*a4), "0.0.0.0");
     EXPECT_EQ(StreamSocket::portFromAddress(*a6), 99);
 
+    // An IPv6 literal is not mistaken for "name:port".
+    StreamSocket::getInterfaceAddress(&a4, &a6, "::1", 7);
+    EXPECT_FALSE(a4);
+    ASSERT_TRUE(a6);
+    EXPECT_EQ(StreamSocket::hostFromAddress(*a6), "::1");
+    EXPECT_EQ(StreamSocket::portFromAddress(*a6), 7);
+
     StreamSocket::getInterfaceAddress(&a4, &a6, "lo", 7);
     ASSERT_TRUE(a4);
     EXPECT_EQ(StreamSocket::hostFromAddress(*a4), "127.0.0.1");

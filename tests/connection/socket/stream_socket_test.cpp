@@ -566,6 +566,25 @@ TEST_F(StreamSocketTest, ManyWritesArriveInOrder) {
     ::close(peer);
 }
 
+TEST_F(StreamSocketTest, WriteTimeoutClosesWithCode5) {
+    auto clock = std::make_shared<platform::ManualClock>();
+    platform::ScopedClock scoped(clock);
+    PlainListener listener;
+    auto [socket, peer] = connected(listener);
+    // The peer never reads, so a write far larger than the socket buffers cannot finish.
+    socket->writeData(SocketData(16u << 20, 'w'), 10.0, 3);
+    while (std::isnan(socket->progressOfWriteReturningTag(nullptr, nullptr, nullptr)))
+        std::this_thread::yield();
+    clock->advance(std::chrono::seconds(10));
+    auto closed = recorder->waitFor(Event::Disconnect, socket.get());
+    ASSERT_TRUE(closed);
+    ASSERT_TRUE(closed->error);
+    EXPECT_TRUE(closed->error->isStreamSocketError(StreamSocketWriteTimeoutError));
+    EXPECT_EQ(closed->error->description, "Write operation timed out");
+    EXPECT_EQ(recorder->count(Event::Write), 0u);
+    ::close(peer);
+}
+
 TEST_F(StreamSocketTest, DisconnectAfterWritingFlushesFirst) {
     PlainListener listener;
     auto [socket, peer] = connected(listener);

@@ -57,7 +57,20 @@ protected:
     std::shared_ptr<StreamSocket> server;
     std::uint16_t port = 0;
 
-    std::shared_ptr<StreamSocket> makeSocket() { return StreamSocket::create(recorder, delegateQueue); }
+    std::vector<std::shared_ptr<StreamSocket>> owned;
+
+    std::shared_ptr<StreamSocket> makeSocket() {
+        owned.push_back(StreamSocket::create(recorder, delegateQueue));
+        return owned.back();
+    }
+
+    void TearDown() override {
+        auto sockets = recorder->takeAccepted();
+        sockets.insert(sockets.end(), owned.begin(), owned.end());
+        owned.clear();
+        server.reset();
+        retire(std::move(sockets), *delegateQueue);
+    }
 
     // A TLS echo server: every accepted socket upgrades at once and echoes lines.
     void SetUp() override {
