@@ -543,26 +543,26 @@ void BusinessBase::handleLoginRefused(const CommonTags& tags) {
     const auto textFor = [language](std::string_view key) {
         return LanguageString::stringforSelectedLanguage(language, key).value_or(std::string(key));
     };
-    std::map<std::string, std::string> message;
-    switch (code) {
-    case 10:
-        message = {{"Message", textFor("1087")}, {"Tag", "0"}};
-        break;
-    case 11:
-        message = {{"Message", textFor("1088")}, {"Tag", "0"}};
-        break;
-    case 12:
-        message = {{"Message", textFor("1089")}, {"Tag", "3"}};
+    std::string_view key = "1004";
+    std::string_view tag = "0";
+    std::optional<std::string> url;
+    if (code == 10) {
+        key = "1087";
+    } else if (code == 11) {
+        key = "1088";
+    } else if (code == 12) {
+        key = "1089";
         // The address offered for the newer version is opened only when it is a web address.
-        if (isOpenableServerURL(loginInfo->Message))
-            message["URL"] = loginInfo->Message;
-        else
-            message["Tag"] = "0";
-        break;
-    default:
-        message = {{"Message", textFor("1004")}, {"Tag", "0"}};
-        break;
+        if (isOpenableServerURL(loginInfo->Message)) {
+            tag = "3";
+            url = loginInfo->Message;
+        }
     }
+    std::map<std::string, std::string> message;
+    message.emplace("Message", textFor(key));
+    message.emplace("Tag", std::string(tag));
+    if (url)
+        message.emplace("URL", *url);
     postMain([this, message = std::move(message), loginInfo] {
         if (loginInfo)
             SessionModel::file(session_.loginInfoMessageCollection, sessionKey(loginInfo->ErrorCode),
