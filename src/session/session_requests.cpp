@@ -90,7 +90,8 @@ std::uint64_t PendingRequests::add(PendingRequest request) {
     std::lock_guard lock(mutex_);
     if (entries_.size() >= kMaxPending) {
         const PendingRequest& oldest = entries_.front();
-        platform::Log::warning("pending request {} ({}) dropped unanswered", oldest.requestId, oldest.procedure);
+        platform::Log::warning("pending request {} ({}) dropped unanswered", oldest.requestId,
+                               oldest.procedure);
         entries_.pop_front();
     }
     request.sequence = nextSequence_++;
@@ -405,7 +406,8 @@ bool SessionRequests::requestRoomMessage(std::string_view roomName, std::string_
     return send(m);
 }
 
-bool SessionRequests::requestChatMessageAcknowledgement(std::string_view roomName, std::string_view messageId) {
+bool SessionRequests::requestChatMessageAcknowledgement(std::string_view roomName,
+                                                        std::string_view messageId) {
     MessageBase m;
     start(m, kChatAcknowledgement);
     m.setValue(507, "");

@@ -50,13 +50,13 @@ public:
 
 // One data-service or chart request that has been sent and not yet answered.
 struct PendingRequest {
-    std::uint64_t sequence = 0;     // order of sending within the registry, unique
-    std::int32_t requestId = 0;     // tag 20 as sent
-    std::int64_t messageType = 0;   // 1023 (data service) or 1040 (chart)
-    int dsrequestType = 0;          // sub-type of a data-service request
-    std::string procedure;          // tag 151; empty for a chart request
-    std::string subject;            // resource search: the type; download: the resource name; chart: the instrument
-    std::string interval;           // chart only: the bar interval
+    std::uint64_t sequence = 0;   // order of sending within the registry, unique
+    std::int32_t requestId = 0;   // tag 20 as sent
+    std::int64_t messageType = 0; // 1023 (data service) or 1040 (chart)
+    int dsrequestType = 0;        // sub-type of a data-service request
+    std::string procedure;        // tag 151; empty for a chart request
+    std::string subject;  // resource search: the type; download: the resource name; chart: the instrument
+    std::string interval; // chart only: the bar interval
 };
 
 // Data-service and chart requests in sending order, until their replies take them. The request
@@ -84,9 +84,8 @@ public:
     void clear();
 
 private:
-    std::deque<PendingRequest>::const_iterator match(std::int64_t messageType,
-                                                     std::optional<std::int32_t> requestId,
-                                                     std::string_view procedure) const;
+    std::deque<PendingRequest>::const_iterator
+    match(std::int64_t messageType, std::optional<std::int32_t> requestId, std::string_view procedure) const;
 
     mutable std::mutex mutex_;
     std::deque<PendingRequest> entries_;
