@@ -5,6 +5,7 @@
 #include "connection/message_cracker.h"
 #include "connection/wire_fields.h"
 #include "platform/log.h"
+#include "platform/user_defaults.h"
 #include "session/account_details.h"
 #include "session/formatter.h"
 #include "session/language_string.h"
@@ -27,7 +28,13 @@ std::int32_t clampToInt32(std::int64_t v) {
 
 BusinessBase::BusinessBase(SessionApplication& application, BusinessServices services,
                            ConnectionOptions connectionOptions)
-    : application_(application), logindata_(application.logindata()), services_(std::move(services)) {
+    : application_(application), logindata_(application.logindata()), services_(std::move(services)),
+      watchList_(
+          *this, services_.userDefaults ? *services_.userDefaults : platform::UserDefaults::standard(),
+          [this](const std::vector<std::string>& codes, bool subscribe) {
+              conn_->ProcessSubscribeandUnSubscribeItems(codes, subscribe);
+          },
+          platform::NotificationObject(static_cast<const BusinessBase*>(this))) {
     fillMissingServices(*this, services_);
     messageBase_.setSender(this);
     conn_ = ConnectionBase::create(*this, logindata_, *this, std::move(connectionOptions));
@@ -96,6 +103,28 @@ void BusinessBase::setMessageProperties(MessageBase& message) const {
     message.setValue(23, logindata_->userName().value_or(""));
     message.setValue(19, Referenceid());
     message.setValue(21, Formatter::setAmpFormat(platform::Date::now()));
+}
+
+std::string BusinessBase::userName() const {
+    return logindata_->userName().value_or("");
+}
+
+std::int32_t BusinessBase::userId() const {
+    return userId_.load();
+}
+
+std::uint64_t BusinessBase::productId() const {
+    return productId_.load();
+}
+
+void BusinessBase::pingToserver() {
+    MessageBase ping;
+    ping.setSender(this);
+    ping.setMessagetype(1018);
+    ping.setValue(10, std::int64_t{1018});
+    ping.setValue(20, std::int64_t{Requestid()} + 1);
+    ping.setValue(21, Formatter::setAmpFormat(platform::Date::now()));
+    ping.BuildMessage();
 }
 
 // ---- session values ----
@@ -478,7 +507,15 @@ void BusinessBase::handleLoginSnapshot(const CommonTags& tags) {
     logindata_->setSecurityKey(key);
     snapshotLoaded_.store(true);
     auto shared = std::make_shared<SessionModel>(std::move(*model));
-    postMain([this, shared] { session_ = std::move(*shared); });
+    postMain([this, shared] {
+        session_ = std::move(*shared);
+        if (session_.userInfo) {
+            userId_.store(session_.userInfo->UserId);
+            productId_.store(session_.userInfo->productID);
+        }
+        // Restored against the new instruments, before anything subscribes.
+        watchList_.LoadItemstoWatchlist();
+    });
 }
 
 void BusinessBase::handleLoginCompleted() {

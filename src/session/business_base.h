@@ -19,6 +19,8 @@
 #include "platform/dispatch.h"
 #include "session/business_services.h"
 #include "session/session_model.h"
+#include "session/session_requests.h"
+#include "session/watch_list.h"
 
 #include <atomic>
 #include <cstdint>
@@ -40,7 +42,10 @@ struct CommonTags {
     std::string field1050;
 };
 
-class BusinessBase final : public MessageSender, public ConnectionOwner {
+class BusinessBase final : public MessageSender,
+                           public ConnectionOwner,
+                           public RequestContext,
+                           public WatchListContext {
 public:
     // How deep envelopes may nest inside envelopes before the inner ones are dropped.
     static constexpr int kMaxEnvelopeDepth = 4;
@@ -79,6 +84,9 @@ public:
     // Main queue.
     void UpdateAccountDetails(const std::vector<std::string>& fields, const std::string& accountId);
 
+    // Composes and sends the ping (type 1018) on the stream; the sender notes when it went out.
+    void pingToserver();
+
     // Ping and network speed. The ping timer is one per session; it stops on disconnect and loss.
     void startPingTimer();
     void stopPingTimer();
@@ -108,8 +116,9 @@ public:
     SessionModel& session() { return session_; }
     const SessionModel& session() const { return session_; }
     std::vector<std::string>& JournalDataCollection() { return journal_; }
-    std::vector<std::string>& selectedSymbols() { return selectedSymbols_; }
-    void setSelectedSymbols(std::vector<std::string> codes) { selectedSymbols_ = std::move(codes); }
+    std::vector<std::string> selectedSymbols() const { return watchList_.selectedSymbols(); }
+    WatchList& watchList() { return watchList_; }
+    SessionRequests& sessionRequests() { return requests_; }
     // The subscription set: watch list, open positions and pending orders, without repeats.
     std::vector<std::string> getAllItems();
 
@@ -125,6 +134,16 @@ public:
     void connectionDidLoseStream(const std::optional<SocketError>& error) override;
     void connectionKeepAliveDue() override;
     bool connectionSubscriptionsAllowed() const override;
+
+    // RequestContext and WatchListContext.
+    MessageSender& sender() override { return *this; }
+    std::string userName() const override;
+    std::string referenceId() const override { return Referenceid(); }
+    std::int32_t requestId() const override { return Requestid(); }
+    std::int32_t userId() const override;
+    std::uint64_t productId() const override;
+    const SessionModel& model() const override { return session_; }
+    SessionModel& model() override { return session_; }
 
 private:
     void dispatch(std::string_view frameText, int depth);
@@ -167,7 +186,11 @@ private:
     // Main queue only.
     SessionModel session_;
     std::vector<std::string> journal_;
-    std::vector<std::string> selectedSymbols_;
+    SessionRequests requests_{*this};
+    WatchList watchList_;
+    // The product id and user id read by requests on any thread, copied at the hand-over.
+    std::atomic<std::uint64_t> productId_{0};
+    std::atomic<std::int32_t> userId_{0};
     std::unique_ptr<platform::RepeatingTimer> pingTimer_;
     mutable std::mutex timerLock_; // isPingTimerRunning from other threads
 

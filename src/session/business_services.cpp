@@ -1,10 +1,10 @@
 // The minimal stand-ins the session object runs with until the real neighbours are plugged in. They
 // do what a headless login needs and log the rest:
 // - notifications are posted under their names on the default centre (no banners, no sounds);
-// - the ping and the keep-alive are composed here; the other login requests are logged and skipped;
+// - requests go to the session's own SessionRequests;
 // - order, chat, funding, data-service and feed messages are logged and dropped;
 // - no snapshot loader: a login snapshot cannot be read, so the login ends with an error;
-// - the subscription set is the watch list plus the codes of open positions and pending orders.
+// - the subscription set is the watch list's.
 #include "session/business_services.h"
 
 #include "platform/log.h"
@@ -79,48 +79,29 @@ private:
     BusinessBase& business_;
 };
 
-class FallbackRequests final : public LoginRequests {
+// The session's own requests under the login road's interface.
+class ForwardingRequests final : public LoginRequests {
 public:
-    explicit FallbackRequests(BusinessBase& business) : business_(business) {}
-
-    void pingToserver() override {
-        std::lock_guard lock(business_.composeLock());
-        MessageBase& mb = business_.messageBase();
-        mb.setMessagetype(1018);
-        mb.messageDataDictionary().clear();
-        mb.setValue(10, std::int64_t{1018});
-        mb.setValue(20, std::int64_t{business_.Requestid()} + 1);
-        mb.setValue(21, Formatter::setAmpFormat(platform::Date::now()));
-        mb.BuildMessage();
+    explicit ForwardingRequests(BusinessBase& business) : business_(business) {}
+    void pingToserver() override { business_.pingToserver(); }
+    void requestOpenPosition() override { r().requestOpenPosition(); }
+    void requestPendingOrders() override { r().requestPendingOrders(); }
+    void requestSettledOrders() override { r().requestSettledOrders(); }
+    void requestCancelledOrders() override { r().requestCancelledOrders(); }
+    void requestEquityPriceinfo(std::int32_t accountId) override { r().requestEquityPriceinfo(accountId); }
+    void requestContactlist() override { r().requestContactlist(); }
+    void requestRecentConversation() override { r().requestRecentConversation(); }
+    void requestOfflineMessages() override { r().requestOfflineMessages(); }
+    void requestAdvancedInstrumentInfo() override { r().requestAdvancedInstrumentInfo(); }
+    void requestResourceSearchForTypes(const std::vector<std::string>& types) override {
+        r().requestResourceSearchForTypes(types);
     }
-    void requestControlClientConnectMessage() override {
-        std::lock_guard lock(business_.composeLock());
-        MessageBase& mb = business_.messageBase();
-        mb.setMessagetype(1002);
-        mb.messageDataDictionary().clear();
-        mb.setValue(10, std::int64_t{1002});
-        business_.setMessageProperties(mb);
-        mb.BuildMessage();
-    }
-    void requestOpenPosition() override { skipped("requestOpenPosition"); }
-    void requestPendingOrders() override { skipped("requestPendingOrders"); }
-    void requestSettledOrders() override { skipped("requestSettledOrders"); }
-    void requestCancelledOrders() override { skipped("requestCancelledOrders"); }
-    void requestEquityPriceinfo(std::int32_t) override { skipped("requestEquityPriceinfo"); }
-    void requestContactlist() override { skipped("requestContactlist"); }
-    void requestRecentConversation() override { skipped("requestRecentConversation"); }
-    void requestOfflineMessages() override { skipped("requestOfflineMessages"); }
-    void requestAdvancedInstrumentInfo() override { skipped("requestAdvancedInstrumentInfo"); }
-    void requestResourceSearchForTypes(const std::vector<std::string>&) override {
-        skipped("requestResourceSearchForTypes");
-    }
-    void requestApprovalRequest() override { skipped("requestApprovalRequest"); }
-    void requestFinancialApprovals() override { skipped("requestFinancialApprovals"); }
+    void requestApprovalRequest() override { r().requestApprovalRequest(); }
+    void requestFinancialApprovals() override { r().requestFinancialApprovals(); }
+    void requestControlClientConnectMessage() override { r().requestControlClientConnectMessage(); }
 
 private:
-    static void skipped(std::string_view name) {
-        platform::Log::debug("{}: not available yet; skipped", name);
-    }
+    SessionRequests& r() { return business_.sessionRequests(); }
     BusinessBase& business_;
 };
 
@@ -199,26 +180,10 @@ public:
     }
 };
 
-class HeldItems final : public SubscriptionSource {
+class WatchedItems final : public SubscriptionSource {
 public:
-    explicit HeldItems(BusinessBase& business) : business_(business) {}
-    std::vector<std::string> getAllItems() override {
-        std::vector<std::string> codes;
-        std::set<std::string> seen;
-        const auto add = [&](const std::string& code) {
-            if (!code.empty() && seen.insert(code).second)
-                codes.push_back(code);
-        };
-        for (const std::string& code : business_.selectedSymbols())
-            add(code);
-        for (const auto& order : business_.session().OpenOrderCollection)
-            if (order)
-                add(order->ItemCode);
-        for (const auto& order : business_.session().PendingOrderCollection)
-            if (order)
-                add(order->ItemCode);
-        return codes;
-    }
+    explicit WatchedItems(BusinessBase& business) : business_(business) {}
+    std::vector<std::string> getAllItems() override { return business_.watchList().getAllItems(); }
 
 private:
     BusinessBase& business_;
@@ -230,7 +195,7 @@ void fillMissingServices(BusinessBase& business, BusinessServices& s) {
     if (!s.notifications)
         s.notifications = std::make_shared<PostingNotifications>(business);
     if (!s.requests)
-        s.requests = std::make_shared<FallbackRequests>(business);
+        s.requests = std::make_shared<ForwardingRequests>(business);
     if (!s.orders)
         s.orders = std::make_shared<DroppingOrders>();
     if (!s.chat)
@@ -244,5 +209,5 @@ void fillMissingServices(BusinessBase& business, BusinessServices& s) {
     if (!s.snapshotLoader)
         s.snapshotLoader = std::make_shared<NoSnapshotLoader>();
     if (!s.subscriptions)
-        s.subscriptions = std::make_shared<HeldItems>(business);
+        s.subscriptions = std::make_shared<WatchedItems>(business);
 }

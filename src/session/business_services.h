@@ -16,6 +16,9 @@
 #include <vector>
 
 class LoginInputdata;
+namespace platform {
+class UserDefaults;
+}
 struct SessionModel;
 
 // The application shell: the login settings, the language, and the login window's alerts.
@@ -179,6 +182,8 @@ struct BusinessServices {
     std::shared_ptr<FeedHandler> feed;
     std::shared_ptr<SnapshotLoader> snapshotLoader;
     std::shared_ptr<SubscriptionSource> subscriptions;
+    // Where the watch list is kept; the standard user defaults when null.
+    platform::UserDefaults* userDefaults = nullptr;
 };
 
 // True only for an absolute http or https address: the only kind the client opens for the server.

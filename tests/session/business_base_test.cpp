@@ -4,6 +4,7 @@
 #include "connection/login_inputdata.h"
 #include "platform/bundle.h"
 #include "platform/clock.h"
+#include "platform/user_defaults.h"
 #include "session/account_details.h"
 #include "session/language_string.h"
 #include "session/session_key.h"
@@ -30,6 +31,7 @@ protected:
         services.notifications = notifications;
         services.requests = requests;
         services.snapshotLoader = loader;
+        services.userDefaults = defaults.get();
     }
     void TearDown() override {
         business.reset();
@@ -66,6 +68,7 @@ protected:
     std::shared_ptr<FakeNotifications> notifications = std::make_shared<FakeNotifications>();
     std::shared_ptr<FakeRequests> requests = std::make_shared<FakeRequests>();
     std::shared_ptr<FakeSnapshotLoader> loader = std::make_shared<FakeSnapshotLoader>();
+    std::unique_ptr<platform::UserDefaults> defaults = platform::UserDefaults::inMemory();
     BusinessServices services;
     std::unique_ptr<BusinessBase> business;
 };
