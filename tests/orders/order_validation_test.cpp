@@ -364,6 +364,7 @@ TEST_F(OffsetCheck, RefusalsCarryNoOrder) {
     model.SessionSettingCollection = {};
     model.fileSessionSettings(tradingSession);
     item->CurrentTradeSessionSettingId = 1;
+    notices.clear();
     EXPECT_TRUE(manager.validateOffsetPosition("EURUSD", "1001"));
     EXPECT_TRUE(notices.empty());
     for (const auto& [status, key] : std::vector<std::pair<int, std::string>>{
