@@ -61,7 +61,7 @@ TEST_F(PercentMode, FormulaOneScalesByTheAveragePrice) {
 
 TEST_F(PercentMode, FormulasThreeAndFourUseTheAverageRate) {
     in.baseCurrencyrate = 2 * 0.9; // R ÷ T = 0.9
-    in.marginFormulaId = 3;         // 0.9 × 1000 = 900 per lot
+    in.marginFormulaId = 3;        // 0.9 × 1000 = 900 per lot
     EXPECT_NEAR(calulateMargin(in), 1800, 1e-9);
     in.baseCurrencyrate = 2 * 0.8; // 1000 ÷ 0.8 = 1250 per lot
     in.marginFormulaId = 4;
