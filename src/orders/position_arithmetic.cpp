@@ -131,6 +131,7 @@ struct ResolvedAccount {
     std::shared_ptr<AccountDetails> account;
     std::shared_ptr<GroupDetails> group;
     std::shared_ptr<ItemDetails> conversionInstrument;
+    bool shown = true;
 };
 
 ResolvedAccount resolveAccount(std::string_view number, const SessionLookup& session) {
@@ -138,6 +139,11 @@ ResolvedAccount resolveAccount(std::string_view number, const SessionLookup& ses
     r.account = session.accountForId(number);
     if (!r.account)
         return r;
+    // The rule of the displayable list: suspended and closed accounts, and access types 4 (view
+    // market) and 10 (none), are not shown.
+    const std::int32_t status = r.account->tradingStatus;
+    const std::int32_t access = r.account->accountaccessType;
+    r.shown = status != 3 && status != 6 && access != 4 && access != 10;
     r.group = session.groupForId(r.account->GroupId);
     const auto& currency = r.account->tradeCurrency;
     if (currency && currency->needsConversionQuote())
@@ -161,8 +167,12 @@ RefreshTotals refreshOpenPositions(std::span<const std::shared_ptr<Order>> posit
     RefreshTotals totals;
     // Keys view the positions' own AccountNumber texts, which outlive the pass.
     std::unordered_map<std::string_view, ResolvedAccount> accounts;
+    // A group's settings per instrument, found once per pass: the group's own map is keyed by text.
+    std::unordered_map<const GroupDetails*, std::unordered_map<std::int32_t, const GroupInstruments*>>
+        settingsByGroup;
     std::string_view lastNumber;
     const ResolvedAccount* last = nullptr;
+    std::unordered_map<std::int32_t, const GroupInstruments*>* lastSettings = nullptr;
     for (const auto& position : positions) {
         if (!position)
             continue;
@@ -173,16 +183,25 @@ RefreshTotals refreshOpenPositions(std::span<const std::shared_ptr<Order>> posit
                 it->second = resolveAccount(order.AccountNumber, session);
             last = &it->second;
             lastNumber = order.AccountNumber;
+            lastSettings = last->group ? &settingsByGroup[last->group.get()] : nullptr;
         }
+        if (!last->shown)
+            continue;
         const auto item = session.instrumentForCode(order.ItemCode);
-        if (const auto pl = floatingPLOfPosition(order, item.get(), last->account.get()))
-            order.UnrealisedPL = convertWith(*pl, *last);
+        const double quantity = platform::lenientReal(order.RemainingQty);
+        if (!last->account || last->account->tradingStatus != AccountDetails::kStatusEquityHit) {
+            const double current = !item ? 0.0 : order.tradingMode != 0 ? item->Ask : item->Bid;
+            const double pl = CalculateFloatingPL(item.get(), order.tradingMode, quantity,
+                                                  platform::lenientReal(order.OrderPrice), current);
+            order.UnrealisedPL = convertWith(pl, *last);
+        }
         if (std::isfinite(order.UnrealisedPL))
             totals.unrealisedPL += order.UnrealisedPL;
-        if (item && last->group) {
-            const auto settings = last->group->groupInstrument(item->InstrumentId);
-            totals.margin +=
-                marginForSingleLot(order, settings.get(), *item) * platform::lenientReal(order.RemainingQty);
+        if (item && lastSettings) {
+            auto [found, added] = lastSettings->try_emplace(item->InstrumentId, nullptr);
+            if (added)
+                found->second = last->group->groupInstrument(item->InstrumentId).get();
+            totals.margin += marginForSingleLot(order, found->second, *item) * quantity;
         }
         ++totals.positions;
     }

@@ -54,11 +54,13 @@ struct RefreshTotals {
     std::size_t positions = 0;
 };
 
-// The main window's one-second refresh of its displayed open positions: each position's
+// The main window's one-second refresh of the open positions: each displayed position's
 // UnrealisedPL becomes its floating P/L converted into its account currency (positions of Equity
 // Hit accounts keep theirs), and its margin is the per-lot margin times its remaining quantity.
-// Instruments are found by code once per position; accounts, their conversion quote and group are
-// resolved once per account and pass, so the cost stays linear in the positions.
+// Takes the stored collection and leaves out the positions that the displayable list leaves out
+// (accounts suspended, closed, or with access type 4 or 10), so the list need not be copied first.
+// Instruments are found by code once per position; accounts, their conversion quote, group and the
+// group's settings are resolved once per pass, so the cost stays linear in the positions.
 RefreshTotals refreshOpenPositions(std::span<const std::shared_ptr<Order>> positions,
                                    const SessionLookup& session);
 

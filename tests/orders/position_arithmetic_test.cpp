@@ -194,6 +194,26 @@ TEST_F(PositionArithmeticOverSession, RefreshConvertsEachPositionAndAddsMargins)
     EXPECT_EQ(totals.positions, 2u);
 }
 
+TEST_F(PositionArithmeticOverSession, RefreshLeavesOutPositionsOfHiddenAccounts) {
+    item->Bid = 1.2100;
+    auto shown = position(0, "1", "1.2000");
+    auto hidden = position(0, "1", "1.2000", "2002");
+    auto suspended = std::make_shared<AccountDetails>();
+    suspended->AccountId = 2002;
+    suspended->tradingStatus = 3;
+    model.AccountDetailCollection.insert_or_assign("2002", suspended);
+    hidden->UnrealisedPL = 5;
+    const auto totals = refreshOpenPositions(model.OpenOrderCollection, session);
+    EXPECT_EQ(totals.positions, 1u);
+    EXPECT_DOUBLE_EQ(hidden->UnrealisedPL, 5);
+    EXPECT_NEAR(totals.unrealisedPL, 1000, 1e-6); // (1.21 - 1.2) × 1 × 100000, no conversion
+    suspended->tradingStatus = 1;
+    suspended->accountaccessType = 10;
+    EXPECT_EQ(refreshOpenPositions(model.OpenOrderCollection, session).positions, 1u);
+    suspended->accountaccessType = 1;
+    EXPECT_EQ(refreshOpenPositions(model.OpenOrderCollection, session).positions, 2u);
+}
+
 TEST_F(PositionArithmeticOverSession, RefreshAgreesWithThePerPositionOperations) {
     currency->conversionMode = 3;
     item->Bid = 1.1950;
