@@ -7,6 +7,21 @@
 
 #include <chrono>
 
+namespace {
+
+// Log lines show the start of long texts only.
+std::string_view clip(std::string_view text) {
+    constexpr std::size_t kLogTextBytes = 200;
+    if (text.size() <= kLogTextBytes)
+        return text;
+    std::size_t end = kLogTextBytes;
+    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
+        --end;
+    return text.substr(0, end);
+}
+
+} // namespace
+
 InAppNotification makeCommonBanner(std::string_view applicationName, std::string_view message,
                                    std::string_view title) {
     InAppNotification n;
@@ -126,22 +141,22 @@ void HeadlessApplication::ConnectionFailureNotification() {
 
 void HeadlessApplication::LogininAnotherLocation(const std::string& text) {
     record({"LogininAnotherLocation", {text}, std::nullopt});
-    platform::Log::warning("alert: signed in at another location: {}", text);
+    platform::Log::warning("alert: signed in at another location: {}", clip(text));
     // Without a window the alert is closed at once, and closing it quits.
     terminate();
 }
 
 void HeadlessApplication::showLoginMessages(const LoginMessageAlert& alert) {
     record({"showLoginMessages", {alert.message, alert.tag, alert.url.value_or("")}, std::nullopt});
-    platform::Log::warning("login refused (tag {}): {}", alert.tag, alert.message);
+    platform::Log::warning("login refused (tag {}): {}", clip(alert.tag), clip(alert.message));
     if (alert.url)
-        platform::Log::info("download offered at {}", *alert.url);
+        platform::Log::info("download offered at {}", clip(*alert.url));
 }
 
 void HeadlessApplication::ShowCommonAlertVieWwithMessage(const std::string& message,
                                                          const std::string& title) {
     record({"ShowCommonAlertVieWwithMessage", {message, title}, std::nullopt});
-    platform::Log::info("alert: {}: {}", title, message);
+    platform::Log::info("alert: {}: {}", clip(title), clip(message));
 }
 
 void HeadlessApplication::ShowCommonUserNotificationwithMessage(const std::string& message,
@@ -152,15 +167,15 @@ void HeadlessApplication::ShowCommonUserNotificationwithMessage(const std::strin
 
 void HeadlessApplication::deliverNotification(const InAppNotification& notification) {
     record({"deliverNotification", {}, notification});
-    platform::Log::info("banner: {} / {}: {}", notification.title, notification.subtitle,
-                        notification.informativeText);
+    platform::Log::info("banner: {} / {}: {}", clip(notification.title), clip(notification.subtitle),
+                        clip(notification.informativeText));
     playSoundNamed(notification.soundName);
 }
 
 void HeadlessApplication::showLocalNotificationWithTitle(const std::string& title,
                                                          const std::string& subTitle) {
     record({"showLocalNotificationWithTitle", {title, subTitle}, std::nullopt});
-    platform::Log::info("system notification: {}: {}", title, subTitle);
+    platform::Log::info("system notification: {}: {}", clip(title), clip(subTitle));
 }
 
 void HeadlessApplication::playSoundNamed(std::string_view name) {
@@ -173,7 +188,7 @@ void HeadlessApplication::playSoundNamed(std::string_view name) {
 
 void HeadlessApplication::openURL(const std::string& url) {
     record({"openURL", {url}, std::nullopt});
-    platform::Log::info("open address: {}", url);
+    platform::Log::info("open address: {}", clip(url));
 }
 
 void HeadlessApplication::terminate() {
