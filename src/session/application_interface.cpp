@@ -172,6 +172,21 @@ void HeadlessApplication::deliverNotification(const InAppNotification& notificat
     playSoundNamed(notification.soundName);
 }
 
+void HeadlessApplication::setBannerDelegate(BannerActivation onActivate) {
+    std::lock_guard lock(mutex_);
+    bannerDelegate_ = std::move(onActivate);
+}
+
+void HeadlessApplication::activateBanner(const InAppNotification& notification) {
+    BannerActivation delegate;
+    {
+        std::lock_guard lock(mutex_);
+        delegate = bannerDelegate_;
+    }
+    if (delegate)
+        delegate(notification);
+}
+
 void HeadlessApplication::showLocalNotificationWithTitle(const std::string& title,
                                                          const std::string& subTitle) {
     record({"showLocalNotificationWithTitle", {title, subTitle}, std::nullopt});

@@ -86,6 +86,10 @@ public:
                                                        const std::string& title) = 0;
     // Shows the banner for its dismiss delay and plays its sound.
     virtual void deliverNotification(const InAppNotification& notification) = 0;
+    // The banner centre's delegate: called on the main thread when the user acts on a banner. The
+    // session sets itself before each delivery; the last one set wins.
+    using BannerActivation = std::function<void(const InAppNotification&)>;
+    virtual void setBannerDelegate(BannerActivation onActivate) = 0;
     // A system notification, 1 s later, with the system's default sound.
     virtual void showLocalNotificationWithTitle(const std::string& title, const std::string& subTitle) = 0;
     // Silent for an empty name or when the user switched sounds off.
@@ -129,6 +133,7 @@ public:
     void ShowCommonAlertVieWwithMessage(const std::string& message, const std::string& title) override;
     void ShowCommonUserNotificationwithMessage(const std::string& message, const std::string& title) override;
     void deliverNotification(const InAppNotification& notification) override;
+    void setBannerDelegate(BannerActivation onActivate) override;
     void showLocalNotificationWithTitle(const std::string& title, const std::string& subTitle) override;
     void playSoundNamed(std::string_view name) override;
     void openURL(const std::string& url) override;
@@ -142,6 +147,8 @@ public:
     void setConnectionFailureFollowUp(std::function<void()> followUp);
     // What terminate() does besides recording (a host stops its run loop); nothing by default.
     void setTerminationHandler(std::function<void()> handler);
+    // Acts as the user clicking the banner's button: hands it to the banner delegate, if any.
+    void activateBanner(const InAppNotification& notification);
 
     std::vector<Call> calls() const;
     std::vector<Call> callsNamed(std::string_view method) const;
@@ -165,6 +172,7 @@ private:
     std::string applicationName_{kDefaultApplicationName};
     std::function<void()> connectionFailureFollowUp_;
     std::function<void()> terminationHandler_;
+    BannerActivation bannerDelegate_;
     std::vector<Call> calls_;
     std::vector<std::string> soundsPlayed_;
 };

@@ -73,12 +73,18 @@ InAppNotification banner(std::string title, std::string subtitle, std::string in
 
 } // namespace
 
-struct SessionEvents::Context {
+struct SessionEvents::Context : std::enable_shared_from_this<SessionEvents::Context> {
+    Context(ApplicationInterface& a, platform::NotificationObject s, platform::NotificationCenter& c)
+        : app(a), sender(std::move(s)), center(c) {}
+
     ApplicationInterface& app;
     platform::NotificationObject sender;
     platform::NotificationCenter& center;
 
     std::string t(std::string_view key) const { return text(app.selectedLanguage(), key); }
+    // The session becomes the banner centre's delegate, then the banner goes out.
+    void deliver(const InAppNotification& notification) const;
+    void activate(const InAppNotification& notification) const;
     // The common banner (message, title), then the system notification (title, message).
     void commonBannerAndSystemNotification(const std::string& message, const std::string& title) const {
         app.ShowCommonUserNotificationwithMessage(message, title);
@@ -86,9 +92,30 @@ struct SessionEvents::Context {
     }
 };
 
+void SessionEvents::Context::deliver(const InAppNotification& notification) const {
+    app.setBannerDelegate([weak = weak_from_this()](const InAppNotification& clicked) {
+        if (auto self = weak.lock())
+            self->activate(clicked);
+    });
+    app.deliverNotification(notification);
+}
+
+void SessionEvents::Context::activate(const InAppNotification& notification) const {
+    const auto it = notification.userInfo.find(kAppDownloadURLKey);
+    if (it == notification.userInfo.end() || it->second.empty())
+        return;
+    if (!isOpenableURL(it->second)) {
+        platform::Log::warning("download address refused, not an http or https address: {}",
+                               std::string_view(it->second).substr(0, 200));
+        return;
+    }
+    app.openURL(it->second);
+    app.terminate();
+}
+
 SessionEvents::SessionEvents(ApplicationInterface& app, platform::NotificationObject sender,
                              platform::NotificationCenter& center)
-    : context_(std::make_shared<const Context>(Context{app, std::move(sender), center})) {}
+    : context_(std::make_shared<const Context>(app, std::move(sender), center)) {}
 
 void SessionEvents::onMain(std::function<void(const Context&)> work) const {
     platform::MainQueue::async([context = context_, work = std::move(work)] { work(*context); });
@@ -274,7 +301,7 @@ void SessionEvents::TriggerNewChatNotification(std::string displayName, std::str
     onMain([displayName = bounded(std::move(displayName)),
             message = bounded(std::move(message))](const Context& c) {
         const std::string subtitle = c.t("20240") + " : " + displayName;
-        c.app.deliverNotification(banner(c.app.applicationName(), subtitle, message, kChatBannerSeconds));
+        c.deliver(banner(c.app.applicationName(), subtitle, message, kChatBannerSeconds));
         c.app.showLocalNotificationWithTitle(subtitle, message);
     });
 }
@@ -282,7 +309,7 @@ void SessionEvents::TriggerNewChatNotification(std::string displayName, std::str
 void SessionEvents::NewMessageNotification(std::string noticeTitle) {
     onMain([title = bounded(std::move(noticeTitle))](const Context& c) {
         const std::string info = c.t("1073");
-        c.app.deliverNotification(banner(c.app.applicationName(), title, info, kNoticeBannerSeconds));
+        c.deliver(banner(c.app.applicationName(), title, info, kNoticeBannerSeconds));
         c.app.showLocalNotificationWithTitle(title, info);
     });
 }
@@ -291,7 +318,7 @@ void SessionEvents::NewMessagesNotification(std::int64_t count) {
     onMain([count](const Context& c) {
         const std::string subtitle = c.t("0099");
         const std::string info = fillPositional(c.t("20234"), {std::to_string(count)});
-        c.app.deliverNotification(banner(c.app.applicationName(), subtitle, info, kChatBannerSeconds));
+        c.deliver(banner(c.app.applicationName(), subtitle, info, kChatBannerSeconds));
         c.app.showLocalNotificationWithTitle(subtitle, info);
     });
 }
@@ -300,7 +327,7 @@ void SessionEvents::MarginCallNotification(std::int32_t accountNumber) {
     onMain([accountNumber](const Context& c) {
         const std::string subtitle = c.t("0012") + " : " + std::to_string(accountNumber);
         const std::string info = c.t("20217");
-        c.app.deliverNotification(banner(c.app.applicationName(), subtitle, info, kMarginCallBannerSeconds));
+        c.deliver(banner(c.app.applicationName(), subtitle, info, kMarginCallBannerSeconds));
         c.app.showLocalNotificationWithTitle(subtitle, info);
     });
 }
@@ -314,7 +341,7 @@ void SessionEvents::appUpdateNotification(std::string message) {
         n.feature.lineBreakMode = 0;
         n.soundName = std::string(kInAppNotificationDefaultSound2);
         n.userInfo.emplace(kAppDownloadURLKey, message);
-        c.app.deliverNotification(n);
+        c.deliver(n);
     });
 }
 
@@ -372,16 +399,7 @@ std::optional<std::string> SessionEvents::orderexecutedNotification(const std::s
 // ---- banner centre delegate
 
 void SessionEvents::didActivateNotification(const InAppNotification& notification) {
-    const auto it = notification.userInfo.find(kAppDownloadURLKey);
-    if (it == notification.userInfo.end() || it->second.empty())
-        return;
-    if (!isOpenableURL(it->second)) {
-        platform::Log::warning("download address refused, not an http or https address: {}",
-                               it->second.substr(0, 200));
-        return;
-    }
-    context_->app.openURL(it->second);
-    context_->app.terminate();
+    context_->activate(notification);
 }
 
 bool SessionEvents::isOpenableURL(std::string_view url) {

@@ -2,6 +2,7 @@
 
 #include "event_texts.h"
 #include "platform/date_format.h"
+#include "session/language_string.h"
 #include "session/order.h"
 #include "session/positional_text.h"
 
@@ -135,6 +136,24 @@ TEST_F(JournalLines, PaymentLines) {
     // A reply without a transaction record logs the failure under request 0.
     EXPECT_EQ(JournalData::getPaymentTransactionJournalData({nullptr, -2}, c), t + "Req : 0 Pay failed");
     EXPECT_EQ(JournalData::getPaymentTransactionJournalData({nullptr, 0}, c), "");
+}
+
+} // namespace
+
+namespace {
+
+// Every text the journal and the event banners look up is in the shipped English table; a missing one
+// would show its bare number.
+TEST(ShippedTexts, EnglishTableHasEveryEventText) {
+    for (const char* key : {"0012",  "0019",  "0070",  "0071",  "0072",  "0073",  "0074",  "0075",  "0099",
+                            "0307",  "0314",  "0538",  "0590",  "0622",  "0624",  "0714",  "0715",  "0716",
+                            "0717",  "0718",  "0725",  "0726",  "0728",  "1018",  "1019",  "1020",  "1073",
+                            "10980", "11006", "1181",  "1182",  "1183",  "1184",  "20203", "20204", "20205",
+                            "20217", "20218", "20219", "20234", "20240", "20252", "20300", "20303"}) {
+        const auto text = LanguageString::stringforSelectedLanguage(0, key);
+        ASSERT_TRUE(text.has_value());
+        EXPECT_NE(*text, key);
+    }
 }
 
 } // namespace

@@ -433,8 +433,9 @@ TEST_F(SessionEventsTest, AppUpdateBannerOpensOnlyWebAddresses) {
     EXPECT_EQ(b[0].soundName, "InAppNotificationDefaultSound2");
     EXPECT_EQ(b[0].userInfo.at("AppDownloadURL"), "https://example.com/app.tgz");
 
+    // The click reaches the session as the banner centre's delegate.
     app_.clearCalls();
-    events_.didActivateNotification(b[0]);
+    app_.activateBanner(b[0]);
     EXPECT_EQ(methods(), (std::vector<std::string>{"openURL", "terminate"}));
     EXPECT_EQ(app_.callsNamed("openURL")[0].args[0], "https://example.com/app.tgz");
 
@@ -443,12 +444,24 @@ TEST_F(SessionEventsTest, AppUpdateBannerOpensOnlyWebAddresses) {
         app_.clearCalls();
         InAppNotification n = b[0];
         n.userInfo["AppDownloadURL"] = refused;
-        events_.didActivateNotification(n);
+        app_.activateBanner(n);
         EXPECT_TRUE(app_.calls().empty()) << refused;
     }
     app_.clearCalls();
     InAppNotification plain;
     events_.didActivateNotification(plain);
+    EXPECT_TRUE(app_.calls().empty());
+    events_.didActivateNotification(b[0]);
+    EXPECT_EQ(methods(), (std::vector<std::string>{"openURL", "terminate"}));
+
+    // A session that is gone no longer acts on clicks.
+    {
+        SessionEvents replaced(app_, &owner_, center_);
+        replaced.MarginCallNotification(1);
+        pump();
+    }
+    app_.clearCalls();
+    app_.activateBanner(b[0]);
     EXPECT_TRUE(app_.calls().empty());
 }
 
