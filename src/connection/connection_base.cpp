@@ -28,19 +28,17 @@ const char* describe(ConnectError error) {
     return "unknown error";
 }
 
-std::shared_ptr<ConnectionBase> ConnectionBase::create(ConnectionOwner& owner,
-                                                       std::shared_ptr<LoginInputdata> logindata,
+std::shared_ptr<ConnectionBase> ConnectionBase::create(ConnectionOwner& owner, LoginInputdata& logindata,
                                                        MessageSender& sender, Options options) {
-    auto connection =
-        std::make_shared<ConnectionBase>(owner, std::move(logindata), sender, std::move(options));
+    auto connection = std::make_shared<ConnectionBase>(owner, logindata, sender, std::move(options));
     connection->socket_->setDelegate(std::weak_ptr<StreamSocketDelegate>(connection),
                                      DelegateQueue(connection->newQueue_));
     return connection;
 }
 
-ConnectionBase::ConnectionBase(ConnectionOwner& owner, std::shared_ptr<LoginInputdata> logindata,
-                               MessageSender& sender, Options options)
-    : owner_(owner), logindata_(std::move(logindata)), sender_(sender), options_(std::move(options)),
+ConnectionBase::ConnectionBase(ConnectionOwner& owner, LoginInputdata& logindata, MessageSender& sender,
+                               Options options)
+    : owner_(owner), logindata_(logindata), sender_(sender), options_(std::move(options)),
       newQueue_(std::make_shared<platform::SerialQueue>(options_.delegateQueueLabel)),
       socket_(StreamSocket::create()), streamDeframer_(options_.maxFrameBytes),
       replyDeframer_(options_.maxFrameBytes) {}
@@ -77,10 +75,10 @@ ConnectError ConnectionBase::reloginToServer() {
 }
 
 ConnectError ConnectionBase::connectStream() {
-    const std::optional<std::string> host = logindata_->IPAddress();
+    const std::optional<std::string> host = logindata_.IPAddress();
     if (!host || host->empty())
         return ConnectError::NoServerAddress;
-    const std::int32_t port = logindata_->PortNo();
+    const std::int32_t port = logindata_.PortNo();
     if (port < 1 || port > 65535)
         return ConnectError::PortOutOfRange;
     // A stream that is still connected is left as it is; the socket refuses a second connect.
@@ -98,13 +96,13 @@ void ConnectionBase::LoginRequest() {
     message.setMessagetype(32);
     message.messageDataDictionary().clear();
     message.setValue(10, std::int64_t{32});
-    message.setValue(23, logindata_->userName().value_or(""));
-    message.setValue(18, logindata_->password().value_or(""));
+    message.setValue(23, logindata_.userName().value_or(""));
+    message.setValue(18, logindata_.password().value_or(""));
     message.setValue(20, "0");
     message.setValue(19, "1");
-    if (auto v = logindata_->productName())
+    if (auto v = logindata_.productName())
         message.setValue(563, *v);
-    if (auto v = logindata_->productVersion())
+    if (auto v = logindata_.productVersion())
         message.setValue(114, *v);
     if (auto v = DeviceInfo::ipAddress())
         message.setValue(105, *v);

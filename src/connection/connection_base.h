@@ -68,11 +68,9 @@ public:
     using Options = ConnectionOptions;
 
     // Owner, login settings and message sender must outlive the connection (or shutdown()).
-    static std::shared_ptr<ConnectionBase> create(ConnectionOwner& owner,
-                                                  std::shared_ptr<LoginInputdata> logindata,
+    static std::shared_ptr<ConnectionBase> create(ConnectionOwner& owner, LoginInputdata& logindata,
                                                   MessageSender& sender, Options options = {});
-    ConnectionBase(ConnectionOwner& owner, std::shared_ptr<LoginInputdata> logindata, MessageSender& sender,
-                   Options options);
+    ConnectionBase(ConnectionOwner& owner, LoginInputdata& logindata, MessageSender& sender, Options options);
     ~ConnectionBase() override;
     ConnectionBase(const ConnectionBase&) = delete;
     ConnectionBase& operator=(const ConnectionBase&) = delete;
@@ -127,7 +125,7 @@ private:
     bool alive() const { return !shutDown_.load(); }
 
     ConnectionOwner& owner_;
-    std::shared_ptr<LoginInputdata> logindata_;
+    LoginInputdata& logindata_;
     MessageSender& sender_;
     Options options_;
 

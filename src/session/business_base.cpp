@@ -10,6 +10,7 @@
 #include "session/formatter.h"
 #include "session/language_string.h"
 #include "session/order.h"
+#include "session/session_events.h"
 #include "session/session_key.h"
 #include "session/session_keys.h"
 
@@ -26,7 +27,7 @@ std::int32_t clampToInt32(std::int64_t v) {
 
 } // namespace
 
-BusinessBase::BusinessBase(SessionApplication& application, BusinessServices services,
+BusinessBase::BusinessBase(ApplicationInterface& application, BusinessServices services,
                            ConnectionOptions connectionOptions)
     : application_(application), logindata_(application.logindata()), services_(std::move(services)),
       watchList_(
@@ -71,7 +72,7 @@ void BusinessBase::disconnectServer() {
 void BusinessBase::reconnectZMQandSubscribeAllItems() {
     if (!conn_->isStreamConnected())
         return;
-    const std::string host = logindata_->IPAddress().value_or("");
+    const std::string host = logindata_.IPAddress().value_or("");
     const std::shared_ptr<UserInfo> user = session_.userInfo;
     if (!user)
         return;
@@ -90,7 +91,7 @@ void BusinessBase::sendMessage(RequestMessage message) {
 std::string BusinessBase::envelopeKey(bool isInitialRequest) const {
     // The product key stays apart from the session key: a later login in the same run still opens.
     const std::optional<std::string> key =
-        isInitialRequest ? logindata_->configuredSecurityKey() : logindata_->SecurityKey();
+        isInitialRequest ? logindata_.configuredSecurityKey() : logindata_.SecurityKey();
     return key.value_or("");
 }
 
@@ -100,13 +101,13 @@ void BusinessBase::pingSent() {
 }
 
 void BusinessBase::setMessageProperties(MessageBase& message) const {
-    message.setValue(23, logindata_->userName().value_or(""));
+    message.setValue(23, logindata_.userName().value_or(""));
     message.setValue(19, Referenceid());
     message.setValue(21, Formatter::setAmpFormat(platform::Date::now()));
 }
 
 std::string BusinessBase::userName() const {
-    return logindata_->userName().value_or("");
+    return logindata_.userName().value_or("");
 }
 
 std::int32_t BusinessBase::userId() const {
@@ -218,7 +219,8 @@ void BusinessBase::endLogin(const std::string& reason) {
     conn_->DisconnectServer();
     postMain([this, reason] {
         stopPingTimer();
-        application_.loginFailed(reason);
+        // Shown like a refusal: the login form comes back with the reason.
+        application_.showLoginMessages(LoginMessageAlert{reason, "0", std::nullopt});
     });
 }
 
@@ -502,9 +504,9 @@ void BusinessBase::handleLoginSnapshot(const CommonTags& tags) {
         model->Requestid = Requestid_;
         model->serverTime = serverTime_;
     }
-    const std::string key = GenerateNewEncryptionKey(logindata_->userName().value_or(""),
-                                                     logindata_->password().value_or(""), reference, time);
-    logindata_->setSecurityKey(key);
+    const std::string key = GenerateNewEncryptionKey(logindata_.userName().value_or(""),
+                                                     logindata_.password().value_or(""), reference, time);
+    logindata_.setSecurityKey(key);
     snapshotLoaded_.store(true);
     auto shared = std::make_shared<SessionModel>(std::move(*model));
     postMain([this, shared] {
@@ -538,7 +540,7 @@ void BusinessBase::completeLoginOnMain() {
     conn_->setIsNetworkAvailable(true);
     startPingTimer();
 
-    const std::string host = logindata_->IPAddress().value_or("");
+    const std::string host = logindata_.IPAddress().value_or("");
     const std::shared_ptr<UserInfo> user = session_.userInfo;
     conn_->ConnectToZMQSubServer(host, user ? user->marketdepthPort : 0);
     conn_->ConnectToZMQReqServer(host, user ? user->hdServerPort : 0);
@@ -590,16 +592,12 @@ void BusinessBase::handleLoginRefused(const CommonTags& tags) {
     } else if (code == 12) {
         key = "1089";
         // The address offered for the newer version is opened only when it is a web address.
-        if (isOpenableServerURL(loginInfo->Message)) {
+        if (SessionEvents::isOpenableURL(loginInfo->Message)) {
             tag = "3";
             url = loginInfo->Message;
         }
     }
-    std::map<std::string, std::string> message;
-    message.emplace("Message", textFor(key));
-    message.emplace("Tag", std::string(tag));
-    if (url)
-        message.emplace("URL", *url);
+    LoginMessageAlert message{textFor(key), std::string(tag), std::move(url)};
     postMain([this, message = std::move(message), loginInfo] {
         if (loginInfo)
             SessionModel::file(session_.loginInfoMessageCollection, sessionKey(loginInfo->ErrorCode),

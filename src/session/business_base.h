@@ -17,6 +17,7 @@
 #include "platform/clock.h"
 #include "platform/date_format.h"
 #include "platform/dispatch.h"
+#include "session/application_interface.h"
 #include "session/business_services.h"
 #include "session/session_model.h"
 #include "session/session_requests.h"
@@ -50,7 +51,7 @@ public:
     // How deep envelopes may nest inside envelopes before the inner ones are dropped.
     static constexpr int kMaxEnvelopeDepth = 4;
 
-    BusinessBase(SessionApplication& application, BusinessServices services = {},
+    BusinessBase(ApplicationInterface& application, BusinessServices services = {},
                  ConnectionOptions connectionOptions = {});
     ~BusinessBase() override;
     BusinessBase(const BusinessBase&) = delete;
@@ -123,8 +124,8 @@ public:
     std::vector<std::string> getAllItems();
 
     ConnectionBase& conn() { return *conn_; }
-    SessionApplication& application() { return application_; }
-    const std::shared_ptr<LoginInputdata>& logindata() const { return logindata_; }
+    ApplicationInterface& application() { return application_; }
+    LoginInputdata& logindata() const { return logindata_; }
     const BusinessServices& services() const { return services_; }
 
     // ConnectionOwner.
@@ -164,8 +165,8 @@ private:
     // Runs `work` on the main queue unless this object is gone by then.
     void postMain(std::function<void()> work);
 
-    SessionApplication& application_;
-    std::shared_ptr<LoginInputdata> logindata_;
+    ApplicationInterface& application_;
+    LoginInputdata& logindata_;
     BusinessServices services_;
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 

@@ -7,6 +7,7 @@
 #include "session/account_details.h"
 #include "session/business_base.h"
 #include "session/formatter.h"
+#include "session/session_events.h"
 #include "session/session_keys.h"
 
 #include <algorithm>
@@ -150,7 +151,7 @@ void BusinessBase::UpdateUserInfo(const std::vector<std::string>& fields) {
     // The stored password follows the server only when the change went through.
     if (success) {
         if (newPassword)
-            logindata_->setPassword(*newPassword);
+            logindata_.setPassword(*newPassword);
         postMain([this] { services_.notifications->passwordChangeNotification(); });
     }
 }
@@ -247,7 +248,7 @@ void BusinessBase::userNotificationCenterDidActivateNotification(
     auto it = userInfo.find("AppDownloadURL");
     if (it == userInfo.end() || it->second.empty())
         return;
-    if (!isOpenableServerURL(it->second)) {
+    if (!SessionEvents::isOpenableURL(it->second)) {
         platform::Log::warning("download address from the server is not a web address; not opened");
         return;
     }

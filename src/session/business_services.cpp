@@ -1,82 +1,75 @@
 // The minimal stand-ins the session object runs with until the real neighbours are plugged in. They
 // do what a headless login needs and log the rest:
-// - notifications are posted under their names on the default centre (no banners, no sounds);
+// - notifications and banners are SessionEvents', journal lines JournalData's;
 // - requests go to the session's own SessionRequests;
 // - order, chat, funding, data-service and feed messages are logged and dropped;
 // - no snapshot loader: a login snapshot cannot be read, so the login ends with an error;
 // - the subscription set is the watch list's.
 #include "session/business_services.h"
 
+#include "platform/lenient.h"
 #include "platform/log.h"
 #include "platform/notification_center.h"
 #include "platform/notification_names.h"
 #include "session/business_base.h"
 #include "session/formatter.h"
+#include "session/journal_data.h"
 #include "session/order.h"
+#include "session/session_events.h"
 #include "session/session_model.h"
 
 #include <set>
-
-bool isOpenableServerURL(std::string_view url) {
-    const auto startsWithNoCase = [url](std::string_view scheme) {
-        if (url.size() <= scheme.size())
-            return false;
-        for (std::size_t i = 0; i < scheme.size(); ++i) {
-            const char c = url[i];
-            const char lower = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-            if (lower != scheme[i])
-                return false;
-        }
-        return true;
-    };
-    if (!startsWithNoCase("http://") && !startsWithNoCase("https://"))
-        return false;
-    // No control characters or blanks: the address goes to another program as it stands.
-    for (unsigned char c : url) {
-        if (c <= 0x20 || c == 0x7f)
-            return false;
-    }
-    const std::size_t hostStart = url.find("//") + 2;
-    return hostStart < url.size() && url[hostStart] != '/';
-}
 
 namespace {
 
 using platform::NotificationCenter;
 
-class PostingNotifications final : public SessionNotifications {
+// The session's events: notifications and banners of SessionEvents, login lines of JournalData.
+class EventNotifications final : public SessionNotifications {
 public:
-    explicit PostingNotifications(BusinessBase& business) : business_(business) {}
-    void LoginSuccessNotification() override { post(platform::kLoginSuccessNotification); }
-    void HistoryDataUpdateNotification() override { post(platform::kHistoryDataUpdateNotification); }
-    void appUpdateNotification(const std::string&) override {
-        platform::Log::info("a newer version is available");
+    explicit EventNotifications(BusinessBase& business)
+        : business_(business),
+          events_(std::make_shared<SessionEvents>(
+              business.application(),
+              platform::NotificationObject(static_cast<const BusinessBase*>(&business)))) {}
+    void LoginSuccessNotification() override { events_->LoginSuccessNotification(); }
+    void HistoryDataUpdateNotification() override { events_->HistoryDataUpdateNotification(); }
+    void appUpdateNotification(const std::string& message) override {
+        events_->appUpdateNotification(message);
     }
-    void OrderRejectionNotification(const std::string&) override {}
-    void bulkCloseRejectedNotification(const std::map<std::string, std::string>&) override {}
-    void CloseHedgedPositionsNotification() override { post(platform::kCloseHedgePositionNotification); }
-    void ChatQueueStatusUpdateNotification() override { post(platform::kChatQueueStatusUpdate); }
-    void MarginCallNotification(const std::string&) override {}
-    void passwordChangeNotification() override {
-        NotificationCenter::defaultCenter().post(std::string(platform::kPasswordChangeNotification),
-                                                 &business_);
+    void OrderRejectionNotification(const std::string& text) override {
+        events_->OrderRejectionNotification(text);
     }
+    void bulkCloseRejectedNotification(const std::map<std::string, std::string>& info) override {
+        events_->bulkCloseRejectedNotification(SessionEvents::TextDictionary(info.begin(), info.end()));
+    }
+    void CloseHedgedPositionsNotification() override { events_->CloseHedgedPositionsNotification(); }
+    void ChatQueueStatusUpdateNotification() override { events_->ChatQueueStatusUpdateNotification(); }
+    void MarginCallNotification(const std::string& accountId) override {
+        events_->MarginCallNotification(static_cast<std::int32_t>(platform::lenientInteger(accountId)));
+    }
+    void passwordChangeNotification() override { events_->passwordChangeNotification(); }
     void demoUserCreationNotification(const std::string& text) override {
-        NotificationCenter::defaultCenter().post(std::string(platform::kDemoUserCreationNotification),
-                                                 &business_, {{"UserInfo", text}});
+        events_->demoUserCreationNotification(text);
     }
-    void demoUserCreationFailureNotification() override {}
+    void demoUserCreationFailureNotification() override { events_->demoUserCreationFailureNotification(); }
     void postnetworkspeedNotification(const std::optional<std::string>& serverTime) override {
         if (serverTime)
             NotificationCenter::defaultCenter().post(std::string(platform::kNetworkSpeedNotification),
                                                      *serverTime);
     }
-    void WatchlistTableNotification() override { post(platform::kWatchlistTableNotification); }
-    std::string getLoginJournalData(int) override { return {}; }
+    void WatchlistTableNotification() override {
+        NotificationCenter::defaultCenter().post(std::string(platform::kWatchlistTableNotification));
+    }
+    std::string getLoginJournalData(int event) override {
+        return JournalData::getLoginJournalData(
+            event, JournalContext::from(business_.logindata(), business_.application().selectedLanguage(),
+                                        business_.ServerTime().value_or("")));
+    }
 
 private:
-    static void post(std::string_view name) { NotificationCenter::defaultCenter().post(std::string(name)); }
     BusinessBase& business_;
+    std::shared_ptr<SessionEvents> events_;
 };
 
 // The session's own requests under the login road's interface.
@@ -193,7 +186,7 @@ private:
 
 void fillMissingServices(BusinessBase& business, BusinessServices& s) {
     if (!s.notifications)
-        s.notifications = std::make_shared<PostingNotifications>(business);
+        s.notifications = std::make_shared<EventNotifications>(business);
     if (!s.requests)
         s.requests = std::make_shared<ForwardingRequests>(business);
     if (!s.orders)

@@ -15,34 +15,13 @@
 #include <string_view>
 #include <vector>
 
-class LoginInputdata;
 namespace platform {
 class UserDefaults;
 }
 struct SessionModel;
 
-// The application shell: the login settings, the language, and the login window's alerts.
-class SessionApplication {
-public:
-    virtual ~SessionApplication() = default;
-    // Never null; any thread.
-    virtual std::shared_ptr<LoginInputdata> logindata() const = 0;
-    // Any thread.
-    virtual std::int64_t selectedLanguage() const = 0;
-    // The stream was lost without a manual disconnect: sound, login form back, alert.
-    virtual void ConnectionFailureNotification() = 0;
-    // The same user signed in elsewhere; the text is the server's, shown as it stands.
-    virtual void LogininAnotherLocation(const std::string& text) = 0;
-    // A refused login: {"Message": text, "Tag": alert tag, "URL": address, only with tag "3"}.
-    virtual void showLoginMessages(const std::map<std::string, std::string>& message) = 0;
-    // The login could not go on (bad port, a broken sequence from the server); the reason is ours.
-    virtual void loginFailed(const std::string& reason) = 0;
-    // Only ever called with an http or https address.
-    virtual void openURL(const std::string& url) = 0;
-    virtual void terminate() = 0;
-};
-
-// Named notifications and banners of the session.
+// Named notifications, banners and the login journal lines of the session (SessionEvents and
+// JournalData by default).
 class SessionNotifications {
 public:
     virtual ~SessionNotifications() = default;
@@ -185,6 +164,3 @@ struct BusinessServices {
     // Where the watch list is kept; the standard user defaults when null.
     platform::UserDefaults* userDefaults = nullptr;
 };
-
-// True only for an absolute http or https address: the only kind the client opens for the server.
-bool isOpenableServerURL(std::string_view url);

@@ -70,7 +70,7 @@ protected:
         ConnectionOptions options;
         options.requester.replyTimeout = 500ms;
         options.requester.passInterval = 20ms;
-        connection = ConnectionBase::create(owner, logindata, owner, options);
+        connection = ConnectionBase::create(owner, *logindata, owner, options);
         owner.connection = connection.get();
     }
     void TearDown() override {

@@ -7,10 +7,12 @@
 #include "connection/message_base.h"
 #include "platform/bundle.h"
 #include "platform/dispatch.h"
+#include "session/application_interface.h"
 #include "session/business_base.h"
 #include "session/business_services.h"
 #include "session/session_model.h"
 
+#include <atomic>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -48,11 +50,15 @@ private:
     std::vector<std::string> calls_;
 };
 
-class FakeApplication final : public SessionApplication {
+// Records the shell's calls that the login road makes; the rest do nothing.
+class FakeApplication final : public ApplicationInterface {
 public:
-    FakeApplication() : logindata_(std::make_shared<LoginInputdata>()) {}
-    std::shared_ptr<LoginInputdata> logindata() const override { return logindata_; }
+    FakeApplication() : logindata_(std::make_unique<LoginInputdata>()) {}
+    LoginInputdata& logindata() override { return *logindata_; }
     std::int64_t selectedLanguage() const override { return 0; }
+    bool loginSuccess() const override { return false; }
+    bool showConfirmationAlert() const override { return false; }
+    std::string applicationName() const override { return "TradeClient"; }
     void ConnectionFailureNotification() override {
         ++connectionFailures;
         log.add("ConnectionFailureNotification");
@@ -60,18 +66,34 @@ public:
     void LogininAnotherLocation(const std::string& text) override {
         log.add("LogininAnotherLocation:" + text);
     }
-    void showLoginMessages(const std::map<std::string, std::string>& message) override {
-        loginMessages.push_back(message);
-        log.add("showLoginMessages");
+    void showLoginMessages(const LoginMessageAlert& alert) override {
+        {
+            std::lock_guard lock(mutex_);
+            loginMessages_.push_back(alert);
+        }
+        log.add("showLoginMessages:" + alert.message);
     }
-    void loginFailed(const std::string& reason) override { log.add("loginFailed:" + reason); }
+    void ShowCommonAlertVieWwithMessage(const std::string&, const std::string&) override {}
+    void ShowCommonUserNotificationwithMessage(const std::string&, const std::string&) override {}
+    void deliverNotification(const InAppNotification&) override {}
+    void setBannerDelegate(BannerActivation) override {}
+    void showLocalNotificationWithTitle(const std::string&, const std::string&) override {}
+    void playSoundNamed(std::string_view) override {}
     void openURL(const std::string& url) override { log.add("openURL:" + url); }
     void terminate() override { log.add("terminate"); }
 
-    std::shared_ptr<LoginInputdata> logindata_;
+    std::vector<LoginMessageAlert> loginMessages() const {
+        std::lock_guard lock(mutex_);
+        return loginMessages_;
+    }
+
+    std::unique_ptr<LoginInputdata> logindata_;
     CallLog log;
-    std::vector<std::map<std::string, std::string>> loginMessages;
     std::atomic<int> connectionFailures{0};
+
+private:
+    mutable std::mutex mutex_;
+    std::vector<LoginMessageAlert> loginMessages_;
 };
 
 class FakeNotifications final : public SessionNotifications {
