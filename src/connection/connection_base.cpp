@@ -53,13 +53,11 @@ void ConnectionBase::shutdown() {
     isManualServerDisconnect_.store(true);
     socket_->synchronouslySetDelegate({});
     socket_->disconnect();
-    {
-        std::lock_guard lock(zmqLock_);
-        if (feed_)
-            feed_->stop();
-        if (requester_)
-            requester_->stop();
-    }
+    const ZmqObjects zmq = existingZmqObjects();
+    if (zmq.feed)
+        zmq.feed->stop();
+    if (zmq.requester)
+        zmq.requester->stop();
     // Wait for a stream callback that may be running; later ones see the flag and return.
     if (!newQueue_->isCurrent())
         newQueue_->sync([] {});
@@ -139,11 +137,11 @@ void ConnectionBase::stopReceiveThreads() {
         auto self = weak.lock();
         if (!self)
             return; // gone: its destructor stopped them
-        std::lock_guard lock(self->zmqLock_);
-        if (self->feed_)
-            self->feed_->stop();
-        if (self->requester_)
-            self->requester_->stop();
+        const ZmqObjects zmq = self->existingZmqObjects();
+        if (zmq.feed)
+            zmq.feed->stop();
+        if (zmq.requester)
+            zmq.requester->stop();
     });
 }
 
@@ -152,21 +150,27 @@ bool ConnectionBase::isStreamConnected() const {
 }
 
 bool ConnectionBase::isFeedRunning() const {
-    std::lock_guard lock(zmqLock_);
-    return feed_ && feed_->isRunning();
+    const auto feed = existingZmqObjects().feed;
+    return feed && feed->isRunning();
 }
 
 bool ConnectionBase::isRequesterRunning() const {
-    std::lock_guard lock(zmqLock_);
-    return requester_ && requester_->isRunning();
+    const auto requester = existingZmqObjects().requester;
+    return requester && requester->isRunning();
 }
 
 std::size_t ConnectionBase::pendingRequests() const {
-    std::lock_guard lock(zmqLock_);
-    return requester_ ? requester_->pendingRequests() : 0;
+    const auto requester = existingZmqObjects().requester;
+    return requester ? requester->pendingRequests() : 0;
 }
 
-void ConnectionBase::ensureZmqLocked() {
+ConnectionBase::ZmqObjects ConnectionBase::existingZmqObjects() const {
+    std::lock_guard lock(zmqLock_);
+    return {feed_, requester_};
+}
+
+ConnectionBase::ZmqObjects ConnectionBase::zmqObjects() {
+    std::lock_guard lock(zmqLock_);
     if (!zmqContext_) {
         int major = 0, minor = 0, patch = 0;
         ZMQContext::getZMQVersion(&major, &minor, &patch);
@@ -174,7 +178,7 @@ void ConnectionBase::ensureZmqLocked() {
         zmqContext_ = ZMQContext::create(1);
     }
     if (!feed_) {
-        feed_ = std::make_unique<ZMQFeedSubscriber>(
+        feed_ = std::make_shared<ZMQFeedSubscriber>(
             zmqContext_,
             [this](std::string text) {
                 if (alive())
@@ -196,17 +200,16 @@ void ConnectionBase::ensureZmqLocked() {
             if (alive())
                 owner_.connectionKeepAliveDue();
         };
-        requester_ = std::make_unique<ZMQRequester>(zmqContext_, std::move(handlers), options_.requester);
+        requester_ = std::make_shared<ZMQRequester>(zmqContext_, std::move(handlers), options_.requester);
     }
+    return {feed_, requester_};
 }
 
 bool ConnectionBase::ConnectToZMQSubServer(const std::string& host, int port) {
     if (!alive())
         return false;
     try {
-        std::lock_guard lock(zmqLock_);
-        ensureZmqLocked();
-        feed_->connect(host, port);
+        zmqObjects().feed->connect(host, port);
         return true;
     } catch (const std::exception& e) {
         platform::Log::error("feed socket not connected to {}:{}: {}", host, port, e.what());
@@ -218,9 +221,7 @@ bool ConnectionBase::ConnectToZMQReqServer(const std::string& host, int port) {
     if (!alive())
         return false;
     try {
-        std::lock_guard lock(zmqLock_);
-        ensureZmqLocked();
-        requester_->connect(host, port);
+        zmqObjects().requester->connect(host, port);
         return true;
     } catch (const std::exception& e) {
         platform::Log::error("request socket not connected to {}:{}: {}", host, port, e.what());
@@ -241,9 +242,8 @@ void ConnectionBase::ProcessSubscribeandUnSubscribeItems(const std::vector<std::
 
 void ConnectionBase::SubscribeandUnsubscribe(const std::string& topic, int option) {
     try {
-        std::lock_guard lock(zmqLock_);
-        ensureZmqLocked();
-        const bool queued = option == ZMQ_SUBSCRIBE ? feed_->subscribe(topic) : feed_->unsubscribe(topic);
+        const auto feed = zmqObjects().feed;
+        const bool queued = option == ZMQ_SUBSCRIBE ? feed->subscribe(topic) : feed->unsubscribe(topic);
         if (!queued)
             platform::Log::warning("feed topic change dropped: too many waiting");
     } catch (const std::exception& e) {
@@ -253,9 +253,7 @@ void ConnectionBase::SubscribeandUnsubscribe(const std::string& topic, int optio
 
 bool ConnectionBase::sendZMQRequestMessage(RequestMessage request) {
     try {
-        std::lock_guard lock(zmqLock_);
-        ensureZmqLocked();
-        if (requester_->sendZMQRequestMessage(std::move(request)))
+        if (zmqObjects().requester->sendZMQRequestMessage(std::move(request)))
             return true;
         platform::Log::warning("data-service request dropped: the queue is full");
     } catch (const std::exception& e) {

@@ -119,7 +119,14 @@ public:
 
 private:
     ConnectError connectStream();
-    void ensureZmqLocked();
+    struct ZmqObjects {
+        std::shared_ptr<ZMQFeedSubscriber> feed;
+        std::shared_ptr<ZMQRequester> requester;
+    };
+    // The feed and requester, made on first use (throws when the library refuses).
+    ZmqObjects zmqObjects();
+    // Those made so far, without making any.
+    ZmqObjects existingZmqObjects() const;
     void stopReceiveThreads();
     void deliverReply(std::string reply);
     bool alive() const { return !shutDown_.load(); }
@@ -141,6 +148,8 @@ private:
 
     mutable std::mutex zmqLock_;
     std::shared_ptr<ZMQContext> zmqContext_;
-    std::unique_ptr<ZMQFeedSubscriber> feed_;
-    std::unique_ptr<ZMQRequester> requester_;
+    // Made once and kept; the lock guards only their making, never a call into them (those block on
+    // the receive threads, which may themselves be waiting to queue a request).
+    std::shared_ptr<ZMQFeedSubscriber> feed_;
+    std::shared_ptr<ZMQRequester> requester_;
 };
