@@ -1,7 +1,9 @@
 #include "session/business_base.h"
 
 #include "business_test_support.h"
+#include "connection/envelope_opener.h"
 #include "connection/login_inputdata.h"
+#include "connection/socket/socket_test_support.h"
 #include "platform/bundle.h"
 #include "platform/clock.h"
 #include "platform/user_defaults.h"
@@ -428,6 +430,76 @@ TEST_F(BusinessBaseTest, UnknownTypeChangesNothingButRefreshes) {
     EXPECT_EQ(refreshes(), 2u);
     EXPECT_EQ(b.Requestid(), 0);
     EXPECT_TRUE(app.log.calls().empty());
+}
+
+} // namespace
+
+namespace {
+
+class BusinessStreamTest : public BusinessBaseTest {
+protected:
+    // Reads one whole frame (0x01 ... 0x02) from the server's end, without the frame bytes.
+    static std::string readFrame(int fd) {
+        std::string out;
+        while (out.empty() || out.back() != '\x02') {
+            std::string c = sockettest::receive(fd, 1);
+            if (c.empty())
+                return {};
+            out += c;
+        }
+        return out.substr(1, out.size() - 2);
+    }
+    // The fields of the message inside a type-76 envelope.
+    static std::vector<std::string> openEnvelope(const std::string& frame, const std::string& key) {
+        const auto outer = MessageBase::fieldsOfFrame(frame);
+        if (outer.size() < 2 || outer[0] != "10=76")
+            return {};
+        const auto plain = openEncryptedEnvelope(outer[1].substr(3), key);
+        if (!plain || plain->size() < 2)
+            return {};
+        return MessageBase::fieldsOfFrame(plain->substr(1, plain->size() - 2));
+    }
+};
+
+TEST_F(BusinessStreamTest, LoginGoesOutOnConnectAndMessagesRouteByTransport) {
+    sockettest::PlainListener listener;
+    app.logindata().setPortNo(listener.port());
+    BusinessBase& b = make();
+    b.StreamingConnection(true, false);
+    const int fd = listener.accept();
+    ASSERT_NE(fd, -1);
+    const std::string configured = app.logindata().configuredSecurityKey().value();
+    const auto login = openEnvelope(readFrame(fd), configured);
+    ASSERT_FALSE(login.empty());
+    EXPECT_EQ(login[0], "10=32");
+    pump();
+    EXPECT_EQ(b.JournalDataCollection(), std::vector<std::string>{"journal 0"});
+
+    // A stream message goes to the stream even though it could have gone elsewhere.
+    b.sendMessage(RequestMessage{MessageBase::frame("10=999\x03"), false, 0, 0});
+    EXPECT_EQ(readFrame(fd), frameText("10=999\x03"));
+
+    // The ping: tags 10, 20 and 21 in the envelope of the current key, and its time noted.
+    deliver({"10=999", "20=41"});
+    EXPECT_FALSE(b.pingTime().has_value());
+    b.pingToserver();
+    const auto ping = openEnvelope(readFrame(fd), app.logindata().SecurityKey().value());
+    ASSERT_EQ(ping.size(), 4u);
+    EXPECT_EQ(ping[0], "10=1018");
+    EXPECT_EQ(ping[1], "20=42");
+    EXPECT_EQ(ping[2].substr(0, 3), "21=");
+    EXPECT_EQ(ping[2].size(), 17u);
+    EXPECT_TRUE(b.pingTime().has_value());
+    EXPECT_EQ(b.Requestid(), 41); // sending never stores the request number
+
+    // The data sockets are reconnected only while the stream is up.
+    b.disconnectServer();
+    ::close(fd);
+    ASSERT_TRUE(pumpUntil([&] { return !b.conn().isStreamConnected(); }));
+    b.reconnectZMQandSubscribeAllItems();
+    EXPECT_FALSE(b.conn().isFeedRunning());
+    EXPECT_FALSE(b.conn().isRequesterRunning());
+    EXPECT_EQ(app.connectionFailures.load(), 0);
 }
 
 } // namespace
