@@ -417,9 +417,10 @@ void TestServer::handleMessage(Client& client, std::string_view frameText, bool)
             Log::warning("testserver: ping before login from stream client {}; ignored", client.id);
             break;
         }
+        // Counted before the answer goes, so a peer that has the answer sees the count.
+        updateStats([](ServerStats& s) { ++s.pings; });
         sendSealed(client, frameFields({{10, "1019"}, {20, valueOr(fields, 20, "0")}, {21, now()}}),
                    client.sessionKey);
-        updateStats([](ServerStats& s) { ++s.pings; });
         break;
     default:
         Log::debug("testserver: stream client {} sent type {}; no answer", client.id, type);
@@ -431,11 +432,11 @@ void TestServer::refuse(Client& client, int code, std::string_view text) {
     auto payload = compressPayload(ampLoginRefusal(code, text));
     const std::string framed =
         frameFields({{10, "47"}, {20, "0"}, {21, now()}, {160, "AMP"}, {1050, payload.value_or("")}});
+    updateStats([](ServerStats& s) { ++s.refusals; });
     if (options_.sealLoginReplies)
         sendSealed(client, framed, productKey_);
     else
         writeAll(client, framed);
-    updateStats([](ServerStats& s) { ++s.refusals; });
 }
 
 void TestServer::handleLogin(Client& client, const FieldMap& fields) {
@@ -460,10 +461,10 @@ void TestServer::handleLogin(Client& client, const FieldMap& fields) {
     for (auto& other : clients_) {
         if (other.get() == &client || other->fd < 0 || !other->signedIn || other->user != userName)
             continue;
+        updateStats([](ServerStats& s) { ++s.loggedOutElsewhere; });
         sendSealed(*other, frameFields({{10, "44"}, {105, std::string(kElsewhereText)}, {21, now()}}),
                    other->sessionKey);
         other->signedIn = false;
-        updateStats([](ServerStats& s) { ++s.loggedOutElsewhere; });
     }
 
     const int referenceId = nextReferenceId_++;
@@ -488,10 +489,10 @@ void TestServer::handleLogin(Client& client, const FieldMap& fields) {
     client.signedIn = true;
     client.user = userName;
     client.sessionKey = GenerateNewEncryptionKey(userName, password, reference, serverTime);
-    sendSealed(client, frameFields({{10, "18"}, {20, "0"}, {21, serverTime}}), client.sessionKey);
+    updateStats([](ServerStats& s) { ++s.logins; });
     Log::info("testserver: \"{}\" signed in on stream client {} (reference {})", userName, client.id,
               referenceId);
-    updateStats([](ServerStats& s) { ++s.logins; });
+    sendSealed(client, frameFields({{10, "18"}, {20, "0"}, {21, serverTime}}), client.sessionKey);
 }
 
 // ---- feed ----
@@ -536,10 +537,6 @@ void TestServer::feedLoop() {
 
 void TestServer::dataLoop() {
     while (!stopping_) {
-        if (dataSilent_) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-            continue;
-        }
         try {
             zmq_pollitem_t item{};
             data_->getPollItem(&item, ZMQ_POLLIN);
@@ -554,6 +551,11 @@ void TestServer::dataLoop() {
                 else
                     request += part;
             }
+            // A silent peer: the request is taken but its answer waits until the silence ends.
+            while (dataSilent_ && !stopping_)
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            if (stopping_)
+                return;
             if (oversize)
                 Log::warning("testserver: data-service request over {} bytes; answered empty",
                              kMaxDataRequestBytes);
