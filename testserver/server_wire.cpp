@@ -30,6 +30,8 @@ std::optional<std::string> sealEnvelope(std::string_view framedMessage, std::str
                                         Crypto::kEncrypt, key);
     if (!cipher)
         return std::nullopt;
+    // A reader that ends a value where "27=" recurs cannot be misled: the character before a
+    // Base64 padding "=" always has its low bits clear, which "7" has not.
     auto text = Base64::encodeBase64WithData(*cipher);
     if (!text)
         return std::nullopt;
@@ -38,7 +40,12 @@ std::optional<std::string> sealEnvelope(std::string_view framedMessage, std::str
 
 std::optional<std::string> compressPayload(std::string_view text) {
     const auto* bytes = reinterpret_cast<const std::uint8_t*>(text.data());
-    auto stream = NSDataAdditions::gzipDeflate(std::span(bytes, text.size()));
+    // The deflater hands an empty input back as it is; the client wants a stream all the same.
+    static constexpr std::uint8_t kEmptyGzip[] = {0x1F, 0x8B, 8, 0, 0, 0, 0, 0, 0, 3,
+                                                  3,    0,    0, 0, 0, 0, 0, 0, 0, 0};
+    auto stream = text.empty()
+                      ? std::optional(NSDataAdditions::Bytes(std::begin(kEmptyGzip), std::end(kEmptyGzip)))
+                      : NSDataAdditions::gzipDeflate(std::span(bytes, text.size()));
     if (!stream || text.size() > 0xFFFFFFFFu)
         return std::nullopt;
     std::vector<std::uint8_t> payload;

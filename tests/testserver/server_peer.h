@@ -70,19 +70,29 @@ inline std::optional<std::vector<std::uint8_t>> unbase64(std::string_view text) 
 
 // AES-256-CBC with PKCS#7; key and IV by PBKDF2-HMAC-SHA1 over the key text, 1000 rounds, salt bytes
 // 0, 1, 2, ... one longer than the key text. The IV is the first 16 bytes of the same derivation.
-inline std::optional<std::vector<std::uint8_t>> aes(std::string_view key,
-                                                    const std::vector<std::uint8_t>& data, bool encrypt) {
+using Material = std::vector<unsigned char>;
+
+inline Material derive(std::string_view key) {
     std::vector<unsigned char> salt(key.size() + 1);
     for (std::size_t i = 0; i < salt.size(); ++i)
         salt[i] = static_cast<unsigned char>(i & 0xFF);
-    unsigned char material[32];
+    Material material(32);
     if (PKCS5_PBKDF2_HMAC_SHA1(key.data(), static_cast<int>(key.size()), salt.data(),
-                               static_cast<int>(salt.size()), 1000, sizeof material, material) != 1)
+                               static_cast<int>(salt.size()), 1000, static_cast<int>(material.size()),
+                               material.data()) != 1)
+        return {};
+    return material;
+}
+
+inline std::optional<std::vector<std::uint8_t>> aes(const Material& material,
+                                                    const std::vector<std::uint8_t>& data, bool encrypt) {
+    if (material.size() != 32)
         return std::nullopt;
     EVP_CIPHER_CTX* ctx = EVP_CIPHER_CTX_new();
     std::vector<std::uint8_t> out(data.size() + 32);
     int n1 = 0, n2 = 0;
-    bool ok = EVP_CipherInit_ex(ctx, EVP_aes_256_cbc(), nullptr, material, material, encrypt ? 1 : 0) == 1 &&
+    bool ok = EVP_CipherInit_ex(ctx, EVP_aes_256_cbc(), nullptr, material.data(), material.data(),
+                                encrypt ? 1 : 0) == 1 &&
               EVP_CipherUpdate(ctx, out.data(), &n1, data.data(), static_cast<int>(data.size())) == 1 &&
               EVP_CipherFinal_ex(ctx, out.data() + n1, &n2) == 1;
     EVP_CIPHER_CTX_free(ctx);
@@ -90,6 +100,11 @@ inline std::optional<std::vector<std::uint8_t>> aes(std::string_view key,
         return std::nullopt;
     out.resize(static_cast<std::size_t>(n1 + n2));
     return out;
+}
+
+inline std::optional<std::vector<std::uint8_t>> aes(std::string_view key,
+                                                    const std::vector<std::uint8_t>& data, bool encrypt) {
+    return aes(derive(key), data, encrypt);
 }
 
 inline std::vector<std::uint8_t> bytes(std::string_view s) {
