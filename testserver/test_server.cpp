@@ -46,6 +46,16 @@ namespace {
 
 using FieldMap = std::map<int, std::string>;
 
+// The lists in the stats keep the latest entries only, so a long simulation run does not grow them.
+constexpr std::size_t kMaxStatsEntries = 10000;
+
+template <typename T>
+void appendCapped(std::vector<T>& list, T item) {
+    if (list.size() >= kMaxStatsEntries)
+        list.erase(list.begin(), list.begin() + static_cast<std::ptrdiff_t>(kMaxStatsEntries / 2));
+    list.push_back(std::move(item));
+}
+
 // The fields of a de-framed text (length, 0x03, body); a later occurrence of a tag wins.
 FieldMap fieldsOf(std::string_view frameText) {
     FieldMap fields;
@@ -406,7 +416,7 @@ void TestServer::handleFrame(Client& client, std::string_view frameText) {
 void TestServer::handleMessage(Client& client, std::string_view frameText, bool) {
     const FieldMap fields = fieldsOf(frameText);
     const int type = typeOf(fields);
-    updateStats([type](ServerStats& s) { s.streamTypes.push_back(type); });
+    updateStats([type](ServerStats& s) { appendCapped(s.streamTypes, type); });
     switch (type) {
     case 32: {
         handleLogin(client, fields);
@@ -581,7 +591,7 @@ std::string TestServer::answerDataRequest(std::string_view request) {
     case 1023: {
         // Nothing to report yet for any procedure: the empty result.
         const std::string procedure = valueOr(fields, 151);
-        updateStats([&](ServerStats& s) { s.procedures.push_back(procedure); });
+        updateStats([&](ServerStats& s) { appendCapped(s.procedures, procedure); });
         return frameFields({{10, "1024"}, {20, requestId}, {21, now()}, {151, procedure}, {159, ""}});
     }
     case 1040: {

@@ -40,8 +40,9 @@ struct ServerStats {
     int keepAlives = 0;
     int chartRequests = 0;
     std::uint64_t quotesPublished = 0;
-    std::vector<std::string> procedures; // data-service procedure names in arrival order
-    std::vector<int> streamTypes;        // types of the stream messages in arrival order (inside envelopes)
+    // In arrival order; the latest 5000 to 10000 entries are kept.
+    std::vector<std::string> procedures; // data-service procedure names
+    std::vector<int> streamTypes;        // types of the stream messages (inside envelopes)
 };
 
 // Login error codes the server refuses with (type 47, login-message record).

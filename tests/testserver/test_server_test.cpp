@@ -2,7 +2,11 @@
 // zlib and libzmq directly.
 #include "testserver/server_peer.h"
 
+#include "connection/envelope_opener.h"
+#include "connection/message_base.h"
+#include "connection/stream_deframer.h"
 #include "market.h"
+#include "session/session_key.h"
 #include "test_server.h"
 
 #include <gtest/gtest.h>
@@ -150,6 +154,24 @@ TEST_F(ServerTest, LoginAnswersSnapshotWithPortsAndUserAccountsThenCompletion) {
     EXPECT_EQ(records(sections[8]), 3u);  // demo's accounts only
     EXPECT_EQ(records(sections[21]), 2u);
     EXPECT_EQ(server_->stats().logins, 1);
+}
+
+TEST_F(ServerTest, ProjectCodecReadsWhatThePeerReads) {
+    peer::StreamClient client(ports_.stream);
+    const Session s = login(client, "trader", "trader1234");
+    EXPECT_EQ(GenerateNewEncryptionKey("trader", "trader1234", s.reference, s.time), s.key);
+    // The raw stream holds the plain snapshot and the sealed completion.
+    const auto frames = peer::frames(client.raw());
+    ASSERT_EQ(frames.size(), 2u);
+    EXPECT_EQ(decompressedPayloadOfField("1050=" + frames[0].at(1050)), s.snapshot);
+    auto inner = openEncryptedEnvelope(frames[1].at(27), s.key);
+    ASSERT_TRUE(inner);
+    EXPECT_EQ(inner, peer::open(frames[1].at(27), s.key));
+    MessageBase message;
+    StreamDeframer deframer;
+    const auto cut = deframer.feed(*inner);
+    ASSERT_EQ(cut.size(), 1u);
+    EXPECT_EQ(message.loadFrame(cut[0]), 18);
 }
 
 TEST_F(ServerTest, SecondUserGetsOwnAccountsAndReferenceIdsDiffer) {
