@@ -7,6 +7,11 @@
 #include <limits>
 
 RecordFields::RecordFields(std::string_view record, char separator) {
+    reset(record, separator);
+}
+
+void RecordFields::reset(std::string_view record, char separator) {
+    fields_.clear();
     std::size_t start = 0;
     while (fields_.size() < kMaxFields) {
         std::size_t cut = record.find(separator, start);
