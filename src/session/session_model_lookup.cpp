@@ -3,7 +3,14 @@
 #include "session/account_details.h"
 #include "session/item_details.h"
 #include "session/order.h"
+#include "session/session_keys.h"
 #include "session/session_model.h"
+
+#include <algorithm>
+#include <charconv>
+#include <optional>
+#include <unordered_map>
+#include <vector>
 
 namespace {
 
@@ -57,30 +64,71 @@ std::vector<std::shared_ptr<Order>> SessionModelLookup::getOpenOrderCollection()
     return visible;
 }
 
+namespace {
+
+// The instrument id a group-instrument key names: keys are the canonical decimal text of the id;
+// any other text names no instrument.
+std::optional<std::int32_t> instrumentIdOfKey(std::string_view key) {
+    std::int32_t id = 0;
+    const auto [end, ec] = std::from_chars(key.data(), key.data() + key.size(), id);
+    if (ec != std::errc() || end != key.data() + key.size() || sessionKey(id) != key)
+        return std::nullopt;
+    return id;
+}
+
+// One step of settling an instrument's spread with one group's settings.
+void settleSpread(ItemDetails& item, const GroupInstruments& settings) {
+    const std::int32_t type = settings.SpreadTypeId;
+    if (type == ItemDetails::kSpreadNone || type == ItemDetails::kSpreadGroupsDisagree)
+        return;
+    if (item.Spreadtype == ItemDetails::kSpreadNone) {
+        item.BidSpread = settings.SpreadBid;
+        item.AskSpread = settings.SpreadAsk;
+        item.Spreadtype = type;
+    } else if (item.Spreadtype != type || item.BidSpread != settings.SpreadBid ||
+               item.AskSpread != settings.SpreadAsk) {
+        item.BidSpread = 0;
+        item.AskSpread = 0;
+        item.Spreadtype = ItemDetails::kSpreadGroupsDisagree;
+    }
+}
+
+} // namespace
+
 void SetAllSymbolsSpread(SessionModel& model) {
-    for (const auto& [code, item] : model.ItemCollection) {
-        if (!item)
+    // Each instrument meets the settings of its accounts' groups in account order. Only the groups
+    // matter, in order of their first account: a group met again brings settings already met, which
+    // keep or contradict the settled spread just as they did the first time. And since each
+    // instrument's steps depend on nothing but its own state, the groups can be walked one after
+    // the other, each settling every instrument it has settings for: one pass over each group's
+    // settings instead of a look-up per account and instrument.
+    std::vector<const GroupDetails*> groups;
+    for (const auto& [key, account] : model.AccountDetailCollection) {
+        if (!account)
             continue;
-        for (const auto& [key, account] : model.AccountDetailCollection) {
-            if (!account)
+        const auto* group = model.GroupDetailCollection.get(account->GroupId);
+        if (group && *group && std::find(groups.begin(), groups.end(), group->get()) == groups.end())
+            groups.push_back(group->get());
+    }
+    std::unordered_multimap<std::int32_t, ItemDetails*> byId;
+    byId.reserve(model.ItemCollection.size());
+    for (const auto& [code, item] : model.ItemCollection)
+        if (item)
+            byId.emplace(item->InstrumentId, item.get());
+    for (const GroupDetails* group : groups) {
+        for (const auto& [key, settings] : group->GroupInstrumentCollection) {
+            if (!settings)
                 continue;
-            const auto* group = model.GroupDetailCollection.get(account->GroupId);
-            const auto settings = group && *group ? (*group)->groupInstrument(item->InstrumentId) : nullptr;
-            const std::int32_t type = settings ? settings->SpreadTypeId : ItemDetails::kSpreadNone;
-            if (type == ItemDetails::kSpreadNone || type == ItemDetails::kSpreadGroupsDisagree)
+            const auto id = instrumentIdOfKey(key);
+            if (!id)
                 continue;
-            if (item->Spreadtype == ItemDetails::kSpreadNone) {
-                item->BidSpread = settings->SpreadBid;
-                item->AskSpread = settings->SpreadAsk;
-                item->Spreadtype = type;
-            } else if (item->Spreadtype != type || item->BidSpread != settings->SpreadBid ||
-                       item->AskSpread != settings->SpreadAsk) {
-                item->BidSpread = 0;
-                item->AskSpread = 0;
-                item->Spreadtype = ItemDetails::kSpreadGroupsDisagree;
-            }
+            const auto [first, last] = byId.equal_range(*id);
+            for (auto it = first; it != last; ++it)
+                settleSpread(*it->second, *settings);
         }
-        if (item->Spreadtype == ItemDetails::kSpreadNone ||
+    }
+    for (const auto& [code, item] : model.ItemCollection) {
+        if (!item || item->Spreadtype == ItemDetails::kSpreadNone ||
             item->Spreadtype == ItemDetails::kSpreadGroupsDisagree)
             continue;
         PriceUpdate update;
