@@ -9,10 +9,13 @@
 #include "session/session_keys.h"
 #include "session/session_model_lookup.h"
 
+#include <algorithm>
 #include <exception>
 #include <string>
+#include <thread>
 #include <unordered_map>
 #include <utility>
+#include <vector>
 
 namespace {
 
@@ -240,11 +243,92 @@ private:
             }
             ++records;
             fields_.reset(record);
+            skipped_ = false;
             if (!read(std::as_const(fields_)) && !skipped_)
                 ++stats_.recordsDropped;
             skipped_ = false;
             return true;
         });
+    }
+
+    // The non-empty records of a section, up to the cap (the rest counted and logged).
+    std::vector<std::string_view> cutRecords(std::size_t position, std::string_view section) {
+        std::vector<std::string_view> records;
+        std::size_t over = 0;
+        forEachPiece(section, AmpSnapshotLoader::kRecordSeparator, [&](std::string_view record) {
+            if (record.empty())
+                return true;
+            if (records.size() < limits_.maxRecordsPerSection)
+                records.push_back(record);
+            else
+                ++over;
+            return true;
+        });
+        if (over > 0) {
+            platform::Log::warning(
+                "login snapshot: section {} holds more than {} records; the rest is not read", position,
+                limits_.maxRecordsPerSection);
+            stats_.recordsDropped += over;
+        }
+        return records;
+    }
+
+    // parse(fields, dates) of every record, in record order. Reading a record touches nothing
+    // shared, so large sections are read by a few threads, each with its own fields and dates;
+    // only the filing that follows is in order on this thread.
+    template <class T, class Read>
+    std::vector<T> readRecords(const std::vector<std::string_view>& records, Read read) {
+        std::vector<T> out(records.size());
+        auto work = [&](std::size_t begin, std::size_t end, DateRewriter& dates) {
+            RecordFields fields{std::string_view()};
+            for (std::size_t i = begin; i < end; ++i) {
+                fields.reset(records[i]);
+                out[i] = read(std::as_const(fields), dates);
+            }
+        };
+        constexpr std::size_t kRecordsPerThread = 2048;
+        const std::size_t hardware = std::max(1u, std::thread::hardware_concurrency());
+        const std::size_t threads =
+            std::min({limits_.maxReadThreads, hardware, records.size() / kRecordsPerThread + 1});
+        if (threads <= 1) {
+            work(0, records.size(), dates_);
+            return out;
+        }
+        const std::size_t chunk = (records.size() + threads - 1) / threads;
+        std::vector<DateRewriter> dates(threads - 1);
+        std::vector<std::exception_ptr> failures(threads - 1);
+        std::vector<std::thread> helpers;
+        helpers.reserve(threads - 1);
+        try {
+            for (std::size_t t = 1; t < threads; ++t) {
+                helpers.emplace_back([&, t] {
+                    try {
+                        work(std::min(t * chunk, records.size()), std::min((t + 1) * chunk, records.size()),
+                             dates[t - 1]);
+                    } catch (...) {
+                        failures[t - 1] = std::current_exception();
+                    }
+                });
+            }
+        } catch (...) {
+            // No thread to be had: whatever did not start is read here.
+            for (std::size_t t = helpers.size() + 1; t < threads; ++t)
+                work(std::min(t * chunk, records.size()), std::min((t + 1) * chunk, records.size()), dates_);
+        }
+        std::exception_ptr failure;
+        try {
+            work(0, std::min(chunk, records.size()), dates_);
+        } catch (...) {
+            failure = std::current_exception();
+        }
+        for (auto& h : helpers)
+            h.join();
+        for (auto& f : failures)
+            if (!failure && f)
+                failure = f;
+        if (failure)
+            std::rethrow_exception(failure);
+        return out;
     }
 
     // Counts a malformed record; false so the caller can return it from its reader.
@@ -256,21 +340,30 @@ private:
     }
 
     void loadInstruments(std::string_view section) {
-        const ItemDetails::DateRewrite rewrite = [this](std::string_view text) { return dates_(text); };
-        forEachRecord(AmpSnapshotLoader::kInstruments, section, [&](const RecordFields& f) {
-            // Without a code an instrument cannot be filed, quoted or subscribed.
-            if (f.text(2).empty())
-                return skip(AmpSnapshotLoader::kInstruments, "instrument without a code");
-            auto item = std::make_shared<ItemDetails>(ItemDetails::fromAmpRecord(f, rewrite));
+        const auto records = cutRecords(AmpSnapshotLoader::kInstruments, section);
+        auto items = readRecords<std::shared_ptr<ItemDetails>>(
+            records, [](const RecordFields& f, DateRewriter& dates) -> std::shared_ptr<ItemDetails> {
+                // Without a code an instrument cannot be filed, quoted or subscribed.
+                if (f.text(2).empty())
+                    return nullptr;
+                return std::make_shared<ItemDetails>(
+                    ItemDetails::fromAmpRecord(f, [&](std::string_view text) { return dates(text); }));
+            });
+        for (auto& item : items) {
+            if (!item) {
+                skip(AmpSnapshotLoader::kInstruments, "instrument without a code");
+                continue;
+            }
             const auto* type = model_.ItemTypeCollection.get(sessionKey(item->InstrumentTypeId));
             if (type && *type)
                 item->InstrumentTypeName = (*type)->InstrumentTypeName;
             if (item->IsAvailableForWatchlist && item->Enabled)
                 offerForWatchlist(*item, type && *type);
             std::string code = item->Code;
-            return SessionModel::file(model_.ItemCollection, std::move(code), std::move(item),
-                                      "ItemCollection");
-        });
+            if (!SessionModel::file(model_.ItemCollection, std::move(code), std::move(item),
+                                    "ItemCollection"))
+                ++stats_.recordsDropped;
+        }
         linkCalculationItems();
     }
 
@@ -312,19 +405,35 @@ private:
     }
 
     void loadGroupInstruments(std::string_view section) {
+        const auto records = cutRecords(AmpSnapshotLoader::kGroupInstruments, section);
+        // Groups mostly carry settings for every instrument: sizing each index once for its share
+        // of the section saves growing it step by step. Bounded by the instruments loaded, so a
+        // section of many groups with few settings each reserves little.
+        if (!model_.GroupDetailCollection.empty()) {
+            const std::size_t share =
+                std::min({records.size() / model_.GroupDetailCollection.size() + 1,
+                          model_.ItemCollection.size(), GroupDetails::kMaxGroupInstruments});
+            for (auto& [key, group] : model_.GroupDetailCollection)
+                if (group)
+                    group->GroupInstrumentCollection.reserve(share);
+        }
+        auto all =
+            readRecords<std::shared_ptr<GroupInstruments>>(records, [](const RecordFields& f, DateRewriter&) {
+                return std::make_shared<GroupInstruments>(GroupInstruments::fromAmpRecord(f));
+            });
         // Settings arrive grouped, so the last group found is usually the next one wanted.
         std::int32_t lastId = 0;
         std::shared_ptr<GroupDetails> lastGroup;
-        forEachRecord(AmpSnapshotLoader::kGroupInstruments, section, [&](const RecordFields& f) {
-            auto settings = std::make_shared<GroupInstruments>(GroupInstruments::fromAmpRecord(f));
+        for (auto& settings : all) {
             if (!lastGroup || lastId != settings->GroupId) {
                 lastGroup = model_.group(settings->GroupId);
                 lastId = settings->GroupId;
             }
             if (!lastGroup)
-                return skip(AmpSnapshotLoader::kGroupInstruments, "settings for a group not in the snapshot");
-            return lastGroup->fileGroupInstrument(std::move(settings));
-        });
+                skip(AmpSnapshotLoader::kGroupInstruments, "settings for a group not in the snapshot");
+            else if (!lastGroup->fileGroupInstrument(std::move(settings)))
+                ++stats_.recordsDropped;
+        }
     }
 
     const AmpSnapshotLoader::Limits& limits_;

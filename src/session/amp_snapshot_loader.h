@@ -5,6 +5,8 @@
 // the session object on the thread that owns it.
 //
 // All parse state lives in one call, so any number of parses may run at once on different threads.
+// A large instrument or group-settings section is read by a few short-lived helper threads of its
+// own; the model is filed on the calling thread, in record order, whatever the thread count.
 #include "session/session_model.h"
 
 #include <cstddef>
@@ -53,6 +55,9 @@ public:
         std::size_t maxTextBytes = std::size_t{64} << 20;
         // Records read from one section; the rest of the section is dropped with a log line.
         std::size_t maxRecordsPerSection = SessionModel::kMaxEntriesPerCollection;
+        // Threads that read the records of one large section (instruments, group settings) at
+        // once; 1 reads everything on the calling thread.
+        std::size_t maxReadThreads = 4;
     };
 
     // Called right after the instrument section with the model being built, so the watch list can

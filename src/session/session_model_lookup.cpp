@@ -93,6 +93,59 @@ void settleSpread(ItemDetails& item, const GroupInstruments& settings) {
     }
 }
 
+// The instruments of each id, in collection order. Ids are usually small and dense, so a table
+// indexed by id serves them; scattered ids fall back to hashing.
+class InstrumentsById {
+public:
+    explicit InstrumentsById(const SessionModel& model) {
+        for (const auto& [code, item] : model.ItemCollection)
+            if (item)
+                items_.push_back(item.get());
+        if (items_.empty())
+            return;
+        auto [lo, hi] = std::minmax_element(
+            items_.begin(), items_.end(), [](auto* a, auto* b) { return a->InstrumentId < b->InstrumentId; });
+        min_ = (*lo)->InstrumentId;
+        const std::int64_t span = std::int64_t{(*hi)->InstrumentId} - min_ + 1;
+        if (span <= 4 * static_cast<std::int64_t>(items_.size()) + 1024) {
+            head_.assign(static_cast<std::size_t>(span), -1);
+            next_.assign(items_.size(), -1);
+            // Built backwards so each chain runs in collection order.
+            for (std::size_t i = items_.size(); i-- > 0;) {
+                auto& h = head_[static_cast<std::size_t>(items_[i]->InstrumentId - min_)];
+                next_[i] = h;
+                h = static_cast<std::int32_t>(i);
+            }
+        } else {
+            for (std::size_t i = 0; i < items_.size(); ++i)
+                hashed_.emplace(items_[i]->InstrumentId, items_[i]);
+        }
+    }
+
+    template <class F>
+    void forEach(std::int32_t id, F&& f) const {
+        if (!head_.empty()) {
+            const std::int64_t slot = std::int64_t{id} - min_;
+            if (slot < 0 || slot >= static_cast<std::int64_t>(head_.size()))
+                return;
+            for (std::int32_t i = head_[static_cast<std::size_t>(slot)]; i >= 0;
+                 i = next_[static_cast<std::size_t>(i)])
+                f(*items_[static_cast<std::size_t>(i)]);
+            return;
+        }
+        const auto [first, last] = hashed_.equal_range(id);
+        for (auto it = first; it != last; ++it)
+            f(*it->second);
+    }
+
+private:
+    std::vector<ItemDetails*> items_;
+    std::int32_t min_ = 0;
+    std::vector<std::int32_t> head_;
+    std::vector<std::int32_t> next_;
+    std::unordered_multimap<std::int32_t, ItemDetails*> hashed_;
+};
+
 } // namespace
 
 void SetAllSymbolsSpread(SessionModel& model) {
@@ -110,21 +163,21 @@ void SetAllSymbolsSpread(SessionModel& model) {
         if (group && *group && std::find(groups.begin(), groups.end(), group->get()) == groups.end())
             groups.push_back(group->get());
     }
-    std::unordered_multimap<std::int32_t, ItemDetails*> byId;
-    byId.reserve(model.ItemCollection.size());
-    for (const auto& [code, item] : model.ItemCollection)
-        if (item)
-            byId.emplace(item->InstrumentId, item.get());
+    const InstrumentsById byId(model);
     for (const GroupDetails* group : groups) {
         for (const auto& [key, settings] : group->GroupInstrumentCollection) {
             if (!settings)
                 continue;
-            const auto id = instrumentIdOfKey(key);
-            if (!id)
-                continue;
-            const auto [first, last] = byId.equal_range(*id);
-            for (auto it = first; it != last; ++it)
-                settleSpread(*it->second, *settings);
+            // Filed settings sit under their own id's text; anything else is parsed.
+            char buf[16];
+            const auto written = std::to_chars(buf, buf + sizeof buf, settings->InstrumentId);
+            std::optional<std::int32_t> id;
+            if (std::string_view(buf, static_cast<std::size_t>(written.ptr - buf)) == key)
+                id = settings->InstrumentId;
+            else
+                id = instrumentIdOfKey(key);
+            if (id)
+                byId.forEach(*id, [&](ItemDetails& item) { settleSpread(item, *settings); });
         }
     }
     for (const auto& [code, item] : model.ItemCollection) {

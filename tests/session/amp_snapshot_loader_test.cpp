@@ -545,4 +545,37 @@ TEST(AmpSnapshotLoader, AccountsLinkOnlyToCurrenciesTheSnapshotBrings) {
     EXPECT_EQ(account(m, "2")->tradeCurrency->currencyCode, "USD");
 }
 
+TEST(AmpSnapshotLoader, LargeSectionsReadOnSeveralThreadsLoadTheSameModel) {
+    // Enough records for the helper threads to take part, with bad ones scattered through.
+    std::string text = "<S><S>1<C>Forex<S><S>";
+    for (int i = 1; i <= 9000; ++i) {
+        text += i % 1000 == 0 ? std::string("1<C>no code")
+                              : instrument(std::to_string(i), "S" + std::to_string(i), "1", "0", "5", "");
+        text += "<R>";
+    }
+    text += "<S>1<C>G<R>2<C>H<S>";
+    for (int i = 1; i <= 9000; ++i)
+        text += "0<C>" + std::to_string(i % 1500 == 0 ? 3 : 1 + i % 2) + "<C>" + std::to_string(i) +
+                "<C><C><C><C>1<C>2<C>" + std::to_string(i % 4) + "<R>";
+    text += "<S><S>1<C>1<R>2<C>2";
+    const std::string wire = amp(text);
+    AmpSnapshotLoader::Limits one;
+    one.maxReadThreads = 1;
+    AmpSnapshotLoader::Limits four;
+    four.maxReadThreads = 4;
+    AmpLoadStats statsOne;
+    AmpLoadStats statsFour;
+    const auto level = platform::Log::level();
+    platform::Log::setLevel(platform::LogLevel::Off);
+    const auto a = loadOrFail(wire, &statsOne, one);
+    const auto b = loadOrFail(wire, &statsFour, four);
+    platform::Log::setLevel(level);
+    EXPECT_EQ(a.ItemCollection.size(), 8991u);
+    EXPECT_EQ(statsOne.recordsSkipped, 9u + 6u);
+    EXPECT_EQ(statsFour.recordsSkipped, statsOne.recordsSkipped);
+    EXPECT_EQ(dumpSessionModel(a), dumpSessionModel(b));
+    EXPECT_EQ(a.ItemCollection.front().first, "S1");
+    EXPECT_EQ(a.ItemCollection.back().first, "S8999");
+}
+
 } // namespace

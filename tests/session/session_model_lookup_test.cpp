@@ -146,6 +146,16 @@ TEST_F(GroupSpreads, SettingsAreFoundByTheInstrumentIdText) {
     expectSpread(1, 2, 3);
     EXPECT_EQ(twin->Spreadtype, 1);
     EXPECT_EQ(twin->AskSpread, 3);
+
+    // Ids far apart are matched just the same.
+    twin->InstrumentId = 2'000'000'000;
+    twin->Spreadtype = 0;
+    auto far = std::make_shared<GroupInstruments>(*odd);
+    far->InstrumentId = 2'000'000'000;
+    far->SpreadTypeId = 2;
+    g8->fileGroupInstrument(far);
+    SetAllSymbolsSpread(model);
+    EXPECT_EQ(twin->Spreadtype, 2);
 }
 
 TEST_F(GroupSpreads, NoHeldQuoteGetsSettingsOnly) {
