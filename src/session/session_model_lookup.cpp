@@ -176,8 +176,9 @@ void SetAllSymbolsSpread(SessionModel& model) {
                 id = settings->InstrumentId;
             else
                 id = instrumentIdOfKey(key);
+            const GroupInstruments& entry = *settings;
             if (id)
-                byId.forEach(*id, [&](ItemDetails& item) { settleSpread(item, *settings); });
+                byId.forEach(*id, [&](ItemDetails& item) { settleSpread(item, entry); });
         }
     }
     for (const auto& [code, item] : model.ItemCollection) {
