@@ -3,7 +3,7 @@
 // - notifications and banners are SessionEvents', journal lines JournalData's;
 // - requests go to the session's own SessionRequests;
 // - order, chat, funding, data-service and feed messages are logged and dropped;
-// - no snapshot loader: a login snapshot cannot be read, so the login ends with an error;
+// - snapshots are read by SessionSnapshotLoader (both forms);
 // - the subscription set is the watch list's.
 #include "session/business_services.h"
 
@@ -17,6 +17,7 @@
 #include "session/order.h"
 #include "session/session_events.h"
 #include "session/session_model.h"
+#include "session/session_snapshot_loader.h"
 
 #include <set>
 
@@ -165,14 +166,6 @@ public:
     }
 };
 
-class NoSnapshotLoader final : public SnapshotLoader {
-public:
-    std::optional<SessionModel> load(std::string_view, bool) override {
-        platform::Log::error("no login snapshot loader is available");
-        return std::nullopt;
-    }
-};
-
 class WatchedItems final : public SubscriptionSource {
 public:
     explicit WatchedItems(BusinessBase& business) : business_(business) {}
@@ -200,7 +193,7 @@ void fillMissingServices(BusinessBase& business, BusinessServices& s) {
     if (!s.feed)
         s.feed = std::make_shared<DroppingFeed>();
     if (!s.snapshotLoader)
-        s.snapshotLoader = std::make_shared<NoSnapshotLoader>();
+        s.snapshotLoader = std::make_shared<SessionSnapshotLoader>();
     if (!s.subscriptions)
         s.subscriptions = std::make_shared<WatchedItems>(business);
 }

@@ -1,0 +1,212 @@
+// The login road end to end against the loopback test server, run in-process on ephemeral ports.
+#include "connection/login_inputdata.h"
+#include "platform/bundle.h"
+#include "platform/clock.h"
+#include "platform/notification_center.h"
+#include "platform/notification_names.h"
+#include "platform/user_defaults.h"
+#include "session/business_base.h"
+#include "session/business_test_support.h"
+#include "session/language_string.h"
+
+#include "market.h"
+#include "test_server.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+
+using namespace std::chrono_literals;
+using sessiontest::FakeApplication;
+using sessiontest::pumpUntil;
+
+namespace {
+
+// Feed messages as the session hands them to the main queue.
+class RecordingFeed final : public FeedHandler {
+public:
+    void ZMQNewMessage(const std::string& text) override {
+        if (messages.size() < 10000)
+            messages.push_back(text);
+    }
+    void messageCrackerOnInstrumentStatusChange(const std::vector<std::string>&) override {}
+    std::vector<std::string> messages;
+};
+
+class LoginRoadTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        platform::Bundle::setResourcesRoot(TC_SOURCE_RESOURCES);
+        platform::RunLoop::main().bindToCurrentThread();
+        platform::RunLoop::main().discardPending();
+        auto market = testserver::loadMarketFile(testserver::defaultMarketPath());
+        ASSERT_TRUE(market.market) << market.error;
+        server = std::make_unique<testserver::TestServer>(std::move(*market.market));
+        testserver::ServerOptions options;
+        options.port = options.feedPort = options.dataPort = 0;
+        options.rate = 2000;
+        options.seed = 3;
+        ports = server->start(options);
+        observer = platform::NotificationCenter::defaultCenter().addObserver(
+            std::string(platform::kLoginSuccessNotification), [this](const platform::Notification&) {
+                ++loginSuccesses;
+                postedOnMain = postedOnMain && platform::MainQueue::isMainThread();
+            });
+    }
+    void TearDown() override {
+        platform::NotificationCenter::defaultCenter().removeObserver(observer);
+        sessions.clear();
+        server->stop();
+        platform::RunLoop::main().discardPending();
+        platform::Bundle::setResourcesRoot({});
+    }
+
+    struct Session {
+        FakeApplication app;
+        std::shared_ptr<RecordingFeed> feed = std::make_shared<RecordingFeed>();
+        std::unique_ptr<platform::UserDefaults> defaults = platform::UserDefaults::inMemory();
+        std::unique_ptr<BusinessBase> business;
+    };
+
+    Session& open(const std::string& user, const std::string& password) {
+        auto s = std::make_unique<Session>();
+        s->app.logindata().setUserName(user);
+        s->app.logindata().setPassword(password);
+        s->app.logindata().setIPAddress("127.0.0.1");
+        s->app.logindata().setPortNo(ports.stream);
+        BusinessServices services;
+        services.feed = s->feed;
+        services.userDefaults = s->defaults.get();
+        s->business = std::make_unique<BusinessBase>(s->app, services);
+        s->business->StreamingConnection(true, false);
+        sessions.push_back(std::move(s));
+        return *sessions.back();
+    }
+
+    bool loggedIn(int n = 1) {
+        return platform::RunLoop::main().runUntil([&] { return loginSuccesses >= n; }, 10s);
+    }
+
+    std::unique_ptr<testserver::TestServer> server;
+    testserver::ServerPorts ports;
+    std::vector<std::unique_ptr<Session>> sessions;
+    platform::ObserverId observer;
+    int loginSuccesses = 0;
+    bool postedOnMain = true;
+};
+
+TEST_F(LoginRoadTest, FullLoginLoadsTheSnapshotSwitchesTheKeyAndSubscribes) {
+    const auto started = std::chrono::steady_clock::now();
+    Session& s = open("demo", "demo1234");
+    ASSERT_TRUE(loggedIn());
+    const auto elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    RecordProperty("login_seconds", std::to_string(elapsed));
+    EXPECT_TRUE(postedOnMain);
+
+    BusinessBase& b = *s.business;
+    EXPECT_TRUE(b.isSnapshotLoaded());
+    EXPECT_EQ(b.session().AccountDetailCollection.size(), 3u);
+    EXPECT_GE(b.session().ItemCollection.size(), 12u);
+    EXPECT_NE(s.app.logindata().SecurityKey(), s.app.logindata().configuredSecurityKey());
+    EXPECT_EQ(s.app.logindata().SecurityKey()->size(), 88u);
+    EXPECT_TRUE(b.conn().isNetworkAvailable());
+    EXPECT_TRUE(b.isPingTimerRunning());
+
+    // The data-service requests of login completion reach the server in their order.
+    const std::vector<std::string> expected = {
+        "getopenpositions",   "getpendingorders",   "getsettledpositions",
+        "getcancelledorders", "getinstruments",     "resourcesearch",
+        "resourcesearch",     "getapprovalrequest", "getfinancialapprovals"};
+    ASSERT_TRUE(
+        server->waitFor([&](const testserver::ServerStats& st) { return st.procedures.size() >= 9; }, 5s));
+    EXPECT_EQ(server->stats().procedures, expected);
+
+    // The watch list's instruments are subscribed: their quotes arrive on the main queue.
+    const std::vector<std::string> watched = b.selectedSymbols();
+    ASSERT_FALSE(watched.empty());
+    ASSERT_TRUE(pumpUntil([&] {
+        return std::any_of(s.feed->messages.begin(), s.feed->messages.end(), [&](const std::string& m) {
+            return std::any_of(watched.begin(), watched.end(),
+                               [&](const std::string& code) { return m.rfind(code, 0) == 0; });
+        });
+    }));
+    EXPECT_TRUE(s.app.log.calls().empty());
+}
+
+TEST_F(LoginRoadTest, WrongPasswordIsRefusedWithTheServersCode) {
+    Session& s = open("demo", "not-the-password");
+    ASSERT_TRUE(pumpUntil([&] { return !s.app.loginMessages().empty(); }));
+    const LoginMessageAlert alert = s.app.loginMessages()[0];
+    EXPECT_EQ(alert.tag, "0");
+    EXPECT_EQ(alert.message, LanguageString::stringforSelectedLanguage(0, "1004").value_or("1004"));
+    EXPECT_FALSE(alert.url.has_value());
+    EXPECT_EQ(loginSuccesses, 0);
+    EXPECT_FALSE(s.business->isSnapshotLoaded());
+    EXPECT_EQ(s.app.connectionFailures.load(), 0); // our own disconnect, not a loss
+}
+
+TEST_F(LoginRoadTest, SecondLoginElsewhereEndsTheFirstSession) {
+    Session& first = open("demo", "demo1234");
+    ASSERT_TRUE(loggedIn(1));
+    open("demo", "demo1234");
+    ASSERT_TRUE(loggedIn(2));
+    ASSERT_TRUE(pumpUntil([&] { return !first.app.log.calls().empty(); }));
+    EXPECT_EQ(first.app.log.calls()[0].rfind("LogininAnotherLocation:", 0), 0u);
+    EXPECT_GT(first.app.log.calls()[0].size(), std::string("LogininAnotherLocation:").size());
+    pumpUntil([&] { return !first.business->isPingTimerRunning(); });
+    EXPECT_FALSE(first.business->isPingTimerRunning());
+    EXPECT_EQ(first.app.connectionFailures.load(), 0);
+}
+
+TEST_F(LoginRoadTest, LostStreamIsReportedOnceWithoutReconnecting) {
+    Session& s = open("demo", "demo1234");
+    ASSERT_TRUE(loggedIn());
+    server->dropStreams();
+    ASSERT_TRUE(pumpUntil([&] { return s.app.connectionFailures.load() > 0; }));
+    platform::RunLoop::main().runUntil([] { return false; }, 300ms);
+    EXPECT_EQ(s.app.connectionFailures.load(), 1);
+    EXPECT_FALSE(s.business->conn().isNetworkAvailable());
+    EXPECT_FALSE(s.business->isPingTimerRunning());
+    EXPECT_EQ(server->stats().connections, 1);
+}
+
+TEST_F(LoginRoadTest, PingRoundTripsOnThePumpedClock) {
+    auto clock = std::make_shared<platform::ManualClock>();
+    platform::ScopedClock scoped(clock);
+    Session& s = open("demo", "demo1234");
+    ASSERT_TRUE(loggedIn());
+    std::vector<std::string> speeds;
+    auto id = platform::NotificationCenter::defaultCenter().addObserver(
+        std::string(platform::kNetworkSpeedNotification),
+        [&](const platform::Notification& n) { speeds.push_back(*n.objectAs<std::string>()); });
+    for (int i = 1; i <= 3; ++i) {
+        clock->advance(1s);
+        // The timer fires on the next pass of the main loop; the reply comes back by the stream.
+        ASSERT_TRUE(pumpUntil([&] { return server->stats().pings >= i; }));
+        ASSERT_TRUE(pumpUntil([&] { return speeds.size() >= static_cast<std::size_t>(i); }));
+    }
+    platform::NotificationCenter::defaultCenter().removeObserver(id);
+    // The clock stood still between each ping and its reply: the fastest class.
+    EXPECT_EQ(s.business->networkspeedStatus(), 0);
+    EXPECT_EQ(speeds.back(), s.business->ServerTime());
+    EXPECT_EQ(speeds.back().size(), 14u);
+    // Loss of the stream leaves the class to the time since the last server date.
+    s.business->calculateNetworkSpeedFromServerDate();
+    EXPECT_GE(s.business->networkspeedStatus(), 0);
+}
+
+TEST_F(LoginRoadTest, SilentDataServiceDoesNotHangTheClient) {
+    server->setDataServiceSilent(true);
+    Session& s = open("demo", "demo1234");
+    ASSERT_TRUE(loggedIn());
+    EXPECT_TRUE(s.business->isPingTimerRunning());
+    // The stream goes on while the data service holds its first request unanswered.
+    ASSERT_TRUE(pumpUntil([&] { return server->stats().pings >= 1; }));
+    EXPECT_EQ(s.app.connectionFailures.load(), 0);
+    // And the session ends without waiting for the reply (a hang here fails by the test time-out).
+    sessions.clear();
+    server->setDataServiceSilent(false);
+}
+
+} // namespace
