@@ -5,6 +5,7 @@
 #include "platform/notification_center.h"
 #include "platform/notification_names.h"
 #include "platform/user_defaults.h"
+#include "session/application_interface.h"
 #include "session/business_base.h"
 #include "session/business_test_support.h"
 #include "session/language_string.h"
@@ -207,6 +208,33 @@ TEST_F(LoginRoadTest, SilentDataServiceDoesNotHangTheClient) {
     // And the session ends without waiting for the reply (a hang here fails by the test time-out).
     sessions.clear();
     server->setDataServiceSilent(false);
+}
+
+TEST_F(LoginRoadTest, HeadlessShellFollowsTheSessionThroughItsEvents) {
+    auto defaults = platform::UserDefaults::inMemory();
+    HeadlessApplication app(*defaults);
+    app.logindata().setUserName("demo");
+    app.logindata().setPassword("demo1234");
+    app.logindata().setIPAddress("127.0.0.1");
+    app.logindata().setPortNo(ports.stream);
+    auto watchDefaults = platform::UserDefaults::inMemory();
+    BusinessServices services;
+    services.userDefaults = watchDefaults.get();
+    auto business = std::make_unique<BusinessBase>(app, services);
+    business->StreamingConnection(true, false);
+    ASSERT_TRUE(loggedIn());
+    ASSERT_TRUE(pumpUntil([&] { return app.loginSuccess(); }));
+    const auto played = [&](const std::string& sound) {
+        const auto sounds = app.soundsPlayed();
+        return std::find(sounds.begin(), sounds.end(), sound) != sounds.end();
+    };
+    ASSERT_TRUE(pumpUntil([&] { return played("welcome"); }));
+
+    server->dropStreams();
+    ASSERT_TRUE(pumpUntil([&] { return app.callsNamed("ConnectionFailureNotification").size() == 1; }));
+    ASSERT_TRUE(pumpUntil([&] { return played("connectionLost"); }));
+    EXPECT_TRUE(app.callsNamed("showLoginMessages").empty());
+    business.reset();
 }
 
 } // namespace
