@@ -17,6 +17,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <thread>
 
 using namespace std::chrono_literals;
 using sessiontest::FakeApplication;
@@ -235,6 +236,52 @@ TEST_F(LoginRoadTest, HeadlessShellFollowsTheSessionThroughItsEvents) {
     ASSERT_TRUE(pumpUntil([&] { return played("connectionLost"); }));
     EXPECT_TRUE(app.callsNamed("showLoginMessages").empty());
     business.reset();
+}
+
+TEST_F(LoginRoadTest, IdleRequestSocketSendsItsKeepAliveOnThePumpedClock) {
+    auto clock = std::make_shared<platform::ManualClock>();
+    platform::ScopedClock scoped(clock);
+    open("demo", "demo1234");
+    ASSERT_TRUE(loggedIn());
+    // The first requests go out on the request thread's next passes.
+    for (int i = 0; i < 40 && server->stats().procedures.size() < 9; ++i) {
+        clock->advance(500ms);
+        server->waitFor([](const testserver::ServerStats& st) { return st.procedures.size() >= 9; }, 100ms);
+    }
+    ASSERT_EQ(server->stats().procedures.size(), 9u);
+    // A second at a time, so the ping keeps the stream (read with a 30 s time-out) alive.
+    const auto pingSecond = [&] {
+        const int before = server->stats().pings;
+        clock->advance(1s);
+        return pumpUntil([&] { return server->stats().pings > before; });
+    };
+    for (int second = 0; second < 59; ++second)
+        ASSERT_TRUE(pingSecond());
+    server->waitFor([](const testserver::ServerStats& st) { return st.keepAlives > 0; }, 200ms);
+    EXPECT_EQ(server->stats().keepAlives, 0);
+    // More than a minute without a request: one keep-alive.
+    ASSERT_TRUE(pingSecond());
+    ASSERT_TRUE(pingSecond());
+    EXPECT_TRUE(server->waitFor([](const testserver::ServerStats& st) { return st.keepAlives > 0; }, 5s));
+    EXPECT_TRUE(sessions[0]->business->conn().isRequesterRunning());
+    EXPECT_EQ(server->stats().keepAlives, 1);
+}
+
+TEST_F(LoginRoadTest, ThirtySecondsOfSilenceOnTheStreamEndTheSession) {
+    auto clock = std::make_shared<platform::ManualClock>();
+    platform::ScopedClock scoped(clock);
+    Session& s = open("demo", "demo1234");
+    ASSERT_TRUE(loggedIn());
+    // The main loop stands still, so no ping goes out and nothing comes back.
+    clock->advance(29s);
+    std::this_thread::sleep_for(200ms);
+    EXPECT_TRUE(s.business->conn().isStreamConnected());
+    clock->advance(2s);
+    for (int i = 0; i < 250 && s.business->conn().isStreamConnected(); ++i)
+        std::this_thread::sleep_for(20ms);
+    EXPECT_FALSE(s.business->conn().isStreamConnected());
+    ASSERT_TRUE(pumpUntil([&] { return s.app.connectionFailures.load() > 0; }));
+    EXPECT_FALSE(s.business->conn().isNetworkAvailable());
 }
 
 } // namespace
