@@ -180,6 +180,9 @@ void BusinessBase::connectionDidReceiveFeedMessage(std::string text) {
 void BusinessBase::connectionDidConnectStream(bool demoRegistration) {
     if (demoRegistration)
         return;
+    // A new login sequence on this stream: it must bring its own snapshot before its completion.
+    snapshotLoaded_.store(false);
+    loginCompleted_.store(false);
     std::string line = services_.notifications->getLoginJournalData(0);
     postMain([this, line = std::move(line)] { journal_.push_back(line); });
 }
@@ -610,7 +613,8 @@ void BusinessBase::handleLoginRefused(const CommonTags& tags) {
 
 void BusinessBase::handleExecutionReport(std::int64_t type, const std::vector<std::string>& fields,
                                          const CommonTags& tags) {
-    postMain([this, type, fields, tags] {
+    // The request number as it stood when the report arrived, not when the main queue gets to it.
+    postMain([this, type, fields, tags, requestId = Requestid()] {
         OrderCollectionHandlers& orders = *services_.orders;
         const std::string id79 = tags.t79.value_or("");
         const int status = static_cast<int>(tags.t73.value_or(0));
@@ -637,14 +641,14 @@ void BusinessBase::handleExecutionReport(std::int64_t type, const std::vector<st
             break;
         case 24: {
             orders.RemovePendingOrder(id79, true);
-            orders.FillCancelledOrderCollection(Requestid(), 24, fields);
+            orders.FillCancelledOrderCollection(requestId, 24, fields);
             const std::optional<std::string> reference =
                 tags.t573 ? tags.t573 : orders.refPositionIdOfRemovedPendingOrder(id79);
             orders.ModifyBracketOrderUpdateonOpenOrderCollection(fields, reference, 24);
             break;
         }
         case 25:
-            handleOrderRejected(fields, tags);
+            handleOrderRejected(fields, tags, requestId);
             break;
         case 26:
         case 27:
@@ -660,11 +664,11 @@ void BusinessBase::handleExecutionReport(std::int64_t type, const std::vector<st
     });
 }
 
-void BusinessBase::handleOrderRejected(const std::vector<std::string>& fields, const CommonTags& tags) {
+void BusinessBase::handleOrderRejected(const std::vector<std::string>& fields, const CommonTags& tags,
+                                       std::int32_t requestId) {
     OrderCollectionHandlers& orders = *services_.orders;
     const std::string id79 = tags.t79.value_or("");
     if (id79.empty()) {
-        const std::int32_t requestId = Requestid();
         orders.FillCancelledOrderCollection(requestId, 25, fields);
         orders.RemovePendingOrder(sessionKey(requestId), false);
     } else {

@@ -159,7 +159,8 @@ private:
     void handlePingReply(const std::vector<std::string>& fields);
     void handleExecutionReport(std::int64_t type, const std::vector<std::string>& fields,
                                const CommonTags& tags);
-    void handleOrderRejected(const std::vector<std::string>& fields, const CommonTags& tags);
+    void handleOrderRejected(const std::vector<std::string>& fields, const CommonTags& tags,
+                             std::int32_t requestId);
     void endLogin(const std::string& reason);
     void subscribeAllItems(bool subscribe);
     // Runs `work` on the main queue unless this object is gone by then.

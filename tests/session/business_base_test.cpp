@@ -503,3 +503,69 @@ TEST_F(BusinessStreamTest, LoginGoesOutOnConnectAndMessagesRouteByTransport) {
 }
 
 } // namespace
+
+namespace {
+
+class RecordingOrders final : public OrderCollectionHandlers {
+public:
+    void FillPendingOrderCollection(const Fields&, const std::string& id) override {
+        log.add("FillPending:" + id);
+    }
+    void UpdatePendingOrderCollection(const Fields&, const std::string& id) override {
+        log.add("UpdatePending:" + id);
+    }
+    void RemovePendingOrder(const std::string& id, bool byPendingId) override {
+        log.add("RemovePending:" + id + (byPendingId ? "/pending" : "/request"));
+    }
+    void FillCancelledOrderCollection(std::int64_t id, int status, const Fields&) override {
+        log.add("FillCancelled:" + std::to_string(id) + "/" + std::to_string(status));
+    }
+    void FillOpenOrderCollection(const Fields&) override { log.add("FillOpen"); }
+    void UpdateOpenOrderCollection(const std::string& id, const Fields&, const std::string& rest) override {
+        log.add("UpdateOpen:" + id + "/" + rest);
+    }
+    void ModifyBracketOrderUpdateonOpenOrderCollection(const Fields&, const std::optional<std::string>& ref,
+                                                       int status) override {
+        log.add("Bracket:" + ref.value_or("none") + "/" + std::to_string(status));
+    }
+    void FillSettledOrderCollection(const Fields&) override { log.add("FillSettled"); }
+    std::string GetOrderRejectionReason(std::int32_t code) override {
+        return "reason " + std::to_string(code);
+    }
+    std::optional<std::string> refPositionIdOfRemovedPendingOrder(const std::string& id) override {
+        log.add("LookupRef:" + id);
+        return "P" + id;
+    }
+    void clearBracketOfRejectedOrder(const std::string& id) override { log.add("ClearBracket:" + id); }
+    CallLog log;
+};
+
+TEST_F(BusinessBaseTest, ExecutionReportsFollowTheStatusTable) {
+    auto orders = std::make_shared<RecordingOrders>();
+    services.orders = orders;
+    make();
+    deliver({"10=62", "73=28", "79=501", "573=P9"});
+    deliver({"10=62", "73=24", "79=502", "20=77"});
+    deliver({"10=62", "73=25", "74=3", "125=C1", "20=80"});
+    deliver({"10=62", "73=25", "79=503", "573=P7", "74=4"});
+    deliver({"10=62", "73=21", "79=504"});
+    deliver({"10=67", "73=73", "80=900", "76=0"});
+    deliver({"10=67", "73=74", "80=901"});
+    deliver({"10=67", "73=99"});
+    deliver({"10=66", "80=902"});
+    pump();
+    const std::vector<std::string> expected = {
+        "FillPending:501", "Bracket:P9/28",
+        // Cancelled: the bracket reference comes from the removed order when the report lacks it.
+        "RemovePending:502/pending", "FillCancelled:77/24", "LookupRef:502", "Bracket:P502/24",
+        // Rejected without a pending-order id: matched by the request number.
+        "FillCancelled:80/25", "RemovePending:80/request", "ClearBracket:", "FillCancelled:503/25",
+        "RemovePending:503/pending", "Bracket:P7/25", "UpdateOpen:900/0", "FillOpen", "FillSettled"};
+    EXPECT_EQ(orders->log.calls(), expected);
+    EXPECT_EQ(notifications->log.count("OrderRejectionNotification:reason 3"), 1u);
+    EXPECT_EQ(notifications->log.count("bulkCloseRejectedNotification:C1/reason 3"), 1u);
+    EXPECT_EQ(notifications->log.count("OrderRejectionNotification:reason 4"), 1u);
+    EXPECT_EQ(refreshes(), 9u);
+}
+
+} // namespace
