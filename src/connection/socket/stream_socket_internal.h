@@ -1,0 +1,48 @@
+#pragma once
+// Helpers shared by the files that implement StreamSocket; not for other users.
+#include "connection/socket/stream_socket.h"
+
+#include <algorithm>
+#include <chrono>
+
+namespace stream_socket_detail {
+
+inline platform::Clock::duration secondsToDuration(double seconds) {
+    // Clamp absurd values instead of overflowing the clock's representation.
+    seconds = std::clamp(seconds, 0.0, 1e9);
+    return std::chrono::duration_cast<platform::Clock::duration>(std::chrono::duration<double>(seconds));
+}
+
+} // namespace stream_socket_detail
+
+template <typename F>
+void StreamSocket::onSocketQueueAsync(F&& f) {
+    std::weak_ptr<StreamSocket> weak = weak_from_this();
+    socketQueue_->async([weak, f = std::forward<F>(f)]() mutable {
+        if (auto self = weak.lock())
+            f(*self);
+    });
+}
+
+template <typename F>
+auto StreamSocket::onSocketQueueSync(F&& f) const {
+    return socketQueue_->sync(std::forward<F>(f));
+}
+
+inline std::shared_ptr<StreamSocket> StreamSocket::selfForCallbacks() {
+    if (flags_ & kDealloc)
+        return nullptr;
+    return weak_from_this().lock();
+}
+
+template <typename F>
+void StreamSocket::notifyDelegate(F&& f) {
+    if (!delegateQueue_)
+        return;
+    auto self = selfForCallbacks();
+    std::weak_ptr<StreamSocketDelegate> weakDelegate = delegate_;
+    delegateQueue_.async([self, weakDelegate, f = std::forward<F>(f)]() mutable {
+        if (auto d = weakDelegate.lock())
+            f(*d, self);
+    });
+}
