@@ -277,7 +277,8 @@ XmlSnapshotTables XmlSnapshotLoader::collectTables(std::string_view xml, const L
     return result;
 }
 
-void XmlSnapshotLoader::fillTableDetails(const XmlSnapshotTables& tables, SessionModel& model) {
+void XmlSnapshotLoader::fillTableDetails(const XmlSnapshotTables& tables, SessionModel& model,
+                                         const InstrumentsLoadedHook& instrumentsLoaded) {
     if (const auto* rows = tables.rows(kUserTable); rows && !rows->empty())
         fillUserInfoDetails(rows->front(), model);
     if (const auto* rows = tables.rows(kProductTable); rows && !rows->empty())
@@ -287,18 +288,22 @@ void XmlSnapshotLoader::fillTableDetails(const XmlSnapshotTables& tables, Sessio
     loadEvery(tables, kInstrumentTypeTable, model, fillItemType);
     loadEvery(tables, kInstrumentTable, model, fillItemDetails);
     linkCalculationItems(model);
+    if (instrumentsLoaded)
+        instrumentsLoaded(model);
     loadEvery(tables, kGroupInstrumentTable, model, fillGroupInstruments);
     SetAllSymbolsSpread(model);
     loadEvery(tables, kSessionSettingsTable, model, fillSessionSettingCollection);
+    loadEvery(tables, kCurrencyListTable, model, fillCurrencyListDetails);
     loadEvery(tables, kTradeCurrencyTable, model, fillTradeCurrencyDetails);
     linkTradeCurrencies(model);
     loadEvery(tables, kLoginMessageTable, model, fillLoginInfoDetails);
     loadEvery(tables, kResourceTable, model, fillResourceDetails);
 }
 
-SessionModel XmlSnapshotLoader::load(std::string_view xml, const Limits& limits) {
+SessionModel XmlSnapshotLoader::load(std::string_view xml, const Limits& limits,
+                                     const InstrumentsLoadedHook& instrumentsLoaded) {
     SessionModel model;
-    fillTableDetails(collectTables(xml, limits), model);
+    fillTableDetails(collectTables(xml, limits), model, instrumentsLoaded);
     return model;
 }
 
@@ -554,16 +559,23 @@ bool XmlSnapshotLoader::fillSessionSettingCollection(const XmlSnapshotRow& row, 
     if (!settings)
         return false;
     SessionSettings& s = *settings;
-    bool flag = false;
-    if (c.flag("EditLimitOrder", flag))
-        s.loadEditLimitOrder(flag);
+    // The allow flags are derived in one order whatever the columns' order (enter limit, enter market,
+    // edit limit, as the other form sends them), so both forms give the same permissions.
+    bool enterLimit = false;
+    bool enterMarket = false;
+    bool editLimit = false;
+    const bool hasEditLimit = c.flag("EditLimitOrder", editLimit);
     c.flag("EditMarketMakertOrder", s.editMarketMakertOrder);
     c.flag("EditMarketOrder", s.editMarketOrder);
-    if (c.flag("EnterLimitOrder", flag))
-        s.loadEnterLimitOrder(flag);
+    const bool hasEnterLimit = c.flag("EnterLimitOrder", enterLimit);
     c.flag("EnterMarketMakerOrder", s.enterMarketMakerOrder);
-    if (c.flag("EnterMarketOrder", flag))
-        s.loadEnterMarketOrder(flag);
+    const bool hasEnterMarket = c.flag("EnterMarketOrder", enterMarket);
+    if (hasEnterLimit)
+        s.loadEnterLimitOrder(enterLimit);
+    if (hasEnterMarket)
+        s.loadEnterMarketOrder(enterMarket);
+    if (hasEditLimit)
+        s.loadEditLimitOrder(editLimit);
     c.flag("ExecuteOrders", s.executeOrders);
     c.flag("MatchMMwithMMOrders", s.matchMMWithMMOrders);
     c.flag("PublishMarketData", s.publishMarketData);
@@ -579,17 +591,35 @@ bool XmlSnapshotLoader::fillSessionSettingCollection(const XmlSnapshotRow& row, 
     return true;
 }
 
+namespace {
+
+void readCurrencyListColumns(const Columns& c, TradeCurrency& currency) {
+    c.long64("currencyID", currency.currencyID);
+    c.text("currencyCode", currency.currencyCode);
+    c.long64("instrumentID", currency.instrumentID);
+    c.real("bidRate", currency.bidRate);
+    c.real("askRate", currency.askRate);
+    c.long64("conversionMode", currency.conversionMode);
+}
+
+} // namespace
+
+bool XmlSnapshotLoader::fillCurrencyListDetails(const XmlSnapshotRow& row, SessionModel& model) {
+    const Columns c(row);
+    if (!c.has("currencyID"))
+        return false;
+    auto currency = std::make_shared<CurrenyList>();
+    readCurrencyListColumns(c, *currency);
+    return model.fileTradeCurrency(std::move(currency));
+}
+
+// Replaces a currency-list entry of the same currency.
 bool XmlSnapshotLoader::fillTradeCurrencyDetails(const XmlSnapshotRow& row, SessionModel& model) {
     const Columns c(row);
     if (!c.has("currencyID"))
         return false;
     auto currency = std::make_shared<TradeCurrency>();
-    c.long64("currencyID", currency->currencyID);
-    c.text("currencyCode", currency->currencyCode);
-    c.long64("instrumentID", currency->instrumentID);
-    c.real("bidRate", currency->bidRate);
-    c.real("askRate", currency->askRate);
-    c.long64("conversionMode", currency->conversionMode);
+    readCurrencyListColumns(c, *currency);
     c.flag("isDirect", currency->isDirect);
     c.real("depositRate", currency->depositRate);
     return model.fileTradeCurrency(std::move(currency));

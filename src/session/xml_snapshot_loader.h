@@ -7,6 +7,7 @@
 #include "session/session_model.h"
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -41,7 +42,7 @@ public:
     // Table names of the data set.
     static constexpr std::string_view kUserTable = "Table1";
     static constexpr std::string_view kProductTable = "Table2";
-    static constexpr std::string_view kTradeCurrencyTable = "Table3";
+    static constexpr std::string_view kCurrencyListTable = "Table3";
     static constexpr std::string_view kAccountTable = "Table4";
     static constexpr std::string_view kInstrumentTypeTable = "Table5";
     static constexpr std::string_view kInstrumentTable = "Table6";
@@ -50,12 +51,16 @@ public:
     static constexpr std::string_view kLoginMessageTable = "Table9";
     static constexpr std::string_view kSessionSettingsTable = "Table10";
     static constexpr std::string_view kResourceTable = "Table11";
+    static constexpr std::string_view kTradeCurrencyTable = "Table12";
 
     // The source and display patterns of the data set's dates.
     static constexpr std::string_view kSourceDateFormat = "yyyy-MM-dd'T'HH:mm:ssZZZ";
     static constexpr std::string_view kDisplayDateFormat = "MM/dd/yyyy HH:mm:ss";
 
     using Limits = XmlSnapshotLimits;
+    // Called right after the instrument table (with or without one) with the model being built, so
+    // the watch list can be restored against the new instruments.
+    using InstrumentsLoadedHook = std::function<void(SessionModel&)>;
 
     // Collects the row elements of an XML text. A text that is not XML (or is refused by the reader's
     // caps) gives no tables. A bad row (more columns than the cap, a name or text that is not UTF-8 or
@@ -63,13 +68,15 @@ public:
     static XmlSnapshotTables collectTables(std::string_view xml, const Limits& limits = {});
 
     // Loads collected tables into `model`: user, product, accounts, groups, instrument types,
-    // instruments, group instruments (then the group spreads), session settings, trade currencies
-    // (then each account's currency), login messages, resources. A row that cannot be filed (no key
-    // column, an unknown group) is skipped and its table goes on.
-    static void fillTableDetails(const XmlSnapshotTables& tables, SessionModel& model);
+    // instruments (then the hook), group instruments (then the group spreads), session settings,
+    // currency list, trade currencies (then each account's currency), login messages, resources. A
+    // row that cannot be filed (no key column, an unknown group) is skipped and its table goes on.
+    static void fillTableDetails(const XmlSnapshotTables& tables, SessionModel& model,
+                                 const InstrumentsLoadedHook& instrumentsLoaded = {});
 
     // Both steps into a fresh model.
-    static SessionModel load(std::string_view xml, const Limits& limits = {});
+    static SessionModel load(std::string_view xml, const Limits& limits = {},
+                             const InstrumentsLoadedHook& instrumentsLoaded = {});
 
     // One loader per table; each returns false (nothing filed) for a row it cannot file.
     static bool fillUserInfoDetails(const XmlSnapshotRow& row, SessionModel& model);
@@ -80,6 +87,7 @@ public:
     static bool fillItemDetails(const XmlSnapshotRow& row, SessionModel& model);
     static bool fillGroupInstruments(const XmlSnapshotRow& row, SessionModel& model);
     static bool fillSessionSettingCollection(const XmlSnapshotRow& row, SessionModel& model);
+    static bool fillCurrencyListDetails(const XmlSnapshotRow& row, SessionModel& model);
     static bool fillTradeCurrencyDetails(const XmlSnapshotRow& row, SessionModel& model);
     static bool fillLoginInfoDetails(const XmlSnapshotRow& row, SessionModel& model);
     static bool fillResourceDetails(const XmlSnapshotRow& row, SessionModel& model);

@@ -77,12 +77,13 @@ protected:
 TEST_F(FixtureSnapshot, UserCarriesTheDataSocketPortsAndTheProductId) {
     ASSERT_TRUE(m.userInfo);
     EXPECT_EQ(m.userInfo->UserId, 1001);
-    EXPECT_EQ(m.userInfo->marketdepthPort, 5561);
-    EXPECT_EQ(m.userInfo->hdServerPort, 5562);
-    EXPECT_EQ(m.userInfo->tradePubPort, 5563);
-    EXPECT_TRUE(m.userInfo->UserEnabled);
-    EXPECT_TRUE(m.userInfo->CanChangePassword);
-    EXPECT_EQ(m.userInfo->productID, 3u);
+    EXPECT_EQ(m.userInfo->marketdepthPort, 5570);
+    EXPECT_EQ(m.userInfo->hdServerPort, 5580);
+    EXPECT_EQ(m.userInfo->tradePubPort, 5560);
+    EXPECT_EQ(m.userInfo->DdeEnabled, 1);
+    EXPECT_TRUE(m.userInfo->UserEnabled);       // "Y"
+    EXPECT_TRUE(m.userInfo->CanChangePassword); // "True"
+    EXPECT_EQ(m.userInfo->productID, 7u);
     EXPECT_EQ(m.userInfo->systemCurrencyId, 1u);
 }
 
@@ -93,17 +94,20 @@ TEST_F(FixtureSnapshot, TypesAndSessionSettings) {
     auto regular = m.sessionSettings(1);
     ASSERT_TRUE(regular);
     EXPECT_EQ(regular->settingsName, "Regular");
-    EXPECT_TRUE(regular->allowNewMarket && regular->allowNewContigent && regular->allowEditContigent);
-    EXPECT_TRUE(regular->allowNewTpSl);
-    // 65280 = 0x00FF00: pure green.
-    EXPECT_EQ(regular->sessionColor, (CalibratedColor{0, 1, 0, 1}));
-    EXPECT_EQ(regular->marketTradingStatus, 1u);
+    EXPECT_TRUE(regular->allowNewMarket && regular->allowNewContigent);
+    EXPECT_FALSE(regular->allowEditContigent);
+    // Enter limit and market are allowed, edit limit is not; edit limit is derived last.
+    EXPECT_FALSE(regular->allowNewTpSl);
+    // 16711680 = 0xFF0000: pure red.
+    EXPECT_EQ(regular->sessionColor, (CalibratedColor{1, 0, 0, 1}));
+    EXPECT_EQ(regular->marketTradingStatus, 3u);
 
-    auto closeOnly = m.sessionSettings(2);
-    ASSERT_TRUE(closeOnly);
-    EXPECT_FALSE(closeOnly->allowNewMarket || closeOnly->allowNewContigent || closeOnly->allowNewTpSl);
-    EXPECT_TRUE(closeOnly->editMarketOrder);
-    EXPECT_EQ(closeOnly->sessionColor, (CalibratedColor{1, 0, 0, 1}));
+    auto closed = m.sessionSettings(2);
+    ASSERT_TRUE(closed);
+    EXPECT_TRUE(closed->allowNewContigent);
+    EXPECT_FALSE(closed->allowNewMarket);
+    EXPECT_FALSE(closed->allowNewTpSl); // enter market ("N") is the last flag it sends
+    EXPECT_FALSE(closed->sessionColor);
 }
 
 TEST_F(FixtureSnapshot, InstrumentsWithTheirTicksTypesAndDates) {
@@ -113,16 +117,21 @@ TEST_F(FixtureSnapshot, InstrumentsWithTheirTicksTypesAndDates) {
     EXPECT_EQ(eur->InstrumentId, 1);
     EXPECT_EQ(eur->DecimalPlaces, 5);
     EXPECT_DOUBLE_EQ(eur->TickSize, 0.00001);
-    EXPECT_DOUBLE_EQ(eur->priceTick, 0.00001); // not sent: follows the tick size
+    EXPECT_DOUBLE_EQ(eur->priceTick, 0.00001);
     EXPECT_DOUBLE_EQ(eur->ContractSize, 100000);
     EXPECT_EQ(eur->InstrumentTypeName, "Forex");
     EXPECT_EQ(eur->instrumentTradingStatus, 1);
-    EXPECT_EQ(eur->UpdateTime, "03/15/2024 17:00:00");
+    EXPECT_EQ(eur->FND, "");
+    EXPECT_EQ(eur->LTD, "12/31/2030 17:00:00");
+    EXPECT_EQ(eur->UpdateTime, "03/15/2024 09:30:15");
     EXPECT_TRUE(eur->isAvailableForTrading);
+    EXPECT_EQ(eur->BaseCurrencyId, 2u);
 
     auto jpy = item("USDJPY");
     ASSERT_TRUE(jpy);
     EXPECT_EQ(jpy->DecimalPlaces, 3);
+    // Sent as 0: both from the 3 decimals.
+    EXPECT_DOUBLE_EQ(jpy->TickSize, 0.001);
     EXPECT_DOUBLE_EQ(jpy->priceTick, 0.001);
     // Its currency instrument is the one whose id is its CurrencyID: itself, id 2.
     EXPECT_EQ(jpy->CalculationItems.lock(), jpy);
@@ -134,100 +143,137 @@ TEST_F(FixtureSnapshot, InstrumentsWithTheirTicksTypesAndDates) {
     EXPECT_DOUBLE_EQ(gold->priceTick, 0.01);
     EXPECT_DOUBLE_EQ(gold->ContractSize, 100);
     EXPECT_EQ(gold->instrumentTradingStatus, 2);
-    // Sent with offsets: 21:00+03:00 and 19:00+02:00 are 18:00 and 17:00 universal time (tests run in UTC).
-    EXPECT_EQ(gold->LTD, "06/27/2024 18:00:00");
-    EXPECT_EQ(gold->FND, "06/26/2024 00:00:00");
-    EXPECT_EQ(gold->UpdateTime, "03/15/2024 17:00:00");
+    EXPECT_EQ(gold->MonthCode, "J24");
+    // Sent with offsets: 20:00+03:00 and 11:30:17+02:00 are 17:00 and 09:30:17 universal time (tests
+    // run in UTC).
+    EXPECT_EQ(gold->LTD, "06/27/2024 17:00:00");
+    EXPECT_EQ(gold->FND, "06/28/2024 00:00:00");
+    EXPECT_EQ(gold->UpdateTime, "03/15/2024 09:30:17");
 
     ASSERT_EQ(m.symbolTypeCollection.size(), 2u);
-    EXPECT_EQ(*m.symbolTypeCollection.get("Forex"), "EURUSD:Euro vs US Dollar,USDJPY:US Dollar vs Yen");
-    EXPECT_EQ(*m.symbolTypeCollection.get("Metals"), "XAUUSD:Gold vs US Dollar");
+    EXPECT_EQ(*m.symbolTypeCollection.get("Forex"),
+              "EURUSD:Euro vs US Dollar,USDJPY:US Dollar vs Japanese Yen");
+    EXPECT_EQ(*m.symbolTypeCollection.get("Metals"), "XAUUSD:Gold Spot");
 }
 
 TEST_F(FixtureSnapshot, GroupsAndTheirInstrumentSettings) {
     auto standard = m.group(10);
-    auto premium = m.group(20);
-    ASSERT_TRUE(standard && premium);
+    auto pro = m.group(20);
+    ASSERT_TRUE(standard && pro);
     EXPECT_EQ(standard->Name, "Standard");
-    EXPECT_EQ(premium->ReportHistoryDaysLimit, 365);
+    EXPECT_EQ(pro->ReportHistoryDaysLimit, 365);
     EXPECT_DOUBLE_EQ(standard->OrderQtyStep, 0.01);
     EXPECT_EQ(standard->GroupInstrumentCollection.size(), 3u);
-    EXPECT_EQ(premium->GroupInstrumentCollection.size(), 3u);
+    EXPECT_EQ(pro->GroupInstrumentCollection.size(), 3u);
 
     auto eurStandard = standard->groupInstrument(1);
     ASSERT_TRUE(eurStandard);
     EXPECT_EQ(eurStandard->GroupId, 10);
     EXPECT_EQ(eurStandard->groupdetailsid, 101);
     EXPECT_DOUBLE_EQ(eurStandard->InitialMargin, 1000);
-    EXPECT_DOUBLE_EQ(eurStandard->BuyInterestRate, -0.5);
+    EXPECT_DOUBLE_EQ(eurStandard->InitialSellMargin, 1100);
+    EXPECT_DOUBLE_EQ(eurStandard->BuyInterestRate, 0.5);
     EXPECT_EQ(eurStandard->margincalculationMode, 1);
     // Margin mode 0 stands for "not applicable".
     EXPECT_EQ(standard->groupInstrument(2)->margincalculationMode, 926);
-    EXPECT_EQ(premium->groupInstrument(3)->margincalculationMode, 2);
+    EXPECT_EQ(standard->groupInstrument(3)->margincalculationMode, 2);
+    // Mode 3 is none of 0, 1, 2: the derived mode stays as it was.
+    EXPECT_EQ(pro->groupInstrument(3)->MarginCalcModeId, 3);
+    EXPECT_EQ(pro->groupInstrument(3)->margincalculationMode, 0);
+    EXPECT_FALSE(pro->groupInstrument(3)->isAvailableForTrading);
 }
 
 TEST_F(FixtureSnapshot, AccountsCurrenciesMessagesAndResources) {
     ASSERT_EQ(m.AccountDetailCollection.size(), 3u);
-    auto usd = acct("100");
-    auto eur = acct("200");
-    auto premium = acct("300");
-    ASSERT_TRUE(usd && eur && premium);
-    EXPECT_EQ(usd->AccountName, "demo-USD");
+    auto usd = acct("5001");
+    auto eur = acct("5002");
+    auto savings = acct("5003");
+    ASSERT_TRUE(usd && eur && savings);
+    EXPECT_EQ(usd->AccountName, "Demo USD");
     EXPECT_EQ(usd->GroupId, "10");
-    EXPECT_DOUBLE_EQ(eur->Balance, 5000.5);
+    EXPECT_DOUBLE_EQ(usd->Balance, 10000.50);
+    EXPECT_EQ(usd->accountSettings2, "A1");
     EXPECT_EQ(eur->accountaccessType, 2);
     EXPECT_EQ(eur->tradingStatus, 1);
-    // Access type 5 is none of the known ones; trading status 9 leaves the status as it was.
-    EXPECT_EQ(premium->accountaccessType, 0);
-    EXPECT_EQ(premium->TradingStatusId, 9);
-    EXPECT_EQ(premium->tradingStatus, 0);
+    EXPECT_DOUBLE_EQ(eur->AccumulatingStorage, -4.5);
+    // Access type 7 is none of the known ones; trading status 9 leaves the status as it was.
+    EXPECT_EQ(savings->accountaccessType, 0);
+    EXPECT_EQ(savings->TradingStatusId, 9);
+    EXPECT_EQ(savings->tradingStatus, 0);
+    EXPECT_FALSE(savings->AccountEnabled);
 
     ASSERT_EQ(m.tradeCurrencyCollection.size(), 2u);
-    ASSERT_TRUE(usd->tradeCurrency && eur->tradeCurrency && premium->tradeCurrency);
+    ASSERT_TRUE(usd->tradeCurrency && eur->tradeCurrency && savings->tradeCurrency);
     EXPECT_EQ(usd->tradeCurrency->currencyCode, "USD");
     EXPECT_EQ(eur->tradeCurrency->currencyCode, "EUR");
-    EXPECT_EQ(premium->tradeCurrency, usd->tradeCurrency);
-    EXPECT_TRUE(eur->tradeCurrency->isDirect);
-    EXPECT_DOUBLE_EQ(eur->tradeCurrency->depositRate, 1.08);
+    EXPECT_EQ(savings->tradeCurrency, eur->tradeCurrency);
+    // USD comes from the currency list only; EUR's trade-currency row replaced its list entry.
+    EXPECT_TRUE(dynamic_cast<const CurrenyList*>(usd->tradeCurrency.get()));
+    EXPECT_FALSE(dynamic_cast<const CurrenyList*>(eur->tradeCurrency.get()));
+    EXPECT_DOUBLE_EQ(eur->tradeCurrency->depositRate, 1.0);
+    EXPECT_EQ(eur->tradeCurrency->conversionMode, 5);
 
-    auto welcome = m.loginInfoMessage(1001);
+    auto welcome = m.loginInfoMessage(1);
     ASSERT_TRUE(welcome);
-    EXPECT_EQ(welcome->Message, "Welcome to the demo server: prices & orders are simulated.");
+    EXPECT_EQ(welcome->Message, "Welcome to the demo server");
     EXPECT_EQ(welcome->DisplayMode, 1);
 
     ASSERT_EQ(m.resourceCollection.size(), 1u);
-    const auto& calendar = *m.resourceCollection.get("calendar.png");
+    const auto& calendar = *m.resourceCollection.get("CAL");
     EXPECT_EQ(calendar->caption, "Economic calendar");
-    EXPECT_EQ(calendar->resourceType, "CAL");
+    EXPECT_EQ(calendar->resourceId, 42u);
     EXPECT_TRUE(calendar->isNew && calendar->enabled);
 }
 
-// EURUSD: only group 10 spreads it (fixed, 2 bid / 3 ask points); group 20 sends type 0, which
-// neither sets nor disturbs it. priceTick 0.00001.
-//   mid = (1.08310 + 1.08320) / 2 = 1.08315 (the double sum is 1.0831499999999998, whose remainder
-//   on the 0.00001 grid is more than half a tick, so the tick correction puts it back on 1.08315)
-//   bid = 1.08315 - 2 * 0.00001 = 1.08313, ask = 1.08315 + 3 * 0.00001 = 1.08318.
-// USDJPY: both groups type 0: no spread, quote as sent.
-// XAUUSD: group 10 top-up 5/5, group 20 minimum 10/10: the groups disagree, type 4, 0/0, raw quote.
+// Accounts 5001 and 5003 are in group 10, 5002 in group 20.
+// EURUSD: group 10 fixed (type 1) 2 bid / 3 ask points; group 20 type 0 neither sets nor disturbs it.
+//   priceTick 0.00001; mid = (1.10000 + 1.10017) / 2 = 1.100085, exactly half a tick off the grid,
+//   which the tick correction rounds down: 1.10008. bid = 1.10008 - 2 * 0.00001 = 1.10006,
+//   ask = 1.10008 + 3 * 0.00001 = 1.10011.
+// USDJPY: both groups top-up (type 3) 1/2: they agree. priceTick 0.001 (from 3 decimals).
+//   bid = 150.100 - 1 * 0.001 = 150.099, ask = 150.120 + 2 * 0.001 = 150.122.
+// XAUUSD: group 10 fixed 5/5, group 20 minimum 10/10: the groups disagree, type 4, 0/0, raw quote.
 TEST_F(FixtureSnapshot, GroupSpreadsSettledOverAllAccounts) {
     auto eur = item("EURUSD");
     EXPECT_EQ(eur->Spreadtype, ItemDetails::kSpreadFixed);
     EXPECT_EQ(eur->BidSpread, 2);
     EXPECT_EQ(eur->AskSpread, 3);
-    EXPECT_DOUBLE_EQ(eur->Bid, 1.08313);
-    EXPECT_DOUBLE_EQ(eur->Ask, 1.08318);
+    EXPECT_DOUBLE_EQ(eur->Bid, 1.10006);
+    EXPECT_DOUBLE_EQ(eur->Ask, 1.10011);
 
     auto jpy = item("USDJPY");
-    EXPECT_EQ(jpy->Spreadtype, ItemDetails::kSpreadNone);
-    EXPECT_DOUBLE_EQ(jpy->Bid, 151.230);
-    EXPECT_DOUBLE_EQ(jpy->Ask, 151.250);
+    EXPECT_EQ(jpy->Spreadtype, ItemDetails::kSpreadTopup);
+    EXPECT_EQ(jpy->BidSpread, 1);
+    EXPECT_EQ(jpy->AskSpread, 2);
+    EXPECT_DOUBLE_EQ(jpy->Bid, 150.099);
+    EXPECT_DOUBLE_EQ(jpy->Ask, 150.122);
 
     auto gold = item("XAUUSD");
     EXPECT_EQ(gold->Spreadtype, ItemDetails::kSpreadGroupsDisagree);
     EXPECT_EQ(gold->BidSpread, 0);
     EXPECT_EQ(gold->AskSpread, 0);
-    EXPECT_DOUBLE_EQ(gold->Bid, 2160.50);
-    EXPECT_DOUBLE_EQ(gold->Ask, 2161.10);
+    EXPECT_DOUBLE_EQ(gold->Bid, 2150.10);
+    EXPECT_DOUBLE_EQ(gold->Ask, 2150.60);
+}
+
+TEST_F(FixtureSnapshot, TheHookSeesTheInstrumentsBeforeTheGroupSpreads) {
+    std::size_t instruments = 0;
+    int settledSpreads = -1;
+    const auto again = XmlSnapshotLoader::load(readFixture("snapshot.xml"), {}, [&](SessionModel& model) {
+        instruments = model.ItemCollection.size();
+        settledSpreads = 0;
+        for (const auto& [code, i] : model.ItemCollection)
+            settledSpreads += i->Spreadtype != ItemDetails::kSpreadNone;
+        (*model.ItemCollection.get("EURUSD"))->isWatchlistSymbol = true;
+    });
+    EXPECT_EQ(instruments, 3u);
+    EXPECT_EQ(settledSpreads, 0);
+    EXPECT_TRUE((*again.ItemCollection.get("EURUSD"))->isWatchlistSymbol);
+
+    // Without an instrument table the hook still runs.
+    bool ran = false;
+    XmlSnapshotLoader::load(dataSet(account(1, "1")), {}, [&](SessionModel&) { ran = true; });
+    EXPECT_TRUE(ran);
 }
 
 TEST(XmlSnapshotLoader, EachLoadGivesOnlyItsOwnSnapshotsRows) {
@@ -327,17 +373,17 @@ TEST(XmlSnapshotLoader, WatchListEntriesAndCalculationInstruments) {
 TEST(XmlSnapshotLoader, SessionColorAndTheOrderOfDerivedFlags) {
     const auto m = XmlSnapshotLoader::load(
         dataSet("<Table10><SettingsId>4</SettingsId><SessionColor>16711680</SessionColor>"
-                "<EditLimitOrder>1</EditLimitOrder><EnterLimitOrder>1</EnterLimitOrder>"
+                "<EditLimitOrder>1</EditLimitOrder><EnterLimitOrder>0</EnterLimitOrder>"
                 "<EnterMarketOrder>0</EnterMarketOrder></Table10>"
                 "<Table10><SettingsId>5</SettingsId><SessionColor>abc</SessionColor>"
                 "<EnterLimitOrder>1</EnterLimitOrder></Table10>"));
     auto s = m.sessionSettings(4);
     ASSERT_TRUE(s);
     EXPECT_EQ(s->sessionColor, (CalibratedColor{1, 0, 0, 1}));
-    // Loaded last of the three, EnterMarketOrder decides allowNewTpSl.
-    EXPECT_FALSE(s->allowNewTpSl);
-    EXPECT_TRUE(s->allowNewContigent && s->allowEditContigent);
-    EXPECT_FALSE(s->allowNewMarket);
+    // Whatever the column order, edit limit is derived last and decides allowNewTpSl.
+    EXPECT_TRUE(s->allowNewTpSl);
+    EXPECT_TRUE(s->allowEditContigent);
+    EXPECT_FALSE(s->allowNewMarket || s->allowNewContigent);
     auto t = m.sessionSettings(5);
     ASSERT_TRUE(t);
     EXPECT_EQ(t->sessionColor, (CalibratedColor{0, 0, 0, 1}));
