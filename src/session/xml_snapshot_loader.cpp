@@ -240,7 +240,10 @@ XmlSnapshotTables XmlSnapshotLoader::collectTables(std::string_view xml, const L
             descend = false;
             auto* rows = result.tables.get(*name);
             if (!rows) {
-                if (result.tables.size() >= limits.maxTables) {
+                if (name->size() > limits.maxColumnBytes) {
+                    ++result.skippedRows;
+                    logSkip(*name, 0, "a table name longer than the cap");
+                } else if (result.tables.size() >= limits.maxTables) {
                     ++result.skippedRows;
                     logSkip(*name, 0, "too many tables");
                 } else {

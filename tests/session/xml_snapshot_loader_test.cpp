@@ -437,18 +437,20 @@ TEST(XmlSnapshotLoader, CapsOnRowsColumnsAndTablesAreLogged) {
                              "<Table6><Code>A</Code><a>1</a><b>2</b><c>3</c></Table6>"
                              "<Table6><Code>B</Code><Name>1234567890</Name></Table6>"
                              "<Table6><Code>C</Code></Table6>"
-                             "<Table5><InstrumentTypeId>1</InstrumentTypeId></Table5>";
+                             "<Table5><InstrumentTypeId>1</InstrumentTypeId></Table5>"
+                             "<Table6xxxxxxx><Code>D</Code></Table6xxxxxxx>";
     const auto tables = XmlSnapshotLoader::collectTables(dataSet(rows), limits);
     EXPECT_EQ(tables.rows("Table4")->size(), 2u);
     ASSERT_EQ(tables.rows("Table6")->size(), 1u);
     EXPECT_EQ(*tables.rows("Table6")->front().get("Code"), "C");
     EXPECT_EQ(tables.rows("Table5"), nullptr);
-    EXPECT_EQ(tables.skippedRows, 4u);
+    EXPECT_EQ(tables.skippedRows, 5u);
     EXPECT_TRUE(log.has("past the row cap"));
     EXPECT_TRUE(log.has("too many columns"));
     EXPECT_TRUE(log.has("longer than the cap"));
     EXPECT_TRUE(log.has("too many tables"));
-    EXPECT_TRUE(log.has("4 rows skipped"));
+    EXPECT_TRUE(log.has("table name longer than the cap"));
+    EXPECT_TRUE(log.has("5 rows skipped"));
 }
 
 TEST(XmlSnapshotLoader, TickRulesNeverGiveNonFiniteTicks) {
