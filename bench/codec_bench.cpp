@@ -6,9 +6,9 @@
 
 #include <benchmark/benchmark.h>
 
-// The installed QuickFIX headers still carry dynamic exception specifications, which C++17 and later
-// reject. Everything they include is pulled in first, then the specifications are blanked out for
-// QuickFIX's own headers only.
+// The installed QuickFIX headers still carry dynamic `throw(...)` clauses, which C++17 and later reject.
+// Everything they include is pulled in first, then those clauses are blanked out for QuickFIX's own
+// headers only.
 #include <algorithm>
 #include <arpa/inet.h>
 #include <cctype>

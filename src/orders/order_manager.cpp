@@ -1,0 +1,569 @@
+#include "orders/order_manager.h"
+
+#include "orders/order_numbers.h"
+#include "orders/price_grid.h"
+#include "platform/lenient.h"
+#include "platform/notification_names.h"
+#include "session/account_details.h"
+#include "session/formatter.h"
+#include "session/group_details.h"
+#include "session/item_details.h"
+#include "session/session_settings.h"
+
+#include <fmt/format.h>
+
+#include <cmath>
+#include <map>
+#include <optional>
+
+using platform::Decimal;
+
+namespace {
+
+// Absent records read as all zero.
+const AccountDetails kNoAccount;
+const ItemDetails kNoItem;
+const GroupInstruments kNoSettings;
+
+double bidOf(const ItemDetails& item) {
+    return item.Bid == 0 ? item.Last : item.Bid;
+}
+double askOf(const ItemDetails& item) {
+    return item.Ask == 0 ? item.Last : item.Ask;
+}
+
+// A minimum-distance bound and the side of it a price must keep.
+struct PriceBound {
+    double value = 0;
+    bool atMost = false; // price <= value, else price >= value
+};
+
+// Entry orders: limits below the market when buying, above when selling; stops the other way.
+std::optional<PriceBound> entryBound(std::int32_t orderType, std::int32_t side, const ItemDetails& item,
+                                     const GroupInstruments& settings) {
+    const bool buy = side == 0;
+    if (orderType == 2) {
+        const double d = settings.LimitMinPips * item.TickSize;
+        return buy ? PriceBound{askOf(item) - d, true} : PriceBound{bidOf(item) + d, false};
+    }
+    if (orderType == 3) {
+        const double d = settings.StopMinPips * item.TickSize;
+        return buy ? PriceBound{askOf(item) + d, false} : PriceBound{bidOf(item) - d, true};
+    }
+    return std::nullopt;
+}
+
+// Take profit and stop loss, for the side that would close the position.
+PriceBound protectiveBound(bool takeProfit, std::int32_t protectiveSide, double base, const ItemDetails& item,
+                           const GroupInstruments& settings) {
+    const bool sell = protectiveSide != 0;
+    if (takeProfit) {
+        const double d = settings.LimitMinPips * item.TickSize;
+        return sell ? PriceBound{base + d, false} : PriceBound{base - d, true};
+    }
+    const double d = settings.StopMinPips * item.TickSize;
+    return sell ? PriceBound{base - d, true} : PriceBound{base + d, false};
+}
+
+std::string boundText(const PriceBound& bound, std::int32_t decimalPlaces, bool withSign) {
+    std::string number = Formatter::formatDecimal(bound.value, decimalPlaces);
+    if (!withSign)
+        return number;
+    return (bound.atMost ? "<= " : ">= ") + number;
+}
+
+// The bound as the user sees it (written with the instrument's decimals) against the typed price,
+// both as decimals, so a price exactly on the bound passes.
+bool keepsBound(std::string_view priceText, const PriceBound& bound, const std::string& written) {
+    const auto price = strictDecimal(priceText);
+    const auto limit = strictDecimal(written);
+    if (!price || !limit)
+        return false;
+    return bound.atMost ? *price <= *limit : *price >= *limit;
+}
+
+// A quantity limit as it is shown: six decimals read back, so 100 shows as 100 and 0.5 as 0.5.
+std::string limitText(double limit) {
+    return Decimal::fromDouble(limit).toString();
+}
+
+bool onGrid(double price, const ItemDetails& item) {
+    return CheckTickPrice(price, item.DecimalPlaces, item.TickSize).isZero();
+}
+
+} // namespace
+
+struct OrderMananger::Context {
+    std::shared_ptr<AccountDetails> account;
+    std::shared_ptr<ItemDetails> item;
+    std::shared_ptr<GroupDetails> group;
+    std::shared_ptr<GroupInstruments> settings;
+
+    const AccountDetails& acc() const { return account ? *account : kNoAccount; }
+    const ItemDetails& itm() const { return item ? *item : kNoItem; }
+    const GroupInstruments& set() const { return settings ? *settings : kNoSettings; }
+};
+
+OrderMananger::Context OrderMananger::contextOf(const Order& order) const {
+    Context c;
+    c.account = session_.accountForId(order.AccountNumber);
+    c.item = session_.instrumentForCode(order.ItemCode);
+    if (c.account)
+        c.group = session_.groupForId(c.account->GroupId);
+    if (c.group)
+        c.settings = c.group->groupInstrument(c.itm().InstrumentId);
+    return c;
+}
+
+void OrderMananger::sendNotification(const std::string& text, const std::shared_ptr<Order>& order) const {
+    platform::UserInfo info;
+    if (order)
+        info.emplace("ValidationKey", order);
+    center_.post(std::string(platform::kPlaceOrderNotification), text, std::move(info));
+}
+
+bool OrderMananger::refuse(std::string_view key, const std::shared_ptr<Order>& order) const {
+    sendNotification(session_.textForKey(key), order);
+    return false;
+}
+
+bool OrderMananger::refuse(std::string_view key, std::string_view detail,
+                           const std::shared_ptr<Order>& order) const {
+    sendNotification(fmt::format("{} {}", session_.textForKey(key), detail), order);
+    return false;
+}
+
+bool OrderMananger::refuseBracketed(std::string_view key, std::string_view detail,
+                                    const std::shared_ptr<Order>& order) const {
+    sendNotification(fmt::format("{} ({})", session_.textForKey(key), detail), order);
+    return false;
+}
+
+bool OrderMananger::Validate(const std::shared_ptr<Order>& order) const {
+    if (!order)
+        return false;
+    const Order& o = *order;
+    if (!session_.isNetworkAvailable())
+        return refuse("1007", order);
+    if (o.ItemCode.empty())
+        return refuse("20227", order);
+    if (o.AccountNumber.empty())
+        return refuse("0335", order);
+    if (o.orderType == 0)
+        return refuse("1080", order);
+    const Context c = contextOf(o);
+    if (!(c.acc().availableOrderTypes & 1))
+        return refuse("1081", order);
+    if (!(c.itm().availableOrderTypes & 1))
+        return refuse("1082", order);
+    switch (c.acc().tradingStatus) {
+    case 2:
+    case 6:
+        return refuse("1068", order);
+    case 3:
+        return refuse("0334", order);
+    case 4:
+        if (!o.isCloseNew)
+            return refuse("1068", order);
+        break;
+    case 5:
+        return refuse("0333", order);
+    default:
+        break;
+    }
+    if (c.acc().accountaccessType == 3 || (c.acc().accountaccessType == 2 && !o.isCloseNew))
+        return refuse("1068", order);
+    if (c.itm().instrumentTradingStatus == 2 && !o.isCloseNew)
+        return refuse("1068", order);
+    // Typed texts that are not one number ("1.2.3") are refused like a zero, never sent.
+    const auto price = strictNumber(o.OrderPrice);
+    if (!price || !(*price > 0))
+        return refuse("1035", "0", order);
+    const auto quantity = strictDecimal(o.OrderQty);
+    if (!quantity || !(*quantity > Decimal()))
+        return refuse("1003", order);
+    if (o.isCloseNew) {
+        const Decimal previous = strictDecimal(o.PreviousOrderQty).value_or(Decimal());
+        if (*quantity > previous)
+            return refuse("1030", previous.toString(), order);
+    }
+    if (!c.settings || !c.settings->isAvailableForTrading)
+        return refuse("1069", order);
+    if (o.tradingMode != 0 && !verifyShortSellAllowed(order))
+        return false;
+    if (!validateOrderSettingsRights(order))
+        return false;
+    if (o.orderType >= 1 && o.orderType <= 3)
+        return VerifyOrder(order);
+    return true;
+}
+
+bool OrderMananger::VerifyOrder(const std::shared_ptr<Order>& order) const {
+    if (!order)
+        return false;
+    const Order& o = *order;
+    const Context c = contextOf(o);
+    const ItemDetails& item = c.itm();
+    const double p = strictNumber(o.OrderPrice).value_or(0);
+    const double q = strictNumber(o.OrderQty).value_or(0);
+    const double bid = bidOf(item);
+    const double ask = askOf(item);
+
+    const auto session = session_.sessionSettingsForId(item.CurrentTradeSessionSettingId);
+    if (!session)
+        return refuse("1049", order);
+    switch (o.ordertypeInfo) {
+    case 0:
+        if (!session->allowNewMarket)
+            return refuse(o.isEditBracketOrder ? "1051" : "1050", order);
+        break;
+    case 1:
+        if (!session->allowNewMarket)
+            return refuse(o.isEditBracketOrder ? "1051" : o.isEditWorkOrder ? "1053" : "1050", order);
+        if (!session->allowNewTpSl)
+            return refuse("1051", order);
+        break;
+    case 2:
+        if (!session->allowNewContigent)
+            return refuse("1052", order);
+        break;
+    case 3:
+        if (!session->allowNewContigent)
+            return refuse("1052", order);
+        if (!session->allowNewTpSl)
+            return refuse("1051", order);
+        break;
+    default:
+        break;
+    }
+    if (!c.group || !c.group->TradingEnabled)
+        return refuse("1068", order);
+    if (!c.settings)
+        return refuse("1075", order);
+    const GroupInstruments& settings = *c.settings;
+    if (q > settings.MaxOrderQty)
+        return refuseBracketed("1023", limitText(settings.MaxOrderQty), order);
+    // Closing the whole remainder of a position is allowed below the minimum and off the step.
+    const bool closesRemainder = o.isCloseNew && strictNumber(o.PreviousOrderQty) == q;
+    if (q < settings.MinOrderQty && !closesRemainder)
+        return refuseBracketed("1024", limitText(settings.MinOrderQty), order);
+    if (settings.OrderQtyStep > 0) {
+        const double r = std::fabs(std::remainder(q, settings.OrderQtyStep));
+        if (!Decimal::fromDouble(r).isZero() && !closesRemainder)
+            return refuseBracketed("1034", limitText(settings.OrderQtyStep), order);
+    }
+    const bool waivesDistances = (item.orderSettings2 & 1) != 0;
+    const bool enforcesBand = (item.orderSettings2 & 2) != 0;
+    if (isContigentOrder(o)) {
+        if (!onGrid(p, item))
+            return refuse("0423", order);
+        if (!waivesDistances) {
+            const PriceBound bound = *entryBound(o.orderType, o.tradingMode, item, settings);
+            const std::string written = boundText(bound, item.DecimalPlaces, false);
+            if (!keepsBound(o.OrderPrice, bound, written)) {
+                const bool buy = o.tradingMode == 0;
+                const char* key = o.orderType == 2 ? (buy ? "1039" : "1038") : (buy ? "1042" : "1043");
+                return refuse(key, written, order);
+            }
+        }
+        if (enforcesBand && !verifyCircuitLimit(c.item.get(), order, p))
+            return false;
+    }
+    if (isOrderAlongWithTPSL(o)) {
+        double base = p;
+        if (!o.isEditBracketOrder && o.orderType == 1)
+            base = o.tradingMode == 0 ? bid : ask;
+        if (!checkProtectivePrices(order, c, base))
+            return false;
+        if (enforcesBand && !verifyCircuitLimit(c.item.get(), order, base))
+            return false;
+    }
+    if (!CheckMargin(o))
+        return refuse("1067", order);
+    return true;
+}
+
+bool OrderMananger::checkProtectivePrices(const std::shared_ptr<Order>& order, const Context& c,
+                                          double base) const {
+    const Order& o = *order;
+    const ItemDetails& item = c.itm();
+    // A new order is protected by the opposite side; an edited bracket already names that side.
+    const std::int32_t protectiveSide = o.isEditBracketOrder ? o.tradingMode : (o.tradingMode == 0 ? 1 : 0);
+    const bool waivesDistances = (item.orderSettings2 & 1) != 0;
+    const bool sells = protectiveSide != 0;
+    if (o.isTakeProfitEnabled) {
+        const auto price = strictNumber(o.LimitPrice);
+        if (!price || !onGrid(*price, item))
+            return refuse("20232", order);
+        if (!waivesDistances) {
+            const PriceBound bound = protectiveBound(true, protectiveSide, base, item, c.set());
+            const std::string written = boundText(bound, item.DecimalPlaces, false);
+            if (!keepsBound(o.LimitPrice, bound, written))
+                return refuse(sells ? "20231" : "20233", written, order);
+        }
+    }
+    if (o.isStopLossEnabled) {
+        const auto price = strictNumber(o.StopPrice);
+        if (!price || !onGrid(*price, item))
+            return refuse("20229", order);
+        if (!waivesDistances) {
+            const PriceBound bound = protectiveBound(false, protectiveSide, base, item, c.set());
+            const std::string written = boundText(bound, item.DecimalPlaces, false);
+            if (!keepsBound(o.StopPrice, bound, written))
+                return refuse(sells ? "20230" : "20228", written, order);
+        }
+    }
+    return true;
+}
+
+bool OrderMananger::hasOrderSettingsRights(const GroupInstruments* settings, std::int32_t mask) {
+    return settings && (settings->availableOrderSettings & mask) != 0;
+}
+
+bool OrderMananger::validateOrderSettingsRights(const std::shared_ptr<Order>& order) const {
+    if (!order)
+        return false;
+    const Context c = contextOf(*order);
+    const bool buy = order->tradingMode == 0;
+    if (!hasOrderSettingsRights(c.settings.get(), buy ? 1 : 2))
+        return refuse(buy ? "1106" : "1107", order);
+    return true;
+}
+
+bool OrderMananger::validateOffsetPosition(std::string_view itemCode, std::string_view accountNumber) const {
+    const auto account = session_.accountForId(accountNumber);
+    const auto item = session_.instrumentForCode(itemCode);
+    const AccountDetails& acc = account ? *account : kNoAccount;
+    const ItemDetails& itm = item ? *item : kNoItem;
+    const auto session = session_.sessionSettingsForId(itm.CurrentTradeSessionSettingId);
+    if (!session)
+        return refuse("1049", nullptr);
+    if (session->settingsID != 0 && session->settingsID != 1)
+        return refuse("1071", nullptr);
+    switch (acc.tradingStatus) {
+    case 2:
+    case 4:
+    case 6:
+        return refuse("1072", nullptr);
+    case 3:
+        return refuse("0334", nullptr);
+    case 5:
+        return refuse("0333", nullptr);
+    default:
+        break;
+    }
+    if (acc.accountaccessType == 3 || acc.accountaccessType == 2)
+        return refuse("1072", nullptr);
+    const auto group = account ? session_.groupForId(acc.GroupId) : nullptr;
+    if (!group || !group->TradingEnabled)
+        return refuse("1072", nullptr);
+    if (!group->groupInstrument(itm.InstrumentId))
+        return refuse("1075", nullptr);
+    return true;
+}
+
+platform::Decimal OrderMananger::CheckTickPrice(double price, std::int32_t decimalPlaces, double tickSize) {
+    return ::CheckTickPrice(price, decimalPlaces, tickSize);
+}
+
+double OrderMananger::CalculateContingentPrice(double price, double offset, bool add) {
+    return ::CalculateContingentPrice(price, offset, add);
+}
+
+double OrderMananger::doPriceTickCorrection(double tickSize, double price, std::uint32_t decimalPlaces,
+                                            bool add) {
+    return ::doPriceTickCorrection(tickSize, price, decimalPlaces, add);
+}
+
+double OrderMananger::getFluctuationLimitUpPrice(const ItemDetails* item) {
+    return ::getFluctuationLimitUpPrice(item);
+}
+
+double OrderMananger::getFluctuationLimitDownPrice(const ItemDetails* item) {
+    return ::getFluctuationLimitDownPrice(item);
+}
+
+bool OrderMananger::verifyFluctuationLimit(const ItemDetails* item, double price, double* up, double* down) {
+    return ::verifyFluctuationLimit(item, price, up, down);
+}
+
+bool OrderMananger::verifyCircuitLimit(const ItemDetails* item, const std::shared_ptr<Order>& order,
+                                       double price) const {
+    double up = 0;
+    double down = 0;
+    if (::verifyFluctuationLimit(item, price, &up, &down))
+        return true;
+    const std::int32_t decimals = item ? item->DecimalPlaces : 0;
+    sendNotification(fmt::format("{}\n{} : {}\t{} : {}", session_.textForKey("1202"),
+                                 session_.textForKey("0760"), Formatter::formatDecimal(up, decimals),
+                                 session_.textForKey("0761"), Formatter::formatDecimal(down, decimals)),
+                     order);
+    return false;
+}
+
+std::string OrderMananger::OrderTypeChange(std::int32_t orderType, std::int32_t side,
+                                           std::string_view itemCode, std::int32_t accountNo,
+                                           bool withSign) const {
+    Order probe;
+    probe.ItemCode = std::string(itemCode);
+    probe.AccountNumber = std::to_string(accountNo);
+    const Context c = contextOf(probe);
+    const auto bound = entryBound(orderType, side, c.itm(), c.set());
+    if (!bound)
+        return "";
+    return boundText(*bound, c.itm().DecimalPlaces, withSign);
+}
+
+std::string OrderMananger::UpdateTakeProfitandStopLoss(std::int32_t protectiveSide, std::string_view itemCode,
+                                                       bool takeProfit, std::int32_t accountNo,
+                                                       std::int32_t orderType, std::string_view price,
+                                                       bool withSign) const {
+    Order probe;
+    probe.ItemCode = std::string(itemCode);
+    probe.AccountNumber = std::to_string(accountNo);
+    const Context c = contextOf(probe);
+    const ItemDetails& item = c.itm();
+    // The hint follows the price as it is being typed, so a partial text reads as far as it goes.
+    const double base =
+        orderType == 1 ? (protectiveSide != 0 ? bidOf(item) : askOf(item)) : platform::lenientReal(price);
+    return boundText(protectiveBound(takeProfit, protectiveSide, base, item, c.set()), item.DecimalPlaces,
+                     withSign);
+}
+
+void OrderMananger::getTotalLotsAndCost(std::string_view itemCode, std::string_view accountNumber,
+                                        std::int32_t deliveryMode, LotTotals& totals) const {
+    const auto positions = session_.getOpenOrderCollection();
+    addLotTotals(positions, itemCode, accountNumber, deliveryMode, totals);
+}
+
+void OrderMananger::getTotalLots(std::string_view itemCode, std::string_view accountNumber,
+                                 std::int32_t deliveryMode, double* totalBuy, double* totalSell) const {
+    LotTotals totals;
+    getTotalLotsAndCost(itemCode, accountNumber, deliveryMode, totals);
+    if (totalBuy)
+        *totalBuy += totals.buyLots;
+    if (totalSell)
+        *totalSell += totals.sellLots;
+}
+
+bool OrderMananger::CheckMargin(const Order& order) const {
+    const Context c = contextOf(order);
+    const GroupInstruments& settings = c.set();
+    const double m = getMargin(c.settings.get(), order.deliveryMode);
+    const double q = strictNumber(order.OrderQty).value_or(0);
+    if (order.isCancelOrder)
+        return true;
+    if (q * m <= c.acc().AvailableMargin)
+        return true;
+    LotTotals t;
+    getTotalLotsAndCost(order.ItemCode, order.AccountNumber, order.deliveryMode, t);
+    const bool buy = order.tradingMode == 0;
+    // An order that only reduces the opposite side needs no new margin.
+    if (buy ? t.sellLots >= t.buyLots + q : t.buyLots >= t.sellLots + q)
+        return true;
+    LotMarginInputs in;
+    in.marginRequired = m;
+    in.marginmode = settings.margincalculationMode;
+    in.overnightMargin = settings.OverNightMargin;
+    in.contractSize = c.itm().ContractSize;
+    in.isEod = false;
+    in.liquidationMargin = settings.LiquidationMargin;
+    in.sellMarginRequired = settings.InitialSellMargin;
+    in.isOneSideMargin = false;
+    in.marginFormulaId = c.itm().MarginFormulaId;
+    const auto withTotals = [&in](const LotTotals& totals) {
+        in.totalBuy = totals.buyLots;
+        in.totalSell = totals.sellLots;
+        in.totalOrderCost = totals.buyCost;
+        in.totalSellOrderCost = totals.sellCost;
+        in.baseCurrencyrate = totals.rateCost;
+        return ::calulateMargin(in);
+    };
+    const double before = withTotals(t);
+    const double price = strictNumber(order.OrderPrice).value_or(0);
+    if (buy) {
+        t.buyLots += q;
+        t.buyCost += q * price;
+    } else {
+        t.sellLots += q;
+        t.sellCost += q * price;
+    }
+    t.rateCost += q * order.BaseCurrencyRate;
+    const double after = withTotals(t);
+    return c.acc().Equity > c.acc().UsedMargin - before + after;
+}
+
+void OrderMananger::CalcHedgeMargin(const Order& order) const {
+    const auto account = session_.accountForId(std::to_string(session_.currentAccountSelected()));
+    const auto item = session_.instrumentForCode(order.ItemCode);
+    const auto group = account ? session_.groupForId(account->GroupId) : nullptr;
+    const auto settings = group ? group->groupInstrument(item ? item->InstrumentId : 0) : nullptr;
+    const double percent = settings ? settings->LiquidationMargin : 0;
+    const auto perLot = order.GetMarginForSingleLot(settings.get(), item ? *item : kNoItem);
+    const double rate = perLot ? perLot->toDouble() : 0;
+    const AccountDetails& acc = account ? *account : kNoAccount;
+    double buy = 0;
+    double sell = 0;
+    getTotalLots(order.ItemCode, std::to_string(acc.AccountId), order.deliveryMode, &buy, &sell);
+    const double margin = Hedge(account.get(), buy, sell, rate, percent, acc.HedgeModeId != 1, false);
+    session_.setHedgeMargin(fmt::format("{}#{}", order.ItemCode, order.deliveryMode),
+                            fmt::format("{:.2f}", margin));
+}
+
+double OrderMananger::freeSellLots(std::string_view itemCode, std::string_view accountNumber,
+                                   std::int32_t deliveryMode, std::string_view editedOrderId,
+                                   std::string_view editedPositionId) const {
+    LotTotals t;
+    getTotalLotsAndCost(itemCode, accountNumber, deliveryMode, t);
+    double plain = 0;
+    // One protective leg per position: a later leg of the same position replaces the earlier.
+    std::map<std::string, double, std::less<>> legs;
+    for (const auto& working : session_.getPendingOrderCollection()) {
+        if (!working || working->tradingMode != 1 || working->deliveryMode != deliveryMode ||
+            working->ItemCode != itemCode || working->AccountNumber != accountNumber)
+            continue;
+        // The order being edited gives its own lots back.
+        if (!editedOrderId.empty() && working->PendingOrderId == editedOrderId)
+            continue;
+        const double lots = platform::lenientReal(working->RemainingQty);
+        if (platform::lenientInteger(working->RefPositionIdOfBracket) < 1) {
+            plain += lots;
+        } else if (editedPositionId.empty() || working->RefPositionIdOfBracket != editedPositionId) {
+            legs.insert_or_assign(working->RefPositionIdOfBracket, lots);
+        }
+    }
+    double protective = 0;
+    for (const auto& [position, lots] : legs)
+        protective += lots;
+    return t.buyLots - (plain + t.sellLots + protective);
+}
+
+double OrderMananger::getAllowedSellLots(std::string_view itemCode, std::string_view accountNumber,
+                                         std::int32_t deliveryMode) const {
+    return freeSellLots(itemCode, accountNumber, deliveryMode, {}, {});
+}
+
+bool OrderMananger::verifyShortSellAllowed(const std::shared_ptr<Order>& order) const {
+    if (!order)
+        return false;
+    const Order& o = *order;
+    if (o.tradingMode == 0)
+        return true;
+    const Context c = contextOf(o);
+    if (c.settings && c.settings->AllowShortSelling)
+        return true;
+    if (isOrderAlongWithTPSL(o))
+        return true;
+    // The edited order's id travels as the request's order number when the record has none.
+    const auto idOf = [&o](const std::string& own) -> std::string_view {
+        return own.empty() ? std::string_view(o.LiqudateOrderNumber) : std::string_view(own);
+    };
+    const std::string_view editedOrder = o.isEditWorkOrder ? idOf(o.PendingOrderId) : std::string_view();
+    const std::string_view editedPosition =
+        o.isEditBracketOrder ? idOf(o.OpenPositionId) : std::string_view();
+    const double free =
+        freeSellLots(o.ItemCode, o.AccountNumber, o.deliveryMode, editedOrder, editedPosition);
+    if (strictNumber(o.OrderQty).value_or(0) > free)
+        return refuse("1196", order);
+    return true;
+}

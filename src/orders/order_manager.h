@@ -1,0 +1,106 @@
+#pragma once
+// The order manager: the one service through which the order windows send their requests. This
+// part holds its rules: the validation chain an order passes before it may be sent, the price grid
+// and band checks, the margin check, the short-sell limit, the pie chart's hedge-margin figure, the
+// price hints of the ticket and the refusal notice. It keeps nothing between calls; the session
+// state comes through OrderSession.
+#include "orders/margin_rules.h"
+#include "orders/order_session.h"
+#include "platform/decimal.h"
+#include "platform/notification_center.h"
+#include "session/order.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+struct GroupInstruments;
+class ItemDetails;
+
+class OrderMananger {
+public:
+    explicit OrderMananger(OrderSession& session, platform::NotificationCenter& center =
+                                                      platform::NotificationCenter::defaultCenter())
+        : session_(session), center_(center) {}
+
+    // Posts "PlaceOrderNotification" with `text` as object and, with an order, {"ValidationKey": order}.
+    void sendNotification(const std::string& text, const std::shared_ptr<Order>& order) const;
+
+    // The whole chain; true when the order may be sent. A refusal posts exactly one notice.
+    bool Validate(const std::shared_ptr<Order>& order) const;
+    // The session, group, quantity, price-grid, distance, band and margin checks of market, limit
+    // and stop orders; reached through Validate.
+    bool VerifyOrder(const std::shared_ptr<Order>& order) const;
+    // Pre-check of closing hedged positions; refusals post without an order.
+    bool validateOffsetPosition(std::string_view itemCode, std::string_view accountNumber) const;
+    static bool isContigentOrder(const Order& order) { return order.orderType == 2 || order.orderType == 3; }
+    static bool isOrderAlongWithTPSL(const Order& order) {
+        return order.isTakeProfitEnabled || order.isStopLossEnabled;
+    }
+    // Buying needs bit 1, selling bit 2 of the group's availableOrderSettings ("1106" / "1107").
+    bool validateOrderSettingsRights(const std::shared_ptr<Order>& order) const;
+    static bool hasOrderSettingsRights(const GroupInstruments* settings, std::int32_t mask);
+
+    // Price grid and band.
+    static platform::Decimal CheckTickPrice(double price, std::int32_t decimalPlaces, double tickSize);
+    static double CalculateContingentPrice(double price, double offset, bool add);
+    static double doPriceTickCorrection(double tickSize, double price, std::uint32_t decimalPlaces, bool add);
+    static double getFluctuationLimitUpPrice(const ItemDetails* item);
+    static double getFluctuationLimitDownPrice(const ItemDetails* item);
+    static bool verifyFluctuationLimit(const ItemDetails* item, double price, double* up, double* down);
+    // The band test with its notice ("1202" with both limits).
+    bool verifyCircuitLimit(const ItemDetails* item, const std::shared_ptr<Order>& order, double price) const;
+
+    // Price hints: the bound an entry order must respect ("" for order types other than 2 and 3),
+    // and the bound of a take-profit or stop-loss price for the protective side. With sign, the
+    // bound is prefixed "<= " or ">= ".
+    std::string OrderTypeChange(std::int32_t orderType, std::int32_t side, std::string_view itemCode,
+                                std::int32_t accountNo, bool withSign) const;
+    std::string UpdateTakeProfitandStopLoss(std::int32_t protectiveSide, std::string_view itemCode,
+                                            bool takeProfit, std::int32_t accountNo, std::int32_t orderType,
+                                            std::string_view price, bool withSign) const;
+
+    // Margin.
+    bool CheckMargin(const Order& order) const;
+    static double getMargin(const GroupInstruments* settings, std::int32_t deliveryMode) {
+        return ::getMargin(settings, deliveryMode);
+    }
+    static double calulateMargin(const LotMarginInputs& inputs) { return ::calulateMargin(inputs); }
+    static double calculateHedgeMargin(double totalBuy, double totalSell, double margin, double percent) {
+        return ::calculateHedgeMargin(totalBuy, totalSell, margin, percent);
+    }
+    static double Hedge(const AccountDetails* account, double totalBuy, double totalSell, double margin,
+                        double percent, bool netOnly, bool forceHedge) {
+        return ::Hedge(account, totalBuy, totalSell, margin, percent, netOnly, forceHedge);
+    }
+    // Adds the account's open lots (and costs) in the instrument and delivery mode onto `totals`.
+    void getTotalLotsAndCost(std::string_view itemCode, std::string_view accountNumber,
+                             std::int32_t deliveryMode, LotTotals& totals) const;
+    void getTotalLots(std::string_view itemCode, std::string_view accountNumber, std::int32_t deliveryMode,
+                      double* totalBuy, double* totalSell) const;
+    // Stores the margin figure of the order's instrument and delivery mode for the account chosen
+    // in the main window into HedgeMarginCollection ("%.2f" under "CODE#mode").
+    void CalcHedgeMargin(const Order& order) const;
+
+    // Short selling.
+    bool verifyShortSellAllowed(const std::shared_ptr<Order>& order) const;
+    // Lots of the account still free to sell: long lots less short lots, the account's working
+    // sell orders and one protective leg per position. May be negative.
+    double getAllowedSellLots(std::string_view itemCode, std::string_view accountNumber,
+                              std::int32_t deliveryMode) const;
+
+private:
+    struct Context;
+    Context contextOf(const Order& order) const;
+    bool refuse(std::string_view key, const std::shared_ptr<Order>& order) const;
+    bool refuse(std::string_view key, std::string_view detail, const std::shared_ptr<Order>& order) const;
+    bool refuseBracketed(std::string_view key, std::string_view detail,
+                         const std::shared_ptr<Order>& order) const;
+    bool checkProtectivePrices(const std::shared_ptr<Order>& order, const Context& c, double base) const;
+    double freeSellLots(std::string_view itemCode, std::string_view accountNumber, std::int32_t deliveryMode,
+                        std::string_view editedOrderId, std::string_view editedPositionId) const;
+
+    OrderSession& session_;
+    platform::NotificationCenter& center_;
+};

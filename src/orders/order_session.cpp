@@ -1,0 +1,55 @@
+#include "orders/order_session.h"
+
+#include "session/language_string.h"
+#include "session/order.h"
+#include "session/session_model.h"
+
+std::shared_ptr<ItemDetails> ModelOrderSession::instrumentForCode(std::string_view code) const {
+    return lookup_.instrumentForCode(code);
+}
+
+std::shared_ptr<ItemDetails> ModelOrderSession::instrumentForId(std::int64_t instrumentId) const {
+    return lookup_.instrumentForId(instrumentId);
+}
+
+std::shared_ptr<GroupDetails> ModelOrderSession::groupForId(std::string_view groupId) const {
+    return lookup_.groupForId(groupId);
+}
+
+std::shared_ptr<TradeCurrency> ModelOrderSession::currencyForId(std::uint64_t currencyId) const {
+    return lookup_.currencyForId(currencyId);
+}
+
+std::shared_ptr<AccountDetails> ModelOrderSession::accountForId(std::string_view accountId) const {
+    return lookup_.accountForId(accountId);
+}
+
+std::vector<std::shared_ptr<Order>> ModelOrderSession::getOpenOrderCollection() const {
+    return lookup_.getOpenOrderCollection();
+}
+
+std::shared_ptr<SessionSettings> ModelOrderSession::sessionSettingsForId(std::int64_t settingsId) const {
+    // Setting ids are unsigned; a negative id names no setting.
+    if (settingsId < 0)
+        return nullptr;
+    return model_.sessionSettings(static_cast<std::uint64_t>(settingsId));
+}
+
+std::vector<std::shared_ptr<Order>> ModelOrderSession::getPendingOrderCollection() const {
+    std::vector<std::shared_ptr<Order>> visible;
+    visible.reserve(model_.PendingOrderCollection.size());
+    for (const auto& order : model_.PendingOrderCollection) {
+        if (order && lookup_.isOrderOfVisibleAccount(*order))
+            visible.push_back(order);
+    }
+    return visible;
+}
+
+void ModelOrderSession::setHedgeMargin(std::string key, std::string marginText) {
+    SessionModel::file(HedgeMarginCollection, std::move(key), std::move(marginText), "HedgeMarginCollection");
+}
+
+std::string ModelOrderSession::textForKey(std::string_view key) const {
+    auto text = LanguageString::stringforSelectedLanguage(selectedLanguage, key);
+    return text ? std::move(*text) : std::string(key);
+}

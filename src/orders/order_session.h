@@ -1,0 +1,63 @@
+#pragma once
+// What the order rules read and write of the signed-in session beyond the record look-ups: the
+// session permissions, the working orders, the connection flag, the account chosen in the main
+// window, the hedge-margin figures of the pie chart and the user's language. The business object
+// implements it; tests and tools use ModelOrderSession over a plain SessionModel.
+#include "platform/ordered_map.h"
+#include "session/session_model_lookup.h"
+#include "session/session_services.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+struct SessionModel;
+struct SessionSettings;
+
+class OrderSession : public SessionLookup {
+public:
+    // SessionSettingCollection by settingsID.
+    virtual std::shared_ptr<SessionSettings> sessionSettingsForId(std::int64_t settingsId) const = 0;
+    // The displayable working orders, filtered as getOpenOrderCollection filters positions.
+    virtual std::vector<std::shared_ptr<Order>> getPendingOrderCollection() const = 0;
+    // Whether the network path to the trading server is up.
+    virtual bool isNetworkAvailable() const = 0;
+    // The AccountId chosen in the main window.
+    virtual std::int32_t currentAccountSelected() const = 0;
+    // HedgeMarginCollection: the entry under `key` is replaced.
+    virtual void setHedgeMargin(std::string key, std::string marginText) = 0;
+    // The user-visible text of a language key in the user's language.
+    virtual std::string textForKey(std::string_view key) const = 0;
+};
+
+// The order session over a session model's collections, with the business-object state kept here.
+class ModelOrderSession : public OrderSession {
+public:
+    explicit ModelOrderSession(const SessionModel& model) : model_(model), lookup_(model) {}
+
+    bool networkAvailable = true;
+    std::int64_t selectedLanguage = 0;
+    std::int32_t selectedAccount = 0;
+    platform::OrderedMap<std::string, std::string> HedgeMarginCollection;
+
+    std::shared_ptr<ItemDetails> instrumentForCode(std::string_view code) const override;
+    std::shared_ptr<ItemDetails> instrumentForId(std::int64_t instrumentId) const override;
+    std::shared_ptr<GroupDetails> groupForId(std::string_view groupId) const override;
+    std::shared_ptr<TradeCurrency> currencyForId(std::uint64_t currencyId) const override;
+    std::shared_ptr<AccountDetails> accountForId(std::string_view accountId) const override;
+    std::vector<std::shared_ptr<Order>> getOpenOrderCollection() const override;
+
+    std::shared_ptr<SessionSettings> sessionSettingsForId(std::int64_t settingsId) const override;
+    std::vector<std::shared_ptr<Order>> getPendingOrderCollection() const override;
+    bool isNetworkAvailable() const override { return networkAvailable; }
+    std::int32_t currentAccountSelected() const override { return selectedAccount; }
+    void setHedgeMargin(std::string key, std::string marginText) override;
+    // The language table's text; the key itself when the language's table is not installed.
+    std::string textForKey(std::string_view key) const override;
+
+private:
+    const SessionModel& model_;
+    SessionModelLookup lookup_;
+};

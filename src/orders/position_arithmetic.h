@@ -1,0 +1,69 @@
+#pragma once
+// Floating profit and loss of open positions, conversion of amounts into an account's currency and
+// the proration of a paid commission. These are the business object's account arithmetic: it wraps
+// them one to one (CalcPL, CalculateFloatingPL, calculateCurrencyConversionForValue,
+// currencyConversion, calcCommission). All amounts are doubles.
+#include "session/session_services.h"
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string_view>
+
+class AccountDetails;
+struct GroupInstruments;
+class ItemDetails;
+class Order;
+
+// Profit (positive) or loss (negative) of `quantity` opened at `openPrice` and valued at
+// `currentPrice`, in the instrument's terms, by its PLCalcModeId (0 or below counts as 1, above 6
+// gives 0). 0 without an instrument, for a quantity of 0 or less, and when either price is 0 or
+// below: a position without a quote has no floating result yet. Side 0 buys, any other sells.
+double CalculateFloatingPL(const ItemDetails* item, std::int32_t side, double quantity, double openPrice,
+                           double currentPrice);
+
+// amount × price, or amount ÷ price when `isDirect` is not 0 (the amount unchanged for a price of 0).
+double currencyConversion(double amount, double price, double isDirect);
+
+// The commission paid for the whole order prorated to the remaining quantity. Unchanged when the
+// order quantity does not read as a number above 0: there is nothing to prorate against.
+double calcCommission(std::string_view orderQuantity, std::string_view remainingQuantity, double commission);
+
+// The position's floating P/L at the live quote (a buy at the Bid, a sell at the Ask), unconverted.
+// nullopt for an account in Equity Hit, whose stored figure stands.
+std::optional<double> floatingPLOfPosition(const Order& position, const ItemDetails* item,
+                                           const AccountDetails* account);
+
+// The order manager's position arithmetic over the session look-ups.
+class PositionArithmetic : public OrderServices {
+public:
+    explicit PositionArithmetic(const SessionLookup& session) : session_(session) {}
+
+    void CalcPL(Order& position) override;
+    double calculateCurrencyConversionForValue(double value, const Order& position) override;
+
+private:
+    const SessionLookup& session_;
+};
+
+// Totals of one refresh pass.
+struct RefreshTotals {
+    double unrealisedPL = 0; // converted into each position's account currency
+    double margin = 0;       // per-lot margin × remaining quantity, in doubles
+    std::size_t positions = 0;
+};
+
+// The main window's one-second refresh of the open positions: each displayed position's
+// UnrealisedPL becomes its floating P/L converted into its account currency (positions of Equity
+// Hit accounts keep theirs), and its margin is the per-lot margin times its remaining quantity.
+// Takes the stored collection and leaves out the positions that the displayable list leaves out
+// (accounts suspended, closed, or with access type 4 or 10), so the list need not be copied first.
+// Instruments are found by code once per position; accounts, their conversion quote, group and the
+// group's settings are resolved once per pass, so the cost stays linear in the positions.
+RefreshTotals refreshOpenPositions(std::span<const std::shared_ptr<Order>> positions,
+                                   const SessionLookup& session);
+
+// Margin of one lot of the position in doubles, by the rule of Order::GetMarginForSingleLot;
+// 0 without settings.
+double marginForSingleLot(const Order& position, const GroupInstruments* settings, const ItemDetails& item);

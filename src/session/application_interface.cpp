@@ -1,0 +1,219 @@
+#include "session/application_interface.h"
+
+#include "platform/dispatch.h"
+#include "platform/log.h"
+#include "platform/notification_names.h"
+#include "platform/user_defaults.h"
+
+#include <chrono>
+
+namespace {
+
+// Log lines show the start of long texts only.
+std::string_view clip(std::string_view text) {
+    constexpr std::size_t kLogTextBytes = 200;
+    if (text.size() <= kLogTextBytes)
+        return text;
+    std::size_t end = kLogTextBytes;
+    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
+        --end;
+    return text.substr(0, end);
+}
+
+} // namespace
+
+InAppNotification makeCommonBanner(std::string_view applicationName, std::string_view message,
+                                   std::string_view title) {
+    InAppNotification n;
+    n.title = std::string(applicationName);
+    n.subtitle = std::string(title);
+    n.informativeText = std::string(message);
+    n.hasActionButton = false;
+    n.feature.dismissDelayTime = 5.0;
+    n.feature.lineBreakMode = 0;
+    n.soundName = std::string(kInAppNotificationDefaultSound);
+    return n;
+}
+
+HeadlessApplication::HeadlessApplication(platform::UserDefaults& defaults,
+                                         platform::NotificationCenter& center)
+    : defaults_(defaults), center_(center), logindata_(std::make_unique<LoginInputdata>()) {
+    center_.addObserver(
+        std::string(platform::kLoginSuccessNotification),
+        [this](const platform::Notification&) {
+            std::lock_guard lock(mutex_);
+            loginSuccess_ = true;
+        },
+        this);
+}
+
+HeadlessApplication::~HeadlessApplication() {
+    center_.removeObserver(static_cast<const void*>(this));
+}
+
+std::int64_t HeadlessApplication::selectedLanguage() const {
+    std::lock_guard lock(mutex_);
+    return selectedLanguage_;
+}
+bool HeadlessApplication::loginSuccess() const {
+    std::lock_guard lock(mutex_);
+    return loginSuccess_;
+}
+bool HeadlessApplication::showConfirmationAlert() const {
+    std::lock_guard lock(mutex_);
+    return showConfirmationAlert_;
+}
+std::string HeadlessApplication::applicationName() const {
+    std::lock_guard lock(mutex_);
+    return applicationName_;
+}
+void HeadlessApplication::setSelectedLanguage(std::int64_t language) {
+    std::lock_guard lock(mutex_);
+    selectedLanguage_ = language;
+}
+void HeadlessApplication::setShowConfirmationAlert(bool value) {
+    std::lock_guard lock(mutex_);
+    showConfirmationAlert_ = value;
+}
+void HeadlessApplication::setApplicationName(std::string name) {
+    std::lock_guard lock(mutex_);
+    applicationName_ = std::move(name);
+}
+void HeadlessApplication::setConnectionFailureFollowUp(std::function<void()> followUp) {
+    std::lock_guard lock(mutex_);
+    connectionFailureFollowUp_ = std::move(followUp);
+}
+void HeadlessApplication::setTerminationHandler(std::function<void()> handler) {
+    std::lock_guard lock(mutex_);
+    terminationHandler_ = std::move(handler);
+}
+
+void HeadlessApplication::record(Call call) {
+    std::lock_guard lock(mutex_);
+    calls_.push_back(std::move(call));
+}
+
+std::vector<HeadlessApplication::Call> HeadlessApplication::calls() const {
+    std::lock_guard lock(mutex_);
+    return calls_;
+}
+std::vector<HeadlessApplication::Call> HeadlessApplication::callsNamed(std::string_view method) const {
+    std::lock_guard lock(mutex_);
+    std::vector<Call> out;
+    for (const auto& c : calls_)
+        if (c.method == method)
+            out.push_back(c);
+    return out;
+}
+std::vector<std::string> HeadlessApplication::soundsPlayed() const {
+    std::lock_guard lock(mutex_);
+    return soundsPlayed_;
+}
+void HeadlessApplication::clearCalls() {
+    std::lock_guard lock(mutex_);
+    calls_.clear();
+    soundsPlayed_.clear();
+}
+
+bool HeadlessApplication::soundsOff() const {
+    return defaults_.boolForKey(kSoundKey);
+}
+
+void HeadlessApplication::ConnectionFailureNotification() {
+    record({"ConnectionFailureNotification", {}, std::nullopt});
+    playSoundNamed("connectionLost");
+    platform::Log::warning("alert: the connection to the server was lost");
+    std::function<void()> followUp;
+    {
+        std::lock_guard lock(mutex_);
+        followUp = connectionFailureFollowUp_;
+    }
+    if (followUp) {
+        std::weak_ptr<int> alive = alive_;
+        platform::MainQueue::after(std::chrono::duration_cast<platform::Clock::duration>(
+                                       std::chrono::duration<double>(kConnectionFailureFollowUpSeconds)),
+                                   [alive, followUp = std::move(followUp)] {
+                                       if (alive.lock())
+                                           followUp();
+                                   });
+    }
+}
+
+void HeadlessApplication::LogininAnotherLocation(const std::string& text) {
+    record({"LogininAnotherLocation", {text}, std::nullopt});
+    platform::Log::warning("alert: signed in at another location: {}", clip(text));
+    // Without a window the alert is closed at once, and closing it quits.
+    terminate();
+}
+
+void HeadlessApplication::showLoginMessages(const LoginMessageAlert& alert) {
+    record({"showLoginMessages", {alert.message, alert.tag, alert.url.value_or("")}, std::nullopt});
+    platform::Log::warning("login refused (tag {}): {}", clip(alert.tag), clip(alert.message));
+    if (alert.url)
+        platform::Log::info("download offered at {}", clip(*alert.url));
+}
+
+void HeadlessApplication::ShowCommonAlertVieWwithMessage(const std::string& message,
+                                                         const std::string& title) {
+    record({"ShowCommonAlertVieWwithMessage", {message, title}, std::nullopt});
+    platform::Log::info("alert: {}: {}", clip(title), clip(message));
+}
+
+void HeadlessApplication::ShowCommonUserNotificationwithMessage(const std::string& message,
+                                                                const std::string& title) {
+    record({"ShowCommonUserNotificationwithMessage", {message, title}, std::nullopt});
+    deliverNotification(makeCommonBanner(applicationName(), message, title));
+}
+
+void HeadlessApplication::deliverNotification(const InAppNotification& notification) {
+    record({"deliverNotification", {}, notification});
+    platform::Log::info("banner: {} / {}: {}", clip(notification.title), clip(notification.subtitle),
+                        clip(notification.informativeText));
+    playSoundNamed(notification.soundName);
+}
+
+void HeadlessApplication::setBannerDelegate(BannerActivation onActivate) {
+    std::lock_guard lock(mutex_);
+    bannerDelegate_ = std::move(onActivate);
+}
+
+void HeadlessApplication::activateBanner(const InAppNotification& notification) {
+    BannerActivation delegate;
+    {
+        std::lock_guard lock(mutex_);
+        delegate = bannerDelegate_;
+    }
+    if (delegate)
+        delegate(notification);
+}
+
+void HeadlessApplication::showLocalNotificationWithTitle(const std::string& title,
+                                                         const std::string& subTitle) {
+    record({"showLocalNotificationWithTitle", {title, subTitle}, std::nullopt});
+    platform::Log::info("system notification: {}: {}", clip(title), clip(subTitle));
+}
+
+void HeadlessApplication::playSoundNamed(std::string_view name) {
+    record({"playSoundNamed", {std::string(name)}, std::nullopt});
+    if (name.empty() || soundsOff())
+        return;
+    std::lock_guard lock(mutex_);
+    soundsPlayed_.emplace_back(name);
+}
+
+void HeadlessApplication::openURL(const std::string& url) {
+    record({"openURL", {url}, std::nullopt});
+    platform::Log::info("open address: {}", clip(url));
+}
+
+void HeadlessApplication::terminate() {
+    record({"terminate", {}, std::nullopt});
+    std::function<void()> handler;
+    {
+        std::lock_guard lock(mutex_);
+        handler = terminationHandler_;
+    }
+    platform::Log::info("application terminates");
+    if (handler)
+        handler();
+}

@@ -1,0 +1,168 @@
+#pragma once
+// A small signed-in session built by hand: one instrument, one account in one group with settings
+// for the instrument, one trading session, and a capture of the refusal notices. Texts are the
+// language keys themselves, so a test reads which check refused.
+#include "orders/order_manager.h"
+#include "orders/order_session.h"
+#include "platform/notification_center.h"
+#include "platform/notification_names.h"
+#include "session/account_details.h"
+#include "session/group_details.h"
+#include "session/item_details.h"
+#include "session/order.h"
+#include "session/session_model.h"
+#include "session/session_settings.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+class KeyTextSession : public ModelOrderSession {
+public:
+    using ModelOrderSession::ModelOrderSession;
+    std::string textForKey(std::string_view key) const override { return std::string(key); }
+};
+
+struct PostedNotice {
+    std::string text;
+    std::shared_ptr<Order> order; // under "ValidationKey"
+    bool hasUserInfo = false;
+};
+
+class OrderFixture : public ::testing::Test {
+protected:
+    OrderFixture() {
+        item = std::make_shared<ItemDetails>();
+        item->Code = "EURUSD";
+        item->InstrumentId = 7;
+        item->DecimalPlaces = 4;
+        item->TickSize = 0.0005;
+        item->Bid = 1.2000;
+        item->Ask = 1.2010;
+        item->Last = 1.2005;
+        item->availableOrderTypes = 1;
+        item->instrumentTradingStatus = 1;
+        item->CurrentTradeSessionSettingId = 3;
+        item->ContractSize = 100000;
+        model.ItemCollection.insert_or_assign("EURUSD", item);
+
+        account = std::make_shared<AccountDetails>();
+        account->AccountId = 1001;
+        account->GroupId = "5";
+        account->availableOrderTypes = 1;
+        account->tradingStatus = 1;
+        account->accountaccessType = 1;
+        account->AvailableMargin = 1e9;
+        account->Equity = 1e9;
+        model.AccountDetailCollection.insert_or_assign("1001", account);
+
+        group = std::make_shared<GroupDetails>();
+        group->GroupId = 5;
+        group->TradingEnabled = true;
+        settings = std::make_shared<GroupInstruments>();
+        settings->InstrumentId = 7;
+        settings->isAvailableForTrading = true;
+        settings->MaxOrderQty = 100;
+        settings->MinOrderQty = 0.1;
+        settings->OrderQtyStep = 0.1;
+        settings->LimitMinPips = 4; // 0.0020
+        settings->StopMinPips = 6;  // 0.0030
+        settings->availableOrderSettings = 3;
+        settings->AllowShortSelling = true;
+        settings->InitialMargin = 1000;
+        group->fileGroupInstrument(settings);
+        model.fileGroup(group);
+
+        tradingSession = std::make_shared<SessionSettings>();
+        tradingSession->settingsID = 3;
+        tradingSession->allowNewMarket = true;
+        tradingSession->allowNewContigent = true;
+        tradingSession->allowNewTpSl = true;
+        model.fileSessionSettings(tradingSession);
+
+        observer = center.addObserver(std::string(platform::kPlaceOrderNotification), [this](const auto& n) {
+            PostedNotice notice;
+            if (const auto* text = n.template objectAs<std::string>())
+                notice.text = *text;
+            notice.hasUserInfo = !n.userInfo.empty();
+            if (const auto* order = n.template info<std::shared_ptr<Order>>("ValidationKey"))
+                notice.order = *order;
+            notices.push_back(notice);
+        });
+    }
+
+    // A limit buy of 1 lot exactly on its distance bound (ask 1.2010 - 4 ticks).
+    std::shared_ptr<Order> limitBuy(std::string price = "1.1990", std::string qty = "1") {
+        auto o = std::make_shared<Order>();
+        o->AccountNumber = "1001";
+        o->ItemCode = "EURUSD";
+        o->orderType = 2;
+        o->ordertypeInfo = 2;
+        o->tradingMode = 0;
+        o->deliveryMode = 1;
+        o->OrderPrice = std::move(price);
+        o->OrderQty = std::move(qty);
+        return o;
+    }
+    // A market order at the side's market price.
+    std::shared_ptr<Order> market(std::int32_t side, std::string qty = "1") {
+        auto o = limitBuy(side == 0 ? "1.2010" : "1.2000", std::move(qty));
+        o->orderType = 1;
+        o->ordertypeInfo = 0;
+        o->tradingMode = side;
+        return o;
+    }
+    std::shared_ptr<Order> position(std::int32_t side, std::string qty, std::string price = "1.2000",
+                                    std::string accountNumber = "1001") {
+        auto o = std::make_shared<Order>();
+        o->AccountNumber = std::move(accountNumber);
+        o->ItemCode = "EURUSD";
+        o->tradingMode = side;
+        o->deliveryMode = 1;
+        o->RemainingQty = std::move(qty);
+        o->OrderPrice = std::move(price);
+        model.OpenOrderCollection.push_back(o);
+        return o;
+    }
+    std::shared_ptr<Order> workingSell(std::string qty, std::string refPosition = "", std::string id = "",
+                                       std::string accountNumber = "1001") {
+        auto o = std::make_shared<Order>();
+        o->AccountNumber = std::move(accountNumber);
+        o->ItemCode = "EURUSD";
+        o->tradingMode = 1;
+        o->deliveryMode = 1;
+        o->RemainingQty = std::move(qty);
+        o->RefPositionIdOfBracket = std::move(refPosition);
+        o->PendingOrderId = std::move(id);
+        model.PendingOrderCollection.push_back(o);
+        return o;
+    }
+
+    // Runs the chain and expects one refusal with `text`, carrying the order.
+    void expectRefused(const std::shared_ptr<Order>& order, const std::string& text) {
+        notices.clear();
+        EXPECT_FALSE(manager.Validate(order));
+        ASSERT_EQ(notices.size(), 1u);
+        EXPECT_EQ(notices[0].text, text);
+        EXPECT_EQ(notices[0].order, order);
+    }
+    void expectAccepted(const std::shared_ptr<Order>& order) {
+        notices.clear();
+        EXPECT_TRUE(manager.Validate(order));
+        EXPECT_TRUE(notices.empty()) << notices.front().text;
+    }
+
+    SessionModel model;
+    KeyTextSession session{model};
+    platform::NotificationCenter center;
+    OrderMananger manager{session, center};
+    std::shared_ptr<ItemDetails> item;
+    std::shared_ptr<AccountDetails> account;
+    std::shared_ptr<GroupDetails> group;
+    std::shared_ptr<GroupInstruments> settings;
+    std::shared_ptr<SessionSettings> tradingSession;
+    std::vector<PostedNotice> notices;
+    platform::ObserverId observer;
+};

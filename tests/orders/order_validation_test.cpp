@@ -1,0 +1,411 @@
+// The validation chain in its order: each check refuses with its own key, and the first failure
+// ends the chain with exactly one notice that carries the order.
+#include "order_fixture.h"
+
+namespace {
+
+using Validate = OrderFixture;
+
+TEST_F(Validate, AcceptsTheBaselineOrdersWithoutANotice) {
+    expectAccepted(limitBuy());
+    expectAccepted(market(0));
+    expectAccepted(market(1));
+}
+
+TEST_F(Validate, NetworkDownRefusesBeforeAnyOtherCheck) {
+    session.networkAvailable = false;
+    auto o = limitBuy();
+    o->ItemCode.clear();
+    o->orderType = 0;
+    expectRefused(o, "1007");
+}
+
+TEST_F(Validate, MissingCodesAndOrderTypeRefuseInTurn) {
+    auto o = limitBuy();
+    o->ItemCode.clear();
+    o->AccountNumber.clear();
+    expectRefused(o, "20227");
+    o->ItemCode = "EURUSD";
+    expectRefused(o, "0335");
+    o->AccountNumber = "1001";
+    o->orderType = 0;
+    expectRefused(o, "1080");
+}
+
+TEST_F(Validate, OrderTypeMasksOfAccountThenInstrument) {
+    auto o = limitBuy();
+    account->availableOrderTypes = 6; // take profit and stop loss, but not trading
+    expectRefused(o, "1081");
+    account->availableOrderTypes = 1;
+    item->availableOrderTypes = 2;
+    expectRefused(o, "1082");
+    // Unknown records read as all zero and fail at their masks.
+    o->AccountNumber = "999";
+    expectRefused(o, "1081");
+    o->AccountNumber = "1001";
+    o->ItemCode = "GBPUSD";
+    expectRefused(o, "1082");
+}
+
+TEST_F(Validate, AccountTradingStatus) {
+    auto o = limitBuy();
+    const std::vector<std::pair<std::int32_t, std::string>> refused = {
+        {2, "1068"}, {3, "0334"}, {4, "1068"}, {5, "0333"}, {6, "1068"}};
+    for (const auto& [status, key] : refused) {
+        account->tradingStatus = status;
+        expectRefused(o, key);
+    }
+    // Close Position Only lets a closing order through.
+    account->tradingStatus = 4;
+    o->isCloseNew = true;
+    o->PreviousOrderQty = "1";
+    expectAccepted(o);
+    account->tradingStatus = 0; // unknown statuses pass
+    expectAccepted(limitBuy());
+}
+
+TEST_F(Validate, AccountAccessTypeAndInstrumentStatusAllowOnlyClosing) {
+    auto o = limitBuy();
+    account->accountaccessType = 3;
+    expectRefused(o, "1068");
+    account->accountaccessType = 2;
+    expectRefused(o, "1068");
+    o->isCloseNew = true;
+    o->PreviousOrderQty = "1";
+    expectAccepted(o);
+    account->accountaccessType = 1;
+    item->instrumentTradingStatus = 2;
+    expectAccepted(o);
+    expectRefused(limitBuy(), "1068");
+}
+
+TEST_F(Validate, PriceMustBeOneNumberAboveZero) {
+    for (const char* price : {"0", "-1.2", "", "1.2.3", "1.2000x", "abc", "nan", "inf"})
+        expectRefused(limitBuy(price), "1035 0");
+}
+
+TEST_F(Validate, QuantityMustBeOneNumberAboveZero) {
+    for (const char* qty : {"0", "-1", "", "1.2.3", "5x", "1e", "NaN"})
+        expectRefused(limitBuy("1.1990", qty), "1003");
+}
+
+TEST_F(Validate, ClosingMoreThanThePositionShowsTheRemainder) {
+    auto o = limitBuy("1.1990", "6");
+    o->isCloseNew = true;
+    o->PreviousOrderQty = "5.50";
+    expectRefused(o, "1030 5.5");
+    o->OrderQty = "5.5";
+    expectAccepted(o);
+}
+
+TEST_F(Validate, GroupMustOfferTheInstrument) {
+    settings->isAvailableForTrading = false;
+    expectRefused(limitBuy(), "1069");
+    group->GroupInstrumentCollection = {};
+    expectRefused(limitBuy(), "1069");
+}
+
+TEST_F(Validate, SellOrdersMeetTheShortSellLimitBeforeTheRights) {
+    settings->AllowShortSelling = false;
+    settings->availableOrderSettings = 1; // selling not allowed either
+    expectRefused(market(1), "1196");
+    // Buys are never limited here, and fail at their own right when it is missing.
+    settings->availableOrderSettings = 2;
+    expectRefused(market(0), "1106");
+}
+
+TEST_F(Validate, BuyingAndSellingRights) {
+    settings->availableOrderSettings = 2;
+    expectRefused(limitBuy(), "1106");
+    expectAccepted(market(1));
+    settings->availableOrderSettings = 1;
+    expectRefused(market(1), "1107");
+    EXPECT_FALSE(OrderMananger::hasOrderSettingsRights(nullptr, 1));
+    EXPECT_TRUE(OrderMananger::hasOrderSettingsRights(settings.get(), 1));
+}
+
+TEST_F(Validate, OrderTypesOutsideMarketLimitStopSkipTheSecondHalf) {
+    model.SessionSettingCollection = {}; // would refuse with "1049" in the second half
+    auto o = limitBuy();
+    o->orderType = 4;
+    expectAccepted(o);
+    expectRefused(limitBuy(), "1049");
+}
+
+using Verify = OrderFixture;
+
+TEST_F(Verify, SessionPermissionsByOrderKind) {
+    tradingSession->allowNewMarket = false;
+    expectRefused(market(0), "1050");
+    auto bracket = market(0);
+    bracket->isEditBracketOrder = true;
+    expectRefused(bracket, "1051");
+    auto withTp = market(0);
+    withTp->ordertypeInfo = 1;
+    withTp->isEditWorkOrder = true;
+    expectRefused(withTp, "1053");
+
+    tradingSession->allowNewMarket = true;
+    tradingSession->allowNewTpSl = false;
+    withTp->isEditWorkOrder = false;
+    expectRefused(withTp, "1051");
+    auto limitWithTp = limitBuy();
+    limitWithTp->ordertypeInfo = 3;
+    expectRefused(limitWithTp, "1051");
+    expectAccepted(limitBuy());
+
+    tradingSession->allowNewContigent = false;
+    expectRefused(limitBuy(), "1052");
+    expectRefused(limitWithTp, "1052");
+    expectAccepted(market(0));
+}
+
+TEST_F(Verify, GroupTradingSwitchAndMissingSettings) {
+    group->TradingEnabled = false;
+    expectRefused(limitBuy(), "1068");
+    group->TradingEnabled = true;
+    // Validate stops a missing setting earlier; called on its own the second half names it.
+    group->GroupInstrumentCollection = {};
+    notices.clear();
+    EXPECT_FALSE(manager.VerifyOrder(limitBuy()));
+    ASSERT_EQ(notices.size(), 1u);
+    EXPECT_EQ(notices[0].text, "1075");
+}
+
+TEST_F(Verify, QuantityLimitsShowTheLimitAsWritten) {
+    expectRefused(limitBuy("1.1990", "150"), "1023 (100)");
+    settings->MaxOrderQty = 0.5;
+    expectRefused(limitBuy("1.1990", "0.6"), "1023 (0.5)");
+    settings->MaxOrderQty = 100;
+    expectRefused(limitBuy("1.1990", "0.05"), "1024 (0.1)");
+}
+
+TEST_F(Verify, QuantityStepUsesTheSixDecimalRemainder) {
+    // 0.3 is not a whole multiple of 0.1 in binary; its remainder prints as 0.000000.
+    expectAccepted(limitBuy("1.1990", "0.3"));
+    expectAccepted(limitBuy("1.1990", "2.7"));
+    expectRefused(limitBuy("1.1990", "0.25"), "1034 (0.1)");
+}
+
+TEST_F(Verify, ClosingTheWholeRemainderIsExemptFromMinimumAndStep) {
+    auto o = limitBuy("1.1990", "0.05");
+    o->isCloseNew = true;
+    o->PreviousOrderQty = "0.05";
+    expectAccepted(o);
+    o->OrderQty = "0.25";
+    o->PreviousOrderQty = "0.25";
+    expectAccepted(o);
+    o->PreviousOrderQty = "0.35";
+    expectRefused(o, "1034 (0.1)");
+}
+
+TEST_F(Verify, EntryPriceMustLieOnTheGrid) {
+    expectRefused(limitBuy("1.1987"), "0423");
+    // The waiver of the distances keeps the grid.
+    item->orderSettings2 = 1;
+    expectRefused(limitBuy("1.1987"), "0423");
+    expectAccepted(limitBuy("1.2500"));
+}
+
+TEST_F(Verify, EntryDistancesPerTypeAndSide) {
+    // Limit buy: at most ask - 4 ticks = 1.1990.
+    expectAccepted(limitBuy("1.1990"));
+    expectRefused(limitBuy("1.1995"), "1039 1.1990");
+    // Limit sell: at least bid + 4 ticks = 1.2020.
+    auto o = limitBuy("1.2015");
+    o->tradingMode = 1;
+    expectRefused(o, "1038 1.2020");
+    o->OrderPrice = "1.2020";
+    expectAccepted(o);
+    // Stop buy: at least ask + 6 ticks = 1.2040.
+    o = limitBuy("1.2035");
+    o->orderType = 3;
+    expectRefused(o, "1042 1.2040");
+    o->OrderPrice = "1.2040";
+    expectAccepted(o);
+    // Stop sell: at most bid - 6 ticks = 1.1970.
+    o->tradingMode = 1;
+    o->OrderPrice = "1.1975";
+    expectRefused(o, "1043 1.1970");
+    o->OrderPrice = "1.1970";
+    expectAccepted(o);
+    // Without a bid or ask the last price stands in: limit buy at most 1.2005 - 0.0020.
+    item->Ask = 0;
+    expectRefused(limitBuy("1.1990"), "1039 1.1985");
+    item->orderSettings2 = 1;
+    expectAccepted(limitBuy("1.1990"));
+}
+
+TEST_F(Verify, DailyBandOfContingentOrders) {
+    item->orderSettings2 = 2;
+    item->PrevClose = 1.2;
+    item->CircuitLimit = 1; // 1.212 and 1.188, both on the 0.0005 grid
+    expectAccepted(limitBuy("1.1880"));
+    expectRefused(limitBuy("1.1875"), "1202\n0760 : 1.2120\t0761 : 1.1880");
+    // Market orders are not banded at their own price.
+    item->Bid = 1.3;
+    item->Ask = 1.3;
+    expectAccepted(market(0));
+}
+
+TEST_F(Verify, TakeProfitOfAMarketBuyIsMeasuredFromTheBid) {
+    auto o = market(0);
+    o->ordertypeInfo = 1;
+    o->isTakeProfitEnabled = true;
+    o->LimitPrice = "1.2020"; // bid 1.2000 + 4 ticks, exactly
+    expectAccepted(o);
+    o->LimitPrice = "1.2015";
+    expectRefused(o, "20231 1.2020");
+    o->LimitPrice = "1.2021";
+    expectRefused(o, "20232");
+    o->LimitPrice = "1.2.3";
+    expectRefused(o, "20232");
+}
+
+TEST_F(Verify, StopLossOfAMarketBuyFollowsTheTakeProfit) {
+    auto o = market(0);
+    o->ordertypeInfo = 1;
+    o->isTakeProfitEnabled = true;
+    o->isStopLossEnabled = true;
+    o->LimitPrice = "1.2015";
+    o->StopPrice = "1.1999";
+    expectRefused(o, "20231 1.2020"); // the take profit is checked first
+    o->LimitPrice = "1.2020";
+    expectRefused(o, "20229");
+    o->StopPrice = "1.1975";
+    expectRefused(o, "20230 1.1970");
+    o->StopPrice = "1.1970";
+    expectAccepted(o);
+}
+
+TEST_F(Verify, ProtectivePricesOfAMarketSellAreMeasuredFromTheAsk) {
+    auto o = market(1);
+    o->ordertypeInfo = 1;
+    o->isTakeProfitEnabled = true;
+    o->LimitPrice = "1.1995"; // at most ask 1.2010 - 4 ticks = 1.1990
+    expectRefused(o, "20233 1.1990");
+    o->LimitPrice = "1.1990";
+    o->isStopLossEnabled = true;
+    o->StopPrice = "1.2035"; // at least ask + 6 ticks = 1.2040
+    expectRefused(o, "20228 1.2040");
+    o->StopPrice = "1.2040";
+    expectAccepted(o);
+    item->orderSettings2 = 1; // distances waived, grid kept
+    o->StopPrice = "1.2012";
+    expectRefused(o, "20229");
+    o->StopPrice = "1.2010";
+    expectAccepted(o);
+}
+
+TEST_F(Verify, EditedBracketIsMeasuredFromItsOwnPriceOnItsOwnSide) {
+    // Editing the take profit of a long position: the edit sells, based on the order's price.
+    auto o = market(1);
+    o->OrderPrice = "1.1000";
+    o->isEditBracketOrder = true;
+    o->ordertypeInfo = 1;
+    o->isTakeProfitEnabled = true;
+    o->LimitPrice = "1.1015";
+    expectRefused(o, "20231 1.1020");
+    o->LimitPrice = "1.1020";
+    expectAccepted(o);
+}
+
+TEST_F(Verify, BandOfTheProtectiveBase) {
+    item->orderSettings2 = 2;
+    item->circuitLimitUp = 1.1990; // the bid of 1.2000 is above the band
+    auto o = market(0);
+    o->ordertypeInfo = 1;
+    o->isTakeProfitEnabled = true;
+    o->LimitPrice = "1.2020";
+    expectRefused(o, "1202\n0760 : 1.1990\t0761 : 0.0000");
+}
+
+TEST_F(Verify, MarginIsTheLastCheck) {
+    account->AvailableMargin = 500; // one lot needs 1000
+    account->Equity = 500;
+    account->UsedMargin = 0;
+    expectRefused(limitBuy(), "1067");
+    auto cancel = limitBuy();
+    cancel->isCancelOrder = true;
+    expectAccepted(cancel);
+}
+
+TEST_F(Verify, EntryBoundIsComparedAsTheWrittenDecimal) {
+    // 0.3 - 2 × 0.1 is 0.09999999999999998 in binary, below a limit buy at 0.1; the bound the user
+    // sees is 0.1, so that price is accepted. Likewise 0.1 + 0.2 > 0.3 for a limit sell.
+    item->DecimalPlaces = 1;
+    item->TickSize = 0.1;
+    item->Ask = 0.3;
+    item->Bid = 0.1;
+    settings->LimitMinPips = 2;
+    settings->InitialMargin = 0;
+    expectAccepted(limitBuy("0.1"));
+    expectRefused(limitBuy("0.2"), "1039 0.1");
+    auto sell = limitBuy("0.3");
+    sell->tradingMode = 1;
+    expectAccepted(sell);
+}
+
+using OffsetCheck = OrderFixture;
+
+TEST_F(OffsetCheck, RefusalsCarryNoOrder) {
+    const auto expectOffsetRefused = [this](const std::string& key) {
+        notices.clear();
+        EXPECT_FALSE(manager.validateOffsetPosition("EURUSD", "1001"));
+        ASSERT_EQ(notices.size(), 1u);
+        EXPECT_EQ(notices[0].text, key);
+        EXPECT_FALSE(notices[0].hasUserInfo);
+    };
+    item->CurrentTradeSessionSettingId = 4;
+    expectOffsetRefused("1049");
+    item->CurrentTradeSessionSettingId = 3; // a session other than 0 or 1
+    expectOffsetRefused("1071");
+    tradingSession->settingsID = 1;
+    model.SessionSettingCollection = {};
+    model.fileSessionSettings(tradingSession);
+    item->CurrentTradeSessionSettingId = 1;
+    notices.clear();
+    EXPECT_TRUE(manager.validateOffsetPosition("EURUSD", "1001"));
+    EXPECT_TRUE(notices.empty());
+    for (const auto& [status, key] : std::vector<std::pair<int, std::string>>{
+             {2, "1072"}, {4, "1072"}, {6, "1072"}, {3, "0334"}, {5, "0333"}}) {
+        account->tradingStatus = status;
+        expectOffsetRefused(key);
+    }
+    account->tradingStatus = 1;
+    account->accountaccessType = 2;
+    expectOffsetRefused("1072");
+    account->accountaccessType = 1;
+    group->TradingEnabled = false;
+    expectOffsetRefused("1072");
+    group->TradingEnabled = true;
+    group->GroupInstrumentCollection = {};
+    expectOffsetRefused("1075");
+}
+
+using RefusalNotice = OrderFixture;
+
+TEST_F(RefusalNotice, AbortModalAndRefusalsWithoutAnOrderHaveNoUserInfo) {
+    manager.sendNotification("AbortModal", nullptr);
+    ASSERT_EQ(notices.size(), 1u);
+    EXPECT_EQ(notices[0].text, "AbortModal");
+    EXPECT_FALSE(notices[0].hasUserInfo);
+    auto o = limitBuy();
+    manager.sendNotification("refused", o);
+    ASSERT_EQ(notices.size(), 2u);
+    EXPECT_EQ(notices[1].order, o);
+}
+
+TEST_F(RefusalNotice, ModelSessionLooksTheTextUpInTheUsersLanguage) {
+    ModelOrderSession plain(model);
+    // Without a string table the key stands for its text; with one the text differs from the key.
+    const std::string text = plain.textForKey("1007");
+    EXPECT_FALSE(text.empty());
+    plain.setHedgeMargin("EURUSD#1", "1.00");
+    plain.setHedgeMargin("EURUSD#1", "2.00");
+    ASSERT_NE(plain.HedgeMarginCollection.get("EURUSD#1"), nullptr);
+    EXPECT_EQ(*plain.HedgeMarginCollection.get("EURUSD#1"), "2.00");
+    EXPECT_EQ(plain.HedgeMarginCollection.size(), 1u);
+}
+
+} // namespace

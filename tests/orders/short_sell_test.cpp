@@ -1,0 +1,88 @@
+// Lots free to sell where the group forbids short selling.
+#include "order_fixture.h"
+
+namespace {
+
+class ShortSell : public OrderFixture {
+protected:
+    ShortSell() { settings->AllowShortSelling = false; }
+    bool allowed(const std::shared_ptr<Order>& order) {
+        notices.clear();
+        return manager.verifyShortSellAllowed(order);
+    }
+};
+
+TEST_F(ShortSell, WorkingOrdersAndOneProtectiveLegPerPosition) {
+    position(0, "10");
+    workingSell("3");
+    workingSell("4", "77"); // take profit of position 77
+    workingSell("4", "77"); // its stop loss: one leg counts
+    // 10 - (3 + 0 + 4)
+    EXPECT_DOUBLE_EQ(manager.getAllowedSellLots("EURUSD", "1001", 1), 3);
+    EXPECT_TRUE(allowed(market(1, "3")));
+    EXPECT_FALSE(allowed(market(1, "4")));
+    ASSERT_EQ(notices.size(), 1u);
+    EXPECT_EQ(notices[0].text, "1196");
+}
+
+TEST_F(ShortSell, TheLaterLegOfAPositionReplacesTheEarlier) {
+    position(0, "10");
+    workingSell("4", "77");
+    workingSell("2", "77");
+    workingSell("1", "78");
+    EXPECT_DOUBLE_EQ(manager.getAllowedSellLots("EURUSD", "1001", 1), 7);
+}
+
+TEST_F(ShortSell, ShortLotsCountAgainstTheLongOnes) {
+    position(0, "5");
+    position(1, "2");
+    EXPECT_DOUBLE_EQ(manager.getAllowedSellLots("EURUSD", "1001", 1), 3);
+    EXPECT_DOUBLE_EQ(manager.getAllowedSellLots("EURUSD", "1001", 2), 0);
+}
+
+TEST_F(ShortSell, OnlyTheAccountsOwnWorkingOrdersCount) {
+    position(0, "5");
+    workingSell("5", "", "P9", "2002");
+    EXPECT_DOUBLE_EQ(manager.getAllowedSellLots("EURUSD", "1001", 1), 5);
+}
+
+TEST_F(ShortSell, BuysProtectedOrdersAndGroupsThatAllowItAreNotLimited) {
+    EXPECT_TRUE(allowed(market(0, "50")));
+    auto protectedSell = market(1, "50");
+    protectedSell->isStopLossEnabled = true;
+    EXPECT_TRUE(allowed(protectedSell));
+    settings->AllowShortSelling = true;
+    EXPECT_TRUE(allowed(market(1, "50")));
+    EXPECT_TRUE(notices.empty());
+    // No group settings read as short selling not allowed.
+    group->GroupInstrumentCollection = {};
+    EXPECT_FALSE(allowed(market(1, "1")));
+}
+
+TEST_F(ShortSell, AnEditedWorkingOrderGetsItsOwnLotsBack) {
+    position(0, "10");
+    workingSell("3", "", "P1");
+    auto edit = market(1, "10");
+    edit->isEditWorkOrder = true;
+    edit->LiqudateOrderNumber = "P1"; // the request's order number
+    EXPECT_TRUE(allowed(edit));
+    edit->OrderQty = "11";
+    EXPECT_FALSE(allowed(edit));
+    // Another working order's lots stay committed.
+    edit->OrderQty = "10";
+    edit->LiqudateOrderNumber = "P2";
+    EXPECT_FALSE(allowed(edit));
+}
+
+TEST_F(ShortSell, AnEditedBracketGetsItsPositionsLegBack) {
+    position(0, "10");
+    workingSell("4", "77");
+    auto edit = market(1, "10");
+    edit->isEditBracketOrder = true;
+    edit->OpenPositionId = "77";
+    EXPECT_TRUE(allowed(edit));
+    edit->OpenPositionId = "78";
+    EXPECT_FALSE(allowed(edit));
+}
+
+} // namespace
