@@ -19,7 +19,7 @@ build: deps build/build.ninja
 
 run: build
 	@echo "Starting the loopback test server on 127.0.0.1:$(PORT) (Ctrl-C stops it)"
-	build/testserver --port $(PORT)
+	build/trade-testserver --port $(PORT)
 
 test: build
 	cd build && ctest --output-on-failure -j $(JOBS) --timeout 300

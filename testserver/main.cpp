@@ -1,110 +1,60 @@
-// Loopback trading server for integration tests and the simulation mode. For now it accepts stream
-// connections on 127.0.0.1 and reports what arrives; the server's side of each message comes with
-// the client issue that teaches the client that message.
+// trade-testserver: the loopback trading server behind the simulation mode and the integration tests.
+// Prints one line "listening stream=P feed=P data=P" once every socket accepts, and stops cleanly on
+// SIGINT or SIGTERM.
+#include "market.h"
+#include "options.h"
+#include "test_server.h"
+
 #include "platform/log.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
+#include <pthread.h>
+#include <signal.h>
 
-#include <atomic>
-#include <csignal>
-#include <cstdlib>
-#include <cstring>
-#include <map>
-#include <string>
+#include <cstdio>
 #include <string_view>
 #include <vector>
 
-namespace {
-
-std::atomic<bool> stopRequested{false};
-
-void onSignal(int) {
-    stopRequested = true;
-}
-
-int listenOn(uint16_t port) {
-    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0)
-        return -1;
-    int yes = 1;
-    ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_port = htons(port);
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) < 0 || ::listen(fd, 16) < 0) {
-        ::close(fd);
-        return -1;
-    }
-    return fd;
-}
-
-} // namespace
-
 int main(int argc, char** argv) {
-    uint16_t port = 5100;
-    for (int i = 1; i < argc; ++i) {
-        std::string_view arg(argv[i]);
-        if (arg == "--port" && i + 1 < argc) {
-            long value = std::strtol(argv[++i], nullptr, 10);
-            if (value <= 0 || value > 65535) {
-                std::fprintf(stderr, "testserver: bad port %s\n", argv[i]);
-                return 2;
-            }
-            port = static_cast<uint16_t>(value);
-        } else {
-            std::fprintf(stderr, "usage: testserver [--port N]\n");
-            return 2;
-        }
+    std::vector<std::string_view> args(argv + 1, argv + argc);
+    const testserver::CommandLine line = testserver::parseCommandLine(args);
+    if (line.help) {
+        std::fputs(testserver::usage().c_str(), stdout);
+        return 0;
     }
-    std::signal(SIGINT, onSignal);
-    std::signal(SIGTERM, onSignal);
-    std::signal(SIGPIPE, SIG_IGN);
+    if (!line.options) {
+        std::fprintf(stderr, "trade-testserver: %s\n%s", line.error.c_str(), testserver::usage().c_str());
+        return 2;
+    }
+    const testserver::ServerOptions& options = *line.options;
 
-    int listener = listenOn(port);
-    if (listener < 0) {
-        platform::Log::error("testserver: cannot listen on 127.0.0.1:{}: {}", port, std::strerror(errno));
+    testserver::MarketResult market = testserver::loadMarketFile(options.market);
+    if (!market.market) {
+        std::fprintf(stderr, "trade-testserver: %s\n", market.error.c_str());
         return 1;
     }
-    platform::Log::info("testserver: listening on 127.0.0.1:{}", port);
 
-    std::map<int, size_t> clients; // fd -> bytes received
-    while (!stopRequested) {
-        std::vector<pollfd> fds{{listener, POLLIN, 0}};
-        for (const auto& [fd, _] : clients)
-            fds.push_back({fd, POLLIN, 0});
-        int n = ::poll(fds.data(), fds.size(), 250);
-        if (n <= 0)
-            continue;
-        if (fds[0].revents & POLLIN) {
-            int fd = ::accept4(listener, nullptr, nullptr, SOCK_CLOEXEC);
-            if (fd >= 0) {
-                clients[fd] = 0;
-                platform::Log::info("testserver: client {} connected", fd);
-            }
-        }
-        for (size_t i = 1; i < fds.size(); ++i) {
-            if (!(fds[i].revents & (POLLIN | POLLHUP | POLLERR)))
-                continue;
-            char buf[4096];
-            ssize_t got = ::read(fds[i].fd, buf, sizeof buf);
-            if (got <= 0) {
-                platform::Log::info("testserver: client {} left after {} bytes", fds[i].fd,
-                                    clients[fds[i].fd]);
-                ::close(fds[i].fd);
-                clients.erase(fds[i].fd);
-            } else {
-                clients[fds[i].fd] += static_cast<size_t>(got);
-            }
-        }
+    // Block the stop signals in every thread; the main thread takes them with sigwait.
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+    signal(SIGPIPE, SIG_IGN);
+
+    testserver::TestServer server(std::move(*market.market));
+    testserver::ServerPorts ports;
+    try {
+        ports = server.start(options);
+    } catch (const testserver::ServerError& e) {
+        std::fprintf(stderr, "trade-testserver: %s\n", e.what());
+        return 1;
     }
-    for (const auto& [fd, _] : clients)
-        ::close(fd);
-    ::close(listener);
-    platform::Log::info("testserver: stopped");
+    std::printf("listening stream=%d feed=%d data=%d\n", ports.stream, ports.feed, ports.data);
+    std::fflush(stdout);
+
+    int received = 0;
+    sigwait(&stopSignals, &received);
+    platform::Log::info("testserver: signal {}, stopping", received);
+    server.stop();
     return 0;
 }

@@ -41,11 +41,54 @@ std::int64_t lenientInteger(std::string_view s) noexcept {
     return acc == min ? std::numeric_limits<std::int64_t>::max() : -acc;
 }
 
+namespace {
+
+// Exact powers of ten as doubles: 10^0 .. 10^22.
+constexpr double kExactPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                   1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
+// Plain decimals of at most 15 digits without exponent ("0.00001", "-12.25", "100000"): the
+// digits as an integer below 2^53 and a power of ten are both exact doubles, so one division
+// gives the correctly rounded value, the same as the general reader. nullopt for anything else.
+bool readShortDecimal(std::string_view s, double& out) noexcept {
+    std::size_t i = 0;
+    const bool negative = !s.empty() && s[0] == '-';
+    if (negative)
+        ++i;
+    std::uint64_t mantissa = 0;
+    int digits = 0;
+    int fraction = 0;
+    bool point = false;
+    for (; i < s.size(); ++i) {
+        const char c = s[i];
+        if (c >= '0' && c <= '9') {
+            if (++digits > 15)
+                return false;
+            mantissa = mantissa * 10 + static_cast<std::uint64_t>(c - '0');
+            fraction += point ? 1 : 0;
+        } else if (c == '.' && !point) {
+            point = true;
+        } else {
+            break;
+        }
+    }
+    // An exponent, or no digit at all, is the general reader's.
+    if (digits == 0 || (i < s.size() && (s[i] == 'e' || s[i] == 'E')))
+        return false;
+    const double value = static_cast<double>(mantissa) / kExactPowers[fraction];
+    out = negative ? -value : value;
+    return true;
+}
+
+} // namespace
+
 double lenientReal(std::string_view s) noexcept {
     s = skipBlanks(s);
     if (!s.empty() && s[0] == '+')
         s.remove_prefix(1);
     double d = 0;
+    if (readShortDecimal(s, d))
+        return d;
     auto r = std::from_chars(s.data(), s.data() + s.size(), d);
     return r.ec == std::errc() ? d : 0.0;
 }

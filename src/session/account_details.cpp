@@ -3,6 +3,7 @@
 #include "platform/lenient.h"
 #include "session/group_details.h"
 #include "session/order.h"
+#include "session/record_fields.h"
 #include "session/session_services.h"
 
 #include <algorithm>
@@ -82,4 +83,50 @@ void AccountDetails::applyFloatingPL(double unrealisedPL, const SessionLookup& s
     if (tradingStatus != kStatusEquityHit)
         Equity = Balance + Leverage + AccumulatingStorage + CollateralSecurity;
     AvailableMargin = Equity - UsedMargin;
+}
+
+void AccountDetails::loadAccountAccessTypeId(std::int32_t id) {
+    AccountAccessTypeId = id;
+    const bool known = (id >= 1 && id <= 4) || id == 10;
+    accountaccessType = known ? id : 0;
+}
+
+void AccountDetails::loadTradingStatusId(std::int32_t id) {
+    TradingStatusId = id;
+    if (id >= 0 && id <= 6)
+        tradingStatus = id;
+}
+
+AccountDetails AccountDetails::fromAmpRecord(const RecordFields& f) {
+    AccountDetails a;
+    std::int32_t code = 0;
+    f.readInt(0, a.AccountId);
+    f.readText(1, a.GroupId);
+    f.readInt64(2, a.tradeAccountType);
+    f.readDouble(4, a.Balance);
+    f.readDouble(5, a.UnrealisedPL);
+    f.readDouble(6, a.LeverageOnPositions);
+    f.readDouble(7, a.CollateralSecurity);
+    f.readDouble(8, a.UsedMargin);
+    f.readDouble(9, a.Equity);
+    f.readDouble(10, a.AvailableMargin);
+    f.readInt(12, a.HedgeModeId);
+    f.readInt(13, a.TradeRouteId);
+    f.readInt(14, a.AutoExecutionModeId);
+    f.readText(15, a.AccountName);
+    f.readBool(16, a.AccountEnabled);
+    f.readInt(17, a.InstrumentLimit);
+    f.readInt(18, a.WatchlistItemLimit);
+    if (f.readInt(19, code))
+        a.loadAccountAccessTypeId(code);
+    if (f.readInt(20, code))
+        a.loadTradingStatusId(code);
+    f.readDouble(22, a.AccumulatingStorage);
+    f.readInt64(23, a.primaryAccountHolderUserid);
+    f.readInt(24, a.availableOrderTypes);
+    f.readInt(28, a.accountSettings);
+    f.readInt64(33, a.currencyID);
+    f.readText(34, a.accountSettings2);
+    f.readDouble(35, a.oneSideMargin);
+    return a;
 }

@@ -8,6 +8,7 @@
 #include <string_view>
 
 class OrderServices;
+class RecordFields;
 class SessionLookup;
 class Order;
 class TradeCurrency;
@@ -53,6 +54,16 @@ public:
     std::uint64_t primaryAccountHolderUserid = 0;
     double oneSideMargin = 0;
     std::string accountSettings2;
+
+    // Stores the server's access type and derives accountaccessType: 1, 2, 3, 4 and 10 as they are,
+    // anything else 0.
+    void loadAccountAccessTypeId(std::int32_t id);
+    // Stores the server's status and derives tradingStatus: 0 to 6 as they are, anything else
+    // leaves it unchanged.
+    void loadTradingStatusId(std::int32_t id);
+
+    // A record of the snapshot's account section. The trade currency is linked by the loader.
+    static AccountDetails fromAmpRecord(const RecordFields& fields);
 
     // Literal texts (not language keys); "" for codes outside the tables.
     static std::string_view getAccountStatus(std::int32_t code);

@@ -3,9 +3,12 @@
 // spread that the user's account groups put on the raw feed price. Plain record; the session
 // model owns it and guards concurrent access.
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
+
+class RecordFields;
 
 // One decoded quote; lives while one feed message (or one spread re-application) is processed.
 // A price of 0 means the quote does not carry that price.
@@ -127,6 +130,18 @@ public:
 
     // DecimalPlaces clamped to 0..kMaxDecimalPlaces.
     std::int32_t displayDecimalPlaces() const;
+
+    // Settles the price grid after loading: a TickSize that is not above 0 becomes 10^-decimals
+    // (decimals clamped as for display; 0 when DecimalPlaces is not above 0), and a priceTick that
+    // is not above 0 becomes TickSize. Neither is ever negative, NaN or infinite afterwards.
+    void settleTickSizes();
+
+    // Rewrites a wire date-time text ("yyyyMMddHHmmss") into the display form.
+    using DateRewrite = std::function<std::string(std::string_view)>;
+    // A record of the snapshot's instrument section (fields 0 to 48). Dates go through
+    // `rewriteDate`; the grid is settled whatever the record's length. InstrumentTypeName and
+    // CalculationItems are the loader's: they need the other collections.
+    static ItemDetails fromAmpRecord(const RecordFields& fields, const DateRewrite& rewriteDate);
 
     // Literal texts (not language keys); "" for codes outside the tables.
     static std::string_view getInstrumentTradingStatus(std::int32_t status);

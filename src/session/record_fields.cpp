@@ -7,16 +7,24 @@
 #include <limits>
 
 RecordFields::RecordFields(std::string_view record, char separator) {
+    reset(record, separator);
+}
+
+void RecordFields::reset(std::string_view record, char separator) {
+    fields_.clear();
+    // A plain scan: fields are a few bytes long, too short for a search call per field to pay.
+    const char* const data = record.data();
+    const std::size_t size = record.size();
     std::size_t start = 0;
-    while (fields_.size() < kMaxFields) {
-        std::size_t cut = record.find(separator, start);
-        if (cut == std::string_view::npos) {
-            fields_.push_back(record.substr(start));
-            break;
-        }
-        fields_.push_back(record.substr(start, cut - start));
-        start = cut + 1;
+    for (std::size_t i = 0; i < size; ++i) {
+        if (data[i] != separator)
+            continue;
+        fields_.emplace_back(data + start, i - start);
+        start = i + 1;
+        if (fields_.size() == kMaxFields)
+            return;
     }
+    fields_.emplace_back(data + start, size - start);
 }
 
 std::int32_t RecordFields::toInt(std::string_view text) {

@@ -14,6 +14,8 @@ public:
     static constexpr std::size_t kMaxFields = 256;
 
     explicit RecordFields(std::string_view record, char separator = '\x05');
+    // Reads another record in place, keeping the storage (loaders reuse one object per section).
+    void reset(std::string_view record, char separator = '\x05');
 
     std::size_t size() const { return fields_.size(); }
     bool has(std::size_t pos) const { return pos < fields_.size(); }

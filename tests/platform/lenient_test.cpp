@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <charconv>
+#include <cstring>
 #include <limits>
+#include <random>
+#include <string>
 
 namespace {
 
@@ -36,3 +40,56 @@ TEST(Lenient, FlagsReadTheFirstSignificantCharacter) {
 }
 
 } // namespace
+
+namespace {
+
+// The general reading: std::from_chars after blanks and one '+'.
+double referenceReal(std::string_view s) {
+    s = platform::skipBlanks(s);
+    if (!s.empty() && s[0] == '+')
+        s.remove_prefix(1);
+    double d = 0;
+    auto r = std::from_chars(s.data(), s.data() + s.size(), d);
+    return r.ec == std::errc() ? d : 0.0;
+}
+
+} // namespace
+
+TEST(Lenient, ShortDecimalsReadExactlyAsTheGeneralReader) {
+    // Plain decimals take a shortcut; every text must still read to the very same double.
+    for (std::string_view text : {"0.00001",
+                                  "-12.25",
+                                  "100000",
+                                  "1.10017",
+                                  "0.1",
+                                  "-0",
+                                  "-.5",
+                                  "1.",
+                                  ".",
+                                  "-",
+                                  "999999999999999",
+                                  "9999999999999999",
+                                  "0.000000000000001",
+                                  "1.5e3",
+                                  "1.5E-3",
+                                  "12.34.56",
+                                  "--1",
+                                  "+-1",
+                                  "7x",
+                                  "3.14159265358979",
+                                  "2150.60"}) {
+        const double got = lenientReal(text);
+        const double want = referenceReal(text);
+        EXPECT_EQ(std::memcmp(&got, &want, sizeof got), 0) << text;
+    }
+    std::mt19937 rng(12345);
+    const std::string alphabet = "0123456789012345678901234567890123456789..-eE +x";
+    for (int n = 0; n < 200000; ++n) {
+        std::string text(1 + rng() % 20, ' ');
+        for (char& c : text)
+            c = alphabet[rng() % alphabet.size()];
+        const double got = lenientReal(text);
+        const double want = referenceReal(text);
+        ASSERT_EQ(std::memcmp(&got, &want, sizeof got), 0) << text;
+    }
+}

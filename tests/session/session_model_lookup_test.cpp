@@ -109,6 +109,55 @@ TEST_F(GroupSpreads, AccountsWithoutSpreadDoNotDisturb) {
     expectSpread(1, 2, 3);
 }
 
+TEST_F(GroupSpreads, ManyAccountsOfFewGroupsActAsTheirGroups) {
+    group(7, 2, 1, 1);
+    group(9, 0, 0, 0);
+    for (int id = 1; id <= 50; ++id)
+        account(id, id % 3 == 0 ? 9 : 7);
+    SetAllSymbolsSpread(model);
+    expectSpread(2, 1, 1);
+    // One account in a group that disagrees, however late, settles it to "disagree".
+    SetUp();
+    group(7, 2, 1, 1);
+    group(8, 2, 1, 2);
+    for (int id = 1; id <= 50; ++id)
+        account(id, 7);
+    account(51, 8);
+    SetAllSymbolsSpread(model);
+    expectSpread(4, 0, 0);
+}
+
+TEST_F(GroupSpreads, SettingsAreFoundByTheInstrumentIdText) {
+    // A second instrument with the same id gets the same settings; an entry filed under any text
+    // other than the id's decimal text belongs to no instrument.
+    auto twin = std::make_shared<ItemDetails>(*item);
+    twin->Code = "EURUSD.x";
+    model.ItemCollection.insert_or_assign("EURUSD.x", twin);
+    group(7, 1, 2, 3);
+    auto odd = std::make_shared<GroupInstruments>();
+    odd->InstrumentId = 5;
+    odd->SpreadTypeId = 3;
+    auto g8 = std::make_shared<GroupDetails>();
+    g8->GroupInstrumentCollection.insert_or_assign("05", odd);
+    model.GroupDetailCollection.insert_or_assign("8", g8);
+    account(1, 8);
+    account(2, 7);
+    SetAllSymbolsSpread(model);
+    expectSpread(1, 2, 3);
+    EXPECT_EQ(twin->Spreadtype, 1);
+    EXPECT_EQ(twin->AskSpread, 3);
+
+    // Ids far apart are matched just the same.
+    twin->InstrumentId = 2'000'000'000;
+    twin->Spreadtype = 0;
+    auto far = std::make_shared<GroupInstruments>(*odd);
+    far->InstrumentId = 2'000'000'000;
+    far->SpreadTypeId = 2;
+    g8->fileGroupInstrument(far);
+    SetAllSymbolsSpread(model);
+    EXPECT_EQ(twin->Spreadtype, 2);
+}
+
 TEST_F(GroupSpreads, NoHeldQuoteGetsSettingsOnly) {
     item->Bid = 0;
     group(7, 3, 2, 3);

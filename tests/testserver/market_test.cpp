@@ -1,0 +1,155 @@
+#include "market.h"
+#include "options.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+
+namespace {
+
+using testserver::parseMarket;
+
+TEST(MarketFile, DefaultMarketHoldsWhatTheSimulationNeeds) {
+    auto r = testserver::loadMarketFile(testserver::defaultMarketPath());
+    ASSERT_TRUE(r.market) << r.error;
+    const auto& m = *r.market;
+    EXPECT_GE(m.instruments.size(), 12u);
+    std::set<int> types, decimals;
+    for (const auto& i : m.instruments) {
+        types.insert(i.type);
+        if (i.type == 1)
+            decimals.insert(i.decimals);
+    }
+    EXPECT_GE(types.size(), 4u);
+    EXPECT_TRUE(decimals.contains(5) && decimals.contains(3)) << "FX with 5 and 3 decimals";
+    EXPECT_EQ(m.groups.size(), 2u);
+    const auto* demo = m.findUser("demo");
+    ASSERT_NE(demo, nullptr);
+    EXPECT_EQ(demo->password, "demo1234");
+    const auto accounts = m.accountsOf("demo");
+    EXPECT_EQ(accounts.size(), 3u);
+    std::set<std::int64_t> currencies;
+    for (const auto* a : accounts)
+        currencies.insert(a->currency);
+    EXPECT_EQ(currencies.size(), 2u);
+    EXPECT_GE(m.users.size(), 2u);
+    const auto* usdjpy = m.findInstrument("USDJPY");
+    ASSERT_NE(usdjpy, nullptr);
+    EXPECT_EQ(usdjpy->price, 151200);
+}
+
+const char* kSmall =
+    "type id=1 name=Forex\n"
+    "session id=1 name=\"Regular hours\" color=0xFF0000\n"
+    "currency id=1 code=USD\n"
+    "group id=1 name=G\n"
+    "instrument id=1 code=EURUSD name=\"Euro Dollar\" type=1 decimals=5 price=1.085 spread=12\n"
+    "user id=1 name=u password=p\n"
+    "account id=5 user=u group=1 currency=1 balance=100.5\n";
+
+TEST(MarketFile, ReadsQuotedValuesHexColoursAndShortPrices) {
+    auto r = parseMarket(kSmall);
+    ASSERT_TRUE(r.market) << r.error;
+    EXPECT_EQ(r.market->sessions[0].name, "Regular hours");
+    EXPECT_EQ(r.market->sessions[0].color, 0xFF0000);
+    EXPECT_EQ(r.market->instruments[0].name, "Euro Dollar");
+    EXPECT_EQ(r.market->instruments[0].price, 108500);
+    EXPECT_EQ(r.market->accounts[0].balance, "100.5");
+}
+
+TEST(MarketFile, RefusesFaultsWithTheirLine) {
+    struct Case {
+        std::string extra;
+        std::string error;
+    };
+    const Case cases[] = {
+        {"user id=2 name=v password=q colour=red", "line 8: unknown key colour in user"},
+        {"widget id=1", "line 8: unknown record kind widget"},
+        {"user id=2 name=\"v password=q", "line 8: unterminated quoted value of name"},
+        {"user id=x name=v password=q", "line 8: bad number for id: x"},
+        {"user id=2 name=v", "line 8: user needs password"},
+        {"user id=2 name=v password=q password=r", "line 8: a key given twice"},
+        {"instrument id=2 code=X name=X type=1 decimals=2 price=1.234",
+         "line 8: bad price 1.234 for 2 decimals"},
+        {"instrument id=2 code=MD_X name=X type=1 decimals=2 price=1", "cannot be a feed topic"},
+        {"instrument id=2 code=Y name=Y type=9 decimals=2 price=1", "names an unknown type"},
+        {"account id=6 user=nobody group=1 currency=1", "belongs to an unknown user"},
+        {"account id=5 user=u group=1 currency=1", "duplicate account id"},
+        {"user id=3 name=u password=x", "duplicate user name"},
+        {std::string(5000, 'x'), "line 8: line is too long"},
+    };
+    for (const auto& c : cases) {
+        auto r = parseMarket(std::string(kSmall) + c.extra + "\n");
+        EXPECT_FALSE(r.market) << c.extra;
+        EXPECT_NE(r.error.find(c.error), std::string::npos) << r.error;
+    }
+    EXPECT_FALSE(parseMarket("# nothing but a comment\n").market);
+    EXPECT_FALSE(parseMarket(std::string(testserver::kMaxMarketFileBytes + 1, '#')).market);
+    EXPECT_FALSE(testserver::loadMarketFile("/nonexistent/market").market);
+}
+
+TEST(MarketFile, ScaledPrices) {
+    using testserver::formatScaled;
+    using testserver::parseScaled;
+    EXPECT_EQ(parseScaled("1.08500", 5), 108500);
+    EXPECT_EQ(parseScaled("1.085", 5), 108500);
+    EXPECT_EQ(parseScaled("151", 3), 151000);
+    EXPECT_EQ(parseScaled("0.00001", 5), 1);
+    EXPECT_EQ(parseScaled("7", 0), 7);
+    for (const char* bad : {"", "1.", ".5", "-1", "1.2.3", "1e5", "1.000001", "12a"})
+        EXPECT_FALSE(parseScaled(bad, 5)) << bad;
+    EXPECT_FALSE(parseScaled("1", 9));
+    EXPECT_EQ(formatScaled(108500, 5), "1.08500");
+    EXPECT_EQ(formatScaled(1, 5), "0.00001");
+    EXPECT_EQ(formatScaled(151200, 3), "151.200");
+    EXPECT_EQ(formatScaled(7, 0), "7");
+    EXPECT_EQ(formatScaled(-5, 2), "-0.05");
+}
+
+std::vector<std::string_view> args(std::initializer_list<std::string_view> a) {
+    return {a};
+}
+
+TEST(CommandLine, DefaultsMatchTheSimulationEntry) {
+    const auto v = args({});
+    auto line = testserver::parseCommandLine(v);
+    ASSERT_TRUE(line.options);
+    EXPECT_EQ(line.options->host, "127.0.0.1");
+    EXPECT_EQ(line.options->port, 5100);
+    EXPECT_EQ(line.options->feedPort, 5101);
+    EXPECT_EQ(line.options->dataPort, 5102);
+    EXPECT_EQ(line.options->market, testserver::defaultMarketPath());
+    EXPECT_GT(line.options->rate, 0);
+}
+
+TEST(CommandLine, ReadsEveryOption) {
+    const auto v = args({"--host", "127.0.0.2", "--port", "0", "--feed-port", "6001", "--data-port", "65535",
+                         "--market", "/tmp/m.market", "--rate", "2.5", "--seed", "18446744073709551615"});
+    auto line = testserver::parseCommandLine(v);
+    ASSERT_TRUE(line.options) << line.error;
+    EXPECT_EQ(line.options->host, "127.0.0.2");
+    EXPECT_EQ(line.options->port, 0);
+    EXPECT_EQ(line.options->feedPort, 6001);
+    EXPECT_EQ(line.options->dataPort, 65535);
+    EXPECT_EQ(line.options->market, "/tmp/m.market");
+    EXPECT_DOUBLE_EQ(line.options->rate, 2.5);
+    EXPECT_EQ(line.options->seed, 18446744073709551615ULL);
+}
+
+TEST(CommandLine, RefusesBadLines) {
+    const std::vector<std::vector<std::string_view>> bad = {
+        {"--port"},          {"--port", "65536"}, {"--port", "-1"},  {"--port", "80x"},
+        {"--feed-port", ""}, {"--rate", "-1"},    {"--rate", "nan"}, {"--rate", "1e9"},
+        {"--seed", "-3"},    {"--market", ""},    {"--verbose"},     {"5100"},
+        {"--host", ""},
+    };
+    for (const auto& v : bad) {
+        auto line = testserver::parseCommandLine(v);
+        EXPECT_FALSE(line.options) << v.front();
+        EXPECT_FALSE(line.error.empty());
+    }
+    const auto help = args({"--help"});
+    EXPECT_TRUE(testserver::parseCommandLine(help).help);
+}
+
+} // namespace

@@ -1,0 +1,522 @@
+// The server's side of the wire, driven over real loopback sockets by a client written on OpenSSL,
+// zlib and libzmq directly.
+#include "testserver/server_peer.h"
+
+#include "connection/envelope_opener.h"
+#include "connection/message_base.h"
+#include "connection/stream_deframer.h"
+#include "market.h"
+#include "session/session_key.h"
+#include "test_server.h"
+
+#include <gtest/gtest.h>
+#include <zmq.h>
+
+#include <csignal>
+#include <fstream>
+#include <regex>
+#include <spawn.h>
+#include <sstream>
+#include <sys/wait.h>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+std::vector<std::string> split(std::string_view text, char separator) {
+    std::vector<std::string> out;
+    std::size_t start = 0;
+    while (true) {
+        const auto cut = text.find(separator, start);
+        out.emplace_back(text.substr(start, cut - start));
+        if (cut == std::string_view::npos)
+            return out;
+        start = cut + 1;
+    }
+}
+
+std::size_t records(std::string_view section) {
+    std::size_t n = 0;
+    for (const auto& r : split(section, '\x06'))
+        n += r.empty() ? 0 : 1;
+    return n;
+}
+
+// The key shipped in the login property list, read from the file itself.
+std::string shippedProductKey() {
+    std::ifstream in(std::string(TC_SOURCE_RESOURCES) + "/LoginPropertyList.plist");
+    std::stringstream text;
+    text << in.rdbuf();
+    std::smatch m;
+    const std::string s = text.str();
+    if (!std::regex_search(s, m, std::regex("<key>SecurityKey</key>\\s*<string>([^<]*)</string>")))
+        return {};
+    return m[1];
+}
+
+void expectLengthField(const peer::Frame& f) {
+    EXPECT_EQ(f.length, std::to_string(peer::utf16Units(f.bodyText))) << "type " << f.type();
+}
+
+class ServerTest : public ::testing::Test {
+protected:
+    void SetUp() override { startServer({}); }
+    void TearDown() override { server_->stop(); }
+
+    void startServer(testserver::ServerOptions options) {
+        if (server_)
+            server_->stop();
+        auto market = testserver::loadMarketFile(testserver::defaultMarketPath());
+        ASSERT_TRUE(market.market) << market.error;
+        options.port = options.feedPort = options.dataPort = 0;
+        options.seed = 7;
+        if (options.rate == testserver::kDefaultRate)
+            options.rate = 500;
+        server_ = std::make_unique<testserver::TestServer>(std::move(*market.market));
+        ports_ = server_->start(options);
+        productKey_ = shippedProductKey();
+        ASSERT_FALSE(productKey_.empty());
+    }
+
+    struct Session {
+        std::string reference;
+        std::string time;
+        std::string key;
+        std::string snapshot;
+    };
+
+    // Sends the sealed login and reads the snapshot (33) and the completion (18).
+    Session login(peer::StreamClient& client, const std::string& user, const std::string& password,
+                  bool sealedReply = false) {
+        Session s;
+        EXPECT_TRUE(client.send(peer::seal(peer::frame(peer::loginBody(user, password)), productKey_, true)));
+        auto got = client.read(2);
+        EXPECT_EQ(got.size(), 2u);
+        if (got.size() < 2)
+            return s;
+        peer::Frame snapshot = got[0];
+        if (sealedReply) {
+            EXPECT_EQ(got[0].type(), 76);
+            auto opened = peer::open(got[0].at(27), productKey_);
+            EXPECT_TRUE(opened);
+            auto inner = peer::frames(opened.value_or(""));
+            EXPECT_EQ(inner.size(), 1u);
+            if (inner.empty())
+                return s;
+            snapshot = inner[0];
+        }
+        expectLengthField(snapshot);
+        EXPECT_EQ(snapshot.type(), 33);
+        EXPECT_EQ(snapshot.at(160), "AMP");
+        s.reference = snapshot.at(19);
+        s.time = snapshot.at(21);
+        EXPECT_TRUE(std::regex_match(s.time, std::regex("[0-9]{14}")));
+        auto text = peer::decompress(snapshot.at(1050));
+        EXPECT_TRUE(text);
+        s.snapshot = text.value_or("");
+        s.key = peer::sessionKey(user, password, s.reference, s.time);
+
+        // The completion comes sealed under the session key, and only that key opens it.
+        expectLengthField(got[1]);
+        EXPECT_EQ(got[1].type(), 76);
+        EXPECT_FALSE(peer::open(got[1].at(27), productKey_));
+        auto opened = peer::open(got[1].at(27), s.key);
+        EXPECT_TRUE(opened);
+        auto inner = peer::frames(opened.value_or(""));
+        EXPECT_EQ(inner.size(), 1u);
+        if (!inner.empty()) {
+            expectLengthField(inner[0]);
+            EXPECT_EQ(inner[0].type(), 18);
+        }
+        return s;
+    }
+
+    std::unique_ptr<testserver::TestServer> server_;
+    testserver::ServerPorts ports_;
+    std::string productKey_;
+};
+
+TEST_F(ServerTest, LoginAnswersSnapshotWithPortsAndUserAccountsThenCompletion) {
+    peer::StreamClient client(ports_.stream);
+    ASSERT_TRUE(client.connected());
+    const Session s = login(client, "demo", "demo1234");
+    const auto sections = split(s.snapshot, '\x07');
+    ASSERT_EQ(sections.size(), 22u);
+    const auto user = split(split(sections[0], '\x06')[0], '\x05');
+    ASSERT_GE(user.size(), 16u);
+    EXPECT_EQ(user[0], "1001");
+    EXPECT_EQ(user[2], s.reference);
+    EXPECT_EQ(user[11], std::to_string(ports_.feed));
+    EXPECT_EQ(user[12], std::to_string(ports_.data));
+    EXPECT_EQ(records(sections[4]), 14u);
+    EXPECT_EQ(records(sections[5]), 2u);
+    EXPECT_EQ(records(sections[6]), 28u); // every instrument in both groups
+    EXPECT_EQ(records(sections[8]), 3u);  // demo's accounts only
+    EXPECT_EQ(records(sections[21]), 2u);
+    EXPECT_EQ(server_->stats().logins, 1);
+}
+
+TEST_F(ServerTest, ProjectCodecReadsWhatThePeerReads) {
+    peer::StreamClient client(ports_.stream);
+    const Session s = login(client, "trader", "trader1234");
+    EXPECT_EQ(GenerateNewEncryptionKey("trader", "trader1234", s.reference, s.time), s.key);
+    // The raw stream holds the plain snapshot and the sealed completion.
+    const auto frames = peer::frames(client.raw());
+    ASSERT_EQ(frames.size(), 2u);
+    EXPECT_EQ(decompressedPayloadOfField("1050=" + frames[0].at(1050)), s.snapshot);
+    auto inner = openEncryptedEnvelope(frames[1].at(27), s.key);
+    ASSERT_TRUE(inner);
+    EXPECT_EQ(inner, peer::open(frames[1].at(27), s.key));
+    MessageBase message;
+    StreamDeframer deframer;
+    const auto cut = deframer.feed(*inner);
+    ASSERT_EQ(cut.size(), 1u);
+    EXPECT_EQ(message.loadFrame(cut[0]), 18);
+}
+
+TEST_F(ServerTest, SecondUserGetsOwnAccountsAndReferenceIdsDiffer) {
+    peer::StreamClient a(ports_.stream), b(ports_.stream);
+    const Session sa = login(a, "demo", "demo1234");
+    const Session sb = login(b, "trader", "trader1234");
+    EXPECT_NE(sa.reference, sb.reference);
+    EXPECT_NE(sa.key, sb.key);
+    const auto sections = split(sb.snapshot, '\x07');
+    ASSERT_EQ(sections.size(), 22u);
+    ASSERT_EQ(records(sections[8]), 1u);
+    EXPECT_EQ(split(sections[8], '\x05')[0], "20011");
+}
+
+TEST_F(ServerTest, SealedLoginReplyOpensWithTheProductKey) {
+    testserver::ServerOptions options;
+    options.sealLoginReplies = true;
+    startServer(options);
+    peer::StreamClient client(ports_.stream);
+    const Session s = login(client, "demo", "demo1234", true);
+    EXPECT_EQ(split(s.snapshot, '\x07').size(), 22u);
+}
+
+TEST_F(ServerTest, RefusalsCarryTheLoginMessageRecordAndNoCompletion) {
+    struct Case {
+        std::string user, password;
+        int code;
+    };
+    for (const Case& c : {Case{"demo", "wrong", 1}, Case{"nobody", "demo1234", 1}, Case{"", "", 1},
+                          Case{"suspended", "suspended1234", 10}, Case{"locked", "locked1234", 11}}) {
+        SCOPED_TRACE(c.user + "/" + c.password);
+        peer::StreamClient client(ports_.stream);
+        ASSERT_TRUE(
+            client.send(peer::seal(peer::frame(peer::loginBody(c.user, c.password)), productKey_, true)));
+        auto got = client.read(2, 200ms);
+        ASSERT_EQ(got.size(), 1u);
+        expectLengthField(got[0]);
+        EXPECT_EQ(got[0].type(), 47);
+        EXPECT_EQ(got[0].at(160), "AMP");
+        auto text = peer::decompress(got[0].at(1050));
+        ASSERT_TRUE(text);
+        const auto sections = split(*text, '\x07');
+        ASSERT_EQ(sections.size(), 17u);
+        const auto record = split(split(sections[16], '\x06')[0], '\x05');
+        ASSERT_EQ(record.size(), 3u);
+        EXPECT_EQ(record[2], std::to_string(c.code));
+        EXPECT_FALSE(record[1].empty());
+    }
+    EXPECT_EQ(server_->stats().refusals, 5);
+    EXPECT_EQ(server_->stats().logins, 0);
+}
+
+TEST_F(ServerTest, PingIsAnsweredSealedWithItsRequestNumberAndServerTime) {
+    peer::StreamClient client(ports_.stream);
+    const Session s = login(client, "demo", "demo1234");
+    ASSERT_TRUE(client.send(peer::seal(peer::frame("10=1018\x03"
+                                                   "20=5\x03"
+                                                   "21=20240102030405\x03"),
+                                       s.key, false)));
+    auto got = client.read(1);
+    ASSERT_EQ(got.size(), 1u);
+    expectLengthField(got[0]);
+    ASSERT_EQ(got[0].type(), 76);
+    auto inner = peer::frames(peer::open(got[0].at(27), s.key).value_or(""));
+    ASSERT_EQ(inner.size(), 1u);
+    expectLengthField(inner[0]);
+    EXPECT_EQ(inner[0].type(), 1019);
+    EXPECT_EQ(inner[0].at(20), "5");
+    EXPECT_TRUE(std::regex_match(inner[0].at(21), std::regex("[0-9]{14}")));
+}
+
+TEST_F(ServerTest, PingBeforeLoginOrUnderAWrongKeyGetsNoAnswer) {
+    peer::StreamClient client(ports_.stream);
+    ASSERT_TRUE(client.send(peer::seal(peer::frame("10=1018\x03"
+                                                   "20=1\x03"
+                                                   "21=20240102030405\x03"),
+                                       productKey_, false)));
+    ASSERT_TRUE(client.send(peer::seal(peer::frame("10=1018\x03"
+                                                   "20=2\x03"),
+                                       "not the key", false)));
+    ASSERT_TRUE(client.send(peer::frame("10=1018\x03"
+                                        "20=3\x03"))); // plain: never acted on
+    EXPECT_TRUE(server_->waitFor([](const auto& s) { return s.unreadableFrames >= 2; }, 2s));
+    EXPECT_TRUE(client.read(1, 200ms).empty());
+    EXPECT_EQ(server_->stats().pings, 0);
+    // The stream is still good for a login afterwards.
+    login(client, "demo", "demo1234");
+}
+
+TEST_F(ServerTest, SecondLoginOfTheSameUserTellsTheFirstSession) {
+    peer::StreamClient first(ports_.stream), second(ports_.stream);
+    const Session s1 = login(first, "demo", "demo1234");
+    login(second, "demo", "demo1234");
+    auto got = first.read(1);
+    ASSERT_EQ(got.size(), 1u);
+    auto inner = peer::frames(peer::open(got[0].at(27), s1.key).value_or(""));
+    ASSERT_EQ(inner.size(), 1u);
+    EXPECT_EQ(inner[0].type(), 44);
+    EXPECT_FALSE(inner[0].at(105).empty());
+    EXPECT_EQ(server_->stats().loggedOutElsewhere, 1);
+}
+
+TEST_F(ServerTest, DroppedStreamsAreClosedOnTheClient) {
+    peer::StreamClient client(ports_.stream);
+    login(client, "demo", "demo1234");
+    server_->dropStreams();
+    client.read(1, 2s);
+    EXPECT_TRUE(client.closedByPeer());
+}
+
+// A ZeroMQ peer on the raw library.
+class ZmqPeer {
+public:
+    ZmqPeer(int type, int port) : context_(zmq_ctx_new()), socket_(zmq_socket(context_, type)) {
+        int zero = 0;
+        zmq_setsockopt(socket_, ZMQ_LINGER, &zero, sizeof zero);
+        const std::string endpoint = "tcp://127.0.0.1:" + std::to_string(port);
+        zmq_connect(socket_, endpoint.c_str());
+    }
+    ~ZmqPeer() {
+        zmq_close(socket_);
+        zmq_ctx_term(context_);
+    }
+    void subscribe(std::string_view topic) {
+        zmq_setsockopt(socket_, ZMQ_SUBSCRIBE, topic.data(), topic.size());
+    }
+    bool send(std::string_view data) {
+        return zmq_send(socket_, data.data(), data.size(), 0) == static_cast<int>(data.size());
+    }
+    std::optional<std::string> receive(std::chrono::milliseconds timeout) {
+        zmq_pollitem_t item{socket_, 0, ZMQ_POLLIN, 0};
+        if (zmq_poll(&item, 1, static_cast<long>(timeout.count())) <= 0)
+            return std::nullopt;
+        zmq_msg_t msg;
+        zmq_msg_init(&msg);
+        if (zmq_msg_recv(&msg, socket_, 0) < 0) {
+            zmq_msg_close(&msg);
+            return std::nullopt;
+        }
+        std::string out(static_cast<const char*>(zmq_msg_data(&msg)), zmq_msg_size(&msg));
+        zmq_msg_close(&msg);
+        return out;
+    }
+
+private:
+    void* context_;
+    void* socket_;
+};
+
+std::string dsRequest(std::string_view procedure, int requestId) {
+    return peer::frame(peer::body({{10, "1023"},
+                                   {151, std::string(procedure)},
+                                   {152, "1000"},
+                                   {153, "1"},
+                                   {20, std::to_string(requestId)},
+                                   {115, "1001"},
+                                   {23, "demo"},
+                                   {19, "7001"},
+                                   {21, "20240102030405"}}));
+}
+
+TEST_F(ServerTest, DataServiceAnswersEveryProcedureWithAnEmptyResultInOrder) {
+    ZmqPeer req(ZMQ_REQ, ports_.data);
+    const std::vector<std::string> procedures = {"getopenpositions", "getpendingorders",
+                                                 "getsettledpositions", "getcancelledorders",
+                                                 "getinstruments"};
+    for (std::size_t i = 0; i < procedures.size(); ++i) {
+        ASSERT_TRUE(req.send(dsRequest(procedures[i], static_cast<int>(i) + 1)));
+        auto reply = req.receive(5s);
+        ASSERT_TRUE(reply);
+        auto f = peer::frames(*reply);
+        ASSERT_EQ(f.size(), 1u);
+        expectLengthField(f[0]);
+        EXPECT_EQ(f[0].type(), 1024);
+        EXPECT_EQ(f[0].at(151), procedures[i]);
+        EXPECT_EQ(f[0].at(159), "");
+        EXPECT_EQ(f[0].at(20), std::to_string(i + 1));
+    }
+    EXPECT_EQ(server_->stats().procedures, procedures);
+}
+
+TEST_F(ServerTest, DataServiceAnswersChartKeepAliveAndGarbage) {
+    ZmqPeer req(ZMQ_REQ, ports_.data);
+    ASSERT_TRUE(req.send(peer::frame(peer::body({{10, "1040"},
+                                                 {12, "USDJPY"},
+                                                 {83, "O"},
+                                                 {20, "42"},
+                                                 {1025, "50"},
+                                                 {23, "demo"},
+                                                 {19, "7001"},
+                                                 {21, "20240102030405"}}))));
+    auto reply = req.receive(5s);
+    ASSERT_TRUE(reply);
+    auto f = peer::frames(*reply);
+    ASSERT_EQ(f.size(), 1u);
+    expectLengthField(f[0]);
+    EXPECT_EQ(f[0].type(), 1041);
+    EXPECT_EQ(f[0].at(20), "42");
+    const std::string chart = f[0].at(17);
+    const auto close = chart.find('>');
+    ASSERT_NE(close, std::string::npos);
+    EXPECT_EQ(split(chart.substr(1, close - 1), '~').at(1), "USDJPY^O");
+    const std::string columns = chart.substr(close + 1, chart.rfind("<END>") - close - 1);
+    const auto cols = split(columns, '#');
+    ASSERT_EQ(cols.size(), 6u);
+    for (const auto& c : cols)
+        EXPECT_EQ(split(c, ',').size(), 50u);
+
+    ASSERT_TRUE(req.send(peer::frame("10=1002\x03"
+                                     "23=demo\x03"
+                                     "19=7001\x03"
+                                     "21=20240102030405\x03")));
+    reply = req.receive(5s);
+    ASSERT_TRUE(reply);
+    EXPECT_EQ(peer::frames(*reply).at(0).type(), 1002);
+
+    // Not a frame: the answer is empty, and the socket goes on answering.
+    ASSERT_TRUE(req.send("garbage"));
+    reply = req.receive(5s);
+    ASSERT_TRUE(reply);
+    EXPECT_TRUE(reply->empty());
+    ASSERT_TRUE(req.send(dsRequest("getopenpositions", 9)));
+    EXPECT_TRUE(req.receive(5s));
+    EXPECT_EQ(server_->stats().keepAlives, 1);
+    EXPECT_EQ(server_->stats().chartRequests, 1);
+}
+
+TEST_F(ServerTest, SilentDataServiceHoldsTheRequestUntilReleased) {
+    server_->setDataServiceSilent(true);
+    ZmqPeer req(ZMQ_REQ, ports_.data);
+    ASSERT_TRUE(req.send(dsRequest("getopenpositions", 1)));
+    EXPECT_FALSE(req.receive(300ms));
+    server_->setDataServiceSilent(false);
+    EXPECT_TRUE(req.receive(5s));
+}
+
+TEST_F(ServerTest, FeedPublishesQuotesAndDepthOfSubscribedInstruments) {
+    ZmqPeer sub(ZMQ_SUB, ports_.feed);
+    sub.subscribe("EURUSD");
+    sub.subscribe("MD_USDJPY;");
+    bool quote = false, depth = false;
+    const auto deadline = std::chrono::steady_clock::now() + 10s;
+    while ((!quote || !depth) && std::chrono::steady_clock::now() < deadline) {
+        auto text = sub.receive(1s);
+        if (!text)
+            continue;
+        if (text->starts_with("MD_")) {
+            ASSERT_TRUE(text->starts_with("MD_USDJPY;"));
+            const auto parts = split(*text, ';');
+            ASSERT_EQ(parts.size(), 3u);
+            EXPECT_EQ(split(parts[1], '|').size(), 3u);
+            EXPECT_EQ(split(parts[2], '|').size(), 3u);
+            depth = true;
+            continue;
+        }
+        const auto fields = split(*text, '\x04');
+        ASSERT_EQ(fields.size(), 11u) << *text;
+        EXPECT_EQ(fields[0], "EURUSD");
+        EXPECT_TRUE(std::regex_match(fields[1], std::regex("[0-9]{14}")));
+        ASSERT_EQ(fields[10], "5");
+        const double base = std::stod(fields[2]);
+        const double bid = base + std::stod(fields[4]) / 1e5;
+        const double ask = base + std::stod(fields[5]) / 1e5;
+        EXPECT_GT(bid, 1.085 / 2);
+        EXPECT_LT(bid, 1.085 * 1.5);
+        EXPECT_NEAR(ask - bid, 0.00012, 1e-9);
+        quote = true;
+    }
+    EXPECT_TRUE(quote);
+    EXPECT_TRUE(depth);
+}
+
+TEST(ServerStart, RefusesAHostThatIsNoIPv4AddressAndABusyPort) {
+    auto market = testserver::loadMarketFile(testserver::defaultMarketPath());
+    ASSERT_TRUE(market.market);
+    testserver::TestServer first(*market.market), second(*market.market);
+    testserver::ServerOptions options;
+    options.port = options.feedPort = options.dataPort = 0;
+    options.host = "not-a-host";
+    EXPECT_THROW(first.start(options), testserver::ServerError);
+    options.host = "127.0.0.1";
+    const auto ports = first.start(options);
+    options.port = ports.stream;
+    EXPECT_THROW(second.start(options), testserver::ServerError);
+    options.port = 0;
+    options.dataPort = ports.data;
+    EXPECT_THROW(second.start(options), testserver::ServerError);
+    EXPECT_FALSE(second.running());
+}
+
+#ifdef TC_TESTSERVER_BINARY
+TEST(ServerProgram, PrintsTheListeningLineAndStopsOnSigterm) {
+    if (::access(TC_TESTSERVER_BINARY, X_OK) != 0)
+        GTEST_SKIP() << "no " << TC_TESTSERVER_BINARY;
+    int out[2];
+    ASSERT_EQ(::pipe(out), 0);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+    posix_spawn_file_actions_addclose(&actions, out[0]);
+    const char* argv[] = {TC_TESTSERVER_BINARY, "--port", "0",      "--feed-port", "0",
+                          "--data-port",        "0",      "--rate", "5",           nullptr};
+    pid_t pid = 0;
+    ASSERT_EQ(posix_spawn(&pid, TC_TESTSERVER_BINARY, &actions, nullptr, const_cast<char**>(argv), environ),
+              0);
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(out[1]);
+
+    std::string line;
+    char c = 0;
+    pollfd p{out[0], POLLIN, 0};
+    while (line.find('\n') == std::string::npos && ::poll(&p, 1, 10000) > 0 && ::read(out[0], &c, 1) == 1)
+        line.push_back(c);
+    std::smatch m;
+    const bool matched =
+        std::regex_match(line, m, std::regex("listening stream=([0-9]+) feed=([0-9]+) data=([0-9]+)\n"));
+    EXPECT_TRUE(matched) << line;
+    if (matched) {
+        peer::StreamClient client(std::stoi(m[1]));
+        EXPECT_TRUE(client.connected());
+    }
+    ::kill(pid, SIGTERM);
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    std::string rest;
+    while (::read(out[0], &c, 1) == 1)
+        rest.push_back(c);
+    EXPECT_EQ(rest, "") << "exactly one line on standard output";
+    ::close(out[0]);
+}
+
+TEST(ServerProgram, RefusesABadCommandLine) {
+    if (::access(TC_TESTSERVER_BINARY, X_OK) != 0)
+        GTEST_SKIP() << "no " << TC_TESTSERVER_BINARY;
+    const char* argv[] = {TC_TESTSERVER_BINARY, "--port", "70000", nullptr};
+    pid_t pid = 0;
+    ASSERT_EQ(posix_spawn(&pid, TC_TESTSERVER_BINARY, nullptr, nullptr, const_cast<char**>(argv), environ),
+              0);
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 2);
+}
+#endif
+
+} // namespace

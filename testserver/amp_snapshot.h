@@ -1,0 +1,61 @@
+#pragma once
+// Writer of the login snapshot in its control-character ("AMP") form: sections cut by 0x07, records
+// by 0x06, fields by 0x05, each field at the position the client reads it from.
+#include "market.h"
+#include "price_book.h"
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace testserver {
+
+// Positions in the snapshot's section list.
+enum AmpSection : int {
+    kSectionUser = 0,
+    kSectionProduct = 1,
+    kSectionInstrumentTypes = 2,
+    kSectionSessions = 3,
+    kSectionInstruments = 4,
+    kSectionGroups = 5,
+    kSectionGroupInstruments = 6,
+    kSectionAccounts = 8,
+    kSectionLoginMessages = 16,
+    kSectionResources = 19,
+    kSectionCurrencyList = 20,
+    kSectionTradeCurrencies = 21,
+    kSectionCount = 22,
+};
+
+// One record: fields by position, the positions in between left empty.
+class AmpRecord {
+public:
+    AmpRecord& set(std::size_t position, std::string value);
+    AmpRecord& set(std::size_t position, std::int64_t value) { return set(position, std::to_string(value)); }
+    AmpRecord& flag(std::size_t position, bool value) {
+        return set(position, std::string(value ? "1" : "0"));
+    }
+    // The fields joined by 0x05.
+    std::string text() const;
+
+private:
+    std::vector<std::string> fields_;
+};
+
+struct SnapshotContext {
+    int feedPort = 0;
+    int dataPort = 0;
+    int referenceId = 0;
+    std::string updateTime; // "yyyyMMddHHmmss", the instruments' quote time
+};
+
+// The whole snapshot of one signed-in user: every section 0 to 21, accounts of that user only, the
+// instruments at their current prices (quotes in the market's instrument order).
+std::string ampLoginSnapshot(const Market& market, const User& user, const std::vector<Quote>& quotes,
+                             const SnapshotContext& context);
+
+// The payload of a refused login: sections 0 to 16, only the login-message section filled, with one
+// record (display mode, message, error code).
+std::string ampLoginRefusal(int errorCode, std::string_view message);
+
+} // namespace testserver

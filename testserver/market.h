@@ -1,0 +1,127 @@
+#pragma once
+// The market the loopback server plays: instruments, groups, currencies, users and their accounts,
+// read from a market file (see markets/default.market for the format).
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace testserver {
+
+struct ProductRecord {
+    int id = 1;
+    std::string name = "Tradeclient";
+    std::string latestBuild = "0.1.0";
+    std::string latestSupportedBuild = "0.1.0";
+    std::int64_t systemCurrency = 0;
+};
+
+struct InstrumentType {
+    int id = 0;
+    std::string name;
+};
+
+struct TradingSession {
+    int id = 0;
+    std::string name;
+    std::int64_t color = 0; // 0xRRGGBB
+    std::int64_t status = 1;
+};
+
+struct Currency {
+    std::int64_t id = 0;
+    std::string code;
+    std::int64_t instrument = 0; // the instrument whose prices convert into it; 0 for none
+    std::int64_t mode = 0;       // conversion mode
+    bool direct = false;
+    std::string bidRate = "0";
+    std::string askRate = "0";
+    std::string depositRate = "1";
+};
+
+struct Group {
+    int id = 0;
+    std::string name;
+    int leverage = 100;
+    std::string maxQty = "100";
+    std::string qtyStep = "0.01";
+    std::string minQty = "0.01";
+    std::string margin = "1"; // initial margin per group instrument
+    int spreadBid = 0;
+    int spreadAsk = 0;
+    std::string marginCall = "100";
+    std::string stopOut = "50";
+};
+
+struct Instrument {
+    int id = 0;
+    std::string code;
+    std::string name;
+    int type = 0;
+    int decimals = 5;
+    std::int64_t price = 0;  // opening bid in units of 10^-decimals
+    std::int64_t spread = 1; // ask minus bid, same units
+    std::int64_t step = 1;   // largest move of one quote, same units
+    std::string contractSize = "1";
+    int conversion = 0; // CurrencyID of the snapshot: the instrument converting its P/L, 0 for none
+    int session = 1;
+};
+
+enum class UserStatus { Enabled, Disabled, Locked };
+
+struct User {
+    int id = 0;
+    std::string name;
+    std::string password;
+    UserStatus status = UserStatus::Enabled;
+};
+
+struct Account {
+    int id = 0;
+    std::string user;
+    int group = 0;
+    std::int64_t currency = 0;
+    std::string balance = "0";
+    std::string name;
+    int tradingStatus = 1;
+};
+
+struct Market {
+    ProductRecord product;
+    std::vector<InstrumentType> types;
+    std::vector<TradingSession> sessions;
+    std::vector<Currency> currencies;
+    std::vector<Group> groups;
+    std::vector<Instrument> instruments;
+    std::vector<User> users;
+    std::vector<Account> accounts;
+
+    const User* findUser(std::string_view name) const;
+    const Instrument* findInstrument(std::string_view code) const;
+    std::vector<const Account*> accountsOf(std::string_view user) const;
+};
+
+// Caps on a market file; past them the file is refused with an error naming the line.
+inline constexpr std::size_t kMaxMarketFileBytes = std::size_t{1} << 20;
+inline constexpr std::size_t kMaxMarketLineBytes = 4096;
+inline constexpr std::size_t kMaxMarketRecords = 10000;
+inline constexpr std::size_t kMaxMarketValueBytes = 256;
+inline constexpr int kMaxDecimals = 8;
+
+struct MarketResult {
+    std::optional<Market> market;
+    std::string error; // "line N: ..." when market is empty
+};
+
+MarketResult parseMarket(std::string_view text);
+MarketResult loadMarketFile(const std::filesystem::path& path);
+
+// "1.08500" with 5 decimals -> 108500; more fraction digits than decimals, a sign or any other
+// character is refused.
+std::optional<std::int64_t> parseScaled(std::string_view text, int decimals);
+// 108500 with 5 decimals -> "1.08500".
+std::string formatScaled(std::int64_t units, int decimals);
+
+} // namespace testserver

@@ -1,0 +1,91 @@
+#include "options.h"
+
+#include <charconv>
+#include <cstdlib>
+
+namespace testserver {
+
+namespace {
+
+template <typename T>
+bool parseNumber(std::string_view text, T& out) {
+    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), out);
+    return !text.empty() && ec == std::errc{} && end == text.data() + text.size();
+}
+
+} // namespace
+
+std::string usage() {
+    return "usage: trade-testserver [--host 127.0.0.1] [--port N] [--feed-port N] [--data-port N]\n"
+           "                        [--market FILE] [--rate QUOTES_PER_SECOND] [--seed N]\n"
+           "Port 0 picks any free port. Defaults: 127.0.0.1, ports 5100, 5101, 5102, the default market,\n"
+           "20 quotes per second, seed 1.\n";
+}
+
+std::filesystem::path defaultMarketPath() {
+    if (const char* env = std::getenv("TC_TESTSERVER_MARKET"); env && *env)
+        return env;
+#ifdef TC_TESTSERVER_MARKET
+    return TC_TESTSERVER_MARKET;
+#else
+    return "testserver/markets/default.market";
+#endif
+}
+
+CommandLine parseCommandLine(std::span<const std::string_view> args) {
+    CommandLine result;
+    ServerOptions options;
+    auto fail = [&result](std::string message) {
+        result.error = std::move(message);
+        return result;
+    };
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string_view arg = args[i];
+        if (arg == "--help" || arg == "-h") {
+            result.help = true;
+            return result;
+        }
+        const bool known = arg == "--host" || arg == "--port" || arg == "--feed-port" ||
+                           arg == "--data-port" || arg == "--market" || arg == "--rate" || arg == "--seed";
+        if (!known)
+            return fail("unknown option " + std::string(arg));
+        if (i + 1 >= args.size())
+            return fail(std::string(arg) + " needs a value");
+        const std::string_view value = args[++i];
+        if (value.size() > 4096)
+            return fail(std::string(arg) + " value is too long");
+        if (arg == "--host") {
+            if (value.empty())
+                return fail("--host needs an address");
+            options.host = value;
+        } else if (arg == "--market") {
+            if (value.empty())
+                return fail("--market needs a file");
+            options.market = std::filesystem::path(value);
+        } else if (arg == "--rate") {
+            double rate = 0;
+            if (!parseNumber(value, rate) || !(rate >= 0) || rate > kMaxRate)
+                return fail("--rate takes a number of quotes per second from 0 to 100000, not " +
+                            std::string(value));
+            options.rate = rate;
+        } else if (arg == "--seed") {
+            std::uint64_t seed = 0;
+            if (!parseNumber(value, seed))
+                return fail("--seed takes a non-negative whole number, not " + std::string(value));
+            options.seed = seed;
+        } else {
+            int port = -1;
+            if (!parseNumber(value, port) || port < 0 || port > 65535)
+                return fail(std::string(arg) + " takes a port from 0 to 65535, not " + std::string(value));
+            (arg == "--port"        ? options.port
+             : arg == "--feed-port" ? options.feedPort
+                                    : options.dataPort) = port;
+        }
+    }
+    if (options.market.empty())
+        options.market = defaultMarketPath();
+    result.options = std::move(options);
+    return result;
+}
+
+} // namespace testserver

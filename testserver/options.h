@@ -1,0 +1,50 @@
+#pragma once
+// The server's settings and its command line:
+//   trade-testserver [--host 127.0.0.1] [--port N] [--feed-port N] [--data-port N] [--market FILE]
+//                    [--rate QUOTES_PER_SECOND] [--seed N]
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace testserver {
+
+// The simulation entry of the shipped login property list names 127.0.0.1:5100; the feed and the
+// data service sit on the next two ports.
+inline constexpr std::string_view kDefaultHost = "127.0.0.1";
+inline constexpr int kDefaultStreamPort = 5100;
+inline constexpr int kDefaultFeedPort = 5101;
+inline constexpr int kDefaultDataPort = 5102;
+inline constexpr double kDefaultRate = 20.0;
+inline constexpr double kMaxRate = 100000.0;
+
+struct ServerOptions {
+    std::string host{kDefaultHost};
+    int port = kDefaultStreamPort; // 0: any free port
+    int feedPort = kDefaultFeedPort;
+    int dataPort = kDefaultDataPort;
+    std::filesystem::path market; // empty: the default market file
+    double rate = kDefaultRate;   // quotes per second over all instruments; 0 stops the feed
+    std::uint64_t seed = 1;
+    // Seal the login reply (33) and the refusal (47) in an envelope under the product key, as every
+    // later stream reply is sealed under the session key. Off: they go plain, compressed only.
+    bool sealLoginReplies = false;
+    // Envelope key of the initial requests; empty: the configured key of the login property list.
+    std::string productKey;
+};
+
+struct CommandLine {
+    std::optional<ServerOptions> options; // set when the line parsed and the server should run
+    bool help = false;                    // --help: print usage() and exit 0
+    std::string error;                    // set when the line is refused
+};
+
+CommandLine parseCommandLine(std::span<const std::string_view> args);
+std::string usage();
+
+// The market file used when --market is not given.
+std::filesystem::path defaultMarketPath();
+
+} // namespace testserver

@@ -1,0 +1,68 @@
+#include "server_wire.h"
+
+#include "connection/base64.h"
+#include "connection/crypto.h"
+#include "connection/data_additions.h"
+#include "connection/message_base.h"
+#include "connection/separators.h"
+
+#include <cstdint>
+#include <span>
+
+namespace testserver {
+
+std::string frameFields(const WireFields& fields) {
+    std::string body;
+    for (const auto& f : fields) {
+        body += std::to_string(f.tag);
+        body.push_back('=');
+        body += f.value;
+        body.push_back(wire::kFieldEnd);
+    }
+    return MessageBase::frame(body);
+}
+
+std::optional<std::string> sealEnvelope(std::string_view framedMessage, std::string_view key) {
+    if (key.empty())
+        return std::nullopt;
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(framedMessage.data());
+    auto cipher = Crypto::transformData(std::span(bytes, framedMessage.size()), Crypto::kAlgorithmAES,
+                                        Crypto::kEncrypt, key);
+    if (!cipher)
+        return std::nullopt;
+    // A reader that ends a value where "27=" recurs cannot be misled: the character before a
+    // Base64 padding "=" always has its low bits clear, which "7" has not.
+    auto text = Base64::encodeBase64WithData(*cipher);
+    if (!text)
+        return std::nullopt;
+    return frameFields({{10, "76"}, {27, std::move(*text)}});
+}
+
+std::optional<std::string> compressPayload(std::string_view text) {
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(text.data());
+    // The deflater hands an empty input back as it is; the client wants a stream all the same.
+    static constexpr std::uint8_t kEmptyGzip[] = {0x1F, 0x8B, 8, 0, 0, 0, 0, 0, 0, 3,
+                                                  3,    0,    0, 0, 0, 0, 0, 0, 0, 0};
+    auto stream = text.empty()
+                      ? std::optional(NSDataAdditions::Bytes(std::begin(kEmptyGzip), std::end(kEmptyGzip)))
+                      : NSDataAdditions::gzipDeflate(std::span(bytes, text.size()));
+    if (!stream || text.size() > 0xFFFFFFFFu)
+        return std::nullopt;
+    std::vector<std::uint8_t> payload;
+    payload.reserve(stream->size() + 6);
+    const auto length = static_cast<std::uint32_t>(text.size());
+    for (int i = 0; i < 4; ++i)
+        payload.push_back(static_cast<std::uint8_t>(length >> (8 * i)));
+    payload.insert(payload.end(), stream->begin(), stream->end());
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        auto encoded = Base64::encodeBase64WithData(payload);
+        if (!encoded)
+            return std::nullopt;
+        if (encoded->find("1050=") == std::string::npos)
+            return encoded;
+        payload.push_back(0);
+    }
+    return std::nullopt;
+}
+
+} // namespace testserver

@@ -1,0 +1,622 @@
+#include "test_server.h"
+
+#include "amp_snapshot.h"
+#include "server_wire.h"
+
+#include "connection/envelope_opener.h"
+#include "connection/login_inputdata.h"
+#include "connection/stream_deframer.h"
+#include "connection/wire_fields.h"
+#include "connection/zmq/zmq_context.h"
+#include "connection/zmq/zmq_exception.h"
+#include "connection/zmq/zmq_socket.h"
+#include "platform/date_format.h"
+#include "platform/log.h"
+#include "session/formatter.h"
+#include "session/session_key.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <cstring>
+#include <map>
+
+namespace testserver {
+
+using platform::Log;
+
+struct TestServer::Client {
+    int fd = -1;
+    std::uint64_t id = 0;
+    StreamDeframer deframer{kMaxStreamFrameBytes};
+    bool signedIn = false;
+    std::string user;
+    std::string sessionKey;
+};
+
+namespace {
+
+using FieldMap = std::map<int, std::string>;
+
+// The lists in the stats keep the latest entries only, so a long simulation run does not grow them.
+constexpr std::size_t kMaxStatsEntries = 10000;
+
+template <typename T>
+void appendCapped(std::vector<T>& list, T item) {
+    if (list.size() >= kMaxStatsEntries)
+        list.erase(list.begin(), list.begin() + static_cast<std::ptrdiff_t>(kMaxStatsEntries / 2));
+    list.push_back(std::move(item));
+}
+
+// The fields of a de-framed text (length, 0x03, body); a later occurrence of a tag wins.
+FieldMap fieldsOf(std::string_view frameText) {
+    FieldMap fields;
+    auto it = wire::FieldIterator::overFrame(frameText);
+    wire::Field f;
+    while (it.next(f))
+        if (f.hasValue && f.tag > 0)
+            fields.insert_or_assign(f.tag, std::string(f.value));
+    return fields;
+}
+
+std::string valueOr(const FieldMap& fields, int tag, std::string fallback = {}) {
+    auto it = fields.find(tag);
+    return it == fields.end() ? fallback : it->second;
+}
+
+int typeOf(const FieldMap& fields) {
+    const std::string text = valueOr(fields, 10);
+    int type = 0;
+    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), type);
+    return ec == std::errc{} && end == text.data() + text.size() ? type : 0;
+}
+
+std::string now() {
+    return Formatter::setAmpFormat(platform::Date::now());
+}
+
+int portOfEndpoint(const std::string& endpoint) {
+    const auto colon = endpoint.rfind(':');
+    int port = 0;
+    if (colon == std::string::npos)
+        return 0;
+    std::string_view digits(endpoint.c_str() + colon + 1);
+    std::from_chars(digits.data(), digits.data() + digits.size(), port);
+    return port;
+}
+
+int bindZmq(ZMQSocket& socket, const std::string& host, int port) {
+    socket.setIntOption(ZMQ_LINGER, 0);
+    socket.bindToEndpoint("tcp://" + host + ":" + (port == 0 ? std::string("*") : std::to_string(port)));
+    std::string endpoint = socket.dataForOption(ZMQ_LAST_ENDPOINT);
+    while (!endpoint.empty() && endpoint.back() == '\0')
+        endpoint.pop_back();
+    return portOfEndpoint(endpoint);
+}
+
+constexpr std::string_view kElsewhereText = "Your user name has signed in from another location.";
+
+} // namespace
+
+TestServer::TestServer(Market market)
+    : market_(std::move(market)), prices_(std::make_unique<PriceBook>(market_.instruments, 1)) {}
+
+TestServer::~TestServer() {
+    stop();
+}
+
+template <typename F>
+void TestServer::updateStats(F&& f) {
+    {
+        std::lock_guard lock(statsMutex_);
+        f(stats_);
+    }
+    statsChanged_.notify_all();
+}
+
+ServerStats TestServer::stats() const {
+    std::lock_guard lock(statsMutex_);
+    return stats_;
+}
+
+bool TestServer::waitFor(const std::function<bool(const ServerStats&)>& predicate,
+                         std::chrono::milliseconds timeout) const {
+    std::unique_lock lock(statsMutex_);
+    return statsChanged_.wait_for(lock, timeout, [&] { return predicate(stats_); });
+}
+
+ServerPorts TestServer::start(const ServerOptions& options) {
+    if (running_)
+        throw ServerError("server already running");
+    options_ = options;
+    prices_ = std::make_unique<PriceBook>(market_.instruments, options.seed);
+    productKey_ = options.productKey;
+    if (productKey_.empty())
+        productKey_ = LoginInputdata().configuredSecurityKey().value_or("");
+    if (productKey_.empty())
+        throw ServerError("no product key: the login property list has no SecurityKey");
+
+    const std::string host = options.host == "localhost" ? "127.0.0.1" : options.host;
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_port = htons(static_cast<std::uint16_t>(options.port));
+    if (options.port < 0 || options.port > 65535 || ::inet_pton(AF_INET, host.c_str(), &addr.sin_addr) != 1)
+        throw ServerError("cannot listen on " + options.host + ":" + std::to_string(options.port) +
+                          ": not an IPv4 address and port");
+
+    auto cleanup = [this] {
+        if (listener_ >= 0)
+            ::close(listener_);
+        if (wake_ >= 0)
+            ::close(wake_);
+        listener_ = wake_ = -1;
+        feed_.reset();
+        data_.reset();
+        if (zmq_)
+            zmq_->terminate();
+        zmq_.reset();
+    };
+
+    listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    int yes = 1;
+    if (listener_ >= 0)
+        ::setsockopt(listener_, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    if (listener_ < 0 || ::bind(listener_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) < 0 ||
+        ::listen(listener_, 16) < 0) {
+        const std::string reason = std::strerror(errno);
+        cleanup();
+        throw ServerError("cannot listen on " + host + ":" + std::to_string(options.port) + ": " + reason);
+    }
+    socklen_t len = sizeof addr;
+    ::getsockname(listener_, reinterpret_cast<sockaddr*>(&addr), &len);
+    ports_.stream = ntohs(addr.sin_port);
+    wake_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+
+    try {
+        zmq_ = ZMQContext::create(1);
+        feed_ = zmq_->socketWithType(ZMQ_PUB);
+        ports_.feed = bindZmq(*feed_, host, options.feedPort);
+        data_ = zmq_->socketWithType(ZMQ_REP);
+        ports_.data = bindZmq(*data_, host, options.dataPort);
+    } catch (const ZMQException& e) {
+        cleanup();
+        throw ServerError("cannot bind the feed or data-service port on " + host + ": " + e.reason());
+    }
+
+    stopping_ = false;
+    running_ = true;
+    streamThread_ = std::thread([this] { streamLoop(); });
+    feedThread_ = std::thread([this] { feedLoop(); });
+    dataThread_ = std::thread([this] { dataLoop(); });
+    Log::info("testserver: listening on {} stream={} feed={} data={}", host, ports_.stream, ports_.feed,
+              ports_.data);
+    return ports_;
+}
+
+void TestServer::stop() {
+    if (!running_.exchange(false))
+        return;
+    stopping_ = true;
+    if (wake_ >= 0) {
+        const std::uint64_t one = 1;
+        [[maybe_unused]] auto n = ::write(wake_, &one, sizeof one);
+    }
+    {
+        std::lock_guard lock(feedMutex_);
+        feedWake_.notify_all();
+    }
+    streamThread_.join();
+    feedThread_.join();
+    dataThread_.join();
+    for (auto& c : clients_)
+        closeClient(*c);
+    clients_.clear();
+    ::close(listener_);
+    ::close(wake_);
+    listener_ = wake_ = -1;
+    feed_.reset();
+    data_.reset();
+    zmq_->terminate();
+    zmq_.reset();
+    Log::info("testserver: stopped");
+}
+
+void TestServer::post(std::function<void()> command) {
+    {
+        std::lock_guard lock(commandsMutex_);
+        commands_.push_back(std::move(command));
+    }
+    const std::uint64_t one = 1;
+    [[maybe_unused]] auto n = ::write(wake_, &one, sizeof one);
+}
+
+void TestServer::runCommands() {
+    std::vector<std::function<void()>> commands;
+    {
+        std::lock_guard lock(commandsMutex_);
+        commands.swap(commands_);
+    }
+    for (auto& c : commands)
+        c();
+}
+
+void TestServer::dropStreams() {
+    post([this] {
+        for (auto& c : clients_)
+            closeClient(*c);
+    });
+}
+
+void TestServer::setDataServiceSilent(bool silent) {
+    dataSilent_ = silent;
+}
+
+void TestServer::broadcast(const std::string& framedMessage) {
+    post([this, framedMessage] {
+        for (auto& c : clients_)
+            if (c->fd >= 0 && c->signedIn)
+                sendSealed(*c, framedMessage, c->sessionKey);
+    });
+}
+
+// ---- stream ----
+
+void TestServer::streamLoop() {
+    std::vector<pollfd> fds;
+    while (!stopping_) {
+        fds.clear();
+        fds.push_back({wake_, POLLIN, 0});
+        fds.push_back({listener_, POLLIN, 0});
+        for (const auto& c : clients_)
+            fds.push_back({c->fd, POLLIN, 0});
+        if (::poll(fds.data(), fds.size(), 1000) < 0) {
+            if (errno == EINTR)
+                continue;
+            Log::error("testserver: poll failed: {}", std::strerror(errno));
+            break;
+        }
+        if (fds[0].revents & POLLIN) {
+            std::uint64_t count = 0;
+            [[maybe_unused]] auto n = ::read(wake_, &count, sizeof count);
+            runCommands();
+        }
+        if (stopping_)
+            break;
+        if (fds[1].revents & POLLIN)
+            acceptClient();
+        for (std::size_t i = 2; i < fds.size(); ++i) {
+            if (!(fds[i].revents & (POLLIN | POLLHUP | POLLERR)))
+                continue;
+            auto it = std::find_if(clients_.begin(), clients_.end(),
+                                   [fd = fds[i].fd](const auto& c) { return c->fd == fd; });
+            if (it != clients_.end())
+                readClient(**it);
+        }
+        std::erase_if(clients_, [](const auto& c) { return c->fd < 0; });
+    }
+}
+
+void TestServer::acceptClient() {
+    const int fd = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+    if (fd < 0)
+        return;
+    if (clients_.size() >= kMaxStreamClients) {
+        Log::warning("testserver: refusing a stream client past {} connections", kMaxStreamClients);
+        ::close(fd);
+        return;
+    }
+    int yes = 1;
+    ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &yes, sizeof yes);
+    auto client = std::make_unique<Client>();
+    client->fd = fd;
+    client->id = nextClientId_++;
+    Log::info("testserver: stream client {} connected", client->id);
+    clients_.push_back(std::move(client));
+    updateStats([](ServerStats& s) { ++s.connections; });
+}
+
+void TestServer::readClient(Client& client) {
+    char buffer[64 * 1024];
+    const ssize_t got = ::recv(client.fd, buffer, sizeof buffer, 0);
+    if (got == 0 || (got < 0 && errno != EAGAIN && errno != EINTR)) {
+        Log::info("testserver: stream client {} left", client.id);
+        closeClient(client);
+        return;
+    }
+    if (got < 0)
+        return;
+    for (const std::string& frame :
+         client.deframer.feed(std::string_view(buffer, static_cast<std::size_t>(got)))) {
+        if (client.fd < 0)
+            return;
+        handleFrame(client, frame);
+    }
+}
+
+void TestServer::closeClient(Client& client) {
+    if (client.fd >= 0)
+        ::close(client.fd);
+    client.fd = -1;
+    client.signedIn = false;
+}
+
+bool TestServer::writeAll(Client& client, std::string_view bytes) {
+    while (!bytes.empty() && client.fd >= 0) {
+        const ssize_t sent = ::send(client.fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
+        if (sent > 0) {
+            bytes.remove_prefix(static_cast<std::size_t>(sent));
+            continue;
+        }
+        if (sent < 0 && (errno == EAGAIN || errno == EINTR)) {
+            pollfd p{client.fd, POLLOUT, 0};
+            if (::poll(&p, 1, 5000) > 0)
+                continue;
+        }
+        Log::warning("testserver: stream client {} does not take its replies; closing it", client.id);
+        closeClient(client);
+        return false;
+    }
+    return client.fd >= 0;
+}
+
+bool TestServer::sendSealed(Client& client, const std::string& framed, const std::string& key) {
+    auto envelope = sealEnvelope(framed, key);
+    if (!envelope) {
+        Log::error("testserver: cannot seal a reply for stream client {}", client.id);
+        return false;
+    }
+    return writeAll(client, *envelope);
+}
+
+void TestServer::handleFrame(Client& client, std::string_view frameText) {
+    const FieldMap fields = fieldsOf(frameText);
+    const int type = typeOf(fields);
+    if (type != 76) {
+        // Every request travels sealed; a plain one is a client fault, not something to act on.
+        Log::warning("testserver: stream client {} sent a plain message of type {}; ignored", client.id,
+                     type);
+        updateStats([](ServerStats& s) { ++s.unreadableFrames; });
+        return;
+    }
+    const bool initial = fields.contains(1153);
+    // The initial requests are sealed under the product key, the rest under the session key; try
+    // the other one too, so a client that picked the wrong key shows up as such in the log.
+    std::vector<std::string_view> keys;
+    keys.push_back(initial || !client.signedIn ? std::string_view(productKey_) : client.sessionKey);
+    keys.push_back(initial || !client.signedIn ? std::string_view(client.sessionKey) : productKey_);
+    const std::string sealed = valueOr(fields, 27);
+    for (std::size_t k = 0; k < keys.size(); ++k) {
+        if (keys[k].empty())
+            continue;
+        auto plain = openEncryptedEnvelope(sealed, keys[k]);
+        if (!plain)
+            continue;
+        if (k > 0)
+            Log::warning("testserver: stream client {} sealed a message under the other key", client.id);
+        StreamDeframer inner(kMaxStreamFrameBytes);
+        for (const std::string& message : inner.feed(*plain)) {
+            if (client.fd < 0)
+                return;
+            handleMessage(client, message, initial);
+        }
+        return;
+    }
+    Log::warning("testserver: stream client {} sent an envelope that does not open", client.id);
+    updateStats([](ServerStats& s) { ++s.unreadableFrames; });
+}
+
+void TestServer::handleMessage(Client& client, std::string_view frameText, bool) {
+    const FieldMap fields = fieldsOf(frameText);
+    const int type = typeOf(fields);
+    updateStats([type](ServerStats& s) { appendCapped(s.streamTypes, type); });
+    switch (type) {
+    case 32: {
+        handleLogin(client, fields);
+        break;
+    }
+    case 1018:
+        if (!client.signedIn) {
+            Log::warning("testserver: ping before login from stream client {}; ignored", client.id);
+            break;
+        }
+        // Counted before the answer goes, so a peer that has the answer sees the count.
+        updateStats([](ServerStats& s) { ++s.pings; });
+        sendSealed(client, frameFields({{10, "1019"}, {20, valueOr(fields, 20, "0")}, {21, now()}}),
+                   client.sessionKey);
+        break;
+    default:
+        Log::debug("testserver: stream client {} sent type {}; no answer", client.id, type);
+        break;
+    }
+}
+
+void TestServer::refuse(Client& client, int code, std::string_view text) {
+    auto payload = compressPayload(ampLoginRefusal(code, text));
+    const std::string framed =
+        frameFields({{10, "47"}, {20, "0"}, {21, now()}, {160, "AMP"}, {1050, payload.value_or("")}});
+    updateStats([](ServerStats& s) { ++s.refusals; });
+    if (options_.sealLoginReplies)
+        sendSealed(client, framed, productKey_);
+    else
+        writeAll(client, framed);
+}
+
+void TestServer::handleLogin(Client& client, const FieldMap& fields) {
+    const std::string userName = valueOr(fields, 23);
+    const std::string password = valueOr(fields, 18);
+    const User* user = market_.findUser(userName);
+    if (!user || user->password != password) {
+        Log::info("testserver: login of \"{}\" refused: wrong user name or password", userName);
+        refuse(client, kLoginInvalidCredentials, "Invalid user name or password.");
+        return;
+    }
+    if (user->status != UserStatus::Enabled) {
+        const bool locked = user->status == UserStatus::Locked;
+        Log::info("testserver: login of \"{}\" refused: account {}", userName,
+                  locked ? "locked" : "disabled");
+        refuse(client, locked ? kLoginAccountLocked : kLoginAccountDisabled,
+               locked ? "This account is locked." : "This account is disabled.");
+        return;
+    }
+
+    // One session per user: an earlier one hears that it was replaced.
+    for (auto& other : clients_) {
+        if (other.get() == &client || other->fd < 0 || !other->signedIn || other->user != userName)
+            continue;
+        updateStats([](ServerStats& s) { ++s.loggedOutElsewhere; });
+        sendSealed(*other, frameFields({{10, "44"}, {105, std::string(kElsewhereText)}, {21, now()}}),
+                   other->sessionKey);
+        other->signedIn = false;
+    }
+
+    const int referenceId = nextReferenceId_++;
+    const std::string reference = std::to_string(referenceId);
+    const std::string serverTime = now();
+    SnapshotContext context{ports_.feed, ports_.data, referenceId, serverTime};
+    auto payload = compressPayload(ampLoginSnapshot(market_, *user, prices_->quotes(), context));
+    if (!payload) {
+        Log::error("testserver: cannot compress the login snapshot");
+        return;
+    }
+    const std::string snapshot = frameFields({{10, "33"},
+                                              {19, reference},
+                                              {20, "0"},
+                                              {21, serverTime},
+                                              {160, "AMP"},
+                                              {1050, std::move(*payload)}});
+    const bool sent =
+        options_.sealLoginReplies ? sendSealed(client, snapshot, productKey_) : writeAll(client, snapshot);
+    if (!sent)
+        return;
+    client.signedIn = true;
+    client.user = userName;
+    client.sessionKey = GenerateNewEncryptionKey(userName, password, reference, serverTime);
+    updateStats([](ServerStats& s) { ++s.logins; });
+    Log::info("testserver: \"{}\" signed in on stream client {} (reference {})", userName, client.id,
+              referenceId);
+    sendSealed(client, frameFields({{10, "18"}, {20, "0"}, {21, serverTime}}), client.sessionKey);
+}
+
+// ---- feed ----
+
+void TestServer::feedLoop() {
+    const double rate = options_.rate;
+    if (!(rate > 0) || prices_->size() == 0) {
+        std::unique_lock lock(feedMutex_);
+        feedWake_.wait(lock, [this] { return stopping_.load(); });
+        return;
+    }
+    using Clock = std::chrono::steady_clock;
+    const auto interval =
+        std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(1.0 / rate));
+    auto next = Clock::now();
+    std::size_t index = 0;
+    while (true) {
+        next += interval;
+        {
+            std::unique_lock lock(feedMutex_);
+            if (feedWake_.wait_until(lock, next, [this] { return stopping_.load(); }))
+                return;
+        }
+        // After a stall, go on from now rather than bursting to catch up.
+        if (Clock::now() - next > std::chrono::seconds(1))
+            next = Clock::now();
+        const Quote q = prices_->step(index);
+        const Instrument& instrument = prices_->instrument(index);
+        try {
+            feed_->sendData(PriceBook::quoteText(instrument, q, now()), 0);
+            feed_->sendData(PriceBook::depthText(instrument, q), 0);
+        } catch (const ZMQException& e) {
+            Log::error("testserver: feed stopped: {}", e.reason());
+            return;
+        }
+        index = (index + 1) % prices_->size();
+        updateStats([](ServerStats& s) { ++s.quotesPublished; });
+    }
+}
+
+// ---- data service ----
+
+void TestServer::dataLoop() {
+    while (!stopping_) {
+        try {
+            zmq_pollitem_t item{};
+            data_->getPollItem(&item, ZMQ_POLLIN);
+            if (ZMQContext::pollWithItems(&item, 1, 100000) <= 0 || !(item.revents & ZMQ_POLLIN))
+                continue;
+            std::string request = data_->receiveDataWithFlags(0);
+            bool oversize = request.size() > kMaxDataRequestBytes;
+            while (data_->hasMoreDataForOption(ZMQ_RCVMORE)) {
+                std::string part = data_->receiveDataWithFlags(0);
+                if (request.size() + part.size() > kMaxDataRequestBytes)
+                    oversize = true;
+                else
+                    request += part;
+            }
+            // A silent peer: the request is taken but its answer waits until the silence ends.
+            while (dataSilent_ && !stopping_)
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            if (stopping_)
+                return;
+            if (oversize)
+                Log::warning("testserver: data-service request over {} bytes; answered empty",
+                             kMaxDataRequestBytes);
+            data_->sendData(oversize ? std::string() : answerDataRequest(request), 0);
+        } catch (const ZMQException& e) {
+            if (!stopping_)
+                Log::error("testserver: data service stopped: {}", e.reason());
+            return;
+        }
+    }
+}
+
+std::string TestServer::answerDataRequest(std::string_view request) {
+    StreamDeframer deframer(kMaxDataRequestBytes);
+    const auto frames = deframer.feed(request);
+    if (frames.empty()) {
+        updateStats([](ServerStats& s) { ++s.unreadableFrames; });
+        return {};
+    }
+    const FieldMap fields = fieldsOf(frames.front());
+    const std::string requestId = valueOr(fields, 20, "0");
+    switch (typeOf(fields)) {
+    case 1023: {
+        // Nothing to report yet for any procedure: the empty result.
+        const std::string procedure = valueOr(fields, 151);
+        updateStats([&](ServerStats& s) { appendCapped(s.procedures, procedure); });
+        return frameFields({{10, "1024"}, {20, requestId}, {21, now()}, {151, procedure}, {159, ""}});
+    }
+    case 1040: {
+        const std::string code = valueOr(fields, 12);
+        const std::string interval = valueOr(fields, 83);
+        const std::string countText = valueOr(fields, 1025);
+        int count = kDefaultChartBars;
+        auto [end, ec] = std::from_chars(countText.data(), countText.data() + countText.size(), count);
+        if (ec != std::errc{} || count <= 0)
+            count = kDefaultChartBars;
+        const std::size_t index = prices_->indexOf(code);
+        const std::string text = index < prices_->size()
+                                     ? prices_->chartText(index, interval, std::min(count, kMaxChartBars),
+                                                          platform::Date::now().secondsSince1970)
+                                     : PriceBook::emptyChartText(code, interval);
+        updateStats([](ServerStats& s) { ++s.chartRequests; });
+        return frameFields({{10, "1041"}, {20, requestId}, {21, now()}, {17, text}});
+    }
+    case 1002:
+        updateStats([](ServerStats& s) { ++s.keepAlives; });
+        return frameFields({{10, "1002"}, {21, now()}});
+    default:
+        updateStats([](ServerStats& s) { ++s.unreadableFrames; });
+        return {};
+    }
+}
+
+} // namespace testserver

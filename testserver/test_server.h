@@ -1,0 +1,146 @@
+#pragma once
+// The loopback trading server: the stream (login, ping and the other stream requests, replies
+// sealed in envelopes), the price feed (ZeroMQ publisher) and the data service (ZeroMQ reply socket),
+// each on its own thread. start() binds all three and returns once they accept; stop() joins them.
+#include "market.h"
+#include "options.h"
+#include "price_book.h"
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <vector>
+
+class ZMQContext;
+class ZMQSocket;
+
+namespace testserver {
+
+struct ServerPorts {
+    int stream = 0;
+    int feed = 0;
+    int data = 0;
+};
+
+// What the server has seen and done; for tests and the log.
+struct ServerStats {
+    int connections = 0;
+    int logins = 0;
+    int refusals = 0;
+    int loggedOutElsewhere = 0; // type 44 sent to an earlier session of a user who signed in again
+    int pings = 0;
+    int unreadableFrames = 0; // envelopes that did not open, frames without a type
+    int keepAlives = 0;
+    int chartRequests = 0;
+    std::uint64_t quotesPublished = 0;
+    // In arrival order; the latest 5000 to 10000 entries are kept.
+    std::vector<std::string> procedures; // data-service procedure names
+    std::vector<int> streamTypes;        // types of the stream messages (inside envelopes)
+};
+
+// Login error codes the server refuses with (type 47, login-message record).
+inline constexpr int kLoginInvalidCredentials = 1;
+inline constexpr int kLoginAccountDisabled = 10;
+inline constexpr int kLoginAccountLocked = 11;
+
+// Caps on what one stream client may send.
+inline constexpr std::size_t kMaxStreamFrameBytes = std::size_t{1} << 20;
+inline constexpr std::size_t kMaxStreamClients = 64;
+inline constexpr std::size_t kMaxDataRequestBytes = std::size_t{1} << 20;
+
+class ServerError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+class TestServer {
+public:
+    explicit TestServer(Market market);
+    ~TestServer();
+    TestServer(const TestServer&) = delete;
+    TestServer& operator=(const TestServer&) = delete;
+
+    // Binds the three sockets (port 0: any free port) and starts the threads. Throws ServerError
+    // when a socket cannot be bound, the host is not an IPv4 address or no product key is known.
+    ServerPorts start(const ServerOptions& options);
+    // Closes every socket and joins the threads; safe to call twice.
+    void stop();
+    bool running() const noexcept { return running_.load(); }
+    ServerPorts ports() const noexcept { return ports_; }
+
+    ServerStats stats() const;
+    // Waits until the predicate holds over the stats or the timeout passes; answers the predicate.
+    bool waitFor(const std::function<bool(const ServerStats&)>& predicate,
+                 std::chrono::milliseconds timeout) const;
+
+    // Test controls.
+    // Closes every stream client, as a lost connection would.
+    void dropStreams();
+    // Holds data-service requests unanswered while on (a silent peer); answers them once off again.
+    void setDataServiceSilent(bool silent);
+    // Sends a framed message to every signed-in stream client, sealed under its session key.
+    void broadcast(const std::string& framedMessage);
+
+private:
+    struct Client;
+
+    void streamLoop();
+    void feedLoop();
+    void dataLoop();
+    void acceptClient();
+    void readClient(Client& client);
+    void handleFrame(Client& client, std::string_view frameText);
+    void handleMessage(Client& client, std::string_view frameText, bool initialEnvelope);
+    void handleLogin(Client& client, const std::map<int, std::string>& fields);
+    void refuse(Client& client, int code, std::string_view text);
+    bool sendSealed(Client& client, const std::string& framed, const std::string& key);
+    bool writeAll(Client& client, std::string_view bytes);
+    void closeClient(Client& client);
+    void runCommands();
+    void post(std::function<void()> command);
+    std::string answerDataRequest(std::string_view request);
+    template <typename F>
+    void updateStats(F&& f);
+
+    const Market market_;
+    std::unique_ptr<PriceBook> prices_;
+    ServerOptions options_;
+    ServerPorts ports_;
+    std::string productKey_;
+    std::atomic<bool> running_{false};
+    std::atomic<bool> stopping_{false};
+    std::atomic<bool> dataSilent_{false};
+
+    int listener_ = -1;
+    int wake_ = -1; // eventfd: commands posted or stop asked
+    std::vector<std::unique_ptr<Client>> clients_;
+    int nextReferenceId_ = 7001;
+    std::uint64_t nextClientId_ = 1;
+
+    std::mutex commandsMutex_;
+    std::vector<std::function<void()>> commands_;
+
+    std::shared_ptr<ZMQContext> zmq_;
+    std::shared_ptr<ZMQSocket> feed_;
+    std::shared_ptr<ZMQSocket> data_;
+
+    std::mutex feedMutex_;
+    std::condition_variable feedWake_;
+
+    mutable std::mutex statsMutex_;
+    mutable std::condition_variable statsChanged_;
+    ServerStats stats_;
+
+    std::thread streamThread_;
+    std::thread feedThread_;
+    std::thread dataThread_;
+};
+
+} // namespace testserver
