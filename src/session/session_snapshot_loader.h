@@ -1,6 +1,6 @@
 #pragma once
-// The session's snapshot loader: the control-character form through AmpSnapshotLoader into a fresh
-// model. Stateless; callable from any thread.
+// The session's snapshot loader: the control-character form through AmpSnapshotLoader, the XML form
+// through XmlSnapshotLoader, each into a fresh model. Stateless; callable from any thread.
 #include "session/business_services.h"
 
 class SessionSnapshotLoader final : public SnapshotLoader {

@@ -10,11 +10,15 @@
 #include "session/account_details.h"
 #include "session/language_string.h"
 #include "session/session_key.h"
+#include "session/session_snapshot_loader.h"
 #include "session/user_info.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 
 using namespace sessiontest;
 
@@ -566,6 +570,55 @@ TEST_F(BusinessBaseTest, ExecutionReportsFollowTheStatusTable) {
     EXPECT_EQ(notifications->log.count("bulkCloseRejectedNotification:C1/reason 3"), 1u);
     EXPECT_EQ(notifications->log.count("OrderRejectionNotification:reason 4"), 1u);
     EXPECT_EQ(refreshes(), 9u);
+}
+
+} // namespace
+
+namespace {
+
+std::string readFixture(const char* name) {
+    std::ifstream in(std::filesystem::path(TC_TEST_DATA).parent_path() / "fixtures" / name, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// The readable control-character fixture as it travels: comments and line breaks dropped, the
+// markers turned into their bytes.
+std::string ampWireText(const std::string& readable) {
+    std::string out;
+    std::istringstream lines(readable);
+    for (std::string line; std::getline(lines, line);)
+        if (line.empty() || line[0] != '#')
+            out += line;
+    for (auto [marker, byte] : {std::pair{"<C>", '\x05'}, {"<R>", '\x06'}, {"<S>", '\x07'}})
+        for (std::size_t at; (at = out.find(marker)) != std::string::npos;)
+            out.replace(at, 3, 1, byte);
+    return out;
+}
+
+TEST_F(BusinessBaseTest, BothSnapshotFormsReachTheSessionAlike) {
+    services.snapshotLoader = std::make_shared<SessionSnapshotLoader>();
+    const auto loadWith = [&](const char* form, const char* fixture) {
+        const std::string text =
+            std::string(form) == "AMP" ? ampWireText(readFixture(fixture)) : readFixture(fixture);
+        EXPECT_FALSE(text.empty()) << fixture;
+        BusinessBase& b = make();
+        deliver({"10=33", "19=5", "21=20240102030405", std::string("160=") + form, compressedField(text)});
+        pump();
+        EXPECT_TRUE(b.isSnapshotLoaded()) << form;
+        std::vector<std::string> accounts, items;
+        for (const auto& [key, account] : b.session().AccountDetailCollection)
+            accounts.push_back(key);
+        for (const auto& [code, item] : b.session().ItemCollection)
+            items.push_back(code);
+        return std::make_pair(accounts, items);
+    };
+    const auto amp = loadWith("AMP", "snapshot_amp.txt");
+    const auto xml = loadWith("XML", "snapshot.xml");
+    EXPECT_FALSE(amp.first.empty());
+    EXPECT_FALSE(amp.second.empty());
+    EXPECT_EQ(amp, xml);
 }
 
 } // namespace
