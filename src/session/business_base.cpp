@@ -128,6 +128,14 @@ void BusinessBase::pingToserver() {
     ping.BuildMessage();
 }
 
+void BusinessBase::appendJournal(std::string line) {
+    // A session that runs for months, or a server that repeats itself, must not grow it for ever.
+    if (journal_.size() >= kMaxJournalLines)
+        journal_.erase(journal_.begin(),
+                       journal_.begin() + static_cast<std::ptrdiff_t>(kMaxJournalLines / 10));
+    journal_.push_back(std::move(line));
+}
+
 // ---- session values ----
 
 std::int32_t BusinessBase::Requestid() const {
@@ -184,7 +192,7 @@ void BusinessBase::connectionDidConnectStream(bool demoRegistration) {
     snapshotLoaded_.store(false);
     loginCompleted_.store(false);
     std::string line = services_.notifications->getLoginJournalData(0);
-    postMain([this, line = std::move(line)] { journal_.push_back(line); });
+    postMain([this, line = std::move(line)] { appendJournal(line); });
 }
 
 void BusinessBase::connectionDidLoseStream(const std::optional<SocketError>&) {
@@ -489,7 +497,7 @@ void BusinessBase::ProcessNewMessage(const std::vector<std::string>& fields, std
 
 void BusinessBase::handleLoginSnapshot(const CommonTags& tags) {
     std::string line = services_.notifications->getLoginJournalData(1);
-    postMain([this, line = std::move(line)] { journal_.push_back(line); });
+    postMain([this, line = std::move(line)] { appendJournal(line); });
 
     const bool isAmp = tags.t160 && *tags.t160 == "AMP";
     std::optional<SessionModel> model = services_.snapshotLoader->load(tags.field1050, isAmp);
@@ -539,7 +547,7 @@ void BusinessBase::completeLoginOnMain() {
     std::shared_ptr<LoginInfoMessage> loginInfo;
     if (!session_.loginInfoMessageCollection.empty())
         loginInfo = session_.loginInfoMessageCollection.begin()->second;
-    journal_.push_back(services_.notifications->getLoginJournalData(2));
+    appendJournal(services_.notifications->getLoginJournalData(2));
     conn_->setIsNetworkAvailable(true);
     startPingTimer();
 

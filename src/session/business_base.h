@@ -50,6 +50,8 @@ class BusinessBase final : public MessageSender,
 public:
     // How deep envelopes may nest inside envelopes before the inner ones are dropped.
     static constexpr int kMaxEnvelopeDepth = 4;
+    // Journal lines kept; past it the oldest tenth goes.
+    static constexpr std::size_t kMaxJournalLines = 100'000;
 
     BusinessBase(ApplicationInterface& application, BusinessServices services = {},
                  ConnectionOptions connectionOptions = {});
@@ -117,6 +119,7 @@ public:
     SessionModel& session() { return session_; }
     const SessionModel& session() const { return session_; }
     std::vector<std::string>& JournalDataCollection() { return journal_; }
+    void appendJournal(std::string line);
     std::vector<std::string> selectedSymbols() const { return watchList_.selectedSymbols(); }
     WatchList& watchList() { return watchList_; }
     SessionRequests& sessionRequests() { return requests_; }
