@@ -12,6 +12,9 @@
 #include "platform/notification_names.h"
 #include "session/formatter.h"
 
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
 #include <zmq.h>
 
 const char* describe(ConnectError error) {
@@ -278,6 +281,14 @@ void ConnectionBase::socketDidConnectToHost(const std::shared_ptr<StreamSocket>&
     if (!alive())
         return;
     streamDeframer_.reset();
+    // Requests are small and wanted at once (an order, the ping whose round trip is measured): no
+    // waiting for the previous segment's acknowledgement.
+    sock->performBlock([&sock] {
+        const int fd = sock->socketFD();
+        const int on = 1;
+        if (fd >= 0 && ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on) != 0)
+            platform::Log::warning("stream: TCP_NODELAY not set");
+    });
     sock->readDataWithTimeout(-1, 0);
     if (demoRegistration_.load()) {
         // The registration's own disconnect later is expected, not a loss.

@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <netinet/tcp.h>
 #include <thread>
 
 namespace {
@@ -145,6 +146,14 @@ TEST_F(ConnectionBaseTest, LoginRequestGoesOutOnConnectInTheInitialEnvelope) {
     EXPECT_NE(values[1018].find('#'), std::string::npos);
     EXPECT_EQ(values[160], "AMP");
     EXPECT_EQ(values[21].size(), 14u);
+
+    // Small requests leave at once.
+    int noDelay = 0;
+    connection->Socket()->performBlock([&] {
+        socklen_t length = sizeof noDelay;
+        ::getsockopt(connection->Socket()->socketFD(), IPPROTO_TCP, TCP_NODELAY, &noDelay, &length);
+    });
+    EXPECT_NE(noDelay, 0);
 }
 
 TEST_F(ConnectionBaseTest, DemoRegistrationSendsNoLoginAndItsEndIsSilent) {
