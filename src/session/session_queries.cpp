@@ -289,3 +289,28 @@ std::string SessionQueries::languageText(std::string_view key) const {
     // Without the language's table there is nothing sensible to show.
     return LanguageString::stringforSelectedLanguage(sources_.language, key).value_or(std::string{});
 }
+
+void sortOrderCollection(OrderList& orders, const std::vector<OrderSortDescriptor>& descriptors) {
+    if (descriptors.empty())
+        return;
+    std::stable_sort(orders.begin(), orders.end(), [&](const auto& a, const auto& b) {
+        if (!a || !b)
+            return a && !b;
+        for (const auto& d : descriptors) {
+            if (!d.compare)
+                continue;
+            const int r = d.compare(*a, *b);
+            if (r != 0)
+                return d.ascending ? r < 0 : r > 0;
+        }
+        return false;
+    });
+}
+
+bool updateUserAccountMaps(UserAccountMapCollection& maps, const UserAccountMaps& map) {
+    auto* stored = maps.get(sessionKey64(map.userId));
+    if (!stored || !*stored)
+        return false;
+    (*stored)->accountAccessTypeId = map.accountAccessTypeId;
+    return true;
+}

@@ -7,6 +7,7 @@
 #include "session/session_model.h"
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -99,3 +100,17 @@ private:
     const SessionModel& model_;
     SessionQuerySources sources_;
 };
+
+// The two writes that go with these queries, for the session object to run on its own collections.
+
+// One key of a table sort: compare < 0 when `a` goes before `b` ascending.
+struct OrderSortDescriptor {
+    std::function<int(const Order& a, const Order& b)> compare;
+    bool ascending = true;
+};
+// Sorts a stored order list in place by the descriptors in turn; records equal on every key keep
+// their order, empty records go last. No descriptors leave the list as it is.
+void sortOrderCollection(OrderList& orders, const std::vector<OrderSortDescriptor>& descriptors);
+
+// The stored map of `map.userId` takes its access type; false, changing nothing, when none is stored.
+bool updateUserAccountMaps(UserAccountMapCollection& maps, const UserAccountMaps& map);

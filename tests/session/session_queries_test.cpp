@@ -143,8 +143,50 @@ TEST_F(SessionQueriesTest, ExecutedOrdersSortNumericallyWithStableTies) {
     sources.ExecutedOrderSearchCollection = &found;
     sources.isExecutedPositionSearch = true;
     EXPECT_EQ(positionIds(queries().getExecutedOrderCollection()), (std::vector<std::string>{"3", "20"}));
+    // Leading zeros do not change a number's value: "007" and "7" tie and keep list order.
+    found = {order("1", "8"), order("1", "7"), order("1", "007"), order("1", "07")};
+    EXPECT_EQ(positionIds(queries().getExecutedOrderCollection()),
+              (std::vector<std::string>{"7", "007", "07", "8"}));
     sources.ExecutedOrderSearchCollection = nullptr;
     EXPECT_TRUE(queries().getExecutedOrderCollection().empty());
+}
+
+TEST(SessionCollectionWrites, SortByKeysAndUpdateAccessType) {
+    OrderList orders{order("2", "b"), nullptr, order("1", "c"), order("2", "a"), order("1", "d")};
+    const auto byAccount = [](const Order& a, const Order& b) {
+        return a.AccountNumber.compare(b.AccountNumber);
+    };
+    const auto byPosition = [](const Order& a, const Order& b) {
+        return a.OpenPositionId.compare(b.OpenPositionId);
+    };
+    sortOrderCollection(orders, {});
+    EXPECT_EQ(orders[1], nullptr); // nothing to sort by: unchanged
+    // Account descending, ties in stored order; the empty record last.
+    sortOrderCollection(orders, {{byAccount, false}});
+    EXPECT_EQ(positionIds({orders.begin(), orders.begin() + 4}),
+              (std::vector<std::string>{"b", "a", "c", "d"}));
+    EXPECT_EQ(orders[4], nullptr);
+    // A second key breaks the ties.
+    sortOrderCollection(orders, {{byAccount, true}, {byPosition, false}});
+    EXPECT_EQ(positionIds({orders.begin(), orders.begin() + 4}),
+              (std::vector<std::string>{"d", "c", "b", "a"}));
+
+    UserAccountMapCollection maps;
+    auto stored = std::make_shared<UserAccountMaps>();
+    stored->userId = 5;
+    stored->accountId = 9;
+    stored->accountAccessTypeId = 1;
+    maps.insert_or_assign("5", stored);
+    UserAccountMaps change;
+    change.userId = 5;
+    change.accountId = 123; // only the access type is taken
+    change.accountAccessTypeId = 3;
+    EXPECT_TRUE(updateUserAccountMaps(maps, change));
+    EXPECT_EQ(stored->accountAccessTypeId, 3u);
+    EXPECT_EQ(stored->accountId, 9u);
+    change.userId = 6;
+    EXPECT_FALSE(updateUserAccountMaps(maps, change));
+    EXPECT_EQ(maps.size(), 1u);
 }
 
 TEST_F(SessionQueriesTest, InstrumentLookUps) {
