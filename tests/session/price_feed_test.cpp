@@ -274,6 +274,7 @@ TEST(PriceFeedDepth, RefusedDepthTexts) {
     EXPECT_EQ(decodeMarketDepth("EURUSD;1,2").error, FeedError::TooFewPieces);
     EXPECT_EQ(decodeMarketDepth("").error, FeedError::TooFewPieces);
     EXPECT_EQ(decodeMarketDepth(";1,2;3,4").error, FeedError::EmptyCode);
+    EXPECT_EQ(decodeMarketDepth("X;;" + std::string(kMaxFeedTextLength, '|')).error, FeedError::TooLong);
 
     std::string deep = "X;";
     for (std::size_t i = 0; i <= kMaxDepthEntries; ++i)
