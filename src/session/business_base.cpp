@@ -182,7 +182,8 @@ void BusinessBase::connectionDidReceiveMessage(std::string_view frameText) {
 }
 
 void BusinessBase::connectionDidReceiveFeedMessage(std::string text) {
-    postMain([this, text = std::move(text)] { services_.feed->ZMQNewMessage(text); });
+    // Decoded here; the feed handler moves the changes to the main queue, coalesced.
+    services_.feed->ZMQNewMessage(text);
 }
 
 void BusinessBase::connectionDidConnectStream(bool demoRegistration) {

@@ -19,6 +19,7 @@
 #include "platform/dispatch.h"
 #include "session/application_interface.h"
 #include "session/business_services.h"
+#include "session/price_feed.h"
 #include "session/session_model.h"
 #include "session/session_requests.h"
 #include "session/watch_list.h"
@@ -126,6 +127,13 @@ public:
     // The subscription set: watch list, open positions and pending orders, without repeats.
     std::vector<std::string> getAllItems();
 
+    // The buy and sell depth ladders per instrument the feed delivered.
+    MarketDepthStore& marketDepth() { return marketDepth_; }
+    const MarketDepthStore& marketDepth() const { return marketDepth_; }
+
+    // Runs `work` on the main queue unless this object is gone by then (any thread).
+    void postMain(std::function<void()> work);
+
     ConnectionBase& conn() { return *conn_; }
     ApplicationInterface& application() { return application_; }
     LoginInputdata& logindata() const { return logindata_; }
@@ -166,8 +174,6 @@ private:
                              std::int32_t requestId);
     void endLogin(const std::string& reason);
     void subscribeAllItems(bool subscribe);
-    // Runs `work` on the main queue unless this object is gone by then.
-    void postMain(std::function<void()> work);
 
     ApplicationInterface& application_;
     LoginInputdata& logindata_;
@@ -191,6 +197,7 @@ private:
     // Main queue only.
     SessionModel session_;
     std::vector<std::string> journal_;
+    MarketDepthStore marketDepth_;
     SessionRequests requests_{*this};
     WatchList watchList_;
     // The product id and user id read by requests on any thread, copied at the hand-over.

@@ -2,7 +2,8 @@
 // do what a headless login needs and log the rest:
 // - notifications and banners are SessionEvents', journal lines JournalData's;
 // - requests go to the session's own SessionRequests;
-// - order, chat, funding, data-service and feed messages are logged and dropped;
+// - order, chat, funding and data-service messages are logged and dropped;
+// - the feed is SessionFeed's (quotes, depth, server messages, instrument status);
 // - snapshots are read by SessionSnapshotLoader (both forms);
 // - the subscription set is the watch list's.
 #include "session/business_services.h"
@@ -16,6 +17,7 @@
 #include "session/journal_data.h"
 #include "session/order.h"
 #include "session/session_events.h"
+#include "session/session_feed.h"
 #include "session/session_model.h"
 #include "session/session_snapshot_loader.h"
 
@@ -158,14 +160,6 @@ public:
     void fillChartData(const std::optional<std::string>&, std::uint64_t) override { dropped("chart data"); }
 };
 
-class DroppingFeed final : public FeedHandler {
-public:
-    void ZMQNewMessage(const std::string&) override {}
-    void messageCrackerOnInstrumentStatusChange(const std::vector<std::string>&) override {
-        dropped("instrument status");
-    }
-};
-
 class WatchedItems final : public SubscriptionSource {
 public:
     explicit WatchedItems(BusinessBase& business) : business_(business) {}
@@ -191,7 +185,7 @@ void fillMissingServices(BusinessBase& business, BusinessServices& s) {
     if (!s.dataService)
         s.dataService = std::make_shared<DroppingDataService>();
     if (!s.feed)
-        s.feed = std::make_shared<DroppingFeed>();
+        s.feed = std::make_shared<SessionFeed>(business);
     if (!s.snapshotLoader)
         s.snapshotLoader = std::make_shared<SessionSnapshotLoader>();
     if (!s.subscriptions)

@@ -128,11 +128,13 @@ public:
     virtual void fillChartData(const std::optional<std::string>& data, std::uint64_t requestId) = 0;
 };
 
-// The price, depth and instrument-status feed (main queue).
+// The price, depth and instrument-status feed.
 class FeedHandler {
 public:
     virtual ~FeedHandler() = default;
+    // On the feed thread: decode here, change the collections on the main queue.
     virtual void ZMQNewMessage(const std::string& text) = 0;
+    // Main queue.
     virtual void messageCrackerOnInstrumentStatusChange(const std::vector<std::string>& fields) = 0;
 };
 

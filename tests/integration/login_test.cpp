@@ -17,6 +17,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <mutex>
 #include <thread>
 
 using namespace std::chrono_literals;
@@ -25,14 +26,23 @@ using sessiontest::pumpUntil;
 
 namespace {
 
-// Feed messages as the session hands them to the main queue.
+// Feed messages as the session hands them over on the feed thread.
 class RecordingFeed final : public FeedHandler {
 public:
     void ZMQNewMessage(const std::string& text) override {
+        std::lock_guard lock(mutex);
         if (messages.size() < 10000)
             messages.push_back(text);
     }
     void messageCrackerOnInstrumentStatusChange(const std::vector<std::string>&) override {}
+    bool anyStartsWith(const std::vector<std::string>& prefixes) {
+        std::lock_guard lock(mutex);
+        return std::any_of(messages.begin(), messages.end(), [&](const std::string& m) {
+            return std::any_of(prefixes.begin(), prefixes.end(),
+                               [&](const std::string& code) { return m.rfind(code, 0) == 0; });
+        });
+    }
+    std::mutex mutex;
     std::vector<std::string> messages;
 };
 
@@ -124,15 +134,10 @@ TEST_F(LoginRoadTest, FullLoginLoadsTheSnapshotSwitchesTheKeyAndSubscribes) {
         server->waitFor([&](const testserver::ServerStats& st) { return st.procedures.size() >= 9; }, 5s));
     EXPECT_EQ(server->stats().procedures, expected);
 
-    // The watch list's instruments are subscribed: their quotes arrive on the main queue.
+    // The watch list's instruments are subscribed: their quotes arrive on the feed.
     const std::vector<std::string> watched = b.selectedSymbols();
     ASSERT_FALSE(watched.empty());
-    ASSERT_TRUE(pumpUntil([&] {
-        return std::any_of(s.feed->messages.begin(), s.feed->messages.end(), [&](const std::string& m) {
-            return std::any_of(watched.begin(), watched.end(),
-                               [&](const std::string& code) { return m.rfind(code, 0) == 0; });
-        });
-    }));
+    ASSERT_TRUE(pumpUntil([&] { return s.feed->anyStartsWith(watched); }));
     EXPECT_TRUE(s.app.log.calls().empty());
 }
 

@@ -1,0 +1,120 @@
+#include "session/session_feed.h"
+
+#include "platform/log.h"
+#include "session/business_base.h"
+
+void SessionFeed::mergeQuote(PriceUpdate& pending, const PriceUpdate& later) {
+    pending.Time = later.Time;
+    pending.DotPosition = later.DotPosition;
+    for (auto field : {&PriceUpdate::Last, &PriceUpdate::Bid, &PriceUpdate::Ask, &PriceUpdate::High,
+                       &PriceUpdate::Low, &PriceUpdate::Open, &PriceUpdate::PreviousClose}) {
+        if (later.*field != 0)
+            pending.*field = later.*field;
+    }
+}
+
+void SessionFeed::ZMQNewMessage(const std::string& text) {
+    const RoutedFeedText routed = routeFeedText(text);
+    switch (routed.kind) {
+    case FeedTextKind::Price: {
+        PriceDecoding decoded = decodePriceText(routed.body);
+        if (!decoded.quote) {
+            platform::Log::debug("PriceUpdateDecode: {}", feedErrorText(decoded.error));
+            return;
+        }
+        PriceUpdate update = decoded.quote->toPriceUpdate();
+        std::lock_guard lock(lock_);
+        if (auto it = quotes_.find(update.ItemCode); it != quotes_.end()) {
+            mergeQuote(it->second, update);
+            ++merged_;
+        } else if (quotes_.size() + ladders_.size() >= kMaxPendingCodes) {
+            ++dropped_;
+            return;
+        } else {
+            std::string code = update.ItemCode;
+            quotes_.emplace(std::move(code), std::move(update));
+        }
+        schedule();
+        return;
+    }
+    case FeedTextKind::MarketDepth: {
+        DepthDecoding decoded = decodeMarketDepth(routed.body);
+        if (!decoded.ladder) {
+            platform::Log::debug("market depth dropped: {}", feedErrorText(decoded.error));
+            return;
+        }
+        std::lock_guard lock(lock_);
+        if (auto it = ladders_.find(decoded.ladder->Code); it != ladders_.end()) {
+            // Each ladder replaces both sides of its code whole, so only the latest matters.
+            it->second = std::move(*decoded.ladder);
+        } else if (quotes_.size() + ladders_.size() >= kMaxPendingCodes) {
+            ++dropped_;
+            return;
+        } else {
+            std::string code = decoded.ladder->Code;
+            ladders_.emplace(std::move(code), std::move(*decoded.ladder));
+        }
+        schedule();
+        return;
+    }
+    case FeedTextKind::ServerMessage:
+        // The session's dispatcher moves whatever the message changes to the main queue itself.
+        business_.ProcessMessage(routed.body);
+        return;
+    case FeedTextKind::Bookmark:
+        return;
+    case FeedTextKind::Refused:
+        platform::Log::warning("feed text of {} bytes refused", text.size());
+        std::lock_guard lock(lock_);
+        ++dropped_;
+        return;
+    }
+}
+
+// Called with lock_ held.
+void SessionFeed::schedule() {
+    if (drainScheduled_)
+        return;
+    drainScheduled_ = true;
+    business_.postMain([weak = weak_from_this()] {
+        if (auto self = weak.lock())
+            self->drain();
+    });
+}
+
+void SessionFeed::drain() {
+    std::unordered_map<std::string, PriceUpdate> quotes;
+    std::unordered_map<std::string, MarketDepthLadder> ladders;
+    {
+        std::lock_guard lock(lock_);
+        quotes.swap(quotes_);
+        ladders.swap(ladders_);
+        drainScheduled_ = false;
+    }
+    SessionModel& session = business_.session();
+    for (const auto& [code, update] : quotes)
+        UpdateItemCollection(session.ItemCollection, update);
+    for (auto& [code, ladder] : ladders)
+        business_.marketDepth().store(std::move(ladder));
+}
+
+void SessionFeed::messageCrackerOnInstrumentStatusChange(const std::vector<std::string>& fields) {
+    const InstrumentStatusChange change = decodeInstrumentStatus(fields);
+    platform::Log::debug("InstrumentStatusChange {}", change.Code);
+    applyInstrumentStatus(business_.session().ItemCollection, change);
+}
+
+std::size_t SessionFeed::pendingCodes() const {
+    std::lock_guard lock(lock_);
+    return quotes_.size() + ladders_.size();
+}
+
+std::uint64_t SessionFeed::quotesMerged() const {
+    std::lock_guard lock(lock_);
+    return merged_;
+}
+
+std::uint64_t SessionFeed::droppedTexts() const {
+    std::lock_guard lock(lock_);
+    return dropped_;
+}

@@ -1,0 +1,54 @@
+#pragma once
+// The session's handler of the price, depth and server-message feed. The feed thread only routes and
+// decodes; what it decodes waits in a small pending set (one quote and one depth ladder per
+// instrument, later ones merged in) and one drain on the main queue applies it all. So when the main
+// queue falls behind, memory stays bounded by the number of instruments, not by the feed's rate.
+#include "session/business_services.h"
+#include "session/price_feed.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+class BusinessBase;
+
+class SessionFeed final : public FeedHandler, public std::enable_shared_from_this<SessionFeed> {
+public:
+    // Instruments with a quote or a ladder waiting for the main queue; past it new codes are dropped.
+    static constexpr std::size_t kMaxPendingCodes = 10'000;
+
+    explicit SessionFeed(BusinessBase& business) : business_(business) {}
+
+    // Feed thread (any thread): quotes and ladders join the pending set, "IS;" messages go to the
+    // session's framer on this thread like stream messages, bookmarks and refused texts are dropped.
+    void ZMQNewMessage(const std::string& text) override;
+    // Main queue: the new trade-session setting of one instrument.
+    void messageCrackerOnInstrumentStatusChange(const std::vector<std::string>& fields) override;
+
+    // Main queue: applies everything pending (the scheduled drain does this too).
+    void drain();
+
+    // Counters (any thread).
+    std::size_t pendingCodes() const;
+    std::uint64_t quotesMerged() const;
+    std::uint64_t droppedTexts() const;
+
+    // Two quotes of one instrument as one: the later time, and each price the later quote carries
+    // (0 = not carried) over the earlier's. Applying the result equals applying both in order.
+    static void mergeQuote(PriceUpdate& pending, const PriceUpdate& later);
+
+private:
+    void schedule();
+
+    BusinessBase& business_;
+    mutable std::mutex lock_;
+    std::unordered_map<std::string, PriceUpdate> quotes_;
+    std::unordered_map<std::string, MarketDepthLadder> ladders_;
+    bool drainScheduled_ = false;
+    std::uint64_t merged_ = 0;
+    std::uint64_t dropped_ = 0;
+};
