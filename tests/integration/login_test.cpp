@@ -17,6 +17,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <map>
 #include <mutex>
 #include <thread>
 
@@ -81,14 +82,16 @@ protected:
         std::unique_ptr<BusinessBase> business;
     };
 
-    Session& open(const std::string& user, const std::string& password) {
+    // With `recordFeed` false the session keeps its own feed handler.
+    Session& open(const std::string& user, const std::string& password, bool recordFeed = true) {
         auto s = std::make_unique<Session>();
         s->app.logindata().setUserName(user);
         s->app.logindata().setPassword(password);
         s->app.logindata().setIPAddress("127.0.0.1");
         s->app.logindata().setPortNo(ports.stream);
         BusinessServices services;
-        services.feed = s->feed;
+        if (recordFeed)
+            services.feed = s->feed;
         services.userDefaults = s->defaults.get();
         s->business = std::make_unique<BusinessBase>(s->app, services);
         s->business->StreamingConnection(true, false);
@@ -138,6 +141,50 @@ TEST_F(LoginRoadTest, FullLoginLoadsTheSnapshotSwitchesTheKeyAndSubscribes) {
     const std::vector<std::string> watched = b.selectedSymbols();
     ASSERT_FALSE(watched.empty());
     ASSERT_TRUE(pumpUntil([&] { return s.feed->anyStartsWith(watched); }));
+    EXPECT_TRUE(s.app.log.calls().empty());
+}
+
+TEST_F(LoginRoadTest, LiveQuotesAndDepthReachTheWatchedInstruments) {
+    Session& s = open("demo", "demo1234", false);
+    ASSERT_TRUE(loggedIn());
+    BusinessBase& b = *s.business;
+    const std::vector<std::string> watched = b.selectedSymbols();
+    ASSERT_FALSE(watched.empty());
+
+    // The bids the snapshot left, to see them move.
+    std::map<std::string, double> snapshotBids;
+    for (const auto& code : watched)
+        if (const auto* item = b.session().ItemCollection.get(code))
+            snapshotBids[code] = (*item)->Bid;
+    ASSERT_FALSE(snapshotBids.empty());
+
+    auto quotedAndMoved = [&] {
+        std::size_t moved = 0;
+        for (const auto& [code, bid] : snapshotBids) {
+            const ItemDetails& item = **b.session().ItemCollection.get(code);
+            moved += item.isPriceUpdateReceived && item.Bid != bid && item.Bid > 0;
+        }
+        return moved;
+    };
+    ASSERT_TRUE(pumpUntil([&] { return quotedAndMoved() >= 1; }));
+    // Two distinct bids of one instrument: quotes keep arriving, not a single one.
+    const std::string code = [&] {
+        for (const auto& [c, bid] : snapshotBids) {
+            const ItemDetails& item = **b.session().ItemCollection.get(c);
+            if (item.isPriceUpdateReceived && item.Bid != bid)
+                return c;
+        }
+        return std::string();
+    }();
+    const double firstBid = (*b.session().ItemCollection.get(code))->Bid;
+    EXPECT_TRUE(pumpUntil([&] { return (*b.session().ItemCollection.get(code))->Bid != firstBid; }));
+    // The feed's depth lands in the depth store of the session.
+    EXPECT_TRUE(pumpUntil([&] {
+        return std::any_of(watched.begin(), watched.end(), [&](const std::string& c) {
+            const auto* buy = b.marketDepth().buy(c);
+            return buy && !buy->empty();
+        });
+    }));
     EXPECT_TRUE(s.app.log.calls().empty());
 }
 
