@@ -183,7 +183,12 @@ void BusinessBase::connectionDidReceiveMessage(std::string_view frameText) {
 
 void BusinessBase::connectionDidReceiveFeedMessage(std::string text) {
     // Decoded here; the feed handler moves the changes to the main queue, coalesced.
-    services_.feed->ZMQNewMessage(text);
+    // A text that throws is dropped; the feed goes on.
+    try {
+        services_.feed->ZMQNewMessage(text);
+    } catch (const std::exception& e) {
+        platform::Log::warning("feed text dropped: {}", e.what());
+    }
 }
 
 void BusinessBase::connectionDidConnectStream(bool demoRegistration) {
