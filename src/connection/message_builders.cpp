@@ -1,8 +1,8 @@
 #include "connection/message_builders.h"
 
 #include "connection/separators.h"
-#include "platform/utf8.h"
 #include "platform/log.h"
+#include "platform/utf8.h"
 
 #include <charconv>
 #include <utility>
@@ -364,14 +364,15 @@ void MessageBase::BuildMessage() {
                                      layout.builder);
                 break;
             }
+            // Noted before it leaves: on loopback the reply can be handled before the send returns.
+            if (layout.hook == BuildHook::PingSent)
+                sender_->pingSent();
             if (layout.isZMQ()) {
                 sender_->sendMessage(
                     RequestMessage{std::move(built.framed), true, 0, layout.receivingStrategy});
             } else {
                 EncryptMessage(built.framed, layout.isInitialRequest(), false);
             }
-            if (layout.hook == BuildHook::PingSent)
-                sender_->pingSent();
             break;
         }
         }

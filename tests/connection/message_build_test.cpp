@@ -229,7 +229,7 @@ OpenedEnvelope openEnvelope(const RequestMessage& r, std::string_view key) {
     return out;
 }
 
-TEST(BuildMessage, PingIsSealedWithTheSessionKeyAndThenReported) {
+TEST(BuildMessage, PingIsReportedAndThenSealedWithTheSessionKey) {
     FakeSender sender;
     MessageBase m;
     m.setSender(&sender);
@@ -238,8 +238,9 @@ TEST(BuildMessage, PingIsSealedWithTheSessionKeyAndThenReported) {
     m.setValue(20, 5);
     m.setValue(21, "20240102030405");
     m.BuildMessage();
-    // pingSent comes after the hand-over, so the reply is timed from the send.
-    EXPECT_EQ(sender.events, (std::vector<std::string>{"send", "pingSent"}));
+    // pingSent comes just before the hand-over: a reply handled on the stream thread before the
+    // send returned would otherwise be timed against the previous ping.
+    EXPECT_EQ(sender.events, (std::vector<std::string>{"pingSent", "send"}));
     ASSERT_EQ(sender.sent.size(), 1u);
     const OpenedEnvelope e = openEnvelope(sender.sent[0], "session-key-4567");
     EXPECT_EQ(e.fieldCount, 2u);
