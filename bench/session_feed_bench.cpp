@@ -1,0 +1,137 @@
+// The feed handler's path from the feed thread to the instruments: quotes decoded on a producer
+// thread, coalesced per instrument and applied on the pumped main queue, beside decoding alone.
+// The "pending_codes_max" counter shows the pending set stays within the instrument count even when
+// the main queue is pumped only now and then.
+#include "connection/login_inputdata.h"
+#include "platform/dispatch.h"
+#include "platform/user_defaults.h"
+#include "session/application_interface.h"
+#include "session/business_base.h"
+#include "session/price_feed.h"
+#include "session/session_feed.h"
+
+#include <benchmark/benchmark.h>
+#include <fmt/format.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+constexpr int kInstruments = 50;
+
+class QuietApplication final : public ApplicationInterface {
+public:
+    LoginInputdata& logindata() override { return logindata_; }
+    std::int64_t selectedLanguage() const override { return 0; }
+    bool loginSuccess() const override { return false; }
+    bool showConfirmationAlert() const override { return false; }
+    std::string applicationName() const override { return "TradeClient"; }
+    void ConnectionFailureNotification() override {}
+    void LogininAnotherLocation(const std::string&) override {}
+    void showLoginMessages(const LoginMessageAlert&) override {}
+    void ShowCommonAlertVieWwithMessage(const std::string&, const std::string&) override {}
+    void ShowCommonUserNotificationwithMessage(const std::string&, const std::string&) override {}
+    void deliverNotification(const InAppNotification&) override {}
+    void setBannerDelegate(BannerActivation) override {}
+    void showLocalNotificationWithTitle(const std::string&, const std::string&) override {}
+    void playSoundNamed(std::string_view) override {}
+    void openURL(const std::string&) override {}
+    void terminate() override {}
+
+private:
+    LoginInputdata logindata_;
+};
+
+// About a hundred bytes each, cycling over the instruments with moving offsets.
+std::vector<std::string> quoteTexts(std::size_t count) {
+    std::vector<std::string> texts;
+    texts.reserve(count);
+    for (std::size_t n = 0; n < count; ++n) {
+        const int offset = static_cast<int>(n % 9000) + 100;
+        texts.push_back(fmt::format("INSTR{:03}\x04"
+                                    "20240305101112\x04"
+                                    "1.08\x04{}\x04{}\x04{}\x04{}\x04{}\x04{}\x04{}\x04"
+                                    "5",
+                                    n % kInstruments, offset, offset, offset + 12, offset + 400, offset - 50,
+                                    offset + 3, offset + 7));
+    }
+    return texts;
+}
+
+struct FeedSession {
+    QuietApplication app;
+    std::unique_ptr<platform::UserDefaults> defaults = platform::UserDefaults::inMemory();
+    std::unique_ptr<BusinessBase> business;
+    std::shared_ptr<SessionFeed> feed;
+
+    FeedSession() {
+        platform::RunLoop::main().bindToCurrentThread();
+        app.logindata().setIPAddress("127.0.0.1");
+        app.logindata().setPortNo(1);
+        BusinessServices services;
+        services.userDefaults = defaults.get();
+        business = std::make_unique<BusinessBase>(app, services);
+        feed = std::dynamic_pointer_cast<SessionFeed>(business->services().feed);
+        for (int i = 0; i < kInstruments; ++i) {
+            auto item = std::make_shared<ItemDetails>();
+            item->Code = fmt::format("INSTR{:03}", i);
+            business->session().ItemCollection.insert_or_assign(item->Code, item);
+        }
+    }
+};
+
+// Producer thread feeding as fast as it can; the main thread pumps every `pumpEvery` (0: constantly).
+void runFeed(benchmark::State& state, std::chrono::microseconds pumpEvery) {
+    FeedSession s;
+    const std::vector<std::string> texts = quoteTexts(20'000);
+    std::size_t pendingMax = 0;
+    for (auto _ : state) {
+        std::atomic<bool> done{false};
+        std::thread producer([&] {
+            for (const std::string& text : texts)
+                s.feed->ZMQNewMessage(text);
+            done = true;
+        });
+        while (!done.load()) {
+            pendingMax = std::max(pendingMax, s.feed->pendingCodes());
+            platform::RunLoop::main().runOnce();
+            if (pumpEvery.count() > 0)
+                std::this_thread::sleep_for(pumpEvery);
+        }
+        producer.join();
+        while (s.feed->pendingCodes() > 0)
+            platform::RunLoop::main().runOnce();
+    }
+    state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(texts.size()));
+    state.counters["pending_codes_max"] = static_cast<double>(pendingMax);
+    state.counters["merged_share"] =
+        static_cast<double>(s.feed->quotesMerged()) / static_cast<double>(state.iterations() * texts.size());
+}
+
+void BM_FeedAppliedMainPumping(benchmark::State& state) {
+    runFeed(state, std::chrono::microseconds(0));
+}
+BENCHMARK(BM_FeedAppliedMainPumping)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_FeedAppliedMainBehind(benchmark::State& state) {
+    runFeed(state, std::chrono::microseconds(2000));
+}
+BENCHMARK(BM_FeedAppliedMainBehind)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The floor: decoding alone on one thread, nothing applied.
+void BM_FeedDecodeOnly(benchmark::State& state) {
+    const std::vector<std::string> texts = quoteTexts(20'000);
+    for (auto _ : state)
+        for (const std::string& text : texts)
+            benchmark::DoNotOptimize(decodePriceText(text));
+    state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(texts.size()));
+}
+BENCHMARK(BM_FeedDecodeOnly)->Unit(benchmark::kMillisecond);
+
+} // namespace
