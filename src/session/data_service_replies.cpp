@@ -379,11 +379,7 @@ DataServiceOutcome DataServiceReplies::apply(const DataServiceReply& reply, cons
             },
             [&](const ApprovalRequests& v) {
                 for (const auto& r : v.rows) {
-                    auto& slot = targets.approvalRequests[r.approvalRequestId];
-                    auto request = std::make_shared<ApprovalReq>(r);
-                    if (slot && slot->information && !request->information)
-                        request->information = slot->information;
-                    slot = std::move(request);
+                    targets.approvalRequests[r.approvalRequestId] = std::make_shared<ApprovalReq>(r);
                     if (targets.approvalRequests.size() > DataServiceCollections::kMaxEntries) {
                         targets.approvalRequests.erase(r.approvalRequestId);
                         platform::Log::warning("approvalRequests is full; entry dropped");

@@ -213,6 +213,9 @@ TEST_F(DataServiceRepliesTest, ListsAndMapsAreFilledFromTheirRecords) {
     EXPECT_FALSE(a.isRequestSentToCMS);
     EXPECT_TRUE(a.isReadyToPost);
     EXPECT_EQ(a.approvalSubType, 2);
+    run("getapprovalrequest", reply({rec({"11", "4"})}));
+    EXPECT_EQ(targets.approvalRequests.at(11)->approvalType, 4);
+    EXPECT_EQ(targets.approvalRequests.size(), 1u);
 
     run("getfinancialtransactions", reply({rec({"a"}), rec({"b"})}));
     EXPECT_EQ(targets.FinancialTransactionCollection, (std::vector<std::string>{rec({"a"}), rec({"b"})}));
@@ -265,6 +268,13 @@ TEST(ChartDataStoreTest, FirstReplyPerKeyIsKeptAndEveryReplyAnnounced) {
     EXPECT_FALSE(store.fillChartData(std::nullopt, 21));
     EXPECT_EQ(store.size(), 1u);
     EXPECT_EQ(ChartDataStore::keyOf("<A~~C>"), "");
+
+    // A full store still serves known keys but takes no new one.
+    for (std::size_t i = store.size(); i < ChartDataStore::kMaxEntries; ++i)
+        ASSERT_TRUE(store.fillChartData("<X~k" + std::to_string(i) + ">", i));
+    EXPECT_FALSE(store.fillChartData(std::string("<X~new>"), 1));
+    EXPECT_TRUE(store.fillChartData(std::string("<X~EURUSD_5>"), 2));
+    EXPECT_EQ(store.size(), ChartDataStore::kMaxEntries);
 }
 
 } // namespace
