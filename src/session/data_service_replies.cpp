@@ -154,6 +154,8 @@ template <class... F>
 struct Overloaded : F... {
     using F::operator()...;
 };
+template <class... F>
+Overloaded(F...) -> Overloaded<F...>; // clang 14 does not deduce aggregates yet
 
 } // namespace
 
