@@ -320,17 +320,24 @@ private:
     void doReadEOF();
     void completeCurrentRead();
     void endCurrentRead();
-    void setupReadTimer(double timeout);
-    void doReadTimeout();
-    void doReadTimeoutWithExtension(double extension);
 
     void maybeDequeueWrite();
     void doWriteData();
     void completeCurrentWrite();
     void endCurrentWrite();
-    void setupWriteTimer(double timeout);
-    void doWriteTimeout();
-    void doWriteTimeoutWithExtension(double extension);
+
+    // Time-outs of the current read or write: one mechanism for both sides.
+    enum class IoSide { Read, Write };
+    struct TimedPacket {
+        long tag;
+        double* timeout;
+        std::size_t bytesDone;
+    };
+    std::uint64_t& timerGeneration(IoSide side);
+    std::optional<TimedPacket> timedPacket(IoSide side);
+    void setupTimer(IoSide side, double timeout);
+    void doTimeout(IoSide side);
+    void doTimeoutWithExtension(IoSide side, double extension);
 
     // Listening and accepting.
     int createListenSocket(int family, const SocketAddress& address, SocketError* error);

@@ -205,7 +205,7 @@ void StreamSocket::maybeDequeueRead() {
             flags_ |= kStartingReadTLS;
             maybeStartTLS();
         } else {
-            setupReadTimer(static_cast<StreamReadPacket&>(*currentRead_).timeout);
+            setupTimer(IoSide::Read, static_cast<StreamReadPacket&>(*currentRead_).timeout);
             doReadData();
         }
     } else if (flags_ & kDisconnectAfterReads) {
@@ -461,65 +461,6 @@ void StreamSocket::endCurrentRead() {
     flags_ &= ~kReadsPaused;
 }
 
-void StreamSocket::setupReadTimer(double timeout) {
-    if (timeout < 0)
-        return;
-    const std::uint64_t generation = ++readTimerGeneration_;
-    std::weak_ptr<StreamSocket> weak = weak_from_this();
-    socketQueue_->after(secondsToDuration(timeout), [weak, generation] {
-        auto s = weak.lock();
-        if (s && s->readTimerGeneration_ == generation) {
-            s->doReadTimeout();
-            s->updateInterest();
-        }
-    });
-}
-
-void StreamSocket::doReadTimeout() {
-    auto* p = dynamic_cast<StreamReadPacket*>(currentRead_.get());
-    if (!p)
-        return;
-    flags_ |= kReadsPaused;
-    if (!delegateQueue_) {
-        doReadTimeoutWithExtension(0);
-        return;
-    }
-    const long tag = p->tag;
-    const double elapsed = p->timeout;
-    const std::size_t bytesDone = p->bytesDone;
-    const std::uint64_t generation = readTimerGeneration_;
-    std::weak_ptr<StreamSocket> weak = weak_from_this();
-    auto queue = socketQueue_;
-    auto self = selfForCallbacks();
-    std::weak_ptr<StreamSocketDelegate> weakDelegate = delegate_;
-    delegateQueue_.async([=] {
-        double extension = 0;
-        if (auto d = weakDelegate.lock())
-            extension = d->socketShouldTimeoutReadWithTag(self, tag, elapsed, bytesDone);
-        queue->async([weak, generation, extension] {
-            auto s = weak.lock();
-            if (s && s->readTimerGeneration_ == generation) {
-                s->doReadTimeoutWithExtension(extension);
-                s->updateInterest();
-            }
-        });
-    });
-}
-
-void StreamSocket::doReadTimeoutWithExtension(double extension) {
-    auto* p = dynamic_cast<StreamReadPacket*>(currentRead_.get());
-    if (!p)
-        return;
-    if (extension > 0 && std::isfinite(extension)) {
-        p->timeout += extension;
-        setupReadTimer(extension);
-        flags_ &= ~kReadsPaused;
-        doReadData();
-    } else {
-        closeWithError(SocketError::fixed(StreamSocketReadTimeoutError));
-    }
-}
-
 // ---------------------------------------------------------------------------------------------------------
 // Writes
 
@@ -569,7 +510,7 @@ void StreamSocket::maybeDequeueWrite() {
             flags_ |= kStartingWriteTLS;
             maybeStartTLS();
         } else {
-            setupWriteTimer(static_cast<StreamWritePacket&>(*currentWrite_).timeout);
+            setupTimer(IoSide::Write, static_cast<StreamWritePacket&>(*currentWrite_).timeout);
             doWriteData();
         }
     } else if (flags_ & kDisconnectAfterWrites) {
@@ -670,33 +611,47 @@ void StreamSocket::endCurrentWrite() {
     flags_ &= ~kWritesPaused;
 }
 
-void StreamSocket::setupWriteTimer(double timeout) {
+std::uint64_t& StreamSocket::timerGeneration(IoSide side) {
+    return side == IoSide::Read ? readTimerGeneration_ : writeTimerGeneration_;
+}
+
+std::optional<StreamSocket::TimedPacket> StreamSocket::timedPacket(IoSide side) {
+    if (side == IoSide::Read) {
+        if (auto* p = dynamic_cast<StreamReadPacket*>(currentRead_.get()))
+            return TimedPacket{p->tag, &p->timeout, p->bytesDone};
+    } else if (auto* p = dynamic_cast<StreamWritePacket*>(currentWrite_.get())) {
+        return TimedPacket{p->tag, &p->timeout, p->bytesDone};
+    }
+    return std::nullopt;
+}
+
+void StreamSocket::setupTimer(IoSide side, double timeout) {
     if (timeout < 0)
         return;
-    const std::uint64_t generation = ++writeTimerGeneration_;
+    const std::uint64_t generation = ++timerGeneration(side);
     std::weak_ptr<StreamSocket> weak = weak_from_this();
-    socketQueue_->after(secondsToDuration(timeout), [weak, generation] {
+    socketQueue_->after(secondsToDuration(timeout), [weak, side, generation] {
         auto s = weak.lock();
-        if (s && s->writeTimerGeneration_ == generation) {
-            s->doWriteTimeout();
+        if (s && s->timerGeneration(side) == generation) {
+            s->doTimeout(side);
             s->updateInterest();
         }
     });
 }
 
-void StreamSocket::doWriteTimeout() {
-    auto* p = dynamic_cast<StreamWritePacket*>(currentWrite_.get());
-    if (!p)
+void StreamSocket::doTimeout(IoSide side) {
+    const auto packet = timedPacket(side);
+    if (!packet)
         return;
-    flags_ |= kWritesPaused;
+    flags_ |= side == IoSide::Read ? kReadsPaused : kWritesPaused;
     if (!delegateQueue_) {
-        doWriteTimeoutWithExtension(0);
+        doTimeoutWithExtension(side, 0);
         return;
     }
-    const long tag = p->tag;
-    const double elapsed = p->timeout;
-    const std::size_t bytesDone = p->bytesDone;
-    const std::uint64_t generation = writeTimerGeneration_;
+    const long tag = packet->tag;
+    const double elapsed = *packet->timeout;
+    const std::size_t bytesDone = packet->bytesDone;
+    const std::uint64_t generation = timerGeneration(side);
     std::weak_ptr<StreamSocket> weak = weak_from_this();
     auto queue = socketQueue_;
     auto self = selfForCallbacks();
@@ -704,27 +659,35 @@ void StreamSocket::doWriteTimeout() {
     delegateQueue_.async([=] {
         double extension = 0;
         if (auto d = weakDelegate.lock())
-            extension = d->socketShouldTimeoutWriteWithTag(self, tag, elapsed, bytesDone);
-        queue->async([weak, generation, extension] {
+            extension = side == IoSide::Read
+                            ? d->socketShouldTimeoutReadWithTag(self, tag, elapsed, bytesDone)
+                            : d->socketShouldTimeoutWriteWithTag(self, tag, elapsed, bytesDone);
+        queue->async([weak, side, generation, extension] {
             auto s = weak.lock();
-            if (s && s->writeTimerGeneration_ == generation) {
-                s->doWriteTimeoutWithExtension(extension);
+            if (s && s->timerGeneration(side) == generation) {
+                s->doTimeoutWithExtension(side, extension);
                 s->updateInterest();
             }
         });
     });
 }
 
-void StreamSocket::doWriteTimeoutWithExtension(double extension) {
-    auto* p = dynamic_cast<StreamWritePacket*>(currentWrite_.get());
-    if (!p)
+void StreamSocket::doTimeoutWithExtension(IoSide side, double extension) {
+    const auto packet = timedPacket(side);
+    if (!packet)
         return;
     if (extension > 0 && std::isfinite(extension)) {
-        p->timeout += extension;
-        setupWriteTimer(extension);
-        flags_ &= ~kWritesPaused;
-        doWriteData();
+        *packet->timeout += extension;
+        setupTimer(side, extension);
+        if (side == IoSide::Read) {
+            flags_ &= ~kReadsPaused;
+            doReadData();
+        } else {
+            flags_ &= ~kWritesPaused;
+            doWriteData();
+        }
     } else {
-        closeWithError(SocketError::fixed(StreamSocketWriteTimeoutError));
+        closeWithError(SocketError::fixed(side == IoSide::Read ? StreamSocketReadTimeoutError
+                                                               : StreamSocketWriteTimeoutError));
     }
 }
