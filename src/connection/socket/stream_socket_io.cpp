@@ -15,6 +15,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <optional>
 
 using stream_socket_detail::secondsToDuration;
 
@@ -171,27 +172,37 @@ void StreamSocket::enqueueRead(std::shared_ptr<StreamReadPacket> packet) {
     });
 }
 
+namespace {
+
+struct Progress {
+    long tag;
+    std::size_t done;
+    std::size_t total; // 0: length not known in advance
+};
+
+// Fills the out-arguments of a progress query: NaN and zeros when nothing is under way; a read of
+// unknown length counts as complete.
+float reportProgress(const std::optional<Progress>& p, long* tag, std::size_t* done, std::size_t* total) {
+    if (tag)
+        *tag = p ? p->tag : 0;
+    if (done)
+        *done = p ? p->done : 0;
+    if (total)
+        *total = p ? p->total : 0;
+    if (!p)
+        return std::numeric_limits<float>::quiet_NaN();
+    if (p->total == 0)
+        return 1.0f;
+    return static_cast<float>(static_cast<double>(p->done) / static_cast<double>(p->total));
+}
+
+} // namespace
+
 float StreamSocket::progressOfReadReturningTag(long* tag, std::size_t* done, std::size_t* total) const {
     return onSocketQueueSync([&]() -> float {
         auto* p = dynamic_cast<StreamReadPacket*>(currentRead_.get());
-        if (!p) {
-            if (tag)
-                *tag = 0;
-            if (done)
-                *done = 0;
-            if (total)
-                *total = 0;
-            return std::numeric_limits<float>::quiet_NaN();
-        }
-        if (tag)
-            *tag = p->tag;
-        if (done)
-            *done = p->bytesDone;
-        if (total)
-            *total = p->readLength;
-        if (p->readLength > 0)
-            return static_cast<float>(static_cast<double>(p->bytesDone) / static_cast<double>(p->readLength));
-        return 1.0f;
+        return p ? reportProgress(Progress{p->tag, p->bytesDone, p->readLength}, tag, done, total)
+                 : reportProgress(std::nullopt, tag, done, total);
     });
 }
 
@@ -481,22 +492,8 @@ void StreamSocket::writeData(SocketData data, double timeout, long tag) {
 float StreamSocket::progressOfWriteReturningTag(long* tag, std::size_t* done, std::size_t* total) const {
     return onSocketQueueSync([&]() -> float {
         auto* p = dynamic_cast<StreamWritePacket*>(currentWrite_.get());
-        if (!p) {
-            if (tag)
-                *tag = 0;
-            if (done)
-                *done = 0;
-            if (total)
-                *total = 0;
-            return std::numeric_limits<float>::quiet_NaN();
-        }
-        if (tag)
-            *tag = p->tag;
-        if (done)
-            *done = p->bytesDone;
-        if (total)
-            *total = p->buffer->size();
-        return static_cast<float>(static_cast<double>(p->bytesDone) / static_cast<double>(p->buffer->size()));
+        return p ? reportProgress(Progress{p->tag, p->bytesDone, p->buffer->size()}, tag, done, total)
+                 : reportProgress(std::nullopt, tag, done, total);
     });
 }
 
