@@ -2,6 +2,7 @@
 // The loopback trading server: the stream (login, ping and the other stream requests, replies
 // sealed in envelopes), the price feed (ZeroMQ publisher) and the data service (ZeroMQ reply socket),
 // each on its own thread. start() binds all three and returns once they accept; stop() joins them.
+#include "account_book.h"
 #include "market.h"
 #include "options.h"
 #include "price_book.h"
@@ -87,6 +88,9 @@ public:
     void setDataServiceSilent(bool silent);
     // Sends a framed message to every signed-in stream client, sealed under its session key.
     void broadcast(const std::string& framedMessage);
+    // Positions, orders and history of every account (the data service's source).
+    AccountBook& book() noexcept { return book_; }
+    const Market& market() const noexcept { return market_; }
 
 private:
     struct Client;
@@ -111,6 +115,7 @@ private:
 
     const Market market_;
     std::unique_ptr<PriceBook> prices_;
+    AccountBook book_;
     ServerOptions options_;
     ServerPorts ports_;
     std::string productKey_;
