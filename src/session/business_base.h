@@ -19,6 +19,7 @@
 #include "platform/dispatch.h"
 #include "session/application_interface.h"
 #include "session/business_services.h"
+#include "session/data_service_replies.h"
 #include "session/price_feed.h"
 #include "session/session_model.h"
 #include "session/session_requests.h"
@@ -126,6 +127,14 @@ public:
     SessionRequests& sessionRequests() { return requests_; }
     // The subscription set: watch list, open positions and pending orders, without repeats.
     std::vector<std::string> getAllItems();
+    // Renews the feed subscription to every item of getAllItems (after an order-history reply).
+    void SubscribePriceforHistoryData() { subscribeAllItems(true); }
+
+    // What the data service filled beside the model (main queue only) and the chart replies kept for
+    // this login (any thread; the store has its own lock).
+    DataServiceCollections& dataServiceCollections() { return dataServiceCollections_; }
+    const DataServiceCollections& dataServiceCollections() const { return dataServiceCollections_; }
+    ChartDataStore& chartDataCollection() { return chartDataCollection_; }
 
     // The buy and sell depth ladders per instrument the feed delivered.
     MarketDepthStore& marketDepth() { return marketDepth_; }
@@ -198,6 +207,8 @@ private:
     SessionModel session_;
     std::vector<std::string> journal_;
     MarketDepthStore marketDepth_;
+    DataServiceCollections dataServiceCollections_;
+    ChartDataStore chartDataCollection_;
     SessionRequests requests_{*this};
     WatchList watchList_;
     // The product id and user id read by requests on any thread, copied at the hand-over.

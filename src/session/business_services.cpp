@@ -2,7 +2,8 @@
 // do what a headless login needs and log the rest:
 // - notifications and banners are SessionEvents', journal lines JournalData's;
 // - requests go to the session's own SessionRequests;
-// - order, chat, funding and data-service messages are logged and dropped;
+// - order, chat and funding messages are logged and dropped;
+// - data-service and chart replies are SessionDataService's (order rows go to `historyRows`);
 // - the feed is SessionFeed's (quotes, depth, server messages, instrument status);
 // - snapshots are read by SessionSnapshotLoader (both forms);
 // - the subscription set is the watch list's.
@@ -16,6 +17,7 @@
 #include "session/formatter.h"
 #include "session/journal_data.h"
 #include "session/order.h"
+#include "session/session_data_service.h"
 #include "session/session_events.h"
 #include "session/session_feed.h"
 #include "session/session_model.h"
@@ -150,16 +152,6 @@ public:
     void createApprovalAction(std::int64_t, const std::vector<std::string>&) override { dropped("approval"); }
 };
 
-class DroppingDataService final : public DataServiceHandlers {
-public:
-    void processDSResponse(const std::optional<std::string>&, const std::string&,
-                           const std::optional<std::string>& requestName) override {
-        platform::Log::debug("data-service reply {}: no handler yet; dropped",
-                             requestName.value_or("(unnamed)"));
-    }
-    void fillChartData(const std::optional<std::string>&, std::uint64_t) override { dropped("chart data"); }
-};
-
 class WatchedItems final : public SubscriptionSource {
 public:
     explicit WatchedItems(BusinessBase& business) : business_(business) {}
@@ -183,7 +175,7 @@ void fillMissingServices(BusinessBase& business, BusinessServices& s) {
     if (!s.funding)
         s.funding = std::make_shared<DroppingFunding>();
     if (!s.dataService)
-        s.dataService = std::make_shared<DroppingDataService>();
+        s.dataService = std::make_shared<SessionDataService>(business);
     if (!s.feed)
         s.feed = std::make_shared<SessionFeed>(business);
     if (!s.snapshotLoader)

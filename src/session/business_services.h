@@ -19,6 +19,7 @@ namespace platform {
 class UserDefaults;
 }
 struct SessionModel;
+class HistoryRowSink;
 
 // Named notifications, banners and the login journal lines of the session (SessionEvents and
 // JournalData by default).
@@ -160,6 +161,8 @@ struct BusinessServices {
     std::shared_ptr<ChatHandlers> chat;
     std::shared_ptr<FundingHandlers> funding;
     std::shared_ptr<DataServiceHandlers> dataService;
+    // Where the order rows of the data service's history replies go; dropped when null.
+    std::shared_ptr<HistoryRowSink> historyRows;
     std::shared_ptr<FeedHandler> feed;
     std::shared_ptr<SnapshotLoader> snapshotLoader;
     std::shared_ptr<SubscriptionSource> subscriptions;
