@@ -1,5 +1,7 @@
 #include "session/business_base.h"
 
+#include "session/session_reachability.h"
+
 #include "connection/envelope_opener.h"
 #include "connection/login_inputdata.h"
 #include "connection/message_cracker.h"
@@ -13,6 +15,7 @@
 #include "session/session_events.h"
 #include "session/session_key.h"
 #include "session/session_keys.h"
+#include "session/session_reachability.h"
 
 #include <algorithm>
 #include <limits>
@@ -39,10 +42,12 @@ BusinessBase::BusinessBase(ApplicationInterface& application, BusinessServices s
     fillMissingServices(*this, services_);
     messageBase_.setSender(this);
     conn_ = ConnectionBase::create(*this, logindata_, *this, std::move(connectionOptions));
+    reachability_ = std::make_unique<SessionReachability>(*this);
 }
 
 BusinessBase::~BusinessBase() {
     // Receiving threads first: after this nothing calls back into this object.
+    reachability_.reset();
     conn_->shutdown();
     *alive_ = false;
     pingTimer_.reset();

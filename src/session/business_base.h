@@ -45,6 +45,8 @@ struct CommonTags {
     std::string field1050;
 };
 
+class SessionReachability;
+
 class BusinessBase final : public MessageSender,
                            public ConnectionOwner,
                            public RequestContext,
@@ -135,6 +137,8 @@ public:
     DataServiceCollections& dataServiceCollections() { return dataServiceCollections_; }
     const DataServiceCollections& dataServiceCollections() const { return dataServiceCollections_; }
     ChartDataStore& chartDataCollection() { return chartDataCollection_; }
+    // Follows the network watcher's reports (main queue).
+    SessionReachability& reachability() { return *reachability_; }
 
     // The buy and sell depth ladders per instrument the feed delivered.
     MarketDepthStore& marketDepth() { return marketDepth_; }
@@ -209,6 +213,7 @@ private:
     MarketDepthStore marketDepth_;
     DataServiceCollections dataServiceCollections_;
     ChartDataStore chartDataCollection_;
+    std::unique_ptr<SessionReachability> reachability_;
     SessionRequests requests_{*this};
     WatchList watchList_;
     // The product id and user id read by requests on any thread, copied at the hand-over.

@@ -7,6 +7,7 @@
 #include "platform/user_defaults.h"
 #include "session/application_interface.h"
 #include "session/business_base.h"
+#include "session/session_reachability.h"
 #include "session/business_test_support.h"
 #include "session/language_string.h"
 
@@ -336,6 +337,35 @@ TEST_F(LoginRoadTest, ThirtySecondsOfSilenceOnTheStreamEndTheSession) {
     EXPECT_FALSE(s.business->conn().isStreamConnected());
     ASSERT_TRUE(pumpUntil([&] { return s.app.connectionFailures.load() > 0; }));
     EXPECT_FALSE(s.business->conn().isNetworkAvailable());
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(LoginRoadTest, NetworkLossAndReturnResubscribesOnce) {
+    Session& s = open("demo", "demo1234");
+    ASSERT_TRUE(loggedIn());
+    BusinessBase& b = *s.business;
+    const std::vector<std::string> watched = b.selectedSymbols();
+    ASSERT_TRUE(pumpUntil([&] { return s.feed->anyStartsWith(watched); }));
+
+    SessionReachability& reach = b.reachability();
+    reach.reachabilityChanged(true); // the watcher's first report: nothing was lost
+    reach.reachabilityChanged(false);
+    EXPECT_FALSE(b.conn().isNetworkAvailable());
+    reach.reachabilityChanged(true);
+    reach.reachabilityChanged(true); // a repeated report of the same state
+    EXPECT_TRUE(b.conn().isNetworkAvailable());
+    EXPECT_EQ(reach.resubscriptions(), 1);
+
+    // The remade feed socket carries the watched quotes again.
+    {
+        std::lock_guard lock(s.feed->mutex);
+        s.feed->messages.clear();
+    }
+    EXPECT_TRUE(pumpUntil([&] { return s.feed->anyStartsWith(watched); }));
+    EXPECT_TRUE(b.conn().isFeedRunning());
 }
 
 } // namespace

@@ -1,0 +1,38 @@
+#include "session/session_reachability.h"
+
+#include "connection/reachability.h"
+#include "platform/log.h"
+#include "platform/notification_names.h"
+#include "session/business_base.h"
+
+SessionReachability::SessionReachability(BusinessBase& business, platform::NotificationCenter& center)
+    : business_(business), center_(center) {
+    observer_ = center_.addObserver(
+        std::string(platform::kkReachabilityChangedNotification), [this](const platform::Notification& n) {
+            if (const auto* watcher = n.objectAs<std::shared_ptr<Reachability>>(); watcher && *watcher)
+                reachabilityChanged((*watcher)->isReachable());
+        });
+}
+
+SessionReachability::~SessionReachability() {
+    center_.removeObserver(observer_);
+    *alive_ = false;
+}
+
+void SessionReachability::reachabilityChanged(bool reachable) {
+    const bool returned = reachable && reachable_ == false;
+    const bool lost = !reachable && reachable_ != false;
+    reachable_ = reachable;
+    business_.conn().setIsNetworkAvailable(reachable);
+    if (returned && business_.isLoginCompleted() && business_.conn().isStreamConnected()) {
+        platform::Log::info("network back: feed and data service reconnected");
+        ++resubscriptions_;
+        business_.reconnectZMQandSubscribeAllItems();
+    }
+    if (lost && business_.isLoginCompleted() && business_.conn().isStreamConnected()) {
+        platform::MainQueue::after(kSpeedCheckDelay, [this, alive = alive_] {
+            if (*alive)
+                business_.calculateNetworkSpeedFromServerDate();
+        });
+    }
+}
