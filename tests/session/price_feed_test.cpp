@@ -1,5 +1,8 @@
 #include "session/price_feed.h"
 
+#include "platform/date_format.h"
+#include "session/formatter.h"
+
 #include "price_book.h"
 
 #include <gtest/gtest.h>
@@ -175,6 +178,34 @@ TEST(PriceFeedQuote, UnreadableTimeIsEmpty) {
     const FeedQuote q = decoded(f);
     EXPECT_EQ(q.Time, "");
     EXPECT_EQ(q.Bid, dec("1.23456"));
+}
+
+TEST(PriceFeedQuote, QuoteTimesKeepTheServersWallClock) {
+    std::vector<std::string> f = kFull;
+    f[1] = "20240229235959"; // a leap day
+    EXPECT_EQ(decoded(f).Time, "02/29/2024 23:59:59");
+    // Inside the device zone's spring-forward gap the server's time still stands as sent.
+    ASSERT_TRUE(platform::setDeviceTimeZone("Europe/Berlin"));
+    f[1] = "20260329023000";
+    EXPECT_EQ(decoded(f).Time, "03/29/2026 02:30:00");
+    platform::resetDeviceTimeZone();
+    // Not a calendar time: the date formatter's reading, which is no time at all here.
+    f[1] = "20230229101010";
+    EXPECT_EQ(decoded(f).Time,
+              Formatter::formatDateandTimeFromString(f[1], "yyyyMMddHHmmss", "MM/dd/yyyy HH:mm:ss")
+                  .value_or(std::string()));
+    f[1] = "2024022923595";
+    EXPECT_EQ(decoded(f).Time, "");
+}
+
+TEST(PriceFeedQuote, SmallOffsetsAtTheDeepestScaleStayExact) {
+    std::vector<std::string> f = kFull;
+    f[2] = "0";
+    f[4] = "-7";
+    f[10] = "6";
+    EXPECT_EQ(decoded(f).Bid, dec("-0.000007"));
+    f[4] = "1.5e-120"; // far below the held decimals: rounds to zero, never NaN
+    EXPECT_EQ(decoded(f).Bid, dec("0"));
 }
 
 TEST(PriceFeedApply, CarriedPricesReplaceTheRecordsOnes) {
