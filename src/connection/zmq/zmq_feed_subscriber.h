@@ -33,6 +33,8 @@ public:
     // Subscribed on every connect: server messages sent over the feed, and broadcasts.
     static constexpr std::string_view kServerMessagesTopic = "IS;";
     static constexpr std::string_view kBroadcastTopic = "*#bm#*:";
+    // Messages taken in one go before topic changes and stop requests are looked at again.
+    static constexpr int kReceiveBatch = 256;
     // The market-depth topic of an instrument code ("MD_" code ";"); the price topic is the code itself.
     static std::string depthTopic(std::string_view code);
     static std::string tcpEndpoint(std::string_view host, int port);

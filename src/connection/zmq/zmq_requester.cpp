@@ -1,11 +1,11 @@
 #include "connection/zmq/zmq_requester.h"
 
-#include "platform/utf8.h"
 #include "connection/zmq/zmq_context.h"
 #include "connection/zmq/zmq_exception.h"
 #include "connection/zmq/zmq_feed_subscriber.h"
 #include "connection/zmq/zmq_socket.h"
 #include "platform/log.h"
+#include "platform/utf8.h"
 
 #include <cerrno>
 #include <stdexcept>

@@ -174,6 +174,23 @@ std::string ZMQSocket::receiveDataWithFlags(int flags) {
     return data;
 }
 
+std::optional<std::string> ZMQSocket::receiveIfWaiting() {
+    zmq_msg_t message;
+    if (zmq_msg_init(&message) != 0)
+        fail("zmq_msg_init", zmq_errno());
+    if (zmq_msg_recv(&message, socket_, ZMQ_DONTWAIT) < 0) {
+        const int error = zmq_errno();
+        zmq_msg_close(&message);
+        if (error == EAGAIN)
+            return std::nullopt;
+        fail("zmq_recv", error);
+    }
+    std::string data(static_cast<const char*>(zmq_msg_data(&message)), zmq_msg_size(&message));
+    if (zmq_msg_close(&message) != 0)
+        logError("zmq_msg_close", zmq_errno());
+    return data;
+}
+
 bool ZMQSocket::subscribe(std::string_view topic) {
     if (zmq_setsockopt(socket_, ZMQ_SUBSCRIBE, topic.data(), topic.size()) != 0) {
         logError("zmq_setsockopt", zmq_errno());

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -59,6 +60,8 @@ public:
     int receiveWithBuffer(void* buffer, std::size_t length, int flags);
     // One whole frame; blocks when flags are 0. Throws ZMQException.
     std::string receiveDataWithFlags(int flags);
+    // One message if one is waiting, nullopt (quietly) if none is; other failures throw.
+    std::optional<std::string> receiveIfWaiting();
 
     // false (logged) when the library refuses; never throws.
     bool subscribe(std::string_view topic);

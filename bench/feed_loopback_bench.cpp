@@ -1,0 +1,245 @@
+// The price feed end to end over loopback ZeroMQ: a PUB socket sends ~100-byte quotes at a fixed
+// rate; the client's subscriber thread receives and decodes them, and the main queue applies them to
+// the instruments (coalesced per instrument). Beside it, in the same run, a bare zmq_recv loop
+// receives the same messages from the same publisher. Each reports the messages it took per second
+// of the run; "client_vs_bare" in the client's row is the ratio of the two at that rate.
+// Arguments: the publishing rate in messages per second (0: as fast as the publisher can).
+#include "connection/login_inputdata.h"
+#include "platform/dispatch.h"
+#include "platform/user_defaults.h"
+#include "session/application_interface.h"
+#include "session/business_base.h"
+#include "session/item_details.h"
+#include "session/session_feed.h"
+
+#include <benchmark/benchmark.h>
+#include <fmt/format.h>
+#include <zmq.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <stdexcept>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr int kInstruments = 50;
+constexpr std::size_t kMessages = 200'000;
+const std::string kMarker = "ENDMARK";
+
+class QuietApplication final : public ApplicationInterface {
+public:
+    LoginInputdata& logindata() override { return logindata_; }
+    std::int64_t selectedLanguage() const override { return 0; }
+    bool loginSuccess() const override { return false; }
+    bool showConfirmationAlert() const override { return false; }
+    std::string applicationName() const override { return "TradeClient"; }
+    void ConnectionFailureNotification() override {}
+    void LogininAnotherLocation(const std::string&) override {}
+    void showLoginMessages(const LoginMessageAlert&) override {}
+    void ShowCommonAlertVieWwithMessage(const std::string&, const std::string&) override {}
+    void ShowCommonUserNotificationwithMessage(const std::string&, const std::string&) override {}
+    void deliverNotification(const InAppNotification&) override {}
+    void setBannerDelegate(BannerActivation) override {}
+    void showLocalNotificationWithTitle(const std::string&, const std::string&) override {}
+    void playSoundNamed(std::string_view) override {}
+    void openURL(const std::string&) override {}
+    void terminate() override {}
+
+private:
+    LoginInputdata logindata_;
+};
+
+std::string code(int i) {
+    return fmt::format("INSTR{:03}", i);
+}
+
+std::string quoteText(std::string_view instrument, std::size_t n) {
+    const int offset = static_cast<int>(n % 9000) + 100;
+    return fmt::format("{}\x04"
+                       "20240305101112\x04"
+                       "1.08\x04{}\x04{}\x04{}\x04{}\x04{}\x04{}\x04{}\x04"
+                       "5",
+                       instrument, offset, offset, offset + 12, offset + 400, offset - 50, offset + 3, offset + 7);
+}
+
+// Counts what the subscriber thread hands over, then lets the session's feed handler take it.
+class CountingFeed final : public FeedHandler {
+public:
+    void ZMQNewMessage(const std::string& text) override {
+        received.fetch_add(1, std::memory_order_relaxed);
+        if (auto t = target.load())
+            t->ZMQNewMessage(text);
+    }
+    void messageCrackerOnInstrumentStatusChange(const std::vector<std::string>& fields) override {
+        if (auto t = target.load())
+            t->messageCrackerOnInstrumentStatusChange(fields);
+    }
+    std::atomic<std::uint64_t> received{0};
+    std::atomic<SessionFeed*> target{nullptr};
+};
+
+struct Publisher {
+    void* context = zmq_ctx_new();
+    void* socket = nullptr;
+    int port = 0;
+    std::vector<std::string> texts;
+
+    Publisher() {
+        socket = zmq_socket(context, ZMQ_PUB);
+        if (zmq_bind(socket, "tcp://127.0.0.1:*") != 0)
+            throw std::runtime_error("bind");
+        char endpoint[256];
+        std::size_t size = sizeof endpoint;
+        zmq_getsockopt(socket, ZMQ_LAST_ENDPOINT, endpoint, &size);
+        port = std::stoi(std::string(endpoint).substr(std::string(endpoint).rfind(':') + 1));
+        texts.reserve(kMessages);
+        for (std::size_t n = 0; n < kMessages; ++n)
+            texts.push_back(quoteText(code(static_cast<int>(n % kInstruments)), n));
+    }
+    ~Publisher() {
+        zmq_close(socket);
+        zmq_ctx_term(context);
+    }
+    void send(const std::string& text) { zmq_send(socket, text.data(), text.size(), 0); }
+    // Until `ready`: the subscriber's topics reach the publisher only after a while.
+    void warmUp(const std::function<bool()>& ready) {
+        const std::string probe = quoteText(code(0), 1);
+        while (!ready()) {
+            send(probe);
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    }
+    // Sends every text at `rate` per second (0: unpaced), then the marker a few times.
+    void run(double rate) {
+        const auto start = Clock::now();
+        for (std::size_t n = 0; n < texts.size(); ++n) {
+            if (rate > 0 && n % 64 == 0) {
+                const auto due = start + std::chrono::duration_cast<Clock::duration>(
+                                             std::chrono::duration<double>(static_cast<double>(n) / rate));
+                while (Clock::now() < due)
+                    std::this_thread::yield();
+            }
+            send(texts[n]);
+        }
+        const std::string marker = quoteText(kMarker, 0);
+        for (int i = 0; i < 50; ++i) {
+            send(marker);
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+        }
+    }
+};
+
+void BM_FeedLoopbackBareRecv(benchmark::State& state) {
+    const double rate = static_cast<double>(state.range(0));
+    double received = 0, seconds = 0;
+    for (auto _ : state) {
+        Publisher pub;
+        void* sub = zmq_socket(pub.context, ZMQ_SUB);
+        for (int i = 0; i < kInstruments; ++i)
+            zmq_setsockopt(sub, ZMQ_SUBSCRIBE, code(i).data(), code(i).size());
+        zmq_setsockopt(sub, ZMQ_SUBSCRIBE, kMarker.data(), kMarker.size());
+        zmq_connect(sub, fmt::format("tcp://127.0.0.1:{}", pub.port).c_str());
+        char buffer[512];
+        pub.warmUp([&] { return zmq_recv(sub, buffer, sizeof buffer, ZMQ_DONTWAIT) > 0; });
+        while (zmq_recv(sub, buffer, sizeof buffer, ZMQ_DONTWAIT) > 0) {
+        }
+        std::thread publisher([&] { pub.run(rate); });
+        const auto start = Clock::now();
+        std::uint64_t count = 0;
+        while (true) {
+            const int n = zmq_recv(sub, buffer, sizeof buffer, 0);
+            if (n <= 0)
+                break;
+            if (static_cast<std::size_t>(n) >= kMarker.size() && std::equal(kMarker.begin(), kMarker.end(), buffer))
+                break;
+            ++count;
+        }
+        const double elapsed = std::chrono::duration<double>(Clock::now() - start).count();
+        publisher.join();
+        zmq_close(sub);
+        received += static_cast<double>(count);
+        seconds += elapsed;
+        state.SetIterationTime(elapsed);
+    }
+    state.counters["msgs_per_second"] = received / seconds;
+    state.counters["received_share"] = received / (static_cast<double>(kMessages) * state.iterations());
+}
+BENCHMARK(BM_FeedLoopbackBareRecv)->Arg(100'000)->Arg(400'000)->Arg(0)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+void BM_FeedLoopbackClientApplied(benchmark::State& state) {
+    const double rate = static_cast<double>(state.range(0));
+    platform::RunLoop::main().bindToCurrentThread();
+    double received = 0, seconds = 0;
+    std::size_t pendingMax = 0;
+    for (auto _ : state) {
+        Publisher pub;
+        QuietApplication app;
+        app.logindata().setIPAddress("127.0.0.1");
+        app.logindata().setPortNo(1);
+        auto defaults = platform::UserDefaults::inMemory();
+        auto counting = std::make_shared<CountingFeed>();
+        BusinessServices services;
+        services.userDefaults = defaults.get();
+        services.feed = counting;
+        auto business = std::make_unique<BusinessBase>(app, services);
+        auto feed = std::make_shared<SessionFeed>(*business);
+        counting->target = feed.get();
+        std::vector<std::string> codes;
+        for (int i = 0; i < kInstruments; ++i) {
+            auto item = std::make_shared<ItemDetails>();
+            item->Code = code(i);
+            codes.push_back(item->Code);
+            business->session().ItemCollection.insert_or_assign(item->Code, item);
+        }
+        auto marker = std::make_shared<ItemDetails>();
+        marker->Code = kMarker;
+        business->session().ItemCollection.insert_or_assign(kMarker, marker);
+        codes.push_back(kMarker);
+        business->conn().ConnectToZMQSubServer("127.0.0.1", pub.port);
+        business->conn().ProcessSubscribeandUnSubscribeItems(codes, true);
+        pub.warmUp([&] {
+            platform::RunLoop::main().runOnce();
+            return counting->received.load() > 0;
+        });
+        platform::RunLoop::main().runUntil([&] { return feed->pendingCodes() == 0; }, std::chrono::seconds(2));
+        counting->received = 0;
+
+        std::thread publisher([&] { pub.run(rate); });
+        const auto start = Clock::now();
+        // The run ends when the main queue has applied the marker's quote.
+        // Pumped as an event loop would: sleeping until work is posted.
+        platform::RunLoop::main().runUntil(
+            [&] {
+                pendingMax = std::max(pendingMax, feed->pendingCodes());
+                return marker->isPriceUpdateReceived;
+            },
+            std::chrono::seconds(60));
+        const double elapsed = std::chrono::duration<double>(Clock::now() - start).count();
+        publisher.join();
+        const double count = static_cast<double>(counting->received.load()) - 1; // the marker
+        business.reset();
+        platform::RunLoop::main().discardPending();
+        received += count;
+        seconds += elapsed;
+        state.SetIterationTime(elapsed);
+    }
+    state.counters["msgs_per_second"] = received / seconds;
+    state.counters["received_share"] = received / (static_cast<double>(kMessages) * state.iterations());
+    state.counters["pending_codes_max"] = static_cast<double>(pendingMax);
+}
+BENCHMARK(BM_FeedLoopbackClientApplied)
+    ->Arg(100'000)
+    ->Arg(400'000)
+    ->Arg(0)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+
+} // namespace
