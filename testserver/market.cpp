@@ -376,7 +376,7 @@ bool readSeed(Market& m, Reader& r, const std::string& kind) {
         res.pattern = r.text("pattern", "");
         res.crc = r.text("crc", "");
         res.encode = static_cast<std::uint64_t>(r.integer("encode", 0));
-        // "\n" in the file stands for a line break, so calendar files fit on one line.
+        // A backslash and n in the file stand for a line break, so calendar files fit on one line.
         std::string content = r.text("content");
         for (std::size_t at = 0; (at = content.find("\\n", at)) != std::string::npos;)
             content.replace(at, 2, "\n");
