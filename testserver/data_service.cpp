@@ -125,7 +125,7 @@ struct Period {
 // The request as the procedures read it: who asks, and the fields.
 class Request {
 public:
-    Request(const Market& market, const FieldMap& fields) : market_(market), fields_(fields) {
+    Request(const Market& market, const FieldMap& fields) : fields_(fields) {
         // The data service is not signed in: the user is the one the request names (tag 115, or
         // the user name of tag 23 when the id is missing).
         if (auto id = wholeNumber(value(115)); id && *id > 0 && *id <= 2147483647)
@@ -162,7 +162,6 @@ public:
     }
 
 private:
-    const Market& market_;
     const FieldMap& fields_;
     const User* user_ = nullptr;
     std::set<int> accounts_;

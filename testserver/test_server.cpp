@@ -526,6 +526,8 @@ bool TestServer::publishInstrumentStatus(std::string_view code, int status) {
         return false;
     {
         std::lock_guard lock(feedMutex_);
+        if (pendingStatus_.size() >= kMaxPendingStatuses)
+            return false;
         pendingStatus_.push_back(instrumentStatusText(code, status));
     }
     feedWake_.notify_all();

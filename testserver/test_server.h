@@ -28,6 +28,8 @@ class DataService;
 
 // The feed carries an instrument-status message after this many quotes.
 inline constexpr std::uint64_t kStatusEveryQuotes = 50;
+// Statuses asked for by tests and not yet sent; past this publishInstrumentStatus refuses.
+inline constexpr std::size_t kMaxPendingStatuses = 10'000;
 
 struct ServerPorts {
     int stream = 0;
@@ -96,7 +98,7 @@ public:
     void broadcast(const std::string& framedMessage);
     // Publishes an instrument-status message ("IS;" and a type-1049 message: tag 12 the code, tag
     // 574 the trade-session setting) on the feed. False when the server is not running or the code
-    // cannot travel in it (empty, or holding a field or topic separator).
+    // cannot travel in it (empty, or holding a field or topic separator), or too many wait.
     bool publishInstrumentStatus(std::string_view code, int status);
     // Positions, orders and history of every account (the data service's source).
     AccountBook& book() noexcept { return book_; }
