@@ -32,6 +32,35 @@ std::vector<const Account*> Market::accountsOf(std::string_view user) const {
     return out;
 }
 
+const User* Market::findUserById(int id) const {
+    for (const auto& u : users)
+        if (u.id == id)
+            return &u;
+    return nullptr;
+}
+
+const Account* Market::findAccount(int id) const {
+    for (const auto& a : accounts)
+        if (a.id == id)
+            return &a;
+    return nullptr;
+}
+
+bool isWireDate(std::string_view text) {
+    if (text.size() != 14 ||
+        !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; }))
+        return false;
+    auto at = [&](std::size_t pos, std::size_t len) {
+        int n = 0;
+        for (std::size_t i = pos; i < pos + len; ++i)
+            n = n * 10 + (text[i] - '0');
+        return n;
+    };
+    const int month = at(4, 2), day = at(6, 2);
+    return month >= 1 && month <= 12 && day >= 1 && day <= 31 && at(8, 2) <= 23 && at(10, 2) <= 59 &&
+           at(12, 2) <= 59;
+}
+
 std::optional<std::int64_t> parseScaled(std::string_view text, int decimals) {
     if (text.empty() || decimals < 0 || decimals > kMaxDecimals)
         return std::nullopt;
@@ -192,6 +221,30 @@ public:
         return v;
     }
 
+    // A wire date-time "yyyyMMddHHmmss"; empty only when the fallback is.
+    std::string date(const char* key, std::optional<std::string> fallback = std::nullopt) {
+        std::string v = text(key, fallback);
+        if (!(v.empty() && fallback && fallback->empty()) && !isWireDate(v))
+            throw MarketError(line_.number, std::string(key) + " is not a date yyyyMMddHHmmss: " + v);
+        return v;
+    }
+
+    bool side(const char* key) {
+        const std::string v = text(key);
+        if (v == "buy" || v == "sell")
+            return v == "buy";
+        throw MarketError(line_.number, std::string(key) + " is buy or sell, not " + v);
+    }
+
+    // An instrument by its code; it must stand earlier in the file.
+    int instrument(const Market& m, const char* key) {
+        const std::string code = text(key);
+        const Instrument* i = m.findInstrument(code);
+        if (!i)
+            throw MarketError(line_.number, "unknown instrument " + code);
+        return i->id;
+    }
+
     bool flag(const char* key, bool fallback) {
         const std::string v = text(key, fallback ? "1" : "0");
         if (v == "1" || v == "yes" || v == "true")
@@ -213,6 +266,193 @@ private:
     const Line& line_;
     std::set<std::string> used_;
 };
+
+constexpr std::int64_t kMaxId = 9'000'000'000'000'000;
+
+// The records the account book and the data service start from; false for any other kind.
+bool readSeed(Market& m, Reader& r, const std::string& kind) {
+    auto id = [&](const char* key) { return r.integer(key, std::nullopt, 1, kMaxId); };
+    auto account = [&](const char* key) { return static_cast<int>(r.integer(key, std::nullopt, 1)); };
+    if (kind == "position") {
+        ServerPosition p;
+        p.positionId = id("id");
+        p.accountId = account("account");
+        p.instrumentId = r.instrument(m, "instrument");
+        p.isBuy = r.side("side");
+        p.qty = r.number("qty", "");
+        p.initialQty = r.number("initialqty", p.qty);
+        p.openPrice = r.number("price", "");
+        p.commission = r.number("commission", "0");
+        p.openedAt = r.date("opened");
+        p.refTicketId = r.integer("ticket", 0, 0, kMaxId);
+        p.executionId = r.integer("execution", 0, 0, kMaxId);
+        p.orderTypeId = static_cast<int>(r.integer("type", 1, 1, 9));
+        p.storage = r.number("storage", "0");
+        m.positions.push_back(p);
+    } else if (kind == "order") {
+        ServerPendingOrder o;
+        o.pendingOrderId = id("id");
+        o.ticketId = r.integer("ticket", 0, 0, kMaxId);
+        o.accountId = account("account");
+        o.instrumentId = r.instrument(m, "instrument");
+        o.isBuy = r.side("side");
+        o.orderTypeId = static_cast<int>(r.integer("type", 2, 1, 9));
+        o.orderQty = r.number("qty", "");
+        o.remainingQty = r.number("remaining", o.orderQty);
+        o.orderPrice = r.number("price", "");
+        o.limitPrice = r.number("limit", "0");
+        o.stopPrice = r.number("stop", "0");
+        o.timeInForce = static_cast<int>(r.integer("tif", 0, 0, 9));
+        o.expiry = r.date("expiry", "");
+        o.placedAt = r.date("placed");
+        o.refPositionId = r.integer("bracket", 0, 0, kMaxId);
+        m.orders.push_back(o);
+    } else if (kind == "settled") {
+        ServerSettlement s;
+        s.settlementId = id("id");
+        s.accountId = account("account");
+        s.instrumentId = r.instrument(m, "instrument");
+        s.refPositionId = r.integer("position", 0, 0, kMaxId);
+        s.refClosingPositionId = r.integer("closing", 0, 0, kMaxId);
+        s.isBuy = r.side("side");
+        s.qty = r.number("qty", "");
+        s.pl = r.number("pl", "0");
+        s.commission = r.number("commission", "0");
+        s.openPrice = r.number("open", "");
+        s.closePrice = r.number("close", "");
+        s.openedAt = r.date("opened");
+        s.closedAt = r.date("closed");
+        s.settledAt = r.date("settled", s.closedAt);
+        m.settlements.push_back(s);
+    } else if (kind == "cancelled") {
+        ServerCancellation c;
+        c.cancelledOrderId = id("id");
+        c.accountId = account("account");
+        c.instrumentId = r.instrument(m, "instrument");
+        c.isBuy = r.side("side");
+        c.qty = r.number("qty", "");
+        c.orderTypeId = static_cast<int>(r.integer("type", 2, 1, 9));
+        c.orderPrice = r.number("price", "0");
+        c.refTicketId = r.integer("ticket", 0, 0, kMaxId);
+        c.refPendingOrderId = r.integer("order", 0, 0, kMaxId);
+        c.reasonId = static_cast<int>(r.integer("reason", 1, 0, 99));
+        c.orderedAt = r.date("ordered");
+        c.cancelledAt = r.date("cancelled");
+        c.byUserId = static_cast<int>(r.integer("by", 0));
+        m.cancellations.push_back(c);
+    } else if (kind == "schedule") {
+        SessionSchedule s;
+        s.id = static_cast<std::uint64_t>(id("id"));
+        s.market = static_cast<std::uint64_t>(id("market"));
+        s.setting = static_cast<std::uint64_t>(r.integer("setting", 1, 0));
+        s.day = static_cast<int>(r.integer("day", std::nullopt, 1, 7));
+        s.start = r.text("start");
+        s.stop = r.text("stop");
+        m.schedules.push_back(s);
+    } else if (kind == "bank") {
+        BankAccount b;
+        b.account = account("account");
+        b.id = id("id");
+        b.number = r.integer("number", std::nullopt, 0, kMaxId);
+        b.branch = r.integer("branch", 0, 0, kMaxId);
+        b.name = r.text("name");
+        b.currency = r.integer("currency", 0);
+        b.remarks = r.text("remarks", "");
+        b.bank = r.text("bank");
+        m.banks.push_back(b);
+    } else if (kind == "access") {
+        const std::string user = r.text("user");
+        const User* u = m.findUser(user);
+        if (!u)
+            throw MarketError(r.number(), "access names an unknown user " + user);
+        m.accessMaps.push_back({u->id, account("account"), static_cast<int>(r.integer("type", 1, 0))});
+    } else if (kind == "resource") {
+        Resource res;
+        res.name = r.text("name");
+        res.kind = r.text("kind");
+        res.type = static_cast<std::uint64_t>(r.integer("type", 0));
+        res.organization = static_cast<std::uint64_t>(r.integer("organization", 0));
+        res.server = r.text("server", "");
+        res.pattern = r.text("pattern", "");
+        res.crc = r.text("crc", "");
+        res.encode = static_cast<std::uint64_t>(r.integer("encode", 0));
+        // A backslash and n in the file stand for a line break, so calendar files fit on one line.
+        std::string content = r.text("content");
+        for (std::size_t at = 0; (at = content.find("\\n", at)) != std::string::npos;)
+            content.replace(at, 2, "\n");
+        res.content = std::move(content);
+        if (res.name.empty() || res.kind.empty())
+            throw MarketError(r.number(), "a resource needs a name and a kind");
+        m.resources.push_back(std::move(res));
+    } else if (kind == "paygate") {
+        PayGate g;
+        g.id = static_cast<std::uint64_t>(id("id"));
+        g.name = r.text("name");
+        g.enabled = r.flag("enabled", true);
+        g.url = r.text("url");
+        g.updated = r.date("updated");
+        g.currency = static_cast<std::uint64_t>(r.integer("currency", std::nullopt, 1));
+        g.organization = static_cast<std::uint64_t>(r.integer("organization", 1));
+        m.payGates.push_back(g);
+    } else if (kind == "approval") {
+        Approval a;
+        a.id = static_cast<std::uint64_t>(id("id"));
+        a.financialId = static_cast<std::uint64_t>(r.integer("financial", 0, 0, kMaxId));
+        a.account = account("account");
+        a.type = static_cast<std::uint64_t>(r.integer("type", 1, 0));
+        a.subType = static_cast<std::uint64_t>(r.integer("subtype", std::nullopt, 1, 2));
+        a.open = r.flag("open", true);
+        a.sentToCms = r.flag("senttocms", false);
+        a.ready = r.flag("ready", false);
+        a.requested = r.date("requested");
+        a.ref = static_cast<std::uint64_t>(r.integer("ref", 0, 0, kMaxId));
+        a.remarks = r.text("remarks", "");
+        a.requestedAmount = r.number("amount", "");
+        a.approvedAmount = r.number("approved", "0");
+        a.collateral = r.flag("collateral", false);
+        a.mode = static_cast<std::uint64_t>(r.integer("mode", 2, 1, 3));
+        a.date = r.text("date", "");
+        a.bank = r.text("bank", "");
+        a.branch = r.text("branch", "");
+        a.source = r.text("source", "");
+        a.destination = r.text("destination", "");
+        m.approvals.push_back(a);
+    } else if (kind == "transaction") {
+        FinancialTransaction t;
+        t.id = id("id");
+        t.code = r.text("code");
+        t.account = account("account");
+        t.subId = r.integer("sub", 0, 0, kMaxId);
+        t.credit = r.number("credit", "0");
+        t.debit = r.number("debit", "0");
+        t.balance = r.number("balance", "0");
+        t.subCode = r.text("subcode", "");
+        t.narration = r.text("narration", "");
+        t.date = r.date("date");
+        t.type = static_cast<int>(r.integer("type", 1, 0, 99));
+        m.transactions.push_back(t);
+    } else if (kind == "equityhit") {
+        EquityHit e;
+        e.id = static_cast<int>(id("id"));
+        e.ref = static_cast<int>(r.integer("ref", 0));
+        e.position = id("position");
+        e.account = account("account");
+        e.instrumentId = r.instrument(m, "instrument");
+        e.isBuy = r.side("side");
+        e.qty = r.number("qty", "");
+        e.orderPrice = r.number("price", "");
+        e.hitPrice = r.number("hit", "");
+        e.pl = r.number("pl", "0");
+        e.charges = r.number("charges", "0");
+        e.storage = r.number("storage", "0");
+        e.rate = r.number("rate", "1");
+        e.contract = r.number("contract", "1");
+        m.equityHits.push_back(e);
+    } else {
+        return false;
+    }
+    return true;
+}
 
 void readRecord(Market& m, const Line& line) {
     Reader r(line);
@@ -275,6 +515,10 @@ void readRecord(Market& m, const Line& line) {
         i.contractSize = r.number("contract", "1");
         i.conversion = static_cast<int>(r.integer("conversion", 0));
         i.session = static_cast<int>(r.integer("session", 1, 1));
+        i.market = static_cast<std::uint64_t>(r.integer("market", 1, 1));
+        i.exchange = r.text("exchange", "");
+        i.description = r.text("description", "");
+        i.icon = r.text("icon", "");
         m.instruments.push_back(i);
     } else if (kind == "user") {
         User u;
@@ -301,7 +545,7 @@ void readRecord(Market& m, const Line& line) {
         a.name = r.text("name", std::to_string(a.id));
         a.tradingStatus = static_cast<int>(r.integer("status", 1, 0, 6));
         m.accounts.push_back(a);
-    } else {
+    } else if (!readSeed(m, r, kind)) {
         throw MarketError(line.number, "unknown record kind " + kind);
     }
     r.finish();
@@ -313,6 +557,60 @@ void requireUnique(const std::vector<T>& items, Key key, const char* what) {
     for (const auto& item : items)
         if (!seen.insert(key(item)).second)
             throw MarketError(0, std::string("duplicate ") + what);
+}
+
+void validateSeeds(const Market& m) {
+    auto requireAccount = [&](int account, const char* what) {
+        if (!m.findAccount(account))
+            throw MarketError(0, std::string(what) + " of an unknown account " + std::to_string(account));
+    };
+    // Ids of positions, orders, settlements and cancellations share one space in the book.
+    std::set<std::int64_t> ids;
+    auto requireNewId = [&](std::int64_t id, const char* what) {
+        if (!ids.insert(id).second)
+            throw MarketError(0, std::string("duplicate id of a ") + what + ": " + std::to_string(id));
+    };
+    for (const auto& p : m.positions) {
+        requireAccount(p.accountId, "position");
+        requireNewId(p.positionId, "position");
+    }
+    for (const auto& o : m.orders) {
+        requireAccount(o.accountId, "order");
+        requireNewId(o.pendingOrderId, "order");
+        if (o.refPositionId != 0 &&
+            std::none_of(m.positions.begin(), m.positions.end(),
+                         [&](const ServerPosition& p) { return p.positionId == o.refPositionId; }))
+            throw MarketError(0,
+                              "order " + std::to_string(o.pendingOrderId) + " brackets an unknown position");
+    }
+    for (const auto& s : m.settlements) {
+        requireAccount(s.accountId, "settlement");
+        requireNewId(s.settlementId, "settlement");
+    }
+    for (const auto& c : m.cancellations) {
+        requireAccount(c.accountId, "cancellation");
+        requireNewId(c.cancelledOrderId, "cancellation");
+    }
+    for (const auto& b : m.banks)
+        requireAccount(b.account, "bank details");
+    for (const auto& a : m.accessMaps)
+        requireAccount(a.account, "access map");
+    for (const auto& a : m.approvals)
+        requireAccount(a.account, "approval");
+    for (const auto& t : m.transactions)
+        requireAccount(t.account, "transaction");
+    for (const auto& e : m.equityHits)
+        requireAccount(e.account, "equity hit");
+    requireUnique(
+        m.banks, [](const BankAccount& b) { return b.account; }, "bank details of an account");
+    requireUnique(
+        m.resources, [](const Resource& r) { return r.name; }, "resource name");
+    requireUnique(
+        m.payGates, [](const PayGate& g) { return g.id; }, "pay-gate id");
+    requireUnique(
+        m.approvals, [](const Approval& a) { return a.id; }, "approval id");
+    requireUnique(
+        m.schedules, [](const SessionSchedule& s) { return s.id; }, "schedule id");
 }
 
 void validate(const Market& m) {
@@ -358,6 +656,7 @@ void validate(const Market& m) {
         if (!has(m.currencies, [&](const Currency& c) { return c.id == a.currency; }))
             throw MarketError(0, "account " + std::to_string(a.id) + " names an unknown currency");
     }
+    validateSeeds(m);
 }
 
 } // namespace

@@ -1,6 +1,9 @@
 #pragma once
 // The market the loopback server plays: instruments, groups, currencies, users and their accounts,
-// read from a market file (see markets/default.market for the format).
+// read from a market file (see markets/default.market for the format), and the history, schedules,
+// bank details, access maps, resources and funding records the data service starts from.
+#include "account_book.h"
+
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -67,6 +70,10 @@ struct Instrument {
     std::string contractSize = "1";
     int conversion = 0; // CurrencyID of the snapshot: the instrument converting its P/L, 0 for none
     int session = 1;
+    std::uint64_t market = 1; // market id of the session schedules
+    std::string exchange;
+    std::string description;
+    std::string icon; // resource name of its icon
 };
 
 enum class UserStatus { Enabled, Disabled, Locked };
@@ -88,6 +95,110 @@ struct Account {
     int tradingStatus = 1;
 };
 
+// Wire date-times of the seeds are "yyyyMMddHHmmss".
+struct SessionSchedule {
+    std::uint64_t id = 0;
+    std::uint64_t market = 0;
+    std::uint64_t setting = 0; // trade-session setting id
+    int day = 0;               // day of the week, 1 = Sunday
+    std::string start;
+    std::string stop;
+};
+
+struct BankAccount {
+    int account = 0;
+    std::int64_t id = 0;
+    std::int64_t number = 0;
+    std::int64_t branch = 0;
+    std::string name;
+    std::int64_t currency = 0;
+    std::string remarks;
+    std::string bank;
+};
+
+struct AccessMap {
+    int userId = 0;
+    int account = 0;
+    int type = 0; // kind of access granted
+};
+
+struct Resource {
+    std::string name; // file name, unique
+    std::string kind; // the type text searched for: "CAL", "ICO"
+    std::uint64_t type = 0;
+    std::uint64_t organization = 0;
+    std::string server;
+    std::string pattern;
+    std::string crc;
+    std::uint64_t encode = 0;
+    std::string content; // served compressed by a download
+};
+
+struct PayGate {
+    std::uint64_t id = 0;
+    std::string name;
+    bool enabled = true;
+    std::string url;
+    std::string updated;
+    std::uint64_t currency = 0;
+    std::uint64_t organization = 0;
+};
+
+// An approval request with its deposit (sub-type 1) or withdrawal (2) details.
+struct Approval {
+    std::uint64_t id = 0;
+    std::uint64_t financialId = 0;
+    int account = 0;
+    std::uint64_t type = 1;
+    std::uint64_t subType = 1;
+    bool open = true;
+    bool sentToCms = false;
+    bool ready = false;
+    std::string requested;
+    std::uint64_t ref = 0;
+    std::string remarks;
+    std::string requestedAmount = "0";
+    std::string approvedAmount = "0";
+    bool collateral = false;
+    std::uint64_t mode = 2;
+    std::string date;
+    std::string bank;
+    std::string branch;
+    std::string source;
+    std::string destination;
+};
+
+struct FinancialTransaction {
+    std::int64_t id = 0;
+    std::string code;
+    int account = 0;
+    std::int64_t subId = 0;
+    std::string credit = "0";
+    std::string debit = "0";
+    std::string balance = "0";
+    std::string subCode;
+    std::string narration;
+    std::string date;
+    int type = 1; // deposit 1, withdrawal 2: the statement's grouping
+};
+
+struct EquityHit {
+    int id = 0;
+    int ref = 0;
+    std::int64_t position = 0;
+    int account = 0;
+    int instrumentId = 0;
+    std::string orderPrice = "0";
+    std::string hitPrice = "0";
+    std::string pl = "0";
+    std::string charges = "0";
+    std::string storage = "0";
+    bool isBuy = true;
+    std::string qty = "0";
+    std::string rate = "1";
+    std::string contract = "1";
+};
+
 struct Market {
     ProductRecord product;
     std::vector<InstrumentType> types;
@@ -98,9 +209,25 @@ struct Market {
     std::vector<User> users;
     std::vector<Account> accounts;
 
+    // Seeds of the account book and of the data service.
+    std::vector<ServerPosition> positions;
+    std::vector<ServerPendingOrder> orders;
+    std::vector<ServerSettlement> settlements;
+    std::vector<ServerCancellation> cancellations;
+    std::vector<SessionSchedule> schedules;
+    std::vector<BankAccount> banks;
+    std::vector<AccessMap> accessMaps;
+    std::vector<Resource> resources;
+    std::vector<PayGate> payGates;
+    std::vector<Approval> approvals;
+    std::vector<FinancialTransaction> transactions;
+    std::vector<EquityHit> equityHits;
+
     const User* findUser(std::string_view name) const;
     const Instrument* findInstrument(std::string_view code) const;
     std::vector<const Account*> accountsOf(std::string_view user) const;
+    const User* findUserById(int id) const;
+    const Account* findAccount(int id) const;
 };
 
 // Caps on a market file; past them the file is refused with an error naming the line.
@@ -121,6 +248,8 @@ MarketResult loadMarketFile(const std::filesystem::path& path);
 // "1.08500" with 5 decimals -> 108500; more fraction digits than decimals, a sign or any other
 // character is refused.
 std::optional<std::int64_t> parseScaled(std::string_view text, int decimals);
+// "yyyyMMddHHmmss" with a valid month, day, hour, minute and second.
+bool isWireDate(std::string_view text);
 // 108500 with 5 decimals -> "1.08500".
 std::string formatScaled(std::int64_t units, int decimals);
 

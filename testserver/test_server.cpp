@@ -1,6 +1,7 @@
 #include "test_server.h"
 
 #include "amp_snapshot.h"
+#include "data_service.h"
 #include "server_wire.h"
 
 #include "connection/envelope_opener.h"
@@ -107,7 +108,10 @@ constexpr std::string_view kElsewhereText = "Your user name has signed in from a
 } // namespace
 
 TestServer::TestServer(Market market)
-    : market_(std::move(market)), prices_(std::make_unique<PriceBook>(market_.instruments, 1)) {}
+    : market_(std::move(market)), prices_(std::make_unique<PriceBook>(market_.instruments, 1)),
+      dataService_(std::make_unique<DataService>(market_, book_)) {
+    seedAccountBook(market_, book_);
+}
 
 TestServer::~TestServer() {
     stop();
@@ -507,24 +511,83 @@ void TestServer::handleLogin(Client& client, const FieldMap& fields) {
 
 // ---- feed ----
 
+namespace {
+
+// "IS;" and the framed type-1049 message; the client cuts the text at the next ";".
+std::string instrumentStatusText(std::string_view code, int status) {
+    return "IS;" +
+           frameFields({{10, "1049"}, {12, std::string(code)}, {574, std::to_string(status)}, {21, now()}});
+}
+
+} // namespace
+
+bool TestServer::publishInstrumentStatus(std::string_view code, int status) {
+    if (!running_ || code.empty() || code.find_first_of(";\x01\x02\x03") != std::string_view::npos)
+        return false;
+    {
+        std::lock_guard lock(feedMutex_);
+        if (pendingStatus_.size() >= kMaxPendingStatuses)
+            return false;
+        pendingStatus_.push_back(instrumentStatusText(code, status));
+    }
+    feedWake_.notify_all();
+    return true;
+}
+
 void TestServer::feedLoop() {
+    auto sendStatuses = [this](std::vector<std::string> texts) {
+        for (const auto& text : texts) {
+            feed_->sendData(text, 0);
+            updateStats([](ServerStats& s) { ++s.statusesPublished; });
+        }
+    };
     const double rate = options_.rate;
     if (!(rate > 0) || prices_->size() == 0) {
-        std::unique_lock lock(feedMutex_);
-        feedWake_.wait(lock, [this] { return stopping_.load(); });
-        return;
+        while (true) {
+            std::vector<std::string> texts;
+            {
+                std::unique_lock lock(feedMutex_);
+                feedWake_.wait(lock, [this] { return stopping_.load() || !pendingStatus_.empty(); });
+                if (stopping_)
+                    return;
+                texts.swap(pendingStatus_);
+            }
+            try {
+                sendStatuses(std::move(texts));
+            } catch (const ZMQException& e) {
+                Log::error("testserver: feed stopped: {}", e.reason());
+                return;
+            }
+        }
     }
     using Clock = std::chrono::steady_clock;
     const auto interval =
         std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(1.0 / rate));
     auto next = Clock::now();
     std::size_t index = 0;
+    std::uint64_t published = 0;
     while (true) {
         next += interval;
+        std::vector<std::string> texts;
         {
             std::unique_lock lock(feedMutex_);
-            if (feedWake_.wait_until(lock, next, [this] { return stopping_.load(); }))
+            feedWake_.wait_until(lock, next, [this] { return stopping_.load() || !pendingStatus_.empty(); });
+            if (stopping_)
                 return;
+            texts.swap(pendingStatus_);
+        }
+        if (!texts.empty()) {
+            try {
+                sendStatuses(std::move(texts));
+            } catch (const ZMQException& e) {
+                Log::error("testserver: feed stopped: {}", e.reason());
+                return;
+            }
+            // A status asked for between two quotes does not hurry the next quote.
+            if (Clock::now() < next) {
+                next -= interval;
+                continue;
+            }
         }
         // After a stall, go on from now rather than bursting to catch up.
         if (Clock::now() - next > std::chrono::seconds(1))
@@ -534,6 +597,9 @@ void TestServer::feedLoop() {
         try {
             feed_->sendData(PriceBook::quoteText(instrument, q, now()), 0);
             feed_->sendData(PriceBook::depthText(instrument, q), 0);
+            // Now and then the instrument's own session: the client keeps trading it as before.
+            if (++published % kStatusEveryQuotes == 0)
+                sendStatuses({instrumentStatusText(instrument.code, instrument.session)});
         } catch (const ZMQException& e) {
             Log::error("testserver: feed stopped: {}", e.reason());
             return;
@@ -589,10 +655,14 @@ std::string TestServer::answerDataRequest(std::string_view request) {
     const std::string requestId = valueOr(fields, 20, "0");
     switch (typeOf(fields)) {
     case 1023: {
-        // Nothing to report yet for any procedure: the empty result.
         const std::string procedure = valueOr(fields, 151);
         updateStats([&](ServerStats& s) { appendCapped(s.procedures, procedure); });
-        return frameFields({{10, "1024"}, {20, requestId}, {21, now()}, {151, procedure}, {159, ""}});
+        DataReply reply = dataService_->answer(fields);
+        WireFields out{
+            {10, "1024"}, {20, requestId}, {21, now()}, {151, procedure}, {159, std::move(reply.text)}};
+        if (reply.payload)
+            out.push_back({1050, std::move(*reply.payload)});
+        return frameFields(out);
     }
     case 1040: {
         const std::string code = valueOr(fields, 12);

@@ -24,6 +24,13 @@ class ZMQSocket;
 
 namespace testserver {
 
+class DataService;
+
+// The feed carries an instrument-status message after this many quotes.
+inline constexpr std::uint64_t kStatusEveryQuotes = 50;
+// Statuses asked for by tests and not yet sent; past this publishInstrumentStatus refuses.
+inline constexpr std::size_t kMaxPendingStatuses = 10'000;
+
 struct ServerPorts {
     int stream = 0;
     int feed = 0;
@@ -41,6 +48,7 @@ struct ServerStats {
     int keepAlives = 0;
     int chartRequests = 0;
     std::uint64_t quotesPublished = 0;
+    std::uint64_t statusesPublished = 0;
     // In arrival order; the latest 5000 to 10000 entries are kept.
     std::vector<std::string> procedures; // data-service procedure names
     std::vector<int> streamTypes;        // types of the stream messages (inside envelopes)
@@ -88,6 +96,10 @@ public:
     void setDataServiceSilent(bool silent);
     // Sends a framed message to every signed-in stream client, sealed under its session key.
     void broadcast(const std::string& framedMessage);
+    // Publishes an instrument-status message ("IS;" and a type-1049 message: tag 12 the code, tag
+    // 574 the trade-session setting) on the feed. False when the server is not running or the code
+    // cannot travel in it (empty, or holding a field or topic separator), or too many wait.
+    bool publishInstrumentStatus(std::string_view code, int status);
     // Positions, orders and history of every account (the data service's source).
     AccountBook& book() noexcept { return book_; }
     const Market& market() const noexcept { return market_; }
@@ -116,6 +128,7 @@ private:
     const Market market_;
     std::unique_ptr<PriceBook> prices_;
     AccountBook book_;
+    std::unique_ptr<DataService> dataService_;
     ServerOptions options_;
     ServerPorts ports_;
     std::string productKey_;
@@ -138,6 +151,7 @@ private:
 
     std::mutex feedMutex_;
     std::condition_variable feedWake_;
+    std::vector<std::string> pendingStatus_; // feed texts asked for by publishInstrumentStatus
 
     mutable std::mutex statsMutex_;
     mutable std::condition_variable statsChanged_;

@@ -333,7 +333,7 @@ std::string dsRequest(std::string_view procedure, int requestId) {
                                    {21, "20240102030405"}}));
 }
 
-TEST_F(ServerTest, DataServiceAnswersEveryProcedureWithAnEmptyResultInOrder) {
+TEST_F(ServerTest, DataServiceAnswersEveryProcedureInOrder) {
     ZmqPeer req(ZMQ_REQ, ports_.data);
     const std::vector<std::string> procedures = {"getopenpositions", "getpendingorders",
                                                  "getsettledpositions", "getcancelledorders",
@@ -347,7 +347,7 @@ TEST_F(ServerTest, DataServiceAnswersEveryProcedureWithAnEmptyResultInOrder) {
         expectLengthField(f[0]);
         EXPECT_EQ(f[0].type(), 1024);
         EXPECT_EQ(f[0].at(151), procedures[i]);
-        EXPECT_EQ(f[0].at(159), "");
+        EXPECT_NE(f[0].at(159), "<missing>"); // the rows are the data-service tests' matter
         EXPECT_EQ(f[0].at(20), std::to_string(i + 1));
     }
     EXPECT_EQ(server_->stats().procedures, procedures);

@@ -1,0 +1,573 @@
+// The data service and the instrument-status feed of the test server, asked over real ZeroMQ
+// sockets; replies are cut into records and columns by hand, and read once more with the client's
+// own parsers to show both ends agree.
+#include "testserver/server_peer.h"
+
+#include "market.h"
+#include "session/data_service_replies.h"
+#include "session/history_rows.h"
+#include "test_server.h"
+
+#include <gtest/gtest.h>
+#include <zmq.h>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+using Row = std::vector<std::string>;
+
+std::vector<std::string> cut(std::string_view text, char separator) {
+    std::vector<std::string> out;
+    std::size_t start = 0;
+    while (true) {
+        const auto at = text.find(separator, start);
+        out.emplace_back(text.substr(start, at - start));
+        if (at == std::string_view::npos)
+            return out;
+        start = at + 1;
+    }
+}
+
+// Records on 0x06 (empty ones dropped), columns on 0x05.
+std::vector<Row> rowsOf(std::string_view text) {
+    std::vector<Row> rows;
+    for (const auto& record : cut(text, '\x06'))
+        if (!record.empty())
+            rows.push_back(cut(record, '\x05'));
+    return rows;
+}
+
+const Row* rowWithId(const std::vector<Row>& rows, std::string_view id) {
+    for (const auto& r : rows)
+        if (!r.empty() && r[0] == id)
+            return &r;
+    return nullptr;
+}
+
+class Zmq {
+public:
+    Zmq(int type, int port) : context_(zmq_ctx_new()), socket_(zmq_socket(context_, type)) {
+        int zero = 0;
+        zmq_setsockopt(socket_, ZMQ_LINGER, &zero, sizeof zero);
+        const std::string endpoint = "tcp://127.0.0.1:" + std::to_string(port);
+        zmq_connect(socket_, endpoint.c_str());
+    }
+    ~Zmq() {
+        zmq_close(socket_);
+        zmq_ctx_term(context_);
+    }
+    Zmq(const Zmq&) = delete;
+    Zmq& operator=(const Zmq&) = delete;
+    void subscribe(std::string_view topic) {
+        zmq_setsockopt(socket_, ZMQ_SUBSCRIBE, topic.data(), topic.size());
+    }
+    bool send(std::string_view data) {
+        return zmq_send(socket_, data.data(), data.size(), 0) == static_cast<int>(data.size());
+    }
+    std::optional<std::string> receive(std::chrono::milliseconds timeout) {
+        zmq_pollitem_t item{socket_, 0, ZMQ_POLLIN, 0};
+        if (zmq_poll(&item, 1, static_cast<long>(timeout.count())) <= 0)
+            return std::nullopt;
+        zmq_msg_t msg;
+        zmq_msg_init(&msg);
+        std::optional<std::string> out;
+        if (zmq_msg_recv(&msg, socket_, 0) >= 0)
+            out = std::string(static_cast<const char*>(zmq_msg_data(&msg)), zmq_msg_size(&msg));
+        zmq_msg_close(&msg);
+        return out;
+    }
+
+private:
+    void* context_;
+    void* socket_;
+};
+
+struct Asker {
+    std::string user = "demo";
+    std::string userId = "1001";
+};
+
+class DataServiceTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        auto market = testserver::loadMarketFile(testserver::defaultMarketPath());
+        ASSERT_TRUE(market.market) << market.error;
+        testserver::ServerOptions options;
+        options.port = options.feedPort = options.dataPort = 0;
+        options.rate = 0;
+        server_ = std::make_unique<testserver::TestServer>(std::move(*market.market));
+        ports_ = server_->start(options);
+        req_ = std::make_unique<Zmq>(ZMQ_REQ, ports_.data);
+    }
+    void TearDown() override { server_->stop(); }
+
+    // The reply frame to a type-1023 request of `procedure` with the extra fields.
+    peer::Frame ask(std::string_view procedure, const peer::Fields& extra = {}, const Asker& who = {}) {
+        peer::Fields fields{{10, "1023"},
+                            {151, std::string(procedure)},
+                            {152, "1000"},
+                            {153, "1"},
+                            {20, std::to_string(++requestId_)}};
+        fields.insert(fields.end(), extra.begin(), extra.end());
+        fields.insert(fields.end(),
+                      {{115, who.userId}, {23, who.user}, {19, "7001"}, {21, "20240201000000"}});
+        EXPECT_TRUE(req_->send(peer::frame(peer::body(fields))));
+        auto reply = req_->receive(5s);
+        if (!reply) {
+            ADD_FAILURE() << "no answer to " << procedure;
+            return {};
+        }
+        auto frames = peer::frames(*reply);
+        EXPECT_EQ(frames.size(), 1u);
+        if (frames.empty())
+            return {};
+        EXPECT_EQ(frames[0].type(), 1024);
+        EXPECT_EQ(frames[0].at(151), procedure);
+        EXPECT_EQ(frames[0].at(20), std::to_string(requestId_));
+        return frames[0];
+    }
+    std::string text(std::string_view procedure, const peer::Fields& extra = {}, const Asker& who = {}) {
+        return ask(procedure, extra, who).at(159);
+    }
+    std::vector<Row> rows(std::string_view procedure, const peer::Fields& extra = {}, const Asker& who = {}) {
+        return rowsOf(text(procedure, extra, who));
+    }
+
+    std::unique_ptr<testserver::TestServer> server_;
+    testserver::ServerPorts ports_;
+    std::unique_ptr<Zmq> req_;
+    int requestId_ = 0;
+};
+
+const Asker kTrader{"trader", "1002"};
+
+peer::Fields statementOf(std::string account, std::string from, std::string to) {
+    return {{34, std::move(account)}, {575, std::move(from)}, {576, std::move(to)}};
+}
+
+TEST_F(DataServiceTest, LoginListsCarryTheUsersRowsAtTheirColumns) {
+    const auto open = rows("getopenpositions");
+    ASSERT_EQ(open.size(), 2u);
+    const Row* buy = rowWithId(open, "300001");
+    ASSERT_TRUE(buy);
+    ASSERT_EQ(buy->size(), 28u);
+    EXPECT_EQ((*buy)[1], "20001");
+    EXPECT_EQ((*buy)[2], "1"); // EURUSD
+    EXPECT_EQ((*buy)[3], "1");
+    EXPECT_EQ((*buy)[4], "400001");
+    EXPECT_EQ((*buy)[6], "500001");
+    EXPECT_EQ((*buy)[7], "1.5");
+    EXPECT_EQ((*buy)[9], "1.08320");
+    EXPECT_EQ((*buy)[10], "3.5");
+    EXPECT_EQ((*buy)[11], "20240103091500");
+    const Row* sell = rowWithId(open, "300002");
+    ASSERT_TRUE(sell);
+    EXPECT_EQ((*sell)[3], "0");
+    EXPECT_EQ((*sell)[7], "0.5"); // initial quantity
+    EXPECT_EQ((*sell)[8], "0.2"); // still open
+
+    const auto pending = rows("getpendingorders");
+    ASSERT_EQ(pending.size(), 2u);
+    const Row* limit = rowWithId(pending, "310001");
+    ASSERT_TRUE(limit);
+    ASSERT_EQ(limit->size(), 29u);
+    EXPECT_EQ((*limit)[2], "20001");
+    EXPECT_EQ((*limit)[3], "3"); // USDJPY
+    EXPECT_EQ((*limit)[5], "2");
+    EXPECT_EQ((*limit)[11], "150.250");
+    EXPECT_EQ((*limit)[24], "20240105120000");
+    EXPECT_EQ((*limit)[25], "");
+    const Row* takeProfit = rowWithId(pending, "310002");
+    ASSERT_TRUE(takeProfit);
+    EXPECT_EQ((*takeProfit)[25], "300001");
+
+    const auto settled = rows("getsettledpositions");
+    ASSERT_EQ(settled.size(), 2u);
+    const Row* s = rowWithId(settled, "320001");
+    ASSERT_TRUE(s);
+    ASSERT_EQ(s->size(), 20u);
+    EXPECT_EQ((*s)[3], "299001");
+    EXPECT_EQ((*s)[6], "125.40");
+    EXPECT_EQ((*s)[7], "20240102160000"); // settled when closed
+    EXPECT_EQ((*s)[13], "1.26500");
+    EXPECT_EQ((*s)[14], "1.26625");
+    EXPECT_TRUE(rowWithId(settled, "320002")); // the second account's too
+
+    const auto cancelled = rows("getcancelledorders");
+    ASSERT_EQ(cancelled.size(), 1u);
+    ASSERT_EQ(cancelled[0].size(), 18u);
+    EXPECT_EQ(cancelled[0][0], "330001");
+    EXPECT_EQ(cancelled[0][5], "20001");
+    EXPECT_EQ(cancelled[0][7], "20240102150000");
+    EXPECT_EQ(cancelled[0][9], "0");
+    EXPECT_EQ(cancelled[0][16], "0.66500");
+}
+
+TEST_F(DataServiceTest, AnotherUsersRowsNeverReachTheRequester) {
+    for (const char* procedure :
+         {"getopenpositions", "getpendingorders", "getsettledpositions", "getcancelledorders"}) {
+        for (const auto& row : rows(procedure, {}, kTrader)) {
+            const std::size_t accountColumn = std::string_view(procedure) == "getpendingorders"     ? 2
+                                              : std::string_view(procedure) == "getcancelledorders" ? 5
+                                                                                                    : 1;
+            EXPECT_EQ(row.at(accountColumn), "20011") << procedure;
+        }
+    }
+    EXPECT_EQ(rows("getopenpositions", {}, kTrader).size(), 1u);
+    // An account of demo asked for by the trader, and the reverse.
+    EXPECT_EQ(text("getbankaccounts", {{34, "20001"}, {1132, "1"}}, kTrader), "ERROR");
+    EXPECT_EQ(text("getusermapwithmyaccount", {{34, "20011"}}), "ERROR");
+    EXPECT_EQ(text("getfinancialtransactions", statementOf("20011", "20240101000000", "20241231000000")),
+              "ERROR");
+    EXPECT_EQ(text("getdsaccountstatement", statementOf("20011", "20240101000000", "20241231000000")),
+              "ERROR");
+    EXPECT_EQ(text("getcancelledorders", statementOf("20011", "20240101000000", "20241231000000")), "ERROR");
+    EXPECT_EQ(text("getequityhitpriceinfo", {{160, "0"}, {34, "20011"}}), "ERROR");
+    // A user id the market does not know.
+    EXPECT_EQ(text("getopenpositions", {}, Asker{"demo", "9999"}), "ERROR");
+}
+
+TEST_F(DataServiceTest, StatementRequestsFilterByPeriodAndRefuseBadDates) {
+    EXPECT_EQ(rows("getcancelledorders", statementOf("20001", "20240102000000", "20240102235959")).size(),
+              1u);
+    EXPECT_EQ(text("getcancelledorders", statementOf("20001", "20240103000000", "20240131000000")), "");
+    // Inclusive bounds: the cancellation at 15:00:00 sharp.
+    EXPECT_EQ(rows("getcancelledorders", statementOf("20001", "20240102150000", "20240102150000")).size(),
+              1u);
+
+    const auto early =
+        rows("getfinancialtransactions", statementOf("20001", "20240101000000", "20240110000000"));
+    ASSERT_EQ(early.size(), 2u);
+    ASSERT_EQ(early[0].size(), 10u);
+    EXPECT_EQ(early[0][0], "800001");
+    EXPECT_EQ(early[0][4], "10000");
+    EXPECT_EQ(early[0][9], "20240101100000");
+    EXPECT_EQ(early[1][0], "800002");
+    EXPECT_EQ(early[1][5], "500");
+    EXPECT_EQ(
+        rows("getfinancialtransactions", statementOf("20001", "20240101000000", "20240131000000")).size(),
+        3u);
+
+    for (const auto& bad :
+         {statementOf("20001", "2024010100000", "20240131000000"),
+          statementOf("20001", "20241301000000", "20241231000000"),
+          statementOf("20001", "20240131000000", "20240101000000"),
+          statementOf("x", "20240101000000", "20240131000000"), peer::Fields{{34, "20001"}}})
+        EXPECT_EQ(text("getfinancialtransactions", bad), "ERROR");
+
+    const auto executed = rows("getexecutedpositions", {{575, "20240103000000"}, {576, "20240104000000"}});
+    ASSERT_EQ(executed.size(), 1u);
+    ASSERT_EQ(executed[0].size(), 13u);
+    EXPECT_EQ(executed[0][0], "300001");
+    EXPECT_EQ(executed[0][3], "1");
+    EXPECT_EQ(executed[0][9], "20240103091500");
+    EXPECT_EQ(rows("getexecutedpositions", {{575, "20240101000000"}, {576, "20241231000000"}}).size(), 2u);
+}
+
+TEST_F(DataServiceTest, AccountStatementIsADataSetOfTheAccountAndPeriod) {
+    const std::string january =
+        text("getdsaccountstatement", statementOf("20001", "20240101000000", "20240131235959"));
+    ASSERT_TRUE(january.starts_with("<NewDataSet>")) << january;
+    EXPECT_NE(january.find("<TAHDate>2024-01-01T00:00:00</TAHDate>"), std::string::npos);
+    EXPECT_NE(january.find("<TAHDate>2024-01-31T23:59:59</TAHDate>"), std::string::npos);
+    EXPECT_NE(january.find("<Table3><SettlementId>320001</SettlementId>"), std::string::npos);
+    EXPECT_NE(january.find("<Table1><PositionId>300001</PositionId>"), std::string::npos);
+    EXPECT_EQ(january.find("<PositionId>300003</PositionId>"), std::string::npos); // the trader's
+    EXPECT_NE(january.find("<Code>EURUSD</Code>"), std::string::npos);
+    // Before anything happened: no positions, settlements or transactions.
+    const std::string before =
+        text("getdsaccountstatement", statementOf("20001", "20231201000000", "20231231000000"));
+    EXPECT_EQ(before.find("<Table1>"), std::string::npos);
+    EXPECT_EQ(before.find("<Table3>"), std::string::npos);
+    EXPECT_EQ(before.find("<Table4>"), std::string::npos);
+    EXPECT_NE(before.find("<Table5>"), std::string::npos);
+}
+
+TEST_F(DataServiceTest, ReferenceDataBankAndEquityHits) {
+    const auto bank = rows("getbankaccounts", {{34, "20001"}, {1132, "1"}});
+    ASSERT_EQ(bank.size(), 1u);
+    EXPECT_EQ(bank[0],
+              (Row{"9001", "123456789", "12", "Demo User", "1", "Salary account", "First Loopback Bank"}));
+    EXPECT_EQ(text("getbankaccounts", {{34, "20002"}, {1132, "1"}}), ""); // none on file
+
+    const auto instruments = rows("getinstruments", {{160, "3"}});
+    EXPECT_EQ(instruments.size(), 14u);
+    const Row* us500 = rowWithId(instruments, "11");
+    ASSERT_TRUE(us500);
+    EXPECT_EQ((*us500)[1], "2");
+    EXPECT_EQ((*us500)[2], "CME");
+    const Row* eurusd = rowWithId(instruments, "1");
+    ASSERT_TRUE(eurusd);
+    EXPECT_EQ((*eurusd)[5], "eurusd.ico");
+
+    const auto schedules = rows("getsessionschedule", {{581, "2"}});
+    ASSERT_EQ(schedules.size(), 2u);
+    EXPECT_EQ(schedules[0], (Row{"6", "2", "1", "2", "14:30", "21:00"}));
+    EXPECT_EQ(rows("getsessionschedule", {{581, "1"}}).size(), 5u);
+    EXPECT_EQ(text("getsessionschedule", {{581, "99"}}), "ERROR");
+    EXPECT_EQ(text("getsessionschedule", {{581, "-1"}}), "ERROR");
+    EXPECT_EQ(text("getsessionschedule", {{581, "2x"}}), "ERROR");
+
+    const auto hits = rows("getequityhitpriceinfo", {{160, "0"}, {34, "20003"}});
+    ASSERT_EQ(hits.size(), 1u);
+    ASSERT_EQ(hits[0].size(), 14u);
+    EXPECT_EQ(hits[0][2], "299007");
+    EXPECT_EQ(hits[0][5], "22.100");
+    EXPECT_EQ(hits[0][6], "20003");
+    EXPECT_EQ(text("getequityhitpriceinfo", {{160, "0"}, {34, "20001"}}), "");
+    EXPECT_EQ(text("nosuchprocedure"), "ERROR");
+}
+
+TEST_F(DataServiceTest, AccessMapChangeShowsInTheNextMapRequest) {
+    auto maps = rows("getusermapwithmyaccount", {{34, "20001"}});
+    ASSERT_EQ(maps.size(), 1u);
+    EXPECT_EQ(maps[0], (Row{"1002", "20001", "1", "trader"}));
+
+    EXPECT_EQ(text("addedituac", {{1132, "edituabycl"},
+                                  {159, "1004\x05"
+                                        "20001\x05"
+                                        "2\x05\x06"}}),
+              "success");
+    EXPECT_EQ(text("addedituac", {{1132, "edituabycl"},
+                                  {159, "1002\x05"
+                                        "20001\x05"
+                                        "3\x05\x06"}}),
+              "success");
+    maps = rows("getusermapwithmyaccount", {{34, "20001"}});
+    ASSERT_EQ(maps.size(), 2u);
+    EXPECT_EQ(*rowWithId(maps, "1002"), (Row{"1002", "20001", "3", "trader"}));
+    EXPECT_EQ(*rowWithId(maps, "1004"), (Row{"1004", "20001", "2", "locked"}));
+
+    // Someone else's account, an unknown user, a malformed record: refused and nothing stored.
+    EXPECT_EQ(text("addedituac", {{1132, "edituabycl"},
+                                  {159, "1004\x05"
+                                        "20011\x05"
+                                        "2\x05\x06"}}),
+              "ERROR");
+    EXPECT_EQ(text("addedituac", {{1132, "edituabycl"},
+                                  {159, "4242\x05"
+                                        "20001\x05"
+                                        "2\x05\x06"}}),
+              "ERROR");
+    EXPECT_EQ(text("addedituac", {{1132, "edituabycl"},
+                                  {159, "1004\x05"
+                                        "20001\x06"}}),
+              "ERROR");
+    EXPECT_EQ(text("addedituac", {{159, "1003\x05"
+                                        "20001\x05"
+                                        "2\x05\x06"}}),
+              "ERROR");
+    EXPECT_EQ(rows("getusermapwithmyaccount", {{34, "20001"}}).size(), 2u);
+    EXPECT_EQ(rows("getusermapwithmyaccount", {{34, "20011"}}, kTrader).size(), 1u);
+}
+
+TEST_F(DataServiceTest, ResourcesAreFoundByTypeAndDownloadedCompressed) {
+    const std::string searchCal = std::string("\x05"
+                                              "0\x05"
+                                              "1\x05"
+                                              "0\x05\x05"
+                                              "CAL\x05\x05\x05"
+                                              "0\x06");
+    const auto found = rows("resourcesearch", {{159, searchCal}, {160, "1"}});
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_EQ(found[0], (Row{"holidays.ics", "1", "1", "1", "files1", "CAL", "*.ics", "1a2b3c", "0"}));
+    const std::string searchIco = std::string("\x05"
+                                              "0\x05"
+                                              "1\x05"
+                                              "0\x05\x05"
+                                              "ICO\x05\x05\x05"
+                                              "0\x06");
+    EXPECT_EQ(rows("resourcesearch", {{159, searchIco}, {160, "1"}}).at(0).at(0), "eurusd.ico");
+
+    const auto download = ask("resourcedownload", {{159, "holidays.ics\x05"
+                                                         "1\x05"
+                                                         "1\x05"
+                                                         "1\x05"
+                                                         "files1\x05"
+                                                         "1a2b3c\x05"
+                                                         "0\x06"}});
+    EXPECT_EQ(rowsOf(download.at(159)),
+              (std::vector<Row>{{"holidays.ics", "1", "1", "1", "files1", "1a2b3c", "0"}}));
+    const auto file = peer::decompress(download.at(1050));
+    ASSERT_TRUE(file);
+    EXPECT_EQ(*file, "BEGIN:VCALENDAR\nVERSION:2.0\nEND:VCALENDAR\n");
+    EXPECT_EQ(text("resourcedownload", {{159, "missing.ics\x05"
+                                              "1\x05"
+                                              "1\x05"
+                                              "1\x05\x05\x05"
+                                              "0\x06"}}),
+              "ERROR");
+}
+
+TEST_F(DataServiceTest, FundingRecordsOfTheUser) {
+    const auto gates = rows("paygategetsettings");
+    ASSERT_EQ(gates.size(), 2u);
+    EXPECT_EQ(gates[0], (Row{"1", "Loopback Pay", "1", "https://pay.example.test/checkout", "20240101000000",
+                             "1", "1"}));
+    EXPECT_EQ(gates[1][2], "0");
+
+    const auto requests = rows("getapprovalrequest");
+    ASSERT_EQ(requests.size(), 1u);
+    EXPECT_EQ(requests[0],
+              (Row{"700001", "1", "1", "0", "0", "20240106090000", "5", "1001", "TT copy sent", "1"}));
+    const auto approvals = rows("getfinancialapprovals");
+    ASSERT_EQ(approvals.size(), 1u);
+    EXPECT_EQ(approvals[0], (Row{"700001", "710001", "20001", "(null)", "2500.00", "2500.00", "1", "0", "1",
+                                 "20240105", "First Loopback Bank", "Main", "123456789", "555000111"}));
+    const auto withdrawal = rows("getfinancialapprovals", {}, kTrader);
+    ASSERT_EQ(withdrawal.size(), 1u);
+    EXPECT_EQ(withdrawal[0][2], "(null)");
+    EXPECT_EQ(withdrawal[0][3], "20011");
+    EXPECT_EQ(withdrawal[0][4], "100.00");
+}
+
+TEST_F(DataServiceTest, ClientParsersReadTheServersReplies) {
+    auto parse = [&](std::string_view procedure, int subType, const peer::Fields& extra = {}) {
+        const auto f = ask(procedure, extra);
+        const std::string payload = f.fields.contains(1050) ? "1050=" + f.at(1050) : std::string();
+        return DataServiceReplies::parse(procedure, subType, f.at(159), payload).value;
+    };
+    const auto open = history::parseRows<OpenOrderHD>(text("getopenpositions"));
+    ASSERT_EQ(open.size(), 2u);
+    EXPECT_EQ(open[0].PositionId, "300001");
+    EXPECT_TRUE(open[0].IsBuy);
+    EXPECT_DOUBLE_EQ(open[0].PositionQty, 1.5);
+    EXPECT_DOUBLE_EQ(open[0].OrderPrice, 1.0832);
+    EXPECT_DOUBLE_EQ(open[0].BaseCurrencyRate, 1);
+    EXPECT_FALSE(open[1].IsBuy);
+
+    auto pending = std::get<dsreply::PendingOrders>(parse("getpendingorders", 0));
+    ASSERT_EQ(pending.rows.size(), 2u);
+    EXPECT_TRUE(pending.subscribeAll);
+    EXPECT_EQ(pending.rows[1].RefPositionIdOfBracket, "300001");
+    EXPECT_DOUBLE_EQ(pending.rows[0].LimitPrice, 150.25);
+
+    auto settled = std::get<dsreply::SettledPositions>(parse("getsettledpositions", 0));
+    ASSERT_EQ(settled.rows.size(), 2u);
+    EXPECT_DOUBLE_EQ(settled.rows[0].SettledPL, 125.4);
+    EXPECT_DOUBLE_EQ(settled.rows[1].SettledPL, -40.1);
+    EXPECT_DOUBLE_EQ(settled.rows[0].accountCurrencyRate, 1);
+
+    auto cancelled = std::get<dsreply::CancelledOrders>(
+        parse("getcancelledorders", 10, statementOf("20001", "20240101000000", "20240131000000")));
+    ASSERT_EQ(cancelled.rows.size(), 1u);
+    EXPECT_TRUE(cancelled.forStatement);
+    EXPECT_EQ(cancelled.rows[0].InstrumentId, 5);
+    EXPECT_DOUBLE_EQ(cancelled.rows[0].OrderPrice, 0.665);
+
+    auto bank = std::get<dsreply::BankAccounts>(parse("getbankaccounts", 4, {{34, "20001"}, {1132, "1"}}));
+    ASSERT_TRUE(bank.details);
+    EXPECT_EQ(bank.details->BankAccountNumber, 123456789);
+    EXPECT_EQ(bank.details->BankName, "First Loopback Bank");
+
+    auto executed = std::get<dsreply::ExecutedPositions>(
+        parse("getexecutedpositions", 5, {{575, "20240103000000"}, {576, "20240103235959"}}));
+    ASSERT_EQ(executed.rows.size(), 1u);
+    EXPECT_EQ(executed.rows[0].tradingMode, 0);
+    EXPECT_EQ(executed.rows[0].TransactionDateTime, "01/03/2024 09:15:00");
+
+    auto schedules = std::get<dsreply::SessionSchedules>(parse("getsessionschedule", 7, {{581, "3"}}));
+    ASSERT_EQ(schedules.rows.size(), 1u);
+    EXPECT_EQ(schedules.rows[0].marketID, 3u);
+    EXPECT_EQ(schedules.rows[0].startTime, "08:00");
+
+    auto instruments = std::get<dsreply::Instruments>(parse("getinstruments", 6, {{160, "3"}}));
+    ASSERT_EQ(instruments.rows.size(), 14u);
+    EXPECT_EQ(instruments.rows[11].marketID, 3u);
+    EXPECT_EQ(instruments.rows[11].exchangeName, "Xetra");
+
+    auto maps = std::get<dsreply::UserAccountMapList>(parse("getusermapwithmyaccount", 8, {{34, "20001"}}));
+    ASSERT_EQ(maps.rows.size(), 1u);
+    EXPECT_EQ(maps.rows[0].userName, "trader");
+    EXPECT_TRUE(std::get<dsreply::EditUserAccess>(parse("addedituac", 9,
+                                                        {{1132, "edituabycl"},
+                                                         {159, "1002\x05"
+                                                               "20001\x05"
+                                                               "2\x05\x06"}}))
+                    .success);
+
+    const std::string searchIco = std::string("\x05"
+                                              "0\x05"
+                                              "1\x05"
+                                              "0\x05\x05"
+                                              "ICO\x05\x05\x05"
+                                              "0\x06");
+    auto resources =
+        std::get<dsreply::Resources>(parse("resourcesearch", 11, {{159, searchIco}, {160, "1"}}));
+    ASSERT_EQ(resources.rows.size(), 1u);
+    EXPECT_EQ(resources.rows[0].searchKey, "ICO");
+    EXPECT_EQ(resources.rows[0].fileCRC, "4d5e6f");
+    auto file = std::get<dsreply::ResourceDownload>(parse("resourcedownload", 12,
+                                                          {{159, "eurusd.ico\x05"
+                                                                 "2\x05"
+                                                                 "1\x05"
+                                                                 "1\x05"
+                                                                 "files1\x05"
+                                                                 "4d5e6f\x05"
+                                                                 "0\x06"}}));
+    ASSERT_TRUE(file.payload);
+    EXPECT_EQ(*file.payload, "icon EURUSD");
+
+    auto approvals = std::get<dsreply::ApprovalRequests>(parse("getapprovalrequest", 0));
+    ASSERT_EQ(approvals.rows.size(), 1u);
+    EXPECT_EQ(approvals.rows[0].approvalRequestId, 700001u);
+    EXPECT_TRUE(approvals.rows[0].isOpen);
+    EXPECT_EQ(approvals.rows[0].approvalSubType, 1);
+
+    EXPECT_TRUE(std::holds_alternative<dsreply::Failed>(parse("getsessionschedule", 7, {{581, "99"}})));
+}
+
+TEST_F(DataServiceTest, InstrumentStatusTravelsOnTheFeedAsAStreamMessage) {
+    Zmq sub(ZMQ_SUB, ports_.feed);
+    sub.subscribe("IS;");
+    EXPECT_FALSE(server_->publishInstrumentStatus("EUR;USD", 1));
+    EXPECT_FALSE(server_->publishInstrumentStatus("", 1));
+    // The subscription takes a moment to reach the publisher: ask again until one arrives.
+    std::optional<std::string> text;
+    for (int i = 0; i < 50 && !text; ++i) {
+        ASSERT_TRUE(server_->publishInstrumentStatus("GBPUSD", 3));
+        text = sub.receive(100ms);
+    }
+    ASSERT_TRUE(text);
+    const auto pieces = cut(*text, ';');
+    ASSERT_EQ(pieces.size(), 2u) << *text; // what follows "IS;" holds no further ";"
+    EXPECT_EQ(pieces[0], "IS");
+    const auto frames = peer::frames(pieces[1]);
+    ASSERT_EQ(frames.size(), 1u);
+    EXPECT_EQ(frames[0].length, std::to_string(peer::utf16Units(frames[0].bodyText)));
+    EXPECT_EQ(frames[0].type(), 1049);
+    EXPECT_EQ(frames[0].at(12), "GBPUSD");
+    EXPECT_EQ(frames[0].at(574), "3");
+}
+
+TEST(DataServiceFeed, QuotesAreFollowedNowAndThenByTheInstrumentsOwnStatus) {
+    auto market = testserver::loadMarketFile(testserver::defaultMarketPath());
+    ASSERT_TRUE(market.market) << market.error;
+    testserver::ServerOptions options;
+    options.port = options.feedPort = options.dataPort = 0;
+    options.rate = 2000;
+    testserver::TestServer server(std::move(*market.market));
+    const auto ports = server.start(options);
+    Zmq sub(ZMQ_SUB, ports.feed);
+    sub.subscribe("IS;");
+    std::optional<std::string> text;
+    const auto deadline = std::chrono::steady_clock::now() + 10s;
+    while (!text && std::chrono::steady_clock::now() < deadline)
+        text = sub.receive(500ms);
+    ASSERT_TRUE(text);
+    const auto frames = peer::frames(cut(*text, ';').at(1));
+    ASSERT_EQ(frames.size(), 1u);
+    EXPECT_EQ(frames[0].type(), 1049);
+    EXPECT_EQ(frames[0].at(574), "1"); // every instrument of the default market trades in session 1
+    EXPECT_NE(server.market().findInstrument(frames[0].at(12)), nullptr);
+    // The counts move just after the sends.
+    EXPECT_TRUE(server.waitFor(
+        [](const testserver::ServerStats& st) {
+            return st.statusesPublished >= 1 && st.quotesPublished >= testserver::kStatusEveryQuotes;
+        },
+        5s));
+    server.stop();
+}
+
+} // namespace

@@ -1,0 +1,115 @@
+// The seed records of a market file: what the book and the data service start from.
+#include "data_service.h"
+#include "market.h"
+#include "options.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+const std::string kBase = "type id=1 name=Forex\n"
+                          "session id=1 name=Regular\n"
+                          "currency id=1 code=USD\n"
+                          "group id=1 name=Standard\n"
+                          "instrument id=1 code=EURUSD name=E type=1 decimals=5 price=1.08500\n"
+                          "user id=1001 name=demo password=x\n"
+                          "account id=20001 user=demo group=1 currency=1\n";
+
+testserver::MarketResult parse(const std::string& seeds) {
+    return testserver::parseMarket(kBase + seeds);
+}
+
+TEST(MarketSeeds, ReadEveryKind) {
+    const auto r = parse(
+        "position id=5 account=20001 instrument=EURUSD side=sell qty=2 price=1.08 opened=20240102030405\n"
+        "order id=6 account=20001 instrument=EURUSD side=buy qty=2 price=1.09 placed=20240102030405 "
+        "bracket=5\n"
+        "settled id=7 account=20001 instrument=EURUSD side=buy qty=1 open=1 close=1.1 opened=20240101000000 "
+        "closed=20240102000000\n"
+        "cancelled id=8 account=20001 instrument=EURUSD side=buy qty=1 ordered=20240101000000 "
+        "cancelled=20240101000001\n"
+        "schedule id=1 market=4 day=7 start=08:00 stop=17:00\n"
+        "bank account=20001 id=3 number=42 name=N bank=B\n"
+        "access user=demo account=20001 type=2\n"
+        "resource name=a.ics kind=CAL content=\"x\\ny\"\n"
+        "paygate id=1 name=P url=u updated=20240101000000 currency=1\n"
+        "approval id=9 account=20001 subtype=2 requested=20240101000000 amount=5\n"
+        "transaction id=10 code=DEP account=20001 date=20240101000000\n"
+        "equityhit id=1 position=5 account=20001 instrument=EURUSD side=buy qty=1 price=1 hit=0.9\n");
+    ASSERT_TRUE(r.market) << r.error;
+    const auto& m = *r.market;
+    ASSERT_EQ(m.positions.size(), 1u);
+    EXPECT_FALSE(m.positions[0].isBuy);
+    EXPECT_EQ(m.positions[0].initialQty, "2"); // the open quantity unless given
+    EXPECT_EQ(m.orders.at(0).refPositionId, 5);
+    EXPECT_EQ(m.orders.at(0).orderTypeId, 2);
+    EXPECT_EQ(m.settlements.at(0).settledAt, "20240102000000"); // settled when closed
+    EXPECT_EQ(m.schedules.at(0).market, 4u);
+    EXPECT_EQ(m.resources.at(0).content, "x\ny");
+    EXPECT_EQ(m.accessMaps.at(0).userId, 1001);
+    EXPECT_EQ(m.approvals.at(0).subType, 2u);
+    EXPECT_EQ(m.instruments.at(0).market, 1u);
+    EXPECT_EQ(m.equityHits.at(0).instrumentId, 1);
+}
+
+TEST(MarketSeeds, RefuseWhatCannotBeRight) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"position id=5 account=20001 instrument=EURUSD side=buy qty=1 price=1 opened=20240102030405 "
+         "colour=red\n",
+         "unknown key colour"},
+        {"position id=5 account=20001 instrument=GBPUSD side=buy qty=1 price=1 opened=20240102030405\n",
+         "unknown instrument GBPUSD"},
+        {"position id=5 account=20001 instrument=EURUSD side=long qty=1 price=1 opened=20240102030405\n",
+         "buy or sell"},
+        {"position id=5 account=20001 instrument=EURUSD side=buy qty=1 price=1 opened=20241302030405\n",
+         "not a date"},
+        {"position id=5 account=29999 instrument=EURUSD side=buy qty=1 price=1 opened=20240102030405\n",
+         "unknown account 29999"},
+        {"order id=6 account=20001 instrument=EURUSD side=buy qty=2 price=1 placed=20240102030405 "
+         "bracket=77\n",
+         "unknown position"},
+        {"position id=5 account=20001 instrument=EURUSD side=buy qty=1 price=1 opened=20240102030405\n"
+         "cancelled id=5 account=20001 instrument=EURUSD side=buy qty=1 ordered=20240101000000 "
+         "cancelled=20240101000001\n",
+         "duplicate id"},
+        {"access user=nobody account=20001\n", "unknown user nobody"},
+        {"bank account=20001 id=1 number=1 name=a bank=b\nbank account=20001 id=2 number=2 name=a bank=b\n",
+         "duplicate bank"},
+        {"schedule id=1 market=1 day=8 start=a stop=b\n", "bad number for day"},
+        {"resource name=a kind=ICO content=x\nresource name=a kind=CAL content=y\n", "duplicate resource"},
+        {"position id=5 account=20001 instrument=EURUSD side=buy qty=abc price=1 opened=20240102030405\n",
+         "bad number for qty"},
+    };
+    for (const auto& [seeds, message] : cases) {
+        const auto r = parse(seeds);
+        EXPECT_FALSE(r.market) << seeds;
+        EXPECT_NE(r.error.find(message), std::string::npos) << r.error;
+    }
+}
+
+TEST(MarketSeeds, WireDates) {
+    EXPECT_TRUE(testserver::isWireDate("20240229235959"));
+    EXPECT_FALSE(testserver::isWireDate("2024022923595"));
+    EXPECT_FALSE(testserver::isWireDate("20240229245959"));
+    EXPECT_FALSE(testserver::isWireDate("20240001000000"));
+    EXPECT_FALSE(testserver::isWireDate("2024-02-29 235"));
+}
+
+TEST(MarketSeeds, DefaultMarketSeedsTheBook) {
+    auto r = testserver::loadMarketFile(testserver::defaultMarketPath());
+    ASSERT_TRUE(r.market) << r.error;
+    testserver::AccountBook book;
+    testserver::seedAccountBook(*r.market, book);
+    book.with([&](const testserver::Books& b) {
+        EXPECT_EQ(b.positions.size(), r.market->positions.size());
+        EXPECT_EQ(b.executed.size(), b.positions.size());
+        EXPECT_EQ(b.pendingOrders.size(), r.market->orders.size());
+        // New ids never collide with a seeded one.
+        for (const auto& p : b.positions)
+            EXPECT_LT(p.positionId, b.nextId);
+        for (const auto& o : b.pendingOrders)
+            EXPECT_LT(std::max(o.pendingOrderId, o.ticketId), b.nextId);
+    });
+}
+
+} // namespace

@@ -1,0 +1,591 @@
+#include "data_service.h"
+
+#include "server_wire.h"
+
+#include "platform/log.h"
+
+#include <algorithm>
+#include <charconv>
+#include <concepts>
+#include <set>
+
+namespace testserver {
+
+namespace {
+
+using FieldMap = std::map<int, std::string>;
+
+// Rows of a reply: 0x05 between the columns of a record, 0x06 after each record.
+class Rows {
+public:
+    Rows& text(std::string_view value) {
+        if (open_)
+            text_ += '\x05';
+        text_ += value;
+        open_ = true;
+        return *this;
+    }
+    template <std::integral T>
+    Rows& num(T value) {
+        char digits[24];
+        auto [end, ec] = std::to_chars(digits, digits + sizeof digits, value);
+        return text(std::string_view(digits, static_cast<std::size_t>(end - digits)));
+    }
+    Rows& flag(bool value) { return text(value ? "1" : "0"); }
+    Rows& blank(int count = 1) {
+        for (int i = 0; i < count; ++i)
+            text({});
+        return *this;
+    }
+    void end() {
+        text_ += '\x06';
+        open_ = false;
+    }
+    std::string take() { return std::move(text_); }
+
+private:
+    std::string text_;
+    bool open_ = false;
+};
+
+std::optional<std::int64_t> wholeNumber(const std::string& text) {
+    std::int64_t n = 0;
+    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), n);
+    if (text.empty() || ec != std::errc{} || end != text.data() + text.size())
+        return std::nullopt;
+    return n;
+}
+
+// A decimal text with exactly two decimals, as the approval record carries its amounts.
+std::string twoDecimals(const std::string& text) {
+    double value = 0;
+    std::from_chars(text.data(), text.data() + text.size(), value);
+    char digits[64];
+    auto [end, ec] = std::to_chars(digits, digits + sizeof digits, value, std::chars_format::fixed, 2);
+    return ec == std::errc{} ? std::string(digits, end) : "0.00";
+}
+
+// "yyyyMMddHHmmss" -> "yyyy-MM-ddTHH:mm:ss", the date form of the statement document.
+std::string xmlDate(std::string_view wire) {
+    if (wire.size() != 14)
+        return {};
+    return std::string(wire.substr(0, 4)) + "-" + std::string(wire.substr(4, 2)) + "-" +
+           std::string(wire.substr(6, 2)) + "T" + std::string(wire.substr(8, 2)) + ":" +
+           std::string(wire.substr(10, 2)) + ":" + std::string(wire.substr(12, 2));
+}
+
+std::string xmlEscaped(std::string_view text) {
+    std::string out;
+    for (char c : text) {
+        switch (c) {
+        case '&':
+            out += "&amp;";
+            break;
+        case '<':
+            out += "&lt;";
+            break;
+        case '>':
+            out += "&gt;";
+            break;
+        case '"':
+            out += "&quot;";
+            break;
+        default:
+            out += c;
+        }
+    }
+    return out;
+}
+
+// One table row of the statement document: <Table><Column>text</Column>...</Table>.
+class XmlRow {
+public:
+    explicit XmlRow(std::string table) : table_(std::move(table)) {}
+    XmlRow& col(std::string_view name, std::string_view value) {
+        body_ += "<" + std::string(name) + ">" + xmlEscaped(value) + "</" + std::string(name) + ">";
+        return *this;
+    }
+    template <std::integral T>
+    XmlRow& col(std::string_view name, T value) {
+        return col(name, std::string_view(std::to_string(value)));
+    }
+    std::string str() const { return "<" + table_ + ">" + body_ + "</" + table_ + ">"; }
+
+private:
+    std::string table_;
+    std::string body_;
+};
+
+struct Period {
+    std::string from;
+    std::string to;
+    bool contains(std::string_view date) const { return date >= from && date <= to; }
+};
+
+// The request as the procedures read it: who asks, and the fields.
+class Request {
+public:
+    Request(const Market& market, const FieldMap& fields) : fields_(fields) {
+        // The data service is not signed in: the user is the one the request names (tag 115, or
+        // the user name of tag 23 when the id is missing).
+        if (auto id = wholeNumber(value(115)); id && *id > 0 && *id <= 2147483647)
+            user_ = market.findUserById(static_cast<int>(*id));
+        else if (!fields.contains(115))
+            user_ = market.findUser(value(23));
+        if (user_)
+            for (const Account* a : market.accountsOf(user_->name))
+                accounts_.insert(a->id);
+    }
+
+    const User* user() const { return user_; }
+    bool owns(int account) const { return accounts_.contains(account); }
+    bool has(int tag) const { return fields_.contains(tag); }
+    std::string value(int tag) const {
+        auto it = fields_.find(tag);
+        return it == fields_.end() ? std::string() : it->second;
+    }
+
+    // Tag 34: one of the user's accounts; nullopt for a malformed, unknown or foreign one.
+    std::optional<int> account() const {
+        auto id = wholeNumber(value(34));
+        if (!id || *id <= 0 || *id > 2147483647 || !owns(static_cast<int>(*id)))
+            return std::nullopt;
+        return static_cast<int>(*id);
+    }
+
+    // Tags 575 and 576, both valid wire dates in order.
+    std::optional<Period> period() const {
+        Period p{value(575), value(576)};
+        if (!isWireDate(p.from) || !isWireDate(p.to) || p.from > p.to)
+            return std::nullopt;
+        return p;
+    }
+
+private:
+    const FieldMap& fields_;
+    const User* user_ = nullptr;
+    std::set<int> accounts_;
+};
+
+DataReply error() {
+    return {std::string(kDataError), std::nullopt};
+}
+
+void openPositionRow(Rows& rows, const ServerPosition& p) {
+    rows.num(p.positionId).num(p.accountId).num(p.instrumentId).flag(p.isBuy);
+    rows.num(p.refTicketId).num(p.refPendingOrderId).num(p.executionId);
+    rows.text(p.initialQty).text(p.qty).text(p.openPrice).text(p.commission).text(p.openedAt);
+    rows.text("1").blank().text("0"); // confirmation mode, confirmed by, unrealised P/L
+    rows.text("0").text("0");         // trade route, route position
+    rows.num(p.deliveryMode).num(p.orderTypeId).text(p.storage);
+    rows.blank(2);  // value date, expiry date
+    rows.blank(5);  // 22..26 are not read
+    rows.text("1"); // base currency rate
+    rows.end();
+}
+
+void pendingOrderRow(Rows& rows, const ServerPendingOrder& o) {
+    rows.num(o.pendingOrderId).num(o.ticketId).num(o.accountId).num(o.instrumentId).flag(o.isBuy);
+    rows.num(o.orderTypeId).text(o.orderQty).text("0").text("0").text(o.remainingQty);
+    rows.text(o.orderPrice).text(o.limitPrice).text(o.stopPrice).text("0");
+    rows.num(o.deliveryMode).num(o.timeInForce).text(o.expiry);
+    rows.text("0").text("0").text("0").text("0"); // one-cancels-other prices
+    rows.text("0").text("0").text("0");           // spread, trade route, route order
+    rows.text(o.placedAt);
+    if (o.refPositionId != 0)
+        rows.num(o.refPositionId);
+    else
+        rows.blank();
+    rows.text("0").text("0").blank(); // touch quantity, price, time
+    rows.end();
+}
+
+void settlementRow(Rows& rows, const ServerSettlement& s) {
+    rows.num(s.settlementId).num(s.accountId).num(s.instrumentId).num(s.refPositionId);
+    rows.num(s.refClosingPositionId).text(s.qty).text(s.pl).text(s.settledAt);
+    rows.text("1").text("0").text(s.commission).text("0").flag(s.isBuy); // rate, storage, charges
+    rows.text(s.openPrice).text(s.closePrice).text(s.openedAt).text(s.closedAt).num(s.deliveryMode);
+    rows.blank().text("1"); // 18 is not read; account currency rate
+    rows.end();
+}
+
+void cancellationRow(Rows& rows, const ServerCancellation& c) {
+    rows.num(c.cancelledOrderId).text(c.qty).num(c.refTicketId).num(c.refPendingOrderId);
+    rows.num(c.instrumentId).num(c.accountId).num(c.reasonId).text(c.cancelledAt).num(c.byUserId);
+    rows.flag(c.isBuy).num(c.deliveryMode).text("0").text("0").text("0").text("0");
+    rows.num(c.orderTypeId).text(c.orderPrice).text(c.orderedAt);
+    rows.end();
+}
+
+void executedRow(Rows& rows, const ServerPosition& p) {
+    rows.num(p.positionId).num(p.accountId).num(p.instrumentId).flag(p.isBuy).text(p.qty);
+    rows.text(p.initialQty).text(p.openPrice).num(p.orderTypeId).num(p.deliveryMode).text(p.openedAt);
+    rows.text(p.openedAt).blank().num(p.refPendingOrderId); // value date: the day it opened
+    rows.end();
+}
+
+void resourceRow(Rows& rows, const Resource& r, std::uint64_t product, bool search) {
+    rows.text(r.name).num(r.type).num(product).num(r.organization).text(r.server);
+    if (search)
+        rows.text(r.kind).text(r.pattern);
+    rows.text(r.crc).num(r.encode);
+    rows.end();
+}
+
+// The record text split into its fields (the last one ends at 0x06).
+std::vector<std::string> recordFields(std::string_view record) {
+    record = record.substr(0, record.find('\x06'));
+    std::vector<std::string> out;
+    while (true) {
+        const auto cut = record.find('\x05');
+        out.emplace_back(record.substr(0, cut));
+        if (cut == std::string_view::npos || out.size() > 16)
+            return out;
+        record.remove_prefix(cut + 1);
+    }
+}
+
+// The statement of one account over one period: the data set of tables the statement reader takes
+// ("Table" the account at the start and the end, "Table1" to "Table6" positions, orders,
+// settlements, transactions, instruments and closing prices).
+std::string statementDocument(const Market& market, const AccountBook& book, const Account& account,
+                              const Period& period) {
+    std::string xml = "<NewDataSet>";
+    for (const std::string& date : {period.from, period.to}) {
+        XmlRow row("Table");
+        row.col("TAHId", date == period.from ? 1 : 2).col("TAHDate", xmlDate(date));
+        row.col("TAHEntryDateTime", xmlDate(date)).col("AccountId", account.id);
+        row.col("AccountName", account.name).col("TradingEnabled", "true").col("Enabled", "true");
+        row.col("GroupId", std::to_string(account.group)).col("OpeningBalanceOfDay", account.balance);
+        row.col("Balance", account.balance).col("Equity", account.balance);
+        row.col("AvailableMargin", account.balance).col("UsedMargin", "0").col("UnrealisedPL", "0");
+        row.col("CurrencyID", account.currency).col("TradingStatusId", account.tradingStatus);
+        xml += row.str();
+    }
+    book.with([&](const Books& b) {
+        for (const auto& p : b.positions) {
+            if (p.accountId != account.id || p.openedAt > period.to)
+                continue;
+            XmlRow row("Table1");
+            row.col("PositionId", p.positionId).col("AccountId", p.accountId);
+            row.col("InstrumentId", p.instrumentId).col("IsBuy", p.isBuy ? "true" : "false");
+            row.col("RefOrderTicketId", p.refTicketId).col("PositionInitialQty", p.initialQty);
+            row.col("PositionQty", p.qty).col("OrderPrice", p.openPrice).col("CommisionPaid", p.commission);
+            row.col("PositionDate", xmlDate(p.openedAt)).col("DeliveryModeId", p.deliveryMode);
+            row.col("AccumulatingStorage", p.storage);
+            xml += row.str();
+        }
+        for (const auto& o : b.pendingOrders) {
+            if (o.accountId != account.id || o.placedAt > period.to)
+                continue;
+            XmlRow row("Table2");
+            row.col("PendingOrderId", o.pendingOrderId).col("RefTicketId", o.ticketId);
+            row.col("AccountId", o.accountId).col("InstrumentId", o.instrumentId);
+            row.col("IsBuy", o.isBuy ? "true" : "false").col("OrderTypeId", o.orderTypeId);
+            row.col("OrderQty", o.orderQty).col("RemainingQty", o.remainingQty);
+            row.col("OrderPrice", o.orderPrice).col("LimitPrice", o.limitPrice).col("StopPrice", o.stopPrice);
+            row.col("DeliveryModeId", o.deliveryMode).col("TimeInForceId", o.timeInForce);
+            row.col("OrderTime", xmlDate(o.placedAt));
+            if (o.refPositionId != 0)
+                row.col("RefPosIdOfBracket", o.refPositionId);
+            xml += row.str();
+        }
+        for (const auto& s : b.settlements) {
+            if (s.accountId != account.id || !period.contains(s.settledAt))
+                continue;
+            XmlRow row("Table3");
+            row.col("SettlementId", s.settlementId).col("AccountId", s.accountId);
+            row.col("InstrumentId", s.instrumentId).col("RefPositionId", s.refPositionId);
+            row.col("RefClosingPositionId", s.refClosingPositionId).col("SettledQty", s.qty);
+            row.col("IsBuy", s.isBuy ? "true" : "false").col("SettledPL", s.pl);
+            row.col("SettlementDate", xmlDate(s.settledAt)).col("CommisionPaid", s.commission);
+            row.col("OpenPrice", s.openPrice).col("ClosePrice", s.closePrice);
+            row.col("OpenDate", xmlDate(s.openedAt)).col("CloseDate", xmlDate(s.closedAt));
+            row.col("DeliveryModeId", s.deliveryMode);
+            xml += row.str();
+        }
+    });
+    for (const auto& t : market.transactions) {
+        if (t.account != account.id || !period.contains(t.date))
+            continue;
+        XmlRow row("Table4");
+        row.col("DrAmount", t.debit).col("CrAmount", t.credit).col("FinancialTransactionTypeId", t.type);
+        row.col("SubFinancialTransactionTypeId", t.subId).col("AccountId", t.account);
+        xml += row.str();
+    }
+    for (const auto& i : market.instruments) {
+        XmlRow row("Table5");
+        row.col("InstrumentId", i.id)
+            .col("Name", i.name)
+            .col("Code", i.code)
+            .col("DecimalPlaces", i.decimals);
+        xml += row.str();
+    }
+    for (const auto& i : market.instruments) {
+        XmlRow row("Table6");
+        row.col("InstrumentId", i.id).col("Bid", formatScaled(i.price, i.decimals));
+        row.col("Ask", formatScaled(i.price + i.spread, i.decimals));
+        xml += row.str();
+    }
+    return xml + "</NewDataSet>";
+}
+
+} // namespace
+
+DataService::DataService(const Market& market, const AccountBook& book)
+    : market_(market), book_(book), accessMaps_(market.accessMaps) {}
+
+std::vector<AccessMap> DataService::accessMaps() const {
+    std::lock_guard lock(mutex_);
+    return accessMaps_;
+}
+
+void seedAccountBook(const Market& market, AccountBook& book) {
+    book.with([&](Books& b) {
+        b.positions = market.positions;
+        b.executed = market.positions;
+        b.pendingOrders = market.orders;
+        b.settlements = market.settlements;
+        b.cancellations = market.cancellations;
+        std::int64_t top = 0;
+        for (const auto& p : market.positions)
+            top = std::max({top, p.positionId, p.refTicketId, p.executionId});
+        for (const auto& o : market.orders)
+            top = std::max({top, o.pendingOrderId, o.ticketId});
+        for (const auto& s : market.settlements)
+            top = std::max(top, s.settlementId);
+        for (const auto& c : market.cancellations)
+            top = std::max(top, c.cancelledOrderId);
+        b.nextId = std::max(b.nextId, top + 1);
+    });
+}
+
+DataReply DataService::answer(const FieldMap& fields) {
+    const Request request(market_, fields);
+    const std::string procedure = request.value(151);
+    if (!request.user()) {
+        platform::Log::warning("testserver: data-service request \"{}\" of an unknown user", procedure);
+        return error();
+    }
+    Rows rows;
+    auto done = [&] { return DataReply{rows.take(), std::nullopt}; };
+    auto ownAccount = [&](int account) { return request.owns(account); };
+
+    // The session's lists at login: every account of the user.
+    if (procedure == "getopenpositions" || procedure == "getpendingorders" ||
+        procedure == "getsettledpositions" || (procedure == "getcancelledorders" && !request.has(34))) {
+        book_.with([&](const Books& b) {
+            if (procedure == "getopenpositions") {
+                for (const auto& p : b.positions)
+                    if (ownAccount(p.accountId))
+                        openPositionRow(rows, p);
+            } else if (procedure == "getpendingorders") {
+                for (const auto& o : b.pendingOrders)
+                    if (ownAccount(o.accountId))
+                        pendingOrderRow(rows, o);
+            } else if (procedure == "getsettledpositions") {
+                for (const auto& s : b.settlements)
+                    if (ownAccount(s.accountId))
+                        settlementRow(rows, s);
+            } else {
+                for (const auto& c : b.cancellations)
+                    if (ownAccount(c.accountId))
+                        cancellationRow(rows, c);
+            }
+        });
+        return done();
+    }
+    if (procedure == "getcancelledorders") {
+        // The statement's cancellations: one account over one period.
+        const auto account = request.account();
+        const auto period = request.period();
+        if (!account || !period)
+            return error();
+        book_.with([&](const Books& b) {
+            for (const auto& c : b.cancellations)
+                if (c.accountId == *account && period->contains(c.cancelledAt))
+                    cancellationRow(rows, c);
+        });
+        return done();
+    }
+    if (procedure == "getequityhitpriceinfo") {
+        const auto account = request.account();
+        if (!account)
+            return error();
+        for (const auto& e : market_.equityHits) {
+            if (e.account != *account)
+                continue;
+            rows.num(e.id).num(e.ref).num(e.position).num(e.instrumentId).text(e.orderPrice).text(e.hitPrice);
+            rows.num(e.account).text(e.pl).text(e.charges).text(e.storage).flag(e.isBuy).text(e.qty);
+            rows.text(e.rate).text(e.contract);
+            rows.end();
+        }
+        return done();
+    }
+    if (procedure == "getexecutedpositions") {
+        const auto period = request.period();
+        if (!period)
+            return error();
+        book_.with([&](const Books& b) {
+            for (const auto& p : b.executed)
+                if (ownAccount(p.accountId) && period->contains(p.openedAt))
+                    executedRow(rows, p);
+        });
+        return done();
+    }
+    if (procedure == "getbankaccounts") {
+        const auto account = request.account();
+        if (!account)
+            return error();
+        for (const auto& bank : market_.banks) {
+            if (bank.account != *account)
+                continue;
+            rows.num(bank.id).num(bank.number).num(bank.branch).text(bank.name).num(bank.currency);
+            rows.text(bank.remarks).text(bank.bank);
+            rows.end();
+        }
+        return done();
+    }
+    if (procedure == "getinstruments") {
+        for (const auto& i : market_.instruments) {
+            rows.num(i.id).num(i.market).text(i.exchange).text(i.description).blank().text(i.icon);
+            rows.text("1").text("1").blank(); // price unit id and value, extra info
+            rows.end();
+        }
+        return done();
+    }
+    if (procedure == "getsessionschedule") {
+        const auto market = wholeNumber(request.value(581));
+        const bool known =
+            market && *market > 0 &&
+            (std::any_of(
+                 market_.instruments.begin(), market_.instruments.end(),
+                 [&](const Instrument& i) { return i.market == static_cast<std::uint64_t>(*market); }) ||
+             std::any_of(market_.schedules.begin(), market_.schedules.end(), [&](const SessionSchedule& s) {
+                 return s.market == static_cast<std::uint64_t>(*market);
+             }));
+        if (!known)
+            return error();
+        for (const auto& s : market_.schedules) {
+            if (s.market != static_cast<std::uint64_t>(*market))
+                continue;
+            rows.num(s.id).num(s.market).num(s.setting).num(s.day).text(s.start).text(s.stop);
+            rows.end();
+        }
+        return done();
+    }
+    if (procedure == "getusermapwithmyaccount") {
+        const auto account = request.account();
+        if (!account)
+            return error();
+        for (const auto& m : accessMaps()) {
+            const User* u = market_.findUserById(m.userId);
+            if (m.account != *account || !u)
+                continue;
+            rows.num(m.userId).num(m.account).num(m.type).text(u->name);
+            rows.end();
+        }
+        return done();
+    }
+    if (procedure == "addedituac") {
+        // userId 0x05 accountId 0x05 accessTypeId 0x05 0x06: grant (or change) a user's access to
+        // one of the requester's accounts.
+        const auto parts = recordFields(request.value(159));
+        if (request.value(1132) != "edituabycl" || parts.size() < 3)
+            return error();
+        const auto userId = wholeNumber(parts[0]);
+        const auto account = wholeNumber(parts[1]);
+        const auto type = wholeNumber(parts[2]);
+        if (!userId || !account || !type || *type < 0 || *type > 2147483647 || *userId <= 0 ||
+            *userId > 2147483647 || *account <= 0 || *account > 2147483647 ||
+            !market_.findUserById(static_cast<int>(*userId)) || !request.owns(static_cast<int>(*account)))
+            return error();
+        const AccessMap entry{static_cast<int>(*userId), static_cast<int>(*account), static_cast<int>(*type)};
+        std::lock_guard lock(mutex_);
+        auto it = std::find_if(accessMaps_.begin(), accessMaps_.end(), [&](const AccessMap& m) {
+            return m.userId == entry.userId && m.account == entry.account;
+        });
+        if (it != accessMaps_.end())
+            *it = entry;
+        else if (accessMaps_.size() >= kMaxAccessMaps)
+            return error();
+        else
+            accessMaps_.push_back(entry);
+        return {"success", std::nullopt};
+    }
+    if (procedure == "resourcesearch") {
+        const auto parts = recordFields(request.value(159));
+        if (parts.size() < 9)
+            return error();
+        for (const auto& r : market_.resources)
+            if (r.kind == parts[5])
+                resourceRow(rows, r, static_cast<std::uint64_t>(market_.product.id), true);
+        return done();
+    }
+    if (procedure == "resourcedownload") {
+        const auto parts = recordFields(request.value(159));
+        auto it = std::find_if(market_.resources.begin(), market_.resources.end(),
+                               [&](const Resource& r) { return r.name == parts.front(); });
+        if (it == market_.resources.end())
+            return error();
+        resourceRow(rows, *it, static_cast<std::uint64_t>(market_.product.id), false);
+        auto payload = compressPayload(it->content);
+        if (!payload)
+            return error();
+        return {rows.take(), std::move(payload)};
+    }
+    if (procedure == "paygategetsettings") {
+        for (const auto& g : market_.payGates) {
+            rows.num(g.id).text(g.name).flag(g.enabled).text(g.url).text(g.updated).num(g.currency);
+            rows.num(g.organization);
+            rows.end();
+        }
+        return done();
+    }
+    if (procedure == "getapprovalrequest" || procedure == "getfinancialapprovals") {
+        const bool requests = procedure == "getapprovalrequest";
+        for (const auto& a : market_.approvals) {
+            if (!ownAccount(a.account))
+                continue;
+            if (requests) {
+                rows.num(a.id).num(a.type).flag(a.open).flag(a.sentToCms).flag(a.ready).text(a.requested);
+                rows.num(a.ref).num(request.user()->id).text(a.remarks).num(a.subType);
+            } else {
+                // A deposit credits the account, a withdrawal debits it; the other side is unset.
+                const std::string account = std::to_string(a.account);
+                rows.num(a.id).num(a.financialId);
+                rows.text(a.subType == 2 ? "(null)" : account).text(a.subType == 1 ? "(null)" : account);
+                rows.text(twoDecimals(a.requestedAmount)).text(twoDecimals(a.approvedAmount)).num(a.subType);
+                rows.flag(a.collateral).num(a.mode).text(a.date).text(a.bank).text(a.branch);
+                rows.text(a.source).text(a.destination);
+            }
+            rows.end();
+        }
+        return done();
+    }
+    if (procedure == "getfinancialtransactions") {
+        const auto account = request.account();
+        const auto period = request.period();
+        if (!account || !period)
+            return error();
+        for (const auto& t : market_.transactions) {
+            if (t.account != *account || !period->contains(t.date))
+                continue;
+            rows.num(t.id).text(t.code).num(t.account).num(t.subId).text(t.credit).text(t.debit);
+            rows.text(t.balance).text(t.subCode).text(t.narration).text(t.date);
+            rows.end();
+        }
+        return done();
+    }
+    if (procedure == "getdsaccountstatement") {
+        const auto account = request.account();
+        const auto period = request.period();
+        if (!account || !period)
+            return error();
+        return {statementDocument(market_, book_, *market_.findAccount(*account), *period), std::nullopt};
+    }
+    platform::Log::warning("testserver: unknown data-service procedure \"{}\"", procedure);
+    return error();
+}
+
+} // namespace testserver

@@ -1,0 +1,51 @@
+#pragma once
+// The data service's answers (type 1024) to the procedures of a type-1023 request: the rows of
+// positions, orders, history, schedules, bank details, access maps, resources and funding records
+// of the requesting user's accounts, read from the account book and the market. Records end in
+// 0x06, columns are separated by 0x05, at the positions the client's row readers take them.
+// A refused request (unknown user, procedure, account or market, an account of another user,
+// malformed dates or records) answers "ERROR".
+#include "account_book.h"
+#include "market.h"
+
+#include <map>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace testserver {
+
+struct DataReply {
+    std::string text;                   // tag 159
+    std::optional<std::string> payload; // tag 1050, the compressed file of a resource download
+};
+
+inline constexpr std::string_view kDataError = "ERROR";
+// Access maps added by clients past this are refused.
+inline constexpr std::size_t kMaxAccessMaps = 10'000;
+
+class DataService {
+public:
+    // Both must outlive the service.
+    DataService(const Market& market, const AccountBook& book);
+
+    // The answer to a request given by its fields (tag -> value). Thread-safe.
+    DataReply answer(const std::map<int, std::string>& fields);
+
+    // The access maps as they stand (seeded ones and the clients' changes).
+    std::vector<AccessMap> accessMaps() const;
+
+private:
+    const Market& market_;
+    const AccountBook& book_;
+    mutable std::mutex mutex_;
+    std::vector<AccessMap> accessMaps_;
+};
+
+// Fills the book with the market's positions, orders, settlements and cancellations; the seeded
+// positions are also the executed ones. Later ids start above every seeded id.
+void seedAccountBook(const Market& market, AccountBook& book);
+
+} // namespace testserver
