@@ -1,0 +1,252 @@
+// Every data-service procedure against the loopback server: the request goes out on the client's
+// request socket, the server answers from its market, and the reply lands in its collection on the
+// main queue.
+#include "connection/login_inputdata.h"
+#include "market.h"
+#include "platform/bundle.h"
+#include "platform/notification_center.h"
+#include "platform/notification_names.h"
+#include "platform/user_defaults.h"
+#include "session/account_details.h"
+#include "session/business_base.h"
+#include "session/business_test_support.h"
+#include "session/item_details.h"
+#include "session/order.h"
+#include "test_server.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <functional>
+#include <set>
+
+using namespace std::chrono_literals;
+using namespace sessiontest;
+
+namespace {
+
+class RecordingRows final : public HistoryRowSink {
+public:
+    void FillInitialOpenOrderCollection(const OpenOrderHD& r) override { open.insert(r.PositionId); }
+    void FillInitialPendingOrderCollection(const PendingOrderHD& r) override {
+        pending.insert(r.PendingOrderId);
+    }
+    void FillInitialSettledOrderCollection(const SettledOrderHD& r) override {
+        settled.insert(r.SettlementId);
+    }
+    void FillInitialCancelledOrderCollection(const CancelledOrderHD& r) override {
+        cancelled.insert(r.CancelledOrderId);
+    }
+    void SetEquityHitPriceInOrders(const EquityHitPriceInfos& r) override { equity.insert(r.PositionId); }
+    std::set<std::string> open, pending, settled, cancelled, equity;
+};
+
+// Counts every notification of the given names while alive.
+class Counted {
+public:
+    explicit Counted(std::initializer_list<std::string_view> names) {
+        for (auto name : names)
+            ids_.push_back(platform::NotificationCenter::defaultCenter().addObserver(
+                std::string(name),
+                [this, n = std::string(name)](const platform::Notification&) { ++counts[n]; }));
+    }
+    ~Counted() {
+        for (auto id : ids_)
+            platform::NotificationCenter::defaultCenter().removeObserver(id);
+    }
+    std::map<std::string, int> counts;
+
+private:
+    std::vector<platform::ObserverId> ids_;
+};
+
+platform::Date utc(int year, int month, int day) {
+    // Days from civil date (proleptic Gregorian), enough for test dates.
+    const int y = year - (month <= 2);
+    const int era = y / 400;
+    const int yoe = y - era * 400;
+    const int doy = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
+    const int doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return platform::Date{static_cast<double>(era * 146097 + doe - 719468) * 86400.0};
+}
+
+class DataServiceRoundTrip : public ::testing::Test {
+protected:
+    void SetUp() override {
+        platform::Bundle::setResourcesRoot(TC_SOURCE_RESOURCES);
+        platform::RunLoop::main().bindToCurrentThread();
+        platform::RunLoop::main().discardPending();
+        auto market = testserver::loadMarketFile(testserver::defaultMarketPath());
+        ASSERT_TRUE(market.market) << market.error;
+        server = std::make_unique<testserver::TestServer>(std::move(*market.market));
+        testserver::ServerOptions options;
+        options.port = options.feedPort = options.dataPort = 0;
+        options.rate = 200;
+        options.seed = 5;
+        const testserver::ServerPorts ports = server->start(options);
+        loginObserver = platform::NotificationCenter::defaultCenter().addObserver(
+            std::string(platform::kLoginSuccessNotification),
+            [this](const platform::Notification&) { ++logins; });
+
+        app.logindata().setUserName("demo");
+        app.logindata().setPassword("demo1234");
+        app.logindata().setIPAddress("127.0.0.1");
+        app.logindata().setPortNo(ports.stream);
+        BusinessServices services;
+        services.historyRows = rows;
+        services.userDefaults = defaults.get();
+        business = std::make_unique<BusinessBase>(app, services);
+        business->StreamingConnection(true, false);
+        ASSERT_TRUE(platform::RunLoop::main().runUntil([&] { return logins > 0; }, 10s));
+        // The login's own requests are answered in order; the last is the financial approvals.
+        ASSERT_TRUE(platform::RunLoop::main().runUntil(
+            [&] { return !business->dataServiceCollections().financialApprovalRecords.empty(); }, 10s));
+    }
+    void TearDown() override {
+        platform::NotificationCenter::defaultCenter().removeObserver(loginObserver);
+        business.reset();
+        server->stop();
+        platform::RunLoop::main().discardPending();
+        platform::Bundle::setResourcesRoot({});
+    }
+
+    // Runs the main queue until no request of this session waits for its reply. The last reply may
+    // still be on its way to the main queue: wait for its effect with eventually().
+    bool answered() {
+        return platform::RunLoop::main().runUntil(
+            [&] { return business->sessionRequests().pendingRequests().size() == 0; }, 5s);
+    }
+    bool eventually(const std::function<bool()>& done) {
+        return platform::RunLoop::main().runUntil(done, 5s);
+    }
+    DataServiceCollections& got() { return business->dataServiceCollections(); }
+    SessionRequests& ask() { return business->sessionRequests(); }
+
+    std::unique_ptr<testserver::TestServer> server;
+    FakeApplication app;
+    std::shared_ptr<RecordingRows> rows = std::make_shared<RecordingRows>();
+    std::unique_ptr<platform::UserDefaults> defaults = platform::UserDefaults::inMemory();
+    std::unique_ptr<BusinessBase> business;
+    platform::ObserverId loginObserver;
+    int logins = 0;
+};
+
+TEST_F(DataServiceRoundTrip, LoginRequestsFillTheOrderListsInstrumentsResourcesAndApprovals) {
+    ASSERT_TRUE(answered());
+    ASSERT_TRUE(eventually([&] { return !got().approvalRequests.empty(); }));
+    // Only the signed-in user's accounts: 300003, 310003 and 330002 belong to another user.
+    EXPECT_EQ(rows->open, (std::set<std::string>{"300001", "300002"}));
+    EXPECT_EQ(rows->pending, (std::set<std::string>{"310001", "310002"}));
+    EXPECT_EQ(rows->settled, (std::set<std::string>{"320001", "320002"}));
+    EXPECT_EQ(rows->cancelled, std::set<std::string>{"330001"});
+
+    const ItemDetails& eurusd = **business->session().ItemCollection.get("EURUSD");
+    EXPECT_EQ(eurusd.marketID, 1u);
+    EXPECT_FALSE(eurusd.exchangeName.empty());
+
+    const auto& resources = got().resourceSearchCollection;
+    ASSERT_TRUE(resources.contains("holidays.ics"));
+    ASSERT_TRUE(resources.contains("eurusd.ico"));
+    EXPECT_EQ(resources.at("holidays.ics").searchKey, "CAL");
+    EXPECT_EQ(resources.at("eurusd.ico").fileCRC, "4d5e6f");
+
+    ASSERT_EQ(got().approvalRequests.size(), 1u);
+    EXPECT_EQ(got().approvalRequests.begin()->first, 700001u);
+}
+
+TEST_F(DataServiceRoundTrip, AccountDetailsSchedulesAndAccessMaps) {
+    Counted seen({platform::kBankDetailsNotification, platform::kMarketSessionScheduleNotification,
+                  platform::kUserAccountMapNotification, platform::kEditUserAccountAccessSucessNotification,
+                  platform::kEditUserAccountAccessFailureNotification});
+    AccountDetails own;
+    own.AccountId = 20001;
+    ASSERT_TRUE(ask().requestBankDetails(own));
+    ASSERT_TRUE(ask().requestSessionSchedule(1));
+    ASSERT_TRUE(ask().requestUserMapWithMyAccount(20001));
+    ASSERT_TRUE(answered());
+    ASSERT_TRUE(eventually([&] { return seen.counts.size() >= 3; }));
+    ASSERT_TRUE(got().bankDetails);
+    EXPECT_EQ(got().bankDetails->BankName, "First Loopback Bank");
+    EXPECT_EQ(got().bankDetails->BankAccountNumber, 123456789);
+    ASSERT_TRUE(got().marketSessionSchedulesCollection.contains("1"));
+    EXPECT_EQ(got().marketSessionSchedulesCollection.at("1").size(), 5u);
+    ASSERT_TRUE(got().userAccountMapCollection.contains("1002")); // trader may see 20001
+    EXPECT_EQ(got().userAccountMapCollection.at("1002").accountAccessTypeId, 1u);
+
+    // Changing an access and reading the maps again shows the change.
+    UserAccountMaps change = got().userAccountMapCollection.at("1002");
+    change.accountAccessTypeId = 2;
+    ASSERT_TRUE(ask().requestEditUserAccountAccessByClient(change));
+    ASSERT_TRUE(ask().requestUserMapWithMyAccount(20001));
+    ASSERT_TRUE(answered());
+    ASSERT_TRUE(platform::RunLoop::main().runUntil(
+        [&] { return seen.counts[std::string(platform::kEditUserAccountAccessSucessNotification)] == 1; },
+        2s));
+    EXPECT_TRUE(
+        eventually([&] { return got().userAccountMapCollection.at("1002").accountAccessTypeId == 2u; }));
+
+    // Another user's account is refused: the bank details go and the window hears of it.
+    AccountDetails foreign;
+    foreign.AccountId = 20011;
+    ASSERT_TRUE(ask().requestBankDetails(foreign));
+    ASSERT_TRUE(answered());
+    ASSERT_TRUE(platform::RunLoop::main().runUntil(
+        [&] { return seen.counts[std::string(platform::kBankDetailsNotification)] == 2; }, 2s));
+    EXPECT_FALSE(got().bankDetails);
+    EXPECT_EQ(seen.counts[std::string(platform::kEditUserAccountAccessFailureNotification)], 0);
+}
+
+TEST_F(DataServiceRoundTrip, SearchesStatementsAndEquityHits) {
+    Counted seen({platform::kExecutedPositionTableNotification, platform::kDepositWithdrawalTableNotification,
+                  platform::kAccountStatementNotification});
+    SearchInfo year;
+    year.FromDate = utc(2024, 1, 1);
+    year.ToDate = utc(2024, 12, 31);
+    year.AccountNumber = "20001";
+    ASSERT_TRUE(ask().requestExecutedPosition(year));
+    ASSERT_TRUE(ask().requestFinancialTransactions(year));
+    StatementSelection january{"20001", utc(2024, 1, 1), utc(2024, 1, 31)};
+    ASSERT_TRUE(ask().requestAccountStatement(january));
+    ASSERT_TRUE(ask().requestCancelledOrderHistoryForAccount(january));
+    ASSERT_TRUE(ask().requestEquityPriceinfo(20003));
+    ASSERT_TRUE(answered());
+    ASSERT_TRUE(eventually([&] { return seen.counts.size() == 3 && !rows->equity.empty(); }));
+
+    std::set<std::string> executed;
+    for (const auto& order : got().ExecutedOrderSearchCollection)
+        executed.insert(order->OpenPositionId);
+    EXPECT_EQ(executed, (std::set<std::string>{"300001", "300002"}));
+    EXPECT_EQ(got().FinancialTransactionCollection.size(), 3u);
+    ASSERT_TRUE(got().accountStatementXml);
+    EXPECT_NE(got().accountStatementXml->find("<NewDataSet"), std::string::npos);
+    // The statement's cancelled orders, apart from the login's list.
+    ASSERT_EQ(got().cancelledOrderInfo.size(), 1u);
+    EXPECT_EQ(got().cancelledOrderInfo[0]->ItemCode, "AUDUSD");
+    EXPECT_EQ(rows->cancelled, std::set<std::string>{"330001"});
+    EXPECT_EQ(rows->equity, std::set<std::string>{"299007"});
+}
+
+TEST_F(DataServiceRoundTrip, PayGateSettingsAndResourceDownload) {
+    ASSERT_TRUE(answered());
+    ASSERT_TRUE(ask().requestGetAllPayGateSettings());
+    ASSERT_TRUE(ask().requestFileResourceDownload(got().resourceSearchCollection.at("holidays.ics")));
+    ASSERT_TRUE(answered());
+    ASSERT_TRUE(eventually([&] { return got().lastResourceDownload.has_value(); }));
+    EXPECT_EQ(got().payGateSettingRecords.size(), 2u);
+    ASSERT_TRUE(got().lastResourceDownload);
+    ASSERT_TRUE(got().lastResourceDownload->payload);
+    EXPECT_NE(got().lastResourceDownload->payload->find("BEGIN:VCALENDAR"), std::string::npos);
+}
+
+TEST_F(DataServiceRoundTrip, ChartRequestIsStoredAndAnnounced) {
+    business->setRequestid(business->Requestid() + 1);
+    const std::string name =
+        std::string(platform::kChartDataReceivedNotification) + std::to_string(business->Requestid());
+    Counted seen({name});
+    ASSERT_TRUE(ask().requestChartData("EURUSD", "60", 50));
+    ASSERT_TRUE(platform::RunLoop::main().runUntil([&] { return seen.counts[name] == 1; }, 5s));
+    EXPECT_EQ(business->chartDataCollection().size(), 1u);
+}
+
+} // namespace
