@@ -2,13 +2,16 @@
 // do what a headless login needs and log the rest:
 // - notifications and banners are SessionEvents', journal lines JournalData's;
 // - requests go to the session's own SessionRequests;
-// - order, chat and funding messages are logged and dropped;
+// - execution reports and the data service's order rows go to OrderCollections over the session's
+//   model;
+// - chat and funding messages are logged and dropped;
 // - data-service and chart replies are SessionDataService's (order rows go to `historyRows`);
 // - the feed is SessionFeed's (quotes, depth, server messages, instrument status);
 // - snapshots are read by SessionSnapshotLoader (both forms);
 // - the subscription set is the watch list's.
 #include "session/business_services.h"
 
+#include "orders/order_collections.h"
 #include "platform/lenient.h"
 #include "platform/log.h"
 #include "platform/notification_center.h"
@@ -107,30 +110,6 @@ void dropped(std::string_view what) {
     platform::Log::debug("{}: no handler yet; dropped", what);
 }
 
-class DroppingOrders final : public OrderCollectionHandlers {
-public:
-    void FillPendingOrderCollection(const Fields&, const std::string&) override { dropped("pending order"); }
-    void UpdatePendingOrderCollection(const Fields&, const std::string&) override {
-        dropped("pending order");
-    }
-    void RemovePendingOrder(const std::string&, bool) override { dropped("pending order"); }
-    void FillCancelledOrderCollection(std::int64_t, int, const Fields&) override {
-        dropped("cancelled order");
-    }
-    void FillOpenOrderCollection(const Fields&) override { dropped("open position"); }
-    void UpdateOpenOrderCollection(const std::string&, const Fields&, const std::string&) override {
-        dropped("open position");
-    }
-    void ModifyBracketOrderUpdateonOpenOrderCollection(const Fields&, const std::optional<std::string>&,
-                                                       int) override {
-        dropped("bracket order");
-    }
-    void FillSettledOrderCollection(const Fields&) override { dropped("settled order"); }
-    std::string GetOrderRejectionReason(std::int32_t) override { return {}; }
-    std::optional<std::string> refPositionIdOfRemovedPendingOrder(const std::string&) override { return {}; }
-    void clearBracketOfRejectedOrder(const std::string&) override { dropped("rejected bracket order"); }
-};
-
 class DroppingChat final : public ChatHandlers {
 public:
     void FillChatRoomDetails(const Fields&, const std::string&) override { dropped("chat room"); }
@@ -152,6 +131,40 @@ public:
     void createApprovalAction(std::int64_t, const std::vector<std::string>&) override { dropped("approval"); }
 };
 
+// The order collections' view of the session object: its request number, language, journal and a
+// SessionEvents of its own for the order notices.
+class BusinessOrderHost final : public OrderCollectionsHost {
+public:
+    explicit BusinessOrderHost(BusinessBase& business)
+        : business_(business),
+          events_(business.application(),
+                  platform::NotificationObject(static_cast<const BusinessBase*>(&business))) {}
+    std::int32_t Requestid() const override { return business_.Requestid(); }
+    std::int64_t selectedLanguage() const override { return business_.application().selectedLanguage(); }
+    JournalContext journalContext() const override {
+        return JournalContext::from(business_.logindata(), selectedLanguage(),
+                                    business_.ServerTime().value_or(""));
+    }
+    void appendJournal(std::string line) override { business_.appendJournal(std::move(line)); }
+    SessionEvents* events() override { return &events_; }
+
+private:
+    BusinessBase& business_;
+    SessionEvents events_;
+};
+
+// The collections together with the host they reach the session through.
+class SessionOrderCollections {
+public:
+    explicit SessionOrderCollections(BusinessBase& business)
+        : host_(business), collections_(business.session(), host_) {}
+    OrderCollections& collections() { return collections_; }
+
+private:
+    BusinessOrderHost host_;
+    OrderCollections collections_;
+};
+
 class WatchedItems final : public SubscriptionSource {
 public:
     explicit WatchedItems(BusinessBase& business) : business_(business) {}
@@ -168,8 +181,16 @@ void fillMissingServices(BusinessBase& business, BusinessServices& s) {
         s.notifications = std::make_shared<EventNotifications>(business);
     if (!s.requests)
         s.requests = std::make_shared<ForwardingRequests>(business);
-    if (!s.orders)
-        s.orders = std::make_shared<DroppingOrders>();
+    if (!s.historyRows)
+        s.historyRows = std::dynamic_pointer_cast<HistoryRowSink>(s.orders);
+    if (!s.orders || !s.historyRows) {
+        auto owner = std::make_shared<SessionOrderCollections>(business);
+        std::shared_ptr<OrderCollections> collections(owner, &owner->collections());
+        if (!s.orders)
+            s.orders = collections;
+        if (!s.historyRows)
+            s.historyRows = collections;
+    }
     if (!s.chat)
         s.chat = std::make_shared<DroppingChat>();
     if (!s.funding)

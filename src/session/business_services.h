@@ -161,7 +161,8 @@ struct BusinessServices {
     std::shared_ptr<ChatHandlers> chat;
     std::shared_ptr<FundingHandlers> funding;
     std::shared_ptr<DataServiceHandlers> dataService;
-    // Where the order rows of the data service's history replies go; dropped when null.
+    // Where the order rows of the data service's history replies go; the order collections
+    // themselves unless given.
     std::shared_ptr<HistoryRowSink> historyRows;
     std::shared_ptr<FeedHandler> feed;
     std::shared_ptr<SnapshotLoader> snapshotLoader;

@@ -1,0 +1,879 @@
+#include "orders/order_collections.h"
+
+#include "connection/message_cracker.h"
+#include "orders/order_numbers.h"
+#include "orders/position_arithmetic.h"
+#include "platform/lenient.h"
+#include "platform/log.h"
+#include "session/account_details.h"
+#include "session/history_rows.h"
+#include "session/item_details.h"
+#include "session/language_string.h"
+#include "session/order.h"
+#include "session/session_events.h"
+#include "session/session_model.h"
+
+#include <fmt/format.h>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace {
+
+using Fields = OrderCollectionHandlers::Fields;
+
+// A report field longer than this is not a value of ours: the report is refused.
+constexpr std::size_t kMaxFieldBytes = 4096;
+constexpr std::string_view kWireDateTime = "yyyyMMddHHmmss";
+constexpr std::string_view kDisplayDateTime = "MM/dd/yyyy HH:mm:ss";
+constexpr std::string_view kDisplayDate = "MM/dd/yyyy";
+
+struct Field {
+    std::int64_t tag = 0;
+    std::string_view value;
+};
+
+std::optional<Field> splitField(std::string_view field) {
+    const auto value = MessageCracker::GetMessageValue(field, "=");
+    if (!value)
+        return std::nullopt;
+    return Field{MessageCracker::integerValue(field.substr(0, field.size() - value->size() - 1)), *value};
+}
+
+std::vector<Field> splitFields(const Fields& fields) {
+    std::vector<Field> out;
+    out.reserve(fields.size());
+    for (const std::string& f : fields)
+        if (auto field = splitField(f))
+            out.push_back(*field);
+    return out;
+}
+
+std::optional<std::string_view> lastValue(const std::vector<Field>& fields, std::int64_t tag) {
+    std::optional<std::string_view> value;
+    for (const Field& f : fields)
+        if (f.tag == tag)
+            value = f.value;
+    return value;
+}
+
+// The wire's leading number; anything that does not read, or reads as infinite, counts as 0.
+double number(std::string_view text) {
+    const double value = platform::lenientReal(text);
+    return std::isfinite(value) ? value : 0.0;
+}
+
+std::int32_t integer32(std::string_view text) {
+    const std::int64_t value = MessageCracker::integerValue(text);
+    return static_cast<std::int32_t>(std::clamp<std::int64_t>(value, std::numeric_limits<std::int32_t>::min(),
+                                                              std::numeric_limits<std::int32_t>::max()));
+}
+
+std::string wireDate(std::string_view text, std::string_view pattern) {
+    return JournalData::reformatClockText(text, kWireDateTime, pattern).value_or("");
+}
+
+std::int32_t orderTypeOfCode(std::int64_t code) {
+    switch (code) {
+    case 29:
+        return 1;
+    case 30:
+        return 2;
+    case 31:
+        return 3;
+    default:
+        return 0;
+    }
+}
+std::int32_t timeInForceOfCode(std::int64_t code) {
+    switch (code) {
+    case 47:
+        return 1;
+    case 48:
+        return 2;
+    case 54:
+        return 5;
+    default:
+        return 0;
+    }
+}
+std::int32_t deliveryModeOfCode(std::int64_t code) {
+    switch (code) {
+    case 51:
+        return 1;
+    case 52:
+        return 2;
+    case 53:
+        return 3;
+    default:
+        return 0;
+    }
+}
+void setSide(Order& order, std::string_view value) {
+    const std::int64_t code = MessageCracker::integerValue(value);
+    if (code == 45)
+        order.tradingMode = 0;
+    else if (code == 46)
+        order.tradingMode = 1;
+}
+
+// Quantity and price texts are stored as they come, so they must be numbers; an empty text means
+// "no value". Anything else refuses the whole report rather than put text a grid cannot read into
+// the lists.
+bool reportReads(const std::vector<Field>& fields, const Fields& raw,
+                 std::initializer_list<std::int64_t> numeric, std::string_view what) {
+    for (const std::string& f : raw) {
+        if (f.size() > kMaxFieldBytes) {
+            platform::Log::warning("{} report refused: a field of {} bytes", what, f.size());
+            return false;
+        }
+    }
+    for (const Field& f : fields) {
+        if (f.value.empty() || std::find(numeric.begin(), numeric.end(), f.tag) == numeric.end())
+            continue;
+        if (!strictNumber(f.value)) {
+            platform::Log::warning("{} report refused: tag {} is not a number: {}", what, f.tag, f.value);
+            return false;
+        }
+    }
+    return true;
+}
+
+enum class PendingMap { NewPending, Update, Cancel };
+
+void applyPendingField(Order& order, const Field& f, PendingMap map) {
+    const std::string value(f.value);
+    switch (f.tag) {
+    case 12:
+        order.ItemCode = value;
+        break;
+    case 32:
+        order.orderType = orderTypeOfCode(MessageCracker::integerValue(value));
+        break;
+    case 33:
+        if (map == PendingMap::Cancel)
+            order.RequestId = integer32(value);
+        break;
+    case 34:
+        order.AccountNumber = value;
+        break;
+    case 36:
+        setSide(order, value);
+        break;
+    case 37:
+        order.OrderQty = value;
+        break;
+    case 38:
+        order.OrderPrice = value;
+        break;
+    case 39:
+        if (map != PendingMap::Cancel)
+            order.LimitPrice = value;
+        break;
+    case 40:
+        if (map != PendingMap::Cancel)
+            order.StopPrice = value;
+        break;
+    case 43:
+        order.timeinForce = timeInForceOfCode(MessageCracker::integerValue(value));
+        break;
+    case 76:
+        order.RemainingQty = value;
+        break;
+    case 78:
+        order.TransactionDateTime = wireDate(value, kDisplayDateTime);
+        break;
+    case 79:
+        order.PendingOrderId = value;
+        break;
+    case 81:
+        order.TicketId = value;
+        break;
+    case 117:
+        order.deliveryMode = deliveryModeOfCode(MessageCracker::integerValue(value));
+        break;
+    case 125:
+        if (map == PendingMap::NewPending)
+            order.LiqudateOrderNumber = value;
+        break;
+    case 570:
+        order.OrderRouteId = value;
+        break;
+    case 573:
+        if (map == PendingMap::NewPending)
+            order.RefPositionIdOfBracket = value;
+        break;
+    default:
+        break;
+    }
+}
+
+bool sameId(const std::string& held, std::string_view id) {
+    return !id.empty() && held == id;
+}
+
+template <class Member>
+std::shared_ptr<Order> findIn(const std::vector<std::shared_ptr<Order>>& list, Member member,
+                              std::string_view id) {
+    if (id.empty())
+        return nullptr;
+    for (const auto& order : list)
+        if (order && sameId((*order).*member, id))
+            return order;
+    return nullptr;
+}
+
+std::string sixDecimals(double value) {
+    return fmt::format("{:.6f}", value);
+}
+
+} // namespace
+
+OrderCollections::OrderCollections(SessionModel& model, OrderCollectionsHost& host)
+    : model_(model), host_(host) {}
+
+bool OrderCollections::isZeroQuantity(std::string_view text) {
+    const auto value = strictNumber(text);
+    return value && *value == 0.0;
+}
+
+bool OrderCollections::accountHeld(std::string_view accountNumber) const {
+    return !accountNumber.empty() && model_.AccountDetailCollection.contains(std::string(accountNumber));
+}
+
+bool OrderCollections::instrumentKnown(std::string_view code) const {
+    return !code.empty() && model_.ItemCollection.contains(std::string(code));
+}
+
+std::string OrderCollections::itemCodeForId(std::int32_t instrumentId) const {
+    for (const auto& [code, item] : model_.ItemCollection)
+        if (item && item->InstrumentId == instrumentId)
+            return item->Code;
+    return {};
+}
+
+bool OrderCollections::append(OrderList& list, std::shared_ptr<Order> order, std::string_view listName) {
+    if (list.size() >= SessionModel::kMaxEntriesPerCollection) {
+        platform::Log::warning("{} is full ({} records); a new record is refused", listName, list.size());
+        return false;
+    }
+    list.push_back(std::move(order));
+    return true;
+}
+
+void OrderCollections::appendCopy(OrderList& copy, std::shared_ptr<Order> order) {
+    // The copies only answer look-ups of later reports; the oldest are the least likely asked for.
+    if (copy.size() >= SessionModel::kMaxEntriesPerCollection)
+        copy.erase(copy.begin());
+    copy.push_back(std::move(order));
+}
+
+void OrderCollections::journal(std::int32_t kind, const Order& order) {
+    std::string line = JournalData::getOrderJournalData(kind, order, host_.journalContext());
+    if (!line.empty())
+        host_.appendJournal(std::move(line));
+}
+
+std::shared_ptr<Order> OrderCollections::findOpenPosition(std::string_view openPositionId) const {
+    return findIn(model_.OpenOrderCollection, &Order::OpenPositionId, openPositionId);
+}
+std::shared_ptr<Order> OrderCollections::findPendingOrder(std::string_view pendingOrderId) const {
+    return findIn(model_.PendingOrderCollection, &Order::PendingOrderId, pendingOrderId);
+}
+std::shared_ptr<Order> OrderCollections::findSettlement(std::string_view settlementId) const {
+    return findIn(model_.SettledOrderCollection, &Order::SettlementId, settlementId);
+}
+
+// ---- execution reports
+
+void OrderCollections::FillPendingOrderCollection(const Fields& fields, const std::string& pendingOrderId) {
+    const std::vector<Field> parsed = splitFields(fields);
+    if (!reportReads(parsed, fields, {37, 38, 39, 40, 76}, "pending order"))
+        return;
+    auto order = std::make_shared<Order>();
+    for (const Field& f : parsed)
+        applyPendingField(*order, f, PendingMap::NewPending);
+    if (order->PendingOrderId.empty() || !accountHeld(order->AccountNumber) ||
+        !instrumentKnown(order->ItemCode)) {
+        platform::Log::warning("pending order refused: id \"{}\", account \"{}\", instrument \"{}\"",
+                               order->PendingOrderId, order->AccountNumber, order->ItemCode);
+        return;
+    }
+
+    // The request number of this very report, not whatever the session holds by now; only local
+    // records (made when the order was sent) carry one.
+    const auto reportRequest = [&]() -> std::int32_t {
+        std::optional<std::string_view> last;
+        for (const Field& f : parsed)
+            if (f.tag == 20 || f.tag == 33)
+                last = f.value;
+        return last ? integer32(*last) : host_.Requestid();
+    }();
+    auto& pending = model_.PendingOrderCollection;
+    for (auto it = pending.begin(); it != pending.end(); ++it) {
+        const Order& held = **it;
+        if ((reportRequest != 0 && held.RequestId == reportRequest) ||
+            sameId(held.PendingOrderId, pendingOrderId)) {
+            pending.erase(it);
+            break;
+        }
+    }
+    if (!append(pending, order, "PendingOrderCollection"))
+        return;
+    journal(JournalData::kPendingOrder, *order);
+    if ((order->orderType == 2 || order->orderType == 3) && host_.events())
+        host_.events()->PendingOrderNotification(order);
+}
+
+void OrderCollections::UpdatePendingOrderCollection(const Fields& fields, const std::string& pendingOrderId) {
+    if (pendingOrderId.empty())
+        return;
+    const std::vector<Field> parsed = splitFields(fields);
+    if (!reportReads(parsed, fields, {37, 38, 39, 40, 76}, "pending update"))
+        return;
+    for (const auto& order : model_.PendingOrderCollection) {
+        if (!order || !sameId(order->PendingOrderId, pendingOrderId))
+            continue;
+        // Brackets not restated by the report are gone.
+        order->LimitPrice.clear();
+        order->StopPrice.clear();
+        for (const Field& f : parsed)
+            applyPendingField(*order, f, PendingMap::Update);
+    }
+}
+
+void OrderCollections::RemovePendingOrder(const std::string& id, bool byPendingOrderId) {
+    if (id.empty())
+        return;
+    const std::int64_t requestId = MessageCracker::integerValue(id);
+    // Request number 0 is what every record that was not sent from here holds.
+    if (!byPendingOrderId && requestId == 0)
+        return;
+    auto& pending = model_.PendingOrderCollection;
+    for (auto it = pending.begin(); it != pending.end(); ++it) {
+        const bool match =
+            byPendingOrderId ? sameId((*it)->PendingOrderId, id) : (*it)->RequestId == requestId;
+        if (match) {
+            appendCopy(pendingCopy_, *it);
+            pending.erase(it);
+            return;
+        }
+    }
+}
+
+void OrderCollections::FillCancelledOrderCollection(std::int64_t id, int status, const Fields& fields) {
+    const std::vector<Field> parsed = splitFields(fields);
+    if (status == 24) {
+        if (!reportReads(parsed, fields, {37, 38, 76}, "cancelled order"))
+            return;
+        auto order = std::make_shared<Order>();
+        for (const Field& f : parsed)
+            applyPendingField(*order, f, PendingMap::Cancel);
+        if (order->PendingOrderId.empty() || !accountHeld(order->AccountNumber) ||
+            !instrumentKnown(order->ItemCode)) {
+            platform::Log::warning("cancel record refused: id \"{}\", account \"{}\", instrument \"{}\"",
+                                   order->PendingOrderId, order->AccountNumber, order->ItemCode);
+            return;
+        }
+        // The cancelled quantity is what was still open.
+        for (auto it = pendingCopy_.rbegin(); it != pendingCopy_.rend(); ++it) {
+            if (sameId((*it)->PendingOrderId, order->PendingOrderId)) {
+                order->OrderQty = (*it)->RemainingQty;
+                break;
+            }
+        }
+        append(model_.CancelledOrderCollection, std::move(order), "CancelledOrderCollection");
+        return;
+    }
+    if (status != 25 || id == 0)
+        return;
+    // The dispatcher passes the pending order id when the report has one, else the request number:
+    // match by that kind only, so a request number never picks an order whose id happens to be equal.
+    const auto id79 = lastValue(parsed, 79);
+    const bool byPendingOrderId = id79 && !id79->empty();
+    for (const auto& order : model_.PendingOrderCollection) {
+        const bool match = byPendingOrderId ? !order->PendingOrderId.empty() &&
+                                                  MessageCracker::integerValue(order->PendingOrderId) == id
+                                            : order->RequestId == id;
+        if (!match)
+            continue;
+        if (const auto t78 = lastValue(parsed, 78))
+            order->TransactionDateTime = wireDate(*t78, kDisplayDateTime);
+        if (append(model_.CancelledOrderCollection, order, "CancelledOrderCollection"))
+            journal(JournalData::kOrderCancelled, *order);
+        return;
+    }
+}
+
+void OrderCollections::FillOpenOrderCollection(const Fields& fields) {
+    const std::vector<Field> parsed = splitFields(fields);
+    if (!reportReads(parsed, fields, {37, 38, 76}, "executed order"))
+        return;
+    auto position = std::make_shared<Order>();
+    Order& p = *position;
+    p.orderType = 1;
+    for (const Field& f : parsed) {
+        const std::string value(f.value);
+        switch (f.tag) {
+        case 12:
+            p.ItemCode = value;
+            break;
+        case 33:
+            p.RequestId = integer32(value);
+            break;
+        case 34:
+            p.AccountNumber = value;
+            break;
+        case 37:
+            p.OrderQty = value;
+            p.Commision = calcCommission(p.OrderQty, p.RemainingQty, p.Commision);
+            break;
+        case 38:
+            p.OrderPrice = value;
+            break;
+        case 44:
+            p.ExpiryDate = wireDate(value, kDisplayDate);
+            break;
+        case 72:
+            p.ExecutionId = value;
+            break;
+        case 76:
+            p.RemainingQty = value;
+            break;
+        case 78:
+            p.TransactionDateTime = wireDate(value, kDisplayDateTime);
+            break;
+        case 79:
+            p.PendingOrderId = value;
+            break;
+        case 80:
+            p.OpenPositionId = value;
+            break;
+        case 162:
+            p.BaseCurrencyRate = number(value);
+            break;
+        case 545:
+            p.Commision = number(value);
+            break;
+        case 570:
+            p.OrderRouteId = value;
+            break;
+        case 585:
+            p.ValueDate = wireDate(value, kDisplayDate);
+            break;
+        default:
+            break;
+        }
+    }
+    if (p.OpenPositionId.empty() || !accountHeld(p.AccountNumber) || !instrumentKnown(p.ItemCode)) {
+        platform::Log::warning("executed order refused: position \"{}\", account \"{}\", instrument \"{}\"",
+                               p.OpenPositionId, p.AccountNumber, p.ItemCode);
+        return;
+    }
+    // Side, type and brackets come from the order that was filled; a still-working one wins.
+    for (const OrderList* list : {&pendingCopy_, &model_.PendingOrderCollection}) {
+        for (const auto& order : *list) {
+            if (!sameId(order->PendingOrderId, p.PendingOrderId))
+                continue;
+            p.tradingMode = order->tradingMode;
+            p.deliveryMode = order->deliveryMode;
+            p.orderType = order->orderType;
+            p.StopPrice = order->StopPrice;
+            p.LimitPrice = order->LimitPrice;
+        }
+    }
+    if (findOpenPosition(p.OpenPositionId))
+        return;
+    if (isZeroQuantity(p.RemainingQty)) {
+        appendCopy(openCopy_, position);
+    } else if (!append(model_.OpenOrderCollection, position, "OpenOrderCollection")) {
+        return;
+    }
+    if (SessionEvents* events = host_.events()) {
+        if (auto line = events->orderexecutedNotification(position, host_.journalContext());
+            line && !line->empty())
+            host_.appendJournal(std::move(*line));
+    }
+}
+
+void OrderCollections::UpdateOpenOrderCollection(const std::string& positionId, const Fields& fields,
+                                                 const std::string& remainingQuantity) {
+    if (positionId.empty())
+        return;
+    auto& open = model_.OpenOrderCollection;
+    if (isZeroQuantity(remainingQuantity)) {
+        for (auto it = open.begin(); it != open.end(); ++it) {
+            if (sameId((*it)->OpenPositionId, positionId)) {
+                appendCopy(openCopy_, *it);
+                open.erase(it);
+                return;
+            }
+        }
+        return;
+    }
+    const std::vector<Field> parsed = splitFields(fields);
+    if (!reportReads(parsed, fields, {37, 38, 76}, "position update"))
+        return;
+    for (const auto& position : open) {
+        if (!sameId(position->OpenPositionId, positionId))
+            continue;
+        Order& p = *position;
+        for (const Field& f : parsed) {
+            switch (f.tag) {
+            case 37:
+                p.Commision = calcCommission(p.OrderQty, p.RemainingQty, p.Commision);
+                break;
+            case 38:
+                p.OrderPrice = std::string(f.value);
+                break;
+            case 76:
+                p.RemainingQty = std::string(f.value);
+                break;
+            case 141:
+                p.Storage = number(f.value);
+                break;
+            case 545:
+                p.Commision = number(f.value);
+                break;
+            default:
+                break;
+            }
+        }
+    }
+}
+
+void OrderCollections::ModifyBracketOrderUpdateonOpenOrderCollection(
+    const Fields& fields, const std::optional<std::string>& refPositionId, int status) {
+    if (!refPositionId || refPositionId->empty())
+        return;
+    const std::vector<Field> parsed = splitFields(fields);
+    const bool legGone = status == 23 || status == 24 || status == 25;
+    for (const auto& position : model_.OpenOrderCollection) {
+        if (!sameId(position->OpenPositionId, *refPositionId))
+            continue;
+        std::int64_t bracketType = 0;
+        for (const Field& f : parsed) {
+            if (f.tag == 32) {
+                bracketType = MessageCracker::integerValue(f.value);
+                continue;
+            }
+            if (f.tag != 38 || (bracketType != 30 && bracketType != 31))
+                continue;
+            std::string& price = bracketType == 31 ? position->StopPrice : position->LimitPrice;
+            if (legGone)
+                price.clear();
+            else if (f.value.size() <= kMaxFieldBytes && (f.value.empty() || strictNumber(f.value)))
+                price = std::string(f.value);
+        }
+    }
+}
+
+void OrderCollections::FillSettledOrderCollection(const Fields& fields) {
+    const std::vector<Field> parsed = splitFields(fields);
+    if (!reportReads(parsed, fields, {88, 89}, "settlement"))
+        return;
+    auto record = std::make_shared<Order>();
+    Order& s = *record;
+    for (const Field& f : parsed) {
+        const std::string value(f.value);
+        switch (f.tag) {
+        case 12:
+            s.ItemCode = itemCodeForId(integer32(value));
+            break;
+        case 34:
+            s.AccountNumber = value;
+            break;
+        case 78:
+            s.TransactionDateTime = wireDate(value, kDisplayDateTime);
+            break;
+        case 80:
+            s.OpenPositionId = value;
+            break;
+        case 86:
+            s.SettlementId = value;
+            break;
+        case 87:
+            s.ClosingPositionId = value;
+            break;
+        case 88:
+            s.SettledPL = value;
+            break;
+        case 89:
+            s.SettledQty = value;
+            break;
+        case 141:
+            s.Storage = number(value);
+            break;
+        case 142:
+            s.CurrencyRate = number(value);
+            break;
+        case 143:
+            s.OtherCharges = number(value);
+            break;
+        case 545:
+            s.Commision = number(value);
+            break;
+        case 604:
+            s.accountCurrencyRate = number(value);
+            break;
+        default:
+            break;
+        }
+    }
+    if (s.SettlementId.empty() || !accountHeld(s.AccountNumber) || s.ItemCode.empty()) {
+        platform::Log::warning("settlement refused: id \"{}\", account \"{}\", instrument \"{}\"",
+                               s.SettlementId, s.AccountNumber, s.ItemCode);
+        return;
+    }
+    for (const OrderList* list : {&model_.OpenOrderCollection, &openCopy_}) {
+        for (const auto& position : *list) {
+            if (sameId(position->OpenPositionId, s.OpenPositionId)) {
+                s.OrderPrice = position->OrderPrice;
+                s.deliveryMode = position->deliveryMode;
+                s.ItemTime = position->TransactionDateTime;
+                s.tradingMode = position->tradingMode;
+            }
+            if (sameId(position->OpenPositionId, s.ClosingPositionId))
+                s.SettledPrice = position->OrderPrice;
+        }
+    }
+    if (findSettlement(s.SettlementId))
+        return;
+    if (!append(model_.SettledOrderCollection, record, "SettledOrderCollection"))
+        return;
+    journal(JournalData::kPositionSettled, s);
+    if (SessionEvents* events = host_.events()) {
+        events->ShowSettledOrderNotification(s.ItemCode + '#' + s.SettledPrice + '#' + s.SettlementId);
+        events->bulkCloseSettledNotification(record);
+    }
+}
+
+std::string_view OrderCollections::rejectionReasonKey(std::int32_t code) {
+    switch (code) {
+    case 1:
+    case 12:
+    case 51:
+    case 82:
+        return "0339";
+    case 2:
+        return "1057";
+    case 5:
+        return "1058";
+    case 8:
+        return "1059";
+    case 11:
+        return "1065";
+    case 13:
+        return "1037";
+    case 15:
+        return "3108";
+    case 50:
+        return "3069";
+    case 80:
+        return "1064";
+    case 81:
+        return "1063";
+    case 83:
+        return "1062";
+    case 86:
+        return "20291";
+    default:
+        return "1077";
+    }
+}
+
+std::string OrderCollections::GetOrderRejectionReason(std::int32_t code) {
+    const std::string_view key = rejectionReasonKey(code);
+    if (auto text = LanguageString::stringforSelectedLanguage(host_.selectedLanguage(), key))
+        return *text;
+    // A language without its table still shows the English text.
+    return LanguageString::stringforSelectedLanguage(0, key).value_or(std::string(key));
+}
+
+std::optional<std::string>
+OrderCollections::refPositionIdOfRemovedPendingOrder(const std::string& pendingOrderId) {
+    for (auto it = pendingCopy_.rbegin(); it != pendingCopy_.rend(); ++it)
+        if (sameId((*it)->PendingOrderId, pendingOrderId))
+            return (*it)->RefPositionIdOfBracket;
+    return std::nullopt;
+}
+
+void OrderCollections::clearBracketOfRejectedOrder(const std::string& pendingOrderId) {
+    for (const auto& order : pendingCopy_) {
+        if (!sameId(order->PendingOrderId, pendingOrderId))
+            continue;
+        for (const auto& position : model_.OpenOrderCollection) {
+            if (!sameId(position->OpenPositionId, order->RefPositionIdOfBracket))
+                continue;
+            if (order->orderType == 2)
+                position->LimitPrice.clear();
+            else if (order->orderType == 3)
+                position->StopPrice.clear();
+        }
+    }
+}
+
+// ---- data-service rows
+
+namespace {
+
+bool finite(std::initializer_list<double> values) {
+    return std::all_of(values.begin(), values.end(), [](double v) { return std::isfinite(v); });
+}
+
+} // namespace
+
+void OrderCollections::FillInitialOpenOrderCollection(const OpenOrderHD& row) {
+    const std::string code = itemCodeForId(row.InstrumentId);
+    if (row.PositionId.empty() || !accountHeld(row.AccountId) || code.empty() ||
+        !finite({row.PositionInitialQty, row.PositionQty, row.OrderPrice, row.CommisionPaid, row.UnrealisedPL,
+                 row.Storage, row.BaseCurrencyRate})) {
+        platform::Log::warning("open position row refused: position \"{}\", account \"{}\", instrument {}",
+                               row.PositionId, row.AccountId, row.InstrumentId);
+        return;
+    }
+    auto position = std::make_shared<Order>();
+    Order& p = *position;
+    p.OpenPositionId = row.PositionId;
+    p.AccountNumber = row.AccountId;
+    p.ItemCode = code;
+    p.tradingMode = row.IsBuy ? 0 : 1;
+    p.ExecutionId = row.OrderExecutionId;
+    p.PendingOrderId = row.RefPendingOrderId;
+    p.OrderQty = sixDecimals(row.PositionInitialQty);
+    p.RemainingQty = sixDecimals(row.PositionQty);
+    p.OrderPrice = sixDecimals(row.OrderPrice);
+    p.Commision = calcCommission(p.OrderQty, p.RemainingQty, row.CommisionPaid);
+    p.TransactionDateTime = wireDate(row.PositionDate, kDisplayDateTime);
+    p.UnrealisedPL = row.UnrealisedPL;
+    p.OrderRouteId = row.RoutePositionId;
+    p.deliveryMode = row.DeliveryMode;
+    p.orderType = row.OrderTypeId;
+    p.Storage = row.Storage;
+    p.ValueDate = wireDate(row.ValueDate, kDisplayDate);
+    p.ExpiryDate = wireDate(row.ExpiryDate, kDisplayDate);
+    p.BaseCurrencyRate = row.BaseCurrencyRate;
+    if (findOpenPosition(p.OpenPositionId))
+        return;
+    if (row.PositionQty == 0)
+        appendCopy(openCopy_, std::move(position));
+    else
+        append(model_.OpenOrderCollection, std::move(position), "OpenOrderCollection");
+}
+
+void OrderCollections::FillInitialPendingOrderCollection(const PendingOrderHD& row) {
+    const std::string code = itemCodeForId(row.InstrumentId);
+    if (row.PendingOrderId.empty() || !accountHeld(row.AccountId) || code.empty() ||
+        !finite({row.OrderQty, row.RemainingQty, row.OrderPrice, row.LimitPrice, row.StopPrice})) {
+        platform::Log::warning("pending order row refused: order \"{}\", account \"{}\", instrument {}",
+                               row.PendingOrderId, row.AccountId, row.InstrumentId);
+        return;
+    }
+    auto order = std::make_shared<Order>();
+    Order& o = *order;
+    o.PendingOrderId = row.PendingOrderId;
+    o.TicketId = row.RefTicketId;
+    o.AccountNumber = row.AccountId;
+    o.ItemCode = code;
+    o.tradingMode = row.IsBuy ? 0 : 1;
+    o.orderType = row.OrderTypeId;
+    o.OrderQty = sixDecimals(row.OrderQty);
+    o.RemainingQty = sixDecimals(row.RemainingQty);
+    o.OrderPrice = sixDecimals(row.OrderPrice);
+    o.LimitPrice = row.LimitPrice == 0 ? std::string() : sixDecimals(row.LimitPrice);
+    o.StopPrice = row.StopPrice == 0 ? std::string() : sixDecimals(row.StopPrice);
+    o.deliveryMode = row.DeliveryModeId;
+    o.timeinForce = row.TimeInForceId;
+    o.ExpiryDate = row.ExpiryDateTime;
+    o.Spread = row.Spread;
+    o.OrderRouteId = row.RoutePendingOrderId;
+    o.TransactionDateTime = wireDate(row.OrderAtServerDateTime, kDisplayDateTime);
+    o.RefPositionIdOfBracket = row.RefPositionIdOfBracket;
+
+    // A take-profit or stop-loss order shows on its position; a repeated row refreshes it.
+    for (const auto& position : model_.OpenOrderCollection) {
+        if (!sameId(position->OpenPositionId, o.RefPositionIdOfBracket))
+            continue;
+        (o.orderType == 2 ? position->LimitPrice : position->StopPrice) = o.OrderPrice;
+    }
+    if (findPendingOrder(o.PendingOrderId))
+        return;
+    if (row.RemainingQty == 0)
+        appendCopy(pendingCopy_, std::move(order));
+    else
+        append(model_.PendingOrderCollection, std::move(order), "PendingOrderCollection");
+}
+
+void OrderCollections::FillInitialSettledOrderCollection(const SettledOrderHD& row) {
+    const std::string code = itemCodeForId(row.InstrumentId);
+    if (row.SettlementId.empty() || !accountHeld(row.AccountId) || code.empty() ||
+        !finite({row.SettledQty, row.SettledPL, row.CurrencyRate, row.Storage, row.CommisionPaid,
+                 row.OtherCharges, row.accountCurrencyRate})) {
+        platform::Log::warning(
+            "settled position row refused: settlement \"{}\", account \"{}\", instrument {}",
+            row.SettlementId, row.AccountId, row.InstrumentId);
+        return;
+    }
+    if (findSettlement(row.SettlementId))
+        return;
+    auto record = std::make_shared<Order>();
+    Order& s = *record;
+    s.SettlementId = row.SettlementId;
+    s.AccountNumber = row.AccountId;
+    s.ItemCode = code;
+    s.OpenPositionId = row.RefPositionId;
+    s.ClosingPositionId = row.RefClosingPositionId;
+    s.SettledQty = sixDecimals(row.SettledQty);
+    s.SettledPL = fmt::format("{:.2f}", row.SettledPL);
+    s.TransactionDateTime = wireDate(row.SettlementDate, kDisplayDateTime);
+    s.CurrencyRate = row.CurrencyRate;
+    s.Storage = row.Storage;
+    s.Commision = row.CommisionPaid;
+    s.OtherCharges = row.OtherCharges;
+    s.tradingMode = row.IsBuy ? 0 : 1;
+    s.OrderPrice = row.OpenPrice;
+    s.SettledPrice = row.ClosePrice;
+    s.ItemTime = wireDate(row.OpenPositionDate, kDisplayDateTime);
+    s.deliveryMode = row.DeliveryModeId;
+    s.accountCurrencyRate = row.accountCurrencyRate;
+    append(model_.SettledOrderCollection, std::move(record), "SettledOrderCollection");
+}
+
+void OrderCollections::FillInitialCancelledOrderCollection(const CancelledOrderHD& row) {
+    if (row.InstrumentId == 0 || !accountHeld(row.AccountId))
+        return;
+    const std::string code = itemCodeForId(row.InstrumentId);
+    if (row.CancelledOrderId.empty() || code.empty() || !finite({row.CancelledQty, row.OrderPrice})) {
+        platform::Log::warning("cancelled order row refused: order \"{}\", instrument {}",
+                               row.CancelledOrderId, row.InstrumentId);
+        return;
+    }
+    if (findIn(model_.CancelledOrderCollection, &Order::CancelledOrderId, row.CancelledOrderId))
+        return;
+    auto order = std::make_shared<Order>();
+    Order& o = *order;
+    o.CancelledOrderId = row.CancelledOrderId;
+    o.OrderQty = sixDecimals(row.CancelledQty);
+    o.TicketId = row.RefTicketId;
+    o.PendingOrderId = row.RefPendingOrderId;
+    o.ItemCode = code;
+    o.AccountNumber = row.AccountId;
+    o.TransactionDateTime = wireDate(row.CancelDateTime, kDisplayDateTime);
+    o.tradingMode = row.IsBuy ? 0 : 1;
+    o.deliveryMode = row.DeliveryMode;
+    o.orderType = row.OrderTypeId;
+    o.OrderPrice = sixDecimals(row.OrderPrice);
+    append(model_.CancelledOrderCollection, std::move(order), "CancelledOrderCollection");
+}
+
+void OrderCollections::SetEquityHitPriceInOrders(const EquityHitPriceInfos& row) {
+    if (!finite({row.HitPrice, row.UnrealisedPL}))
+        return;
+    for (const auto& position : model_.OpenOrderCollection) {
+        if (!sameId(position->OpenPositionId, row.PositionId))
+            continue;
+        position->EquityHitPrice = row.HitPrice;
+        position->UnrealisedPL = row.UnrealisedPL;
+    }
+}

@@ -1,0 +1,97 @@
+#pragma once
+// The pending, open, cancelled and settled order lists of a session, kept current from the
+// execution reports (types 62, 66, 67) and first filled from the data service's history rows.
+//
+// Records are addressed by their ids (pending order id, position id, settlement id), never by a
+// row position: a dialog that holds an id finds the record again with findOpenPosition() and
+// findPendingOrder(), whatever reports arrived in between. An empty id matches nothing.
+//
+// Main queue only: the lists carry no lock.
+#include "session/business_services.h"
+#include "session/data_service_replies.h"
+#include "session/journal_data.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+class Order;
+class SessionEvents;
+struct SessionModel;
+
+// What the lists need of the session object around them.
+class OrderCollectionsHost {
+public:
+    virtual ~OrderCollectionsHost() = default;
+    // The last request number received; used only for a report that carries none itself.
+    virtual std::int32_t Requestid() const = 0;
+    virtual std::int64_t selectedLanguage() const = 0;
+    virtual JournalContext journalContext() const = 0;
+    virtual void appendJournal(std::string line) = 0;
+    // Where pending-order, trade-confirmation and settlement notices go; null: nowhere.
+    virtual SessionEvents* events() = 0;
+};
+
+class OrderCollections final : public OrderCollectionHandlers, public HistoryRowSink {
+public:
+    using OrderList = std::vector<std::shared_ptr<Order>>;
+
+    OrderCollections(SessionModel& model, OrderCollectionsHost& host);
+
+    // OrderCollectionHandlers.
+    void FillPendingOrderCollection(const Fields& fields, const std::string& pendingOrderId) override;
+    void UpdatePendingOrderCollection(const Fields& fields, const std::string& pendingOrderId) override;
+    void RemovePendingOrder(const std::string& id, bool byPendingOrderId) override;
+    void FillCancelledOrderCollection(std::int64_t id, int status, const Fields& fields) override;
+    void FillOpenOrderCollection(const Fields& fields) override;
+    void UpdateOpenOrderCollection(const std::string& positionId, const Fields& fields,
+                                   const std::string& remainingQuantity) override;
+    void ModifyBracketOrderUpdateonOpenOrderCollection(const Fields& fields,
+                                                       const std::optional<std::string>& refPositionId,
+                                                       int status) override;
+    void FillSettledOrderCollection(const Fields& fields) override;
+    std::string GetOrderRejectionReason(std::int32_t code) override;
+    std::optional<std::string> refPositionIdOfRemovedPendingOrder(const std::string& pendingOrderId) override;
+    void clearBracketOfRejectedOrder(const std::string& pendingOrderId) override;
+
+    // HistoryRowSink.
+    void FillInitialOpenOrderCollection(const OpenOrderHD& row) override;
+    void FillInitialPendingOrderCollection(const PendingOrderHD& row) override;
+    void FillInitialSettledOrderCollection(const SettledOrderHD& row) override;
+    void FillInitialCancelledOrderCollection(const CancelledOrderHD& row) override;
+    void SetEquityHitPriceInOrders(const EquityHitPriceInfos& row) override;
+
+    // Look-ups by id for the dialogs; null when no such record is held.
+    std::shared_ptr<Order> findOpenPosition(std::string_view openPositionId) const;
+    std::shared_ptr<Order> findPendingOrder(std::string_view pendingOrderId) const;
+    std::shared_ptr<Order> findSettlement(std::string_view settlementId) const;
+
+    // Pending orders that left the pending list, and positions that were closed or arrived closed;
+    // later reports look up their details here. Oldest first.
+    const OrderList& PendingOrderCollectionCopy() const { return pendingCopy_; }
+    const OrderList& OpenOrderCollectionCopy() const { return openCopy_; }
+
+    // The language key of a rejection code's text.
+    static std::string_view rejectionReasonKey(std::int32_t code);
+    // True for a quantity text that reads as the number 0 ("0", "0.0", "0.00").
+    static bool isZeroQuantity(std::string_view text);
+
+private:
+    bool accountHeld(std::string_view accountNumber) const;
+    bool instrumentKnown(std::string_view code) const;
+    std::string itemCodeForId(std::int32_t instrumentId) const;
+    // Appends unless the list is full (then false, logged).
+    bool append(OrderList& list, std::shared_ptr<Order> order, std::string_view listName);
+    // Appends to a copy list; the oldest entry goes when it is full.
+    void appendCopy(OrderList& copy, std::shared_ptr<Order> order);
+    void journal(std::int32_t kind, const Order& order);
+
+    SessionModel& model_;
+    OrderCollectionsHost& host_;
+    OrderList pendingCopy_;
+    OrderList openCopy_;
+};

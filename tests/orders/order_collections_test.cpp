@@ -1,0 +1,724 @@
+#include "orders/order_collections.h"
+
+#include "platform/bundle.h"
+#include "platform/dispatch.h"
+#include "platform/notification_center.h"
+#include "platform/notification_names.h"
+#include "platform/user_defaults.h"
+#include "session/account_details.h"
+#include "session/application_interface.h"
+#include "session/history_rows.h"
+#include "session/item_details.h"
+#include "session/language_string.h"
+#include "session/order.h"
+#include "session/session_events.h"
+#include "session/session_model.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <limits>
+#include <memory>
+#include <string>
+#include <unistd.h>
+#include <utility>
+#include <vector>
+
+namespace {
+
+using Fields = OrderCollectionHandlers::Fields;
+
+// A report's fields as the dispatcher hands them: "tag=value" in message order.
+Fields report(std::initializer_list<std::pair<int, std::string>> tags) {
+    Fields out;
+    for (const auto& [tag, value] : tags)
+        out.push_back(std::to_string(tag) + "=" + value);
+    return out;
+}
+
+class RecordingHost : public OrderCollectionsHost {
+public:
+    std::int32_t Requestid() const override { return requestId; }
+    std::int64_t selectedLanguage() const override { return language; }
+    JournalContext journalContext() const override {
+        JournalContext c;
+        c.ServerTime = "20240131120000";
+        return c;
+    }
+    void appendJournal(std::string line) override { journal.push_back(std::move(line)); }
+    SessionEvents* events() override { return sessionEvents; }
+
+    std::int32_t requestId = 0;
+    std::int64_t language = 0;
+    std::vector<std::string> journal;
+    SessionEvents* sessionEvents = nullptr;
+};
+
+class OrderCollectionsTest : public ::testing::Test {
+protected:
+    OrderCollectionsTest() {
+        addInstrument("EURUSD", 7);
+        addInstrument("GBPUSD", 8);
+        auto account = std::make_shared<AccountDetails>();
+        account->AccountId = 1001;
+        model.AccountDetailCollection.insert_or_assign("1001", account);
+    }
+    void addInstrument(const std::string& code, std::int32_t id) {
+        auto item = std::make_shared<ItemDetails>();
+        item->Code = code;
+        item->InstrumentId = id;
+        model.ItemCollection.insert_or_assign(code, item);
+    }
+
+    // A working order as the server reports it (62/28).
+    Fields pendingReport(const std::string& id, const std::string& typeCode, const std::string& qty = "5",
+                         const std::string& price = "1.2500") {
+        return report({{10, "62"},
+                       {73, "28"},
+                       {34, "1001"},
+                       {12, "EURUSD"},
+                       {79, id},
+                       {32, typeCode},
+                       {36, "46"},
+                       {37, qty},
+                       {38, price},
+                       {76, qty},
+                       {117, "52"},
+                       {43, "48"}});
+    }
+    void addPending(const std::string& id, const std::string& typeCode = "30") {
+        c.FillPendingOrderCollection(pendingReport(id, typeCode), id);
+    }
+    // An execution (67/74) opening position `pos`, optionally from pending order `pending`.
+    Fields executedReport(const std::string& pos, const std::string& remaining,
+                          const std::string& pending = "") {
+        return report({{10, "67"},
+                       {73, "74"},
+                       {34, "1001"},
+                       {12, "EURUSD"},
+                       {80, pos},
+                       {79, pending},
+                       {37, "10"},
+                       {38, "1.2000"},
+                       {76, remaining},
+                       {72, "E" + pos}});
+    }
+    void addPosition(const std::string& pos, const std::string& remaining = "10") {
+        c.FillOpenOrderCollection(executedReport(pos, remaining));
+    }
+    std::vector<std::string> ids(const std::vector<std::shared_ptr<Order>>& list,
+                                 std::string Order::*member) {
+        std::vector<std::string> out;
+        for (const auto& o : list)
+            out.push_back((*o).*member);
+        return out;
+    }
+
+    SessionModel model;
+    RecordingHost host;
+    OrderCollections c{model, host};
+};
+
+// ---- 62/28 and the pending list
+
+TEST_F(OrderCollectionsTest, PendingReportReplacesTheLocalRecordOfTheSameRequest) {
+    auto local = std::make_shared<Order>();
+    local->RequestId = 41;
+    local->ItemCode = "EURUSD";
+    model.PendingOrderCollection.push_back(local);
+    auto other = std::make_shared<Order>();
+    other->RequestId = 40;
+    model.PendingOrderCollection.push_back(other);
+
+    Fields f = pendingReport("P1", "30");
+    f.push_back("33=41");
+    f.push_back("39=1.3");
+    f.push_back("78=20240131154500");
+    f.push_back("573=");
+    c.FillPendingOrderCollection(f, "P1");
+
+    ASSERT_EQ(model.PendingOrderCollection.size(), 2u);
+    EXPECT_EQ(model.PendingOrderCollection[0], other);
+    const Order& o = *model.PendingOrderCollection[1];
+    EXPECT_EQ(o.PendingOrderId, "P1");
+    EXPECT_EQ(o.orderType, 2);
+    EXPECT_EQ(o.tradingMode, 1);
+    EXPECT_EQ(o.deliveryMode, 2);
+    EXPECT_EQ(o.timeinForce, 2);
+    EXPECT_EQ(o.LimitPrice, "1.3");
+    EXPECT_EQ(o.RemainingQty, "5");
+    EXPECT_EQ(o.TransactionDateTime, "01/31/2024 15:45:00");
+    EXPECT_EQ(o.RequestId, 0) << "tag 33 is not part of a new pending record";
+    ASSERT_EQ(host.journal.size(), 1u);
+    EXPECT_NE(host.journal[0].find("P1"), std::string::npos);
+    EXPECT_EQ(c.findPendingOrder("P1").get(), &o);
+}
+
+TEST_F(OrderCollectionsTest, RepeatedPendingReportKeepsOneRecordPerOrder) {
+    addPending("P1");
+    addPending("P1");
+    EXPECT_EQ(ids(model.PendingOrderCollection, &Order::PendingOrderId), (std::vector<std::string>{"P1"}));
+}
+
+TEST_F(OrderCollectionsTest, PendingReportWithoutOwnRequestNumberUsesTheSessionsLast) {
+    auto local = std::make_shared<Order>();
+    local->RequestId = 12;
+    model.PendingOrderCollection.push_back(local);
+    host.requestId = 12;
+    addPending("P1");
+    EXPECT_EQ(ids(model.PendingOrderCollection, &Order::PendingOrderId), (std::vector<std::string>{"P1"}));
+}
+
+TEST_F(OrderCollectionsTest, PendingReportsRefusedForForeignAccountUnknownInstrumentOrBadNumbers) {
+    Fields foreign = pendingReport("P1", "30");
+    foreign.push_back("34=9999");
+    c.FillPendingOrderCollection(foreign, "P1");
+    Fields unknown = pendingReport("P2", "30");
+    unknown.push_back("12=XAUUSD");
+    c.FillPendingOrderCollection(unknown, "P2");
+    c.FillPendingOrderCollection(pendingReport("P3", "30", "five"), "P3");
+    c.FillPendingOrderCollection(pendingReport("P4", "30", "5", "1.2.3"), "P4");
+    Fields huge = pendingReport("P5", "30");
+    huge.push_back("570=" + std::string(100'000, 'x'));
+    c.FillPendingOrderCollection(huge, "P5");
+    c.FillPendingOrderCollection(pendingReport("", "30"), "");
+    c.FillPendingOrderCollection({"garbage", "=", "73", ""}, "P6");
+    EXPECT_TRUE(model.PendingOrderCollection.empty());
+    EXPECT_TRUE(host.journal.empty());
+}
+
+TEST_F(OrderCollectionsTest, PendingUpdatesRestateTheBracketsOrClearThem) {
+    Fields f = pendingReport("P1", "30");
+    f.push_back("39=1.3");
+    f.push_back("40=1.1");
+    c.FillPendingOrderCollection(f, "P1");
+    addPending("P2");
+
+    // 75 without 39 and 40: both go; the other order is untouched.
+    c.UpdatePendingOrderCollection(report({{73, "75"}, {79, "P1"}, {38, "1.26"}, {37, "3"}}), "P1");
+    const Order& o = *c.findPendingOrder("P1");
+    EXPECT_EQ(o.LimitPrice, "");
+    EXPECT_EQ(o.StopPrice, "");
+    EXPECT_EQ(o.OrderPrice, "1.26");
+    EXPECT_EQ(o.OrderQty, "3");
+    EXPECT_EQ(c.findPendingOrder("P2")->OrderPrice, "1.2500");
+
+    // 22 with 39 "0": the text stands.
+    c.UpdatePendingOrderCollection(report({{73, "22"}, {79, "P1"}, {39, "0"}, {76, "2"}}), "P1");
+    EXPECT_EQ(o.LimitPrice, "0");
+    EXPECT_EQ(o.RemainingQty, "2");
+
+    // A malformed update changes nothing; an empty id addresses nothing.
+    c.UpdatePendingOrderCollection(report({{79, "P1"}, {76, "lots"}}), "P1");
+    EXPECT_EQ(o.RemainingQty, "2");
+    c.UpdatePendingOrderCollection(report({{76, "9"}}), "");
+    EXPECT_EQ(o.RemainingQty, "2");
+}
+
+TEST_F(OrderCollectionsTest, OnlyLimitAndStopOrdersPostPendingOrderNotification) {
+    platform::RunLoop::main().bindToCurrentThread();
+    platform::RunLoop::main().discardPending();
+    platform::UserDefaults defaults;
+    platform::NotificationCenter center;
+    HeadlessApplication app(defaults, center);
+    int owner = 0;
+    SessionEvents events(app, &owner, center);
+    host.sessionEvents = &events;
+    std::vector<std::shared_ptr<Order>> posted;
+    center.addObserver(std::string(platform::kPendingOrderNotification),
+                       [&](const platform::Notification& n) {
+                           if (const auto* order = n.objectAs<std::shared_ptr<Order>>())
+                               posted.push_back(*order);
+                       });
+
+    addPending("M1", "29");
+    addPending("L1", "30");
+    addPending("S1", "31");
+    while (platform::RunLoop::main().runOnce() > 0) {
+    }
+    EXPECT_EQ(ids(posted, &Order::PendingOrderId), (std::vector<std::string>{"L1", "S1"}));
+    EXPECT_EQ(host.journal.size(), 3u) << "every pending order has its journal line";
+    platform::RunLoop::main().discardPending();
+}
+
+// ---- 62/23, 24, 25: orders leaving the pending list
+
+TEST_F(OrderCollectionsTest, FilledOrderMovesToTheCopyAndItsTakeProfitLegClears) {
+    addPosition("X1");
+    c.findOpenPosition("X1")->LimitPrice = "1.3000";
+    c.findOpenPosition("X1")->StopPrice = "1.1000";
+    addPending("P1");
+
+    c.RemovePendingOrder("P1", true);
+    c.ModifyBracketOrderUpdateonOpenOrderCollection(report({{32, "30"}, {38, "1.3000"}}), "X1", 23);
+
+    EXPECT_TRUE(model.PendingOrderCollection.empty());
+    EXPECT_EQ(ids(c.PendingOrderCollectionCopy(), &Order::PendingOrderId), (std::vector<std::string>{"P1"}));
+    EXPECT_EQ(c.findOpenPosition("X1")->LimitPrice, "");
+    EXPECT_EQ(c.findOpenPosition("X1")->StopPrice, "1.1000");
+}
+
+TEST_F(OrderCollectionsTest, BracketLegsSetAndClearOnlyTheirOwnPrice) {
+    addPosition("X1");
+    addPosition("X2");
+    Order& x1 = *c.findOpenPosition("X1");
+    // 38 before any 32 changes nothing; a stop leg (31) sets StopPrice.
+    c.ModifyBracketOrderUpdateonOpenOrderCollection(report({{38, "9"}, {32, "31"}, {38, "1.1"}}), "X1", 28);
+    EXPECT_EQ(x1.StopPrice, "1.1");
+    EXPECT_EQ(x1.LimitPrice, "");
+    c.ModifyBracketOrderUpdateonOpenOrderCollection(report({{32, "30"}, {38, "1.3"}}), "X1", 75);
+    EXPECT_EQ(x1.LimitPrice, "1.3");
+    // Expired and suspended legs keep showing their price; a cancelled one clears.
+    c.ModifyBracketOrderUpdateonOpenOrderCollection(report({{32, "30"}, {38, "1.31"}}), "X1", 26);
+    EXPECT_EQ(x1.LimitPrice, "1.31");
+    c.ModifyBracketOrderUpdateonOpenOrderCollection(report({{32, "31"}, {38, "1.1"}}), "X1", 24);
+    EXPECT_EQ(x1.StopPrice, "");
+    // Other types, a malformed price, no reference: nothing.
+    c.ModifyBracketOrderUpdateonOpenOrderCollection(report({{32, "29"}, {38, "2"}}), "X1", 28);
+    c.ModifyBracketOrderUpdateonOpenOrderCollection(report({{32, "30"}, {38, "abc"}}), "X1", 28);
+    c.ModifyBracketOrderUpdateonOpenOrderCollection(report({{32, "30"}, {38, "2"}}), std::nullopt, 28);
+    c.ModifyBracketOrderUpdateonOpenOrderCollection(report({{32, "30"}, {38, "2"}}), "", 28);
+    EXPECT_EQ(x1.LimitPrice, "1.31");
+    EXPECT_EQ(c.findOpenPosition("X2")->LimitPrice, "");
+}
+
+TEST_F(OrderCollectionsTest, CancelRecordTakesTheQuantityStillOpen) {
+    addPosition("X1");
+    Fields f = pendingReport("P1", "31");
+    f.push_back("573=X1");
+    c.FillPendingOrderCollection(f, "P1");
+    c.UpdatePendingOrderCollection(report({{79, "P1"}, {76, "3"}, {32, "31"}}), "P1");
+
+    const Fields cancel =
+        report({{73, "24"}, {79, "P1"}, {34, "1001"}, {12, "EURUSD"}, {37, "5"}, {33, "17"}});
+    c.RemovePendingOrder("P1", true);
+    c.FillCancelledOrderCollection(17, 24, cancel);
+
+    ASSERT_EQ(model.CancelledOrderCollection.size(), 1u);
+    EXPECT_EQ(model.CancelledOrderCollection[0]->OrderQty, "3") << "not tag 37";
+    EXPECT_EQ(model.CancelledOrderCollection[0]->RequestId, 17);
+    EXPECT_EQ(c.refPositionIdOfRemovedPendingOrder("P1"), std::optional<std::string>("X1"));
+    EXPECT_EQ(c.refPositionIdOfRemovedPendingOrder("P9"), std::nullopt);
+
+    // A cancel for an order never seen keeps tag 37.
+    c.FillCancelledOrderCollection(0, 24, report({{79, "P7"}, {34, "1001"}, {12, "EURUSD"}, {37, "8"}}));
+    ASSERT_EQ(model.CancelledOrderCollection.size(), 2u);
+    EXPECT_EQ(model.CancelledOrderCollection[1]->OrderQty, "8");
+}
+
+TEST_F(OrderCollectionsTest, RejectionByPendingIdMovesTheSameRecordToCancelledAndCopy) {
+    addPending("57");
+    const Fields rejected = report({{73, "25"}, {79, "57"}, {74, "86"}, {78, "20240131090000"}});
+    c.FillCancelledOrderCollection(57, 25, rejected);
+    c.RemovePendingOrder("57", true);
+
+    ASSERT_EQ(model.CancelledOrderCollection.size(), 1u);
+    ASSERT_EQ(c.PendingOrderCollectionCopy().size(), 1u);
+    EXPECT_EQ(model.CancelledOrderCollection[0], c.PendingOrderCollectionCopy()[0]);
+    EXPECT_EQ(model.CancelledOrderCollection[0]->TransactionDateTime, "01/31/2024 09:00:00");
+    EXPECT_TRUE(model.PendingOrderCollection.empty());
+    EXPECT_EQ(host.journal.size(), 2u) << "pending line, then the cancel line";
+}
+
+TEST_F(OrderCollectionsTest, RejectionWithoutPendingIdMatchesTheRequestNumberOnly) {
+    // The server's order 33 and the local record of request 33 must not be confused.
+    addPending("33");
+    auto local = std::make_shared<Order>();
+    local->RequestId = 33;
+    model.PendingOrderCollection.push_back(local);
+
+    c.FillCancelledOrderCollection(33, 25, report({{73, "25"}, {79, ""}, {33, "33"}, {74, "3"}}));
+    c.RemovePendingOrder("33", false);
+
+    ASSERT_EQ(model.CancelledOrderCollection.size(), 1u);
+    EXPECT_EQ(model.CancelledOrderCollection[0], local);
+    EXPECT_EQ(ids(model.PendingOrderCollection, &Order::PendingOrderId), (std::vector<std::string>{"33"}));
+}
+
+TEST_F(OrderCollectionsTest, RejectionWithoutAnyIdTouchesNoOrder) {
+    addPending("P1"); // server records carry request number 0
+    c.FillCancelledOrderCollection(0, 25, report({{73, "25"}, {74, "1"}}));
+    c.RemovePendingOrder("0", false);
+    c.RemovePendingOrder("", true);
+    EXPECT_TRUE(model.CancelledOrderCollection.empty());
+    EXPECT_EQ(model.PendingOrderCollection.size(), 1u);
+}
+
+TEST_F(OrderCollectionsTest, RejectedBracketOrderClearsItsLegOnThePosition) {
+    addPosition("X1");
+    Order& x1 = *c.findOpenPosition("X1");
+    for (const auto& [id, type] : {std::pair{"TP", "30"}, std::pair{"SL", "31"}}) {
+        Fields f = pendingReport(id, type);
+        f.push_back("573=X1");
+        c.FillPendingOrderCollection(f, id);
+    }
+    x1.LimitPrice = "1.3";
+    x1.StopPrice = "1.1";
+
+    c.RemovePendingOrder("SL", true);
+    c.clearBracketOfRejectedOrder("SL");
+    EXPECT_EQ(x1.StopPrice, "");
+    EXPECT_EQ(x1.LimitPrice, "1.3");
+    c.clearBracketOfRejectedOrder("TP"); // still working: not in the copy
+    EXPECT_EQ(x1.LimitPrice, "1.3");
+}
+
+// ---- 67/74 and 67/73: positions
+
+TEST_F(OrderCollectionsTest, ExecutionOpensAPositionWithTheFilledOrdersDetails) {
+    Fields f = pendingReport("P1", "31");
+    f.push_back("40=1.1");
+    c.FillPendingOrderCollection(f, "P1");
+    c.RemovePendingOrder("P1", true);
+    c.FillOpenOrderCollection(executedReport("X1", "10", "P1"));
+
+    const auto x1 = c.findOpenPosition("X1");
+    ASSERT_TRUE(x1);
+    EXPECT_EQ(x1->tradingMode, 1);
+    EXPECT_EQ(x1->orderType, 3);
+    EXPECT_EQ(x1->deliveryMode, 2);
+    EXPECT_EQ(x1->StopPrice, "1.1");
+    EXPECT_EQ(x1->ExecutionId, "EX1");
+
+    // Without a pending order it is a market position.
+    addPosition("X2");
+    EXPECT_EQ(c.findOpenPosition("X2")->orderType, 1);
+    // A repeated execution adds nothing.
+    addPosition("X2", "7");
+    EXPECT_EQ(ids(model.OpenOrderCollection, &Order::OpenPositionId), (std::vector<std::string>{"X1", "X2"}));
+    EXPECT_EQ(c.findOpenPosition("X2")->RemainingQty, "10");
+}
+
+TEST_F(OrderCollectionsTest, ExecutionWithNothingLeftGoesToTheCopyWhateverTheZerosSpelling) {
+    for (const std::string zero : {"0", "0.0", "0.00"})
+        addPosition("Z" + zero, zero);
+    EXPECT_TRUE(model.OpenOrderCollection.empty());
+    EXPECT_EQ(c.OpenOrderCollectionCopy().size(), 3u);
+}
+
+TEST_F(OrderCollectionsTest, ExecutionRefusedForForeignAccountUnknownInstrumentOrBadNumbers) {
+    Fields foreign = executedReport("X1", "10");
+    foreign.push_back("34=77");
+    c.FillOpenOrderCollection(foreign);
+    Fields unknown = executedReport("X2", "10");
+    unknown.push_back("12=NOPE");
+    c.FillOpenOrderCollection(unknown);
+    c.FillOpenOrderCollection(executedReport("X3", "ten"));
+    c.FillOpenOrderCollection(executedReport("", "10"));
+    EXPECT_TRUE(model.OpenOrderCollection.empty());
+    EXPECT_TRUE(c.OpenOrderCollectionCopy().empty());
+}
+
+TEST_F(OrderCollectionsTest, CommissionIsRescaledOnlyByTheValuesHeldWhenTag37Comes) {
+    // 37 first: nothing to rescale yet, then the raw 545 stands.
+    c.FillOpenOrderCollection(
+        report({{34, "1001"}, {12, "EURUSD"}, {80, "A"}, {37, "10"}, {545, "5"}, {76, "4"}}));
+    EXPECT_DOUBLE_EQ(c.findOpenPosition("A")->Commision, 5.0);
+    // 545 and 76 first: 5 / 10 × 4.
+    c.FillOpenOrderCollection(
+        report({{34, "1001"}, {12, "EURUSD"}, {80, "B"}, {545, "5"}, {76, "4"}, {37, "10"}}));
+    EXPECT_DOUBLE_EQ(c.findOpenPosition("B")->Commision, 2.0);
+}
+
+TEST_F(OrderCollectionsTest, PartialCloseLeavesTheRemainderAndFullCloseRemovesByValue) {
+    addPosition("X1");
+    addPosition("X2");
+    Order& x2 = *c.findOpenPosition("X2");
+    x2.Commision = 5;
+
+    c.UpdateOpenOrderCollection("X2", report({{80, "X2"}, {76, "4"}, {37, "6"}, {141, "-1.5"}, {38, "1.21"}}),
+                                "4");
+    EXPECT_EQ(x2.RemainingQty, "4");
+    EXPECT_EQ(x2.OrderQty, "10") << "tag 37 only rescales";
+    EXPECT_DOUBLE_EQ(x2.Commision, 2.0);
+    EXPECT_DOUBLE_EQ(x2.Storage, -1.5);
+    EXPECT_EQ(x2.OrderPrice, "1.21");
+    EXPECT_EQ(model.OpenOrderCollection.size(), 2u);
+
+    c.UpdateOpenOrderCollection("X1", report({{80, "X1"}, {76, "0.0"}}), "0.0");
+    EXPECT_EQ(ids(model.OpenOrderCollection, &Order::OpenPositionId), (std::vector<std::string>{"X2"}));
+    EXPECT_EQ(ids(c.OpenOrderCollectionCopy(), &Order::OpenPositionId), (std::vector<std::string>{"X1"}));
+    EXPECT_FALSE(c.findOpenPosition("X1"));
+    // The dialog holding X2 still reaches X2, though its row moved up.
+    EXPECT_EQ(c.findOpenPosition("X2").get(), &x2);
+
+    // Unknown ids, malformed quantities: nothing.
+    c.UpdateOpenOrderCollection("X9", report({{76, "0"}}), "0");
+    c.UpdateOpenOrderCollection("X2", report({{76, "1,5"}}), "1,5");
+    c.UpdateOpenOrderCollection("", report({{76, "0"}}), "0");
+    EXPECT_EQ(x2.RemainingQty, "4");
+    EXPECT_EQ(model.OpenOrderCollection.size(), 1u);
+}
+
+// ---- 66: settlements
+
+TEST_F(OrderCollectionsTest, SettlementTakesOpenAndClosePricesFromThePositions) {
+    // A sell opened at 1.2000, closed by a buy at 1.1900 whose position is already in the copy.
+    c.FillOpenOrderCollection(report({{34, "1001"},
+                                      {12, "EURUSD"},
+                                      {80, "X1"},
+                                      {37, "10"},
+                                      {38, "1.2000"},
+                                      {76, "10"},
+                                      {78, "20240130100000"}}));
+    c.findOpenPosition("X1")->tradingMode = 1;
+    c.findOpenPosition("X1")->deliveryMode = 3;
+    addPosition("C1", "0");
+
+    const Fields settled = report({{10, "66"},
+                                   {34, "1001"},
+                                   {12, "7"},
+                                   {80, "X1"},
+                                   {87, "C1"},
+                                   {86, "S1"},
+                                   {88, "12.5"},
+                                   {89, "10"},
+                                   {545, "1.5"},
+                                   {604, "0.9"}});
+    c.FillSettledOrderCollection(settled);
+    c.FillSettledOrderCollection(settled);
+
+    ASSERT_EQ(model.SettledOrderCollection.size(), 1u);
+    const Order& s = *model.SettledOrderCollection[0];
+    EXPECT_EQ(s.ItemCode, "EURUSD") << "tag 12 carries the instrument id";
+    EXPECT_EQ(s.OrderPrice, "1.2000");
+    EXPECT_EQ(s.SettledPrice, "1.2000") << "the closing position's own open price";
+    EXPECT_EQ(s.tradingMode, 1);
+    EXPECT_EQ(s.deliveryMode, 3);
+    EXPECT_EQ(s.ItemTime, "01/30/2024 10:00:00");
+    EXPECT_EQ(s.SettledPL, "12.5");
+    EXPECT_DOUBLE_EQ(s.Commision, 1.5);
+    EXPECT_DOUBLE_EQ(s.accountCurrencyRate, 0.9);
+    EXPECT_EQ(c.findSettlement("S1").get(), &s);
+    ASSERT_FALSE(host.journal.empty());
+    EXPECT_NE(host.journal.back().find("#S1"), std::string::npos);
+}
+
+TEST_F(OrderCollectionsTest, SettlementRefusedWithoutIdOrForUnknownInstrumentOrAccount) {
+    c.FillSettledOrderCollection(report({{34, "1001"}, {12, "7"}, {80, "X1"}, {89, "1"}}));
+    c.FillSettledOrderCollection(report({{34, "1001"}, {12, "99"}, {86, "S2"}}));
+    c.FillSettledOrderCollection(report({{34, "5"}, {12, "7"}, {86, "S3"}}));
+    c.FillSettledOrderCollection(report({{34, "1001"}, {12, "7"}, {86, "S4"}, {88, "1e"}}));
+    EXPECT_TRUE(model.SettledOrderCollection.empty());
+}
+
+// ---- bounds
+
+TEST_F(OrderCollectionsTest, FullListsRefuseNewRecords) {
+    auto filler = std::make_shared<Order>();
+    model.OpenOrderCollection.assign(SessionModel::kMaxEntriesPerCollection, filler);
+    model.PendingOrderCollection.assign(SessionModel::kMaxEntriesPerCollection, filler);
+    addPosition("X1");
+    addPending("P1");
+    EXPECT_EQ(model.OpenOrderCollection.size(), SessionModel::kMaxEntriesPerCollection);
+    EXPECT_EQ(model.PendingOrderCollection.size(), SessionModel::kMaxEntriesPerCollection);
+    EXPECT_FALSE(c.findOpenPosition("X1"));
+    EXPECT_FALSE(c.findPendingOrder("P1"));
+}
+
+// ---- rejection texts
+
+class RejectionTexts : public ::testing::Test {
+protected:
+    RejectionTexts() {
+        root_ = std::filesystem::temp_directory_path() / ("rejection_texts_" + std::to_string(::getpid()));
+        std::filesystem::create_directories(root_ / "en.lproj");
+        std::ofstream(root_ / "en.lproj" / "Localizable.txt")
+            << "0339\tgeneric\n1057\tr2\n1058\tr5\n1059\tr8\n1065\tr11\n1037\tr13\n3108\tr15\n3069\tr50\n"
+               "1064\tr80\n1063\tr81\n1062\tr83\n20291\tr86\n1077\tother\n";
+        platform::Bundle::setResourcesRoot(root_);
+    }
+    ~RejectionTexts() override {
+        platform::Bundle::setResourcesRoot({});
+        std::error_code ignored;
+        std::filesystem::remove_all(root_, ignored);
+    }
+    std::filesystem::path root_;
+    SessionModel model;
+    RecordingHost host;
+    OrderCollections c{model, host};
+};
+
+TEST_F(RejectionTexts, EachCodeShowsItsText) {
+    for (int code : {1, 12, 51, 82})
+        EXPECT_EQ(c.GetOrderRejectionReason(code), "generic") << code;
+    const std::vector<std::pair<int, std::string>> own = {{2, "r2"},   {5, "r5"},   {8, "r8"},   {11, "r11"},
+                                                          {13, "r13"}, {15, "r15"}, {50, "r50"}, {80, "r80"},
+                                                          {81, "r81"}, {83, "r83"}, {86, "r86"}};
+    for (const auto& [code, text] : own)
+        EXPECT_EQ(c.GetOrderRejectionReason(code), text) << code;
+    for (int code : {0, 3, -1, 84, 2147483647})
+        EXPECT_EQ(c.GetOrderRejectionReason(code), "other") << code;
+}
+
+TEST_F(RejectionTexts, LanguageWithoutTableFallsBackToEnglish) {
+    host.language = 5; // no such folder in this bundle
+    EXPECT_EQ(c.GetOrderRejectionReason(86), "r86");
+}
+
+TEST(ShippedRejectionTexts, EveryKeyHasAnEnglishText) {
+    platform::Bundle::setResourcesRoot({});
+    for (int code : {1, 2, 5, 8, 11, 12, 13, 15, 50, 51, 80, 81, 82, 83, 86, 0}) {
+        const std::string_view key = OrderCollections::rejectionReasonKey(code);
+        const auto text = LanguageString::stringforSelectedLanguage(0, key);
+        ASSERT_TRUE(text);
+        EXPECT_NE(*text, key) << "key " << key << " has no English text";
+    }
+}
+
+// ---- initial lists from the data service
+
+TEST_F(OrderCollectionsTest, InitialOpenPositionsProrateCommissionAndParkClosedOnes) {
+    OpenOrderHD row;
+    row.PositionId = "X1";
+    row.AccountId = "1001";
+    row.InstrumentId = 8;
+    row.IsBuy = false;
+    row.PositionInitialQty = 10;
+    row.PositionQty = 4;
+    row.OrderPrice = 1.25;
+    row.CommisionPaid = 5;
+    row.PositionDate = "20240131154500";
+    row.ValueDate = "20240202000000";
+    row.DeliveryMode = 2;
+    row.OrderTypeId = 3;
+    c.FillInitialOpenOrderCollection(row);
+    c.FillInitialOpenOrderCollection(row);
+
+    ASSERT_EQ(model.OpenOrderCollection.size(), 1u);
+    const Order& p = *model.OpenOrderCollection[0];
+    EXPECT_EQ(p.ItemCode, "GBPUSD");
+    EXPECT_EQ(p.tradingMode, 1);
+    EXPECT_EQ(p.OrderQty, "10.000000");
+    EXPECT_EQ(p.RemainingQty, "4.000000");
+    EXPECT_EQ(p.OrderPrice, "1.250000");
+    EXPECT_DOUBLE_EQ(p.Commision, 2.0);
+    EXPECT_EQ(p.TransactionDateTime, "01/31/2024 15:45:00");
+    EXPECT_EQ(p.ValueDate, "02/02/2024");
+    EXPECT_EQ(p.deliveryMode, 2) << "row codes are stored as they come";
+    EXPECT_EQ(p.orderType, 3);
+
+    row.PositionId = "X2";
+    row.PositionQty = 0;
+    c.FillInitialOpenOrderCollection(row);
+    EXPECT_EQ(model.OpenOrderCollection.size(), 1u);
+    EXPECT_EQ(ids(c.OpenOrderCollectionCopy(), &Order::OpenPositionId), (std::vector<std::string>{"X2"}));
+
+    // Another account's, an unknown instrument's, a NaN quantity: refused.
+    row.PositionQty = 1;
+    row.PositionId = "X3";
+    row.AccountId = "2002";
+    c.FillInitialOpenOrderCollection(row);
+    row.AccountId = "1001";
+    row.InstrumentId = 0;
+    c.FillInitialOpenOrderCollection(row);
+    row.InstrumentId = 7;
+    row.PositionQty = std::numeric_limits<double>::quiet_NaN();
+    c.FillInitialOpenOrderCollection(row);
+    EXPECT_EQ(model.OpenOrderCollection.size(), 1u);
+}
+
+TEST_F(OrderCollectionsTest, InitialPendingOrdersLinkTheirBracketsEvenWhenRepeated) {
+    OpenOrderHD open;
+    open.PositionId = "X1";
+    open.AccountId = "1001";
+    open.InstrumentId = 7;
+    open.PositionInitialQty = open.PositionQty = 2;
+    c.FillInitialOpenOrderCollection(open);
+
+    PendingOrderHD tp;
+    tp.PendingOrderId = "P1";
+    tp.AccountId = "1001";
+    tp.InstrumentId = 7;
+    tp.OrderTypeId = 2;
+    tp.OrderQty = tp.RemainingQty = 2;
+    tp.OrderPrice = 1.3;
+    tp.StopPrice = 1.25;
+    tp.RefPositionIdOfBracket = "X1";
+    c.FillInitialPendingOrderCollection(tp);
+    PendingOrderHD sl = tp;
+    sl.PendingOrderId = "P2";
+    sl.OrderTypeId = 3;
+    sl.OrderPrice = 1.1;
+    c.FillInitialPendingOrderCollection(sl);
+
+    Order& x1 = *c.findOpenPosition("X1");
+    EXPECT_EQ(x1.LimitPrice, "1.300000");
+    EXPECT_EQ(x1.StopPrice, "1.100000");
+    const Order& p1 = *c.findPendingOrder("P1");
+    EXPECT_EQ(p1.LimitPrice, "");
+    EXPECT_EQ(p1.StopPrice, "1.250000");
+
+    // The second reply adds nothing but refreshes the position's legs.
+    x1.LimitPrice.clear();
+    c.FillInitialPendingOrderCollection(tp);
+    EXPECT_EQ(model.PendingOrderCollection.size(), 2u);
+    EXPECT_EQ(c.findOpenPosition("X1")->LimitPrice, "1.300000");
+
+    PendingOrderHD done = tp;
+    done.PendingOrderId = "P3";
+    done.RemainingQty = 0;
+    done.RefPositionIdOfBracket.clear();
+    c.FillInitialPendingOrderCollection(done);
+    EXPECT_EQ(model.PendingOrderCollection.size(), 2u);
+    EXPECT_EQ(ids(c.PendingOrderCollectionCopy(), &Order::PendingOrderId), (std::vector<std::string>{"P3"}));
+}
+
+TEST_F(OrderCollectionsTest, InitialSettledAndCancelledRows) {
+    SettledOrderHD s;
+    s.SettlementId = "S1";
+    s.AccountId = "1001";
+    s.InstrumentId = 7;
+    s.SettledQty = 3;
+    s.SettledPL = -12.345;
+    s.OpenPrice = "1.20";
+    s.ClosePrice = "1.2100";
+    s.IsBuy = true;
+    c.FillInitialSettledOrderCollection(s);
+    c.FillInitialSettledOrderCollection(s);
+    ASSERT_EQ(model.SettledOrderCollection.size(), 1u);
+    EXPECT_EQ(model.SettledOrderCollection[0]->SettledPL, "-12.35");
+    EXPECT_EQ(model.SettledOrderCollection[0]->SettledQty, "3.000000");
+    EXPECT_EQ(model.SettledOrderCollection[0]->OrderPrice, "1.20");
+    EXPECT_EQ(model.SettledOrderCollection[0]->SettledPrice, "1.2100");
+    EXPECT_EQ(model.SettledOrderCollection[0]->tradingMode, 0);
+
+    CancelledOrderHD k;
+    k.CancelledOrderId = "K1";
+    k.AccountId = "1001";
+    k.InstrumentId = 8;
+    k.CancelledQty = 1.5;
+    k.OrderPrice = 2;
+    c.FillInitialCancelledOrderCollection(k);
+    c.FillInitialCancelledOrderCollection(k);
+    CancelledOrderHD foreign = k;
+    foreign.CancelledOrderId = "K2";
+    foreign.AccountId = "3003";
+    c.FillInitialCancelledOrderCollection(foreign);
+    CancelledOrderHD noInstrument = k;
+    noInstrument.CancelledOrderId = "K3";
+    noInstrument.InstrumentId = 0;
+    c.FillInitialCancelledOrderCollection(noInstrument);
+    ASSERT_EQ(model.CancelledOrderCollection.size(), 1u);
+    EXPECT_EQ(model.CancelledOrderCollection[0]->OrderQty, "1.500000");
+    EXPECT_EQ(model.CancelledOrderCollection[0]->ItemCode, "GBPUSD");
+    EXPECT_EQ(model.CancelledOrderCollection[0]->OrderPrice, "2.000000");
+}
+
+TEST_F(OrderCollectionsTest, EquityHitChangesOnlyThePositionWithThatId) {
+    addPosition("X1");
+    addPosition("X2");
+    c.findOpenPosition("X2")->UnrealisedPL = 7;
+    EquityHitPriceInfos e;
+    e.PositionId = "X1";
+    e.HitPrice = 1.05;
+    e.UnrealisedPL = -300;
+    c.SetEquityHitPriceInOrders(e);
+    EXPECT_DOUBLE_EQ(c.findOpenPosition("X1")->EquityHitPrice, 1.05);
+    EXPECT_DOUBLE_EQ(c.findOpenPosition("X1")->UnrealisedPL, -300);
+    EXPECT_DOUBLE_EQ(c.findOpenPosition("X2")->EquityHitPrice, 0);
+    EXPECT_DOUBLE_EQ(c.findOpenPosition("X2")->UnrealisedPL, 7);
+}
+
+} // namespace
