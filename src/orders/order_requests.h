@@ -1,0 +1,161 @@
+#pragma once
+// The order manager's placement side: it turns a window's request into an order priced from the live
+// instrument, has it validated and composes the matching order message (new order, close, bracket
+// change, edit, cancel, offset, multi-account order, close-all), each in its own MessageBase, and
+// hands it to the session's sender. Also the confirmation shown when the server has stored a limit
+// or stop order the user placed. Main thread only.
+//
+// Requests are refused with a notice, never reported as sent, while the stream is down. The dialogs'
+// entry points take position and pending-order ids: a row index of a live list can name another
+// record by the time the user presses the button.
+#include "connection/message_base.h"
+#include "orders/order_manager.h"
+#include "orders/order_session.h"
+#include "platform/date_format.h"
+#include "platform/notification_center.h"
+#include "session/order.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <unordered_set>
+
+class ApplicationInterface;
+
+// What the requests need of the signed-in session. The business object's adapter implements it
+// (BusinessOrderContext); tests give fakes.
+class OrderRequestContext {
+public:
+    virtual ~OrderRequestContext() = default;
+    // Receives the built messages, already in their encrypted envelope.
+    virtual MessageSender& sender() = 0;
+    // Whether the trading stream is up now.
+    virtual bool isStreamConnected() const = 0;
+    // Tag 23: the login user name.
+    virtual std::string userName() const = 0;
+    // Tag 19 of the login snapshot.
+    virtual std::string referenceId() const = 0;
+    // The last request number received from the server.
+    virtual std::int32_t requestId() const = 0;
+    // The server clock as wire text ("yyyyMMddHHmmss"); empty before the first ping reply.
+    virtual std::string serverTime() const = 0;
+    // The server clock as a date; none before the first ping reply.
+    virtual std::optional<platform::Date> serverDate() const = 0;
+    // Sounds, alerts, banners and the user's language.
+    virtual ApplicationInterface& application() = 0;
+    // The live records by id (OpenPositionId, PendingOrderId); null when none is held.
+    virtual std::shared_ptr<Order> openPositionForId(std::string_view positionId) const = 0;
+    virtual std::shared_ptr<Order> pendingOrderForId(std::string_view pendingOrderId) const = 0;
+    // The local record of a new single-account order, until the execution reports replace it.
+    virtual void addPendingOrder(std::shared_ptr<Order> order) = 0;
+    virtual void appendJournal(std::string line) = 0;
+};
+
+class OrderRequests {
+public:
+    // Language keys of the texts posted by the requests themselves.
+    static constexpr std::string_view kNotConnectedKey = "1007";   // the stream is down
+    static constexpr std::string_view kBadQuantityKey = "1003";    // quantity 0, negative or no number
+    static constexpr std::string_view kAboveRemainingKey = "1030"; // close of more than is held
+    static constexpr std::string_view kNotSendableKey = "20260";   // a value the writer refuses
+    static constexpr std::string_view kUnknownRecordKey = "20261"; // the position or order is gone
+    static constexpr std::string_view kAbortModal = "AbortModal";
+    static constexpr std::string_view kCancelOrderSound = "cancelOrder";
+    // Longest text taken from a window for the offset details and the multi-account records.
+    static constexpr std::size_t kMaxRecordText = 64 * 1024;
+    // Most positions in one close-all request.
+    static constexpr std::size_t kMaxCloseAllPositions = 5000;
+
+    OrderRequests(OrderRequestContext& context, OrderSession& session, OrderMananger& manager,
+                  platform::NotificationCenter& center = platform::NotificationCenter::defaultCenter());
+    ~OrderRequests();
+    OrderRequests(const OrderRequests&) = delete;
+    OrderRequests& operator=(const OrderRequests&) = delete;
+
+    // Builds the order of a request priced from the live instrument and validates it; null when
+    // refused (the refusal has been posted).
+    std::shared_ptr<Order> GenerateOrder(const OrderInfo& info) const;
+    // The ticket's pre-check: GenerateOrder without sending.
+    bool ValidationsBeforeOrderPlacing(const OrderInfo& info) const;
+
+    // Every request below returns true when its message was handed to the sender, false when it was
+    // refused (the reason has been posted as "PlaceOrderNotification").
+
+    // New single-account order (type 60, sub-type 0); joins the pending list at once.
+    bool PlaceOrder(const OrderInfo& info);
+    // Close all or part of a position (type 60, sub-type 1).
+    bool PlacePartialOrder(const OrderInfo& info);
+    // Take-profit and stop-loss change of a position (type 72, sub-type 0).
+    bool PlaceEditBracketOrder(const OrderInfo& info);
+    // Edit (editorderReqType 2) or cancel (1) of a pending order (type 72).
+    bool PlaceEditWorkingOrder(const OrderInfo& info);
+    // Close of a position against opposite positions (type 1052); the details as the offset window
+    // composes them.
+    bool PlaceOffsetOrder(std::string_view offsetDetails, std::string_view itemCode,
+                          std::string_view accountNo);
+    // One order for several accounts (type 77); info.orderDetails holds the per-account records.
+    bool CreateNewBulkOrderMessage(const OrderInfo& info);
+    // The order of a multi-account request: priced, never validated, never null.
+    std::shared_ptr<Order> GenerateBulkOrderDetails(const OrderInfo& info) const;
+    // Close of many positions in one request (type 82); request type 1 all listed, 3 selected.
+    bool createBulkClosePositionInfo(std::span<const std::shared_ptr<Order>> positions,
+                                     std::int32_t requestType);
+    // The close-all window's check of one position; the refusal is posted with the order.
+    void validateBeforeCloseAllPositions(const OrderInfo& info) const;
+
+    // The dialogs' entry points, by record id.
+    bool closePosition(std::string_view positionId, std::string_view quantity, std::int32_t deviation);
+    bool editPositionBrackets(std::string_view positionId, std::string_view takeProfit,
+                              std::string_view stopLoss, bool takeProfitEnabled, bool stopLossEnabled);
+    bool editPendingOrder(std::string_view pendingOrderId, std::string_view quantity, std::string_view price,
+                          std::string_view takeProfit, std::string_view stopLoss, bool takeProfitEnabled,
+                          bool stopLossEnabled);
+    bool cancelPendingOrder(std::string_view pendingOrderId);
+    // The close-all window's request for one position, and its check; false when refused.
+    static OrderInfo closeAllRequestFor(const Order& position);
+    bool validatePositionForCloseAll(std::string_view positionId) const;
+    // Unknown ids are left out (logged); the announcement is posted even when none is left.
+    bool closeAllPositions(std::span<const std::string> positionIds, std::int32_t requestType);
+
+    // The record texts of a multi-account order: account 0x05 quantity ("%f") 0x05 request id 0x06.
+    struct AccountQuantity {
+        std::int32_t accountId = 0;
+        double quantity = 0;
+    };
+    std::string multiAccountDetails(std::span<const AccountQuantity> accounts) const;
+
+    // The step after a new (mode 0) or close (mode 1) request was handed over.
+    void ShowNewOrderMessages(const std::shared_ptr<Order>& order, std::int32_t mode,
+                              std::size_t confirmations = 1);
+    // The step after an edit request: 0 bracket, 1 cancel, 2 edit.
+    void ShowEditOrderMessages(const std::shared_ptr<Order>& order, std::int32_t mode);
+    // Confirms a stored pending limit or stop order (the "PendingOrderNotification" object).
+    void ShowOrderConfirmation(const Order& order);
+
+    // Stored limit and stop orders still awaiting their confirmation.
+    std::size_t awaitingConfirmations() const noexcept { return awaitingConfirmations_; }
+    // The confirmation text of a stored pending order (message, title).
+    std::pair<std::string, std::string> confirmationText(const Order& order) const;
+
+private:
+    // Refusal of a request: the text of `key` (with a detail) as "PlaceOrderNotification".
+    bool refuse(std::string_view key, std::string_view detail = {}) const;
+    bool streamUp() const;
+    // Composes the message with its header and hands it over; false when nothing was sent.
+    bool send(MessageBase& message);
+    void fillOrderTags(MessageBase& message, const Order& order) const;
+    void awaitConfirmations(std::size_t count);
+    void stopAwaiting();
+
+    OrderRequestContext& context_;
+    OrderSession& session_;
+    OrderMananger& manager_;
+    platform::NotificationCenter& center_;
+    std::size_t awaitingConfirmations_ = 0;
+    std::unordered_set<std::string> confirmedIds_;
+    platform::ObserverId confirmationObserver_;
+};

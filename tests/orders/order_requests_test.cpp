@@ -1,0 +1,693 @@
+#include "orders/order_requests.h"
+
+#include "connection/envelope_opener.h"
+#include "connection/message_golden.h"
+#include "order_fixture.h"
+#include "platform/user_defaults.h"
+#include "session/application_interface.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace {
+
+using golden::asciiFrame;
+using golden::body;
+
+constexpr std::string_view kSessionKey = "session-key-4567";
+
+class CapturingSender : public MessageSender {
+public:
+    void sendMessage(RequestMessage message) override { sent.push_back(std::move(message)); }
+    std::string envelopeKey(bool) const override { return std::string(kSessionKey); }
+    std::vector<RequestMessage> sent;
+};
+
+class FakeOrderContext : public OrderRequestContext {
+public:
+    explicit FakeOrderContext(SessionModel& model, ApplicationInterface& app) : model_(model), app_(app) {}
+    MessageSender& sender() override { return capture; }
+    bool isStreamConnected() const override { return streamUp; }
+    std::string userName() const override { return "jdoe"; }
+    std::string referenceId() const override { return "REF77"; }
+    std::int32_t requestId() const override { return 41; }
+    std::string serverTime() const override { return "20240315093000"; }
+    // 2024-03-15 09:30:00 UTC.
+    std::optional<platform::Date> serverDate() const override { return platform::Date{1710495000.0}; }
+    ApplicationInterface& application() override { return app_; }
+    std::shared_ptr<Order> openPositionForId(std::string_view id) const override {
+        for (const auto& o : model_.OpenOrderCollection)
+            if (o->OpenPositionId == id)
+                return o;
+        return nullptr;
+    }
+    std::shared_ptr<Order> pendingOrderForId(std::string_view id) const override {
+        for (const auto& o : model_.PendingOrderCollection)
+            if (o->PendingOrderId == id)
+                return o;
+        return nullptr;
+    }
+    void addPendingOrder(std::shared_ptr<Order> order) override {
+        model_.PendingOrderCollection.push_back(std::move(order));
+    }
+    void appendJournal(std::string line) override { journal.push_back(std::move(line)); }
+
+    CapturingSender capture;
+    bool streamUp = true;
+    std::vector<std::string> journal;
+
+private:
+    SessionModel& model_;
+    ApplicationInterface& app_;
+};
+
+// Texts are the keys, but for the confirmation's line, which shows how its placeholders fill.
+class TextSession : public ModelOrderSession {
+public:
+    using ModelOrderSession::ModelOrderSession;
+    std::string textForKey(std::string_view key) const override {
+        if (key == "20220")
+            return "Buy limit {0} lots of {1} at {2}";
+        return std::string(key);
+    }
+};
+
+// The inner frame of a stream message, opened with the session key.
+std::string openStream(const RequestMessage& r) {
+    EXPECT_FALSE(r.isZMQ);
+    if (r.message.size() < 2)
+        return {};
+    MessageBase envelope;
+    EXPECT_EQ(envelope.loadFrame(std::string_view(r.message).substr(1, r.message.size() - 2)), 76);
+    const std::string* sealed = envelope.value(27);
+    return sealed ? openEncryptedEnvelope(*sealed, kSessionKey).value_or("") : "";
+}
+
+// The quote fields every order message carries for the fixture's instrument.
+constexpr std::string_view kQuote[] = {"56=1.2000", "54=1.2010",         "61=1.2005",        "60=1.2100",
+                                       "62=1.1900", "67=20240315092958", "78=20240315093000"};
+
+std::string frameOf(std::initializer_list<std::string_view> head,
+                    std::initializer_list<std::string_view> tail, bool withQuote = true) {
+    std::vector<std::string_view> fields(head);
+    if (withQuote)
+        fields.insert(fields.end(), std::begin(kQuote), std::end(kQuote));
+    fields.insert(fields.end(), tail);
+    std::string b;
+    for (std::string_view f : fields) {
+        b.append(f);
+        b.push_back('\x03');
+    }
+    return asciiFrame(b);
+}
+
+class OrderRequestsTest : public OrderFixture {
+protected:
+    OrderRequestsTest() {
+        item->High = 1.2100;
+        item->Low = 1.1900;
+        item->UpdateTime = "03/15/2024 09:29:58";
+    }
+    void SetUp() override { ASSERT_TRUE(platform::setDeviceTimeZone("UTC")); }
+    void TearDown() override { platform::resetDeviceTimeZone(); }
+
+    std::vector<std::string> sentFrames() {
+        std::vector<std::string> out;
+        for (const auto& r : context.capture.sent)
+            out.push_back(openStream(r));
+        return out;
+    }
+    std::string lastFrame() {
+        return context.capture.sent.empty() ? "" : openStream(context.capture.sent.back());
+    }
+    std::vector<std::string> noticeTexts() const {
+        std::vector<std::string> out;
+        for (const auto& n : notices)
+            out.push_back(n.text);
+        return out;
+    }
+
+    OrderInfo marketBuy() const {
+        OrderInfo i;
+        i.accountNo = 1001;
+        i.itemCode = "EURUSD";
+        i.orderType = 1;
+        i.tradingMode = 0;
+        i.deliveryMode = 1;
+        i.timeinForce = 1;
+        i.quantity = "1";
+        i.deviation = -1;
+        return i;
+    }
+    std::shared_ptr<Order> heldPosition(std::string id, std::int32_t side, std::string qty,
+                                        std::string accountNumber = "1001") {
+        auto p = position(side, std::move(qty), "1.1950", std::move(accountNumber));
+        p->OpenPositionId = std::move(id);
+        p->timeinForce = 1;
+        return p;
+    }
+    std::shared_ptr<Order> workingLimitBuy(std::string id, std::string qty) {
+        auto o = std::make_shared<Order>();
+        o->AccountNumber = "1001";
+        o->ItemCode = "EURUSD";
+        o->orderType = 2;
+        o->tradingMode = 0;
+        o->deliveryMode = 1;
+        o->timeinForce = 1;
+        o->OrderPrice = "1.1980";
+        o->RemainingQty = std::move(qty);
+        o->PendingOrderId = std::move(id);
+        model.PendingOrderCollection.push_back(o);
+        return o;
+    }
+
+    std::unique_ptr<platform::UserDefaults> defaults = platform::UserDefaults::inMemory();
+    platform::NotificationCenter appCenter;
+    HeadlessApplication app{*defaults, appCenter};
+    FakeOrderContext context{model, app};
+    TextSession texts{model};
+    OrderRequests requests{context, texts, manager, center};
+};
+
+// ---- new orders
+
+TEST_F(OrderRequestsTest, MarketOrdersArePricedFromTheLiveQuoteAndJoinThePendingListAtOnce) {
+    OrderInfo buy = marketBuy();
+    buy.price = "9.9999"; // a market order ignores the typed price
+    ASSERT_TRUE(requests.PlaceOrder(buy)) << (notices.empty() ? "" : notices[0].text);
+    EXPECT_EQ(lastFrame(),
+              frameOf({"10=60", "34=1001", "23=jdoe", "33=42", "19=REF77", "12=EURUSD", "32=29", "117=51",
+                       "37=1", "38=1.2010", "39=", "40=", "90=0", "36=45", "77=-1", "24=0", "43=47"},
+                      {}));
+    ASSERT_EQ(model.PendingOrderCollection.size(), 1u);
+    EXPECT_EQ(model.PendingOrderCollection[0]->RequestId, 42);
+    EXPECT_EQ(context.journal.size(), 1u);
+    EXPECT_EQ(requests.awaitingConfirmations(), 0u);
+    EXPECT_TRUE(notices.empty());
+
+    // Sell at the bid; a take-profit of "0" counts as given but is not above 0, so 39 stays empty.
+    OrderInfo sell = marketBuy();
+    sell.tradingMode = 1;
+    sell.limitPrice = "0";
+    sell.timeinForce = 3; // no wire value: the writer puts (null)
+    sell.deliveryMode = 2;
+    ASSERT_TRUE(requests.PlaceOrder(sell));
+    EXPECT_EQ(lastFrame(),
+              frameOf({"10=60", "34=1001", "23=jdoe", "33=42", "19=REF77", "12=EURUSD", "32=29", "117=52",
+                       "37=1", "38=1.2000", "39=", "40=", "90=0", "36=46", "77=-1", "24=0", "43=(null)"},
+                      {}));
+    EXPECT_EQ(model.PendingOrderCollection.back()->ordertypeInfo, 1);
+}
+
+TEST_F(OrderRequestsTest, LimitOrderCarriesItsPriceAndProtectivePricesAndAwaitsOneConfirmation) {
+    OrderInfo limit = marketBuy();
+    limit.orderType = 2;
+    limit.price = "1.1990";
+    limit.limitPrice = "1.2100";
+    limit.TakeProfitEnabled = true;
+    limit.timeinForce = 5;
+    ASSERT_TRUE(requests.PlaceOrder(limit)) << (notices.empty() ? "" : notices[0].text);
+    EXPECT_EQ(lastFrame(),
+              frameOf({"10=60", "34=1001", "23=jdoe", "33=42", "19=REF77", "12=EURUSD", "32=30", "117=51",
+                       "37=1", "38=1.1990", "39=1.2100", "40=", "90=0", "36=45", "77=-1", "24=0", "43=54"},
+                      {}));
+    EXPECT_EQ(requests.awaitingConfirmations(), 1u);
+    EXPECT_EQ(model.PendingOrderCollection.back()->ordertypeInfo, 3);
+}
+
+TEST_F(OrderRequestsTest, RefusedOrderTouchesNothing) {
+    OrderInfo bad = marketBuy();
+    bad.quantity = "0";
+    EXPECT_FALSE(requests.PlaceOrder(bad));
+    EXPECT_FALSE(requests.ValidationsBeforeOrderPlacing(bad));
+    EXPECT_EQ(noticeTexts(), (std::vector<std::string>{"1003", "1003"}));
+    EXPECT_TRUE(context.capture.sent.empty());
+    EXPECT_TRUE(model.PendingOrderCollection.empty());
+    EXPECT_TRUE(context.journal.empty());
+    EXPECT_TRUE(requests.ValidationsBeforeOrderPlacing(marketBuy()));
+    EXPECT_TRUE(context.capture.sent.empty());
+}
+
+// ---- close, bracket change, edit, cancel (addressed by id)
+
+TEST_F(OrderRequestsTest, CloseOfAPositionByIdSendsTheMarketPriceOfTheClosingSide) {
+    heldPosition("P1", 0, "2");
+    // Another position arriving in front must not change which one is closed.
+    auto other = heldPosition("P0", 1, "5", "1001");
+    std::rotate(model.OpenOrderCollection.begin(), model.OpenOrderCollection.end() - 1,
+                model.OpenOrderCollection.end());
+    ASSERT_EQ(model.OpenOrderCollection.front(), other);
+
+    ASSERT_TRUE(requests.closePosition("P1", "1.5", 5)) << (notices.empty() ? "" : notices[0].text);
+    EXPECT_EQ(lastFrame(),
+              frameOf({"10=60", "34=1001", "125=P1", "23=jdoe", "33=42", "19=REF77", "12=EURUSD", "32=29",
+                       "117=51", "37=1.5", "38=1.2000", "90=0", "36=46", "77=5", "24=0", "43=47"},
+                      {}));
+    EXPECT_EQ(noticeTexts(), (std::vector<std::string>{"AbortModal"}));
+    EXPECT_TRUE(context.journal.empty());
+    EXPECT_TRUE(model.PendingOrderCollection.empty());
+
+    // The whole remainder is allowed.
+    EXPECT_TRUE(requests.closePosition("P1", "2.0", -1));
+}
+
+TEST_F(OrderRequestsTest, CloseQuantityChecksComeBeforeEverythingElse) {
+    heldPosition("P1", 0, "1.00");
+    EXPECT_FALSE(requests.closePosition("P1", "1.5", -1));
+    EXPECT_FALSE(requests.closePosition("P1", "0", -1));
+    EXPECT_FALSE(requests.closePosition("P1", "-1", -1));
+    EXPECT_FALSE(requests.closePosition("P1", "one", -1));
+    EXPECT_FALSE(requests.closePosition("P9", "1", -1));
+    EXPECT_EQ(noticeTexts(), (std::vector<std::string>{"1030 1", "1003", "1003", "1003", "20261 P9"}));
+    EXPECT_TRUE(context.capture.sent.empty());
+}
+
+TEST_F(OrderRequestsTest, BracketChangeSendsZeroForAnUntickedLeg) {
+    heldPosition("P1", 0, "2");
+    ASSERT_TRUE(requests.editPositionBrackets("P1", "1.2100", "1.1900", true, false))
+        << (notices.empty() ? "" : notices[0].text);
+    EXPECT_EQ(lastFrame(), frameOf({"10=72", "1035=EBO", "34=1001", "23=jdoe", "573=P1", "33=42", "19=REF77",
+                                    "12=EURUSD", "32=29", "117=51", "37=2", "38=1.1950", "39=1.2100", "40=0",
+                                    "90=0", "36=46", "24=0", "43=47"},
+                                   {}));
+    EXPECT_EQ(noticeTexts(), (std::vector<std::string>{"AbortModal"}));
+    EXPECT_TRUE(app.soundsPlayed().empty());
+}
+
+TEST_F(OrderRequestsTest, EditAndCancelOfAPendingOrder) {
+    workingLimitBuy("W9", "1");
+    ASSERT_TRUE(requests.editPendingOrder("W9", "3", "1.1985", "", "", false, false))
+        << (notices.empty() ? "" : notices[0].text);
+    EXPECT_EQ(lastFrame(), frameOf({"10=72", "1035=EWO", "34=1001", "23=jdoe", "79=W9", "33=42", "19=REF77",
+                                    "12=EURUSD", "32=30", "117=51", "37=3", "38=1.1985", "39=0", "40=0",
+                                    "90=0", "36=45", "24=0", "43=47"},
+                                   {}));
+    EXPECT_TRUE(app.soundsPlayed().empty());
+
+    // A cancel goes out as a market order of quantity 0 at the order's own price.
+    ASSERT_TRUE(requests.cancelPendingOrder("W9")) << notices.back().text;
+    EXPECT_EQ(lastFrame(), frameOf({"10=72", "1035=EWO", "34=1001", "23=jdoe", "79=W9", "33=42", "19=REF77",
+                                    "12=EURUSD", "32=29", "117=51", "37=0", "38=1.1980", "39=0", "40=0",
+                                    "90=0", "36=45", "24=0", "43=47"},
+                                   {}));
+    EXPECT_EQ(app.soundsPlayed(), (std::vector<std::string>{"cancelOrder"}));
+    EXPECT_EQ(noticeTexts(), (std::vector<std::string>{"AbortModal", "AbortModal"}));
+    EXPECT_TRUE(context.journal.empty());
+}
+
+TEST_F(OrderRequestsTest, CancelOfAnOrderWithNothingRemainingIsRefusedWhateverTheZeroLooksLike) {
+    workingLimitBuy("W1", "0");
+    workingLimitBuy("W2", "0.0");
+    workingLimitBuy("W3", "0.000000");
+    EXPECT_FALSE(requests.cancelPendingOrder("W1"));
+    EXPECT_FALSE(requests.cancelPendingOrder("W2"));
+    EXPECT_FALSE(requests.cancelPendingOrder("W3"));
+    EXPECT_FALSE(requests.cancelPendingOrder("gone"));
+    EXPECT_EQ(noticeTexts(), (std::vector<std::string>{"1003", "1003", "1003", "20261 gone"}));
+    EXPECT_TRUE(context.capture.sent.empty());
+    EXPECT_TRUE(app.soundsPlayed().empty());
+}
+
+TEST_F(OrderRequestsTest, WorkingEditWithoutACancelOrEditSubtypeIsNotSent) {
+    workingLimitBuy("W9", "1");
+    OrderInfo info;
+    info.accountNo = 1001;
+    info.itemCode = "EURUSD";
+    info.orderType = 2;
+    info.quantity = "1";
+    info.price = "1.1985";
+    info.orderNo = "W9";
+    info.editorderReqType = 0;
+    EXPECT_FALSE(requests.PlaceEditWorkingOrder(info));
+    EXPECT_TRUE(context.capture.sent.empty());
+}
+
+// ---- offset and multi-account
+
+TEST_F(OrderRequestsTest, OffsetSendsTheDetailsAsComposedByTheWindow) {
+    auto hedgeSession = std::make_shared<SessionSettings>();
+    hedgeSession->settingsID = 1;
+    model.fileSessionSettings(hedgeSession);
+    item->CurrentTradeSessionSettingId = 1;
+    const std::string details = std::string("P1\x05"
+                                            "2\x06\x07"
+                                            "P7\x05"
+                                            "1\x06"
+                                            "P8\x05"
+                                            "1\x06\x07");
+    ASSERT_TRUE(requests.PlaceOffsetOrder(details, "EURUSD", "1001"))
+        << (notices.empty() ? "" : notices[0].text);
+    EXPECT_EQ(lastFrame(), asciiFrame(body({"10=1052", "34=1001", "12=EURUSD", "583=" + details, "23=jdoe",
+                                            "19=REF77", "21=20240315093000"})));
+    EXPECT_TRUE(notices.empty());
+    EXPECT_TRUE(context.journal.empty());
+
+    // The session of the fixture's instrument does not allow offsets: refused by the check.
+    item->CurrentTradeSessionSettingId = 3;
+    EXPECT_FALSE(requests.PlaceOffsetOrder(details, "EURUSD", "1001"));
+    EXPECT_EQ(noticeTexts(), (std::vector<std::string>{"1071"}));
+    // A field end inside the details would cut the frame.
+    item->CurrentTradeSessionSettingId = 1;
+    EXPECT_FALSE(requests.PlaceOffsetOrder("P1\x03", "EURUSD", "1001"));
+    EXPECT_EQ(context.capture.sent.size(), 1u);
+}
+
+TEST_F(OrderRequestsTest, MultiAccountOrderCarriesOneRecordPerAccountWithTheSameRequestId) {
+    const OrderRequests::AccountQuantity accounts[] = {{1001, 1}, {1002, 2.5}, {1003, 0.1}};
+    OrderInfo info;
+    info.itemCode = "EURUSD";
+    info.tradingMode = 1;
+    info.orderType = 2;
+    info.deliveryMode = 2;
+    info.timeinForce = 5;
+    info.price = "1.2050";
+    info.deviation = -1;
+    info.orderDetails = requests.multiAccountDetails(accounts);
+    EXPECT_EQ(info.orderDetails, std::string("1001\x05"
+                                             "1.000000\x05"
+                                             "42\x06"
+                                             "1002\x05"
+                                             "2.500000\x05"
+                                             "42\x06"
+                                             "1003\x05"
+                                             "0.100000\x05"
+                                             "42\x06"));
+    ASSERT_TRUE(requests.CreateNewBulkOrderMessage(info));
+    EXPECT_EQ(lastFrame(), frameOf({"10=77", "23=jdoe", "19=REF77", "12=EURUSD", "32=30", "117=52",
+                                    "38=1.2050", "39=", "40=", "90=0", "36=46", "77=-1", "24=0", "43=54"},
+                                   {"91=" + info.orderDetails}));
+    EXPECT_TRUE(model.PendingOrderCollection.empty());
+    EXPECT_EQ(context.journal.size(), 1u);
+    EXPECT_EQ(requests.awaitingConfirmations(), 3u);
+
+    // No account at all: nothing to send.
+    info.orderDetails.clear();
+    EXPECT_FALSE(requests.CreateNewBulkOrderMessage(info));
+    EXPECT_EQ(context.capture.sent.size(), 1u);
+}
+
+TEST_F(OrderRequestsTest, MultiAccountOrderNamesTheTypedInstrumentEvenWithoutAQuote) {
+    OrderInfo info;
+    info.itemCode = "NOPE";
+    info.orderType = 1;
+    info.deliveryMode = 1;
+    info.timeinForce = 1;
+    info.orderDetails = "1001\x05"
+                        "1.000000\x05"
+                        "42\x06";
+    ASSERT_TRUE(requests.CreateNewBulkOrderMessage(info));
+    EXPECT_EQ(lastFrame(), frameOf({"10=77",
+                                    "23=jdoe",
+                                    "19=REF77",
+                                    "12=NOPE",
+                                    "32=29",
+                                    "117=51",
+                                    "38=0.00",
+                                    "39=",
+                                    "40=",
+                                    "90=0",
+                                    "36=45",
+                                    "77=0",
+                                    "24=0",
+                                    "43=47",
+                                    "56=0.00",
+                                    "54=0.00",
+                                    "61=0.00",
+                                    "60=0.00",
+                                    "62=0.00",
+                                    "67=",
+                                    "78=20240315093000",
+                                    "91=1001\x05"
+                                    "1.000000\x05"
+                                    "42\x06"},
+                                   {}, false));
+    EXPECT_EQ(requests.awaitingConfirmations(), 0u);
+}
+
+// ---- close-all
+
+class CloseAllTest : public OrderRequestsTest {
+protected:
+    CloseAllTest() {
+        auto gbp = std::make_shared<ItemDetails>();
+        gbp->Code = "GBPUSD";
+        gbp->InstrumentId = 8;
+        gbp->DecimalPlaces = 4;
+        gbp->Bid = 1.3;
+        gbp->Ask = 1.3002;
+        gbp->UpdateTime = "03/15/2024 09:29:59";
+        model.ItemCollection.insert_or_assign("GBPUSD", gbp);
+        p1 = heldPosition("P1", 0, "2");
+        p2 = heldPosition("P2", 1, "1", "1002");
+        p2->ItemCode = "GBPUSD";
+        p3 = heldPosition("P3", 0, "0.5", "1002");
+        bulkClose = center.addObserver(std::string(platform::kBulkCloseNotification), [this](const auto& n) {
+            const auto* type = n.template info<std::string>("73");
+            announcements.push_back(type ? *type : "?");
+            EXPECT_FALSE(n.object.hasValue());
+        });
+    }
+    std::string bodyOf(const std::string& frame) {
+        MessageBase m;
+        if (frame.size() < 2)
+            return {};
+        m.loadFrame(std::string_view(frame).substr(1, frame.size() - 2));
+        const std::string* v = m.value(583);
+        return v ? *v : "";
+    }
+
+    std::shared_ptr<Order> p1, p2, p3;
+    std::vector<std::string> announcements;
+    platform::ObserverId bulkClose;
+};
+
+TEST_F(CloseAllTest, AllListedPositionsInOneRequest) {
+    const std::string ids[] = {"P1", "P2", "P3"};
+    ASSERT_TRUE(requests.closeAllPositions(ids, 1));
+    const std::string expectedBody = std::string("1001\x06"
+                                                 "1002\x06\x07"
+                                                 "1\x07"
+                                                 "2\x07"
+                                                 "7\x06"
+                                                 "8\x06"
+                                                 "7\x06\x07"
+                                                 "\x07"
+                                                 "7\x05"
+                                                 "1.200000\x05"
+                                                 "1.201000\x05"
+                                                 "20240315092958\x06"
+                                                 "8\x05"
+                                                 "1.300000\x05"
+                                                 "1.300200\x05"
+                                                 "20240315092959\x06\x07"
+                                                 "0\x07"
+                                                 "0\x07"
+                                                 "0\x07"
+                                                 "0\x07\x07");
+    EXPECT_EQ(lastFrame(), asciiFrame(body({"10=82", "583=" + expectedBody, "20=42", "23=jdoe", "19=REF77",
+                                            "21=20240315093000"})));
+    EXPECT_EQ(announcements, (std::vector<std::string>{"82"}));
+}
+
+TEST_F(CloseAllTest, SelectedPositionsListEachEntryWithAnEmptySecondField) {
+    const std::shared_ptr<Order> list[] = {p1, p2};
+    ASSERT_TRUE(requests.createBulkClosePositionInfo(list, 3));
+    EXPECT_EQ(bodyOf(lastFrame()), std::string("1001\x06"
+                                               "1002\x06\x07"
+                                               "3\x07"
+                                               "2\x07"
+                                               "7\x06"
+                                               "8\x06\x07"
+                                               "P1\x05\x05"
+                                               "2\x05"
+                                               "1001\x06"
+                                               "P2\x05\x05"
+                                               "1\x05"
+                                               "1002\x06\x07"
+                                               "7\x05"
+                                               "1.200000\x05"
+                                               "1.201000\x05"
+                                               "20240315092958\x06"
+                                               "8\x05"
+                                               "1.300000\x05"
+                                               "1.300200\x05"
+                                               "20240315092959\x06\x07"
+                                               "0\x07"
+                                               "0\x07"
+                                               "0\x07"
+                                               "0\x07\x07"));
+}
+
+TEST_F(CloseAllTest, EmptyListStillAnnouncesAndUnknownInstrumentsPriceAsZero) {
+    ASSERT_TRUE(requests.createBulkClosePositionInfo({}, 1));
+    EXPECT_EQ(bodyOf(lastFrame()), std::string("\x07"
+                                               "1\x07"
+                                               "2\x07\x07\x07\x07"
+                                               "0\x07"
+                                               "0\x07"
+                                               "0\x07"
+                                               "0\x07\x07"));
+    p3->ItemCode = "XAUUSD";
+    const std::shared_ptr<Order> list[] = {p3};
+    ASSERT_TRUE(requests.createBulkClosePositionInfo(list, 1));
+    EXPECT_EQ(bodyOf(lastFrame()), std::string("1002\x06\x07"
+                                               "1\x07"
+                                               "2\x07"
+                                               "0\x06\x07\x07"
+                                               "0\x05"
+                                               "0.000000\x05"
+                                               "0.000000\x05\x06\x07"
+                                               "0\x07"
+                                               "0\x07"
+                                               "0\x07"
+                                               "0\x07\x07"));
+    EXPECT_EQ(announcements, (std::vector<std::string>{"82", "82"}));
+}
+
+TEST_F(CloseAllTest, GonePositionsAndClosedRemaindersAreLeftOut) {
+    p2->RemainingQty = "0.0";
+    const std::string ids[] = {"P2", "P9", "P3"};
+    ASSERT_TRUE(requests.closeAllPositions(ids, 3));
+    EXPECT_EQ(bodyOf(lastFrame()), std::string("1002\x06\x07"
+                                               "3\x07"
+                                               "2\x07"
+                                               "7\x06\x07"
+                                               "P3\x05\x05"
+                                               "0.5\x05"
+                                               "1002\x06\x07"
+                                               "7\x05"
+                                               "1.200000\x05"
+                                               "1.201000\x05"
+                                               "20240315092958\x06\x07"
+                                               "0\x07"
+                                               "0\x07"
+                                               "0\x07"
+                                               "0\x07\x07"));
+    // Request types other than 1 and 3 are not sent.
+    EXPECT_FALSE(requests.closeAllPositions(ids, 2));
+    EXPECT_EQ(announcements, (std::vector<std::string>{"82"}));
+}
+
+TEST_F(CloseAllTest, PerPositionCheckPostsTheRefusedOrder) {
+    EXPECT_TRUE(requests.validatePositionForCloseAll("P1"));
+    account->tradingStatus = 3;
+    EXPECT_FALSE(requests.validatePositionForCloseAll("P1"));
+    ASSERT_EQ(notices.size(), 1u);
+    EXPECT_EQ(notices[0].text, "0334");
+    ASSERT_NE(notices[0].order, nullptr);
+    EXPECT_EQ(notices[0].order->LiqudateOrderNumber, "P1");
+    EXPECT_EQ(notices[0].order->tradingMode, 1);
+    EXPECT_TRUE(notices[0].order->isCloseNew);
+    EXPECT_TRUE(context.capture.sent.empty());
+}
+
+// ---- stream down
+
+TEST_F(CloseAllTest, EveryRequestIsRefusedWhileTheStreamIsDown) {
+    context.streamUp = false;
+    workingLimitBuy("W9", "1");
+    OrderInfo multi = marketBuy();
+    multi.orderDetails = "1001\x05"
+                         "1.000000\x05"
+                         "42\x06";
+    const std::string ids[] = {"P1"};
+    EXPECT_FALSE(requests.PlaceOrder(marketBuy()));
+    EXPECT_FALSE(requests.closePosition("P1", "1", -1));
+    EXPECT_FALSE(requests.editPositionBrackets("P1", "1.2100", "", true, false));
+    EXPECT_FALSE(requests.editPendingOrder("W9", "1", "1.1985", "", "", false, false));
+    EXPECT_FALSE(requests.cancelPendingOrder("W9"));
+    EXPECT_FALSE(requests.PlaceOffsetOrder("P1\x05"
+                                           "1\x06\x07\x07",
+                                           "EURUSD", "1001"));
+    EXPECT_FALSE(requests.CreateNewBulkOrderMessage(multi));
+    EXPECT_FALSE(requests.closeAllPositions(ids, 1));
+    EXPECT_EQ(noticeTexts(), std::vector<std::string>(8, "1007"));
+    EXPECT_TRUE(context.capture.sent.empty());
+    EXPECT_EQ(model.PendingOrderCollection.size(), 1u);
+    EXPECT_TRUE(context.journal.empty());
+    EXPECT_TRUE(announcements.empty());
+    EXPECT_TRUE(app.soundsPlayed().empty());
+    EXPECT_EQ(requests.awaitingConfirmations(), 0u);
+
+    context.streamUp = true;
+    EXPECT_TRUE(requests.PlaceOrder(marketBuy()));
+}
+
+// ---- confirmation of stored pending orders
+
+std::shared_ptr<Order> storedLimitBuy(std::string id) {
+    auto o = std::make_shared<Order>();
+    o->AccountNumber = "1001";
+    o->PendingOrderId = std::move(id);
+    o->orderType = 2;
+    o->tradingMode = 0;
+    o->OrderQty = "2";
+    o->ItemCode = "EURUSD";
+    o->OrderPrice = "1.2345";
+    o->LimitPrice = "1.2500";
+    o->StopPrice = "0";
+    return o;
+}
+
+TEST_F(OrderRequestsTest, ConfirmationTextFillsTheOrderIntoItsLines) {
+    const auto [message, title] = requests.confirmationText(*storedLimitBuy("W77"));
+    EXPECT_EQ(message, "0012 : 1001\n0070 : W77\nBuy limit 2 lots of EURUSD at 1.2345\n0233 @ 1.2500\n");
+    EXPECT_EQ(title, "2139");
+
+    auto stop = storedLimitBuy("W78");
+    stop->orderType = 3;
+    stop->tradingMode = 1;
+    stop->LimitPrice.clear();
+    stop->StopPrice = "1.3000";
+    EXPECT_EQ(requests.confirmationText(*stop).first, "0012 : 1001\n0070 : W78\n20223\n0234 @ 1.3000");
+}
+
+TEST_F(OrderRequestsTest, OnePendingOrderOneConfirmationHoweverManyWereSent) {
+    OrderInfo limit = marketBuy();
+    limit.orderType = 2;
+    limit.price = "1.1990";
+    ASSERT_TRUE(requests.PlaceOrder(limit));
+    ASSERT_TRUE(requests.PlaceOrder(limit));
+    ASSERT_EQ(requests.awaitingConfirmations(), 2u);
+    const std::size_t observersWhileWaiting = center.observerCount();
+
+    const auto a = storedLimitBuy("A");
+    center.post(std::string(platform::kPendingOrderNotification), a);
+    center.post(std::string(platform::kPendingOrderNotification), a); // the same order again
+    center.post(std::string(platform::kPendingOrderNotification), storedLimitBuy("B"));
+    center.post(std::string(platform::kPendingOrderNotification), storedLimitBuy("C"));
+
+    const auto alerts = app.callsNamed("ShowCommonAlertVieWwithMessage");
+    ASSERT_EQ(alerts.size(), 2u);
+    EXPECT_NE(alerts[0].args.at(0).find("0070 : A\n"), std::string::npos);
+    EXPECT_NE(alerts[1].args.at(0).find("0070 : B\n"), std::string::npos);
+    EXPECT_EQ(requests.awaitingConfirmations(), 0u);
+    EXPECT_EQ(center.observerCount(), observersWhileWaiting - 1);
+}
+
+TEST_F(OrderRequestsTest, WithoutTheAlertPreferenceTheUserGetsABannerAndASystemNotification) {
+    app.setShowConfirmationAlert(false);
+    OrderInfo limit = marketBuy();
+    limit.orderType = 2;
+    limit.price = "1.1990";
+    ASSERT_TRUE(requests.PlaceOrder(limit));
+    center.post(std::string(platform::kPendingOrderNotification), storedLimitBuy("A"));
+    EXPECT_TRUE(app.callsNamed("ShowCommonAlertVieWwithMessage").empty());
+    const auto banners = app.callsNamed("ShowCommonUserNotificationwithMessage");
+    const auto system = app.callsNamed("showLocalNotificationWithTitle");
+    ASSERT_EQ(banners.size(), 1u);
+    ASSERT_EQ(system.size(), 1u);
+    EXPECT_EQ(banners[0].args, (std::vector<std::string>{system[0].args.at(1), system[0].args.at(0)}));
+}
+
+TEST_F(OrderRequestsTest, StoredOrdersWhileNothingIsAwaitedAreNotConfirmed) {
+    ASSERT_TRUE(requests.PlaceOrder(marketBuy()));
+    center.post(std::string(platform::kPendingOrderNotification), storedLimitBuy("A"));
+    EXPECT_TRUE(app.callsNamed("ShowCommonAlertVieWwithMessage").empty());
+}
+
+} // namespace
