@@ -84,6 +84,16 @@ Quote PriceBook::step(std::size_t index) {
     return q;
 }
 
+Quote PriceBook::set(std::size_t index, std::int64_t bid, std::int64_t ask) {
+    std::lock_guard lock(mutex_);
+    Quote& q = quotes_.at(index);
+    q.bid = q.last = bid;
+    q.ask = ask;
+    q.high = std::max(q.high, bid);
+    q.low = std::min(q.low, bid);
+    return q;
+}
+
 Quote PriceBook::quote(std::size_t index) const {
     std::lock_guard lock(mutex_);
     return quotes_.at(index);

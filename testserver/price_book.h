@@ -40,6 +40,8 @@ public:
     // Moves the instrument one random step and answers its new quote.
     Quote step(std::size_t index);
     Quote quote(std::size_t index) const;
+    // Puts the instrument at the given bid and ask (same units); the walk goes on from there.
+    Quote set(std::size_t index, std::int64_t bid, std::int64_t ask);
     std::vector<Quote> quotes() const;
 
     // Feed texts. The quote time is "yyyyMMddHHmmss".

@@ -109,6 +109,7 @@ constexpr std::string_view kElsewhereText = "Your user name has signed in from a
 
 TestServer::TestServer(Market market)
     : market_(std::move(market)), prices_(std::make_unique<PriceBook>(market_.instruments, 1)),
+      engine_(std::make_unique<OrderEngine>(market_, *prices_, book_)),
       dataService_(std::make_unique<DataService>(market_, book_)) {
     seedAccountBook(market_, book_);
 }
@@ -142,6 +143,7 @@ ServerPorts TestServer::start(const ServerOptions& options) {
         throw ServerError("server already running");
     options_ = options;
     prices_ = std::make_unique<PriceBook>(market_.instruments, options.seed);
+    engine_ = std::make_unique<OrderEngine>(market_, *prices_, book_);
     productKey_ = options.productKey;
     if (productKey_.empty())
         productKey_ = LoginInputdata().configuredSecurityKey().value_or("");
@@ -269,6 +271,46 @@ void TestServer::broadcast(const std::string& framedMessage) {
             if (c->fd >= 0 && c->signedIn)
                 sendSealed(*c, framedMessage, c->sessionKey);
     });
+}
+
+bool TestServer::setQuote(std::string_view code, std::string_view bid, std::string_view ask) {
+    if (!running_)
+        return false;
+    const std::size_t index = prices_->indexOf(code);
+    if (index >= prices_->size())
+        return false;
+    const int decimals = prices_->instrument(index).decimals;
+    const auto b = parseScaled(bid, decimals);
+    const auto a = parseScaled(ask, decimals);
+    if (!b || !a || *a < *b)
+        return false;
+    const Quote q = prices_->set(index, *b, *a);
+    deliverLater(engine_->onQuote(index, q));
+    return true;
+}
+
+bool TestServer::setMarketOpen(std::string_view code, bool open) {
+    const std::size_t index = prices_->indexOf(code);
+    if (index >= prices_->size())
+        return false;
+    engine_->setMarketOpen(index, open);
+    return true;
+}
+
+// Reports go to every client signed in as the account's user; on the stream thread only.
+void TestServer::deliver(const EngineReports& reports) {
+    for (const auto& r : reports) {
+        for (auto& c : clients_)
+            if (c->fd >= 0 && c->signedIn && c->user == r.user)
+                sendSealed(*c, r.framed, c->sessionKey);
+        updateStats([](ServerStats& s) { ++s.orderReports; });
+    }
+}
+
+void TestServer::deliverLater(EngineReports reports) {
+    if (reports.empty())
+        return;
+    post([this, reports = std::move(reports)] { deliver(reports); });
 }
 
 // ---- stream ----
@@ -437,6 +479,17 @@ void TestServer::handleMessage(Client& client, std::string_view frameText, bool)
                    client.sessionKey);
         break;
     default:
+        if (OrderEngine::handles(type)) {
+            if (!client.signedIn) {
+                Log::warning("testserver: order request before login from stream client {}; ignored",
+                             client.id);
+                break;
+            }
+            updateStats([](ServerStats& s) { ++s.orderRequests; });
+            // The engine's lock is released before anything is written.
+            deliver(engine_->handle(client.user, fields));
+            break;
+        }
         Log::debug("testserver: stream client {} sent type {}; no answer", client.id, type);
         break;
     }
@@ -592,8 +645,9 @@ void TestServer::feedLoop() {
         // After a stall, go on from now rather than bursting to catch up.
         if (Clock::now() - next > std::chrono::seconds(1))
             next = Clock::now();
-        const Quote q = prices_->step(index);
+        const Quote q = pricesHeld_ ? prices_->quote(index) : prices_->step(index);
         const Instrument& instrument = prices_->instrument(index);
+        deliverLater(engine_->onQuote(index, q));
         try {
             feed_->sendData(PriceBook::quoteText(instrument, q, now()), 0);
             feed_->sendData(PriceBook::depthText(instrument, q), 0);

@@ -5,6 +5,7 @@
 #include "account_book.h"
 #include "market.h"
 #include "options.h"
+#include "order_engine.h"
 #include "price_book.h"
 
 #include <atomic>
@@ -49,6 +50,8 @@ struct ServerStats {
     int chartRequests = 0;
     std::uint64_t quotesPublished = 0;
     std::uint64_t statusesPublished = 0;
+    int orderRequests = 0; // stream messages of the order types
+    int orderReports = 0;  // execution reports (and offset answers) sent to stream clients
     // In arrival order; the latest 5000 to 10000 entries are kept.
     std::vector<std::string> procedures; // data-service procedure names
     std::vector<int> streamTypes;        // types of the stream messages (inside envelopes)
@@ -103,6 +106,14 @@ public:
     // Positions, orders and history of every account (the data service's source).
     AccountBook& book() noexcept { return book_; }
     const Market& market() const noexcept { return market_; }
+    // Sets an instrument's quote (decimal texts); false when the code or a price is unknown or the
+    // server is not running. Orders it crosses trigger at once.
+    bool setQuote(std::string_view code, std::string_view bid, std::string_view ask);
+    // While on, the feed republishes the current quotes instead of moving them (and still triggers
+    // orders on each one), so tests can place orders at known prices.
+    void holdPrices(bool hold) { pricesHeld_ = hold; }
+    // A closed instrument refuses orders and triggers none; false for an unknown code.
+    bool setMarketOpen(std::string_view code, bool open);
 
 private:
     struct Client;
@@ -120,6 +131,8 @@ private:
     bool writeAll(Client& client, std::string_view bytes);
     void closeClient(Client& client);
     void runCommands();
+    void deliver(const EngineReports& reports);
+    void deliverLater(EngineReports reports);
     void post(std::function<void()> command);
     std::string answerDataRequest(std::string_view request);
     template <typename F>
@@ -127,6 +140,7 @@ private:
 
     const Market market_;
     std::unique_ptr<PriceBook> prices_;
+    std::unique_ptr<OrderEngine> engine_;
     AccountBook book_;
     std::unique_ptr<DataService> dataService_;
     ServerOptions options_;
@@ -135,6 +149,7 @@ private:
     std::atomic<bool> running_{false};
     std::atomic<bool> stopping_{false};
     std::atomic<bool> dataSilent_{false};
+    std::atomic<bool> pricesHeld_{false};
 
     int listener_ = -1;
     int wake_ = -1; // eventfd: commands posted or stop asked

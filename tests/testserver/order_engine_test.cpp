@@ -1,0 +1,611 @@
+// The order engine driven over the stream by the peer written on OpenSSL/zlib/POSIX: requests go
+// sealed under the session key, the execution reports come back the same way.
+#include "testserver/server_peer.h"
+
+#include "market.h"
+#include "test_server.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <regex>
+#include <sstream>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+std::string shippedProductKey() {
+    std::ifstream in(std::string(TC_SOURCE_RESOURCES) + "/LoginPropertyList.plist");
+    std::stringstream text;
+    text << in.rdbuf();
+    std::smatch m;
+    const std::string s = text.str();
+    if (!std::regex_search(s, m, std::regex("<key>SecurityKey</key>\\s*<string>([^<]*)</string>")))
+        return {};
+    return m[1];
+}
+
+std::string report(const peer::Frame& f) {
+    return std::to_string(f.type()) + "/" + (f.fields.count(73) ? f.at(73) : std::string("-"));
+}
+
+class OrderEngineTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        auto market = testserver::loadMarketFile(testserver::defaultMarketPath());
+        ASSERT_TRUE(market.market) << market.error;
+        testserver::ServerOptions options;
+        options.port = options.feedPort = options.dataPort = 0;
+        options.rate = 500;
+        server_ = std::make_unique<testserver::TestServer>(std::move(*market.market));
+        // The market's seeded history stays out of the way: each test starts from an empty book.
+        server_->book().with([](testserver::Books& b) {
+            const std::int64_t next = b.nextId;
+            b = testserver::Books{};
+            b.nextId = next;
+        });
+        server_->holdPrices(true);
+        ports_ = server_->start(options);
+        productKey_ = shippedProductKey();
+        ASSERT_FALSE(productKey_.empty());
+        client_ = std::make_unique<peer::StreamClient>(ports_.stream);
+        key_ = login(*client_, "demo", "demo1234");
+        ASSERT_FALSE(key_.empty());
+        ASSERT_TRUE(server_->setQuote("EURUSD", "1.08500", "1.08512"));
+    }
+    void TearDown() override { server_->stop(); }
+
+    std::string login(peer::StreamClient& client, const std::string& user, const std::string& password) {
+        EXPECT_TRUE(client.send(peer::seal(peer::frame(peer::loginBody(user, password)), productKey_, true)));
+        auto got = client.read(2);
+        if (got.size() < 2 || got[0].type() != 33)
+            return {};
+        return peer::sessionKey(user, password, got[0].at(19), got[0].at(21));
+    }
+
+    void send(const peer::Fields& fields) {
+        ASSERT_TRUE(client_->send(peer::seal(peer::frame(peer::body(fields)), key_, false)));
+    }
+
+    // Reads sealed reports until `count` have come or the time-out passes.
+    std::vector<peer::Frame> reports(std::size_t count, std::chrono::milliseconds timeout = 5s) {
+        const auto deadline = std::chrono::steady_clock::now() + timeout;
+        while (inbox_.size() < count) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                deadline - std::chrono::steady_clock::now());
+            if (left.count() <= 0)
+                break;
+            for (const auto& outer : client_->read(1, left)) {
+                EXPECT_EQ(outer.type(), 76);
+                auto plain = peer::open(outer.at(27), key_);
+                EXPECT_TRUE(plain);
+                for (auto& inner : peer::frames(plain.value_or("")))
+                    inbox_.push_back(std::move(inner));
+            }
+        }
+        std::vector<peer::Frame> out;
+        out.swap(inbox_);
+        return out;
+    }
+
+    std::vector<std::string> kinds(const std::vector<peer::Frame>& frames) {
+        std::vector<std::string> out;
+        for (const auto& f : frames)
+            out.push_back(report(f));
+        return out;
+    }
+
+    peer::Fields newOrder(const std::string& account, const std::string& side, const std::string& type,
+                          const std::string& qty, const std::string& price, const std::string& requestId,
+                          const std::string& deviation = "-1", const std::string& takeProfit = "",
+                          const std::string& stopLoss = "", const std::string& code = "EURUSD") {
+        return {{10, "60"},
+                {34, account},
+                {23, "demo"},
+                {33, requestId},
+                {19, "7001"},
+                {12, code},
+                {32, type},
+                {117, "51"},
+                {37, qty},
+                {38, price},
+                {39, takeProfit},
+                {40, stopLoss},
+                {90, "0"},
+                {36, side},
+                {77, deviation},
+                {24, "0"},
+                {43, "47"},
+                {56, "1.08500"},
+                {54, "1.08512"},
+                {61, "1.08500"},
+                {60, "1.08500"},
+                {62, "1.08500"},
+                {67, "20240102030405"},
+                {78, "20240102030405"}};
+    }
+
+    peer::Fields closeOrder(const std::string& account, const std::string& position, const std::string& qty,
+                            const std::string& price, const std::string& deviation = "-1") {
+        return {{10, "60"},
+                {34, account},
+                {125, position},
+                {23, "demo"},
+                {33, "40"},
+                {19, "7001"},
+                {12, "EURUSD"},
+                {32, "29"},
+                {117, "51"},
+                {37, qty},
+                {38, price},
+                {90, "0"},
+                {36, "46"},
+                {77, deviation},
+                {24, "0"},
+                {43, "47"},
+                {56, "1.08500"},
+                {54, "1.08512"},
+                {61, "1.08500"},
+                {60, "1.08500"},
+                {62, "1.08500"},
+                {67, "20240102030405"},
+                {78, "20240102030405"}};
+    }
+
+    peer::Fields edit(const std::string& kind, int idTag, const std::string& id, const std::string& qty,
+                      const std::string& price, const std::string& tp, const std::string& sl,
+                      const std::string& type = "30", const std::string& side = "46") {
+        return {{10, "72"},
+                {1035, kind},
+                {34, "20001"},
+                {23, "demo"},
+                {idTag, id},
+                {33, "50"},
+                {19, "7001"},
+                {12, "EURUSD"},
+                {32, type},
+                {117, "51"},
+                {37, qty},
+                {38, price},
+                {39, tp},
+                {40, sl},
+                {90, "0"},
+                {36, side},
+                {24, "0"},
+                {43, "47"},
+                {56, "1.08500"},
+                {54, "1.08512"},
+                {61, "1.08500"},
+                {60, "1.08500"},
+                {62, "1.08500"},
+                {67, "20240102030405"},
+                {78, "20240102030405"}};
+    }
+
+    // Opens a market position and answers its id.
+    std::string openPosition(const std::string& side, const std::string& qty,
+                             const std::string& account = "20001") {
+        send(newOrder(account, side, "29", qty, side == "45" ? "1.08512" : "1.08500", "3"));
+        const auto got = reports(3);
+        EXPECT_EQ(got.size(), 3u);
+        return got.size() == 3 ? got[2].at(80) : std::string();
+    }
+
+    std::size_t positions() {
+        return server_->book().with([](const testserver::Books& b) { return b.positions.size(); });
+    }
+
+    std::unique_ptr<testserver::TestServer> server_;
+    testserver::ServerPorts ports_;
+    std::string productKey_;
+    std::unique_ptr<peer::StreamClient> client_;
+    std::string key_;
+    std::vector<peer::Frame> inbox_;
+};
+
+TEST_F(OrderEngineTest, MarketBuyIsPendingThenFilledAtTheAsk) {
+    send(newOrder("20001", "45", "29", "1.5", "1.08512", "5"));
+    const auto got = reports(3);
+    ASSERT_EQ(kinds(got), (std::vector<std::string>{"62/28", "62/23", "67/74"}));
+    // The pending record answers the request by its request id and names the market order.
+    EXPECT_EQ(got[0].at(33), "5");
+    EXPECT_EQ(got[0].at(32), "29");
+    EXPECT_EQ(got[0].at(36), "45");
+    EXPECT_EQ(got[0].at(37), "1.5");
+    EXPECT_EQ(got[1].at(79), got[0].at(79));
+    EXPECT_EQ(got[1].at(76), "0");
+    // The position: the ask the server quoted, the full quantity open, tied to the pending order.
+    EXPECT_EQ(got[2].at(38), "1.08512");
+    EXPECT_EQ(got[2].at(76), "1.5");
+    EXPECT_EQ(got[2].at(79), got[0].at(79));
+    EXPECT_EQ(got[2].at(34), "20001");
+    server_->book().with([&](const testserver::Books& b) {
+        ASSERT_EQ(b.positions.size(), 1u);
+        EXPECT_EQ(std::to_string(b.positions[0].positionId), got[2].at(80));
+        EXPECT_EQ(b.positions[0].openPrice, "1.08512");
+        EXPECT_EQ(b.positions[0].qty, "1.5");
+        EXPECT_TRUE(b.positions[0].isBuy);
+        EXPECT_TRUE(b.pendingOrders.empty());
+        EXPECT_EQ(b.executed.size(), 1u);
+    });
+}
+
+TEST_F(OrderEngineTest, MarketOrderPastTheDeviationIsRefusedWithinItFilled) {
+    // The client saw 1.08500 as ask; the server's ask is 12 points higher.
+    send(newOrder("20001", "45", "29", "1", "1.08500", "8", "11"));
+    auto got = reports(1);
+    ASSERT_EQ(kinds(got), std::vector<std::string>{"62/25"});
+    EXPECT_EQ(got[0].at(74), std::to_string(testserver::kRejectPriceMoved));
+    EXPECT_EQ(got[0].at(33), "8");
+    EXPECT_EQ(got[0].at(79), ""); // the client matches its own record by the request id
+    EXPECT_EQ(positions(), 0u);
+
+    send(newOrder("20001", "45", "29", "1", "1.08500", "9", "12"));
+    got = reports(3);
+    ASSERT_EQ(got.size(), 3u);
+    EXPECT_EQ(got[2].at(38), "1.08512");
+    // A sell fills at the bid.
+    send(newOrder("20001", "46", "29", "1", "1.08500", "10", "0"));
+    got = reports(3);
+    ASSERT_EQ(got.size(), 3u);
+    EXPECT_EQ(got[2].at(38), "1.08500");
+    EXPECT_EQ(positions(), 2u);
+}
+
+TEST_F(OrderEngineTest, LimitOrderWaitsTriggersAndItsTakeProfitClosesThePosition) {
+    send(newOrder("20001", "45", "30", "1", "1.08400", "6", "-1", "1.08600"));
+    auto got = reports(1);
+    ASSERT_EQ(kinds(got), std::vector<std::string>{"62/28"});
+    EXPECT_EQ(got[0].at(32), "30");
+    EXPECT_EQ(got[0].at(38), "1.08400");
+    EXPECT_EQ(got[0].at(39), "1.08600");
+    const std::string orderId = got[0].at(79);
+
+    // An ask one point above the limit does not fill it.
+    ASSERT_TRUE(server_->setQuote("EURUSD", "1.08389", "1.08401"));
+    EXPECT_TRUE(reports(1, 300ms).empty());
+    ASSERT_TRUE(server_->setQuote("EURUSD", "1.08388", "1.08400"));
+    got = reports(3);
+    ASSERT_EQ(kinds(got), (std::vector<std::string>{"62/23", "67/74", "62/28"}));
+    EXPECT_EQ(got[0].at(79), orderId);
+    EXPECT_EQ(got[1].at(38), "1.08400");
+    EXPECT_EQ(got[1].at(79), orderId);
+    const std::string position = got[1].at(80);
+    // The take profit became a sell limit leg of the position.
+    EXPECT_EQ(got[2].at(573), position);
+    EXPECT_EQ(got[2].at(32), "30");
+    EXPECT_EQ(got[2].at(36), "46");
+    EXPECT_EQ(got[2].at(38), "1.08600");
+
+    ASSERT_TRUE(server_->setQuote("EURUSD", "1.08600", "1.08612"));
+    got = reports(4);
+    ASSERT_EQ(kinds(got), (std::vector<std::string>{"62/23", "67/74", "67/73", "66/-"}));
+    EXPECT_EQ(got[0].at(573), position);
+    EXPECT_EQ(got[1].at(76), "0");       // the closing deal
+    EXPECT_EQ(got[1].at(38), "1.08600"); // at the bid
+    EXPECT_EQ(got[2].at(80), position);
+    EXPECT_EQ(got[2].at(76), "0");
+    EXPECT_EQ(got[3].at(80), position);
+    EXPECT_EQ(got[3].at(87), got[1].at(80));
+    EXPECT_EQ(got[3].at(12), "1"); // the instrument id
+    EXPECT_EQ(got[3].at(89), "1");
+    EXPECT_EQ(got[3].at(88), "200"); // 0.00200 x 1 lot x 100000
+    server_->book().with([](const testserver::Books& b) {
+        EXPECT_TRUE(b.positions.empty());
+        EXPECT_TRUE(b.pendingOrders.empty());
+        ASSERT_EQ(b.settlements.size(), 1u);
+        EXPECT_EQ(b.settlements[0].closePrice, "1.08600");
+        EXPECT_EQ(b.settlements[0].pl, "200");
+    });
+}
+
+TEST_F(OrderEngineTest, FeedTicksTriggerOrdersToo) {
+    send(newOrder("20001", "46", "31", "1", "1.08450", "6")); // sell stop below the bid
+    ASSERT_EQ(reports(1).size(), 1u);
+    // While closed, a crossing quote triggers nothing; once open, the feed's next tick does.
+    ASSERT_TRUE(server_->setMarketOpen("EURUSD", false));
+    ASSERT_TRUE(server_->setQuote("EURUSD", "1.08440", "1.08452"));
+    EXPECT_TRUE(reports(1, 300ms).empty());
+    ASSERT_TRUE(server_->setMarketOpen("EURUSD", true));
+    const auto got = reports(2);
+    ASSERT_EQ(kinds(got), (std::vector<std::string>{"62/23", "67/74"}));
+    EXPECT_EQ(got[1].at(38), "1.08440");
+}
+
+TEST_F(OrderEngineTest, PartialThenFullCloseSettlesEachPart) {
+    const std::string position = openPosition("45", "2");
+    send(closeOrder("20001", position, "0.5", "1.08500"));
+    auto got = reports(3);
+    ASSERT_EQ(kinds(got), (std::vector<std::string>{"67/74", "67/73", "66/-"}));
+    EXPECT_EQ(got[0].at(37), "0.5");
+    EXPECT_EQ(got[0].at(76), "0");
+    EXPECT_EQ(got[1].at(80), position);
+    EXPECT_EQ(got[1].at(76), "1.5");
+    EXPECT_EQ(got[2].at(89), "0.5");
+    EXPECT_EQ(got[2].at(88), "-6"); // bought at 1.08512, sold at 1.08500: -0.00012 x 0.5 x 100000
+    server_->book().with([](const testserver::Books& b) {
+        ASSERT_EQ(b.positions.size(), 1u);
+        EXPECT_EQ(b.positions[0].qty, "1.5");
+        EXPECT_EQ(b.positions[0].initialQty, "2");
+    });
+
+    // More than is open is refused and names the position.
+    send(closeOrder("20001", position, "1.6", "1.08500"));
+    got = reports(1);
+    ASSERT_EQ(kinds(got), std::vector<std::string>{"62/25"});
+    EXPECT_EQ(got[0].at(74), std::to_string(testserver::kRejectQuantity));
+    EXPECT_EQ(got[0].at(125), position);
+
+    send(closeOrder("20001", position, "1.50", "1.08500"));
+    got = reports(3);
+    ASSERT_EQ(got.size(), 3u);
+    EXPECT_EQ(got[1].at(76), "0");
+    EXPECT_EQ(got[2].at(88), "-18");
+    EXPECT_EQ(positions(), 0u);
+    server_->book().with([](const testserver::Books& b) { EXPECT_EQ(b.settlements.size(), 2u); });
+}
+
+TEST_F(OrderEngineTest, PendingOrderEditedThenCancelled) {
+    send(newOrder("20001", "46", "30", "1", "1.08700", "6"));
+    auto got = reports(1);
+    ASSERT_EQ(got.size(), 1u);
+    const std::string id = got[0].at(79);
+
+    send(edit("EWO", 79, id, "2", "1.08650", "1.08300", "0"));
+    got = reports(1);
+    ASSERT_EQ(kinds(got), std::vector<std::string>{"62/75"});
+    EXPECT_EQ(got[0].at(79), id);
+    EXPECT_EQ(got[0].at(37), "2");
+    EXPECT_EQ(got[0].at(38), "1.08650");
+    EXPECT_EQ(got[0].at(39), "1.08300");
+    EXPECT_EQ(got[0].fields.count(40), 0u); // no stop loss: the client clears it
+    server_->book().with([](const testserver::Books& b) {
+        ASSERT_EQ(b.pendingOrders.size(), 1u);
+        EXPECT_EQ(b.pendingOrders[0].remainingQty, "2");
+        EXPECT_EQ(b.pendingOrders[0].orderPrice, "1.08650");
+    });
+
+    // A sell limit below the bid would fill at once: refused, the order stays as it was.
+    send(edit("EWO", 79, id, "2", "1.08400", "0", "0"));
+    got = reports(1);
+    ASSERT_EQ(got.size(), 1u);
+    EXPECT_EQ(got[0].at(74), std::to_string(testserver::kRejectPrice));
+
+    send(edit("EWO", 79, id, "0", "1.08512", "0", "0", "29"));
+    got = reports(1);
+    ASSERT_EQ(kinds(got), std::vector<std::string>{"62/24"});
+    EXPECT_EQ(got[0].at(79), id);
+    EXPECT_EQ(got[0].at(37), "2");
+    server_->book().with([](const testserver::Books& b) {
+        EXPECT_TRUE(b.pendingOrders.empty());
+        ASSERT_EQ(b.cancellations.size(), 1u);
+        EXPECT_EQ(b.cancellations[0].qty, "2");
+    });
+    // Cancelling it again: no such order.
+    send(edit("EWO", 79, id, "0", "1.08512", "0", "0", "29"));
+    got = reports(1);
+    ASSERT_EQ(got.size(), 1u);
+    EXPECT_EQ(got[0].at(74), std::to_string(testserver::kRejectUnknownOrder));
+}
+
+TEST_F(OrderEngineTest, BracketEditAddsMovesAndDropsLegs) {
+    const std::string position = openPosition("45", "1");
+    send(edit("EBO", 573, position, "1", "1.08512", "1.08700", "1.08300", "29"));
+    auto got = reports(2);
+    ASSERT_EQ(kinds(got), (std::vector<std::string>{"62/28", "62/28"}));
+    EXPECT_EQ(got[0].at(32), "30");
+    EXPECT_EQ(got[0].at(38), "1.08700");
+    EXPECT_EQ(got[1].at(32), "31");
+    EXPECT_EQ(got[1].at(38), "1.08300");
+    EXPECT_EQ(got[1].at(573), position);
+    const std::string stopLeg = got[1].at(79);
+
+    send(edit("EBO", 573, position, "1", "1.08512", "1.08750", "0", "29"));
+    got = reports(2);
+    ASSERT_EQ(kinds(got), (std::vector<std::string>{"62/75", "62/24"}));
+    EXPECT_EQ(got[0].at(38), "1.08750");
+    EXPECT_EQ(got[1].at(79), stopLeg);
+    EXPECT_EQ(got[1].at(32), "31");
+    server_->book().with([](const testserver::Books& b) {
+        ASSERT_EQ(b.pendingOrders.size(), 1u);
+        EXPECT_EQ(b.pendingOrders[0].orderPrice, "1.08750");
+    });
+
+    // A stop loss above the bid of a buy position would close it at once.
+    send(edit("EBO", 573, position, "1", "1.08512", "0", "1.08510", "29"));
+    got = reports(1);
+    ASSERT_EQ(got.size(), 1u);
+    EXPECT_EQ(got[0].at(74), std::to_string(testserver::kRejectPrice));
+    EXPECT_EQ(got[0].fields.count(32), 0u); // so the client clears no bracket price
+}
+
+TEST_F(OrderEngineTest, OffsetSettlesTheHedgedPositionsAgainstEachOther) {
+    const std::string buy = openPosition("45", "1");
+    const std::string sellA = openPosition("46", "0.4");
+    const std::string sellB = openPosition("46", "0.6");
+    const std::string details = buy +
+                                "\x05"
+                                "1\x06\x07" +
+                                sellA +
+                                "\x05"
+                                "0.4\x06" +
+                                sellB +
+                                "\x05"
+                                "0.6\x06\x07";
+    send({{10, "1052"},
+          {34, "20001"},
+          {12, "EURUSD"},
+          {583, details},
+          {23, "demo"},
+          {19, "7001"},
+          {21, "20240102030405"}});
+    auto got = reports(7);
+    ASSERT_EQ(kinds(got),
+              (std::vector<std::string>{"67/73", "67/73", "66/-", "67/73", "67/73", "66/-", "1052/-"}));
+    EXPECT_EQ(got[0].at(80), buy);
+    EXPECT_EQ(got[0].at(76), "0.6");
+    EXPECT_EQ(got[1].at(80), sellA);
+    EXPECT_EQ(got[1].at(76), "0");
+    EXPECT_EQ(got[2].at(80), buy);
+    EXPECT_EQ(got[2].at(87), sellA);
+    EXPECT_EQ(got[2].at(88), "-4.8"); // bought 1.08512, sold 1.08500: -0.00012 x 0.4 x 100000
+    EXPECT_EQ(got[3].at(76), "0");
+    EXPECT_EQ(got[5].at(88), "-7.2");
+    EXPECT_EQ(got[6].at(74), "0");
+    EXPECT_EQ(positions(), 0u);
+
+    // Quantities that do not balance are refused with the reply too.
+    const std::string b2 = openPosition("45", "1");
+    const std::string s2 = openPosition("46", "1");
+    send({{10, "1052"},
+          {34, "20001"},
+          {12, "EURUSD"},
+          {583, b2 +
+                    "\x05"
+                    "1\x06\x07" +
+                    s2 +
+                    "\x05"
+                    "0.5\x06\x07"},
+          {23, "demo"},
+          {19, "7001"},
+          {21, "20240102030405"}});
+    got = reports(2);
+    ASSERT_EQ(kinds(got), (std::vector<std::string>{"62/25", "1052/-"}));
+    EXPECT_EQ(got[1].at(74), std::to_string(testserver::kRejectQuantity));
+    EXPECT_EQ(positions(), 2u);
+}
+
+TEST_F(OrderEngineTest, BulkCloseOfThreePositionsWithOneRefused) {
+    const std::string a = openPosition("45", "1");
+    const std::string b = openPosition("46", "2");
+    const std::string entries = a +
+                                "\x05\x05"
+                                "1\x05"
+                                "20001\x06"
+                                "999\x05\x05"
+                                "1\x05"
+                                "20001\x06" +
+                                b +
+                                "\x05\x05"
+                                "2\x05"
+                                "20001\x06";
+    const std::string body = std::string("20001\x06\x07"
+                                         "3\x07"
+                                         "2\x07"
+                                         "1\x06"
+                                         "1\x06"
+                                         "1\x06\x07") +
+                             entries +
+                             "\x07"
+                             "1\x05"
+                             "1.085000\x05"
+                             "1.085120\x05"
+                             "20240102030405\x06\x07"
+                             "0\x07"
+                             "0\x07"
+                             "0\x07"
+                             "0\x07\x07";
+    send({{10, "82"}, {583, body}, {20, "11"}, {23, "demo"}, {19, "7001"}, {21, "20240102030405"}});
+    const auto got = reports(7);
+    ASSERT_EQ(kinds(got),
+              (std::vector<std::string>{"67/74", "67/73", "66/-", "62/25", "67/74", "67/73", "66/-"}));
+    EXPECT_EQ(got[2].at(80), a);
+    EXPECT_EQ(got[3].at(125), "999");
+    EXPECT_EQ(got[3].at(74), std::to_string(testserver::kRejectUnknownOrder));
+    EXPECT_NE(got[3].at(79), ""); // an id of its own, never the client's request id
+    EXPECT_EQ(got[6].at(80), b);
+    EXPECT_EQ(got[6].at(88), "-24"); // sold at the bid 1.08500, bought back at the ask 1.08512, 2 lots
+    EXPECT_EQ(positions(), 0u);
+}
+
+TEST_F(OrderEngineTest, MultiAccountOrderExecutesPerAccountAndRefusesOthers) {
+    const std::string details = "20001\x05"
+                                "1.000000\x05"
+                                "7\x06"
+                                "20011\x05"
+                                "1.000000\x05"
+                                "7\x06"
+                                "20003\x05"
+                                "2.500000\x05"
+                                "7\x06";
+    send({{10, "77"},
+          {23, "demo"},
+          {19, "7001"},
+          {12, "EURUSD"},
+          {32, "29"},
+          {117, "51"},
+          {38, "1.08512"},
+          {39, ""},
+          {40, ""},
+          {90, "0"},
+          {36, "45"},
+          {77, "-1"},
+          {24, "0"},
+          {43, "47"},
+          {56, "1.08500"},
+          {54, "1.08512"},
+          {61, "1.08500"},
+          {60, "1.08500"},
+          {62, "1.08500"},
+          {67, "20240102030405"},
+          {78, "20240102030405"},
+          {91, details}});
+    const auto got = reports(7);
+    ASSERT_EQ(kinds(got),
+              (std::vector<std::string>{"62/28", "62/23", "67/74", "62/25", "62/28", "62/23", "67/74"}));
+    EXPECT_EQ(got[2].at(34), "20001");
+    EXPECT_EQ(got[2].at(76), "1");
+    EXPECT_EQ(got[3].at(34), "20011"); // trader's account
+    EXPECT_EQ(got[3].at(74), std::to_string(testserver::kRejectAccount));
+    EXPECT_EQ(got[6].at(34), "20003");
+    EXPECT_EQ(got[6].at(76), "2.5");
+    EXPECT_EQ(got[0].at(33), "7");
+    server_->book().with([](const testserver::Books& b) {
+        ASSERT_EQ(b.positions.size(), 2u);
+        EXPECT_EQ(b.positions[0].accountId, 20001);
+        EXPECT_EQ(b.positions[1].accountId, 20003);
+    });
+}
+
+TEST_F(OrderEngineTest, RefusalsCarryTheirCodes) {
+    struct Case {
+        peer::Fields request;
+        int code;
+    };
+    const std::vector<Case> cases = {
+        {newOrder("20001", "45", "29", "1", "1.08512", "21", "-1", "", "", "NOPE"),
+         testserver::kRejectUnknownInstrument},
+        {newOrder("20001", "45", "29", "0.015", "1.08512", "22"),
+         testserver::kRejectQuantity}, // off the 0.01 step
+        {newOrder("20001", "45", "29", "0.001", "1.08512", "23"), testserver::kRejectQuantity}, // below 0.01
+        {newOrder("20001", "45", "29", "51", "1.08512", "24"), testserver::kRejectQuantity},    // above 50
+        {newOrder("20001", "45", "29", "-1", "1.08512", "25"), testserver::kRejectQuantity},
+        {newOrder("20011", "45", "29", "1", "1.08512", "26"), testserver::kRejectAccount},
+        {newOrder("20001", "45", "30", "1", "1.08600", "27"),
+         testserver::kRejectPrice}, // buy limit over the ask
+        {newOrder("20001", "45", "29", "1", "1.08512", "28", "-1", "1.08400"), testserver::kRejectPrice},
+    };
+    for (const auto& c : cases) {
+        send(c.request);
+        const auto got = reports(1);
+        ASSERT_EQ(kinds(got), std::vector<std::string>{"62/25"});
+        EXPECT_EQ(got[0].at(74), std::to_string(c.code)) << "request " << got[0].at(33);
+    }
+    ASSERT_TRUE(server_->setMarketOpen("EURUSD", false));
+    send(newOrder("20001", "45", "29", "1", "1.08512", "29"));
+    const auto got = reports(1);
+    ASSERT_EQ(got.size(), 1u);
+    EXPECT_EQ(got[0].at(74), std::to_string(testserver::kRejectMarketClosed));
+    EXPECT_EQ(positions(), 0u);
+    EXPECT_EQ(server_->stats().orderRequests, 9);
+}
+
+TEST_F(OrderEngineTest, ReportsReachOnlyTheAccountsUser) {
+    peer::StreamClient other(ports_.stream);
+    ASSERT_FALSE(login(other, "trader", "trader1234").empty());
+    openPosition("45", "1");
+    EXPECT_TRUE(other.read(1, 300ms).empty());
+}
+
+} // namespace

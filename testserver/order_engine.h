@@ -1,0 +1,95 @@
+#pragma once
+// The server's order engine: checks and executes the order requests of the stream (new, close,
+// bracket and working-order edits, cancels, multi-account orders, close-all, offsets), keeps the
+// account book and answers with execution reports 62, 66 and 67 (and 1052 to an offset). Pending
+// entry orders and take-profit / stop-loss legs trigger when a quote crosses them.
+//
+// Prices are held in units of 10^-decimals of the instrument and quantities in units of 10^-8, so
+// nothing drifts; both travel as decimal texts.
+//
+// Thread-safe: every call works under the book's lock and only builds the reports; the caller sends
+// them after the lock is released.
+#include "account_book.h"
+#include "market.h"
+#include "price_book.h"
+
+#include <atomic>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace testserver {
+
+// One framed report for every stream client signed in as `user`.
+struct EngineReport {
+    std::string user;
+    std::string framed;
+};
+using EngineReports = std::vector<EngineReport>;
+
+// Rejection codes of the refusals (tag 74 of a type-62 report with status 25).
+inline constexpr int kRejectGeneral = 1;           // unreadable request: type, side, record
+inline constexpr int kRejectUnknownInstrument = 2; // no such instrument code or id
+inline constexpr int kRejectQuantity = 5;          // outside the group's min/max/step, or above what is open
+inline constexpr int kRejectPrice = 8;             // unreadable price or on the wrong side of the market
+inline constexpr int kRejectMarketClosed = 11;     // the instrument does not trade now
+inline constexpr int kRejectAccount = 13;          // unknown account or one of another user
+inline constexpr int kRejectUnknownOrder = 15;     // no such open position or pending order
+inline constexpr int kRejectPriceMoved = 50;       // market moved past the allowed deviation
+inline constexpr int kRejectBookFull = 12;         // the book holds kMaxBookEntries already
+
+// Caps on one request.
+inline constexpr std::size_t kMaxOrderRecords = 200; // tag-91 accounts, close-all positions, offset legs
+inline constexpr std::size_t kMaxOrderValueBytes = 64;
+
+// Quantities are kept in units of 10^-kQuantityDecimals.
+inline constexpr int kQuantityDecimals = 8;
+
+class OrderEngine {
+public:
+    // `market` and `prices` must outlive the engine; the price book supplies the fill quotes.
+    OrderEngine(const Market& market, const PriceBook& prices, AccountBook& book);
+
+    // Whether a stream message type is an order request: 60, 72, 77, 82 and 1052.
+    static bool handles(int type);
+    // Acts on one order request of a signed-in user; fields by tag (a later tag wins).
+    EngineReports handle(std::string_view user, const std::map<int, std::string>& fields);
+    // Triggers the pending orders and bracket legs of the instrument at `index` that the quote crosses.
+    EngineReports onQuote(std::size_t index, const Quote& quote);
+
+    // Test control: a closed instrument refuses new orders, closes and edits, and triggers nothing.
+    void setMarketOpen(std::size_t index, bool open);
+    bool marketOpen(std::size_t index) const;
+
+private:
+    struct Call;
+
+    void placeNew(Call& c, int accountId, std::string_view qtyText, const std::string& requestId);
+    void closeRequest(Call& c);
+    void editBrackets(Call& c);
+    void editWorking(Call& c);
+    void multiAccount(Call& c);
+    void closeAll(Call& c);
+    void offset(Call& c);
+
+    void fill(Call& c, ServerPendingOrder order, std::int64_t price, const std::string& requestId);
+    void closePart(Call& c, std::size_t positionIndex, std::int64_t qty, std::int64_t price);
+    void cancelLegs(Call& c, std::int64_t positionId, std::int64_t exceptOrderId);
+    void reject(Call& c, int code, int accountId, std::string_view requestId, std::string_view orderId = {},
+                std::string_view positionId = {}, std::string_view refPositionId = {});
+
+    const Instrument* instrumentOf(int instrumentId, std::size_t* index = nullptr) const;
+    const Account* accountOf(int accountId) const;
+    std::string userOf(int accountId) const;
+    const Group* groupOf(const Account& account) const;
+
+    const Market& market_;
+    const PriceBook& prices_;
+    AccountBook& book_;
+    std::unique_ptr<std::atomic<bool>[]> closed_;
+};
+
+} // namespace testserver
