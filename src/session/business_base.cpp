@@ -6,6 +6,7 @@
 #include "connection/login_inputdata.h"
 #include "connection/message_cracker.h"
 #include "connection/wire_fields.h"
+#include "orders/session_orders.h"
 #include "platform/log.h"
 #include "platform/user_defaults.h"
 #include "session/account_details.h"
@@ -43,11 +44,13 @@ BusinessBase::BusinessBase(ApplicationInterface& application, BusinessServices s
     messageBase_.setSender(this);
     conn_ = ConnectionBase::create(*this, logindata_, *this, std::move(connectionOptions));
     reachability_ = std::make_unique<SessionReachability>(*this);
+    orders_ = std::make_unique<SessionOrders>(*this);
 }
 
 BusinessBase::~BusinessBase() {
     // Receiving threads first: after this nothing calls back into this object.
     reachability_.reset();
+    orders_.reset();
     conn_->shutdown();
     *alive_ = false;
     pingTimer_.reset();

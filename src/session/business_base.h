@@ -45,6 +45,7 @@ struct CommonTags {
     std::string field1050;
 };
 
+class SessionOrders;
 class SessionReachability;
 
 class BusinessBase final : public MessageSender,
@@ -137,6 +138,8 @@ public:
     DataServiceCollections& dataServiceCollections() { return dataServiceCollections_; }
     const DataServiceCollections& dataServiceCollections() const { return dataServiceCollections_; }
     ChartDataStore& chartDataCollection() { return chartDataCollection_; }
+    // Order rules, order requests and the live order lists (main queue).
+    SessionOrders& orders() { return *orders_; }
     // Follows the network watcher's reports (main queue).
     SessionReachability& reachability() { return *reachability_; }
 
@@ -214,6 +217,7 @@ private:
     DataServiceCollections dataServiceCollections_;
     ChartDataStore chartDataCollection_;
     std::unique_ptr<SessionReachability> reachability_;
+    std::unique_ptr<SessionOrders> orders_;
     SessionRequests requests_{*this};
     WatchList watchList_;
     // The product id and user id read by requests on any thread, copied at the hand-over.
