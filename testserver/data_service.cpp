@@ -102,7 +102,8 @@ class XmlRow {
 public:
     explicit XmlRow(std::string table) : table_(std::move(table)) {}
     XmlRow& col(std::string_view name, std::string_view value) {
-        body_ += "<" + std::string(name) + ">" + xmlEscaped(value) + "</" + std::string(name) + ">";
+        body_.append(1, '<').append(name).append(1, '>').append(xmlEscaped(value));
+        body_.append("</").append(name).append(1, '>');
         return *this;
     }
     template <std::integral T>

@@ -142,9 +142,13 @@ PriceUpdate FeedQuote::toPriceUpdate() const {
 namespace {
 
 // offset / 10^decimals: a shift of the exponent, exact, without a long division.
-Decimal shiftedDown(const Decimal& offset, int decimals, const Decimal& scale) {
-    if (offset.isNaN() || offset.exponent() - decimals < Decimal::kMinExponent)
+Decimal shiftedDown(const Decimal& offset, int decimals) {
+    if (offset.isNaN() || offset.exponent() - decimals < Decimal::kMinExponent) {
+        Decimal scale = Decimal::fromInt64(1);
+        for (int d = 0; d < decimals; ++d)
+            scale = scale * Decimal::fromInt64(10);
         return offset.divide(scale);
+    }
     return Decimal::fromParts(offset.isNegative(), offset.mantissa(), offset.exponent() - decimals);
 }
 
@@ -205,9 +209,6 @@ PriceDecoding decodePriceText(std::string_view text) {
     q.ItemCode = std::string(fields[0]);
     q.Time = quoteTime(fields[1]);
 
-    Decimal scale = Decimal::fromInt64(1);
-    for (int d = 0; d < q.Decimals; ++d)
-        scale = scale * Decimal::fromInt64(10);
     const std::array<std::optional<Decimal>*, 7> prices{&q.Last, &q.Bid,  &q.Ask,          &q.High,
                                                         &q.Low,  &q.Open, &q.PreviousClose};
     // Fields 3..9 are prices; the decimals count is never one.
@@ -215,7 +216,7 @@ PriceDecoding decodePriceText(std::string_view text) {
         const auto offset = leadingDecimal(fields[i]);
         if (!offset)
             continue;
-        const Decimal scaled = shiftedDown(*offset, q.Decimals, scale).rounded(kHeldDecimals);
+        const Decimal scaled = shiftedDown(*offset, q.Decimals).rounded(kHeldDecimals);
         const Decimal price = q.Base.add(scaled).rounded(kHeldDecimals);
         if (!price.isNaN())
             *prices[i - 3] = price;
