@@ -3,7 +3,8 @@
 // the instruments (coalesced per instrument). Beside it, in the same run, a bare zmq_recv loop
 // receives the same messages from the same publisher. Each reports the messages it took per second
 // of the run; "client_vs_bare" in the client's row is the ratio of the two at that rate.
-// Arguments: the publishing rate in messages per second (0: as fast as the publisher can).
+// Arguments: the publishing rate in messages per second (0: as fast as the publisher can), and for
+// the client the drain interval of its feed handler in milliseconds (0: drain as soon as possible).
 #include "connection/login_inputdata.h"
 #include "platform/dispatch.h"
 #include "platform/user_defaults.h"
@@ -192,8 +193,10 @@ BENCHMARK(BM_FeedLoopbackBareRecv)
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);
 
+// range(0): publishing rate; range(1): the feed's drain interval in milliseconds (0: drain at once).
 void BM_FeedLoopbackClientApplied(benchmark::State& state) {
     const double rate = static_cast<double>(state.range(0));
+    const auto drainInterval = std::chrono::milliseconds(state.range(1));
     platform::RunLoop::main().bindToCurrentThread();
     double received = 0, seconds = 0;
     std::size_t pendingMax = 0;
@@ -209,6 +212,7 @@ void BM_FeedLoopbackClientApplied(benchmark::State& state) {
         services.feed = counting;
         auto business = std::make_unique<BusinessBase>(app, services);
         auto feed = std::make_shared<SessionFeed>(*business);
+        feed->setDrainInterval(drainInterval);
         counting->target = feed.get();
         std::vector<std::string> codes;
         for (int i = 0; i < kInstruments; ++i) {
@@ -257,9 +261,11 @@ void BM_FeedLoopbackClientApplied(benchmark::State& state) {
         state.counters["client_vs_bare"] = (received / seconds) / it->second;
 }
 BENCHMARK(BM_FeedLoopbackClientApplied)
-    ->Arg(100'000)
-    ->Arg(400'000)
-    ->Arg(0)
+    ->Args({100'000, 0})
+    ->Args({400'000, 0})
+    ->Args({0, 0})
+    ->Args({0, 1})
+    ->Args({0, 16})
     ->UseManualTime()
     ->Unit(benchmark::kMillisecond);
 

@@ -378,6 +378,15 @@ std::string digitsOf(u128 v) {
     char buf[40];
     char* end = buf + sizeof buf;
     char* p = end;
+    // 64-bit division while the value fits: a 128-bit one is a library call per digit.
+    if (v <= std::numeric_limits<u64>::max()) {
+        u64 small = static_cast<u64>(v);
+        do {
+            *--p = static_cast<char>('0' + static_cast<int>(small % 10));
+            small /= 10;
+        } while (small != 0);
+        return std::string(p, end);
+    }
     do {
         *--p = static_cast<char>('0' + static_cast<int>(v % 10));
         v /= 10;
@@ -406,6 +415,25 @@ Decimal Decimal::fromInt64(std::int64_t value) {
 }
 
 Decimal Decimal::fromParts(bool negative, unsigned __int128 mantissa, int exponent) {
+    // Already within 38 digits and the exponent range: only the trailing zeros to strip.
+    if (mantissa < kPow10[kMaxDigits] && exponent >= kMinExponent && exponent <= kMaxExponent) {
+        if (mantissa == 0)
+            return Decimal{};
+        while (exponent < kMaxExponent) {
+            const bool divisible = mantissa <= std::numeric_limits<u64>::max()
+                                       ? static_cast<u64>(mantissa) % 10 == 0
+                                       : mantissa % 10 == 0;
+            if (!divisible)
+                break;
+            mantissa /= 10;
+            ++exponent;
+        }
+        Decimal d;
+        d.mantissa_ = mantissa;
+        d.exponent_ = static_cast<std::int16_t>(exponent);
+        d.negative_ = negative;
+        return d;
+    }
     Wide w;
     w.mag = U256::of(mantissa);
     w.exp = exponent;
@@ -544,6 +572,15 @@ std::string Decimal::toString() const {
 double Decimal::toDouble() const {
     if (nan_)
         return std::numeric_limits<double>::quiet_NaN();
+    // Exact mantissa and power of ten: one correctly rounded operation gives what from_chars would.
+    static constexpr double kExactPow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                             1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                             1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+    if (mantissa_ < (u128{1} << 53) && exponent_ >= -22 && exponent_ <= 22) {
+        const double m = static_cast<double>(static_cast<u64>(mantissa_));
+        const double v = exponent_ < 0 ? m / kExactPow10[-exponent_] : m * kExactPow10[exponent_];
+        return negative_ ? -v : v;
+    }
     // "-<digits>e<exponent>" read back by the locale-independent, correctly rounding from_chars.
     char text[64];
     char* p = text;

@@ -64,6 +64,14 @@ void BusinessBase::postMain(std::function<void()> work) {
     });
 }
 
+void BusinessBase::postMainAfter(platform::Clock::duration delay, std::function<void()> work) {
+    platform::MainQueue::after(delay, [weak = std::weak_ptr<bool>(alive_), work = std::move(work)] {
+        auto alive = weak.lock();
+        if (alive && *alive)
+            work();
+    });
+}
+
 // ---- connection start, sending ----
 
 void BusinessBase::StreamingConnection(bool, bool demoRegistration) {

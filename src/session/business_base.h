@@ -149,6 +149,8 @@ public:
 
     // Runs `work` on the main queue unless this object is gone by then (any thread).
     void postMain(std::function<void()> work);
+    // The same after `delay` on the platform clock.
+    void postMainAfter(platform::Clock::duration delay, std::function<void()> work);
 
     ConnectionBase& conn() { return *conn_; }
     ApplicationInterface& application() { return application_; }

@@ -152,6 +152,72 @@ Decimal shiftedDown(const Decimal& offset, int decimals) {
     return Decimal::fromParts(offset.isNegative(), offset.mantissa(), offset.exponent() - decimals);
 }
 
+// An offset written as plain digits (a sign allowed, the leading number only, as leadingDecimal
+// reads it); nullopt when it needs the general reader: a fraction, an exponent, no digits or more
+// than 18 of them.
+std::optional<std::int64_t> plainInteger(std::string_view text) {
+    const std::string_view s = platform::skipBlanks(text);
+    std::size_t i = 0;
+    bool negative = false;
+    if (i < s.size() && (s[i] == '+' || s[i] == '-'))
+        negative = s[i++] == '-';
+    std::int64_t value = 0;
+    std::size_t digits = 0;
+    while (i < s.size() && isDigit(s[i])) {
+        if (++digits > 18)
+            return std::nullopt;
+        value = value * 10 + (s[i++] - '0');
+    }
+    if (digits == 0 || (i < s.size() && (s[i] == '.' || s[i] == 'e' || s[i] == 'E')))
+        return std::nullopt;
+    return negative ? -value : value;
+}
+
+constexpr std::int64_t kPow10[] = {1,
+                                   10,
+                                   100,
+                                   1000,
+                                   10000,
+                                   100000,
+                                   1000000,
+                                   10000000,
+                                   100000000,
+                                   1000000000,
+                                   10000000000,
+                                   100000000000,
+                                   1000000000000,
+                                   10000000000000,
+                                   100000000000000,
+                                   1000000000000000,
+                                   10000000000000000,
+                                   100000000000000000,
+                                   1000000000000000000};
+
+// base + offset / 10^decimals held to six decimals, in whole units of 10^-6: the same value as the
+// decimal arithmetic of the general path (the offset rounded half away from zero to six decimals,
+// then added), without it. nullopt when the base does not fit this form.
+std::optional<Decimal> integerPrice(const Decimal& base, std::int64_t offset, int decimals) {
+    if (base.isNaN() || base.exponent() < -kHeldDecimals || base.exponent() > 12 ||
+        base.mantissa() >= static_cast<unsigned __int128>(kPow10[18]))
+        return std::nullopt;
+    const __int128 units = static_cast<__int128>(base.mantissa()) * kPow10[base.exponent() + kHeldDecimals];
+    const __int128 b = base.isNegative() ? -units : units;
+    __int128 o = 0;
+    if (decimals <= kHeldDecimals) {
+        o = static_cast<__int128>(offset) * kPow10[kHeldDecimals - decimals];
+    } else {
+        const std::int64_t p = kPow10[decimals - kHeldDecimals];
+        const std::uint64_t magnitude =
+            offset < 0 ? 0 - static_cast<std::uint64_t>(offset) : static_cast<std::uint64_t>(offset);
+        std::uint64_t q = magnitude / static_cast<std::uint64_t>(p);
+        if (2 * (magnitude % static_cast<std::uint64_t>(p)) >= static_cast<std::uint64_t>(p))
+            ++q;
+        o = offset < 0 ? -static_cast<__int128>(q) : static_cast<__int128>(q);
+    }
+    const __int128 sum = b + o;
+    return Decimal::fromParts(sum < 0, static_cast<unsigned __int128>(sum < 0 ? -sum : sum), -kHeldDecimals);
+}
+
 int twoDigits(std::string_view s, std::size_t at) {
     return (s[at] - '0') * 10 + (s[at + 1] - '0');
 }
@@ -213,6 +279,12 @@ PriceDecoding decodePriceText(std::string_view text) {
                                                         &q.Low,  &q.Open, &q.PreviousClose};
     // Fields 3..9 are prices; the decimals count is never one.
     for (std::size_t i = 3; i < last && i <= 9; ++i) {
+        if (const auto whole = plainInteger(fields[i])) {
+            if (auto price = integerPrice(q.Base, *whole, q.Decimals)) {
+                *prices[i - 3] = *price;
+                continue;
+            }
+        }
         const auto offset = leadingDecimal(fields[i]);
         if (!offset)
             continue;

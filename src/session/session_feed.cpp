@@ -76,10 +76,14 @@ void SessionFeed::schedule() {
     if (drainScheduled_)
         return;
     drainScheduled_ = true;
-    business_.postMain([weak = weak_from_this()] {
+    auto work = [weak = weak_from_this()] {
         if (auto self = weak.lock())
             self->drain();
-    });
+    };
+    if (const std::int64_t interval = drainInterval_.load(); interval > 0)
+        business_.postMainAfter(std::chrono::milliseconds(interval), std::move(work));
+    else
+        business_.postMain(std::move(work));
 }
 
 void SessionFeed::drain() {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <charconv>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -172,6 +174,26 @@ TEST(DecimalConversion, ToDoubleAndIntegers) {
     // A 39-digit mantissa rounds to 38 digits.
     EXPECT_EQ(Decimal::fromParts(false, pow10(38) + 5, 0).toString(),
               "100000000000000000000000000000000000010");
+}
+
+TEST(DecimalConversion, ToDoubleRoundsCorrectlyOnEveryPath) {
+    // The text read by from_chars is the correctly rounded reference, for short and long mantissas
+    // and exponents inside and outside the exact power-of-ten range.
+    std::mt19937_64 random(7);
+    for (int n = 0; n < 20000; ++n) {
+        const int digits = 1 + static_cast<int>(random() % 25);
+        std::string text = (random() & 1) ? "-" : "";
+        for (int d = 0; d < digits; ++d)
+            text += static_cast<char>('0' + random() % 10);
+        text += "e" + std::to_string(static_cast<int>(random() % 70) - 35);
+        double expected = 0;
+        std::from_chars(text.data(), text.data() + text.size(), expected);
+        const Decimal value = *Decimal::fromString(text);
+        EXPECT_EQ(value.toDouble(), expected == 0 ? 0.0 : expected) << text;
+    }
+    // The largest exact mantissa and its neighbour past 2^53.
+    EXPECT_EQ(dec("9007199254740993").toDouble(), 9007199254740992.0);
+    EXPECT_EQ(dec("0.9007199254740993").toDouble(), 0.9007199254740993);
 }
 
 TEST(DecimalCompare, AcrossExponentsAndSigns) {

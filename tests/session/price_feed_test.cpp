@@ -208,6 +208,30 @@ TEST(PriceFeedQuote, SmallOffsetsAtTheDeepestScaleStayExact) {
     EXPECT_EQ(decoded(f).Bid, dec("0"));
 }
 
+TEST(PriceFeedQuote, EveryPriceIsBasePlusOffsetHeldToSixDecimals) {
+    // The reference: decimal arithmetic, the offset scaled and rounded half away from zero to six
+    // decimals, then added to the base held to six decimals.
+    const std::vector<std::string> bases = {
+        "1.23", "0", "-2.5", "151.2", "1e3", "0.0000015", "99999999999.999999"};
+    const std::vector<std::string> offsets = {
+        "456", "-456", "0", "5", "15", "-15", "25x", "+7", "123456789012345678", "1.5", "2e3", "-0.5"};
+    for (const auto& base : bases)
+        for (const auto& offset : offsets)
+            for (int decimals : {0, 2, 5, 6, 7, 9, 15}) {
+                std::vector<std::string> f = kFull;
+                f[2] = base;
+                f[4] = offset;
+                f[10] = std::to_string(decimals);
+                Decimal scale = dec("1");
+                for (int d = 0; d < decimals; ++d)
+                    scale = scale * dec("10");
+                const Decimal leading = *Decimal::fromString(offset == "25x" ? "25" : offset);
+                const Decimal expected =
+                    dec(base).rounded(6).add(leading.divide(scale).rounded(6)).rounded(6);
+                EXPECT_EQ(decoded(f).Bid, expected) << base << " + " << offset << " / 10^" << decimals;
+            }
+}
+
 TEST(PriceFeedApply, CarriedPricesReplaceTheRecordsOnes) {
     ItemCollectionMap items;
     auto eur = instrument("EURUSD");

@@ -1,6 +1,7 @@
 // The session's feed handler: decoding off the main queue, coalescing, and what lands on the main queue.
 #include "session/session_feed.h"
 
+#include "platform/clock.h"
 #include "platform/user_defaults.h"
 #include "session/business_test_support.h"
 
@@ -41,6 +42,8 @@ protected:
         business = std::make_unique<BusinessBase>(app, services);
         feed = std::dynamic_pointer_cast<SessionFeed>(business->services().feed);
         ASSERT_TRUE(feed);
+        // Drains as soon as the main queue runs, so one pump shows each step.
+        feed->setDrainInterval(std::chrono::milliseconds(0));
         for (const char* code : {"EURUSD", "GBPUSD"}) {
             auto item = std::make_shared<ItemDetails>();
             item->Code = code;
@@ -95,6 +98,23 @@ TEST_F(SessionFeedTest, QuotesOfOneInstrumentCoalesceBeforeTheDrain) {
     feed->ZMQNewMessage(eurusd("20240305101130", "200", "500"));
     pump();
     EXPECT_DOUBLE_EQ(item("EURUSD").Bid, 1.22);
+}
+
+TEST_F(SessionFeedTest, ADrainIntervalGathersQuotesUntilItPasses) {
+    auto manual = std::make_shared<platform::ManualClock>();
+    platform::ScopedClock clock(manual);
+    feed->setDrainInterval(std::chrono::milliseconds(16));
+    feed->ZMQNewMessage(eurusd("20240305101112", "456", "470"));
+    pump();
+    EXPECT_FALSE(item("EURUSD").isPriceUpdateReceived); // not yet due
+    feed->ZMQNewMessage(
+        quote({"GBPUSD", "20240305101113", "1.2", "10", "300", "320", "900", "5", "20", "30", "4"}));
+    manual->advance(std::chrono::milliseconds(16));
+    // One drain applies both instruments.
+    EXPECT_EQ(platform::RunLoop::main().runOnce(), 1u);
+    EXPECT_DOUBLE_EQ(item("EURUSD").Bid, 1.2456);
+    EXPECT_TRUE(item("GBPUSD").isPriceUpdateReceived);
+    EXPECT_EQ(feed->pendingCodes(), 0u);
 }
 
 TEST_F(SessionFeedTest, MergedQuoteKeepsPricesThatOnlyTheEarlierCarried) {
