@@ -4,9 +4,12 @@
 #include "platform/decimal.h"
 #include "session/decimal_extension.h"
 
+#include <charconv>
+#include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <optional>
+#include <string>
 #include <string_view>
 
 using platform::Decimal;
@@ -27,6 +30,12 @@ void checkText(const Decimal& d) {
     check(*again == d);
     check(again->toString() == d.toString());
     check(!(d.isNegative() && d.isZero()));
+    // The double is the correctly rounded reading of the text, whichever path produced it.
+    const std::string text = d.toString();
+    double expected = 0;
+    std::from_chars(text.data(), text.data() + text.size(), expected);
+    const double value = d.toDouble();
+    check(value == expected || (std::isnan(value) && std::isnan(expected)));
 }
 
 } // namespace
