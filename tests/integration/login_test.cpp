@@ -7,9 +7,9 @@
 #include "platform/user_defaults.h"
 #include "session/application_interface.h"
 #include "session/business_base.h"
-#include "session/session_reachability.h"
 #include "session/business_test_support.h"
 #include "session/language_string.h"
+#include "session/session_reachability.h"
 
 #include "market.h"
 #include "test_server.h"
@@ -366,6 +366,25 @@ TEST_F(LoginRoadTest, NetworkLossAndReturnResubscribesOnce) {
     }
     EXPECT_TRUE(pumpUntil([&] { return s.feed->anyStartsWith(watched); }));
     EXPECT_TRUE(b.conn().isFeedRunning());
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(LoginRoadTest, InstrumentStatusOnTheFeedChangesTheInstrumentsSession) {
+    Session& s = open("demo", "demo1234", false);
+    ASSERT_TRUE(loggedIn());
+    BusinessBase& b = *s.business;
+    const ItemDetails& eurusd = **b.session().ItemCollection.get("EURUSD");
+    const std::int64_t before = eurusd.CurrentTradeSessionSettingId;
+    const std::int64_t next = before == 7 ? 8 : 7;
+    // The subscription to server messages may reach the publisher after the first sends: repeat.
+    ASSERT_TRUE(pumpUntil([&] {
+        server->publishInstrumentStatus("EURUSD", static_cast<int>(next));
+        return eurusd.CurrentTradeSessionSettingId == next;
+    }));
+    EXPECT_GE(server->stats().statusesPublished, 1u);
 }
 
 } // namespace
