@@ -5,6 +5,7 @@
 // of the run; "client_vs_bare" in the client's row is the ratio of the two at that rate.
 // Arguments: the publishing rate in messages per second (0: as fast as the publisher can), and for
 // the client the drain interval of its feed handler in milliseconds (0: drain as soon as possible).
+#include "bench_support.h"
 #include "connection/login_inputdata.h"
 #include "platform/dispatch.h"
 #include "platform/user_defaults.h"
@@ -41,28 +42,7 @@ std::map<std::int64_t, double>& bareRates() {
     return rates;
 }
 
-class QuietApplication final : public ApplicationInterface {
-public:
-    LoginInputdata& logindata() override { return logindata_; }
-    std::int64_t selectedLanguage() const override { return 0; }
-    bool loginSuccess() const override { return false; }
-    bool showConfirmationAlert() const override { return false; }
-    std::string applicationName() const override { return "TradeClient"; }
-    void ConnectionFailureNotification() override {}
-    void LogininAnotherLocation(const std::string&) override {}
-    void showLoginMessages(const LoginMessageAlert&) override {}
-    void ShowCommonAlertVieWwithMessage(const std::string&, const std::string&) override {}
-    void ShowCommonUserNotificationwithMessage(const std::string&, const std::string&) override {}
-    void deliverNotification(const InAppNotification&) override {}
-    void setBannerDelegate(BannerActivation) override {}
-    void showLocalNotificationWithTitle(const std::string&, const std::string&) override {}
-    void playSoundNamed(std::string_view) override {}
-    void openURL(const std::string&) override {}
-    void terminate() override {}
-
-private:
-    LoginInputdata logindata_;
-};
+using bench::QuietApplication;
 
 std::string code(int i) {
     return fmt::format("INSTR{:03}", i);

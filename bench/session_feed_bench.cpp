@@ -2,6 +2,7 @@
 // thread, coalesced per instrument and applied on the pumped main queue, beside decoding alone.
 // The "pending_codes_max" counter shows the pending set stays within the instrument count even when
 // the main queue is pumped only now and then.
+#include "bench_support.h"
 #include "connection/login_inputdata.h"
 #include "platform/dispatch.h"
 #include "platform/user_defaults.h"
@@ -25,28 +26,7 @@ namespace {
 
 constexpr int kInstruments = 50;
 
-class QuietApplication final : public ApplicationInterface {
-public:
-    LoginInputdata& logindata() override { return logindata_; }
-    std::int64_t selectedLanguage() const override { return 0; }
-    bool loginSuccess() const override { return false; }
-    bool showConfirmationAlert() const override { return false; }
-    std::string applicationName() const override { return "TradeClient"; }
-    void ConnectionFailureNotification() override {}
-    void LogininAnotherLocation(const std::string&) override {}
-    void showLoginMessages(const LoginMessageAlert&) override {}
-    void ShowCommonAlertVieWwithMessage(const std::string&, const std::string&) override {}
-    void ShowCommonUserNotificationwithMessage(const std::string&, const std::string&) override {}
-    void deliverNotification(const InAppNotification&) override {}
-    void setBannerDelegate(BannerActivation) override {}
-    void showLocalNotificationWithTitle(const std::string&, const std::string&) override {}
-    void playSoundNamed(std::string_view) override {}
-    void openURL(const std::string&) override {}
-    void terminate() override {}
-
-private:
-    LoginInputdata logindata_;
-};
+using bench::QuietApplication;
 
 // About a hundred bytes each, cycling over the instruments with moving offsets.
 std::vector<std::string> quoteTexts(std::size_t count) {
