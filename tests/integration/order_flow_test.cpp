@@ -353,6 +353,7 @@ TEST_F(OrderFlowTest, PartialCloseLeavesTheRemainderAndFullCloseSettles) {
     EXPECT_EQ(position->RemainingQty, "1");
     const auto first = lists(s).SettledOrderCollection.back();
     EXPECT_EQ(first->OpenPositionId, "300001");
+    EXPECT_EQ(first->ItemCode, "EURUSD"); // the report names the instrument by its id
     EXPECT_EQ(first->SettledQty, "0.5");
     EXPECT_EQ(first->OrderPrice, position->OrderPrice);
     ASSERT_EQ(serverPosition("300001")->qty, "1");
@@ -584,10 +585,36 @@ TEST_F(OrderFlowTest, RejectionShowsTheTextOfItsCode) {
     ASSERT_FALSE(reason.empty());
     EXPECT_NE(banner.args[0].find(reason), std::string::npos) << banner.args[0];
     EXPECT_EQ(banner.args[1], text("11006"));
+    // A text for the user, neither the key nor the code.
+    EXPECT_EQ(reason.find_first_of("0123456789"), std::string::npos) << reason;
     // The local record moved to the cancelled list, found by its request number.
     ASSERT_TRUE(until([&] { return lists(s).PendingOrderCollection.size() == pendingBefore; }));
     ASSERT_EQ(lists(s).CancelledOrderCollection.size(), cancelledBefore + 1);
     EXPECT_EQ(lists(s).CancelledOrderCollection.back(), local);
+    EXPECT_EQ(idsOf(lists(s).OpenOrderCollection, &Order::OpenPositionId), serverPositions());
+}
+
+TEST_F(OrderFlowTest, MarketOrderBeyondItsDeviationIsRefusedAndWithinItFills) {
+    Session& s = login();
+    alignQuote(s, "EURUSD");
+    OrderInfo info = market("EURUSD", 20001, true, "1");
+    info.deviation = 5;
+    // Within five points of the price the client saw: filled.
+    const std::set<std::string> before = idsOf(lists(s).OpenOrderCollection, &Order::OpenPositionId);
+    ASSERT_TRUE(requests(s).PlaceOrder(info));
+    ASSERT_TRUE(until([&] { return lists(s).OpenOrderCollection.size() == before.size() + 1; }));
+    // The server's ask moves 20 points away: refused, nothing opened.
+    const auto* item = lists(s).ItemCollection.get("EURUSD");
+    ASSERT_TRUE(item);
+    const std::string away = Formatter::formatDecimal((*item)->Ask + 0.0002, 5);
+    ASSERT_TRUE(server->setQuote("EURUSD", away, away));
+    const std::size_t cancelledBefore = lists(s).CancelledOrderCollection.size();
+    ASSERT_TRUE(requests(s).PlaceOrder(info));
+    ASSERT_TRUE(until([&] { return lists(s).CancelledOrderCollection.size() == cancelledBefore + 1; }));
+    ASSERT_TRUE(until([&] { return !s.app->callsNamed("ShowCommonUserNotificationwithMessage").empty(); }));
+    EXPECT_NE(s.app->callsNamed("ShowCommonUserNotificationwithMessage")[0].args[0].find(text("3069")),
+              std::string::npos);
+    EXPECT_EQ(lists(s).OpenOrderCollection.size(), before.size() + 1);
     EXPECT_EQ(idsOf(lists(s).OpenOrderCollection, &Order::OpenPositionId), serverPositions());
 }
 
