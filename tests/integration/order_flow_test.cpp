@@ -1,0 +1,728 @@
+// The order flow end to end: the session's requests go to the loopback server's order engine, its
+// execution reports come back and keep the session's live lists, and both sides hold the same book.
+#include "connection/login_inputdata.h"
+#include "orders/order_collections.h"
+#include "orders/order_requests.h"
+#include "orders/session_orders.h"
+#include "platform/bundle.h"
+#include "platform/notification_center.h"
+#include "platform/notification_names.h"
+#include "platform/user_defaults.h"
+#include "session/application_interface.h"
+#include "session/business_base.h"
+#include "session/business_test_support.h"
+#include "session/formatter.h"
+#include "session/item_details.h"
+#include "session/language_string.h"
+#include "session/order.h"
+#include "session/session_events.h"
+
+#include "market.h"
+#include "test_server.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <functional>
+#include <set>
+#include <string>
+#include <vector>
+
+using namespace std::chrono_literals;
+using OrderList = std::vector<std::shared_ptr<Order>>;
+
+namespace {
+
+// Runs the main queue until `done` holds; generous for the sanitizer builds.
+bool until(const std::function<bool()>& done) {
+    return platform::RunLoop::main().runUntil(done, 10s);
+}
+
+std::set<std::string> idsOf(const OrderList& list, std::string Order::*field) {
+    std::set<std::string> out;
+    for (const auto& o : list)
+        if (o)
+            out.insert((*o).*field);
+    return out;
+}
+
+std::shared_ptr<Order> findBy(const OrderList& list, std::string Order::*field, std::string_view id) {
+    for (const auto& o : list)
+        if (o && (*o).*field == id)
+            return o;
+    return nullptr;
+}
+
+std::string text(std::string_view key) {
+    return LanguageString::stringforSelectedLanguage(0, key).value_or("");
+}
+
+// The accounts of the demo user in the default market.
+bool demoAccount(int account) {
+    return account == 20001 || account == 20002 || account == 20003;
+}
+
+// Every notification of the given names, in order, while alive.
+class Recorded {
+public:
+    explicit Recorded(std::initializer_list<std::string_view> names) {
+        for (auto name : names)
+            ids_.push_back(platform::NotificationCenter::defaultCenter().addObserver(
+                std::string(name), [this](const platform::Notification& n) { seen.push_back(n); }));
+    }
+    ~Recorded() {
+        for (auto id : ids_)
+            platform::NotificationCenter::defaultCenter().removeObserver(id);
+    }
+    std::vector<platform::Notification> named(std::string_view name) const {
+        std::vector<platform::Notification> out;
+        for (const auto& n : seen)
+            if (n.name == name)
+                out.push_back(n);
+        return out;
+    }
+    // The texts of "PlaceOrderNotification", for failure messages.
+    std::string refusals() const {
+        std::string out;
+        for (const auto& n : named(platform::kPlaceOrderNotification))
+            if (const auto* t = n.objectAs<std::string>())
+                out += "[" + *t + "] ";
+        return out;
+    }
+    std::vector<platform::Notification> seen;
+
+private:
+    std::vector<platform::ObserverId> ids_;
+};
+
+class OrderFlowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        platform::Bundle::setResourcesRoot(TC_SOURCE_RESOURCES);
+        platform::RunLoop::main().bindToCurrentThread();
+        platform::RunLoop::main().discardPending();
+        auto market = testserver::loadMarketFile(testserver::defaultMarketPath());
+        ASSERT_TRUE(market.market) << market.error;
+        server = std::make_unique<testserver::TestServer>(std::move(*market.market));
+        testserver::ServerOptions options;
+        options.port = options.feedPort = options.dataPort = 0;
+        options.rate = 200;
+        options.seed = 11;
+        // Still prices from the start: the client's view and the server's fill prices agree.
+        server->holdPrices(true);
+        ports = server->start(options);
+        loginObserver = platform::NotificationCenter::defaultCenter().addObserver(
+            std::string(platform::kLoginSuccessNotification),
+            [this](const platform::Notification&) { ++logins; });
+    }
+    void TearDown() override {
+        platform::NotificationCenter::defaultCenter().removeObserver(loginObserver);
+        sessions.clear();
+        server->stop();
+        platform::RunLoop::main().discardPending();
+        platform::Bundle::setResourcesRoot({});
+    }
+
+    struct Session {
+        std::unique_ptr<platform::UserDefaults> appDefaults = platform::UserDefaults::inMemory();
+        std::unique_ptr<platform::UserDefaults> defaults = platform::UserDefaults::inMemory();
+        std::unique_ptr<HeadlessApplication> app;
+        std::unique_ptr<BusinessBase> business;
+    };
+
+    // Signs in as demo and waits until the data service's lists have arrived.
+    Session& login() {
+        auto s = std::make_unique<Session>();
+        s->app = std::make_unique<HeadlessApplication>(*s->appDefaults);
+        s->app->logindata().setUserName("demo");
+        s->app->logindata().setPassword("demo1234");
+        s->app->logindata().setIPAddress("127.0.0.1");
+        s->app->logindata().setPortNo(ports.stream);
+        BusinessServices services;
+        services.userDefaults = s->defaults.get();
+        s->business = std::make_unique<BusinessBase>(*s->app, services);
+        const int before = logins;
+        s->business->StreamingConnection(true, false);
+        sessions.push_back(std::move(s));
+        Session& out = *sessions.back();
+        EXPECT_TRUE(platform::RunLoop::main().runUntil([&] { return logins > before; }, 10s));
+        // The financial approvals are the last reply of the login's requests.
+        EXPECT_TRUE(
+            until([&] { return !out.business->dataServiceCollections().financialApprovalRecords.empty(); }));
+        return out;
+    }
+
+    static OrderRequests& requests(Session& s) { return s.business->orders().requests(); }
+    static SessionModel& lists(Session& s) { return s.business->session(); }
+
+    // Gives the server the client's current quote of `code`, so both price orders alike.
+    void alignQuote(Session& s, const std::string& code) {
+        const auto* item = lists(s).ItemCollection.get(code);
+        ASSERT_TRUE(item) << code;
+        const int decimals = (*item)->DecimalPlaces;
+        ASSERT_TRUE(server->setQuote(code, Formatter::formatDecimal((*item)->Bid, decimals),
+                                     Formatter::formatDecimal((*item)->Ask, decimals)));
+    }
+
+    static OrderInfo market(const std::string& code, int account, bool buy, const std::string& qty) {
+        OrderInfo info;
+        info.itemCode = code;
+        info.accountNo = account;
+        info.orderType = 1;
+        info.tradingMode = buy ? 0 : 1;
+        info.deliveryMode = 1;
+        info.timeinForce = 1;
+        info.quantity = qty;
+        info.deviation = -1;
+        return info;
+    }
+
+    // Places a market order and waits for its position; the new position's id, empty when none came.
+    std::string openPosition(Session& s, const std::string& code, int account, bool buy,
+                             const std::string& qty) {
+        const std::set<std::string> before = idsOf(lists(s).OpenOrderCollection, &Order::OpenPositionId);
+        Recorded r{platform::kPlaceOrderNotification};
+        if (!requests(s).PlaceOrder(market(code, account, buy, qty))) {
+            ADD_FAILURE() << "market order refused: " << r.refusals();
+            return {};
+        }
+        std::string id;
+        until([&] {
+            for (const auto& p : lists(s).OpenOrderCollection)
+                if (!before.contains(p->OpenPositionId) && p->AccountNumber == std::to_string(account)) {
+                    id = p->OpenPositionId;
+                    return true;
+                }
+            return false;
+        });
+        EXPECT_FALSE(id.empty()) << "no position for the market order";
+        return id;
+    }
+
+    std::set<std::string> serverPositions(bool demoOnly = true) {
+        return server->book().with([&](const testserver::Books& b) {
+            std::set<std::string> out;
+            for (const auto& p : b.positions)
+                if (!demoOnly || demoAccount(p.accountId))
+                    out.insert(std::to_string(p.positionId));
+            return out;
+        });
+    }
+    std::set<std::string> serverPending() {
+        return server->book().with([&](const testserver::Books& b) {
+            std::set<std::string> out;
+            for (const auto& o : b.pendingOrders)
+                if (demoAccount(o.accountId))
+                    out.insert(std::to_string(o.pendingOrderId));
+            return out;
+        });
+    }
+    std::optional<testserver::ServerPosition> serverPosition(const std::string& id) {
+        return server->book().with(
+            [&](const testserver::Books& b) -> std::optional<testserver::ServerPosition> {
+                for (const auto& p : b.positions)
+                    if (std::to_string(p.positionId) == id)
+                        return p;
+                return std::nullopt;
+            });
+    }
+    std::optional<testserver::ServerPendingOrder> serverOrder(const std::string& id) {
+        return server->book().with(
+            [&](const testserver::Books& b) -> std::optional<testserver::ServerPendingOrder> {
+                for (const auto& o : b.pendingOrders)
+                    if (std::to_string(o.pendingOrderId) == id)
+                        return o;
+                return std::nullopt;
+            });
+    }
+
+    // The server received a stream message of `type` and sent reports back after it.
+    bool answered(int type, int reportsBefore) {
+        return server->waitFor(
+            [&](const testserver::ServerStats& st) {
+                return std::find(st.streamTypes.begin(), st.streamTypes.end(), type) !=
+                           st.streamTypes.end() &&
+                       st.orderReports > reportsBefore;
+            },
+            5s);
+    }
+
+    std::unique_ptr<testserver::TestServer> server;
+    testserver::ServerPorts ports;
+    std::vector<std::unique_ptr<Session>> sessions;
+    platform::ObserverId loginObserver;
+    int logins = 0;
+};
+
+TEST_F(OrderFlowTest, MarketBuyBecomesPendingThenOpenPosition) {
+    Session& s = login();
+    alignQuote(s, "EURUSD");
+    const std::size_t pendingBefore = lists(s).PendingOrderCollection.size();
+    ASSERT_TRUE(requests(s).PlaceOrder(market("EURUSD", 20001, true, "1")));
+    // The local record joins the pending list at once, before any report.
+    ASSERT_EQ(lists(s).PendingOrderCollection.size(), pendingBefore + 1);
+    const std::shared_ptr<Order> local = lists(s).PendingOrderCollection.back();
+    EXPECT_TRUE(local->PendingOrderId.empty());
+
+    std::shared_ptr<Order> position;
+    ASSERT_TRUE(until([&] {
+        for (const auto& p : lists(s).OpenOrderCollection)
+            if (p->ItemCode == "EURUSD" && p->AccountNumber == "20001" && p->OpenPositionId != "300001")
+                position = p;
+        return position != nullptr;
+    }));
+    // 62/28 replaced the local record by the server's, 62/23 moved that one to the copy and 67/74
+    // opened the position naming it.
+    OrderCollections* collections = s.business->orders().collections();
+    ASSERT_NE(collections, nullptr);
+    const auto served =
+        findBy(collections->PendingOrderCollectionCopy(), &Order::PendingOrderId, position->PendingOrderId);
+    ASSERT_NE(served, nullptr) << "no pending record of the server for " << position->PendingOrderId;
+    EXPECT_EQ(served->orderType, 1);
+    EXPECT_EQ(served->OrderQty, "1");
+    EXPECT_EQ(lists(s).PendingOrderCollection.size(), pendingBefore);
+    EXPECT_EQ(
+        std::count(lists(s).PendingOrderCollection.begin(), lists(s).PendingOrderCollection.end(), local), 0);
+    EXPECT_EQ(position->RemainingQty, "1");
+    EXPECT_EQ(position->tradingMode, 0);
+
+    const auto held = serverPosition(position->OpenPositionId);
+    ASSERT_TRUE(held);
+    EXPECT_EQ(std::to_string(held->refPendingOrderId), position->PendingOrderId);
+    EXPECT_EQ(held->openPrice, position->OrderPrice);
+    EXPECT_EQ(held->qty, "1");
+    EXPECT_EQ(idsOf(lists(s).OpenOrderCollection, &Order::OpenPositionId), serverPositions());
+}
+
+TEST_F(OrderFlowTest, LimitOrderWaitsThenTriggersWhenTheQuoteCrossesIt) {
+    Session& s = login();
+    ASSERT_TRUE(server->setQuote("EURUSD", "1.08500", "1.08512"));
+    Recorded r{platform::kPlaceOrderNotification};
+    OrderInfo info = market("EURUSD", 20001, true, "0.5");
+    info.orderType = 2;
+    info.price = "1.08300";
+    ASSERT_TRUE(requests(s).PlaceOrder(info)) << r.refusals();
+
+    std::shared_ptr<Order> pending;
+    ASSERT_TRUE(until([&] {
+        pending = nullptr;
+        for (const auto& o : lists(s).PendingOrderCollection)
+            if (o->ItemCode == "EURUSD" && o->orderType == 2 && !o->PendingOrderId.empty() &&
+                o->RefPositionIdOfBracket.empty())
+                pending = o;
+        return pending != nullptr;
+    }));
+    EXPECT_EQ(pending->OrderPrice, "1.08300");
+    const std::string id = pending->PendingOrderId;
+    ASSERT_TRUE(serverOrder(id));
+    EXPECT_EQ(idsOf(lists(s).PendingOrderCollection, &Order::PendingOrderId), serverPending());
+    // The stored order is confirmed once.
+    ASSERT_TRUE(until([&] { return !s.app->callsNamed("ShowCommonAlertVieWwithMessage").empty(); }));
+    const auto confirmation = s.app->callsNamed("ShowCommonAlertVieWwithMessage");
+    ASSERT_EQ(confirmation.size(), 1u);
+    EXPECT_NE(confirmation[0].args[0].find(id), std::string::npos);
+
+    // The ask falls through the limit: the order fills at that ask.
+    ASSERT_TRUE(server->setQuote("EURUSD", "1.08280", "1.08292"));
+    std::shared_ptr<Order> position;
+    ASSERT_TRUE(until([&] {
+        position = findBy(lists(s).OpenOrderCollection, &Order::PendingOrderId, id);
+        return position != nullptr;
+    }));
+    EXPECT_EQ(findBy(lists(s).PendingOrderCollection, &Order::PendingOrderId, id), nullptr);
+    EXPECT_FALSE(serverOrder(id));
+    EXPECT_EQ(position->OrderPrice, "1.08292");
+    EXPECT_EQ(position->RemainingQty, "0.5");
+    EXPECT_EQ(position->orderType, 2); // taken over from the pending order it came from
+    EXPECT_TRUE(serverPosition(position->OpenPositionId));
+}
+
+TEST_F(OrderFlowTest, PartialCloseLeavesTheRemainderAndFullCloseSettles) {
+    Session& s = login();
+    alignQuote(s, "EURUSD");
+    // Seeded: 300001 buys 1.5 EURUSD with take-profit leg 310002.
+    ASSERT_NE(findBy(lists(s).OpenOrderCollection, &Order::OpenPositionId, "300001"), nullptr);
+    Recorded r{platform::kPlaceOrderNotification};
+    const std::size_t settledBefore = lists(s).SettledOrderCollection.size();
+    ASSERT_TRUE(requests(s).closePosition("300001", "0.5", -1)) << r.refusals();
+
+    ASSERT_TRUE(until([&] { return lists(s).SettledOrderCollection.size() == settledBefore + 1; }));
+    const auto position = findBy(lists(s).OpenOrderCollection, &Order::OpenPositionId, "300001");
+    ASSERT_NE(position, nullptr);
+    EXPECT_EQ(position->RemainingQty, "1");
+    const auto first = lists(s).SettledOrderCollection.back();
+    EXPECT_EQ(first->OpenPositionId, "300001");
+    EXPECT_EQ(first->ItemCode, "EURUSD"); // the report names the instrument by its id
+    EXPECT_EQ(first->SettledQty, "0.5");
+    EXPECT_EQ(first->OrderPrice, position->OrderPrice);
+    ASSERT_EQ(serverPosition("300001")->qty, "1");
+    // The take-profit leg now closes what is left.
+    ASSERT_TRUE(until([&] {
+        const auto leg = findBy(lists(s).PendingOrderCollection, &Order::PendingOrderId, "310002");
+        return leg && leg->OrderQty == "1";
+    }));
+    EXPECT_EQ(serverOrder("310002")->remainingQty, "1");
+
+    ASSERT_TRUE(requests(s).closePosition("300001", "1", -1)) << r.refusals();
+    ASSERT_TRUE(until([&] {
+        return findBy(lists(s).OpenOrderCollection, &Order::OpenPositionId, "300001") == nullptr &&
+               lists(s).SettledOrderCollection.size() == settledBefore + 2;
+    }));
+    const auto last = lists(s).SettledOrderCollection.back();
+    EXPECT_EQ(last->OpenPositionId, "300001");
+    EXPECT_EQ(last->SettledQty, "1");
+    EXPECT_NE(last->SettlementId, first->SettlementId);
+    EXPECT_FALSE(serverPosition("300001"));
+    // Its leg went with it, cancelled on both sides.
+    ASSERT_TRUE(until([&] {
+        return findBy(lists(s).PendingOrderCollection, &Order::PendingOrderId, "310002") == nullptr;
+    }));
+    EXPECT_NE(findBy(lists(s).CancelledOrderCollection, &Order::PendingOrderId, "310002"), nullptr);
+    EXPECT_FALSE(serverOrder("310002"));
+    EXPECT_EQ(idsOf(lists(s).OpenOrderCollection, &Order::OpenPositionId), serverPositions());
+    const auto settlements = server->book().with([](const testserver::Books& b) {
+        std::set<std::string> out;
+        for (const auto& x : b.settlements)
+            if (x.refPositionId == 300001)
+                out.insert(std::to_string(x.settlementId));
+        return out;
+    });
+    EXPECT_EQ(settlements, (std::set<std::string>{first->SettlementId, last->SettlementId}));
+}
+
+TEST_F(OrderFlowTest, EditAndCancelOfAPendingOrderAndBracketsOfAPosition) {
+    Session& s = login();
+    alignQuote(s, "USDJPY");
+    alignQuote(s, "XAUUSD");
+    Recorded r{platform::kPlaceOrderNotification};
+    // Seeded: 310001 buys 2 USDJPY at 150.250.
+    ASSERT_TRUE(requests(s).editPendingOrder("310001", "1", "150.100", "", "", false, false)) << r.refusals();
+    ASSERT_TRUE(until([&] {
+        const auto o = findBy(lists(s).PendingOrderCollection, &Order::PendingOrderId, "310001");
+        return o && o->OrderPrice == "150.100";
+    }));
+    const auto edited = findBy(lists(s).PendingOrderCollection, &Order::PendingOrderId, "310001");
+    EXPECT_EQ(edited->OrderQty, "1");
+    EXPECT_EQ(edited->RemainingQty, "1");
+    EXPECT_TRUE(edited->LimitPrice.empty());
+    const auto held = serverOrder("310001");
+    ASSERT_TRUE(held);
+    EXPECT_EQ(held->orderPrice, "150.100");
+    EXPECT_EQ(held->remainingQty, "1");
+
+    // Seeded: 300002 sells 0.2 XAUUSD without brackets; a take profit below and a stop loss above.
+    ASSERT_TRUE(requests(s).editPositionBrackets("300002", "2000.00", "2080.00", true, true)) << r.refusals();
+    ASSERT_TRUE(until([&] {
+        const auto p = findBy(lists(s).OpenOrderCollection, &Order::OpenPositionId, "300002");
+        return p && p->LimitPrice == "2000.00" && p->StopPrice == "2080.00";
+    }));
+    const auto legs = server->book().with([](const testserver::Books& b) {
+        std::set<std::string> out;
+        for (const auto& o : b.pendingOrders)
+            if (o.refPositionId == 300002)
+                out.insert(o.orderPrice);
+        return out;
+    });
+    EXPECT_EQ(legs, (std::set<std::string>{"2000.00", "2080.00"}));
+
+    const std::size_t cancelledBefore = lists(s).CancelledOrderCollection.size();
+    ASSERT_TRUE(requests(s).cancelPendingOrder("310001")) << r.refusals();
+    ASSERT_TRUE(until([&] {
+        return findBy(lists(s).PendingOrderCollection, &Order::PendingOrderId, "310001") == nullptr;
+    }));
+    ASSERT_TRUE(until([&] { return lists(s).CancelledOrderCollection.size() == cancelledBefore + 1; }));
+    const auto cancelled = lists(s).CancelledOrderCollection.back();
+    EXPECT_EQ(cancelled->PendingOrderId, "310001");
+    EXPECT_EQ(cancelled->OrderQty, "1"); // what was still open
+    EXPECT_FALSE(serverOrder("310001"));
+    EXPECT_TRUE(server->book().with([](const testserver::Books& b) {
+        return std::any_of(
+            b.cancellations.begin(), b.cancellations.end(),
+            [](const testserver::ServerCancellation& x) { return x.cancelledOrderId == 310001; });
+    }));
+    // The brackets' own legs remain.
+    EXPECT_EQ(idsOf(lists(s).PendingOrderCollection, &Order::PendingOrderId), serverPending());
+}
+
+TEST_F(OrderFlowTest, OffsetClosesHedgedPositionsAgainstEachOther) {
+    Session& s = login();
+    alignQuote(s, "EURUSD");
+    const std::string bought = openPosition(s, "EURUSD", 20003, true, "1");
+    const std::string sold = openPosition(s, "EURUSD", 20003, false, "1");
+    ASSERT_FALSE(bought.empty());
+    ASSERT_FALSE(sold.empty());
+
+    Recorded r{platform::kPlaceOrderNotification, platform::kCloseHedgePositionNotification};
+    const std::size_t settledBefore = lists(s).SettledOrderCollection.size();
+    const std::string details = bought +
+                                "\x05"
+                                "1\x06\x07" +
+                                sold +
+                                "\x05"
+                                "1\x06\x07";
+    const int reports = server->stats().orderReports;
+    ASSERT_TRUE(requests(s).PlaceOffsetOrder(details, "EURUSD", "20003")) << r.refusals();
+    EXPECT_TRUE(answered(1052, reports));
+    ASSERT_TRUE(until([&] { return !r.named(platform::kCloseHedgePositionNotification).empty(); }));
+    ASSERT_TRUE(until([&] {
+        return !findBy(lists(s).OpenOrderCollection, &Order::OpenPositionId, bought) &&
+               !findBy(lists(s).OpenOrderCollection, &Order::OpenPositionId, sold) &&
+               lists(s).SettledOrderCollection.size() == settledBefore + 1;
+    }));
+    const auto settled = lists(s).SettledOrderCollection.back();
+    EXPECT_EQ(settled->OpenPositionId, bought);
+    EXPECT_EQ(settled->ClosingPositionId, sold);
+    EXPECT_EQ(settled->SettledQty, "1");
+    EXPECT_FALSE(serverPosition(bought));
+    EXPECT_FALSE(serverPosition(sold));
+}
+
+TEST_F(OrderFlowTest, BulkCloseOfThreePositionsWithOneRefused) {
+    Session& s = login();
+    alignQuote(s, "EURUSD");
+    const std::string a = openPosition(s, "EURUSD", 20001, true, "1");
+    const std::string b = openPosition(s, "EURUSD", 20002, false, "2");
+    const std::string c = openPosition(s, "EURUSD", 20001, true, "0.3");
+    ASSERT_FALSE(a.empty() || b.empty() || c.empty());
+    OrderList chosen{findBy(lists(s).OpenOrderCollection, &Order::OpenPositionId, a),
+                     findBy(lists(s).OpenOrderCollection, &Order::OpenPositionId, b),
+                     findBy(lists(s).OpenOrderCollection, &Order::OpenPositionId, c)};
+    // The third is closed meanwhile; the close-all window still holds it.
+    ASSERT_TRUE(requests(s).closePosition(c, "0.3", -1));
+    ASSERT_TRUE(until([&] { return !findBy(lists(s).OpenOrderCollection, &Order::OpenPositionId, c); }));
+
+    Recorded r{platform::kBulkCloseNotification};
+    const int reports = server->stats().orderReports;
+    ASSERT_TRUE(requests(s).createBulkClosePositionInfo(chosen, 3));
+    EXPECT_TRUE(answered(82, reports));
+    const auto kind = [](const platform::Notification& n) {
+        const auto* k = n.info<std::string>(SessionEvents::kBulkCloseKindKey);
+        return k ? *k : std::string();
+    };
+    // Settlements of the chosen positions only: the earlier close of the third is announced too.
+    const auto settledOf = [&] {
+        std::set<std::string> ids;
+        for (const auto& n : r.seen)
+            if (const auto* order = n.objectAs<std::shared_ptr<Order>>();
+                order && *order && kind(n) == SessionEvents::kBulkCloseSettled)
+                ids.insert((*order)->OpenPositionId);
+        ids.erase(c);
+        return ids;
+    };
+    const auto rejections = [&] {
+        return std::count_if(r.seen.begin(), r.seen.end(), [&](const platform::Notification& n) {
+            return kind(n) == SessionEvents::kBulkCloseRejected;
+        });
+    };
+    ASSERT_TRUE(until([&] { return settledOf().size() == 2 && rejections() == 1; }));
+    // The request's own announcement comes first.
+    ASSERT_FALSE(r.seen.empty());
+    EXPECT_EQ(kind(r.seen.front()), "82");
+
+    for (const auto& n : r.seen) {
+        if (kind(n) != SessionEvents::kBulkCloseRejected)
+            continue;
+        const auto* info = n.objectAs<SessionEvents::TextDictionary>();
+        ASSERT_NE(info, nullptr);
+        EXPECT_EQ(info->at("125"), c);
+        EXPECT_EQ(info->at("17"), text("3108")); // no such position
+        EXPECT_FALSE(info->at("17").empty());
+    }
+    EXPECT_EQ(settledOf(), (std::set<std::string>{a, b}));
+    EXPECT_TRUE(until([&] {
+        return !findBy(lists(s).OpenOrderCollection, &Order::OpenPositionId, a) &&
+               !findBy(lists(s).OpenOrderCollection, &Order::OpenPositionId, b);
+    }));
+    EXPECT_FALSE(serverPosition(a));
+    EXPECT_FALSE(serverPosition(b));
+    EXPECT_EQ(idsOf(lists(s).OpenOrderCollection, &Order::OpenPositionId), serverPositions());
+}
+
+TEST_F(OrderFlowTest, MultiAccountOrderOpensAPositionInEachAccount) {
+    Session& s = login();
+    alignQuote(s, "EURUSD");
+    const std::vector<OrderRequests::AccountQuantity> accounts{{20001, 1}, {20002, 0.5}, {20003, 2}};
+    OrderInfo info = market("EURUSD", 0, true, "");
+    info.orderDetails = requests(s).multiAccountDetails(accounts);
+    const std::set<std::string> before = idsOf(lists(s).OpenOrderCollection, &Order::OpenPositionId);
+    const int reports = server->stats().orderReports;
+    ASSERT_TRUE(requests(s).CreateNewBulkOrderMessage(info));
+    EXPECT_TRUE(answered(77, reports));
+
+    std::map<std::string, std::string> quantities; // account -> remaining
+    ASSERT_TRUE(until([&] {
+        quantities.clear();
+        for (const auto& p : lists(s).OpenOrderCollection)
+            if (!before.contains(p->OpenPositionId))
+                quantities[p->AccountNumber] = p->RemainingQty;
+        return quantities.size() == 3;
+    }));
+    EXPECT_EQ(quantities,
+              (std::map<std::string, std::string>{{"20001", "1"}, {"20002", "0.5"}, {"20003", "2"}}));
+    EXPECT_EQ(idsOf(lists(s).OpenOrderCollection, &Order::OpenPositionId), serverPositions());
+}
+
+TEST_F(OrderFlowTest, RejectionShowsTheTextOfItsCode) {
+    Session& s = login();
+    Recorded r{platform::kPlaceOrderNotification};
+    // Refused by the client: the text of the key, not the key.
+    ASSERT_FALSE(requests(s).PlaceOrder(market("EURUSD", 20001, true, "0")));
+    ASSERT_EQ(r.named(platform::kPlaceOrderNotification).size(), 1u);
+    const std::string clientText = *r.named(platform::kPlaceOrderNotification)[0].objectAs<std::string>();
+    EXPECT_FALSE(text("1003").empty());
+    EXPECT_EQ(clientText, text("1003"));
+
+    // Refused by the server: its market is closed.
+    ASSERT_TRUE(server->setMarketOpen("EURUSD", false));
+    const std::size_t cancelledBefore = lists(s).CancelledOrderCollection.size();
+    const std::size_t pendingBefore = lists(s).PendingOrderCollection.size();
+    ASSERT_TRUE(requests(s).PlaceOrder(market("EURUSD", 20001, true, "1")));
+    const std::shared_ptr<Order> local = lists(s).PendingOrderCollection.back();
+    ASSERT_TRUE(until([&] { return !s.app->callsNamed("ShowCommonUserNotificationwithMessage").empty(); }));
+    const auto banner = s.app->callsNamed("ShowCommonUserNotificationwithMessage")[0];
+    const std::string reason = text("1065");
+    ASSERT_FALSE(reason.empty());
+    EXPECT_NE(banner.args[0].find(reason), std::string::npos) << banner.args[0];
+    EXPECT_EQ(banner.args[1], text("11006"));
+    // A text for the user, neither the key nor the code.
+    EXPECT_EQ(reason.find_first_of("0123456789"), std::string::npos) << reason;
+    // The local record moved to the cancelled list, found by its request number.
+    ASSERT_TRUE(until([&] { return lists(s).PendingOrderCollection.size() == pendingBefore; }));
+    ASSERT_EQ(lists(s).CancelledOrderCollection.size(), cancelledBefore + 1);
+    EXPECT_EQ(lists(s).CancelledOrderCollection.back(), local);
+    EXPECT_EQ(idsOf(lists(s).OpenOrderCollection, &Order::OpenPositionId), serverPositions());
+}
+
+TEST_F(OrderFlowTest, MarketOrderBeyondItsDeviationIsRefusedAndWithinItFills) {
+    Session& s = login();
+    alignQuote(s, "EURUSD");
+    OrderInfo info = market("EURUSD", 20001, true, "1");
+    info.deviation = 5;
+    // Within five points of the price the client saw: filled.
+    const std::set<std::string> before = idsOf(lists(s).OpenOrderCollection, &Order::OpenPositionId);
+    ASSERT_TRUE(requests(s).PlaceOrder(info));
+    ASSERT_TRUE(until([&] { return lists(s).OpenOrderCollection.size() == before.size() + 1; }));
+    // The server's ask moves 20 points away: refused, nothing opened.
+    const auto* item = lists(s).ItemCollection.get("EURUSD");
+    ASSERT_TRUE(item);
+    const std::string away = Formatter::formatDecimal((*item)->Ask + 0.0002, 5);
+    ASSERT_TRUE(server->setQuote("EURUSD", away, away));
+    const std::size_t cancelledBefore = lists(s).CancelledOrderCollection.size();
+    ASSERT_TRUE(requests(s).PlaceOrder(info));
+    ASSERT_TRUE(until([&] { return lists(s).CancelledOrderCollection.size() == cancelledBefore + 1; }));
+    ASSERT_TRUE(until([&] { return !s.app->callsNamed("ShowCommonUserNotificationwithMessage").empty(); }));
+    EXPECT_NE(s.app->callsNamed("ShowCommonUserNotificationwithMessage")[0].args[0].find(text("3069")),
+              std::string::npos);
+    EXPECT_EQ(lists(s).OpenOrderCollection.size(), before.size() + 1);
+    EXPECT_EQ(idsOf(lists(s).OpenOrderCollection, &Order::OpenPositionId), serverPositions());
+}
+
+TEST_F(OrderFlowTest, OrderWhileTheStreamIsDownIsRefusedAndNotSent) {
+    Session& s = login();
+    server->dropStreams();
+    ASSERT_TRUE(until([&] { return !s.business->conn().isStreamConnected(); }));
+    Recorded r{platform::kPlaceOrderNotification};
+    const int requestsBefore = server->stats().orderRequests;
+    const std::size_t pendingBefore = lists(s).PendingOrderCollection.size();
+    EXPECT_FALSE(requests(s).PlaceOrder(market("EURUSD", 20001, true, "1")));
+    EXPECT_FALSE(requests(s).closePosition("300001", "1", -1));
+    EXPECT_FALSE(requests(s).cancelPendingOrder("310001"));
+    const auto refusals = r.named(platform::kPlaceOrderNotification);
+    ASSERT_EQ(refusals.size(), 3u);
+    for (const auto& n : refusals) {
+        ASSERT_NE(n.objectAs<std::string>(), nullptr);
+        EXPECT_EQ(*n.objectAs<std::string>(), text("1007"));
+    }
+    EXPECT_FALSE(text("1007").empty());
+    EXPECT_EQ(lists(s).PendingOrderCollection.size(), pendingBefore);
+    EXPECT_EQ(server->stats().orderRequests, requestsBefore);
+}
+
+TEST_F(OrderFlowTest, LoginAfterALostStreamRestoresTheServersLists) {
+    Session& first = login();
+    alignQuote(first, "EURUSD");
+    const std::string opened = openPosition(first, "EURUSD", 20002, true, "1");
+    ASSERT_FALSE(opened.empty());
+    ASSERT_TRUE(requests(first).cancelPendingOrder("310001"));
+    ASSERT_TRUE(until(
+        [&] { return !findBy(lists(first).PendingOrderCollection, &Order::PendingOrderId, "310001"); }));
+
+    server->dropStreams();
+    ASSERT_TRUE(until([&] { return !first.business->conn().isStreamConnected(); }));
+    // The take profit of 300001 triggers while nobody listens: the next login must know.
+    ASSERT_TRUE(server->setQuote("EURUSD", "1.09600", "1.09612"));
+    ASSERT_FALSE(serverPosition("300001"));
+
+    Session& second = login();
+    const std::set<std::string> positions = serverPositions();
+    const std::set<std::string> pending = serverPending();
+    ASSERT_TRUE(until([&] {
+        return idsOf(lists(second).OpenOrderCollection, &Order::OpenPositionId) == positions &&
+               idsOf(lists(second).PendingOrderCollection, &Order::PendingOrderId) == pending;
+    })) << "open "
+        << lists(second).OpenOrderCollection.size() << " pending "
+        << lists(second).PendingOrderCollection.size();
+    EXPECT_TRUE(positions.contains(opened));
+    EXPECT_FALSE(pending.contains("310001"));
+    EXPECT_FALSE(pending.contains("310002"));
+    EXPECT_FALSE(positions.contains("300001"));
+    const auto serverCancelled = server->book().with([](const testserver::Books& b) {
+        std::set<std::string> out;
+        for (const auto& x : b.cancellations)
+            if (demoAccount(x.accountId))
+                out.insert(std::to_string(x.cancelledOrderId));
+        return out;
+    });
+    EXPECT_TRUE(until([&] {
+        return idsOf(lists(second).CancelledOrderCollection, &Order::CancelledOrderId) == serverCancelled;
+    }));
+    const auto restored = findBy(lists(second).OpenOrderCollection, &Order::OpenPositionId, opened);
+    ASSERT_NE(restored, nullptr);
+    EXPECT_EQ(restored->AccountNumber, "20002");
+    EXPECT_EQ(restored->ItemCode, "EURUSD");
+}
+
+TEST_F(OrderFlowTest, EveryOrderMessageTypeIsAnsweredByTheServer) {
+    Session& s = login();
+    alignQuote(s, "EURUSD");
+    alignQuote(s, "USDJPY");
+    Recorded r{platform::kPlaceOrderNotification};
+    const auto step = [&](int type, const std::function<bool()>& send) {
+        const int reports = server->stats().orderReports;
+        ASSERT_TRUE(send()) << type << ": " << r.refusals();
+        EXPECT_TRUE(answered(type, reports)) << type;
+    };
+    step(60, [&] { return requests(s).PlaceOrder(market("EURUSD", 20001, true, "1")); });
+    step(72, [&] { return requests(s).editPendingOrder("310001", "2", "150.000", "", "", false, false); });
+    OrderInfo multi = market("EURUSD", 0, false, "");
+    const std::vector<OrderRequests::AccountQuantity> two{{20001, 1}, {20003, 1}};
+    multi.orderDetails = requests(s).multiAccountDetails(two);
+    step(77, [&] { return requests(s).CreateNewBulkOrderMessage(multi); });
+    ASSERT_TRUE(until([&] { return lists(s).OpenOrderCollection.size() >= 5; }));
+    std::string buy, sell;
+    for (const auto& p : lists(s).OpenOrderCollection)
+        if (p->AccountNumber == "20003")
+            sell = p->OpenPositionId;
+        else if (p->AccountNumber == "20001" && p->OpenPositionId != "300001" && p->tradingMode == 0)
+            buy = p->OpenPositionId;
+    ASSERT_FALSE(sell.empty());
+    ASSERT_FALSE(buy.empty());
+    const std::string other = openPosition(s, "EURUSD", 20003, true, "1");
+    ASSERT_FALSE(other.empty());
+    step(1052, [&] {
+        return requests(s).PlaceOffsetOrder(other +
+                                                "\x05"
+                                                "1\x06\x07" +
+                                                sell +
+                                                "\x05"
+                                                "1\x06\x07",
+                                            "EURUSD", "20003");
+    });
+    const std::vector<std::string> ids{buy};
+    step(82, [&] { return requests(s).closeAllPositions(ids, 3); });
+    EXPECT_TRUE(until([&] { return !findBy(lists(s).OpenOrderCollection, &Order::OpenPositionId, buy); }));
+    EXPECT_GE(server->stats().orderRequests, 5);
+}
+
+} // namespace
