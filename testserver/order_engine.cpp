@@ -278,6 +278,25 @@ WireFields orderFields(const ServerPendingOrder& o, const Instrument& instrument
     return f;
 }
 
+// A take-profit (type 2) or stop-loss (type 3) leg of a position: the opposite order over its
+// whole open quantity.
+ServerPendingOrder legOf(const ServerPosition& p, std::int64_t id, std::int64_t ticket, int type,
+                         std::string price, std::string placedAt) {
+    ServerPendingOrder leg;
+    leg.pendingOrderId = id;
+    leg.ticketId = ticket;
+    leg.accountId = p.accountId;
+    leg.instrumentId = p.instrumentId;
+    leg.isBuy = !p.isBuy;
+    leg.orderTypeId = type;
+    leg.orderQty = leg.remainingQty = p.qty;
+    leg.orderPrice = std::move(price);
+    leg.deliveryMode = p.deliveryMode;
+    leg.placedAt = std::move(placedAt);
+    leg.refPositionId = p.positionId;
+    return leg;
+}
+
 bool bookFull(const Books& b) {
     return b.positions.size() + b.pendingOrders.size() >= kMaxBookEntries;
 }
@@ -417,19 +436,8 @@ void OrderEngine::fill(Call& c, ServerPendingOrder o, std::int64_t price, const 
     for (auto [type, text] : {std::pair{2, o.limitPrice}, std::pair{3, o.stopPrice}}) {
         if (text == "0")
             continue;
-        ServerPendingOrder leg;
-        leg.pendingOrderId = c.books.newId();
-        leg.ticketId = o.ticketId;
-        leg.accountId = p.accountId;
-        leg.instrumentId = p.instrumentId;
-        leg.isBuy = !p.isBuy;
-        leg.orderTypeId = type;
-        leg.orderQty = leg.remainingQty = p.qty;
-        leg.orderPrice = text;
-        leg.deliveryMode = p.deliveryMode;
+        ServerPendingOrder leg = legOf(p, c.books.newId(), o.ticketId, type, text, c.time);
         leg.timeInForce = o.timeInForce;
-        leg.placedAt = c.time;
-        leg.refPositionId = p.positionId;
         c.send(user, orderFields(leg, *instrument, 28, c.time, {}));
         c.books.pendingOrders.push_back(std::move(leg));
     }
@@ -657,18 +665,7 @@ void OrderEngine::editBrackets(Call& c) {
                 continue;
             if (bookFull(c.books))
                 return refuse(kRejectBookFull);
-            ServerPendingOrder o;
-            o.pendingOrderId = c.books.newId();
-            o.ticketId = p.refTicketId;
-            o.accountId = p.accountId;
-            o.instrumentId = p.instrumentId;
-            o.isBuy = !p.isBuy;
-            o.orderTypeId = type;
-            o.orderQty = o.remainingQty = p.qty;
-            o.orderPrice = text;
-            o.deliveryMode = p.deliveryMode;
-            o.placedAt = c.time;
-            o.refPositionId = p.positionId;
+            ServerPendingOrder o = legOf(p, c.books.newId(), p.refTicketId, type, text, c.time);
             c.send(c.user, orderFields(o, *instrument, 28, c.time, requestId));
             pending.push_back(std::move(o));
         } else if (wanted[leg] == 0) {

@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 // Where built messages go: the business object implements it. Stream messages arrive already
@@ -22,6 +23,26 @@ public:
     virtual std::string envelopeKey(bool isInitialRequest) const = 0;
     // Called by the ping builder once the ping has been handed over.
     virtual void pingSent() {}
+};
+
+// Forwards to another sender and notes whether the builder handed anything over, since the builder
+// reports its refusals only in the log. One per request being built.
+class SendWatch final : public MessageSender {
+public:
+    explicit SendWatch(MessageSender& target) : target_(target) {}
+    void sendMessage(RequestMessage message) override {
+        target_.sendMessage(std::move(message));
+        sent = true;
+    }
+    std::string envelopeKey(bool isInitialRequest) const override {
+        return target_.envelopeKey(isInitialRequest);
+    }
+    void pingSent() override { target_.pingSent(); }
+
+    bool sent = false;
+
+private:
+    MessageSender& target_;
 };
 
 class MessageBase {

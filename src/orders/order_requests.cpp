@@ -76,22 +76,26 @@ void start(MessageBase& message, std::int64_t type) {
     message.setValue(10, type);
 }
 
-// Notes whether the builder handed anything over; it reports its refusals only in the log.
-class SendWatch final : public MessageSender {
-public:
-    explicit SendWatch(MessageSender& target) : target_(target) {}
-    void sendMessage(RequestMessage message) override {
-        target_.sendMessage(std::move(message));
-        sent = true;
-    }
-    std::string envelopeKey(bool isInitialRequest) const override {
-        return target_.envelopeKey(isInitialRequest);
-    }
-    bool sent = false;
-
-private:
-    MessageSender& target_;
-};
+// The tags of the request's kinds and the instrument's prices as they stand now.
+void fillFromRequest(Order& o, const OrderInfo& info, const ItemDetails& item, std::string serverTime) {
+    o.orderType = info.orderType;
+    o.orderTypeTag = Order::GetOrderTypeTagValue(info.orderType);
+    o.deliveryModeTag = Order::GetDeliveryModeTagValue(info.deliveryMode);
+    o.tradingModeTag = Order::GetTradingModeTagValue(info.tradingMode);
+    o.timeinForceTag = Order::GetTimeInForceTagValue(info.timeinForce);
+    o.deviation = info.deviation;
+    o.Spread = "0";
+    o.CurrentStatus = "0";
+    o.Bid = price(item.Bid, item.DecimalPlaces);
+    o.Ask = price(item.Ask, item.DecimalPlaces);
+    o.Last = price(item.Last, item.DecimalPlaces);
+    o.High = price(item.High, item.DecimalPlaces);
+    o.Low = price(item.Low, item.DecimalPlaces);
+    o.ItemTime =
+        JournalData::reformatClockText(item.UpdateTime, Formatter::kDisplayDateTime, Formatter::kWireDateTime)
+            .value_or("");
+    o.TransactionDateTime = std::move(serverTime);
+}
 
 } // namespace
 
@@ -141,30 +145,12 @@ std::shared_ptr<Order> OrderRequests::GenerateOrder(const OrderInfo& info) const
     o.AccountNumber = decimal(info.accountNo);
     o.RequestId = nextRequestId(context_.requestId());
     o.ItemCode = item.Code;
-    o.orderTypeTag = Order::GetOrderTypeTagValue(info.orderType);
-    o.deliveryModeTag = Order::GetDeliveryModeTagValue(info.deliveryMode);
-    o.tradingModeTag = Order::GetTradingModeTagValue(info.tradingMode);
-    o.timeinForceTag = Order::GetTimeInForceTagValue(info.timeinForce);
-    o.orderType = info.orderType;
+    fillFromRequest(o, info, item, context_.serverTime());
     o.deliveryMode = info.deliveryMode;
     o.tradingMode = info.tradingMode;
     o.timeinForce = info.timeinForce;
     o.OrderQty = info.quantity;
-    o.Spread = "0";
-    o.CurrentStatus = "0";
-
-    o.Bid = price(item.Bid, item.DecimalPlaces);
-    o.Ask = price(item.Ask, item.DecimalPlaces);
-    o.Last = price(item.Last, item.DecimalPlaces);
-    o.High = price(item.High, item.DecimalPlaces);
-    o.Low = price(item.Low, item.DecimalPlaces);
-    o.ItemTime =
-        JournalData::reformatClockText(item.UpdateTime, Formatter::kDisplayDateTime, Formatter::kWireDateTime)
-            .value_or("");
-    o.TransactionDateTime = context_.serverTime();
-
     o.PreviousOrderQty = info.previousQuantity;
-    o.deviation = info.deviation;
     o.LiqudateOrderNumber = info.orderNo;
 
     const std::string marketPrice = info.tradingMode == 0 ? o.Ask : o.Bid;
@@ -343,23 +329,7 @@ std::shared_ptr<Order> OrderRequests::GenerateBulkOrderDetails(const OrderInfo& 
     const ItemDetails& item = found ? *found : kNoItem;
     Order& o = *order;
     o.ItemCode = info.itemCode;
-    o.orderType = info.orderType;
-    o.orderTypeTag = Order::GetOrderTypeTagValue(info.orderType);
-    o.deliveryModeTag = Order::GetDeliveryModeTagValue(info.deliveryMode);
-    o.tradingModeTag = Order::GetTradingModeTagValue(info.tradingMode);
-    o.timeinForceTag = Order::GetTimeInForceTagValue(info.timeinForce);
-    o.Bid = price(item.Bid, item.DecimalPlaces);
-    o.Ask = price(item.Ask, item.DecimalPlaces);
-    o.Last = price(item.Last, item.DecimalPlaces);
-    o.High = price(item.High, item.DecimalPlaces);
-    o.Low = price(item.Low, item.DecimalPlaces);
-    o.ItemTime =
-        JournalData::reformatClockText(item.UpdateTime, Formatter::kDisplayDateTime, Formatter::kWireDateTime)
-            .value_or("");
-    o.TransactionDateTime = context_.serverTime();
-    o.deviation = info.deviation;
-    o.Spread = "0";
-    o.CurrentStatus = "0";
+    fillFromRequest(o, info, item, context_.serverTime());
     const std::string marketPrice = info.tradingMode == 0 ? o.Ask : o.Bid;
     if (info.orderType == 1 || info.orderType == 2 || info.orderType == 3) {
         o.OrderPrice = info.orderType != 1 && !info.price.empty() ? info.price : marketPrice;

@@ -62,26 +62,6 @@ std::optional<std::int32_t> readInt32(const std::string* text) {
     return v;
 }
 
-// Forwards to the session's sender and notes whether the builder handed anything over, since the
-// builder itself reports refusals only in the log.
-class SendWatch final : public MessageSender {
-public:
-    explicit SendWatch(MessageSender& target) : target_(target) {}
-    void sendMessage(RequestMessage message) override {
-        target_.sendMessage(std::move(message));
-        sent = true;
-    }
-    std::string envelopeKey(bool isInitialRequest) const override {
-        return target_.envelopeKey(isInitialRequest);
-    }
-    void pingSent() override { target_.pingSent(); }
-
-    bool sent = false;
-
-private:
-    MessageSender& target_;
-};
-
 } // namespace
 
 // ---- PendingRequests

@@ -2,6 +2,7 @@
 // request socket, the server answers from its market, and the reply lands in its collection on the
 // main queue.
 #include "connection/login_inputdata.h"
+#include "loopback_fixture.h"
 #include "market.h"
 #include "platform/bundle.h"
 #include "platform/notification_center.h"
@@ -71,23 +72,11 @@ platform::Date utc(int year, int month, int day) {
     return platform::Date{static_cast<double>(era * 146097 + doe - 719468) * 86400.0};
 }
 
-class DataServiceRoundTrip : public ::testing::Test {
+class DataServiceRoundTrip : public LoopbackTest {
 protected:
     void SetUp() override {
-        platform::Bundle::setResourcesRoot(TC_SOURCE_RESOURCES);
-        platform::RunLoop::main().bindToCurrentThread();
-        platform::RunLoop::main().discardPending();
-        auto market = testserver::loadMarketFile(testserver::defaultMarketPath());
-        ASSERT_TRUE(market.market) << market.error;
-        server = std::make_unique<testserver::TestServer>(std::move(*market.market));
-        testserver::ServerOptions options;
-        options.port = options.feedPort = options.dataPort = 0;
-        options.rate = 200;
-        options.seed = 5;
-        const testserver::ServerPorts ports = server->start(options);
-        loginObserver = platform::NotificationCenter::defaultCenter().addObserver(
-            std::string(platform::kLoginSuccessNotification),
-            [this](const platform::Notification&) { ++logins; });
+        LoopbackTest::SetUp();
+        startServer(200, 5);
 
         app.logindata().setUserName("demo");
         app.logindata().setPassword("demo1234");
@@ -98,17 +87,14 @@ protected:
         services.userDefaults = defaults.get();
         business = std::make_unique<BusinessBase>(app, services);
         business->StreamingConnection(true, false);
-        ASSERT_TRUE(platform::RunLoop::main().runUntil([&] { return logins > 0; }, 10s));
+        ASSERT_TRUE(loggedIn());
         // The login's own requests are answered in order; the last is the financial approvals.
         ASSERT_TRUE(platform::RunLoop::main().runUntil(
             [&] { return !business->dataServiceCollections().financialApprovalRecords.empty(); }, 10s));
     }
     void TearDown() override {
-        platform::NotificationCenter::defaultCenter().removeObserver(loginObserver);
         business.reset();
-        server->stop();
-        platform::RunLoop::main().discardPending();
-        platform::Bundle::setResourcesRoot({});
+        LoopbackTest::TearDown();
     }
 
     // Runs the main queue until no request of this session waits for its reply. The last reply may
@@ -123,13 +109,10 @@ protected:
     DataServiceCollections& got() { return business->dataServiceCollections(); }
     SessionRequests& ask() { return business->sessionRequests(); }
 
-    std::unique_ptr<testserver::TestServer> server;
     FakeApplication app;
     std::shared_ptr<RecordingRows> rows = std::make_shared<RecordingRows>();
     std::unique_ptr<platform::UserDefaults> defaults = platform::UserDefaults::inMemory();
     std::unique_ptr<BusinessBase> business;
-    platform::ObserverId loginObserver;
-    int logins = 0;
 };
 
 TEST_F(DataServiceRoundTrip, LoginRequestsFillTheOrderListsInstrumentsResourcesAndApprovals) {

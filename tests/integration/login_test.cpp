@@ -11,6 +11,7 @@
 #include "session/language_string.h"
 #include "session/session_reachability.h"
 
+#include "loopback_fixture.h"
 #include "market.h"
 #include "test_server.h"
 
@@ -48,32 +49,15 @@ public:
     std::vector<std::string> messages;
 };
 
-class LoginRoadTest : public ::testing::Test {
+class LoginRoadTest : public LoopbackTest {
 protected:
     void SetUp() override {
-        platform::Bundle::setResourcesRoot(TC_SOURCE_RESOURCES);
-        platform::RunLoop::main().bindToCurrentThread();
-        platform::RunLoop::main().discardPending();
-        auto market = testserver::loadMarketFile(testserver::defaultMarketPath());
-        ASSERT_TRUE(market.market) << market.error;
-        server = std::make_unique<testserver::TestServer>(std::move(*market.market));
-        testserver::ServerOptions options;
-        options.port = options.feedPort = options.dataPort = 0;
-        options.rate = 2000;
-        options.seed = 3;
-        ports = server->start(options);
-        observer = platform::NotificationCenter::defaultCenter().addObserver(
-            std::string(platform::kLoginSuccessNotification), [this](const platform::Notification&) {
-                ++loginSuccesses;
-                postedOnMain = postedOnMain && platform::MainQueue::isMainThread();
-            });
+        LoopbackTest::SetUp();
+        startServer(2000, 3);
     }
     void TearDown() override {
-        platform::NotificationCenter::defaultCenter().removeObserver(observer);
         sessions.clear();
-        server->stop();
-        platform::RunLoop::main().discardPending();
-        platform::Bundle::setResourcesRoot({});
+        LoopbackTest::TearDown();
     }
 
     struct Session {
@@ -100,16 +84,7 @@ protected:
         return *sessions.back();
     }
 
-    bool loggedIn(int n = 1) {
-        return platform::RunLoop::main().runUntil([&] { return loginSuccesses >= n; }, 10s);
-    }
-
-    std::unique_ptr<testserver::TestServer> server;
-    testserver::ServerPorts ports;
     std::vector<std::unique_ptr<Session>> sessions;
-    platform::ObserverId observer;
-    int loginSuccesses = 0;
-    bool postedOnMain = true;
 };
 
 TEST_F(LoginRoadTest, FullLoginLoadsTheSnapshotSwitchesTheKeyAndSubscribes) {
@@ -118,7 +93,7 @@ TEST_F(LoginRoadTest, FullLoginLoadsTheSnapshotSwitchesTheKeyAndSubscribes) {
     ASSERT_TRUE(loggedIn());
     const auto elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     RecordProperty("login_seconds", std::to_string(elapsed));
-    EXPECT_TRUE(postedOnMain);
+    EXPECT_TRUE(loginsPostedOnMain);
 
     BusinessBase& b = *s.business;
     EXPECT_TRUE(b.isSnapshotLoaded());
@@ -196,7 +171,7 @@ TEST_F(LoginRoadTest, WrongPasswordIsRefusedWithTheServersCode) {
     EXPECT_EQ(alert.tag, "0");
     EXPECT_EQ(alert.message, LanguageString::stringforSelectedLanguage(0, "1004").value_or("1004"));
     EXPECT_FALSE(alert.url.has_value());
-    EXPECT_EQ(loginSuccesses, 0);
+    EXPECT_EQ(logins, 0);
     EXPECT_FALSE(s.business->isSnapshotLoaded());
     EXPECT_EQ(s.app.connectionFailures.load(), 0); // our own disconnect, not a loss
 }

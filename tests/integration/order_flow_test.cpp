@@ -17,6 +17,7 @@
 #include "session/order.h"
 #include "session/session_events.h"
 
+#include "loopback_fixture.h"
 #include "market.h"
 #include "test_server.h"
 
@@ -96,32 +97,16 @@ private:
     std::vector<platform::ObserverId> ids_;
 };
 
-class OrderFlowTest : public ::testing::Test {
+class OrderFlowTest : public LoopbackTest {
 protected:
     void SetUp() override {
-        platform::Bundle::setResourcesRoot(TC_SOURCE_RESOURCES);
-        platform::RunLoop::main().bindToCurrentThread();
-        platform::RunLoop::main().discardPending();
-        auto market = testserver::loadMarketFile(testserver::defaultMarketPath());
-        ASSERT_TRUE(market.market) << market.error;
-        server = std::make_unique<testserver::TestServer>(std::move(*market.market));
-        testserver::ServerOptions options;
-        options.port = options.feedPort = options.dataPort = 0;
-        options.rate = 200;
-        options.seed = 11;
+        LoopbackTest::SetUp();
         // Still prices from the start: the client's view and the server's fill prices agree.
-        server->holdPrices(true);
-        ports = server->start(options);
-        loginObserver = platform::NotificationCenter::defaultCenter().addObserver(
-            std::string(platform::kLoginSuccessNotification),
-            [this](const platform::Notification&) { ++logins; });
+        startServer(200, 11, true);
     }
     void TearDown() override {
-        platform::NotificationCenter::defaultCenter().removeObserver(loginObserver);
         sessions.clear();
-        server->stop();
-        platform::RunLoop::main().discardPending();
-        platform::Bundle::setResourcesRoot({});
+        LoopbackTest::TearDown();
     }
 
     struct Session {
@@ -248,11 +233,7 @@ protected:
             5s);
     }
 
-    std::unique_ptr<testserver::TestServer> server;
-    testserver::ServerPorts ports;
     std::vector<std::unique_ptr<Session>> sessions;
-    platform::ObserverId loginObserver;
-    int logins = 0;
 };
 
 TEST_F(OrderFlowTest, MarketBuyBecomesPendingThenOpenPosition) {
