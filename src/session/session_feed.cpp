@@ -3,14 +3,49 @@
 #include "platform/log.h"
 #include "session/business_base.h"
 
-void SessionFeed::mergeQuote(PriceUpdate& pending, const PriceUpdate& later) {
-    pending.Time = later.Time;
-    pending.DotPosition = later.DotPosition;
-    for (auto field : {&PriceUpdate::Last, &PriceUpdate::Bid, &PriceUpdate::Ask, &PriceUpdate::High,
-                       &PriceUpdate::Low, &PriceUpdate::Open, &PriceUpdate::PreviousClose}) {
-        if (later.*field != 0)
-            pending.*field = later.*field;
+SessionFeed::PendingQuote::PendingQuote(const PriceUpdate& first) : update(first) {
+    if ((update.Bid == 0) != (update.Ask == 0)) {
+        if (update.Bid != 0)
+            rawBid = update.Bid;
+        if (update.Ask != 0)
+            rawAsk = update.Ask;
+        update.Bid = update.Ask = 0;
     }
+}
+
+void SessionFeed::mergeQuote(PendingQuote& pending, const PriceUpdate& later) {
+    PriceUpdate& p = pending.update;
+    p.Time = later.Time;
+    p.DotPosition = later.DotPosition;
+    for (auto field : {&PriceUpdate::Last, &PriceUpdate::High, &PriceUpdate::Low, &PriceUpdate::Open,
+                       &PriceUpdate::PreviousClose}) {
+        if (later.*field != 0)
+            p.*field = later.*field;
+    }
+    if (later.Bid != 0 && later.Ask != 0) {
+        p.Bid = later.Bid;
+        p.Ask = later.Ask;
+        pending.rawBid.reset();
+        pending.rawAsk.reset();
+    } else if (later.Bid != 0) {
+        pending.rawBid = later.Bid;
+    } else if (later.Ask != 0) {
+        pending.rawAsk = later.Ask;
+    }
+}
+
+bool SessionFeed::applyQuote(ItemCollectionMap& items, const PendingQuote& pending) {
+    const auto it = items.find(pending.update.ItemCode);
+    if (it == items.end() || !it->second)
+        return false;
+    ItemDetails& item = *it->second;
+    if (!applyPriceUpdate(item, pending.update))
+        return false;
+    if (pending.rawBid)
+        item.Bid = *pending.rawBid;
+    if (pending.rawAsk)
+        item.Ask = *pending.rawAsk;
+    return true;
 }
 
 void SessionFeed::ZMQNewMessage(const std::string& text) {
@@ -32,7 +67,7 @@ void SessionFeed::ZMQNewMessage(const std::string& text) {
             return;
         } else {
             std::string code = update.ItemCode;
-            quotes_.emplace(std::move(code), std::move(update));
+            quotes_.emplace(std::move(code), PendingQuote(update));
         }
         schedule();
         return;
@@ -87,7 +122,7 @@ void SessionFeed::schedule() {
 }
 
 void SessionFeed::drain() {
-    std::unordered_map<std::string, PriceUpdate> quotes;
+    std::unordered_map<std::string, PendingQuote> quotes;
     std::unordered_map<std::string, MarketDepthLadder> ladders;
     {
         std::lock_guard lock(lock_);
@@ -96,8 +131,8 @@ void SessionFeed::drain() {
         drainScheduled_ = false;
     }
     SessionModel& session = business_.session();
-    for (const auto& [code, update] : quotes)
-        UpdateItemCollection(session.ItemCollection, update);
+    for (const auto& [code, pending] : quotes)
+        applyQuote(session.ItemCollection, pending);
     for (auto& [code, ladder] : ladders)
         business_.marketDepth().store(std::move(ladder));
 }

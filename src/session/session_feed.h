@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -46,16 +47,26 @@ public:
     std::uint64_t quotesMerged() const;
     std::uint64_t droppedTexts() const;
 
+    // The quotes of one instrument waiting for the drain. The spread moves bid and ask together and
+    // only when a quote carries both, so a one-sided bid or ask is kept apart: it stands as sent over
+    // whatever the last two-sided quote gives that side.
+    struct PendingQuote {
+        PriceUpdate update; // bid and ask both from the last two-sided quote, or both 0
+        std::optional<double> rawBid, rawAsk;
+        explicit PendingQuote(const PriceUpdate& first);
+    };
     // Two quotes of one instrument as one: the later time, and each price the later quote carries
     // (0 = not carried) over the earlier's. Applying the result equals applying both in order.
-    static void mergeQuote(PriceUpdate& pending, const PriceUpdate& later);
+    static void mergeQuote(PendingQuote& pending, const PriceUpdate& later);
+    // Main queue: false when the collection has no instrument of that code.
+    static bool applyQuote(ItemCollectionMap& items, const PendingQuote& pending);
 
 private:
     void schedule();
 
     BusinessBase& business_;
     mutable std::mutex lock_;
-    std::unordered_map<std::string, PriceUpdate> quotes_;
+    std::unordered_map<std::string, PendingQuote> quotes_;
     std::unordered_map<std::string, MarketDepthLadder> ladders_;
     bool drainScheduled_ = false;
     std::atomic<std::int64_t> drainInterval_{kDefaultDrainInterval.count()}; // milliseconds

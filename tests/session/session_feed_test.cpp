@@ -132,6 +132,40 @@ TEST_F(SessionFeedTest, MergedQuoteKeepsPricesThatOnlyTheEarlierCarried) {
     EXPECT_EQ(i.UpdateTime, "03/05/2024 10:11:13");
 }
 
+// A quote that carries only one of bid and ask gets no spread; coalescing must not pair that side
+// with the other side of an earlier quote and spread them both.
+TEST_F(SessionFeedTest, CoalescedOneSidedQuoteKeepsItsSideUnspread) {
+    for (const char* code : {"EURUSD", "GBPUSD"}) {
+        ItemDetails& i = item(code);
+        i.Spreadtype = ItemDetails::kSpreadTopup;
+        i.priceTick = 0.0001;
+        i.BidSpread = 5;
+        i.AskSpread = 5;
+    }
+    auto send = [&](const std::string& code, const std::string& bid, const std::string& ask) {
+        feed->ZMQNewMessage(quote({code, "20240305101112", "1.2", "x", bid, ask, "x", "x", "x", "x", "4"}));
+    };
+    // Two-sided, then ask only: the bid keeps the first quote's spread, the ask stands as sent.
+    send("EURUSD", "100", "120");
+    send("EURUSD", "x", "130");
+    // Bid only, then ask only: neither is ever spread.
+    send("GBPUSD", "100", "x");
+    send("GBPUSD", "x", "130");
+    EXPECT_EQ(feed->pendingCodes(), 2u);
+    pump();
+    EXPECT_DOUBLE_EQ(item("EURUSD").Bid, 1.2095); // 1.2100 - 5 ticks
+    EXPECT_DOUBLE_EQ(item("EURUSD").Ask, 1.213);
+    EXPECT_DOUBLE_EQ(item("GBPUSD").Bid, 1.21);
+    EXPECT_DOUBLE_EQ(item("GBPUSD").Ask, 1.213);
+
+    // A later two-sided quote spreads both sides again, whatever came before it.
+    send("EURUSD", "x", "140");
+    send("EURUSD", "200", "220");
+    pump();
+    EXPECT_DOUBLE_EQ(item("EURUSD").Bid, 1.2195);
+    EXPECT_DOUBLE_EQ(item("EURUSD").Ask, 1.2225);
+}
+
 TEST_F(SessionFeedTest, PendingSetIsBoundedByInstrumentsNotByTexts) {
     // Far more texts than instruments while the main queue does not run.
     for (int n = 0; n < 5000; ++n) {
