@@ -171,18 +171,22 @@ DataServiceReply DataServiceReplies::parse(std::string_view procedure, int dsreq
     using namespace dsreply;
     DataServiceReply reply{std::string(procedure), dsrequestType, Ignored{}};
     const std::string_view text = data ? std::string_view(*data) : std::string_view();
-    if (text.size() > kMaxReplyBytes) {
-        platform::Log::warning("data-service reply of {} bytes refused", text.size());
-        reply.value = Failed{};
-        return reply;
-    }
-    // These two are not cut into records, so "ERROR" is just text to them.
+    // These two are not cut into records, so "ERROR" is just text to them, and an oversize one is
+    // no failure of the split either: the access window still needs its answer.
     if (procedure == "addedituac") {
         reply.value = EditUserAccess{equalsIgnoringCase(text, "success")};
         return reply;
     }
+    const bool oversize = text.size() > kMaxReplyBytes;
+    if (oversize)
+        platform::Log::warning("data-service reply {} of {} bytes refused", procedure, text.size());
     if (procedure == "getdsaccountstatement") {
-        reply.value = AccountStatement{std::string(text)};
+        if (!oversize)
+            reply.value = AccountStatement{std::string(text)};
+        return reply;
+    }
+    if (oversize) {
+        reply.value = Failed{};
         return reply;
     }
     if (isFailure(text)) {

@@ -169,6 +169,29 @@ TEST_F(DataServiceRepliesTest, ErrorRepliesClearBankDetailsButKeepTheRoutingStep
     EXPECT_EQ(out.events, std::vector<E>{E::EditUserAccountAccessSucessNotification});
 }
 
+// The replies that are not cut into records never take the failure step, not even past the size
+// cap: an oversize access answer is still an answer (not "success"), and an oversize statement
+// leaves the bank details alone.
+TEST_F(DataServiceRepliesTest, OversizeUnsplitRepliesKeepTheirOwnRouting) {
+    run("getbankaccounts", reply({rec({"1", "12345"})}));
+    ASSERT_TRUE(targets.bankDetails);
+    const std::string huge(DataServiceReplies::kMaxReplyBytes + 1, 'x');
+
+    auto out = run("addedituac", huge);
+    EXPECT_EQ(out.events, std::vector<E>{E::EditUserAccountAccessFailureNotification});
+
+    out = run("getdsaccountstatement", huge);
+    EXPECT_TRUE(out.events.empty());
+    EXPECT_TRUE(targets.bankDetails);
+    EXPECT_FALSE(targets.accountStatementXml);
+
+    // A split reply past the cap is a failure like "ERROR".
+    out = run("getfinancialtransactions", huge);
+    EXPECT_FALSE(targets.bankDetails);
+    EXPECT_EQ(out.events,
+              (std::vector<E>{E::bankDetailsReceivedNotification, E::depositwithdrawalNotification}));
+}
+
 TEST_F(DataServiceRepliesTest, ListsAndMapsAreFilledFromTheirRecords) {
     auto out = run("getsessionschedule",
                    reply({rec({"1", "7", "3", "2", "09:00", "17:00"}), rec({"2", "7", "3", "3", "09:30"})}));
