@@ -705,6 +705,10 @@ void OrderRequests::ShowOrderConfirmation(const Order& order) {
     if (!order.PendingOrderId.empty() && !confirmedIds_.insert(order.PendingOrderId).second)
         return;
     const auto [message, title] = confirmationText(order);
+    // Counted before it is shown: a modal alert runs the main queue, and a stored order announced
+    // meanwhile must find this one already confirmed.
+    if (--awaitingConfirmations_ == 0)
+        stopAwaiting();
     ApplicationInterface& app = context_.application();
     if (app.showConfirmationAlert()) {
         app.ShowCommonAlertVieWwithMessage(message, title);
@@ -712,6 +716,4 @@ void OrderRequests::ShowOrderConfirmation(const Order& order) {
         app.ShowCommonUserNotificationwithMessage(message, title);
         app.showLocalNotificationWithTitle(title, message);
     }
-    if (--awaitingConfirmations_ == 0)
-        stopAwaiting();
 }

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -682,6 +683,48 @@ TEST_F(OrderRequestsTest, WithoutTheAlertPreferenceTheUserGetsABannerAndASystemN
     ASSERT_EQ(banners.size(), 1u);
     ASSERT_EQ(system.size(), 1u);
     EXPECT_EQ(banners[0].args, (std::vector<std::string>{system[0].args.at(1), system[0].args.at(0)}));
+}
+
+// A modal alert runs the main queue, so the next stored order can be announced while it is open.
+class ModalAlertApplication : public HeadlessApplication {
+public:
+    using HeadlessApplication::HeadlessApplication;
+    void ShowCommonAlertVieWwithMessage(const std::string& message, const std::string& title) override {
+        HeadlessApplication::ShowCommonAlertVieWwithMessage(message, title);
+        if (auto next = std::exchange(announceWhileOpen, nullptr))
+            orderCenter->post(std::string(platform::kPendingOrderNotification), next);
+    }
+    platform::NotificationCenter* orderCenter = nullptr;
+    std::shared_ptr<Order> announceWhileOpen;
+};
+
+TEST_F(OrderRequestsTest, AnOrderAnnouncedWhileTheConfirmationIsOpenIsNotConfirmedInItsPlace) {
+    ModalAlertApplication modal{*defaults, appCenter};
+    modal.orderCenter = &center;
+    FakeOrderContext modalContext{model, modal};
+    OrderRequests modalRequests{modalContext, texts, manager, center};
+    const std::size_t observersBefore = center.observerCount();
+
+    OrderInfo limit = marketBuy();
+    limit.orderType = 2;
+    limit.price = "1.1990";
+    ASSERT_TRUE(modalRequests.PlaceOrder(limit));
+    modal.announceWhileOpen = storedLimitBuy("B");
+    center.post(std::string(platform::kPendingOrderNotification), storedLimitBuy("A"));
+
+    // One order placed, one confirmation, and nothing left waiting.
+    const auto alerts = modal.callsNamed("ShowCommonAlertVieWwithMessage");
+    ASSERT_EQ(alerts.size(), 1u);
+    EXPECT_NE(alerts[0].args.at(0).find("0070 : A\n"), std::string::npos);
+    EXPECT_EQ(modalRequests.awaitingConfirmations(), 0u);
+    EXPECT_EQ(center.observerCount(), observersBefore);
+
+    // The next limit order is confirmed as usual.
+    ASSERT_TRUE(modalRequests.PlaceOrder(limit));
+    EXPECT_EQ(modalRequests.awaitingConfirmations(), 1u);
+    center.post(std::string(platform::kPendingOrderNotification), storedLimitBuy("C"));
+    ASSERT_EQ(modal.callsNamed("ShowCommonAlertVieWwithMessage").size(), 2u);
+    EXPECT_EQ(modalRequests.awaitingConfirmations(), 0u);
 }
 
 TEST_F(OrderRequestsTest, StoredOrdersWhileNothingIsAwaitedAreNotConfirmed) {
