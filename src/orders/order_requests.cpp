@@ -283,7 +283,7 @@ bool OrderRequests::PlaceEditWorkingOrder(const OrderInfo& info) {
         return refuse(kBadQuantityKey);
     // Sub-type 0 would go out as a bracket change without its position.
     if (info.editorderReqType != 1 && info.editorderReqType != 2)
-        return refuse(kNotSendableKey);
+        return refuse(kIncompleteKey);
     const auto order = GenerateOrder(info);
     if (!order)
         return false;
@@ -309,7 +309,7 @@ bool OrderRequests::PlaceOffsetOrder(std::string_view offsetDetails, std::string
     if (!streamUp())
         return false;
     if (offsetDetails.empty() || offsetDetails.size() > kMaxRecordText)
-        return refuse(kNotSendableKey);
+        return refuse(kIncompleteKey);
     if (!manager_.validateOffsetPosition(itemCode, accountNo))
         return false;
     MessageBase m;
@@ -361,7 +361,7 @@ bool OrderRequests::CreateNewBulkOrderMessage(const OrderInfo& info) {
     // Without a record no account would receive the order, yet it would be journalled as sent.
     const std::size_t accounts = recordCount(info.orderDetails);
     if (accounts == 0 || info.orderDetails.size() > kMaxRecordText)
-        return refuse(kNotSendableKey);
+        return refuse(kIncompleteKey);
     const auto order = GenerateBulkOrderDetails(info);
     MessageBase m;
     start(m, kMultiAccountMessage);
@@ -428,7 +428,7 @@ bool OrderRequests::createBulkClosePositionInfo(std::span<const std::shared_ptr<
     if (!streamUp())
         return false;
     if ((requestType != 1 && requestType != 3) || positions.size() > kMaxCloseAllPositions)
-        return refuse(kNotSendableKey);
+        return refuse(kIncompleteKey);
 
     std::string instruments;
     std::string entries;

@@ -63,6 +63,7 @@ public:
     static constexpr std::string_view kAboveRemainingKey = "1030"; // close of more than is held
     static constexpr std::string_view kNotSendableKey = "20260";   // a value the writer refuses
     static constexpr std::string_view kUnknownRecordKey = "20261"; // the position or order is gone
+    static constexpr std::string_view kIncompleteKey = "20262";    // nothing to send, or past the caps
     static constexpr std::string_view kAbortModal = "AbortModal";
     static constexpr std::string_view kCancelOrderSound = "cancelOrder";
     // Longest text taken from a window for the offset details and the multi-account records.

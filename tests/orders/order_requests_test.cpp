@@ -325,6 +325,8 @@ TEST_F(OrderRequestsTest, WorkingEditWithoutACancelOrEditSubtypeIsNotSent) {
     info.editorderReqType = 0;
     EXPECT_FALSE(requests.PlaceEditWorkingOrder(info));
     EXPECT_TRUE(context.capture.sent.empty());
+    // Said as an incomplete request, not as characters the server refuses.
+    EXPECT_EQ(noticeTexts(), std::vector<std::string>{std::string(OrderRequests::kIncompleteKey)});
 }
 
 // ---- offset and multi-account
