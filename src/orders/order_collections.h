@@ -27,7 +27,8 @@ struct SessionModel;
 class OrderCollectionsHost {
 public:
     virtual ~OrderCollectionsHost() = default;
-    // The last request number received; used only for a report that carries none itself.
+    // The request number as it stood when the report in hand arrived; used only for a report that
+    // carries none itself.
     virtual std::int32_t Requestid() const = 0;
     virtual std::int64_t selectedLanguage() const = 0;
     virtual JournalContext journalContext() const = 0;

@@ -645,6 +645,8 @@ void BusinessBase::handleExecutionReport(std::int64_t type, const std::vector<st
                                          const CommonTags& tags) {
     // The request number as it stood when the report arrived, not when the main queue gets to it.
     postMain([this, type, fields, tags, requestId = Requestid()] {
+        // Read by the handlers for a report that carries no request number of its own.
+        reportRequestid_ = requestId;
         OrderCollectionHandlers& orders = *services_.orders;
         const std::string id79 = tags.t79.value_or("");
         const int status = static_cast<int>(tags.t73.value_or(0));

@@ -122,6 +122,8 @@ public:
 
     // Main queue only.
     SessionModel& session() { return session_; }
+    // The request number as it stood when the execution report now being handled arrived.
+    std::int32_t reportRequestid() const { return reportRequestid_; }
     const SessionModel& session() const { return session_; }
     std::vector<std::string>& JournalDataCollection() { return journal_; }
     void appendJournal(std::string line);
@@ -214,6 +216,7 @@ private:
 
     // Main queue only.
     SessionModel session_;
+    std::int32_t reportRequestid_ = 0;
     std::vector<std::string> journal_;
     MarketDepthStore marketDepth_;
     DataServiceCollections dataServiceCollections_;

@@ -139,7 +139,8 @@ public:
         : business_(business),
           events_(business.application(),
                   platform::NotificationObject(static_cast<const BusinessBase*>(&business))) {}
-    std::int32_t Requestid() const override { return business_.Requestid(); }
+    // Not the live value: later messages may have moved it on before the main queue got here.
+    std::int32_t Requestid() const override { return business_.reportRequestid(); }
     std::int64_t selectedLanguage() const override { return business_.application().selectedLanguage(); }
     JournalContext journalContext() const override {
         return JournalContext::from(business_.logindata(), selectedLanguage(),

@@ -8,7 +8,9 @@
 #include "platform/clock.h"
 #include "platform/user_defaults.h"
 #include "session/account_details.h"
+#include "session/item_details.h"
 #include "session/language_string.h"
+#include "session/order.h"
 #include "session/session_key.h"
 #include "session/session_snapshot_loader.h"
 #include "session/user_info.h"
@@ -570,6 +572,28 @@ TEST_F(BusinessBaseTest, ExecutionReportsFollowTheStatusTable) {
     EXPECT_EQ(notifications->log.count("bulkCloseRejectedNotification:C1/reason 3"), 1u);
     EXPECT_EQ(notifications->log.count("OrderRejectionNotification:reason 4"), 1u);
     EXPECT_EQ(refreshes(), 9u);
+}
+
+TEST_F(BusinessBaseTest, PendingReportWithoutRequestNumberUsesTheOneStandingWhenItArrived) {
+    BusinessBase& b = make();
+    auto account = std::make_shared<AccountDetails>();
+    account->AccountId = 7;
+    b.session().AccountDetailCollection.insert_or_assign("7", account);
+    auto item = std::make_shared<ItemDetails>();
+    item->Code = "EURUSD";
+    b.session().ItemCollection.insert_or_assign("EURUSD", item);
+    auto local = std::make_shared<Order>(); // what the order manager keeps for request 41
+    local->RequestId = 41;
+    b.session().PendingOrderCollection.push_back(local);
+
+    deliver({"10=999", "20=41"});
+    deliver({"10=62", "73=28", "34=7", "12=EURUSD", "79=501", "32=30", "37=1", "38=1.2", "76=1"});
+    // A later message moves the request number on before the main queue handles the report.
+    deliver({"10=999", "20=99"});
+    pump();
+
+    ASSERT_EQ(b.session().PendingOrderCollection.size(), 1u) << "the local record of request 41 stays";
+    EXPECT_EQ(b.session().PendingOrderCollection[0]->PendingOrderId, "501");
 }
 
 } // namespace
