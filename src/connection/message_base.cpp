@@ -18,6 +18,12 @@ const std::string* MessageBase::value(int tag) const noexcept {
     return it == messageDataDictionary_.end() ? nullptr : &it->second;
 }
 
+void MessageBase::startRequest(std::int64_t type) {
+    setMessagetype(type);
+    messageDataDictionary_.clear();
+    setValue(10, type);
+}
+
 void MessageBase::setMessage(const std::vector<std::string>& fields) {
     for (const std::string& piece : fields) {
         const wire::Field f = wire::parseField(piece);

@@ -80,6 +80,8 @@ public:
         messageDataDictionary_.insert_or_assign(tag, std::string(text));
     }
     void setValue(int tag, std::int64_t number);
+    // Starts a request of `type` in this builder: the type set, earlier fields gone, tag 10 written.
+    void startRequest(std::int64_t type);
     const std::string* value(int tag) const noexcept;
 
     // The sender this message is built for; not owned, must outlive the build.

@@ -70,12 +70,6 @@ std::size_t recordCount(std::string_view details) {
     return static_cast<std::size_t>(std::count(details.begin(), details.end(), wire::kRecord));
 }
 
-void start(MessageBase& message, std::int64_t type) {
-    message.setMessagetype(type);
-    message.messageDataDictionary().clear();
-    message.setValue(10, type);
-}
-
 // The tags of the request's kinds and the instrument's prices as they stand now.
 void fillFromRequest(Order& o, const OrderInfo& info, const ItemDetails& item, std::string serverTime) {
     o.orderType = info.orderType;
@@ -216,7 +210,7 @@ bool OrderRequests::PlaceOrder(const OrderInfo& info) {
     if (!order)
         return false;
     MessageBase m;
-    start(m, kOrderMessage);
+    m.startRequest(kOrderMessage);
     m.setNeworderrequestType(0);
     fillOrderTags(m, *order);
     m.setValue(39, isPositive(order->LimitPrice) ? order->LimitPrice : "");
@@ -242,7 +236,7 @@ bool OrderRequests::PlacePartialOrder(const OrderInfo& info) {
     if (!order)
         return false;
     MessageBase m;
-    start(m, kOrderMessage);
+    m.startRequest(kOrderMessage);
     m.setNeworderrequestType(1);
     fillOrderTags(m, *order);
     m.setValue(125, info.orderNo);
@@ -260,7 +254,7 @@ bool OrderRequests::PlaceEditBracketOrder(const OrderInfo& info) {
     if (!order)
         return false;
     MessageBase m;
-    start(m, kEditMessage);
+    m.startRequest(kEditMessage);
     m.setEditorderrequestType(0);
     fillOrderTags(m, *order);
     m.setValue(1035, "EBO");
@@ -289,7 +283,7 @@ bool OrderRequests::PlaceEditWorkingOrder(const OrderInfo& info) {
         return false;
     const bool cancel = info.editorderReqType == 1;
     MessageBase m;
-    start(m, kEditMessage);
+    m.startRequest(kEditMessage);
     m.setEditorderrequestType(info.editorderReqType);
     fillOrderTags(m, *order);
     m.setValue(1035, "EWO");
@@ -313,7 +307,7 @@ bool OrderRequests::PlaceOffsetOrder(std::string_view offsetDetails, std::string
     if (!manager_.validateOffsetPosition(itemCode, accountNo))
         return false;
     MessageBase m;
-    start(m, kCloseHedgedMessage);
+    m.startRequest(kCloseHedgedMessage);
     m.setValue(34, accountNo);
     m.setValue(12, itemCode);
     m.setValue(583, offsetDetails);
@@ -364,7 +358,7 @@ bool OrderRequests::CreateNewBulkOrderMessage(const OrderInfo& info) {
         return refuse(kIncompleteKey);
     const auto order = GenerateBulkOrderDetails(info);
     MessageBase m;
-    start(m, kMultiAccountMessage);
+    m.startRequest(kMultiAccountMessage);
     m.setValue(23, context_.userName());
     m.setValue(19, context_.referenceId());
     m.setValue(12, order->ItemCode);
@@ -490,7 +484,7 @@ bool OrderRequests::createBulkClosePositionInfo(std::span<const std::shared_ptr<
     }
 
     MessageBase m;
-    start(m, kCloseAllMessage);
+    m.startRequest(kCloseAllMessage);
     m.setValue(583, body);
     m.setValue(20, static_cast<std::int64_t>(context_.requestId()) + 1);
     m.setValue(23, context_.userName());

@@ -56,20 +56,20 @@ BusinessBase::~BusinessBase() {
     pingTimer_.reset();
 }
 
-void BusinessBase::postMain(std::function<void()> work) {
-    platform::MainQueue::async([weak = std::weak_ptr<bool>(alive_), work = std::move(work)] {
+std::function<void()> BusinessBase::whileAlive(std::function<void()> work) const {
+    return [weak = std::weak_ptr<bool>(alive_), work = std::move(work)] {
         auto alive = weak.lock();
         if (alive && *alive)
             work();
-    });
+    };
+}
+
+void BusinessBase::postMain(std::function<void()> work) {
+    platform::MainQueue::async(whileAlive(std::move(work)));
 }
 
 void BusinessBase::postMainAfter(platform::Clock::duration delay, std::function<void()> work) {
-    platform::MainQueue::after(delay, [weak = std::weak_ptr<bool>(alive_), work = std::move(work)] {
-        auto alive = weak.lock();
-        if (alive && *alive)
-            work();
-    });
+    platform::MainQueue::after(delay, whileAlive(std::move(work)));
 }
 
 // ---- connection start, sending ----

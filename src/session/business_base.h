@@ -178,6 +178,8 @@ public:
     SessionModel& model() override { return session_; }
 
 private:
+    // `work` that does nothing once this object is gone.
+    std::function<void()> whileAlive(std::function<void()> work) const;
     void dispatch(std::string_view frameText, int depth);
     void processText(std::string_view text, int depth);
     CommonTags readCommonTags(const std::vector<std::string>& fields, std::int64_t type);

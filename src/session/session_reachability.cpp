@@ -16,7 +16,6 @@ SessionReachability::SessionReachability(BusinessBase& business, platform::Notif
 
 SessionReachability::~SessionReachability() {
     center_.removeObserver(observer_);
-    *alive_ = false;
 }
 
 void SessionReachability::reachabilityChanged(bool reachable) {
@@ -30,9 +29,7 @@ void SessionReachability::reachabilityChanged(bool reachable) {
         business_.reconnectZMQandSubscribeAllItems();
     }
     if (lost && business_.isLoginCompleted() && business_.conn().isStreamConnected()) {
-        platform::MainQueue::after(kSpeedCheckDelay, [this, alive = alive_] {
-            if (*alive)
-                business_.calculateNetworkSpeedFromServerDate();
-        });
+        business_.postMainAfter(kSpeedCheckDelay,
+                                [&business = business_] { business.calculateNetworkSpeedFromServerDate(); });
     }
 }

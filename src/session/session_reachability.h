@@ -34,5 +34,4 @@ private:
     platform::ObserverId observer_;
     std::optional<bool> reachable_; // unknown until the watcher's first report
     int resubscriptions_ = 0;
-    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };

@@ -137,12 +137,6 @@ std::int32_t SessionRequests::nextRequestId() const {
     return static_cast<std::int32_t>(static_cast<std::uint32_t>(context_.requestId()) + 1u);
 }
 
-void SessionRequests::start(MessageBase& message, std::int64_t type) {
-    message.setMessagetype(type);
-    message.messageDataDictionary().clear();
-    message.setValue(10, type);
-}
-
 bool SessionRequests::send(MessageBase& message, std::optional<PendingRequest> pending) {
     setMessageProperties(message);
     SendWatch watch(context_.sender());
@@ -157,7 +151,7 @@ bool SessionRequests::send(MessageBase& message, std::optional<PendingRequest> p
 
 MessageBase SessionRequests::dataServiceMessage(int dsrequestType, std::string_view procedure) const {
     MessageBase m;
-    start(m, kDataService);
+    m.startRequest(kDataService);
     m.setDsrequestType(dsrequestType);
     m.setValue(151, procedure);
     m.setValue(152, "1000");
@@ -324,7 +318,7 @@ bool SessionRequests::requestFileResourceDownload(const FileResource& resource) 
 bool SessionRequests::requestChartData(std::string_view instrument, std::string_view interval,
                                        std::int32_t noOfData) {
     MessageBase m;
-    start(m, kChartData);
+    m.startRequest(kChartData);
     m.setValue(12, instrument);
     m.setValue(83, interval);
     const std::int32_t requestId = context_.requestId();
@@ -340,7 +334,7 @@ bool SessionRequests::requestChartData(std::string_view instrument, std::string_
 
 bool SessionRequests::changeMyPassword(std::string_view oldPassword, std::string_view newPassword) {
     MessageBase m;
-    start(m, kPasswordChange);
+    m.startRequest(kPasswordChange);
     m.setValue(104, oldPassword);
     m.setValue(103, newPassword);
     m.setValue(20, decimal(nextRequestId()));
@@ -349,7 +343,7 @@ bool SessionRequests::changeMyPassword(std::string_view oldPassword, std::string
 
 bool SessionRequests::requestControlClientConnectMessage() {
     MessageBase m;
-    start(m, kControlMessage);
+    m.startRequest(kControlMessage);
     return send(m);
 }
 
@@ -357,7 +351,7 @@ bool SessionRequests::requestControlClientConnectMessage() {
 
 bool SessionRequests::requestContactlist() {
     MessageBase m;
-    start(m, kContactList);
+    m.startRequest(kContactList);
     m.setValue(504, context_.userName());
     m.setValue(520, "1");
     return send(m);
@@ -365,21 +359,21 @@ bool SessionRequests::requestContactlist() {
 
 bool SessionRequests::requestRecentConversation() {
     MessageBase m;
-    start(m, kRecentConversation);
+    m.startRequest(kRecentConversation);
     m.setValue(504, context_.userName());
     return send(m);
 }
 
 bool SessionRequests::requestOfflineMessages() {
     MessageBase m;
-    start(m, kOfflineMessages);
+    m.startRequest(kOfflineMessages);
     m.setValue(504, context_.userName());
     return send(m);
 }
 
 bool SessionRequests::requestRoomMessage(std::string_view roomName, std::string_view roomId) {
     MessageBase m;
-    start(m, kRoomMessages);
+    m.startRequest(kRoomMessages);
     m.setValue(504, context_.userName());
     m.setValue(502, roomName);
     m.setValue(501, roomId);
@@ -389,7 +383,7 @@ bool SessionRequests::requestRoomMessage(std::string_view roomName, std::string_
 bool SessionRequests::requestChatMessageAcknowledgement(std::string_view roomName,
                                                         std::string_view messageId) {
     MessageBase m;
-    start(m, kChatAcknowledgement);
+    m.startRequest(kChatAcknowledgement);
     m.setValue(507, "");
     std::string record(roomName);
     record += wire::kColumn;
@@ -401,7 +395,7 @@ bool SessionRequests::requestChatMessageAcknowledgement(std::string_view roomNam
 
 bool SessionRequests::SendRoomRequest(std::string_view partner) {
     MessageBase m;
-    start(m, kChatRoomCreation);
+    m.startRequest(kChatRoomCreation);
     m.setValue(20, decimal(nextRequestId()));
     m.setValue(503, partner);
     m.setValue(530, "0");
@@ -412,7 +406,7 @@ bool SessionRequests::SendRoomRequest(std::string_view partner) {
 bool SessionRequests::SendNewChatMessageToServer(std::string_view text, std::string_view roomNumber,
                                                  std::string_view roomName) {
     MessageBase m;
-    start(m, kChatMessage);
+    m.startRequest(kChatMessage);
     m.setValue(501, roomNumber);
     m.setValue(502, roomName);
     m.setValue(17, text);
@@ -427,7 +421,7 @@ bool SessionRequests::SendChatQueueRequest(std::string_view queueId, std::string
         return false;
     }
     MessageBase m;
-    start(m, kChatQueueRequest);
+    m.startRequest(kChatQueueRequest);
     m.setValue(1026, queueId);
     m.setValue(34, accounts.front().first);
     m.setValue(17, text);

@@ -168,8 +168,6 @@ public:
 private:
     // A type-1023 message with the fields every data-service request carries.
     MessageBase dataServiceMessage(int dsrequestType, std::string_view procedure) const;
-    // Type, empty dictionary and tag 10.
-    static void start(MessageBase& message, std::int64_t type);
     // Adds the header, builds and sends; a pending entry is recorded before the send (a fast reply
     // must find it) and withdrawn when nothing was sent.
     bool send(MessageBase& message, std::optional<PendingRequest> pending = std::nullopt);
