@@ -35,7 +35,8 @@ test-tsan: deps
 	cmake --build build-tsan -j $(JOBS)
 	cd build-tsan && TSAN_OPTIONS="halt_on_error=1 suppressions=$(CURDIR)/tsan.supp" ctest --output-on-failure -j $(JOBS) --timeout 600
 
-bench: deps
+bench:
+	@tools/deps.sh bench
 	cmake -S . -B build-bench $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=Release -DTC_BENCH=ON
 	cmake --build build-bench -j $(JOBS) --target tradecore_bench
 	build-bench/tradecore_bench

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the project needs that are not installed yet.
+# Installs the Debian packages the project needs that are not installed yet; `bench` adds the
+# benchmarks' yardsticks.
 # Idempotent: with everything present it only checks and exits.
 set -euo pipefail
 
@@ -8,8 +9,14 @@ packages=(
     clang libclang-rt-14-dev clang-format
     libgtest-dev libgmock-dev googletest libbenchmark-dev
     libssl-dev libicu-dev zlib1g-dev libzmq3-dev libfmt-dev libcurl4-openssl-dev
-    libquickfix-dev locales python3
+    locales python3
+    qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-multimedia-dev qtkeychain-qt6-dev
+    nlohmann-json3-dev fonts-dejavu-core xvfb xauth poppler-utils
 )
+# Yardsticks for the benchmarks only (`tools/deps.sh bench`); never linked into the product.
+if [ "${1:-}" = "bench" ]; then
+    packages+=(libquickfix-dev libqcustomplot-dev)
+fi
 
 missing=()
 for p in "${packages[@]}"; do
