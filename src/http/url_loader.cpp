@@ -1,0 +1,742 @@
+#include "http/url_loader.h"
+
+#include "platform/log.h"
+
+#include <curl/curl.h>
+#include <fmt/format.h>
+#include <openssl/ssl.h>
+#include <openssl/x509.h>
+
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <pthread.h>
+#include <thread>
+
+namespace http {
+
+namespace {
+
+constexpr std::size_t kMaxHeaderBytes = 256 * 1024;
+constexpr int kMaxRedirects = 16;
+
+class Loop {
+public:
+    Loop() {
+        curl_global_init(CURL_GLOBAL_ALL);
+        multi_ = curl_multi_init();
+        curl_multi_setopt(multi_, CURLMOPT_MAXCONNECTS, 32L);
+        curl_multi_setopt(multi_, CURLMOPT_MAX_HOST_CONNECTIONS, 8L);
+        share_ = curl_share_init();
+        curl_share_setopt(share_, CURLSHOPT_SHARE, CURL_LOCK_DATA_COOKIE);
+        const curl_version_info_data* info = curl_version_info(CURLVERSION_NOW);
+        openssl_ = info && info->ssl_version && std::strstr(info->ssl_version, "OpenSSL");
+        std::thread([this] { run(); }).detach();
+    }
+    void post(std::function<void()> work) {
+        {
+            std::lock_guard lock(mutex_);
+            queue_.push_back(std::move(work));
+        }
+        curl_multi_wakeup(multi_);
+    }
+    bool isCurrent() const { return std::this_thread::get_id() == threadId_.load(); }
+    CURLM* multi() const { return multi_; }
+    CURLSH* share() const { return share_; }
+    bool openssl() const { return openssl_; }
+
+private:
+    void run();
+    CURLM* multi_;
+    CURLSH* share_;
+    bool openssl_ = false;
+    std::mutex mutex_;
+    std::vector<std::function<void()>> queue_;
+    std::atomic<std::thread::id> threadId_{};
+};
+
+Loop& loop() {
+    static Loop* l = new Loop; // the network thread lives as long as the process
+    return *l;
+}
+
+Error urlError(int code, std::string description, const URL& url) {
+    Error e = Error::make(kURLErrorDomain, code, std::move(description));
+    e.failingURL = url.absoluteString();
+    return e;
+}
+
+bool hasLineBreak(std::string_view s) {
+    return s.find_first_of("\r\n") != std::string_view::npos || s.find('\0') != std::string_view::npos;
+}
+
+} // namespace
+
+Error errorForTransferResult(int code, const std::string& detail, const URL& url) {
+    int c;
+    std::string text;
+    switch (code) {
+    case CURLE_COULDNT_RESOLVE_HOST:
+        c = urlerror::kCannotFindHost;
+        text = "A server with the specified hostname could not be found.";
+        break;
+    case CURLE_COULDNT_CONNECT:
+        c = urlerror::kCannotConnectToHost;
+        text = "Could not connect to the server.";
+        break;
+    case CURLE_OPERATION_TIMEDOUT:
+        c = urlerror::kTimedOut;
+        text = "The request timed out.";
+        break;
+    case CURLE_TOO_MANY_REDIRECTS:
+        c = urlerror::kHTTPTooManyRedirects;
+        text = "Too many HTTP redirects.";
+        break;
+    case CURLE_URL_MALFORMAT:
+        c = urlerror::kBadURL;
+        text = "The URL is malformed.";
+        break;
+    case CURLE_UNSUPPORTED_PROTOCOL:
+        c = urlerror::kUnsupportedURL;
+        text = "unsupported URL";
+        break;
+    case CURLE_SSL_CONNECT_ERROR:
+    case CURLE_PEER_FAILED_VERIFICATION:
+    case CURLE_SSL_CERTPROBLEM:
+    case CURLE_SSL_CIPHER:
+    case CURLE_SSL_CACERT_BADFILE:
+    case CURLE_SSL_SHUTDOWN_FAILED:
+    case CURLE_SSL_CRL_BADFILE:
+    case CURLE_SSL_ISSUER_ERROR:
+    case CURLE_SSL_PINNEDPUBKEYNOTMATCH:
+    case CURLE_SSL_INVALIDCERTSTATUS:
+        c = urlerror::kSecureConnectionFailed;
+        text = "An SSL error has occurred and a secure connection to the server cannot be made.";
+        break;
+    case CURLE_GOT_NOTHING:
+    case CURLE_SEND_ERROR:
+    case CURLE_RECV_ERROR:
+    case CURLE_PARTIAL_FILE:
+        c = urlerror::kNetworkConnectionLost;
+        text = "The network connection was lost.";
+        break;
+    case CURLE_BAD_CONTENT_ENCODING:
+        c = urlerror::kCannotDecodeContentData;
+        text = "The response body could not be decoded.";
+        break;
+    case CURLE_WEIRD_SERVER_REPLY:
+        c = urlerror::kBadServerResponse;
+        text = "The server's answer is not HTTP.";
+        break;
+    default:
+        c = urlerror::kUnknown;
+        text = fmt::format("The request failed ({}).", curl_easy_strerror(static_cast<CURLcode>(code)));
+        break;
+    }
+    Error e = urlError(c, std::move(text), url);
+    e.failureReason = detail.empty() ? curl_easy_strerror(static_cast<CURLcode>(code)) : detail;
+    return e;
+}
+
+// ---- one transfer, redirects included
+
+struct URLConnection::Transfer {
+    URLConnection* owner = nullptr;
+    std::shared_ptr<URLConnection> keepAlive; // while the transfer runs
+    CURL* easy = nullptr;
+    curl_slist* headerList = nullptr;
+    URLRequest request;
+    std::shared_ptr<InputStream> bodyStream;
+    std::shared_ptr<const Bytes> body;
+    std::size_t bodyOffset = 0;
+    std::int64_t uploadTotal = -1;
+    std::int64_t uploadSent = 0;
+    int hops = 0;
+    int status = 0;
+    HeaderFields headers;
+    std::size_t headerBytes = 0;
+    std::optional<URLRequest> redirect;
+    bool responseDelivered = false;
+    std::optional<Error> abortError;
+    bool trustRefused = false;
+    bool cancelled = false;
+    bool running = false;
+    bool done = false;
+    bool inCallback = false;
+    bool pausedReceiving = false;
+    bool suspended = false;
+    char errorText[CURL_ERROR_SIZE] = {};
+
+    URLConnectionDelegate& delegate() { return *owner->delegate_; }
+    bool stopping() const { return cancelled || abortError.has_value(); }
+
+    struct CallbackScope {
+        Transfer& t;
+        explicit CallbackScope(Transfer& tr) : t(tr) { t.inCallback = true; }
+        ~CallbackScope() { t.inCallback = false; }
+    };
+
+    void begin();
+    bool setUp();
+    void finish(CURLcode result);
+    void stopNow();
+    void release();
+    void headersComplete();
+    std::optional<URLRequest> redirectRequest(const HTTPURLResponse& response);
+
+    static size_t onHeader(char* data, size_t size, size_t count, void* p);
+    static size_t onWrite(char* data, size_t size, size_t count, void* p);
+    static size_t onRead(char* data, size_t size, size_t count, void* p);
+    static int onProgress(void* p, curl_off_t, curl_off_t, curl_off_t ultotal, curl_off_t ulnow);
+    static CURLcode onSSLContext(CURL*, void* sslContext, void* p);
+    static int onVerify(X509_STORE_CTX* store, void* p);
+};
+
+void Loop::run() {
+    threadId_ = std::this_thread::get_id();
+    pthread_setname_np(pthread_self(), "tc.networking");
+    for (;;) {
+        std::vector<std::function<void()>> work;
+        {
+            std::lock_guard lock(mutex_);
+            work.swap(queue_);
+        }
+        for (auto& w : work) {
+            try {
+                w();
+            } catch (const std::exception& e) {
+                platform::Log::error("network thread: {}", e.what());
+            }
+        }
+        int running = 0;
+        curl_multi_perform(multi_, &running);
+        int left = 0;
+        while (CURLMsg* msg = curl_multi_info_read(multi_, &left)) {
+            if (msg->msg != CURLMSG_DONE)
+                continue;
+            URLConnection::Transfer* t = nullptr;
+            curl_easy_getinfo(msg->easy_handle, CURLINFO_PRIVATE, reinterpret_cast<char**>(&t));
+            CURLcode result = msg->data.result;
+            if (t)
+                t->finish(result);
+        }
+        curl_multi_poll(multi_, nullptr, 0, 1000, nullptr);
+    }
+}
+
+void NetworkThread::post(std::function<void()> work) {
+    loop().post(std::move(work));
+}
+
+bool NetworkThread::isCurrent() {
+    return loop().isCurrent();
+}
+
+void NetworkThread::sync() {
+    if (isCurrent())
+        return;
+    platform::Semaphore done;
+    post([&done] { done.signal(); });
+    done.wait();
+}
+
+bool URLConnection::Transfer::setUp() {
+    const URL& url = request.url;
+    if (!url.isHTTP()) {
+        abortError = urlError(urlerror::kUnsupportedURL, "unsupported URL", url);
+        return false;
+    }
+    if (url.scheme() == "https" && !loop().openssl()) {
+        abortError = urlError(urlerror::kSecureConnectionFailed,
+                              "TLS is not available: the transfer library is not built with OpenSSL.", url);
+        return false;
+    }
+    for (const auto& [name, value] : request.headers)
+        if (hasLineBreak(name) || hasLineBreak(value) || name.empty() || name.find(':') != std::string::npos) {
+            abortError = urlError(urlerror::kBadURL, fmt::format("The request header \"{}\" is malformed.", name), url);
+            return false;
+        }
+    if (!easy)
+        easy = curl_easy_init();
+    else
+        curl_easy_reset(easy);
+    if (headerList)
+        curl_slist_free_all(headerList);
+    headerList = nullptr;
+    status = 0;
+    headers = HeaderFields();
+    headerBytes = 0;
+    redirect.reset();
+    responseDelivered = false;
+    uploadSent = 0;
+    bodyOffset = 0;
+
+    std::string text = url.absoluteString();
+    if (auto hash = text.find('#'); hash != std::string::npos)
+        text.erase(hash);
+    curl_easy_setopt(easy, CURLOPT_URL, text.c_str());
+    curl_easy_setopt(easy, CURLOPT_PRIVATE, this);
+    curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, errorText);
+    curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L);
+    curl_easy_setopt(easy, CURLOPT_SHARE, loop().share());
+    curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &Transfer::onHeader);
+    curl_easy_setopt(easy, CURLOPT_HEADERDATA, this);
+    curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &Transfer::onWrite);
+    curl_easy_setopt(easy, CURLOPT_WRITEDATA, this);
+    curl_easy_setopt(easy, CURLOPT_XFERINFOFUNCTION, &Transfer::onProgress);
+    curl_easy_setopt(easy, CURLOPT_XFERINFODATA, this);
+    curl_easy_setopt(easy, CURLOPT_NOPROGRESS, 0L);
+    if (request.HTTPShouldHandleCookies)
+        curl_easy_setopt(easy, CURLOPT_COOKIEFILE, "");
+    if (request.timeoutInterval > 0) {
+        long ms = static_cast<long>(std::min(request.timeoutInterval, 86400.0) * 1000);
+        curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, std::max(ms, 1L));
+        curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, 1L);
+        curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, std::max(1L, static_cast<long>(std::ceil(ms / 1000.0))));
+    }
+    if (!request.headers.contains("Accept-Encoding"))
+        curl_easy_setopt(easy, CURLOPT_ACCEPT_ENCODING, "");
+
+    // TLS: libcurl's own checks are off because ours replace them (chain, host, pinning) in onVerify.
+    if (url.scheme() == "https") {
+        curl_easy_setopt(easy, CURLOPT_SSL_VERIFYPEER, 0L);
+        curl_easy_setopt(easy, CURLOPT_SSL_VERIFYHOST, 0L);
+        curl_easy_setopt(easy, CURLOPT_SSL_CTX_FUNCTION, &Transfer::onSSLContext);
+        curl_easy_setopt(easy, CURLOPT_SSL_CTX_DATA, this);
+        if (!owner->options_.shareConnections) {
+            curl_easy_setopt(easy, CURLOPT_FRESH_CONNECT, 1L);
+            curl_easy_setopt(easy, CURLOPT_FORBID_REUSE, 1L);
+            curl_easy_setopt(easy, CURLOPT_SSL_SESSIONID_CACHE, 0L);
+        }
+    }
+    if (owner->options_.credential) {
+        curl_easy_setopt(easy, CURLOPT_HTTPAUTH, CURLAUTH_BASIC);
+        curl_easy_setopt(easy, CURLOPT_USERNAME, owner->options_.credential->user.c_str());
+        curl_easy_setopt(easy, CURLOPT_PASSWORD, owner->options_.credential->password.c_str());
+    }
+    if (owner->options_.resumeOffset && *owner->options_.resumeOffset > 0 && hops == 0) {
+        request.headers.set("Range", fmt::format("bytes={}-", *owner->options_.resumeOffset));
+        if (owner->options_.ifRange)
+            request.headers.set("If-Range", *owner->options_.ifRange);
+    }
+
+    // Method and body.
+    std::string method = toUpperASCII(request.httpMethod);
+    body.reset();
+    bodyStream.reset();
+    if (request.httpBodyStream) {
+        bodyStream = request.httpBodyStream;
+        if (bodyStream->streamStatus() != StreamStatus::NotOpen) {
+            bodyStream = delegate().needNewBodyStream(request);
+            if (!bodyStream) {
+                abortError = urlError(urlerror::kRequestBodyStreamExhausted,
+                                      "The request body stream was already read and cannot be read again.", url);
+                return false;
+            }
+        }
+        bodyStream->open();
+    } else if (request.httpBody) {
+        body = std::make_shared<const Bytes>(*request.httpBody);
+    }
+    bool hasBody = bodyStream || body;
+    uploadTotal = -1;
+    if (body)
+        uploadTotal = static_cast<std::int64_t>(body->size());
+    else if (auto cl = request.headers.value("Content-Length")) {
+        std::int64_t n = -1;
+        auto [p, ec] = std::from_chars(cl->data(), cl->data() + cl->size(), n);
+        if (ec == std::errc() && p == cl->data() + cl->size())
+            uploadTotal = n;
+    }
+    if (method == "HEAD") {
+        curl_easy_setopt(easy, CURLOPT_NOBODY, 1L);
+    } else if (hasBody) {
+        curl_easy_setopt(easy, CURLOPT_POST, 1L);
+        curl_easy_setopt(easy, CURLOPT_READFUNCTION, &Transfer::onRead);
+        curl_easy_setopt(easy, CURLOPT_READDATA, this);
+        curl_easy_setopt(easy, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(uploadTotal));
+        if (method != "POST")
+            curl_easy_setopt(easy, CURLOPT_CUSTOMREQUEST, method.c_str());
+    } else {
+        curl_easy_setopt(easy, CURLOPT_HTTPGET, 1L);
+        if (method != "GET")
+            curl_easy_setopt(easy, CURLOPT_CUSTOMREQUEST, method.c_str());
+    }
+
+    for (const auto& [name, value] : request.headers) {
+        if (equalsIgnoringCase(name, "Content-Length") || equalsIgnoringCase(name, "Transfer-Encoding"))
+            continue; // the transfer writes its own from the body
+        std::string line = value.empty() ? name + ";" : name + ": " + value;
+        headerList = curl_slist_append(headerList, line.c_str());
+    }
+    headerList = curl_slist_append(headerList, "Expect:");
+    if (hasBody && !request.headers.contains("Content-Type"))
+        headerList = curl_slist_append(headerList, "Content-Type:");
+    curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headerList);
+    return true;
+}
+
+void URLConnection::Transfer::begin() {
+    if (running || done || cancelled)
+        return;
+    running = true;
+    if (!setUp()) {
+        // Reported from the loop, never from inside start().
+        auto self = keepAlive;
+        running = false;
+        done = true;
+        Error e = *abortError;
+        NetworkThread::post([self, e] {
+            if (!self->transfer_->cancelled)
+                self->delegate_->didFailWithError(e);
+            self->transfer_->release();
+        });
+        return;
+    }
+    curl_multi_add_handle(loop().multi(), easy);
+}
+
+void URLConnection::Transfer::release() {
+    if (easy) {
+        curl_easy_cleanup(easy);
+        easy = nullptr;
+    }
+    if (headerList)
+        curl_slist_free_all(headerList);
+    headerList = nullptr;
+    if (bodyStream)
+        bodyStream->close();
+    // The delegate and the connection may hold each other; the last callback has run, so let go.
+    auto self = std::move(keepAlive);
+    owner->delegate_.reset();
+}
+
+void URLConnection::Transfer::stopNow() {
+    if (!running)
+        return;
+    curl_multi_remove_handle(loop().multi(), easy);
+    running = false;
+    done = true;
+    auto self = keepAlive;
+    if (!cancelled && abortError)
+        delegate().didFailWithError(*abortError);
+    release();
+}
+
+void URLConnection::Transfer::finish(CURLcode result) {
+    auto self = keepAlive;
+    curl_multi_remove_handle(loop().multi(), easy);
+    running = false;
+    if (cancelled) {
+        done = true;
+        release();
+        return;
+    }
+    if (result == CURLE_OK && !abortError && redirect) {
+        if (++hops > kMaxRedirects) {
+            abortError = urlError(urlerror::kHTTPTooManyRedirects, "Too many HTTP redirects.", request.url);
+        } else {
+            request = std::move(*redirect);
+            running = true;
+            if (setUp()) {
+                curl_multi_add_handle(loop().multi(), easy);
+                return;
+            }
+            running = false;
+        }
+    }
+    done = true;
+    if (result == CURLE_OK && !abortError)
+        delegate().didFinishLoading();
+    else if (abortError)
+        delegate().didFailWithError(*abortError);
+    else if (trustRefused) {
+        Error e = urlError(urlerror::kServerCertificateUntrusted,
+                           fmt::format("The certificate for this server is invalid. You might be connecting to a "
+                                       "server that is pretending to be \"{}\".",
+                                       request.url.host()),
+                           request.url);
+        e.failureReason = "The server's certificate chain was refused by the security policy.";
+        delegate().didFailWithError(e);
+    } else
+        delegate().didFailWithError(errorForTransferResult(result, errorText, request.url));
+    release();
+}
+
+std::optional<URLRequest> URLConnection::Transfer::redirectRequest(const HTTPURLResponse& response) {
+    int code = response.statusCode();
+    if (code != 301 && code != 302 && code != 303 && code != 307 && code != 308)
+        return std::nullopt;
+    auto location = response.valueForHTTPHeaderField("Location");
+    if (!location)
+        return std::nullopt;
+    auto target = URL::resolve(*location, request.url);
+    if (!target || !target->isHTTP())
+        return std::nullopt;
+    URLRequest next = request;
+    next.url = *target;
+    next.headers.remove("Range");
+    next.headers.remove("If-Range");
+    std::string method = toUpperASCII(request.httpMethod);
+    if (code == 303 ? method != "HEAD" : ((code == 301 || code == 302) && method == "POST")) {
+        next.httpMethod = "GET";
+        next.httpBody.reset();
+        next.httpBodyStream.reset();
+        next.headers.remove("Content-Type");
+        next.headers.remove("Content-Length");
+    }
+    if (target->host() != request.url.host() || target->scheme() != request.url.scheme() ||
+        target->port() != request.url.port())
+        next.headers.remove("Authorization"); // credentials stay with the origin they were meant for
+    return next;
+}
+
+void URLConnection::Transfer::headersComplete() {
+    if (status < 200)
+        return; // an interim answer; the real one follows
+    auto response = std::make_shared<const HTTPURLResponse>(request.url, status, headers);
+    if (auto next = redirectRequest(*response)) {
+        auto chosen = delegate().willSendRequest(*next, *response);
+        if (stopping())
+            return;
+        if (chosen) {
+            redirect = std::move(*chosen);
+            return;
+        }
+    }
+    responseDelivered = true;
+    delegate().didReceiveResponse(std::move(response));
+}
+
+size_t URLConnection::Transfer::onHeader(char* data, size_t size, size_t count, void* p) {
+    auto* t = static_cast<Transfer*>(p);
+    CallbackScope scope(*t);
+    std::size_t length = size * count;
+    if (t->stopping())
+        return 0;
+    t->headerBytes += length;
+    if (t->headerBytes > kMaxHeaderBytes) {
+        t->abortError = urlError(urlerror::kBadServerResponse,
+                                 fmt::format("The server's header fields exceed {} bytes.", kMaxHeaderBytes), t->request.url);
+        return 0;
+    }
+    std::string_view line(data, length);
+    while (!line.empty() && (line.back() == '\n' || line.back() == '\r'))
+        line.remove_suffix(1);
+    if (line.starts_with("HTTP/")) {
+        auto space = line.find(' ');
+        int code = 0;
+        if (space != std::string_view::npos)
+            std::from_chars(line.data() + space + 1, line.data() + line.size(), code);
+        t->status = code;
+        t->headers = HeaderFields();
+        return length;
+    }
+    if (line.empty()) {
+        t->headersComplete();
+        return t->stopping() ? 0 : length;
+    }
+    auto colon = line.find(':');
+    if (colon != std::string_view::npos && colon > 0) {
+        std::string_view value = line.substr(colon + 1);
+        while (!value.empty() && (value.front() == ' ' || value.front() == '\t'))
+            value.remove_prefix(1);
+        t->headers.add(line.substr(0, colon), value);
+    }
+    return length;
+}
+
+size_t URLConnection::Transfer::onWrite(char* data, size_t size, size_t count, void* p) {
+    auto* t = static_cast<Transfer*>(p);
+    CallbackScope scope(*t);
+    std::size_t length = size * count;
+    if (t->stopping())
+        return 0;
+    if (t->redirect || !t->responseDelivered)
+        return length; // the body of a redirect that is followed
+    if (t->delegate().shouldPauseReceiving()) {
+        t->pausedReceiving = true;
+        return CURL_WRITEFUNC_PAUSE;
+    }
+    t->delegate().didReceiveData(reinterpret_cast<const std::uint8_t*>(data), length);
+    return t->stopping() ? 0 : length;
+}
+
+size_t URLConnection::Transfer::onRead(char* data, size_t size, size_t count, void* p) {
+    auto* t = static_cast<Transfer*>(p);
+    CallbackScope scope(*t);
+    std::size_t room = size * count;
+    if (t->stopping())
+        return CURL_READFUNC_ABORT;
+    if (t->body) {
+        std::size_t n = std::min(room, t->body->size() - t->bodyOffset);
+        std::memcpy(data, t->body->data() + t->bodyOffset, n);
+        t->bodyOffset += n;
+        return n;
+    }
+    if (!t->bodyStream)
+        return 0;
+    ssize_t n = t->bodyStream->read(reinterpret_cast<std::uint8_t*>(data), room);
+    if (n < 0) {
+        t->abortError = t->bodyStream->streamError().value_or(
+            urlError(urlerror::kRequestBodyStreamExhausted, "The request body stream failed.", t->request.url));
+        if (t->abortError->failingURL.empty())
+            t->abortError->failingURL = t->request.url.absoluteString();
+        return CURL_READFUNC_ABORT;
+    }
+    return static_cast<size_t>(n);
+}
+
+int URLConnection::Transfer::onProgress(void* p, curl_off_t, curl_off_t, curl_off_t, curl_off_t ulnow) {
+    auto* t = static_cast<Transfer*>(p);
+    CallbackScope scope(*t);
+    if (t->stopping())
+        return 1;
+    if (ulnow > t->uploadSent) {
+        std::int64_t delta = ulnow - t->uploadSent;
+        t->uploadSent = ulnow;
+        t->delegate().didSendBodyData(delta, ulnow, t->uploadTotal);
+    }
+    return t->stopping() ? 1 : 0;
+}
+
+CURLcode URLConnection::Transfer::onSSLContext(CURL*, void* sslContext, void* p) {
+    auto* ctx = static_cast<SSL_CTX*>(sslContext);
+    // The pointer to this transfer must not outlive the handshake: no renegotiation later.
+    SSL_CTX_set_options(ctx, SSL_OP_NO_RENEGOTIATION);
+    SSL_CTX_set_verify(ctx, SSL_VERIFY_PEER, nullptr);
+    SSL_CTX_set_cert_verify_callback(ctx, &Transfer::onVerify, p);
+    return CURLE_OK;
+}
+
+int URLConnection::Transfer::onVerify(X509_STORE_CTX* store, void* p) {
+    auto* t = static_cast<Transfer*>(p);
+    CallbackScope scope(*t);
+    std::vector<Bytes> chain;
+    auto add = [&](X509* x) {
+        int n = i2d_X509(x, nullptr);
+        if (n <= 0)
+            return;
+        Bytes der(static_cast<std::size_t>(n));
+        unsigned char* out = der.data();
+        i2d_X509(x, &out);
+        chain.push_back(std::move(der));
+    };
+    if (X509* leaf = X509_STORE_CTX_get0_cert(store))
+        add(leaf);
+    if (STACK_OF(X509)* untrusted = X509_STORE_CTX_get0_untrusted(store))
+        for (int i = 0; i < sk_X509_num(untrusted); ++i)
+            if (sk_X509_value(untrusted, i) != X509_STORE_CTX_get0_cert(store))
+                add(sk_X509_value(untrusted, i));
+    bool accepted = false;
+    if (!t->stopping())
+        accepted = t->delegate().didReceiveServerTrustChallenge(ServerTrust(t->request.url.host(), std::move(chain)));
+    if (accepted) {
+        X509_STORE_CTX_set_error(store, X509_V_OK);
+        return 1;
+    }
+    t->trustRefused = true;
+    X509_STORE_CTX_set_error(store, X509_V_ERR_APPLICATION_VERIFICATION);
+    return 0;
+}
+
+// ---- the connection
+
+std::shared_ptr<URLConnection> URLConnection::create(URLRequest request, std::shared_ptr<URLConnectionDelegate> delegate,
+                                                     URLConnectionOptions options) {
+    return std::shared_ptr<URLConnection>(new URLConnection(std::move(request), std::move(delegate), std::move(options)));
+}
+
+URLConnection::URLConnection(URLRequest request, std::shared_ptr<URLConnectionDelegate> delegate,
+                             URLConnectionOptions options)
+    : request_(std::move(request)), delegate_(std::move(delegate)), options_(std::move(options)),
+      transfer_(std::make_unique<Transfer>()) {
+    transfer_->owner = this;
+    transfer_->request = request_;
+}
+
+URLConnection::~URLConnection() {
+    if (transfer_->easy)
+        curl_easy_cleanup(transfer_->easy);
+    if (transfer_->headerList)
+        curl_slist_free_all(transfer_->headerList);
+}
+
+void URLConnection::start() {
+    auto self = shared_from_this();
+    NetworkThread::post([self] {
+        Transfer& t = *self->transfer_;
+        if (t.running || t.done || t.cancelled)
+            return;
+        t.keepAlive = self;
+        t.begin();
+    });
+}
+
+void URLConnection::cancel() {
+    auto self = shared_from_this();
+    auto work = [self] {
+        Transfer& t = *self->transfer_;
+        t.cancelled = true;
+        if (t.running && !t.inCallback)
+            t.stopNow();
+    };
+    if (NetworkThread::isCurrent())
+        work();
+    else
+        NetworkThread::post(work);
+}
+
+void URLConnection::failWithError(Error error) {
+    auto self = shared_from_this();
+    auto work = [self, error = std::move(error)] {
+        Transfer& t = *self->transfer_;
+        if (t.done || t.cancelled || t.abortError)
+            return;
+        t.abortError = error;
+        if (t.running && !t.inCallback)
+            t.stopNow();
+    };
+    if (NetworkThread::isCurrent())
+        work();
+    else
+        NetworkThread::post(work);
+}
+
+void URLConnection::suspend() {
+    auto self = shared_from_this();
+    NetworkThread::post([self] {
+        Transfer& t = *self->transfer_;
+        if (t.running && !t.suspended) {
+            t.suspended = true;
+            curl_easy_pause(t.easy, CURLPAUSE_ALL);
+        }
+    });
+}
+
+void URLConnection::resume() {
+    auto self = shared_from_this();
+    NetworkThread::post([self] {
+        Transfer& t = *self->transfer_;
+        if (t.running && t.suspended) {
+            t.suspended = false;
+            t.pausedReceiving = false;
+            curl_easy_pause(t.easy, CURLPAUSE_CONT);
+        }
+    });
+}
+
+void URLConnection::resumeReceiving() {
+    auto self = shared_from_this();
+    NetworkThread::post([self] {
+        Transfer& t = *self->transfer_;
+        if (t.running && t.pausedReceiving && !t.suspended) {
+            t.pausedReceiving = false;
+            curl_easy_pause(t.easy, CURLPAUSE_CONT);
+        }
+    });
+}
+
+} // namespace http
