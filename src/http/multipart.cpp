@@ -146,8 +146,8 @@ void HTTPBodyPart::transitionToNextPhase() {
 bool HTTPBodyPart::hasBytesAvailable() {
     if (error_)
         return true; // the next read reports it
-    if (phase_ == Closing)
-        return true;
+    if (phase_ == Closing || phase_ == Content)
+        return true; // the content phase ends only when the declared length is in, or it fails
     auto status = inputStream().streamStatus();
     return status < StreamStatus::AtEnd;
 }
