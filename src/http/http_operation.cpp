@@ -163,11 +163,11 @@ void URLConnectionOperation::setRedirectResponseBlock(RedirectBlock block) {
     redirect_ = std::move(block);
 }
 
-void URLConnectionOperation::setCompletionBlock(std::function<void()> block) {
+void URLConnectionOperation::setCompletionBlock(std::function<void()> block, bool onCompletionQueue) {
     std::lock_guard lock(lock_);
     userCompletion_ = block;
-    if (!block) {
-        Operation::setCompletionBlock(nullptr);
+    if (!block || !onCompletionQueue) {
+        Operation::setCompletionBlock(block);
         return;
     }
     std::weak_ptr<URLConnectionOperation> weak = std::static_pointer_cast<URLConnectionOperation>(shared_from_this());
@@ -546,6 +546,8 @@ ResponseObject HTTPRequestOperation::responseObject() {
 }
 
 void HTTPRequestOperation::setCompletionBlockWithSuccess(Success success, Failure failure) {
+    // The response is serialized on the processing queue straight from the finishing thread; success or
+    // failure then runs on the completion queue.
     std::weak_ptr<HTTPRequestOperation> weak = std::static_pointer_cast<HTTPRequestOperation>(shared_from_this());
     setCompletionBlock([weak, success, failure] {
         auto op = weak.lock();
@@ -554,7 +556,7 @@ void HTTPRequestOperation::setCompletionBlockWithSuccess(Success success, Failur
         auto group = op->completionGroup;
         if (group)
             group->enter();
-        platform::GlobalQueue::async([op, success, failure, group] {
+        auto process = [op, success, failure, group] {
             auto queue = op->completionQueue.value_or(DispatchQueue::main());
             auto scheduleGroup = group ? group : sharedCompletionGroup();
             if (auto e = op->error()) {
@@ -572,8 +574,13 @@ void HTTPRequestOperation::setCompletionBlockWithSuccess(Success success, Failur
             }
             if (group)
                 group->leave();
-        });
-    });
+        };
+        // Decoding runs on the processing queue, off the network thread; validation alone runs here.
+        if (op->responseSerializer()->decodesBody())
+            platform::GlobalQueue::async(std::move(process));
+        else
+            process();
+    }, false);
 }
 
 void HTTPRequestOperation::pause() {

@@ -77,7 +77,9 @@ public:
     void setWillSendRequestForAuthenticationChallengeBlock(ChallengeBlock block);
     void setRedirectResponseBlock(RedirectBlock block);
     // Runs `block` on completionQueue (main when unset) within completionGroup (a shared one when unset).
-    void setCompletionBlock(std::function<void()> block) override;
+    void setCompletionBlock(std::function<void()> block) override { setCompletionBlock(std::move(block), true); }
+    // Without the hop, `block` runs on the thread that finished the operation and must only hand work on.
+    void setCompletionBlock(std::function<void()> block, bool onCompletionQueue);
 
     std::string description() const;
     // A ready copy for the same request with the same callables, queue and group.

@@ -9,6 +9,7 @@
 #include <nlohmann/json.hpp>
 
 #include <any>
+#include <typeinfo>
 #include <set>
 
 namespace http {
@@ -50,6 +51,8 @@ public:
     // The plain serializer: the bytes as they came (the verdict reaches the caller through `error`).
     virtual ResponseObject responseObjectForResponse(const HTTPURLResponse* response, const Bytes* data,
                                                      std::optional<Error>* error) const;
+    // False when the serializer only validates (it costs less than handing it to another thread).
+    virtual bool decodesBody() const { return typeid(*this) != typeid(HTTPResponseSerializer); }
 
 protected:
     // The refusal rule of the decoding serializers: true when decoding should stop.
