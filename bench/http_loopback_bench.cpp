@@ -85,8 +85,9 @@ void BM_ManagerGets(benchmark::State& state) {
         auto t0 = std::chrono::steady_clock::now();
         for (int i = 0; i < kRequests; ++i) {
             bool done = false;
-            manager->GET(url, std::nullopt, [&](auto&, auto&) { done = true; },
-                         [&](auto&, const http::Error&) { done = true; });
+            manager->GET(
+                url, std::nullopt, [&](auto&, auto&) { done = true; },
+                [&](auto&, const http::Error&) { done = true; });
             platform::RunLoop::main().runUntil([&] { return done; }, std::chrono::seconds(10));
         }
         seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
@@ -95,8 +96,8 @@ void BM_ManagerGets(benchmark::State& state) {
     state.counters["requests_per_s"] = rate;
     if (bareRate() > 0) {
         state.counters["manager_vs_bare"] = rate / bareRate();
-        std::printf("HTTP GETs: manager %.0f/s, bare libcurl %.0f/s, ratio %.2f (goal >= 0.8)\n", rate, bareRate(),
-                    rate / bareRate());
+        std::printf("HTTP GETs: manager %.0f/s, bare libcurl %.0f/s, ratio %.2f (goal >= 0.8)\n", rate,
+                    bareRate(), rate / bareRate());
     }
 }
 

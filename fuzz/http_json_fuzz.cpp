@@ -13,7 +13,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         h.set("Content-Type", "application/json");
         return h;
     }());
-    auto serializer = JSONResponseSerializer::serializerWithReadingOptions(JSONResponseSerializer::kAllowFragments);
+    auto serializer =
+        JSONResponseSerializer::serializerWithReadingOptions(JSONResponseSerializer::kAllowFragments);
     serializer->removesKeysWithNullValues = size % 2;
     Bytes body(data, data + size);
     std::optional<Error> error;

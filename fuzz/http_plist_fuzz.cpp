@@ -14,7 +14,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }());
     Bytes body(data, data + size);
     std::optional<Error> error;
-    auto object = PropertyListResponseSerializer::serializer()->responseObjectForResponse(&response, &body, &error);
+    auto object =
+        PropertyListResponseSerializer::serializer()->responseObjectForResponse(&response, &body, &error);
     if (!object.has_value() && size > 0 && (!error || error->failureReason.empty())) {
         std::fprintf(stderr, "a refused property list came back without a reason\n");
         std::abort();

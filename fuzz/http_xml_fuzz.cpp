@@ -15,7 +15,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }());
     Bytes body(data, data + size);
     std::optional<Error> error;
-    auto object = XMLDocumentResponseSerializer::serializer()->responseObjectForResponse(&response, &body, &error);
+    auto object =
+        XMLDocumentResponseSerializer::serializer()->responseObjectForResponse(&response, &body, &error);
     auto parser = std::any_cast<std::shared_ptr<XMLParser>>(
         XMLParserResponseSerializer::serializer()->responseObjectForResponse(&response, &body, nullptr));
     bool parsed = parser->parse();

@@ -2,10 +2,10 @@
 
 #include <arpa/inet.h>
 #include <cerrno>
+#include <csignal>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
-#include <csignal>
 #include <stdexcept>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -69,17 +69,28 @@ private:
 
 const char* reason(int status) {
     switch (status) {
-    case 200: return "OK";
-    case 204: return "No Content";
-    case 206: return "Partial Content";
-    case 301: return "Moved Permanently";
-    case 302: return "Found";
-    case 303: return "See Other";
-    case 307: return "Temporary Redirect";
-    case 404: return "Not Found";
-    case 416: return "Range Not Satisfiable";
-    case 500: return "Internal Server Error";
-    default: return "Status";
+    case 200:
+        return "OK";
+    case 204:
+        return "No Content";
+    case 206:
+        return "Partial Content";
+    case 301:
+        return "Moved Permanently";
+    case 302:
+        return "Found";
+    case 303:
+        return "See Other";
+    case 307:
+        return "Temporary Redirect";
+    case 404:
+        return "Not Found";
+    case 416:
+        return "Range Not Satisfiable";
+    case 500:
+        return "Internal Server Error";
+    default:
+        return "Status";
     }
 }
 
@@ -110,7 +121,8 @@ HttpServer::HttpServer(Handler handler, const Tls& tls) : handler_(std::move(han
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
     addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (::bind(listenFd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || ::listen(listenFd_, 64) != 0)
+    if (::bind(listenFd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
+        ::listen(listenFd_, 64) != 0)
         throw std::runtime_error("http test server: cannot listen");
     socklen_t len = sizeof addr;
     ::getsockname(listenFd_, reinterpret_cast<sockaddr*>(&addr), &len);
@@ -245,8 +257,10 @@ void HttpServer::serve(int fd) {
                 if (res.produce && res.length < 0)
                     chunked = true, head += "Transfer-Encoding: chunked\r\n";
                 else
-                    head += "Content-Length: " +
-                            std::to_string(res.produce ? static_cast<std::size_t>(res.length) : res.body.size()) + "\r\n";
+                    head +=
+                        "Content-Length: " +
+                        std::to_string(res.produce ? static_cast<std::size_t>(res.length) : res.body.size()) +
+                        "\r\n";
             }
             if (res.close)
                 head += "Connection: close\r\n";

@@ -18,7 +18,7 @@ namespace testserver {
 
 struct HttpRequest {
     std::string method;
-    std::string target; // path and query as sent
+    std::string target;                         // path and query as sent
     std::map<std::string, std::string> headers; // names in lower case
     std::string body;
     std::string header(const std::string& lowerName) const {

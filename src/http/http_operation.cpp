@@ -170,7 +170,8 @@ void URLConnectionOperation::setCompletionBlock(std::function<void()> block, boo
         Operation::setCompletionBlock(block);
         return;
     }
-    std::weak_ptr<URLConnectionOperation> weak = std::static_pointer_cast<URLConnectionOperation>(shared_from_this());
+    std::weak_ptr<URLConnectionOperation> weak =
+        std::static_pointer_cast<URLConnectionOperation>(shared_from_this());
     Operation::setCompletionBlock([weak, block] {
         auto op = weak.lock();
         if (!op)
@@ -187,10 +188,11 @@ std::string URLConnectionOperation::description() const {
                        : state_ == State::Executing ? "isExecuting"
                                                     : "isFinished";
     return fmt::format("<URLConnectionOperation: {}, state: {}, cancelled: {} request: {} {}, response: {}>",
-                       static_cast<const void*>(this), name, isCancelled() ? "YES" : "NO", request_.httpMethod,
-                       request_.url.absoluteString(),
-                       response_ ? fmt::format("{} {}", response_->statusCode(), response_->url().absoluteString())
-                                 : std::string("(null)"));
+                       static_cast<const void*>(this), name, isCancelled() ? "YES" : "NO",
+                       request_.httpMethod, request_.url.absoluteString(),
+                       response_
+                           ? fmt::format("{} {}", response_->statusCode(), response_->url().absoluteString())
+                           : std::string("(null)"));
 }
 
 std::shared_ptr<URLConnectionOperation> URLConnectionOperation::copy() const {
@@ -284,7 +286,8 @@ void URLConnectionOperation::cancelConnection() {
 void URLConnectionOperation::finish() {
     if (setState(State::Finished)) {
         stateDidChange();
-        platform::NotificationCenter::defaultCenter().postOnMainQueue(kOperationDidFinishNotification, self());
+        platform::NotificationCenter::defaultCenter().postOnMainQueue(kOperationDidFinishNotification,
+                                                                      self());
     }
 }
 
@@ -303,7 +306,8 @@ void URLConnectionOperation::pause() {
                     me->connection_.reset();
                 }
             });
-            platform::NotificationCenter::defaultCenter().postOnMainQueue(kOperationDidFinishNotification, self());
+            platform::NotificationCenter::defaultCenter().postOnMainQueue(kOperationDidFinishNotification,
+                                                                          self());
         }
         changed = setState(State::Paused);
     }
@@ -374,9 +378,10 @@ void URLConnectionOperation::didReceiveResponse(std::shared_ptr<const HTTPURLRes
     if (auto memory = std::dynamic_pointer_cast<MemoryOutputStream>(out);
         memory && response->expectedContentLength() > 0 &&
         static_cast<std::uint64_t>(response->expectedContentLength()) > memory->capacity() && connection_) {
-        Error e = Error::make(kURLErrorDomain, urlerror::kDataLengthExceedsMaximum,
-                              fmt::format("The response body ({} bytes) is larger than the limit of {} bytes.",
-                                          response->expectedContentLength(), memory->capacity()));
+        Error e =
+            Error::make(kURLErrorDomain, urlerror::kDataLengthExceedsMaximum,
+                        fmt::format("The response body ({} bytes) is larger than the limit of {} bytes.",
+                                    response->expectedContentLength(), memory->capacity()));
         e.failingURL = request_.url.absoluteString();
         connection_->failWithError(e);
     }
@@ -392,8 +397,9 @@ void URLConnectionOperation::didReceiveData(const std::uint8_t* data, std::size_
         auto out = outputStream();
         std::optional<Error> failure;
         if (!out->hasSpaceAvailable())
-            failure = out->streamError().value_or(Error::make(kURLErrorDomain, urlerror::kCannotWriteToFile,
-                                                              "The output stream has no space for the body."));
+            failure =
+                out->streamError().value_or(Error::make(kURLErrorDomain, urlerror::kCannotWriteToFile,
+                                                        "The output stream has no space for the body."));
         else
             failure = writeFully(*out, data, length);
         if (failure) {
@@ -406,9 +412,11 @@ void URLConnectionOperation::didReceiveData(const std::uint8_t* data, std::size_
         progress = downloadProgress_;
         expected = response_ ? response_->expectedContentLength() : -1;
     }
-    std::int64_t total = totalBytesRead_.fetch_add(static_cast<std::int64_t>(length)) + static_cast<std::int64_t>(length);
+    std::int64_t total =
+        totalBytesRead_.fetch_add(static_cast<std::int64_t>(length)) + static_cast<std::int64_t>(length);
     if (progress)
-        platform::MainQueue::async([progress, length, total, expected] { progress(length, total, expected); });
+        platform::MainQueue::async(
+            [progress, length, total, expected] { progress(length, total, expected); });
 }
 
 void URLConnectionOperation::didSendBodyData(std::int64_t bytesWritten, std::int64_t totalWritten,
@@ -538,8 +546,8 @@ ResponseObject HTTPRequestOperation::responseObject() {
         auto data = responseData();
         auto response = this->response();
         std::optional<Error> serializationError;
-        responseObject_ = responseSerializer_->responseObjectForResponse(response.get(), data ? &*data : nullptr,
-                                                                         &serializationError);
+        responseObject_ = responseSerializer_->responseObjectForResponse(
+            response.get(), data ? &*data : nullptr, &serializationError);
         responseSerializationError_ = serializationError;
     }
     return responseObject_.value_or(ResponseObject());
@@ -548,39 +556,43 @@ ResponseObject HTTPRequestOperation::responseObject() {
 void HTTPRequestOperation::setCompletionBlockWithSuccess(Success success, Failure failure) {
     // The response is serialized on the processing queue straight from the finishing thread; success or
     // failure then runs on the completion queue.
-    std::weak_ptr<HTTPRequestOperation> weak = std::static_pointer_cast<HTTPRequestOperation>(shared_from_this());
-    setCompletionBlock([weak, success, failure] {
-        auto op = weak.lock();
-        if (!op)
-            return;
-        auto group = op->completionGroup;
-        if (group)
-            group->enter();
-        auto process = [op, success, failure, group] {
-            auto queue = op->completionQueue.value_or(DispatchQueue::main());
-            auto scheduleGroup = group ? group : sharedCompletionGroup();
-            if (auto e = op->error()) {
-                if (failure)
-                    asyncInGroup(scheduleGroup, queue, [op, failure, e] { failure(op, *e); });
-            } else {
-                ResponseObject object = op->responseObject();
-                if (auto serializationError = op->error()) {
-                    if (failure)
-                        asyncInGroup(scheduleGroup, queue,
-                                     [op, failure, serializationError] { failure(op, *serializationError); });
-                } else if (success) {
-                    asyncInGroup(scheduleGroup, queue, [op, success, object] { success(op, object); });
-                }
-            }
+    std::weak_ptr<HTTPRequestOperation> weak =
+        std::static_pointer_cast<HTTPRequestOperation>(shared_from_this());
+    setCompletionBlock(
+        [weak, success, failure] {
+            auto op = weak.lock();
+            if (!op)
+                return;
+            auto group = op->completionGroup;
             if (group)
-                group->leave();
-        };
-        // Decoding runs on the processing queue, off the network thread; validation alone runs here.
-        if (op->responseSerializer()->decodesBody())
-            platform::GlobalQueue::async(std::move(process));
-        else
-            process();
-    }, false);
+                group->enter();
+            auto process = [op, success, failure, group] {
+                auto queue = op->completionQueue.value_or(DispatchQueue::main());
+                auto scheduleGroup = group ? group : sharedCompletionGroup();
+                if (auto e = op->error()) {
+                    if (failure)
+                        asyncInGroup(scheduleGroup, queue, [op, failure, e] { failure(op, *e); });
+                } else {
+                    ResponseObject object = op->responseObject();
+                    if (auto serializationError = op->error()) {
+                        if (failure)
+                            asyncInGroup(scheduleGroup, queue, [op, failure, serializationError] {
+                                failure(op, *serializationError);
+                            });
+                    } else if (success) {
+                        asyncInGroup(scheduleGroup, queue, [op, success, object] { success(op, object); });
+                    }
+                }
+                if (group)
+                    group->leave();
+            };
+            // Decoding runs on the processing queue, off the network thread; validation alone runs here.
+            if (op->responseSerializer()->decodesBody())
+                platform::GlobalQueue::async(std::move(process));
+            else
+                process();
+        },
+        false);
 }
 
 void HTTPRequestOperation::pause() {

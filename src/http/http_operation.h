@@ -77,7 +77,9 @@ public:
     void setWillSendRequestForAuthenticationChallengeBlock(ChallengeBlock block);
     void setRedirectResponseBlock(RedirectBlock block);
     // Runs `block` on completionQueue (main when unset) within completionGroup (a shared one when unset).
-    void setCompletionBlock(std::function<void()> block) override { setCompletionBlock(std::move(block), true); }
+    void setCompletionBlock(std::function<void()> block) override {
+        setCompletionBlock(std::move(block), true);
+    }
     // Without the hop, `block` runs on the thread that finished the operation and must only hand work on.
     void setCompletionBlock(std::function<void()> block, bool onCompletionQueue);
 
@@ -87,10 +89,10 @@ public:
 
     // The given operations followed by one that depends on them all and calls `completion` with them on
     // the main queue once each one's own completion ran; `progress` gets (finished, total) as they end.
-    static std::vector<std::shared_ptr<Operation>>
-    batchOfRequestOperations(const std::vector<std::shared_ptr<URLConnectionOperation>>& operations,
-                             std::function<void(std::size_t finished, std::size_t total)> progress,
-                             std::function<void(const std::vector<std::shared_ptr<URLConnectionOperation>>&)> completion);
+    static std::vector<std::shared_ptr<Operation>> batchOfRequestOperations(
+        const std::vector<std::shared_ptr<URLConnectionOperation>>& operations,
+        std::function<void(std::size_t finished, std::size_t total)> progress,
+        std::function<void(const std::vector<std::shared_ptr<URLConnectionOperation>>&)> completion);
 
     static std::shared_ptr<DispatchGroup> sharedCompletionGroup();
 
@@ -100,11 +102,13 @@ protected:
     mutable std::recursive_mutex lock_;
 
     // URLConnectionDelegate (network thread)
-    std::optional<URLRequest> willSendRequest(const URLRequest& request, const HTTPURLResponse& redirect) override;
+    std::optional<URLRequest> willSendRequest(const URLRequest& request,
+                                              const HTTPURLResponse& redirect) override;
     bool didReceiveServerTrustChallenge(const ServerTrust& trust) override;
     void didReceiveResponse(std::shared_ptr<const HTTPURLResponse> response) override;
     void didReceiveData(const std::uint8_t* data, std::size_t length) override;
-    void didSendBodyData(std::int64_t bytesWritten, std::int64_t totalWritten, std::int64_t totalExpected) override;
+    void didSendBodyData(std::int64_t bytesWritten, std::int64_t totalWritten,
+                         std::int64_t totalExpected) override;
     void didFinishLoading() override;
     void didFailWithError(const Error& error) override;
 

@@ -296,7 +296,8 @@ std::optional<URL> URL::resolve(std::string_view reference, const URL& base) {
             merged = "/" + r->path_;
         else {
             auto slash = base.path_.rfind('/');
-            merged = (slash == std::string::npos ? std::string() : base.path_.substr(0, slash + 1)) + r->path_;
+            merged =
+                (slash == std::string::npos ? std::string() : base.path_.substr(0, slash + 1)) + r->path_;
         }
         t.path_ = removeDotSegments(merged);
     }
@@ -567,7 +568,8 @@ void DispatchGroup::notify(DispatchQueue queue, platform::Task work) {
     queue.async(std::move(work));
 }
 
-void asyncInGroup(const std::shared_ptr<DispatchGroup>& group, const DispatchQueue& queue, platform::Task work) {
+void asyncInGroup(const std::shared_ptr<DispatchGroup>& group, const DispatchQueue& queue,
+                  platform::Task work) {
     if (group)
         group->enter();
     queue.async([group, work = std::move(work)]() mutable {

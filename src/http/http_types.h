@@ -177,8 +177,12 @@ struct URLRequest {
 
     URLRequest() = default;
     explicit URLRequest(URL u) : url(std::move(u)) {}
-    std::optional<std::string> valueForHTTPHeaderField(std::string_view name) const { return headers.value(name); }
-    void setValueForHTTPHeaderField(std::string_view value, std::string_view name) { headers.set(name, value); }
+    std::optional<std::string> valueForHTTPHeaderField(std::string_view name) const {
+        return headers.value(name);
+    }
+    void setValueForHTTPHeaderField(std::string_view value, std::string_view name) {
+        headers.set(name, value);
+    }
 };
 
 class HTTPURLResponse {
@@ -248,6 +252,7 @@ private:
 };
 
 // Runs `work` on `queue` inside `group` (entered now, left after the work ran).
-void asyncInGroup(const std::shared_ptr<DispatchGroup>& group, const DispatchQueue& queue, platform::Task work);
+void asyncInGroup(const std::shared_ptr<DispatchGroup>& group, const DispatchQueue& queue,
+                  platform::Task work);
 
 } // namespace http

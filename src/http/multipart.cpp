@@ -46,14 +46,17 @@ std::string mimeTypeForPathExtension(std::string_view extension) {
     // The system's type table when there is one, else a few common types.
     static const std::unordered_map<std::string, std::string> table = [] {
         std::unordered_map<std::string, std::string> t = {
-            {"txt", "text/plain"},        {"html", "text/html"},       {"htm", "text/html"},
-            {"css", "text/css"},          {"csv", "text/csv"},         {"xml", "application/xml"},
-            {"json", "application/json"}, {"pdf", "application/pdf"},  {"zip", "application/zip"},
-            {"gz", "application/gzip"},   {"png", "image/png"},        {"jpg", "image/jpeg"},
-            {"jpeg", "image/jpeg"},       {"gif", "image/gif"},        {"bmp", "image/bmp"},
-            {"tif", "image/tiff"},        {"tiff", "image/tiff"},      {"ico", "image/x-icon"},
-            {"svg", "image/svg+xml"},     {"ics", "text/calendar"},    {"rtf", "application/rtf"},
-            {"plist", "application/x-plist"}};
+            {"txt", "text/plain"},        {"html", "text/html"},
+            {"htm", "text/html"},         {"css", "text/css"},
+            {"csv", "text/csv"},          {"xml", "application/xml"},
+            {"json", "application/json"}, {"pdf", "application/pdf"},
+            {"zip", "application/zip"},   {"gz", "application/gzip"},
+            {"png", "image/png"},         {"jpg", "image/jpeg"},
+            {"jpeg", "image/jpeg"},       {"gif", "image/gif"},
+            {"bmp", "image/bmp"},         {"tif", "image/tiff"},
+            {"tiff", "image/tiff"},       {"ico", "image/x-icon"},
+            {"svg", "image/svg+xml"},     {"ics", "text/calendar"},
+            {"rtf", "application/rtf"},   {"plist", "application/x-plist"}};
         std::ifstream in("/etc/mime.types");
         std::string line;
         std::size_t lines = 0;
@@ -74,7 +77,8 @@ std::string mimeTypeForPathExtension(std::string_view extension) {
 
 // ---- parts
 
-HTTPBodyPart::HTTPBodyPart(HeaderFields headers, Body body, std::uint64_t bodyContentLength, std::string boundary)
+HTTPBodyPart::HTTPBodyPart(HeaderFields headers, Body body, std::uint64_t bodyContentLength,
+                           std::string boundary)
     : headers_(std::move(headers)), body_(std::move(body)), bodyContentLength_(bodyContentLength),
       boundary_(std::move(boundary)) {
     transitionToNextPhase();
@@ -106,7 +110,8 @@ std::string HTTPBodyPart::stringForHeaders() const {
 }
 
 std::uint64_t HTTPBodyPart::contentLength() const {
-    return openingDelimiter().size() + stringForHeaders().size() + bodyContentLength_ + closingDelimiter().size();
+    return openingDelimiter().size() + stringForHeaders().size() + bodyContentLength_ +
+           closingDelimiter().size();
 }
 
 InputStream& HTTPBodyPart::inputStream() {
@@ -173,9 +178,10 @@ ssize_t HTTPBodyPart::readContent(std::uint8_t* buffer, std::size_t room) {
         return -1;
     };
     auto lengthMismatch = [&](std::string_view how) {
-        fail(Error::make(kRequestSerializationErrorDomain, urlerror::kRequestBodyStreamExhausted,
-                         fmt::format("A part of the multipart body delivered {} bytes than the {} it declared.",
-                                     how, bodyContentLength_)));
+        fail(Error::make(
+            kRequestSerializationErrorDomain, urlerror::kRequestBodyStreamExhausted,
+            fmt::format("A part of the multipart body delivered {} bytes than the {} it declared.", how,
+                        bodyContentLength_)));
         return -1;
     };
     // Once the declared length is in, the stream must be at its end.
@@ -311,20 +317,22 @@ StreamingMultipartFormData::StreamingMultipartFormData(URLRequest request)
       bodyStream_(std::make_shared<MultipartBodyStream>()) {}
 
 void StreamingMultipartFormData::append(HeaderFields headers, HTTPBodyPart::Body body, std::uint64_t length) {
-    bodyStream_->appendHTTPBodyPart(std::make_unique<HTTPBodyPart>(std::move(headers), std::move(body), length, boundary_));
+    bodyStream_->appendHTTPBodyPart(
+        std::make_unique<HTTPBodyPart>(std::move(headers), std::move(body), length, boundary_));
 }
 
 namespace {
 HeaderFields fileHeaders(std::string_view name, std::string_view fileName, std::string_view mimeType) {
     HeaderFields h;
-    h.set("Content-Disposition", fmt::format("form-data; name=\"{}\"; filename=\"{}\"", escapeDispositionValue(name),
-                                             escapeDispositionValue(fileName)));
+    h.set("Content-Disposition", fmt::format("form-data; name=\"{}\"; filename=\"{}\"",
+                                             escapeDispositionValue(name), escapeDispositionValue(fileName)));
     h.set("Content-Type", mimeType);
     return h;
 }
 } // namespace
 
-bool StreamingMultipartFormData::appendPartWithFileURL(const URL& fileURL, std::string_view name, Error* error) {
+bool StreamingMultipartFormData::appendPartWithFileURL(const URL& fileURL, std::string_view name,
+                                                       Error* error) {
     return appendPartWithFileURL(fileURL, name, fileURL.lastPathComponent(),
                                  mimeTypeForPathExtension(fileURL.pathExtension()), error);
 }
@@ -341,7 +349,8 @@ bool StreamingMultipartFormData::appendPartWithFileURL(const URL& fileURL, std::
         return false;
     };
     if (!fileURL.isFileURL()) {
-        Error e = Error::make(kRequestSerializationErrorDomain, urlerror::kBadURL, "Expected URL to be a file URL");
+        Error e =
+            Error::make(kRequestSerializationErrorDomain, urlerror::kBadURL, "Expected URL to be a file URL");
         e.failureReason = e.localizedDescription;
         return refuse(std::move(e));
     }
@@ -359,9 +368,9 @@ bool StreamingMultipartFormData::appendPartWithFileURL(const URL& fileURL, std::
     return true;
 }
 
-void StreamingMultipartFormData::appendPartWithInputStream(std::shared_ptr<InputStream> stream, std::string_view name,
-                                                           std::string_view fileName, std::int64_t length,
-                                                           std::string_view mimeType) {
+void StreamingMultipartFormData::appendPartWithInputStream(std::shared_ptr<InputStream> stream,
+                                                           std::string_view name, std::string_view fileName,
+                                                           std::int64_t length, std::string_view mimeType) {
     require(!name.empty(), "name");
     require(!fileName.empty(), "fileName");
     require(!mimeType.empty(), "mimeType");
@@ -369,7 +378,8 @@ void StreamingMultipartFormData::appendPartWithInputStream(std::shared_ptr<Input
     append(fileHeaders(name, fileName, mimeType), std::move(stream), static_cast<std::uint64_t>(length));
 }
 
-void StreamingMultipartFormData::appendPartWithFileData(Bytes data, std::string_view name, std::string_view fileName,
+void StreamingMultipartFormData::appendPartWithFileData(Bytes data, std::string_view name,
+                                                        std::string_view fileName,
                                                         std::string_view mimeType) {
     require(!name.empty(), "name");
     require(!fileName.empty(), "fileName");

@@ -8,7 +8,8 @@ bool Operation::isReady() const {
     if (isCancelled())
         return true;
     std::lock_guard lock(baseMutex_);
-    return std::all_of(dependencies_.begin(), dependencies_.end(), [](const auto& d) { return d->isFinished(); });
+    return std::all_of(dependencies_.begin(), dependencies_.end(),
+                       [](const auto& d) { return d->isFinished(); });
 }
 
 void Operation::cancel() {

@@ -61,8 +61,8 @@ void HTTPRequestOperationManager::reportBuildFailure(const Failure& failure, con
 }
 
 std::shared_ptr<HTTPRequestOperation> HTTPRequestOperationManager::HTTPRequestOperationWithHTTPMethod(
-    std::string_view method, std::string_view URLString, const std::optional<Parameters>& parameters, Success success,
-    Failure failure) {
+    std::string_view method, std::string_view URLString, const std::optional<Parameters>& parameters,
+    Success success, Failure failure) {
     auto text = resolveAgainstBase(URLString, baseURL_);
     require(text.has_value(), "url");
     Error error;
@@ -74,32 +74,36 @@ std::shared_ptr<HTTPRequestOperation> HTTPRequestOperationManager::HTTPRequestOp
     return HTTPRequestOperationWithRequest(*request, std::move(success), std::move(failure));
 }
 
-std::shared_ptr<HTTPRequestOperation> HTTPRequestOperationManager::queued(std::shared_ptr<HTTPRequestOperation> op) {
+std::shared_ptr<HTTPRequestOperation>
+HTTPRequestOperationManager::queued(std::shared_ptr<HTTPRequestOperation> op) {
     if (op)
         operationQueue_->addOperation(op);
     return op;
 }
 
-std::shared_ptr<HTTPRequestOperation> HTTPRequestOperationManager::GET(std::string_view URLString,
-                                                                       const std::optional<Parameters>& parameters,
-                                                                       Success success, Failure failure) {
-    return queued(HTTPRequestOperationWithHTTPMethod("GET", URLString, parameters, std::move(success), std::move(failure)));
+std::shared_ptr<HTTPRequestOperation>
+HTTPRequestOperationManager::GET(std::string_view URLString, const std::optional<Parameters>& parameters,
+                                 Success success, Failure failure) {
+    return queued(HTTPRequestOperationWithHTTPMethod("GET", URLString, parameters, std::move(success),
+                                                     std::move(failure)));
 }
 
-std::shared_ptr<HTTPRequestOperation> HTTPRequestOperationManager::HEAD(std::string_view URLString,
-                                                                        const std::optional<Parameters>& parameters,
-                                                                        HeadSuccess success, Failure failure) {
+std::shared_ptr<HTTPRequestOperation>
+HTTPRequestOperationManager::HEAD(std::string_view URLString, const std::optional<Parameters>& parameters,
+                                  HeadSuccess success, Failure failure) {
     Success wrapped = [success](const std::shared_ptr<HTTPRequestOperation>& op, const ResponseObject&) {
         if (success)
             success(op);
     };
-    return queued(HTTPRequestOperationWithHTTPMethod("HEAD", URLString, parameters, wrapped, std::move(failure)));
+    return queued(
+        HTTPRequestOperationWithHTTPMethod("HEAD", URLString, parameters, wrapped, std::move(failure)));
 }
 
-std::shared_ptr<HTTPRequestOperation> HTTPRequestOperationManager::POST(std::string_view URLString,
-                                                                        const std::optional<Parameters>& parameters,
-                                                                        Success success, Failure failure) {
-    return queued(HTTPRequestOperationWithHTTPMethod("POST", URLString, parameters, std::move(success), std::move(failure)));
+std::shared_ptr<HTTPRequestOperation>
+HTTPRequestOperationManager::POST(std::string_view URLString, const std::optional<Parameters>& parameters,
+                                  Success success, Failure failure) {
+    return queued(HTTPRequestOperationWithHTTPMethod("POST", URLString, parameters, std::move(success),
+                                                     std::move(failure)));
 }
 
 std::shared_ptr<HTTPRequestOperation>
@@ -109,7 +113,8 @@ HTTPRequestOperationManager::POST(std::string_view URLString, const std::optiona
     auto text = resolveAgainstBase(URLString, baseURL_);
     require(text.has_value(), "url");
     Error error;
-    auto request = requestSerializer_->multipartFormRequestWithMethod("POST", *text, parameters, block, &error);
+    auto request =
+        requestSerializer_->multipartFormRequestWithMethod("POST", *text, parameters, block, &error);
     if (!request) {
         reportBuildFailure(failure, error);
         return nullptr;
@@ -117,28 +122,31 @@ HTTPRequestOperationManager::POST(std::string_view URLString, const std::optiona
     return queued(HTTPRequestOperationWithRequest(*request, std::move(success), std::move(failure)));
 }
 
-std::shared_ptr<HTTPRequestOperation> HTTPRequestOperationManager::PUT(std::string_view URLString,
-                                                                       const std::optional<Parameters>& parameters,
-                                                                       Success success, Failure failure) {
-    return queued(HTTPRequestOperationWithHTTPMethod("PUT", URLString, parameters, std::move(success), std::move(failure)));
+std::shared_ptr<HTTPRequestOperation>
+HTTPRequestOperationManager::PUT(std::string_view URLString, const std::optional<Parameters>& parameters,
+                                 Success success, Failure failure) {
+    return queued(HTTPRequestOperationWithHTTPMethod("PUT", URLString, parameters, std::move(success),
+                                                     std::move(failure)));
 }
 
-std::shared_ptr<HTTPRequestOperation> HTTPRequestOperationManager::PATCH(std::string_view URLString,
-                                                                         const std::optional<Parameters>& parameters,
-                                                                         Success success, Failure failure) {
-    return queued(HTTPRequestOperationWithHTTPMethod("PATCH", URLString, parameters, std::move(success), std::move(failure)));
+std::shared_ptr<HTTPRequestOperation>
+HTTPRequestOperationManager::PATCH(std::string_view URLString, const std::optional<Parameters>& parameters,
+                                   Success success, Failure failure) {
+    return queued(HTTPRequestOperationWithHTTPMethod("PATCH", URLString, parameters, std::move(success),
+                                                     std::move(failure)));
 }
 
-std::shared_ptr<HTTPRequestOperation> HTTPRequestOperationManager::DELETE(std::string_view URLString,
-                                                                          const std::optional<Parameters>& parameters,
-                                                                          Success success, Failure failure) {
-    return queued(HTTPRequestOperationWithHTTPMethod("DELETE", URLString, parameters, std::move(success), std::move(failure)));
+std::shared_ptr<HTTPRequestOperation>
+HTTPRequestOperationManager::DELETE(std::string_view URLString, const std::optional<Parameters>& parameters,
+                                    Success success, Failure failure) {
+    return queued(HTTPRequestOperationWithHTTPMethod("DELETE", URLString, parameters, std::move(success),
+                                                     std::move(failure)));
 }
 
 std::string HTTPRequestOperationManager::description() const {
-    return fmt::format("<HTTPRequestOperationManager: {}, baseURL: {}, operationQueue: {}>",
-                       static_cast<const void*>(this), baseURL_ ? baseURL_->absoluteString() : std::string("(null)"),
-                       operationQueue_->name());
+    return fmt::format(
+        "<HTTPRequestOperationManager: {}, baseURL: {}, operationQueue: {}>", static_cast<const void*>(this),
+        baseURL_ ? baseURL_->absoluteString() : std::string("(null)"), operationQueue_->name());
 }
 
 std::shared_ptr<HTTPRequestOperationManager> HTTPRequestOperationManager::copy() const {

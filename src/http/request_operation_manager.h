@@ -35,26 +35,32 @@ public:
     void setResponseSerializer(std::shared_ptr<HTTPResponseSerializer> serializer);
     const std::shared_ptr<OperationQueue>& operationQueue() const { return operationQueue_; }
 
-    std::shared_ptr<HTTPRequestOperation> HTTPRequestOperationWithRequest(const URLRequest& request, Success success,
-                                                                          Failure failure);
-    std::shared_ptr<HTTPRequestOperation> HTTPRequestOperationWithHTTPMethod(std::string_view method,
-                                                                             std::string_view URLString,
-                                                                             const std::optional<Parameters>& parameters,
-                                                                             Success success, Failure failure);
+    std::shared_ptr<HTTPRequestOperation> HTTPRequestOperationWithRequest(const URLRequest& request,
+                                                                          Success success, Failure failure);
+    std::shared_ptr<HTTPRequestOperation>
+    HTTPRequestOperationWithHTTPMethod(std::string_view method, std::string_view URLString,
+                                       const std::optional<Parameters>& parameters, Success success,
+                                       Failure failure);
 
-    std::shared_ptr<HTTPRequestOperation> GET(std::string_view URLString, const std::optional<Parameters>& parameters,
-                                              Success success, Failure failure);
-    std::shared_ptr<HTTPRequestOperation> HEAD(std::string_view URLString, const std::optional<Parameters>& parameters,
+    std::shared_ptr<HTTPRequestOperation> GET(std::string_view URLString,
+                                              const std::optional<Parameters>& parameters, Success success,
+                                              Failure failure);
+    std::shared_ptr<HTTPRequestOperation> HEAD(std::string_view URLString,
+                                               const std::optional<Parameters>& parameters,
                                                HeadSuccess success, Failure failure);
-    std::shared_ptr<HTTPRequestOperation> POST(std::string_view URLString, const std::optional<Parameters>& parameters,
-                                               Success success, Failure failure);
-    std::shared_ptr<HTTPRequestOperation> POST(std::string_view URLString, const std::optional<Parameters>& parameters,
-                                               const std::function<void(MultipartFormData&)>& block, Success success,
+    std::shared_ptr<HTTPRequestOperation> POST(std::string_view URLString,
+                                               const std::optional<Parameters>& parameters, Success success,
                                                Failure failure);
-    std::shared_ptr<HTTPRequestOperation> PUT(std::string_view URLString, const std::optional<Parameters>& parameters,
-                                              Success success, Failure failure);
-    std::shared_ptr<HTTPRequestOperation> PATCH(std::string_view URLString, const std::optional<Parameters>& parameters,
-                                                Success success, Failure failure);
+    std::shared_ptr<HTTPRequestOperation> POST(std::string_view URLString,
+                                               const std::optional<Parameters>& parameters,
+                                               const std::function<void(MultipartFormData&)>& block,
+                                               Success success, Failure failure);
+    std::shared_ptr<HTTPRequestOperation> PUT(std::string_view URLString,
+                                              const std::optional<Parameters>& parameters, Success success,
+                                              Failure failure);
+    std::shared_ptr<HTTPRequestOperation> PATCH(std::string_view URLString,
+                                                const std::optional<Parameters>& parameters, Success success,
+                                                Failure failure);
     std::shared_ptr<HTTPRequestOperation> DELETE(std::string_view URLString,
                                                  const std::optional<Parameters>& parameters, Success success,
                                                  Failure failure);
@@ -69,7 +75,8 @@ private:
     std::optional<URL> baseURL_;
     std::shared_ptr<HTTPRequestSerializer> requestSerializer_ = HTTPRequestSerializer::serializer();
     std::shared_ptr<HTTPResponseSerializer> responseSerializer_ = JSONResponseSerializer::serializer();
-    std::shared_ptr<OperationQueue> operationQueue_ = OperationQueue::create("com.tradeclient.networking.manager");
+    std::shared_ptr<OperationQueue> operationQueue_ =
+        OperationQueue::create("com.tradeclient.networking.manager");
 };
 
 } // namespace http

@@ -22,8 +22,8 @@ std::string percentEscapedQueryText(std::string_view text) {
     std::string out;
     out.reserve(text.size());
     for (unsigned char c : text) {
-        bool allowed = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
-                       c == '.' || c == '_' || c == '~' || c == '/' || c == '?';
+        bool allowed = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                       c == '-' || c == '.' || c == '_' || c == '~' || c == '/' || c == '?';
         if (allowed)
             out += static_cast<char>(c);
         else {
@@ -68,7 +68,8 @@ std::string QueryStringPair::URLEncodedStringValue() const {
 
 namespace {
 
-void collectPairs(const std::optional<std::string>& key, const Parameters& value, std::vector<QueryStringPair>& out) {
+void collectPairs(const std::optional<std::string>& key, const Parameters& value,
+                  std::vector<QueryStringPair>& out) {
     if (value.is_object()) {
         for (const auto& [k, v] : value.items()) // std::map order: keys sorted by plain comparison
             collectPairs(key ? fmt::format("{}[{}]", *key, k) : k, v, out);
@@ -82,8 +83,9 @@ void collectPairs(const std::optional<std::string>& key, const Parameters& value
 
 std::string base64(std::string_view bytes) {
     std::string out(4 * ((bytes.size() + 2) / 3) + 1, '\0');
-    int n = EVP_EncodeBlock(reinterpret_cast<unsigned char*>(out.data()),
-                            reinterpret_cast<const unsigned char*>(bytes.data()), static_cast<int>(bytes.size()));
+    int n =
+        EVP_EncodeBlock(reinterpret_cast<unsigned char*>(out.data()),
+                        reinterpret_cast<const unsigned char*>(bytes.data()), static_cast<int>(bytes.size()));
     out.resize(static_cast<std::size_t>(n));
     return out;
 }
@@ -206,7 +208,8 @@ std::string userAgentValue(const ApplicationInfo& info, const std::string& syste
     const std::string& name = info.executableName.empty() ? info.bundleIdentifier : info.executableName;
     const std::string& version = info.shortVersion.empty() ? info.bundleVersion : info.shortVersion;
     std::string text = fmt::format("{}/{} (Linux {})", name, version, systemVersion);
-    bool ascii = std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    bool ascii =
+        std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
     return ascii ? text : asciiTransliteration(text);
 }
 
@@ -215,7 +218,8 @@ std::string userAgentValue(const ApplicationInfo& info, const std::string& syste
 HTTPRequestSerializer::HTTPRequestSerializer() {
     ApplicationInfo info = ApplicationInfo::current();
     headers_.set("Accept-Language", acceptLanguageValue(info.preferredLanguages));
-    headers_.set("User-Agent", userAgentValue(info, platform::HostInfo::operatingSystemVersionString().value_or("")));
+    headers_.set("User-Agent",
+                 userAgentValue(info, platform::HostInfo::operatingSystemVersionString().value_or("")));
 }
 
 void HTTPRequestSerializer::copyInto(HTTPRequestSerializer& other) const {
@@ -236,7 +240,8 @@ HeaderFields HTTPRequestSerializer::HTTPRequestHeaders() const {
     return headers_;
 }
 
-void HTTPRequestSerializer::setValueForHTTPHeaderField(std::optional<std::string> value, std::string_view field) {
+void HTTPRequestSerializer::setValueForHTTPHeaderField(std::optional<std::string> value,
+                                                       std::string_view field) {
     std::lock_guard lock(mutex_);
     if (value)
         headers_.set(field, *value);
@@ -250,7 +255,7 @@ std::optional<std::string> HTTPRequestSerializer::valueForHTTPHeaderField(std::s
 }
 
 void HTTPRequestSerializer::setAuthorizationHeaderFieldWithUsername(std::string_view username,
-                                                                     std::string_view password) {
+                                                                    std::string_view password) {
     setValueForHTTPHeaderField("Basic " + base64(fmt::format("{}:{}", username, password)), "Authorization");
 }
 
@@ -285,10 +290,9 @@ URLRequest HTTPRequestSerializer::withDefaultHeaders(const URLRequest& request) 
     return copy;
 }
 
-std::optional<URLRequest> HTTPRequestSerializer::requestWithMethod(std::string_view method,
-                                                                   std::string_view URLString,
-                                                                   const std::optional<Parameters>& parameters,
-                                                                   Error* error) {
+std::optional<URLRequest>
+HTTPRequestSerializer::requestWithMethod(std::string_view method, std::string_view URLString,
+                                         const std::optional<Parameters>& parameters, Error* error) {
     require(!method.empty(), "method");
     require(!URLString.empty(), "URLString");
     auto url = URL::parse(URLString);
@@ -366,7 +370,8 @@ std::optional<URLRequest> HTTPRequestSerializer::multipartFormRequestWithMethod(
     std::string_view method, std::string_view URLString, const std::optional<Parameters>& parameters,
     const std::function<void(MultipartFormData&)>& block, Error* error) {
     require(!method.empty(), "method");
-    require(method != "GET" && method != "HEAD", "![method isEqualToString:@\"GET\"] && ![method isEqualToString:@\"HEAD\"]");
+    require(method != "GET" && method != "HEAD",
+            "![method isEqualToString:@\"GET\"] && ![method isEqualToString:@\"HEAD\"]");
     auto request = requestWithMethod(method, URLString, std::nullopt, error);
     if (!request)
         return std::nullopt;
@@ -390,8 +395,9 @@ std::optional<URLRequest> HTTPRequestSerializer::multipartFormRequestWithMethod(
     return form.requestByFinalizingMultipartFormData();
 }
 
-URLRequest HTTPRequestSerializer::requestWithMultipartFormRequest(const URLRequest& request, const URL& fileURL,
-                                                                  std::function<void(std::optional<Error>)> completion) {
+URLRequest
+HTTPRequestSerializer::requestWithMultipartFormRequest(const URLRequest& request, const URL& fileURL,
+                                                       std::function<void(std::optional<Error>)> completion) {
     require(request.httpBodyStream != nullptr, "request.HTTPBodyStream");
     require(fileURL.isFileURL(), "[fileURL isFileURL]");
     std::shared_ptr<InputStream> input = request.httpBodyStream;
@@ -404,8 +410,9 @@ URLRequest HTTPRequestSerializer::requestWithMultipartFormRequest(const URLReque
         while (!failure) {
             ssize_t n = input->read(buffer.data(), buffer.size());
             if (n < 0) {
-                failure = input->streamError().value_or(Error::make(
-                    kURLErrorDomain, urlerror::kRequestBodyStreamExhausted, "The request body could not be read."));
+                failure = input->streamError().value_or(Error::make(kURLErrorDomain,
+                                                                    urlerror::kRequestBodyStreamExhausted,
+                                                                    "The request body could not be read."));
                 break;
             }
             if (n == 0)
@@ -572,8 +579,8 @@ std::optional<URLRequest> JSONRequestSerializer::requestBySerializingRequest(
     return copy;
 }
 
-std::shared_ptr<PropertyListRequestSerializer> PropertyListRequestSerializer::serializerWithFormat(unsigned format,
-                                                                                                  unsigned writeOptions) {
+std::shared_ptr<PropertyListRequestSerializer>
+PropertyListRequestSerializer::serializerWithFormat(unsigned format, unsigned writeOptions) {
     auto s = std::make_shared<PropertyListRequestSerializer>();
     s->format = format;
     s->writeOptions = writeOptions;
@@ -595,8 +602,8 @@ std::optional<URLRequest> PropertyListRequestSerializer::requestBySerializingReq
     URLRequest copy = withDefaultHeaders(request);
     if (parameters) {
         if (format != kXMLFormat) {
-            setError(error, fmt::format("Property list format {} is not written; use the XML format ({}).", format,
-                                        kXMLFormat));
+            setError(error, fmt::format("Property list format {} is not written; use the XML format ({}).",
+                                        format, kXMLFormat));
             return std::nullopt;
         }
         std::string why;

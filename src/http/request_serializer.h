@@ -54,7 +54,9 @@ public:
     using QueryStringSerialization =
         std::function<std::optional<std::string>(const URLRequest&, const Parameters&, Error*)>;
 
-    static std::shared_ptr<HTTPRequestSerializer> serializer() { return std::make_shared<HTTPRequestSerializer>(); }
+    static std::shared_ptr<HTTPRequestSerializer> serializer() {
+        return std::make_shared<HTTPRequestSerializer>();
+    }
     HTTPRequestSerializer();
     virtual ~HTTPRequestSerializer() = default;
     // Headers, style and query callable travel; everything else takes its creation value.
@@ -85,15 +87,15 @@ public:
     void setQueryStringSerializationWithBlock(QueryStringSerialization block);
 
     std::optional<URLRequest> requestWithMethod(std::string_view method, std::string_view URLString,
-                                                const std::optional<Parameters>& parameters, Error* error = nullptr);
+                                                const std::optional<Parameters>& parameters,
+                                                Error* error = nullptr);
     // Default headers and parameters applied to a copy of `request`; nullopt with `error` set on failure.
     virtual std::optional<URLRequest> requestBySerializingRequest(const URLRequest& request,
                                                                   const std::optional<Parameters>& parameters,
                                                                   Error* error) const;
-    std::optional<URLRequest> multipartFormRequestWithMethod(std::string_view method, std::string_view URLString,
-                                                             const std::optional<Parameters>& parameters,
-                                                             const std::function<void(MultipartFormData&)>& block,
-                                                             Error* error = nullptr);
+    std::optional<URLRequest> multipartFormRequestWithMethod(
+        std::string_view method, std::string_view URLString, const std::optional<Parameters>& parameters,
+        const std::function<void(MultipartFormData&)>& block, Error* error = nullptr);
     // Copies the multipart body into a file on the shared pool and answers at once with the request
     // without its body stream; `completion` gets the error or nothing, on the main queue.
     URLRequest requestWithMultipartFormRequest(const URLRequest& request, const URL& fileURL,
@@ -137,7 +139,8 @@ public:
     static std::shared_ptr<PropertyListRequestSerializer> serializer() {
         return serializerWithFormat(kXMLFormat, 0);
     }
-    static std::shared_ptr<PropertyListRequestSerializer> serializerWithFormat(unsigned format, unsigned writeOptions);
+    static std::shared_ptr<PropertyListRequestSerializer> serializerWithFormat(unsigned format,
+                                                                               unsigned writeOptions);
     std::shared_ptr<HTTPRequestSerializer> copy() const override;
     std::optional<URLRequest> requestBySerializingRequest(const URLRequest& request,
                                                           const std::optional<Parameters>& parameters,

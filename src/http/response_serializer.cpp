@@ -6,7 +6,8 @@ namespace http {
 
 namespace {
 
-Error serializationError(int code, std::string description, const HTTPURLResponse* response, const Bytes* data) {
+Error serializationError(int code, std::string description, const HTTPURLResponse* response,
+                         const Bytes* data) {
     Error e = Error::make(kResponseSerializationErrorDomain, code, std::move(description));
     if (response) {
         e.failingURL = response->url().absoluteString();
@@ -17,7 +18,8 @@ Error serializationError(int code, std::string description, const HTTPURLRespons
     return e;
 }
 
-void chainInto(std::optional<Error>* out, const std::optional<Error>& error, const std::optional<Error>& earlier) {
+void chainInto(std::optional<Error>* out, const std::optional<Error>& error,
+               const std::optional<Error>& earlier) {
     if (out)
         *out = Error::chain(error, earlier);
 }
@@ -51,15 +53,17 @@ bool HTTPResponseSerializer::validateResponse(const HTTPURLResponse* response, c
         if (data && !data->empty())
             validation = serializationError(
                 urlerror::kCannotDecodeContentData,
-                fmt::format("Request failed: unacceptable content-type: {}", response->MIMEType()), response, data);
+                fmt::format("Request failed: unacceptable content-type: {}", response->MIMEType()), response,
+                data);
     }
     if (acceptableStatusCodes && !acceptableStatusCodes->count(response->statusCode())) {
         valid = false;
-        Error status = serializationError(urlerror::kBadServerResponse,
-                                          fmt::format("Request failed: {} ({})",
-                                                      HTTPURLResponse::localizedStringForStatusCode(response->statusCode()),
-                                                      response->statusCode()),
-                                          response, data);
+        Error status = serializationError(
+            urlerror::kBadServerResponse,
+            fmt::format("Request failed: {} ({})",
+                        HTTPURLResponse::localizedStringForStatusCode(response->statusCode()),
+                        response->statusCode()),
+            response, data);
         validation = Error::chain(status, validation);
     }
     if (!valid && error)
@@ -67,18 +71,20 @@ bool HTTPResponseSerializer::validateResponse(const HTTPURLResponse* response, c
     return valid;
 }
 
-ResponseObject HTTPResponseSerializer::responseObjectForResponse(const HTTPURLResponse* response, const Bytes* data,
+ResponseObject HTTPResponseSerializer::responseObjectForResponse(const HTTPURLResponse* response,
+                                                                 const Bytes* data,
                                                                  std::optional<Error>* error) const {
     validateResponse(response, data, error);
     return data ? ResponseObject(*data) : ResponseObject();
 }
 
-bool HTTPResponseSerializer::refuses(const HTTPURLResponse* response, const Bytes* data, std::optional<Error>* error,
-                                     std::optional<Error>& validation) const {
+bool HTTPResponseSerializer::refuses(const HTTPURLResponse* response, const Bytes* data,
+                                     std::optional<Error>* error, std::optional<Error>& validation) const {
     if (validateResponse(response, data, &validation))
         return false;
     // A status refusal alone still decodes the body; a content-type refusal does not.
-    if (!error || !validation || validation->hasInChain(kResponseSerializationErrorDomain, urlerror::kCannotDecodeContentData)) {
+    if (!error || !validation ||
+        validation->hasInChain(kResponseSerializationErrorDomain, urlerror::kCannotDecodeContentData)) {
         if (error)
             *error = validation;
         return true;
@@ -135,7 +141,8 @@ std::optional<nlohmann::json> readJSON(std::string_view text, unsigned readingOp
             inString = true;
         else if (c == '[' || c == '{') {
             if (++depth > JSONResponseSerializer::kMaxDepth)
-                return refuse(fmt::format("JSON nests deeper than {} levels.", JSONResponseSerializer::kMaxDepth));
+                return refuse(
+                    fmt::format("JSON nests deeper than {} levels.", JSONResponseSerializer::kMaxDepth));
         } else if (c == ']' || c == '}')
             --depth;
     }
@@ -145,12 +152,14 @@ std::optional<nlohmann::json> readJSON(std::string_view text, unsigned readingOp
     } catch (const nlohmann::json::exception& e) {
         return refuse(e.what());
     }
-    if (!(readingOptions & JSONResponseSerializer::kAllowFragments) && !value.is_object() && !value.is_array())
+    if (!(readingOptions & JSONResponseSerializer::kAllowFragments) && !value.is_object() &&
+        !value.is_array())
         return refuse("JSON text did not start with array or object and option to allow fragments not set.");
     return value;
 }
 
-std::shared_ptr<JSONResponseSerializer> JSONResponseSerializer::serializerWithReadingOptions(unsigned options) {
+std::shared_ptr<JSONResponseSerializer>
+JSONResponseSerializer::serializerWithReadingOptions(unsigned options) {
     auto s = std::make_shared<JSONResponseSerializer>();
     s->readingOptions = options;
     return s;
@@ -167,7 +176,8 @@ std::shared_ptr<HTTPResponseSerializer> JSONResponseSerializer::copy() const {
     return s;
 }
 
-ResponseObject JSONResponseSerializer::responseObjectForResponse(const HTTPURLResponse* response, const Bytes* data,
+ResponseObject JSONResponseSerializer::responseObjectForResponse(const HTTPURLResponse* response,
+                                                                 const Bytes* data,
                                                                  std::optional<Error>* error) const {
     std::optional<Error> validation;
     if (refuses(response, data, error, validation))
@@ -189,8 +199,8 @@ ResponseObject JSONResponseSerializer::responseObjectForResponse(const HTTPURLRe
             parseError = std::move(e);
         }
     } else if (data && !data->empty() && !text) {
-        parseError = serializationError(urlerror::kCannotDecodeContentData, "Data failed decoding as a UTF-8 string",
-                                        response, data);
+        parseError = serializationError(urlerror::kCannotDecodeContentData,
+                                        "Data failed decoding as a UTF-8 string", response, data);
         parseError->failureReason = "Could not decode string: the body is not valid in its text encoding";
     }
     chainInto(error, parseError, validation);
@@ -218,8 +228,8 @@ ResponseObject XMLParserResponseSerializer::responseObjectForResponse(const HTTP
     return std::make_shared<XMLParser>(data ? *data : Bytes{});
 }
 
-std::shared_ptr<XMLDocumentResponseSerializer> XMLDocumentResponseSerializer::serializerWithXMLDocumentOptions(
-    unsigned options) {
+std::shared_ptr<XMLDocumentResponseSerializer>
+XMLDocumentResponseSerializer::serializerWithXMLDocumentOptions(unsigned options) {
     auto s = std::make_shared<XMLDocumentResponseSerializer>();
     s->options = options;
     return s;
@@ -247,8 +257,8 @@ ResponseObject XMLDocumentResponseSerializer::responseObjectForResponse(const HT
 
 // ---- property lists
 
-std::shared_ptr<PropertyListResponseSerializer> PropertyListResponseSerializer::serializerWithFormat(unsigned format,
-                                                                                                    unsigned readOptions) {
+std::shared_ptr<PropertyListResponseSerializer>
+PropertyListResponseSerializer::serializerWithFormat(unsigned format, unsigned readOptions) {
     auto s = std::make_shared<PropertyListResponseSerializer>();
     s->format = format;
     s->readOptions = readOptions;
@@ -276,9 +286,9 @@ ResponseObject PropertyListResponseSerializer::responseObjectForResponse(const H
         if (result)
             object = result.value();
         else {
-            readError = serializationError(urlerror::kCannotDecodeContentData,
-                                           "The data couldn't be read because it isn't in the correct format.",
-                                           response, nullptr);
+            readError = serializationError(
+                urlerror::kCannotDecodeContentData,
+                "The data couldn't be read because it isn't in the correct format.", response, nullptr);
             readError->failureReason = result.error();
         }
     }
@@ -352,10 +362,12 @@ std::optional<Image> decodeImageHeader(const Bytes& d) {
     Image img;
     std::optional<std::pair<int, int>> size;
     auto starts = [&](std::string_view sig) {
-        return d.size() >= sig.size() && std::equal(sig.begin(), sig.end(), d.begin(),
-                                                    [](char a, std::uint8_t b) { return static_cast<std::uint8_t>(a) == b; });
+        return d.size() >= sig.size() &&
+               std::equal(sig.begin(), sig.end(), d.begin(),
+                          [](char a, std::uint8_t b) { return static_cast<std::uint8_t>(a) == b; });
     };
-    if (starts("\x89PNG\r\n\x1a\n") && d.size() >= 24 && std::string_view(reinterpret_cast<const char*>(&d[12]), 4) == "IHDR") {
+    if (starts("\x89PNG\r\n\x1a\n") && d.size() >= 24 &&
+        std::string_view(reinterpret_cast<const char*>(&d[12]), 4) == "IHDR") {
         img.format = "png";
         size = std::pair<int, int>(static_cast<int>(be(d, 16, 4)), static_cast<int>(be(d, 20, 4)));
     } else if ((starts("GIF87a") || starts("GIF89a")) && d.size() >= 10) {
@@ -384,16 +396,17 @@ std::optional<Image> decodeImageHeader(const Bytes& d) {
 }
 
 ImageResponseSerializer::ImageResponseSerializer() {
-    acceptableContentTypes =
-        std::set<std::string>{"image/tiff", "image/jpeg", "image/gif",       "image/png",       "image/ico",
-                              "image/x-icon", "image/bmp", "image/x-bmp", "image/x-xbitmap", "image/x-win-bitmap"};
+    acceptableContentTypes = std::set<std::string>{
+        "image/tiff",   "image/jpeg", "image/gif",   "image/png",       "image/ico",
+        "image/x-icon", "image/bmp",  "image/x-bmp", "image/x-xbitmap", "image/x-win-bitmap"};
 }
 
 std::shared_ptr<HTTPResponseSerializer> ImageResponseSerializer::copy() const {
     return std::make_shared<ImageResponseSerializer>();
 }
 
-ResponseObject ImageResponseSerializer::responseObjectForResponse(const HTTPURLResponse* response, const Bytes* data,
+ResponseObject ImageResponseSerializer::responseObjectForResponse(const HTTPURLResponse* response,
+                                                                  const Bytes* data,
                                                                   std::optional<Error>* error) const {
     std::optional<Error> validation;
     if (!validateResponse(response, data, &validation)) {
@@ -406,8 +419,8 @@ ResponseObject ImageResponseSerializer::responseObjectForResponse(const HTTPURLR
     auto image = data ? decodeImageHeader(*data) : std::nullopt;
     if (!image) {
         chainInto(error,
-                  serializationError(urlerror::kCannotDecodeContentData, "The image data could not be decoded.",
-                                     response, nullptr),
+                  serializationError(urlerror::kCannotDecodeContentData,
+                                     "The image data could not be decoded.", response, nullptr),
                   validation);
         return {};
     }
@@ -416,7 +429,8 @@ ResponseObject ImageResponseSerializer::responseObjectForResponse(const HTTPURLR
 
 // ---- compound
 
-std::shared_ptr<CompoundResponseSerializer> CompoundResponseSerializer::compoundSerializerWithResponseSerializers(
+std::shared_ptr<CompoundResponseSerializer>
+CompoundResponseSerializer::compoundSerializerWithResponseSerializers(
     std::vector<std::shared_ptr<HTTPResponseSerializer>> serializers) {
     auto s = std::make_shared<CompoundResponseSerializer>();
     s->responseSerializers = std::move(serializers);

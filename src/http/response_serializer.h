@@ -9,8 +9,8 @@
 #include <nlohmann/json.hpp>
 
 #include <any>
-#include <typeinfo>
 #include <set>
+#include <typeinfo>
 
 namespace http {
 
@@ -36,18 +36,21 @@ inline const std::string kResponseErrorDataKey = "com.tradeclient.serialization.
 
 class HTTPResponseSerializer {
 public:
-    static std::shared_ptr<HTTPResponseSerializer> serializer() { return std::make_shared<HTTPResponseSerializer>(); }
+    static std::shared_ptr<HTTPResponseSerializer> serializer() {
+        return std::make_shared<HTTPResponseSerializer>();
+    }
     HTTPResponseSerializer();
     virtual ~HTTPResponseSerializer() = default;
     virtual std::shared_ptr<HTTPResponseSerializer> copy() const;
 
     StringEncoding stringEncoding = StringEncoding::UTF8;
-    std::optional<std::set<int>> acceptableStatusCodes;              // 200-299 at creation
-    std::optional<std::set<std::string>> acceptableContentTypes;     // none: any type
+    std::optional<std::set<int>> acceptableStatusCodes;          // 200-299 at creation
+    std::optional<std::set<std::string>> acceptableContentTypes; // none: any type
 
     // True when acceptable. A refusal sets `error` when given, except for a content-type refusal of an
     // empty body, which is refused without one.
-    bool validateResponse(const HTTPURLResponse* response, const Bytes* data, std::optional<Error>* error) const;
+    bool validateResponse(const HTTPURLResponse* response, const Bytes* data,
+                          std::optional<Error>* error) const;
     // The plain serializer: the bytes as they came (the verdict reaches the caller through `error`).
     virtual ResponseObject responseObjectForResponse(const HTTPURLResponse* response, const Bytes* data,
                                                      std::optional<Error>* error) const;
@@ -97,7 +100,9 @@ public:
 
 class XMLDocumentResponseSerializer : public HTTPResponseSerializer {
 public:
-    static std::shared_ptr<XMLDocumentResponseSerializer> serializer() { return serializerWithXMLDocumentOptions(0); }
+    static std::shared_ptr<XMLDocumentResponseSerializer> serializer() {
+        return serializerWithXMLDocumentOptions(0);
+    }
     static std::shared_ptr<XMLDocumentResponseSerializer> serializerWithXMLDocumentOptions(unsigned options);
     XMLDocumentResponseSerializer();
     std::shared_ptr<HTTPResponseSerializer> copy() const override;
@@ -108,8 +113,11 @@ public:
 
 class PropertyListResponseSerializer : public HTTPResponseSerializer {
 public:
-    static std::shared_ptr<PropertyListResponseSerializer> serializer() { return serializerWithFormat(100, 0); }
-    static std::shared_ptr<PropertyListResponseSerializer> serializerWithFormat(unsigned format, unsigned readOptions);
+    static std::shared_ptr<PropertyListResponseSerializer> serializer() {
+        return serializerWithFormat(100, 0);
+    }
+    static std::shared_ptr<PropertyListResponseSerializer> serializerWithFormat(unsigned format,
+                                                                                unsigned readOptions);
     PropertyListResponseSerializer();
     std::shared_ptr<HTTPResponseSerializer> copy() const override;
     ResponseObject responseObjectForResponse(const HTTPURLResponse* response, const Bytes* data,
@@ -120,7 +128,9 @@ public:
 
 class ImageResponseSerializer : public HTTPResponseSerializer {
 public:
-    static std::shared_ptr<ImageResponseSerializer> serializer() { return std::make_shared<ImageResponseSerializer>(); }
+    static std::shared_ptr<ImageResponseSerializer> serializer() {
+        return std::make_shared<ImageResponseSerializer>();
+    }
     ImageResponseSerializer();
     std::shared_ptr<HTTPResponseSerializer> copy() const override;
     ResponseObject responseObjectForResponse(const HTTPURLResponse* response, const Bytes* data,
@@ -129,8 +139,8 @@ public:
 
 class CompoundResponseSerializer : public HTTPResponseSerializer {
 public:
-    static std::shared_ptr<CompoundResponseSerializer>
-    compoundSerializerWithResponseSerializers(std::vector<std::shared_ptr<HTTPResponseSerializer>> serializers);
+    static std::shared_ptr<CompoundResponseSerializer> compoundSerializerWithResponseSerializers(
+        std::vector<std::shared_ptr<HTTPResponseSerializer>> serializers);
     std::shared_ptr<HTTPResponseSerializer> copy() const override;
     ResponseObject responseObjectForResponse(const HTTPURLResponse* response, const Bytes* data,
                                              std::optional<Error>* error) const override;

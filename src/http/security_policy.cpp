@@ -116,7 +116,8 @@ bool ServerTrust::evaluate(const std::optional<std::string>& domain, const std::
             bool isIP = false;
             if (!domain->empty())
                 isIP = X509_VERIFY_PARAM_set1_ip_asc(param, domain->c_str()) == 1;
-            if (!domain->empty() && !isIP && X509_VERIFY_PARAM_set1_host(param, domain->c_str(), domain->size()) != 1) {
+            if (!domain->empty() && !isIP &&
+                X509_VERIFY_PARAM_set1_host(param, domain->c_str(), domain->size()) != 1) {
                 X509_STORE_CTX_free(ctx);
                 sk_X509_free(untrusted);
                 return false;
@@ -198,7 +199,8 @@ void SecurityPolicy::setPinnedCertificates(std::optional<std::vector<Bytes>> cer
     pinnedPublicKeys_ = std::move(keys);
 }
 
-bool SecurityPolicy::evaluateServerTrust(const ServerTrust& trust, const std::optional<std::string>& domain) const {
+bool SecurityPolicy::evaluateServerTrust(const ServerTrust& trust,
+                                         const std::optional<std::string>& domain) const {
     bool pinnedNone = !pinnedCertificates_ || pinnedCertificates_->empty();
     if (domain && allowInvalidCertificates && validatesDomainName &&
         (pinningMode == SSLPinningMode::None || pinnedNone)) {
@@ -219,7 +221,8 @@ bool SecurityPolicy::evaluateServerTrust(const ServerTrust& trust, const std::op
             return false;
         for (const auto& cert : trust.certificates())
             if (auto key = publicKeyOfCertificate(cert))
-                if (std::find(pinnedPublicKeys_->begin(), pinnedPublicKeys_->end(), *key) != pinnedPublicKeys_->end())
+                if (std::find(pinnedPublicKeys_->begin(), pinnedPublicKeys_->end(), *key) !=
+                    pinnedPublicKeys_->end())
                     return true;
         return false;
     }
@@ -232,7 +235,8 @@ bool SecurityPolicy::evaluateServerTrust(const ServerTrust& trust, const std::op
         if (!trust.evaluate(sslDomain, &*pinnedCertificates_, &chain))
             return false;
         for (const auto& cert : chain)
-            if (std::find(pinnedCertificates_->begin(), pinnedCertificates_->end(), cert) != pinnedCertificates_->end())
+            if (std::find(pinnedCertificates_->begin(), pinnedCertificates_->end(), cert) !=
+                pinnedCertificates_->end())
                 return true;
         return false;
     }

@@ -18,7 +18,8 @@ public:
 // The certificate chain a server presented for a host, leaf first (DER).
 class ServerTrust {
 public:
-    ServerTrust(std::string host, std::vector<Bytes> chain) : host_(std::move(host)), chain_(std::move(chain)) {}
+    ServerTrust(std::string host, std::vector<Bytes> chain)
+        : host_(std::move(host)), chain_(std::move(chain)) {}
     const std::string& host() const { return host_; }
     const std::vector<Bytes>& certificates() const { return chain_; }
     // Verifies the chain: as a TLS server certificate when `domain` is given, for that host unless it is
@@ -54,7 +55,9 @@ public:
     const std::optional<std::vector<Bytes>>& pinnedPublicKeys() const { return pinnedPublicKeys_; }
 
     bool evaluateServerTrust(const ServerTrust& trust, const std::optional<std::string>& domain) const;
-    bool evaluateServerTrust(const ServerTrust& trust) const { return evaluateServerTrust(trust, std::nullopt); }
+    bool evaluateServerTrust(const ServerTrust& trust) const {
+        return evaluateServerTrust(trust, std::nullopt);
+    }
 
     std::shared_ptr<SecurityPolicy> copy() const;
     // True for the settings of defaultPolicy: connections it accepted may serve other requests.

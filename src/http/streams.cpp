@@ -22,8 +22,8 @@ std::optional<Error> writeFully(OutputStream& out, const std::uint8_t* data, std
     while (done < length) {
         ssize_t n = out.write(data + done, length - done);
         if (n < 0)
-            return out.streamError().value_or(
-                Error::make(kURLErrorDomain, urlerror::kCannotWriteToFile, "The response body could not be written."));
+            return out.streamError().value_or(Error::make(kURLErrorDomain, urlerror::kCannotWriteToFile,
+                                                          "The response body could not be written."));
         if (n == 0)
             return out.streamError().value_or(Error::make(kURLErrorDomain, urlerror::kCannotWriteToFile,
                                                           "The response body could not be written: the "
@@ -125,8 +125,9 @@ ssize_t MemoryOutputStream::write(const std::uint8_t* buffer, std::size_t length
     if (status_ != StreamStatus::Open)
         return 0;
     if (length > capacity_ - data_.size()) {
-        error_ = Error::make(kURLErrorDomain, urlerror::kDataLengthExceedsMaximum,
-                             fmt::format("The response body is larger than the limit of {} bytes.", capacity_));
+        error_ =
+            Error::make(kURLErrorDomain, urlerror::kDataLengthExceedsMaximum,
+                        fmt::format("The response body is larger than the limit of {} bytes.", capacity_));
         status_ = StreamStatus::Error;
         return -1;
     }

@@ -252,8 +252,10 @@ bool URLConnection::Transfer::setUp() {
         return false;
     }
     for (const auto& [name, value] : request.headers)
-        if (hasLineBreak(name) || hasLineBreak(value) || name.empty() || name.find(':') != std::string::npos) {
-            abortError = urlError(urlerror::kBadURL, fmt::format("The request header \"{}\" is malformed.", name), url);
+        if (hasLineBreak(name) || hasLineBreak(value) || name.empty() ||
+            name.find(':') != std::string::npos) {
+            abortError = urlError(urlerror::kBadURL,
+                                  fmt::format("The request header \"{}\" is malformed.", name), url);
             return false;
         }
     if (!easy)
@@ -294,7 +296,8 @@ bool URLConnection::Transfer::setUp() {
         long ms = static_cast<long>(std::min(request.timeoutInterval, 86400.0) * 1000);
         curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, std::max(ms, 1L));
         curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, 1L);
-        curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, std::max(1L, static_cast<long>(std::ceil(ms / 1000.0))));
+        curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME,
+                         std::max(1L, static_cast<long>(std::ceil(ms / 1000.0))));
     }
     if (!request.headers.contains("Accept-Encoding"))
         curl_easy_setopt(easy, CURLOPT_ACCEPT_ENCODING, "");
@@ -331,8 +334,9 @@ bool URLConnection::Transfer::setUp() {
         if (bodyStream->streamStatus() != StreamStatus::NotOpen) {
             bodyStream = delegate().needNewBodyStream(request);
             if (!bodyStream) {
-                abortError = urlError(urlerror::kRequestBodyStreamExhausted,
-                                      "The request body stream was already read and cannot be read again.", url);
+                abortError =
+                    urlError(urlerror::kRequestBodyStreamExhausted,
+                             "The request body stream was already read and cannot be read again.", url);
                 return false;
             }
         }
@@ -453,11 +457,12 @@ void URLConnection::Transfer::finish(CURLcode result) {
     else if (abortError)
         delegate().didFailWithError(*abortError);
     else if (trustRefused) {
-        Error e = urlError(urlerror::kServerCertificateUntrusted,
-                           fmt::format("The certificate for this server is invalid. You might be connecting to a "
-                                       "server that is pretending to be \"{}\".",
-                                       request.url.host()),
-                           request.url);
+        Error e =
+            urlError(urlerror::kServerCertificateUntrusted,
+                     fmt::format("The certificate for this server is invalid. You might be connecting to a "
+                                 "server that is pretending to be \"{}\".",
+                                 request.url.host()),
+                     request.url);
         e.failureReason = "The server's certificate chain was refused by the security policy.";
         delegate().didFailWithError(e);
     } else
@@ -519,7 +524,8 @@ size_t URLConnection::Transfer::onHeader(char* data, size_t size, size_t count, 
     t->headerBytes += length;
     if (t->headerBytes > kMaxHeaderBytes) {
         t->abortError = urlError(urlerror::kBadServerResponse,
-                                 fmt::format("The server's header fields exceed {} bytes.", kMaxHeaderBytes), t->request.url);
+                                 fmt::format("The server's header fields exceed {} bytes.", kMaxHeaderBytes),
+                                 t->request.url);
         return 0;
     }
     std::string_view line(data, length);
@@ -580,8 +586,8 @@ size_t URLConnection::Transfer::onRead(char* data, size_t size, size_t count, vo
         return 0;
     ssize_t n = t->bodyStream->read(reinterpret_cast<std::uint8_t*>(data), room);
     if (n < 0) {
-        t->abortError = t->bodyStream->streamError().value_or(
-            urlError(urlerror::kRequestBodyStreamExhausted, "The request body stream failed.", t->request.url));
+        t->abortError = t->bodyStream->streamError().value_or(urlError(
+            urlerror::kRequestBodyStreamExhausted, "The request body stream failed.", t->request.url));
         if (t->abortError->failingURL.empty())
             t->abortError->failingURL = t->request.url.absoluteString();
         return CURL_READFUNC_ABORT;
@@ -632,7 +638,8 @@ int URLConnection::Transfer::onVerify(X509_STORE_CTX* store, void* p) {
                 add(sk_X509_value(untrusted, i));
     bool accepted = false;
     if (!t->stopping())
-        accepted = t->delegate().didReceiveServerTrustChallenge(ServerTrust(t->request.url.host(), std::move(chain)));
+        accepted = t->delegate().didReceiveServerTrustChallenge(
+            ServerTrust(t->request.url.host(), std::move(chain)));
     if (accepted) {
         X509_STORE_CTX_set_error(store, X509_V_OK);
         return 1;
@@ -644,9 +651,11 @@ int URLConnection::Transfer::onVerify(X509_STORE_CTX* store, void* p) {
 
 // ---- the connection
 
-std::shared_ptr<URLConnection> URLConnection::create(URLRequest request, std::shared_ptr<URLConnectionDelegate> delegate,
+std::shared_ptr<URLConnection> URLConnection::create(URLRequest request,
+                                                     std::shared_ptr<URLConnectionDelegate> delegate,
                                                      URLConnectionOptions options) {
-    return std::shared_ptr<URLConnection>(new URLConnection(std::move(request), std::move(delegate), std::move(options)));
+    return std::shared_ptr<URLConnection>(
+        new URLConnection(std::move(request), std::move(delegate), std::move(options)));
 }
 
 URLConnection::URLConnection(URLRequest request, std::shared_ptr<URLConnectionDelegate> delegate,

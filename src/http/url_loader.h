@@ -22,7 +22,8 @@ class URLConnectionDelegate {
 public:
     virtual ~URLConnectionDelegate() = default;
     // The request to send for a redirect, or nullopt to take the redirect response as the answer.
-    virtual std::optional<URLRequest> willSendRequest(const URLRequest& request, const HTTPURLResponse& redirect) {
+    virtual std::optional<URLRequest> willSendRequest(const URLRequest& request,
+                                                      const HTTPURLResponse& redirect) {
         (void)redirect;
         return request;
     }
@@ -36,7 +37,8 @@ public:
     // True while the owner cannot take more data: the transfer holds the bytes until resumeReceiving().
     virtual bool shouldPauseReceiving() { return false; }
     virtual void didReceiveData(const std::uint8_t* data, std::size_t length) = 0;
-    virtual void didSendBodyData(std::int64_t bytesWritten, std::int64_t totalWritten, std::int64_t totalExpected) {
+    virtual void didSendBodyData(std::int64_t bytesWritten, std::int64_t totalWritten,
+                                 std::int64_t totalExpected) {
         (void)bytesWritten;
         (void)totalWritten;
         (void)totalExpected;
@@ -56,7 +58,8 @@ struct URLConnectionOptions {
 
 class URLConnection : public std::enable_shared_from_this<URLConnection> {
 public:
-    static std::shared_ptr<URLConnection> create(URLRequest request, std::shared_ptr<URLConnectionDelegate> delegate,
+    static std::shared_ptr<URLConnection> create(URLRequest request,
+                                                 std::shared_ptr<URLConnectionDelegate> delegate,
                                                  URLConnectionOptions options = {});
     ~URLConnection();
     // Both may be called from any thread.
@@ -76,7 +79,8 @@ public:
     struct Transfer;
 
 private:
-    URLConnection(URLRequest request, std::shared_ptr<URLConnectionDelegate> delegate, URLConnectionOptions options);
+    URLConnection(URLRequest request, std::shared_ptr<URLConnectionDelegate> delegate,
+                  URLConnectionOptions options);
     URLRequest request_;
     std::shared_ptr<URLConnectionDelegate> delegate_;
     URLConnectionOptions options_;

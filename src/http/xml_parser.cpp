@@ -18,8 +18,8 @@ bool isSpace(char c) {
 
 bool isNameChar(char c) {
     unsigned char u = static_cast<unsigned char>(c);
-    return u >= 0x80 || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
-           c == ':' || c == '-' || c == '.';
+    return u >= 0x80 || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+           c == '_' || c == ':' || c == '-' || c == '.';
 }
 
 bool isNameStart(char c) {
@@ -47,7 +47,8 @@ std::optional<std::string> declaredEncoding(std::string_view text) {
 } // namespace
 
 void XMLParser::fail(std::string_view what) {
-    error_ = Error::make(kXMLParserErrorDomain, 1, fmt::format("The XML document is malformed: {} (line {}).", what, line_));
+    error_ = Error::make(kXMLParserErrorDomain, 1,
+                         fmt::format("The XML document is malformed: {} (line {}).", what, line_));
     throw Failure{};
 }
 
@@ -111,7 +112,8 @@ std::string XMLParser::decodeReferences(std::string_view raw) {
             std::uint32_t cp = 0;
             auto [p, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), cp, hex ? 16 : 10);
             if (digits.empty() || ec != std::errc() || p != digits.data() + digits.size() || cp == 0 ||
-                cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF) || (cp < 0x20 && cp != 9 && cp != 10 && cp != 13))
+                cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF) ||
+                (cp < 0x20 && cp != 9 && cp != 10 && cp != 13))
                 fail("invalid character reference");
             platform::appendUtf8(out, cp);
         } else
@@ -139,7 +141,10 @@ void XMLParser::parseMisc(bool prolog) {
                 if (!prolog)
                     fail("misplaced XML declaration");
             } else if (delegate_)
-                delegate_->foundProcessingInstruction(target, std::string(data.substr(data.find_first_not_of(" \t\r\n") == std::string::npos ? data.size() : data.find_first_not_of(" \t\r\n"))));
+                delegate_->foundProcessingInstruction(
+                    target, std::string(data.substr(data.find_first_not_of(" \t\r\n") == std::string::npos
+                                                        ? data.size()
+                                                        : data.find_first_not_of(" \t\r\n"))));
         } else if (prolog && lookingAt("<!DOCTYPE")) {
             // Skipped as a whole, internal subset included; its declarations are never used.
             advance(9);

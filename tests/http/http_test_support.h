@@ -16,7 +16,8 @@
 
 namespace http_test {
 
-inline bool pumpUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = std::chrono::seconds(20)) {
+inline bool pumpUntil(const std::function<bool()>& done,
+                      std::chrono::milliseconds limit = std::chrono::seconds(20)) {
     return platform::RunLoop::main().runUntil(done, limit);
 }
 
@@ -34,8 +35,8 @@ inline Key makeKey() {
 }
 
 // A certificate for `key`, signed by `issuerKey` under `issuer` (self-signed when issuer is null).
-inline Cert makeCertificate(EVP_PKEY* key, const std::string& commonName, const std::string& subjectAltName, bool ca,
-                            X509* issuer, EVP_PKEY* issuerKey, long serial) {
+inline Cert makeCertificate(EVP_PKEY* key, const std::string& commonName, const std::string& subjectAltName,
+                            bool ca, X509* issuer, EVP_PKEY* issuerKey, long serial) {
     Cert x(X509_new());
     X509_set_version(x.get(), 2);
     ASN1_INTEGER_set(X509_get_serialNumber(x.get()), serial);
@@ -43,8 +44,8 @@ inline Cert makeCertificate(EVP_PKEY* key, const std::string& commonName, const 
     X509_gmtime_adj(X509_getm_notAfter(x.get()), 86400);
     X509_set_pubkey(x.get(), key);
     X509_NAME* name = X509_get_subject_name(x.get());
-    X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC, reinterpret_cast<const unsigned char*>(commonName.c_str()),
-                               -1, -1, 0);
+    X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC,
+                               reinterpret_cast<const unsigned char*>(commonName.c_str()), -1, -1, 0);
     X509_set_issuer_name(x.get(), issuer ? X509_get_subject_name(issuer) : name);
     X509V3_CTX ctx;
     X509V3_set_ctx(&ctx, issuer ? issuer : x.get(), x.get(), nullptr, nullptr, 0);
@@ -81,9 +82,11 @@ struct TestPKI {
     Key leafKey = makeKey();
     Cert leaf = makeCertificate(leafKey.get(), "127.0.0.1", "IP:127.0.0.1,DNS:localhost", false, ca.get(),
                                 caKey.get(), 2);
-    Cert reissued = makeCertificate(leafKey.get(), "127.0.0.1", "IP:127.0.0.1", false, ca.get(), caKey.get(), 3);
+    Cert reissued =
+        makeCertificate(leafKey.get(), "127.0.0.1", "IP:127.0.0.1", false, ca.get(), caKey.get(), 3);
     Key otherKey = makeKey();
-    Cert otherHost = makeCertificate(otherKey.get(), "other.test", "DNS:other.test", false, ca.get(), caKey.get(), 4);
+    Cert otherHost =
+        makeCertificate(otherKey.get(), "other.test", "DNS:other.test", false, ca.get(), caKey.get(), 4);
     Key selfKey = makeKey();
     Cert selfSigned = makeCertificate(selfKey.get(), "127.0.0.1", "IP:127.0.0.1", false, nullptr, nullptr, 5);
 };

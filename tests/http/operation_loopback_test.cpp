@@ -1,7 +1,7 @@
 // The operation-based client against the loopback HTTP and TLS servers.
 #include "http/request_operation_manager.h"
-#include "http_test_support.h"
 #include "http_server.h"
+#include "http_test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -50,7 +50,8 @@ struct LoopbackTest : ::testing::Test {
         else if (t == "/redirect")
             r.status = 302, r.headers = {{"Location", "/doc"}}, r.body = "moved";
         else if (t == "/huge-declared")
-            r.headers = {{"Content-Type", "application/json"}, {"Content-Length", std::to_string(9 << 20)}}, r.close = true;
+            r.headers = {{"Content-Type", "application/json"}, {"Content-Length", std::to_string(9 << 20)}},
+            r.close = true;
         else if (t == "/huge") {
             auto sent = std::make_shared<std::size_t>(0);
             r.produce = [sent](std::string& chunk) {
@@ -59,11 +60,13 @@ struct LoopbackTest : ::testing::Test {
                 return *sent < (9u << 20);
             };
         } else if (t == "/range") {
-            std::string content = version == 1 ? kResource : std::string(kResource.rbegin(), kResource.rend());
+            std::string content =
+                version == 1 ? kResource : std::string(kResource.rbegin(), kResource.rend());
             std::string etag = "\"v" + std::to_string(version.load()) + "\"";
             std::size_t from = 0;
             std::string range = req.header("range");
-            if (range.starts_with("bytes=") && (req.header("if-range").empty() || req.header("if-range") == etag)) {
+            if (range.starts_with("bytes=") &&
+                (req.header("if-range").empty() || req.header("if-range") == etag)) {
                 from = std::stoul(range.substr(6));
                 r.status = 206;
                 r.headers.push_back({"Content-Range", "bytes " + std::to_string(from) + "-" +
@@ -94,10 +97,12 @@ struct LoopbackTest : ::testing::Test {
 
     void TearDown() override { release = true; }
 
-    static std::shared_ptr<HTTPRequestOperation> get(HTTPRequestOperationManager& m, const std::string& url, Outcome& out) {
-        return m.GET(url, std::nullopt,
-                     [&out](const auto&, const ResponseObject& o) { out.done = out.succeeded = true, out.object = o; },
-                     [&out](const auto&, const Error& e) { out.done = true, out.error = e; });
+    static std::shared_ptr<HTTPRequestOperation> get(HTTPRequestOperationManager& m, const std::string& url,
+                                                     Outcome& out) {
+        return m.GET(
+            url, std::nullopt,
+            [&out](const auto&, const ResponseObject& o) { out.done = out.succeeded = true, out.object = o; },
+            [&out](const auto&, const Error& e) { out.done = true, out.error = e; });
     }
     static Outcome run(HTTPRequestOperationManager& m, const std::string& url) {
         Outcome out;
@@ -136,7 +141,8 @@ TEST_F(LoopbackTest, StatusesContentTypesAndRedirects) {
     // A redirect the owner declines is the answer itself.
     Outcome declined;
     auto op = base->HTTPRequestOperationWithHTTPMethod(
-        "GET", server->url("/redirect"), std::nullopt, [&](auto&, auto&) { declined.done = declined.succeeded = true; },
+        "GET", server->url("/redirect"), std::nullopt,
+        [&](auto&, auto&) { declined.done = declined.succeeded = true; },
         [&](auto&, const Error& e) { declined.done = true, declined.error = e; });
     op->setRedirectResponseBlock([](const URLRequest&, const HTTPURLResponse*) { return std::nullopt; });
     base->operationQueue()->addOperation(op);
@@ -152,7 +158,8 @@ TEST_F(LoopbackTest, ResponseBodiesAreCapped) {
         Outcome out = run(*m, server->url(path));
         ASSERT_TRUE(out.error) << path;
         EXPECT_EQ(out.error->code, urlerror::kDataLengthExceedsMaximum) << path;
-        EXPECT_NE(out.error->localizedDescription.find("8388608"), std::string::npos) << out.error->describe();
+        EXPECT_NE(out.error->localizedDescription.find("8388608"), std::string::npos)
+            << out.error->describe();
     }
 }
 
@@ -213,7 +220,8 @@ TEST_F(LoopbackTest, BatchesReportProgressAndCompleteOnce) {
     int successes = 0;
     for (int i = 0; i < 3; ++i) {
         URLRequest r(*URL::parse(server->url("/doc")));
-        ops.push_back(m->HTTPRequestOperationWithRequest(r, [&](auto&, auto&) { ++successes; }, nullptr));
+        ops.push_back(m->HTTPRequestOperationWithRequest(
+            r, [&](auto&, auto&) { ++successes; }, nullptr));
     }
     std::vector<std::pair<std::size_t, std::size_t>> progress;
     int completions = 0;
@@ -233,9 +241,8 @@ TEST_F(LoopbackTest, BatchesReportProgressAndCompleteOnce) {
     EXPECT_EQ(progress.back(), std::make_pair(std::size_t{3}, std::size_t{3}));
 
     bool emptyDone = false;
-    auto none = URLConnectionOperation::batchOfRequestOperations({}, nullptr, [&](const auto& list) {
-        emptyDone = list.empty();
-    });
+    auto none = URLConnectionOperation::batchOfRequestOperations(
+        {}, nullptr, [&](const auto& list) { emptyDone = list.empty(); });
     m->operationQueue()->addOperations(none, false);
     EXPECT_TRUE(http_test::pumpUntil([&] { return emptyDone; }));
 }
@@ -292,8 +299,10 @@ struct TlsTest : ::testing::Test {
         m->setResponseSerializer(HTTPResponseSerializer::serializer());
         m->securityPolicy = std::move(policy);
         Outcome out;
-        m->GET(url, std::nullopt, [&](auto&, const ResponseObject& o) { out.done = out.succeeded = true, out.object = o; },
-               [&](auto&, const Error& e) { out.done = true, out.error = e; });
+        m->GET(
+            url, std::nullopt,
+            [&](auto&, const ResponseObject& o) { out.done = out.succeeded = true, out.object = o; },
+            [&](auto&, const Error& e) { out.done = true, out.error = e; });
         EXPECT_TRUE(http_test::pumpUntil([&] { return out.done; }));
         return out;
     }

@@ -93,11 +93,13 @@ TEST_F(SerializerTest, DefaultHeadersNameTheProgramAndTheSystem) {
     auto s = HTTPRequestSerializer::serializer();
     auto r = s->requestWithMethod("GET", "http://h.test/", std::nullopt);
     EXPECT_EQ(r->headers.value("User-Agent"), "TradeClient/1.2.3 (Linux Version 12 (Build 6.1.0-test))");
-    EXPECT_EQ(r->headers.value("Accept-Language"), "en-US;q=1, de;q=0.9, fr;q=0.8, it;q=0.7, ja;q=0.6, es;q=0.5");
+    EXPECT_EQ(r->headers.value("Accept-Language"),
+              "en-US;q=1, de;q=0.9, fr;q=0.8, it;q=0.7, ja;q=0.6, es;q=0.5");
     EXPECT_EQ(acceptLanguageValue({}), "");
 
     ApplicationInfo accented;
-    accented.executableName = "Tr\xC3\xA4" "de\xE2\x82\xAC";
+    accented.executableName = "Tr\xC3\xA4"
+                              "de\xE2\x82\xAC";
     accented.shortVersion = "2";
     EXPECT_EQ(userAgentValue(accented, "Version 12"), "Trade/2 (Linux Version 12)");
 
@@ -127,7 +129,8 @@ TEST_F(SerializerTest, JSONAndPropertyListBodies) {
     EXPECT_FALSE(get->httpBody);
 
     auto plist = PropertyListRequestSerializer::serializer();
-    auto p = plist->requestWithMethod("POST", "http://h.test/", Parameters{{"n", 2}, {"s", "x"}, {"l", {1.5, false}}});
+    auto p = plist->requestWithMethod("POST", "http://h.test/",
+                                      Parameters{{"n", 2}, {"s", "x"}, {"l", {1.5, false}}});
     ASSERT_TRUE(p);
     EXPECT_EQ(p->headers.value("Content-Type"), "application/x-plist");
     auto back = platform::PropertyList::readBytes(asText(*p->httpBody));
@@ -226,7 +229,8 @@ TEST_F(SerializerTest, AStreamPartOfTheWrongLengthFailsTheBody) {
 
 TEST_F(SerializerTest, MultipartRequestFromParametersRefusesGet) {
     auto s = HTTPRequestSerializer::serializer();
-    EXPECT_THROW(s->multipartFormRequestWithMethod("GET", "http://h.test/", std::nullopt, nullptr), InvalidParameter);
+    EXPECT_THROW(s->multipartFormRequestWithMethod("GET", "http://h.test/", std::nullopt, nullptr),
+                 InvalidParameter);
     bool called = false;
     auto r = s->multipartFormRequestWithMethod("POST", "http://h.test/", Parameters{{"k", "v"}},
                                                [&](MultipartFormData& form) {

@@ -42,7 +42,8 @@ TEST(ResponseSerializer, StatusAndContentTypeRefusalsAndTheirChain) {
     ASSERT_TRUE(error && error->underlying);
     EXPECT_EQ(error->code, -1011);
     EXPECT_EQ(error->underlying->code, -1016);
-    EXPECT_EQ(error->underlying->localizedDescription, "Request failed: unacceptable content-type: text/html");
+    EXPECT_EQ(error->underlying->localizedDescription,
+              "Request failed: unacceptable content-type: text/html");
 
     // An empty body of another type is refused without an error.
     Bytes none;
@@ -60,8 +61,11 @@ TEST(ResponseSerializer, JSONDecodingCases) {
         bool object;
         bool error;
     } cases[] = {
-        {R"({"a":[1,2]})", true, false}, {" ", false, false}, {"{\"a\":", false, true},
-        {"17", false, true},             {std::string(600, '[') + std::string(600, ']'), false, true},
+        {R"({"a":[1,2]})", true, false},
+        {" ", false, false},
+        {"{\"a\":", false, true},
+        {"17", false, true},
+        {std::string(600, '[') + std::string(600, ']'), false, true},
     };
     for (const auto& c : cases) {
         Bytes body = toBytes(c.body);
@@ -114,7 +118,8 @@ TEST(ResponseSerializer, CompoundXMLPropertyListAndImage) {
     auto parser = std::any_cast<std::shared_ptr<XMLParser>>(
         XMLParserResponseSerializer::serializer()->responseObjectForResponse(&xml, &doc, &error));
     EXPECT_TRUE(parser->parse());
-    for (std::string bad : {"<a><b></a>", "<a>&bogus;</a>", "<a></a><b/>", "<!DOCTYPE a [<!ENTITY x \"y\">]><a>&x;</a>"}) {
+    for (std::string bad :
+         {"<a><b></a>", "<a>&bogus;</a>", "<a></a><b/>", "<!DOCTYPE a [<!ENTITY x \"y\">]><a>&x;</a>"}) {
         Bytes b = toBytes(bad);
         error.reset();
         XMLDocumentResponseSerializer::serializer()->responseObjectForResponse(&xml, &b, &error);
@@ -130,13 +135,15 @@ TEST(ResponseSerializer, CompoundXMLPropertyListAndImage) {
     EXPECT_EQ(value.find("k")->asInt(), 3);
 
     auto png = response(200, "image/png");
-    Bytes header = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n', 0, 0, 0, 13, 'I', 'H', 'D', 'R',
-                    0,    0,   1,   2,   0,    0,    0,    3};
-    auto image = std::any_cast<Image>(ImageResponseSerializer::serializer()->responseObjectForResponse(&png, &header, nullptr));
+    Bytes header = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n', 0, 0, 0, 13,
+                    'I',  'H', 'D', 'R', 0,    0,    1,    2,    0, 0, 0, 3};
+    auto image = std::any_cast<Image>(
+        ImageResponseSerializer::serializer()->responseObjectForResponse(&png, &header, nullptr));
     EXPECT_EQ(image.pixelWidth, 258);
     EXPECT_EQ(image.pixelHeight, 3);
     Bytes junk = toBytes("not an image");
     error.reset();
-    EXPECT_FALSE(ImageResponseSerializer::serializer()->responseObjectForResponse(&png, &junk, &error).has_value());
+    EXPECT_FALSE(
+        ImageResponseSerializer::serializer()->responseObjectForResponse(&png, &junk, &error).has_value());
     EXPECT_EQ(error->code, -1016);
 }
