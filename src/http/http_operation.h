@@ -11,8 +11,8 @@
 
 namespace http {
 
-inline const std::string kOperationDidStartNotification = "com.tradeclient.networking.operation.start";
-inline const std::string kOperationDidFinishNotification = "com.tradeclient.networking.operation.finish";
+inline constexpr char kOperationDidStartNotification[] = "com.tradeclient.networking.operation.start";
+inline constexpr char kOperationDidFinishNotification[] = "com.tradeclient.networking.operation.finish";
 
 // The body cap of operations and tasks that keep the body in memory (the news feed's documents).
 inline constexpr std::size_t kDefaultMaximumResponseBytes = std::size_t{8} << 20;

@@ -31,10 +31,10 @@ inline Bytes toBytes(std::string_view s) {
 inline constexpr std::string_view kLabelPrefix = "com.tradeclient";
 
 // Error domains.
-inline const std::string kURLErrorDomain = "com.tradeclient.error.url";
-inline const std::string kResponseSerializationErrorDomain = "com.tradeclient.error.serialization.response";
-inline const std::string kRequestSerializationErrorDomain = "com.tradeclient.error.serialization.request";
-inline const std::string kFileErrorDomain = "com.tradeclient.error.file"; // codes are errno values
+inline constexpr char kURLErrorDomain[] = "com.tradeclient.error.url";
+inline constexpr char kResponseSerializationErrorDomain[] = "com.tradeclient.error.serialization.response";
+inline constexpr char kRequestSerializationErrorDomain[] = "com.tradeclient.error.serialization.request";
+inline constexpr char kFileErrorDomain[] = "com.tradeclient.error.file"; // codes are errno values
 
 // Codes of the URL error domain.
 namespace urlerror {

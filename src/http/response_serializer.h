@@ -31,8 +31,8 @@ struct Image {
 std::optional<Image> decodeImageHeader(const Bytes& data);
 
 // User-information keys of the response-serialization errors (beside the Error struct's own fields).
-inline const std::string kResponseErrorResponseKey = "com.tradeclient.serialization.response.error.response";
-inline const std::string kResponseErrorDataKey = "com.tradeclient.serialization.response.error.data";
+inline constexpr char kResponseErrorResponseKey[] = "com.tradeclient.serialization.response.error.response";
+inline constexpr char kResponseErrorDataKey[] = "com.tradeclient.serialization.response.error.data";
 
 class HTTPResponseSerializer {
 public:

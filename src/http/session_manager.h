@@ -7,20 +7,20 @@
 
 namespace http {
 
-inline const std::string kTaskDidResumeNotification = "com.tradeclient.networking.task.resume";
-inline const std::string kTaskDidSuspendNotification = "com.tradeclient.networking.task.suspend";
-inline const std::string kTaskDidCompleteNotification = "com.tradeclient.networking.task.complete";
-inline const std::string kSessionDidInvalidateNotification = "com.tradeclient.networking.session.invalidate";
-inline const std::string kDownloadMoveFailedNotification =
+inline constexpr char kTaskDidResumeNotification[] = "com.tradeclient.networking.task.resume";
+inline constexpr char kTaskDidSuspendNotification[] = "com.tradeclient.networking.task.suspend";
+inline constexpr char kTaskDidCompleteNotification[] = "com.tradeclient.networking.task.complete";
+inline constexpr char kSessionDidInvalidateNotification[] = "com.tradeclient.networking.session.invalidate";
+inline constexpr char kDownloadMoveFailedNotification[] =
     "com.tradeclient.networking.session.download.file-manager-error";
-inline const std::string kTaskCompleteResponseSerializerKey =
+inline constexpr char kTaskCompleteResponseSerializerKey[] =
     "com.tradeclient.networking.task.complete.responseserializer";
-inline const std::string kTaskCompleteAssetPathKey = "com.tradeclient.networking.task.complete.assetpath";
-inline const std::string kTaskCompleteResponseDataKey =
+inline constexpr char kTaskCompleteAssetPathKey[] = "com.tradeclient.networking.task.complete.assetpath";
+inline constexpr char kTaskCompleteResponseDataKey[] =
     "com.tradeclient.networking.complete.finish.responsedata";
-inline const std::string kTaskCompleteSerializedResponseKey =
+inline constexpr char kTaskCompleteSerializedResponseKey[] =
     "com.tradeclient.networking.task.complete.serializedresponse";
-inline const std::string kTaskCompleteErrorKey = "com.tradeclient.networking.task.complete.error";
+inline constexpr char kTaskCompleteErrorKey[] = "com.tradeclient.networking.task.complete.error";
 
 // Work counted in units (bytes), readable from any thread.
 struct Progress {

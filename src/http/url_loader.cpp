@@ -258,10 +258,10 @@ bool URLConnection::Transfer::setUp() {
                                   fmt::format("The request header \"{}\" is malformed.", name), url);
             return false;
         }
-    if (!easy)
-        easy = curl_easy_init();
-    else
-        curl_easy_reset(easy);
+    // A fresh handle per hop: a reset one keeps some state of the last hop (its cookie-file list).
+    if (easy)
+        curl_easy_cleanup(easy);
+    easy = curl_easy_init();
     if (headerList)
         curl_slist_free_all(headerList);
     headerList = nullptr;

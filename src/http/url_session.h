@@ -11,9 +11,9 @@
 namespace http {
 
 // Posted with the task as object whenever a task starts running or is suspended (from another state).
-inline const std::string kSessionTaskDidResumeHookNotification =
+inline constexpr char kSessionTaskDidResumeHookNotification[] =
     "com.tradeclient.networking.nsurlsessiontask.resume";
-inline const std::string kSessionTaskDidSuspendHookNotification =
+inline constexpr char kSessionTaskDidSuspendHookNotification[] =
     "com.tradeclient.networking.nsurlsessiontask.suspend";
 
 class URLSession;

@@ -11,7 +11,7 @@
 
 namespace http {
 
-inline const std::string kXMLParserErrorDomain = "com.tradeclient.error.xml";
+inline constexpr char kXMLParserErrorDomain[] = "com.tradeclient.error.xml";
 
 using XMLAttributes = std::vector<std::pair<std::string, std::string>>;
 
