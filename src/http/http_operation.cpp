@@ -26,14 +26,14 @@ std::shared_ptr<DispatchGroup> URLConnectionOperation::sharedCompletionGroup() {
     return group;
 }
 
+// Changed only under the lock; read without it (the queue asks every operation often).
 URLConnectionOperation::State URLConnectionOperation::state() const {
-    std::lock_guard lock(lock_);
-    return state_;
+    return state_.load(std::memory_order_acquire);
 }
 
 bool URLConnectionOperation::setState(State to) {
     std::lock_guard lock(lock_);
-    State from = state_;
+    State from = state_.load(std::memory_order_relaxed);
     bool allowed = false;
     switch (from) {
     case State::Paused:
@@ -49,7 +49,7 @@ bool URLConnectionOperation::setState(State to) {
         break;
     }
     if (allowed)
-        state_ = to;
+        state_.store(to, std::memory_order_release);
     return allowed;
 }
 
@@ -165,28 +165,44 @@ void URLConnectionOperation::setRedirectResponseBlock(RedirectBlock block) {
 
 void URLConnectionOperation::setCompletionBlock(std::function<void()> block, bool onCompletionQueue) {
     std::lock_guard lock(lock_);
-    userCompletion_ = block;
-    if (!block || !onCompletionQueue) {
-        Operation::setCompletionBlock(block);
+    userCompletion_ = std::move(block);
+    completionOnQueue_ = onCompletionQueue;
+    if (!userCompletion_) {
+        Operation::setCompletionBlock(nullptr);
         return;
     }
-    std::weak_ptr<URLConnectionOperation> weak =
-        std::static_pointer_cast<URLConnectionOperation>(shared_from_this());
-    Operation::setCompletionBlock([weak, block] {
-        auto op = weak.lock();
-        if (!op)
-            return;
-        auto group = op->completionGroup ? op->completionGroup : sharedCompletionGroup();
-        asyncInGroup(group, op->completionQueue.value_or(DispatchQueue::main()), [block] { block(); });
+    std::weak_ptr<URLConnectionOperation> weak = self();
+    Operation::setCompletionBlock([weak] {
+        if (auto op = weak.lock())
+            op->runCompletion();
     });
+}
+
+// Runs once the operation has finished. The callable is handed on, and so let go, which ends a cycle
+// through the operation it may hold.
+void URLConnectionOperation::runCompletion() {
+    std::function<void()> block;
+    bool onQueue;
+    {
+        std::lock_guard lock(lock_);
+        block.swap(userCompletion_);
+        onQueue = completionOnQueue_;
+    }
+    if (!block)
+        return;
+    if (!onQueue)
+        return block();
+    auto group = completionGroup ? completionGroup : sharedCompletionGroup();
+    asyncInGroup(group, completionQueue.value_or(DispatchQueue::main()), std::move(block));
 }
 
 std::string URLConnectionOperation::description() const {
     std::lock_guard lock(lock_);
-    const char* name = state_ == State::Paused      ? "isPaused"
-                       : state_ == State::Ready     ? "isReady"
-                       : state_ == State::Executing ? "isExecuting"
-                                                    : "isFinished";
+    State state = state_.load();
+    const char* name = state == State::Paused      ? "isPaused"
+                       : state == State::Ready     ? "isReady"
+                       : state == State::Executing ? "isExecuting"
+                                                   : "isFinished";
     return fmt::format("<URLConnectionOperation: {}, state: {}, cancelled: {} request: {} {}, response: {}>",
                        static_cast<const void*>(this), name, isCancelled() ? "YES" : "NO",
                        request_.httpMethod, request_.url.absoluteString(),
@@ -223,9 +239,20 @@ void URLConnectionOperation::start() {
     }
     if (started) {
         stateDidChange();
-        auto me = self();
-        NetworkThread::post([me] { me->operationDidStart(); });
+        // Started on the network thread (from a completion that runs there), it needs no second hop.
+        if (NetworkThread::isCurrent())
+            operationDidStart();
+        else
+            NetworkThread::post([me = self()] { me->operationDidStart(); });
     }
+}
+
+// Nothing in the program observes these; posted only when someone listens, a request costs the main
+// thread nothing.
+void URLConnectionOperation::postNotification(const char* name) {
+    auto& center = platform::NotificationCenter::defaultCenter();
+    if (center.hasObservers(name))
+        center.postOnMainQueue(name, self());
 }
 
 void URLConnectionOperation::operationDidStart() {
@@ -241,7 +268,7 @@ void URLConnectionOperation::operationDidStart() {
             connection_->start();
         }
     }
-    platform::NotificationCenter::defaultCenter().postOnMainQueue(kOperationDidStartNotification, self());
+    postNotification(kOperationDidStartNotification);
 }
 
 void URLConnectionOperation::cancel() {
@@ -286,8 +313,7 @@ void URLConnectionOperation::cancelConnection() {
 void URLConnectionOperation::finish() {
     if (setState(State::Finished)) {
         stateDidChange();
-        platform::NotificationCenter::defaultCenter().postOnMainQueue(kOperationDidFinishNotification,
-                                                                      self());
+        postNotification(kOperationDidFinishNotification);
     }
 }
 
@@ -306,8 +332,7 @@ void URLConnectionOperation::pause() {
                     me->connection_.reset();
                 }
             });
-            platform::NotificationCenter::defaultCenter().postOnMainQueue(kOperationDidFinishNotification,
-                                                                          self());
+            postNotification(kOperationDidFinishNotification);
         }
         changed = setState(State::Paused);
     }
@@ -514,7 +539,10 @@ std::vector<std::shared_ptr<Operation>> URLConnectionOperation::batchOfRequestOp
 // ---- HTTP
 
 std::shared_ptr<HTTPRequestOperation> HTTPRequestOperation::create(URLRequest request) {
-    return std::shared_ptr<HTTPRequestOperation>(new HTTPRequestOperation(std::move(request)));
+    struct Made final : HTTPRequestOperation {
+        explicit Made(URLRequest r) : HTTPRequestOperation(std::move(r)) {}
+    };
+    return std::make_shared<Made>(std::move(request));
 }
 
 HTTPRequestOperation::HTTPRequestOperation(URLRequest request)
@@ -543,11 +571,10 @@ std::optional<Error> HTTPRequestOperation::error() const {
 ResponseObject HTTPRequestOperation::responseObject() {
     std::lock_guard lock(lock_);
     if (!responseObject_ && isFinished() && !error()) {
-        auto data = responseData();
-        auto response = this->response();
+        const auto& data = responseDataLocked();
         std::optional<Error> serializationError;
         responseObject_ = responseSerializer_->responseObjectForResponse(
-            response.get(), data ? &*data : nullptr, &serializationError);
+            responseLocked().get(), data ? &*data : nullptr, &serializationError);
         responseSerializationError_ = serializationError;
     }
     return responseObject_.value_or(ResponseObject());
@@ -555,32 +582,37 @@ ResponseObject HTTPRequestOperation::responseObject() {
 
 void HTTPRequestOperation::setCompletionBlockWithSuccess(Success success, Failure failure) {
     // The response is serialized on the processing queue straight from the finishing thread; success or
-    // failure then runs on the completion queue.
+    // failure then runs on the completion queue. The callable runs once, so it hands its callables on.
     std::weak_ptr<HTTPRequestOperation> weak =
         std::static_pointer_cast<HTTPRequestOperation>(shared_from_this());
     setCompletionBlock(
-        [weak, success, failure] {
+        [weak, success = std::move(success), failure = std::move(failure)]() mutable {
             auto op = weak.lock();
             if (!op)
                 return;
             auto group = op->completionGroup;
             if (group)
                 group->enter();
-            auto process = [op, success, failure, group] {
+            auto process = [op, success = std::move(success), failure = std::move(failure), group]() mutable {
                 auto queue = op->completionQueue.value_or(DispatchQueue::main());
                 auto scheduleGroup = group ? group : sharedCompletionGroup();
                 if (auto e = op->error()) {
                     if (failure)
-                        asyncInGroup(scheduleGroup, queue, [op, failure, e] { failure(op, *e); });
+                        asyncInGroup(
+                            scheduleGroup, queue,
+                            [op, failure = std::move(failure), e = std::move(*e)] { failure(op, e); });
                 } else {
                     ResponseObject object = op->responseObject();
                     if (auto serializationError = op->error()) {
                         if (failure)
-                            asyncInGroup(scheduleGroup, queue, [op, failure, serializationError] {
-                                failure(op, *serializationError);
-                            });
+                            asyncInGroup(scheduleGroup, queue,
+                                         [op, failure = std::move(failure),
+                                          e = std::move(*serializationError)] { failure(op, e); });
                     } else if (success) {
-                        asyncInGroup(scheduleGroup, queue, [op, success, object] { success(op, object); });
+                        asyncInGroup(scheduleGroup, queue,
+                                     [op, success = std::move(success), object = std::move(object)] {
+                                         success(op, object);
+                                     });
                     }
                 }
                 if (group)

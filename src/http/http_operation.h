@@ -99,6 +99,9 @@ public:
 protected:
     explicit URLConnectionOperation(URLRequest request);
     void setRequest(URLRequest request);
+    // For subclasses that hold lock_.
+    const std::optional<Bytes>& responseDataLocked() const { return responseData_; }
+    const std::shared_ptr<const HTTPURLResponse>& responseLocked() const { return response_; }
     mutable std::recursive_mutex lock_;
 
     // URLConnectionDelegate (network thread)
@@ -117,9 +120,11 @@ private:
     void operationDidStart();
     void cancelConnection();
     void finish();
+    void runCompletion();
+    void postNotification(const char* name);
     std::shared_ptr<URLConnectionOperation> self();
 
-    State state_ = State::Ready;
+    std::atomic<State> state_{State::Ready};
     URLRequest request_;
     std::shared_ptr<const HTTPURLResponse> response_;
     std::optional<Error> error_;
@@ -136,6 +141,7 @@ private:
     ChallengeBlock challenge_;
     RedirectBlock redirect_;
     std::function<void()> userCompletion_;
+    bool completionOnQueue_ = true;
 };
 
 class HTTPRequestOperation : public URLConnectionOperation {

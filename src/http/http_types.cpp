@@ -1,5 +1,7 @@
 #include "http/http_types.h"
 
+#include "http/url_loader.h"
+
 #include <fmt/format.h>
 
 #include <algorithm>
@@ -513,8 +515,17 @@ DispatchQueue DispatchQueue::serial(std::shared_ptr<platform::SerialQueue> queue
     return q;
 }
 
+DispatchQueue DispatchQueue::network() {
+    DispatchQueue q;
+    q.kind_ = Kind::Network;
+    return q;
+}
+
 void DispatchQueue::async(platform::Task work) const {
     switch (kind_) {
+    case Kind::Network:
+        NetworkThread::post(std::move(work));
+        break;
     case Kind::Main:
         platform::MainQueue::async(std::move(work));
         break;

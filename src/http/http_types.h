@@ -217,19 +217,23 @@ private:
 // Reduces an outside file name to a safe base name (no folders, no control characters, no dot names).
 std::string safeFileName(std::string_view name);
 
-// Where callbacks run: the main queue (the default), the shared concurrent pool, or a serial queue.
+// Where callbacks run: the main queue (the default), the shared concurrent pool, a serial queue, or the
+// network thread.
 class DispatchQueue {
 public:
     DispatchQueue() = default; // the main queue
     static DispatchQueue main() { return {}; }
     static DispatchQueue global();
     static DispatchQueue serial(std::shared_ptr<platform::SerialQueue> queue);
+    // The network thread itself, for callables that only hand work on or start the next request: they
+    // cost no thread hop, and one that blocks stalls every transfer.
+    static DispatchQueue network();
     void async(platform::Task work) const;
     bool isMain() const { return kind_ == Kind::Main; }
     const platform::SerialQueue* serialQueue() const { return serial_.get(); }
 
 private:
-    enum class Kind { Main, Global, Serial };
+    enum class Kind { Main, Global, Serial, Network };
     Kind kind_ = Kind::Main;
     std::shared_ptr<platform::SerialQueue> serial_;
 };

@@ -65,12 +65,13 @@ void Operation::stateDidChange() {
         }
         queue = queue_.lock();
     }
+    // A finished operation leaves its queue before its completion runs, so the completion sees it gone.
+    if (queue)
+        queue->schedule();
     if (completion)
         completion();
     for (auto& d : dependents)
         d->stateDidChange();
-    if (queue)
-        queue->schedule();
 }
 
 // ---- block operations

@@ -37,19 +37,15 @@ void HTTPRequestOperationManager::setResponseSerializer(std::shared_ptr<HTTPResp
 }
 
 std::shared_ptr<HTTPRequestOperation>
-HTTPRequestOperationManager::HTTPRequestOperationWithRequest(const URLRequest& request, Success success,
+HTTPRequestOperationManager::HTTPRequestOperationWithRequest(URLRequest request, Success success,
                                                              Failure failure) {
-    auto op = HTTPRequestOperation::create(request);
+    auto op = HTTPRequestOperation::create(std::move(request));
     op->setResponseSerializer(responseSerializer_);
     op->shouldUseCredentialStorage = shouldUseCredentialStorage;
     op->credential = credential;
     op->securityPolicy = securityPolicy;
     op->setMaximumResponseDataLength(maximumResponseDataLength);
-    Failure f = std::move(failure);
-    op->setCompletionBlockWithSuccess(std::move(success), [f](const auto& o, const Error& e) {
-        if (f)
-            f(o, e);
-    });
+    op->setCompletionBlockWithSuccess(std::move(success), std::move(failure));
     op->completionQueue = completionQueue;
     op->completionGroup = completionGroup;
     return op;
@@ -71,7 +67,7 @@ std::shared_ptr<HTTPRequestOperation> HTTPRequestOperationManager::HTTPRequestOp
         reportBuildFailure(failure, error);
         return nullptr;
     }
-    return HTTPRequestOperationWithRequest(*request, std::move(success), std::move(failure));
+    return HTTPRequestOperationWithRequest(std::move(*request), std::move(success), std::move(failure));
 }
 
 std::shared_ptr<HTTPRequestOperation>
@@ -119,7 +115,8 @@ HTTPRequestOperationManager::POST(std::string_view URLString, const std::optiona
         reportBuildFailure(failure, error);
         return nullptr;
     }
-    return queued(HTTPRequestOperationWithRequest(*request, std::move(success), std::move(failure)));
+    return queued(
+        HTTPRequestOperationWithRequest(std::move(*request), std::move(success), std::move(failure)));
 }
 
 std::shared_ptr<HTTPRequestOperation>

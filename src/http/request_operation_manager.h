@@ -14,7 +14,7 @@ std::optional<std::string> resolveAgainstBase(std::string_view text, const std::
 class HTTPRequestOperationManager {
 public:
     using Success = HTTPRequestOperation::Success;
-    using Failure = std::function<void(const std::shared_ptr<HTTPRequestOperation>& operation, const Error&)>;
+    using Failure = HTTPRequestOperation::Failure;
     using HeadSuccess = std::function<void(const std::shared_ptr<HTTPRequestOperation>&)>;
 
     static std::shared_ptr<HTTPRequestOperationManager> manager() { return create(std::nullopt); }
@@ -35,8 +35,8 @@ public:
     void setResponseSerializer(std::shared_ptr<HTTPResponseSerializer> serializer);
     const std::shared_ptr<OperationQueue>& operationQueue() const { return operationQueue_; }
 
-    std::shared_ptr<HTTPRequestOperation> HTTPRequestOperationWithRequest(const URLRequest& request,
-                                                                          Success success, Failure failure);
+    std::shared_ptr<HTTPRequestOperation> HTTPRequestOperationWithRequest(URLRequest request, Success success,
+                                                                          Failure failure);
     std::shared_ptr<HTTPRequestOperation>
     HTTPRequestOperationWithHTTPMethod(std::string_view method, std::string_view URLString,
                                        const std::optional<Parameters>& parameters, Success success,

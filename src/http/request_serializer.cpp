@@ -284,7 +284,8 @@ bool HTTPRequestSerializer::encodesParametersInURI(std::string_view method) cons
 
 URLRequest HTTPRequestSerializer::withDefaultHeaders(const URLRequest& request) const {
     URLRequest copy = request;
-    for (const auto& [field, value] : HTTPRequestHeaders())
+    std::lock_guard lock(mutex_);
+    for (const auto& [field, value] : headers_)
         if (!request.headers.contains(field))
             copy.headers.set(field, value);
     return copy;
@@ -297,7 +298,7 @@ HTTPRequestSerializer::requestWithMethod(std::string_view method, std::string_vi
     require(!URLString.empty(), "URLString");
     auto url = URL::parse(URLString);
     require(url.has_value(), "url");
-    URLRequest request(*url);
+    URLRequest request(std::move(*url));
     request.httpMethod = std::string(method);
     {
         std::lock_guard lock(mutex_);

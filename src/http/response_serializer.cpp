@@ -2,6 +2,8 @@
 
 #include <fmt/format.h>
 
+#include <algorithm>
+
 namespace http {
 
 namespace {
@@ -28,12 +30,64 @@ void chainInto(std::optional<Error>* out, const std::optional<Error>& error,
 
 // ---- validation
 
-HTTPResponseSerializer::HTTPResponseSerializer() {
-    std::set<int> codes;
-    for (int c = 200; c < 300; ++c)
-        codes.insert(c);
-    acceptableStatusCodes = std::move(codes);
+IndexSet::IndexSet(int first, int last) {
+    if (first <= last)
+        ranges_.emplace_back(first, last);
 }
+
+bool IndexSet::contains(int value) const {
+    auto it = std::lower_bound(ranges_.begin(), ranges_.end(), value,
+                               [](const std::pair<int, int>& r, int v) { return r.second < v; });
+    return it != ranges_.end() && it->first <= value;
+}
+
+std::size_t IndexSet::size() const {
+    std::size_t n = 0;
+    for (const auto& [first, last] : ranges_)
+        n += static_cast<std::size_t>(static_cast<std::int64_t>(last) - first + 1);
+    return n;
+}
+
+void IndexSet::insert(int value) {
+    if (contains(value))
+        return;
+    // The first range that ends at or after value - 1 is the only one that may take it in.
+    const std::int64_t v = value;
+    auto it = std::lower_bound(ranges_.begin(), ranges_.end(), v,
+                               [](const std::pair<int, int>& r, std::int64_t x) { return r.second < x - 1; });
+    bool joinsBefore = it != ranges_.end() && it->second == v - 1;
+    auto after = joinsBefore ? it + 1 : it;
+    bool joinsAfter = after != ranges_.end() && after->first == v + 1;
+    if (joinsBefore && joinsAfter) {
+        it->second = after->second;
+        ranges_.erase(after);
+    } else if (joinsBefore)
+        it->second = value;
+    else if (joinsAfter)
+        after->first = value;
+    else
+        ranges_.insert(it, {value, value});
+}
+
+void IndexSet::remove(int value) {
+    auto it = std::lower_bound(ranges_.begin(), ranges_.end(), value,
+                               [](const std::pair<int, int>& r, int v) { return r.second < v; });
+    if (it == ranges_.end() || it->first > value)
+        return;
+    auto [first, last] = *it;
+    if (first == last)
+        ranges_.erase(it);
+    else if (value == first)
+        it->first = value + 1;
+    else if (value == last)
+        it->second = value - 1;
+    else {
+        it->second = value - 1;
+        ranges_.insert(it + 1, {value + 1, last});
+    }
+}
+
+HTTPResponseSerializer::HTTPResponseSerializer() = default;
 
 std::shared_ptr<HTTPResponseSerializer> HTTPResponseSerializer::copy() const {
     auto s = std::make_shared<HTTPResponseSerializer>();

@@ -34,6 +34,24 @@ std::optional<Image> decodeImageHeader(const Bytes& data);
 inline constexpr char kResponseErrorResponseKey[] = "com.tradeclient.serialization.response.error.response";
 inline constexpr char kResponseErrorDataKey[] = "com.tradeclient.serialization.response.error.data";
 
+// A set of integers kept as sorted, disjoint ranges: the status codes 200-299 are one range, so every
+// request's serializer costs no hundred-entry tree.
+class IndexSet {
+public:
+    IndexSet() = default;
+    // The integers first..last, both included.
+    IndexSet(int first, int last);
+    bool contains(int value) const;
+    std::size_t count(int value) const { return contains(value) ? 1 : 0; }
+    std::size_t size() const;
+    void insert(int value);
+    void remove(int value);
+    friend bool operator==(const IndexSet&, const IndexSet&) = default;
+
+private:
+    std::vector<std::pair<int, int>> ranges_; // inclusive, ascending, never touching
+};
+
 class HTTPResponseSerializer {
 public:
     static std::shared_ptr<HTTPResponseSerializer> serializer() {
@@ -44,7 +62,8 @@ public:
     virtual std::shared_ptr<HTTPResponseSerializer> copy() const;
 
     StringEncoding stringEncoding = StringEncoding::UTF8;
-    std::optional<std::set<int>> acceptableStatusCodes;          // 200-299 at creation
+    std::optional<IndexSet> acceptableStatusCodes{std::in_place, 200, 299};
+
     std::optional<std::set<std::string>> acceptableContentTypes; // none: any type
 
     // True when acceptable. A refusal sets `error` when given, except for a content-type refusal of an

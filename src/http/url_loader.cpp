@@ -33,25 +33,52 @@ public:
         openssl_ = info && info->ssl_version && std::strstr(info->ssl_version, "OpenSSL");
         std::thread([this] { run(); }).detach();
     }
-    void post(std::function<void()> work) {
+    void post(platform::Task work) {
+        bool wake;
         {
             std::lock_guard lock(mutex_);
             queue_.push_back(std::move(work));
+            // Only a thread asleep in poll needs the wake-up (a system call); one is enough.
+            wake = polling_;
+            polling_ = false;
         }
-        curl_multi_wakeup(multi_);
+        if (wake)
+            curl_multi_wakeup(multi_);
     }
     bool isCurrent() const { return std::this_thread::get_id() == threadId_.load(); }
+    // True while libcurl runs transfers (and so their callbacks), when it refuses calls on the multi handle.
+    bool inPerform() const { return inPerform_; }
     CURLM* multi() const { return multi_; }
     CURLSH* share() const { return share_; }
     bool openssl() const { return openssl_; }
 
+    // Transfer handles are kept for the next transfer: a reset handle skips the set-up of a new one.
+    CURL* takeHandle() {
+        if (idleHandles_.empty())
+            return curl_easy_init();
+        CURL* easy = idleHandles_.back();
+        idleHandles_.pop_back();
+        curl_easy_reset(easy);
+        return easy;
+    }
+    void giveBack(CURL* easy) {
+        if (idleHandles_.size() < kIdleHandles)
+            idleHandles_.push_back(easy);
+        else
+            curl_easy_cleanup(easy);
+    }
+
 private:
+    static constexpr std::size_t kIdleHandles = 8;
     void run();
     CURLM* multi_;
     CURLSH* share_;
     bool openssl_ = false;
     std::mutex mutex_;
-    std::vector<std::function<void()>> queue_;
+    std::vector<platform::Task> queue_;
+    bool polling_ = false;
+    bool inPerform_ = false;
+    std::vector<CURL*> idleHandles_; // network thread only
     std::atomic<std::thread::id> threadId_{};
 };
 
@@ -178,6 +205,7 @@ struct URLConnection::Transfer {
 
     void begin();
     bool setUp();
+    void stopSoon();
     void finish(CURLcode result);
     void stopNow();
     void release();
@@ -195,21 +223,20 @@ struct URLConnection::Transfer {
 void Loop::run() {
     threadId_ = std::this_thread::get_id();
     pthread_setname_np(pthread_self(), "tc.networking");
+    static const std::string where = "network thread";
+    std::vector<platform::Task> work;
     for (;;) {
-        std::vector<std::function<void()>> work;
         {
             std::lock_guard lock(mutex_);
             work.swap(queue_);
         }
-        for (auto& w : work) {
-            try {
-                w();
-            } catch (const std::exception& e) {
-                platform::Log::error("network thread: {}", e.what());
-            }
-        }
+        for (auto& w : work)
+            platform::runGuarded(w, where);
+        work.clear();
         int running = 0;
+        inPerform_ = true;
         curl_multi_perform(multi_, &running);
+        inPerform_ = false;
         int left = 0;
         while (CURLMsg* msg = curl_multi_info_read(multi_, &left)) {
             if (msg->msg != CURLMSG_DONE)
@@ -220,11 +247,20 @@ void Loop::run() {
             if (t)
                 t->finish(result);
         }
+        {
+            // Work posted meanwhile (a completion that starts the next request) runs before any wait.
+            std::lock_guard lock(mutex_);
+            if (!queue_.empty())
+                continue;
+            polling_ = true;
+        }
         curl_multi_poll(multi_, nullptr, 0, 1000, nullptr);
+        std::lock_guard lock(mutex_);
+        polling_ = false;
     }
 }
 
-void NetworkThread::post(std::function<void()> work) {
+void NetworkThread::post(platform::Task work) {
     loop().post(std::move(work));
 }
 
@@ -258,10 +294,11 @@ bool URLConnection::Transfer::setUp() {
                                   fmt::format("The request header \"{}\" is malformed.", name), url);
             return false;
         }
-    // A fresh handle per hop: a reset one keeps some state of the last hop (its cookie-file list).
+    // A redirect hop starts from a reset handle, as a new transfer does.
     if (easy)
-        curl_easy_cleanup(easy);
-    easy = curl_easy_init();
+        curl_easy_reset(easy);
+    else
+        easy = loop().takeHandle();
     if (headerList)
         curl_slist_free_all(headerList);
     headerList = nullptr;
@@ -282,14 +319,12 @@ bool URLConnection::Transfer::setUp() {
     curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, errorText);
     curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L);
-    curl_easy_setopt(easy, CURLOPT_SHARE, loop().share());
+    // The share holds only cookies; a reset handle keeps its share, so it is set (or cleared) every time.
+    curl_easy_setopt(easy, CURLOPT_SHARE, request.HTTPShouldHandleCookies ? loop().share() : nullptr);
     curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &Transfer::onHeader);
     curl_easy_setopt(easy, CURLOPT_HEADERDATA, this);
     curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &Transfer::onWrite);
     curl_easy_setopt(easy, CURLOPT_WRITEDATA, this);
-    curl_easy_setopt(easy, CURLOPT_XFERINFOFUNCTION, &Transfer::onProgress);
-    curl_easy_setopt(easy, CURLOPT_XFERINFODATA, this);
-    curl_easy_setopt(easy, CURLOPT_NOPROGRESS, 0L);
     if (request.HTTPShouldHandleCookies)
         curl_easy_setopt(easy, CURLOPT_COOKIEFILE, "");
     if (request.timeoutInterval > 0) {
@@ -357,6 +392,10 @@ bool URLConnection::Transfer::setUp() {
     if (method == "HEAD") {
         curl_easy_setopt(easy, CURLOPT_NOBODY, 1L);
     } else if (hasBody) {
+        // Progress is only asked for what there is to report: the body sent.
+        curl_easy_setopt(easy, CURLOPT_XFERINFOFUNCTION, &Transfer::onProgress);
+        curl_easy_setopt(easy, CURLOPT_XFERINFODATA, this);
+        curl_easy_setopt(easy, CURLOPT_NOPROGRESS, 0L);
         curl_easy_setopt(easy, CURLOPT_POST, 1L);
         curl_easy_setopt(easy, CURLOPT_READFUNCTION, &Transfer::onRead);
         curl_easy_setopt(easy, CURLOPT_READDATA, this);
@@ -369,15 +408,20 @@ bool URLConnection::Transfer::setUp() {
             curl_easy_setopt(easy, CURLOPT_CUSTOMREQUEST, method.c_str());
     }
 
+    static thread_local std::string line; // the network thread's, kept for the next request
     for (const auto& [name, value] : request.headers) {
         if (equalsIgnoringCase(name, "Content-Length") || equalsIgnoringCase(name, "Transfer-Encoding"))
             continue; // the transfer writes its own from the body
-        std::string line = value.empty() ? name + ";" : name + ": " + value;
+        line.assign(name);
+        line += value.empty() ? ";" : ": ";
+        line += value;
         headerList = curl_slist_append(headerList, line.c_str());
     }
-    headerList = curl_slist_append(headerList, "Expect:");
-    if (hasBody && !request.headers.contains("Content-Type"))
-        headerList = curl_slist_append(headerList, "Content-Type:");
+    if (hasBody) {
+        headerList = curl_slist_append(headerList, "Expect:"); // no wait for a 100 answer
+        if (!request.headers.contains("Content-Type"))
+            headerList = curl_slist_append(headerList, "Content-Type:");
+    }
     curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headerList);
     return true;
 }
@@ -404,7 +448,7 @@ void URLConnection::Transfer::begin() {
 
 void URLConnection::Transfer::release() {
     if (easy) {
-        curl_easy_cleanup(easy);
+        loop().giveBack(easy);
         easy = nullptr;
     }
     if (headerList)
@@ -501,7 +545,8 @@ std::optional<URLRequest> URLConnection::Transfer::redirectRequest(const HTTPURL
 void URLConnection::Transfer::headersComplete() {
     if (status < 200)
         return; // an interim answer; the real one follows
-    auto response = std::make_shared<const HTTPURLResponse>(request.url, status, headers);
+    auto response = std::make_shared<const HTTPURLResponse>(request.url, status, std::move(headers));
+    headers = HeaderFields();
     if (auto next = redirectRequest(*response)) {
         auto chosen = delegate().willSendRequest(*next, *response);
         if (stopping())
@@ -654,16 +699,18 @@ int URLConnection::Transfer::onVerify(X509_STORE_CTX* store, void* p) {
 std::shared_ptr<URLConnection> URLConnection::create(URLRequest request,
                                                      std::shared_ptr<URLConnectionDelegate> delegate,
                                                      URLConnectionOptions options) {
-    return std::shared_ptr<URLConnection>(
-        new URLConnection(std::move(request), std::move(delegate), std::move(options)));
+    struct Made final : URLConnection {
+        Made(URLRequest r, std::shared_ptr<URLConnectionDelegate> d, URLConnectionOptions o)
+            : URLConnection(std::move(r), std::move(d), std::move(o)) {}
+    };
+    return std::make_shared<Made>(std::move(request), std::move(delegate), std::move(options));
 }
 
 URLConnection::URLConnection(URLRequest request, std::shared_ptr<URLConnectionDelegate> delegate,
                              URLConnectionOptions options)
-    : request_(std::move(request)), delegate_(std::move(delegate)), options_(std::move(options)),
-      transfer_(std::make_unique<Transfer>()) {
+    : delegate_(std::move(delegate)), options_(std::move(options)), transfer_(std::make_unique<Transfer>()) {
     transfer_->owner = this;
-    transfer_->request = request_;
+    transfer_->request = std::move(request);
 }
 
 URLConnection::~URLConnection() {
@@ -673,45 +720,56 @@ URLConnection::~URLConnection() {
         curl_slist_free_all(transfer_->headerList);
 }
 
+void URLConnection::Transfer::stopSoon() {
+    if (!running)
+        return;
+    if (!loop().inPerform())
+        stopNow();
+    else if (!inCallback)
+        NetworkThread::post([self = keepAlive] { self->transfer_->stopNow(); });
+    // Inside its own callback the transfer stops on that callback's answer.
+}
+
 void URLConnection::start() {
-    auto self = shared_from_this();
-    NetworkThread::post([self] {
+    auto work = [self = shared_from_this()] {
         Transfer& t = *self->transfer_;
         if (t.running || t.done || t.cancelled)
             return;
         t.keepAlive = self;
         t.begin();
-    });
+    };
+    // Started from the network thread (a completion that asks for the next request), it begins at once.
+    if (loop().isCurrent() && !loop().inPerform())
+        work();
+    else
+        loop().post(std::move(work));
 }
 
 void URLConnection::cancel() {
-    auto self = shared_from_this();
-    auto work = [self] {
+    auto work = [self = shared_from_this()] {
         Transfer& t = *self->transfer_;
         t.cancelled = true;
-        if (t.running && !t.inCallback)
-            t.stopNow();
+        t.stopSoon();
     };
-    if (NetworkThread::isCurrent())
+    // The flag is set at once on the network thread so that a callback under way stops the transfer.
+    if (loop().isCurrent())
         work();
     else
-        NetworkThread::post(work);
+        loop().post(std::move(work));
 }
 
 void URLConnection::failWithError(Error error) {
-    auto self = shared_from_this();
-    auto work = [self, error = std::move(error)] {
+    auto work = [self = shared_from_this(), error = std::move(error)] {
         Transfer& t = *self->transfer_;
         if (t.done || t.cancelled || t.abortError)
             return;
         t.abortError = error;
-        if (t.running && !t.inCallback)
-            t.stopNow();
+        t.stopSoon();
     };
-    if (NetworkThread::isCurrent())
+    if (loop().isCurrent())
         work();
     else
-        NetworkThread::post(work);
+        loop().post(std::move(work));
 }
 
 void URLConnection::suspend() {

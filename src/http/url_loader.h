@@ -73,7 +73,6 @@ public:
     void resume();
     // Lets a paused receiver take data again.
     void resumeReceiving();
-    const URLRequest& currentRequest() const { return request_; }
 
     // Internal, used by the network thread.
     struct Transfer;
@@ -81,7 +80,6 @@ public:
 private:
     URLConnection(URLRequest request, std::shared_ptr<URLConnectionDelegate> delegate,
                   URLConnectionOptions options);
-    URLRequest request_;
     std::shared_ptr<URLConnectionDelegate> delegate_;
     URLConnectionOptions options_;
     std::unique_ptr<Transfer> transfer_;
@@ -90,8 +88,8 @@ private:
 // The one network thread.
 class NetworkThread {
 public:
-    // Runs `work` on the network thread.
-    static void post(std::function<void()> work);
+    // Runs `work` on the network thread, after what it is doing now.
+    static void post(platform::Task work);
     static bool isCurrent();
     // Waits until everything posted before has run (tests).
     static void sync();

@@ -97,12 +97,18 @@ struct LoopbackTest : ::testing::Test {
 
     void TearDown() override { release = true; }
 
-    static std::shared_ptr<HTTPRequestOperation> get(HTTPRequestOperationManager& m, const std::string& url,
-                                                     Outcome& out) {
-        return m.GET(
-            url, std::nullopt,
+    // `prepare` runs before the operation is queued: callables set after that may miss the first bytes.
+    static std::shared_ptr<HTTPRequestOperation>
+    get(HTTPRequestOperationManager& m, const std::string& url, Outcome& out,
+        const std::function<void(HTTPRequestOperation&)>& prepare = nullptr) {
+        auto op = m.HTTPRequestOperationWithHTTPMethod(
+            "GET", url, std::nullopt,
             [&out](const auto&, const ResponseObject& o) { out.done = out.succeeded = true, out.object = o; },
             [&out](const auto&, const Error& e) { out.done = true, out.error = e; });
+        if (prepare)
+            prepare(*op);
+        m.operationQueue()->addOperation(op);
+        return op;
     }
     static Outcome run(HTTPRequestOperationManager& m, const std::string& url) {
         Outcome out;
@@ -177,10 +183,12 @@ TEST_F(LoopbackTest, CancelBeforeAndWhileRunning) {
 
     Outcome late;
     m->setResponseSerializer(HTTPResponseSerializer::serializer());
-    auto running = get(*m, server->url("/range"), late);
-    running->setDownloadProgressBlock([&](std::uint64_t, std::int64_t total, std::int64_t) {
-        if (total >= 1000)
-            running->cancel();
+    std::shared_ptr<HTTPRequestOperation> running;
+    running = get(*m, server->url("/range"), late, [&](HTTPRequestOperation& op) {
+        op.setDownloadProgressBlock([&](std::uint64_t, std::int64_t total, std::int64_t) {
+            if (total >= 1000)
+                running->cancel();
+        });
     });
     ASSERT_TRUE(http_test::pumpUntil([&] { return late.done; }));
     EXPECT_EQ(late.error->code, urlerror::kCancelled);
@@ -195,10 +203,12 @@ TEST_F(LoopbackTest, PauseAndResumeAskForTheRestWithRangeAndIfRange) {
         auto m = HTTPRequestOperationManager::manager();
         m->setResponseSerializer(HTTPResponseSerializer::serializer());
         Outcome out;
-        auto op = get(*m, server->url("/range"), out);
-        op->setDownloadProgressBlock([&](std::uint64_t, std::int64_t total, std::int64_t) {
-            if (total >= 1000 && !op->isPaused() && !release)
-                op->pause();
+        std::shared_ptr<HTTPRequestOperation> op;
+        op = get(*m, server->url("/range"), out, [&](HTTPRequestOperation& o) {
+            o.setDownloadProgressBlock([&](std::uint64_t, std::int64_t total, std::int64_t) {
+                if (total >= 1000 && !op->isPaused() && !release)
+                    op->pause();
+            });
         });
         ASSERT_TRUE(http_test::pumpUntil([&] { return op->isPaused(); }));
         EXPECT_EQ(op->request().headers.value("Range"), "bytes=1000-");
@@ -212,6 +222,59 @@ TEST_F(LoopbackTest, PauseAndResumeAskForTheRestWithRangeAndIfRange) {
         std::string expected = changed ? std::string(kResource.rbegin(), kResource.rend()) : kResource;
         EXPECT_EQ(asText(std::any_cast<Bytes>(out.object)), expected) << "changed " << changed;
     }
+}
+
+// Cancelling a paused operation ends it with the cancellation error; it is not asked for again.
+TEST_F(LoopbackTest, APausedOperationThatIsCancelledFailsWithCancelled) {
+    auto m = HTTPRequestOperationManager::manager();
+    m->setResponseSerializer(HTTPResponseSerializer::serializer());
+    Outcome out;
+    std::shared_ptr<HTTPRequestOperation> op;
+    op = get(*m, server->url("/range"), out, [&](HTTPRequestOperation& o) {
+        o.setDownloadProgressBlock([&](std::uint64_t, std::int64_t total, std::int64_t) {
+            if (total >= 1000)
+                op->pause();
+        });
+    });
+    ASSERT_TRUE(http_test::pumpUntil([&] { return op->isPaused(); }));
+    op->cancel();
+    ASSERT_TRUE(http_test::pumpUntil([&] { return out.done; }));
+    EXPECT_FALSE(out.succeeded);
+    ASSERT_TRUE(out.error);
+    EXPECT_EQ(out.error->code, urlerror::kCancelled);
+    EXPECT_EQ(out.error->failingURL, server->url("/range"));
+    EXPECT_TRUE(op->isFinished());
+    EXPECT_EQ(m->operationQueue()->operationCount(), 0u); // it left its queue before its completion ran
+    std::lock_guard lock(seenMutex);
+    EXPECT_EQ(seen.size(), 1u);
+}
+
+// With completions on the network thread, a success that asks for the next request starts it from there,
+// on the connection the last one kept open.
+TEST_F(LoopbackTest, CompletionsOnTheNetworkThreadChainRequests) {
+    auto m = HTTPRequestOperationManager::manager();
+    m->completionQueue = DispatchQueue::network();
+    int succeeded = 0;
+    bool elsewhere = false;
+    platform::Semaphore finished;
+    std::function<void(int)> next = [&](int left) {
+        m->GET(
+            server->url("/doc"), std::nullopt,
+            [&, left](const auto&, const ResponseObject& o) {
+                elsewhere = elsewhere || !NetworkThread::isCurrent();
+                succeeded += std::any_cast<nlohmann::json>(o)["ok"] == true;
+                if (left > 1)
+                    next(left - 1);
+                else
+                    finished.signal();
+            },
+            [&](auto&, const Error&) { finished.signal(); });
+    };
+    next(3);
+    ASSERT_TRUE(finished.waitFor(std::chrono::seconds(20)));
+    EXPECT_EQ(succeeded, 3);
+    EXPECT_FALSE(elsewhere);
+    EXPECT_EQ(server->connectionCount(), 1u);
 }
 
 TEST_F(LoopbackTest, BatchesReportProgressAndCompleteOnce) {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
+
 using namespace http;
 
 namespace {
@@ -14,6 +16,27 @@ HTTPURLResponse response(int status, std::string contentType) {
 }
 
 } // namespace
+
+// Ranges merge when an insert closes a gap and split when a removal opens one.
+TEST(ResponseSerializer, AcceptableStatusCodesAsRanges) {
+    IndexSet codes(200, 299);
+    EXPECT_EQ(codes.size(), 100u);
+    EXPECT_TRUE(codes.contains(200) && codes.contains(299));
+    EXPECT_FALSE(codes.contains(199) || codes.contains(300));
+    codes.remove(250);
+    EXPECT_FALSE(codes.contains(250));
+    EXPECT_TRUE(codes.contains(249) && codes.contains(251));
+    codes.insert(301);
+    codes.insert(300); // joins 200-299 and 301
+    codes.insert(250); // joins the halves again
+    EXPECT_EQ(codes, IndexSet(200, 301));
+    codes.insert(INT_MIN);
+    codes.insert(INT_MAX);
+    EXPECT_EQ(codes.size(), 104u);
+    codes.remove(INT_MIN);
+    EXPECT_FALSE(codes.contains(INT_MIN));
+    EXPECT_EQ(IndexSet(5, 4).size(), 0u);
+}
 
 TEST(ResponseSerializer, StatusAndContentTypeRefusalsAndTheirChain) {
     auto plain = HTTPResponseSerializer::serializer();
