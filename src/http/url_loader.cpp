@@ -20,6 +20,13 @@ namespace {
 constexpr std::size_t kMaxHeaderBytes = 256 * 1024;
 constexpr int kMaxRedirects = 16;
 
+// libcurl (7.88) loses a handle's cookie-file list on reset; clearing the list first frees it and leaves
+// the shared cookies alone.
+void resetHandle(CURL* easy) {
+    curl_easy_setopt(easy, CURLOPT_COOKIEFILE, nullptr);
+    curl_easy_reset(easy);
+}
+
 class Loop {
 public:
     Loop() {
@@ -58,7 +65,7 @@ public:
             return curl_easy_init();
         CURL* easy = idleHandles_.back();
         idleHandles_.pop_back();
-        curl_easy_reset(easy);
+        resetHandle(easy);
         return easy;
     }
     void giveBack(CURL* easy) {
@@ -296,7 +303,7 @@ bool URLConnection::Transfer::setUp() {
         }
     // A redirect hop starts from a reset handle, as a new transfer does.
     if (easy)
-        curl_easy_reset(easy);
+        resetHandle(easy);
     else
         easy = loop().takeHandle();
     if (headerList)

@@ -47,6 +47,10 @@ struct LoopbackTest : ::testing::Test {
             r.headers = {{"Content-Type", "text/html"}}, r.body = "<p>hi</p>";
         else if (t == "/missing")
             r.status = 404, r.headers = {{"Content-Type", "application/json"}}, r.body = R"({"e":1})";
+        else if (t == "/cookie/set")
+            r.headers = {{"Set-Cookie", "session=abc; Path=/cookie"}};
+        else if (t == "/cookie/echo")
+            r.body = req.header("cookie");
         else if (t == "/redirect")
             r.status = 302, r.headers = {{"Location", "/doc"}}, r.body = "moved";
         else if (t == "/huge-declared")
@@ -110,6 +114,17 @@ struct LoopbackTest : ::testing::Test {
         m.operationQueue()->addOperation(op);
         return op;
     }
+    // A GET of /range paused once its first 1000 bytes came (the server holds the rest until released).
+    std::shared_ptr<HTTPRequestOperation> pausedRangeGet(HTTPRequestOperationManager& m, Outcome& out) {
+        auto op = get(m, server->url("/range"), out, [this](HTTPRequestOperation& o) {
+            o.setDownloadProgressBlock([this, op = &o](std::uint64_t, std::int64_t total, std::int64_t) {
+                if (total >= 1000 && !op->isPaused() && !release)
+                    op->pause();
+            });
+        });
+        EXPECT_TRUE(http_test::pumpUntil([&] { return op->isPaused(); }));
+        return op;
+    }
     static Outcome run(HTTPRequestOperationManager& m, const std::string& url) {
         Outcome out;
         get(m, url, out);
@@ -155,6 +170,20 @@ TEST_F(LoopbackTest, StatusesContentTypesAndRedirects) {
     ASSERT_TRUE(http_test::pumpUntil([&] { return declined.done; }));
     EXPECT_EQ(declined.error->code, -1011);
     EXPECT_EQ(op->response()->statusCode(), 302);
+}
+
+// A cookie the server set comes back on later requests (on reused transfer handles too), unless a
+// request declines cookies.
+TEST_F(LoopbackTest, CookiesComeBackUnlessARequestDeclinesThem) {
+    auto m = HTTPRequestOperationManager::manager();
+    m->setResponseSerializer(HTTPResponseSerializer::serializer());
+    ASSERT_TRUE(run(*m, server->url("/cookie/set")).succeeded);
+    for (bool handle : {true, false, true}) {
+        m->requestSerializer()->setHTTPShouldHandleCookies(handle);
+        Outcome echoed = run(*m, server->url("/cookie/echo"));
+        ASSERT_TRUE(echoed.succeeded);
+        EXPECT_EQ(asText(std::any_cast<Bytes>(echoed.object)), handle ? "session=abc" : "") << handle;
+    }
 }
 
 TEST_F(LoopbackTest, ResponseBodiesAreCapped) {
@@ -203,14 +232,8 @@ TEST_F(LoopbackTest, PauseAndResumeAskForTheRestWithRangeAndIfRange) {
         auto m = HTTPRequestOperationManager::manager();
         m->setResponseSerializer(HTTPResponseSerializer::serializer());
         Outcome out;
-        std::shared_ptr<HTTPRequestOperation> op;
-        op = get(*m, server->url("/range"), out, [&](HTTPRequestOperation& o) {
-            o.setDownloadProgressBlock([&](std::uint64_t, std::int64_t total, std::int64_t) {
-                if (total >= 1000 && !op->isPaused() && !release)
-                    op->pause();
-            });
-        });
-        ASSERT_TRUE(http_test::pumpUntil([&] { return op->isPaused(); }));
+        auto op = pausedRangeGet(*m, out);
+        ASSERT_TRUE(op->isPaused());
         EXPECT_EQ(op->request().headers.value("Range"), "bytes=1000-");
         EXPECT_EQ(op->request().headers.value("If-Range"), "\"v1\"");
         if (changed)
@@ -229,14 +252,8 @@ TEST_F(LoopbackTest, APausedOperationThatIsCancelledFailsWithCancelled) {
     auto m = HTTPRequestOperationManager::manager();
     m->setResponseSerializer(HTTPResponseSerializer::serializer());
     Outcome out;
-    std::shared_ptr<HTTPRequestOperation> op;
-    op = get(*m, server->url("/range"), out, [&](HTTPRequestOperation& o) {
-        o.setDownloadProgressBlock([&](std::uint64_t, std::int64_t total, std::int64_t) {
-            if (total >= 1000)
-                op->pause();
-        });
-    });
-    ASSERT_TRUE(http_test::pumpUntil([&] { return op->isPaused(); }));
+    auto op = pausedRangeGet(*m, out);
+    ASSERT_TRUE(op->isPaused());
     op->cancel();
     ASSERT_TRUE(http_test::pumpUntil([&] { return out.done; }));
     EXPECT_FALSE(out.succeeded);
