@@ -41,11 +41,14 @@ std::optional<ChartDataStore::Entry> ChartDataStore::entry(std::string_view key)
 }
 
 std::shared_ptr<const BarSeries> ChartDataStore::freshBars(std::string_view key,
-                                                           platform::Clock::duration maxAge) const {
+                                                           std::chrono::seconds maxAge) const {
     const auto now = platform::Clock::currentTime();
     std::lock_guard lock(mutex_);
     auto it = entries_.find(key);
-    if (it == entries_.end() || now - it->second.received >= maxAge)
+    if (it == entries_.end())
+        return nullptr;
+    // In seconds, so that seconds::max() does not overflow the clock's finer unit.
+    if (std::chrono::duration_cast<std::chrono::seconds>(now - it->second.received) >= maxAge)
         return nullptr;
     return it->second.bars;
 }

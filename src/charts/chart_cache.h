@@ -6,6 +6,7 @@
 #include "charts/bar_series.h"
 #include "platform/clock.h"
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <map>
@@ -33,9 +34,9 @@ public:
     bool fillChartData(const std::optional<std::string>& text, std::uint64_t requestId);
 
     std::optional<Entry> entry(std::string_view key) const;
-    // The bars of `key` when they arrived less than `maxAge` ago (by the platform clock); null
-    // when there are none or they are older.
-    std::shared_ptr<const BarSeries> freshBars(std::string_view key, platform::Clock::duration maxAge) const;
+    // The bars of `key` when they arrived less than `maxAge` ago (by the platform clock, in whole
+    // seconds); null when there are none or they are older. seconds::max() takes any age.
+    std::shared_ptr<const BarSeries> freshBars(std::string_view key, std::chrono::seconds maxAge) const;
     std::size_t size() const;
     void clear();
 

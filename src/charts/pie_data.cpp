@@ -32,15 +32,16 @@ std::string legendText(const PieSlice& slice) {
     return fmt::format("{}: {:.2f}", slice.title, shown == 0 ? 0.0 : slice.value);
 }
 
-std::vector<double> sliceAngles(std::span<const PieSlice> slices) {
+std::vector<double> sliceAngles(std::span<const double> sizes) {
+    auto counted = [](double size) { return std::isfinite(size) && size > 0 ? size : 0.0; };
     double total = 0;
-    for (const auto& s : slices)
-        total += s.size;
-    std::vector<double> angles(slices.size(), 0.0);
+    for (double size : sizes)
+        total += counted(size);
+    std::vector<double> angles(sizes.size(), 0.0);
     if (!(total > 0) || !std::isfinite(total))
         return angles;
-    for (std::size_t i = 0; i < slices.size(); ++i)
-        angles[i] = slices[i].size / total * 2 * std::numbers::pi;
+    for (std::size_t i = 0; i < sizes.size(); ++i)
+        angles[i] = counted(sizes[i]) / total * 2 * std::numbers::pi;
     return angles;
 }
 

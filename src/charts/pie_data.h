@@ -18,8 +18,9 @@ struct PieSlice {
 std::vector<PieSlice> pieSlices(std::span<const std::string> titles, std::span<const double> values);
 // "X: 10.00", "Y: -5.00".
 std::string legendText(const PieSlice& slice);
-// The angle of each slice in radians (they add up to 2 pi); all 0 when every slice is empty.
-std::vector<double> sliceAngles(std::span<const PieSlice> slices);
+// The angle of each slice of these sizes in radians (they add up to 2 pi); sizes that are not
+// finite or not above 0 get none, and all are 0 when no slice has a size.
+std::vector<double> sliceAngles(std::span<const double> sizes);
 
 // The margin pie of an account: for each instrument, in the order of its first open position,
 // the margin held in it as a percentage of equity, then "Avl.Mgn", the available margin as a

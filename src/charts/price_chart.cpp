@@ -93,8 +93,8 @@ void PriceChart::setXRange(AxisRange proposed) {
     refit(8);
 }
 
-bool PriceChart::dragBy(double slots) {
-    if (!viewport_.dragBy(slots))
+bool PriceChart::dragBy(double bars) {
+    if (!viewport_.dragBy(bars))
         return false;
     refit(8);
     return true;
@@ -164,7 +164,7 @@ std::vector<PriceTick> PriceChart::priceTicks() const {
 std::vector<TimeLabel> PriceChart::timeLabels() const {
     std::vector<TimeLabel> labels;
     const auto [first, last] = viewport_.visibleBars();
-    const std::size_t step = labelStep(viewport_.slots());
+    const std::size_t step = labelStep(viewport_.width());
     for (std::size_t bar = (first + step - 1) / step * step; bar < last; bar += step)
         labels.push_back({bar, axisDateText(bars_.times()[bar], interval_.text)});
     return labels;

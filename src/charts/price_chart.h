@@ -49,7 +49,7 @@ public:
 
     // Window changes, each refitting the price range to the visible bars.
     void setXRange(AxisRange proposed);
-    bool dragBy(double slots);
+    bool dragBy(double bars);
     void zoomBy(double factor, double anchor);
     void scrollToEnd();
 

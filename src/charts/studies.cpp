@@ -123,8 +123,8 @@ struct Bands {
 };
 
 // Mean and population deviation over the window, from sums of values less a reference price.
-template <typename Emit>
-void windowDeviation(std::span<const double> x, std::size_t period, Emit emit) {
+template <typename Report>
+void windowDeviation(std::span<const double> x, std::size_t period, Report report) {
     const double ref = reference(x);
     WindowSum sum, squares;
     for (std::size_t i = 0; i < x.size(); ++i) {
@@ -137,14 +137,14 @@ void windowDeviation(std::span<const double> x, std::size_t period, Emit emit) {
             squares.remove(u * u);
         }
         if (!sum.complete()) {
-            emit(i, kNaN, kNaN);
+            report(i, kNaN, kNaN);
             continue;
         }
         const double n = static_cast<double>(std::min(i + 1, period));
         const double mean = sum.value() / n;
         // Rounding may leave a window of equal prices a hair below zero.
         const double variance = std::max(0.0, (squares.value() - mean * sum.value()) / n);
-        emit(i, mean + ref, std::sqrt(variance));
+        report(i, mean + ref, std::sqrt(variance));
     }
 }
 

@@ -5,8 +5,8 @@
 
 namespace charts {
 
-double Viewport::maxFrom(double slots) const {
-    return std::max(0.0, static_cast<double>(count_) - slots);
+double Viewport::maxFrom(double width) const {
+    return std::max(0.0, static_cast<double>(count_) - width);
 }
 
 void Viewport::reset(std::size_t count) {
@@ -34,10 +34,10 @@ void Viewport::scrollToEnd() {
 
 AxisRange Viewport::constrain(AxisRange proposed) const {
     const double widest = std::max(static_cast<double>(count_), kMinSlots);
-    const double slots =
+    const double width =
         std::isfinite(proposed.length) ? std::clamp(proposed.length, kMinSlots, widest) : slots_;
     const double from = std::isfinite(proposed.location) ? proposed.location + 0.5 : from_;
-    return {std::clamp(from, 0.0, maxFrom(slots)) - 0.5, slots};
+    return {std::clamp(from, 0.0, maxFrom(width)) - 0.5, width};
 }
 
 void Viewport::setRange(AxisRange proposed) {
@@ -47,10 +47,10 @@ void Viewport::setRange(AxisRange proposed) {
     following_ = from_ + slots_ >= static_cast<double>(count_) - 1e-9;
 }
 
-bool Viewport::dragBy(double slots) {
+bool Viewport::dragBy(double bars) {
     if (static_cast<double>(count_) <= slots_)
         return false;
-    setRange({xRange().location - slots, slots_});
+    setRange({xRange().location - bars, slots_});
     return true;
 }
 
@@ -59,13 +59,10 @@ void Viewport::zoomBy(double factor, double anchor) {
         return;
     const AxisRange now = xRange();
     const double widest = std::max(static_cast<double>(count_), kMinSlots);
-    const double slots = std::clamp(now.length * factor, kMinSlots, widest);
-    // A window that follows the newest bar keeps following it.
-    if (following_)
-        anchor = now.end();
-    else if (!std::isfinite(anchor))
+    const double width = std::clamp(now.length * factor, kMinSlots, widest);
+    if (!std::isfinite(anchor))
         anchor = now.location + now.length / 2;
-    setRange({anchor - (anchor - now.location) * (slots / now.length), slots});
+    setRange({anchor - (anchor - now.location) * (width / now.length), width});
 }
 
 std::pair<std::size_t, std::size_t> Viewport::visibleBars() const {
@@ -94,8 +91,8 @@ std::optional<AxisRange> priceRange(double low, double high) {
     return AxisRange{low - pad, 2 * pad};
 }
 
-std::size_t labelStep(double slots) {
-    const double step = slots > 6 ? slots / 3 : slots;
+std::size_t labelStep(double width) {
+    const double step = width > 6 ? width / 3 : width;
     return std::isfinite(step) && step >= 1 ? static_cast<std::size_t>(step) : 1;
 }
 

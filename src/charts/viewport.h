@@ -33,16 +33,15 @@ public:
     AxisRange constrain(AxisRange proposed) const;
     // Applies constrain(); following is then whether the newest bar is at the right edge.
     void setRange(AxisRange proposed);
-    // A drag by `slots` to the right (the bars move right, the window left). Returns false,
+    // A drag by `bars` slots to the right (the bars move right, the window left). Returns false,
     // moving nothing, while every bar fits in the window.
-    bool dragBy(double slots);
-    // Scales the width by `factor` keeping x = anchor at the same place on screen; a following
-    // window keeps its right edge (the newest bar) instead.
+    bool dragBy(double bars);
+    // Scales the width by `factor` keeping x = anchor at the same place on screen.
     void zoomBy(double factor, double anchor);
 
     AxisRange xRange() const { return {from_ - 0.5, slots_}; }
     double from() const { return from_; }
-    double slots() const { return slots_; }
+    double width() const { return slots_; }
     bool following() const { return following_; }
     std::size_t count() const { return count_; }
 
@@ -52,7 +51,7 @@ public:
     std::optional<std::size_t> barAt(double x) const;
 
 private:
-    double maxFrom(double slots) const;
+    double maxFrom(double width) const;
 
     std::size_t count_ = 0;
     double from_ = 0;
@@ -67,6 +66,6 @@ std::optional<AxisRange> priceRange(double low, double high);
 
 // Bars that carry a time label are the whole multiples of this step: a third of the window's width
 // when it is above 6 slots, else the whole width, in whole bars (at least 1).
-std::size_t labelStep(double slots);
+std::size_t labelStep(double width);
 
 } // namespace charts
