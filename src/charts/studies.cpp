@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
-#include <deque>
 #include <initializer_list>
 #include <limits>
 
@@ -60,32 +59,44 @@ double reference(std::span<const double> values) {
 template <typename Before>
 class WindowExtreme {
 public:
-    WindowExtreme(std::span<const double> values, std::size_t period) : values_(values), period_(period) {}
+    WindowExtreme(std::span<const double> values, std::size_t period)
+        : values_(values), period_(period), ring_(std::min(period, values.size()) + 1) {}
 
     // Enters value i (values enter in order) and drops the one that left the window.
     void enter(std::size_t i) {
         if (i >= period_ && !finite(values_[i - period_]))
             --missing_;
-        while (!order_.empty() && order_.front() + period_ <= i)
-            order_.pop_front();
+        while (size_ > 0 && front() + period_ <= i)
+            popFront();
         const double v = values_[i];
         if (!finite(v)) {
             ++missing_;
             return;
         }
-        while (!order_.empty() && Before()(v, values_[order_.back()]))
-            order_.pop_back();
-        order_.push_back(i);
+        while (size_ > 0 && Before()(v, values_[back()]))
+            --size_;
+        ring_[wrap(head_ + size_)] = i;
+        ++size_;
     }
     bool full(std::size_t i) const { return i + 1 >= period_; }
-    bool complete() const { return missing_ == 0 && !order_.empty(); }
-    std::size_t where() const { return order_.front(); }
-    double value() const { return values_[order_.front()]; }
+    bool complete() const { return missing_ == 0 && size_ > 0; }
+    std::size_t where() const { return front(); }
+    double value() const { return values_[front()]; }
 
 private:
+    // A ring of indices with decreasing (increasing) values: a deque without its allocations.
+    std::size_t wrap(std::size_t k) const { return k >= ring_.size() ? k - ring_.size() : k; }
+    std::size_t front() const { return ring_[head_]; }
+    std::size_t back() const { return ring_[wrap(head_ + size_ - 1)]; }
+    void popFront() {
+        head_ = wrap(head_ + 1);
+        --size_;
+    }
+
     std::span<const double> values_;
     std::size_t period_;
-    std::deque<std::size_t> order_;
+    std::vector<std::size_t> ring_;
+    std::size_t head_ = 0, size_ = 0;
     std::size_t missing_ = 0;
 };
 using WindowHigh = WindowExtreme<std::greater<>>;

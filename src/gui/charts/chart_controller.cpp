@@ -1,5 +1,7 @@
 #include "charts/chart_controller.h"
 
+#include "charts/titled_graph.h"
+
 #include <QFrame>
 #include <QLabel>
 #include <QTimer>
@@ -21,10 +23,6 @@ const QString kLabelSuffix = QStringLiteral(" Label");
 const QColor kBidColour(208, 51, 43);
 const QColor kAskColour(40, 107, 158);
 
-plot::PlotRange toPlot(charts::AxisRange r) {
-    return {r.location, r.length};
-}
-
 QFont pixelFont(const QFont& base, int pixels) {
     QFont f = base;
     f.setPixelSize(pixels);
@@ -35,16 +33,9 @@ QFont pixelFont(const QFont& base, int pixels) {
 
 ChartController::ChartController(charts::ChartSource& source, QWidget* parent)
     : QWidget(parent), source_(source) {
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(0);
-    title_ = new QLabel(this);
-    title_->setContentsMargins(6, 2, 6, 2);
-    title_->setAutoFillBackground(true);
-    layout->addWidget(title_);
-    graph_ = new plot::GraphView(this);
-    graph_->setMinimumSize(120, 80);
-    layout->addWidget(graph_, 1);
+    const TitledGraph parts = addTitledGraph(*this);
+    title_ = parts.title;
+    graph_ = parts.graph;
     graph_->defaultPlotSpace().setDelegate(this);
 
     overlay_ = new QFrame(graph_);
@@ -162,8 +153,8 @@ void ChartController::addPricePlot() {
 
 void ChartController::refreshView() {
     plot::PlotSpace& space = graph_->defaultPlotSpace();
-    space.setXRange(toPlot(chart_.viewport().xRange()));
-    space.setYRange(toPlot(chart_.yRange()));
+    space.setXRange(chart_.viewport().xRange());
+    space.setYRange(chart_.yRange());
     QVector<plot::AxisLabel> times, prices;
     for (const auto& label : chart_.timeLabels())
         times.push_back({static_cast<double>(label.bar), QString::fromStdString(label.text)});
@@ -209,10 +200,7 @@ void ChartController::applyChartTheme(int theme) {
     if (!named)
         return;
     graph_->setTheme(*named);
-    QPalette header = title_->palette();
-    header.setColor(QPalette::Window, named->background);
-    header.setColor(QPalette::WindowText, named->axis);
-    title_->setPalette(header);
+    applyTitleTheme(*title_, *named);
     QPalette box = overlay_->palette();
     box.setColor(QPalette::Window, named->overlayFill);
     box.setColor(QPalette::WindowText, named->legendText);
@@ -294,9 +282,9 @@ std::span<const double> ChartController::numbers(const plot::Plot& plot, plot::P
 plot::PlotRange ChartController::willChangePlotRange(plot::PlotSpace&, plot::PlotRange proposed,
                                                      plot::Coordinate coordinate) {
     if (coordinate == plot::Coordinate::Y)
-        return toPlot(chart_.yRange());
-    chart_.setXRange({proposed.location, proposed.length});
-    return toPlot(chart_.viewport().xRange());
+        return chart_.yRange();
+    chart_.setXRange(proposed);
+    return chart_.viewport().xRange();
 }
 
 QPointF ChartController::willDisplaceBy(plot::PlotSpace&, QPointF displacement) {

@@ -1,7 +1,8 @@
 #include "charts/pie_chart_controller.h"
 
+#include "charts/titled_graph.h"
+
 #include <QLabel>
-#include <QVBoxLayout>
 
 #include <algorithm>
 #include <array>
@@ -15,19 +16,12 @@ constexpr double kLegendGap = 5;
 } // namespace
 
 PieChartController::PieChartController(QWidget* parent) : QWidget(parent) {
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(0);
-    title_ = new QLabel(this);
-    title_->setContentsMargins(6, 2, 6, 2);
-    title_->setAutoFillBackground(true);
-    layout->addWidget(title_);
-    graph_ = new plot::GraphView(this);
-    graph_->setMinimumSize(120, 80);
+    const TitledGraph parts = addTitledGraph(*this);
+    title_ = parts.title;
+    graph_ = parts.graph;
     graph_->xAxis().visible = false;
     graph_->yAxis().visible = false;
     graph_->border = QPen(QColor(127, 127, 127), 1.0);
-    layout->addWidget(graph_, 1);
     applyTheme(0);
 }
 
@@ -107,10 +101,7 @@ void PieChartController::applyTheme(int theme) {
     if (!named)
         return;
     graph_->setTheme(*named);
-    QPalette header = title_->palette();
-    header.setColor(QPalette::Window, named->background);
-    header.setColor(QPalette::WindowText, named->axis);
-    title_->setPalette(header);
+    applyTitleTheme(*title_, *named);
 }
 
 void PieChartController::resizeEvent(QResizeEvent* event) {

@@ -11,17 +11,22 @@ namespace plot {
 namespace {
 
 // An axis never draws more labels than this, whatever it is given.
-constexpr int kMaxLabels = 200;
+constexpr std::size_t kMaxLabels = 200;
 
 } // namespace
 
-std::optional<double> Axis::position(const PlotSpace& space, double location) const {
-    if (!std::isfinite(location))
-        return std::nullopt;
+std::vector<std::pair<double, const AxisLabel*>> Axis::placed(const PlotSpace& space) const {
+    std::vector<std::pair<double, const AxisLabel*>> out;
     const PlotRange r = edge_ == Edge::Bottom ? space.xRange() : space.yRange();
-    if (location < r.location || location > r.end())
-        return std::nullopt;
-    return edge_ == Edge::Bottom ? space.viewX(location) : space.viewY(location);
+    for (const AxisLabel& label : labels) {
+        if (out.size() >= kMaxLabels)
+            break;
+        if (!std::isfinite(label.location) || label.location < r.location || label.location > r.end())
+            continue;
+        out.emplace_back(edge_ == Edge::Bottom ? space.viewX(label.location) : space.viewY(label.location),
+                         &label);
+    }
+    return out;
 }
 
 void Axis::drawGrid(QPainter& painter, const PlotSpace& space, QColor grid) const {
@@ -32,18 +37,11 @@ void Axis::drawGrid(QPainter& painter, const PlotSpace& space, QColor grid) cons
     pen.setDashPattern({3, 3});
     painter.save();
     painter.setPen(pen);
-    int drawn = 0;
-    for (const AxisLabel& label : labels) {
-        if (drawn >= kMaxLabels)
-            break;
-        const auto at = position(space, label.location);
-        if (!at)
-            continue;
-        ++drawn;
+    for (const auto& [at, label] : placed(space)) {
         if (edge_ == Edge::Bottom)
-            painter.drawLine(QPointF(*at, area.top()), QPointF(*at, area.bottom()));
+            painter.drawLine(QPointF(at, area.top()), QPointF(at, area.bottom()));
         else
-            painter.drawLine(QPointF(area.left(), *at), QPointF(area.right(), *at));
+            painter.drawLine(QPointF(area.left(), at), QPointF(area.right(), at));
     }
     painter.restore();
 }
@@ -63,25 +61,18 @@ void Axis::draw(QPainter& painter, const PlotSpace& space, QColor axis, QColor) 
         painter.drawLine(area.bottomLeft(), area.bottomRight());
     else
         painter.drawLine(area.topRight(), area.bottomRight());
-    int drawn = 0;
-    for (const AxisLabel& label : labels) {
-        if (drawn >= kMaxLabels)
-            break;
-        const auto at = position(space, label.location);
-        if (!at)
-            continue;
-        ++drawn;
+    for (const auto& [at, label] : placed(space)) {
         if (edge_ == Edge::Bottom) {
-            painter.drawLine(QPointF(*at, area.bottom()), QPointF(*at, area.bottom() + tickLength));
+            painter.drawLine(QPointF(at, area.bottom()), QPointF(at, area.bottom() + tickLength));
             // Centred under its tick, but never cut by the graph's edge.
-            const double width = metrics.horizontalAdvance(label.text);
+            const double width = metrics.horizontalAdvance(label->text);
             const double right = painter.device() ? painter.device()->width() : area.right();
-            const double left = std::clamp(*at - width / 2, 0.0, std::max(0.0, right - width));
-            painter.drawText(QPointF(left, area.bottom() + tickLength + metrics.ascent() + 1), label.text);
+            const double left = std::clamp(at - width / 2, 0.0, std::max(0.0, right - width));
+            painter.drawText(QPointF(left, area.bottom() + tickLength + metrics.ascent() + 1), label->text);
         } else {
-            painter.drawLine(QPointF(area.right(), *at), QPointF(area.right() + tickLength, *at));
-            painter.drawText(QPointF(area.right() + tickLength + 3, *at + metrics.ascent() / 2 - 1),
-                             label.text);
+            painter.drawLine(QPointF(area.right(), at), QPointF(area.right() + tickLength, at));
+            painter.drawText(QPointF(area.right() + tickLength + 3, at + metrics.ascent() / 2 - 1),
+                             label->text);
         }
     }
     painter.restore();

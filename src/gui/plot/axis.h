@@ -9,7 +9,8 @@
 #include <QString>
 #include <QVector>
 
-#include <optional>
+#include <utility>
+#include <vector>
 
 class QPainter;
 
@@ -40,8 +41,8 @@ public:
     void drawGrid(QPainter& painter, const PlotSpace& space, QColor grid) const;
 
 private:
-    // Where a label's tick stands along the axis, in view coordinates; nullopt when out of range.
-    std::optional<double> position(const PlotSpace& space, double location) const;
+    // The labels inside the range, each with where its tick stands in view coordinates.
+    std::vector<std::pair<double, const AxisLabel*>> placed(const PlotSpace& space) const;
 
     Edge edge_;
 };

@@ -6,6 +6,7 @@
 #include <QPainterPath>
 
 #include <algorithm>
+#include <array>
 #include <climits>
 #include <cmath>
 #include <numbers>
@@ -28,6 +29,33 @@ struct Column {
     double open = NAN, high = -INFINITY, low = INFINITY, close = NAN;
     bool empty() const { return !(low <= high); }
 };
+
+// Groups records [first, last) by the pixel column they fall in and hands each column that holds
+// a high and a low to `done`: its first open, highest high, lowest low and last close. `read`
+// gives a record's open, high, low and close.
+template <typename Read, typename Done>
+void byPixelColumn(const PlotSpace& space, std::size_t first, std::size_t last, Read read, Done done) {
+    Column col;
+    col.index = LONG_MIN;
+    for (std::size_t i = first; i < last; ++i) {
+        const auto [op, hi, lo, cl] = read(i);
+        if (!finite(hi) || !finite(lo))
+            continue;
+        const long index = std::lround(std::floor(space.viewX(static_cast<double>(i))));
+        if (index != col.index) {
+            if (!col.empty())
+                done(col);
+            col = Column{index, op, hi, lo, cl};
+        } else {
+            col.high = std::max(col.high, hi);
+            col.low = std::min(col.low, lo);
+            if (finite(cl))
+                col.close = cl;
+        }
+    }
+    if (!col.empty())
+        done(col);
+}
 
 } // namespace
 
@@ -68,30 +96,15 @@ void LinePlot::draw(QPainter& painter, const PlotSpace& space, const PlotTheme&)
     const double width = space.area().width();
     if (xs.empty() && static_cast<double>(last - first) > 4 * width) {
         // Many records per pixel: first, lowest, highest and last of each column.
-        Column col;
-        col.index = LONG_MIN;
-        auto closeColumn = [&] {
-            if (col.empty())
-                return;
-            const double x = col.index + 0.5;
-            for (double y : {col.open, col.low, col.high, col.close})
-                run << QPointF(x, space.viewY(y));
-        };
-        for (std::size_t i = first; i < last; ++i) {
-            const double y = ys[i];
-            if (!finite(y))
-                continue;
-            const long c = std::lround(std::floor(space.viewX(static_cast<double>(i))));
-            if (c != col.index) {
-                closeColumn();
-                col = Column{c, y, y, y, y};
-            } else {
-                col.high = std::max(col.high, y);
-                col.low = std::min(col.low, y);
-                col.close = y;
-            }
-        }
-        closeColumn();
+        byPixelColumn(
+            space, first, last,
+            [&](std::size_t i) {
+                return std::array<double, 4>{ys[i], ys[i], ys[i], ys[i]};
+            },
+            [&](const Column& col) {
+                for (double y : {col.open, col.low, col.high, col.close})
+                    run << QPointF(col.index + 0.5, space.viewY(y));
+            });
         flush();
     } else {
         for (std::size_t i = first; i < last; ++i) {
@@ -131,31 +144,16 @@ void TradingRangePlot::draw(QPainter& painter, const PlotSpace& space, const Plo
         // Bars closer than two pixels: one stroke per pixel column from its lowest low to its
         // highest high, coloured by its first open against its last close.
         std::vector<QLineF> rising, falling;
-        Column col;
-        col.index = LONG_MIN;
-        auto closeColumn = [&] {
-            if (col.empty())
-                return;
-            const double x = col.index + 0.5;
-            const QLineF stroke(x, space.viewY(col.low), x, space.viewY(col.high));
-            (!candles || !(col.close < col.open) ? rising : falling).push_back(stroke);
-        };
-        for (std::size_t i = first; i < last; ++i) {
-            const double hi = at(h, i), lo = at(l, i);
-            if (!finite(hi) || !finite(lo))
-                continue;
-            const long index = std::lround(std::floor(space.viewX(static_cast<double>(i))));
-            if (index != col.index) {
-                closeColumn();
-                col = Column{index, at(o, i), hi, lo, at(c, i)};
-            } else {
-                col.high = std::max(col.high, hi);
-                col.low = std::min(col.low, lo);
-                if (finite(at(c, i)))
-                    col.close = at(c, i);
-            }
-        }
-        closeColumn();
+        byPixelColumn(
+            space, first, last,
+            [&](std::size_t i) {
+                return std::array<double, 4>{at(o, i), at(h, i), at(l, i), at(c, i)};
+            },
+            [&](const Column& col) {
+                const double x = col.index + 0.5;
+                (!candles || !(col.close < col.open) ? rising : falling)
+                    .emplace_back(x, space.viewY(col.low), x, space.viewY(col.high));
+            });
         painter.setPen(QPen(candles ? theme.risingOutline : theme.priceLine, 0));
         painter.drawLines(rising.data(), static_cast<int>(rising.size()));
         painter.setPen(QPen(theme.fallingFill, 0));

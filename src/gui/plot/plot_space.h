@@ -1,18 +1,16 @@
 #pragma once
 // A plot space maps plot coordinates (x, y ranges) onto the plot area of a graph and turns the
 // user's drags and wheel turns into proposed ranges, which its delegate may change or refuse.
+#include "charts/viewport.h"
+
 #include <QPointF>
 #include <QRectF>
 #include <QString>
 
 namespace plot {
 
-struct PlotRange {
-    double location = 0;
-    double length = 1;
-    double end() const { return location + length; }
-    friend bool operator==(const PlotRange&, const PlotRange&) = default;
-};
+// A range of plot coordinates: where it starts and how long it is.
+using PlotRange = charts::AxisRange;
 
 enum class Coordinate { X, Y };
 
