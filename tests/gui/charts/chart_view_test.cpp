@@ -132,6 +132,10 @@ TEST_F(ChartViewTest, CandlesAndOhlcBarsStandWhereTheirPricesAre) {
         EXPECT_TRUE(colourNear(img, {x4, at(4, 99).y()}, colours.wick));
         EXPECT_FALSE(colourNear(img, {x4, at(4, 98).y() + 4}, colours.wick));
         EXPECT_EQ(img.pixelColor(img.width() - 2, img.height() - 2).rgb(), colours.background.rgb());
+        // Bar 3's time label hangs from a tick on the bar's own x.
+        const int below = static_cast<int>(view.graph().plotArea().bottom()) + 2;
+        EXPECT_TRUE(colourNear(img, {x3, below}, colours.axis, 0));
+        EXPECT_FALSE(colourNear(img, {x4, below}, colours.axis, 0));
 
         view.setChartType(2);
         img = image();
