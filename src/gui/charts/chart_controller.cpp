@@ -3,6 +3,7 @@
 #include "charts/titled_graph.h"
 
 #include <QFrame>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -47,6 +48,7 @@ ChartController::ChartController(charts::ChartSource& source, QWidget* parent)
     overlayLayout->addWidget(overlayLabel_);
     overlay_->hide();
 
+    setFocusPolicy(Qt::StrongFocus);
     timer_ = new QTimer(this);
     timer_->setInterval(std::chrono::seconds(1));
     connect(timer_, &QTimer::timeout, this, &ChartController::newChartData);
@@ -225,6 +227,36 @@ void ChartController::resetCrosshairToggle() {
 
 void ChartController::chartScrollToEnd() {
     chart_.scrollToEnd();
+    refreshView();
+}
+
+void ChartController::keyPressEvent(QKeyEvent* event) {
+    const charts::AxisRange x = chart_.viewport().xRange();
+    const double middle = x.location + x.length / 2;
+    switch (event->key()) {
+    case Qt::Key_Left:
+        chart_.dragBy(1);
+        break;
+    case Qt::Key_Right:
+        chart_.dragBy(-1);
+        break;
+    case Qt::Key_Plus:
+    case Qt::Key_Equal:
+        chart_.zoomBy(1 / 1.2, middle);
+        break;
+    case Qt::Key_Minus:
+        chart_.zoomBy(1.2, middle);
+        break;
+    case Qt::Key_Home:
+        chart_.setXRange({-0.5, x.length});
+        break;
+    case Qt::Key_End:
+        chart_.scrollToEnd();
+        break;
+    default:
+        QWidget::keyPressEvent(event);
+        return;
+    }
     refreshView();
 }
 

@@ -52,6 +52,11 @@ public:
     QFrame& overlay() { return *overlay_; }
     QTimer& liveTimer() { return *timer_; }
 
+protected:
+    // Left and Right move one bar, + and - zoom about the middle, Home and End go to the first and
+    // the newest bars.
+    void keyPressEvent(QKeyEvent* event) override;
+
 private:
     std::size_t numberOfRecords(const plot::Plot& plot) const override;
     std::span<const double> numbers(const plot::Plot& plot, plot::PlotField field) const override;

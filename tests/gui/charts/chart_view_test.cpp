@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPointer>
+#include <QTest>
 #include <QTimer>
 #include <QWheelEvent>
 
@@ -184,6 +185,10 @@ TEST_F(ChartViewTest, DragAndWheelMoveTheWindowAlongTheBars) {
     EXPECT_EQ(space().xRange().location, -0.5) << "not before the first bar";
     view.chartScrollToEnd();
     EXPECT_EQ(space().xRange().end(), 99.5) << "the newest bar is the last one shown";
+    QTest::keyClick(&view, Qt::Key_Left);
+    EXPECT_EQ(space().xRange().end(), 98.5);
+    QTest::keyClick(&view, Qt::Key_End);
+    EXPECT_EQ(space().xRange().end(), 99.5);
 
     // One notch zooms in by a fifth about the pointer.
     const QPointF pointer = mid(90);
