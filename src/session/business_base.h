@@ -12,8 +12,8 @@
 // Referenceid, serverTime, pingTime, serverDate) are written on the receiving thread under a lock.
 //
 // Create and destroy it on the main thread (the one that pumps platform::RunLoop::main()).
-#include "connection/connection_base.h"
 #include "charts/chart_cache.h"
+#include "connection/connection_base.h"
 #include "connection/message_base.h"
 #include "platform/clock.h"
 #include "platform/date_format.h"

@@ -447,4 +447,3 @@ DataServiceOutcome DataServiceReplies::apply(const DataServiceReply& reply, cons
     }
     return out;
 }
-

@@ -221,4 +221,3 @@ public:
     static DataServiceOutcome apply(const DataServiceReply& reply, const SessionModel& model,
                                     DataServiceCollections& targets, HistoryRowSink* rows);
 };
-
