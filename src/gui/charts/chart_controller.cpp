@@ -182,6 +182,7 @@ void ChartController::refreshView() {
         label.text = QString::fromStdString(charts::formatPrice(*price, chart_.decimals()));
         label.fill = colour;
         label.font = pixelFont(font(), 12);
+        label.pinned = true;
         graph_->setTextAnnotation(label);
     }
     graph_->update();

@@ -3,6 +3,7 @@
 #include <QFontMetricsF>
 #include <QPainter>
 
+#include <algorithm>
 #include <cmath>
 
 namespace plot {
@@ -11,7 +12,12 @@ QRectF TextAnnotation::box(const PlotSpace& space) const {
     const QFontMetricsF metrics(font);
     const QSizeF size(metrics.horizontalAdvance(text) + 8, metrics.height() + 2);
     const QPointF anchor = space.viewPoint(x, y) + displacement;
-    return {anchor.x(), anchor.y() - size.height() / 2, size.width(), size.height()};
+    double top = anchor.y() - size.height() / 2;
+    if (pinned) {
+        const QRectF area = space.area();
+        top = std::clamp(top, area.top(), std::max(area.top(), area.bottom() - size.height()));
+    }
+    return {anchor.x(), top, size.width(), size.height()};
 }
 
 void TextAnnotation::draw(QPainter& painter, const PlotSpace& space) const {

@@ -22,6 +22,8 @@ struct TextAnnotation {
     QColor fill;
     double cornerRadius = 2.0;
     QFont font;
+    // Kept within the plot area's height when its price lies above or below the range.
+    bool pinned = false;
     // The box's rectangle in view coordinates.
     QRectF box(const PlotSpace& space) const;
     void draw(QPainter& painter, const PlotSpace& space) const;
