@@ -139,7 +139,7 @@ int main(int argc, char** argv) {
         PieChartController pie;
         pie.resize(420, 260);
         pie.applyTheme(theme);
-        pie.titleLabel().setText(text("0128"));
+        pie.titleLabel().hide(); // its owner (the account pie) writes it
         pie.loadChart({code, QStringLiteral("GBPUSD"), QStringLiteral("XAUUSD"), QStringLiteral("Avl.Mgn")},
                       {12.5, 7.25, 20.0, 60.25});
         ok &= save(pie, dir, QStringLiteral("pie") + suffix);
