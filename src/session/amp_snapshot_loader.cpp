@@ -38,12 +38,11 @@ std::string_view firstRecord(std::string_view section) {
     return section.substr(0, section.find(AmpSnapshotLoader::kRecordSeparator));
 }
 
-// Wire date-times of the instrument section rewritten for display, read and printed in the device's
-// zone. Where the wall-clock time exists in that zone the display text is the same digits
-// rearranged, so the zone is asked once per minute rather than once per instrument. Gaps in a
-// zone's wall clock last a minute or more, so every minute they touch has its first or its last
-// second inside: a minute whose two ends exist exists whole. Anything else (other shapes,
-// seconds past 59, years before 1970) goes to the formatter, remembered per text.
+// Wire date-times of the instrument section rewritten for display, in universal time like every wire
+// time (so the digits stand whatever the device's zone). A real calendar minute displays as the same
+// digits rearranged, so the formatter is asked once per minute rather than once per instrument: a
+// minute whose two ends read back unchanged exists whole. Anything else (other shapes, seconds past
+// 59, years before 1970) goes to the formatter, remembered per text.
 class DateRewriter {
 public:
     std::string operator()(std::string_view text) {
@@ -101,8 +100,7 @@ private:
     }
     // A text that is no date displays as nothing.
     static std::string viaFormatter(std::string_view text) {
-        return Formatter::formatDateandTimeFromString(text, Formatter::kWireDateTime,
-                                                      Formatter::kDisplayDateTime)
+        return Formatter::wireDateString(text, Formatter::kWireDateTime, Formatter::kDisplayDateTime)
             .value_or(std::string());
     }
 

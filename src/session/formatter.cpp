@@ -19,14 +19,13 @@ namespace {
 
 // Making an ICU date formatter costs more than using it, and tables reformat a date per row; each
 // thread keeps the last few, made in the current device zone and used exactly as fresh ones.
-const DateFormatter& deviceFormatter(std::string_view pattern) {
+const DateFormatter& cachedFormatter(std::string_view pattern, const std::string& zone) {
     struct Entry {
         std::string zone;
         DateFormatter formatter;
     };
     constexpr size_t kEntries = 8;
     thread_local std::vector<Entry> cache;
-    const std::string zone = platform::deviceTimeZoneId();
     for (size_t i = 0; i < cache.size(); ++i) {
         if (cache[i].formatter.pattern() == pattern && cache[i].zone == zone) {
             if (i > 0)
@@ -36,8 +35,17 @@ const DateFormatter& deviceFormatter(std::string_view pattern) {
     }
     if (cache.size() == kEntries)
         cache.pop_back();
-    cache.push_back(Entry{zone, DateFormatter(pattern, Formatter::kLocale)});
+    cache.push_back(Entry{zone, DateFormatter(pattern, Formatter::kLocale, zone)});
     return cache.back().formatter;
+}
+
+const DateFormatter& deviceFormatter(std::string_view pattern) {
+    return cachedFormatter(pattern, platform::deviceTimeZoneId());
+}
+
+const DateFormatter& universalFormatter(std::string_view pattern) {
+    static const std::string kUniversal = "GMT";
+    return cachedFormatter(pattern, kUniversal);
 }
 
 } // namespace
@@ -140,6 +148,19 @@ std::optional<std::string> Formatter::dateStringFromString(std::string_view text
     if (!date)
         return std::nullopt;
     return deviceFormatter(destinationFormat).format(*date);
+}
+
+std::optional<std::string> Formatter::wireDateString(std::string_view text, std::string_view sourceFormat,
+                                                     std::string_view destinationFormat) {
+    if (text.empty() || text == kNullWireDateTime)
+        return std::string();
+    const DateFormatter& reader = universalFormatter(sourceFormat);
+    auto date = reader.parse(text);
+    if (!date && text.size() < platform::kMaxDateTextBytes && sourceFormat.ends_with('Z'))
+        date = reader.parse(std::string(text) + "+0000");
+    if (!date)
+        return std::nullopt;
+    return universalFormatter(destinationFormat).format(*date);
 }
 
 std::string Formatter::formatDateandTimeFromString(std::string_view text,

@@ -250,7 +250,7 @@ std::string quoteTime(std::string_view t) {
             return out;
         }
     }
-    return Formatter::formatDateandTimeFromString(t, "yyyyMMddHHmmss", "MM/dd/yyyy HH:mm:ss")
+    return Formatter::wireDateString(t, Formatter::kWireDateTime, Formatter::kDisplayDateTime)
         .value_or(std::string());
 }
 
