@@ -102,12 +102,7 @@ OrderRequests::~OrderRequests() {
 }
 
 bool OrderRequests::refuse(std::string_view key, std::string_view detail) const {
-    std::string text = session_.textForKey(key);
-    if (!detail.empty()) {
-        text.push_back(' ');
-        text.append(detail);
-    }
-    manager_.sendNotification(text, nullptr);
+    manager_.sendNotification(withDetail(session_.textForKey(key), detail), nullptr);
     return false;
 }
 
