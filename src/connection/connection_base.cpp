@@ -238,6 +238,9 @@ void ConnectionBase::ProcessSubscribeandUnSubscribeItems(const std::vector<std::
         return;
     const int option = subscribe ? ZMQ_SUBSCRIBE : ZMQ_UNSUBSCRIBE;
     for (const std::string& code : codes) {
+        // An empty topic would subscribe to every message of the feed.
+        if (code.empty())
+            continue;
         SubscribeandUnsubscribe(code, option);
         SubscribeandUnsubscribe(ZMQFeedSubscriber::depthTopic(code), option);
     }

@@ -85,6 +85,10 @@ private:
     bool accountHeld(std::string_view accountNumber) const;
     bool instrumentKnown(std::string_view code) const;
     std::string itemCodeForId(std::int32_t instrumentId) const;
+    // ItemCode of the instrument id, or the id kept as UnknownInstrumentId when the snapshot lacks it.
+    void setInstrument(Order& order, std::int32_t instrumentId) const;
+    void noteUnknownInstrument(std::string_view kind, std::string_view id, std::string_view code) const;
+    void noteUnknownInstrument(std::string_view kind, std::string_view id, const Order& order) const;
     // Appends unless the list is full (then false, logged).
     bool append(OrderList& list, std::shared_ptr<Order> order, std::string_view listName);
     // Appends to a copy list; the oldest entry goes when it is full.

@@ -430,7 +430,7 @@ bool OrderRequests::createBulkClosePositionInfo(std::span<const std::shared_ptr<
             holdsControlByte(p->OpenPositionId) || holdsControlByte(p->RemainingQty))
             return refuse(kNotSendableKey);
         const auto item = session_.instrumentForCode(p->ItemCode);
-        instruments += decimal(item && item->InstrumentId > 0 ? item->InstrumentId : 0);
+        instruments += decimal(item && item->InstrumentId > 0 ? item->InstrumentId : p->UnknownInstrumentId);
         instruments += wire::kRecord;
         if (std::find(codes.begin(), codes.end(), p->ItemCode) == codes.end())
             codes.push_back(p->ItemCode);
