@@ -213,17 +213,6 @@ bool sameId(const std::string& held, std::string_view id) {
     return !id.empty() && held == id;
 }
 
-template <class Member>
-std::shared_ptr<Order> findIn(const std::vector<std::shared_ptr<Order>>& list, Member member,
-                              std::string_view id) {
-    if (id.empty())
-        return nullptr;
-    for (const auto& order : list)
-        if (order && sameId((*order).*member, id))
-            return order;
-    return nullptr;
-}
-
 std::string sixDecimals(double value) {
     return fmt::format("{:.6f}", value);
 }
@@ -231,7 +220,20 @@ std::string sixDecimals(double value) {
 } // namespace
 
 OrderCollections::OrderCollections(SessionModel& model, OrderCollectionsHost& host)
-    : model_(model), host_(host) {}
+    : model_(model), host_(host), openIndex_(&Order::OpenPositionId), pendingIndex_(&Order::PendingOrderId),
+      settledIndex_(&Order::SettlementId), cancelledIndex_(&Order::CancelledOrderId) {}
+
+OrderIdIndex* OrderCollections::indexOf(const OrderList& list) const {
+    if (&list == &model_.OpenOrderCollection)
+        return &openIndex_;
+    if (&list == &model_.PendingOrderCollection)
+        return &pendingIndex_;
+    if (&list == &model_.SettledOrderCollection)
+        return &settledIndex_;
+    if (&list == &model_.CancelledOrderCollection)
+        return &cancelledIndex_;
+    return nullptr;
+}
 
 bool OrderCollections::isZeroQuantity(std::string_view text) {
     const auto value = strictNumber(text);
@@ -280,6 +282,8 @@ bool OrderCollections::append(OrderList& list, std::shared_ptr<Order> order, std
         return false;
     }
     list.push_back(std::move(order));
+    if (OrderIdIndex* index = indexOf(list))
+        index->appended(list);
     return true;
 }
 
@@ -297,13 +301,13 @@ void OrderCollections::journal(std::int32_t kind, const Order& order) {
 }
 
 std::shared_ptr<Order> OrderCollections::findOpenPosition(std::string_view openPositionId) const {
-    return findIn(model_.OpenOrderCollection, &Order::OpenPositionId, openPositionId);
+    return openIndex_.find(model_.OpenOrderCollection, openPositionId);
 }
 std::shared_ptr<Order> OrderCollections::findPendingOrder(std::string_view pendingOrderId) const {
-    return findIn(model_.PendingOrderCollection, &Order::PendingOrderId, pendingOrderId);
+    return pendingIndex_.find(model_.PendingOrderCollection, pendingOrderId);
 }
 std::shared_ptr<Order> OrderCollections::findSettlement(std::string_view settlementId) const {
-    return findIn(model_.SettledOrderCollection, &Order::SettlementId, settlementId);
+    return settledIndex_.find(model_.SettledOrderCollection, settlementId);
 }
 
 // ---- execution reports
@@ -361,6 +365,8 @@ void OrderCollections::UpdatePendingOrderCollection(const Fields& fields, const 
         order->StopPrice.clear();
         for (const Field& f : parsed)
             applyPendingField(*order, f, PendingMap::Update);
+        if (order->PendingOrderId != pendingOrderId)
+            pendingIndex_.invalidate();
     }
 }
 
@@ -815,11 +821,8 @@ void OrderCollections::FillInitialPendingOrderCollection(const PendingOrderHD& r
     o.RefPositionIdOfBracket = row.RefPositionIdOfBracket;
 
     // A take-profit or stop-loss order shows on its position; a repeated row refreshes it.
-    for (const auto& position : model_.OpenOrderCollection) {
-        if (!sameId(position->OpenPositionId, o.RefPositionIdOfBracket))
-            continue;
+    if (const auto position = findOpenPosition(o.RefPositionIdOfBracket))
         (o.orderType == 2 ? position->LimitPrice : position->StopPrice) = o.OrderPrice;
-    }
     if (findPendingOrder(o.PendingOrderId))
         return;
     if (row.RemainingQty == 0)
@@ -871,7 +874,7 @@ void OrderCollections::FillInitialCancelledOrderCollection(const CancelledOrderH
                                row.CancelledOrderId, row.InstrumentId);
         return;
     }
-    if (findIn(model_.CancelledOrderCollection, &Order::CancelledOrderId, row.CancelledOrderId))
+    if (cancelledIndex_.find(model_.CancelledOrderCollection, row.CancelledOrderId))
         return;
     auto order = std::make_shared<Order>();
     Order& o = *order;

@@ -7,6 +7,7 @@
 // findPendingOrder(), whatever reports arrived in between. An empty id matches nothing.
 //
 // Main queue only: the lists carry no lock.
+#include "orders/order_id_index.h"
 #include "session/business_services.h"
 #include "session/data_service_replies.h"
 #include "session/journal_data.h"
@@ -95,8 +96,15 @@ private:
     void appendCopy(OrderList& copy, std::shared_ptr<Order> order);
     void journal(std::int32_t kind, const Order& order);
 
+    OrderIdIndex* indexOf(const OrderList& list) const;
+
     SessionModel& model_;
     OrderCollectionsHost& host_;
     OrderList pendingCopy_;
     OrderList openCopy_;
+    // Look-ups by id of the four lists; they follow the lists by themselves.
+    mutable OrderIdIndex openIndex_;
+    mutable OrderIdIndex pendingIndex_;
+    mutable OrderIdIndex settledIndex_;
+    mutable OrderIdIndex cancelledIndex_;
 };

@@ -549,6 +549,42 @@ TEST_F(OrderCollectionsTest, RecordsOfAnInstrumentTheSnapshotLacksAreKept) {
     EXPECT_EQ(c.findOpenPosition("X3")->UnknownInstrumentId, 0);
 }
 
+TEST_F(OrderCollectionsTest, DuplicateRowsAreRefusedAlsoAfterTheListsChangedElsewhere) {
+    SettledOrderHD settled;
+    settled.AccountId = "1001";
+    settled.InstrumentId = 7;
+    for (const char* id : {"S1", "S2", "S3", "S2", "S1"}) {
+        settled.SettlementId = id;
+        c.FillInitialSettledOrderCollection(settled);
+    }
+    EXPECT_EQ(ids(model.SettledOrderCollection, &Order::SettlementId),
+              (std::vector<std::string>{"S1", "S2", "S3"}));
+
+    // Records added and removed by other code are found, and removed ones no longer are.
+    auto local = std::make_shared<Order>();
+    local->OpenPositionId = "L1";
+    model.OpenOrderCollection.push_back(local);
+    OpenOrderHD open;
+    open.PositionId = "L1";
+    open.AccountId = "1001";
+    open.InstrumentId = 7;
+    open.PositionInitialQty = open.PositionQty = 1;
+    c.FillInitialOpenOrderCollection(open);
+    EXPECT_EQ(model.OpenOrderCollection.size(), 1u);
+    EXPECT_EQ(c.findOpenPosition("L1"), local);
+    model.OpenOrderCollection.clear();
+    EXPECT_FALSE(c.findOpenPosition("L1"));
+    c.FillInitialOpenOrderCollection(open);
+    ASSERT_TRUE(c.findOpenPosition("L1"));
+    EXPECT_NE(c.findOpenPosition("L1"), local);
+
+    // A pending order whose id a report changed is found under its new id only.
+    addPending("P1");
+    c.UpdatePendingOrderCollection(report({{73, "75"}, {79, "P9"}, {38, "1.26"}, {37, "3"}}), "P1");
+    EXPECT_FALSE(c.findPendingOrder("P1"));
+    EXPECT_TRUE(c.findPendingOrder("P9"));
+}
+
 // ---- bounds
 
 TEST_F(OrderCollectionsTest, FullListsRefuseNewRecords) {
