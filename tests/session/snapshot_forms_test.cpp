@@ -17,7 +17,7 @@
 namespace {
 
 std::string readXmlFixture() {
-    const auto path = std::filesystem::path(TC_TEST_DATA).parent_path() / "fixtures" / "snapshot.xml";
+    const auto path = std::filesystem::path(TC_TEST_DATA) / "snapshot.xml";
     std::ifstream in(path, std::ios::binary);
     std::stringstream text;
     text << in.rdbuf();
