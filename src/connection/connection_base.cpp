@@ -72,6 +72,12 @@ ConnectError ConnectionBase::ConnectToServer(bool demoRegistration) {
 }
 
 ConnectError ConnectionBase::reloginToServer() {
+    // The server asks for a new sign-in while this stream is still up: it is closed here, quietly
+    // (not a loss), so the new connection can be made; its login request follows on connect.
+    if (socket_->isConnected()) {
+        isManualServerDisconnect_.store(true);
+        socket_->disconnect();
+    }
     return connectStream();
 }
 

@@ -3,11 +3,14 @@
 #include "amp_snapshot.h"
 #include "market.h"
 #include "options.h"
+#include "platform/date_format.h"
 #include "price_book.h"
 #include "session/account_details.h"
 #include "session/amp_snapshot_loader.h"
 #include "session/item_details.h"
+#include "session/model_dump.h"
 #include "session/user_info.h"
+#include "session/xml_snapshot_loader.h"
 
 #include <gtest/gtest.h>
 
@@ -61,6 +64,36 @@ TEST(SnapshotAgreement, TheClientReadsWhatTheServerWrites) {
         EXPECT_EQ((*held)->AccountId, account->id);
     }
     EXPECT_EQ(model->GroupDetailCollection.size(), market.groups.size());
+}
+
+// Both forms the server writes load to one model, field for field, also for a user outside UTC, and
+// carry the account balances the book holds now.
+TEST(SnapshotAgreement, TheServersTwoFormsLoadToTheSameModel) {
+    ASSERT_TRUE(platform::setDeviceTimeZone("America/St_Johns"));
+    auto loaded = testserver::loadMarketFile(testserver::defaultMarketPath());
+    ASSERT_TRUE(loaded.market) << loaded.error;
+    const testserver::Market& market = *loaded.market;
+    const testserver::User* demo = market.findUser("demo");
+    ASSERT_NE(demo, nullptr);
+    testserver::PriceBook book(market.instruments, 7);
+    testserver::SnapshotContext context;
+    context.feedPort = 6101;
+    context.dataPort = 6102;
+    context.referenceId = 7001;
+    context.updateTime = "20261206120000";
+    context.balances = {{20001, "10123.45"}};
+
+    auto amp = AmpSnapshotLoader().load(testserver::ampLoginSnapshot(market, *demo, book.quotes(), context));
+    ASSERT_TRUE(amp);
+    const SessionModel xml =
+        XmlSnapshotLoader::load(testserver::xmlLoginSnapshot(market, *demo, book.quotes(), context));
+    platform::resetDeviceTimeZone();
+    EXPECT_EQ(dumpSessionModel(*amp), dumpSessionModel(xml));
+    ASSERT_EQ(xml.ItemCollection.size(), market.instruments.size());
+    ASSERT_EQ(xml.AccountDetailCollection.size(), market.accountsOf("demo").size());
+    EXPECT_DOUBLE_EQ((*xml.AccountDetailCollection.get("20001"))->Balance, 10123.45);
+    EXPECT_DOUBLE_EQ((*xml.AccountDetailCollection.get("20002"))->Balance, 5000);
+    EXPECT_EQ((*xml.ItemCollection.get("EURUSD"))->UpdateTime, "12/06/2026 12:00:00");
 }
 
 } // namespace
