@@ -61,28 +61,36 @@ std::vector<SettledOrderHD> settledRows() {
     return rows;
 }
 
-void BM_FillSettledRows(benchmark::State& state) {
-    const auto rows = settledRows();
+// Times `fill` over a fresh session holding only the snapshot, `rows` rows per iteration.
+template <typename Fill>
+void timeFill(benchmark::State& state, std::int64_t rows, Fill fill) {
     for (auto _ : state) {
         state.PauseTiming();
         auto model = std::make_unique<SessionModel>();
         fillSnapshot(*model);
         QuietHost host;
-        OrderCollections collections(*model, host);
+        auto collections = std::make_unique<OrderCollections>(*model, host);
         state.ResumeTiming();
+        fill(*collections, *model);
+        state.PauseTiming();
+        collections.reset();
+        model.reset();
+        state.ResumeTiming();
+    }
+    state.SetItemsProcessed(state.iterations() * rows);
+}
+
+void BM_FillSettledRows(benchmark::State& state) {
+    const auto rows = settledRows();
+    timeFill(state, kRows * 2, [&](OrderCollections& collections, SessionModel& model) {
         for (const auto& r : rows)
             collections.FillInitialSettledOrderCollection(r);
         // A second reply with the same rows adds nothing.
         for (const auto& r : rows)
             collections.FillInitialSettledOrderCollection(r);
-        benchmark::DoNotOptimize(model->SettledOrderCollection.size());
-        state.PauseTiming();
-        if (model->SettledOrderCollection.size() != kRows)
+        if (model.SettledOrderCollection.size() != kRows)
             state.SkipWithError("settled rows lost or doubled");
-        model.reset();
-        state.ResumeTiming();
-    }
-    state.SetItemsProcessed(state.iterations() * kRows * 2);
+    });
 }
 BENCHMARK(BM_FillSettledRows)->Unit(benchmark::kMillisecond)->Iterations(3);
 
@@ -106,23 +114,14 @@ void BM_FillPositionsWithBrackets(benchmark::State& state) {
         o.OrderPrice = 1.25;
         o.RefPositionIdOfBracket = p.PositionId;
     }
-    for (auto _ : state) {
-        state.PauseTiming();
-        auto model = std::make_unique<SessionModel>();
-        fillSnapshot(*model);
-        QuietHost host;
-        OrderCollections collections(*model, host);
-        state.ResumeTiming();
+    timeFill(state, kRows * 2, [&](OrderCollections& collections, SessionModel& model) {
         for (const auto& r : open)
             collections.FillInitialOpenOrderCollection(r);
         for (const auto& r : pending)
             collections.FillInitialPendingOrderCollection(r);
-        benchmark::DoNotOptimize(model->PendingOrderCollection.size());
-        state.PauseTiming();
-        model.reset();
-        state.ResumeTiming();
-    }
-    state.SetItemsProcessed(state.iterations() * kRows * 2);
+        if (model.PendingOrderCollection.size() != kRows)
+            state.SkipWithError("pending rows lost or doubled");
+    });
 }
 BENCHMARK(BM_FillPositionsWithBrackets)->Unit(benchmark::kMillisecond)->Iterations(3);
 

@@ -790,34 +790,27 @@ TEST_F(OrderFlowTest, ARequestToSignInAgainIsFollowedOnANewStreamAndKeepsTheBook
 }
 
 TEST_F(OrderFlowTest, TheXmlFormOfTheSnapshotSignsInToTheSameModel) {
-    Session& amp = login();
-    std::vector<std::string> instruments;
-    for (const auto& [code, item] : lists(amp).ItemCollection)
-        instruments.push_back(code + "/" + std::to_string(item->DecimalPlaces) + "/" +
-                              Formatter::formatDecimal(item->ContractSize, 2) + "/" +
-                              std::to_string(item->CurrentTradeSessionSettingId));
-    std::map<std::string, double> balances;
-    for (const auto& [id, account] : lists(amp).AccountDetailCollection)
-        balances[id] = account->Balance;
-    const auto positions = idsOf(lists(amp).OpenOrderCollection, &Order::OpenPositionId);
-    const std::size_t groups = lists(amp).GroupDetailCollection.size();
+    // What a trader sees of a signed-in session: instruments, balances, groups and positions.
+    const auto summary = [](SessionModel& m) {
+        std::vector<std::string> out;
+        for (const auto& [code, item] : m.ItemCollection)
+            out.push_back(code + "/" + std::to_string(item->DecimalPlaces) + "/" +
+                          Formatter::formatDecimal(item->ContractSize, 2) + "/" +
+                          std::to_string(item->CurrentTradeSessionSettingId));
+        for (const auto& [id, account] : m.AccountDetailCollection)
+            out.push_back(id + "=" + Formatter::formatDecimal(account->Balance, 2));
+        out.push_back(std::to_string(m.GroupDetailCollection.size()) + " groups");
+        for (const auto& id : idsOf(m.OpenOrderCollection, &Order::OpenPositionId))
+            out.push_back(id);
+        return out;
+    };
+    const auto amp = summary(lists(login()));
     sessions.clear();
 
     server->stop();
     startServer(200, 11, true, testserver::SnapshotForm::Xml);
     Session& xml = login();
-    std::vector<std::string> xmlInstruments;
-    for (const auto& [code, item] : lists(xml).ItemCollection)
-        xmlInstruments.push_back(code + "/" + std::to_string(item->DecimalPlaces) + "/" +
-                                 Formatter::formatDecimal(item->ContractSize, 2) + "/" +
-                                 std::to_string(item->CurrentTradeSessionSettingId));
-    std::map<std::string, double> xmlBalances;
-    for (const auto& [id, account] : lists(xml).AccountDetailCollection)
-        xmlBalances[id] = account->Balance;
-    EXPECT_EQ(xmlInstruments, instruments);
-    EXPECT_EQ(xmlBalances, balances);
-    EXPECT_EQ(lists(xml).GroupDetailCollection.size(), groups);
-    EXPECT_EQ(idsOf(lists(xml).OpenOrderCollection, &Order::OpenPositionId), positions);
+    EXPECT_EQ(summary(lists(xml)), amp);
     ASSERT_TRUE(lists(xml).userInfo);
     EXPECT_EQ(lists(xml).userInfo->hdServerPort, ports.data);
 }

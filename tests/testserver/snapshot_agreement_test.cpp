@@ -15,22 +15,32 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <memory>
 
 namespace {
 
-TEST(SnapshotAgreement, TheClientReadsWhatTheServerWrites) {
-    auto loaded = testserver::loadMarketFile(testserver::defaultMarketPath());
-    ASSERT_TRUE(loaded.market) << loaded.error;
-    const testserver::Market& market = *loaded.market;
-    const testserver::User* demo = market.findUser("demo");
-    ASSERT_NE(demo, nullptr);
-
-    testserver::PriceBook book(market.instruments, 7);
+// The shipped market and the snapshot context of one sign-in of its demo user.
+class SnapshotAgreement : public ::testing::Test {
+protected:
+    void SetUp() override {
+        auto loaded = testserver::loadMarketFile(testserver::defaultMarketPath());
+        ASSERT_TRUE(loaded.market) << loaded.error;
+        marketHolder = std::make_unique<testserver::Market>(std::move(*loaded.market));
+        demo = marketHolder->findUser("demo");
+        ASSERT_NE(demo, nullptr);
+        context.feedPort = 6101;
+        context.dataPort = 6102;
+        context.referenceId = 7001;
+        context.updateTime = "20261206120000";
+    }
+    std::unique_ptr<testserver::Market> marketHolder;
+    const testserver::User* demo = nullptr;
     testserver::SnapshotContext context;
-    context.feedPort = 6101;
-    context.dataPort = 6102;
-    context.referenceId = 7001;
-    context.updateTime = "20261206120000";
+};
+
+TEST_F(SnapshotAgreement, TheClientReadsWhatTheServerWrites) {
+    const testserver::Market& market = *marketHolder;
+    testserver::PriceBook book(market.instruments, 7);
     const std::string text = testserver::ampLoginSnapshot(market, *demo, book.quotes(), context);
 
     AmpLoadStats stats;
@@ -68,19 +78,10 @@ TEST(SnapshotAgreement, TheClientReadsWhatTheServerWrites) {
 
 // Both forms the server writes load to one model, field for field, also for a user outside UTC, and
 // carry the account balances the book holds now.
-TEST(SnapshotAgreement, TheServersTwoFormsLoadToTheSameModel) {
+TEST_F(SnapshotAgreement, TheServersTwoFormsLoadToTheSameModel) {
     ASSERT_TRUE(platform::setDeviceTimeZone("America/St_Johns"));
-    auto loaded = testserver::loadMarketFile(testserver::defaultMarketPath());
-    ASSERT_TRUE(loaded.market) << loaded.error;
-    const testserver::Market& market = *loaded.market;
-    const testserver::User* demo = market.findUser("demo");
-    ASSERT_NE(demo, nullptr);
+    const testserver::Market& market = *marketHolder;
     testserver::PriceBook book(market.instruments, 7);
-    testserver::SnapshotContext context;
-    context.feedPort = 6101;
-    context.dataPort = 6102;
-    context.referenceId = 7001;
-    context.updateTime = "20261206120000";
     context.balances = {{20001, "10123.45"}};
 
     auto amp = AmpSnapshotLoader().load(testserver::ampLoginSnapshot(market, *demo, book.quotes(), context));
