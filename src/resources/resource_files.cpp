@@ -92,7 +92,8 @@ bool FileManager::fileExistsAtPath(const std::filesystem::path& path) {
 bool FileManager::saveFileAtPath(const std::filesystem::path& path, std::string_view text) {
     if (fileExistsAtPath(path))
         return false;
-    std::string temp = (path.parent_path() / ("." + path.filename().string() + ".XXXXXX")).string();
+    // A short temporary name: the final name may already be as long as a name can be.
+    std::string temp = (path.parent_path() / ".tc-download-XXXXXX").string();
     const int fd = ::mkstemp(temp.data());
     if (fd < 0) {
         platform::Log::error("Write file error: {}: {}", path.string(), std::strerror(errno));

@@ -232,7 +232,7 @@ std::vector<std::string> SessionEvents::approvalLines(std::int64_t action, const
             l("0725", std::to_string(request.approvalRequestId)),
             l("0012", std::to_string(info.beneficiaryAccount)),
             l("0726", wireDate(request.requestedDateTime)),
-            l("0714", FinancialEnum::getFinancialTransferMode(info.financialTransactionTypeId)),
+            l("0714", FinancialEnum::getFinancialTransferMode(info.transferMode)),
             l("0715", wireDate(info.dateOfTransaction)),
             l("0590", amount(info.approvedAmount)),
             l("0624", info.bankName),

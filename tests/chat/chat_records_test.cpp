@@ -1,3 +1,4 @@
+#include "chat/chat_collections.h"
 #include "chat/chat_records.h"
 #include "session/record_text.h"
 
@@ -96,6 +97,33 @@ TEST(ChatRecords, AnAcknowledgementCarriesRoomAndMessageApart) {
     const auto refused = acknowledgementRecord("R\x05x", "42");
     EXPECT_FALSE(refused.ok());
     EXPECT_NE(refused.error.find("room name"), std::string::npos);
+}
+
+} // namespace
+
+namespace {
+
+TEST(ChatCollections, NoticesAndRecentConversationsNewestFirst) {
+    tc::chat::ChatCollections chat;
+    const auto add = [&](std::string key, bool notice, bool created) {
+        auto room = std::make_shared<tc::chat::ChatRoom>();
+        room->RoomId = key;
+        room->isMessageNotices = notice;
+        room->isChatRoomCreated = created;
+        chat.ChatRoomCollection.insert_or_assign(key, room);
+    };
+    add("9", true, true);
+    add("10", true, false);
+    add("2", false, false);
+    add("bob", false, true); // confirmed: no longer a recent conversation
+    add("11", false, false);
+    std::vector<std::string> notices, recent;
+    for (const auto& r : chat.getMessageNoticesCollection())
+        notices.push_back(r->RoomId);
+    for (const auto& r : chat.getrecentChatCollection())
+        recent.push_back(r->RoomId);
+    EXPECT_EQ(notices, (std::vector<std::string>{"10", "9"}));
+    EXPECT_EQ(recent, (std::vector<std::string>{"11", "2"}));
 }
 
 } // namespace

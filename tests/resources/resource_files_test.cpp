@@ -89,6 +89,8 @@ TEST_F(ResourceStoreTest, StoresOnceAndNeverOverwrites) {
     EXPECT_EQ(store.missingFiles({"icon.svg", "icon2.svg", "x.ics", "../icon.svg"}, "icon"),
               (std::vector<std::string>{"icon2.svg"}));
     EXPECT_TRUE(store.missingFiles({"icon2.svg"}, "").empty());
+    const std::string longest(255, 'n');
+    EXPECT_TRUE(store.saveFileWithName(longest, payloadOf("x"), {}).written);
 }
 
 TEST_F(ResourceStoreTest, RefusedNamesAndBadPayloadsWriteNothing) {

@@ -204,7 +204,8 @@ TEST_F(SessionEventsTest, ApprovalRequestsBecomeLabelledLines) {
     info->beneficiaryAccount = 1001;
     info->benefactorAccount = 2002;
     info->approvedAmount = 1234.5;
-    info->financialTransactionTypeId = 2;
+    info->financialTransactionTypeId = 1; // a deposit, by bank transfer: the mode line names the transfer
+    info->transferMode = 2;
     info->dateOfTransaction = "20240301000000";
     info->bankName = "Bank A";
     info->branch = "North";
