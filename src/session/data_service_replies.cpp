@@ -373,7 +373,7 @@ DataServiceOutcome DataServiceReplies::apply(const DataServiceReply& reply, cons
             },
             [&](const UserAccountMapList& v) {
                 for (const auto& r : v.rows) {
-                    SessionModel::file(targets.userAccountMapCollection, std::to_string(r.userId), r,
+                    SessionModel::file(targets.userAccountMapCollection, r.key(), r,
                                        "userAccountMapCollection", DataServiceCollections::kMaxEntries);
                 }
             },

@@ -1,7 +1,7 @@
 #include "session/formatter.h"
 
 #include "platform/log.h"
-#include "platform/rtf.h"
+#include "platform/rtf_writer.h"
 
 #include <unicode/calendar.h>
 #include <unicode/gregocal.h>
@@ -250,8 +250,4 @@ std::string Formatter::getDateonColumnResizing(double columnWidth, std::string_v
 
 std::string Formatter::convertStringtoRTF(std::string_view text) {
     return platform::rtfFromPlainText(text);
-}
-
-std::string Formatter::convertRTFtoString(std::string_view rtf) {
-    return platform::plainTextFromRtf(rtf);
 }

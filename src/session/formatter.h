@@ -78,7 +78,6 @@ public:
     // otherwise (or when the text does not match) the text unchanged.
     static std::string getDateonColumnResizing(double columnWidth, std::string_view dateString);
 
-    // Plain text to an RTF document and back (chat messages travel as RTF).
+    // Plain text to an RTF document (chat messages travel as RTF; the chat's RtfReader reads them).
     static std::string convertStringtoRTF(std::string_view text);
-    static std::string convertRTFtoString(std::string_view rtf);
 };
