@@ -274,6 +274,23 @@ TEST(Studies, EveryStudyMatchesItsFormulaForShortAndLongPeriods) {
     }
 }
 
+TEST(Studies, LongCommodityChannelPeriodsMatchTheWalkedWindow) {
+    // Periods above 64 take ranked sums instead of walking each window.
+    Ohlc s;
+    for (int t = 0; t < 25; ++t) {
+        const Ohlc b = sample();
+        for (std::size_t i = 0; i < b.n(); ++i) {
+            const double shift = 0.001 * ((t * 7) % 5);
+            s.o.push_back(b.o[i] + shift), s.h.push_back(b.h[i] + shift), s.l.push_back(b.l[i] + shift),
+                s.c.push_back(b.c[i] + shift);
+        }
+    }
+    StudyParams q;
+    q.period = 100;
+    expectSeries(charts::computeStudy(Study::CommodityChannelIndex, q, toBars(s)),
+                 expected(Study::CommodityChannelIndex, s, q));
+}
+
 TEST(Studies, HandWorkedValues) {
     auto run = [](Study study, const V& c, int period) {
         Ohlc s{c, c, c, c};
