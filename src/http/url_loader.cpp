@@ -53,8 +53,19 @@ public:
             curl_multi_wakeup(multi_);
     }
     bool isCurrent() const { return std::this_thread::get_id() == threadId_.load(); }
-    // True while libcurl runs transfers (and so their callbacks), when it refuses calls on the multi handle.
-    bool inPerform() const { return inPerform_; }
+    // True inside a libcurl call that may run transfer callbacks (perform, or a pause that lets data go),
+    // when libcurl refuses calls on the multi handle.
+    bool inCurl() const { return inCurl_; }
+    template <typename F>
+    auto callCurl(F call) {
+        struct Scope {
+            bool& flag;
+            bool was = flag;
+            ~Scope() { flag = was; }
+        } scope{inCurl_};
+        inCurl_ = true;
+        return call();
+    }
     CURLM* multi() const { return multi_; }
     CURLSH* share() const { return share_; }
     bool openssl() const { return openssl_; }
@@ -84,7 +95,7 @@ private:
     std::mutex mutex_;
     std::vector<platform::Task> queue_;
     bool polling_ = false;
-    bool inPerform_ = false;
+    bool inCurl_ = false;
     std::vector<CURL*> idleHandles_; // network thread only
     std::atomic<std::thread::id> threadId_{};
 };
@@ -241,9 +252,7 @@ void Loop::run() {
             platform::runGuarded(w, where);
         work.clear();
         int running = 0;
-        inPerform_ = true;
-        curl_multi_perform(multi_, &running);
-        inPerform_ = false;
+        callCurl([&] { return curl_multi_perform(multi_, &running); });
         int left = 0;
         while (CURLMsg* msg = curl_multi_info_read(multi_, &left)) {
             if (msg->msg != CURLMSG_DONE)
@@ -728,13 +737,13 @@ URLConnection::~URLConnection() {
 }
 
 void URLConnection::Transfer::stopSoon() {
-    if (!running)
-        return;
-    if (!loop().inPerform())
-        stopNow();
-    else if (!inCallback)
-        NetworkThread::post([self = keepAlive] { self->transfer_->stopNow(); });
     // Inside its own callback the transfer stops on that callback's answer.
+    if (!running || inCallback)
+        return;
+    if (loop().inCurl())
+        NetworkThread::post([self = keepAlive] { self->transfer_->stopNow(); });
+    else
+        stopNow();
 }
 
 void URLConnection::start() {
@@ -746,7 +755,7 @@ void URLConnection::start() {
         t.begin();
     };
     // Started from the network thread (a completion that asks for the next request), it begins at once.
-    if (loop().isCurrent() && !loop().inPerform())
+    if (loop().isCurrent() && !loop().inCurl())
         work();
     else
         loop().post(std::move(work));
@@ -785,7 +794,7 @@ void URLConnection::suspend() {
         Transfer& t = *self->transfer_;
         if (t.running && !t.suspended) {
             t.suspended = true;
-            curl_easy_pause(t.easy, CURLPAUSE_ALL);
+            loop().callCurl([&] { return curl_easy_pause(t.easy, CURLPAUSE_ALL); });
         }
     });
 }
@@ -797,7 +806,7 @@ void URLConnection::resume() {
         if (t.running && t.suspended) {
             t.suspended = false;
             t.pausedReceiving = false;
-            curl_easy_pause(t.easy, CURLPAUSE_CONT);
+            loop().callCurl([&] { return curl_easy_pause(t.easy, CURLPAUSE_CONT); });
         }
     });
 }
@@ -808,7 +817,7 @@ void URLConnection::resumeReceiving() {
         Transfer& t = *self->transfer_;
         if (t.running && t.pausedReceiving && !t.suspended) {
             t.pausedReceiving = false;
-            curl_easy_pause(t.easy, CURLPAUSE_CONT);
+            loop().callCurl([&] { return curl_easy_pause(t.easy, CURLPAUSE_CONT); });
         }
     });
 }
