@@ -220,5 +220,5 @@ void BM_DownloadToFile(benchmark::State& state) {
 
 } // namespace
 
-BENCHMARK(BM_LoopbackGets)->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_LoopbackGets)->Unit(benchmark::kMillisecond)->Iterations(10);
 BENCHMARK(BM_DownloadToFile)->Unit(benchmark::kMillisecond)->Iterations(1);

@@ -462,9 +462,11 @@ void URLConnectionOperation::didFinishLoading() {
         std::lock_guard lock(lock_);
         if (state_ != State::Executing)
             return;
-        auto out = outputStream();
-        responseData_ = out->dataWrittenToMemory();
-        out->close();
+        outputStream(); // the default sink when none was set
+        // A sink that only this operation holds is let go below: its bytes move instead of being copied.
+        responseData_ = outputStream_.use_count() == 1 ? outputStream_->takeDataWrittenToMemory()
+                                                       : outputStream_->dataWrittenToMemory();
+        outputStream_->close();
         if (responseData_)
             outputStream_.reset();
         connection_.reset();

@@ -401,12 +401,12 @@ std::optional<std::string> headerParameter(std::string_view value, std::string_v
 
 HTTPURLResponse::HTTPURLResponse(URL url, int statusCode, HeaderFields headers)
     : url_(std::move(url)), statusCode_(statusCode), headers_(std::move(headers)) {
-    if (auto ct = headers_.value("Content-Type")) {
+    if (auto ct = headers_.lookup("Content-Type")) {
         std::string_view v = *ct;
         mimeType_ = toLowerASCII(trim(v.substr(0, v.find(';'))));
         textEncodingName_ = headerParameter(v, "charset").value_or("");
     }
-    if (auto cl = headers_.value("Content-Length")) {
+    if (auto cl = headers_.lookup("Content-Length")) {
         std::string_view v = trim(*cl);
         std::int64_t n = -1;
         auto [p, ec] = std::from_chars(v.data(), v.data() + v.size(), n);

@@ -97,6 +97,12 @@ class HeaderFields {
 public:
     using Entry = std::pair<std::string, std::string>;
     std::optional<std::string> value(std::string_view name) const;
+    // The value without a copy; null when the field is absent.
+    const std::string* lookup(std::string_view name) const {
+        auto e = find(name);
+        return e ? &e->second : nullptr;
+    }
+    void reserve(std::size_t fields) { entries_.reserve(fields); }
     bool contains(std::string_view name) const { return find(name) != nullptr; }
     void set(std::string_view name, std::string_view value);
     // Adds to an existing field the way HTTP folds repeated fields (", ").

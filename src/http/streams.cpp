@@ -155,6 +155,11 @@ std::optional<Bytes> MemoryOutputStream::dataWrittenToMemory() const {
     return data_;
 }
 
+std::optional<Bytes> MemoryOutputStream::takeDataWrittenToMemory() {
+    std::lock_guard lock(mutex_);
+    return std::move(data_);
+}
+
 bool MemoryOutputStream::restart() {
     std::lock_guard lock(mutex_);
     data_.clear();

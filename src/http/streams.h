@@ -84,6 +84,8 @@ public:
     virtual std::optional<Error> streamError() const = 0;
     // The bytes written so far, for a stream to memory; nullopt otherwise.
     virtual std::optional<Bytes> dataWrittenToMemory() const { return std::nullopt; }
+    // The same, moved out of a stream that nobody reads again.
+    virtual std::optional<Bytes> takeDataWrittenToMemory() { return dataWrittenToMemory(); }
     // The write offset of a stream to a file; nullopt otherwise.
     virtual std::optional<std::uint64_t> fileCurrentOffset() const { return std::nullopt; }
     // Drops what was written so far (a resumed body that the server sends whole again).
@@ -102,6 +104,7 @@ public:
     StreamStatus streamStatus() const override;
     std::optional<Error> streamError() const override;
     std::optional<Bytes> dataWrittenToMemory() const override;
+    std::optional<Bytes> takeDataWrittenToMemory() override;
     bool restart() override;
     std::size_t capacity() const { return capacity_; }
 

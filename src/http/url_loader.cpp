@@ -70,20 +70,27 @@ public:
     CURLSH* share() const { return share_; }
     bool openssl() const { return openssl_; }
 
-    // Transfer handles are kept for the next transfer: a reset handle skips the set-up of a new one.
-    CURL* takeHandle() {
+    // Transfer handles are kept for the next transfer, with their header list: a reset handle skips the
+    // set-up of a new one, and the list serves again when the next request has the same fields.
+    struct Handle {
+        CURL* easy = nullptr;
+        curl_slist* headers = nullptr;
+    };
+    Handle takeHandle() {
         if (idleHandles_.empty())
-            return curl_easy_init();
-        CURL* easy = idleHandles_.back();
+            return {curl_easy_init(), nullptr};
+        Handle h = idleHandles_.back();
         idleHandles_.pop_back();
-        resetHandle(easy);
-        return easy;
+        resetHandle(h.easy);
+        return h;
     }
-    void giveBack(CURL* easy) {
-        if (idleHandles_.size() < kIdleHandles)
-            idleHandles_.push_back(easy);
-        else
-            curl_easy_cleanup(easy);
+    void giveBack(Handle h) {
+        if (idleHandles_.size() < kIdleHandles) {
+            idleHandles_.push_back(h);
+            return;
+        }
+        curl_easy_cleanup(h.easy);
+        curl_slist_free_all(h.headers);
     }
 
 private:
@@ -96,7 +103,7 @@ private:
     std::vector<platform::Task> queue_;
     bool polling_ = false;
     bool inCurl_ = false;
-    std::vector<CURL*> idleHandles_; // network thread only
+    std::vector<Handle> idleHandles_; // network thread only
     std::atomic<std::thread::id> threadId_{};
 };
 
@@ -311,13 +318,13 @@ bool URLConnection::Transfer::setUp() {
             return false;
         }
     // A redirect hop starts from a reset handle, as a new transfer does.
-    if (easy)
+    if (easy) {
         resetHandle(easy);
-    else
-        easy = loop().takeHandle();
-    if (headerList)
-        curl_slist_free_all(headerList);
-    headerList = nullptr;
+    } else {
+        auto handle = loop().takeHandle();
+        easy = handle.easy;
+        headerList = handle.headers;
+    }
     status = 0;
     headers = HeaderFields();
     headerBytes = 0;
@@ -424,19 +431,35 @@ bool URLConnection::Transfer::setUp() {
             curl_easy_setopt(easy, CURLOPT_CUSTOMREQUEST, method.c_str());
     }
 
-    static thread_local std::string line; // the network thread's, kept for the next request
+    static thread_local std::vector<std::string> lines; // the network thread's, kept for the next request
+    std::size_t count = 0;
+    auto addLine = [&](std::string_view name, std::string_view separator, std::string_view value) {
+        if (lines.size() == count)
+            lines.emplace_back();
+        std::string& line = lines[count++];
+        line.assign(name);
+        line += separator;
+        line += value;
+    };
     for (const auto& [name, value] : request.headers) {
         if (equalsIgnoringCase(name, "Content-Length") || equalsIgnoringCase(name, "Transfer-Encoding"))
             continue; // the transfer writes its own from the body
-        line.assign(name);
-        line += value.empty() ? ";" : ": ";
-        line += value;
-        headerList = curl_slist_append(headerList, line.c_str());
+        addLine(name, value.empty() ? ";" : ": ", value);
     }
     if (hasBody) {
-        headerList = curl_slist_append(headerList, "Expect:"); // no wait for a 100 answer
+        addLine("Expect:", "", ""); // no wait for a 100 answer
         if (!request.headers.contains("Content-Type"))
-            headerList = curl_slist_append(headerList, "Content-Type:");
+            addLine("Content-Type:", "", "");
+    }
+    const curl_slist* node = headerList;
+    std::size_t same = 0;
+    while (same < count && node && lines[same] == node->data)
+        ++same, node = node->next;
+    if (same != count || node) {
+        curl_slist_free_all(headerList);
+        headerList = nullptr;
+        for (std::size_t i = 0; i < count; ++i)
+            headerList = curl_slist_append(headerList, lines[i].c_str());
     }
     curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headerList);
     return true;
@@ -463,12 +486,11 @@ void URLConnection::Transfer::begin() {
 }
 
 void URLConnection::Transfer::release() {
-    if (easy) {
-        loop().giveBack(easy);
-        easy = nullptr;
-    }
-    if (headerList)
+    if (easy)
+        loop().giveBack({easy, headerList});
+    else
         curl_slist_free_all(headerList);
+    easy = nullptr;
     headerList = nullptr;
     if (bodyStream)
         bodyStream->close();
@@ -599,6 +621,7 @@ size_t URLConnection::Transfer::onHeader(char* data, size_t size, size_t count, 
             std::from_chars(line.data() + space + 1, line.data() + line.size(), code);
         t->status = code;
         t->headers = HeaderFields();
+        t->headers.reserve(8);
         return length;
     }
     if (line.empty()) {
