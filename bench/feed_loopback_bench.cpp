@@ -10,9 +10,9 @@
 #include "platform/dispatch.h"
 #include "platform/user_defaults.h"
 #include "session/application_interface.h"
-#include "session/business_base.h"
-#include "session/item_details.h"
-#include "session/session_feed.h"
+#include "session/business/business_base.h"
+#include "session/feed/session_feed.h"
+#include "session/records/item_details.h"
 
 #include <benchmark/benchmark.h>
 #include <fmt/format.h>

@@ -1,5 +1,5 @@
 // Table refreshes format a price and reformat a wire date for every row.
-#include "session/formatter.h"
+#include "session/text/formatter.h"
 
 #include <benchmark/benchmark.h>
 

@@ -7,9 +7,9 @@
 #include "platform/dispatch.h"
 #include "platform/user_defaults.h"
 #include "session/application_interface.h"
-#include "session/business_base.h"
-#include "session/price_feed.h"
-#include "session/session_feed.h"
+#include "session/business/business_base.h"
+#include "session/feed/price_feed.h"
+#include "session/feed/session_feed.h"
 
 #include <benchmark/benchmark.h>
 #include <fmt/format.h>

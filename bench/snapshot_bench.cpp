@@ -9,7 +9,7 @@
 #include "connection/message_base.h"
 #include "connection/stream_deframer.h"
 #include "platform/log.h"
-#include "session/amp_snapshot_loader.h"
+#include "session/snapshot/amp_snapshot_loader.h"
 
 #include <benchmark/benchmark.h>
 

@@ -6,7 +6,7 @@
 #include "platform/dispatch.h"
 #include "platform/user_defaults.h"
 #include "session/application_interface.h"
-#include "session/business_base.h"
+#include "session/business/business_base.h"
 
 #include <cstdint>
 #include <cstdlib>

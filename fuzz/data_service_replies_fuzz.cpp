@@ -1,10 +1,10 @@
 // Any reply text, read as the reply to any procedure, parses and applies without fault, and a
 // chart reply is stored only when it has a key.
 #include "fuzz_support.h"
-#include "session/account_details.h"
-#include "session/data_service_replies.h"
-#include "session/item_details.h"
-#include "session/session_model.h"
+#include "session/data_service/data_service_replies.h"
+#include "session/model/session_model.h"
+#include "session/records/account_details.h"
+#include "session/records/item_details.h"
 
 #include <array>
 #include <cstdint>

@@ -4,7 +4,7 @@
 
 #include "platform/decimal.h"
 #include "platform/log.h"
-#include "session/formatter.h"
+#include "session/text/formatter.h"
 
 #include <algorithm>
 #include <charconv>

@@ -4,6 +4,7 @@
 #include "data_service.h"
 #include "server_wire.h"
 
+#include "connection/envelope_key.h"
 #include "connection/envelope_opener.h"
 #include "connection/login_inputdata.h"
 #include "connection/stream_deframer.h"
@@ -13,8 +14,7 @@
 #include "connection/zmq/zmq_socket.h"
 #include "platform/date_format.h"
 #include "platform/log.h"
-#include "session/formatter.h"
-#include "session/session_key.h"
+#include "session/text/formatter.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>

@@ -1,5 +1,6 @@
 #include "connection/connection_base.h"
 
+#include "connection/connection_notifications.h"
 #include "connection/device_info.h"
 #include "connection/login_inputdata.h"
 #include "connection/message_base.h"
@@ -9,8 +10,7 @@
 #include "platform/date_format.h"
 #include "platform/log.h"
 #include "platform/notification_center.h"
-#include "platform/notification_names.h"
-#include "session/formatter.h"
+#include "session/text/formatter.h"
 
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -294,8 +294,7 @@ void ConnectionBase::socketDidConnectToHost(const std::shared_ptr<StreamSocket>&
         // The registration's own disconnect later is expected, not a loss.
         isManualServerDisconnect_.store(true);
         owner_.connectionDidConnectStream(true);
-        platform::NotificationCenter::defaultCenter().post(
-            std::string(platform::kSendLoginRegistrationRequest), this);
+        platform::NotificationCenter::defaultCenter().post(std::string(kSendLoginRegistrationRequest), this);
         return;
     }
     isManualServerDisconnect_.store(false);

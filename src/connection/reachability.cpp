@@ -1,8 +1,8 @@
 #include "connection/reachability.h"
 
+#include "connection/connection_notifications.h"
 #include "platform/log.h"
 #include "platform/notification_center.h"
-#include "platform/notification_names.h"
 
 #include <cstring>
 #include <utility>
@@ -135,8 +135,8 @@ void Reachability::reachabilityChanged(Flags flags) {
     platform::MainQueue::async([self = std::move(self), generation] {
         if (self->generation_.load() != generation)
             return;
-        platform::NotificationCenter::defaultCenter().post(
-            std::string(platform::kkReachabilityChangedNotification), self);
+        platform::NotificationCenter::defaultCenter().post(std::string(kkReachabilityChangedNotification),
+                                                           self);
     });
 }
 

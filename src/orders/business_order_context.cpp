@@ -1,8 +1,8 @@
 #include "orders/business_order_context.h"
 
 #include "platform/log.h"
-#include "session/business_base.h"
-#include "session/order.h"
+#include "session/business/business_base.h"
+#include "session/records/order.h"
 
 namespace {
 

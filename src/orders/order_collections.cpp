@@ -5,13 +5,13 @@
 #include "orders/position_arithmetic.h"
 #include "platform/lenient.h"
 #include "platform/log.h"
-#include "session/account_details.h"
-#include "session/history_rows.h"
-#include "session/item_details.h"
-#include "session/language_string.h"
-#include "session/order.h"
-#include "session/session_events.h"
-#include "session/session_model.h"
+#include "session/business/session_events.h"
+#include "session/model/session_model.h"
+#include "session/records/account_details.h"
+#include "session/records/history_rows.h"
+#include "session/records/item_details.h"
+#include "session/records/order.h"
+#include "session/text/language_string.h"
 
 #include <fmt/format.h>
 

@@ -7,9 +7,9 @@
 // findPendingOrder(), whatever reports arrived in between. An empty id matches nothing.
 //
 // Main queue only: the lists carry no lock.
-#include "session/business_services.h"
-#include "session/data_service_replies.h"
-#include "session/journal_data.h"
+#include "session/business/business_services.h"
+#include "session/data_service/data_service_replies.h"
+#include "session/text/journal_data.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -3,12 +3,12 @@
 #include "orders/order_numbers.h"
 #include "orders/price_grid.h"
 #include "platform/lenient.h"
-#include "platform/notification_names.h"
-#include "session/account_details.h"
-#include "session/formatter.h"
-#include "session/group_details.h"
-#include "session/item_details.h"
-#include "session/session_settings.h"
+#include "session/business/notification_names.h"
+#include "session/records/account_details.h"
+#include "session/records/group_details.h"
+#include "session/records/item_details.h"
+#include "session/records/session_settings.h"
+#include "session/text/formatter.h"
 
 #include <fmt/format.h>
 
@@ -119,7 +119,7 @@ void OrderMananger::sendNotification(const std::string& text, const std::shared_
     platform::UserInfo info;
     if (order)
         info.emplace("ValidationKey", order);
-    center_.post(std::string(platform::kPlaceOrderNotification), text, std::move(info));
+    center_.post(std::string(kPlaceOrderNotification), text, std::move(info));
 }
 
 bool OrderMananger::refuse(std::string_view key, const std::shared_ptr<Order>& order) const {

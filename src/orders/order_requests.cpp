@@ -3,12 +3,12 @@
 #include "connection/separators.h"
 #include "orders/order_numbers.h"
 #include "platform/log.h"
-#include "platform/notification_names.h"
 #include "session/application_interface.h"
-#include "session/formatter.h"
-#include "session/item_details.h"
-#include "session/journal_data.h"
-#include "session/positional_text.h"
+#include "session/business/notification_names.h"
+#include "session/records/item_details.h"
+#include "session/text/formatter.h"
+#include "session/text/journal_data.h"
+#include "session/text/positional_text.h"
 
 #include <algorithm>
 #include <charconv>
@@ -495,7 +495,7 @@ bool OrderRequests::createBulkClosePositionInfo(std::span<const std::shared_ptr<
         return false;
     platform::UserInfo info;
     info.emplace("73", std::string("82"));
-    center_.post(std::string(platform::kBulkCloseNotification), nullptr, std::move(info));
+    center_.post(std::string(kBulkCloseNotification), nullptr, std::move(info));
     return true;
 }
 
@@ -657,8 +657,8 @@ void OrderRequests::awaitConfirmations(std::size_t count) {
     awaitingConfirmations_ += count;
     if (confirmationObserver_ || awaitingConfirmations_ == 0)
         return;
-    confirmationObserver_ = center_.addObserver(
-        std::string(platform::kPendingOrderNotification), [this](const platform::Notification& n) {
+    confirmationObserver_ =
+        center_.addObserver(std::string(kPendingOrderNotification), [this](const platform::Notification& n) {
             if (const auto* order = n.objectAs<std::shared_ptr<Order>>(); order && *order)
                 ShowOrderConfirmation(**order);
         });

@@ -1,8 +1,8 @@
 #include "orders/order_session.h"
 
-#include "session/language_string.h"
-#include "session/order.h"
-#include "session/session_model.h"
+#include "session/model/session_model.h"
+#include "session/records/order.h"
+#include "session/text/language_string.h"
 
 std::shared_ptr<ItemDetails> ModelOrderSession::instrumentForCode(std::string_view code) const {
     return lookup_.instrumentForCode(code);

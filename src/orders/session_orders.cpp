@@ -1,8 +1,8 @@
 #include "orders/session_orders.h"
 
 #include "orders/order_collections.h"
-#include "session/business_base.h"
-#include "session/language_string.h"
+#include "session/business/business_base.h"
+#include "session/text/language_string.h"
 
 BusinessOrderSession::BusinessOrderSession(BusinessBase& business)
     : ModelOrderSession(business.session()), business_(business) {}

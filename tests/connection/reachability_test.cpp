@@ -1,9 +1,9 @@
 #include "connection/reachability.h"
 
+#include "connection/connection_notifications.h"
 #include "platform/dispatch.h"
 #include "platform/fake_reachability_source.h"
 #include "platform/notification_center.h"
-#include "platform/notification_names.h"
 
 #include <gtest/gtest.h>
 
@@ -30,8 +30,7 @@ protected:
         RunLoop::main().bindToCurrentThread();
         RunLoop::main().discardPending();
         observer = platform::NotificationCenter::defaultCenter().addObserver(
-            std::string(platform::kkReachabilityChangedNotification),
-            [this](const platform::Notification& n) {
+            std::string(kkReachabilityChangedNotification), [this](const platform::Notification& n) {
                 const auto* object = n.objectAs<std::shared_ptr<Reachability>>();
                 Seen seen;
                 seen.object = object ? object->get() : nullptr;

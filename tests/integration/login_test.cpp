@@ -3,13 +3,13 @@
 #include "platform/bundle.h"
 #include "platform/clock.h"
 #include "platform/notification_center.h"
-#include "platform/notification_names.h"
 #include "platform/user_defaults.h"
 #include "session/application_interface.h"
-#include "session/business_base.h"
-#include "session/business_test_support.h"
-#include "session/language_string.h"
-#include "session/session_reachability.h"
+#include "session/business/business_base.h"
+#include "session/business/business_test_support.h"
+#include "session/business/notification_names.h"
+#include "session/business/session_reachability.h"
+#include "session/text/language_string.h"
 
 #include "loopback_fixture.h"
 #include "market.h"
@@ -208,7 +208,7 @@ TEST_F(LoginRoadTest, PingRoundTripsOnThePumpedClock) {
     ASSERT_TRUE(loggedIn());
     std::vector<std::string> speeds;
     auto id = platform::NotificationCenter::defaultCenter().addObserver(
-        std::string(platform::kNetworkSpeedNotification),
+        std::string(kNetworkSpeedNotification),
         [&](const platform::Notification& n) { speeds.push_back(*n.objectAs<std::string>()); });
     for (int i = 1; i <= 3; ++i) {
         clock->advance(1s);

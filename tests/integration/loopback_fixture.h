@@ -6,7 +6,7 @@
 #include "platform/bundle.h"
 #include "platform/dispatch.h"
 #include "platform/notification_center.h"
-#include "platform/notification_names.h"
+#include "session/business/notification_names.h"
 #include "test_server.h"
 
 #include <gtest/gtest.h>
@@ -22,7 +22,7 @@ protected:
         platform::RunLoop::main().bindToCurrentThread();
         platform::RunLoop::main().discardPending();
         loginObserver = platform::NotificationCenter::defaultCenter().addObserver(
-            std::string(platform::kLoginSuccessNotification), [this](const platform::Notification&) {
+            std::string(kLoginSuccessNotification), [this](const platform::Notification&) {
                 ++logins;
                 loginsPostedOnMain = loginsPostedOnMain && platform::MainQueue::isMainThread();
             });

@@ -3,7 +3,7 @@
 #include "orders/position_arithmetic.h"
 
 #include "order_fixture.h"
-#include "session/currency_records.h"
+#include "session/records/currency_records.h"
 
 #include <limits>
 

@@ -4,8 +4,8 @@
 #include "testserver/server_peer.h"
 
 #include "market.h"
-#include "session/data_service_replies.h"
-#include "session/history_rows.h"
+#include "session/data_service/data_service_replies.h"
+#include "session/records/history_rows.h"
 #include "test_server.h"
 
 #include <gtest/gtest.h>

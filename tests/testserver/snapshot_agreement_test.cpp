@@ -4,10 +4,10 @@
 #include "market.h"
 #include "options.h"
 #include "price_book.h"
-#include "session/account_details.h"
-#include "session/amp_snapshot_loader.h"
-#include "session/item_details.h"
-#include "session/user_info.h"
+#include "session/records/account_details.h"
+#include "session/records/item_details.h"
+#include "session/records/user_info.h"
+#include "session/snapshot/amp_snapshot_loader.h"
 
 #include <gtest/gtest.h>
 

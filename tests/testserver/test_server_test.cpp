@@ -2,11 +2,11 @@
 // zlib and libzmq directly.
 #include "testserver/server_peer.h"
 
+#include "connection/envelope_key.h"
 #include "connection/envelope_opener.h"
 #include "connection/message_base.h"
 #include "connection/stream_deframer.h"
 #include "market.h"
-#include "session/session_key.h"
 #include "test_server.h"
 
 #include <gtest/gtest.h>

@@ -1,0 +1,6 @@
+#pragma once
+// The notifications the connection layer posts itself; the session's own are in its notification names.
+#include <string_view>
+
+inline constexpr std::string_view kSendLoginRegistrationRequest = "SendLoginRegistrationRequest";
+inline constexpr std::string_view kkReachabilityChangedNotification = "kReachabilityChangedNotification";

@@ -1,0 +1,25 @@
+#include "session/text/positional_text.h"
+
+std::string fillPositional(std::string_view text, std::span<const std::string_view> args) {
+    std::string out;
+    out.reserve(text.size());
+    std::size_t i = 0;
+    while (i < text.size()) {
+        if (text[i] == '{' && i + 2 < text.size() && text[i + 1] >= '0' && text[i + 1] <= '9' &&
+            text[i + 2] == '}') {
+            const auto n = static_cast<std::size_t>(text[i + 1] - '0');
+            if (n < args.size()) {
+                out.append(args[n]);
+                i += 3;
+                continue;
+            }
+        }
+        out.push_back(text[i]);
+        ++i;
+    }
+    return out;
+}
+
+std::string fillPositional(std::string_view text, std::initializer_list<std::string_view> args) {
+    return fillPositional(text, std::span<const std::string_view>(args.begin(), args.size()));
+}
