@@ -11,6 +11,8 @@
 
 namespace {
 
+using namespace tc;
+
 constexpr std::size_t kPayload = std::size_t{1} << 20;
 
 // Text-like bytes: compressible about as well as the snapshot's field lists.

@@ -6,11 +6,12 @@
 #include <string>
 #include <vector>
 
+namespace {
+
+using namespace tc;
 using platform::Decimal;
 using platform::DecimalRounding;
 using platform::RoundingMode;
-
-namespace {
 
 Decimal dec(const char* text) {
     return *Decimal::fromString(text);

@@ -31,6 +31,8 @@
 
 namespace {
 
+using namespace tc;
+
 using Clock = std::chrono::steady_clock;
 constexpr int kInstruments = 50;
 constexpr std::size_t kMessages = 200'000;

@@ -7,6 +7,8 @@
 
 namespace {
 
+using namespace tc;
+
 void BM_FormatDecimal(benchmark::State& state) {
     double v = 1.23456;
     for (auto _ : state) {

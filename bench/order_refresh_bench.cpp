@@ -17,6 +17,8 @@
 
 namespace {
 
+using namespace tc;
+
 constexpr int kInstruments = 1000;
 constexpr int kPositions = 10000;
 constexpr int kAccounts = 8;

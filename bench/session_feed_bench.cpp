@@ -24,6 +24,8 @@
 
 namespace {
 
+using namespace tc;
+
 constexpr int kInstruments = 50;
 
 using bench::QuietApplication;

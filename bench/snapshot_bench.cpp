@@ -26,6 +26,8 @@
 
 namespace {
 
+using namespace tc;
+
 constexpr std::string_view kKey =
     "Bu5fr9qBVR+KDtQPOzOiReyjI/L7/ZySpc2mcNhILA7/MJzSJfVuY2z/xK1NQOdzWY5LpZX1gIrJzk83jkgnqQ==";
 constexpr int kInstruments = 10'000;

@@ -13,6 +13,8 @@
 #include <cstdlib>
 #include <string_view>
 
+using namespace tc;
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     platform::Log::setLevel(platform::LogLevel::Off);
     const std::string_view text(reinterpret_cast<const char*>(data), size);

@@ -15,6 +15,8 @@
 
 namespace {
 
+using namespace tc;
+
 struct Session {
     std::unique_ptr<platform::UserDefaults> defaults = platform::UserDefaults::inMemory();
     std::unique_ptr<HeadlessApplication> app;

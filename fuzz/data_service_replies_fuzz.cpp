@@ -14,6 +14,8 @@
 
 namespace {
 
+using namespace tc;
+
 constexpr std::array<std::string_view, 19> kProcedures = {"getopenpositions",
                                                           "getpendingorders",
                                                           "getsettledpositions",

@@ -12,11 +12,12 @@
 #include <string>
 #include <string_view>
 
+namespace {
+
+using namespace tc;
 using platform::Decimal;
 using platform::DecimalRounding;
 using platform::RoundingMode;
-
-namespace {
 
 void check(bool condition) {
     if (!condition)

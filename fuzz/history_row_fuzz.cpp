@@ -10,6 +10,8 @@
 
 namespace {
 
+using namespace tc;
+
 void check(bool condition) {
     if (!condition)
         std::abort();

@@ -13,6 +13,8 @@
 
 namespace {
 
+using namespace tc;
+
 void check(bool condition) {
     if (!condition)
         std::abort();

@@ -12,6 +12,8 @@
 
 namespace {
 
+using namespace tc;
+
 bool validUtf8(std::string_view s) {
     const auto* p = reinterpret_cast<const uint8_t*>(s.data());
     const auto n = static_cast<int32_t>(s.size());

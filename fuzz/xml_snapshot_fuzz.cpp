@@ -15,6 +15,8 @@
 
 namespace {
 
+using namespace tc;
+
 void check(bool ok, const char* what) {
     if (!ok) {
         std::fprintf(stderr, "broken model: %s\n", what);

@@ -9,6 +9,8 @@
 #include <concepts>
 #include <set>
 
+using namespace tc;
+
 namespace testserver {
 
 namespace {

@@ -9,6 +9,8 @@
 #include <algorithm>
 #include <charconv>
 
+using namespace tc;
+
 namespace testserver {
 
 using platform::Log;

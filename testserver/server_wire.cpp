@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <span>
 
+using namespace tc;
+
 namespace testserver {
 
 std::string frameFields(const WireFields& fields) {

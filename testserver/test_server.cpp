@@ -30,6 +30,8 @@
 #include <cstring>
 #include <map>
 
+using namespace tc;
+
 namespace testserver {
 
 using platform::Log;

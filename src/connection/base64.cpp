@@ -2,6 +2,8 @@
 
 #include <array>
 
+namespace tc {
+
 namespace {
 
 constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
@@ -105,3 +107,5 @@ std::optional<std::vector<std::uint8_t>> Base64::decodeBase64WithString(std::str
     out.resize(j);
     return out;
 }
+
+} // namespace tc

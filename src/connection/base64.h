@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+namespace tc {
+
 class Base64 {
 public:
     // Largest buffer encodeBase64WithData accepts; its text is exactly kMaxTextLength long.
@@ -25,3 +27,5 @@ public:
     // Leftover sextets that do not complete a byte are dropped.
     static std::optional<std::vector<std::uint8_t>> decodeBase64WithString(std::string_view text);
 };
+
+} // namespace tc

@@ -17,6 +17,8 @@
 #include <sys/socket.h>
 #include <zmq.h>
 
+namespace tc {
+
 const char* describe(ConnectError error) {
     switch (error) {
     case ConnectError::None:
@@ -322,3 +324,5 @@ void ConnectionBase::socketDidDisconnect(const std::shared_ptr<StreamSocket>&,
     stopReceiveThreads();
     owner_.connectionDidLoseStream(error);
 }
+
+} // namespace tc

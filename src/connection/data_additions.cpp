@@ -11,6 +11,8 @@
 #include <fstream>
 #include <system_error>
 
+namespace tc {
+
 namespace {
 
 // zlib: 15 window bits, plus 32 to detect a zlib or gzip header, plus 16 to write a gzip wrapper.
@@ -220,3 +222,5 @@ std::optional<std::string> NSDataAdditions::base64EncodingWithLineLength(std::sp
     }
     return out;
 }
+
+} // namespace tc

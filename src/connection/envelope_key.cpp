@@ -6,6 +6,8 @@
 
 #include <cstdint>
 
+namespace tc {
+
 namespace {
 constexpr std::uint64_t kMinKeySourceLength = 32;
 }
@@ -25,3 +27,5 @@ std::string GenerateNewEncryptionKey(std::string_view userName, std::string_view
         return {};
     return Base64::encodeBase64WithData(digest).value_or(std::string{});
 }
+
+} // namespace tc

@@ -7,6 +7,8 @@
 #include "platform/log.h"
 #include "platform/utf8.h"
 
+namespace tc {
+
 std::optional<std::string> openEncryptedEnvelope(std::string_view tag27Text, std::string_view key) {
     if (tag27Text.size() > kMaxEnvelopeTextLength) {
         platform::Log::warning("encrypted envelope of {} characters over the cap, dropped", tag27Text.size());
@@ -37,3 +39,5 @@ std::optional<std::string> decompressedPayloadOfField(std::string_view field) {
         return std::nullopt;
     return NSDataAdditions::decompressData(*payload);
 }
+
+} // namespace tc

@@ -6,6 +6,8 @@
 
 #include <charconv>
 
+namespace tc {
+
 void MessageBase::setValue(int tag, std::int64_t number) {
     char buf[24];
     auto [end, ec] = std::to_chars(buf, buf + sizeof buf, number);
@@ -84,3 +86,5 @@ std::string MessageBase::frame(std::string_view body) {
     appendFrame(out, body);
     return out;
 }
+
+} // namespace tc

@@ -7,6 +7,8 @@
 #include <charconv>
 #include <utility>
 
+namespace tc {
+
 namespace {
 
 using enum BuildPath;
@@ -381,3 +383,5 @@ void MessageBase::BuildMessage() {
     }
     messageDataDictionary_.clear();
 }
+
+} // namespace tc

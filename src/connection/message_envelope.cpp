@@ -7,6 +7,8 @@
 
 #include <string>
 
+namespace tc {
+
 void MessageBase::EncryptMessage(std::string_view framedMessage, bool isInitialRequest, bool toZMQ) {
     MessageSender* const target = sender();
     if (target == nullptr)
@@ -46,3 +48,5 @@ void MessageBase::EncryptMessage(std::string_view framedMessage, bool isInitialR
         // A request that cannot be sealed is dropped; the caller has nothing to recover.
     }
 }
+
+} // namespace tc

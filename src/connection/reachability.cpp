@@ -10,6 +10,8 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 
+namespace tc {
+
 namespace rf = platform::reachability_flags;
 
 namespace {
@@ -224,3 +226,5 @@ std::string Reachability::description() const {
     const auto low = static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(this));
     return fmt::format("<Reachability: {:#x}>", low);
 }
+
+} // namespace tc

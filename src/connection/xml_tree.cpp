@@ -10,6 +10,8 @@
 #include <fstream>
 #include <utility>
 
+namespace tc {
+
 namespace {
 
 constexpr std::string_view kCdataOpen = "<![CDATA[";
@@ -517,3 +519,5 @@ const XMLTreeElement* XMLTree::nextSiblingNamed(std::string_view name, const XML
     }
     return nullptr;
 }
+
+} // namespace tc

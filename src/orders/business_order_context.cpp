@@ -4,6 +4,8 @@
 #include "session/business/business_base.h"
 #include "session/records/order.h"
 
+namespace tc {
+
 namespace {
 
 std::shared_ptr<Order> findById(const std::vector<std::shared_ptr<Order>>& list, std::string_view id,
@@ -72,3 +74,5 @@ void BusinessOrderContext::addPendingOrder(std::shared_ptr<Order> order) {
 void BusinessOrderContext::appendJournal(std::string line) {
     business_.appendJournal(std::move(line));
 }
+
+} // namespace tc

@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <cmath>
 
+namespace tc {
+
 void addLotTotals(std::span<const std::shared_ptr<Order>> positions, std::string_view itemCode,
                   std::string_view accountNumber, std::int32_t deliveryMode, LotTotals& totals) {
     for (const auto& position : positions) {
@@ -97,3 +99,5 @@ double calulateMargin(const LotMarginInputs& in) {
         return B > S ? m * B : m * S;
     return calculateHedgeMargin(B, S, m, in.liquidationMargin);
 }
+
+} // namespace tc

@@ -19,6 +19,8 @@
 #include <cmath>
 #include <limits>
 
+namespace tc {
+
 namespace {
 
 using Fields = OrderCollectionHandlers::Fields;
@@ -877,3 +879,5 @@ void OrderCollections::SetEquityHitPriceInOrders(const EquityHitPriceInfos& row)
         position->UnrealisedPL = row.UnrealisedPL;
     }
 }
+
+} // namespace tc

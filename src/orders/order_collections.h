@@ -19,6 +19,8 @@
 #include <string_view>
 #include <vector>
 
+namespace tc {
+
 class Order;
 class SessionEvents;
 struct SessionModel;
@@ -96,3 +98,5 @@ private:
     OrderList pendingCopy_;
     OrderList openCopy_;
 };
+
+} // namespace tc

@@ -15,6 +15,8 @@
 #include <utility>
 #include <vector>
 
+namespace tc {
+
 using platform::Decimal;
 
 namespace {
@@ -711,3 +713,5 @@ void OrderRequests::ShowOrderConfirmation(const Order& order) {
         app.showLocalNotificationWithTitle(title, message);
     }
 }
+
+} // namespace tc

@@ -24,6 +24,8 @@
 #include <string_view>
 #include <unordered_set>
 
+namespace tc {
+
 class ApplicationInterface;
 
 // What the requests need of the signed-in session. The business object's adapter implements it
@@ -160,3 +162,5 @@ private:
     std::unordered_set<std::string> confirmedIds_;
     platform::ObserverId confirmationObserver_;
 };
+
+} // namespace tc

@@ -4,6 +4,8 @@
 #include "session/records/order.h"
 #include "session/text/language_string.h"
 
+namespace tc {
+
 std::shared_ptr<ItemDetails> ModelOrderSession::instrumentForCode(std::string_view code) const {
     return lookup_.instrumentForCode(code);
 }
@@ -53,3 +55,5 @@ std::string ModelOrderSession::textForKey(std::string_view key) const {
     auto text = LanguageString::stringforSelectedLanguage(selectedLanguage, key);
     return text ? std::move(*text) : std::string(key);
 }
+
+} // namespace tc

@@ -13,6 +13,8 @@
 #include <string_view>
 #include <vector>
 
+namespace tc {
+
 struct SessionModel;
 struct SessionSettings;
 
@@ -61,3 +63,5 @@ private:
     const SessionModel& model_;
     SessionModelLookup lookup_;
 };
+
+} // namespace tc

@@ -11,6 +11,8 @@
 #include <cmath>
 #include <unordered_map>
 
+namespace tc {
+
 namespace {
 
 constexpr std::array<double, ItemDetails::kMaxDecimalPlaces + 1> kPowersOfTen = {1.0, 1e1, 1e2, 1e3, 1e4, 1e5,
@@ -207,3 +209,5 @@ RefreshTotals refreshOpenPositions(std::span<const std::shared_ptr<Order>> posit
     }
     return totals;
 }
+
+} // namespace tc

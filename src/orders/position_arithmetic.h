@@ -11,6 +11,8 @@
 #include <span>
 #include <string_view>
 
+namespace tc {
+
 class AccountDetails;
 struct GroupInstruments;
 class ItemDetails;
@@ -67,3 +69,5 @@ RefreshTotals refreshOpenPositions(std::span<const std::shared_ptr<Order>> posit
 // Margin of one lot of the position in doubles, by the rule of Order::GetMarginForSingleLot;
 // 0 without settings.
 double marginForSingleLot(const Order& position, const GroupInstruments* settings, const ItemDetails& item);
+
+} // namespace tc

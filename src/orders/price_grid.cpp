@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cmath>
 
+namespace tc {
+
 using platform::Decimal;
 
 Decimal CheckTickPrice(double price, std::int32_t decimalPlaces, double tickSize) {
@@ -79,3 +81,5 @@ bool verifyFluctuationLimit(const ItemDetails* item, double price, double* up, d
         return false;
     return true;
 }
+
+} // namespace tc

@@ -4,6 +4,8 @@
 #include "session/business/business_base.h"
 #include "session/text/language_string.h"
 
+namespace tc {
+
 BusinessOrderSession::BusinessOrderSession(BusinessBase& business)
     : ModelOrderSession(business.session()), business_(business) {}
 
@@ -23,3 +25,5 @@ SessionOrders::SessionOrders(BusinessBase& business)
 OrderCollections* SessionOrders::collections() const {
     return dynamic_cast<OrderCollections*>(business_.services().orders.get());
 }
+
+} // namespace tc

@@ -9,6 +9,8 @@
 
 #include <memory>
 
+namespace tc {
+
 class BusinessBase;
 class OrderCollections;
 
@@ -44,3 +46,5 @@ private:
     BusinessOrderContext context_;
     OrderRequests requests_;
 };
+
+} // namespace tc

@@ -4,7 +4,7 @@
 #include <mutex>
 #include <system_error>
 
-namespace platform {
+namespace tc::platform {
 namespace {
 
 std::mutex& rootMutex() {
@@ -75,4 +75,4 @@ std::string Bundle::shortVersionString() {
     return TC_VERSION;
 }
 
-} // namespace platform
+} // namespace tc::platform

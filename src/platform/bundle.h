@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-namespace platform {
+namespace tc::platform {
 
 class Bundle {
 public:
@@ -24,4 +24,4 @@ public:
     static std::string shortVersionString();
 };
 
-} // namespace platform
+} // namespace tc::platform

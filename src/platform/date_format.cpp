@@ -18,7 +18,7 @@
 #include <chrono>
 #include <mutex>
 
-namespace platform {
+namespace tc::platform {
 namespace {
 
 icu::UnicodeString toUnicode(std::string_view s) {
@@ -303,4 +303,4 @@ std::string deviceTimeZoneId() {
     return toUtf8(id);
 }
 
-} // namespace platform
+} // namespace tc::platform

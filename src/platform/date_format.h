@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-namespace platform {
+namespace tc::platform {
 
 // A point in time: seconds since 1970-01-01T00:00:00Z, fractions allowed (the same scale as the
 // platform's "time interval since 1970"). ICU's UDate is this value times 1000.
@@ -75,4 +75,4 @@ bool setDeviceTimeZone(std::string_view zoneId);
 void resetDeviceTimeZone();
 std::string deviceTimeZoneId();
 
-} // namespace platform
+} // namespace tc::platform

@@ -16,7 +16,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace platform {
+namespace tc::platform {
 
 // ---------------------------------------------------------------------------------------------
 // PlistDictionary
@@ -980,4 +980,4 @@ PlistStatus PropertyList::writeFile(const std::filesystem::path& path, const Pli
     return {};
 }
 
-} // namespace platform
+} // namespace tc::platform

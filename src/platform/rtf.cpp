@@ -13,7 +13,7 @@
 #include <optional>
 #include <vector>
 
-namespace platform {
+namespace tc::platform {
 namespace {
 
 constexpr char32_t kReplacement = 0xFFFD;
@@ -528,4 +528,4 @@ std::string plainTextFromRtf(std::string_view rtf) {
     return RtfReader(rtf).run();
 }
 
-} // namespace platform
+} // namespace tc::platform

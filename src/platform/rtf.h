@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-namespace platform {
+namespace tc::platform {
 
 // Longest plain text the writer takes (its output is up to about ten times longer).
 inline constexpr size_t kMaxRtfPlainTextBytes = size_t{1} << 20;
@@ -24,4 +24,4 @@ std::string rtfFromPlainText(std::string_view utf8);
 // Past the cap: "" (and a logged warning).
 std::string plainTextFromRtf(std::string_view rtf);
 
-} // namespace platform
+} // namespace tc::platform

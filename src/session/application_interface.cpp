@@ -7,6 +7,8 @@
 
 #include <chrono>
 
+namespace tc {
+
 namespace {
 
 // Log lines show the start of long texts only.
@@ -217,3 +219,5 @@ void HeadlessApplication::terminate() {
     if (handler)
         handler();
 }
+
+} // namespace tc

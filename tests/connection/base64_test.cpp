@@ -10,6 +10,8 @@
 
 namespace {
 
+using namespace tc;
+
 using Bytes = std::vector<std::uint8_t>;
 
 Bytes bytesOf(std::string_view s) {

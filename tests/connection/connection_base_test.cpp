@@ -17,6 +17,8 @@
 
 namespace {
 
+using namespace tc;
+
 using namespace std::chrono_literals;
 using sockettest::PlainListener;
 using zmqtest::contains;

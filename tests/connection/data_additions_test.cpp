@@ -14,6 +14,8 @@
 
 namespace {
 
+using namespace tc;
+
 using Bytes = std::vector<std::uint8_t>;
 using D = NSDataAdditions;
 

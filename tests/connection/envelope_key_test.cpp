@@ -10,6 +10,8 @@
 
 namespace {
 
+using namespace tc;
+
 TEST(SessionKey, ShortInputsArePaddedWithDashesTo32) {
     // 'ab720240102030405' + 15 '-'
     EXPECT_EQ(GenerateNewEncryptionKey("a", "b", "7", "20240102030405"),

@@ -11,6 +11,8 @@
 
 namespace {
 
+using namespace tc;
+
 const std::string kKey = "abc";
 const std::string kPlain = "The quick brown fox jumps over the lazy dog";
 // printf '%s' "$kPlain" |

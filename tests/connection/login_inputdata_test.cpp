@@ -10,6 +10,8 @@
 
 namespace {
 
+using namespace tc;
+
 namespace fs = std::filesystem;
 using platform::PlistValue;
 

@@ -16,10 +16,11 @@
 #include <string>
 #include <vector>
 
+namespace {
+
+using namespace tc;
 using platform::RunLoop;
 using testing_support::ScopedReachabilitySource;
-
-namespace {
 
 constexpr platform::ReachabilityFlags kTransient = 1, kReachable = 2, kConnectionRequired = 4, kOnTraffic = 8,
                                       kIntervention = 16, kOnDemand = 32, kLocal = 0x10000, kDirect = 0x20000;

@@ -22,10 +22,11 @@
 #include <functional>
 #include <set>
 
+namespace {
+
+using namespace tc;
 using namespace std::chrono_literals;
 using namespace sessiontest;
-
-namespace {
 
 class RecordingRows final : public HistoryRowSink {
 public:

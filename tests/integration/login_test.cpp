@@ -23,11 +23,12 @@
 #include <mutex>
 #include <thread>
 
+namespace {
+
+using namespace tc;
 using namespace std::chrono_literals;
 using sessiontest::FakeApplication;
 using sessiontest::pumpUntil;
-
-namespace {
 
 // Feed messages as the session hands them over on the feed thread.
 class RecordingFeed final : public FeedHandler {

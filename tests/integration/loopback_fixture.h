@@ -15,6 +15,8 @@
 #include <cstdint>
 #include <memory>
 
+namespace tc {
+
 class LoopbackTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -60,3 +62,5 @@ protected:
     int logins = 0;
     bool loginsPostedOnMain = true;
 };
+
+} // namespace tc

@@ -30,10 +30,11 @@
 #include <string>
 #include <vector>
 
+namespace {
+
+using namespace tc;
 using namespace std::chrono_literals;
 using OrderList = std::vector<std::shared_ptr<Order>>;
-
-namespace {
 
 // Runs the main queue until `done` holds; generous for the sanitizer builds.
 bool until(const std::function<bool()>& done) {

@@ -27,6 +27,8 @@
 
 namespace {
 
+using namespace tc;
+
 using Fields = OrderCollectionHandlers::Fields;
 
 // A report's fields as the dispatcher hands them: "tag=value" in message order.

@@ -19,6 +19,8 @@
 #include <string>
 #include <vector>
 
+namespace tc {
+
 class KeyTextSession : public ModelOrderSession {
 public:
     using ModelOrderSession::ModelOrderSession;
@@ -166,3 +168,5 @@ protected:
     std::vector<PostedNotice> notices;
     platform::ObserverId observer;
 };
+
+} // namespace tc

@@ -16,6 +16,8 @@
 
 namespace {
 
+using namespace tc;
+
 using golden::asciiFrame;
 using golden::body;
 

@@ -9,6 +9,8 @@
 
 namespace {
 
+using namespace tc;
+
 ItemDetails instrument(std::int32_t mode, double contractSize) {
     ItemDetails i;
     i.PLCalcModeId = mode;

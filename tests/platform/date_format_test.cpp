@@ -8,6 +8,8 @@
 
 namespace {
 
+using namespace tc;
+
 using platform::Date;
 using platform::DateFormatter;
 

@@ -11,6 +11,8 @@
 
 namespace {
 
+using namespace tc;
+
 struct CapturedLog {
     std::vector<std::pair<platform::LogLevel, std::string>> lines;
     platform::LogLevel saved = platform::Log::level();

@@ -13,11 +13,12 @@
 #include <thread>
 #include <vector>
 
+namespace {
+
+using namespace tc;
 using platform::Notification;
 using platform::NotificationCenter;
 using platform::ObserverId;
-
-namespace {
 
 struct Record {
     int id = 0;

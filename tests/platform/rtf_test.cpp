@@ -6,6 +6,8 @@
 
 namespace {
 
+using namespace tc;
+
 using platform::plainTextFromRtf;
 using platform::rtfFromPlainText;
 

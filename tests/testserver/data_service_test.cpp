@@ -11,9 +11,10 @@
 #include <gtest/gtest.h>
 #include <zmq.h>
 
-using namespace std::chrono_literals;
-
 namespace {
+
+using namespace tc;
+using namespace std::chrono_literals;
 
 using Row = std::vector<std::string>;
 

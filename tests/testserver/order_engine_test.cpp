@@ -11,9 +11,8 @@
 #include <regex>
 #include <sstream>
 
-using namespace std::chrono_literals;
-
 namespace {
+using namespace std::chrono_literals;
 
 std::string shippedProductKey() {
     std::ifstream in(std::string(TC_SOURCE_RESOURCES) + "/LoginPropertyList.plist");

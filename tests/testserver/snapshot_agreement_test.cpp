@@ -15,6 +15,8 @@
 
 namespace {
 
+using namespace tc;
+
 TEST(SnapshotAgreement, TheClientReadsWhatTheServerWrites) {
     auto loaded = testserver::loadMarketFile(testserver::defaultMarketPath());
     ASSERT_TRUE(loaded.market) << loaded.error;

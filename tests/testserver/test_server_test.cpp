@@ -19,9 +19,10 @@
 #include <sstream>
 #include <sys/wait.h>
 
-using namespace std::chrono_literals;
-
 namespace {
+
+using namespace tc;
+using namespace std::chrono_literals;
 
 std::vector<std::string> split(std::string_view text, char separator) {
     std::vector<std::string> out;

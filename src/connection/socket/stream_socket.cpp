@@ -23,6 +23,8 @@
 #include <limits>
 #include <poll.h>
 
+namespace tc {
+
 using platform::Clock;
 
 using stream_socket_detail::secondsToDuration;
@@ -981,3 +983,5 @@ const SocketData& StreamSocket::ZeroData() {
     static const SocketData d{0};
     return d;
 }
+
+} // namespace tc

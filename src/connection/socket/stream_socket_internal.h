@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <chrono>
 
+namespace tc {
+
 namespace stream_socket_detail {
 
 inline platform::Clock::duration secondsToDuration(double seconds) {
@@ -46,3 +48,5 @@ void StreamSocket::notifyDelegate(F&& f) {
             f(*d, self);
     });
 }
+
+} // namespace tc

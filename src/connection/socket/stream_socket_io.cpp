@@ -17,6 +17,8 @@
 #include <limits>
 #include <optional>
 
+namespace tc {
+
 using stream_socket_detail::secondsToDuration;
 
 namespace {
@@ -688,3 +690,5 @@ void StreamSocket::doTimeoutWithExtension(IoSide side, double extension) {
                                                                : StreamSocketWriteTimeoutError));
     }
 }
+
+} // namespace tc

@@ -14,6 +14,8 @@
 #include <charconv>
 #include <cstring>
 
+namespace tc {
+
 namespace {
 
 constexpr int kMaxAcceptsPerEvent = 64;
@@ -425,3 +427,5 @@ bool StreamSocket::connectToUrl(const std::filesystem::path& url, double timeout
         *errPtr = *err;
     return ok;
 }
+
+} // namespace tc

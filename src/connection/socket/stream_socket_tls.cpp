@@ -18,6 +18,8 @@
 #include <map>
 #include <mutex>
 
+namespace tc {
+
 namespace {
 
 std::string openSSLErrorText() {
@@ -535,3 +537,5 @@ void StreamSocket::endTLS() {
     handshakeWantsWrite_ = false;
     sslPeerID_.clear();
 }
+
+} // namespace tc

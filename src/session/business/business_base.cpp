@@ -22,6 +22,8 @@
 #include <limits>
 #include <set>
 
+namespace tc {
+
 namespace {
 
 std::int32_t clampToInt32(std::int64_t v) {
@@ -716,3 +718,5 @@ void BusinessBase::handleOrderRejected(const std::vector<std::string>& fields, c
     else
         orders.ModifyBracketOrderUpdateonOpenOrderCollection(fields, tags.t573, 25);
 }
+
+} // namespace tc

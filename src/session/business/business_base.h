@@ -36,6 +36,8 @@
 #include <string_view>
 #include <vector>
 
+namespace tc {
+
 // The tags every incoming message is read for before it is handled (the last occurrence wins).
 struct CommonTags {
     std::optional<std::string> t17, t23, t27, t34, t76, t79, t80, t105, t125, t151, t159, t160, t502, t503,
@@ -238,3 +240,5 @@ private:
 
 // Puts the minimal stand-ins (business_services.cpp) where the caller gave no implementation.
 void fillMissingServices(BusinessBase& business, BusinessServices& services);
+
+} // namespace tc

@@ -14,6 +14,8 @@
 #include <cctype>
 #include <chrono>
 
+namespace tc {
+
 namespace {
 
 std::int32_t intValue(std::string_view text) {
@@ -255,3 +257,5 @@ void BusinessBase::userNotificationCenterDidActivateNotification(
     application_.openURL(it->second);
     application_.terminate();
 }
+
+} // namespace tc

@@ -28,6 +28,8 @@
 
 #include <set>
 
+namespace tc {
+
 namespace {
 
 using platform::NotificationCenter;
@@ -204,3 +206,5 @@ void fillMissingServices(BusinessBase& business, BusinessServices& s) {
     if (!s.subscriptions)
         s.subscriptions = std::make_shared<WatchedItems>(business);
 }
+
+} // namespace tc

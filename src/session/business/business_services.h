@@ -15,6 +15,8 @@
 #include <string_view>
 #include <vector>
 
+namespace tc {
+
 namespace platform {
 class UserDefaults;
 }
@@ -170,3 +172,5 @@ struct BusinessServices {
     // Where the watch list is kept; the standard user defaults when null.
     platform::UserDefaults* userDefaults = nullptr;
 };
+
+} // namespace tc

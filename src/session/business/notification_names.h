@@ -8,6 +8,8 @@
 #include <array>
 #include <string_view>
 
+namespace tc {
+
 inline constexpr std::string_view kAccountStatementNotification = "AccountStatementNotification";
 inline constexpr std::string_view kBankDetailsNotification = "BankDetailsNotification";
 inline constexpr std::string_view kBulkCloseNotification = "BulkCloseNotification";
@@ -110,3 +112,5 @@ inline constexpr std::array<std::string_view, 46> kAllNotificationNames = {
     kWithdrawalRequestNotification,
     kkReachabilityChangedNotification,
 };
+
+} // namespace tc

@@ -12,6 +12,8 @@
 #include <array>
 #include <utility>
 
+namespace tc {
+
 namespace {
 
 constexpr double kChatBannerSeconds = 15.0;
@@ -423,3 +425,5 @@ bool SessionEvents::isOpenableURL(std::string_view url) {
     const std::string_view host = at == std::string_view::npos ? authority : authority.substr(at + 1);
     return !host.empty() && host.front() != ':';
 }
+
+} // namespace tc

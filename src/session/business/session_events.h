@@ -18,6 +18,8 @@
 #include <string_view>
 #include <vector>
 
+namespace tc {
+
 class Order;
 
 class SessionEvents {
@@ -109,3 +111,5 @@ private:
 
     std::shared_ptr<const Context> context_;
 };
+
+} // namespace tc

@@ -5,6 +5,8 @@
 #include "session/business/business_base.h"
 #include "session/business/notification_names.h"
 
+namespace tc {
+
 SessionReachability::SessionReachability(BusinessBase& business, platform::NotificationCenter& center)
     : business_(business), center_(center) {
     observer_ = center_.addObserver(
@@ -33,3 +35,5 @@ void SessionReachability::reachabilityChanged(bool reachable) {
                                 [&business = business_] { business.calculateNetworkSpeedFromServerDate(); });
     }
 }
+
+} // namespace tc

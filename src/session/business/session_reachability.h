@@ -11,6 +11,8 @@
 #include <memory>
 #include <optional>
 
+namespace tc {
+
 class BusinessBase;
 
 class SessionReachability {
@@ -35,3 +37,5 @@ private:
     std::optional<bool> reachable_; // unknown until the watcher's first report
     int resubscriptions_ = 0;
 };
+
+} // namespace tc

@@ -11,6 +11,8 @@
 #include <charconv>
 #include <utility>
 
+namespace tc {
+
 namespace {
 
 constexpr std::int64_t kPasswordChange = 37;
@@ -454,3 +456,5 @@ void SessionRequests::sendLoginCompletionRequests() {
     requestApprovalRequest();
     requestFinancialApprovals();
 }
+
+} // namespace tc

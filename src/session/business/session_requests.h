@@ -16,6 +16,8 @@
 #include <string>
 #include <string_view>
 
+namespace tc {
+
 class AccountDetails;
 struct FileResource;
 struct SearchInfo;
@@ -176,3 +178,5 @@ private:
     RequestContext& context_;
     PendingRequests pending_;
 };
+
+} // namespace tc

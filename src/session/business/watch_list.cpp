@@ -11,6 +11,8 @@
 #include <unordered_set>
 #include <utility>
 
+namespace tc {
+
 namespace {
 
 std::string joined(const std::vector<std::string>& codes) {
@@ -187,3 +189,5 @@ void WatchList::SaveItemstoWatchList(const std::vector<std::string>& codes) {
 void WatchList::watchlistUpdateNotification() {
     center_.post(std::string(kWatchlistUpdateNotification), owner_);
 }
+
+} // namespace tc

@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+namespace tc {
+
 namespace platform {
 class UserDefaults;
 }
@@ -84,3 +86,5 @@ private:
     std::vector<std::string> selected_;
     std::atomic<bool> updated_{false};
 };
+
+} // namespace tc

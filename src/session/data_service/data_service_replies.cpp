@@ -15,6 +15,8 @@
 #include <algorithm>
 #include <cctype>
 
+namespace tc {
+
 namespace {
 
 constexpr int kStatementSubType = 10;
@@ -501,3 +503,5 @@ void ChartDataStore::clear() {
     std::lock_guard lock(mutex_);
     entries_.clear();
 }
+
+} // namespace tc

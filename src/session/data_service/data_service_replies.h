@@ -22,6 +22,8 @@
 #include <variant>
 #include <vector>
 
+namespace tc {
+
 class Order;
 struct PendingRequest;
 struct SessionModel;
@@ -247,3 +249,5 @@ private:
     mutable std::mutex mutex_;
     std::map<std::string, std::string, std::less<>> entries_;
 };
+
+} // namespace tc

@@ -7,6 +7,8 @@
 
 #include <memory>
 
+namespace tc {
+
 namespace {
 
 constexpr std::int64_t kDataServiceRequest = 1023;
@@ -80,3 +82,5 @@ void SessionDataService::fillChartData(const std::optional<std::string>& data, s
     if (business_.chartDataCollection().fillChartData(data, requestId))
         events_.chartDataReceivedNotification(requestId);
 }
+
+} // namespace tc

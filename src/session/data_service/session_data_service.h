@@ -6,6 +6,8 @@
 #include "session/business/business_services.h"
 #include "session/business/session_events.h"
 
+namespace tc {
+
 class BusinessBase;
 
 class SessionDataService final : public DataServiceHandlers {
@@ -21,3 +23,5 @@ private:
     BusinessBase& business_;
     SessionEvents events_;
 };
+
+} // namespace tc

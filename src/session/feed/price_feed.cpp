@@ -10,6 +10,8 @@
 #include <array>
 #include <limits>
 
+namespace tc {
+
 using platform::Decimal;
 
 namespace {
@@ -398,3 +400,5 @@ bool applyInstrumentStatus(ItemCollectionMap& items, const InstrumentStatusChang
     it->second->CurrentTradeSessionSettingId = *change.TradeSessionSettingId;
     return true;
 }
+
+} // namespace tc

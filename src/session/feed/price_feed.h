@@ -15,6 +15,8 @@
 #include <string_view>
 #include <vector>
 
+namespace tc {
+
 using ItemCollectionMap = platform::OrderedMap<std::string, std::shared_ptr<ItemDetails>>;
 
 // Why a feed text was refused.
@@ -133,3 +135,5 @@ struct InstrumentStatusChange {
 InstrumentStatusChange decodeInstrumentStatus(const std::vector<std::string>& fields);
 // True when an instrument took the new setting.
 bool applyInstrumentStatus(ItemCollectionMap& items, const InstrumentStatusChange& change);
+
+} // namespace tc

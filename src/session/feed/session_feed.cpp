@@ -3,6 +3,8 @@
 #include "platform/log.h"
 #include "session/business/business_base.h"
 
+namespace tc {
+
 SessionFeed::PendingQuote::PendingQuote(const PriceUpdate& first) : update(first) {
     if ((update.Bid == 0) != (update.Ask == 0)) {
         if (update.Bid != 0)
@@ -157,3 +159,5 @@ std::uint64_t SessionFeed::droppedTexts() const {
     std::lock_guard lock(lock_);
     return dropped_;
 }
+
+} // namespace tc

@@ -17,6 +17,8 @@
 #include <unordered_map>
 #include <vector>
 
+namespace tc {
+
 class BusinessBase;
 
 class SessionFeed final : public FeedHandler, public std::enable_shared_from_this<SessionFeed> {
@@ -73,3 +75,5 @@ private:
     std::uint64_t merged_ = 0;
     std::uint64_t dropped_ = 0;
 };
+
+} // namespace tc

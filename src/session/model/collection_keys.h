@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+namespace tc {
+
 inline std::string sessionKey(std::int32_t id) {
     char buf[16];
     auto r = std::to_chars(buf, buf + sizeof buf, id);
@@ -17,3 +19,5 @@ inline std::string sessionKey64(std::uint64_t id) {
     auto r = std::to_chars(buf, buf + sizeof buf, id);
     return std::string(buf, r.ptr);
 }
+
+} // namespace tc

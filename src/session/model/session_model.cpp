@@ -3,6 +3,8 @@
 #include "platform/log.h"
 #include "session/model/collection_keys.h"
 
+namespace tc {
+
 void logCollectionFull(std::string_view collectionName, std::size_t cap, std::string_view key) {
     platform::Log::warning("{} holds {} entries already; entry \"{}\" dropped", collectionName, cap,
                            key.substr(0, 64));
@@ -86,3 +88,5 @@ std::optional<std::string> SessionModel::getInstrumentTypeName(std::int32_t inst
         return std::nullopt;
     return type->InstrumentTypeName;
 }
+
+} // namespace tc

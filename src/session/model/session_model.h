@@ -16,6 +16,8 @@
 #include <string_view>
 #include <vector>
 
+namespace tc {
+
 // Instrument and account records live in their own headers; the model only holds them.
 class ItemDetails;
 class AccountDetails;
@@ -99,3 +101,5 @@ bool SessionModel::file(platform::OrderedMap<std::string, V>& collection, std::s
     collection.insert_or_assign(std::move(key), std::move(value));
     return true;
 }
+
+} // namespace tc

@@ -12,6 +12,8 @@
 #include <unordered_map>
 #include <vector>
 
+namespace tc {
+
 namespace {
 
 template <class V>
@@ -199,3 +201,5 @@ void SetAllSymbolsSpread(SessionModel& model) {
         item->Ask = update.Ask;
     }
 }
+
+} // namespace tc

@@ -2,6 +2,8 @@
 // The session look-ups answered from a session model's collections.
 #include "session/model/session_services.h"
 
+namespace tc {
+
 struct SessionModel;
 
 class SessionModelLookup : public SessionLookup {
@@ -27,3 +29,5 @@ private:
 // Settles one spread per instrument from the groups of all loaded accounts and puts it on the
 // quote each instrument holds. Groups that disagree leave the instrument without spread (type 4).
 void SetAllSymbolsSpread(SessionModel& model);
+
+} // namespace tc

@@ -16,6 +16,8 @@
 #include <array>
 #include <climits>
 
+namespace tc {
+
 namespace {
 
 // Orders texts as the user's lists do: digit runs by value ("9" before "10"). One collator serves a
@@ -314,3 +316,5 @@ bool updateUserAccountMaps(UserAccountMapCollection& maps, const UserAccountMaps
     (*stored)->accountAccessTypeId = map.accountAccessTypeId;
     return true;
 }
+
+} // namespace tc

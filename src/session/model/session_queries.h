@@ -16,6 +16,8 @@
 #include <utility>
 #include <vector>
 
+namespace tc {
+
 class AccountDetails;
 class Order;
 
@@ -114,3 +116,5 @@ void sortOrderCollection(OrderList& orders, const std::vector<OrderSortDescripto
 
 // The stored map of `map.userId` takes its access type; false, changing nothing, when none is stored.
 bool updateUserAccountMaps(UserAccountMapCollection& maps, const UserAccountMaps& map);
+
+} // namespace tc

@@ -5,6 +5,8 @@
 #include "session/records/item_details.h"
 #include "session/records/order.h"
 
+namespace tc {
+
 double convertIntoAccountCurrency(double value, const Order& position, const SessionLookup& session) {
     const auto account = session.accountForId(position.AccountNumber);
     if (!account || !account->tradeCurrency)
@@ -17,3 +19,5 @@ double convertIntoAccountCurrency(double value, const Order& position, const Ses
     }
     return currency.convert(value, quote ? &*quote : nullptr);
 }
+
+} // namespace tc

@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+namespace tc {
+
 class AccountDetails;
 class GroupDetails;
 class ItemDetails;
@@ -48,3 +50,5 @@ public:
 // TradeCurrency::convert rules otherwise, with the quote of the first instrument whose
 // InstrumentId is the currency's instrumentID.
 double convertIntoAccountCurrency(double value, const Order& position, const SessionLookup& session);
+
+} // namespace tc

@@ -11,6 +11,8 @@
 #include <cmath>
 #include <limits>
 
+namespace tc {
+
 namespace {
 
 template <std::size_t N>
@@ -130,3 +132,5 @@ AccountDetails AccountDetails::fromAmpRecord(const RecordFields& f) {
     f.readDouble(35, a.oneSideMargin);
     return a;
 }
+
+} // namespace tc

@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+namespace tc {
+
 class OrderServices;
 class RecordFields;
 class SessionLookup;
@@ -84,3 +86,5 @@ public:
     // Whether a position's AccountNumber, read leniently as a 32-bit integer, is this account.
     bool ownsPosition(const Order& position) const;
 };
+
+} // namespace tc

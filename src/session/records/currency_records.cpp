@@ -4,6 +4,8 @@
 
 #include <cmath>
 
+namespace tc {
+
 bool TradeCurrency::needsConversionQuote() const {
     return conversionMode == 1 || conversionMode == 2 || conversionMode == 3 || conversionMode == 5;
 }
@@ -81,3 +83,5 @@ std::optional<ResourceDetails> ResourceDetails::fromAmpRecord(const RecordFields
     f.readBool(10, r.extraData);
     return r;
 }
+
+} // namespace tc

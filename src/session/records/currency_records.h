@@ -4,6 +4,8 @@
 #include <optional>
 #include <string>
 
+namespace tc {
+
 class RecordFields;
 
 // The live quote of a currency's conversion instrument.
@@ -78,3 +80,5 @@ struct ResourceDetails {
     // is skipped.
     static std::optional<ResourceDetails> fromAmpRecord(const RecordFields& fields);
 };
+
+} // namespace tc

@@ -1,5 +1,7 @@
 #include "session/records/decimal_extension.h"
 
+namespace tc {
+
 using platform::Decimal;
 using platform::DecimalRounding;
 using platform::RoundingMode;
@@ -32,3 +34,5 @@ Decimal greaterNumber(const Decimal& receiver, const Decimal& other) {
 Decimal smallerNumber(const Decimal& receiver, const Decimal& other) {
     return receiver > other ? other : receiver;
 }
+
+} // namespace tc

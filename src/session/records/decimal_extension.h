@@ -2,6 +2,8 @@
 // Decimal helpers of the order and ticket code: is a price or quantity on its tick or step grid?
 #include "platform/decimal.h"
 
+namespace tc {
+
 // Remainder of receiver by divisor: the quotient is rounded to an integer Up (toward +infinity)
 // when the 32-bit integer parts of receiver and divisor differ in sign (one negative, the other
 // not), else Down (toward -infinity), and the remainder is receiver - quotient * divisor.
@@ -22,3 +24,5 @@ platform::Decimal absoluteNumber(const platform::Decimal& receiver);
 platform::Decimal greaterNumber(const platform::Decimal& receiver, const platform::Decimal& other);
 // The other when the receiver compares greater, else the receiver.
 platform::Decimal smallerNumber(const platform::Decimal& receiver, const platform::Decimal& other);
+
+} // namespace tc

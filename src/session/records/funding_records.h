@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+namespace tc {
+
 struct PayGateTransaction {
     static constexpr std::int32_t kStatusSuccess = 3;
     static constexpr std::int32_t kStatusFailure = 4;
@@ -68,3 +70,5 @@ struct FinancialEnum {
         }
     }
 };
+
+} // namespace tc

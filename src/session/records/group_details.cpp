@@ -4,6 +4,8 @@
 #include "session/model/collection_keys.h"
 #include "session/records/record_fields.h"
 
+namespace tc {
+
 void GroupInstruments::loadMarginCalcModeId(std::int32_t mode) {
     MarginCalcModeId = mode;
     if (mode == 1 || mode == 2)
@@ -88,3 +90,5 @@ GroupDetails GroupDetails::fromAmpRecord(const RecordFields& f) {
     f.readInt(21, g.CreditRating);
     return g;
 }
+
+} // namespace tc

@@ -7,6 +7,8 @@
 #include <memory>
 #include <string>
 
+namespace tc {
+
 class RecordFields;
 
 struct GroupInstruments {
@@ -88,3 +90,5 @@ public:
     // A record of the snapshot's group section.
     static GroupDetails fromAmpRecord(const RecordFields& fields);
 };
+
+} // namespace tc

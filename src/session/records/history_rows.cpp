@@ -8,6 +8,8 @@
 #include <cmath>
 #include <limits>
 
+namespace tc {
+
 namespace history {
 
 Fields::Fields(std::string_view record) {
@@ -223,3 +225,5 @@ std::optional<EquityHitPriceInfos> EquityHitPriceInfos::initWithMessage(std::str
     r.ContractSize = f->real(13);
     return r;
 }
+
+} // namespace tc

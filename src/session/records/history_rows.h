@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+namespace tc {
+
 namespace history {
 
 // Records longer than this are refused whole (nullopt), so one oversize record costs nothing
@@ -187,3 +189,5 @@ std::vector<Row> parseRows(std::string_view reply) {
 }
 
 } // namespace history
+
+} // namespace tc

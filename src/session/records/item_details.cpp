@@ -8,6 +8,8 @@
 #include <array>
 #include <cmath>
 
+namespace tc {
+
 using platform::Decimal;
 using platform::DecimalRounding;
 using platform::RoundingMode;
@@ -197,3 +199,5 @@ std::string_view ItemDetails::getUnits(std::uint64_t unitId) {
         return "";
     return kUnits[unitId - 1];
 }
+
+} // namespace tc

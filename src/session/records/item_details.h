@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+namespace tc {
+
 class RecordFields;
 
 // One decoded quote; lives while one feed message (or one spread re-application) is processed.
@@ -148,3 +150,5 @@ public:
     static std::string_view getUnits(std::uint64_t unitId);
     bool isInstrumentTradingStatusActive() const { return instrumentTradingStatus == 1; }
 };
+
+} // namespace tc

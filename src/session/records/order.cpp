@@ -8,6 +8,8 @@
 
 #include <array>
 
+namespace tc {
+
 std::int32_t Order::GetOrderTypeTagValue(std::int32_t code) {
     static constexpr std::array<std::int32_t, 4> kTags = {kNotApplicable, 29, 30, 31};
     const auto i = static_cast<std::uint32_t>(code);
@@ -98,3 +100,5 @@ std::optional<platform::Decimal> Order::GetMarginForSingleLot(const GroupInstrum
         return std::nullopt;
     return value;
 }
+
+} // namespace tc

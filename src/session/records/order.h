@@ -11,6 +11,8 @@
 #include <string>
 #include <string_view>
 
+namespace tc {
+
 class AccountDetails;
 struct GroupInstruments;
 class ItemDetails;
@@ -151,3 +153,5 @@ struct MultiTrade {
     double quantity = 0;
     std::shared_ptr<AccountDetails> accountDet;
 };
+
+} // namespace tc

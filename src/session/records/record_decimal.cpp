@@ -5,6 +5,8 @@
 #include <string_view>
 #include <system_error>
 
+namespace tc {
+
 platform::Decimal decimalFromDouble(double value) {
     if (!std::isfinite(value))
         return platform::Decimal::notANumber();
@@ -16,3 +18,5 @@ platform::Decimal decimalFromDouble(double value) {
         platform::Decimal::fromString(std::string_view(buf, static_cast<std::size_t>(r.ptr - buf)));
     return d ? *d : platform::Decimal::notANumber();
 }
+
+} // namespace tc

@@ -6,6 +6,8 @@
 #include <cmath>
 #include <limits>
 
+namespace tc {
+
 RecordFields::RecordFields(std::string_view record, char separator) {
     reset(record, separator);
 }
@@ -125,3 +127,5 @@ std::vector<std::string_view> nonEmptyPieces(std::string_view text, char separat
     }
     return pieces;
 }
+
+} // namespace tc

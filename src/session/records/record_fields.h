@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+namespace tc {
+
 class RecordFields {
 public:
     // No record of the system has this many fields; further pieces are never looked at.
@@ -49,3 +51,5 @@ private:
 // dropped; `truncated` tells).
 std::vector<std::string_view> nonEmptyPieces(std::string_view text, char separator, std::size_t maxPieces,
                                              bool* truncated = nullptr);
+
+} // namespace tc

@@ -3,6 +3,8 @@
 #include "session/model/collection_keys.h"
 #include "session/records/record_fields.h"
 
+namespace tc {
+
 SessionScheduleInfo SessionScheduleInfo::fromFields(const RecordFields& f) {
     SessionScheduleInfo s;
     f.readInt64(0, s.scheduleID);
@@ -86,3 +88,5 @@ FileResource FileResource::fromFields(const RecordFields& f, std::uint64_t mode)
     }
     return r;
 }
+
+} // namespace tc

@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+namespace tc {
+
 class RecordFields;
 
 struct SessionScheduleInfo {
@@ -67,3 +69,5 @@ struct FileResource {
     // five leading columns.
     static FileResource fromFields(const RecordFields& fields, std::uint64_t mode);
 };
+
+} // namespace tc

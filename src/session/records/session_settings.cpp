@@ -2,6 +2,8 @@
 
 #include "session/records/record_fields.h"
 
+namespace tc {
+
 ItemType ItemType::fromAmpRecord(const RecordFields& f) {
     ItemType t;
     f.readInt(0, t.InstrumentTypeId);
@@ -61,3 +63,5 @@ SessionSettings SessionSettings::fromAmpRecord(const RecordFields& f) {
     f.readInt64(15, s.marketTradingStatus);
     return s;
 }
+
+} // namespace tc

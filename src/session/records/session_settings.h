@@ -4,6 +4,8 @@
 #include <optional>
 #include <string>
 
+namespace tc {
+
 class RecordFields;
 
 struct ItemType {
@@ -56,3 +58,5 @@ struct SessionSettings {
     // Fields in position order (so allowNewTpSl follows the last of positions 2, 3, 4 present).
     static SessionSettings fromAmpRecord(const RecordFields& fields);
 };
+
+} // namespace tc

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <string>
 
+namespace tc {
+
 struct OpenPositionHistoryInfo : public Order {
     std::uint64_t TOPHId = 0;
     std::string TOPDate;
@@ -81,3 +83,5 @@ struct OrganizationInfo {
     std::uint64_t accountId = 0;
     std::string companyAddress;
 };
+
+} // namespace tc

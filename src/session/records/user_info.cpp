@@ -2,6 +2,8 @@
 
 #include "session/records/record_fields.h"
 
+namespace tc {
+
 UserInfo UserInfo::fromAmpRecord(const RecordFields& f) {
     UserInfo u;
     f.readInt(0, u.UserId);
@@ -47,3 +49,5 @@ std::optional<LoginInfoMessage> LoginInfoMessage::fromAmpRecord(const RecordFiel
     m.ErrorCode = code;
     return m;
 }
+
+} // namespace tc

@@ -4,6 +4,8 @@
 #include <optional>
 #include <string>
 
+namespace tc {
+
 class RecordFields;
 
 struct UserInfo {
@@ -51,3 +53,5 @@ struct LoginInfoMessage {
     // and the records after it are still read.
     static std::optional<LoginInfoMessage> fromAmpRecord(const RecordFields& fields);
 };
+
+} // namespace tc

@@ -17,6 +17,8 @@
 #include <utility>
 #include <vector>
 
+namespace tc {
+
 namespace {
 
 // Calls visit(piece) for each piece of `text` cut at `separator`, empty ones included, until
@@ -468,3 +470,5 @@ std::optional<SessionModel> AmpSnapshotLoader::loadFromCompressedField(std::stri
     }
     return load(*text, stats);
 }
+
+} // namespace tc

@@ -14,6 +14,8 @@
 #include <optional>
 #include <string_view>
 
+namespace tc {
+
 // What one parse passed over; for logs and tests.
 struct AmpLoadStats {
     // Sections cut from the text (only those up to the last one read are counted).
@@ -84,3 +86,5 @@ private:
     Limits limits_;
     InstrumentsLoadedHook instrumentsLoaded_;
 };
+
+} // namespace tc

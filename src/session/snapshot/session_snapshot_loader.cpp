@@ -5,6 +5,8 @@
 #include "session/snapshot/amp_snapshot_loader.h"
 #include "session/snapshot/xml_snapshot_loader.h"
 
+namespace tc {
+
 std::optional<SessionModel> SessionSnapshotLoader::load(std::string_view compressedField, bool isAmp) {
     if (isAmp)
         return AmpSnapshotLoader().loadFromCompressedField(compressedField);
@@ -15,3 +17,5 @@ std::optional<SessionModel> SessionSnapshotLoader::load(std::string_view compres
     }
     return XmlSnapshotLoader::load(*xml);
 }
+
+} // namespace tc

@@ -3,7 +3,11 @@
 // through XmlSnapshotLoader, each into a fresh model. Stateless; callable from any thread.
 #include "session/business/business_services.h"
 
+namespace tc {
+
 class SessionSnapshotLoader final : public SnapshotLoader {
 public:
     std::optional<SessionModel> load(std::string_view compressedField, bool isAmp) override;
 };
+
+} // namespace tc

@@ -17,6 +17,8 @@
 #include <memory>
 #include <utility>
 
+namespace tc {
+
 namespace {
 
 // Skipped rows are logged one by one up to this many per table, then only counted.
@@ -729,3 +731,5 @@ std::string XmlSnapshotLoader::decodeEntities(std::string_view text) {
     }
     return out;
 }
+
+} // namespace tc

@@ -12,6 +12,8 @@
 #include <string_view>
 #include <vector>
 
+namespace tc {
+
 // Column name -> text, entities decoded; a later column of the same name overwrites an earlier one.
 using XmlSnapshotRow = platform::OrderedMap<std::string, std::string>;
 
@@ -101,3 +103,5 @@ public:
     // starts with '&' is kept as it stands.
     static std::string decodeEntities(std::string_view text);
 };
+
+} // namespace tc

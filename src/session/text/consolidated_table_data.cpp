@@ -3,6 +3,8 @@
 #include "platform/log.h"
 #include "session/text/language_string.h"
 
+namespace tc {
+
 std::optional<std::string> TableViewData::objectValueForTableColumn(const TableColumn&, std::uint64_t row,
                                                                     std::size_t columnIndex) const {
     if (row >= cells.size() || columnIndex >= cells[row].size())
@@ -46,3 +48,5 @@ ConsolidatedTableData::getConsolidatedDataFromTableView(const TableView& tableVi
     }
     return rows;
 }
+
+} // namespace tc

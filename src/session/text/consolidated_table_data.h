@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+namespace tc {
+
 struct TableColumn {
     std::string identifier; // language-text key of the column's title ("88" -> key "0088")
     double width = 0;
@@ -48,3 +50,5 @@ public:
     static Rows getConsolidatedDataFromTableView(const TableView& tableView, std::uint64_t rowCount,
                                                  std::int64_t selectedLanguage);
 };
+
+} // namespace tc

@@ -12,6 +12,8 @@
 #include <limits>
 #include <vector>
 
+namespace tc {
+
 using platform::Date;
 using platform::DateFormatter;
 
@@ -198,3 +200,5 @@ std::string Formatter::convertStringtoRTF(std::string_view text) {
 std::string Formatter::convertRTFtoString(std::string_view rtf) {
     return platform::plainTextFromRtf(rtf);
 }
+
+} // namespace tc

@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+namespace tc {
+
 class Formatter {
 public:
     // Patterns of the system. Calendar years are "yyyy": "YYYY" is the week-based year, which
@@ -76,3 +78,5 @@ public:
     static std::string convertStringtoRTF(std::string_view text);
     static std::string convertRTFtoString(std::string_view rtf);
 };
+
+} // namespace tc

@@ -8,6 +8,8 @@
 
 #include <string>
 
+namespace tc {
+
 namespace {
 
 std::string text(std::int64_t language, std::string_view key) {
@@ -123,3 +125,5 @@ std::string JournalData::getPaymentTransactionJournalData(const PayGateTransacti
                                              text(context.language, "20300"));
     return {};
 }
+
+} // namespace tc

@@ -10,6 +10,8 @@
 #include <string>
 #include <string_view>
 
+namespace tc {
+
 class LoginInputdata;
 class Order;
 
@@ -58,3 +60,5 @@ public:
     static std::optional<std::string> reformatClockText(std::string_view text, std::string_view sourceFormat,
                                                         std::string_view destinationFormat);
 };
+
+} // namespace tc

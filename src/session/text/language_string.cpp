@@ -8,6 +8,8 @@
 #include <mutex>
 #include <utility>
 
+namespace tc {
+
 namespace {
 
 constexpr std::array<std::string_view, 12> kFolders = {
@@ -71,3 +73,5 @@ void LanguageString::setProductLocalizationList(std::map<std::string, std::strin
     std::lock_guard lock(p.mutex);
     p.map = std::move(map);
 }
+
+} // namespace tc

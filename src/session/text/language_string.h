@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+namespace tc {
+
 class LanguageString {
 public:
     // The text of `key` in the language's table. The key is first redirected through the product
@@ -28,3 +30,5 @@ public:
     // whenever it loads them; an empty map switches redirection off. Safe against concurrent lookups.
     static void setProductLocalizationList(std::map<std::string, std::string> list);
 };
+
+} // namespace tc

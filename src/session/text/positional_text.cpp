@@ -1,5 +1,7 @@
 #include "session/text/positional_text.h"
 
+namespace tc {
+
 std::string fillPositional(std::string_view text, std::span<const std::string_view> args) {
     std::string out;
     out.reserve(text.size());
@@ -23,3 +25,5 @@ std::string fillPositional(std::string_view text, std::span<const std::string_vi
 std::string fillPositional(std::string_view text, std::initializer_list<std::string_view> args) {
     return fillPositional(text, std::span<const std::string_view>(args.begin(), args.size()));
 }
+
+} // namespace tc

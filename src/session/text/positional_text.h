@@ -7,7 +7,11 @@
 #include <string>
 #include <string_view>
 
+namespace tc {
+
 // Each "{n}" (one digit) becomes args[n]; a placeholder without an argument stays as it is, and
 // every other character, "%" included, is copied unchanged.
 std::string fillPositional(std::string_view text, std::span<const std::string_view> args);
 std::string fillPositional(std::string_view text, std::initializer_list<std::string_view> args);
+
+} // namespace tc

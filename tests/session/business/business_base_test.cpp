@@ -22,9 +22,10 @@
 #include <fstream>
 #include <sstream>
 
-using namespace sessiontest;
-
 namespace {
+
+using namespace tc;
+using namespace sessiontest;
 
 class BusinessBaseTest : public ::testing::Test {
 protected:

@@ -20,7 +20,7 @@
 #include <string>
 #include <vector>
 
-namespace sessiontest {
+namespace tc::sessiontest {
 
 // A thread-safe list of the calls made, as texts ("name" or "name:argument").
 class CallLog {
@@ -218,4 +218,4 @@ inline void pump() {
         platform::RunLoop::main().runOnce();
 }
 
-} // namespace sessiontest
+} // namespace tc::sessiontest

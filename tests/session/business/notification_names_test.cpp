@@ -13,6 +13,8 @@
 
 namespace {
 
+using namespace tc;
+
 TEST(NotificationNames, AreSortedAndUnique) {
     const auto& names = kAllNotificationNames;
     EXPECT_TRUE(std::is_sorted(names.begin(), names.end()));
@@ -26,8 +28,8 @@ TEST(NotificationNames, AreSortedAndUnique) {
 // not to the table (or mistyped in one of them) is caught.
 TEST(NotificationNames, HeaderConstantsMatchTheirTextsAndTheTable) {
     std::string source;
-    for (const char* header : {"src/session/business/notification_names.h",
-                               "src/connection/connection_notifications.h"}) {
+    for (const char* header :
+         {"src/session/business/notification_names.h", "src/connection/connection_notifications.h"}) {
         std::ifstream in(std::filesystem::path(TC_SOURCE_DIR) / header);
         ASSERT_TRUE(in) << header;
         std::stringstream text;
@@ -46,8 +48,7 @@ TEST(NotificationNames, HeaderConstantsMatchTheirTextsAndTheTable) {
         EXPECT_EQ(ident, expected);
         EXPECT_TRUE(declared.insert(value).second) << value;
     }
-    std::set<std::string> listed(kAllNotificationNames.begin(),
-                                 kAllNotificationNames.end());
+    std::set<std::string> listed(kAllNotificationNames.begin(), kAllNotificationNames.end());
     EXPECT_EQ(declared, listed);
 }
 

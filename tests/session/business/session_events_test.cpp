@@ -18,6 +18,8 @@
 
 namespace {
 
+using namespace tc;
+
 using platform::RunLoop;
 
 struct BusinessObjectStandIn {};

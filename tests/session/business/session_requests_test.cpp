@@ -19,6 +19,8 @@
 
 namespace {
 
+using namespace tc;
+
 using golden::asciiFrame;
 using golden::body;
 

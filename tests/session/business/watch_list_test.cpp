@@ -17,6 +17,8 @@
 
 namespace {
 
+using namespace tc;
+
 using Codes = std::vector<std::string>;
 
 class FakeWatchContext : public WatchListContext {

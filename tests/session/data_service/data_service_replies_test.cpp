@@ -15,6 +15,8 @@
 
 namespace {
 
+using namespace tc;
+
 using E = DataServiceEvent;
 
 // Joins columns with 0x05 (built this way because "\x05" glued to a hex digit would be one escape).

@@ -11,9 +11,10 @@
 
 #include <gtest/gtest.h>
 
-using namespace sessiontest;
-
 namespace {
+
+using namespace tc;
+using namespace sessiontest;
 
 class RecordingRows final : public HistoryRowSink {
 public:

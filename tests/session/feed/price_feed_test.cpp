@@ -10,9 +10,10 @@
 #include <string>
 #include <vector>
 
-using platform::Decimal;
-
 namespace {
+
+using namespace tc;
+using platform::Decimal;
 
 Decimal dec(std::string_view text) {
     return *Decimal::fromString(text);

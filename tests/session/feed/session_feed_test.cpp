@@ -9,9 +9,10 @@
 
 #include <thread>
 
-using namespace sessiontest;
-
 namespace {
+
+using namespace tc;
+using namespace sessiontest;
 
 std::string quote(const std::vector<std::string>& fields) {
     std::string text;

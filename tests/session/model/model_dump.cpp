@@ -14,6 +14,8 @@
 #include <type_traits>
 #include <vector>
 
+namespace tc {
+
 namespace {
 
 // One record's line: "<prefix> name=value name=value ...".
@@ -497,3 +499,5 @@ std::string dumpSessionModel(const SessionModel& m, DumpOrder order) {
     dumpOrders(out, "SettledOrderCollection", m.SettledOrderCollection);
     return out;
 }
+
+} // namespace tc

@@ -8,8 +8,12 @@
 // the second is what compares snapshots that arrive in different record orders.
 #include <string>
 
+namespace tc {
+
 struct SessionModel;
 
 enum class DumpOrder { Insertion, SortedByKey };
 
 std::string dumpSessionModel(const SessionModel& model, DumpOrder order = DumpOrder::Insertion);
+
+} // namespace tc

@@ -8,6 +8,8 @@
 
 namespace {
 
+using namespace tc;
+
 std::shared_ptr<ItemType> type(std::int32_t id, std::string name) {
     auto t = std::make_shared<ItemType>();
     t->InstrumentTypeId = id;

@@ -11,6 +11,8 @@
 
 namespace {
 
+using namespace tc;
+
 constexpr double kEps = 1e-9;
 
 class GroupSpreads : public ::testing::Test {

@@ -10,6 +10,8 @@
 
 namespace {
 
+using namespace tc;
+
 TEST(SessionModel, CollectionsAreKeyedByTheDecimalTextOfTheirIds) {
     SessionModel m;
     auto settings = std::make_shared<SessionSettings>();

@@ -16,6 +16,8 @@
 
 namespace {
 
+using namespace tc;
+
 std::shared_ptr<AccountDetails> account(std::int32_t id, std::int32_t status, std::int32_t access,
                                         std::uint64_t holder = 0) {
     auto a = std::make_shared<AccountDetails>();

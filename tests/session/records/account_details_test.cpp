@@ -6,6 +6,8 @@
 
 namespace {
 
+using namespace tc;
+
 TEST(AccountDetailsTexts, Tables) {
     EXPECT_EQ(AccountDetails::getAccountStatus(1), "Normal");
     EXPECT_EQ(AccountDetails::getAccountStatus(4), "Close Position Only");

@@ -11,6 +11,8 @@
 
 namespace {
 
+using namespace tc;
+
 TradeCurrency currency(std::int64_t mode, bool direct, double bidRate = 0, double askRate = 0) {
     TradeCurrency c;
     c.conversionMode = mode;

@@ -6,9 +6,10 @@
 #include <random>
 #include <string>
 
-using platform::Decimal;
-
 namespace {
+
+using namespace tc;
+using platform::Decimal;
 
 Decimal dec(const char* text) {
     auto d = Decimal::fromString(text);

@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+namespace tc {
+
 class FakeSession : public SessionLookup {
 public:
     std::vector<std::shared_ptr<ItemDetails>> instruments;
@@ -88,3 +90,5 @@ public:
         return value * conversionFactor;
     }
 };
+
+} // namespace tc

@@ -9,6 +9,8 @@
 
 namespace {
 
+using namespace tc;
+
 std::string groupInstrumentRecord(const std::string& marginMode) {
     return recordText({"77",   "4",  "12",       "0.01", "100",  "0.1", "3",   "5",   "2",   "1.5",
                        "-0.5", "10", "20",       "Y",    "1000", "500", "250", "300", "400", "600",

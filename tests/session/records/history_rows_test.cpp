@@ -8,6 +8,8 @@
 
 namespace {
 
+using namespace tc;
+
 std::string record(const std::vector<std::string>& fields) {
     std::string out;
     for (std::size_t i = 0; i < fields.size(); ++i) {

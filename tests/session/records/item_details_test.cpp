@@ -7,6 +7,8 @@
 
 namespace {
 
+using namespace tc;
+
 constexpr double kEps = 1e-9;
 
 // EURUSD-like: prices on a 0.00005 grid, spread points worth 0.00001.

@@ -14,6 +14,8 @@
 
 namespace {
 
+using namespace tc;
+
 constexpr std::int32_t kNA = 926;
 
 TEST(OrderWireValues, Tables) {

@@ -8,6 +8,8 @@
 
 namespace {
 
+using namespace tc;
+
 TEST(RecordFields, CutsAtTheSeparatorKeepingEmptyFieldsAndAbsentPositionsLeaveTargetsAlone) {
     RecordFields f("7\x05\x05x\x05");
     ASSERT_EQ(f.size(), 4u); // a trailing separator ends with an empty field

@@ -3,6 +3,8 @@
 #include <initializer_list>
 #include <string>
 
+namespace tc {
+
 inline std::string recordText(std::initializer_list<std::string> fields) {
     std::string out;
     bool first = true;
@@ -14,3 +16,5 @@ inline std::string recordText(std::initializer_list<std::string> fields) {
     }
     return out;
 }
+
+} // namespace tc

@@ -7,6 +7,8 @@
 
 namespace {
 
+using namespace tc;
+
 TEST(FileResource, SearchAndDownloadRequestTexts) {
     auto r = FileResource::initWithResourceType("ICO", 5);
     EXPECT_EQ(r.getString(1), std::string("\x05"

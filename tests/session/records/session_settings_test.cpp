@@ -7,6 +7,8 @@
 
 namespace {
 
+using namespace tc;
+
 SessionSettings settingsFrom(const std::string& text) {
     return SessionSettings::fromAmpRecord(RecordFields(text));
 }

@@ -7,6 +7,8 @@
 
 namespace {
 
+using namespace tc;
+
 TEST(LoginInfoMessage, KnowsExactlyTheLoginCodes) {
     for (int code : {1, 15, 101, 103, 201, 202, 301, 401, 406, 1001})
         EXPECT_TRUE(LoginInfoMessage::isEnumDefined(code)) << code;

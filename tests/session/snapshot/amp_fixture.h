@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+namespace tc {
+
 // Drops lines starting with "#" and every line break; <C>, <R> and <S> become 0x05, 0x06, 0x07.
 inline std::string ampFromReadable(std::string_view readable) {
     std::string out;
@@ -48,3 +50,5 @@ inline std::string readAmpFixture() {
     text << in.rdbuf();
     return ampFromReadable(text.str());
 }
+
+} // namespace tc

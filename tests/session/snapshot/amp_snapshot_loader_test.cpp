@@ -17,6 +17,8 @@
 
 namespace {
 
+using namespace tc;
+
 constexpr double kEps = 1e-9;
 
 std::string amp(std::string_view readable) {

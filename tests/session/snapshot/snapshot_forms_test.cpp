@@ -15,6 +15,8 @@
 
 namespace {
 
+using namespace tc;
+
 std::string readXmlFixture() {
     const auto path = std::filesystem::path(TC_TEST_DATA).parent_path() / "fixtures" / "snapshot.xml";
     std::ifstream in(path, std::ios::binary);

@@ -16,6 +16,8 @@
 
 namespace {
 
+using namespace tc;
+
 std::string readFixture(const char* name) {
     const auto path = std::filesystem::path(TC_TEST_DATA).parent_path() / "fixtures" / name;
     std::ifstream in(path, std::ios::binary);

@@ -13,6 +13,8 @@
 
 namespace {
 
+using namespace tc;
+
 using Rows = ConsolidatedTableData::Rows;
 
 class ConsolidatedTableDataTest : public ::testing::Test {

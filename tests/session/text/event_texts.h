@@ -8,6 +8,8 @@
 #include <string>
 #include <unistd.h>
 
+namespace tc {
+
 class EventTextsBundle {
 public:
     EventTextsBundle() {
@@ -72,3 +74,5 @@ public:
 private:
     std::filesystem::path root_;
 };
+
+} // namespace tc

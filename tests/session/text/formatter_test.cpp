@@ -13,6 +13,8 @@
 
 namespace {
 
+using namespace tc;
+
 using platform::Date;
 
 constexpr double kMay1At10 = 1556704800; // 2019-05-01T10:00:00Z

@@ -13,6 +13,8 @@
 
 namespace {
 
+using namespace tc;
+
 TEST(FillPositional, FillsPlaceholdersAndLeavesEverythingElseAlone) {
     EXPECT_EQ(fillPositional("{0}-{1}-{0}", {"a", "b"}), "a-b-a");
     // No argument for it: the placeholder stays visible.
