@@ -2,9 +2,9 @@
 
 #include "server_wire.h"
 
+#include "connection/wire_date.h"
 #include "platform/decimal.h"
 #include "platform/log.h"
-#include "session/text/formatter.h"
 
 #include <algorithm>
 #include <charconv>
@@ -200,7 +200,7 @@ const Group* OrderEngine::groupOf(const Account& account) const {
 EngineReports OrderEngine::handle(std::string_view user, const FieldMap& fields) {
     const int type = integerOf<int>(valueOf(fields, 10)).value_or(0);
     return book_.with([&](Books& books) {
-        Call c{books, std::string(user), fields, Formatter::setAmpFormat(platform::Date::now()), {}};
+        Call c{books, std::string(user), fields, wire::nowText(), {}};
         switch (type) {
         case 60:
             if (fields.contains(125))
@@ -1055,7 +1055,7 @@ EngineReports OrderEngine::onQuote(std::size_t index, const Quote& quote) {
                 due.push_back(o.pendingOrderId);
         if (due.empty())
             return EngineReports{};
-        c.time = Formatter::setAmpFormat(platform::Date::now());
+        c.time = wire::nowText();
         for (std::int64_t id : due) {
             auto it = std::find_if(books.pendingOrders.begin(), books.pendingOrders.end(),
                                    [id](const ServerPendingOrder& o) { return o.pendingOrderId == id; });

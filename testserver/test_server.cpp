@@ -8,13 +8,13 @@
 #include "connection/envelope_opener.h"
 #include "connection/login_inputdata.h"
 #include "connection/stream_deframer.h"
+#include "connection/wire_date.h"
 #include "connection/wire_fields.h"
 #include "connection/zmq/zmq_context.h"
 #include "connection/zmq/zmq_exception.h"
 #include "connection/zmq/zmq_socket.h"
 #include "platform/date_format.h"
 #include "platform/log.h"
-#include "session/text/formatter.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -83,7 +83,7 @@ int typeOf(const FieldMap& fields) {
 }
 
 std::string now() {
-    return Formatter::setAmpFormat(platform::Date::now());
+    return wire::nowText();
 }
 
 int portOfEndpoint(const std::string& endpoint) {

@@ -4,13 +4,13 @@
 #include "connection/device_info.h"
 #include "connection/login_inputdata.h"
 #include "connection/message_base.h"
+#include "connection/wire_date.h"
 #include "connection/zmq/zmq_context.h"
 #include "connection/zmq/zmq_exception.h"
 #include "connection/zmq/zmq_feed_subscriber.h"
 #include "platform/date_format.h"
 #include "platform/log.h"
 #include "platform/notification_center.h"
-#include "session/text/formatter.h"
 
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -114,7 +114,7 @@ void ConnectionBase::LoginRequest() {
         message.setValue(504, *v);
     // The snapshot is asked for in its control-character form.
     message.setValue(160, "AMP");
-    message.setValue(21, Formatter::setAmpFormat(platform::Date::now()));
+    message.setValue(21, wire::nowText());
     message.BuildMessage();
 }
 

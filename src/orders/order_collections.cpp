@@ -1,6 +1,7 @@
 #include "orders/order_collections.h"
 
 #include "connection/message_cracker.h"
+#include "connection/wire_date.h"
 #include "orders/order_numbers.h"
 #include "orders/position_arithmetic.h"
 #include "platform/lenient.h"
@@ -27,7 +28,6 @@ using Fields = OrderCollectionHandlers::Fields;
 
 // A report field longer than this is not a value of ours: the report is refused.
 constexpr std::size_t kMaxFieldBytes = 4096;
-constexpr std::string_view kWireDateTime = "yyyyMMddHHmmss";
 constexpr std::string_view kDisplayDateTime = "MM/dd/yyyy HH:mm:ss";
 constexpr std::string_view kDisplayDate = "MM/dd/yyyy";
 
@@ -73,7 +73,7 @@ std::int32_t integer32(std::string_view text) {
 }
 
 std::string wireDate(std::string_view text, std::string_view pattern) {
-    return JournalData::reformatClockText(text, kWireDateTime, pattern).value_or("");
+    return JournalData::reformatClockText(text, wire::kDatePattern, pattern).value_or("");
 }
 
 std::int32_t orderTypeOfCode(std::int64_t code) {

@@ -1,6 +1,7 @@
 #include "orders/order_requests.h"
 
 #include "connection/separators.h"
+#include "connection/wire_date.h"
 #include "orders/order_numbers.h"
 #include "platform/log.h"
 #include "session/application_interface.h"
@@ -492,7 +493,7 @@ bool OrderRequests::createBulkClosePositionInfo(std::span<const std::shared_ptr<
     m.setValue(23, context_.userName());
     m.setValue(19, context_.referenceId());
     const auto serverDate = context_.serverDate();
-    m.setValue(21, serverDate ? Formatter::setAmpFormat(*serverDate) : context_.serverTime());
+    m.setValue(21, serverDate ? wire::dateText(*serverDate) : context_.serverTime());
     if (!send(m))
         return false;
     platform::UserInfo info;

@@ -6,6 +6,7 @@
 #include "connection/envelope_opener.h"
 #include "connection/login_inputdata.h"
 #include "connection/message_cracker.h"
+#include "connection/wire_date.h"
 #include "connection/wire_fields.h"
 #include "orders/session_orders.h"
 #include "platform/log.h"
@@ -121,7 +122,7 @@ void BusinessBase::pingSent() {
 void BusinessBase::setMessageProperties(MessageBase& message) const {
     message.setValue(23, logindata_.userName().value_or(""));
     message.setValue(19, Referenceid());
-    message.setValue(21, Formatter::setAmpFormat(platform::Date::now()));
+    message.setValue(21, wire::nowText());
 }
 
 std::string BusinessBase::userName() const {
@@ -142,7 +143,7 @@ void BusinessBase::pingToserver() {
     ping.setMessagetype(1018);
     ping.setValue(10, std::int64_t{1018});
     ping.setValue(20, std::int64_t{Requestid()} + 1);
-    ping.setValue(21, Formatter::setAmpFormat(platform::Date::now()));
+    ping.setValue(21, wire::nowText());
     ping.BuildMessage();
 }
 
@@ -190,7 +191,7 @@ std::optional<std::string> BusinessBase::ServerTime() const {
     const std::optional<platform::Date> date = serverDate();
     if (!date)
         return std::nullopt;
-    return Formatter::setAmpFormat(*date);
+    return wire::dateText(*date);
 }
 
 // ---- connection owner ----

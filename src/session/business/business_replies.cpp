@@ -1,6 +1,7 @@
 // Account summary, password-change and demo-registration replies; the ping and the network speed.
 #include "connection/login_inputdata.h"
 #include "connection/message_cracker.h"
+#include "connection/wire_date.h"
 #include "connection/wire_fields.h"
 #include "platform/lenient.h"
 #include "platform/log.h"
@@ -215,12 +216,11 @@ std::int32_t BusinessBase::networkSpeedClass(double elapsed) {
 }
 
 void BusinessBase::handlePingReply(const std::vector<std::string>& fields) {
-    static thread_local platform::DateFormatter wireDate(Formatter::kWireDateTime, Formatter::kLocale);
     for (const std::string& piece : fields) {
         const wire::Field f = wire::parseField(piece);
         if (!f.hasValue || f.tag != 21)
             continue;
-        if (std::optional<platform::Date> date = wireDate.parse(f.value)) {
+        if (std::optional<platform::Date> date = wire::parseDate(f.value)) {
             std::lock_guard lock(valuesLock_);
             serverDate_ = *date;
         }

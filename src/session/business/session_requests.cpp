@@ -1,6 +1,7 @@
 #include "session/business/session_requests.h"
 
 #include "connection/separators.h"
+#include "connection/wire_date.h"
 #include "platform/log.h"
 #include "session/model/session_model.h"
 #include "session/records/account_details.h"
@@ -132,7 +133,7 @@ void PendingRequests::clear() {
 void SessionRequests::setMessageProperties(MessageBase& message) const {
     message.setValue(23, context_.userName());
     message.setValue(19, context_.referenceId());
-    message.setValue(21, Formatter::setAmpFormat(context_.now()));
+    message.setValue(21, wire::dateText(context_.now()));
 }
 
 std::int32_t SessionRequests::nextRequestId() const {
@@ -210,8 +211,8 @@ bool SessionRequests::requestFinancialTransactions(const SearchInfo& search) {
     }
     MessageBase m = dataServiceMessage(kDsFinancialTransactions, "getfinancialtransactions");
     m.setValue(34, search.AccountNumber);
-    m.setValue(575, Formatter::setAmpFormat(*search.FromDate));
-    m.setValue(576, Formatter::setAmpFormat(*search.ToDate));
+    m.setValue(575, wire::dateText(*search.FromDate));
+    m.setValue(576, wire::dateText(*search.ToDate));
     m.setValue(551, search.TransactionDetails);
     return sendDataService(m);
 }
@@ -219,8 +220,8 @@ bool SessionRequests::requestFinancialTransactions(const SearchInfo& search) {
 bool SessionRequests::requestAccountStatement(const StatementSelection& selection) {
     MessageBase m = dataServiceMessage(kDsAccountStatement, "getdsaccountstatement");
     m.setValue(34, selection.AccountId);
-    m.setValue(575, Formatter::setAmpFormat(selection.FromDate));
-    m.setValue(576, Formatter::setAmpFormat(selection.ToDate));
+    m.setValue(575, wire::dateText(selection.FromDate));
+    m.setValue(576, wire::dateText(selection.ToDate));
     return sendDataService(m);
 }
 
@@ -237,8 +238,8 @@ bool SessionRequests::requestExecutedPosition(const SearchInfo& search) {
         return false;
     }
     MessageBase m = dataServiceMessage(kDsExecutedPositions, "getexecutedpositions");
-    m.setValue(575, Formatter::setAmpFormat(*search.FromDate));
-    m.setValue(576, Formatter::setAmpFormat(*search.ToDate));
+    m.setValue(575, wire::dateText(*search.FromDate));
+    m.setValue(576, wire::dateText(*search.ToDate));
     return sendDataService(m);
 }
 
@@ -277,8 +278,8 @@ bool SessionRequests::requestEditUserAccountAccessByClient(const UserAccountMaps
 bool SessionRequests::requestCancelledOrderHistoryForAccount(const StatementSelection& selection) {
     MessageBase m = dataServiceMessage(kDsCancelledOrderHistory, "getcancelledorders");
     m.setValue(34, selection.AccountId);
-    m.setValue(575, Formatter::setAmpFormat(selection.FromDate));
-    m.setValue(576, Formatter::setAmpFormat(selection.ToDate));
+    m.setValue(575, wire::dateText(selection.FromDate));
+    m.setValue(576, wire::dateText(selection.ToDate));
     return sendDataService(m);
 }
 

@@ -1,6 +1,7 @@
 #include "session/data_service/data_service_replies.h"
 
 #include "connection/envelope_opener.h"
+#include "connection/wire_date.h"
 #include "platform/log.h"
 #include "session/business/session_requests.h"
 #include "session/model/session_model.h"
@@ -57,7 +58,7 @@ std::vector<std::string_view> readableRecords(std::string_view reply) {
 }
 
 std::string wireDate(std::string_view text, std::string_view destination) {
-    return Formatter::formatDateandTimeFromString(text, "yyyyMMddHHmmss", destination).value_or("");
+    return Formatter::formatDateandTimeFromString(text, wire::kDatePattern, destination).value_or("");
 }
 
 BankDetails bankDetailsFrom(std::string_view record) {

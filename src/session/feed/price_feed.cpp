@@ -2,6 +2,7 @@
 
 #include "connection/message_cracker.h"
 #include "connection/separators.h"
+#include "connection/wire_date.h"
 #include "platform/lenient.h"
 #include "platform/log.h"
 #include "session/text/formatter.h"
@@ -252,7 +253,7 @@ std::string quoteTime(std::string_view t) {
             return out;
         }
     }
-    return Formatter::formatDateandTimeFromString(t, "yyyyMMddHHmmss", "MM/dd/yyyy HH:mm:ss")
+    return Formatter::formatDateandTimeFromString(t, wire::kDatePattern, "MM/dd/yyyy HH:mm:ss")
         .value_or(std::string());
 }
 

@@ -1,5 +1,6 @@
 #include "session/text/formatter.h"
 
+#include "connection/wire_date.h"
 #include "platform/log.h"
 #include "platform/rtf.h"
 
@@ -19,27 +20,8 @@ using platform::DateFormatter;
 
 namespace {
 
-// Making an ICU date formatter costs more than using it, and tables reformat a date per row; each
-// thread keeps the last few, made in the current device zone and used exactly as fresh ones.
 const DateFormatter& deviceFormatter(std::string_view pattern) {
-    struct Entry {
-        std::string zone;
-        DateFormatter formatter;
-    };
-    constexpr size_t kEntries = 8;
-    thread_local std::vector<Entry> cache;
-    const std::string zone = platform::deviceTimeZoneId();
-    for (size_t i = 0; i < cache.size(); ++i) {
-        if (cache[i].formatter.pattern() == pattern && cache[i].zone == zone) {
-            if (i > 0)
-                std::swap(cache[i], cache[i - 1]);
-            return cache[i > 0 ? i - 1 : 0].formatter;
-        }
-    }
-    if (cache.size() == kEntries)
-        cache.pop_back();
-    cache.push_back(Entry{zone, DateFormatter(pattern, Formatter::kLocale)});
-    return cache.back().formatter;
+    return platform::deviceFormatter(pattern, Formatter::kLocale);
 }
 
 } // namespace
@@ -113,7 +95,7 @@ std::string Formatter::formatIndexForString(std::string_view text) {
 }
 
 std::string Formatter::setAmpFormat(Date date) {
-    return deviceFormatter(kWireDateTime).format(date);
+    return wire::dateText(date);
 }
 
 std::string Formatter::formatDate(Date date) {

@@ -3,6 +3,7 @@
 #include "platform/date_format.h"
 #include "session/text/formatter.h"
 
+#include "connection/wire_date.h"
 #include "price_book.h"
 
 #include <gtest/gtest.h>
@@ -193,7 +194,7 @@ TEST(PriceFeedQuote, QuoteTimesKeepTheServersWallClock) {
     // Not a calendar time: the date formatter's reading, which is no time at all here.
     f[1] = "20230229101010";
     EXPECT_EQ(decoded(f).Time,
-              Formatter::formatDateandTimeFromString(f[1], "yyyyMMddHHmmss", "MM/dd/yyyy HH:mm:ss")
+              Formatter::formatDateandTimeFromString(f[1], wire::kDatePattern, "MM/dd/yyyy HH:mm:ss")
                   .value_or(std::string()));
     f[1] = "2024022923595";
     EXPECT_EQ(decoded(f).Time, "");
