@@ -163,9 +163,7 @@ std::optional<Date> Formatter::getDate(Date date, uint64_t daysAhead) {
     return Date::fromMilliseconds(result);
 }
 
-std::string Formatter::getDateonColumnResizing(double columnWidth, std::string_view dateString) {
-    if (!(columnWidth <= kNarrowDateColumnWidth))
-        return std::string(dateString);
+std::string Formatter::timeOfDisplayDateTime(std::string_view dateString) {
     // Read and print in one fixed zone so the wall-clock time comes out exactly as written, even in
     // an hour skipped by a daylight-saving change.
     DateFormatter reader(kDisplayDateTime, kLocale, "GMT");

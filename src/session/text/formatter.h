@@ -27,8 +27,6 @@ public:
     static constexpr std::string_view kIsoDateTimeMillis = "yyyy-MM-dd'T'HH:mm:ss.SSS";
     static constexpr std::string_view kIsoDateTime = "yyyy-MM-dd'T'HH:mm:ss";
     static constexpr std::string_view kLocale = "en_US";
-    // Columns this wide or narrower show only the time of a date-time text.
-    static constexpr double kNarrowDateColumnWidth = 135.0;
     // Longest text taken by the text conversions; longer texts are refused.
     static constexpr size_t kMaxTextBytes = 1 << 20;
     // Furthest getDate() looks ahead (about 27 centuries).
@@ -71,9 +69,9 @@ public:
     // The date plus that many Gregorian calendar days in the device's zone (wall-clock time kept across
     // daylight-saving changes). nullopt past kMaxDaysAhead.
     static std::optional<platform::Date> getDate(platform::Date date, uint64_t daysAhead);
-    // "HH:mm:ss" of a "MM/dd/yyyy HH:mm:ss" text for a column of kNarrowDateColumnWidth or less,
-    // otherwise (or when the text does not match) the text unchanged.
-    static std::string getDateonColumnResizing(double columnWidth, std::string_view dateString);
+    // "HH:mm:ss" of a "MM/dd/yyyy HH:mm:ss" text (what a narrow table column shows of it); the text
+    // unchanged when it does not match.
+    static std::string timeOfDisplayDateTime(std::string_view dateString);
 
     // Plain text to an RTF document and back (chat messages travel as RTF).
     static std::string convertStringtoRTF(std::string_view text);

@@ -5,7 +5,6 @@
 #include <unicode/locid.h>
 
 #include <clocale>
-#include <cmath>
 #include <cstdio>
 #include <limits>
 #include <locale>
@@ -244,16 +243,12 @@ TEST(GetDate, KeepsWallClockAcrossDaylightSaving) {
     }
 }
 
-TEST(GetDateonColumnResizing, NarrowColumnsShowTheTimeOnly) {
-    const std::string text = "05/01/2019 10:20:30";
-    EXPECT_EQ(Formatter::getDateonColumnResizing(135.0, text), "10:20:30");
-    EXPECT_EQ(Formatter::getDateonColumnResizing(80.0, text), "10:20:30");
-    EXPECT_EQ(Formatter::getDateonColumnResizing(135.5, text), text);
-    EXPECT_EQ(Formatter::getDateonColumnResizing(std::nan(""), text), text);
-    EXPECT_EQ(Formatter::getDateonColumnResizing(100.0, "not a date"), "not a date");
+TEST(TimeOfDisplayDateTime, TakesTheTimeOfAMatchingText) {
+    EXPECT_EQ(Formatter::timeOfDisplayDateTime("05/01/2019 10:20:30"), "10:20:30");
+    EXPECT_EQ(Formatter::timeOfDisplayDateTime("not a date"), "not a date");
     // An hour skipped by the spring change still shows as written.
     DeviceZone zone("America/New_York");
-    EXPECT_EQ(Formatter::getDateonColumnResizing(100.0, "03/10/2024 02:30:00"), "02:30:00");
+    EXPECT_EQ(Formatter::timeOfDisplayDateTime("03/10/2024 02:30:00"), "02:30:00");
 }
 
 TEST(RtfConversion, ChatTextSurvivesARoundTrip) {
