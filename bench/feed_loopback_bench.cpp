@@ -7,6 +7,7 @@
 // the client the drain interval of its feed handler in milliseconds (0: drain as soon as possible).
 #include "bench_support.h"
 #include "connection/login_inputdata.h"
+#include "orders/session_orders.h"
 #include "platform/dispatch.h"
 #include "platform/user_defaults.h"
 #include "session/application_interface.h"
@@ -193,6 +194,7 @@ void BM_FeedLoopbackClientApplied(benchmark::State& state) {
         services.userDefaults = defaults.get();
         services.feed = counting;
         auto business = std::make_unique<BusinessBase>(app, services);
+        attachSessionOrders(*business);
         auto feed = std::make_shared<SessionFeed>(*business);
         feed->setDrainInterval(drainInterval);
         counting->target = feed.get();

@@ -4,6 +4,7 @@
 // the main queue is pumped only now and then.
 #include "bench_support.h"
 #include "connection/login_inputdata.h"
+#include "orders/session_orders.h"
 #include "platform/dispatch.h"
 #include "platform/user_defaults.h"
 #include "session/application_interface.h"
@@ -59,6 +60,7 @@ struct FeedSession {
         BusinessServices services;
         services.userDefaults = defaults.get();
         business = std::make_unique<BusinessBase>(app, services);
+        attachSessionOrders(*business);
         feed = std::dynamic_pointer_cast<SessionFeed>(business->services().feed);
         for (int i = 0; i < kInstruments; ++i) {
             auto item = std::make_shared<ItemDetails>();

@@ -2,6 +2,7 @@
 // frames, envelopes, snapshots and login replies. Whatever arrives, the session holds together: the
 // dispatch returns, the main queue drains, and the session values stay readable.
 #include "fuzz_support.h"
+#include "orders/session_orders.h"
 #include "platform/bundle.h"
 #include "platform/dispatch.h"
 #include "platform/user_defaults.h"
@@ -30,6 +31,7 @@ struct Session {
         BusinessServices services;
         services.userDefaults = defaults.get();
         business = std::make_unique<BusinessBase>(*app, services);
+        attachSessionOrders(*business);
     }
 };
 

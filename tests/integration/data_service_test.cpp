@@ -4,6 +4,7 @@
 #include "connection/login_inputdata.h"
 #include "loopback_fixture.h"
 #include "market.h"
+#include "orders/session_orders.h"
 #include "platform/bundle.h"
 #include "platform/notification_center.h"
 #include "platform/user_defaults.h"
@@ -87,6 +88,7 @@ protected:
         services.historyRows = rows;
         services.userDefaults = defaults.get();
         business = std::make_unique<BusinessBase>(app, services);
+        attachSessionOrders(*business);
         business->StreamingConnection(true, false);
         ASSERT_TRUE(loggedIn());
         // The login's own requests are answered in order; the last is the financial approvals.

@@ -13,6 +13,7 @@
 
 #include "loopback_fixture.h"
 #include "market.h"
+#include "orders/session_orders.h"
 #include "test_server.h"
 
 #include <gtest/gtest.h>
@@ -80,6 +81,7 @@ protected:
             services.feed = s->feed;
         services.userDefaults = s->defaults.get();
         s->business = std::make_unique<BusinessBase>(s->app, services);
+        attachSessionOrders(*s->business);
         s->business->StreamingConnection(true, false);
         sessions.push_back(std::move(s));
         return *sessions.back();
@@ -251,6 +253,7 @@ TEST_F(LoginRoadTest, HeadlessShellFollowsTheSessionThroughItsEvents) {
     BusinessServices services;
     services.userDefaults = watchDefaults.get();
     auto business = std::make_unique<BusinessBase>(app, services);
+    attachSessionOrders(*business);
     business->StreamingConnection(true, false);
     ASSERT_TRUE(loggedIn());
     ASSERT_TRUE(pumpUntil([&] { return app.loginSuccess(); }));

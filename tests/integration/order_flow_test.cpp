@@ -115,6 +115,7 @@ protected:
         std::unique_ptr<platform::UserDefaults> defaults = platform::UserDefaults::inMemory();
         std::unique_ptr<HeadlessApplication> app;
         std::unique_ptr<BusinessBase> business;
+        SessionOrders* orders = nullptr;
     };
 
     // Signs in as demo and waits until the data service's lists have arrived.
@@ -128,6 +129,7 @@ protected:
         BusinessServices services;
         services.userDefaults = s->defaults.get();
         s->business = std::make_unique<BusinessBase>(*s->app, services);
+        s->orders = &attachSessionOrders(*s->business);
         const int before = logins;
         s->business->StreamingConnection(true, false);
         sessions.push_back(std::move(s));
@@ -139,7 +141,7 @@ protected:
         return out;
     }
 
-    static OrderRequests& requests(Session& s) { return s.business->orders().requests(); }
+    static OrderRequests& requests(Session& s) { return s.orders->requests(); }
     static SessionModel& lists(Session& s) { return s.business->session(); }
 
     // Gives the server the client's current quote of `code`, so both price orders alike.
@@ -256,8 +258,7 @@ TEST_F(OrderFlowTest, MarketBuyBecomesPendingThenOpenPosition) {
     }));
     // 62/28 replaced the local record by the server's, 62/23 moved that one to the copy and 67/74
     // opened the position naming it.
-    OrderCollections* collections = s.business->orders().collections();
-    ASSERT_NE(collections, nullptr);
+    OrderCollections* collections = &s.orders->collections();
     const auto served =
         findBy(collections->PendingOrderCollectionCopy(), &Order::PendingOrderId, position->PendingOrderId);
     ASSERT_NE(served, nullptr) << "no pending record of the server for " << position->PendingOrderId;

@@ -8,7 +8,6 @@
 #include "connection/message_cracker.h"
 #include "connection/wire_date.h"
 #include "connection/wire_fields.h"
-#include "orders/session_orders.h"
 #include "platform/log.h"
 #include "platform/user_defaults.h"
 #include "session/business/session_events.h"
@@ -47,16 +46,31 @@ BusinessBase::BusinessBase(ApplicationInterface& application, BusinessServices s
     messageBase_.setSender(this);
     conn_ = ConnectionBase::create(*this, logindata_, *this, std::move(connectionOptions));
     reachability_ = std::make_unique<SessionReachability>(*this);
-    orders_ = std::make_unique<SessionOrders>(*this);
 }
 
 BusinessBase::~BusinessBase() {
     // Receiving threads first: after this nothing calls back into this object.
     reachability_.reset();
-    orders_.reset();
+    orderSide_.reset();
     conn_->shutdown();
     *alive_ = false;
     pingTimer_.reset();
+}
+
+void BusinessBase::attachOrderSide(std::unique_ptr<OrderSide> side) {
+    orderSide_ = std::move(side);
+}
+
+OrderCollectionHandlers* BusinessBase::orderReports() const {
+    if (services_.orders)
+        return services_.orders.get();
+    return orderSide_ ? &orderSide_->executionReports() : nullptr;
+}
+
+HistoryRowSink* BusinessBase::historyRows() const {
+    if (services_.historyRows)
+        return services_.historyRows.get();
+    return orderSide_ ? &orderSide_->historyRows() : nullptr;
 }
 
 std::function<void()> BusinessBase::whileAlive(std::function<void()> work) const {
@@ -650,7 +664,12 @@ void BusinessBase::handleExecutionReport(std::int64_t type, const std::vector<st
     postMain([this, type, fields, tags, requestId = Requestid()] {
         // Read by the handlers for a report that carries no request number of its own.
         reportRequestid_ = requestId;
-        OrderCollectionHandlers& orders = *services_.orders;
+        OrderCollectionHandlers* side = orderReports();
+        if (!side) {
+            platform::Log::debug("execution report dropped: no order side");
+            return;
+        }
+        OrderCollectionHandlers& orders = *side;
         const std::string id79 = tags.t79.value_or("");
         const int status = static_cast<int>(tags.t73.value_or(0));
         if (type == 66) {
@@ -701,7 +720,7 @@ void BusinessBase::handleExecutionReport(std::int64_t type, const std::vector<st
 
 void BusinessBase::handleOrderRejected(const std::vector<std::string>& fields, const CommonTags& tags,
                                        std::int32_t requestId) {
-    OrderCollectionHandlers& orders = *services_.orders;
+    OrderCollectionHandlers& orders = *orderReports();
     const std::string id79 = tags.t79.value_or("");
     if (id79.empty()) {
         orders.FillCancelledOrderCollection(requestId, 25, fields);

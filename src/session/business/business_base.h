@@ -47,7 +47,6 @@ struct CommonTags {
     std::string field1050;
 };
 
-class SessionOrders;
 class SessionReachability;
 
 class BusinessBase final : public MessageSender,
@@ -142,8 +141,14 @@ public:
     DataServiceCollections& dataServiceCollections() { return dataServiceCollections_; }
     const DataServiceCollections& dataServiceCollections() const { return dataServiceCollections_; }
     ChartDataStore& chartDataCollection() { return chartDataCollection_; }
-    // Order rules, order requests and the live order lists (main queue).
-    SessionOrders& orders() { return *orders_; }
+    // The order side: order rules, order requests and the live order lists, attached by the layer that
+    // implements them (main queue, before the stream starts; owned from then on). Null until attached.
+    void attachOrderSide(std::unique_ptr<OrderSide> side);
+    OrderSide* orderSide() const { return orderSide_.get(); }
+    // Where execution reports and the data service's order rows go: the handlers given in the services,
+    // else the attached order side; null while there is neither (they are dropped then).
+    OrderCollectionHandlers* orderReports() const;
+    HistoryRowSink* historyRows() const;
     // Follows the network watcher's reports (main queue).
     SessionReachability& reachability() { return *reachability_; }
 
@@ -226,7 +231,7 @@ private:
     DataServiceCollections dataServiceCollections_;
     ChartDataStore chartDataCollection_;
     std::unique_ptr<SessionReachability> reachability_;
-    std::unique_ptr<SessionOrders> orders_;
+    std::unique_ptr<OrderSide> orderSide_;
     SessionRequests requests_{*this};
     WatchList watchList_;
     // The product id and user id read by requests on any thread, copied at the hand-over.

@@ -2,8 +2,8 @@
 // do what a headless login needs and log the rest:
 // - notifications and banners are SessionEvents', journal lines JournalData's;
 // - requests go to the session's own SessionRequests;
-// - execution reports and the data service's order rows go to OrderCollections over the session's
-//   model;
+// - execution reports and the data service's order rows go to the attached order side (see
+//   BusinessBase::attachOrderSide) unless `orders` is given;
 // - chat and funding messages are logged and dropped;
 // - data-service and chart replies are SessionDataService's (order rows go to `historyRows`);
 // - the feed is SessionFeed's (quotes, depth, server messages, instrument status);
@@ -11,7 +11,6 @@
 // - the subscription set is the watch list's.
 #include "session/business/business_services.h"
 
-#include "orders/order_collections.h"
 #include "platform/lenient.h"
 #include "platform/log.h"
 #include "platform/notification_center.h"
@@ -132,41 +131,6 @@ public:
     void createApprovalAction(std::int64_t, const std::vector<std::string>&) override { dropped("approval"); }
 };
 
-// The order collections' view of the session object: its request number, language, journal and a
-// SessionEvents of its own for the order notices.
-class BusinessOrderHost final : public OrderCollectionsHost {
-public:
-    explicit BusinessOrderHost(BusinessBase& business)
-        : business_(business),
-          events_(business.application(),
-                  platform::NotificationObject(static_cast<const BusinessBase*>(&business))) {}
-    // Not the live value: later messages may have moved it on before the main queue got here.
-    std::int32_t Requestid() const override { return business_.reportRequestid(); }
-    std::int64_t selectedLanguage() const override { return business_.application().selectedLanguage(); }
-    JournalContext journalContext() const override {
-        return JournalContext::from(business_.logindata(), selectedLanguage(),
-                                    business_.ServerTime().value_or(""));
-    }
-    void appendJournal(std::string line) override { business_.appendJournal(std::move(line)); }
-    SessionEvents* events() override { return &events_; }
-
-private:
-    BusinessBase& business_;
-    SessionEvents events_;
-};
-
-// The collections together with the host they reach the session through.
-class SessionOrderCollections {
-public:
-    explicit SessionOrderCollections(BusinessBase& business)
-        : host_(business), collections_(business.session(), host_) {}
-    OrderCollections& collections() { return collections_; }
-
-private:
-    BusinessOrderHost host_;
-    OrderCollections collections_;
-};
-
 class WatchedItems final : public SubscriptionSource {
 public:
     explicit WatchedItems(BusinessBase& business) : business_(business) {}
@@ -185,14 +149,6 @@ void fillMissingServices(BusinessBase& business, BusinessServices& s) {
         s.requests = std::make_shared<ForwardingRequests>(business);
     if (!s.historyRows)
         s.historyRows = std::dynamic_pointer_cast<HistoryRowSink>(s.orders);
-    if (!s.orders || !s.historyRows) {
-        auto owner = std::make_shared<SessionOrderCollections>(business);
-        std::shared_ptr<OrderCollections> collections(owner, &owner->collections());
-        if (!s.orders)
-            s.orders = collections;
-        if (!s.historyRows)
-            s.historyRows = collections;
-    }
     if (!s.chat)
         s.chat = std::make_shared<DroppingChat>();
     if (!s.funding)

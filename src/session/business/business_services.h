@@ -93,6 +93,17 @@ public:
     virtual void clearBracketOfRejectedOrder(const std::string& pendingOrderId) = 0;
 };
 
+// The order side of the session: the order rules, requests and live order lists live in a layer above
+// the session, which implements this and attaches it to the business object (attachSessionOrders).
+// Execution reports and the data service's order rows go to it unless the business object was given
+// handlers of its own. Main queue only.
+class OrderSide {
+public:
+    virtual ~OrderSide() = default;
+    virtual OrderCollectionHandlers& executionReports() = 0;
+    virtual HistoryRowSink& historyRows() = 0;
+};
+
 // Chat messages (types 601 to 680).
 class ChatHandlers {
 public:
@@ -159,12 +170,13 @@ public:
 struct BusinessServices {
     std::shared_ptr<SessionNotifications> notifications;
     std::shared_ptr<LoginRequests> requests;
+    // Where execution reports go; the attached order side unless given.
     std::shared_ptr<OrderCollectionHandlers> orders;
     std::shared_ptr<ChatHandlers> chat;
     std::shared_ptr<FundingHandlers> funding;
     std::shared_ptr<DataServiceHandlers> dataService;
-    // Where the order rows of the data service's history replies go; the order collections
-    // themselves unless given.
+    // Where the order rows of the data service's history replies go; `orders` when it takes them,
+    // otherwise the attached order side.
     std::shared_ptr<HistoryRowSink> historyRows;
     std::shared_ptr<FeedHandler> feed;
     std::shared_ptr<SnapshotLoader> snapshotLoader;

@@ -36,9 +36,8 @@ void SessionDataService::processDSResponse(const std::optional<std::string>& dat
                 : DataServiceReplies::parse(procedure, 0, data, compressedField));
 
     business_.postMain([this, reply] {
-        const DataServiceOutcome outcome =
-            DataServiceReplies::apply(*reply, business_.session(), business_.dataServiceCollections(),
-                                      business_.services().historyRows.get());
+        const DataServiceOutcome outcome = DataServiceReplies::apply(
+            *reply, business_.session(), business_.dataServiceCollections(), business_.historyRows());
         for (const DataServiceEvent event : outcome.events) {
             switch (event) {
             case DataServiceEvent::depositwithdrawalNotification:

@@ -4,6 +4,7 @@
 #include "connection/envelope_opener.h"
 #include "connection/login_inputdata.h"
 #include "connection/socket/socket_test_support.h"
+#include "orders/session_orders.h"
 #include "platform/bundle.h"
 #include "platform/clock.h"
 #include "platform/user_defaults.h"
@@ -577,6 +578,7 @@ TEST_F(BusinessBaseTest, ExecutionReportsFollowTheStatusTable) {
 
 TEST_F(BusinessBaseTest, PendingReportWithoutRequestNumberUsesTheOneStandingWhenItArrived) {
     BusinessBase& b = make();
+    attachSessionOrders(b);
     auto account = std::make_shared<AccountDetails>();
     account->AccountId = 7;
     b.session().AccountDetailCollection.insert_or_assign("7", account);
