@@ -5,6 +5,7 @@
 #include "connection/data_additions.h"
 #include "connection/message_base.h"
 #include "connection/separators.h"
+#include "connection/wire_names.h"
 
 #include <cstdint>
 #include <span>
@@ -12,6 +13,13 @@
 using namespace tc;
 
 namespace testserver {
+
+namespace msg = tc::wire::msg;
+namespace tag = tc::wire::tag;
+
+WireField typeField(std::int64_t type) {
+    return {wire::tag::kMessageType, std::to_string(type)};
+}
 
 std::string frameFields(const WireFields& fields) {
     std::string body;
@@ -37,7 +45,7 @@ std::optional<std::string> sealEnvelope(std::string_view framedMessage, std::str
     auto text = Base64::encodeBase64WithData(*cipher);
     if (!text)
         return std::nullopt;
-    return frameFields({{10, "76"}, {27, std::move(*text)}});
+    return frameFields({typeField(msg::kEnvelope), {tag::kSealedPayload, std::move(*text)}});
 }
 
 std::optional<std::string> compressPayload(std::string_view text) {

@@ -4,6 +4,7 @@
 #include "connection/crypto.h"
 #include "connection/data_additions.h"
 #include "connection/wire_fields.h"
+#include "connection/wire_names.h"
 #include "platform/log.h"
 #include "platform/utf8.h"
 
@@ -28,7 +29,7 @@ std::optional<std::string> openEncryptedEnvelope(std::string_view tag27Text, std
 
 std::optional<std::string_view> compressedPayloadOfField(std::string_view field) {
     const wire::Field f = wire::parseField(field);
-    if (!f.hasValue || f.tag != 1050)
+    if (!f.hasValue || f.tag != wire::tag::kCompressedPayload)
         return std::nullopt;
     return f.value;
 }

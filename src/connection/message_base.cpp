@@ -2,6 +2,7 @@
 
 #include "connection/message_cracker.h"
 #include "connection/separators.h"
+#include "connection/wire_names.h"
 #include "platform/utf8.h"
 
 #include <charconv>
@@ -23,7 +24,7 @@ const std::string* MessageBase::value(int tag) const noexcept {
 void MessageBase::startRequest(std::int64_t type) {
     setMessagetype(type);
     messageDataDictionary_.clear();
-    setValue(10, type);
+    setValue(wire::tag::kMessageType, type);
 }
 
 void MessageBase::setMessage(const std::vector<std::string>& fields) {

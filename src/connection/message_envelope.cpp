@@ -3,6 +3,7 @@
 #include "connection/crypto.h"
 #include "connection/message_base.h"
 #include "connection/separators.h"
+#include "connection/wire_names.h"
 #include "platform/crypto.h"
 
 #include <string>
@@ -27,16 +28,17 @@ void MessageBase::EncryptMessage(std::string_view framedMessage, bool isInitialR
 
         std::string body;
         body.reserve(text->size() + 40);
-        body += "10=76";
-        body += wire::kFieldEnd;
-        body += "27=";
-        body += *text;
-        body += wire::kFieldEnd;
+        const auto field = [&body](int tag, std::string_view value) {
+            body += std::to_string(tag);
+            body += '=';
+            body += value;
+            body += wire::kFieldEnd;
+        };
+        field(wire::tag::kMessageType, std::to_string(wire::msg::kEnvelope));
+        field(wire::tag::kSealedPayload, *text);
         if (isInitialRequest) {
-            body += "1153=2";
-            body += wire::kFieldEnd;
-            body += "1132=2";
-            body += wire::kFieldEnd;
+            field(wire::tag::kInitialEnvelope, "2");
+            field(wire::tag::kQualifier, "2");
         }
         setMessageLength(frameLength(body));
 

@@ -2,6 +2,7 @@
 
 #include "connection/message_cracker.h"
 #include "connection/wire_date.h"
+#include "connection/wire_names.h"
 #include "orders/order_numbers.h"
 #include "orders/position_arithmetic.h"
 #include "platform/lenient.h"
@@ -21,6 +22,9 @@
 #include <limits>
 
 namespace tc {
+
+namespace report = wire::report;
+namespace tag = wire::tag;
 
 namespace {
 
@@ -147,62 +151,62 @@ enum class PendingMap { NewPending, Update, Cancel };
 void applyPendingField(Order& order, const Field& f, PendingMap map) {
     const std::string value(f.value);
     switch (f.tag) {
-    case 12:
+    case tag::kInstrument:
         order.ItemCode = value;
         break;
-    case 32:
+    case tag::kOrderType:
         order.orderType = orderTypeOfCode(MessageCracker::integerValue(value));
         break;
-    case 33:
+    case tag::kOrderRequestId:
         if (map == PendingMap::Cancel)
             order.RequestId = integer32(value);
         break;
-    case 34:
+    case tag::kAccount:
         order.AccountNumber = value;
         break;
-    case 36:
+    case tag::kTradingMode:
         setSide(order, value);
         break;
-    case 37:
+    case tag::kQuantity:
         order.OrderQty = value;
         break;
-    case 38:
+    case tag::kPrice:
         order.OrderPrice = value;
         break;
-    case 39:
+    case tag::kLimitPrice:
         if (map != PendingMap::Cancel)
             order.LimitPrice = value;
         break;
-    case 40:
+    case tag::kStopPrice:
         if (map != PendingMap::Cancel)
             order.StopPrice = value;
         break;
-    case 43:
+    case tag::kTimeInForce:
         order.timeinForce = timeInForceOfCode(MessageCracker::integerValue(value));
         break;
-    case 76:
+    case tag::kRemainingQuantity:
         order.RemainingQty = value;
         break;
-    case 78:
+    case tag::kTransactionTime:
         order.TransactionDateTime = wireDate(value, kDisplayDateTime);
         break;
-    case 79:
+    case tag::kPendingOrderId:
         order.PendingOrderId = value;
         break;
-    case 81:
+    case tag::kTicketId:
         order.TicketId = value;
         break;
-    case 117:
+    case tag::kDeliveryMode:
         order.deliveryMode = deliveryModeOfCode(MessageCracker::integerValue(value));
         break;
-    case 125:
+    case tag::kOffsetOrder:
         if (map == PendingMap::NewPending)
             order.LiqudateOrderNumber = value;
         break;
-    case 570:
+    case tag::kOrderRouteId:
         order.OrderRouteId = value;
         break;
-    case 573:
+    case tag::kBracketPositionId:
         if (map == PendingMap::NewPending)
             order.RefPositionIdOfBracket = value;
         break;
@@ -291,7 +295,10 @@ std::shared_ptr<Order> OrderCollections::findSettlement(std::string_view settlem
 
 void OrderCollections::FillPendingOrderCollection(const Fields& fields, const std::string& pendingOrderId) {
     const std::vector<Field> parsed = splitFields(fields);
-    if (!reportReads(parsed, fields, {37, 38, 39, 40, 76}, "pending order"))
+    if (!reportReads(
+            parsed, fields,
+            {tag::kQuantity, tag::kPrice, tag::kLimitPrice, tag::kStopPrice, tag::kRemainingQuantity},
+            "pending order"))
         return;
     auto order = std::make_shared<Order>();
     for (const Field& f : parsed)
@@ -308,7 +315,7 @@ void OrderCollections::FillPendingOrderCollection(const Fields& fields, const st
     const auto reportRequest = [&]() -> std::int32_t {
         std::optional<std::string_view> last;
         for (const Field& f : parsed)
-            if (f.tag == 20 || f.tag == 33)
+            if (f.tag == tag::kRequestId || f.tag == tag::kOrderRequestId)
                 last = f.value;
         return last ? integer32(*last) : host_.Requestid();
     }();
@@ -332,7 +339,10 @@ void OrderCollections::UpdatePendingOrderCollection(const Fields& fields, const 
     if (pendingOrderId.empty())
         return;
     const std::vector<Field> parsed = splitFields(fields);
-    if (!reportReads(parsed, fields, {37, 38, 39, 40, 76}, "pending update"))
+    if (!reportReads(
+            parsed, fields,
+            {tag::kQuantity, tag::kPrice, tag::kLimitPrice, tag::kStopPrice, tag::kRemainingQuantity},
+            "pending update"))
         return;
     for (const auto& order : model_.PendingOrderCollection) {
         if (!order || !sameId(order->PendingOrderId, pendingOrderId))
@@ -366,8 +376,9 @@ void OrderCollections::RemovePendingOrder(const std::string& id, bool byPendingO
 
 void OrderCollections::FillCancelledOrderCollection(std::int64_t id, int status, const Fields& fields) {
     const std::vector<Field> parsed = splitFields(fields);
-    if (status == 24) {
-        if (!reportReads(parsed, fields, {37, 38, 76}, "cancelled order"))
+    if (status == report::kCancelled) {
+        if (!reportReads(parsed, fields, {tag::kQuantity, tag::kPrice, tag::kRemainingQuantity},
+                         "cancelled order"))
             return;
         auto order = std::make_shared<Order>();
         for (const Field& f : parsed)
@@ -388,20 +399,20 @@ void OrderCollections::FillCancelledOrderCollection(std::int64_t id, int status,
         append(model_.CancelledOrderCollection, std::move(order), "CancelledOrderCollection");
         return;
     }
-    if (status != 25 || id == 0)
+    if (status != report::kRejected || id == 0)
         return;
     // The dispatcher passes the pending order id when the report has one, else the request number:
     // match by that kind only, so a request number never picks an order whose id happens to be equal.
-    const auto id79 = lastValue(parsed, 79);
-    const bool byPendingOrderId = id79 && !id79->empty();
+    const auto pendingOrderId = lastValue(parsed, tag::kPendingOrderId);
+    const bool byPendingOrderId = pendingOrderId && !pendingOrderId->empty();
     for (const auto& order : model_.PendingOrderCollection) {
         const bool match = byPendingOrderId ? !order->PendingOrderId.empty() &&
                                                   MessageCracker::integerValue(order->PendingOrderId) == id
                                             : order->RequestId == id;
         if (!match)
             continue;
-        if (const auto t78 = lastValue(parsed, 78))
-            order->TransactionDateTime = wireDate(*t78, kDisplayDateTime);
+        if (const auto time = lastValue(parsed, tag::kTransactionTime))
+            order->TransactionDateTime = wireDate(*time, kDisplayDateTime);
         if (append(model_.CancelledOrderCollection, order, "CancelledOrderCollection"))
             journal(JournalData::kOrderCancelled, *order);
         return;
@@ -410,7 +421,8 @@ void OrderCollections::FillCancelledOrderCollection(std::int64_t id, int status,
 
 void OrderCollections::FillOpenOrderCollection(const Fields& fields) {
     const std::vector<Field> parsed = splitFields(fields);
-    if (!reportReads(parsed, fields, {37, 38, 76}, "executed order"))
+    if (!reportReads(parsed, fields, {tag::kQuantity, tag::kPrice, tag::kRemainingQuantity},
+                     "executed order"))
         return;
     auto position = std::make_shared<Order>();
     Order& p = *position;
@@ -418,50 +430,50 @@ void OrderCollections::FillOpenOrderCollection(const Fields& fields) {
     for (const Field& f : parsed) {
         const std::string value(f.value);
         switch (f.tag) {
-        case 12:
+        case tag::kInstrument:
             p.ItemCode = value;
             break;
-        case 33:
+        case tag::kOrderRequestId:
             p.RequestId = integer32(value);
             break;
-        case 34:
+        case tag::kAccount:
             p.AccountNumber = value;
             break;
-        case 37:
+        case tag::kQuantity:
             p.OrderQty = value;
             p.Commision = calcCommission(p.OrderQty, p.RemainingQty, p.Commision);
             break;
-        case 38:
+        case tag::kPrice:
             p.OrderPrice = value;
             break;
-        case 44:
+        case tag::kExpiryDate:
             p.ExpiryDate = wireDate(value, kDisplayDate);
             break;
-        case 72:
+        case tag::kExecutionId:
             p.ExecutionId = value;
             break;
-        case 76:
+        case tag::kRemainingQuantity:
             p.RemainingQty = value;
             break;
-        case 78:
+        case tag::kTransactionTime:
             p.TransactionDateTime = wireDate(value, kDisplayDateTime);
             break;
-        case 79:
+        case tag::kPendingOrderId:
             p.PendingOrderId = value;
             break;
-        case 80:
+        case tag::kPositionId:
             p.OpenPositionId = value;
             break;
-        case 162:
+        case tag::kBaseCurrencyRate:
             p.BaseCurrencyRate = number(value);
             break;
-        case 545:
+        case tag::kCommission:
             p.Commision = number(value);
             break;
-        case 570:
+        case tag::kOrderRouteId:
             p.OrderRouteId = value;
             break;
-        case 585:
+        case tag::kValueDate:
             p.ValueDate = wireDate(value, kDisplayDate);
             break;
         default:
@@ -515,7 +527,8 @@ void OrderCollections::UpdateOpenOrderCollection(const std::string& positionId, 
         return;
     }
     const std::vector<Field> parsed = splitFields(fields);
-    if (!reportReads(parsed, fields, {37, 38, 76}, "position update"))
+    if (!reportReads(parsed, fields, {tag::kQuantity, tag::kPrice, tag::kRemainingQuantity},
+                     "position update"))
         return;
     for (const auto& position : open) {
         if (!sameId(position->OpenPositionId, positionId))
@@ -523,19 +536,19 @@ void OrderCollections::UpdateOpenOrderCollection(const std::string& positionId, 
         Order& p = *position;
         for (const Field& f : parsed) {
             switch (f.tag) {
-            case 37:
+            case tag::kQuantity:
                 p.Commision = calcCommission(p.OrderQty, p.RemainingQty, p.Commision);
                 break;
-            case 38:
+            case tag::kPrice:
                 p.OrderPrice = std::string(f.value);
                 break;
-            case 76:
+            case tag::kRemainingQuantity:
                 p.RemainingQty = std::string(f.value);
                 break;
-            case 141:
+            case tag::kStorage:
                 p.Storage = number(f.value);
                 break;
-            case 545:
+            case tag::kCommission:
                 p.Commision = number(f.value);
                 break;
             default:
@@ -550,17 +563,18 @@ void OrderCollections::ModifyBracketOrderUpdateonOpenOrderCollection(
     if (!refPositionId || refPositionId->empty())
         return;
     const std::vector<Field> parsed = splitFields(fields);
-    const bool legGone = status == 23 || status == 24 || status == 25;
+    const bool legGone =
+        status == report::kFullyFilled || status == report::kCancelled || status == report::kRejected;
     for (const auto& position : model_.OpenOrderCollection) {
         if (!sameId(position->OpenPositionId, *refPositionId))
             continue;
         std::int64_t bracketType = 0;
         for (const Field& f : parsed) {
-            if (f.tag == 32) {
+            if (f.tag == tag::kOrderType) {
                 bracketType = MessageCracker::integerValue(f.value);
                 continue;
             }
-            if (f.tag != 38 || (bracketType != 30 && bracketType != 31))
+            if (f.tag != tag::kPrice || (bracketType != 30 && bracketType != 31))
                 continue;
             std::string& price = bracketType == 31 ? position->StopPrice : position->LimitPrice;
             if (legGone)
@@ -573,50 +587,50 @@ void OrderCollections::ModifyBracketOrderUpdateonOpenOrderCollection(
 
 void OrderCollections::FillSettledOrderCollection(const Fields& fields) {
     const std::vector<Field> parsed = splitFields(fields);
-    if (!reportReads(parsed, fields, {88, 89}, "settlement"))
+    if (!reportReads(parsed, fields, {tag::kSettledProfit, tag::kSettledQuantity}, "settlement"))
         return;
     auto record = std::make_shared<Order>();
     Order& s = *record;
     for (const Field& f : parsed) {
         const std::string value(f.value);
         switch (f.tag) {
-        case 12:
+        case tag::kInstrument:
             s.ItemCode = itemCodeForId(integer32(value));
             break;
-        case 34:
+        case tag::kAccount:
             s.AccountNumber = value;
             break;
-        case 78:
+        case tag::kTransactionTime:
             s.TransactionDateTime = wireDate(value, kDisplayDateTime);
             break;
-        case 80:
+        case tag::kPositionId:
             s.OpenPositionId = value;
             break;
-        case 86:
+        case tag::kSettlementId:
             s.SettlementId = value;
             break;
-        case 87:
+        case tag::kClosingPositionId:
             s.ClosingPositionId = value;
             break;
-        case 88:
+        case tag::kSettledProfit:
             s.SettledPL = value;
             break;
-        case 89:
+        case tag::kSettledQuantity:
             s.SettledQty = value;
             break;
-        case 141:
+        case tag::kStorage:
             s.Storage = number(value);
             break;
-        case 142:
+        case tag::kCurrencyRate:
             s.CurrencyRate = number(value);
             break;
-        case 143:
+        case tag::kOtherCharges:
             s.OtherCharges = number(value);
             break;
-        case 545:
+        case tag::kCommission:
             s.Commision = number(value);
             break;
-        case 604:
+        case tag::kAccountCurrencyRate:
             s.accountCurrencyRate = number(value);
             break;
         default:

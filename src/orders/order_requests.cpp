@@ -2,6 +2,7 @@
 
 #include "connection/separators.h"
 #include "connection/wire_date.h"
+#include "connection/wire_names.h"
 #include "orders/order_numbers.h"
 #include "platform/log.h"
 #include "session/application_interface.h"
@@ -18,15 +19,12 @@
 
 namespace tc {
 
+namespace msg = wire::msg;
+namespace tag = wire::tag;
+
 using platform::Decimal;
 
 namespace {
-
-constexpr std::int64_t kOrderMessage = 60;
-constexpr std::int64_t kEditMessage = 72;
-constexpr std::int64_t kMultiAccountMessage = 77;
-constexpr std::int64_t kCloseAllMessage = 82;
-constexpr std::int64_t kCloseHedgedMessage = 1052;
 
 const ItemDetails kNoItem;
 
@@ -182,28 +180,28 @@ bool OrderRequests::ValidationsBeforeOrderPlacing(const OrderInfo& info) const {
 }
 
 void OrderRequests::fillOrderTags(MessageBase& m, const Order& o) const {
-    m.setValue(34, o.AccountNumber);
-    m.setValue(23, context_.userName());
-    m.setValue(33, o.RequestId);
-    m.setValue(19, context_.referenceId());
-    m.setValue(12, o.ItemCode);
-    m.setValue(32, o.orderTypeTag);
-    m.setValue(117, o.deliveryModeTag);
-    m.setValue(37, o.OrderQty);
-    m.setValue(38, o.OrderPrice);
-    m.setValue(90, o.Spread);
-    m.setValue(36, o.tradingModeTag);
-    m.setValue(24, o.CurrentStatus);
+    m.setValue(tag::kAccount, o.AccountNumber);
+    m.setValue(tag::kUserName, context_.userName());
+    m.setValue(tag::kOrderRequestId, o.RequestId);
+    m.setValue(tag::kReferenceId, context_.referenceId());
+    m.setValue(tag::kInstrument, o.ItemCode);
+    m.setValue(tag::kOrderType, o.orderTypeTag);
+    m.setValue(tag::kDeliveryMode, o.deliveryModeTag);
+    m.setValue(tag::kQuantity, o.OrderQty);
+    m.setValue(tag::kPrice, o.OrderPrice);
+    m.setValue(tag::kSpread, o.Spread);
+    m.setValue(tag::kTradingMode, o.tradingModeTag);
+    m.setValue(tag::kOrderStatus, o.CurrentStatus);
     // Left out, the writer puts "(null)" there, which the server reads as no time in force.
     if (o.timeinForceTag != Order::kNotApplicable && o.timeinForceTag >= 0)
-        m.setValue(43, o.timeinForceTag);
-    m.setValue(56, o.Bid);
-    m.setValue(54, o.Ask);
-    m.setValue(61, o.Last);
-    m.setValue(60, o.High);
-    m.setValue(62, o.Low);
-    m.setValue(67, o.ItemTime);
-    m.setValue(78, o.TransactionDateTime);
+        m.setValue(tag::kTimeInForce, o.timeinForceTag);
+    m.setValue(tag::kBid, o.Bid);
+    m.setValue(tag::kAsk, o.Ask);
+    m.setValue(tag::kLast, o.Last);
+    m.setValue(tag::kHigh, o.High);
+    m.setValue(tag::kLow, o.Low);
+    m.setValue(tag::kItemTime, o.ItemTime);
+    m.setValue(tag::kTransactionTime, o.TransactionDateTime);
 }
 
 bool OrderRequests::PlaceOrder(const OrderInfo& info) {
@@ -213,12 +211,12 @@ bool OrderRequests::PlaceOrder(const OrderInfo& info) {
     if (!order)
         return false;
     MessageBase m;
-    m.startRequest(kOrderMessage);
+    m.startRequest(msg::kOrder);
     m.setNeworderrequestType(0);
     fillOrderTags(m, *order);
-    m.setValue(39, isPositive(order->LimitPrice) ? order->LimitPrice : "");
-    m.setValue(40, isPositive(order->StopPrice) ? order->StopPrice : "");
-    m.setValue(77, order->deviation);
+    m.setValue(tag::kLimitPrice, isPositive(order->LimitPrice) ? order->LimitPrice : "");
+    m.setValue(tag::kStopPrice, isPositive(order->StopPrice) ? order->StopPrice : "");
+    m.setValue(tag::kDeviation, order->deviation);
     if (!send(m))
         return false;
     context_.addPendingOrder(order);
@@ -239,11 +237,11 @@ bool OrderRequests::PlacePartialOrder(const OrderInfo& info) {
     if (!order)
         return false;
     MessageBase m;
-    m.startRequest(kOrderMessage);
+    m.startRequest(msg::kOrder);
     m.setNeworderrequestType(1);
     fillOrderTags(m, *order);
-    m.setValue(125, info.orderNo);
-    m.setValue(77, order->deviation);
+    m.setValue(tag::kOffsetOrder, info.orderNo);
+    m.setValue(tag::kDeviation, order->deviation);
     if (!send(m))
         return false;
     ShowNewOrderMessages(order, 1);
@@ -257,15 +255,17 @@ bool OrderRequests::PlaceEditBracketOrder(const OrderInfo& info) {
     if (!order)
         return false;
     MessageBase m;
-    m.startRequest(kEditMessage);
+    m.startRequest(msg::kEditOrder);
     m.setEditorderrequestType(0);
     fillOrderTags(m, *order);
-    m.setValue(1035, "EBO");
-    m.setValue(573, info.orderNo);
-    m.setValue(38, info.price);
+    m.setValue(tag::kEditKind, "EBO");
+    m.setValue(tag::kBracketPositionId, info.orderNo);
+    m.setValue(tag::kPrice, info.price);
     // An unticked box, or a ticked one without a price above 0, removes that leg.
-    m.setValue(39, info.TakeProfitEnabled && isPositive(order->LimitPrice) ? order->LimitPrice : "0");
-    m.setValue(40, info.StopLossEnabled && isPositive(order->StopPrice) ? order->StopPrice : "0");
+    m.setValue(tag::kLimitPrice,
+               info.TakeProfitEnabled && isPositive(order->LimitPrice) ? order->LimitPrice : "0");
+    m.setValue(tag::kStopPrice,
+               info.StopLossEnabled && isPositive(order->StopPrice) ? order->StopPrice : "0");
     if (!send(m))
         return false;
     ShowEditOrderMessages(order, 0);
@@ -286,15 +286,17 @@ bool OrderRequests::PlaceEditWorkingOrder(const OrderInfo& info) {
         return false;
     const bool cancel = info.editorderReqType == 1;
     MessageBase m;
-    m.startRequest(kEditMessage);
+    m.startRequest(msg::kEditOrder);
     m.setEditorderrequestType(info.editorderReqType);
     fillOrderTags(m, *order);
-    m.setValue(1035, "EWO");
-    m.setValue(79, info.orderNo);
-    m.setValue(37, cancel ? std::string("0") : order->OrderQty);
-    m.setValue(38, info.price);
-    m.setValue(39, info.TakeProfitEnabled && isPositive(order->LimitPrice) ? order->LimitPrice : "0");
-    m.setValue(40, info.StopLossEnabled && isPositive(order->StopPrice) ? order->StopPrice : "0");
+    m.setValue(tag::kEditKind, "EWO");
+    m.setValue(tag::kPendingOrderId, info.orderNo);
+    m.setValue(tag::kQuantity, cancel ? std::string("0") : order->OrderQty);
+    m.setValue(tag::kPrice, info.price);
+    m.setValue(tag::kLimitPrice,
+               info.TakeProfitEnabled && isPositive(order->LimitPrice) ? order->LimitPrice : "0");
+    m.setValue(tag::kStopPrice,
+               info.StopLossEnabled && isPositive(order->StopPrice) ? order->StopPrice : "0");
     if (!send(m))
         return false;
     ShowEditOrderMessages(order, info.editorderReqType);
@@ -310,13 +312,13 @@ bool OrderRequests::PlaceOffsetOrder(std::string_view offsetDetails, std::string
     if (!manager_.validateOffsetPosition(itemCode, accountNo))
         return false;
     MessageBase m;
-    m.startRequest(kCloseHedgedMessage);
-    m.setValue(34, accountNo);
-    m.setValue(12, itemCode);
-    m.setValue(583, offsetDetails);
-    m.setValue(23, context_.userName());
-    m.setValue(19, context_.referenceId());
-    m.setValue(21, context_.serverTime());
+    m.startRequest(msg::kCloseHedged);
+    m.setValue(tag::kAccount, accountNo);
+    m.setValue(tag::kInstrument, itemCode);
+    m.setValue(tag::kCloseRecords, offsetDetails);
+    m.setValue(tag::kUserName, context_.userName());
+    m.setValue(tag::kReferenceId, context_.referenceId());
+    m.setValue(tag::kTime, context_.serverTime());
     return send(m);
 }
 
@@ -361,29 +363,29 @@ bool OrderRequests::CreateNewBulkOrderMessage(const OrderInfo& info) {
         return refuse(kIncompleteKey);
     const auto order = GenerateBulkOrderDetails(info);
     MessageBase m;
-    m.startRequest(kMultiAccountMessage);
-    m.setValue(23, context_.userName());
-    m.setValue(19, context_.referenceId());
-    m.setValue(12, order->ItemCode);
-    m.setValue(32, order->orderTypeTag);
-    m.setValue(117, order->deliveryModeTag);
-    m.setValue(38, order->OrderPrice);
-    m.setValue(39, isPositive(order->LimitPrice) ? order->LimitPrice : "");
-    m.setValue(40, isPositive(order->StopPrice) ? order->StopPrice : "");
-    m.setValue(90, order->Spread);
-    m.setValue(36, order->tradingModeTag);
-    m.setValue(77, order->deviation);
-    m.setValue(24, order->CurrentStatus);
+    m.startRequest(msg::kMultiAccountOrder);
+    m.setValue(tag::kUserName, context_.userName());
+    m.setValue(tag::kReferenceId, context_.referenceId());
+    m.setValue(tag::kInstrument, order->ItemCode);
+    m.setValue(tag::kOrderType, order->orderTypeTag);
+    m.setValue(tag::kDeliveryMode, order->deliveryModeTag);
+    m.setValue(tag::kPrice, order->OrderPrice);
+    m.setValue(tag::kLimitPrice, isPositive(order->LimitPrice) ? order->LimitPrice : "");
+    m.setValue(tag::kStopPrice, isPositive(order->StopPrice) ? order->StopPrice : "");
+    m.setValue(tag::kSpread, order->Spread);
+    m.setValue(tag::kTradingMode, order->tradingModeTag);
+    m.setValue(tag::kDeviation, order->deviation);
+    m.setValue(tag::kOrderStatus, order->CurrentStatus);
     if (order->timeinForceTag != Order::kNotApplicable && order->timeinForceTag >= 0)
-        m.setValue(43, order->timeinForceTag);
-    m.setValue(56, order->Bid);
-    m.setValue(54, order->Ask);
-    m.setValue(61, order->Last);
-    m.setValue(60, order->High);
-    m.setValue(62, order->Low);
-    m.setValue(67, order->ItemTime);
-    m.setValue(78, order->TransactionDateTime);
-    m.setValue(91, info.orderDetails);
+        m.setValue(tag::kTimeInForce, order->timeinForceTag);
+    m.setValue(tag::kBid, order->Bid);
+    m.setValue(tag::kAsk, order->Ask);
+    m.setValue(tag::kLast, order->Last);
+    m.setValue(tag::kHigh, order->High);
+    m.setValue(tag::kLow, order->Low);
+    m.setValue(tag::kItemTime, order->ItemTime);
+    m.setValue(tag::kTransactionTime, order->TransactionDateTime);
+    m.setValue(tag::kAccountRecords, info.orderDetails);
     if (!send(m))
         return false;
     // Each account gets its own stored order, so each is confirmed once.
@@ -487,13 +489,13 @@ bool OrderRequests::createBulkClosePositionInfo(std::span<const std::shared_ptr<
     }
 
     MessageBase m;
-    m.startRequest(kCloseAllMessage);
-    m.setValue(583, body);
-    m.setValue(20, static_cast<std::int64_t>(context_.requestId()) + 1);
-    m.setValue(23, context_.userName());
-    m.setValue(19, context_.referenceId());
+    m.startRequest(msg::kCloseAll);
+    m.setValue(tag::kCloseRecords, body);
+    m.setValue(tag::kRequestId, static_cast<std::int64_t>(context_.requestId()) + 1);
+    m.setValue(tag::kUserName, context_.userName());
+    m.setValue(tag::kReferenceId, context_.referenceId());
     const auto serverDate = context_.serverDate();
-    m.setValue(21, serverDate ? wire::dateText(*serverDate) : context_.serverTime());
+    m.setValue(tag::kTime, serverDate ? wire::dateText(*serverDate) : context_.serverTime());
     if (!send(m))
         return false;
     platform::UserInfo info;

@@ -8,6 +8,7 @@
 #include "connection/message_cracker.h"
 #include "connection/wire_date.h"
 #include "connection/wire_fields.h"
+#include "connection/wire_names.h"
 #include "platform/log.h"
 #include "platform/user_defaults.h"
 #include "session/business/session_events.h"
@@ -23,6 +24,10 @@
 #include <set>
 
 namespace tc {
+
+namespace msg = wire::msg;
+namespace report = wire::report;
+namespace tag = wire::tag;
 
 namespace {
 
@@ -134,9 +139,9 @@ void BusinessBase::pingSent() {
 }
 
 void BusinessBase::setMessageProperties(MessageBase& message) const {
-    message.setValue(23, logindata_.userName().value_or(""));
-    message.setValue(19, Referenceid());
-    message.setValue(21, wire::nowText());
+    message.setValue(tag::kUserName, logindata_.userName().value_or(""));
+    message.setValue(tag::kReferenceId, Referenceid());
+    message.setValue(tag::kTime, wire::nowText());
 }
 
 std::string BusinessBase::userName() const {
@@ -154,10 +159,9 @@ std::uint64_t BusinessBase::productId() const {
 void BusinessBase::pingToserver() {
     MessageBase ping;
     ping.setSender(this);
-    ping.setMessagetype(1018);
-    ping.setValue(10, std::int64_t{1018});
-    ping.setValue(20, std::int64_t{Requestid()} + 1);
-    ping.setValue(21, wire::nowText());
+    ping.startRequest(msg::kPing);
+    ping.setValue(tag::kRequestId, std::int64_t{Requestid()} + 1);
+    ping.setValue(tag::kTime, wire::nowText());
     ping.BuildMessage();
 }
 
@@ -305,7 +309,7 @@ void BusinessBase::dispatch(std::string_view frameText, int depth) {
     } catch (...) {
         platform::Log::warning("message type {} dropped", type);
     }
-    if (type != 76 && type != 105 && type != 1019)
+    if (type != msg::kEnvelope && type != msg::kCompressed && type != msg::kPingReply)
         postMain([this] { services_.notifications->HistoryDataUpdateNotification(); });
 }
 
@@ -318,76 +322,76 @@ CommonTags BusinessBase::readCommonTags(const std::vector<std::string>& fields, 
             continue;
         const std::string value(f.value);
         switch (f.tag) {
-        case 17:
-            t.t17 = value;
+        case tag::kText:
+            t.text = value;
             break;
-        case 19:
-            if (type == 33)
+        case tag::kReferenceId:
+            if (type == msg::kLoginSnapshot)
                 Referenceid_ = value;
             break;
-        case 20:
-        case 33:
+        case tag::kRequestId:
+        case tag::kOrderRequestId:
             Requestid_ = clampToInt32(MessageCracker::integerValue(value));
             break;
-        case 21:
+        case tag::kTime:
             serverTime_ = value;
             break;
-        case 23:
-            t.t23 = value;
+        case tag::kUserName:
+            t.userName = value;
             break;
-        case 27:
-            t.t27 = value;
+        case tag::kSealedPayload:
+            t.sealedPayload = value;
             break;
-        case 34:
-            t.t34 = value;
+        case tag::kAccount:
+            t.account = value;
             break;
-        case 73:
-            t.t73 = MessageCracker::integerValue(value);
+        case tag::kReportStatus:
+            t.reportStatus = MessageCracker::integerValue(value);
             break;
-        case 74:
-            t.t74 = MessageCracker::integerValue(value);
+        case tag::kRejectionCode:
+            t.rejectionCode = MessageCracker::integerValue(value);
             break;
-        case 76:
-            t.t76 = value;
+        case tag::kRemainingQuantity:
+            t.remainingQuantity = value;
             break;
-        case 79:
-            t.t79 = value;
+        case tag::kPendingOrderId:
+            t.pendingOrderId = value;
             break;
-        case 80:
-            t.t80 = value;
+        case tag::kPositionId:
+            t.positionId = value;
             break;
-        case 105:
-            t.t105 = value;
+        case tag::kNotice:
+            t.notice = value;
             break;
-        case 125:
-            t.t125 = value;
+        case tag::kOffsetOrder:
+            t.offsetOrder = value;
             break;
-        case 151:
-            t.t151 = value;
+        case tag::kProcedure:
+            t.procedure = value;
             break;
-        case 159:
-            t.t159 = value;
+        case tag::kRecordText:
+            t.recordText = value;
             break;
-        case 160:
-            t.t160 = value;
+        case tag::kPayloadForm:
+            t.payloadForm = value;
             break;
-        case 502:
-            t.t502 = value;
+        case tag::kRoomName:
+            t.roomName = value;
             break;
-        case 503:
-            t.t503 = value;
+        case tag::kChatPartner:
+            t.chatPartner = value;
             break;
-        case 573:
-            t.t573 = value;
+        case tag::kBracketPositionId:
+            t.bracketPositionId = value;
             break;
-        case 1026:
-            t.t1026 = value;
+        case tag::kQueueId:
+            t.queueId = value;
             break;
-        case 1035:
-            t.t1035 = MessageCracker::integerValue(value);
+        case tag::kApprovalAction:
+            t.approvalAction = MessageCracker::integerValue(value);
             break;
-        case 1050:
-            t.field1050 = piece;
+        case tag::kCompressedPayload:
+            t.compressedField = piece;
             break;
         default:
             break;
@@ -399,132 +403,138 @@ CommonTags BusinessBase::readCommonTags(const std::vector<std::string>& fields, 
 void BusinessBase::ProcessNewMessage(const std::vector<std::string>& fields, std::int64_t type,
                                      const std::shared_ptr<MessageBase>& mb, const CommonTags& tags,
                                      int depth) {
-    const auto text = [](const std::optional<std::string>& v) { return v.value_or(""); };
+    const auto orEmpty = [](const std::optional<std::string>& v) { return v.value_or(""); };
     switch (type) {
-    case 18:
+    case msg::kLoginCompleted:
         handleLoginCompleted();
         break;
-    case 33:
+    case msg::kLoginSnapshot:
         handleLoginSnapshot(tags);
         break;
-    case 38:
+    case msg::kPasswordChangeReply:
         UpdateUserInfo(fields);
         break;
-    case 44: {
+    case msg::kLoggedInElsewhere: {
         disconnectServer();
-        postMain([this, message = text(tags.t105)] { application_.LogininAnotherLocation(message); });
+        postMain([this, message = orEmpty(tags.notice)] { application_.LogininAnotherLocation(message); });
         break;
     }
-    case 47:
+    case msg::kLoginRefused:
         handleLoginRefused(tags);
         break;
-    case 62:
-    case 66:
-    case 67:
+    case msg::kExecutionReport:
+    case msg::kPositionSettled:
+    case msg::kPositionReport:
         handleExecutionReport(type, fields, tags);
         break;
-    case 76: {
+    case msg::kEnvelope: {
         if (depth >= kMaxEnvelopeDepth) {
             platform::Log::warning("envelope nested too deep; dropped");
             break;
         }
-        const std::optional<std::string> plain = openEncryptedEnvelope(text(tags.t27), envelopeKey(false));
+        const std::optional<std::string> plain =
+            openEncryptedEnvelope(orEmpty(tags.sealedPayload), envelopeKey(false));
         if (plain)
             processText(*plain, depth + 1);
         else
             platform::Log::warning("encrypted envelope did not open; dropped");
         break;
     }
-    case 94:
+    case msg::kPayGateMasterReply:
         postMain([this, mb] { services_.funding->payGateMasterResponse(*mb); });
         break;
-    case 96:
+    case msg::kPayGateTransactionReply:
         postMain([this, mb] { services_.funding->payGateTransactionResponse(*mb); });
         break;
-    case 98:
+    case msg::kPayGateStatusReply:
         postMain([this, mb] { services_.funding->payGateStatusResponse(*mb); });
         break;
-    case 105: {
+    case msg::kCompressed: {
         if (depth >= kMaxEnvelopeDepth) {
             platform::Log::warning("compressed message nested too deep; dropped");
             break;
         }
-        const std::optional<std::string> plain = decompressedPayloadOfField(tags.field1050);
+        const std::optional<std::string> plain = decompressedPayloadOfField(tags.compressedField);
         if (plain)
             processText(*plain, depth + 1);
         else
             platform::Log::warning("compressed message did not inflate; dropped");
         break;
     }
-    case 601:
-    case 602:
-        postMain([this, fields, id = text(tags.t503)] { services_.chat->FillChatRoomDetails(fields, id); });
+    case msg::kRoomCreation:
+    case msg::kRoomCreationReply:
+        postMain([this, fields, id = orEmpty(tags.chatPartner)] {
+            services_.chat->FillChatRoomDetails(fields, id);
+        });
         break;
-    case 603:
-        postMain([this, fields, room = text(tags.t502)] { services_.chat->FillChatMessages(fields, room); });
+    case msg::kChatMessage:
+        postMain([this, fields, room = orEmpty(tags.roomName)] {
+            services_.chat->FillChatMessages(fields, room);
+        });
         break;
-    case 614:
+    case msg::kOfflineMessagesReply:
         postMain([this, fields] { services_.chat->FillOfflineMessages(fields); });
         break;
-    case 616:
+    case msg::kRoomMessagesReply:
         postMain([this, fields] { services_.chat->FillRoomMessage(fields); });
         break;
-    case 618:
+    case msg::kContactListReply:
         postMain([this, fields] { services_.chat->FillChatGroupsAndUsers(fields); });
         break;
-    case 619:
-        postMain(
-            [this, fields, user = text(tags.t23)] { services_.chat->UpdateChatUserStatus(user, fields); });
+    case msg::kChatUserStatus:
+        postMain([this, fields, user = orEmpty(tags.userName)] {
+            services_.chat->UpdateChatUserStatus(user, fields);
+        });
         break;
-    case 627:
+    case msg::kRecentConversationReply:
         postMain([this, fields] { services_.chat->FillRecentConversation(fields); });
         break;
-    case 679:
-        postMain([this, fields, queue = text(tags.t1026)] {
+    case msg::kChatQueueReply:
+        postMain([this, fields, queue = orEmpty(tags.queueId)] {
             services_.chat->UpdateChatResponseFromQueue(fields, queue);
             services_.notifications->ChatQueueStatusUpdateNotification();
         });
         break;
-    case 680:
-        postMain([this, fields, queue = text(tags.t1026)] {
+    case msg::kChatQueueStatus:
+        postMain([this, fields, queue = orEmpty(tags.queueId)] {
             services_.chat->UpdateChatQueueStatus(fields, queue);
             services_.notifications->ChatQueueStatusUpdateNotification();
         });
         break;
-    case 694:
+    case msg::kApprovalReply:
         // A missing action code reads as 0, which no approval handler acts on.
-        postMain([this, fields, action = tags.t1035.value_or(0)] {
+        postMain([this, fields, action = tags.approvalAction.value_or(0)] {
             services_.funding->createApprovalAction(action, fields);
         });
         break;
-    case 1019:
+    case msg::kPingReply:
         handlePingReply(fields);
         break;
-    case 1024:
-        services_.dataService->processDSResponse(tags.t159, tags.field1050, tags.t151);
+    case msg::kDataServiceReply:
+        services_.dataService->processDSResponse(tags.recordText, tags.compressedField, tags.procedure);
         break;
-    case 1027:
+    case msg::kDemoRegistrationReply:
         DemoUserCreationResponse(fields);
         break;
-    case 1028: {
+    case msg::kRelogin: {
         const ConnectError error = conn_->reloginToServer();
         if (error != ConnectError::None)
             platform::Log::warning("relogin not started: {}", describe(error));
         break;
     }
-    case 1041:
-        services_.dataService->fillChartData(tags.t17, static_cast<std::uint32_t>(Requestid()));
+    case msg::kChartDataReply:
+        services_.dataService->fillChartData(tags.text, static_cast<std::uint32_t>(Requestid()));
         break;
-    case 1045:
-        postMain([this, fields, id = text(tags.t34)] { UpdateAccountDetails(fields, id); });
+    case msg::kAccountSummary:
+        postMain([this, fields, id = orEmpty(tags.account)] { UpdateAccountDetails(fields, id); });
         break;
-    case 1049:
+    case msg::kInstrumentStatus:
         postMain([this, fields] {
             services_.feed->messageCrackerOnInstrumentStatusChange(fields);
             services_.notifications->WatchlistTableNotification();
         });
         break;
-    case 1052:
+    case msg::kCloseHedged:
         postMain([this] { services_.notifications->CloseHedgedPositionsNotification(); });
         break;
     default:
@@ -538,8 +548,8 @@ void BusinessBase::handleLoginSnapshot(const CommonTags& tags) {
     std::string line = services_.notifications->getLoginJournalData(1);
     postMain([this, line = std::move(line)] { appendJournal(line); });
 
-    const bool isAmp = tags.t160 && *tags.t160 == "AMP";
-    std::optional<SessionModel> model = services_.snapshotLoader->load(tags.field1050, isAmp);
+    const bool isAmp = tags.payloadForm && *tags.payloadForm == "AMP";
+    std::optional<SessionModel> model = services_.snapshotLoader->load(tags.compressedField, isAmp);
     if (!model) {
         endLogin("The login data sent by the server could not be read.");
         return;
@@ -621,8 +631,8 @@ void BusinessBase::completeLoginOnMain() {
 void BusinessBase::handleLoginRefused(const CommonTags& tags) {
     disconnectServer();
     std::shared_ptr<LoginInfoMessage> loginInfo;
-    if (tags.t160 && *tags.t160 == "AMP") {
-        if (std::optional<SessionModel> model = services_.snapshotLoader->load(tags.field1050, true)) {
+    if (tags.payloadForm && *tags.payloadForm == "AMP") {
+        if (std::optional<SessionModel> model = services_.snapshotLoader->load(tags.compressedField, true)) {
             if (!model->loginInfoMessageCollection.empty())
                 loginInfo = model->loginInfoMessageCollection.begin()->second;
         }
@@ -670,47 +680,51 @@ void BusinessBase::handleExecutionReport(std::int64_t type, const std::vector<st
             return;
         }
         OrderCollectionHandlers& orders = *side;
-        const std::string id79 = tags.t79.value_or("");
-        const int status = static_cast<int>(tags.t73.value_or(0));
-        if (type == 66) {
+        const std::string id79 = tags.pendingOrderId.value_or("");
+        const int status = static_cast<int>(tags.reportStatus.value_or(0));
+        if (type == msg::kPositionSettled) {
             orders.FillSettledOrderCollection(fields);
             return;
         }
-        if (type == 67) {
-            if (status == 73)
-                orders.UpdateOpenOrderCollection(tags.t80.value_or(""), fields, tags.t76.value_or(""));
-            else if (status == 74)
+        if (type == msg::kPositionReport) {
+            if (status == report::kPositionUpdate)
+                orders.UpdateOpenOrderCollection(tags.positionId.value_or(""), fields,
+                                                 tags.remainingQuantity.value_or(""));
+            else if (status == report::kPositionOpened)
                 orders.FillOpenOrderCollection(fields);
             return;
         }
         switch (status) {
-        case 22:
-        case 75:
+        case report::kPartlyFilled:
+        case report::kEdited:
             orders.UpdatePendingOrderCollection(fields, id79);
-            orders.ModifyBracketOrderUpdateonOpenOrderCollection(fields, tags.t573, status);
+            orders.ModifyBracketOrderUpdateonOpenOrderCollection(fields, tags.bracketPositionId, status);
             break;
-        case 23:
+        case report::kFullyFilled:
             orders.RemovePendingOrder(id79, true);
-            orders.ModifyBracketOrderUpdateonOpenOrderCollection(fields, tags.t573, 23);
+            orders.ModifyBracketOrderUpdateonOpenOrderCollection(fields, tags.bracketPositionId,
+                                                                 report::kFullyFilled);
             break;
-        case 24: {
+        case report::kCancelled: {
             orders.RemovePendingOrder(id79, true);
-            orders.FillCancelledOrderCollection(requestId, 24, fields);
+            orders.FillCancelledOrderCollection(requestId, report::kCancelled, fields);
             const std::optional<std::string> reference =
-                tags.t573 ? tags.t573 : orders.refPositionIdOfRemovedPendingOrder(id79);
-            orders.ModifyBracketOrderUpdateonOpenOrderCollection(fields, reference, 24);
+                tags.bracketPositionId ? tags.bracketPositionId
+                                       : orders.refPositionIdOfRemovedPendingOrder(id79);
+            orders.ModifyBracketOrderUpdateonOpenOrderCollection(fields, reference, report::kCancelled);
             break;
         }
-        case 25:
+        case report::kRejected:
             handleOrderRejected(fields, tags, requestId);
             break;
-        case 26:
-        case 27:
-            orders.ModifyBracketOrderUpdateonOpenOrderCollection(fields, tags.t573, status);
+        case report::kExpired:
+        case report::kSuspended:
+            orders.ModifyBracketOrderUpdateonOpenOrderCollection(fields, tags.bracketPositionId, status);
             break;
-        case 28:
+        case report::kPending:
             orders.FillPendingOrderCollection(fields, id79);
-            orders.ModifyBracketOrderUpdateonOpenOrderCollection(fields, tags.t573, 28);
+            orders.ModifyBracketOrderUpdateonOpenOrderCollection(fields, tags.bracketPositionId,
+                                                                 report::kPending);
             break;
         default:
             break;
@@ -721,22 +735,25 @@ void BusinessBase::handleExecutionReport(std::int64_t type, const std::vector<st
 void BusinessBase::handleOrderRejected(const std::vector<std::string>& fields, const CommonTags& tags,
                                        std::int32_t requestId) {
     OrderCollectionHandlers& orders = *orderReports();
-    const std::string id79 = tags.t79.value_or("");
+    const std::string id79 = tags.pendingOrderId.value_or("");
     if (id79.empty()) {
-        orders.FillCancelledOrderCollection(requestId, 25, fields);
+        orders.FillCancelledOrderCollection(requestId, report::kRejected, fields);
         orders.RemovePendingOrder(sessionKey(requestId), false);
     } else {
-        orders.FillCancelledOrderCollection(MessageCracker::integerValue(id79), 25, fields);
+        orders.FillCancelledOrderCollection(MessageCracker::integerValue(id79), report::kRejected, fields);
         orders.RemovePendingOrder(id79, true);
     }
     // A missing rejection code reads as 0: the general text.
-    const std::string reason = orders.GetOrderRejectionReason(clampToInt32(tags.t74.value_or(0)));
+    const std::string reason = orders.GetOrderRejectionReason(clampToInt32(tags.rejectionCode.value_or(0)));
     services_.notifications->OrderRejectionNotification(reason);
-    services_.notifications->bulkCloseRejectedNotification({{"125", tags.t125.value_or("")}, {"17", reason}});
-    if (!tags.t573 || tags.t573->empty())
+    services_.notifications->bulkCloseRejectedNotification(
+        {{std::to_string(tag::kOffsetOrder), tags.offsetOrder.value_or("")},
+         {std::to_string(tag::kText), reason}});
+    if (!tags.bracketPositionId || tags.bracketPositionId->empty())
         orders.clearBracketOfRejectedOrder(id79);
     else
-        orders.ModifyBracketOrderUpdateonOpenOrderCollection(fields, tags.t573, 25);
+        orders.ModifyBracketOrderUpdateonOpenOrderCollection(fields, tags.bracketPositionId,
+                                                             report::kRejected);
 }
 
 } // namespace tc

@@ -40,11 +40,12 @@ namespace tc {
 
 // The tags every incoming message is read for before it is handled (the last occurrence wins).
 struct CommonTags {
-    std::optional<std::string> t17, t23, t27, t34, t76, t79, t80, t105, t125, t151, t159, t160, t502, t503,
-        t573, t1026;
-    std::optional<std::int64_t> t73, t74, t1035;
-    // The whole tag-1050 field as received ("1050=<Base64>"), empty when absent.
-    std::string field1050;
+    std::optional<std::string> text, userName, sealedPayload, account, remainingQuantity, pendingOrderId,
+        positionId, notice, offsetOrder, procedure, recordText, payloadForm, roomName, chatPartner,
+        bracketPositionId, queueId;
+    std::optional<std::int64_t> reportStatus, rejectionCode, approvalAction;
+    // The whole compressed-payload field as received ("1050=<Base64>"), empty when absent.
+    std::string compressedField;
 };
 
 class SessionReachability;

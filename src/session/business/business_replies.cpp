@@ -3,6 +3,7 @@
 #include "connection/message_cracker.h"
 #include "connection/wire_date.h"
 #include "connection/wire_fields.h"
+#include "connection/wire_names.h"
 #include "platform/lenient.h"
 #include "platform/log.h"
 #include "session/business/business_base.h"
@@ -16,6 +17,8 @@
 #include <chrono>
 
 namespace tc {
+
+namespace tag = wire::tag;
 
 namespace {
 
@@ -45,7 +48,7 @@ void BusinessBase::UpdateAccountDetails(const std::vector<std::string>& fields,
         if (!f.hasValue)
             continue;
         switch (f.tag) {
-        case 24: {
+        case tag::kAccountStatus: {
             int status = 0;
             switch (platform::lenientInteger(f.value)) {
             case 814:
@@ -95,19 +98,19 @@ void BusinessBase::UpdateAccountDetails(const std::vector<std::string>& fields,
             }
             break;
         }
-        case 34:
+        case tag::kAccount:
             account.AccountId = intValue(f.value);
             break;
-        case 84:
+        case tag::kUsedMargin:
             account.UsedMargin = platform::lenientReal(f.value);
             break;
-        case 85:
+        case tag::kAvailableMargin:
             account.AvailableMargin = platform::lenientReal(f.value);
             break;
-        case 120:
+        case tag::kOneSideMargin:
             account.oneSideMargin = platform::lenientReal(f.value);
             break;
-        case 129: {
+        case tag::kMarginStatus: {
             const std::int32_t margin = intValue(f.value);
             account.MarginStatus = margin;
             account.accountMarginStatus = margin;
@@ -118,19 +121,19 @@ void BusinessBase::UpdateAccountDetails(const std::vector<std::string>& fields,
             }
             break;
         }
-        case 130:
+        case tag::kEquity:
             account.Equity = platform::lenientReal(f.value);
             break;
-        case 132:
+        case tag::kLeverage:
             account.LeverageOnPositions = platform::lenientReal(f.value);
             break;
-        case 141:
+        case tag::kStorage:
             account.AccumulatingStorage = platform::lenientReal(f.value);
             break;
-        case 144:
+        case tag::kCollateral:
             account.CollateralSecurity = platform::lenientReal(f.value);
             break;
-        case 560:
+        case tag::kBalance:
             account.Balance = platform::lenientReal(f.value);
             break;
         default:
@@ -146,9 +149,9 @@ void BusinessBase::UpdateUserInfo(const std::vector<std::string>& fields) {
         const wire::Field f = wire::parseField(piece);
         if (!f.hasValue)
             continue;
-        if (f.tag == 17 && lowercaseAscii(f.value) == "success")
+        if (f.tag == tag::kText && lowercaseAscii(f.value) == "success")
             success = true;
-        else if (f.tag == 103)
+        else if (f.tag == tag::kNewPassword)
             newPassword = std::string(f.value);
     }
     // The stored password follows the server only when the change went through.
@@ -165,9 +168,9 @@ void BusinessBase::DemoUserCreationResponse(const std::vector<std::string>& fiel
         const wire::Field f = wire::parseField(piece);
         if (!f.hasValue)
             continue;
-        if (f.tag == 23)
+        if (f.tag == tag::kUserName)
             user = std::string(f.value);
-        else if (f.tag == 18)
+        else if (f.tag == tag::kPassword)
             password = std::string(f.value);
     }
     if (user && password) {
@@ -218,7 +221,7 @@ std::int32_t BusinessBase::networkSpeedClass(double elapsed) {
 void BusinessBase::handlePingReply(const std::vector<std::string>& fields) {
     for (const std::string& piece : fields) {
         const wire::Field f = wire::parseField(piece);
-        if (!f.hasValue || f.tag != 21)
+        if (!f.hasValue || f.tag != tag::kTime)
             continue;
         if (std::optional<platform::Date> date = wire::parseDate(f.value)) {
             std::lock_guard lock(valuesLock_);

@@ -2,6 +2,7 @@
 
 #include "connection/separators.h"
 #include "connection/wire_date.h"
+#include "connection/wire_names.h"
 #include "platform/log.h"
 #include "session/model/session_model.h"
 #include "session/records/account_details.h"
@@ -14,20 +15,10 @@
 
 namespace tc {
 
-namespace {
+namespace msg = wire::msg;
+namespace tag = wire::tag;
 
-constexpr std::int64_t kPasswordChange = 37;
-constexpr std::int64_t kChatRoomCreation = 601;
-constexpr std::int64_t kChatMessage = 603;
-constexpr std::int64_t kChatAcknowledgement = 608;
-constexpr std::int64_t kOfflineMessages = 613;
-constexpr std::int64_t kRoomMessages = 615;
-constexpr std::int64_t kContactList = 617;
-constexpr std::int64_t kRecentConversation = 626;
-constexpr std::int64_t kChatQueueRequest = 678;
-constexpr std::int64_t kControlMessage = 1002;
-constexpr std::int64_t kDataService = 1023;
-constexpr std::int64_t kChartData = 1040;
+namespace {
 
 // Data-service sub-types: each selects the writer of its tag list.
 enum DsType : int {
@@ -131,9 +122,9 @@ void PendingRequests::clear() {
 // ---- SessionRequests: composition
 
 void SessionRequests::setMessageProperties(MessageBase& message) const {
-    message.setValue(23, context_.userName());
-    message.setValue(19, context_.referenceId());
-    message.setValue(21, wire::dateText(context_.now()));
+    message.setValue(tag::kUserName, context_.userName());
+    message.setValue(tag::kReferenceId, context_.referenceId());
+    message.setValue(tag::kTime, wire::dateText(context_.now()));
 }
 
 std::int32_t SessionRequests::nextRequestId() const {
@@ -154,22 +145,22 @@ bool SessionRequests::send(MessageBase& message, std::optional<PendingRequest> p
 
 MessageBase SessionRequests::dataServiceMessage(int dsrequestType, std::string_view procedure) const {
     MessageBase m;
-    m.startRequest(kDataService);
+    m.startRequest(msg::kDataService);
     m.setDsrequestType(dsrequestType);
-    m.setValue(151, procedure);
-    m.setValue(152, "1000");
-    m.setValue(153, "1");
-    m.setValue(20, nextRequestId());
-    m.setValue(115, context_.userId());
+    m.setValue(tag::kProcedure, procedure);
+    m.setValue(tag::kPageSize, "1000");
+    m.setValue(tag::kPage, "1");
+    m.setValue(tag::kRequestId, nextRequestId());
+    m.setValue(tag::kUserId, context_.userId());
     return m;
 }
 
 bool SessionRequests::sendDataService(MessageBase& message, std::string subject) {
     PendingRequest pending;
-    pending.requestId = readInt32(message.value(20)).value_or(0);
-    pending.messageType = kDataService;
+    pending.requestId = readInt32(message.value(tag::kRequestId)).value_or(0);
+    pending.messageType = msg::kDataService;
     pending.dsrequestType = message.dsrequestType();
-    if (const std::string* procedure = message.value(151))
+    if (const std::string* procedure = message.value(tag::kProcedure))
         pending.procedure = *procedure;
     pending.subject = std::move(subject);
     return send(message, std::move(pending));
@@ -199,8 +190,8 @@ bool SessionRequests::requestCancelledOrders() {
 
 bool SessionRequests::requestEquityPriceinfo(std::int32_t accountId) {
     MessageBase m = dataServiceMessage(kDsEquityHit, "getequityhitpriceinfo");
-    m.setValue(160, "0");
-    m.setValue(34, decimal(accountId));
+    m.setValue(tag::kPayloadForm, "0");
+    m.setValue(tag::kAccount, decimal(accountId));
     return sendDataService(m);
 }
 
@@ -210,25 +201,25 @@ bool SessionRequests::requestFinancialTransactions(const SearchInfo& search) {
         return false;
     }
     MessageBase m = dataServiceMessage(kDsFinancialTransactions, "getfinancialtransactions");
-    m.setValue(34, search.AccountNumber);
-    m.setValue(575, wire::dateText(*search.FromDate));
-    m.setValue(576, wire::dateText(*search.ToDate));
-    m.setValue(551, search.TransactionDetails);
+    m.setValue(tag::kAccount, search.AccountNumber);
+    m.setValue(tag::kFromDate, wire::dateText(*search.FromDate));
+    m.setValue(tag::kToDate, wire::dateText(*search.ToDate));
+    m.setValue(tag::kTransactionFilter, search.TransactionDetails);
     return sendDataService(m);
 }
 
 bool SessionRequests::requestAccountStatement(const StatementSelection& selection) {
     MessageBase m = dataServiceMessage(kDsAccountStatement, "getdsaccountstatement");
-    m.setValue(34, selection.AccountId);
-    m.setValue(575, wire::dateText(selection.FromDate));
-    m.setValue(576, wire::dateText(selection.ToDate));
+    m.setValue(tag::kAccount, selection.AccountId);
+    m.setValue(tag::kFromDate, wire::dateText(selection.FromDate));
+    m.setValue(tag::kToDate, wire::dateText(selection.ToDate));
     return sendDataService(m);
 }
 
 bool SessionRequests::requestBankDetails(const AccountDetails& account) {
     MessageBase m = dataServiceMessage(kDsBankDetails, "getbankaccounts");
-    m.setValue(34, decimal(account.AccountId));
-    m.setValue(1132, "1");
+    m.setValue(tag::kAccount, decimal(account.AccountId));
+    m.setValue(tag::kQualifier, "1");
     return sendDataService(m);
 }
 
@@ -238,32 +229,32 @@ bool SessionRequests::requestExecutedPosition(const SearchInfo& search) {
         return false;
     }
     MessageBase m = dataServiceMessage(kDsExecutedPositions, "getexecutedpositions");
-    m.setValue(575, wire::dateText(*search.FromDate));
-    m.setValue(576, wire::dateText(*search.ToDate));
+    m.setValue(tag::kFromDate, wire::dateText(*search.FromDate));
+    m.setValue(tag::kToDate, wire::dateText(*search.ToDate));
     return sendDataService(m);
 }
 
 bool SessionRequests::requestAdvancedInstrumentInfo() {
     MessageBase m = dataServiceMessage(kDsInstruments, "getinstruments");
-    m.setValue(160, "3");
+    m.setValue(tag::kPayloadForm, "3");
     return sendDataService(m);
 }
 
 bool SessionRequests::requestSessionSchedule(std::uint64_t marketId) {
     MessageBase m = dataServiceMessage(kDsSessionSchedule, "getsessionschedule");
-    m.setValue(581, decimal(marketId));
+    m.setValue(tag::kMarketId, decimal(marketId));
     return sendDataService(m);
 }
 
 bool SessionRequests::requestUserMapWithMyAccount(std::int32_t accountId) {
     MessageBase m = dataServiceMessage(kDsUserMap, "getusermapwithmyaccount");
-    m.setValue(34, decimal(accountId));
+    m.setValue(tag::kAccount, decimal(accountId));
     return sendDataService(m);
 }
 
 bool SessionRequests::requestEditUserAccountAccessByClient(const UserAccountMaps& access) {
     MessageBase m = dataServiceMessage(kDsEditUserAccess, "addedituac");
-    m.setValue(1132, "edituabycl");
+    m.setValue(tag::kQualifier, "edituabycl");
     std::string record = decimal(access.userId);
     record += wire::kColumn;
     record += decimal(access.accountId);
@@ -271,15 +262,15 @@ bool SessionRequests::requestEditUserAccountAccessByClient(const UserAccountMaps
     record += decimal(access.accountAccessTypeId);
     record += wire::kColumn;
     record += wire::kRecord;
-    m.setValue(159, record);
+    m.setValue(tag::kRecordText, record);
     return sendDataService(m);
 }
 
 bool SessionRequests::requestCancelledOrderHistoryForAccount(const StatementSelection& selection) {
     MessageBase m = dataServiceMessage(kDsCancelledOrderHistory, "getcancelledorders");
-    m.setValue(34, selection.AccountId);
-    m.setValue(575, wire::dateText(selection.FromDate));
-    m.setValue(576, wire::dateText(selection.ToDate));
+    m.setValue(tag::kAccount, selection.AccountId);
+    m.setValue(tag::kFromDate, wire::dateText(selection.FromDate));
+    m.setValue(tag::kToDate, wire::dateText(selection.ToDate));
     return sendDataService(m);
 }
 
@@ -303,8 +294,8 @@ bool SessionRequests::requestResourceSearchForTypes(std::span<const std::string>
     for (const std::string& type : resourceTypes) {
         const FileResource search = FileResource::initWithResourceType(type, context_.productId());
         MessageBase m = dataServiceMessage(kDsResourceSearch, "resourcesearch");
-        m.setValue(159, search.getString(FileResource::kSearchMode));
-        m.setValue(160, 1);
+        m.setValue(tag::kRecordText, search.getString(FileResource::kSearchMode));
+        m.setValue(tag::kPayloadForm, 1);
         all = sendDataService(m, type) && all;
     }
     return all;
@@ -312,7 +303,7 @@ bool SessionRequests::requestResourceSearchForTypes(std::span<const std::string>
 
 bool SessionRequests::requestFileResourceDownload(const FileResource& resource) {
     MessageBase m = dataServiceMessage(kDsResourceDownload, "resourcedownload");
-    m.setValue(159, resource.getString(FileResource::kDownloadMode));
+    m.setValue(tag::kRecordText, resource.getString(FileResource::kDownloadMode));
     return sendDataService(m, resource.resourceName);
 }
 
@@ -321,15 +312,15 @@ bool SessionRequests::requestFileResourceDownload(const FileResource& resource) 
 bool SessionRequests::requestChartData(std::string_view instrument, std::string_view interval,
                                        std::int32_t noOfData) {
     MessageBase m;
-    m.startRequest(kChartData);
-    m.setValue(12, instrument);
-    m.setValue(83, interval);
+    m.startRequest(msg::kChartData);
+    m.setValue(tag::kInstrument, instrument);
+    m.setValue(tag::kChartInterval, interval);
     const std::int32_t requestId = context_.requestId();
-    m.setValue(20, requestId);
-    m.setValue(1025, noOfData);
+    m.setValue(tag::kRequestId, requestId);
+    m.setValue(tag::kBarCount, noOfData);
     PendingRequest pending;
     pending.requestId = requestId;
-    pending.messageType = kChartData;
+    pending.messageType = msg::kChartData;
     pending.subject = std::string(instrument);
     pending.interval = std::string(interval);
     return send(m, std::move(pending));
@@ -337,16 +328,16 @@ bool SessionRequests::requestChartData(std::string_view instrument, std::string_
 
 bool SessionRequests::changeMyPassword(std::string_view oldPassword, std::string_view newPassword) {
     MessageBase m;
-    m.startRequest(kPasswordChange);
-    m.setValue(104, oldPassword);
-    m.setValue(103, newPassword);
-    m.setValue(20, decimal(nextRequestId()));
+    m.startRequest(msg::kPasswordChange);
+    m.setValue(tag::kOldPassword, oldPassword);
+    m.setValue(tag::kNewPassword, newPassword);
+    m.setValue(tag::kRequestId, decimal(nextRequestId()));
     return send(m);
 }
 
 bool SessionRequests::requestControlClientConnectMessage() {
     MessageBase m;
-    m.startRequest(kControlMessage);
+    m.startRequest(msg::kControl);
     return send(m);
 }
 
@@ -354,66 +345,66 @@ bool SessionRequests::requestControlClientConnectMessage() {
 
 bool SessionRequests::requestContactlist() {
     MessageBase m;
-    m.startRequest(kContactList);
-    m.setValue(504, context_.userName());
-    m.setValue(520, "1");
+    m.startRequest(msg::kContactList);
+    m.setValue(tag::kChatUser, context_.userName());
+    m.setValue(tag::kContactFilter, "1");
     return send(m);
 }
 
 bool SessionRequests::requestRecentConversation() {
     MessageBase m;
-    m.startRequest(kRecentConversation);
-    m.setValue(504, context_.userName());
+    m.startRequest(msg::kRecentConversation);
+    m.setValue(tag::kChatUser, context_.userName());
     return send(m);
 }
 
 bool SessionRequests::requestOfflineMessages() {
     MessageBase m;
-    m.startRequest(kOfflineMessages);
-    m.setValue(504, context_.userName());
+    m.startRequest(msg::kOfflineMessages);
+    m.setValue(tag::kChatUser, context_.userName());
     return send(m);
 }
 
 bool SessionRequests::requestRoomMessage(std::string_view roomName, std::string_view roomId) {
     MessageBase m;
-    m.startRequest(kRoomMessages);
-    m.setValue(504, context_.userName());
-    m.setValue(502, roomName);
-    m.setValue(501, roomId);
+    m.startRequest(msg::kRoomMessages);
+    m.setValue(tag::kChatUser, context_.userName());
+    m.setValue(tag::kRoomName, roomName);
+    m.setValue(tag::kRoomId, roomId);
     return send(m);
 }
 
 bool SessionRequests::requestChatMessageAcknowledgement(std::string_view roomName,
                                                         std::string_view messageId) {
     MessageBase m;
-    m.startRequest(kChatAcknowledgement);
-    m.setValue(507, "");
+    m.startRequest(msg::kChatAcknowledgement);
+    m.setValue(tag::kAcknowledgementText, "");
     std::string record(roomName);
     record += wire::kColumn;
     record += messageId;
-    m.setValue(505, record);
-    m.setValue(504, context_.userName());
+    m.setValue(tag::kAcknowledgedMessage, record);
+    m.setValue(tag::kChatUser, context_.userName());
     return send(m);
 }
 
 bool SessionRequests::SendRoomRequest(std::string_view partner) {
     MessageBase m;
-    m.startRequest(kChatRoomCreation);
-    m.setValue(20, decimal(nextRequestId()));
-    m.setValue(503, partner);
-    m.setValue(530, "0");
-    m.setValue(504, context_.userName());
+    m.startRequest(msg::kRoomCreation);
+    m.setValue(tag::kRequestId, decimal(nextRequestId()));
+    m.setValue(tag::kChatPartner, partner);
+    m.setValue(tag::kRoomState, "0");
+    m.setValue(tag::kChatUser, context_.userName());
     return send(m);
 }
 
 bool SessionRequests::SendNewChatMessageToServer(std::string_view text, std::string_view roomNumber,
                                                  std::string_view roomName) {
     MessageBase m;
-    m.startRequest(kChatMessage);
-    m.setValue(501, roomNumber);
-    m.setValue(502, roomName);
-    m.setValue(17, text);
-    m.setValue(504, context_.userName());
+    m.startRequest(msg::kChatMessage);
+    m.setValue(tag::kRoomId, roomNumber);
+    m.setValue(tag::kRoomName, roomName);
+    m.setValue(tag::kText, text);
+    m.setValue(tag::kChatUser, context_.userName());
     return send(m);
 }
 
@@ -424,13 +415,13 @@ bool SessionRequests::SendChatQueueRequest(std::string_view queueId, std::string
         return false;
     }
     MessageBase m;
-    m.startRequest(kChatQueueRequest);
-    m.setValue(1026, queueId);
-    m.setValue(34, accounts.front().first);
-    m.setValue(17, text);
-    m.setValue(20, decimal(nextRequestId()));
-    m.setValue(530, "0");
-    m.setValue(504, context_.userName());
+    m.startRequest(msg::kChatQueueRequest);
+    m.setValue(tag::kQueueId, queueId);
+    m.setValue(tag::kAccount, accounts.front().first);
+    m.setValue(tag::kText, text);
+    m.setValue(tag::kRequestId, decimal(nextRequestId()));
+    m.setValue(tag::kRoomState, "0");
+    m.setValue(tag::kChatUser, context_.userName());
     return send(m);
 }
 

@@ -1,4 +1,5 @@
 #include "session/data_service/session_data_service.h"
+#include "connection/wire_names.h"
 
 #include "platform/log.h"
 #include "session/business/business_base.h"
@@ -8,12 +9,6 @@
 #include <memory>
 
 namespace tc {
-
-namespace {
-
-constexpr std::int64_t kDataServiceRequest = 1023;
-
-} // namespace
 
 SessionDataService::SessionDataService(BusinessBase& business)
     : business_(business),
@@ -27,7 +22,7 @@ void SessionDataService::processDSResponse(const std::optional<std::string>& dat
     // Replies come back in the order the requests left; the oldest pending one of the same procedure
     // is the one answered.
     const std::optional<PendingRequest> pending =
-        business_.sessionRequests().pendingRequests().take(kDataServiceRequest, std::nullopt, procedure);
+        business_.sessionRequests().pendingRequests().take(wire::msg::kDataService, std::nullopt, procedure);
     if (!pending)
         platform::Log::warning("data-service reply {} answers no pending request; read as the login's",
                                procedure);

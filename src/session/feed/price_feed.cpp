@@ -1,4 +1,5 @@
 #include "session/feed/price_feed.h"
+#include "connection/wire_names.h"
 
 #include "connection/message_cracker.h"
 #include "connection/separators.h"
@@ -376,9 +377,9 @@ InstrumentStatusChange decodeInstrumentStatus(const std::vector<std::string>& fi
         if (!value)
             continue;
         const std::int64_t tag = MessageCracker::integerValue(field);
-        if (tag == 12)
+        if (tag == wire::tag::kInstrument)
             change.Code = std::string(*value);
-        else if (tag == 574)
+        else if (tag == wire::tag::kInstrumentState)
             setting = *value;
     }
     if (setting) {
