@@ -1,7 +1,7 @@
 #include "connection/envelope_key.h"
 
-#include "connection/base64.h"
 #include "connection/crypto.h"
+#include "platform/base64.h"
 #include "platform/utf8.h"
 
 #include <cstdint>
@@ -25,7 +25,7 @@ std::string GenerateNewEncryptionKey(std::string_view userName, std::string_view
     const Crypto::Bytes digest = Crypto::computeSHA512DigestForString(text);
     if (digest.empty())
         return {};
-    return Base64::encodeBase64WithData(digest).value_or(std::string{});
+    return platform::Base64::encodeBase64WithData(digest).value_or(std::string{});
 }
 
 } // namespace tc

@@ -1,10 +1,10 @@
 #include "connection/envelope_opener.h"
 
-#include "connection/base64.h"
 #include "connection/crypto.h"
 #include "connection/data_additions.h"
 #include "connection/wire_fields.h"
 #include "connection/wire_names.h"
+#include "platform/base64.h"
 #include "platform/log.h"
 #include "platform/utf8.h"
 
@@ -15,7 +15,7 @@ std::optional<std::string> openEncryptedEnvelope(std::string_view tag27Text, std
         platform::Log::warning("encrypted envelope of {} characters over the cap, dropped", tag27Text.size());
         return std::nullopt;
     }
-    const auto sealed = Base64::decodeBase64WithString(tag27Text);
+    const auto sealed = platform::Base64::decodeBase64WithString(tag27Text);
     if (!sealed)
         return std::nullopt;
     const auto plain = Crypto::transformData(*sealed, Crypto::kAlgorithmAES, Crypto::kDecrypt, key);

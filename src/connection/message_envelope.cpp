@@ -1,9 +1,9 @@
 // The encrypted type-76 envelope around every stream message.
-#include "connection/base64.h"
 #include "connection/crypto.h"
 #include "connection/message_base.h"
 #include "connection/separators.h"
 #include "connection/wire_names.h"
+#include "platform/base64.h"
 #include "platform/crypto.h"
 
 #include <string>
@@ -22,7 +22,7 @@ void MessageBase::EncryptMessage(std::string_view framedMessage, bool isInitialR
                                                   Crypto::kEncrypt, key);
         if (!sealed)
             return;
-        const auto text = Base64::encodeBase64WithData(*sealed);
+        const auto text = platform::Base64::encodeBase64WithData(*sealed);
         if (!text)
             return;
 

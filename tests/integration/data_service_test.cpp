@@ -89,7 +89,7 @@ protected:
         services.userDefaults = defaults.get();
         business = std::make_unique<BusinessBase>(app, services);
         attachSessionOrders(*business);
-        business->StreamingConnection(true, false);
+        business->StreamingConnection(false);
         ASSERT_TRUE(loggedIn());
         // The login's own requests are answered in order; the last is the financial approvals.
         ASSERT_TRUE(platform::RunLoop::main().runUntil(

@@ -82,7 +82,7 @@ protected:
         services.userDefaults = s->defaults.get();
         s->business = std::make_unique<BusinessBase>(s->app, services);
         attachSessionOrders(*s->business);
-        s->business->StreamingConnection(true, false);
+        s->business->StreamingConnection(false);
         sessions.push_back(std::move(s));
         return *sessions.back();
     }
@@ -254,7 +254,7 @@ TEST_F(LoginRoadTest, HeadlessShellFollowsTheSessionThroughItsEvents) {
     services.userDefaults = watchDefaults.get();
     auto business = std::make_unique<BusinessBase>(app, services);
     attachSessionOrders(*business);
-    business->StreamingConnection(true, false);
+    business->StreamingConnection(false);
     ASSERT_TRUE(loggedIn());
     ASSERT_TRUE(pumpUntil([&] { return app.loginSuccess(); }));
     const auto played = [&](const std::string& sound) {

@@ -131,7 +131,7 @@ protected:
         s->business = std::make_unique<BusinessBase>(*s->app, services);
         s->orders = &attachSessionOrders(*s->business);
         const int before = logins;
-        s->business->StreamingConnection(true, false);
+        s->business->StreamingConnection(false);
         sessions.push_back(std::move(s));
         Session& out = *sessions.back();
         EXPECT_TRUE(platform::RunLoop::main().runUntil([&] { return logins > before; }, 10s));

@@ -48,7 +48,6 @@ BusinessBase::BusinessBase(ApplicationInterface& application, BusinessServices s
           },
           platform::NotificationObject(static_cast<const BusinessBase*>(this))) {
     fillMissingServices(*this, services_);
-    messageBase_.setSender(this);
     conn_ = ConnectionBase::create(*this, logindata_, *this, std::move(connectionOptions));
     reachability_ = std::make_unique<SessionReachability>(*this);
 }
@@ -96,7 +95,7 @@ void BusinessBase::postMainAfter(platform::Clock::duration delay, std::function<
 
 // ---- connection start, sending ----
 
-void BusinessBase::StreamingConnection(bool, bool demoRegistration) {
+void BusinessBase::StreamingConnection(bool demoRegistration) {
     const ConnectError error = conn_->ConnectToServer(demoRegistration);
     if (error != ConnectError::None)
         endLogin(std::string("The server cannot be reached: ") + describe(error) + ".");
@@ -136,12 +135,6 @@ std::string BusinessBase::envelopeKey(bool isInitialRequest) const {
 void BusinessBase::pingSent() {
     std::lock_guard lock(valuesLock_);
     pingTime_ = platform::Clock::currentTime();
-}
-
-void BusinessBase::setMessageProperties(MessageBase& message) const {
-    message.setValue(tag::kUserName, logindata_.userName().value_or(""));
-    message.setValue(tag::kReferenceId, Referenceid());
-    message.setValue(tag::kTime, wire::nowText());
 }
 
 std::string BusinessBase::userName() const {
@@ -188,11 +181,6 @@ void BusinessBase::setRequestid(std::int32_t value) {
 std::string BusinessBase::Referenceid() const {
     std::lock_guard lock(valuesLock_);
     return Referenceid_;
-}
-
-std::string BusinessBase::serverTime() const {
-    std::lock_guard lock(valuesLock_);
-    return serverTime_;
 }
 
 std::optional<platform::Clock::time_point> BusinessBase::pingTime() const {

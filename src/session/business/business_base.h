@@ -1,7 +1,7 @@
 #pragma once
-// The session object of one signed-in (or registering) user: it owns the server connection, the
-// shared request builder and the live session model, dispatches every incoming message, and is the
-// only path by which a built request leaves the client.
+// The session object of one signed-in (or registering) user: it owns the server connection and the
+// live session model, dispatches every incoming message, and is the only path by which a built
+// request leaves the client.
 //
 // Threads. The stream thread ("NewQueue") and the request thread only frame, decrypt, inflate and
 // parse; envelopes are opened on the thread that received them and their inner messages dispatched
@@ -68,7 +68,7 @@ public:
 
     // Starts the stream; the login request (or the demo-registration hand-off) follows once it is up.
     // A server address or port that cannot be used ends the login at once with a clear error.
-    void StreamingConnection(bool streaming, bool demoRegistration);
+    void StreamingConnection(bool demoRegistration);
     void disconnectServer();
     void reconnectZMQandSubscribeAllItems();
 
@@ -76,12 +76,6 @@ public:
     void sendMessage(RequestMessage message) override;
     std::string envelopeKey(bool isInitialRequest) const override;
     void pingSent() override;
-
-    // The shared request builder. Hold composeLock() from the first step of a request to BuildMessage.
-    MessageBase& messageBase() { return messageBase_; }
-    std::recursive_mutex& composeLock() { return composeLock_; }
-    // Puts the common request header (tags 23, 19, 21) into a builder.
-    void setMessageProperties(MessageBase& message) const;
 
     // Incoming road: one framed message on the delivering thread; and a text of framed messages (an
     // envelope's content, a feed "IS;" message) dispatched in order on the calling thread.
@@ -114,7 +108,6 @@ public:
     std::int32_t Requestid() const;
     void setRequestid(std::int32_t value);
     std::string Referenceid() const;
-    std::string serverTime() const;
     std::optional<platform::Clock::time_point> pingTime() const;
     std::optional<platform::Date> serverDate() const;
     std::optional<std::string> ServerTime() const;
@@ -209,9 +202,6 @@ private:
     LoginInputdata& logindata_;
     BusinessServices services_;
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
-
-    std::recursive_mutex composeLock_;
-    MessageBase messageBase_;
 
     mutable std::mutex valuesLock_;
     std::int32_t Requestid_ = 0;

@@ -47,8 +47,7 @@ public:
     virtual std::string getLoginJournalData(int event) = 0;
 };
 
-// The requests the login road sends. Composition on the shared builder is serialised by the session
-// object (see BusinessBase::composeLock). Called on the main queue, except
+// The requests the login road sends, each composed in its own builder. Called on the main queue, except
 // requestControlClientConnectMessage (request thread).
 class LoginRequests {
 public:

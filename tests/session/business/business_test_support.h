@@ -1,10 +1,10 @@
 #pragma once
 // Fakes around the session object: the application, its notifications, the login requests and the
 // snapshot loader, each recording what it was asked in order.
-#include "connection/base64.h"
 #include "connection/data_additions.h"
 #include "connection/login_inputdata.h"
 #include "connection/message_base.h"
+#include "platform/base64.h"
 #include "platform/bundle.h"
 #include "platform/dispatch.h"
 #include "session/application_interface.h"
@@ -205,7 +205,7 @@ inline std::string compressedField(std::string_view text, std::uint8_t prefixByt
         std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
     std::vector<std::uint8_t> payload(4 + deflated->size(), prefixByte);
     std::copy(deflated->begin(), deflated->end(), payload.begin() + 4);
-    return "1050=" + *Base64::encodeBase64WithData(payload);
+    return "1050=" + *platform::Base64::encodeBase64WithData(payload);
 }
 
 // Runs the main queue until `done`, or two seconds of real time.

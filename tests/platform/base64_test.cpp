@@ -1,5 +1,5 @@
-#include "connection/base64.h"
 #include "connection/data_additions.h"
+#include "platform/base64.h"
 
 #include <gtest/gtest.h>
 
@@ -19,7 +19,7 @@ Bytes bytesOf(std::string_view s) {
 }
 
 std::optional<Bytes> strict(std::string_view text) {
-    return Base64::decodeBase64WithString(text);
+    return platform::Base64::decodeBase64WithString(text);
 }
 
 // python3 -c "import base64; print(base64.b64encode(bytes(range(256))).decode())"
@@ -37,20 +37,20 @@ Bytes allBytes() {
 }
 
 TEST(Base64Encode, PaddingAndGoldenVectors) {
-    EXPECT_EQ(Base64::encodeBase64WithData(bytesOf("abc")), "YWJj");
-    EXPECT_EQ(Base64::encodeBase64WithData(bytesOf("ab")), "YWI=");
-    EXPECT_EQ(Base64::encodeBase64WithData(bytesOf("a")), "YQ==");
-    EXPECT_EQ(Base64::encodeBase64WithData(allBytes()), kAllBytesBase64);
+    EXPECT_EQ(platform::Base64::encodeBase64WithData(bytesOf("abc")), "YWJj");
+    EXPECT_EQ(platform::Base64::encodeBase64WithData(bytesOf("ab")), "YWI=");
+    EXPECT_EQ(platform::Base64::encodeBase64WithData(bytesOf("a")), "YQ==");
+    EXPECT_EQ(platform::Base64::encodeBase64WithData(allBytes()), kAllBytesBase64);
     // python3 -c "import base64; print(base64.b64encode('é'.encode()))" -> w6k=
-    EXPECT_EQ(Base64::encodeBase64WithString("\xc3\xa9"), "w6k=");
-    EXPECT_EQ(Base64::encodeBase64WithString("hello world!"), "aGVsbG8gd29ybGQh");
+    EXPECT_EQ(platform::Base64::encodeBase64WithString("\xc3\xa9"), "w6k=");
+    EXPECT_EQ(platform::Base64::encodeBase64WithString("hello world!"), "aGVsbG8gd29ybGQh");
 }
 
 TEST(Base64Encode, EmptyAndOversizeGiveNothing) {
-    EXPECT_FALSE(Base64::encodeBase64WithData({}).has_value());
-    EXPECT_FALSE(Base64::encodeBase64WithString("").has_value());
-    const Bytes big(Base64::kMaxDataLength + 1, 0x41);
-    EXPECT_FALSE(Base64::encodeBase64WithData(big).has_value());
+    EXPECT_FALSE(platform::Base64::encodeBase64WithData({}).has_value());
+    EXPECT_FALSE(platform::Base64::encodeBase64WithString("").has_value());
+    const Bytes big(platform::Base64::kMaxDataLength + 1, 0x41);
+    EXPECT_FALSE(platform::Base64::encodeBase64WithData(big).has_value());
 }
 
 TEST(Base64StrictDecode, AcceptsWhitespaceAndPartialQuanta) {
@@ -85,7 +85,7 @@ TEST(Base64StrictDecode, RejectsInvalidText) {
     EXPECT_FALSE(strict("YW-_").has_value());
     // An embedded NUL is invalid rather than an early end that would silently truncate.
     EXPECT_FALSE(strict(std::string_view("YWJj\0YWJj", 9)).has_value());
-    EXPECT_FALSE(strict(std::string(Base64::kMaxTextLength + 1, 'A')).has_value());
+    EXPECT_FALSE(strict(std::string(platform::Base64::kMaxTextLength + 1, 'A')).has_value());
 }
 
 TEST(Base64, RoundTripsEveryLength) {
@@ -94,7 +94,7 @@ TEST(Base64, RoundTripsEveryLength) {
         Bytes data(n);
         for (auto& b : data)
             b = static_cast<std::uint8_t>(rng());
-        const auto text = Base64::encodeBase64WithData(data);
+        const auto text = platform::Base64::encodeBase64WithData(data);
         ASSERT_TRUE(text.has_value());
         EXPECT_EQ(text->size(), 4 * ((n + 2) / 3));
         EXPECT_EQ(strict(*text), data) << n;

@@ -1,8 +1,8 @@
-#include "connection/base64.h"
+#include "platform/base64.h"
 
 #include <array>
 
-namespace tc {
+namespace tc::platform {
 
 namespace {
 
@@ -25,6 +25,11 @@ constexpr std::array<std::int16_t, 256> makeDecodeTable() {
 constexpr auto kDecodeTable = makeDecodeTable();
 
 } // namespace
+
+int Base64::sextet(char c) noexcept {
+    const std::int16_t v = kDecodeTable[static_cast<unsigned char>(c)];
+    return v >= 0 ? v : -1;
+}
 
 std::optional<std::string> Base64::encodeBase64WithString(std::string_view text) {
     return encodeBase64WithData(
@@ -108,4 +113,4 @@ std::optional<std::vector<std::uint8_t>> Base64::decodeBase64WithString(std::str
     return out;
 }
 
-} // namespace tc
+} // namespace tc::platform

@@ -1,6 +1,6 @@
 #pragma once
-// Base64 text form of envelope payloads, compressed payloads and the derived session key.
-// Pure functions: no state, callable from any thread.
+// Base64 text form of envelope payloads, compressed payloads, the derived session key and property-list
+// data. Pure functions: no state, callable from any thread.
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-namespace tc {
+namespace tc::platform {
 
 class Base64 {
 public:
@@ -26,6 +26,8 @@ public:
     // character outside the alphabet or a lone "=" after the first sextet of a quantum gives nullopt.
     // Leftover sextets that do not complete a byte are dropped.
     static std::optional<std::vector<std::uint8_t>> decodeBase64WithString(std::string_view text);
+    // The value 0-63 of an alphabet character, -1 for any other.
+    static int sextet(char c) noexcept;
 };
 
-} // namespace tc
+} // namespace tc::platform
