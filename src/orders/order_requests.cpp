@@ -92,6 +92,36 @@ void fillFromRequest(Order& o, const OrderInfo& info, const ItemDetails& item, s
     o.TransactionDateTime = std::move(serverTime);
 }
 
+// Take-profit and stop-loss of a new order: the price when above 0, otherwise empty; and the deviation
+// allowed from a market price.
+void fillEntryBrackets(MessageBase& m, const Order& o) {
+    m.setValue(tag::kLimitPrice, isPositive(o.LimitPrice) ? o.LimitPrice : "");
+    m.setValue(tag::kStopPrice, isPositive(o.StopPrice) ? o.StopPrice : "");
+    m.setValue(tag::kDeviation, o.deviation);
+}
+
+// The new price of an edit and its legs: a leg unticked, or ticked without a price above 0, goes as
+// "0", which removes it.
+void fillEditBrackets(MessageBase& m, const Order& o, const OrderInfo& info) {
+    m.setValue(tag::kPrice, info.price);
+    m.setValue(tag::kLimitPrice, info.TakeProfitEnabled && isPositive(o.LimitPrice) ? o.LimitPrice : "0");
+    m.setValue(tag::kStopPrice, info.StopLossEnabled && isPositive(o.StopPrice) ? o.StopPrice : "0");
+}
+
+// A market request on a stored record: its instrument, account, delivery, time in force and remaining
+// quantity, on the record's own side or the opposite one.
+OrderInfo requestOnRecord(const Order& record, bool oppositeSide) {
+    OrderInfo info;
+    info.itemCode = record.ItemCode;
+    info.tradingMode = oppositeSide ? (record.tradingMode == 0 ? 1 : 0) : record.tradingMode;
+    info.accountNo = accountNumberOf(record).value_or(0);
+    info.orderType = 1;
+    info.quantity = record.RemainingQty;
+    info.deliveryMode = record.deliveryMode;
+    info.timeinForce = record.timeinForce;
+    return info;
+}
+
 } // namespace
 
 OrderRequests::OrderRequests(OrderRequestContext& context, OrderSession& session, OrderMananger& manager,
@@ -204,20 +234,37 @@ void OrderRequests::fillOrderTags(MessageBase& m, const Order& o) const {
     m.setValue(tag::kTransactionTime, o.TransactionDateTime);
 }
 
+std::shared_ptr<Order>
+OrderRequests::sendOrder(const OrderInfo& info, std::int64_t type, int subtype,
+                         const std::function<void(MessageBase&, const Order&)>& extra) {
+    const auto order = GenerateOrder(info);
+    if (!order)
+        return nullptr;
+    MessageBase m;
+    m.startRequest(type);
+    if (type == msg::kEditOrder)
+        m.setEditorderrequestType(subtype);
+    else
+        m.setNeworderrequestType(subtype);
+    fillOrderTags(m, *order);
+    extra(m, *order);
+    return send(m) ? order : nullptr;
+}
+
+std::optional<OrderInfo> OrderRequests::requestOn(const std::shared_ptr<Order>& record, std::string_view id,
+                                                  bool oppositeSide) const {
+    if (!record || !accountNumberOf(*record)) {
+        refuse(kUnknownRecordKey, id);
+        return std::nullopt;
+    }
+    return requestOnRecord(*record, oppositeSide);
+}
+
 bool OrderRequests::PlaceOrder(const OrderInfo& info) {
     if (!streamUp())
         return false;
-    const auto order = GenerateOrder(info);
+    const auto order = sendOrder(info, msg::kOrder, 0, fillEntryBrackets);
     if (!order)
-        return false;
-    MessageBase m;
-    m.startRequest(msg::kOrder);
-    m.setNeworderrequestType(0);
-    fillOrderTags(m, *order);
-    m.setValue(tag::kLimitPrice, isPositive(order->LimitPrice) ? order->LimitPrice : "");
-    m.setValue(tag::kStopPrice, isPositive(order->StopPrice) ? order->StopPrice : "");
-    m.setValue(tag::kDeviation, order->deviation);
-    if (!send(m))
         return false;
     context_.addPendingOrder(order);
     ShowNewOrderMessages(order, 0);
@@ -233,16 +280,11 @@ bool OrderRequests::PlacePartialOrder(const OrderInfo& info) {
         return refuse(kAboveRemainingKey, remaining.toString());
     if (!quantity || !(*quantity > Decimal()))
         return refuse(kBadQuantityKey);
-    const auto order = GenerateOrder(info);
+    const auto order = sendOrder(info, msg::kOrder, 1, [&info](MessageBase& m, const Order& o) {
+        m.setValue(tag::kOffsetOrder, info.orderNo);
+        m.setValue(tag::kDeviation, o.deviation);
+    });
     if (!order)
-        return false;
-    MessageBase m;
-    m.startRequest(msg::kOrder);
-    m.setNeworderrequestType(1);
-    fillOrderTags(m, *order);
-    m.setValue(tag::kOffsetOrder, info.orderNo);
-    m.setValue(tag::kDeviation, order->deviation);
-    if (!send(m))
         return false;
     ShowNewOrderMessages(order, 1);
     return true;
@@ -251,22 +293,12 @@ bool OrderRequests::PlacePartialOrder(const OrderInfo& info) {
 bool OrderRequests::PlaceEditBracketOrder(const OrderInfo& info) {
     if (!streamUp())
         return false;
-    const auto order = GenerateOrder(info);
+    const auto order = sendOrder(info, msg::kEditOrder, 0, [&info](MessageBase& m, const Order& o) {
+        m.setValue(tag::kEditKind, "EBO");
+        m.setValue(tag::kBracketPositionId, info.orderNo);
+        fillEditBrackets(m, o, info);
+    });
     if (!order)
-        return false;
-    MessageBase m;
-    m.startRequest(msg::kEditOrder);
-    m.setEditorderrequestType(0);
-    fillOrderTags(m, *order);
-    m.setValue(tag::kEditKind, "EBO");
-    m.setValue(tag::kBracketPositionId, info.orderNo);
-    m.setValue(tag::kPrice, info.price);
-    // An unticked box, or a ticked one without a price above 0, removes that leg.
-    m.setValue(tag::kLimitPrice,
-               info.TakeProfitEnabled && isPositive(order->LimitPrice) ? order->LimitPrice : "0");
-    m.setValue(tag::kStopPrice,
-               info.StopLossEnabled && isPositive(order->StopPrice) ? order->StopPrice : "0");
-    if (!send(m))
         return false;
     ShowEditOrderMessages(order, 0);
     return true;
@@ -281,23 +313,15 @@ bool OrderRequests::PlaceEditWorkingOrder(const OrderInfo& info) {
     // Sub-type 0 would go out as a bracket change without its position.
     if (info.editorderReqType != 1 && info.editorderReqType != 2)
         return refuse(kIncompleteKey);
-    const auto order = GenerateOrder(info);
-    if (!order)
-        return false;
     const bool cancel = info.editorderReqType == 1;
-    MessageBase m;
-    m.startRequest(msg::kEditOrder);
-    m.setEditorderrequestType(info.editorderReqType);
-    fillOrderTags(m, *order);
-    m.setValue(tag::kEditKind, "EWO");
-    m.setValue(tag::kPendingOrderId, info.orderNo);
-    m.setValue(tag::kQuantity, cancel ? std::string("0") : order->OrderQty);
-    m.setValue(tag::kPrice, info.price);
-    m.setValue(tag::kLimitPrice,
-               info.TakeProfitEnabled && isPositive(order->LimitPrice) ? order->LimitPrice : "0");
-    m.setValue(tag::kStopPrice,
-               info.StopLossEnabled && isPositive(order->StopPrice) ? order->StopPrice : "0");
-    if (!send(m))
+    const auto order = sendOrder(info, msg::kEditOrder, info.editorderReqType,
+                                 [&info, cancel](MessageBase& m, const Order& o) {
+                                     m.setValue(tag::kEditKind, "EWO");
+                                     m.setValue(tag::kPendingOrderId, info.orderNo);
+                                     m.setValue(tag::kQuantity, cancel ? std::string("0") : o.OrderQty);
+                                     fillEditBrackets(m, o, info);
+                                 });
+    if (!order)
         return false;
     ShowEditOrderMessages(order, info.editorderReqType);
     return true;
@@ -364,27 +388,9 @@ bool OrderRequests::CreateNewBulkOrderMessage(const OrderInfo& info) {
     const auto order = GenerateBulkOrderDetails(info);
     MessageBase m;
     m.startRequest(msg::kMultiAccountOrder);
-    m.setValue(tag::kUserName, context_.userName());
-    m.setValue(tag::kReferenceId, context_.referenceId());
-    m.setValue(tag::kInstrument, order->ItemCode);
-    m.setValue(tag::kOrderType, order->orderTypeTag);
-    m.setValue(tag::kDeliveryMode, order->deliveryModeTag);
-    m.setValue(tag::kPrice, order->OrderPrice);
-    m.setValue(tag::kLimitPrice, isPositive(order->LimitPrice) ? order->LimitPrice : "");
-    m.setValue(tag::kStopPrice, isPositive(order->StopPrice) ? order->StopPrice : "");
-    m.setValue(tag::kSpread, order->Spread);
-    m.setValue(tag::kTradingMode, order->tradingModeTag);
-    m.setValue(tag::kDeviation, order->deviation);
-    m.setValue(tag::kOrderStatus, order->CurrentStatus);
-    if (order->timeinForceTag != Order::kNotApplicable && order->timeinForceTag >= 0)
-        m.setValue(tag::kTimeInForce, order->timeinForceTag);
-    m.setValue(tag::kBid, order->Bid);
-    m.setValue(tag::kAsk, order->Ask);
-    m.setValue(tag::kLast, order->Last);
-    m.setValue(tag::kHigh, order->High);
-    m.setValue(tag::kLow, order->Low);
-    m.setValue(tag::kItemTime, order->ItemTime);
-    m.setValue(tag::kTransactionTime, order->TransactionDateTime);
+    // The order's own account, request number and quantity are not in this message's layout.
+    fillOrderTags(m, *order);
+    fillEntryBrackets(m, *order);
     m.setValue(tag::kAccountRecords, info.orderDetails);
     if (!send(m))
         return false;
@@ -396,18 +402,11 @@ bool OrderRequests::CreateNewBulkOrderMessage(const OrderInfo& info) {
 // ---- close-all
 
 OrderInfo OrderRequests::closeAllRequestFor(const Order& position) {
-    OrderInfo info;
-    info.tradingMode = position.tradingMode == 0 ? 1 : 0;
-    info.orderType = 1;
-    info.quantity = position.RemainingQty;
+    OrderInfo info = requestOnRecord(position, true);
     info.previousQuantity = position.RemainingQty;
     info.orderNo = position.OpenPositionId;
     info.isCloseNew = true;
     info.deviation = -1;
-    info.itemCode = position.ItemCode;
-    info.accountNo = accountNumberOf(position).value_or(0);
-    info.deliveryMode = position.deliveryMode;
-    info.timeinForce = position.timeinForce;
     return info;
 }
 
@@ -530,20 +529,10 @@ bool OrderRequests::closeAllPositions(std::span<const std::string> positionIds, 
 bool OrderRequests::closePosition(std::string_view positionId, std::string_view quantity,
                                   std::int32_t deviation) {
     const auto p = context_.openPositionForId(positionId);
-    const auto account = p ? accountNumberOf(*p) : std::nullopt;
-    if (!p || !account)
-        return refuse(kUnknownRecordKey, positionId);
-    OrderInfo info;
-    info.itemCode = p->ItemCode;
-    info.tradingMode = p->tradingMode == 0 ? 1 : 0;
-    info.accountNo = *account;
-    info.orderType = 1;
+    if (!requestOn(p, positionId, true))
+        return false;
+    OrderInfo info = closeAllRequestFor(*p);
     info.quantity = quantity;
-    info.previousQuantity = p->RemainingQty;
-    info.deliveryMode = p->deliveryMode;
-    info.timeinForce = p->timeinForce;
-    info.orderNo = p->OpenPositionId;
-    info.isCloseNew = true;
     info.deviation = deviation;
     return PlacePartialOrder(info);
 }
@@ -552,26 +541,18 @@ bool OrderRequests::editPositionBrackets(std::string_view positionId, std::strin
                                          std::string_view stopLoss, bool takeProfitEnabled,
                                          bool stopLossEnabled) {
     const auto p = context_.openPositionForId(positionId);
-    const auto account = p ? accountNumberOf(*p) : std::nullopt;
-    if (!p || !account)
-        return refuse(kUnknownRecordKey, positionId);
-    OrderInfo info;
-    info.itemCode = p->ItemCode;
-    info.tradingMode = p->tradingMode == 0 ? 1 : 0;
-    info.accountNo = *account;
-    info.orderType = 1;
-    info.quantity = p->RemainingQty;
-    info.deliveryMode = p->deliveryMode;
-    info.timeinForce = p->timeinForce;
-    info.price = p->OrderPrice;
-    info.limitPrice = takeProfit;
-    info.stopPrice = stopLoss;
-    info.TakeProfitEnabled = takeProfitEnabled;
-    info.StopLossEnabled = stopLossEnabled;
-    info.orderNo = p->OpenPositionId;
-    info.openPositionID = p->OpenPositionId;
-    info.isEBO = true;
-    return PlaceEditBracketOrder(info);
+    auto info = requestOn(p, positionId, true);
+    if (!info)
+        return false;
+    info->price = p->OrderPrice;
+    info->limitPrice = takeProfit;
+    info->stopPrice = stopLoss;
+    info->TakeProfitEnabled = takeProfitEnabled;
+    info->StopLossEnabled = stopLossEnabled;
+    info->orderNo = p->OpenPositionId;
+    info->openPositionID = p->OpenPositionId;
+    info->isEBO = true;
+    return PlaceEditBracketOrder(*info);
 }
 
 bool OrderRequests::editPendingOrder(std::string_view pendingOrderId, std::string_view quantity,
@@ -579,50 +560,36 @@ bool OrderRequests::editPendingOrder(std::string_view pendingOrderId, std::strin
                                      std::string_view stopLoss, bool takeProfitEnabled,
                                      bool stopLossEnabled) {
     const auto o = context_.pendingOrderForId(pendingOrderId);
-    const auto account = o ? accountNumberOf(*o) : std::nullopt;
-    if (!o || !account)
-        return refuse(kUnknownRecordKey, pendingOrderId);
-    OrderInfo info;
-    info.itemCode = o->ItemCode;
-    info.tradingMode = o->tradingMode;
-    info.accountNo = *account;
-    info.orderType = o->orderType;
-    info.quantity = quantity;
-    info.deliveryMode = o->deliveryMode;
-    info.timeinForce = o->timeinForce;
-    info.price = price;
-    info.limitPrice = takeProfit;
-    info.stopPrice = stopLoss;
-    info.TakeProfitEnabled = takeProfitEnabled;
-    info.StopLossEnabled = stopLossEnabled;
-    info.orderNo = o->PendingOrderId;
-    info.pendingOrderID = o->PendingOrderId;
-    info.editorderReqType = 2;
-    info.isEWO = true;
-    return PlaceEditWorkingOrder(info);
+    auto info = requestOn(o, pendingOrderId, false);
+    if (!info)
+        return false;
+    info->orderType = o->orderType;
+    info->quantity = quantity;
+    info->price = price;
+    info->limitPrice = takeProfit;
+    info->stopPrice = stopLoss;
+    info->TakeProfitEnabled = takeProfitEnabled;
+    info->StopLossEnabled = stopLossEnabled;
+    info->orderNo = o->PendingOrderId;
+    info->pendingOrderID = o->PendingOrderId;
+    info->editorderReqType = 2;
+    info->isEWO = true;
+    return PlaceEditWorkingOrder(*info);
 }
 
 bool OrderRequests::cancelPendingOrder(std::string_view pendingOrderId) {
     const auto o = context_.pendingOrderForId(pendingOrderId);
-    const auto account = o ? accountNumberOf(*o) : std::nullopt;
-    if (!o || !account)
-        return refuse(kUnknownRecordKey, pendingOrderId);
-    OrderInfo info;
-    info.itemCode = o->ItemCode;
-    info.tradingMode = o->tradingMode;
-    info.accountNo = *account;
-    info.orderType = 1;
-    info.quantity = o->RemainingQty;
-    info.deliveryMode = o->deliveryMode;
-    info.timeinForce = o->timeinForce;
-    info.price = o->OrderPrice;
-    info.limitPrice = "0";
-    info.stopPrice = "0";
-    info.orderNo = o->PendingOrderId;
-    info.editorderReqType = 1;
-    info.isEWO = true;
-    info.isCancelOrder = true;
-    return PlaceEditWorkingOrder(info);
+    auto info = requestOn(o, pendingOrderId, false);
+    if (!info)
+        return false;
+    info->price = o->OrderPrice;
+    info->limitPrice = "0";
+    info->stopPrice = "0";
+    info->orderNo = o->PendingOrderId;
+    info->editorderReqType = 1;
+    info->isEWO = true;
+    info->isCancelOrder = true;
+    return PlaceEditWorkingOrder(*info);
 }
 
 // ---- after the hand-over

@@ -17,6 +17,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <span>
@@ -151,6 +152,16 @@ private:
     // Composes the message with its header and hands it over; false when nothing was sent.
     bool send(MessageBase& message);
     void fillOrderTags(MessageBase& message, const Order& order) const;
+    // The road of every single-account order request once its own checks have passed: the order built
+    // and validated, its tags and the `extra` ones of the request's kind written, the message handed
+    // over. The order sent; null when refused (the refusal has been posted).
+    std::shared_ptr<Order> sendOrder(const OrderInfo& info, std::int64_t type, int subtype,
+                                     const std::function<void(MessageBase&, const Order&)>& extra);
+    // The market request on a stored record (its instrument, account, delivery, time in force and
+    // remaining quantity, on its own side or the opposite one); nullopt, refused with the id, when the
+    // record is gone or its account does not read.
+    std::optional<OrderInfo> requestOn(const std::shared_ptr<Order>& record, std::string_view id,
+                                       bool oppositeSide) const;
     void awaitConfirmations(std::size_t count);
     void stopAwaiting();
 
