@@ -3,6 +3,7 @@
 #include "platform/base64.h"
 #include "platform/lenient.h"
 #include "platform/utf8.h"
+#include "platform/xml_entities.h"
 
 #include <algorithm>
 #include <array>
@@ -482,25 +483,14 @@ private:
         if (semi == std::string_view::npos || semi - pos_ > 12)
             fail("malformed entity reference");
         std::string_view ref = s_.substr(pos_ + 1, semi - pos_ - 1);
-        if (ref == "amp")
-            out += '&';
-        else if (ref == "lt")
-            out += '<';
-        else if (ref == "gt")
-            out += '>';
-        else if (ref == "quot")
-            out += '"';
-        else if (ref == "apos")
-            out += '\'';
-        else if (ref.size() >= 2 && ref[0] == '#') {
-            bool hex = ref[1] == 'x';
-            std::string_view digits = ref.substr(hex ? 2 : 1);
-            std::uint32_t cp = 0;
-            auto r = std::from_chars(digits.data(), digits.data() + digits.size(), cp, hex ? 16 : 10);
-            if (digits.empty() || r.ec != std::errc() || r.ptr != digits.data() + digits.size() ||
-                cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
+        if (const auto c = predefinedXmlEntity(ref)) {
+            out += *c;
+        } else if (ref.size() >= 2 && ref[0] == '#') {
+            const bool hex = ref[1] == 'x';
+            const auto cp = characterReferenceValue(ref.substr(hex ? 2 : 1), hex);
+            if (!cp || *cp > 0x10FFFF || (*cp >= 0xD800 && *cp <= 0xDFFF))
                 fail("invalid character reference &" + excerpt(ref) + ";");
-            appendUtf8(out, cp);
+            appendUtf8(out, *cp);
         } else {
             fail("unknown entity &" + excerpt(ref) + ";");
         }

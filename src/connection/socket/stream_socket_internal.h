@@ -4,6 +4,9 @@
 
 #include <algorithm>
 #include <chrono>
+#include <utility>
+
+#include <unistd.h>
 
 namespace tc {
 
@@ -14,6 +17,22 @@ inline platform::Clock::duration secondsToDuration(double seconds) {
     seconds = std::clamp(seconds, 0.0, 1e9);
     return std::chrono::duration_cast<platform::Clock::duration>(std::chrono::duration<double>(seconds));
 }
+
+// Closes a descriptor unless released; rides along in tasks that may never run.
+class DescriptorGuard {
+public:
+    explicit DescriptorGuard(int fd) : fd_(fd) {}
+    DescriptorGuard(DescriptorGuard&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+    DescriptorGuard& operator=(DescriptorGuard&&) = delete;
+    ~DescriptorGuard() {
+        if (fd_ != -1)
+            ::close(fd_);
+    }
+    int release() { return std::exchange(fd_, -1); }
+
+private:
+    int fd_;
+};
 
 } // namespace stream_socket_detail
 

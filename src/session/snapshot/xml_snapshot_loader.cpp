@@ -4,6 +4,7 @@
 #include "platform/lenient.h"
 #include "platform/log.h"
 #include "platform/utf8.h"
+#include "platform/xml_entities.h"
 #include "session/model/collection_keys.h"
 #include "session/model/session_model_lookup.h"
 #include "session/records/account_details.h"
@@ -699,26 +700,15 @@ std::string XmlSnapshotLoader::decodeEntities(std::string_view text) {
         }
         const std::string_view ref = text.substr(i + 1, semi - i - 1);
         bool decoded = true;
-        if (ref == "amp")
-            out += '&';
-        else if (ref == "lt")
-            out += '<';
-        else if (ref == "gt")
-            out += '>';
-        else if (ref == "quot")
-            out += '"';
-        else if (ref == "apos")
-            out += '\'';
-        else if (ref.size() > 1 && ref[0] == '#') {
+        if (const auto c = platform::predefinedXmlEntity(ref)) {
+            out += *c;
+        } else if (ref.size() > 1 && ref[0] == '#') {
             const bool hex = ref[1] == 'x' || ref[1] == 'X';
-            const std::string_view digits = ref.substr(hex ? 2 : 1);
-            std::uint32_t value = 0;
-            const auto r =
-                std::from_chars(digits.data(), digits.data() + digits.size(), value, hex ? 16 : 10);
-            if (digits.empty() || r.ec != std::errc() || r.ptr != digits.data() + digits.size() || value == 0)
+            const auto value = platform::characterReferenceValue(ref.substr(hex ? 2 : 1), hex);
+            if (!value || *value == 0)
                 decoded = false;
             else
-                platform::appendUtf8(out, static_cast<char32_t>(value));
+                platform::appendUtf8(out, static_cast<char32_t>(*value));
         } else {
             decoded = false;
         }
