@@ -4,9 +4,11 @@
 #include "connection/wire_date.h"
 #include "connection/wire_names.h"
 #include "orders/order_numbers.h"
+#include "platform/decimal_text.h"
 #include "platform/log.h"
 #include "session/application_interface.h"
 #include "session/business/notification_names.h"
+#include "session/business/session_requests.h"
 #include "session/records/item_details.h"
 #include "session/text/formatter.h"
 #include "session/text/journal_data.h"
@@ -27,19 +29,6 @@ using platform::Decimal;
 namespace {
 
 const ItemDetails kNoItem;
-
-template <typename Int>
-std::string decimal(Int value) {
-    char buf[24];
-    const auto [end, ec] = std::to_chars(buf, buf + sizeof buf, value);
-    (void)ec;
-    return std::string(buf, end);
-}
-
-// The server's counter plus one, wrapping as the server's 32-bit counter does.
-std::int32_t nextRequestId(std::int32_t last) {
-    return static_cast<std::int32_t>(static_cast<std::uint32_t>(last) + 1u);
-}
 
 // A price text that does not read as a number counts as 0.
 bool isPositive(std::string_view text) {
@@ -167,8 +156,8 @@ std::shared_ptr<Order> OrderRequests::GenerateOrder(const OrderInfo& info) const
     const ItemDetails& item = found ? *found : kNoItem;
     Order& o = *order;
 
-    o.AccountNumber = decimal(info.accountNo);
-    o.RequestId = nextRequestId(context_.requestId());
+    o.AccountNumber = platform::decimalText(info.accountNo);
+    o.RequestId = followingRequestId(context_.requestId());
     o.ItemCode = item.Code;
     fillFromRequest(o, info, item, context_.serverTime());
     o.deliveryMode = info.deliveryMode;
@@ -365,10 +354,10 @@ std::shared_ptr<Order> OrderRequests::GenerateBulkOrderDetails(const OrderInfo& 
 }
 
 std::string OrderRequests::multiAccountDetails(std::span<const AccountQuantity> accounts) const {
-    const std::string requestId = decimal(nextRequestId(context_.requestId()));
+    const std::string requestId = platform::decimalText(followingRequestId(context_.requestId()));
     std::string out;
     for (const AccountQuantity& a : accounts) {
-        out += decimal(a.accountId);
+        out += platform::decimalText(a.accountId);
         out += wire::kColumn;
         out += Formatter::formatDecimal(a.quantity, 6);
         out += wire::kColumn;
@@ -439,7 +428,7 @@ bool OrderRequests::createBulkClosePositionInfo(std::span<const std::shared_ptr<
             holdsControlByte(p->OpenPositionId) || holdsControlByte(p->RemainingQty))
             return refuse(kNotSendableKey);
         const auto item = session_.instrumentForCode(p->ItemCode);
-        instruments += decimal(item && item->InstrumentId > 0 ? item->InstrumentId : 0);
+        instruments += platform::decimalText(item && item->InstrumentId > 0 ? item->InstrumentId : 0);
         instruments += wire::kRecord;
         if (std::find(codes.begin(), codes.end(), p->ItemCode) == codes.end())
             codes.push_back(p->ItemCode);
@@ -459,7 +448,7 @@ bool OrderRequests::createBulkClosePositionInfo(std::span<const std::shared_ptr<
     for (const std::string& code : codes) {
         const auto found = session_.instrumentForCode(code);
         const ItemDetails& item = found ? *found : kNoItem;
-        prices += decimal(item.InstrumentId);
+        prices += platform::decimalText(item.InstrumentId);
         prices += wire::kColumn;
         prices += Formatter::formatDecimal(item.Bid, 6);
         prices += wire::kColumn;
@@ -476,7 +465,7 @@ bool OrderRequests::createBulkClosePositionInfo(std::span<const std::shared_ptr<
         accountField += wire::kRecord;
     }
 
-    const std::string typeText = decimal(requestType);
+    const std::string typeText = platform::decimalText(requestType);
     std::string body;
     for (const std::string_view field :
          {std::string_view(accountField), std::string_view(typeText), std::string_view("2"),

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <utility>
 
+#include <openssl/err.h>
 #include <unistd.h>
 
 namespace tc {
@@ -33,6 +34,17 @@ public:
 private:
     int fd_;
 };
+
+// The oldest queued OpenSSL error as text ("" when none); the queue is emptied.
+inline std::string openSSLErrorText() {
+    unsigned long e = ERR_get_error();
+    ERR_clear_error();
+    if (e == 0)
+        return std::string();
+    char text[256];
+    ERR_error_string_n(e, text, sizeof text);
+    return text;
+}
 
 } // namespace stream_socket_detail
 

@@ -22,16 +22,6 @@ namespace tc {
 
 namespace {
 
-std::string openSSLErrorText() {
-    unsigned long e = ERR_get_error();
-    ERR_clear_error();
-    if (e == 0)
-        return std::string();
-    char text[256];
-    ERR_error_string_n(e, text, sizeof text);
-    return text;
-}
-
 // Sessions kept for resumption, by the caller's peer id.
 struct SessionCache {
     std::mutex mutex;
@@ -402,7 +392,7 @@ void StreamSocket::continueHandshake() {
         return;
     }
     lastSSLHandshakeError_ = errSSLProtocol;
-    closeWithError(SocketError::tls(errSSLProtocol, openSSLErrorText()));
+    closeWithError(SocketError::tls(errSSLProtocol, stream_socket_detail::openSSLErrorText()));
 }
 
 void StreamSocket::askDelegateForTrust() {

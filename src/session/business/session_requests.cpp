@@ -3,6 +3,7 @@
 #include "connection/separators.h"
 #include "connection/wire_date.h"
 #include "connection/wire_names.h"
+#include "platform/decimal_text.h"
 #include "platform/log.h"
 #include "session/model/session_model.h"
 #include "session/records/account_details.h"
@@ -37,14 +38,6 @@ enum DsType : int {
     kDsResourceDownload = 12,
     kDsPayGateSettings = 13,
 };
-
-template <typename Int>
-std::string decimal(Int value) {
-    char buf[24];
-    const auto [end, ec] = std::to_chars(buf, buf + sizeof buf, value);
-    (void)ec;
-    return std::string(buf, end);
-}
 
 std::optional<std::int32_t> readInt32(const std::string* text) {
     std::int32_t v = 0;
@@ -128,7 +121,7 @@ void SessionRequests::setMessageProperties(MessageBase& message) const {
 }
 
 std::int32_t SessionRequests::nextRequestId() const {
-    return static_cast<std::int32_t>(static_cast<std::uint32_t>(context_.requestId()) + 1u);
+    return followingRequestId(context_.requestId());
 }
 
 bool SessionRequests::send(MessageBase& message, std::optional<PendingRequest> pending) {
@@ -191,7 +184,7 @@ bool SessionRequests::requestCancelledOrders() {
 bool SessionRequests::requestEquityPriceinfo(std::int32_t accountId) {
     MessageBase m = dataServiceMessage(kDsEquityHit, "getequityhitpriceinfo");
     m.setValue(tag::kPayloadForm, "0");
-    m.setValue(tag::kAccount, decimal(accountId));
+    m.setValue(tag::kAccount, platform::decimalText(accountId));
     return sendDataService(m);
 }
 
@@ -218,7 +211,7 @@ bool SessionRequests::requestAccountStatement(const StatementSelection& selectio
 
 bool SessionRequests::requestBankDetails(const AccountDetails& account) {
     MessageBase m = dataServiceMessage(kDsBankDetails, "getbankaccounts");
-    m.setValue(tag::kAccount, decimal(account.AccountId));
+    m.setValue(tag::kAccount, platform::decimalText(account.AccountId));
     m.setValue(tag::kQualifier, "1");
     return sendDataService(m);
 }
@@ -242,24 +235,24 @@ bool SessionRequests::requestAdvancedInstrumentInfo() {
 
 bool SessionRequests::requestSessionSchedule(std::uint64_t marketId) {
     MessageBase m = dataServiceMessage(kDsSessionSchedule, "getsessionschedule");
-    m.setValue(tag::kMarketId, decimal(marketId));
+    m.setValue(tag::kMarketId, platform::decimalText(marketId));
     return sendDataService(m);
 }
 
 bool SessionRequests::requestUserMapWithMyAccount(std::int32_t accountId) {
     MessageBase m = dataServiceMessage(kDsUserMap, "getusermapwithmyaccount");
-    m.setValue(tag::kAccount, decimal(accountId));
+    m.setValue(tag::kAccount, platform::decimalText(accountId));
     return sendDataService(m);
 }
 
 bool SessionRequests::requestEditUserAccountAccessByClient(const UserAccountMaps& access) {
     MessageBase m = dataServiceMessage(kDsEditUserAccess, "addedituac");
     m.setValue(tag::kQualifier, "edituabycl");
-    std::string record = decimal(access.userId);
+    std::string record = platform::decimalText(access.userId);
     record += wire::kColumn;
-    record += decimal(access.accountId);
+    record += platform::decimalText(access.accountId);
     record += wire::kColumn;
-    record += decimal(access.accountAccessTypeId);
+    record += platform::decimalText(access.accountAccessTypeId);
     record += wire::kColumn;
     record += wire::kRecord;
     m.setValue(tag::kRecordText, record);
@@ -331,7 +324,7 @@ bool SessionRequests::changeMyPassword(std::string_view oldPassword, std::string
     m.startRequest(msg::kPasswordChange);
     m.setValue(tag::kOldPassword, oldPassword);
     m.setValue(tag::kNewPassword, newPassword);
-    m.setValue(tag::kRequestId, decimal(nextRequestId()));
+    m.setValue(tag::kRequestId, platform::decimalText(nextRequestId()));
     return send(m);
 }
 
@@ -390,7 +383,7 @@ bool SessionRequests::requestChatMessageAcknowledgement(std::string_view roomNam
 bool SessionRequests::SendRoomRequest(std::string_view partner) {
     MessageBase m;
     m.startRequest(msg::kRoomCreation);
-    m.setValue(tag::kRequestId, decimal(nextRequestId()));
+    m.setValue(tag::kRequestId, platform::decimalText(nextRequestId()));
     m.setValue(tag::kChatPartner, partner);
     m.setValue(tag::kRoomState, "0");
     m.setValue(tag::kChatUser, context_.userName());
@@ -419,7 +412,7 @@ bool SessionRequests::SendChatQueueRequest(std::string_view queueId, std::string
     m.setValue(tag::kQueueId, queueId);
     m.setValue(tag::kAccount, accounts.front().first);
     m.setValue(tag::kText, text);
-    m.setValue(tag::kRequestId, decimal(nextRequestId()));
+    m.setValue(tag::kRequestId, platform::decimalText(nextRequestId()));
     m.setValue(tag::kRoomState, "0");
     m.setValue(tag::kChatUser, context_.userName());
     return send(m);

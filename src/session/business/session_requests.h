@@ -50,6 +50,12 @@ public:
     virtual platform::Date now() const { return platform::Date::now(); }
 };
 
+// The request number a request sends: the server's last one plus one, wrapping as the server's 32-bit
+// counter does.
+inline std::int32_t followingRequestId(std::int32_t last) {
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(last) + 1u);
+}
+
 // One data-service or chart request that has been sent and not yet answered.
 struct PendingRequest {
     std::uint64_t sequence = 0;   // order of sending within the registry, unique
