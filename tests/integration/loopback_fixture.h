@@ -20,7 +20,7 @@ namespace tc {
 class LoopbackTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        platform::Bundle::setResourcesRoot(TC_SOURCE_RESOURCES);
+        platform::Bundle::setResourcesRoot(TC_TEST_RESOURCES);
         platform::RunLoop::main().bindToCurrentThread();
         platform::RunLoop::main().discardPending();
         loginObserver = platform::NotificationCenter::defaultCenter().addObserver(

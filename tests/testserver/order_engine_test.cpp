@@ -15,7 +15,7 @@ namespace {
 using namespace std::chrono_literals;
 
 std::string shippedProductKey() {
-    std::ifstream in(std::string(TC_SOURCE_RESOURCES) + "/LoginPropertyList.plist");
+    std::ifstream in(std::string(TC_TEST_RESOURCES) + "/LoginPropertyList.plist");
     std::stringstream text;
     text << in.rdbuf();
     std::smatch m;

@@ -45,7 +45,7 @@ std::size_t records(std::string_view section) {
 
 // The key shipped in the login property list, read from the file itself.
 std::string shippedProductKey() {
-    std::ifstream in(std::string(TC_SOURCE_RESOURCES) + "/LoginPropertyList.plist");
+    std::ifstream in(std::string(TC_TEST_RESOURCES) + "/LoginPropertyList.plist");
     std::stringstream text;
     text << in.rdbuf();
     std::smatch m;

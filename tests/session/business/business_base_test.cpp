@@ -31,7 +31,7 @@ using namespace sessiontest;
 class BusinessBaseTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        platform::Bundle::setResourcesRoot(TC_SOURCE_RESOURCES);
+        platform::Bundle::setResourcesRoot(TC_TEST_RESOURCES);
         platform::RunLoop::main().bindToCurrentThread();
         platform::RunLoop::main().discardPending();
         app.logindata().setUserName("demo");

@@ -82,7 +82,7 @@ std::string rows(std::initializer_list<std::initializer_list<std::string>> recor
 class SessionDataServiceTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        platform::Bundle::setResourcesRoot(TC_SOURCE_RESOURCES);
+        platform::Bundle::setResourcesRoot(TC_TEST_RESOURCES);
         platform::RunLoop::main().bindToCurrentThread();
         platform::RunLoop::main().discardPending();
         app.logindata().setUserName("demo");

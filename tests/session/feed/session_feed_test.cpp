@@ -32,7 +32,7 @@ std::string eurusd(const std::string& time, const std::string& bid, const std::s
 class SessionFeedTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        platform::Bundle::setResourcesRoot(TC_SOURCE_RESOURCES);
+        platform::Bundle::setResourcesRoot(TC_TEST_RESOURCES);
         platform::RunLoop::main().bindToCurrentThread();
         platform::RunLoop::main().discardPending();
         app.logindata().setUserName("demo");

@@ -151,7 +151,7 @@ TEST_F(LanguageStringLookup, LookupsRaceSafelyWithProductListChanges) {
 class ShippedStringTables : public ::testing::Test {
 protected:
     void SetUp() override {
-        platform::Bundle::setResourcesRoot(TC_SOURCE_RESOURCES);
+        platform::Bundle::setResourcesRoot(TC_TEST_RESOURCES);
         platform::StringTableCache::clear();
         LanguageString::setProductLocalizationList({});
     }
