@@ -300,7 +300,8 @@ std::string deviceTimeZoneId() {
     return toUtf8(id);
 }
 
-const DateFormatter& deviceFormatter(std::string_view pattern, std::string_view locale) {
+const DateFormatter& cachedFormatter(std::string_view pattern, std::string_view locale,
+                                     std::string_view zone) {
     struct Entry {
         std::string zone;
         std::string locale;
@@ -308,7 +309,6 @@ const DateFormatter& deviceFormatter(std::string_view pattern, std::string_view 
     };
     constexpr size_t kEntries = 8;
     thread_local std::vector<Entry> cache;
-    const std::string zone = deviceTimeZoneId();
     for (size_t i = 0; i < cache.size(); ++i) {
         if (cache[i].formatter.pattern() == pattern && cache[i].locale == locale && cache[i].zone == zone) {
             // The most used move to the front.
@@ -319,8 +319,12 @@ const DateFormatter& deviceFormatter(std::string_view pattern, std::string_view 
     }
     if (cache.size() == kEntries)
         cache.pop_back();
-    cache.push_back(Entry{zone, std::string(locale), DateFormatter(pattern, locale)});
+    cache.push_back(Entry{std::string(zone), std::string(locale), DateFormatter(pattern, locale, zone)});
     return cache.back().formatter;
+}
+
+const DateFormatter& deviceFormatter(std::string_view pattern, std::string_view locale) {
+    return cachedFormatter(pattern, locale, deviceTimeZoneId());
 }
 
 } // namespace tc::platform

@@ -53,8 +53,11 @@ private:
     std::unique_ptr<Impl> impl_;
 };
 
-// A formatter of `pattern` and `locale` in the device's current zone, kept per thread: making one costs
-// more than using it, and tables format a date per row. Valid until the thread's next call.
+// A formatter of `pattern`, `locale` and time zone kept per thread: making one costs more than using it,
+// and tables format a date per row. Valid until the thread's next call.
+const DateFormatter& cachedFormatter(std::string_view pattern, std::string_view locale,
+                                     std::string_view zone);
+// The same in the device's current zone.
 const DateFormatter& deviceFormatter(std::string_view pattern, std::string_view locale = "en_US");
 
 // Number helpers, all in an explicit locale.

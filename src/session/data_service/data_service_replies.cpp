@@ -58,7 +58,7 @@ std::vector<std::string_view> readableRecords(std::string_view reply) {
 }
 
 std::string wireDate(std::string_view text, std::string_view destination) {
-    return Formatter::formatDateandTimeFromString(text, wire::kDatePattern, destination).value_or("");
+    return Formatter::wireDateString(text, Formatter::kWireDateTime, destination).value_or("");
 }
 
 BankDetails bankDetailsFrom(std::string_view record) {

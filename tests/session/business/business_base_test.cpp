@@ -603,7 +603,7 @@ TEST_F(BusinessBaseTest, PendingReportWithoutRequestNumberUsesTheOneStandingWhen
 namespace {
 
 std::string readFixture(const char* name) {
-    std::ifstream in(std::filesystem::path(TC_TEST_DATA).parent_path() / "fixtures" / name, std::ios::binary);
+    std::ifstream in(std::filesystem::path(TC_TEST_DATA) / name, std::ios::binary);
     std::ostringstream text;
     text << in.rdbuf();
     return text.str();

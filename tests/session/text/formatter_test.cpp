@@ -190,6 +190,22 @@ TEST(DateStringFromString, HonoursTheTextsOffset) {
     EXPECT_EQ(Formatter::dateStringFromString("2019-05-01T10:00:00", iso, out), "05/01/2019 13:00:00");
 }
 
+TEST(WireDateString, ShowsUniversalTimeWhateverTheDeviceZone) {
+    const auto iso = Formatter::kIsoDateTimeWithOffset;
+    const auto wire = Formatter::kWireDateTime;
+    const auto out = Formatter::kDisplayDateTime;
+    // Newfoundland: -03:30, and its clocks went from 02:00 to 03:00 on 2024-03-10.
+    DeviceZone zone("America/St_Johns");
+    EXPECT_EQ(Formatter::wireDateString("2019-05-01T10:00:00+03:00", iso, out), "05/01/2019 07:00:00");
+    EXPECT_EQ(Formatter::wireDateString("2019-05-01T10:00:00", iso, out), "05/01/2019 10:00:00");
+    EXPECT_EQ(Formatter::wireDateString("20240310023000", wire, out), "03/10/2024 02:30:00");
+    EXPECT_EQ(Formatter::wireDateString("20241231235959", wire, Formatter::kDisplayDate), "12/31/2024");
+    EXPECT_EQ(Formatter::wireDateString("", wire, out), "");
+    EXPECT_EQ(Formatter::wireDateString(Formatter::kNullWireDateTime, wire, out), "");
+    EXPECT_FALSE(Formatter::wireDateString("20240230120000", wire, out));
+    EXPECT_FALSE(Formatter::wireDateString("garbage", iso, out));
+}
+
 TEST(IsoDates, WithAndWithoutMilliseconds) {
     DeviceZone utc("UTC");
     EXPECT_EQ(Formatter::formatDateandTimeFromString("2019-05-01T10:00:00.250", "HH:mm"), "10:00");
