@@ -12,6 +12,7 @@
 // Referenceid, serverTime, pingTime, serverDate) are written on the receiving thread under a lock.
 //
 // Create and destroy it on the main thread (the one that pumps platform::RunLoop::main()).
+#include "charts/chart_cache.h"
 #include "connection/connection_base.h"
 #include "connection/message_base.h"
 #include "platform/clock.h"
@@ -134,7 +135,7 @@ public:
     // this login (any thread; the store has its own lock).
     DataServiceCollections& dataServiceCollections() { return dataServiceCollections_; }
     const DataServiceCollections& dataServiceCollections() const { return dataServiceCollections_; }
-    ChartDataStore& chartDataCollection() { return chartDataCollection_; }
+    charts::ChartDataStore& chartDataCollection() { return chartDataCollection_; }
     // The order side: order rules, order requests and the live order lists, attached by the layer that
     // implements them (main queue, before the stream starts; owned from then on). Null until attached.
     void attachOrderSide(std::unique_ptr<OrderSide> side);
@@ -220,7 +221,7 @@ private:
     std::vector<std::string> journal_;
     MarketDepthStore marketDepth_;
     DataServiceCollections dataServiceCollections_;
-    ChartDataStore chartDataCollection_;
+    charts::ChartDataStore chartDataCollection_;
     std::unique_ptr<SessionReachability> reachability_;
     std::unique_ptr<OrderSide> orderSide_;
     SessionRequests requests_{*this};

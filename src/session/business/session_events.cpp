@@ -136,15 +136,19 @@ void SessionEvents::postNotification(std::string name) {
 void SessionEvents::passwordChangeNotification() {
     post(std::string(kPasswordChangeNotification), true);
 }
-void SessionEvents::demoUserCreationNotification(std::string userInfo) {
-    onMain([userInfo = std::move(userInfo)](const Context& c) {
-        c.center.post(std::string(kDemoUserCreationNotification), c.sender, {{"UserInfo", userInfo}});
+void SessionEvents::demoUserCreationNotification(std::string userName, std::string password) {
+    onMain([userName = std::move(userName), password = std::move(password)](const Context& c) {
+        c.center.post(std::string(kDemoUserCreationNotification), c.sender,
+                      {{"UserName", userName}, {"Password", password}});
     });
 }
-void SessionEvents::sendRoomCreationNotification(std::string roomCreationKey) {
-    onMain([key = std::move(roomCreationKey)](const Context& c) {
-        c.center.post(std::string(kChatRoomCreationNotification), c.sender, {{"RoomCreationKey", key}});
-    });
+void SessionEvents::sendRoomCreationNotification(std::string roomUsers, std::string roomId,
+                                                 std::string roomName) {
+    onMain(
+        [users = std::move(roomUsers), id = std::move(roomId), name = std::move(roomName)](const Context& c) {
+            c.center.post(std::string(kChatRoomCreationNotification), c.sender,
+                          {{"RoomUsers", users}, {"RoomId", id}, {"RoomName", name}});
+        });
 }
 void SessionEvents::UpdateChatNotification(std::string name) {
     post(std::move(name), true);
@@ -229,7 +233,7 @@ std::vector<std::string> SessionEvents::approvalLines(std::int64_t action, const
             l("0725", std::to_string(request.approvalRequestId)),
             l("0012", std::to_string(info.beneficiaryAccount)),
             l("0726", wireDate(request.requestedDateTime)),
-            l("0714", FinancialEnum::getFinancialTransferMode(info.financialTransactionTypeId)),
+            l("0714", FinancialEnum::getFinancialTransferMode(info.transferMode)),
             l("0715", wireDate(info.dateOfTransaction)),
             l("0590", amount(info.approvedAmount)),
             l("0624", info.bankName),

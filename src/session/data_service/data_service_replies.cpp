@@ -376,7 +376,7 @@ DataServiceOutcome DataServiceReplies::apply(const DataServiceReply& reply, cons
             },
             [&](const UserAccountMapList& v) {
                 for (const auto& r : v.rows) {
-                    SessionModel::file(targets.userAccountMapCollection, std::to_string(r.userId), r,
+                    SessionModel::file(targets.userAccountMapCollection, r.key(), r,
                                        "userAccountMapCollection", DataServiceCollections::kMaxEntries);
                 }
             },
@@ -449,60 +449,6 @@ DataServiceOutcome DataServiceReplies::apply(const DataServiceReply& reply, cons
         out.events.push_back(DataServiceEvent::accountStatementUpdateNotification);
     }
     return out;
-}
-
-std::optional<std::string> ChartDataStore::keyOf(std::string_view text) {
-    const std::size_t end = text.find('>');
-    if (end == std::string_view::npos || end < 1)
-        return std::nullopt;
-    std::string_view header = text.substr(1, end - 1);
-    const std::size_t first = header.find('~');
-    if (first == std::string_view::npos)
-        return std::nullopt;
-    header.remove_prefix(first + 1);
-    return std::string(header.substr(0, header.find('~')));
-}
-
-std::optional<std::string> ChartDataStore::fillChartData(const std::optional<std::string>& text,
-                                                         std::uint64_t requestId) {
-    if (!text)
-        return std::nullopt;
-    if (text->size() > kMaxTextBytes) {
-        platform::Log::warning("chart reply of {} bytes refused", text->size());
-        return std::nullopt;
-    }
-    auto key = keyOf(*text);
-    if (!key)
-        return std::nullopt;
-    {
-        std::lock_guard lock(mutex_);
-        if (!entries_.contains(*key)) {
-            if (entries_.size() >= kMaxEntries) {
-                platform::Log::warning("chart store is full; reply for {} dropped", *key);
-                return std::nullopt;
-            }
-            entries_.emplace(std::move(*key), *text);
-        }
-    }
-    return fmt::format("ChartDataReceivedNotification{}", requestId);
-}
-
-std::optional<std::string> ChartDataStore::entry(std::string_view key) const {
-    std::lock_guard lock(mutex_);
-    auto it = entries_.find(key);
-    if (it == entries_.end())
-        return std::nullopt;
-    return it->second;
-}
-
-std::size_t ChartDataStore::size() const {
-    std::lock_guard lock(mutex_);
-    return entries_.size();
-}
-
-void ChartDataStore::clear() {
-    std::lock_guard lock(mutex_);
-    entries_.clear();
 }
 
 } // namespace tc

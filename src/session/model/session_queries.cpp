@@ -1,16 +1,13 @@
 #include "session/model/session_queries.h"
 
 #include "platform/log.h"
+#include "platform/numeric_order.h"
 #include "session/model/collection_keys.h"
 #include "session/model/session_model_lookup.h"
 #include "session/records/account_details.h"
 #include "session/records/item_details.h"
 #include "session/records/order.h"
 #include "session/text/language_string.h"
-
-#include <unicode/coll.h>
-#include <unicode/locid.h>
-#include <unicode/stringpiece.h>
 
 #include <algorithm>
 #include <array>
@@ -19,37 +16,6 @@
 namespace tc {
 
 namespace {
-
-// Orders texts as the user's lists do: digit runs by value ("9" before "10"). One collator serves a
-// whole sort; without ICU data the bytes decide.
-class NumericOrder {
-public:
-    NumericOrder() {
-        UErrorCode status = U_ZERO_ERROR;
-        collator_.reset(icu::Collator::createInstance(icu::Locale("en", "US"), status));
-        if (U_FAILURE(status))
-            collator_.reset();
-        if (collator_) {
-            collator_->setAttribute(UCOL_NUMERIC_COLLATION, UCOL_ON, status);
-            if (U_FAILURE(status))
-                collator_.reset();
-        }
-    }
-    bool less(std::string_view a, std::string_view b) const {
-        if (collator_ && a.size() <= INT32_MAX && b.size() <= INT32_MAX) {
-            UErrorCode status = U_ZERO_ERROR;
-            const auto r =
-                collator_->compareUTF8(icu::StringPiece(a.data(), static_cast<int32_t>(a.size())),
-                                       icu::StringPiece(b.data(), static_cast<int32_t>(b.size())), status);
-            if (U_SUCCESS(status))
-                return r == UCOL_LESS;
-        }
-        return a < b;
-    }
-
-private:
-    std::unique_ptr<icu::Collator> collator_;
-};
 
 // Appends up to the list cap; false once it is reached.
 template <class T>
@@ -155,7 +121,7 @@ OrderList SessionQueries::getExecutedOrderCollection() const {
                 break;
             }
     }
-    const NumericOrder order;
+    const platform::NumericOrder order;
     std::stable_sort(executed.begin(), executed.end(), [&](const auto& a, const auto& b) {
         return order.less(a->OpenPositionId, b->OpenPositionId);
     });
@@ -238,7 +204,7 @@ std::vector<std::shared_ptr<ResourceDetails>> SessionQueries::getResourceCollect
         }
         listed.emplace_back(key, resource);
     }
-    const NumericOrder order;
+    const platform::NumericOrder order;
     std::stable_sort(listed.begin(), listed.end(),
                      [&](const auto& a, const auto& b) { return order.less(a.first, b.first); });
     std::vector<std::shared_ptr<ResourceDetails>> resources;
@@ -310,7 +276,7 @@ void sortOrderCollection(OrderList& orders, const std::vector<OrderSortDescripto
 }
 
 bool updateUserAccountMaps(UserAccountMapCollection& maps, const UserAccountMaps& map) {
-    auto* stored = maps.get(sessionKey64(map.userId));
+    auto* stored = maps.get(map.key());
     if (!stored || !*stored)
         return false;
     (*stored)->accountAccessTypeId = map.accountAccessTypeId;

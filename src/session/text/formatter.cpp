@@ -2,7 +2,7 @@
 
 #include "connection/wire_date.h"
 #include "platform/log.h"
-#include "platform/rtf.h"
+#include "platform/rtf_writer.h"
 
 #include <unicode/calendar.h>
 #include <unicode/gregocal.h>
@@ -228,10 +228,6 @@ std::string Formatter::timeOfDisplayDateTime(std::string_view dateString) {
 
 std::string Formatter::convertStringtoRTF(std::string_view text) {
     return platform::rtfFromPlainText(text);
-}
-
-std::string Formatter::convertRTFtoString(std::string_view rtf) {
-    return platform::plainTextFromRtf(rtf);
 }
 
 } // namespace tc

@@ -79,9 +79,8 @@ public:
     // unchanged when it does not match.
     static std::string timeOfDisplayDateTime(std::string_view dateString);
 
-    // Plain text to an RTF document and back (chat messages travel as RTF).
+    // Plain text to an RTF document (chat messages travel as RTF; the chat's RtfReader reads them).
     static std::string convertStringtoRTF(std::string_view text);
-    static std::string convertRTFtoString(std::string_view rtf);
 };
 
 } // namespace tc

@@ -217,12 +217,16 @@ TEST_F(DataServiceRepliesTest, ListsAndMapsAreFilledFromTheirRecords) {
     EXPECT_EQ(e.ExpiryDate, "");
     EXPECT_EQ(e.PendingOrderId, "PO1");
 
-    // Access maps and resources replace entries of the same key; earlier ones stay.
+    // Access maps are one per user and account: a user's access to a second account does not
+    // replace the first; the same user and account again does. Resources replace by name.
     run("getusermapwithmyaccount", reply({rec({"5", "7", "1", "ann"})}));
-    out = run("getusermapwithmyaccount", reply({rec({"5", "8", "2", "ann2"}), rec({"6", "7", "1", "bob"})}));
+    out =
+        run("getusermapwithmyaccount",
+            reply({rec({"5", "8", "2", "ann2"}), rec({"6", "7", "1", "bob"}), rec({"5", "7", "3", "ann"})}));
     EXPECT_EQ(out.events, std::vector<E>{E::UserAccountMapNotification});
-    EXPECT_EQ(targets.userAccountMapCollection.at("5").accountId, 8u);
-    EXPECT_EQ(targets.userAccountMapCollection.size(), 2u);
+    EXPECT_EQ(targets.userAccountMapCollection.at("5:8").accountAccessTypeId, 2u);
+    EXPECT_EQ(targets.userAccountMapCollection.at("5:7").accountAccessTypeId, 3u);
+    EXPECT_EQ(targets.userAccountMapCollection.size(), 3u);
 
     run("resourcesearch", reply({rec({"logo.png", "1", "2", "3", "srv", "ICO", "*.png", "abc", "1"})}));
     ASSERT_TRUE(targets.resourceSearchCollection.contains("logo.png"));
@@ -276,30 +280,6 @@ TEST_F(DataServiceRepliesTest, UnknownProceduresAndAbsentTextsFillNothing) {
     parsed = DataServiceReplies::parse("getdsaccountstatement", 0, std::string("<a/>"), "");
     ASSERT_TRUE(std::holds_alternative<dsreply::AccountStatement>(parsed.value));
     EXPECT_EQ(std::get<dsreply::AccountStatement>(parsed.value).xml, "<a/>");
-}
-
-TEST(ChartDataStoreTest, FirstReplyPerKeyIsKeptAndEveryReplyAnnounced) {
-    ChartDataStore store;
-    auto n1 = store.fillChartData(std::string("<EURUSD~EURUSD_5~x>1,2,3"), 17);
-    auto n2 = store.fillChartData(std::string("<EURUSD~EURUSD_5>4,5,6"), 18);
-    EXPECT_EQ(n1, "ChartDataReceivedNotification17");
-    EXPECT_EQ(n2, "ChartDataReceivedNotification18");
-    EXPECT_EQ(store.entry("EURUSD_5"), "<EURUSD~EURUSD_5~x>1,2,3");
-    EXPECT_EQ(store.size(), 1u);
-
-    // No ">" or fewer than two header elements: dropped, not announced.
-    EXPECT_FALSE(store.fillChartData(std::string("<EURUSD~EURUSD_1"), 19));
-    EXPECT_FALSE(store.fillChartData(std::string("<EURUSD>1"), 20));
-    EXPECT_FALSE(store.fillChartData(std::nullopt, 21));
-    EXPECT_EQ(store.size(), 1u);
-    EXPECT_EQ(ChartDataStore::keyOf("<A~~C>"), "");
-
-    // A full store still serves known keys but takes no new one.
-    for (std::size_t i = store.size(); i < ChartDataStore::kMaxEntries; ++i)
-        ASSERT_TRUE(store.fillChartData("<X~k" + std::to_string(i) + ">", i));
-    EXPECT_FALSE(store.fillChartData(std::string("<X~new>"), 1));
-    EXPECT_TRUE(store.fillChartData(std::string("<X~EURUSD_5>"), 2));
-    EXPECT_EQ(store.size(), ChartDataStore::kMaxEntries);
 }
 
 } // namespace

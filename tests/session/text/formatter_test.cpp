@@ -267,11 +267,4 @@ TEST(TimeOfDisplayDateTime, TakesTheTimeOfAMatchingText) {
     EXPECT_EQ(Formatter::timeOfDisplayDateTime("03/10/2024 02:30:00"), "02:30:00");
 }
 
-TEST(RtfConversion, ChatTextSurvivesARoundTrip) {
-    const std::string text = "Hi {team}\n\xD8\xB3\xD9\x84\xD8\xA7\xD9\x85 \xF0\x9F\x91\x8B C:\\path";
-    const std::string rtf = Formatter::convertStringtoRTF(text);
-    EXPECT_EQ(rtf.rfind("{\\rtf1", 0), 0u);
-    EXPECT_EQ(Formatter::convertRTFtoString(rtf), text);
-}
-
 } // namespace
