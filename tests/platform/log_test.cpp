@@ -58,8 +58,9 @@ TEST(Bundle, FindsResourcesOnlyInsideTheRoot) {
     platform::Bundle::setResourcesRoot({});
     EXPECT_NE(platform::Bundle::resourcesRoot(), dir);
     // Without an override or $TC_RESOURCES the build tree's programs read the resources beside them.
-    if (!std::getenv("TC_RESOURCES"))
+    if (!std::getenv("TC_RESOURCES")) {
         EXPECT_EQ(platform::Bundle::resourcesRoot(), platform::Bundle::executableFolder() / "resources");
+    }
     std::filesystem::remove_all(dir);
 }
 
