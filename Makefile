@@ -57,7 +57,7 @@ format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 # Fails, naming the files, when a tracked source is not formatted as .clang-format says.
-format-check:
+format-check: deps
 	git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run -Werror
 
 # The programs, the resources and the test server's market under PREFIX (DESTDIR is honoured).
