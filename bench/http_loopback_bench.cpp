@@ -68,38 +68,38 @@ std::size_t bareLoop(CURL* easy) {
 
 // kRequests GETs through the manager, each asked for once the last one's success ran on the main queue
 // (the news feed's road: two thread hops a request).
-std::size_t mainQueueLoop(http::HTTPRequestOperationManager& manager, const std::string& url) {
+std::size_t mainQueueLoop(tc::http::HTTPRequestOperationManager& manager, const std::string& url) {
     std::size_t received = 0;
     for (int i = 0; i < kRequests; ++i) {
         bool done = false;
         manager.GET(
             url, std::nullopt,
-            [&](auto&, const http::ResponseObject& o) {
-                received += std::any_cast<const http::Bytes&>(o).size();
+            [&](auto&, const tc::http::ResponseObject& o) {
+                received += std::any_cast<const tc::http::Bytes&>(o).size();
                 done = true;
             },
-            [&](auto&, const http::Error&) { done = true; });
-        platform::RunLoop::main().runUntil([&] { return done; }, std::chrono::seconds(10));
+            [&](auto&, const tc::http::Error&) { done = true; });
+        tc::platform::RunLoop::main().runUntil([&] { return done; }, std::chrono::seconds(10));
     }
     return received;
 }
 
 // The same with the completion queue on the network thread: each success asks for the next GET from there.
-std::size_t chainedLoop(http::HTTPRequestOperationManager& manager, const std::string& url) {
+std::size_t chainedLoop(tc::http::HTTPRequestOperationManager& manager, const std::string& url) {
     std::size_t received = 0;
     int remaining = kRequests;
-    platform::Semaphore finished;
+    tc::platform::Semaphore finished;
     std::function<void()> next = [&] {
         manager.GET(
             url, std::nullopt,
-            [&](auto&, const http::ResponseObject& o) {
-                received += std::any_cast<const http::Bytes&>(o).size();
+            [&](auto&, const tc::http::ResponseObject& o) {
+                received += std::any_cast<const tc::http::Bytes&>(o).size();
                 if (--remaining > 0)
                     next();
                 else
                     finished.signal();
             },
-            [&](auto&, const http::Error&) { finished.signal(); });
+            [&](auto&, const tc::http::Error&) { finished.signal(); });
     };
     next();
     if (!finished.waitFor(std::chrono::seconds(60))) {
@@ -111,13 +111,13 @@ std::size_t chainedLoop(http::HTTPRequestOperationManager& manager, const std::s
 
 // The loops take turns in each round so that a change of machine load falls on all of them.
 void BM_LoopbackGets(benchmark::State& state) {
-    platform::RunLoop::main().bindToCurrentThread();
+    tc::platform::RunLoop::main().bindToCurrentThread();
     std::string url = server().url("/1k");
-    auto manager = http::HTTPRequestOperationManager::manager();
-    manager->setResponseSerializer(http::HTTPResponseSerializer::serializer());
-    auto chained = http::HTTPRequestOperationManager::manager();
-    chained->setResponseSerializer(http::HTTPResponseSerializer::serializer());
-    chained->completionQueue = http::DispatchQueue::network();
+    auto manager = tc::http::HTTPRequestOperationManager::manager();
+    manager->setResponseSerializer(tc::http::HTTPResponseSerializer::serializer());
+    auto chained = tc::http::HTTPRequestOperationManager::manager();
+    chained->setResponseSerializer(tc::http::HTTPResponseSerializer::serializer());
+    chained->completionQueue = tc::http::DispatchQueue::network();
 
     CURL* plain = curl_easy_init();
     CURL* same = curl_easy_init();
@@ -182,7 +182,7 @@ long rssKiB() {
 }
 
 void BM_DownloadToFile(benchmark::State& state) {
-    platform::RunLoop::main().bindToCurrentThread();
+    tc::platform::RunLoop::main().bindToCurrentThread();
     auto path = std::filesystem::temp_directory_path() / ("tc-http-bench-" + std::to_string(::getpid()));
     double growthMiB = 0;
     for (auto _ : state) {
@@ -197,16 +197,16 @@ void BM_DownloadToFile(benchmark::State& state) {
                 std::this_thread::sleep_for(std::chrono::milliseconds(2));
             }
         });
-        http::URLRequest request(*http::URL::parse(server().url("/100m")));
-        auto op = http::HTTPRequestOperation::create(request);
-        op->setOutputStream(std::make_shared<http::FileOutputStream>(path, false));
+        tc::http::URLRequest request(*tc::http::URL::parse(server().url("/100m")));
+        auto op = tc::http::HTTPRequestOperation::create(request);
+        op->setOutputStream(std::make_shared<tc::http::FileOutputStream>(path, false));
         bool done = false;
-        std::optional<http::Error> error;
+        std::optional<tc::http::Error> error;
         op->setCompletionBlockWithSuccess([&](auto&, auto&) { done = true; },
-                                          [&](auto&, const http::Error& e) { done = true, error = e; });
-        auto queue = http::OperationQueue::create();
+                                          [&](auto&, const tc::http::Error& e) { done = true, error = e; });
+        auto queue = tc::http::OperationQueue::create();
         queue->addOperation(op);
-        platform::RunLoop::main().runUntil([&] { return done; }, std::chrono::seconds(60));
+        tc::platform::RunLoop::main().runUntil([&] { return done; }, std::chrono::seconds(60));
         running = false;
         sampler.join();
         if (error || std::filesystem::file_size(path) != static_cast<std::uintmax_t>(kDownloadBytes))

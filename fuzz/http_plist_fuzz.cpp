@@ -6,7 +6,7 @@
 #include <cstdlib>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    using namespace http;
+    using namespace tc::http;
     static const HTTPURLResponse response(*URL::parse("http://h.test/"), 200, [] {
         HeaderFields h;
         h.set("Content-Type", "application/x-plist");

@@ -2,7 +2,7 @@
 
 #include <fmt/format.h>
 
-namespace http {
+namespace tc::http {
 
 // ---- state
 
@@ -656,4 +656,4 @@ std::shared_ptr<HTTPRequestOperation> HTTPRequestOperation::copyHTTPOperation() 
     return op;
 }
 
-} // namespace http
+} // namespace tc::http

@@ -9,7 +9,7 @@
 
 #include <mutex>
 
-namespace http {
+namespace tc::http {
 
 inline constexpr char kOperationDidStartNotification[] = "com.tradeclient.networking.operation.start";
 inline constexpr char kOperationDidFinishNotification[] = "com.tradeclient.networking.operation.finish";
@@ -172,4 +172,4 @@ private:
     std::optional<Error> responseSerializationError_;
 };
 
-} // namespace http
+} // namespace tc::http

@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <charconv>
 
-namespace http {
+namespace tc::http {
 
 // ---- errors
 
@@ -595,4 +595,4 @@ void asyncInGroup(const std::shared_ptr<DispatchGroup>& group, const DispatchQue
     });
 }
 
-} // namespace http
+} // namespace tc::http

@@ -16,7 +16,7 @@
 #include <string_view>
 #include <vector>
 
-namespace http {
+namespace tc::http {
 
 using Bytes = std::vector<std::uint8_t>;
 
@@ -265,4 +265,4 @@ private:
 void asyncInGroup(const std::shared_ptr<DispatchGroup>& group, const DispatchQueue& queue,
                   platform::Task work);
 
-} // namespace http
+} // namespace tc::http

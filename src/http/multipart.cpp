@@ -10,7 +10,7 @@
 #include <thread>
 #include <unordered_map>
 
-namespace http {
+namespace tc::http {
 
 namespace {
 constexpr std::string_view kCRLF = "\r\n";
@@ -417,4 +417,4 @@ URLRequest StreamingMultipartFormData::requestByFinalizingMultipartFormData() {
     return request_;
 }
 
-} // namespace http
+} // namespace tc::http

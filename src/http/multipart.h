@@ -5,7 +5,7 @@
 
 #include <variant>
 
-namespace http {
+namespace tc::http {
 
 // The builder's operations, as the constructing callback of a multipart request sees them.
 class MultipartFormData {
@@ -138,4 +138,4 @@ std::string escapeDispositionValue(std::string_view value);
 // The MIME type for a file name extension ("application/octet-stream" when unknown).
 std::string mimeTypeForPathExtension(std::string_view extension);
 
-} // namespace http
+} // namespace tc::http

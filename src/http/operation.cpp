@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-namespace http {
+namespace tc::http {
 
 bool Operation::isReady() const {
     if (isCancelled())
@@ -195,4 +195,4 @@ void OperationQueue::schedule() {
     }
 }
 
-} // namespace http
+} // namespace tc::http

@@ -7,7 +7,7 @@
 #include <functional>
 #include <mutex>
 
-namespace http {
+namespace tc::http {
 
 class OperationQueue;
 
@@ -94,4 +94,4 @@ private:
     bool suspended_ = false;
 };
 
-} // namespace http
+} // namespace tc::http

@@ -2,7 +2,7 @@
 
 #include <fmt/format.h>
 
-namespace http {
+namespace tc::http {
 
 URL normalizedBaseURL(const URL& url) {
     if (!url.path().empty() && !url.path().ends_with("/"))
@@ -154,4 +154,4 @@ std::shared_ptr<HTTPRequestOperationManager> HTTPRequestOperationManager::copy()
     return m;
 }
 
-} // namespace http
+} // namespace tc::http

@@ -4,7 +4,7 @@
 #include "http/http_operation.h"
 #include "http/request_serializer.h"
 
-namespace http {
+namespace tc::http {
 
 // The base URL as stored: a non-empty path gets a trailing "/" so relative texts resolve below it.
 URL normalizedBaseURL(const URL& url);
@@ -79,4 +79,4 @@ private:
         OperationQueue::create("com.tradeclient.networking.manager");
 };
 
-} // namespace http
+} // namespace tc::http

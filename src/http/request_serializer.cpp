@@ -13,7 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 
-namespace http {
+namespace tc::http {
 
 // ---- query encoding
 
@@ -626,4 +626,4 @@ std::optional<URLRequest> PropertyListRequestSerializer::requestBySerializingReq
     return copy;
 }
 
-} // namespace http
+} // namespace tc::http

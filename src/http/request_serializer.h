@@ -11,7 +11,7 @@
 #include <mutex>
 #include <set>
 
-namespace http {
+namespace tc::http {
 
 // Parameters: a JSON-like tree. Objects keep their keys sorted, which the query encoding needs; binary
 // values become multipart data or property-list data.
@@ -153,4 +153,4 @@ public:
 // UTF-8, NaN or infinity, a bare top-level value unless option 4 allows it).
 std::optional<std::string> writeJSON(const Parameters& value, unsigned options, Error* error);
 
-} // namespace http
+} // namespace tc::http

@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-namespace http {
+namespace tc::http {
 
 namespace {
 
@@ -512,4 +512,4 @@ ResponseObject CompoundResponseSerializer::responseObjectForResponse(const HTTPU
     return HTTPResponseSerializer::responseObjectForResponse(response, data, error);
 }
 
-} // namespace http
+} // namespace tc::http

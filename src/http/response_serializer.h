@@ -12,7 +12,7 @@
 #include <set>
 #include <typeinfo>
 
-namespace http {
+namespace tc::http {
 
 // What a serializer returns: Bytes, nlohmann::json, std::shared_ptr<XMLParser>, XMLDocument,
 // platform::PlistValue, Image, or (for a finished download) the file's URL; empty for none.
@@ -166,4 +166,4 @@ public:
     std::vector<std::shared_ptr<HTTPResponseSerializer>> responseSerializers;
 };
 
-} // namespace http
+} // namespace tc::http

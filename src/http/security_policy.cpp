@@ -12,7 +12,7 @@
 #include <fstream>
 #include <iterator>
 
-namespace http {
+namespace tc::http {
 
 namespace {
 
@@ -257,4 +257,4 @@ bool SecurityPolicy::isDefault() const {
     return !allowInvalidCertificates && validatesDomainName && pinningMode == SSLPinningMode::None;
 }
 
-} // namespace http
+} // namespace tc::http

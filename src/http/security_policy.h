@@ -5,7 +5,7 @@
 
 #include <mutex>
 
-namespace http {
+namespace tc::http {
 
 // The anchors that "trusted by the system" means: the system's CA store, unless replaced (a deployment
 // with its own CA bundle, or a test).
@@ -68,4 +68,4 @@ private:
     std::optional<std::vector<Bytes>> pinnedPublicKeys_;
 };
 
-} // namespace http
+} // namespace tc::http

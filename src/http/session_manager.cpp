@@ -2,7 +2,7 @@
 
 #include <fmt/format.h>
 
-namespace http {
+namespace tc::http {
 
 struct URLSessionManager::TaskDelegate {
     Bytes data;
@@ -441,4 +441,4 @@ HTTPSessionManager::DELETE(std::string_view u, const std::optional<Parameters>& 
     return resumed(dataTaskWithHTTPMethod("DELETE", u, p, std::move(s), std::move(f)));
 }
 
-} // namespace http
+} // namespace tc::http

@@ -5,7 +5,7 @@
 #include "http/request_operation_manager.h"
 #include "http/url_session.h"
 
-namespace http {
+namespace tc::http {
 
 inline constexpr char kTaskDidResumeNotification[] = "com.tradeclient.networking.task.resume";
 inline constexpr char kTaskDidSuspendNotification[] = "com.tradeclient.networking.task.suspend";
@@ -142,4 +142,4 @@ private:
     std::shared_ptr<HTTPRequestSerializer> requestSerializer_ = HTTPRequestSerializer::serializer();
 };
 
-} // namespace http
+} // namespace tc::http

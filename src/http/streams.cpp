@@ -8,7 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace http {
+namespace tc::http {
 
 Error fileError(int err, std::string_view what, const std::filesystem::path& path) {
     Error e = Error::make(kFileErrorDomain, err, fmt::format("Could not {} \"{}\".", what, path.string()));
@@ -244,4 +244,4 @@ bool FileOutputStream::restart() {
     return true;
 }
 
-} // namespace http
+} // namespace tc::http

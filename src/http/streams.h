@@ -8,7 +8,7 @@
 #include <mutex>
 #include <sys/types.h>
 
-namespace http {
+namespace tc::http {
 
 enum class StreamStatus {
     NotOpen = 0,
@@ -146,4 +146,4 @@ Error fileError(int err, std::string_view what, const std::filesystem::path& pat
 // loop without end). Returns nullopt on success.
 std::optional<Error> writeFully(OutputStream& out, const std::uint8_t* data, std::size_t length);
 
-} // namespace http
+} // namespace tc::http

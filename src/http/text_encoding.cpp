@@ -3,7 +3,7 @@
 #include "http/http_types.h"
 #include "platform/utf8.h"
 
-namespace http {
+namespace tc::http {
 
 namespace {
 
@@ -168,4 +168,4 @@ std::optional<std::string> decodeText(std::string_view bytes, StringEncoding enc
     return std::nullopt;
 }
 
-} // namespace http
+} // namespace tc::http

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-namespace http {
+namespace tc::http {
 
 // Values follow the platform's string-encoding codes, so stored settings keep their meaning.
 enum class StringEncoding : unsigned {
@@ -27,4 +27,4 @@ std::optional<std::string> encodeText(std::string_view utf8, StringEncoding enco
 // Bytes in `encoding` to UTF-8 text; nullopt when they are not valid in that encoding.
 std::optional<std::string> decodeText(std::string_view bytes, StringEncoding encoding);
 
-} // namespace http
+} // namespace tc::http

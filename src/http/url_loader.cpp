@@ -13,7 +13,7 @@
 #include <pthread.h>
 #include <thread>
 
-namespace http {
+namespace tc::http {
 
 namespace {
 
@@ -845,4 +845,4 @@ void URLConnection::resumeReceiving() {
     });
 }
 
-} // namespace http
+} // namespace tc::http

@@ -8,7 +8,7 @@
 
 #include <functional>
 
-namespace http {
+namespace tc::http {
 
 struct URLCredential {
     std::string user;
@@ -98,4 +98,4 @@ public:
 // The URL error for a libcurl result, with the failing URL.
 Error errorForTransferResult(int curlCode, const std::string& detail, const URL& url);
 
-} // namespace http
+} // namespace tc::http

@@ -3,7 +3,7 @@
 #include <fmt/format.h>
 #include <unistd.h>
 
-namespace http {
+namespace tc::http {
 
 // One task's connection events, handed to the session's delegate queue.
 struct URLSessionTask::Adaptor final : URLConnectionDelegate {
@@ -313,4 +313,4 @@ void URLSession::invalidateAndCancel() {
         t->cancel();
 }
 
-} // namespace http
+} // namespace tc::http

@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <map>
 
-namespace http {
+namespace tc::http {
 
 // Posted with the task as object whenever a task starts running or is suspended (from another state).
 inline constexpr char kSessionTaskDidResumeHookNotification[] =
@@ -123,4 +123,4 @@ private:
     bool invalidating_ = false;
 };
 
-} // namespace http
+} // namespace tc::http

@@ -8,7 +8,7 @@
 #include <charconv>
 #include <functional>
 
-namespace http {
+namespace tc::http {
 
 namespace {
 
@@ -457,4 +457,4 @@ std::string XMLDocument::XMLString() const {
     return out;
 }
 
-} // namespace http
+} // namespace tc::http

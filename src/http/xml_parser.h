@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-namespace http {
+namespace tc::http {
 
 inline constexpr char kXMLParserErrorDomain[] = "com.tradeclient.error.xml";
 
@@ -102,4 +102,4 @@ private:
     unsigned options_ = 0;
 };
 
-} // namespace http
+} // namespace tc::http

@@ -18,7 +18,7 @@ namespace http_test {
 
 inline bool pumpUntil(const std::function<bool()>& done,
                       std::chrono::milliseconds limit = std::chrono::seconds(20)) {
-    return platform::RunLoop::main().runUntil(done, limit);
+    return tc::platform::RunLoop::main().runUntil(done, limit);
 }
 
 struct KeyDeleter {
@@ -67,9 +67,9 @@ inline Cert makeCertificate(EVP_PKEY* key, const std::string& commonName, const 
     return x;
 }
 
-inline http::Bytes der(X509* x) {
+inline tc::http::Bytes der(X509* x) {
     int n = i2d_X509(x, nullptr);
-    http::Bytes out(static_cast<std::size_t>(n));
+    tc::http::Bytes out(static_cast<std::size_t>(n));
     unsigned char* p = out.data();
     i2d_X509(x, &p);
     return out;

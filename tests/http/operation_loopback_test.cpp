@@ -8,7 +8,7 @@
 #include <atomic>
 #include <thread>
 
-using namespace http;
+using namespace tc::http;
 using testserver::HttpRequest;
 using testserver::HttpResponse;
 
@@ -273,7 +273,7 @@ TEST_F(LoopbackTest, CompletionsOnTheNetworkThreadChainRequests) {
     m->completionQueue = DispatchQueue::network();
     int succeeded = 0;
     bool elsewhere = false;
-    platform::Semaphore finished;
+    tc::platform::Semaphore finished;
     std::function<void(int)> next = [&](int left) {
         m->GET(
             server->url("/doc"), std::nullopt,

@@ -4,15 +4,15 @@
 
 #include <gtest/gtest.h>
 
-using namespace http;
+using namespace tc::http;
 
 namespace {
 
 struct SerializerTest : ::testing::Test {
     void SetUp() override {
-        auto host = std::make_shared<testing_support::FakeHostInfoSource>();
+        auto host = std::make_shared<tc::testing_support::FakeHostInfoSource>();
         host->version = "Version 12 (Build 6.1.0-test)";
-        previousHost = platform::HostInfo::setSource(host);
+        previousHost = tc::platform::HostInfo::setSource(host);
         ApplicationInfo info;
         info.executableName = "TradeClient";
         info.shortVersion = "1.2.3";
@@ -21,9 +21,9 @@ struct SerializerTest : ::testing::Test {
     }
     void TearDown() override {
         ApplicationInfo::setOverride(std::nullopt);
-        platform::HostInfo::setSource(previousHost);
+        tc::platform::HostInfo::setSource(previousHost);
     }
-    std::shared_ptr<const platform::HostInfoSource> previousHost;
+    std::shared_ptr<const tc::platform::HostInfoSource> previousHost;
 };
 
 std::string bodyText(const URLRequest& r) {
@@ -133,10 +133,10 @@ TEST_F(SerializerTest, JSONAndPropertyListBodies) {
                                       Parameters{{"n", 2}, {"s", "x"}, {"l", {1.5, false}}});
     ASSERT_TRUE(p);
     EXPECT_EQ(p->headers.value("Content-Type"), "application/x-plist");
-    auto back = platform::PropertyList::readBytes(asText(*p->httpBody));
+    auto back = tc::platform::PropertyList::readBytes(asText(*p->httpBody));
     ASSERT_TRUE(back) << back.error();
-    platform::PlistDictionary expected{{"n", 2}, {"s", "x"}, {"l", platform::PlistArray{1.5, false}}};
-    EXPECT_EQ(back.value(), platform::PlistValue(expected));
+    tc::platform::PlistDictionary expected{{"n", 2}, {"s", "x"}, {"l", tc::platform::PlistArray{1.5, false}}};
+    EXPECT_EQ(back.value(), tc::platform::PlistValue(expected));
 }
 
 // A body that cannot be written must not leave as a request without its body.

@@ -4,7 +4,7 @@
 
 #include <climits>
 
-using namespace http;
+using namespace tc::http;
 
 namespace {
 
@@ -153,7 +153,7 @@ TEST(ResponseSerializer, CompoundXMLPropertyListAndImage) {
     Bytes p = toBytes("<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>k</key><integer>3</integer>"
                       "</dict></plist>");
     error.reset();
-    auto value = std::any_cast<platform::PlistValue>(
+    auto value = std::any_cast<tc::platform::PlistValue>(
         PropertyListResponseSerializer::serializer()->responseObjectForResponse(&plist, &p, &error));
     EXPECT_EQ(value.find("k")->asInt(), 3);
 

@@ -8,7 +8,7 @@
 #include <fstream>
 #include <unistd.h>
 
-using namespace http;
+using namespace tc::http;
 
 namespace {
 
@@ -39,11 +39,11 @@ struct SessionTest : ::testing::Test {
 TEST_F(SessionTest, VerbsResolveAgainstTheBaseAndPostTheTaskNotifications) {
     auto m = HTTPSessionManager::create(URL::parse(server.url("/api")));
     std::vector<std::string> seen;
-    platform::UserInfo completeInfo;
-    auto& center = platform::NotificationCenter::defaultCenter();
+    tc::platform::UserInfo completeInfo;
+    auto& center = tc::platform::NotificationCenter::defaultCenter();
     auto a = center.addObserver(kTaskDidResumeNotification,
-                                [&](const platform::Notification&) { seen.push_back("resume"); });
-    auto b = center.addObserver(kTaskDidCompleteNotification, [&](const platform::Notification& n) {
+                                [&](const tc::platform::Notification&) { seen.push_back("resume"); });
+    auto b = center.addObserver(kTaskDidCompleteNotification, [&](const tc::platform::Notification& n) {
         seen.push_back("complete");
         completeInfo = n.userInfo;
     });
@@ -112,15 +112,15 @@ TEST_F(SessionTest, UploadReportsProgressAndDownloadMovesToItsDestination) {
 
     // A move that fails is reported, not passed off as a finished download.
     bool moveFailedPosted = false;
-    auto o = platform::NotificationCenter::defaultCenter().addObserver(
-        kDownloadMoveFailedNotification, [&](const platform::Notification&) { moveFailedPosted = true; });
+    auto o = tc::platform::NotificationCenter::defaultCenter().addObserver(
+        kDownloadMoveFailedNotification, [&](const tc::platform::Notification&) { moveFailedPosted = true; });
     download(target); // the destination exists: files are written once
     ASSERT_TRUE(downloadError);
     EXPECT_EQ(downloadError->domain, kFileErrorDomain);
     download(folder / "no-such-folder" / "x.bin");
     ASSERT_TRUE(downloadError);
     EXPECT_TRUE(moveFailedPosted);
-    platform::NotificationCenter::defaultCenter().removeObserver(o);
+    tc::platform::NotificationCenter::defaultCenter().removeObserver(o);
 }
 
 TEST_F(SessionTest, MultipartPostStreamsTheBodyAndSuspendedTasksWaitForResume) {
