@@ -257,9 +257,11 @@ void Loop::run() {
         }
         for (auto& w : work)
             platform::runGuarded(w, where);
-        work.clear();
         int running = 0;
         callCurl([&] { return curl_multi_perform(multi_, &running); });
+        // What the work held (a finished request's operation) is let go once the requests it started are
+        // sent, while the server answers them.
+        work.clear();
         int left = 0;
         while (CURLMsg* msg = curl_multi_info_read(multi_, &left)) {
             if (msg->msg != CURLMSG_DONE)
