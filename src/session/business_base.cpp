@@ -276,13 +276,41 @@ void BusinessBase::processText(std::string_view text, int depth) {
                                deframer.pendingBytes());
 }
 
+namespace {
+
+// Types whose handlers read the message's field strings; the others need only the tags.
+bool handlerReadsFields(std::int64_t type) {
+    switch (type) {
+    case 38:
+    case 62:
+    case 66:
+    case 67:
+    case 694:
+    case 1019:
+    case 1027:
+    case 1045:
+    case 1049:
+        return true;
+    default:
+        return type >= 601 && type <= 680;
+    }
+}
+
+} // namespace
+
 void BusinessBase::dispatch(std::string_view frameText, int depth) {
+    if (const std::size_t fields = MessageBase::fieldCount(frameText);
+        fields > MessageBase::kMaxFieldsPerFrame) {
+        platform::Log::error("message type {} of {} fields dropped: a message may have {} at most",
+                             MessageBase::typeOfFrame(frameText), fields, MessageBase::kMaxFieldsPerFrame);
+        return;
+    }
     auto mb = std::make_shared<MessageBase>();
     std::int64_t type = 0;
     try {
-        type = mb->loadFrame(frameText);
-        const CommonTags tags = readCommonTags(mb->messageArray(), type);
-        ProcessNewMessage(mb->messageArray(), type, mb, tags, depth);
+        type = mb->loadFrame(frameText, handlerReadsFields(MessageBase::typeOfFrame(frameText)));
+        const CommonTags tags = readCommonTags(frameText, type);
+        ProcessNewMessage(type, mb, tags, depth);
     } catch (const std::exception& e) {
         platform::Log::warning("message type {} dropped: {}", type, e.what());
     } catch (...) {
@@ -292,13 +320,15 @@ void BusinessBase::dispatch(std::string_view frameText, int depth) {
         postMain([this] { services_.notifications->HistoryDataUpdateNotification(); });
 }
 
-CommonTags BusinessBase::readCommonTags(const std::vector<std::string>& fields, std::int64_t type) {
+CommonTags BusinessBase::readCommonTags(std::string_view frameText, std::int64_t type) {
     CommonTags t;
     std::lock_guard lock(valuesLock_);
-    for (const std::string& piece : fields) {
-        const wire::Field f = wire::parseField(piece);
+    wire::FieldIterator it = wire::FieldIterator::overFrame(frameText);
+    wire::Field f;
+    while (it.next(f)) {
         if (!f.hasValue)
             continue;
+        const std::string_view piece = f.text;
         const std::string value(f.value);
         switch (f.tag) {
         case 17:
@@ -379,10 +409,11 @@ CommonTags BusinessBase::readCommonTags(const std::vector<std::string>& fields, 
     return t;
 }
 
-void BusinessBase::ProcessNewMessage(const std::vector<std::string>& fields, std::int64_t type,
-                                     const std::shared_ptr<MessageBase>& mb, const CommonTags& tags,
-                                     int depth) {
+void BusinessBase::ProcessNewMessage(std::int64_t type, const std::shared_ptr<MessageBase>& mb,
+                                     const CommonTags& tags, int depth) {
     const auto text = [](const std::optional<std::string>& v) { return v.value_or(""); };
+    // Work for the main queue shares the message rather than copying its fields.
+    const std::vector<std::string>& fields = mb->messageArray();
     switch (type) {
     case 18:
         handleLoginCompleted();
@@ -404,7 +435,7 @@ void BusinessBase::ProcessNewMessage(const std::vector<std::string>& fields, std
     case 62:
     case 66:
     case 67:
-        handleExecutionReport(type, fields, tags);
+        handleExecutionReport(type, mb, tags);
         break;
     case 76: {
         if (depth >= kMaxEnvelopeDepth) {
@@ -441,53 +472,58 @@ void BusinessBase::ProcessNewMessage(const std::vector<std::string>& fields, std
     }
     case 601:
     case 602:
-        postMain([this, fields, id = text(tags.t503)] { services_.chat->FillChatRoomDetails(fields, id); });
+        postMain([this, mb, id = text(tags.t503)] {
+            services_.chat->FillChatRoomDetails(mb->messageArray(), id);
+        });
         break;
     case 603:
-        postMain([this, fields, room = text(tags.t502)] { services_.chat->FillChatMessages(fields, room); });
+        postMain([this, mb, room = text(tags.t502)] {
+            services_.chat->FillChatMessages(mb->messageArray(), room);
+        });
         break;
     case 614:
-        postMain([this, fields] { services_.chat->FillOfflineMessages(fields); });
+        postMain([this, mb] { services_.chat->FillOfflineMessages(mb->messageArray()); });
         break;
     case 616:
-        postMain([this, fields] { services_.chat->FillRoomMessage(fields); });
+        postMain([this, mb] { services_.chat->FillRoomMessage(mb->messageArray()); });
         break;
     case 618:
-        postMain([this, fields] { services_.chat->FillChatGroupsAndUsers(fields); });
+        postMain([this, mb] { services_.chat->FillChatGroupsAndUsers(mb->messageArray()); });
         break;
     case 619:
-        postMain(
-            [this, fields, user = text(tags.t23)] { services_.chat->UpdateChatUserStatus(user, fields); });
+        postMain([this, mb, user = text(tags.t23)] {
+            services_.chat->UpdateChatUserStatus(user, mb->messageArray());
+        });
         break;
     case 627:
-        postMain([this, fields] { services_.chat->FillRecentConversation(fields); });
+        postMain([this, mb] { services_.chat->FillRecentConversation(mb->messageArray()); });
         break;
     case 679:
-        postMain([this, fields, queue = text(tags.t1026)] {
-            services_.chat->UpdateChatResponseFromQueue(fields, queue);
+        postMain([this, mb, queue = text(tags.t1026)] {
+            services_.chat->UpdateChatResponseFromQueue(mb->messageArray(), queue);
             services_.notifications->ChatQueueStatusUpdateNotification();
         });
         break;
     case 680:
-        postMain([this, fields, queue = text(tags.t1026)] {
-            services_.chat->UpdateChatQueueStatus(fields, queue);
+        postMain([this, mb, queue = text(tags.t1026)] {
+            services_.chat->UpdateChatQueueStatus(mb->messageArray(), queue);
             services_.notifications->ChatQueueStatusUpdateNotification();
         });
         break;
     case 694:
         // A missing action code reads as 0, which no approval handler acts on.
-        postMain([this, fields, action = tags.t1035.value_or(0)] {
-            services_.funding->createApprovalAction(action, fields);
+        postMain([this, mb, action = tags.t1035.value_or(0)] {
+            services_.funding->createApprovalAction(action, mb->messageArray());
         });
         break;
     case 1019:
-        handlePingReply(fields);
+        handlePingReply(mb->messageArray());
         break;
     case 1024:
         services_.dataService->processDSResponse(tags.t159, tags.field1050, tags.t151);
         break;
     case 1027:
-        DemoUserCreationResponse(fields);
+        DemoUserCreationResponse(mb->messageArray());
         break;
     case 1028: {
         const ConnectError error = conn_->reloginToServer();
@@ -499,11 +535,11 @@ void BusinessBase::ProcessNewMessage(const std::vector<std::string>& fields, std
         services_.dataService->fillChartData(tags.t17, static_cast<std::uint32_t>(Requestid()));
         break;
     case 1045:
-        postMain([this, fields, id = text(tags.t34)] { UpdateAccountDetails(fields, id); });
+        postMain([this, mb, id = text(tags.t34)] { UpdateAccountDetails(mb->messageArray(), id); });
         break;
     case 1049:
-        postMain([this, fields] {
-            services_.feed->messageCrackerOnInstrumentStatusChange(fields);
+        postMain([this, mb] {
+            services_.feed->messageCrackerOnInstrumentStatusChange(mb->messageArray());
             services_.notifications->WatchlistTableNotification();
         });
         break;
@@ -641,10 +677,11 @@ void BusinessBase::handleLoginRefused(const CommonTags& tags) {
 
 // ---- execution reports ----
 
-void BusinessBase::handleExecutionReport(std::int64_t type, const std::vector<std::string>& fields,
+void BusinessBase::handleExecutionReport(std::int64_t type, const std::shared_ptr<MessageBase>& mb,
                                          const CommonTags& tags) {
     // The request number as it stood when the report arrived, not when the main queue gets to it.
-    postMain([this, type, fields, tags, requestId = Requestid()] {
+    postMain([this, type, mb, tags, requestId = Requestid()] {
+        const std::vector<std::string>& fields = mb->messageArray();
         // Read by the handlers for a report that carries no request number of its own.
         reportRequestid_ = requestId;
         OrderCollectionHandlers& orders = *services_.orders;

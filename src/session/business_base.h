@@ -182,15 +182,15 @@ private:
     std::function<void()> whileAlive(std::function<void()> work) const;
     void dispatch(std::string_view frameText, int depth);
     void processText(std::string_view text, int depth);
-    CommonTags readCommonTags(const std::vector<std::string>& fields, std::int64_t type);
-    void ProcessNewMessage(const std::vector<std::string>& fields, std::int64_t type,
-                           const std::shared_ptr<MessageBase>& mb, const CommonTags& tags, int depth);
+    CommonTags readCommonTags(std::string_view frameText, std::int64_t type);
+    void ProcessNewMessage(std::int64_t type, const std::shared_ptr<MessageBase>& mb, const CommonTags& tags,
+                           int depth);
     void handleLoginSnapshot(const CommonTags& tags);
     void handleLoginCompleted();
     void completeLoginOnMain();
     void handleLoginRefused(const CommonTags& tags);
     void handlePingReply(const std::vector<std::string>& fields);
-    void handleExecutionReport(std::int64_t type, const std::vector<std::string>& fields,
+    void handleExecutionReport(std::int64_t type, const std::shared_ptr<MessageBase>& mb,
                                const CommonTags& tags);
     void handleOrderRejected(const std::vector<std::string>& fields, const CommonTags& tags,
                              std::int32_t requestId);

@@ -6,6 +6,7 @@
 #include "connection/socket/socket_test_support.h"
 #include "platform/bundle.h"
 #include "platform/clock.h"
+#include "platform/log.h"
 #include "platform/user_defaults.h"
 #include "session/account_details.h"
 #include "session/item_details.h"
@@ -572,6 +573,38 @@ TEST_F(BusinessBaseTest, ExecutionReportsFollowTheStatusTable) {
     EXPECT_EQ(notifications->log.count("bulkCloseRejectedNotification:C1/reason 3"), 1u);
     EXPECT_EQ(notifications->log.count("OrderRejectionNotification:reason 4"), 1u);
     EXPECT_EQ(refreshes(), 9u);
+}
+
+TEST_F(BusinessBaseTest, AMessageWithMoreFieldsThanTheCapIsDroppedWhole) {
+    auto orders = std::make_shared<RecordingOrders>();
+    services.orders = orders;
+    BusinessBase& b = make();
+    std::vector<std::string> errors;
+    platform::Log::setSink([&](platform::LogLevel level, std::string_view line) {
+        if (level == platform::LogLevel::Error)
+            errors.emplace_back(line);
+    });
+    // Four fields, the padding, and the empty piece after the last separator.
+    const auto report = [](std::size_t padding, int requestId) {
+        std::string text = "10=62\x03"
+                           "73=28\x03"
+                           "79=501\x03"
+                           "20=" +
+                           std::to_string(requestId) + "\x03";
+        for (std::size_t i = 0; i < padding; ++i)
+            text += "9=\x03";
+        return frameText(text);
+    };
+    b.NewMessage(report(MessageBase::kMaxFieldsPerFrame - 5, 7));
+    b.NewMessage(report(MessageBase::kMaxFieldsPerFrame - 4, 8));
+    b.NewMessage(frameText(std::string(3'000'000, '\x03')));
+    platform::Log::setSink({});
+    pump();
+    EXPECT_EQ(b.Requestid(), 7);
+    EXPECT_EQ(orders->log.calls(), (std::vector<std::string>{"FillPending:501", "Bracket:none/28"}));
+    ASSERT_EQ(errors.size(), 2u);
+    EXPECT_NE(errors[0].find("type 62 of 65537 fields dropped"), std::string::npos) << errors[0];
+    EXPECT_NE(errors[1].find("type 0 of 3000001 fields dropped"), std::string::npos) << errors[1];
 }
 
 TEST_F(BusinessBaseTest, PendingReportWithoutRequestNumberUsesTheOneStandingWhenItArrived) {
