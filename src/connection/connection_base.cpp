@@ -191,13 +191,14 @@ ConnectionBase::ZmqObjects ConnectionBase::zmqObjects() {
     }
     if (!requester_) {
         ZMQRequester::Handlers handlers;
-        handlers.onReply = [this](const RequestMessage&, std::string reply) {
-            deliverReply(std::move(reply));
+        handlers.onReply = [this](const RequestMessage& request, std::string reply) {
+            deliverReply(request, std::move(reply));
         };
-        handlers.onFailure = [](const RequestMessage& request, ZMQRequestError error,
-                                const std::string& detail) {
-            platform::Log::warning("data-service request failed ({}): {}; {} bytes dropped", describe(error),
-                                   detail, request.message.size());
+        handlers.onFailure = [this](const RequestMessage& request, ZMQRequestError error,
+                                    const std::string& detail) {
+            platform::Log::warning("data-service request failed ({}): {}", describe(error), detail);
+            if (alive())
+                owner_.connectionRequestFailed(request, describe(error));
         };
         handlers.onKeepAliveDue = [this] {
             if (alive())
@@ -265,14 +266,30 @@ bool ConnectionBase::sendZMQRequestMessage(RequestMessage request) {
     return false;
 }
 
-void ConnectionBase::deliverReply(std::string reply) {
+void ConnectionBase::deliverReply(const RequestMessage& request, std::string reply) {
     if (!alive())
         return;
     // A reply is framed like the stream; an unfinished frame carries over to the next reply.
-    replyDeframer_.feed(reply, [this](std::string_view frame) {
-        if (alive())
-            owner_.connectionDidReceiveMessage(frame);
+    const std::uint64_t oversizeBefore = replyDeframer_.stats().oversizeDropped;
+    bool answered = false;
+    bool refused = false;
+    replyDeframer_.feed(reply, [&](std::string_view frame) {
+        if (!alive())
+            return;
+        if (owner_.connectionDidReceiveReply(frame))
+            answered = true;
+        else
+            refused = true;
     });
+    if (answered || !alive())
+        return;
+    // The request waits for an answer that is not coming: it has failed, and is told so.
+    if (replyDeframer_.stats().oversizeDropped != oversizeBefore)
+        owner_.connectionRequestFailed(request, "the reply is larger than a message may be");
+    else if (refused)
+        owner_.connectionRequestFailed(request, "the reply is not a data-service message");
+    else if (!replyDeframer_.insideFrame())
+        owner_.connectionRequestFailed(request, "the reply holds no message");
 }
 
 void ConnectionBase::socketDidConnectToHost(const std::shared_ptr<StreamSocket>& sock,

@@ -29,9 +29,14 @@ class ZMQFeedSubscriber;
 class ConnectionOwner {
 public:
     virtual ~ConnectionOwner() = default;
-    // One framed message (length, 0x03, fields) on the thread that delivered it: "NewQueue" for the
-    // stream, the request thread for data-service replies.
+    // One framed message of the stream (length, 0x03, fields), on "NewQueue".
     virtual void connectionDidReceiveMessage(std::string_view frameText) = 0;
+    // One framed message of a data-service reply, on the request thread. False when the message is
+    // not one the data service may send (it is refused, and does not answer the request).
+    virtual bool connectionDidReceiveReply(std::string_view frameText) = 0;
+    // A data-service, chart or keep-alive request that got no usable reply (none in time, one over
+    // the caps, one that held no data-service message), on the request thread or the pool.
+    virtual void connectionRequestFailed(const RequestMessage& request, std::string_view reason) = 0;
     // One feed message, on the feed thread.
     virtual void connectionDidReceiveFeedMessage(std::string text) = 0;
     // The stream is up (on "NewQueue"), before the login request goes out; for a demo registration no
@@ -128,7 +133,7 @@ private:
     // Those made so far, without making any.
     ZmqObjects existingZmqObjects() const;
     void stopReceiveThreads();
-    void deliverReply(std::string reply);
+    void deliverReply(const RequestMessage& request, std::string reply);
     bool alive() const { return !shutDown_.load(); }
 
     ConnectionOwner& owner_;

@@ -5,6 +5,7 @@
 #include "connection/envelope_opener.h"
 #include "connection/login_inputdata.h"
 #include "connection/message_cracker.h"
+#include "connection/separators.h"
 #include "connection/wire_fields.h"
 #include "orders/session_orders.h"
 #include "platform/log.h"
@@ -195,6 +196,37 @@ std::optional<std::string> BusinessBase::ServerTime() const {
 
 void BusinessBase::connectionDidReceiveMessage(std::string_view frameText) {
     NewMessage(frameText);
+}
+
+bool BusinessBase::connectionDidReceiveReply(std::string_view frameText) {
+    // The request socket answers data-service, chart and keep-alive requests and nothing else: a
+    // login, an envelope or an order report there is no reply, whatever it claims.
+    const std::int64_t type = MessageBase::typeOfFrame(frameText);
+    if (type != 1024 && type != 1041 && type != 1002) {
+        platform::Log::warning("message type {} refused on the data-service channel", type);
+        return false;
+    }
+    dispatch(frameText, 0);
+    return true;
+}
+
+void BusinessBase::connectionRequestFailed(const RequestMessage& request, std::string_view reason) {
+    // The request as it went out names what it asked for.
+    std::string_view text = request.message;
+    if (text.size() >= 2 && text.front() == wire::kFrameStart && text.back() == wire::kFrameEnd)
+        text = text.substr(1, text.size() - 2);
+    FailedRequest failed;
+    failed.messageType = MessageBase::typeOfFrame(text);
+    wire::FieldIterator it = wire::FieldIterator::overFrame(text);
+    wire::Field f;
+    while (it.next(f)) {
+        if (f.hasValue && f.tag == 151)
+            failed.procedure = std::string(f.value);
+        else if (f.hasValue && f.tag == 20)
+            failed.requestId = clampToInt32(MessageCracker::integerValue(f.value));
+    }
+    failed.reason = std::string(reason);
+    services_.dataService->requestFailed(failed);
 }
 
 void BusinessBase::connectionDidReceiveFeedMessage(std::string text) {

@@ -161,6 +161,8 @@ public:
 
     // ConnectionOwner.
     void connectionDidReceiveMessage(std::string_view frameText) override;
+    bool connectionDidReceiveReply(std::string_view frameText) override;
+    void connectionRequestFailed(const RequestMessage& request, std::string_view reason) override;
     void connectionDidReceiveFeedMessage(std::string text) override;
     void connectionDidConnectStream(bool demoRegistration) override;
     void connectionDidLoseStream(const std::optional<SocketError>& error) override;

@@ -117,12 +117,22 @@ public:
     virtual void createApprovalAction(std::int64_t actionCode, const std::vector<std::string>& fields) = 0;
 };
 
+// A request of the request socket that got no usable reply: what it asked for and why it failed.
+struct FailedRequest {
+    std::int64_t messageType = 0; // 1023 data service, 1040 chart, 1002 keep-alive
+    std::string procedure;        // tag 151 of a data-service request
+    std::optional<std::int32_t> requestId;
+    std::string reason;
+};
+
 // Data-service and chart replies. Called on the thread that received them (the request thread, or
 // "NewQueue" for replies that come in an envelope); whatever they change that windows read must be
 // moved to the main queue by the implementation.
 class DataServiceHandlers {
 public:
     virtual ~DataServiceHandlers() = default;
+    // The request is answered as failed, so whatever waits for it hears so (request thread).
+    virtual void requestFailed(const FailedRequest& request) = 0;
     // Tag 159, the tag-1050 field as received ("1050=..." or empty), tag 151.
     virtual void processDSResponse(const std::optional<std::string>& data, const std::string& compressedField,
                                    const std::optional<std::string>& requestName) = 0;

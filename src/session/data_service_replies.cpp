@@ -165,6 +165,13 @@ DataServiceReply DataServiceReplies::parse(const PendingRequest& request,
     return parse(request.procedure, request.dsrequestType, data, compressedField);
 }
 
+DataServiceReply DataServiceReplies::failed(const PendingRequest& request) {
+    DataServiceReply reply{request.procedure, request.dsrequestType, dsreply::Failed{}};
+    if (request.procedure == "addedituac")
+        reply.value = dsreply::EditUserAccess{false};
+    return reply;
+}
+
 DataServiceReply DataServiceReplies::parse(std::string_view procedure, int dsrequestType,
                                            const std::optional<std::string>& data,
                                            std::string_view compressedField) {

@@ -213,6 +213,9 @@ public:
     // The reply text (tag 159), the tag-1050 field as received, read as the reply to `request`.
     static DataServiceReply parse(const PendingRequest& request, const std::optional<std::string>& data,
                                   std::string_view compressedField);
+    // The answer to a request that got no usable reply: the failure its own procedure would read
+    // from the server's "ERROR".
+    static DataServiceReply failed(const PendingRequest& request);
     // The same by procedure name and data-service sub-type.
     static DataServiceReply parse(std::string_view procedure, int dsrequestType,
                                   const std::optional<std::string>& data, std::string_view compressedField);

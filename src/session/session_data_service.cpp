@@ -10,6 +10,7 @@
 namespace {
 
 constexpr std::int64_t kDataServiceRequest = 1023;
+constexpr std::int64_t kChartRequest = 1040;
 
 } // namespace
 
@@ -29,10 +30,30 @@ void SessionDataService::processDSResponse(const std::optional<std::string>& dat
     if (!pending)
         platform::Log::warning("data-service reply {} answers no pending request; read as the login's",
                                procedure);
-    auto reply = std::make_shared<const DataServiceReply>(
+    applyOnMain(std::make_shared<const DataServiceReply>(
         pending ? DataServiceReplies::parse(*pending, data, compressedField)
-                : DataServiceReplies::parse(procedure, 0, data, compressedField));
+                : DataServiceReplies::parse(procedure, 0, data, compressedField)));
+}
 
+void SessionDataService::requestFailed(const FailedRequest& request) {
+    PendingRequests& pending = business_.sessionRequests().pendingRequests();
+    if (request.messageType == kDataServiceRequest) {
+        // Answered as the server's own failure reply would be, so the window waiting for it hears.
+        const std::optional<PendingRequest> entry =
+            pending.take(kDataServiceRequest, std::nullopt, request.procedure);
+        platform::Log::warning("data-service request {} failed: {}", request.procedure, request.reason);
+        if (entry)
+            applyOnMain(std::make_shared<const DataServiceReply>(DataServiceReplies::failed(*entry)));
+    } else if (request.messageType == kChartRequest) {
+        // No chart comes for it: the entry goes, so a later reply is not taken for this one.
+        pending.take(kChartRequest, request.requestId);
+        platform::Log::warning("chart request {} failed: {}", request.requestId.value_or(0), request.reason);
+    } else {
+        platform::Log::warning("request of type {} failed: {}", request.messageType, request.reason);
+    }
+}
+
+void SessionDataService::applyOnMain(std::shared_ptr<const DataServiceReply> reply) {
     business_.postMain([this, reply] {
         const DataServiceOutcome outcome =
             DataServiceReplies::apply(*reply, business_.session(), business_.dataServiceCollections(),

@@ -6,6 +6,10 @@
 #include "session/business_services.h"
 #include "session/session_events.h"
 
+#include <memory>
+
+struct DataServiceReply;
+
 class BusinessBase;
 
 class SessionDataService final : public DataServiceHandlers {
@@ -16,8 +20,12 @@ public:
     void processDSResponse(const std::optional<std::string>& data, const std::string& compressedField,
                            const std::optional<std::string>& requestName) override;
     void fillChartData(const std::optional<std::string>& data, std::uint64_t requestId) override;
+    void requestFailed(const FailedRequest& request) override;
 
 private:
+    // Applies a parsed reply on the main queue and posts what it asks for.
+    void applyOnMain(std::shared_ptr<const DataServiceReply> reply);
+
     BusinessBase& business_;
     SessionEvents events_;
 };

@@ -1,0 +1,194 @@
+// The session against a faulty or hostile server: a raw loopback peer that logs the client in (or
+// does not) and then misbehaves on the stream or the data-service socket.
+#include "connection/socket/socket_test_support.h"
+#include "connection/zmq/zmq_context.h"
+#include "connection/zmq/zmq_test_support.h"
+#include "platform/bundle.h"
+#include "platform/log.h"
+#include "platform/notification_center.h"
+#include "platform/notification_names.h"
+#include "platform/user_defaults.h"
+#include "session/amp_fixture.h"
+#include "session/business_base.h"
+#include "session/business_test_support.h"
+#include "testserver/server_peer.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using namespace std::chrono_literals;
+using sessiontest::FakeApplication;
+
+// Lines the log was given, for the tests that check what a refusal says.
+class LogLines {
+public:
+    LogLines() {
+        platform::Log::setSink([this](platform::LogLevel, std::string_view line) {
+            std::lock_guard lock(mutex_);
+            lines_.emplace_back(line);
+        });
+    }
+    ~LogLines() { platform::Log::setSink({}); }
+    bool contains(std::string_view text) const {
+        std::lock_guard lock(mutex_);
+        for (const auto& line : lines_)
+            if (line.find(text) != std::string::npos)
+                return true;
+        return false;
+    }
+
+private:
+    mutable std::mutex mutex_;
+    std::vector<std::string> lines_;
+};
+
+class HostileServerTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        platform::Bundle::setResourcesRoot(TC_SOURCE_RESOURCES);
+        platform::RunLoop::main().bindToCurrentThread();
+        platform::RunLoop::main().discardPending();
+        app.logindata().setUserName("demo");
+        app.logindata().setPassword("demo1234");
+        app.logindata().setIPAddress("127.0.0.1");
+        app.logindata().setPortNo(listener.port());
+        services.notifications = notifications;
+        services.requests = requests;
+        services.userDefaults = defaults.get();
+        options.requester.passInterval = 20ms;
+    }
+    void TearDown() override {
+        business.reset();
+        if (fd != -1)
+            ::close(fd);
+        platform::RunLoop::main().discardPending();
+        platform::Bundle::setResourcesRoot({});
+    }
+
+    // Starts the session and accepts its stream; the login request is read off the wire.
+    BusinessBase& open() {
+        business = std::make_unique<BusinessBase>(app, services, options);
+        business->StreamingConnection(true, false);
+        fd = listener.accept();
+        EXPECT_NE(fd, -1);
+        EXPECT_FALSE(sockettest::receive(fd, 64).empty());
+        return *business;
+    }
+    void send(std::string_view bytes) { EXPECT_TRUE(sockettest::sendAll(fd, bytes)); }
+
+    // The fixture snapshot with the data sockets at the given ports.
+    static std::string snapshot(int pricePort = 1, int dataPort = 1) {
+        std::string text = readAmpFixture();
+        const auto replace = [&](std::string_view from, int port) {
+            const std::string field = std::string("\x05") + std::string(from) + "\x05";
+            text.replace(text.find(field), field.size(), "\x05" + std::to_string(port) + "\x05");
+        };
+        replace("5570", pricePort);
+        replace("5580", dataPort);
+        return text;
+    }
+    // Logs in with the snapshot and waits for the login to complete on the main queue.
+    bool logIn(int pricePort = 1, int dataPort = 1) {
+        send(peer::snapshotFrame(snapshot(pricePort, dataPort)) + peer::completionFrame());
+        return sessiontest::pumpUntil(
+            [&] { return notifications->log.count("LoginSuccessNotification") > 0; });
+    }
+    std::vector<std::string> loginMessages() const {
+        std::vector<std::string> texts;
+        for (const auto& alert : app.loginMessages())
+            texts.push_back(alert.message);
+        return texts;
+    }
+
+    FakeApplication app;
+    std::shared_ptr<sessiontest::FakeNotifications> notifications =
+        std::make_shared<sessiontest::FakeNotifications>();
+    std::shared_ptr<sessiontest::FakeRequests> requests = std::make_shared<sessiontest::FakeRequests>();
+    std::unique_ptr<platform::UserDefaults> defaults = platform::UserDefaults::inMemory();
+    BusinessServices services;
+    ConnectionOptions options;
+    sockettest::PlainListener listener;
+    std::unique_ptr<BusinessBase> business;
+    int fd = -1;
+};
+
+// ---- the data-service channel ----
+
+class HostileDataServiceTest : public HostileServerTest {
+protected:
+    void SetUp() override {
+        HostileServerTest::SetUp();
+        context = ZMQContext::create(1);
+        replier = context->socketWithType(ZMQ_REP);
+        const std::string endpoint = zmqtest::bindLoopback(*replier);
+        port = std::stoi(endpoint.substr(endpoint.rfind(':') + 1));
+    }
+    void TearDown() override {
+        if (answering.joinable())
+            answering.join();
+        HostileServerTest::TearDown();
+        replier->close();
+        context->terminate();
+    }
+    // Answers each request in turn with the next reply.
+    void answer(std::vector<std::string> replies) {
+        answering = std::thread([this, replies = std::move(replies)] {
+            for (const std::string& reply : replies) {
+                zmq_pollitem_t item{replier->socket(), 0, ZMQ_POLLIN, 0};
+                if (ZMQContext::pollWithItems(&item, 1, 10'000'000) != 1)
+                    return;
+                replier->receiveDataWithFlags(0);
+                replier->sendData(reply, 0);
+            }
+        });
+    }
+
+    std::shared_ptr<ZMQContext> context;
+    std::shared_ptr<ZMQSocket> replier;
+    int port = 0;
+    std::thread answering;
+};
+
+TEST_F(HostileDataServiceTest, AStreamMessageOnTheDataChannelIsRefusedAndAnOversizeReplyFailsItsRequest) {
+    options.maxFrameBytes = 4096;
+    LogLines log;
+    BusinessBase& b = open();
+    ASSERT_TRUE(logIn(1, port));
+    const auto key = app.logindata().SecurityKey();
+    const auto accounts = b.session().AccountDetailCollection.size();
+
+    std::size_t failures = 0;
+    const auto observer = platform::NotificationCenter::defaultCenter().addObserver(
+        std::string(platform::kMarketSessionScheduleNotification),
+        [&](const platform::Notification&) { ++failures; });
+    // Each request waits for its answer: a reply past the frame cap, a login snapshot that would
+    // replace the session and switch its key, a reply without any message.
+    const std::string oversize =
+        peer::frame(peer::body({{10, "1024"}, {151, "getsessionschedule"}, {159, std::string(8000, '7')}}));
+    const std::string stranger = peer::frame(peer::body({{10, "33"},
+                                                         {19, "6"},
+                                                         {21, "20250101000000"},
+                                                         {160, "AMP"},
+                                                         {1050, peer::compressPayload(snapshot())}}));
+    answer({oversize, stranger, ""});
+    for (std::uint64_t market : {7, 8, 9})
+        ASSERT_TRUE(b.sessionRequests().requestSessionSchedule(market));
+
+    EXPECT_TRUE(sessiontest::pumpUntil([&] { return failures == 3; })) << failures;
+    platform::NotificationCenter::defaultCenter().removeObserver(observer);
+    EXPECT_EQ(b.sessionRequests().pendingRequests().size(), 0u);
+    EXPECT_EQ(app.logindata().SecurityKey(), key);
+    EXPECT_EQ(b.session().AccountDetailCollection.size(), accounts);
+    EXPECT_TRUE(log.contains("message type 33 refused on the data-service channel"));
+    EXPECT_TRUE(log.contains("data-service request getsessionschedule failed"));
+}
+
+} // namespace
