@@ -245,6 +245,7 @@ void BusinessBase::connectionDidConnectStream(bool demoRegistration) {
     // A new login sequence on this stream: it must bring its own snapshot before its completion.
     snapshotLoaded_.store(false);
     loginCompleted_.store(false);
+    endingLogin_.store(false);
     std::string line = services_.notifications->getLoginJournalData(0);
     postMain([this, line = std::move(line)] { appendJournal(line); });
 }
@@ -279,7 +280,18 @@ void BusinessBase::subscribeAllItems(bool subscribe) {
     conn_->ProcessSubscribeandUnSubscribeItems(getAllItems(), subscribe);
 }
 
+std::string BusinessBase::loginText(std::string_view key) const {
+    return LanguageString::stringforSelectedLanguage(application_.selectedLanguage(), key)
+        .value_or(std::string(key));
+}
+
 void BusinessBase::endLogin(const std::string& reason) {
+    // What the stream still delivers after the end (the completion behind a bad snapshot) is not a
+    // second reason to tell the user.
+    if (endingLogin_.exchange(true)) {
+        platform::Log::info("login already ended; also: {}", reason);
+        return;
+    }
     platform::Log::error("login ended: {}", reason);
     conn_->DisconnectServer();
     postMain([this, reason] {
@@ -592,7 +604,13 @@ void BusinessBase::handleLoginSnapshot(const CommonTags& tags) {
     const bool isAmp = tags.t160 && *tags.t160 == "AMP";
     std::optional<SessionModel> model = services_.snapshotLoader->load(tags.field1050, isAmp);
     if (!model) {
-        endLogin("The login data sent by the server could not be read.");
+        endLogin(loginText(kUnreadableSnapshotKey));
+        return;
+    }
+    // A session without a single account is no session: whatever the server meant, it is not a login.
+    if (model->AccountDetailCollection.empty()) {
+        platform::Log::error("login snapshot holds no account");
+        endLogin(loginText(kUnreadableSnapshotKey));
         return;
     }
     // The key switches here, on the receiving thread, so the next envelope on it opens with it.
@@ -623,7 +641,7 @@ void BusinessBase::handleLoginSnapshot(const CommonTags& tags) {
 
 void BusinessBase::handleLoginCompleted() {
     if (!snapshotLoaded_.load()) {
-        endLogin("The server completed the login without sending the login data.");
+        endLogin(loginText(kCompletionWithoutSnapshotKey));
         return;
     }
     if (loginCompleted_.exchange(true)) {

@@ -57,6 +57,9 @@ public:
     static constexpr int kMaxEnvelopeDepth = 4;
     // Journal lines kept; past it the oldest tenth goes.
     static constexpr std::size_t kMaxJournalLines = 100'000;
+    // Texts of a login that ends on the client's side.
+    static constexpr std::string_view kUnreadableSnapshotKey = "20401";
+    static constexpr std::string_view kCompletionWithoutSnapshotKey = "20402";
 
     BusinessBase(ApplicationInterface& application, BusinessServices services = {},
                  ConnectionOptions connectionOptions = {});
@@ -197,6 +200,8 @@ private:
     void handleOrderRejected(const std::vector<std::string>& fields, const CommonTags& tags,
                              std::int32_t requestId);
     void endLogin(const std::string& reason);
+    // A text of the user's language by key.
+    std::string loginText(std::string_view key) const;
     void subscribeAllItems(bool subscribe);
 
     ApplicationInterface& application_;

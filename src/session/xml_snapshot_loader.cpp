@@ -192,7 +192,7 @@ void loadEvery(const XmlSnapshotTables& tables, std::string_view table, SessionM
 
 // Reads one row element's columns; the reason when the row is bad, nullptr when it is good.
 const char* readRow(const XMLTreeElement* element, const XmlSnapshotLoader::Limits& limits,
-                    XmlSnapshotRow& row) {
+                    XmlSnapshotRow& row, std::size_t& unknownEntities) {
     std::size_t columns = 0;
     for (const XMLTreeElement* c = element->firstChild; c; c = c->nextSibling) {
         if (++columns > limits.maxColumnsPerRow)
@@ -203,7 +203,7 @@ const char* readRow(const XMLTreeElement* element, const XmlSnapshotLoader::Limi
             return "a column that is not UTF-8";
         if (name->size() > limits.maxColumnBytes || text->size() > limits.maxColumnBytes)
             return "a column longer than the cap";
-        row.insert_or_assign(std::string(*name), XmlSnapshotLoader::decodeEntities(*text));
+        row.insert_or_assign(std::string(*name), XmlSnapshotLoader::decodeEntities(*text, &unknownEntities));
     }
     return nullptr;
 }
@@ -219,9 +219,8 @@ XmlSnapshotTables XmlSnapshotLoader::collectTables(std::string_view xml, const L
     auto tree = XMLTree::treeWithXMLString(xml);
     const XMLTreeElement* root = tree->rootXMLElement();
     if (!root) {
-        platform::Log::warning("login snapshot is not XML: {}", tree->error().empty()
-                                                                    ? std::string_view("no root element")
-                                                                    : std::string_view(tree->error()));
+        result.error = tree->error().empty() ? std::string("no root element") : tree->error();
+        platform::Log::warning("login snapshot is not XML: {}", result.error);
         return result;
     }
     std::size_t logged = 0;
@@ -245,6 +244,7 @@ XmlSnapshotTables XmlSnapshotLoader::collectTables(std::string_view xml, const L
                     logSkip(*name, 0, "a table name longer than the cap");
                 } else if (result.tables.size() >= limits.maxTables) {
                     ++result.skippedRows;
+                    ++result.rowsPastCaps;
                     logSkip(*name, 0, "too many tables");
                 } else {
                     rows = &result.tables.insert_or_assign(std::string(*name), std::vector<XmlSnapshotRow>{})
@@ -256,8 +256,9 @@ XmlSnapshotTables XmlSnapshotLoader::collectTables(std::string_view xml, const L
                 const std::size_t rowNumber = rows->size();
                 if (rows->size() >= limits.maxRowsPerTable) {
                     ++result.skippedRows;
+                    ++result.rowsPastCaps;
                     logSkip(*name, rowNumber, "past the row cap");
-                } else if (const char* why = readRow(e, limits, row)) {
+                } else if (const char* why = readRow(e, limits, row, result.unknownEntities)) {
                     ++result.skippedRows;
                     logSkip(*name, rowNumber, why);
                 } else {
@@ -675,7 +676,7 @@ void XmlSnapshotLoader::linkTradeCurrencies(SessionModel& model) {
     }
 }
 
-std::string XmlSnapshotLoader::decodeEntities(std::string_view text) {
+std::string XmlSnapshotLoader::decodeEntities(std::string_view text, std::size_t* unknownEntities) {
     if (text.find('&') == std::string_view::npos)
         return std::string(text);
     std::string out;
@@ -720,6 +721,8 @@ std::string XmlSnapshotLoader::decodeEntities(std::string_view text) {
         } else {
             decoded = false;
         }
+        if (!decoded && unknownEntities)
+            ++*unknownEntities;
         if (decoded) {
             i = semi + 1;
         } else {

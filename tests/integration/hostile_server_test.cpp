@@ -11,13 +11,17 @@
 #include "session/amp_fixture.h"
 #include "session/business_base.h"
 #include "session/business_test_support.h"
+#include "session/language_string.h"
 #include "testserver/server_peer.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
+#include <fstream>
 #include <memory>
 #include <mutex>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -73,13 +77,25 @@ protected:
         platform::Bundle::setResourcesRoot({});
     }
 
-    // Starts the session and accepts its stream; the login request is read off the wire.
+    // Starts the session (after ending any earlier one) and accepts its stream; the login request is
+    // read off the wire.
     BusinessBase& open() {
+        business.reset();
+        if (fd != -1)
+            ::close(fd);
+        app.log.clear();
         business = std::make_unique<BusinessBase>(app, services, options);
         business->StreamingConnection(true, false);
         fd = listener.accept();
         EXPECT_NE(fd, -1);
-        EXPECT_FALSE(sockettest::receive(fd, 64).empty());
+        std::string login;
+        while (login.empty() || login.back() != '\x02') {
+            const std::string byte = sockettest::receive(fd, 1);
+            if (byte.empty())
+                break;
+            login += byte;
+        }
+        EXPECT_EQ(peer::frames(login).size(), 1u);
         return *business;
     }
     void send(std::string_view bytes) { EXPECT_TRUE(sockettest::sendAll(fd, bytes)); }
@@ -101,12 +117,6 @@ protected:
         return sessiontest::pumpUntil(
             [&] { return notifications->log.count("LoginSuccessNotification") > 0; });
     }
-    std::vector<std::string> loginMessages() const {
-        std::vector<std::string> texts;
-        for (const auto& alert : app.loginMessages())
-            texts.push_back(alert.message);
-        return texts;
-    }
 
     FakeApplication app;
     std::shared_ptr<sessiontest::FakeNotifications> notifications =
@@ -119,6 +129,61 @@ protected:
     std::unique_ptr<BusinessBase> business;
     int fd = -1;
 };
+
+std::string readXmlFixture() {
+    std::ifstream in(std::filesystem::path(TC_TEST_DATA).parent_path() / "fixtures" / "snapshot.xml");
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// ---- the login ----
+
+TEST_F(HostileServerTest, ASnapshotThatCannotBeReadEndsTheLoginAndNeverLeavesAnEmptySession) {
+    const std::string xml = readXmlFixture();
+    const std::string tail = "</NewDataSet>";
+    const auto withRows = [&](const std::string& rows) {
+        return xml.substr(0, xml.rfind(tail)) + rows + tail;
+    };
+    std::string manyTables;
+    for (int i = 0; i < 70; ++i)
+        manyTables += "<TableX" + std::to_string(i) + "><a>1</a></TableX" + std::to_string(i) + ">";
+    std::string deep;
+    for (int i = 0; i < 300; ++i)
+        deep += "<n>";
+    struct Case {
+        const char* name;
+        bool amp;
+        std::string text;
+    };
+    const std::vector<Case> cases = {
+        {"nested too deep", false, deep + withRows("")},
+        {"entity expansion", false,
+         "<!DOCTYPE d [<!ENTITY a \"aaaaaaaa\"><!ENTITY b \"&a;&a;&a;&a;\">]>" +
+             withRows("<Table4><AccountId>9</AccountId><AccountName>&b;</AccountName></Table4>")},
+        {"over its table cap", false, withRows(manyTables)},
+        {"an XML page", false, "<html><body><p>Service unavailable</p></body></html>"},
+        {"not XML", false, "Service unavailable"},
+        {"a text", true, "Service unavailable"},
+        {"a user without accounts", true, readAmpFixture().substr(0, readAmpFixture().find('\x07'))},
+    };
+    const std::string expected = LanguageString::stringforSelectedLanguage(0, "20401").value();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        BusinessBase& b = open();
+        const auto key = app.logindata().SecurityKey();
+        send(peer::snapshotFrame(c.text, c.amp) + peer::completionFrame());
+        ASSERT_TRUE(sessiontest::pumpUntil([&] { return !app.log.calls().empty(); }));
+        EXPECT_EQ(app.log.calls(), std::vector<std::string>{"showLoginMessages:" + expected});
+        EXPECT_FALSE(b.isLoginCompleted());
+        EXPECT_EQ(app.logindata().SecurityKey(), key);
+        EXPECT_TRUE(sockettest::peerClosed(fd));
+        sessiontest::pump();
+        EXPECT_EQ(app.log.calls().size(), 1u); // the completion behind it changes nothing
+        EXPECT_EQ(notifications->log.count("LoginSuccessNotification"), 0u);
+        EXPECT_TRUE(b.session().AccountDetailCollection.empty());
+    }
+}
 
 // ---- the data-service channel ----
 
