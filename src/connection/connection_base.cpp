@@ -123,6 +123,7 @@ void ConnectionBase::sendMessage(std::string_view framedText) {
 }
 
 void ConnectionBase::DisconnectServer() {
+    ++streamGeneration_;
     isManualServerDisconnect_.store(true);
     socket_->disconnect();
     stopReceiveThreads();
@@ -131,6 +132,25 @@ void ConnectionBase::DisconnectServer() {
 void ConnectionBase::ReloginRequestDisconnectServer() {
     socket_->disconnect();
     stopReceiveThreads();
+}
+
+void ConnectionBase::loginDidComplete() {
+    loginCompleted_.store(true);
+}
+
+void ConnectionBase::startLoginDeadline() {
+    const std::uint64_t generation = streamGeneration_.load();
+    newQueue_->after(std::chrono::duration_cast<platform::Clock::duration>(
+                         std::chrono::duration<double>(options_.loginTimeout)),
+                     [weak = weak_from_this(), generation] {
+                         auto self = weak.lock();
+                         if (!self || !self->alive() || self->streamGeneration_.load() != generation ||
+                             self->loginCompleted_.load())
+                             return;
+                         platform::Log::error("the server did not complete the login within {} s",
+                                              self->options_.loginTimeout);
+                         self->owner_.connectionLoginTimedOut();
+                     });
 }
 
 void ConnectionBase::stopReceiveThreads() {
@@ -297,6 +317,9 @@ void ConnectionBase::socketDidConnectToHost(const std::shared_ptr<StreamSocket>&
     platform::Log::info("StreamSocket didConnectToHost: {} port: {}", host, port);
     if (!alive())
         return;
+    ++streamGeneration_;
+    loginCompleted_.store(false);
+    lastMessageAt_ = platform::Clock::currentTime();
     streamDeframer_.reset();
     // Requests are small and wanted at once (an order, the ping whose round trip is measured): no
     // waiting for the previous segment's acknowledgement.
@@ -316,6 +339,7 @@ void ConnectionBase::socketDidConnectToHost(const std::shared_ptr<StreamSocket>&
         return;
     }
     isManualServerDisconnect_.store(false);
+    startLoginDeadline();
     owner_.connectionDidConnectStream(false);
     LoginRequest();
 }
@@ -323,17 +347,39 @@ void ConnectionBase::socketDidConnectToHost(const std::shared_ptr<StreamSocket>&
 void ConnectionBase::socketDidReadData(const std::shared_ptr<StreamSocket>& sock, SocketData data, long) {
     if (!alive())
         return;
-    const std::string_view bytes(reinterpret_cast<const char*>(data.data()), data.size());
+    readStreamData(sock, std::string_view(reinterpret_cast<const char*>(data.data()), data.size()));
+}
+
+void ConnectionBase::readStreamData(const std::shared_ptr<StreamSocket>& sock, std::string_view bytes) {
+    const std::uint64_t framesBefore = streamDeframer_.stats().frames;
     streamDeframer_.feed(bytes, [this](std::string_view frame) {
         if (alive())
             owner_.connectionDidReceiveMessage(frame);
     });
-    sock->readDataWithTimeout(options_.readTimeout, 0);
+    if (!alive())
+        return;
+    const platform::Clock::time_point now = platform::Clock::currentTime();
+    if (streamDeframer_.stats().frames != framesBefore)
+        lastMessageAt_ = now;
+    if (!loginCompleted_.load()) {
+        sock->readDataWithTimeout(options_.readTimeout, 0);
+        return;
+    }
+    // A peer that trickles bytes without ever finishing a message is as lost as a silent one.
+    const double silent = std::chrono::duration<double>(now - lastMessageAt_).count();
+    if (silent >= options_.readTimeout) {
+        platform::Log::warning("no whole message from the server for {:.1f} s; the stream is dropped",
+                               silent);
+        sock->disconnect();
+        return;
+    }
+    sock->readDataWithTimeout(options_.readTimeout - silent, 0);
 }
 
 void ConnectionBase::socketDidDisconnect(const std::shared_ptr<StreamSocket>&,
                                          const std::optional<SocketError>& error) {
     platform::Log::info("socketDisconnect : {}", error ? error->description : std::string("(no error)"));
+    ++streamGeneration_;
     if (isManualServerDisconnect_.exchange(false) || !alive())
         return;
     isNetworkAvailable_.store(false);

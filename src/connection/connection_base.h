@@ -10,6 +10,7 @@
 #include "connection/socket/stream_socket.h"
 #include "connection/stream_deframer.h"
 #include "connection/zmq/zmq_requester.h"
+#include "platform/clock.h"
 
 #include <atomic>
 #include <cstdint>
@@ -44,6 +45,9 @@ public:
     virtual void connectionDidConnectStream(bool demoRegistration) = 0;
     // The stream ended without a manual disconnect (on "NewQueue"); called once per loss.
     virtual void connectionDidLoseStream(const std::optional<SocketError>& error) = 0;
+    // The login was not completed within the login time limit of the connect (on "NewQueue"); the
+    // stream is still up, the owner ends the login.
+    virtual void connectionLoginTimedOut() = 0;
     // No data-service request for the keep-alive interval (request thread); expected to queue one.
     virtual void connectionKeepAliveDue() = 0;
     // False while instrument topics must not change (one account only, in trading status 3).
@@ -60,8 +64,13 @@ enum class ConnectError {
 const char* describe(ConnectError error);
 
 struct ConnectionOptions {
-    // Every stream read after the first: silence this long drops the stream.
+    // The silence limit, in seconds. Until the login completes: no byte for this long drops the
+    // stream. After it, liveness is judged by whole messages: bytes that never complete a frame do
+    // not count, and this long without a whole message drops the stream.
     double readTimeout = 30.0;
+    // Seconds from the connect to the login's completion (the login road's own limit, whatever
+    // arrives meanwhile).
+    double loginTimeout = 60.0;
     std::string delegateQueueLabel = "NewQueue";
     ZMQRequesterOptions requester;
     // Longest frame accepted from the stream or a request reply.
@@ -90,6 +99,9 @@ public:
     void sendMessage(std::string_view framedText);
     // Manual disconnect: the coming disconnect callback stays silent; both receive threads stop.
     void DisconnectServer();
+    // The owner's word that the login has completed (any thread): the login time limit no longer
+    // applies, and from now on the stream lives by whole messages.
+    void loginDidComplete();
     void ReloginRequestDisconnectServer();
 
     // Feed socket: (re)connects, subscribing the standing topics. Throws nothing; false on failure.
@@ -133,6 +145,8 @@ private:
     // Those made so far, without making any.
     ZmqObjects existingZmqObjects() const;
     void stopReceiveThreads();
+    void startLoginDeadline();
+    void readStreamData(const std::shared_ptr<StreamSocket>& sock, std::string_view bytes);
     void deliverReply(const RequestMessage& request, std::string reply);
     bool alive() const { return !shutDown_.load(); }
 
@@ -150,6 +164,11 @@ private:
     std::atomic<bool> isManualServerDisconnect_{false};
     std::atomic<bool> isNetworkAvailable_{false};
     std::atomic<bool> shutDown_{false};
+    std::atomic<bool> loginCompleted_{false};
+    // Changes with each connect and disconnect, so a login deadline armed earlier finds it moved.
+    std::atomic<std::uint64_t> streamGeneration_{0};
+    // When the stream last brought a whole message ("NewQueue" only).
+    platform::Clock::time_point lastMessageAt_{};
 
     mutable std::mutex zmqLock_;
     std::shared_ptr<ZMQContext> zmqContext_;

@@ -257,6 +257,10 @@ void BusinessBase::connectionDidLoseStream(const std::optional<SocketError>&) {
     });
 }
 
+void BusinessBase::connectionLoginTimedOut() {
+    endLogin(loginText(kLoginTimedOutKey));
+}
+
 void BusinessBase::connectionKeepAliveDue() {
     services_.requests->requestControlClientConnectMessage();
 }
@@ -648,6 +652,7 @@ void BusinessBase::handleLoginCompleted() {
         platform::Log::warning("login completion repeated; ignored");
         return;
     }
+    conn_->loginDidComplete();
     postMain([this] { completeLoginOnMain(); });
 }
 

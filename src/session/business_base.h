@@ -58,6 +58,7 @@ public:
     // Journal lines kept; past it the oldest tenth goes.
     static constexpr std::size_t kMaxJournalLines = 100'000;
     // Texts of a login that ends on the client's side.
+    static constexpr std::string_view kLoginTimedOutKey = "20400";
     static constexpr std::string_view kUnreadableSnapshotKey = "20401";
     static constexpr std::string_view kCompletionWithoutSnapshotKey = "20402";
 
@@ -169,6 +170,7 @@ public:
     void connectionDidReceiveFeedMessage(std::string text) override;
     void connectionDidConnectStream(bool demoRegistration) override;
     void connectionDidLoseStream(const std::optional<SocketError>& error) override;
+    void connectionLoginTimedOut() override;
     void connectionKeepAliveDue() override;
     bool connectionSubscriptionsAllowed() const override;
 

@@ -50,6 +50,7 @@ public:
         events.push("lost");
     }
     void connectionKeepAliveDue() override { events.push("keep-alive"); }
+    void connectionLoginTimedOut() override { events.push("login-timed-out"); }
     bool connectionSubscriptionsAllowed() const override { return subscriptionsAllowed.load(); }
 
     void sendMessage(RequestMessage message) override {

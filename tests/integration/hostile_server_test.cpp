@@ -16,9 +16,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <sstream>
@@ -70,6 +72,7 @@ protected:
         options.requester.passInterval = 20ms;
     }
     void TearDown() override {
+        stopTrickle();
         business.reset();
         if (fd != -1)
             ::close(fd);
@@ -100,6 +103,30 @@ protected:
     }
     void send(std::string_view bytes) { EXPECT_TRUE(sockettest::sendAll(fd, bytes)); }
 
+    // A slow peer: a frame start, then one byte of a frame that never ends every few milliseconds,
+    // until stopped or the client hangs up.
+    void startTrickle() {
+        send("\x01");
+        trickling = true;
+        trickler = std::thread([this, socket = fd] {
+            for (std::size_t n = 0; trickling; ++n) {
+                const char digit = static_cast<char>('0' + n % 10);
+                if (::send(socket, &digit, 1, MSG_NOSIGNAL) != 1)
+                    return;
+                std::this_thread::sleep_for(20ms);
+            }
+        });
+    }
+    void stopTrickle() {
+        trickling = false;
+        if (trickler.joinable())
+            trickler.join();
+    }
+    // Pumps the main queue until `done`, with a limit far above any expected wait.
+    static bool within(const std::function<bool()>& done) {
+        return platform::RunLoop::main().runUntil(done, std::chrono::seconds(10));
+    }
+
     // The fixture snapshot with the data sockets at the given ports.
     static std::string snapshot(int pricePort = 1, int dataPort = 1) {
         std::string text = readAmpFixture();
@@ -128,6 +155,8 @@ protected:
     sockettest::PlainListener listener;
     std::unique_ptr<BusinessBase> business;
     int fd = -1;
+    std::atomic<bool> trickling{false};
+    std::thread trickler;
 };
 
 std::string readXmlFixture() {
@@ -182,6 +211,45 @@ TEST_F(HostileServerTest, ASnapshotThatCannotBeReadEndsTheLoginAndNeverLeavesAnE
         EXPECT_EQ(app.log.calls().size(), 1u); // the completion behind it changes nothing
         EXPECT_EQ(notifications->log.count("LoginSuccessNotification"), 0u);
         EXPECT_TRUE(b.session().AccountDetailCollection.empty());
+    }
+}
+
+TEST_F(HostileServerTest, ALoginTheServerDoesNotCompleteInTimeEndsWithAClearMessage) {
+    options.loginTimeout = 0.3;
+    const std::string expected =
+        "showLoginMessages:" + LanguageString::stringforSelectedLanguage(0, "20400").value();
+    const std::vector<std::pair<const char*, std::function<void()>>> servers = {
+        {"silent", [] {}},
+        {"trickling", [this] { startTrickle(); }},
+        {"chatting without a login",
+         [this] { send(peer::frame("10=999\x03") + peer::frame("10=1019\x03")); }},
+        {"snapshot without completion", [this] { send(peer::snapshotFrame(snapshot())); }},
+    };
+    for (const auto& [name, behave] : servers) {
+        SCOPED_TRACE(name);
+        BusinessBase& b = open();
+        behave();
+        ASSERT_TRUE(within([&] { return !app.log.calls().empty(); }));
+        EXPECT_EQ(app.log.calls(), std::vector<std::string>{expected});
+        EXPECT_FALSE(b.isLoginCompleted());
+        stopTrickle();
+        EXPECT_TRUE(sockettest::peerClosed(fd));
+        EXPECT_EQ(app.connectionFailures.load(), 0);
+    }
+}
+
+TEST_F(HostileServerTest, AfterLoginOnlyWholeMessagesKeepTheStreamAlive) {
+    options.readTimeout = 0.5;
+    for (const bool trickle : {false, true}) {
+        SCOPED_TRACE(trickle ? "trickling" : "silent");
+        app.connectionFailures = 0;
+        BusinessBase& b = open();
+        ASSERT_TRUE(logIn());
+        if (trickle)
+            startTrickle();
+        EXPECT_TRUE(within([&] { return app.connectionFailures.load() == 1; }));
+        EXPECT_FALSE(b.conn().isStreamConnected());
+        stopTrickle();
     }
 }
 
