@@ -269,7 +269,7 @@ void ConnectionBase::SubscribeandUnsubscribe(const std::string& topic, int optio
         const auto feed = zmqObjects().feed;
         const bool queued = option == ZMQ_SUBSCRIBE ? feed->subscribe(topic) : feed->unsubscribe(topic);
         if (!queued)
-            platform::Log::warning("feed topic change dropped: too many waiting");
+            platform::Log::debug("feed topic change of {} bytes not queued", topic.size());
     } catch (const std::exception& e) {
         platform::Log::error("feed topic not changed: {}", e.what());
     }

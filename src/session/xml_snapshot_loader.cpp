@@ -439,7 +439,7 @@ bool XmlSnapshotLoader::fillItemType(const XmlSnapshotRow& row, SessionModel& mo
 bool XmlSnapshotLoader::fillItemDetails(const XmlSnapshotRow& row, SessionModel& model) {
     const Columns c(row);
     const auto* code = c.get("Code");
-    if (!code || code->empty())
+    if (!code || !ItemDetails::isAcceptableCode(*code))
         return false;
     auto item = recordFor(model.ItemCollection, *code, "ItemCollection");
     if (!item)

@@ -11,6 +11,7 @@
 #include "session/amp_fixture.h"
 #include "session/business_base.h"
 #include "session/business_test_support.h"
+#include "session/item_details.h"
 #include "session/language_string.h"
 #include "testserver/server_peer.h"
 
@@ -251,6 +252,49 @@ TEST_F(HostileServerTest, AfterLoginOnlyWholeMessagesKeepTheStreamAlive) {
         EXPECT_FALSE(b.conn().isStreamConnected());
         stopTrickle();
     }
+}
+
+TEST_F(HostileServerTest, OverlongCodesAreNeitherStoredNorSubscribed) {
+    LogLines log;
+    struct Form {
+        const char* name;
+        bool amp;
+        std::string code;
+        std::string text;
+    };
+    std::vector<Form> forms = {{"AMP", true, std::string(200'000, 'E'), snapshot()},
+                               {"XML", false, std::string(1'000, 'E'), readXmlFixture()}};
+    for (Form& f : forms) {
+        const std::string from = f.amp ? "\x05"
+                                         "EURUSD\x05"
+                                       : "<Code>EURUSD</Code>";
+        const std::string to = f.amp ? "\x05" + f.code + "\x05" : "<Code>" + f.code + "</Code>";
+        f.text.replace(f.text.find(from), from.size(), to);
+    }
+    for (const Form& f : forms) {
+        SCOPED_TRACE(f.name);
+        const std::size_t logins = notifications->log.count("LoginSuccessNotification");
+        BusinessBase& b = open();
+        send(peer::snapshotFrame(f.text, f.amp) + peer::completionFrame());
+        ASSERT_TRUE(within([&] { return notifications->log.count("LoginSuccessNotification") > logins; }));
+        // The instrument is passed over; the rest of the snapshot stands.
+        EXPECT_FALSE(b.session().ItemCollection.contains(f.code));
+        EXPECT_TRUE(b.session().ItemCollection.contains("USDJPY"));
+        for (const auto& [code, item] : b.session().ItemCollection)
+            EXPECT_LE(code.size(), ItemDetails::kMaxCodeBytes);
+        EXPECT_FALSE(b.selectedSymbols().empty());
+        for (const std::string& code : b.selectedSymbols())
+            EXPECT_LE(code.size(), ItemDetails::kMaxCodeBytes);
+
+        // Nor does the feed store depth under it, nor does it become a topic.
+        b.connectionDidReceiveFeedMessage("MD_" + f.code + ";1.1,5;1.2,6");
+        b.connectionDidReceiveFeedMessage("MD_USDJPY;150.1,5;150.2,6");
+        ASSERT_TRUE(within([&] { return b.marketDepth().buy("USDJPY") != nullptr; }));
+        EXPECT_EQ(b.marketDepth().size(), 1u);
+        b.conn().ProcessSubscribeandUnSubscribeItems({f.code}, true);
+        EXPECT_TRUE(log.contains("feed: topic of " + std::to_string(f.code.size()) + " bytes refused"));
+    }
+    business.reset(); // the feed and its subscriptions go down cleanly
 }
 
 // ---- the data-service channel ----
