@@ -329,7 +329,7 @@ void ConnectionBase::socketDidConnectToHost(const std::shared_ptr<StreamSocket>&
         if (fd >= 0 && ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on) != 0)
             platform::Log::warning("stream: TCP_NODELAY not set");
     });
-    sock->readDataWithTimeout(-1, 0);
+    sock->readDataWithTimeout(-1, nullptr, 0, options_.maxReadBytes, 0);
     if (demoRegistration_.load()) {
         // The registration's own disconnect later is expected, not a loss.
         isManualServerDisconnect_.store(true);
@@ -362,7 +362,7 @@ void ConnectionBase::readStreamData(const std::shared_ptr<StreamSocket>& sock, s
     if (streamDeframer_.stats().frames != framesBefore)
         lastMessageAt_ = now;
     if (!loginCompleted_.load()) {
-        sock->readDataWithTimeout(options_.readTimeout, 0);
+        readNext(sock, options_.readTimeout);
         return;
     }
     // A peer that trickles bytes without ever finishing a message is as lost as a silent one.
@@ -373,7 +373,29 @@ void ConnectionBase::readStreamData(const std::shared_ptr<StreamSocket>& sock, s
         sock->disconnect();
         return;
     }
-    sock->readDataWithTimeout(options_.readTimeout - silent, 0);
+    readNext(sock, options_.readTimeout - silent);
+}
+
+void ConnectionBase::readNext(const std::shared_ptr<StreamSocket>& sock, double timeout) {
+    const std::uint64_t generation = streamGeneration_.load();
+    const bool held = owner_.connectionHoldReading([weak = weak_from_this(), generation] {
+        if (auto self = weak.lock())
+            self->resumeReading(generation);
+    });
+    readingHeld_.store(held);
+    if (!held)
+        sock->readDataWithTimeout(timeout, nullptr, 0, options_.maxReadBytes, 0);
+}
+
+void ConnectionBase::resumeReading(std::uint64_t generation) {
+    newQueue_->async([weak = weak_from_this(), generation] {
+        auto self = weak.lock();
+        if (!self || !self->alive() || self->streamGeneration_.load() != generation)
+            return;
+        // Nothing was read while held: the silence limit starts again from here.
+        self->lastMessageAt_ = platform::Clock::currentTime();
+        self->readNext(self->socket_, self->options_.readTimeout);
+    });
 }
 
 void ConnectionBase::socketDidDisconnect(const std::shared_ptr<StreamSocket>&,

@@ -14,6 +14,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -48,6 +49,10 @@ public:
     // The login was not completed within the login time limit of the connect (on "NewQueue"); the
     // stream is still up, the owner ends the login.
     virtual void connectionLoginTimedOut() = 0;
+    // Asked on "NewQueue" after each stream read, before the next: true when the owner has too much
+    // work waiting to take more now. The stream is then not read (the server's sending slows to the
+    // pace of the owner) until the owner calls `resume`, from any thread.
+    virtual bool connectionHoldReading(std::function<void()> resume) = 0;
     // No data-service request for the keep-alive interval (request thread); expected to queue one.
     virtual void connectionKeepAliveDue() = 0;
     // False while instrument topics must not change (one account only, in trading status 3).
@@ -75,6 +80,9 @@ struct ConnectionOptions {
     ZMQRequesterOptions requester;
     // Longest frame accepted from the stream or a request reply.
     std::size_t maxFrameBytes = StreamDeframer::kDefaultMaxFrameBytes;
+    // Most bytes one stream read takes: the messages of one read are dispatched before the owner is
+    // asked whether to hold the next, so this bounds what a flood adds in one go.
+    std::size_t maxReadBytes = 64 * 1024;
 };
 
 class ConnectionBase : public StreamSocketDelegate, public std::enable_shared_from_this<ConnectionBase> {
@@ -117,6 +125,8 @@ public:
     void setIsNetworkAvailable(bool value) { isNetworkAvailable_.store(value); }
     bool isDemoRegistration() const { return demoRegistration_.load(); }
     bool isStreamConnected() const;
+    // The owner holds the stream's reading (it has too much work waiting).
+    bool isReadingHeld() const { return readingHeld_.load(); }
     bool isFeedRunning() const;
     bool isRequesterRunning() const;
     std::size_t pendingRequests() const;
@@ -147,6 +157,9 @@ private:
     void stopReceiveThreads();
     void startLoginDeadline();
     void readStreamData(const std::shared_ptr<StreamSocket>& sock, std::string_view bytes);
+    // The next stream read, unless the owner holds it; then the owner resumes it.
+    void readNext(const std::shared_ptr<StreamSocket>& sock, double timeout);
+    void resumeReading(std::uint64_t generation);
     void deliverReply(const RequestMessage& request, std::string reply);
     bool alive() const { return !shutDown_.load(); }
 
@@ -165,6 +178,7 @@ private:
     std::atomic<bool> isNetworkAvailable_{false};
     std::atomic<bool> shutDown_{false};
     std::atomic<bool> loginCompleted_{false};
+    std::atomic<bool> readingHeld_{false};
     // Changes with each connect and disconnect, so a login deadline armed earlier finds it moved.
     std::atomic<std::uint64_t> streamGeneration_{0};
     // When the stream last brought a whole message ("NewQueue" only).

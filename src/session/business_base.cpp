@@ -49,6 +49,8 @@ BusinessBase::BusinessBase(ApplicationInterface& application, BusinessServices s
 }
 
 BusinessBase::~BusinessBase() {
+    // Threads waiting for room on the main queue are let go, so they can be stopped.
+    mainBudget_->close();
     // Receiving threads first: after this nothing calls back into this object.
     reachability_.reset();
     orders_.reset();
@@ -66,7 +68,35 @@ std::function<void()> BusinessBase::whileAlive(std::function<void()> work) const
 }
 
 void BusinessBase::postMain(std::function<void()> work) {
-    platform::MainQueue::async(whileAlive(std::move(work)));
+    // The token goes with the work item, whether it runs or is dropped.
+    platform::MainQueue::async(
+        [token = mainBudget_->take(), work = whileAlive(std::move(work))]() mutable { work(); });
+}
+
+void BusinessBase::requestTablesRefresh() {
+    // One request on its way at a time. It is posted after the message's own work, and the refresh it
+    // schedules runs a pass later, so the refresh follows every change made before it.
+    std::lock_guard lock(refreshLock_);
+    if (refreshRequestQueued_)
+        return;
+    refreshRequestQueued_ = true;
+    postMain([this] {
+        {
+            std::lock_guard lock(refreshLock_);
+            refreshRequestQueued_ = false;
+        }
+        tablesChanged();
+    });
+}
+
+void BusinessBase::tablesChanged() {
+    if (tablesRefreshScheduled_)
+        return;
+    tablesRefreshScheduled_ = true;
+    postMain([this] {
+        tablesRefreshScheduled_ = false;
+        services_.notifications->HistoryDataUpdateNotification();
+    });
 }
 
 void BusinessBase::postMainAfter(platform::Clock::duration delay, std::function<void()> work) {
@@ -206,6 +236,8 @@ bool BusinessBase::connectionDidReceiveReply(std::string_view frameText) {
         platform::Log::warning("message type {} refused on the data-service channel", type);
         return false;
     }
+    if (!platform::MainQueue::isMainThread())
+        mainBudget_->waitForRoom(kMainQueueWaitLimit);
     dispatch(frameText, 0);
     return true;
 }
@@ -232,6 +264,8 @@ void BusinessBase::connectionRequestFailed(const RequestMessage& request, std::s
 void BusinessBase::connectionDidReceiveFeedMessage(std::string text) {
     // Decoded here; the feed handler moves the changes to the main queue, coalesced.
     // A text that throws is dropped; the feed goes on.
+    if (!platform::MainQueue::isMainThread())
+        mainBudget_->waitForRoom(kMainQueueWaitLimit);
     try {
         services_.feed->ZMQNewMessage(text);
     } catch (const std::exception& e) {
@@ -255,6 +289,10 @@ void BusinessBase::connectionDidLoseStream(const std::optional<SocketError>&) {
         stopPingTimer();
         application_.ConnectionFailureNotification();
     });
+}
+
+bool BusinessBase::connectionHoldReading(std::function<void()> resume) {
+    return mainBudget_->holdUntilRoom(std::move(resume));
 }
 
 void BusinessBase::connectionLoginTimedOut() {
@@ -365,7 +403,7 @@ void BusinessBase::dispatch(std::string_view frameText, int depth) {
         platform::Log::warning("message type {} dropped", type);
     }
     if (type != 76 && type != 105 && type != 1019)
-        postMain([this] { services_.notifications->HistoryDataUpdateNotification(); });
+        requestTablesRefresh();
 }
 
 CommonTags BusinessBase::readCommonTags(std::string_view frameText, std::int64_t type) {

@@ -17,6 +17,7 @@
 #include "platform/clock.h"
 #include "platform/date_format.h"
 #include "platform/dispatch.h"
+#include "platform/work_budget.h"
 #include "session/application_interface.h"
 #include "session/business_services.h"
 #include "session/data_service_replies.h"
@@ -26,6 +27,7 @@
 #include "session/watch_list.h"
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -153,8 +155,20 @@ public:
     MarketDepthStore& marketDepth() { return marketDepth_; }
     const MarketDepthStore& marketDepth() const { return marketDepth_; }
 
-    // Runs `work` on the main queue unless this object is gone by then (any thread).
+    // Runs `work` on the main queue unless this object is gone by then (any thread). The work counts
+    // against the main queue's budget until it has run: past kMainQueueHighWater items the stream is
+    // not read and the request and feed threads wait, until the main queue is down to
+    // kMainQueueLowWater.
     void postMain(std::function<void()> work);
+    static constexpr std::size_t kMainQueueHighWater = 1024;
+    static constexpr std::size_t kMainQueueLowWater = 256;
+    // The longest one wait of the request or feed thread for room; they stay stoppable meanwhile.
+    static constexpr std::chrono::milliseconds kMainQueueWaitLimit{100};
+    std::size_t pendingMainWork() const { return mainBudget_->outstanding(); }
+
+    // The tables' refresh (HistoryDataUpdateNotification), coalesced: whatever number of changes
+    // call for it during one main-queue pass, it runs once, in the next pass, after them. Main queue.
+    void tablesChanged();
     // The same after `delay` on the platform clock.
     void postMainAfter(platform::Clock::duration delay, std::function<void()> work);
 
@@ -171,6 +185,7 @@ public:
     void connectionDidConnectStream(bool demoRegistration) override;
     void connectionDidLoseStream(const std::optional<SocketError>& error) override;
     void connectionLoginTimedOut() override;
+    bool connectionHoldReading(std::function<void()> resume) override;
     void connectionKeepAliveDue() override;
     bool connectionSubscriptionsAllowed() const override;
 
@@ -202,6 +217,9 @@ private:
     void handleOrderRejected(const std::vector<std::string>& fields, const CommonTags& tags,
                              std::int32_t requestId);
     void endLogin(const std::string& reason);
+    // From the receiving thread: after the main-queue work the message has posted so far, the tables
+    // are to be refreshed.
+    void requestTablesRefresh();
     // A text of the user's language by key.
     std::string loginText(std::string_view key) const;
     void subscribeAllItems(bool subscribe);
@@ -210,6 +228,13 @@ private:
     LoginInputdata& logindata_;
     BusinessServices services_;
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+    std::shared_ptr<platform::WorkBudget> mainBudget_ =
+        platform::WorkBudget::create(kMainQueueHighWater, kMainQueueLowWater);
+    // A refresh request is on its way to the main queue (any thread, under the lock).
+    std::mutex refreshLock_;
+    bool refreshRequestQueued_ = false;
+    // The refresh itself is scheduled (main queue only).
+    bool tablesRefreshScheduled_ = false;
 
     std::recursive_mutex composeLock_;
     MessageBase messageBase_;

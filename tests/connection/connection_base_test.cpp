@@ -51,6 +51,7 @@ public:
     }
     void connectionKeepAliveDue() override { events.push("keep-alive"); }
     void connectionLoginTimedOut() override { events.push("login-timed-out"); }
+    bool connectionHoldReading(std::function<void()>) override { return false; }
     bool connectionSubscriptionsAllowed() const override { return subscriptionsAllowed.load(); }
 
     void sendMessage(RequestMessage message) override {

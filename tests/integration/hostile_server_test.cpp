@@ -127,6 +127,16 @@ protected:
     static bool within(const std::function<bool()>& done) {
         return platform::RunLoop::main().runUntil(done, std::chrono::seconds(10));
     }
+    // The same without pumping: for what other threads do while the main queue stands still.
+    static bool withoutPumping(const std::function<bool()>& done) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (!done()) {
+            if (std::chrono::steady_clock::now() > deadline)
+                return false;
+            std::this_thread::yield();
+        }
+        return true;
+    }
 
     // The fixture snapshot with the data sockets at the given ports.
     static std::string snapshot(int pricePort = 1, int dataPort = 1) {
@@ -295,6 +305,35 @@ TEST_F(HostileServerTest, OverlongCodesAreNeitherStoredNorSubscribed) {
         EXPECT_TRUE(log.contains("feed: topic of " + std::to_string(f.code.size()) + " bytes refused"));
     }
     business.reset(); // the feed and its subscriptions go down cleanly
+}
+
+TEST_F(HostileServerTest, AFloodOfSmallMessagesHoldsTheStreamInsteadOfGrowingTheMainQueue) {
+    BusinessBase& b = open();
+    ASSERT_TRUE(logIn());
+    // Each message changes state (the instrument's trade-session setting) and is announced on its own.
+    constexpr int kMessages = 20'000;
+    std::string flood;
+    for (int i = 1; i <= kMessages; ++i)
+        flood += peer::frame("10=1049\x03"
+                             "12=USDJPY\x03"
+                             "574=" +
+                             std::to_string(i) + "\x03");
+    std::thread flooder([this, &flood] { sockettest::sendAll(fd, flood); });
+
+    // Nobody drains the main queue: the client stops reading once its budget is spent.
+    ASSERT_TRUE(withoutPumping([&] { return b.conn().isReadingHeld(); }));
+    const std::size_t waiting = b.pendingMainWork();
+    EXPECT_GE(waiting, BusinessBase::kMainQueueHighWater);
+    EXPECT_LT(waiting, BusinessBase::kMainQueueHighWater + ConnectionOptions{}.maxReadBytes / 30);
+
+    // Drained, everything arrives and applies, in order; the tables are refreshed per pass, not per
+    // message.
+    const std::size_t before = notifications->log.count("WatchlistTableNotification");
+    ASSERT_TRUE(
+        within([&] { return notifications->log.count("WatchlistTableNotification") == before + kMessages; }));
+    flooder.join();
+    EXPECT_EQ(b.session().ItemCollection.get("USDJPY")->get()->CurrentTradeSessionSettingId, kMessages);
+    EXPECT_LT(notifications->log.count("HistoryDataUpdateNotification"), std::size_t{kMessages / 10});
 }
 
 // ---- the data-service channel ----
