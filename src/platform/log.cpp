@@ -1,6 +1,7 @@
 #include "platform/log.h"
 
 #include "platform/clock.h"
+#include "platform/utf8.h"
 
 #include <array>
 #include <atomic>
@@ -64,33 +65,6 @@ struct RateLimiter {
 RateLimiter& rateLimiter() {
     static auto* limiter = new RateLimiter{};
     return *limiter;
-}
-
-// Length of the UTF-8 sequence at s[i] and its code point; 0 when the bytes there are not UTF-8.
-std::size_t decodeUtf8(std::string_view s, std::size_t i, char32_t& cp) {
-    const auto b = [&](std::size_t k) { return static_cast<unsigned char>(s[i + k]); };
-    const unsigned char c = b(0);
-    std::size_t n = 0;
-    char32_t min = 0;
-    if (c >= 0xC2 && c <= 0xDF) {
-        n = 2, cp = c & 0x1F, min = 0x80;
-    } else if (c >= 0xE0 && c <= 0xEF) {
-        n = 3, cp = c & 0x0F, min = 0x800;
-    } else if (c >= 0xF0 && c <= 0xF4) {
-        n = 4, cp = c & 0x07, min = 0x10000;
-    } else {
-        return 0;
-    }
-    if (i + n > s.size())
-        return 0;
-    for (std::size_t k = 1; k < n; ++k) {
-        if ((b(k) & 0xC0) != 0x80)
-            return 0;
-        cp = (cp << 6) | (b(k) & 0x3F);
-    }
-    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
-        return 0;
-    return n;
 }
 
 // Characters that move the terminal or the reading order without showing: C1 controls, direction
