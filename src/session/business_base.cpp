@@ -415,7 +415,7 @@ CommonTags BusinessBase::readCommonTags(std::string_view frameText, std::int64_t
         if (!f.hasValue)
             continue;
         const std::string_view piece = f.text;
-        const std::string value(f.value);
+        const std::string_view value = f.value; // copied only for the tags kept
         switch (f.tag) {
         case 17:
             t.t17 = value;
