@@ -205,6 +205,7 @@ TEST_F(HostileServerTest, ASnapshotThatCannotBeReadEndsTheLoginAndNeverLeavesAnE
         {"an XML page", false, "<html><body><p>Service unavailable</p></body></html>"},
         {"not XML", false, "Service unavailable"},
         {"a text", true, "Service unavailable"},
+        {"a zip bomb", true, std::string((std::size_t{64} << 20) + 1, '\x06')},
         {"a user without accounts", true, readAmpFixture().substr(0, readAmpFixture().find('\x07'))},
     };
     const std::string expected = LanguageString::stringforSelectedLanguage(0, "20401").value();
