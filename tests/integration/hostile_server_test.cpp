@@ -308,6 +308,22 @@ TEST_F(HostileServerTest, OverlongCodesAreNeitherStoredNorSubscribed) {
     business.reset(); // the feed and its subscriptions go down cleanly
 }
 
+TEST_F(HostileServerTest, AFrameOfBareFieldSeparatorsIsDroppedAndTheSessionGoesOn) {
+    LogLines log;
+    BusinessBase& b = open();
+    ASSERT_TRUE(logIn());
+    send("\x01"
+         "12000000\x03" +
+         std::string(12'000'000, '\x03') + "\x02");
+    send(peer::frame("10=1049\x03"
+                     "12=USDJPY\x03"
+                     "574=9\x03"));
+    ASSERT_TRUE(within(
+        [&] { return b.session().ItemCollection.get("USDJPY")->get()->CurrentTradeSessionSettingId == 9; }));
+    EXPECT_TRUE(log.contains("of 12000001 fields dropped"));
+    EXPECT_TRUE(b.conn().isStreamConnected());
+}
+
 TEST_F(HostileServerTest, AFloodOfSmallMessagesHoldsTheStreamInsteadOfGrowingTheMainQueue) {
     BusinessBase& b = open();
     ASSERT_TRUE(logIn());
