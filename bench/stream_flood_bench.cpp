@@ -6,16 +6,16 @@
 // peak resident memory (high-water mark, reset at the start of the run where the system allows).
 // Argument: the sending rate in messages per second (0: unpaced).
 #include "bench_support.h"
-#include "connection/base64.h"
 #include "connection/data_additions.h"
 #include "connection/message_base.h"
+#include "platform/base64.h"
 #include "platform/dispatch.h"
 #include "platform/log.h"
 #include "platform/notification_center.h"
-#include "platform/notification_names.h"
 #include "platform/user_defaults.h"
-#include "session/business_base.h"
-#include "session/item_details.h"
+#include "session/business/business_base.h"
+#include "session/business/notification_names.h"
+#include "session/records/item_details.h"
 
 #include <benchmark/benchmark.h>
 #include <fmt/format.h>
@@ -39,6 +39,7 @@
 
 namespace {
 
+using namespace tc;
 using Clock = std::chrono::steady_clock;
 constexpr std::int64_t kMessages = 1'000'000;
 constexpr std::int32_t kAccount = 5001;
@@ -99,7 +100,7 @@ std::string snapshotFrame() {
                  "21=20240102030405\x03"
                  "160=AMP\x03"
                  "1050=" +
-                 *Base64::encodeBase64WithData(payload) + "\x03") +
+                 *platform::Base64::encodeBase64WithData(payload) + "\x03") +
            frame("10=18\x03");
 }
 
@@ -228,12 +229,11 @@ void BM_StreamFlood(benchmark::State& state) {
         services.requests = std::make_shared<NoRequests>();
         bool loggedIn = false;
         const auto observer = platform::NotificationCenter::defaultCenter().addObserver(
-            std::string(platform::kLoginSuccessNotification),
-            [&](const platform::Notification&) { loggedIn = true; });
+            std::string(kLoginSuccessNotification), [&](const platform::Notification&) { loggedIn = true; });
         const bool peakReset = resetPeakMemory();
         auto business = std::make_unique<BusinessBase>(app, services);
         server.start(rate);
-        business->StreamingConnection(true, false);
+        business->StreamingConnection(false);
         platform::RunLoop::main().runUntil([&] { return loggedIn; }, std::chrono::seconds(10));
         const auto item = business->session().ItemCollection.get("EURUSD");
         if (!loggedIn || !item) {

@@ -13,7 +13,7 @@
 #include <string>
 #include <utility>
 
-namespace platform {
+namespace tc::platform {
 namespace {
 
 LogLevel initialLevel() {
@@ -194,4 +194,4 @@ void Log::write(LogLevel level, std::string_view raw) {
                  static_cast<int>(line.size()), line.data());
 }
 
-} // namespace platform
+} // namespace tc::platform

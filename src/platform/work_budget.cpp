@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <utility>
 
-namespace platform {
+namespace tc::platform {
 
 void WorkBudget::Token::release() {
     if (auto budget = std::exchange(budget_, nullptr))
@@ -75,4 +75,4 @@ void WorkBudget::close() {
     room_.notify_all();
 }
 
-} // namespace platform
+} // namespace tc::platform

@@ -12,7 +12,7 @@
 #include <mutex>
 #include <vector>
 
-namespace platform {
+namespace tc::platform {
 
 class WorkBudget : public std::enable_shared_from_this<WorkBudget> {
 public:
@@ -66,4 +66,4 @@ private:
     std::vector<std::function<void()>> resumes_;
 };
 
-} // namespace platform
+} // namespace tc::platform

@@ -12,8 +12,8 @@ namespace {
 using namespace std::chrono_literals;
 
 TEST(WorkBudget, AHeldProducerResumesOnceTheConsumerIsDownToTheLowMark) {
-    auto budget = platform::WorkBudget::create(4, 1);
-    std::vector<platform::WorkBudget::Token> work;
+    auto budget = tc::platform::WorkBudget::create(4, 1);
+    std::vector<tc::platform::WorkBudget::Token> work;
     int resumed = 0;
     EXPECT_FALSE(budget->holdUntilRoom([&] { ++resumed; })); // room: nothing kept
     for (int i = 0; i < 4; ++i)
@@ -30,8 +30,8 @@ TEST(WorkBudget, AHeldProducerResumesOnceTheConsumerIsDownToTheLowMark) {
 }
 
 TEST(WorkBudget, AWaitingThreadIsLetGoByRoomByCloseOrByItsLimit) {
-    auto budget = platform::WorkBudget::create(2, 0);
-    std::vector<platform::WorkBudget::Token> work;
+    auto budget = tc::platform::WorkBudget::create(2, 0);
+    std::vector<tc::platform::WorkBudget::Token> work;
     work.push_back(budget->take());
     work.push_back(budget->take());
     std::atomic<bool> through{false};
