@@ -9,7 +9,7 @@
 #include "connection/login_inputdata.h"
 #include "platform/dispatch.h"
 #include "platform/user_defaults.h"
-#include "session/application_interface.h"
+#include "interfaces/application_interface.h"
 #include "session/business_base.h"
 #include "session/item_details.h"
 #include "session/session_feed.h"

@@ -5,7 +5,7 @@
 #include "platform/bundle.h"
 #include "platform/dispatch.h"
 #include "platform/user_defaults.h"
-#include "session/application_interface.h"
+#include "client/headless_application.h"
 #include "session/business_base.h"
 
 #include <cstdint>

@@ -1,10 +1,10 @@
 #include "orders/order_requests.h"
 
 #include "connection/separators.h"
+#include "interfaces/application_interface.h"
 #include "orders/order_numbers.h"
 #include "platform/log.h"
 #include "platform/notification_names.h"
-#include "session/application_interface.h"
 #include "session/formatter.h"
 #include "session/item_details.h"
 #include "session/journal_data.h"
@@ -657,7 +657,7 @@ void OrderRequests::awaitConfirmations(std::size_t count) {
     awaitingConfirmations_ += count;
     if (confirmationObserver_ || awaitingConfirmations_ == 0)
         return;
-    confirmationObserver_ = center_.addObserver(
+    confirmationObserver_ = center_.observe(
         std::string(platform::kPendingOrderNotification), [this](const platform::Notification& n) {
             if (const auto* order = n.objectAs<std::shared_ptr<Order>>(); order && *order)
                 ShowOrderConfirmation(**order);
@@ -665,9 +665,7 @@ void OrderRequests::awaitConfirmations(std::size_t count) {
 }
 
 void OrderRequests::stopAwaiting() {
-    if (confirmationObserver_)
-        center_.removeObserver(confirmationObserver_);
-    confirmationObserver_ = {};
+    confirmationObserver_.reset();
     awaitingConfirmations_ = 0;
     confirmedIds_.clear();
 }
@@ -703,7 +701,7 @@ void OrderRequests::ShowOrderConfirmation(const Order& order) {
     // meanwhile must find this one already confirmed.
     if (--awaitingConfirmations_ == 0)
         stopAwaiting();
-    ApplicationInterface& app = context_.application();
+    interfaces::ApplicationInterface& app = context_.application();
     if (app.showConfirmationAlert()) {
         app.ShowCommonAlertVieWwithMessage(message, title);
     } else {

@@ -27,24 +27,40 @@ std::unique_ptr<Handler> MakeCleanupHandler(std::function<void()> cleanup);
 // wrapped callables may outlive the guard.
 class CallbackGuard final : public Handler {
 public:
+    // A copyable view of a guard, for the parts an owner hands it to so they bind on its behalf. A
+    // default scope belongs to no guard and never disconnects.
+    class Scope {
+    public:
+        Scope() = default;
+        bool connected() const { return connected_->load(); }
+        template <typename F>
+        auto bind(F f) const {
+            return [connected = connected_, f = std::move(f)](auto&&... args) mutable {
+                if (connected->load())
+                    f(std::forward<decltype(args)>(args)...);
+            };
+        }
+
+    private:
+        friend class CallbackGuard;
+        std::shared_ptr<std::atomic<bool>> connected_ = std::make_shared<std::atomic<bool>>(true);
+    };
+
     CallbackGuard() = default;
     ~CallbackGuard() override { disconnect(); }
     CallbackGuard(const CallbackGuard&) = delete;
     CallbackGuard& operator=(const CallbackGuard&) = delete;
 
-    void disconnect() override { connected_->store(false); }
-    bool connected() const { return connected_->load(); }
-
+    void disconnect() override { scope_.connected_->store(false); }
+    bool connected() const { return scope_.connected(); }
+    const Scope& scope() const { return scope_; }
     template <typename F>
     auto bind(F f) const {
-        return [connected = connected_, f = std::move(f)](auto&&... args) mutable {
-            if (connected->load())
-                f(std::forward<decltype(args)>(args)...);
-        };
+        return scope_.bind(std::move(f));
     }
 
 private:
-    std::shared_ptr<std::atomic<bool>> connected_ = std::make_shared<std::atomic<bool>>(true);
+    Scope scope_;
 };
 
 } // namespace platform

@@ -31,7 +31,7 @@ std::int32_t clampToInt32(std::int64_t v) {
 
 } // namespace
 
-BusinessBase::BusinessBase(ApplicationInterface& application, BusinessServices services,
+BusinessBase::BusinessBase(interfaces::ApplicationInterface& application, BusinessServices services,
                            ConnectionOptions connectionOptions)
     : application_(application), logindata_(application.logindata()), services_(std::move(services)),
       watchList_(
@@ -52,24 +52,16 @@ BusinessBase::~BusinessBase() {
     reachability_.reset();
     orders_.reset();
     conn_->shutdown();
-    *alive_ = false;
+    guard_.disconnect();
     pingTimer_.reset();
 }
 
-std::function<void()> BusinessBase::whileAlive(std::function<void()> work) const {
-    return [weak = std::weak_ptr<bool>(alive_), work = std::move(work)] {
-        auto alive = weak.lock();
-        if (alive && *alive)
-            work();
-    };
-}
-
 void BusinessBase::postMain(std::function<void()> work) {
-    platform::MainQueue::async(whileAlive(std::move(work)));
+    platform::MainQueue::async(guard_.bind(std::move(work)));
 }
 
 void BusinessBase::postMainAfter(platform::Clock::duration delay, std::function<void()> work) {
-    platform::MainQueue::after(delay, whileAlive(std::move(work)));
+    platform::MainQueue::after(delay, guard_.bind(std::move(work)));
 }
 
 // ---- connection start, sending ----
@@ -253,7 +245,7 @@ void BusinessBase::endLogin(const std::string& reason) {
     postMain([this, reason] {
         stopPingTimer();
         // Shown like a refusal: the login form comes back with the reason.
-        application_.showLoginMessages(LoginMessageAlert{reason, "0", std::nullopt});
+        application_.showLoginMessages(interfaces::LoginMessageAlert{reason, "0", std::nullopt});
     });
 }
 
@@ -630,7 +622,7 @@ void BusinessBase::handleLoginRefused(const CommonTags& tags) {
             url = loginInfo->Message;
         }
     }
-    LoginMessageAlert message{textFor(key), std::string(tag), std::move(url)};
+    interfaces::LoginMessageAlert message{textFor(key), std::string(tag), std::move(url)};
     postMain([this, message = std::move(message), loginInfo] {
         if (loginInfo)
             SessionModel::file(session_.loginInfoMessageCollection, sessionKey(loginInfo->ErrorCode),

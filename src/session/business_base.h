@@ -14,10 +14,11 @@
 // Create and destroy it on the main thread (the one that pumps platform::RunLoop::main()).
 #include "connection/connection_base.h"
 #include "connection/message_base.h"
+#include "interfaces/application_interface.h"
 #include "platform/clock.h"
 #include "platform/date_format.h"
 #include "platform/dispatch.h"
-#include "session/application_interface.h"
+#include "platform/handler.h"
 #include "session/business_services.h"
 #include "session/data_service_replies.h"
 #include "session/price_feed.h"
@@ -58,7 +59,7 @@ public:
     // Journal lines kept; past it the oldest tenth goes.
     static constexpr std::size_t kMaxJournalLines = 100'000;
 
-    BusinessBase(ApplicationInterface& application, BusinessServices services = {},
+    BusinessBase(interfaces::ApplicationInterface& application, BusinessServices services = {},
                  ConnectionOptions connectionOptions = {});
     ~BusinessBase() override;
     BusinessBase(const BusinessBase&) = delete;
@@ -149,13 +150,15 @@ public:
     MarketDepthStore& marketDepth() { return marketDepth_; }
     const MarketDepthStore& marketDepth() const { return marketDepth_; }
 
+    // The guard of everything this object posts or leaves behind, for its parts to bind with.
+    const platform::CallbackGuard::Scope& lifetime() const { return guard_.scope(); }
     // Runs `work` on the main queue unless this object is gone by then (any thread).
     void postMain(std::function<void()> work);
     // The same after `delay` on the platform clock.
     void postMainAfter(platform::Clock::duration delay, std::function<void()> work);
 
     ConnectionBase& conn() { return *conn_; }
-    ApplicationInterface& application() { return application_; }
+    interfaces::ApplicationInterface& application() { return application_; }
     LoginInputdata& logindata() const { return logindata_; }
     const BusinessServices& services() const { return services_; }
 
@@ -178,8 +181,6 @@ public:
     SessionModel& model() override { return session_; }
 
 private:
-    // `work` that does nothing once this object is gone.
-    std::function<void()> whileAlive(std::function<void()> work) const;
     void dispatch(std::string_view frameText, int depth);
     void processText(std::string_view text, int depth);
     CommonTags readCommonTags(const std::vector<std::string>& fields, std::int64_t type);
@@ -197,10 +198,12 @@ private:
     void endLogin(const std::string& reason);
     void subscribeAllItems(bool subscribe);
 
-    ApplicationInterface& application_;
+    interfaces::ApplicationInterface& application_;
     LoginInputdata& logindata_;
     BusinessServices services_;
-    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+    // What this object posted or left behind stops once it is going (disconnected first thing in the
+    // destructor).
+    platform::CallbackGuard guard_;
 
     std::recursive_mutex composeLock_;
     MessageBase messageBase_;

@@ -36,10 +36,10 @@ using platform::NotificationCenter;
 class EventNotifications final : public SessionNotifications {
 public:
     explicit EventNotifications(BusinessBase& business)
-        : business_(business),
-          events_(std::make_shared<SessionEvents>(
-              business.application(),
-              platform::NotificationObject(static_cast<const BusinessBase*>(&business)))) {}
+        : business_(business), events_(std::make_shared<SessionEvents>(
+                                   business.application(),
+                                   platform::NotificationObject(static_cast<const BusinessBase*>(&business)),
+                                   business.lifetime())) {}
     void LoginSuccessNotification() override { events_->LoginSuccessNotification(); }
     void HistoryDataUpdateNotification() override { events_->HistoryDataUpdateNotification(); }
     void appUpdateNotification(const std::string& message) override {
@@ -138,7 +138,8 @@ public:
     explicit BusinessOrderHost(BusinessBase& business)
         : business_(business),
           events_(business.application(),
-                  platform::NotificationObject(static_cast<const BusinessBase*>(&business))) {}
+                  platform::NotificationObject(static_cast<const BusinessBase*>(&business)),
+                  business.lifetime()) {}
     // Not the live value: later messages may have moved it on before the main queue got here.
     std::int32_t Requestid() const override { return business_.reportRequestid(); }
     std::int64_t selectedLanguage() const override { return business_.application().selectedLanguage(); }

@@ -14,9 +14,9 @@ constexpr std::int64_t kDataServiceRequest = 1023;
 } // namespace
 
 SessionDataService::SessionDataService(BusinessBase& business)
-    : business_(business),
-      events_(business.application(),
-              platform::NotificationObject(static_cast<const BusinessBase*>(&business))) {}
+    : business_(business), events_(business.application(),
+                                   platform::NotificationObject(static_cast<const BusinessBase*>(&business)),
+                                   business.lifetime()) {}
 
 void SessionDataService::processDSResponse(const std::optional<std::string>& data,
                                            const std::string& compressedField,

@@ -111,10 +111,7 @@ void SessionFeed::schedule() {
     if (drainScheduled_)
         return;
     drainScheduled_ = true;
-    auto work = [weak = weak_from_this()] {
-        if (auto self = weak.lock())
-            self->drain();
-    };
+    auto work = guard_.bind([this] { drain(); });
     if (const std::int64_t interval = drainInterval_.load(); interval > 0)
         business_.postMainAfter(std::chrono::milliseconds(interval), std::move(work));
     else

@@ -5,7 +5,7 @@
 #include "platform/notification_center.h"
 #include "platform/notification_names.h"
 #include "platform/user_defaults.h"
-#include "session/application_interface.h"
+#include "client/headless_application.h"
 #include "session/business_base.h"
 #include "session/business_test_support.h"
 #include "session/language_string.h"
@@ -167,7 +167,7 @@ TEST_F(LoginRoadTest, LiveQuotesAndDepthReachTheWatchedInstruments) {
 TEST_F(LoginRoadTest, WrongPasswordIsRefusedWithTheServersCode) {
     Session& s = open("demo", "not-the-password");
     ASSERT_TRUE(pumpUntil([&] { return !s.app.loginMessages().empty(); }));
-    const LoginMessageAlert alert = s.app.loginMessages()[0];
+    const interfaces::LoginMessageAlert alert = s.app.loginMessages()[0];
     EXPECT_EQ(alert.tag, "0");
     EXPECT_EQ(alert.message, LanguageString::stringforSelectedLanguage(0, "1004").value_or("1004"));
     EXPECT_FALSE(alert.url.has_value());

@@ -8,7 +8,7 @@
 #include "platform/notification_center.h"
 #include "platform/notification_names.h"
 #include "platform/user_defaults.h"
-#include "session/application_interface.h"
+#include "client/headless_application.h"
 #include "session/business_base.h"
 #include "session/business_test_support.h"
 #include "session/formatter.h"

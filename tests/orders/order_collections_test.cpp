@@ -6,7 +6,7 @@
 #include "platform/notification_names.h"
 #include "platform/user_defaults.h"
 #include "session/account_details.h"
-#include "session/application_interface.h"
+#include "client/headless_application.h"
 #include "session/history_rows.h"
 #include "session/item_details.h"
 #include "session/language_string.h"
