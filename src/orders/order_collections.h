@@ -58,6 +58,7 @@ public:
     std::string GetOrderRejectionReason(std::int32_t code) override;
     std::optional<std::string> refPositionIdOfRemovedPendingOrder(const std::string& pendingOrderId) override;
     void clearBracketOfRejectedOrder(const std::string& pendingOrderId) override;
+    const OrderList* openPositionHistory() const override { return &openCopy_; }
 
     // HistoryRowSink.
     void FillInitialOpenOrderCollection(const OpenOrderHD& row) override;

@@ -41,6 +41,9 @@ BusinessBase::BusinessBase(interfaces::ApplicationInterface& application, Busine
           },
           platform::NotificationObject(static_cast<const BusinessBase*>(this))) {
     fillMissingServices(*this, services_);
+    queries_.emplace(session_,
+                     SessionQuerySources{services_.orders->openPositionHistory(), &dataServiceCollections_,
+                                         [&application] { return application.selectedLanguage(); }});
     messageBase_.setSender(this);
     conn_ = ConnectionBase::create(*this, logindata_, *this, std::move(connectionOptions));
     reachability_ = std::make_unique<SessionReachability>(*this);
@@ -67,14 +70,90 @@ void BusinessBase::postMainAfter(platform::Clock::duration delay, std::function<
 // ---- connection start, sending ----
 
 void BusinessBase::StreamingConnection(bool, bool demoRegistration) {
-    const ConnectError error = conn_->ConnectToServer(demoRegistration);
+    const ConnectError error = demoRegistration ? conn_->ConnectToServer(true) : startLogin();
     if (error != ConnectError::None)
         endLogin(std::string("The server cannot be reached: ") + describe(error) + ".");
 }
 
+ConnectError BusinessBase::startLogin() {
+    TC_ASSERT_MAIN_QUEUE();
+    const ConnectError error = conn_->ConnectToServer(false);
+    if (error == ConnectError::None)
+        setLoginPhase(LoginPhase::Connecting);
+    return error;
+}
+
 void BusinessBase::disconnectServer() {
     conn_->DisconnectServer();
-    postMain([this] { stopPingTimer(); });
+    postMain([this] {
+        stopPingTimer();
+        setLoginPhase(LoginPhase::SignedOut);
+    });
+}
+
+LoginPhase BusinessBase::loginPhase() const {
+    TC_ASSERT_MAIN_QUEUE();
+    return loginPhase_;
+}
+
+void BusinessBase::setLoginPhase(LoginPhase phase) {
+    if (loginPhase_ == phase)
+        return;
+    loginPhase_ = phase;
+    events().loginPhaseChanged(phase);
+}
+
+const SessionQueries& BusinessBase::queries() const {
+    TC_ASSERT_MAIN_QUEUE();
+    return *queries_;
+}
+
+void BusinessBase::sortOpenOrderCollection(const std::vector<OrderSortDescriptor>& descriptors) {
+    TC_ASSERT_MAIN_QUEUE();
+    sortOrderCollection(session_.OpenOrderCollection, descriptors);
+}
+
+void BusinessBase::sortPendingOrderCollection(const std::vector<OrderSortDescriptor>& descriptors) {
+    TC_ASSERT_MAIN_QUEUE();
+    sortOrderCollection(session_.PendingOrderCollection, descriptors);
+}
+
+void BusinessBase::sortCancelledOrderCollection(const std::vector<OrderSortDescriptor>& descriptors) {
+    TC_ASSERT_MAIN_QUEUE();
+    sortOrderCollection(session_.CancelledOrderCollection, descriptors);
+}
+
+void BusinessBase::sortSettledOrderCollection(const std::vector<OrderSortDescriptor>& descriptors) {
+    TC_ASSERT_MAIN_QUEUE();
+    sortOrderCollection(session_.SettledOrderCollection, descriptors);
+}
+
+void BusinessBase::setExecutedPositionState(bool searching) {
+    TC_ASSERT_MAIN_QUEUE();
+    if (std::exchange(dataServiceCollections_.isExecutedPositionSearch, searching) != searching)
+        tablesChanged({interfaces::Table::ExecutedPositions});
+}
+
+void BusinessBase::clearExecutedOrderSearchCollection() {
+    TC_ASSERT_MAIN_QUEUE();
+    dataServiceCollections_.ExecutedOrderSearchCollection.clear();
+    tablesChanged({interfaces::Table::ExecutedPositions});
+}
+
+void BusinessBase::tablesChanged(interfaces::TableSet tables) {
+    TC_ASSERT_MAIN_QUEUE();
+    changedTables_ |= tables;
+    if (changedTables_.empty() || tablesFlushQueued_)
+        return;
+    tablesFlushQueued_ = true;
+    postMain([this] { flushTablesChanged(); });
+}
+
+void BusinessBase::flushTablesChanged() {
+    tablesFlushQueued_ = false;
+    const interfaces::TableSet tables = std::exchange(changedTables_, {});
+    if (!tables.empty())
+        events().tablesChanged(tables);
 }
 
 void BusinessBase::reconnectZMQandSubscribeAllItems() {
@@ -137,11 +216,14 @@ void BusinessBase::pingToserver() {
 }
 
 void BusinessBase::appendJournal(std::string line) {
+    TC_ASSERT_MAIN_QUEUE();
     // A session that runs for months, or a server that repeats itself, must not grow it for ever.
     if (journal_.size() >= kMaxJournalLines)
         journal_.erase(journal_.begin(),
                        journal_.begin() + static_cast<std::ptrdiff_t>(kMaxJournalLines / 10));
     journal_.push_back(std::move(line));
+    events().journalAppended(journal_.back());
+    tablesChanged({interfaces::Table::Journal});
 }
 
 // ---- session values ----
@@ -212,6 +294,7 @@ void BusinessBase::connectionDidConnectStream(bool demoRegistration) {
 void BusinessBase::connectionDidLoseStream(const std::optional<SocketError>&) {
     postMain([this] {
         stopPingTimer();
+        setLoginPhase(LoginPhase::Lost);
         application_.ConnectionFailureNotification();
     });
 }
@@ -221,9 +304,7 @@ void BusinessBase::connectionKeepAliveDue() {
 }
 
 bool BusinessBase::connectionSubscriptionsAllowed() const {
-    // Read on the main queue, where the collections live; other callers get the permissive answer.
-    if (!platform::MainQueue::isMainThread())
-        return true;
+    TC_ASSERT_MAIN_QUEUE();
     const auto& accounts = session_.AccountDetailCollection;
     if (accounts.size() != 1)
         return true;
@@ -244,6 +325,7 @@ void BusinessBase::endLogin(const std::string& reason) {
     conn_->DisconnectServer();
     postMain([this, reason] {
         stopPingTimer();
+        setLoginPhase(LoginPhase::SignedOut);
         // Shown like a refusal: the login form comes back with the reason.
         application_.showLoginMessages(interfaces::LoginMessageAlert{reason, "0", std::nullopt});
     });
@@ -281,7 +363,10 @@ void BusinessBase::dispatch(std::string_view frameText, int depth) {
         platform::Log::warning("message type {} dropped", type);
     }
     if (type != 76 && type != 105 && type != 1019)
-        postMain([this] { services_.notifications->HistoryDataUpdateNotification(); });
+        postMain([this] {
+            services_.notifications->HistoryDataUpdateNotification();
+            tablesChanged(interfaces::TableSet::all());
+        });
 }
 
 CommonTags BusinessBase::readCommonTags(const std::vector<std::string>& fields, std::int64_t type) {
@@ -542,6 +627,8 @@ void BusinessBase::handleLoginSnapshot(const CommonTags& tags) {
         }
         // Restored against the new instruments, before anything subscribes.
         watchList_.LoadItemstoWatchlist();
+        if (loginPhase_ == LoginPhase::Connecting)
+            setLoginPhase(LoginPhase::Loading);
     });
 }
 
@@ -588,6 +675,7 @@ void BusinessBase::completeLoginOnMain() {
     r.requestFinancialApprovals();
 
     subscribeAllItems(true);
+    setLoginPhase(LoginPhase::SignedIn);
     services_.notifications->LoginSuccessNotification();
     if (loginInfo && loginInfo->ErrorCode == 15)
         services_.notifications->appUpdateNotification(loginInfo->Message);
@@ -700,7 +788,9 @@ void BusinessBase::handleOrderRejected(const std::vector<std::string>& fields, c
         orders.RemovePendingOrder(id79, true);
     }
     // A missing rejection code reads as 0: the general text.
-    const std::string reason = orders.GetOrderRejectionReason(clampToInt32(tags.t74.value_or(0)));
+    const std::int32_t code = clampToInt32(tags.t74.value_or(0));
+    const std::string reason = orders.GetOrderRejectionReason(code);
+    events().orderRejected(code, reason, tags.t125.value_or(""));
     services_.notifications->OrderRejectionNotification(reason);
     services_.notifications->bulkCloseRejectedNotification({{"125", tags.t125.value_or("")}, {"17", reason}});
     if (!tags.t573 || tags.t573->empty())

@@ -23,6 +23,7 @@
 #include "session/data_service_replies.h"
 #include "session/price_feed.h"
 #include "session/session_model.h"
+#include "session/session_queries.h"
 #include "session/session_requests.h"
 #include "session/watch_list.h"
 
@@ -68,6 +69,8 @@ public:
     // Starts the stream; the login request (or the demo-registration hand-off) follows once it is up.
     // A server address or port that cannot be used ends the login at once with a clear error.
     void StreamingConnection(bool streaming, bool demoRegistration);
+    // The same for a caller that shows the error itself: nothing is shown, the error is returned.
+    ConnectError startLogin();
     void disconnectServer();
     void reconnectZMQandSubscribeAllItems();
 
@@ -121,8 +124,25 @@ public:
     bool isSnapshotLoaded() const { return snapshotLoaded_.load(); }
     bool isLoginCompleted() const { return loginCompleted_.load(); }
 
+    // Where the login stands (main queue).
+    LoginPhase loginPhase() const;
+
     // Main queue only.
     SessionModel& session() { return session_; }
+    // The queries over the live collections.
+    const SessionQueries& queries() const;
+    // The grids' sorts of the stored lists: descriptors in turn, stable, nothing for none.
+    void sortOpenOrderCollection(const std::vector<OrderSortDescriptor>& descriptors);
+    void sortPendingOrderCollection(const std::vector<OrderSortDescriptor>& descriptors);
+    void sortCancelledOrderCollection(const std::vector<OrderSortDescriptor>& descriptors);
+    void sortSettledOrderCollection(const std::vector<OrderSortDescriptor>& descriptors);
+    // Whether the executed-positions query lists the search rows instead of the live positions.
+    void setExecutedPositionState(bool searching);
+    void clearExecutedOrderSearchCollection();
+    // The typed events of this session (a sink that drops them when none was given).
+    SessionEventSink& events() { return *services_.events; }
+    // Marks tables as changed; the event for everything marked goes out once per main-queue pass.
+    void tablesChanged(interfaces::TableSet tables);
     // The request number as it stood when the execution report now being handled arrived.
     std::int32_t reportRequestid() const { return reportRequestid_; }
     const SessionModel& session() const { return session_; }
@@ -196,6 +216,8 @@ private:
     void handleOrderRejected(const std::vector<std::string>& fields, const CommonTags& tags,
                              std::int32_t requestId);
     void endLogin(const std::string& reason);
+    void setLoginPhase(LoginPhase phase);
+    void flushTablesChanged();
     void subscribeAllItems(bool subscribe);
 
     interfaces::ApplicationInterface& application_;
@@ -221,6 +243,10 @@ private:
 
     // Main queue only.
     SessionModel session_;
+    std::optional<SessionQueries> queries_;
+    LoginPhase loginPhase_ = LoginPhase::SignedOut;
+    interfaces::TableSet changedTables_;
+    bool tablesFlushQueued_ = false;
     std::int32_t reportRequestid_ = 0;
     std::vector<std::string> journal_;
     MarketDepthStore marketDepth_;

@@ -179,6 +179,8 @@ private:
 } // namespace
 
 void fillMissingServices(BusinessBase& business, BusinessServices& s) {
+    if (!s.events)
+        s.events = std::make_shared<SessionEventSink>();
     if (!s.notifications)
         s.notifications = std::make_shared<EventNotifications>(business);
     if (!s.requests)

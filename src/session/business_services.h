@@ -6,6 +6,7 @@
 //
 // Threads: unless a method says otherwise it is called on the main queue.
 #include "connection/message_base.h"
+#include "interfaces/tables.h"
 
 #include <cstdint>
 #include <map>
@@ -19,7 +20,35 @@ namespace platform {
 class UserDefaults;
 }
 struct SessionModel;
+struct PendingRequest;
 class HistoryRowSink;
+class Order;
+
+// Where the login of a session stands (the client's login states, in the same order).
+enum class LoginPhase { SignedOut, Connecting, Loading, SignedIn, Lost };
+
+// The typed events of a session, for the program's seam: what changed, told once it has changed.
+// Main queue. Each method does nothing unless overridden.
+class SessionEventSink {
+public:
+    virtual ~SessionEventSink() = default;
+    virtual void loginPhaseChanged(LoginPhase) {}
+    // At most once per main-queue pass, with every table the messages of the pass touched.
+    virtual void tablesChanged(interfaces::TableSet) {}
+    // The instruments whose quote, and whose depth ladder, one drain of the feed changed.
+    virtual void feedApplied(const std::vector<std::string>& /*quoteCodes*/,
+                             const std::vector<std::string>& /*depthCodes*/) {}
+    // A data-service or chart request that will get no usable reply.
+    virtual void requestFailed(const PendingRequest&, const std::string& /*reason*/) {}
+    // A chart reply kept under `key`, answering the request of that sequence (0: none recorded).
+    virtual void chartArrived(std::uint64_t /*sequence*/, const std::string& /*key*/) {}
+    virtual void networkSpeedChanged(std::int32_t /*speedClass*/, const std::string& /*serverTime*/) {}
+    virtual void journalAppended(const std::string& /*line*/) {}
+    // The server rejected an order: its rejection code, the text shown, and the order number the
+    // rejection names (tag 125; empty when absent).
+    virtual void orderRejected(std::int32_t /*code*/, const std::string& /*text*/,
+                               const std::string& /*orderNumber*/) {}
+};
 
 // Named notifications, banners and the login journal lines of the session (SessionEvents and
 // JournalData by default).
@@ -89,6 +118,9 @@ public:
     // A rejected bracket order without tag 573: clears the take-profit (order type 2) or stop-loss
     // (order type 3) of the positions it referred to.
     virtual void clearBracketOfRejectedOrder(const std::string& pendingOrderId) = 0;
+    // The positions that were closed or arrived closed, for the executed-positions query; null when
+    // these handlers keep none.
+    virtual const std::vector<std::shared_ptr<Order>>* openPositionHistory() const { return nullptr; }
 };
 
 // Chat messages (types 601 to 680).
@@ -155,6 +187,8 @@ public:
 };
 
 struct BusinessServices {
+    // Typed events for the program; nobody listens when null.
+    std::shared_ptr<SessionEventSink> events;
     std::shared_ptr<SessionNotifications> notifications;
     std::shared_ptr<LoginRequests> requests;
     std::shared_ptr<OrderCollectionHandlers> orders;

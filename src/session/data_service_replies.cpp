@@ -373,8 +373,9 @@ DataServiceOutcome DataServiceReplies::apply(const DataServiceReply& reply, cons
             },
             [&](const UserAccountMapList& v) {
                 for (const auto& r : v.rows) {
-                    SessionModel::file(targets.userAccountMapCollection, std::to_string(r.userId), r,
-                                       "userAccountMapCollection", DataServiceCollections::kMaxEntries);
+                    SessionModel::file(targets.userAccountMapCollection, std::to_string(r.userId),
+                                       std::make_shared<UserAccountMaps>(r), "userAccountMapCollection",
+                                       DataServiceCollections::kMaxEntries);
                 }
             },
             [&](const Resources& v) {

@@ -155,10 +155,10 @@ TEST_F(DataServiceRoundTrip, AccountDetailsSchedulesAndAccessMaps) {
     ASSERT_TRUE(got().marketSessionSchedulesCollection.contains("1"));
     EXPECT_EQ(got().marketSessionSchedulesCollection.at("1").size(), 5u);
     ASSERT_TRUE(got().userAccountMapCollection.contains("1002")); // trader may see 20001
-    EXPECT_EQ(got().userAccountMapCollection.at("1002").accountAccessTypeId, 1u);
+    EXPECT_EQ(got().userAccountMapCollection.at("1002")->accountAccessTypeId, 1u);
 
     // Changing an access and reading the maps again shows the change.
-    UserAccountMaps change = got().userAccountMapCollection.at("1002");
+    UserAccountMaps change = *got().userAccountMapCollection.at("1002");
     change.accountAccessTypeId = 2;
     ASSERT_TRUE(ask().requestEditUserAccountAccessByClient(change));
     ASSERT_TRUE(ask().requestUserMapWithMyAccount(20001));
@@ -167,7 +167,7 @@ TEST_F(DataServiceRoundTrip, AccountDetailsSchedulesAndAccessMaps) {
         [&] { return seen.counts[std::string(platform::kEditUserAccountAccessSucessNotification)] == 1; },
         2s));
     EXPECT_TRUE(
-        eventually([&] { return got().userAccountMapCollection.at("1002").accountAccessTypeId == 2u; }));
+        eventually([&] { return got().userAccountMapCollection.at("1002")->accountAccessTypeId == 2u; }));
 
     // Another user's account is refused: the bank details go and the window hears of it.
     AccountDetails foreign;

@@ -219,7 +219,7 @@ TEST_F(DataServiceRepliesTest, ListsAndMapsAreFilledFromTheirRecords) {
     run("getusermapwithmyaccount", reply({rec({"5", "7", "1", "ann"})}));
     out = run("getusermapwithmyaccount", reply({rec({"5", "8", "2", "ann2"}), rec({"6", "7", "1", "bob"})}));
     EXPECT_EQ(out.events, std::vector<E>{E::UserAccountMapNotification});
-    EXPECT_EQ(targets.userAccountMapCollection.at("5").accountId, 8u);
+    EXPECT_EQ(targets.userAccountMapCollection.at("5")->accountId, 8u);
     EXPECT_EQ(targets.userAccountMapCollection.size(), 2u);
 
     run("resourcesearch", reply({rec({"logo.png", "1", "2", "3", "srv", "ICO", "*.png", "abc", "1"})}));
