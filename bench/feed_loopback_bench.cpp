@@ -6,10 +6,11 @@
 // Arguments: the publishing rate in messages per second (0: as fast as the publisher can), and for
 // the client the drain interval of its feed handler in milliseconds (0: drain as soon as possible).
 #include "bench_support.h"
+#include "client/session_wiring.h"
 #include "connection/login_inputdata.h"
+#include "interfaces/application_interface.h"
 #include "platform/dispatch.h"
 #include "platform/user_defaults.h"
-#include "interfaces/application_interface.h"
 #include "session/business_base.h"
 #include "session/item_details.h"
 #include "session/session_feed.h"
@@ -190,7 +191,7 @@ void BM_FeedLoopbackClientApplied(benchmark::State& state) {
         BusinessServices services;
         services.userDefaults = defaults.get();
         services.feed = counting;
-        auto business = std::make_unique<BusinessBase>(app, services);
+        auto business = tc::makeSession(app, services);
         auto feed = std::make_shared<SessionFeed>(*business);
         feed->setDrainInterval(drainInterval);
         counting->target = feed.get();

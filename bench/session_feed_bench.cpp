@@ -3,10 +3,11 @@
 // The "pending_codes_max" counter shows the pending set stays within the instrument count even when
 // the main queue is pumped only now and then.
 #include "bench_support.h"
+#include "client/session_wiring.h"
 #include "connection/login_inputdata.h"
+#include "interfaces/application_interface.h"
 #include "platform/dispatch.h"
 #include "platform/user_defaults.h"
-#include "interfaces/application_interface.h"
 #include "session/business_base.h"
 #include "session/price_feed.h"
 #include "session/session_feed.h"
@@ -56,7 +57,7 @@ struct FeedSession {
         app.logindata().setPortNo(1);
         BusinessServices services;
         services.userDefaults = defaults.get();
-        business = std::make_unique<BusinessBase>(app, services);
+        business = tc::makeSession(app, services);
         feed = std::dynamic_pointer_cast<SessionFeed>(business->services().feed);
         for (int i = 0; i < kInstruments; ++i) {
             auto item = std::make_shared<ItemDetails>();

@@ -1,11 +1,12 @@
 // Arbitrary text handed to the session's dispatcher as if it came out of the stream: any sequence of
 // frames, envelopes, snapshots and login replies. Whatever arrives, the session holds together: the
 // dispatch returns, the main queue drains, and the session values stay readable.
+#include "client/headless_application.h"
+#include "client/session_wiring.h"
 #include "fuzz_support.h"
 #include "platform/bundle.h"
 #include "platform/dispatch.h"
 #include "platform/user_defaults.h"
-#include "client/headless_application.h"
 #include "session/business_base.h"
 
 #include <cstdint>
@@ -27,7 +28,7 @@ struct Session {
         app->logindata().setPassword("demo1234");
         BusinessServices services;
         services.userDefaults = defaults.get();
-        business = std::make_unique<BusinessBase>(*app, services);
+        business = tc::makeSession(*app, services);
     }
 };
 

@@ -107,7 +107,7 @@ bool OrderRequests::refuse(std::string_view key, std::string_view detail) const 
         text.push_back(' ');
         text.append(detail);
     }
-    manager_.sendNotification(text, nullptr);
+    manager_.sendNotification(text, nullptr, key);
     return false;
 }
 

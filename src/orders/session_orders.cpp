@@ -19,7 +19,3 @@ std::string BusinessOrderSession::textForKey(std::string_view key) const {
 SessionOrders::SessionOrders(BusinessBase& business)
     : business_(business), session_(business), manager_(session_), context_(business),
       requests_(context_, session_, manager_) {}
-
-OrderCollections* SessionOrders::collections() const {
-    return dynamic_cast<OrderCollections*>(business_.services().orders.get());
-}

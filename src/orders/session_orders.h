@@ -33,9 +33,10 @@ public:
     OrderSession& orderSession() { return session_; }
     OrderMananger& manager() { return manager_; }
     OrderRequests& requests() { return requests_; }
-    // The live lists with their look-ups by id; null when the business object was given other
-    // handlers for the execution reports.
-    OrderCollections* collections() const;
+    // The live lists with their look-ups by id; null unless the composition gave them (it does when
+    // they are the ones that receive the execution reports).
+    OrderCollections* collections() const { return collections_; }
+    void setCollections(OrderCollections* collections) { collections_ = collections; }
 
 private:
     BusinessBase& business_;
@@ -43,4 +44,5 @@ private:
     OrderMananger manager_;
     BusinessOrderContext context_;
     OrderRequests requests_;
+    OrderCollections* collections_ = nullptr;
 };

@@ -21,6 +21,8 @@
 #include <algorithm>
 #include <limits>
 #include <set>
+#include <stdexcept>
+#include <utility>
 
 namespace {
 
@@ -31,16 +33,28 @@ std::int32_t clampToInt32(std::int64_t v) {
 
 } // namespace
 
-BusinessBase::BusinessBase(interfaces::ApplicationInterface& application, BusinessServices services,
+BusinessBase::BusinessBase(interfaces::ApplicationInterface& application, const ServiceWiring& wire,
                            ConnectionOptions connectionOptions)
-    : application_(application), logindata_(application.logindata()), services_(std::move(services)),
-      watchList_(
-          *this, services_.userDefaults ? *services_.userDefaults : platform::UserDefaults::standard(),
-          [this](const std::vector<std::string>& codes, bool subscribe) {
-              conn_->ProcessSubscribeandUnSubscribeItems(codes, subscribe);
-          },
-          platform::NotificationObject(static_cast<const BusinessBase*>(this))) {
-    fillMissingServices(*this, services_);
+    : application_(application), logindata_(application.logindata()) {
+    services_ = wire(*this);
+    const std::pair<const void*, const char*> required[] = {
+        {services_.notifications.get(), "notifications"},    {services_.requests.get(), "requests"},
+        {services_.orders.get(), "order handlers"},          {services_.chat.get(), "chat handlers"},
+        {services_.funding.get(), "funding handlers"},       {services_.dataService.get(), "data service"},
+        {services_.historyRows.get(), "history rows"},       {services_.feed.get(), "feed"},
+        {services_.snapshotLoader.get(), "snapshot loader"}, {services_.subscriptions.get(), "subscriptions"},
+    };
+    for (const auto& [service, name] : required)
+        if (!service)
+            throw std::invalid_argument(std::string("session wired without its ") + name);
+    if (!services_.events)
+        services_.events = std::make_shared<SessionEventSink>();
+    watchList_.emplace(
+        *this, services_.userDefaults ? *services_.userDefaults : platform::UserDefaults::standard(),
+        [this](const std::vector<std::string>& codes, bool subscribe) {
+            conn_->ProcessSubscribeandUnSubscribeItems(codes, subscribe);
+        },
+        platform::NotificationObject(static_cast<const BusinessBase*>(this)));
     queries_.emplace(session_,
                      SessionQuerySources{services_.orders->openPositionHistory(), &dataServiceCollections_,
                                          [&application] { return application.selectedLanguage(); }});
@@ -310,6 +324,17 @@ bool BusinessBase::connectionSubscriptionsAllowed() const {
         return true;
     const auto& account = accounts.begin()->second;
     return !(account && account->tradingStatus == 3);
+}
+
+void BusinessBase::connectionRequestFailed(const RequestMessage& request, const std::string& reason) {
+    if (request.requestSequence == 0)
+        return;
+    if (std::optional<PendingRequest> pending = requests_.pendingRequests().withdraw(request.requestSequence))
+        requestAbandoned(*pending, reason);
+}
+
+void BusinessBase::requestAbandoned(const PendingRequest& request, const std::string& reason) {
+    postMain([this, request, reason] { events().requestFailed(request, reason); });
 }
 
 std::vector<std::string> BusinessBase::getAllItems() {
@@ -626,7 +651,7 @@ void BusinessBase::handleLoginSnapshot(const CommonTags& tags) {
             productId_.store(session_.userInfo->productID);
         }
         // Restored against the new instruments, before anything subscribes.
-        watchList_.LoadItemstoWatchlist();
+        watchList_->LoadItemstoWatchlist();
         if (loginPhase_ == LoginPhase::Connecting)
             setLoginPhase(LoginPhase::Loading);
     });

@@ -60,7 +60,12 @@ public:
     // Journal lines kept; past it the oldest tenth goes.
     static constexpr std::size_t kMaxJournalLines = 100'000;
 
-    BusinessBase(interfaces::ApplicationInterface& application, BusinessServices services = {},
+    // The parts of a session (BusinessServices) are made by whoever composes the program, over the
+    // business object they serve: `wire` is called once during construction and must return every
+    // service (only `events` and `userDefaults` may stay empty); a missing one throws
+    // std::invalid_argument. The real wiring is the client's (client/session_wiring.h).
+    using ServiceWiring = std::function<BusinessServices(BusinessBase&)>;
+    BusinessBase(interfaces::ApplicationInterface& application, const ServiceWiring& wire,
                  ConnectionOptions connectionOptions = {});
     ~BusinessBase() override;
     BusinessBase(const BusinessBase&) = delete;
@@ -148,8 +153,8 @@ public:
     const SessionModel& session() const { return session_; }
     std::vector<std::string>& JournalDataCollection() { return journal_; }
     void appendJournal(std::string line);
-    std::vector<std::string> selectedSymbols() const { return watchList_.selectedSymbols(); }
-    WatchList& watchList() { return watchList_; }
+    std::vector<std::string> selectedSymbols() const { return watchList_->selectedSymbols(); }
+    WatchList& watchList() { return *watchList_; }
     SessionRequests& sessionRequests() { return requests_; }
     // The subscription set: watch list, open positions and pending orders, without repeats.
     std::vector<std::string> getAllItems();
@@ -189,6 +194,7 @@ public:
     void connectionDidLoseStream(const std::optional<SocketError>& error) override;
     void connectionKeepAliveDue() override;
     bool connectionSubscriptionsAllowed() const override;
+    void connectionRequestFailed(const RequestMessage& request, const std::string& reason) override;
 
     // RequestContext and WatchListContext.
     MessageSender& sender() override { return *this; }
@@ -197,6 +203,7 @@ public:
     std::int32_t requestId() const override { return Requestid(); }
     std::int32_t userId() const override;
     std::uint64_t productId() const override;
+    void requestAbandoned(const PendingRequest& request, const std::string& reason) override;
     const SessionModel& model() const override { return session_; }
     SessionModel& model() override { return session_; }
 
@@ -217,6 +224,7 @@ private:
                              std::int32_t requestId);
     void endLogin(const std::string& reason);
     void setLoginPhase(LoginPhase phase);
+    void announceNetworkSpeed();
     void flushTablesChanged();
     void subscribeAllItems(bool subscribe);
 
@@ -255,7 +263,7 @@ private:
     std::unique_ptr<SessionReachability> reachability_;
     std::unique_ptr<SessionOrders> orders_;
     SessionRequests requests_{*this};
-    WatchList watchList_;
+    std::optional<WatchList> watchList_;
     // The product id and user id read by requests on any thread, copied at the hand-over.
     std::atomic<std::uint64_t> productId_{0};
     std::atomic<std::int32_t> userId_{0};
@@ -264,6 +272,3 @@ private:
 
     std::shared_ptr<ConnectionBase> conn_; // last: stopped first
 };
-
-// Puts the minimal stand-ins (business_services.cpp) where the caller gave no implementation.
-void fillMissingServices(BusinessBase& business, BusinessServices& services);

@@ -233,14 +233,21 @@ void BusinessBase::handlePingReply(const std::vector<std::string>& fields) {
 void BusinessBase::calculateNetworkSpeed(platform::Clock::time_point since) {
     const double elapsed = std::chrono::duration<double>(platform::Clock::currentTime() - since).count();
     networkspeedStatus_.store(networkSpeedClass(elapsed));
-    postMain([this, text = ServerTime()] { services_.notifications->postnetworkspeedNotification(text); });
+    announceNetworkSpeed();
 }
 
 void BusinessBase::calculateNetworkSpeedFromServerDate() {
     const std::optional<platform::Date> date = serverDate();
     const double elapsed = date ? platform::Date::now().secondsSince1970 - date->secondsSince1970 : -1.0;
     networkspeedStatus_.store(networkSpeedClass(elapsed));
-    postMain([this, text = ServerTime()] { services_.notifications->postnetworkspeedNotification(text); });
+    announceNetworkSpeed();
+}
+
+void BusinessBase::announceNetworkSpeed() {
+    postMain([this, text = ServerTime(), speed = networkspeedStatus_.load()] {
+        services_.notifications->postnetworkspeedNotification(text);
+        events().networkSpeedChanged(speed, text.value_or(""));
+    });
 }
 
 void BusinessBase::userNotificationCenterDidActivateNotification(

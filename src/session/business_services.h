@@ -1,8 +1,7 @@
 #pragma once
-// What the session object needs from the rest of the program, one interface per neighbour. Each is
-// implemented for real by the part of the program that owns the behaviour; until then the session
-// object runs with the minimal stand-ins of business_services.cpp (documented there), which do just
-// enough for a headless login.
+// What the session object needs from the rest of the program, one interface per neighbour. The
+// composition root (client/session_wiring.h) makes the real ones and hands them over when the
+// business object is built; tests hand over their own in their place.
 //
 // Threads: unless a method says otherwise it is called on the main queue.
 #include "connection/message_base.h"

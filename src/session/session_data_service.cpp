@@ -10,6 +10,7 @@
 namespace {
 
 constexpr std::int64_t kDataServiceRequest = 1023;
+constexpr std::int64_t kChartDataRequest = 1040;
 
 } // namespace
 
@@ -33,7 +34,9 @@ void SessionDataService::processDSResponse(const std::optional<std::string>& dat
         pending ? DataServiceReplies::parse(*pending, data, compressedField)
                 : DataServiceReplies::parse(procedure, 0, data, compressedField));
 
-    business_.postMain([this, reply] {
+    business_.postMain([this, reply, pending] {
+        if (pending && std::holds_alternative<dsreply::Failed>(reply->value))
+            business_.events().requestFailed(*pending, "the data service could not answer");
         const DataServiceOutcome outcome =
             DataServiceReplies::apply(*reply, business_.session(), business_.dataServiceCollections(),
                                       business_.services().historyRows.get());
@@ -77,6 +80,17 @@ void SessionDataService::processDSResponse(const std::optional<std::string>& dat
 }
 
 void SessionDataService::fillChartData(const std::optional<std::string>& data, std::uint64_t requestId) {
-    if (business_.chartDataCollection().fillChartData(data, requestId))
+    // The reply is keyed by the request number the chart request carried.
+    std::optional<PendingRequest> pending = business_.sessionRequests().pendingRequests().take(
+        kChartDataRequest, static_cast<std::int32_t>(static_cast<std::uint32_t>(requestId)));
+    const std::string key = data ? ChartDataStore::keyOf(*data).value_or("") : "";
+    const bool stored = business_.chartDataCollection().fillChartData(data, requestId).has_value();
+    if (stored)
         events_.chartDataReceivedNotification(requestId);
+    business_.postMain([this, pending = std::move(pending), stored, key] {
+        if (stored)
+            business_.events().chartArrived(pending ? pending->sequence : 0, key);
+        else if (pending)
+            business_.events().requestFailed(*pending, "the chart reply could not be kept");
+    });
 }

@@ -1,6 +1,7 @@
 // Every data-service procedure against the loopback server: the request goes out on the client's
 // request socket, the server answers from its market, and the reply lands in its collection on the
 // main queue.
+#include "client/session_wiring.h"
 #include "connection/login_inputdata.h"
 #include "loopback_fixture.h"
 #include "market.h"
@@ -85,7 +86,7 @@ protected:
         BusinessServices services;
         services.historyRows = rows;
         services.userDefaults = defaults.get();
-        business = std::make_unique<BusinessBase>(app, services);
+        business = tc::makeSession(app, services);
         business->StreamingConnection(true, false);
         ASSERT_TRUE(loggedIn());
         // The login's own requests are answered in order; the last is the financial approvals.

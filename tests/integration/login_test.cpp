@@ -1,11 +1,12 @@
 // The login road end to end against the loopback test server, run in-process on ephemeral ports.
+#include "client/headless_application.h"
+#include "client/session_wiring.h"
 #include "connection/login_inputdata.h"
 #include "platform/bundle.h"
 #include "platform/clock.h"
 #include "platform/notification_center.h"
 #include "platform/notification_names.h"
 #include "platform/user_defaults.h"
-#include "client/headless_application.h"
 #include "session/business_base.h"
 #include "session/business_test_support.h"
 #include "session/language_string.h"
@@ -78,7 +79,7 @@ protected:
         if (recordFeed)
             services.feed = s->feed;
         services.userDefaults = s->defaults.get();
-        s->business = std::make_unique<BusinessBase>(s->app, services);
+        s->business = tc::makeSession(s->app, services);
         s->business->StreamingConnection(true, false);
         sessions.push_back(std::move(s));
         return *sessions.back();
@@ -249,7 +250,7 @@ TEST_F(LoginRoadTest, HeadlessShellFollowsTheSessionThroughItsEvents) {
     auto watchDefaults = platform::UserDefaults::inMemory();
     BusinessServices services;
     services.userDefaults = watchDefaults.get();
-    auto business = std::make_unique<BusinessBase>(app, services);
+    auto business = tc::makeSession(app, services);
     business->StreamingConnection(true, false);
     ASSERT_TRUE(loggedIn());
     ASSERT_TRUE(pumpUntil([&] { return app.loginSuccess(); }));

@@ -1,5 +1,7 @@
 // The order flow end to end: the session's requests go to the loopback server's order engine, its
 // execution reports come back and keep the session's live lists, and both sides hold the same book.
+#include "client/headless_application.h"
+#include "client/session_wiring.h"
 #include "connection/login_inputdata.h"
 #include "orders/order_collections.h"
 #include "orders/order_requests.h"
@@ -8,7 +10,6 @@
 #include "platform/notification_center.h"
 #include "platform/notification_names.h"
 #include "platform/user_defaults.h"
-#include "client/headless_application.h"
 #include "session/business_base.h"
 #include "session/business_test_support.h"
 #include "session/formatter.h"
@@ -126,7 +127,7 @@ protected:
         s->app->logindata().setPortNo(ports.stream);
         BusinessServices services;
         services.userDefaults = s->defaults.get();
-        s->business = std::make_unique<BusinessBase>(*s->app, services);
+        s->business = tc::makeSession(*s->app, services);
         const int before = logins;
         s->business->StreamingConnection(true, false);
         sessions.push_back(std::move(s));

@@ -1,3 +1,4 @@
+#include "client/session_wiring.h"
 #include "session/business_base.h"
 
 #include "business_test_support.h"
@@ -48,7 +49,7 @@ protected:
     }
 
     BusinessBase& make() {
-        business = std::make_unique<BusinessBase>(app, services);
+        business = tc::makeSession(app, services);
         return *business;
     }
 

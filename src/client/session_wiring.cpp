@@ -1,17 +1,7 @@
-// The minimal stand-ins the session object runs with until the real neighbours are plugged in. They
-// do what a headless login needs and log the rest:
-// - notifications and banners are SessionEvents', journal lines JournalData's;
-// - requests go to the session's own SessionRequests;
-// - execution reports and the data service's order rows go to OrderCollections over the session's
-//   model;
-// - chat and funding messages are logged and dropped;
-// - data-service and chart replies are SessionDataService's (order rows go to `historyRows`);
-// - the feed is SessionFeed's (quotes, depth, server messages, instrument status);
-// - snapshots are read by SessionSnapshotLoader (both forms);
-// - the subscription set is the watch list's.
-#include "session/business_services.h"
+#include "client/session_wiring.h"
 
 #include "orders/order_collections.h"
+#include "orders/session_orders.h"
 #include "platform/lenient.h"
 #include "platform/log.h"
 #include "platform/notification_center.h"
@@ -178,20 +168,30 @@ private:
 
 } // namespace
 
-void fillMissingServices(BusinessBase& business, BusinessServices& s) {
-    if (!s.events)
-        s.events = std::make_shared<SessionEventSink>();
+namespace tc {
+
+namespace {
+
+// The services with the order lists that receive the execution reports, when they are the real ones.
+struct WiredServices {
+    BusinessServices services;
+    OrderCollections* orderCollections = nullptr;
+};
+
+WiredServices wire(BusinessBase& business, BusinessServices s) {
+    WiredServices wired;
     if (!s.notifications)
         s.notifications = std::make_shared<EventNotifications>(business);
     if (!s.requests)
         s.requests = std::make_shared<ForwardingRequests>(business);
-    if (!s.historyRows)
-        s.historyRows = std::dynamic_pointer_cast<HistoryRowSink>(s.orders);
+    // One set of order lists serves the execution reports and the data service's history rows.
     if (!s.orders || !s.historyRows) {
         auto owner = std::make_shared<SessionOrderCollections>(business);
         std::shared_ptr<OrderCollections> collections(owner, &owner->collections());
-        if (!s.orders)
+        if (!s.orders) {
             s.orders = collections;
+            wired.orderCollections = collections.get();
+        }
         if (!s.historyRows)
             s.historyRows = collections;
     }
@@ -207,4 +207,26 @@ void fillMissingServices(BusinessBase& business, BusinessServices& s) {
         s.snapshotLoader = std::make_shared<SessionSnapshotLoader>();
     if (!s.subscriptions)
         s.subscriptions = std::make_shared<WatchedItems>(business);
+    wired.services = std::move(s);
+    return wired;
 }
+
+} // namespace
+
+std::unique_ptr<BusinessBase> makeSession(interfaces::ApplicationInterface& application,
+                                          BusinessServices services, ConnectionOptions connection) {
+    OrderCollections* collections = nullptr;
+    auto business = std::make_unique<BusinessBase>(
+        application,
+        [&](BusinessBase& b) {
+            WiredServices wired = wire(b, std::move(services));
+            collections = wired.orderCollections;
+            return std::move(wired.services);
+        },
+        std::move(connection));
+    // The order side finds the live lists by id for its dialogs.
+    business->orders().setCollections(collections);
+    return business;
+}
+
+} // namespace tc
