@@ -139,6 +139,10 @@ public:
     }
     void appendJournal(std::string line) override { business_.appendJournal(std::move(line)); }
     SessionEvents* events() override { return &events_; }
+    void pendingOrderStored(const std::shared_ptr<Order>& order) override {
+        events_.PendingOrderNotification(order);
+        business_.events().orderStored(order);
+    }
 
 private:
     BusinessBase& business_;

@@ -43,6 +43,8 @@ public:
     virtual void chartArrived(std::uint64_t /*sequence*/, const std::string& /*key*/) {}
     virtual void networkSpeedChanged(std::int32_t /*speedClass*/, const std::string& /*serverTime*/) {}
     virtual void journalAppended(const std::string& /*line*/) {}
+    // The server stored a limit or stop order the user placed.
+    virtual void orderStored(const std::shared_ptr<Order>& /*order*/) {}
     // The server rejected an order: its rejection code, the text shown, and the order number the
     // rejection names (tag 125; empty when absent).
     virtual void orderRejected(std::int32_t /*code*/, const std::string& /*text*/,
