@@ -130,8 +130,8 @@ public:
           events_(business.application(),
                   platform::NotificationObject(static_cast<const BusinessBase*>(&business)),
                   business.lifetime()) {}
-    // Not the live value: later messages may have moved it on before the main queue got here.
-    std::int32_t Requestid() const override { return business_.reportRequestid(); }
+    // Reports are applied in arrival order: the live value is the one the report left.
+    std::int32_t Requestid() const override { return business_.Requestid(); }
     std::int64_t selectedLanguage() const override { return business_.application().selectedLanguage(); }
     JournalContext journalContext() const override {
         return JournalContext::from(business_.logindata(), selectedLanguage(),

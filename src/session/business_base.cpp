@@ -197,7 +197,7 @@ std::string BusinessBase::envelopeKey(bool isInitialRequest) const {
 }
 
 void BusinessBase::pingSent() {
-    std::lock_guard lock(valuesLock_);
+    TC_ASSERT_MAIN_QUEUE();
     pingTime_ = platform::Clock::currentTime();
 }
 
@@ -212,11 +212,13 @@ std::string BusinessBase::userName() const {
 }
 
 std::int32_t BusinessBase::userId() const {
-    return userId_.load();
+    TC_ASSERT_MAIN_QUEUE();
+    return session_.userInfo ? session_.userInfo->UserId : 0;
 }
 
 std::uint64_t BusinessBase::productId() const {
-    return productId_.load();
+    TC_ASSERT_MAIN_QUEUE();
+    return session_.userInfo ? session_.userInfo->productID : 0;
 }
 
 void BusinessBase::pingToserver() {
@@ -240,35 +242,35 @@ void BusinessBase::appendJournal(std::string line) {
     tablesChanged({interfaces::Table::Journal});
 }
 
-// ---- session values ----
+// ---- session values (main queue: written by the inbound road in arrival order) ----
 
 std::int32_t BusinessBase::Requestid() const {
-    std::lock_guard lock(valuesLock_);
+    TC_ASSERT_MAIN_QUEUE();
     return Requestid_;
 }
 
 void BusinessBase::setRequestid(std::int32_t value) {
-    std::lock_guard lock(valuesLock_);
+    TC_ASSERT_MAIN_QUEUE();
     Requestid_ = value;
 }
 
 std::string BusinessBase::Referenceid() const {
-    std::lock_guard lock(valuesLock_);
+    TC_ASSERT_MAIN_QUEUE();
     return Referenceid_;
 }
 
 std::string BusinessBase::serverTime() const {
-    std::lock_guard lock(valuesLock_);
+    TC_ASSERT_MAIN_QUEUE();
     return serverTime_;
 }
 
 std::optional<platform::Clock::time_point> BusinessBase::pingTime() const {
-    std::lock_guard lock(valuesLock_);
+    TC_ASSERT_MAIN_QUEUE();
     return pingTime_;
 }
 
 std::optional<platform::Date> BusinessBase::serverDate() const {
-    std::lock_guard lock(valuesLock_);
+    TC_ASSERT_MAIN_QUEUE();
     return serverDate_;
 }
 
@@ -298,11 +300,13 @@ void BusinessBase::connectionDidReceiveFeedMessage(std::string text) {
 void BusinessBase::connectionDidConnectStream(bool demoRegistration) {
     if (demoRegistration)
         return;
-    // A new login sequence on this stream: it must bring its own snapshot before its completion.
-    snapshotLoaded_.store(false);
-    loginCompleted_.store(false);
-    std::string line = services_.notifications->getLoginJournalData(0);
-    postMain([this, line = std::move(line)] { appendJournal(line); });
+    // Ahead of every message of this stream on the main queue: a new login sequence must bring its
+    // own snapshot before its completion.
+    postMain([this] {
+        snapshotLoaded_ = false;
+        loginCompleted_ = false;
+        appendJournal(services_.notifications->getLoginJournalData(0));
+    });
 }
 
 void BusinessBase::connectionDidLoseStream(const std::optional<SocketError>&) {
@@ -314,7 +318,14 @@ void BusinessBase::connectionDidLoseStream(const std::optional<SocketError>&) {
 }
 
 void BusinessBase::connectionKeepAliveDue() {
-    services_.requests->requestControlClientConnectMessage();
+    // Composed where every request is, with the session values as they stand; the request thread
+    // asks again on every pass until one is queued, so one is posted at a time.
+    if (keepAlivePosted_.exchange(true))
+        return;
+    postMain([this] {
+        keepAlivePosted_.store(false);
+        services_.requests->requestControlClientConnectMessage();
+    });
 }
 
 bool BusinessBase::connectionSubscriptionsAllowed() const {
@@ -357,6 +368,11 @@ void BusinessBase::endLogin(const std::string& reason) {
 }
 
 // ---- incoming road ----
+//
+// A receiving thread (stream, request socket, feed) frames, parses, opens envelopes, reads login
+// snapshots and data-service replies, and posts one task per message to the main queue; the main
+// queue applies the messages of each thread in the order that thread received them: the session
+// values first, then the message's handler.
 
 void BusinessBase::NewMessage(std::string_view frameText) {
     dispatch(frameText, 0);
@@ -376,27 +392,116 @@ void BusinessBase::processText(std::string_view text, int depth) {
 }
 
 void BusinessBase::dispatch(std::string_view frameText, int depth) {
-    auto mb = std::make_shared<MessageBase>();
-    std::int64_t type = 0;
+    auto message = std::make_shared<InboundMessage>();
+    message->arrivedAt = platform::Clock::currentTime();
+    message->mb = std::make_shared<MessageBase>();
     try {
-        type = mb->loadFrame(frameText);
-        const CommonTags tags = readCommonTags(mb->messageArray(), type);
-        ProcessNewMessage(mb->messageArray(), type, mb, tags, depth);
+        message->type = message->mb->loadFrame(frameText);
+        message->tags = readCommonTags(message->mb->messageArray(), message->type);
+        if (!readOnReceivingThread(*message, depth))
+            return;
     } catch (const std::exception& e) {
-        platform::Log::warning("message type {} dropped: {}", type, e.what());
+        platform::Log::warning("message type {} dropped: {}", message->type, e.what());
+        message->failed = true;
     } catch (...) {
-        platform::Log::warning("message type {} dropped", type);
+        platform::Log::warning("message type {} dropped", message->type);
+        message->failed = true;
     }
-    if (type != 76 && type != 105 && type != 1019)
-        postMain([this] {
-            services_.notifications->HistoryDataUpdateNotification();
-            tablesChanged(interfaces::TableSet::all());
-        });
+    postMain([this, message] { apply(*message); });
+}
+
+bool BusinessBase::readOnReceivingThread(InboundMessage& message, int depth) {
+    const CommonTags& tags = message.tags;
+    switch (message.type) {
+    case 76: {
+        if (depth >= kMaxEnvelopeDepth) {
+            platform::Log::warning("envelope nested too deep; dropped");
+            return false;
+        }
+        const std::optional<std::string> plain =
+            openEncryptedEnvelope(tags.t27.value_or(""), envelopeKey(false));
+        if (plain)
+            processText(*plain, depth + 1);
+        else
+            platform::Log::warning("encrypted envelope did not open; dropped");
+        return false; // its messages are posted each in its turn; the envelope itself changes nothing
+    }
+    case 105: {
+        if (depth >= kMaxEnvelopeDepth) {
+            platform::Log::warning("compressed message nested too deep; dropped");
+            return false;
+        }
+        const std::optional<std::string> plain = decompressedPayloadOfField(tags.field1050);
+        if (plain)
+            processText(*plain, depth + 1);
+        else
+            platform::Log::warning("compressed message did not inflate; dropped");
+        return false;
+    }
+    case 33: {
+        const bool isAmp = tags.t160 && *tags.t160 == "AMP";
+        if (std::optional<SessionModel> model = services_.snapshotLoader->load(tags.field1050, isAmp)) {
+            message.snapshot = std::make_shared<SessionModel>(std::move(*model));
+            // The key switches here, so the next envelope on this thread opens with it. It comes from
+            // this message's own reference id and server time, which the main queue takes over next.
+            logindata_.setSecurityKey(GenerateNewEncryptionKey(logindata_.userName().value_or(""),
+                                                               logindata_.password().value_or(""),
+                                                               tags.t19.value_or(""), tags.t21.value_or("")));
+        }
+        return true;
+    }
+    case 47:
+        if (tags.t160 && *tags.t160 == "AMP") {
+            if (std::optional<SessionModel> model = services_.snapshotLoader->load(tags.field1050, true))
+                if (!model->loginInfoMessageCollection.empty())
+                    message.loginInfo = model->loginInfoMessageCollection.begin()->second;
+        }
+        return true;
+    case 1024:
+        message.applyReply = services_.dataService->processDSResponse(tags.t159, tags.field1050, tags.t151);
+        return true;
+    default:
+        return true;
+    }
+}
+
+interfaces::TableSet BusinessBase::tablesOf(std::int64_t type) {
+    using interfaces::Table;
+    switch (type) {
+    case 33:
+        return interfaces::TableSet::all();
+    case 62:
+    case 66:
+    case 67:
+    case 1024:
+        return {Table::Accounts,         Table::OpenPositions,   Table::PendingOrders,
+                Table::SettledPositions, Table::CancelledOrders, Table::ExecutedPositions};
+    case 1045:
+        return {Table::Accounts};
+    default:
+        return {};
+    }
+}
+
+void BusinessBase::apply(InboundMessage& message) {
+    if (!message.failed) {
+        applySessionValues(message.tags, message.type);
+        try {
+            ProcessNewMessage(message);
+        } catch (const std::exception& e) {
+            platform::Log::warning("message type {} dropped: {}", message.type, e.what());
+        } catch (...) {
+            platform::Log::warning("message type {} dropped", message.type);
+        }
+    }
+    if (message.type != 76 && message.type != 105 && message.type != 1019) {
+        services_.notifications->HistoryDataUpdateNotification();
+        tablesChanged(tablesOf(message.type));
+    }
 }
 
 CommonTags BusinessBase::readCommonTags(const std::vector<std::string>& fields, std::int64_t type) {
     CommonTags t;
-    std::lock_guard lock(valuesLock_);
     for (const std::string& piece : fields) {
         const wire::Field f = wire::parseField(piece);
         if (!f.hasValue)
@@ -408,14 +513,14 @@ CommonTags BusinessBase::readCommonTags(const std::vector<std::string>& fields, 
             break;
         case 19:
             if (type == 33)
-                Referenceid_ = value;
+                t.t19 = value;
             break;
         case 20:
         case 33:
-            Requestid_ = clampToInt32(MessageCracker::integerValue(value));
+            t.requestNumber = clampToInt32(MessageCracker::integerValue(value));
             break;
         case 21:
-            serverTime_ = value;
+            t.t21 = value;
             break;
         case 23:
             t.t23 = value;
@@ -481,112 +586,90 @@ CommonTags BusinessBase::readCommonTags(const std::vector<std::string>& fields, 
     return t;
 }
 
-void BusinessBase::ProcessNewMessage(const std::vector<std::string>& fields, std::int64_t type,
-                                     const std::shared_ptr<MessageBase>& mb, const CommonTags& tags,
-                                     int depth) {
+void BusinessBase::applySessionValues(const CommonTags& tags, std::int64_t type) {
+    if (tags.requestNumber)
+        Requestid_ = *tags.requestNumber;
+    if (tags.t21)
+        serverTime_ = *tags.t21;
+    if (type == 33 && tags.t19)
+        Referenceid_ = *tags.t19;
+}
+
+void BusinessBase::ProcessNewMessage(InboundMessage& message) {
+    const std::vector<std::string>& fields = message.mb->messageArray();
+    const CommonTags& tags = message.tags;
     const auto text = [](const std::optional<std::string>& v) { return v.value_or(""); };
-    switch (type) {
+    switch (message.type) {
     case 18:
         handleLoginCompleted();
         break;
     case 33:
-        handleLoginSnapshot(tags);
+        handleLoginSnapshot(message);
         break;
     case 38:
         UpdateUserInfo(fields);
         break;
-    case 44: {
+    case 44:
         disconnectServer();
-        postMain([this, message = text(tags.t105)] { application_.LogininAnotherLocation(message); });
+        application_.LogininAnotherLocation(text(tags.t105));
         break;
-    }
     case 47:
-        handleLoginRefused(tags);
+        handleLoginRefused(message.loginInfo);
         break;
     case 62:
     case 66:
     case 67:
-        handleExecutionReport(type, fields, tags);
+        handleExecutionReport(message.type, fields, tags);
         break;
-    case 76: {
-        if (depth >= kMaxEnvelopeDepth) {
-            platform::Log::warning("envelope nested too deep; dropped");
-            break;
-        }
-        const std::optional<std::string> plain = openEncryptedEnvelope(text(tags.t27), envelopeKey(false));
-        if (plain)
-            processText(*plain, depth + 1);
-        else
-            platform::Log::warning("encrypted envelope did not open; dropped");
-        break;
-    }
     case 94:
-        postMain([this, mb] { services_.funding->payGateMasterResponse(*mb); });
+        services_.funding->payGateMasterResponse(*message.mb);
         break;
     case 96:
-        postMain([this, mb] { services_.funding->payGateTransactionResponse(*mb); });
+        services_.funding->payGateTransactionResponse(*message.mb);
         break;
     case 98:
-        postMain([this, mb] { services_.funding->payGateStatusResponse(*mb); });
+        services_.funding->payGateStatusResponse(*message.mb);
         break;
-    case 105: {
-        if (depth >= kMaxEnvelopeDepth) {
-            platform::Log::warning("compressed message nested too deep; dropped");
-            break;
-        }
-        const std::optional<std::string> plain = decompressedPayloadOfField(tags.field1050);
-        if (plain)
-            processText(*plain, depth + 1);
-        else
-            platform::Log::warning("compressed message did not inflate; dropped");
-        break;
-    }
     case 601:
     case 602:
-        postMain([this, fields, id = text(tags.t503)] { services_.chat->FillChatRoomDetails(fields, id); });
+        services_.chat->FillChatRoomDetails(fields, text(tags.t503));
         break;
     case 603:
-        postMain([this, fields, room = text(tags.t502)] { services_.chat->FillChatMessages(fields, room); });
+        services_.chat->FillChatMessages(fields, text(tags.t502));
         break;
     case 614:
-        postMain([this, fields] { services_.chat->FillOfflineMessages(fields); });
+        services_.chat->FillOfflineMessages(fields);
         break;
     case 616:
-        postMain([this, fields] { services_.chat->FillRoomMessage(fields); });
+        services_.chat->FillRoomMessage(fields);
         break;
     case 618:
-        postMain([this, fields] { services_.chat->FillChatGroupsAndUsers(fields); });
+        services_.chat->FillChatGroupsAndUsers(fields);
         break;
     case 619:
-        postMain(
-            [this, fields, user = text(tags.t23)] { services_.chat->UpdateChatUserStatus(user, fields); });
+        services_.chat->UpdateChatUserStatus(text(tags.t23), fields);
         break;
     case 627:
-        postMain([this, fields] { services_.chat->FillRecentConversation(fields); });
+        services_.chat->FillRecentConversation(fields);
         break;
     case 679:
-        postMain([this, fields, queue = text(tags.t1026)] {
-            services_.chat->UpdateChatResponseFromQueue(fields, queue);
-            services_.notifications->ChatQueueStatusUpdateNotification();
-        });
+        services_.chat->UpdateChatResponseFromQueue(fields, text(tags.t1026));
+        services_.notifications->ChatQueueStatusUpdateNotification();
         break;
     case 680:
-        postMain([this, fields, queue = text(tags.t1026)] {
-            services_.chat->UpdateChatQueueStatus(fields, queue);
-            services_.notifications->ChatQueueStatusUpdateNotification();
-        });
+        services_.chat->UpdateChatQueueStatus(fields, text(tags.t1026));
+        services_.notifications->ChatQueueStatusUpdateNotification();
         break;
     case 694:
         // A missing action code reads as 0, which no approval handler acts on.
-        postMain([this, fields, action = tags.t1035.value_or(0)] {
-            services_.funding->createApprovalAction(action, fields);
-        });
+        services_.funding->createApprovalAction(tags.t1035.value_or(0), fields);
         break;
     case 1019:
-        handlePingReply(fields);
+        handlePingReply(fields, message.arrivedAt);
         break;
     case 1024:
-        services_.dataService->processDSResponse(tags.t159, tags.field1050, tags.t151);
+        if (message.applyReply)
+            message.applyReply();
         break;
     case 1027:
         DemoUserCreationResponse(fields);
@@ -598,19 +681,18 @@ void BusinessBase::ProcessNewMessage(const std::vector<std::string>& fields, std
         break;
     }
     case 1041:
-        services_.dataService->fillChartData(tags.t17, static_cast<std::uint32_t>(Requestid()));
+        // Keyed by the request number as it now stands: the chart raised it before asking.
+        services_.dataService->fillChartData(tags.t17, static_cast<std::uint32_t>(Requestid_));
         break;
     case 1045:
-        postMain([this, fields, id = text(tags.t34)] { UpdateAccountDetails(fields, id); });
+        UpdateAccountDetails(fields, text(tags.t34));
         break;
     case 1049:
-        postMain([this, fields] {
-            services_.feed->messageCrackerOnInstrumentStatusChange(fields);
-            services_.notifications->WatchlistTableNotification();
-        });
+        services_.feed->messageCrackerOnInstrumentStatusChange(fields);
+        services_.notifications->WatchlistTableNotification();
         break;
     case 1052:
-        postMain([this] { services_.notifications->CloseHedgedPositionsNotification(); });
+        services_.notifications->CloseHedgedPositionsNotification();
         break;
     default:
         break;
@@ -619,54 +701,31 @@ void BusinessBase::ProcessNewMessage(const std::vector<std::string>& fields, std
 
 // ---- login sequence ----
 
-void BusinessBase::handleLoginSnapshot(const CommonTags& tags) {
-    std::string line = services_.notifications->getLoginJournalData(1);
-    postMain([this, line = std::move(line)] { appendJournal(line); });
-
-    const bool isAmp = tags.t160 && *tags.t160 == "AMP";
-    std::optional<SessionModel> model = services_.snapshotLoader->load(tags.field1050, isAmp);
-    if (!model) {
+void BusinessBase::handleLoginSnapshot(InboundMessage& message) {
+    appendJournal(services_.notifications->getLoginJournalData(1));
+    if (!message.snapshot) {
         endLogin("The login data sent by the server could not be read.");
         return;
     }
-    // The key switches here, on the receiving thread, so the next envelope on it opens with it.
-    std::string reference, time;
-    {
-        std::lock_guard lock(valuesLock_);
-        reference = Referenceid_;
-        time = serverTime_;
-        model->Referenceid = Referenceid_;
-        model->Requestid = Requestid_;
-        model->serverTime = serverTime_;
-    }
-    const std::string key = GenerateNewEncryptionKey(logindata_.userName().value_or(""),
-                                                     logindata_.password().value_or(""), reference, time);
-    logindata_.setSecurityKey(key);
-    snapshotLoaded_.store(true);
-    auto shared = std::make_shared<SessionModel>(std::move(*model));
-    postMain([this, shared] {
-        session_ = std::move(*shared);
-        if (session_.userInfo) {
-            userId_.store(session_.userInfo->UserId);
-            productId_.store(session_.userInfo->productID);
-        }
-        // Restored against the new instruments, before anything subscribes.
-        watchList_->LoadItemstoWatchlist();
-        if (loginPhase_ == LoginPhase::Connecting)
-            setLoginPhase(LoginPhase::Loading);
-    });
+    session_ = std::move(*message.snapshot);
+    message.snapshot.reset();
+    snapshotLoaded_ = true;
+    // Restored against the new instruments, before anything subscribes.
+    watchList_->LoadItemstoWatchlist();
+    if (loginPhase_ == LoginPhase::Connecting)
+        setLoginPhase(LoginPhase::Loading);
 }
 
 void BusinessBase::handleLoginCompleted() {
-    if (!snapshotLoaded_.load()) {
+    if (!snapshotLoaded_) {
         endLogin("The server completed the login without sending the login data.");
         return;
     }
-    if (loginCompleted_.exchange(true)) {
+    if (std::exchange(loginCompleted_, true)) {
         platform::Log::warning("login completion repeated; ignored");
         return;
     }
-    postMain([this] { completeLoginOnMain(); });
+    completeLoginOnMain();
 }
 
 void BusinessBase::completeLoginOnMain() {
@@ -706,15 +765,8 @@ void BusinessBase::completeLoginOnMain() {
         services_.notifications->appUpdateNotification(loginInfo->Message);
 }
 
-void BusinessBase::handleLoginRefused(const CommonTags& tags) {
+void BusinessBase::handleLoginRefused(const std::shared_ptr<LoginInfoMessage>& loginInfo) {
     disconnectServer();
-    std::shared_ptr<LoginInfoMessage> loginInfo;
-    if (tags.t160 && *tags.t160 == "AMP") {
-        if (std::optional<SessionModel> model = services_.snapshotLoader->load(tags.field1050, true)) {
-            if (!model->loginInfoMessageCollection.empty())
-                loginInfo = model->loginInfoMessageCollection.begin()->second;
-        }
-    }
     const std::int32_t code = loginInfo ? loginInfo->ErrorCode : 0;
     const std::int64_t language = application_.selectedLanguage();
     const auto textFor = [language](std::string_view key) {
@@ -748,10 +800,9 @@ void BusinessBase::handleLoginRefused(const CommonTags& tags) {
 
 void BusinessBase::handleExecutionReport(std::int64_t type, const std::vector<std::string>& fields,
                                          const CommonTags& tags) {
-    // The request number as it stood when the report arrived, not when the main queue gets to it.
-    postMain([this, type, fields, tags, requestId = Requestid()] {
-        // Read by the handlers for a report that carries no request number of its own.
-        reportRequestid_ = requestId;
+    // The request number as this report left it (reports are applied in arrival order).
+    const std::int32_t requestId = Requestid_;
+    {
         OrderCollectionHandlers& orders = *services_.orders;
         const std::string id79 = tags.t79.value_or("");
         const int status = static_cast<int>(tags.t73.value_or(0));
@@ -798,7 +849,7 @@ void BusinessBase::handleExecutionReport(std::int64_t type, const std::vector<st
         default:
             break;
         }
-    });
+    }
 }
 
 void BusinessBase::handleOrderRejected(const std::vector<std::string>& fields, const CommonTags& tags,

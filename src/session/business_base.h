@@ -3,13 +3,15 @@
 // shared request builder and the live session model, dispatches every incoming message, and is the
 // only path by which a built request leaves the client.
 //
-// Threads. The stream thread ("NewQueue") and the request thread only frame, decrypt, inflate and
-// parse; envelopes are opened on the thread that received them and their inner messages dispatched
-// there, in order. A login snapshot is read into a fresh model on the receiving thread, the session
-// key is switched right there (so the next envelope on that thread opens), and the model is handed
-// over whole on the main queue. Every change to the collections happens on the main queue, and so
-// does every notification. The session values that requests read while composing (Requestid,
-// Referenceid, serverTime, pingTime, serverDate) are written on the receiving thread under a lock.
+// Threads. Every inbound message is parsed on the thread that received it (the stream's "NewQueue",
+// the request thread, the feed thread) and applied on the main queue in the order that thread
+// received it; the session values (request number, reference id, server time and date, ping time)
+// have one live copy, here, written and read only on the main queue. The receiving threads only
+// frame, open envelopes (whose messages are posted each in its turn), inflate, read login snapshots
+// and data-service replies into values that share nothing, and switch the envelope key when a login
+// snapshot arrives (so the next envelope on that thread opens). Quotes and depth are merged per
+// instrument on the feed thread and applied by the feed's next drain on the main queue. Every change
+// to the collections, every request and every notification happens on the main queue.
 //
 // Create and destroy it on the main thread (the one that pumps platform::RunLoop::main()).
 #include "connection/connection_base.h"
@@ -43,8 +45,24 @@ struct CommonTags {
     std::optional<std::string> t17, t23, t27, t34, t76, t79, t80, t105, t125, t151, t159, t160, t502, t503,
         t573, t1026;
     std::optional<std::int64_t> t73, t74, t1035;
+    // Tag 19 of a login snapshot (of no other type), tag 21, and the last of tags 20 and 33.
+    std::optional<std::string> t19, t21;
+    std::optional<std::int32_t> requestNumber;
     // The whole tag-1050 field as received ("1050=<Base64>"), empty when absent.
     std::string field1050;
+};
+
+// One inbound message on its way from its receiving thread to the main queue: parsed, with what the
+// receiving thread read from it.
+struct InboundMessage {
+    std::int64_t type = 0;
+    std::shared_ptr<MessageBase> mb;
+    CommonTags tags;
+    platform::Clock::time_point arrivedAt{};
+    bool failed = false;                         // did not parse: only the table refresh follows
+    std::shared_ptr<SessionModel> snapshot;      // type 33, when it read
+    std::shared_ptr<LoginInfoMessage> loginInfo; // type 47
+    std::function<void()> applyReply;            // type 1024
 };
 
 class SessionOrders;
@@ -90,8 +108,9 @@ public:
     // Puts the common request header (tags 23, 19, 21) into a builder.
     void setMessageProperties(MessageBase& message) const;
 
-    // Incoming road: one framed message on the delivering thread; and a text of framed messages (an
-    // envelope's content, a feed "IS;" message) dispatched in order on the calling thread.
+    // Incoming road, on the receiving thread: one framed message; and a text of framed messages (an
+    // envelope's content, a feed "IS;" message). Each message is applied later on the main queue, in
+    // the order of the calls.
     void NewMessage(std::string_view frameText);
     void ProcessMessage(std::string_view text);
 
@@ -108,8 +127,10 @@ public:
     void startPingTimer();
     void stopPingTimer();
     bool isPingTimerRunning() const;
-    // Classifies the time since `since` (platform clock) and posts the server time on the main queue.
-    void calculateNetworkSpeed(platform::Clock::time_point since);
+    // Classifies the time from `since` to `until` (platform clock; now when not given) and posts the
+    // server time on the main queue.
+    void calculateNetworkSpeed(platform::Clock::time_point since,
+                               std::optional<platform::Clock::time_point> until = std::nullopt);
     // The application's variant after a loss: measured from the last server date on the wall clock.
     void calculateNetworkSpeedFromServerDate();
     static std::int32_t networkSpeedClass(double elapsedSeconds);
@@ -117,7 +138,7 @@ public:
     // The banner centre's delegate: the app-update banner's button.
     void userNotificationCenterDidActivateNotification(const std::map<std::string, std::string>& userInfo);
 
-    // Session values (any thread).
+    // Session values (main queue).
     std::int32_t Requestid() const;
     void setRequestid(std::int32_t value);
     std::string Referenceid() const;
@@ -126,8 +147,8 @@ public:
     std::optional<platform::Date> serverDate() const;
     std::optional<std::string> ServerTime() const;
     std::int32_t networkspeedStatus() const { return networkspeedStatus_.load(); }
-    bool isSnapshotLoaded() const { return snapshotLoaded_.load(); }
-    bool isLoginCompleted() const { return loginCompleted_.load(); }
+    bool isSnapshotLoaded() const { return snapshotLoaded_; }
+    bool isLoginCompleted() const { return loginCompleted_; }
 
     // Where the login stands (main queue).
     LoginPhase loginPhase() const;
@@ -148,8 +169,6 @@ public:
     SessionEventSink& events() { return *services_.events; }
     // Marks tables as changed; the event for everything marked goes out once per main-queue pass.
     void tablesChanged(interfaces::TableSet tables);
-    // The request number as it stood when the execution report now being handled arrived.
-    std::int32_t reportRequestid() const { return reportRequestid_; }
     const SessionModel& session() const { return session_; }
     std::vector<std::string>& JournalDataCollection() { return journal_; }
     void appendJournal(std::string line);
@@ -208,16 +227,22 @@ public:
     SessionModel& model() override { return session_; }
 
 private:
+    // Receiving thread.
     void dispatch(std::string_view frameText, int depth);
     void processText(std::string_view text, int depth);
-    CommonTags readCommonTags(const std::vector<std::string>& fields, std::int64_t type);
-    void ProcessNewMessage(const std::vector<std::string>& fields, std::int64_t type,
-                           const std::shared_ptr<MessageBase>& mb, const CommonTags& tags, int depth);
-    void handleLoginSnapshot(const CommonTags& tags);
+    static CommonTags readCommonTags(const std::vector<std::string>& fields, std::int64_t type);
+    // What only the receiving thread does with a message; false when nothing is left for the main queue.
+    bool readOnReceivingThread(InboundMessage& message, int depth);
+    // Main queue.
+    static interfaces::TableSet tablesOf(std::int64_t type);
+    void apply(InboundMessage& message);
+    void applySessionValues(const CommonTags& tags, std::int64_t type);
+    void ProcessNewMessage(InboundMessage& message);
+    void handleLoginSnapshot(InboundMessage& message);
     void handleLoginCompleted();
     void completeLoginOnMain();
-    void handleLoginRefused(const CommonTags& tags);
-    void handlePingReply(const std::vector<std::string>& fields);
+    void handleLoginRefused(const std::shared_ptr<LoginInfoMessage>& loginInfo);
+    void handlePingReply(const std::vector<std::string>& fields, platform::Clock::time_point arrivedAt);
     void handleExecutionReport(std::int64_t type, const std::vector<std::string>& fields,
                                const CommonTags& tags);
     void handleOrderRejected(const std::vector<std::string>& fields, const CommonTags& tags,
@@ -238,16 +263,16 @@ private:
     std::recursive_mutex composeLock_;
     MessageBase messageBase_;
 
-    mutable std::mutex valuesLock_;
+    // The session values: main queue only.
     std::int32_t Requestid_ = 0;
     std::string Referenceid_;
     std::string serverTime_;
     std::optional<platform::Clock::time_point> pingTime_;
     std::optional<platform::Date> serverDate_;
     std::atomic<std::int32_t> networkspeedStatus_{0};
-    std::atomic<bool> snapshotLoaded_{false};
-    std::atomic<bool> loginCompleted_{false};
-    std::atomic<bool> endingLogin_{false};
+    bool snapshotLoaded_ = false;
+    bool loginCompleted_ = false;
+    std::atomic<bool> keepAlivePosted_{false};
 
     // Main queue only.
     SessionModel session_;
@@ -255,7 +280,6 @@ private:
     LoginPhase loginPhase_ = LoginPhase::SignedOut;
     interfaces::TableSet changedTables_;
     bool tablesFlushQueued_ = false;
-    std::int32_t reportRequestid_ = 0;
     std::vector<std::string> journal_;
     MarketDepthStore marketDepth_;
     DataServiceCollections dataServiceCollections_;
@@ -264,9 +288,6 @@ private:
     std::unique_ptr<SessionOrders> orders_;
     SessionRequests requests_{*this};
     std::optional<WatchList> watchList_;
-    // The product id and user id read by requests on any thread, copied at the hand-over.
-    std::atomic<std::uint64_t> productId_{0};
-    std::atomic<std::int32_t> userId_{0};
     std::unique_ptr<platform::RepeatingTimer> pingTimer_;
     mutable std::mutex timerLock_; // isPingTimerRunning from other threads
 

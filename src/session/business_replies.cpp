@@ -152,7 +152,7 @@ void BusinessBase::UpdateUserInfo(const std::vector<std::string>& fields) {
     if (success) {
         if (newPassword)
             logindata_.setPassword(*newPassword);
-        postMain([this] { services_.notifications->passwordChangeNotification(); });
+        services_.notifications->passwordChangeNotification();
     }
 }
 
@@ -167,13 +167,10 @@ void BusinessBase::DemoUserCreationResponse(const std::vector<std::string>& fiel
         else if (f.tag == 18)
             password = std::string(f.value);
     }
-    if (user && password) {
-        postMain([this, text = *user + "/" + *password] {
-            services_.notifications->demoUserCreationNotification(text);
-        });
-    } else {
-        postMain([this] { services_.notifications->demoUserCreationFailureNotification(); });
-    }
+    if (user && password)
+        services_.notifications->demoUserCreationNotification(*user + "/" + *password);
+    else
+        services_.notifications->demoUserCreationFailureNotification();
 }
 
 // ---- ping ----
@@ -212,26 +209,28 @@ std::int32_t BusinessBase::networkSpeedClass(double elapsed) {
     return 3;
 }
 
-void BusinessBase::handlePingReply(const std::vector<std::string>& fields) {
+void BusinessBase::handlePingReply(const std::vector<std::string>& fields,
+                                   platform::Clock::time_point arrivedAt) {
     static thread_local platform::DateFormatter wireDate(Formatter::kWireDateTime, Formatter::kLocale);
     for (const std::string& piece : fields) {
         const wire::Field f = wire::parseField(piece);
         if (!f.hasValue || f.tag != 21)
             continue;
-        if (std::optional<platform::Date> date = wireDate.parse(f.value)) {
-            std::lock_guard lock(valuesLock_);
+        if (std::optional<platform::Date> date = wireDate.parse(f.value))
             serverDate_ = *date;
-        }
     }
     const std::optional<platform::Clock::time_point> sent = pingTime();
+    // Measured to the reply's arrival, not to the moment the main queue got to it.
     if (sent)
-        calculateNetworkSpeed(*sent);
+        calculateNetworkSpeed(*sent, arrivedAt);
     else
         platform::Log::debug("ping reply without a ping sent");
 }
 
-void BusinessBase::calculateNetworkSpeed(platform::Clock::time_point since) {
-    const double elapsed = std::chrono::duration<double>(platform::Clock::currentTime() - since).count();
+void BusinessBase::calculateNetworkSpeed(platform::Clock::time_point since,
+                                         std::optional<platform::Clock::time_point> until) {
+    const double elapsed =
+        std::chrono::duration<double>(until.value_or(platform::Clock::currentTime()) - since).count();
     networkspeedStatus_.store(networkSpeedClass(elapsed));
     announceNetworkSpeed();
 }

@@ -8,6 +8,7 @@
 #include "interfaces/tables.h"
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -150,15 +151,17 @@ public:
     virtual void createApprovalAction(std::int64_t actionCode, const std::vector<std::string>& fields) = 0;
 };
 
-// Data-service and chart replies. Called on the thread that received them (the request thread, or
-// "NewQueue" for replies that come in an envelope); whatever they change that windows read must be
-// moved to the main queue by the implementation.
+// Data-service and chart replies.
 class DataServiceHandlers {
 public:
     virtual ~DataServiceHandlers() = default;
-    // Tag 159, the tag-1050 field as received ("1050=..." or empty), tag 151.
-    virtual void processDSResponse(const std::optional<std::string>& data, const std::string& compressedField,
-                                   const std::optional<std::string>& requestName) = 0;
+    // On the thread that received the reply: reads it (tag 159, the tag-1050 field as received
+    // ("1050=..." or empty), tag 151) into a value that shares nothing and returns the step that
+    // applies it, which the session runs on the main queue in the reply's turn.
+    virtual std::function<void()> processDSResponse(const std::optional<std::string>& data,
+                                                    const std::string& compressedField,
+                                                    const std::optional<std::string>& requestName) = 0;
+    // Main queue.
     virtual void fillChartData(const std::optional<std::string>& data, std::uint64_t requestId) = 0;
 };
 

@@ -19,9 +19,9 @@ SessionDataService::SessionDataService(BusinessBase& business)
                                    platform::NotificationObject(static_cast<const BusinessBase*>(&business)),
                                    business.lifetime()) {}
 
-void SessionDataService::processDSResponse(const std::optional<std::string>& data,
-                                           const std::string& compressedField,
-                                           const std::optional<std::string>& requestName) {
+std::function<void()> SessionDataService::processDSResponse(const std::optional<std::string>& data,
+                                                            const std::string& compressedField,
+                                                            const std::optional<std::string>& requestName) {
     const std::string procedure = requestName.value_or("");
     // Replies come back in the order the requests left; the oldest pending one of the same procedure
     // is the one answered.
@@ -34,7 +34,7 @@ void SessionDataService::processDSResponse(const std::optional<std::string>& dat
         pending ? DataServiceReplies::parse(*pending, data, compressedField)
                 : DataServiceReplies::parse(procedure, 0, data, compressedField));
 
-    business_.postMain([this, reply, pending] {
+    return [this, reply, pending] {
         if (pending && std::holds_alternative<dsreply::Failed>(reply->value))
             business_.events().requestFailed(*pending, "the data service could not answer");
         const DataServiceOutcome outcome =
@@ -76,7 +76,7 @@ void SessionDataService::processDSResponse(const std::optional<std::string>& dat
         }
         if (outcome.subscribeAllItems)
             business_.SubscribePriceforHistoryData();
-    });
+    };
 }
 
 void SessionDataService::fillChartData(const std::optional<std::string>& data, std::uint64_t requestId) {
@@ -85,12 +85,10 @@ void SessionDataService::fillChartData(const std::optional<std::string>& data, s
         kChartDataRequest, static_cast<std::int32_t>(static_cast<std::uint32_t>(requestId)));
     const std::string key = data ? ChartDataStore::keyOf(*data).value_or("") : "";
     const bool stored = business_.chartDataCollection().fillChartData(data, requestId).has_value();
-    if (stored)
+    if (stored) {
         events_.chartDataReceivedNotification(requestId);
-    business_.postMain([this, pending = std::move(pending), stored, key] {
-        if (stored)
-            business_.events().chartArrived(pending ? pending->sequence : 0, key);
-        else if (pending)
-            business_.events().requestFailed(*pending, "the chart reply could not be kept");
-    });
+        business_.events().chartArrived(pending ? pending->sequence : 0, key);
+    } else if (pending) {
+        business_.events().requestFailed(*pending, "the chart reply could not be kept");
+    }
 }

@@ -22,9 +22,8 @@ struct SearchInfo;
 struct SessionModel;
 struct UserAccountMaps;
 
-// What the requests read from the session. The business object implements it; every member may be
-// called from the main queue and from the thread that handles incoming messages, so the scalars must
-// be safe to read from either.
+// What the requests read from the session. The business object implements it; requests are composed
+// on the main queue, where the session values live.
 class RequestContext {
 public:
     virtual ~RequestContext() = default;

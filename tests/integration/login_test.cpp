@@ -288,10 +288,13 @@ TEST_F(LoginRoadTest, IdleRequestSocketSendsItsKeepAliveOnThePumpedClock) {
         ASSERT_TRUE(pingSecond());
     server->waitFor([](const testserver::ServerStats& st) { return st.keepAlives > 0; }, 200ms);
     EXPECT_EQ(server->stats().keepAlives, 0);
-    // More than a minute without a request: one keep-alive.
+    // More than a minute without a request: one keep-alive, composed on the main queue and taken by
+    // the request thread's next pass.
     ASSERT_TRUE(pingSecond());
-    ASSERT_TRUE(pingSecond());
-    EXPECT_TRUE(server->waitFor([](const testserver::ServerStats& st) { return st.keepAlives > 0; }, 5s));
+    for (int second = 0; second < 3 && server->stats().keepAlives == 0; ++second) {
+        ASSERT_TRUE(pingSecond());
+        server->waitFor([](const testserver::ServerStats& st) { return st.keepAlives > 0; }, 500ms);
+    }
     EXPECT_TRUE(sessions[0]->business->conn().isRequesterRunning());
     EXPECT_EQ(server->stats().keepAlives, 1);
 }

@@ -69,7 +69,11 @@ protected:
         loader->model = std::move(model);
     }
 
-    void deliver(std::initializer_list<std::string> fields) { business->NewMessage(frameText(body(fields))); }
+    // As the stream thread would, then the main queue's turn.
+    void deliver(std::initializer_list<std::string> fields) {
+        business->NewMessage(frameText(body(fields)));
+        pump();
+    }
 
     std::size_t refreshes() const { return notifications->log.count("HistoryDataUpdateNotification"); }
 
@@ -123,8 +127,8 @@ TEST_F(BusinessBaseTest, EnvelopeContentsAreDispatchedInOrderWithARefreshEach) {
     const std::string inner =
         MessageBase::frame(body({"10=999", "20=3"})) + MessageBase::frame(body({"10=998", "20=8"}));
     b.NewMessage(envelopeText(inner, key));
-    EXPECT_EQ(b.Requestid(), 8); // both opened on this thread, second last
     pump();
+    EXPECT_EQ(b.Requestid(), 8); // both opened on this thread, applied in order
     EXPECT_EQ(refreshes(), 2u);
 
     // A compressed message holding an envelope holding a message: each level opens.
@@ -149,7 +153,8 @@ TEST_F(BusinessBaseTest, SnapshotSwitchesTheSessionKeyOnTheReceivingThread) {
     prepareSnapshot();
     BusinessBase& b = make();
     const std::string configured = app.logindata().configuredSecurityKey().value();
-    deliver({"10=33", "19=42", "21=20240102030405", "160=AMP", compressedField("snapshot")});
+    b.NewMessage(
+        frameText(body({"10=33", "19=42", "21=20240102030405", "160=AMP", compressedField("snapshot")})));
     // Switched before the main queue has run anything: the next envelope on this thread opens.
     const std::string expected = GenerateNewEncryptionKey("demo", "demo1234", "42", "20240102030405");
     EXPECT_EQ(app.logindata().SecurityKey(), expected);
@@ -157,15 +162,16 @@ TEST_F(BusinessBaseTest, SnapshotSwitchesTheSessionKeyOnTheReceivingThread) {
     EXPECT_EQ(b.envelopeKey(true), configured);
     EXPECT_NE(expected, configured);
     b.NewMessage(envelopeText(MessageBase::frame(body({"10=999", "20=30"})), expected));
-    EXPECT_EQ(b.Requestid(), 30);
     ASSERT_EQ(loader->log.calls().size(), 1u);
     EXPECT_EQ(loader->log.calls()[0].rfind("amp:1050=", 0), 0u);
 
-    // The model reaches the session only on the main queue, whole.
+    // The model and the session values reach the session only on the main queue, in arrival order.
     EXPECT_TRUE(b.session().AccountDetailCollection.empty());
+    EXPECT_EQ(b.Referenceid(), "");
     pump();
     EXPECT_EQ(b.session().AccountDetailCollection.size(), 1u);
-    EXPECT_EQ(b.session().Referenceid, "42");
+    EXPECT_EQ(b.Referenceid(), "42");
+    EXPECT_EQ(b.Requestid(), 30);
     EXPECT_EQ(b.JournalDataCollection(), std::vector<std::string>{"journal 1"});
 }
 
