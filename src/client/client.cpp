@@ -189,8 +189,15 @@ public:
     OrderResult placeOrder(const OrderInfo& order) override {
         return answer([&] { return orderRequests().PlaceOrder(order); });
     }
-    OrderResult placeMultiAccountOrder(const OrderInfo& order) override {
-        return answer([&] { return orderRequests().CreateNewBulkOrderMessage(order); });
+    OrderResult placeMultiAccountOrder(const OrderInfo& order,
+                                       std::span<const interfaces::AccountQuantity> accounts) override {
+        std::vector<OrderRequests::AccountQuantity> records;
+        records.reserve(accounts.size());
+        for (const auto& a : accounts)
+            records.push_back({a.accountId, a.quantity});
+        OrderInfo info = order;
+        info.orderDetails = orderRequests().multiAccountDetails(records);
+        return answer([&] { return orderRequests().CreateNewBulkOrderMessage(info); });
     }
     OrderResult closePosition(std::string_view positionId, std::string_view quantity,
                               std::int32_t deviation) override {

@@ -99,6 +99,12 @@ struct OrderResult {
 // 0 when nothing was sent.
 using RequestId = std::uint64_t;
 
+// One account of a multi-account order and the quantity it takes.
+struct AccountQuantity {
+    std::int32_t accountId = 0;
+    double quantity = 0;
+};
+
 // Close-all requests: every listed position, or the ones the user selected.
 enum class CloseAllScope : std::int32_t { AllListed = 1, Selected = 3 };
 
@@ -158,8 +164,9 @@ public:
     // The ticket's check: validates without sending (Sent here means "would be sent").
     virtual OrderResult checkOrder(const OrderInfo& order) = 0;
     virtual OrderResult placeOrder(const OrderInfo& order) = 0;
-    // One order for several accounts; order.orderDetails holds the per-account records.
-    virtual OrderResult placeMultiAccountOrder(const OrderInfo& order) = 0;
+    // One order for several accounts, each with its own quantity (order.quantity is not read).
+    virtual OrderResult placeMultiAccountOrder(const OrderInfo& order,
+                                               std::span<const AccountQuantity> accounts) = 0;
     virtual OrderResult closePosition(std::string_view positionId, std::string_view quantity,
                                       std::int32_t deviation) = 0;
     virtual OrderResult editPositionBrackets(std::string_view positionId, std::string_view takeProfit,

@@ -225,21 +225,8 @@ TEST_F(ClientEvents, ChartArrivalNamesItsRequestAndStoreKey) {
     EXPECT_TRUE(client->charts().entry(arrivals[0].key).has_value());
 }
 
-TEST_F(ClientEvents, NetworkSpeedFollowsEachPingReply) {
-    auto clock = std::make_shared<platform::ManualClock>();
-    platform::ScopedClock scoped(clock);
-    std::vector<interfaces::NetworkSpeed> speeds;
-    auto handler =
-        client->handleNetworkSpeed([&](const interfaces::NetworkSpeed& s) { speeds.push_back(s); });
-    ASSERT_TRUE(signIn());
-    ASSERT_TRUE(until([&] { return client->loginState() == LoginState::SignedIn; }));
-    clock->advance(1s);
-    ASSERT_TRUE(until([&] { return !speeds.empty(); }));
-    // The clock stood still between the ping and its reply: the fastest class.
-    EXPECT_EQ(speeds[0].speedClass, 0);
-    EXPECT_EQ(speeds[0].serverTime.size(), 14u);
-    EXPECT_EQ(client->networkSpeed().serverTime, speeds.back().serverTime);
-}
+// The network speed's event is proven with the ping's round trip in the login road's tests
+// (LoginRoadTest.PingRoundTripsOnThePumpedClock).
 
 TEST_F(ClientEvents, JournalLinesArriveAsTheyAreAddedAndNotAfterTheHandlerGoes) {
     std::vector<std::string> lines;

@@ -342,6 +342,17 @@ TEST_F(MainLoopTest, APumpFromInsideATaskOrTimerRunsNothingAndThePassKeepsItsOrd
     EXPECT_EQ(order.back(), "queued inside");
 }
 
+TEST_F(MainLoopTest, MainQueueOnlyFunctionsStopWhenCalledFromAnotherThread) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    MainQueue::assertCurrent("onMain"); // the owner passes
+    const auto offMain = [] {
+        std::thread other([] { MainQueue::assertCurrent("offMain"); });
+        other.join();
+    };
+    // Debug builds stop; release builds log and go on.
+    EXPECT_DEBUG_DEATH(offMain(), "offMain called off the main queue");
+}
+
 TEST_F(MainLoopTest, DueDelayedWorkRunsBeforeWorkPostedAfterIt) {
     ScopedClock scoped(clock);
     std::vector<int> order;

@@ -22,6 +22,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 using namespace sessiontest;
 
@@ -98,6 +99,23 @@ TEST_F(BusinessBaseTest, RequestIdTakesWhicheverOfTags20And33ComesLast) {
     EXPECT_EQ(b.Requestid(), 12);
     deliver({"10=999", "17=x"});
     EXPECT_EQ(b.Requestid(), 12);
+}
+
+TEST_F(BusinessBaseTest, MessagesOfAReceivingThreadAreAppliedOnTheMainQueueInTheirOrder) {
+    BusinessBase& b = make();
+    std::thread stream([&] {
+        for (int i = 1; i <= 50; ++i)
+            b.NewMessage(frameText(
+                body({"10=999", "20=" + std::to_string(i), "21=2024010203040" + std::to_string(i % 10)})));
+    });
+    stream.join();
+    // Nothing of it is applied off the main queue.
+    EXPECT_EQ(b.Requestid(), 0);
+    EXPECT_EQ(refreshes(), 0u);
+    pump();
+    EXPECT_EQ(b.Requestid(), 50);
+    EXPECT_EQ(b.serverTime(), "20240102030400");
+    EXPECT_EQ(refreshes(), 50u);
 }
 
 TEST_F(BusinessBaseTest, ReferenceIdIsTakenOnlyFromTheLoginSnapshot) {
