@@ -168,7 +168,7 @@ void BusinessBase::DemoUserCreationResponse(const std::vector<std::string>& fiel
             password = std::string(f.value);
     }
     if (user && password)
-        services_.notifications->demoUserCreationNotification(*user + "/" + *password);
+        services_.notifications->demoUserCreationNotification(*user, *password);
     else
         services_.notifications->demoUserCreationFailureNotification();
 }

@@ -162,7 +162,7 @@ public:
     virtual void SetEquityHitPriceInOrders(const EquityHitPriceInfos& row) = 0;
 };
 
-// Keyed "%lu" of the user id.
+// Keyed by UserAccountMaps::key(): one map per user and account.
 using UserAccountMapCollection = platform::OrderedMap<std::string, std::shared_ptr<UserAccountMaps>>;
 // Keyed "%lu" of the market id; each market's schedules in the order received.
 using MarketScheduleCollection = platform::OrderedMap<std::string, std::vector<SessionScheduleInfo>>;
