@@ -154,7 +154,14 @@ public:
     LoginPhase loginPhase() const;
 
     // Main queue only.
-    SessionModel& session() { return session_; }
+    SessionModel& session() {
+        TC_ASSERT_MAIN_QUEUE();
+        return session_;
+    }
+    const SessionModel& session() const {
+        TC_ASSERT_MAIN_QUEUE();
+        return session_;
+    }
     // The queries over the live collections.
     const SessionQueries& queries() const;
     // The grids' sorts of the stored lists: descriptors in turn, stable, nothing for none.
@@ -169,8 +176,10 @@ public:
     SessionEventSink& events() { return *services_.events; }
     // Marks tables as changed; the event for everything marked goes out once per main-queue pass.
     void tablesChanged(interfaces::TableSet tables);
-    const SessionModel& session() const { return session_; }
-    std::vector<std::string>& JournalDataCollection() { return journal_; }
+    std::vector<std::string>& JournalDataCollection() {
+        TC_ASSERT_MAIN_QUEUE();
+        return journal_;
+    }
     void appendJournal(std::string line);
     std::vector<std::string> selectedSymbols() const { return watchList_->selectedSymbols(); }
     WatchList& watchList() { return *watchList_; }
@@ -182,8 +191,14 @@ public:
 
     // What the data service filled beside the model (main queue only) and the chart replies kept for
     // this login (any thread; the store has its own lock).
-    DataServiceCollections& dataServiceCollections() { return dataServiceCollections_; }
-    const DataServiceCollections& dataServiceCollections() const { return dataServiceCollections_; }
+    DataServiceCollections& dataServiceCollections() {
+        TC_ASSERT_MAIN_QUEUE();
+        return dataServiceCollections_;
+    }
+    const DataServiceCollections& dataServiceCollections() const {
+        TC_ASSERT_MAIN_QUEUE();
+        return dataServiceCollections_;
+    }
     ChartDataStore& chartDataCollection() { return chartDataCollection_; }
     // Order rules, order requests and the live order lists (main queue).
     SessionOrders& orders() { return *orders_; }
@@ -191,8 +206,14 @@ public:
     SessionReachability& reachability() { return *reachability_; }
 
     // The buy and sell depth ladders per instrument the feed delivered.
-    MarketDepthStore& marketDepth() { return marketDepth_; }
-    const MarketDepthStore& marketDepth() const { return marketDepth_; }
+    MarketDepthStore& marketDepth() {
+        TC_ASSERT_MAIN_QUEUE();
+        return marketDepth_;
+    }
+    const MarketDepthStore& marketDepth() const {
+        TC_ASSERT_MAIN_QUEUE();
+        return marketDepth_;
+    }
 
     // The guard of everything this object posts or leaves behind, for its parts to bind with.
     const platform::CallbackGuard::Scope& lifetime() const { return guard_.scope(); }
