@@ -3,6 +3,7 @@
 #include "client/headless_application.h"
 #include "integration/loopback_fixture.h"
 #include "platform/clock.h"
+#include "platform/fake_reachability_source.h"
 #include "platform/user_defaults.h"
 #include "session/business_base.h"
 #include "session/item_details.h"
@@ -112,7 +113,8 @@ TEST_F(ClientEvents, TablesChangedComesAtMostOncePerPassWithTheTablesTouched) {
     // A local change of one table names that table alone.
     client->endExecutedPositionSearch();
     ASSERT_TRUE(until([&] { return !seen.empty(); }));
-    EXPECT_EQ(seen, std::vector<interfaces::TableSet>{interfaces::TableSet{interfaces::Table::ExecutedPositions}});
+    EXPECT_EQ(seen,
+              std::vector<interfaces::TableSet>{interfaces::TableSet{interfaces::Table::ExecutedPositions}});
     seen.clear();
 
     ASSERT_TRUE(signIn());
@@ -242,6 +244,24 @@ TEST_F(ClientEvents, JournalLinesArriveAsTheyAreAddedAndNotAfterTheHandlerGoes) 
     ASSERT_TRUE(until([&] { return client->journal().size() > heard; }));
     platform::RunLoop::main().runOnce();
     EXPECT_EQ(lines.size(), heard);
+}
+
+TEST_F(ClientEvents, MakeClientWatchesTheNetworkAndHandsTheProductsTextKeysToTheLookUp) {
+    testing_support::ScopedReachabilitySource network;
+    network.fake->setFlags(platform::reachability_flags::kReachable);
+    app.logindata().setProductLocalizationList({{"1004", "1088"}});
+    client.reset();
+    client = interfaces::MakeClient(app, {watchDefaults.get()});
+    EXPECT_EQ(LanguageString::getProductBasedKeyForKey("1004"), "1088");
+    // The watcher's first report and every change reach the session.
+    EXPECT_TRUE(until([&] { return client->isNetworkAvailable(); }));
+    network.fake->change(0);
+    EXPECT_TRUE(until([&] { return !client->isNetworkAvailable(); }));
+    // The client stops its watcher when it goes.
+    client.reset();
+    EXPECT_EQ(network.fake->subscriberCount(), 0u);
+    app.logindata().setProductLocalizationList({});
+    LanguageString::setProductLocalizationList({});
 }
 
 } // namespace
