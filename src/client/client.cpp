@@ -178,7 +178,7 @@ public:
     const MarketDepthStore& depth() const override { return business_->marketDepth(); }
     const std::vector<std::string>& journal() const override { return business_->JournalDataCollection(); }
     const DataServiceCollections& dataService() const override { return business_->dataServiceCollections(); }
-    const ChartDataStore& charts() const override { return business_->chartDataCollection(); }
+    const charts::ChartDataStore& chartData() const override { return business_->chartDataCollection(); }
     std::vector<std::string> watchList() const override { return business_->selectedSymbols(); }
 
     // ---- order requests

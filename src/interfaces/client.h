@@ -31,7 +31,9 @@ class UserDefaults;
 }
 
 // Records of the session that the views and commands name; their headers are the core's.
+namespace charts {
 class ChartDataStore;
+}
 class MarketDepthStore;
 class Order;
 class SessionQueries;
@@ -156,7 +158,7 @@ public:
     virtual const MarketDepthStore& depth() const = 0;
     virtual const std::vector<std::string>& journal() const = 0;
     virtual const DataServiceCollections& dataService() const = 0;
-    virtual const ChartDataStore& charts() const = 0;
+    virtual const charts::ChartDataStore& chartData() const = 0;
     // The watch list's instrument codes in the user's order.
     virtual std::vector<std::string> watchList() const = 0;
 

@@ -14,6 +14,7 @@
 // to the collections, every request and every notification happens on the main queue.
 //
 // Create and destroy it on the main thread (the one that pumps platform::RunLoop::main()).
+#include "charts/chart_cache.h"
 #include "connection/connection_base.h"
 #include "connection/message_base.h"
 #include "interfaces/application_interface.h"
@@ -199,7 +200,7 @@ public:
         TC_ASSERT_MAIN_QUEUE();
         return dataServiceCollections_;
     }
-    ChartDataStore& chartDataCollection() { return chartDataCollection_; }
+    charts::ChartDataStore& chartDataCollection() { return chartDataCollection_; }
     // Order rules, order requests and the live order lists (main queue).
     SessionOrders& orders() { return *orders_; }
     // Follows the network watcher's reports (main queue).
@@ -304,7 +305,7 @@ private:
     std::vector<std::string> journal_;
     MarketDepthStore marketDepth_;
     DataServiceCollections dataServiceCollections_;
-    ChartDataStore chartDataCollection_;
+    charts::ChartDataStore chartDataCollection_;
     std::unique_ptr<SessionReachability> reachability_;
     std::unique_ptr<SessionOrders> orders_;
     SessionRequests requests_{*this};

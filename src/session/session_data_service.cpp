@@ -1,5 +1,7 @@
 #include "session/session_data_service.h"
 
+#include "charts/chart_reply.h"
+
 #include "platform/log.h"
 #include "platform/notification_names.h"
 #include "session/business_base.h"
@@ -83,8 +85,8 @@ void SessionDataService::fillChartData(const std::optional<std::string>& data, s
     // The reply is keyed by the request number the chart request carried.
     std::optional<PendingRequest> pending = business_.sessionRequests().pendingRequests().take(
         kChartDataRequest, static_cast<std::int32_t>(static_cast<std::uint32_t>(requestId)));
-    const std::string key = data ? ChartDataStore::keyOf(*data).value_or("") : "";
-    const bool stored = business_.chartDataCollection().fillChartData(data, requestId).has_value();
+    const std::string key = data ? charts::chartReplyKey(*data).value_or("") : "";
+    const bool stored = business_.chartDataCollection().fillChartData(data, requestId);
     if (stored) {
         events_.chartDataReceivedNotification(requestId);
         business_.events().chartArrived(pending ? pending->sequence : 0, key);

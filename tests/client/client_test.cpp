@@ -224,7 +224,7 @@ TEST_F(ClientEvents, ChartArrivalNamesItsRequestAndStoreKey) {
     ASSERT_NE(id, 0u);
     ASSERT_TRUE(until([&] { return !arrivals.empty(); }));
     EXPECT_EQ(arrivals[0].id, id);
-    EXPECT_TRUE(client->charts().entry(arrivals[0].key).has_value());
+    EXPECT_TRUE(client->chartData().entry(arrivals[0].key).has_value());
 }
 
 // The network speed's event is proven with the ping's round trip in the login road's tests

@@ -226,7 +226,7 @@ TEST_F(DataServiceRoundTrip, ChartRequestIsStoredAndAnnounced) {
     Counted seen({name});
     ASSERT_NE(client->requestChartData("EURUSD", "60", 50), 0u);
     ASSERT_TRUE(platform::RunLoop::main().runUntil([&] { return seen.counts[name] == 1; }, 5s));
-    EXPECT_EQ(client->charts().size(), 1u);
+    EXPECT_EQ(client->chartData().size(), 1u);
 }
 
 } // namespace
