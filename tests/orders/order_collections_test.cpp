@@ -1,12 +1,12 @@
 #include "orders/order_collections.h"
 
+#include "client/headless_application.h"
 #include "platform/bundle.h"
 #include "platform/dispatch.h"
 #include "platform/notification_center.h"
 #include "platform/notification_names.h"
 #include "platform/user_defaults.h"
 #include "session/account_details.h"
-#include "client/headless_application.h"
 #include "session/history_rows.h"
 #include "session/item_details.h"
 #include "session/language_string.h"

@@ -1,10 +1,10 @@
 #include "orders/order_requests.h"
 
+#include "client/headless_application.h"
 #include "connection/envelope_opener.h"
 #include "connection/message_golden.h"
 #include "order_fixture.h"
 #include "platform/user_defaults.h"
-#include "client/headless_application.h"
 
 #include <gtest/gtest.h>
 
@@ -30,7 +30,8 @@ public:
 
 class FakeOrderContext : public OrderRequestContext {
 public:
-    explicit FakeOrderContext(SessionModel& model, interfaces::ApplicationInterface& app) : model_(model), app_(app) {}
+    explicit FakeOrderContext(SessionModel& model, interfaces::ApplicationInterface& app)
+        : model_(model), app_(app) {}
     MessageSender& sender() override { return capture; }
     bool isStreamConnected() const override { return streamUp; }
     std::string userName() const override { return "jdoe"; }
