@@ -77,6 +77,18 @@ protected:
     std::vector<platform::Notification> posted_;
 };
 
+TEST_F(SessionEventsTest, NothingQueuedByAPartOfAGoneOwnerIsPostedOrShown) {
+    auto owner = std::make_unique<platform::CallbackGuard>();
+    SessionEvents part(app_, &owner_, owner->scope(), center_);
+    part.passwordChangeNotification();
+    part.MarginCallNotification(7);
+    // The owner goes before the main queue gets to them: a later login's windows must not see them.
+    owner.reset();
+    pump();
+    EXPECT_TRUE(posted_.empty());
+    EXPECT_TRUE(app_.calls().empty());
+}
+
 TEST_F(SessionEventsTest, PlainNotificationsArePostedOnlyOnTheMainQueueInCallOrder) {
     auto order = std::make_shared<Order>();
     events_.passwordChangeNotification();
