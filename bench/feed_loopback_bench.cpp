@@ -9,11 +9,12 @@
 #include "client/session_wiring.h"
 #include "connection/login_inputdata.h"
 #include "interfaces/application_interface.h"
+#include "orders/session_orders.h"
 #include "platform/dispatch.h"
 #include "platform/user_defaults.h"
-#include "session/business_base.h"
-#include "session/item_details.h"
-#include "session/session_feed.h"
+#include "session/business/business_base.h"
+#include "session/feed/session_feed.h"
+#include "session/records/item_details.h"
 
 #include <benchmark/benchmark.h>
 #include <fmt/format.h>
@@ -31,6 +32,8 @@
 #include <vector>
 
 namespace {
+
+using namespace tc;
 
 using Clock = std::chrono::steady_clock;
 constexpr int kInstruments = 50;

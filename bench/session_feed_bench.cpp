@@ -6,11 +6,12 @@
 #include "client/session_wiring.h"
 #include "connection/login_inputdata.h"
 #include "interfaces/application_interface.h"
+#include "orders/session_orders.h"
 #include "platform/dispatch.h"
 #include "platform/user_defaults.h"
-#include "session/business_base.h"
-#include "session/price_feed.h"
-#include "session/session_feed.h"
+#include "session/business/business_base.h"
+#include "session/feed/price_feed.h"
+#include "session/feed/session_feed.h"
 
 #include <benchmark/benchmark.h>
 #include <fmt/format.h>
@@ -24,6 +25,8 @@
 #include <vector>
 
 namespace {
+
+using namespace tc;
 
 constexpr int kInstruments = 50;
 

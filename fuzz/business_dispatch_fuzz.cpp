@@ -4,10 +4,11 @@
 #include "client/headless_application.h"
 #include "client/session_wiring.h"
 #include "fuzz_support.h"
+#include "orders/session_orders.h"
 #include "platform/bundle.h"
 #include "platform/dispatch.h"
 #include "platform/user_defaults.h"
-#include "session/business_base.h"
+#include "session/business/business_base.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -15,6 +16,8 @@
 #include <string_view>
 
 namespace {
+
+using namespace tc;
 
 struct Session {
     std::unique_ptr<platform::UserDefaults> defaults = platform::UserDefaults::inMemory();

@@ -11,11 +11,11 @@
 #include "orders/session_orders.h"
 #include "platform/dispatch.h"
 #include "platform/log.h"
-#include "session/account_details.h"
-#include "session/business_base.h"
-#include "session/language_string.h"
-#include "session/order.h"
-#include "session/session_keys.h"
+#include "session/business/business_base.h"
+#include "session/model/collection_keys.h"
+#include "session/records/account_details.h"
+#include "session/records/order.h"
+#include "session/text/language_string.h"
 
 #include <utility>
 
@@ -109,8 +109,10 @@ public:
         services.events = relay_;
         if (!services.userDefaults)
             services.userDefaults = options.userDefaults;
-        business_ = makeSession(application, std::move(services), std::move(connection));
-        business_->orders().manager().setRefusalListener(
+        WiredSession wired = wireSession(application, std::move(services), std::move(connection));
+        business_ = std::move(wired.business);
+        orders_ = wired.orders;
+        orders_->manager().setRefusalListener(
             [this](std::string_view key, const std::string& text, const std::shared_ptr<Order>& order) {
                 refused(key, text, order);
             });
@@ -327,9 +329,10 @@ public:
     }
 
     BusinessBase& business() { return *business_; }
+    SessionOrders& orders() { return *orders_; }
 
 private:
-    OrderRequests& orderRequests() { return business_->orders().requests(); }
+    OrderRequests& orderRequests() { return orders_->requests(); }
     SessionRequests& requests() { return business_->sessionRequests(); }
 
     // Runs an order request; a refusal made while it runs is its answer.
@@ -361,7 +364,8 @@ private:
     bool answering_ = false;
     std::optional<OrderResult> answer_;
     std::unique_ptr<BusinessBase> business_;
-    platform::CallbackGuard guard_; // last: events queued for the main queue stop first
+    SessionOrders* orders_ = nullptr; // owned by business_
+    platform::CallbackGuard guard_;   // last: events queued for the main queue stop first
 };
 
 } // namespace
@@ -375,6 +379,10 @@ std::unique_ptr<interfaces::Client> makeClient(interfaces::ApplicationInterface&
 
 BusinessBase& sessionOf(interfaces::Client& client) {
     return static_cast<ClientImpl&>(client).business();
+}
+
+SessionOrders& ordersOf(interfaces::Client& client) {
+    return static_cast<ClientImpl&>(client).orders();
 }
 
 } // namespace tc

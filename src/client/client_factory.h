@@ -6,9 +6,10 @@
 
 #include <memory>
 
-class BusinessBase;
-
 namespace tc {
+
+class BusinessBase;
+class SessionOrders;
 
 // Main thread. `services.events` is the client's own and is ignored here.
 std::unique_ptr<interfaces::Client> makeClient(interfaces::ApplicationInterface& application,
@@ -19,5 +20,6 @@ std::unique_ptr<interfaces::Client> makeClient(interfaces::ApplicationInterface&
 // The session behind a client made by makeClient, for tests that play the server's or the network's
 // part (never for windows: they stay on the client's side of the seam).
 BusinessBase& sessionOf(interfaces::Client& client);
+SessionOrders& ordersOf(interfaces::Client& client);
 
 } // namespace tc

@@ -2,10 +2,12 @@
 
 #include "platform/dispatch.h"
 #include "platform/log.h"
-#include "platform/notification_names.h"
 #include "platform/user_defaults.h"
+#include "session/business/notification_names.h"
 
 #include <chrono>
+
+namespace tc {
 
 namespace {
 
@@ -25,11 +27,11 @@ std::string_view clip(std::string_view text) {
 HeadlessApplication::HeadlessApplication(platform::UserDefaults& defaults,
                                          platform::NotificationCenter& center)
     : defaults_(defaults), logindata_(std::make_unique<LoginInputdata>()) {
-    loginObserver_ = center.observe(std::string(platform::kLoginSuccessNotification),
-                                    [this](const platform::Notification&) {
-                                        std::lock_guard lock(mutex_);
-                                        loginSuccess_ = true;
-                                    });
+    loginObserver_ =
+        center.observe(std::string(kLoginSuccessNotification), [this](const platform::Notification&) {
+            std::lock_guard lock(mutex_);
+            loginSuccess_ = true;
+        });
 }
 
 HeadlessApplication::~HeadlessApplication() = default;
@@ -195,3 +197,5 @@ void HeadlessApplication::terminate() {
     if (handler)
         handler();
 }
+
+} // namespace tc

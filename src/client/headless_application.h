@@ -13,6 +13,8 @@
 #include <string_view>
 #include <vector>
 
+namespace tc {
+
 namespace platform {
 class UserDefaults;
 }
@@ -94,3 +96,5 @@ private:
     std::vector<std::string> soundsPlayed_;
     platform::CallbackGuard guard_; // last: the follow-up stops before the members it reads go
 };
+
+} // namespace tc

@@ -1,22 +1,24 @@
 #include "client/session_wiring.h"
 
-#include "orders/order_collections.h"
 #include "orders/session_orders.h"
+
 #include "platform/lenient.h"
 #include "platform/log.h"
 #include "platform/notification_center.h"
-#include "platform/notification_names.h"
-#include "session/business_base.h"
-#include "session/formatter.h"
-#include "session/journal_data.h"
-#include "session/order.h"
-#include "session/session_data_service.h"
-#include "session/session_events.h"
-#include "session/session_feed.h"
-#include "session/session_model.h"
-#include "session/session_snapshot_loader.h"
+#include "session/business/business_base.h"
+#include "session/business/notification_names.h"
+#include "session/business/session_events.h"
+#include "session/data_service/session_data_service.h"
+#include "session/feed/session_feed.h"
+#include "session/model/session_model.h"
+#include "session/records/order.h"
+#include "session/snapshot/session_snapshot_loader.h"
+#include "session/text/formatter.h"
+#include "session/text/journal_data.h"
 
 #include <set>
+
+namespace tc {
 
 namespace {
 
@@ -53,11 +55,10 @@ public:
     void demoUserCreationFailureNotification() override { events_->demoUserCreationFailureNotification(); }
     void postnetworkspeedNotification(const std::optional<std::string>& serverTime) override {
         if (serverTime)
-            NotificationCenter::defaultCenter().post(std::string(platform::kNetworkSpeedNotification),
-                                                     *serverTime);
+            NotificationCenter::defaultCenter().post(std::string(kNetworkSpeedNotification), *serverTime);
     }
     void WatchlistTableNotification() override {
-        NotificationCenter::defaultCenter().post(std::string(platform::kWatchlistTableNotification));
+        NotificationCenter::defaultCenter().post(std::string(kWatchlistTableNotification));
     }
     std::string getLoginJournalData(int event) override {
         return JournalData::getLoginJournalData(
@@ -121,46 +122,6 @@ public:
     void createApprovalAction(std::int64_t, const std::vector<std::string>&) override { dropped("approval"); }
 };
 
-// The order collections' view of the session object: its request number, language, journal and a
-// SessionEvents of its own for the order notices.
-class BusinessOrderHost final : public OrderCollectionsHost {
-public:
-    explicit BusinessOrderHost(BusinessBase& business)
-        : business_(business),
-          events_(business.application(),
-                  platform::NotificationObject(static_cast<const BusinessBase*>(&business)),
-                  business.lifetime()) {}
-    // Reports are applied in arrival order: the live value is the one the report left.
-    std::int32_t Requestid() const override { return business_.Requestid(); }
-    std::int64_t selectedLanguage() const override { return business_.application().selectedLanguage(); }
-    JournalContext journalContext() const override {
-        return JournalContext::from(business_.logindata(), selectedLanguage(),
-                                    business_.ServerTime().value_or(""));
-    }
-    void appendJournal(std::string line) override { business_.appendJournal(std::move(line)); }
-    SessionEvents* events() override { return &events_; }
-    void pendingOrderStored(const std::shared_ptr<Order>& order) override {
-        events_.PendingOrderNotification(order);
-        business_.events().orderStored(order);
-    }
-
-private:
-    BusinessBase& business_;
-    SessionEvents events_;
-};
-
-// The collections together with the host they reach the session through.
-class SessionOrderCollections {
-public:
-    explicit SessionOrderCollections(BusinessBase& business)
-        : host_(business), collections_(business.session(), host_) {}
-    OrderCollections& collections() { return collections_; }
-
-private:
-    BusinessOrderHost host_;
-    OrderCollections collections_;
-};
-
 class WatchedItems final : public SubscriptionSource {
 public:
     explicit WatchedItems(BusinessBase& business) : business_(business) {}
@@ -170,35 +131,11 @@ private:
     BusinessBase& business_;
 };
 
-} // namespace
-
-namespace tc {
-
-namespace {
-
-// The services with the order lists that receive the execution reports, when they are the real ones.
-struct WiredServices {
-    BusinessServices services;
-    OrderCollections* orderCollections = nullptr;
-};
-
-WiredServices wire(BusinessBase& business, BusinessServices s) {
-    WiredServices wired;
+BusinessServices wireServices(BusinessBase& business, BusinessServices s) {
     if (!s.notifications)
         s.notifications = std::make_shared<EventNotifications>(business);
     if (!s.requests)
         s.requests = std::make_shared<ForwardingRequests>(business);
-    // One set of order lists serves the execution reports and the data service's history rows.
-    if (!s.orders || !s.historyRows) {
-        auto owner = std::make_shared<SessionOrderCollections>(business);
-        std::shared_ptr<OrderCollections> collections(owner, &owner->collections());
-        if (!s.orders) {
-            s.orders = collections;
-            wired.orderCollections = collections.get();
-        }
-        if (!s.historyRows)
-            s.historyRows = collections;
-    }
     if (!s.chat)
         s.chat = std::make_shared<DroppingChat>();
     if (!s.funding)
@@ -211,26 +148,26 @@ WiredServices wire(BusinessBase& business, BusinessServices s) {
         s.snapshotLoader = std::make_shared<SessionSnapshotLoader>();
     if (!s.subscriptions)
         s.subscriptions = std::make_shared<WatchedItems>(business);
-    wired.services = std::move(s);
-    return wired;
+    // Execution reports and the data service's order rows go to the order side attached below, unless
+    // the caller gave handlers for them.
+    return s;
 }
 
 } // namespace
 
+WiredSession wireSession(interfaces::ApplicationInterface& application, BusinessServices services,
+                         ConnectionOptions connection) {
+    WiredSession wired;
+    wired.business = std::make_unique<BusinessBase>(
+        application, [&services](BusinessBase& b) { return wireServices(b, std::move(services)); },
+        std::move(connection));
+    wired.orders = &attachSessionOrders(*wired.business);
+    return wired;
+}
+
 std::unique_ptr<BusinessBase> makeSession(interfaces::ApplicationInterface& application,
                                           BusinessServices services, ConnectionOptions connection) {
-    OrderCollections* collections = nullptr;
-    auto business = std::make_unique<BusinessBase>(
-        application,
-        [&](BusinessBase& b) {
-            WiredServices wired = wire(b, std::move(services));
-            collections = wired.orderCollections;
-            return std::move(wired.services);
-        },
-        std::move(connection));
-    // The order side finds the live lists by id for its dialogs.
-    business->orders().setCollections(collections);
-    return business;
+    return wireSession(application, std::move(services), std::move(connection)).business;
 }
 
 } // namespace tc

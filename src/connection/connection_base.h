@@ -20,6 +20,8 @@
 #include <string_view>
 #include <vector>
 
+namespace tc {
+
 class LoginInputdata;
 class MessageSender;
 class ZMQContext;
@@ -155,3 +157,5 @@ private:
     std::shared_ptr<ZMQFeedSubscriber> feed_;
     std::shared_ptr<ZMQRequester> requester_;
 };
+
+} // namespace tc

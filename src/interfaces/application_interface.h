@@ -58,7 +58,7 @@ public:
     virtual ~ApplicationInterface() = default;
 
     // The one sign-in data record of the running client; never null after start-up.
-    virtual LoginInputdata& logindata() = 0;
+    virtual tc::LoginInputdata& logindata() = 0;
     // The language number passed to every text lookup.
     virtual std::int64_t selectedLanguage() const = 0;
     // True once the first login has completed; never cleared.

@@ -26,11 +26,11 @@
 #include <string_view>
 #include <vector>
 
+// Records of the session that the views and commands name; their headers are the core's.
+namespace tc {
 namespace platform {
 class UserDefaults;
 }
-
-// Records of the session that the views and commands name; their headers are the core's.
 namespace charts {
 class ChartDataStore;
 }
@@ -44,8 +44,21 @@ struct SearchInfo;
 struct SessionModel;
 struct StatementSelection;
 struct UserAccountMaps;
+} // namespace tc
 
 namespace interfaces {
+
+using tc::DataServiceCollections;
+using tc::MarketDepthStore;
+using tc::Order;
+using tc::OrderInfo;
+using tc::OrderSortDescriptor;
+using tc::SearchInfo;
+using tc::SessionModel;
+using tc::SessionQueries;
+using tc::StatementSelection;
+using tc::UserAccountMaps;
+namespace charts = tc::charts;
 
 // ---- session control
 
@@ -233,7 +246,7 @@ public:
 
 struct ClientOptions {
     // Where the watch list is kept; the user's standard defaults when null.
-    platform::UserDefaults* userDefaults = nullptr;
+    tc::platform::UserDefaults* userDefaults = nullptr;
     // Watch the internet connection, so the feed and data-service sockets are made again when the
     // network comes back. The program wants it; a test that plays the network itself may not.
     bool watchNetwork = true;

@@ -5,7 +5,7 @@
 
 namespace interfaces {
 
-using platform::Handler;
-using platform::MakeCleanupHandler;
+using tc::platform::Handler;
+using tc::platform::MakeCleanupHandler;
 
 } // namespace interfaces

@@ -8,13 +8,15 @@
 #include "orders/order_session.h"
 #include "platform/decimal.h"
 #include "platform/notification_center.h"
-#include "session/order.h"
+#include "session/records/order.h"
 
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
+
+namespace tc {
 
 struct GroupInstruments;
 class ItemDetails;
@@ -72,15 +74,15 @@ public:
     // Margin.
     bool CheckMargin(const Order& order) const;
     static double getMargin(const GroupInstruments* settings, std::int32_t deliveryMode) {
-        return ::getMargin(settings, deliveryMode);
+        return tc::getMargin(settings, deliveryMode);
     }
-    static double calulateMargin(const LotMarginInputs& inputs) { return ::calulateMargin(inputs); }
+    static double calulateMargin(const LotMarginInputs& inputs) { return tc::calulateMargin(inputs); }
     static double calculateHedgeMargin(double totalBuy, double totalSell, double margin, double percent) {
-        return ::calculateHedgeMargin(totalBuy, totalSell, margin, percent);
+        return tc::calculateHedgeMargin(totalBuy, totalSell, margin, percent);
     }
     static double Hedge(const AccountDetails* account, double totalBuy, double totalSell, double margin,
                         double percent, bool netOnly, bool forceHedge) {
-        return ::Hedge(account, totalBuy, totalSell, margin, percent, netOnly, forceHedge);
+        return tc::Hedge(account, totalBuy, totalSell, margin, percent, netOnly, forceHedge);
     }
     // Adds the account's open lots (and costs) in the instrument and delivery mode onto `totals`.
     void getTotalLotsAndCost(std::string_view itemCode, std::string_view accountNumber,
@@ -113,3 +115,5 @@ private:
     platform::NotificationCenter& center_;
     RefusalListener refusalListener_;
 };
+
+} // namespace tc

@@ -16,7 +16,7 @@
 #include <utility>
 #include <vector>
 
-namespace platform {
+namespace tc::platform {
 
 void runGuarded(Task& task, const std::string& where) {
     try {
@@ -659,4 +659,4 @@ Clock::duration RepeatingTimer::interval() const {
     return state_->interval;
 }
 
-} // namespace platform
+} // namespace tc::platform

@@ -15,7 +15,7 @@
 #include <type_traits>
 #include <utility>
 
-namespace platform {
+namespace tc::platform {
 
 // A move-only void() callable, so work items may own what they capture (sockets, buffers).
 class Task {
@@ -209,7 +209,7 @@ private:
     std::shared_ptr<RunLoop::TimerState> state_;
 };
 
-} // namespace platform
+} // namespace tc::platform
 
 // Put first in a function that touches main-queue-only state.
-#define TC_ASSERT_MAIN_QUEUE() ::platform::MainQueue::assertCurrent(__func__)
+#define TC_ASSERT_MAIN_QUEUE() ::tc::platform::MainQueue::assertCurrent(__func__)

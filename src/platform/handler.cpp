@@ -2,7 +2,7 @@
 
 #include <mutex>
 
-namespace platform {
+namespace tc::platform {
 
 namespace {
 
@@ -31,4 +31,4 @@ std::unique_ptr<Handler> MakeCleanupHandler(std::function<void()> cleanup) {
     return std::make_unique<CleanupHandler>(std::move(cleanup));
 }
 
-} // namespace platform
+} // namespace tc::platform

@@ -7,7 +7,7 @@
 #include <memory>
 #include <utility>
 
-namespace platform {
+namespace tc::platform {
 
 class Handler {
 public:
@@ -63,4 +63,4 @@ private:
     Scope scope_;
 };
 
-} // namespace platform
+} // namespace tc::platform

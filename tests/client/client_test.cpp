@@ -5,11 +5,11 @@
 #include "platform/clock.h"
 #include "platform/fake_reachability_source.h"
 #include "platform/user_defaults.h"
-#include "session/business_base.h"
-#include "session/item_details.h"
-#include "session/language_string.h"
-#include "session/order.h"
-#include "session/price_feed.h"
+#include "session/business/business_base.h"
+#include "session/feed/price_feed.h"
+#include "session/records/item_details.h"
+#include "session/records/order.h"
+#include "session/text/language_string.h"
 
 #include <gtest/gtest.h>
 
@@ -20,10 +20,11 @@
 #include <thread>
 #include <vector>
 
+namespace {
+
+using namespace tc;
 using namespace std::chrono_literals;
 using interfaces::LoginState;
-
-namespace {
 
 bool until(const std::function<bool()>& done) {
     return platform::RunLoop::main().runUntil(done, 10s);

@@ -6,15 +6,16 @@
 #include "connection/login_inputdata.h"
 #include "loopback_fixture.h"
 #include "market.h"
+#include "orders/session_orders.h"
 #include "platform/bundle.h"
 #include "platform/notification_center.h"
-#include "platform/notification_names.h"
 #include "platform/user_defaults.h"
-#include "session/account_details.h"
-#include "session/business_base.h"
-#include "session/business_test_support.h"
-#include "session/item_details.h"
-#include "session/order.h"
+#include "session/business/business_base.h"
+#include "session/business/business_test_support.h"
+#include "session/business/notification_names.h"
+#include "session/records/account_details.h"
+#include "session/records/item_details.h"
+#include "session/records/order.h"
 #include "test_server.h"
 
 #include <gtest/gtest.h>
@@ -24,10 +25,11 @@
 #include <functional>
 #include <set>
 
+namespace {
+
+using namespace tc;
 using namespace std::chrono_literals;
 using namespace sessiontest;
-
-namespace {
 
 class RecordingRows final : public HistoryRowSink {
 public:
@@ -136,9 +138,8 @@ TEST_F(DataServiceRoundTrip, LoginRequestsFillTheOrderListsInstrumentsResourcesA
 }
 
 TEST_F(DataServiceRoundTrip, AccountDetailsSchedulesAndAccessMaps) {
-    Counted seen({platform::kBankDetailsNotification, platform::kMarketSessionScheduleNotification,
-                  platform::kUserAccountMapNotification, platform::kEditUserAccountAccessSucessNotification,
-                  platform::kEditUserAccountAccessFailureNotification});
+    Counted seen({kBankDetailsNotification, kMarketSessionScheduleNotification, kUserAccountMapNotification,
+                  kEditUserAccountAccessSucessNotification, kEditUserAccountAccessFailureNotification});
     ASSERT_NE(client->requestBankDetails(20001), 0u);
     ASSERT_NE(client->requestSessionSchedule(1), 0u);
     ASSERT_NE(client->requestUserMapWithAccount(20001), 0u);
@@ -159,8 +160,7 @@ TEST_F(DataServiceRoundTrip, AccountDetailsSchedulesAndAccessMaps) {
     ASSERT_NE(client->requestUserMapWithAccount(20001), 0u);
     ASSERT_TRUE(answered());
     ASSERT_TRUE(platform::RunLoop::main().runUntil(
-        [&] { return seen.counts[std::string(platform::kEditUserAccountAccessSucessNotification)] == 1; },
-        2s));
+        [&] { return seen.counts[std::string(kEditUserAccountAccessSucessNotification)] == 1; }, 2s));
     EXPECT_TRUE(eventually(
         [&] { return got().userAccountMapCollection.at("1002:20001")->accountAccessTypeId == 2u; }));
 
@@ -170,14 +170,14 @@ TEST_F(DataServiceRoundTrip, AccountDetailsSchedulesAndAccessMaps) {
     ASSERT_TRUE(ask().requestBankDetails(foreign));
     ASSERT_TRUE(answered());
     ASSERT_TRUE(platform::RunLoop::main().runUntil(
-        [&] { return seen.counts[std::string(platform::kBankDetailsNotification)] == 2; }, 2s));
+        [&] { return seen.counts[std::string(kBankDetailsNotification)] == 2; }, 2s));
     EXPECT_FALSE(got().bankDetails);
-    EXPECT_EQ(seen.counts[std::string(platform::kEditUserAccountAccessFailureNotification)], 0);
+    EXPECT_EQ(seen.counts[std::string(kEditUserAccountAccessFailureNotification)], 0);
 }
 
 TEST_F(DataServiceRoundTrip, SearchesStatementsAndEquityHits) {
-    Counted seen({platform::kExecutedPositionTableNotification, platform::kDepositWithdrawalTableNotification,
-                  platform::kAccountStatementNotification});
+    Counted seen({kExecutedPositionTableNotification, kDepositWithdrawalTableNotification,
+                  kAccountStatementNotification});
     SearchInfo year;
     year.FromDate = utc(2024, 1, 1);
     year.ToDate = utc(2024, 12, 31);
@@ -221,7 +221,7 @@ TEST_F(DataServiceRoundTrip, PayGateSettingsAndResourceDownload) {
 
 TEST_F(DataServiceRoundTrip, ChartRequestIsStoredAndAnnounced) {
     // The chart raises the request number and its reply is announced under it.
-    const std::string name = std::string(platform::kChartDataReceivedNotification) +
+    const std::string name = std::string(kChartDataReceivedNotification) +
                              std::to_string(static_cast<std::int64_t>(inside().Requestid()) + 1);
     Counted seen({name});
     ASSERT_NE(client->requestChartData("EURUSD", "60", 50), 0u);

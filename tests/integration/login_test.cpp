@@ -6,15 +6,16 @@
 #include "platform/bundle.h"
 #include "platform/clock.h"
 #include "platform/notification_center.h"
-#include "platform/notification_names.h"
 #include "platform/user_defaults.h"
-#include "session/business_base.h"
-#include "session/business_test_support.h"
-#include "session/language_string.h"
-#include "session/session_reachability.h"
+#include "session/business/business_base.h"
+#include "session/business/business_test_support.h"
+#include "session/business/notification_names.h"
+#include "session/business/session_reachability.h"
+#include "session/text/language_string.h"
 
 #include "loopback_fixture.h"
 #include "market.h"
+#include "orders/session_orders.h"
 #include "test_server.h"
 
 #include <gtest/gtest.h>
@@ -25,11 +26,12 @@
 #include <mutex>
 #include <thread>
 
+namespace {
+
+using namespace tc;
 using namespace std::chrono_literals;
 using sessiontest::FakeApplication;
 using sessiontest::pumpUntil;
-
-namespace {
 
 // Feed messages as the session hands them over on the feed thread.
 class RecordingFeed final : public FeedHandler {

@@ -10,16 +10,16 @@
 #include "orders/session_orders.h"
 #include "platform/bundle.h"
 #include "platform/notification_center.h"
-#include "platform/notification_names.h"
 #include "platform/user_defaults.h"
-#include "session/account_details.h"
-#include "session/business_base.h"
-#include "session/business_test_support.h"
-#include "session/formatter.h"
-#include "session/item_details.h"
-#include "session/language_string.h"
-#include "session/order.h"
-#include "session/session_events.h"
+#include "session/business/business_base.h"
+#include "session/business/business_test_support.h"
+#include "session/business/notification_names.h"
+#include "session/business/session_events.h"
+#include "session/records/account_details.h"
+#include "session/records/item_details.h"
+#include "session/records/order.h"
+#include "session/text/formatter.h"
+#include "session/text/language_string.h"
 
 #include "loopback_fixture.h"
 #include "market.h"
@@ -35,10 +35,11 @@
 #include <string>
 #include <vector>
 
+namespace {
+
+using namespace tc;
 using namespace std::chrono_literals;
 using OrderList = std::vector<std::shared_ptr<Order>>;
-
-namespace {
 
 // Runs the main queue until `done` holds; generous for the sanitizer builds.
 bool until(const std::function<bool()>& done) {
@@ -249,10 +250,9 @@ TEST_F(OrderFlowTest, MarketBuyBecomesPendingThenOpenPosition) {
     // 62/28 replaced the local record by the server's, 62/23 moved that one to the copy and 67/74
     // opened the position naming it.
     // The server's pending record is the order side's own, not a window's.
-    OrderCollections* collections = tc::sessionOf(client(s)).orders().collections();
-    ASSERT_NE(collections, nullptr);
+    const OrderCollections& collections = tc::ordersOf(client(s)).collections();
     const auto served =
-        findBy(collections->PendingOrderCollectionCopy(), &Order::PendingOrderId, position->PendingOrderId);
+        findBy(collections.PendingOrderCollectionCopy(), &Order::PendingOrderId, position->PendingOrderId);
     ASSERT_NE(served, nullptr) << "no pending record of the server for " << position->PendingOrderId;
     EXPECT_EQ(served->orderType, 1);
     EXPECT_EQ(served->OrderQty, "1");
@@ -425,7 +425,7 @@ TEST_F(OrderFlowTest, OffsetClosesHedgedPositionsAgainstEachOther) {
     ASSERT_FALSE(bought.empty());
     ASSERT_FALSE(sold.empty());
 
-    Recorded r{platform::kCloseHedgePositionNotification};
+    Recorded r{kCloseHedgePositionNotification};
     const std::size_t settledBefore = lists(s).SettledOrderCollection.size();
     const std::string details = bought +
                                 "\x05"
@@ -436,7 +436,7 @@ TEST_F(OrderFlowTest, OffsetClosesHedgedPositionsAgainstEachOther) {
     const int reports = server->stats().orderReports;
     ASSERT_TRUE(sent(client(s).offsetPosition(details, "EURUSD", "20003")));
     EXPECT_TRUE(answered(1052, reports));
-    ASSERT_TRUE(until([&] { return !r.named(platform::kCloseHedgePositionNotification).empty(); }));
+    ASSERT_TRUE(until([&] { return !r.named(kCloseHedgePositionNotification).empty(); }));
     ASSERT_TRUE(until([&] {
         return !findBy(lists(s).OpenOrderCollection, &Order::OpenPositionId, bought) &&
                !findBy(lists(s).OpenOrderCollection, &Order::OpenPositionId, sold) &&
@@ -464,10 +464,10 @@ TEST_F(OrderFlowTest, BulkCloseOfThreePositionsWithOneRefused) {
     ASSERT_TRUE(sent(client(s).closePosition(c, "0.3", -1)));
     ASSERT_TRUE(until([&] { return !findBy(lists(s).OpenOrderCollection, &Order::OpenPositionId, c); }));
 
-    Recorded r{platform::kBulkCloseNotification};
+    Recorded r{kBulkCloseNotification};
     const int reports = server->stats().orderReports;
     // By the records the window still holds (the client's close-all takes ids and leaves gone ones out).
-    ASSERT_TRUE(tc::sessionOf(client(s)).orders().requests().createBulkClosePositionInfo(chosen, 3));
+    ASSERT_TRUE(tc::ordersOf(client(s)).requests().createBulkClosePositionInfo(chosen, 3));
     EXPECT_TRUE(answered(82, reports));
     const auto kind = [](const platform::Notification& n) {
         const auto* k = n.info<std::string>(SessionEvents::kBulkCloseKindKey);

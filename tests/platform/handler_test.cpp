@@ -8,6 +8,8 @@
 
 namespace {
 
+using namespace tc;
+
 TEST(Handler, CleanupRunsOnceWhicheverComesFirst) {
     int cleanups = 0;
     {

@@ -1,0 +1,907 @@
+#include "session/business/business_base.h"
+
+#include "session/business/session_reachability.h"
+
+#include "connection/envelope_key.h"
+#include "connection/envelope_opener.h"
+#include "connection/login_inputdata.h"
+#include "connection/message_cracker.h"
+#include "connection/wire_date.h"
+#include "connection/wire_fields.h"
+#include "connection/wire_names.h"
+#include "platform/log.h"
+#include "platform/user_defaults.h"
+#include "session/business/session_events.h"
+#include "session/model/collection_keys.h"
+#include "session/records/account_details.h"
+#include "session/records/order.h"
+#include "session/text/formatter.h"
+#include "session/text/language_string.h"
+
+#include <algorithm>
+#include <limits>
+#include <set>
+#include <stdexcept>
+#include <utility>
+
+namespace tc {
+
+namespace msg = wire::msg;
+namespace report = wire::report;
+namespace tag = wire::tag;
+
+namespace {
+
+std::int32_t clampToInt32(std::int64_t v) {
+    return static_cast<std::int32_t>(std::clamp<std::int64_t>(v, std::numeric_limits<std::int32_t>::min(),
+                                                              std::numeric_limits<std::int32_t>::max()));
+}
+
+} // namespace
+
+BusinessBase::BusinessBase(interfaces::ApplicationInterface& application, const ServiceWiring& wire,
+                           ConnectionOptions connectionOptions)
+    : application_(application), logindata_(application.logindata()) {
+    services_ = wire(*this);
+    const std::pair<const void*, const char*> required[] = {
+        {services_.notifications.get(), "notifications"},
+        {services_.requests.get(), "requests"},
+        {services_.chat.get(), "chat handlers"},
+        {services_.funding.get(), "funding handlers"},
+        {services_.dataService.get(), "data service"},
+        {services_.feed.get(), "feed"},
+        {services_.snapshotLoader.get(), "snapshot loader"},
+        {services_.subscriptions.get(), "subscriptions"},
+    };
+    for (const auto& [service, name] : required)
+        if (!service)
+            throw std::invalid_argument(std::string("session wired without its ") + name);
+    if (!services_.events)
+        services_.events = std::make_shared<SessionEventSink>();
+    watchList_.emplace(
+        *this, services_.userDefaults ? *services_.userDefaults : platform::UserDefaults::standard(),
+        [this](const std::vector<std::string>& codes, bool subscribe) {
+            conn_->ProcessSubscribeandUnSubscribeItems(codes, subscribe);
+        },
+        platform::NotificationObject(static_cast<const BusinessBase*>(this)));
+    // The order side's closed positions are read live: it may be attached after this.
+    queries_.emplace(session_,
+                     SessionQuerySources{[this] {
+                                             const OrderCollectionHandlers* reports = orderReports();
+                                             return reports ? reports->openPositionHistory() : nullptr;
+                                         },
+                                         &dataServiceCollections_,
+                                         [&application] { return application.selectedLanguage(); }});
+    conn_ = ConnectionBase::create(*this, logindata_, *this, std::move(connectionOptions));
+    reachability_ = std::make_unique<SessionReachability>(*this);
+}
+
+BusinessBase::~BusinessBase() {
+    // Receiving threads first: after this nothing calls back into this object.
+    reachability_.reset();
+    orderSide_.reset();
+    conn_->shutdown();
+    guard_.disconnect();
+    pingTimer_.reset();
+}
+
+void BusinessBase::attachOrderSide(std::unique_ptr<OrderSide> side) {
+    orderSide_ = std::move(side);
+}
+
+OrderCollectionHandlers* BusinessBase::orderReports() const {
+    if (services_.orders)
+        return services_.orders.get();
+    return orderSide_ ? &orderSide_->executionReports() : nullptr;
+}
+
+HistoryRowSink* BusinessBase::historyRows() const {
+    if (services_.historyRows)
+        return services_.historyRows.get();
+    return orderSide_ ? &orderSide_->historyRows() : nullptr;
+}
+
+void BusinessBase::postMain(std::function<void()> work) {
+    platform::MainQueue::async(guard_.bind(std::move(work)));
+}
+
+void BusinessBase::postMainAfter(platform::Clock::duration delay, std::function<void()> work) {
+    platform::MainQueue::after(delay, guard_.bind(std::move(work)));
+}
+
+// ---- connection start, sending ----
+
+void BusinessBase::StreamingConnection(bool demoRegistration) {
+    const ConnectError error = demoRegistration ? conn_->ConnectToServer(true) : startLogin();
+    if (error != ConnectError::None)
+        endLogin(std::string("The server cannot be reached: ") + describe(error) + ".");
+}
+
+ConnectError BusinessBase::startLogin() {
+    TC_ASSERT_MAIN_QUEUE();
+    const ConnectError error = conn_->ConnectToServer(false);
+    if (error == ConnectError::None)
+        setLoginPhase(LoginPhase::Connecting);
+    return error;
+}
+
+void BusinessBase::disconnectServer() {
+    conn_->DisconnectServer();
+    postMain([this] {
+        stopPingTimer();
+        setLoginPhase(LoginPhase::SignedOut);
+    });
+}
+
+LoginPhase BusinessBase::loginPhase() const {
+    TC_ASSERT_MAIN_QUEUE();
+    return loginPhase_;
+}
+
+void BusinessBase::setLoginPhase(LoginPhase phase) {
+    if (loginPhase_ == phase)
+        return;
+    loginPhase_ = phase;
+    events().loginPhaseChanged(phase);
+}
+
+const SessionQueries& BusinessBase::queries() const {
+    TC_ASSERT_MAIN_QUEUE();
+    return *queries_;
+}
+
+void BusinessBase::sortOpenOrderCollection(const std::vector<OrderSortDescriptor>& descriptors) {
+    TC_ASSERT_MAIN_QUEUE();
+    sortOrderCollection(session_.OpenOrderCollection, descriptors);
+}
+
+void BusinessBase::sortPendingOrderCollection(const std::vector<OrderSortDescriptor>& descriptors) {
+    TC_ASSERT_MAIN_QUEUE();
+    sortOrderCollection(session_.PendingOrderCollection, descriptors);
+}
+
+void BusinessBase::sortCancelledOrderCollection(const std::vector<OrderSortDescriptor>& descriptors) {
+    TC_ASSERT_MAIN_QUEUE();
+    sortOrderCollection(session_.CancelledOrderCollection, descriptors);
+}
+
+void BusinessBase::sortSettledOrderCollection(const std::vector<OrderSortDescriptor>& descriptors) {
+    TC_ASSERT_MAIN_QUEUE();
+    sortOrderCollection(session_.SettledOrderCollection, descriptors);
+}
+
+void BusinessBase::setExecutedPositionState(bool searching) {
+    TC_ASSERT_MAIN_QUEUE();
+    if (std::exchange(dataServiceCollections_.isExecutedPositionSearch, searching) != searching)
+        tablesChanged({interfaces::Table::ExecutedPositions});
+}
+
+void BusinessBase::clearExecutedOrderSearchCollection() {
+    TC_ASSERT_MAIN_QUEUE();
+    dataServiceCollections_.ExecutedOrderSearchCollection.clear();
+    tablesChanged({interfaces::Table::ExecutedPositions});
+}
+
+void BusinessBase::tablesChanged(interfaces::TableSet tables) {
+    TC_ASSERT_MAIN_QUEUE();
+    changedTables_ |= tables;
+    if (changedTables_.empty() || tablesFlushQueued_)
+        return;
+    tablesFlushQueued_ = true;
+    postMain([this] { flushTablesChanged(); });
+}
+
+void BusinessBase::flushTablesChanged() {
+    tablesFlushQueued_ = false;
+    const interfaces::TableSet tables = std::exchange(changedTables_, {});
+    if (!tables.empty())
+        events().tablesChanged(tables);
+}
+
+void BusinessBase::reconnectZMQandSubscribeAllItems() {
+    if (!conn_->isStreamConnected())
+        return;
+    const std::string host = logindata_.IPAddress().value_or("");
+    const std::shared_ptr<UserInfo> user = session_.userInfo;
+    if (!user)
+        return;
+    conn_->ConnectToZMQSubServer(host, user->marketdepthPort);
+    conn_->ConnectToZMQReqServer(host, user->hdServerPort);
+    subscribeAllItems(true);
+}
+
+void BusinessBase::sendMessage(RequestMessage message) {
+    if (message.isZMQ)
+        conn_->sendZMQRequestMessage(std::move(message));
+    else
+        conn_->sendMessage(message.message);
+}
+
+std::string BusinessBase::envelopeKey(bool isInitialRequest) const {
+    // The product key stays apart from the session key: a later login in the same run still opens.
+    const std::optional<std::string> key =
+        isInitialRequest ? logindata_.configuredSecurityKey() : logindata_.SecurityKey();
+    return key.value_or("");
+}
+
+void BusinessBase::pingSent() {
+    TC_ASSERT_MAIN_QUEUE();
+    pingTime_ = platform::Clock::currentTime();
+}
+
+std::string BusinessBase::userName() const {
+    return logindata_.userName().value_or("");
+}
+
+std::int32_t BusinessBase::userId() const {
+    TC_ASSERT_MAIN_QUEUE();
+    return session_.userInfo ? session_.userInfo->UserId : 0;
+}
+
+std::uint64_t BusinessBase::productId() const {
+    TC_ASSERT_MAIN_QUEUE();
+    return session_.userInfo ? session_.userInfo->productID : 0;
+}
+
+void BusinessBase::pingToserver() {
+    MessageBase ping;
+    ping.setSender(this);
+    ping.startRequest(msg::kPing);
+    ping.setValue(tag::kRequestId, std::int64_t{Requestid()} + 1);
+    ping.setValue(tag::kTime, wire::nowText());
+    ping.BuildMessage();
+}
+
+void BusinessBase::appendJournal(std::string line) {
+    TC_ASSERT_MAIN_QUEUE();
+    // A session that runs for months, or a server that repeats itself, must not grow it for ever.
+    if (journal_.size() >= kMaxJournalLines)
+        journal_.erase(journal_.begin(),
+                       journal_.begin() + static_cast<std::ptrdiff_t>(kMaxJournalLines / 10));
+    journal_.push_back(std::move(line));
+    events().journalAppended(journal_.back());
+    tablesChanged({interfaces::Table::Journal});
+}
+
+// ---- session values (main queue: written by the inbound road in arrival order) ----
+
+std::int32_t BusinessBase::Requestid() const {
+    TC_ASSERT_MAIN_QUEUE();
+    return Requestid_;
+}
+
+void BusinessBase::setRequestid(std::int32_t value) {
+    TC_ASSERT_MAIN_QUEUE();
+    Requestid_ = value;
+}
+
+std::string BusinessBase::Referenceid() const {
+    TC_ASSERT_MAIN_QUEUE();
+    return Referenceid_;
+}
+
+std::optional<platform::Clock::time_point> BusinessBase::pingTime() const {
+    TC_ASSERT_MAIN_QUEUE();
+    return pingTime_;
+}
+
+std::optional<platform::Date> BusinessBase::serverDate() const {
+    TC_ASSERT_MAIN_QUEUE();
+    return serverDate_;
+}
+
+std::optional<std::string> BusinessBase::ServerTime() const {
+    const std::optional<platform::Date> date = serverDate();
+    if (!date)
+        return std::nullopt;
+    return wire::dateText(*date);
+}
+
+// ---- connection owner ----
+
+void BusinessBase::connectionDidReceiveMessage(std::string_view frameText) {
+    NewMessage(frameText);
+}
+
+void BusinessBase::connectionDidReceiveFeedMessage(std::string text) {
+    // Decoded here; the feed handler moves the changes to the main queue, coalesced.
+    // A text that throws is dropped; the feed goes on.
+    try {
+        services_.feed->ZMQNewMessage(text);
+    } catch (const std::exception& e) {
+        platform::Log::warning("feed text dropped: {}", e.what());
+    }
+}
+
+void BusinessBase::connectionDidConnectStream(bool demoRegistration) {
+    if (demoRegistration)
+        return;
+    // Ahead of every message of this stream on the main queue: a new login sequence must bring its
+    // own snapshot before its completion.
+    postMain([this] {
+        snapshotLoaded_ = false;
+        loginCompleted_ = false;
+        appendJournal(services_.notifications->getLoginJournalData(0));
+    });
+}
+
+void BusinessBase::connectionDidLoseStream(const std::optional<SocketError>&) {
+    postMain([this] {
+        stopPingTimer();
+        setLoginPhase(LoginPhase::Lost);
+        application_.ConnectionFailureNotification();
+    });
+}
+
+void BusinessBase::connectionKeepAliveDue() {
+    // Composed where every request is, with the session values as they stand; the request thread
+    // asks again on every pass until one is queued, so one is posted at a time.
+    if (keepAlivePosted_.exchange(true))
+        return;
+    postMain([this] {
+        keepAlivePosted_.store(false);
+        services_.requests->requestControlClientConnectMessage();
+    });
+}
+
+bool BusinessBase::connectionSubscriptionsAllowed() const {
+    TC_ASSERT_MAIN_QUEUE();
+    const auto& accounts = session_.AccountDetailCollection;
+    if (accounts.size() != 1)
+        return true;
+    const auto& account = accounts.begin()->second;
+    return !(account && account->tradingStatus == 3);
+}
+
+void BusinessBase::connectionRequestFailed(const RequestMessage& request, const std::string& reason) {
+    if (request.requestSequence == 0)
+        return;
+    if (std::optional<PendingRequest> pending = requests_.pendingRequests().withdraw(request.requestSequence))
+        requestAbandoned(*pending, reason);
+}
+
+void BusinessBase::requestAbandoned(const PendingRequest& request, const std::string& reason) {
+    postMain([this, request, reason] { events().requestFailed(request, reason); });
+}
+
+std::vector<std::string> BusinessBase::getAllItems() {
+    return services_.subscriptions->getAllItems();
+}
+
+void BusinessBase::subscribeAllItems(bool subscribe) {
+    conn_->ProcessSubscribeandUnSubscribeItems(getAllItems(), subscribe);
+}
+
+void BusinessBase::endLogin(const std::string& reason) {
+    platform::Log::error("login ended: {}", reason);
+    conn_->DisconnectServer();
+    postMain([this, reason] {
+        stopPingTimer();
+        setLoginPhase(LoginPhase::SignedOut);
+        // Shown like a refusal: the login form comes back with the reason.
+        application_.showLoginMessages(interfaces::LoginMessageAlert{reason, "0", std::nullopt});
+    });
+}
+
+// ---- incoming road ----
+//
+// A receiving thread (stream, request socket, feed) frames, parses, opens envelopes, reads login
+// snapshots and data-service replies, and posts one task per message to the main queue; the main
+// queue applies the messages of each thread in the order that thread received them: the session
+// values first, then the message's handler.
+
+void BusinessBase::NewMessage(std::string_view frameText) {
+    dispatch(frameText, 0);
+}
+
+void BusinessBase::ProcessMessage(std::string_view text) {
+    processText(text, 0);
+}
+
+void BusinessBase::processText(std::string_view text, int depth) {
+    // An envelope's content is whole frames; a tail without its frame end is dropped with the envelope.
+    StreamDeframer deframer;
+    deframer.feed(text, [this, depth](std::string_view frame) { dispatch(frame, depth); });
+    if (deframer.pendingBytes() > 0)
+        platform::Log::warning("unfinished frame of {} bytes dropped from an envelope",
+                               deframer.pendingBytes());
+}
+
+void BusinessBase::dispatch(std::string_view frameText, int depth) {
+    auto message = std::make_shared<InboundMessage>();
+    message->arrivedAt = platform::Clock::currentTime();
+    message->mb = std::make_shared<MessageBase>();
+    try {
+        message->type = message->mb->loadFrame(frameText);
+        message->tags = readCommonTags(message->mb->messageArray(), message->type);
+        if (!readOnReceivingThread(*message, depth))
+            return;
+    } catch (const std::exception& e) {
+        platform::Log::warning("message type {} dropped: {}", message->type, e.what());
+        message->failed = true;
+    } catch (...) {
+        platform::Log::warning("message type {} dropped", message->type);
+        message->failed = true;
+    }
+    postMain([this, message] { apply(*message); });
+}
+
+bool BusinessBase::readOnReceivingThread(InboundMessage& message, int depth) {
+    const CommonTags& tags = message.tags;
+    switch (message.type) {
+    case msg::kEnvelope: {
+        if (depth >= kMaxEnvelopeDepth) {
+            platform::Log::warning("envelope nested too deep; dropped");
+            return false;
+        }
+        const std::optional<std::string> plain =
+            openEncryptedEnvelope(tags.sealedPayload.value_or(""), envelopeKey(false));
+        if (plain)
+            processText(*plain, depth + 1);
+        else
+            platform::Log::warning("encrypted envelope did not open; dropped");
+        return false; // its messages are posted each in its turn; the envelope itself changes nothing
+    }
+    case msg::kCompressed: {
+        if (depth >= kMaxEnvelopeDepth) {
+            platform::Log::warning("compressed message nested too deep; dropped");
+            return false;
+        }
+        const std::optional<std::string> plain = decompressedPayloadOfField(tags.compressedField);
+        if (plain)
+            processText(*plain, depth + 1);
+        else
+            platform::Log::warning("compressed message did not inflate; dropped");
+        return false;
+    }
+    case msg::kLoginSnapshot: {
+        const bool isAmp = tags.payloadForm && *tags.payloadForm == "AMP";
+        if (std::optional<SessionModel> model = services_.snapshotLoader->load(tags.compressedField, isAmp)) {
+            message.snapshot = std::make_shared<SessionModel>(std::move(*model));
+            // The key switches here, so the next envelope on this thread opens with it. It comes from
+            // this message's own reference id and server time, which the main queue takes over next.
+            logindata_.setSecurityKey(GenerateNewEncryptionKey(
+                logindata_.userName().value_or(""), logindata_.password().value_or(""),
+                tags.referenceId.value_or(""), tags.time.value_or("")));
+        }
+        return true;
+    }
+    case msg::kLoginRefused:
+        if (tags.payloadForm && *tags.payloadForm == "AMP") {
+            if (std::optional<SessionModel> model =
+                    services_.snapshotLoader->load(tags.compressedField, true))
+                if (!model->loginInfoMessageCollection.empty())
+                    message.loginInfo = model->loginInfoMessageCollection.begin()->second;
+        }
+        return true;
+    case msg::kDataServiceReply:
+        message.applyReply =
+            services_.dataService->processDSResponse(tags.recordText, tags.compressedField, tags.procedure);
+        return true;
+    default:
+        return true;
+    }
+}
+
+interfaces::TableSet BusinessBase::tablesOf(std::int64_t type) {
+    using interfaces::Table;
+    switch (type) {
+    case msg::kLoginSnapshot:
+        return interfaces::TableSet::all();
+    case msg::kExecutionReport:
+    case msg::kPositionSettled:
+    case msg::kPositionReport:
+    case msg::kDataServiceReply:
+        return {Table::Accounts,         Table::OpenPositions,   Table::PendingOrders,
+                Table::SettledPositions, Table::CancelledOrders, Table::ExecutedPositions};
+    case msg::kAccountSummary:
+        return {Table::Accounts};
+    default:
+        return {};
+    }
+}
+
+void BusinessBase::apply(InboundMessage& message) {
+    if (!message.failed) {
+        applySessionValues(message.tags, message.type);
+        try {
+            ProcessNewMessage(message);
+        } catch (const std::exception& e) {
+            platform::Log::warning("message type {} dropped: {}", message.type, e.what());
+        } catch (...) {
+            platform::Log::warning("message type {} dropped", message.type);
+        }
+    }
+    if (message.type != msg::kEnvelope && message.type != msg::kCompressed &&
+        message.type != msg::kPingReply) {
+        services_.notifications->HistoryDataUpdateNotification();
+        tablesChanged(tablesOf(message.type));
+    }
+}
+
+CommonTags BusinessBase::readCommonTags(const std::vector<std::string>& fields, std::int64_t type) {
+    CommonTags t;
+    for (const std::string& piece : fields) {
+        const wire::Field f = wire::parseField(piece);
+        if (!f.hasValue)
+            continue;
+        const std::string value(f.value);
+        switch (f.tag) {
+        case tag::kText:
+            t.text = value;
+            break;
+        case tag::kReferenceId:
+            if (type == msg::kLoginSnapshot)
+                t.referenceId = value;
+            break;
+        case tag::kRequestId:
+        case tag::kOrderRequestId:
+            t.requestNumber = clampToInt32(MessageCracker::integerValue(value));
+            break;
+        case tag::kTime:
+            t.time = value;
+            break;
+        case tag::kUserName:
+            t.userName = value;
+            break;
+        case tag::kSealedPayload:
+            t.sealedPayload = value;
+            break;
+        case tag::kAccount:
+            t.account = value;
+            break;
+        case tag::kReportStatus:
+            t.reportStatus = MessageCracker::integerValue(value);
+            break;
+        case tag::kRejectionCode:
+            t.rejectionCode = MessageCracker::integerValue(value);
+            break;
+        case tag::kRemainingQuantity:
+            t.remainingQuantity = value;
+            break;
+        case tag::kPendingOrderId:
+            t.pendingOrderId = value;
+            break;
+        case tag::kPositionId:
+            t.positionId = value;
+            break;
+        case tag::kNotice:
+            t.notice = value;
+            break;
+        case tag::kOffsetOrder:
+            t.offsetOrder = value;
+            break;
+        case tag::kProcedure:
+            t.procedure = value;
+            break;
+        case tag::kRecordText:
+            t.recordText = value;
+            break;
+        case tag::kPayloadForm:
+            t.payloadForm = value;
+            break;
+        case tag::kRoomName:
+            t.roomName = value;
+            break;
+        case tag::kChatPartner:
+            t.chatPartner = value;
+            break;
+        case tag::kBracketPositionId:
+            t.bracketPositionId = value;
+            break;
+        case tag::kQueueId:
+            t.queueId = value;
+            break;
+        case tag::kApprovalAction:
+            t.approvalAction = MessageCracker::integerValue(value);
+            break;
+        case tag::kCompressedPayload:
+            t.compressedField = piece;
+            break;
+        default:
+            break;
+        }
+    }
+    return t;
+}
+
+void BusinessBase::applySessionValues(const CommonTags& tags, std::int64_t type) {
+    if (tags.requestNumber)
+        Requestid_ = *tags.requestNumber;
+    if (type == msg::kLoginSnapshot && tags.referenceId)
+        Referenceid_ = *tags.referenceId;
+}
+
+void BusinessBase::ProcessNewMessage(InboundMessage& message) {
+    const std::vector<std::string>& fields = message.mb->messageArray();
+    const CommonTags& tags = message.tags;
+    const auto orEmpty = [](const std::optional<std::string>& v) { return v.value_or(""); };
+    switch (message.type) {
+    case msg::kLoginCompleted:
+        handleLoginCompleted();
+        break;
+    case msg::kLoginSnapshot:
+        handleLoginSnapshot(message);
+        break;
+    case msg::kPasswordChangeReply:
+        UpdateUserInfo(fields);
+        break;
+    case msg::kLoggedInElsewhere:
+        disconnectServer();
+        application_.LogininAnotherLocation(orEmpty(tags.notice));
+        break;
+    case msg::kLoginRefused:
+        handleLoginRefused(message.loginInfo);
+        break;
+    case msg::kExecutionReport:
+    case msg::kPositionSettled:
+    case msg::kPositionReport:
+        handleExecutionReport(message.type, fields, tags);
+        break;
+    case msg::kPayGateMasterReply:
+        services_.funding->payGateMasterResponse(*message.mb);
+        break;
+    case msg::kPayGateTransactionReply:
+        services_.funding->payGateTransactionResponse(*message.mb);
+        break;
+    case msg::kPayGateStatusReply:
+        services_.funding->payGateStatusResponse(*message.mb);
+        break;
+    case msg::kRoomCreation:
+    case msg::kRoomCreationReply:
+        services_.chat->FillChatRoomDetails(fields, orEmpty(tags.chatPartner));
+        break;
+    case msg::kChatMessage:
+        services_.chat->FillChatMessages(fields, orEmpty(tags.roomName));
+        break;
+    case msg::kOfflineMessagesReply:
+        services_.chat->FillOfflineMessages(fields);
+        break;
+    case msg::kRoomMessagesReply:
+        services_.chat->FillRoomMessage(fields);
+        break;
+    case msg::kContactListReply:
+        services_.chat->FillChatGroupsAndUsers(fields);
+        break;
+    case msg::kChatUserStatus:
+        services_.chat->UpdateChatUserStatus(orEmpty(tags.userName), fields);
+        break;
+    case msg::kRecentConversationReply:
+        services_.chat->FillRecentConversation(fields);
+        break;
+    case msg::kChatQueueReply:
+        services_.chat->UpdateChatResponseFromQueue(fields, orEmpty(tags.queueId));
+        services_.notifications->ChatQueueStatusUpdateNotification();
+        break;
+    case msg::kChatQueueStatus:
+        services_.chat->UpdateChatQueueStatus(fields, orEmpty(tags.queueId));
+        services_.notifications->ChatQueueStatusUpdateNotification();
+        break;
+    case msg::kApprovalReply:
+        // A missing action code reads as 0, which no approval handler acts on.
+        services_.funding->createApprovalAction(tags.approvalAction.value_or(0), fields);
+        break;
+    case msg::kPingReply:
+        handlePingReply(fields, message.arrivedAt);
+        break;
+    case msg::kDataServiceReply:
+        if (message.applyReply)
+            message.applyReply();
+        break;
+    case msg::kDemoRegistrationReply:
+        DemoUserCreationResponse(fields);
+        break;
+    case msg::kRelogin: {
+        const ConnectError error = conn_->reloginToServer();
+        if (error != ConnectError::None)
+            platform::Log::warning("relogin not started: {}", describe(error));
+        break;
+    }
+    case msg::kChartDataReply:
+        // Keyed by the request number as it now stands: the chart raised it before asking.
+        services_.dataService->fillChartData(tags.text, static_cast<std::uint32_t>(Requestid_));
+        break;
+    case msg::kAccountSummary:
+        UpdateAccountDetails(fields, orEmpty(tags.account));
+        break;
+    case msg::kInstrumentStatus:
+        services_.feed->messageCrackerOnInstrumentStatusChange(fields);
+        services_.notifications->WatchlistTableNotification();
+        break;
+    case msg::kCloseHedged:
+        services_.notifications->CloseHedgedPositionsNotification();
+        break;
+    default:
+        break;
+    }
+}
+
+// ---- login sequence ----
+
+void BusinessBase::handleLoginSnapshot(InboundMessage& message) {
+    appendJournal(services_.notifications->getLoginJournalData(1));
+    if (!message.snapshot) {
+        endLogin("The login data sent by the server could not be read.");
+        return;
+    }
+    session_ = std::move(*message.snapshot);
+    message.snapshot.reset();
+    snapshotLoaded_ = true;
+    // Restored against the new instruments, before anything subscribes.
+    watchList_->LoadItemstoWatchlist();
+    if (loginPhase_ == LoginPhase::Connecting)
+        setLoginPhase(LoginPhase::Loading);
+}
+
+void BusinessBase::handleLoginCompleted() {
+    if (!snapshotLoaded_) {
+        endLogin("The server completed the login without sending the login data.");
+        return;
+    }
+    if (std::exchange(loginCompleted_, true)) {
+        platform::Log::warning("login completion repeated; ignored");
+        return;
+    }
+    completeLoginOnMain();
+}
+
+void BusinessBase::completeLoginOnMain() {
+    std::shared_ptr<LoginInfoMessage> loginInfo;
+    if (!session_.loginInfoMessageCollection.empty())
+        loginInfo = session_.loginInfoMessageCollection.begin()->second;
+    appendJournal(services_.notifications->getLoginJournalData(2));
+    conn_->setIsNetworkAvailable(true);
+    startPingTimer();
+
+    const std::string host = logindata_.IPAddress().value_or("");
+    const std::shared_ptr<UserInfo> user = session_.userInfo;
+    conn_->ConnectToZMQSubServer(host, user ? user->marketdepthPort : 0);
+    conn_->ConnectToZMQReqServer(host, user ? user->hdServerPort : 0);
+
+    LoginRequests& r = *services_.requests;
+    r.requestOpenPosition();
+    r.requestPendingOrders();
+    r.requestSettledOrders();
+    r.requestCancelledOrders();
+    for (const auto& [id, account] : session_.AccountDetailCollection) {
+        if (account && account->tradingStatus == 5)
+            r.requestEquityPriceinfo(account->AccountId);
+    }
+    r.requestContactlist();
+    r.requestRecentConversation();
+    r.requestOfflineMessages();
+    r.requestAdvancedInstrumentInfo();
+    r.requestResourceSearchForTypes({"CAL", "ICO"});
+    r.requestApprovalRequest();
+    r.requestFinancialApprovals();
+
+    subscribeAllItems(true);
+    setLoginPhase(LoginPhase::SignedIn);
+    services_.notifications->LoginSuccessNotification();
+    if (loginInfo && loginInfo->ErrorCode == 15)
+        services_.notifications->appUpdateNotification(loginInfo->Message);
+}
+
+void BusinessBase::handleLoginRefused(const std::shared_ptr<LoginInfoMessage>& loginInfo) {
+    disconnectServer();
+    const std::int32_t code = loginInfo ? loginInfo->ErrorCode : 0;
+    const std::int64_t language = application_.selectedLanguage();
+    const auto textFor = [language](std::string_view key) {
+        return LanguageString::stringforSelectedLanguage(language, key).value_or(std::string(key));
+    };
+    std::string_view key = "1004";
+    std::string_view tag = "0";
+    std::optional<std::string> url;
+    if (code == 10) {
+        key = "1087";
+    } else if (code == 11) {
+        key = "1088";
+    } else if (code == 12) {
+        key = "1089";
+        // The address offered for the newer version is opened only when it is a web address.
+        if (SessionEvents::isOpenableURL(loginInfo->Message)) {
+            tag = "3";
+            url = loginInfo->Message;
+        }
+    }
+    interfaces::LoginMessageAlert message{textFor(key), std::string(tag), std::move(url)};
+    postMain([this, message = std::move(message), loginInfo] {
+        if (loginInfo)
+            SessionModel::file(session_.loginInfoMessageCollection, sessionKey(loginInfo->ErrorCode),
+                               loginInfo, "loginInfoMessageCollection");
+        application_.showLoginMessages(message);
+    });
+}
+
+// ---- execution reports ----
+
+void BusinessBase::handleExecutionReport(std::int64_t type, const std::vector<std::string>& fields,
+                                         const CommonTags& tags) {
+    // The request number as this report left it (reports are applied in arrival order).
+    const std::int32_t requestId = Requestid_;
+    {
+        OrderCollectionHandlers* side = orderReports();
+        if (!side) {
+            platform::Log::debug("execution report dropped: no order side");
+            return;
+        }
+        OrderCollectionHandlers& orders = *side;
+        const std::string id79 = tags.pendingOrderId.value_or("");
+        const int status = static_cast<int>(tags.reportStatus.value_or(0));
+        if (type == msg::kPositionSettled) {
+            orders.FillSettledOrderCollection(fields);
+            return;
+        }
+        if (type == msg::kPositionReport) {
+            if (status == report::kPositionUpdate)
+                orders.UpdateOpenOrderCollection(tags.positionId.value_or(""), fields,
+                                                 tags.remainingQuantity.value_or(""));
+            else if (status == report::kPositionOpened)
+                orders.FillOpenOrderCollection(fields);
+            return;
+        }
+        switch (status) {
+        case report::kPartlyFilled:
+        case report::kEdited:
+            orders.UpdatePendingOrderCollection(fields, id79);
+            orders.ModifyBracketOrderUpdateonOpenOrderCollection(fields, tags.bracketPositionId, status);
+            break;
+        case report::kFullyFilled:
+            orders.RemovePendingOrder(id79, true);
+            orders.ModifyBracketOrderUpdateonOpenOrderCollection(fields, tags.bracketPositionId,
+                                                                 report::kFullyFilled);
+            break;
+        case report::kCancelled: {
+            orders.RemovePendingOrder(id79, true);
+            orders.FillCancelledOrderCollection(requestId, report::kCancelled, fields);
+            const std::optional<std::string> reference =
+                tags.bracketPositionId ? tags.bracketPositionId
+                                       : orders.refPositionIdOfRemovedPendingOrder(id79);
+            orders.ModifyBracketOrderUpdateonOpenOrderCollection(fields, reference, report::kCancelled);
+            break;
+        }
+        case report::kRejected:
+            handleOrderRejected(fields, tags, requestId);
+            break;
+        case report::kExpired:
+        case report::kSuspended:
+            orders.ModifyBracketOrderUpdateonOpenOrderCollection(fields, tags.bracketPositionId, status);
+            break;
+        case report::kPending:
+            orders.FillPendingOrderCollection(fields, id79);
+            orders.ModifyBracketOrderUpdateonOpenOrderCollection(fields, tags.bracketPositionId,
+                                                                 report::kPending);
+            break;
+        default:
+            break;
+        }
+    }
+}
+
+void BusinessBase::handleOrderRejected(const std::vector<std::string>& fields, const CommonTags& tags,
+                                       std::int32_t requestId) {
+    OrderCollectionHandlers& orders = *orderReports();
+    const std::string id79 = tags.pendingOrderId.value_or("");
+    if (id79.empty()) {
+        orders.FillCancelledOrderCollection(requestId, report::kRejected, fields);
+        orders.RemovePendingOrder(sessionKey(requestId), false);
+    } else {
+        orders.FillCancelledOrderCollection(MessageCracker::integerValue(id79), report::kRejected, fields);
+        orders.RemovePendingOrder(id79, true);
+    }
+    // A missing rejection code reads as 0: the general text.
+    const std::int32_t code = clampToInt32(tags.rejectionCode.value_or(0));
+    const std::string reason = orders.GetOrderRejectionReason(code);
+    events().orderRejected(code, reason, tags.offsetOrder.value_or(""));
+    services_.notifications->OrderRejectionNotification(reason);
+    services_.notifications->bulkCloseRejectedNotification(
+        {{std::to_string(tag::kOffsetOrder), tags.offsetOrder.value_or("")},
+         {std::to_string(tag::kText), reason}});
+    if (!tags.bracketPositionId || tags.bracketPositionId->empty())
+        orders.clearBracketOfRejectedOrder(id79);
+    else
+        orders.ModifyBracketOrderUpdateonOpenOrderCollection(fields, tags.bracketPositionId,
+                                                             report::kRejected);
+}
+
+} // namespace tc
