@@ -6,6 +6,7 @@
 // peak resident memory (high-water mark, reset at the start of the run where the system allows).
 // Argument: the sending rate in messages per second (0: unpaced).
 #include "bench_support.h"
+#include "client/session_wiring.h"
 #include "connection/data_additions.h"
 #include "connection/message_base.h"
 #include "platform/base64.h"
@@ -231,7 +232,7 @@ void BM_StreamFlood(benchmark::State& state) {
         const auto observer = platform::NotificationCenter::defaultCenter().addObserver(
             std::string(kLoginSuccessNotification), [&](const platform::Notification&) { loggedIn = true; });
         const bool peakReset = resetPeakMemory();
-        auto business = std::make_unique<BusinessBase>(app, services);
+        auto business = makeSession(app, services);
         server.start(rate);
         business->StreamingConnection(false);
         platform::RunLoop::main().runUntil([&] { return loggedIn; }, std::chrono::seconds(10));

@@ -38,9 +38,6 @@ public:
     // One framed message of a data-service reply, on the request thread. False when the message is
     // not one the data service may send (it is refused, and does not answer the request).
     virtual bool connectionDidReceiveReply(std::string_view frameText) = 0;
-    // A data-service, chart or keep-alive request that got no usable reply (none in time, one over
-    // the caps, one that held no data-service message), on the request thread or the pool.
-    virtual void connectionRequestFailed(const RequestMessage& request, std::string_view reason) = 0;
     // One feed message, on the feed thread.
     virtual void connectionDidReceiveFeedMessage(std::string text) = 0;
     // The stream is up (on "NewQueue"), before the login request goes out; for a demo registration no
@@ -59,6 +56,9 @@ public:
     virtual void connectionKeepAliveDue() = 0;
     // False while instrument topics must not change (one account only, in trading status 3).
     virtual bool connectionSubscriptionsAllowed() const = 0;
+    // A request-socket request that got no usable reply (request thread): none in time, one over the
+    // caps, one that held no data-service message; `reason` in words.
+    virtual void connectionRequestFailed(const RequestMessage& /*request*/, const std::string& /*reason*/) {}
 };
 
 enum class ConnectError {

@@ -40,7 +40,7 @@ public:
             connectionDidReceiveMessage(frameText);
         return taken;
     }
-    void connectionRequestFailed(const RequestMessage& request, std::string_view reason) override {
+    void connectionRequestFailed(const RequestMessage& request, const std::string& reason) override {
         failures.push(request.message + ": " + std::string(reason));
     }
     void connectionDidReceiveFeedMessage(std::string text) override { feed.push(std::move(text)); }

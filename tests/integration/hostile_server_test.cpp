@@ -1,5 +1,6 @@
 // The session against a faulty or hostile server: a raw loopback peer that logs the client in (or
 // does not) and then misbehaves on the stream or the data-service socket.
+#include "client/session_wiring.h"
 #include "connection/socket/socket_test_support.h"
 #include "connection/zmq/zmq_context.h"
 #include "connection/zmq/zmq_test_support.h"
@@ -90,7 +91,7 @@ protected:
         if (fd != -1)
             ::close(fd);
         app.log.clear();
-        business = std::make_unique<BusinessBase>(app, services, options);
+        business = makeSession(app, services, options);
         business->StreamingConnection(false);
         fd = listener.accept();
         EXPECT_NE(fd, -1);
@@ -404,14 +405,19 @@ protected:
 TEST_F(HostileDataServiceTest, AStreamMessageOnTheDataChannelIsRefusedAndAnOversizeReplyFailsItsRequest) {
     options.maxFrameBytes = 4096;
     LogLines log;
+    struct Failures final : SessionEventSink {
+        void requestFailed(const PendingRequest& request, const std::string& reason) override {
+            seen.push_back(request.procedure + ": " + reason);
+        }
+        std::vector<std::string> seen;
+    };
+    auto failures = std::make_shared<Failures>();
+    services.events = failures;
     BusinessBase& b = open();
     ASSERT_TRUE(logIn(1, port));
     const auto key = app.logindata().SecurityKey();
     const auto accounts = b.session().AccountDetailCollection.size();
 
-    std::size_t failures = 0;
-    const auto observer = platform::NotificationCenter::defaultCenter().addObserver(
-        std::string(kMarketSessionScheduleNotification), [&](const platform::Notification&) { ++failures; });
     // Each request waits for its answer: a reply past the frame cap, a login snapshot that would
     // replace the session and switch its key, a reply without any message.
     const std::string oversize =
@@ -425,13 +431,15 @@ TEST_F(HostileDataServiceTest, AStreamMessageOnTheDataChannelIsRefusedAndAnOvers
     for (std::uint64_t market : {7, 8, 9})
         ASSERT_TRUE(b.sessionRequests().requestSessionSchedule(market));
 
-    EXPECT_TRUE(sessiontest::pumpUntil([&] { return failures == 3; })) << failures;
-    platform::NotificationCenter::defaultCenter().removeObserver(observer);
+    ASSERT_TRUE(within([&] { return failures->seen.size() == 3; })) << failures->seen.size();
+    EXPECT_EQ(failures->seen,
+              (std::vector<std::string>{"getsessionschedule: the reply is larger than a message may be",
+                                        "getsessionschedule: the reply is not a data-service message",
+                                        "getsessionschedule: the reply holds no message"}));
     EXPECT_EQ(b.sessionRequests().pendingRequests().size(), 0u);
     EXPECT_EQ(app.logindata().SecurityKey(), key);
     EXPECT_EQ(b.session().AccountDetailCollection.size(), accounts);
     EXPECT_TRUE(log.contains("message type 33 refused on the data-service channel"));
-    EXPECT_TRUE(log.contains("data-service request getsessionschedule failed"));
 }
 
 } // namespace

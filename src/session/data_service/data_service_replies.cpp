@@ -168,13 +168,6 @@ DataServiceReply DataServiceReplies::parse(const PendingRequest& request,
     return parse(request.procedure, request.dsrequestType, data, compressedField);
 }
 
-DataServiceReply DataServiceReplies::failed(const PendingRequest& request) {
-    DataServiceReply reply{request.procedure, request.dsrequestType, dsreply::Failed{}};
-    if (request.procedure == "addedituac")
-        reply.value = dsreply::EditUserAccess{false};
-    return reply;
-}
-
 DataServiceReply DataServiceReplies::parse(std::string_view procedure, int dsrequestType,
                                            const std::optional<std::string>& data,
                                            std::string_view compressedField) {
@@ -383,8 +376,9 @@ DataServiceOutcome DataServiceReplies::apply(const DataServiceReply& reply, cons
             },
             [&](const UserAccountMapList& v) {
                 for (const auto& r : v.rows) {
-                    SessionModel::file(targets.userAccountMapCollection, r.key(), r,
-                                       "userAccountMapCollection", DataServiceCollections::kMaxEntries);
+                    SessionModel::file(targets.userAccountMapCollection, r.key(),
+                                       std::make_shared<UserAccountMaps>(r), "userAccountMapCollection",
+                                       DataServiceCollections::kMaxEntries);
                 }
             },
             [&](const Resources& v) {

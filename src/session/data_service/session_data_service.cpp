@@ -1,6 +1,7 @@
 #include "session/data_service/session_data_service.h"
-#include "connection/wire_names.h"
 
+#include "charts/chart_reply.h"
+#include "connection/wire_names.h"
 #include "platform/log.h"
 #include "session/business/business_base.h"
 #include "session/business/notification_names.h"
@@ -11,13 +12,13 @@
 namespace tc {
 
 SessionDataService::SessionDataService(BusinessBase& business)
-    : business_(business),
-      events_(business.application(),
-              platform::NotificationObject(static_cast<const BusinessBase*>(&business))) {}
+    : business_(business), events_(business.application(),
+                                   platform::NotificationObject(static_cast<const BusinessBase*>(&business)),
+                                   business.lifetime()) {}
 
-void SessionDataService::processDSResponse(const std::optional<std::string>& data,
-                                           const std::string& compressedField,
-                                           const std::optional<std::string>& requestName) {
+std::function<void()> SessionDataService::processDSResponse(const std::optional<std::string>& data,
+                                                            const std::string& compressedField,
+                                                            const std::optional<std::string>& requestName) {
     const std::string procedure = requestName.value_or("");
     // Replies come back in the order the requests left; the oldest pending one of the same procedure
     // is the one answered.
@@ -26,31 +27,13 @@ void SessionDataService::processDSResponse(const std::optional<std::string>& dat
     if (!pending)
         platform::Log::warning("data-service reply {} answers no pending request; read as the login's",
                                procedure);
-    applyOnMain(std::make_shared<const DataServiceReply>(
+    auto reply = std::make_shared<const DataServiceReply>(
         pending ? DataServiceReplies::parse(*pending, data, compressedField)
-                : DataServiceReplies::parse(procedure, 0, data, compressedField)));
-}
+                : DataServiceReplies::parse(procedure, 0, data, compressedField));
 
-void SessionDataService::requestFailed(const FailedRequest& request) {
-    PendingRequests& pending = business_.sessionRequests().pendingRequests();
-    if (request.messageType == wire::msg::kDataService) {
-        // Answered as the server's own failure reply would be, so the window waiting for it hears.
-        const std::optional<PendingRequest> entry =
-            pending.take(wire::msg::kDataService, std::nullopt, request.procedure);
-        platform::Log::warning("data-service request {} failed: {}", request.procedure, request.reason);
-        if (entry)
-            applyOnMain(std::make_shared<const DataServiceReply>(DataServiceReplies::failed(*entry)));
-    } else if (request.messageType == wire::msg::kChartData) {
-        // No chart comes for it: the entry goes, so a later reply is not taken for this one.
-        pending.take(wire::msg::kChartData, request.requestId);
-        platform::Log::warning("chart request {} failed: {}", request.requestId.value_or(0), request.reason);
-    } else {
-        platform::Log::warning("request of type {} failed: {}", request.messageType, request.reason);
-    }
-}
-
-void SessionDataService::applyOnMain(std::shared_ptr<const DataServiceReply> reply) {
-    business_.postMain([this, reply] {
+    return [this, reply, pending] {
+        if (pending && std::holds_alternative<dsreply::Failed>(reply->value))
+            business_.events().requestFailed(*pending, "the data service could not answer");
         const DataServiceOutcome outcome = DataServiceReplies::apply(
             *reply, business_.session(), business_.dataServiceCollections(), business_.historyRows());
         for (const DataServiceEvent event : outcome.events) {
@@ -89,12 +72,21 @@ void SessionDataService::applyOnMain(std::shared_ptr<const DataServiceReply> rep
         }
         if (outcome.subscribeAllItems)
             business_.SubscribePriceforHistoryData();
-    });
+    };
 }
 
 void SessionDataService::fillChartData(const std::optional<std::string>& data, std::uint64_t requestId) {
-    if (business_.chartDataCollection().fillChartData(data, requestId))
+    // The reply is keyed by the request number the chart request carried.
+    std::optional<PendingRequest> pending = business_.sessionRequests().pendingRequests().take(
+        wire::msg::kChartData, static_cast<std::int32_t>(static_cast<std::uint32_t>(requestId)));
+    const std::string key = data ? charts::chartReplyKey(*data).value_or("") : "";
+    const bool stored = business_.chartDataCollection().fillChartData(data, requestId);
+    if (stored) {
         events_.chartDataReceivedNotification(requestId);
+        business_.events().chartArrived(pending ? pending->sequence : 0, key);
+    } else if (pending) {
+        business_.events().requestFailed(*pending, "the chart reply could not be kept");
+    }
 }
 
 } // namespace tc

@@ -8,26 +8,20 @@
 
 namespace tc {
 
-#include <memory>
-
-struct DataServiceReply;
-
 class BusinessBase;
 
 class SessionDataService final : public DataServiceHandlers {
 public:
     explicit SessionDataService(BusinessBase& business);
 
-    // Receiving thread.
-    void processDSResponse(const std::optional<std::string>& data, const std::string& compressedField,
-                           const std::optional<std::string>& requestName) override;
+    // Receiving thread: the reply read, with the step that applies it on the main queue.
+    std::function<void()> processDSResponse(const std::optional<std::string>& data,
+                                            const std::string& compressedField,
+                                            const std::optional<std::string>& requestName) override;
+    // Main queue.
     void fillChartData(const std::optional<std::string>& data, std::uint64_t requestId) override;
-    void requestFailed(const FailedRequest& request) override;
 
 private:
-    // Applies a parsed reply on the main queue and posts what it asks for.
-    void applyOnMain(std::shared_ptr<const DataServiceReply> reply);
-
     BusinessBase& business_;
     SessionEvents events_;
 };
