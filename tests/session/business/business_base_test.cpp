@@ -1,3 +1,4 @@
+#include "client/session_wiring.h"
 #include "session/business/business_base.h"
 
 #include "connection/envelope_key.h"
@@ -7,6 +8,7 @@
 #include "orders/session_orders.h"
 #include "platform/bundle.h"
 #include "platform/clock.h"
+#include "platform/log.h"
 #include "platform/user_defaults.h"
 #include "session/business/business_test_support.h"
 #include "session/records/account_details.h"
@@ -22,6 +24,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 namespace {
 
@@ -50,7 +53,7 @@ protected:
     }
 
     BusinessBase& make() {
-        business = std::make_unique<BusinessBase>(app, services);
+        business = tc::makeSession(app, services);
         return *business;
     }
 
@@ -70,7 +73,11 @@ protected:
         loader->model = std::move(model);
     }
 
-    void deliver(std::initializer_list<std::string> fields) { business->NewMessage(frameText(body(fields))); }
+    // As the stream thread would, then the main queue's turn.
+    void deliver(std::initializer_list<std::string> fields) {
+        business->NewMessage(frameText(body(fields)));
+        pump();
+    }
 
     std::size_t refreshes() const { return notifications->log.count("HistoryDataUpdateNotification"); }
 
@@ -96,6 +103,32 @@ TEST_F(BusinessBaseTest, RequestIdTakesWhicheverOfTags20And33ComesLast) {
     EXPECT_EQ(b.Requestid(), 12);
 }
 
+TEST_F(BusinessBaseTest, MessagesOfAReceivingThreadAreAppliedOnTheMainQueueInTheirOrder) {
+    BusinessBase& b = make();
+    std::thread stream([&] {
+        for (int i = 1; i <= 50; ++i)
+            b.NewMessage(frameText(body({"10=999", "20=" + std::to_string(i)})));
+    });
+    stream.join();
+    // Nothing of it is applied off the main queue.
+    EXPECT_EQ(b.Requestid(), 0);
+    EXPECT_EQ(refreshes(), 0u);
+    pump();
+    EXPECT_EQ(b.Requestid(), 50);
+    EXPECT_EQ(refreshes(), 1u); // one pass, one refresh
+}
+
+TEST_F(BusinessBaseTest, ABurstOfMessagesRefreshesTheTablesOncePerPassAfterItsChanges) {
+    BusinessBase& b = make();
+    for (int i = 1; i <= 3; ++i)
+        b.NewMessage(frameText(body({"10=1049", "12=EURUSD", "574=" + std::to_string(i)})));
+    pump();
+    deliver({"10=1049", "12=EURUSD", "574=4"});
+    pump();
+    const std::string w = "WatchlistTableNotification", h = "HistoryDataUpdateNotification";
+    EXPECT_EQ(notifications->log.calls(), (std::vector<std::string>{w, w, w, h, w, h}));
+}
+
 TEST_F(BusinessBaseTest, ReferenceIdIsTakenOnlyFromTheLoginSnapshot) {
     prepareSnapshot();
     BusinessBase& b = make();
@@ -117,15 +150,15 @@ TEST_F(BusinessBaseTest, EveryMessageButEnvelopesAndPingReplyRefreshesTheTables)
     EXPECT_EQ(refreshes(), 1u);
 }
 
-TEST_F(BusinessBaseTest, EnvelopeContentsAreDispatchedInOrderWithARefreshEach) {
+TEST_F(BusinessBaseTest, EnvelopeContentsAreDispatchedInOrderAndRefreshTheTables) {
     BusinessBase& b = make();
     const std::string key = app.logindata().SecurityKey().value();
     const std::string inner =
         MessageBase::frame(body({"10=999", "20=3"})) + MessageBase::frame(body({"10=998", "20=8"}));
     b.NewMessage(envelopeText(inner, key));
-    EXPECT_EQ(b.Requestid(), 8); // both opened on this thread, second last
     pump();
-    EXPECT_EQ(refreshes(), 2u);
+    EXPECT_EQ(b.Requestid(), 8); // both opened on this thread, applied in order
+    EXPECT_EQ(refreshes(), 1u);
 
     // A compressed message holding an envelope holding a message: each level opens.
     const std::string nested =
@@ -133,7 +166,7 @@ TEST_F(BusinessBaseTest, EnvelopeContentsAreDispatchedInOrderWithARefreshEach) {
     deliver({"10=105", compressedField(nested)});
     EXPECT_EQ(b.Requestid(), 21);
     pump();
-    EXPECT_EQ(refreshes(), 3u);
+    EXPECT_EQ(refreshes(), 2u);
 }
 
 TEST_F(BusinessBaseTest, EnvelopeSealedWithAnotherKeyDispatchesNothing) {
@@ -149,7 +182,8 @@ TEST_F(BusinessBaseTest, SnapshotSwitchesTheSessionKeyOnTheReceivingThread) {
     prepareSnapshot();
     BusinessBase& b = make();
     const std::string configured = app.logindata().configuredSecurityKey().value();
-    deliver({"10=33", "19=42", "21=20240102030405", "160=AMP", compressedField("snapshot")});
+    b.NewMessage(
+        frameText(body({"10=33", "19=42", "21=20240102030405", "160=AMP", compressedField("snapshot")})));
     // Switched before the main queue has run anything: the next envelope on this thread opens.
     const std::string expected = GenerateNewEncryptionKey("demo", "demo1234", "42", "20240102030405");
     EXPECT_EQ(app.logindata().SecurityKey(), expected);
@@ -157,15 +191,16 @@ TEST_F(BusinessBaseTest, SnapshotSwitchesTheSessionKeyOnTheReceivingThread) {
     EXPECT_EQ(b.envelopeKey(true), configured);
     EXPECT_NE(expected, configured);
     b.NewMessage(envelopeText(MessageBase::frame(body({"10=999", "20=30"})), expected));
-    EXPECT_EQ(b.Requestid(), 30);
     ASSERT_EQ(loader->log.calls().size(), 1u);
     EXPECT_EQ(loader->log.calls()[0].rfind("amp:1050=", 0), 0u);
 
-    // The model reaches the session only on the main queue, whole.
+    // The model and the session values reach the session only on the main queue, in arrival order.
     EXPECT_TRUE(b.session().AccountDetailCollection.empty());
+    EXPECT_EQ(b.Referenceid(), "");
     pump();
     EXPECT_EQ(b.session().AccountDetailCollection.size(), 1u);
-    EXPECT_EQ(b.session().Referenceid, "42");
+    EXPECT_EQ(b.Referenceid(), "42");
+    EXPECT_EQ(b.Requestid(), 30);
     EXPECT_EQ(b.JournalDataCollection(), std::vector<std::string>{"journal 1"});
 }
 
@@ -574,6 +609,38 @@ TEST_F(BusinessBaseTest, ExecutionReportsFollowTheStatusTable) {
     EXPECT_EQ(notifications->log.count("bulkCloseRejectedNotification:C1/reason 3"), 1u);
     EXPECT_EQ(notifications->log.count("OrderRejectionNotification:reason 4"), 1u);
     EXPECT_EQ(refreshes(), 9u);
+}
+
+TEST_F(BusinessBaseTest, AMessageWithMoreFieldsThanTheCapIsDroppedWhole) {
+    auto orders = std::make_shared<RecordingOrders>();
+    services.orders = orders;
+    BusinessBase& b = make();
+    std::vector<std::string> errors;
+    platform::Log::setSink([&](platform::LogLevel level, std::string_view line) {
+        if (level == platform::LogLevel::Error)
+            errors.emplace_back(line);
+    });
+    // Four fields, the padding, and the empty piece after the last separator.
+    const auto report = [](std::size_t padding, int requestId) {
+        std::string text = "10=62\x03"
+                           "73=28\x03"
+                           "79=501\x03"
+                           "20=" +
+                           std::to_string(requestId) + "\x03";
+        for (std::size_t i = 0; i < padding; ++i)
+            text += "9=\x03";
+        return frameText(text);
+    };
+    b.NewMessage(report(MessageBase::kMaxFieldsPerFrame - 5, 7));
+    b.NewMessage(report(MessageBase::kMaxFieldsPerFrame - 4, 8));
+    b.NewMessage(frameText(std::string(3'000'000, '\x03')));
+    platform::Log::setSink({});
+    pump();
+    EXPECT_EQ(b.Requestid(), 7);
+    EXPECT_EQ(orders->log.calls(), (std::vector<std::string>{"FillPending:501", "Bracket:none/28"}));
+    ASSERT_EQ(errors.size(), 2u);
+    EXPECT_NE(errors[0].find("type 62 of 65537 fields dropped"), std::string::npos) << errors[0];
+    EXPECT_NE(errors[1].find("type 0 of 3000001 fields dropped"), std::string::npos) << errors[1];
 }
 
 TEST_F(BusinessBaseTest, PendingReportWithoutRequestNumberUsesTheOneStandingWhenItArrived) {
