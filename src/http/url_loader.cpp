@@ -70,23 +70,34 @@ public:
     CURLSH* share() const { return share_; }
     bool openssl() const { return openssl_; }
 
-    // Transfer handles are kept for the next transfer, with their header list: a reset handle skips the
+    // What a transfer handle was last set up for: a plain request of the same shape needs only its address,
+    // its own pointers and its header list set again, not a reset and the whole set-up.
+    struct Shape {
+        std::string method;
+        bool cookies = false;
+        double timeout = 0;
+        bool acceptEncoding = false;
+        friend bool operator==(const Shape&, const Shape&) = default;
+    };
+    // Transfer handles are kept for the next transfer, with their header list: a reused handle skips the
     // set-up of a new one, and the list serves again when the next request has the same fields.
     struct Handle {
         CURL* easy = nullptr;
         curl_slist* headers = nullptr;
+        bool used = false;
+        std::optional<Shape> shape; // set when its last transfer was plain and ended cleanly
     };
     Handle takeHandle() {
         if (idleHandles_.empty())
-            return {curl_easy_init(), nullptr};
-        Handle h = idleHandles_.back();
+            return {curl_easy_init(), nullptr, false, std::nullopt};
+        Handle h = std::move(idleHandles_.back());
         idleHandles_.pop_back();
-        resetHandle(h.easy);
         return h;
     }
     void giveBack(Handle h) {
         if (idleHandles_.size() < kIdleHandles) {
-            idleHandles_.push_back(h);
+            h.used = true;
+            idleHandles_.push_back(std::move(h));
             return;
         }
         curl_easy_cleanup(h.easy);
@@ -217,6 +228,9 @@ struct URLConnection::Transfer {
     bool inCallback = false;
     bool pausedReceiving = false;
     bool suspended = false;
+    bool everPaused = false;
+    bool endedCleanly = false;
+    std::optional<Loop::Shape> shape; // of a plain request, for the handle's next use
     char errorText[CURL_ERROR_SIZE] = {};
 
     URLConnectionDelegate& delegate() { return *owner->delegate_; }
@@ -230,6 +244,8 @@ struct URLConnection::Transfer {
 
     void begin();
     bool setUp();
+    void setOptions(bool hasBody);
+    void setHeaderList(bool hasBody);
     void stopSoon();
     void finish(CURLcode result);
     void stopNow();
@@ -319,14 +335,25 @@ bool URLConnection::Transfer::setUp() {
                                   fmt::format("The request header \"{}\" is malformed.", name), url);
             return false;
         }
-    // A redirect hop starts from a reset handle, as a new transfer does.
+    // A plain request (http, no body, no credential, no resumed range) whose handle last carried one of
+    // the same shape to a clean end keeps that handle's set-up.
+    std::optional<Loop::Shape> plain;
+    if (url.scheme() == "http" && !request.httpBody && !request.httpBodyStream &&
+        !owner->options_.credential && !owner->options_.resumeOffset)
+        plain = Loop::Shape{toUpperASCII(request.httpMethod), request.HTTPShouldHandleCookies,
+                            request.timeoutInterval, !request.headers.contains("Accept-Encoding")};
+    bool light = false;
     if (easy) {
-        resetHandle(easy);
+        resetHandle(easy); // a redirect hop starts from a reset handle, as a new transfer does
     } else {
         auto handle = loop().takeHandle();
         easy = handle.easy;
         headerList = handle.headers;
+        light = plain && handle.shape == plain;
+        if (handle.used && !light)
+            resetHandle(easy);
     }
+    shape = hops == 0 ? plain : std::nullopt;
     status = 0;
     headers = HeaderFields();
     headerBytes = 0;
@@ -340,53 +367,15 @@ bool URLConnection::Transfer::setUp() {
         text.erase(hash);
     curl_easy_setopt(easy, CURLOPT_URL, text.c_str());
     curl_easy_setopt(easy, CURLOPT_PRIVATE, this);
-    curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(easy, CURLOPT_ERRORBUFFER, errorText);
-    curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L);
-    // The share holds only cookies; a reset handle keeps its share, so it is set (or cleared) every time.
-    curl_easy_setopt(easy, CURLOPT_SHARE, request.HTTPShouldHandleCookies ? loop().share() : nullptr);
-    curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &Transfer::onHeader);
     curl_easy_setopt(easy, CURLOPT_HEADERDATA, this);
-    curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &Transfer::onWrite);
     curl_easy_setopt(easy, CURLOPT_WRITEDATA, this);
-    if (request.HTTPShouldHandleCookies)
-        curl_easy_setopt(easy, CURLOPT_COOKIEFILE, "");
-    if (request.timeoutInterval > 0) {
-        long ms = static_cast<long>(std::min(request.timeoutInterval, 86400.0) * 1000);
-        curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, std::max(ms, 1L));
-        curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, 1L);
-        curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME,
-                         std::max(1L, static_cast<long>(std::ceil(ms / 1000.0))));
-    }
-    if (!request.headers.contains("Accept-Encoding"))
-        curl_easy_setopt(easy, CURLOPT_ACCEPT_ENCODING, "");
-
-    // TLS: libcurl's own checks are off because ours replace them (chain, host, pinning) in onVerify.
-    if (url.scheme() == "https") {
-        curl_easy_setopt(easy, CURLOPT_SSL_VERIFYPEER, 0L);
-        curl_easy_setopt(easy, CURLOPT_SSL_VERIFYHOST, 0L);
-        curl_easy_setopt(easy, CURLOPT_SSL_CTX_FUNCTION, &Transfer::onSSLContext);
-        curl_easy_setopt(easy, CURLOPT_SSL_CTX_DATA, this);
-        if (!owner->options_.shareConnections) {
-            curl_easy_setopt(easy, CURLOPT_FRESH_CONNECT, 1L);
-            curl_easy_setopt(easy, CURLOPT_FORBID_REUSE, 1L);
-            curl_easy_setopt(easy, CURLOPT_SSL_SESSIONID_CACHE, 0L);
-        }
-    }
-    if (owner->options_.credential) {
-        curl_easy_setopt(easy, CURLOPT_HTTPAUTH, CURLAUTH_BASIC);
-        curl_easy_setopt(easy, CURLOPT_USERNAME, owner->options_.credential->user.c_str());
-        curl_easy_setopt(easy, CURLOPT_PASSWORD, owner->options_.credential->password.c_str());
-    }
     if (owner->options_.resumeOffset && *owner->options_.resumeOffset > 0 && hops == 0) {
         request.headers.set("Range", fmt::format("bytes={}-", *owner->options_.resumeOffset));
         if (owner->options_.ifRange)
             request.headers.set("If-Range", *owner->options_.ifRange);
     }
 
-    // Method and body.
-    std::string method = toUpperASCII(request.httpMethod);
     body.reset();
     bodyStream.reset();
     if (request.httpBodyStream) {
@@ -414,6 +403,53 @@ bool URLConnection::Transfer::setUp() {
         if (ec == std::errc() && p == cl->data() + cl->size())
             uploadTotal = n;
     }
+    if (!light)
+        setOptions(hasBody);
+    setHeaderList(hasBody);
+    return true;
+}
+
+// Everything but the address, the transfer's own pointers and its header fields: what a plain
+// request's shape decides, and what any other request needs besides.
+void URLConnection::Transfer::setOptions(bool hasBody) {
+    curl_easy_setopt(easy, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L);
+    // The share holds only cookies; a reset handle keeps its share, so it is set (or cleared) every time.
+    curl_easy_setopt(easy, CURLOPT_SHARE, request.HTTPShouldHandleCookies ? loop().share() : nullptr);
+    curl_easy_setopt(easy, CURLOPT_HEADERFUNCTION, &Transfer::onHeader);
+    curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &Transfer::onWrite);
+    if (request.HTTPShouldHandleCookies)
+        curl_easy_setopt(easy, CURLOPT_COOKIEFILE, "");
+    if (request.timeoutInterval > 0) {
+        long ms = static_cast<long>(std::min(request.timeoutInterval, 86400.0) * 1000);
+        curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, std::max(ms, 1L));
+        curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, 1L);
+        curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME,
+                         std::max(1L, static_cast<long>(std::ceil(ms / 1000.0))));
+    }
+    if (!request.headers.contains("Accept-Encoding"))
+        curl_easy_setopt(easy, CURLOPT_ACCEPT_ENCODING, "");
+
+    // TLS: libcurl's own checks are off because ours replace them (chain, host, pinning) in onVerify.
+    if (request.url.scheme() == "https") {
+        curl_easy_setopt(easy, CURLOPT_SSL_VERIFYPEER, 0L);
+        curl_easy_setopt(easy, CURLOPT_SSL_VERIFYHOST, 0L);
+        curl_easy_setopt(easy, CURLOPT_SSL_CTX_FUNCTION, &Transfer::onSSLContext);
+        curl_easy_setopt(easy, CURLOPT_SSL_CTX_DATA, this);
+        if (!owner->options_.shareConnections) {
+            curl_easy_setopt(easy, CURLOPT_FRESH_CONNECT, 1L);
+            curl_easy_setopt(easy, CURLOPT_FORBID_REUSE, 1L);
+            curl_easy_setopt(easy, CURLOPT_SSL_SESSIONID_CACHE, 0L);
+        }
+    }
+    if (owner->options_.credential) {
+        curl_easy_setopt(easy, CURLOPT_HTTPAUTH, CURLAUTH_BASIC);
+        curl_easy_setopt(easy, CURLOPT_USERNAME, owner->options_.credential->user.c_str());
+        curl_easy_setopt(easy, CURLOPT_PASSWORD, owner->options_.credential->password.c_str());
+    }
+
+    std::string method = toUpperASCII(request.httpMethod);
     if (method == "HEAD") {
         curl_easy_setopt(easy, CURLOPT_NOBODY, 1L);
     } else if (hasBody) {
@@ -432,7 +468,10 @@ bool URLConnection::Transfer::setUp() {
         if (method != "GET")
             curl_easy_setopt(easy, CURLOPT_CUSTOMREQUEST, method.c_str());
     }
+}
 
+// The header fields as libcurl takes them; the handle's last list serves again when it says the same.
+void URLConnection::Transfer::setHeaderList(bool hasBody) {
     static thread_local std::vector<std::string> lines; // the network thread's, kept for the next request
     std::size_t count = 0;
     auto addLine = [&](std::string_view name, std::string_view separator, std::string_view value) {
@@ -464,7 +503,6 @@ bool URLConnection::Transfer::setUp() {
             headerList = curl_slist_append(headerList, lines[i].c_str());
     }
     curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headerList);
-    return true;
 }
 
 void URLConnection::Transfer::begin() {
@@ -489,7 +527,7 @@ void URLConnection::Transfer::begin() {
 
 void URLConnection::Transfer::release() {
     if (easy)
-        loop().giveBack({easy, headerList});
+        loop().giveBack({easy, headerList, true, endedCleanly && !everPaused ? shape : std::nullopt});
     else
         curl_slist_free_all(headerList);
     easy = nullptr;
@@ -536,6 +574,7 @@ void URLConnection::Transfer::finish(CURLcode result) {
         }
     }
     done = true;
+    endedCleanly = result == CURLE_OK && !abortError && hops == 0;
     if (result == CURLE_OK && !abortError)
         delegate().didFinishLoading();
     else if (abortError)
@@ -650,6 +689,7 @@ size_t URLConnection::Transfer::onWrite(char* data, size_t size, size_t count, v
         return length; // the body of a redirect that is followed
     if (t->delegate().shouldPauseReceiving()) {
         t->pausedReceiving = true;
+        t->everPaused = true;
         return CURL_WRITEFUNC_PAUSE;
     }
     t->delegate().didReceiveData(reinterpret_cast<const std::uint8_t*>(data), length);
@@ -819,6 +859,7 @@ void URLConnection::suspend() {
         Transfer& t = *self->transfer_;
         if (t.running && !t.suspended) {
             t.suspended = true;
+            t.everPaused = true;
             loop().callCurl([&] { return curl_easy_pause(t.easy, CURLPAUSE_ALL); });
         }
     });

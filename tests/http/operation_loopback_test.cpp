@@ -186,6 +186,30 @@ TEST_F(LoopbackTest, CookiesComeBackUnlessARequestDeclinesThem) {
     }
 }
 
+// Transfer handles are reused: each request goes out with its own method and comes back whole, whatever
+// the request before it on the same handle was.
+TEST_F(LoopbackTest, ReusedTransfersCarryEachRequestsOwnMethod) {
+    auto m = HTTPRequestOperationManager::manager();
+    m->setResponseSerializer(HTTPResponseSerializer::serializer());
+    const std::vector<std::string> methods{"GET", "HEAD", "GET", "DELETE", "GET", "GET"};
+    for (const auto& method : methods) {
+        Outcome out;
+        auto op = m->HTTPRequestOperationWithHTTPMethod(
+            method, server->url("/doc"), std::nullopt,
+            [&](auto&, const ResponseObject& o) { out.done = out.succeeded = true, out.object = o; },
+            [&](auto&, const Error& e) { out.done = true, out.error = e; });
+        m->operationQueue()->addOperation(op);
+        ASSERT_TRUE(http_test::pumpUntil([&] { return out.done; }));
+        ASSERT_TRUE(out.succeeded) << method;
+        std::string body = method == "HEAD" ? "" : R"({"ok":true})";
+        EXPECT_EQ(asText(std::any_cast<Bytes>(out.object)), body) << method;
+    }
+    std::lock_guard lock(seenMutex);
+    ASSERT_EQ(seen.size(), methods.size());
+    for (std::size_t i = 0; i < methods.size(); ++i)
+        EXPECT_EQ(seen[i].method, methods[i]) << i;
+}
+
 TEST_F(LoopbackTest, ResponseBodiesAreCapped) {
     auto m = HTTPRequestOperationManager::manager();
     m->setResponseSerializer(HTTPResponseSerializer::serializer());
