@@ -1,6 +1,7 @@
 // The client's typed events, one test per event, against the in-process loopback server.
 #include "client/client_factory.h"
 #include "client/headless_application.h"
+#include "funding/session_funding.h"
 #include "integration/loopback_fixture.h"
 #include "platform/clock.h"
 #include "platform/fake_reachability_source.h"
@@ -68,7 +69,7 @@ protected:
     // Signs in and waits for the last list of the login's data-service requests.
     void signedIn() {
         ASSERT_TRUE(signIn());
-        ASSERT_TRUE(until([&] { return !client->dataService().financialApprovalRecords.empty(); }));
+        ASSERT_TRUE(until([&] { return !client->funding().financialApprovals.empty(); }));
     }
 
     std::unique_ptr<platform::UserDefaults> appDefaults = platform::UserDefaults::inMemory();
@@ -120,8 +121,7 @@ TEST_F(ClientEvents, TablesChangedComesAtMostOncePerPassWithTheTablesTouched) {
 
     ASSERT_TRUE(signIn());
     const auto deadline = std::chrono::steady_clock::now() + 10s;
-    while (client->dataService().financialApprovalRecords.empty() &&
-           std::chrono::steady_clock::now() < deadline) {
+    while (client->funding().financialApprovals.empty() && std::chrono::steady_clock::now() < deadline) {
         const std::size_t before = seen.size();
         platform::RunLoop::main().runOnce();
         mostInOnePass = std::max(mostInOnePass, static_cast<int>(seen.size() - before));
