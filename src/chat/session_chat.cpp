@@ -136,7 +136,8 @@ interfaces::CommandResult SessionChat::SendChatQueueRequest(std::string_view que
         return interfaces::CommandResult::refused("No such support queue.");
     if (!business_.conn().isNetworkAvailable())
         return interfaces::CommandResult::refused("The server is not connected.");
-    if (!business_.sessionRequests().SendChatQueueRequest((*queue)->QueueId, platform::rtfFromPlainText(text)))
+    if (!business_.sessionRequests().SendChatQueueRequest((*queue)->QueueId,
+                                                          platform::rtfFromPlainText(text)))
         return interfaces::CommandResult::refused("The request could not be sent (no account to name).");
     return interfaces::CommandResult::done();
 }
@@ -322,7 +323,8 @@ void SessionChat::FillRecentConversation(const Fields& fields) {
             std::string key = row.RoomId;
             if (!chat_.ChatRoomCollection.contains(key) && chat_.ChatRoomCollection.size() >= kMaxRooms)
                 break;
-            chat_.ChatRoomCollection.insert_or_assign(std::move(key), std::make_shared<ChatRoom>(std::move(row)));
+            chat_.ChatRoomCollection.insert_or_assign(std::move(key),
+                                                      std::make_shared<ChatRoom>(std::move(row)));
         }
     }
     changed(Kind::Recent, {});
@@ -402,7 +404,8 @@ void SessionChat::FillChatGroupsAndUsers(const Fields& fields) {
             TableRead<ChatGroup> read = ChatTables::readGroups(f.value);
             for (ChatGroup& g : read.rows) {
                 std::string id = g.GroupID;
-                chat_.GroupChatCollection.insert_or_assign(std::move(id), std::make_shared<ChatGroup>(std::move(g)));
+                chat_.GroupChatCollection.insert_or_assign(std::move(id),
+                                                           std::make_shared<ChatGroup>(std::move(g)));
             }
             if (read.ended)
                 break;
@@ -423,7 +426,8 @@ void SessionChat::FillChatGroupsAndUsers(const Fields& fields) {
             for (ChatQueue& q : ChatTables::readQueues(f.value)) {
                 if (!chat_.ChatQueueCollection.contains(q.QueueId)) {
                     std::string id = q.QueueId;
-                    chat_.ChatQueueCollection.insert_or_assign(std::move(id), std::make_shared<ChatQueue>(std::move(q)));
+                    chat_.ChatQueueCollection.insert_or_assign(std::move(id),
+                                                               std::make_shared<ChatQueue>(std::move(q)));
                 }
             }
         }
@@ -454,7 +458,8 @@ void SessionChat::UpdateChatResponseFromQueue(const Fields& fields, const std::s
     if (const auto* queue = chat_.ChatQueueCollection.get(queueId); queue && *queue) {
         for (const std::string& piece : fields)
             if (const wire::Field f = wire::parseField(piece); f.hasValue && f.tag == kQueueAnswer)
-                (*queue)->chartRequestStatus = ChatQueue::requestStatusOf(MessageCracker::integerValue(f.value));
+                (*queue)->chartRequestStatus =
+                    ChatQueue::requestStatusOf(MessageCracker::integerValue(f.value));
     }
     changed(Kind::Queue, queueId);
 }

@@ -18,7 +18,8 @@ interfaces::RequestId SessionResources::searchResources(std::string_view resourc
 }
 
 interfaces::RequestId SessionResources::downloadResource(std::string_view resourceName) {
-    const auto* found = business_.dataServiceCollections().resourceSearchCollection.get(std::string(resourceName));
+    const auto* found =
+        business_.dataServiceCollections().resourceSearchCollection.get(std::string(resourceName));
     if (!found || !resources::safeBaseName(resourceName).ok())
         return 0;
     return business_.sessionRequests().requestFileResourceDownload(*found).sequence;
@@ -49,8 +50,8 @@ void SessionResources::resourceDownloaded(const PendingRequest* request, std::st
         stored.error = saved.error;
         stored.calendarMerged = saved.downloadCompleted;
         if (saved.error.empty())
-            stored.path = resources::FileManager::getPathForFile(
-                              resources::safeBaseName(stored.name).name, store_->folder())
+            stored.path = resources::FileManager::getPathForFile(resources::safeBaseName(stored.name).name,
+                                                                 store_->folder())
                               .string();
     }
     if (!stored.error.empty())

@@ -111,10 +111,13 @@ std::string twoDecimals(double value) {
 
 } // namespace
 
-std::vector<std::string> approvalLines(std::int64_t action, const ApprovalReq& request, std::int64_t language) {
+std::vector<std::string> approvalLines(std::int64_t action, const ApprovalReq& request,
+                                       std::int64_t language) {
     const FinancialApproval none;
     const FinancialApproval& info = request.information ? *request.information : none;
-    const auto l = [language](std::string_view key, std::string_view value) { return line(language, key, value); };
+    const auto l = [language](std::string_view key, std::string_view value) {
+        return line(language, key, value);
+    };
     const auto orEmpty = [](const std::optional<std::string>& v) { return v.value_or(""); };
     if (action == 801)
         return {
@@ -143,9 +146,8 @@ std::vector<std::string> approvalLines(std::int64_t action, const ApprovalReq& r
 
 ApprovalBanner approvalBanner(std::int64_t action, const ApprovalReq& request, std::int64_t language) {
     ApprovalBanner banner;
-    if ((action != 930 && action != 931) ||
-        (request.approvalSubType != ApprovalReq::kDepositSubType &&
-         request.approvalSubType != ApprovalReq::kWithdrawalSubType))
+    if ((action != 930 && action != 931) || (request.approvalSubType != ApprovalReq::kDepositSubType &&
+                                             request.approvalSubType != ApprovalReq::kWithdrawalSubType))
         return banner;
     const bool deposit = request.approvalSubType == ApprovalReq::kDepositSubType;
     const FinancialApproval none;
@@ -199,7 +201,8 @@ interfaces::CommandResult SessionFunding::sendDepositRequest(const NewDeposit& d
     if (auto refusal = checkDeposit(deposit))
         return interfaces::CommandResult::refused("Deposit refused: " + refusal->message + ".");
     if (!accountHeld(deposit.accountDetail))
-        return interfaces::CommandResult::refused("Deposit refused: the account is not one of this session's.");
+        return interfaces::CommandResult::refused(
+            "Deposit refused: the account is not one of this session's.");
     MessageBase m;
     if (deposit.mode == kOnlinePayment) {
         if (!collections_.payGateSettings.find(deposit.payGateId))
@@ -212,7 +215,8 @@ interfaces::CommandResult SessionFunding::sendDepositRequest(const NewDeposit& d
         m.setValue(tag::kApprovalAmount, amountText(deposit.amount));
         m.setValue(tag::kAmount, amountText(deposit.estimatedAmount));
     } else {
-        const wire::RecordText record = FinancialApproval::forDeposit(deposit).getString(FinancialApproval::kFullForm);
+        const wire::RecordText record =
+            FinancialApproval::forDeposit(deposit).getString(FinancialApproval::kFullForm);
         if (!record.ok())
             return interfaces::CommandResult::refused("Deposit refused: " + record.error + ".");
         m.startRequest(msg::kApproval);
@@ -274,10 +278,11 @@ SessionFunding::addOrUpdatePayGateTransaction(std::shared_ptr<PayGateTransaction
 
 void SessionFunding::announcePayGate(std::int32_t state, const std::shared_ptr<PayGateTransaction>& tx,
                                      std::int64_t error) {
-    events_->postNotification(std::string(kPayGateTransactionNotification),
-                              PayGateNotice{state, tx, error});
+    events_->postNotification(std::string(kPayGateTransactionNotification), PayGateNotice{state, tx, error});
     using Kind = interfaces::FundingReply::Kind;
-    const Kind kind = state == 1 ? Kind::PayGateStarted : state == 2 ? Kind::PayGateProgress : Kind::PayGateResult;
+    const Kind kind = state == 1   ? Kind::PayGateStarted
+                      : state == 2 ? Kind::PayGateProgress
+                                   : Kind::PayGateResult;
     emit({kind, tx ? tx->requestId : 0, error, {}});
 }
 
@@ -314,7 +319,8 @@ void SessionFunding::payGateMasterResponse(const MessageBase& message) {
 
 void SessionFunding::payGateStatusResponse(const MessageBase& message) {
     const Tags tags = tagsOf(message.messageArray());
-    const auto* held = collections_.payGateTransactions.get(platform::decimalText(unsignedOf(tags, kGatewayRequestId)));
+    const auto* held =
+        collections_.payGateTransactions.get(platform::decimalText(unsignedOf(tags, kGatewayRequestId)));
     if (!held || !*held)
         return;
     PayGateTransaction& tx = **held;
@@ -322,9 +328,9 @@ void SessionFunding::payGateStatusResponse(const MessageBase& message) {
     tx.apiStatus = integerOf(tags, kGatewayApiStatus);
     tx.isClosed = boolOf(tags, kGatewayClosed);
     // An empty value keeps the time known; an absent one clears it.
-    for (const auto& [t, field] : {std::pair{kGatewayInitiated, &tx.initiatedTime},
-                                   std::pair{kGatewayRedirected, &tx.redirectedTime},
-                                   std::pair{kGatewayNotified, &tx.notifiedTime}}) {
+    for (const auto& [t, field] :
+         {std::pair{kGatewayInitiated, &tx.initiatedTime}, std::pair{kGatewayRedirected, &tx.redirectedTime},
+          std::pair{kGatewayNotified, &tx.notifiedTime}}) {
         const std::string* v = find(tags, t);
         if (!v)
             field->reset();
@@ -407,7 +413,8 @@ void SessionFunding::newApprovalRequest(std::int64_t action, const Tags& tags) {
     auto approval = std::make_shared<FinancialApproval>();
     readFinancialApproval(*approval, tags);
     const std::uint64_t account = action == 801 ? approval->beneficiaryAccount : approval->benefactorAccount;
-    if (id == 0 || approval->approvalRequestId != id || account == 0 || collections_.approvalRequests.contains(id))
+    if (id == 0 || approval->approvalRequestId != id || account == 0 ||
+        collections_.approvalRequests.contains(id))
         return;
     if (collections_.approvalRequests.size() >= FundingCollections::kMaxEntries) {
         platform::Log::warning("approvalRequests is full; request {} dropped", id);

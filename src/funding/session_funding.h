@@ -31,7 +31,8 @@ struct FundingCollections {
     static constexpr std::size_t kMaxEntries = 100'000;
 
     PayGateSettings payGateSettings;
-    platform::OrderedMap<std::string, std::shared_ptr<PayGateTransaction>> payGateTransactions; // "%lu" requestId
+    platform::OrderedMap<std::string, std::shared_ptr<PayGateTransaction>>
+        payGateTransactions;                                                        // "%lu" requestId
     std::map<std::uint64_t, std::shared_ptr<ApprovalReq>> approvalRequests;         // by approvalRequestId
     std::map<std::uint64_t, std::shared_ptr<FinancialApproval>> financialApprovals; // by approvalRequestId
 };
@@ -44,7 +45,8 @@ struct PayGateNotice {
 };
 
 // The label-0x03-value lines of a deposit (801) or withdrawal (802) request; empty for other actions.
-std::vector<std::string> approvalLines(std::int64_t action, const ApprovalReq& request, std::int64_t language);
+std::vector<std::string> approvalLines(std::int64_t action, const ApprovalReq& request,
+                                       std::int64_t language);
 // The banner (title, message) of a completed approval (930, 931) of a deposit or withdrawal.
 struct ApprovalBanner {
     std::string title;
@@ -87,7 +89,8 @@ private:
     bool accountHeld(const std::shared_ptr<const AccountDetails>& account) const;
     interfaces::CommandResult send(MessageBase& message);
     std::shared_ptr<PayGateTransaction> addOrUpdatePayGateTransaction(std::shared_ptr<PayGateTransaction> tx);
-    void announcePayGate(std::int32_t state, const std::shared_ptr<PayGateTransaction>& tx, std::int64_t error);
+    void announcePayGate(std::int32_t state, const std::shared_ptr<PayGateTransaction>& tx,
+                         std::int64_t error);
     void announceApproval(std::int64_t action, const ApprovalReq& request);
     void newApprovalRequest(std::int64_t action, const Tags& tags);
     std::shared_ptr<ApprovalReq> findRequest(const Tags& tags) const;

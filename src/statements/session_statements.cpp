@@ -15,7 +15,8 @@ interfaces::RequestId SessionStatements::requestAccountStatement(const Statement
     return id;
 }
 
-std::function<void()> SessionStatements::readAccountStatement(const PendingRequest* request, std::string xml) {
+std::function<void()> SessionStatements::readAccountStatement(const PendingRequest* request,
+                                                              std::string xml) {
     const std::uint64_t sequence = request ? request->sequence : 0;
     if (sequence == 0 || sequence != awaited_.load()) {
         platform::Log::warning("account statement reply {} answers no awaited request; dropped", sequence);
