@@ -61,7 +61,8 @@ ServiceDesk::ServiceDesk(const Market& market, DataService& data) : market_(mark
         room.name = "N" + std::to_string(n.room);
         room.users = {n.user};
         room.title = n.title;
-        room.messages.push_back({std::to_string(nextMessage_++), "Server", tc::platform::rtfFromPlainText(n.text), n.sent});
+        room.messages.push_back(
+            {std::to_string(nextMessage_++), "Server", tc::platform::rtfFromPlainText(n.text), n.sent});
         if (n.unread)
             room.unread.insert(n.user);
         rooms_[room.id] = std::move(room);
@@ -131,7 +132,8 @@ std::vector<DeskMessage> ServiceDesk::payGateDeposit(const std::string& user, co
     const User* u = market_.findUser(user);
     const int accountId = static_cast<int>(tc::platform::lenientInteger(valueOf(f, tag::kAccount)));
     const Account* account = market_.findAccount(accountId);
-    const std::uint64_t gateId = static_cast<std::uint64_t>(tc::platform::lenientInteger(valueOf(f, tag::kPayGate)));
+    const std::uint64_t gateId =
+        static_cast<std::uint64_t>(tc::platform::lenientInteger(valueOf(f, tag::kPayGate)));
     const PayGate* gate = nullptr;
     for (const PayGate& g : market_.payGates)
         if (g.id == gateId)
@@ -217,8 +219,9 @@ std::vector<DeskMessage> ServiceDesk::approvalRequest(const std::string& user, c
     const int accountId = static_cast<int>(deposit ? money.beneficiaryAccount : money.benefactorAccount);
     const Account* account = market_.findAccount(accountId);
     const std::int64_t right = deposit ? 0x10 : 0x20;
-    if ((action != 801 && action != 802) || !account || account->user != user || (account->settings & right) == 0 ||
-        !std::isfinite(money.requestedAmount) || money.requestedAmount <= 0) {
+    if ((action != 801 && action != 802) || !account || account->user != user ||
+        (account->settings & right) == 0 || !std::isfinite(money.requestedAmount) ||
+        money.requestedAmount <= 0) {
         Log::warning("testserver: approval request {} of {} for account {} refused", action, user, accountId);
         return {};
     }
@@ -324,12 +327,13 @@ std::vector<DeskMessage> ServiceDesk::contactList(const std::string& user) {
         if (c.name == user)
             continue;
         const User* u = market_.findUser(c.name);
-        users += row({std::to_string(u ? u->id : 0), c.name, online_.contains(c.name) ? "Online" : "Offline", "",
-                      c.group, "1", "", c.display});
+        users += row({std::to_string(u ? u->id : 0), c.name, online_.contains(c.name) ? "Online" : "Offline",
+                      "", c.group, "1", "", c.display});
     }
     for (const ChatQueueSeed& q : market_.queues)
         queues += row({std::to_string(q.id), q.name, "false", "true"});
-    return {{"", frameFields({typeField(msg::kContactListReply), {522, groups}, {521, users}, {1019, queues}})}};
+    return {
+        {"", frameFields({typeField(msg::kContactListReply), {522, groups}, {521, users}, {1019, queues}})}};
 }
 
 std::vector<DeskMessage> ServiceDesk::recentConversations(const std::string& user) {
@@ -345,8 +349,8 @@ std::vector<DeskMessage> ServiceDesk::recentConversations(const std::string& use
         std::string users;
         for (const std::string& u : room.users)
             users += (users.empty() ? "" : ";") + u;
-        table += row({last.sender, last.text, users, last.time, std::to_string(room.id), room.name, "", room.title,
-                      room.title.empty() ? display(other) : std::string()});
+        table += row({last.sender, last.text, users, last.time, std::to_string(room.id), room.name, "",
+                      room.title, room.title.empty() ? display(other) : std::string()});
     }
     return {{"", frameFields({typeField(msg::kRecentConversationReply), {tag::kText, table}})}};
 }
@@ -355,8 +359,8 @@ std::vector<DeskMessage> ServiceDesk::offlineMessages(const std::string& user) {
     std::string table;
     for (const auto& [id, room] : rooms_)
         if (!room.title.empty() && room.unread.contains(user))
-            table += row({"Server", "", user, room.messages.back().time, std::to_string(room.id), room.name, "",
-                          room.title});
+            table += row({"Server", "", user, room.messages.back().time, std::to_string(room.id), room.name,
+                          "", room.title});
     return {{"", frameFields({typeField(msg::kOfflineMessagesReply), {tag::kText, table}})}};
 }
 
@@ -384,7 +388,8 @@ std::vector<DeskMessage> ServiceDesk::roomRequest(const std::string& user, const
                             {1051, std::to_string(o ? o->id : 0) + kColumn + display(other)}});
     };
     // The requester's room is stored under the partner's name; the partner's under the requester's.
-    return {{"", frame(msg::kRoomCreationReply, partner, partner)}, {partner, frame(msg::kRoomCreation, user, user)}};
+    return {{"", frame(msg::kRoomCreationReply, partner, partner)},
+            {partner, frame(msg::kRoomCreation, user, user)}};
 }
 
 std::string ServiceDesk::messageFrame(const Room& room, const Message& m) const {
@@ -434,7 +439,8 @@ std::vector<DeskMessage> ServiceDesk::acknowledge(const std::string& user, const
 }
 
 std::vector<DeskMessage> ServiceDesk::queueRequest(const std::string& user, const Fields& f) {
-    const std::uint64_t queueId = static_cast<std::uint64_t>(tc::platform::lenientInteger(valueOf(f, tag::kQueueId)));
+    const std::uint64_t queueId =
+        static_cast<std::uint64_t>(tc::platform::lenientInteger(valueOf(f, tag::kQueueId)));
     const ChatQueueSeed* queue = nullptr;
     for (const ChatQueueSeed& q : market_.queues)
         if (q.id == queueId)
@@ -459,8 +465,8 @@ std::vector<DeskMessage> ServiceDesk::queueRequest(const std::string& user, cons
     if (!valueOf(f, tag::kText).empty())
         room->messages.push_back({std::to_string(nextMessage_++), user, valueOf(f, tag::kText), now()});
     if (!queue->greeting.empty()) {
-        room->messages.push_back(
-            {std::to_string(nextMessage_++), queue->agent, tc::platform::rtfFromPlainText(queue->greeting), now()});
+        room->messages.push_back({std::to_string(nextMessage_++), queue->agent,
+                                  tc::platform::rtfFromPlainText(queue->greeting), now()});
         out.push_back({"", messageFrame(*room, room->messages.back())});
     }
     return out;
@@ -489,7 +495,8 @@ std::vector<DeskMessage> ServiceDesk::notice(const std::string& user, const std:
         return {};
     room->name = "N" + std::to_string(room->id);
     room->title = title;
-    room->messages.push_back({std::to_string(nextMessage_++), "Server", tc::platform::rtfFromPlainText(text), now()});
+    room->messages.push_back(
+        {std::to_string(nextMessage_++), "Server", tc::platform::rtfFromPlainText(text), now()});
     room->unread.insert(user);
     const std::string id = std::to_string(room->id);
     return {{user, frameFields({typeField(msg::kRoomCreation),

@@ -47,7 +47,8 @@ public:
     std::vector<DeskMessage> presenceChanged(const std::string& user, bool online);
     // A server notice for the user: a new notice room (601 with its title) and its message (603), the
     // text sent as RTF.
-    std::vector<DeskMessage> notice(const std::string& user, const std::string& title, const std::string& text);
+    std::vector<DeskMessage> notice(const std::string& user, const std::string& title,
+                                    const std::string& text);
 
 private:
     struct Message {

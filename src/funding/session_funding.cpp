@@ -111,6 +111,55 @@ std::string twoDecimals(double value) {
 
 } // namespace
 
+FundingMessage depositMessage(const NewDeposit& deposit) {
+    FundingMessage out;
+    MessageBase& m = out.message;
+    if (deposit.mode == kOnlinePayment) {
+        m.startRequest(msg::kPayGateMaster);
+        m.setValue(tag::kPayGate, platform::decimalText(deposit.payGateId));
+        if (deposit.email)
+            m.setValue(tag::kEmail, *deposit.email);
+        m.setValue(tag::kAccount,
+                   platform::decimalText(deposit.accountDetail ? deposit.accountDetail->AccountId : 0));
+        m.setValue(tag::kApprovalAmount, amountText(deposit.amount));
+        m.setValue(tag::kAmount, amountText(deposit.estimatedAmount));
+    } else {
+        const wire::RecordText record =
+            FinancialApproval::forDeposit(deposit).getString(FinancialApproval::kFullForm);
+        if (!record.ok()) {
+            out.error = record.error;
+            return out;
+        }
+        m.startRequest(msg::kApproval);
+        m.setValue(tag::kApprovalCount, "1");
+        m.setValue(tag::kApprovalAction, "801");
+        m.setValue(tag::kApprovalRecord, record.text);
+        m.setValue(tag::kApprovalFlag, "0");
+    }
+    if (deposit.remarks)
+        m.setValue(tag::kRemarks, *deposit.remarks);
+    return out;
+}
+
+FundingMessage withdrawalMessage(const NewWithdrawal& withdrawal) {
+    FundingMessage out;
+    const wire::RecordText record =
+        FinancialApproval::forWithdrawal(withdrawal).getString(FinancialApproval::kFullForm);
+    if (!record.ok()) {
+        out.error = record.error;
+        return out;
+    }
+    MessageBase& m = out.message;
+    m.startRequest(msg::kApproval);
+    m.setValue(tag::kApprovalCount, "1");
+    m.setValue(tag::kApprovalAction, "802");
+    if (withdrawal.remarks)
+        m.setValue(tag::kRemarks, *withdrawal.remarks);
+    m.setValue(tag::kApprovalRecord, record.text);
+    m.setValue(tag::kApprovalFlag, "0");
+    return out;
+}
+
 std::vector<std::string> approvalLines(std::int64_t action, const ApprovalReq& request,
                                        std::int64_t language) {
     const FinancialApproval none;
@@ -203,30 +252,12 @@ interfaces::CommandResult SessionFunding::sendDepositRequest(const NewDeposit& d
     if (!accountHeld(deposit.accountDetail))
         return interfaces::CommandResult::refused(
             "Deposit refused: the account is not one of this session's.");
-    MessageBase m;
-    if (deposit.mode == kOnlinePayment) {
-        if (!collections_.payGateSettings.find(deposit.payGateId))
-            return interfaces::CommandResult::refused("Deposit refused: the payment gateway is not offered.");
-        m.startRequest(msg::kPayGateMaster);
-        m.setValue(tag::kPayGate, platform::decimalText(deposit.payGateId));
-        if (deposit.email)
-            m.setValue(tag::kEmail, *deposit.email);
-        m.setValue(tag::kAccount, platform::decimalText(deposit.accountDetail->AccountId));
-        m.setValue(tag::kApprovalAmount, amountText(deposit.amount));
-        m.setValue(tag::kAmount, amountText(deposit.estimatedAmount));
-    } else {
-        const wire::RecordText record =
-            FinancialApproval::forDeposit(deposit).getString(FinancialApproval::kFullForm);
-        if (!record.ok())
-            return interfaces::CommandResult::refused("Deposit refused: " + record.error + ".");
-        m.startRequest(msg::kApproval);
-        m.setValue(tag::kApprovalCount, "1");
-        m.setValue(tag::kApprovalAction, "801");
-        m.setValue(tag::kApprovalRecord, record.text);
-        m.setValue(tag::kApprovalFlag, "0");
-    }
-    if (deposit.remarks)
-        m.setValue(tag::kRemarks, *deposit.remarks);
+    if (deposit.mode == kOnlinePayment && !collections_.payGateSettings.find(deposit.payGateId))
+        return interfaces::CommandResult::refused("Deposit refused: the payment gateway is not offered.");
+    FundingMessage composed = depositMessage(deposit);
+    if (!composed.error.empty())
+        return interfaces::CommandResult::refused("Deposit refused: " + composed.error + ".");
+    MessageBase& m = composed.message;
     return send(m);
 }
 
@@ -236,19 +267,10 @@ interfaces::CommandResult SessionFunding::sendWithdrawalRequest(const NewWithdra
     if (!accountHeld(withdrawal.accountDetail))
         return interfaces::CommandResult::refused(
             "Withdrawal refused: the account is not one of this session's.");
-    const wire::RecordText record =
-        FinancialApproval::forWithdrawal(withdrawal).getString(FinancialApproval::kFullForm);
-    if (!record.ok())
-        return interfaces::CommandResult::refused("Withdrawal refused: " + record.error + ".");
-    MessageBase m;
-    m.startRequest(msg::kApproval);
-    m.setValue(tag::kApprovalCount, "1");
-    m.setValue(tag::kApprovalAction, "802");
-    if (withdrawal.remarks)
-        m.setValue(tag::kRemarks, *withdrawal.remarks);
-    m.setValue(tag::kApprovalRecord, record.text);
-    m.setValue(tag::kApprovalFlag, "0");
-    return send(m);
+    FundingMessage composed = withdrawalMessage(withdrawal);
+    if (!composed.error.empty())
+        return interfaces::CommandResult::refused("Withdrawal refused: " + composed.error + ".");
+    return send(composed.message);
 }
 
 interfaces::RequestId SessionFunding::requestGetAllPayGateSettings() {

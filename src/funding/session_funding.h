@@ -44,6 +44,15 @@ struct PayGateNotice {
     std::int64_t Error = 0;
 };
 
+// The message of a deposit (93 for an online payment, else 693 with action 801) or a withdrawal (693
+// with 802), without the request number, user id and header; `error` when a value cannot be written.
+struct FundingMessage {
+    MessageBase message;
+    std::string error;
+};
+FundingMessage depositMessage(const NewDeposit& deposit);
+FundingMessage withdrawalMessage(const NewWithdrawal& withdrawal);
+
 // The label-0x03-value lines of a deposit (801) or withdrawal (802) request; empty for other actions.
 std::vector<std::string> approvalLines(std::int64_t action, const ApprovalReq& request,
                                        std::int64_t language);
