@@ -52,10 +52,7 @@ void append(ChatRoom& room, ChatMessageEntry entry) {
 } // namespace
 
 SessionChat::SessionChat(BusinessBase& business)
-    : business_(business),
-      events_(std::make_unique<SessionEvents>(
-          business.application(), platform::NotificationObject(static_cast<const BusinessBase*>(&business)),
-          business.lifetime())) {}
+    : business_(business), events_(SessionEvents::forPartOf(business)) {}
 
 SessionChat::~SessionChat() = default;
 

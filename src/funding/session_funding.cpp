@@ -210,10 +210,7 @@ ApprovalBanner approvalBanner(std::int64_t action, const ApprovalReq& request, s
 }
 
 SessionFunding::SessionFunding(BusinessBase& business)
-    : business_(business),
-      events_(std::make_unique<SessionEvents>(
-          business.application(), platform::NotificationObject(static_cast<const BusinessBase*>(&business)),
-          business.lifetime())) {}
+    : business_(business), events_(SessionEvents::forPartOf(business)) {}
 
 SessionFunding::~SessionFunding() = default;
 

@@ -2,11 +2,15 @@
 
 #include "platform/log.h"
 #include "session/business/business_base.h"
+#include "session/business/session_events.h"
 #include "session/business/session_requests.h"
 
 namespace tc::statements {
 
-SessionStatements::SessionStatements(BusinessBase& business) : business_(business) {}
+SessionStatements::SessionStatements(BusinessBase& business)
+    : business_(business), events_(SessionEvents::forPartOf(business)) {}
+
+SessionStatements::~SessionStatements() = default;
 
 interfaces::RequestId SessionStatements::requestAccountStatement(const StatementSelection& selection) {
     const interfaces::RequestId id = business_.sessionRequests().requestAccountStatement(selection).sequence;
@@ -30,6 +34,7 @@ std::function<void()> SessionStatements::readAccountStatement(const PendingReque
             return;
         statement_ = parsed;
         awaited_.store(0);
+        events_->accountStatementUpdateNotification();
         if (listener_)
             listener_({sequence});
     };

@@ -14,6 +14,7 @@
 
 namespace tc {
 class BusinessBase;
+class SessionEvents;
 struct StatementSelection;
 } // namespace tc
 
@@ -24,6 +25,7 @@ public:
     using Listener = std::function<void(const interfaces::StatementArrival&)>;
 
     explicit SessionStatements(BusinessBase& business);
+    ~SessionStatements() override;
 
     // Main queue: sends the request; its reply is the next statement.
     interfaces::RequestId requestAccountStatement(const StatementSelection& selection);
@@ -36,6 +38,7 @@ public:
 
 private:
     BusinessBase& business_;
+    std::unique_ptr<SessionEvents> events_;
     // The request whose reply is awaited (0: none); written on the main queue, read on the receiving
     // thread to skip reading replies nobody waits for.
     std::atomic<std::uint64_t> awaited_{0};

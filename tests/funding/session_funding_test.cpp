@@ -55,24 +55,42 @@ TEST(FundingFrames, DepositsAndWithdrawalsInTheirLayouts) {
     bank.depositedAccount = "D";
     bank.remarks = "r/1";
     EXPECT_EQ(framed(depositMessage(bank)),
-              golden::asciiFrame(golden::body(
-                  {"10=693", "1063=1", "1035=801", "535=r/1", "20=8", "1040=1001",
-                   "1059=0\x05" "0\x05" "20003\x05(null)\x05" "100.00\x05" "0.00\x05" "1\x05" "0\x05" "2\x05"
-                   "20240601\x05" "B\x05" "Br\x05" "S\x05" "D\x06",
-                   "1060=0", "23=demo", "19=7001", "21=20240102030405"})));
+              golden::asciiFrame(golden::body({"10=693", "1063=1", "1035=801", "535=r/1", "20=8", "1040=1001",
+                                               "1059=0\x05"
+                                               "0\x05"
+                                               "20003\x05(null)\x05"
+                                               "100.00\x05"
+                                               "0.00\x05"
+                                               "1\x05"
+                                               "0\x05"
+                                               "2\x05"
+                                               "20240601\x05"
+                                               "B\x05"
+                                               "Br\x05"
+                                               "S\x05"
+                                               "D\x06",
+                                               "1060=0", "23=demo", "19=7001", "21=20240102030405"})));
 
     NewWithdrawal out;
     out.accountDetail = account(20001);
     out.amount = 50.5;
-    EXPECT_EQ(framed(withdrawalMessage(out)),
-              golden::asciiFrame(golden::body(
-                  {"10=693", "1063=1", "1035=802", "535=(null)", "20=8", "1040=1001",
-                   "1059=0\x05" "0\x05(null)\x05" "20001\x05" "50.50\x05" "0.00\x05" "2\x05" "0\x05" "0\x05"
-                   "(null)\x05(null)\x05(null)\x05(null)\x05(null)\x06",
-                   "1060=0", "23=demo", "19=7001", "21=20240102030405"})));
+    EXPECT_EQ(
+        framed(withdrawalMessage(out)),
+        golden::asciiFrame(golden::body({"10=693", "1063=1", "1035=802", "535=(null)", "20=8", "1040=1001",
+                                         "1059=0\x05"
+                                         "0\x05(null)\x05"
+                                         "20001\x05"
+                                         "50.50\x05"
+                                         "0.00\x05"
+                                         "2\x05"
+                                         "0\x05"
+                                         "0\x05"
+                                         "(null)\x05(null)\x05(null)\x05(null)\x05(null)\x06",
+                                         "1060=0", "23=demo", "19=7001", "21=20240102030405"})));
 
     // A typed text the record cannot carry is refused with its field's name, nothing composed.
-    bank.bankName = std::string("B\x05" "x");
+    bank.bankName = std::string("B\x05"
+                                "x");
     EXPECT_NE(depositMessage(bank).error.find("bankName"), std::string::npos);
 }
 
@@ -93,14 +111,38 @@ TEST(FundingNotices, ApprovalRequestsBecomeLabelledLinesAndBanners) {
     info->sourceBankAccount = "SRC1";
     info->destinationBankAccount = "DST2";
     req.information = info;
-    EXPECT_EQ(approvalLines(801, req, 0),
-              (std::vector<std::string>{"ReqNo\x03" "55", "Acct\x03" "1001", "ReqOn\x03" "03/15/2024",
-                                        "Mode\x03" "BankTransfer", "TxDate\x03" "03/01/2024",
-                                        "Amt\x03" "1234.50", "Bank\x03" "Bank A", "Branch\x03" "North",
-                                        "Src\x03" "SRC1", "Dst\x03" "DST2", "Rem\x03" "pls %s"}));
-    EXPECT_EQ(approvalLines(802, req, 0),
-              (std::vector<std::string>{"ReqNo\x03" "55", "Acct\x03" "2002", "ReqOn\x03" "03/15/2024",
-                                        "Amt\x03" "1234.50", "Rem\x03" "pls %s"}));
+    EXPECT_EQ(approvalLines(801, req, 0), (std::vector<std::string>{"ReqNo\x03"
+                                                                    "55",
+                                                                    "Acct\x03"
+                                                                    "1001",
+                                                                    "ReqOn\x03"
+                                                                    "03/15/2024",
+                                                                    "Mode\x03"
+                                                                    "BankTransfer",
+                                                                    "TxDate\x03"
+                                                                    "03/01/2024",
+                                                                    "Amt\x03"
+                                                                    "1234.50",
+                                                                    "Bank\x03"
+                                                                    "Bank A",
+                                                                    "Branch\x03"
+                                                                    "North",
+                                                                    "Src\x03"
+                                                                    "SRC1",
+                                                                    "Dst\x03"
+                                                                    "DST2",
+                                                                    "Rem\x03"
+                                                                    "pls %s"}));
+    EXPECT_EQ(approvalLines(802, req, 0), (std::vector<std::string>{"ReqNo\x03"
+                                                                    "55",
+                                                                    "Acct\x03"
+                                                                    "2002",
+                                                                    "ReqOn\x03"
+                                                                    "03/15/2024",
+                                                                    "Amt\x03"
+                                                                    "1234.50",
+                                                                    "Rem\x03"
+                                                                    "pls %s"}));
     EXPECT_TRUE(approvalLines(700, req, 0).empty());
 
     info->approvedAmount = 0.125; // exactly representable: two decimals round it to even
@@ -108,11 +150,11 @@ TEST(FundingNotices, ApprovalRequestsBecomeLabelledLinesAndBanners) {
         std::int64_t subType, action;
         std::string title, message;
     };
-    for (const Case& c : {Case{1, 930, "Dep approved", "Acct : 1001\nAmt : 0.12"},
-                          Case{1, 931, "Dep done", "Acct : 1001\nAmt : 0.12"},
-                          Case{2, 930, "Wd approved", "Acct : 2002\nAmt : 0.12"},
-                          Case{2, 931, "Wd done", "Acct : 2002\nAmt : 0.12"}, Case{3, 930, "", ""},
-                          Case{1, 929, "", ""}}) {
+    for (const Case& c :
+         {Case{1, 930, "Dep approved", "Acct : 1001\nAmt : 0.12"},
+          Case{1, 931, "Dep done", "Acct : 1001\nAmt : 0.12"},
+          Case{2, 930, "Wd approved", "Acct : 2002\nAmt : 0.12"},
+          Case{2, 931, "Wd done", "Acct : 2002\nAmt : 0.12"}, Case{3, 930, "", ""}, Case{1, 929, "", ""}}) {
         req.approvalSubType = c.subType;
         const ApprovalBanner b = approvalBanner(c.action, req, 0);
         EXPECT_EQ(b.title, c.title) << c.subType << " " << c.action;

@@ -69,7 +69,8 @@ protected:
 
 TEST_F(ServicesRoundTrip, BankDepositAndWithdrawalBecomeApprovedRequestsAndTransactions) {
     std::vector<interfaces::FundingReply> replies;
-    auto handler = demo.client->handleFundingReply([&](const interfaces::FundingReply& r) { replies.push_back(r); });
+    auto handler =
+        demo.client->handleFundingReply([&](const interfaces::FundingReply& r) { replies.push_back(r); });
     funding::NewDeposit deposit;
     deposit.accountDetail = demo.account(20003);
     deposit.mode = funding::kBankTransfer;
@@ -126,10 +127,12 @@ TEST_F(ServicesRoundTrip, NothingIsSentForAnIneligibleAccountOrAnAmountThatIsNot
     deposit.accountDetail = nullptr;
     EXPECT_FALSE(demo.client->requestDeposit(deposit));
     deposit.accountDetail = demo.account(20003);
-    for (double amount : {std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity(), -5.0})
+    for (double amount :
+         {std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity(), -5.0})
         EXPECT_FALSE(demo.client->requestDeposit((deposit.amount = amount, deposit))) << amount;
     deposit.amount = 100;
-    deposit.bankName = std::string("Bank\x06" "injected");
+    deposit.bankName = std::string("Bank\x06"
+                                   "injected");
     const interfaces::CommandResult refused = demo.client->requestDeposit(deposit);
     EXPECT_FALSE(refused);
     EXPECT_NE(refused.error.find("bankName"), std::string::npos);

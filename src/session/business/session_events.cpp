@@ -3,6 +3,7 @@
 #include "platform/dispatch.h"
 #include "platform/lenient.h"
 #include "platform/log.h"
+#include "session/business/business_base.h"
 #include "session/business/notification_names.h"
 #include "session/records/order.h"
 #include "session/text/formatter.h"
@@ -211,6 +212,12 @@ void SessionEvents::bulkCloseRejectedNotification(TextDictionary rejection) {
                       {{std::string(kBulkCloseKindKey), std::string(kBulkCloseRejected)}});
     });
 }
+std::unique_ptr<SessionEvents> SessionEvents::forPartOf(BusinessBase& business) {
+    return std::make_unique<SessionEvents>(
+        business.application(), platform::NotificationObject(static_cast<const BusinessBase*>(&business)),
+        business.lifetime());
+}
+
 void SessionEvents::postNotification(std::string name, platform::NotificationObject object) {
     onMain([name = std::move(name), object = std::move(object)](const Context& c) {
         c.center.post(name, object);

@@ -20,6 +20,7 @@
 
 namespace tc {
 
+class BusinessBase;
 class Order;
 
 class SessionEvents {
@@ -43,6 +44,10 @@ public:
     SessionEvents(interfaces::ApplicationInterface& app, platform::NotificationObject sender,
                   platform::CallbackGuard::Scope owner,
                   platform::NotificationCenter& center = platform::NotificationCenter::defaultCenter());
+
+    // The events of a part of the session (funding, chat, statements): the business object is the
+    // notifications' object, and nothing queued is posted once it is going.
+    static std::unique_ptr<SessionEvents> forPartOf(BusinessBase& business);
 
     // Plain notifications.
     void postNotification(std::string name);
