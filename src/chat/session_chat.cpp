@@ -221,6 +221,10 @@ void SessionChat::FillChatRoomDetails(const Fields& fields, const std::string& r
     const std::string key = room->isRoomCreationfromQueue ? room->QueueId
                             : room->isMessageNotices      ? room->RoomId
                                                           : room->SenderName;
+    if (key.empty()) {
+        platform::Log::warning("chat room without a key dropped");
+        return;
+    }
     if (!chat_.ChatRoomCollection.contains(key) && chat_.ChatRoomCollection.size() >= kMaxRooms) {
         platform::Log::warning("chat rooms are full; room {} dropped", key);
         return;
