@@ -204,7 +204,12 @@ TEST_F(DataServiceRoundTrip, SearchesStatementsAndEquityHits) {
     EXPECT_EQ(got().ExecutedOrderSearchCollection.size(), 2u);
     EXPECT_EQ(got().FinancialTransactionCollection.size(), 3u);
     ASSERT_TRUE(eventually([&] { return client->statement() != nullptr; }));
-    EXPECT_FALSE(client->statement()->InstrumentInfo.empty());
+    const statements::AccountStatementInfo& statement = *client->statement();
+    EXPECT_FALSE(statement.InstrumentInfo.empty());
+    // The account's margin calls and both addresses, as the market seeds them.
+    EXPECT_EQ(statement.getMarginCallCountForAccountId(20001), 2u);
+    EXPECT_EQ(statement.getClientAddressForAccountId(20001), "1 Loopback Lane, Localhost");
+    EXPECT_EQ(statement.getCompanyAddressForAccountId(20001), "Tradeclient Markets Ltd, 127 Local Road");
     // The statement's cancelled orders, apart from the login's list.
     ASSERT_EQ(got().cancelledOrderInfo.size(), 1u);
     EXPECT_EQ(got().cancelledOrderInfo[0]->ItemCode, "AUDUSD");
