@@ -457,6 +457,14 @@ TEST_F(ClientEvents, ResourceStoredWritesTheDownloadOnceUnderTheDataFolder) {
     const std::string content((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
     EXPECT_EQ(content, "BEGIN:VCALENDAR\nVERSION:2.0\nEND:VCALENDAR\n");
     EXPECT_TRUE(std::filesystem::exists(home / "tradeclient" / "Resources" / resources::kMergedCalendarName));
+    // A second download of the same file finds it there: the file is never written again.
+    std::ofstream(stored[0].path) << "kept";
+    ASSERT_NE(client->searchResources("CAL"), 0u);
+    ASSERT_NE(client->downloadResource("holidays.ics"), 0u);
+    ASSERT_TRUE(until([&] { return stored.size() == 2; }));
+    EXPECT_EQ(stored[1].error, "");
+    std::ifstream again(stored[0].path);
+    EXPECT_EQ(std::string((std::istreambuf_iterator<char>(again)), std::istreambuf_iterator<char>()), "kept");
     if (before)
         ::setenv("XDG_DATA_HOME", saved.c_str(), 1);
     else
