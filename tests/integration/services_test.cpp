@@ -7,6 +7,8 @@
 #include "funding/session_funding.h"
 #include "integration/loopback_fixture.h"
 #include "platform/user_defaults.h"
+#include "session/business/business_base.h"
+#include "session/business/session_requests.h"
 #include "session/data_service/data_service_replies.h"
 #include "session/model/session_model.h"
 #include "session/records/account_details.h"
@@ -145,7 +147,11 @@ TEST_F(ServicesRoundTrip, NothingIsSentForAnIneligibleAccountOrAnAmountThatIsNot
     foreign->AccountId = 20011;
     withdrawal.accountDetail = foreign;
     EXPECT_FALSE(demo.client->requestWithdrawal(withdrawal));
-    platform::RunLoop::main().runUntil([] { return false; }, 100ms);
+    // A refused password change answers in stream order: whatever was sent before it has arrived.
+    int answered = 0;
+    auto barrier = demo.client->handlePasswordRefused([&](const std::string&) { ++answered; });
+    ASSERT_TRUE(tc::sessionOf(*demo.client).sessionRequests().changeMyPassword("not-it", "x"));
+    ASSERT_TRUE(until([&] { return answered == 1; }));
     EXPECT_EQ(streamCount(693) + streamCount(93), before);
 }
 
