@@ -486,6 +486,9 @@ TEST_F(ClientEvents, PasswordRefusedAndChangedFollowTheServersAnswer) {
     EXPECT_EQ(client->changePassword("wrong", "a", "b").error, text("20246"));
     EXPECT_EQ(client->changePassword("demo1234", "a", "b").error, text("20244"));
     EXPECT_EQ(client->changePassword("demo1234", "demo1234", "demo1234").error, text("20247"));
+    // A password the wire cannot carry is refused, not sent.
+    const std::string cut = std::string("new\x03") + "pass";
+    EXPECT_FALSE(client->changePassword("demo1234", cut, cut));
     // The server refuses a wrong old password: the refusal is told, the stored password stays.
     ASSERT_TRUE(tc::sessionOf(*client).sessionRequests().changeMyPassword("not-it", "n3w"));
     ASSERT_TRUE(until([&] { return !refusals.empty(); }));
