@@ -4,7 +4,7 @@ CMAKE_GEN := -G Ninja
 FUZZ_SECONDS ?= 20
 PORT ?= 5100
 
-.PHONY: all deps build run test test-asan test-tsan bench fuzz format clean
+.PHONY: all deps build run test test-asan test-tsan bench fuzz format clean screenshots
 
 all: build
 
@@ -20,6 +20,11 @@ build: deps build/build.ninja
 run: build
 	@echo "Starting the loopback test server on 127.0.0.1:$(PORT) (Ctrl-C stops it)"
 	build/trade-testserver --port $(PORT)
+
+# Every window and sheet rendered offscreen in both themes, as PNG files under build/screenshots/.
+screenshots: build
+	rm -rf build/screenshots
+	build/tradegui_screens build/screenshots
 
 test: build
 	cd build && ctest --output-on-failure -j $(JOBS) --timeout 300

@@ -1,7 +1,7 @@
 #include "connection/crypto.h"
 
-#include "platform/utf8.h"
 #include "platform/crypto.h"
+#include "platform/utf8.h"
 
 #include <openssl/crypto.h>
 

@@ -3,9 +3,9 @@
 #include "connection/base64.h"
 #include "connection/crypto.h"
 #include "connection/data_additions.h"
-#include "platform/utf8.h"
 #include "connection/wire_fields.h"
 #include "platform/log.h"
+#include "platform/utf8.h"
 
 std::optional<std::string> openEncryptedEnvelope(std::string_view tag27Text, std::string_view key) {
     if (tag27Text.size() > kMaxEnvelopeTextLength) {

@@ -1,8 +1,8 @@
 #include "connection/stream_deframer.h"
 
 #include "connection/separators.h"
-#include "platform/utf8.h"
 #include "platform/log.h"
+#include "platform/utf8.h"
 
 #include <cstring>
 

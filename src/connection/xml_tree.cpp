@@ -1,9 +1,9 @@
 #include "connection/xml_tree.h"
 
 #include "connection/data_additions.h"
-#include "platform/utf8.h"
 #include "platform/bundle.h"
 #include "platform/log.h"
+#include "platform/utf8.h"
 
 #include <algorithm>
 #include <cstring>
