@@ -1,11 +1,19 @@
 #include "gui/app/window_shake.h"
+#include "gui/controls/chart_drop_area.h"
+#include "gui/controls/header_editor.h"
 #include "gui/controls/input_filters.h"
 #include "gui_test_support.h"
 
 #include <QClipboard>
 #include <QComboBox>
+#include <QDragEnterEvent>
+#include <QHeaderView>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QPropertyAnimation>
+#include <QSignalSpy>
+#include <QStandardItemModel>
+#include <QTableView>
 
 namespace {
 
@@ -49,6 +57,54 @@ TEST(WindowShake, TheWindowComesToRestWhereItWasAlsoWhenShakenAgainMidSwing) {
     gui::shakeWindow(&window); // a second refusal while swinging
     EXPECT_TRUE(guitest::waitFor([&] { return !window.findChild<QPropertyAnimation*>(); }));
     EXPECT_EQ(window.pos(), rest);
+}
+
+} // namespace
+
+namespace {
+
+TEST(ChartDropArea, TakesACopiedCodeAndRefusesOtherDrags) {
+    gui::ChartDropArea slot;
+    slot.setObjectName("Chart3");
+    QSignalSpy dropped(&slot, &gui::ChartDropArea::symbolDropped);
+    QMimeData code;
+    code.setText("EURUSD");
+
+    QDragEnterEvent moveOnly(QPoint(5, 5), Qt::MoveAction, &code, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&slot, &moveOnly);
+    EXPECT_FALSE(moveOnly.isAccepted());
+    QDragEnterEvent copy(QPoint(5, 5), Qt::CopyAction | Qt::MoveAction, &code, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&slot, &copy);
+    EXPECT_TRUE(copy.isAccepted());
+
+    QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &code, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&slot, &drop);
+    ASSERT_EQ(dropped.count(), 1);
+    EXPECT_EQ(dropped.front(), (QList<QVariant>{"EURUSD", "Chart3"}));
+}
+
+TEST(HeaderEditor, EditsTheNumberOfAHeaderAndReportsTheFinalTextEvenEmpty) {
+    QStandardItemModel model(1, 2);
+    model.setHorizontalHeaderLabels({"Symbol", "1.5 lots"});
+    QTableView table;
+    table.setModel(&model);
+    table.show();
+    gui::HeaderEditor editor(table.horizontalHeader());
+    QSignalSpy edited(&editor, &gui::HeaderEditor::edited);
+
+    editor.edit(1);
+    auto* field = table.horizontalHeader()->findChild<QLineEdit*>("headerEditor");
+    ASSERT_TRUE(field && field->isVisible());
+    EXPECT_EQ(field->text(), "1.5");
+    QTest::keyClicks(field, "2.5x");
+    QTest::keyClick(field, Qt::Key_Return);
+    EXPECT_EQ(edited.count(), 1);
+    EXPECT_EQ(edited.front().front().toString(), "2.5");
+
+    editor.edit(1);
+    field->clear();
+    QTest::keyClick(field, Qt::Key_Return);
+    EXPECT_EQ(edited.back().front().toString(), "");
 }
 
 } // namespace
