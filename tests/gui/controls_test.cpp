@@ -73,7 +73,8 @@ TEST(ChartDropArea, TakesACopiedCodeAndRefusesOtherDrags) {
     QDragEnterEvent moveOnly(QPoint(5, 5), Qt::MoveAction, &code, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(&slot, &moveOnly);
     EXPECT_FALSE(moveOnly.isAccepted());
-    QDragEnterEvent copy(QPoint(5, 5), Qt::CopyAction | Qt::MoveAction, &code, Qt::LeftButton, Qt::NoModifier);
+    QDragEnterEvent copy(QPoint(5, 5), Qt::CopyAction | Qt::MoveAction, &code, Qt::LeftButton,
+                         Qt::NoModifier);
     QApplication::sendEvent(&slot, &copy);
     EXPECT_TRUE(copy.isAccepted());
 

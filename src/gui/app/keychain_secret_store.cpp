@@ -4,7 +4,6 @@
 
 #include <qt6keychain/keychain.h>
 
-
 namespace gui {
 namespace {
 

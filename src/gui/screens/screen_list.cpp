@@ -9,6 +9,11 @@
 #include "gui/app/settings_window_controller.h"
 #include "gui/screens/screen_registry.h"
 
+#include <QDir>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QIcon>
+#include <QLabel>
 #include <QMessageBox>
 
 namespace gui::screens {
@@ -71,6 +76,22 @@ QWidget* alert(ScreenContext& c) {
     return box;
 }
 
+// Every shipped image on the window background, to judge them in both themes.
+QWidget* images(ScreenContext& c) {
+    auto* sheet = c.own(new QWidget);
+    auto* grid = new QGridLayout(sheet);
+    const QStringList files = QDir(QStringLiteral(":/images")).entryList(QDir::Files, QDir::Name);
+    for (int i = 0; i < files.size(); ++i) {
+        auto* picture = new QLabel(sheet);
+        picture->setPixmap(QIcon(QStringLiteral(":/images/") + files[i]).pixmap(32, 32));
+        auto* name = new QLabel(QFileInfo(files[i]).baseName(), sheet);
+        grid->addWidget(picture, i / 3, (i % 3) * 2);
+        grid->addWidget(name, i / 3, (i % 3) * 2 + 1);
+    }
+    sheet->show();
+    return sheet;
+}
+
 } // namespace
 
 void registerScreens(ScreenRegistry& r) {
@@ -81,6 +102,7 @@ void registerScreens(ScreenRegistry& r) {
     r.add("banner", [](ScreenContext& c) { return banner(c, false); });
     r.add("banner-buttons", [](ScreenContext& c) { return banner(c, true); });
     r.add("alert", alert);
+    r.add("images", images);
 }
 
 } // namespace gui::screens

@@ -16,6 +16,8 @@ namespace gui::screens {
 ScreenContext::~ScreenContext() {
     for (auto it = owned_.rbegin(); it != owned_.rend(); ++it)
         delete it->data();
+    while (!kept_.empty())
+        kept_.pop_back(); // last kept, first released
 }
 
 bool ScreenContext::waitUntil(const std::function<bool()>& done, int timeoutMs) {

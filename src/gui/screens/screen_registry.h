@@ -12,6 +12,7 @@
 #include <QWidget>
 
 #include <functional>
+#include <memory>
 #include <vector>
 
 class QTextStream;
@@ -36,12 +37,15 @@ public:
         owned_.emplace_back(widget);
         return widget;
     }
+    // Keeps anything else the screen needs (a test server, a session) until it has been captured.
+    void keep(std::shared_ptr<void> anything) { kept_.push_back(std::move(anything)); }
     // Runs the event loop until `done` answers true (true) or the time is up (false).
     bool waitUntil(const std::function<bool()>& done, int timeoutMs = 5000);
 
 private:
     QtShell& shell_;
     std::vector<QPointer<QWidget>> owned_;
+    std::vector<std::shared_ptr<void>> kept_; // released after the widgets
 };
 
 using ScreenBuilder = std::function<QWidget*(ScreenContext&)>;
