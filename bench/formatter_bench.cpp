@@ -1,4 +1,5 @@
 // Table refreshes format a price and reformat a wire date for every row.
+#include "chat/rtf_reader.h"
 #include "session/formatter.h"
 
 #include <benchmark/benchmark.h>
@@ -35,7 +36,8 @@ BENCHMARK(BM_WireDateReformatReusingFormatters);
 void BM_RtfRoundTrip(benchmark::State& state) {
     const std::string text = "Please check order 12345 \xF0\x9F\x91\x8D {urgent}\nThanks";
     for (auto _ : state)
-        benchmark::DoNotOptimize(Formatter::convertRTFtoString(Formatter::convertStringtoRTF(text)));
+        benchmark::DoNotOptimize(
+            tc::chat::RtfReader::ConvertRTFtoString(Formatter::convertStringtoRTF(text)));
 }
 BENCHMARK(BM_RtfRoundTrip);
 

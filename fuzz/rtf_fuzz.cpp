@@ -1,38 +1,31 @@
-// Any bytes must read as RTF without a fault, and any valid UTF-8 text must survive a trip through
-// the writer and the reader unchanged.
+// Any bytes must read as RTF without a fault and give UTF-8 text no longer than three bytes per
+// input byte, and any valid UTF-8 text must survive a trip through the writer and the reader, less
+// the control characters the reader does not keep.
+#include "chat/rtf_reader.h"
 #include "fuzz_support.h"
-#include "platform/rtf.h"
-
-#include <unicode/utf8.h>
+#include "platform/rtf_writer.h"
+#include "platform/utf8.h"
 
 #include <cstdint>
 #include <cstdlib>
 #include <string>
 #include <string_view>
 
-namespace {
-
-bool validUtf8(std::string_view s) {
-    const auto* p = reinterpret_cast<const uint8_t*>(s.data());
-    const auto n = static_cast<int32_t>(s.size());
-    int32_t i = 0;
-    while (i < n) {
-        UChar32 c;
-        U8_NEXT(p, i, n, c);
-        if (c < 0)
-            return false;
-    }
-    return true;
-}
-
-} // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string_view input(reinterpret_cast<const char*>(data), size);
-    const std::string text = platform::plainTextFromRtf(input);
-    if (text.size() > input.size() * 3 + 16)
+    const tc::chat::RtfDocument doc = tc::chat::RtfReader::read(input);
+    if (doc.text.size() > input.size() * 3 || !platform::isValidUtf8(doc.text))
         std::abort();
-    if (validUtf8(input) && platform::plainTextFromRtf(platform::rtfFromPlainText(input)) != input)
-        std::abort();
+    for (const auto& run : doc.fontRuns)
+        if (run.start > run.end || run.end > doc.text.size())
+            std::abort();
+    if (platform::isValidUtf8(input)) {
+        std::string kept;
+        for (char c : input)
+            if (static_cast<unsigned char>(c) >= 0x20 || c == '\t' || c == '\n')
+                kept += c;
+        if (tc::chat::RtfReader::ConvertRTFtoString(platform::rtfFromPlainText(input)) != kept)
+            std::abort();
+    }
     return 0;
 }

@@ -95,6 +95,8 @@ struct Books {
     // Executed positions keep every position ever opened, closed or not, for the executed-position
     // search.
     std::vector<ServerPosition> executed;
+    // Balance of every account (decimal text): the market file's, plus every settled profit since.
+    std::map<int, std::string> balances;
     std::int64_t nextId = 100001;
 
     std::int64_t newId() { return nextId++; }

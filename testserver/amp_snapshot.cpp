@@ -1,5 +1,7 @@
 #include "amp_snapshot.h"
 
+#include "server_wire.h"
+
 #include "connection/separators.h"
 
 #include <array>
@@ -25,11 +27,10 @@ std::string AmpRecord::text() const {
 
 namespace {
 
-using Sections = std::array<std::string, kSectionCount>;
+using Sections = std::array<std::vector<AmpRecord>, kSectionCount>;
 
-void addRecord(std::string& section, const AmpRecord& record) {
-    section += record.text();
-    section.push_back(wire::kRecord);
+void addRecord(std::vector<AmpRecord>& section, const AmpRecord& record) {
+    section.push_back(record);
 }
 
 std::string joinSections(const std::string* sections, std::size_t count) {
@@ -121,11 +122,13 @@ void writeGroups(Sections& s, const Market& m) {
     }
 }
 
-void writeAccounts(Sections& s, const Market& m, const User& u) {
+void writeAccounts(Sections& s, const Market& m, const User& u, const SnapshotContext& c) {
     for (const Account* a : m.accountsOf(u.name)) {
+        const auto current = c.balances.find(a->id);
+        const std::string& balance = current == c.balances.end() ? a->balance : current->second;
         AmpRecord r;
-        r.set(0, a->id).set(1, a->group).set(2, 1).set(3, "").set(4, a->balance).set(5, "0").set(6, "0");
-        r.set(7, "0").set(8, "0").set(9, a->balance).set(10, a->balance).set(11, "").set(12, 0).set(13, 1);
+        r.set(0, a->id).set(1, a->group).set(2, 1).set(3, "").set(4, balance).set(5, "0").set(6, "0");
+        r.set(7, "0").set(8, "0").set(9, balance).set(10, balance).set(11, "").set(12, 0).set(13, 1);
         r.set(14, 1)
             .set(15, a->name)
             .flag(16, true)
@@ -152,17 +155,236 @@ void writeCurrencies(Sections& s, const Market& m) {
 
 } // namespace
 
-std::string ampLoginSnapshot(const Market& market, const User& user, const std::vector<Quote>& quotes,
-                             const SnapshotContext& context) {
+namespace {
+
+Sections snapshotSections(const Market& market, const User& user, const std::vector<Quote>& quotes,
+                          const SnapshotContext& context) {
     Sections s;
     writeUser(s, market, user, context);
     writeProduct(s, market);
     writeTypesAndSessions(s, market);
     writeInstruments(s, market, quotes, context);
     writeGroups(s, market);
-    writeAccounts(s, market, user);
+    writeAccounts(s, market, user, context);
     writeCurrencies(s, market);
-    return joinSections(s.data(), s.size());
+    return s;
+}
+
+// The XML form's table of each section and the column name of each record position ("" for a
+// position that form does not carry).
+struct XmlTable {
+    AmpSection section;
+    std::string_view table;
+    std::vector<std::string_view> columns;
+};
+
+const std::vector<XmlTable>& xmlTables() {
+    static const std::vector<XmlTable> tables = {
+        {kSectionUser,
+         "Table1",
+         {"userid", "lastrefid", "NewRefid", "ddeenabled", "userenabled", "userTypeId", "forceLogoutRefid",
+          "forceLogoutLoadServerId", "appModeId", "canChangePassword", "tradePubPort", "marketdepthPort",
+          "hdserverPort", "", "", "systemCurrencyId"}},
+        {kSectionProduct, "Table2", {"productId", "productName", "LatestBuild", "", "LatestSupportedBuild"}},
+        {kSectionCurrencyList,
+         "Table3",
+         {"currencyID", "currencyCode", "instrumentID", "bidRate", "askRate", "conversionMode"}},
+        {kSectionAccounts,
+         "Table4",
+         {"AccountId",
+          "GroupId",
+          "AccountTypeId",
+          "",
+          "Balance",
+          "UnrealisedPL",
+          "LeverageOnPositions",
+          "CollateralSecurity",
+          "UsedMargin",
+          "Equity",
+          "AvailableMargin",
+          "",
+          "HedgeModeId",
+          "TradeRouteId",
+          "AutoExecutionModeId",
+          "AccountName",
+          "AccountEnabled",
+          "InstrumentLimit",
+          "WatchListItemLimit",
+          "AccountAccessTypeId",
+          "TradingStatusId",
+          "",
+          "AccumulatingStorage",
+          "primaryAccountHolderUserid",
+          "AvailableOrderTypes",
+          "",
+          "",
+          "",
+          "accountSettings",
+          "",
+          "",
+          "",
+          "",
+          "currencyID",
+          "accountSettings2",
+          "oneSideMargin"}},
+        {kSectionInstrumentTypes, "Table5", {"InstrumentTypeId", "InstrumentTypeName"}},
+        {kSectionInstruments,
+         "Table6",
+         {"InstrumentId",
+          "Name",
+          "Code",
+          "CurrencyID",
+          "Enabled",
+          "InstrumentTypeId",
+          "TickSize",
+          "Point",
+          "DecimalPlaces",
+          "MonthCode",
+          "ContractSize",
+          "UnitId",
+          "TradingStatusId",
+          "IsAvailableForWatchList",
+          "UnderlyingInstrumentId",
+          "MaxUpdateFrequency",
+          "CutOffLimitPercentCP",
+          "FND",
+          "LTD",
+          "CircuitLimit",
+          "PLCalcModeId",
+          "Bid",
+          "Ask",
+          "Last",
+          "High",
+          "Low",
+          "DayOpen",
+          "PrevClose",
+          "UpdateTime",
+          "CurrentTradeSessionSettingId",
+          "HedgeModeId",
+          "MaxHoldingDays",
+          "HighlightColor",
+          "AvailableOrderTypes",
+          "",
+          "",
+          "",
+          "isAvailableForTrading",
+          "availableOrderSettings",
+          "",
+          "",
+          "mostSignificantDigitLength",
+          "leastSignificantDigitLength",
+          "priceTick",
+          "circuitLimitUp",
+          "circuitLimitDown",
+          "orderSettings2",
+          "BaseCurrencyId",
+          "MarginFormulaId"}},
+        {kSectionGroupInstruments,
+         "Table7",
+         {"groupdetailsid",
+          "groupid",
+          "InstrumentId",
+          "OrderQtyStep",
+          "MaxOrderQty",
+          "MinOrderQty",
+          "SpreadBid",
+          "SpreadAsk",
+          "SpreadTypeId",
+          "buyInterestRate",
+          "sellInterestRate",
+          "LimitMinPips",
+          "StopMinPips",
+          "AllowShortSelling",
+          "Initialmargin",
+          "LimitOrderMargin",
+          "LiquidationMargin",
+          "IntradayOrderMargin",
+          "BTSTOrderMargin",
+          "OverNightMargin",
+          "Commission",
+          "AutoExecutionModeId",
+          "MarginCalcModeId",
+          "",
+          "",
+          "InitialSellMargin",
+          "availableOrderSettings",
+          "isAvailableForTrading"}},
+        {kSectionGroups,
+         "Table8",
+         {"GroupId",
+          "Name",
+          "TradingEnabled",
+          "CompanyId",
+          "",
+          "IsNewsEnabled",
+          "IsMailEnabled",
+          "IsChatEnabled",
+          "IsEAEnabled",
+          "InstrumentLimit",
+          "WatchListItemLimit",
+          "MaxOrderQty",
+          "OrderQtyStep",
+          "IsTrailingStopEnabled",
+          "MarginCallLevel",
+          "StopOutLevel",
+          "LeverageOnFProfit",
+          "RevLeverageOnFLoss",
+          "ReportHistoryDaysLimit",
+          "SendMailReports",
+          "SendExecutionSMS",
+          "CreditRating"}},
+        {kSectionSessions,
+         "Table10",
+         {"SettingsId", "SettingsName", "EnterLimitOrder", "EnterMarketOrder", "EditLimitOrder",
+          "EditMarketOrder", "ExecuteOrders", "PublishMarketData", "PublishTradeData", "MatchMMwithMMOrders",
+          "EnterMarketMakerOrder", "EditMarketMakertOrder", "SessionColor", "UseELP", "",
+          "marketTradingStatus"}},
+        {kSectionTradeCurrencies,
+         "Table12",
+         {"currencyID", "currencyCode", "instrumentID", "bidRate", "askRate", "conversionMode", "isDirect",
+          "depositRate"}},
+    };
+    return tables;
+}
+
+// Instrument positions that hold wire dates, which the XML form writes as ISO dates.
+bool isInstrumentDate(std::size_t position) {
+    return position == 17 || position == 18 || position == 28;
+}
+
+} // namespace
+
+std::string ampLoginSnapshot(const Market& market, const User& user, const std::vector<Quote>& quotes,
+                             const SnapshotContext& context) {
+    const Sections s = snapshotSections(market, user, quotes, context);
+    std::array<std::string, kSectionCount> texts;
+    for (std::size_t k = 0; k < s.size(); ++k)
+        for (const AmpRecord& r : s[k]) {
+            texts[k] += r.text();
+            texts[k].push_back(wire::kRecord);
+        }
+    return joinSections(texts.data(), texts.size());
+}
+
+std::string xmlLoginSnapshot(const Market& market, const User& user, const std::vector<Quote>& quotes,
+                             const SnapshotContext& context) {
+    const Sections s = snapshotSections(market, user, quotes, context);
+    std::string xml = "<?xml version=\"1.0\" encoding=\"utf-8\"?><NewDataSet>";
+    for (const XmlTable& t : xmlTables()) {
+        for (const AmpRecord& r : s[t.section]) {
+            XmlRow row{std::string(t.table)};
+            const auto& fields = r.fields();
+            for (std::size_t pos = 0; pos < fields.size() && pos < t.columns.size(); ++pos) {
+                if (t.columns[pos].empty())
+                    continue;
+                const bool date = t.section == kSectionInstruments && isInstrumentDate(pos);
+                row.col(t.columns[pos], date ? xmlDate(fields[pos]) : fields[pos]);
+            }
+            xml += row.str();
+        }
+    }
+    xml += "</NewDataSet>";
+    return xml;
 }
 
 std::string ampLoginRefusal(int errorCode, std::string_view message) {

@@ -1,9 +1,11 @@
 #pragma once
 // Writer of the login snapshot in its control-character ("AMP") form: sections cut by 0x07, records
-// by 0x06, fields by 0x05, each field at the position the client reads it from.
+// by 0x06, fields by 0x05, each field at the position the client reads it from; and in its XML form,
+// made from the same records.
 #include "market.h"
 #include "price_book.h"
 
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -37,6 +39,7 @@ public:
     }
     // The fields joined by 0x05.
     std::string text() const;
+    const std::vector<std::string>& fields() const { return fields_; }
 
 private:
     std::vector<std::string> fields_;
@@ -47,11 +50,18 @@ struct SnapshotContext {
     int dataPort = 0;
     int referenceId = 0;
     std::string updateTime; // "yyyyMMddHHmmss", the instruments' quote time
+    // Current balance by account id; an account missing here shows the market file's.
+    std::map<int, std::string> balances;
 };
 
 // The whole snapshot of one signed-in user: every section 0 to 21, accounts of that user only, the
 // instruments at their current prices (quotes in the market's instrument order).
 std::string ampLoginSnapshot(const Market& market, const User& user, const std::vector<Quote>& quotes,
+                             const SnapshotContext& context);
+
+// The same snapshot in the XML form: a data set of tables "Table1" to "Table12" whose rows hold the
+// records' fields under their column names, dates as ISO texts.
+std::string xmlLoginSnapshot(const Market& market, const User& user, const std::vector<Quote>& quotes,
                              const SnapshotContext& context);
 
 // The payload of a refused login: sections 0 to 16, only the login-message section filled, with one

@@ -65,58 +65,6 @@ std::string twoDecimals(const std::string& text) {
     return ec == std::errc{} ? std::string(digits, end) : "0.00";
 }
 
-// "yyyyMMddHHmmss" -> "yyyy-MM-ddTHH:mm:ss", the date form of the statement document.
-std::string xmlDate(std::string_view wire) {
-    if (wire.size() != 14)
-        return {};
-    return std::string(wire.substr(0, 4)) + "-" + std::string(wire.substr(4, 2)) + "-" +
-           std::string(wire.substr(6, 2)) + "T" + std::string(wire.substr(8, 2)) + ":" +
-           std::string(wire.substr(10, 2)) + ":" + std::string(wire.substr(12, 2));
-}
-
-std::string xmlEscaped(std::string_view text) {
-    std::string out;
-    for (char c : text) {
-        switch (c) {
-        case '&':
-            out += "&amp;";
-            break;
-        case '<':
-            out += "&lt;";
-            break;
-        case '>':
-            out += "&gt;";
-            break;
-        case '"':
-            out += "&quot;";
-            break;
-        default:
-            out += c;
-        }
-    }
-    return out;
-}
-
-// One table row of the statement document: <Table><Column>text</Column>...</Table>.
-class XmlRow {
-public:
-    explicit XmlRow(std::string table) : table_(std::move(table)) {}
-    XmlRow& col(std::string_view name, std::string_view value) {
-        body_.append(1, '<').append(name).append(1, '>').append(xmlEscaped(value));
-        body_.append("</").append(name).append(1, '>');
-        return *this;
-    }
-    template <std::integral T>
-    XmlRow& col(std::string_view name, T value) {
-        return col(name, std::string_view(std::to_string(value)));
-    }
-    std::string str() const { return "<" + table_ + ">" + body_ + "</" + table_ + ">"; }
-
-private:
-    std::string table_;
-    std::string body_;
-};
-
 struct Period {
     std::string from;
     std::string to;
@@ -348,6 +296,8 @@ void seedAccountBook(const Market& market, AccountBook& book) {
         b.pendingOrders = market.orders;
         b.settlements = market.settlements;
         b.cancellations = market.cancellations;
+        for (const auto& a : market.accounts)
+            b.balances.insert_or_assign(a.id, a.balance);
         std::int64_t top = 0;
         for (const auto& p : market.positions)
             top = std::max({top, p.positionId, p.refTicketId, p.executionId});

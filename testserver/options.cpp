@@ -18,8 +18,9 @@ bool parseNumber(std::string_view text, T& out) {
 std::string usage() {
     return "usage: trade-testserver [--host 127.0.0.1] [--port N] [--feed-port N] [--data-port N]\n"
            "                        [--market FILE] [--rate QUOTES_PER_SECOND] [--seed N]\n"
+           "                        [--snapshot amp|xml]\n"
            "Port 0 picks any free port. Defaults: 127.0.0.1, ports 5100, 5101, 5102, the default market,\n"
-           "20 quotes per second, seed 1.\n";
+           "20 quotes per second, seed 1, the login snapshot in its AMP form.\n";
 }
 
 std::filesystem::path defaultMarketPath() {
@@ -46,7 +47,8 @@ CommandLine parseCommandLine(std::span<const std::string_view> args) {
             return result;
         }
         const bool known = arg == "--host" || arg == "--port" || arg == "--feed-port" ||
-                           arg == "--data-port" || arg == "--market" || arg == "--rate" || arg == "--seed";
+                           arg == "--data-port" || arg == "--market" || arg == "--rate" || arg == "--seed" ||
+                           arg == "--snapshot";
         if (!known)
             return fail("unknown option " + std::string(arg));
         if (i + 1 >= args.size())
@@ -68,6 +70,13 @@ CommandLine parseCommandLine(std::span<const std::string_view> args) {
                 return fail("--rate takes a number of quotes per second from 0 to 100000, not " +
                             std::string(value));
             options.rate = rate;
+        } else if (arg == "--snapshot") {
+            if (value == "amp")
+                options.snapshotForm = SnapshotForm::Amp;
+            else if (value == "xml")
+                options.snapshotForm = SnapshotForm::Xml;
+            else
+                return fail("--snapshot takes amp or xml, not " + std::string(value));
         } else if (arg == "--seed") {
             std::uint64_t seed = 0;
             if (!parseNumber(value, seed))

@@ -1,7 +1,7 @@
 #pragma once
 // The server's settings and its command line:
 //   trade-testserver [--host 127.0.0.1] [--port N] [--feed-port N] [--data-port N] [--market FILE]
-//                    [--rate QUOTES_PER_SECOND] [--seed N]
+//                    [--rate QUOTES_PER_SECOND] [--seed N] [--snapshot amp|xml]
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -20,6 +20,9 @@ inline constexpr int kDefaultDataPort = 5102;
 inline constexpr double kDefaultRate = 20.0;
 inline constexpr double kMaxRate = 100000.0;
 
+// The form of the login snapshot (type 33, tag 160): fields by position, or an XML data set.
+enum class SnapshotForm { Amp, Xml };
+
 struct ServerOptions {
     std::string host{kDefaultHost};
     int port = kDefaultStreamPort; // 0: any free port
@@ -33,6 +36,9 @@ struct ServerOptions {
     bool sealLoginReplies = false;
     // Envelope key of the initial requests; empty: the configured key of the login property list.
     std::string productKey;
+    SnapshotForm snapshotForm = SnapshotForm::Amp;
+    // Several reports for one user from one request go as one compressed message (type 105).
+    bool compressBursts = true;
 };
 
 struct CommandLine {

@@ -543,7 +543,7 @@ void OrderEngine::closePart(Call& c, std::size_t positionIndex, std::int64_t qty
                   {88, s.pl},
                   {89, s.qty},
                   {545, "0"}});
-    appendBounded(c.books.settlements, s);
+    settle(c, user, std::move(s));
 
     for (auto& e : c.books.executed)
         if (e.positionId == p.positionId)
@@ -1014,7 +1014,7 @@ void OrderEngine::offset(Call& c) {
                       {88, s.pl},
                       {89, s.qty},
                       {545, "0"}});
-        appendBounded(c.books.settlements, s);
+        settle(c, user, std::move(s));
     }
     // Positions closed in full leave the book with their legs; the others' legs follow the quantity.
     std::vector<std::int64_t> touched{first->id};
@@ -1036,6 +1036,53 @@ void OrderEngine::offset(Call& c) {
             }
     }
     answer(0);
+}
+
+namespace {
+
+// The server's trading-status code of an account status (tag 24 of an account summary).
+std::string tradingStatusCode(int status) {
+    switch (status) {
+    case 2:
+        return "815";
+    case 3:
+        return "816";
+    case 4:
+        return "817";
+    case 5:
+        return "825";
+    case 6:
+        return "819";
+    default:
+        return "814";
+    }
+}
+
+// The account summary (1045) after a change of balance. This server checks no margin: nothing is
+// used and the whole balance is available; open positions are valued by the client.
+WireFields accountSummaryFields(const Account& account, const std::string& balance, const std::string& time) {
+    return {{10, "1045"},
+            {21, time},
+            {34, std::to_string(account.id)},
+            {24, tradingStatusCode(account.tradingStatus)},
+            {560, balance},
+            {130, balance},
+            {84, "0"},
+            {85, balance},
+            {129, "0"}};
+}
+
+} // namespace
+
+void OrderEngine::settle(Call& c, const std::string& user, ServerSettlement settlement) {
+    using platform::Decimal;
+    const int accountId = settlement.accountId;
+    std::string& balance = c.books.balances[accountId];
+    const Decimal before = Decimal::fromString(balance).value_or(Decimal());
+    balance = before.add(Decimal::fromString(settlement.pl).value_or(Decimal())).rounded(2).toString();
+    appendBounded(c.books.settlements, std::move(settlement));
+    if (const Account* account = accountOf(accountId))
+        c.send(user, accountSummaryFields(*account, balance, c.time));
 }
 
 EngineReports OrderEngine::onQuote(std::size_t index, const Quote& quote) {

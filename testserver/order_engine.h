@@ -78,6 +78,9 @@ private:
     void fill(Call& c, ServerPendingOrder order, std::int64_t price, const std::string& requestId);
     void closePart(Call& c, std::size_t positionIndex, std::int64_t qty, std::int64_t price);
     void cancelLegs(Call& c, std::int64_t positionId, std::int64_t exceptOrderId);
+    // Books a settlement: its profit goes to the account's balance, and the account's user hears
+    // the new figures in an account summary (1045).
+    void settle(Call& c, const std::string& user, ServerSettlement settlement);
     void reject(Call& c, int code, int accountId, std::string_view requestId, std::string_view orderId = {},
                 std::string_view positionId = {}, std::string_view refPositionId = {});
 

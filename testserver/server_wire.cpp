@@ -65,4 +65,42 @@ std::optional<std::string> compressPayload(std::string_view text) {
     return std::nullopt;
 }
 
+// "yyyyMMddHHmmss" -> "yyyy-MM-ddTHH:mm:ss", the date form of the statement document.
+std::string xmlDate(std::string_view wire) {
+    if (wire.size() != 14)
+        return {};
+    return std::string(wire.substr(0, 4)) + "-" + std::string(wire.substr(4, 2)) + "-" +
+           std::string(wire.substr(6, 2)) + "T" + std::string(wire.substr(8, 2)) + ":" +
+           std::string(wire.substr(10, 2)) + ":" + std::string(wire.substr(12, 2));
+}
+
+std::string xmlEscaped(std::string_view text) {
+    std::string out;
+    for (char c : text) {
+        switch (c) {
+        case '&':
+            out += "&amp;";
+            break;
+        case '<':
+            out += "&lt;";
+            break;
+        case '>':
+            out += "&gt;";
+            break;
+        case '"':
+            out += "&quot;";
+            break;
+        default:
+            out += c;
+        }
+    }
+    return out;
+}
+
+XmlRow& XmlRow::col(std::string_view name, std::string_view value) {
+    body_.append(1, '<').append(name).append(1, '>').append(xmlEscaped(value));
+    body_.append("</").append(name).append(1, '>');
+    return *this;
+}
+
 } // namespace testserver

@@ -1,6 +1,7 @@
 #pragma once
 // The server's side of the wire: framed messages written field by field, the encrypted envelope
 // (type 76) it seals its stream replies in, and the compressed payload of tag 1050.
+#include <concepts>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -26,5 +27,25 @@ std::optional<std::string> sealEnvelope(std::string_view framedMessage, std::str
 // stream of the text. A text whose Base64 would end in "1050=" (which the client strips out of the
 // field wherever it stands) gets one byte after the stream, which inflaters ignore, to shift it.
 std::optional<std::string> compressPayload(std::string_view text);
+
+// "yyyyMMddHHmmss" -> "yyyy-MM-ddTHH:mm:ss", the date form of the XML documents; "" for another shape.
+std::string xmlDate(std::string_view wire);
+std::string xmlEscaped(std::string_view text);
+
+// One table row of an XML data set: <Table><Column>text</Column>...</Table>.
+class XmlRow {
+public:
+    explicit XmlRow(std::string table) : table_(std::move(table)) {}
+    XmlRow& col(std::string_view name, std::string_view value);
+    template <std::integral T>
+    XmlRow& col(std::string_view name, T value) {
+        return col(name, std::string_view(std::to_string(value)));
+    }
+    std::string str() const { return "<" + table_ + ">" + body_ + "</" + table_ + ">"; }
+
+private:
+    std::string table_;
+    std::string body_;
+};
 
 } // namespace testserver

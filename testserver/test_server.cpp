@@ -273,6 +273,18 @@ void TestServer::broadcast(const std::string& framedMessage) {
     });
 }
 
+void TestServer::requestRelogin(const std::string& user) {
+    post([this, user] {
+        for (auto& c : clients_) {
+            if (c->fd < 0 || !c->signedIn || c->user != user)
+                continue;
+            // The client closes this stream itself and signs in again on a new one.
+            if (sendSealed(*c, frameFields({{10, "1028"}, {21, now()}}), c->sessionKey))
+                updateStats([](ServerStats& s) { ++s.reloginRequests; });
+        }
+    });
+}
+
 bool TestServer::setQuote(std::string_view code, std::string_view bid, std::string_view ask) {
     if (!running_)
         return false;
@@ -297,13 +309,40 @@ bool TestServer::setMarketOpen(std::string_view code, bool open) {
     return true;
 }
 
-// Reports go to every client signed in as the account's user; on the stream thread only.
+// Reports go to every client signed in as the account's user; on the stream thread only. Several
+// reports for one user from one request travel together, compressed in one type-105 message.
 void TestServer::deliver(const EngineReports& reports) {
-    for (const auto& r : reports) {
-        for (auto& c : clients_)
-            if (c->fd >= 0 && c->signedIn && c->user == r.user)
-                sendSealed(*c, r.framed, c->sessionKey);
-        updateStats([](ServerStats& s) { ++s.orderReports; });
+    std::vector<std::string> users;
+    for (const auto& r : reports)
+        if (std::find(users.begin(), users.end(), r.user) == users.end())
+            users.push_back(r.user);
+    for (const std::string& user : users) {
+        std::vector<const std::string*> frames;
+        for (const auto& r : reports)
+            if (r.user == user)
+                frames.push_back(&r.framed);
+        std::optional<std::string> burst;
+        if (options_.compressBursts && frames.size() > 1) {
+            std::string joined;
+            for (const std::string* f : frames)
+                joined += *f;
+            if (auto payload = compressPayload(joined))
+                burst = frameFields({{10, "105"}, {21, now()}, {1050, std::move(*payload)}});
+        }
+        for (auto& c : clients_) {
+            if (c->fd < 0 || !c->signedIn || c->user != user)
+                continue;
+            if (burst) {
+                sendSealed(*c, *burst, c->sessionKey);
+                continue;
+            }
+            for (const std::string* f : frames)
+                sendSealed(*c, *f, c->sessionKey);
+        }
+        updateStats([&](ServerStats& s) {
+            s.orderReports += static_cast<int>(frames.size());
+            s.compressedMessages += burst ? 1 : 0;
+        });
     }
 }
 
@@ -537,8 +576,11 @@ void TestServer::handleLogin(Client& client, const FieldMap& fields) {
     const int referenceId = nextReferenceId_++;
     const std::string reference = std::to_string(referenceId);
     const std::string serverTime = now();
-    SnapshotContext context{ports_.feed, ports_.data, referenceId, serverTime};
-    auto payload = compressPayload(ampLoginSnapshot(market_, *user, prices_->quotes(), context));
+    SnapshotContext context{ports_.feed, ports_.data, referenceId, serverTime, {}};
+    context.balances = book_.with([](const Books& b) { return b.balances; });
+    const bool xml = options_.snapshotForm == SnapshotForm::Xml;
+    auto payload = compressPayload(xml ? xmlLoginSnapshot(market_, *user, prices_->quotes(), context)
+                                       : ampLoginSnapshot(market_, *user, prices_->quotes(), context));
     if (!payload) {
         Log::error("testserver: cannot compress the login snapshot");
         return;
@@ -547,7 +589,7 @@ void TestServer::handleLogin(Client& client, const FieldMap& fields) {
                                               {19, reference},
                                               {20, "0"},
                                               {21, serverTime},
-                                              {160, "AMP"},
+                                              {160, xml ? "XML" : "AMP"},
                                               {1050, std::move(*payload)}});
     const bool sent =
         options_.sealLoginReplies ? sendSealed(client, snapshot, productKey_) : writeAll(client, snapshot);

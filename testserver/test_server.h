@@ -50,8 +50,10 @@ struct ServerStats {
     int chartRequests = 0;
     std::uint64_t quotesPublished = 0;
     std::uint64_t statusesPublished = 0;
-    int orderRequests = 0; // stream messages of the order types
-    int orderReports = 0;  // execution reports (and offset answers) sent to stream clients
+    int orderRequests = 0;      // stream messages of the order types
+    int orderReports = 0;       // execution reports (and offset answers) sent to stream clients
+    int compressedMessages = 0; // type 105: several reports for one user sent as one
+    int reloginRequests = 0;    // type 1028 sent
     // In arrival order; the latest 5000 to 10000 entries are kept.
     std::vector<std::string> procedures; // data-service procedure names
     std::vector<int> streamTypes;        // types of the stream messages (inside envelopes)
@@ -99,6 +101,8 @@ public:
     void setDataServiceSilent(bool silent);
     // Sends a framed message to every signed-in stream client, sealed under its session key.
     void broadcast(const std::string& framedMessage);
+    // Asks every signed-in stream client of `user` to sign in again on a new stream (type 1028).
+    void requestRelogin(const std::string& user);
     // Publishes an instrument-status message ("IS;" and a type-1049 message: tag 12 the code, tag
     // 574 the trade-session setting) on the feed. False when the server is not running or the code
     // cannot travel in it (empty, or holding a field or topic separator), or too many wait.

@@ -72,6 +72,12 @@ ConnectError ConnectionBase::ConnectToServer(bool demoRegistration) {
 }
 
 ConnectError ConnectionBase::reloginToServer() {
+    // The server asks for a new sign-in while this stream is still up: it is closed here, quietly
+    // (not a loss), so the new connection can be made; its login request follows on connect.
+    if (socket_->isConnected()) {
+        isManualServerDisconnect_.store(true);
+        socket_->disconnect();
+    }
     return connectStream();
 }
 
@@ -238,6 +244,9 @@ void ConnectionBase::ProcessSubscribeandUnSubscribeItems(const std::vector<std::
         return;
     const int option = subscribe ? ZMQ_SUBSCRIBE : ZMQ_UNSUBSCRIBE;
     for (const std::string& code : codes) {
+        // An empty topic would subscribe to every message of the feed.
+        if (code.empty())
+            continue;
         SubscribeandUnsubscribe(code, option);
         SubscribeandUnsubscribe(ZMQFeedSubscriber::depthTopic(code), option);
     }

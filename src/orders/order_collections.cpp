@@ -213,17 +213,6 @@ bool sameId(const std::string& held, std::string_view id) {
     return !id.empty() && held == id;
 }
 
-template <class Member>
-std::shared_ptr<Order> findIn(const std::vector<std::shared_ptr<Order>>& list, Member member,
-                              std::string_view id) {
-    if (id.empty())
-        return nullptr;
-    for (const auto& order : list)
-        if (order && sameId((*order).*member, id))
-            return order;
-    return nullptr;
-}
-
 std::string sixDecimals(double value) {
     return fmt::format("{:.6f}", value);
 }
@@ -231,7 +220,20 @@ std::string sixDecimals(double value) {
 } // namespace
 
 OrderCollections::OrderCollections(SessionModel& model, OrderCollectionsHost& host)
-    : model_(model), host_(host) {}
+    : model_(model), host_(host), openIndex_(&Order::OpenPositionId), pendingIndex_(&Order::PendingOrderId),
+      settledIndex_(&Order::SettlementId), cancelledIndex_(&Order::CancelledOrderId) {}
+
+OrderIdIndex* OrderCollections::indexOf(const OrderList& list) const {
+    if (&list == &model_.OpenOrderCollection)
+        return &openIndex_;
+    if (&list == &model_.PendingOrderCollection)
+        return &pendingIndex_;
+    if (&list == &model_.SettledOrderCollection)
+        return &settledIndex_;
+    if (&list == &model_.CancelledOrderCollection)
+        return &cancelledIndex_;
+    return nullptr;
+}
 
 bool OrderCollections::isZeroQuantity(std::string_view text) {
     const auto value = strictNumber(text);
@@ -253,12 +255,35 @@ std::string OrderCollections::itemCodeForId(std::int32_t instrumentId) const {
     return {};
 }
 
+void OrderCollections::setInstrument(Order& order, std::int32_t instrumentId) const {
+    order.ItemCode = itemCodeForId(instrumentId);
+    order.UnknownInstrumentId = order.ItemCode.empty() ? instrumentId : 0;
+}
+
+// A record of an instrument the snapshot lacks is kept, shown by its id and the server's code, so
+// nothing the server holds vanishes; what needs the instrument's details leaves it out.
+void OrderCollections::noteUnknownInstrument(std::string_view kind, std::string_view id,
+                                             std::string_view code) const {
+    if (!instrumentKnown(code))
+        platform::Log::warning("{} \"{}\" kept, its instrument \"{}\" is not in the snapshot", kind, id,
+                               code);
+}
+
+void OrderCollections::noteUnknownInstrument(std::string_view kind, std::string_view id,
+                                             const Order& order) const {
+    if (order.ItemCode.empty())
+        platform::Log::warning("{} \"{}\" kept, its instrument {} is not in the snapshot", kind, id,
+                               order.UnknownInstrumentId);
+}
+
 bool OrderCollections::append(OrderList& list, std::shared_ptr<Order> order, std::string_view listName) {
     if (list.size() >= SessionModel::kMaxEntriesPerCollection) {
         platform::Log::warning("{} is full ({} records); a new record is refused", listName, list.size());
         return false;
     }
     list.push_back(std::move(order));
+    if (OrderIdIndex* index = indexOf(list))
+        index->appended(list);
     return true;
 }
 
@@ -276,13 +301,13 @@ void OrderCollections::journal(std::int32_t kind, const Order& order) {
 }
 
 std::shared_ptr<Order> OrderCollections::findOpenPosition(std::string_view openPositionId) const {
-    return findIn(model_.OpenOrderCollection, &Order::OpenPositionId, openPositionId);
+    return openIndex_.find(model_.OpenOrderCollection, openPositionId);
 }
 std::shared_ptr<Order> OrderCollections::findPendingOrder(std::string_view pendingOrderId) const {
-    return findIn(model_.PendingOrderCollection, &Order::PendingOrderId, pendingOrderId);
+    return pendingIndex_.find(model_.PendingOrderCollection, pendingOrderId);
 }
 std::shared_ptr<Order> OrderCollections::findSettlement(std::string_view settlementId) const {
-    return findIn(model_.SettledOrderCollection, &Order::SettlementId, settlementId);
+    return settledIndex_.find(model_.SettledOrderCollection, settlementId);
 }
 
 // ---- execution reports
@@ -294,12 +319,12 @@ void OrderCollections::FillPendingOrderCollection(const Fields& fields, const st
     auto order = std::make_shared<Order>();
     for (const Field& f : parsed)
         applyPendingField(*order, f, PendingMap::NewPending);
-    if (order->PendingOrderId.empty() || !accountHeld(order->AccountNumber) ||
-        !instrumentKnown(order->ItemCode)) {
+    if (order->PendingOrderId.empty() || !accountHeld(order->AccountNumber)) {
         platform::Log::warning("pending order refused: id \"{}\", account \"{}\", instrument \"{}\"",
                                order->PendingOrderId, order->AccountNumber, order->ItemCode);
         return;
     }
+    noteUnknownInstrument("pending order", order->PendingOrderId, order->ItemCode);
 
     // The request number of this very report, not whatever the session holds by now; only local
     // records (made when the order was sent) carry one.
@@ -340,6 +365,8 @@ void OrderCollections::UpdatePendingOrderCollection(const Fields& fields, const 
         order->StopPrice.clear();
         for (const Field& f : parsed)
             applyPendingField(*order, f, PendingMap::Update);
+        if (order->PendingOrderId != pendingOrderId)
+            pendingIndex_.invalidate();
     }
 }
 
@@ -370,12 +397,12 @@ void OrderCollections::FillCancelledOrderCollection(std::int64_t id, int status,
         auto order = std::make_shared<Order>();
         for (const Field& f : parsed)
             applyPendingField(*order, f, PendingMap::Cancel);
-        if (order->PendingOrderId.empty() || !accountHeld(order->AccountNumber) ||
-            !instrumentKnown(order->ItemCode)) {
+        if (order->PendingOrderId.empty() || !accountHeld(order->AccountNumber)) {
             platform::Log::warning("cancel record refused: id \"{}\", account \"{}\", instrument \"{}\"",
                                    order->PendingOrderId, order->AccountNumber, order->ItemCode);
             return;
         }
+        noteUnknownInstrument("cancelled order", order->PendingOrderId, order->ItemCode);
         // The cancelled quantity is what was still open.
         for (auto it = pendingCopy_.rbegin(); it != pendingCopy_.rend(); ++it) {
             if (sameId((*it)->PendingOrderId, order->PendingOrderId)) {
@@ -466,11 +493,12 @@ void OrderCollections::FillOpenOrderCollection(const Fields& fields) {
             break;
         }
     }
-    if (p.OpenPositionId.empty() || !accountHeld(p.AccountNumber) || !instrumentKnown(p.ItemCode)) {
+    if (p.OpenPositionId.empty() || !accountHeld(p.AccountNumber)) {
         platform::Log::warning("executed order refused: position \"{}\", account \"{}\", instrument \"{}\"",
                                p.OpenPositionId, p.AccountNumber, p.ItemCode);
         return;
     }
+    noteUnknownInstrument("position", p.OpenPositionId, p.ItemCode);
     // Side, type and brackets come from the order that was filled; a still-working one wins.
     for (const OrderList* list : {&pendingCopy_, &model_.PendingOrderCollection}) {
         for (const auto& order : *list) {
@@ -579,7 +607,7 @@ void OrderCollections::FillSettledOrderCollection(const Fields& fields) {
         const std::string value(f.value);
         switch (f.tag) {
         case 12:
-            s.ItemCode = itemCodeForId(integer32(value));
+            setInstrument(s, integer32(value));
             break;
         case 34:
             s.AccountNumber = value;
@@ -621,11 +649,12 @@ void OrderCollections::FillSettledOrderCollection(const Fields& fields) {
             break;
         }
     }
-    if (s.SettlementId.empty() || !accountHeld(s.AccountNumber) || s.ItemCode.empty()) {
+    if (s.SettlementId.empty() || !accountHeld(s.AccountNumber)) {
         platform::Log::warning("settlement refused: id \"{}\", account \"{}\", instrument \"{}\"",
                                s.SettlementId, s.AccountNumber, s.ItemCode);
         return;
     }
+    noteUnknownInstrument("settlement", s.SettlementId, s);
     for (const OrderList* list : {&model_.OpenOrderCollection, &openCopy_}) {
         for (const auto& position : *list) {
             if (sameId(position->OpenPositionId, s.OpenPositionId)) {
@@ -725,8 +754,7 @@ bool finite(std::initializer_list<double> values) {
 } // namespace
 
 void OrderCollections::FillInitialOpenOrderCollection(const OpenOrderHD& row) {
-    const std::string code = itemCodeForId(row.InstrumentId);
-    if (row.PositionId.empty() || !accountHeld(row.AccountId) || code.empty() ||
+    if (row.PositionId.empty() || !accountHeld(row.AccountId) ||
         !finite({row.PositionInitialQty, row.PositionQty, row.OrderPrice, row.CommisionPaid, row.UnrealisedPL,
                  row.Storage, row.BaseCurrencyRate})) {
         platform::Log::warning("open position row refused: position \"{}\", account \"{}\", instrument {}",
@@ -737,7 +765,8 @@ void OrderCollections::FillInitialOpenOrderCollection(const OpenOrderHD& row) {
     Order& p = *position;
     p.OpenPositionId = row.PositionId;
     p.AccountNumber = row.AccountId;
-    p.ItemCode = code;
+    setInstrument(p, row.InstrumentId);
+    noteUnknownInstrument("open position row", p.OpenPositionId, p);
     p.tradingMode = row.IsBuy ? 0 : 1;
     p.ExecutionId = row.OrderExecutionId;
     p.PendingOrderId = row.RefPendingOrderId;
@@ -763,8 +792,7 @@ void OrderCollections::FillInitialOpenOrderCollection(const OpenOrderHD& row) {
 }
 
 void OrderCollections::FillInitialPendingOrderCollection(const PendingOrderHD& row) {
-    const std::string code = itemCodeForId(row.InstrumentId);
-    if (row.PendingOrderId.empty() || !accountHeld(row.AccountId) || code.empty() ||
+    if (row.PendingOrderId.empty() || !accountHeld(row.AccountId) ||
         !finite({row.OrderQty, row.RemainingQty, row.OrderPrice, row.LimitPrice, row.StopPrice})) {
         platform::Log::warning("pending order row refused: order \"{}\", account \"{}\", instrument {}",
                                row.PendingOrderId, row.AccountId, row.InstrumentId);
@@ -775,7 +803,8 @@ void OrderCollections::FillInitialPendingOrderCollection(const PendingOrderHD& r
     o.PendingOrderId = row.PendingOrderId;
     o.TicketId = row.RefTicketId;
     o.AccountNumber = row.AccountId;
-    o.ItemCode = code;
+    setInstrument(o, row.InstrumentId);
+    noteUnknownInstrument("pending order row", o.PendingOrderId, o);
     o.tradingMode = row.IsBuy ? 0 : 1;
     o.orderType = row.OrderTypeId;
     o.OrderQty = sixDecimals(row.OrderQty);
@@ -792,11 +821,8 @@ void OrderCollections::FillInitialPendingOrderCollection(const PendingOrderHD& r
     o.RefPositionIdOfBracket = row.RefPositionIdOfBracket;
 
     // A take-profit or stop-loss order shows on its position; a repeated row refreshes it.
-    for (const auto& position : model_.OpenOrderCollection) {
-        if (!sameId(position->OpenPositionId, o.RefPositionIdOfBracket))
-            continue;
+    if (const auto position = findOpenPosition(o.RefPositionIdOfBracket))
         (o.orderType == 2 ? position->LimitPrice : position->StopPrice) = o.OrderPrice;
-    }
     if (findPendingOrder(o.PendingOrderId))
         return;
     if (row.RemainingQty == 0)
@@ -806,8 +832,7 @@ void OrderCollections::FillInitialPendingOrderCollection(const PendingOrderHD& r
 }
 
 void OrderCollections::FillInitialSettledOrderCollection(const SettledOrderHD& row) {
-    const std::string code = itemCodeForId(row.InstrumentId);
-    if (row.SettlementId.empty() || !accountHeld(row.AccountId) || code.empty() ||
+    if (row.SettlementId.empty() || !accountHeld(row.AccountId) ||
         !finite({row.SettledQty, row.SettledPL, row.CurrencyRate, row.Storage, row.CommisionPaid,
                  row.OtherCharges, row.accountCurrencyRate})) {
         platform::Log::warning(
@@ -821,7 +846,8 @@ void OrderCollections::FillInitialSettledOrderCollection(const SettledOrderHD& r
     Order& s = *record;
     s.SettlementId = row.SettlementId;
     s.AccountNumber = row.AccountId;
-    s.ItemCode = code;
+    setInstrument(s, row.InstrumentId);
+    noteUnknownInstrument("settled position row", s.SettlementId, s);
     s.OpenPositionId = row.RefPositionId;
     s.ClosingPositionId = row.RefClosingPositionId;
     s.SettledQty = sixDecimals(row.SettledQty);
@@ -843,13 +869,12 @@ void OrderCollections::FillInitialSettledOrderCollection(const SettledOrderHD& r
 void OrderCollections::FillInitialCancelledOrderCollection(const CancelledOrderHD& row) {
     if (row.InstrumentId == 0 || !accountHeld(row.AccountId))
         return;
-    const std::string code = itemCodeForId(row.InstrumentId);
-    if (row.CancelledOrderId.empty() || code.empty() || !finite({row.CancelledQty, row.OrderPrice})) {
+    if (row.CancelledOrderId.empty() || !finite({row.CancelledQty, row.OrderPrice})) {
         platform::Log::warning("cancelled order row refused: order \"{}\", instrument {}",
                                row.CancelledOrderId, row.InstrumentId);
         return;
     }
-    if (findIn(model_.CancelledOrderCollection, &Order::CancelledOrderId, row.CancelledOrderId))
+    if (cancelledIndex_.find(model_.CancelledOrderCollection, row.CancelledOrderId))
         return;
     auto order = std::make_shared<Order>();
     Order& o = *order;
@@ -857,7 +882,8 @@ void OrderCollections::FillInitialCancelledOrderCollection(const CancelledOrderH
     o.OrderQty = sixDecimals(row.CancelledQty);
     o.TicketId = row.RefTicketId;
     o.PendingOrderId = row.RefPendingOrderId;
-    o.ItemCode = code;
+    setInstrument(o, row.InstrumentId);
+    noteUnknownInstrument("cancelled order row", o.CancelledOrderId, o);
     o.AccountNumber = row.AccountId;
     o.TransactionDateTime = wireDate(row.CancelDateTime, kDisplayDateTime);
     o.tradingMode = row.IsBuy ? 0 : 1;

@@ -7,6 +7,7 @@
 // findPendingOrder(), whatever reports arrived in between. An empty id matches nothing.
 //
 // Main queue only: the lists carry no lock.
+#include "orders/order_id_index.h"
 #include "session/business_services.h"
 #include "session/data_service_replies.h"
 #include "session/journal_data.h"
@@ -85,14 +86,25 @@ private:
     bool accountHeld(std::string_view accountNumber) const;
     bool instrumentKnown(std::string_view code) const;
     std::string itemCodeForId(std::int32_t instrumentId) const;
+    // ItemCode of the instrument id, or the id kept as UnknownInstrumentId when the snapshot lacks it.
+    void setInstrument(Order& order, std::int32_t instrumentId) const;
+    void noteUnknownInstrument(std::string_view kind, std::string_view id, std::string_view code) const;
+    void noteUnknownInstrument(std::string_view kind, std::string_view id, const Order& order) const;
     // Appends unless the list is full (then false, logged).
     bool append(OrderList& list, std::shared_ptr<Order> order, std::string_view listName);
     // Appends to a copy list; the oldest entry goes when it is full.
     void appendCopy(OrderList& copy, std::shared_ptr<Order> order);
     void journal(std::int32_t kind, const Order& order);
 
+    OrderIdIndex* indexOf(const OrderList& list) const;
+
     SessionModel& model_;
     OrderCollectionsHost& host_;
     OrderList pendingCopy_;
     OrderList openCopy_;
+    // Look-ups by id of the four lists; they follow the lists by themselves.
+    mutable OrderIdIndex openIndex_;
+    mutable OrderIdIndex pendingIndex_;
+    mutable OrderIdIndex settledIndex_;
+    mutable OrderIdIndex cancelledIndex_;
 };

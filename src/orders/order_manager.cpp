@@ -8,6 +8,7 @@
 #include "session/formatter.h"
 #include "session/group_details.h"
 #include "session/item_details.h"
+#include "session/positional_text.h"
 #include "session/session_settings.h"
 
 #include <fmt/format.h>
@@ -129,13 +130,13 @@ bool OrderMananger::refuse(std::string_view key, const std::shared_ptr<Order>& o
 
 bool OrderMananger::refuse(std::string_view key, std::string_view detail,
                            const std::shared_ptr<Order>& order) const {
-    sendNotification(fmt::format("{} {}", session_.textForKey(key), detail), order);
+    sendNotification(withDetail(session_.textForKey(key), detail), order);
     return false;
 }
 
 bool OrderMananger::refuseBracketed(std::string_view key, std::string_view detail,
                                     const std::shared_ptr<Order>& order) const {
-    sendNotification(fmt::format("{} ({})", session_.textForKey(key), detail), order);
+    sendNotification(withDetail(session_.textForKey(key), detail, true), order);
     return false;
 }
 
@@ -516,26 +517,36 @@ double OrderMananger::freeSellLots(std::string_view itemCode, std::string_view a
     LotTotals t;
     getTotalLotsAndCost(itemCode, accountNumber, deliveryMode, t);
     double plain = 0;
+    // Lots the edited order (or the edited position's protective leg) already holds.
+    double own = 0;
     // One protective leg per position: a later leg of the same position replaces the earlier.
     std::map<std::string, double, std::less<>> legs;
     for (const auto& working : session_.getPendingOrderCollection()) {
         if (!working || working->tradingMode != 1 || working->deliveryMode != deliveryMode ||
             working->ItemCode != itemCode || working->AccountNumber != accountNumber)
             continue;
-        // The order being edited gives its own lots back.
-        if (!editedOrderId.empty() && working->PendingOrderId == editedOrderId)
-            continue;
         const double lots = platform::lenientReal(working->RemainingQty);
+        if (!editedOrderId.empty() && working->PendingOrderId == editedOrderId) {
+            own = lots;
+            continue;
+        }
         if (platform::lenientInteger(working->RefPositionIdOfBracket) < 1) {
             plain += lots;
         } else if (editedPositionId.empty() || working->RefPositionIdOfBracket != editedPositionId) {
             legs.insert_or_assign(working->RefPositionIdOfBracket, lots);
+        } else {
+            own = lots;
         }
     }
     double protective = 0;
     for (const auto& [position, lots] : legs)
         protective += lots;
-    return t.buyLots - (plain + t.sellLots + protective);
+    // The others' commitments may exceed the long lots (after a stop-out, or a close from another
+    // terminal); the edited order's own lots stay free for its own cancel or reduction all the same.
+    const double free = t.buyLots - (plain + own + t.sellLots + protective);
+    if (editedOrderId.empty() && editedPositionId.empty())
+        return free;
+    return free > 0 ? free + own : own;
 }
 
 double OrderMananger::getAllowedSellLots(std::string_view itemCode, std::string_view accountNumber,

@@ -102,12 +102,7 @@ OrderRequests::~OrderRequests() {
 }
 
 bool OrderRequests::refuse(std::string_view key, std::string_view detail) const {
-    std::string text = session_.textForKey(key);
-    if (!detail.empty()) {
-        text.push_back(' ');
-        text.append(detail);
-    }
-    manager_.sendNotification(text, nullptr);
+    manager_.sendNotification(withDetail(session_.textForKey(key), detail), nullptr);
     return false;
 }
 
@@ -435,7 +430,7 @@ bool OrderRequests::createBulkClosePositionInfo(std::span<const std::shared_ptr<
             holdsControlByte(p->OpenPositionId) || holdsControlByte(p->RemainingQty))
             return refuse(kNotSendableKey);
         const auto item = session_.instrumentForCode(p->ItemCode);
-        instruments += decimal(item && item->InstrumentId > 0 ? item->InstrumentId : 0);
+        instruments += decimal(item && item->InstrumentId > 0 ? item->InstrumentId : p->UnknownInstrumentId);
         instruments += wire::kRecord;
         if (std::find(codes.begin(), codes.end(), p->ItemCode) == codes.end())
             codes.push_back(p->ItemCode);

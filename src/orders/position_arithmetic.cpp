@@ -75,7 +75,8 @@ double calcCommission(std::string_view orderQuantity, std::string_view remaining
 
 std::optional<double> floatingPLOfPosition(const Order& position, const ItemDetails* item,
                                            const AccountDetails* account) {
-    if (account && account->tradingStatus == AccountDetails::kStatusEquityHit)
+    // Without the instrument (not in the snapshot) nothing can be priced: the server's figure stands.
+    if (!item || (account && account->tradingStatus == AccountDetails::kStatusEquityHit))
         return std::nullopt;
     const double quantity = platform::lenientReal(position.RemainingQty);
     const double openPrice = platform::lenientReal(position.OrderPrice);
@@ -189,12 +190,8 @@ RefreshTotals refreshOpenPositions(std::span<const std::shared_ptr<Order>> posit
             continue;
         const auto item = session.instrumentForCode(order.ItemCode);
         const double quantity = platform::lenientReal(order.RemainingQty);
-        if (!last->account || last->account->tradingStatus != AccountDetails::kStatusEquityHit) {
-            const double current = !item ? 0.0 : order.tradingMode != 0 ? item->Ask : item->Bid;
-            const double pl = CalculateFloatingPL(item.get(), order.tradingMode, quantity,
-                                                  platform::lenientReal(order.OrderPrice), current);
-            order.UnrealisedPL = convertWith(pl, *last);
-        }
+        if (const auto pl = floatingPLOfPosition(order, item.get(), last->account.get()))
+            order.UnrealisedPL = convertWith(*pl, *last);
         if (std::isfinite(order.UnrealisedPL))
             totals.unrealisedPL += order.UnrealisedPL;
         if (item && lastSettings) {

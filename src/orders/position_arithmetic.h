@@ -31,7 +31,7 @@ double currencyConversion(double amount, double price, double isDirect);
 double calcCommission(std::string_view orderQuantity, std::string_view remainingQuantity, double commission);
 
 // The position's floating P/L at the live quote (a buy at the Bid, a sell at the Ask), unconverted.
-// nullopt for an account in Equity Hit, whose stored figure stands.
+// nullopt for an account in Equity Hit, or without the instrument; the stored figure then stands.
 std::optional<double> floatingPLOfPosition(const Order& position, const ItemDetails* item,
                                            const AccountDetails* account);
 

@@ -164,6 +164,14 @@ std::optional<Date> DateFormatter::parse(std::string_view text) const {
             return std::nullopt;
         return Date::fromMilliseconds(d);
     }
+    // ICU reads every digit of a numeric field, and a fraction of a second long enough overflows its
+    // divisor to zero and crashes the process. No field of a date needs more than nine digits.
+    std::size_t run = 0;
+    for (char c : text) {
+        run = c >= '0' && c <= '9' ? run + 1 : 0;
+        if (run > kMaxDateDigitRun)
+            return std::nullopt;
+    }
     icu::UnicodeString u = toUnicode(text);
     if (impl_->whitespace >= 0 && countWhitespace(u) != impl_->whitespace)
         return std::nullopt;

@@ -23,6 +23,8 @@ struct Date {
 
 // Longest date text or pattern accepted; dates are short, anything longer is refused outright.
 inline constexpr size_t kMaxDateTextBytes = 256;
+// Longest run of digits a parsed date text may hold (the wire form is read apart).
+inline constexpr size_t kMaxDateDigitRun = 9;
 
 // One date pattern in one locale and time zone. Parsing is strict: the whole text must match the
 // pattern and name a real calendar date. Not to be shared between threads without a lock.

@@ -38,76 +38,14 @@ std::string_view firstRecord(std::string_view section) {
     return section.substr(0, section.find(AmpSnapshotLoader::kRecordSeparator));
 }
 
-// Wire date-times of the instrument section rewritten for display, read and printed in the device's
-// zone. Where the wall-clock time exists in that zone the display text is the same digits
-// rearranged, so the zone is asked once per minute rather than once per instrument. Gaps in a
-// zone's wall clock last a minute or more, so every minute they touch has its first or its last
-// second inside: a minute whose two ends exist exists whole. Anything else (other shapes,
-// seconds past 59, years before 1970) goes to the formatter, remembered per text.
+// Wire date-times of the instrument section rewritten for display, in universal time like every wire
+// time (so the digits stand whatever the device's zone); a text that is no date displays as nothing.
 class DateRewriter {
 public:
-    std::string operator()(std::string_view text) {
-        if (text.empty() || text == Formatter::kNullWireDateTime)
-            return {};
-        if (isPlainModernWireDate(text)) {
-            const std::string_view minute = text.substr(0, 12);
-            auto known = minutes_.find(std::string(minute));
-            if (known == minutes_.end()) {
-                if (minutes_.size() >= kMaxMemo)
-                    minutes_.clear();
-                // Both ends of the minute must exist as written for every second between to.
-                const std::string first = std::string(minute) + "00";
-                const std::string last = std::string(minute) + "59";
-                const bool exists =
-                    viaFormatter(first) == rearranged(first) && viaFormatter(last) == rearranged(last);
-                known = minutes_.emplace(std::string(minute), exists).first;
-            }
-            if (known->second)
-                return rearranged(text);
-        }
-        if (auto it = texts_.find(std::string(text)); it != texts_.end())
-            return it->second;
-        std::string shown = viaFormatter(text);
-        if (texts_.size() >= kMaxMemo)
-            texts_.clear();
-        texts_.emplace(std::string(text), shown);
-        return shown;
-    }
-
-    // "yyyyMMddHHmmss" -> "MM/dd/yyyy HH:mm:ss".
-    static std::string rearranged(std::string_view t) {
-        std::string out;
-        out.reserve(19);
-        out.append(t.substr(4, 2)).append("/").append(t.substr(6, 2)).append("/").append(t.substr(0, 4));
-        out.append(" ")
-            .append(t.substr(8, 2))
-            .append(":")
-            .append(t.substr(10, 2))
-            .append(":")
-            .append(t.substr(12, 2));
-        return out;
-    }
-
-private:
-    static constexpr std::size_t kMaxMemo = 4096;
-
-    static bool isPlainModernWireDate(std::string_view t) {
-        if (t.size() != 14)
-            return false;
-        for (char c : t)
-            if (c < '0' || c > '9')
-                return false;
-        return t.substr(0, 4) >= "1970" && t.substr(12, 2) <= "59";
-    }
-    // A text that is no date displays as nothing.
-    static std::string viaFormatter(std::string_view text) {
-        return Formatter::formatDateandTimeFromString(text, Formatter::kWireDateTime,
-                                                      Formatter::kDisplayDateTime)
+    std::string operator()(std::string_view text) const {
+        return Formatter::wireDateString(text, Formatter::kWireDateTime, Formatter::kDisplayDateTime)
             .value_or(std::string());
     }
-
-    std::unordered_map<std::string, bool> minutes_;
-    std::unordered_map<std::string, std::string> texts_;
 };
 
 // One parse: the model being built and what it passed over.

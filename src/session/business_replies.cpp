@@ -168,8 +168,8 @@ void BusinessBase::DemoUserCreationResponse(const std::vector<std::string>& fiel
             password = std::string(f.value);
     }
     if (user && password) {
-        postMain([this, text = *user + "/" + *password] {
-            services_.notifications->demoUserCreationNotification(text);
+        postMain([this, user = *user, password = *password] {
+            services_.notifications->demoUserCreationNotification(user, password);
         });
     } else {
         postMain([this] { services_.notifications->demoUserCreationFailureNotification(); });

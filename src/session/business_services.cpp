@@ -57,8 +57,8 @@ public:
         events_->MarginCallNotification(static_cast<std::int32_t>(platform::lenientInteger(accountId)));
     }
     void passwordChangeNotification() override { events_->passwordChangeNotification(); }
-    void demoUserCreationNotification(const std::string& text) override {
-        events_->demoUserCreationNotification(text);
+    void demoUserCreationNotification(const std::string& userName, const std::string& password) override {
+        events_->demoUserCreationNotification(userName, password);
     }
     void demoUserCreationFailureNotification() override { events_->demoUserCreationFailureNotification(); }
     void postnetworkspeedNotification(const std::optional<std::string>& serverTime) override {

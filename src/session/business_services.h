@@ -36,7 +36,8 @@ public:
     virtual void ChatQueueStatusUpdateNotification() = 0;
     virtual void MarginCallNotification(const std::string& accountId) = 0;
     virtual void passwordChangeNotification() = 0;
-    virtual void demoUserCreationNotification(const std::string& userAndPassword) = 0;
+    // The registered user name and password, carried apart (either may hold any character).
+    virtual void demoUserCreationNotification(const std::string& userName, const std::string& password) = 0;
     virtual void demoUserCreationFailureNotification() = 0;
     // Nothing is posted for an absent text.
     virtual void postnetworkspeedNotification(const std::optional<std::string>& serverTime) = 0;

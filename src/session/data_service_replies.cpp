@@ -55,7 +55,7 @@ std::vector<std::string_view> readableRecords(std::string_view reply) {
 }
 
 std::string wireDate(std::string_view text, std::string_view destination) {
-    return Formatter::formatDateandTimeFromString(text, "yyyyMMddHHmmss", destination).value_or("");
+    return Formatter::wireDateString(text, Formatter::kWireDateTime, destination).value_or("");
 }
 
 BankDetails bankDetailsFrom(std::string_view record) {
@@ -373,7 +373,7 @@ DataServiceOutcome DataServiceReplies::apply(const DataServiceReply& reply, cons
             },
             [&](const UserAccountMapList& v) {
                 for (const auto& r : v.rows) {
-                    SessionModel::file(targets.userAccountMapCollection, std::to_string(r.userId), r,
+                    SessionModel::file(targets.userAccountMapCollection, r.key(), r,
                                        "userAccountMapCollection", DataServiceCollections::kMaxEntries);
                 }
             },

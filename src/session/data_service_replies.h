@@ -172,7 +172,7 @@ struct DataServiceCollections {
     std::vector<std::shared_ptr<Order>> ExecutedOrderSearchCollection;
     std::vector<SessionScheduleInfo> sessionSchedulesArray;
     platform::OrderedMap<std::string, std::vector<SessionScheduleInfo>> marketSessionSchedulesCollection;
-    platform::OrderedMap<std::string, UserAccountMaps> userAccountMapCollection;
+    platform::OrderedMap<std::string, UserAccountMaps> userAccountMapCollection; // by UserAccountMaps::key()
     platform::OrderedMap<std::string, FileResource> resourceSearchCollection;
     std::map<std::uint64_t, std::shared_ptr<ApprovalReq>> approvalRequests;
     std::vector<std::string> financialApprovalRecords;

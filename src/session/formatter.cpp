@@ -1,7 +1,7 @@
 #include "session/formatter.h"
 
 #include "platform/log.h"
-#include "platform/rtf.h"
+#include "platform/rtf_writer.h"
 
 #include <unicode/calendar.h>
 #include <unicode/gregocal.h>
@@ -19,14 +19,13 @@ namespace {
 
 // Making an ICU date formatter costs more than using it, and tables reformat a date per row; each
 // thread keeps the last few, made in the current device zone and used exactly as fresh ones.
-const DateFormatter& deviceFormatter(std::string_view pattern) {
+const DateFormatter& cachedFormatter(std::string_view pattern, const std::string& zone) {
     struct Entry {
         std::string zone;
         DateFormatter formatter;
     };
     constexpr size_t kEntries = 8;
     thread_local std::vector<Entry> cache;
-    const std::string zone = platform::deviceTimeZoneId();
     for (size_t i = 0; i < cache.size(); ++i) {
         if (cache[i].formatter.pattern() == pattern && cache[i].zone == zone) {
             if (i > 0)
@@ -36,8 +35,17 @@ const DateFormatter& deviceFormatter(std::string_view pattern) {
     }
     if (cache.size() == kEntries)
         cache.pop_back();
-    cache.push_back(Entry{zone, DateFormatter(pattern, Formatter::kLocale)});
+    cache.push_back(Entry{zone, DateFormatter(pattern, Formatter::kLocale, zone)});
     return cache.back().formatter;
+}
+
+const DateFormatter& deviceFormatter(std::string_view pattern) {
+    return cachedFormatter(pattern, platform::deviceTimeZoneId());
+}
+
+const DateFormatter& universalFormatter(std::string_view pattern) {
+    static const std::string kUniversal = "GMT";
+    return cachedFormatter(pattern, kUniversal);
 }
 
 } // namespace
@@ -142,6 +150,55 @@ std::optional<std::string> Formatter::dateStringFromString(std::string_view text
     return deviceFormatter(destinationFormat).format(*date);
 }
 
+namespace {
+
+int twoDigits(std::string_view s, std::size_t at) {
+    return (s[at] - '0') * 10 + (s[at + 1] - '0');
+}
+
+// A wire date-time naming a real calendar second ("yyyyMMddHHmmss"), printed as "MM/dd/yyyy" with or
+// without " HH:mm:ss" by moving its digits: universal time has no gaps, so nothing else can change.
+// Tables print such a date per row; this spares them the formatter. nullopt for anything else.
+std::optional<std::string> rearrangedWireDate(std::string_view t, bool withTime) {
+    if (t.size() != 14 || !std::all_of(t.begin(), t.end(), [](char c) { return c >= '0' && c <= '9'; }))
+        return std::nullopt;
+    const int year = twoDigits(t, 0) * 100 + twoDigits(t, 2);
+    const int month = twoDigits(t, 4);
+    const int day = twoDigits(t, 6);
+    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+    static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    if (year < 1 || month < 1 || month > 12 || day < 1 || day > kDays[month - 1] + (month == 2 && leap) ||
+        twoDigits(t, 8) > 23 || twoDigits(t, 10) > 59 || twoDigits(t, 12) > 59)
+        return std::nullopt;
+    std::string out;
+    out.reserve(19);
+    out.append(t.substr(4, 2)).append(1, '/').append(t.substr(6, 2)).append(1, '/').append(t.substr(0, 4));
+    if (withTime) {
+        out.append(1, ' ').append(t.substr(8, 2)).append(1, ':').append(t.substr(10, 2)).append(1, ':');
+        out.append(t.substr(12, 2));
+    }
+    return out;
+}
+
+} // namespace
+
+std::optional<std::string> Formatter::wireDateString(std::string_view text, std::string_view sourceFormat,
+                                                     std::string_view destinationFormat) {
+    if (text.empty() || text == kNullWireDateTime)
+        return std::string();
+    if (sourceFormat == kWireDateTime &&
+        (destinationFormat == kDisplayDateTime || destinationFormat == kDisplayDate))
+        if (auto quick = rearrangedWireDate(text, destinationFormat == kDisplayDateTime))
+            return quick;
+    const DateFormatter& reader = universalFormatter(sourceFormat);
+    auto date = reader.parse(text);
+    if (!date && text.size() < platform::kMaxDateTextBytes && sourceFormat.ends_with('Z'))
+        date = reader.parse(std::string(text) + "+0000");
+    if (!date)
+        return std::nullopt;
+    return universalFormatter(destinationFormat).format(*date);
+}
+
 std::string Formatter::formatDateandTimeFromString(std::string_view text,
                                                    std::string_view destinationFormat) {
     if (text.empty())
@@ -193,8 +250,4 @@ std::string Formatter::getDateonColumnResizing(double columnWidth, std::string_v
 
 std::string Formatter::convertStringtoRTF(std::string_view text) {
     return platform::rtfFromPlainText(text);
-}
-
-std::string Formatter::convertRTFtoString(std::string_view rtf) {
-    return platform::plainTextFromRtf(rtf);
 }

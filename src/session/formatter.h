@@ -58,6 +58,12 @@ public:
     static std::optional<std::string> dateStringFromString(std::string_view text,
                                                            std::string_view sourceFormat,
                                                            std::string_view destinationFormat);
+    // A wire date-time for display. Wire times are universal time and are shown as universal time
+    // whatever the device's zone, so both snapshot forms and the feed show the server's clock alike:
+    // an offset in the text is applied, a text without one is taken as universal time. "" for an
+    // empty text or the null wire date; nullopt when the text does not match sourceFormat.
+    static std::optional<std::string> wireDateString(std::string_view text, std::string_view sourceFormat,
+                                                     std::string_view destinationFormat);
     // ISO local date-time, with or without milliseconds, printed with destinationFormat; "" for an empty
     // text, the text itself when it is not ISO.
     static std::string formatDateandTimeFromString(std::string_view text, std::string_view destinationFormat);
@@ -72,7 +78,6 @@ public:
     // otherwise (or when the text does not match) the text unchanged.
     static std::string getDateonColumnResizing(double columnWidth, std::string_view dateString);
 
-    // Plain text to an RTF document and back (chat messages travel as RTF).
+    // Plain text to an RTF document (chat messages travel as RTF; the chat's RtfReader reads them).
     static std::string convertStringtoRTF(std::string_view text);
-    static std::string convertRTFtoString(std::string_view rtf);
 };

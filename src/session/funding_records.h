@@ -28,8 +28,9 @@ struct FinancialApproval {
     std::uint64_t beneficiaryAccount = 0;
     std::uint64_t benefactorAccount = 0;
     double approvedAmount = 0;
-    std::int32_t financialTransactionTypeId = 0;
-    std::string dateOfTransaction; // wire date text
+    std::int32_t financialTransactionTypeId = 0; // 1 deposit, 2 withdrawal
+    std::int64_t transferMode = 0;               // 1 TTCopy, 2 BankTransfer, 3 OnlinePayment
+    std::string dateOfTransaction;               // wire date text
     std::string bankName;
     std::string branch;
     std::string sourceBankAccount;

@@ -50,13 +50,7 @@ JournalContext JournalContext::from(const LoginInputdata& logindata, std::int64_
 std::optional<std::string> JournalData::reformatClockText(std::string_view text,
                                                           std::string_view sourceFormat,
                                                           std::string_view destinationFormat) {
-    if (text.empty() || text == Formatter::kNullWireDateTime)
-        return std::string();
-    const platform::DateFormatter reader(sourceFormat, Formatter::kLocale, "GMT");
-    const auto date = reader.parse(text);
-    if (!date)
-        return std::nullopt;
-    return platform::DateFormatter(destinationFormat, Formatter::kLocale, "GMT").format(*date);
+    return Formatter::wireDateString(text, sourceFormat, destinationFormat);
 }
 
 std::string JournalData::getLoginJournalData(std::int32_t kind, const JournalContext& context) {

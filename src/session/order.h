@@ -85,6 +85,9 @@ public:
     bool isCancelOrder = false;
     bool validationResult = false;
     double BaseCurrencyRate = 0;
+    // The server's instrument id of a record whose instrument the snapshot does not hold (its
+    // ItemCode is then empty); 0 otherwise. The record is kept and names the instrument by this.
+    std::int32_t UnknownInstrumentId = 0;
 
     // Wire values of the ticket's choices; codes out of range (negative ones included) give 926.
     static std::int32_t GetOrderTypeTagValue(std::int32_t code);    // 1..3 -> 29..31

@@ -23,3 +23,15 @@ std::string fillPositional(std::string_view text, std::span<const std::string_vi
 std::string fillPositional(std::string_view text, std::initializer_list<std::string_view> args) {
     return fillPositional(text, std::span<const std::string_view>(args.begin(), args.size()));
 }
+
+std::string withDetail(std::string_view text, std::string_view detail, bool bracketed) {
+    if (text.find("{0}") != std::string_view::npos)
+        return fillPositional(text, {detail});
+    std::string out(text);
+    if (detail.empty())
+        return out;
+    out.append(bracketed ? " (" : " ").append(detail);
+    if (bracketed)
+        out.push_back(')');
+    return out;
+}

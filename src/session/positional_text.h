@@ -11,3 +11,7 @@
 // every other character, "%" included, is copied unchanged.
 std::string fillPositional(std::string_view text, std::span<const std::string_view> args);
 std::string fillPositional(std::string_view text, std::initializer_list<std::string_view> args);
+
+// A refusal text with its one value: filled into "{0}" where the text has it; otherwise (a table
+// without the text shows the bare key) appended after a blank, or in brackets when `bracketed`.
+std::string withDetail(std::string_view text, std::string_view detail, bool bracketed = false);

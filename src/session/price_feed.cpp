@@ -218,39 +218,9 @@ std::optional<Decimal> integerPrice(const Decimal& base, std::int64_t offset, in
     return Decimal::fromParts(sum < 0, static_cast<unsigned __int128>(sum < 0 ? -sum : sum), -kHeldDecimals);
 }
 
-int twoDigits(std::string_view s, std::size_t at) {
-    return (s[at] - '0') * 10 + (s[at + 1] - '0');
-}
-
-// "yyyyMMddHHmmss" to "MM/dd/yyyy HH:mm:ss". A valid wall-clock time is rearranged as it stands (the
-// server's time, also inside a daylight-saving gap of the device's zone); anything else goes through
-// the date formatter, as the general rule reads it.
+// "yyyyMMddHHmmss" to "MM/dd/yyyy HH:mm:ss", the server's clock as it stands.
 std::string quoteTime(std::string_view t) {
-    const bool digits =
-        t.size() == 14 && std::all_of(t.begin(), t.end(), [](char c) { return c >= '0' && c <= '9'; });
-    if (digits) {
-        const int year = twoDigits(t, 0) * 100 + twoDigits(t, 2);
-        const int month = twoDigits(t, 4), day = twoDigits(t, 6);
-        const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-        static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
-        if (year > 0 && month >= 1 && month <= 12 && day >= 1 &&
-            day <= kDays[month - 1] + (month == 2 && leap) && twoDigits(t, 8) < 24 && twoDigits(t, 10) < 60 &&
-            twoDigits(t, 12) < 60) {
-            std::string out(19, ' ');
-            out.replace(0, 2, t.substr(4, 2));
-            out[2] = '/';
-            out.replace(3, 2, t.substr(6, 2));
-            out[5] = '/';
-            out.replace(6, 4, t.substr(0, 4));
-            out.replace(11, 2, t.substr(8, 2));
-            out[13] = ':';
-            out.replace(14, 2, t.substr(10, 2));
-            out[16] = ':';
-            out.replace(17, 2, t.substr(12, 2));
-            return out;
-        }
-    }
-    return Formatter::formatDateandTimeFromString(t, "yyyyMMddHHmmss", "MM/dd/yyyy HH:mm:ss")
+    return Formatter::wireDateString(t, Formatter::kWireDateTime, Formatter::kDisplayDateTime)
         .value_or(std::string());
 }
 

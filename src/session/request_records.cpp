@@ -23,6 +23,10 @@ UserAccountMaps UserAccountMaps::fromFields(const RecordFields& f) {
     return m;
 }
 
+std::string UserAccountMaps::key() const {
+    return std::to_string(userId) + ":" + std::to_string(accountId);
+}
+
 FileResource FileResource::initWithResourceType(std::string_view resourceType, std::uint64_t productID) {
     FileResource r;
     r.searchKey.assign(resourceType);

@@ -30,6 +30,9 @@ struct UserAccountMaps {
 
     // Columns 0 to 3 of a "getusermapwithmyaccount" reply row.
     static UserAccountMaps fromFields(const RecordFields& fields);
+    // The key of the access-map collection: one map per user and account ("<user>:<account>"), so
+    // a user's access to one account never replaces the same user's access to another.
+    std::string key() const;
 };
 
 struct SearchInfo {

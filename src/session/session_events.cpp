@@ -135,17 +135,19 @@ void SessionEvents::postNotification(std::string name) {
 void SessionEvents::passwordChangeNotification() {
     post(std::string(platform::kPasswordChangeNotification), true);
 }
-void SessionEvents::demoUserCreationNotification(std::string userInfo) {
-    onMain([userInfo = std::move(userInfo)](const Context& c) {
+void SessionEvents::demoUserCreationNotification(std::string userName, std::string password) {
+    onMain([userName = std::move(userName), password = std::move(password)](const Context& c) {
         c.center.post(std::string(platform::kDemoUserCreationNotification), c.sender,
-                      {{"UserInfo", userInfo}});
+                      {{"UserName", userName}, {"Password", password}});
     });
 }
-void SessionEvents::sendRoomCreationNotification(std::string roomCreationKey) {
-    onMain([key = std::move(roomCreationKey)](const Context& c) {
-        c.center.post(std::string(platform::kChatRoomCreationNotification), c.sender,
-                      {{"RoomCreationKey", key}});
-    });
+void SessionEvents::sendRoomCreationNotification(std::string roomUsers, std::string roomId,
+                                                 std::string roomName) {
+    onMain(
+        [users = std::move(roomUsers), id = std::move(roomId), name = std::move(roomName)](const Context& c) {
+            c.center.post(std::string(platform::kChatRoomCreationNotification), c.sender,
+                          {{"RoomUsers", users}, {"RoomId", id}, {"RoomName", name}});
+        });
 }
 void SessionEvents::UpdateChatNotification(std::string name) {
     post(std::move(name), true);
@@ -230,7 +232,7 @@ std::vector<std::string> SessionEvents::approvalLines(std::int64_t action, const
             l("0725", std::to_string(request.approvalRequestId)),
             l("0012", std::to_string(info.beneficiaryAccount)),
             l("0726", wireDate(request.requestedDateTime)),
-            l("0714", FinancialEnum::getFinancialTransferMode(info.financialTransactionTypeId)),
+            l("0714", FinancialEnum::getFinancialTransferMode(info.transferMode)),
             l("0715", wireDate(info.dateOfTransaction)),
             l("0590", amount(info.approvedAmount)),
             l("0624", info.bankName),

@@ -42,8 +42,11 @@ public:
     // Plain notifications.
     void postNotification(std::string name);
     void passwordChangeNotification();
-    void demoUserCreationNotification(std::string userInfo);        // "<login>/<password>" of the reply
-    void sendRoomCreationNotification(std::string roomCreationKey); // "<users>/<room id>/<room name>"
+    // User information "UserName" and "Password" of the reply, each whole (a "/" in either is kept).
+    void demoUserCreationNotification(std::string userName, std::string password);
+    // User information "RoomUsers" (the key the room is stored under), "RoomId" and "RoomName",
+    // each whole.
+    void sendRoomCreationNotification(std::string roomUsers, std::string roomId, std::string roomName);
     void UpdateChatNotification(std::string name);
     // "ChartDataReceivedNotification<id>" with the id's text as object.
     void chartDataReceivedNotification(std::uint64_t requestId);

@@ -1,6 +1,7 @@
 #include "session/session_queries.h"
 
 #include "platform/log.h"
+#include "platform/numeric_order.h"
 #include "session/account_details.h"
 #include "session/item_details.h"
 #include "session/language_string.h"
@@ -8,46 +9,11 @@
 #include "session/session_keys.h"
 #include "session/session_model_lookup.h"
 
-#include <unicode/coll.h>
-#include <unicode/locid.h>
-#include <unicode/stringpiece.h>
-
 #include <algorithm>
 #include <array>
 #include <climits>
 
 namespace {
-
-// Orders texts as the user's lists do: digit runs by value ("9" before "10"). One collator serves a
-// whole sort; without ICU data the bytes decide.
-class NumericOrder {
-public:
-    NumericOrder() {
-        UErrorCode status = U_ZERO_ERROR;
-        collator_.reset(icu::Collator::createInstance(icu::Locale("en", "US"), status));
-        if (U_FAILURE(status))
-            collator_.reset();
-        if (collator_) {
-            collator_->setAttribute(UCOL_NUMERIC_COLLATION, UCOL_ON, status);
-            if (U_FAILURE(status))
-                collator_.reset();
-        }
-    }
-    bool less(std::string_view a, std::string_view b) const {
-        if (collator_ && a.size() <= INT32_MAX && b.size() <= INT32_MAX) {
-            UErrorCode status = U_ZERO_ERROR;
-            const auto r =
-                collator_->compareUTF8(icu::StringPiece(a.data(), static_cast<int32_t>(a.size())),
-                                       icu::StringPiece(b.data(), static_cast<int32_t>(b.size())), status);
-            if (U_SUCCESS(status))
-                return r == UCOL_LESS;
-        }
-        return a < b;
-    }
-
-private:
-    std::unique_ptr<icu::Collator> collator_;
-};
 
 // Appends up to the list cap; false once it is reached.
 template <class T>
@@ -153,7 +119,7 @@ OrderList SessionQueries::getExecutedOrderCollection() const {
                 break;
             }
     }
-    const NumericOrder order;
+    const platform::NumericOrder order;
     std::stable_sort(executed.begin(), executed.end(), [&](const auto& a, const auto& b) {
         return order.less(a->OpenPositionId, b->OpenPositionId);
     });
@@ -236,7 +202,7 @@ std::vector<std::shared_ptr<ResourceDetails>> SessionQueries::getResourceCollect
         }
         listed.emplace_back(key, resource);
     }
-    const NumericOrder order;
+    const platform::NumericOrder order;
     std::stable_sort(listed.begin(), listed.end(),
                      [&](const auto& a, const auto& b) { return order.less(a.first, b.first); });
     std::vector<std::shared_ptr<ResourceDetails>> resources;
@@ -308,7 +274,7 @@ void sortOrderCollection(OrderList& orders, const std::vector<OrderSortDescripto
 }
 
 bool updateUserAccountMaps(UserAccountMapCollection& maps, const UserAccountMaps& map) {
-    auto* stored = maps.get(sessionKey64(map.userId));
+    auto* stored = maps.get(map.key());
     if (!stored || !*stored)
         return false;
     (*stored)->accountAccessTypeId = map.accountAccessTypeId;

@@ -20,7 +20,7 @@ class AccountDetails;
 class Order;
 
 using OrderList = std::vector<std::shared_ptr<Order>>;
-// Keyed "%lu" of the user id.
+// Keyed by UserAccountMaps::key(): one map per user and account.
 using UserAccountMapCollection = platform::OrderedMap<std::string, std::shared_ptr<UserAccountMaps>>;
 // Keyed "%lu" of the market id; each market's schedules in the order received.
 using MarketScheduleCollection = platform::OrderedMap<std::string, std::vector<SessionScheduleInfo>>;

@@ -143,7 +143,9 @@ std::vector<std::string> WatchList::subscriptionSet(const std::vector<std::strin
         appendDistinct(out, seen, code);
     for (const auto* orders : {&model.OpenOrderCollection, &model.PendingOrderCollection}) {
         for (const std::shared_ptr<Order>& order : *orders) {
-            if (order && lookup.isOrderOfVisibleAccount(*order))
+            // A record whose instrument the snapshot lacks has no feed to follow.
+            if (order && lookup.isOrderOfVisibleAccount(*order) &&
+                model.ItemCollection.contains(order->ItemCode))
                 appendDistinct(out, seen, order->ItemCode);
         }
     }

@@ -83,12 +83,12 @@ public:
             out = platform::lenientFlag(*v);
         return v;
     }
-    // The display text of a date with a UTC offset; "" when the text is not such a date.
+    // The display text of a date with a UTC offset, in universal time; "" when the text is not such a date.
     bool date(std::string_view name, std::string& out) const {
         const auto* v = get(name);
         if (v) {
-            out = Formatter::dateStringFromString(*v, XmlSnapshotLoader::kSourceDateFormat,
-                                                  XmlSnapshotLoader::kDisplayDateFormat)
+            out = Formatter::wireDateString(*v, XmlSnapshotLoader::kSourceDateFormat,
+                                            XmlSnapshotLoader::kDisplayDateFormat)
                       .value_or(std::string());
         }
         return v;

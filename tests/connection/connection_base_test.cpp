@@ -259,8 +259,15 @@ TEST_F(ConnectionZmqTest, InstrumentTopicsCoverPricesAndDepthUnlessRefused) {
         joined = owner.feed.waitUntil([](const auto& f) { return contains(f, "IS;hello"); }, 20ms);
     }
     ASSERT_TRUE(joined);
-    // Our own subscription commands were queued before the standing ones were confirmed; give them time.
-    std::this_thread::sleep_for(100ms);
+    // Our own topics reach the publisher in the order they were asked for: once the last one
+    // (EURUSD's depth) lets a message through, the earlier ones do too.
+    bool subscribed = false;
+    const auto subscribeDeadline = std::chrono::steady_clock::now() + 5s;
+    while (!subscribed && std::chrono::steady_clock::now() < subscribeDeadline) {
+        publisher->sendData("MD_EURUSD;probe", 0);
+        subscribed = owner.feed.waitUntil([](const auto& f) { return contains(f, "MD_EURUSD;probe"); }, 20ms);
+    }
+    ASSERT_TRUE(subscribed);
     for (const char* m : {"EURUSD 1.1", "MD_EURUSD;5", "GBPUSD 1.2", "USDJPY 150", "MD_USDJPY;3"})
         publisher->sendData(m, 0);
     publisher->sendData("*#bm#*:end", 0);
@@ -308,7 +315,9 @@ TEST_F(ConnectionZmqTest, SilentDataServicePeerDoesNotHoldUpShutdown) {
     const std::string endpoint = zmqtest::bindLoopback(*server);
     ASSERT_TRUE(connection->ConnectToZMQReqServer("127.0.0.1", portOf(endpoint)));
     EXPECT_TRUE(connection->sendZMQRequestMessage(RequestMessage{"unanswered", true, 0, 0}));
-    std::this_thread::sleep_for(100ms);
+    // The request is out and waiting for a reply that never comes.
+    zmq_pollitem_t item{server->socket(), 0, ZMQ_POLLIN, 0};
+    ASSERT_EQ(ZMQContext::pollWithItems(&item, 1, 5'000'000), 1);
     EXPECT_TRUE(zmqtest::finishesWithin([&] { connection->shutdown(); }, 3s));
     EXPECT_FALSE(connection->isRequesterRunning());
 }

@@ -154,11 +154,11 @@ TEST_F(DataServiceRoundTrip, AccountDetailsSchedulesAndAccessMaps) {
     EXPECT_EQ(got().bankDetails->BankAccountNumber, 123456789);
     ASSERT_TRUE(got().marketSessionSchedulesCollection.contains("1"));
     EXPECT_EQ(got().marketSessionSchedulesCollection.at("1").size(), 5u);
-    ASSERT_TRUE(got().userAccountMapCollection.contains("1002")); // trader may see 20001
-    EXPECT_EQ(got().userAccountMapCollection.at("1002").accountAccessTypeId, 1u);
+    ASSERT_TRUE(got().userAccountMapCollection.contains("1002:20001")); // trader may see 20001
+    EXPECT_EQ(got().userAccountMapCollection.at("1002:20001").accountAccessTypeId, 1u);
 
     // Changing an access and reading the maps again shows the change.
-    UserAccountMaps change = got().userAccountMapCollection.at("1002");
+    UserAccountMaps change = got().userAccountMapCollection.at("1002:20001");
     change.accountAccessTypeId = 2;
     ASSERT_TRUE(ask().requestEditUserAccountAccessByClient(change));
     ASSERT_TRUE(ask().requestUserMapWithMyAccount(20001));
@@ -166,8 +166,8 @@ TEST_F(DataServiceRoundTrip, AccountDetailsSchedulesAndAccessMaps) {
     ASSERT_TRUE(platform::RunLoop::main().runUntil(
         [&] { return seen.counts[std::string(platform::kEditUserAccountAccessSucessNotification)] == 1; },
         2s));
-    EXPECT_TRUE(
-        eventually([&] { return got().userAccountMapCollection.at("1002").accountAccessTypeId == 2u; }));
+    EXPECT_TRUE(eventually(
+        [&] { return got().userAccountMapCollection.at("1002:20001").accountAccessTypeId == 2u; }));
 
     // Another user's account is refused: the bank details go and the window hears of it.
     AccountDetails foreign;

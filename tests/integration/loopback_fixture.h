@@ -36,7 +36,8 @@ protected:
     }
 
     // Quotes per second, the random walk's seed, and whether prices stay still from the start.
-    void startServer(double rate, std::uint64_t seed, bool holdPrices = false) {
+    void startServer(double rate, std::uint64_t seed, bool holdPrices = false,
+                     testserver::SnapshotForm snapshotForm = testserver::SnapshotForm::Amp) {
         auto market = testserver::loadMarketFile(testserver::defaultMarketPath());
         ASSERT_TRUE(market.market) << market.error;
         server = std::make_unique<testserver::TestServer>(std::move(*market.market));
@@ -44,6 +45,7 @@ protected:
         options.port = options.feedPort = options.dataPort = 0;
         options.rate = rate;
         options.seed = seed;
+        options.snapshotForm = snapshotForm;
         if (holdPrices)
             server->holdPrices(true);
         ports = server->start(options);

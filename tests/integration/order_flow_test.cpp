@@ -3,11 +3,13 @@
 #include "connection/login_inputdata.h"
 #include "orders/order_collections.h"
 #include "orders/order_requests.h"
+#include "orders/position_arithmetic.h"
 #include "orders/session_orders.h"
 #include "platform/bundle.h"
 #include "platform/notification_center.h"
 #include "platform/notification_names.h"
 #include "platform/user_defaults.h"
+#include "session/account_details.h"
 #include "session/application_interface.h"
 #include "session/business_base.h"
 #include "session/business_test_support.h"
@@ -26,6 +28,7 @@
 #include <algorithm>
 #include <chrono>
 #include <functional>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -707,3 +710,107 @@ TEST_F(OrderFlowTest, EveryOrderMessageTypeIsAnsweredByTheServer) {
 }
 
 } // namespace
+
+// ---- the server's account summary, compressed bursts, relogin request and XML snapshot
+
+TEST_F(OrderFlowTest, ASettledProfitStaysInTheBalanceAndEquityByTheServersAccountSummary) {
+    Session& s = login();
+    const auto* held = lists(s).AccountDetailCollection.get("20001");
+    ASSERT_NE(held, nullptr);
+    const std::shared_ptr<AccountDetails> account = *held;
+    const double balanceBefore = account->Balance;
+    ASSERT_DOUBLE_EQ(balanceBefore, 10000);
+
+    alignQuote(s, "EURUSD");
+    const std::string id = openPosition(s, "EURUSD", 20001, true, "1");
+    ASSERT_FALSE(id.empty());
+    const auto settledBefore = idsOf(lists(s).SettledOrderCollection, &Order::SettlementId);
+    // The market rises; the server closes the buy at its new bid (and the seeded take-profit legs
+    // the rise reaches close their positions too).
+    ASSERT_TRUE(server->setQuote("EURUSD", "1.09500", "1.09512"));
+    Recorded r{platform::kPlaceOrderNotification};
+    ASSERT_TRUE(requests(s).closePosition(id, "1", -1)) << r.refusals();
+    ASSERT_TRUE(until(
+        [&] { return findBy(lists(s).SettledOrderCollection, &Order::OpenPositionId, id) != nullptr; }));
+    const std::string serverBalance =
+        server->book().with([](const testserver::Books& b) { return b.balances.at(20001); });
+    ASSERT_TRUE(until([&] { return account->Balance == std::stod(serverBalance); }))
+        << account->Balance << " while the server holds " << serverBalance;
+    double profit = 0;
+    for (const auto& settled : lists(s).SettledOrderCollection)
+        if (settled->AccountNumber == "20001" && !settledBefore.contains(settled->SettlementId))
+            profit += std::stod(settled->SettledPL);
+    EXPECT_GT(profit, 0);
+    EXPECT_NEAR(account->Balance, balanceBefore + profit, 1e-6);
+
+    // The account refresh keeps the profit in equity: Balance plus what is still open.
+    ModelOrderSession lookup(lists(s));
+    PositionArithmetic arithmetic(lookup);
+    account->calculateAccountDetails(lookup, arithmetic);
+    EXPECT_DOUBLE_EQ(account->Equity, balanceBefore + profit + account->Leverage +
+                                          account->AccumulatingStorage + account->CollateralSecurity);
+}
+
+TEST_F(OrderFlowTest, TheReportsOfOneRequestArriveAsOneCompressedMessage) {
+    Session& s = login();
+    alignQuote(s, "EURUSD");
+    const std::string id = openPosition(s, "EURUSD", 20001, false, "2");
+    ASSERT_FALSE(id.empty());
+    // A close answers with the closing deal, the position's remainder, the settlement and the
+    // account summary, all in one message.
+    const int before = server->stats().compressedMessages;
+    Recorded r{platform::kPlaceOrderNotification};
+    ASSERT_TRUE(requests(s).closePosition(id, "0.5", -1)) << r.refusals();
+    ASSERT_TRUE(until(
+        [&] { return findBy(lists(s).SettledOrderCollection, &Order::OpenPositionId, id) != nullptr; }));
+    EXPECT_GT(server->stats().compressedMessages, before);
+    const auto position = findBy(lists(s).OpenOrderCollection, &Order::OpenPositionId, id);
+    ASSERT_NE(position, nullptr);
+    EXPECT_EQ(position->RemainingQty, "1.5");
+    EXPECT_EQ(idsOf(lists(s).OpenOrderCollection, &Order::OpenPositionId), serverPositions());
+}
+
+TEST_F(OrderFlowTest, ARequestToSignInAgainIsFollowedOnANewStreamAndKeepsTheBook) {
+    Session& s = login();
+    const auto positionsBefore = idsOf(lists(s).OpenOrderCollection, &Order::OpenPositionId);
+    ASSERT_FALSE(positionsBefore.empty());
+    const int loginsBefore = logins;
+    server->requestRelogin("demo");
+    ASSERT_TRUE(platform::RunLoop::main().runUntil([&] { return logins > loginsBefore; }, 10s));
+    EXPECT_TRUE(
+        server->waitFor([](const testserver::ServerStats& st) { return st.reloginRequests == 1; }, 5s));
+    EXPECT_EQ(server->stats().logins, 2);
+    // Quietly: no loss was reported, and the lists come back from the data service.
+    EXPECT_TRUE(s.app->callsNamed("ConnectionFailureNotification").empty());
+    ASSERT_TRUE(until(
+        [&] { return idsOf(lists(s).OpenOrderCollection, &Order::OpenPositionId) == positionsBefore; }));
+    // The new stream's key works: an order goes through.
+    alignQuote(s, "EURUSD");
+    EXPECT_FALSE(openPosition(s, "EURUSD", 20001, true, "1").empty());
+}
+
+TEST_F(OrderFlowTest, TheXmlFormOfTheSnapshotSignsInToTheSameModel) {
+    // What a trader sees of a signed-in session: instruments, balances, groups and positions.
+    const auto summary = [](SessionModel& m) {
+        std::vector<std::string> out;
+        for (const auto& [code, item] : m.ItemCollection)
+            out.push_back(code + "/" + std::to_string(item->DecimalPlaces) + "/" +
+                          Formatter::formatDecimal(item->ContractSize, 2) + "/" +
+                          std::to_string(item->CurrentTradeSessionSettingId));
+        for (const auto& [id, account] : m.AccountDetailCollection)
+            out.push_back(id + "=" + Formatter::formatDecimal(account->Balance, 2));
+        out.push_back(std::to_string(m.GroupDetailCollection.size()) + " groups");
+        for (const auto& id : idsOf(m.OpenOrderCollection, &Order::OpenPositionId))
+            out.push_back(id);
+        return out;
+    };
+    const auto amp = summary(lists(login()));
+    sessions.clear();
+
+    server->stop();
+    startServer(200, 11, true, testserver::SnapshotForm::Xml);
+    Session& xml = login();
+    EXPECT_EQ(summary(lists(xml)), amp);
+    ASSERT_TRUE(lists(xml).userInfo);
+    EXPECT_EQ(lists(xml).userInfo->hdServerPort, ports.data);
+}

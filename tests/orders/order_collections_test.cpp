@@ -170,13 +170,10 @@ TEST_F(OrderCollectionsTest, PendingReportWithoutOwnRequestNumberUsesTheSessions
     EXPECT_EQ(ids(model.PendingOrderCollection, &Order::PendingOrderId), (std::vector<std::string>{"P1"}));
 }
 
-TEST_F(OrderCollectionsTest, PendingReportsRefusedForForeignAccountUnknownInstrumentOrBadNumbers) {
+TEST_F(OrderCollectionsTest, PendingReportsRefusedForForeignAccountOrBadNumbers) {
     Fields foreign = pendingReport("P1", "30");
     foreign.push_back("34=9999");
     c.FillPendingOrderCollection(foreign, "P1");
-    Fields unknown = pendingReport("P2", "30");
-    unknown.push_back("12=XAUUSD");
-    c.FillPendingOrderCollection(unknown, "P2");
     c.FillPendingOrderCollection(pendingReport("P3", "30", "five"), "P3");
     c.FillPendingOrderCollection(pendingReport("P4", "30", "5", "1.2.3"), "P4");
     Fields huge = pendingReport("P5", "30");
@@ -397,13 +394,10 @@ TEST_F(OrderCollectionsTest, ExecutionWithNothingLeftGoesToTheCopyWhateverTheZer
     EXPECT_EQ(c.OpenOrderCollectionCopy().size(), 3u);
 }
 
-TEST_F(OrderCollectionsTest, ExecutionRefusedForForeignAccountUnknownInstrumentOrBadNumbers) {
+TEST_F(OrderCollectionsTest, ExecutionRefusedForForeignAccountOrBadNumbers) {
     Fields foreign = executedReport("X1", "10");
     foreign.push_back("34=77");
     c.FillOpenOrderCollection(foreign);
-    Fields unknown = executedReport("X2", "10");
-    unknown.push_back("12=NOPE");
-    c.FillOpenOrderCollection(unknown);
     c.FillOpenOrderCollection(executedReport("X3", "ten"));
     c.FillOpenOrderCollection(executedReport("", "10"));
     EXPECT_TRUE(model.OpenOrderCollection.empty());
@@ -495,12 +489,100 @@ TEST_F(OrderCollectionsTest, SettlementTakesOpenAndClosePricesFromThePositions) 
     EXPECT_NE(host.journal.back().find("#S1"), std::string::npos);
 }
 
-TEST_F(OrderCollectionsTest, SettlementRefusedWithoutIdOrForUnknownInstrumentOrAccount) {
+TEST_F(OrderCollectionsTest, SettlementRefusedWithoutIdOrForAForeignAccount) {
     c.FillSettledOrderCollection(report({{34, "1001"}, {12, "7"}, {80, "X1"}, {89, "1"}}));
-    c.FillSettledOrderCollection(report({{34, "1001"}, {12, "99"}, {86, "S2"}}));
     c.FillSettledOrderCollection(report({{34, "5"}, {12, "7"}, {86, "S3"}}));
     c.FillSettledOrderCollection(report({{34, "1001"}, {12, "7"}, {86, "S4"}, {88, "1e"}}));
     EXPECT_TRUE(model.SettledOrderCollection.empty());
+}
+
+TEST_F(OrderCollectionsTest, RecordsOfAnInstrumentTheSnapshotLacksAreKept) {
+    // Reports name the instrument by its code, settlements and data-service rows by its id.
+    Fields pending = pendingReport("P1", "30");
+    pending.push_back("12=XAUUSD");
+    c.FillPendingOrderCollection(pending, "P1");
+    Fields executed = executedReport("X1", "10");
+    executed.push_back("12=NOPE");
+    c.FillOpenOrderCollection(executed);
+    c.FillSettledOrderCollection(report({{34, "1001"}, {12, "99"}, {86, "S1"}, {89, "1"}}));
+
+    OpenOrderHD open;
+    open.PositionId = "X2";
+    open.AccountId = "1001";
+    open.InstrumentId = 99;
+    open.PositionInitialQty = open.PositionQty = 2;
+    c.FillInitialOpenOrderCollection(open);
+    PendingOrderHD working;
+    working.PendingOrderId = "P2";
+    working.AccountId = "1001";
+    working.InstrumentId = 99;
+    working.OrderQty = working.RemainingQty = 1;
+    c.FillInitialPendingOrderCollection(working);
+    SettledOrderHD settled;
+    settled.SettlementId = "S2";
+    settled.AccountId = "1001";
+    settled.InstrumentId = 99;
+    c.FillInitialSettledOrderCollection(settled);
+    CancelledOrderHD cancelled;
+    cancelled.CancelledOrderId = "C1";
+    cancelled.AccountId = "1001";
+    cancelled.InstrumentId = 99;
+    c.FillInitialCancelledOrderCollection(cancelled);
+
+    ASSERT_TRUE(c.findPendingOrder("P1"));
+    EXPECT_EQ(c.findPendingOrder("P1")->ItemCode, "XAUUSD");
+    ASSERT_TRUE(c.findOpenPosition("X1"));
+    EXPECT_EQ(c.findOpenPosition("X1")->ItemCode, "NOPE");
+    for (const auto& record : {c.findSettlement("S1"), c.findOpenPosition("X2"), c.findPendingOrder("P2"),
+                               c.findSettlement("S2")}) {
+        ASSERT_TRUE(record);
+        EXPECT_EQ(record->ItemCode, "");
+        EXPECT_EQ(record->UnknownInstrumentId, 99);
+    }
+    ASSERT_EQ(model.CancelledOrderCollection.size(), 1u);
+    EXPECT_EQ(model.CancelledOrderCollection[0]->UnknownInstrumentId, 99);
+    // A known instrument's record names no unknown id.
+    open.PositionId = "X3";
+    open.InstrumentId = 8;
+    c.FillInitialOpenOrderCollection(open);
+    EXPECT_EQ(c.findOpenPosition("X3")->ItemCode, "GBPUSD");
+    EXPECT_EQ(c.findOpenPosition("X3")->UnknownInstrumentId, 0);
+}
+
+TEST_F(OrderCollectionsTest, DuplicateRowsAreRefusedAlsoAfterTheListsChangedElsewhere) {
+    SettledOrderHD settled;
+    settled.AccountId = "1001";
+    settled.InstrumentId = 7;
+    for (const char* id : {"S1", "S2", "S3", "S2", "S1"}) {
+        settled.SettlementId = id;
+        c.FillInitialSettledOrderCollection(settled);
+    }
+    EXPECT_EQ(ids(model.SettledOrderCollection, &Order::SettlementId),
+              (std::vector<std::string>{"S1", "S2", "S3"}));
+
+    // Records added and removed by other code are found, and removed ones no longer are.
+    auto local = std::make_shared<Order>();
+    local->OpenPositionId = "L1";
+    model.OpenOrderCollection.push_back(local);
+    OpenOrderHD open;
+    open.PositionId = "L1";
+    open.AccountId = "1001";
+    open.InstrumentId = 7;
+    open.PositionInitialQty = open.PositionQty = 1;
+    c.FillInitialOpenOrderCollection(open);
+    EXPECT_EQ(model.OpenOrderCollection.size(), 1u);
+    EXPECT_EQ(c.findOpenPosition("L1"), local);
+    model.OpenOrderCollection.clear();
+    EXPECT_FALSE(c.findOpenPosition("L1"));
+    c.FillInitialOpenOrderCollection(open);
+    ASSERT_TRUE(c.findOpenPosition("L1"));
+    EXPECT_NE(c.findOpenPosition("L1"), local);
+
+    // A pending order whose id a report changed is found under its new id only.
+    addPending("P1");
+    c.UpdatePendingOrderCollection(report({{73, "75"}, {79, "P9"}, {38, "1.26"}, {37, "3"}}), "P1");
+    EXPECT_FALSE(c.findPendingOrder("P1"));
+    EXPECT_TRUE(c.findPendingOrder("P9"));
 }
 
 // ---- bounds
@@ -605,15 +687,12 @@ TEST_F(OrderCollectionsTest, InitialOpenPositionsProrateCommissionAndParkClosedO
     EXPECT_EQ(model.OpenOrderCollection.size(), 1u);
     EXPECT_EQ(ids(c.OpenOrderCollectionCopy(), &Order::OpenPositionId), (std::vector<std::string>{"X2"}));
 
-    // Another account's, an unknown instrument's, a NaN quantity: refused.
+    // Another account's, a NaN quantity: refused.
     row.PositionQty = 1;
     row.PositionId = "X3";
     row.AccountId = "2002";
     c.FillInitialOpenOrderCollection(row);
     row.AccountId = "1001";
-    row.InstrumentId = 0;
-    c.FillInitialOpenOrderCollection(row);
-    row.InstrumentId = 7;
     row.PositionQty = std::numeric_limits<double>::quiet_NaN();
     c.FillInitialOpenOrderCollection(row);
     EXPECT_EQ(model.OpenOrderCollection.size(), 1u);

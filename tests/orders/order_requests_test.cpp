@@ -300,6 +300,25 @@ TEST_F(OrderRequestsTest, EditAndCancelOfAPendingOrder) {
     EXPECT_TRUE(context.journal.empty());
 }
 
+TEST_F(OrderRequestsTest, AWorkingSellKeepsItsOwnLotsForItsCancelOrReductionAfterTheLongLotsWent) {
+    settings->AllowShortSelling = false;
+    // 4 lots long backed two working sells of 2 and 2; a stop-out then closed 3 of them.
+    heldPosition("P1", 0, "1");
+    auto sell = workingLimitBuy("W1", "2");
+    sell->tradingMode = 1;
+    sell->OrderPrice = "1.2040";
+    workingLimitBuy("W2", "2")->tradingMode = 1;
+    ASSERT_LT(manager.getAllowedSellLots("EURUSD", "1001", 1), 0);
+
+    EXPECT_TRUE(requests.cancelPendingOrder("W1")) << notices.back().text;
+    EXPECT_TRUE(requests.editPendingOrder("W1", "1", "1.2040", "", "", false, false)) << notices.back().text;
+    EXPECT_TRUE(requests.editPendingOrder("W1", "2", "1.2040", "", "", false, false)) << notices.back().text;
+    // Growing it still needs free long lots.
+    EXPECT_FALSE(requests.editPendingOrder("W1", "3", "1.2040", "", "", false, false));
+    EXPECT_EQ(noticeTexts(), (std::vector<std::string>{"AbortModal", "AbortModal", "AbortModal", "1196"}));
+    EXPECT_EQ(context.capture.sent.size(), 3u);
+}
+
 TEST_F(OrderRequestsTest, CancelOfAnOrderWithNothingRemainingIsRefusedWhateverTheZeroLooksLike) {
     workingLimitBuy("W1", "0");
     workingLimitBuy("W2", "0.0");
@@ -311,6 +330,17 @@ TEST_F(OrderRequestsTest, CancelOfAnOrderWithNothingRemainingIsRefusedWhateverTh
     EXPECT_EQ(noticeTexts(), (std::vector<std::string>{"1003", "1003", "1003", "20261 gone"}));
     EXPECT_TRUE(context.capture.sent.empty());
     EXPECT_TRUE(app.soundsPlayed().empty());
+}
+
+TEST_F(OrderRequestsTest, RefusalsOfTheRequestsFillTheirValueIntoTheEnglishText) {
+    ModelOrderSession english(model);
+    OrderRequests englishRequests(context, english, manager, center);
+    heldPosition("P1", 0, "2.50");
+    EXPECT_FALSE(englishRequests.cancelPendingOrder("W404"));
+    EXPECT_FALSE(englishRequests.closePosition("P1", "3", -1));
+    EXPECT_EQ(noticeTexts(),
+              (std::vector<std::string>{"Position or order W404 is no longer held.",
+                                        "The quantity is more than the position holds (2.5 lots)."}));
 }
 
 TEST_F(OrderRequestsTest, WorkingEditWithoutACancelOrEditSubtypeIsNotSent) {

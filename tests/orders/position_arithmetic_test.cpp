@@ -231,6 +231,23 @@ TEST_F(PositionArithmeticOverSession, RefreshAgreesWithThePerPositionOperations)
         EXPECT_DOUBLE_EQ(model.OpenOrderCollection[n]->UnrealisedPL, copies[n]->UnrealisedPL) << n;
 }
 
+TEST_F(PositionArithmeticOverSession, APositionWithoutItsInstrumentKeepsTheServersFigureAndNeedsNoMargin) {
+    item->Bid = 1.2100;
+    position(0, "1", "1.2000");
+    auto orphan = position(0, "3", "1.2000");
+    orphan->ItemCode.clear();
+    orphan->UnknownInstrumentId = 99;
+    orphan->UnrealisedPL = 42;
+    arithmetic.CalcPL(*orphan);
+    EXPECT_DOUBLE_EQ(orphan->UnrealisedPL, 42);
+    const auto totals = refreshOpenPositions(model.OpenOrderCollection, session);
+    EXPECT_EQ(totals.positions, 2u);
+    EXPECT_DOUBLE_EQ(orphan->UnrealisedPL, 42);
+    // (1.21 - 1.2) × 1 × 100000 and the server's 42; margin only for the lot that has settings.
+    EXPECT_NEAR(totals.unrealisedPL, 1042, 1e-6);
+    EXPECT_DOUBLE_EQ(totals.margin, 1000);
+}
+
 TEST_F(PositionArithmeticOverSession, MarginOfOneLotMatchesTheDecimalRule) {
     settings->margincalculationMode = 2;
     settings->InitialMargin = 2; // 2 % of 100000 = 2000

@@ -74,6 +74,25 @@ TEST_F(ShortSell, AnEditedWorkingOrderGetsItsOwnLotsBack) {
     EXPECT_FALSE(allowed(edit));
 }
 
+TEST_F(ShortSell, AnEditedOrderKeepsItsOwnLotsWhenTheOthersExceedTheLongLots) {
+    // 2 long, working sells of 3 and 1: a = 2 - 4 is below 0, so the edited order frees only its own.
+    position(0, "2");
+    workingSell("3", "", "P1");
+    workingSell("1", "", "P2");
+    auto edit = market(1, "3");
+    edit->isEditWorkOrder = true;
+    edit->LiqudateOrderNumber = "P1";
+    EXPECT_TRUE(allowed(edit));
+    edit->OrderQty = "3.5";
+    EXPECT_FALSE(allowed(edit));
+    // With a above 0 the order gets a and its own lots: 6 - 4 = 2, plus 3.
+    position(0, "4");
+    edit->OrderQty = "5";
+    EXPECT_TRUE(allowed(edit));
+    edit->OrderQty = "5.1";
+    EXPECT_FALSE(allowed(edit));
+}
+
 TEST_F(ShortSell, AnEditedBracketGetsItsPositionsLegBack) {
     position(0, "10");
     workingSell("4", "77");

@@ -45,6 +45,12 @@ TEST(DateFormatter, RefusesTextsThatDoNotMatchThePattern) {
     EXPECT_FALSE(display.parse("05/01/2019  10:00:00"));
     EXPECT_FALSE(display.parse("05/01/2019 10:00: 00"));
     EXPECT_FALSE(display.parse("05/01/2019 25:00:00"));
+
+    // A fraction of a second too long to hold is refused before ICU reads it (it used to crash).
+    DateFormatter iso("yyyy-MM-dd'T'HH:mm:ss.SSS", "en_US", "GMT");
+    EXPECT_TRUE(iso.parse("2015-03-01T00:00:00.123456789"));
+    for (std::size_t digits : {10, 40, 200})
+        EXPECT_FALSE(iso.parse("2015-03-01T00:00:00." + std::string(digits, '1'))) << digits;
 }
 
 TEST(DateFormatter, BadZoneOrPatternGivesAnInertFormatter) {

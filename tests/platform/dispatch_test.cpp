@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <future>
 #include <memory>
 #include <mutex>
@@ -35,12 +36,14 @@ bool ready(std::future<T>& f) {
 
 struct CapturedErrors {
     std::mutex mutex;
+    std::condition_variable added;
     std::vector<std::string> lines;
     CapturedErrors() {
         platform::Log::setSink([this](platform::LogLevel level, std::string_view s) {
             if (level >= platform::LogLevel::Error) {
                 std::lock_guard lock(mutex);
                 lines.emplace_back(s);
+                added.notify_all();
             }
         });
     }
@@ -48,6 +51,11 @@ struct CapturedErrors {
     std::vector<std::string> snapshot() {
         std::lock_guard lock(mutex);
         return lines;
+    }
+    // Work on other threads logs when it gets to it: wait for the count with a generous limit.
+    bool waitForCount(std::size_t count) {
+        std::unique_lock lock(mutex);
+        return added.wait_for(lock, std::chrono::seconds(10), [&] { return lines.size() >= count; });
     }
 };
 
@@ -246,6 +254,8 @@ TEST(GlobalQueue, RunsBlockingWorkConcurrentlyAndSurvivesFailures) {
                 all.set_value();
         });
     ASSERT_TRUE(ready(allDone));
+    // The failing item may log after all the others finished.
+    ASSERT_TRUE(errors.waitForCount(1));
     auto lines = errors.snapshot();
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_NE(lines[0].find("lookup failed"), std::string::npos);

@@ -42,7 +42,7 @@ inline std::string ampFromReadable(std::string_view readable) {
 
 inline std::string readAmpFixture() {
     // The test data root is tests/data; the fixtures sit beside it.
-    const auto path = std::filesystem::path(TC_TEST_DATA).parent_path() / "fixtures" / "snapshot_amp.txt";
+    const auto path = std::filesystem::path(TC_TEST_DATA) / "snapshot_amp.txt";
     std::ifstream in(path, std::ios::binary);
     std::stringstream text;
     text << in.rdbuf();

@@ -111,8 +111,8 @@ public:
     void ChatQueueStatusUpdateNotification() override { log.add("ChatQueueStatusUpdateNotification"); }
     void MarginCallNotification(const std::string& a) override { log.add("MarginCallNotification:" + a); }
     void passwordChangeNotification() override { log.add("passwordChangeNotification"); }
-    void demoUserCreationNotification(const std::string& t) override {
-        log.add("demoUserCreationNotification:" + t);
+    void demoUserCreationNotification(const std::string& user, const std::string& password) override {
+        log.add("demoUserCreationNotification:" + user + "|" + password);
     }
     void demoUserCreationFailureNotification() override { log.add("demoUserCreationFailureNotification"); }
     void postnetworkspeedNotification(const std::optional<std::string>& t) override {

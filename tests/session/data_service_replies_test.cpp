@@ -215,12 +215,16 @@ TEST_F(DataServiceRepliesTest, ListsAndMapsAreFilledFromTheirRecords) {
     EXPECT_EQ(e.ExpiryDate, "");
     EXPECT_EQ(e.PendingOrderId, "PO1");
 
-    // Access maps and resources replace entries of the same key; earlier ones stay.
+    // Access maps are one per user and account: a user's access to a second account does not
+    // replace the first; the same user and account again does. Resources replace by name.
     run("getusermapwithmyaccount", reply({rec({"5", "7", "1", "ann"})}));
-    out = run("getusermapwithmyaccount", reply({rec({"5", "8", "2", "ann2"}), rec({"6", "7", "1", "bob"})}));
+    out =
+        run("getusermapwithmyaccount",
+            reply({rec({"5", "8", "2", "ann2"}), rec({"6", "7", "1", "bob"}), rec({"5", "7", "3", "ann"})}));
     EXPECT_EQ(out.events, std::vector<E>{E::UserAccountMapNotification});
-    EXPECT_EQ(targets.userAccountMapCollection.at("5").accountId, 8u);
-    EXPECT_EQ(targets.userAccountMapCollection.size(), 2u);
+    EXPECT_EQ(targets.userAccountMapCollection.at("5:8").accountAccessTypeId, 2u);
+    EXPECT_EQ(targets.userAccountMapCollection.at("5:7").accountAccessTypeId, 3u);
+    EXPECT_EQ(targets.userAccountMapCollection.size(), 3u);
 
     run("resourcesearch", reply({rec({"logo.png", "1", "2", "3", "srv", "ICO", "*.png", "abc", "1"})}));
     ASSERT_TRUE(targets.resourceSearchCollection.contains("logo.png"));

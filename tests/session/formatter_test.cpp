@@ -189,6 +189,22 @@ TEST(DateStringFromString, HonoursTheTextsOffset) {
     EXPECT_EQ(Formatter::dateStringFromString("2019-05-01T10:00:00", iso, out), "05/01/2019 13:00:00");
 }
 
+TEST(WireDateString, ShowsUniversalTimeWhateverTheDeviceZone) {
+    const auto iso = Formatter::kIsoDateTimeWithOffset;
+    const auto wire = Formatter::kWireDateTime;
+    const auto out = Formatter::kDisplayDateTime;
+    // Newfoundland: -03:30, and its clocks went from 02:00 to 03:00 on 2024-03-10.
+    DeviceZone zone("America/St_Johns");
+    EXPECT_EQ(Formatter::wireDateString("2019-05-01T10:00:00+03:00", iso, out), "05/01/2019 07:00:00");
+    EXPECT_EQ(Formatter::wireDateString("2019-05-01T10:00:00", iso, out), "05/01/2019 10:00:00");
+    EXPECT_EQ(Formatter::wireDateString("20240310023000", wire, out), "03/10/2024 02:30:00");
+    EXPECT_EQ(Formatter::wireDateString("20241231235959", wire, Formatter::kDisplayDate), "12/31/2024");
+    EXPECT_EQ(Formatter::wireDateString("", wire, out), "");
+    EXPECT_EQ(Formatter::wireDateString(Formatter::kNullWireDateTime, wire, out), "");
+    EXPECT_FALSE(Formatter::wireDateString("20240230120000", wire, out));
+    EXPECT_FALSE(Formatter::wireDateString("garbage", iso, out));
+}
+
 TEST(IsoDates, WithAndWithoutMilliseconds) {
     DeviceZone utc("UTC");
     EXPECT_EQ(Formatter::formatDateandTimeFromString("2019-05-01T10:00:00.250", "HH:mm"), "10:00");
@@ -252,13 +268,6 @@ TEST(GetDateonColumnResizing, NarrowColumnsShowTheTimeOnly) {
     // An hour skipped by the spring change still shows as written.
     DeviceZone zone("America/New_York");
     EXPECT_EQ(Formatter::getDateonColumnResizing(100.0, "03/10/2024 02:30:00"), "02:30:00");
-}
-
-TEST(RtfConversion, ChatTextSurvivesARoundTrip) {
-    const std::string text = "Hi {team}\n\xD8\xB3\xD9\x84\xD8\xA7\xD9\x85 \xF0\x9F\x91\x8B C:\\path";
-    const std::string rtf = Formatter::convertStringtoRTF(text);
-    EXPECT_EQ(rtf.rfind("{\\rtf1", 0), 0u);
-    EXPECT_EQ(Formatter::convertRTFtoString(rtf), text);
 }
 
 } // namespace

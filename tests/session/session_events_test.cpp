@@ -14,6 +14,7 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -78,8 +79,8 @@ protected:
 TEST_F(SessionEventsTest, PlainNotificationsArePostedOnlyOnTheMainQueueInCallOrder) {
     auto order = std::make_shared<Order>();
     events_.passwordChangeNotification();
-    events_.demoUserCreationNotification("u1/pw");
-    events_.sendRoomCreationNotification("a,b/7/Desk");
+    events_.demoUserCreationNotification("u1", "p/w");
+    events_.sendRoomCreationNotification("a;b", "7", "Desk/2");
     events_.UpdateChatNotification("UserStatusNotification");
     events_.chartDataReceivedNotification(42);
     events_.CloseHedgedPositionsNotification();
@@ -118,10 +119,16 @@ TEST_F(SessionEventsTest, PlainNotificationsArePostedOnlyOnTheMainQueueInCallOrd
     for (std::size_t i : {8, 11, 12, 13, 14})
         EXPECT_FALSE(posted_[i].object.hasValue()) << posted_[i].name;
 
-    ASSERT_NE(posted_[1].info<std::string>("UserInfo"), nullptr);
-    EXPECT_EQ(*posted_[1].info<std::string>("UserInfo"), "u1/pw");
-    ASSERT_NE(posted_[2].info<std::string>("RoomCreationKey"), nullptr);
-    EXPECT_EQ(*posted_[2].info<std::string>("RoomCreationKey"), "a,b/7/Desk");
+    // Values that may hold "/" travel apart, never joined and split again.
+    for (const auto& [i, key, value] :
+         {std::tuple<std::size_t, const char*, const char*>{1, "UserName", "u1"},
+          {1, "Password", "p/w"},
+          {2, "RoomUsers", "a;b"},
+          {2, "RoomId", "7"},
+          {2, "RoomName", "Desk/2"}}) {
+        ASSERT_NE(posted_[i].info<std::string>(key), nullptr) << key;
+        EXPECT_EQ(*posted_[i].info<std::string>(key), value);
+    }
     ASSERT_NE(posted_[4].objectAs<std::string>(), nullptr);
     EXPECT_EQ(*posted_[4].objectAs<std::string>(), "42");
     EXPECT_EQ(posted_[7].object.identity(), order.get());
@@ -197,7 +204,8 @@ TEST_F(SessionEventsTest, ApprovalRequestsBecomeLabelledLines) {
     info->beneficiaryAccount = 1001;
     info->benefactorAccount = 2002;
     info->approvedAmount = 1234.5;
-    info->financialTransactionTypeId = 2;
+    info->financialTransactionTypeId = 1; // a deposit, by bank transfer: the mode line names the transfer
+    info->transferMode = 2;
     info->dateOfTransaction = "20240301000000";
     info->bankName = "Bank A";
     info->branch = "North";

@@ -89,7 +89,7 @@ TEST_F(SessionQueriesTest, AccessRightsAndUserMaps) {
         auto m = std::make_shared<UserAccountMaps>();
         m->userId = user;
         m->accountId = acct;
-        maps.insert_or_assign(sessionKey64(user), m);
+        maps.insert_or_assign(m->key(), m);
     }
     EXPECT_FALSE(queries().isUserMappedWithAccount(1)); // no maps loaded
     EXPECT_TRUE(queries().getUserMappedWithAccount(1).empty());
@@ -103,7 +103,7 @@ TEST_F(SessionQueriesTest, AccessRightsAndUserMaps) {
         users.push_back(m->userId);
     EXPECT_EQ(users, (std::vector<std::uint64_t>{80, 82}));
     // An account that is not loaded has no holder to leave out.
-    maps.at("77")->accountId = 99;
+    maps.at("77:1")->accountId = 99;
     EXPECT_EQ(queries().getUserMappedWithAccount(99).size(), 1u);
 }
 
@@ -176,14 +176,16 @@ TEST(SessionCollectionWrites, SortByKeysAndUpdateAccessType) {
     stored->userId = 5;
     stored->accountId = 9;
     stored->accountAccessTypeId = 1;
-    maps.insert_or_assign("5", stored);
+    maps.insert_or_assign(stored->key(), stored);
     UserAccountMaps change;
     change.userId = 5;
-    change.accountId = 123; // only the access type is taken
+    change.accountId = 123; // the same user on another account is another map
     change.accountAccessTypeId = 3;
+    EXPECT_FALSE(updateUserAccountMaps(maps, change));
+    EXPECT_EQ(stored->accountAccessTypeId, 1u);
+    change.accountId = 9;
     EXPECT_TRUE(updateUserAccountMaps(maps, change));
     EXPECT_EQ(stored->accountAccessTypeId, 3u);
-    EXPECT_EQ(stored->accountId, 9u);
     change.userId = 6;
     EXPECT_FALSE(updateUserAccountMaps(maps, change));
     EXPECT_EQ(maps.size(), 1u);

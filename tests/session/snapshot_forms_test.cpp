@@ -2,6 +2,7 @@
 // values, one in each form, and must load to the same model, field for field.
 #include "amp_fixture.h"
 #include "model_dump.h"
+#include "platform/date_format.h"
 #include "session/amp_snapshot_loader.h"
 #include "session/item_details.h"
 #include "session/xml_snapshot_loader.h"
@@ -16,7 +17,7 @@
 namespace {
 
 std::string readXmlFixture() {
-    const auto path = std::filesystem::path(TC_TEST_DATA).parent_path() / "fixtures" / "snapshot.xml";
+    const auto path = std::filesystem::path(TC_TEST_DATA) / "snapshot.xml";
     std::ifstream in(path, std::ios::binary);
     std::stringstream text;
     text << in.rdbuf();
@@ -39,7 +40,15 @@ std::string firstDifference(const std::string& a, const std::string& b) {
     }
 }
 
-TEST(SnapshotForms, BothFixturesLoadToTheSameModel) {
+// The forms must agree wherever the user is: at UTC, at a whole-hour offset, and in a zone with a
+// non-whole-hour offset and daylight saving. Wire times show the server's universal clock in each.
+class SnapshotFormsInZone : public ::testing::TestWithParam<const char*> {
+protected:
+    void SetUp() override { ASSERT_TRUE(platform::setDeviceTimeZone(GetParam())); }
+    void TearDown() override { platform::resetDeviceTimeZone(); }
+};
+
+TEST_P(SnapshotFormsInZone, BothFixturesLoadToTheSameModel) {
     const auto amp = AmpSnapshotLoader().load(readAmpFixture());
     ASSERT_TRUE(amp);
     const SessionModel xml = XmlSnapshotLoader::load(readXmlFixture());
@@ -51,7 +60,23 @@ TEST(SnapshotForms, BothFixturesLoadToTheSameModel) {
     ASSERT_EQ(amp->AccountDetailCollection.size(), 3u);
     EXPECT_EQ(firstDifference(ampDump, xmlDump), "");
     EXPECT_TRUE(ampDump == xmlDump);
+
+    // 20:00 at +03:00 in the XML form is 17:00 universal time, as the AMP form sends it.
+    for (const SessionModel* model : {&*amp, &xml}) {
+        bool found = false;
+        for (const auto& [code, item] : model->ItemCollection) {
+            if (item->LTD.empty() || item->LTD.starts_with("12/31/2030"))
+                continue;
+            EXPECT_EQ(item->LTD, "06/27/2024 17:00:00") << code;
+            EXPECT_EQ(item->FND, "06/28/2024 00:00:00") << code;
+            found = true;
+        }
+        EXPECT_TRUE(found);
+    }
 }
+
+INSTANTIATE_TEST_SUITE_P(Zones, SnapshotFormsInZone,
+                         ::testing::Values("UTC", "America/New_York", "America/St_Johns", "Asia/Kathmandu"));
 
 TEST(SnapshotForms, BothFormsRunTheHookAtTheSamePoint) {
     auto watch = [](SessionModel& m) {

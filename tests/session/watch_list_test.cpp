@@ -160,6 +160,17 @@ TEST_F(WatchListTest, OrdersOfHiddenAccountsAreNotSubscribed) {
     platform::RunLoop::main().runOnce();
 }
 
+TEST_F(WatchListTest, RecordsWhoseInstrumentTheSnapshotLacksSubscribeNothing) {
+    // An empty topic would subscribe to the whole feed; an unknown code has no feed.
+    addOrder(context.session.OpenOrderCollection, "");
+    addOrder(context.session.PendingOrderCollection, "NOPE");
+    addOrder(context.session.OpenOrderCollection, "USDJPY");
+    list.SaveItemstoWatchList({"EURUSD"});
+    ASSERT_FALSE(calls.empty());
+    EXPECT_EQ(calls[0].codes, (Codes{"EURUSD", "USDJPY"}));
+    platform::RunLoop::main().runOnce();
+}
+
 TEST_F(WatchListTest, StoredUnderItsOwnKeySoAUserNameCannotOverwriteOtherSettings) {
     // A user whose name is also a settings key leaves that setting alone.
     context.user = "selectedLanguage";

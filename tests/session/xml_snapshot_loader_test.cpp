@@ -17,7 +17,7 @@
 namespace {
 
 std::string readFixture(const char* name) {
-    const auto path = std::filesystem::path(TC_TEST_DATA).parent_path() / "fixtures" / name;
+    const auto path = std::filesystem::path(TC_TEST_DATA) / name;
     std::ifstream in(path, std::ios::binary);
     std::ostringstream text;
     text << in.rdbuf();

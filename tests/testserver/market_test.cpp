@@ -120,11 +120,13 @@ TEST(CommandLine, DefaultsMatchTheSimulationEntry) {
     EXPECT_EQ(line.options->dataPort, 5102);
     EXPECT_EQ(line.options->market, testserver::defaultMarketPath());
     EXPECT_GT(line.options->rate, 0);
+    EXPECT_EQ(line.options->snapshotForm, testserver::SnapshotForm::Amp);
 }
 
 TEST(CommandLine, ReadsEveryOption) {
-    const auto v = args({"--host", "127.0.0.2", "--port", "0", "--feed-port", "6001", "--data-port", "65535",
-                         "--market", "/tmp/m.market", "--rate", "2.5", "--seed", "18446744073709551615"});
+    const auto v =
+        args({"--host", "127.0.0.2", "--port", "0", "--feed-port", "6001", "--data-port", "65535", "--market",
+              "/tmp/m.market", "--rate", "2.5", "--seed", "18446744073709551615", "--snapshot", "xml"});
     auto line = testserver::parseCommandLine(v);
     ASSERT_TRUE(line.options) << line.error;
     EXPECT_EQ(line.options->host, "127.0.0.2");
@@ -134,14 +136,15 @@ TEST(CommandLine, ReadsEveryOption) {
     EXPECT_EQ(line.options->market, "/tmp/m.market");
     EXPECT_DOUBLE_EQ(line.options->rate, 2.5);
     EXPECT_EQ(line.options->seed, 18446744073709551615ULL);
+    EXPECT_EQ(line.options->snapshotForm, testserver::SnapshotForm::Xml);
 }
 
 TEST(CommandLine, RefusesBadLines) {
     const std::vector<std::vector<std::string_view>> bad = {
-        {"--port"},          {"--port", "65536"}, {"--port", "-1"},  {"--port", "80x"},
-        {"--feed-port", ""}, {"--rate", "-1"},    {"--rate", "nan"}, {"--rate", "1e9"},
-        {"--seed", "-3"},    {"--market", ""},    {"--verbose"},     {"5100"},
-        {"--host", ""},
+        {"--port"},          {"--port", "65536"},    {"--port", "-1"},  {"--port", "80x"},
+        {"--feed-port", ""}, {"--rate", "-1"},       {"--rate", "nan"}, {"--rate", "1e9"},
+        {"--seed", "-3"},    {"--market", ""},       {"--verbose"},     {"5100"},
+        {"--host", ""},      {"--snapshot", "json"}, {"--snapshot"},
     };
     for (const auto& v : bad) {
         auto line = testserver::parseCommandLine(v);

@@ -42,8 +42,10 @@ protected:
         // The market's seeded history stays out of the way: each test starts from an empty book.
         server_->book().with([](testserver::Books& b) {
             const std::int64_t next = b.nextId;
+            auto balances = std::move(b.balances);
             b = testserver::Books{};
             b.nextId = next;
+            b.balances = std::move(balances);
         });
         server_->holdPrices(true);
         ports_ = server_->start(options);
@@ -81,12 +83,28 @@ protected:
                 auto plain = peer::open(outer.at(27), key_);
                 EXPECT_TRUE(plain);
                 for (auto& inner : peer::frames(plain.value_or("")))
-                    inbox_.push_back(std::move(inner));
+                    take(std::move(inner));
             }
         }
         std::vector<peer::Frame> out;
         out.swap(inbox_);
         return out;
+    }
+
+    // Several reports of one request come compressed in one type-105 message; account summaries
+    // (1045) are kept apart from the reports.
+    void take(peer::Frame frame) {
+        if (frame.type() == 105) {
+            const auto inflated = peer::decompress(frame.at(1050));
+            EXPECT_TRUE(inflated);
+            for (auto& inner : peer::frames(inflated.value_or("")))
+                take(std::move(inner));
+            ++bursts_;
+        } else if (frame.type() == 1045) {
+            summaries_.push_back(std::move(frame));
+        } else {
+            inbox_.push_back(std::move(frame));
+        }
     }
 
     std::vector<std::string> kinds(const std::vector<peer::Frame>& frames) {
@@ -202,6 +220,8 @@ protected:
     std::unique_ptr<peer::StreamClient> client_;
     std::string key_;
     std::vector<peer::Frame> inbox_;
+    std::vector<peer::Frame> summaries_;
+    int bursts_ = 0;
 };
 
 TEST_F(OrderEngineTest, MarketBuyIsPendingThenFilledAtTheAsk) {
@@ -344,6 +364,19 @@ TEST_F(OrderEngineTest, PartialThenFullCloseSettlesEachPart) {
     EXPECT_EQ(got[2].at(88), "-18");
     EXPECT_EQ(positions(), 0u);
     server_->book().with([](const testserver::Books& b) { EXPECT_EQ(b.settlements.size(), 2u); });
+
+    // Each settlement moves the account's balance (10000 in the market file) and is announced in
+    // an account summary; the reports of each close came as one compressed message.
+    ASSERT_EQ(summaries_.size(), 2u);
+    for (const auto& summary : summaries_) {
+        EXPECT_EQ(summary.at(34), "20001");
+        EXPECT_EQ(summary.at(24), "814");
+    }
+    EXPECT_EQ(summaries_[0].at(560), "9994");
+    EXPECT_EQ(summaries_[1].at(560), "9976");
+    EXPECT_EQ(summaries_[1].at(130), "9976");
+    EXPECT_GE(bursts_, 2);
+    server_->book().with([](const testserver::Books& b) { EXPECT_EQ(b.balances.at(20001), "9976"); });
 }
 
 TEST_F(OrderEngineTest, PendingOrderEditedThenCancelled) {

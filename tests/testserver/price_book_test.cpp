@@ -135,7 +135,7 @@ TEST(AmpSnapshot, RecordsPutEachFieldAtItsPosition) {
     ASSERT_TRUE(market.market);
     const auto& m = *market.market;
     const std::string s =
-        testserver::ampLoginSnapshot(m, *m.findUser("demo"), {}, {6001, 6002, 77, "20240102030405"});
+        testserver::ampLoginSnapshot(m, *m.findUser("demo"), {}, {6001, 6002, 77, "20240102030405", {}});
     const auto sections = split(s, '\x07');
     ASSERT_EQ(sections.size(), 22u);
     const auto instruments = split(sections[4], '\x06');

@@ -3,31 +3,44 @@
 #include "amp_snapshot.h"
 #include "market.h"
 #include "options.h"
+#include "platform/date_format.h"
 #include "price_book.h"
 #include "session/account_details.h"
 #include "session/amp_snapshot_loader.h"
 #include "session/item_details.h"
+#include "session/model_dump.h"
 #include "session/user_info.h"
+#include "session/xml_snapshot_loader.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <memory>
 
 namespace {
 
-TEST(SnapshotAgreement, TheClientReadsWhatTheServerWrites) {
-    auto loaded = testserver::loadMarketFile(testserver::defaultMarketPath());
-    ASSERT_TRUE(loaded.market) << loaded.error;
-    const testserver::Market& market = *loaded.market;
-    const testserver::User* demo = market.findUser("demo");
-    ASSERT_NE(demo, nullptr);
-
-    testserver::PriceBook book(market.instruments, 7);
+// The shipped market and the snapshot context of one sign-in of its demo user.
+class SnapshotAgreement : public ::testing::Test {
+protected:
+    void SetUp() override {
+        auto loaded = testserver::loadMarketFile(testserver::defaultMarketPath());
+        ASSERT_TRUE(loaded.market) << loaded.error;
+        marketHolder = std::make_unique<testserver::Market>(std::move(*loaded.market));
+        demo = marketHolder->findUser("demo");
+        ASSERT_NE(demo, nullptr);
+        context.feedPort = 6101;
+        context.dataPort = 6102;
+        context.referenceId = 7001;
+        context.updateTime = "20261206120000";
+    }
+    std::unique_ptr<testserver::Market> marketHolder;
+    const testserver::User* demo = nullptr;
     testserver::SnapshotContext context;
-    context.feedPort = 6101;
-    context.dataPort = 6102;
-    context.referenceId = 7001;
-    context.updateTime = "20261206120000";
+};
+
+TEST_F(SnapshotAgreement, TheClientReadsWhatTheServerWrites) {
+    const testserver::Market& market = *marketHolder;
+    testserver::PriceBook book(market.instruments, 7);
     const std::string text = testserver::ampLoginSnapshot(market, *demo, book.quotes(), context);
 
     AmpLoadStats stats;
@@ -61,6 +74,27 @@ TEST(SnapshotAgreement, TheClientReadsWhatTheServerWrites) {
         EXPECT_EQ((*held)->AccountId, account->id);
     }
     EXPECT_EQ(model->GroupDetailCollection.size(), market.groups.size());
+}
+
+// Both forms the server writes load to one model, field for field, also for a user outside UTC, and
+// carry the account balances the book holds now.
+TEST_F(SnapshotAgreement, TheServersTwoFormsLoadToTheSameModel) {
+    ASSERT_TRUE(platform::setDeviceTimeZone("America/St_Johns"));
+    const testserver::Market& market = *marketHolder;
+    testserver::PriceBook book(market.instruments, 7);
+    context.balances = {{20001, "10123.45"}};
+
+    auto amp = AmpSnapshotLoader().load(testserver::ampLoginSnapshot(market, *demo, book.quotes(), context));
+    ASSERT_TRUE(amp);
+    const SessionModel xml =
+        XmlSnapshotLoader::load(testserver::xmlLoginSnapshot(market, *demo, book.quotes(), context));
+    platform::resetDeviceTimeZone();
+    EXPECT_EQ(dumpSessionModel(*amp), dumpSessionModel(xml));
+    ASSERT_EQ(xml.ItemCollection.size(), market.instruments.size());
+    ASSERT_EQ(xml.AccountDetailCollection.size(), market.accountsOf("demo").size());
+    EXPECT_DOUBLE_EQ((*xml.AccountDetailCollection.get("20001"))->Balance, 10123.45);
+    EXPECT_DOUBLE_EQ((*xml.AccountDetailCollection.get("20002"))->Balance, 5000);
+    EXPECT_EQ((*xml.ItemCollection.get("EURUSD"))->UpdateTime, "12/06/2026 12:00:00");
 }
 
 } // namespace

@@ -1,0 +1,128 @@
+// The initial lists from the data service, filled on the main queue: 100,000 settled rows, and
+// 100,000 open positions with a take-profit order each. Each row's duplicate check and bracket link
+// is a look-up by id, so the fill grows with the rows, not with their square.
+#include "orders/order_collections.h"
+#include "session/account_details.h"
+#include "session/history_rows.h"
+#include "session/item_details.h"
+#include "session/session_model.h"
+
+#include <benchmark/benchmark.h>
+#include <fmt/format.h>
+
+#include <memory>
+#include <vector>
+
+namespace {
+
+constexpr int kRows = 100'000;
+constexpr int kInstruments = 200;
+
+class QuietHost final : public OrderCollectionsHost {
+public:
+    std::int32_t Requestid() const override { return 0; }
+    std::int64_t selectedLanguage() const override { return 0; }
+    JournalContext journalContext() const override { return {}; }
+    void appendJournal(std::string) override {}
+    SessionEvents* events() override { return nullptr; }
+};
+
+void fillSnapshot(SessionModel& model) {
+    for (int n = 0; n < kInstruments; ++n) {
+        auto item = std::make_shared<ItemDetails>();
+        item->Code = fmt::format("SYM{:03}", n);
+        item->InstrumentId = n + 1;
+        model.ItemCollection.insert_or_assign(item->Code, item);
+    }
+    for (int a = 0; a < 4; ++a) {
+        auto account = std::make_shared<AccountDetails>();
+        account->AccountId = 1000 + a;
+        model.AccountDetailCollection.insert_or_assign(std::to_string(account->AccountId), account);
+    }
+}
+
+std::vector<SettledOrderHD> settledRows() {
+    std::vector<SettledOrderHD> rows(kRows);
+    for (int n = 0; n < kRows; ++n) {
+        SettledOrderHD& r = rows[static_cast<std::size_t>(n)];
+        r.SettlementId = std::to_string(9'000'000 + n);
+        r.AccountId = std::to_string(1000 + n % 4);
+        r.InstrumentId = 1 + n % kInstruments;
+        r.RefPositionId = std::to_string(5'000'000 + n);
+        r.RefClosingPositionId = std::to_string(6'000'000 + n);
+        r.SettledQty = 1 + n % 5;
+        r.SettledPL = (n % 200) - 100.25;
+        r.SettlementDate = "20240131154500";
+        r.OpenPrice = "1.2000";
+        r.ClosePrice = "1.2050";
+        r.OpenPositionDate = "20240130101500";
+        r.DeliveryModeId = 1;
+    }
+    return rows;
+}
+
+// Times `fill` over a fresh session holding only the snapshot, `rows` rows per iteration.
+template <typename Fill>
+void timeFill(benchmark::State& state, std::int64_t rows, Fill fill) {
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto model = std::make_unique<SessionModel>();
+        fillSnapshot(*model);
+        QuietHost host;
+        auto collections = std::make_unique<OrderCollections>(*model, host);
+        state.ResumeTiming();
+        fill(*collections, *model);
+        state.PauseTiming();
+        collections.reset();
+        model.reset();
+        state.ResumeTiming();
+    }
+    state.SetItemsProcessed(state.iterations() * rows);
+}
+
+void BM_FillSettledRows(benchmark::State& state) {
+    const auto rows = settledRows();
+    timeFill(state, kRows * 2, [&](OrderCollections& collections, SessionModel& model) {
+        for (const auto& r : rows)
+            collections.FillInitialSettledOrderCollection(r);
+        // A second reply with the same rows adds nothing.
+        for (const auto& r : rows)
+            collections.FillInitialSettledOrderCollection(r);
+        if (model.SettledOrderCollection.size() != kRows)
+            state.SkipWithError("settled rows lost or doubled");
+    });
+}
+BENCHMARK(BM_FillSettledRows)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+void BM_FillPositionsWithBrackets(benchmark::State& state) {
+    std::vector<OpenOrderHD> open(kRows);
+    std::vector<PendingOrderHD> pending(kRows);
+    for (int n = 0; n < kRows; ++n) {
+        OpenOrderHD& p = open[static_cast<std::size_t>(n)];
+        p.PositionId = std::to_string(5'000'000 + n);
+        p.AccountId = std::to_string(1000 + n % 4);
+        p.InstrumentId = 1 + n % kInstruments;
+        p.PositionInitialQty = p.PositionQty = 1 + n % 5;
+        p.OrderPrice = 1.2;
+        p.PositionDate = "20240131154500";
+        PendingOrderHD& o = pending[static_cast<std::size_t>(n)];
+        o.PendingOrderId = std::to_string(7'000'000 + n);
+        o.AccountId = p.AccountId;
+        o.InstrumentId = p.InstrumentId;
+        o.OrderTypeId = 2;
+        o.OrderQty = o.RemainingQty = p.PositionQty;
+        o.OrderPrice = 1.25;
+        o.RefPositionIdOfBracket = p.PositionId;
+    }
+    timeFill(state, kRows * 2, [&](OrderCollections& collections, SessionModel& model) {
+        for (const auto& r : open)
+            collections.FillInitialOpenOrderCollection(r);
+        for (const auto& r : pending)
+            collections.FillInitialPendingOrderCollection(r);
+        if (model.PendingOrderCollection.size() != kRows)
+            state.SkipWithError("pending rows lost or doubled");
+    });
+}
+BENCHMARK(BM_FillPositionsWithBrackets)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+} // namespace

@@ -1,0 +1,94 @@
+#include "funding/funding_rules.h"
+
+#include "connection/record_text.h"
+#include "session/account_details.h"
+#include "session/session_queries.h"
+
+#include <cmath>
+#include <string_view>
+
+namespace tc::funding {
+namespace {
+
+std::optional<FundingRefusal> checkAccount(const std::shared_ptr<const AccountDetails>& account,
+                                           FundingKind kind) {
+    if (!account)
+        return FundingRefusal{FundingRefusalCode::NoAccount, "no account chosen"};
+    if (!isEligibleAccount(*account, kind))
+        return FundingRefusal{FundingRefusalCode::AccountNotEligible,
+                              "account " + std::to_string(account->AccountId) + " does not allow " +
+                                  (kind == FundingKind::Deposit ? "deposits" : "withdrawals")};
+    return std::nullopt;
+}
+
+std::optional<FundingRefusal> checkAmount(std::string_view name, double amount) {
+    if (!std::isfinite(amount))
+        return FundingRefusal{FundingRefusalCode::AmountNotFinite,
+                              std::string(name) + " is not a finite number"};
+    if (amount <= 0)
+        return FundingRefusal{FundingRefusalCode::AmountNotPositive, std::string(name) + " is not above 0"};
+    return std::nullopt;
+}
+
+std::optional<FundingRefusal> checkText(std::string_view name, const std::optional<std::string>& text) {
+    if (text && wire::findControlByte(*text) != std::string_view::npos)
+        return FundingRefusal{FundingRefusalCode::TextNotCarried,
+                              std::string(name) + " holds a control character that cannot be sent"};
+    return std::nullopt;
+}
+
+} // namespace
+
+bool isEligibleAccount(const AccountDetails& account, FundingKind kind) {
+    const std::int64_t bit = kind == FundingKind::Deposit ? kDepositsAllowed : kWithdrawalsAllowed;
+    return account.AccountId > 0 && SessionQueries::canShowAccount(account) &&
+           (account.accountSettings & bit) != 0;
+}
+
+std::vector<std::shared_ptr<AccountDetails>>
+eligibleAccounts(const std::vector<std::shared_ptr<AccountDetails>>& accounts, FundingKind kind) {
+    std::vector<std::shared_ptr<AccountDetails>> offered;
+    for (const auto& account : accounts)
+        if (account && isEligibleAccount(*account, kind))
+            offered.push_back(account);
+    return offered;
+}
+
+std::optional<FundingRefusal> checkDeposit(const NewDeposit& deposit) {
+    if (auto refusal = checkAccount(deposit.accountDetail, FundingKind::Deposit))
+        return refusal;
+    if (auto refusal = checkAmount("amount", deposit.amount))
+        return refusal;
+    if (deposit.mode == kOnlinePayment) {
+        if ((deposit.accountDetail->accountSettings & kOnlinePaymentOffered) == 0)
+            return FundingRefusal{FundingRefusalCode::AccountNotEligible,
+                                  "the account does not offer online payment"};
+        if (deposit.payGateId == 0)
+            return FundingRefusal{FundingRefusalCode::NoPayGate, "no payment gateway chosen"};
+        // The estimate may be 0 (no conversion known) but never a non-number.
+        if (!std::isfinite(deposit.estimatedAmount))
+            return FundingRefusal{FundingRefusalCode::AmountNotFinite,
+                                  "estimatedAmount is not a finite number"};
+    }
+    for (const auto& [name, text] :
+         {std::pair<std::string_view, const std::optional<std::string>&>{"depositDate", deposit.depositDate},
+          {"bankName", deposit.bankName},
+          {"bankBranch", deposit.bankBranch},
+          {"sourceAccount", deposit.sourceAccount},
+          {"depositedAccount", deposit.depositedAccount},
+          {"remarks", deposit.remarks},
+          {"email", deposit.email}})
+        if (auto refusal = checkText(name, text))
+            return refusal;
+    return std::nullopt;
+}
+
+std::optional<FundingRefusal> checkWithdrawal(const NewWithdrawal& withdrawal) {
+    if (auto refusal = checkAccount(withdrawal.accountDetail, FundingKind::Withdrawal))
+        return refusal;
+    if (auto refusal = checkAmount("amount", withdrawal.amount))
+        return refusal;
+    return checkText("remarks", withdrawal.remarks);
+}
+
+} // namespace tc::funding

@@ -1,0 +1,47 @@
+#pragma once
+// The checks every deposit and withdrawal passes before anything is composed: an eligible account,
+// a finite positive amount, a gateway for an online payment, and typed texts the request can carry.
+// Pure functions of the request; the windows show the refusal and keep what was typed.
+#include "funding/funding_records.h"
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+class AccountDetails;
+
+namespace tc::funding {
+
+enum class FundingKind { Deposit, Withdrawal };
+
+// accountSettings bits.
+inline constexpr std::int64_t kDepositsAllowed = 0x10;
+inline constexpr std::int64_t kWithdrawalsAllowed = 0x20;
+inline constexpr std::int64_t kOnlinePaymentOffered = 0x100;
+
+enum class FundingRefusalCode {
+    NoAccount,          // no account chosen
+    AccountNotEligible, // hidden from the user, or its settings do not allow the kind (or mode)
+    AmountNotFinite,
+    AmountNotPositive,
+    NoPayGate,      // an online payment without a gateway
+    TextNotCarried, // a typed text holds a control character that the message cannot carry
+};
+
+struct FundingRefusal {
+    FundingRefusalCode code;
+    std::string message; // plain English, for logs and tests
+};
+
+// The user may see the account and its settings allow the kind.
+bool isEligibleAccount(const AccountDetails& account, FundingKind kind);
+// The accounts offered for the kind, in the given order.
+std::vector<std::shared_ptr<AccountDetails>>
+eligibleAccounts(const std::vector<std::shared_ptr<AccountDetails>>& accounts, FundingKind kind);
+
+// nullopt when the request may be sent.
+std::optional<FundingRefusal> checkDeposit(const NewDeposit& deposit);
+std::optional<FundingRefusal> checkWithdrawal(const NewWithdrawal& withdrawal);
+
+} // namespace tc::funding

@@ -1,0 +1,46 @@
+#pragma once
+// Look-up of a record by its id in one of the session's order lists, in constant time, so filling
+// a list of n rows with duplicate checks costs n steps, not n squared. The lists stay plain vectors
+// that other code may change too: the index keeps the list's length and end records as they were
+// when it last looked, and a list that changed otherwise than by an append it was told of is
+// indexed anew on the next look-up. A hit is checked against the record itself.
+#include <cstddef>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+class Order;
+
+class OrderIdIndex {
+public:
+    using OrderList = std::vector<std::shared_ptr<Order>>;
+
+    explicit OrderIdIndex(std::string Order::*member) : member_(member) {}
+
+    // The first record of `list` whose id is `id`; null for an empty id or none.
+    std::shared_ptr<Order> find(const OrderList& list, std::string_view id);
+    // After one record was appended to `list`.
+    void appended(const OrderList& list);
+    // After a record's id changed in place.
+    void invalidate() { valid_ = false; }
+
+private:
+    struct Hash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view s) const noexcept { return std::hash<std::string_view>{}(s); }
+    };
+    bool current(const OrderList& list) const;
+    void rebuild(const OrderList& list);
+    void add(const OrderList& list, std::size_t position);
+    void remember(const OrderList& list);
+
+    std::string Order::*member_;
+    std::unordered_map<std::string, std::size_t, Hash, std::equal_to<>> positions_;
+    bool valid_ = false;
+    std::size_t size_ = 0;
+    const Order* front_ = nullptr;
+    const Order* back_ = nullptr;
+};

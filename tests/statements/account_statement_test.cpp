@@ -1,0 +1,162 @@
+#include "statements/account_statement.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace {
+
+using namespace tc::statements;
+
+using Columns = std::vector<std::pair<std::string, std::string>>;
+
+std::string row(std::string_view table, const Columns& columns) {
+    std::string out = "<" + std::string(table) + ">";
+    for (const auto& [name, text] : columns)
+        out += "<" + name + ">" + text + "</" + name + ">";
+    return out + "</" + std::string(table) + ">";
+}
+
+AccountStatementInfo parse(const std::vector<std::string>& rows) {
+    std::string xml = "<NewDataSet>";
+    for (const auto& r : rows)
+        xml += r;
+    return parseAccountStatement(xml + "</NewDataSet>");
+}
+
+std::string snapshot(std::string_view date, std::string_view balance) {
+    return row("Table", {{"TAHDate", std::string(date)}, {"Balance", std::string(balance)}});
+}
+
+TEST(AccountStatement, TakesTheEarliestAndTheLatestSnapshot) {
+    const auto three = parse({snapshot("2015-03-31T00:00:00", "3"), snapshot("2015-03-01T00:00:00.250", "1"),
+                              snapshot("2015-03-15T00:00:00", "2")});
+    ASSERT_TRUE(three.StartInfo && three.EndInfo);
+    EXPECT_EQ(three.StartInfo->Balance, 1);
+    EXPECT_EQ(three.EndInfo->Balance, 3);
+    const auto one = parse({snapshot("2015-03-31T00:00:00", "3")});
+    EXPECT_EQ(one.StartInfo, one.EndInfo);
+    const auto unreadable = parse({snapshot("2015-03-31T00:00:00", "3"), snapshot("", "1")});
+    EXPECT_FALSE(unreadable.StartInfo || unreadable.EndInfo);
+}
+
+TEST(AccountStatement, AReplyWithoutTablesLeavesNothingOfAnEarlierOne) {
+    for (std::string_view reply : {"<NewDataSet/>", "", "ERROR"}) {
+        const auto s = parseAccountStatement(reply);
+        EXPECT_FALSE(s.StartInfo);
+        EXPECT_TRUE(s.OpenPositionInfo.empty() && s.FinancialTransactionInfo.empty() &&
+                    s.InstrumentInfo.empty());
+    }
+}
+
+TEST(AccountStatement, ReadsPositionsWithTheirInstrumentsAndPrices) {
+    const auto s = parse({
+        row("Table1", {{"PositionId", "10"},
+                       {"InstrumentId", "7"},
+                       {"IsBuy", "true"},
+                       {"PositionInitialQty", "100"},
+                       {"PositionQty", "40"},
+                       {"CommisionPaid", "25"},
+                       {"PositionDate", "2015-03-02T14:05:09.123"},
+                       {"ValueDate", "2015-03-04T00:00:00"}}),
+        row("Table1", {{"PositionId", "9"},
+                       {"InstrumentId", "7"},
+                       {"IsBuy", "false"},
+                       {"PositionInitialQty", "0"},
+                       {"CommisionPaid", "25"}}),
+        row("Table1", {{"PositionId", "0"}}),
+        row("Table2", {{"OrderQty", "5"}}),
+        row("Table2", {{"PendingOrderId", "P1"}, {"OrderQty", "2"}}),
+        row("Table3", {{"SettledPL", "1"}}),
+        // Instruments come after the positions in the document and are still found.
+        row("Table5", {{"InstrumentId", "7"}, {"Code", "EURUSD"}, {"Name", "Euro &amp; Dollar"}}),
+        row("Table6", {{"InstrumentId", "7"}, {"Bid", "1.1000"}, {"Ask", "1.1002"}}),
+        row("Table6", {{"InstrumentId", "8"}, {"Bid", "5"}}),
+    });
+    ASSERT_EQ(s.OpenPositionInfo.size(), 2u);
+    const auto& nine = s.OpenPositionInfo[0];
+    const auto& ten = s.OpenPositionInfo[1];
+    EXPECT_EQ(nine.OpenPositionId, "9");
+    EXPECT_EQ(ten.ItemCode, "EURUSD");
+    EXPECT_DOUBLE_EQ(ten.CurrentPrice, 1.1);     // a buy at the bid
+    EXPECT_DOUBLE_EQ(nine.CurrentPrice, 1.1002); // a sell at the ask
+    EXPECT_DOUBLE_EQ(ten.Commision, 10);         // 25 paid for 100, 40 still open
+    EXPECT_DOUBLE_EQ(nine.Commision, 25);
+    EXPECT_EQ(ten.TransactionDateTime, "03/02/2015 14:05:09");
+    EXPECT_EQ(ten.ValueDate, "03/04/2015");
+    EXPECT_EQ(s.InstrumentInfo.get("7")->Name, "Euro & Dollar");
+    ASSERT_EQ(s.PendingOrderInfo.size(), 1u);
+    EXPECT_TRUE(s.SettledPositionInfo.empty());
+}
+
+TEST(AccountStatement, AccountTablesAndTheirLookups) {
+    const auto s = parse({row("Table7", {{"AccountId", "5001"}, {"MarginCallCount", "2"}}),
+                          row("Table7", {{"AccountId", "5001"}, {"MarginCallCount", "3"}}),
+                          row("Table8", {{"AccountId", "5001"}, {"Address1", "1 Main St"}}),
+                          row("Table9", {{"CompanyAddress", "Broker Ltd"}})});
+    EXPECT_EQ(s.getMarginCallCountForAccountId(5001), 3u);
+    EXPECT_EQ(s.getMarginCallCountForAccountId(42), 0u);
+    EXPECT_EQ(s.getClientAddressForAccountId(5001), "1 Main St");
+    EXPECT_FALSE(s.getClientAddressForAccountId(42).has_value());
+    EXPECT_EQ(s.getCompanyAddressForAccountId(0), "Broker Ltd");
+}
+
+std::string money(std::string_view subType, std::string_view credit, std::string_view debit) {
+    return row("Table4", {{"SubFinancialTransactionTypeId", std::string(subType)},
+                          {"CrAmount", std::string(credit)},
+                          {"DrAmount", std::string(debit)}});
+}
+
+TEST(StatementTotals, MoneyMovementsBySubType) {
+    const auto s = parse({money("1", "1000", "0"), money("11", "200", "0"), money("2", "0", "300"),
+                          money("4", "0", "12.5"), money("4", "0", "7"), money("3", "99", "0"),
+                          money("20", "99", "0"), money("15", "5", "5"), money("16", "0", "2.25"),
+                          money("7", "40", "0"), money("13", "1.5", "0"), money("19", "0", "0.5")});
+    EXPECT_DOUBLE_EQ(s.getDeposit(), 1200);
+    EXPECT_DOUBLE_EQ(s.getWithDrawal(), -300);
+    EXPECT_DOUBLE_EQ(s.getCommission(), -12.5); // the first row of its code only
+    EXPECT_DOUBLE_EQ(s.getSettledPL(), 40);     // code 7 alone
+    EXPECT_DOUBLE_EQ(s.getMiscellaneous(), 1);
+    EXPECT_DOUBLE_EQ(s.getDailyTDS(), 0);
+    EXPECT_FALSE(s.isDailyTDSAvailable());
+    EXPECT_TRUE(s.isMonthlyTDSAvailable());
+    EXPECT_DOUBLE_EQ(s.getTDS() + s.getRealizedStorage() + s.getAdjustments(), 0);
+    // Document order: the first code-4 row is the 12.5 one.
+    EXPECT_DOUBLE_EQ(s.FinancialTransactionInfo[3].DrAmount, 12.5);
+}
+
+TEST(StatementTotals, SumsAndPiesOverThePositions) {
+    const auto s = parse({
+        row("Table5", {{"InstrumentId", "1"}, {"Code", "A"}}),
+        row("Table5", {{"InstrumentId", "2"}, {"Code", "B"}}),
+        row("Table3", {{"SettlementId", "S1"},
+                       {"InstrumentId", "1"},
+                       {"SettledPL", "10"},
+                       {"SettledQty", "1.5"},
+                       {"OtherCharges", "0.25"}}),
+        row("Table3",
+            {{"SettlementId", "S2"}, {"InstrumentId", "2"}, {"SettledPL", "3"}, {"SettledQty", "2"}}),
+        row("Table3", {{"SettlementId", "S3"}, {"InstrumentId", "1"}, {"SettledPL", "-4"}}),
+        // An instrument the statement did not list: grouped under its id.
+        row("Table3", {{"SettlementId", "S4"}, {"InstrumentId", "99"}, {"SettledPL", "0.5"}}),
+        row("Table1",
+            {{"PositionId", "1"}, {"InstrumentId", "2"}, {"UnrealisedPL", "-2.5"}, {"PositionQty", "3"}}),
+    });
+    const PieInput settled = s.getSettledPLForItems();
+    EXPECT_EQ(settled.titles, (std::vector<std::string>{"A", "B", "99"}));
+    EXPECT_EQ(settled.values, (std::vector<double>{6, 3, 0.5}));
+    EXPECT_DOUBLE_EQ(s.getSettledProfitorLoss(), 9.5);
+    EXPECT_DOUBLE_EQ(s.getSettledQuantity(), 3.5);
+    EXPECT_DOUBLE_EQ(s.getSettledTDS(), 0.25);
+    EXPECT_DOUBLE_EQ(s.getSettledPLForItem("99"), 0.5);
+    EXPECT_EQ(s.getOpendPLForItems().titles, (std::vector<std::string>{"B"}));
+    EXPECT_DOUBLE_EQ(s.getOpenQuantity(), 3);
+    const auto empty = parseAccountStatement("<x/>");
+    EXPECT_TRUE(empty.getSettledPLForItems().titles.empty());
+    EXPECT_DOUBLE_EQ(empty.getOpenProfitorLoss() + empty.getPendingQuantity() + empty.getCancelledQuantity(),
+                     0);
+}
+
+} // namespace
