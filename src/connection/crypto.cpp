@@ -10,6 +10,8 @@
 #include <mutex>
 #include <string>
 
+namespace tc {
+
 Crypto::Sizes Crypto::sizesForAlgorithm(std::uint32_t algorithm) noexcept {
     switch (algorithm) {
     case kAlgorithmAES:
@@ -136,3 +138,5 @@ std::optional<Crypto::Bytes> Crypto::transformData(std::span<const std::uint8_t>
                ? platform::aes256CbcEncrypt(material->key, material->iv, data, platform::Padding::Pkcs7)
                : platform::aes256CbcDecrypt(material->key, material->iv, data, platform::Padding::Pkcs7);
 }
+
+} // namespace tc

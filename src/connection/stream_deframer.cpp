@@ -6,6 +6,8 @@
 
 #include <cstring>
 
+namespace tc {
+
 namespace {
 
 // First 0x01 or 0x02 in [p, end), or end. Eight bytes at a time: frames are mostly printable text.
@@ -122,3 +124,5 @@ void StreamDeframer::emit(std::string_view frame, const FrameSink& sink) {
     repaired_ = platform::repairUtf8(frame);
     sink(repaired_);
 }
+
+} // namespace tc

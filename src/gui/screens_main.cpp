@@ -1,9 +1,9 @@
 // tradegui_screens: renders every window and sheet offscreen, in both themes, to PNG files.
 //   tradegui_screens [DIR] [SCREEN...]      (DIR defaults to build/screenshots)
-#include "gui/app/main_queue_pump.h"
-#include "gui/app/qt_shell.h"
-#include "gui/screens/screen_registry.h"
+#include "app/main_queue_pump.h"
+#include "app/qt_shell.h"
 #include "platform/user_defaults.h"
+#include "screens/screen_registry.h"
 
 #include <QApplication>
 #include <QDir>
@@ -37,14 +37,14 @@ int main(int argc, char** argv) {
     const QString dir = args.value(0, QStringLiteral("build/screenshots"));
 
     // The user's own settings are neither read nor changed.
-    auto defaults = platform::UserDefaults::inMemory();
-    gui::MainQueuePump pump;
-    gui::QtShell shell(*defaults);
+    auto defaults = tc::platform::UserDefaults::inMemory();
+    tc::gui::MainQueuePump pump;
+    tc::gui::QtShell shell(*defaults);
     shell.setTerminationHandler([] {});
 
-    gui::screens::ScreenRegistry registry;
-    gui::screens::registerScreens(registry);
+    tc::gui::screens::ScreenRegistry registry;
+    tc::gui::screens::registerScreens(registry);
     QTextStream out(stdout);
-    const int failures = gui::screens::captureScreens(shell, registry, dir, out, args.mid(1));
+    const int failures = tc::gui::screens::captureScreens(shell, registry, dir, out, args.mid(1));
     return failures == 0 ? 0 : 1;
 }

@@ -15,6 +15,8 @@
 
 namespace {
 
+using namespace tc;
+
 using Bytes = Crypto::Bytes;
 
 // An 88-character session key, as derived after login.

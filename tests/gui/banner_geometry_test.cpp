@@ -1,8 +1,8 @@
-#include "gui/app/banner_geometry.h"
+#include "app/banner_geometry.h"
 
 #include <gtest/gtest.h>
 
-namespace gui {
+namespace tc::gui {
 namespace {
 
 const BannerRect kScreen{0, 0, 1920, 1080};
@@ -47,4 +47,4 @@ TEST(BannerGeometry, AWrappingTextGrowsTheBannerButNeverBeyondItsWrappedLines) {
 }
 
 } // namespace
-} // namespace gui
+} // namespace tc::gui

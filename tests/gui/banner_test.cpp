@@ -1,4 +1,4 @@
-#include "gui/app/in_app_notification_center.h"
+#include "app/in_app_notification_center.h"
 #include "gui_test_support.h"
 
 #include <QPushButton>
@@ -6,11 +6,11 @@
 
 namespace {
 
-using Banner = gui::InAppNotificationBannerController;
+using Banner = tc::gui::InAppNotificationBannerController;
 using guitest::waitFor;
 
-InAppNotification note(double delay, bool buttons = false) {
-    InAppNotification n;
+tc::InAppNotification note(double delay, bool buttons = false) {
+    tc::InAppNotification n;
     n.title = "TradeClient";
     n.subtitle = "Margin call";
     n.informativeText = "Account 1001 is below its margin.";
@@ -21,7 +21,7 @@ InAppNotification note(double delay, bool buttons = false) {
 
 class Banners : public guitest::ShellTest {
 protected:
-    gui::InAppNotificationCenter& centre() { return shell->banners(); }
+    tc::gui::InAppNotificationCenter& centre() { return shell->banners(); }
 };
 
 TEST_F(Banners, ABannerDismissedWhileSlidingInStillDisappears) {
@@ -49,14 +49,14 @@ TEST_F(Banners, AClickGoesToTheDelegateWhichClosesEveryBanner) {
     QPointer<Banner> first = centre().deliverNotification(note(-1));
     QPointer<Banner> second = centre().deliverNotification(note(-1, true));
     ASSERT_TRUE(waitFor([&] { return second->phase() == Banner::Phase::Shown; }));
-    QSignalSpy activations(&centre(), &gui::InAppNotificationCenter::activatedWithType);
+    QSignalSpy activations(&centre(), &tc::gui::InAppNotificationCenter::activatedWithType);
 
     QTest::mouseClick(second, Qt::LeftButton); // no delegate: announced, nothing more
     EXPECT_EQ(activations.count(), 1);
     EXPECT_EQ(second->phase(), Banner::Phase::Shown);
 
     std::vector<std::string> activated;
-    shell->setBannerDelegate([&](const InAppNotification& n) { activated.push_back(n.subtitle); });
+    shell->setBannerDelegate([&](const tc::InAppNotification& n) { activated.push_back(n.subtitle); });
     QTest::mouseClick(second->findChild<QPushButton*>("actionButton"), Qt::LeftButton);
     EXPECT_EQ(activations.at(1).front().toInt(), Banner::kActionButton);
     EXPECT_EQ(activated, std::vector<std::string>{"Margin call"});

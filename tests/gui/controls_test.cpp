@@ -1,7 +1,7 @@
-#include "gui/app/window_shake.h"
-#include "gui/controls/chart_drop_area.h"
-#include "gui/controls/header_editor.h"
-#include "gui/controls/input_filters.h"
+#include "app/window_shake.h"
+#include "controls/chart_drop_area.h"
+#include "controls/header_editor.h"
+#include "controls/input_filters.h"
 #include "gui_test_support.h"
 
 #include <QClipboard>
@@ -19,13 +19,13 @@ namespace {
 
 TEST(InputFilters, TypedAndPastedTextIsHeldToTheSameRule) {
     QLineEdit price;
-    gui::installDecimalFilter(&price);
+    tc::gui::installDecimalFilter(&price);
     price.show();
     QTest::keyClicks(&price, "1.5.a7");
     EXPECT_EQ(price.text(), "1.57");
 
     QLineEdit empty;
-    gui::installDecimalFilter(&empty);
+    tc::gui::installDecimalFilter(&empty);
     QApplication::clipboard()->setText("1.2.3");
     empty.paste();
     EXPECT_EQ(empty.text(), "");
@@ -34,7 +34,7 @@ TEST(InputFilters, TypedAndPastedTextIsHeldToTheSameRule) {
     EXPECT_EQ(empty.text(), "12.5");
 
     QLineEdit port;
-    gui::installPortFilter(&port);
+    tc::gui::installPortFilter(&port);
     QTest::keyClicks(&port, "51x0099");
     EXPECT_EQ(port.text(), "51009");
     QTest::keyClick(&port, Qt::Key_Backspace);
@@ -42,7 +42,7 @@ TEST(InputFilters, TypedAndPastedTextIsHeldToTheSameRule) {
 
     QComboBox quantity;
     quantity.setEditable(true);
-    gui::installDecimalFilter(&quantity);
+    tc::gui::installDecimalFilter(&quantity);
     QTest::keyClicks(quantity.lineEdit(), "0.1.");
     EXPECT_EQ(quantity.currentText(), "0.1");
 }
@@ -52,9 +52,9 @@ TEST(WindowShake, TheWindowComesToRestWhereItWasAlsoWhenShakenAgainMidSwing) {
     window.setGeometry(200, 150, 300, 200);
     window.show();
     const QPoint rest = window.pos();
-    gui::shakeWindow(&window);
+    tc::gui::shakeWindow(&window);
     ASSERT_TRUE(guitest::waitFor([&] { return window.pos() != rest; }));
-    gui::shakeWindow(&window); // a second refusal while swinging
+    tc::gui::shakeWindow(&window); // a second refusal while swinging
     EXPECT_TRUE(guitest::waitFor([&] { return !window.findChild<QPropertyAnimation*>(); }));
     EXPECT_EQ(window.pos(), rest);
 }
@@ -64,9 +64,9 @@ TEST(WindowShake, TheWindowComesToRestWhereItWasAlsoWhenShakenAgainMidSwing) {
 namespace {
 
 TEST(ChartDropArea, TakesACopiedCodeAndRefusesOtherDrags) {
-    gui::ChartDropArea slot;
+    tc::gui::ChartDropArea slot;
     slot.setObjectName("Chart3");
-    QSignalSpy dropped(&slot, &gui::ChartDropArea::symbolDropped);
+    QSignalSpy dropped(&slot, &tc::gui::ChartDropArea::symbolDropped);
     QMimeData code;
     code.setText("EURUSD");
 
@@ -90,8 +90,8 @@ TEST(HeaderEditor, EditsTheNumberOfAHeaderAndReportsTheFinalTextEvenEmpty) {
     QTableView table;
     table.setModel(&model);
     table.show();
-    gui::HeaderEditor editor(table.horizontalHeader());
-    QSignalSpy edited(&editor, &gui::HeaderEditor::edited);
+    tc::gui::HeaderEditor editor(table.horizontalHeader());
+    QSignalSpy edited(&editor, &tc::gui::HeaderEditor::edited);
 
     editor.edit(1);
     auto* field = table.horizontalHeader()->findChild<QLineEdit*>("headerEditor");

@@ -1,6 +1,6 @@
 // The window tests run real widgets: one QApplication for the whole binary, offscreen unless a
 // platform is chosen, with the GUI thread as the platform's main queue.
-#include "gui/app/main_queue_pump.h"
+#include "app/main_queue_pump.h"
 
 #include <QApplication>
 
@@ -11,6 +11,6 @@ int main(int argc, char** argv) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
-    gui::MainQueuePump pump;
+    tc::gui::MainQueuePump pump;
     return RUN_ALL_TESTS();
 }

@@ -1,6 +1,6 @@
 #pragma once
 // Shared helpers of the window tests.
-#include "gui/app/qt_shell.h"
+#include "app/qt_shell.h"
 #include "platform/log.h"
 #include "platform/user_defaults.h"
 
@@ -26,10 +26,10 @@ inline bool waitFor(const std::function<bool()>& done, int timeoutMs = 5000) {
 class LogCapture {
 public:
     LogCapture() {
-        platform::Log::setSink(
-            [this](platform::LogLevel, std::string_view line) { lines.emplace_back(line); });
+        tc::platform::Log::setSink(
+            [this](tc::platform::LogLevel, std::string_view line) { lines.emplace_back(line); });
     }
-    ~LogCapture() { platform::Log::setSink({}); }
+    ~LogCapture() { tc::platform::Log::setSink({}); }
     std::size_t count(std::string_view part) const {
         std::size_t n = 0;
         for (const auto& line : lines)
@@ -43,7 +43,7 @@ public:
 class ShellTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        shell = std::make_unique<gui::QtShell>(*defaults);
+        shell = std::make_unique<tc::gui::QtShell>(*defaults);
         shell->setTerminationHandler([this] { ++terminations; });
     }
     void TearDown() override {
@@ -55,8 +55,8 @@ protected:
             delete w.data(); // a parent may already have taken its children along
     }
 
-    std::unique_ptr<platform::UserDefaults> defaults = platform::UserDefaults::inMemory();
-    std::unique_ptr<gui::QtShell> shell;
+    std::unique_ptr<tc::platform::UserDefaults> defaults = tc::platform::UserDefaults::inMemory();
+    std::unique_ptr<tc::gui::QtShell> shell;
     int terminations = 0;
 };
 

@@ -1,8 +1,8 @@
-#include "gui/controls/input_rules.h"
+#include "controls/input_rules.h"
 
 #include <gtest/gtest.h>
 
-namespace gui {
+namespace tc::gui {
 namespace {
 
 TEST(InputRules, DecimalFieldsJudgeTheWholeResultingText) {
@@ -54,4 +54,4 @@ TEST(PriceHighlight, NoPointNoHighlightAndLengthsBeyondTheDigitsAreCut) {
 }
 
 } // namespace
-} // namespace gui
+} // namespace tc::gui

@@ -1,4 +1,4 @@
-#include "gui/app/language.h"
+#include "app/language.h"
 
 #include "gui_test_support.h"
 
@@ -12,28 +12,28 @@
 namespace {
 
 TEST(LanguageWalker, EveryKindOfStaticTextTakesItsKeyAndNoneStaysEmpty) {
-    auto defaults = platform::UserDefaults::inMemory();
-    gui::Language language(*defaults);
+    auto defaults = tc::platform::UserDefaults::inMemory();
+    tc::gui::Language language(*defaults);
     QWidget window;
-    window.setProperty(gui::kLangKeyProperty, "10992");
+    window.setProperty(tc::gui::kLangKeyProperty, "10992");
     auto* box = new QGroupBox(&window);
-    box->setProperty(gui::kLangKeyProperty, "11027");
+    box->setProperty(tc::gui::kLangKeyProperty, "11027");
     auto* button = new QPushButton(box);
-    button->setProperty(gui::kLangKeyProperty, "373"); // a tag: padded to four digits
+    button->setProperty(tc::gui::kLangKeyProperty, "373"); // a tag: padded to four digits
     auto* icon = new QPushButton(box);
-    icon->setProperty(gui::kLangToolTipKeyProperty, "0060");
+    icon->setProperty(tc::gui::kLangToolTipKeyProperty, "0060");
     auto* field = new QLineEdit(&window);
-    field->setProperty(gui::kLangKeyProperty, "0078");
+    field->setProperty(tc::gui::kLangKeyProperty, "0078");
     auto* missing = new QLabel(&window);
-    missing->setProperty(gui::kLangKeyProperty, "99999");
+    missing->setProperty(tc::gui::kLangKeyProperty, "99999");
     auto* tabs = new QTabWidget(&window);
     auto* page = new QWidget;
-    page->setProperty(gui::kLangKeyProperty, "0013");
+    page->setProperty(tc::gui::kLangKeyProperty, "0013");
     tabs->addTab(page, QString());
     auto* action = new QAction(&window);
-    action->setProperty(gui::kLangKeyProperty, "0038");
+    action->setProperty(tc::gui::kLangKeyProperty, "0038");
 
-    gui::bindLanguage(&window, language);
+    tc::gui::bindLanguage(&window, language);
     EXPECT_EQ(window.windowTitle(), language.text("10992"));
     EXPECT_EQ(box->title(), language.text("11027"));
     EXPECT_EQ(button->text(), language.text("0373"));
@@ -50,15 +50,15 @@ TEST(LanguageWalker, EveryKindOfStaticTextTakesItsKeyAndNoneStaysEmpty) {
     button->setText(QString());
     ASSERT_TRUE(language.select(7));
     EXPECT_EQ(defaults->integerForKey("LanguageKey"), 7);
-    EXPECT_EQ(button->text(), gui::lookupText(0, "0373"));
+    EXPECT_EQ(button->text(), tc::gui::lookupText(0, "0373"));
     EXPECT_FALSE(language.select(12));
     EXPECT_EQ(language.selected(), 7);
 }
 
 TEST(LanguageWalker, AStoredLanguageOutsideTheListShowsEnglishAndIsKept) {
-    auto defaults = platform::UserDefaults::inMemory();
+    auto defaults = tc::platform::UserDefaults::inMemory();
     defaults->set("LanguageKey", std::int64_t{12});
-    gui::Language language(*defaults);
+    tc::gui::Language language(*defaults);
     EXPECT_EQ(language.selected(), 0);
     EXPECT_EQ(defaults->integerForKey("LanguageKey"), 12);
 }

@@ -14,7 +14,7 @@ TEST(MainQueuePump, WorkFromAnyThreadRunsOnTheGuiThreadInOrder) {
     const auto gui = std::this_thread::get_id();
     std::thread worker([&] {
         for (int i = 0; i < 3; ++i)
-            platform::MainQueue::async([&, i] {
+            tc::platform::MainQueue::async([&, i] {
                 onGuiThread = onGuiThread && std::this_thread::get_id() == gui;
                 order.push_back(i);
             });
@@ -28,17 +28,17 @@ TEST(MainQueuePump, WorkFromAnyThreadRunsOnTheGuiThreadInOrder) {
 TEST(MainQueuePump, DelayedWorkAndTimersRunWhenDueWithoutAnyoneDraining) {
     bool delayed = false;
     int ticks = 0;
-    platform::MainQueue::after(std::chrono::milliseconds(30), [&] { delayed = true; });
-    platform::RepeatingTimer timer(std::chrono::milliseconds(20), [&] { ++ticks; });
+    tc::platform::MainQueue::after(std::chrono::milliseconds(30), [&] { delayed = true; });
+    tc::platform::RepeatingTimer timer(std::chrono::milliseconds(20), [&] { ++ticks; });
     timer.start();
     EXPECT_TRUE(waitFor([&] { return delayed && ticks >= 3; }));
 }
 
 TEST(MainQueuePump, AHandMovedClockWakesTheQueue) {
-    auto clock = std::make_shared<platform::ManualClock>();
-    platform::ScopedClock scoped(clock);
+    auto clock = std::make_shared<tc::platform::ManualClock>();
+    tc::platform::ScopedClock scoped(clock);
     bool ran = false;
-    platform::MainQueue::after(std::chrono::seconds(10), [&] { ran = true; });
+    tc::platform::MainQueue::after(std::chrono::seconds(10), [&] { ran = true; });
     QTest::qWait(20);
     EXPECT_FALSE(ran);
     clock->advance(std::chrono::seconds(10));

@@ -1,16 +1,16 @@
-#include "gui/app/remembered_users.h"
+#include "app/remembered_users.h"
 
-#include "connection/base64.h"
 #include "connection/crypto.h"
 #include "connection/login_inputdata.h"
 #include "gui_test_support.h"
+#include "platform/base64.h"
 #include "platform/user_defaults.h"
 
 #include <gtest/gtest.h>
 
 #include <map>
 
-namespace gui {
+namespace tc::gui {
 namespace {
 
 class MemorySecrets : public SecretStore {
@@ -34,16 +34,16 @@ public:
 };
 
 // The entry's plain text, decrypted here with the configured key, apart from the code under test.
-std::string plainEntry(const platform::UserDefaults& defaults, std::string_view mode,
+std::string plainEntry(const tc::platform::UserDefaults& defaults, std::string_view mode,
                        const std::string& key) {
-    auto bytes = Base64::decodeBase64WithString(*defaults.stringForKey(mode));
+    auto bytes = platform::Base64::decodeBase64WithString(*defaults.stringForKey(mode));
     auto plain = Crypto::transformData(*bytes, Crypto::kAlgorithmAES, Crypto::kDecrypt, key);
     return std::string(plain->begin(), plain->end());
 }
 
 class RememberedUsersTest : public ::testing::Test {
 protected:
-    std::unique_ptr<platform::UserDefaults> defaults = platform::UserDefaults::inMemory();
+    std::unique_ptr<tc::platform::UserDefaults> defaults = tc::platform::UserDefaults::inMemory();
     MemorySecrets secrets;
     LoginInputdata login; // the shipped property lists: the configured key
     std::string productKey = login.configuredSecurityKey().value();
@@ -109,4 +109,4 @@ TEST_F(RememberedUsersTest, AnEntryThatDoesNotDecryptShowsTheDefaults) {
 }
 
 } // namespace
-} // namespace gui
+} // namespace tc::gui

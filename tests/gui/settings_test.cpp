@@ -1,7 +1,7 @@
-#include "gui/app/font_size_settings_window_controller.h"
-#include "gui/app/idle_timeout_window_controller.h"
-#include "gui/app/settings_window_controller.h"
-#include "gui/app/sheet_controller.h"
+#include "app/font_size_settings_window_controller.h"
+#include "app/idle_timeout_window_controller.h"
+#include "app/settings_window_controller.h"
+#include "app/sheet_controller.h"
 #include "gui_test_support.h"
 
 #include <QCheckBox>
@@ -18,7 +18,7 @@ class Settings : public guitest::ShellTest {
 protected:
     void SetUp() override {
         ShellTest::SetUp();
-        settings = new gui::SettingsWindowController(*shell);
+        settings = new tc::gui::SettingsWindowController(*shell);
         settings->show();
     }
     template <typename T>
@@ -27,7 +27,7 @@ protected:
         EXPECT_TRUE(found) << name;
         return found;
     }
-    gui::SettingsWindowController* settings = nullptr;
+    tc::gui::SettingsWindowController* settings = nullptr;
 };
 
 TEST_F(Settings, TheSoundSwitchWritesTheDefaultAtOnce) {
@@ -58,7 +58,7 @@ TEST_F(Settings, FontSizesAreWrittenByApplyOnlyAndASheetIsNotOpenedTwice) {
 
     settings->fontSizeSettingButtonClicked();
     settings->fontSizeSettingButtonClicked();
-    EXPECT_EQ(settings->findChildren<gui::FontSizeSettingsWindowController*>().size(), 1);
+    EXPECT_EQ(settings->findChildren<tc::gui::FontSizeSettingsWindowController*>().size(), 1);
     EXPECT_EQ(watchlist->currentText(), shell->text("11024")); // prepared afresh
     QTest::keyClick(watchlist, Qt::Key_Down);
     apply->click();
@@ -87,7 +87,7 @@ TEST_F(Settings, AccountSheetsWaitForTheirWindowsAndThePasswordNeedsTheNetwork) 
     int made = 0;
     settings->setChangePasswordSheet([&](QWidget* owner) {
         ++made;
-        return new gui::SheetController(owner);
+        return new tc::gui::SheetController(owner);
     });
     bool network = false;
     settings->setNetworkAvailableQuery([&] { return network; });

@@ -1,5 +1,5 @@
-#include "gui/app/common_alert.h"
-#include "gui/app/sound_notification.h"
+#include "app/common_alert.h"
+#include "app/sound_notification.h"
 #include "gui_test_support.h"
 #include "platform/dispatch.h"
 
@@ -56,7 +56,7 @@ TEST_F(ShellAlerts, LoginElsewhereQuitsWhenTheAlertCloses) {
 }
 
 TEST_F(ShellAlerts, AnUnsupportedVersionOffersUpdateOrLaterAndLaterKeepsTheProgram) {
-    QSignalSpy refused(shell.get(), &gui::QtShell::loginRefused);
+    QSignalSpy refused(shell.get(), &tc::gui::QtShell::loginRefused);
     shell->showLoginMessages({"Please update", "3", std::string("https://example.invalid/get")});
     EXPECT_EQ(refused.count(), 1);
     ASSERT_EQ(alerts().size(), 1);
@@ -70,10 +70,10 @@ TEST_F(ShellAlerts, AnUnsupportedVersionOffersUpdateOrLaterAndLaterKeepsTheProgr
 }
 
 TEST_F(ShellAlerts, ALostStreamPlaysItsSoundReopensTheFormAlertsAndChecksTheNetworkLater) {
-    auto clock = std::make_shared<platform::ManualClock>();
-    platform::ScopedClock scoped(clock);
-    QSignalSpy sounds(&shell->sounds(), &gui::SoundNotification::soundRequested);
-    QSignalSpy lost(shell.get(), &gui::QtShell::connectionLost);
+    auto clock = std::make_shared<tc::platform::ManualClock>();
+    tc::platform::ScopedClock scoped(clock);
+    QSignalSpy sounds(&shell->sounds(), &tc::gui::SoundNotification::soundRequested);
+    QSignalSpy lost(shell.get(), &tc::gui::QtShell::connectionLost);
     int followUps = 0;
     shell->setConnectionFailureFollowUp([&] { ++followUps; });
 
@@ -93,7 +93,7 @@ TEST_F(ShellAlerts, ALostStreamPlaysItsSoundReopensTheFormAlertsAndChecksTheNetw
 }
 
 TEST_F(ShellAlerts, SoundsAreSilentWhenSwitchedOffOrUnknown) {
-    QSignalSpy sounds(&shell->sounds(), &gui::SoundNotification::soundRequested);
+    QSignalSpy sounds(&shell->sounds(), &tc::gui::SoundNotification::soundRequested);
     defaults->set("SoundKey", true);
     shell->playSoundNamed("order");
     EXPECT_EQ(sounds.count(), 0);

@@ -1,9 +1,9 @@
-#include "gui/app/shell_rules.h"
+#include "app/shell_rules.h"
 #include "platform/user_defaults.h"
 
 #include <gtest/gtest.h>
 
-namespace gui {
+namespace tc::gui {
 namespace {
 
 TEST(ShellRules, StoredLanguageOutsideTheListMeansEnglish) {
@@ -49,7 +49,7 @@ TEST(ShellRules, ChoicesForStoredValues) {
 }
 
 TEST(ShellRules, FirstStartStoresDefaultFontSizesLaterStartsKeepThem) {
-    auto defaults = platform::UserDefaults::inMemory();
+    auto defaults = tc::platform::UserDefaults::inMemory();
     PreferenceManager::setDefaultFontSize(*defaults);
     EXPECT_EQ(PreferenceManager::getFontSizeInfoForKey(*defaults, kWatchlistFontSizeKey), 12);
     PreferenceManager::saveFontSizeInfo(*defaults, 20, kPositionsFontSizeKey);
@@ -63,7 +63,7 @@ struct FakeIdle : IdleSource {
 };
 
 TEST(IdleTimeChecker, FiresOnceWhenIdleReachesTheSettingEvenOnALateCheck) {
-    auto defaults = platform::UserDefaults::inMemory();
+    auto defaults = tc::platform::UserDefaults::inMemory();
     FakeIdle idle;
     int fired = 0;
     IdleTimeChecker checker(*defaults, idle, [&] { ++fired; });
@@ -87,4 +87,4 @@ TEST(IdleTimeChecker, AnUnreadableIdleTimeNeverFires) {
 }
 
 } // namespace
-} // namespace gui
+} // namespace tc::gui

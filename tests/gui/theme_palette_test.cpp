@@ -1,8 +1,8 @@
-#include "gui/app/theme_palette.h"
+#include "app/theme_palette.h"
 
 #include <gtest/gtest.h>
 
-namespace gui {
+namespace tc::gui {
 namespace {
 
 // Text must stay readable on what it is drawn on (WCAG AA: 4.5 for text, 3 for hints and frames).
@@ -31,4 +31,4 @@ TEST(ThemePalette, DarkIsDarkAndLightIsLight) {
 }
 
 } // namespace
-} // namespace gui
+} // namespace tc::gui

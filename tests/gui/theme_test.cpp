@@ -1,8 +1,8 @@
-#include "gui/app/gui_objects.h"
-#include "gui/app/in_app_notification_center.h"
-#include "gui/app/settings_window_controller.h"
-#include "gui/app/theme_manager.h"
-#include "gui/app/theme_palette.h"
+#include "app/gui_objects.h"
+#include "app/in_app_notification_center.h"
+#include "app/settings_window_controller.h"
+#include "app/theme_manager.h"
+#include "app/theme_palette.h"
 #include "gui_test_support.h"
 
 #include <QCheckBox>
@@ -22,7 +22,7 @@ public:
 };
 
 QColor windowColour(int theme) {
-    const gui::Rgba c = gui::themeColors(theme)->window;
+    const tc::gui::Rgba c = tc::gui::themeColors(theme)->window;
     return QColor(c.r, c.g, c.b);
 }
 
@@ -32,11 +32,11 @@ TEST_F(Themes, AFirstStartIsDarkAndASwitchRepaintsEveryOpenWindow) {
     EXPECT_EQ(defaults->integerForKey("Theme"), 0);
     EXPECT_TRUE(defaults->objectForKey("Theme"));
 
-    auto* settings = new gui::SettingsWindowController(*shell);
+    auto* settings = new tc::gui::SettingsWindowController(*shell);
     settings->show();
     shell->guiObjects().showAbout(nullptr);
     QWidget* about = shell->guiObjects().aboutWindowController();
-    QWidget* banner = shell->banners().deliverNotification(InAppNotification{});
+    QWidget* banner = shell->banners().deliverNotification(tc::InAppNotification{});
     QList<QWidget*> windows{settings, about, banner};
     std::vector<std::unique_ptr<PaintCounter>> counters;
     for (QWidget* w : windows) {
@@ -44,7 +44,7 @@ TEST_F(Themes, AFirstStartIsDarkAndASwitchRepaintsEveryOpenWindow) {
         EXPECT_EQ(w->palette().color(QPalette::Window), windowColour(0));
         counters.push_back(std::make_unique<PaintCounter>(w));
     }
-    QSignalSpy changed(&shell->themes(), &gui::ThemeManager::themeChanged);
+    QSignalSpy changed(&shell->themes(), &tc::gui::ThemeManager::themeChanged);
 
     settings->findChild<QCheckBox*>("themeButton")->click(); // on: light
     EXPECT_EQ(defaults->integerForKey("Theme"), 1);

@@ -1,14 +1,14 @@
-#include "gui/app/about_window_controller.h"
+#include "app/about_window_controller.h"
 
-#include "gui/app/language.h"
+#include "app/language.h"
 #include "platform/bundle.h"
-#include "session/positional_text.h"
+#include "session/text/positional_text.h"
 #include "ui_about_window_controller.h"
 
 #include <QApplication>
 #include <QIcon>
 
-namespace gui {
+namespace tc::gui {
 
 AboutWindowController::AboutWindowController(Language& language, QWidget* parent)
     : QDialog(parent), ui_(std::make_unique<Ui::AboutWindowController>()), language_(language) {
@@ -36,4 +36,4 @@ void AboutWindowController::loadData() {
     ui_->disclaimerLabel->setText(QString::fromStdString(fillPositional(disclaimer, {"\n\n"})));
 }
 
-} // namespace gui
+} // namespace tc::gui

@@ -9,7 +9,7 @@ namespace Ui {
 class AboutWindowController;
 }
 
-namespace gui {
+namespace tc::gui {
 
 class Language;
 
@@ -29,4 +29,4 @@ private:
     Language& language_;
 };
 
-} // namespace gui
+} // namespace tc::gui

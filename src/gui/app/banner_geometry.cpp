@@ -1,9 +1,9 @@
-#include "gui/app/banner_geometry.h"
+#include "app/banner_geometry.h"
 
 #include <algorithm>
 #include <cmath>
 
-namespace gui {
+namespace tc::gui {
 
 BannerLayout layoutBanner(const BannerMeasures& m, const BannerRect& screen, double slide) {
     BannerLayout l;
@@ -46,4 +46,4 @@ BannerLayout layoutBanner(const BannerMeasures& m, const BannerRect& screen, dou
     return l;
 }
 
-} // namespace gui
+} // namespace tc::gui

@@ -4,7 +4,7 @@
 // leaves sliding right, fading out.
 #include <functional>
 
-namespace gui {
+namespace tc::gui {
 
 struct BannerRect {
     double x = 0;
@@ -53,4 +53,4 @@ struct BannerLayout {
 // `screen` is the usable area of the screen; `slide` how far the banner moves down as it appears.
 BannerLayout layoutBanner(const BannerMeasures& measures, const BannerRect& screen, double slide);
 
-} // namespace gui
+} // namespace tc::gui

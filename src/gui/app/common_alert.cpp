@@ -1,11 +1,11 @@
-#include "gui/app/common_alert.h"
+#include "app/common_alert.h"
 
 #include <QApplication>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 
-namespace gui {
+namespace tc::gui {
 namespace {
 
 constexpr char kTopicProperty[] = "alertTopic";
@@ -89,4 +89,4 @@ QMessageBox* CommonAlert::open(QWidget* parent, const AlertSpec& spec, std::func
     return box;
 }
 
-} // namespace gui
+} // namespace tc::gui

@@ -10,7 +10,7 @@
 class QMessageBox;
 class QWidget;
 
-namespace gui {
+namespace tc::gui {
 
 struct AlertSpec {
     enum Style { Warning = 0, Informational = 1, Critical = 2 };
@@ -31,4 +31,4 @@ public:
     static QMessageBox* showing(QWidget* parent, const QString& topic);
 };
 
-} // namespace gui
+} // namespace tc::gui

@@ -1,6 +1,6 @@
-#include "gui/app/desktop_idle_source.h"
+#include "app/desktop_idle_source.h"
 
-#include "gui/app/system_notifier.h"
+#include "app/system_notifier.h"
 #include "platform/log.h"
 
 #include <QCoreApplication>
@@ -10,7 +10,7 @@
 #include <QDBusPendingReply>
 #include <QEvent>
 
-namespace gui {
+namespace tc::gui {
 
 DesktopIdleSource::DesktopIdleSource(QObject* parent) : QObject(parent) {
     sinceInput_.start();
@@ -84,4 +84,4 @@ void DesktopIdleSource::ask() {
     });
 }
 
-} // namespace gui
+} // namespace tc::gui

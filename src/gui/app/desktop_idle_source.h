@@ -2,14 +2,14 @@
 // The user's idle time: the desktop's idle monitor over D-Bus where one answers (GNOME's Mutter,
 // then the freedesktop screen saver), else the time since the program's own last keyboard or mouse
 // input. D-Bus is asked asynchronously; each reading gives the latest answer and asks again.
-#include "gui/app/shell_rules.h"
+#include "app/shell_rules.h"
 
 #include <QElapsedTimer>
 #include <QObject>
 
 #include <cstdint>
 
-namespace gui {
+namespace tc::gui {
 
 class DesktopIdleSource : public QObject, public IdleSource {
     Q_OBJECT
@@ -33,4 +33,4 @@ private:
     std::int64_t desktopIdleMs_ = -1; // latest answer of the desktop monitor
 };
 
-} // namespace gui
+} // namespace tc::gui

@@ -1,10 +1,10 @@
-#include "gui/app/font_size_settings_window_controller.h"
+#include "app/font_size_settings_window_controller.h"
 
-#include "gui/app/language.h"
-#include "gui/app/shell_rules.h"
+#include "app/language.h"
+#include "app/shell_rules.h"
 #include "ui_font_size_settings_window_controller.h"
 
-namespace gui {
+namespace tc::gui {
 
 FontSizeSettingsWindowController::FontSizeSettingsWindowController(Language& language,
                                                                    platform::UserDefaults& defaults,
@@ -62,4 +62,4 @@ void FontSizeSettingsWindowController::applyButtonClicked() {
     accept();
 }
 
-} // namespace gui
+} // namespace tc::gui

@@ -1,7 +1,7 @@
 #pragma once
 // The font-size sheet of the settings window: the sizes of the quotes board and of the order and
 // position tables, written only by Apply.
-#include "gui/app/sheet_controller.h"
+#include "app/sheet_controller.h"
 
 #include <cstdint>
 #include <memory>
@@ -10,11 +10,11 @@ namespace Ui {
 class FontSizeSettingsWindowController;
 }
 
-namespace platform {
+namespace tc::platform {
 class UserDefaults;
 }
 
-namespace gui {
+namespace tc::gui {
 
 class Language;
 
@@ -39,4 +39,4 @@ private:
     std::int64_t poFontSize_ = 0;
 };
 
-} // namespace gui
+} // namespace tc::gui

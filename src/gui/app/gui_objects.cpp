@@ -1,8 +1,8 @@
-#include "gui/app/gui_objects.h"
+#include "app/gui_objects.h"
 
-#include "gui/app/about_window_controller.h"
+#include "app/about_window_controller.h"
 
-namespace gui {
+namespace tc::gui {
 
 GUIObjects::GUIObjects(Language& language) : language_(language) {}
 
@@ -28,4 +28,4 @@ void GUIObjects::showAbout(QWidget* owner) {
     about->activateWindow();
 }
 
-} // namespace gui
+} // namespace tc::gui

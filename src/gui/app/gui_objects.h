@@ -1,7 +1,7 @@
 #pragma once
 // The holder of the program's single windows that several owners open (the About window; the
 // order ticket joins it), and of the confirmation switch. Windows are made on first request.
-#include "gui/app/about_window_controller.h"
+#include "app/about_window_controller.h"
 
 #include <QPointer>
 
@@ -9,7 +9,7 @@
 
 class QWidget;
 
-namespace gui {
+namespace tc::gui {
 
 class Language;
 
@@ -34,4 +34,4 @@ private:
     QPointer<AboutWindowController> about_;
 };
 
-} // namespace gui
+} // namespace tc::gui

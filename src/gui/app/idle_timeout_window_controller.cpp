@@ -1,11 +1,11 @@
-#include "gui/app/idle_timeout_window_controller.h"
+#include "app/idle_timeout_window_controller.h"
 
-#include "gui/app/language.h"
-#include "gui/app/shell_rules.h"
+#include "app/language.h"
+#include "app/shell_rules.h"
 #include "platform/user_defaults.h"
 #include "ui_idle_timeout_window_controller.h"
 
-namespace gui {
+namespace tc::gui {
 
 IdleTimeoutWindowController::IdleTimeoutWindowController(Language& language, platform::UserDefaults& defaults,
                                                          QWidget* parent)
@@ -48,4 +48,4 @@ void IdleTimeoutWindowController::applyButtonClicked() {
     accept();
 }
 
-} // namespace gui
+} // namespace tc::gui

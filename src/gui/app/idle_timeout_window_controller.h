@@ -1,6 +1,6 @@
 #pragma once
 // The idle time-out sheet of the settings window: after how long without input the program ends.
-#include "gui/app/sheet_controller.h"
+#include "app/sheet_controller.h"
 
 #include <memory>
 
@@ -8,11 +8,11 @@ namespace Ui {
 class IdleTimeoutWindowController;
 }
 
-namespace platform {
+namespace tc::platform {
 class UserDefaults;
 }
 
-namespace gui {
+namespace tc::gui {
 
 class Language;
 
@@ -34,4 +34,4 @@ private:
     platform::UserDefaults& defaults_;
 };
 
-} // namespace gui
+} // namespace tc::gui

@@ -1,8 +1,8 @@
-#include "gui/app/images.h"
+#include "app/images.h"
 
 #include <QFile>
 
-namespace gui {
+namespace tc::gui {
 namespace {
 
 QString resourcePath(QString name) {
@@ -26,4 +26,4 @@ QIcon instrumentTypeImage(const QString& typeName) {
     return QIcon(path.isEmpty() ? QStringLiteral(":/images/Others.svg") : path);
 }
 
-} // namespace gui
+} // namespace tc::gui

@@ -6,11 +6,11 @@
 
 #include <string_view>
 
-namespace gui {
+namespace tc::gui {
 
 // The image of that name, or a null icon when the program has none.
 QIcon image(std::string_view name);
 // The image of an instrument type; "Others" for a type without its own.
 QIcon instrumentTypeImage(const QString& typeName);
 
-} // namespace gui
+} // namespace tc::gui

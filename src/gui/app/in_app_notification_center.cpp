@@ -1,7 +1,7 @@
-#include "gui/app/in_app_notification_center.h"
+#include "app/in_app_notification_center.h"
 
-#include "gui/app/language.h"
-#include "gui/app/sound_notification.h"
+#include "app/language.h"
+#include "app/sound_notification.h"
 
 #include <QApplication>
 #include <QFontMetrics>
@@ -21,7 +21,7 @@
 #include <algorithm>
 #include <climits>
 
-namespace gui {
+namespace tc::gui {
 namespace {
 
 constexpr int kShowMs = 420;
@@ -313,4 +313,4 @@ void InAppNotificationCenter::activate(InAppNotificationBannerController* banner
     dismissAllBanners();
 }
 
-} // namespace gui
+} // namespace tc::gui

@@ -3,7 +3,7 @@
 // of the screen with an icon, a title, a subtitle, a text and optionally two buttons, and fade out
 // after their delay. A dismissal that arrives while a banner is still sliding in waits until it is
 // in place, so a banner never stays on screen after it was dismissed.
-#include "gui/app/banner_geometry.h"
+#include "app/banner_geometry.h"
 #include "session/application_interface.h"
 
 #include <QList>
@@ -15,7 +15,7 @@ class QLabel;
 class QParallelAnimationGroup;
 class QPushButton;
 
-namespace gui {
+namespace tc::gui {
 
 class Language;
 class SoundNotification;
@@ -101,4 +101,4 @@ private:
     QList<QPointer<InAppNotificationBannerController>> banners_;
 };
 
-} // namespace gui
+} // namespace tc::gui

@@ -1,10 +1,10 @@
-#include "gui/app/keychain_secret_store.h"
+#include "app/keychain_secret_store.h"
 
-#include "gui/app/system_notifier.h"
+#include "app/system_notifier.h"
 
 #include <qt6keychain/keychain.h>
 
-namespace gui {
+namespace tc::gui {
 namespace {
 
 const QString kService = QStringLiteral("tradeclient");
@@ -60,4 +60,4 @@ void KeychainSecretStore::remove(const std::string& key) {
     makeJob<QKeychain::DeletePasswordJob>(this, key)->start();
 }
 
-} // namespace gui
+} // namespace tc::gui

@@ -2,11 +2,11 @@
 // Passwords in the desktop's Secret Service, through qtkeychain; never in a file (the insecure
 // fallback stays off). Where no Secret Service answers, writes fail with the reason and reads find
 // nothing.
-#include "gui/app/remembered_users.h"
+#include "app/remembered_users.h"
 
 #include <QObject>
 
-namespace gui {
+namespace tc::gui {
 
 class KeychainSecretStore : public QObject, public SecretStore {
     Q_OBJECT
@@ -18,4 +18,4 @@ public:
     void remove(const std::string& key) override;
 };
 
-} // namespace gui
+} // namespace tc::gui

@@ -1,8 +1,8 @@
-#include "gui/app/language.h"
+#include "app/language.h"
 
-#include "gui/app/shell_rules.h"
+#include "app/shell_rules.h"
 #include "platform/user_defaults.h"
-#include "session/language_string.h"
+#include "session/text/language_string.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -16,7 +16,7 @@
 
 #include <string>
 
-namespace gui {
+namespace tc::gui {
 namespace {
 
 // The table's text, or nullopt when the table lacks the key (the lookup then answers the key) or
@@ -122,4 +122,4 @@ void bindLanguage(QWidget* root, Language& language, std::function<void()> after
     QObject::connect(&language, &Language::changed, root, apply);
 }
 
-} // namespace gui
+} // namespace tc::gui

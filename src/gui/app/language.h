@@ -13,11 +13,11 @@
 
 class QWidget;
 
-namespace platform {
+namespace tc::platform {
 class UserDefaults;
 }
 
-namespace gui {
+namespace tc::gui {
 
 inline constexpr char kLangKeyProperty[] = "langKey";
 inline constexpr char kLangToolTipKeyProperty[] = "langToolTipKey";
@@ -54,4 +54,4 @@ void applyLanguage(QObject* root, const Language& language);
 // applyLanguage now and whenever the language changes; `after` then sets the texts composed in code.
 void bindLanguage(QWidget* root, Language& language, std::function<void()> after = {});
 
-} // namespace gui
+} // namespace tc::gui

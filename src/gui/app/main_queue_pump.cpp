@@ -1,4 +1,4 @@
-#include "gui/app/main_queue_pump.h"
+#include "app/main_queue_pump.h"
 
 #include "platform/dispatch.h"
 
@@ -10,7 +10,7 @@
 #include <chrono>
 #include <mutex>
 
-namespace gui {
+namespace tc::gui {
 
 // Shared with the wake-up hook, which other threads may be running while the pump goes away.
 struct MainQueuePump::Hook {
@@ -61,4 +61,4 @@ void MainQueuePump::drain() {
     timer_.start(static_cast<int>(std::min<std::chrono::milliseconds::rep>(ms.count(), 24 * 3600 * 1000)));
 }
 
-} // namespace gui
+} // namespace tc::gui

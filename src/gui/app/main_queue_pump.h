@@ -8,7 +8,7 @@
 
 #include <memory>
 
-namespace gui {
+namespace tc::gui {
 
 class MainQueuePump : public QObject {
     Q_OBJECT
@@ -25,4 +25,4 @@ private:
     QTimer timer_;
 };
 
-} // namespace gui
+} // namespace tc::gui

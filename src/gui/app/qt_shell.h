@@ -19,11 +19,11 @@
 
 class QWidget;
 
-namespace platform {
+namespace tc::platform {
 class UserDefaults;
 }
 
-namespace gui {
+namespace tc::gui {
 
 class GUIObjects;
 class InAppNotificationCenter;
@@ -115,4 +115,4 @@ private:
 // Registers the program's images, sounds and icon; called once before any window is made.
 void initResources();
 
-} // namespace gui
+} // namespace tc::gui

@@ -1,13 +1,13 @@
-#include "gui/app/remembered_users.h"
+#include "app/remembered_users.h"
 
-#include "connection/base64.h"
 #include "connection/crypto.h"
+#include "platform/base64.h"
 #include "platform/log.h"
 #include "platform/user_defaults.h"
 
 #include <memory>
 
-namespace gui {
+namespace tc::gui {
 namespace {
 
 // An entry is four short fields; anything longer was not written by us.
@@ -78,13 +78,13 @@ std::optional<std::string> RememberedUsers::encryptEntry(std::string_view plain,
     auto cipher = Crypto::transformData({bytes, plain.size()}, Crypto::kAlgorithmAES, Crypto::kEncrypt, key);
     if (!cipher)
         return std::nullopt;
-    return Base64::encodeBase64WithData(*cipher);
+    return platform::Base64::encodeBase64WithData(*cipher);
 }
 
 std::optional<std::string> RememberedUsers::decryptEntry(std::string_view stored, std::string_view key) {
     if (key.empty() || stored.size() > kMaxStoredEntryBytes)
         return std::nullopt;
-    auto cipher = Base64::decodeBase64WithString(stored);
+    auto cipher = platform::Base64::decodeBase64WithString(stored);
     if (!cipher)
         return std::nullopt;
     auto plain = Crypto::transformData(*cipher, Crypto::kAlgorithmAES, Crypto::kDecrypt, key);
@@ -145,4 +145,4 @@ void RememberedUsers::remove(std::string_view mode) {
     defaults_.synchronize();
 }
 
-} // namespace gui
+} // namespace tc::gui

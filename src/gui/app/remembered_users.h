@@ -9,11 +9,11 @@
 #include <string>
 #include <string_view>
 
-namespace platform {
+namespace tc::platform {
 class UserDefaults;
 }
 
-namespace gui {
+namespace tc::gui {
 
 inline constexpr std::string_view kLiveMode = "Live";
 inline constexpr std::string_view kDemoMode = "Demo";
@@ -75,4 +75,4 @@ private:
     std::shared_ptr<bool> failureLogged_; // shared with answers that may outlive this object
 };
 
-} // namespace gui
+} // namespace tc::gui

@@ -1,17 +1,17 @@
-#include "gui/app/settings_window_controller.h"
+#include "app/settings_window_controller.h"
 
-#include "gui/app/common_alert.h"
-#include "gui/app/font_size_settings_window_controller.h"
-#include "gui/app/idle_timeout_window_controller.h"
-#include "gui/app/language.h"
-#include "gui/app/qt_shell.h"
-#include "gui/app/theme_manager.h"
-#include "gui/app/theme_palette.h"
+#include "app/common_alert.h"
+#include "app/font_size_settings_window_controller.h"
+#include "app/idle_timeout_window_controller.h"
+#include "app/language.h"
+#include "app/qt_shell.h"
+#include "app/theme_manager.h"
+#include "app/theme_palette.h"
 #include "platform/user_defaults.h"
 #include "session/application_interface.h"
 #include "ui_settings_window_controller.h"
 
-namespace gui {
+namespace tc::gui {
 
 SettingsWindowController::SettingsWindowController(QtShell& shell, QWidget* parent)
     : QDialog(parent), ui_(std::make_unique<Ui::SettingsWindowController>()), shell_(shell) {
@@ -122,4 +122,4 @@ void SettingsWindowController::openSheet(LazySheet& lazy) {
         lazy.sheet->openOn(this);
 }
 
-} // namespace gui
+} // namespace tc::gui

@@ -12,7 +12,7 @@ namespace Ui {
 class SettingsWindowController;
 }
 
-namespace gui {
+namespace tc::gui {
 
 class FontSizeSettingsWindowController;
 class IdleTimeoutWindowController;
@@ -65,4 +65,4 @@ private:
     std::function<bool()> networkAvailable_;
 };
 
-} // namespace gui
+} // namespace tc::gui

@@ -1,6 +1,6 @@
-#include "gui/app/sheet_controller.h"
+#include "app/sheet_controller.h"
 
-namespace gui {
+namespace tc::gui {
 
 void SheetController::openOn(QWidget* owner) {
     if (isVisible()) {
@@ -14,4 +14,4 @@ void SheetController::openOn(QWidget* owner) {
     open();
 }
 
-} // namespace gui
+} // namespace tc::gui

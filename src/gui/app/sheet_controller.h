@@ -4,7 +4,7 @@
 // not opened again.
 #include <QDialog>
 
-namespace gui {
+namespace tc::gui {
 
 class SheetController : public QDialog {
     Q_OBJECT
@@ -17,4 +17,4 @@ public:
     void openOn(QWidget* owner);
 };
 
-} // namespace gui
+} // namespace tc::gui

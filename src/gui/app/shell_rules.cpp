@@ -1,10 +1,10 @@
-#include "gui/app/shell_rules.h"
+#include "app/shell_rules.h"
 
 #include "platform/user_defaults.h"
 
 #include <algorithm>
 
-namespace gui {
+namespace tc::gui {
 namespace {
 
 bool isBlank(std::string_view text) {
@@ -119,4 +119,4 @@ void IdleTimeChecker::startCheckingIdleTime() {
         onTimeout_();
 }
 
-} // namespace gui
+} // namespace tc::gui

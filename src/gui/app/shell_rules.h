@@ -9,11 +9,11 @@
 #include <optional>
 #include <string_view>
 
-namespace platform {
+namespace tc::platform {
 class UserDefaults;
 }
 
-namespace gui {
+namespace tc::gui {
 
 // User defaults the shell reads and writes.
 inline constexpr std::string_view kLanguageKey = "LanguageKey"; // 0..11, absent = 0
@@ -121,4 +121,4 @@ private:
     bool fired_ = false;
 };
 
-} // namespace gui
+} // namespace tc::gui

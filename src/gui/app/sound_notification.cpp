@@ -1,4 +1,4 @@
-#include "gui/app/sound_notification.h"
+#include "app/sound_notification.h"
 
 #include "platform/user_defaults.h"
 #include "session/application_interface.h"
@@ -9,7 +9,7 @@
 #include <QSoundEffect>
 #include <QUrl>
 
-namespace gui {
+namespace tc::gui {
 
 SoundNotification::SoundNotification(platform::UserDefaults& defaults, QObject* parent)
     : QObject(parent), defaults_(defaults) {}
@@ -46,4 +46,4 @@ void SoundNotification::playSoundNamed(std::string_view name) {
     effect->play();
 }
 
-} // namespace gui
+} // namespace tc::gui

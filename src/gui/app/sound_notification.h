@@ -9,11 +9,11 @@
 
 class QSoundEffect;
 
-namespace platform {
+namespace tc::platform {
 class UserDefaults;
 }
 
-namespace gui {
+namespace tc::gui {
 
 class SoundNotification : public QObject {
     Q_OBJECT
@@ -35,4 +35,4 @@ private:
     std::map<QString, QSoundEffect*> effects_;
 };
 
-} // namespace gui
+} // namespace tc::gui

@@ -1,4 +1,4 @@
-#include "gui/app/system_notifier.h"
+#include "app/system_notifier.h"
 
 #include "platform/log.h"
 
@@ -13,7 +13,7 @@
 #include <QTimer>
 #include <QVariantMap>
 
-namespace gui {
+namespace tc::gui {
 namespace {
 
 constexpr int kDelayMs = 1000;
@@ -74,4 +74,4 @@ void SystemNotifier::showInTray(const QString& title, const QString& text) {
     Q_EMIT delivered(QStringLiteral("tray"));
 }
 
-} // namespace gui
+} // namespace tc::gui

@@ -6,7 +6,7 @@
 
 class QSystemTrayIcon;
 
-namespace gui {
+namespace tc::gui {
 
 // True when a D-Bus session bus can be reached without starting one.
 bool sessionBusAvailable();
@@ -30,4 +30,4 @@ private:
     QSystemTrayIcon* tray_ = nullptr;
 };
 
-} // namespace gui
+} // namespace tc::gui

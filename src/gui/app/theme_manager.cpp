@@ -1,7 +1,7 @@
-#include "gui/app/theme_manager.h"
+#include "app/theme_manager.h"
 
-#include "gui/app/shell_rules.h"
-#include "gui/app/theme_palette.h"
+#include "app/shell_rules.h"
+#include "app/theme_palette.h"
 #include "platform/user_defaults.h"
 
 #include <QApplication>
@@ -9,7 +9,7 @@
 #include <QStyle>
 #include <QStyleFactory>
 
-namespace gui {
+namespace tc::gui {
 namespace {
 
 QColor qColor(Rgba c) {
@@ -103,4 +103,4 @@ void ThemeManager::apply(std::int64_t theme) {
     qApp->setStyleSheet(styleSheet(theme));
 }
 
-} // namespace gui
+} // namespace tc::gui

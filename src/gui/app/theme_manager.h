@@ -8,11 +8,11 @@
 
 #include <cstdint>
 
-namespace platform {
+namespace tc::platform {
 class UserDefaults;
 }
 
-namespace gui {
+namespace tc::gui {
 
 class ThemeManager : public QObject {
     Q_OBJECT
@@ -42,4 +42,4 @@ private:
     platform::UserDefaults& defaults_;
 };
 
-} // namespace gui
+} // namespace tc::gui

@@ -1,9 +1,9 @@
-#include "gui/app/theme_palette.h"
+#include "app/theme_palette.h"
 
 #include <algorithm>
 #include <cmath>
 
-namespace gui {
+namespace tc::gui {
 namespace {
 
 constexpr ThemeColors kDark{
@@ -69,4 +69,4 @@ double contrastRatio(Rgba a, Rgba b) {
     return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
 }
 
-} // namespace gui
+} // namespace tc::gui

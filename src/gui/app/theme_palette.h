@@ -3,7 +3,7 @@
 // palette and a small style sheet. Chosen in the program, whatever the desktop's own theme is.
 #include <cstdint>
 
-namespace gui {
+namespace tc::gui {
 
 struct Rgba {
     std::uint8_t r = 0;
@@ -41,4 +41,4 @@ const ThemeColors* themeColors(std::int64_t theme);
 double relativeLuminance(Rgba colour);
 double contrastRatio(Rgba a, Rgba b);
 
-} // namespace gui
+} // namespace tc::gui

@@ -1,10 +1,10 @@
-#include "gui/app/window_shake.h"
+#include "app/window_shake.h"
 
 #include <QPointer>
 #include <QPropertyAnimation>
 #include <QWidget>
 
-namespace gui {
+namespace tc::gui {
 namespace {
 
 constexpr char kAnimationName[] = "tcShakeAnimation";
@@ -43,4 +43,4 @@ void shakeWindow(QWidget* window) {
     animation->start();
 }
 
-} // namespace gui
+} // namespace tc::gui

@@ -3,8 +3,8 @@
 // to rest where it was. A shake started while one runs continues from the same resting place.
 class QWidget;
 
-namespace gui {
+namespace tc::gui {
 
 void shakeWindow(QWidget* window);
 
-} // namespace gui
+} // namespace tc::gui

@@ -1,4 +1,4 @@
-#include "gui/controls/chart_drop_area.h"
+#include "controls/chart_drop_area.h"
 
 #include "platform/log.h"
 
@@ -6,7 +6,7 @@
 #include <QDropEvent>
 #include <QMimeData>
 
-namespace gui {
+namespace tc::gui {
 namespace {
 
 // Instrument codes are short; anything longer is not one.
@@ -45,4 +45,4 @@ void ChartDropArea::dropEvent(QDropEvent* event) {
     Q_EMIT symbolDropped(code, objectName());
 }
 
-} // namespace gui
+} // namespace tc::gui

@@ -3,7 +3,7 @@
 // slot ("Chart1".."Chart4"); a drop announces the code and the slot.
 #include <QWidget>
 
-namespace gui {
+namespace tc::gui {
 
 class ChartDropArea : public QWidget {
     Q_OBJECT
@@ -19,4 +19,4 @@ protected:
     void dropEvent(QDropEvent* event) override;
 };
 
-} // namespace gui
+} // namespace tc::gui

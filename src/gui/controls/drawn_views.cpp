@@ -1,10 +1,10 @@
-#include "gui/controls/drawn_views.h"
+#include "controls/drawn_views.h"
 
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
 
-namespace gui {
+namespace tc::gui {
 namespace {
 
 QColor grey(double white, double alpha = 1.0) {
@@ -66,4 +66,4 @@ PassThroughView::PassThroughView(QWidget* parent) : QWidget(parent) {
     setAttribute(Qt::WA_TransparentForMouseEvents);
 }
 
-} // namespace gui
+} // namespace tc::gui

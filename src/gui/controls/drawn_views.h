@@ -4,7 +4,7 @@
 #include <QPushButton>
 #include <QWidget>
 
-namespace gui {
+namespace tc::gui {
 
 // A panel with a dark vertical gradient and a black frame (toolbars of the chart panes).
 class DarkGradientView : public QWidget {
@@ -33,4 +33,4 @@ public:
     explicit PassThroughView(QWidget* parent = nullptr);
 };
 
-} // namespace gui
+} // namespace tc::gui

@@ -1,13 +1,13 @@
-#include "gui/controls/header_editor.h"
+#include "controls/header_editor.h"
 
-#include "gui/controls/input_filters.h"
-#include "gui/controls/input_rules.h"
+#include "controls/input_filters.h"
+#include "controls/input_rules.h"
 
 #include <QAbstractItemModel>
 #include <QHeaderView>
 #include <QLineEdit>
 
-namespace gui {
+namespace tc::gui {
 
 HeaderEditor::HeaderEditor(QHeaderView* header) : QObject(header), header_(header) {
     field_ = new QLineEdit(header->viewport());
@@ -43,4 +43,4 @@ void HeaderEditor::finish() {
     Q_EMIT edited(field_->text());
 }
 
-} // namespace gui
+} // namespace tc::gui

@@ -7,7 +7,7 @@
 class QHeaderView;
 class QLineEdit;
 
-namespace gui {
+namespace tc::gui {
 
 class HeaderEditor : public QObject {
     Q_OBJECT
@@ -29,4 +29,4 @@ private:
     QLineEdit* field_ = nullptr;
 };
 
-} // namespace gui
+} // namespace tc::gui

@@ -1,11 +1,11 @@
-#include "gui/controls/input_filters.h"
+#include "controls/input_filters.h"
 
-#include "gui/controls/input_rules.h"
+#include "controls/input_rules.h"
 
 #include <QComboBox>
 #include <QLineEdit>
 
-namespace gui {
+namespace tc::gui {
 
 QValidator::State DecimalValidator::validate(QString& input, int&) const {
     return isDecimalText(input.toStdString()) ? Acceptable : Invalid;
@@ -29,4 +29,4 @@ void installPortFilter(QLineEdit* field) {
     field->setMaxLength(static_cast<int>(kPortFieldLength));
 }
 
-} // namespace gui
+} // namespace tc::gui

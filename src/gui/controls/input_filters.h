@@ -6,7 +6,7 @@
 class QComboBox;
 class QLineEdit;
 
-namespace gui {
+namespace tc::gui {
 
 // Digits with at most one point (prices, quantities, amounts).
 class DecimalValidator : public QValidator {
@@ -29,4 +29,4 @@ void installDecimalFilter(QLineEdit* field);
 void installDecimalFilter(QComboBox* box);
 void installPortFilter(QLineEdit* field);
 
-} // namespace gui
+} // namespace tc::gui

@@ -1,8 +1,8 @@
-#include "gui/controls/input_rules.h"
+#include "controls/input_rules.h"
 
 #include <algorithm>
 
-namespace gui {
+namespace tc::gui {
 namespace {
 
 bool isDigit(char c) {
@@ -67,4 +67,4 @@ PriceHighlight priceHighlight(std::string_view price, std::size_t bigDigits, std
     return h;
 }
 
-} // namespace gui
+} // namespace tc::gui

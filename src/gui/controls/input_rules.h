@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-namespace gui {
+namespace tc::gui {
 
 // A price or quantity field: digits with at most one point. The empty text is allowed (a field
 // being cleared). Fields check the text an edit would leave, so a pasted "1.2.3" is refused like a
@@ -30,4 +30,4 @@ struct PriceHighlight {
 // digit. Lengths beyond the digits the price has are cut to fit, the small ones first.
 PriceHighlight priceHighlight(std::string_view price, std::size_t bigDigits, std::size_t smallDigits);
 
-} // namespace gui
+} // namespace tc::gui

@@ -1,4 +1,4 @@
-#include "gui/controls/price_text.h"
+#include "controls/price_text.h"
 
 #include <QFontMetricsF>
 #include <QPainter>
@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <vector>
 
-namespace gui {
+namespace tc::gui {
 namespace {
 
 QFont resized(const QFont& base, double factor, double growth) {
@@ -91,4 +91,4 @@ PriceHighlight lastCharactersEnlarged(const QString& text) {
     return h;
 }
 
-} // namespace gui
+} // namespace tc::gui

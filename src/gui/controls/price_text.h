@@ -1,7 +1,7 @@
 #pragma once
 // Drawing of a quote with its big figure enlarged and its last digits small and raised, centred
 // in a rectangle (the quotes board's price cells, the order ticket's buttons).
-#include "gui/controls/input_rules.h"
+#include "controls/input_rules.h"
 
 #include <QColor>
 #include <QFont>
@@ -10,7 +10,7 @@
 
 class QPainter;
 
-namespace gui {
+namespace tc::gui {
 
 struct PriceTextStyle {
     QFont font; // the base font
@@ -25,4 +25,4 @@ void drawPriceText(QPainter& painter, const QRectF& rect, const PriceHighlight& 
 // A text whose last two characters are 10 points larger (the order ticket's labels).
 PriceHighlight lastCharactersEnlarged(const QString& text);
 
-} // namespace gui
+} // namespace tc::gui

@@ -1,8 +1,8 @@
-#include "gui/screens/screen_registry.h"
+#include "screens/screen_registry.h"
 
-#include "gui/app/qt_shell.h"
-#include "gui/app/theme_manager.h"
-#include "gui/app/theme_palette.h"
+#include "app/qt_shell.h"
+#include "app/theme_manager.h"
+#include "app/theme_palette.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -11,7 +11,7 @@
 #include <QTextStream>
 #include <QThread>
 
-namespace gui::screens {
+namespace tc::gui::screens {
 
 ScreenContext::~ScreenContext() {
     for (auto it = owned_.rbegin(); it != owned_.rend(); ++it)
@@ -83,4 +83,4 @@ int captureScreens(QtShell& shell, const ScreenRegistry& registry, const QString
     return failures;
 }
 
-} // namespace gui::screens
+} // namespace tc::gui::screens

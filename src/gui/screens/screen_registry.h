@@ -17,11 +17,11 @@
 
 class QTextStream;
 
-namespace gui {
+namespace tc::gui {
 class QtShell;
 }
 
-namespace gui::screens {
+namespace tc::gui::screens {
 
 class ScreenContext {
 public:
@@ -73,4 +73,4 @@ void registerScreens(ScreenRegistry& registry);
 int captureScreens(QtShell& shell, const ScreenRegistry& registry, const QString& dir, QTextStream& log,
                    const QStringList& only = {});
 
-} // namespace gui::screens
+} // namespace tc::gui::screens
