@@ -9,8 +9,8 @@ namespace {
 using Banner = tc::gui::InAppNotificationBannerController;
 using guitest::waitFor;
 
-tc::InAppNotification note(double delay, bool buttons = false) {
-    tc::InAppNotification n;
+interfaces::InAppNotification note(double delay, bool buttons = false) {
+    interfaces::InAppNotification n;
     n.title = "TradeClient";
     n.subtitle = "Margin call";
     n.informativeText = "Account 1001 is below its margin.";
@@ -56,7 +56,8 @@ TEST_F(Banners, AClickGoesToTheDelegateWhichClosesEveryBanner) {
     EXPECT_EQ(second->phase(), Banner::Phase::Shown);
 
     std::vector<std::string> activated;
-    shell->setBannerDelegate([&](const tc::InAppNotification& n) { activated.push_back(n.subtitle); });
+    shell->setBannerDelegate(
+        [&](const interfaces::InAppNotification& n) { activated.push_back(n.subtitle); });
     QTest::mouseClick(second->findChild<QPushButton*>("actionButton"), Qt::LeftButton);
     EXPECT_EQ(activations.at(1).front().toInt(), Banner::kActionButton);
     EXPECT_EQ(activated, std::vector<std::string>{"Margin call"});

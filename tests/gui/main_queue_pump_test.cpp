@@ -46,3 +46,21 @@ TEST(MainQueuePump, AHandMovedClockWakesTheQueue) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(MainQueuePump, ATaskThatSpinsAnEventLoopIsNotReenteredAndWorkWaitsForItsEnd) {
+    guitest::LogCapture log;
+    std::vector<std::string> order;
+    tc::platform::MainQueue::async([&] {
+        order.push_back("task");
+        tc::platform::MainQueue::async([&] { order.push_back("posted meanwhile"); });
+        QTest::qWait(50); // a nested loop, as a modal exec() would run
+        order.push_back("task ends");
+    });
+    ASSERT_TRUE(guitest::waitFor([&] { return order.size() == 3; }));
+    EXPECT_EQ(order, (std::vector<std::string>{"task", "task ends", "posted meanwhile"}));
+    EXPECT_EQ(log.count("refused"), 1u);
+}
+
+} // namespace

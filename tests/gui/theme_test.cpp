@@ -36,7 +36,7 @@ TEST_F(Themes, AFirstStartIsDarkAndASwitchRepaintsEveryOpenWindow) {
     settings->show();
     shell->guiObjects().showAbout(nullptr);
     QWidget* about = shell->guiObjects().aboutWindowController();
-    QWidget* banner = shell->banners().deliverNotification(tc::InAppNotification{});
+    QWidget* banner = shell->banners().deliverNotification(interfaces::InAppNotification{});
     QList<QWidget*> windows{settings, about, banner};
     std::vector<std::unique_ptr<PaintCounter>> counters;
     for (QWidget* w : windows) {

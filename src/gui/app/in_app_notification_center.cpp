@@ -74,8 +74,8 @@ QLabel* makeLabel(QWidget* parent, const char* name, const QFont& font, const QC
 
 } // namespace
 
-InAppNotificationBannerController::InAppNotificationBannerController(const InAppNotification& notification,
-                                                                     const Language& language)
+InAppNotificationBannerController::InAppNotificationBannerController(
+    const interfaces::InAppNotification& notification, const Language& language)
     : QWidget(nullptr,
               Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::WindowDoesNotAcceptFocus),
       notification_(notification) {
@@ -272,7 +272,7 @@ InAppNotificationCenter::~InAppNotificationCenter() {
 }
 
 InAppNotificationBannerController*
-InAppNotificationCenter::deliverNotification(const InAppNotification& notification) {
+InAppNotificationCenter::deliverNotification(const interfaces::InAppNotification& notification) {
     auto* banner = new InAppNotificationBannerController(notification, language_);
     banners_.removeAll(nullptr);
     banners_.append(banner);
@@ -285,7 +285,7 @@ InAppNotificationCenter::deliverNotification(const InAppNotification& notificati
     return banner;
 }
 
-void InAppNotificationCenter::setDelegate(ApplicationInterface::BannerActivation delegate) {
+void InAppNotificationCenter::setDelegate(interfaces::ApplicationInterface::BannerActivation delegate) {
     delegate_ = std::move(delegate);
 }
 
@@ -307,7 +307,7 @@ void InAppNotificationCenter::activate(InAppNotificationBannerController* banner
     Q_EMIT activatedWithType(type);
     if (!delegate_)
         return;
-    const InAppNotification notification = banner->notification();
+    const interfaces::InAppNotification notification = banner->notification();
     auto delegate = delegate_;
     delegate(notification);
     dismissAllBanners();

@@ -4,7 +4,7 @@
 // after their delay. A dismissal that arrives while a banner is still sliding in waits until it is
 // in place, so a banner never stays on screen after it was dismissed.
 #include "app/banner_geometry.h"
-#include "session/application_interface.h"
+#include "interfaces/application_interface.h"
 
 #include <QList>
 #include <QObject>
@@ -30,7 +30,8 @@ public:
     static constexpr int kClicked = 1;
     static constexpr int kActionButton = 2;
 
-    InAppNotificationBannerController(const InAppNotification& notification, const Language& language);
+    InAppNotificationBannerController(const interfaces::InAppNotification& notification,
+                                      const Language& language);
 
     // Slides the banner in and dismisses it after `seconds`; a delay of 0 or less keeps it until the
     // user acts or every banner is dismissed.
@@ -40,7 +41,7 @@ public:
 
     Phase phase() const { return phase_; }
     bool animationIsRunning() const { return phase_ == Phase::Showing || phase_ == Phase::Hiding; }
-    const InAppNotification& notification() const { return notification_; }
+    const interfaces::InAppNotification& notification() const { return notification_; }
     const BannerLayout& bannerLayout() const { return layout_; }
     double fade() const { return fade_; }
     void setFade(double value);
@@ -59,7 +60,7 @@ private:
     void animateTo(const BannerRect& frame, double opacity, int durationMs);
     void animationEnded();
 
-    InAppNotification notification_;
+    interfaces::InAppNotification notification_;
     BannerLayout layout_;
     Phase phase_ = Phase::Prepared;
     bool dismissPending_ = false;
@@ -81,9 +82,9 @@ public:
 
     // Shows the banner for its dismiss delay and plays its sound; earlier banners stay until their
     // own time, and the new one takes the same place, on top.
-    InAppNotificationBannerController* deliverNotification(const InAppNotification& notification);
+    InAppNotificationBannerController* deliverNotification(const interfaces::InAppNotification& notification);
     // Who acts on a clicked banner or its action button; without one a click only announces itself.
-    void setDelegate(ApplicationInterface::BannerActivation delegate);
+    void setDelegate(interfaces::ApplicationInterface::BannerActivation delegate);
     // "InAppNotificationDismissBannerNotification": every banner on screen leaves.
     void dismissAllBanners();
     QList<InAppNotificationBannerController*> banners() const;
@@ -97,7 +98,7 @@ private:
 
     const Language& language_;
     SoundNotification& sounds_;
-    ApplicationInterface::BannerActivation delegate_;
+    interfaces::ApplicationInterface::BannerActivation delegate_;
     QList<QPointer<InAppNotificationBannerController>> banners_;
 };
 

@@ -49,8 +49,13 @@ void MainQueuePump::requestDrain() {
 
 void MainQueuePump::drain() {
     hook_->drainPosted = false;
-    platform::RunLoop::main().drain();
-    const auto next = platform::RunLoop::main().timeUntilNextDue();
+    platform::RunLoop& loop = platform::RunLoop::main();
+    loop.drain();
+    // Inside a task's own event loop the queue refuses to drain; the pass under way arms the timer
+    // when it ends, and a 0 ms timer now would only spin.
+    if (loop.isDraining())
+        return;
+    const auto next = loop.timeUntilNextDue();
     // A hand-moved clock wakes the queue itself when it moves; real time must not poll it.
     if (!next || platform::Clock::current()->isManual()) {
         timer_.stop();

@@ -80,15 +80,10 @@ void QtShell::showAlert(const AlertSpec& spec, std::function<void(int)> done) {
 void QtShell::ConnectionFailureNotification() {
     playSoundNamed("connectionLost");
     Q_EMIT connectionLost();
-    if (connectionFailureFollowUp_) {
-        platform::MainQueue::after(
-            std::chrono::duration_cast<platform::Clock::duration>(
-                std::chrono::duration<double>(kConnectionFailureFollowUpSeconds)),
-            [alive = std::weak_ptr<int>(alive_), followUp = connectionFailureFollowUp_] {
-                if (alive.lock())
-                    followUp();
-            });
-    }
+    if (connectionFailureFollowUp_)
+        platform::MainQueue::after(std::chrono::duration_cast<platform::Clock::duration>(
+                                       std::chrono::duration<double>(kConnectionFailureFollowUpSeconds)),
+                                   guard_.bind(connectionFailureFollowUp_));
     showAlert({text("0052"), text("20251"), AlertSpec::Critical, {}, QStringLiteral("connectionLost")});
 }
 
@@ -98,7 +93,7 @@ void QtShell::LogininAnotherLocation(const std::string& text) {
               [this](int) { terminate(); });
 }
 
-void QtShell::showLoginMessages(const LoginMessageAlert& alert) {
+void QtShell::showLoginMessages(const interfaces::LoginMessageAlert& alert) {
     shakeWindow(primaryWindow());
     Q_EMIT loginRefused();
     AlertSpec spec{fromStd(applicationName_), fromStd(alert.message), AlertSpec::Critical, {}, {}};
@@ -122,10 +117,10 @@ void QtShell::ShowCommonAlertVieWwithMessage(const std::string& message, const s
 }
 
 void QtShell::ShowCommonUserNotificationwithMessage(const std::string& message, const std::string& title) {
-    deliverNotification(makeCommonBanner(applicationName_, message, title));
+    deliverNotification(interfaces::makeCommonBanner(applicationName_, message, title));
 }
 
-void QtShell::deliverNotification(const InAppNotification& notification) {
+void QtShell::deliverNotification(const interfaces::InAppNotification& notification) {
     banners_->deliverNotification(notification);
 }
 

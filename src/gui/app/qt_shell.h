@@ -6,7 +6,8 @@
 // Alerts open window-modal on the primary window (the login window, then the main window) and
 // never nest an event loop. The login window follows connectionLost and loginRefused to make its
 // form usable again.
-#include "session/application_interface.h"
+#include "interfaces/application_interface.h"
+#include "platform/handler.h"
 
 #include <QObject>
 #include <QPointer>
@@ -33,7 +34,7 @@ class SystemNotifier;
 class ThemeManager;
 struct AlertSpec;
 
-class QtShell : public QObject, public ApplicationInterface {
+class QtShell : public QObject, public interfaces::ApplicationInterface {
     Q_OBJECT
 public:
     // Reads the sign-in data's property lists, the language and the theme; applies the theme and
@@ -41,7 +42,7 @@ public:
     explicit QtShell(platform::UserDefaults& defaults, QObject* parent = nullptr);
     ~QtShell() override;
 
-    // ApplicationInterface
+    // interfaces::ApplicationInterface
     LoginInputdata& logindata() override { return *logindata_; }
     std::int64_t selectedLanguage() const override;
     bool loginSuccess() const override { return loginSuccess_.load(); }
@@ -49,10 +50,10 @@ public:
     std::string applicationName() const override { return applicationName_; }
     void ConnectionFailureNotification() override;
     void LogininAnotherLocation(const std::string& text) override;
-    void showLoginMessages(const LoginMessageAlert& alert) override;
+    void showLoginMessages(const interfaces::LoginMessageAlert& alert) override;
     void ShowCommonAlertVieWwithMessage(const std::string& message, const std::string& title) override;
     void ShowCommonUserNotificationwithMessage(const std::string& message, const std::string& title) override;
-    void deliverNotification(const InAppNotification& notification) override;
+    void deliverNotification(const interfaces::InAppNotification& notification) override;
     void setBannerDelegate(BannerActivation onActivate) override;
     void showLocalNotificationWithTitle(const std::string& title, const std::string& subTitle) override;
     void playSoundNamed(std::string_view name) override;
@@ -109,7 +110,7 @@ private:
     std::atomic<bool> loginSuccess_{false};
     std::function<void()> connectionFailureFollowUp_;
     std::function<void()> terminationHandler_;
-    std::shared_ptr<int> alive_ = std::make_shared<int>(0);
+    platform::CallbackGuard guard_; // last: work left on the main queue stops before the members go
 };
 
 // Registers the program's images, sounds and icon; called once before any window is made.

@@ -7,8 +7,8 @@
 #include "app/qt_shell.h"
 #include "app/theme_manager.h"
 #include "app/theme_palette.h"
+#include "interfaces/application_interface.h"
 #include "platform/user_defaults.h"
-#include "session/application_interface.h"
 #include "ui_settings_window_controller.h"
 
 namespace tc::gui {
@@ -22,7 +22,7 @@ SettingsWindowController::SettingsWindowController(QtShell& shell, QWidget* pare
     updateSheetButtons();
 
     connect(ui_->SoundsButton, &QCheckBox::toggled, this, [this](bool off) {
-        shell_.defaults().set(kSoundKey, off);
+        shell_.defaults().set(interfaces::kSoundKey, off);
         shell_.defaults().synchronize();
     });
     connect(ui_->themeButton, &QCheckBox::toggled, this, [this](bool light) {
@@ -53,7 +53,7 @@ void SettingsWindowController::updateLanguageStrings() {
 
 void SettingsWindowController::loadSoundSettings() {
     const QSignalBlocker block(ui_->SoundsButton);
-    ui_->SoundsButton->setChecked(shell_.defaults().boolForKey(kSoundKey));
+    ui_->SoundsButton->setChecked(shell_.defaults().boolForKey(interfaces::kSoundKey));
 }
 
 void SettingsWindowController::loadThemeSettings() {

@@ -1,7 +1,7 @@
 #include "app/sound_notification.h"
 
+#include "interfaces/application_interface.h"
 #include "platform/user_defaults.h"
-#include "session/application_interface.h"
 
 #include <QAudioDevice>
 #include <QFile>
@@ -17,7 +17,7 @@ SoundNotification::SoundNotification(platform::UserDefaults& defaults, QObject* 
 SoundNotification::~SoundNotification() = default;
 
 bool SoundNotification::isSoundDisabled() const {
-    return defaults_.boolForKey(kSoundKey);
+    return defaults_.boolForKey(interfaces::kSoundKey);
 }
 
 QString SoundNotification::soundUrl(std::string_view name) {

@@ -46,7 +46,7 @@ QWidget* about(ScreenContext& c) {
 
 QWidget* banner(ScreenContext& c, bool withButtons) {
     QtShell& shell = c.shell();
-    InAppNotification n;
+    interfaces::InAppNotification n;
     n.title = shell.applicationName();
     if (withButtons) {
         n.subtitle = shell.text("10852").toStdString();
