@@ -43,17 +43,6 @@ std::int64_t bounded(std::int64_t value, std::int64_t start) {
 
 } // namespace
 
-std::string fittedPrice(std::int64_t units, int decimals, std::size_t maxChars) {
-    std::string text = formatScaled(units, decimals);
-    while (text.size() > maxChars && decimals > 0) {
-        // Drop one decimal, rounding half away from zero.
-        units = units >= 0 ? (units + 5) / 10 : (units - 5) / 10;
-        --decimals;
-        text = formatScaled(units, decimals);
-    }
-    return text;
-}
-
 PriceBook::PriceBook(std::vector<Instrument> instruments, std::uint64_t seed)
     : instruments_(std::move(instruments)), seed_(seed), random_(seed) {
     quotes_.reserve(instruments_.size());
@@ -192,11 +181,10 @@ std::string PriceBook::chartText(std::size_t index, std::string_view interval, i
         const char* sep = i == 0 ? "" : ",";
         dates += sep + dateFormat.format(date);
         times += sep + timeFormat.format(date);
-        // The client's bar store keeps 9 characters of a close and 7 of the other prices.
-        closeColumn += sep + fittedPrice(close, inst.decimals, 9);
-        highs += sep + fittedPrice(high, inst.decimals, 7);
-        lows += sep + fittedPrice(low, inst.decimals, 7);
-        opens += sep + fittedPrice(open, inst.decimals, 7);
+        closeColumn += sep + formatScaled(close, inst.decimals);
+        highs += sep + formatScaled(high, inst.decimals);
+        lows += sep + formatScaled(low, inst.decimals);
+        opens += sep + formatScaled(open, inst.decimals);
         open = close;
     }
     return "<1041~" + inst.code + "^" + std::string(interval) + "~" + std::to_string(count) + ">" + dates +

@@ -65,8 +65,4 @@ private:
     std::mt19937_64 random_;
 };
 
-// The price text as the chart's bar store keeps it: the instrument's decimals, fewer when the text
-// would pass maxChars (rounded half away from zero).
-std::string fittedPrice(std::int64_t units, int decimals, std::size_t maxChars);
-
 } // namespace testserver

@@ -12,6 +12,7 @@
 // Referenceid, serverTime, pingTime, serverDate) are written on the receiving thread under a lock.
 //
 // Create and destroy it on the main thread (the one that pumps platform::RunLoop::main()).
+#include "charts/chart_cache.h"
 #include "connection/connection_base.h"
 #include "connection/message_base.h"
 #include "platform/clock.h"
@@ -139,7 +140,7 @@ public:
     // this login (any thread; the store has its own lock).
     DataServiceCollections& dataServiceCollections() { return dataServiceCollections_; }
     const DataServiceCollections& dataServiceCollections() const { return dataServiceCollections_; }
-    ChartDataStore& chartDataCollection() { return chartDataCollection_; }
+    charts::ChartDataStore& chartDataCollection() { return chartDataCollection_; }
     // Order rules, order requests and the live order lists (main queue).
     SessionOrders& orders() { return *orders_; }
     // Follows the network watcher's reports (main queue).
@@ -222,7 +223,7 @@ private:
     std::vector<std::string> journal_;
     MarketDepthStore marketDepth_;
     DataServiceCollections dataServiceCollections_;
-    ChartDataStore chartDataCollection_;
+    charts::ChartDataStore chartDataCollection_;
     std::unique_ptr<SessionReachability> reachability_;
     std::unique_ptr<SessionOrders> orders_;
     SessionRequests requests_{*this};

@@ -1,5 +1,5 @@
 #pragma once
-// Data-service replies (type 1024) and the chart-data store (type 1041).
+// Data-service replies (type 1024).
 //
 // A reply is handled in two steps. parse() runs on the thread that received it: it reads the
 // records into a value of the kind the request asked for and touches no shared state. apply() runs
@@ -15,7 +15,6 @@
 #include <cstdint>
 #include <map>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -221,29 +220,4 @@ public:
     // attached (their rows are then dropped).
     static DataServiceOutcome apply(const DataServiceReply& reply, const SessionModel& model,
                                     DataServiceCollections& targets, HistoryRowSink* rows);
-};
-
-// The chart replies kept for the login: the first reply per instrument and interval wins. Filled
-// on the receiving thread and read by the chart window, hence the lock.
-class ChartDataStore {
-public:
-    static constexpr std::size_t kMaxEntries = 4096;
-    static constexpr std::size_t kMaxTextBytes = 16 * 1024 * 1024;
-
-    // The key of a chart reply: the second "~" element of the header between the first character
-    // and the first ">". nullopt when the reply has no such header.
-    static std::optional<std::string> keyOf(std::string_view text);
-
-    // Keeps the text under its key unless an entry is there. Returns the notification name
-    // ("ChartDataReceivedNotification" + request id) to post, nullopt when the reply is dropped
-    // (no key, oversize, or the store is full and the key new).
-    std::optional<std::string> fillChartData(const std::optional<std::string>& text, std::uint64_t requestId);
-
-    std::optional<std::string> entry(std::string_view key) const;
-    std::size_t size() const;
-    void clear();
-
-private:
-    mutable std::mutex mutex_;
-    std::map<std::string, std::string, std::less<>> entries_;
 };

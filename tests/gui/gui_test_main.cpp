@@ -1,5 +1,7 @@
-// The window tests' entry point: one QApplication on the offscreen platform for every test.
+// The window tests run real widgets: one QApplication for the whole binary, offscreen unless a
+// platform is chosen.
 #include <QApplication>
+
 #include <gtest/gtest.h>
 
 int main(int argc, char** argv) {

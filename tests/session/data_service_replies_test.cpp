@@ -280,28 +280,4 @@ TEST_F(DataServiceRepliesTest, UnknownProceduresAndAbsentTextsFillNothing) {
     EXPECT_EQ(std::get<dsreply::AccountStatement>(parsed.value).xml, "<a/>");
 }
 
-TEST(ChartDataStoreTest, FirstReplyPerKeyIsKeptAndEveryReplyAnnounced) {
-    ChartDataStore store;
-    auto n1 = store.fillChartData(std::string("<EURUSD~EURUSD_5~x>1,2,3"), 17);
-    auto n2 = store.fillChartData(std::string("<EURUSD~EURUSD_5>4,5,6"), 18);
-    EXPECT_EQ(n1, "ChartDataReceivedNotification17");
-    EXPECT_EQ(n2, "ChartDataReceivedNotification18");
-    EXPECT_EQ(store.entry("EURUSD_5"), "<EURUSD~EURUSD_5~x>1,2,3");
-    EXPECT_EQ(store.size(), 1u);
-
-    // No ">" or fewer than two header elements: dropped, not announced.
-    EXPECT_FALSE(store.fillChartData(std::string("<EURUSD~EURUSD_1"), 19));
-    EXPECT_FALSE(store.fillChartData(std::string("<EURUSD>1"), 20));
-    EXPECT_FALSE(store.fillChartData(std::nullopt, 21));
-    EXPECT_EQ(store.size(), 1u);
-    EXPECT_EQ(ChartDataStore::keyOf("<A~~C>"), "");
-
-    // A full store still serves known keys but takes no new one.
-    for (std::size_t i = store.size(); i < ChartDataStore::kMaxEntries; ++i)
-        ASSERT_TRUE(store.fillChartData("<X~k" + std::to_string(i) + ">", i));
-    EXPECT_FALSE(store.fillChartData(std::string("<X~new>"), 1));
-    EXPECT_TRUE(store.fillChartData(std::string("<X~EURUSD_5>"), 2));
-    EXPECT_EQ(store.size(), ChartDataStore::kMaxEntries);
-}
-
 } // namespace

@@ -195,15 +195,20 @@ TEST_F(SessionDataServiceTest, AReplyNobodyAskedForIsReadAsTheLogins) {
     EXPECT_TRUE(business->dataServiceCollections().cancelledOrderInfo.empty());
 }
 
-TEST_F(SessionDataServiceTest, ChartRepliesKeepTheFirstPerKeyAndAnnounceEach) {
+TEST_F(SessionDataServiceTest, ChartRepliesReplaceTheOlderPerKeyAndAnnounceEach) {
     Observed observed({"ChartDataReceivedNotification41", "ChartDataReceivedNotification42"});
-    business->NewMessage(frameText(body({"10=1041", "20=41", "17=<H~EURUSD~60>first"})));
-    business->NewMessage(frameText(body({"10=1041", "20=42", "17=<H~EURUSD~60>second"})));
+    business->NewMessage(
+        frameText(body({"10=1041", "20=41", "17=<H~EURUSD~60>01/02/24#10:00:00#1.5#1.6#1.4#1.45"})));
+    business->NewMessage(
+        frameText(body({"10=1041", "20=42", "17=<H~EURUSD~60>01/02/24#10:01:00#1.7#1.8#1.6#1.65"})));
     // No header: dropped without a word.
     business->NewMessage(frameText(body({"10=1041", "20=43", "17=nothing"})));
     pump();
-    EXPECT_EQ(business->chartDataCollection().entry("EURUSD"),
-              std::optional<std::string>("<H~EURUSD~60>first"));
+    const auto entry = business->chartDataCollection().entry("EURUSD");
+    ASSERT_TRUE(entry);
+    EXPECT_EQ(entry->requestId, 42u);
+    ASSERT_EQ(entry->bars->size(), 1u);
+    EXPECT_EQ(entry->bars->closes()[0], 1.7);
     EXPECT_EQ(business->chartDataCollection().size(), 1u);
     EXPECT_EQ(observed.seen, (std::vector<std::string>{"ChartDataReceivedNotification41:41",
                                                        "ChartDataReceivedNotification42:42"}));

@@ -1,0 +1,68 @@
+#include "charts/pie_data.h"
+
+#include <algorithm>
+#include <cmath>
+#include <fmt/format.h>
+#include <numbers>
+
+namespace charts {
+namespace {
+
+double sliceSize(double value) {
+    if (!std::isfinite(value))
+        return 0;
+    return std::round(std::abs(value) * 100) / 100;
+}
+
+} // namespace
+
+std::vector<PieSlice> pieSlices(std::span<const std::string> titles, std::span<const double> values) {
+    std::vector<PieSlice> slices;
+    slices.reserve(values.size());
+    for (std::size_t i = 0; i < values.size(); ++i)
+        slices.push_back({i < titles.size() ? titles[i] : std::string(), values[i], sliceSize(values[i])});
+    return slices;
+}
+
+std::string legendText(const PieSlice& slice) {
+    if (!std::isfinite(slice.value))
+        return fmt::format("{}: ", slice.title);
+    // -0.00 reads as 0.00.
+    const double shown = std::round(slice.value * 100) / 100;
+    return fmt::format("{}: {:.2f}", slice.title, shown == 0 ? 0.0 : slice.value);
+}
+
+std::vector<double> sliceAngles(std::span<const double> sizes) {
+    auto counted = [](double size) { return std::isfinite(size) && size > 0 ? size : 0.0; };
+    double total = 0;
+    for (double size : sizes)
+        total += counted(size);
+    std::vector<double> angles(sizes.size(), 0.0);
+    if (!(total > 0) || !std::isfinite(total))
+        return angles;
+    for (std::size_t i = 0; i < sizes.size(); ++i)
+        angles[i] = counted(sizes[i]) / total * 2 * std::numbers::pi;
+    return angles;
+}
+
+std::vector<PieSlice> equityShares(std::span<const std::string> positionCodes,
+                                   const std::function<double(std::string_view code)>& marginOf,
+                                   double equity, double availableMargin, bool equityHit) {
+    const bool divisible = std::isfinite(equity) && equity > 0;
+    auto share = [&](double amount) { return divisible ? amount / equity * 100 : 0.0; };
+    std::vector<std::string> codes;
+    for (const auto& code : positionCodes)
+        if (std::find(codes.begin(), codes.end(), code) == codes.end())
+            codes.push_back(code);
+    std::vector<std::string> titles;
+    std::vector<double> values;
+    for (const auto& code : codes) {
+        titles.push_back(code);
+        values.push_back(equityHit ? 0.0 : share(marginOf(code)));
+    }
+    titles.emplace_back("Avl.Mgn");
+    values.push_back(share(availableMargin));
+    return pieSlices(titles, values);
+}
+
+} // namespace charts

@@ -1,0 +1,33 @@
+#pragma once
+// The slices of a pie chart from titled values, and the account pie's shares of equity.
+#include <functional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace charts {
+
+struct PieSlice {
+    std::string title;
+    double value = 0; // signed, shown in the legend
+    double size = 0;  // the slice: the magnitude rounded to cents, 0 for a value that is not finite
+};
+
+// One slice per value, in the order given; a value without a title gets an empty title.
+std::vector<PieSlice> pieSlices(std::span<const std::string> titles, std::span<const double> values);
+// "X: 10.00", "Y: -5.00".
+std::string legendText(const PieSlice& slice);
+// The angle of each slice of these sizes in radians (they add up to 2 pi); sizes that are not
+// finite or not above 0 get none, and all are 0 when no slice has a size.
+std::vector<double> sliceAngles(std::span<const double> sizes);
+
+// The margin pie of an account: for each instrument, in the order of its first open position,
+// the margin held in it as a percentage of equity, then "Avl.Mgn", the available margin as a
+// percentage of equity. An account whose equity was hit shows 0 for every instrument. An equity
+// that is 0, negative or not finite cannot be divided by: every slice is then empty.
+std::vector<PieSlice> equityShares(std::span<const std::string> positionCodes,
+                                   const std::function<double(std::string_view code)>& marginOf,
+                                   double equity, double availableMargin, bool equityHit);
+
+} // namespace charts

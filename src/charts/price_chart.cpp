@@ -1,0 +1,182 @@
+#include "charts/price_chart.h"
+
+#include <algorithm>
+#include <cmath>
+#include <fmt/format.h>
+
+namespace charts {
+namespace {
+
+constexpr int kMaxDecimals = 10;
+// A price axis never carries more ticks than this, whatever a range rounds to.
+constexpr int kMaxPriceTicks = 64;
+
+int clampedDecimals(int decimals) {
+    return std::clamp(decimals, 0, kMaxDecimals);
+}
+
+// At most `decimals` places, trailing zeros dropped.
+std::string axisPriceText(double value, int decimals) {
+    std::string text = fmt::format("{:.{}f}", value, clampedDecimals(decimals));
+    if (text.find('.') != std::string::npos) {
+        while (text.back() == '0')
+            text.pop_back();
+        if (text.back() == '.')
+            text.pop_back();
+    }
+    if (text == "-0")
+        text = "0";
+    return text;
+}
+
+struct Widen {
+    double low = std::numeric_limits<double>::infinity();
+    double high = -std::numeric_limits<double>::infinity();
+    void operator()(double v) {
+        if (std::isfinite(v)) {
+            low = std::min(low, v);
+            high = std::max(high, v);
+        }
+    }
+};
+
+} // namespace
+
+std::string formatPrice(double value, int decimals) {
+    if (!std::isfinite(value))
+        return {};
+    return fmt::format("{:.{}f}", value, decimals == 0 ? 2 : clampedDecimals(decimals));
+}
+
+void PriceChart::start(std::string code, int decimals, int intervalCode, int type) {
+    code_ = std::move(code);
+    decimals_ = clampedDecimals(decimals);
+    interval_ = chartInterval(intervalCode);
+    if (!interval_.name.empty())
+        intervalName_ = interval_.name;
+    key_ = chartKey(code_, interval_.text);
+    type_ = chartTypeOf(type);
+    bars_.clear();
+    bid_.reset();
+    ask_.reset();
+    viewport_.reset(0);
+    refit(6);
+}
+
+void PriceChart::load(const BarSeries& bars) {
+    bars_ = bars;
+    viewport_.reset(bars_.size());
+    refit(6);
+}
+
+LiveStep PriceChart::applyQuote(const LiveQuote& quote) {
+    if (std::isfinite(quote.bid) && quote.bid != 0)
+        bid_ = quote.bid;
+    if (std::isfinite(quote.ask) && quote.ask != 0)
+        ask_ = quote.ask;
+    const LiveStep step = charts::applyQuote(bars_, quote, interval_.seconds);
+    if (step == LiveStep::Updated || step == LiveStep::Rolled) {
+        const bool following = viewport_.following();
+        viewport_.setCount(bars_.size());
+        refit(following ? 8 : 0);
+    }
+    return step;
+}
+
+void PriceChart::setType(int type) {
+    type_ = chartTypeOf(type);
+    refit(0);
+}
+
+void PriceChart::setXRange(AxisRange proposed) {
+    viewport_.setRange(proposed);
+    refit(8);
+}
+
+bool PriceChart::dragBy(double bars) {
+    if (!viewport_.dragBy(bars))
+        return false;
+    refit(8);
+    return true;
+}
+
+void PriceChart::zoomBy(double factor, double anchor) {
+    viewport_.zoomBy(factor, anchor);
+    refit(8);
+}
+
+void PriceChart::scrollToEnd() {
+    viewport_.scrollToEnd();
+    refit(8);
+}
+
+std::string PriceChart::title() const {
+    return fmt::format("{}, {}", code_, intervalName_);
+}
+
+// divisor 0 keeps the tick interval's divisor as it was.
+void PriceChart::refit(double tickDivisor) {
+    const auto [first, last] = viewport_.visibleBars();
+    Widen widen;
+    const auto closes = bars_.closes();
+    for (std::size_t i = first; i < last; ++i)
+        widen(closes[i]);
+    if (type_ == ChartType::Ohlc || type_ == ChartType::Candlestick) {
+        for (std::size_t i = first; i < last; ++i) {
+            widen(bars_.highs()[i]);
+            widen(bars_.lows()[i]);
+            widen(bars_.opens()[i]);
+        }
+    } else if (type_ == ChartType::BidAsk) {
+        for (std::size_t i = first; i < last; ++i) {
+            widen(bars_.bids()[i]);
+            widen(bars_.asks()[i]);
+        }
+    }
+    if (widen.low <= widen.high)
+        extremes_.emplace(widen.low, widen.high);
+    else
+        extremes_.reset();
+    if (extremes_)
+        yRange_ = priceRange(extremes_->first, extremes_->second).value_or(yRange_);
+    if (tickDivisor > 0)
+        tickDivisor_ = tickDivisor;
+    tickInterval_ = extremes_ ? (extremes_->second - extremes_->first) / tickDivisor_ : 0;
+}
+
+std::vector<PriceTick> PriceChart::priceTicks() const {
+    std::vector<PriceTick> ticks;
+    if (!extremes_)
+        return ticks;
+    const double origin = extremes_->first;
+    double step = tickInterval_;
+    if (!(step > 0) || !std::isfinite(step))
+        step = yRange_.length; // a flat window: one tick at its price
+    for (int k = 0; k < kMaxPriceTicks; ++k) {
+        const double value = origin + k * step;
+        if (value > yRange_.end())
+            break;
+        ticks.push_back({value, axisPriceText(value, decimals_)});
+    }
+    return ticks;
+}
+
+std::vector<TimeLabel> PriceChart::timeLabels() const {
+    std::vector<TimeLabel> labels;
+    const auto [first, last] = viewport_.visibleBars();
+    const std::size_t step = labelStep(viewport_.width());
+    for (std::size_t bar = (first + step - 1) / step * step; bar < last; bar += step)
+        labels.push_back({bar, axisDateText(bars_.times()[bar], interval_.text)});
+    return labels;
+}
+
+std::string PriceChart::crosshairText(std::size_t bar) const {
+    if (bar >= bars_.size())
+        return {};
+    const Bar b = bars_.bar(bar);
+    return fmt::format("{}\nHigh: {}\nLow: {}\nOpen: {}\nClose: {}", axisDateText(b.time, interval_.text),
+                       formatPrice(b.high, decimals_), formatPrice(b.low, decimals_),
+                       formatPrice(b.open, decimals_), formatPrice(b.close, decimals_));
+}
+
+} // namespace charts

@@ -1,0 +1,102 @@
+#pragma once
+// The price chart of one instrument at one interval, without any drawing: its bars (a reply's,
+// then grown by live quotes), the visible window, the price range and the labels of both axes.
+// The chart view draws what this says.
+#include "charts/bar_series.h"
+#include "charts/chart_interval.h"
+#include "charts/live_bars.h"
+#include "charts/viewport.h"
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace charts {
+
+struct PriceTick {
+    double value = 0;
+    std::string text;
+};
+
+struct TimeLabel {
+    std::size_t bar = 0;
+    std::string text;
+};
+
+// Prices with `decimals` places (0 counts as 2, as everywhere prices are printed); empty for a
+// value that is not finite.
+std::string formatPrice(double value, int decimals);
+
+class PriceChart {
+public:
+    // How many bars a chart asks the server for.
+    static constexpr int kRequestedBars = 200;
+
+    // (Re)starts the chart: no bars until load(). An unknown interval code keeps the display name
+    // of the previous start; an unknown type draws no price plot.
+    void start(std::string code, int decimals, int intervalCode, int type);
+    // The bars of a reply, copied: live quotes then grow this chart's own series. The window
+    // shows the newest bars.
+    void load(const BarSeries& bars);
+    // One live quote; a window that follows the newest bar moves along with it.
+    LiveStep applyQuote(const LiveQuote& quote);
+    // Chart type change in place (line, OHLC, candlestick, bid/ask): the bars stay, the price
+    // range is refitted to what the new type draws.
+    void setType(int type);
+
+    // Window changes, each refitting the price range to the visible bars.
+    void setXRange(AxisRange proposed);
+    bool dragBy(double bars);
+    void zoomBy(double factor, double anchor);
+    void scrollToEnd();
+
+    const std::string& code() const { return code_; }
+    int decimals() const { return decimals_; }
+    const ChartInterval& interval() const { return interval_; }
+    const std::string& intervalName() const { return intervalName_; }
+    const std::string& key() const { return key_; }
+    std::optional<ChartType> type() const { return type_; }
+    const BarSeries& bars() const { return bars_; }
+    const Viewport& viewport() const { return viewport_; }
+    // "EURUSD, One Minute".
+    std::string title() const;
+
+    // Lowest and highest price of the visible bars that the type draws (NaN and infinities are
+    // skipped); nullopt when there is none.
+    std::optional<std::pair<double, double>> extremes() const { return extremes_; }
+    AxisRange yRange() const { return yRange_; }
+    // Price axis: ticks every `interval` from the lowest visible price (a sixth of the span after a
+    // load, an eighth once the window has moved), labelled with at most `decimals` places.
+    double priceTickInterval() const { return tickInterval_; }
+    std::vector<PriceTick> priceTicks() const;
+    // Time axis: the labelled bars inside the window.
+    std::vector<TimeLabel> timeLabels() const;
+    std::optional<std::size_t> barAt(double x) const { return viewport_.barAt(x); }
+    // The crosshair box: date, then High, Low, Open and Close of the bar.
+    std::string crosshairText(std::size_t bar) const;
+    // The latest bid and ask seen, for the price lines; nullopt before the first quote with one.
+    std::optional<double> bid() const { return bid_; }
+    std::optional<double> ask() const { return ask_; }
+
+private:
+    void refit(double tickDivisor);
+
+    std::string code_;
+    int decimals_ = 0;
+    ChartInterval interval_;
+    std::string intervalName_;
+    std::string key_;
+    std::optional<ChartType> type_;
+    BarSeries bars_;
+    Viewport viewport_;
+    std::optional<std::pair<double, double>> extremes_;
+    AxisRange yRange_{0, 1};
+    double tickInterval_ = 0;
+    double tickDivisor_ = 6;
+    std::optional<double> bid_, ask_;
+};
+
+} // namespace charts

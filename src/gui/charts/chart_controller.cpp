@@ -1,0 +1,388 @@
+#include "charts/chart_controller.h"
+
+#include "charts/titled_graph.h"
+
+#include <QFrame>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include <chrono>
+#include <cmath>
+
+namespace {
+
+const QString kLinePlot = QStringLiteral("Scatter Plot");
+const QString kOhlcPlot = QStringLiteral("OHLC Plot");
+const QString kCandlePlot = QStringLiteral("Candlestick Plot");
+const QString kBidSeries = QStringLiteral("Bid Price Line Plot");
+const QString kAskSeries = QStringLiteral("Ask Price Line Plot");
+const QString kBidLine = QStringLiteral("Bid Line Plot");
+const QString kAskLine = QStringLiteral("Ask Line Plot");
+const QString kLabelSuffix = QStringLiteral(" Label");
+const QColor kBidColour(208, 51, 43);
+const QColor kAskColour(40, 107, 158);
+
+QFont pixelFont(const QFont& base, int pixels) {
+    QFont f = base;
+    f.setPixelSize(pixels);
+    return f;
+}
+
+} // namespace
+
+ChartController::ChartController(charts::ChartSource& source, QWidget* parent)
+    : QWidget(parent), source_(source) {
+    const TitledGraph parts = addTitledGraph(*this);
+    title_ = parts.title;
+    graph_ = parts.graph;
+    graph_->defaultPlotSpace().setDelegate(this);
+
+    overlay_ = new QFrame(graph_);
+    overlay_->setFrameShape(QFrame::StyledPanel);
+    overlay_->setAutoFillBackground(true);
+    auto* overlayLayout = new QVBoxLayout(overlay_);
+    overlayLayout->setContentsMargins(6, 4, 6, 4);
+    overlayLabel_ = new QLabel(overlay_);
+    overlayLayout->addWidget(overlayLabel_);
+    overlay_->hide();
+
+    setFocusPolicy(Qt::StrongFocus);
+    timer_ = new QTimer(this);
+    timer_->setInterval(std::chrono::seconds(1));
+    connect(timer_, &QTimer::timeout, this, &ChartController::newChartData);
+    applyChartTheme(0);
+}
+
+ChartController::~ChartController() {
+    // The timer, the graph and its plots go with this widget; nothing may call back into it.
+    timer_->stop();
+    graph_->defaultPlotSpace().setDelegate(nullptr);
+    graph_->removeAllPlots();
+}
+
+void ChartController::setValue(const QString& code, const QString& startKey) {
+    const auto key = charts::parseStartKey(startKey.toStdString());
+    if (!key)
+        return;
+    resetCrosshairToggle();
+    request_.reset();
+    graph_->removeAllPlots();
+    graph_->removeAllAnnotations();
+    graph_->setLegend(std::nullopt);
+    const auto instrument = source_.instrument(code.toStdString());
+    chart_.start(instrument ? instrument->code : code.toStdString(), instrument ? instrument->decimals : 0,
+                 key->interval, key->type);
+    title_->setText(QString::fromStdString(chart_.title()));
+    refreshView();
+    if (instrument)
+        loadBars();
+}
+
+void ChartController::loadBars() {
+    if (auto bars = source_.cachedBars(chart_.key(), std::chrono::seconds(chart_.interval().seconds))) {
+        chart_.load(*bars);
+        constructGraph();
+        return;
+    }
+    request_ = source_.requestBars(chart_.code(), chart_.interval().text, charts::PriceChart::kRequestedBars,
+                                   [this] { barsArrived(); });
+}
+
+void ChartController::barsArrived() {
+    request_.reset();
+    // Whatever reply is cached for this chart's key now, however old.
+    if (auto bars = source_.cachedBars(chart_.key(), std::chrono::seconds::max()))
+        chart_.load(*bars);
+    constructGraph();
+}
+
+void ChartController::constructGraph() {
+    graph_->removeAllPlots();
+    graph_->removeAllAnnotations();
+    graph_->setLegend(std::nullopt);
+    addPricePlot();
+    newChartData();
+    refreshView();
+    if (!timer_->isActive())
+        timer_->start();
+}
+
+void ChartController::addPricePlot() {
+    const auto type = chart_.type();
+    if (!type)
+        return;
+    std::unique_ptr<plot::Plot> price;
+    switch (*type) {
+    case charts::ChartType::Line: {
+        auto line = std::make_unique<plot::LinePlot>(kLinePlot);
+        line->pen = QPen(QColor(Qt::green), 1.5);
+        price = std::move(line);
+        break;
+    }
+    case charts::ChartType::Ohlc:
+        price = std::make_unique<plot::TradingRangePlot>(kOhlcPlot, plot::TradingRangePlot::Style::Ohlc);
+        break;
+    case charts::ChartType::Candlestick:
+        price =
+            std::make_unique<plot::TradingRangePlot>(kCandlePlot, plot::TradingRangePlot::Style::Candlestick);
+        break;
+    case charts::ChartType::BidAsk: {
+        resetCrosshairToggle();
+        plot::Legend legend;
+        legend.font = pixelFont(font(), 11);
+        for (const auto& [id, colour, title] : {std::tuple{kBidSeries, QColor(Qt::red), bidTitle_},
+                                                std::tuple{kAskSeries, QColor(Qt::blue), askTitle_}}) {
+            auto line = std::make_unique<plot::LinePlot>(id);
+            line->pen = QPen(colour, 1.5);
+            line->setTitle(title);
+            line->setDataSource(this);
+            legend.entries.push_back({title, colour});
+            graph_->addPlot(std::move(line));
+        }
+        legend.displacement = QPointF(4, 4);
+        graph_->setLegend(legend);
+        break;
+    }
+    }
+    if (price) {
+        price->setDataSource(this);
+        graph_->addPlot(std::move(price));
+    }
+    graph_->defaultPlotSpace().setAllowsUserInteraction(!crosshairMode_ && type != charts::ChartType::BidAsk);
+}
+
+void ChartController::refreshView() {
+    plot::PlotSpace& space = graph_->defaultPlotSpace();
+    space.setXRange(chart_.viewport().xRange());
+    space.setYRange(chart_.yRange());
+    QVector<plot::AxisLabel> times, prices;
+    for (const auto& label : chart_.timeLabels())
+        times.push_back({static_cast<double>(label.bar), QString::fromStdString(label.text)});
+    for (const auto& tick : chart_.priceTicks())
+        prices.push_back({tick.value, QString::fromStdString(tick.text)});
+    graph_->xAxis().labels = std::move(times);
+    graph_->yAxis().labels = std::move(prices);
+
+    const bool lines = !chart_.bars().empty() && chart_.type().has_value();
+    for (const auto& [id, price, colour] :
+         {std::tuple{kBidLine, chart_.bid(), kBidColour}, std::tuple{kAskLine, chart_.ask(), kAskColour}}) {
+        if (!lines || !price) {
+            graph_->removeAnnotation(id);
+            graph_->removeAnnotation(id + kLabelSuffix);
+            continue;
+        }
+        graph_->setHorizontalLine({id, *price, QPen(colour, 1.2)});
+        plot::TextAnnotation label;
+        label.identifier = id + kLabelSuffix;
+        label.x = space.xRange().end();
+        label.y = *price;
+        label.displacement = QPointF(2, 0);
+        label.text = QString::fromStdString(charts::formatPrice(*price, chart_.decimals()));
+        label.fill = colour;
+        label.font = pixelFont(font(), 12);
+        label.pinned = true;
+        graph_->setTextAnnotation(label);
+    }
+    graph_->update();
+}
+
+void ChartController::setChartType(int type) {
+    if (chart_.type() && static_cast<int>(*chart_.type()) == type)
+        return;
+    chart_.setType(type);
+    if (chart_.bars().empty() && request_)
+        return;
+    constructGraph();
+}
+
+void ChartController::applyChartTheme(int theme) {
+    themeNumber_ = theme;
+    const auto named = plot::PlotTheme::named(theme);
+    if (!named)
+        return;
+    graph_->setTheme(*named);
+    applyTitleTheme(*title_, *named);
+    QPalette box = overlay_->palette();
+    box.setColor(QPalette::Window, named->overlayFill);
+    box.setColor(QPalette::WindowText, named->legendText);
+    overlay_->setPalette(box);
+    overlayLabel_->setPalette(box);
+    graph_->update();
+}
+
+void ChartController::crosshairToggleSelection() {
+    crosshairMode_ = !crosshairMode_;
+    if (!crosshairMode_)
+        hideCrosshair();
+    graph_->defaultPlotSpace().setAllowsUserInteraction(!crosshairMode_ &&
+                                                        chart_.type() != charts::ChartType::BidAsk);
+}
+
+void ChartController::resetCrosshairToggle() {
+    crosshairMode_ = false;
+    hideCrosshair();
+    graph_->defaultPlotSpace().setAllowsUserInteraction(chart_.type() != charts::ChartType::BidAsk);
+}
+
+void ChartController::chartScrollToEnd() {
+    chart_.scrollToEnd();
+    refreshView();
+}
+
+void ChartController::keyPressEvent(QKeyEvent* event) {
+    const charts::AxisRange x = chart_.viewport().xRange();
+    const double middle = x.location + x.length / 2;
+    switch (event->key()) {
+    case Qt::Key_Left:
+        chart_.dragBy(1);
+        break;
+    case Qt::Key_Right:
+        chart_.dragBy(-1);
+        break;
+    case Qt::Key_Plus:
+    case Qt::Key_Equal:
+        chart_.zoomBy(1 / 1.2, middle);
+        break;
+    case Qt::Key_Minus:
+        chart_.zoomBy(1.2, middle);
+        break;
+    case Qt::Key_Home:
+        chart_.setXRange({-0.5, x.length});
+        break;
+    case Qt::Key_End:
+        chart_.scrollToEnd();
+        break;
+    default:
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    refreshView();
+}
+
+void ChartController::newChartData() {
+    if (request_ || chart_.code().empty())
+        return;
+    const auto quote = source_.quote(chart_.code());
+    if (!quote)
+        return;
+    const auto bid = chart_.bid(), ask = chart_.ask();
+    const charts::LiveStep step = chart_.applyQuote(*quote);
+    if (step == charts::LiveStep::Updated || step == charts::LiveStep::Rolled || bid != chart_.bid() ||
+        ask != chart_.ask())
+        refreshView();
+}
+
+void ChartController::setSeriesTitles(const QString& bid, const QString& ask) {
+    bidTitle_ = bid;
+    askTitle_ = ask;
+}
+
+void ChartController::setHeaderHidden(bool hidden) {
+    title_->setHidden(hidden);
+}
+
+std::size_t ChartController::numberOfRecords(const plot::Plot&) const {
+    return chart_.bars().size();
+}
+
+std::span<const double> ChartController::numbers(const plot::Plot& plot, plot::PlotField field) const {
+    const charts::BarSeries& bars = chart_.bars();
+    const QString& id = plot.identifier();
+    switch (field) {
+    case plot::PlotField::Y:
+        if (id == kLinePlot)
+            return bars.closes();
+        if (id == kBidSeries)
+            return bars.bids();
+        if (id == kAskSeries)
+            return bars.asks();
+        return {};
+    case plot::PlotField::Open:
+        return bars.opens();
+    case plot::PlotField::High:
+        return bars.highs();
+    case plot::PlotField::Low:
+        return bars.lows();
+    case plot::PlotField::Close:
+        return bars.closes();
+    default:
+        return {};
+    }
+}
+
+plot::PlotRange ChartController::willChangePlotRange(plot::PlotSpace&, plot::PlotRange proposed,
+                                                     plot::Coordinate coordinate) {
+    if (coordinate == plot::Coordinate::Y)
+        return chart_.yRange();
+    chart_.setXRange(proposed);
+    return chart_.viewport().xRange();
+}
+
+QPointF ChartController::willDisplaceBy(plot::PlotSpace&, QPointF displacement) {
+    // Along the bars only, and not at all while every bar is in view.
+    if (static_cast<double>(chart_.bars().size()) <= chart_.viewport().width())
+        return {};
+    return {displacement.x(), 0};
+}
+
+void ChartController::didChangePlotRange(plot::PlotSpace&, plot::Coordinate coordinate) {
+    if (coordinate == plot::Coordinate::X)
+        refreshView();
+}
+
+bool ChartController::shouldHandlePointerDown(plot::PlotSpace&, QPointF view) {
+    if (crosshairMode_)
+        showCrosshair(view);
+    return true;
+}
+
+bool ChartController::shouldHandlePointerDragged(plot::PlotSpace&, QPointF view) {
+    if (graph_->crosshair())
+        showCrosshair(view);
+    return true;
+}
+
+bool ChartController::shouldHandlePointerUp(plot::PlotSpace&, QPointF) {
+    hideCrosshair();
+    return true;
+}
+
+bool ChartController::shouldHandlePointerCancelled(plot::PlotSpace&) {
+    hideCrosshair();
+    return true;
+}
+
+void ChartController::showCrosshair(QPointF view) {
+    const plot::PlotSpace& space = graph_->defaultPlotSpace();
+    const auto bar = chart_.barAt(space.plotPoint(view).x());
+    if (!bar) {
+        hideCrosshair();
+        return;
+    }
+    if (selected_ == bar && graph_->crosshair())
+        return;
+    selected_ = bar;
+    const double close = chart_.bars().closes()[*bar];
+    plot::Crosshair marker;
+    marker.x = static_cast<double>(*bar);
+    marker.y = close;
+    marker.pen = QPen(kAskColour, 2.0);
+    marker.tag = QString::fromStdString(charts::formatPrice(close, chart_.decimals()));
+    marker.font = pixelFont(font(), 12);
+    graph_->setCrosshair(marker);
+    overlayLabel_->setText(QString::fromStdString(chart_.crosshairText(*bar)));
+    overlay_->adjustSize();
+    overlay_->move((space.area().topLeft() + QPointF(6, 6)).toPoint());
+    overlay_->show();
+    overlay_->raise();
+}
+
+void ChartController::hideCrosshair() {
+    selected_.reset();
+    if (graph_ && graph_->crosshair())
+        graph_->setCrosshair(std::nullopt);
+    if (overlay_)
+        overlay_->hide();
+}

@@ -1,0 +1,94 @@
+#pragma once
+// The price chart of one instrument at one interval: line, OHLC bars, candlesticks or bid and ask
+// lines, with the live bid and ask, dragging and zooming along the bars, a crosshair that reads
+// out the bar under the pointer, and a one-second live update of the newest bar. It is the data
+// source and the plot-space delegate of its graph.
+#include "charts/chart_source.h"
+#include "charts/price_chart.h"
+#include "plot/graph_view.h"
+
+#include <QWidget>
+
+#include <memory>
+#include <optional>
+
+class QLabel;
+class QFrame;
+class QTimer;
+
+class ChartController : public QWidget, private plot::PlotDataSource, private plot::PlotSpaceDelegate {
+    Q_OBJECT
+
+public:
+    explicit ChartController(charts::ChartSource& source, QWidget* parent = nullptr);
+    ~ChartController() override;
+
+    // Starts the chart of `code` with the start key "interval#type" ("1#3": one-minute
+    // candlesticks). Bars come from the cache when they are younger than one bar, else from a
+    // request. A key without "#" starts nothing; an unknown instrument leaves the chart empty.
+    void setValue(const QString& code, const QString& startKey);
+    // 1 line, 2 OHLC, 3 candlesticks, 4 bid and ask; the bars and window stay.
+    void setChartType(int type);
+    // 0 dark, 1 light; other numbers are only stored.
+    void applyChartTheme(int theme);
+    int chartTheme() const { return themeNumber_; }
+    // Crosshair mode: a press shows the bar under the pointer instead of dragging.
+    void crosshairToggleSelection();
+    void resetCrosshairToggle();
+    bool crosshairMode() const { return crosshairMode_; }
+    // Back to the newest bar, following it again.
+    void chartScrollToEnd();
+    // One live step from the instrument's quote (the timer's tick).
+    void newChartData();
+    // Legend titles of the bid and ask series (the bid/ask chart).
+    void setSeriesTitles(const QString& bid, const QString& ask);
+    // Hides the title line ("EURUSD, One Minute") above the graph.
+    void setHeaderHidden(bool hidden);
+
+    const charts::PriceChart& chart() const { return chart_; }
+    plot::GraphView& graph() { return *graph_; }
+    QLabel& titleLabel() { return *title_; }
+    QLabel& overlayLabel() { return *overlayLabel_; }
+    QFrame& overlay() { return *overlay_; }
+    QTimer& liveTimer() { return *timer_; }
+
+protected:
+    // Left and Right move one bar, + and - zoom about the middle, Home and End go to the first and
+    // the newest bars.
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    std::size_t numberOfRecords(const plot::Plot& plot) const override;
+    std::span<const double> numbers(const plot::Plot& plot, plot::PlotField field) const override;
+
+    plot::PlotRange willChangePlotRange(plot::PlotSpace&, plot::PlotRange proposed,
+                                        plot::Coordinate) override;
+    QPointF willDisplaceBy(plot::PlotSpace&, QPointF displacement) override;
+    void didChangePlotRange(plot::PlotSpace&, plot::Coordinate) override;
+    bool shouldHandlePointerDown(plot::PlotSpace&, QPointF view) override;
+    bool shouldHandlePointerDragged(plot::PlotSpace&, QPointF view) override;
+    bool shouldHandlePointerUp(plot::PlotSpace&, QPointF view) override;
+    bool shouldHandlePointerCancelled(plot::PlotSpace&) override;
+
+    void loadBars();
+    void barsArrived();
+    void constructGraph();
+    void addPricePlot();
+    // Ranges, axis labels and the bid and ask lines from the chart's current state.
+    void refreshView();
+    void showCrosshair(QPointF view);
+    void hideCrosshair();
+
+    charts::ChartSource& source_;
+    charts::PriceChart chart_;
+    std::unique_ptr<charts::ChartRequest> request_;
+    int themeNumber_ = 0;
+    bool crosshairMode_ = false;
+    std::optional<std::size_t> selected_;
+    QString bidTitle_, askTitle_;
+    QLabel* title_ = nullptr;
+    plot::GraphView* graph_ = nullptr;
+    QFrame* overlay_ = nullptr;
+    QLabel* overlayLabel_ = nullptr;
+    QTimer* timer_ = nullptr;
+};

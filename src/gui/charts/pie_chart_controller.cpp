@@ -1,0 +1,128 @@
+#include "charts/pie_chart_controller.h"
+
+#include "charts/titled_graph.h"
+
+#include <QLabel>
+
+#include <algorithm>
+#include <array>
+#include <string>
+
+namespace {
+
+const QString kPiePlot = QStringLiteral("Pie PLot");
+constexpr double kLegendGap = 5;
+
+} // namespace
+
+PieChartController::PieChartController(QWidget* parent) : QWidget(parent) {
+    const TitledGraph parts = addTitledGraph(*this);
+    title_ = parts.title;
+    graph_ = parts.graph;
+    graph_->xAxis().visible = false;
+    graph_->yAxis().visible = false;
+    graph_->border = QPen(QColor(127, 127, 127), 1.0);
+    applyTheme(0);
+}
+
+PieChartController::~PieChartController() {
+    graph_->removeAllPlots();
+}
+
+QColor PieChartController::sliceColor(std::size_t index) {
+    static const std::array<QColor, 5> kColours{QColor(246, 155, 0), QColor(129, 195, 29),
+                                                QColor(62, 173, 219), QColor(229, 66, 115),
+                                                QColor(148, 141, 139)};
+    return kColours[index % kColours.size()];
+}
+
+void PieChartController::loadChart(const QStringList& titles, const QList<double>& values,
+                                   const std::function<void(bool)>& completion) {
+    std::vector<std::string> texts;
+    texts.reserve(static_cast<std::size_t>(titles.size()));
+    for (const QString& t : titles)
+        texts.push_back(t.toStdString());
+    const std::vector<double> numbers(values.begin(), values.end());
+    slices_ = charts::pieSlices(texts, numbers);
+    sizes_.clear();
+    for (const auto& s : slices_)
+        sizes_.push_back(s.size);
+    if (!constructed_) {
+        constructGraph();
+        if (completion)
+            completion(true);
+        return;
+    }
+    layoutPie();
+}
+
+void PieChartController::constructGraph() {
+    constructed_ = true;
+    auto pie = std::make_unique<plot::PiePlot>(kPiePlot);
+    pie->setDataSource(this);
+    pie_ = static_cast<plot::PiePlot*>(&graph_->addPlot(std::move(pie)));
+    layoutPie();
+}
+
+void PieChartController::layoutPie() {
+    if (!pie_)
+        return;
+    plot::Legend legend;
+    legend.anchor = plot::Legend::Anchor::Right;
+    legend.columns = 1;
+    QFont font = this->font();
+    font.setPixelSize(11);
+    font.setBold(true);
+    legend.font = font;
+    legend.textColor = QColor(Qt::gray);
+    for (std::size_t i = 0; i < slices_.size(); ++i)
+        legend.entries.push_back({QString::fromStdString(charts::legendText(slices_[i])), sliceColor(i)});
+    legend.displacement = QPointF(-kLegendGap, 0);
+    // The pie takes the room left of the legend, so the two never overlap.
+    const double legendWidth = legend.entries.isEmpty() ? 0 : legend.size().width() + 2 * kLegendGap;
+    graph_->setPlotAreaPadding(QMarginsF(0, 0, std::max(60.0, legendWidth), 0));
+    graph_->setLegend(legend);
+    const QRectF area = graph_->plotArea();
+    const double frame = std::min(graph_->width(), graph_->height());
+    pie_->radius = std::max(1.0, std::min(frame * 0.35, std::min(area.width(), area.height()) / 2 - 2));
+    graph_->update();
+}
+
+QPointF PieChartController::pieCentre() const {
+    return graph_->plotArea().center();
+}
+
+double PieChartController::pieRadius() const {
+    return pie_ ? pie_->radius : 0;
+}
+
+void PieChartController::applyTheme(int theme) {
+    const auto named = plot::PlotTheme::named(theme);
+    if (!named)
+        return;
+    graph_->setTheme(*named);
+    applyTitleTheme(*title_, *named);
+}
+
+void PieChartController::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    layoutPie();
+}
+
+std::size_t PieChartController::numberOfRecords(const plot::Plot&) const {
+    return sizes_.size();
+}
+
+std::span<const double> PieChartController::numbers(const plot::Plot&, plot::PlotField field) const {
+    if (field == plot::PlotField::SliceWidth)
+        return sizes_;
+    return {};
+}
+
+QString PieChartController::legendTitle(const plot::PiePlot&, std::size_t record) const {
+    return record < slices_.size() ? QString::fromStdString(charts::legendText(slices_[record])) : QString();
+}
+
+QColor PieChartController::sliceFill(const plot::PiePlot&, std::size_t record) const {
+    return sliceColor(record);
+}

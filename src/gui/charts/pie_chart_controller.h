@@ -1,0 +1,59 @@
+#pragma once
+// A pie chart with a legend from titled values: slices sized by the values' magnitudes in the
+// order given, each legend entry "title: value" with the value's sign. Slice colours repeat after
+// five. Used by the account pie and the statement window.
+#include "charts/pie_data.h"
+#include "plot/graph_view.h"
+
+#include <QList>
+#include <QStringList>
+#include <QWidget>
+
+#include <functional>
+#include <optional>
+#include <vector>
+
+class QLabel;
+
+class PieChartController : public QWidget, private plot::PlotDataSource {
+    Q_OBJECT
+
+public:
+    explicit PieChartController(QWidget* parent = nullptr);
+    ~PieChartController() override;
+
+    // Replaces the slices. The first load builds the graph and calls `completion` with true; later
+    // loads only redraw and do not call it.
+    void loadChart(const QStringList& titles, const QList<double>& values,
+                   const std::function<void(bool)>& completion = {});
+    bool isGraphConstructed() const { return constructed_; }
+    // 0 dark, 1 light; other numbers change nothing.
+    void applyTheme(int theme);
+
+    static QColor sliceColor(std::size_t index);
+    const std::vector<charts::PieSlice>& slices() const { return slices_; }
+    QLabel& titleLabel() { return *title_; }
+    plot::GraphView& graph() { return *graph_; }
+    // The pie's centre and radius in the graph's coordinates.
+    QPointF pieCentre() const;
+    double pieRadius() const;
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    std::size_t numberOfRecords(const plot::Plot& plot) const override;
+    std::span<const double> numbers(const plot::Plot& plot, plot::PlotField field) const override;
+    QString legendTitle(const plot::PiePlot& plot, std::size_t record) const override;
+    QColor sliceFill(const plot::PiePlot& plot, std::size_t record) const override;
+
+    void constructGraph();
+    void layoutPie();
+
+    std::vector<charts::PieSlice> slices_;
+    std::vector<double> sizes_;
+    bool constructed_ = false;
+    QLabel* title_ = nullptr;
+    plot::GraphView* graph_ = nullptr;
+    plot::PiePlot* pie_ = nullptr;
+};

@@ -1,0 +1,26 @@
+#include "charts/titled_graph.h"
+
+#include <QLabel>
+#include <QVBoxLayout>
+
+TitledGraph addTitledGraph(QWidget& owner) {
+    auto* layout = new QVBoxLayout(&owner);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    TitledGraph out;
+    out.title = new QLabel(&owner);
+    out.title->setContentsMargins(6, 2, 6, 2);
+    out.title->setAutoFillBackground(true);
+    layout->addWidget(out.title);
+    out.graph = new plot::GraphView(&owner);
+    out.graph->setMinimumSize(120, 80);
+    layout->addWidget(out.graph, 1);
+    return out;
+}
+
+void applyTitleTheme(QLabel& title, const plot::PlotTheme& theme) {
+    QPalette palette = title.palette();
+    palette.setColor(QPalette::Window, theme.background);
+    palette.setColor(QPalette::WindowText, theme.axis);
+    title.setPalette(palette);
+}

@@ -1,0 +1,81 @@
+#include "plot/annotation.h"
+
+#include <QFontMetricsF>
+#include <QPainter>
+
+#include <algorithm>
+#include <cmath>
+
+namespace plot {
+
+QRectF TextAnnotation::box(const PlotSpace& space) const {
+    const QFontMetricsF metrics(font);
+    const QSizeF size(metrics.horizontalAdvance(text) + 8, metrics.height() + 2);
+    const QPointF anchor = space.viewPoint(x, y) + displacement;
+    double top = anchor.y() - size.height() / 2;
+    if (pinned) {
+        const QRectF area = space.area();
+        top = std::clamp(top, area.top(), std::max(area.top(), area.bottom() - size.height()));
+    }
+    return {anchor.x(), top, size.width(), size.height()};
+}
+
+void TextAnnotation::draw(QPainter& painter, const PlotSpace& space) const {
+    if (!std::isfinite(x) || !std::isfinite(y) || text.isEmpty())
+        return;
+    const QRectF r = box(space);
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(fill);
+    painter.drawRoundedRect(r, cornerRadius, cornerRadius);
+    painter.setPen(textColor);
+    painter.setFont(font);
+    painter.drawText(r, Qt::AlignCenter, text);
+    painter.restore();
+}
+
+void HorizontalLine::draw(QPainter& painter, const PlotSpace& space) const {
+    if (!std::isfinite(y))
+        return;
+    const QRectF area = space.area();
+    const double at = space.viewY(y);
+    if (at < area.top() || at > area.bottom())
+        return;
+    painter.save();
+    painter.setPen(pen);
+    painter.drawLine(QPointF(area.left(), at), QPointF(area.right(), at));
+    painter.restore();
+}
+
+void Crosshair::draw(QPainter& painter, const PlotSpace& space) const {
+    if (!std::isfinite(x))
+        return;
+    const QRectF area = space.area();
+    const double vx = space.viewX(x);
+    painter.save();
+    painter.setPen(pen);
+    painter.drawLine(QPointF(vx, area.top()), QPointF(vx, area.bottom()));
+    if (std::isfinite(y)) {
+        const double vy = space.viewY(y);
+        painter.drawLine(QPointF(area.left(), vy), QPointF(area.right(), vy));
+        painter.setRenderHint(QPainter::Antialiasing, true);
+        painter.setBrush(pen.color());
+        painter.drawEllipse(QPointF(vx, vy), symbolSize / 2, symbolSize / 2);
+        if (!tag.isEmpty()) {
+            // The tag sits on the right axis, over its labels, and may leave the plot area.
+            painter.setClipping(false);
+            const QFontMetricsF metrics(font);
+            const QRectF box(area.right() + 1, vy - metrics.height() / 2 - 1,
+                             metrics.horizontalAdvance(tag) + 8, metrics.height() + 2);
+            painter.setPen(Qt::NoPen);
+            painter.drawRect(box);
+            painter.setPen(Qt::white);
+            painter.setFont(font);
+            painter.drawText(box, Qt::AlignCenter, tag);
+        }
+    }
+    painter.restore();
+}
+
+} // namespace plot

@@ -1,0 +1,48 @@
+#pragma once
+// Marks drawn over the plots: a text box anchored at a plot point, a horizontal line at a price,
+// and the crosshair (a vertical and a horizontal line through a point, with a dot on it and its
+// price tagged on the right axis).
+#include "plot/plot_space.h"
+
+#include <QColor>
+#include <QFont>
+#include <QPen>
+#include <QString>
+
+class QPainter;
+
+namespace plot {
+
+struct TextAnnotation {
+    QString identifier;
+    double x = 0, y = 0;  // plot coordinates of the anchor (the box's left middle)
+    QPointF displacement; // pixels from the anchor
+    QString text;
+    QColor textColor{Qt::white};
+    QColor fill;
+    double cornerRadius = 2.0;
+    QFont font;
+    // Kept within the plot area's height when its price lies above or below the range.
+    bool pinned = false;
+    // The box's rectangle in view coordinates.
+    QRectF box(const PlotSpace& space) const;
+    void draw(QPainter& painter, const PlotSpace& space) const;
+};
+
+struct HorizontalLine {
+    QString identifier;
+    double y = 0;
+    QPen pen;
+    void draw(QPainter& painter, const PlotSpace& space) const;
+};
+
+struct Crosshair {
+    double x = 0, y = 0;
+    QPen pen;
+    double symbolSize = 5;
+    QString tag; // written in a box on the right axis at y; none when empty
+    QFont font;
+    void draw(QPainter& painter, const PlotSpace& space) const;
+};
+
+} // namespace plot

@@ -1,0 +1,50 @@
+#pragma once
+// An axis along the bottom (x) or the right (y) edge of the plot area with labels at given
+// locations, a tick and a dashed grid line at each. Labels whose location is not finite or lies
+// outside the range are left out.
+#include "plot/plot_space.h"
+
+#include <QColor>
+#include <QFont>
+#include <QString>
+#include <QVector>
+
+#include <utility>
+#include <vector>
+
+class QPainter;
+
+namespace plot {
+
+struct AxisLabel {
+    double location = 0;
+    QString text;
+};
+
+class Axis {
+public:
+    enum class Edge { Bottom, Right };
+    explicit Axis(Edge edge) : edge_(edge) {}
+
+    Edge edge() const { return edge_; }
+    bool visible = true;
+    bool gridLines = true;
+    double lineWidth = 1.0;
+    double tickLength = 3.0;
+    double gridWidth = 0.8;
+    QFont font;
+    QVector<AxisLabel> labels;
+
+    // Lines in the theme's axis colour, grid lines in its grid colour.
+    void draw(QPainter& painter, const PlotSpace& space, QColor axis, QColor grid) const;
+    // Grid lines only, drawn under the plots.
+    void drawGrid(QPainter& painter, const PlotSpace& space, QColor grid) const;
+
+private:
+    // The labels inside the range, each with where its tick stands in view coordinates.
+    std::vector<std::pair<double, const AxisLabel*>> placed(const PlotSpace& space) const;
+
+    Edge edge_;
+};
+
+} // namespace plot

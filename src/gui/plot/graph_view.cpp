@@ -1,0 +1,193 @@
+#include "plot/graph_view.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+#include <QWheelEvent>
+
+#include <algorithm>
+#include <cmath>
+
+namespace plot {
+
+GraphView::GraphView(QWidget* parent) : QWidget(parent), theme_(*PlotTheme::named(0)) {
+    spaces_.push_back(std::make_unique<PlotSpace>(kDefaultSpace));
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setMouseTracking(false);
+    QFont font = this->font();
+    font.setPixelSize(12);
+    xAxis_.font = yAxis_.font = font;
+    layout(rect());
+}
+
+GraphView::~GraphView() = default;
+
+void GraphView::setTheme(const PlotTheme& theme) {
+    theme_ = theme;
+    update();
+}
+
+void GraphView::setPlotAreaPadding(QMarginsF padding) {
+    padding_ = padding;
+    layout(rect());
+    update();
+}
+
+QRectF GraphView::plotArea() const {
+    return QRectF(rect()).marginsRemoved(padding_);
+}
+
+PlotSpace* GraphView::plotSpace(const QString& identifier) {
+    for (auto& s : spaces_)
+        if (s->identifier() == identifier)
+            return s.get();
+    return nullptr;
+}
+
+Plot& GraphView::addPlot(std::unique_ptr<Plot> plot) {
+    removePlot(plot->identifier());
+    plots_.push_back(std::move(plot));
+    update();
+    return *plots_.back();
+}
+
+Plot* GraphView::plot(const QString& identifier) const {
+    for (const auto& p : plots_)
+        if (p->identifier() == identifier)
+            return p.get();
+    return nullptr;
+}
+
+void GraphView::removePlot(const QString& identifier) {
+    std::erase_if(plots_, [&](const auto& p) { return p->identifier() == identifier; });
+    update();
+}
+
+void GraphView::removeAllPlots() {
+    plots_.clear();
+    update();
+}
+
+void GraphView::setTextAnnotation(TextAnnotation annotation) {
+    removeAnnotation(annotation.identifier);
+    texts_.push_back(std::move(annotation));
+    update();
+}
+
+void GraphView::setHorizontalLine(HorizontalLine line) {
+    removeAnnotation(line.identifier);
+    lines_.push_back(std::move(line));
+    update();
+}
+
+void GraphView::removeAnnotation(const QString& identifier) {
+    std::erase_if(texts_, [&](const auto& a) { return a.identifier == identifier; });
+    std::erase_if(lines_, [&](const auto& a) { return a.identifier == identifier; });
+    update();
+}
+
+void GraphView::removeAllAnnotations() {
+    texts_.clear();
+    lines_.clear();
+    update();
+}
+
+void GraphView::setCrosshair(std::optional<Crosshair> crosshair) {
+    crosshair_ = std::move(crosshair);
+    update();
+}
+
+void GraphView::setLegend(std::optional<Legend> legend) {
+    legend_ = std::move(legend);
+    update();
+}
+
+void GraphView::layout(const QRectF& bounds) {
+    const QRectF area = bounds.marginsRemoved(padding_);
+    for (auto& s : spaces_)
+        s->setArea(area.isValid() ? area : QRectF(bounds.topLeft(), QSizeF(1, 1)));
+}
+
+void GraphView::paint(QPainter& painter, const QRect& target) {
+    layout(target);
+    const PlotSpace& space = *spaces_.front();
+    const QRectF area = space.area();
+    painter.fillRect(target, theme_.background);
+
+    xAxis_.drawGrid(painter, space, theme_.grid);
+    yAxis_.drawGrid(painter, space, theme_.grid);
+
+    painter.save();
+    painter.setClipRect(area);
+    for (const auto& p : plots_) {
+        const PlotSpace* own = p->plotSpace().isEmpty() ? &space : plotSpace(p->plotSpace());
+        p->draw(painter, own ? *own : space, theme_);
+    }
+    for (const auto& line : lines_)
+        line.draw(painter, space);
+    painter.restore();
+
+    if (border.style() != Qt::NoPen) {
+        painter.save();
+        QPen pen = border;
+        pen.setColor(theme_.border);
+        painter.setPen(pen);
+        painter.drawRect(area);
+        painter.restore();
+    }
+    xAxis_.draw(painter, space, theme_.axis, theme_.grid);
+    yAxis_.draw(painter, space, theme_.axis, theme_.grid);
+    for (const auto& text : texts_)
+        text.draw(painter, space);
+    if (crosshair_) {
+        painter.save();
+        painter.setClipRect(target);
+        crosshair_->draw(painter, space);
+        painter.restore();
+    }
+    if (legend_)
+        legend_->draw(painter, QRectF(target));
+}
+
+void GraphView::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    paint(painter, rect());
+}
+
+void GraphView::resizeEvent(QResizeEvent*) {
+    layout(rect());
+}
+
+void GraphView::mousePressEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton)
+        return;
+    pressed_ = true;
+    defaultPlotSpace().pointerDown(event->position());
+    update();
+}
+
+void GraphView::mouseMoveEvent(QMouseEvent* event) {
+    if (!pressed_)
+        return;
+    defaultPlotSpace().pointerDragged(event->position());
+    update();
+}
+
+void GraphView::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton || !pressed_)
+        return;
+    pressed_ = false;
+    defaultPlotSpace().pointerUp(event->position());
+    update();
+}
+
+void GraphView::wheelEvent(QWheelEvent* event) {
+    // One notch (120) zooms in or out by a fifth.
+    const double notches = event->angleDelta().y() / 120.0;
+    if (notches == 0 || !plotArea().contains(event->position()))
+        return;
+    defaultPlotSpace().scaleBy(std::pow(1.2, notches), event->position());
+    event->accept();
+    update();
+}
+
+} // namespace plot

@@ -1,0 +1,28 @@
+#pragma once
+// The two chart themes: 0 dark (black ground, light grey axes), 1 light (white ground, black axes).
+#include <QColor>
+
+#include <optional>
+
+namespace plot {
+
+struct PlotTheme {
+    int number = 0;
+    QColor background;    // the whole graph
+    QColor border;        // the plot area's frame
+    QColor axis;          // axis lines, ticks and labels
+    QColor grid;          // dashed grid lines
+    QColor legendText;    // legends and the crosshair box
+    QColor overlayFill;   // the crosshair box
+    QColor priceLine;     // line chart and OHLC bars
+    QColor wick;          // candlestick wicks
+    QColor risingFill;    // candlestick body of a bar that closed at or above its open
+    QColor risingOutline; //
+    QColor fallingFill;   // and of one that closed below
+    QColor crosshair;     // crosshair lines, marker and price tag
+
+    // nullopt for numbers other than 0 and 1.
+    static std::optional<PlotTheme> named(int number);
+};
+
+} // namespace plot

@@ -1,0 +1,83 @@
+#include "charts/chart_interval.h"
+#include "charts/live_bars.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using charts::LiveStep;
+
+// Monday 2024-03-11 00:00:00, a boundary of every interval.
+const std::int64_t kMonday = charts::wallSeconds({2024, 3, 11, 0, 0, 0});
+
+charts::LiveQuote quote(std::int64_t t, double last) {
+    return {t, last, last - 0.5, last + 0.5};
+}
+
+TEST(LiveBars, RollOnTheIntervalBoundaryForEveryInterval) {
+    for (int code = 0; code <= 9; ++code) {
+        const charts::ChartInterval interval = charts::chartInterval(code);
+        SCOPED_TRACE(interval.text);
+        const std::int64_t len = interval.seconds;
+        charts::BarSeries bars;
+        auto apply = [&](std::int64_t t, double p) { return charts::applyQuote(bars, quote(t, p), len); };
+
+        // Mid-bar start: the bar is placed on its boundary.
+        EXPECT_EQ(apply(kMonday + len / 2, 10), LiveStep::Rolled);
+        EXPECT_EQ(bars.back().time, kMonday);
+        if (len > 1) {
+            EXPECT_EQ(apply(kMonday + len - 1, 12), LiveStep::Updated);
+            EXPECT_EQ(apply(kMonday + len - 1, 9), LiveStep::Updated);
+            EXPECT_EQ(apply(kMonday + len - 1, 9), LiveStep::Unchanged);
+        }
+        // The next bar opens at its own first price, not at the closed bar's.
+        EXPECT_EQ(apply(kMonday + len, 11), LiveStep::Rolled);
+        // A gap of two bars without quotes: the next bar starts on its own boundary, no filler.
+        EXPECT_EQ(apply(kMonday + 3 * len + len / 2, 13), LiveStep::Rolled);
+        // A late quote of an earlier bar changes nothing.
+        EXPECT_EQ(apply(kMonday + 2 * len, 99), LiveStep::Ignored);
+
+        ASSERT_EQ(bars.size(), 3u);
+        const charts::Bar first = bars.bar(0), second = bars.bar(1), third = bars.bar(2);
+        EXPECT_EQ(first.open, 10);
+        EXPECT_EQ(first.high, len > 1 ? 12 : 10);
+        EXPECT_EQ(first.low, len > 1 ? 9 : 10);
+        EXPECT_EQ(first.close, len > 1 ? 9 : 10);
+        EXPECT_EQ(second.time, kMonday + len);
+        EXPECT_EQ(second.open, 11);
+        EXPECT_EQ(second.high, 11);
+        EXPECT_EQ(second.low, 11);
+        EXPECT_EQ(third.time, kMonday + 3 * len);
+        EXPECT_EQ(third.open, 13);
+        EXPECT_EQ(third.bid, 12.5);
+        EXPECT_EQ(third.ask, 13.5);
+    }
+}
+
+TEST(LiveBars, AReplysNewestBarIsExtendedOnItsOwnGrid) {
+    // A server whose weeks start on Sunday: the live quotes follow its grid.
+    const std::int64_t sunday = kMonday - 86400;
+    charts::BarSeries bars;
+    bars.push({sunday, 100, 104, 98, 101, 0, 0});
+    const std::int64_t week = charts::chartInterval(8).seconds;
+    EXPECT_EQ(charts::applyQuote(bars, quote(sunday + week - 1, 106), week), LiveStep::Updated);
+    EXPECT_EQ(bars.back().open, 100);
+    EXPECT_EQ(bars.back().high, 106);
+    EXPECT_EQ(bars.back().low, 98);
+    EXPECT_EQ(charts::applyQuote(bars, quote(sunday + 2 * week + 5, 90), week), LiveStep::Rolled);
+    EXPECT_EQ(bars.back().time, sunday + 2 * week);
+    // Without a bar, weeks start on Monday.
+    EXPECT_EQ(charts::barStart(kMonday + 5 * 86400, week), kMonday);
+}
+
+TEST(LiveBars, QuotesWithoutAPriceOrTimeAreIgnored) {
+    charts::BarSeries bars;
+    EXPECT_EQ(charts::applyQuote(bars, {kMonday, 0, 1, 2}, 60), LiveStep::Ignored);
+    EXPECT_EQ(charts::applyQuote(bars, {kMonday, charts::kNoPrice, 1, 2}, 60), LiveStep::Ignored);
+    EXPECT_EQ(charts::applyQuote(bars, {charts::kNoTime, 1, 1, 2}, 60), LiveStep::Ignored);
+    EXPECT_TRUE(bars.empty());
+    EXPECT_EQ(charts::parseQuoteTime("03/11/2024 00:00:59"), kMonday + 59);
+    EXPECT_FALSE(charts::parseQuoteTime("02/30/2024 00:00:00"));
+}
+
+} // namespace

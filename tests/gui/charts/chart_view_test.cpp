@@ -1,0 +1,277 @@
+#include "charts/chart_cache.h"
+#include "charts/chart_controller.h"
+#include "charts/chart_source.h"
+#include "charts/pie_chart_controller.h"
+#include "platform/clock.h"
+
+#include <QApplication>
+#include <QFrame>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPointer>
+#include <QTest>
+#include <QTimer>
+#include <QWheelEvent>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <numbers>
+
+namespace {
+
+class FakeSource final : public charts::ChartSource {
+public:
+    std::optional<charts::LiveQuote> live;
+    charts::ChartDataStore store;
+    int requests = 0;
+    std::function<void()> arrive;
+
+    std::optional<charts::InstrumentInfo> instrument(std::string_view code) override {
+        if (code != "EURUSD")
+            return std::nullopt;
+        return charts::InstrumentInfo{"EURUSD", 2};
+    }
+    std::optional<charts::LiveQuote> quote(std::string_view) override { return live; }
+    std::shared_ptr<const charts::BarSeries> cachedBars(std::string_view key,
+                                                        std::chrono::seconds age) override {
+        return store.freshBars(key, age);
+    }
+    std::unique_ptr<charts::ChartRequest> requestBars(std::string_view, std::string_view, int,
+                                                      std::function<void()> arrived) override {
+        ++requests;
+        arrive = std::move(arrived);
+        return std::make_unique<charts::ChartRequest>();
+    }
+};
+
+// A one-minute reply: bar i closes at 100 + 2i with a two-point wick; bar 3 rises from 100 to 110
+// (high 115, low 95) and bar 4 falls from 110 to 100 (high 112, low 98).
+std::string reply(int bars) {
+    std::string dates, times, closes, highs, lows, opens;
+    for (int i = 0; i < bars; ++i) {
+        double o = 99 + 2 * i, c = 100 + 2 * i, h = c + 2, l = o - 2;
+        if (i == 3)
+            o = 100, c = 110, h = 115, l = 95;
+        if (i == 4)
+            o = 110, c = 100, h = 112, l = 98;
+        const char* sep = i ? "," : "";
+        dates += sep + std::string("03/11/24");
+        times += sep + std::to_string(10 + i / 60) + ":" + (i % 60 < 10 ? "0" : "") + std::to_string(i % 60) +
+                 ":00";
+        closes += sep + std::to_string(c);
+        highs += sep + std::to_string(h);
+        lows += sep + std::to_string(l);
+        opens += sep + std::to_string(o);
+    }
+    return "<0~EURUSD^O~x>" + dates + "#" + times + "#" + closes + "#" + highs + "#" + lows + "#" + opens +
+           "<END>";
+}
+
+// Some pixel within `radius` of `at` has the colour.
+bool colourNear(const QImage& image, QPoint at, QColor colour, int radius = 1) {
+    for (int dx = -radius; dx <= radius; ++dx)
+        for (int dy = -radius; dy <= radius; ++dy) {
+            const QPoint p = at + QPoint(dx, dy);
+            if (image.rect().contains(p) && image.pixelColor(p).rgb() == colour.rgb())
+                return true;
+        }
+    return false;
+}
+
+class ChartViewTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        view.resize(500, 340);
+        view.show(); // lays the graph out at its size
+        source.store.fillChartData(reply(10), 1);
+    }
+    plot::PlotSpace& space() { return view.graph().defaultPlotSpace(); }
+    QPoint at(double x, double y) { return space().viewPoint(x, y).toPoint(); }
+    // Halfway up the plot area at bar x.
+    QPointF mid(double x) {
+        return space().viewPoint(x, space().yRange().location + space().yRange().length / 2);
+    }
+    QImage image() { return view.graph().grab().toImage(); }
+    void send(QEvent::Type type, QPointF p, Qt::MouseButtons buttons) {
+        QMouseEvent e(type, p, view.graph().mapToGlobal(p), Qt::LeftButton, buttons, {});
+        QApplication::sendEvent(&view.graph(), &e);
+    }
+    void drag(QPointF from, QPointF to) {
+        send(QEvent::MouseButtonPress, from, Qt::LeftButton);
+        send(QEvent::MouseMove, to, Qt::LeftButton);
+        send(QEvent::MouseButtonRelease, to, Qt::NoButton);
+    }
+    void wheel(QPointF p, int notches) {
+        QWheelEvent e(p, view.graph().mapToGlobal(p), {}, QPoint(0, 120 * notches), Qt::NoButton, {},
+                      Qt::NoScrollPhase, false);
+        QApplication::sendEvent(&view.graph(), &e);
+    }
+
+    FakeSource source;
+    ChartController view{source};
+};
+
+TEST_F(ChartViewTest, CandlesAndOhlcBarsStandWhereTheirPricesAre) {
+    for (int theme : {0, 1}) {
+        SCOPED_TRACE(theme);
+        const auto colours = *plot::PlotTheme::named(theme);
+        view.applyChartTheme(theme);
+        view.setValue("EURUSD", "1#3");
+        ASSERT_EQ(view.chart().bars().size(), 10u);
+        QImage img = image();
+        const int x3 = at(3, 0).x(), x4 = at(4, 0).x();
+        // Rising bar 3: green top edge at its close, wick up to its high, nothing above it.
+        EXPECT_TRUE(colourNear(img, {x3, at(3, 110).y()}, colours.risingOutline));
+        EXPECT_TRUE(colourNear(img, {x3, at(3, 113).y()}, colours.wick));
+        EXPECT_TRUE(colourNear(img, {x3, at(3, 96).y()}, colours.wick));
+        EXPECT_FALSE(colourNear(img, {x3, at(3, 115).y() - 4}, colours.wick));
+        // Falling bar 4: its body filled between open and close (beside the wick), its wick down
+        // to its low and no further.
+        EXPECT_TRUE(colourNear(img, {x4 + 2, at(4, 105).y()}, colours.fallingFill, 0));
+        EXPECT_FALSE(colourNear(img, {x4 + 2, at(4, 111.5).y()}, colours.fallingFill, 0));
+        EXPECT_TRUE(colourNear(img, {x4, at(4, 99).y()}, colours.wick));
+        EXPECT_FALSE(colourNear(img, {x4, at(4, 98).y() + 4}, colours.wick));
+        EXPECT_EQ(img.pixelColor(img.width() - 2, img.height() - 2).rgb(), colours.background.rgb());
+        // Bar 3's time label hangs from a tick on the bar's own x.
+        const int below = static_cast<int>(view.graph().plotArea().bottom()) + 2;
+        EXPECT_TRUE(colourNear(img, {x3, below}, colours.axis, 0));
+        EXPECT_FALSE(colourNear(img, {x4, below}, colours.axis, 0));
+
+        view.setChartType(2);
+        img = image();
+        // OHLC: the open to the left of the stick, the close to the right.
+        EXPECT_TRUE(colourNear(img, {x3 - 4, at(3, 100).y()}, colours.priceLine));
+        EXPECT_TRUE(colourNear(img, {x3 + 4, at(3, 110).y()}, colours.priceLine));
+        EXPECT_FALSE(colourNear(img, {x3 - 4, at(3, 110).y()}, colours.priceLine));
+        EXPECT_TRUE(colourNear(img, {x3, at(3, 114).y()}, colours.priceLine));
+    }
+}
+
+TEST_F(ChartViewTest, TheCrosshairReadsOutTheBarUnderThePointer) {
+    view.setValue("EURUSD", "1#3");
+    view.crosshairToggleSelection();
+    const QPoint press = at(4.3, 105);
+    send(QEvent::MouseButtonPress, press, Qt::LeftButton);
+    ASSERT_FALSE(view.overlay().isHidden());
+    EXPECT_EQ(view.overlayLabel().text(),
+              "11 Mar 10:04\nHigh: 112.00\nLow: 98.00\nOpen: 110.00\nClose: 100.00");
+    ASSERT_TRUE(view.graph().crosshair());
+    EXPECT_EQ(view.graph().crosshair()->tag, "100.00");
+    // The tag sits on the price axis at the close, the vertical line on the bar's own x.
+    const QImage img = image();
+    const QColor tag(40, 107, 158);
+    EXPECT_TRUE(colourNear(img, {int(view.graph().plotArea().right()) + 4, at(4, 100).y()}, tag));
+    EXPECT_TRUE(colourNear(img, {at(4, 0).x(), at(4, 104).y()}, tag));
+    // Dragging along moves it from bar to bar, never past the last.
+    send(QEvent::MouseMove, at(40, 105), Qt::LeftButton);
+    EXPECT_TRUE(view.overlayLabel().text().endsWith("Close: 118.00"));
+    EXPECT_EQ(space().xRange(), (plot::PlotRange{-0.5, 10})) << "no scrolling in crosshair mode";
+    send(QEvent::MouseButtonRelease, at(40, 105), Qt::NoButton);
+    EXPECT_TRUE(view.overlay().isHidden());
+    EXPECT_FALSE(view.graph().crosshair());
+}
+
+TEST_F(ChartViewTest, DragAndWheelMoveTheWindowAlongTheBars) {
+    source.store.fillChartData(reply(100), 2);
+    view.setValue("EURUSD", "1#3");
+    ASSERT_EQ(space().xRange(), (plot::PlotRange{64.5, 35}));
+    // Five bars to the right: the window moves five bars back; prices follow the window.
+    drag(mid(80), mid(85));
+    EXPECT_NEAR(space().xRange().location, 59.5, 1e-6);
+    EXPECT_EQ(space().yRange(), view.chart().yRange());
+    EXPECT_FALSE(view.chart().viewport().following());
+    drag(mid(60), mid(160));
+    EXPECT_EQ(space().xRange().location, -0.5) << "not before the first bar";
+    view.chartScrollToEnd();
+    EXPECT_EQ(space().xRange().end(), 99.5) << "the newest bar is the last one shown";
+    QTest::keyClick(&view, Qt::Key_Left);
+    EXPECT_EQ(space().xRange().end(), 98.5);
+    QTest::keyClick(&view, Qt::Key_End);
+    EXPECT_EQ(space().xRange().end(), 99.5);
+
+    // One notch zooms in by a fifth about the pointer.
+    const QPointF pointer = mid(90);
+    const double under = space().plotPoint(pointer).x();
+    wheel(pointer, 1);
+    EXPECT_NEAR(space().xRange().length, 35 / 1.2, 1e-9);
+    EXPECT_NEAR(space().plotPoint(pointer).x(), under, 1e-6);
+    wheel(pointer, 40);
+    EXPECT_EQ(space().xRange().length, 3) << "never fewer than three bars";
+    wheel(pointer, -60);
+    EXPECT_EQ(space().xRange(), (plot::PlotRange{-0.5, 100})) << "never more than the bars";
+    drag(mid(50), mid(60));
+    EXPECT_EQ(space().xRange(), (plot::PlotRange{-0.5, 100})) << "no drag while every bar is shown";
+}
+
+TEST_F(ChartViewTest, BarsComeFromTheCacheWhileYoungerThanOneBarAndTheTimerGoesWithTheChart) {
+    auto clock = std::make_shared<platform::ManualClock>();
+    platform::ScopedClock scoped(clock);
+    source.store.clear();
+    view.setValue("EURUSD", "1#1");
+    EXPECT_EQ(source.requests, 1);
+    EXPECT_TRUE(view.chart().bars().empty());
+    source.store.fillChartData(reply(10), 3);
+    source.arrive();
+    EXPECT_EQ(view.chart().bars().size(), 10u);
+    view.setValue("EURUSD", "1#2");
+    EXPECT_EQ(source.requests, 1) << "a minute-old reply still serves a one-minute chart";
+    clock->advance(std::chrono::seconds(60));
+    view.setValue("EURUSD", "1#2");
+    EXPECT_EQ(source.requests, 2);
+
+    // A live quote in the next minute starts a bar; the following window moves along.
+    source.store.fillChartData(reply(10), 4);
+    source.arrive();
+    source.live = charts::LiveQuote{charts::wallSeconds({2024, 3, 11, 10, 10, 30}), 121, 120.9, 121.1};
+    view.newChartData();
+    EXPECT_EQ(view.chart().bars().size(), 11u);
+    EXPECT_EQ(space().xRange().end(), 10.5);
+
+    auto* owned = new ChartController(source);
+    owned->setValue("EURUSD", "1#3");
+    QPointer<QTimer> timer = &owned->liveTimer();
+    EXPECT_TRUE(timer->isActive());
+    delete owned;
+    EXPECT_TRUE(timer.isNull());
+}
+
+TEST(PieChartView, SlicesLegendAndAnglesFollowTheValuesInOrder) {
+    PieChartController pie;
+    pie.resize(420, 260);
+    int completions = 0;
+    pie.loadChart({"X", "Y", "Z"}, {10, -5, 0}, [&](bool built) { completions += built; });
+    pie.loadChart({"X", "Y", "Z"}, {10, -5, 0}, [&](bool built) { completions += built; });
+    EXPECT_EQ(completions, 1);
+    ASSERT_TRUE(pie.graph().legend());
+    QStringList legend;
+    for (const auto& entry : pie.graph().legend()->entries)
+        legend << entry.title;
+    EXPECT_EQ(legend, (QStringList{"X: 10.00", "Y: -5.00", "Z: 0.00"}));
+    EXPECT_EQ(PieChartController::sliceColor(5).rgb(), PieChartController::sliceColor(0).rgb());
+
+    // X takes two thirds from 45 degrees counter-clockwise, Y the last third; Z nothing.
+    auto pixelAt = [&](const QImage& img, double degrees) {
+        const double a = degrees * std::numbers::pi / 180, r = pie.pieRadius() / 2;
+        const QPointF c = pie.pieCentre();
+        return img.pixelColor(QPointF(c.x() + r * std::cos(a), c.y() - r * std::sin(a)).toPoint()).rgb();
+    };
+    QImage img = pie.graph().grab().toImage();
+    EXPECT_EQ(pixelAt(img, 45 + 120), PieChartController::sliceColor(0).rgb());
+    EXPECT_EQ(pixelAt(img, 45 + 240 + 60), PieChartController::sliceColor(1).rgb());
+
+    // An account without equity: every share is an empty slice, and nothing is drawn.
+    const std::vector<std::string> codes{"EURUSD"};
+    const auto shares = charts::equityShares(
+        codes, [](std::string_view) { return 50.0; }, 0, 100, false);
+    QStringList titles;
+    QList<double> values;
+    for (const auto& s : shares)
+        titles << QString::fromStdString(s.title), values << s.value;
+    pie.loadChart(titles, values);
+    img = pie.graph().grab().toImage();
+    EXPECT_EQ(img.pixelColor(pie.pieCentre().toPoint()).rgb(), pie.graph().theme().background.rgb());
+    EXPECT_EQ(pie.graph().legend()->entries.back().title, "Avl.Mgn: 0.00");
+}
+
+} // namespace
