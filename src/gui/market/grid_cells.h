@@ -102,6 +102,8 @@ Cell accountCell(const AccountDetails& account, Field field);
 // A row of the open, pending, settled, executed or cancelled grid.
 Cell orderCell(const Order& order, const RowRecords& records, Field field, const CellOptions& options = {});
 
+// Every tile of the advanced board is this tall, in points.
+inline constexpr double kAdvancedTileHeight = 129.0;
 // One tile of the advanced board: the instrument's code, update time, day's low and high, spread
 // and the two price buttons (buy at the ask, sell at the bid) with their arrows.
 struct AdvancedTile {

@@ -73,6 +73,9 @@ TEST_F(DetailContentTest, DeliveryReceipt) {
     EXPECT_EQ(valueOf(receipt, "Total Cost"), "1234.56 (one thousand two hundred thirty-four)");
     EXPECT_EQ(valueOf(receipt, "Initial Margin"), "38 (thirty-eight)") << "37.5 rounds to whole units";
     EXPECT_EQ(valueOf(receipt, "Bank Account Number"), "123456789");
+    s.model.GroupDetailCollection.clear();
+    EXPECT_EQ(valueOf(deliveryReceipt(position.get(), s.model, &bank, 0), "Initial Margin"), "")
+        << "no settings, no margin";
 
     const DetailContent gone = deliveryReceipt(findPosition({position}, "P8"), s.model, nullptr, 0);
     EXPECT_FALSE(gone.recordFound);

@@ -103,6 +103,9 @@ TEST(RowMenus, CloseIsRefusedWhenPendingOrdersAlreadyCloseEveryLot) {
         EXPECT_EQ(
             closeCheck(*markettest::Session::order("1", "11", "EURUSD", c.remaining), records, c.pending),
             c.check);
+    // A position without an id is not closed by the orders that close nothing.
+    EXPECT_EQ(closeCheck(*markettest::Session::order("", "11", "EURUSD", "0.3"), records, {closing("", "1")}),
+              CloseCheck::Allowed);
     tradable.availableOrderSettings = 1;
     EXPECT_EQ(closeCheck(*markettest::Session::order("1", "11", "EURUSD"), records, {}),
               CloseCheck::NotAllowed);
