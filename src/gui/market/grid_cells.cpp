@@ -178,8 +178,32 @@ std::string_view timeInForceText(std::int32_t tif) {
     }
 }
 
-std::string timeOnly(std::string_view text) {
-    return Formatter::getDateonColumnResizing(0, text);
+std::string timeOnly(std::string_view t) {
+    // The board asks this of every instrument each second: the fixed form is checked and cut here
+    // rather than read by a date formatter made per call.
+    const auto digits = [&](std::size_t at) {
+        return t[at] >= '0' && t[at] <= '9' && t[at + 1] >= '0' && t[at + 1] <= '9'
+                   ? (t[at] - '0') * 10 + t[at + 1] - '0'
+                   : -1;
+    };
+    if (t.size() != 19 || t[2] != '/' || t[5] != '/' || t[10] != ' ' || t[13] != ':' || t[16] != ':')
+        return std::string(t);
+    const int month = digits(0);
+    const int day = digits(3);
+    const int century = digits(6);
+    const int yearInCentury = digits(8);
+    const int hour = digits(11);
+    const int minute = digits(14);
+    const int second = digits(17);
+    if (century < 0 || yearInCentury < 0 || hour < 0 || hour > 23 || minute < 0 || minute > 59 ||
+        second < 0 || second > 59 || month < 1 || month > 12 || day < 1)
+        return std::string(t);
+    const int year = century * 100 + yearInCentury;
+    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+    static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    if (year < 1 || day > kDays[month - 1] + (month == 2 && leap))
+        return std::string(t);
+    return std::string(t.substr(11));
 }
 
 std::string dateTimeForWidth(std::string_view text, double columnWidth) {

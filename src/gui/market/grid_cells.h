@@ -79,7 +79,8 @@ std::string_view timeInForceText(std::int32_t tif);     // Unknown (0), GTC, GTF
 // A "MM/dd/yyyy HH:mm:ss" text as a date column of that width shows it: only the time when the
 // column is kNarrowDateColumnWidth or narrower.
 std::string dateTimeForWidth(std::string_view text, double columnWidth);
-// Only the time of a "MM/dd/yyyy HH:mm:ss" text; the text as it is when it is not one.
+// Only the time of a "MM/dd/yyyy HH:mm:ss" text naming a real calendar second; the text as it is
+// when it is not one.
 std::string timeOnly(std::string_view text);
 // The spread in ticks: (Ask - Bid) / priceTick with its trailing zeros dropped; "0" when the
 // instrument has no tick price.

@@ -21,6 +21,10 @@ TEST(GridCells, SharedFormats) {
     EXPECT_EQ(timeInForceText(0), "Unknown");
     EXPECT_EQ(dateTimeForWidth("03/05/2024 14:30:00", 135), "14:30:00");
     EXPECT_EQ(dateTimeForWidth("03/05/2024 14:30:00", 136), "03/05/2024 14:30:00");
+    EXPECT_EQ(timeOnly("02/29/2024 23:59:59"), "23:59:59");
+    for (std::string_view notADate :
+         {"02/29/2023 10:00:00", "13/01/2024 10:00:00", "01/01/2024 24:00:00", "x"})
+        EXPECT_EQ(timeOnly(notADate), notADate);
 }
 
 TEST(GridCells, SpreadInTicks) {
