@@ -91,6 +91,26 @@ RowRecords recordsOf(const SessionModel& model, const Order& order) {
     return records;
 }
 
+RowRecords RowRecordsCache::of(const Order& order) {
+    RowRecords records;
+    records.item = instrumentOf(model_, order.ItemCode);
+    // Keys view the orders' own account numbers, which outlive the pass.
+    auto [found, added] = accounts_.try_emplace(order.AccountNumber);
+    if (added) {
+        found->second.account = entry(model_.AccountDetailCollection, order.AccountNumber);
+        if (found->second.account)
+            found->second.group = entry(model_.GroupDetailCollection, found->second.account->GroupId);
+    }
+    records.account = found->second.account;
+    if (const GroupDetails* group = found->second.group; group && records.item) {
+        auto [settings, fresh] = settings_[group].try_emplace(records.item->InstrumentId, nullptr);
+        if (fresh)
+            settings->second = group->groupInstrument(records.item->InstrumentId).get();
+        records.settings = settings->second;
+    }
+    return records;
+}
+
 std::string priceText(double value, const ItemDetails* item) {
     return Formatter::formatDecimal(value, item ? item->displayDecimalPlaces() : 0);
 }
@@ -338,15 +358,6 @@ std::optional<double> closingPrice(const Order& position, const RowRecords& reco
     return position.tradingMode == 0 ? records.item->Bid : records.item->Ask;
 }
 
-std::optional<double> perLotMargin(const Order& position, const RowRecords& records) {
-    if (!records.item)
-        return std::nullopt;
-    const auto perLot = position.GetMarginForSingleLot(records.settings, *records.item);
-    if (!perLot || perLot->isNaN())
-        return std::nullopt;
-    return perLot->toDouble();
-}
-
 Cell orderCell(const Order& order, const RowRecords& records, Field field, const CellOptions& options) {
     const ItemDetails* item = records.item;
     switch (field) {
@@ -447,12 +458,11 @@ void refreshQuoteTicks(QuoteTicks& ticks, const SessionModel& model, const std::
 }
 
 void refreshPositionTicks(TickTracker& ticks, const SessionModel& model, const OrderList& positions) {
+    RowRecordsCache cache(model);
     for (const auto& position : positions) {
         if (!position)
             continue;
-        RowRecords records;
-        records.item = instrumentOf(model, position->ItemCode);
-        records.account = entry(model.AccountDetailCollection, position->AccountNumber);
+        const RowRecords records = cache.of(*position);
         if (isEquityHit(records.account))
             ticks.keep(position->OpenPositionId);
         else if (const auto price = closingPrice(*position, records))

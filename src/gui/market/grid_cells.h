@@ -11,11 +11,13 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 class AccountDetails;
 class ItemDetails;
 class Order;
+class GroupDetails;
 struct GroupInstruments;
 struct SessionModel;
 
@@ -52,6 +54,24 @@ struct RowRecords {
     const GroupInstruments* settings = nullptr; // the account group's settings for the instrument
 };
 RowRecords recordsOf(const SessionModel& model, const Order& order);
+
+// The records of many rows in one pass (a refresh): each account, its group and the group's
+// settings of each instrument are looked up once. Valid while the model's collections stand.
+class RowRecordsCache {
+public:
+    explicit RowRecordsCache(const SessionModel& model) : model_(model) {}
+    RowRecords of(const Order& order);
+
+private:
+    struct AccountEntry {
+        const AccountDetails* account = nullptr;
+        const GroupDetails* group = nullptr;
+    };
+    const SessionModel& model_;
+    std::unordered_map<std::string_view, AccountEntry> accounts_;
+    std::unordered_map<const GroupDetails*, std::unordered_map<std::int32_t, const GroupInstruments*>>
+        settings_;
+};
 // The account group's settings for the instrument; nullptr when either is missing.
 const GroupInstruments* groupSettings(const SessionModel& model, const AccountDetails* account,
                                       const ItemDetails* item);
@@ -126,8 +146,6 @@ AdvancedTile advancedTile(std::string_view code, const ItemDetails* item, const 
 // position without its instrument.
 std::optional<double> closingPrice(const Order& position, const RowRecords& records);
 bool isEquityHit(const AccountDetails* account);
-// The margin of one lot of a position under its group's settings; nullopt without settings.
-std::optional<double> perLotMargin(const Order& position, const RowRecords& records);
 
 // ---- the one-second refresh of a view's ticks
 

@@ -184,9 +184,70 @@ const platform::NumericOrder& numericOrder() {
     return order;
 }
 
+bool isAsciiAlnum(std::string_view s) {
+    return std::all_of(s.begin(), s.end(), [](char c) {
+        return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+    });
+}
+
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+char lower(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+// Digit runs by value (leading zeros do not count), digits before letters, letters without regard
+// to case, a text before its longer continuations; then, between texts equal so far, the first
+// difference of case with the lower case first.
+int asciiNaturalCompare(std::string_view a, std::string_view b) {
+    std::size_t i = 0;
+    std::size_t j = 0;
+    while (i < a.size() && j < b.size()) {
+        const bool da = isDigit(a[i]);
+        const bool db = isDigit(b[j]);
+        if (da != db)
+            return da ? -1 : 1;
+        if (!da) {
+            if (lower(a[i]) != lower(b[j]))
+                return lower(a[i]) < lower(b[j]) ? -1 : 1;
+            ++i;
+            ++j;
+            continue;
+        }
+        const auto run = [](std::string_view s, std::size_t& at) {
+            while (at < s.size() && s[at] == '0')
+                ++at;
+            const std::size_t start = at;
+            while (at < s.size() && isDigit(s[at]))
+                ++at;
+            return s.substr(start, at - start);
+        };
+        const std::string_view x = run(a, i);
+        const std::string_view y = run(b, j);
+        if (x.size() != y.size())
+            return x.size() < y.size() ? -1 : 1;
+        if (const int c = x.compare(y); c != 0)
+            return c < 0 ? -1 : 1;
+    }
+    if (i < a.size() || j < b.size())
+        return i < a.size() ? 1 : -1;
+    // Equal but for case and leading zeros: the letters in turn decide by case.
+    for (i = 0, j = 0;; ++i, ++j) {
+        while (i < a.size() && isDigit(a[i]))
+            ++i;
+        while (j < b.size() && isDigit(b[j]))
+            ++j;
+        if (i >= a.size() || j >= b.size())
+            return 0;
+        if (a[i] != b[j])
+            return a[i] > b[j] ? -1 : 1; // 'a' > 'A' in ASCII, and the lower case goes first
+    }
+}
+
 int compareText(std::string_view a, std::string_view b) {
-    const auto& order = numericOrder();
-    return order.less(a, b) ? -1 : order.less(b, a) ? 1 : 0;
+    return naturalCompare(a, b);
 }
 
 int compareNumberText(std::string_view a, std::string_view b) {
@@ -206,33 +267,43 @@ int compareInt(std::int64_t x, std::int64_t y) {
     return x < y ? -1 : y < x ? 1 : 0;
 }
 
-// "MM/dd/yyyy" or "MM/dd/yyyy HH:mm:ss" rearranged so that comparing the texts compares the dates.
-std::optional<std::string> dateSortKey(std::string_view t) {
+// "MM/dd/yyyy" or "MM/dd/yyyy HH:mm:ss" rearranged so that comparing the keys compares the dates;
+// an empty key for any other text.
+using DateKey = std::array<char, 14>;
+bool dateSortKey(std::string_view t, DateKey& key) {
     const auto digitsAt = [&](std::initializer_list<std::size_t> at) {
-        return std::all_of(at.begin(), at.end(), [&](std::size_t i) { return t[i] >= '0' && t[i] <= '9'; });
+        return std::all_of(at.begin(), at.end(), [&](std::size_t i) { return isDigit(t[i]); });
     };
     if ((t.size() != 10 && t.size() != 19) || t[2] != '/' || t[5] != '/' ||
         !digitsAt({0, 1, 3, 4, 6, 7, 8, 9}))
-        return std::nullopt;
-    std::string key;
-    key.reserve(14);
-    key.append(t.substr(6, 4)).append(t.substr(0, 2)).append(t.substr(3, 2));
+        return false;
+    key.fill('0');
+    const auto put = [&](std::size_t to, std::size_t from, std::size_t n) {
+        t.copy(key.data() + to, n, from);
+    };
+    put(0, 6, 4);
+    put(4, 0, 2);
+    put(6, 3, 2);
     if (t.size() == 19) {
         if (t[10] != ' ' || t[13] != ':' || t[16] != ':' || !digitsAt({11, 12, 14, 15, 17, 18}))
-            return std::nullopt;
-        key.append(t.substr(11, 2)).append(t.substr(14, 2)).append(t.substr(17, 2));
+            return false;
+        put(8, 11, 2);
+        put(10, 14, 2);
+        put(12, 17, 2);
     }
-    return key;
+    return true;
 }
 
 // Dates in time order; texts that are not dates after them, in text order.
 int compareDateText(std::string_view a, std::string_view b) {
-    const auto x = dateSortKey(a);
-    const auto y = dateSortKey(b);
-    if (x && y)
-        return x->compare(*y) < 0 ? -1 : *y < *x ? 1 : 0;
-    if (x || y)
-        return x ? -1 : 1;
+    DateKey x;
+    DateKey y;
+    const bool isDateA = dateSortKey(a, x);
+    const bool isDateB = dateSortKey(b, y);
+    if (isDateA && isDateB)
+        return x < y ? -1 : y < x ? 1 : 0;
+    if (isDateA || isDateB)
+        return isDateA ? -1 : 1;
     return compareText(a, b);
 }
 
@@ -329,6 +400,13 @@ std::optional<Compare> comparatorOf(Field field) {
 }
 
 } // namespace
+
+int naturalCompare(std::string_view a, std::string_view b) {
+    if (isAsciiAlnum(a) && isAsciiAlnum(b))
+        return asciiNaturalCompare(a, b);
+    const auto& order = numericOrder();
+    return order.less(a, b) ? -1 : order.less(b, a) ? 1 : 0;
+}
 
 std::span<const ColumnSpec> columnsOf(Grid grid) {
     switch (grid) {

@@ -151,6 +151,11 @@ void storeHiddenColumns(platform::UserDefaults& defaults, Grid grid, const std::
 // does not sort (or a field that is not an order's).
 std::optional<OrderSortDescriptor> sortDescriptor(Field field, bool ascending);
 
+// The order of the session's lists (letters without regard to case, digit runs by value, as the
+// core's numeric order has it), worked out without the collator for texts of ASCII letters and
+// digits, the ids and codes a sort compares ten thousand times over. <0, 0 or >0.
+int naturalCompare(std::string_view a, std::string_view b);
+
 // Whether the grid's rows are the session's stored list, which a column sort reorders (open,
 // pending, settled and cancelled). The board keeps the watch list's order, the executed grid its
 // position-id order.

@@ -1,6 +1,7 @@
 #include "gui/market/grid_totals.h"
 
 #include "gui/market/grid_cells.h"
+#include "orders/position_arithmetic.h"
 #include "platform/lenient.h"
 #include "session/account_details.h"
 #include "session/order.h"
@@ -25,6 +26,7 @@ void addFinite(double& sum, double value) {
 
 OpenPositionTotals openPositionTotals(const SessionModel& model, const OrderList& positions) {
     OpenPositionTotals totals;
+    RowRecordsCache records(model);
     for (const auto& position : positions) {
         if (!position)
             continue;
@@ -32,8 +34,9 @@ OpenPositionTotals openPositionTotals(const SessionModel& model, const OrderList
         addFinite(totals.profitLoss, position->UnrealisedPL);
         addFinite(totals.commission, position->Commision);
         addFinite(totals.storage, position->Storage);
-        if (const auto perLot = perLotMargin(*position, recordsOf(model, *position)))
-            addFinite(totals.margin, *perLot * platform::lenientReal(position->RemainingQty));
+        if (const RowRecords row = records.of(*position); row.item && row.settings)
+            addFinite(totals.margin, marginForSingleLot(*position, row.settings, *row.item) *
+                                         platform::lenientReal(position->RemainingQty));
     }
     return totals;
 }

@@ -2,12 +2,14 @@
 #include "gui/market/grid_spec.h"
 #include "gui/market/market_fixture.h"
 #include "platform/bundle.h"
+#include "platform/numeric_order.h"
 #include "platform/string_table.h"
 #include "platform/user_defaults.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <random>
 #include <set>
 
 using namespace gui::market;
@@ -158,6 +160,26 @@ TEST(GridSpec, ColumnsSortByValueAndDatesByTime) {
          {Grid::OpenPositions, Grid::PendingOrders, Grid::SettledPositions, Grid::CancelledOrders})
         for (const ColumnSpec& column : columnsOf(grid))
             EXPECT_EQ(sortDescriptor(column.field, true).has_value(), column.sortable) << column.identifier;
+}
+
+// The fast order of ids and codes is the collator's.
+TEST(GridSpec, NaturalOrderAgreesWithTheCollator) {
+    const platform::NumericOrder collator;
+    std::mt19937 random(5);
+    const std::string_view alphabet = "aAbBzZ00190-_ ";
+    const auto text = [&] {
+        std::string s(random() % 7, ' ');
+        for (char& c : s)
+            c = alphabet[random() % alphabet.size()];
+        return s;
+    };
+    for (int n = 0; n < 20000; ++n) {
+        const std::string a = text();
+        const std::string b = text();
+        const int expected = collator.less(a, b) ? -1 : collator.less(b, a) ? 1 : 0;
+        ASSERT_EQ(naturalCompare(a, b), expected) << '"' << a << "\" and \"" << b << '"';
+    }
+    EXPECT_LT(naturalCompare("US30", "US100"), 0);
 }
 
 } // namespace
