@@ -3,18 +3,19 @@ JOBS ?= $(shell nproc)
 CMAKE_GEN := -G Ninja
 FUZZ_SECONDS ?= 20
 PORT ?= 5100
+# CI builds with WERROR=ON: every warning fails the build.
+WERROR ?= OFF
+PREFIX ?= /usr/local
 
-.PHONY: all deps build run test test-asan test-tsan bench fuzz format clean
+.PHONY: all deps build run test test-asan test-tsan bench fuzz format format-check install loc clean
 
 all: build
 
 deps:
 	@tools/deps.sh
 
-build/build.ninja:
-	cmake -S . -B build $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo
-
-build: deps build/build.ninja
+build: deps
+	cmake -S . -B build $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTC_WERROR=$(WERROR)
 	cmake --build build -j $(JOBS)
 
 run: build
@@ -54,6 +55,21 @@ fuzz: deps
 
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
+
+# Fails, naming the files, when a tracked source is not formatted as .clang-format says.
+format-check: deps
+	git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run -Werror
+
+# The programs, the resources and the test server's market under PREFIX (DESTDIR is honoured).
+install: deps
+	cmake -S . -B build $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTC_WERROR=$(WERROR) \
+		-DCMAKE_INSTALL_PREFIX=$(PREFIX)
+	cmake --build build -j $(JOBS)
+	DESTDIR="$(DESTDIR)" cmake --install build
+
+# Product and test line counts and their ratio.
+loc:
+	@tools/loc.sh
 
 clean:
 	rm -rf build build-asan build-tsan build-bench build-fuzz

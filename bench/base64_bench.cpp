@@ -1,6 +1,6 @@
 // Decoding and inflating a 1 MiB payload, the size class of a large login snapshot.
-#include "connection/base64.h"
 #include "connection/data_additions.h"
+#include "platform/base64.h"
 
 #include <benchmark/benchmark.h>
 
@@ -10,6 +10,8 @@
 #include <vector>
 
 namespace {
+
+using namespace tc;
 
 constexpr std::size_t kPayload = std::size_t{1} << 20;
 
@@ -33,9 +35,9 @@ void BM_Base64Decode(benchmark::State& state) {
     std::mt19937 rng(5);
     for (auto& b : bytes)
         b = static_cast<std::uint8_t>(rng());
-    const std::string text = *Base64::encodeBase64WithData(bytes);
+    const std::string text = *platform::Base64::encodeBase64WithData(bytes);
     for (auto _ : state)
-        benchmark::DoNotOptimize(Base64::decodeBase64WithString(text));
+        benchmark::DoNotOptimize(platform::Base64::decodeBase64WithString(text));
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
 }
 BENCHMARK(BM_Base64Decode);
@@ -43,7 +45,7 @@ BENCHMARK(BM_Base64Decode);
 void BM_Base64Encode(benchmark::State& state) {
     const auto bytes = textLikePayload();
     for (auto _ : state)
-        benchmark::DoNotOptimize(Base64::encodeBase64WithData(bytes));
+        benchmark::DoNotOptimize(platform::Base64::encodeBase64WithData(bytes));
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * bytes.size()));
 }
 BENCHMARK(BM_Base64Encode);
@@ -72,7 +74,7 @@ void BM_DecompressData(benchmark::State& state) {
     auto payload = std::vector<std::uint8_t>{0, 0, 16, 0};
     const auto packed = *NSDataAdditions::gzipDeflate(textLikePayload());
     payload.insert(payload.end(), packed.begin(), packed.end());
-    const std::string text = *Base64::encodeBase64WithData(payload);
+    const std::string text = *platform::Base64::encodeBase64WithData(payload);
     for (auto _ : state)
         benchmark::DoNotOptimize(NSDataAdditions::decompressData(text));
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * kPayload));

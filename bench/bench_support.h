@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-namespace bench {
+namespace tc::bench {
 
 class QuietApplication final : public ApplicationInterface {
 public:
@@ -32,4 +32,4 @@ private:
     LoginInputdata logindata_;
 };
 
-} // namespace bench
+} // namespace tc::bench

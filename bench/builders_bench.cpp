@@ -6,6 +6,8 @@
 
 namespace {
 
+using namespace tc;
+
 void fillNewOrder(MessageBase& m) {
     m.setMessagetype(60);
     m.setNeworderrequestType(0);

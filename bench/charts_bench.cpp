@@ -14,6 +14,8 @@
 
 namespace {
 
+using namespace tc;
+
 constexpr std::size_t kBars = 100'000;
 
 // A random walk of one-minute bars around 1.1 with five-decimal prices.

@@ -51,8 +51,10 @@
 
 // Counting allocator: shows whether a loop allocates per message or per field.
 namespace {
+
+using namespace tc;
 std::atomic<std::uint64_t> gAllocations{0};
-}
+} // namespace
 
 // Kept out of line so the compiler does not pair an inlined malloc with a delete call site.
 [[gnu::noinline]] void* operator new(std::size_t n) {

@@ -1,16 +1,17 @@
 #include "platform/decimal.h"
-#include "session/decimal_extension.h"
+#include "session/records/decimal_extension.h"
 
 #include <benchmark/benchmark.h>
 
 #include <string>
 #include <vector>
 
+namespace {
+
+using namespace tc;
 using platform::Decimal;
 using platform::DecimalRounding;
 using platform::RoundingMode;
-
-namespace {
 
 Decimal dec(const char* text) {
     return *Decimal::fromString(text);

@@ -7,12 +7,13 @@
 // the client the drain interval of its feed handler in milliseconds (0: drain as soon as possible).
 #include "bench_support.h"
 #include "connection/login_inputdata.h"
+#include "orders/session_orders.h"
 #include "platform/dispatch.h"
 #include "platform/user_defaults.h"
 #include "session/application_interface.h"
-#include "session/business_base.h"
-#include "session/item_details.h"
-#include "session/session_feed.h"
+#include "session/business/business_base.h"
+#include "session/feed/session_feed.h"
+#include "session/records/item_details.h"
 
 #include <benchmark/benchmark.h>
 #include <fmt/format.h>
@@ -30,6 +31,8 @@
 #include <vector>
 
 namespace {
+
+using namespace tc;
 
 using Clock = std::chrono::steady_clock;
 constexpr int kInstruments = 50;
@@ -191,6 +194,7 @@ void BM_FeedLoopbackClientApplied(benchmark::State& state) {
         services.userDefaults = defaults.get();
         services.feed = counting;
         auto business = std::make_unique<BusinessBase>(app, services);
+        attachSessionOrders(*business);
         auto feed = std::make_shared<SessionFeed>(*business);
         feed->setDrainInterval(drainInterval);
         counting->target = feed.get();

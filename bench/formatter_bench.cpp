@@ -1,12 +1,14 @@
 // Table refreshes format a price and reformat a wire date for every row.
 #include "chat/rtf_reader.h"
-#include "session/formatter.h"
+#include "session/text/formatter.h"
 
 #include <benchmark/benchmark.h>
 
 #include <string>
 
 namespace {
+
+using namespace tc;
 
 void BM_FormatDecimal(benchmark::State& state) {
     double v = 1.23456;

@@ -6,6 +6,8 @@
 
 namespace {
 
+using namespace tc;
+
 using platform::PlistArray;
 using platform::PlistDictionary;
 using platform::PlistValue;

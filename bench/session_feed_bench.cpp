@@ -4,12 +4,13 @@
 // the main queue is pumped only now and then.
 #include "bench_support.h"
 #include "connection/login_inputdata.h"
+#include "orders/session_orders.h"
 #include "platform/dispatch.h"
 #include "platform/user_defaults.h"
 #include "session/application_interface.h"
-#include "session/business_base.h"
-#include "session/price_feed.h"
-#include "session/session_feed.h"
+#include "session/business/business_base.h"
+#include "session/feed/price_feed.h"
+#include "session/feed/session_feed.h"
 
 #include <benchmark/benchmark.h>
 #include <fmt/format.h>
@@ -23,6 +24,8 @@
 #include <vector>
 
 namespace {
+
+using namespace tc;
 
 constexpr int kInstruments = 50;
 
@@ -57,6 +60,7 @@ struct FeedSession {
         BusinessServices services;
         services.userDefaults = defaults.get();
         business = std::make_unique<BusinessBase>(app, services);
+        attachSessionOrders(*business);
         feed = std::dynamic_pointer_cast<SessionFeed>(business->services().feed);
         for (int i = 0; i < kInstruments; ++i) {
             auto item = std::make_shared<ItemDetails>();

@@ -7,6 +7,8 @@
 
 namespace {
 
+using namespace tc;
+
 // A login snapshot of the XML form: instrument rows with some thirty columns each, about 10 MB.
 std::string snapshotDocument(std::size_t targetBytes) {
     std::string doc = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<NewDataSet>\n";

@@ -3,15 +3,17 @@
 // never negative or NaN, group settings filed under their instrument's id, and a second load of
 // the same text giving the same collections.
 #include "platform/log.h"
-#include "session/account_details.h"
-#include "session/amp_snapshot_loader.h"
-#include "session/item_details.h"
-#include "session/session_keys.h"
+#include "session/model/collection_keys.h"
+#include "session/records/account_details.h"
+#include "session/records/item_details.h"
+#include "session/snapshot/amp_snapshot_loader.h"
 
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <string_view>
+
+using namespace tc;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     platform::Log::setLevel(platform::LogLevel::Off);

@@ -2,11 +2,12 @@
 // frames, envelopes, snapshots and login replies. Whatever arrives, the session holds together: the
 // dispatch returns, the main queue drains, and the session values stay readable.
 #include "fuzz_support.h"
+#include "orders/session_orders.h"
 #include "platform/bundle.h"
 #include "platform/dispatch.h"
 #include "platform/user_defaults.h"
 #include "session/application_interface.h"
-#include "session/business_base.h"
+#include "session/business/business_base.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -14,6 +15,8 @@
 #include <string_view>
 
 namespace {
+
+using namespace tc;
 
 struct Session {
     std::unique_ptr<platform::UserDefaults> defaults = platform::UserDefaults::inMemory();
@@ -28,6 +31,7 @@ struct Session {
         BusinessServices services;
         services.userDefaults = defaults.get();
         business = std::make_unique<BusinessBase>(*app, services);
+        attachSessionOrders(*business);
     }
 };
 

@@ -12,6 +12,8 @@
 #include <cstdlib>
 #include <string>
 
+using namespace tc;
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string text(reinterpret_cast<const char*>(data), size);
     const charts::BarSeries bars = charts::parseChartBars(text);

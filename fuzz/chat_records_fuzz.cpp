@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <string_view>
 
+using namespace tc;
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string_view input(reinterpret_cast<const char*>(data), size);
     using tc::chat::ChatTables;

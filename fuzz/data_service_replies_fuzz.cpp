@@ -1,9 +1,9 @@
 // Any reply text, read as the reply to any procedure, parses and applies without fault.
 #include "fuzz_support.h"
-#include "session/account_details.h"
-#include "session/data_service_replies.h"
-#include "session/item_details.h"
-#include "session/session_model.h"
+#include "session/data_service/data_service_replies.h"
+#include "session/model/session_model.h"
+#include "session/records/account_details.h"
+#include "session/records/item_details.h"
 
 #include <array>
 #include <cstdint>
@@ -12,6 +12,8 @@
 #include <string_view>
 
 namespace {
+
+using namespace tc;
 
 constexpr std::array<std::string_view, 19> kProcedures = {"getopenpositions",
                                                           "getpendingorders",

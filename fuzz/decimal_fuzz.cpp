@@ -2,7 +2,7 @@
 // control byte picking the rounding of the arithmetic.
 #include "fuzz_support.h"
 #include "platform/decimal.h"
-#include "session/decimal_extension.h"
+#include "session/records/decimal_extension.h"
 
 #include <charconv>
 #include <cmath>
@@ -12,11 +12,12 @@
 #include <string>
 #include <string_view>
 
+namespace {
+
+using namespace tc;
 using platform::Decimal;
 using platform::DecimalRounding;
 using platform::RoundingMode;
-
-namespace {
 
 void check(bool condition) {
     if (!condition)

@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+using namespace tc;
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     platform::Log::setLevel(platform::LogLevel::Off);
     if (size < 2)

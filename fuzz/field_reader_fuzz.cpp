@@ -16,6 +16,8 @@
 
 namespace {
 
+using namespace tc;
+
 // Literal global replacements in scan order, for comparison on texts without nested brackets.
 std::string referenceStrip(std::string_view text, std::string_view with) {
     std::string work(text);

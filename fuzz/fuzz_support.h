@@ -5,10 +5,10 @@
 
 #include <cstdlib>
 
-namespace fuzz_support {
+namespace tc::fuzz_support {
 inline const bool kLoggingSilenced = [] {
     if (!std::getenv("TC_LOG"))
         platform::Log::setLevel(platform::LogLevel::Off);
     return true;
 }();
-} // namespace fuzz_support
+} // namespace tc::fuzz_support

@@ -1,7 +1,7 @@
 // History reply texts on arbitrary bytes: every row kind parses every record without crashing,
 // and the parsed values keep the readers' promises.
 #include "fuzz_support.h"
-#include "session/history_rows.h"
+#include "session/records/history_rows.h"
 
 #include <cmath>
 #include <cstdint>
@@ -9,6 +9,8 @@
 #include <string_view>
 
 namespace {
+
+using namespace tc;
 
 void check(bool condition) {
     if (!condition)

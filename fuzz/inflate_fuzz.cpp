@@ -9,8 +9,10 @@
 #include <vector>
 
 namespace {
+
+using namespace tc;
 constexpr std::size_t kFuzzCap = std::size_t{1} << 20;
-}
+} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::span<const uint8_t> input(data, size);

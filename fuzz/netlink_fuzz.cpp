@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <span>
 
+using namespace tc;
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const auto result = platform::netlink::parseMessages(std::span(data, size));
     if (result.events.size() > platform::netlink::kMaxMessagesPerBatch)

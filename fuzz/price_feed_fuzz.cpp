@@ -2,7 +2,7 @@
 // an instrument of its code and the ladder stored. A leading byte 0x05 reads the rest as the fields
 // of an instrument-status message, split on newlines.
 #include "fuzz_support.h"
-#include "session/price_feed.h"
+#include "session/feed/price_feed.h"
 
 #include <cmath>
 #include <cstdint>
@@ -12,6 +12,8 @@
 #include <vector>
 
 namespace {
+
+using namespace tc;
 
 void check(bool condition) {
     if (!condition)

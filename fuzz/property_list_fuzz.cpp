@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+using namespace tc;
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using platform::PropertyList;
     auto first = PropertyList::readBytes(std::string_view(reinterpret_cast<const char*>(data), size));

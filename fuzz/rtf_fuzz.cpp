@@ -11,6 +11,8 @@
 #include <string>
 #include <string_view>
 
+using namespace tc;
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string_view input(reinterpret_cast<const char*>(data), size);
     const tc::chat::RtfDocument doc = tc::chat::RtfReader::read(input);

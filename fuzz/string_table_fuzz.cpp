@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <string_view>
 
+using namespace tc;
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const bool quiet = [] {
         platform::Log::setLevel(platform::LogLevel::Off);

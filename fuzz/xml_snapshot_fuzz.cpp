@@ -2,10 +2,10 @@
 // together: records under the keys of their ids, no tick or quote that is not a finite number, no
 // collection past its cap.
 #include "fuzz_support.h"
-#include "session/account_details.h"
-#include "session/item_details.h"
-#include "session/session_keys.h"
-#include "session/xml_snapshot_loader.h"
+#include "session/model/collection_keys.h"
+#include "session/records/account_details.h"
+#include "session/records/item_details.h"
+#include "session/snapshot/xml_snapshot_loader.h"
 
 #include <cmath>
 #include <cstdint>
@@ -14,6 +14,8 @@
 #include <string_view>
 
 namespace {
+
+using namespace tc;
 
 void check(bool ok, const char* what) {
     if (!ok) {

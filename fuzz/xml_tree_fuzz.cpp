@@ -10,6 +10,8 @@
 
 namespace {
 
+using namespace tc;
+
 void check(bool ok, const char* what) {
     if (!ok) {
         std::fprintf(stderr, "broken tree: %s\n", what);

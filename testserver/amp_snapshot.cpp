@@ -6,6 +6,8 @@
 
 #include <array>
 
+using namespace tc;
+
 namespace testserver {
 
 AmpRecord& AmpRecord::set(std::size_t position, std::string value) {

@@ -2,6 +2,7 @@
 
 #include "server_wire.h"
 
+#include "connection/wire_names.h"
 #include "platform/log.h"
 
 #include <algorithm>
@@ -9,7 +10,12 @@
 #include <concepts>
 #include <set>
 
+using namespace tc;
+
 namespace testserver {
+
+namespace msg = tc::wire::msg;
+namespace tag = tc::wire::tag;
 
 namespace {
 
@@ -77,10 +83,10 @@ public:
     Request(const Market& market, const FieldMap& fields) : fields_(fields) {
         // The data service is not signed in: the user is the one the request names (tag 115, or
         // the user name of tag 23 when the id is missing).
-        if (auto id = wholeNumber(value(115)); id && *id > 0 && *id <= 2147483647)
+        if (auto id = wholeNumber(value(tag::kUserId)); id && *id > 0 && *id <= 2147483647)
             user_ = market.findUserById(static_cast<int>(*id));
-        else if (!fields.contains(115))
-            user_ = market.findUser(value(23));
+        else if (!fields.contains(tag::kUserId))
+            user_ = market.findUser(value(tag::kUserName));
         if (user_)
             for (const Account* a : market.accountsOf(user_->name))
                 accounts_.insert(a->id);
@@ -96,7 +102,7 @@ public:
 
     // Tag 34: one of the user's accounts; nullopt for a malformed, unknown or foreign one.
     std::optional<int> account() const {
-        auto id = wholeNumber(value(34));
+        auto id = wholeNumber(value(tag::kAccount));
         if (!id || *id <= 0 || *id > 2147483647 || !owns(static_cast<int>(*id)))
             return std::nullopt;
         return static_cast<int>(*id);
@@ -104,7 +110,7 @@ public:
 
     // Tags 575 and 576, both valid wire dates in order.
     std::optional<Period> period() const {
-        Period p{value(575), value(576)};
+        Period p{value(tag::kFromDate), value(tag::kToDate)};
         if (!isWireDate(p.from) || !isWireDate(p.to) || p.from > p.to)
             return std::nullopt;
         return p;
@@ -313,7 +319,7 @@ void seedAccountBook(const Market& market, AccountBook& book) {
 
 DataReply DataService::answer(const FieldMap& fields) {
     const Request request(market_, fields);
-    const std::string procedure = request.value(151);
+    const std::string procedure = request.value(tag::kProcedure);
     if (!request.user()) {
         platform::Log::warning("testserver: data-service request \"{}\" of an unknown user", procedure);
         return error();
@@ -324,7 +330,8 @@ DataReply DataService::answer(const FieldMap& fields) {
 
     // The session's lists at login: every account of the user.
     if (procedure == "getopenpositions" || procedure == "getpendingorders" ||
-        procedure == "getsettledpositions" || (procedure == "getcancelledorders" && !request.has(34))) {
+        procedure == "getsettledpositions" ||
+        (procedure == "getcancelledorders" && !request.has(tag::kAccount))) {
         book_.with([&](const Books& b) {
             if (procedure == "getopenpositions") {
                 for (const auto& p : b.positions)
@@ -406,7 +413,7 @@ DataReply DataService::answer(const FieldMap& fields) {
         return done();
     }
     if (procedure == "getsessionschedule") {
-        const auto market = wholeNumber(request.value(581));
+        const auto market = wholeNumber(request.value(tag::kMarketId));
         const bool known =
             market && *market > 0 &&
             (std::any_of(
@@ -441,8 +448,8 @@ DataReply DataService::answer(const FieldMap& fields) {
     if (procedure == "addedituac") {
         // userId 0x05 accountId 0x05 accessTypeId 0x05 0x06: grant (or change) a user's access to
         // one of the requester's accounts.
-        const auto parts = recordFields(request.value(159));
-        if (request.value(1132) != "edituabycl" || parts.size() < 3)
+        const auto parts = recordFields(request.value(tag::kRecordText));
+        if (request.value(tag::kQualifier) != "edituabycl" || parts.size() < 3)
             return error();
         const auto userId = wholeNumber(parts[0]);
         const auto account = wholeNumber(parts[1]);
@@ -465,7 +472,7 @@ DataReply DataService::answer(const FieldMap& fields) {
         return {"success", std::nullopt};
     }
     if (procedure == "resourcesearch") {
-        const auto parts = recordFields(request.value(159));
+        const auto parts = recordFields(request.value(tag::kRecordText));
         if (parts.size() < 9)
             return error();
         for (const auto& r : market_.resources)
@@ -474,7 +481,7 @@ DataReply DataService::answer(const FieldMap& fields) {
         return done();
     }
     if (procedure == "resourcedownload") {
-        const auto parts = recordFields(request.value(159));
+        const auto parts = recordFields(request.value(tag::kRecordText));
         auto it = std::find_if(market_.resources.begin(), market_.resources.end(),
                                [&](const Resource& r) { return r.name == parts.front(); });
         if (it == market_.resources.end())

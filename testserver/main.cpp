@@ -14,6 +14,8 @@
 #include <string_view>
 #include <vector>
 
+using namespace tc;
+
 int main(int argc, char** argv) {
     std::vector<std::string_view> args(argv + 1, argv + argc);
     const testserver::CommandLine line = testserver::parseCommandLine(args);

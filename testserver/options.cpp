@@ -1,5 +1,7 @@
 #include "options.h"
 
+#include "platform/bundle.h"
+
 #include <charconv>
 #include <cstdlib>
 
@@ -26,11 +28,13 @@ std::string usage() {
 std::filesystem::path defaultMarketPath() {
     if (const char* env = std::getenv("TC_TESTSERVER_MARKET"); env && *env)
         return env;
-#ifdef TC_TESTSERVER_MARKET
-    return TC_TESTSERVER_MARKET;
-#else
-    return "testserver/markets/default.market";
-#endif
+    // Beside the program in the build tree, under the shared data when installed.
+    const std::filesystem::path folder = tc::platform::Bundle::executableFolder();
+    const std::filesystem::path built = folder / "markets" / "default.market";
+    std::error_code ec;
+    if (std::filesystem::is_regular_file(built, ec))
+        return built;
+    return folder.parent_path() / "share" / "tradeclient" / "markets" / "default.market";
 }
 
 CommandLine parseCommandLine(std::span<const std::string_view> args) {

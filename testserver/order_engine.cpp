@@ -2,14 +2,20 @@
 
 #include "server_wire.h"
 
+#include "connection/wire_date.h"
+#include "connection/wire_names.h"
 #include "platform/decimal.h"
 #include "platform/log.h"
-#include "session/formatter.h"
 
 #include <algorithm>
 #include <charconv>
 
+using namespace tc;
+
 namespace testserver {
+
+namespace msg = tc::wire::msg;
+namespace tag = tc::wire::tag;
 
 using platform::Log;
 using FieldMap = std::map<int, std::string>;
@@ -154,7 +160,8 @@ OrderEngine::OrderEngine(const Market& market, const PriceBook& prices, AccountB
       closed_(std::make_unique<std::atomic<bool>[]>(market.instruments.size())) {}
 
 bool OrderEngine::handles(int type) {
-    return type == 60 || type == 72 || type == 77 || type == 82 || type == 1052;
+    return type == msg::kOrder || type == msg::kEditOrder || type == msg::kMultiAccountOrder ||
+           type == msg::kCloseAll || type == msg::kCloseHedged;
 }
 
 void OrderEngine::setMarketOpen(std::size_t index, bool open) {
@@ -196,30 +203,30 @@ const Group* OrderEngine::groupOf(const Account& account) const {
 }
 
 EngineReports OrderEngine::handle(std::string_view user, const FieldMap& fields) {
-    const int type = integerOf<int>(valueOf(fields, 10)).value_or(0);
+    const int type = integerOf<int>(valueOf(fields, tag::kMessageType)).value_or(0);
     return book_.with([&](Books& books) {
-        Call c{books, std::string(user), fields, Formatter::setAmpFormat(platform::Date::now()), {}};
+        Call c{books, std::string(user), fields, wire::nowText(), {}};
         switch (type) {
-        case 60:
-            if (fields.contains(125))
+        case msg::kOrder:
+            if (fields.contains(tag::kOffsetOrder))
                 closeRequest(c);
             else
-                placeNew(c, integerOf<int>(valueOf(fields, 34)).value_or(0), valueOf(fields, 37),
-                         valueOf(fields, 33));
+                placeNew(c, integerOf<int>(valueOf(fields, tag::kAccount)).value_or(0),
+                         valueOf(fields, tag::kQuantity), valueOf(fields, tag::kOrderRequestId));
             break;
-        case 72:
-            if (valueOf(fields, 1035) == "EBO")
+        case msg::kEditOrder:
+            if (valueOf(fields, tag::kEditKind) == "EBO")
                 editBrackets(c);
             else
                 editWorking(c);
             break;
-        case 77:
+        case msg::kMultiAccountOrder:
             multiAccount(c);
             break;
-        case 82:
+        case msg::kCloseAll:
             closeAll(c);
             break;
-        case 1052:
+        case msg::kCloseHedged:
             offset(c);
             break;
         default:
@@ -233,20 +240,20 @@ void OrderEngine::reject(Call& c, int code, int accountId, std::string_view requ
                          std::string_view orderId, std::string_view positionId,
                          std::string_view refPositionId) {
     Log::info("testserver: order request of \"{}\" refused with code {}", c.user, code);
-    WireFields f{{10, "62"}, {73, "25"}, {21, c.time}};
+    WireFields f{typeField(msg::kExecutionReport), {tag::kReportStatus, "25"}, {tag::kTime, c.time}};
     if (!requestId.empty())
-        f.push_back({33, std::string(requestId)});
-    f.push_back({34, std::to_string(accountId)});
+        f.push_back({tag::kOrderRequestId, std::string(requestId)});
+    f.push_back({tag::kAccount, std::to_string(accountId)});
     if (auto it = c.fields.find(12); it != c.fields.end() && it->second.size() <= kMaxOrderValueBytes)
-        f.push_back({12, it->second});
-    f.push_back({74, std::to_string(code)});
-    f.push_back({78, c.time});
+        f.push_back({tag::kInstrument, it->second});
+    f.push_back({tag::kRejectionCode, std::to_string(code)});
+    f.push_back({tag::kTransactionTime, c.time});
     // An empty order id makes the client match its own record by the request id.
-    f.push_back({79, std::string(orderId)});
+    f.push_back({tag::kPendingOrderId, std::string(orderId)});
     if (!positionId.empty())
-        f.push_back({125, std::string(positionId)});
+        f.push_back({tag::kOffsetOrder, std::string(positionId)});
     if (!refPositionId.empty())
-        f.push_back({573, std::string(refPositionId)});
+        f.push_back({tag::kBracketPositionId, std::string(refPositionId)});
     c.send(c.user, f);
 }
 
@@ -254,27 +261,28 @@ namespace {
 
 WireFields orderFields(const ServerPendingOrder& o, const Instrument& instrument, int status,
                        const std::string& time, const std::string& requestId) {
-    WireFields f{{10, "62"}, {73, std::to_string(status)}, {21, time}};
+    WireFields f{
+        typeField(msg::kExecutionReport), {tag::kReportStatus, std::to_string(status)}, {tag::kTime, time}};
     if (!requestId.empty())
-        f.push_back({33, requestId});
-    f.push_back({34, std::to_string(o.accountId)});
-    f.push_back({12, instrument.code});
-    f.push_back({32, orderTypeWire(o.orderTypeId)});
-    f.push_back({36, o.isBuy ? "45" : "46"});
-    f.push_back({37, o.orderQty});
-    f.push_back({38, o.orderPrice});
+        f.push_back({tag::kOrderRequestId, requestId});
+    f.push_back({tag::kAccount, std::to_string(o.accountId)});
+    f.push_back({tag::kInstrument, instrument.code});
+    f.push_back({tag::kOrderType, orderTypeWire(o.orderTypeId)});
+    f.push_back({tag::kTradingMode, o.isBuy ? "45" : "46"});
+    f.push_back({tag::kQuantity, o.orderQty});
+    f.push_back({tag::kPrice, o.orderPrice});
     if (o.limitPrice != "0")
-        f.push_back({39, o.limitPrice});
+        f.push_back({tag::kLimitPrice, o.limitPrice});
     if (o.stopPrice != "0")
-        f.push_back({40, o.stopPrice});
-    f.push_back({43, timeInForceWire(o.timeInForce)});
-    f.push_back({76, o.remainingQty});
-    f.push_back({78, time});
-    f.push_back({79, std::to_string(o.pendingOrderId)});
-    f.push_back({81, std::to_string(o.ticketId)});
-    f.push_back({117, deliveryWire(o.deliveryMode)});
+        f.push_back({tag::kStopPrice, o.stopPrice});
+    f.push_back({tag::kTimeInForce, timeInForceWire(o.timeInForce)});
+    f.push_back({tag::kRemainingQuantity, o.remainingQty});
+    f.push_back({tag::kTransactionTime, time});
+    f.push_back({tag::kPendingOrderId, std::to_string(o.pendingOrderId)});
+    f.push_back({tag::kTicketId, std::to_string(o.ticketId)});
+    f.push_back({tag::kDeliveryMode, deliveryWire(o.deliveryMode)});
     if (o.refPositionId != 0)
-        f.push_back({573, std::to_string(o.refPositionId)});
+        f.push_back({tag::kBracketPositionId, std::to_string(o.refPositionId)});
     return f;
 }
 
@@ -305,7 +313,7 @@ bool bookFull(const Books& b) {
 
 void OrderEngine::placeNew(Call& c, int accountId, std::string_view qtyText, const std::string& requestId) {
     const FieldMap& f = c.fields;
-    const Instrument* instrument = market_.findInstrument(valueOf(f, 12));
+    const Instrument* instrument = market_.findInstrument(valueOf(f, tag::kInstrument));
     if (!instrument)
         return reject(c, kRejectUnknownInstrument, accountId, requestId);
     const std::size_t index = static_cast<std::size_t>(instrument - market_.instruments.data());
@@ -315,8 +323,8 @@ void OrderEngine::placeNew(Call& c, int accountId, std::string_view qtyText, con
         return reject(c, kRejectAccount, accountId, requestId);
     if (!marketOpen(index))
         return reject(c, kRejectMarketClosed, accountId, requestId);
-    const int type = orderTypeFromWire(valueOf(f, 32));
-    const std::string side = valueOf(f, 36);
+    const int type = orderTypeFromWire(valueOf(f, tag::kOrderType));
+    const std::string side = valueOf(f, tag::kTradingMode);
     if (type == 0 || (side != "45" && side != "46"))
         return reject(c, kRejectGeneral, accountId, requestId);
     const bool buy = side == "45";
@@ -331,7 +339,8 @@ void OrderEngine::placeNew(Call& c, int accountId, std::string_view qtyText, con
 
     // Take profit and stop loss: absent, empty or 0 means none.
     std::int64_t takeProfit = 0, stopLoss = 0;
-    for (auto [tag, target] : {std::pair{39, &takeProfit}, std::pair{40, &stopLoss}}) {
+    for (auto [tag, target] :
+         {std::pair{tag::kLimitPrice, &takeProfit}, std::pair{tag::kStopPrice, &stopLoss}}) {
         const std::string text = valueOf(f, tag);
         if (text.empty())
             continue;
@@ -347,16 +356,16 @@ void OrderEngine::placeNew(Call& c, int accountId, std::string_view qtyText, con
     if (type == 1) {
         // A deviation of 0 or more points (units of the last decimal) bounds the move from the price
         // the client saw; a negative one asks for the market price whatever it is.
-        const int deviation = integerOf<int>(valueOf(f, 77)).value_or(-1);
+        const int deviation = integerOf<int>(valueOf(f, tag::kDeviation)).value_or(-1);
         if (deviation >= 0) {
-            const auto seen = amountOf(valueOf(f, 38), instrument->decimals);
+            const auto seen = amountOf(valueOf(f, tag::kPrice), instrument->decimals);
             if (!seen)
                 return reject(c, kRejectPrice, accountId, requestId);
             if (std::max(*seen, market) - std::min(*seen, market) > deviation)
                 return reject(c, kRejectPriceMoved, accountId, requestId);
         }
     } else {
-        const auto price = amountOf(valueOf(f, 38), instrument->decimals);
+        const auto price = amountOf(valueOf(f, tag::kPrice), instrument->decimals);
         if (!price || *price <= 0)
             return reject(c, kRejectPrice, accountId, requestId);
         // A limit waits for a better price and a stop for a worse one; otherwise it would fill at once.
@@ -383,8 +392,8 @@ void OrderEngine::placeNew(Call& c, int accountId, std::string_view qtyText, con
     o.orderPrice = formatScaled(entry, instrument->decimals);
     o.limitPrice = takeProfit ? formatScaled(takeProfit, instrument->decimals) : "0";
     o.stopPrice = stopLoss ? formatScaled(stopLoss, instrument->decimals) : "0";
-    o.deliveryMode = deliveryFromWire(valueOf(f, 117));
-    o.timeInForce = timeInForceFromWire(valueOf(f, 43));
+    o.deliveryMode = deliveryFromWire(valueOf(f, tag::kDeliveryMode));
+    o.timeInForce = timeInForceFromWire(valueOf(f, tag::kTimeInForce));
     o.placedAt = c.time;
     c.send(c.user, orderFields(o, *instrument, 28, c.time, requestId));
     if (type == 1)
@@ -415,19 +424,19 @@ void OrderEngine::fill(Call& c, ServerPendingOrder o, std::int64_t price, const 
     ServerPendingOrder filled = o;
     filled.remainingQty = "0";
     c.send(user, orderFields(filled, *instrument, 23, c.time, requestId));
-    WireFields e{{10, "67"}, {73, "74"}, {21, c.time}};
+    WireFields e{typeField(msg::kPositionReport), {tag::kReportStatus, "74"}, {tag::kTime, c.time}};
     if (!requestId.empty())
-        e.push_back({33, requestId});
-    e.insert(e.end(), {{34, std::to_string(p.accountId)},
-                       {12, instrument->code},
-                       {72, std::to_string(p.executionId)},
-                       {79, std::to_string(p.refPendingOrderId)},
-                       {80, std::to_string(p.positionId)},
-                       {38, p.openPrice},
-                       {545, p.commission},
-                       {76, p.qty},
-                       {37, p.initialQty},
-                       {78, c.time}});
+        e.push_back({tag::kOrderRequestId, requestId});
+    e.insert(e.end(), {{tag::kAccount, std::to_string(p.accountId)},
+                       {tag::kInstrument, instrument->code},
+                       {tag::kExecutionId, std::to_string(p.executionId)},
+                       {tag::kPendingOrderId, std::to_string(p.refPendingOrderId)},
+                       {tag::kPositionId, std::to_string(p.positionId)},
+                       {tag::kPrice, p.openPrice},
+                       {tag::kCommission, p.commission},
+                       {tag::kRemainingQuantity, p.qty},
+                       {tag::kQuantity, p.initialQty},
+                       {tag::kTransactionTime, c.time}});
     c.send(user, e);
     c.books.positions.push_back(p);
     appendBounded(c.books.executed, p);
@@ -487,28 +496,28 @@ void OrderEngine::closePart(Call& c, std::size_t positionIndex, std::int64_t qty
     // The closing deal: an executed order that is closed at once (remaining "0").
     const std::int64_t closingId = c.books.newId();
     const std::int64_t closingOrderId = c.books.newId();
-    c.send(user, {{10, "67"},
-                  {73, "74"},
-                  {21, c.time},
-                  {34, std::to_string(p.accountId)},
-                  {12, instrument->code},
-                  {72, std::to_string(c.books.newId())},
-                  {79, std::to_string(closingOrderId)},
-                  {80, std::to_string(closingId)},
-                  {38, priceText},
-                  {545, "0"},
-                  {76, "0"},
-                  {37, qtyClosed},
-                  {78, c.time}});
-    c.send(user, {{10, "67"},
-                  {73, "73"},
-                  {21, c.time},
-                  {34, std::to_string(p.accountId)},
-                  {12, instrument->code},
-                  {80, std::to_string(p.positionId)},
-                  {38, p.openPrice},
-                  {76, p.qty},
-                  {78, c.time}});
+    c.send(user, {typeField(msg::kPositionReport),
+                  {tag::kReportStatus, "74"},
+                  {tag::kTime, c.time},
+                  {tag::kAccount, std::to_string(p.accountId)},
+                  {tag::kInstrument, instrument->code},
+                  {tag::kExecutionId, std::to_string(c.books.newId())},
+                  {tag::kPendingOrderId, std::to_string(closingOrderId)},
+                  {tag::kPositionId, std::to_string(closingId)},
+                  {tag::kPrice, priceText},
+                  {tag::kCommission, "0"},
+                  {tag::kRemainingQuantity, "0"},
+                  {tag::kQuantity, qtyClosed},
+                  {tag::kTransactionTime, c.time}});
+    c.send(user, {typeField(msg::kPositionReport),
+                  {tag::kReportStatus, "73"},
+                  {tag::kTime, c.time},
+                  {tag::kAccount, std::to_string(p.accountId)},
+                  {tag::kInstrument, instrument->code},
+                  {tag::kPositionId, std::to_string(p.positionId)},
+                  {tag::kPrice, p.openPrice},
+                  {tag::kRemainingQuantity, p.qty},
+                  {tag::kTransactionTime, c.time}});
 
     // Profit in the instrument's quote currency: price difference times quantity times contract size.
     using platform::Decimal;
@@ -532,17 +541,17 @@ void OrderEngine::closePart(Call& c, std::size_t positionIndex, std::int64_t qty
     s.closePrice = priceText;
     s.openedAt = p.openedAt;
     s.deliveryMode = p.deliveryMode;
-    c.send(user, {{10, "66"},
-                  {21, c.time},
-                  {12, std::to_string(p.instrumentId)},
-                  {34, std::to_string(p.accountId)},
-                  {78, c.time},
-                  {80, std::to_string(p.positionId)},
-                  {86, std::to_string(s.settlementId)},
-                  {87, std::to_string(closingId)},
-                  {88, s.pl},
-                  {89, s.qty},
-                  {545, "0"}});
+    c.send(user, {typeField(msg::kPositionSettled),
+                  {tag::kTime, c.time},
+                  {tag::kInstrument, std::to_string(p.instrumentId)},
+                  {tag::kAccount, std::to_string(p.accountId)},
+                  {tag::kTransactionTime, c.time},
+                  {tag::kPositionId, std::to_string(p.positionId)},
+                  {tag::kSettlementId, std::to_string(s.settlementId)},
+                  {tag::kClosingPositionId, std::to_string(closingId)},
+                  {tag::kSettledProfit, s.pl},
+                  {tag::kSettledQuantity, s.qty},
+                  {tag::kCommission, "0"}});
     settle(c, user, std::move(s));
 
     for (auto& e : c.books.executed)
@@ -575,9 +584,9 @@ void OrderEngine::closePart(Call& c, std::size_t positionIndex, std::int64_t qty
 
 void OrderEngine::closeRequest(Call& c) {
     const FieldMap& f = c.fields;
-    const std::string requestId = valueOf(f, 33);
-    const std::string positionText = valueOf(f, 125);
-    const int accountId = integerOf<int>(valueOf(f, 34)).value_or(0);
+    const std::string requestId = valueOf(f, tag::kOrderRequestId);
+    const std::string positionText = valueOf(f, tag::kOffsetOrder);
+    const int accountId = integerOf<int>(valueOf(f, tag::kAccount)).value_or(0);
     auto refuse = [&](int code) { reject(c, code, accountId, requestId, {}, positionText); };
     const Account* account = accountOf(accountId);
     if (!account || account->user != c.user)
@@ -591,20 +600,20 @@ void OrderEngine::closeRequest(Call& c) {
         return refuse(kRejectUnknownOrder);
     std::size_t index = 0;
     const Instrument* instrument = instrumentOf(it->instrumentId, &index);
-    if (!instrument || valueOf(f, 12) != instrument->code)
+    if (!instrument || valueOf(f, tag::kInstrument) != instrument->code)
         return refuse(kRejectUnknownInstrument);
     if (!marketOpen(index))
         return refuse(kRejectMarketClosed);
-    const auto qty = amountOf(valueOf(f, 37), kQuantityDecimals);
+    const auto qty = amountOf(valueOf(f, tag::kQuantity), kQuantityDecimals);
     const auto open = amountOf(it->qty, kQuantityDecimals);
     const auto step = amountOf(groupOf(*account) ? groupOf(*account)->qtyStep : "0", kQuantityDecimals);
     if (!qty || !open || *qty <= 0 || *qty > *open || !step || *step <= 0 || *qty % *step != 0)
         return refuse(kRejectQuantity);
     const Quote q = prices_.quote(index);
     const std::int64_t market = it->isBuy ? q.bid : q.ask;
-    const int deviation = integerOf<int>(valueOf(f, 77)).value_or(-1);
+    const int deviation = integerOf<int>(valueOf(f, tag::kDeviation)).value_or(-1);
     if (deviation >= 0) {
-        const auto seen = amountOf(valueOf(f, 38), instrument->decimals);
+        const auto seen = amountOf(valueOf(f, tag::kPrice), instrument->decimals);
         if (!seen)
             return refuse(kRejectPrice);
         if (std::max(*seen, market) - std::min(*seen, market) > deviation)
@@ -615,9 +624,9 @@ void OrderEngine::closeRequest(Call& c) {
 
 void OrderEngine::editBrackets(Call& c) {
     const FieldMap& f = c.fields;
-    const std::string requestId = valueOf(f, 33);
-    const std::string positionText = valueOf(f, 573);
-    const int accountId = integerOf<int>(valueOf(f, 34)).value_or(0);
+    const std::string requestId = valueOf(f, tag::kOrderRequestId);
+    const std::string positionText = valueOf(f, tag::kBracketPositionId);
+    const int accountId = integerOf<int>(valueOf(f, tag::kAccount)).value_or(0);
     auto refuse = [&](int code) { reject(c, code, accountId, requestId, {}, {}, positionText); };
     const Account* account = accountOf(accountId);
     if (!account || account->user != c.user)
@@ -684,9 +693,9 @@ void OrderEngine::editBrackets(Call& c) {
 
 void OrderEngine::editWorking(Call& c) {
     const FieldMap& f = c.fields;
-    const std::string requestId = valueOf(f, 33);
-    const std::string orderText = valueOf(f, 79);
-    const int accountId = integerOf<int>(valueOf(f, 34)).value_or(0);
+    const std::string requestId = valueOf(f, tag::kOrderRequestId);
+    const std::string orderText = valueOf(f, tag::kPendingOrderId);
+    const int accountId = integerOf<int>(valueOf(f, tag::kAccount)).value_or(0);
     auto refuse = [&](int code, std::string_view ref = {}) {
         reject(c, code, accountId, requestId, orderText, {}, ref);
     };
@@ -706,7 +715,7 @@ void OrderEngine::editWorking(Call& c) {
     const Instrument* instrument = instrumentOf(it->instrumentId, &index);
     if (!instrument)
         return refuse(kRejectUnknownInstrument, ref);
-    const auto qty = amountOf(valueOf(f, 37), kQuantityDecimals);
+    const auto qty = amountOf(valueOf(f, tag::kQuantity), kQuantityDecimals);
     if (!qty)
         return refuse(kRejectQuantity, ref);
 
@@ -743,7 +752,7 @@ void OrderEngine::editWorking(Call& c) {
     const auto step = amountOf(group->qtyStep, kQuantityDecimals);
     if (!minQty || !maxQty || !step || *step <= 0 || *qty < *minQty || *qty > *maxQty || *qty % *step != 0)
         return refuse(kRejectQuantity, ref);
-    const auto price = amountOf(valueOf(f, 38), instrument->decimals);
+    const auto price = amountOf(valueOf(f, tag::kPrice), instrument->decimals);
     if (!price || *price <= 0)
         return refuse(kRejectPrice, ref);
     const Quote q = prices_.quote(index);
@@ -753,7 +762,8 @@ void OrderEngine::editWorking(Call& c) {
         return refuse(kRejectPrice, ref);
     std::int64_t takeProfit = 0, stopLoss = 0;
     if (it->refPositionId == 0) {
-        for (auto [tag, target] : {std::pair{39, &takeProfit}, std::pair{40, &stopLoss}}) {
+        for (auto [tag, target] :
+             {std::pair{tag::kLimitPrice, &takeProfit}, std::pair{tag::kStopPrice, &stopLoss}}) {
             const std::string text = valueOf(f, tag);
             if (text.empty())
                 continue;
@@ -880,13 +890,14 @@ void OrderEngine::closeAll(Call& c) {
 
 void OrderEngine::offset(Call& c) {
     const FieldMap& f = c.fields;
-    const int accountId = integerOf<int>(valueOf(f, 34)).value_or(0);
-    const std::string code = valueOf(f, 12);
+    const int accountId = integerOf<int>(valueOf(f, tag::kAccount)).value_or(0);
+    const std::string code = valueOf(f, tag::kInstrument);
     auto answer = [&](int result) {
-        WireFields r{{10, "1052"}, {21, c.time}, {34, std::to_string(accountId)}};
+        WireFields r{
+            typeField(msg::kCloseHedged), {tag::kTime, c.time}, {tag::kAccount, std::to_string(accountId)}};
         if (code.size() <= kMaxOrderValueBytes)
-            r.push_back({12, code});
-        r.push_back({74, std::to_string(result)});
+            r.push_back({tag::kInstrument, code});
+        r.push_back({tag::kRejectionCode, std::to_string(result)});
         c.send(c.user, r);
     };
     auto refuse = [&](int reason) {
@@ -904,7 +915,7 @@ void OrderEngine::offset(Call& c) {
         return refuse(kRejectMarketClosed);
 
     // "first 0x05 qty 0x06 0x07 (position 0x05 qty 0x06)... 0x07"
-    const auto sections = split(valueOf(f, 583), '\x07');
+    const auto sections = split(valueOf(f, tag::kCloseRecords), '\x07');
     if (sections.size() < 2)
         return refuse(kRejectGeneral);
     struct Leg {
@@ -966,15 +977,15 @@ void OrderEngine::offset(Call& c) {
             for (auto& e : c.books.executed)
                 if (e.positionId == id)
                     e.qty = p->qty;
-            c.send(user, {{10, "67"},
-                          {73, "73"},
-                          {21, c.time},
-                          {34, std::to_string(accountId)},
-                          {12, instrument->code},
-                          {80, std::to_string(id)},
-                          {38, p->openPrice},
-                          {76, p->qty},
-                          {78, c.time}});
+            c.send(user, {typeField(msg::kPositionReport),
+                          {tag::kReportStatus, "73"},
+                          {tag::kTime, c.time},
+                          {tag::kAccount, std::to_string(accountId)},
+                          {tag::kInstrument, instrument->code},
+                          {tag::kPositionId, std::to_string(id)},
+                          {tag::kPrice, p->openPrice},
+                          {tag::kRemainingQuantity, p->qty},
+                          {tag::kTransactionTime, c.time}});
         }
         const auto b = find(first->id);
         const auto o = find(leg.id);
@@ -1003,17 +1014,17 @@ void OrderEngine::offset(Call& c) {
         s.closePrice = o->openPrice;
         s.openedAt = b->openedAt;
         s.deliveryMode = b->deliveryMode;
-        c.send(user, {{10, "66"},
-                      {21, c.time},
-                      {12, std::to_string(instrument->id)},
-                      {34, std::to_string(accountId)},
-                      {78, c.time},
-                      {80, std::to_string(first->id)},
-                      {86, std::to_string(s.settlementId)},
-                      {87, std::to_string(leg.id)},
-                      {88, s.pl},
-                      {89, s.qty},
-                      {545, "0"}});
+        c.send(user, {typeField(msg::kPositionSettled),
+                      {tag::kTime, c.time},
+                      {tag::kInstrument, std::to_string(instrument->id)},
+                      {tag::kAccount, std::to_string(accountId)},
+                      {tag::kTransactionTime, c.time},
+                      {tag::kPositionId, std::to_string(first->id)},
+                      {tag::kSettlementId, std::to_string(s.settlementId)},
+                      {tag::kClosingPositionId, std::to_string(leg.id)},
+                      {tag::kSettledProfit, s.pl},
+                      {tag::kSettledQuantity, s.qty},
+                      {tag::kCommission, "0"}});
         settle(c, user, std::move(s));
     }
     // Positions closed in full leave the book with their legs; the others' legs follow the quantity.
@@ -1061,15 +1072,15 @@ std::string tradingStatusCode(int status) {
 // The account summary (1045) after a change of balance. This server checks no margin: nothing is
 // used and the whole balance is available; open positions are valued by the client.
 WireFields accountSummaryFields(const Account& account, const std::string& balance, const std::string& time) {
-    return {{10, "1045"},
-            {21, time},
-            {34, std::to_string(account.id)},
-            {24, tradingStatusCode(account.tradingStatus)},
-            {560, balance},
-            {130, balance},
-            {84, "0"},
-            {85, balance},
-            {129, "0"}};
+    return {typeField(msg::kAccountSummary),
+            {tag::kTime, time},
+            {tag::kAccount, std::to_string(account.id)},
+            {tag::kAccountStatus, tradingStatusCode(account.tradingStatus)},
+            {tag::kBalance, balance},
+            {tag::kEquity, balance},
+            {tag::kUsedMargin, "0"},
+            {tag::kAvailableMargin, balance},
+            {tag::kMarginStatus, "0"}};
 }
 
 } // namespace
@@ -1100,7 +1111,7 @@ EngineReports OrderEngine::onQuote(std::size_t index, const Quote& quote) {
                 due.push_back(o.pendingOrderId);
         if (due.empty())
             return EngineReports{};
-        c.time = Formatter::setAmpFormat(platform::Date::now());
+        c.time = wire::nowText();
         for (std::int64_t id : due) {
             auto it = std::find_if(books.pendingOrders.begin(), books.pendingOrders.end(),
                                    [id](const ServerPendingOrder& o) { return o.pendingOrderId == id; });

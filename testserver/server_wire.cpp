@@ -1,15 +1,25 @@
 #include "server_wire.h"
 
-#include "connection/base64.h"
 #include "connection/crypto.h"
 #include "connection/data_additions.h"
 #include "connection/message_base.h"
 #include "connection/separators.h"
+#include "connection/wire_names.h"
+#include "platform/base64.h"
 
 #include <cstdint>
 #include <span>
 
+using namespace tc;
+
 namespace testserver {
+
+namespace msg = tc::wire::msg;
+namespace tag = tc::wire::tag;
+
+WireField typeField(std::int64_t type) {
+    return {wire::tag::kMessageType, std::to_string(type)};
+}
 
 std::string frameFields(const WireFields& fields) {
     std::string body;
@@ -32,10 +42,10 @@ std::optional<std::string> sealEnvelope(std::string_view framedMessage, std::str
         return std::nullopt;
     // A reader that ends a value where "27=" recurs cannot be misled: the character before a
     // Base64 padding "=" always has its low bits clear, which "7" has not.
-    auto text = Base64::encodeBase64WithData(*cipher);
+    auto text = platform::Base64::encodeBase64WithData(*cipher);
     if (!text)
         return std::nullopt;
-    return frameFields({{10, "76"}, {27, std::move(*text)}});
+    return frameFields({typeField(msg::kEnvelope), {tag::kSealedPayload, std::move(*text)}});
 }
 
 std::optional<std::string> compressPayload(std::string_view text) {
@@ -55,7 +65,7 @@ std::optional<std::string> compressPayload(std::string_view text) {
         payload.push_back(static_cast<std::uint8_t>(length >> (8 * i)));
     payload.insert(payload.end(), stream->begin(), stream->end());
     for (int attempt = 0; attempt < 3; ++attempt) {
-        auto encoded = Base64::encodeBase64WithData(payload);
+        auto encoded = platform::Base64::encodeBase64WithData(payload);
         if (!encoded)
             return std::nullopt;
         if (encoded->find("1050=") == std::string::npos)

@@ -2,6 +2,7 @@
 // The server's side of the wire: framed messages written field by field, the encrypted envelope
 // (type 76) it seals its stream replies in, and the compressed payload of tag 1050.
 #include <concepts>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -15,6 +16,9 @@ struct WireField {
     std::string value;
 };
 using WireFields = std::vector<WireField>;
+
+// Tag 10 with the message type.
+WireField typeField(std::int64_t type);
 
 // 0x01, body length in UTF-16 units, 0x03, "tag=value" 0x03 ..., 0x02.
 std::string frameFields(const WireFields& fields);

@@ -4,17 +4,18 @@
 #include "data_service.h"
 #include "server_wire.h"
 
+#include "connection/envelope_key.h"
 #include "connection/envelope_opener.h"
 #include "connection/login_inputdata.h"
 #include "connection/stream_deframer.h"
+#include "connection/wire_date.h"
 #include "connection/wire_fields.h"
+#include "connection/wire_names.h"
 #include "connection/zmq/zmq_context.h"
 #include "connection/zmq/zmq_exception.h"
 #include "connection/zmq/zmq_socket.h"
 #include "platform/date_format.h"
 #include "platform/log.h"
-#include "session/formatter.h"
-#include "session/session_key.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -30,7 +31,12 @@
 #include <cstring>
 #include <map>
 
+using namespace tc;
+
 namespace testserver {
+
+namespace msg = tc::wire::msg;
+namespace tag = tc::wire::tag;
 
 using platform::Log;
 
@@ -74,14 +80,14 @@ std::string valueOr(const FieldMap& fields, int tag, std::string fallback = {}) 
 }
 
 int typeOf(const FieldMap& fields) {
-    const std::string text = valueOr(fields, 10);
+    const std::string text = valueOr(fields, tag::kMessageType);
     int type = 0;
     auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), type);
     return ec == std::errc{} && end == text.data() + text.size() ? type : 0;
 }
 
 std::string now() {
-    return Formatter::setAmpFormat(platform::Date::now());
+    return wire::nowText();
 }
 
 int portOfEndpoint(const std::string& endpoint) {
@@ -279,7 +285,7 @@ void TestServer::requestRelogin(const std::string& user) {
             if (c->fd < 0 || !c->signedIn || c->user != user)
                 continue;
             // The client closes this stream itself and signs in again on a new one.
-            if (sendSealed(*c, frameFields({{10, "1028"}, {21, now()}}), c->sessionKey))
+            if (sendSealed(*c, frameFields({typeField(msg::kRelogin), {tag::kTime, now()}}), c->sessionKey))
                 updateStats([](ServerStats& s) { ++s.reloginRequests; });
         }
     });
@@ -327,7 +333,9 @@ void TestServer::deliver(const EngineReports& reports) {
             for (const std::string* f : frames)
                 joined += *f;
             if (auto payload = compressPayload(joined))
-                burst = frameFields({{10, "105"}, {21, now()}, {1050, std::move(*payload)}});
+                burst = frameFields({typeField(msg::kCompressed),
+                                     {tag::kTime, now()},
+                                     {tag::kCompressedPayload, std::move(*payload)}});
         }
         for (auto& c : clients_) {
             if (c->fd < 0 || !c->signedIn || c->user != user)
@@ -471,13 +479,13 @@ void TestServer::handleFrame(Client& client, std::string_view frameText) {
         updateStats([](ServerStats& s) { ++s.unreadableFrames; });
         return;
     }
-    const bool initial = fields.contains(1153);
+    const bool initial = fields.contains(tag::kInitialEnvelope);
     // The initial requests are sealed under the product key, the rest under the session key; try
     // the other one too, so a client that picked the wrong key shows up as such in the log.
     std::vector<std::string_view> keys;
     keys.push_back(initial || !client.signedIn ? std::string_view(productKey_) : client.sessionKey);
     keys.push_back(initial || !client.signedIn ? std::string_view(client.sessionKey) : productKey_);
-    const std::string sealed = valueOr(fields, 27);
+    const std::string sealed = valueOr(fields, tag::kSealedPayload);
     for (std::size_t k = 0; k < keys.size(); ++k) {
         if (keys[k].empty())
             continue;
@@ -503,18 +511,21 @@ void TestServer::handleMessage(Client& client, std::string_view frameText, bool)
     const int type = typeOf(fields);
     updateStats([type](ServerStats& s) { appendCapped(s.streamTypes, type); });
     switch (type) {
-    case 32: {
+    case msg::kLogin: {
         handleLogin(client, fields);
         break;
     }
-    case 1018:
+    case msg::kPing:
         if (!client.signedIn) {
             Log::warning("testserver: ping before login from stream client {}; ignored", client.id);
             break;
         }
         // Counted before the answer goes, so a peer that has the answer sees the count.
         updateStats([](ServerStats& s) { ++s.pings; });
-        sendSealed(client, frameFields({{10, "1019"}, {20, valueOr(fields, 20, "0")}, {21, now()}}),
+        sendSealed(client,
+                   frameFields({typeField(msg::kPingReply),
+                                {tag::kRequestId, valueOr(fields, tag::kRequestId, "0")},
+                                {tag::kTime, now()}}),
                    client.sessionKey);
         break;
     default:
@@ -536,8 +547,11 @@ void TestServer::handleMessage(Client& client, std::string_view frameText, bool)
 
 void TestServer::refuse(Client& client, int code, std::string_view text) {
     auto payload = compressPayload(ampLoginRefusal(code, text));
-    const std::string framed =
-        frameFields({{10, "47"}, {20, "0"}, {21, now()}, {160, "AMP"}, {1050, payload.value_or("")}});
+    const std::string framed = frameFields({typeField(msg::kLoginRefused),
+                                            {tag::kRequestId, "0"},
+                                            {tag::kTime, now()},
+                                            {tag::kPayloadForm, "AMP"},
+                                            {tag::kCompressedPayload, payload.value_or("")}});
     updateStats([](ServerStats& s) { ++s.refusals; });
     if (options_.sealLoginReplies)
         sendSealed(client, framed, productKey_);
@@ -546,8 +560,8 @@ void TestServer::refuse(Client& client, int code, std::string_view text) {
 }
 
 void TestServer::handleLogin(Client& client, const FieldMap& fields) {
-    const std::string userName = valueOr(fields, 23);
-    const std::string password = valueOr(fields, 18);
+    const std::string userName = valueOr(fields, tag::kUserName);
+    const std::string password = valueOr(fields, tag::kPassword);
     const User* user = market_.findUser(userName);
     if (!user || user->password != password) {
         Log::info("testserver: login of \"{}\" refused: wrong user name or password", userName);
@@ -568,7 +582,10 @@ void TestServer::handleLogin(Client& client, const FieldMap& fields) {
         if (other.get() == &client || other->fd < 0 || !other->signedIn || other->user != userName)
             continue;
         updateStats([](ServerStats& s) { ++s.loggedOutElsewhere; });
-        sendSealed(*other, frameFields({{10, "44"}, {105, std::string(kElsewhereText)}, {21, now()}}),
+        sendSealed(*other,
+                   frameFields({typeField(msg::kLoggedInElsewhere),
+                                {tag::kNotice, std::string(kElsewhereText)},
+                                {tag::kTime, now()}}),
                    other->sessionKey);
         other->signedIn = false;
     }
@@ -585,12 +602,12 @@ void TestServer::handleLogin(Client& client, const FieldMap& fields) {
         Log::error("testserver: cannot compress the login snapshot");
         return;
     }
-    const std::string snapshot = frameFields({{10, "33"},
-                                              {19, reference},
-                                              {20, "0"},
-                                              {21, serverTime},
-                                              {160, xml ? "XML" : "AMP"},
-                                              {1050, std::move(*payload)}});
+    const std::string snapshot = frameFields({typeField(msg::kLoginSnapshot),
+                                              {tag::kReferenceId, reference},
+                                              {tag::kRequestId, "0"},
+                                              {tag::kTime, serverTime},
+                                              {tag::kPayloadForm, xml ? "XML" : "AMP"},
+                                              {tag::kCompressedPayload, std::move(*payload)}});
     const bool sent =
         options_.sealLoginReplies ? sendSealed(client, snapshot, productKey_) : writeAll(client, snapshot);
     if (!sent)
@@ -601,7 +618,10 @@ void TestServer::handleLogin(Client& client, const FieldMap& fields) {
     updateStats([](ServerStats& s) { ++s.logins; });
     Log::info("testserver: \"{}\" signed in on stream client {} (reference {})", userName, client.id,
               referenceId);
-    sendSealed(client, frameFields({{10, "18"}, {20, "0"}, {21, serverTime}}), client.sessionKey);
+    sendSealed(
+        client,
+        frameFields({typeField(msg::kLoginCompleted), {tag::kRequestId, "0"}, {tag::kTime, serverTime}}),
+        client.sessionKey);
 }
 
 // ---- feed ----
@@ -610,8 +630,10 @@ namespace {
 
 // "IS;" and the framed type-1049 message; the client cuts the text at the next ";".
 std::string instrumentStatusText(std::string_view code, int status) {
-    return "IS;" +
-           frameFields({{10, "1049"}, {12, std::string(code)}, {574, std::to_string(status)}, {21, now()}});
+    return "IS;" + frameFields({typeField(msg::kInstrumentStatus),
+                                {tag::kInstrument, std::string(code)},
+                                {tag::kInstrumentState, std::to_string(status)},
+                                {tag::kTime, now()}});
 }
 
 } // namespace
@@ -748,22 +770,25 @@ std::string TestServer::answerDataRequest(std::string_view request) {
         return {};
     }
     const FieldMap fields = fieldsOf(frames.front());
-    const std::string requestId = valueOr(fields, 20, "0");
+    const std::string requestId = valueOr(fields, tag::kRequestId, "0");
     switch (typeOf(fields)) {
-    case 1023: {
-        const std::string procedure = valueOr(fields, 151);
+    case msg::kDataService: {
+        const std::string procedure = valueOr(fields, tag::kProcedure);
         updateStats([&](ServerStats& s) { appendCapped(s.procedures, procedure); });
         DataReply reply = dataService_->answer(fields);
-        WireFields out{
-            {10, "1024"}, {20, requestId}, {21, now()}, {151, procedure}, {159, std::move(reply.text)}};
+        WireFields out{typeField(msg::kDataServiceReply),
+                       {tag::kRequestId, requestId},
+                       {tag::kTime, now()},
+                       {tag::kProcedure, procedure},
+                       {tag::kRecordText, std::move(reply.text)}};
         if (reply.payload)
-            out.push_back({1050, std::move(*reply.payload)});
+            out.push_back({tag::kCompressedPayload, std::move(*reply.payload)});
         return frameFields(out);
     }
-    case 1040: {
-        const std::string code = valueOr(fields, 12);
-        const std::string interval = valueOr(fields, 83);
-        const std::string countText = valueOr(fields, 1025);
+    case msg::kChartData: {
+        const std::string code = valueOr(fields, tag::kInstrument);
+        const std::string interval = valueOr(fields, tag::kChartInterval);
+        const std::string countText = valueOr(fields, tag::kBarCount);
         int count = kDefaultChartBars;
         auto [end, ec] = std::from_chars(countText.data(), countText.data() + countText.size(), count);
         if (ec != std::errc{} || count <= 0)
@@ -774,11 +799,14 @@ std::string TestServer::answerDataRequest(std::string_view request) {
                                                           platform::Date::now().secondsSince1970)
                                      : PriceBook::emptyChartText(code, interval);
         updateStats([](ServerStats& s) { ++s.chartRequests; });
-        return frameFields({{10, "1041"}, {20, requestId}, {21, now()}, {17, text}});
+        return frameFields({typeField(msg::kChartDataReply),
+                            {tag::kRequestId, requestId},
+                            {tag::kTime, now()},
+                            {tag::kText, text}});
     }
-    case 1002:
+    case msg::kControl:
         updateStats([](ServerStats& s) { ++s.keepAlives; });
-        return frameFields({{10, "1002"}, {21, now()}});
+        return frameFields({typeField(msg::kControl), {tag::kTime, now()}});
     default:
         updateStats([](ServerStats& s) { ++s.unreadableFrames; });
         return {};

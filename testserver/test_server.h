@@ -20,8 +20,10 @@
 #include <thread>
 #include <vector>
 
+namespace tc {
 class ZMQContext;
 class ZMQSocket;
+} // namespace tc
 
 namespace testserver {
 
@@ -164,9 +166,9 @@ private:
     std::mutex commandsMutex_;
     std::vector<std::function<void()>> commands_;
 
-    std::shared_ptr<ZMQContext> zmq_;
-    std::shared_ptr<ZMQSocket> feed_;
-    std::shared_ptr<ZMQSocket> data_;
+    std::shared_ptr<tc::ZMQContext> zmq_;
+    std::shared_ptr<tc::ZMQSocket> feed_;
+    std::shared_ptr<tc::ZMQSocket> data_;
 
     std::mutex feedMutex_;
     std::condition_variable feedWake_;

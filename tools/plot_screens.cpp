@@ -10,7 +10,7 @@
 #include "charts/pie_chart_controller.h"
 #include "options.h"
 #include "price_book.h"
-#include "session/language_string.h"
+#include "session/text/language_string.h"
 
 #include <QApplication>
 #include <QDir>
@@ -27,30 +27,30 @@
 
 namespace {
 
-class PriceBookSource final : public charts::ChartSource {
+class PriceBookSource final : public tc::charts::ChartSource {
 public:
     explicit PriceBookSource(testserver::PriceBook& book) : book_(book) {}
 
-    std::optional<charts::InstrumentInfo> instrument(std::string_view code) override {
+    std::optional<tc::charts::InstrumentInfo> instrument(std::string_view code) override {
         const std::size_t i = book_.indexOf(code);
         if (i == book_.size())
             return std::nullopt;
-        return charts::InstrumentInfo{book_.instrument(i).code, book_.instrument(i).decimals};
+        return tc::charts::InstrumentInfo{book_.instrument(i).code, book_.instrument(i).decimals};
     }
-    std::optional<charts::LiveQuote> quote(std::string_view code) override {
+    std::optional<tc::charts::LiveQuote> quote(std::string_view code) override {
         const std::size_t i = book_.indexOf(code);
         if (i == book_.size())
             return std::nullopt;
         const testserver::Quote q = book_.quote(i);
         const double unit = std::pow(10.0, -book_.instrument(i).decimals);
-        return charts::LiveQuote{wallNow(), q.last * unit, q.bid * unit, q.ask * unit};
+        return tc::charts::LiveQuote{wallNow(), q.last * unit, q.bid * unit, q.ask * unit};
     }
-    std::shared_ptr<const charts::BarSeries> cachedBars(std::string_view key,
-                                                        std::chrono::seconds age) override {
+    std::shared_ptr<const tc::charts::BarSeries> cachedBars(std::string_view key,
+                                                            std::chrono::seconds age) override {
         return store_.freshBars(key, age);
     }
-    std::unique_ptr<charts::ChartRequest> requestBars(std::string_view code, std::string_view interval,
-                                                      int count, std::function<void()> arrived) override {
+    std::unique_ptr<tc::charts::ChartRequest> requestBars(std::string_view code, std::string_view interval,
+                                                          int count, std::function<void()> arrived) override {
         const std::size_t i = book_.indexOf(code);
         const std::string reply =
             i == book_.size() ? testserver::PriceBook::emptyChartText(code, interval)
@@ -66,16 +66,16 @@ private:
         const std::time_t now = std::time(nullptr);
         std::tm local{};
         localtime_r(&now, &local);
-        return charts::wallSeconds({local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,
-                                    local.tm_min, local.tm_sec});
+        return tc::charts::wallSeconds({local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,
+                                        local.tm_min, local.tm_sec});
     }
 
     testserver::PriceBook& book_;
-    charts::ChartDataStore store_;
+    tc::charts::ChartDataStore store_;
 };
 
 QString text(const char* key) {
-    return QString::fromStdString(LanguageString::stringforSelectedLanguage(0, key).value_or(key));
+    return QString::fromStdString(tc::LanguageString::stringforSelectedLanguage(0, key).value_or(key));
 }
 
 bool save(QWidget& widget, const QDir& dir, const QString& name) {

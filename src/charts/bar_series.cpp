@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-namespace charts {
+namespace tc::charts {
 
 Bar BarSeries::bar(std::size_t i) const {
     return {times_[i], opens_[i], highs_[i], lows_[i], closes_[i], bids_[i], asks_[i]};
@@ -56,4 +56,4 @@ bool operator==(const BarSeries& a, const BarSeries& b) {
            same(a.asks_, b.asks_);
 }
 
-} // namespace charts
+} // namespace tc::charts

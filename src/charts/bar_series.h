@@ -9,7 +9,7 @@
 #include <span>
 #include <vector>
 
-namespace charts {
+namespace tc::charts {
 
 inline constexpr double kNoPrice = std::numeric_limits<double>::quiet_NaN();
 
@@ -58,4 +58,4 @@ private:
     std::vector<double> opens_, highs_, lows_, closes_, bids_, asks_;
 };
 
-} // namespace charts
+} // namespace tc::charts

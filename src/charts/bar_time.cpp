@@ -4,7 +4,7 @@
 #include <charconv>
 #include <fmt/format.h>
 
-namespace charts {
+namespace tc::charts {
 namespace {
 
 // Days since 1970-01-01 of a proleptic Gregorian date (H. Hinnant's civil-days algorithm).
@@ -135,4 +135,4 @@ std::string axisDateText(std::int64_t seconds, std::string_view intervalText) {
     return fmt::format("{:02} {} {:02}:{:02}", t.day, month, t.hour, t.minute);
 }
 
-} // namespace charts
+} // namespace tc::charts

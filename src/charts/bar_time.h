@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-namespace charts {
+namespace tc::charts {
 
 // A bar whose date or time could not be read.
 inline constexpr std::int64_t kNoTime = std::numeric_limits<std::int64_t>::min();
@@ -31,4 +31,4 @@ std::optional<std::int64_t> parseQuoteTime(std::string_view text);
 // bars ("D", "W"), "HH:mm:ss" for ticks ("T", "BA"), "dd MMM HH:mm" otherwise; empty for kNoTime.
 std::string axisDateText(std::int64_t seconds, std::string_view intervalText);
 
-} // namespace charts
+} // namespace tc::charts

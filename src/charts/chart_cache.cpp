@@ -3,7 +3,7 @@
 #include "charts/chart_reply.h"
 #include "platform/log.h"
 
-namespace charts {
+namespace tc::charts {
 
 bool ChartDataStore::fillChartData(const std::optional<std::string>& text, std::uint64_t requestId) {
     if (!text)
@@ -63,4 +63,4 @@ void ChartDataStore::clear() {
     entries_.clear();
 }
 
-} // namespace charts
+} // namespace tc::charts

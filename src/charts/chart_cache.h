@@ -16,7 +16,7 @@
 #include <string>
 #include <string_view>
 
-namespace charts {
+namespace tc::charts {
 
 class ChartDataStore {
 public:
@@ -45,4 +45,4 @@ private:
     std::map<std::string, Entry, std::less<>> entries_;
 };
 
-} // namespace charts
+} // namespace tc::charts

@@ -3,7 +3,7 @@
 #include <array>
 #include <charconv>
 
-namespace charts {
+namespace tc::charts {
 namespace {
 
 std::int64_t floorDiv(std::int64_t a, std::int64_t b) {
@@ -71,4 +71,4 @@ std::int64_t barStart(std::int64_t t, std::int64_t seconds) {
     return floorDiv(t - origin, seconds) * seconds + origin;
 }
 
-} // namespace charts
+} // namespace tc::charts

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-namespace charts {
+namespace tc::charts {
 
 enum class ChartType : int { Line = 1, Ohlc = 2, Candlestick = 3, BidAsk = 4 };
 
@@ -38,4 +38,4 @@ std::string chartKey(std::string_view code, std::string_view intervalText);
 // multiples of their length counted from midnight, weekly bars on Monday 00:00.
 std::int64_t barStart(std::int64_t t, std::int64_t seconds);
 
-} // namespace charts
+} // namespace tc::charts

@@ -4,7 +4,7 @@
 #include <charconv>
 #include <cmath>
 
-namespace charts {
+namespace tc::charts {
 namespace {
 
 constexpr std::size_t kColumns = 6;
@@ -134,4 +134,4 @@ BarSeries parseChartBars(std::string_view text) {
     return bars;
 }
 
-} // namespace charts
+} // namespace tc::charts

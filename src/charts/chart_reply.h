@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-namespace charts {
+namespace tc::charts {
 
 // Longer reply texts are refused whole.
 inline constexpr std::size_t kMaxChartReplyBytes = 16 * 1024 * 1024;
@@ -29,4 +29,4 @@ BarSeries parseChartBars(std::string_view text);
 // else, including infinities and NaN.
 std::optional<double> readPrice(std::string_view item);
 
-} // namespace charts
+} // namespace tc::charts

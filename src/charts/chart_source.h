@@ -12,7 +12,7 @@
 #include <string>
 #include <string_view>
 
-namespace charts {
+namespace tc::charts {
 
 struct InstrumentInfo {
     std::string code;
@@ -40,4 +40,4 @@ public:
                                                       int count, std::function<void()> arrived) = 0;
 };
 
-} // namespace charts
+} // namespace tc::charts

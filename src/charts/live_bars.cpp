@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
-namespace charts {
+namespace tc::charts {
 namespace {
 
 bool usable(double price) {
@@ -58,4 +58,4 @@ LiveStep applyQuote(BarSeries& bars, const LiveQuote& quote, std::int64_t barSec
     return LiveStep::Rolled;
 }
 
-} // namespace charts
+} // namespace tc::charts

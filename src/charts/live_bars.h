@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-namespace charts {
+namespace tc::charts {
 
 struct LiveQuote {
     std::int64_t time = kNoTime; // wall-clock seconds of the quote (see bar_time.h)
@@ -27,4 +27,4 @@ enum class LiveStep {
 // when there is no bar with a time.
 LiveStep applyQuote(BarSeries& bars, const LiveQuote& quote, std::int64_t barSeconds);
 
-} // namespace charts
+} // namespace tc::charts

@@ -5,7 +5,7 @@
 #include <fmt/format.h>
 #include <numbers>
 
-namespace charts {
+namespace tc::charts {
 namespace {
 
 double sliceSize(double value) {
@@ -65,4 +65,4 @@ std::vector<PieSlice> equityShares(std::span<const std::string> positionCodes,
     return pieSlices(titles, values);
 }
 
-} // namespace charts
+} // namespace tc::charts

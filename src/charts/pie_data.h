@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-namespace charts {
+namespace tc::charts {
 
 struct PieSlice {
     std::string title;
@@ -30,4 +30,4 @@ std::vector<PieSlice> equityShares(std::span<const std::string> positionCodes,
                                    const std::function<double(std::string_view code)>& marginOf,
                                    double equity, double availableMargin, bool equityHit);
 
-} // namespace charts
+} // namespace tc::charts

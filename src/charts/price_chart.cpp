@@ -4,7 +4,7 @@
 #include <cmath>
 #include <fmt/format.h>
 
-namespace charts {
+namespace tc::charts {
 namespace {
 
 constexpr int kMaxDecimals = 10;
@@ -179,4 +179,4 @@ std::string PriceChart::crosshairText(std::size_t bar) const {
                        formatPrice(b.open, decimals_), formatPrice(b.close, decimals_));
 }
 
-} // namespace charts
+} // namespace tc::charts

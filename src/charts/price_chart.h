@@ -14,7 +14,7 @@
 #include <utility>
 #include <vector>
 
-namespace charts {
+namespace tc::charts {
 
 struct PriceTick {
     double value = 0;
@@ -99,4 +99,4 @@ private:
     std::optional<double> bid_, ask_;
 };
 
-} // namespace charts
+} // namespace tc::charts

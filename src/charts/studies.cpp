@@ -6,7 +6,7 @@
 #include <initializer_list>
 #include <limits>
 
-namespace charts {
+namespace tc::charts {
 namespace {
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
@@ -592,4 +592,4 @@ StudyResult computeStudy(Study study, const StudyParams& p, const BarSeries& bar
     return r;
 }
 
-} // namespace charts
+} // namespace tc::charts

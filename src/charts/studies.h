@@ -13,7 +13,7 @@
 #include <string_view>
 #include <vector>
 
-namespace charts {
+namespace tc::charts {
 
 enum class Study {
     SimpleMovingAverage,
@@ -84,4 +84,4 @@ Series movingStandardDeviation(std::span<const double> values, std::size_t perio
 // previous bar's (the first bar, and a bar after a missing value, count as rising).
 bool barRises(std::span<const double> values, std::size_t i);
 
-} // namespace charts
+} // namespace tc::charts

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-namespace charts {
+namespace tc::charts {
 
 double Viewport::maxFrom(double width) const {
     return std::max(0.0, static_cast<double>(count_) - width);
@@ -96,4 +96,4 @@ std::size_t labelStep(double width) {
     return std::isfinite(step) && step >= 1 ? static_cast<std::size_t>(step) : 1;
 }
 
-} // namespace charts
+} // namespace tc::charts

@@ -6,7 +6,7 @@
 #include <optional>
 #include <utility>
 
-namespace charts {
+namespace tc::charts {
 
 struct AxisRange {
     double location = 0;
@@ -68,4 +68,4 @@ std::optional<AxisRange> priceRange(double low, double high);
 // when it is above 6 slots, else the whole width, in whole bars (at least 1).
 std::size_t labelStep(double width);
 
-} // namespace charts
+} // namespace tc::charts

@@ -3,7 +3,7 @@
 #include "chat/rtf_reader.h"
 #include "platform/lenient.h"
 #include "platform/log.h"
-#include "session/record_fields.h"
+#include "session/records/record_fields.h"
 
 #include <cctype>
 

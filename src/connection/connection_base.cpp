@@ -1,21 +1,24 @@
 #include "connection/connection_base.h"
 
+#include "connection/connection_notifications.h"
 #include "connection/device_info.h"
 #include "connection/login_inputdata.h"
 #include "connection/message_base.h"
+#include "connection/wire_date.h"
+#include "connection/wire_names.h"
 #include "connection/zmq/zmq_context.h"
 #include "connection/zmq/zmq_exception.h"
 #include "connection/zmq/zmq_feed_subscriber.h"
 #include "platform/date_format.h"
 #include "platform/log.h"
 #include "platform/notification_center.h"
-#include "platform/notification_names.h"
-#include "session/formatter.h"
 
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <sys/socket.h>
 #include <zmq.h>
+
+namespace tc {
 
 const char* describe(ConnectError error) {
     switch (error) {
@@ -100,25 +103,25 @@ ConnectError ConnectionBase::connectStream() {
 void ConnectionBase::LoginRequest() {
     MessageBase message;
     message.setSender(&sender_);
-    message.setMessagetype(32);
-    message.messageDataDictionary().clear();
-    message.setValue(10, std::int64_t{32});
-    message.setValue(23, logindata_.userName().value_or(""));
-    message.setValue(18, logindata_.password().value_or(""));
-    message.setValue(20, "0");
-    message.setValue(19, "1");
+    using namespace wire::tag;
+    message.startRequest(wire::msg::kLogin);
+    message.setValue(kUserName, logindata_.userName().value_or(""));
+    message.setValue(kPassword, logindata_.password().value_or(""));
+    message.setValue(kRequestId, "0");
+    message.setValue(kReferenceId, "1");
     if (auto v = logindata_.productName())
-        message.setValue(563, *v);
+        message.setValue(kProductName, *v);
     if (auto v = logindata_.productVersion())
-        message.setValue(114, *v);
+        message.setValue(kProductVersion, *v);
     if (auto v = DeviceInfo::ipAddress())
-        message.setValue(105, *v);
-    message.setValue(1018, DeviceInfo::model().value_or("") + "#" + DeviceInfo::systemVersion().value_or(""));
+        message.setValue(kDeviceAddress, *v);
+    message.setValue(kDeviceDescription,
+                     DeviceInfo::model().value_or("") + "#" + DeviceInfo::systemVersion().value_or(""));
     if (auto v = DeviceInfo::userName())
-        message.setValue(504, *v);
+        message.setValue(kDeviceUser, *v);
     // The snapshot is asked for in its control-character form.
-    message.setValue(160, "AMP");
-    message.setValue(21, Formatter::setAmpFormat(platform::Date::now()));
+    message.setValue(kPayloadForm, "AMP");
+    message.setValue(kTime, wire::nowText());
     message.BuildMessage();
 }
 
@@ -303,8 +306,7 @@ void ConnectionBase::socketDidConnectToHost(const std::shared_ptr<StreamSocket>&
         // The registration's own disconnect later is expected, not a loss.
         isManualServerDisconnect_.store(true);
         owner_.connectionDidConnectStream(true);
-        platform::NotificationCenter::defaultCenter().post(
-            std::string(platform::kSendLoginRegistrationRequest), this);
+        platform::NotificationCenter::defaultCenter().post(std::string(kSendLoginRegistrationRequest), this);
         return;
     }
     isManualServerDisconnect_.store(false);
@@ -332,3 +334,5 @@ void ConnectionBase::socketDidDisconnect(const std::shared_ptr<StreamSocket>&,
     stopReceiveThreads();
     owner_.connectionDidLoseStream(error);
 }
+
+} // namespace tc

@@ -20,6 +20,8 @@
 #include <string_view>
 #include <vector>
 
+namespace tc {
+
 class LoginInputdata;
 class MessageSender;
 class ZMQContext;
@@ -153,3 +155,5 @@ private:
     std::shared_ptr<ZMQFeedSubscriber> feed_;
     std::shared_ptr<ZMQRequester> requester_;
 };
+
+} // namespace tc

@@ -1,7 +1,7 @@
 #include "connection/crypto.h"
 
-#include "platform/utf8.h"
 #include "platform/crypto.h"
+#include "platform/utf8.h"
 
 #include <openssl/crypto.h>
 
@@ -9,6 +9,8 @@
 #include <array>
 #include <mutex>
 #include <string>
+
+namespace tc {
 
 Crypto::Sizes Crypto::sizesForAlgorithm(std::uint32_t algorithm) noexcept {
     switch (algorithm) {
@@ -136,3 +138,5 @@ std::optional<Crypto::Bytes> Crypto::transformData(std::span<const std::uint8_t>
                ? platform::aes256CbcEncrypt(material->key, material->iv, data, platform::Padding::Pkcs7)
                : platform::aes256CbcDecrypt(material->key, material->iv, data, platform::Padding::Pkcs7);
 }
+
+} // namespace tc

@@ -14,6 +14,8 @@
 #include <string_view>
 #include <vector>
 
+namespace tc {
+
 class Crypto {
 public:
     using Bytes = std::vector<std::uint8_t>;
@@ -66,3 +68,5 @@ public:
     // text's UTF-16 length.
     static std::string_view passwordBytes(std::string_view text) noexcept;
 };
+
+} // namespace tc

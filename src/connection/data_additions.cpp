@@ -1,6 +1,6 @@
 #include "connection/data_additions.h"
 
-#include "connection/base64.h"
+#include "platform/base64.h"
 #include "platform/log.h"
 #include "platform/utf8.h"
 
@@ -10,6 +10,8 @@
 #include <climits>
 #include <fstream>
 #include <system_error>
+
+namespace tc {
 
 namespace {
 
@@ -120,7 +122,7 @@ NSDataAdditions::gzipInflateSkippingPrefix(std::span<const std::uint8_t> payload
 }
 
 std::optional<std::string> NSDataAdditions::decompressData(std::string_view base64Text) {
-    const auto payload = Base64::decodeBase64WithString(base64Text);
+    const auto payload = platform::Base64::decodeBase64WithString(base64Text);
     if (!payload)
         return std::nullopt;
     const auto inflated = gzipInflateSkippingPrefix(*payload);
@@ -165,23 +167,14 @@ std::optional<NSDataAdditions::Bytes> NSDataAdditions::initWithBase64EncodedStri
     int pending = 0;
     bool padded = false;
     for (const char ch : text) {
-        unsigned v;
-        if (ch >= 'A' && ch <= 'Z')
-            v = static_cast<unsigned>(ch - 'A');
-        else if (ch >= 'a' && ch <= 'z')
-            v = static_cast<unsigned>(ch - 'a' + 26);
-        else if (ch >= '0' && ch <= '9')
-            v = static_cast<unsigned>(ch - '0' + 52);
-        else if (ch == '+')
-            v = 62;
-        else if (ch == '/')
-            v = 63;
-        else if (ch == '=') {
+        if (ch == '=') {
             padded = true;
             break;
-        } else
+        }
+        const int v = platform::Base64::sextet(ch);
+        if (v < 0)
             continue;
-        values[pending++] = v;
+        values[pending++] = static_cast<unsigned>(v);
         if (pending == 4) {
             out.push_back(static_cast<std::uint8_t>((values[0] << 2) | (values[1] >> 4)));
             out.push_back(static_cast<std::uint8_t>((values[1] << 4) | (values[2] >> 2)));
@@ -202,7 +195,7 @@ std::optional<std::string> NSDataAdditions::base64EncodingWithLineLength(std::sp
                                                                          std::uint32_t lineLength) {
     if (data.empty())
         return std::string{};
-    const auto flat = Base64::encodeBase64WithData(data);
+    const auto flat = platform::Base64::encodeBase64WithData(data);
     if (!flat)
         return std::nullopt;
     if (lineLength == 0)
@@ -220,3 +213,5 @@ std::optional<std::string> NSDataAdditions::base64EncodingWithLineLength(std::sp
     }
     return out;
 }
+
+} // namespace tc

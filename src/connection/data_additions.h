@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+namespace tc {
+
 class NSDataAdditions {
 public:
     using Bytes = std::vector<std::uint8_t>;
@@ -58,3 +60,5 @@ public:
     // Next output capacity while inflating: doubles, never past limit.
     static std::size_t grownInflateCapacity(std::size_t current, std::size_t limit);
 };
+
+} // namespace tc

@@ -4,6 +4,8 @@
 
 #include <cmath>
 
+namespace tc {
+
 namespace {
 
 // Each query is guarded on its own: a failing host call costs only its own answer.
@@ -51,3 +53,5 @@ bool DeviceInfo::isDeviceOSGreaterThanOrEqualTo10_10() {
 bool DeviceInfo::isAppKitVersionAtLeast10_10(double version) {
     return std::floor(version) >= 1343.0;
 }
+
+} // namespace tc

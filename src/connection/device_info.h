@@ -5,6 +5,8 @@
 #include <optional>
 #include <string>
 
+namespace tc {
+
 class DeviceInfo {
 public:
     // The second entry of the host's address list, whatever its family; nullopt when the list holds
@@ -26,3 +28,5 @@ public:
     // (1342.9 is below, 1343.0 is not). NaN is below.
     static bool isAppKitVersionAtLeast10_10(double version);
 };
+
+} // namespace tc

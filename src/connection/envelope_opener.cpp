@@ -1,18 +1,21 @@
 #include "connection/envelope_opener.h"
 
-#include "connection/base64.h"
 #include "connection/crypto.h"
 #include "connection/data_additions.h"
-#include "platform/utf8.h"
 #include "connection/wire_fields.h"
+#include "connection/wire_names.h"
+#include "platform/base64.h"
 #include "platform/log.h"
+#include "platform/utf8.h"
+
+namespace tc {
 
 std::optional<std::string> openEncryptedEnvelope(std::string_view tag27Text, std::string_view key) {
     if (tag27Text.size() > kMaxEnvelopeTextLength) {
         platform::Log::warning("encrypted envelope of {} characters over the cap, dropped", tag27Text.size());
         return std::nullopt;
     }
-    const auto sealed = Base64::decodeBase64WithString(tag27Text);
+    const auto sealed = platform::Base64::decodeBase64WithString(tag27Text);
     if (!sealed)
         return std::nullopt;
     const auto plain = Crypto::transformData(*sealed, Crypto::kAlgorithmAES, Crypto::kDecrypt, key);
@@ -26,7 +29,7 @@ std::optional<std::string> openEncryptedEnvelope(std::string_view tag27Text, std
 
 std::optional<std::string_view> compressedPayloadOfField(std::string_view field) {
     const wire::Field f = wire::parseField(field);
-    if (!f.hasValue || f.tag != 1050)
+    if (!f.hasValue || f.tag != wire::tag::kCompressedPayload)
         return std::nullopt;
     return f.value;
 }
@@ -37,3 +40,5 @@ std::optional<std::string> decompressedPayloadOfField(std::string_view field) {
         return std::nullopt;
     return NSDataAdditions::decompressData(*payload);
 }
+
+} // namespace tc

@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+namespace tc {
+
 // Longest tag-27 text opened: an envelope never exceeds one frame of the stream.
 inline constexpr std::size_t kMaxEnvelopeTextLength = std::size_t{16} << 20;
 
@@ -22,3 +24,5 @@ std::optional<std::string_view> compressedPayloadOfField(std::string_view field)
 // The inflated UTF-8 text of a tag-1050 field; nullopt when the field is not tag 1050 or its payload
 // does not decode, inflate or read as UTF-8.
 std::optional<std::string> decompressedPayloadOfField(std::string_view field);
+
+} // namespace tc

@@ -5,6 +5,8 @@
 
 #include <limits>
 
+namespace tc {
+
 using platform::PlistDictionary;
 using platform::PlistValue;
 
@@ -180,3 +182,5 @@ void LoginInputdata::setProductLocalizationList(LocalizationList value) {
     std::lock_guard lock(mutex_);
     productLocalizationList_ = std::move(list);
 }
+
+} // namespace tc

@@ -14,6 +14,8 @@
 #include <string>
 #include <string_view>
 
+namespace tc {
+
 class LoginInputdata {
 public:
     // Text key -> product-specific text key; shared and never changed once made.
@@ -95,3 +97,5 @@ private:
     std::optional<double> minimumBalance_;
     bool baseCurrencyAvailable_ = false;
 };
+
+} // namespace tc

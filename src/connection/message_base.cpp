@@ -2,9 +2,12 @@
 
 #include "connection/message_cracker.h"
 #include "connection/separators.h"
+#include "connection/wire_names.h"
 #include "platform/utf8.h"
 
 #include <charconv>
+
+namespace tc {
 
 void MessageBase::setValue(int tag, std::int64_t number) {
     char buf[24];
@@ -21,7 +24,7 @@ const std::string* MessageBase::value(int tag) const noexcept {
 void MessageBase::startRequest(std::int64_t type) {
     setMessagetype(type);
     messageDataDictionary_.clear();
-    setValue(10, type);
+    setValue(wire::tag::kMessageType, type);
 }
 
 void MessageBase::setMessage(const std::vector<std::string>& fields) {
@@ -84,3 +87,5 @@ std::string MessageBase::frame(std::string_view body) {
     appendFrame(out, body);
     return out;
 }
+
+} // namespace tc

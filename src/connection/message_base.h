@@ -12,6 +12,8 @@
 #include <utility>
 #include <vector>
 
+namespace tc {
+
 // Where built messages go: the business object implements it. Stream messages arrive already
 // wrapped in their encrypted envelope; request-socket messages travel plain.
 class MessageSender {
@@ -125,3 +127,5 @@ private:
     std::vector<std::string> messageArray_;
     MessageSender* sender_ = nullptr;
 };
+
+} // namespace tc

@@ -12,6 +12,8 @@
 #include <string>
 #include <string_view>
 
+namespace tc {
+
 // Where a built message goes.
 enum class BuildPath : std::uint8_t {
     Stream,        // TCP stream, inside the envelope sealed with the session key
@@ -103,3 +105,5 @@ ComposedMessage composeWithLayout(const MessageBase& message, const MessageLayou
 
 // Value text written for a listed tag that the dictionary lacks.
 inline constexpr std::string_view kMissingValue = "(null)";
+
+} // namespace tc

@@ -8,6 +8,8 @@
 #include <unordered_set>
 #include <vector>
 
+namespace tc {
+
 std::optional<std::string_view> MessageCracker::GetMessageValue(std::string_view text,
                                                                 std::string_view separator) {
     const std::size_t at = separator.empty() ? std::string_view::npos : text.find(separator);
@@ -142,3 +144,5 @@ std::string MessageChecker::CheckMessage(std::string_view text) {
         return {};
     return std::string(opening);
 }
+
+} // namespace tc

@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+namespace tc {
+
 class MessageCracker {
 public:
     // The text after the first occurrence of the separator, to the end of the text; nothing (and a
@@ -42,3 +44,5 @@ public:
     // with '>' or with its own closing tag. Throws std::out_of_range for a text without '>'.
     static std::string CheckMessage(std::string_view text);
 };
+
+} // namespace tc

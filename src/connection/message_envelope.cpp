@@ -1,11 +1,14 @@
 // The encrypted type-76 envelope around every stream message.
-#include "connection/base64.h"
 #include "connection/crypto.h"
 #include "connection/message_base.h"
 #include "connection/separators.h"
+#include "connection/wire_names.h"
+#include "platform/base64.h"
 #include "platform/crypto.h"
 
 #include <string>
+
+namespace tc {
 
 void MessageBase::EncryptMessage(std::string_view framedMessage, bool isInitialRequest, bool toZMQ) {
     MessageSender* const target = sender();
@@ -19,22 +22,23 @@ void MessageBase::EncryptMessage(std::string_view framedMessage, bool isInitialR
                                                   Crypto::kEncrypt, key);
         if (!sealed)
             return;
-        const auto text = Base64::encodeBase64WithData(*sealed);
+        const auto text = platform::Base64::encodeBase64WithData(*sealed);
         if (!text)
             return;
 
         std::string body;
         body.reserve(text->size() + 40);
-        body += "10=76";
-        body += wire::kFieldEnd;
-        body += "27=";
-        body += *text;
-        body += wire::kFieldEnd;
+        const auto field = [&body](int tag, std::string_view value) {
+            body += std::to_string(tag);
+            body += '=';
+            body += value;
+            body += wire::kFieldEnd;
+        };
+        field(wire::tag::kMessageType, std::to_string(wire::msg::kEnvelope));
+        field(wire::tag::kSealedPayload, *text);
         if (isInitialRequest) {
-            body += "1153=2";
-            body += wire::kFieldEnd;
-            body += "1132=2";
-            body += wire::kFieldEnd;
+            field(wire::tag::kInitialEnvelope, "2");
+            field(wire::tag::kQualifier, "2");
         }
         setMessageLength(frameLength(body));
 
@@ -46,3 +50,5 @@ void MessageBase::EncryptMessage(std::string_view framedMessage, bool isInitialR
         // A request that cannot be sealed is dropped; the caller has nothing to recover.
     }
 }
+
+} // namespace tc

@@ -5,6 +5,8 @@
 
 #include <netinet/in.h>
 
+namespace tc {
+
 NetworkReachabilityManager::NetworkReachabilityManager(
     std::unique_ptr<platform::NetworkReachability> reachability)
     : reachability_(std::move(reachability)) {}
@@ -113,3 +115,5 @@ void NetworkReachabilityManager::setReachabilityStatusChangeBlock(StatusBlock bl
     std::lock_guard lock(blockMutex_);
     block_ = std::move(block);
 }
+
+} // namespace tc

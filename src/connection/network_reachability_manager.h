@@ -14,6 +14,8 @@
 #include <string>
 #include <string_view>
 
+namespace tc {
+
 class NetworkReachabilityManager : public std::enable_shared_from_this<NetworkReachabilityManager> {
 public:
     enum Status : std::int64_t { Unknown = -1, NotReachable = 0, ReachableViaWWAN = 1, ReachableViaWiFi = 2 };
@@ -61,3 +63,5 @@ private:
     mutable std::mutex blockMutex_;
     StatusBlock block_;
 };
+
+} // namespace tc

@@ -1,14 +1,16 @@
 #include "connection/reachability.h"
 
+#include "connection/connection_notifications.h"
 #include "platform/log.h"
 #include "platform/notification_center.h"
-#include "platform/notification_names.h"
 
 #include <cstring>
 #include <utility>
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+
+namespace tc {
 
 namespace rf = platform::reachability_flags;
 
@@ -135,8 +137,8 @@ void Reachability::reachabilityChanged(Flags flags) {
     platform::MainQueue::async([self = std::move(self), generation] {
         if (self->generation_.load() != generation)
             return;
-        platform::NotificationCenter::defaultCenter().post(
-            std::string(platform::kkReachabilityChangedNotification), self);
+        platform::NotificationCenter::defaultCenter().post(std::string(kkReachabilityChangedNotification),
+                                                           self);
     });
 }
 
@@ -224,3 +226,5 @@ std::string Reachability::description() const {
     const auto low = static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(this));
     return fmt::format("<Reachability: {:#x}>", low);
 }
+
+} // namespace tc

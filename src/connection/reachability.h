@@ -19,6 +19,8 @@
 
 #include <sys/socket.h>
 
+namespace tc {
+
 class Reachability : public std::enable_shared_from_this<Reachability> {
     struct Passkey {};
 
@@ -94,3 +96,5 @@ private:
     // Bumped by stopNotifier; a notification queued before the stop is then dropped.
     std::atomic<std::uint64_t> generation_{0};
 };
+
+} // namespace tc

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-namespace wire {
+namespace tc::wire {
 
 // The position of the first wire control byte (0x01-0x07) in the text, or npos.
 constexpr std::size_t findControlByte(std::string_view text) noexcept {
@@ -82,4 +82,4 @@ private:
     bool started_ = false;
 };
 
-} // namespace wire
+} // namespace tc::wire

@@ -12,6 +12,8 @@
 #include <string>
 #include <utility>
 
+namespace tc {
+
 struct RequestMessage {
     std::string message;                // the framed text
     bool isZMQ = false;                 // true: request socket; false: the stream
@@ -94,3 +96,5 @@ private:
 using RequestQueue = FifoQueue<RequestMessage>;
 // Framed message texts waiting for dispatch.
 using IncomingQueue = FifoQueue<std::string>;
+
+} // namespace tc

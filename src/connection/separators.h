@@ -1,4 +1,7 @@
 #pragma once
+
+namespace tc {
+
 // Control bytes of the wire format. Frames, fields and the nested record texts carried inside field
 // values are cut with these single bytes.
 namespace wire {
@@ -12,3 +15,5 @@ inline constexpr char kRecord = '\x06';
 inline constexpr char kSection = '\x07';
 
 } // namespace wire
+
+} // namespace tc

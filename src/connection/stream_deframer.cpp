@@ -1,10 +1,12 @@
 #include "connection/stream_deframer.h"
 
 #include "connection/separators.h"
-#include "platform/utf8.h"
 #include "platform/log.h"
+#include "platform/utf8.h"
 
 #include <cstring>
+
+namespace tc {
 
 namespace {
 
@@ -122,3 +124,5 @@ void StreamDeframer::emit(std::string_view frame, const FrameSink& sink) {
     repaired_ = platform::repairUtf8(frame);
     sink(repaired_);
 }
+
+} // namespace tc

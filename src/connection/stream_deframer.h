@@ -9,6 +9,8 @@
 #include <utility>
 #include <vector>
 
+namespace tc {
+
 class StreamDeframer {
 public:
     static constexpr std::size_t kDefaultMaxFrameBytes = std::size_t{16} << 20;
@@ -68,3 +70,5 @@ private:
     std::string repaired_;
     Stats stats_;
 };
+
+} // namespace tc

@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+namespace tc {
+
 namespace {
 
 bool keptAsIs(UChar32 c) {
@@ -52,3 +54,5 @@ std::optional<std::string> URLEncoding::stringByAddingPercentEncodingForRFC3986(
     }
     return out;
 }
+
+} // namespace tc

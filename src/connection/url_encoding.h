@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+namespace tc {
+
 class URLEncoding {
 public:
     static constexpr std::size_t kMaxTextLength = std::size_t{1} << 20;
@@ -13,3 +15,5 @@ public:
     // "%XX" escapes (upper-case hex) of its UTF-8 bytes. nullopt for invalid UTF-8 or a text over the cap.
     static std::optional<std::string> stringByAddingPercentEncodingForRFC3986(std::string_view text);
 };
+
+} // namespace tc

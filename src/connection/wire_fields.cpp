@@ -6,7 +6,7 @@
 #include <climits>
 #include <cstring>
 
-namespace wire {
+namespace tc::wire {
 namespace {
 
 bool isDigit(char c) noexcept {
@@ -75,4 +75,4 @@ FieldIterator FieldIterator::overFrame(std::string_view frameText) noexcept {
     return FieldIterator(frameText.substr(cut + 1));
 }
 
-} // namespace wire
+} // namespace tc::wire

@@ -5,7 +5,7 @@
 #include <string_view>
 #include <type_traits>
 
-namespace wire {
+namespace tc::wire {
 
 struct Field {
     int tag = 0;            // leading decimal integer before the first '=' (0 when none)
@@ -95,4 +95,4 @@ void forEachField(std::string_view body, F&& f) {
     }
 }
 
-} // namespace wire
+} // namespace tc::wire

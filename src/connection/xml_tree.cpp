@@ -1,14 +1,17 @@
 #include "connection/xml_tree.h"
 
 #include "connection/data_additions.h"
-#include "platform/utf8.h"
 #include "platform/bundle.h"
+#include "platform/lenient.h"
 #include "platform/log.h"
+#include "platform/utf8.h"
 
 #include <algorithm>
 #include <cstring>
 #include <fstream>
 #include <utility>
+
+namespace tc {
 
 namespace {
 
@@ -155,16 +158,6 @@ std::optional<std::vector<char>> readLocalFile(const std::string& path, std::siz
     return data;
 }
 
-int hexDigit(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 // The local path of a "file:" URL (or a plain path); nullopt for any other scheme or a bad escape.
 std::optional<std::string> localPathOfURL(std::string_view url) {
     constexpr std::string_view scheme = "file:";
@@ -191,9 +184,11 @@ std::optional<std::string> localPathOfURL(std::string_view url) {
             path += url[i];
             continue;
         }
-        if (i + 2 >= url.size() || hexDigit(url[i + 1]) < 0 || hexDigit(url[i + 2]) < 0)
+        if (i + 2 >= url.size() || platform::hexDigitValue(url[i + 1]) < 0 ||
+            platform::hexDigitValue(url[i + 2]) < 0)
             return std::nullopt;
-        path += static_cast<char>(hexDigit(url[i + 1]) * 16 + hexDigit(url[i + 2]));
+        path +=
+            static_cast<char>(platform::hexDigitValue(url[i + 1]) * 16 + platform::hexDigitValue(url[i + 2]));
         i += 2;
     }
     if (path.empty() || path.find('\0') != std::string::npos)
@@ -517,3 +512,5 @@ const XMLTreeElement* XMLTree::nextSiblingNamed(std::string_view name, const XML
     }
     return nullptr;
 }
+
+} // namespace tc

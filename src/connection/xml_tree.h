@@ -13,6 +13,8 @@
 #include <string_view>
 #include <vector>
 
+namespace tc {
+
 struct XMLTreeAttribute {
     char* name = nullptr;
     char* value = nullptr;
@@ -116,3 +118,5 @@ private:
     std::string error_;
     Limits limits_;
 };
+
+} // namespace tc

@@ -1,7 +1,7 @@
 #include "funding/funding_records.h"
 
-#include "session/formatter.h"
-#include "session/record_fields.h"
+#include "session/records/record_fields.h"
+#include "session/text/formatter.h"
 
 #include <fmt/format.h>
 

@@ -11,8 +11,10 @@
 #include <string>
 #include <string_view>
 
+namespace tc {
 class AccountDetails;
 class TradeCurrency;
+} // namespace tc
 
 namespace tc::funding {
 

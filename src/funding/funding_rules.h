@@ -9,7 +9,9 @@
 #include <string>
 #include <vector>
 
+namespace tc {
 class AccountDetails;
+} // namespace tc
 
 namespace tc::funding {
 

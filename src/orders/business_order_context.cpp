@@ -1,8 +1,10 @@
 #include "orders/business_order_context.h"
 
 #include "platform/log.h"
-#include "session/business_base.h"
-#include "session/order.h"
+#include "session/business/business_base.h"
+#include "session/records/order.h"
+
+namespace tc {
 
 namespace {
 
@@ -72,3 +74,5 @@ void BusinessOrderContext::addPendingOrder(std::shared_ptr<Order> order) {
 void BusinessOrderContext::appendJournal(std::string line) {
     business_.appendJournal(std::move(line));
 }
+
+} // namespace tc

@@ -3,6 +3,8 @@
 // application shell and the live order lists (main queue).
 #include "orders/order_requests.h"
 
+namespace tc {
+
 class BusinessBase;
 
 class BusinessOrderContext final : public OrderRequestContext {
@@ -28,3 +30,5 @@ public:
 private:
     BusinessBase& business_;
 };
+
+} // namespace tc

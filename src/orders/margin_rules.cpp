@@ -1,11 +1,13 @@
 #include "orders/margin_rules.h"
 
 #include "platform/lenient.h"
-#include "session/group_details.h"
-#include "session/order.h"
+#include "session/records/group_details.h"
+#include "session/records/order.h"
 
 #include <algorithm>
 #include <cmath>
+
+namespace tc {
 
 void addLotTotals(std::span<const std::shared_ptr<Order>> positions, std::string_view itemCode,
                   std::string_view accountNumber, std::int32_t deliveryMode, LotTotals& totals) {
@@ -97,3 +99,5 @@ double calulateMargin(const LotMarginInputs& in) {
         return B > S ? m * B : m * S;
     return calculateHedgeMargin(B, S, m, in.liquidationMargin);
 }
+
+} // namespace tc

@@ -1,17 +1,19 @@
 #include "orders/order_collections.h"
 
 #include "connection/message_cracker.h"
+#include "connection/wire_date.h"
+#include "connection/wire_names.h"
 #include "orders/order_numbers.h"
 #include "orders/position_arithmetic.h"
 #include "platform/lenient.h"
 #include "platform/log.h"
-#include "session/account_details.h"
-#include "session/history_rows.h"
-#include "session/item_details.h"
-#include "session/language_string.h"
-#include "session/order.h"
-#include "session/session_events.h"
-#include "session/session_model.h"
+#include "session/business/session_events.h"
+#include "session/model/session_model.h"
+#include "session/records/account_details.h"
+#include "session/records/history_rows.h"
+#include "session/records/item_details.h"
+#include "session/records/order.h"
+#include "session/text/language_string.h"
 
 #include <fmt/format.h>
 
@@ -19,13 +21,17 @@
 #include <cmath>
 #include <limits>
 
+namespace tc {
+
+namespace report = wire::report;
+namespace tag = wire::tag;
+
 namespace {
 
 using Fields = OrderCollectionHandlers::Fields;
 
 // A report field longer than this is not a value of ours: the report is refused.
 constexpr std::size_t kMaxFieldBytes = 4096;
-constexpr std::string_view kWireDateTime = "yyyyMMddHHmmss";
 constexpr std::string_view kDisplayDateTime = "MM/dd/yyyy HH:mm:ss";
 constexpr std::string_view kDisplayDate = "MM/dd/yyyy";
 
@@ -71,7 +77,7 @@ std::int32_t integer32(std::string_view text) {
 }
 
 std::string wireDate(std::string_view text, std::string_view pattern) {
-    return JournalData::reformatClockText(text, kWireDateTime, pattern).value_or("");
+    return JournalData::reformatClockText(text, wire::kDatePattern, pattern).value_or("");
 }
 
 std::int32_t orderTypeOfCode(std::int64_t code) {
@@ -145,62 +151,62 @@ enum class PendingMap { NewPending, Update, Cancel };
 void applyPendingField(Order& order, const Field& f, PendingMap map) {
     const std::string value(f.value);
     switch (f.tag) {
-    case 12:
+    case tag::kInstrument:
         order.ItemCode = value;
         break;
-    case 32:
+    case tag::kOrderType:
         order.orderType = orderTypeOfCode(MessageCracker::integerValue(value));
         break;
-    case 33:
+    case tag::kOrderRequestId:
         if (map == PendingMap::Cancel)
             order.RequestId = integer32(value);
         break;
-    case 34:
+    case tag::kAccount:
         order.AccountNumber = value;
         break;
-    case 36:
+    case tag::kTradingMode:
         setSide(order, value);
         break;
-    case 37:
+    case tag::kQuantity:
         order.OrderQty = value;
         break;
-    case 38:
+    case tag::kPrice:
         order.OrderPrice = value;
         break;
-    case 39:
+    case tag::kLimitPrice:
         if (map != PendingMap::Cancel)
             order.LimitPrice = value;
         break;
-    case 40:
+    case tag::kStopPrice:
         if (map != PendingMap::Cancel)
             order.StopPrice = value;
         break;
-    case 43:
+    case tag::kTimeInForce:
         order.timeinForce = timeInForceOfCode(MessageCracker::integerValue(value));
         break;
-    case 76:
+    case tag::kRemainingQuantity:
         order.RemainingQty = value;
         break;
-    case 78:
+    case tag::kTransactionTime:
         order.TransactionDateTime = wireDate(value, kDisplayDateTime);
         break;
-    case 79:
+    case tag::kPendingOrderId:
         order.PendingOrderId = value;
         break;
-    case 81:
+    case tag::kTicketId:
         order.TicketId = value;
         break;
-    case 117:
+    case tag::kDeliveryMode:
         order.deliveryMode = deliveryModeOfCode(MessageCracker::integerValue(value));
         break;
-    case 125:
+    case tag::kOffsetOrder:
         if (map == PendingMap::NewPending)
             order.LiqudateOrderNumber = value;
         break;
-    case 570:
+    case tag::kOrderRouteId:
         order.OrderRouteId = value;
         break;
-    case 573:
+    case tag::kBracketPositionId:
         if (map == PendingMap::NewPending)
             order.RefPositionIdOfBracket = value;
         break;
@@ -314,7 +320,10 @@ std::shared_ptr<Order> OrderCollections::findSettlement(std::string_view settlem
 
 void OrderCollections::FillPendingOrderCollection(const Fields& fields, const std::string& pendingOrderId) {
     const std::vector<Field> parsed = splitFields(fields);
-    if (!reportReads(parsed, fields, {37, 38, 39, 40, 76}, "pending order"))
+    if (!reportReads(
+            parsed, fields,
+            {tag::kQuantity, tag::kPrice, tag::kLimitPrice, tag::kStopPrice, tag::kRemainingQuantity},
+            "pending order"))
         return;
     auto order = std::make_shared<Order>();
     for (const Field& f : parsed)
@@ -331,7 +340,7 @@ void OrderCollections::FillPendingOrderCollection(const Fields& fields, const st
     const auto reportRequest = [&]() -> std::int32_t {
         std::optional<std::string_view> last;
         for (const Field& f : parsed)
-            if (f.tag == 20 || f.tag == 33)
+            if (f.tag == tag::kRequestId || f.tag == tag::kOrderRequestId)
                 last = f.value;
         return last ? integer32(*last) : host_.Requestid();
     }();
@@ -355,7 +364,10 @@ void OrderCollections::UpdatePendingOrderCollection(const Fields& fields, const 
     if (pendingOrderId.empty())
         return;
     const std::vector<Field> parsed = splitFields(fields);
-    if (!reportReads(parsed, fields, {37, 38, 39, 40, 76}, "pending update"))
+    if (!reportReads(
+            parsed, fields,
+            {tag::kQuantity, tag::kPrice, tag::kLimitPrice, tag::kStopPrice, tag::kRemainingQuantity},
+            "pending update"))
         return;
     for (const auto& order : model_.PendingOrderCollection) {
         if (!order || !sameId(order->PendingOrderId, pendingOrderId))
@@ -391,8 +403,9 @@ void OrderCollections::RemovePendingOrder(const std::string& id, bool byPendingO
 
 void OrderCollections::FillCancelledOrderCollection(std::int64_t id, int status, const Fields& fields) {
     const std::vector<Field> parsed = splitFields(fields);
-    if (status == 24) {
-        if (!reportReads(parsed, fields, {37, 38, 76}, "cancelled order"))
+    if (status == report::kCancelled) {
+        if (!reportReads(parsed, fields, {tag::kQuantity, tag::kPrice, tag::kRemainingQuantity},
+                         "cancelled order"))
             return;
         auto order = std::make_shared<Order>();
         for (const Field& f : parsed)
@@ -413,20 +426,20 @@ void OrderCollections::FillCancelledOrderCollection(std::int64_t id, int status,
         append(model_.CancelledOrderCollection, std::move(order), "CancelledOrderCollection");
         return;
     }
-    if (status != 25 || id == 0)
+    if (status != report::kRejected || id == 0)
         return;
     // The dispatcher passes the pending order id when the report has one, else the request number:
     // match by that kind only, so a request number never picks an order whose id happens to be equal.
-    const auto id79 = lastValue(parsed, 79);
-    const bool byPendingOrderId = id79 && !id79->empty();
+    const auto pendingOrderId = lastValue(parsed, tag::kPendingOrderId);
+    const bool byPendingOrderId = pendingOrderId && !pendingOrderId->empty();
     for (const auto& order : model_.PendingOrderCollection) {
         const bool match = byPendingOrderId ? !order->PendingOrderId.empty() &&
                                                   MessageCracker::integerValue(order->PendingOrderId) == id
                                             : order->RequestId == id;
         if (!match)
             continue;
-        if (const auto t78 = lastValue(parsed, 78))
-            order->TransactionDateTime = wireDate(*t78, kDisplayDateTime);
+        if (const auto time = lastValue(parsed, tag::kTransactionTime))
+            order->TransactionDateTime = wireDate(*time, kDisplayDateTime);
         if (append(model_.CancelledOrderCollection, order, "CancelledOrderCollection"))
             journal(JournalData::kOrderCancelled, *order);
         return;
@@ -435,7 +448,8 @@ void OrderCollections::FillCancelledOrderCollection(std::int64_t id, int status,
 
 void OrderCollections::FillOpenOrderCollection(const Fields& fields) {
     const std::vector<Field> parsed = splitFields(fields);
-    if (!reportReads(parsed, fields, {37, 38, 76}, "executed order"))
+    if (!reportReads(parsed, fields, {tag::kQuantity, tag::kPrice, tag::kRemainingQuantity},
+                     "executed order"))
         return;
     auto position = std::make_shared<Order>();
     Order& p = *position;
@@ -443,50 +457,50 @@ void OrderCollections::FillOpenOrderCollection(const Fields& fields) {
     for (const Field& f : parsed) {
         const std::string value(f.value);
         switch (f.tag) {
-        case 12:
+        case tag::kInstrument:
             p.ItemCode = value;
             break;
-        case 33:
+        case tag::kOrderRequestId:
             p.RequestId = integer32(value);
             break;
-        case 34:
+        case tag::kAccount:
             p.AccountNumber = value;
             break;
-        case 37:
+        case tag::kQuantity:
             p.OrderQty = value;
             p.Commision = calcCommission(p.OrderQty, p.RemainingQty, p.Commision);
             break;
-        case 38:
+        case tag::kPrice:
             p.OrderPrice = value;
             break;
-        case 44:
+        case tag::kExpiryDate:
             p.ExpiryDate = wireDate(value, kDisplayDate);
             break;
-        case 72:
+        case tag::kExecutionId:
             p.ExecutionId = value;
             break;
-        case 76:
+        case tag::kRemainingQuantity:
             p.RemainingQty = value;
             break;
-        case 78:
+        case tag::kTransactionTime:
             p.TransactionDateTime = wireDate(value, kDisplayDateTime);
             break;
-        case 79:
+        case tag::kPendingOrderId:
             p.PendingOrderId = value;
             break;
-        case 80:
+        case tag::kPositionId:
             p.OpenPositionId = value;
             break;
-        case 162:
+        case tag::kBaseCurrencyRate:
             p.BaseCurrencyRate = number(value);
             break;
-        case 545:
+        case tag::kCommission:
             p.Commision = number(value);
             break;
-        case 570:
+        case tag::kOrderRouteId:
             p.OrderRouteId = value;
             break;
-        case 585:
+        case tag::kValueDate:
             p.ValueDate = wireDate(value, kDisplayDate);
             break;
         default:
@@ -541,7 +555,8 @@ void OrderCollections::UpdateOpenOrderCollection(const std::string& positionId, 
         return;
     }
     const std::vector<Field> parsed = splitFields(fields);
-    if (!reportReads(parsed, fields, {37, 38, 76}, "position update"))
+    if (!reportReads(parsed, fields, {tag::kQuantity, tag::kPrice, tag::kRemainingQuantity},
+                     "position update"))
         return;
     for (const auto& position : open) {
         if (!sameId(position->OpenPositionId, positionId))
@@ -549,19 +564,19 @@ void OrderCollections::UpdateOpenOrderCollection(const std::string& positionId, 
         Order& p = *position;
         for (const Field& f : parsed) {
             switch (f.tag) {
-            case 37:
+            case tag::kQuantity:
                 p.Commision = calcCommission(p.OrderQty, p.RemainingQty, p.Commision);
                 break;
-            case 38:
+            case tag::kPrice:
                 p.OrderPrice = std::string(f.value);
                 break;
-            case 76:
+            case tag::kRemainingQuantity:
                 p.RemainingQty = std::string(f.value);
                 break;
-            case 141:
+            case tag::kStorage:
                 p.Storage = number(f.value);
                 break;
-            case 545:
+            case tag::kCommission:
                 p.Commision = number(f.value);
                 break;
             default:
@@ -576,17 +591,18 @@ void OrderCollections::ModifyBracketOrderUpdateonOpenOrderCollection(
     if (!refPositionId || refPositionId->empty())
         return;
     const std::vector<Field> parsed = splitFields(fields);
-    const bool legGone = status == 23 || status == 24 || status == 25;
+    const bool legGone =
+        status == report::kFullyFilled || status == report::kCancelled || status == report::kRejected;
     for (const auto& position : model_.OpenOrderCollection) {
         if (!sameId(position->OpenPositionId, *refPositionId))
             continue;
         std::int64_t bracketType = 0;
         for (const Field& f : parsed) {
-            if (f.tag == 32) {
+            if (f.tag == tag::kOrderType) {
                 bracketType = MessageCracker::integerValue(f.value);
                 continue;
             }
-            if (f.tag != 38 || (bracketType != 30 && bracketType != 31))
+            if (f.tag != tag::kPrice || (bracketType != 30 && bracketType != 31))
                 continue;
             std::string& price = bracketType == 31 ? position->StopPrice : position->LimitPrice;
             if (legGone)
@@ -599,50 +615,50 @@ void OrderCollections::ModifyBracketOrderUpdateonOpenOrderCollection(
 
 void OrderCollections::FillSettledOrderCollection(const Fields& fields) {
     const std::vector<Field> parsed = splitFields(fields);
-    if (!reportReads(parsed, fields, {88, 89}, "settlement"))
+    if (!reportReads(parsed, fields, {tag::kSettledProfit, tag::kSettledQuantity}, "settlement"))
         return;
     auto record = std::make_shared<Order>();
     Order& s = *record;
     for (const Field& f : parsed) {
         const std::string value(f.value);
         switch (f.tag) {
-        case 12:
+        case tag::kInstrument:
             setInstrument(s, integer32(value));
             break;
-        case 34:
+        case tag::kAccount:
             s.AccountNumber = value;
             break;
-        case 78:
+        case tag::kTransactionTime:
             s.TransactionDateTime = wireDate(value, kDisplayDateTime);
             break;
-        case 80:
+        case tag::kPositionId:
             s.OpenPositionId = value;
             break;
-        case 86:
+        case tag::kSettlementId:
             s.SettlementId = value;
             break;
-        case 87:
+        case tag::kClosingPositionId:
             s.ClosingPositionId = value;
             break;
-        case 88:
+        case tag::kSettledProfit:
             s.SettledPL = value;
             break;
-        case 89:
+        case tag::kSettledQuantity:
             s.SettledQty = value;
             break;
-        case 141:
+        case tag::kStorage:
             s.Storage = number(value);
             break;
-        case 142:
+        case tag::kCurrencyRate:
             s.CurrencyRate = number(value);
             break;
-        case 143:
+        case tag::kOtherCharges:
             s.OtherCharges = number(value);
             break;
-        case 545:
+        case tag::kCommission:
             s.Commision = number(value);
             break;
-        case 604:
+        case tag::kAccountCurrencyRate:
             s.accountCurrencyRate = number(value);
             break;
         default:
@@ -903,3 +919,5 @@ void OrderCollections::SetEquityHitPriceInOrders(const EquityHitPriceInfos& row)
         position->UnrealisedPL = row.UnrealisedPL;
     }
 }
+
+} // namespace tc

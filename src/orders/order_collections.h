@@ -8,9 +8,9 @@
 //
 // Main queue only: the lists carry no lock.
 #include "orders/order_id_index.h"
-#include "session/business_services.h"
-#include "session/data_service_replies.h"
-#include "session/journal_data.h"
+#include "session/business/business_services.h"
+#include "session/data_service/data_service_replies.h"
+#include "session/text/journal_data.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -19,6 +19,8 @@
 #include <string>
 #include <string_view>
 #include <vector>
+
+namespace tc {
 
 class Order;
 class SessionEvents;
@@ -108,3 +110,5 @@ private:
     mutable OrderIdIndex settledIndex_;
     mutable OrderIdIndex cancelledIndex_;
 };
+
+} // namespace tc

@@ -1,6 +1,8 @@
 #include "orders/order_id_index.h"
 
-#include "session/order.h"
+#include "session/records/order.h"
+
+namespace tc {
 
 bool OrderIdIndex::current(const OrderList& list) const {
     if (!valid_ || list.size() != size_)
@@ -57,3 +59,5 @@ std::shared_ptr<Order> OrderIdIndex::find(const OrderList& list, std::string_vie
     }
     return nullptr;
 }
+
+} // namespace tc

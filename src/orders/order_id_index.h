@@ -12,6 +12,8 @@
 #include <unordered_map>
 #include <vector>
 
+namespace tc {
+
 class Order;
 
 class OrderIdIndex {
@@ -44,3 +46,5 @@ private:
     const Order* front_ = nullptr;
     const Order* back_ = nullptr;
 };
+
+} // namespace tc

@@ -3,19 +3,21 @@
 #include "orders/order_numbers.h"
 #include "orders/price_grid.h"
 #include "platform/lenient.h"
-#include "platform/notification_names.h"
-#include "session/account_details.h"
-#include "session/formatter.h"
-#include "session/group_details.h"
-#include "session/item_details.h"
-#include "session/positional_text.h"
-#include "session/session_settings.h"
+#include "session/business/notification_names.h"
+#include "session/records/account_details.h"
+#include "session/records/group_details.h"
+#include "session/records/item_details.h"
+#include "session/records/session_settings.h"
+#include "session/text/formatter.h"
+#include "session/text/positional_text.h"
 
 #include <fmt/format.h>
 
 #include <cmath>
 #include <map>
 #include <optional>
+
+namespace tc {
 
 using platform::Decimal;
 
@@ -120,7 +122,7 @@ void OrderMananger::sendNotification(const std::string& text, const std::shared_
     platform::UserInfo info;
     if (order)
         info.emplace("ValidationKey", order);
-    center_.post(std::string(platform::kPlaceOrderNotification), text, std::move(info));
+    center_.post(std::string(kPlaceOrderNotification), text, std::move(info));
 }
 
 bool OrderMananger::refuse(std::string_view key, const std::shared_ptr<Order>& order) const {
@@ -364,35 +366,35 @@ bool OrderMananger::validateOffsetPosition(std::string_view itemCode, std::strin
 }
 
 platform::Decimal OrderMananger::CheckTickPrice(double price, std::int32_t decimalPlaces, double tickSize) {
-    return ::CheckTickPrice(price, decimalPlaces, tickSize);
+    return tc::CheckTickPrice(price, decimalPlaces, tickSize);
 }
 
 double OrderMananger::CalculateContingentPrice(double price, double offset, bool add) {
-    return ::CalculateContingentPrice(price, offset, add);
+    return tc::CalculateContingentPrice(price, offset, add);
 }
 
 double OrderMananger::doPriceTickCorrection(double tickSize, double price, std::uint32_t decimalPlaces,
                                             bool add) {
-    return ::doPriceTickCorrection(tickSize, price, decimalPlaces, add);
+    return tc::doPriceTickCorrection(tickSize, price, decimalPlaces, add);
 }
 
 double OrderMananger::getFluctuationLimitUpPrice(const ItemDetails* item) {
-    return ::getFluctuationLimitUpPrice(item);
+    return tc::getFluctuationLimitUpPrice(item);
 }
 
 double OrderMananger::getFluctuationLimitDownPrice(const ItemDetails* item) {
-    return ::getFluctuationLimitDownPrice(item);
+    return tc::getFluctuationLimitDownPrice(item);
 }
 
 bool OrderMananger::verifyFluctuationLimit(const ItemDetails* item, double price, double* up, double* down) {
-    return ::verifyFluctuationLimit(item, price, up, down);
+    return tc::verifyFluctuationLimit(item, price, up, down);
 }
 
 bool OrderMananger::verifyCircuitLimit(const ItemDetails* item, const std::shared_ptr<Order>& order,
                                        double price) const {
     double up = 0;
     double down = 0;
-    if (::verifyFluctuationLimit(item, price, &up, &down))
+    if (tc::verifyFluctuationLimit(item, price, &up, &down))
         return true;
     const std::int32_t decimals = item ? item->DecimalPlaces : 0;
     sendNotification(fmt::format("{}\n{} : {}\t{} : {}", session_.textForKey("1202"),
@@ -478,7 +480,7 @@ bool OrderMananger::CheckMargin(const Order& order) const {
         in.totalOrderCost = totals.buyCost;
         in.totalSellOrderCost = totals.sellCost;
         in.baseCurrencyrate = totals.rateCost;
-        return ::calulateMargin(in);
+        return tc::calulateMargin(in);
     };
     const double before = withTotals(t);
     const double price = strictNumber(order.OrderPrice).value_or(0);
@@ -578,3 +580,5 @@ bool OrderMananger::verifyShortSellAllowed(const std::shared_ptr<Order>& order) 
         return refuse("1196", order);
     return true;
 }
+
+} // namespace tc

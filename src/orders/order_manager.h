@@ -8,12 +8,14 @@
 #include "orders/order_session.h"
 #include "platform/decimal.h"
 #include "platform/notification_center.h"
-#include "session/order.h"
+#include "session/records/order.h"
 
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
+
+namespace tc {
 
 struct GroupInstruments;
 class ItemDetails;
@@ -64,15 +66,15 @@ public:
     // Margin.
     bool CheckMargin(const Order& order) const;
     static double getMargin(const GroupInstruments* settings, std::int32_t deliveryMode) {
-        return ::getMargin(settings, deliveryMode);
+        return tc::getMargin(settings, deliveryMode);
     }
-    static double calulateMargin(const LotMarginInputs& inputs) { return ::calulateMargin(inputs); }
+    static double calulateMargin(const LotMarginInputs& inputs) { return tc::calulateMargin(inputs); }
     static double calculateHedgeMargin(double totalBuy, double totalSell, double margin, double percent) {
-        return ::calculateHedgeMargin(totalBuy, totalSell, margin, percent);
+        return tc::calculateHedgeMargin(totalBuy, totalSell, margin, percent);
     }
     static double Hedge(const AccountDetails* account, double totalBuy, double totalSell, double margin,
                         double percent, bool netOnly, bool forceHedge) {
-        return ::Hedge(account, totalBuy, totalSell, margin, percent, netOnly, forceHedge);
+        return tc::Hedge(account, totalBuy, totalSell, margin, percent, netOnly, forceHedge);
     }
     // Adds the account's open lots (and costs) in the instrument and delivery mode onto `totals`.
     void getTotalLotsAndCost(std::string_view itemCode, std::string_view accountNumber,
@@ -104,3 +106,5 @@ private:
     OrderSession& session_;
     platform::NotificationCenter& center_;
 };
+
+} // namespace tc

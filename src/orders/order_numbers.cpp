@@ -1,5 +1,7 @@
 #include "orders/order_numbers.h"
 
+namespace tc {
+
 std::optional<platform::Decimal> strictDecimal(std::string_view text) {
     auto value = platform::Decimal::fromString(text);
     if (!value || value->isNaN())
@@ -13,3 +15,5 @@ std::optional<double> strictNumber(std::string_view text) {
         return std::nullopt;
     return value->toDouble();
 }
+
+} // namespace tc

@@ -6,6 +6,10 @@
 #include <optional>
 #include <string_view>
 
+namespace tc {
+
 // The text's value when it is one finite number, blanks around allowed; nullopt otherwise.
 std::optional<platform::Decimal> strictDecimal(std::string_view text);
 std::optional<double> strictNumber(std::string_view text);
+
+} // namespace tc

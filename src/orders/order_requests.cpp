@@ -1,44 +1,34 @@
 #include "orders/order_requests.h"
 
 #include "connection/separators.h"
+#include "connection/wire_date.h"
+#include "connection/wire_names.h"
 #include "orders/order_numbers.h"
+#include "platform/decimal_text.h"
 #include "platform/log.h"
-#include "platform/notification_names.h"
 #include "session/application_interface.h"
-#include "session/formatter.h"
-#include "session/item_details.h"
-#include "session/journal_data.h"
-#include "session/positional_text.h"
+#include "session/business/notification_names.h"
+#include "session/business/session_requests.h"
+#include "session/records/item_details.h"
+#include "session/text/formatter.h"
+#include "session/text/journal_data.h"
+#include "session/text/positional_text.h"
 
 #include <algorithm>
 #include <charconv>
 #include <utility>
 #include <vector>
 
+namespace tc {
+
+namespace msg = wire::msg;
+namespace tag = wire::tag;
+
 using platform::Decimal;
 
 namespace {
 
-constexpr std::int64_t kOrderMessage = 60;
-constexpr std::int64_t kEditMessage = 72;
-constexpr std::int64_t kMultiAccountMessage = 77;
-constexpr std::int64_t kCloseAllMessage = 82;
-constexpr std::int64_t kCloseHedgedMessage = 1052;
-
 const ItemDetails kNoItem;
-
-template <typename Int>
-std::string decimal(Int value) {
-    char buf[24];
-    const auto [end, ec] = std::to_chars(buf, buf + sizeof buf, value);
-    (void)ec;
-    return std::string(buf, end);
-}
-
-// The server's counter plus one, wrapping as the server's 32-bit counter does.
-std::int32_t nextRequestId(std::int32_t last) {
-    return static_cast<std::int32_t>(static_cast<std::uint32_t>(last) + 1u);
-}
 
 // A price text that does not read as a number counts as 0.
 bool isPositive(std::string_view text) {
@@ -91,6 +81,36 @@ void fillFromRequest(Order& o, const OrderInfo& info, const ItemDetails& item, s
     o.TransactionDateTime = std::move(serverTime);
 }
 
+// Take-profit and stop-loss of a new order: the price when above 0, otherwise empty; and the deviation
+// allowed from a market price.
+void fillEntryBrackets(MessageBase& m, const Order& o) {
+    m.setValue(tag::kLimitPrice, isPositive(o.LimitPrice) ? o.LimitPrice : "");
+    m.setValue(tag::kStopPrice, isPositive(o.StopPrice) ? o.StopPrice : "");
+    m.setValue(tag::kDeviation, o.deviation);
+}
+
+// The new price of an edit and its legs: a leg unticked, or ticked without a price above 0, goes as
+// "0", which removes it.
+void fillEditBrackets(MessageBase& m, const Order& o, const OrderInfo& info) {
+    m.setValue(tag::kPrice, info.price);
+    m.setValue(tag::kLimitPrice, info.TakeProfitEnabled && isPositive(o.LimitPrice) ? o.LimitPrice : "0");
+    m.setValue(tag::kStopPrice, info.StopLossEnabled && isPositive(o.StopPrice) ? o.StopPrice : "0");
+}
+
+// A market request on a stored record: its instrument, account, delivery, time in force and remaining
+// quantity, on the record's own side or the opposite one.
+OrderInfo requestOnRecord(const Order& record, bool oppositeSide) {
+    OrderInfo info;
+    info.itemCode = record.ItemCode;
+    info.tradingMode = oppositeSide ? (record.tradingMode == 0 ? 1 : 0) : record.tradingMode;
+    info.accountNo = accountNumberOf(record).value_or(0);
+    info.orderType = 1;
+    info.quantity = record.RemainingQty;
+    info.deliveryMode = record.deliveryMode;
+    info.timeinForce = record.timeinForce;
+    return info;
+}
+
 } // namespace
 
 OrderRequests::OrderRequests(OrderRequestContext& context, OrderSession& session, OrderMananger& manager,
@@ -131,8 +151,8 @@ std::shared_ptr<Order> OrderRequests::GenerateOrder(const OrderInfo& info) const
     const ItemDetails& item = found ? *found : kNoItem;
     Order& o = *order;
 
-    o.AccountNumber = decimal(info.accountNo);
-    o.RequestId = nextRequestId(context_.requestId());
+    o.AccountNumber = platform::decimalText(info.accountNo);
+    o.RequestId = followingRequestId(context_.requestId());
     o.ItemCode = item.Code;
     fillFromRequest(o, info, item, context_.serverTime());
     o.deliveryMode = info.deliveryMode;
@@ -174,44 +194,61 @@ bool OrderRequests::ValidationsBeforeOrderPlacing(const OrderInfo& info) const {
 }
 
 void OrderRequests::fillOrderTags(MessageBase& m, const Order& o) const {
-    m.setValue(34, o.AccountNumber);
-    m.setValue(23, context_.userName());
-    m.setValue(33, o.RequestId);
-    m.setValue(19, context_.referenceId());
-    m.setValue(12, o.ItemCode);
-    m.setValue(32, o.orderTypeTag);
-    m.setValue(117, o.deliveryModeTag);
-    m.setValue(37, o.OrderQty);
-    m.setValue(38, o.OrderPrice);
-    m.setValue(90, o.Spread);
-    m.setValue(36, o.tradingModeTag);
-    m.setValue(24, o.CurrentStatus);
+    m.setValue(tag::kAccount, o.AccountNumber);
+    m.setValue(tag::kUserName, context_.userName());
+    m.setValue(tag::kOrderRequestId, o.RequestId);
+    m.setValue(tag::kReferenceId, context_.referenceId());
+    m.setValue(tag::kInstrument, o.ItemCode);
+    m.setValue(tag::kOrderType, o.orderTypeTag);
+    m.setValue(tag::kDeliveryMode, o.deliveryModeTag);
+    m.setValue(tag::kQuantity, o.OrderQty);
+    m.setValue(tag::kPrice, o.OrderPrice);
+    m.setValue(tag::kSpread, o.Spread);
+    m.setValue(tag::kTradingMode, o.tradingModeTag);
+    m.setValue(tag::kOrderStatus, o.CurrentStatus);
     // Left out, the writer puts "(null)" there, which the server reads as no time in force.
     if (o.timeinForceTag != Order::kNotApplicable && o.timeinForceTag >= 0)
-        m.setValue(43, o.timeinForceTag);
-    m.setValue(56, o.Bid);
-    m.setValue(54, o.Ask);
-    m.setValue(61, o.Last);
-    m.setValue(60, o.High);
-    m.setValue(62, o.Low);
-    m.setValue(67, o.ItemTime);
-    m.setValue(78, o.TransactionDateTime);
+        m.setValue(tag::kTimeInForce, o.timeinForceTag);
+    m.setValue(tag::kBid, o.Bid);
+    m.setValue(tag::kAsk, o.Ask);
+    m.setValue(tag::kLast, o.Last);
+    m.setValue(tag::kHigh, o.High);
+    m.setValue(tag::kLow, o.Low);
+    m.setValue(tag::kItemTime, o.ItemTime);
+    m.setValue(tag::kTransactionTime, o.TransactionDateTime);
+}
+
+std::shared_ptr<Order>
+OrderRequests::sendOrder(const OrderInfo& info, std::int64_t type, int subtype,
+                         const std::function<void(MessageBase&, const Order&)>& extra) {
+    const auto order = GenerateOrder(info);
+    if (!order)
+        return nullptr;
+    MessageBase m;
+    m.startRequest(type);
+    if (type == msg::kEditOrder)
+        m.setEditorderrequestType(subtype);
+    else
+        m.setNeworderrequestType(subtype);
+    fillOrderTags(m, *order);
+    extra(m, *order);
+    return send(m) ? order : nullptr;
+}
+
+std::optional<OrderInfo> OrderRequests::requestOn(const std::shared_ptr<Order>& record, std::string_view id,
+                                                  bool oppositeSide) const {
+    if (!record || !accountNumberOf(*record)) {
+        refuse(kUnknownRecordKey, id);
+        return std::nullopt;
+    }
+    return requestOnRecord(*record, oppositeSide);
 }
 
 bool OrderRequests::PlaceOrder(const OrderInfo& info) {
     if (!streamUp())
         return false;
-    const auto order = GenerateOrder(info);
+    const auto order = sendOrder(info, msg::kOrder, 0, fillEntryBrackets);
     if (!order)
-        return false;
-    MessageBase m;
-    m.startRequest(kOrderMessage);
-    m.setNeworderrequestType(0);
-    fillOrderTags(m, *order);
-    m.setValue(39, isPositive(order->LimitPrice) ? order->LimitPrice : "");
-    m.setValue(40, isPositive(order->StopPrice) ? order->StopPrice : "");
-    m.setValue(77, order->deviation);
-    if (!send(m))
         return false;
     context_.addPendingOrder(order);
     ShowNewOrderMessages(order, 0);
@@ -227,16 +264,11 @@ bool OrderRequests::PlacePartialOrder(const OrderInfo& info) {
         return refuse(kAboveRemainingKey, remaining.toString());
     if (!quantity || !(*quantity > Decimal()))
         return refuse(kBadQuantityKey);
-    const auto order = GenerateOrder(info);
+    const auto order = sendOrder(info, msg::kOrder, 1, [&info](MessageBase& m, const Order& o) {
+        m.setValue(tag::kOffsetOrder, info.orderNo);
+        m.setValue(tag::kDeviation, o.deviation);
+    });
     if (!order)
-        return false;
-    MessageBase m;
-    m.startRequest(kOrderMessage);
-    m.setNeworderrequestType(1);
-    fillOrderTags(m, *order);
-    m.setValue(125, info.orderNo);
-    m.setValue(77, order->deviation);
-    if (!send(m))
         return false;
     ShowNewOrderMessages(order, 1);
     return true;
@@ -245,20 +277,12 @@ bool OrderRequests::PlacePartialOrder(const OrderInfo& info) {
 bool OrderRequests::PlaceEditBracketOrder(const OrderInfo& info) {
     if (!streamUp())
         return false;
-    const auto order = GenerateOrder(info);
+    const auto order = sendOrder(info, msg::kEditOrder, 0, [&info](MessageBase& m, const Order& o) {
+        m.setValue(tag::kEditKind, "EBO");
+        m.setValue(tag::kBracketPositionId, info.orderNo);
+        fillEditBrackets(m, o, info);
+    });
     if (!order)
-        return false;
-    MessageBase m;
-    m.startRequest(kEditMessage);
-    m.setEditorderrequestType(0);
-    fillOrderTags(m, *order);
-    m.setValue(1035, "EBO");
-    m.setValue(573, info.orderNo);
-    m.setValue(38, info.price);
-    // An unticked box, or a ticked one without a price above 0, removes that leg.
-    m.setValue(39, info.TakeProfitEnabled && isPositive(order->LimitPrice) ? order->LimitPrice : "0");
-    m.setValue(40, info.StopLossEnabled && isPositive(order->StopPrice) ? order->StopPrice : "0");
-    if (!send(m))
         return false;
     ShowEditOrderMessages(order, 0);
     return true;
@@ -273,21 +297,15 @@ bool OrderRequests::PlaceEditWorkingOrder(const OrderInfo& info) {
     // Sub-type 0 would go out as a bracket change without its position.
     if (info.editorderReqType != 1 && info.editorderReqType != 2)
         return refuse(kIncompleteKey);
-    const auto order = GenerateOrder(info);
-    if (!order)
-        return false;
     const bool cancel = info.editorderReqType == 1;
-    MessageBase m;
-    m.startRequest(kEditMessage);
-    m.setEditorderrequestType(info.editorderReqType);
-    fillOrderTags(m, *order);
-    m.setValue(1035, "EWO");
-    m.setValue(79, info.orderNo);
-    m.setValue(37, cancel ? std::string("0") : order->OrderQty);
-    m.setValue(38, info.price);
-    m.setValue(39, info.TakeProfitEnabled && isPositive(order->LimitPrice) ? order->LimitPrice : "0");
-    m.setValue(40, info.StopLossEnabled && isPositive(order->StopPrice) ? order->StopPrice : "0");
-    if (!send(m))
+    const auto order = sendOrder(info, msg::kEditOrder, info.editorderReqType,
+                                 [&info, cancel](MessageBase& m, const Order& o) {
+                                     m.setValue(tag::kEditKind, "EWO");
+                                     m.setValue(tag::kPendingOrderId, info.orderNo);
+                                     m.setValue(tag::kQuantity, cancel ? std::string("0") : o.OrderQty);
+                                     fillEditBrackets(m, o, info);
+                                 });
+    if (!order)
         return false;
     ShowEditOrderMessages(order, info.editorderReqType);
     return true;
@@ -302,13 +320,13 @@ bool OrderRequests::PlaceOffsetOrder(std::string_view offsetDetails, std::string
     if (!manager_.validateOffsetPosition(itemCode, accountNo))
         return false;
     MessageBase m;
-    m.startRequest(kCloseHedgedMessage);
-    m.setValue(34, accountNo);
-    m.setValue(12, itemCode);
-    m.setValue(583, offsetDetails);
-    m.setValue(23, context_.userName());
-    m.setValue(19, context_.referenceId());
-    m.setValue(21, context_.serverTime());
+    m.startRequest(msg::kCloseHedged);
+    m.setValue(tag::kAccount, accountNo);
+    m.setValue(tag::kInstrument, itemCode);
+    m.setValue(tag::kCloseRecords, offsetDetails);
+    m.setValue(tag::kUserName, context_.userName());
+    m.setValue(tag::kReferenceId, context_.referenceId());
+    m.setValue(tag::kTime, context_.serverTime());
     return send(m);
 }
 
@@ -331,10 +349,10 @@ std::shared_ptr<Order> OrderRequests::GenerateBulkOrderDetails(const OrderInfo& 
 }
 
 std::string OrderRequests::multiAccountDetails(std::span<const AccountQuantity> accounts) const {
-    const std::string requestId = decimal(nextRequestId(context_.requestId()));
+    const std::string requestId = platform::decimalText(followingRequestId(context_.requestId()));
     std::string out;
     for (const AccountQuantity& a : accounts) {
-        out += decimal(a.accountId);
+        out += platform::decimalText(a.accountId);
         out += wire::kColumn;
         out += Formatter::formatDecimal(a.quantity, 6);
         out += wire::kColumn;
@@ -353,29 +371,11 @@ bool OrderRequests::CreateNewBulkOrderMessage(const OrderInfo& info) {
         return refuse(kIncompleteKey);
     const auto order = GenerateBulkOrderDetails(info);
     MessageBase m;
-    m.startRequest(kMultiAccountMessage);
-    m.setValue(23, context_.userName());
-    m.setValue(19, context_.referenceId());
-    m.setValue(12, order->ItemCode);
-    m.setValue(32, order->orderTypeTag);
-    m.setValue(117, order->deliveryModeTag);
-    m.setValue(38, order->OrderPrice);
-    m.setValue(39, isPositive(order->LimitPrice) ? order->LimitPrice : "");
-    m.setValue(40, isPositive(order->StopPrice) ? order->StopPrice : "");
-    m.setValue(90, order->Spread);
-    m.setValue(36, order->tradingModeTag);
-    m.setValue(77, order->deviation);
-    m.setValue(24, order->CurrentStatus);
-    if (order->timeinForceTag != Order::kNotApplicable && order->timeinForceTag >= 0)
-        m.setValue(43, order->timeinForceTag);
-    m.setValue(56, order->Bid);
-    m.setValue(54, order->Ask);
-    m.setValue(61, order->Last);
-    m.setValue(60, order->High);
-    m.setValue(62, order->Low);
-    m.setValue(67, order->ItemTime);
-    m.setValue(78, order->TransactionDateTime);
-    m.setValue(91, info.orderDetails);
+    m.startRequest(msg::kMultiAccountOrder);
+    // The order's own account, request number and quantity are not in this message's layout.
+    fillOrderTags(m, *order);
+    fillEntryBrackets(m, *order);
+    m.setValue(tag::kAccountRecords, info.orderDetails);
     if (!send(m))
         return false;
     // Each account gets its own stored order, so each is confirmed once.
@@ -386,18 +386,11 @@ bool OrderRequests::CreateNewBulkOrderMessage(const OrderInfo& info) {
 // ---- close-all
 
 OrderInfo OrderRequests::closeAllRequestFor(const Order& position) {
-    OrderInfo info;
-    info.tradingMode = position.tradingMode == 0 ? 1 : 0;
-    info.orderType = 1;
-    info.quantity = position.RemainingQty;
+    OrderInfo info = requestOnRecord(position, true);
     info.previousQuantity = position.RemainingQty;
     info.orderNo = position.OpenPositionId;
     info.isCloseNew = true;
     info.deviation = -1;
-    info.itemCode = position.ItemCode;
-    info.accountNo = accountNumberOf(position).value_or(0);
-    info.deliveryMode = position.deliveryMode;
-    info.timeinForce = position.timeinForce;
     return info;
 }
 
@@ -430,7 +423,8 @@ bool OrderRequests::createBulkClosePositionInfo(std::span<const std::shared_ptr<
             holdsControlByte(p->OpenPositionId) || holdsControlByte(p->RemainingQty))
             return refuse(kNotSendableKey);
         const auto item = session_.instrumentForCode(p->ItemCode);
-        instruments += decimal(item && item->InstrumentId > 0 ? item->InstrumentId : p->UnknownInstrumentId);
+        instruments += platform::decimalText(item && item->InstrumentId > 0 ? item->InstrumentId
+                                                                            : p->UnknownInstrumentId);
         instruments += wire::kRecord;
         if (std::find(codes.begin(), codes.end(), p->ItemCode) == codes.end())
             codes.push_back(p->ItemCode);
@@ -450,7 +444,7 @@ bool OrderRequests::createBulkClosePositionInfo(std::span<const std::shared_ptr<
     for (const std::string& code : codes) {
         const auto found = session_.instrumentForCode(code);
         const ItemDetails& item = found ? *found : kNoItem;
-        prices += decimal(item.InstrumentId);
+        prices += platform::decimalText(item.InstrumentId);
         prices += wire::kColumn;
         prices += Formatter::formatDecimal(item.Bid, 6);
         prices += wire::kColumn;
@@ -467,7 +461,7 @@ bool OrderRequests::createBulkClosePositionInfo(std::span<const std::shared_ptr<
         accountField += wire::kRecord;
     }
 
-    const std::string typeText = decimal(requestType);
+    const std::string typeText = platform::decimalText(requestType);
     std::string body;
     for (const std::string_view field :
          {std::string_view(accountField), std::string_view(typeText), std::string_view("2"),
@@ -479,18 +473,18 @@ bool OrderRequests::createBulkClosePositionInfo(std::span<const std::shared_ptr<
     }
 
     MessageBase m;
-    m.startRequest(kCloseAllMessage);
-    m.setValue(583, body);
-    m.setValue(20, static_cast<std::int64_t>(context_.requestId()) + 1);
-    m.setValue(23, context_.userName());
-    m.setValue(19, context_.referenceId());
+    m.startRequest(msg::kCloseAll);
+    m.setValue(tag::kCloseRecords, body);
+    m.setValue(tag::kRequestId, static_cast<std::int64_t>(context_.requestId()) + 1);
+    m.setValue(tag::kUserName, context_.userName());
+    m.setValue(tag::kReferenceId, context_.referenceId());
     const auto serverDate = context_.serverDate();
-    m.setValue(21, serverDate ? Formatter::setAmpFormat(*serverDate) : context_.serverTime());
+    m.setValue(tag::kTime, serverDate ? wire::dateText(*serverDate) : context_.serverTime());
     if (!send(m))
         return false;
     platform::UserInfo info;
     info.emplace("73", std::string("82"));
-    center_.post(std::string(platform::kBulkCloseNotification), nullptr, std::move(info));
+    center_.post(std::string(kBulkCloseNotification), nullptr, std::move(info));
     return true;
 }
 
@@ -520,20 +514,10 @@ bool OrderRequests::closeAllPositions(std::span<const std::string> positionIds, 
 bool OrderRequests::closePosition(std::string_view positionId, std::string_view quantity,
                                   std::int32_t deviation) {
     const auto p = context_.openPositionForId(positionId);
-    const auto account = p ? accountNumberOf(*p) : std::nullopt;
-    if (!p || !account)
-        return refuse(kUnknownRecordKey, positionId);
-    OrderInfo info;
-    info.itemCode = p->ItemCode;
-    info.tradingMode = p->tradingMode == 0 ? 1 : 0;
-    info.accountNo = *account;
-    info.orderType = 1;
+    if (!requestOn(p, positionId, true))
+        return false;
+    OrderInfo info = closeAllRequestFor(*p);
     info.quantity = quantity;
-    info.previousQuantity = p->RemainingQty;
-    info.deliveryMode = p->deliveryMode;
-    info.timeinForce = p->timeinForce;
-    info.orderNo = p->OpenPositionId;
-    info.isCloseNew = true;
     info.deviation = deviation;
     return PlacePartialOrder(info);
 }
@@ -542,26 +526,18 @@ bool OrderRequests::editPositionBrackets(std::string_view positionId, std::strin
                                          std::string_view stopLoss, bool takeProfitEnabled,
                                          bool stopLossEnabled) {
     const auto p = context_.openPositionForId(positionId);
-    const auto account = p ? accountNumberOf(*p) : std::nullopt;
-    if (!p || !account)
-        return refuse(kUnknownRecordKey, positionId);
-    OrderInfo info;
-    info.itemCode = p->ItemCode;
-    info.tradingMode = p->tradingMode == 0 ? 1 : 0;
-    info.accountNo = *account;
-    info.orderType = 1;
-    info.quantity = p->RemainingQty;
-    info.deliveryMode = p->deliveryMode;
-    info.timeinForce = p->timeinForce;
-    info.price = p->OrderPrice;
-    info.limitPrice = takeProfit;
-    info.stopPrice = stopLoss;
-    info.TakeProfitEnabled = takeProfitEnabled;
-    info.StopLossEnabled = stopLossEnabled;
-    info.orderNo = p->OpenPositionId;
-    info.openPositionID = p->OpenPositionId;
-    info.isEBO = true;
-    return PlaceEditBracketOrder(info);
+    auto info = requestOn(p, positionId, true);
+    if (!info)
+        return false;
+    info->price = p->OrderPrice;
+    info->limitPrice = takeProfit;
+    info->stopPrice = stopLoss;
+    info->TakeProfitEnabled = takeProfitEnabled;
+    info->StopLossEnabled = stopLossEnabled;
+    info->orderNo = p->OpenPositionId;
+    info->openPositionID = p->OpenPositionId;
+    info->isEBO = true;
+    return PlaceEditBracketOrder(*info);
 }
 
 bool OrderRequests::editPendingOrder(std::string_view pendingOrderId, std::string_view quantity,
@@ -569,50 +545,36 @@ bool OrderRequests::editPendingOrder(std::string_view pendingOrderId, std::strin
                                      std::string_view stopLoss, bool takeProfitEnabled,
                                      bool stopLossEnabled) {
     const auto o = context_.pendingOrderForId(pendingOrderId);
-    const auto account = o ? accountNumberOf(*o) : std::nullopt;
-    if (!o || !account)
-        return refuse(kUnknownRecordKey, pendingOrderId);
-    OrderInfo info;
-    info.itemCode = o->ItemCode;
-    info.tradingMode = o->tradingMode;
-    info.accountNo = *account;
-    info.orderType = o->orderType;
-    info.quantity = quantity;
-    info.deliveryMode = o->deliveryMode;
-    info.timeinForce = o->timeinForce;
-    info.price = price;
-    info.limitPrice = takeProfit;
-    info.stopPrice = stopLoss;
-    info.TakeProfitEnabled = takeProfitEnabled;
-    info.StopLossEnabled = stopLossEnabled;
-    info.orderNo = o->PendingOrderId;
-    info.pendingOrderID = o->PendingOrderId;
-    info.editorderReqType = 2;
-    info.isEWO = true;
-    return PlaceEditWorkingOrder(info);
+    auto info = requestOn(o, pendingOrderId, false);
+    if (!info)
+        return false;
+    info->orderType = o->orderType;
+    info->quantity = quantity;
+    info->price = price;
+    info->limitPrice = takeProfit;
+    info->stopPrice = stopLoss;
+    info->TakeProfitEnabled = takeProfitEnabled;
+    info->StopLossEnabled = stopLossEnabled;
+    info->orderNo = o->PendingOrderId;
+    info->pendingOrderID = o->PendingOrderId;
+    info->editorderReqType = 2;
+    info->isEWO = true;
+    return PlaceEditWorkingOrder(*info);
 }
 
 bool OrderRequests::cancelPendingOrder(std::string_view pendingOrderId) {
     const auto o = context_.pendingOrderForId(pendingOrderId);
-    const auto account = o ? accountNumberOf(*o) : std::nullopt;
-    if (!o || !account)
-        return refuse(kUnknownRecordKey, pendingOrderId);
-    OrderInfo info;
-    info.itemCode = o->ItemCode;
-    info.tradingMode = o->tradingMode;
-    info.accountNo = *account;
-    info.orderType = 1;
-    info.quantity = o->RemainingQty;
-    info.deliveryMode = o->deliveryMode;
-    info.timeinForce = o->timeinForce;
-    info.price = o->OrderPrice;
-    info.limitPrice = "0";
-    info.stopPrice = "0";
-    info.orderNo = o->PendingOrderId;
-    info.editorderReqType = 1;
-    info.isEWO = true;
-    info.isCancelOrder = true;
-    return PlaceEditWorkingOrder(info);
+    auto info = requestOn(o, pendingOrderId, false);
+    if (!info)
+        return false;
+    info->price = o->OrderPrice;
+    info->limitPrice = "0";
+    info->stopPrice = "0";
+    info->orderNo = o->PendingOrderId;
+    info->editorderReqType = 1;
+    info->isEWO = true;
+    info->isCancelOrder = true;
+    return PlaceEditWorkingOrder(*info);
 }
 
 // ---- after the hand-over
@@ -652,8 +614,8 @@ void OrderRequests::awaitConfirmations(std::size_t count) {
     awaitingConfirmations_ += count;
     if (confirmationObserver_ || awaitingConfirmations_ == 0)
         return;
-    confirmationObserver_ = center_.addObserver(
-        std::string(platform::kPendingOrderNotification), [this](const platform::Notification& n) {
+    confirmationObserver_ =
+        center_.addObserver(std::string(kPendingOrderNotification), [this](const platform::Notification& n) {
             if (const auto* order = n.objectAs<std::shared_ptr<Order>>(); order && *order)
                 ShowOrderConfirmation(**order);
         });
@@ -706,3 +668,5 @@ void OrderRequests::ShowOrderConfirmation(const Order& order) {
         app.showLocalNotificationWithTitle(title, message);
     }
 }
+
+} // namespace tc

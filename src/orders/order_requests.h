@@ -13,16 +13,19 @@
 #include "orders/order_session.h"
 #include "platform/date_format.h"
 #include "platform/notification_center.h"
-#include "session/order.h"
+#include "session/records/order.h"
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <span>
 #include <string>
 #include <string_view>
 #include <unordered_set>
+
+namespace tc {
 
 class ApplicationInterface;
 
@@ -149,6 +152,16 @@ private:
     // Composes the message with its header and hands it over; false when nothing was sent.
     bool send(MessageBase& message);
     void fillOrderTags(MessageBase& message, const Order& order) const;
+    // The road of every single-account order request once its own checks have passed: the order built
+    // and validated, its tags and the `extra` ones of the request's kind written, the message handed
+    // over. The order sent; null when refused (the refusal has been posted).
+    std::shared_ptr<Order> sendOrder(const OrderInfo& info, std::int64_t type, int subtype,
+                                     const std::function<void(MessageBase&, const Order&)>& extra);
+    // The market request on a stored record (its instrument, account, delivery, time in force and
+    // remaining quantity, on its own side or the opposite one); nullopt, refused with the id, when the
+    // record is gone or its account does not read.
+    std::optional<OrderInfo> requestOn(const std::shared_ptr<Order>& record, std::string_view id,
+                                       bool oppositeSide) const;
     void awaitConfirmations(std::size_t count);
     void stopAwaiting();
 
@@ -160,3 +173,5 @@ private:
     std::unordered_set<std::string> confirmedIds_;
     platform::ObserverId confirmationObserver_;
 };
+
+} // namespace tc

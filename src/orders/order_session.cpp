@@ -1,8 +1,10 @@
 #include "orders/order_session.h"
 
-#include "session/language_string.h"
-#include "session/order.h"
-#include "session/session_model.h"
+#include "session/model/session_model.h"
+#include "session/records/order.h"
+#include "session/text/language_string.h"
+
+namespace tc {
 
 std::shared_ptr<ItemDetails> ModelOrderSession::instrumentForCode(std::string_view code) const {
     return lookup_.instrumentForCode(code);
@@ -53,3 +55,5 @@ std::string ModelOrderSession::textForKey(std::string_view key) const {
     auto text = LanguageString::stringforSelectedLanguage(selectedLanguage, key);
     return text ? std::move(*text) : std::string(key);
 }
+
+} // namespace tc

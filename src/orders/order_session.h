@@ -4,14 +4,16 @@
 // window, the hedge-margin figures of the pie chart and the user's language. The business object
 // implements it; tests and tools use ModelOrderSession over a plain SessionModel.
 #include "platform/ordered_map.h"
-#include "session/session_model_lookup.h"
-#include "session/session_services.h"
+#include "session/model/session_model_lookup.h"
+#include "session/model/session_services.h"
 
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
+
+namespace tc {
 
 struct SessionModel;
 struct SessionSettings;
@@ -61,3 +63,5 @@ private:
     const SessionModel& model_;
     SessionModelLookup lookup_;
 };
+
+} // namespace tc

@@ -1,15 +1,17 @@
 #include "orders/position_arithmetic.h"
 
 #include "platform/lenient.h"
-#include "session/account_details.h"
-#include "session/currency_records.h"
-#include "session/group_details.h"
-#include "session/item_details.h"
-#include "session/order.h"
+#include "session/records/account_details.h"
+#include "session/records/currency_records.h"
+#include "session/records/group_details.h"
+#include "session/records/item_details.h"
+#include "session/records/order.h"
 
 #include <array>
 #include <cmath>
 #include <unordered_map>
+
+namespace tc {
 
 namespace {
 
@@ -204,3 +206,5 @@ RefreshTotals refreshOpenPositions(std::span<const std::shared_ptr<Order>> posit
     }
     return totals;
 }
+
+} // namespace tc

@@ -3,13 +3,15 @@
 // the proration of a paid commission. These are the business object's account arithmetic: it wraps
 // them one to one (CalcPL, CalculateFloatingPL, calculateCurrencyConversionForValue,
 // currencyConversion, calcCommission). All amounts are doubles.
-#include "session/session_services.h"
+#include "session/model/session_services.h"
 
 #include <cstdint>
 #include <memory>
 #include <optional>
 #include <span>
 #include <string_view>
+
+namespace tc {
 
 class AccountDetails;
 struct GroupInstruments;
@@ -67,3 +69,5 @@ RefreshTotals refreshOpenPositions(std::span<const std::shared_ptr<Order>> posit
 // Margin of one lot of the position in doubles, by the rule of Order::GetMarginForSingleLot;
 // 0 without settings.
 double marginForSingleLot(const Order& position, const GroupInstruments* settings, const ItemDetails& item);
+
+} // namespace tc

@@ -1,10 +1,12 @@
 #include "orders/price_grid.h"
 
-#include "session/decimal_extension.h"
-#include "session/item_details.h"
+#include "session/records/decimal_extension.h"
+#include "session/records/item_details.h"
 
 #include <algorithm>
 #include <cmath>
+
+namespace tc {
 
 using platform::Decimal;
 
@@ -79,3 +81,5 @@ bool verifyFluctuationLimit(const ItemDetails* item, double price, double* up, d
         return false;
     return true;
 }
+
+} // namespace tc

@@ -7,6 +7,8 @@
 
 #include <cstdint>
 
+namespace tc {
+
 class ItemDetails;
 
 // Remainder of the price by the tick on the instrument's decimal scale (10^decimals, decimals
@@ -31,3 +33,5 @@ double getFluctuationLimitDownPrice(const ItemDetails* item);
 // Stores both limits and tells whether the price lies inside the band (bounds inclusive; a limit
 // of 0 does not bound).
 bool verifyFluctuationLimit(const ItemDetails* item, double price, double* up, double* down);
+
+} // namespace tc

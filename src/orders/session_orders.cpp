@@ -1,8 +1,10 @@
 #include "orders/session_orders.h"
 
-#include "orders/order_collections.h"
-#include "session/business_base.h"
-#include "session/language_string.h"
+#include "connection/login_inputdata.h"
+#include "session/business/business_base.h"
+#include "session/text/language_string.h"
+
+namespace tc {
 
 BusinessOrderSession::BusinessOrderSession(BusinessBase& business)
     : ModelOrderSession(business.session()), business_(business) {}
@@ -16,10 +18,37 @@ std::string BusinessOrderSession::textForKey(std::string_view key) const {
     return text ? std::move(*text) : std::string(key);
 }
 
-SessionOrders::SessionOrders(BusinessBase& business)
-    : business_(business), session_(business), manager_(session_), context_(business),
-      requests_(context_, session_, manager_) {}
+BusinessOrderHost::BusinessOrderHost(BusinessBase& business)
+    : business_(business),
+      events_(business.application(),
+              platform::NotificationObject(static_cast<const BusinessBase*>(&business))) {}
 
-OrderCollections* SessionOrders::collections() const {
-    return dynamic_cast<OrderCollections*>(business_.services().orders.get());
+std::int32_t BusinessOrderHost::Requestid() const {
+    return business_.reportRequestid();
 }
+
+std::int64_t BusinessOrderHost::selectedLanguage() const {
+    return business_.application().selectedLanguage();
+}
+
+JournalContext BusinessOrderHost::journalContext() const {
+    return JournalContext::from(business_.logindata(), selectedLanguage(),
+                                business_.ServerTime().value_or(""));
+}
+
+void BusinessOrderHost::appendJournal(std::string line) {
+    business_.appendJournal(std::move(line));
+}
+
+SessionOrders::SessionOrders(BusinessBase& business)
+    : host_(business), collections_(business.session(), host_), session_(business), manager_(session_),
+      context_(business), requests_(context_, session_, manager_) {}
+
+SessionOrders& attachSessionOrders(BusinessBase& business) {
+    auto orders = std::make_unique<SessionOrders>(business);
+    SessionOrders& attached = *orders;
+    business.attachOrderSide(std::move(orders));
+    return attached;
+}
+
+} // namespace tc

@@ -3,14 +3,16 @@
 // requests that place, edit, close and offset, and the live lists the execution reports keep.
 // Main queue only, like the collections it reads.
 #include "orders/business_order_context.h"
+#include "orders/order_collections.h"
 #include "orders/order_manager.h"
 #include "orders/order_requests.h"
 #include "orders/order_session.h"
+#include "session/business/business_services.h"
+#include "session/business/session_events.h"
 
-#include <memory>
+namespace tc {
 
 class BusinessBase;
-class OrderCollections;
 
 // The order rules' view of the business object: the model's records, the connection's network flag
 // and the user's language as they stand now.
@@ -24,7 +26,24 @@ private:
     BusinessBase& business_;
 };
 
-class SessionOrders {
+// The order collections' view of the business object: its request number, language, journal and a
+// SessionEvents of its own for the order notices.
+class BusinessOrderHost final : public OrderCollectionsHost {
+public:
+    explicit BusinessOrderHost(BusinessBase& business);
+    // Not the live value: later messages may have moved it on before the main queue got here.
+    std::int32_t Requestid() const override;
+    std::int64_t selectedLanguage() const override;
+    JournalContext journalContext() const override;
+    void appendJournal(std::string line) override;
+    SessionEvents* events() override { return &events_; }
+
+private:
+    BusinessBase& business_;
+    SessionEvents events_;
+};
+
+class SessionOrders final : public OrderSide {
 public:
     explicit SessionOrders(BusinessBase& business);
     SessionOrders(const SessionOrders&) = delete;
@@ -33,14 +52,25 @@ public:
     OrderSession& orderSession() { return session_; }
     OrderMananger& manager() { return manager_; }
     OrderRequests& requests() { return requests_; }
-    // The live lists with their look-ups by id; null when the business object was given other
-    // handlers for the execution reports.
-    OrderCollections* collections() const;
+    // The live lists with their look-ups by id. They follow the execution reports unless the business
+    // object was given other handlers for them.
+    OrderCollections& collections() { return collections_; }
+
+    // OrderSide.
+    OrderCollectionHandlers& executionReports() override { return collections_; }
+    HistoryRowSink& historyRows() override { return collections_; }
 
 private:
-    BusinessBase& business_;
+    BusinessOrderHost host_;
+    OrderCollections collections_;
     BusinessOrderSession session_;
     OrderMananger manager_;
     BusinessOrderContext context_;
     OrderRequests requests_;
 };
+
+// Makes the order side of `business`, attaches it (the business object owns it from then on) and
+// returns it. Main queue, before the stream starts.
+SessionOrders& attachSessionOrders(BusinessBase& business);
+
+} // namespace tc

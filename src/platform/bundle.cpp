@@ -4,7 +4,7 @@
 #include <mutex>
 #include <system_error>
 
-namespace platform {
+namespace tc::platform {
 namespace {
 
 std::mutex& rootMutex() {
@@ -20,17 +20,20 @@ std::filesystem::path& overrideRoot() {
 std::filesystem::path defaultRoot() {
     if (const char* env = std::getenv("TC_RESOURCES"); env && *env)
         return env;
+    const std::filesystem::path folder = Bundle::executableFolder();
     std::error_code ec;
-    auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-    if (!ec) {
-        auto installed = exe.parent_path().parent_path() / "share" / "tradeclient" / "resources";
-        if (std::filesystem::is_directory(installed, ec))
-            return installed;
-    }
-    return TC_SOURCE_RESOURCES;
+    if (auto built = folder / "resources"; std::filesystem::is_directory(built, ec))
+        return built;
+    return folder.parent_path() / "share" / "tradeclient";
 }
 
 } // namespace
+
+std::filesystem::path Bundle::executableFolder() {
+    std::error_code ec;
+    const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
+    return ec ? std::filesystem::path() : exe.parent_path();
+}
 
 std::filesystem::path Bundle::resourcesRoot() {
     std::lock_guard lock(rootMutex());
@@ -75,4 +78,4 @@ std::string Bundle::shortVersionString() {
     return TC_VERSION;
 }
 
-} // namespace platform
+} // namespace tc::platform

@@ -5,13 +5,15 @@
 #include <string>
 #include <string_view>
 
-namespace platform {
+namespace tc::platform {
 
 class Bundle {
 public:
-    // Resolution order: setResourcesRoot(), then $TC_RESOURCES, then <exe>/../share/tradeclient/resources,
-    // then the source tree's resources/ folder (development builds).
+    // Resolution order: setResourcesRoot(), then $TC_RESOURCES, then <exe dir>/resources (the build
+    // tree), then <exe dir>/../share/tradeclient (installed). The program never looks in its source tree.
     static std::filesystem::path resourcesRoot();
+    // The folder of the running program; empty when it cannot be told.
+    static std::filesystem::path executableFolder();
     // Tests point the bundle at a folder of their own; an empty path restores the default.
     static void setResourcesRoot(const std::filesystem::path& root);
 
@@ -24,4 +26,4 @@ public:
     static std::string shortVersionString();
 };
 
-} // namespace platform
+} // namespace tc::platform

@@ -3,7 +3,7 @@
 #include <map>
 #include <mutex>
 
-namespace platform {
+namespace tc::platform {
 namespace {
 
 // Two separate locks on purpose: waiters read the current clock while holding their own lock, and the
@@ -85,4 +85,4 @@ void ManualClock::advance(duration d) {
     notifyTimeChanged();
 }
 
-} // namespace platform
+} // namespace tc::platform

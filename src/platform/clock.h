@@ -8,7 +8,7 @@
 #include <functional>
 #include <memory>
 
-namespace platform {
+namespace tc::platform {
 
 class Clock {
 public:
@@ -70,4 +70,4 @@ private:
     std::shared_ptr<Clock> previous_;
 };
 
-} // namespace platform
+} // namespace tc::platform

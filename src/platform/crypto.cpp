@@ -11,7 +11,7 @@
 
 #include <memory>
 
-namespace platform {
+namespace tc::platform {
 
 namespace {
 
@@ -159,4 +159,4 @@ std::optional<Bytes> fromHex(std::string_view hex) {
     return out;
 }
 
-} // namespace platform
+} // namespace tc::platform

@@ -15,7 +15,7 @@
 #include <string_view>
 #include <vector>
 
-namespace platform {
+namespace tc::platform {
 
 using Bytes = std::vector<std::uint8_t>;
 using ByteView = std::span<const std::uint8_t>;
@@ -67,4 +67,4 @@ std::string toHex(ByteView bytes);
 // Bytes of a hexadecimal text (either case, no separators); nullopt on an odd length or a non-hex digit.
 std::optional<Bytes> fromHex(std::string_view hex);
 
-} // namespace platform
+} // namespace tc::platform

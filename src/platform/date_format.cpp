@@ -17,8 +17,9 @@
 #include <algorithm>
 #include <chrono>
 #include <mutex>
+#include <vector>
 
-namespace platform {
+namespace tc::platform {
 namespace {
 
 icu::UnicodeString toUnicode(std::string_view s) {
@@ -89,10 +90,6 @@ struct DateFormatter::Impl {
     std::unique_ptr<icu::Calendar> wireCalendar;
 };
 
-namespace {
-constexpr std::string_view kWirePattern = "yyyyMMddHHmmss";
-} // namespace
-
 DateFormatter::DateFormatter(std::string_view pattern, std::string_view locale, std::string_view timeZone)
     : pattern_(pattern) {
     if (pattern.empty() || pattern.size() > kMaxDateTextBytes)
@@ -126,7 +123,7 @@ DateFormatter::DateFormatter(std::string_view pattern, std::string_view locale, 
     impl_->fmt = std::move(fmt);
     if (!patternHasSpacedNames(pattern))
         impl_->whitespace = countWhitespace(toUnicode(pattern));
-    if (pattern == kWirePattern)
+    if (pattern == kCompactDateTimePattern)
         impl_->wireCalendar.reset(impl_->fmt->getCalendar()->clone());
 }
 
@@ -146,7 +143,7 @@ std::optional<Date> DateFormatter::parse(std::string_view text) const {
     if (!impl_ || text.empty() || text.size() > kMaxDateTextBytes)
         return std::nullopt;
     if (impl_->wireCalendar) {
-        if (text.size() != kWirePattern.size() ||
+        if (text.size() != kCompactDateTimePattern.size() ||
             !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; }))
             return std::nullopt;
         auto field = [&](size_t at, size_t len) {
@@ -311,4 +308,31 @@ std::string deviceTimeZoneId() {
     return toUtf8(id);
 }
 
-} // namespace platform
+const DateFormatter& cachedFormatter(std::string_view pattern, std::string_view locale,
+                                     std::string_view zone) {
+    struct Entry {
+        std::string zone;
+        std::string locale;
+        DateFormatter formatter;
+    };
+    constexpr size_t kEntries = 8;
+    thread_local std::vector<Entry> cache;
+    for (size_t i = 0; i < cache.size(); ++i) {
+        if (cache[i].formatter.pattern() == pattern && cache[i].locale == locale && cache[i].zone == zone) {
+            // The most used move to the front.
+            if (i > 0)
+                std::swap(cache[i], cache[i - 1]);
+            return cache[i > 0 ? i - 1 : 0].formatter;
+        }
+    }
+    if (cache.size() == kEntries)
+        cache.pop_back();
+    cache.push_back(Entry{std::string(zone), std::string(locale), DateFormatter(pattern, locale, zone)});
+    return cache.back().formatter;
+}
+
+const DateFormatter& deviceFormatter(std::string_view pattern, std::string_view locale) {
+    return cachedFormatter(pattern, locale, deviceTimeZoneId());
+}
+
+} // namespace tc::platform

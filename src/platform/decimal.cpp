@@ -6,7 +6,7 @@
 #include <cmath>
 #include <limits>
 
-namespace platform {
+namespace tc::platform {
 
 namespace {
 
@@ -671,4 +671,4 @@ std::strong_ordering Decimal::compare(const Decimal& other) const {
     return signA > 0 ? magnitude : 0 <=> magnitude;
 }
 
-} // namespace platform
+} // namespace tc::platform

@@ -23,7 +23,7 @@
 #include <string>
 #include <string_view>
 
-namespace platform {
+namespace tc::platform {
 
 enum class RoundingMode {
     Plain,   // half away from zero
@@ -105,4 +105,4 @@ private:
     bool nan_ = false;
 };
 
-} // namespace platform
+} // namespace tc::platform

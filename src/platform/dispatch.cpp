@@ -14,7 +14,7 @@
 #include <tuple>
 #include <vector>
 
-namespace platform {
+namespace tc::platform {
 
 void runGuarded(Task& task, const std::string& where) {
     try {
@@ -606,4 +606,4 @@ Clock::duration RepeatingTimer::interval() const {
     return state_->interval;
 }
 
-} // namespace platform
+} // namespace tc::platform

@@ -15,7 +15,7 @@
 #include <type_traits>
 #include <utility>
 
-namespace platform {
+namespace tc::platform {
 
 // A move-only void() callable, so work items may own what they capture (sockets, buffers).
 class Task {
@@ -193,4 +193,4 @@ private:
     std::shared_ptr<RunLoop::TimerState> state_;
 };
 
-} // namespace platform
+} // namespace tc::platform

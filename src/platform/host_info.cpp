@@ -14,7 +14,7 @@
 #include <sys/utsname.h>
 #include <unistd.h>
 
-namespace platform {
+namespace tc::platform {
 
 namespace hostinfo {
 
@@ -262,4 +262,4 @@ std::shared_ptr<const HostInfoSource> HostInfo::source() {
     return currentSource();
 }
 
-} // namespace platform
+} // namespace tc::platform

@@ -13,7 +13,7 @@
 #include <utility>
 #include <vector>
 
-namespace platform {
+namespace tc::platform {
 
 class HostInfoSource {
 public:
@@ -95,4 +95,4 @@ std::optional<std::string> fullNameFromGecos(std::string_view gecos, std::string
 
 } // namespace hostinfo
 
-} // namespace platform
+} // namespace tc::platform

@@ -4,7 +4,7 @@
 #include <limits>
 #include <system_error>
 
-namespace platform {
+namespace tc::platform {
 
 std::string_view skipBlanks(std::string_view s) noexcept {
     std::size_t i = 0;
@@ -105,4 +105,4 @@ bool lenientFlag(std::string_view s) noexcept {
     return c == 'Y' || c == 'y' || c == 'T' || c == 't' || (c >= '1' && c <= '9');
 }
 
-} // namespace platform
+} // namespace tc::platform

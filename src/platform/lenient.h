@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string_view>
 
-namespace platform {
+namespace tc::platform {
 
 // Space, tab, CR, LF, FF, VT.
 constexpr bool isBlank(char c) noexcept {
@@ -29,4 +29,4 @@ double lenientReal(std::string_view text) noexcept;
 // Blanks, one sign and leading zeros are skipped first, so "007" is true and "000" false.
 bool lenientFlag(std::string_view text) noexcept;
 
-} // namespace platform
+} // namespace tc::platform

@@ -8,7 +8,7 @@
 #include <mutex>
 #include <string>
 
-namespace platform {
+namespace tc::platform {
 namespace {
 
 LogLevel initialLevel() {
@@ -91,4 +91,4 @@ void Log::write(LogLevel level, std::string_view line) {
                  static_cast<int>(line.size()), line.data());
 }
 
-} // namespace platform
+} // namespace tc::platform

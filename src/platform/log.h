@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-namespace platform {
+namespace tc::platform {
 
 enum class LogLevel { Debug = 0, Info = 1, Warning = 2, Error = 3, Off = 4 };
 
@@ -50,4 +50,4 @@ private:
     }
 };
 
-} // namespace platform
+} // namespace tc::platform

@@ -22,7 +22,7 @@
 #include <linux/netlink.h>
 #include <linux/rtnetlink.h>
 
-namespace platform {
+namespace tc::platform {
 
 namespace netlink {
 
@@ -853,4 +853,4 @@ NetworkModel NetlinkReachabilitySource::snapshot() const {
     return runtime_->model;
 }
 
-} // namespace platform
+} // namespace tc::platform

@@ -16,7 +16,7 @@
 #include <variant>
 #include <vector>
 
-namespace platform {
+namespace tc::platform {
 
 namespace netlink {
 
@@ -168,4 +168,4 @@ private:
     std::shared_ptr<Runtime> runtime_;
 };
 
-} // namespace platform
+} // namespace tc::platform

@@ -10,7 +10,7 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 
-namespace platform {
+namespace tc::platform {
 
 // ---- IpAddress ----
 
@@ -334,4 +334,4 @@ bool NetworkReachability::setDispatchQueue(std::shared_ptr<SerialQueue> queue) {
     return true;
 }
 
-} // namespace platform
+} // namespace tc::platform

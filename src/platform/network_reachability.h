@@ -18,7 +18,7 @@
 
 #include <sys/socket.h>
 
-namespace platform {
+namespace tc::platform {
 
 using ReachabilityFlags = std::uint32_t;
 
@@ -122,4 +122,4 @@ private:
     std::shared_ptr<Inner> inner_;
 };
 
-} // namespace platform
+} // namespace tc::platform

@@ -6,7 +6,7 @@
 #include <atomic>
 #include <exception>
 
-namespace platform {
+namespace tc::platform {
 
 struct NotificationCenter::Entry {
     ObserverId id;
@@ -103,4 +103,4 @@ std::size_t NotificationCenter::observerCount() const {
     return entries_.size();
 }
 
-} // namespace platform
+} // namespace tc::platform

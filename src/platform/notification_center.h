@@ -13,7 +13,7 @@
 #include <type_traits>
 #include <vector>
 
-namespace platform {
+namespace tc::platform {
 
 // The object a notification carries: any copyable value (a text, a record pointer, a list of lines).
 // Pointers and shared pointers also give the object an identity, which observers may filter on; texts
@@ -118,4 +118,4 @@ private:
     std::uint64_t nextId_ = 1;
 };
 
-} // namespace platform
+} // namespace tc::platform

@@ -7,7 +7,7 @@
 #include <climits>
 #include <cstdint>
 
-namespace platform {
+namespace tc::platform {
 
 NumericOrder::NumericOrder() {
     UErrorCode status = U_ZERO_ERROR;
@@ -35,4 +35,4 @@ bool NumericOrder::less(std::string_view a, std::string_view b) const {
     return a < b;
 }
 
-} // namespace platform
+} // namespace tc::platform

@@ -10,7 +10,7 @@ U_NAMESPACE_BEGIN
 class Collator;
 U_NAMESPACE_END
 
-namespace platform {
+namespace tc::platform {
 
 class NumericOrder {
 public:
@@ -25,4 +25,4 @@ private:
     std::unique_ptr<icu::Collator> collator_;
 };
 
-} // namespace platform
+} // namespace tc::platform

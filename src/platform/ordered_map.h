@@ -17,7 +17,7 @@
 #include <unordered_map>
 #include <utility>
 
-namespace platform {
+namespace tc::platform {
 
 namespace detail {
 
@@ -194,4 +194,4 @@ private:
     std::unordered_map<K, iterator, typename Traits::Hash, typename Traits::Equal> index_;
 };
 
-} // namespace platform
+} // namespace tc::platform

@@ -1,7 +1,9 @@
 #include "platform/property_list.h"
 
+#include "platform/base64.h"
 #include "platform/lenient.h"
 #include "platform/utf8.h"
+#include "platform/xml_entities.h"
 
 #include <algorithm>
 #include <array>
@@ -16,7 +18,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace platform {
+namespace tc::platform {
 
 // ---------------------------------------------------------------------------------------------
 // PlistDictionary
@@ -201,29 +203,11 @@ const std::string& PlistResult::error() const {
 
 namespace {
 
-constexpr char kBase64Alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-
-int base64Digit(char c) {
-    if (c >= 'A' && c <= 'Z')
-        return c - 'A';
-    if (c >= 'a' && c <= 'z')
-        return c - 'a' + 26;
-    if (c >= '0' && c <= '9')
-        return c - '0' + 52;
-    if (c == '+')
-        return 62;
-    if (c == '/')
-        return 63;
-    return -1;
-}
-
-// Blanks anywhere are skipped; padding is optional but nothing may follow it.
+// Blanks anywhere are skipped; padding is optional but nothing may follow it, and a single digit left
+// over cannot encode a byte.
 std::optional<PlistData> decodeBase64(std::string_view text) {
-    PlistData out;
-    out.reserve(text.size() / 4 * 3);
-    std::uint32_t acc = 0;
-    int bits = 0;
-    int quantum = 0; // digits in the current group of four
+    std::string digits;
+    digits.reserve(text.size());
     bool padded = false;
     for (char c : text) {
         if (isBlank(c))
@@ -232,46 +216,13 @@ std::optional<PlistData> decodeBase64(std::string_view text) {
             padded = true;
             continue;
         }
-        if (padded)
+        if (padded || Base64::sextet(c) < 0)
             return std::nullopt;
-        int d = base64Digit(c);
-        if (d < 0)
-            return std::nullopt;
-        acc = (acc << 6) | static_cast<std::uint32_t>(d);
-        bits += 6;
-        quantum = (quantum + 1) % 4;
-        if (bits >= 8) {
-            bits -= 8;
-            out.push_back(static_cast<std::uint8_t>((acc >> bits) & 0xFF));
-        }
+        digits += c;
     }
-    // A single digit left over cannot encode a byte.
-    if (quantum == 1)
+    if (digits.size() % 4 == 1)
         return std::nullopt;
-    return out;
-}
-
-std::string encodeBase64(const PlistData& data) {
-    std::string out;
-    out.reserve((data.size() + 2) / 3 * 4);
-    std::size_t i = 0;
-    for (; i + 3 <= data.size(); i += 3) {
-        std::uint32_t n = (std::uint32_t{data[i]} << 16) | (std::uint32_t{data[i + 1]} << 8) | data[i + 2];
-        out += kBase64Alphabet[(n >> 18) & 63];
-        out += kBase64Alphabet[(n >> 12) & 63];
-        out += kBase64Alphabet[(n >> 6) & 63];
-        out += kBase64Alphabet[n & 63];
-    }
-    if (std::size_t rest = data.size() - i; rest > 0) {
-        std::uint32_t n = std::uint32_t{data[i]} << 16;
-        if (rest == 2)
-            n |= std::uint32_t{data[i + 1]} << 8;
-        out += kBase64Alphabet[(n >> 18) & 63];
-        out += kBase64Alphabet[(n >> 12) & 63];
-        out += rest == 2 ? kBase64Alphabet[(n >> 6) & 63] : '=';
-        out += '=';
-    }
-    return out;
+    return Base64::decodeBase64WithString(digits);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -532,25 +483,14 @@ private:
         if (semi == std::string_view::npos || semi - pos_ > 12)
             fail("malformed entity reference");
         std::string_view ref = s_.substr(pos_ + 1, semi - pos_ - 1);
-        if (ref == "amp")
-            out += '&';
-        else if (ref == "lt")
-            out += '<';
-        else if (ref == "gt")
-            out += '>';
-        else if (ref == "quot")
-            out += '"';
-        else if (ref == "apos")
-            out += '\'';
-        else if (ref.size() >= 2 && ref[0] == '#') {
-            bool hex = ref[1] == 'x';
-            std::string_view digits = ref.substr(hex ? 2 : 1);
-            std::uint32_t cp = 0;
-            auto r = std::from_chars(digits.data(), digits.data() + digits.size(), cp, hex ? 16 : 10);
-            if (digits.empty() || r.ec != std::errc() || r.ptr != digits.data() + digits.size() ||
-                cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
+        if (const auto c = predefinedXmlEntity(ref)) {
+            out += *c;
+        } else if (ref.size() >= 2 && ref[0] == '#') {
+            const bool hex = ref[1] == 'x';
+            const auto cp = characterReferenceValue(ref.substr(hex ? 2 : 1), hex);
+            if (!cp || *cp > 0x10FFFF || (*cp >= 0xD800 && *cp <= 0xDFFF))
                 fail("invalid character reference &" + excerpt(ref) + ";");
-            appendUtf8(out, cp);
+            appendUtf8(out, *cp);
         } else {
             fail("unknown entity &" + excerpt(ref) + ";");
         }
@@ -794,7 +734,14 @@ public:
             break;
         }
         case Type::Data:
-            leaf("data", encodeBase64(*v.data()), depth, false);
+            if (!v.data()->empty()) {
+                const auto text = Base64::encodeBase64WithData(*v.data());
+                if (!text)
+                    return "data too large to write";
+                leaf("data", *text, depth, false);
+            } else {
+                leaf("data", "", depth, false);
+            }
             break;
         case Type::Array:
         case Type::Dictionary:
@@ -980,4 +927,4 @@ PlistStatus PropertyList::writeFile(const std::filesystem::path& path, const Pli
     return {};
 }
 
-} // namespace platform
+} // namespace tc::platform

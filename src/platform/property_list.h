@@ -13,7 +13,7 @@
 #include <variant>
 #include <vector>
 
-namespace platform {
+namespace tc::platform {
 
 class PlistValue;
 
@@ -190,4 +190,4 @@ public:
     static std::string temporaryPrefix(const std::filesystem::path& path);
 };
 
-} // namespace platform
+} // namespace tc::platform

@@ -2,7 +2,7 @@
 
 #include "platform/log.h"
 
-namespace platform {
+namespace tc::platform {
 namespace {
 
 constexpr char32_t kReplacement = 0xFFFD;
@@ -102,4 +102,4 @@ std::string rtfFromPlainText(std::string_view utf8) {
     return out;
 }
 
-} // namespace platform
+} // namespace tc::platform

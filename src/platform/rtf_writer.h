@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-namespace platform {
+namespace tc::platform {
 
 // Longest plain text the writer takes (its output is up to about ten times longer).
 inline constexpr size_t kMaxRtfPlainTextBytes = size_t{1} << 20;
@@ -15,4 +15,4 @@ inline constexpr size_t kMaxRtfPlainTextBytes = size_t{1} << 20;
 // Malformed UTF-8 sequences become U+FFFD. Past the cap: "" (and a logged warning).
 std::string rtfFromPlainText(std::string_view utf8);
 
-} // namespace platform
+} // namespace tc::platform

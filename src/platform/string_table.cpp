@@ -9,7 +9,7 @@
 #include <system_error>
 #include <utility>
 
-namespace platform {
+namespace tc::platform {
 namespace {
 
 bool isBlank(std::string_view line) {
@@ -237,4 +237,4 @@ void StringTableCache::clear() {
     c.tables.clear();
 }
 
-} // namespace platform
+} // namespace tc::platform

@@ -16,7 +16,7 @@
 #include <string_view>
 #include <vector>
 
-namespace platform {
+namespace tc::platform {
 
 class StringTable {
 public:
@@ -62,4 +62,4 @@ public:
     static void clear();
 };
 
-} // namespace platform
+} // namespace tc::platform

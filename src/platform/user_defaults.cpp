@@ -8,7 +8,7 @@
 #include <ctime>
 #include <system_error>
 
-namespace platform {
+namespace tc::platform {
 namespace {
 
 // Temporary files older than this are leftovers of an interrupted write; younger ones may belong to
@@ -268,4 +268,4 @@ bool UserDefaults::synchronize() {
     return true;
 }
 
-} // namespace platform
+} // namespace tc::platform

@@ -12,7 +12,7 @@
 #include <string_view>
 #include <vector>
 
-namespace platform {
+namespace tc::platform {
 
 class UserDefaults {
 public:
@@ -72,4 +72,4 @@ private:
     bool writable_ = true;
 };
 
-} // namespace platform
+} // namespace tc::platform

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-namespace platform {
+namespace tc::platform {
 namespace {
 
 // Length of the well-formed sequence starting at p, or 0 when it is ill-formed. On failure *bad is the
@@ -131,4 +131,4 @@ void appendUtf8(std::string& out, char32_t cp) {
     }
 }
 
-} // namespace platform
+} // namespace tc::platform

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-namespace platform {
+namespace tc::platform {
 
 // True when the bytes are well-formed UTF-8 (no overlongs, no surrogates, nothing above U+10FFFF).
 bool isValidUtf8(std::string_view bytes) noexcept;
@@ -19,4 +19,4 @@ void appendUtf8(std::string& out, char32_t codePoint);
 // Number of UTF-16 code units of a well-formed UTF-8 text (a 4-byte sequence counts two).
 std::uint64_t utf16Length(std::string_view utf8) noexcept;
 
-} // namespace platform
+} // namespace tc::platform

@@ -1,7 +1,7 @@
 #include "resources/resource_files.h"
 
-#include "connection/base64.h"
 #include "connection/data_additions.h"
+#include "platform/base64.h"
 #include "platform/log.h"
 #include "platform/utf8.h"
 
@@ -117,7 +117,7 @@ std::optional<std::string> decodeResourcePayload(std::string_view base64, std::s
             *error = std::move(reason);
         return std::nullopt;
     };
-    const auto bytes = Base64::decodeBase64WithString(base64);
+    const auto bytes = platform::Base64::decodeBase64WithString(base64);
     if (!bytes)
         return fail("the payload is not Base64 text");
     if (bytes->size() < NSDataAdditions::kPayloadPrefixLength)

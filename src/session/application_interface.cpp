@@ -2,10 +2,12 @@
 
 #include "platform/dispatch.h"
 #include "platform/log.h"
-#include "platform/notification_names.h"
 #include "platform/user_defaults.h"
+#include "session/business/notification_names.h"
 
 #include <chrono>
+
+namespace tc {
 
 namespace {
 
@@ -39,7 +41,7 @@ HeadlessApplication::HeadlessApplication(platform::UserDefaults& defaults,
                                          platform::NotificationCenter& center)
     : defaults_(defaults), center_(center), logindata_(std::make_unique<LoginInputdata>()) {
     center_.addObserver(
-        std::string(platform::kLoginSuccessNotification),
+        std::string(kLoginSuccessNotification),
         [this](const platform::Notification&) {
             std::lock_guard lock(mutex_);
             loginSuccess_ = true;
@@ -217,3 +219,5 @@ void HeadlessApplication::terminate() {
     if (handler)
         handler();
 }
+
+} // namespace tc

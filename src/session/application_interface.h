@@ -15,6 +15,8 @@
 #include <string_view>
 #include <vector>
 
+namespace tc {
+
 namespace platform {
 class UserDefaults;
 }
@@ -176,3 +178,5 @@ private:
     std::vector<Call> calls_;
     std::vector<std::string> soundsPlayed_;
 };
+
+} // namespace tc

@@ -8,7 +8,7 @@
 // statement half old, half new). Rows are read in document order.
 #include "funding/funding_records.h"
 #include "platform/ordered_map.h"
-#include "session/statement_rows.h"
+#include "session/records/statement_rows.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -18,7 +18,9 @@
 #include <string_view>
 #include <vector>
 
+namespace tc {
 struct XmlSnapshotTables;
+} // namespace tc
 
 namespace tc::statements {
 

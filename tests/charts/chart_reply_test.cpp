@@ -12,6 +12,8 @@
 
 namespace {
 
+using namespace tc;
+
 using charts::BarSeries;
 using charts::parseChartBars;
 

@@ -5,6 +5,8 @@
 
 namespace {
 
+using namespace tc;
+
 using charts::LiveStep;
 
 // Monday 2024-03-11 00:00:00, a boundary of every interval.

@@ -7,6 +7,8 @@
 
 namespace {
 
+using namespace tc;
+
 TEST(PieData, SlicesKeepTheirOrderSignsAndTitles) {
     const std::vector<std::string> titles{"X", "Y"};
     const std::vector<double> values{10, -5, 0, NAN};

@@ -8,6 +8,8 @@
 
 namespace {
 
+using namespace tc;
+
 using charts::AxisRange;
 using charts::PriceChart;
 using charts::Viewport;

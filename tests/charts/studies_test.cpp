@@ -12,6 +12,8 @@
 
 namespace {
 
+using namespace tc;
+
 using charts::Study;
 using charts::StudyParams;
 using V = std::vector<double>;

@@ -1,12 +1,14 @@
 #include "chat/chat_collections.h"
 #include "chat/chat_records.h"
-#include "session/record_text.h"
+#include "session/records/record_text.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
 namespace {
+
+using namespace tc;
 
 using namespace tc::chat;
 

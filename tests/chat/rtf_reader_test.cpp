@@ -7,6 +7,8 @@
 
 namespace {
 
+using namespace tc;
+
 using tc::chat::RtfError;
 using tc::chat::RtfReader;
 

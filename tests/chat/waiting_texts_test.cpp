@@ -4,6 +4,8 @@
 
 namespace {
 
+using namespace tc;
+
 using namespace tc::chat;
 
 std::vector<std::string> texts(const std::vector<ChatSend>& sends) {

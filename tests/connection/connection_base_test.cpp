@@ -17,6 +17,8 @@
 
 namespace {
 
+using namespace tc;
+
 using namespace std::chrono_literals;
 using sockettest::PlainListener;
 using zmqtest::contains;
@@ -62,7 +64,7 @@ public:
 class ConnectionBaseTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        platform::Bundle::setResourcesRoot(TC_SOURCE_RESOURCES);
+        platform::Bundle::setResourcesRoot(TC_TEST_RESOURCES);
         logindata = std::make_shared<LoginInputdata>();
         logindata->setUserName("demo");
         logindata->setPassword("demo1234");

@@ -15,6 +15,8 @@
 
 namespace {
 
+using namespace tc;
+
 using Bytes = Crypto::Bytes;
 
 // An 88-character session key, as derived after login.
@@ -84,9 +86,11 @@ TEST(MessageCipher, ManyKeysInTurnEachKeepTheirOwnKeyMaterial) {
             const Bytes iv(key.begin(), key.begin() + 16);
             const auto expected = platform::aes256CbcEncrypt(key, iv, plain);
             ASSERT_TRUE(expected);
-            EXPECT_EQ(Crypto::transformData(plain, Crypto::kAlgorithmAES, Crypto::kEncrypt, password), *expected)
+            EXPECT_EQ(Crypto::transformData(plain, Crypto::kAlgorithmAES, Crypto::kEncrypt, password),
+                      *expected)
                 << password;
-            EXPECT_EQ(Crypto::transformData(*expected, Crypto::kAlgorithmAES, Crypto::kDecrypt, password), plain);
+            EXPECT_EQ(Crypto::transformData(*expected, Crypto::kAlgorithmAES, Crypto::kDecrypt, password),
+                      plain);
         }
     }
 }

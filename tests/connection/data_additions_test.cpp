@@ -1,5 +1,5 @@
-#include "connection/base64.h"
 #include "connection/data_additions.h"
+#include "platform/base64.h"
 
 #include <gtest/gtest.h>
 #include <zlib.h>
@@ -13,6 +13,8 @@
 #include <vector>
 
 namespace {
+
+using namespace tc;
 
 using Bytes = std::vector<std::uint8_t>;
 using D = NSDataAdditions;
@@ -203,7 +205,7 @@ TEST(CompressedPayload, DecompressDataGivesUtf8Text) {
 
     const auto invalidUtf8 = D::gzipDeflate(Bytes{0x41, 0xff, 0xfe});
     ASSERT_TRUE(invalidUtf8.has_value());
-    const auto text = Base64::encodeBase64WithData(withPrefix({0, 0, 0, 0}, *invalidUtf8));
+    const auto text = platform::Base64::encodeBase64WithData(withPrefix({0, 0, 0, 0}, *invalidUtf8));
     ASSERT_TRUE(text.has_value());
     EXPECT_FALSE(D::decompressData(*text).has_value());
 }

@@ -11,10 +11,11 @@
 #include <sys/utsname.h>
 #include <unistd.h>
 
+namespace {
+
+using namespace tc;
 using testing_support::FakeHostInfoSource;
 using testing_support::ScopedHostInfoSource;
-
-namespace {
 
 std::shared_ptr<FakeHostInfoSource> fakeWithAddresses(std::vector<std::string> addresses) {
     auto fake = std::make_shared<FakeHostInfoSource>();

@@ -1,8 +1,8 @@
 #include "connection/envelope_opener.h"
 
-#include "connection/base64.h"
 #include "connection/crypto.h"
 #include "connection/data_additions.h"
+#include "platform/base64.h"
 #include "platform/crypto.h"
 
 #include <gtest/gtest.h>
@@ -10,6 +10,8 @@
 #include <string>
 
 namespace {
+
+using namespace tc;
 
 const std::string kKey = "abc";
 const std::string kPlain = "The quick brown fox jumps over the lazy dog";
@@ -21,7 +23,7 @@ const std::string kSealed = "6epvAYu/VDIJT3827O20MXlJ5cD5DDF/CkQOTY6qP8W2FgK+5nT
 
 std::string seal(std::string_view plain, std::string_view key) {
     const auto sealed = Crypto::transformData(platform::asBytes(plain), 0, 0, key);
-    return Base64::encodeBase64WithData(sealed.value()).value();
+    return platform::Base64::encodeBase64WithData(sealed.value()).value();
 }
 
 TEST(EncryptedEnvelope, OpensAnEnvelopeSealedElsewhere) {

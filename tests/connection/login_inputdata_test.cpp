@@ -10,6 +10,8 @@
 
 namespace {
 
+using namespace tc;
+
 namespace fs = std::filesystem;
 using platform::PlistValue;
 
@@ -210,7 +212,7 @@ TEST_F(LoginBundle, SettersReplaceValues) {
 }
 
 TEST(LoginResources, ShippedPropertyListsHaveTheKeys) {
-    platform::Bundle::setResourcesRoot(TC_SOURCE_RESOURCES);
+    platform::Bundle::setResourcesRoot(TC_TEST_RESOURCES);
     for (const char* name : {"LoginPropertyList", "FinancialRequestRules", "ProductLocalization"}) {
         auto path = platform::Bundle::pathForResource(name, "plist");
         ASSERT_TRUE(path) << name;

@@ -9,6 +9,8 @@
 
 namespace {
 
+using namespace tc;
+
 using Dict = MessageBase::Dictionary;
 
 TEST(MessageFrame, PingBodyIsFramedWithItsLength) {

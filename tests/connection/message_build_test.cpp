@@ -16,6 +16,8 @@
 
 namespace {
 
+using namespace tc;
+
 using namespace golden;
 
 class FakeSender : public MessageSender {

@@ -13,6 +13,8 @@
 
 namespace {
 
+using namespace tc;
+
 using namespace golden;
 
 TEST(MessageBuilders, EveryBuilderWritesItsOwnTagsInItsOwnOrder) {

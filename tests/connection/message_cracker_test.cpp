@@ -6,6 +6,8 @@
 
 namespace {
 
+using namespace tc;
+
 TEST(MessageCracker, GetMessageValueGivesEverythingAfterTheSeparator) {
     const std::string field = "27=abc==";
     EXPECT_EQ(MessageCracker::GetMessageValue(field, "27="), "abc==");

@@ -16,6 +16,8 @@
 
 namespace {
 
+using namespace tc;
+
 const std::string kSessionKey =
     "Bu5fr9qBVR+KDtQPOzOiReyjI/L7/ZySpc2mcNhILA7/MJzSJfVuY2z/xK1NQOdzWY5LpZX1gIrJzk83jkgnqQ==";
 const std::string kProductKey = "Prod#Key-2024";

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-namespace golden {
+namespace tc::golden {
 
 // Fields ended by 0x03, as the frame carries them. Written out per test from the tag lists of the
 // protocol, so the layouts in the code are checked against an independent spelling.
@@ -325,4 +325,4 @@ inline const Golden kGolden[] = {
      {"10=1040", "12=v12", "83=v83", "20=v20", "1025=v1025", "23=v23", "19=v19", "21=v21"}},
 };
 
-} // namespace golden
+} // namespace tc::golden

@@ -9,10 +9,11 @@
 #include <chrono>
 #include <vector>
 
+namespace {
+
+using namespace tc;
 using platform::RunLoop;
 using testing_support::ScopedReachabilitySource;
-
-namespace {
 
 namespace f = platform::reachability_flags;
 

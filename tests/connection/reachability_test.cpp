@@ -1,9 +1,9 @@
 #include "connection/reachability.h"
 
+#include "connection/connection_notifications.h"
 #include "platform/dispatch.h"
 #include "platform/fake_reachability_source.h"
 #include "platform/notification_center.h"
-#include "platform/notification_names.h"
 
 #include <gtest/gtest.h>
 
@@ -16,10 +16,11 @@
 #include <string>
 #include <vector>
 
+namespace {
+
+using namespace tc;
 using platform::RunLoop;
 using testing_support::ScopedReachabilitySource;
-
-namespace {
 
 constexpr platform::ReachabilityFlags kTransient = 1, kReachable = 2, kConnectionRequired = 4, kOnTraffic = 8,
                                       kIntervention = 16, kOnDemand = 32, kLocal = 0x10000, kDirect = 0x20000;
@@ -30,8 +31,7 @@ protected:
         RunLoop::main().bindToCurrentThread();
         RunLoop::main().discardPending();
         observer = platform::NotificationCenter::defaultCenter().addObserver(
-            std::string(platform::kkReachabilityChangedNotification),
-            [this](const platform::Notification& n) {
+            std::string(kkReachabilityChangedNotification), [this](const platform::Notification& n) {
                 const auto* object = n.objectAs<std::shared_ptr<Reachability>>();
                 Seen seen;
                 seen.object = object ? object->get() : nullptr;

@@ -7,6 +7,8 @@
 
 namespace {
 
+using namespace tc;
+
 TEST(FifoQueue, FirstInFirstOutWithPeeks) {
     RequestQueue q;
     EXPECT_TRUE(q.empty());

@@ -7,6 +7,8 @@
 
 namespace {
 
+using namespace tc;
+
 using Frames = std::vector<std::string>;
 
 std::string framed(const std::string& content) {

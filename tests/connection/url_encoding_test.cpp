@@ -6,6 +6,8 @@
 
 namespace {
 
+using namespace tc;
+
 std::optional<std::string> encode(std::string_view s) {
     return URLEncoding::stringByAddingPercentEncodingForRFC3986(s);
 }

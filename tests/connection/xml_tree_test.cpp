@@ -13,6 +13,8 @@
 
 namespace {
 
+using namespace tc;
+
 using T = XMLTree;
 
 std::string name(const XMLTreeElement* e) {

@@ -2,9 +2,9 @@
 #include "funding/funding_records.h"
 #include "funding/funding_rules.h"
 #include "funding/pay_gate_settings.h"
-#include "session/account_details.h"
-#include "session/currency_records.h"
-#include "session/record_text.h"
+#include "session/records/account_details.h"
+#include "session/records/currency_records.h"
+#include "session/records/record_text.h"
 
 #include <gtest/gtest.h>
 
@@ -14,6 +14,8 @@
 #include <string>
 
 namespace {
+
+using namespace tc;
 
 using namespace tc::funding;
 

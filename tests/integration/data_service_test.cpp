@@ -4,15 +4,16 @@
 #include "connection/login_inputdata.h"
 #include "loopback_fixture.h"
 #include "market.h"
+#include "orders/session_orders.h"
 #include "platform/bundle.h"
 #include "platform/notification_center.h"
-#include "platform/notification_names.h"
 #include "platform/user_defaults.h"
-#include "session/account_details.h"
-#include "session/business_base.h"
-#include "session/business_test_support.h"
-#include "session/item_details.h"
-#include "session/order.h"
+#include "session/business/business_base.h"
+#include "session/business/business_test_support.h"
+#include "session/business/notification_names.h"
+#include "session/records/account_details.h"
+#include "session/records/item_details.h"
+#include "session/records/order.h"
 #include "test_server.h"
 
 #include <gtest/gtest.h>
@@ -22,10 +23,11 @@
 #include <functional>
 #include <set>
 
+namespace {
+
+using namespace tc;
 using namespace std::chrono_literals;
 using namespace sessiontest;
-
-namespace {
 
 class RecordingRows final : public HistoryRowSink {
 public:
@@ -86,7 +88,8 @@ protected:
         services.historyRows = rows;
         services.userDefaults = defaults.get();
         business = std::make_unique<BusinessBase>(app, services);
-        business->StreamingConnection(true, false);
+        attachSessionOrders(*business);
+        business->StreamingConnection(false);
         ASSERT_TRUE(loggedIn());
         // The login's own requests are answered in order; the last is the financial approvals.
         ASSERT_TRUE(platform::RunLoop::main().runUntil(
@@ -139,9 +142,8 @@ TEST_F(DataServiceRoundTrip, LoginRequestsFillTheOrderListsInstrumentsResourcesA
 }
 
 TEST_F(DataServiceRoundTrip, AccountDetailsSchedulesAndAccessMaps) {
-    Counted seen({platform::kBankDetailsNotification, platform::kMarketSessionScheduleNotification,
-                  platform::kUserAccountMapNotification, platform::kEditUserAccountAccessSucessNotification,
-                  platform::kEditUserAccountAccessFailureNotification});
+    Counted seen({kBankDetailsNotification, kMarketSessionScheduleNotification, kUserAccountMapNotification,
+                  kEditUserAccountAccessSucessNotification, kEditUserAccountAccessFailureNotification});
     AccountDetails own;
     own.AccountId = 20001;
     ASSERT_TRUE(ask().requestBankDetails(own));
@@ -164,8 +166,7 @@ TEST_F(DataServiceRoundTrip, AccountDetailsSchedulesAndAccessMaps) {
     ASSERT_TRUE(ask().requestUserMapWithMyAccount(20001));
     ASSERT_TRUE(answered());
     ASSERT_TRUE(platform::RunLoop::main().runUntil(
-        [&] { return seen.counts[std::string(platform::kEditUserAccountAccessSucessNotification)] == 1; },
-        2s));
+        [&] { return seen.counts[std::string(kEditUserAccountAccessSucessNotification)] == 1; }, 2s));
     EXPECT_TRUE(eventually(
         [&] { return got().userAccountMapCollection.at("1002:20001").accountAccessTypeId == 2u; }));
 
@@ -175,14 +176,14 @@ TEST_F(DataServiceRoundTrip, AccountDetailsSchedulesAndAccessMaps) {
     ASSERT_TRUE(ask().requestBankDetails(foreign));
     ASSERT_TRUE(answered());
     ASSERT_TRUE(platform::RunLoop::main().runUntil(
-        [&] { return seen.counts[std::string(platform::kBankDetailsNotification)] == 2; }, 2s));
+        [&] { return seen.counts[std::string(kBankDetailsNotification)] == 2; }, 2s));
     EXPECT_FALSE(got().bankDetails);
-    EXPECT_EQ(seen.counts[std::string(platform::kEditUserAccountAccessFailureNotification)], 0);
+    EXPECT_EQ(seen.counts[std::string(kEditUserAccountAccessFailureNotification)], 0);
 }
 
 TEST_F(DataServiceRoundTrip, SearchesStatementsAndEquityHits) {
-    Counted seen({platform::kExecutedPositionTableNotification, platform::kDepositWithdrawalTableNotification,
-                  platform::kAccountStatementNotification});
+    Counted seen({kExecutedPositionTableNotification, kDepositWithdrawalTableNotification,
+                  kAccountStatementNotification});
     SearchInfo year;
     year.FromDate = utc(2024, 1, 1);
     year.ToDate = utc(2024, 12, 31);
@@ -225,7 +226,7 @@ TEST_F(DataServiceRoundTrip, PayGateSettingsAndResourceDownload) {
 TEST_F(DataServiceRoundTrip, ChartRequestIsStoredAndAnnounced) {
     business->setRequestid(business->Requestid() + 1);
     const std::string name =
-        std::string(platform::kChartDataReceivedNotification) + std::to_string(business->Requestid());
+        std::string(kChartDataReceivedNotification) + std::to_string(business->Requestid());
     Counted seen({name});
     ASSERT_TRUE(ask().requestChartData("EURUSD", "60", 50));
     ASSERT_TRUE(platform::RunLoop::main().runUntil([&] { return seen.counts[name] == 1; }, 5s));

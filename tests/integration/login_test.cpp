@@ -3,16 +3,17 @@
 #include "platform/bundle.h"
 #include "platform/clock.h"
 #include "platform/notification_center.h"
-#include "platform/notification_names.h"
 #include "platform/user_defaults.h"
 #include "session/application_interface.h"
-#include "session/business_base.h"
-#include "session/business_test_support.h"
-#include "session/language_string.h"
-#include "session/session_reachability.h"
+#include "session/business/business_base.h"
+#include "session/business/business_test_support.h"
+#include "session/business/notification_names.h"
+#include "session/business/session_reachability.h"
+#include "session/text/language_string.h"
 
 #include "loopback_fixture.h"
 #include "market.h"
+#include "orders/session_orders.h"
 #include "test_server.h"
 
 #include <gtest/gtest.h>
@@ -23,11 +24,12 @@
 #include <mutex>
 #include <thread>
 
+namespace {
+
+using namespace tc;
 using namespace std::chrono_literals;
 using sessiontest::FakeApplication;
 using sessiontest::pumpUntil;
-
-namespace {
 
 // Feed messages as the session hands them over on the feed thread.
 class RecordingFeed final : public FeedHandler {
@@ -79,7 +81,8 @@ protected:
             services.feed = s->feed;
         services.userDefaults = s->defaults.get();
         s->business = std::make_unique<BusinessBase>(s->app, services);
-        s->business->StreamingConnection(true, false);
+        attachSessionOrders(*s->business);
+        s->business->StreamingConnection(false);
         sessions.push_back(std::move(s));
         return *sessions.back();
     }
@@ -208,7 +211,7 @@ TEST_F(LoginRoadTest, PingRoundTripsOnThePumpedClock) {
     ASSERT_TRUE(loggedIn());
     std::vector<std::string> speeds;
     auto id = platform::NotificationCenter::defaultCenter().addObserver(
-        std::string(platform::kNetworkSpeedNotification),
+        std::string(kNetworkSpeedNotification),
         [&](const platform::Notification& n) { speeds.push_back(*n.objectAs<std::string>()); });
     for (int i = 1; i <= 3; ++i) {
         clock->advance(1s);
@@ -250,7 +253,8 @@ TEST_F(LoginRoadTest, HeadlessShellFollowsTheSessionThroughItsEvents) {
     BusinessServices services;
     services.userDefaults = watchDefaults.get();
     auto business = std::make_unique<BusinessBase>(app, services);
-    business->StreamingConnection(true, false);
+    attachSessionOrders(*business);
+    business->StreamingConnection(false);
     ASSERT_TRUE(loggedIn());
     ASSERT_TRUE(pumpUntil([&] { return app.loginSuccess(); }));
     const auto played = [&](const std::string& sound) {

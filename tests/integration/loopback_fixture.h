@@ -6,7 +6,7 @@
 #include "platform/bundle.h"
 #include "platform/dispatch.h"
 #include "platform/notification_center.h"
-#include "platform/notification_names.h"
+#include "session/business/notification_names.h"
 #include "test_server.h"
 
 #include <gtest/gtest.h>
@@ -15,14 +15,16 @@
 #include <cstdint>
 #include <memory>
 
+namespace tc {
+
 class LoopbackTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        platform::Bundle::setResourcesRoot(TC_SOURCE_RESOURCES);
+        platform::Bundle::setResourcesRoot(TC_TEST_RESOURCES);
         platform::RunLoop::main().bindToCurrentThread();
         platform::RunLoop::main().discardPending();
         loginObserver = platform::NotificationCenter::defaultCenter().addObserver(
-            std::string(platform::kLoginSuccessNotification), [this](const platform::Notification&) {
+            std::string(kLoginSuccessNotification), [this](const platform::Notification&) {
                 ++logins;
                 loginsPostedOnMain = loginsPostedOnMain && platform::MainQueue::isMainThread();
             });
@@ -62,3 +64,5 @@ protected:
     int logins = 0;
     bool loginsPostedOnMain = true;
 };
+
+} // namespace tc

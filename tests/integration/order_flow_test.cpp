@@ -7,17 +7,17 @@
 #include "orders/session_orders.h"
 #include "platform/bundle.h"
 #include "platform/notification_center.h"
-#include "platform/notification_names.h"
 #include "platform/user_defaults.h"
-#include "session/account_details.h"
 #include "session/application_interface.h"
-#include "session/business_base.h"
-#include "session/business_test_support.h"
-#include "session/formatter.h"
-#include "session/item_details.h"
-#include "session/language_string.h"
-#include "session/order.h"
-#include "session/session_events.h"
+#include "session/business/business_base.h"
+#include "session/business/business_test_support.h"
+#include "session/business/notification_names.h"
+#include "session/business/session_events.h"
+#include "session/records/account_details.h"
+#include "session/records/item_details.h"
+#include "session/records/order.h"
+#include "session/text/formatter.h"
+#include "session/text/language_string.h"
 
 #include "loopback_fixture.h"
 #include "market.h"
@@ -33,10 +33,11 @@
 #include <string>
 #include <vector>
 
+namespace {
+
+using namespace tc;
 using namespace std::chrono_literals;
 using OrderList = std::vector<std::shared_ptr<Order>>;
-
-namespace {
 
 // Runs the main queue until `done` holds; generous for the sanitizer builds.
 bool until(const std::function<bool()>& done) {
@@ -89,7 +90,7 @@ public:
     // The texts of "PlaceOrderNotification", for failure messages.
     std::string refusals() const {
         std::string out;
-        for (const auto& n : named(platform::kPlaceOrderNotification))
+        for (const auto& n : named(kPlaceOrderNotification))
             if (const auto* t = n.objectAs<std::string>())
                 out += "[" + *t + "] ";
         return out;
@@ -117,6 +118,7 @@ protected:
         std::unique_ptr<platform::UserDefaults> defaults = platform::UserDefaults::inMemory();
         std::unique_ptr<HeadlessApplication> app;
         std::unique_ptr<BusinessBase> business;
+        SessionOrders* orders = nullptr;
     };
 
     // Signs in as demo and waits until the data service's lists have arrived.
@@ -130,8 +132,9 @@ protected:
         BusinessServices services;
         services.userDefaults = s->defaults.get();
         s->business = std::make_unique<BusinessBase>(*s->app, services);
+        s->orders = &attachSessionOrders(*s->business);
         const int before = logins;
-        s->business->StreamingConnection(true, false);
+        s->business->StreamingConnection(false);
         sessions.push_back(std::move(s));
         Session& out = *sessions.back();
         EXPECT_TRUE(platform::RunLoop::main().runUntil([&] { return logins > before; }, 10s));
@@ -141,7 +144,7 @@ protected:
         return out;
     }
 
-    static OrderRequests& requests(Session& s) { return s.business->orders().requests(); }
+    static OrderRequests& requests(Session& s) { return s.orders->requests(); }
     static SessionModel& lists(Session& s) { return s.business->session(); }
 
     // Gives the server the client's current quote of `code`, so both price orders alike.
@@ -170,7 +173,7 @@ protected:
     std::string openPosition(Session& s, const std::string& code, int account, bool buy,
                              const std::string& qty) {
         const std::set<std::string> before = idsOf(lists(s).OpenOrderCollection, &Order::OpenPositionId);
-        Recorded r{platform::kPlaceOrderNotification};
+        Recorded r{kPlaceOrderNotification};
         if (!requests(s).PlaceOrder(market(code, account, buy, qty))) {
             ADD_FAILURE() << "market order refused: " << r.refusals();
             return {};
@@ -258,8 +261,7 @@ TEST_F(OrderFlowTest, MarketBuyBecomesPendingThenOpenPosition) {
     }));
     // 62/28 replaced the local record by the server's, 62/23 moved that one to the copy and 67/74
     // opened the position naming it.
-    OrderCollections* collections = s.business->orders().collections();
-    ASSERT_NE(collections, nullptr);
+    OrderCollections* collections = &s.orders->collections();
     const auto served =
         findBy(collections->PendingOrderCollectionCopy(), &Order::PendingOrderId, position->PendingOrderId);
     ASSERT_NE(served, nullptr) << "no pending record of the server for " << position->PendingOrderId;
@@ -282,7 +284,7 @@ TEST_F(OrderFlowTest, MarketBuyBecomesPendingThenOpenPosition) {
 TEST_F(OrderFlowTest, LimitOrderWaitsThenTriggersWhenTheQuoteCrossesIt) {
     Session& s = login();
     ASSERT_TRUE(server->setQuote("EURUSD", "1.08500", "1.08512"));
-    Recorded r{platform::kPlaceOrderNotification};
+    Recorded r{kPlaceOrderNotification};
     OrderInfo info = market("EURUSD", 20001, true, "0.5");
     info.orderType = 2;
     info.price = "1.08300";
@@ -327,7 +329,7 @@ TEST_F(OrderFlowTest, PartialCloseLeavesTheRemainderAndFullCloseSettles) {
     alignQuote(s, "EURUSD");
     // Seeded: 300001 buys 1.5 EURUSD with take-profit leg 310002.
     ASSERT_NE(findBy(lists(s).OpenOrderCollection, &Order::OpenPositionId, "300001"), nullptr);
-    Recorded r{platform::kPlaceOrderNotification};
+    Recorded r{kPlaceOrderNotification};
     const std::size_t settledBefore = lists(s).SettledOrderCollection.size();
     ASSERT_TRUE(requests(s).closePosition("300001", "0.5", -1)) << r.refusals();
 
@@ -379,7 +381,7 @@ TEST_F(OrderFlowTest, EditAndCancelOfAPendingOrderAndBracketsOfAPosition) {
     Session& s = login();
     alignQuote(s, "USDJPY");
     alignQuote(s, "XAUUSD");
-    Recorded r{platform::kPlaceOrderNotification};
+    Recorded r{kPlaceOrderNotification};
     // Seeded: 310001 buys 2 USDJPY at 150.250.
     ASSERT_TRUE(requests(s).editPendingOrder("310001", "1", "150.100", "", "", false, false)) << r.refusals();
     ASSERT_TRUE(until([&] {
@@ -437,7 +439,7 @@ TEST_F(OrderFlowTest, OffsetClosesHedgedPositionsAgainstEachOther) {
     ASSERT_FALSE(bought.empty());
     ASSERT_FALSE(sold.empty());
 
-    Recorded r{platform::kPlaceOrderNotification, platform::kCloseHedgePositionNotification};
+    Recorded r{kPlaceOrderNotification, kCloseHedgePositionNotification};
     const std::size_t settledBefore = lists(s).SettledOrderCollection.size();
     const std::string details = bought +
                                 "\x05"
@@ -448,7 +450,7 @@ TEST_F(OrderFlowTest, OffsetClosesHedgedPositionsAgainstEachOther) {
     const int reports = server->stats().orderReports;
     ASSERT_TRUE(requests(s).PlaceOffsetOrder(details, "EURUSD", "20003")) << r.refusals();
     EXPECT_TRUE(answered(1052, reports));
-    ASSERT_TRUE(until([&] { return !r.named(platform::kCloseHedgePositionNotification).empty(); }));
+    ASSERT_TRUE(until([&] { return !r.named(kCloseHedgePositionNotification).empty(); }));
     ASSERT_TRUE(until([&] {
         return !findBy(lists(s).OpenOrderCollection, &Order::OpenPositionId, bought) &&
                !findBy(lists(s).OpenOrderCollection, &Order::OpenPositionId, sold) &&
@@ -476,7 +478,7 @@ TEST_F(OrderFlowTest, BulkCloseOfThreePositionsWithOneRefused) {
     ASSERT_TRUE(requests(s).closePosition(c, "0.3", -1));
     ASSERT_TRUE(until([&] { return !findBy(lists(s).OpenOrderCollection, &Order::OpenPositionId, c); }));
 
-    Recorded r{platform::kBulkCloseNotification};
+    Recorded r{kBulkCloseNotification};
     const int reports = server->stats().orderReports;
     ASSERT_TRUE(requests(s).createBulkClosePositionInfo(chosen, 3));
     EXPECT_TRUE(answered(82, reports));
@@ -549,11 +551,11 @@ TEST_F(OrderFlowTest, MultiAccountOrderOpensAPositionInEachAccount) {
 
 TEST_F(OrderFlowTest, RejectionShowsTheTextOfItsCode) {
     Session& s = login();
-    Recorded r{platform::kPlaceOrderNotification};
+    Recorded r{kPlaceOrderNotification};
     // Refused by the client: the text of the key, not the key.
     ASSERT_FALSE(requests(s).PlaceOrder(market("EURUSD", 20001, true, "0")));
-    ASSERT_EQ(r.named(platform::kPlaceOrderNotification).size(), 1u);
-    const std::string clientText = *r.named(platform::kPlaceOrderNotification)[0].objectAs<std::string>();
+    ASSERT_EQ(r.named(kPlaceOrderNotification).size(), 1u);
+    const std::string clientText = *r.named(kPlaceOrderNotification)[0].objectAs<std::string>();
     EXPECT_FALSE(text("1003").empty());
     EXPECT_EQ(clientText, text("1003"));
 
@@ -606,13 +608,13 @@ TEST_F(OrderFlowTest, OrderWhileTheStreamIsDownIsRefusedAndNotSent) {
     Session& s = login();
     server->dropStreams();
     ASSERT_TRUE(until([&] { return !s.business->conn().isStreamConnected(); }));
-    Recorded r{platform::kPlaceOrderNotification};
+    Recorded r{kPlaceOrderNotification};
     const int requestsBefore = server->stats().orderRequests;
     const std::size_t pendingBefore = lists(s).PendingOrderCollection.size();
     EXPECT_FALSE(requests(s).PlaceOrder(market("EURUSD", 20001, true, "1")));
     EXPECT_FALSE(requests(s).closePosition("300001", "1", -1));
     EXPECT_FALSE(requests(s).cancelPendingOrder("310001"));
-    const auto refusals = r.named(platform::kPlaceOrderNotification);
+    const auto refusals = r.named(kPlaceOrderNotification);
     ASSERT_EQ(refusals.size(), 3u);
     for (const auto& n : refusals) {
         ASSERT_NE(n.objectAs<std::string>(), nullptr);
@@ -671,7 +673,7 @@ TEST_F(OrderFlowTest, EveryOrderMessageTypeIsAnsweredByTheServer) {
     Session& s = login();
     alignQuote(s, "EURUSD");
     alignQuote(s, "USDJPY");
-    Recorded r{platform::kPlaceOrderNotification};
+    Recorded r{kPlaceOrderNotification};
     const auto step = [&](int type, const std::function<bool()>& send) {
         const int reports = server->stats().orderReports;
         ASSERT_TRUE(send()) << type << ": " << r.refusals();
@@ -728,7 +730,7 @@ TEST_F(OrderFlowTest, ASettledProfitStaysInTheBalanceAndEquityByTheServersAccoun
     // The market rises; the server closes the buy at its new bid (and the seeded take-profit legs
     // the rise reaches close their positions too).
     ASSERT_TRUE(server->setQuote("EURUSD", "1.09500", "1.09512"));
-    Recorded r{platform::kPlaceOrderNotification};
+    Recorded r{kPlaceOrderNotification};
     ASSERT_TRUE(requests(s).closePosition(id, "1", -1)) << r.refusals();
     ASSERT_TRUE(until(
         [&] { return findBy(lists(s).SettledOrderCollection, &Order::OpenPositionId, id) != nullptr; }));
@@ -759,7 +761,7 @@ TEST_F(OrderFlowTest, TheReportsOfOneRequestArriveAsOneCompressedMessage) {
     // A close answers with the closing deal, the position's remainder, the settlement and the
     // account summary, all in one message.
     const int before = server->stats().compressedMessages;
-    Recorded r{platform::kPlaceOrderNotification};
+    Recorded r{kPlaceOrderNotification};
     ASSERT_TRUE(requests(s).closePosition(id, "0.5", -1)) << r.refusals();
     ASSERT_TRUE(until(
         [&] { return findBy(lists(s).SettledOrderCollection, &Order::OpenPositionId, id) != nullptr; }));

@@ -6,6 +6,8 @@
 
 namespace {
 
+using namespace tc;
+
 LotMarginInputs lots(double buy, double sell, double rate) {
     LotMarginInputs in;
     in.totalBuy = buy;

@@ -3,16 +3,16 @@
 #include "platform/bundle.h"
 #include "platform/dispatch.h"
 #include "platform/notification_center.h"
-#include "platform/notification_names.h"
 #include "platform/user_defaults.h"
-#include "session/account_details.h"
 #include "session/application_interface.h"
-#include "session/history_rows.h"
-#include "session/item_details.h"
-#include "session/language_string.h"
-#include "session/order.h"
-#include "session/session_events.h"
-#include "session/session_model.h"
+#include "session/business/notification_names.h"
+#include "session/business/session_events.h"
+#include "session/model/session_model.h"
+#include "session/records/account_details.h"
+#include "session/records/history_rows.h"
+#include "session/records/item_details.h"
+#include "session/records/order.h"
+#include "session/text/language_string.h"
 
 #include <gtest/gtest.h>
 
@@ -26,6 +26,8 @@
 #include <vector>
 
 namespace {
+
+using namespace tc;
 
 using Fields = OrderCollectionHandlers::Fields;
 
@@ -223,11 +225,10 @@ TEST_F(OrderCollectionsTest, OnlyLimitAndStopOrdersPostPendingOrderNotification)
     SessionEvents events(app, &owner, center);
     host.sessionEvents = &events;
     std::vector<std::shared_ptr<Order>> posted;
-    center.addObserver(std::string(platform::kPendingOrderNotification),
-                       [&](const platform::Notification& n) {
-                           if (const auto* order = n.objectAs<std::shared_ptr<Order>>())
-                               posted.push_back(*order);
-                       });
+    center.addObserver(std::string(kPendingOrderNotification), [&](const platform::Notification& n) {
+        if (const auto* order = n.objectAs<std::shared_ptr<Order>>())
+            posted.push_back(*order);
+    });
 
     addPending("M1", "29");
     addPending("L1", "30");

@@ -5,19 +5,21 @@
 #include "orders/order_manager.h"
 #include "orders/order_session.h"
 #include "platform/notification_center.h"
-#include "platform/notification_names.h"
-#include "session/account_details.h"
-#include "session/group_details.h"
-#include "session/item_details.h"
-#include "session/order.h"
-#include "session/session_model.h"
-#include "session/session_settings.h"
+#include "session/business/notification_names.h"
+#include "session/model/session_model.h"
+#include "session/records/account_details.h"
+#include "session/records/group_details.h"
+#include "session/records/item_details.h"
+#include "session/records/order.h"
+#include "session/records/session_settings.h"
 
 #include <gtest/gtest.h>
 
 #include <memory>
 #include <string>
 #include <vector>
+
+namespace tc {
 
 class KeyTextSession : public ModelOrderSession {
 public:
@@ -82,7 +84,7 @@ protected:
         tradingSession->allowNewTpSl = true;
         model.fileSessionSettings(tradingSession);
 
-        observer = center.addObserver(std::string(platform::kPlaceOrderNotification), [this](const auto& n) {
+        observer = center.addObserver(std::string(kPlaceOrderNotification), [this](const auto& n) {
             PostedNotice notice;
             if (const auto* text = n.template objectAs<std::string>())
                 notice.text = *text;
@@ -166,3 +168,5 @@ protected:
     std::vector<PostedNotice> notices;
     platform::ObserverId observer;
 };
+
+} // namespace tc

@@ -16,6 +16,8 @@
 
 namespace {
 
+using namespace tc;
+
 using golden::asciiFrame;
 using golden::body;
 
@@ -478,7 +480,7 @@ protected:
         p2 = heldPosition("P2", 1, "1", "1002");
         p2->ItemCode = "GBPUSD";
         p3 = heldPosition("P3", 0, "0.5", "1002");
-        bulkClose = center.addObserver(std::string(platform::kBulkCloseNotification), [this](const auto& n) {
+        bulkClose = center.addObserver(std::string(kBulkCloseNotification), [this](const auto& n) {
             const auto* type = n.template info<std::string>("73");
             announcements.push_back(type ? *type : "?");
             EXPECT_FALSE(n.object.hasValue());
@@ -689,10 +691,10 @@ TEST_F(OrderRequestsTest, OnePendingOrderOneConfirmationHoweverManyWereSent) {
     const std::size_t observersWhileWaiting = center.observerCount();
 
     const auto a = storedLimitBuy("A");
-    center.post(std::string(platform::kPendingOrderNotification), a);
-    center.post(std::string(platform::kPendingOrderNotification), a); // the same order again
-    center.post(std::string(platform::kPendingOrderNotification), storedLimitBuy("B"));
-    center.post(std::string(platform::kPendingOrderNotification), storedLimitBuy("C"));
+    center.post(std::string(kPendingOrderNotification), a);
+    center.post(std::string(kPendingOrderNotification), a); // the same order again
+    center.post(std::string(kPendingOrderNotification), storedLimitBuy("B"));
+    center.post(std::string(kPendingOrderNotification), storedLimitBuy("C"));
 
     const auto alerts = app.callsNamed("ShowCommonAlertVieWwithMessage");
     ASSERT_EQ(alerts.size(), 2u);
@@ -708,7 +710,7 @@ TEST_F(OrderRequestsTest, WithoutTheAlertPreferenceTheUserGetsABannerAndASystemN
     limit.orderType = 2;
     limit.price = "1.1990";
     ASSERT_TRUE(requests.PlaceOrder(limit));
-    center.post(std::string(platform::kPendingOrderNotification), storedLimitBuy("A"));
+    center.post(std::string(kPendingOrderNotification), storedLimitBuy("A"));
     EXPECT_TRUE(app.callsNamed("ShowCommonAlertVieWwithMessage").empty());
     const auto banners = app.callsNamed("ShowCommonUserNotificationwithMessage");
     const auto system = app.callsNamed("showLocalNotificationWithTitle");
@@ -724,7 +726,7 @@ public:
     void ShowCommonAlertVieWwithMessage(const std::string& message, const std::string& title) override {
         HeadlessApplication::ShowCommonAlertVieWwithMessage(message, title);
         if (auto next = std::exchange(announceWhileOpen, nullptr))
-            orderCenter->post(std::string(platform::kPendingOrderNotification), next);
+            orderCenter->post(std::string(kPendingOrderNotification), next);
     }
     platform::NotificationCenter* orderCenter = nullptr;
     std::shared_ptr<Order> announceWhileOpen;
@@ -742,7 +744,7 @@ TEST_F(OrderRequestsTest, AnOrderAnnouncedWhileTheConfirmationIsOpenIsNotConfirm
     limit.price = "1.1990";
     ASSERT_TRUE(modalRequests.PlaceOrder(limit));
     modal.announceWhileOpen = storedLimitBuy("B");
-    center.post(std::string(platform::kPendingOrderNotification), storedLimitBuy("A"));
+    center.post(std::string(kPendingOrderNotification), storedLimitBuy("A"));
 
     // One order placed, one confirmation, and nothing left waiting.
     const auto alerts = modal.callsNamed("ShowCommonAlertVieWwithMessage");
@@ -754,14 +756,14 @@ TEST_F(OrderRequestsTest, AnOrderAnnouncedWhileTheConfirmationIsOpenIsNotConfirm
     // The next limit order is confirmed as usual.
     ASSERT_TRUE(modalRequests.PlaceOrder(limit));
     EXPECT_EQ(modalRequests.awaitingConfirmations(), 1u);
-    center.post(std::string(platform::kPendingOrderNotification), storedLimitBuy("C"));
+    center.post(std::string(kPendingOrderNotification), storedLimitBuy("C"));
     ASSERT_EQ(modal.callsNamed("ShowCommonAlertVieWwithMessage").size(), 2u);
     EXPECT_EQ(modalRequests.awaitingConfirmations(), 0u);
 }
 
 TEST_F(OrderRequestsTest, StoredOrdersWhileNothingIsAwaitedAreNotConfirmed) {
     ASSERT_TRUE(requests.PlaceOrder(marketBuy()));
-    center.post(std::string(platform::kPendingOrderNotification), storedLimitBuy("A"));
+    center.post(std::string(kPendingOrderNotification), storedLimitBuy("A"));
     EXPECT_TRUE(app.callsNamed("ShowCommonAlertVieWwithMessage").empty());
 }
 

@@ -1,7 +1,7 @@
 // A refused order reads as an English sentence with its values filled in, never as a bare key.
 #include "order_fixture.h"
-#include "session/language_string.h"
-#include "session/positional_text.h"
+#include "session/text/language_string.h"
+#include "session/text/positional_text.h"
 
 #include <filesystem>
 #include <fstream>
@@ -11,10 +11,11 @@
 
 namespace {
 
+using namespace tc;
+
 // Every quoted four- or five-digit key in the order code (rules, requests, collections).
 std::set<std::string> keysUsedByTheOrderCode() {
-    const std::filesystem::path orders =
-        std::filesystem::path(TC_SOURCE_RESOURCES).parent_path() / "src" / "orders";
+    const std::filesystem::path orders = std::filesystem::path(TC_SOURCE_DIR) / "src" / "orders";
     const std::regex key("\"([0-9]{4,5})\"");
     std::set<std::string> keys;
     for (const auto& entry : std::filesystem::directory_iterator(orders)) {

@@ -4,6 +4,8 @@
 
 namespace {
 
+using namespace tc;
+
 using Validate = OrderFixture;
 
 TEST_F(Validate, AcceptsTheBaselineOrdersWithoutANotice) {

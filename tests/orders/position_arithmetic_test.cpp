@@ -3,11 +3,13 @@
 #include "orders/position_arithmetic.h"
 
 #include "order_fixture.h"
-#include "session/currency_records.h"
+#include "session/records/currency_records.h"
 
 #include <limits>
 
 namespace {
+
+using namespace tc;
 
 ItemDetails instrument(std::int32_t mode, double contractSize) {
     ItemDetails i;

@@ -8,6 +8,8 @@
 
 namespace {
 
+using namespace tc;
+
 using platform::Decimal;
 
 TEST(TickGrid, PricesThatBinaryRemaindersMiss) {

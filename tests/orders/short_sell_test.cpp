@@ -3,6 +3,8 @@
 
 namespace {
 
+using namespace tc;
+
 class ShortSell : public OrderFixture {
 protected:
     ShortSell() { settings->AllowShortSelling = false; }

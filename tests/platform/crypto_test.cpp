@@ -6,10 +6,11 @@
 
 #include <sys/mman.h>
 
+namespace {
+
+using namespace tc;
 using platform::Bytes;
 using platform::Padding;
-
-namespace {
 
 Bytes hex(std::string_view text) {
     auto bytes = platform::fromHex(text);

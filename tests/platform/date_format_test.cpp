@@ -8,6 +8,8 @@
 
 namespace {
 
+using namespace tc;
+
 using platform::Date;
 using platform::DateFormatter;
 
@@ -25,7 +27,7 @@ struct DeviceZone {
 };
 
 TEST(DateFormatter, WireFormatRoundTripsInNamedZone) {
-    DateFormatter wire("yyyyMMddHHmmss", "en_US", "GMT");
+    DateFormatter wire(platform::kCompactDateTimePattern, "en_US", "GMT");
     ASSERT_TRUE(wire.valid());
     EXPECT_EQ(wire.format(Date{kMay1At10}), "20190501100000");
     auto d = wire.parse("20190501100000");
@@ -34,7 +36,7 @@ TEST(DateFormatter, WireFormatRoundTripsInNamedZone) {
 }
 
 TEST(DateFormatter, RefusesTextsThatDoNotMatchThePattern) {
-    DateFormatter wire("yyyyMMddHHmmss", "en_US", "GMT");
+    DateFormatter wire(platform::kCompactDateTimePattern, "en_US", "GMT");
     for (std::string_view bad : {"", "2019050110000", "20191301100000", "20190230100000", " 20190501100000",
                                  "20190501100000x", "2019-05-01 10:00", "garbage"})
         EXPECT_FALSE(wire.parse(bad)) << bad;
@@ -67,7 +69,7 @@ TEST(DateFormatter, DeviceZoneAppliesOnlyToFormattersWithoutAZone) {
     EXPECT_EQ(platform::deviceTimeZoneId(), "Asia/Riyadh");
     EXPECT_EQ(DateFormatter("HH:mm").format(Date{kMay1At10}), "13:00");
     EXPECT_EQ(DateFormatter("HH:mm", "en_US", "GMT").format(Date{kMay1At10}), "10:00");
-    auto local = DateFormatter("yyyyMMddHHmmss").parse("20190501130000");
+    auto local = DateFormatter(platform::kCompactDateTimePattern).parse("20190501130000");
     ASSERT_TRUE(local);
     EXPECT_EQ(local->secondsSince1970, kMay1At10);
 
@@ -158,7 +160,7 @@ namespace {
 // The wire pattern is read by a shortcut; it must agree with ICU's own reading of the same fields.
 TEST(DateFormatter, WireShortcutAgreesWithIcu) {
     for (std::string_view zone : {"GMT", "America/New_York", "Asia/Riyadh"}) {
-        DateFormatter wire("yyyyMMddHHmmss", "en_US", zone);
+        DateFormatter wire(platform::kCompactDateTimePattern, "en_US", zone);
         DateFormatter spaced("yyyy MM dd HH mm ss", "en_US", zone);
         for (std::string_view text :
              {"20190501100000", "20240229235959", "20230229000000", "20241231240000", "20240101006000",

@@ -12,11 +12,12 @@
 #include <string>
 #include <vector>
 
+namespace {
+
+using namespace tc;
 using platform::Decimal;
 using platform::DecimalRounding;
 using platform::RoundingMode;
-
-namespace {
 
 using u128 = unsigned __int128;
 

@@ -15,6 +15,9 @@
 #include <thread>
 #include <vector>
 
+namespace {
+
+using namespace tc;
 using namespace std::chrono_literals;
 using platform::Clock;
 using platform::MainQueue;
@@ -23,8 +26,6 @@ using platform::RepeatingTimer;
 using platform::RunLoop;
 using platform::ScopedClock;
 using platform::SerialQueue;
-
-namespace {
 
 // Guards against a hang only; no test depends on how long anything takes.
 constexpr auto kHangGuard = 10s;

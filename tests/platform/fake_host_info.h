@@ -5,7 +5,7 @@
 #include <memory>
 #include <stdexcept>
 
-namespace testing_support {
+namespace tc::testing_support {
 
 struct FakeHostInfoSource final : platform::HostInfoSource {
     std::vector<std::string> addressList;
@@ -50,4 +50,4 @@ private:
     std::shared_ptr<const platform::HostInfoSource> previous_;
 };
 
-} // namespace testing_support
+} // namespace tc::testing_support

@@ -9,7 +9,7 @@
 #include <mutex>
 #include <optional>
 
-namespace testing_support {
+namespace tc::testing_support {
 
 class FakeReachabilitySource final : public platform::ReachabilitySource {
 public:
@@ -79,4 +79,4 @@ private:
     std::shared_ptr<platform::ReachabilitySource> previous_;
 };
 
-} // namespace testing_support
+} // namespace tc::testing_support

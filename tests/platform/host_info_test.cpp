@@ -11,9 +11,10 @@
 #include <sys/utsname.h>
 #include <unistd.h>
 
-namespace hostinfo = platform::hostinfo;
-
 namespace {
+
+using namespace tc;
+namespace hostinfo = platform::hostinfo;
 
 class TempDir {
 public:

@@ -10,6 +10,8 @@
 
 namespace {
 
+using namespace tc;
+
 using platform::lenientFlag;
 using platform::lenientInteger;
 using platform::lenientReal;

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -10,6 +12,8 @@
 #include <vector>
 
 namespace {
+
+using namespace tc;
 
 struct CapturedLog {
     std::vector<std::pair<platform::LogLevel, std::string>> lines;
@@ -53,6 +57,10 @@ TEST(Bundle, FindsResourcesOnlyInsideTheRoot) {
     EXPECT_FALSE(platform::Bundle::localizationFolder("fr"));
     platform::Bundle::setResourcesRoot({});
     EXPECT_NE(platform::Bundle::resourcesRoot(), dir);
+    // Without an override or $TC_RESOURCES the build tree's programs read the resources beside them.
+    if (!std::getenv("TC_RESOURCES")) {
+        EXPECT_EQ(platform::Bundle::resourcesRoot(), platform::Bundle::executableFolder() / "resources");
+    }
     std::filesystem::remove_all(dir);
 }
 

@@ -14,11 +14,12 @@
 #include <linux/netlink.h>
 #include <linux/rtnetlink.h>
 
+namespace {
+
+using namespace tc;
 using namespace platform;
 namespace nl = platform::netlink;
 namespace rf = platform::reachability_flags;
-
-namespace {
 
 // Writes kernel messages the way the kernel lays them out: 4-byte aligned headers and attributes.
 class Datagram {

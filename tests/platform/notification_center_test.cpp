@@ -1,28 +1,24 @@
 #include "platform/dispatch.h"
 #include "platform/log.h"
 #include "platform/notification_center.h"
-#include "platform/notification_names.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <atomic>
-#include <filesystem>
-#include <fstream>
 #include <memory>
 #include <mutex>
-#include <regex>
 #include <set>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
+namespace {
+
+using namespace tc;
 using platform::Notification;
 using platform::NotificationCenter;
 using platform::ObserverId;
-
-namespace {
 
 struct Record {
     int id = 0;
@@ -46,19 +42,19 @@ TEST(NotificationCenter, CarriesTextsRecordsAndUserInfo) {
     std::string text;
     const Record* refused = nullptr;
     std::string bulkKind;
-    center.addObserver(std::string(platform::kPlaceOrderNotification), [&](const Notification& n) {
+    center.addObserver("PlaceOrderNotification", [&](const Notification& n) {
         if (auto* t = n.objectAs<std::string>())
             text = *t;
         if (auto* r = n.info<const Record*>("ValidationKey"))
             refused = *r;
     });
-    center.addObserver(std::string(platform::kBulkCloseNotification), [&](const Notification& n) {
+    center.addObserver("BulkCloseNotification", [&](const Notification& n) {
         bulkKind = n.info<std::string>("73") ? *n.info<std::string>("73") : "missing";
         EXPECT_EQ(n.info<int>("73"), nullptr); // a wrong type reads as absent
     });
-    center.post(std::string(platform::kPlaceOrderNotification), "AbortModal",
+    center.post("PlaceOrderNotification", "AbortModal",
                 {{"ValidationKey", static_cast<const Record*>(&order)}});
-    center.post(std::string(platform::kBulkCloseNotification), &order, {{"73", std::string("66")}});
+    center.post("BulkCloseNotification", &order, {{"73", std::string("66")}});
     EXPECT_EQ(text, "AbortModal");
     EXPECT_EQ(refused, &order);
     EXPECT_EQ(bulkKind, "66");
@@ -227,42 +223,6 @@ TEST(NotificationCenter, ConcurrentRegistrationAndPostingIsSafe) {
         th.join();
     EXPECT_EQ(delivered.load(), 800);
     EXPECT_EQ(center.observerCount(), 1u);
-}
-
-TEST(NotificationNames, AreSortedAndUnique) {
-    const auto& names = platform::kAllNotificationNames;
-    EXPECT_TRUE(std::is_sorted(names.begin(), names.end()));
-    EXPECT_EQ(std::set<std::string_view>(names.begin(), names.end()).size(), names.size());
-    EXPECT_EQ(std::count(names.begin(), names.end(), platform::kLoginSuccessNotification), 1);
-    // Misspellings are kept as the windows expect them.
-    EXPECT_EQ(platform::kEditUserAccountAccessSucessNotification, "EditUserAccountAccessSucessNotification");
-}
-
-// Each constant is named after its text and listed once in the table, so a name added to the header but
-// not to the table (or mistyped in one of them) is caught.
-TEST(NotificationNames, HeaderConstantsMatchTheirTextsAndTheTable) {
-    auto header =
-        std::filesystem::path(TC_SOURCE_RESOURCES).parent_path() / "src/platform/notification_names.h";
-    std::ifstream in(header);
-    ASSERT_TRUE(in) << header;
-    std::stringstream text;
-    text << in.rdbuf();
-    std::string source = text.str();
-    std::regex constant(R"re(std::string_view (k\w+)\s*=\s*"([^"]*)";)re");
-    std::set<std::string> declared;
-    for (std::sregex_iterator it(source.begin(), source.end(), constant), end; it != end; ++it) {
-        std::string ident = (*it)[1];
-        std::string value = (*it)[2];
-        std::string expected = "k";
-        for (char c : value)
-            if (std::isalnum(static_cast<unsigned char>(c)) || c == '_')
-                expected += c;
-        EXPECT_EQ(ident, expected);
-        EXPECT_TRUE(declared.insert(value).second) << value;
-    }
-    std::set<std::string> listed(platform::kAllNotificationNames.begin(),
-                                 platform::kAllNotificationNames.end());
-    EXPECT_EQ(declared, listed);
 }
 
 } // namespace

@@ -10,6 +10,8 @@
 
 namespace {
 
+using namespace tc;
+
 using platform::OrderedMap;
 
 template <class M>

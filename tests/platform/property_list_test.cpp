@@ -12,6 +12,8 @@
 
 namespace {
 
+using namespace tc;
+
 using platform::PlistArray;
 using platform::PlistData;
 using platform::PlistDate;

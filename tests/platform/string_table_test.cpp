@@ -12,6 +12,8 @@
 
 namespace {
 
+using namespace tc;
+
 using platform::StringTable;
 using platform::StringTableCache;
 

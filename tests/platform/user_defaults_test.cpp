@@ -15,6 +15,8 @@
 
 namespace {
 
+using namespace tc;
+
 using platform::PlistArray;
 using platform::PlistData;
 using platform::PlistDate;

@@ -6,6 +6,8 @@
 
 namespace {
 
+using namespace tc;
+
 using namespace std::string_literals;
 
 TEST(Utf8, ValidityIsStrict) {

@@ -1,5 +1,5 @@
-#include "connection/base64.h"
 #include "connection/data_additions.h"
+#include "platform/base64.h"
 #include "resources/resource_files.h"
 
 #include <gtest/gtest.h>
@@ -11,6 +11,8 @@
 
 namespace {
 
+using namespace tc;
+
 using namespace tc::resources;
 namespace fs = std::filesystem;
 
@@ -20,7 +22,7 @@ std::string payloadOf(std::string_view text) {
         std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
     std::vector<std::uint8_t> bytes = {1, 2, 3, 4};
     bytes.insert(bytes.end(), deflated->begin(), deflated->end());
-    return *Base64::encodeBase64WithData(bytes);
+    return *platform::Base64::encodeBase64WithData(bytes);
 }
 
 std::string contents(const fs::path& p) {
@@ -57,9 +59,10 @@ TEST(ResourcePayload, DecodesWithinTheCapOrNotAtAll) {
     EXPECT_EQ(decodeResourcePayload(payloadOf("BEGIN:VCALENDAR")), "BEGIN:VCALENDAR");
     std::string why;
     EXPECT_FALSE(decodeResourcePayload("not base64 !", &why));
-    EXPECT_FALSE(decodeResourcePayload(*Base64::encodeBase64WithData(std::vector<std::uint8_t>{1, 2}), &why));
-    EXPECT_FALSE(
-        decodeResourcePayload(*Base64::encodeBase64WithData(std::vector<std::uint8_t>(40, 7)), &why));
+    EXPECT_FALSE(decodeResourcePayload(
+        *platform::Base64::encodeBase64WithData(std::vector<std::uint8_t>{1, 2}), &why));
+    EXPECT_FALSE(decodeResourcePayload(
+        *platform::Base64::encodeBase64WithData(std::vector<std::uint8_t>(40, 7)), &why));
     EXPECT_FALSE(decodeResourcePayload(payloadOf(std::string(kMaxResourceBytes + 1, 'z')), &why));
     EXPECT_NE(why.find("inflate"), std::string::npos) << why;
 }

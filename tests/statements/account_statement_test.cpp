@@ -8,6 +8,8 @@
 
 namespace {
 
+using namespace tc;
+
 using namespace tc::statements;
 
 using Columns = std::vector<std::pair<std::string, std::string>>;

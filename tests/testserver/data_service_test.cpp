@@ -4,16 +4,17 @@
 #include "testserver/server_peer.h"
 
 #include "market.h"
-#include "session/data_service_replies.h"
-#include "session/history_rows.h"
+#include "session/data_service/data_service_replies.h"
+#include "session/records/history_rows.h"
 #include "test_server.h"
 
 #include <gtest/gtest.h>
 #include <zmq.h>
 
-using namespace std::chrono_literals;
-
 namespace {
+
+using namespace tc;
+using namespace std::chrono_literals;
 
 using Row = std::vector<std::string>;
 

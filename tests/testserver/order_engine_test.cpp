@@ -11,12 +11,11 @@
 #include <regex>
 #include <sstream>
 
+namespace {
 using namespace std::chrono_literals;
 
-namespace {
-
 std::string shippedProductKey() {
-    std::ifstream in(std::string(TC_SOURCE_RESOURCES) + "/LoginPropertyList.plist");
+    std::ifstream in(std::string(TC_TEST_RESOURCES) + "/LoginPropertyList.plist");
     std::stringstream text;
     text << in.rdbuf();
     std::smatch m;

@@ -5,12 +5,12 @@
 #include "options.h"
 #include "platform/date_format.h"
 #include "price_book.h"
-#include "session/account_details.h"
-#include "session/amp_snapshot_loader.h"
-#include "session/item_details.h"
-#include "session/model_dump.h"
-#include "session/user_info.h"
-#include "session/xml_snapshot_loader.h"
+#include "session/model/model_dump.h"
+#include "session/records/account_details.h"
+#include "session/records/item_details.h"
+#include "session/records/user_info.h"
+#include "session/snapshot/amp_snapshot_loader.h"
+#include "session/snapshot/xml_snapshot_loader.h"
 
 #include <gtest/gtest.h>
 
@@ -18,6 +18,8 @@
 #include <memory>
 
 namespace {
+
+using namespace tc;
 
 // The shipped market and the snapshot context of one sign-in of its demo user.
 class SnapshotAgreement : public ::testing::Test {

@@ -2,11 +2,11 @@
 // zlib and libzmq directly.
 #include "testserver/server_peer.h"
 
+#include "connection/envelope_key.h"
 #include "connection/envelope_opener.h"
 #include "connection/message_base.h"
 #include "connection/stream_deframer.h"
 #include "market.h"
-#include "session/session_key.h"
 #include "test_server.h"
 
 #include <gtest/gtest.h>
@@ -19,9 +19,10 @@
 #include <sstream>
 #include <sys/wait.h>
 
-using namespace std::chrono_literals;
-
 namespace {
+
+using namespace tc;
+using namespace std::chrono_literals;
 
 std::vector<std::string> split(std::string_view text, char separator) {
     std::vector<std::string> out;
@@ -44,7 +45,7 @@ std::size_t records(std::string_view section) {
 
 // The key shipped in the login property list, read from the file itself.
 std::string shippedProductKey() {
-    std::ifstream in(std::string(TC_SOURCE_RESOURCES) + "/LoginPropertyList.plist");
+    std::ifstream in(std::string(TC_TEST_RESOURCES) + "/LoginPropertyList.plist");
     std::stringstream text;
     text << in.rdbuf();
     std::smatch m;

@@ -4,6 +4,8 @@
 
 #include <cstring>
 
+namespace tc {
+
 SocketError SocketError::streamSocket(long code, std::string description) {
     SocketError e;
     e.domain = std::string(StreamSocketErrorDomain);
@@ -56,3 +58,5 @@ SocketError SocketError::tls(long status, std::string detail) {
     e.recoverySuggestion = "Error code definition can be found in Apple's SecureTransport.h";
     return e;
 }
+
+} // namespace tc

@@ -3,6 +3,8 @@
 #include <string>
 #include <string_view>
 
+namespace tc {
+
 inline constexpr std::string_view StreamSocketErrorDomain = "StreamSocketErrorDomain";
 inline constexpr std::string_view PosixErrorDomain = "NSPOSIXErrorDomain";
 inline constexpr std::string_view NetDBErrorDomain = "kCFStreamErrorDomainNetDB";
@@ -48,3 +50,5 @@ struct SocketError {
     static SocketError netdb(int gaiCode);
     static SocketError tls(long status, std::string detail = {});
 };
+
+} // namespace tc

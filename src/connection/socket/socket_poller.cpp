@@ -9,6 +9,8 @@
 #include <stdexcept>
 #include <thread>
 
+namespace tc {
+
 SocketPoller& SocketPoller::shared() {
     // Lives as long as the process; its thread never ends.
     static SocketPoller* poller = new SocketPoller();
@@ -84,3 +86,5 @@ void SocketPoller::run() {
         }
     }
 }
+
+} // namespace tc

@@ -8,6 +8,8 @@
 #include <mutex>
 #include <unordered_map>
 
+namespace tc {
+
 class SocketPoller {
 public:
     enum Interest : std::uint32_t { Read = 1, Write = 2 };
@@ -34,3 +36,5 @@ private:
     std::uint64_t nextId_ = 1;
     std::unordered_map<std::uint64_t, std::shared_ptr<Handler>> handlers_;
 };
+
+} // namespace tc

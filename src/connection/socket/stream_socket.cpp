@@ -23,27 +23,13 @@
 #include <limits>
 #include <poll.h>
 
+namespace tc {
+
 using platform::Clock;
 
 using stream_socket_detail::secondsToDuration;
 
 namespace {
-
-// Closes a descriptor unless released; rides along in tasks that may never run.
-class DescriptorGuard {
-public:
-    explicit DescriptorGuard(int fd) : fd_(fd) {}
-    DescriptorGuard(DescriptorGuard&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
-    DescriptorGuard& operator=(DescriptorGuard&&) = delete;
-    ~DescriptorGuard() {
-        if (fd_ != -1)
-            ::close(fd_);
-    }
-    int release() { return std::exchange(fd_, -1); }
-
-private:
-    int fd_;
-};
 
 SocketAddress addressBytes(const void* address, std::size_t length) {
     const auto* p = static_cast<const std::uint8_t*>(address);
@@ -455,7 +441,7 @@ void StreamSocket::connectSocket(int fd, SocketAddress address, int stateIndex) 
     std::weak_ptr<StreamSocket> weak = weak_from_this();
     auto queue = socketQueue_;
     platform::GlobalQueue::async([weak, queue, fd, address = std::move(address), stateIndex] {
-        DescriptorGuard guard(fd);
+        stream_socket_detail::DescriptorGuard guard(fd);
         int r = ::connect(fd, reinterpret_cast<const sockaddr*>(address.data()),
                           static_cast<socklen_t>(address.size()));
         const int err = r == 0 ? 0 : errno;
@@ -981,3 +967,5 @@ const SocketData& StreamSocket::ZeroData() {
     static const SocketData d{0};
     return d;
 }
+
+} // namespace tc

@@ -26,6 +26,8 @@
 #include <string>
 #include <vector>
 
+namespace tc {
+
 class StreamSocket;
 
 // Raw socket address bytes (sockaddr_in, sockaddr_in6 or sockaddr_un).
@@ -402,3 +404,5 @@ private:
     double alternateAddressDelay_ = 0.3;
     std::size_t readLengthLimit_ = kDefaultReadLengthLimit;
 };
+
+} // namespace tc

@@ -4,6 +4,12 @@
 
 #include <algorithm>
 #include <chrono>
+#include <utility>
+
+#include <openssl/err.h>
+#include <unistd.h>
+
+namespace tc {
 
 namespace stream_socket_detail {
 
@@ -11,6 +17,33 @@ inline platform::Clock::duration secondsToDuration(double seconds) {
     // Clamp absurd values instead of overflowing the clock's representation.
     seconds = std::clamp(seconds, 0.0, 1e9);
     return std::chrono::duration_cast<platform::Clock::duration>(std::chrono::duration<double>(seconds));
+}
+
+// Closes a descriptor unless released; rides along in tasks that may never run.
+class DescriptorGuard {
+public:
+    explicit DescriptorGuard(int fd) : fd_(fd) {}
+    DescriptorGuard(DescriptorGuard&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+    DescriptorGuard& operator=(DescriptorGuard&&) = delete;
+    ~DescriptorGuard() {
+        if (fd_ != -1)
+            ::close(fd_);
+    }
+    int release() { return std::exchange(fd_, -1); }
+
+private:
+    int fd_;
+};
+
+// The oldest queued OpenSSL error as text ("" when none); the queue is emptied.
+inline std::string openSSLErrorText() {
+    unsigned long e = ERR_get_error();
+    ERR_clear_error();
+    if (e == 0)
+        return std::string();
+    char text[256];
+    ERR_error_string_n(e, text, sizeof text);
+    return text;
 }
 
 } // namespace stream_socket_detail
@@ -46,3 +79,5 @@ void StreamSocket::notifyDelegate(F&& f) {
             f(*d, self);
     });
 }
+
+} // namespace tc

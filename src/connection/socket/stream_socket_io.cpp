@@ -17,6 +17,8 @@
 #include <limits>
 #include <optional>
 
+namespace tc {
+
 using stream_socket_detail::secondsToDuration;
 
 namespace {
@@ -24,15 +26,6 @@ constexpr std::size_t kTLSReadDefault = 32768;
 constexpr std::size_t kTLSReadExtra = 16384;
 constexpr std::size_t kTLSWritePiece = 32768;
 
-std::string openSSLErrorText() {
-    unsigned long e = ERR_get_error();
-    ERR_clear_error();
-    if (e == 0)
-        return std::string();
-    char text[256];
-    ERR_error_string_n(e, text, sizeof text);
-    return text;
-}
 } // namespace
 
 // ---------------------------------------------------------------------------------------------------------
@@ -333,7 +326,7 @@ void StreamSocket::doReadData() {
                     ERR_clear_error();
                 } else {
                     sslErrCode_ = errSSLProtocol;
-                    error = SocketError::tls(errSSLProtocol, openSSLErrorText());
+                    error = SocketError::tls(errSSLProtocol, stream_socket_detail::openSSLErrorText());
                 }
                 break;
             }
@@ -554,7 +547,7 @@ void StreamSocket::doWriteData() {
                 waiting = true;
             } else {
                 sslErrCode_ = errSSLProtocol;
-                error = SocketError::tls(errSSLProtocol, openSSLErrorText());
+                error = SocketError::tls(errSSLProtocol, stream_socket_detail::openSSLErrorText());
             }
             break;
         }
@@ -688,3 +681,5 @@ void StreamSocket::doTimeoutWithExtension(IoSide side, double extension) {
                                                                : StreamSocketWriteTimeoutError));
     }
 }
+
+} // namespace tc

@@ -14,6 +14,8 @@
 #include <charconv>
 #include <cstring>
 
+namespace tc {
+
 namespace {
 
 constexpr int kMaxAcceptsPerEvent = 64;
@@ -22,21 +24,6 @@ SocketAddress addressBytes(const void* address, std::size_t length) {
     const auto* p = static_cast<const std::uint8_t*>(address);
     return SocketAddress(p, p + length);
 }
-
-class DescriptorGuard {
-public:
-    explicit DescriptorGuard(int fd) : fd_(fd) {}
-    DescriptorGuard(DescriptorGuard&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
-    DescriptorGuard& operator=(DescriptorGuard&&) = delete;
-    ~DescriptorGuard() {
-        if (fd_ != -1)
-            ::close(fd_);
-    }
-    int release() { return std::exchange(fd_, -1); }
-
-private:
-    int fd_;
-};
 
 } // namespace
 
@@ -198,7 +185,7 @@ bool StreamSocket::doAccept(int listenFD) {
     }
     std::weak_ptr<StreamSocketDelegate> weakDelegate = delegate_;
     DelegateQueue queue = delegateQueue_;
-    DescriptorGuard guard(child);
+    stream_socket_detail::DescriptorGuard guard(child);
     delegateQueue_.async(
         [listener, weakDelegate, queue, address, family, guard = std::move(guard)]() mutable {
             auto d = weakDelegate.lock();
@@ -425,3 +412,5 @@ bool StreamSocket::connectToUrl(const std::filesystem::path& url, double timeout
         *errPtr = *err;
     return ok;
 }
+
+} // namespace tc

@@ -4,6 +4,8 @@
 #include <cassert>
 #include <cstring>
 
+namespace tc {
+
 StreamReadPacket::StreamReadPacket(SocketBuffer data, std::size_t startOffset, std::size_t maxLength,
                                    double timeout, std::size_t readLength,
                                    std::optional<SocketData> terminator, long tag)
@@ -77,3 +79,5 @@ std::size_t StreamReadPacket::readLengthForTermWithPreBuffer(const StreamSocketP
     }
     return available;
 }
+
+} // namespace tc

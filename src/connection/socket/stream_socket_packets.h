@@ -9,6 +9,8 @@
 #include <optional>
 #include <vector>
 
+namespace tc {
+
 using SocketData = std::vector<std::uint8_t>;
 using SocketBuffer = std::shared_ptr<SocketData>;
 
@@ -65,3 +67,5 @@ public:
     explicit StreamSpecialPacket(StreamSocketTLSSettings settings) : tlsSettings(std::move(settings)) {}
     StreamSocketTLSSettings tlsSettings;
 };
+
+} // namespace tc

@@ -2,6 +2,8 @@
 
 #include <cassert>
 
+namespace tc {
+
 StreamSocketPreBuffer::StreamSocketPreBuffer(std::size_t capacity) : storage_(capacity) {}
 
 void StreamSocketPreBuffer::ensureCapacityForWrite(std::size_t length) {
@@ -21,3 +23,5 @@ void StreamSocketPreBuffer::didWrite(std::size_t count) {
     assert(count <= availableSpace());
     writeOffset_ += count;
 }
+
+} // namespace tc

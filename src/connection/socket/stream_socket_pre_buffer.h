@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <vector>
 
+namespace tc {
+
 class StreamSocketPreBuffer {
 public:
     explicit StreamSocketPreBuffer(std::size_t capacity);
@@ -28,3 +30,5 @@ private:
     std::size_t readOffset_ = 0;
     std::size_t writeOffset_ = 0;
 };
+
+} // namespace tc

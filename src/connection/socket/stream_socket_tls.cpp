@@ -18,17 +18,9 @@
 #include <map>
 #include <mutex>
 
-namespace {
+namespace tc {
 
-std::string openSSLErrorText() {
-    unsigned long e = ERR_get_error();
-    ERR_clear_error();
-    if (e == 0)
-        return std::string();
-    char text[256];
-    ERR_error_string_n(e, text, sizeof text);
-    return text;
-}
+namespace {
 
 // Sessions kept for resumption, by the caller's peer id.
 struct SessionCache {
@@ -400,7 +392,7 @@ void StreamSocket::continueHandshake() {
         return;
     }
     lastSSLHandshakeError_ = errSSLProtocol;
-    closeWithError(SocketError::tls(errSSLProtocol, openSSLErrorText()));
+    closeWithError(SocketError::tls(errSSLProtocol, stream_socket_detail::openSSLErrorText()));
 }
 
 void StreamSocket::askDelegateForTrust() {
@@ -535,3 +527,5 @@ void StreamSocket::endTLS() {
     handshakeWantsWrite_ = false;
     sslPeerID_.clear();
 }
+
+} // namespace tc

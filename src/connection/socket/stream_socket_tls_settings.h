@@ -10,6 +10,8 @@
 #include <variant>
 #include <vector>
 
+namespace tc {
+
 // Own identity of a TLS endpoint: a private key and its certificate, followed by any intermediates.
 struct StreamSocketTLSIdentity {
     std::shared_ptr<EVP_PKEY> key;
@@ -54,3 +56,5 @@ struct StreamSocketTrust {
     long verifyResult = 0; // X509_V_OK when the default verification passed
     std::string verifyResultText;
 };
+
+} // namespace tc

@@ -6,6 +6,8 @@
 
 #include <cerrno>
 
+namespace tc {
+
 void ZMQContext::getZMQVersion(int* major, int* minor, int* patch) {
     int a = 0, b = 0, c = 0;
     zmq_version(&a, &b, &c);
@@ -96,3 +98,5 @@ void ZMQContext::terminate() {
     }
     terminated_.store(true);
 }
+
+} // namespace tc

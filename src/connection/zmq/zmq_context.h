@@ -13,6 +13,8 @@
 #include <mutex>
 #include <vector>
 
+namespace tc {
+
 class ZMQSocket;
 
 class ZMQContext : public std::enable_shared_from_this<ZMQContext> {
@@ -51,3 +53,5 @@ private:
     mutable std::mutex socketsLock_;
     std::map<const ZMQSocket*, std::shared_ptr<ZMQSocket>> sockets_;
 };
+
+} // namespace tc

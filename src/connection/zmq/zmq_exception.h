@@ -5,6 +5,8 @@
 #include <stdexcept>
 #include <string>
 
+namespace tc {
+
 class ZMQException : public std::runtime_error {
 public:
     static constexpr const char* kName = "ZMQException";
@@ -23,3 +25,5 @@ private:
     std::string reason_;
     int code_;
 };
+
+} // namespace tc

@@ -12,6 +12,8 @@
 #include <cstring>
 #include <stdexcept>
 
+namespace tc {
+
 std::string ZMQFeedSubscriber::depthTopic(std::string_view code) {
     return fmt::format("MD_{};", code);
 }
@@ -207,3 +209,5 @@ void ZMQFeedSubscriber::run(std::shared_ptr<ZMQSocket> socket, std::shared_ptr<Z
     }
     running_.store(false);
 }
+
+} // namespace tc

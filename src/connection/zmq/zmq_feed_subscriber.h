@@ -18,6 +18,8 @@
 #include <string_view>
 #include <thread>
 
+namespace tc {
+
 class ZMQContext;
 class ZMQSocket;
 
@@ -87,3 +89,5 @@ private:
     std::mutex controlLock_; // connect and stop
     std::thread thread_;
 };
+
+} // namespace tc

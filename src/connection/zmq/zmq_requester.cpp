@@ -10,6 +10,8 @@
 #include <cerrno>
 #include <stdexcept>
 
+namespace tc {
+
 using platform::Clock;
 
 const char* describe(ZMQRequestError error) {
@@ -317,3 +319,5 @@ void ZMQRequester::deliver(const RequestMessage& request, std::string reply) {
         platform::Log::error("request socket: reply handler failed: {}", e.what());
     }
 }
+
+} // namespace tc

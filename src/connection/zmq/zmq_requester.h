@@ -24,6 +24,8 @@
 #include <string_view>
 #include <thread>
 
+namespace tc {
+
 class ZMQContext;
 class ZMQSocket;
 
@@ -125,3 +127,5 @@ private:
     std::mutex controlLock_; // connect and stop
     std::thread thread_;
 };
+
+} // namespace tc

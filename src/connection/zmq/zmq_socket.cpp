@@ -9,6 +9,8 @@
 #include <cstring>
 #include <stdexcept>
 
+namespace tc {
+
 std::string ZMQSocket::nameForSocketType(int type) {
     static constexpr std::array<const char*, 9> kNames = {"ZMQ_PAIR", "ZMQ_PUB",  "ZMQ_SUB",
                                                           "ZMQ_REQ",  "ZMQ_REP",  "ZMQ_XREQ",
@@ -215,3 +217,5 @@ void ZMQSocket::getPollItem(zmq_pollitem_t* outItem, short events) const {
     outItem->events = events;
     outItem->revents = 0;
 }
+
+} // namespace tc

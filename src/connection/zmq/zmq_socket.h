@@ -15,6 +15,8 @@
 #include <string>
 #include <string_view>
 
+namespace tc {
+
 class ZMQContext;
 
 class ZMQSocket {
@@ -84,3 +86,5 @@ private:
     mutable std::mutex endpointLock_;
     std::string endpoint_;
 };
+
+} // namespace tc

@@ -32,7 +32,7 @@ QFont pixelFont(const QFont& base, int pixels) {
 
 } // namespace
 
-ChartController::ChartController(charts::ChartSource& source, QWidget* parent)
+ChartController::ChartController(tc::charts::ChartSource& source, QWidget* parent)
     : QWidget(parent), source_(source) {
     const TitledGraph parts = addTitledGraph(*this);
     title_ = parts.title;
@@ -63,7 +63,7 @@ ChartController::~ChartController() {
 }
 
 void ChartController::setValue(const QString& code, const QString& startKey) {
-    const auto key = charts::parseStartKey(startKey.toStdString());
+    const auto key = tc::charts::parseStartKey(startKey.toStdString());
     if (!key)
         return;
     resetCrosshairToggle();
@@ -86,8 +86,8 @@ void ChartController::loadBars() {
         constructGraph();
         return;
     }
-    request_ = source_.requestBars(chart_.code(), chart_.interval().text, charts::PriceChart::kRequestedBars,
-                                   [this] { barsArrived(); });
+    request_ = source_.requestBars(chart_.code(), chart_.interval().text,
+                                   tc::charts::PriceChart::kRequestedBars, [this] { barsArrived(); });
 }
 
 void ChartController::barsArrived() {
@@ -115,20 +115,20 @@ void ChartController::addPricePlot() {
         return;
     std::unique_ptr<plot::Plot> price;
     switch (*type) {
-    case charts::ChartType::Line: {
+    case tc::charts::ChartType::Line: {
         auto line = std::make_unique<plot::LinePlot>(kLinePlot);
         line->pen = QPen(QColor(Qt::green), 1.5);
         price = std::move(line);
         break;
     }
-    case charts::ChartType::Ohlc:
+    case tc::charts::ChartType::Ohlc:
         price = std::make_unique<plot::TradingRangePlot>(kOhlcPlot, plot::TradingRangePlot::Style::Ohlc);
         break;
-    case charts::ChartType::Candlestick:
+    case tc::charts::ChartType::Candlestick:
         price =
             std::make_unique<plot::TradingRangePlot>(kCandlePlot, plot::TradingRangePlot::Style::Candlestick);
         break;
-    case charts::ChartType::BidAsk: {
+    case tc::charts::ChartType::BidAsk: {
         resetCrosshairToggle();
         plot::Legend legend;
         legend.font = pixelFont(font(), 11);
@@ -150,7 +150,8 @@ void ChartController::addPricePlot() {
         price->setDataSource(this);
         graph_->addPlot(std::move(price));
     }
-    graph_->defaultPlotSpace().setAllowsUserInteraction(!crosshairMode_ && type != charts::ChartType::BidAsk);
+    graph_->defaultPlotSpace().setAllowsUserInteraction(!crosshairMode_ &&
+                                                        type != tc::charts::ChartType::BidAsk);
 }
 
 void ChartController::refreshView() {
@@ -179,7 +180,7 @@ void ChartController::refreshView() {
         label.x = space.xRange().end();
         label.y = *price;
         label.displacement = QPointF(2, 0);
-        label.text = QString::fromStdString(charts::formatPrice(*price, chart_.decimals()));
+        label.text = QString::fromStdString(tc::charts::formatPrice(*price, chart_.decimals()));
         label.fill = colour;
         label.font = pixelFont(font(), 12);
         label.pinned = true;
@@ -217,13 +218,13 @@ void ChartController::crosshairToggleSelection() {
     if (!crosshairMode_)
         hideCrosshair();
     graph_->defaultPlotSpace().setAllowsUserInteraction(!crosshairMode_ &&
-                                                        chart_.type() != charts::ChartType::BidAsk);
+                                                        chart_.type() != tc::charts::ChartType::BidAsk);
 }
 
 void ChartController::resetCrosshairToggle() {
     crosshairMode_ = false;
     hideCrosshair();
-    graph_->defaultPlotSpace().setAllowsUserInteraction(chart_.type() != charts::ChartType::BidAsk);
+    graph_->defaultPlotSpace().setAllowsUserInteraction(chart_.type() != tc::charts::ChartType::BidAsk);
 }
 
 void ChartController::chartScrollToEnd() {
@@ -232,7 +233,7 @@ void ChartController::chartScrollToEnd() {
 }
 
 void ChartController::keyPressEvent(QKeyEvent* event) {
-    const charts::AxisRange x = chart_.viewport().xRange();
+    const tc::charts::AxisRange x = chart_.viewport().xRange();
     const double middle = x.location + x.length / 2;
     switch (event->key()) {
     case Qt::Key_Left:
@@ -268,9 +269,9 @@ void ChartController::newChartData() {
     if (!quote)
         return;
     const auto bid = chart_.bid(), ask = chart_.ask();
-    const charts::LiveStep step = chart_.applyQuote(*quote);
-    if (step == charts::LiveStep::Updated || step == charts::LiveStep::Rolled || bid != chart_.bid() ||
-        ask != chart_.ask())
+    const tc::charts::LiveStep step = chart_.applyQuote(*quote);
+    if (step == tc::charts::LiveStep::Updated || step == tc::charts::LiveStep::Rolled ||
+        bid != chart_.bid() || ask != chart_.ask())
         refreshView();
 }
 
@@ -288,7 +289,7 @@ std::size_t ChartController::numberOfRecords(const plot::Plot&) const {
 }
 
 std::span<const double> ChartController::numbers(const plot::Plot& plot, plot::PlotField field) const {
-    const charts::BarSeries& bars = chart_.bars();
+    const tc::charts::BarSeries& bars = chart_.bars();
     const QString& id = plot.identifier();
     switch (field) {
     case plot::PlotField::Y:
@@ -369,7 +370,7 @@ void ChartController::showCrosshair(QPointF view) {
     marker.x = static_cast<double>(*bar);
     marker.y = close;
     marker.pen = QPen(kAskColour, 2.0);
-    marker.tag = QString::fromStdString(charts::formatPrice(close, chart_.decimals()));
+    marker.tag = QString::fromStdString(tc::charts::formatPrice(close, chart_.decimals()));
     marker.font = pixelFont(font(), 12);
     graph_->setCrosshair(marker);
     overlayLabel_->setText(QString::fromStdString(chart_.crosshairText(*bar)));

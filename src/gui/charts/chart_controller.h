@@ -20,7 +20,7 @@ class ChartController : public QWidget, private plot::PlotDataSource, private pl
     Q_OBJECT
 
 public:
-    explicit ChartController(charts::ChartSource& source, QWidget* parent = nullptr);
+    explicit ChartController(tc::charts::ChartSource& source, QWidget* parent = nullptr);
     ~ChartController() override;
 
     // Starts the chart of `code` with the start key "interval#type" ("1#3": one-minute
@@ -45,7 +45,7 @@ public:
     // Hides the title line ("EURUSD, One Minute") above the graph.
     void setHeaderHidden(bool hidden);
 
-    const charts::PriceChart& chart() const { return chart_; }
+    const tc::charts::PriceChart& chart() const { return chart_; }
     plot::GraphView& graph() { return *graph_; }
     QLabel& titleLabel() { return *title_; }
     QLabel& overlayLabel() { return *overlayLabel_; }
@@ -79,9 +79,9 @@ private:
     void showCrosshair(QPointF view);
     void hideCrosshair();
 
-    charts::ChartSource& source_;
-    charts::PriceChart chart_;
-    std::unique_ptr<charts::ChartRequest> request_;
+    tc::charts::ChartSource& source_;
+    tc::charts::PriceChart chart_;
+    std::unique_ptr<tc::charts::ChartRequest> request_;
     int themeNumber_ = 0;
     bool crosshairMode_ = false;
     std::optional<std::size_t> selected_;

@@ -43,7 +43,7 @@ void PieChartController::loadChart(const QStringList& titles, const QList<double
     for (const QString& t : titles)
         texts.push_back(t.toStdString());
     const std::vector<double> numbers(values.begin(), values.end());
-    slices_ = charts::pieSlices(texts, numbers);
+    slices_ = tc::charts::pieSlices(texts, numbers);
     sizes_.clear();
     for (const auto& s : slices_)
         sizes_.push_back(s.size);
@@ -76,7 +76,7 @@ void PieChartController::layoutPie() {
     legend.font = font;
     legend.textColor = QColor(Qt::gray);
     for (std::size_t i = 0; i < slices_.size(); ++i)
-        legend.entries.push_back({QString::fromStdString(charts::legendText(slices_[i])), sliceColor(i)});
+        legend.entries.push_back({QString::fromStdString(tc::charts::legendText(slices_[i])), sliceColor(i)});
     legend.displacement = QPointF(-kLegendGap, 0);
     // The pie takes the room left of the legend, so the two never overlap.
     const double legendWidth = legend.entries.isEmpty() ? 0 : legend.size().width() + 2 * kLegendGap;
@@ -120,7 +120,8 @@ std::span<const double> PieChartController::numbers(const plot::Plot&, plot::Plo
 }
 
 QString PieChartController::legendTitle(const plot::PiePlot&, std::size_t record) const {
-    return record < slices_.size() ? QString::fromStdString(charts::legendText(slices_[record])) : QString();
+    return record < slices_.size() ? QString::fromStdString(tc::charts::legendText(slices_[record]))
+                                   : QString();
 }
 
 QColor PieChartController::sliceFill(const plot::PiePlot&, std::size_t record) const {

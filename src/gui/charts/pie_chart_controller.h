@@ -31,7 +31,7 @@ public:
     void applyTheme(int theme);
 
     static QColor sliceColor(std::size_t index);
-    const std::vector<charts::PieSlice>& slices() const { return slices_; }
+    const std::vector<tc::charts::PieSlice>& slices() const { return slices_; }
     QLabel& titleLabel() { return *title_; }
     plot::GraphView& graph() { return *graph_; }
     // The pie's centre and radius in the graph's coordinates.
@@ -50,7 +50,7 @@ private:
     void constructGraph();
     void layoutPie();
 
-    std::vector<charts::PieSlice> slices_;
+    std::vector<tc::charts::PieSlice> slices_;
     std::vector<double> sizes_;
     bool constructed_ = false;
     QLabel* title_ = nullptr;

@@ -218,7 +218,7 @@ void BarPlot::draw(QPainter& painter, const PlotSpace& space, const PlotTheme&) 
 
 std::vector<double> PiePlot::sliceSpans() const {
     const auto sizes = field(PlotField::SliceWidth);
-    return charts::sliceAngles(sizes.first(std::min(sizes.size(), records())));
+    return tc::charts::sliceAngles(sizes.first(std::min(sizes.size(), records())));
 }
 
 QPointF PiePlot::centreIn(const PlotSpace& space) const {

@@ -10,7 +10,7 @@
 namespace plot {
 
 // A range of plot coordinates: where it starts and how long it is.
-using PlotRange = charts::AxisRange;
+using PlotRange = tc::charts::AxisRange;
 
 enum class Coordinate { X, Y };
 

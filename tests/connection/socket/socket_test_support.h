@@ -20,7 +20,7 @@
 #include <string>
 #include <vector>
 
-namespace sockettest {
+namespace tc::sockettest {
 
 using namespace std::chrono_literals;
 
@@ -333,4 +333,4 @@ inline bool peerClosed(int fd) {
     return ::recv(fd, &c, 1, 0) == 0;
 }
 
-} // namespace sockettest
+} // namespace tc::sockettest

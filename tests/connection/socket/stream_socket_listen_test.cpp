@@ -9,9 +9,10 @@
 #include <filesystem>
 #include <string>
 
-using namespace sockettest;
-
 namespace {
+
+using namespace tc;
+using namespace sockettest;
 
 class StreamSocketListenTest : public ::testing::Test {
 protected:

@@ -8,6 +8,8 @@
 
 namespace {
 
+using namespace tc;
+
 SocketData bytes(std::string_view text) {
     return SocketData(text.begin(), text.end());
 }

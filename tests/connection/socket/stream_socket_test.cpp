@@ -9,9 +9,10 @@
 #include <cmath>
 #include <string>
 
-using namespace sockettest;
-
 namespace {
+
+using namespace tc;
+using namespace sockettest;
 
 class StreamSocketTest : public ::testing::Test {
 protected:

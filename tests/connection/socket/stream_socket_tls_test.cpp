@@ -10,9 +10,10 @@
 
 #include <string>
 
-using namespace sockettest;
-
 namespace {
+
+using namespace tc;
+using namespace sockettest;
 
 // A fresh key and a self-signed certificate for "localhost", valid for a day.
 StreamSocketTLSIdentity makeSelfSignedIdentity() {

@@ -11,6 +11,8 @@
 
 namespace {
 
+using namespace tc;
+
 using namespace std::chrono_literals;
 using zmqtest::bindLoopback;
 using zmqtest::contains;

@@ -14,12 +14,16 @@
 #include <utility>
 #include <vector>
 
+namespace tc {
 // Readable failure messages.
 void PrintTo(ZMQRequestError error, std::ostream* os) {
     *os << describe(error);
 }
+} // namespace tc
 
 namespace {
+
+using namespace tc;
 
 using namespace std::chrono_literals;
 using zmqtest::bindLoopback;

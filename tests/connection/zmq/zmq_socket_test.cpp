@@ -12,6 +12,8 @@
 
 namespace {
 
+using namespace tc;
+
 using zmqtest::bindLoopback;
 
 // Collects the error lines the layer logs while it lives.

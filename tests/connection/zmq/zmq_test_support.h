@@ -15,7 +15,7 @@
 #include <thread>
 #include <vector>
 
-namespace zmqtest {
+namespace tc::zmqtest {
 
 using namespace std::chrono_literals;
 
@@ -74,4 +74,4 @@ inline bool finishesWithin(std::function<void()> work, std::chrono::milliseconds
     return finished.wait_for(limit) == std::future_status::ready;
 }
 
-} // namespace zmqtest
+} // namespace tc::zmqtest

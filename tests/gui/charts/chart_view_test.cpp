@@ -20,28 +20,28 @@
 
 namespace {
 
-class FakeSource final : public charts::ChartSource {
+class FakeSource final : public tc::charts::ChartSource {
 public:
-    std::optional<charts::LiveQuote> live;
-    charts::ChartDataStore store;
+    std::optional<tc::charts::LiveQuote> live;
+    tc::charts::ChartDataStore store;
     int requests = 0;
     std::function<void()> arrive;
 
-    std::optional<charts::InstrumentInfo> instrument(std::string_view code) override {
+    std::optional<tc::charts::InstrumentInfo> instrument(std::string_view code) override {
         if (code != "EURUSD")
             return std::nullopt;
-        return charts::InstrumentInfo{"EURUSD", 2};
+        return tc::charts::InstrumentInfo{"EURUSD", 2};
     }
-    std::optional<charts::LiveQuote> quote(std::string_view) override { return live; }
-    std::shared_ptr<const charts::BarSeries> cachedBars(std::string_view key,
-                                                        std::chrono::seconds age) override {
+    std::optional<tc::charts::LiveQuote> quote(std::string_view) override { return live; }
+    std::shared_ptr<const tc::charts::BarSeries> cachedBars(std::string_view key,
+                                                            std::chrono::seconds age) override {
         return store.freshBars(key, age);
     }
-    std::unique_ptr<charts::ChartRequest> requestBars(std::string_view, std::string_view, int,
-                                                      std::function<void()> arrived) override {
+    std::unique_ptr<tc::charts::ChartRequest> requestBars(std::string_view, std::string_view, int,
+                                                          std::function<void()> arrived) override {
         ++requests;
         arrive = std::move(arrived);
-        return std::make_unique<charts::ChartRequest>();
+        return std::make_unique<tc::charts::ChartRequest>();
     }
 };
 
@@ -205,8 +205,8 @@ TEST_F(ChartViewTest, DragAndWheelMoveTheWindowAlongTheBars) {
 }
 
 TEST_F(ChartViewTest, BarsComeFromTheCacheWhileYoungerThanOneBarAndTheTimerGoesWithTheChart) {
-    auto clock = std::make_shared<platform::ManualClock>();
-    platform::ScopedClock scoped(clock);
+    auto clock = std::make_shared<tc::platform::ManualClock>();
+    tc::platform::ScopedClock scoped(clock);
     source.store.clear();
     view.setValue("EURUSD", "1#1");
     EXPECT_EQ(source.requests, 1);
@@ -223,7 +223,8 @@ TEST_F(ChartViewTest, BarsComeFromTheCacheWhileYoungerThanOneBarAndTheTimerGoesW
     // A live quote in the next minute starts a bar; the following window moves along.
     source.store.fillChartData(reply(10), 4);
     source.arrive();
-    source.live = charts::LiveQuote{charts::wallSeconds({2024, 3, 11, 10, 10, 30}), 121, 120.9, 121.1};
+    source.live =
+        tc::charts::LiveQuote{tc::charts::wallSeconds({2024, 3, 11, 10, 10, 30}), 121, 120.9, 121.1};
     view.newChartData();
     EXPECT_EQ(view.chart().bars().size(), 11u);
     EXPECT_EQ(space().xRange().end(), 10.5);
@@ -262,7 +263,7 @@ TEST(PieChartView, SlicesLegendAndAnglesFollowTheValuesInOrder) {
 
     // An account without equity: every share is an empty slice, and nothing is drawn.
     const std::vector<std::string> codes{"EURUSD"};
-    const auto shares = charts::equityShares(
+    const auto shares = tc::charts::equityShares(
         codes, [](std::string_view) { return 50.0; }, 0, 100, false);
     QStringList titles;
     QList<double> values;

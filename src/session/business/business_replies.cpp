@@ -1,0 +1,264 @@
+// Account summary, password-change and demo-registration replies; the ping and the network speed.
+#include "connection/login_inputdata.h"
+#include "connection/message_cracker.h"
+#include "connection/wire_date.h"
+#include "connection/wire_fields.h"
+#include "connection/wire_names.h"
+#include "platform/lenient.h"
+#include "platform/log.h"
+#include "session/business/business_base.h"
+#include "session/business/session_events.h"
+#include "session/model/collection_keys.h"
+#include "session/records/account_details.h"
+#include "session/text/formatter.h"
+
+#include <algorithm>
+#include <cctype>
+#include <chrono>
+
+namespace tc {
+
+namespace tag = wire::tag;
+
+namespace {
+
+std::int32_t intValue(std::string_view text) {
+    return static_cast<std::int32_t>(
+        std::clamp<std::int64_t>(platform::lenientInteger(text), INT32_MIN, INT32_MAX));
+}
+
+std::string lowercaseAscii(std::string_view text) {
+    std::string out(text);
+    for (char& c : out)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return out;
+}
+
+} // namespace
+
+void BusinessBase::UpdateAccountDetails(const std::vector<std::string>& fields,
+                                        const std::string& accountId) {
+    auto it = session_.AccountDetailCollection.find(accountId);
+    if (it == session_.AccountDetailCollection.end() || !it->second)
+        return;
+    AccountDetails& account = *it->second;
+    const bool onlyAccount = session_.AccountDetailCollection.size() == 1;
+    for (const std::string& piece : fields) {
+        const wire::Field f = wire::parseField(piece);
+        if (!f.hasValue)
+            continue;
+        switch (f.tag) {
+        case tag::kAccountStatus: {
+            int status = 0;
+            switch (platform::lenientInteger(f.value)) {
+            case 814:
+                status = 1;
+                break;
+            case 815:
+                status = 2;
+                break;
+            case 816:
+                status = 3;
+                break;
+            case 817:
+                status = 4;
+                break;
+            case 819:
+                status = 6;
+                break;
+            case 825:
+                status = 5;
+                break;
+            default:
+                status = 0;
+                break;
+            }
+            account.tradingStatus = status;
+            if (account.previoustradingStatus == status)
+                break;
+            switch (status) {
+            case 1:
+            case 2:
+            case 4:
+                account.previoustradingStatus = status;
+                subscribeAllItems(true);
+                break;
+            case 3:
+            case 6:
+                account.previoustradingStatus = status;
+                if (onlyAccount)
+                    subscribeAllItems(false);
+                break;
+            case 5:
+                account.previoustradingStatus = status;
+                services_.requests->requestEquityPriceinfo(account.AccountId);
+                break;
+            default:
+                break;
+            }
+            break;
+        }
+        case tag::kAccount:
+            account.AccountId = intValue(f.value);
+            break;
+        case tag::kUsedMargin:
+            account.UsedMargin = platform::lenientReal(f.value);
+            break;
+        case tag::kAvailableMargin:
+            account.AvailableMargin = platform::lenientReal(f.value);
+            break;
+        case tag::kOneSideMargin:
+            account.oneSideMargin = platform::lenientReal(f.value);
+            break;
+        case tag::kMarginStatus: {
+            const std::int32_t margin = intValue(f.value);
+            account.MarginStatus = margin;
+            account.accountMarginStatus = margin;
+            if (account.previousaccountMarginStatus != margin) {
+                account.previousaccountMarginStatus = margin;
+                if (margin == 2)
+                    services_.notifications->MarginCallNotification(sessionKey(account.AccountId));
+            }
+            break;
+        }
+        case tag::kEquity:
+            account.Equity = platform::lenientReal(f.value);
+            break;
+        case tag::kLeverage:
+            account.LeverageOnPositions = platform::lenientReal(f.value);
+            break;
+        case tag::kStorage:
+            account.AccumulatingStorage = platform::lenientReal(f.value);
+            break;
+        case tag::kCollateral:
+            account.CollateralSecurity = platform::lenientReal(f.value);
+            break;
+        case tag::kBalance:
+            account.Balance = platform::lenientReal(f.value);
+            break;
+        default:
+            break;
+        }
+    }
+}
+
+void BusinessBase::UpdateUserInfo(const std::vector<std::string>& fields) {
+    bool success = false;
+    std::optional<std::string> newPassword;
+    for (const std::string& piece : fields) {
+        const wire::Field f = wire::parseField(piece);
+        if (!f.hasValue)
+            continue;
+        if (f.tag == tag::kText && lowercaseAscii(f.value) == "success")
+            success = true;
+        else if (f.tag == tag::kNewPassword)
+            newPassword = std::string(f.value);
+    }
+    // The stored password follows the server only when the change went through.
+    if (success) {
+        if (newPassword)
+            logindata_.setPassword(*newPassword);
+        postMain([this] { services_.notifications->passwordChangeNotification(); });
+    }
+}
+
+void BusinessBase::DemoUserCreationResponse(const std::vector<std::string>& fields) {
+    std::optional<std::string> user, password;
+    for (const std::string& piece : fields) {
+        const wire::Field f = wire::parseField(piece);
+        if (!f.hasValue)
+            continue;
+        if (f.tag == tag::kUserName)
+            user = std::string(f.value);
+        else if (f.tag == tag::kPassword)
+            password = std::string(f.value);
+    }
+    if (user && password) {
+        postMain([this, user = *user, password = *password] {
+            services_.notifications->demoUserCreationNotification(user, password);
+        });
+    } else {
+        postMain([this] { services_.notifications->demoUserCreationFailureNotification(); });
+    }
+}
+
+// ---- ping ----
+
+void BusinessBase::startPingTimer() {
+    std::lock_guard lock(timerLock_);
+    if (pingTimer_) {
+        // One timer per session: a repeated login completion restarts nothing.
+        if (!pingTimer_->isRunning())
+            pingTimer_->start();
+        return;
+    }
+    pingTimer_ = std::make_unique<platform::RepeatingTimer>(std::chrono::seconds(1),
+                                                            [this] { services_.requests->pingToserver(); });
+    pingTimer_->start();
+}
+
+void BusinessBase::stopPingTimer() {
+    std::lock_guard lock(timerLock_);
+    if (pingTimer_)
+        pingTimer_->stop();
+}
+
+bool BusinessBase::isPingTimerRunning() const {
+    std::lock_guard lock(timerLock_);
+    return pingTimer_ && pingTimer_->isRunning();
+}
+
+std::int32_t BusinessBase::networkSpeedClass(double elapsed) {
+    if (elapsed >= 0 && elapsed < 1)
+        return 0;
+    if (elapsed >= 1 && elapsed < 2)
+        return 1;
+    if (elapsed >= 2 && elapsed <= 3)
+        return 2;
+    return 3;
+}
+
+void BusinessBase::handlePingReply(const std::vector<std::string>& fields) {
+    for (const std::string& piece : fields) {
+        const wire::Field f = wire::parseField(piece);
+        if (!f.hasValue || f.tag != tag::kTime)
+            continue;
+        if (std::optional<platform::Date> date = wire::parseDate(f.value)) {
+            std::lock_guard lock(valuesLock_);
+            serverDate_ = *date;
+        }
+    }
+    const std::optional<platform::Clock::time_point> sent = pingTime();
+    if (sent)
+        calculateNetworkSpeed(*sent);
+    else
+        platform::Log::debug("ping reply without a ping sent");
+}
+
+void BusinessBase::calculateNetworkSpeed(platform::Clock::time_point since) {
+    const double elapsed = std::chrono::duration<double>(platform::Clock::currentTime() - since).count();
+    networkspeedStatus_.store(networkSpeedClass(elapsed));
+    postMain([this, text = ServerTime()] { services_.notifications->postnetworkspeedNotification(text); });
+}
+
+void BusinessBase::calculateNetworkSpeedFromServerDate() {
+    const std::optional<platform::Date> date = serverDate();
+    const double elapsed = date ? platform::Date::now().secondsSince1970 - date->secondsSince1970 : -1.0;
+    networkspeedStatus_.store(networkSpeedClass(elapsed));
+    postMain([this, text = ServerTime()] { services_.notifications->postnetworkspeedNotification(text); });
+}
+
+void BusinessBase::userNotificationCenterDidActivateNotification(
+    const std::map<std::string, std::string>& userInfo) {
+    auto it = userInfo.find("AppDownloadURL");
+    if (it == userInfo.end() || it->second.empty())
+        return;
+    if (!SessionEvents::isOpenableURL(it->second)) {
+        platform::Log::warning("download address from the server is not a web address; not opened");
+        return;
+    }
+    application_.openURL(it->second);
+    application_.terminate();
+}
+
+} // namespace tc

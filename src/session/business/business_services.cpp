@@ -1,0 +1,166 @@
+// The minimal stand-ins the session object runs with until the real neighbours are plugged in. They
+// do what a headless login needs and log the rest:
+// - notifications and banners are SessionEvents', journal lines JournalData's;
+// - requests go to the session's own SessionRequests;
+// - execution reports and the data service's order rows go to the attached order side (see
+//   BusinessBase::attachOrderSide) unless `orders` is given;
+// - chat and funding messages are logged and dropped;
+// - data-service and chart replies are SessionDataService's (order rows go to `historyRows`);
+// - the feed is SessionFeed's (quotes, depth, server messages, instrument status);
+// - snapshots are read by SessionSnapshotLoader (both forms);
+// - the subscription set is the watch list's.
+#include "session/business/business_services.h"
+
+#include "platform/lenient.h"
+#include "platform/log.h"
+#include "platform/notification_center.h"
+#include "session/business/business_base.h"
+#include "session/business/notification_names.h"
+#include "session/business/session_events.h"
+#include "session/data_service/session_data_service.h"
+#include "session/feed/session_feed.h"
+#include "session/model/session_model.h"
+#include "session/records/order.h"
+#include "session/snapshot/session_snapshot_loader.h"
+#include "session/text/formatter.h"
+#include "session/text/journal_data.h"
+
+#include <set>
+
+namespace tc {
+
+namespace {
+
+using platform::NotificationCenter;
+
+// The session's events: notifications and banners of SessionEvents, login lines of JournalData.
+class EventNotifications final : public SessionNotifications {
+public:
+    explicit EventNotifications(BusinessBase& business)
+        : business_(business),
+          events_(std::make_shared<SessionEvents>(
+              business.application(),
+              platform::NotificationObject(static_cast<const BusinessBase*>(&business)))) {}
+    void LoginSuccessNotification() override { events_->LoginSuccessNotification(); }
+    void HistoryDataUpdateNotification() override { events_->HistoryDataUpdateNotification(); }
+    void appUpdateNotification(const std::string& message) override {
+        events_->appUpdateNotification(message);
+    }
+    void OrderRejectionNotification(const std::string& text) override {
+        events_->OrderRejectionNotification(text);
+    }
+    void bulkCloseRejectedNotification(const std::map<std::string, std::string>& info) override {
+        events_->bulkCloseRejectedNotification(SessionEvents::TextDictionary(info.begin(), info.end()));
+    }
+    void CloseHedgedPositionsNotification() override { events_->CloseHedgedPositionsNotification(); }
+    void ChatQueueStatusUpdateNotification() override { events_->ChatQueueStatusUpdateNotification(); }
+    void MarginCallNotification(const std::string& accountId) override {
+        events_->MarginCallNotification(static_cast<std::int32_t>(platform::lenientInteger(accountId)));
+    }
+    void passwordChangeNotification() override { events_->passwordChangeNotification(); }
+    void demoUserCreationNotification(const std::string& userName, const std::string& password) override {
+        events_->demoUserCreationNotification(userName, password);
+    }
+    void demoUserCreationFailureNotification() override { events_->demoUserCreationFailureNotification(); }
+    void postnetworkspeedNotification(const std::optional<std::string>& serverTime) override {
+        if (serverTime)
+            NotificationCenter::defaultCenter().post(std::string(kNetworkSpeedNotification), *serverTime);
+    }
+    void WatchlistTableNotification() override {
+        NotificationCenter::defaultCenter().post(std::string(kWatchlistTableNotification));
+    }
+    std::string getLoginJournalData(int event) override {
+        return JournalData::getLoginJournalData(
+            event, JournalContext::from(business_.logindata(), business_.application().selectedLanguage(),
+                                        business_.ServerTime().value_or("")));
+    }
+
+private:
+    BusinessBase& business_;
+    std::shared_ptr<SessionEvents> events_;
+};
+
+// The session's own requests under the login road's interface.
+class ForwardingRequests final : public LoginRequests {
+public:
+    explicit ForwardingRequests(BusinessBase& business) : business_(business) {}
+    void pingToserver() override { business_.pingToserver(); }
+    void requestOpenPosition() override { r().requestOpenPosition(); }
+    void requestPendingOrders() override { r().requestPendingOrders(); }
+    void requestSettledOrders() override { r().requestSettledOrders(); }
+    void requestCancelledOrders() override { r().requestCancelledOrders(); }
+    void requestEquityPriceinfo(std::int32_t accountId) override { r().requestEquityPriceinfo(accountId); }
+    void requestContactlist() override { r().requestContactlist(); }
+    void requestRecentConversation() override { r().requestRecentConversation(); }
+    void requestOfflineMessages() override { r().requestOfflineMessages(); }
+    void requestAdvancedInstrumentInfo() override { r().requestAdvancedInstrumentInfo(); }
+    void requestResourceSearchForTypes(const std::vector<std::string>& types) override {
+        r().requestResourceSearchForTypes(types);
+    }
+    void requestApprovalRequest() override { r().requestApprovalRequest(); }
+    void requestFinancialApprovals() override { r().requestFinancialApprovals(); }
+    void requestControlClientConnectMessage() override { r().requestControlClientConnectMessage(); }
+
+private:
+    SessionRequests& r() { return business_.sessionRequests(); }
+    BusinessBase& business_;
+};
+
+void dropped(std::string_view what) {
+    platform::Log::debug("{}: no handler yet; dropped", what);
+}
+
+class DroppingChat final : public ChatHandlers {
+public:
+    void FillChatRoomDetails(const Fields&, const std::string&) override { dropped("chat room"); }
+    void FillChatMessages(const Fields&, const std::string&) override { dropped("chat message"); }
+    void FillOfflineMessages(const Fields&) override { dropped("offline messages"); }
+    void FillRoomMessage(const Fields&) override { dropped("room messages"); }
+    void FillChatGroupsAndUsers(const Fields&) override { dropped("contact list"); }
+    void FillRecentConversation(const Fields&) override { dropped("recent conversation"); }
+    void UpdateChatUserStatus(const std::string&, const Fields&) override { dropped("chat status"); }
+    void UpdateChatResponseFromQueue(const Fields&, const std::string&) override { dropped("chat queue"); }
+    void UpdateChatQueueStatus(const Fields&, const std::string&) override { dropped("chat queue"); }
+};
+
+class DroppingFunding final : public FundingHandlers {
+public:
+    void payGateMasterResponse(const MessageBase&) override { dropped("pay-gate reply"); }
+    void payGateTransactionResponse(const MessageBase&) override { dropped("pay-gate reply"); }
+    void payGateStatusResponse(const MessageBase&) override { dropped("pay-gate reply"); }
+    void createApprovalAction(std::int64_t, const std::vector<std::string>&) override { dropped("approval"); }
+};
+
+class WatchedItems final : public SubscriptionSource {
+public:
+    explicit WatchedItems(BusinessBase& business) : business_(business) {}
+    std::vector<std::string> getAllItems() override { return business_.watchList().getAllItems(); }
+
+private:
+    BusinessBase& business_;
+};
+
+} // namespace
+
+void fillMissingServices(BusinessBase& business, BusinessServices& s) {
+    if (!s.notifications)
+        s.notifications = std::make_shared<EventNotifications>(business);
+    if (!s.requests)
+        s.requests = std::make_shared<ForwardingRequests>(business);
+    if (!s.historyRows)
+        s.historyRows = std::dynamic_pointer_cast<HistoryRowSink>(s.orders);
+    if (!s.chat)
+        s.chat = std::make_shared<DroppingChat>();
+    if (!s.funding)
+        s.funding = std::make_shared<DroppingFunding>();
+    if (!s.dataService)
+        s.dataService = std::make_shared<SessionDataService>(business);
+    if (!s.feed)
+        s.feed = std::make_shared<SessionFeed>(business);
+    if (!s.snapshotLoader)
+        s.snapshotLoader = std::make_shared<SessionSnapshotLoader>();
+    if (!s.subscriptions)
+        s.subscriptions = std::make_shared<WatchedItems>(business);
+}
+
+} // namespace tc

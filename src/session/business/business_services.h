@@ -1,0 +1,188 @@
+#pragma once
+// What the session object needs from the rest of the program, one interface per neighbour. Each is
+// implemented for real by the part of the program that owns the behaviour; until then the session
+// object runs with the minimal stand-ins of business_services.cpp (documented there), which do just
+// enough for a headless login.
+//
+// Threads: unless a method says otherwise it is called on the main queue.
+#include "connection/message_base.h"
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tc {
+
+namespace platform {
+class UserDefaults;
+}
+struct SessionModel;
+class HistoryRowSink;
+
+// Named notifications, banners and the login journal lines of the session (SessionEvents and
+// JournalData by default).
+class SessionNotifications {
+public:
+    virtual ~SessionNotifications() = default;
+    virtual void LoginSuccessNotification() = 0;
+    // The table refresh after an incoming message.
+    virtual void HistoryDataUpdateNotification() = 0;
+    virtual void appUpdateNotification(const std::string& message) = 0;
+    virtual void OrderRejectionNotification(const std::string& text) = 0;
+    virtual void bulkCloseRejectedNotification(const std::map<std::string, std::string>& info) = 0;
+    virtual void CloseHedgedPositionsNotification() = 0;
+    virtual void ChatQueueStatusUpdateNotification() = 0;
+    virtual void MarginCallNotification(const std::string& accountId) = 0;
+    virtual void passwordChangeNotification() = 0;
+    // The registered user name and password, carried apart (either may hold any character).
+    virtual void demoUserCreationNotification(const std::string& userName, const std::string& password) = 0;
+    virtual void demoUserCreationFailureNotification() = 0;
+    // Nothing is posted for an absent text.
+    virtual void postnetworkspeedNotification(const std::optional<std::string>& serverTime) = 0;
+    virtual void WatchlistTableNotification() = 0;
+    // The journal line of a login event: 0 connected, 1 snapshot received, 2 login completed. Any thread.
+    virtual std::string getLoginJournalData(int event) = 0;
+};
+
+// The requests the login road sends, each composed in its own builder. Called on the main queue, except
+// requestControlClientConnectMessage (request thread).
+class LoginRequests {
+public:
+    virtual ~LoginRequests() = default;
+    virtual void pingToserver() = 0;
+    virtual void requestOpenPosition() = 0;
+    virtual void requestPendingOrders() = 0;
+    virtual void requestSettledOrders() = 0;
+    virtual void requestCancelledOrders() = 0;
+    virtual void requestEquityPriceinfo(std::int32_t accountId) = 0;
+    virtual void requestContactlist() = 0;
+    virtual void requestRecentConversation() = 0;
+    virtual void requestOfflineMessages() = 0;
+    virtual void requestAdvancedInstrumentInfo() = 0;
+    virtual void requestResourceSearchForTypes(const std::vector<std::string>& types) = 0;
+    virtual void requestApprovalRequest() = 0;
+    virtual void requestFinancialApprovals() = 0;
+    virtual void requestControlClientConnectMessage() = 0;
+};
+
+// The order collections' handlers of execution reports (types 62, 66, 67).
+class OrderCollectionHandlers {
+public:
+    using Fields = std::vector<std::string>;
+    virtual ~OrderCollectionHandlers() = default;
+    virtual void FillPendingOrderCollection(const Fields& fields, const std::string& pendingOrderId) = 0;
+    virtual void UpdatePendingOrderCollection(const Fields& fields, const std::string& pendingOrderId) = 0;
+    virtual void RemovePendingOrder(const std::string& id, bool byPendingOrderId) = 0;
+    virtual void FillCancelledOrderCollection(std::int64_t id, int status, const Fields& fields) = 0;
+    virtual void FillOpenOrderCollection(const Fields& fields) = 0;
+    virtual void UpdateOpenOrderCollection(const std::string& positionId, const Fields& fields,
+                                           const std::string& remainingQuantity) = 0;
+    virtual void ModifyBracketOrderUpdateonOpenOrderCollection(
+        const Fields& fields, const std::optional<std::string>& refPositionId, int status) = 0;
+    virtual void FillSettledOrderCollection(const Fields& fields) = 0;
+    virtual std::string GetOrderRejectionReason(std::int32_t code) = 0;
+    // The bracket reference of the removed pending order with that id (the last match), if any.
+    virtual std::optional<std::string>
+    refPositionIdOfRemovedPendingOrder(const std::string& pendingOrderId) = 0;
+    // A rejected bracket order without tag 573: clears the take-profit (order type 2) or stop-loss
+    // (order type 3) of the positions it referred to.
+    virtual void clearBracketOfRejectedOrder(const std::string& pendingOrderId) = 0;
+};
+
+// The order side of the session: the order rules, requests and live order lists live in a layer above
+// the session, which implements this and attaches it to the business object (attachSessionOrders).
+// Execution reports and the data service's order rows go to it unless the business object was given
+// handlers of its own. Main queue only.
+class OrderSide {
+public:
+    virtual ~OrderSide() = default;
+    virtual OrderCollectionHandlers& executionReports() = 0;
+    virtual HistoryRowSink& historyRows() = 0;
+};
+
+// Chat messages (types 601 to 680).
+class ChatHandlers {
+public:
+    using Fields = std::vector<std::string>;
+    virtual ~ChatHandlers() = default;
+    virtual void FillChatRoomDetails(const Fields& fields, const std::string& roomRequestId) = 0;
+    virtual void FillChatMessages(const Fields& fields, const std::string& roomName) = 0;
+    virtual void FillOfflineMessages(const Fields& fields) = 0;
+    virtual void FillRoomMessage(const Fields& fields) = 0;
+    virtual void FillChatGroupsAndUsers(const Fields& fields) = 0;
+    virtual void FillRecentConversation(const Fields& fields) = 0;
+    virtual void UpdateChatUserStatus(const std::string& userName, const Fields& fields) = 0;
+    virtual void UpdateChatResponseFromQueue(const Fields& fields, const std::string& queueId) = 0;
+    virtual void UpdateChatQueueStatus(const Fields& fields, const std::string& queueId) = 0;
+};
+
+// Funding replies (types 94, 96, 98 and 694), each with its notification and journal line.
+class FundingHandlers {
+public:
+    virtual ~FundingHandlers() = default;
+    virtual void payGateMasterResponse(const MessageBase& message) = 0;
+    virtual void payGateTransactionResponse(const MessageBase& message) = 0;
+    virtual void payGateStatusResponse(const MessageBase& message) = 0;
+    virtual void createApprovalAction(std::int64_t actionCode, const std::vector<std::string>& fields) = 0;
+};
+
+// Data-service and chart replies. Called on the thread that received them (the request thread, or
+// "NewQueue" for replies that come in an envelope); whatever they change that windows read must be
+// moved to the main queue by the implementation.
+class DataServiceHandlers {
+public:
+    virtual ~DataServiceHandlers() = default;
+    // Tag 159, the tag-1050 field as received ("1050=..." or empty), tag 151.
+    virtual void processDSResponse(const std::optional<std::string>& data, const std::string& compressedField,
+                                   const std::optional<std::string>& requestName) = 0;
+    virtual void fillChartData(const std::optional<std::string>& data, std::uint64_t requestId) = 0;
+};
+
+// The price, depth and instrument-status feed.
+class FeedHandler {
+public:
+    virtual ~FeedHandler() = default;
+    // On the feed thread: decode here, change the collections on the main queue.
+    virtual void ZMQNewMessage(const std::string& text) = 0;
+    // Main queue.
+    virtual void messageCrackerOnInstrumentStatusChange(const std::vector<std::string>& fields) = 0;
+};
+
+// Reads a login snapshot into a fresh model, off the main queue. `compressedField` is the tag-1050
+// field as received; `isAmp` is tag 160 == "AMP". nullopt when the payload does not read.
+class SnapshotLoader {
+public:
+    virtual ~SnapshotLoader() = default;
+    virtual std::optional<SessionModel> load(std::string_view compressedField, bool isAmp) = 0;
+};
+
+// The instrument codes the feed must carry: watch list, open positions, pending orders.
+class SubscriptionSource {
+public:
+    virtual ~SubscriptionSource() = default;
+    virtual std::vector<std::string> getAllItems() = 0;
+};
+
+struct BusinessServices {
+    std::shared_ptr<SessionNotifications> notifications;
+    std::shared_ptr<LoginRequests> requests;
+    // Where execution reports go; the attached order side unless given.
+    std::shared_ptr<OrderCollectionHandlers> orders;
+    std::shared_ptr<ChatHandlers> chat;
+    std::shared_ptr<FundingHandlers> funding;
+    std::shared_ptr<DataServiceHandlers> dataService;
+    // Where the order rows of the data service's history replies go; `orders` when it takes them,
+    // otherwise the attached order side.
+    std::shared_ptr<HistoryRowSink> historyRows;
+    std::shared_ptr<FeedHandler> feed;
+    std::shared_ptr<SnapshotLoader> snapshotLoader;
+    std::shared_ptr<SubscriptionSource> subscriptions;
+    // Where the watch list is kept; the standard user defaults when null.
+    platform::UserDefaults* userDefaults = nullptr;
+};
+
+} // namespace tc

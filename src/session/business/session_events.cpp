@@ -1,0 +1,433 @@
+#include "session/business/session_events.h"
+
+#include "platform/dispatch.h"
+#include "platform/lenient.h"
+#include "platform/log.h"
+#include "session/business/notification_names.h"
+#include "session/records/order.h"
+#include "session/text/formatter.h"
+#include "session/text/language_string.h"
+#include "session/text/positional_text.h"
+
+#include <array>
+#include <utility>
+
+namespace tc {
+
+namespace {
+
+constexpr double kChatBannerSeconds = 15.0;
+constexpr double kNoticeBannerSeconds = 30.0;
+constexpr double kMarginCallBannerSeconds = 30.0;
+constexpr double kStaysUntilActed = -1.0;
+
+constexpr std::array<std::string_view, 7> kTableNotifications = {
+    kOpenPositionTableNotification,    kPieChartUpdateNotification,      kPendingOrderTableNotification,
+    kSettledPositionTableNotification, kCancelledOrderTableNotification, kExecutedPositionTableNotification,
+    kJournalTableNotification,
+};
+
+std::string text(std::int64_t language, std::string_view key) {
+    return LanguageString::stringforSelectedLanguage(language, key).value_or(std::string(key));
+}
+
+// Server texts beyond the cap are cut at a character boundary.
+std::string bounded(std::string value) {
+    if (value.size() <= SessionEvents::kMaxServerTextBytes)
+        return value;
+    platform::Log::warning("server text of {} bytes cut to {} for display", value.size(),
+                           SessionEvents::kMaxServerTextBytes);
+    std::size_t end = SessionEvents::kMaxServerTextBytes;
+    while (end > 0 && (static_cast<unsigned char>(value[end]) & 0xC0) == 0x80)
+        --end;
+    value.resize(end);
+    value.append("\u2026");
+    return value;
+}
+
+std::string approvalLine(std::int64_t language, std::string_view key, std::string_view value) {
+    std::string out = text(language, key);
+    out.push_back(SessionEvents::kApprovalLineSeparator);
+    out.append(value);
+    return out;
+}
+
+std::string wireDate(std::string_view wire) {
+    return JournalData::reformatClockText(wire, Formatter::kWireDateTime, Formatter::kDisplayDate)
+        .value_or("");
+}
+
+std::string amount(double value) {
+    return Formatter::formatDecimal(value, 2);
+}
+
+InAppNotification banner(std::string title, std::string subtitle, std::string informativeText, double delay) {
+    InAppNotification n;
+    n.title = std::move(title);
+    n.subtitle = std::move(subtitle);
+    n.informativeText = std::move(informativeText);
+    n.hasActionButton = false;
+    n.feature.dismissDelayTime = delay;
+    n.soundName = std::string(kInAppNotificationDefaultSound);
+    return n;
+}
+
+} // namespace
+
+struct SessionEvents::Context : std::enable_shared_from_this<SessionEvents::Context> {
+    Context(ApplicationInterface& a, platform::NotificationObject s, platform::NotificationCenter& c)
+        : app(a), sender(std::move(s)), center(c) {}
+
+    ApplicationInterface& app;
+    platform::NotificationObject sender;
+    platform::NotificationCenter& center;
+
+    std::string t(std::string_view key) const { return text(app.selectedLanguage(), key); }
+    // The session becomes the banner centre's delegate, then the banner goes out.
+    void deliver(const InAppNotification& notification) const;
+    void activate(const InAppNotification& notification) const;
+    // The common banner (message, title), then the system notification (title, message).
+    void commonBannerAndSystemNotification(const std::string& message, const std::string& title) const {
+        app.ShowCommonUserNotificationwithMessage(message, title);
+        app.showLocalNotificationWithTitle(title, message);
+    }
+};
+
+void SessionEvents::Context::deliver(const InAppNotification& notification) const {
+    app.setBannerDelegate([weak = weak_from_this()](const InAppNotification& clicked) {
+        if (auto self = weak.lock())
+            self->activate(clicked);
+    });
+    app.deliverNotification(notification);
+}
+
+void SessionEvents::Context::activate(const InAppNotification& notification) const {
+    const auto it = notification.userInfo.find(kAppDownloadURLKey);
+    if (it == notification.userInfo.end() || it->second.empty())
+        return;
+    if (!isOpenableURL(it->second)) {
+        platform::Log::warning("download address refused, not an http or https address: {}",
+                               std::string_view(it->second).substr(0, 200));
+        return;
+    }
+    app.openURL(it->second);
+    app.terminate();
+}
+
+SessionEvents::SessionEvents(ApplicationInterface& app, platform::NotificationObject sender,
+                             platform::NotificationCenter& center)
+    : context_(std::make_shared<const Context>(app, std::move(sender), center)) {}
+
+void SessionEvents::onMain(std::function<void(const Context&)> work) const {
+    platform::MainQueue::async([context = context_, work = std::move(work)] { work(*context); });
+}
+
+void SessionEvents::post(std::string name, bool withSender) const {
+    onMain([name = std::move(name), withSender](const Context& c) {
+        c.center.post(name, withSender ? c.sender : platform::NotificationObject{});
+    });
+}
+
+// ---- plain notifications
+
+void SessionEvents::postNotification(std::string name) {
+    post(std::move(name), false);
+}
+void SessionEvents::passwordChangeNotification() {
+    post(std::string(kPasswordChangeNotification), true);
+}
+void SessionEvents::demoUserCreationNotification(std::string userName, std::string password) {
+    onMain([userName = std::move(userName), password = std::move(password)](const Context& c) {
+        c.center.post(std::string(kDemoUserCreationNotification), c.sender,
+                      {{"UserName", userName}, {"Password", password}});
+    });
+}
+void SessionEvents::sendRoomCreationNotification(std::string roomUsers, std::string roomId,
+                                                 std::string roomName) {
+    onMain(
+        [users = std::move(roomUsers), id = std::move(roomId), name = std::move(roomName)](const Context& c) {
+            c.center.post(std::string(kChatRoomCreationNotification), c.sender,
+                          {{"RoomUsers", users}, {"RoomId", id}, {"RoomName", name}});
+        });
+}
+void SessionEvents::UpdateChatNotification(std::string name) {
+    post(std::move(name), true);
+}
+void SessionEvents::chartDataReceivedNotification(std::uint64_t requestId) {
+    onMain([id = std::to_string(requestId)](const Context& c) {
+        c.center.post(std::string(kChartDataReceivedNotification) + id, id);
+    });
+}
+void SessionEvents::CloseHedgedPositionsNotification() {
+    post(std::string(kCloseHedgePositionNotification), true);
+}
+void SessionEvents::ChatQueueStatusUpdateNotification() {
+    post(std::string(kChatQueueStatusUpdate), true);
+}
+void SessionEvents::LoginSuccessNotification() {
+    onMain([](const Context& c) {
+        c.center.post(std::string(kLoginSuccessNotification));
+        c.app.playSoundNamed("welcome");
+    });
+}
+void SessionEvents::HistoryDataUpdateNotification() {
+    onMain([](const Context& c) {
+        for (auto name : kTableNotifications)
+            c.center.post(std::string(name));
+    });
+}
+void SessionEvents::PendingOrderNotification(std::shared_ptr<Order> order) {
+    onMain([order = std::move(order)](const Context& c) {
+        c.center.post(std::string(kPendingOrderNotification), order);
+    });
+}
+void SessionEvents::depositwithdrawalNotification() {
+    post(std::string(kDepositWithdrawalTableNotification), false);
+}
+void SessionEvents::NoticeMessageReceivedNotification(std::string roomId) {
+    onMain([roomId = std::move(roomId)](const Context& c) {
+        c.center.post(std::string(kNoticeMessageReceivedNotification), roomId);
+    });
+}
+void SessionEvents::RecentConversationMessageReceivedNotification(std::string roomId) {
+    onMain([roomId = std::move(roomId)](const Context& c) {
+        c.center.post(std::string(kRecentConversationReceivedNotification), roomId);
+    });
+}
+void SessionEvents::accountStatementUpdateNotification() {
+    post(std::string(kAccountStatementNotification), false);
+}
+void SessionEvents::bankDetailsReceivedNotification() {
+    post(std::string(kBankDetailsNotification), false);
+}
+void SessionEvents::executedPositionSearchNotification() {
+    post(std::string(kExecutedPositionTableNotification), false);
+}
+void SessionEvents::bulkCloseSettledNotification(std::shared_ptr<Order> order) {
+    onMain([order = std::move(order)](const Context& c) {
+        c.center.post(std::string(kBulkCloseNotification), order,
+                      {{std::string(kBulkCloseKindKey), std::string(kBulkCloseSettled)}});
+    });
+}
+void SessionEvents::bulkCloseRejectedNotification(TextDictionary rejection) {
+    onMain([rejection = std::move(rejection)](const Context& c) {
+        c.center.post(std::string(kBulkCloseNotification), rejection,
+                      {{std::string(kBulkCloseKindKey), std::string(kBulkCloseRejected)}});
+    });
+}
+void SessionEvents::payGateTransactionResponseNotification(PayGateTransactionResponse response) {
+    onMain([response = std::move(response)](const Context& c) {
+        c.center.post(std::string(kPayGateTransactionNotification), response);
+    });
+}
+
+std::vector<std::string> SessionEvents::approvalLines(std::int64_t action, const ApprovalReq& request,
+                                                      std::int64_t language) {
+    const FinancialApproval none;
+    const FinancialApproval& info = request.information ? *request.information : none;
+    const auto l = [language](std::string_view key, std::string_view value) {
+        return approvalLine(language, key, value);
+    };
+    if (action == 801)
+        return {
+            l("0725", std::to_string(request.approvalRequestId)),
+            l("0012", std::to_string(info.beneficiaryAccount)),
+            l("0726", wireDate(request.requestedDateTime)),
+            l("0714", FinancialEnum::getFinancialTransferMode(info.transferMode)),
+            l("0715", wireDate(info.dateOfTransaction)),
+            l("0590", amount(info.approvedAmount)),
+            l("0624", info.bankName),
+            l("0716", info.branch),
+            l("0717", info.sourceBankAccount),
+            l("0718", info.destinationBankAccount),
+            l("0622", request.remarks),
+        };
+    if (action == 802)
+        return {
+            l("0725", std::to_string(request.approvalRequestId)),
+            l("0012", std::to_string(info.benefactorAccount)),
+            l("0726", wireDate(request.requestedDateTime)),
+            l("0590", amount(info.approvedAmount)),
+            l("0622", request.remarks),
+        };
+    return {};
+}
+
+void SessionEvents::approvalNotificationForActionType(std::int64_t action, const ApprovalReq& request) {
+    const std::int64_t language = context_->app.selectedLanguage();
+    if (action == 801 || action == 802) {
+        auto name = std::string(action == 801 ? kDepositRequestNotification : kWithdrawalRequestNotification);
+        onMain([name = std::move(name), lines = approvalLines(action, request, language)](const Context& c) {
+            c.center.post(name, lines);
+        });
+        return;
+    }
+    if (action != 930 && action != 931)
+        return;
+    std::string title;
+    std::string message;
+    if (request.approvalSubType == 1 || request.approvalSubType == 2) {
+        const bool deposit = request.approvalSubType == 1;
+        const FinancialApproval none;
+        const FinancialApproval& info = request.information ? *request.information : none;
+        title =
+            text(language, deposit ? (action == 930 ? "1181" : "1183") : (action == 930 ? "1182" : "1184"));
+        message = text(language, "0012") + " : " +
+                  std::to_string(deposit ? info.beneficiaryAccount : info.benefactorAccount) + '\n' +
+                  text(language, "0590") + " : " + amount(info.approvedAmount);
+    }
+    onMain([title = std::move(title), message = std::move(message)](const Context& c) {
+        c.commonBannerAndSystemNotification(message, title);
+    });
+}
+
+// ---- banners and alerts
+
+void SessionEvents::demoUserCreationFailureNotification() {
+    onMain(
+        [](const Context& c) { c.app.ShowCommonAlertVieWwithMessage(c.t("0314"), c.app.applicationName()); });
+}
+
+void SessionEvents::NewChatMessageNotification(const std::vector<std::string>& message,
+                                               std::string_view chatUserName) {
+    if (message.empty() || message[0].empty())
+        return;
+    const std::string& sender = message[0];
+    if (sender == context_->app.logindata().userName() || sender == chatUserName)
+        return;
+    TriggerNewChatNotification(message.size() > 2 ? message[2] : std::string(),
+                               message.size() > 1 ? message[1] : std::string());
+}
+
+void SessionEvents::TriggerNewChatNotification(std::string displayName, std::string message) {
+    onMain([displayName = bounded(std::move(displayName)),
+            message = bounded(std::move(message))](const Context& c) {
+        const std::string subtitle = c.t("20240") + " : " + displayName;
+        c.deliver(banner(c.app.applicationName(), subtitle, message, kChatBannerSeconds));
+        c.app.showLocalNotificationWithTitle(subtitle, message);
+    });
+}
+
+void SessionEvents::NewMessageNotification(std::string noticeTitle) {
+    onMain([title = bounded(std::move(noticeTitle))](const Context& c) {
+        const std::string info = c.t("1073");
+        c.deliver(banner(c.app.applicationName(), title, info, kNoticeBannerSeconds));
+        c.app.showLocalNotificationWithTitle(title, info);
+    });
+}
+
+void SessionEvents::NewMessagesNotification(std::int64_t count) {
+    onMain([count](const Context& c) {
+        const std::string subtitle = c.t("0099");
+        const std::string info = fillPositional(c.t("20234"), {std::to_string(count)});
+        c.deliver(banner(c.app.applicationName(), subtitle, info, kChatBannerSeconds));
+        c.app.showLocalNotificationWithTitle(subtitle, info);
+    });
+}
+
+void SessionEvents::MarginCallNotification(std::int32_t accountNumber) {
+    onMain([accountNumber](const Context& c) {
+        const std::string subtitle = c.t("0012") + " : " + std::to_string(accountNumber);
+        const std::string info = c.t("20217");
+        c.deliver(banner(c.app.applicationName(), subtitle, info, kMarginCallBannerSeconds));
+        c.app.showLocalNotificationWithTitle(subtitle, info);
+    });
+}
+
+void SessionEvents::appUpdateNotification(std::string message) {
+    onMain([message = bounded(std::move(message))](const Context& c) {
+        InAppNotification n =
+            banner("App Updates Available", fillPositional(c.t("20252"), {"\n"}), message, kStaysUntilActed);
+        n.hasActionButton = true;
+        n.actionButtonTitle = "Download";
+        n.feature.lineBreakMode = 0;
+        n.soundName = std::string(kInAppNotificationDefaultSound2);
+        n.userInfo.emplace(kAppDownloadURLKey, message);
+        c.deliver(n);
+    });
+}
+
+void SessionEvents::ShowSettledOrderNotification(std::string settlement) {
+    onMain([settlement = bounded(std::move(settlement))](const Context& c) {
+        for (auto name : kTableNotifications)
+            c.center.post(std::string(name));
+        std::array<std::string, 3> parts; // ItemCode, SettledPrice, SettlementId
+        std::size_t start = 0;
+        for (std::size_t i = 0; i < parts.size() && start <= settlement.size(); ++i) {
+            const std::size_t hash = settlement.find('#', start);
+            parts[i] = settlement.substr(start, hash == std::string::npos ? std::string::npos : hash - start);
+            start = hash == std::string::npos ? settlement.size() + 1 : hash + 1;
+        }
+        const std::string title = c.t("10980");
+        const std::string message =
+            '#' + parts[2] + '\n' + c.t("1020") + ' ' + parts[0] + " @" + parts[1] + ' ';
+        c.commonBannerAndSystemNotification(message, title);
+    });
+}
+
+void SessionEvents::OrderRejectionNotification(std::string reason) {
+    onMain([reason = bounded(std::move(reason))](const Context& c) {
+        const std::string title = c.t("11006");
+        const std::string message = c.t("0072") + " : " + c.t("0538") + '\n' + c.t("0728") + ' ' + reason;
+        c.commonBannerAndSystemNotification(message, title);
+    });
+}
+
+void SessionEvents::TradeConfirmationNotification(std::string message) {
+    onMain([message = bounded(std::move(message))](const Context& c) {
+        c.app.playSoundNamed("order");
+        const std::string title = c.t("0307");
+        if (c.app.showConfirmationAlert())
+            c.app.ShowCommonAlertVieWwithMessage(message, title);
+        else
+            c.app.ShowCommonUserNotificationwithMessage(message, title);
+        c.app.showLocalNotificationWithTitle(title, message);
+    });
+}
+
+std::optional<std::string> SessionEvents::orderexecutedNotification(const std::shared_ptr<Order>& order,
+                                                                    const JournalContext& context) {
+    if (!order || !(platform::lenientReal(order->RemainingQty) > 0))
+        return std::nullopt;
+    const std::int64_t language = context_->app.selectedLanguage();
+    const std::string side = fillPositional(text(language, order->tradingMode != 0 ? "20219" : "20218"),
+                                            {order->RemainingQty, order->ItemCode});
+    TradeConfirmationNotification(text(language, "0012") + " : " + order->AccountNumber + '\n' +
+                                  text(language, "0075") + " : " + order->OpenPositionId + '\n' + side +
+                                  " @ " + order->OrderPrice);
+    return JournalData::getOrderJournalData(JournalData::kOrderExecuted, *order, context);
+}
+
+// ---- banner centre delegate
+
+void SessionEvents::didActivateNotification(const InAppNotification& notification) {
+    context_->activate(notification);
+}
+
+bool SessionEvents::isOpenableURL(std::string_view url) {
+    if (url.empty() || url.size() > kMaxURLBytes)
+        return false;
+    for (char ch : url) {
+        const auto u = static_cast<unsigned char>(ch);
+        if (u <= 0x20 || u == 0x7F || ch == '\\')
+            return false;
+    }
+    const auto colon = url.find("://");
+    if (colon == std::string_view::npos)
+        return false;
+    std::string scheme(url.substr(0, colon));
+    for (char& ch : scheme)
+        if (ch >= 'A' && ch <= 'Z')
+            ch = static_cast<char>(ch - 'A' + 'a');
+    if (scheme != "http" && scheme != "https")
+        return false;
+    const std::string_view rest = url.substr(colon + 3);
+    const std::size_t hostEnd = rest.find_first_of("/?#");
+    const std::string_view authority = rest.substr(0, hostEnd);
+    // The host is what follows any user part; an address without one opens nothing.
+    const std::size_t at = authority.rfind('@');
+    const std::string_view host = at == std::string_view::npos ? authority : authority.substr(at + 1);
+    return !host.empty() && host.front() != ':';
+}
+
+} // namespace tc

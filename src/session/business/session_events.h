@@ -1,0 +1,118 @@
+#pragma once
+// How the session tells the rest of the program what the server sent: named notifications that the
+// windows observe, and banners, alerts and sounds through the application shell. Every method may be
+// called from any thread; the posts and the banners happen later on the main queue, in call order.
+// Texts from the server are shown as they stand: they are never read as a format, and addresses
+// from the server are opened only when they are http or https.
+#include "platform/notification_center.h"
+#include "session/application_interface.h"
+#include "session/records/funding_records.h"
+#include "session/text/journal_data.h"
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tc {
+
+class Order;
+
+class SessionEvents {
+public:
+    // A dictionary of texts handed on as a notification's object (the bulk-close rejection).
+    using TextDictionary = std::map<std::string, std::string, std::less<>>;
+
+    // Longest server text a banner shows; longer texts are cut (at a character boundary) and logged.
+    static constexpr std::size_t kMaxServerTextBytes = 16 * 1024;
+    static constexpr std::size_t kMaxURLBytes = 2048;
+    static constexpr std::string_view kAppDownloadURLKey = "AppDownloadURL";
+    static constexpr std::string_view kBulkCloseKindKey = "73";
+    static constexpr std::string_view kBulkCloseSettled = "66";
+    static constexpr std::string_view kBulkCloseRejected = "25";
+    // The separator between label and value in the lines of an approval notification.
+    static constexpr char kApprovalLineSeparator = '\x03';
+
+    // `sender` is the object of the notifications that carry the business object.
+    SessionEvents(ApplicationInterface& app, platform::NotificationObject sender,
+                  platform::NotificationCenter& center = platform::NotificationCenter::defaultCenter());
+
+    // Plain notifications.
+    void postNotification(std::string name);
+    void passwordChangeNotification();
+    // User information "UserName" and "Password" of the reply, each whole (a "/" in either is kept).
+    void demoUserCreationNotification(std::string userName, std::string password);
+    // User information "RoomUsers" (the key the room is stored under), "RoomId" and "RoomName",
+    // each whole.
+    void sendRoomCreationNotification(std::string roomUsers, std::string roomId, std::string roomName);
+    void UpdateChatNotification(std::string name);
+    // "ChartDataReceivedNotification<id>" with the id's text as object.
+    void chartDataReceivedNotification(std::uint64_t requestId);
+    void CloseHedgedPositionsNotification();
+    void ChatQueueStatusUpdateNotification();
+    // Then plays "welcome".
+    void LoginSuccessNotification();
+    // The seven table notifications, in the tables' fixed order.
+    void HistoryDataUpdateNotification();
+    void PendingOrderNotification(std::shared_ptr<Order> order);
+    void depositwithdrawalNotification();
+    void NoticeMessageReceivedNotification(std::string roomId);
+    void RecentConversationMessageReceivedNotification(std::string roomId);
+    void accountStatementUpdateNotification();
+    void bankDetailsReceivedNotification();
+    void executedPositionSearchNotification();
+    void bulkCloseSettledNotification(std::shared_ptr<Order> order);
+    // {"125": the order's tag 125, "17": the rejection text}.
+    void bulkCloseRejectedNotification(TextDictionary rejection);
+    void payGateTransactionResponseNotification(PayGateTransactionResponse response);
+    // 801 / 802: the request's lines as the object of the deposit / withdrawal notification;
+    // 930 / 931: the approval banner; anything else: nothing.
+    void approvalNotificationForActionType(std::int64_t action, const ApprovalReq& request);
+    // The label-0x03-value lines of a deposit (801, eleven lines) or withdrawal (802, five lines)
+    // request; empty for other actions.
+    static std::vector<std::string> approvalLines(std::int64_t action, const ApprovalReq& request,
+                                                  std::int64_t language);
+
+    // Banners and alerts.
+    void demoUserCreationFailureNotification();
+    // [sender user name, message, sender display name]; nothing for an empty list, a missing sender, or
+    // a message of the signed-in user (sign-in name or `chatUserName`).
+    void NewChatMessageNotification(const std::vector<std::string>& message, std::string_view chatUserName);
+    void TriggerNewChatNotification(std::string displayName, std::string message);
+    void NewMessageNotification(std::string noticeTitle);
+    void NewMessagesNotification(std::int64_t count);
+    void MarginCallNotification(std::int32_t accountNumber);
+    // A lasting banner with a "Download" button; the message is also the download address.
+    void appUpdateNotification(std::string message);
+    // "<ItemCode>#<SettledPrice>#<SettlementId>"; refreshes the tables first.
+    void ShowSettledOrderNotification(std::string settlement);
+    void OrderRejectionNotification(std::string reason);
+    // Sound "order", then the modal alert or the banner as the user prefers, then the system notification.
+    void TradeConfirmationNotification(std::string message);
+    // An executed order with quantity left: queues the trade confirmation and returns the journal line
+    // to append; nullopt (and nothing shown) for no order or no quantity left.
+    std::optional<std::string> orderexecutedNotification(const std::shared_ptr<Order>& order,
+                                                         const JournalContext& context);
+
+    // The banner centre's delegate.
+    bool shouldPresentNotification(const InAppNotification&) const { return true; }
+    // A banner carrying a download address opens it and quits, only for an http or https address.
+    void didActivateNotification(const InAppNotification& notification);
+    void didDeliverNotification(const InAppNotification&) {}
+
+    // An absolute http or https address with a host, no blanks or control characters, within the cap.
+    static bool isOpenableURL(std::string_view url);
+
+private:
+    struct Context;
+    void onMain(std::function<void(const Context&)> work) const;
+    void post(std::string name, bool withSender) const;
+
+    std::shared_ptr<const Context> context_;
+};
+
+} // namespace tc

@@ -1,0 +1,39 @@
+#include "session/business/session_reachability.h"
+
+#include "connection/reachability.h"
+#include "platform/log.h"
+#include "session/business/business_base.h"
+#include "session/business/notification_names.h"
+
+namespace tc {
+
+SessionReachability::SessionReachability(BusinessBase& business, platform::NotificationCenter& center)
+    : business_(business), center_(center) {
+    observer_ = center_.addObserver(
+        std::string(kkReachabilityChangedNotification), [this](const platform::Notification& n) {
+            if (const auto* watcher = n.objectAs<std::shared_ptr<Reachability>>(); watcher && *watcher)
+                reachabilityChanged((*watcher)->isReachable());
+        });
+}
+
+SessionReachability::~SessionReachability() {
+    center_.removeObserver(observer_);
+}
+
+void SessionReachability::reachabilityChanged(bool reachable) {
+    const bool returned = reachable && reachable_ == false;
+    const bool lost = !reachable && reachable_ != false;
+    reachable_ = reachable;
+    business_.conn().setIsNetworkAvailable(reachable);
+    if (returned && business_.isLoginCompleted() && business_.conn().isStreamConnected()) {
+        platform::Log::info("network back: feed and data service reconnected");
+        ++resubscriptions_;
+        business_.reconnectZMQandSubscribeAllItems();
+    }
+    if (lost && business_.isLoginCompleted() && business_.conn().isStreamConnected()) {
+        business_.postMainAfter(kSpeedCheckDelay,
+                                [&business = business_] { business.calculateNetworkSpeedFromServerDate(); });
+    }
+}
+
+} // namespace tc

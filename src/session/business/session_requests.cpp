@@ -1,0 +1,445 @@
+#include "session/business/session_requests.h"
+
+#include "connection/separators.h"
+#include "connection/wire_date.h"
+#include "connection/wire_names.h"
+#include "platform/decimal_text.h"
+#include "platform/log.h"
+#include "session/model/session_model.h"
+#include "session/records/account_details.h"
+#include "session/records/request_records.h"
+#include "session/text/formatter.h"
+
+#include <algorithm>
+#include <charconv>
+#include <utility>
+
+namespace tc {
+
+namespace msg = wire::msg;
+namespace tag = wire::tag;
+
+namespace {
+
+// Data-service sub-types: each selects the writer of its tag list.
+enum DsType : int {
+    kDsPlain = 0,
+    kDsEquityHit = 1,
+    kDsFinancialTransactions = 2,
+    kDsAccountStatement = 3,
+    kDsBankDetails = 4,
+    kDsExecutedPositions = 5,
+    kDsInstruments = 6,
+    kDsSessionSchedule = 7,
+    kDsUserMap = 8,
+    kDsEditUserAccess = 9,
+    kDsCancelledOrderHistory = 10,
+    kDsResourceSearch = 11,
+    kDsResourceDownload = 12,
+    kDsPayGateSettings = 13,
+};
+
+std::optional<std::int32_t> readInt32(const std::string* text) {
+    std::int32_t v = 0;
+    if (text == nullptr)
+        return std::nullopt;
+    const auto [end, ec] = std::from_chars(text->data(), text->data() + text->size(), v);
+    if (ec != std::errc() || end != text->data() + text->size())
+        return std::nullopt;
+    return v;
+}
+
+} // namespace
+
+// ---- PendingRequests
+
+std::uint64_t PendingRequests::add(PendingRequest request) {
+    std::lock_guard lock(mutex_);
+    if (entries_.size() >= kMaxPending) {
+        const PendingRequest& oldest = entries_.front();
+        platform::Log::warning("pending request {} ({}) dropped unanswered", oldest.requestId,
+                               oldest.procedure);
+        entries_.pop_front();
+    }
+    request.sequence = nextSequence_++;
+    entries_.push_back(std::move(request));
+    return entries_.back().sequence;
+}
+
+void PendingRequests::withdraw(std::uint64_t sequence) {
+    std::lock_guard lock(mutex_);
+    std::erase_if(entries_, [sequence](const PendingRequest& p) { return p.sequence == sequence; });
+}
+
+std::deque<PendingRequest>::const_iterator PendingRequests::match(std::int64_t messageType,
+                                                                  std::optional<std::int32_t> requestId,
+                                                                  std::string_view procedure) const {
+    return std::find_if(entries_.begin(), entries_.end(), [&](const PendingRequest& p) {
+        return p.messageType == messageType && (!requestId || p.requestId == *requestId) &&
+               (procedure.empty() || p.procedure == procedure);
+    });
+}
+
+std::optional<PendingRequest> PendingRequests::take(std::int64_t messageType,
+                                                    std::optional<std::int32_t> requestId,
+                                                    std::string_view procedure) {
+    std::lock_guard lock(mutex_);
+    const auto it = match(messageType, requestId, procedure);
+    if (it == entries_.end())
+        return std::nullopt;
+    PendingRequest found = *it;
+    entries_.erase(it);
+    return found;
+}
+
+std::optional<PendingRequest> PendingRequests::find(std::int64_t messageType,
+                                                    std::optional<std::int32_t> requestId,
+                                                    std::string_view procedure) const {
+    std::lock_guard lock(mutex_);
+    const auto it = match(messageType, requestId, procedure);
+    if (it == entries_.end())
+        return std::nullopt;
+    return *it;
+}
+
+std::size_t PendingRequests::size() const {
+    std::lock_guard lock(mutex_);
+    return entries_.size();
+}
+
+void PendingRequests::clear() {
+    std::lock_guard lock(mutex_);
+    entries_.clear();
+}
+
+// ---- SessionRequests: composition
+
+void SessionRequests::setMessageProperties(MessageBase& message) const {
+    message.setValue(tag::kUserName, context_.userName());
+    message.setValue(tag::kReferenceId, context_.referenceId());
+    message.setValue(tag::kTime, wire::dateText(context_.now()));
+}
+
+std::int32_t SessionRequests::nextRequestId() const {
+    return followingRequestId(context_.requestId());
+}
+
+bool SessionRequests::send(MessageBase& message, std::optional<PendingRequest> pending) {
+    setMessageProperties(message);
+    SendWatch watch(context_.sender());
+    message.setSender(&watch);
+    const std::uint64_t sequence = pending ? pending_.add(std::move(*pending)) : 0;
+    message.BuildMessage();
+    message.setSender(nullptr);
+    if (!watch.sent && sequence != 0)
+        pending_.withdraw(sequence);
+    return watch.sent;
+}
+
+MessageBase SessionRequests::dataServiceMessage(int dsrequestType, std::string_view procedure) const {
+    MessageBase m;
+    m.startRequest(msg::kDataService);
+    m.setDsrequestType(dsrequestType);
+    m.setValue(tag::kProcedure, procedure);
+    m.setValue(tag::kPageSize, "1000");
+    m.setValue(tag::kPage, "1");
+    m.setValue(tag::kRequestId, nextRequestId());
+    m.setValue(tag::kUserId, context_.userId());
+    return m;
+}
+
+bool SessionRequests::sendDataService(MessageBase& message, std::string subject) {
+    PendingRequest pending;
+    pending.requestId = readInt32(message.value(tag::kRequestId)).value_or(0);
+    pending.messageType = msg::kDataService;
+    pending.dsrequestType = message.dsrequestType();
+    if (const std::string* procedure = message.value(tag::kProcedure))
+        pending.procedure = *procedure;
+    pending.subject = std::move(subject);
+    return send(message, std::move(pending));
+}
+
+// ---- Data-service requests
+
+bool SessionRequests::requestOpenPosition() {
+    MessageBase m = dataServiceMessage(kDsPlain, "getopenpositions");
+    return sendDataService(m);
+}
+
+bool SessionRequests::requestPendingOrders() {
+    MessageBase m = dataServiceMessage(kDsPlain, "getpendingorders");
+    return sendDataService(m);
+}
+
+bool SessionRequests::requestSettledOrders() {
+    MessageBase m = dataServiceMessage(kDsPlain, "getsettledpositions");
+    return sendDataService(m);
+}
+
+bool SessionRequests::requestCancelledOrders() {
+    MessageBase m = dataServiceMessage(kDsPlain, "getcancelledorders");
+    return sendDataService(m);
+}
+
+bool SessionRequests::requestEquityPriceinfo(std::int32_t accountId) {
+    MessageBase m = dataServiceMessage(kDsEquityHit, "getequityhitpriceinfo");
+    m.setValue(tag::kPayloadForm, "0");
+    m.setValue(tag::kAccount, platform::decimalText(accountId));
+    return sendDataService(m);
+}
+
+bool SessionRequests::requestFinancialTransactions(const SearchInfo& search) {
+    if (!search.FromDate || !search.ToDate) {
+        platform::Log::warning("financial transactions not requested: the search has no period");
+        return false;
+    }
+    MessageBase m = dataServiceMessage(kDsFinancialTransactions, "getfinancialtransactions");
+    m.setValue(tag::kAccount, search.AccountNumber);
+    m.setValue(tag::kFromDate, wire::dateText(*search.FromDate));
+    m.setValue(tag::kToDate, wire::dateText(*search.ToDate));
+    m.setValue(tag::kTransactionFilter, search.TransactionDetails);
+    return sendDataService(m);
+}
+
+bool SessionRequests::requestAccountStatement(const StatementSelection& selection) {
+    MessageBase m = dataServiceMessage(kDsAccountStatement, "getdsaccountstatement");
+    m.setValue(tag::kAccount, selection.AccountId);
+    m.setValue(tag::kFromDate, wire::dateText(selection.FromDate));
+    m.setValue(tag::kToDate, wire::dateText(selection.ToDate));
+    return sendDataService(m);
+}
+
+bool SessionRequests::requestBankDetails(const AccountDetails& account) {
+    MessageBase m = dataServiceMessage(kDsBankDetails, "getbankaccounts");
+    m.setValue(tag::kAccount, platform::decimalText(account.AccountId));
+    m.setValue(tag::kQualifier, "1");
+    return sendDataService(m);
+}
+
+bool SessionRequests::requestExecutedPosition(const SearchInfo& search) {
+    if (!search.FromDate || !search.ToDate) {
+        platform::Log::warning("executed positions not requested: the search has no period");
+        return false;
+    }
+    MessageBase m = dataServiceMessage(kDsExecutedPositions, "getexecutedpositions");
+    m.setValue(tag::kFromDate, wire::dateText(*search.FromDate));
+    m.setValue(tag::kToDate, wire::dateText(*search.ToDate));
+    return sendDataService(m);
+}
+
+bool SessionRequests::requestAdvancedInstrumentInfo() {
+    MessageBase m = dataServiceMessage(kDsInstruments, "getinstruments");
+    m.setValue(tag::kPayloadForm, "3");
+    return sendDataService(m);
+}
+
+bool SessionRequests::requestSessionSchedule(std::uint64_t marketId) {
+    MessageBase m = dataServiceMessage(kDsSessionSchedule, "getsessionschedule");
+    m.setValue(tag::kMarketId, platform::decimalText(marketId));
+    return sendDataService(m);
+}
+
+bool SessionRequests::requestUserMapWithMyAccount(std::int32_t accountId) {
+    MessageBase m = dataServiceMessage(kDsUserMap, "getusermapwithmyaccount");
+    m.setValue(tag::kAccount, platform::decimalText(accountId));
+    return sendDataService(m);
+}
+
+bool SessionRequests::requestEditUserAccountAccessByClient(const UserAccountMaps& access) {
+    MessageBase m = dataServiceMessage(kDsEditUserAccess, "addedituac");
+    m.setValue(tag::kQualifier, "edituabycl");
+    std::string record = platform::decimalText(access.userId);
+    record += wire::kColumn;
+    record += platform::decimalText(access.accountId);
+    record += wire::kColumn;
+    record += platform::decimalText(access.accountAccessTypeId);
+    record += wire::kColumn;
+    record += wire::kRecord;
+    m.setValue(tag::kRecordText, record);
+    return sendDataService(m);
+}
+
+bool SessionRequests::requestCancelledOrderHistoryForAccount(const StatementSelection& selection) {
+    MessageBase m = dataServiceMessage(kDsCancelledOrderHistory, "getcancelledorders");
+    m.setValue(tag::kAccount, selection.AccountId);
+    m.setValue(tag::kFromDate, wire::dateText(selection.FromDate));
+    m.setValue(tag::kToDate, wire::dateText(selection.ToDate));
+    return sendDataService(m);
+}
+
+bool SessionRequests::requestApprovalRequest() {
+    MessageBase m = dataServiceMessage(kDsPlain, "getapprovalrequest");
+    return sendDataService(m);
+}
+
+bool SessionRequests::requestFinancialApprovals() {
+    MessageBase m = dataServiceMessage(kDsPlain, "getfinancialapprovals");
+    return sendDataService(m);
+}
+
+bool SessionRequests::requestGetAllPayGateSettings() {
+    MessageBase m = dataServiceMessage(kDsPayGateSettings, "paygategetsettings");
+    return sendDataService(m);
+}
+
+bool SessionRequests::requestResourceSearchForTypes(std::span<const std::string> resourceTypes) {
+    bool all = true;
+    for (const std::string& type : resourceTypes) {
+        const FileResource search = FileResource::initWithResourceType(type, context_.productId());
+        MessageBase m = dataServiceMessage(kDsResourceSearch, "resourcesearch");
+        m.setValue(tag::kRecordText, search.getString(FileResource::kSearchMode));
+        m.setValue(tag::kPayloadForm, 1);
+        all = sendDataService(m, type) && all;
+    }
+    return all;
+}
+
+bool SessionRequests::requestFileResourceDownload(const FileResource& resource) {
+    MessageBase m = dataServiceMessage(kDsResourceDownload, "resourcedownload");
+    m.setValue(tag::kRecordText, resource.getString(FileResource::kDownloadMode));
+    return sendDataService(m, resource.resourceName);
+}
+
+// ---- Chart, password, control
+
+bool SessionRequests::requestChartData(std::string_view instrument, std::string_view interval,
+                                       std::int32_t noOfData) {
+    MessageBase m;
+    m.startRequest(msg::kChartData);
+    m.setValue(tag::kInstrument, instrument);
+    m.setValue(tag::kChartInterval, interval);
+    const std::int32_t requestId = context_.requestId();
+    m.setValue(tag::kRequestId, requestId);
+    m.setValue(tag::kBarCount, noOfData);
+    PendingRequest pending;
+    pending.requestId = requestId;
+    pending.messageType = msg::kChartData;
+    pending.subject = std::string(instrument);
+    pending.interval = std::string(interval);
+    return send(m, std::move(pending));
+}
+
+bool SessionRequests::changeMyPassword(std::string_view oldPassword, std::string_view newPassword) {
+    MessageBase m;
+    m.startRequest(msg::kPasswordChange);
+    m.setValue(tag::kOldPassword, oldPassword);
+    m.setValue(tag::kNewPassword, newPassword);
+    m.setValue(tag::kRequestId, platform::decimalText(nextRequestId()));
+    return send(m);
+}
+
+bool SessionRequests::requestControlClientConnectMessage() {
+    MessageBase m;
+    m.startRequest(msg::kControl);
+    return send(m);
+}
+
+// ---- Chat
+
+bool SessionRequests::requestContactlist() {
+    MessageBase m;
+    m.startRequest(msg::kContactList);
+    m.setValue(tag::kChatUser, context_.userName());
+    m.setValue(tag::kContactFilter, "1");
+    return send(m);
+}
+
+bool SessionRequests::requestRecentConversation() {
+    MessageBase m;
+    m.startRequest(msg::kRecentConversation);
+    m.setValue(tag::kChatUser, context_.userName());
+    return send(m);
+}
+
+bool SessionRequests::requestOfflineMessages() {
+    MessageBase m;
+    m.startRequest(msg::kOfflineMessages);
+    m.setValue(tag::kChatUser, context_.userName());
+    return send(m);
+}
+
+bool SessionRequests::requestRoomMessage(std::string_view roomName, std::string_view roomId) {
+    MessageBase m;
+    m.startRequest(msg::kRoomMessages);
+    m.setValue(tag::kChatUser, context_.userName());
+    m.setValue(tag::kRoomName, roomName);
+    m.setValue(tag::kRoomId, roomId);
+    return send(m);
+}
+
+bool SessionRequests::requestChatMessageAcknowledgement(std::string_view roomName,
+                                                        std::string_view messageId) {
+    MessageBase m;
+    m.startRequest(msg::kChatAcknowledgement);
+    m.setValue(tag::kAcknowledgementText, "");
+    std::string record(roomName);
+    record += wire::kColumn;
+    record += messageId;
+    m.setValue(tag::kAcknowledgedMessage, record);
+    m.setValue(tag::kChatUser, context_.userName());
+    return send(m);
+}
+
+bool SessionRequests::SendRoomRequest(std::string_view partner) {
+    MessageBase m;
+    m.startRequest(msg::kRoomCreation);
+    m.setValue(tag::kRequestId, platform::decimalText(nextRequestId()));
+    m.setValue(tag::kChatPartner, partner);
+    m.setValue(tag::kRoomState, "0");
+    m.setValue(tag::kChatUser, context_.userName());
+    return send(m);
+}
+
+bool SessionRequests::SendNewChatMessageToServer(std::string_view text, std::string_view roomNumber,
+                                                 std::string_view roomName) {
+    MessageBase m;
+    m.startRequest(msg::kChatMessage);
+    m.setValue(tag::kRoomId, roomNumber);
+    m.setValue(tag::kRoomName, roomName);
+    m.setValue(tag::kText, text);
+    m.setValue(tag::kChatUser, context_.userName());
+    return send(m);
+}
+
+bool SessionRequests::SendChatQueueRequest(std::string_view queueId, std::string_view text) {
+    const auto& accounts = context_.model().AccountDetailCollection;
+    if (accounts.empty()) {
+        platform::Log::warning("support-queue chat not sent: the session has no account");
+        return false;
+    }
+    MessageBase m;
+    m.startRequest(msg::kChatQueueRequest);
+    m.setValue(tag::kQueueId, queueId);
+    m.setValue(tag::kAccount, accounts.front().first);
+    m.setValue(tag::kText, text);
+    m.setValue(tag::kRequestId, platform::decimalText(nextRequestId()));
+    m.setValue(tag::kRoomState, "0");
+    m.setValue(tag::kChatUser, context_.userName());
+    return send(m);
+}
+
+// ---- Login completion
+
+void SessionRequests::sendLoginCompletionRequests() {
+    requestOpenPosition();
+    requestPendingOrders();
+    requestSettledOrders();
+    requestCancelledOrders();
+    std::vector<std::int32_t> equityAccounts;
+    for (const auto& [key, account] : context_.model().AccountDetailCollection) {
+        if (account && account->tradingStatus == 5)
+            equityAccounts.push_back(account->AccountId);
+    }
+    for (const std::int32_t accountId : equityAccounts)
+        requestEquityPriceinfo(accountId);
+    requestContactlist();
+    requestRecentConversation();
+    requestOfflineMessages();
+    requestAdvancedInstrumentInfo();
+    static const std::string kResourceTypes[] = {"CAL", "ICO"};
+    requestResourceSearchForTypes(kResourceTypes);
+    requestApprovalRequest();
+    requestFinancialApprovals();
+}
+
+} // namespace tc

@@ -1,0 +1,454 @@
+#include "session/data_service/data_service_replies.h"
+
+#include "connection/envelope_opener.h"
+#include "connection/wire_date.h"
+#include "platform/log.h"
+#include "session/business/session_requests.h"
+#include "session/model/session_model.h"
+#include "session/model/session_queries.h"
+#include "session/records/item_details.h"
+#include "session/records/order.h"
+#include "session/records/record_fields.h"
+#include "session/text/formatter.h"
+
+#include <fmt/format.h>
+
+#include <algorithm>
+#include <cctype>
+
+namespace tc {
+
+namespace {
+
+constexpr int kStatementSubType = 10;
+
+bool isFailure(std::string_view text) {
+    if (text.empty())
+        return true;
+    constexpr std::string_view error = "ERROR";
+    if (text.size() != error.size())
+        return false;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (std::toupper(static_cast<unsigned char>(text[i])) != error[i])
+            return false;
+    }
+    return true;
+}
+
+bool equalsIgnoringCase(std::string_view text, std::string_view lower) {
+    if (text.size() != lower.size())
+        return false;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (std::tolower(static_cast<unsigned char>(text[i])) != lower[i])
+            return false;
+    }
+    return true;
+}
+
+// The non-empty records a filler may read; an oversize one is skipped, its neighbours kept.
+std::vector<std::string_view> readableRecords(std::string_view reply) {
+    std::vector<std::string_view> records = history::splitRecords(reply);
+    std::erase_if(records, [](std::string_view r) {
+        if (r.size() <= history::kMaxRecordBytes)
+            return false;
+        platform::Log::warning("data-service record of {} bytes skipped", r.size());
+        return true;
+    });
+    return records;
+}
+
+std::string wireDate(std::string_view text, std::string_view destination) {
+    return Formatter::wireDateString(text, Formatter::kWireDateTime, destination).value_or("");
+}
+
+BankDetails bankDetailsFrom(std::string_view record) {
+    RecordFields f(record);
+    BankDetails b;
+    f.readInt64(0, b.BankAccountId);
+    f.readInt64(1, b.BankAccountNumber);
+    f.readInt64(2, b.BankBranchId);
+    f.readText(3, b.AccountName);
+    f.readInt64(4, b.CurrencyId);
+    f.readText(5, b.Remarks);
+    f.readText(6, b.BankName);
+    return b;
+}
+
+ExecutedPositionRow executedPositionFrom(std::string_view record) {
+    RecordFields f(record);
+    ExecutedPositionRow r;
+    f.readText(0, r.OpenPositionId);
+    f.readText(1, r.AccountNumber);
+    f.readInt(2, r.InstrumentId);
+    bool isBuy = false;
+    if (f.readBool(3, isBuy))
+        r.tradingMode = isBuy ? 0 : 1;
+    f.readText(4, r.RemainingQty);
+    f.readText(5, r.OrderQty);
+    f.readText(6, r.OrderPrice);
+    f.readInt(7, r.orderType);
+    f.readInt(8, r.deliveryMode);
+    if (f.has(9))
+        r.TransactionDateTime = wireDate(f.text(9), "MM/dd/yyyy HH:mm:ss");
+    if (f.has(10))
+        r.ValueDate = wireDate(f.text(10), "MM/dd/yyyy");
+    if (f.has(11))
+        r.ExpiryDate = wireDate(f.text(11), "MM/dd/yyyy");
+    f.readText(12, r.PendingOrderId);
+    return r;
+}
+
+AdvancedInstrumentInfo instrumentInfoFrom(std::string_view record) {
+    RecordFields f(record);
+    AdvancedInstrumentInfo i;
+    f.readInt(0, i.instrumentId);
+    f.readInt64(1, i.marketID);
+    f.readText(2, i.exchangeName);
+    f.readText(3, i.descriptions);
+    f.readText(5, i.iconResource);
+    f.readInt64(6, i.priceUnitID);
+    f.readDouble(7, i.priceUnitValue);
+    f.readText(8, i.extraInfo);
+    return i;
+}
+
+ApprovalReq approvalRequestFrom(std::string_view record) {
+    RecordFields f(record);
+    ApprovalReq a;
+    f.readInt64(0, a.approvalRequestId);
+    if (f.readInt64(1, a.approvalTypeId))
+        a.approvalType = static_cast<std::int64_t>(a.approvalTypeId);
+    f.readBool(2, a.isOpen);
+    f.readBool(3, a.isRequestSentToCMS);
+    f.readBool(4, a.isReadyToPost);
+    f.readText(5, a.requestedDateTime);
+    f.readInt64(6, a.refRequestId);
+    f.readInt64(7, a.requestedByUserId);
+    f.readText(8, a.remarks);
+    if (f.readInt64(9, a.approvalSubTypeId))
+        a.approvalSubType = static_cast<std::int64_t>(a.approvalSubTypeId);
+    return a;
+}
+
+template <class Row, class Read>
+std::vector<Row> rowsOf(std::string_view reply, Read read) {
+    std::vector<Row> rows;
+    for (std::string_view record : readableRecords(reply))
+        rows.push_back(read(record));
+    return rows;
+}
+
+std::vector<std::string> textsOf(std::string_view reply) {
+    std::vector<std::string> texts;
+    for (std::string_view record : readableRecords(reply))
+        texts.emplace_back(record);
+    return texts;
+}
+
+template <class T>
+bool roomFor(const T& collection, std::string_view name) {
+    if (collection.size() < DataServiceCollections::kMaxEntries)
+        return true;
+    platform::Log::warning("{} is full; entry dropped", name);
+    return false;
+}
+
+template <class... F>
+struct Overloaded : F... {
+    using F::operator()...;
+};
+template <class... F>
+Overloaded(F...) -> Overloaded<F...>; // clang 14 does not deduce aggregates yet
+
+} // namespace
+
+DataServiceReply DataServiceReplies::parse(const PendingRequest& request,
+                                           const std::optional<std::string>& data,
+                                           std::string_view compressedField) {
+    return parse(request.procedure, request.dsrequestType, data, compressedField);
+}
+
+DataServiceReply DataServiceReplies::parse(std::string_view procedure, int dsrequestType,
+                                           const std::optional<std::string>& data,
+                                           std::string_view compressedField) {
+    using namespace dsreply;
+    DataServiceReply reply{std::string(procedure), dsrequestType, Ignored{}};
+    const std::string_view text = data ? std::string_view(*data) : std::string_view();
+    // These two are not cut into records, so "ERROR" is just text to them, and an oversize one is
+    // no failure of the split either: the access window still needs its answer.
+    if (procedure == "addedituac") {
+        reply.value = EditUserAccess{equalsIgnoringCase(text, "success")};
+        return reply;
+    }
+    const bool oversize = text.size() > kMaxReplyBytes;
+    if (oversize)
+        platform::Log::warning("data-service reply {} of {} bytes refused", procedure, text.size());
+    if (procedure == "getdsaccountstatement") {
+        if (!oversize)
+            reply.value = AccountStatement{std::string(text)};
+        return reply;
+    }
+    if (oversize) {
+        reply.value = Failed{};
+        return reply;
+    }
+    if (isFailure(text)) {
+        reply.value = Failed{};
+        return reply;
+    }
+
+    if (procedure == "getopenpositions") {
+        OpenPositions v{history::parseRows<OpenOrderHD>(text), !history::splitRecords(text).empty()};
+        reply.value = std::move(v);
+    } else if (procedure == "getpendingorders") {
+        PendingOrders v{history::parseRows<PendingOrderHD>(text), !history::splitRecords(text).empty()};
+        reply.value = std::move(v);
+    } else if (procedure == "getsettledpositions") {
+        reply.value = SettledPositions{history::parseRows<SettledOrderHD>(text)};
+    } else if (procedure == "getcancelledorders") {
+        reply.value =
+            CancelledOrders{history::parseRows<CancelledOrderHD>(text), dsrequestType == kStatementSubType};
+    } else if (procedure == "getequityhitpriceinfo") {
+        reply.value = EquityHitPrices{history::parseRows<EquityHitPriceInfos>(text)};
+    } else if (procedure == "getbankaccounts") {
+        BankAccounts v;
+        auto records = readableRecords(text);
+        if (!records.empty())
+            v.details = bankDetailsFrom(records.front());
+        reply.value = std::move(v);
+    } else if (procedure == "getexecutedpositions") {
+        reply.value = ExecutedPositions{rowsOf<ExecutedPositionRow>(text, executedPositionFrom)};
+    } else if (procedure == "getinstruments") {
+        reply.value = Instruments{rowsOf<AdvancedInstrumentInfo>(text, instrumentInfoFrom)};
+    } else if (procedure == "getsessionschedule") {
+        reply.value = SessionSchedules{rowsOf<SessionScheduleInfo>(
+            text, [](std::string_view r) { return SessionScheduleInfo::fromFields(RecordFields(r)); })};
+    } else if (procedure == "getapprovalrequest") {
+        reply.value = ApprovalRequests{rowsOf<ApprovalReq>(text, approvalRequestFrom)};
+    } else if (procedure == "getfinancialapprovals") {
+        reply.value = FinancialApprovals{textsOf(text)};
+    } else if (procedure == "getfinancialtransactions") {
+        reply.value = FinancialTransactions{textsOf(text)};
+    } else if (procedure == "getusermapwithmyaccount") {
+        reply.value = UserAccountMapList{rowsOf<UserAccountMaps>(
+            text, [](std::string_view r) { return UserAccountMaps::fromFields(RecordFields(r)); })};
+    } else if (procedure == "resourcesearch") {
+        reply.value = Resources{rowsOf<FileResource>(text, [](std::string_view r) {
+            return FileResource::fromFields(RecordFields(r), FileResource::kSearchMode);
+        })};
+    } else if (procedure == "resourcedownload") {
+        reply.value = ResourceDownload{textsOf(text), decompressedPayloadOfField(compressedField)};
+    } else if (procedure == "paygategetsettings") {
+        reply.value = PayGateSettings{textsOf(text)};
+    }
+    return reply;
+}
+
+DataServiceOutcome DataServiceReplies::apply(const DataServiceReply& reply, const SessionModel& model,
+                                             DataServiceCollections& targets, HistoryRowSink* rows) {
+    using namespace dsreply;
+    DataServiceOutcome out;
+    const std::string& procedure = reply.procedure;
+    const bool forStatement = reply.dsrequestType == kStatementSubType;
+
+    // Before the records: the lists these requests replace, emptied even when the reply failed.
+    if (procedure == "getfinancialtransactions")
+        targets.FinancialTransactionCollection.clear();
+    else if (procedure == "getexecutedpositions")
+        targets.ExecutedOrderSearchCollection.clear();
+    else if (procedure == "getsessionschedule")
+        targets.sessionSchedulesArray.clear();
+    else if (procedure == "getcancelledorders" && forStatement)
+        targets.cancelledOrderInfo.clear();
+
+    const SessionQueries queries(model);
+    std::visit(
+        Overloaded{
+            [&](const Failed&) {
+                if (targets.bankDetails) {
+                    targets.bankDetails.reset();
+                    out.events.push_back(DataServiceEvent::bankDetailsReceivedNotification);
+                }
+            },
+            [](const Ignored&) {},
+            [&](const OpenPositions& v) {
+                if (rows) {
+                    for (const auto& r : v.rows)
+                        rows->FillInitialOpenOrderCollection(r);
+                }
+                out.subscribeAllItems = out.subscribeAllItems || v.subscribeAll;
+            },
+            [&](const PendingOrders& v) {
+                if (rows) {
+                    for (const auto& r : v.rows)
+                        rows->FillInitialPendingOrderCollection(r);
+                }
+                out.subscribeAllItems = out.subscribeAllItems || v.subscribeAll;
+            },
+            [&](const SettledPositions& v) {
+                if (rows) {
+                    for (const auto& r : v.rows)
+                        rows->FillInitialSettledOrderCollection(r);
+                }
+            },
+            [&](const CancelledOrders& v) {
+                for (const auto& r : v.rows) {
+                    if (!v.forStatement) {
+                        if (rows)
+                            rows->FillInitialCancelledOrderCollection(r);
+                        continue;
+                    }
+                    // Only rows of accounts this session holds, and only with an instrument.
+                    if (r.InstrumentId == 0 || !model.AccountDetailCollection.contains(r.AccountId))
+                        continue;
+                    if (!roomFor(targets.cancelledOrderInfo, "cancelledOrderInfo"))
+                        break;
+                    auto order = std::make_shared<Order>();
+                    order->CancelledOrderId = r.CancelledOrderId;
+                    order->OrderQty = fmt::format("{:.6f}", r.CancelledQty);
+                    order->TicketId = r.RefTicketId;
+                    order->PendingOrderId = r.RefPendingOrderId;
+                    order->ItemCode = queries.getItemCode(r.InstrumentId);
+                    order->AccountNumber = r.AccountId;
+                    order->TransactionDateTime = wireDate(r.CancelDateTime, "MM/dd/yyyy HH:mm:ss");
+                    order->tradingMode = r.IsBuy ? 0 : 1;
+                    order->deliveryMode = r.DeliveryMode;
+                    order->orderType = r.OrderTypeId;
+                    order->OrderPrice = fmt::format("{:.6f}", r.OrderPrice);
+                    targets.cancelledOrderInfo.push_back(std::move(order));
+                }
+            },
+            [&](const EquityHitPrices& v) {
+                if (rows) {
+                    for (const auto& r : v.rows)
+                        rows->SetEquityHitPriceInOrders(r);
+                }
+            },
+            [&](const BankAccounts& v) {
+                if (v.details) {
+                    targets.bankDetails = v.details;
+                    out.events.push_back(DataServiceEvent::bankDetailsReceivedNotification);
+                }
+            },
+            [&](const ExecutedPositions& v) {
+                for (const auto& r : v.rows) {
+                    if (!roomFor(targets.ExecutedOrderSearchCollection, "ExecutedOrderSearchCollection"))
+                        break;
+                    auto order = std::make_shared<Order>();
+                    order->OpenPositionId = r.OpenPositionId;
+                    order->AccountNumber = r.AccountNumber;
+                    order->ItemCode = queries.getItemCode(r.InstrumentId);
+                    order->tradingMode = r.tradingMode;
+                    order->RemainingQty = r.RemainingQty;
+                    order->OrderQty = r.OrderQty;
+                    order->OrderPrice = r.OrderPrice;
+                    order->orderType = r.orderType;
+                    order->deliveryMode = r.deliveryMode;
+                    order->TransactionDateTime = r.TransactionDateTime;
+                    order->ValueDate = r.ValueDate;
+                    order->ExpiryDate = r.ExpiryDate;
+                    order->PendingOrderId = r.PendingOrderId;
+                    targets.ExecutedOrderSearchCollection.push_back(std::move(order));
+                }
+            },
+            [&](const Instruments& v) {
+                for (const auto& r : v.rows) {
+                    const std::string code = queries.getItemCode(r.instrumentId);
+                    auto it = model.ItemCollection.find(code);
+                    if (code.empty() || it == model.ItemCollection.end() || !it->second)
+                        continue;
+                    ItemDetails& item = *it->second;
+                    item.marketID = r.marketID;
+                    item.exchangeName = r.exchangeName;
+                    item.descriptions = r.descriptions;
+                    item.iconResource = r.iconResource;
+                    item.priceUnitID = r.priceUnitID;
+                    item.priceUnitValue = r.priceUnitValue;
+                    item.extraInfo = r.extraInfo;
+                }
+            },
+            [&](const SessionSchedules& v) {
+                for (const auto& r : v.rows) {
+                    if (!roomFor(targets.sessionSchedulesArray, "sessionSchedulesArray"))
+                        break;
+                    targets.sessionSchedulesArray.push_back(r);
+                }
+            },
+            [&](const UserAccountMapList& v) {
+                for (const auto& r : v.rows) {
+                    SessionModel::file(targets.userAccountMapCollection, r.key(), r,
+                                       "userAccountMapCollection", DataServiceCollections::kMaxEntries);
+                }
+            },
+            [&](const Resources& v) {
+                for (const auto& r : v.rows) {
+                    SessionModel::file(targets.resourceSearchCollection, r.resourceName, r,
+                                       "resourceSearchCollection", DataServiceCollections::kMaxEntries);
+                }
+            },
+            [&](const ApprovalRequests& v) {
+                for (const auto& r : v.rows) {
+                    targets.approvalRequests[r.approvalRequestId] = std::make_shared<ApprovalReq>(r);
+                    if (targets.approvalRequests.size() > DataServiceCollections::kMaxEntries) {
+                        targets.approvalRequests.erase(r.approvalRequestId);
+                        platform::Log::warning("approvalRequests is full; entry dropped");
+                        break;
+                    }
+                }
+            },
+            [&](const FinancialApprovals& v) {
+                for (const auto& r : v.records) {
+                    if (!roomFor(targets.financialApprovalRecords, "financialApprovals"))
+                        break;
+                    targets.financialApprovalRecords.push_back(r);
+                }
+                out.events.push_back(DataServiceEvent::financialApprovalsReceived);
+            },
+            [&](const FinancialTransactions& v) {
+                for (const auto& r : v.records) {
+                    if (!roomFor(targets.FinancialTransactionCollection, "FinancialTransactionCollection"))
+                        break;
+                    targets.FinancialTransactionCollection.push_back(r);
+                }
+            },
+            [&](const PayGateSettings& v) {
+                targets.payGateSettingRecords = v.records;
+                out.events.push_back(DataServiceEvent::payGateSettingsReceived);
+            },
+            [&](const ResourceDownload& v) {
+                targets.lastResourceDownload = v;
+                out.events.push_back(DataServiceEvent::resourceDownloadReceived);
+            },
+            [&](const AccountStatement& v) {
+                targets.accountStatementXml = v.xml;
+                out.events.push_back(DataServiceEvent::accountStatementReceived);
+            },
+            [&](const EditUserAccess& v) {
+                out.events.push_back(v.success ? DataServiceEvent::EditUserAccountAccessSucessNotification
+                                               : DataServiceEvent::EditUserAccountAccessFailureNotification);
+            },
+        },
+        reply.value);
+
+    // After the records.
+    if (procedure == "getfinancialtransactions") {
+        out.events.push_back(DataServiceEvent::depositwithdrawalNotification);
+    } else if (procedure == "getexecutedpositions") {
+        out.events.push_back(DataServiceEvent::executedPositionSearchNotification);
+    } else if (procedure == "getsessionschedule") {
+        if (!targets.sessionSchedulesArray.empty()) {
+            SessionModel::file(targets.marketSessionSchedulesCollection,
+                               std::to_string(targets.sessionSchedulesArray.front().marketID),
+                               targets.sessionSchedulesArray, "marketSessionSchedulesCollection",
+                               DataServiceCollections::kMaxEntries);
+        }
+        out.events.push_back(DataServiceEvent::MarketSessionScheduleNotification);
+    } else if (procedure == "getusermapwithmyaccount") {
+        out.events.push_back(DataServiceEvent::UserAccountMapNotification);
+    } else if (procedure == "getcancelledorders" && forStatement) {
+        out.events.push_back(DataServiceEvent::accountStatementUpdateNotification);
+    }
+    return out;
+}
+
+} // namespace tc

@@ -1,0 +1,227 @@
+#pragma once
+// Data-service replies (type 1024).
+//
+// A reply is handled in two steps. parse() runs on the thread that received it: it reads the
+// records into a value of the kind the request asked for and touches no shared state. apply() runs
+// where the collections live (the main queue): it fills them and returns the notifications to post.
+// The kind is taken from the pending request the reply answers, so two requests of the same
+// sub-type in flight can no longer take each other's replies.
+#include "platform/ordered_map.h"
+#include "session/records/funding_records.h"
+#include "session/records/history_rows.h"
+#include "session/records/request_records.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+namespace tc {
+
+class Order;
+struct PendingRequest;
+struct SessionModel;
+
+// The bank account of the signed-in account, from the first record of a "getbankaccounts" reply.
+struct BankDetails {
+    std::int64_t BankAccountId = 0;
+    std::int64_t BankAccountNumber = 0;
+    std::int64_t BankBranchId = 0;
+    std::string AccountName;
+    std::int64_t CurrencyId = 0;
+    std::string Remarks;
+    std::string BankName;
+};
+
+// One "getinstruments" row: advanced details of an instrument by its id.
+struct AdvancedInstrumentInfo {
+    std::int32_t instrumentId = 0;
+    std::uint64_t marketID = 0;
+    std::string exchangeName;
+    std::string descriptions;
+    std::string iconResource;
+    std::uint64_t priceUnitID = 0;
+    double priceUnitValue = 0;
+    std::string extraInfo;
+};
+
+// One "getexecutedpositions" row; the instrument code is looked up when applied.
+struct ExecutedPositionRow {
+    std::string OpenPositionId;
+    std::string AccountNumber;
+    std::int32_t InstrumentId = 0;
+    std::int32_t tradingMode = 0; // 0 buy, 1 sell
+    std::string RemainingQty;
+    std::string OrderQty;
+    std::string OrderPrice;
+    std::int32_t orderType = 0;
+    std::int32_t deliveryMode = 0;
+    std::string TransactionDateTime; // "MM/dd/yyyy HH:mm:ss"
+    std::string ValueDate;           // "MM/dd/yyyy"
+    std::string ExpiryDate;          // "MM/dd/yyyy"
+    std::string PendingOrderId;
+};
+
+namespace dsreply {
+
+// Empty, "ERROR" in any case, or refused as oversize: fills nothing, clears the bank details.
+struct Failed {};
+// A procedure this client does not read.
+struct Ignored {};
+struct OpenPositions {
+    std::vector<OpenOrderHD> rows;
+    bool subscribeAll = false; // the reply had records: renew the feed subscription once
+};
+struct PendingOrders {
+    std::vector<PendingOrderHD> rows;
+    bool subscribeAll = false;
+};
+struct SettledPositions {
+    std::vector<SettledOrderHD> rows;
+};
+// forStatement: the request was the statement window's (sub-type 10), not the login's.
+struct CancelledOrders {
+    std::vector<CancelledOrderHD> rows;
+    bool forStatement = false;
+};
+struct EquityHitPrices {
+    std::vector<EquityHitPriceInfos> rows;
+};
+struct BankAccounts {
+    std::optional<BankDetails> details; // the first record only
+};
+struct ExecutedPositions {
+    std::vector<ExecutedPositionRow> rows;
+};
+struct Instruments {
+    std::vector<AdvancedInstrumentInfo> rows;
+};
+struct SessionSchedules {
+    std::vector<SessionScheduleInfo> rows;
+};
+struct UserAccountMapList {
+    std::vector<UserAccountMaps> rows;
+};
+struct Resources {
+    std::vector<FileResource> rows;
+};
+struct ApprovalRequests {
+    std::vector<ApprovalReq> rows;
+};
+// The funding code reads these records with its own readers; they are carried as received.
+struct FinancialApprovals {
+    std::vector<std::string> records;
+};
+struct FinancialTransactions {
+    std::vector<std::string> records;
+};
+struct PayGateSettings {
+    std::vector<std::string> records;
+};
+struct ResourceDownload {
+    std::vector<std::string> records;
+    std::optional<std::string> payload; // the decompressed tag-1050 payload
+};
+// Not split: the statement is an XML document for the statement reader.
+struct AccountStatement {
+    std::string xml;
+};
+struct EditUserAccess {
+    bool success = false;
+};
+
+} // namespace dsreply
+
+using ParsedDataServiceReply =
+    std::variant<dsreply::Failed, dsreply::Ignored, dsreply::OpenPositions, dsreply::PendingOrders,
+                 dsreply::SettledPositions, dsreply::CancelledOrders, dsreply::EquityHitPrices,
+                 dsreply::BankAccounts, dsreply::ExecutedPositions, dsreply::Instruments,
+                 dsreply::SessionSchedules, dsreply::UserAccountMapList, dsreply::Resources,
+                 dsreply::ApprovalRequests, dsreply::FinancialApprovals, dsreply::FinancialTransactions,
+                 dsreply::PayGateSettings, dsreply::ResourceDownload, dsreply::AccountStatement,
+                 dsreply::EditUserAccess>;
+
+struct DataServiceReply {
+    std::string procedure;
+    int dsrequestType = 0; // sub-type of the request answered
+    ParsedDataServiceReply value;
+};
+
+// The order rows go to the order collections' own fillers, which the business object owns.
+class HistoryRowSink {
+public:
+    virtual ~HistoryRowSink() = default;
+    virtual void FillInitialOpenOrderCollection(const OpenOrderHD& row) = 0;
+    virtual void FillInitialPendingOrderCollection(const PendingOrderHD& row) = 0;
+    virtual void FillInitialSettledOrderCollection(const SettledOrderHD& row) = 0;
+    virtual void FillInitialCancelledOrderCollection(const CancelledOrderHD& row) = 0;
+    virtual void SetEquityHitPriceInOrders(const EquityHitPriceInfos& row) = 0;
+};
+
+// The collections these replies fill that the session model does not hold. Owned by the business
+// object beside its model and touched only where apply() runs.
+struct DataServiceCollections {
+    // Bounds every keyed collection and list here; past it new entries are refused with a warning.
+    static constexpr std::size_t kMaxEntries = 100'000;
+
+    std::vector<std::string> FinancialTransactionCollection;
+    std::vector<std::shared_ptr<Order>> ExecutedOrderSearchCollection;
+    std::vector<SessionScheduleInfo> sessionSchedulesArray;
+    platform::OrderedMap<std::string, std::vector<SessionScheduleInfo>> marketSessionSchedulesCollection;
+    platform::OrderedMap<std::string, UserAccountMaps> userAccountMapCollection; // by UserAccountMaps::key()
+    platform::OrderedMap<std::string, FileResource> resourceSearchCollection;
+    std::map<std::uint64_t, std::shared_ptr<ApprovalReq>> approvalRequests;
+    std::vector<std::string> financialApprovalRecords;
+    std::vector<std::string> payGateSettingRecords;
+    std::optional<BankDetails> bankDetails;
+    std::vector<std::shared_ptr<Order>> cancelledOrderInfo; // of the account statement
+    std::optional<std::string> accountStatementXml;
+    std::optional<dsreply::ResourceDownload> lastResourceDownload;
+};
+
+// What apply() asks the caller to announce, in this order.
+enum class DataServiceEvent {
+    depositwithdrawalNotification,
+    executedPositionSearchNotification,
+    MarketSessionScheduleNotification,
+    UserAccountMapNotification,
+    EditUserAccountAccessSucessNotification,
+    EditUserAccountAccessFailureNotification,
+    accountStatementUpdateNotification,
+    bankDetailsReceivedNotification,
+    accountStatementReceived, // the XML is in accountStatementXml for the statement reader
+    financialApprovalsReceived,
+    payGateSettingsReceived,
+    resourceDownloadReceived,
+};
+
+struct DataServiceOutcome {
+    std::vector<DataServiceEvent> events;
+    // Subscribe the feed to every instrument (getAllItems) once.
+    bool subscribeAllItems = false;
+};
+
+class DataServiceReplies {
+public:
+    // Larger reply texts are refused whole as failed replies.
+    static constexpr std::size_t kMaxReplyBytes = 64 * 1024 * 1024;
+
+    // The reply text (tag 159), the tag-1050 field as received, read as the reply to `request`.
+    static DataServiceReply parse(const PendingRequest& request, const std::optional<std::string>& data,
+                                  std::string_view compressedField);
+    // The same by procedure name and data-service sub-type.
+    static DataServiceReply parse(std::string_view procedure, int dsrequestType,
+                                  const std::optional<std::string>& data, std::string_view compressedField);
+
+    // Fills the collections from a parsed reply. `rows` may be null when no order collections are
+    // attached (their rows are then dropped).
+    static DataServiceOutcome apply(const DataServiceReply& reply, const SessionModel& model,
+                                    DataServiceCollections& targets, HistoryRowSink* rows);
+};
+
+} // namespace tc

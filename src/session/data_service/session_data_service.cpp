@@ -1,0 +1,80 @@
+#include "session/data_service/session_data_service.h"
+#include "connection/wire_names.h"
+
+#include "platform/log.h"
+#include "session/business/business_base.h"
+#include "session/business/notification_names.h"
+#include "session/data_service/data_service_replies.h"
+
+#include <memory>
+
+namespace tc {
+
+SessionDataService::SessionDataService(BusinessBase& business)
+    : business_(business),
+      events_(business.application(),
+              platform::NotificationObject(static_cast<const BusinessBase*>(&business))) {}
+
+void SessionDataService::processDSResponse(const std::optional<std::string>& data,
+                                           const std::string& compressedField,
+                                           const std::optional<std::string>& requestName) {
+    const std::string procedure = requestName.value_or("");
+    // Replies come back in the order the requests left; the oldest pending one of the same procedure
+    // is the one answered.
+    const std::optional<PendingRequest> pending =
+        business_.sessionRequests().pendingRequests().take(wire::msg::kDataService, std::nullopt, procedure);
+    if (!pending)
+        platform::Log::warning("data-service reply {} answers no pending request; read as the login's",
+                               procedure);
+    auto reply = std::make_shared<const DataServiceReply>(
+        pending ? DataServiceReplies::parse(*pending, data, compressedField)
+                : DataServiceReplies::parse(procedure, 0, data, compressedField));
+
+    business_.postMain([this, reply] {
+        const DataServiceOutcome outcome = DataServiceReplies::apply(
+            *reply, business_.session(), business_.dataServiceCollections(), business_.historyRows());
+        for (const DataServiceEvent event : outcome.events) {
+            switch (event) {
+            case DataServiceEvent::depositwithdrawalNotification:
+                events_.depositwithdrawalNotification();
+                break;
+            case DataServiceEvent::executedPositionSearchNotification:
+                events_.executedPositionSearchNotification();
+                break;
+            case DataServiceEvent::MarketSessionScheduleNotification:
+                events_.postNotification(std::string(kMarketSessionScheduleNotification));
+                break;
+            case DataServiceEvent::UserAccountMapNotification:
+                events_.postNotification(std::string(kUserAccountMapNotification));
+                break;
+            case DataServiceEvent::EditUserAccountAccessSucessNotification:
+                events_.postNotification(std::string(kEditUserAccountAccessSucessNotification));
+                break;
+            case DataServiceEvent::EditUserAccountAccessFailureNotification:
+                events_.postNotification(std::string(kEditUserAccountAccessFailureNotification));
+                break;
+            case DataServiceEvent::accountStatementUpdateNotification:
+                events_.accountStatementUpdateNotification();
+                break;
+            case DataServiceEvent::bankDetailsReceivedNotification:
+                events_.bankDetailsReceivedNotification();
+                break;
+            case DataServiceEvent::accountStatementReceived:
+            case DataServiceEvent::financialApprovalsReceived:
+            case DataServiceEvent::payGateSettingsReceived:
+            case DataServiceEvent::resourceDownloadReceived:
+                // Kept in the collections for the statement, funding and resource readers.
+                break;
+            }
+        }
+        if (outcome.subscribeAllItems)
+            business_.SubscribePriceforHistoryData();
+    });
+}
+
+void SessionDataService::fillChartData(const std::optional<std::string>& data, std::uint64_t requestId) {
+    if (business_.chartDataCollection().fillChartData(data, requestId))
+        events_.chartDataReceivedNotification(requestId);
+}
+
+} // namespace tc

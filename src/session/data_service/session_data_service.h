@@ -1,0 +1,27 @@
+#pragma once
+// The session's handler of data-service and chart replies. A reply is read on the thread that
+// received it, into a value that shares nothing; the value is applied to the collections on the main
+// queue, and the notifications follow from there. Which request a reply answers is taken from the
+// pending request recorded when it was sent, so its sub-type is that request's own.
+#include "session/business/business_services.h"
+#include "session/business/session_events.h"
+
+namespace tc {
+
+class BusinessBase;
+
+class SessionDataService final : public DataServiceHandlers {
+public:
+    explicit SessionDataService(BusinessBase& business);
+
+    // Receiving thread.
+    void processDSResponse(const std::optional<std::string>& data, const std::string& compressedField,
+                           const std::optional<std::string>& requestName) override;
+    void fillChartData(const std::optional<std::string>& data, std::uint64_t requestId) override;
+
+private:
+    BusinessBase& business_;
+    SessionEvents events_;
+};
+
+} // namespace tc

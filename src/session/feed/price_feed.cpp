@@ -1,0 +1,376 @@
+#include "session/feed/price_feed.h"
+#include "connection/wire_names.h"
+
+#include "connection/message_cracker.h"
+#include "connection/separators.h"
+#include "connection/wire_date.h"
+#include "platform/lenient.h"
+#include "platform/log.h"
+#include "session/text/formatter.h"
+
+#include <algorithm>
+#include <array>
+#include <limits>
+
+namespace tc {
+
+using platform::Decimal;
+
+namespace {
+
+constexpr int kHeldDecimals = 6;
+constexpr std::string_view kDepthPrefix = "MD_";
+constexpr std::string_view kServerMessagePrefix = "IS;";
+constexpr std::string_view kBookmarkPrefix = "*#bm#*:";
+
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+std::vector<std::string_view> split(std::string_view text, char separator) {
+    std::vector<std::string_view> pieces;
+    std::size_t from = 0;
+    while (true) {
+        const std::size_t at = text.find(separator, from);
+        if (at == std::string_view::npos) {
+            pieces.push_back(text.substr(from));
+            return pieces;
+        }
+        pieces.push_back(text.substr(from, at - from));
+        from = at + 1;
+    }
+}
+
+// Non-empty entries of one depth side, or the reason it is refused.
+FeedError depthSide(std::string_view list, std::vector<std::string>& out) {
+    for (std::string_view entry : split(list, '|')) {
+        if (entry.empty())
+            continue;
+        if (entry.size() > kMaxDepthEntryLength)
+            return FeedError::DepthEntryTooLong;
+        if (out.size() == kMaxDepthEntries)
+            return FeedError::LadderTooDeep;
+        out.emplace_back(entry);
+    }
+    return FeedError::None;
+}
+
+} // namespace
+
+std::string_view feedErrorText(FeedError error) {
+    switch (error) {
+    case FeedError::None:
+        return "none";
+    case FeedError::TooLong:
+        return "text too long";
+    case FeedError::TooFewFields:
+        return "quote with too few fields";
+    case FeedError::BaseNotANumber:
+        return "quote base is not a number";
+    case FeedError::TooFewPieces:
+        return "depth text with too few pieces";
+    case FeedError::EmptyCode:
+        return "depth text without instrument code";
+    case FeedError::LadderTooDeep:
+        return "depth side too deep";
+    case FeedError::DepthEntryTooLong:
+        return "depth entry too long";
+    case FeedError::StoreFull:
+        return "depth store full";
+    }
+    return "unknown";
+}
+
+RoutedFeedText routeFeedText(std::string_view text) {
+    if (text.size() > kMaxFeedTextLength)
+        return {FeedTextKind::Refused, {}};
+    if (text.starts_with(kDepthPrefix))
+        return {FeedTextKind::MarketDepth, text.substr(kDepthPrefix.size())};
+    if (text.starts_with(kServerMessagePrefix)) {
+        const std::string_view rest = text.substr(kServerMessagePrefix.size());
+        return {FeedTextKind::ServerMessage, rest.substr(0, rest.find(';'))};
+    }
+    if (text.starts_with(kBookmarkPrefix))
+        return {FeedTextKind::Bookmark, {}};
+    return {FeedTextKind::Price, text};
+}
+
+std::optional<Decimal> leadingDecimal(std::string_view text) {
+    const std::string_view s = platform::skipBlanks(text);
+    std::size_t i = 0;
+    if (i < s.size() && (s[i] == '+' || s[i] == '-'))
+        ++i;
+    std::size_t digits = 0;
+    while (i < s.size() && isDigit(s[i]))
+        ++i, ++digits;
+    if (i < s.size() && s[i] == '.') {
+        ++i;
+        while (i < s.size() && isDigit(s[i]))
+            ++i, ++digits;
+    }
+    if (digits == 0)
+        return std::nullopt;
+    // An exponent counts only when digits follow it; "1e" is the number 1 and the text "e".
+    if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
+        std::size_t j = i + 1;
+        if (j < s.size() && (s[j] == '+' || s[j] == '-'))
+            ++j;
+        if (j < s.size() && isDigit(s[j])) {
+            while (j < s.size() && isDigit(s[j]))
+                ++j;
+            i = j;
+        }
+    }
+    const auto value = Decimal::fromString(s.substr(0, i));
+    if (!value || value->isNaN())
+        return std::nullopt;
+    return value;
+}
+
+PriceUpdate FeedQuote::toPriceUpdate() const {
+    PriceUpdate u;
+    u.ItemCode = ItemCode;
+    u.Time = Time;
+    u.DotPosition = PriceUpdate::dotPositionForDecimals(Decimals);
+    auto price = [](const std::optional<Decimal>& v) { return v ? v->toDouble() : 0.0; };
+    u.Last = price(Last);
+    u.Bid = price(Bid);
+    u.Ask = price(Ask);
+    u.High = price(High);
+    u.Low = price(Low);
+    u.Open = price(Open);
+    u.PreviousClose = price(PreviousClose);
+    return u;
+}
+
+namespace {
+
+// offset / 10^decimals: a shift of the exponent, exact, without a long division.
+Decimal shiftedDown(const Decimal& offset, int decimals) {
+    if (offset.isNaN() || offset.exponent() - decimals < Decimal::kMinExponent) {
+        Decimal scale = Decimal::fromInt64(1);
+        for (int d = 0; d < decimals; ++d)
+            scale = scale * Decimal::fromInt64(10);
+        return offset.divide(scale);
+    }
+    return Decimal::fromParts(offset.isNegative(), offset.mantissa(), offset.exponent() - decimals);
+}
+
+// An offset written as plain digits (a sign allowed, the leading number only, as leadingDecimal
+// reads it); nullopt when it needs the general reader: a fraction, an exponent, no digits or more
+// than 18 of them.
+std::optional<std::int64_t> plainInteger(std::string_view text) {
+    const std::string_view s = platform::skipBlanks(text);
+    std::size_t i = 0;
+    bool negative = false;
+    if (i < s.size() && (s[i] == '+' || s[i] == '-'))
+        negative = s[i++] == '-';
+    std::int64_t value = 0;
+    std::size_t digits = 0;
+    while (i < s.size() && isDigit(s[i])) {
+        if (++digits > 18)
+            return std::nullopt;
+        value = value * 10 + (s[i++] - '0');
+    }
+    if (digits == 0 || (i < s.size() && (s[i] == '.' || s[i] == 'e' || s[i] == 'E')))
+        return std::nullopt;
+    return negative ? -value : value;
+}
+
+constexpr std::int64_t kPow10[] = {1,
+                                   10,
+                                   100,
+                                   1000,
+                                   10000,
+                                   100000,
+                                   1000000,
+                                   10000000,
+                                   100000000,
+                                   1000000000,
+                                   10000000000,
+                                   100000000000,
+                                   1000000000000,
+                                   10000000000000,
+                                   100000000000000,
+                                   1000000000000000,
+                                   10000000000000000,
+                                   100000000000000000,
+                                   1000000000000000000};
+
+// base + offset / 10^decimals held to six decimals, in whole units of 10^-6: the same value as the
+// decimal arithmetic of the general path (the offset rounded half away from zero to six decimals,
+// then added), without it. nullopt when the base does not fit this form.
+std::optional<Decimal> integerPrice(const Decimal& base, std::int64_t offset, int decimals) {
+    if (base.isNaN() || base.exponent() < -kHeldDecimals || base.exponent() > 12 ||
+        base.mantissa() >= static_cast<unsigned __int128>(kPow10[18]))
+        return std::nullopt;
+    const __int128 units = static_cast<__int128>(base.mantissa()) * kPow10[base.exponent() + kHeldDecimals];
+    const __int128 b = base.isNegative() ? -units : units;
+    __int128 o = 0;
+    if (decimals <= kHeldDecimals) {
+        o = static_cast<__int128>(offset) * kPow10[kHeldDecimals - decimals];
+    } else {
+        const std::int64_t p = kPow10[decimals - kHeldDecimals];
+        const std::uint64_t magnitude =
+            offset < 0 ? 0 - static_cast<std::uint64_t>(offset) : static_cast<std::uint64_t>(offset);
+        std::uint64_t q = magnitude / static_cast<std::uint64_t>(p);
+        if (2 * (magnitude % static_cast<std::uint64_t>(p)) >= static_cast<std::uint64_t>(p))
+            ++q;
+        o = offset < 0 ? -static_cast<__int128>(q) : static_cast<__int128>(q);
+    }
+    const __int128 sum = b + o;
+    return Decimal::fromParts(sum < 0, static_cast<unsigned __int128>(sum < 0 ? -sum : sum), -kHeldDecimals);
+}
+
+// "yyyyMMddHHmmss" to "MM/dd/yyyy HH:mm:ss", the server's clock as it stands.
+std::string quoteTime(std::string_view t) {
+    return Formatter::wireDateString(t, Formatter::kWireDateTime, Formatter::kDisplayDateTime)
+        .value_or(std::string());
+}
+
+} // namespace
+
+PriceDecoding decodePriceText(std::string_view text) {
+    if (text.size() > kMaxPriceTextLength)
+        return {std::nullopt, FeedError::TooLong};
+    const auto fields = split(text, wire::kFeedField);
+    // Code, time, base and the decimals count at least.
+    if (fields.size() < 4)
+        return {std::nullopt, FeedError::TooFewFields};
+    const std::size_t last = fields.size() - 1;
+
+    FeedQuote q;
+    const auto base = leadingDecimal(fields[2]);
+    if (!base)
+        return {std::nullopt, FeedError::BaseNotANumber};
+    q.Base = base->rounded(kHeldDecimals);
+    q.Decimals = static_cast<int>(
+        std::clamp<std::int64_t>(platform::lenientInteger(fields[last]), 0, PriceUpdate::kMaxDotDecimals));
+    q.ItemCode = std::string(fields[0]);
+    q.Time = quoteTime(fields[1]);
+
+    const std::array<std::optional<Decimal>*, 7> prices{&q.Last, &q.Bid,  &q.Ask,          &q.High,
+                                                        &q.Low,  &q.Open, &q.PreviousClose};
+    // Fields 3..9 are prices; the decimals count is never one.
+    for (std::size_t i = 3; i < last && i <= 9; ++i) {
+        if (const auto whole = plainInteger(fields[i])) {
+            if (auto price = integerPrice(q.Base, *whole, q.Decimals)) {
+                *prices[i - 3] = *price;
+                continue;
+            }
+        }
+        const auto offset = leadingDecimal(fields[i]);
+        if (!offset)
+            continue;
+        const Decimal scaled = shiftedDown(*offset, q.Decimals).rounded(kHeldDecimals);
+        const Decimal price = q.Base.add(scaled).rounded(kHeldDecimals);
+        if (!price.isNaN())
+            *prices[i - 3] = price;
+    }
+    return {std::move(q), FeedError::None};
+}
+
+bool applyPriceUpdate(ItemDetails& item, PriceUpdate update) {
+    if (update.ItemCode != item.Code)
+        return false;
+    item.ApplySpread(update);
+    item.UpdateTime = update.Time;
+    auto carry = [](double& to, double from) {
+        if (from != 0)
+            to = from;
+    };
+    carry(item.Bid, update.Bid);
+    carry(item.Ask, update.Ask);
+    carry(item.Last, update.Last);
+    carry(item.High, update.High);
+    carry(item.Low, update.Low);
+    carry(item.Open, update.Open);
+    carry(item.PrevClose, update.PreviousClose);
+    item.isPriceUpdateReceived = true;
+    return true;
+}
+
+bool UpdateItemCollection(ItemCollectionMap& items, const PriceUpdate& update) {
+    const auto it = items.find(update.ItemCode);
+    if (it == items.end() || !it->second)
+        return false;
+    return applyPriceUpdate(*it->second, update);
+}
+
+DepthDecoding decodeMarketDepth(std::string_view text) {
+    if (text.size() > kMaxFeedTextLength)
+        return {std::nullopt, FeedError::TooLong};
+    const auto pieces = split(text, ';');
+    if (pieces.size() < 3)
+        return {std::nullopt, FeedError::TooFewPieces};
+    if (pieces[0].empty())
+        return {std::nullopt, FeedError::EmptyCode};
+    MarketDepthLadder ladder;
+    ladder.Code = std::string(pieces[0]);
+    if (const FeedError e = depthSide(pieces[1], ladder.Buy); e != FeedError::None)
+        return {std::nullopt, e};
+    if (const FeedError e = depthSide(pieces[2], ladder.Sell); e != FeedError::None)
+        return {std::nullopt, e};
+    return {std::move(ladder), FeedError::None};
+}
+
+FeedError MarketDepthStore::store(MarketDepthLadder ladder) {
+    auto buyIt = buyMarketDepthDataCollection.find(ladder.Code);
+    if (buyIt == buyMarketDepthDataCollection.end()) {
+        if (buyMarketDepthDataCollection.size() >= maxCodes_) {
+            platform::Log::warning("Market depth for {} refused: {} instruments kept already", ladder.Code,
+                                   maxCodes_);
+            return FeedError::StoreFull;
+        }
+        buyIt = buyMarketDepthDataCollection.emplace(ladder.Code, std::vector<std::string>{}).first;
+    }
+    buyIt->second = std::move(ladder.Buy);
+    sellMarketDepthDataCollection[std::move(ladder.Code)] = std::move(ladder.Sell);
+    return FeedError::None;
+}
+
+const std::vector<std::string>* MarketDepthStore::buy(std::string_view code) const {
+    const auto it = buyMarketDepthDataCollection.find(code);
+    return it == buyMarketDepthDataCollection.end() ? nullptr : &it->second;
+}
+
+const std::vector<std::string>* MarketDepthStore::sell(std::string_view code) const {
+    const auto it = sellMarketDepthDataCollection.find(code);
+    return it == sellMarketDepthDataCollection.end() ? nullptr : &it->second;
+}
+
+InstrumentStatusChange decodeInstrumentStatus(const std::vector<std::string>& fields) {
+    InstrumentStatusChange change;
+    std::optional<std::string_view> setting;
+    for (const std::string& field : fields) {
+        const auto value = MessageCracker::GetMessageValue(std::string_view(field), "=");
+        if (!value)
+            continue;
+        const std::int64_t tag = MessageCracker::integerValue(field);
+        if (tag == wire::tag::kInstrument)
+            change.Code = std::string(*value);
+        else if (tag == wire::tag::kInstrumentState)
+            setting = *value;
+    }
+    if (setting) {
+        const std::int64_t id = MessageCracker::integerValue(*setting);
+        // Past the record's range the id names no setting; it is not cut down to another one.
+        if (id > 0 && id <= std::numeric_limits<std::int32_t>::max())
+            change.TradeSessionSettingId = static_cast<std::int32_t>(id);
+        else
+            change.TradeSessionSettingId.reset();
+    }
+    return change;
+}
+
+bool applyInstrumentStatus(ItemCollectionMap& items, const InstrumentStatusChange& change) {
+    if (!change.TradeSessionSettingId)
+        return false;
+    const auto it = items.find(change.Code);
+    if (it == items.end() || !it->second)
+        return false;
+    it->second->CurrentTradeSessionSettingId = *change.TradeSessionSettingId;
+    return true;
+}
+
+} // namespace tc

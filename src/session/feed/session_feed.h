@@ -1,0 +1,79 @@
+#pragma once
+// The session's handler of the price, depth and server-message feed. The feed thread only routes and
+// decodes; what it decodes waits in a small pending set (one quote and one depth ladder per
+// instrument, later ones merged in) and one drain on the main queue applies it all. So when the main
+// queue falls behind, memory stays bounded by the number of instruments, not by the feed's rate.
+#include "session/business/business_services.h"
+#include "session/feed/price_feed.h"
+
+#include <atomic>
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace tc {
+
+class BusinessBase;
+
+class SessionFeed final : public FeedHandler, public std::enable_shared_from_this<SessionFeed> {
+public:
+    // Instruments with a quote or a ladder waiting for the main queue; past it new codes are dropped.
+    static constexpr std::size_t kMaxPendingCodes = 10'000;
+
+    explicit SessionFeed(BusinessBase& business) : business_(business) {}
+
+    // Feed thread (any thread): quotes and ladders join the pending set, "IS;" messages go to the
+    // session's framer on this thread like stream messages, bookmarks and refused texts are dropped.
+    void ZMQNewMessage(const std::string& text) override;
+    // Main queue: the new trade-session setting of one instrument.
+    void messageCrackerOnInstrumentStatusChange(const std::vector<std::string>& fields) override;
+
+    // Main queue: applies everything pending (the scheduled drain does this too).
+    void drain();
+
+    // How long a drain waits after the first change that calls for it (any thread). A millisecond
+    // by default: no one sees it, and it spares the main thread a wake-up per quote (at high feed
+    // rates that wake-up, not the decoding, is what limits the feed). Zero drains as soon as the
+    // main queue is free.
+    static constexpr std::chrono::milliseconds kDefaultDrainInterval{1};
+    void setDrainInterval(std::chrono::milliseconds interval) { drainInterval_.store(interval.count()); }
+
+    // Counters (any thread).
+    std::size_t pendingCodes() const;
+    std::uint64_t quotesMerged() const;
+    std::uint64_t droppedTexts() const;
+
+    // The quotes of one instrument waiting for the drain. The spread moves bid and ask together and
+    // only when a quote carries both, so a one-sided bid or ask is kept apart: it stands as sent over
+    // whatever the last two-sided quote gives that side.
+    struct PendingQuote {
+        PriceUpdate update; // bid and ask both from the last two-sided quote, or both 0
+        std::optional<double> rawBid, rawAsk;
+        explicit PendingQuote(const PriceUpdate& first);
+    };
+    // Two quotes of one instrument as one: the later time, and each price the later quote carries
+    // (0 = not carried) over the earlier's. Applying the result equals applying both in order.
+    static void mergeQuote(PendingQuote& pending, const PriceUpdate& later);
+    // Main queue: false when the collection has no instrument of that code.
+    static bool applyQuote(ItemCollectionMap& items, const PendingQuote& pending);
+
+private:
+    void schedule();
+
+    BusinessBase& business_;
+    mutable std::mutex lock_;
+    std::unordered_map<std::string, PendingQuote> quotes_;
+    std::unordered_map<std::string, MarketDepthLadder> ladders_;
+    bool drainScheduled_ = false;
+    std::atomic<std::int64_t> drainInterval_{kDefaultDrainInterval.count()}; // milliseconds
+    std::uint64_t merged_ = 0;
+    std::uint64_t dropped_ = 0;
+};
+
+} // namespace tc

@@ -1,0 +1,154 @@
+#pragma once
+// One tradable instrument: its static definition, its live quote, its watch-list flags and the
+// spread that the user's account groups put on the raw feed price. Plain record; the session
+// model owns it and guards concurrent access.
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace tc {
+
+class RecordFields;
+
+// One decoded quote; lives while one feed message (or one spread re-application) is processed.
+// A price of 0 means the quote does not carry that price.
+struct PriceUpdate {
+    // Decimals of a feed message's price offsets are capped here, so the scale stays finite.
+    static constexpr std::int64_t kMaxDotDecimals = 15;
+
+    std::string ItemCode;
+    std::string Time; // "MM/dd/yyyy HH:mm:ss"
+    double DotPosition = 0;
+    double Last = 0;
+    double Bid = 0;
+    double Ask = 0;
+    double High = 0;
+    double Low = 0;
+    double Open = 0;
+    double PreviousClose = 0;
+
+    // |Ask - Bid| counted in points of `pointSize`, worked on the prices' exact decimal texts so a
+    // whole number of points counts as whole; 0 when the point size is not a positive finite number
+    // (a point without a size has no count).
+    double GetSpread(double pointSize) const;
+
+    // 10^decimals with decimals clamped to 0..kMaxDotDecimals: the feed's scale of price offsets.
+    static double dotPositionForDecimals(std::int64_t decimals);
+};
+
+class ItemDetails {
+public:
+    // Spreadtype codes.
+    static constexpr std::int32_t kSpreadNone = 0;
+    static constexpr std::int32_t kSpreadFixed = 1;
+    static constexpr std::int32_t kSpreadMinimum = 2;
+    static constexpr std::int32_t kSpreadTopup = 3;
+    static constexpr std::int32_t kSpreadGroupsDisagree = 4;
+    // Price decimals that displays use; DecimalPlaces from the server is clamped to this.
+    static constexpr std::int32_t kMaxDecimalPlaces = 10;
+
+    std::int32_t InstrumentId = 0;
+    std::string Name;
+    std::string Code;
+    std::int32_t CurrencyID = 0;
+    bool Enabled = false;
+    std::int32_t InstrumentTypeId = 0;
+    std::string InstrumentTypeName;
+    double TickSize = 0;
+    double Point = 0;
+    std::int32_t DecimalPlaces = 0;
+    std::string MonthCode;
+    double ContractSize = 0;
+    std::int32_t UnitId = 0;
+    std::int32_t TradingStatusId = 0;
+    bool IsAvailableForWatchlist = false;
+    std::int32_t UnderlyingInstrumentId = 0;
+    double MaxUpdateFrequency = 0;
+    std::int32_t CutOffLimitPercentCP = 0;
+    std::string FND;
+    std::string LTD;
+    double CircuitLimit = 0;
+    std::int32_t PLCalcModeId = 0;
+    double Ask = 0;
+    double Bid = 0;
+    double High = 0;
+    double Low = 0;
+    double Last = 0;
+    double PrevClose = 0;
+    double DayOpen = 0;
+    std::string UpdateTime;
+    bool isWatchlistSymbol = false;
+    bool isWatchlistSymbolTemp = false;
+    std::int32_t CurrentTradeSessionSettingId = 0;
+    double Open = 0;
+    // The instrument whose InstrumentId equals CurrencyID. Held weakly: the session's instrument
+    // collection owns every instrument, and an instrument may name itself.
+    std::weak_ptr<ItemDetails> CalculationItems;
+    double previousBid = 0;
+    double previousAsk = 0;
+    std::int32_t BidSpread = 0;
+    std::int32_t AskSpread = 0;
+    std::int32_t Spreadtype = kSpreadNone;
+    std::int32_t instrumentTradingStatus = 0;
+    std::int32_t availableOrderTypes = 0;
+    std::int32_t HedgeModeId = 0;
+    std::int32_t MaxHoldingDays = 0;
+    std::int32_t HighlightColor = 0;
+    bool isPriceUpdateReceived = false;
+    std::int32_t availableOrderSettings = 0;
+    bool isAvailableForTrading = false;
+    std::uint64_t marketID = 0;
+    std::string exchangeName;
+    std::string descriptions;
+    std::uint64_t mostSignificantDigitLength = 0;
+    std::uint64_t leastSignificantDigitLength = 0;
+    double priceTick = 0;
+    double circuitLimitUp = 0;
+    double circuitLimitDown = 0;
+    std::string iconResource;
+    std::uint64_t priceUnitID = 0;
+    double priceUnitValue = 0;
+    std::string extraInfo;
+    std::int64_t orderSettings2 = 0;
+    std::uint64_t BaseCurrencyId = 0;
+    std::uint64_t MarginFormulaId = 0;
+
+    // Puts this instrument's spread on the update's Bid and Ask in place. Nothing happens for an
+    // update of another code, a quote without both sides, spread types 0, 4 and unknown ones, and
+    // an instrument whose priceTick is not a positive finite number (its points have no value).
+    void ApplySpread(PriceUpdate& update) const;
+    // Bid and Ask become the tick-corrected mid minus / plus the points times priceTick.
+    void ApplyFixedSpread(PriceUpdate& update, double bidPoints, double askPoints) const;
+    // Bid and Ask widen by the points times priceTick.
+    void ApplyTopupSpread(PriceUpdate& update, double bidPoints, double askPoints) const;
+    // The price put on the TickSize grid: up to the next line when the remainder is more than half
+    // a tick, else down. Worked in exact decimals of the values' shortest texts, so a price that is
+    // on the grid or exactly half way is recognised as such. A TickSize that is not a positive
+    // finite number, and a price that is not finite or out of the decimal range, come back
+    // unchanged.
+    double DoMidPriceTickCorrection(double price) const;
+
+    // DecimalPlaces clamped to 0..kMaxDecimalPlaces.
+    std::int32_t displayDecimalPlaces() const;
+
+    // Settles the price grid after loading: a TickSize that is not above 0 becomes 10^-decimals
+    // (decimals clamped as for display; 0 when DecimalPlaces is not above 0), and a priceTick that
+    // is not above 0 becomes TickSize. Neither is ever negative, NaN or infinite afterwards.
+    void settleTickSizes();
+
+    // Rewrites a wire date-time text ("yyyyMMddHHmmss") into the display form.
+    using DateRewrite = std::function<std::string(std::string_view)>;
+    // A record of the snapshot's instrument section (fields 0 to 48). Dates go through
+    // `rewriteDate`; the grid is settled whatever the record's length. InstrumentTypeName and
+    // CalculationItems are the loader's: they need the other collections.
+    static ItemDetails fromAmpRecord(const RecordFields& fields, const DateRewrite& rewriteDate);
+
+    // Literal texts (not language keys); "" for codes outside the tables.
+    static std::string_view getInstrumentTradingStatus(std::int32_t status);
+    static std::string_view getUnits(std::uint64_t unitId);
+    bool isInstrumentTradingStatusActive() const { return instrumentTradingStatus == 1; }
+};
+
+} // namespace tc

@@ -1,0 +1,160 @@
+#pragma once
+// The order records: an order, position, cancelled order or settlement as the session keeps it
+// (`Order`), the request a window hands to the order service (`OrderInfo`), one row of the
+// offset window (`OffsetPosition`) and one account row of a bulk order (`MultiTrade`).
+// Numbers that come from or go to the wire are decimal text; computed money values are doubles.
+#include "platform/decimal.h"
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace tc {
+
+class AccountDetails;
+struct GroupInstruments;
+class ItemDetails;
+
+class Order {
+public:
+    // Wire value of a choice that does not apply.
+    static constexpr std::int32_t kNotApplicable = 926;
+
+    virtual ~Order() = default;
+
+    std::int32_t tradingMode = 0; // 0 buy, 1 sell
+    std::int32_t orderType = 0;
+    std::int32_t deliveryMode = 0;
+    std::int32_t timeinForce = 0;
+    std::int32_t orderrejectReason = 0;
+    std::int32_t ordertypeInfo = 0;
+    std::string AccountNumber;
+    std::int32_t RequestId = 0;
+    std::string ItemCode;
+    std::string OrderQty;
+    std::string OrderPrice;
+    std::string LimitPrice;
+    std::string StopPrice;
+    std::string Spread;
+    std::string Bid;
+    std::string Ask;
+    std::string Last;
+    std::string High;
+    std::string Low;
+    std::string ItemTime;
+    std::string CurrentStatus;
+    std::int32_t orderTypeTag = 0;
+    std::int32_t deliveryModeTag = 0;
+    std::int32_t tradingModeTag = 0;
+    std::int32_t timeinForceTag = 0;
+    std::string TicketId;
+    std::string RemainingQty;
+    std::string TransactionDateTime;
+    std::string OrderStatus;
+    std::string OrderRouteId;
+    std::string PendingOrderId;
+    std::string ExecutionId;
+    double Commision = 0;
+    std::string OpenPositionId;
+    std::string SettledQty;
+    std::string SettledPL;
+    std::string ClosingPositionId;
+    std::string SettlementId;
+    std::string SettledPrice;
+    double UnrealisedPL = 0;
+    double Storage = 0;
+    std::string ExpiryDate;
+    std::string ValueDate;
+    std::string RefPositionIdOfBracket;
+    std::string CancelledOrderId;
+    bool isCloseNew = false;
+    bool isEditWorkOrder = false;
+    bool isEditBracketOrder = false;
+    std::string LiqudateOrderNumber;
+    bool isTakeProfitEnabled = false;
+    bool isStopLossEnabled = false;
+    double EquityHitPrice = 0;
+    std::string PreviousOrderQty;
+    double CurrencyRate = 0;
+    double OtherCharges = 0;
+    double previousBid = 0;
+    double previousAsk = 0;
+    std::int32_t deviation = 0;
+    std::string margin;
+    double accountCurrencyRate = 0;
+    bool isCancelOrder = false;
+    bool validationResult = false;
+    double BaseCurrencyRate = 0;
+    // The server's instrument id of a record whose instrument the snapshot does not hold (its
+    // ItemCode is then empty); 0 otherwise. The record is kept and names the instrument by this.
+    std::int32_t UnknownInstrumentId = 0;
+
+    // Wire values of the ticket's choices; codes out of range (negative ones included) give 926.
+    static std::int32_t GetOrderTypeTagValue(std::int32_t code);    // 1..3 -> 29..31
+    static std::int32_t GetDeliveryModeTagValue(std::int32_t code); // 1..3 -> 51..53
+    static std::int32_t GetTimeInForceTagValue(std::int32_t code);  // 1 -> 47, 2 -> 48, 5 -> 54
+    static std::int32_t GetTradingModeTagValue(std::int32_t code);  // 0 -> 45, else 46
+
+    // Side 0 "B", 1 "S"; expanded: the texts of keys "0009" / "0010" in `language` (the short
+    // form when the language's table is missing). Any other side: "".
+    static std::string GetTradingModeString(std::int32_t side, bool expandedText, std::int64_t language);
+    // 21..28 but 25: the status text; nullopt otherwise.
+    static std::optional<std::string_view> GetOrderStatus(std::int32_t status);
+    // Quote orders are not offered.
+    bool isQuoteOrder() const { return false; }
+
+    // Margin of a quantity of one under the group's settings for the instrument; nullopt without
+    // settings. Worked in decimals made from the doubles' shortest texts; a division by a rate
+    // that is not above 0 is skipped, and a NaN result (a value out of the decimal range) gives
+    // nullopt.
+    std::optional<platform::Decimal> GetMarginForSingleLot(const GroupInstruments* settings,
+                                                           const ItemDetails& item) const;
+};
+
+struct OrderInfo {
+    std::int32_t tradingMode = 0;
+    std::int32_t orderType = 0;
+    std::int32_t deliveryMode = 0;
+    std::int32_t timeinForce = 0;
+    std::int32_t editorderReqType = 0;
+    std::int32_t accountNo = 0;
+    bool TakeProfitEnabled = false;
+    bool StopLossEnabled = false;
+    std::string itemCode;
+    std::string quantity;
+    std::string previousQuantity;
+    std::string price;
+    std::string limitPrice;
+    std::string stopPrice;
+    std::string orderNo;
+    bool isCloseNew = false;
+    bool isEWO = false;
+    bool isEBO = false;
+    std::string orderDetails;
+    std::int32_t deviation = 0;
+    std::string openPositionID;
+    std::string pendingOrderID;
+    bool isCancelOrder = false;
+    std::optional<std::uint32_t> statusColor; // 0xRRGGBBAA
+};
+
+struct OffsetPosition {
+    std::string accountNo;
+    std::string itemCode;
+    std::string postionId;
+    std::string closePrice;
+    std::int32_t tradingMode = 0; // 0 buy, 1 sell
+    double profitLoss = 0;
+    std::string totalQty;
+    std::string QtyAvailable;
+    std::string offsetQty;
+};
+
+struct MultiTrade {
+    double quantity = 0;
+    std::shared_ptr<AccountDetails> accountDet;
+};
+
+} // namespace tc

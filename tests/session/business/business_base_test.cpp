@@ -1,0 +1,651 @@
+#include "session/business/business_base.h"
+
+#include "connection/envelope_key.h"
+#include "connection/envelope_opener.h"
+#include "connection/login_inputdata.h"
+#include "connection/socket/socket_test_support.h"
+#include "orders/session_orders.h"
+#include "platform/bundle.h"
+#include "platform/clock.h"
+#include "platform/user_defaults.h"
+#include "session/business/business_test_support.h"
+#include "session/records/account_details.h"
+#include "session/records/item_details.h"
+#include "session/records/order.h"
+#include "session/records/user_info.h"
+#include "session/snapshot/session_snapshot_loader.h"
+#include "session/text/language_string.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+using namespace tc;
+using namespace sessiontest;
+
+class BusinessBaseTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        platform::Bundle::setResourcesRoot(TC_TEST_RESOURCES);
+        platform::RunLoop::main().bindToCurrentThread();
+        platform::RunLoop::main().discardPending();
+        app.logindata().setUserName("demo");
+        app.logindata().setPassword("demo1234");
+        app.logindata().setIPAddress("127.0.0.1");
+        app.logindata().setPortNo(1); // never connected in these tests
+        services.notifications = notifications;
+        services.requests = requests;
+        services.snapshotLoader = loader;
+        services.userDefaults = defaults.get();
+    }
+    void TearDown() override {
+        business.reset();
+        platform::RunLoop::main().discardPending();
+        platform::Bundle::setResourcesRoot({});
+    }
+
+    BusinessBase& make() {
+        business = std::make_unique<BusinessBase>(app, services);
+        return *business;
+    }
+
+    // A model with the data ports at 0 (nothing listens) and the given accounts and login message.
+    void prepareSnapshot(std::vector<std::pair<int, int>> accountsAndStatus = {{7, 0}},
+                         std::optional<LoginInfoMessage> info = std::nullopt) {
+        SessionModel model;
+        model.userInfo = std::make_shared<UserInfo>();
+        for (auto [id, status] : accountsAndStatus) {
+            auto account = std::make_shared<AccountDetails>();
+            account->AccountId = id;
+            account->tradingStatus = status;
+            model.AccountDetailCollection.insert_or_assign(std::to_string(id), account);
+        }
+        if (info)
+            model.fileLoginInfoMessage(std::make_shared<LoginInfoMessage>(*info));
+        loader->model = std::move(model);
+    }
+
+    void deliver(std::initializer_list<std::string> fields) { business->NewMessage(frameText(body(fields))); }
+
+    std::size_t refreshes() const { return notifications->log.count("HistoryDataUpdateNotification"); }
+
+    FakeApplication app;
+    std::shared_ptr<FakeNotifications> notifications = std::make_shared<FakeNotifications>();
+    std::shared_ptr<FakeRequests> requests = std::make_shared<FakeRequests>();
+    std::shared_ptr<FakeSnapshotLoader> loader = std::make_shared<FakeSnapshotLoader>();
+    std::unique_ptr<platform::UserDefaults> defaults = platform::UserDefaults::inMemory();
+    BusinessServices services;
+    std::unique_ptr<BusinessBase> business;
+};
+
+TEST_F(BusinessBaseTest, RequestIdTakesWhicheverOfTags20And33ComesLast) {
+    BusinessBase& b = make();
+    deliver({"10=999", "20=5", "33=7", "21=20240102030405"});
+    EXPECT_EQ(b.Requestid(), 7);
+    deliver({"10=999", "33=9", "20=4"});
+    EXPECT_EQ(b.Requestid(), 4);
+    // A repeated tag ends with its last value; a message without either leaves the value alone.
+    deliver({"10=999", "20=11", "20=12"});
+    EXPECT_EQ(b.Requestid(), 12);
+    deliver({"10=999", "17=x"});
+    EXPECT_EQ(b.Requestid(), 12);
+}
+
+TEST_F(BusinessBaseTest, ReferenceIdIsTakenOnlyFromTheLoginSnapshot) {
+    prepareSnapshot();
+    BusinessBase& b = make();
+    deliver({"10=62", "19=555"});
+    EXPECT_EQ(b.Referenceid(), "");
+    deliver({"10=33", "19=42", "21=20240102030405", "160=AMP", compressedField("x")});
+    EXPECT_EQ(b.Referenceid(), "42");
+    deliver({"10=1045", "19=77"});
+    EXPECT_EQ(b.Referenceid(), "42");
+}
+
+TEST_F(BusinessBaseTest, EveryMessageButEnvelopesAndPingReplyRefreshesTheTables) {
+    make();
+    deliver({"10=999"});
+    deliver({"10=1019"});
+    deliver({"10=76", "27=bm90IGEgY2lwaGVy"});
+    deliver({"10=105", "1050=AAAA"});
+    pump();
+    EXPECT_EQ(refreshes(), 1u);
+}
+
+TEST_F(BusinessBaseTest, EnvelopeContentsAreDispatchedInOrderWithARefreshEach) {
+    BusinessBase& b = make();
+    const std::string key = app.logindata().SecurityKey().value();
+    const std::string inner =
+        MessageBase::frame(body({"10=999", "20=3"})) + MessageBase::frame(body({"10=998", "20=8"}));
+    b.NewMessage(envelopeText(inner, key));
+    EXPECT_EQ(b.Requestid(), 8); // both opened on this thread, second last
+    pump();
+    EXPECT_EQ(refreshes(), 2u);
+
+    // A compressed message holding an envelope holding a message: each level opens.
+    const std::string nested =
+        "\x01" + envelopeText(MessageBase::frame(body({"10=997", "20=21"})), key) + "\x02";
+    deliver({"10=105", compressedField(nested)});
+    EXPECT_EQ(b.Requestid(), 21);
+    pump();
+    EXPECT_EQ(refreshes(), 3u);
+}
+
+TEST_F(BusinessBaseTest, EnvelopeSealedWithAnotherKeyDispatchesNothing) {
+    BusinessBase& b = make();
+    b.NewMessage(
+        envelopeText(MessageBase::frame(body({"10=999", "20=3"})), "some other key of the right size!"));
+    pump();
+    EXPECT_EQ(b.Requestid(), 0);
+    EXPECT_EQ(refreshes(), 0u);
+}
+
+TEST_F(BusinessBaseTest, SnapshotSwitchesTheSessionKeyOnTheReceivingThread) {
+    prepareSnapshot();
+    BusinessBase& b = make();
+    const std::string configured = app.logindata().configuredSecurityKey().value();
+    deliver({"10=33", "19=42", "21=20240102030405", "160=AMP", compressedField("snapshot")});
+    // Switched before the main queue has run anything: the next envelope on this thread opens.
+    const std::string expected = GenerateNewEncryptionKey("demo", "demo1234", "42", "20240102030405");
+    EXPECT_EQ(app.logindata().SecurityKey(), expected);
+    EXPECT_EQ(b.envelopeKey(false), expected);
+    EXPECT_EQ(b.envelopeKey(true), configured);
+    EXPECT_NE(expected, configured);
+    b.NewMessage(envelopeText(MessageBase::frame(body({"10=999", "20=30"})), expected));
+    EXPECT_EQ(b.Requestid(), 30);
+    ASSERT_EQ(loader->log.calls().size(), 1u);
+    EXPECT_EQ(loader->log.calls()[0].rfind("amp:1050=", 0), 0u);
+
+    // The model reaches the session only on the main queue, whole.
+    EXPECT_TRUE(b.session().AccountDetailCollection.empty());
+    pump();
+    EXPECT_EQ(b.session().AccountDetailCollection.size(), 1u);
+    EXPECT_EQ(b.session().Referenceid, "42");
+    EXPECT_EQ(b.JournalDataCollection(), std::vector<std::string>{"journal 1"});
+}
+
+TEST_F(BusinessBaseTest, UnreadableSnapshotEndsTheLogin) {
+    BusinessBase& b = make(); // the loader has no model
+    const auto before = app.logindata().SecurityKey();
+    deliver({"10=33", "19=42", "21=20240102030405", "160=AMP", "1050=AAAA"});
+    pump();
+    EXPECT_EQ(app.logindata().SecurityKey(), before);
+    EXPECT_FALSE(b.isSnapshotLoaded());
+    ASSERT_EQ(app.log.calls().size(), 1u);
+    EXPECT_EQ(app.log.calls()[0].rfind("showLoginMessages:", 0), 0u);
+}
+
+TEST_F(BusinessBaseTest, LoginCompletionSendsTheFirstRequestsInOrder) {
+    prepareSnapshot({{7, 5}, {8, 1}, {9, 5}});
+    BusinessBase& b = make();
+    deliver({"10=33", "19=42", "21=20240102030405", "160=AMP", compressedField("s")});
+    deliver({"10=18"});
+    pump();
+    const std::vector<std::string> expected = {"requestOpenPosition",
+                                               "requestPendingOrders",
+                                               "requestSettledOrders",
+                                               "requestCancelledOrders",
+                                               "requestEquityPriceinfo:7",
+                                               "requestEquityPriceinfo:9",
+                                               "requestContactlist",
+                                               "requestRecentConversation",
+                                               "requestOfflineMessages",
+                                               "requestAdvancedInstrumentInfo",
+                                               "requestResourceSearchForTypes:CAL,ICO",
+                                               "requestApprovalRequest",
+                                               "requestFinancialApprovals"};
+    EXPECT_EQ(requests->log.calls(), expected);
+    EXPECT_EQ(notifications->log.count("LoginSuccessNotification"), 1u);
+    // An empty set of login messages: no app-update banner.
+    for (const auto& call : notifications->log.calls())
+        EXPECT_EQ(call.find("appUpdateNotification"), std::string::npos);
+    EXPECT_TRUE(b.conn().isNetworkAvailable());
+    EXPECT_TRUE(b.isPingTimerRunning());
+    EXPECT_EQ(b.JournalDataCollection(), (std::vector<std::string>{"journal 1", "journal 2"}));
+}
+
+TEST_F(BusinessBaseTest, LoginCompletionWithCode15OffersTheUpdate) {
+    LoginInfoMessage info;
+    info.ErrorCode = 15;
+    info.Message = "https://example.invalid/new";
+    prepareSnapshot({{7, 0}}, info);
+    make();
+    deliver({"10=33", "19=1", "21=20240102030405", "160=AMP", compressedField("s")});
+    deliver({"10=18"});
+    pump();
+    const auto calls = notifications->log.calls();
+    const auto success = std::find(calls.begin(), calls.end(), "LoginSuccessNotification");
+    const auto update =
+        std::find(calls.begin(), calls.end(), "appUpdateNotification:https://example.invalid/new");
+    ASSERT_NE(success, calls.end());
+    ASSERT_NE(update, calls.end());
+    EXPECT_LT(success, update);
+}
+
+TEST_F(BusinessBaseTest, LoginCompletionBeforeAnySnapshotEndsTheLogin) {
+    BusinessBase& b = make();
+    deliver({"10=18"});
+    pump();
+    EXPECT_TRUE(requests->log.calls().empty());
+    EXPECT_EQ(notifications->log.count("LoginSuccessNotification"), 0u);
+    EXPECT_FALSE(b.isPingTimerRunning());
+    EXPECT_FALSE(b.conn().isNetworkAvailable());
+    ASSERT_EQ(app.log.calls().size(), 1u);
+    EXPECT_NE(app.log.calls()[0].find("without sending the login data"), std::string::npos);
+}
+
+TEST_F(BusinessBaseTest, RepeatedLoginCompletionKeepsOnePingTimer) {
+    platform::ScopedClock clock(std::make_shared<platform::ManualClock>());
+    auto manual = std::static_pointer_cast<platform::ManualClock>(platform::Clock::current());
+    prepareSnapshot();
+    BusinessBase& b = make();
+    deliver({"10=33", "19=1", "21=20240102030405", "160=AMP", compressedField("s")});
+    deliver({"10=18"});
+    deliver({"10=18"});
+    pump();
+    manual->advance(std::chrono::milliseconds(1000));
+    pump();
+    EXPECT_EQ(requests->log.count("pingToserver"), 1u);
+    manual->advance(std::chrono::milliseconds(1000));
+    pump();
+    EXPECT_EQ(requests->log.count("pingToserver"), 2u);
+    // A disconnect stops the ping for good.
+    b.disconnectServer();
+    pump();
+    EXPECT_FALSE(b.isPingTimerRunning());
+    manual->advance(std::chrono::milliseconds(3000));
+    pump();
+    EXPECT_EQ(requests->log.count("pingToserver"), 2u);
+}
+
+TEST_F(BusinessBaseTest, RefusalCodesPickTheirTextTagAndAddress) {
+    const auto refuse = [&](int code, const std::string& message) {
+        LoginInfoMessage info;
+        info.ErrorCode = code;
+        info.Message = message;
+        prepareSnapshot({}, info);
+        deliver({"10=47", "160=AMP", compressedField("r")});
+        pump();
+        return app.loginMessages().back();
+    };
+    make();
+    const auto text = [](const char* key) {
+        return LanguageString::stringforSelectedLanguage(0, key).value_or(key);
+    };
+    auto m = refuse(12, "https://example.invalid/download");
+    EXPECT_EQ(m.tag, "3");
+    EXPECT_EQ(m.url, "https://example.invalid/download");
+    EXPECT_EQ(m.message, text("1089"));
+    // An address that is not a web address is never offered.
+    m = refuse(12, "file:///etc/passwd");
+    EXPECT_EQ(m.tag, "0");
+    EXPECT_FALSE(m.url.has_value());
+    m = refuse(13, "ignored");
+    EXPECT_EQ(m.tag, "0");
+    EXPECT_EQ(m.message, text("1004"));
+    EXPECT_FALSE(m.url.has_value());
+    m = refuse(10, "");
+    EXPECT_EQ(m.message, text("1087"));
+    // No login information at all: the general text.
+    loader->model.reset();
+    deliver({"10=47", "160=AMP", "1050=AAAA"});
+    pump();
+    EXPECT_EQ(app.loginMessages().back().message, text("1004"));
+    EXPECT_EQ(app.loginMessages().size(), 5u);
+}
+
+TEST_F(BusinessBaseTest, LoginElsewherePassesTheServerTextAsItStands) {
+    make();
+    deliver({"10=44", "105=Signed in at {} %s %@ {0}"});
+    pump();
+    EXPECT_EQ(app.log.calls(), std::vector<std::string>{"LogininAnotherLocation:Signed in at {} %s %@ {0}"});
+}
+
+TEST_F(BusinessBaseTest, PasswordIsReplacedOnlyOnSuccess) {
+    make();
+    deliver({"10=38", "17=Failed", "103=newpass1"});
+    pump();
+    EXPECT_EQ(app.logindata().password(), "demo1234");
+    EXPECT_EQ(notifications->log.count("passwordChangeNotification"), 0u);
+    deliver({"10=38", "103=newpass2"});
+    pump();
+    EXPECT_EQ(app.logindata().password(), "demo1234");
+    deliver({"10=38", "17=SuCcEsS", "103=newpass3"});
+    pump();
+    EXPECT_EQ(app.logindata().password(), "newpass3");
+    EXPECT_EQ(notifications->log.count("passwordChangeNotification"), 1u);
+}
+
+TEST_F(BusinessBaseTest, DemoRegistrationNeedsBothUserAndPassword) {
+    make();
+    deliver({"10=1027", "23=newuser"});
+    deliver({"10=1027", "23=first", "18=p/w", "23=second"});
+    pump();
+    EXPECT_EQ(notifications->log.count("demoUserCreationFailureNotification"), 1u);
+    // The password keeps its "/": the two values travel apart.
+    EXPECT_EQ(notifications->log.count("demoUserCreationNotification:second|p/w"), 1u);
+}
+
+TEST_F(BusinessBaseTest, AccountSummaryUpdatesOnlyKnownAccounts) {
+    prepareSnapshot({{7, 0}, {8, 0}});
+    BusinessBase& b = make();
+    deliver({"10=33", "19=1", "21=20240102030405", "160=AMP", compressedField("s")});
+    pump();
+    deliver({"10=1045", "34=99", "560=1000", "129=2"});
+    deliver({"10=1045", "34=7", "560=1234.5", "130=99.25", "84=10"});
+    pump();
+    const auto& account = *b.session().AccountDetailCollection.find("7")->second;
+    EXPECT_DOUBLE_EQ(account.Balance, 1234.5);
+    EXPECT_DOUBLE_EQ(account.Equity, 99.25);
+    EXPECT_DOUBLE_EQ(account.UsedMargin, 10);
+    EXPECT_EQ(notifications->log.count("MarginCallNotification:99"), 0u);
+
+    // Margin status 0, 2, 2 raises one banner; then 0, 2 another.
+    for (const char* s : {"129=0", "129=2", "129=2"})
+        deliver({"10=1045", "34=7", s});
+    pump();
+    EXPECT_EQ(notifications->log.count("MarginCallNotification:7"), 1u);
+    for (const char* s : {"129=0", "129=2"})
+        deliver({"10=1045", "34=7", s});
+    pump();
+    EXPECT_EQ(notifications->log.count("MarginCallNotification:7"), 2u);
+
+    // Equity hit twice in a row asks for the equity prices once.
+    deliver({"10=1045", "34=8", "24=825"});
+    deliver({"10=1045", "34=8", "24=825"});
+    pump();
+    EXPECT_EQ(requests->log.count("requestEquityPriceinfo:8"), 1u);
+    EXPECT_EQ(b.session().AccountDetailCollection.find("8")->second->tradingStatus, 5);
+}
+
+TEST_F(BusinessBaseTest, NetworkSpeedClassBoundaries) {
+    EXPECT_EQ(BusinessBase::networkSpeedClass(0.0), 0);
+    EXPECT_EQ(BusinessBase::networkSpeedClass(0.999), 0);
+    EXPECT_EQ(BusinessBase::networkSpeedClass(1.0), 1);
+    EXPECT_EQ(BusinessBase::networkSpeedClass(2.0), 2);
+    EXPECT_EQ(BusinessBase::networkSpeedClass(2.5), 2);
+    EXPECT_EQ(BusinessBase::networkSpeedClass(3.0), 2);
+    EXPECT_EQ(BusinessBase::networkSpeedClass(3.01), 3);
+    EXPECT_EQ(BusinessBase::networkSpeedClass(-0.5), 3);
+}
+
+TEST_F(BusinessBaseTest, PingReplyClassifiesOnThePlatformClock) {
+    auto manual = std::make_shared<platform::ManualClock>();
+    platform::ScopedClock clock(manual);
+    BusinessBase& b = make();
+
+    // No server date yet: the class is updated but nothing is posted.
+    b.pingSent();
+    manual->advance(std::chrono::milliseconds(1500));
+    deliver({"10=1019"});
+    pump();
+    EXPECT_EQ(b.networkspeedStatus(), 1);
+    EXPECT_FALSE(b.ServerTime().has_value());
+    EXPECT_TRUE(notifications->log.calls().empty());
+
+    b.pingSent();
+    manual->advance(std::chrono::milliseconds(2500));
+    deliver({"10=1019", "21=20240102030405"});
+    pump();
+    EXPECT_EQ(b.networkspeedStatus(), 2);
+    EXPECT_EQ(b.ServerTime(), "20240102030405");
+    EXPECT_EQ(notifications->log.calls(),
+              std::vector<std::string>{"NetworkSpeedNotification:20240102030405"});
+
+    // A reply without tag 21 keeps the previous server time.
+    b.pingSent();
+    manual->advance(std::chrono::milliseconds(200));
+    deliver({"10=1019"});
+    pump();
+    EXPECT_EQ(b.networkspeedStatus(), 0);
+    EXPECT_EQ(notifications->log.count("NetworkSpeedNotification:20240102030405"), 2u);
+}
+
+TEST_F(BusinessBaseTest, PortOutOfRangeEndsTheLoginAtOnce) {
+    for (int port : {0, 70000, -5}) {
+        app.log.clear();
+        app.logindata().setPortNo(port);
+        BusinessBase& b = make();
+        b.StreamingConnection(false);
+        pump();
+        ASSERT_EQ(app.log.calls().size(), 1u) << port;
+        EXPECT_NE(app.log.calls()[0].find("1 and 65535"), std::string::npos);
+        EXPECT_FALSE(b.conn().isStreamConnected());
+    }
+}
+
+TEST_F(BusinessBaseTest, UpdateBannerOpensOnlyWebAddresses) {
+    BusinessBase& b = make();
+    b.userNotificationCenterDidActivateNotification({});
+    b.userNotificationCenterDidActivateNotification({{"AppDownloadURL", ""}});
+    b.userNotificationCenterDidActivateNotification({{"AppDownloadURL", "javascript:alert(1)"}});
+    b.userNotificationCenterDidActivateNotification({{"AppDownloadURL", "file:///bin/sh"}});
+    EXPECT_TRUE(app.log.calls().empty());
+    b.userNotificationCenterDidActivateNotification({{"AppDownloadURL", "HTTPS://example.invalid/x"}});
+    EXPECT_EQ(app.log.calls(), (std::vector<std::string>{"openURL:HTTPS://example.invalid/x", "terminate"}));
+}
+
+TEST_F(BusinessBaseTest, UnknownTypeChangesNothingButRefreshes) {
+    BusinessBase& b = make();
+    deliver({"10=4242", "99=x"});
+    deliver({"garbage without fields"});
+    pump();
+    EXPECT_EQ(refreshes(), 2u);
+    EXPECT_EQ(b.Requestid(), 0);
+    EXPECT_TRUE(app.log.calls().empty());
+}
+
+} // namespace
+
+namespace {
+
+class BusinessStreamTest : public BusinessBaseTest {
+protected:
+    // Reads one whole frame (0x01 ... 0x02) from the server's end, without the frame bytes.
+    static std::string readFrame(int fd) {
+        std::string out;
+        while (out.empty() || out.back() != '\x02') {
+            std::string c = sockettest::receive(fd, 1);
+            if (c.empty())
+                return {};
+            out += c;
+        }
+        return out.substr(1, out.size() - 2);
+    }
+    // The fields of the message inside a type-76 envelope.
+    static std::vector<std::string> openEnvelope(const std::string& frame, const std::string& key) {
+        const auto outer = MessageBase::fieldsOfFrame(frame);
+        if (outer.size() < 2 || outer[0] != "10=76")
+            return {};
+        const auto plain = openEncryptedEnvelope(outer[1].substr(3), key);
+        if (!plain || plain->size() < 2)
+            return {};
+        return MessageBase::fieldsOfFrame(plain->substr(1, plain->size() - 2));
+    }
+};
+
+TEST_F(BusinessStreamTest, LoginGoesOutOnConnectAndMessagesRouteByTransport) {
+    sockettest::PlainListener listener;
+    app.logindata().setPortNo(listener.port());
+    BusinessBase& b = make();
+    b.StreamingConnection(false);
+    const int fd = listener.accept();
+    ASSERT_NE(fd, -1);
+    const std::string configured = app.logindata().configuredSecurityKey().value();
+    const auto login = openEnvelope(readFrame(fd), configured);
+    ASSERT_FALSE(login.empty());
+    EXPECT_EQ(login[0], "10=32");
+    pump();
+    EXPECT_EQ(b.JournalDataCollection(), std::vector<std::string>{"journal 0"});
+
+    // A stream message goes to the stream even though it could have gone elsewhere.
+    b.sendMessage(RequestMessage{MessageBase::frame("10=999\x03"), false, 0, 0});
+    EXPECT_EQ(readFrame(fd), frameText("10=999\x03"));
+
+    // The ping: tags 10, 20 and 21 in the envelope of the current key, and its time noted.
+    deliver({"10=999", "20=41"});
+    EXPECT_FALSE(b.pingTime().has_value());
+    b.pingToserver();
+    const auto ping = openEnvelope(readFrame(fd), app.logindata().SecurityKey().value());
+    ASSERT_EQ(ping.size(), 4u);
+    EXPECT_EQ(ping[0], "10=1018");
+    EXPECT_EQ(ping[1], "20=42");
+    EXPECT_EQ(ping[2].substr(0, 3), "21=");
+    EXPECT_EQ(ping[2].size(), 17u);
+    EXPECT_TRUE(b.pingTime().has_value());
+    EXPECT_EQ(b.Requestid(), 41); // sending never stores the request number
+
+    // The data sockets are reconnected only while the stream is up.
+    b.disconnectServer();
+    ::close(fd);
+    ASSERT_TRUE(pumpUntil([&] { return !b.conn().isStreamConnected(); }));
+    b.reconnectZMQandSubscribeAllItems();
+    EXPECT_FALSE(b.conn().isFeedRunning());
+    EXPECT_FALSE(b.conn().isRequesterRunning());
+    EXPECT_EQ(app.connectionFailures.load(), 0);
+}
+
+} // namespace
+
+namespace {
+
+class RecordingOrders final : public OrderCollectionHandlers {
+public:
+    void FillPendingOrderCollection(const Fields&, const std::string& id) override {
+        log.add("FillPending:" + id);
+    }
+    void UpdatePendingOrderCollection(const Fields&, const std::string& id) override {
+        log.add("UpdatePending:" + id);
+    }
+    void RemovePendingOrder(const std::string& id, bool byPendingId) override {
+        log.add("RemovePending:" + id + (byPendingId ? "/pending" : "/request"));
+    }
+    void FillCancelledOrderCollection(std::int64_t id, int status, const Fields&) override {
+        log.add("FillCancelled:" + std::to_string(id) + "/" + std::to_string(status));
+    }
+    void FillOpenOrderCollection(const Fields&) override { log.add("FillOpen"); }
+    void UpdateOpenOrderCollection(const std::string& id, const Fields&, const std::string& rest) override {
+        log.add("UpdateOpen:" + id + "/" + rest);
+    }
+    void ModifyBracketOrderUpdateonOpenOrderCollection(const Fields&, const std::optional<std::string>& ref,
+                                                       int status) override {
+        log.add("Bracket:" + ref.value_or("none") + "/" + std::to_string(status));
+    }
+    void FillSettledOrderCollection(const Fields&) override { log.add("FillSettled"); }
+    std::string GetOrderRejectionReason(std::int32_t code) override {
+        return "reason " + std::to_string(code);
+    }
+    std::optional<std::string> refPositionIdOfRemovedPendingOrder(const std::string& id) override {
+        log.add("LookupRef:" + id);
+        return "P" + id;
+    }
+    void clearBracketOfRejectedOrder(const std::string& id) override { log.add("ClearBracket:" + id); }
+    CallLog log;
+};
+
+TEST_F(BusinessBaseTest, ExecutionReportsFollowTheStatusTable) {
+    auto orders = std::make_shared<RecordingOrders>();
+    services.orders = orders;
+    make();
+    deliver({"10=62", "73=28", "79=501", "573=P9"});
+    deliver({"10=62", "73=24", "79=502", "20=77"});
+    deliver({"10=62", "73=25", "74=3", "125=C1", "20=80"});
+    deliver({"10=62", "73=25", "79=503", "573=P7", "74=4"});
+    deliver({"10=62", "73=21", "79=504"});
+    deliver({"10=67", "73=73", "80=900", "76=0"});
+    deliver({"10=67", "73=74", "80=901"});
+    deliver({"10=67", "73=99"});
+    deliver({"10=66", "80=902"});
+    pump();
+    const std::vector<std::string> expected = {
+        "FillPending:501", "Bracket:P9/28",
+        // Cancelled: the bracket reference comes from the removed order when the report lacks it.
+        "RemovePending:502/pending", "FillCancelled:77/24", "LookupRef:502", "Bracket:P502/24",
+        // Rejected without a pending-order id: matched by the request number.
+        "FillCancelled:80/25", "RemovePending:80/request", "ClearBracket:", "FillCancelled:503/25",
+        "RemovePending:503/pending", "Bracket:P7/25", "UpdateOpen:900/0", "FillOpen", "FillSettled"};
+    EXPECT_EQ(orders->log.calls(), expected);
+    EXPECT_EQ(notifications->log.count("OrderRejectionNotification:reason 3"), 1u);
+    EXPECT_EQ(notifications->log.count("bulkCloseRejectedNotification:C1/reason 3"), 1u);
+    EXPECT_EQ(notifications->log.count("OrderRejectionNotification:reason 4"), 1u);
+    EXPECT_EQ(refreshes(), 9u);
+}
+
+TEST_F(BusinessBaseTest, PendingReportWithoutRequestNumberUsesTheOneStandingWhenItArrived) {
+    BusinessBase& b = make();
+    attachSessionOrders(b);
+    auto account = std::make_shared<AccountDetails>();
+    account->AccountId = 7;
+    b.session().AccountDetailCollection.insert_or_assign("7", account);
+    auto item = std::make_shared<ItemDetails>();
+    item->Code = "EURUSD";
+    b.session().ItemCollection.insert_or_assign("EURUSD", item);
+    auto local = std::make_shared<Order>(); // what the order manager keeps for request 41
+    local->RequestId = 41;
+    b.session().PendingOrderCollection.push_back(local);
+
+    deliver({"10=999", "20=41"});
+    deliver({"10=62", "73=28", "34=7", "12=EURUSD", "79=501", "32=30", "37=1", "38=1.2", "76=1"});
+    // A later message moves the request number on before the main queue handles the report.
+    deliver({"10=999", "20=99"});
+    pump();
+
+    ASSERT_EQ(b.session().PendingOrderCollection.size(), 1u) << "the local record of request 41 stays";
+    EXPECT_EQ(b.session().PendingOrderCollection[0]->PendingOrderId, "501");
+}
+
+} // namespace
+
+namespace {
+
+std::string readFixture(const char* name) {
+    std::ifstream in(std::filesystem::path(TC_TEST_DATA) / name, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// The readable control-character fixture as it travels: comments and line breaks dropped, the
+// markers turned into their bytes.
+std::string ampWireText(const std::string& readable) {
+    std::string out;
+    std::istringstream lines(readable);
+    for (std::string line; std::getline(lines, line);)
+        if (line.empty() || line[0] != '#')
+            out += line;
+    for (auto [marker, byte] : {std::pair{"<C>", '\x05'}, {"<R>", '\x06'}, {"<S>", '\x07'}})
+        for (std::size_t at; (at = out.find(marker)) != std::string::npos;)
+            out.replace(at, 3, 1, byte);
+    return out;
+}
+
+TEST_F(BusinessBaseTest, BothSnapshotFormsReachTheSessionAlike) {
+    services.snapshotLoader = std::make_shared<SessionSnapshotLoader>();
+    const auto loadWith = [&](const char* form, const char* fixture) {
+        const std::string text =
+            std::string(form) == "AMP" ? ampWireText(readFixture(fixture)) : readFixture(fixture);
+        EXPECT_FALSE(text.empty()) << fixture;
+        BusinessBase& b = make();
+        deliver({"10=33", "19=5", "21=20240102030405", std::string("160=") + form, compressedField(text)});
+        pump();
+        EXPECT_TRUE(b.isSnapshotLoaded()) << form;
+        std::vector<std::string> accounts, items;
+        for (const auto& [key, account] : b.session().AccountDetailCollection)
+            accounts.push_back(key);
+        for (const auto& [code, item] : b.session().ItemCollection)
+            items.push_back(code);
+        return std::make_pair(accounts, items);
+    };
+    const auto amp = loadWith("AMP", "snapshot_amp.txt");
+    const auto xml = loadWith("XML", "snapshot.xml");
+    EXPECT_FALSE(amp.first.empty());
+    EXPECT_FALSE(amp.second.empty());
+    EXPECT_EQ(amp, xml);
+}
+
+} // namespace

@@ -1,0 +1,221 @@
+#pragma once
+// Fakes around the session object: the application, its notifications, the login requests and the
+// snapshot loader, each recording what it was asked in order.
+#include "connection/data_additions.h"
+#include "connection/login_inputdata.h"
+#include "connection/message_base.h"
+#include "platform/base64.h"
+#include "platform/bundle.h"
+#include "platform/dispatch.h"
+#include "session/application_interface.h"
+#include "session/business/business_base.h"
+#include "session/business/business_services.h"
+#include "session/model/session_model.h"
+
+#include <atomic>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tc::sessiontest {
+
+// A thread-safe list of the calls made, as texts ("name" or "name:argument").
+class CallLog {
+public:
+    void add(std::string call) {
+        std::lock_guard lock(mutex_);
+        calls_.push_back(std::move(call));
+    }
+    std::vector<std::string> calls() const {
+        std::lock_guard lock(mutex_);
+        return calls_;
+    }
+    std::size_t count(const std::string& call) const {
+        std::lock_guard lock(mutex_);
+        std::size_t n = 0;
+        for (const auto& c : calls_)
+            n += c == call;
+        return n;
+    }
+    void clear() {
+        std::lock_guard lock(mutex_);
+        calls_.clear();
+    }
+
+private:
+    mutable std::mutex mutex_;
+    std::vector<std::string> calls_;
+};
+
+// Records the shell's calls that the login road makes; the rest do nothing.
+class FakeApplication final : public ApplicationInterface {
+public:
+    FakeApplication() : logindata_(std::make_unique<LoginInputdata>()) {}
+    LoginInputdata& logindata() override { return *logindata_; }
+    std::int64_t selectedLanguage() const override { return 0; }
+    bool loginSuccess() const override { return false; }
+    bool showConfirmationAlert() const override { return false; }
+    std::string applicationName() const override { return "TradeClient"; }
+    void ConnectionFailureNotification() override {
+        ++connectionFailures;
+        log.add("ConnectionFailureNotification");
+    }
+    void LogininAnotherLocation(const std::string& text) override {
+        log.add("LogininAnotherLocation:" + text);
+    }
+    void showLoginMessages(const LoginMessageAlert& alert) override {
+        {
+            std::lock_guard lock(mutex_);
+            loginMessages_.push_back(alert);
+        }
+        log.add("showLoginMessages:" + alert.message);
+    }
+    void ShowCommonAlertVieWwithMessage(const std::string&, const std::string&) override {}
+    void ShowCommonUserNotificationwithMessage(const std::string&, const std::string&) override {}
+    void deliverNotification(const InAppNotification&) override {}
+    void setBannerDelegate(BannerActivation) override {}
+    void showLocalNotificationWithTitle(const std::string&, const std::string&) override {}
+    void playSoundNamed(std::string_view) override {}
+    void openURL(const std::string& url) override { log.add("openURL:" + url); }
+    void terminate() override { log.add("terminate"); }
+
+    std::vector<LoginMessageAlert> loginMessages() const {
+        std::lock_guard lock(mutex_);
+        return loginMessages_;
+    }
+
+    std::unique_ptr<LoginInputdata> logindata_;
+    CallLog log;
+    std::atomic<int> connectionFailures{0};
+
+private:
+    mutable std::mutex mutex_;
+    std::vector<LoginMessageAlert> loginMessages_;
+};
+
+class FakeNotifications final : public SessionNotifications {
+public:
+    void LoginSuccessNotification() override { log.add("LoginSuccessNotification"); }
+    void HistoryDataUpdateNotification() override { log.add("HistoryDataUpdateNotification"); }
+    void appUpdateNotification(const std::string& m) override { log.add("appUpdateNotification:" + m); }
+    void OrderRejectionNotification(const std::string& t) override {
+        log.add("OrderRejectionNotification:" + t);
+    }
+    void bulkCloseRejectedNotification(const std::map<std::string, std::string>& info) override {
+        log.add("bulkCloseRejectedNotification:" + info.at("125") + "/" + info.at("17"));
+    }
+    void CloseHedgedPositionsNotification() override { log.add("CloseHedgedPositionsNotification"); }
+    void ChatQueueStatusUpdateNotification() override { log.add("ChatQueueStatusUpdateNotification"); }
+    void MarginCallNotification(const std::string& a) override { log.add("MarginCallNotification:" + a); }
+    void passwordChangeNotification() override { log.add("passwordChangeNotification"); }
+    void demoUserCreationNotification(const std::string& user, const std::string& password) override {
+        log.add("demoUserCreationNotification:" + user + "|" + password);
+    }
+    void demoUserCreationFailureNotification() override { log.add("demoUserCreationFailureNotification"); }
+    void postnetworkspeedNotification(const std::optional<std::string>& t) override {
+        if (t)
+            log.add("NetworkSpeedNotification:" + *t);
+    }
+    void WatchlistTableNotification() override { log.add("WatchlistTableNotification"); }
+    std::string getLoginJournalData(int event) override { return "journal " + std::to_string(event); }
+    CallLog log;
+};
+
+// Records the requests; the ping and keep-alive go through the real builder so they reach the sender.
+class FakeRequests final : public LoginRequests {
+public:
+    void pingToserver() override { log.add("pingToserver"); }
+    void requestOpenPosition() override { log.add("requestOpenPosition"); }
+    void requestPendingOrders() override { log.add("requestPendingOrders"); }
+    void requestSettledOrders() override { log.add("requestSettledOrders"); }
+    void requestCancelledOrders() override { log.add("requestCancelledOrders"); }
+    void requestEquityPriceinfo(std::int32_t id) override {
+        log.add("requestEquityPriceinfo:" + std::to_string(id));
+    }
+    void requestContactlist() override { log.add("requestContactlist"); }
+    void requestRecentConversation() override { log.add("requestRecentConversation"); }
+    void requestOfflineMessages() override { log.add("requestOfflineMessages"); }
+    void requestAdvancedInstrumentInfo() override { log.add("requestAdvancedInstrumentInfo"); }
+    void requestResourceSearchForTypes(const std::vector<std::string>& types) override {
+        std::string joined;
+        for (const auto& t : types)
+            joined += (joined.empty() ? "" : ",") + t;
+        log.add("requestResourceSearchForTypes:" + joined);
+    }
+    void requestApprovalRequest() override { log.add("requestApprovalRequest"); }
+    void requestFinancialApprovals() override { log.add("requestFinancialApprovals"); }
+    void requestControlClientConnectMessage() override { log.add("requestControlClientConnectMessage"); }
+    CallLog log;
+};
+
+// Hands out a copy of a prepared model, whatever the payload.
+class FakeSnapshotLoader final : public SnapshotLoader {
+public:
+    std::optional<SessionModel> load(std::string_view field, bool isAmp) override {
+        log.add(std::string(isAmp ? "amp:" : "xml:") + std::string(field));
+        if (!model)
+            return std::nullopt;
+        SessionModel copy;
+        copy.userInfo = model->userInfo;
+        copy.AccountDetailCollection = model->AccountDetailCollection;
+        copy.loginInfoMessageCollection = model->loginInfoMessageCollection;
+        copy.ItemCollection = model->ItemCollection;
+        return copy;
+    }
+    std::optional<SessionModel> model;
+    CallLog log;
+};
+
+// The text the de-framer hands on for a body: length, 0x03, body.
+inline std::string frameText(std::string_view body) {
+    const std::string framed = MessageBase::frame(body);
+    return framed.substr(1, framed.size() - 2);
+}
+
+// Body of fields "tag=value" each ended by 0x03.
+inline std::string body(std::initializer_list<std::string> fields) {
+    std::string out;
+    for (const auto& f : fields) {
+        out += f;
+        out += '\x03';
+    }
+    return out;
+}
+
+// A type-76 envelope (as a de-framed text) sealing the given framed messages with a key.
+inline std::string envelopeText(const std::string& framedMessages, const std::string& key) {
+    struct Capture final : MessageSender {
+        std::string key, out;
+        void sendMessage(RequestMessage m) override { out = m.message; }
+        std::string envelopeKey(bool) const override { return key; }
+    } capture;
+    capture.key = key;
+    MessageBase mb;
+    mb.setSender(&capture);
+    mb.EncryptMessage(framedMessages, false, false);
+    return capture.out.substr(1, capture.out.size() - 2);
+}
+
+// A tag-1050 field: Base64 of 4 arbitrary bytes and the gzip stream of the text.
+inline std::string compressedField(std::string_view text, std::uint8_t prefixByte = 0xAB) {
+    auto deflated = NSDataAdditions::gzipDeflate(
+        std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
+    std::vector<std::uint8_t> payload(4 + deflated->size(), prefixByte);
+    std::copy(deflated->begin(), deflated->end(), payload.begin() + 4);
+    return "1050=" + *platform::Base64::encodeBase64WithData(payload);
+}
+
+// Runs the main queue until `done`, or two seconds of real time.
+inline bool pumpUntil(const std::function<bool()>& done) {
+    return platform::RunLoop::main().runUntil(done, std::chrono::milliseconds(2000));
+}
+
+inline void pump() {
+    for (int i = 0; i < 5; ++i)
+        platform::RunLoop::main().runOnce();
+}
+
+} // namespace tc::sessiontest

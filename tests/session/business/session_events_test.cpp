@@ -1,0 +1,528 @@
+#include "session/business/session_events.h"
+
+#include "platform/clock.h"
+#include "platform/dispatch.h"
+#include "platform/user_defaults.h"
+#include "platform/utf8.h"
+#include "session/business/notification_names.h"
+#include "session/records/order.h"
+#include "session/text/event_texts.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <memory>
+#include <string>
+#include <thread>
+#include <tuple>
+#include <vector>
+
+namespace {
+
+using namespace tc;
+
+using platform::RunLoop;
+
+struct BusinessObjectStandIn {};
+
+class SessionEventsTest : public ::testing::Test {
+protected:
+    SessionEventsTest() : app_(defaults_, center_), events_(app_, &owner_, center_) {
+        app_.setApplicationName("Trader");
+        center_.addObserver({}, [this](const platform::Notification& n) { posted_.push_back(n); });
+    }
+    void SetUp() override {
+        RunLoop::main().bindToCurrentThread();
+        RunLoop::main().discardPending();
+    }
+    void TearDown() override { RunLoop::main().discardPending(); }
+
+    // Runs the main queue until nothing is left.
+    void pump() {
+        while (RunLoop::main().runOnce() > 0) {
+        }
+    }
+    std::vector<std::string> names() const {
+        std::vector<std::string> out;
+        for (const auto& n : posted_)
+            out.push_back(n.name);
+        return out;
+    }
+    bool fromOwner(const platform::Notification& n) const { return n.object.identity() == &owner_; }
+    std::vector<InAppNotification> banners() const {
+        std::vector<InAppNotification> out;
+        for (const auto& c : app_.callsNamed("deliverNotification"))
+            out.push_back(*c.banner);
+        return out;
+    }
+    // (title, text) of each system notification.
+    std::vector<std::vector<std::string>> systemNotifications() const {
+        std::vector<std::vector<std::string>> out;
+        for (const auto& c : app_.callsNamed("showLocalNotificationWithTitle"))
+            out.push_back(c.args);
+        return out;
+    }
+    std::vector<std::string> methods() const {
+        std::vector<std::string> out;
+        for (const auto& c : app_.calls())
+            out.push_back(c.method);
+        return out;
+    }
+
+    EventTextsBundle bundle_;
+    platform::UserDefaults defaults_;
+    platform::NotificationCenter center_;
+    BusinessObjectStandIn owner_;
+    HeadlessApplication app_;
+    SessionEvents events_;
+    std::vector<platform::Notification> posted_;
+};
+
+TEST_F(SessionEventsTest, PlainNotificationsArePostedOnlyOnTheMainQueueInCallOrder) {
+    auto order = std::make_shared<Order>();
+    events_.passwordChangeNotification();
+    events_.demoUserCreationNotification("u1", "p/w");
+    events_.sendRoomCreationNotification("a;b", "7", "Desk/2");
+    events_.UpdateChatNotification("UserStatusNotification");
+    events_.chartDataReceivedNotification(42);
+    events_.CloseHedgedPositionsNotification();
+    events_.ChatQueueStatusUpdateNotification();
+    events_.PendingOrderNotification(order);
+    events_.depositwithdrawalNotification();
+    events_.NoticeMessageReceivedNotification("R1");
+    events_.RecentConversationMessageReceivedNotification("R2");
+    events_.accountStatementUpdateNotification();
+    events_.bankDetailsReceivedNotification();
+    events_.executedPositionSearchNotification();
+    events_.postNotification("MarketSessionScheduleNotification");
+    EXPECT_TRUE(posted_.empty());
+
+    pump();
+    const std::vector<std::string> expected{"PasswordChangeNotification",
+                                            "DemoUserCreationNotification",
+                                            "ChatRoomCreationNotification",
+                                            "UserStatusNotification",
+                                            "ChartDataReceivedNotification42",
+                                            "CloseHedgePositionNotification",
+                                            "ChatQueueStatusUpdate",
+                                            "PendingOrderNotification",
+                                            "DepositWithdrawalTableNotification",
+                                            "NoticeMessageReceivedNotification",
+                                            "RecentConversationReceivedNotification",
+                                            "AccountStatementNotification",
+                                            "BankDetailsNotification",
+                                            "ExecutedPositionTableNotification",
+                                            "MarketSessionScheduleNotification"};
+    ASSERT_EQ(names(), expected);
+
+    // The business object is the object of exactly these.
+    for (std::size_t i : {0, 1, 2, 3, 5, 6})
+        EXPECT_TRUE(fromOwner(posted_[i])) << posted_[i].name;
+    for (std::size_t i : {8, 11, 12, 13, 14})
+        EXPECT_FALSE(posted_[i].object.hasValue()) << posted_[i].name;
+
+    // Values that may hold "/" travel apart, never joined and split again.
+    for (const auto& [i, key, value] :
+         {std::tuple<std::size_t, const char*, const char*>{1, "UserName", "u1"},
+          {1, "Password", "p/w"},
+          {2, "RoomUsers", "a;b"},
+          {2, "RoomId", "7"},
+          {2, "RoomName", "Desk/2"}}) {
+        ASSERT_NE(posted_[i].info<std::string>(key), nullptr) << key;
+        EXPECT_EQ(*posted_[i].info<std::string>(key), value);
+    }
+    ASSERT_NE(posted_[4].objectAs<std::string>(), nullptr);
+    EXPECT_EQ(*posted_[4].objectAs<std::string>(), "42");
+    EXPECT_EQ(posted_[7].object.identity(), order.get());
+    EXPECT_EQ(*posted_[9].objectAs<std::string>(), "R1");
+    EXPECT_EQ(*posted_[10].objectAs<std::string>(), "R2");
+}
+
+TEST_F(SessionEventsTest, CallsFromAReceivingThreadWaitForTheMainQueue) {
+    std::thread receiver([this] {
+        events_.OrderRejectionNotification("late");
+        events_.bulkCloseRejectedNotification({{"125", "1"}, {"17", "late"}});
+    });
+    receiver.join();
+    EXPECT_TRUE(app_.calls().empty());
+    EXPECT_TRUE(posted_.empty());
+    pump();
+    EXPECT_EQ(app_.callsNamed("ShowCommonUserNotificationwithMessage").size(), 1u);
+    EXPECT_EQ(names(), std::vector<std::string>{"BulkCloseNotification"});
+}
+
+TEST_F(SessionEventsTest, TableRefreshAndLoginSuccess) {
+    events_.HistoryDataUpdateNotification();
+    events_.LoginSuccessNotification();
+    EXPECT_FALSE(app_.loginSuccess());
+    pump();
+    const std::vector<std::string> expected{
+        "OpenPositionTableNotification",   "PieChartUpdateNotification",
+        "PendingOrderTableNotification",   "SettledPositionTableNotification",
+        "CancelledOrderTableNotification", "ExecutedPositionTableNotification",
+        "JournalTableNotification",        "LoginSuccessNotification"};
+    EXPECT_EQ(names(), expected);
+    EXPECT_FALSE(posted_.back().object.hasValue());
+    EXPECT_TRUE(app_.loginSuccess());
+    EXPECT_EQ(app_.soundsPlayed(), std::vector<std::string>{"welcome"});
+
+    // With sounds switched off the welcome stays silent.
+    defaults_.set("SoundKey", platform::PlistValue(true));
+    app_.clearCalls();
+    events_.LoginSuccessNotification();
+    pump();
+    EXPECT_EQ(app_.callsNamed("playSoundNamed").size(), 1u);
+    EXPECT_TRUE(app_.soundsPlayed().empty());
+}
+
+TEST_F(SessionEventsTest, BulkCloseAndPaymentCarryTheirObjects) {
+    auto settled = std::make_shared<Order>();
+    events_.bulkCloseSettledNotification(settled);
+    events_.bulkCloseRejectedNotification({{"125", "9001"}, {"17", "No margin"}});
+    auto tx = std::make_shared<PayGateTransaction>();
+    events_.payGateTransactionResponseNotification({tx, 3});
+    pump();
+    ASSERT_EQ(names(), (std::vector<std::string>{"BulkCloseNotification", "BulkCloseNotification",
+                                                 "PayGateTransactionNotification"}));
+    EXPECT_EQ(posted_[0].object.identity(), settled.get());
+    EXPECT_EQ(*posted_[0].info<std::string>("73"), "66");
+    const auto* rejection = posted_[1].objectAs<SessionEvents::TextDictionary>();
+    ASSERT_NE(rejection, nullptr);
+    EXPECT_EQ(rejection->at("125"), "9001");
+    EXPECT_EQ(rejection->at("17"), "No margin");
+    EXPECT_EQ(*posted_[1].info<std::string>("73"), "25");
+    const auto* response = posted_[2].objectAs<PayGateTransactionResponse>();
+    ASSERT_NE(response, nullptr);
+    EXPECT_EQ(response->Data, tx);
+    EXPECT_EQ(response->Error, 3);
+}
+
+TEST_F(SessionEventsTest, ApprovalRequestsBecomeLabelledLines) {
+    ApprovalReq req;
+    req.approvalRequestId = 55;
+    req.requestedDateTime = "20240315143005";
+    req.remarks = "pls %s";
+    auto info = std::make_shared<FinancialApproval>();
+    info->beneficiaryAccount = 1001;
+    info->benefactorAccount = 2002;
+    info->approvedAmount = 1234.5;
+    info->financialTransactionTypeId = 1; // a deposit, by bank transfer: the mode line names the transfer
+    info->transferMode = 2;
+    info->dateOfTransaction = "20240301000000";
+    info->bankName = "Bank A";
+    info->branch = "North";
+    info->sourceBankAccount = "SRC1";
+    info->destinationBankAccount = "DST2";
+    req.setInformation(info);
+
+    events_.approvalNotificationForActionType(801, req);
+    events_.approvalNotificationForActionType(802, req);
+    events_.approvalNotificationForActionType(700, req);
+    pump();
+    ASSERT_EQ(names(),
+              (std::vector<std::string>{"DepositRequestNotification", "WithdrawalRequestNotification"}));
+    const auto* deposit = posted_[0].objectAs<std::vector<std::string>>();
+    const auto* withdrawal = posted_[1].objectAs<std::vector<std::string>>();
+    ASSERT_NE(deposit, nullptr);
+    ASSERT_NE(withdrawal, nullptr);
+    EXPECT_EQ(*deposit, (std::vector<std::string>{"ReqNo\x03"
+                                                  "55",
+                                                  "Acct\x03"
+                                                  "1001",
+                                                  "ReqOn\x03"
+                                                  "03/15/2024",
+                                                  "Mode\x03"
+                                                  "BankTransfer",
+                                                  "TxDate\x03"
+                                                  "03/01/2024",
+                                                  "Amt\x03"
+                                                  "1234.50",
+                                                  "Bank\x03"
+                                                  "Bank A",
+                                                  "Branch\x03"
+                                                  "North",
+                                                  "Src\x03"
+                                                  "SRC1",
+                                                  "Dst\x03"
+                                                  "DST2",
+                                                  "Rem\x03"
+                                                  "pls %s"}));
+    EXPECT_EQ(*withdrawal, (std::vector<std::string>{"ReqNo\x03"
+                                                     "55",
+                                                     "Acct\x03"
+                                                     "2002",
+                                                     "ReqOn\x03"
+                                                     "03/15/2024",
+                                                     "Amt\x03"
+                                                     "1234.50",
+                                                     "Rem\x03"
+                                                     "pls %s"}));
+    EXPECT_TRUE(app_.calls().empty());
+}
+
+TEST_F(SessionEventsTest, ApprovalBannersBySubType) {
+    ApprovalReq req;
+    auto info = std::make_shared<FinancialApproval>();
+    info->beneficiaryAccount = 1001;
+    info->benefactorAccount = 2002;
+    info->approvedAmount = 0.125; // exactly representable: two decimals round it to even
+    req.setInformation(info);
+    for (std::int64_t subType : {1, 2, 3}) {
+        req.approvalSubType = subType;
+        events_.approvalNotificationForActionType(930, req);
+        events_.approvalNotificationForActionType(931, req);
+    }
+    pump();
+    EXPECT_TRUE(posted_.empty());
+    const std::vector<std::vector<std::string>> expected{{"Dep approved", "Acct : 1001\nAmt : 0.12"},
+                                                         {"Dep done", "Acct : 1001\nAmt : 0.12"},
+                                                         {"Wd approved", "Acct : 2002\nAmt : 0.12"},
+                                                         {"Wd done", "Acct : 2002\nAmt : 0.12"},
+                                                         {"", ""},
+                                                         {"", ""}};
+    EXPECT_EQ(systemNotifications(), expected);
+    const auto b = banners();
+    ASSERT_EQ(b.size(), expected.size());
+    for (std::size_t i = 0; i < b.size(); ++i) {
+        EXPECT_EQ(b[i].subtitle, expected[i][0]);
+        EXPECT_EQ(b[i].informativeText, expected[i][1]);
+        EXPECT_EQ(b[i].feature.dismissDelayTime, 5.0);
+    }
+}
+
+TEST_F(SessionEventsTest, InAppBannersCarryTheirTextsDelaysAndSounds) {
+    events_.MarginCallNotification(1234);
+    events_.NewMessagesNotification(3);
+    events_.NewMessageNotification("Holiday hours");
+    events_.demoUserCreationFailureNotification();
+    EXPECT_TRUE(app_.calls().empty());
+    pump();
+    const auto b = banners();
+    ASSERT_EQ(b.size(), 3u);
+    InAppNotification margin{
+        "Trader", "Acct : 1234", "Margin call", false, "", "InAppNotificationDefaultSound", {}, {30.0, 0}};
+    InAppNotification notices{
+        "Trader", "Notices", "3 new notices", false, "", "InAppNotificationDefaultSound", {}, {15.0, 0}};
+    InAppNotification notice{
+        "Trader", "Holiday hours", "New notice", false, "", "InAppNotificationDefaultSound", {}, {30.0, 0}};
+    EXPECT_EQ(b[0], margin);
+    EXPECT_EQ(b[1], notices);
+    EXPECT_EQ(b[2], notice);
+    EXPECT_EQ(systemNotifications(),
+              (std::vector<std::vector<std::string>>{{"Acct : 1234", "Margin call"},
+                                                     {"Notices", "3 new notices"},
+                                                     {"Holiday hours", "New notice"}}));
+    const auto alerts = app_.callsNamed("ShowCommonAlertVieWwithMessage");
+    ASSERT_EQ(alerts.size(), 1u);
+    EXPECT_EQ(alerts[0].args, (std::vector<std::string>{"Demo failed", "Trader"}));
+}
+
+TEST_F(SessionEventsTest, ChatBannersSkipTheSignedInUser) {
+    app_.logindata().setUserName("me");
+    events_.NewChatMessageNotification({}, "chatme");
+    events_.NewChatMessageNotification({"", "hi", "Nobody"}, "chatme");
+    events_.NewChatMessageNotification({"me", "hi", "Me"}, "chatme");
+    events_.NewChatMessageNotification({"chatme", "hi", "Me"}, "chatme");
+    events_.NewChatMessageNotification({"ann", "hello %n", "Ann B"}, "chatme");
+    pump();
+    const auto b = banners();
+    ASSERT_EQ(b.size(), 1u);
+    EXPECT_EQ(b[0].subtitle, "Chat : Ann B");
+    EXPECT_EQ(b[0].informativeText, "hello %n");
+    EXPECT_EQ(b[0].feature.dismissDelayTime, 15.0);
+    EXPECT_EQ(systemNotifications(), (std::vector<std::vector<std::string>>{{"Chat : Ann B", "hello %n"}}));
+}
+
+TEST_F(SessionEventsTest, SettledOrderRefreshesTablesThenShowsTheBanner) {
+    events_.ShowSettledOrderNotification("EURUSD#1.0921#S17");
+    events_.ShowSettledOrderNotification("XAU");
+    pump();
+    ASSERT_EQ(posted_.size(), 14u);
+    EXPECT_EQ(posted_.front().name, "OpenPositionTableNotification");
+    EXPECT_EQ(posted_[6].name, "JournalTableNotification");
+    const auto common = app_.callsNamed("ShowCommonUserNotificationwithMessage");
+    ASSERT_EQ(common.size(), 2u);
+    EXPECT_EQ(common[0].args, (std::vector<std::string>{"#S17\nSettled EURUSD @1.0921 ", "Settlement"}));
+    // A short argument leaves the missing parts empty.
+    EXPECT_EQ(common[1].args, (std::vector<std::string>{"#\nSettled XAU @ ", "Settlement"}));
+    EXPECT_EQ(systemNotifications()[0],
+              (std::vector<std::string>{"Settlement", "#S17\nSettled EURUSD @1.0921 "}));
+    // The common banner is the shell's own: program name, the title as subtitle, 5 s, default sound.
+    const auto b = banners();
+    ASSERT_EQ(b.size(), 2u);
+    EXPECT_EQ(b[0], makeCommonBanner("Trader", "#S17\nSettled EURUSD @1.0921 ", "Settlement"));
+    EXPECT_EQ(b[0].feature.dismissDelayTime, 5.0);
+    EXPECT_EQ(b[0].soundName, "InAppNotificationDefaultSound");
+}
+
+TEST_F(SessionEventsTest, ServerTextsShowVerbatimAndLongOnesAreCut) {
+    events_.OrderRejectionNotification("%s %n {0}");
+    pump();
+    const auto common = app_.callsNamed("ShowCommonUserNotificationwithMessage");
+    ASSERT_EQ(common.size(), 1u);
+    EXPECT_EQ(common[0].args, (std::vector<std::string>{"Ord : Rej\nWhy: %s %n {0}", "Rejected order"}));
+    EXPECT_EQ(systemNotifications()[0],
+              (std::vector<std::string>{"Rejected order", "Ord : Rej\nWhy: %s %n {0}"}));
+
+    // Two-byte characters straddle the cut: it lands on a character boundary.
+    app_.clearCalls();
+    std::string huge = "x";
+    for (int i = 0; i < 20000; ++i)
+        huge += "\xC3\xA9";
+    events_.TradeConfirmationNotification(huge);
+    pump();
+    const auto shown = app_.callsNamed("showLocalNotificationWithTitle");
+    ASSERT_EQ(shown.size(), 1u);
+    const std::string& text = shown[0].args[1];
+    EXPECT_LE(text.size(), SessionEvents::kMaxServerTextBytes + 3);
+    EXPECT_GT(text.size(), SessionEvents::kMaxServerTextBytes - 3);
+    EXPECT_TRUE(platform::isValidUtf8(text));
+    EXPECT_EQ(text.substr(0, 3), "x\xC3\xA9");
+}
+
+TEST_F(SessionEventsTest, TradeConfirmationFollowsTheUsersPreference) {
+    events_.TradeConfirmationNotification("done");
+    pump();
+    EXPECT_EQ(methods(), (std::vector<std::string>{"playSoundNamed", "ShowCommonAlertVieWwithMessage",
+                                                   "showLocalNotificationWithTitle"}));
+    EXPECT_EQ(app_.callsNamed("ShowCommonAlertVieWwithMessage")[0].args,
+              (std::vector<std::string>{"done", "Confirm"}));
+    EXPECT_EQ(app_.soundsPlayed(), std::vector<std::string>{"order"});
+
+    app_.clearCalls();
+    app_.setShowConfirmationAlert(false);
+    events_.TradeConfirmationNotification("done");
+    pump();
+    EXPECT_EQ(methods(), (std::vector<std::string>{"playSoundNamed", "ShowCommonUserNotificationwithMessage",
+                                                   "deliverNotification", "playSoundNamed",
+                                                   "showLocalNotificationWithTitle"}));
+    EXPECT_EQ(systemNotifications()[0], (std::vector<std::string>{"Confirm", "done"}));
+}
+
+TEST_F(SessionEventsTest, ExecutedOrderConfirmsAndGivesItsJournalLine) {
+    JournalContext context;
+    context.ServerTime = "20240315143005";
+    EXPECT_EQ(events_.orderexecutedNotification(nullptr, context), std::nullopt);
+    auto order = std::make_shared<Order>();
+    order->AccountNumber = "12";
+    order->OpenPositionId = "P7";
+    order->ItemCode = "{1}%s";
+    order->OrderPrice = "1.5";
+    for (const char* none : {"0", "", "-1", "abc"}) {
+        order->RemainingQty = none;
+        EXPECT_EQ(events_.orderexecutedNotification(order, context), std::nullopt) << none;
+    }
+    pump();
+    EXPECT_TRUE(app_.calls().empty());
+
+    order->RemainingQty = "2.5";
+    order->tradingMode = 1;
+    EXPECT_EQ(events_.orderexecutedNotification(order, context),
+              "Mar 15, 2024 14:30:05#$#Exec {1}%s #P7 @1.5");
+    order->tradingMode = 0;
+    EXPECT_TRUE(events_.orderexecutedNotification(order, context).has_value());
+    EXPECT_TRUE(app_.calls().empty());
+    pump();
+    const auto alerts = app_.callsNamed("ShowCommonAlertVieWwithMessage");
+    ASSERT_EQ(alerts.size(), 2u);
+    EXPECT_EQ(alerts[0].args[0], "Acct : 12\nPos : P7\nSold 2.5 {1}%s @ 1.5");
+    EXPECT_EQ(alerts[1].args[0], "Acct : 12\nPos : P7\nBought 2.5 {1}%s @ 1.5");
+}
+
+TEST_F(SessionEventsTest, AppUpdateBannerOpensOnlyWebAddresses) {
+    events_.appUpdateNotification("https://example.com/app.tgz");
+    pump();
+    const auto b = banners();
+    ASSERT_EQ(b.size(), 1u);
+    EXPECT_EQ(b[0].title, "App Updates Available");
+    EXPECT_EQ(b[0].subtitle, "Update\nnow");
+    EXPECT_EQ(b[0].informativeText, "https://example.com/app.tgz");
+    EXPECT_TRUE(b[0].hasActionButton);
+    EXPECT_EQ(b[0].actionButtonTitle, "Download");
+    EXPECT_EQ(b[0].feature, (InAppNotificationFeature{-1.0, 0}));
+    EXPECT_EQ(b[0].soundName, "InAppNotificationDefaultSound2");
+    EXPECT_EQ(b[0].userInfo.at("AppDownloadURL"), "https://example.com/app.tgz");
+
+    // The click reaches the session as the banner centre's delegate.
+    app_.clearCalls();
+    app_.activateBanner(b[0]);
+    EXPECT_EQ(methods(), (std::vector<std::string>{"openURL", "terminate"}));
+    EXPECT_EQ(app_.callsNamed("openURL")[0].args[0], "https://example.com/app.tgz");
+
+    for (const char* refused : {"javascript:alert(1)", "file:///etc/passwd", "", "ftp://example.com/x",
+                                "https://", "http://:80/x", "https://exa mple.com", "data:text/html,x"}) {
+        app_.clearCalls();
+        InAppNotification n = b[0];
+        n.userInfo["AppDownloadURL"] = refused;
+        app_.activateBanner(n);
+        EXPECT_TRUE(app_.calls().empty()) << refused;
+    }
+    app_.clearCalls();
+    InAppNotification plain;
+    events_.didActivateNotification(plain);
+    EXPECT_TRUE(app_.calls().empty());
+    events_.didActivateNotification(b[0]);
+    EXPECT_EQ(methods(), (std::vector<std::string>{"openURL", "terminate"}));
+
+    // A session that is gone no longer acts on clicks.
+    {
+        SessionEvents replaced(app_, &owner_, center_);
+        replaced.MarginCallNotification(1);
+        pump();
+    }
+    app_.clearCalls();
+    app_.activateBanner(b[0]);
+    EXPECT_TRUE(app_.calls().empty());
+}
+
+TEST(SessionEventsUrl, OnlyAbsoluteWebAddressesWithAHost) {
+    EXPECT_TRUE(SessionEvents::isOpenableURL("http://example.com"));
+    EXPECT_TRUE(SessionEvents::isOpenableURL("HTTPS://Example.com:8443/a?b=c#d"));
+    EXPECT_TRUE(SessionEvents::isOpenableURL("https://user@example.com/"));
+    EXPECT_FALSE(SessionEvents::isOpenableURL("https://user@/x"));
+    EXPECT_FALSE(SessionEvents::isOpenableURL("https:example.com"));
+    EXPECT_FALSE(SessionEvents::isOpenableURL(" https://example.com"));
+    EXPECT_FALSE(SessionEvents::isOpenableURL("https://example.com/\n"));
+    EXPECT_FALSE(SessionEvents::isOpenableURL("https:\\\\example.com"));
+    EXPECT_FALSE(SessionEvents::isOpenableURL("httpx://example.com"));
+    EXPECT_FALSE(SessionEvents::isOpenableURL("https://example.com/" + std::string(3000, 'a')));
+}
+
+TEST_F(SessionEventsTest, HeadlessApplicationShellBehaviour) {
+    auto clock = std::make_shared<platform::ManualClock>();
+    platform::ScopedClock scoped(clock);
+    int followUps = 0;
+    int terminations = 0;
+    app_.setConnectionFailureFollowUp([&] { ++followUps; });
+    app_.setTerminationHandler([&] { ++terminations; });
+
+    app_.ConnectionFailureNotification();
+    EXPECT_EQ(app_.soundsPlayed(), std::vector<std::string>{"connectionLost"});
+    pump();
+    clock->advance(std::chrono::milliseconds(3499));
+    pump();
+    EXPECT_EQ(followUps, 0);
+    clock->advance(std::chrono::milliseconds(1));
+    pump();
+    EXPECT_EQ(followUps, 1);
+
+    app_.LogininAnotherLocation("Signed in from elsewhere");
+    EXPECT_EQ(terminations, 1);
+    app_.showLoginMessages({"Old version", "3", "https://example.com/new"});
+    EXPECT_EQ(app_.callsNamed("showLoginMessages")[0].args,
+              (std::vector<std::string>{"Old version", "3", "https://example.com/new"}));
+    EXPECT_TRUE(app_.callsNamed("openURL").empty());
+
+    // A follow-up still pending when the shell goes away is dropped.
+    {
+        platform::UserDefaults defaults;
+        HeadlessApplication gone(defaults, center_);
+        gone.setConnectionFailureFollowUp([&] { ++followUps; });
+        gone.ConnectionFailureNotification();
+    }
+    clock->advance(std::chrono::seconds(4));
+    pump();
+    EXPECT_EQ(followUps, 1);
+}
+
+} // namespace

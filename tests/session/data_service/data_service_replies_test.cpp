@@ -1,0 +1,285 @@
+#include "session/data_service/data_service_replies.h"
+
+#include "session/business/session_requests.h"
+#include "session/model/session_model.h"
+#include "session/records/account_details.h"
+#include "session/records/history_rows.h"
+#include "session/records/item_details.h"
+#include "session/records/order.h"
+
+#include <gtest/gtest.h>
+
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace tc;
+
+using E = DataServiceEvent;
+
+// Joins columns with 0x05 (built this way because "\x05" glued to a hex digit would be one escape).
+std::string rec(std::initializer_list<std::string> columns) {
+    std::string out;
+    bool first = true;
+    for (const auto& c : columns) {
+        if (!first)
+            out += '\x05';
+        out += c;
+        first = false;
+    }
+    return out;
+}
+
+std::string reply(std::initializer_list<std::string> records) {
+    std::string out;
+    for (const auto& r : records)
+        out += r + '\x06';
+    return out;
+}
+
+struct RowLog : HistoryRowSink {
+    std::vector<std::string> open, pending, settled, cancelled, equity;
+    void FillInitialOpenOrderCollection(const OpenOrderHD& r) override { open.push_back(r.PositionId); }
+    void FillInitialPendingOrderCollection(const PendingOrderHD& r) override {
+        pending.push_back(r.PendingOrderId);
+    }
+    void FillInitialSettledOrderCollection(const SettledOrderHD& r) override {
+        settled.push_back(r.SettlementId);
+    }
+    void FillInitialCancelledOrderCollection(const CancelledOrderHD& r) override {
+        cancelled.push_back(r.CancelledOrderId);
+    }
+    void SetEquityHitPriceInOrders(const EquityHitPriceInfos& r) override { equity.push_back(r.PositionId); }
+};
+
+class DataServiceRepliesTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        auto item = std::make_shared<ItemDetails>();
+        item->InstrumentId = 42;
+        item->Code = "EURUSD";
+        model.ItemCollection.insert_or_assign("EURUSD", item);
+        auto account = std::make_shared<AccountDetails>();
+        account->AccountId = 7;
+        model.AccountDetailCollection.insert_or_assign("7", account);
+    }
+
+    DataServiceOutcome run(std::string_view procedure, const std::string& text, int subType = 0) {
+        return DataServiceReplies::apply(DataServiceReplies::parse(procedure, subType, text, ""), model,
+                                         targets, &rows);
+    }
+
+    SessionModel model;
+    DataServiceCollections targets;
+    RowLog rows;
+};
+
+TEST_F(DataServiceRepliesTest, OrderRowsGoToTheirFillersAndRenewTheSubscriptionOnce) {
+    auto out = run("getopenpositions", reply({rec({"P1", "7", "42"}), rec({"P2"}), rec({"P1", "7", "42"})}));
+    EXPECT_EQ(rows.open, (std::vector<std::string>{"P1", "P2", "P1"}));
+    EXPECT_TRUE(out.subscribeAllItems); // a duplicate last record still subscribes
+
+    out = run("getpendingorders", reply({rec({"O1"}), rec({"O2"})}));
+    EXPECT_EQ(rows.pending, (std::vector<std::string>{"O1", "O2"}));
+    EXPECT_TRUE(out.subscribeAllItems);
+
+    run("getsettledpositions", reply({rec({"S1"})}));
+    run("getequityhitpriceinfo", reply({rec({"1", "2", "P9"})}));
+    EXPECT_EQ(rows.settled, std::vector<std::string>{"S1"});
+    EXPECT_EQ(rows.equity, std::vector<std::string>{"P9"});
+    EXPECT_TRUE(out.events.empty());
+}
+
+TEST_F(DataServiceRepliesTest, OversizeRecordIsSkippedAndItsNeighboursKept) {
+    const std::string big(history::kMaxRecordBytes + 1, 'x');
+    run("getopenpositions", reply({rec({"P1"}), big, rec({"P3"})}));
+    EXPECT_EQ(rows.open, (std::vector<std::string>{"P1", "P3"}));
+    run("getusermapwithmyaccount", reply({rec({"5", "7", "1", "ann"}), big, rec({"6", "7", "2", "bob"})}));
+    EXPECT_EQ(targets.userAccountMapCollection.size(), 2u);
+}
+
+TEST_F(DataServiceRepliesTest, CancelledOrdersRoutedByTheRequestNotTheLastBuilt) {
+    // The statement window's request (sub-type 10) and the login's are both pending; each reply is
+    // read as the request it answers, whatever was built last.
+    PendingRequests pending;
+    for (int subType : {10, 4}) {
+        PendingRequest request;
+        request.messageType = 1023;
+        request.dsrequestType = subType;
+        request.procedure = "getcancelledorders";
+        pending.add(request);
+    }
+
+    const std::string text = reply({rec({"C1", "2.5", "T1", "PO1", "42", "7", "r", "20240102030405", "u", "Y",
+                                         "3", "", "", "", "", "2", "1.25"}),
+                                    rec({"C2", "1", "T2", "PO2", "42", "99"}), // account not held
+                                    rec({"C3", "1", "T3", "PO3", "0", "7"})}); // no instrument
+    auto first = pending.take(1023, std::nullopt, "getcancelledorders");
+    ASSERT_TRUE(first);
+    auto out = DataServiceReplies::apply(DataServiceReplies::parse(*first, text, ""), model, targets, &rows);
+    EXPECT_EQ(out.events, std::vector<E>{E::accountStatementUpdateNotification});
+    ASSERT_EQ(targets.cancelledOrderInfo.size(), 1u);
+    const Order& o = *targets.cancelledOrderInfo[0];
+    EXPECT_EQ(o.CancelledOrderId, "C1");
+    EXPECT_EQ(o.OrderQty, "2.500000");
+    EXPECT_EQ(o.TicketId, "T1");
+    EXPECT_EQ(o.PendingOrderId, "PO1");
+    EXPECT_EQ(o.ItemCode, "EURUSD");
+    EXPECT_EQ(o.AccountNumber, "7");
+    EXPECT_EQ(o.TransactionDateTime, "01/02/2024 03:04:05");
+    EXPECT_EQ(o.tradingMode, 0);
+    EXPECT_EQ(o.deliveryMode, 3);
+    EXPECT_EQ(o.orderType, 2);
+    EXPECT_EQ(o.OrderPrice, "1.250000");
+    EXPECT_TRUE(rows.cancelled.empty());
+
+    auto second = pending.take(1023, std::nullopt, "getcancelledorders");
+    ASSERT_TRUE(second);
+    out = DataServiceReplies::apply(DataServiceReplies::parse(*second, text, ""), model, targets, &rows);
+    EXPECT_TRUE(out.events.empty());
+    EXPECT_EQ(rows.cancelled, (std::vector<std::string>{"C1", "C2", "C3"}));
+    EXPECT_EQ(targets.cancelledOrderInfo.size(), 1u); // the statement's list is left alone
+}
+
+TEST_F(DataServiceRepliesTest, ErrorRepliesClearBankDetailsButKeepTheRoutingSteps) {
+    auto out = run("getbankaccounts",
+                   reply({rec({"1", "12345", "3", "Main", "840", "note", "Acme"}), rec({"2", "999"})}));
+    EXPECT_EQ(out.events, std::vector<E>{E::bankDetailsReceivedNotification});
+    ASSERT_TRUE(targets.bankDetails);
+    EXPECT_EQ(targets.bankDetails->BankAccountNumber, 12345);
+    EXPECT_EQ(targets.bankDetails->CurrencyId, 840);
+    EXPECT_EQ(targets.bankDetails->BankName, "Acme");
+
+    targets.FinancialTransactionCollection = {"old"};
+    out = run("getfinancialtransactions", "error");
+    EXPECT_FALSE(targets.bankDetails);
+    EXPECT_TRUE(targets.FinancialTransactionCollection.empty());
+    EXPECT_EQ(out.events,
+              (std::vector<E>{E::bankDetailsReceivedNotification, E::depositwithdrawalNotification}));
+
+    // Nothing to clear any more: no bank notification; an empty text counts as a failure too.
+    out = run("getsessionschedule", "");
+    EXPECT_EQ(out.events, std::vector<E>{E::MarketSessionScheduleNotification});
+    EXPECT_EQ(targets.marketSessionSchedulesCollection.size(), 0u);
+
+    // Unsplit replies read "ERROR" as text.
+    out = run("addedituac", "ERROR");
+    EXPECT_EQ(out.events, std::vector<E>{E::EditUserAccountAccessFailureNotification});
+    out = run("addedituac", "SuCcEsS");
+    EXPECT_EQ(out.events, std::vector<E>{E::EditUserAccountAccessSucessNotification});
+}
+
+// The replies that are not cut into records never take the failure step, not even past the size
+// cap: an oversize access answer is still an answer (not "success"), and an oversize statement
+// leaves the bank details alone.
+TEST_F(DataServiceRepliesTest, OversizeUnsplitRepliesKeepTheirOwnRouting) {
+    run("getbankaccounts", reply({rec({"1", "12345"})}));
+    ASSERT_TRUE(targets.bankDetails);
+    const std::string huge(DataServiceReplies::kMaxReplyBytes + 1, 'x');
+
+    auto out = run("addedituac", huge);
+    EXPECT_EQ(out.events, std::vector<E>{E::EditUserAccountAccessFailureNotification});
+
+    out = run("getdsaccountstatement", huge);
+    EXPECT_TRUE(out.events.empty());
+    EXPECT_TRUE(targets.bankDetails);
+    EXPECT_FALSE(targets.accountStatementXml);
+
+    // A split reply past the cap is a failure like "ERROR".
+    out = run("getfinancialtransactions", huge);
+    EXPECT_FALSE(targets.bankDetails);
+    EXPECT_EQ(out.events,
+              (std::vector<E>{E::bankDetailsReceivedNotification, E::depositwithdrawalNotification}));
+}
+
+TEST_F(DataServiceRepliesTest, ListsAndMapsAreFilledFromTheirRecords) {
+    auto out = run("getsessionschedule",
+                   reply({rec({"1", "7", "3", "2", "09:00", "17:00"}), rec({"2", "7", "3", "3", "09:30"})}));
+    EXPECT_EQ(out.events, std::vector<E>{E::MarketSessionScheduleNotification});
+    ASSERT_EQ(targets.sessionSchedulesArray.size(), 2u);
+    ASSERT_TRUE(targets.marketSessionSchedulesCollection.contains("7"));
+    EXPECT_EQ(targets.marketSessionSchedulesCollection.at("7").size(), 2u);
+    EXPECT_EQ(targets.sessionSchedulesArray[1].stopTime, "");
+
+    targets.ExecutedOrderSearchCollection.push_back(std::make_shared<Order>());
+    out = run("getexecutedpositions", reply({rec({"OP1", "7", "42", "N", "1", "2", "1.5", "4", "5",
+                                                  "20240102030405", "20240103000000", "bad", "PO1"})}));
+    EXPECT_EQ(out.events, std::vector<E>{E::executedPositionSearchNotification});
+    ASSERT_EQ(targets.ExecutedOrderSearchCollection.size(), 1u);
+    const Order& e = *targets.ExecutedOrderSearchCollection[0];
+    EXPECT_EQ(e.ItemCode, "EURUSD");
+    EXPECT_EQ(e.tradingMode, 1);
+    EXPECT_EQ(e.orderType, 4);
+    EXPECT_EQ(e.TransactionDateTime, "01/02/2024 03:04:05");
+    EXPECT_EQ(e.ValueDate, "01/03/2024");
+    EXPECT_EQ(e.ExpiryDate, "");
+    EXPECT_EQ(e.PendingOrderId, "PO1");
+
+    // Access maps are one per user and account: a user's access to a second account does not
+    // replace the first; the same user and account again does. Resources replace by name.
+    run("getusermapwithmyaccount", reply({rec({"5", "7", "1", "ann"})}));
+    out =
+        run("getusermapwithmyaccount",
+            reply({rec({"5", "8", "2", "ann2"}), rec({"6", "7", "1", "bob"}), rec({"5", "7", "3", "ann"})}));
+    EXPECT_EQ(out.events, std::vector<E>{E::UserAccountMapNotification});
+    EXPECT_EQ(targets.userAccountMapCollection.at("5:8").accountAccessTypeId, 2u);
+    EXPECT_EQ(targets.userAccountMapCollection.at("5:7").accountAccessTypeId, 3u);
+    EXPECT_EQ(targets.userAccountMapCollection.size(), 3u);
+
+    run("resourcesearch", reply({rec({"logo.png", "1", "2", "3", "srv", "ICO", "*.png", "abc", "1"})}));
+    ASSERT_TRUE(targets.resourceSearchCollection.contains("logo.png"));
+    EXPECT_EQ(targets.resourceSearchCollection.at("logo.png").searchKey, "ICO");
+    EXPECT_EQ(targets.resourceSearchCollection.at("logo.png").fileEncodeType, 1u);
+
+    run("getapprovalrequest",
+        reply({rec({"11", "3", "Y", "0", "t", "20240101000000", "4", "5", "hi", "2"})}));
+    ASSERT_TRUE(targets.approvalRequests.contains(11));
+    const ApprovalReq& a = *targets.approvalRequests.at(11);
+    EXPECT_EQ(a.approvalType, 3);
+    EXPECT_TRUE(a.isOpen);
+    EXPECT_FALSE(a.isRequestSentToCMS);
+    EXPECT_TRUE(a.isReadyToPost);
+    EXPECT_EQ(a.approvalSubType, 2);
+    run("getapprovalrequest", reply({rec({"11", "4"})}));
+    EXPECT_EQ(targets.approvalRequests.at(11)->approvalType, 4);
+    EXPECT_EQ(targets.approvalRequests.size(), 1u);
+
+    run("getfinancialtransactions", reply({rec({"a"}), rec({"b"})}));
+    EXPECT_EQ(targets.FinancialTransactionCollection, (std::vector<std::string>{rec({"a"}), rec({"b"})}));
+    out = run("paygategetsettings", reply({rec({"g"})}));
+    EXPECT_EQ(out.events, std::vector<E>{E::payGateSettingsReceived});
+    EXPECT_EQ(targets.payGateSettingRecords.size(), 1u);
+}
+
+TEST_F(DataServiceRepliesTest, InstrumentDetailsLandOnKnownInstrumentsOnly) {
+    run("getinstruments",
+        reply({rec({"42", "3", "LSE", "Euro", "x", "icon", "9", "0.01", "more"}), rec({"77", "4", "NYSE"})}));
+    const ItemDetails& item = *model.ItemCollection.at("EURUSD");
+    EXPECT_EQ(item.marketID, 3u);
+    EXPECT_EQ(item.exchangeName, "LSE");
+    EXPECT_EQ(item.iconResource, "icon");
+    EXPECT_EQ(item.priceUnitID, 9u);
+    EXPECT_DOUBLE_EQ(item.priceUnitValue, 0.01);
+    EXPECT_EQ(item.extraInfo, "more");
+    EXPECT_EQ(model.ItemCollection.size(), 1u);
+
+    // Absent columns count as 0 or empty.
+    run("getinstruments", reply({rec({"42", "5"})}));
+    EXPECT_EQ(item.marketID, 5u);
+    EXPECT_EQ(item.exchangeName, "");
+    EXPECT_EQ(item.priceUnitValue, 0);
+}
+
+TEST_F(DataServiceRepliesTest, UnknownProceduresAndAbsentTextsFillNothing) {
+    auto parsed = DataServiceReplies::parse("nosuchthing", 0, reply({rec({"1"})}), "");
+    EXPECT_TRUE(std::holds_alternative<dsreply::Ignored>(parsed.value));
+    parsed = DataServiceReplies::parse("getopenpositions", 0, std::nullopt, "");
+    EXPECT_TRUE(std::holds_alternative<dsreply::Failed>(parsed.value));
+    parsed = DataServiceReplies::parse("getdsaccountstatement", 0, std::string("<a/>"), "");
+    ASSERT_TRUE(std::holds_alternative<dsreply::AccountStatement>(parsed.value));
+    EXPECT_EQ(std::get<dsreply::AccountStatement>(parsed.value).xml, "<a/>");
+}
+
+} // namespace

@@ -1,0 +1,45 @@
+#!/usr/bin/env python3
+"""Checks that every source of a core layer includes only its own layer and the layers below it.
+
+Usage: check_layers.py SRC_DIR LAYER=BELOW,BELOW ...
+
+The build refuses a back-edge where a layer compiles the offending header; this also covers headers
+that no source of their own layer includes, and includes that climb out with "..".
+"""
+import pathlib
+import re
+import sys
+
+INCLUDE = re.compile(r'^\s*#\s*include\s*"([^"]+)"')
+
+
+def main(argv):
+    src = pathlib.Path(argv[1])
+    sees = {}
+    for arg in argv[2:]:
+        layer, _, below = arg.partition("=")
+        sees[layer] = {layer} | {b for b in below.split(",") if b}
+    faults = []
+    for layer, allowed in sees.items():
+        for path in sorted((src / layer).rglob("*")):
+            if path.suffix not in (".h", ".cpp", ".inc"):
+                continue
+            for number, line in enumerate(path.read_text(errors="replace").splitlines(), 1):
+                m = INCLUDE.match(line)
+                if not m:
+                    continue
+                target = m.group(1)
+                top = target.split("/")[0]
+                where = f"{path.relative_to(src.parent)}:{number}"
+                if top == ".." or "/../" in target:
+                    faults.append(f'{where}: "{target}" climbs out of its layer')
+                elif top in sees and top not in allowed:
+                    faults.append(f'{where}: {layer} includes "{target}" of {top}, a layer above it')
+    for fault in faults:
+        print(fault)
+    print(f"{len(sees)} layers, {len(faults)} back-edges")
+    return 1 if faults else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv))

@@ -1,0 +1,22 @@
+#!/usr/bin/env bash
+# Lines of product code (src/, testserver/) and of tests (tests/), C++ sources and headers only, so
+# fixture data (.xml, .txt, .inc golden files) is left out; then the ratio of tests to product.
+# Counts the files git tracks or would track. The last line is the summary, e.g.
+#   product 35305 tests 25351 ratio 0.72
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+count() {
+    local total=0 file
+    while IFS= read -r file; do
+        [ -f "$file" ] && total=$((total + $(wc -l <"$file")))
+    done < <(git ls-files --cached --others --exclude-standard -- "$@" | grep -E '\.(cpp|h)$' | sort -u)
+    echo "$total"
+}
+
+product_src=$(count src)
+product_server=$(count testserver)
+tests=$(count tests)
+product=$((product_src + product_server))
+echo "src ${product_src} testserver ${product_server}"
+awk -v p="$product" -v t="$tests" 'BEGIN { printf "product %d tests %d ratio %.2f\n", p, t, (p ? t / p : 0) }'
