@@ -1,14 +1,14 @@
 // The grids' own work each second and on a column click, without widgets: 10,000 open positions
 // over 1,000 instruments sorted by every sortable column, their totals, their tick directions and
 // live cells, and a watch list of 1,000 instruments with its live cells.
-#include "gui/market/grid_cells.h"
-#include "gui/market/grid_spec.h"
-#include "gui/market/grid_totals.h"
-#include "session/account_details.h"
-#include "session/group_details.h"
-#include "session/item_details.h"
-#include "session/order.h"
-#include "session/session_model.h"
+#include "market/grid_cells.h"
+#include "market/grid_spec.h"
+#include "market/grid_totals.h"
+#include "session/model/session_model.h"
+#include "session/records/account_details.h"
+#include "session/records/group_details.h"
+#include "session/records/item_details.h"
+#include "session/records/order.h"
 
 #include <benchmark/benchmark.h>
 #include <fmt/format.h>
@@ -16,6 +16,8 @@
 #include <algorithm>
 #include <memory>
 #include <random>
+
+using namespace tc;
 
 namespace {
 

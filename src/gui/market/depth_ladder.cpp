@@ -1,10 +1,12 @@
-#include "gui/market/depth_ladder.h"
+#include "market/depth_ladder.h"
 
-#include "gui/market/grid_cells.h"
+#include "market/grid_cells.h"
 #include "platform/lenient.h"
-#include "session/price_feed.h"
+#include "session/feed/price_feed.h"
 
 #include <algorithm>
+
+using namespace tc;
 
 namespace gui::market {
 

@@ -6,8 +6,10 @@
 #include <string_view>
 #include <vector>
 
+namespace tc {
 class ItemDetails;
 class MarketDepthStore;
+} // namespace tc
 
 namespace gui::market {
 
@@ -23,7 +25,7 @@ struct LadderRow {
 
 // At most kLadderLevels rows; none when the instrument has no depth. A level without a "," shows
 // its whole text as the price and no quantity.
-std::vector<LadderRow> ladderRows(const MarketDepthStore& depth, std::string_view code, DepthSide side,
-                                  const ItemDetails* item);
+std::vector<LadderRow> ladderRows(const tc::MarketDepthStore& depth, std::string_view code, DepthSide side,
+                                  const tc::ItemDetails* item);
 
 } // namespace gui::market

@@ -1,20 +1,22 @@
-#include "gui/market/detail_content.h"
+#include "market/detail_content.h"
 
 #include "connection/separators.h"
-#include "gui/market/grid_cells.h"
+#include "market/grid_cells.h"
 #include "orders/price_grid.h"
 #include "platform/lenient.h"
-#include "session/account_details.h"
-#include "session/data_service_replies.h"
-#include "session/formatter.h"
-#include "session/group_details.h"
-#include "session/item_details.h"
-#include "session/order.h"
-#include "session/record_decimal.h"
-#include "session/session_keys.h"
-#include "session/session_model.h"
+#include "session/data_service/data_service_replies.h"
+#include "session/model/collection_keys.h"
+#include "session/model/session_model.h"
+#include "session/records/account_details.h"
+#include "session/records/group_details.h"
+#include "session/records/item_details.h"
+#include "session/records/order.h"
+#include "session/records/record_decimal.h"
+#include "session/text/formatter.h"
 
 #include <fmt/format.h>
+
+using namespace tc;
 
 namespace gui::market {
 namespace {

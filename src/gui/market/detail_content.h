@@ -3,8 +3,8 @@
 // of a position, the deposit and withdrawal information of the funding windows, and the instrument
 // panes of the contract-details window. Each loader builds the whole list from the session's
 // records as they stand. No Qt here.
-#include "session/consolidated_table_data.h"
-#include "session/session_queries.h"
+#include "session/model/session_queries.h"
+#include "session/text/consolidated_table_data.h"
 
 #include <cstdint>
 #include <optional>
@@ -12,9 +12,11 @@
 #include <string_view>
 #include <vector>
 
+namespace tc {
 class Order;
 struct BankDetails;
 struct SessionModel;
+} // namespace tc
 
 namespace gui::market {
 
@@ -60,16 +62,16 @@ struct DetailContent {
 
 // The position of a receipt, found by id in the list the receipt is of (the open positions, or the
 // executed positions); nullptr when it is no longer there.
-const Order* findPosition(const OrderList& positions, std::string_view positionId);
+const tc::Order* findPosition(const tc::OrderList& positions, std::string_view positionId);
 
 // The delivery receipt (fourteen rows). `bank`: the bank details the session holds now, if any.
-DetailContent deliveryReceipt(const Order* position, const SessionModel& model, const BankDetails* bank,
-                              std::int64_t language);
+DetailContent deliveryReceipt(const tc::Order* position, const tc::SessionModel& model,
+                              const tc::BankDetails* bank, std::int64_t language);
 
 struct InstrumentSources {
-    const SessionModel& model;
-    const SessionQueries& queries;   // market schedules and day names
-    std::int32_t currentAccount = 0; // the account chosen in the main window: its group's settings
+    const tc::SessionModel& model;
+    const tc::SessionQueries& queries; // market schedules and day names
+    std::int32_t currentAccount = 0;   // the account chosen in the main window: its group's settings
     std::int64_t language = 0;
 };
 // The instrument details (type 0) and the contract-details panes (types 3 to 9) of an instrument
@@ -77,7 +79,7 @@ struct InstrumentSources {
 DetailContent instrumentDetail(DetailType type, std::string_view code, const InstrumentSources& sources);
 
 // The list as the table printer takes it: the two column titles, then each caption beside its value.
-ConsolidatedTableData::Rows detailPrintRows(const DetailContent& content, std::int64_t language);
+tc::ConsolidatedTableData::Rows detailPrintRows(const DetailContent& content, std::int64_t language);
 
 // Deposit or withdrawal information: each text is a caption, the byte 0x03 and a value.
 DetailContent depositWithdrawalInfo(const std::vector<std::string>& entries);

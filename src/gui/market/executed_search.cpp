@@ -1,8 +1,10 @@
-#include "gui/market/executed_search.h"
+#include "market/executed_search.h"
 
-#include "session/formatter.h"
+#include "session/text/formatter.h"
 
 #include <fmt/format.h>
+
+using namespace tc;
 
 namespace gui::market {
 

@@ -1,20 +1,22 @@
-#include "gui/market/grid_cells.h"
+#include "market/grid_cells.h"
 
 #include "platform/decimal.h"
 #include "platform/lenient.h"
-#include "session/account_details.h"
-#include "session/currency_records.h"
-#include "session/formatter.h"
-#include "session/group_details.h"
-#include "session/item_details.h"
-#include "session/language_string.h"
-#include "session/order.h"
-#include "session/record_decimal.h"
-#include "session/session_model.h"
+#include "session/model/session_model.h"
+#include "session/records/account_details.h"
+#include "session/records/currency_records.h"
+#include "session/records/group_details.h"
+#include "session/records/item_details.h"
+#include "session/records/order.h"
+#include "session/records/record_decimal.h"
+#include "session/text/formatter.h"
+#include "session/text/language_string.h"
 
 #include <fmt/format.h>
 
 #include <cmath>
+
+using namespace tc;
 
 namespace gui::market {
 namespace {

@@ -2,10 +2,10 @@
 // The texts and tones of the grids' cells, from the session's records as they stand. Pure
 // functions: nothing here writes on a record, so painting a cell never changes what another cell
 // or a total shows. No Qt here.
-#include "gui/market/grid_spec.h"
-#include "gui/market/tick_tracker.h"
+#include "market/grid_spec.h"
+#include "market/tick_tracker.h"
 #include "platform/decimal.h"
-#include "session/session_settings.h"
+#include "session/records/session_settings.h"
 
 #include <cstdint>
 #include <optional>
@@ -14,12 +14,14 @@
 #include <unordered_map>
 #include <vector>
 
+namespace tc {
 class AccountDetails;
 class ItemDetails;
 class Order;
 class GroupDetails;
 struct GroupInstruments;
 struct SessionModel;
+} // namespace tc
 
 namespace gui::market {
 
@@ -43,46 +45,46 @@ struct Cell {
     std::string text;
     Tone tone = Tone::Plain;
     // The board's instrument code: the colour of its current trading session, when it has one.
-    std::optional<CalibratedColor> background;
+    std::optional<tc::CalibratedColor> background;
     friend bool operator==(const Cell&, const Cell&) = default;
 };
 
 // The records a row of an order grid names, looked up once for the row.
 struct RowRecords {
-    const ItemDetails* item = nullptr;
-    const AccountDetails* account = nullptr;
-    const GroupInstruments* settings = nullptr; // the account group's settings for the instrument
+    const tc::ItemDetails* item = nullptr;
+    const tc::AccountDetails* account = nullptr;
+    const tc::GroupInstruments* settings = nullptr; // the account group's settings for the instrument
 };
-RowRecords recordsOf(const SessionModel& model, const Order& order);
+RowRecords recordsOf(const tc::SessionModel& model, const tc::Order& order);
 
 // The records of many rows in one pass (a refresh): each account, its group and the group's
 // settings of each instrument are looked up once. Valid while the model's collections stand.
 class RowRecordsCache {
 public:
-    explicit RowRecordsCache(const SessionModel& model) : model_(model) {}
-    RowRecords of(const Order& order);
+    explicit RowRecordsCache(const tc::SessionModel& model) : model_(model) {}
+    RowRecords of(const tc::Order& order);
 
 private:
     struct AccountEntry {
-        const AccountDetails* account = nullptr;
-        const GroupDetails* group = nullptr;
+        const tc::AccountDetails* account = nullptr;
+        const tc::GroupDetails* group = nullptr;
     };
-    const SessionModel& model_;
+    const tc::SessionModel& model_;
     std::unordered_map<std::string_view, AccountEntry> accounts_;
-    std::unordered_map<const GroupDetails*, std::unordered_map<std::int32_t, const GroupInstruments*>>
+    std::unordered_map<const tc::GroupDetails*, std::unordered_map<std::int32_t, const tc::GroupInstruments*>>
         settings_;
 };
 // The account group's settings for the instrument; nullptr when either is missing.
-const GroupInstruments* groupSettings(const SessionModel& model, const AccountDetails* account,
-                                      const ItemDetails* item);
-const ItemDetails* instrumentOf(const SessionModel& model, std::string_view code);
+const tc::GroupInstruments* groupSettings(const tc::SessionModel& model, const tc::AccountDetails* account,
+                                          const tc::ItemDetails* item);
+const tc::ItemDetails* instrumentOf(const tc::SessionModel& model, std::string_view code);
 
 // ---- shared formats
 
 // The price with the instrument's decimal places (two without an instrument or with none).
-std::string priceText(double value, const ItemDetails* item);
+std::string priceText(double value, const tc::ItemDetails* item);
 // A quantity text as an exact number; a text that is not a number is read leniently.
-platform::Decimal quantityValue(std::string_view text);
+tc::platform::Decimal quantityValue(std::string_view text);
 // A decimal text with its trailing fraction zeros dropped ("1.50" -> "1.5", "5.000" -> "5"); a text
 // that is not a number is read leniently.
 std::string quantityText(std::string_view text);
@@ -104,7 +106,7 @@ std::string dateTimeForWidth(std::string_view text, double columnWidth);
 std::string timeOnly(std::string_view text);
 // The spread in ticks: (Ask - Bid) / priceTick with its trailing zeros dropped; "0" when the
 // instrument has no tick price.
-std::string spreadText(const ItemDetails& item);
+std::string spreadText(const tc::ItemDetails& item);
 // The literal text of a language key in the user's language; the key itself when there is none.
 std::string languageText(std::int64_t language, std::string_view key);
 
@@ -116,12 +118,13 @@ struct CellOptions {
 };
 
 // A board row: the instrument of the watch-list code (nullptr when it is not loaded).
-Cell boardCell(const SessionModel& model, const ItemDetails* item, Field field,
+Cell boardCell(const tc::SessionModel& model, const tc::ItemDetails* item, Field field,
                const CellOptions& options = {});
 // An accounts row: the account with its figures already worked out for this refresh.
-Cell accountCell(const AccountDetails& account, Field field);
+Cell accountCell(const tc::AccountDetails& account, Field field);
 // A row of the open, pending, settled, executed or cancelled grid.
-Cell orderCell(const Order& order, const RowRecords& records, Field field, const CellOptions& options = {});
+Cell orderCell(const tc::Order& order, const RowRecords& records, Field field,
+               const CellOptions& options = {});
 
 // Every tile of the advanced board is this tall, in points.
 inline constexpr double kAdvancedTileHeight = 129.0;
@@ -139,21 +142,22 @@ struct AdvancedTile {
     Tick sellTick = Tick::Same;
 };
 // `item` nullptr: a code the session does not hold shows its code and zero prices.
-AdvancedTile advancedTile(std::string_view code, const ItemDetails* item, const QuoteTicks& ticks);
+AdvancedTile advancedTile(std::string_view code, const tc::ItemDetails* item, const QuoteTicks& ticks);
 
 // The live price of an open position's row: its instrument's Bid for a buy, Ask for a sell;
 // nullopt for an account in equity hit (which shows the equity-hit price and keeps no ticks) or a
 // position without its instrument.
-std::optional<double> closingPrice(const Order& position, const RowRecords& records);
-bool isEquityHit(const AccountDetails* account);
+std::optional<double> closingPrice(const tc::Order& position, const RowRecords& records);
+bool isEquityHit(const tc::AccountDetails* account);
 
 // ---- the one-second refresh of a view's ticks
 
 // Notes the bid and ask of every listed instrument (codes without an instrument are skipped) and
 // ends the refresh.
-void refreshQuoteTicks(QuoteTicks& ticks, const SessionModel& model, const std::vector<std::string>& codes);
+void refreshQuoteTicks(QuoteTicks& ticks, const tc::SessionModel& model,
+                       const std::vector<std::string>& codes);
 // Notes the closing price of every listed position under its position id; positions of accounts in
 // equity hit keep their previous price. Ends the refresh.
-void refreshPositionTicks(TickTracker& ticks, const SessionModel& model, const OrderList& positions);
+void refreshPositionTicks(TickTracker& ticks, const tc::SessionModel& model, const tc::OrderList& positions);
 
 } // namespace gui::market

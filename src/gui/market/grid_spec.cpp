@@ -1,14 +1,16 @@
-#include "gui/market/grid_spec.h"
+#include "market/grid_spec.h"
 
 #include "platform/lenient.h"
 #include "platform/numeric_order.h"
 #include "platform/user_defaults.h"
-#include "session/language_string.h"
-#include "session/order.h"
+#include "session/records/order.h"
+#include "session/text/language_string.h"
 
 #include <algorithm>
 #include <array>
 #include <cmath>
+
+using namespace tc;
 
 namespace gui::market {
 namespace {

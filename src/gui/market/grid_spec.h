@@ -3,7 +3,7 @@
 // each column's identifier is the language key of its header and names the field its cells show.
 // Widths, alignment, which columns start hidden, which refresh every second and how each sorts are
 // fixed here, so the table models only map a column to its spec. No Qt here.
-#include "session/session_queries.h"
+#include "session/model/session_queries.h"
 
 #include <cstdint>
 #include <optional>
@@ -12,7 +12,7 @@
 #include <string_view>
 #include <vector>
 
-namespace platform {
+namespace tc::platform {
 class UserDefaults;
 }
 
@@ -143,13 +143,14 @@ std::vector<ColumnState> columnStates(Grid grid, const ColumnSwitches& switches,
 
 // Hidden columns are kept per grid in the user defaults.
 std::string hiddenColumnsKey(Grid grid);
-std::optional<std::vector<std::string>> storedHiddenColumns(const platform::UserDefaults& defaults,
+std::optional<std::vector<std::string>> storedHiddenColumns(const tc::platform::UserDefaults& defaults,
                                                             Grid grid);
-void storeHiddenColumns(platform::UserDefaults& defaults, Grid grid, const std::vector<std::string>& hidden);
+void storeHiddenColumns(tc::platform::UserDefaults& defaults, Grid grid,
+                        const std::vector<std::string>& hidden);
 
 // The sort of an order grid's column, for the session's list sorts; nullopt for a column that
 // does not sort (or a field that is not an order's).
-std::optional<OrderSortDescriptor> sortDescriptor(Field field, bool ascending);
+std::optional<tc::OrderSortDescriptor> sortDescriptor(Field field, bool ascending);
 
 // The order of the session's lists (letters without regard to case, digit runs by value, as the
 // core's numeric order has it), worked out without the collator for texts of ASCII letters and

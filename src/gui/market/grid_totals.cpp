@@ -1,17 +1,19 @@
-#include "gui/market/grid_totals.h"
+#include "market/grid_totals.h"
 
-#include "gui/market/grid_cells.h"
+#include "market/grid_cells.h"
 #include "orders/position_arithmetic.h"
 #include "platform/lenient.h"
-#include "session/account_details.h"
-#include "session/order.h"
-#include "session/session_model.h"
-#include "session/session_model_lookup.h"
+#include "session/model/session_model.h"
+#include "session/model/session_model_lookup.h"
+#include "session/records/account_details.h"
+#include "session/records/order.h"
 
 #include <algorithm>
 #include <cmath>
 #include <limits>
 #include <unordered_map>
+
+using namespace tc;
 
 namespace gui::market {
 namespace {

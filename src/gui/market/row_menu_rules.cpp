@@ -1,10 +1,12 @@
-#include "gui/market/row_menu_rules.h"
+#include "market/row_menu_rules.h"
 
-#include "gui/market/grid_cells.h"
-#include "session/account_details.h"
-#include "session/group_details.h"
-#include "session/item_details.h"
-#include "session/order.h"
+#include "market/grid_cells.h"
+#include "session/records/account_details.h"
+#include "session/records/group_details.h"
+#include "session/records/item_details.h"
+#include "session/records/order.h"
+
+using namespace tc;
 
 namespace gui::market {
 namespace {

@@ -1,9 +1,11 @@
-#include "gui/market/symbol_chooser.h"
+#include "market/symbol_chooser.h"
 
-#include "session/item_details.h"
-#include "session/session_model.h"
+#include "session/model/session_model.h"
+#include "session/records/item_details.h"
 
 #include <unicode/unistr.h>
+
+using namespace tc;
 
 namespace gui::market {
 namespace {

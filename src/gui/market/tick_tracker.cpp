@@ -1,4 +1,4 @@
-#include "gui/market/tick_tracker.h"
+#include "market/tick_tracker.h"
 
 #include <cmath>
 

@@ -1,4 +1,4 @@
-#include "gui/statements/table_print_layout.h"
+#include "statements/table_print_layout.h"
 
 #include <algorithm>
 #include <numeric>

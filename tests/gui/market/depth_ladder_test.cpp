@@ -1,8 +1,10 @@
-#include "gui/market/depth_ladder.h"
-#include "session/item_details.h"
-#include "session/price_feed.h"
+#include "market/depth_ladder.h"
+#include "session/feed/price_feed.h"
+#include "session/records/item_details.h"
 
 #include <gtest/gtest.h>
+
+using namespace tc;
 
 using namespace gui::market;
 

@@ -1,7 +1,9 @@
-#include "gui/market/grid_cells.h"
 #include "gui/market/market_fixture.h"
+#include "market/grid_cells.h"
 
 #include <gtest/gtest.h>
+
+using namespace tc;
 
 using namespace gui::market;
 

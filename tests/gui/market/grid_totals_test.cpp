@@ -1,7 +1,9 @@
-#include "gui/market/grid_totals.h"
 #include "gui/market/market_fixture.h"
+#include "market/grid_totals.h"
 
 #include <gtest/gtest.h>
+
+using namespace tc;
 
 using namespace gui::market;
 

@@ -1,14 +1,16 @@
 #pragma once
 // A session model filled by hand for the grid rules' tests.
-#include "session/account_details.h"
-#include "session/group_details.h"
-#include "session/item_details.h"
-#include "session/order.h"
-#include "session/session_model.h"
-#include "session/session_queries.h"
+#include "session/model/session_model.h"
+#include "session/model/session_queries.h"
+#include "session/records/account_details.h"
+#include "session/records/group_details.h"
+#include "session/records/item_details.h"
+#include "session/records/order.h"
 
 #include <memory>
 #include <string>
+
+using namespace tc;
 
 namespace markettest {
 

@@ -1,4 +1,4 @@
-#include "gui/market/row_changes.h"
+#include "market/row_changes.h"
 
 #include <gtest/gtest.h>
 

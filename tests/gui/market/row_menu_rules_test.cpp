@@ -1,12 +1,14 @@
-#include "gui/market/executed_search.h"
-#include "gui/market/grid_cells.h"
 #include "gui/market/market_fixture.h"
-#include "gui/market/row_menu_rules.h"
-#include "session/formatter.h"
+#include "market/executed_search.h"
+#include "market/grid_cells.h"
+#include "market/row_menu_rules.h"
+#include "session/text/formatter.h"
 
 #include <gtest/gtest.h>
 
 #include <tuple>
+
+using namespace tc;
 
 using namespace gui::market;
 

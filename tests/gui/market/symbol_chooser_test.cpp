@@ -1,11 +1,13 @@
 #include "gui/market/market_fixture.h"
-#include "gui/market/symbol_chooser.h"
+#include "market/symbol_chooser.h"
 #include "platform/dispatch.h"
 #include "platform/user_defaults.h"
-#include "session/session_queries.h"
-#include "session/watch_list.h"
+#include "session/business/watch_list.h"
+#include "session/model/session_queries.h"
 
 #include <gtest/gtest.h>
+
+using namespace tc;
 
 using namespace gui::market;
 

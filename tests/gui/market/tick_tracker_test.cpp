@@ -1,8 +1,10 @@
-#include "gui/market/grid_cells.h"
 #include "gui/market/market_fixture.h"
-#include "gui/market/tick_tracker.h"
+#include "market/grid_cells.h"
+#include "market/tick_tracker.h"
 
 #include <gtest/gtest.h>
+
+using namespace tc;
 
 using namespace gui::market;
 
