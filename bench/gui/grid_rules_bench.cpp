@@ -21,7 +21,7 @@ using namespace tc;
 
 namespace {
 
-using namespace gui::market;
+using namespace tc::gui::market;
 
 constexpr int kInstruments = 1000;
 constexpr int kPositions = 10000;

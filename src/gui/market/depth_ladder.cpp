@@ -6,9 +6,7 @@
 
 #include <algorithm>
 
-using namespace tc;
-
-namespace gui::market {
+namespace tc::gui::market {
 
 std::vector<LadderRow> ladderRows(const MarketDepthStore& depth, std::string_view code, DepthSide side,
                                   const ItemDetails* item) {
@@ -33,4 +31,4 @@ std::vector<LadderRow> ladderRows(const MarketDepthStore& depth, std::string_vie
     return rows;
 }
 
-} // namespace gui::market
+} // namespace tc::gui::market

@@ -11,7 +11,7 @@ class ItemDetails;
 class MarketDepthStore;
 } // namespace tc
 
-namespace gui::market {
+namespace tc::gui::market {
 
 inline constexpr std::size_t kLadderLevels = 5;
 
@@ -25,7 +25,7 @@ struct LadderRow {
 
 // At most kLadderLevels rows; none when the instrument has no depth. A level without a "," shows
 // its whole text as the price and no quantity.
-std::vector<LadderRow> ladderRows(const tc::MarketDepthStore& depth, std::string_view code, DepthSide side,
-                                  const tc::ItemDetails* item);
+std::vector<LadderRow> ladderRows(const MarketDepthStore& depth, std::string_view code, DepthSide side,
+                                  const ItemDetails* item);
 
-} // namespace gui::market
+} // namespace tc::gui::market

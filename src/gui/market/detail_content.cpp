@@ -16,9 +16,7 @@
 
 #include <fmt/format.h>
 
-using namespace tc;
-
-namespace gui::market {
+namespace tc::gui::market {
 namespace {
 
 class RowBuilder {
@@ -275,4 +273,4 @@ DetailContent depositWithdrawalInfo(const std::vector<std::string>& entries) {
     return content;
 }
 
-} // namespace gui::market
+} // namespace tc::gui::market

@@ -18,7 +18,7 @@ struct BankDetails;
 struct SessionModel;
 } // namespace tc
 
-namespace gui::market {
+namespace tc::gui::market {
 
 enum class DetailType : std::int32_t {
     InstrumentDetails = 0,
@@ -62,16 +62,16 @@ struct DetailContent {
 
 // The position of a receipt, found by id in the list the receipt is of (the open positions, or the
 // executed positions); nullptr when it is no longer there.
-const tc::Order* findPosition(const tc::OrderList& positions, std::string_view positionId);
+const Order* findPosition(const OrderList& positions, std::string_view positionId);
 
 // The delivery receipt (fourteen rows). `bank`: the bank details the session holds now, if any.
-DetailContent deliveryReceipt(const tc::Order* position, const tc::SessionModel& model,
-                              const tc::BankDetails* bank, std::int64_t language);
+DetailContent deliveryReceipt(const Order* position, const SessionModel& model, const BankDetails* bank,
+                              std::int64_t language);
 
 struct InstrumentSources {
-    const tc::SessionModel& model;
-    const tc::SessionQueries& queries; // market schedules and day names
-    std::int32_t currentAccount = 0;   // the account chosen in the main window: its group's settings
+    const SessionModel& model;
+    const SessionQueries& queries;   // market schedules and day names
+    std::int32_t currentAccount = 0; // the account chosen in the main window: its group's settings
     std::int64_t language = 0;
 };
 // The instrument details (type 0) and the contract-details panes (types 3 to 9) of an instrument
@@ -79,9 +79,9 @@ struct InstrumentSources {
 DetailContent instrumentDetail(DetailType type, std::string_view code, const InstrumentSources& sources);
 
 // The list as the table printer takes it: the two column titles, then each caption beside its value.
-tc::ConsolidatedTableData::Rows detailPrintRows(const DetailContent& content, std::int64_t language);
+ConsolidatedTableData::Rows detailPrintRows(const DetailContent& content, std::int64_t language);
 
 // Deposit or withdrawal information: each text is a caption, the byte 0x03 and a value.
 DetailContent depositWithdrawalInfo(const std::vector<std::string>& entries);
 
-} // namespace gui::market
+} // namespace tc::gui::market

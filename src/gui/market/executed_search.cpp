@@ -4,9 +4,7 @@
 
 #include <fmt/format.h>
 
-using namespace tc;
-
-namespace gui::market {
+namespace tc::gui::market {
 
 std::optional<SearchInfo> executedDaySearch(int year, int month, int day) {
     if (year < 1 || year > 9999 || month < 1 || month > 12 || day < 1 || day > 31)
@@ -25,4 +23,4 @@ std::optional<SearchInfo> executedDaySearch(int year, int month, int day) {
     return search;
 }
 
-} // namespace gui::market
+} // namespace tc::gui::market

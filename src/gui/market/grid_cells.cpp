@@ -16,9 +16,7 @@
 
 #include <cmath>
 
-using namespace tc;
-
-namespace gui::market {
+namespace tc::gui::market {
 namespace {
 
 template <class V>
@@ -473,4 +471,4 @@ void refreshPositionTicks(TickTracker& ticks, const SessionModel& model, const O
     ticks.endRefresh();
 }
 
-} // namespace gui::market
+} // namespace tc::gui::market

@@ -23,7 +23,7 @@ struct GroupInstruments;
 struct SessionModel;
 } // namespace tc
 
-namespace gui::market {
+namespace tc::gui::market {
 
 // How a cell is coloured; the table model maps each tone to the theme's colour.
 enum class Tone : std::uint8_t {
@@ -45,46 +45,46 @@ struct Cell {
     std::string text;
     Tone tone = Tone::Plain;
     // The board's instrument code: the colour of its current trading session, when it has one.
-    std::optional<tc::CalibratedColor> background;
+    std::optional<CalibratedColor> background;
     friend bool operator==(const Cell&, const Cell&) = default;
 };
 
 // The records a row of an order grid names, looked up once for the row.
 struct RowRecords {
-    const tc::ItemDetails* item = nullptr;
-    const tc::AccountDetails* account = nullptr;
-    const tc::GroupInstruments* settings = nullptr; // the account group's settings for the instrument
+    const ItemDetails* item = nullptr;
+    const AccountDetails* account = nullptr;
+    const GroupInstruments* settings = nullptr; // the account group's settings for the instrument
 };
-RowRecords recordsOf(const tc::SessionModel& model, const tc::Order& order);
+RowRecords recordsOf(const SessionModel& model, const Order& order);
 
 // The records of many rows in one pass (a refresh): each account, its group and the group's
 // settings of each instrument are looked up once. Valid while the model's collections stand.
 class RowRecordsCache {
 public:
-    explicit RowRecordsCache(const tc::SessionModel& model) : model_(model) {}
-    RowRecords of(const tc::Order& order);
+    explicit RowRecordsCache(const SessionModel& model) : model_(model) {}
+    RowRecords of(const Order& order);
 
 private:
     struct AccountEntry {
-        const tc::AccountDetails* account = nullptr;
-        const tc::GroupDetails* group = nullptr;
+        const AccountDetails* account = nullptr;
+        const GroupDetails* group = nullptr;
     };
-    const tc::SessionModel& model_;
+    const SessionModel& model_;
     std::unordered_map<std::string_view, AccountEntry> accounts_;
-    std::unordered_map<const tc::GroupDetails*, std::unordered_map<std::int32_t, const tc::GroupInstruments*>>
+    std::unordered_map<const GroupDetails*, std::unordered_map<std::int32_t, const GroupInstruments*>>
         settings_;
 };
 // The account group's settings for the instrument; nullptr when either is missing.
-const tc::GroupInstruments* groupSettings(const tc::SessionModel& model, const tc::AccountDetails* account,
-                                          const tc::ItemDetails* item);
-const tc::ItemDetails* instrumentOf(const tc::SessionModel& model, std::string_view code);
+const GroupInstruments* groupSettings(const SessionModel& model, const AccountDetails* account,
+                                      const ItemDetails* item);
+const ItemDetails* instrumentOf(const SessionModel& model, std::string_view code);
 
 // ---- shared formats
 
 // The price with the instrument's decimal places (two without an instrument or with none).
-std::string priceText(double value, const tc::ItemDetails* item);
+std::string priceText(double value, const ItemDetails* item);
 // A quantity text as an exact number; a text that is not a number is read leniently.
-tc::platform::Decimal quantityValue(std::string_view text);
+platform::Decimal quantityValue(std::string_view text);
 // A decimal text with its trailing fraction zeros dropped ("1.50" -> "1.5", "5.000" -> "5"); a text
 // that is not a number is read leniently.
 std::string quantityText(std::string_view text);
@@ -106,7 +106,7 @@ std::string dateTimeForWidth(std::string_view text, double columnWidth);
 std::string timeOnly(std::string_view text);
 // The spread in ticks: (Ask - Bid) / priceTick with its trailing zeros dropped; "0" when the
 // instrument has no tick price.
-std::string spreadText(const tc::ItemDetails& item);
+std::string spreadText(const ItemDetails& item);
 // The literal text of a language key in the user's language; the key itself when there is none.
 std::string languageText(std::int64_t language, std::string_view key);
 
@@ -118,13 +118,12 @@ struct CellOptions {
 };
 
 // A board row: the instrument of the watch-list code (nullptr when it is not loaded).
-Cell boardCell(const tc::SessionModel& model, const tc::ItemDetails* item, Field field,
+Cell boardCell(const SessionModel& model, const ItemDetails* item, Field field,
                const CellOptions& options = {});
 // An accounts row: the account with its figures already worked out for this refresh.
-Cell accountCell(const tc::AccountDetails& account, Field field);
+Cell accountCell(const AccountDetails& account, Field field);
 // A row of the open, pending, settled, executed or cancelled grid.
-Cell orderCell(const tc::Order& order, const RowRecords& records, Field field,
-               const CellOptions& options = {});
+Cell orderCell(const Order& order, const RowRecords& records, Field field, const CellOptions& options = {});
 
 // Every tile of the advanced board is this tall, in points.
 inline constexpr double kAdvancedTileHeight = 129.0;
@@ -142,22 +141,21 @@ struct AdvancedTile {
     Tick sellTick = Tick::Same;
 };
 // `item` nullptr: a code the session does not hold shows its code and zero prices.
-AdvancedTile advancedTile(std::string_view code, const tc::ItemDetails* item, const QuoteTicks& ticks);
+AdvancedTile advancedTile(std::string_view code, const ItemDetails* item, const QuoteTicks& ticks);
 
 // The live price of an open position's row: its instrument's Bid for a buy, Ask for a sell;
 // nullopt for an account in equity hit (which shows the equity-hit price and keeps no ticks) or a
 // position without its instrument.
-std::optional<double> closingPrice(const tc::Order& position, const RowRecords& records);
-bool isEquityHit(const tc::AccountDetails* account);
+std::optional<double> closingPrice(const Order& position, const RowRecords& records);
+bool isEquityHit(const AccountDetails* account);
 
 // ---- the one-second refresh of a view's ticks
 
 // Notes the bid and ask of every listed instrument (codes without an instrument are skipped) and
 // ends the refresh.
-void refreshQuoteTicks(QuoteTicks& ticks, const tc::SessionModel& model,
-                       const std::vector<std::string>& codes);
+void refreshQuoteTicks(QuoteTicks& ticks, const SessionModel& model, const std::vector<std::string>& codes);
 // Notes the closing price of every listed position under its position id; positions of accounts in
 // equity hit keep their previous price. Ends the refresh.
-void refreshPositionTicks(TickTracker& ticks, const tc::SessionModel& model, const tc::OrderList& positions);
+void refreshPositionTicks(TickTracker& ticks, const SessionModel& model, const OrderList& positions);
 
-} // namespace gui::market
+} // namespace tc::gui::market

@@ -10,9 +10,7 @@
 #include <array>
 #include <cmath>
 
-using namespace tc;
-
-namespace gui::market {
+namespace tc::gui::market {
 namespace {
 
 // identifier, field, width, numeric, hidden by default, live, sortable
@@ -495,4 +493,4 @@ bool isSortableGrid(Grid grid) {
            grid == Grid::CancelledOrders;
 }
 
-} // namespace gui::market
+} // namespace tc::gui::market

@@ -16,7 +16,7 @@ namespace tc::platform {
 class UserDefaults;
 }
 
-namespace gui::market {
+namespace tc::gui::market {
 
 enum class Grid : std::uint8_t {
     Watchlist,
@@ -143,14 +143,13 @@ std::vector<ColumnState> columnStates(Grid grid, const ColumnSwitches& switches,
 
 // Hidden columns are kept per grid in the user defaults.
 std::string hiddenColumnsKey(Grid grid);
-std::optional<std::vector<std::string>> storedHiddenColumns(const tc::platform::UserDefaults& defaults,
+std::optional<std::vector<std::string>> storedHiddenColumns(const platform::UserDefaults& defaults,
                                                             Grid grid);
-void storeHiddenColumns(tc::platform::UserDefaults& defaults, Grid grid,
-                        const std::vector<std::string>& hidden);
+void storeHiddenColumns(platform::UserDefaults& defaults, Grid grid, const std::vector<std::string>& hidden);
 
 // The sort of an order grid's column, for the session's list sorts; nullopt for a column that
 // does not sort (or a field that is not an order's).
-std::optional<tc::OrderSortDescriptor> sortDescriptor(Field field, bool ascending);
+std::optional<OrderSortDescriptor> sortDescriptor(Field field, bool ascending);
 
 // The order of the session's lists (letters without regard to case, digit runs by value, as the
 // core's numeric order has it), worked out without the collator for texts of ASCII letters and
@@ -165,4 +164,4 @@ bool isSortableGrid(Grid grid);
 // Date columns this wide or narrower show only the time of a date-time text.
 inline constexpr double kNarrowDateColumnWidth = 135.0;
 
-} // namespace gui::market
+} // namespace tc::gui::market

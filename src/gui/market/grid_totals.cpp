@@ -13,9 +13,7 @@
 #include <limits>
 #include <unordered_map>
 
-using namespace tc;
-
-namespace gui::market {
+namespace tc::gui::market {
 namespace {
 
 // A figure that is not a number would turn the whole total into one.
@@ -119,4 +117,4 @@ RequestButtons requestButtons(const std::vector<std::shared_ptr<AccountDetails>>
     return buttons;
 }
 
-} // namespace gui::market
+} // namespace tc::gui::market

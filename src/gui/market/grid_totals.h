@@ -17,16 +17,16 @@ class AccountDetails;
 struct SessionModel;
 } // namespace tc
 
-namespace gui::market {
+namespace tc::gui::market {
 
 struct OpenPositionTotals {
-    tc::platform::Decimal quantity; // exact: a sum of lots is never rounded
+    platform::Decimal quantity; // exact: a sum of lots is never rounded
     double profitLoss = 0;
     double commission = 0;
     double margin = 0; // per-lot margin times remaining lots, of every position with settings
     double storage = 0;
 };
-OpenPositionTotals openPositionTotals(const tc::SessionModel& model, const tc::OrderList& positions);
+OpenPositionTotals openPositionTotals(const SessionModel& model, const OrderList& positions);
 
 // One caption and value of a totals bar.
 struct TotalsEntry {
@@ -39,13 +39,13 @@ struct TotalsEntry {
 std::array<TotalsEntry, 5> openPositionTotalsBar(const OpenPositionTotals& totals);
 
 struct SettledTotals {
-    tc::platform::Decimal quantity;
+    platform::Decimal quantity;
     double profitLoss = 0;
     double commission = 0;
     double storage = 0;
     double otherCharges = 0;
 };
-SettledTotals settledTotals(const tc::OrderList& settled);
+SettledTotals settledTotals(const OrderList& settled);
 // "Quantity : q", "Floating P/L : p" and so on for quantity, profit and loss, commission, storage and
 // other charges, each segment followed by five spaces.
 std::string settledStatusLine(const SettledTotals& totals, std::int64_t language);
@@ -53,10 +53,9 @@ std::string settledStatusLine(const SettledTotals& totals, std::int64_t language
 // The accounts' figures (floating P/L from their displayed positions' stored figures, floating
 // credit, equity, free margin) on copies of the records, in one pass over the positions; the
 // session's records are left as they are.
-std::vector<tc::AccountDetails>
-accountFigures(const tc::SessionModel& model,
-               const std::vector<std::shared_ptr<tc::AccountDetails>>& accounts,
-               const tc::OrderList& openPositions);
+std::vector<AccountDetails> accountFigures(const SessionModel& model,
+                                           const std::vector<std::shared_ptr<AccountDetails>>& accounts,
+                                           const OrderList& openPositions);
 
 // Which funding request buttons the accounts grid shows: deposit when some account allows deposit
 // requests (setting 0x10), withdrawal when some allows withdrawals (0x20).
@@ -64,6 +63,6 @@ struct RequestButtons {
     bool deposit = false;
     bool withdrawal = false;
 };
-RequestButtons requestButtons(const std::vector<std::shared_ptr<tc::AccountDetails>>& accounts);
+RequestButtons requestButtons(const std::vector<std::shared_ptr<AccountDetails>>& accounts);
 
-} // namespace gui::market
+} // namespace tc::gui::market

@@ -3,7 +3,7 @@
 #include <string_view>
 #include <unordered_map>
 
-namespace gui::market {
+namespace tc::gui::market {
 namespace {
 
 // Index of each id; nullopt when an id repeats.
@@ -65,4 +65,4 @@ std::optional<std::vector<RowChange>> rowChanges(const std::vector<std::string>&
     return changes;
 }
 
-} // namespace gui::market
+} // namespace tc::gui::market

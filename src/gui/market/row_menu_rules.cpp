@@ -6,9 +6,7 @@
 #include "session/records/item_details.h"
 #include "session/records/order.h"
 
-using namespace tc;
-
-namespace gui::market {
+namespace tc::gui::market {
 namespace {
 
 // Group settings bits: buying, selling, and the bit the position grids read for physical delivery.
@@ -109,4 +107,4 @@ std::optional<std::string_view> ticketRefusalKey(const ItemDetails* item) {
     return "1069";
 }
 
-} // namespace gui::market
+} // namespace tc::gui::market

@@ -13,7 +13,7 @@ class ItemDetails;
 class Order;
 } // namespace tc
 
-namespace gui::market {
+namespace tc::gui::market {
 
 struct RowRecords;
 
@@ -41,18 +41,18 @@ struct MenuItem {
 
 // The open positions' row menu, items in this order: modify brackets, close, offset, delivery
 // receipt. Nothing shows while a sheet is open on the main window.
-std::vector<MenuItem> openPositionMenu(const tc::Order& position, const RowRecords& records,
-                                       const tc::OrderList& openPositions, bool sheetOpen);
+std::vector<MenuItem> openPositionMenu(const Order& position, const RowRecords& records,
+                                       const OrderList& openPositions, bool sheetOpen);
 // The pending orders' row menu: edit and cancel of a limit or a stop order, titled by its type;
 // nothing for any other order type.
-std::vector<MenuItem> pendingOrderMenu(const tc::Order& order, bool sheetOpen);
+std::vector<MenuItem> pendingOrderMenu(const Order& order, bool sheetOpen);
 // The executed positions' row menu: the delivery receipt, when the group's settings for the
 // instrument carry both bit 1 and bit 4.
 std::vector<MenuItem> executedPositionMenu(const RowRecords& records, bool sheetOpen);
 
 // Whether another open position of the same account, instrument and delivery mode faces the other
 // way, so the position can be offset against it.
-bool canOffset(const tc::Order& position, const tc::OrderList& openPositions);
+bool canOffset(const Order& position, const OrderList& openPositions);
 
 // What a close request on a position comes to.
 enum class CloseCheck : std::uint8_t {
@@ -62,13 +62,12 @@ enum class CloseCheck : std::uint8_t {
 };
 // `pendingOrders`: the pending orders shown; those naming the position in LiqudateOrderNumber close
 // it. Lots are summed exactly, and orders for more lots than remain also leave nothing to close.
-CloseCheck closeCheck(const tc::Order& position, const RowRecords& records,
-                      const tc::OrderList& pendingOrders);
+CloseCheck closeCheck(const Order& position, const RowRecords& records, const OrderList& pendingOrders);
 inline constexpr std::string_view kAlreadyClosingKey = "1055";
 
 // Opening the order ticket for an instrument of the quotes boards: the key of the alert that refuses
 // it ("1069", titled "10980") when the instrument is missing or not active; nullopt when it may open.
-std::optional<std::string_view> ticketRefusalKey(const tc::ItemDetails* item);
+std::optional<std::string_view> ticketRefusalKey(const ItemDetails* item);
 inline constexpr std::string_view kValidationTitleKey = "10980";
 
-} // namespace gui::market
+} // namespace tc::gui::market

@@ -5,9 +5,7 @@
 
 #include <unicode/unistr.h>
 
-using namespace tc;
-
-namespace gui::market {
+namespace tc::gui::market {
 namespace {
 
 icu::UnicodeString folded(std::string_view text) {
@@ -100,4 +98,4 @@ std::vector<std::string> SymbolChooser::watchList(const SessionModel& model) con
     return codes;
 }
 
-} // namespace gui::market
+} // namespace tc::gui::market

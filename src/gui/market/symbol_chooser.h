@@ -14,7 +14,7 @@ namespace tc {
 struct SessionModel;
 } // namespace tc
 
-namespace gui::market {
+namespace tc::gui::market {
 
 class SymbolChooser {
 public:
@@ -24,8 +24,7 @@ public:
     using SymbolTypes = std::vector<std::pair<std::string, std::vector<std::string>>>;
 
     // `watchList`: the codes on the watch list now; codes the model does not hold are not members.
-    SymbolChooser(SymbolTypes types, const std::vector<std::string>& watchList,
-                  const tc::SessionModel& model);
+    SymbolChooser(SymbolTypes types, const std::vector<std::string>& watchList, const SessionModel& model);
 
     std::vector<std::string> typeNames() const;
     // Shows the entries of the type at `index` and keeps them for when a search is cleared; false,
@@ -48,10 +47,10 @@ public:
     static Change changeForTag(int tag);
     // Applies the change to the instruments of the given rows; rows past the list and codes the model
     // does not hold are passed over.
-    void change(Change change, const std::vector<std::size_t>& rows, const tc::SessionModel& model);
+    void change(Change change, const std::vector<std::size_t>& rows, const SessionModel& model);
 
     // The watch list to save: the members in the order of the session's instrument collection.
-    std::vector<std::string> watchList(const tc::SessionModel& model) const;
+    std::vector<std::string> watchList(const SessionModel& model) const;
 
 private:
     SymbolTypes types_;
@@ -60,4 +59,4 @@ private:
     std::unordered_set<std::string> members_;
 };
 
-} // namespace gui::market
+} // namespace tc::gui::market

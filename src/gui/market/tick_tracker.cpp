@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-namespace gui::market {
+namespace tc::gui::market {
 namespace {
 
 bool isQuote(double price) {
@@ -44,4 +44,4 @@ Tick TickTracker::tick(std::string_view key) const {
     return it == states_.end() ? Tick::Same : it->second.tick;
 }
 
-} // namespace gui::market
+} // namespace tc::gui::market

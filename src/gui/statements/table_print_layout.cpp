@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <numeric>
 
-namespace gui::statements {
+namespace tc::gui::statements {
 namespace {
 
 // Length of the UTF-8 sequence that starts with this byte (1 for a stray continuation byte).
@@ -215,4 +215,4 @@ TableLayout layoutTable(const PrintRows& rows, const TextMetrics& metrics, PageA
     return layout;
 }
 
-} // namespace gui::statements
+} // namespace tc::gui::statements

@@ -14,7 +14,7 @@
 
 using namespace tc;
 
-using namespace gui::market;
+using namespace tc::gui::market;
 
 namespace {
 

@@ -5,7 +5,7 @@
 
 using namespace tc;
 
-using namespace gui::market;
+using namespace tc::gui::market;
 
 namespace {
 

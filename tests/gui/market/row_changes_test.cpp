@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-using namespace gui::market;
+using namespace tc::gui::market;
 
 namespace {
 

@@ -10,7 +10,7 @@
 
 using namespace tc;
 
-using namespace gui::market;
+using namespace tc::gui::market;
 
 namespace {
 
@@ -131,12 +131,12 @@ namespace {
 
 // A day search asks for the whole day, not the one second at its start.
 TEST(ExecutedSearch, TheWholeChosenDay) {
-    const auto search = gui::market::executedDaySearch(2024, 2, 29);
+    const auto search = executedDaySearch(2024, 2, 29);
     ASSERT_TRUE(search);
     EXPECT_EQ(Formatter::setAmpFormat(*search->FromDate), "20240229000000");
     EXPECT_EQ(Formatter::setAmpFormat(*search->ToDate), "20240229235959");
-    EXPECT_FALSE(gui::market::executedDaySearch(2023, 2, 29));
-    EXPECT_FALSE(gui::market::executedDaySearch(2024, 13, 1));
+    EXPECT_FALSE(executedDaySearch(2023, 2, 29));
+    EXPECT_FALSE(executedDaySearch(2024, 13, 1));
 }
 
 } // namespace

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-using namespace gui::statements;
+using namespace tc::gui::statements;
 
 namespace {
 
