@@ -454,10 +454,6 @@ void dumpOrders(std::string& out, std::string_view name, const std::vector<std::
 
 std::string dumpSessionModel(const SessionModel& m, DumpOrder order) {
     std::string out;
-    Line(out, "session")
-        .f("Referenceid", m.Referenceid)
-        .f("Requestid", m.Requestid)
-        .f("serverTime", m.serverTime);
     dumpUser(out, m.userInfo.get());
     dumpCollection(out, "ItemTypeCollection", m.ItemTypeCollection, order,
                    [&](const std::string& p, const ItemType& t) {
