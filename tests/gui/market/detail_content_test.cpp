@@ -38,14 +38,14 @@ protected:
     }
 
     DetailContent instrument(DetailType type) {
-        const SessionQueries queries(s.model,
-                                     SessionQuerySources{nullptr, nullptr, false, nullptr, &schedules, 0});
+        const SessionQueries queries(s.model, SessionQuerySources{{}, &dataService, {}});
         return instrumentDetail(type, "GOLD", {s.model, queries, 11, 0});
     }
 
     markettest::Session s;
     GroupInstruments* settings = nullptr;
-    MarketScheduleCollection schedules;
+    DataServiceCollections dataService;
+    MarketScheduleCollection& schedules = dataService.marketSessionSchedulesCollection;
 };
 
 TEST_F(DetailContentTest, DeliveryReceipt) {
