@@ -46,7 +46,7 @@ struct SettledTotals {
     double otherCharges = 0;
 };
 SettledTotals settledTotals(const OrderList& settled);
-// "Quantity : q", "Floating P/L : p" and so on for quantity, profit and loss, commission, storage and
+// "Quantity : q", "P/L : p" and so on for quantity, profit and loss, commission, storage and
 // other charges, each segment followed by five spaces.
 std::string settledStatusLine(const SettledTotals& totals, std::int64_t language);
 
