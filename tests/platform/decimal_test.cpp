@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <charconv>
+#include <compare>
+#include <tuple>
 
 #include <algorithm>
 #include <cmath>
@@ -42,20 +44,22 @@ constexpr RoundingMode kModes[] = {RoundingMode::Plain, RoundingMode::Down, Roun
                                    RoundingMode::Bankers};
 
 TEST(DecimalText, CanonicalFormDropsZerosAndExponent) {
-    EXPECT_EQ(text("0.0005"), "0.0005");
-    EXPECT_EQ(text("-7"), "-7");
-    EXPECT_EQ(text("1234500"), "1234500");
-    EXPECT_EQ(text("1.2300"), "1.23");
-    EXPECT_EQ(text("000123.4500"), "123.45");
-    EXPECT_EQ(text("+1.5e3"), "1500");
-    EXPECT_EQ(text("15E-4"), "0.0015");
-    EXPECT_EQ(text("12.5e-1"), "1.25");
-    EXPECT_EQ(text(".5"), "0.5");
-    EXPECT_EQ(text("5."), "5");
-    EXPECT_EQ(text(" \t42 \r\n"), "42");
-    EXPECT_EQ(text("0e50"), "0");
-    EXPECT_EQ(text("1e3"), "1000");
-    EXPECT_EQ(text("NaN"), "NaN");
+    const std::pair<const char*, const char*> cases[] = {{"0.0005", "0.0005"},
+                                                         {"-7", "-7"},
+                                                         {"1234500", "1234500"},
+                                                         {"1.2300", "1.23"},
+                                                         {"000123.4500", "123.45"},
+                                                         {"+1.5e3", "1500"},
+                                                         {"15E-4", "0.0015"},
+                                                         {"12.5e-1", "1.25"},
+                                                         {".5", "0.5"},
+                                                         {"5.", "5"},
+                                                         {" \t42 \r\n", "42"},
+                                                         {"0e50", "0"},
+                                                         {"1e3", "1000"},
+                                                         {"NaN", "NaN"}};
+    for (const auto& [in, out] : cases)
+        EXPECT_EQ(text(in), out) << in;
     EXPECT_TRUE(dec("nan").isNaN());
     EXPECT_EQ(Decimal().toString(), "0");
 }
@@ -198,18 +202,22 @@ TEST(DecimalConversion, ToDoubleRoundsCorrectlyOnEveryPath) {
 }
 
 TEST(DecimalCompare, AcrossExponentsAndSigns) {
-    EXPECT_EQ(dec("1.0"), dec("1"));
-    EXPECT_EQ(dec("0"), dec("-0"));
-    EXPECT_EQ(dec("100"), dec("1e2"));
-    EXPECT_LT(dec("0.1"), dec("0.10000000000000000000000000000000000001"));
-    EXPECT_LT(dec("-1"), dec("-0.5"));
-    EXPECT_LT(dec("-0.5"), dec("0"));
-    EXPECT_LT(dec("0"), dec("1e-128"));
-    EXPECT_GT(dec("100"), dec("99.999999"));
-    EXPECT_GT(dec("10000000000"), dec("9999999999.9"));
-    EXPECT_LT(dec("-10000000000"), dec("-9999999999.9"));
-    EXPECT_LT(dec("1.5"), dec("15"));
-    EXPECT_NE(dec("1.5"), dec("15"));
+    const std::tuple<const char*, const char*, std::strong_ordering> cases[] = {
+        {"1.0", "1", std::strong_ordering::equal},
+        {"0", "-0", std::strong_ordering::equal},
+        {"100", "1e2", std::strong_ordering::equal},
+        {"0.1", "0.10000000000000000000000000000000000001", std::strong_ordering::less},
+        {"-1", "-0.5", std::strong_ordering::less},
+        {"-0.5", "0", std::strong_ordering::less},
+        {"0", "1e-128", std::strong_ordering::less},
+        {"100", "99.999999", std::strong_ordering::greater},
+        {"10000000000", "9999999999.9", std::strong_ordering::greater},
+        {"-10000000000", "-9999999999.9", std::strong_ordering::less},
+        {"1.5", "15", std::strong_ordering::less}};
+    for (const auto& [a, b, order] : cases) {
+        EXPECT_EQ(dec(a) <=> dec(b), order) << a << " <=> " << b;
+        EXPECT_EQ(dec(a) == dec(b), order == 0) << a << " == " << b;
+    }
 }
 
 TEST(DecimalCompare, NaNEqualsItselfAndSortsFirst) {
@@ -380,24 +388,27 @@ TEST(DecimalArithmetic, DivideRoundsInEachMode) {
 }
 
 TEST(DecimalArithmetic, RoundedToScale) {
-    EXPECT_EQ(dec("9.995").rounded(2).toString(), "10");
-    EXPECT_EQ(dec("-9.995").rounded(2).toString(), "-10");
-    EXPECT_EQ(dec("0.5").rounded(0, RoundingMode::Bankers).toString(), "0");
-    EXPECT_EQ(dec("1.5").rounded(0, RoundingMode::Bankers).toString(), "2");
-    EXPECT_EQ(dec("0.5000000000001").rounded(0, RoundingMode::Bankers).toString(), "1");
-    EXPECT_EQ(dec("-0.5").rounded(0).toString(), "-1");
+    const std::tuple<const char*, int, RoundingMode, const char*> cases[] = {
+        {"9.995", 2, RoundingMode::Plain, "10"},
+        {"-9.995", 2, RoundingMode::Plain, "-10"},
+        {"0.5", 0, RoundingMode::Bankers, "0"},
+        {"1.5", 0, RoundingMode::Bankers, "2"},
+        {"0.5000000000001", 0, RoundingMode::Bankers, "1"},
+        {"-0.5", 0, RoundingMode::Plain, "-1"},
+        {"-0.4", 0, RoundingMode::Down, "-1"},
+        {"0.4", 0, RoundingMode::Up, "1"},
+        {"1234.5", -2, RoundingMode::Plain, "1200"},
+        {"1", -5, RoundingMode::Up, "100000"},
+        {"1.5", 5, RoundingMode::Plain, "1.5"},
+        {"123.456", -1000, RoundingMode::Plain, "0"},
+        {"0.001", std::numeric_limits<int>::min(), RoundingMode::Plain, "0"},
+        {"0.001", std::numeric_limits<int>::max(), RoundingMode::Plain, "0.001"}};
+    for (const auto& [in, scale, mode, out] : cases)
+        EXPECT_EQ(dec(in).rounded(scale, mode).toString(), out) << in << " at " << scale;
     Decimal z = dec("-0.4").rounded(0);
     EXPECT_EQ(z.toString(), "0");
     EXPECT_FALSE(z.isNegative());
-    EXPECT_EQ(dec("-0.4").rounded(0, RoundingMode::Down).toString(), "-1");
-    EXPECT_EQ(dec("0.4").rounded(0, RoundingMode::Up).toString(), "1");
-    EXPECT_EQ(dec("1234.5").rounded(-2).toString(), "1200");
-    EXPECT_EQ(dec("1").rounded(-5, RoundingMode::Up).toString(), "100000");
-    EXPECT_EQ(dec("1.5").rounded(5).toString(), "1.5");
-    EXPECT_EQ(dec("123.456").rounded(-1000).toString(), "0");
     EXPECT_TRUE(dec("123.456").rounded(-1000, RoundingMode::Up).isNaN()); // 10^1000
-    EXPECT_EQ(dec("0.001").rounded(std::numeric_limits<int>::min(), RoundingMode::Plain).toString(), "0");
-    EXPECT_EQ(dec("0.001").rounded(std::numeric_limits<int>::max()).toString(), "0.001");
 }
 
 struct PythonVector {

@@ -1,14 +1,14 @@
 #include "platform/property_list.h"
 
+#include "support/temp_resources.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <filesystem>
-#include <fstream>
 #include <limits>
 #include <string>
 #include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -272,50 +272,29 @@ TEST(PropertyList, DictionaryKeepsOrderAndComparesAsASet) {
     EXPECT_FALSE(PlistValue(1) == PlistValue(true));
 }
 
-TEST(PlistValue, LenientReadings) {
+TEST(PlistValue, LenientReadingsByType) {
+    // Texts read as lenient numbers and flags (their rules have tests of their own); the other types:
     struct BoolCase {
         PlistValue v;
         bool expected;
     };
-    const BoolCase bools[] = {
-        {PlistValue(true), true},
-        {PlistValue(false), false},
-        {PlistValue(0), false},
-        {PlistValue(-3), true},
-        {PlistValue(0.0), false},
-        {PlistValue(0.25), true},
-        {PlistValue("YES"), true},
-        {PlistValue("NO"), false},
-        {PlistValue("true"), true},
-        {PlistValue("false"), false},
-        {PlistValue("y"), true},
-        {PlistValue("T"), true},
-        {PlistValue("  7up"), true},
-        {PlistValue("0"), false},
-        {PlistValue("007"), true},
-        {PlistValue("-1"), true},
-        {PlistValue("000"), false},
-        {PlistValue(""), false},
-        {PlistValue("on"), false},
-        {PlistValue(PlistData{1}), false},
-        {PlistValue(PlistArray{PlistValue(true)}), false},
-    };
+    const BoolCase bools[] = {{PlistValue(true), true},
+                              {PlistValue(false), false},
+                              {PlistValue(0), false},
+                              {PlistValue(-3), true},
+                              {PlistValue(0.0), false},
+                              {PlistValue(0.25), true},
+                              {PlistValue("YES"), true},
+                              {PlistValue("000"), false},
+                              {PlistValue(PlistData{1}), false},
+                              {PlistValue(PlistArray{PlistValue(true)}), false}};
     for (const auto& c : bools)
         EXPECT_EQ(c.v.asBool(), c.expected) << c.v.asString().value_or("(non-text)");
 
     constexpr auto max = std::numeric_limits<std::int64_t>::max();
     constexpr auto min = std::numeric_limits<std::int64_t>::min();
-    EXPECT_EQ(PlistValue("5000").asInt(), 5000);
-    EXPECT_EQ(PlistValue(5000).asInt(), 5000);
     EXPECT_EQ(PlistValue(" \t-12abc").asInt(), -12);
-    EXPECT_EQ(PlistValue("+8").asInt(), 8);
-    EXPECT_EQ(PlistValue("12.9").asInt(), 12);
-    EXPECT_EQ(PlistValue("abc").asInt(), 0);
-    EXPECT_EQ(PlistValue("-").asInt(), 0);
-    EXPECT_EQ(PlistValue("9223372036854775807").asInt(), max);
-    EXPECT_EQ(PlistValue("9223372036854775808").asInt(), max);
-    EXPECT_EQ(PlistValue("-9223372036854775808").asInt(), min);
-    EXPECT_EQ(PlistValue("-99999999999999999999").asInt(), min);
+    EXPECT_EQ(PlistValue(5000).asInt(), 5000);
     EXPECT_EQ(PlistValue(3.9).asInt(), 3);
     EXPECT_EQ(PlistValue(-3.9).asInt(), -3);
     EXPECT_EQ(PlistValue(1e30).asInt(), max);
@@ -325,9 +304,7 @@ TEST(PlistValue, LenientReadings) {
     EXPECT_EQ(PlistValue(PlistDictionary{}).asInt(), 0);
 
     EXPECT_DOUBLE_EQ(PlistValue(" 12.5kg").asDouble(), 12.5);
-    EXPECT_DOUBLE_EQ(PlistValue("+2e3").asDouble(), 2000.0);
     EXPECT_DOUBLE_EQ(PlistValue(7).asDouble(), 7.0);
-    EXPECT_DOUBLE_EQ(PlistValue("x").asDouble(), 0.0);
 
     EXPECT_EQ(PlistValue("text").asString(), "text");
     EXPECT_EQ(PlistValue(-42).asString(), "-42");
@@ -337,22 +314,9 @@ TEST(PlistValue, LenientReadings) {
     EXPECT_EQ(PlistValue(at(0)).asString(), std::nullopt);
 }
 
-struct TempDir {
-    std::filesystem::path path;
-    TempDir() {
-        path = std::filesystem::temp_directory_path() /
-               ("plist_test_" + std::to_string(::getpid()) + "_" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::remove_all(path);
-        std::filesystem::create_directories(path);
-    }
-    ~TempDir() { std::filesystem::remove_all(path); }
-};
-
 TEST(PropertyList, FilesAreWrittenWholeAndPrivately) {
-    TempDir dir;
-    auto file = dir.path / "out.plist";
-    { std::ofstream(file) << "old contents"; }
+    testing_support::TempDir dir;
+    const auto file = dir.write("out.plist", "old contents");
     PlistValue v(PlistDictionary{{"k", PlistValue("v")}});
     ASSERT_TRUE(PropertyList::writeFile(file, v));
     auto back = PropertyList::readFile(file);
@@ -364,12 +328,12 @@ TEST(PropertyList, FilesAreWrittenWholeAndPrivately) {
     EXPECT_EQ(st.st_mode & 0777, 0600u);
     // Nothing but the target is left in the folder.
     EXPECT_EQ(
-        std::distance(std::filesystem::directory_iterator(dir.path), std::filesystem::directory_iterator()),
+        std::distance(std::filesystem::directory_iterator(dir.path()), std::filesystem::directory_iterator()),
         1);
 
-    auto missing = PropertyList::readFile(dir.path / "missing.plist");
+    auto missing = PropertyList::readFile(dir.path() / "missing.plist");
     EXPECT_NE(missing.error().find("missing.plist"), std::string::npos);
-    EXPECT_FALSE(PropertyList::writeFile(dir.path / "no" / "such" / "folder.plist", v));
+    EXPECT_FALSE(PropertyList::writeFile(dir.path() / "no" / "such" / "folder.plist", v));
 
     PlistLimits small;
     small.maxBytes = 16;
