@@ -5,8 +5,9 @@
 #include "session/records/account_details.h"
 #include "session/records/item_details.h"
 
-#include "amp_fixture.h"
 #include "session/model/model_dump.h"
+#include "support/log_capture.h"
+#include "support/wire_text.h"
 
 #include <gtest/gtest.h>
 
@@ -22,7 +23,7 @@ using namespace tc;
 constexpr double kEps = 1e-9;
 
 std::string amp(std::string_view readable) {
-    return ampFromReadable(readable);
+    return testing_support::wireText(readable);
 }
 
 SessionModel loadOrFail(std::string_view text, AmpLoadStats* stats = nullptr,
@@ -49,21 +50,7 @@ std::vector<std::string> keysOf(const auto& map) {
     return keys;
 }
 
-// Collects warning and error lines while alive.
-struct CapturedLog {
-    CapturedLog() {
-        platform::Log::setSink(
-            [this](platform::LogLevel, std::string_view line) { lines.emplace_back(line); });
-    }
-    ~CapturedLog() { platform::Log::setSink({}); }
-    bool has(std::string_view part) const {
-        for (const auto& l : lines)
-            if (l.find(part) != std::string::npos)
-                return true;
-        return false;
-    }
-    std::vector<std::string> lines;
-};
+using testing_support::LogCapture;
 
 // A 49-field instrument record: id, code, type, tick size, decimals, price tick, with the watch-list
 // and enabled flags set; every other field empty.
@@ -93,7 +80,7 @@ std::string instrument(std::string_view id, std::string_view code, std::string_v
 class AmpFixture : public ::testing::Test {
 protected:
     void SetUp() override {
-        text = readAmpFixture();
+        text = testing_support::readableWire(testing_support::fixtureText("snapshot_amp.txt"));
         ASSERT_FALSE(text.empty()) << "fixture not found";
         model = loadOrFail(text, &stats);
     }
@@ -311,10 +298,10 @@ TEST_F(AmpFixture, CompressedFieldLoadsTheSameModel) {
     ASSERT_TRUE(fromField);
     EXPECT_EQ(dumpSessionModel(*fromField), dumpSessionModel(model));
 
-    CapturedLog log;
+    LogCapture log;
     EXPECT_FALSE(AmpSnapshotLoader().loadFromCompressedField("1050=not a payload"));
     EXPECT_FALSE(AmpSnapshotLoader().loadFromCompressedField("1051=" + field.substr(5)));
-    EXPECT_TRUE(log.has("does not decode"));
+    EXPECT_TRUE(log.contains("does not decode"));
 }
 
 TEST_F(AmpFixture, ParsesOnTwoThreadsDoNotInterfere) {
@@ -392,7 +379,7 @@ TEST(AmpSnapshotLoader, RepeatedKeysReplaceInPlace) {
 constexpr std::string_view kTypesThenInstruments = "<S><S>1<C>Forex<S><S>";
 
 TEST(AmpSnapshotLoader, BadInstrumentIsPassedOverAndTheSectionGoesOn) {
-    CapturedLog log;
+    LogCapture log;
     AmpLoadStats stats;
     const std::string text =
         amp(std::string(kTypesThenInstruments) + instrument("1", "EURUSD", "1", "0.00001", "5", "") +
@@ -406,8 +393,8 @@ TEST(AmpSnapshotLoader, BadInstrumentIsPassedOverAndTheSectionGoesOn) {
     EXPECT_EQ(stats.instrumentsWithoutType, 1u);
     EXPECT_EQ(m.symbolTypeCollection.at("Forex"), "EURUSD:EURUSD name,USDCHF:USDCHF name");
     EXPECT_EQ(item(m, "GBPUSD")->InstrumentTypeName, "");
-    EXPECT_TRUE(log.has("without a code"));
-    EXPECT_TRUE(log.has("unknown type 99"));
+    EXPECT_TRUE(log.contains("without a code"));
+    EXPECT_TRUE(log.contains("unknown type 99"));
 }
 
 TEST(AmpSnapshotLoader, CalculationInstrumentsLinkedAfterASkippedRecord) {
@@ -469,7 +456,7 @@ TEST(AmpSnapshotLoader, TickSizesNeverLeaveAGridThatBreaksArithmetic) {
 }
 
 TEST(AmpSnapshotLoader, RecordCountsAreCapped) {
-    CapturedLog log;
+    LogCapture log;
     AmpLoadStats stats;
     AmpSnapshotLoader::Limits limits;
     limits.maxRecordsPerSection = 2;
@@ -478,16 +465,16 @@ TEST(AmpSnapshotLoader, RecordCountsAreCapped) {
     EXPECT_EQ(stats.recordsDropped, 2u);
     // The next section starts its own count.
     EXPECT_TRUE(m.sessionSettings(5));
-    EXPECT_TRUE(log.has("section 2 holds more than 2 records"));
+    EXPECT_TRUE(log.contains("section 2 holds more than 2 records"));
 }
 
 TEST(AmpSnapshotLoader, TextOverTheCapIsRefused) {
-    CapturedLog log;
+    LogCapture log;
     AmpSnapshotLoader::Limits limits;
     limits.maxTextBytes = 8;
     EXPECT_FALSE(AmpSnapshotLoader(limits).load("123456789"));
     EXPECT_TRUE(AmpSnapshotLoader(limits).load("12345678"));
-    EXPECT_TRUE(log.has("over the 8 byte limit"));
+    EXPECT_TRUE(log.contains("over the 8 byte limit"));
 }
 
 TEST(AmpSnapshotLoader, GroupInstrumentCapPerGroup) {
@@ -496,7 +483,7 @@ TEST(AmpSnapshotLoader, GroupInstrumentCapPerGroup) {
     const std::size_t n = GroupDetails::kMaxGroupInstruments + 1;
     for (std::size_t i = 1; i <= n; ++i)
         text += "0<C>1<C>" + std::to_string(i) + "<R>";
-    CapturedLog log;
+    LogCapture log;
     AmpLoadStats stats;
     auto m = loadOrFail(amp(text), &stats);
     EXPECT_EQ(m.group(1)->GroupInstrumentCollection.size(), GroupDetails::kMaxGroupInstruments);
@@ -567,11 +554,9 @@ TEST(AmpSnapshotLoader, LargeSectionsReadOnSeveralThreadsLoadTheSameModel) {
     four.maxReadThreads = 4;
     AmpLoadStats statsOne;
     AmpLoadStats statsFour;
-    const auto level = platform::Log::level();
-    platform::Log::setLevel(platform::LogLevel::Off);
+    testing_support::LogSilence quiet;
     const auto a = loadOrFail(wire, &statsOne, one);
     const auto b = loadOrFail(wire, &statsFour, four);
-    platform::Log::setLevel(level);
     EXPECT_EQ(a.ItemCollection.size(), 8991u);
     EXPECT_EQ(statsOne.recordsSkipped, 9u + 6u);
     EXPECT_EQ(statsFour.recordsSkipped, statsOne.recordsSkipped);

@@ -1,16 +1,14 @@
 // The two forms of the login snapshot describe one model: the hand-written fixtures hold the same
 // values, one in each form, and must load to the same model, field for field.
-#include "amp_fixture.h"
 #include "platform/date_format.h"
 #include "session/model/model_dump.h"
 #include "session/records/item_details.h"
 #include "session/snapshot/amp_snapshot_loader.h"
 #include "session/snapshot/xml_snapshot_loader.h"
+#include "support/wire_text.h"
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
 #include <sstream>
 #include <string>
 
@@ -19,11 +17,11 @@ namespace {
 using namespace tc;
 
 std::string readXmlFixture() {
-    const auto path = std::filesystem::path(TC_TEST_DATA) / "snapshot.xml";
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
+    return testing_support::fixtureText("snapshot.xml");
+}
+
+std::string readAmpFixture() {
+    return testing_support::readableWire(testing_support::fixtureText("snapshot_amp.txt"));
 }
 
 // The first differing line of two dumps, for a readable failure.
