@@ -22,7 +22,14 @@ namespace {
 using namespace tc;
 
 using golden::asciiFrame;
-using golden::body;
+
+// Fields ended by 0x03, as the frame carries them.
+std::string body(std::initializer_list<std::string_view> fields) {
+    std::string out;
+    for (std::string_view f : fields)
+        out.append(f).push_back('\x03');
+    return out;
+}
 
 constexpr std::string_view kSessionKey = "session-key-4567";
 
