@@ -1,5 +1,6 @@
 // The order engine driven over the stream by the peer written on OpenSSL/zlib/POSIX: requests go
 // sealed under the session key, the execution reports come back the same way.
+#include "support/wire_text.h"
 #include "testserver/server_peer.h"
 
 #include "market.h"
@@ -12,18 +13,9 @@
 #include <sstream>
 
 namespace {
-using namespace std::chrono_literals;
 
-std::string shippedProductKey() {
-    std::ifstream in(std::string(TC_TEST_RESOURCES) + "/LoginPropertyList.plist");
-    std::stringstream text;
-    text << in.rdbuf();
-    std::smatch m;
-    const std::string s = text.str();
-    if (!std::regex_search(s, m, std::regex("<key>SecurityKey</key>\\s*<string>([^<]*)</string>")))
-        return {};
-    return m[1];
-}
+using tc::testing_support::wireText;
+using namespace std::chrono_literals;
 
 std::string report(const peer::Frame& f) {
     return std::to_string(f.type()) + "/" + (f.fields.count(73) ? f.at(73) : std::string("-"));
@@ -48,7 +40,7 @@ protected:
         });
         server_->holdPrices(true);
         ports_ = server_->start(options);
-        productKey_ = shippedProductKey();
+        productKey_ = peer::shippedProductKey();
         ASSERT_FALSE(productKey_.empty());
         client_ = std::make_unique<peer::StreamClient>(ports_.stream);
         key_ = login(*client_, "demo", "demo1234");
@@ -65,8 +57,8 @@ protected:
         return peer::sessionKey(user, password, got[0].at(19), got[0].at(21));
     }
 
-    void send(const peer::Fields& fields) {
-        ASSERT_TRUE(client_->send(peer::seal(peer::frame(peer::body(fields)), key_, false)));
+    void send(std::string_view fields) {
+        ASSERT_TRUE(client_->send(peer::seal(peer::frame(peer::body(peer::fields(fields))), key_, false)));
     }
 
     // Reads sealed reports until `count` have come or the time-out passes.
@@ -113,91 +105,32 @@ protected:
         return out;
     }
 
-    peer::Fields newOrder(const std::string& account, const std::string& side, const std::string& type,
-                          const std::string& qty, const std::string& price, const std::string& requestId,
-                          const std::string& deviation = "-1", const std::string& takeProfit = "",
-                          const std::string& stopLoss = "", const std::string& code = "EURUSD") {
-        return {{10, "60"},
-                {34, account},
-                {23, "demo"},
-                {33, requestId},
-                {19, "7001"},
-                {12, code},
-                {32, type},
-                {117, "51"},
-                {37, qty},
-                {38, price},
-                {39, takeProfit},
-                {40, stopLoss},
-                {90, "0"},
-                {36, side},
-                {77, deviation},
-                {24, "0"},
-                {43, "47"},
-                {56, "1.08500"},
-                {54, "1.08512"},
-                {61, "1.08500"},
-                {60, "1.08500"},
-                {62, "1.08500"},
-                {67, "20240102030405"},
-                {78, "20240102030405"}};
+    // The quote fields every order request carries.
+    static constexpr std::string_view kQuote =
+        "|56=1.08500|54=1.08512|61=1.08500|60=1.08500|62=1.08500|67=20240102030405|78=20240102030405";
+
+    std::string newOrder(const std::string& account, const std::string& side, const std::string& type,
+                         const std::string& qty, const std::string& price, const std::string& requestId,
+                         const std::string& deviation = "-1", const std::string& takeProfit = "",
+                         const std::string& stopLoss = "", const std::string& code = "EURUSD") {
+        return "10=60|34=" + account + "|23=demo|33=" + requestId + "|19=7001|12=" + code + "|32=" + type +
+               "|117=51|37=" + qty + "|38=" + price + "|39=" + takeProfit + "|40=" + stopLoss +
+               "|90=0|36=" + side + "|77=" + deviation + "|24=0|43=47" + std::string(kQuote);
     }
 
-    peer::Fields closeOrder(const std::string& account, const std::string& position, const std::string& qty,
-                            const std::string& price, const std::string& deviation = "-1") {
-        return {{10, "60"},
-                {34, account},
-                {125, position},
-                {23, "demo"},
-                {33, "40"},
-                {19, "7001"},
-                {12, "EURUSD"},
-                {32, "29"},
-                {117, "51"},
-                {37, qty},
-                {38, price},
-                {90, "0"},
-                {36, "46"},
-                {77, deviation},
-                {24, "0"},
-                {43, "47"},
-                {56, "1.08500"},
-                {54, "1.08512"},
-                {61, "1.08500"},
-                {60, "1.08500"},
-                {62, "1.08500"},
-                {67, "20240102030405"},
-                {78, "20240102030405"}};
+    std::string closeOrder(const std::string& account, const std::string& position, const std::string& qty,
+                           const std::string& price, const std::string& deviation = "-1") {
+        return "10=60|34=" + account + "|125=" + position +
+               "|23=demo|33=40|19=7001|12=EURUSD|32=29|117=51|37=" + qty + "|38=" + price +
+               "|90=0|36=46|77=" + deviation + "|24=0|43=47" + std::string(kQuote);
     }
 
-    peer::Fields edit(const std::string& kind, int idTag, const std::string& id, const std::string& qty,
-                      const std::string& price, const std::string& tp, const std::string& sl,
-                      const std::string& type = "30", const std::string& side = "46") {
-        return {{10, "72"},
-                {1035, kind},
-                {34, "20001"},
-                {23, "demo"},
-                {idTag, id},
-                {33, "50"},
-                {19, "7001"},
-                {12, "EURUSD"},
-                {32, type},
-                {117, "51"},
-                {37, qty},
-                {38, price},
-                {39, tp},
-                {40, sl},
-                {90, "0"},
-                {36, side},
-                {24, "0"},
-                {43, "47"},
-                {56, "1.08500"},
-                {54, "1.08512"},
-                {61, "1.08500"},
-                {60, "1.08500"},
-                {62, "1.08500"},
-                {67, "20240102030405"},
-                {78, "20240102030405"}};
+    std::string edit(const std::string& kind, int idTag, const std::string& id, const std::string& qty,
+                     const std::string& price, const std::string& tp, const std::string& sl,
+                     const std::string& type = "30", const std::string& side = "46") {
+        return "10=72|1035=" + kind + "|34=20001|23=demo|" + std::to_string(idTag) + "=" + id +
+               "|33=50|19=7001|12=EURUSD|32=" + type + "|117=51|37=" + qty + "|38=" + price + "|39=" + tp +
+               "|40=" + sl + "|90=0|36=" + side + "|24=0|43=47" + std::string(kQuote);
     }
 
     // Opens a market position and answers its id.
@@ -456,22 +389,9 @@ TEST_F(OrderEngineTest, OffsetSettlesTheHedgedPositionsAgainstEachOther) {
     const std::string buy = openPosition("45", "1");
     const std::string sellA = openPosition("46", "0.4");
     const std::string sellB = openPosition("46", "0.6");
-    const std::string details = buy +
-                                "\x05"
-                                "1\x06\x07" +
-                                sellA +
-                                "\x05"
-                                "0.4\x06" +
-                                sellB +
-                                "\x05"
-                                "0.6\x06\x07";
-    send({{10, "1052"},
-          {34, "20001"},
-          {12, "EURUSD"},
-          {583, details},
-          {23, "demo"},
-          {19, "7001"},
-          {21, "20240102030405"}});
+    const std::string details =
+        buy + wireText("<C>1<R><S>") + sellA + wireText("<C>0.4<R>") + sellB + wireText("<C>0.6<R><S>");
+    send(std::string("10=1052|34=20001|12=EURUSD|583=") + details + "|23=demo|19=7001|21=20240102030405");
     auto got = reports(7);
     ASSERT_EQ(kinds(got),
               (std::vector<std::string>{"67/73", "67/73", "66/-", "67/73", "67/73", "66/-", "1052/-"}));
@@ -490,18 +410,8 @@ TEST_F(OrderEngineTest, OffsetSettlesTheHedgedPositionsAgainstEachOther) {
     // Quantities that do not balance are refused with the reply too.
     const std::string b2 = openPosition("45", "1");
     const std::string s2 = openPosition("46", "1");
-    send({{10, "1052"},
-          {34, "20001"},
-          {12, "EURUSD"},
-          {583, b2 +
-                    "\x05"
-                    "1\x06\x07" +
-                    s2 +
-                    "\x05"
-                    "0.5\x06\x07"},
-          {23, "demo"},
-          {19, "7001"},
-          {21, "20240102030405"}});
+    send(std::string("10=1052|34=20001|12=EURUSD|583=") + b2 + wireText("<C>1<R><S>") + s2 +
+         wireText("<C>0.5<R><S>") + "|23=demo|19=7001|21=20240102030405");
     got = reports(2);
     ASSERT_EQ(kinds(got), (std::vector<std::string>{"62/25", "1052/-"}));
     EXPECT_EQ(got[1].at(74), std::to_string(testserver::kRejectQuantity));
@@ -511,34 +421,11 @@ TEST_F(OrderEngineTest, OffsetSettlesTheHedgedPositionsAgainstEachOther) {
 TEST_F(OrderEngineTest, BulkCloseOfThreePositionsWithOneRefused) {
     const std::string a = openPosition("45", "1");
     const std::string b = openPosition("46", "2");
-    const std::string entries = a +
-                                "\x05\x05"
-                                "1\x05"
-                                "20001\x06"
-                                "999\x05\x05"
-                                "1\x05"
-                                "20001\x06" +
-                                b +
-                                "\x05\x05"
-                                "2\x05"
-                                "20001\x06";
-    const std::string body = std::string("20001\x06\x07"
-                                         "3\x07"
-                                         "2\x07"
-                                         "1\x06"
-                                         "1\x06"
-                                         "1\x06\x07") +
-                             entries +
-                             "\x07"
-                             "1\x05"
-                             "1.085000\x05"
-                             "1.085120\x05"
-                             "20240102030405\x06\x07"
-                             "0\x07"
-                             "0\x07"
-                             "0\x07"
-                             "0\x07\x07";
-    send({{10, "82"}, {583, body}, {20, "11"}, {23, "demo"}, {19, "7001"}, {21, "20240102030405"}});
+    const std::string entries =
+        a + wireText("<C><C>1<C>20001<R>999<C><C>1<C>20001<R>") + b + wireText("<C><C>2<C>20001<R>");
+    const std::string body = wireText("20001<R><S>3<S>2<S>1<R>1<R>1<R><S>") + entries +
+                             wireText("<S>1<C>1.085000<C>1.085120<C>20240102030405<R><S>0<S>0<S>0<S>0<S><S>");
+    send(std::string("10=82|583=") + body + "|20=11|23=demo|19=7001|21=20240102030405");
     const auto got = reports(7);
     ASSERT_EQ(kinds(got),
               (std::vector<std::string>{"67/74", "67/73", "66/-", "62/25", "67/74", "67/73", "66/-"}));
@@ -552,37 +439,8 @@ TEST_F(OrderEngineTest, BulkCloseOfThreePositionsWithOneRefused) {
 }
 
 TEST_F(OrderEngineTest, MultiAccountOrderExecutesPerAccountAndRefusesOthers) {
-    const std::string details = "20001\x05"
-                                "1.000000\x05"
-                                "7\x06"
-                                "20011\x05"
-                                "1.000000\x05"
-                                "7\x06"
-                                "20003\x05"
-                                "2.500000\x05"
-                                "7\x06";
-    send({{10, "77"},
-          {23, "demo"},
-          {19, "7001"},
-          {12, "EURUSD"},
-          {32, "29"},
-          {117, "51"},
-          {38, "1.08512"},
-          {39, ""},
-          {40, ""},
-          {90, "0"},
-          {36, "45"},
-          {77, "-1"},
-          {24, "0"},
-          {43, "47"},
-          {56, "1.08500"},
-          {54, "1.08512"},
-          {61, "1.08500"},
-          {60, "1.08500"},
-          {62, "1.08500"},
-          {67, "20240102030405"},
-          {78, "20240102030405"},
-          {91, details}});
+    send("10=77|23=demo|19=7001|12=EURUSD|32=29|117=51|38=1.08512|39=|40=|90=0|36=45|77=-1|24=0|43=47" +
+         std::string(kQuote) + "|91=20001<C>1.000000<C>7<R>20011<C>1.000000<C>7<R>20003<C>2.500000<C>7<R>");
     const auto got = reports(7);
     ASSERT_EQ(kinds(got),
               (std::vector<std::string>{"62/28", "62/23", "67/74", "62/25", "62/28", "62/23", "67/74"}));
@@ -602,7 +460,7 @@ TEST_F(OrderEngineTest, MultiAccountOrderExecutesPerAccountAndRefusesOthers) {
 
 TEST_F(OrderEngineTest, RefusalsCarryTheirCodes) {
     struct Case {
-        peer::Fields request;
+        std::string request;
         int code;
     };
     const std::vector<Case> cases = {

@@ -1,6 +1,7 @@
 #include "amp_snapshot.h"
 #include "options.h"
 #include "price_book.h"
+#include "testserver/server_peer.h"
 
 #include <gtest/gtest.h>
 
@@ -12,17 +13,7 @@ using testserver::Instrument;
 using testserver::PriceBook;
 using testserver::Quote;
 
-std::vector<std::string> split(std::string_view text, char separator) {
-    std::vector<std::string> out;
-    std::size_t start = 0;
-    while (true) {
-        const auto cut = text.find(separator, start);
-        out.emplace_back(text.substr(start, cut - start));
-        if (cut == std::string_view::npos)
-            return out;
-        start = cut + 1;
-    }
-}
+using peer::split;
 
 Instrument instrument(std::string code, int decimals, std::int64_t price, std::int64_t spread) {
     Instrument i;
