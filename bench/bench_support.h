@@ -1,7 +1,7 @@
 #pragma once
 // What the benchmarks share: an application shell that does nothing.
 #include "connection/login_inputdata.h"
-#include "session/application_interface.h"
+#include "interfaces/application_interface.h"
 
 #include <cstdint>
 #include <string>
@@ -9,7 +9,7 @@
 
 namespace tc::bench {
 
-class QuietApplication final : public ApplicationInterface {
+class QuietApplication final : public interfaces::ApplicationInterface {
 public:
     LoginInputdata& logindata() override { return logindata_; }
     std::int64_t selectedLanguage() const override { return 0; }
@@ -18,10 +18,10 @@ public:
     std::string applicationName() const override { return "TradeClient"; }
     void ConnectionFailureNotification() override {}
     void LogininAnotherLocation(const std::string&) override {}
-    void showLoginMessages(const LoginMessageAlert&) override {}
+    void showLoginMessages(const interfaces::LoginMessageAlert&) override {}
     void ShowCommonAlertVieWwithMessage(const std::string&, const std::string&) override {}
     void ShowCommonUserNotificationwithMessage(const std::string&, const std::string&) override {}
-    void deliverNotification(const InAppNotification&) override {}
+    void deliverNotification(const interfaces::InAppNotification&) override {}
     void setBannerDelegate(BannerActivation) override {}
     void showLocalNotificationWithTitle(const std::string&, const std::string&) override {}
     void playSoundNamed(std::string_view) override {}

@@ -6,11 +6,12 @@
 // Arguments: the publishing rate in messages per second (0: as fast as the publisher can), and for
 // the client the drain interval of its feed handler in milliseconds (0: drain as soon as possible).
 #include "bench_support.h"
+#include "client/session_wiring.h"
 #include "connection/login_inputdata.h"
+#include "interfaces/application_interface.h"
 #include "orders/session_orders.h"
 #include "platform/dispatch.h"
 #include "platform/user_defaults.h"
-#include "session/application_interface.h"
 #include "session/business/business_base.h"
 #include "session/feed/session_feed.h"
 #include "session/records/item_details.h"
@@ -193,8 +194,7 @@ void BM_FeedLoopbackClientApplied(benchmark::State& state) {
         BusinessServices services;
         services.userDefaults = defaults.get();
         services.feed = counting;
-        auto business = std::make_unique<BusinessBase>(app, services);
-        attachSessionOrders(*business);
+        auto business = tc::makeSession(app, services);
         auto feed = std::make_shared<SessionFeed>(*business);
         feed->setDrainInterval(drainInterval);
         counting->target = feed.get();

@@ -3,11 +3,12 @@
 // The "pending_codes_max" counter shows the pending set stays within the instrument count even when
 // the main queue is pumped only now and then.
 #include "bench_support.h"
+#include "client/session_wiring.h"
 #include "connection/login_inputdata.h"
+#include "interfaces/application_interface.h"
 #include "orders/session_orders.h"
 #include "platform/dispatch.h"
 #include "platform/user_defaults.h"
-#include "session/application_interface.h"
 #include "session/business/business_base.h"
 #include "session/feed/price_feed.h"
 #include "session/feed/session_feed.h"
@@ -59,8 +60,7 @@ struct FeedSession {
         app.logindata().setPortNo(1);
         BusinessServices services;
         services.userDefaults = defaults.get();
-        business = std::make_unique<BusinessBase>(app, services);
-        attachSessionOrders(*business);
+        business = tc::makeSession(app, services);
         feed = std::dynamic_pointer_cast<SessionFeed>(business->services().feed);
         for (int i = 0; i < kInstruments; ++i) {
             auto item = std::make_shared<ItemDetails>();

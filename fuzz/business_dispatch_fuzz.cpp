@@ -1,12 +1,13 @@
 // Arbitrary text handed to the session's dispatcher as if it came out of the stream: any sequence of
 // frames, envelopes, snapshots and login replies. Whatever arrives, the session holds together: the
 // dispatch returns, the main queue drains, and the session values stay readable.
+#include "client/headless_application.h"
+#include "client/session_wiring.h"
 #include "fuzz_support.h"
 #include "orders/session_orders.h"
 #include "platform/bundle.h"
 #include "platform/dispatch.h"
 #include "platform/user_defaults.h"
-#include "session/application_interface.h"
 #include "session/business/business_base.h"
 
 #include <cstdint>
@@ -30,8 +31,7 @@ struct Session {
         app->logindata().setPassword("demo1234");
         BusinessServices services;
         services.userDefaults = defaults.get();
-        business = std::make_unique<BusinessBase>(*app, services);
-        attachSessionOrders(*business);
+        business = tc::makeSession(*app, services);
     }
 };
 

@@ -203,10 +203,12 @@ ConnectionBase::ZmqObjects ConnectionBase::zmqObjects() {
         handlers.onReply = [this](const RequestMessage&, std::string reply) {
             deliverReply(std::move(reply));
         };
-        handlers.onFailure = [](const RequestMessage& request, ZMQRequestError error,
-                                const std::string& detail) {
+        handlers.onFailure = [this](const RequestMessage& request, ZMQRequestError error,
+                                    const std::string& detail) {
             platform::Log::warning("data-service request failed ({}): {}; {} bytes dropped", describe(error),
                                    detail, request.message.size());
+            if (alive())
+                owner_.connectionRequestFailed(request, describe(error));
         };
         handlers.onKeepAliveDue = [this] {
             if (alive())

@@ -45,6 +45,8 @@ public:
     virtual void connectionKeepAliveDue() = 0;
     // False while instrument topics must not change (one account only, in trading status 3).
     virtual bool connectionSubscriptionsAllowed() const = 0;
+    // A request-socket request that got no usable reply (request thread); `reason` in words.
+    virtual void connectionRequestFailed(const RequestMessage& /*request*/, const std::string& /*reason*/) {}
 };
 
 enum class ConnectError {

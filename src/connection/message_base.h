@@ -31,8 +31,10 @@ public:
 // reports its refusals only in the log. One per request being built.
 class SendWatch final : public MessageSender {
 public:
-    explicit SendWatch(MessageSender& target) : target_(target) {}
+    explicit SendWatch(MessageSender& target, std::uint64_t requestSequence = 0)
+        : target_(target), requestSequence_(requestSequence) {}
     void sendMessage(RequestMessage message) override {
+        message.requestSequence = requestSequence_;
         target_.sendMessage(std::move(message));
         sent = true;
     }
@@ -45,6 +47,7 @@ public:
 
 private:
     MessageSender& target_;
+    std::uint64_t requestSequence_;
 };
 
 class MessageBase {

@@ -19,6 +19,9 @@ struct RequestMessage {
     bool isZMQ = false;                 // true: request socket; false: the stream
     std::int64_t framingStrategy = 0;   // carried along, read by nobody
     std::int64_t receivingStrategy = 0; // 1: the reply may span several frames
+    // A data-service or chart request's number among the requests awaiting replies (0: none), so a
+    // failure of the transport can name the request it ends.
+    std::uint64_t requestSequence = 0;
 };
 
 template <typename T>

@@ -49,7 +49,7 @@ std::optional<platform::Date> BusinessOrderContext::serverDate() const {
     return business_.serverDate();
 }
 
-ApplicationInterface& BusinessOrderContext::application() {
+interfaces::ApplicationInterface& BusinessOrderContext::application() {
     return business_.application();
 }
 

@@ -21,7 +21,7 @@ public:
     std::int32_t requestId() const override;
     std::string serverTime() const override;
     std::optional<platform::Date> serverDate() const override;
-    ApplicationInterface& application() override;
+    interfaces::ApplicationInterface& application() override;
     std::shared_ptr<Order> openPositionForId(std::string_view positionId) const override;
     std::shared_ptr<Order> pendingOrderForId(std::string_view pendingOrderId) const override;
     void addPendingOrder(std::shared_ptr<Order> order) override;

@@ -225,6 +225,11 @@ std::string sixDecimals(double value) {
 
 } // namespace
 
+void OrderCollectionsHost::pendingOrderStored(const std::shared_ptr<Order>& order) {
+    if (SessionEvents* notices = events())
+        notices->PendingOrderNotification(order);
+}
+
 OrderCollections::OrderCollections(SessionModel& model, OrderCollectionsHost& host)
     : model_(model), host_(host), openIndex_(&Order::OpenPositionId), pendingIndex_(&Order::PendingOrderId),
       settledIndex_(&Order::SettlementId), cancelledIndex_(&Order::CancelledOrderId) {}
@@ -356,8 +361,8 @@ void OrderCollections::FillPendingOrderCollection(const Fields& fields, const st
     if (!append(pending, order, "PendingOrderCollection"))
         return;
     journal(JournalData::kPendingOrder, *order);
-    if ((order->orderType == 2 || order->orderType == 3) && host_.events())
-        host_.events()->PendingOrderNotification(order);
+    if (order->orderType == 2 || order->orderType == 3)
+        host_.pendingOrderStored(order);
 }
 
 void OrderCollections::UpdatePendingOrderCollection(const Fields& fields, const std::string& pendingOrderId) {

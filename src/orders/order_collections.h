@@ -38,6 +38,8 @@ public:
     virtual void appendJournal(std::string line) = 0;
     // Where pending-order, trade-confirmation and settlement notices go; null: nowhere.
     virtual SessionEvents* events() = 0;
+    // The server stored a limit or stop order: its notice by default.
+    virtual void pendingOrderStored(const std::shared_ptr<Order>& order);
 };
 
 class OrderCollections final : public OrderCollectionHandlers, public HistoryRowSink {
@@ -61,6 +63,7 @@ public:
     std::string GetOrderRejectionReason(std::int32_t code) override;
     std::optional<std::string> refPositionIdOfRemovedPendingOrder(const std::string& pendingOrderId) override;
     void clearBracketOfRejectedOrder(const std::string& pendingOrderId) override;
+    const OrderList* openPositionHistory() const override { return &openCopy_; }
 
     // HistoryRowSink.
     void FillInitialOpenOrderCollection(const OpenOrderHD& row) override;

@@ -118,27 +118,30 @@ OrderMananger::Context OrderMananger::contextOf(const Order& order) const {
     return c;
 }
 
-void OrderMananger::sendNotification(const std::string& text, const std::shared_ptr<Order>& order) const {
+void OrderMananger::sendNotification(const std::string& text, const std::shared_ptr<Order>& order,
+                                     std::string_view refusalKey) const {
     platform::UserInfo info;
     if (order)
         info.emplace("ValidationKey", order);
+    if (!refusalKey.empty() && refusalListener_)
+        refusalListener_(refusalKey, text, order);
     center_.post(std::string(kPlaceOrderNotification), text, std::move(info));
 }
 
 bool OrderMananger::refuse(std::string_view key, const std::shared_ptr<Order>& order) const {
-    sendNotification(session_.textForKey(key), order);
+    sendNotification(session_.textForKey(key), order, key);
     return false;
 }
 
 bool OrderMananger::refuse(std::string_view key, std::string_view detail,
                            const std::shared_ptr<Order>& order) const {
-    sendNotification(withDetail(session_.textForKey(key), detail), order);
+    sendNotification(withDetail(session_.textForKey(key), detail), order, key);
     return false;
 }
 
 bool OrderMananger::refuseBracketed(std::string_view key, std::string_view detail,
                                     const std::shared_ptr<Order>& order) const {
-    sendNotification(withDetail(session_.textForKey(key), detail, true), order);
+    sendNotification(withDetail(session_.textForKey(key), detail, true), order, key);
     return false;
 }
 
@@ -400,7 +403,7 @@ bool OrderMananger::verifyCircuitLimit(const ItemDetails* item, const std::share
     sendNotification(fmt::format("{}\n{} : {}\t{} : {}", session_.textForKey("1202"),
                                  session_.textForKey("0760"), Formatter::formatDecimal(up, decimals),
                                  session_.textForKey("0761"), Formatter::formatDecimal(down, decimals)),
-                     order);
+                     order, "1202");
     return false;
 }
 

@@ -11,6 +11,7 @@
 #include "session/records/order.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -27,7 +28,14 @@ public:
         : session_(session), center_(center) {}
 
     // Posts "PlaceOrderNotification" with `text` as object and, with an order, {"ValidationKey": order}.
-    void sendNotification(const std::string& text, const std::shared_ptr<Order>& order) const;
+    // A refusal names its language key; it also goes to the refusal listener, before the post.
+    void sendNotification(const std::string& text, const std::shared_ptr<Order>& order,
+                          std::string_view refusalKey = {}) const;
+    // Told of every refusal (language key, text as posted, the order if one was built), on the
+    // calling thread; the composition gives the program's seam here.
+    using RefusalListener = std::function<void(std::string_view key, const std::string& text,
+                                               const std::shared_ptr<Order>& order)>;
+    void setRefusalListener(RefusalListener listener) { refusalListener_ = std::move(listener); }
 
     // The whole chain; true when the order may be sent. A refusal posts exactly one notice.
     bool Validate(const std::shared_ptr<Order>& order) const;
@@ -105,6 +113,7 @@ private:
 
     OrderSession& session_;
     platform::NotificationCenter& center_;
+    RefusalListener refusalListener_;
 };
 
 } // namespace tc

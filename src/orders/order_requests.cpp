@@ -3,10 +3,10 @@
 #include "connection/separators.h"
 #include "connection/wire_date.h"
 #include "connection/wire_names.h"
+#include "interfaces/application_interface.h"
 #include "orders/order_numbers.h"
 #include "platform/decimal_text.h"
 #include "platform/log.h"
-#include "session/application_interface.h"
 #include "session/business/notification_names.h"
 #include "session/business/session_requests.h"
 #include "session/records/item_details.h"
@@ -122,7 +122,7 @@ OrderRequests::~OrderRequests() {
 }
 
 bool OrderRequests::refuse(std::string_view key, std::string_view detail) const {
-    manager_.sendNotification(withDetail(session_.textForKey(key), detail), nullptr);
+    manager_.sendNotification(withDetail(session_.textForKey(key), detail), nullptr, key);
     return false;
 }
 
@@ -615,16 +615,14 @@ void OrderRequests::awaitConfirmations(std::size_t count) {
     if (confirmationObserver_ || awaitingConfirmations_ == 0)
         return;
     confirmationObserver_ =
-        center_.addObserver(std::string(kPendingOrderNotification), [this](const platform::Notification& n) {
+        center_.observe(std::string(kPendingOrderNotification), [this](const platform::Notification& n) {
             if (const auto* order = n.objectAs<std::shared_ptr<Order>>(); order && *order)
                 ShowOrderConfirmation(**order);
         });
 }
 
 void OrderRequests::stopAwaiting() {
-    if (confirmationObserver_)
-        center_.removeObserver(confirmationObserver_);
-    confirmationObserver_ = {};
+    confirmationObserver_.reset();
     awaitingConfirmations_ = 0;
     confirmedIds_.clear();
 }
@@ -660,7 +658,7 @@ void OrderRequests::ShowOrderConfirmation(const Order& order) {
     // meanwhile must find this one already confirmed.
     if (--awaitingConfirmations_ == 0)
         stopAwaiting();
-    ApplicationInterface& app = context_.application();
+    interfaces::ApplicationInterface& app = context_.application();
     if (app.showConfirmationAlert()) {
         app.ShowCommonAlertVieWwithMessage(message, title);
     } else {

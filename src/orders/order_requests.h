@@ -25,9 +25,11 @@
 #include <string_view>
 #include <unordered_set>
 
-namespace tc {
-
+namespace interfaces {
 class ApplicationInterface;
+}
+
+namespace tc {
 
 // What the requests need of the signed-in session. The business object's adapter implements it
 // (BusinessOrderContext); tests give fakes.
@@ -49,7 +51,7 @@ public:
     // The server clock as a date; none before the first ping reply.
     virtual std::optional<platform::Date> serverDate() const = 0;
     // Sounds, alerts, banners and the user's language.
-    virtual ApplicationInterface& application() = 0;
+    virtual interfaces::ApplicationInterface& application() = 0;
     // The live records by id (OpenPositionId, PendingOrderId); null when none is held.
     virtual std::shared_ptr<Order> openPositionForId(std::string_view positionId) const = 0;
     virtual std::shared_ptr<Order> pendingOrderForId(std::string_view pendingOrderId) const = 0;
@@ -171,7 +173,7 @@ private:
     platform::NotificationCenter& center_;
     std::size_t awaitingConfirmations_ = 0;
     std::unordered_set<std::string> confirmedIds_;
-    platform::ObserverId confirmationObserver_;
+    std::unique_ptr<platform::Handler> confirmationObserver_;
 };
 
 } // namespace tc

@@ -19,12 +19,12 @@ std::string BusinessOrderSession::textForKey(std::string_view key) const {
 }
 
 BusinessOrderHost::BusinessOrderHost(BusinessBase& business)
-    : business_(business),
-      events_(business.application(),
-              platform::NotificationObject(static_cast<const BusinessBase*>(&business))) {}
+    : business_(business), events_(business.application(),
+                                   platform::NotificationObject(static_cast<const BusinessBase*>(&business)),
+                                   business.lifetime()) {}
 
 std::int32_t BusinessOrderHost::Requestid() const {
-    return business_.reportRequestid();
+    return business_.Requestid();
 }
 
 std::int64_t BusinessOrderHost::selectedLanguage() const {
@@ -38,6 +38,11 @@ JournalContext BusinessOrderHost::journalContext() const {
 
 void BusinessOrderHost::appendJournal(std::string line) {
     business_.appendJournal(std::move(line));
+}
+
+void BusinessOrderHost::pendingOrderStored(const std::shared_ptr<Order>& order) {
+    events_.PendingOrderNotification(order);
+    business_.events().orderStored(order);
 }
 
 SessionOrders::SessionOrders(BusinessBase& business)

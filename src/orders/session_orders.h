@@ -31,12 +31,14 @@ private:
 class BusinessOrderHost final : public OrderCollectionsHost {
 public:
     explicit BusinessOrderHost(BusinessBase& business);
-    // Not the live value: later messages may have moved it on before the main queue got here.
+    // Reports are applied in arrival order: the live value is the one the report left.
     std::int32_t Requestid() const override;
     std::int64_t selectedLanguage() const override;
     JournalContext journalContext() const override;
     void appendJournal(std::string line) override;
     SessionEvents* events() override { return &events_; }
+    // Its notice, and the session's typed event.
+    void pendingOrderStored(const std::shared_ptr<Order>& order) override;
 
 private:
     BusinessBase& business_;

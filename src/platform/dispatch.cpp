@@ -6,12 +6,14 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdlib>
 #include <deque>
 #include <exception>
 #include <map>
 #include <stdexcept>
 #include <thread>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 namespace tc::platform {
@@ -351,6 +353,9 @@ struct RunLoop::State {
     std::vector<std::shared_ptr<TimerState>> timers; // the active ones
     bool stopRequested = false;
     std::atomic<std::thread::id> owner{};
+    // Owner thread only.
+    bool draining = false;
+    bool nestedDrainRefused = false;
 
     std::mutex handlerMutex;
     std::function<void()> wakeUpHandler;
@@ -377,6 +382,10 @@ void RunLoop::bindToCurrentThread() {
 
 bool RunLoop::isOwnerThread() const {
     return state_->owner.load() == std::this_thread::get_id();
+}
+
+bool RunLoop::hasOwner() const {
+    return state_->owner.load() != std::thread::id{};
 }
 
 void RunLoop::wake() {
@@ -422,6 +431,10 @@ std::size_t RunLoop::discardPending() {
     return dropped.size();
 }
 
+bool RunLoop::isDraining() const {
+    return isOwnerThread() && state_->draining;
+}
+
 std::size_t RunLoop::runOnce() {
     std::thread::id unbound{};
     state_->owner.compare_exchange_strong(unbound, std::this_thread::get_id());
@@ -429,6 +442,29 @@ std::size_t RunLoop::runOnce() {
         Log::error("main run loop pumped from a thread that does not own it");
         return 0;
     }
+    if (state_->draining) {
+        if (!state_->nestedDrainRefused)
+            Log::error("main run loop pumped from inside one of its own tasks; refused (open modal "
+                       "windows without a nested loop)");
+        state_->nestedDrainRefused = true;
+        return 0;
+    }
+    state_->draining = true;
+    const std::size_t ran = runPass();
+    state_->draining = false;
+    if (std::exchange(state_->nestedDrainRefused, false)) {
+        bool waiting = false;
+        {
+            std::lock_guard lock(state_->mutex);
+            waiting = state_->work.hasReady();
+        }
+        if (waiting)
+            wake();
+    }
+    return ran;
+}
+
+std::size_t RunLoop::runPass() {
     std::size_t ran = 0;
     std::size_t queued = 0;
     {
@@ -510,6 +546,10 @@ void RunLoop::waitForWork(std::optional<std::chrono::steady_clock::time_point> r
 }
 
 bool RunLoop::runUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
+    if (isDraining()) {
+        runOnce(); // refused and logged
+        return done();
+    }
     auto deadline = std::chrono::steady_clock::now() + timeout;
     for (;;) {
         if (done())
@@ -524,6 +564,10 @@ bool RunLoop::runUntil(const std::function<bool()>& done, std::chrono::milliseco
 }
 
 void RunLoop::run() {
+    if (isDraining()) {
+        runOnce(); // refused and logged
+        return;
+    }
     for (;;) {
         runOnce();
         {
@@ -544,6 +588,15 @@ void RunLoop::stop() {
     }
     state_->cv.notify_all();
     wake();
+}
+
+void MainQueue::assertCurrent(const char* function) {
+    if (isMainThread() || !RunLoop::main().hasOwner())
+        return;
+    Log::error("{} called off the main queue", function);
+#ifndef NDEBUG
+    std::abort();
+#endif
 }
 
 // ---------------------------------------------------------------------------------------------------

@@ -119,22 +119,33 @@ class RepeatingTimer;
 // The main thread's run loop. The thread that pumps it owns it (bindToCurrentThread, or the first pump);
 // pumping from any other thread is refused. Main-queue work runs in FIFO order; timers fire after the
 // queued work of the same pass.
+//
+// Passes never nest: a pump started from inside a pass (a modal loop opened by a main-queue task or
+// timer) runs nothing and is logged, so no task ever runs in the middle of another or ahead of work
+// queued before it. What was queued meanwhile runs on the next pass, and the wake-up handler is called
+// again when the interrupted pass ends, so a host loop comes back for it.
 class RunLoop {
 public:
     static RunLoop& main();
 
     void bindToCurrentThread();
     bool isOwnerThread() const;
+    bool hasOwner() const;
 
     // Runs everything due now (work queued before the call, delayed work and timers that are due) and
-    // returns how many items ran. Work queued while it runs waits for the next pass.
+    // returns how many items ran. Work queued while it runs waits for the next pass. Inside a pass it
+    // runs nothing and returns 0.
     std::size_t runOnce();
     // The entry point for a host event loop (the GUI): the same as one pass.
     std::size_t drain() { return runOnce(); }
     // Pumps until `done` answers true (returns true) or `timeout` of real time passes (returns false).
+    // Inside a pass it pumps nothing and answers `done()` at once.
     bool runUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout);
     // Pumps until stop(); a stop() requested while not running makes the next run() return after one pass.
+    // Inside a pass it returns at once.
     void run();
+    // Whether a pass is under way on the owner thread (false on every other thread).
+    bool isDraining() const;
     void stop();
 
     // How long until the earliest delayed item or timer is due (zero when work is waiting; none when
@@ -155,6 +166,7 @@ private:
     struct State;
     struct TimerState;
     void wake();
+    std::size_t runPass();
     void waitForWork(std::optional<std::chrono::steady_clock::time_point> realDeadline);
 
     std::unique_ptr<State> state_;
@@ -165,6 +177,10 @@ public:
     static void async(Task work) { RunLoop::main().post(std::move(work)); }
     static void after(Clock::duration delay, Task work) { RunLoop::main().postAfter(delay, std::move(work)); }
     static bool isMainThread() { return RunLoop::main().isOwnerThread(); }
+    // For functions that may run only on the main queue (TC_ASSERT_MAIN_QUEUE): called from another
+    // thread while some thread owns the main loop, it logs and, in debug builds, aborts. Before any
+    // thread owns the loop (start-up, tests that never pump) every thread passes.
+    static void assertCurrent(const char* function);
     static void setWakeUpHandler(std::function<void()> handler) {
         RunLoop::main().setWakeUpHandler(std::move(handler));
     }
@@ -194,3 +210,6 @@ private:
 };
 
 } // namespace tc::platform
+
+// Put first in a function that touches main-queue-only state.
+#define TC_ASSERT_MAIN_QUEUE() ::tc::platform::MainQueue::assertCurrent(__func__)

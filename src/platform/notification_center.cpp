@@ -39,6 +39,16 @@ ObserverId NotificationCenter::addObserver(std::string name, const void* objectF
     return entry->id;
 }
 
+std::unique_ptr<Handler> NotificationCenter::observe(std::string name, Callback callback) {
+    return observe(std::move(name), nullptr, std::move(callback));
+}
+
+std::unique_ptr<Handler> NotificationCenter::observe(std::string name, const void* objectFilter,
+                                                     Callback callback) {
+    const ObserverId id = addObserver(std::move(name), objectFilter, std::move(callback));
+    return MakeCleanupHandler([this, id] { removeObserver(id); });
+}
+
 void NotificationCenter::removeObserver(ObserverId id) {
     if (!id)
         return;

@@ -1,6 +1,8 @@
 #pragma once
 // Named notifications within the process. Posting delivers synchronously on the posting thread, in the
 // order observers registered; windows learn of model changes this way.
+#include "platform/handler.h"
+
 #include <any>
 #include <concepts>
 #include <cstdint>
@@ -94,6 +96,12 @@ public:
     ObserverId addObserver(std::string name, Callback callback, const void* owner = nullptr);
     ObserverId addObserver(std::string name, const void* objectFilter, Callback callback,
                            const void* owner = nullptr);
+
+    // The same, for as long as the returned handler lives: destroying it removes the observer. The
+    // centre must outlive the handler (the default one always does).
+    [[nodiscard]] std::unique_ptr<Handler> observe(std::string name, Callback callback);
+    [[nodiscard]] std::unique_ptr<Handler> observe(std::string name, const void* objectFilter,
+                                                   Callback callback);
 
     // A removed observer is not called afterwards, even by a delivery already under way, unless that
     // delivery runs on another thread and has already started calling it.

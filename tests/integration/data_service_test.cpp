@@ -1,6 +1,8 @@
 // Every data-service procedure against the loopback server: the request goes out on the client's
 // request socket, the server answers from its market, and the reply lands in its collection on the
-// main queue.
+// main queue. Requests the program's seam offers go through the client; the others through the
+// session behind it.
+#include "client/client_factory.h"
 #include "connection/login_inputdata.h"
 #include "loopback_fixture.h"
 #include "market.h"
@@ -50,18 +52,14 @@ class Counted {
 public:
     explicit Counted(std::initializer_list<std::string_view> names) {
         for (auto name : names)
-            ids_.push_back(platform::NotificationCenter::defaultCenter().addObserver(
+            handlers_.push_back(platform::NotificationCenter::defaultCenter().observe(
                 std::string(name),
                 [this, n = std::string(name)](const platform::Notification&) { ++counts[n]; }));
-    }
-    ~Counted() {
-        for (auto id : ids_)
-            platform::NotificationCenter::defaultCenter().removeObserver(id);
     }
     std::map<std::string, int> counts;
 
 private:
-    std::vector<platform::ObserverId> ids_;
+    std::vector<std::unique_ptr<platform::Handler>> handlers_;
 };
 
 platform::Date utc(int year, int month, int day) {
@@ -80,23 +78,18 @@ protected:
         LoopbackTest::SetUp();
         startServer(200, 5);
 
-        app.logindata().setUserName("demo");
-        app.logindata().setPassword("demo1234");
-        app.logindata().setIPAddress("127.0.0.1");
-        app.logindata().setPortNo(ports.stream);
         BusinessServices services;
         services.historyRows = rows;
-        services.userDefaults = defaults.get();
-        business = std::make_unique<BusinessBase>(app, services);
-        attachSessionOrders(*business);
-        business->StreamingConnection(false);
+        client = tc::makeClient(app, {defaults.get(), false}, services);
+        ASSERT_TRUE(client->signIn(
+            {interfaces::LoginMode::Simulation, "127.0.0.1", ports.stream, "demo", "demo1234"}));
         ASSERT_TRUE(loggedIn());
         // The login's own requests are answered in order; the last is the financial approvals.
         ASSERT_TRUE(platform::RunLoop::main().runUntil(
-            [&] { return !business->dataServiceCollections().financialApprovalRecords.empty(); }, 10s));
+            [&] { return !client->dataService().financialApprovalRecords.empty(); }, 10s));
     }
     void TearDown() override {
-        business.reset();
+        client.reset();
         LoopbackTest::TearDown();
     }
 
@@ -104,18 +97,21 @@ protected:
     // still be on its way to the main queue: wait for its effect with eventually().
     bool answered() {
         return platform::RunLoop::main().runUntil(
-            [&] { return business->sessionRequests().pendingRequests().size() == 0; }, 5s);
+            [&] { return inside().sessionRequests().pendingRequests().size() == 0; }, 5s);
     }
     bool eventually(const std::function<bool()>& done) {
         return platform::RunLoop::main().runUntil(done, 5s);
     }
-    DataServiceCollections& got() { return business->dataServiceCollections(); }
-    SessionRequests& ask() { return business->sessionRequests(); }
+    const DataServiceCollections& got() { return client->dataService(); }
+    // The requests the seam does not offer (the statement's equity hits, pay-gate settings,
+    // resource downloads, another user's account).
+    BusinessBase& inside() { return tc::sessionOf(*client); }
+    SessionRequests& ask() { return inside().sessionRequests(); }
 
     FakeApplication app;
     std::shared_ptr<RecordingRows> rows = std::make_shared<RecordingRows>();
     std::unique_ptr<platform::UserDefaults> defaults = platform::UserDefaults::inMemory();
-    std::unique_ptr<BusinessBase> business;
+    std::unique_ptr<interfaces::Client> client;
 };
 
 TEST_F(DataServiceRoundTrip, LoginRequestsFillTheOrderListsInstrumentsResourcesAndApprovals) {
@@ -127,7 +123,7 @@ TEST_F(DataServiceRoundTrip, LoginRequestsFillTheOrderListsInstrumentsResourcesA
     EXPECT_EQ(rows->settled, (std::set<std::string>{"320001", "320002"}));
     EXPECT_EQ(rows->cancelled, std::set<std::string>{"330001"});
 
-    const ItemDetails& eurusd = **business->session().ItemCollection.get("EURUSD");
+    const ItemDetails& eurusd = **client->model().ItemCollection.get("EURUSD");
     EXPECT_EQ(eurusd.marketID, 1u);
     EXPECT_FALSE(eurusd.exchangeName.empty());
 
@@ -144,11 +140,9 @@ TEST_F(DataServiceRoundTrip, LoginRequestsFillTheOrderListsInstrumentsResourcesA
 TEST_F(DataServiceRoundTrip, AccountDetailsSchedulesAndAccessMaps) {
     Counted seen({kBankDetailsNotification, kMarketSessionScheduleNotification, kUserAccountMapNotification,
                   kEditUserAccountAccessSucessNotification, kEditUserAccountAccessFailureNotification});
-    AccountDetails own;
-    own.AccountId = 20001;
-    ASSERT_TRUE(ask().requestBankDetails(own));
-    ASSERT_TRUE(ask().requestSessionSchedule(1));
-    ASSERT_TRUE(ask().requestUserMapWithMyAccount(20001));
+    ASSERT_NE(client->requestBankDetails(20001), 0u);
+    ASSERT_NE(client->requestSessionSchedule(1), 0u);
+    ASSERT_NE(client->requestUserMapWithAccount(20001), 0u);
     ASSERT_TRUE(answered());
     ASSERT_TRUE(eventually([&] { return seen.counts.size() >= 3; }));
     ASSERT_TRUE(got().bankDetails);
@@ -157,18 +151,18 @@ TEST_F(DataServiceRoundTrip, AccountDetailsSchedulesAndAccessMaps) {
     ASSERT_TRUE(got().marketSessionSchedulesCollection.contains("1"));
     EXPECT_EQ(got().marketSessionSchedulesCollection.at("1").size(), 5u);
     ASSERT_TRUE(got().userAccountMapCollection.contains("1002:20001")); // trader may see 20001
-    EXPECT_EQ(got().userAccountMapCollection.at("1002:20001").accountAccessTypeId, 1u);
+    EXPECT_EQ(got().userAccountMapCollection.at("1002:20001")->accountAccessTypeId, 1u);
 
     // Changing an access and reading the maps again shows the change.
-    UserAccountMaps change = got().userAccountMapCollection.at("1002:20001");
+    UserAccountMaps change = *got().userAccountMapCollection.at("1002:20001");
     change.accountAccessTypeId = 2;
-    ASSERT_TRUE(ask().requestEditUserAccountAccessByClient(change));
-    ASSERT_TRUE(ask().requestUserMapWithMyAccount(20001));
+    ASSERT_NE(client->requestEditUserAccess(change), 0u);
+    ASSERT_NE(client->requestUserMapWithAccount(20001), 0u);
     ASSERT_TRUE(answered());
     ASSERT_TRUE(platform::RunLoop::main().runUntil(
         [&] { return seen.counts[std::string(kEditUserAccountAccessSucessNotification)] == 1; }, 2s));
     EXPECT_TRUE(eventually(
-        [&] { return got().userAccountMapCollection.at("1002:20001").accountAccessTypeId == 2u; }));
+        [&] { return got().userAccountMapCollection.at("1002:20001")->accountAccessTypeId == 2u; }));
 
     // Another user's account is refused: the bank details go and the window hears of it.
     AccountDetails foreign;
@@ -188,19 +182,21 @@ TEST_F(DataServiceRoundTrip, SearchesStatementsAndEquityHits) {
     year.FromDate = utc(2024, 1, 1);
     year.ToDate = utc(2024, 12, 31);
     year.AccountNumber = "20001";
-    ASSERT_TRUE(ask().requestExecutedPosition(year));
-    ASSERT_TRUE(ask().requestFinancialTransactions(year));
+    ASSERT_NE(client->searchExecutedPositions(year), 0u);
+    ASSERT_NE(client->requestFinancialTransactions(year), 0u);
     StatementSelection january{"20001", utc(2024, 1, 1), utc(2024, 1, 31)};
-    ASSERT_TRUE(ask().requestAccountStatement(january));
-    ASSERT_TRUE(ask().requestCancelledOrderHistoryForAccount(january));
+    ASSERT_NE(client->requestAccountStatement(january), 0u);
+    ASSERT_NE(client->requestCancelledOrderHistory(january), 0u);
     ASSERT_TRUE(ask().requestEquityPriceinfo(20003));
     ASSERT_TRUE(answered());
     ASSERT_TRUE(eventually([&] { return seen.counts.size() == 3 && !rows->equity.empty(); }));
 
+    // The executed-positions table now lists the search.
     std::set<std::string> executed;
-    for (const auto& order : got().ExecutedOrderSearchCollection)
+    for (const auto& order : client->queries().getExecutedOrderCollection())
         executed.insert(order->OpenPositionId);
     EXPECT_EQ(executed, (std::set<std::string>{"300001", "300002"}));
+    EXPECT_EQ(got().ExecutedOrderSearchCollection.size(), 2u);
     EXPECT_EQ(got().FinancialTransactionCollection.size(), 3u);
     ASSERT_TRUE(got().accountStatementXml);
     EXPECT_NE(got().accountStatementXml->find("<NewDataSet"), std::string::npos);
@@ -224,13 +220,13 @@ TEST_F(DataServiceRoundTrip, PayGateSettingsAndResourceDownload) {
 }
 
 TEST_F(DataServiceRoundTrip, ChartRequestIsStoredAndAnnounced) {
-    business->setRequestid(business->Requestid() + 1);
-    const std::string name =
-        std::string(kChartDataReceivedNotification) + std::to_string(business->Requestid());
+    // The chart raises the request number and its reply is announced under it.
+    const std::string name = std::string(kChartDataReceivedNotification) +
+                             std::to_string(static_cast<std::int64_t>(inside().Requestid()) + 1);
     Counted seen({name});
-    ASSERT_TRUE(ask().requestChartData("EURUSD", "60", 50));
+    ASSERT_NE(client->requestChartData("EURUSD", "60", 50), 0u);
     ASSERT_TRUE(platform::RunLoop::main().runUntil([&] { return seen.counts[name] == 1; }, 5s));
-    EXPECT_EQ(business->chartDataCollection().size(), 1u);
+    EXPECT_EQ(client->chartData().size(), 1u);
 }
 
 } // namespace

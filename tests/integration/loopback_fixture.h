@@ -23,14 +23,14 @@ protected:
         platform::Bundle::setResourcesRoot(TC_TEST_RESOURCES);
         platform::RunLoop::main().bindToCurrentThread();
         platform::RunLoop::main().discardPending();
-        loginObserver = platform::NotificationCenter::defaultCenter().addObserver(
+        loginObserver = platform::NotificationCenter::defaultCenter().observe(
             std::string(kLoginSuccessNotification), [this](const platform::Notification&) {
                 ++logins;
                 loginsPostedOnMain = loginsPostedOnMain && platform::MainQueue::isMainThread();
             });
     }
     void TearDown() override {
-        platform::NotificationCenter::defaultCenter().removeObserver(loginObserver);
+        loginObserver.reset();
         if (server)
             server->stop();
         platform::RunLoop::main().discardPending();
@@ -60,7 +60,7 @@ protected:
 
     std::unique_ptr<testserver::TestServer> server;
     testserver::ServerPorts ports;
-    platform::ObserverId loginObserver;
+    std::unique_ptr<platform::Handler> loginObserver;
     int logins = 0;
     bool loginsPostedOnMain = true;
 };

@@ -1,5 +1,8 @@
-// The order flow end to end: the session's requests go to the loopback server's order engine, its
-// execution reports come back and keep the session's live lists, and both sides hold the same book.
+// The order flow end to end through the client: its order requests go to the loopback server's order
+// engine, the execution reports come back and keep the session's live lists, and both sides hold the
+// same book.
+#include "client/client_factory.h"
+#include "client/headless_application.h"
 #include "connection/login_inputdata.h"
 #include "orders/order_collections.h"
 #include "orders/order_requests.h"
@@ -8,7 +11,6 @@
 #include "platform/bundle.h"
 #include "platform/notification_center.h"
 #include "platform/user_defaults.h"
-#include "session/application_interface.h"
 #include "session/business/business_base.h"
 #include "session/business/business_test_support.h"
 #include "session/business/notification_names.h"
@@ -63,6 +65,13 @@ std::string text(std::string_view key) {
     return LanguageString::stringforSelectedLanguage(0, key).value_or("");
 }
 
+// An order request handed to the server; a refusal names its key and text.
+::testing::AssertionResult sent(const interfaces::OrderResult& result) {
+    if (result.sent())
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "refused: " << result.refusalKey << " " << result.refusalText;
+}
+
 // The accounts of the demo user in the default market.
 bool demoAccount(int account) {
     return account == 20001 || account == 20002 || account == 20003;
@@ -73,12 +82,8 @@ class Recorded {
 public:
     explicit Recorded(std::initializer_list<std::string_view> names) {
         for (auto name : names)
-            ids_.push_back(platform::NotificationCenter::defaultCenter().addObserver(
+            handlers_.push_back(platform::NotificationCenter::defaultCenter().observe(
                 std::string(name), [this](const platform::Notification& n) { seen.push_back(n); }));
-    }
-    ~Recorded() {
-        for (auto id : ids_)
-            platform::NotificationCenter::defaultCenter().removeObserver(id);
     }
     std::vector<platform::Notification> named(std::string_view name) const {
         std::vector<platform::Notification> out;
@@ -87,18 +92,10 @@ public:
                 out.push_back(n);
         return out;
     }
-    // The texts of "PlaceOrderNotification", for failure messages.
-    std::string refusals() const {
-        std::string out;
-        for (const auto& n : named(kPlaceOrderNotification))
-            if (const auto* t = n.objectAs<std::string>())
-                out += "[" + *t + "] ";
-        return out;
-    }
     std::vector<platform::Notification> seen;
 
 private:
-    std::vector<platform::ObserverId> ids_;
+    std::vector<std::unique_ptr<platform::Handler>> handlers_;
 };
 
 class OrderFlowTest : public LoopbackTest {
@@ -117,35 +114,27 @@ protected:
         std::unique_ptr<platform::UserDefaults> appDefaults = platform::UserDefaults::inMemory();
         std::unique_ptr<platform::UserDefaults> defaults = platform::UserDefaults::inMemory();
         std::unique_ptr<HeadlessApplication> app;
-        std::unique_ptr<BusinessBase> business;
-        SessionOrders* orders = nullptr;
+        std::unique_ptr<interfaces::Client> client;
     };
 
     // Signs in as demo and waits until the data service's lists have arrived.
     Session& login() {
         auto s = std::make_unique<Session>();
         s->app = std::make_unique<HeadlessApplication>(*s->appDefaults);
-        s->app->logindata().setUserName("demo");
-        s->app->logindata().setPassword("demo1234");
-        s->app->logindata().setIPAddress("127.0.0.1");
-        s->app->logindata().setPortNo(ports.stream);
-        BusinessServices services;
-        services.userDefaults = s->defaults.get();
-        s->business = std::make_unique<BusinessBase>(*s->app, services);
-        s->orders = &attachSessionOrders(*s->business);
+        s->client = tc::makeClient(*s->app, {s->defaults.get(), false});
         const int before = logins;
-        s->business->StreamingConnection(false);
+        EXPECT_TRUE(s->client->signIn(
+            {interfaces::LoginMode::Simulation, "127.0.0.1", ports.stream, "demo", "demo1234"}));
         sessions.push_back(std::move(s));
         Session& out = *sessions.back();
         EXPECT_TRUE(platform::RunLoop::main().runUntil([&] { return logins > before; }, 10s));
         // The financial approvals are the last reply of the login's requests.
-        EXPECT_TRUE(
-            until([&] { return !out.business->dataServiceCollections().financialApprovalRecords.empty(); }));
+        EXPECT_TRUE(until([&] { return !out.client->dataService().financialApprovalRecords.empty(); }));
         return out;
     }
 
-    static OrderRequests& requests(Session& s) { return s.orders->requests(); }
-    static SessionModel& lists(Session& s) { return s.business->session(); }
+    static interfaces::Client& client(Session& s) { return *s.client; }
+    static const SessionModel& lists(Session& s) { return s.client->model(); }
 
     // Gives the server the client's current quote of `code`, so both price orders alike.
     void alignQuote(Session& s, const std::string& code) {
@@ -173,9 +162,8 @@ protected:
     std::string openPosition(Session& s, const std::string& code, int account, bool buy,
                              const std::string& qty) {
         const std::set<std::string> before = idsOf(lists(s).OpenOrderCollection, &Order::OpenPositionId);
-        Recorded r{kPlaceOrderNotification};
-        if (!requests(s).PlaceOrder(market(code, account, buy, qty))) {
-            ADD_FAILURE() << "market order refused: " << r.refusals();
+        if (const auto result = client(s).placeOrder(market(code, account, buy, qty)); !result.sent()) {
+            ADD_FAILURE() << "market order refused: " << result.refusalText;
             return {};
         }
         std::string id;
@@ -246,7 +234,7 @@ TEST_F(OrderFlowTest, MarketBuyBecomesPendingThenOpenPosition) {
     Session& s = login();
     alignQuote(s, "EURUSD");
     const std::size_t pendingBefore = lists(s).PendingOrderCollection.size();
-    ASSERT_TRUE(requests(s).PlaceOrder(market("EURUSD", 20001, true, "1")));
+    ASSERT_TRUE(sent(client(s).placeOrder(market("EURUSD", 20001, true, "1"))));
     // The local record joins the pending list at once, before any report.
     ASSERT_EQ(lists(s).PendingOrderCollection.size(), pendingBefore + 1);
     const std::shared_ptr<Order> local = lists(s).PendingOrderCollection.back();
@@ -261,9 +249,10 @@ TEST_F(OrderFlowTest, MarketBuyBecomesPendingThenOpenPosition) {
     }));
     // 62/28 replaced the local record by the server's, 62/23 moved that one to the copy and 67/74
     // opened the position naming it.
-    OrderCollections* collections = &s.orders->collections();
+    // The server's pending record is the order side's own, not a window's.
+    const OrderCollections& collections = tc::ordersOf(client(s)).collections();
     const auto served =
-        findBy(collections->PendingOrderCollectionCopy(), &Order::PendingOrderId, position->PendingOrderId);
+        findBy(collections.PendingOrderCollectionCopy(), &Order::PendingOrderId, position->PendingOrderId);
     ASSERT_NE(served, nullptr) << "no pending record of the server for " << position->PendingOrderId;
     EXPECT_EQ(served->orderType, 1);
     EXPECT_EQ(served->OrderQty, "1");
@@ -284,11 +273,10 @@ TEST_F(OrderFlowTest, MarketBuyBecomesPendingThenOpenPosition) {
 TEST_F(OrderFlowTest, LimitOrderWaitsThenTriggersWhenTheQuoteCrossesIt) {
     Session& s = login();
     ASSERT_TRUE(server->setQuote("EURUSD", "1.08500", "1.08512"));
-    Recorded r{kPlaceOrderNotification};
     OrderInfo info = market("EURUSD", 20001, true, "0.5");
     info.orderType = 2;
     info.price = "1.08300";
-    ASSERT_TRUE(requests(s).PlaceOrder(info)) << r.refusals();
+    ASSERT_TRUE(sent(client(s).placeOrder(info)));
 
     std::shared_ptr<Order> pending;
     ASSERT_TRUE(until([&] {
@@ -329,9 +317,8 @@ TEST_F(OrderFlowTest, PartialCloseLeavesTheRemainderAndFullCloseSettles) {
     alignQuote(s, "EURUSD");
     // Seeded: 300001 buys 1.5 EURUSD with take-profit leg 310002.
     ASSERT_NE(findBy(lists(s).OpenOrderCollection, &Order::OpenPositionId, "300001"), nullptr);
-    Recorded r{kPlaceOrderNotification};
     const std::size_t settledBefore = lists(s).SettledOrderCollection.size();
-    ASSERT_TRUE(requests(s).closePosition("300001", "0.5", -1)) << r.refusals();
+    ASSERT_TRUE(sent(client(s).closePosition("300001", "0.5", -1)));
 
     ASSERT_TRUE(until([&] { return lists(s).SettledOrderCollection.size() == settledBefore + 1; }));
     const auto position = findBy(lists(s).OpenOrderCollection, &Order::OpenPositionId, "300001");
@@ -350,7 +337,7 @@ TEST_F(OrderFlowTest, PartialCloseLeavesTheRemainderAndFullCloseSettles) {
     }));
     EXPECT_EQ(serverOrder("310002")->remainingQty, "1");
 
-    ASSERT_TRUE(requests(s).closePosition("300001", "1", -1)) << r.refusals();
+    ASSERT_TRUE(sent(client(s).closePosition("300001", "1", -1)));
     ASSERT_TRUE(until([&] {
         return findBy(lists(s).OpenOrderCollection, &Order::OpenPositionId, "300001") == nullptr &&
                lists(s).SettledOrderCollection.size() == settledBefore + 2;
@@ -381,9 +368,8 @@ TEST_F(OrderFlowTest, EditAndCancelOfAPendingOrderAndBracketsOfAPosition) {
     Session& s = login();
     alignQuote(s, "USDJPY");
     alignQuote(s, "XAUUSD");
-    Recorded r{kPlaceOrderNotification};
     // Seeded: 310001 buys 2 USDJPY at 150.250.
-    ASSERT_TRUE(requests(s).editPendingOrder("310001", "1", "150.100", "", "", false, false)) << r.refusals();
+    ASSERT_TRUE(sent(client(s).editPendingOrder("310001", "1", "150.100", "", "", false, false)));
     ASSERT_TRUE(until([&] {
         const auto o = findBy(lists(s).PendingOrderCollection, &Order::PendingOrderId, "310001");
         return o && o->OrderPrice == "150.100";
@@ -398,7 +384,7 @@ TEST_F(OrderFlowTest, EditAndCancelOfAPendingOrderAndBracketsOfAPosition) {
     EXPECT_EQ(held->remainingQty, "1");
 
     // Seeded: 300002 sells 0.2 XAUUSD without brackets; a take profit below and a stop loss above.
-    ASSERT_TRUE(requests(s).editPositionBrackets("300002", "2000.00", "2080.00", true, true)) << r.refusals();
+    ASSERT_TRUE(sent(client(s).editPositionBrackets("300002", "2000.00", "2080.00", true, true)));
     ASSERT_TRUE(until([&] {
         const auto p = findBy(lists(s).OpenOrderCollection, &Order::OpenPositionId, "300002");
         return p && p->LimitPrice == "2000.00" && p->StopPrice == "2080.00";
@@ -413,7 +399,7 @@ TEST_F(OrderFlowTest, EditAndCancelOfAPendingOrderAndBracketsOfAPosition) {
     EXPECT_EQ(legs, (std::set<std::string>{"2000.00", "2080.00"}));
 
     const std::size_t cancelledBefore = lists(s).CancelledOrderCollection.size();
-    ASSERT_TRUE(requests(s).cancelPendingOrder("310001")) << r.refusals();
+    ASSERT_TRUE(sent(client(s).cancelPendingOrder("310001")));
     ASSERT_TRUE(until([&] {
         return findBy(lists(s).PendingOrderCollection, &Order::PendingOrderId, "310001") == nullptr;
     }));
@@ -439,7 +425,7 @@ TEST_F(OrderFlowTest, OffsetClosesHedgedPositionsAgainstEachOther) {
     ASSERT_FALSE(bought.empty());
     ASSERT_FALSE(sold.empty());
 
-    Recorded r{kPlaceOrderNotification, kCloseHedgePositionNotification};
+    Recorded r{kCloseHedgePositionNotification};
     const std::size_t settledBefore = lists(s).SettledOrderCollection.size();
     const std::string details = bought +
                                 "\x05"
@@ -448,7 +434,7 @@ TEST_F(OrderFlowTest, OffsetClosesHedgedPositionsAgainstEachOther) {
                                 "\x05"
                                 "1\x06\x07";
     const int reports = server->stats().orderReports;
-    ASSERT_TRUE(requests(s).PlaceOffsetOrder(details, "EURUSD", "20003")) << r.refusals();
+    ASSERT_TRUE(sent(client(s).offsetPosition(details, "EURUSD", "20003")));
     EXPECT_TRUE(answered(1052, reports));
     ASSERT_TRUE(until([&] { return !r.named(kCloseHedgePositionNotification).empty(); }));
     ASSERT_TRUE(until([&] {
@@ -475,12 +461,13 @@ TEST_F(OrderFlowTest, BulkCloseOfThreePositionsWithOneRefused) {
                      findBy(lists(s).OpenOrderCollection, &Order::OpenPositionId, b),
                      findBy(lists(s).OpenOrderCollection, &Order::OpenPositionId, c)};
     // The third is closed meanwhile; the close-all window still holds it.
-    ASSERT_TRUE(requests(s).closePosition(c, "0.3", -1));
+    ASSERT_TRUE(sent(client(s).closePosition(c, "0.3", -1)));
     ASSERT_TRUE(until([&] { return !findBy(lists(s).OpenOrderCollection, &Order::OpenPositionId, c); }));
 
     Recorded r{kBulkCloseNotification};
     const int reports = server->stats().orderReports;
-    ASSERT_TRUE(requests(s).createBulkClosePositionInfo(chosen, 3));
+    // By the records the window still holds (the client's close-all takes ids and leaves gone ones out).
+    ASSERT_TRUE(tc::ordersOf(client(s)).requests().createBulkClosePositionInfo(chosen, 3));
     EXPECT_TRUE(answered(82, reports));
     const auto kind = [](const platform::Notification& n) {
         const auto* k = n.info<std::string>(SessionEvents::kBulkCloseKindKey);
@@ -528,12 +515,10 @@ TEST_F(OrderFlowTest, BulkCloseOfThreePositionsWithOneRefused) {
 TEST_F(OrderFlowTest, MultiAccountOrderOpensAPositionInEachAccount) {
     Session& s = login();
     alignQuote(s, "EURUSD");
-    const std::vector<OrderRequests::AccountQuantity> accounts{{20001, 1}, {20002, 0.5}, {20003, 2}};
-    OrderInfo info = market("EURUSD", 0, true, "");
-    info.orderDetails = requests(s).multiAccountDetails(accounts);
+    const std::vector<interfaces::AccountQuantity> accounts{{20001, 1}, {20002, 0.5}, {20003, 2}};
     const std::set<std::string> before = idsOf(lists(s).OpenOrderCollection, &Order::OpenPositionId);
     const int reports = server->stats().orderReports;
-    ASSERT_TRUE(requests(s).CreateNewBulkOrderMessage(info));
+    ASSERT_TRUE(sent(client(s).placeMultiAccountOrder(market("EURUSD", 0, true, ""), accounts)));
     EXPECT_TRUE(answered(77, reports));
 
     std::map<std::string, std::string> quantities; // account -> remaining
@@ -551,19 +536,18 @@ TEST_F(OrderFlowTest, MultiAccountOrderOpensAPositionInEachAccount) {
 
 TEST_F(OrderFlowTest, RejectionShowsTheTextOfItsCode) {
     Session& s = login();
-    Recorded r{kPlaceOrderNotification};
     // Refused by the client: the text of the key, not the key.
-    ASSERT_FALSE(requests(s).PlaceOrder(market("EURUSD", 20001, true, "0")));
-    ASSERT_EQ(r.named(kPlaceOrderNotification).size(), 1u);
-    const std::string clientText = *r.named(kPlaceOrderNotification)[0].objectAs<std::string>();
+    const interfaces::OrderResult refused = client(s).placeOrder(market("EURUSD", 20001, true, "0"));
+    ASSERT_FALSE(refused.sent());
     EXPECT_FALSE(text("1003").empty());
-    EXPECT_EQ(clientText, text("1003"));
+    EXPECT_EQ(refused.refusalKey, "1003");
+    EXPECT_EQ(refused.refusalText, text("1003"));
 
     // Refused by the server: its market is closed.
     ASSERT_TRUE(server->setMarketOpen("EURUSD", false));
     const std::size_t cancelledBefore = lists(s).CancelledOrderCollection.size();
     const std::size_t pendingBefore = lists(s).PendingOrderCollection.size();
-    ASSERT_TRUE(requests(s).PlaceOrder(market("EURUSD", 20001, true, "1")));
+    ASSERT_TRUE(sent(client(s).placeOrder(market("EURUSD", 20001, true, "1"))));
     const std::shared_ptr<Order> local = lists(s).PendingOrderCollection.back();
     ASSERT_TRUE(until([&] { return !s.app->callsNamed("ShowCommonUserNotificationwithMessage").empty(); }));
     const auto banner = s.app->callsNamed("ShowCommonUserNotificationwithMessage")[0];
@@ -587,7 +571,7 @@ TEST_F(OrderFlowTest, MarketOrderBeyondItsDeviationIsRefusedAndWithinItFills) {
     info.deviation = 5;
     // Within five points of the price the client saw: filled.
     const std::set<std::string> before = idsOf(lists(s).OpenOrderCollection, &Order::OpenPositionId);
-    ASSERT_TRUE(requests(s).PlaceOrder(info));
+    ASSERT_TRUE(sent(client(s).placeOrder(info)));
     ASSERT_TRUE(until([&] { return lists(s).OpenOrderCollection.size() == before.size() + 1; }));
     // The server's ask moves 20 points away: refused, nothing opened.
     const auto* item = lists(s).ItemCollection.get("EURUSD");
@@ -595,7 +579,7 @@ TEST_F(OrderFlowTest, MarketOrderBeyondItsDeviationIsRefusedAndWithinItFills) {
     const std::string away = Formatter::formatDecimal((*item)->Ask + 0.0002, 5);
     ASSERT_TRUE(server->setQuote("EURUSD", away, away));
     const std::size_t cancelledBefore = lists(s).CancelledOrderCollection.size();
-    ASSERT_TRUE(requests(s).PlaceOrder(info));
+    ASSERT_TRUE(sent(client(s).placeOrder(info)));
     ASSERT_TRUE(until([&] { return lists(s).CancelledOrderCollection.size() == cancelledBefore + 1; }));
     ASSERT_TRUE(until([&] { return !s.app->callsNamed("ShowCommonUserNotificationwithMessage").empty(); }));
     EXPECT_NE(s.app->callsNamed("ShowCommonUserNotificationwithMessage")[0].args[0].find(text("3069")),
@@ -607,18 +591,15 @@ TEST_F(OrderFlowTest, MarketOrderBeyondItsDeviationIsRefusedAndWithinItFills) {
 TEST_F(OrderFlowTest, OrderWhileTheStreamIsDownIsRefusedAndNotSent) {
     Session& s = login();
     server->dropStreams();
-    ASSERT_TRUE(until([&] { return !s.business->conn().isStreamConnected(); }));
-    Recorded r{kPlaceOrderNotification};
+    ASSERT_TRUE(until([&] { return client(s).loginState() == interfaces::LoginState::Lost; }));
     const int requestsBefore = server->stats().orderRequests;
     const std::size_t pendingBefore = lists(s).PendingOrderCollection.size();
-    EXPECT_FALSE(requests(s).PlaceOrder(market("EURUSD", 20001, true, "1")));
-    EXPECT_FALSE(requests(s).closePosition("300001", "1", -1));
-    EXPECT_FALSE(requests(s).cancelPendingOrder("310001"));
-    const auto refusals = r.named(kPlaceOrderNotification);
-    ASSERT_EQ(refusals.size(), 3u);
-    for (const auto& n : refusals) {
-        ASSERT_NE(n.objectAs<std::string>(), nullptr);
-        EXPECT_EQ(*n.objectAs<std::string>(), text("1007"));
+    for (const interfaces::OrderResult& result :
+         {client(s).placeOrder(market("EURUSD", 20001, true, "1")),
+          client(s).closePosition("300001", "1", -1), client(s).cancelPendingOrder("310001")}) {
+        EXPECT_FALSE(result.sent());
+        EXPECT_EQ(result.refusalKey, "1007");
+        EXPECT_EQ(result.refusalText, text("1007"));
     }
     EXPECT_FALSE(text("1007").empty());
     EXPECT_EQ(lists(s).PendingOrderCollection.size(), pendingBefore);
@@ -630,12 +611,12 @@ TEST_F(OrderFlowTest, LoginAfterALostStreamRestoresTheServersLists) {
     alignQuote(first, "EURUSD");
     const std::string opened = openPosition(first, "EURUSD", 20002, true, "1");
     ASSERT_FALSE(opened.empty());
-    ASSERT_TRUE(requests(first).cancelPendingOrder("310001"));
+    ASSERT_TRUE(sent(client(first).cancelPendingOrder("310001")));
     ASSERT_TRUE(until(
         [&] { return !findBy(lists(first).PendingOrderCollection, &Order::PendingOrderId, "310001"); }));
 
     server->dropStreams();
-    ASSERT_TRUE(until([&] { return !first.business->conn().isStreamConnected(); }));
+    ASSERT_TRUE(until([&] { return client(first).loginState() == interfaces::LoginState::Lost; }));
     // The take profit of 300001 triggers while nobody listens: the next login must know.
     ASSERT_TRUE(server->setQuote("EURUSD", "1.09600", "1.09612"));
     ASSERT_FALSE(serverPosition("300001"));
@@ -673,18 +654,15 @@ TEST_F(OrderFlowTest, EveryOrderMessageTypeIsAnsweredByTheServer) {
     Session& s = login();
     alignQuote(s, "EURUSD");
     alignQuote(s, "USDJPY");
-    Recorded r{kPlaceOrderNotification};
-    const auto step = [&](int type, const std::function<bool()>& send) {
+    const auto step = [&](int type, const std::function<interfaces::OrderResult()>& send) {
         const int reports = server->stats().orderReports;
-        ASSERT_TRUE(send()) << type << ": " << r.refusals();
+        ASSERT_TRUE(sent(send())) << type;
         EXPECT_TRUE(answered(type, reports)) << type;
     };
-    step(60, [&] { return requests(s).PlaceOrder(market("EURUSD", 20001, true, "1")); });
-    step(72, [&] { return requests(s).editPendingOrder("310001", "2", "150.000", "", "", false, false); });
-    OrderInfo multi = market("EURUSD", 0, false, "");
-    const std::vector<OrderRequests::AccountQuantity> two{{20001, 1}, {20003, 1}};
-    multi.orderDetails = requests(s).multiAccountDetails(two);
-    step(77, [&] { return requests(s).CreateNewBulkOrderMessage(multi); });
+    step(60, [&] { return client(s).placeOrder(market("EURUSD", 20001, true, "1")); });
+    step(72, [&] { return client(s).editPendingOrder("310001", "2", "150.000", "", "", false, false); });
+    const std::vector<interfaces::AccountQuantity> two{{20001, 1}, {20003, 1}};
+    step(77, [&] { return client(s).placeMultiAccountOrder(market("EURUSD", 0, false, ""), two); });
     ASSERT_TRUE(until([&] { return lists(s).OpenOrderCollection.size() >= 5; }));
     std::string buy, sell;
     for (const auto& p : lists(s).OpenOrderCollection)
@@ -697,16 +675,16 @@ TEST_F(OrderFlowTest, EveryOrderMessageTypeIsAnsweredByTheServer) {
     const std::string other = openPosition(s, "EURUSD", 20003, true, "1");
     ASSERT_FALSE(other.empty());
     step(1052, [&] {
-        return requests(s).PlaceOffsetOrder(other +
-                                                "\x05"
-                                                "1\x06\x07" +
-                                                sell +
-                                                "\x05"
-                                                "1\x06\x07",
-                                            "EURUSD", "20003");
+        return client(s).offsetPosition(other +
+                                            "\x05"
+                                            "1\x06\x07" +
+                                            sell +
+                                            "\x05"
+                                            "1\x06\x07",
+                                        "EURUSD", "20003");
     });
     const std::vector<std::string> ids{buy};
-    step(82, [&] { return requests(s).closeAllPositions(ids, 3); });
+    step(82, [&] { return client(s).closeAllPositions(ids, interfaces::CloseAllScope::Selected); });
     EXPECT_TRUE(until([&] { return !findBy(lists(s).OpenOrderCollection, &Order::OpenPositionId, buy); }));
     EXPECT_GE(server->stats().orderRequests, 5);
 }
@@ -730,8 +708,7 @@ TEST_F(OrderFlowTest, ASettledProfitStaysInTheBalanceAndEquityByTheServersAccoun
     // The market rises; the server closes the buy at its new bid (and the seeded take-profit legs
     // the rise reaches close their positions too).
     ASSERT_TRUE(server->setQuote("EURUSD", "1.09500", "1.09512"));
-    Recorded r{kPlaceOrderNotification};
-    ASSERT_TRUE(requests(s).closePosition(id, "1", -1)) << r.refusals();
+    ASSERT_TRUE(sent(client(s).closePosition(id, "1", -1)));
     ASSERT_TRUE(until(
         [&] { return findBy(lists(s).SettledOrderCollection, &Order::OpenPositionId, id) != nullptr; }));
     const std::string serverBalance =
@@ -761,8 +738,7 @@ TEST_F(OrderFlowTest, TheReportsOfOneRequestArriveAsOneCompressedMessage) {
     // A close answers with the closing deal, the position's remainder, the settlement and the
     // account summary, all in one message.
     const int before = server->stats().compressedMessages;
-    Recorded r{kPlaceOrderNotification};
-    ASSERT_TRUE(requests(s).closePosition(id, "0.5", -1)) << r.refusals();
+    ASSERT_TRUE(sent(client(s).closePosition(id, "0.5", -1)));
     ASSERT_TRUE(until(
         [&] { return findBy(lists(s).SettledOrderCollection, &Order::OpenPositionId, id) != nullptr; }));
     EXPECT_GT(server->stats().compressedMessages, before);
@@ -793,7 +769,7 @@ TEST_F(OrderFlowTest, ARequestToSignInAgainIsFollowedOnANewStreamAndKeepsTheBook
 
 TEST_F(OrderFlowTest, TheXmlFormOfTheSnapshotSignsInToTheSameModel) {
     // What a trader sees of a signed-in session: instruments, balances, groups and positions.
-    const auto summary = [](SessionModel& m) {
+    const auto summary = [](const SessionModel& m) {
         std::vector<std::string> out;
         for (const auto& [code, item] : m.ItemCollection)
             out.push_back(code + "/" + std::to_string(item->DecimalPlaces) + "/" +

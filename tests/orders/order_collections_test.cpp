@@ -1,10 +1,10 @@
 #include "orders/order_collections.h"
 
+#include "client/headless_application.h"
 #include "platform/bundle.h"
 #include "platform/dispatch.h"
 #include "platform/notification_center.h"
 #include "platform/user_defaults.h"
-#include "session/application_interface.h"
 #include "session/business/notification_names.h"
 #include "session/business/session_events.h"
 #include "session/model/session_model.h"

@@ -1,9 +1,9 @@
 #include "orders/order_requests.h"
 
+#include "client/headless_application.h"
 #include "connection/envelope_opener.h"
 #include "order_fixture.h"
 #include "platform/user_defaults.h"
-#include "session/application_interface.h"
 #include "support/wire_text.h"
 
 #include <gtest/gtest.h>
@@ -33,7 +33,8 @@ public:
 
 class FakeOrderContext : public OrderRequestContext {
 public:
-    explicit FakeOrderContext(SessionModel& model, ApplicationInterface& app) : model_(model), app_(app) {}
+    explicit FakeOrderContext(SessionModel& model, interfaces::ApplicationInterface& app)
+        : model_(model), app_(app) {}
     MessageSender& sender() override { return capture; }
     bool isStreamConnected() const override { return streamUp; }
     std::string userName() const override { return "jdoe"; }
@@ -42,7 +43,7 @@ public:
     std::string serverTime() const override { return "20240315093000"; }
     // 2024-03-15 09:30:00 UTC.
     std::optional<platform::Date> serverDate() const override { return platform::Date{1710495000.0}; }
-    ApplicationInterface& application() override { return app_; }
+    interfaces::ApplicationInterface& application() override { return app_; }
     std::shared_ptr<Order> openPositionForId(std::string_view id) const override {
         for (const auto& o : model_.OpenOrderCollection)
             if (o->OpenPositionId == id)
@@ -66,7 +67,7 @@ public:
 
 private:
     SessionModel& model_;
-    ApplicationInterface& app_;
+    interfaces::ApplicationInterface& app_;
 };
 
 // Texts are the keys, but for the confirmation's line, which shows how its placeholders fill.

@@ -292,6 +292,53 @@ TEST_F(MainLoopTest, PumpingFromAnotherThreadIsRefused) {
     EXPECT_TRUE(ran);
 }
 
+TEST_F(MainLoopTest, APumpFromInsideATaskOrTimerRunsNothingAndThePassKeepsItsOrder) {
+    testing_support::LogCapture errors(platform::LogLevel::Error);
+    std::vector<std::string> order;
+    int wakeUps = 0;
+    const auto nestedPumps = [&](const std::string& who) {
+        order.push_back(who + " starts");
+        MainQueue::async([&order] { order.push_back("queued inside"); });
+        // A modal loop would pump here: every entry point refuses.
+        EXPECT_TRUE(RunLoop::main().isDraining());
+        EXPECT_EQ(RunLoop::main().runOnce(), 0u);
+        EXPECT_FALSE(RunLoop::main().runUntil([] { return false; }, 10s));
+        RunLoop::main().run();
+        order.push_back(who + " ends");
+    };
+    MainQueue::async([&] { nestedPumps("task"); });
+    MainQueue::async([&order] { order.push_back("queued before"); });
+    RepeatingTimer timer(1s, [&] { nestedPumps("timer"); });
+    {
+        ScopedClock scoped(clock);
+        timer.start();
+        clock->advance(1s);
+        MainQueue::setWakeUpHandler([&] { wakeUps += RunLoop::main().isDraining() ? 0 : 1; });
+        EXPECT_EQ(RunLoop::main().runOnce(), 3u);
+        MainQueue::setWakeUpHandler({});
+        timer.stop();
+    }
+    EXPECT_EQ(order, (std::vector<std::string>{"task starts", "task ends", "queued before", "timer starts",
+                                               "timer ends"}));
+    // The pass that was interrupted calls the host back for what waits, and logged the refusal once.
+    EXPECT_EQ(wakeUps, 1);
+    EXPECT_EQ(errors.lines().size(), 1u);
+    EXPECT_FALSE(RunLoop::main().isDraining());
+    EXPECT_EQ(RunLoop::main().runOnce(), 2u);
+    EXPECT_EQ(order.back(), "queued inside");
+}
+
+TEST_F(MainLoopTest, MainQueueOnlyFunctionsStopWhenCalledFromAnotherThread) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    MainQueue::assertCurrent("onMain"); // the owner passes
+    const auto offMain = [] {
+        std::thread other([] { MainQueue::assertCurrent("offMain"); });
+        other.join();
+    };
+    // Debug builds stop; release builds log and go on.
+    EXPECT_DEBUG_DEATH(offMain(), "offMain called off the main queue");
+}
+
 TEST_F(MainLoopTest, DueDelayedWorkRunsBeforeWorkPostedAfterIt) {
     ScopedClock scoped(clock);
     std::vector<int> order;

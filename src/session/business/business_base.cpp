@@ -12,7 +12,6 @@
 #include "platform/log.h"
 #include "platform/user_defaults.h"
 #include "session/business/session_events.h"
-#include "session/business/session_reachability.h"
 #include "session/model/collection_keys.h"
 #include "session/records/account_details.h"
 #include "session/records/order.h"
@@ -22,6 +21,8 @@
 #include <algorithm>
 #include <limits>
 #include <set>
+#include <stdexcept>
+#include <utility>
 
 namespace tc {
 
@@ -38,16 +39,39 @@ std::int32_t clampToInt32(std::int64_t v) {
 
 } // namespace
 
-BusinessBase::BusinessBase(ApplicationInterface& application, BusinessServices services,
+BusinessBase::BusinessBase(interfaces::ApplicationInterface& application, const ServiceWiring& wire,
                            ConnectionOptions connectionOptions)
-    : application_(application), logindata_(application.logindata()), services_(std::move(services)),
-      watchList_(
-          *this, services_.userDefaults ? *services_.userDefaults : platform::UserDefaults::standard(),
-          [this](const std::vector<std::string>& codes, bool subscribe) {
-              conn_->ProcessSubscribeandUnSubscribeItems(codes, subscribe);
-          },
-          platform::NotificationObject(static_cast<const BusinessBase*>(this))) {
-    fillMissingServices(*this, services_);
+    : application_(application), logindata_(application.logindata()) {
+    services_ = wire(*this);
+    const std::pair<const void*, const char*> required[] = {
+        {services_.notifications.get(), "notifications"},
+        {services_.requests.get(), "requests"},
+        {services_.chat.get(), "chat handlers"},
+        {services_.funding.get(), "funding handlers"},
+        {services_.dataService.get(), "data service"},
+        {services_.feed.get(), "feed"},
+        {services_.snapshotLoader.get(), "snapshot loader"},
+        {services_.subscriptions.get(), "subscriptions"},
+    };
+    for (const auto& [service, name] : required)
+        if (!service)
+            throw std::invalid_argument(std::string("session wired without its ") + name);
+    if (!services_.events)
+        services_.events = std::make_shared<SessionEventSink>();
+    watchList_.emplace(
+        *this, services_.userDefaults ? *services_.userDefaults : platform::UserDefaults::standard(),
+        [this](const std::vector<std::string>& codes, bool subscribe) {
+            conn_->ProcessSubscribeandUnSubscribeItems(codes, subscribe);
+        },
+        platform::NotificationObject(static_cast<const BusinessBase*>(this)));
+    // The order side's closed positions are read live: it may be attached after this.
+    queries_.emplace(session_,
+                     SessionQuerySources{[this] {
+                                             const OrderCollectionHandlers* reports = orderReports();
+                                             return reports ? reports->openPositionHistory() : nullptr;
+                                         },
+                                         &dataServiceCollections_,
+                                         [&application] { return application.selectedLanguage(); }});
     conn_ = ConnectionBase::create(*this, logindata_, *this, std::move(connectionOptions));
     reachability_ = std::make_unique<SessionReachability>(*this);
 }
@@ -57,7 +81,7 @@ BusinessBase::~BusinessBase() {
     reachability_.reset();
     orderSide_.reset();
     conn_->shutdown();
-    *alive_ = false;
+    guard_.disconnect();
     pingTimer_.reset();
 }
 
@@ -77,33 +101,101 @@ HistoryRowSink* BusinessBase::historyRows() const {
     return orderSide_ ? &orderSide_->historyRows() : nullptr;
 }
 
-std::function<void()> BusinessBase::whileAlive(std::function<void()> work) const {
-    return [weak = std::weak_ptr<bool>(alive_), work = std::move(work)] {
-        auto alive = weak.lock();
-        if (alive && *alive)
-            work();
-    };
-}
-
 void BusinessBase::postMain(std::function<void()> work) {
-    platform::MainQueue::async(whileAlive(std::move(work)));
+    platform::MainQueue::async(guard_.bind(std::move(work)));
 }
 
 void BusinessBase::postMainAfter(platform::Clock::duration delay, std::function<void()> work) {
-    platform::MainQueue::after(delay, whileAlive(std::move(work)));
+    platform::MainQueue::after(delay, guard_.bind(std::move(work)));
 }
 
 // ---- connection start, sending ----
 
 void BusinessBase::StreamingConnection(bool demoRegistration) {
-    const ConnectError error = conn_->ConnectToServer(demoRegistration);
+    const ConnectError error = demoRegistration ? conn_->ConnectToServer(true) : startLogin();
     if (error != ConnectError::None)
         endLogin(std::string("The server cannot be reached: ") + describe(error) + ".");
 }
 
+ConnectError BusinessBase::startLogin() {
+    TC_ASSERT_MAIN_QUEUE();
+    const ConnectError error = conn_->ConnectToServer(false);
+    if (error == ConnectError::None)
+        setLoginPhase(LoginPhase::Connecting);
+    return error;
+}
+
 void BusinessBase::disconnectServer() {
     conn_->DisconnectServer();
-    postMain([this] { stopPingTimer(); });
+    postMain([this] {
+        stopPingTimer();
+        setLoginPhase(LoginPhase::SignedOut);
+    });
+}
+
+LoginPhase BusinessBase::loginPhase() const {
+    TC_ASSERT_MAIN_QUEUE();
+    return loginPhase_;
+}
+
+void BusinessBase::setLoginPhase(LoginPhase phase) {
+    if (loginPhase_ == phase)
+        return;
+    loginPhase_ = phase;
+    events().loginPhaseChanged(phase);
+}
+
+const SessionQueries& BusinessBase::queries() const {
+    TC_ASSERT_MAIN_QUEUE();
+    return *queries_;
+}
+
+void BusinessBase::sortOpenOrderCollection(const std::vector<OrderSortDescriptor>& descriptors) {
+    TC_ASSERT_MAIN_QUEUE();
+    sortOrderCollection(session_.OpenOrderCollection, descriptors);
+}
+
+void BusinessBase::sortPendingOrderCollection(const std::vector<OrderSortDescriptor>& descriptors) {
+    TC_ASSERT_MAIN_QUEUE();
+    sortOrderCollection(session_.PendingOrderCollection, descriptors);
+}
+
+void BusinessBase::sortCancelledOrderCollection(const std::vector<OrderSortDescriptor>& descriptors) {
+    TC_ASSERT_MAIN_QUEUE();
+    sortOrderCollection(session_.CancelledOrderCollection, descriptors);
+}
+
+void BusinessBase::sortSettledOrderCollection(const std::vector<OrderSortDescriptor>& descriptors) {
+    TC_ASSERT_MAIN_QUEUE();
+    sortOrderCollection(session_.SettledOrderCollection, descriptors);
+}
+
+void BusinessBase::setExecutedPositionState(bool searching) {
+    TC_ASSERT_MAIN_QUEUE();
+    if (std::exchange(dataServiceCollections_.isExecutedPositionSearch, searching) != searching)
+        tablesChanged({interfaces::Table::ExecutedPositions});
+}
+
+void BusinessBase::clearExecutedOrderSearchCollection() {
+    TC_ASSERT_MAIN_QUEUE();
+    dataServiceCollections_.ExecutedOrderSearchCollection.clear();
+    tablesChanged({interfaces::Table::ExecutedPositions});
+}
+
+void BusinessBase::tablesChanged(interfaces::TableSet tables) {
+    TC_ASSERT_MAIN_QUEUE();
+    changedTables_ |= tables;
+    if (changedTables_.empty() || tablesFlushQueued_)
+        return;
+    tablesFlushQueued_ = true;
+    postMain([this] { flushTablesChanged(); });
+}
+
+void BusinessBase::flushTablesChanged() {
+    tablesFlushQueued_ = false;
+    const interfaces::TableSet tables = std::exchange(changedTables_, {});
+    if (!tables.empty())
+        events().tablesChanged(tables);
 }
 
 void BusinessBase::reconnectZMQandSubscribeAllItems() {
@@ -133,7 +225,7 @@ std::string BusinessBase::envelopeKey(bool isInitialRequest) const {
 }
 
 void BusinessBase::pingSent() {
-    std::lock_guard lock(valuesLock_);
+    TC_ASSERT_MAIN_QUEUE();
     pingTime_ = platform::Clock::currentTime();
 }
 
@@ -142,11 +234,13 @@ std::string BusinessBase::userName() const {
 }
 
 std::int32_t BusinessBase::userId() const {
-    return userId_.load();
+    TC_ASSERT_MAIN_QUEUE();
+    return session_.userInfo ? session_.userInfo->UserId : 0;
 }
 
 std::uint64_t BusinessBase::productId() const {
-    return productId_.load();
+    TC_ASSERT_MAIN_QUEUE();
+    return session_.userInfo ? session_.userInfo->productID : 0;
 }
 
 void BusinessBase::pingToserver() {
@@ -159,37 +253,40 @@ void BusinessBase::pingToserver() {
 }
 
 void BusinessBase::appendJournal(std::string line) {
+    TC_ASSERT_MAIN_QUEUE();
     // A session that runs for months, or a server that repeats itself, must not grow it for ever.
     if (journal_.size() >= kMaxJournalLines)
         journal_.erase(journal_.begin(),
                        journal_.begin() + static_cast<std::ptrdiff_t>(kMaxJournalLines / 10));
     journal_.push_back(std::move(line));
+    events().journalAppended(journal_.back());
+    tablesChanged({interfaces::Table::Journal});
 }
 
-// ---- session values ----
+// ---- session values (main queue: written by the inbound road in arrival order) ----
 
 std::int32_t BusinessBase::Requestid() const {
-    std::lock_guard lock(valuesLock_);
+    TC_ASSERT_MAIN_QUEUE();
     return Requestid_;
 }
 
 void BusinessBase::setRequestid(std::int32_t value) {
-    std::lock_guard lock(valuesLock_);
+    TC_ASSERT_MAIN_QUEUE();
     Requestid_ = value;
 }
 
 std::string BusinessBase::Referenceid() const {
-    std::lock_guard lock(valuesLock_);
+    TC_ASSERT_MAIN_QUEUE();
     return Referenceid_;
 }
 
 std::optional<platform::Clock::time_point> BusinessBase::pingTime() const {
-    std::lock_guard lock(valuesLock_);
+    TC_ASSERT_MAIN_QUEUE();
     return pingTime_;
 }
 
 std::optional<platform::Date> BusinessBase::serverDate() const {
-    std::lock_guard lock(valuesLock_);
+    TC_ASSERT_MAIN_QUEUE();
     return serverDate_;
 }
 
@@ -219,33 +316,52 @@ void BusinessBase::connectionDidReceiveFeedMessage(std::string text) {
 void BusinessBase::connectionDidConnectStream(bool demoRegistration) {
     if (demoRegistration)
         return;
-    // A new login sequence on this stream: it must bring its own snapshot before its completion.
-    snapshotLoaded_.store(false);
-    loginCompleted_.store(false);
-    std::string line = services_.notifications->getLoginJournalData(0);
-    postMain([this, line = std::move(line)] { appendJournal(line); });
+    // Ahead of every message of this stream on the main queue: a new login sequence must bring its
+    // own snapshot before its completion.
+    postMain([this] {
+        snapshotLoaded_ = false;
+        loginCompleted_ = false;
+        appendJournal(services_.notifications->getLoginJournalData(0));
+    });
 }
 
 void BusinessBase::connectionDidLoseStream(const std::optional<SocketError>&) {
     postMain([this] {
         stopPingTimer();
+        setLoginPhase(LoginPhase::Lost);
         application_.ConnectionFailureNotification();
     });
 }
 
 void BusinessBase::connectionKeepAliveDue() {
-    services_.requests->requestControlClientConnectMessage();
+    // Composed where every request is, with the session values as they stand; the request thread
+    // asks again on every pass until one is queued, so one is posted at a time.
+    if (keepAlivePosted_.exchange(true))
+        return;
+    postMain([this] {
+        keepAlivePosted_.store(false);
+        services_.requests->requestControlClientConnectMessage();
+    });
 }
 
 bool BusinessBase::connectionSubscriptionsAllowed() const {
-    // Read on the main queue, where the collections live; other callers get the permissive answer.
-    if (!platform::MainQueue::isMainThread())
-        return true;
+    TC_ASSERT_MAIN_QUEUE();
     const auto& accounts = session_.AccountDetailCollection;
     if (accounts.size() != 1)
         return true;
     const auto& account = accounts.begin()->second;
     return !(account && account->tradingStatus == 3);
+}
+
+void BusinessBase::connectionRequestFailed(const RequestMessage& request, const std::string& reason) {
+    if (request.requestSequence == 0)
+        return;
+    if (std::optional<PendingRequest> pending = requests_.pendingRequests().withdraw(request.requestSequence))
+        requestAbandoned(*pending, reason);
+}
+
+void BusinessBase::requestAbandoned(const PendingRequest& request, const std::string& reason) {
+    postMain([this, request, reason] { events().requestFailed(request, reason); });
 }
 
 std::vector<std::string> BusinessBase::getAllItems() {
@@ -261,12 +377,18 @@ void BusinessBase::endLogin(const std::string& reason) {
     conn_->DisconnectServer();
     postMain([this, reason] {
         stopPingTimer();
+        setLoginPhase(LoginPhase::SignedOut);
         // Shown like a refusal: the login form comes back with the reason.
-        application_.showLoginMessages(LoginMessageAlert{reason, "0", std::nullopt});
+        application_.showLoginMessages(interfaces::LoginMessageAlert{reason, "0", std::nullopt});
     });
 }
 
 // ---- incoming road ----
+//
+// A receiving thread (stream, request socket, feed) frames, parses, opens envelopes, reads login
+// snapshots and data-service replies, and posts one task per message to the main queue; the main
+// queue applies the messages of each thread in the order that thread received them: the session
+// values first, then the message's handler.
 
 void BusinessBase::NewMessage(std::string_view frameText) {
     dispatch(frameText, 0);
@@ -286,24 +408,119 @@ void BusinessBase::processText(std::string_view text, int depth) {
 }
 
 void BusinessBase::dispatch(std::string_view frameText, int depth) {
-    auto mb = std::make_shared<MessageBase>();
-    std::int64_t type = 0;
+    auto message = std::make_shared<InboundMessage>();
+    message->arrivedAt = platform::Clock::currentTime();
+    message->mb = std::make_shared<MessageBase>();
     try {
-        type = mb->loadFrame(frameText);
-        const CommonTags tags = readCommonTags(mb->messageArray(), type);
-        ProcessNewMessage(mb->messageArray(), type, mb, tags, depth);
+        message->type = message->mb->loadFrame(frameText);
+        message->tags = readCommonTags(message->mb->messageArray(), message->type);
+        if (!readOnReceivingThread(*message, depth))
+            return;
     } catch (const std::exception& e) {
-        platform::Log::warning("message type {} dropped: {}", type, e.what());
+        platform::Log::warning("message type {} dropped: {}", message->type, e.what());
+        message->failed = true;
     } catch (...) {
-        platform::Log::warning("message type {} dropped", type);
+        platform::Log::warning("message type {} dropped", message->type);
+        message->failed = true;
     }
-    if (type != msg::kEnvelope && type != msg::kCompressed && type != msg::kPingReply)
-        postMain([this] { services_.notifications->HistoryDataUpdateNotification(); });
+    postMain([this, message] { apply(*message); });
+}
+
+bool BusinessBase::readOnReceivingThread(InboundMessage& message, int depth) {
+    const CommonTags& tags = message.tags;
+    switch (message.type) {
+    case msg::kEnvelope: {
+        if (depth >= kMaxEnvelopeDepth) {
+            platform::Log::warning("envelope nested too deep; dropped");
+            return false;
+        }
+        const std::optional<std::string> plain =
+            openEncryptedEnvelope(tags.sealedPayload.value_or(""), envelopeKey(false));
+        if (plain)
+            processText(*plain, depth + 1);
+        else
+            platform::Log::warning("encrypted envelope did not open; dropped");
+        return false; // its messages are posted each in its turn; the envelope itself changes nothing
+    }
+    case msg::kCompressed: {
+        if (depth >= kMaxEnvelopeDepth) {
+            platform::Log::warning("compressed message nested too deep; dropped");
+            return false;
+        }
+        const std::optional<std::string> plain = decompressedPayloadOfField(tags.compressedField);
+        if (plain)
+            processText(*plain, depth + 1);
+        else
+            platform::Log::warning("compressed message did not inflate; dropped");
+        return false;
+    }
+    case msg::kLoginSnapshot: {
+        const bool isAmp = tags.payloadForm && *tags.payloadForm == "AMP";
+        if (std::optional<SessionModel> model = services_.snapshotLoader->load(tags.compressedField, isAmp)) {
+            message.snapshot = std::make_shared<SessionModel>(std::move(*model));
+            // The key switches here, so the next envelope on this thread opens with it. It comes from
+            // this message's own reference id and server time, which the main queue takes over next.
+            logindata_.setSecurityKey(GenerateNewEncryptionKey(
+                logindata_.userName().value_or(""), logindata_.password().value_or(""),
+                tags.referenceId.value_or(""), tags.time.value_or("")));
+        }
+        return true;
+    }
+    case msg::kLoginRefused:
+        if (tags.payloadForm && *tags.payloadForm == "AMP") {
+            if (std::optional<SessionModel> model =
+                    services_.snapshotLoader->load(tags.compressedField, true))
+                if (!model->loginInfoMessageCollection.empty())
+                    message.loginInfo = model->loginInfoMessageCollection.begin()->second;
+        }
+        return true;
+    case msg::kDataServiceReply:
+        message.applyReply =
+            services_.dataService->processDSResponse(tags.recordText, tags.compressedField, tags.procedure);
+        return true;
+    default:
+        return true;
+    }
+}
+
+interfaces::TableSet BusinessBase::tablesOf(std::int64_t type) {
+    using interfaces::Table;
+    switch (type) {
+    case msg::kLoginSnapshot:
+        return interfaces::TableSet::all();
+    case msg::kExecutionReport:
+    case msg::kPositionSettled:
+    case msg::kPositionReport:
+    case msg::kDataServiceReply:
+        return {Table::Accounts,         Table::OpenPositions,   Table::PendingOrders,
+                Table::SettledPositions, Table::CancelledOrders, Table::ExecutedPositions};
+    case msg::kAccountSummary:
+        return {Table::Accounts};
+    default:
+        return {};
+    }
+}
+
+void BusinessBase::apply(InboundMessage& message) {
+    if (!message.failed) {
+        applySessionValues(message.tags, message.type);
+        try {
+            ProcessNewMessage(message);
+        } catch (const std::exception& e) {
+            platform::Log::warning("message type {} dropped: {}", message.type, e.what());
+        } catch (...) {
+            platform::Log::warning("message type {} dropped", message.type);
+        }
+    }
+    if (message.type != msg::kEnvelope && message.type != msg::kCompressed &&
+        message.type != msg::kPingReply) {
+        services_.notifications->HistoryDataUpdateNotification();
+        tablesChanged(tablesOf(message.type));
+    }
 }
 
 CommonTags BusinessBase::readCommonTags(const std::vector<std::string>& fields, std::int64_t type) {
     CommonTags t;
-    std::lock_guard lock(valuesLock_);
     for (const std::string& piece : fields) {
         const wire::Field f = wire::parseField(piece);
         if (!f.hasValue)
@@ -315,14 +532,14 @@ CommonTags BusinessBase::readCommonTags(const std::vector<std::string>& fields, 
             break;
         case tag::kReferenceId:
             if (type == msg::kLoginSnapshot)
-                Referenceid_ = value;
+                t.referenceId = value;
             break;
         case tag::kRequestId:
         case tag::kOrderRequestId:
-            Requestid_ = clampToInt32(MessageCracker::integerValue(value));
+            t.requestNumber = clampToInt32(MessageCracker::integerValue(value));
             break;
         case tag::kTime:
-            serverTime_ = value;
+            t.time = value;
             break;
         case tag::kUserName:
             t.userName = value;
@@ -388,118 +605,88 @@ CommonTags BusinessBase::readCommonTags(const std::vector<std::string>& fields, 
     return t;
 }
 
-void BusinessBase::ProcessNewMessage(const std::vector<std::string>& fields, std::int64_t type,
-                                     const std::shared_ptr<MessageBase>& mb, const CommonTags& tags,
-                                     int depth) {
+void BusinessBase::applySessionValues(const CommonTags& tags, std::int64_t type) {
+    if (tags.requestNumber)
+        Requestid_ = *tags.requestNumber;
+    if (type == msg::kLoginSnapshot && tags.referenceId)
+        Referenceid_ = *tags.referenceId;
+}
+
+void BusinessBase::ProcessNewMessage(InboundMessage& message) {
+    const std::vector<std::string>& fields = message.mb->messageArray();
+    const CommonTags& tags = message.tags;
     const auto orEmpty = [](const std::optional<std::string>& v) { return v.value_or(""); };
-    switch (type) {
+    switch (message.type) {
     case msg::kLoginCompleted:
         handleLoginCompleted();
         break;
     case msg::kLoginSnapshot:
-        handleLoginSnapshot(tags);
+        handleLoginSnapshot(message);
         break;
     case msg::kPasswordChangeReply:
         UpdateUserInfo(fields);
         break;
-    case msg::kLoggedInElsewhere: {
+    case msg::kLoggedInElsewhere:
         disconnectServer();
-        postMain([this, message = orEmpty(tags.notice)] { application_.LogininAnotherLocation(message); });
+        application_.LogininAnotherLocation(orEmpty(tags.notice));
         break;
-    }
     case msg::kLoginRefused:
-        handleLoginRefused(tags);
+        handleLoginRefused(message.loginInfo);
         break;
     case msg::kExecutionReport:
     case msg::kPositionSettled:
     case msg::kPositionReport:
-        handleExecutionReport(type, fields, tags);
+        handleExecutionReport(message.type, fields, tags);
         break;
-    case msg::kEnvelope: {
-        if (depth >= kMaxEnvelopeDepth) {
-            platform::Log::warning("envelope nested too deep; dropped");
-            break;
-        }
-        const std::optional<std::string> plain =
-            openEncryptedEnvelope(orEmpty(tags.sealedPayload), envelopeKey(false));
-        if (plain)
-            processText(*plain, depth + 1);
-        else
-            platform::Log::warning("encrypted envelope did not open; dropped");
-        break;
-    }
     case msg::kPayGateMasterReply:
-        postMain([this, mb] { services_.funding->payGateMasterResponse(*mb); });
+        services_.funding->payGateMasterResponse(*message.mb);
         break;
     case msg::kPayGateTransactionReply:
-        postMain([this, mb] { services_.funding->payGateTransactionResponse(*mb); });
+        services_.funding->payGateTransactionResponse(*message.mb);
         break;
     case msg::kPayGateStatusReply:
-        postMain([this, mb] { services_.funding->payGateStatusResponse(*mb); });
+        services_.funding->payGateStatusResponse(*message.mb);
         break;
-    case msg::kCompressed: {
-        if (depth >= kMaxEnvelopeDepth) {
-            platform::Log::warning("compressed message nested too deep; dropped");
-            break;
-        }
-        const std::optional<std::string> plain = decompressedPayloadOfField(tags.compressedField);
-        if (plain)
-            processText(*plain, depth + 1);
-        else
-            platform::Log::warning("compressed message did not inflate; dropped");
-        break;
-    }
     case msg::kRoomCreation:
     case msg::kRoomCreationReply:
-        postMain([this, fields, id = orEmpty(tags.chatPartner)] {
-            services_.chat->FillChatRoomDetails(fields, id);
-        });
+        services_.chat->FillChatRoomDetails(fields, orEmpty(tags.chatPartner));
         break;
     case msg::kChatMessage:
-        postMain([this, fields, room = orEmpty(tags.roomName)] {
-            services_.chat->FillChatMessages(fields, room);
-        });
+        services_.chat->FillChatMessages(fields, orEmpty(tags.roomName));
         break;
     case msg::kOfflineMessagesReply:
-        postMain([this, fields] { services_.chat->FillOfflineMessages(fields); });
+        services_.chat->FillOfflineMessages(fields);
         break;
     case msg::kRoomMessagesReply:
-        postMain([this, fields] { services_.chat->FillRoomMessage(fields); });
+        services_.chat->FillRoomMessage(fields);
         break;
     case msg::kContactListReply:
-        postMain([this, fields] { services_.chat->FillChatGroupsAndUsers(fields); });
+        services_.chat->FillChatGroupsAndUsers(fields);
         break;
     case msg::kChatUserStatus:
-        postMain([this, fields, user = orEmpty(tags.userName)] {
-            services_.chat->UpdateChatUserStatus(user, fields);
-        });
+        services_.chat->UpdateChatUserStatus(orEmpty(tags.userName), fields);
         break;
     case msg::kRecentConversationReply:
-        postMain([this, fields] { services_.chat->FillRecentConversation(fields); });
+        services_.chat->FillRecentConversation(fields);
         break;
     case msg::kChatQueueReply:
-        postMain([this, fields, queue = orEmpty(tags.queueId)] {
-            services_.chat->UpdateChatResponseFromQueue(fields, queue);
-            services_.notifications->ChatQueueStatusUpdateNotification();
-        });
+        services_.chat->UpdateChatResponseFromQueue(fields, orEmpty(tags.queueId));
+        services_.notifications->ChatQueueStatusUpdateNotification();
         break;
     case msg::kChatQueueStatus:
-        postMain([this, fields, queue = orEmpty(tags.queueId)] {
-            services_.chat->UpdateChatQueueStatus(fields, queue);
-            services_.notifications->ChatQueueStatusUpdateNotification();
-        });
+        services_.chat->UpdateChatQueueStatus(fields, orEmpty(tags.queueId));
+        services_.notifications->ChatQueueStatusUpdateNotification();
         break;
     case msg::kApprovalReply:
         // A missing action code reads as 0, which no approval handler acts on.
-        postMain([this, fields, action = tags.approvalAction.value_or(0)] {
-            services_.funding->createApprovalAction(action, fields);
-        });
+        services_.funding->createApprovalAction(tags.approvalAction.value_or(0), fields);
         break;
     case msg::kPingReply:
-        handlePingReply(fields);
+        handlePingReply(fields, message.arrivedAt);
         break;
     case msg::kDataServiceReply:
-        services_.dataService->processDSResponse(tags.recordText, tags.compressedField, tags.procedure);
+        if (message.applyReply)
+            message.applyReply();
         break;
     case msg::kDemoRegistrationReply:
         DemoUserCreationResponse(fields);
@@ -511,19 +698,18 @@ void BusinessBase::ProcessNewMessage(const std::vector<std::string>& fields, std
         break;
     }
     case msg::kChartDataReply:
-        services_.dataService->fillChartData(tags.text, static_cast<std::uint32_t>(Requestid()));
+        // Keyed by the request number as it now stands: the chart raised it before asking.
+        services_.dataService->fillChartData(tags.text, static_cast<std::uint32_t>(Requestid_));
         break;
     case msg::kAccountSummary:
-        postMain([this, fields, id = orEmpty(tags.account)] { UpdateAccountDetails(fields, id); });
+        UpdateAccountDetails(fields, orEmpty(tags.account));
         break;
     case msg::kInstrumentStatus:
-        postMain([this, fields] {
-            services_.feed->messageCrackerOnInstrumentStatusChange(fields);
-            services_.notifications->WatchlistTableNotification();
-        });
+        services_.feed->messageCrackerOnInstrumentStatusChange(fields);
+        services_.notifications->WatchlistTableNotification();
         break;
     case msg::kCloseHedged:
-        postMain([this] { services_.notifications->CloseHedgedPositionsNotification(); });
+        services_.notifications->CloseHedgedPositionsNotification();
         break;
     default:
         break;
@@ -532,52 +718,31 @@ void BusinessBase::ProcessNewMessage(const std::vector<std::string>& fields, std
 
 // ---- login sequence ----
 
-void BusinessBase::handleLoginSnapshot(const CommonTags& tags) {
-    std::string line = services_.notifications->getLoginJournalData(1);
-    postMain([this, line = std::move(line)] { appendJournal(line); });
-
-    const bool isAmp = tags.payloadForm && *tags.payloadForm == "AMP";
-    std::optional<SessionModel> model = services_.snapshotLoader->load(tags.compressedField, isAmp);
-    if (!model) {
+void BusinessBase::handleLoginSnapshot(InboundMessage& message) {
+    appendJournal(services_.notifications->getLoginJournalData(1));
+    if (!message.snapshot) {
         endLogin("The login data sent by the server could not be read.");
         return;
     }
-    // The key switches here, on the receiving thread, so the next envelope on it opens with it.
-    std::string reference, time;
-    {
-        std::lock_guard lock(valuesLock_);
-        reference = Referenceid_;
-        time = serverTime_;
-        model->Referenceid = Referenceid_;
-        model->Requestid = Requestid_;
-        model->serverTime = serverTime_;
-    }
-    const std::string key = GenerateNewEncryptionKey(logindata_.userName().value_or(""),
-                                                     logindata_.password().value_or(""), reference, time);
-    logindata_.setSecurityKey(key);
-    snapshotLoaded_.store(true);
-    auto shared = std::make_shared<SessionModel>(std::move(*model));
-    postMain([this, shared] {
-        session_ = std::move(*shared);
-        if (session_.userInfo) {
-            userId_.store(session_.userInfo->UserId);
-            productId_.store(session_.userInfo->productID);
-        }
-        // Restored against the new instruments, before anything subscribes.
-        watchList_.LoadItemstoWatchlist();
-    });
+    session_ = std::move(*message.snapshot);
+    message.snapshot.reset();
+    snapshotLoaded_ = true;
+    // Restored against the new instruments, before anything subscribes.
+    watchList_->LoadItemstoWatchlist();
+    if (loginPhase_ == LoginPhase::Connecting)
+        setLoginPhase(LoginPhase::Loading);
 }
 
 void BusinessBase::handleLoginCompleted() {
-    if (!snapshotLoaded_.load()) {
+    if (!snapshotLoaded_) {
         endLogin("The server completed the login without sending the login data.");
         return;
     }
-    if (loginCompleted_.exchange(true)) {
+    if (std::exchange(loginCompleted_, true)) {
         platform::Log::warning("login completion repeated; ignored");
         return;
     }
-    postMain([this] { completeLoginOnMain(); });
+    completeLoginOnMain();
 }
 
 void BusinessBase::completeLoginOnMain() {
@@ -611,20 +776,14 @@ void BusinessBase::completeLoginOnMain() {
     r.requestFinancialApprovals();
 
     subscribeAllItems(true);
+    setLoginPhase(LoginPhase::SignedIn);
     services_.notifications->LoginSuccessNotification();
     if (loginInfo && loginInfo->ErrorCode == 15)
         services_.notifications->appUpdateNotification(loginInfo->Message);
 }
 
-void BusinessBase::handleLoginRefused(const CommonTags& tags) {
+void BusinessBase::handleLoginRefused(const std::shared_ptr<LoginInfoMessage>& loginInfo) {
     disconnectServer();
-    std::shared_ptr<LoginInfoMessage> loginInfo;
-    if (tags.payloadForm && *tags.payloadForm == "AMP") {
-        if (std::optional<SessionModel> model = services_.snapshotLoader->load(tags.compressedField, true)) {
-            if (!model->loginInfoMessageCollection.empty())
-                loginInfo = model->loginInfoMessageCollection.begin()->second;
-        }
-    }
     const std::int32_t code = loginInfo ? loginInfo->ErrorCode : 0;
     const std::int64_t language = application_.selectedLanguage();
     const auto textFor = [language](std::string_view key) {
@@ -645,7 +804,7 @@ void BusinessBase::handleLoginRefused(const CommonTags& tags) {
             url = loginInfo->Message;
         }
     }
-    LoginMessageAlert message{textFor(key), std::string(tag), std::move(url)};
+    interfaces::LoginMessageAlert message{textFor(key), std::string(tag), std::move(url)};
     postMain([this, message = std::move(message), loginInfo] {
         if (loginInfo)
             SessionModel::file(session_.loginInfoMessageCollection, sessionKey(loginInfo->ErrorCode),
@@ -658,10 +817,9 @@ void BusinessBase::handleLoginRefused(const CommonTags& tags) {
 
 void BusinessBase::handleExecutionReport(std::int64_t type, const std::vector<std::string>& fields,
                                          const CommonTags& tags) {
-    // The request number as it stood when the report arrived, not when the main queue gets to it.
-    postMain([this, type, fields, tags, requestId = Requestid()] {
-        // Read by the handlers for a report that carries no request number of its own.
-        reportRequestid_ = requestId;
+    // The request number as this report left it (reports are applied in arrival order).
+    const std::int32_t requestId = Requestid_;
+    {
         OrderCollectionHandlers* side = orderReports();
         if (!side) {
             platform::Log::debug("execution report dropped: no order side");
@@ -717,7 +875,7 @@ void BusinessBase::handleExecutionReport(std::int64_t type, const std::vector<st
         default:
             break;
         }
-    });
+    }
 }
 
 void BusinessBase::handleOrderRejected(const std::vector<std::string>& fields, const CommonTags& tags,
@@ -732,7 +890,9 @@ void BusinessBase::handleOrderRejected(const std::vector<std::string>& fields, c
         orders.RemovePendingOrder(id79, true);
     }
     // A missing rejection code reads as 0: the general text.
-    const std::string reason = orders.GetOrderRejectionReason(clampToInt32(tags.rejectionCode.value_or(0)));
+    const std::int32_t code = clampToInt32(tags.rejectionCode.value_or(0));
+    const std::string reason = orders.GetOrderRejectionReason(code);
+    events().orderRejected(code, reason, tags.offsetOrder.value_or(""));
     services_.notifications->OrderRejectionNotification(reason);
     services_.notifications->bulkCloseRejectedNotification(
         {{std::to_string(tag::kOffsetOrder), tags.offsetOrder.value_or("")},

@@ -3,28 +3,32 @@
 // live session model, dispatches every incoming message, and is the only path by which a built
 // request leaves the client.
 //
-// Threads. The stream thread ("NewQueue") and the request thread only frame, decrypt, inflate and
-// parse; envelopes are opened on the thread that received them and their inner messages dispatched
-// there, in order. A login snapshot is read into a fresh model on the receiving thread, the session
-// key is switched right there (so the next envelope on that thread opens), and the model is handed
-// over whole on the main queue. Every change to the collections happens on the main queue, and so
-// does every notification. The session values that requests read while composing (Requestid,
-// Referenceid, serverTime, pingTime, serverDate) are written on the receiving thread under a lock.
+// Threads. Every inbound message is parsed on the thread that received it (the stream's "NewQueue",
+// the request thread, the feed thread) and applied on the main queue in the order that thread
+// received it; the session values (request number, reference id, server date, ping time)
+// have one live copy, here, written and read only on the main queue. The receiving threads only
+// frame, open envelopes (whose messages are posted each in its turn), inflate, read login snapshots
+// and data-service replies into values that share nothing, and switch the envelope key when a login
+// snapshot arrives (so the next envelope on that thread opens). Quotes and depth are merged per
+// instrument on the feed thread and applied by the feed's next drain on the main queue. Every change
+// to the collections, every request and every notification happens on the main queue.
 //
 // Create and destroy it on the main thread (the one that pumps platform::RunLoop::main()).
 #include "charts/chart_cache.h"
 #include "connection/connection_base.h"
 #include "connection/message_base.h"
+#include "interfaces/application_interface.h"
 #include "platform/clock.h"
 #include "platform/date_format.h"
 #include "platform/dispatch.h"
-#include "session/application_interface.h"
+#include "platform/handler.h"
 #include "session/business/business_services.h"
 #include "session/business/session_requests.h"
 #include "session/business/watch_list.h"
 #include "session/data_service/data_service_replies.h"
 #include "session/feed/price_feed.h"
 #include "session/model/session_model.h"
+#include "session/model/session_queries.h"
 
 #include <atomic>
 #include <cstdint>
@@ -45,8 +49,25 @@ struct CommonTags {
         positionId, notice, offsetOrder, procedure, recordText, payloadForm, roomName, chatPartner,
         bracketPositionId, queueId;
     std::optional<std::int64_t> reportStatus, rejectionCode, approvalAction;
+    // The reference id of a login snapshot (of no other type), the message's time (which, with the
+    // reference id, derives a login snapshot's session key), and the last of the request numbers.
+    std::optional<std::string> referenceId, time;
+    std::optional<std::int32_t> requestNumber;
     // The whole compressed-payload field as received ("1050=<Base64>"), empty when absent.
     std::string compressedField;
+};
+
+// One inbound message on its way from its receiving thread to the main queue: parsed, with what the
+// receiving thread read from it.
+struct InboundMessage {
+    std::int64_t type = 0;
+    std::shared_ptr<MessageBase> mb;
+    CommonTags tags;
+    platform::Clock::time_point arrivedAt{};
+    bool failed = false;                         // did not parse: only the table refresh follows
+    std::shared_ptr<SessionModel> snapshot;      // a login snapshot, when it read
+    std::shared_ptr<LoginInfoMessage> loginInfo; // a login refusal's
+    std::function<void()> applyReply;            // a data-service reply's main-queue step
 };
 
 class SessionReachability;
@@ -61,7 +82,13 @@ public:
     // Journal lines kept; past it the oldest tenth goes.
     static constexpr std::size_t kMaxJournalLines = 100'000;
 
-    BusinessBase(ApplicationInterface& application, BusinessServices services = {},
+    // The parts of a session (BusinessServices) are made by whoever composes the program, over the
+    // business object they serve: `wire` is called once during construction and must return every
+    // service but the order handlers (an order side is attached instead), `events` and
+    // `userDefaults`; a missing one throws std::invalid_argument. The real wiring is the client's
+    // (client/session_wiring.h).
+    using ServiceWiring = std::function<BusinessServices(BusinessBase&)>;
+    BusinessBase(interfaces::ApplicationInterface& application, const ServiceWiring& wire,
                  ConnectionOptions connectionOptions = {});
     ~BusinessBase() override;
     BusinessBase(const BusinessBase&) = delete;
@@ -70,6 +97,8 @@ public:
     // Starts the stream; the login request (or the demo-registration hand-off) follows once it is up.
     // A server address or port that cannot be used ends the login at once with a clear error.
     void StreamingConnection(bool demoRegistration);
+    // The same for a caller that shows the error itself: nothing is shown, the error is returned.
+    ConnectError startLogin();
     void disconnectServer();
     void reconnectZMQandSubscribeAllItems();
 
@@ -78,8 +107,9 @@ public:
     std::string envelopeKey(bool isInitialRequest) const override;
     void pingSent() override;
 
-    // Incoming road: one framed message on the delivering thread; and a text of framed messages (an
-    // envelope's content, a feed "IS;" message) dispatched in order on the calling thread.
+    // Incoming road, on the receiving thread: one framed message; and a text of framed messages (an
+    // envelope's content, a feed "IS;" message). Each message is applied later on the main queue, in
+    // the order of the calls.
     void NewMessage(std::string_view frameText);
     void ProcessMessage(std::string_view text);
 
@@ -96,8 +126,10 @@ public:
     void startPingTimer();
     void stopPingTimer();
     bool isPingTimerRunning() const;
-    // Classifies the time since `since` (platform clock) and posts the server time on the main queue.
-    void calculateNetworkSpeed(platform::Clock::time_point since);
+    // Classifies the time from `since` to `until` (platform clock; now when not given) and posts the
+    // server time on the main queue.
+    void calculateNetworkSpeed(platform::Clock::time_point since,
+                               std::optional<platform::Clock::time_point> until = std::nullopt);
     // The application's variant after a loss: measured from the last server date on the wall clock.
     void calculateNetworkSpeedFromServerDate();
     static std::int32_t networkSpeedClass(double elapsedSeconds);
@@ -105,7 +137,7 @@ public:
     // The banner centre's delegate: the app-update banner's button.
     void userNotificationCenterDidActivateNotification(const std::map<std::string, std::string>& userInfo);
 
-    // Session values (any thread).
+    // Session values (main queue).
     std::int32_t Requestid() const;
     void setRequestid(std::int32_t value);
     std::string Referenceid() const;
@@ -113,18 +145,42 @@ public:
     std::optional<platform::Date> serverDate() const;
     std::optional<std::string> ServerTime() const;
     std::int32_t networkspeedStatus() const { return networkspeedStatus_.load(); }
-    bool isSnapshotLoaded() const { return snapshotLoaded_.load(); }
-    bool isLoginCompleted() const { return loginCompleted_.load(); }
+    bool isSnapshotLoaded() const { return snapshotLoaded_; }
+    bool isLoginCompleted() const { return loginCompleted_; }
+
+    // Where the login stands (main queue).
+    LoginPhase loginPhase() const;
 
     // Main queue only.
-    SessionModel& session() { return session_; }
-    // The request number as it stood when the execution report now being handled arrived.
-    std::int32_t reportRequestid() const { return reportRequestid_; }
-    const SessionModel& session() const { return session_; }
-    std::vector<std::string>& JournalDataCollection() { return journal_; }
+    SessionModel& session() {
+        TC_ASSERT_MAIN_QUEUE();
+        return session_;
+    }
+    const SessionModel& session() const {
+        TC_ASSERT_MAIN_QUEUE();
+        return session_;
+    }
+    // The queries over the live collections.
+    const SessionQueries& queries() const;
+    // The grids' sorts of the stored lists: descriptors in turn, stable, nothing for none.
+    void sortOpenOrderCollection(const std::vector<OrderSortDescriptor>& descriptors);
+    void sortPendingOrderCollection(const std::vector<OrderSortDescriptor>& descriptors);
+    void sortCancelledOrderCollection(const std::vector<OrderSortDescriptor>& descriptors);
+    void sortSettledOrderCollection(const std::vector<OrderSortDescriptor>& descriptors);
+    // Whether the executed-positions query lists the search rows instead of the live positions.
+    void setExecutedPositionState(bool searching);
+    void clearExecutedOrderSearchCollection();
+    // The typed events of this session (a sink that drops them when none was given).
+    SessionEventSink& events() { return *services_.events; }
+    // Marks tables as changed; the event for everything marked goes out once per main-queue pass.
+    void tablesChanged(interfaces::TableSet tables);
+    std::vector<std::string>& JournalDataCollection() {
+        TC_ASSERT_MAIN_QUEUE();
+        return journal_;
+    }
     void appendJournal(std::string line);
-    std::vector<std::string> selectedSymbols() const { return watchList_.selectedSymbols(); }
-    WatchList& watchList() { return watchList_; }
+    std::vector<std::string> selectedSymbols() const { return watchList_->selectedSymbols(); }
+    WatchList& watchList() { return *watchList_; }
     SessionRequests& sessionRequests() { return requests_; }
     // The subscription set: watch list, open positions and pending orders, without repeats.
     std::vector<std::string> getAllItems();
@@ -133,8 +189,14 @@ public:
 
     // What the data service filled beside the model (main queue only) and the chart replies kept for
     // this login (any thread; the store has its own lock).
-    DataServiceCollections& dataServiceCollections() { return dataServiceCollections_; }
-    const DataServiceCollections& dataServiceCollections() const { return dataServiceCollections_; }
+    DataServiceCollections& dataServiceCollections() {
+        TC_ASSERT_MAIN_QUEUE();
+        return dataServiceCollections_;
+    }
+    const DataServiceCollections& dataServiceCollections() const {
+        TC_ASSERT_MAIN_QUEUE();
+        return dataServiceCollections_;
+    }
     charts::ChartDataStore& chartDataCollection() { return chartDataCollection_; }
     // The order side: order rules, order requests and the live order lists, attached by the layer that
     // implements them (main queue, before the stream starts; owned from then on). Null until attached.
@@ -148,16 +210,24 @@ public:
     SessionReachability& reachability() { return *reachability_; }
 
     // The buy and sell depth ladders per instrument the feed delivered.
-    MarketDepthStore& marketDepth() { return marketDepth_; }
-    const MarketDepthStore& marketDepth() const { return marketDepth_; }
+    MarketDepthStore& marketDepth() {
+        TC_ASSERT_MAIN_QUEUE();
+        return marketDepth_;
+    }
+    const MarketDepthStore& marketDepth() const {
+        TC_ASSERT_MAIN_QUEUE();
+        return marketDepth_;
+    }
 
+    // The guard of everything this object posts or leaves behind, for its parts to bind with.
+    const platform::CallbackGuard::Scope& lifetime() const { return guard_.scope(); }
     // Runs `work` on the main queue unless this object is gone by then (any thread).
     void postMain(std::function<void()> work);
     // The same after `delay` on the platform clock.
     void postMainAfter(platform::Clock::duration delay, std::function<void()> work);
 
     ConnectionBase& conn() { return *conn_; }
-    ApplicationInterface& application() { return application_; }
+    interfaces::ApplicationInterface& application() { return application_; }
     LoginInputdata& logindata() const { return logindata_; }
     const BusinessServices& services() const { return services_; }
 
@@ -168,6 +238,7 @@ public:
     void connectionDidLoseStream(const std::optional<SocketError>& error) override;
     void connectionKeepAliveDue() override;
     bool connectionSubscriptionsAllowed() const override;
+    void connectionRequestFailed(const RequestMessage& request, const std::string& reason) override;
 
     // RequestContext and WatchListContext.
     MessageSender& sender() override { return *this; }
@@ -176,48 +247,60 @@ public:
     std::int32_t requestId() const override { return Requestid(); }
     std::int32_t userId() const override;
     std::uint64_t productId() const override;
+    void requestAbandoned(const PendingRequest& request, const std::string& reason) override;
     const SessionModel& model() const override { return session_; }
     SessionModel& model() override { return session_; }
 
 private:
-    // `work` that does nothing once this object is gone.
-    std::function<void()> whileAlive(std::function<void()> work) const;
+    // Receiving thread.
     void dispatch(std::string_view frameText, int depth);
     void processText(std::string_view text, int depth);
-    CommonTags readCommonTags(const std::vector<std::string>& fields, std::int64_t type);
-    void ProcessNewMessage(const std::vector<std::string>& fields, std::int64_t type,
-                           const std::shared_ptr<MessageBase>& mb, const CommonTags& tags, int depth);
-    void handleLoginSnapshot(const CommonTags& tags);
+    static CommonTags readCommonTags(const std::vector<std::string>& fields, std::int64_t type);
+    // What only the receiving thread does with a message; false when nothing is left for the main queue.
+    bool readOnReceivingThread(InboundMessage& message, int depth);
+    // Main queue.
+    static interfaces::TableSet tablesOf(std::int64_t type);
+    void apply(InboundMessage& message);
+    void applySessionValues(const CommonTags& tags, std::int64_t type);
+    void ProcessNewMessage(InboundMessage& message);
+    void handleLoginSnapshot(InboundMessage& message);
     void handleLoginCompleted();
     void completeLoginOnMain();
-    void handleLoginRefused(const CommonTags& tags);
-    void handlePingReply(const std::vector<std::string>& fields);
+    void handleLoginRefused(const std::shared_ptr<LoginInfoMessage>& loginInfo);
+    void handlePingReply(const std::vector<std::string>& fields, platform::Clock::time_point arrivedAt);
     void handleExecutionReport(std::int64_t type, const std::vector<std::string>& fields,
                                const CommonTags& tags);
     void handleOrderRejected(const std::vector<std::string>& fields, const CommonTags& tags,
                              std::int32_t requestId);
     void endLogin(const std::string& reason);
+    void setLoginPhase(LoginPhase phase);
+    void announceNetworkSpeed();
+    void flushTablesChanged();
     void subscribeAllItems(bool subscribe);
 
-    ApplicationInterface& application_;
+    interfaces::ApplicationInterface& application_;
     LoginInputdata& logindata_;
     BusinessServices services_;
-    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+    // What this object posted or left behind stops once it is going (disconnected first thing in the
+    // destructor).
+    platform::CallbackGuard guard_;
 
-    mutable std::mutex valuesLock_;
+    // The session values: main queue only.
     std::int32_t Requestid_ = 0;
     std::string Referenceid_;
-    std::string serverTime_;
     std::optional<platform::Clock::time_point> pingTime_;
     std::optional<platform::Date> serverDate_;
     std::atomic<std::int32_t> networkspeedStatus_{0};
-    std::atomic<bool> snapshotLoaded_{false};
-    std::atomic<bool> loginCompleted_{false};
-    std::atomic<bool> endingLogin_{false};
+    bool snapshotLoaded_ = false;
+    bool loginCompleted_ = false;
+    std::atomic<bool> keepAlivePosted_{false};
 
     // Main queue only.
     SessionModel session_;
-    std::int32_t reportRequestid_ = 0;
+    std::optional<SessionQueries> queries_;
+    LoginPhase loginPhase_ = LoginPhase::SignedOut;
+    interfaces::TableSet changedTables_;
+    bool tablesFlushQueued_ = false;
     std::vector<std::string> journal_;
     MarketDepthStore marketDepth_;
     DataServiceCollections dataServiceCollections_;
@@ -225,17 +308,11 @@ private:
     std::unique_ptr<SessionReachability> reachability_;
     std::unique_ptr<OrderSide> orderSide_;
     SessionRequests requests_{*this};
-    WatchList watchList_;
-    // The product id and user id read by requests on any thread, copied at the hand-over.
-    std::atomic<std::uint64_t> productId_{0};
-    std::atomic<std::int32_t> userId_{0};
+    std::optional<WatchList> watchList_;
     std::unique_ptr<platform::RepeatingTimer> pingTimer_;
     mutable std::mutex timerLock_; // isPingTimerRunning from other threads
 
     std::shared_ptr<ConnectionBase> conn_; // last: stopped first
 };
-
-// Puts the minimal stand-ins (business_services.cpp) where the caller gave no implementation.
-void fillMissingServices(BusinessBase& business, BusinessServices& services);
 
 } // namespace tc

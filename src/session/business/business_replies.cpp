@@ -158,7 +158,7 @@ void BusinessBase::UpdateUserInfo(const std::vector<std::string>& fields) {
     if (success) {
         if (newPassword)
             logindata_.setPassword(*newPassword);
-        postMain([this] { services_.notifications->passwordChangeNotification(); });
+        services_.notifications->passwordChangeNotification();
     }
 }
 
@@ -173,13 +173,10 @@ void BusinessBase::DemoUserCreationResponse(const std::vector<std::string>& fiel
         else if (f.tag == tag::kPassword)
             password = std::string(f.value);
     }
-    if (user && password) {
-        postMain([this, user = *user, password = *password] {
-            services_.notifications->demoUserCreationNotification(user, password);
-        });
-    } else {
-        postMain([this] { services_.notifications->demoUserCreationFailureNotification(); });
-    }
+    if (user && password)
+        services_.notifications->demoUserCreationNotification(*user, *password);
+    else
+        services_.notifications->demoUserCreationFailureNotification();
 }
 
 // ---- ping ----
@@ -218,34 +215,43 @@ std::int32_t BusinessBase::networkSpeedClass(double elapsed) {
     return 3;
 }
 
-void BusinessBase::handlePingReply(const std::vector<std::string>& fields) {
+void BusinessBase::handlePingReply(const std::vector<std::string>& fields,
+                                   platform::Clock::time_point arrivedAt) {
     for (const std::string& piece : fields) {
         const wire::Field f = wire::parseField(piece);
         if (!f.hasValue || f.tag != tag::kTime)
             continue;
-        if (std::optional<platform::Date> date = wire::parseDate(f.value)) {
-            std::lock_guard lock(valuesLock_);
+        if (std::optional<platform::Date> date = wire::parseDate(f.value))
             serverDate_ = *date;
-        }
     }
     const std::optional<platform::Clock::time_point> sent = pingTime();
+    // Measured to the reply's arrival, not to the moment the main queue got to it.
     if (sent)
-        calculateNetworkSpeed(*sent);
+        calculateNetworkSpeed(*sent, arrivedAt);
     else
         platform::Log::debug("ping reply without a ping sent");
 }
 
-void BusinessBase::calculateNetworkSpeed(platform::Clock::time_point since) {
-    const double elapsed = std::chrono::duration<double>(platform::Clock::currentTime() - since).count();
+void BusinessBase::calculateNetworkSpeed(platform::Clock::time_point since,
+                                         std::optional<platform::Clock::time_point> until) {
+    const double elapsed =
+        std::chrono::duration<double>(until.value_or(platform::Clock::currentTime()) - since).count();
     networkspeedStatus_.store(networkSpeedClass(elapsed));
-    postMain([this, text = ServerTime()] { services_.notifications->postnetworkspeedNotification(text); });
+    announceNetworkSpeed();
 }
 
 void BusinessBase::calculateNetworkSpeedFromServerDate() {
     const std::optional<platform::Date> date = serverDate();
     const double elapsed = date ? platform::Date::now().secondsSince1970 - date->secondsSince1970 : -1.0;
     networkspeedStatus_.store(networkSpeedClass(elapsed));
-    postMain([this, text = ServerTime()] { services_.notifications->postnetworkspeedNotification(text); });
+    announceNetworkSpeed();
+}
+
+void BusinessBase::announceNetworkSpeed() {
+    postMain([this, text = ServerTime(), speed = networkspeedStatus_.load()] {
+        services_.notifications->postnetworkspeedNotification(text);
+        events().networkSpeedChanged(speed, text.value_or(""));
+    });
 }
 
 void BusinessBase::userNotificationCenterDidActivateNotification(

@@ -1,13 +1,14 @@
 #pragma once
-// What the session object needs from the rest of the program, one interface per neighbour. Each is
-// implemented for real by the part of the program that owns the behaviour; until then the session
-// object runs with the minimal stand-ins of business_services.cpp (documented there), which do just
-// enough for a headless login.
+// What the session object needs from the rest of the program, one interface per neighbour. The
+// composition root (client/session_wiring.h) makes the real ones and hands them over when the
+// business object is built; tests hand over their own in their place.
 //
 // Threads: unless a method says otherwise it is called on the main queue.
 #include "connection/message_base.h"
+#include "interfaces/tables.h"
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -21,7 +22,37 @@ namespace platform {
 class UserDefaults;
 }
 struct SessionModel;
+struct PendingRequest;
 class HistoryRowSink;
+class Order;
+
+// Where the login of a session stands (the client's login states, in the same order).
+enum class LoginPhase { SignedOut, Connecting, Loading, SignedIn, Lost };
+
+// The typed events of a session, for the program's seam: what changed, told once it has changed.
+// Main queue. Each method does nothing unless overridden.
+class SessionEventSink {
+public:
+    virtual ~SessionEventSink() = default;
+    virtual void loginPhaseChanged(LoginPhase) {}
+    // At most once per main-queue pass, with every table the messages of the pass touched.
+    virtual void tablesChanged(interfaces::TableSet) {}
+    // The instruments whose quote, and whose depth ladder, one drain of the feed changed.
+    virtual void feedApplied(const std::vector<std::string>& /*quoteCodes*/,
+                             const std::vector<std::string>& /*depthCodes*/) {}
+    // A data-service or chart request that will get no usable reply.
+    virtual void requestFailed(const PendingRequest&, const std::string& /*reason*/) {}
+    // A chart reply kept under `key`, answering the request of that sequence (0: none recorded).
+    virtual void chartArrived(std::uint64_t /*sequence*/, const std::string& /*key*/) {}
+    virtual void networkSpeedChanged(std::int32_t /*speedClass*/, const std::string& /*serverTime*/) {}
+    virtual void journalAppended(const std::string& /*line*/) {}
+    // The server stored a limit or stop order the user placed.
+    virtual void orderStored(const std::shared_ptr<Order>& /*order*/) {}
+    // The server rejected an order: its rejection code, the text shown, and the order number the
+    // rejection names (tag 125; empty when absent).
+    virtual void orderRejected(std::int32_t /*code*/, const std::string& /*text*/,
+                               const std::string& /*orderNumber*/) {}
+};
 
 // Named notifications, banners and the login journal lines of the session (SessionEvents and
 // JournalData by default).
@@ -91,6 +122,9 @@ public:
     // A rejected bracket order without tag 573: clears the take-profit (order type 2) or stop-loss
     // (order type 3) of the positions it referred to.
     virtual void clearBracketOfRejectedOrder(const std::string& pendingOrderId) = 0;
+    // The positions that were closed or arrived closed, for the executed-positions query; null when
+    // these handlers keep none.
+    virtual const std::vector<std::shared_ptr<Order>>* openPositionHistory() const { return nullptr; }
 };
 
 // The order side of the session: the order rules, requests and live order lists live in a layer above
@@ -130,15 +164,17 @@ public:
     virtual void createApprovalAction(std::int64_t actionCode, const std::vector<std::string>& fields) = 0;
 };
 
-// Data-service and chart replies. Called on the thread that received them (the request thread, or
-// "NewQueue" for replies that come in an envelope); whatever they change that windows read must be
-// moved to the main queue by the implementation.
+// Data-service and chart replies.
 class DataServiceHandlers {
 public:
     virtual ~DataServiceHandlers() = default;
-    // Tag 159, the tag-1050 field as received ("1050=..." or empty), tag 151.
-    virtual void processDSResponse(const std::optional<std::string>& data, const std::string& compressedField,
-                                   const std::optional<std::string>& requestName) = 0;
+    // On the thread that received the reply: reads it (tag 159, the tag-1050 field as received
+    // ("1050=..." or empty), tag 151) into a value that shares nothing and returns the step that
+    // applies it, which the session runs on the main queue in the reply's turn.
+    virtual std::function<void()> processDSResponse(const std::optional<std::string>& data,
+                                                    const std::string& compressedField,
+                                                    const std::optional<std::string>& requestName) = 0;
+    // Main queue.
     virtual void fillChartData(const std::optional<std::string>& data, std::uint64_t requestId) = 0;
 };
 
@@ -168,6 +204,8 @@ public:
 };
 
 struct BusinessServices {
+    // Typed events for the program; nobody listens when null.
+    std::shared_ptr<SessionEventSink> events;
     std::shared_ptr<SessionNotifications> notifications;
     std::shared_ptr<LoginRequests> requests;
     // Where execution reports go; the attached order side unless given.

@@ -61,31 +61,37 @@ std::string amount(double value) {
     return Formatter::formatDecimal(value, 2);
 }
 
-InAppNotification banner(std::string title, std::string subtitle, std::string informativeText, double delay) {
-    InAppNotification n;
+interfaces::InAppNotification banner(std::string title, std::string subtitle, std::string informativeText,
+                                     double delay) {
+    interfaces::InAppNotification n;
     n.title = std::move(title);
     n.subtitle = std::move(subtitle);
     n.informativeText = std::move(informativeText);
     n.hasActionButton = false;
     n.feature.dismissDelayTime = delay;
-    n.soundName = std::string(kInAppNotificationDefaultSound);
+    n.soundName = std::string(interfaces::kInAppNotificationDefaultSound);
     return n;
 }
 
 } // namespace
 
 struct SessionEvents::Context : std::enable_shared_from_this<SessionEvents::Context> {
-    Context(ApplicationInterface& a, platform::NotificationObject s, platform::NotificationCenter& c)
-        : app(a), sender(std::move(s)), center(c) {}
+    Context(interfaces::ApplicationInterface& a, platform::NotificationObject s,
+            platform::NotificationCenter& c, platform::CallbackGuard::Scope o,
+            platform::CallbackGuard::Scope b)
+        : app(a), sender(std::move(s)), center(c), owner(std::move(o)), banners(std::move(b)) {}
 
-    ApplicationInterface& app;
+    interfaces::ApplicationInterface& app;
     platform::NotificationObject sender;
     platform::NotificationCenter& center;
+    platform::CallbackGuard::Scope owner;
+    // The events object's own: a banner it delivered answers clicks while it lives.
+    platform::CallbackGuard::Scope banners;
 
     std::string t(std::string_view key) const { return text(app.selectedLanguage(), key); }
     // The session becomes the banner centre's delegate, then the banner goes out.
-    void deliver(const InAppNotification& notification) const;
-    void activate(const InAppNotification& notification) const;
+    void deliver(const interfaces::InAppNotification& notification) const;
+    void activate(const interfaces::InAppNotification& notification) const;
     // The common banner (message, title), then the system notification (title, message).
     void commonBannerAndSystemNotification(const std::string& message, const std::string& title) const {
         app.ShowCommonUserNotificationwithMessage(message, title);
@@ -93,15 +99,15 @@ struct SessionEvents::Context : std::enable_shared_from_this<SessionEvents::Cont
     }
 };
 
-void SessionEvents::Context::deliver(const InAppNotification& notification) const {
-    app.setBannerDelegate([weak = weak_from_this()](const InAppNotification& clicked) {
-        if (auto self = weak.lock())
+void SessionEvents::Context::deliver(const interfaces::InAppNotification& notification) const {
+    app.setBannerDelegate(
+        owner.bind(banners.bind([self = shared_from_this()](const interfaces::InAppNotification& clicked) {
             self->activate(clicked);
-    });
+        })));
     app.deliverNotification(notification);
 }
 
-void SessionEvents::Context::activate(const InAppNotification& notification) const {
+void SessionEvents::Context::activate(const interfaces::InAppNotification& notification) const {
     const auto it = notification.userInfo.find(kAppDownloadURLKey);
     if (it == notification.userInfo.end() || it->second.empty())
         return;
@@ -114,12 +120,18 @@ void SessionEvents::Context::activate(const InAppNotification& notification) con
     app.terminate();
 }
 
-SessionEvents::SessionEvents(ApplicationInterface& app, platform::NotificationObject sender,
+SessionEvents::SessionEvents(interfaces::ApplicationInterface& app, platform::NotificationObject sender,
                              platform::NotificationCenter& center)
-    : context_(std::make_shared<const Context>(app, std::move(sender), center)) {}
+    : SessionEvents(app, std::move(sender), {}, center) {}
+
+SessionEvents::SessionEvents(interfaces::ApplicationInterface& app, platform::NotificationObject sender,
+                             platform::CallbackGuard::Scope owner, platform::NotificationCenter& center)
+    : context_(std::make_shared<const Context>(app, std::move(sender), center, std::move(owner),
+                                               bannerGuard_.scope())) {}
 
 void SessionEvents::onMain(std::function<void(const Context&)> work) const {
-    platform::MainQueue::async([context = context_, work = std::move(work)] { work(*context); });
+    platform::MainQueue::async(
+        context_->owner.bind([context = context_, work = std::move(work)] { work(*context); }));
 }
 
 void SessionEvents::post(std::string name, bool withSender) const {
@@ -336,12 +348,12 @@ void SessionEvents::MarginCallNotification(std::int32_t accountNumber) {
 
 void SessionEvents::appUpdateNotification(std::string message) {
     onMain([message = bounded(std::move(message))](const Context& c) {
-        InAppNotification n =
+        interfaces::InAppNotification n =
             banner("App Updates Available", fillPositional(c.t("20252"), {"\n"}), message, kStaysUntilActed);
         n.hasActionButton = true;
         n.actionButtonTitle = "Download";
         n.feature.lineBreakMode = 0;
-        n.soundName = std::string(kInAppNotificationDefaultSound2);
+        n.soundName = std::string(interfaces::kInAppNotificationDefaultSound2);
         n.userInfo.emplace(kAppDownloadURLKey, message);
         c.deliver(n);
     });
@@ -400,7 +412,7 @@ std::optional<std::string> SessionEvents::orderexecutedNotification(const std::s
 
 // ---- banner centre delegate
 
-void SessionEvents::didActivateNotification(const InAppNotification& notification) {
+void SessionEvents::didActivateNotification(const interfaces::InAppNotification& notification) {
     context_->activate(notification);
 }
 

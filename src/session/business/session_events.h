@@ -4,8 +4,9 @@
 // called from any thread; the posts and the banners happen later on the main queue, in call order.
 // Texts from the server are shown as they stand: they are never read as a format, and addresses
 // from the server are opened only when they are http or https.
+#include "interfaces/application_interface.h"
+#include "platform/handler.h"
 #include "platform/notification_center.h"
-#include "session/application_interface.h"
 #include "session/records/funding_records.h"
 #include "session/text/journal_data.h"
 
@@ -38,7 +39,12 @@ public:
     static constexpr char kApprovalLineSeparator = '\x03';
 
     // `sender` is the object of the notifications that carry the business object.
-    SessionEvents(ApplicationInterface& app, platform::NotificationObject sender,
+    SessionEvents(interfaces::ApplicationInterface& app, platform::NotificationObject sender,
+                  platform::NotificationCenter& center = platform::NotificationCenter::defaultCenter());
+    // The same for a part of an owner: once the owner's guard is disconnected, nothing queued here is
+    // posted or shown any more, and a banner it delivered no longer answers a click.
+    SessionEvents(interfaces::ApplicationInterface& app, platform::NotificationObject sender,
+                  platform::CallbackGuard::Scope owner,
                   platform::NotificationCenter& center = platform::NotificationCenter::defaultCenter());
 
     // Plain notifications.
@@ -99,10 +105,10 @@ public:
                                                          const JournalContext& context);
 
     // The banner centre's delegate.
-    bool shouldPresentNotification(const InAppNotification&) const { return true; }
+    bool shouldPresentNotification(const interfaces::InAppNotification&) const { return true; }
     // A banner carrying a download address opens it and quits, only for an http or https address.
-    void didActivateNotification(const InAppNotification& notification);
-    void didDeliverNotification(const InAppNotification&) {}
+    void didActivateNotification(const interfaces::InAppNotification& notification);
+    void didDeliverNotification(const interfaces::InAppNotification&) {}
 
     // An absolute http or https address with a host, no blanks or control characters, within the cap.
     static bool isOpenableURL(std::string_view url);
@@ -112,6 +118,7 @@ private:
     void onMain(std::function<void(const Context&)> work) const;
     void post(std::string name, bool withSender) const;
 
+    platform::CallbackGuard bannerGuard_;
     std::shared_ptr<const Context> context_;
 };
 

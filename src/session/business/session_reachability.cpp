@@ -8,17 +8,15 @@
 namespace tc {
 
 SessionReachability::SessionReachability(BusinessBase& business, platform::NotificationCenter& center)
-    : business_(business), center_(center) {
-    observer_ = center_.addObserver(
+    : business_(business) {
+    observer_ = center.observe(
         std::string(kkReachabilityChangedNotification), [this](const platform::Notification& n) {
             if (const auto* watcher = n.objectAs<std::shared_ptr<Reachability>>(); watcher && *watcher)
                 reachabilityChanged((*watcher)->isReachable());
         });
 }
 
-SessionReachability::~SessionReachability() {
-    center_.removeObserver(observer_);
-}
+SessionReachability::~SessionReachability() = default;
 
 void SessionReachability::reachabilityChanged(bool reachable) {
     const bool returned = reachable && reachable_ == false;

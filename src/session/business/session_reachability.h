@@ -32,8 +32,7 @@ public:
 
 private:
     BusinessBase& business_;
-    platform::NotificationCenter& center_;
-    platform::ObserverId observer_;
+    std::unique_ptr<platform::Handler> observer_;
     std::optional<bool> reachable_; // unknown until the watcher's first report
     int resubscriptions_ = 0;
 };

@@ -53,12 +53,14 @@ std::optional<std::int32_t> readInt32(const std::string* text) {
 
 // ---- PendingRequests
 
-std::uint64_t PendingRequests::add(PendingRequest request) {
+std::uint64_t PendingRequests::add(PendingRequest request, std::optional<PendingRequest>* dropped) {
     std::lock_guard lock(mutex_);
     if (entries_.size() >= kMaxPending) {
         const PendingRequest& oldest = entries_.front();
         platform::Log::warning("pending request {} ({}) dropped unanswered", oldest.requestId,
                                oldest.procedure);
+        if (dropped)
+            *dropped = std::move(entries_.front());
         entries_.pop_front();
     }
     request.sequence = nextSequence_++;
@@ -66,9 +68,15 @@ std::uint64_t PendingRequests::add(PendingRequest request) {
     return entries_.back().sequence;
 }
 
-void PendingRequests::withdraw(std::uint64_t sequence) {
+std::optional<PendingRequest> PendingRequests::withdraw(std::uint64_t sequence) {
     std::lock_guard lock(mutex_);
-    std::erase_if(entries_, [sequence](const PendingRequest& p) { return p.sequence == sequence; });
+    const auto it = std::find_if(entries_.begin(), entries_.end(),
+                                 [sequence](const PendingRequest& p) { return p.sequence == sequence; });
+    if (it == entries_.end())
+        return std::nullopt;
+    PendingRequest found = std::move(*it);
+    entries_.erase(it);
+    return found;
 }
 
 std::deque<PendingRequest>::const_iterator PendingRequests::match(std::int64_t messageType,
@@ -124,16 +132,30 @@ std::int32_t SessionRequests::nextRequestId() const {
     return followingRequestId(context_.requestId());
 }
 
-bool SessionRequests::send(MessageBase& message, std::optional<PendingRequest> pending) {
+bool SessionRequests::send(MessageBase& message) {
     setMessageProperties(message);
     SendWatch watch(context_.sender());
     message.setSender(&watch);
-    const std::uint64_t sequence = pending ? pending_.add(std::move(*pending)) : 0;
     message.BuildMessage();
     message.setSender(nullptr);
-    if (!watch.sent && sequence != 0)
-        pending_.withdraw(sequence);
     return watch.sent;
+}
+
+SentRequest SessionRequests::send(MessageBase& message, PendingRequest pending) {
+    setMessageProperties(message);
+    std::optional<PendingRequest> dropped;
+    const std::uint64_t sequence = pending_.add(std::move(pending), &dropped);
+    if (dropped)
+        context_.requestAbandoned(*dropped, "no reply came before too many later requests");
+    SendWatch watch(context_.sender(), sequence);
+    message.setSender(&watch);
+    message.BuildMessage();
+    message.setSender(nullptr);
+    if (!watch.sent) {
+        pending_.withdraw(sequence);
+        return {};
+    }
+    return {sequence};
 }
 
 MessageBase SessionRequests::dataServiceMessage(int dsrequestType, std::string_view procedure) const {
@@ -148,7 +170,7 @@ MessageBase SessionRequests::dataServiceMessage(int dsrequestType, std::string_v
     return m;
 }
 
-bool SessionRequests::sendDataService(MessageBase& message, std::string subject) {
+SentRequest SessionRequests::sendDataService(MessageBase& message, std::string subject) {
     PendingRequest pending;
     pending.requestId = readInt32(message.value(tag::kRequestId)).value_or(0);
     pending.messageType = msg::kDataService;
@@ -161,37 +183,37 @@ bool SessionRequests::sendDataService(MessageBase& message, std::string subject)
 
 // ---- Data-service requests
 
-bool SessionRequests::requestOpenPosition() {
+SentRequest SessionRequests::requestOpenPosition() {
     MessageBase m = dataServiceMessage(kDsPlain, "getopenpositions");
     return sendDataService(m);
 }
 
-bool SessionRequests::requestPendingOrders() {
+SentRequest SessionRequests::requestPendingOrders() {
     MessageBase m = dataServiceMessage(kDsPlain, "getpendingorders");
     return sendDataService(m);
 }
 
-bool SessionRequests::requestSettledOrders() {
+SentRequest SessionRequests::requestSettledOrders() {
     MessageBase m = dataServiceMessage(kDsPlain, "getsettledpositions");
     return sendDataService(m);
 }
 
-bool SessionRequests::requestCancelledOrders() {
+SentRequest SessionRequests::requestCancelledOrders() {
     MessageBase m = dataServiceMessage(kDsPlain, "getcancelledorders");
     return sendDataService(m);
 }
 
-bool SessionRequests::requestEquityPriceinfo(std::int32_t accountId) {
+SentRequest SessionRequests::requestEquityPriceinfo(std::int32_t accountId) {
     MessageBase m = dataServiceMessage(kDsEquityHit, "getequityhitpriceinfo");
     m.setValue(tag::kPayloadForm, "0");
     m.setValue(tag::kAccount, platform::decimalText(accountId));
     return sendDataService(m);
 }
 
-bool SessionRequests::requestFinancialTransactions(const SearchInfo& search) {
+SentRequest SessionRequests::requestFinancialTransactions(const SearchInfo& search) {
     if (!search.FromDate || !search.ToDate) {
         platform::Log::warning("financial transactions not requested: the search has no period");
-        return false;
+        return {};
     }
     MessageBase m = dataServiceMessage(kDsFinancialTransactions, "getfinancialtransactions");
     m.setValue(tag::kAccount, search.AccountNumber);
@@ -201,7 +223,7 @@ bool SessionRequests::requestFinancialTransactions(const SearchInfo& search) {
     return sendDataService(m);
 }
 
-bool SessionRequests::requestAccountStatement(const StatementSelection& selection) {
+SentRequest SessionRequests::requestAccountStatement(const StatementSelection& selection) {
     MessageBase m = dataServiceMessage(kDsAccountStatement, "getdsaccountstatement");
     m.setValue(tag::kAccount, selection.AccountId);
     m.setValue(tag::kFromDate, wire::dateText(selection.FromDate));
@@ -209,17 +231,17 @@ bool SessionRequests::requestAccountStatement(const StatementSelection& selectio
     return sendDataService(m);
 }
 
-bool SessionRequests::requestBankDetails(const AccountDetails& account) {
+SentRequest SessionRequests::requestBankDetails(const AccountDetails& account) {
     MessageBase m = dataServiceMessage(kDsBankDetails, "getbankaccounts");
     m.setValue(tag::kAccount, platform::decimalText(account.AccountId));
     m.setValue(tag::kQualifier, "1");
     return sendDataService(m);
 }
 
-bool SessionRequests::requestExecutedPosition(const SearchInfo& search) {
+SentRequest SessionRequests::requestExecutedPosition(const SearchInfo& search) {
     if (!search.FromDate || !search.ToDate) {
         platform::Log::warning("executed positions not requested: the search has no period");
-        return false;
+        return {};
     }
     MessageBase m = dataServiceMessage(kDsExecutedPositions, "getexecutedpositions");
     m.setValue(tag::kFromDate, wire::dateText(*search.FromDate));
@@ -227,25 +249,25 @@ bool SessionRequests::requestExecutedPosition(const SearchInfo& search) {
     return sendDataService(m);
 }
 
-bool SessionRequests::requestAdvancedInstrumentInfo() {
+SentRequest SessionRequests::requestAdvancedInstrumentInfo() {
     MessageBase m = dataServiceMessage(kDsInstruments, "getinstruments");
     m.setValue(tag::kPayloadForm, "3");
     return sendDataService(m);
 }
 
-bool SessionRequests::requestSessionSchedule(std::uint64_t marketId) {
+SentRequest SessionRequests::requestSessionSchedule(std::uint64_t marketId) {
     MessageBase m = dataServiceMessage(kDsSessionSchedule, "getsessionschedule");
     m.setValue(tag::kMarketId, platform::decimalText(marketId));
     return sendDataService(m);
 }
 
-bool SessionRequests::requestUserMapWithMyAccount(std::int32_t accountId) {
+SentRequest SessionRequests::requestUserMapWithMyAccount(std::int32_t accountId) {
     MessageBase m = dataServiceMessage(kDsUserMap, "getusermapwithmyaccount");
     m.setValue(tag::kAccount, platform::decimalText(accountId));
     return sendDataService(m);
 }
 
-bool SessionRequests::requestEditUserAccountAccessByClient(const UserAccountMaps& access) {
+SentRequest SessionRequests::requestEditUserAccountAccessByClient(const UserAccountMaps& access) {
     MessageBase m = dataServiceMessage(kDsEditUserAccess, "addedituac");
     m.setValue(tag::kQualifier, "edituabycl");
     std::string record = platform::decimalText(access.userId);
@@ -259,7 +281,7 @@ bool SessionRequests::requestEditUserAccountAccessByClient(const UserAccountMaps
     return sendDataService(m);
 }
 
-bool SessionRequests::requestCancelledOrderHistoryForAccount(const StatementSelection& selection) {
+SentRequest SessionRequests::requestCancelledOrderHistoryForAccount(const StatementSelection& selection) {
     MessageBase m = dataServiceMessage(kDsCancelledOrderHistory, "getcancelledorders");
     m.setValue(tag::kAccount, selection.AccountId);
     m.setValue(tag::kFromDate, wire::dateText(selection.FromDate));
@@ -267,17 +289,17 @@ bool SessionRequests::requestCancelledOrderHistoryForAccount(const StatementSele
     return sendDataService(m);
 }
 
-bool SessionRequests::requestApprovalRequest() {
+SentRequest SessionRequests::requestApprovalRequest() {
     MessageBase m = dataServiceMessage(kDsPlain, "getapprovalrequest");
     return sendDataService(m);
 }
 
-bool SessionRequests::requestFinancialApprovals() {
+SentRequest SessionRequests::requestFinancialApprovals() {
     MessageBase m = dataServiceMessage(kDsPlain, "getfinancialapprovals");
     return sendDataService(m);
 }
 
-bool SessionRequests::requestGetAllPayGateSettings() {
+SentRequest SessionRequests::requestGetAllPayGateSettings() {
     MessageBase m = dataServiceMessage(kDsPayGateSettings, "paygategetsettings");
     return sendDataService(m);
 }
@@ -294,7 +316,7 @@ bool SessionRequests::requestResourceSearchForTypes(std::span<const std::string>
     return all;
 }
 
-bool SessionRequests::requestFileResourceDownload(const FileResource& resource) {
+SentRequest SessionRequests::requestFileResourceDownload(const FileResource& resource) {
     MessageBase m = dataServiceMessage(kDsResourceDownload, "resourcedownload");
     m.setValue(tag::kRecordText, resource.getString(FileResource::kDownloadMode));
     return sendDataService(m, resource.resourceName);
@@ -302,8 +324,8 @@ bool SessionRequests::requestFileResourceDownload(const FileResource& resource) 
 
 // ---- Chart, password, control
 
-bool SessionRequests::requestChartData(std::string_view instrument, std::string_view interval,
-                                       std::int32_t noOfData) {
+SentRequest SessionRequests::requestChartData(std::string_view instrument, std::string_view interval,
+                                              std::int32_t noOfData) {
     MessageBase m;
     m.startRequest(msg::kChartData);
     m.setValue(tag::kInstrument, instrument);

@@ -24,9 +24,8 @@ struct SearchInfo;
 struct SessionModel;
 struct UserAccountMaps;
 
-// What the requests read from the session. The business object implements it; every member may be
-// called from the main queue and from the thread that handles incoming messages, so the scalars must
-// be safe to read from either.
+// What the requests read from the session. The business object implements it; requests are composed
+// on the main queue, where the session values live.
 class RequestContext {
 public:
     virtual ~RequestContext() = default;
@@ -48,6 +47,8 @@ public:
     virtual const SessionModel& model() const = 0;
     // Tag 21 is this moment as local wire time.
     virtual platform::Date now() const { return platform::Date::now(); }
+    // A request recorded as pending that will get no reply (the registry was full); any thread.
+    virtual void requestAbandoned(const struct PendingRequest& /*request*/, const std::string& /*reason*/) {}
 };
 
 // The request number a request sends: the server's last one plus one, wrapping as the server's 32-bit
@@ -76,10 +77,12 @@ public:
     // Past this the oldest entry is dropped (its reply never came); the session holds a few dozen.
     static constexpr std::size_t kMaxPending = 512;
 
-    // Records a request; returns its sequence number.
-    std::uint64_t add(PendingRequest request);
-    // Removes the entry of that sequence (a request that could not be sent).
-    void withdraw(std::uint64_t sequence);
+    // Records a request; returns its sequence number. When the registry is full the oldest entry
+    // makes room and is handed to `dropped`.
+    std::uint64_t add(PendingRequest request, std::optional<PendingRequest>* dropped = nullptr);
+    // Removes and returns the entry of that sequence (a request that could not be sent, or whose
+    // transport failed); nullopt when none is pending.
+    std::optional<PendingRequest> withdraw(std::uint64_t sequence);
     // Takes the oldest entry of the request type (1023 or 1040) matching the reply: its request number
     // when given, its procedure when not empty. nullopt when nothing pending matches.
     std::optional<PendingRequest> take(std::int64_t messageType, std::optional<std::int32_t> requestId,
@@ -98,6 +101,13 @@ private:
     mutable std::mutex mutex_;
     std::deque<PendingRequest> entries_;
     std::uint64_t nextSequence_ = 1;
+};
+
+// What sending a data-service or chart request left: its sequence among the pending requests, which
+// its reply or failure names; 0 when nothing was sent.
+struct SentRequest {
+    std::uint64_t sequence = 0;
+    explicit operator bool() const noexcept { return sequence != 0; }
 };
 
 // A statement window's selection: the account number as text and the period.
@@ -121,31 +131,32 @@ public:
     // counter does), never stored.
     std::int32_t nextRequestId() const;
 
-    // Data-service requests, type 1023, to the request socket.
-    bool requestOpenPosition();
-    bool requestPendingOrders();
-    bool requestSettledOrders();
-    bool requestCancelledOrders();
-    bool requestEquityPriceinfo(std::int32_t accountId);
-    bool requestFinancialTransactions(const SearchInfo& search);
-    bool requestAccountStatement(const StatementSelection& selection);
-    bool requestBankDetails(const AccountDetails& account);
-    bool requestExecutedPosition(const SearchInfo& search);
-    bool requestAdvancedInstrumentInfo();
-    bool requestSessionSchedule(std::uint64_t marketId);
-    bool requestUserMapWithMyAccount(std::int32_t accountId);
-    bool requestEditUserAccountAccessByClient(const UserAccountMaps& access);
-    bool requestCancelledOrderHistoryForAccount(const StatementSelection& selection);
-    bool requestApprovalRequest();
-    bool requestFinancialApprovals();
-    bool requestGetAllPayGateSettings();
+    // Data-service requests, type 1023, to the request socket; each answers with its pending sequence.
+    SentRequest requestOpenPosition();
+    SentRequest requestPendingOrders();
+    SentRequest requestSettledOrders();
+    SentRequest requestCancelledOrders();
+    SentRequest requestEquityPriceinfo(std::int32_t accountId);
+    SentRequest requestFinancialTransactions(const SearchInfo& search);
+    SentRequest requestAccountStatement(const StatementSelection& selection);
+    SentRequest requestBankDetails(const AccountDetails& account);
+    SentRequest requestExecutedPosition(const SearchInfo& search);
+    SentRequest requestAdvancedInstrumentInfo();
+    SentRequest requestSessionSchedule(std::uint64_t marketId);
+    SentRequest requestUserMapWithMyAccount(std::int32_t accountId);
+    SentRequest requestEditUserAccountAccessByClient(const UserAccountMaps& access);
+    SentRequest requestCancelledOrderHistoryForAccount(const StatementSelection& selection);
+    SentRequest requestApprovalRequest();
+    SentRequest requestFinancialApprovals();
+    SentRequest requestGetAllPayGateSettings();
     // One search per type, in the given order; true when every one was sent.
     bool requestResourceSearchForTypes(std::span<const std::string> resourceTypes);
-    bool requestFileResourceDownload(const FileResource& resource);
+    SentRequest requestFileResourceDownload(const FileResource& resource);
 
     // Chart data, type 1040. Tag 20 is Requestid as it stands: the chart raises it first and keys
     // the reply by it.
-    bool requestChartData(std::string_view instrument, std::string_view interval, std::int32_t noOfData);
+    SentRequest requestChartData(std::string_view instrument, std::string_view interval,
+                                 std::int32_t noOfData);
 
     // Type 37 on the stream.
     bool changeMyPassword(std::string_view oldPassword, std::string_view newPassword);
@@ -178,8 +189,9 @@ private:
     MessageBase dataServiceMessage(int dsrequestType, std::string_view procedure) const;
     // Adds the header, builds and sends; a pending entry is recorded before the send (a fast reply
     // must find it) and withdrawn when nothing was sent.
-    bool send(MessageBase& message, std::optional<PendingRequest> pending = std::nullopt);
-    bool sendDataService(MessageBase& message, std::string subject = {});
+    bool send(MessageBase& message);
+    SentRequest send(MessageBase& message, PendingRequest pending);
+    SentRequest sendDataService(MessageBase& message, std::string subject = {});
 
     RequestContext& context_;
     PendingRequests pending_;

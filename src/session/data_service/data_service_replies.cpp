@@ -376,8 +376,9 @@ DataServiceOutcome DataServiceReplies::apply(const DataServiceReply& reply, cons
             },
             [&](const UserAccountMapList& v) {
                 for (const auto& r : v.rows) {
-                    SessionModel::file(targets.userAccountMapCollection, r.key(), r,
-                                       "userAccountMapCollection", DataServiceCollections::kMaxEntries);
+                    SessionModel::file(targets.userAccountMapCollection, r.key(),
+                                       std::make_shared<UserAccountMaps>(r), "userAccountMapCollection",
+                                       DataServiceCollections::kMaxEntries);
                 }
             },
             [&](const Resources& v) {

@@ -163,6 +163,11 @@ public:
     virtual void SetEquityHitPriceInOrders(const EquityHitPriceInfos& row) = 0;
 };
 
+// Keyed by UserAccountMaps::key(): one map per user and account.
+using UserAccountMapCollection = platform::OrderedMap<std::string, std::shared_ptr<UserAccountMaps>>;
+// Keyed "%lu" of the market id; each market's schedules in the order received.
+using MarketScheduleCollection = platform::OrderedMap<std::string, std::vector<SessionScheduleInfo>>;
+
 // The collections these replies fill that the session model does not hold. Owned by the business
 // object beside its model and touched only where apply() runs.
 struct DataServiceCollections {
@@ -171,9 +176,11 @@ struct DataServiceCollections {
 
     std::vector<std::string> FinancialTransactionCollection;
     std::vector<std::shared_ptr<Order>> ExecutedOrderSearchCollection;
+    // The executed-positions table lists the search rows above instead of the live positions.
+    bool isExecutedPositionSearch = false;
     std::vector<SessionScheduleInfo> sessionSchedulesArray;
-    platform::OrderedMap<std::string, std::vector<SessionScheduleInfo>> marketSessionSchedulesCollection;
-    platform::OrderedMap<std::string, UserAccountMaps> userAccountMapCollection; // by UserAccountMaps::key()
+    MarketScheduleCollection marketSessionSchedulesCollection;
+    UserAccountMapCollection userAccountMapCollection;
     platform::OrderedMap<std::string, FileResource> resourceSearchCollection;
     std::map<std::uint64_t, std::shared_ptr<ApprovalReq>> approvalRequests;
     std::vector<std::string> financialApprovalRecords;

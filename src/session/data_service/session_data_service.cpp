@@ -1,6 +1,7 @@
 #include "session/data_service/session_data_service.h"
-#include "connection/wire_names.h"
 
+#include "charts/chart_reply.h"
+#include "connection/wire_names.h"
 #include "platform/log.h"
 #include "session/business/business_base.h"
 #include "session/business/notification_names.h"
@@ -11,13 +12,13 @@
 namespace tc {
 
 SessionDataService::SessionDataService(BusinessBase& business)
-    : business_(business),
-      events_(business.application(),
-              platform::NotificationObject(static_cast<const BusinessBase*>(&business))) {}
+    : business_(business), events_(business.application(),
+                                   platform::NotificationObject(static_cast<const BusinessBase*>(&business)),
+                                   business.lifetime()) {}
 
-void SessionDataService::processDSResponse(const std::optional<std::string>& data,
-                                           const std::string& compressedField,
-                                           const std::optional<std::string>& requestName) {
+std::function<void()> SessionDataService::processDSResponse(const std::optional<std::string>& data,
+                                                            const std::string& compressedField,
+                                                            const std::optional<std::string>& requestName) {
     const std::string procedure = requestName.value_or("");
     // Replies come back in the order the requests left; the oldest pending one of the same procedure
     // is the one answered.
@@ -30,7 +31,9 @@ void SessionDataService::processDSResponse(const std::optional<std::string>& dat
         pending ? DataServiceReplies::parse(*pending, data, compressedField)
                 : DataServiceReplies::parse(procedure, 0, data, compressedField));
 
-    business_.postMain([this, reply] {
+    return [this, reply, pending] {
+        if (pending && std::holds_alternative<dsreply::Failed>(reply->value))
+            business_.events().requestFailed(*pending, "the data service could not answer");
         const DataServiceOutcome outcome = DataServiceReplies::apply(
             *reply, business_.session(), business_.dataServiceCollections(), business_.historyRows());
         for (const DataServiceEvent event : outcome.events) {
@@ -69,12 +72,21 @@ void SessionDataService::processDSResponse(const std::optional<std::string>& dat
         }
         if (outcome.subscribeAllItems)
             business_.SubscribePriceforHistoryData();
-    });
+    };
 }
 
 void SessionDataService::fillChartData(const std::optional<std::string>& data, std::uint64_t requestId) {
-    if (business_.chartDataCollection().fillChartData(data, requestId))
+    // The reply is keyed by the request number the chart request carried.
+    std::optional<PendingRequest> pending = business_.sessionRequests().pendingRequests().take(
+        wire::msg::kChartData, static_cast<std::int32_t>(static_cast<std::uint32_t>(requestId)));
+    const std::string key = data ? charts::chartReplyKey(*data).value_or("") : "";
+    const bool stored = business_.chartDataCollection().fillChartData(data, requestId);
+    if (stored) {
         events_.chartDataReceivedNotification(requestId);
+        business_.events().chartArrived(pending ? pending->sequence : 0, key);
+    } else if (pending) {
+        business_.events().requestFailed(*pending, "the chart reply could not be kept");
+    }
 }
 
 } // namespace tc

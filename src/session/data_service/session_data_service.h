@@ -14,9 +14,11 @@ class SessionDataService final : public DataServiceHandlers {
 public:
     explicit SessionDataService(BusinessBase& business);
 
-    // Receiving thread.
-    void processDSResponse(const std::optional<std::string>& data, const std::string& compressedField,
-                           const std::optional<std::string>& requestName) override;
+    // Receiving thread: the reply read, with the step that applies it on the main queue.
+    std::function<void()> processDSResponse(const std::optional<std::string>& data,
+                                            const std::string& compressedField,
+                                            const std::optional<std::string>& requestName) override;
+    // Main queue.
     void fillChartData(const std::optional<std::string>& data, std::uint64_t requestId) override;
 
 private:

@@ -113,10 +113,7 @@ void SessionFeed::schedule() {
     if (drainScheduled_)
         return;
     drainScheduled_ = true;
-    auto work = [weak = weak_from_this()] {
-        if (auto self = weak.lock())
-            self->drain();
-    };
+    auto work = guard_.bind([this] { drain(); });
     if (const std::int64_t interval = drainInterval_.load(); interval > 0)
         business_.postMainAfter(std::chrono::milliseconds(interval), std::move(work));
     else
@@ -133,10 +130,18 @@ void SessionFeed::drain() {
         drainScheduled_ = false;
     }
     SessionModel& session = business_.session();
+    std::vector<std::string> quoted;
+    std::vector<std::string> deepened;
+    quoted.reserve(quotes.size());
+    deepened.reserve(ladders.size());
     for (const auto& [code, pending] : quotes)
-        applyQuote(session.ItemCollection, pending);
+        if (applyQuote(session.ItemCollection, pending))
+            quoted.push_back(code);
     for (auto& [code, ladder] : ladders)
-        business_.marketDepth().store(std::move(ladder));
+        if (business_.marketDepth().store(std::move(ladder)) == FeedError::None)
+            deepened.push_back(code);
+    if (!quoted.empty() || !deepened.empty())
+        business_.events().feedApplied(quoted, deepened);
 }
 
 void SessionFeed::messageCrackerOnInstrumentStatusChange(const std::vector<std::string>& fields) {

@@ -3,6 +3,7 @@
 // decodes; what it decodes waits in a small pending set (one quote and one depth ladder per
 // instrument, later ones merged in) and one drain on the main queue applies it all. So when the main
 // queue falls behind, memory stays bounded by the number of instruments, not by the feed's rate.
+#include "platform/handler.h"
 #include "session/business/business_services.h"
 #include "session/feed/price_feed.h"
 
@@ -21,7 +22,7 @@ namespace tc {
 
 class BusinessBase;
 
-class SessionFeed final : public FeedHandler, public std::enable_shared_from_this<SessionFeed> {
+class SessionFeed final : public FeedHandler {
 public:
     // Instruments with a quote or a ladder waiting for the main queue; past it new codes are dropped.
     static constexpr std::size_t kMaxPendingCodes = 10'000;
@@ -74,6 +75,7 @@ private:
     std::atomic<std::int64_t> drainInterval_{kDefaultDrainInterval.count()}; // milliseconds
     std::uint64_t merged_ = 0;
     std::uint64_t dropped_ = 0;
+    platform::CallbackGuard guard_; // last: a scheduled drain stops before the pending sets go
 };
 
 } // namespace tc

@@ -30,12 +30,6 @@ struct SessionModel {
     template <class V>
     using Collection = platform::OrderedMap<std::string, std::shared_ptr<V>>;
 
-    // Tag 19 of the login snapshot, sent back in every request header.
-    std::string Referenceid;
-    // The last request number received (tags 20 and 33); requests send it plus one.
-    std::int32_t Requestid = 0;
-    // Tag 21 of the last incoming message.
-    std::string serverTime;
     // Replaced by each snapshot; carries the ports of the two data sockets and the product id.
     std::shared_ptr<UserInfo> userInfo;
 

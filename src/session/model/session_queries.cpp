@@ -91,7 +91,7 @@ OrderList SessionQueries::getOpenOrderCollection() const {
     return visibleOrders(&model_.OpenOrderCollection);
 }
 OrderList SessionQueries::getOpenOrderCollectionCopy() const {
-    return visibleOrders(sources_.OpenOrderCollectionCopy);
+    return visibleOrders(sources_.OpenOrderCollectionCopy ? sources_.OpenOrderCollectionCopy() : nullptr);
 }
 OrderList SessionQueries::getPendingOrderCollection() const {
     return visibleOrders(&model_.PendingOrderCollection);
@@ -105,14 +105,14 @@ OrderList SessionQueries::getSettledOrderCollection() const {
 
 OrderList SessionQueries::getExecutedOrderCollection() const {
     OrderList executed;
-    if (sources_.isExecutedPositionSearch) {
+    const DataServiceCollections* ds = sources_.dataService;
+    if (ds && ds->isExecutedPositionSearch) {
         // The search result is listed whole, as found.
-        if (const OrderList* found = sources_.ExecutedOrderSearchCollection)
-            for (const auto& order : *found)
-                if (order && !appendCapped(executed, order)) {
-                    logTruncated("executed orders");
-                    break;
-                }
+        for (const auto& order : ds->ExecutedOrderSearchCollection)
+            if (order && !appendCapped(executed, order)) {
+                logTruncated("executed orders");
+                break;
+            }
     } else {
         executed = getOpenOrderCollection();
         for (auto& order : getOpenOrderCollectionCopy())
@@ -164,8 +164,8 @@ bool SessionQueries::canShowAERights() const {
 }
 
 bool SessionQueries::isUserMappedWithAccount(std::uint64_t accountId) const {
-    if (const auto* maps = sources_.userAccountMapCollection)
-        for (const auto& [key, map] : *maps)
+    if (const auto* ds = sources_.dataService)
+        for (const auto& [key, map] : ds->userAccountMapCollection)
             if (map && map->accountId == accountId)
                 return true;
     return false;
@@ -174,9 +174,9 @@ bool SessionQueries::isUserMappedWithAccount(std::uint64_t accountId) const {
 std::vector<std::shared_ptr<UserAccountMaps>>
 SessionQueries::getUserMappedWithAccount(std::uint64_t accountId) const {
     std::vector<std::shared_ptr<UserAccountMaps>> mapped;
-    const auto* maps = sources_.userAccountMapCollection;
-    if (!maps)
+    if (!sources_.dataService)
         return mapped;
+    const auto* maps = &sources_.dataService->userAccountMapCollection;
     // An account that is not loaded has no known holder (0), so every real user's map is listed.
     std::uint64_t holder = 0;
     if (const auto* account = model_.AccountDetailCollection.get(sessionKey64(accountId));
@@ -215,17 +215,16 @@ std::vector<std::shared_ptr<ResourceDetails>> SessionQueries::getResourceCollect
 }
 
 bool SessionQueries::checkMarketSessionSchedulesIsAvailable(std::uint64_t marketId) const {
-    const auto* schedules = sources_.marketSessionSchedulesCollection;
-    return schedules && schedules->contains(sessionKey64(marketId));
+    return sources_.dataService &&
+           sources_.dataService->marketSessionSchedulesCollection.contains(sessionKey64(marketId));
 }
 
 std::map<std::uint64_t, std::vector<std::string>>
 SessionQueries::getMarketSessionSchedulesCollection(std::uint64_t marketId) const {
     std::map<std::uint64_t, std::vector<std::string>> days;
-    const auto* schedules = sources_.marketSessionSchedulesCollection;
-    if (!schedules)
+    if (!sources_.dataService)
         return days;
-    const auto* market = schedules->get(sessionKey64(marketId));
+    const auto* market = sources_.dataService->marketSessionSchedulesCollection.get(sessionKey64(marketId));
     if (!market)
         return days;
     // One pass in stored order keeps each day's sessions in stored order.
@@ -255,7 +254,8 @@ std::string SessionQueries::getDaysOfTheWeekName(std::uint64_t dayIndex) const {
 
 std::string SessionQueries::languageText(std::string_view key) const {
     // Without the language's table there is nothing sensible to show.
-    return LanguageString::stringforSelectedLanguage(sources_.language, key).value_or(std::string{});
+    const std::int64_t language = sources_.language ? sources_.language() : 0;
+    return LanguageString::stringforSelectedLanguage(language, key).value_or(std::string{});
 }
 
 void sortOrderCollection(OrderList& orders, const std::vector<OrderSortDescriptor>& descriptors) {

@@ -3,6 +3,7 @@
 // may not see, pick records by key, sort and build display lists. List results are new vectors
 // holding the stored records themselves; nothing here changes a collection.
 #include "platform/ordered_map.h"
+#include "session/data_service/data_service_replies.h"
 #include "session/model/session_model.h"
 #include "session/records/request_records.h"
 
@@ -22,21 +23,17 @@ class AccountDetails;
 class Order;
 
 using OrderList = std::vector<std::shared_ptr<Order>>;
-// Keyed by UserAccountMaps::key(): one map per user and account.
-using UserAccountMapCollection = platform::OrderedMap<std::string, std::shared_ptr<UserAccountMaps>>;
-// Keyed "%lu" of the market id; each market's schedules in the order received.
-using MarketScheduleCollection = platform::OrderedMap<std::string, std::vector<SessionScheduleInfo>>;
 
-// What the queries read besides the model. Collections not given read as empty.
+// What the queries read besides the model, live: they see each collection as it stands at the call.
+// Collections not given read as empty.
 struct SessionQuerySources {
-    const OrderList* OpenOrderCollectionCopy = nullptr;
-    const OrderList* ExecutedOrderSearchCollection = nullptr;
-    // Chooses the source of getExecutedOrderCollection().
-    bool isExecutedPositionSearch = false;
-    const UserAccountMapCollection* userAccountMapCollection = nullptr;
-    const MarketScheduleCollection* marketSessionSchedulesCollection = nullptr;
-    // The user's selected language, for day names and the closed-day text.
-    std::int64_t language = 0;
+    // The positions that were closed or arrived closed, kept by the order side (null: none).
+    std::function<const OrderList*()> OpenOrderCollectionCopy;
+    // The executed-position search (its rows and whether it is on), the access maps and the market
+    // schedules.
+    const DataServiceCollections* dataService = nullptr;
+    // The user's selected language as it stands, for day names and the closed-day text; 0 when not given.
+    std::function<std::int64_t()> language;
 };
 
 class SessionQueries {
@@ -49,7 +46,7 @@ public:
     static constexpr std::string_view kClosedDayKey = "10971";
 
     explicit SessionQueries(const SessionModel& model, SessionQuerySources sources = {})
-        : model_(model), sources_(sources) {}
+        : model_(model), sources_(std::move(sources)) {}
 
     // Instruments.
     // The name of a type id; nullopt when the type is unknown.
@@ -103,7 +100,8 @@ private:
     SessionQuerySources sources_;
 };
 
-// The two writes that go with these queries, for the session object to run on its own collections.
+// The two writes that go with these queries, for the session object to run on its own collections
+// (the business object's named sorts and the data service's access-map updates).
 
 // One key of a table sort: compare < 0 when `a` goes before `b` ascending.
 struct OrderSortDescriptor {

@@ -1,3 +1,4 @@
+#include "client/session_wiring.h"
 #include "session/business/business_base.h"
 
 #include "connection/envelope_key.h"
@@ -22,6 +23,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 namespace {
 
@@ -50,7 +52,7 @@ protected:
     }
 
     BusinessBase& make() {
-        business = std::make_unique<BusinessBase>(app, services);
+        business = tc::makeSession(app, services);
         return *business;
     }
 
@@ -70,7 +72,11 @@ protected:
         loader->model = std::move(model);
     }
 
-    void deliver(std::initializer_list<std::string> fields) { business->NewMessage(frameText(body(fields))); }
+    // As the stream thread would, then the main queue's turn.
+    void deliver(std::initializer_list<std::string> fields) {
+        business->NewMessage(frameText(body(fields)));
+        pump();
+    }
 
     std::size_t refreshes() const { return notifications->log.count("HistoryDataUpdateNotification"); }
 
@@ -94,6 +100,21 @@ TEST_F(BusinessBaseTest, RequestIdTakesWhicheverOfTags20And33ComesLast) {
     EXPECT_EQ(b.Requestid(), 12);
     deliver({"10=999", "17=x"});
     EXPECT_EQ(b.Requestid(), 12);
+}
+
+TEST_F(BusinessBaseTest, MessagesOfAReceivingThreadAreAppliedOnTheMainQueueInTheirOrder) {
+    BusinessBase& b = make();
+    std::thread stream([&] {
+        for (int i = 1; i <= 50; ++i)
+            b.NewMessage(frameText(body({"10=999", "20=" + std::to_string(i)})));
+    });
+    stream.join();
+    // Nothing of it is applied off the main queue.
+    EXPECT_EQ(b.Requestid(), 0);
+    EXPECT_EQ(refreshes(), 0u);
+    pump();
+    EXPECT_EQ(b.Requestid(), 50);
+    EXPECT_EQ(refreshes(), 50u);
 }
 
 TEST_F(BusinessBaseTest, ReferenceIdIsTakenOnlyFromTheLoginSnapshot) {
@@ -123,8 +144,8 @@ TEST_F(BusinessBaseTest, EnvelopeContentsAreDispatchedInOrderWithARefreshEach) {
     const std::string inner =
         MessageBase::frame(body({"10=999", "20=3"})) + MessageBase::frame(body({"10=998", "20=8"}));
     b.NewMessage(envelopeText(inner, key));
-    EXPECT_EQ(b.Requestid(), 8); // both opened on this thread, second last
     pump();
+    EXPECT_EQ(b.Requestid(), 8); // both opened on this thread, applied in order
     EXPECT_EQ(refreshes(), 2u);
 
     // A compressed message holding an envelope holding a message: each level opens.
@@ -149,7 +170,8 @@ TEST_F(BusinessBaseTest, SnapshotSwitchesTheSessionKeyOnTheReceivingThread) {
     prepareSnapshot();
     BusinessBase& b = make();
     const std::string configured = app.logindata().configuredSecurityKey().value();
-    deliver({"10=33", "19=42", "21=20240102030405", "160=AMP", compressedField("snapshot")});
+    b.NewMessage(
+        frameText(body({"10=33", "19=42", "21=20240102030405", "160=AMP", compressedField("snapshot")})));
     // Switched before the main queue has run anything: the next envelope on this thread opens.
     const std::string expected = GenerateNewEncryptionKey("demo", "demo1234", "42", "20240102030405");
     EXPECT_EQ(app.logindata().SecurityKey(), expected);
@@ -157,15 +179,16 @@ TEST_F(BusinessBaseTest, SnapshotSwitchesTheSessionKeyOnTheReceivingThread) {
     EXPECT_EQ(b.envelopeKey(true), configured);
     EXPECT_NE(expected, configured);
     b.NewMessage(envelopeText(MessageBase::frame(body({"10=999", "20=30"})), expected));
-    EXPECT_EQ(b.Requestid(), 30);
     ASSERT_EQ(loader->log.calls().size(), 1u);
     EXPECT_EQ(loader->log.calls()[0].rfind("amp:1050=", 0), 0u);
 
-    // The model reaches the session only on the main queue, whole.
+    // The model and the session values reach the session only on the main queue, in arrival order.
     EXPECT_TRUE(b.session().AccountDetailCollection.empty());
+    EXPECT_EQ(b.Referenceid(), "");
     pump();
     EXPECT_EQ(b.session().AccountDetailCollection.size(), 1u);
-    EXPECT_EQ(b.session().Referenceid, "42");
+    EXPECT_EQ(b.Referenceid(), "42");
+    EXPECT_EQ(b.Requestid(), 30);
     EXPECT_EQ(b.JournalDataCollection(), std::vector<std::string>{"journal 1"});
 }
 

@@ -4,10 +4,10 @@
 #include "connection/data_additions.h"
 #include "connection/login_inputdata.h"
 #include "connection/message_base.h"
+#include "interfaces/application_interface.h"
 #include "platform/base64.h"
 #include "platform/bundle.h"
 #include "platform/dispatch.h"
-#include "session/application_interface.h"
 #include "session/business/business_base.h"
 #include "session/business/business_services.h"
 #include "session/model/session_model.h"
@@ -51,7 +51,7 @@ private:
 };
 
 // Records the shell's calls that the login road makes; the rest do nothing.
-class FakeApplication final : public ApplicationInterface {
+class FakeApplication final : public interfaces::ApplicationInterface {
 public:
     FakeApplication() : logindata_(std::make_unique<LoginInputdata>()) {}
     LoginInputdata& logindata() override { return *logindata_; }
@@ -66,7 +66,7 @@ public:
     void LogininAnotherLocation(const std::string& text) override {
         log.add("LogininAnotherLocation:" + text);
     }
-    void showLoginMessages(const LoginMessageAlert& alert) override {
+    void showLoginMessages(const interfaces::LoginMessageAlert& alert) override {
         {
             std::lock_guard lock(mutex_);
             loginMessages_.push_back(alert);
@@ -75,14 +75,14 @@ public:
     }
     void ShowCommonAlertVieWwithMessage(const std::string&, const std::string&) override {}
     void ShowCommonUserNotificationwithMessage(const std::string&, const std::string&) override {}
-    void deliverNotification(const InAppNotification&) override {}
+    void deliverNotification(const interfaces::InAppNotification&) override {}
     void setBannerDelegate(BannerActivation) override {}
     void showLocalNotificationWithTitle(const std::string&, const std::string&) override {}
     void playSoundNamed(std::string_view) override {}
     void openURL(const std::string& url) override { log.add("openURL:" + url); }
     void terminate() override { log.add("terminate"); }
 
-    std::vector<LoginMessageAlert> loginMessages() const {
+    std::vector<interfaces::LoginMessageAlert> loginMessages() const {
         std::lock_guard lock(mutex_);
         return loginMessages_;
     }
@@ -93,7 +93,7 @@ public:
 
 private:
     mutable std::mutex mutex_;
-    std::vector<LoginMessageAlert> loginMessages_;
+    std::vector<interfaces::LoginMessageAlert> loginMessages_;
 };
 
 class FakeNotifications final : public SessionNotifications {

@@ -1,5 +1,6 @@
 #include "session/business/session_events.h"
 
+#include "client/headless_application.h"
 #include "platform/clock.h"
 #include "platform/dispatch.h"
 #include "platform/user_defaults.h"
@@ -49,8 +50,8 @@ protected:
         return out;
     }
     bool fromOwner(const platform::Notification& n) const { return n.object.identity() == &owner_; }
-    std::vector<InAppNotification> banners() const {
-        std::vector<InAppNotification> out;
+    std::vector<interfaces::InAppNotification> banners() const {
+        std::vector<interfaces::InAppNotification> out;
         for (const auto& c : app_.callsNamed("deliverNotification"))
             out.push_back(*c.banner);
         return out;
@@ -77,6 +78,18 @@ protected:
     SessionEvents events_;
     std::vector<platform::Notification> posted_;
 };
+
+TEST_F(SessionEventsTest, NothingQueuedByAPartOfAGoneOwnerIsPostedOrShown) {
+    auto owner = std::make_unique<platform::CallbackGuard>();
+    SessionEvents part(app_, &owner_, owner->scope(), center_);
+    part.passwordChangeNotification();
+    part.MarginCallNotification(7);
+    // The owner goes before the main queue gets to them: a later login's windows must not see them.
+    owner.reset();
+    pump();
+    EXPECT_TRUE(posted_.empty());
+    EXPECT_TRUE(app_.calls().empty());
+}
 
 TEST_F(SessionEventsTest, PlainNotificationsArePostedOnlyOnTheMainQueueInCallOrder) {
     auto order = std::make_shared<Order>();
@@ -299,11 +312,11 @@ TEST_F(SessionEventsTest, InAppBannersCarryTheirTextsDelaysAndSounds) {
     pump();
     const auto b = banners();
     ASSERT_EQ(b.size(), 3u);
-    InAppNotification margin{
+    interfaces::InAppNotification margin{
         "Trader", "Acct : 1234", "Margin call", false, "", "InAppNotificationDefaultSound", {}, {30.0, 0}};
-    InAppNotification notices{
+    interfaces::InAppNotification notices{
         "Trader", "Notices", "3 new notices", false, "", "InAppNotificationDefaultSound", {}, {15.0, 0}};
-    InAppNotification notice{
+    interfaces::InAppNotification notice{
         "Trader", "Holiday hours", "New notice", false, "", "InAppNotificationDefaultSound", {}, {30.0, 0}};
     EXPECT_EQ(b[0], margin);
     EXPECT_EQ(b[1], notices);
@@ -350,7 +363,7 @@ TEST_F(SessionEventsTest, SettledOrderRefreshesTablesThenShowsTheBanner) {
     // The common banner is the shell's own: program name, the title as subtitle, 5 s, default sound.
     const auto b = banners();
     ASSERT_EQ(b.size(), 2u);
-    EXPECT_EQ(b[0], makeCommonBanner("Trader", "#S17\nSettled EURUSD @1.0921 ", "Settlement"));
+    EXPECT_EQ(b[0], interfaces::makeCommonBanner("Trader", "#S17\nSettled EURUSD @1.0921 ", "Settlement"));
     EXPECT_EQ(b[0].feature.dismissDelayTime, 5.0);
     EXPECT_EQ(b[0].soundName, "InAppNotificationDefaultSound");
 }
@@ -439,7 +452,7 @@ TEST_F(SessionEventsTest, AppUpdateBannerOpensOnlyWebAddresses) {
     EXPECT_EQ(b[0].informativeText, "https://example.com/app.tgz");
     EXPECT_TRUE(b[0].hasActionButton);
     EXPECT_EQ(b[0].actionButtonTitle, "Download");
-    EXPECT_EQ(b[0].feature, (InAppNotificationFeature{-1.0, 0}));
+    EXPECT_EQ(b[0].feature, (interfaces::InAppNotificationFeature{-1.0, 0}));
     EXPECT_EQ(b[0].soundName, "InAppNotificationDefaultSound2");
     EXPECT_EQ(b[0].userInfo.at("AppDownloadURL"), "https://example.com/app.tgz");
 
@@ -452,13 +465,13 @@ TEST_F(SessionEventsTest, AppUpdateBannerOpensOnlyWebAddresses) {
     for (const char* refused : {"javascript:alert(1)", "file:///etc/passwd", "", "ftp://example.com/x",
                                 "https://", "http://:80/x", "https://exa mple.com", "data:text/html,x"}) {
         app_.clearCalls();
-        InAppNotification n = b[0];
+        interfaces::InAppNotification n = b[0];
         n.userInfo["AppDownloadURL"] = refused;
         app_.activateBanner(n);
         EXPECT_TRUE(app_.calls().empty()) << refused;
     }
     app_.clearCalls();
-    InAppNotification plain;
+    interfaces::InAppNotification plain;
     events_.didActivateNotification(plain);
     EXPECT_TRUE(app_.calls().empty());
     events_.didActivateNotification(b[0]);

@@ -224,8 +224,8 @@ TEST_F(DataServiceRepliesTest, ListsAndMapsAreFilledFromTheirRecords) {
         run("getusermapwithmyaccount",
             reply({rec({"5", "8", "2", "ann2"}), rec({"6", "7", "1", "bob"}), rec({"5", "7", "3", "ann"})}));
     EXPECT_EQ(out.events, std::vector<E>{E::UserAccountMapNotification});
-    EXPECT_EQ(targets.userAccountMapCollection.at("5:8").accountAccessTypeId, 2u);
-    EXPECT_EQ(targets.userAccountMapCollection.at("5:7").accountAccessTypeId, 3u);
+    EXPECT_EQ(targets.userAccountMapCollection.at("5:8")->accountAccessTypeId, 2u);
+    EXPECT_EQ(targets.userAccountMapCollection.at("5:7")->accountAccessTypeId, 3u);
     EXPECT_EQ(targets.userAccountMapCollection.size(), 3u);
 
     run("resourcesearch", reply({rec({"logo.png", "1", "2", "3", "srv", "ICO", "*.png", "abc", "1"})}));

@@ -1,3 +1,4 @@
+#include "client/session_wiring.h"
 #include "session/data_service/session_data_service.h"
 
 #include "platform/notification_center.h"
@@ -93,7 +94,7 @@ protected:
         services.historyRows = historyRows;
         services.subscriptions = subscriptions;
         services.userDefaults = defaults.get();
-        business = std::make_unique<BusinessBase>(app, services);
+        business = tc::makeSession(app, services);
         auto account = std::make_shared<AccountDetails>();
         account->AccountId = 20001;
         business->session().AccountDetailCollection.insert_or_assign("20001", account);

@@ -1,4 +1,5 @@
 // The session's feed handler: decoding off the main queue, coalescing, and what lands on the main queue.
+#include "client/session_wiring.h"
 #include "session/feed/session_feed.h"
 
 #include "platform/clock.h"
@@ -40,7 +41,7 @@ protected:
         app.logindata().setPortNo(1); // never connected
         services.notifications = notifications;
         services.userDefaults = defaults.get();
-        business = std::make_unique<BusinessBase>(app, services);
+        business = tc::makeSession(app, services);
         feed = std::dynamic_pointer_cast<SessionFeed>(business->services().feed);
         ASSERT_TRUE(feed);
         // Drains as soon as the main queue runs, so one pump shows each step.

@@ -245,10 +245,6 @@ void dumpOrders(std::string& out, std::string_view name, const std::vector<std::
 
 std::string dumpSessionModel(const SessionModel& m, DumpOrder order) {
     std::string out;
-    {
-        const SessionModel& r = m;
-        TC_LINE("session", Referenceid, Requestid, serverTime);
-    }
     dumpUser(out, m.userInfo.get());
     dumpCollection(
         out, "ItemTypeCollection", m.ItemTypeCollection, order,

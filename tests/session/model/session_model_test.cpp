@@ -90,8 +90,6 @@ TEST(SessionModel, NewKeysAreRefusedPastTheCapButReplacementsGoOn) {
 
 TEST(SessionModel, IsHandedOverWholeWithoutTheInstrumentAndAccountDefinitions) {
     SessionModel m;
-    m.Referenceid = "R19";
-    m.Requestid = 41;
     m.userInfo = std::make_shared<UserInfo>();
     m.userInfo->marketdepthPort = 7002;
     m.symbolTypeCollection.insert_or_assign("Forex", "EURUSD:Euro");
@@ -99,8 +97,6 @@ TEST(SessionModel, IsHandedOverWholeWithoutTheInstrumentAndAccountDefinitions) {
     m.fileItemType(std::make_shared<ItemType>(ItemType{1, "Forex"}));
 
     SessionModel taken = std::move(m);
-    EXPECT_EQ(taken.Referenceid, "R19");
-    EXPECT_EQ(taken.Requestid, 41);
     EXPECT_EQ(taken.userInfo->marketdepthPort, 7002);
     EXPECT_TRUE(taken.ItemCollection.contains("EURUSD"));
     // The moved map's index still works.

@@ -58,6 +58,7 @@ protected:
     }
 
     SessionModel model;
+    DataServiceCollections ds;
     SessionQuerySources sources;
     SessionQueries queries() const { return SessionQueries(model, sources); }
 };
@@ -86,7 +87,7 @@ TEST_F(SessionQueriesTest, AccessRightsAndUserMaps) {
     model.AccountDetailCollection.at("1")->tradingStatus = 3;
     EXPECT_FALSE(queries().canShowAERights());
 
-    UserAccountMapCollection maps;
+    UserAccountMapCollection& maps = ds.userAccountMapCollection;
     for (auto [user, acct] : {std::pair<std::uint64_t, std::uint64_t>{77, 1}, {80, 1}, {81, 4}, {82, 1}}) {
         auto m = std::make_shared<UserAccountMaps>();
         m->userId = user;
@@ -95,7 +96,7 @@ TEST_F(SessionQueriesTest, AccessRightsAndUserMaps) {
     }
     EXPECT_FALSE(queries().isUserMappedWithAccount(1)); // no maps loaded
     EXPECT_TRUE(queries().getUserMappedWithAccount(1).empty());
-    sources.userAccountMapCollection = &maps;
+    sources.dataService = &ds;
     EXPECT_TRUE(queries().isUserMappedWithAccount(4));
     EXPECT_FALSE(queries().isUserMappedWithAccount(2));
 
@@ -132,7 +133,7 @@ TEST_F(SessionQueriesTest, OrderListsLeaveOutHiddenAccountsOnly) {
 TEST_F(SessionQueriesTest, ExecutedOrdersSortNumericallyWithStableTies) {
     model.OpenOrderCollection = {order("1", "10"), order("2", "1"), order("1", "9"), order("4", "A10")};
     OrderList copy{order("1", "9"), order("1", "A9"), order("1", "100")};
-    sources.OpenOrderCollectionCopy = &copy;
+    sources.OpenOrderCollectionCopy = [&copy] { return &copy; };
     auto executed = queries().getExecutedOrderCollection();
     // Hidden account 2's position "1" is gone; 9 before 10 before 100; text after digits.
     EXPECT_EQ(positionIds(executed), (std::vector<std::string>{"9", "9", "10", "100", "A9", "A10"}));
@@ -140,17 +141,21 @@ TEST_F(SessionQueriesTest, ExecutedOrdersSortNumericallyWithStableTies) {
     EXPECT_EQ(executed[0], model.OpenOrderCollection[2]);
     EXPECT_EQ(executed[1], copy[0]);
 
-    // A search lists its result whole, hidden accounts included, sorted the same way.
-    OrderList found{order("2", "20"), order("7", "3")};
-    sources.ExecutedOrderSearchCollection = &found;
-    sources.isExecutedPositionSearch = true;
-    EXPECT_EQ(positionIds(queries().getExecutedOrderCollection()), (std::vector<std::string>{"3", "20"}));
+    // A search lists its result whole, hidden accounts included, sorted the same way. The queries
+    // follow the live search rows and flag.
+    sources.dataService = &ds;
+    const SessionQueries live = queries();
+    ds.ExecutedOrderSearchCollection = {order("2", "20"), order("7", "3")};
+    EXPECT_EQ(positionIds(live.getExecutedOrderCollection()).size(), 6u);
+    ds.isExecutedPositionSearch = true;
+    EXPECT_EQ(positionIds(live.getExecutedOrderCollection()), (std::vector<std::string>{"3", "20"}));
     // Leading zeros do not change a number's value: "007" and "7" tie and keep list order.
-    found = {order("1", "8"), order("1", "7"), order("1", "007"), order("1", "07")};
-    EXPECT_EQ(positionIds(queries().getExecutedOrderCollection()),
+    ds.ExecutedOrderSearchCollection = {order("1", "8"), order("1", "7"), order("1", "007"),
+                                        order("1", "07")};
+    EXPECT_EQ(positionIds(live.getExecutedOrderCollection()),
               (std::vector<std::string>{"7", "007", "07", "8"}));
-    sources.ExecutedOrderSearchCollection = nullptr;
-    EXPECT_TRUE(queries().getExecutedOrderCollection().empty());
+    ds.ExecutedOrderSearchCollection.clear();
+    EXPECT_TRUE(live.getExecutedOrderCollection().empty());
 }
 
 TEST(SessionCollectionWrites, SortByKeysAndUpdateAccessType) {
@@ -283,7 +288,7 @@ TEST_F(SessionTextsTest, MarketSchedulesListOpenSessionsPerDay) {
     setting(2, 2);
     setting(3, 0);
     setting(4, 3);
-    MarketScheduleCollection schedules;
+    MarketScheduleCollection& schedules = ds.marketSessionSchedulesCollection;
     auto schedule = [](std::uint64_t settingId, std::uint64_t day, std::string start, std::string stop) {
         SessionScheduleInfo s;
         s.tradeSessionSettingID = settingId;
@@ -302,7 +307,7 @@ TEST_F(SessionTextsTest, MarketSchedulesListOpenSessionsPerDay) {
     EXPECT_FALSE(none.checkMarketSessionSchedulesIsAvailable(12));
     EXPECT_TRUE(none.getMarketSessionSchedulesCollection(12).empty());
 
-    sources.marketSessionSchedulesCollection = &schedules;
+    sources.dataService = &ds;
     const auto q = queries();
     EXPECT_TRUE(q.checkMarketSessionSchedulesIsAvailable(12));
     EXPECT_TRUE(q.checkMarketSessionSchedulesIsAvailable(13));

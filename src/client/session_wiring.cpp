@@ -1,15 +1,6 @@
-// The minimal stand-ins the session object runs with until the real neighbours are plugged in. They
-// do what a headless login needs and log the rest:
-// - notifications and banners are SessionEvents', journal lines JournalData's;
-// - requests go to the session's own SessionRequests;
-// - execution reports and the data service's order rows go to the attached order side (see
-//   BusinessBase::attachOrderSide) unless `orders` is given;
-// - chat and funding messages are logged and dropped;
-// - data-service and chart replies are SessionDataService's (order rows go to `historyRows`);
-// - the feed is SessionFeed's (quotes, depth, server messages, instrument status);
-// - snapshots are read by SessionSnapshotLoader (both forms);
-// - the subscription set is the watch list's.
-#include "session/business/business_services.h"
+#include "client/session_wiring.h"
+
+#include "orders/session_orders.h"
 
 #include "platform/lenient.h"
 #include "platform/log.h"
@@ -37,10 +28,10 @@ using platform::NotificationCenter;
 class EventNotifications final : public SessionNotifications {
 public:
     explicit EventNotifications(BusinessBase& business)
-        : business_(business),
-          events_(std::make_shared<SessionEvents>(
-              business.application(),
-              platform::NotificationObject(static_cast<const BusinessBase*>(&business)))) {}
+        : business_(business), events_(std::make_shared<SessionEvents>(
+                                   business.application(),
+                                   platform::NotificationObject(static_cast<const BusinessBase*>(&business)),
+                                   business.lifetime())) {}
     void LoginSuccessNotification() override { events_->LoginSuccessNotification(); }
     void HistoryDataUpdateNotification() override { events_->HistoryDataUpdateNotification(); }
     void appUpdateNotification(const std::string& message) override {
@@ -140,15 +131,11 @@ private:
     BusinessBase& business_;
 };
 
-} // namespace
-
-void fillMissingServices(BusinessBase& business, BusinessServices& s) {
+BusinessServices wireServices(BusinessBase& business, BusinessServices s) {
     if (!s.notifications)
         s.notifications = std::make_shared<EventNotifications>(business);
     if (!s.requests)
         s.requests = std::make_shared<ForwardingRequests>(business);
-    if (!s.historyRows)
-        s.historyRows = std::dynamic_pointer_cast<HistoryRowSink>(s.orders);
     if (!s.chat)
         s.chat = std::make_shared<DroppingChat>();
     if (!s.funding)
@@ -161,6 +148,26 @@ void fillMissingServices(BusinessBase& business, BusinessServices& s) {
         s.snapshotLoader = std::make_shared<SessionSnapshotLoader>();
     if (!s.subscriptions)
         s.subscriptions = std::make_shared<WatchedItems>(business);
+    // Execution reports and the data service's order rows go to the order side attached below, unless
+    // the caller gave handlers for them.
+    return s;
+}
+
+} // namespace
+
+WiredSession wireSession(interfaces::ApplicationInterface& application, BusinessServices services,
+                         ConnectionOptions connection) {
+    WiredSession wired;
+    wired.business = std::make_unique<BusinessBase>(
+        application, [&services](BusinessBase& b) { return wireServices(b, std::move(services)); },
+        std::move(connection));
+    wired.orders = &attachSessionOrders(*wired.business);
+    return wired;
+}
+
+std::unique_ptr<BusinessBase> makeSession(interfaces::ApplicationInterface& application,
+                                          BusinessServices services, ConnectionOptions connection) {
+    return wireSession(application, std::move(services), std::move(connection)).business;
 }
 
 } // namespace tc

@@ -1,4 +1,4 @@
-#include "session/application_interface.h"
+#include "client/headless_application.h"
 
 #include "platform/dispatch.h"
 #include "platform/log.h"
@@ -24,34 +24,17 @@ std::string_view clip(std::string_view text) {
 
 } // namespace
 
-InAppNotification makeCommonBanner(std::string_view applicationName, std::string_view message,
-                                   std::string_view title) {
-    InAppNotification n;
-    n.title = std::string(applicationName);
-    n.subtitle = std::string(title);
-    n.informativeText = std::string(message);
-    n.hasActionButton = false;
-    n.feature.dismissDelayTime = 5.0;
-    n.feature.lineBreakMode = 0;
-    n.soundName = std::string(kInAppNotificationDefaultSound);
-    return n;
-}
-
 HeadlessApplication::HeadlessApplication(platform::UserDefaults& defaults,
                                          platform::NotificationCenter& center)
-    : defaults_(defaults), center_(center), logindata_(std::make_unique<LoginInputdata>()) {
-    center_.addObserver(
-        std::string(kLoginSuccessNotification),
-        [this](const platform::Notification&) {
+    : defaults_(defaults), logindata_(std::make_unique<LoginInputdata>()) {
+    loginObserver_ =
+        center.observe(std::string(kLoginSuccessNotification), [this](const platform::Notification&) {
             std::lock_guard lock(mutex_);
             loginSuccess_ = true;
-        },
-        this);
+        });
 }
 
-HeadlessApplication::~HeadlessApplication() {
-    center_.removeObserver(static_cast<const void*>(this));
-}
+HeadlessApplication::~HeadlessApplication() = default;
 
 std::int64_t HeadlessApplication::selectedLanguage() const {
     std::lock_guard lock(mutex_);
@@ -118,7 +101,7 @@ void HeadlessApplication::clearCalls() {
 }
 
 bool HeadlessApplication::soundsOff() const {
-    return defaults_.boolForKey(kSoundKey);
+    return defaults_.boolForKey(interfaces::kSoundKey);
 }
 
 void HeadlessApplication::ConnectionFailureNotification() {
@@ -130,15 +113,10 @@ void HeadlessApplication::ConnectionFailureNotification() {
         std::lock_guard lock(mutex_);
         followUp = connectionFailureFollowUp_;
     }
-    if (followUp) {
-        std::weak_ptr<int> alive = alive_;
+    if (followUp)
         platform::MainQueue::after(std::chrono::duration_cast<platform::Clock::duration>(
                                        std::chrono::duration<double>(kConnectionFailureFollowUpSeconds)),
-                                   [alive, followUp = std::move(followUp)] {
-                                       if (alive.lock())
-                                           followUp();
-                                   });
-    }
+                                   guard_.bind(std::move(followUp)));
 }
 
 void HeadlessApplication::LogininAnotherLocation(const std::string& text) {
@@ -148,7 +126,7 @@ void HeadlessApplication::LogininAnotherLocation(const std::string& text) {
     terminate();
 }
 
-void HeadlessApplication::showLoginMessages(const LoginMessageAlert& alert) {
+void HeadlessApplication::showLoginMessages(const interfaces::LoginMessageAlert& alert) {
     record({"showLoginMessages", {alert.message, alert.tag, alert.url.value_or("")}, std::nullopt});
     platform::Log::warning("login refused (tag {}): {}", clip(alert.tag), clip(alert.message));
     if (alert.url)
@@ -164,10 +142,10 @@ void HeadlessApplication::ShowCommonAlertVieWwithMessage(const std::string& mess
 void HeadlessApplication::ShowCommonUserNotificationwithMessage(const std::string& message,
                                                                 const std::string& title) {
     record({"ShowCommonUserNotificationwithMessage", {message, title}, std::nullopt});
-    deliverNotification(makeCommonBanner(applicationName(), message, title));
+    deliverNotification(interfaces::makeCommonBanner(applicationName(), message, title));
 }
 
-void HeadlessApplication::deliverNotification(const InAppNotification& notification) {
+void HeadlessApplication::deliverNotification(const interfaces::InAppNotification& notification) {
     record({"deliverNotification", {}, notification});
     platform::Log::info("banner: {} / {}: {}", clip(notification.title), clip(notification.subtitle),
                         clip(notification.informativeText));
@@ -179,7 +157,7 @@ void HeadlessApplication::setBannerDelegate(BannerActivation onActivate) {
     bannerDelegate_ = std::move(onActivate);
 }
 
-void HeadlessApplication::activateBanner(const InAppNotification& notification) {
+void HeadlessApplication::activateBanner(const interfaces::InAppNotification& notification) {
     BannerActivation delegate;
     {
         std::lock_guard lock(mutex_);

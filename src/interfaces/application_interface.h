@@ -1,25 +1,18 @@
 #pragma once
 // What the session asks of the application shell: the sign-in data, the chosen language, alerts,
 // banners, sounds, opening addresses and quitting. Every method that shows something is called on the
-// main thread. The desktop shell implements it with windows; HeadlessApplication runs without a display.
+// main thread. The desktop shell implements it with windows; HeadlessApplication (src/client) runs
+// without a display.
 #include "connection/login_inputdata.h"
-#include "platform/notification_center.h"
 
 #include <cstdint>
 #include <functional>
 #include <map>
-#include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <vector>
 
-namespace tc {
-
-namespace platform {
-class UserDefaults;
-}
+namespace interfaces {
 
 // The banner centre's two named sounds.
 inline constexpr std::string_view kInAppNotificationDefaultSound = "InAppNotificationDefaultSound";
@@ -65,7 +58,7 @@ public:
     virtual ~ApplicationInterface() = default;
 
     // The one sign-in data record of the running client; never null after start-up.
-    virtual LoginInputdata& logindata() = 0;
+    virtual tc::LoginInputdata& logindata() = 0;
     // The language number passed to every text lookup.
     virtual std::int64_t selectedLanguage() const = 0;
     // True once the first login has completed; never cleared.
@@ -101,82 +94,4 @@ public:
     virtual void terminate() = 0;
 };
 
-// Runs the session without a display: logs what a window would show and records every call for
-// inspection. It owns its sign-in data, reads "SoundKey" from the given defaults and sets
-// loginSuccess when "LoginSuccessNotification" is posted on its centre. Thread-safe.
-class HeadlessApplication : public ApplicationInterface {
-public:
-    struct Call {
-        std::string method;
-        std::vector<std::string> args;
-        std::optional<InAppNotification> banner; // deliverNotification only
-    };
-
-    static constexpr std::string_view kDefaultApplicationName = "TradeClient";
-    // Delay before the connection-failure follow-up runs.
-    static constexpr double kConnectionFailureFollowUpSeconds = 3.5;
-
-    explicit HeadlessApplication(
-        platform::UserDefaults& defaults,
-        platform::NotificationCenter& center = platform::NotificationCenter::defaultCenter());
-    ~HeadlessApplication() override;
-    HeadlessApplication(const HeadlessApplication&) = delete;
-    HeadlessApplication& operator=(const HeadlessApplication&) = delete;
-
-    LoginInputdata& logindata() override { return *logindata_; }
-    std::int64_t selectedLanguage() const override;
-    bool loginSuccess() const override;
-    bool showConfirmationAlert() const override;
-    std::string applicationName() const override;
-
-    void ConnectionFailureNotification() override;
-    void LogininAnotherLocation(const std::string& text) override;
-    void showLoginMessages(const LoginMessageAlert& alert) override;
-    void ShowCommonAlertVieWwithMessage(const std::string& message, const std::string& title) override;
-    void ShowCommonUserNotificationwithMessage(const std::string& message, const std::string& title) override;
-    void deliverNotification(const InAppNotification& notification) override;
-    void setBannerDelegate(BannerActivation onActivate) override;
-    void showLocalNotificationWithTitle(const std::string& title, const std::string& subTitle) override;
-    void playSoundNamed(std::string_view name) override;
-    void openURL(const std::string& url) override;
-    void terminate() override;
-
-    void setSelectedLanguage(std::int64_t language);
-    void setShowConfirmationAlert(bool value);
-    void setApplicationName(std::string name);
-    // Run on the main queue kConnectionFailureFollowUpSeconds after a connection failure (the network
-    // speed check of the business object); dropped if this object is gone by then.
-    void setConnectionFailureFollowUp(std::function<void()> followUp);
-    // What terminate() does besides recording (a host stops its run loop); nothing by default.
-    void setTerminationHandler(std::function<void()> handler);
-    // Acts as the user clicking the banner's button: hands it to the banner delegate, if any.
-    void activateBanner(const InAppNotification& notification);
-
-    std::vector<Call> calls() const;
-    std::vector<Call> callsNamed(std::string_view method) const;
-    // Sounds that were actually played (not muted, not empty), in order.
-    std::vector<std::string> soundsPlayed() const;
-    void clearCalls();
-
-private:
-    void record(Call call);
-    bool soundsOff() const;
-
-    platform::UserDefaults& defaults_;
-    platform::NotificationCenter& center_;
-    std::unique_ptr<LoginInputdata> logindata_;
-    std::shared_ptr<int> alive_ = std::make_shared<int>(0);
-
-    mutable std::mutex mutex_;
-    std::int64_t selectedLanguage_ = 0;
-    bool loginSuccess_ = false;
-    bool showConfirmationAlert_ = true;
-    std::string applicationName_{kDefaultApplicationName};
-    std::function<void()> connectionFailureFollowUp_;
-    std::function<void()> terminationHandler_;
-    BannerActivation bannerDelegate_;
-    std::vector<Call> calls_;
-    std::vector<std::string> soundsPlayed_;
-};
-
-} // namespace tc
+} // namespace interfaces

@@ -1,0 +1,31 @@
+#pragma once
+// The composition of a session: the business object with the real part for every service it needs
+// (notifications and banners, the login requests, the data service, the feed, the snapshot loaders,
+// the watch list's subscription set) and its order side (the order rules, requests and live lists),
+// wired explicitly. Chat and funding messages are logged and dropped until the session dispatches them.
+//
+// BusinessServices is the test seam: a service given here is used in place of the real one.
+#include "connection/connection_base.h"
+#include "interfaces/application_interface.h"
+#include "session/business/business_services.h"
+
+#include <memory>
+
+namespace tc {
+
+class BusinessBase;
+class SessionOrders;
+
+struct WiredSession {
+    std::unique_ptr<BusinessBase> business;
+    SessionOrders* orders = nullptr; // the order side the business object owns
+};
+
+// Create and destroy the business object on the main thread.
+WiredSession wireSession(interfaces::ApplicationInterface& application, BusinessServices services = {},
+                         ConnectionOptions connection = {});
+// The same when the order side is not wanted by name.
+std::unique_ptr<BusinessBase> makeSession(interfaces::ApplicationInterface& application,
+                                          BusinessServices services = {}, ConnectionOptions connection = {});
+
+} // namespace tc
