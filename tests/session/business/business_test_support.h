@@ -11,6 +11,7 @@
 #include "session/business/business_base.h"
 #include "session/business/business_services.h"
 #include "session/model/session_model.h"
+#include "support/wire_text.h"
 
 #include <atomic>
 #include <map>
@@ -175,15 +176,7 @@ inline std::string frameText(std::string_view body) {
     return framed.substr(1, framed.size() - 2);
 }
 
-// Body of fields "tag=value" each ended by 0x03.
-inline std::string body(std::initializer_list<std::string> fields) {
-    std::string out;
-    for (const auto& f : fields) {
-        out += f;
-        out += '\x03';
-    }
-    return out;
-}
+using testing_support::body;
 
 // A type-76 envelope (as a de-framed text) sealing the given framed messages with a key.
 inline std::string envelopeText(const std::string& framedMessages, const std::string& key) {

@@ -23,13 +23,7 @@ using namespace tc;
 
 using golden::asciiFrame;
 
-// Fields ended by 0x03, as the frame carries them.
-std::string body(std::initializer_list<std::string_view> fields) {
-    std::string out;
-    for (std::string_view f : fields)
-        out.append(f).push_back('\x03');
-    return out;
-}
+using testing_support::body;
 
 constexpr std::string_view kSessionKey = "session-key-4567";
 
@@ -72,9 +66,6 @@ public:
 };
 
 // Header fields as every request writes them for the fake context.
-constexpr std::string_view kUser = "23=jdoe";
-constexpr std::string_view kRef = "19=REF77";
-constexpr std::string_view kTime = "21=20240315093000";
 
 // The inner frame of a stream message, opened with the session key.
 std::string openStream(const RequestMessage& r) {
@@ -103,24 +94,25 @@ protected:
 
 TEST_F(SessionRequestsTest, DataServiceRequestsGoPlainToTheRequestSocketInTheirWritersOrder) {
     ASSERT_TRUE(requests.requestOpenPosition());
-    EXPECT_EQ(last().message, asciiFrame(body({"10=1023", "151=getopenpositions", "152=1000", "153=1",
-                                               "20=42", "115=9001", kUser, kRef, kTime})));
+    EXPECT_EQ(last().message, asciiFrame(body("10=1023|151=getopenpositions|152=1000|153=1|20=42|115=9001|23="
+                                              "jdoe|19=REF77|21=20240315093000")));
     EXPECT_TRUE(last().isZMQ);
     EXPECT_EQ(last().receivingStrategy, 0);
 
     ASSERT_TRUE(requests.requestEquityPriceinfo(77));
-    EXPECT_EQ(last().message, asciiFrame(body({"10=1023", "151=getequityhitpriceinfo", "152=1000", "160=0",
-                                               "153=1", "20=42", "34=77", "115=9001", kUser, kRef, kTime})));
+    EXPECT_EQ(last().message, asciiFrame(body("10=1023|151=getequityhitpriceinfo|152=1000|160=0|153=1|20=42|"
+                                              "34=77|115=9001|23=jdoe|19=REF77|21=20240315093000")));
 
     ASSERT_TRUE(requests.requestAdvancedInstrumentInfo());
-    EXPECT_EQ(last().message, asciiFrame(body({"10=1023", "151=getinstruments", "152=1000", "160=3", "153=1",
-                                               "20=42", "115=9001", kUser, kRef, kTime})));
+    EXPECT_EQ(last().message, asciiFrame(body("10=1023|151=getinstruments|152=1000|160=3|153=1|20=42|115="
+                                              "9001|23=jdoe|19=REF77|21=20240315093000")));
 
     // Market ids are unsigned: the largest prints without a sign.
     ASSERT_TRUE(requests.requestSessionSchedule(std::numeric_limits<std::uint64_t>::max()));
     EXPECT_EQ(last().message,
-              asciiFrame(body({"10=1023", "151=getsessionschedule", "152=1000", "153=1",
-                               "581=18446744073709551615", "20=42", "115=9001", kUser, kRef, kTime})));
+              asciiFrame(body(
+                  "10=1023|151=getsessionschedule|152=1000|153=1|581=18446744073709551615|20=42|115=9001|"
+                  "23=jdoe|19=REF77|21=20240315093000")));
 
     UserAccountMaps access;
     access.userId = 12;
@@ -128,11 +120,8 @@ TEST_F(SessionRequestsTest, DataServiceRequestsGoPlainToTheRequestSocketInTheirW
     access.accountAccessTypeId = 2;
     ASSERT_TRUE(requests.requestEditUserAccountAccessByClient(access));
     EXPECT_EQ(last().message,
-              asciiFrame(body({"10=1023", "151=addedituac", "152=1000", "153=1", "1132=edituabycl",
-                               "159=12\x05"
-                               "3456\x05"
-                               "2\x05\x06",
-                               "20=42", "115=9001", kUser, kRef, kTime})));
+              asciiFrame(body("10=1023|151=addedituac|152=1000|153=1|1132=edituabycl|159=12<C>3456<C>2<C><R>|"
+                              "20=42|115=9001|23=jdoe|19=REF77|21=20240315093000")));
 
     // 2024-01-01 00:00:00 and 2024-01-31 23:59:59 UTC.
     SearchInfo search;
@@ -141,19 +130,20 @@ TEST_F(SessionRequestsTest, DataServiceRequestsGoPlainToTheRequestSocketInTheirW
     search.FromDate = platform::Date{1704067200.0};
     search.ToDate = platform::Date{1706745599.0};
     ASSERT_TRUE(requests.requestFinancialTransactions(search));
-    EXPECT_EQ(last().message, asciiFrame(body({"10=1023", "151=getfinancialtransactions", "152=1000", "153=1",
-                                               "34=1001", "575=20240101000000", "576=20240131235959", "551=2",
-                                               "20=42", "115=9001", kUser, kRef, kTime})));
+    EXPECT_EQ(
+        last().message,
+        asciiFrame(body("10=1023|151=getfinancialtransactions|152=1000|153=1|34=1001|575=20240101000000|576="
+                        "20240131235959|551=2|20=42|115=9001|23=jdoe|19=REF77|21=20240315093000")));
 
     StatementSelection statement{"1001", platform::Date{1704067200.0}, platform::Date{1706745599.0}};
     ASSERT_TRUE(requests.requestCancelledOrderHistoryForAccount(statement));
-    EXPECT_EQ(last().message, asciiFrame(body({"10=1023", "151=getcancelledorders", "152=1000", "153=1",
-                                               "34=1001", "575=20240101000000", "576=20240131235959", "20=42",
-                                               "115=9001", kUser, kRef, kTime})));
+    EXPECT_EQ(last().message,
+              asciiFrame(body("10=1023|151=getcancelledorders|152=1000|153=1|34=1001|575=20240101000000|576="
+                              "20240131235959|20=42|115=9001|23=jdoe|19=REF77|21=20240315093000")));
 
     ASSERT_TRUE(requests.requestGetAllPayGateSettings());
-    EXPECT_EQ(last().message, asciiFrame(body({"10=1023", "151=paygategetsettings", "152=1000", "153=1",
-                                               "20=42", "115=9001", kUser, kRef, kTime})));
+    EXPECT_EQ(last().message, asciiFrame(body("10=1023|151=paygategetsettings|152=1000|153=1|20=42|115=9001|"
+                                              "23=jdoe|19=REF77|21=20240315093000")));
 
     for (const RequestMessage& r : sent())
         EXPECT_TRUE(r.isZMQ);
@@ -193,7 +183,7 @@ TEST_F(SessionRequestsTest, RequestNumberIsTheLastReceivedPlusOneAndIsNeverStore
     context.lastRequestId = 42;
     ASSERT_TRUE(requests.requestChartData("EURUSD", "M5", 300));
     EXPECT_EQ(last().message,
-              asciiFrame(body({"10=1040", "12=EURUSD", "83=M5", "20=42", "1025=300", kUser, kRef, kTime})));
+              asciiFrame(body("10=1040|12=EURUSD|83=M5|20=42|1025=300|23=jdoe|19=REF77|21=20240315093000")));
     EXPECT_TRUE(last().isZMQ);
     ASSERT_TRUE(requests.requestChartData("EURUSD", "M5", 300));
     EXPECT_EQ(last().message, sent()[2].message);
@@ -208,28 +198,27 @@ TEST_F(SessionRequestsTest, RequestNumberIsTheLastReceivedPlusOneAndIsNeverStore
 TEST_F(SessionRequestsTest, StreamRequestsAreSealedWithTheSessionKey) {
     ASSERT_TRUE(requests.changeMyPassword("old-pw", ""));
     EXPECT_EQ(openStream(last()),
-              asciiFrame(body({"10=37", kUser, "104=old-pw", "103=", "20=42", kRef, kTime})));
+              asciiFrame(body("10=37|23=jdoe|104=old-pw|103=|20=42|19=REF77|21=20240315093000")));
 
     ASSERT_TRUE(requests.requestChatMessageAcknowledgement("R1", "905"));
-    EXPECT_EQ(openStream(last()), asciiFrame(body({"10=608", "507=",
-                                                   "505=R1\x05"
-                                                   "905",
-                                                   "504=jdoe", kUser, kRef, kTime})));
+    EXPECT_EQ(openStream(last()),
+              asciiFrame(body("10=608|507=|505=R1<C>905|504=jdoe|23=jdoe|19=REF77|21=20240315093000")));
 
     ASSERT_TRUE(requests.requestContactlist());
-    EXPECT_EQ(openStream(last()), asciiFrame(body({"10=617", kUser, "520=1", "504=jdoe", kRef, kTime})));
+    EXPECT_EQ(openStream(last()),
+              asciiFrame(body("10=617|23=jdoe|520=1|504=jdoe|19=REF77|21=20240315093000")));
 
     ASSERT_TRUE(requests.requestRoomMessage("Support", "55"));
     EXPECT_EQ(openStream(last()),
-              asciiFrame(body({"10=615", kUser, "502=Support", "501=55", "504=jdoe", kRef, kTime})));
+              asciiFrame(body("10=615|23=jdoe|502=Support|501=55|504=jdoe|19=REF77|21=20240315093000")));
 
     ASSERT_TRUE(requests.SendRoomRequest("alice"));
     EXPECT_EQ(openStream(last()),
-              asciiFrame(body({"10=601", "20=42", "503=alice", "530=0", "504=jdoe", kRef, kTime})));
+              asciiFrame(body("10=601|20=42|503=alice|530=0|504=jdoe|19=REF77|21=20240315093000")));
 
     ASSERT_TRUE(requests.SendNewChatMessageToServer("hello", "55", "Support"));
     EXPECT_EQ(openStream(last()),
-              asciiFrame(body({"10=603", "501=55", "504=jdoe", "502=Support", "17=hello", kRef, kTime})));
+              asciiFrame(body("10=603|501=55|504=jdoe|502=Support|17=hello|19=REF77|21=20240315093000")));
 
     for (const RequestMessage& r : sent())
         EXPECT_FALSE(r.isZMQ);
@@ -238,13 +227,13 @@ TEST_F(SessionRequestsTest, StreamRequestsAreSealedWithTheSessionKey) {
 TEST_F(SessionRequestsTest, ControlMessageAndEdgeInputs) {
     // The keep-alive: plain, on the request socket, no request number and no data-service fields.
     ASSERT_TRUE(requests.requestControlClientConnectMessage());
-    EXPECT_EQ(last().message, asciiFrame(body({"10=1002", kUser, kRef, kTime})));
+    EXPECT_EQ(last().message, asciiFrame(body("10=1002|23=jdoe|19=REF77|21=20240315093000")));
     EXPECT_TRUE(last().isZMQ);
 
     // An empty user name still fills tag 23.
     context.user.clear();
     ASSERT_TRUE(requests.requestOfflineMessages());
-    EXPECT_EQ(openStream(last()), asciiFrame(body({"10=613", "23=", "504=", kRef, kTime})));
+    EXPECT_EQ(openStream(last()), asciiFrame(body("10=613|23=|504=|19=REF77|21=20240315093000")));
 
     // A support-queue chat needs an account to name: the first of the collection.
     EXPECT_FALSE(requests.SendChatQueueRequest("Q1", "help"));
@@ -252,8 +241,8 @@ TEST_F(SessionRequestsTest, ControlMessageAndEdgeInputs) {
     context.addAccount(1002, 1);
     context.addAccount(1001, 1);
     ASSERT_TRUE(requests.SendChatQueueRequest("Q1", "help"));
-    EXPECT_EQ(openStream(last()), asciiFrame(body({"10=678", "1026=Q1", "34=1002", "17=help", "20=42",
-                                                   "530=0", "504=", kRef, kTime})));
+    EXPECT_EQ(openStream(last()),
+              asciiFrame(body("10=678|1026=Q1|34=1002|17=help|20=42|530=0|504=|19=REF77|21=20240315093000")));
 
     // A search without a period is not sent.
     SearchInfo noPeriod;
@@ -368,10 +357,10 @@ TEST_F(SessionRequestsTest, RequestsFromSeveralThreadsStayWhole) {
         t.join();
 
     const std::string open = asciiFrame(body(
-        {"10=1023", "151=getopenpositions", "152=1000", "153=1", "20=42", "115=9001", kUser, kRef, kTime}));
-    const std::string equity = asciiFrame(body({"10=1023", "151=getequityhitpriceinfo", "152=1000", "160=0",
-                                                "153=1", "20=42", "34=77", "115=9001", kUser, kRef, kTime}));
-    const std::string recent = asciiFrame(body({"10=626", kUser, "504=jdoe", kRef, kTime}));
+        "10=1023|151=getopenpositions|152=1000|153=1|20=42|115=9001|23=jdoe|19=REF77|21=20240315093000"));
+    const std::string equity = asciiFrame(body("10=1023|151=getequityhitpriceinfo|152=1000|160=0|153=1|20=42|"
+                                               "34=77|115=9001|23=jdoe|19=REF77|21=20240315093000"));
+    const std::string recent = asciiFrame(body("10=626|23=jdoe|504=jdoe|19=REF77|21=20240315093000"));
     int opens = 0, equities = 0, recents = 0;
     for (const RequestMessage& r : sent()) {
         if (r.message == open)

@@ -117,7 +117,7 @@ protected:
         business->sessionRequests().pendingRequests().add(p);
     }
     void reply(const std::string& procedure, const std::string& text) {
-        business->NewMessage(frameText(body({"10=1024", "20=5", "151=" + procedure, "159=" + text})));
+        business->NewMessage(frameText(body(std::string("10=1024|20=5|151=") + procedure + "|159=" + text)));
     }
 
     FakeApplication app;
@@ -199,12 +199,10 @@ TEST_F(SessionDataServiceTest, AReplyNobodyAskedForIsReadAsTheLogins) {
 
 TEST_F(SessionDataServiceTest, ChartRepliesReplaceTheOlderPerKeyAndAnnounceEach) {
     Observed observed({"ChartDataReceivedNotification41", "ChartDataReceivedNotification42"});
-    business->NewMessage(
-        frameText(body({"10=1041", "20=41", "17=<H~EURUSD~60>01/02/24#10:00:00#1.5#1.6#1.4#1.45"})));
-    business->NewMessage(
-        frameText(body({"10=1041", "20=42", "17=<H~EURUSD~60>01/02/24#10:01:00#1.7#1.8#1.6#1.65"})));
+    business->NewMessage(frameText(body("10=1041|20=41|17=<H~EURUSD~60>01/02/24#10:00:00#1.5#1.6#1.4#1.45")));
+    business->NewMessage(frameText(body("10=1041|20=42|17=<H~EURUSD~60>01/02/24#10:01:00#1.7#1.8#1.6#1.65")));
     // No header: dropped without a word.
-    business->NewMessage(frameText(body({"10=1041", "20=43", "17=nothing"})));
+    business->NewMessage(frameText(body("10=1041|20=43|17=nothing")));
     pump();
     const auto entry = business->chartDataCollection().entry("EURUSD");
     ASSERT_TRUE(entry);
