@@ -1,15 +1,14 @@
 #include "connection/data_additions.h"
 #include "platform/base64.h"
+#include "support/temp_resources.h"
 
 #include <gtest/gtest.h>
 #include <zlib.h>
 
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
 #include <random>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -212,16 +211,10 @@ TEST(CompressedPayload, DecompressDataGivesUtf8Text) {
 
 class UncompressedFile : public ::testing::Test {
 protected:
-    std::filesystem::path dir =
-        std::filesystem::temp_directory_path() / ("tc_codec_" + std::to_string(::getpid()));
-    void SetUp() override { std::filesystem::create_directories(dir); }
-    void TearDown() override { std::filesystem::remove_all(dir); }
     std::filesystem::path write(const std::string& name, const Bytes& bytes) {
-        const auto path = dir / name;
-        std::ofstream(path, std::ios::binary)
-            .write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-        return path;
+        return dir.write(name, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
     }
+    testing_support::TempDir dir;
 };
 
 TEST_F(UncompressedFile, InflatesOnlyAGzExtension) {
@@ -232,8 +225,8 @@ TEST_F(UncompressedFile, InflatesOnlyAGzExtension) {
 }
 
 TEST_F(UncompressedFile, MissingOrBrokenFilesGiveNothing) {
-    EXPECT_FALSE(D::dataWithUncompressedContentsOfFile(dir / "absent.txt").has_value());
-    EXPECT_FALSE(D::dataWithUncompressedContentsOfFile(dir).has_value());
+    EXPECT_FALSE(D::dataWithUncompressedContentsOfFile(dir.path() / "absent.txt").has_value());
+    EXPECT_FALSE(D::dataWithUncompressedContentsOfFile(dir.path()).has_value());
     EXPECT_FALSE(
         D::dataWithUncompressedContentsOfFile(write("cut.gz", Bytes(kFoxGzip.begin(), kFoxGzip.end() - 3)))
             .has_value());

@@ -141,20 +141,4 @@ TEST(FieldIterator, WalksPiecesWithoutCopying) {
     EXPECT_EQ(count, 2);
 }
 
-TEST(MessageBaseModel, StartsEmptyAndStoresNumbersAsDecimalText) {
-    MessageBase m;
-    EXPECT_EQ(m.messagetype(), 0);
-    EXPECT_EQ(m.messageLength(), 0u);
-    EXPECT_TRUE(m.messageDataDictionary().empty());
-    EXPECT_TRUE(m.messageArray().empty());
-    m.setValue(10, std::int64_t{1018});
-    m.setValue(20, std::int64_t{-5});
-    m.setValue(23, "user");
-    ASSERT_NE(m.value(10), nullptr);
-    EXPECT_EQ(*m.value(10), "1018");
-    EXPECT_EQ(*m.value(20), "-5");
-    EXPECT_EQ(*m.value(23), "user");
-    EXPECT_EQ(m.value(99), nullptr);
-}
-
 } // namespace

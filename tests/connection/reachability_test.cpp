@@ -189,15 +189,6 @@ TEST_F(ReachabilityTest, ConstructorsWatchTheirTargets) {
     EXPECT_FALSE(Reachability::initWithReachabilityRef(nullptr));
 }
 
-TEST_F(ReachabilityTest, DescriptionNamesTheClassAndAddress) {
-    auto r = Reachability::reachabilityForInternetConnection();
-    const auto text = r->description();
-    const auto low = static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(r.get()));
-    char expected[64];
-    std::snprintf(expected, sizeof expected, "<Reachability: %#x>", low);
-    EXPECT_EQ(text, expected);
-}
-
 TEST_F(ReachabilityTest, ChangesRunTheBlocksOnTheQueueAndNotifyOnTheMainThread) {
     network.fake->setFlags(kReachable);
     auto r = Reachability::reachabilityForInternetConnection();

@@ -1,14 +1,13 @@
 #include "connection/data_additions.h"
 #include "connection/xml_tree.h"
 #include "platform/bundle.h"
+#include "support/temp_resources.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -315,20 +314,8 @@ TEST(XMLTreeTest, SnapshotTablesAndMovedReader) {
 
 class XMLTreeFileTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        dir_ = std::filesystem::temp_directory_path() / ("xml_tree_test_" + std::to_string(::getpid()));
-        std::filesystem::create_directories(dir_);
-        platform::Bundle::setResourcesRoot(dir_);
-    }
-    void TearDown() override {
-        platform::Bundle::setResourcesRoot({});
-        std::filesystem::remove_all(dir_);
-    }
-    void write(const std::string& file, std::string_view bytes) {
-        std::ofstream(dir_ / file, std::ios::binary)
-            .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    }
-    std::filesystem::path dir_;
+    void write(const std::string& file, std::string_view bytes) { resources.write(file, bytes); }
+    testing_support::ScopedResources resources;
 };
 
 TEST_F(XMLTreeFileTest, FilesResourcesAndURLs) {
@@ -343,14 +330,14 @@ TEST_F(XMLTreeFileTest, FilesResourcesAndURLs) {
     EXPECT_EQ(name(T::treeWithXMLFile("packed.xml.gz")->rootXMLElement()), "g");
     EXPECT_FALSE(T::treeWithXMLFile("missing.xml")->error().empty());
 
-    const std::string path = (dir_ / "feed one.xml").string();
+    const std::string path = (resources.path() / "feed one.xml").string();
     EXPECT_EQ(name(T::treeWithURL(path)->rootXMLElement()), "rss");
     std::string url = "file://";
     for (char c : path)
         url += c == ' ' ? std::string("%20") : std::string(1, c);
     EXPECT_EQ(name(T::treeWithURL(url)->rootXMLElement()), "rss");
     EXPECT_FALSE(T::treeWithURL("https://example.invalid/feed.xml")->error().empty());
-    EXPECT_FALSE(T::treeWithURL("file://" + (dir_ / "bad.xml").string())->error().empty());
+    EXPECT_FALSE(T::treeWithURL("file://" + (resources.path() / "bad.xml").string())->error().empty());
     EXPECT_FALSE(T::treeWithURL("file:///no/such/file.xml")->error().empty());
 }
 

@@ -37,15 +37,6 @@ private:
     std::vector<std::string> lines_;
 };
 
-TEST(ZMQSocket, SocketTypeNames) {
-    EXPECT_EQ(ZMQSocket::nameForSocketType(0), "ZMQ_PAIR");
-    EXPECT_EQ(ZMQSocket::nameForSocketType(2), "ZMQ_SUB");
-    EXPECT_EQ(ZMQSocket::nameForSocketType(3), "ZMQ_REQ");
-    EXPECT_EQ(ZMQSocket::nameForSocketType(8), "ZMQ_PUSH");
-    EXPECT_EQ(ZMQSocket::nameForSocketType(9), "UNKNOWN");
-    EXPECT_EQ(ZMQSocket::nameForSocketType(-1), "UNKNOWN");
-}
-
 TEST(ZMQContext, VersionAndPollTimeOutInMicroseconds) {
     int major = -1, minor = -1, patch = -1;
     ZMQContext::getZMQVersion(&major, &minor, &patch);
@@ -124,18 +115,6 @@ TEST(ZMQSocket, RefusedEndpointRaisesWithErrorCodeAndKeepsTheEndpoint) {
     ASSERT_EQ(log.lines().size(), 1u);
     EXPECT_EQ(log.lines()[0], "ZMQLogError: *** " + socket->description() +
                                   ": zmq_connect: " + zmq_strerror(EPROTONOSUPPORT));
-}
-
-TEST(ZMQSocket, DescriptionNamesClassContextTypeEndpointAndState) {
-    auto context = ZMQContext::create(1);
-    auto socket = context->socketWithType(ZMQ_REQ);
-    socket->connectToEndpoint("tcp://127.0.0.1:1");
-    const std::string expected = fmt::format(
-        "<ZMQSocket: {} (ctx={}, type=ZMQ_REQ, endpoint=tcp://127.0.0.1:1, closed=", fmt::ptr(socket.get()),
-        fmt::ptr(context.get()));
-    EXPECT_EQ(socket->description(), expected + "0)>");
-    socket->close();
-    EXPECT_EQ(socket->description(), expected + "1)>");
 }
 
 TEST(ZMQSocket, ClosedSocketRaisesOnReceiveAndCountsNegativeIntoABuffer) {

@@ -16,6 +16,7 @@ namespace {
 
 using namespace tc;
 using namespace sessiontest;
+using testing_support::wireText;
 
 class RecordingRows final : public HistoryRowSink {
 public:
@@ -64,21 +65,6 @@ public:
 private:
     std::vector<platform::ObserverId> tokens_;
 };
-
-std::string rows(std::initializer_list<std::initializer_list<std::string>> records) {
-    std::string out;
-    for (const auto& record : records) {
-        bool first = true;
-        for (const auto& column : record) {
-            if (!first)
-                out += '\x05';
-            out += column;
-            first = false;
-        }
-        out += '\x06';
-    }
-    return out;
-}
 
 class SessionDataServiceTest : public ::testing::Test {
 protected:
@@ -132,8 +118,7 @@ TEST_F(SessionDataServiceTest, RepliesLandOnTheMainQueueAndAnnounceThemselves) {
     Observed observed(
         {std::string(kMarketSessionScheduleNotification), std::string(kBankDetailsNotification)});
     expect("getsessionschedule", 7);
-    reply("getsessionschedule",
-          rows({{"1", "7", "3", "2", "08:00", "17:00"}, {"2", "7", "3", "3", "08:00", "17:00"}}));
+    reply("getsessionschedule", wireText("1<C>7<C>3<C>2<C>08:00<C>17:00<R>2<C>7<C>3<C>3<C>08:00<C>17:00<R>"));
     // Nothing changes before the main queue runs.
     EXPECT_TRUE(business->dataServiceCollections().sessionSchedulesArray.empty());
     pump();
@@ -143,7 +128,7 @@ TEST_F(SessionDataServiceTest, RepliesLandOnTheMainQueueAndAnnounceThemselves) {
     EXPECT_EQ(schedules.at("7")[1].dayOfTheWeekID, 3u);
 
     expect("getbankaccounts", 4);
-    reply("getbankaccounts", rows({{"11", "123456", "9", "Demo USD", "1", "", "First Bank"}}));
+    reply("getbankaccounts", wireText("11<C>123456<C>9<C>Demo USD<C>1<C><C>First Bank<R>"));
     pump();
     ASSERT_TRUE(business->dataServiceCollections().bankDetails);
     EXPECT_EQ(business->dataServiceCollections().bankDetails->BankName, "First Bank");
@@ -163,8 +148,8 @@ TEST_F(SessionDataServiceTest, TwoCancelledOrderRequestsInFlightKeepTheirOwnPurp
     // the statement request was composed last, yet the first reply still belongs to the login.
     expect("getcancelledorders", 0);
     expect("getcancelledorders", 10);
-    const std::string record = rows({{"C1", "2", "T1", "P1", "1", "20001", "1", "20260105103000", "9", "1",
-                                      "0", "0", "0", "0", "0", "2", "1.085", "20260105100000"}});
+    const std::string record = wireText("C1<C>2<C>T1<C>P1<C>1<C>20001<C>1<C>20260105103000<C>9<C>1<C>0<C>0<C>"
+                                        "0<C>0<C>0<C>2<C>1.085<C>20260105100000<R>");
     reply("getcancelledorders", record);
     reply("getcancelledorders", record);
     pump();
@@ -179,10 +164,9 @@ TEST_F(SessionDataServiceTest, TwoCancelledOrderRequestsInFlightKeepTheirOwnPurp
 
 TEST_F(SessionDataServiceTest, OrderHistoryRowsGoToTheFillersAndRenewTheSubscriptionOnce) {
     expect("getopenpositions", 0);
-    reply("getopenpositions",
-          rows({{"P1", "20001", "1", "1"}, {"P2", "20001", "1", "0"}, {"P1", "20001", "1", "1"}}));
+    reply("getopenpositions", wireText("P1<C>20001<C>1<C>1<R>P2<C>20001<C>1<C>0<R>P1<C>20001<C>1<C>1<R>"));
     expect("getsettledpositions", 0);
-    reply("getsettledpositions", rows({{"S1", "20001", "1"}}));
+    reply("getsettledpositions", wireText("S1<C>20001<C>1<R>"));
     pump();
     EXPECT_EQ(historyRows->log.calls(),
               (std::vector<std::string>{"open:P1", "open:P2", "open:P1", "settled:S1"}));
@@ -191,7 +175,7 @@ TEST_F(SessionDataServiceTest, OrderHistoryRowsGoToTheFillersAndRenewTheSubscrip
 }
 
 TEST_F(SessionDataServiceTest, AReplyNobodyAskedForIsReadAsTheLogins) {
-    reply("getcancelledorders", rows({{"C9", "1", "T", "P", "1", "20001"}}));
+    reply("getcancelledorders", wireText("C9<C>1<C>T<C>P<C>1<C>20001<R>"));
     pump();
     EXPECT_EQ(historyRows->log.calls(), std::vector<std::string>{"cancelled:C9"});
     EXPECT_TRUE(business->dataServiceCollections().cancelledOrderInfo.empty());
