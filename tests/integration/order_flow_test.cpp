@@ -23,6 +23,7 @@
 
 #include "loopback_fixture.h"
 #include "market.h"
+#include "support/notification_log.h"
 #include "test_server.h"
 
 #include <gtest/gtest.h>
@@ -77,26 +78,7 @@ bool demoAccount(int account) {
     return account == 20001 || account == 20002 || account == 20003;
 }
 
-// Every notification of the given names, in order, while alive.
-class Recorded {
-public:
-    explicit Recorded(std::initializer_list<std::string_view> names) {
-        for (auto name : names)
-            handlers_.push_back(platform::NotificationCenter::defaultCenter().observe(
-                std::string(name), [this](const platform::Notification& n) { seen.push_back(n); }));
-    }
-    std::vector<platform::Notification> named(std::string_view name) const {
-        std::vector<platform::Notification> out;
-        for (const auto& n : seen)
-            if (n.name == name)
-                out.push_back(n);
-        return out;
-    }
-    std::vector<platform::Notification> seen;
-
-private:
-    std::vector<std::unique_ptr<platform::Handler>> handlers_;
-};
+using Recorded = testing_support::NotificationLog;
 
 class OrderFlowTest : public LoopbackTest {
 protected:
@@ -476,7 +458,7 @@ TEST_F(OrderFlowTest, BulkCloseOfThreePositionsWithOneRefused) {
     // Settlements of the chosen positions only: the earlier close of the third is announced too.
     const auto settledOf = [&] {
         std::set<std::string> ids;
-        for (const auto& n : r.seen)
+        for (const auto& n : r.seen())
             if (const auto* order = n.objectAs<std::shared_ptr<Order>>();
                 order && *order && kind(n) == SessionEvents::kBulkCloseSettled)
                 ids.insert((*order)->OpenPositionId);
@@ -484,16 +466,17 @@ TEST_F(OrderFlowTest, BulkCloseOfThreePositionsWithOneRefused) {
         return ids;
     };
     const auto rejections = [&] {
-        return std::count_if(r.seen.begin(), r.seen.end(), [&](const platform::Notification& n) {
+        const auto seen = r.seen();
+        return std::count_if(seen.begin(), seen.end(), [&](const platform::Notification& n) {
             return kind(n) == SessionEvents::kBulkCloseRejected;
         });
     };
     ASSERT_TRUE(until([&] { return settledOf().size() == 2 && rejections() == 1; }));
     // The request's own announcement comes first.
-    ASSERT_FALSE(r.seen.empty());
-    EXPECT_EQ(kind(r.seen.front()), "82");
+    ASSERT_FALSE(r.seen().empty());
+    EXPECT_EQ(kind(r.seen().front()), "82");
 
-    for (const auto& n : r.seen) {
+    for (const auto& n : r.seen()) {
         if (kind(n) != SessionEvents::kBulkCloseRejected)
             continue;
         const auto* info = n.objectAs<SessionEvents::TextDictionary>();

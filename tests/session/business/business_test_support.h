@@ -11,6 +11,7 @@
 #include "session/business/business_base.h"
 #include "session/business/business_services.h"
 #include "session/model/session_model.h"
+#include "session/records/history_rows.h"
 #include "support/wire_text.h"
 
 #include <atomic>
@@ -18,6 +19,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -49,6 +51,37 @@ public:
 private:
     mutable std::mutex mutex_;
     std::vector<std::string> calls_;
+};
+
+// The history rows handed over, as "kind:id" in order (kinds: open, pending, settled, cancelled, equity).
+class RowLog final : public HistoryRowSink {
+public:
+    void FillInitialOpenOrderCollection(const OpenOrderHD& r) override { log.add("open:" + r.PositionId); }
+    void FillInitialPendingOrderCollection(const PendingOrderHD& r) override {
+        log.add("pending:" + r.PendingOrderId);
+    }
+    void FillInitialSettledOrderCollection(const SettledOrderHD& r) override {
+        log.add("settled:" + r.SettlementId);
+    }
+    void FillInitialCancelledOrderCollection(const CancelledOrderHD& r) override {
+        log.add("cancelled:" + r.CancelledOrderId);
+    }
+    void SetEquityHitPriceInOrders(const EquityHitPriceInfos& r) override {
+        log.add("equity:" + r.PositionId);
+    }
+    // The ids of one kind, in order.
+    std::vector<std::string> of(std::string_view kind) const {
+        std::vector<std::string> out;
+        for (const auto& call : log.calls())
+            if (call.starts_with(std::string(kind) + ":"))
+                out.push_back(call.substr(kind.size() + 1));
+        return out;
+    }
+    std::set<std::string> setOf(std::string_view kind) const {
+        const auto ids = of(kind);
+        return {ids.begin(), ids.end()};
+    }
+    CallLog log;
 };
 
 // Records the shell's calls that the login road makes; the rest do nothing.

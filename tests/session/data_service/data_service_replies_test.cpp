@@ -1,5 +1,6 @@
 #include "session/data_service/data_service_replies.h"
 
+#include "session/business/business_test_support.h"
 #include "session/business/session_requests.h"
 #include "session/model/session_model.h"
 #include "session/records/account_details.h"
@@ -19,6 +20,7 @@ namespace {
 using namespace tc;
 
 using E = DataServiceEvent;
+using sessiontest::RowLog;
 using testing_support::wireText;
 
 // Records each ended by 0x06.
@@ -28,21 +30,6 @@ std::string reply(std::initializer_list<std::string> records) {
         out += r + '\x06';
     return out;
 }
-
-struct RowLog : HistoryRowSink {
-    std::vector<std::string> open, pending, settled, cancelled, equity;
-    void FillInitialOpenOrderCollection(const OpenOrderHD& r) override { open.push_back(r.PositionId); }
-    void FillInitialPendingOrderCollection(const PendingOrderHD& r) override {
-        pending.push_back(r.PendingOrderId);
-    }
-    void FillInitialSettledOrderCollection(const SettledOrderHD& r) override {
-        settled.push_back(r.SettlementId);
-    }
-    void FillInitialCancelledOrderCollection(const CancelledOrderHD& r) override {
-        cancelled.push_back(r.CancelledOrderId);
-    }
-    void SetEquityHitPriceInOrders(const EquityHitPriceInfos& r) override { equity.push_back(r.PositionId); }
-};
 
 class DataServiceRepliesTest : public ::testing::Test {
 protected:
@@ -68,24 +55,24 @@ protected:
 
 TEST_F(DataServiceRepliesTest, OrderRowsGoToTheirFillersAndRenewTheSubscriptionOnce) {
     auto out = run("getopenpositions", wireText("P1<C>7<C>42<R>P2<R>P1<C>7<C>42<R>"));
-    EXPECT_EQ(rows.open, (std::vector<std::string>{"P1", "P2", "P1"}));
+    EXPECT_EQ(rows.of("open"), (std::vector<std::string>{"P1", "P2", "P1"}));
     EXPECT_TRUE(out.subscribeAllItems); // a duplicate last record still subscribes
 
     out = run("getpendingorders", wireText("O1<R>O2<R>"));
-    EXPECT_EQ(rows.pending, (std::vector<std::string>{"O1", "O2"}));
+    EXPECT_EQ(rows.of("pending"), (std::vector<std::string>{"O1", "O2"}));
     EXPECT_TRUE(out.subscribeAllItems);
 
     run("getsettledpositions", wireText("S1<R>"));
     run("getequityhitpriceinfo", wireText("1<C>2<C>P9<R>"));
-    EXPECT_EQ(rows.settled, std::vector<std::string>{"S1"});
-    EXPECT_EQ(rows.equity, std::vector<std::string>{"P9"});
+    EXPECT_EQ(rows.of("settled"), std::vector<std::string>{"S1"});
+    EXPECT_EQ(rows.of("equity"), std::vector<std::string>{"P9"});
     EXPECT_TRUE(out.events.empty());
 }
 
 TEST_F(DataServiceRepliesTest, OversizeRecordIsSkippedAndItsNeighboursKept) {
     const std::string big(history::kMaxRecordBytes + 1, 'x');
     run("getopenpositions", reply({wireText("P1"), big, wireText("P3")}));
-    EXPECT_EQ(rows.open, (std::vector<std::string>{"P1", "P3"}));
+    EXPECT_EQ(rows.of("open"), (std::vector<std::string>{"P1", "P3"}));
     run("getusermapwithmyaccount", reply({wireText("5<C>7<C>1<C>ann"), big, wireText("6<C>7<C>2<C>bob")}));
     EXPECT_EQ(targets.userAccountMapCollection.size(), 2u);
 }
@@ -123,13 +110,13 @@ TEST_F(DataServiceRepliesTest, CancelledOrdersRoutedByTheRequestNotTheLastBuilt)
     EXPECT_EQ(o.deliveryMode, 3);
     EXPECT_EQ(o.orderType, 2);
     EXPECT_EQ(o.OrderPrice, "1.250000");
-    EXPECT_TRUE(rows.cancelled.empty());
+    EXPECT_TRUE(rows.of("cancelled").empty());
 
     auto second = pending.take(1023, std::nullopt, "getcancelledorders");
     ASSERT_TRUE(second);
     out = DataServiceReplies::apply(DataServiceReplies::parse(*second, text, ""), model, targets, &rows);
     EXPECT_TRUE(out.events.empty());
-    EXPECT_EQ(rows.cancelled, (std::vector<std::string>{"C1", "C2", "C3"}));
+    EXPECT_EQ(rows.of("cancelled"), (std::vector<std::string>{"C1", "C2", "C3"}));
     EXPECT_EQ(targets.cancelledOrderInfo.size(), 1u); // the statement's list is left alone
 }
 

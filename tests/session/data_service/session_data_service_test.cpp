@@ -9,6 +9,7 @@
 #include "session/records/account_details.h"
 #include "session/records/item_details.h"
 #include "session/records/order.h"
+#include "support/notification_log.h"
 
 #include <gtest/gtest.h>
 
@@ -17,24 +18,6 @@ namespace {
 using namespace tc;
 using namespace sessiontest;
 using testing_support::wireText;
-
-class RecordingRows final : public HistoryRowSink {
-public:
-    void FillInitialOpenOrderCollection(const OpenOrderHD& r) override { log.add("open:" + r.PositionId); }
-    void FillInitialPendingOrderCollection(const PendingOrderHD& r) override {
-        log.add("pending:" + r.PendingOrderId);
-    }
-    void FillInitialSettledOrderCollection(const SettledOrderHD& r) override {
-        log.add("settled:" + r.SettlementId);
-    }
-    void FillInitialCancelledOrderCollection(const CancelledOrderHD& r) override {
-        log.add("cancelled:" + r.CancelledOrderId);
-    }
-    void SetEquityHitPriceInOrders(const EquityHitPriceInfos& r) override {
-        log.add("equity:" + r.PositionId);
-    }
-    CallLog log;
-};
 
 class CountingSubscriptions final : public SubscriptionSource {
 public:
@@ -45,26 +28,7 @@ public:
     int calls = 0;
 };
 
-// Observes notifications on the default centre for the life of the test.
-class Observed {
-public:
-    explicit Observed(std::vector<std::string> names) {
-        for (auto& name : names)
-            tokens_.push_back(platform::NotificationCenter::defaultCenter().addObserver(
-                name, [this, name](const platform::Notification& n) {
-                    const std::string* text = n.objectAs<std::string>();
-                    seen.push_back(name + (text ? ":" + *text : ""));
-                }));
-    }
-    ~Observed() {
-        for (auto& t : tokens_)
-            platform::NotificationCenter::defaultCenter().removeObserver(t);
-    }
-    std::vector<std::string> seen;
-
-private:
-    std::vector<platform::ObserverId> tokens_;
-};
+using Observed = testing_support::NotificationLog;
 
 class SessionDataServiceTest : public ::testing::Test {
 protected:
@@ -107,7 +71,7 @@ protected:
     }
 
     FakeApplication app;
-    std::shared_ptr<RecordingRows> historyRows = std::make_shared<RecordingRows>();
+    std::shared_ptr<RowLog> historyRows = std::make_shared<RowLog>();
     std::shared_ptr<CountingSubscriptions> subscriptions = std::make_shared<CountingSubscriptions>();
     std::unique_ptr<platform::UserDefaults> defaults = platform::UserDefaults::inMemory();
     BusinessServices services;
@@ -115,8 +79,7 @@ protected:
 };
 
 TEST_F(SessionDataServiceTest, RepliesLandOnTheMainQueueAndAnnounceThemselves) {
-    Observed observed(
-        {std::string(kMarketSessionScheduleNotification), std::string(kBankDetailsNotification)});
+    Observed observed({kMarketSessionScheduleNotification, kBankDetailsNotification});
     expect("getsessionschedule", 7);
     reply("getsessionschedule", wireText("1<C>7<C>3<C>2<C>08:00<C>17:00<R>2<C>7<C>3<C>3<C>08:00<C>17:00<R>"));
     // Nothing changes before the main queue runs.
@@ -137,13 +100,13 @@ TEST_F(SessionDataServiceTest, RepliesLandOnTheMainQueueAndAnnounceThemselves) {
     reply("getexecutedpositions", "error");
     pump();
     EXPECT_FALSE(business->dataServiceCollections().bankDetails);
-    EXPECT_EQ(observed.seen,
+    EXPECT_EQ(observed.texts(),
               (std::vector<std::string>{"MarketSessionScheduleNotification", "BankDetailsNotification",
                                         "BankDetailsNotification"}));
 }
 
 TEST_F(SessionDataServiceTest, TwoCancelledOrderRequestsInFlightKeepTheirOwnPurpose) {
-    Observed observed({std::string(kAccountStatementNotification)});
+    Observed observed({kAccountStatementNotification});
     // The login's list (sub-type 0) and then the statement's (sub-type 10), both "getcancelledorders":
     // the statement request was composed last, yet the first reply still belongs to the login.
     expect("getcancelledorders", 0);
@@ -158,7 +121,7 @@ TEST_F(SessionDataServiceTest, TwoCancelledOrderRequestsInFlightKeepTheirOwnPurp
     ASSERT_EQ(statement.size(), 1u);
     EXPECT_EQ(statement[0]->ItemCode, "EURUSD");
     EXPECT_EQ(statement[0]->TransactionDateTime, "01/05/2026 10:30:00");
-    EXPECT_EQ(observed.seen, std::vector<std::string>{"AccountStatementNotification"});
+    EXPECT_EQ(observed.texts(), std::vector<std::string>{"AccountStatementNotification"});
     EXPECT_EQ(business->sessionRequests().pendingRequests().size(), 0u);
 }
 
@@ -194,8 +157,8 @@ TEST_F(SessionDataServiceTest, ChartRepliesReplaceTheOlderPerKeyAndAnnounceEach)
     ASSERT_EQ(entry->bars->size(), 1u);
     EXPECT_EQ(entry->bars->closes()[0], 1.7);
     EXPECT_EQ(business->chartDataCollection().size(), 1u);
-    EXPECT_EQ(observed.seen, (std::vector<std::string>{"ChartDataReceivedNotification41:41",
-                                                       "ChartDataReceivedNotification42:42"}));
+    EXPECT_EQ(observed.texts(), (std::vector<std::string>{"ChartDataReceivedNotification41:41",
+                                                          "ChartDataReceivedNotification42:42"}));
 }
 
 } // namespace
