@@ -20,6 +20,7 @@
 #include "session/records/order.h"
 #include "session/text/formatter.h"
 #include "session/text/language_string.h"
+#include "support/wire_text.h"
 
 #include "loopback_fixture.h"
 #include "market.h"
@@ -39,6 +40,7 @@
 namespace {
 
 using namespace tc;
+using testing_support::wireText;
 using namespace std::chrono_literals;
 using OrderList = std::vector<std::shared_ptr<Order>>;
 
@@ -409,12 +411,7 @@ TEST_F(OrderFlowTest, OffsetClosesHedgedPositionsAgainstEachOther) {
 
     Recorded r{kCloseHedgePositionNotification};
     const std::size_t settledBefore = lists(s).SettledOrderCollection.size();
-    const std::string details = bought +
-                                "\x05"
-                                "1\x06\x07" +
-                                sold +
-                                "\x05"
-                                "1\x06\x07";
+    const std::string details = bought + wireText("<C>1<R><S>") + sold + wireText("<C>1<R><S>");
     const int reports = server->stats().orderReports;
     ASSERT_TRUE(sent(client(s).offsetPosition(details, "EURUSD", "20003")));
     EXPECT_TRUE(answered(1052, reports));
@@ -658,12 +655,7 @@ TEST_F(OrderFlowTest, EveryOrderMessageTypeIsAnsweredByTheServer) {
     const std::string other = openPosition(s, "EURUSD", 20003, true, "1");
     ASSERT_FALSE(other.empty());
     step(1052, [&] {
-        return client(s).offsetPosition(other +
-                                            "\x05"
-                                            "1\x06\x07" +
-                                            sell +
-                                            "\x05"
-                                            "1\x06\x07",
+        return client(s).offsetPosition(other + wireText("<C>1<R><S>") + sell + wireText("<C>1<R><S>"),
                                         "EURUSD", "20003");
     });
     const std::vector<std::string> ids{buy};

@@ -1,4 +1,5 @@
 #include "session/business/session_events.h"
+#include "support/wire_text.h"
 
 #include "client/headless_application.h"
 #include "platform/clock.h"
@@ -21,6 +22,16 @@
 namespace {
 
 using namespace tc;
+using testing_support::wireText;
+
+// Labelled lines from "label<F>value|label<F>value".
+std::vector<std::string> lines(std::string_view text) {
+    std::vector<std::string> out;
+    for (std::size_t bar; (bar = text.find('|')) != std::string_view::npos; text.remove_prefix(bar + 1))
+        out.push_back(wireText(text.substr(0, bar)));
+    out.push_back(wireText(text));
+    return out;
+}
 
 using platform::RunLoop;
 
@@ -238,38 +249,10 @@ TEST_F(SessionEventsTest, ApprovalRequestsBecomeLabelledLines) {
     const auto* withdrawal = posted_[1].objectAs<std::vector<std::string>>();
     ASSERT_NE(deposit, nullptr);
     ASSERT_NE(withdrawal, nullptr);
-    EXPECT_EQ(*deposit, (std::vector<std::string>{"ReqNo\x03"
-                                                  "55",
-                                                  "Acct\x03"
-                                                  "1001",
-                                                  "ReqOn\x03"
-                                                  "03/15/2024",
-                                                  "Mode\x03"
-                                                  "BankTransfer",
-                                                  "TxDate\x03"
-                                                  "03/01/2024",
-                                                  "Amt\x03"
-                                                  "1234.50",
-                                                  "Bank\x03"
-                                                  "Bank A",
-                                                  "Branch\x03"
-                                                  "North",
-                                                  "Src\x03"
-                                                  "SRC1",
-                                                  "Dst\x03"
-                                                  "DST2",
-                                                  "Rem\x03"
-                                                  "pls %s"}));
-    EXPECT_EQ(*withdrawal, (std::vector<std::string>{"ReqNo\x03"
-                                                     "55",
-                                                     "Acct\x03"
-                                                     "2002",
-                                                     "ReqOn\x03"
-                                                     "03/15/2024",
-                                                     "Amt\x03"
-                                                     "1234.50",
-                                                     "Rem\x03"
-                                                     "pls %s"}));
+    EXPECT_EQ(*deposit,
+              lines("ReqNo<F>55|Acct<F>1001|ReqOn<F>03/15/2024|Mode<F>BankTransfer|TxDate<F>03/01/"
+                    "2024|Amt<F>1234.50|Bank<F>Bank A|Branch<F>North|Src<F>SRC1|Dst<F>DST2|Rem<F>pls %s"));
+    EXPECT_EQ(*withdrawal, lines("ReqNo<F>55|Acct<F>2002|ReqOn<F>03/15/2024|Amt<F>1234.50|Rem<F>pls %s"));
     EXPECT_TRUE(app_.calls().empty());
 }
 
