@@ -262,6 +262,13 @@ struct Frame {
 
     int type() const { return fields.count(10) ? std::stoi(fields.at(10)) : 0; }
     std::string at(int tag) const { return fields.count(tag) ? fields.at(tag) : std::string("<missing>"); }
+    // The values of the given tags, in that order.
+    std::vector<std::string> at(std::initializer_list<int> tags) const {
+        std::vector<std::string> out;
+        for (int tag : tags)
+            out.push_back(at(tag));
+        return out;
+    }
 };
 
 inline Frame parseFrame(std::string_view inside) {

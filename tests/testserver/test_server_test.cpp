@@ -259,26 +259,6 @@ std::string dsRequest(std::string_view procedure, int requestId) {
                                                "|115=1001|23=demo|19=7001|21=20240102030405")));
 }
 
-TEST_F(ServerTest, DataServiceAnswersEveryProcedureInOrder) {
-    peer::Zmq req(ZMQ_REQ, ports_.data);
-    const std::vector<std::string> procedures = {"getopenpositions", "getpendingorders",
-                                                 "getsettledpositions", "getcancelledorders",
-                                                 "getinstruments"};
-    for (std::size_t i = 0; i < procedures.size(); ++i) {
-        ASSERT_TRUE(req.send(dsRequest(procedures[i], static_cast<int>(i) + 1)));
-        auto reply = req.receive(5s);
-        ASSERT_TRUE(reply);
-        auto f = peer::frames(*reply);
-        ASSERT_EQ(f.size(), 1u);
-        expectLengthField(f[0]);
-        EXPECT_EQ(f[0].type(), 1024);
-        EXPECT_EQ(f[0].at(151), procedures[i]);
-        EXPECT_NE(f[0].at(159), "<missing>"); // the rows are the data-service tests' matter
-        EXPECT_EQ(f[0].at(20), std::to_string(i + 1));
-    }
-    EXPECT_EQ(server_->stats().procedures, procedures);
-}
-
 TEST_F(ServerTest, DataServiceAnswersChartKeepAliveAndGarbage) {
     peer::Zmq req(ZMQ_REQ, ports_.data);
     ASSERT_TRUE(req.send(peer::frame(
