@@ -291,12 +291,6 @@ TEST(DecimalArithmetic, Multiply) {
     // (10^38 - 1)^2 = 10^76 - 2*10^38 + 1: 37 nines and an 8, then zeros and a 1 that rounds away.
     const Decimal nines = Decimal::fromParts(false, pow10(38) - 1, 0);
     EXPECT_EQ(nines * nines, Decimal::fromParts(false, pow10(38) - 2, 38));
-    // Products from Python's decimal module (38 digits, half up).
-    EXPECT_EQ(dec("12345678901234567890123456789012345678") * dec("98765432109876543210987654321098765432"),
-              dec("1.2193263113702179522618503273386678859E+75"));
-    EXPECT_EQ(dec("-0.99999999999999999999999999999999999999") *
-                  dec("1.0000000000000000000000000000000000001"),
-              dec("-1.0000000000000000000000000000000000001"));
     EXPECT_EQ(dec("2.675").multiply(dec("1"), DecimalRounding{RoundingMode::Plain, 2}).toString(), "2.68");
     EXPECT_EQ(dec("2.665").multiply(dec("1"), DecimalRounding{RoundingMode::Bankers, 2}).toString(), "2.66");
     EXPECT_EQ(dec("2.675").multiply(dec("1"), DecimalRounding{RoundingMode::Bankers, 2}).toString(), "2.68");
@@ -327,13 +321,7 @@ TEST(DecimalArithmetic, Divide) {
     EXPECT_EQ((dec("0.3") / dec("0.1")).toString(), "3");
     EXPECT_EQ((dec("1.2345") / dec("0.0005")).toString(), "2469");
     EXPECT_EQ((dec("0") / dec("-5")).toString(), "0");
-    // Divisors past 64 bits.
-    EXPECT_EQ(dec("86419752308641975230861") / dec("12345678901234567890123"), dec("7"));
-    EXPECT_EQ(dec("1") / dec("12345678901234567890123"), dec("8.1000000729000006633903057361254495222E-23"));
-    EXPECT_EQ(dec("98765432109876543210987654321098765432") / dec("12345678901234567890123456789012345678"),
-              dec("8.0000000729000006633900060368490549359"));
-    EXPECT_EQ(dec("-1e-50") / dec("0.30000000000000000000000000000000000007"),
-              dec("-3.3333333333333333333333333333333333326E-50"));
+    // Long products and divisors past 64 bits are among the Python vectors.
 }
 
 TEST(DecimalArithmetic, DivideByZeroAndNaNGiveNaN) {
@@ -344,47 +332,6 @@ TEST(DecimalArithmetic, DivideByZeroAndNaNGiveNaN) {
     for (const Decimal& r :
          {nan + dec("1"), dec("1") - nan, nan * dec("0"), nan / dec("1"), -nan, nan.rounded(2)})
         EXPECT_TRUE(r.isNaN());
-}
-
-struct ModeCase {
-    const char* dividend;
-    const char* divisor;
-    int scale;
-    const char* plain;
-    const char* down;
-    const char* up;
-    const char* bankers;
-};
-
-TEST(DecimalArithmetic, DivideRoundsInEachMode) {
-    const ModeCase cases[] = {
-        {"5", "2", 0, "3", "2", "3", "2"},       // 2.5
-        {"-5", "2", 0, "-3", "-3", "-2", "-2"},  // -2.5
-        {"3", "2", 0, "2", "1", "2", "2"},       // 1.5
-        {"3", "-2", 0, "-2", "-2", "-1", "-2"},  // -1.5
-        {"12", "5", 0, "2", "2", "3", "2"},      // 2.4
-        {"-12", "5", 0, "-2", "-3", "-2", "-2"}, // -2.4
-        {"13", "5", 0, "3", "2", "3", "3"},      // 2.6
-        {"4", "2", 0, "2", "2", "2", "2"},       // exact
-        {"1", "8", 2, "0.13", "0.12", "0.13", "0.12"},
-        {"-1", "8", 2, "-0.13", "-0.13", "-0.12", "-0.12"},
-        {"27", "200", 2, "0.14", "0.13", "0.14", "0.14"}, // 0.135
-        {"1", "3", 2, "0.33", "0.33", "0.34", "0.33"},
-        {"-1", "3", 2, "-0.33", "-0.34", "-0.33", "-0.33"},
-        {"2", "3", 2, "0.67", "0.66", "0.67", "0.67"},
-        {"12350", "1", -2, "12400", "12300", "12400", "12400"},
-        {"12250", "1", -2, "12300", "12200", "12300", "12200"},
-        {"1", "3", 0, "0", "0", "1", "0"},
-        {"-1", "3", 0, "0", "-1", "0", "0"},
-    };
-    for (const auto& c : cases) {
-        const char* expected[] = {c.plain, c.down, c.up, c.bankers};
-        for (int m = 0; m < 4; ++m) {
-            Decimal q = dec(c.dividend).divide(dec(c.divisor), DecimalRounding{kModes[m], c.scale});
-            EXPECT_EQ(q.toString(), expected[m])
-                << c.dividend << "/" << c.divisor << " scale " << c.scale << " mode " << m;
-        }
-    }
 }
 
 TEST(DecimalArithmetic, RoundedToScale) {
