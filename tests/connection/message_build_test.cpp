@@ -14,6 +14,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -60,9 +61,8 @@ TEST(BuildMessage, ControlMessageGoesPlainToTheRequestSocket) {
     ASSERT_EQ(sender.sent.size(), 1u);
     const RequestMessage& r = sender.sent[0];
     EXPECT_TRUE(r.isZMQ);
-    EXPECT_EQ(r.framingStrategy, 0);
-    EXPECT_EQ(r.receivingStrategy, 0);
-    EXPECT_EQ(r.message, wireText("<B>43<F>10=1002<F>23=jdoe<F>19=REF77<F>21=20240315093000<F><E>"));
+    EXPECT_EQ(std::tuple(r.framingStrategy, r.receivingStrategy, r.message),
+              std::tuple(0, 0, wireText("<B>43<F>10=1002<F>23=jdoe<F>19=REF77<F>21=20240315093000<F><E>")));
     EXPECT_EQ(m.messageLength(), 43u);
     EXPECT_TRUE(m.messageDataDictionary().empty());
     EXPECT_EQ(m.messagetype(), 1002);

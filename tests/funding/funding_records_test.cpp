@@ -12,6 +12,7 @@
 #include <limits>
 #include <memory>
 #include <string>
+#include <tuple>
 
 namespace {
 
@@ -82,9 +83,9 @@ TEST(FinancialApproval, ReadsInPlaceAsFarAsTheTextGoes) {
         wireText("12<C>3<C>(null)<C>5001<C>50.50<C>40<C>2<C>1<C>2<C>(null)<C>Bank<C>Br<C>S<C>D<R>");
     FinancialApproval a;
     a.loadFromString(full, FinancialApproval::kFullForm);
-    EXPECT_EQ(a.approvalRequestId, 12u);
-    EXPECT_EQ(a.beneficiaryAccount, 0u); // "(null)" is no number
-    EXPECT_EQ(a.benefactorAccount, 5001u);
+    // beneficiaryAccount "(null)" is no number.
+    EXPECT_EQ(std::tuple(a.approvalRequestId, a.beneficiaryAccount, a.benefactorAccount),
+              std::tuple(12u, 0u, 5001u));
     EXPECT_DOUBLE_EQ(a.approvedAmount, 40);
     EXPECT_TRUE(a.isCollateral);
     EXPECT_EQ(a.dateOfTransaction, "(null)"); // an incoming "(null)" stays that text
@@ -94,9 +95,8 @@ TEST(FinancialApproval, ReadsInPlaceAsFarAsTheTextGoes) {
     shortRead.transferMode = 9;
     shortRead.bankName = "kept";
     shortRead.loadFromString(full, FinancialApproval::kShortForm);
-    EXPECT_EQ(shortRead.approvalRequestId, 12u);
-    EXPECT_EQ(shortRead.transferMode, 9u);
-    EXPECT_EQ(shortRead.bankName, "kept");
+    EXPECT_EQ(std::tuple(shortRead.approvalRequestId, shortRead.transferMode, shortRead.bankName),
+              std::tuple(12u, 9u, "kept"));
     EXPECT_FALSE(shortRead.isCollateral);
 
     FinancialApproval three;
@@ -115,9 +115,8 @@ TEST(FinancialApproval, DepositAndWithdrawalGiveTheirMoneySide) {
     d.mode = kTTCopy;
     d.bankName = "Bank";
     const FinancialApproval a = FinancialApproval::forDeposit(d);
-    EXPECT_EQ(a.financialTransactionTypeId, FinancialApproval::kDeposit);
-    EXPECT_EQ(a.beneficiaryAccount, 5001u);
-    EXPECT_EQ(a.transferMode, 1u);
+    EXPECT_EQ(std::tuple(a.financialTransactionTypeId, a.beneficiaryAccount, a.transferMode),
+              std::tuple(FinancialApproval::kDeposit, 5001u, 1u));
     EXPECT_FALSE(a.branch.has_value()); // absent stays absent: written "(null)"
 
     NewWithdrawal w;
@@ -138,9 +137,8 @@ TEST(AmpPayGateTransaction, ReadsBothFormsOfTheGatewayResult) {
 
     AmpPayGateTransaction fullForm;
     fullForm.loadFromString(text, AmpPayGateTransaction::kFullForm);
-    EXPECT_EQ(fullForm.transId, 7u);
-    EXPECT_EQ(fullForm.refRequestId, 0u);
-    EXPECT_EQ(fullForm.payRequestId, "12.5");
+    EXPECT_EQ(std::tuple(fullForm.transId, fullForm.refRequestId, fullForm.payRequestId),
+              std::tuple(7u, 0u, "12.5"));
     EXPECT_TRUE(fullForm.payTransactionId.empty());
 
     AmpPayGateTransaction all;

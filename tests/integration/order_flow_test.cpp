@@ -35,6 +35,7 @@
 #include <map>
 #include <set>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -290,9 +291,9 @@ TEST_F(OrderFlowTest, LimitOrderWaitsThenTriggersWhenTheQuoteCrossesIt) {
     }));
     EXPECT_EQ(findBy(lists(s).PendingOrderCollection, &Order::PendingOrderId, id), nullptr);
     EXPECT_FALSE(serverOrder(id));
-    EXPECT_EQ(position->OrderPrice, "1.08292");
-    EXPECT_EQ(position->RemainingQty, "0.5");
-    EXPECT_EQ(position->orderType, 2); // taken over from the pending order it came from
+    // orderType taken over from the pending order it came from.
+    EXPECT_EQ(std::tuple(position->OrderPrice, position->RemainingQty, position->orderType),
+              std::tuple("1.08292", "0.5", 2));
     EXPECT_TRUE(serverPosition(position->OpenPositionId));
 }
 
@@ -309,10 +310,9 @@ TEST_F(OrderFlowTest, PartialCloseLeavesTheRemainderAndFullCloseSettles) {
     ASSERT_NE(position, nullptr);
     EXPECT_EQ(position->RemainingQty, "1");
     const auto first = lists(s).SettledOrderCollection.back();
-    EXPECT_EQ(first->OpenPositionId, "300001");
-    EXPECT_EQ(first->ItemCode, "EURUSD"); // the report names the instrument by its id
-    EXPECT_EQ(first->SettledQty, "0.5");
-    EXPECT_EQ(first->OrderPrice, position->OrderPrice);
+    // ItemCode the report names the instrument by its id.
+    EXPECT_EQ(std::tuple(first->OpenPositionId, first->ItemCode, first->SettledQty, first->OrderPrice),
+              std::tuple("300001", "EURUSD", "0.5", position->OrderPrice));
     ASSERT_EQ(serverPosition("300001")->qty, "1");
     // The take-profit leg now closes what is left.
     ASSERT_TRUE(until([&] {
@@ -422,9 +422,8 @@ TEST_F(OrderFlowTest, OffsetClosesHedgedPositionsAgainstEachOther) {
                lists(s).SettledOrderCollection.size() == settledBefore + 1;
     }));
     const auto settled = lists(s).SettledOrderCollection.back();
-    EXPECT_EQ(settled->OpenPositionId, bought);
-    EXPECT_EQ(settled->ClosingPositionId, sold);
-    EXPECT_EQ(settled->SettledQty, "1");
+    EXPECT_EQ(std::tuple(settled->OpenPositionId, settled->ClosingPositionId, settled->SettledQty),
+              std::tuple(bought, sold, "1"));
     EXPECT_FALSE(serverPosition(bought));
     EXPECT_FALSE(serverPosition(sold));
 }

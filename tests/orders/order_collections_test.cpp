@@ -20,6 +20,7 @@
 #include <limits>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -124,14 +125,9 @@ TEST_F(OrderCollectionsTest, PendingReportReplacesTheLocalRecordOfTheSameRequest
     ASSERT_EQ(model.PendingOrderCollection.size(), 2u);
     EXPECT_EQ(model.PendingOrderCollection[0], other);
     const Order& o = *model.PendingOrderCollection[1];
-    EXPECT_EQ(o.PendingOrderId, "P1");
-    EXPECT_EQ(o.orderType, 2);
-    EXPECT_EQ(o.tradingMode, 1);
-    EXPECT_EQ(o.deliveryMode, 2);
-    EXPECT_EQ(o.timeinForce, 2);
-    EXPECT_EQ(o.LimitPrice, "1.3");
-    EXPECT_EQ(o.RemainingQty, "5");
-    EXPECT_EQ(o.TransactionDateTime, "01/31/2024 15:45:00");
+    EXPECT_EQ(std::tuple(o.PendingOrderId, o.orderType, o.tradingMode, o.deliveryMode, o.timeinForce,
+                         o.LimitPrice, o.RemainingQty, o.TransactionDateTime),
+              std::tuple("P1", 2, 1, 2, 2, "1.3", "5", "01/31/2024 15:45:00"));
     EXPECT_EQ(o.RequestId, 0) << "tag 33 is not part of a new pending record";
     ASSERT_EQ(host.journal.size(), 1u);
     EXPECT_NE(host.journal[0].find("P1"), std::string::npos);
@@ -178,10 +174,8 @@ TEST_F(OrderCollectionsTest, PendingUpdatesRestateTheBracketsOrClearThem) {
     // 75 without 39 and 40: both go; the other order is untouched.
     c.UpdatePendingOrderCollection(report("73=75|79=P1|38=1.26|37=3"), "P1");
     const Order& o = *c.findPendingOrder("P1");
-    EXPECT_EQ(o.LimitPrice, "");
-    EXPECT_EQ(o.StopPrice, "");
-    EXPECT_EQ(o.OrderPrice, "1.26");
-    EXPECT_EQ(o.OrderQty, "3");
+    EXPECT_EQ(std::tuple(o.LimitPrice, o.StopPrice, o.OrderPrice, o.OrderQty),
+              std::tuple("", "", "1.26", "3"));
     EXPECT_EQ(c.findPendingOrder("P2")->OrderPrice, "1.2500");
 
     // 22 with 39 "0": the text stands.
@@ -353,11 +347,8 @@ TEST_F(OrderCollectionsTest, ExecutionOpensAPositionWithTheFilledOrdersDetails) 
 
     const auto x1 = c.findOpenPosition("X1");
     ASSERT_TRUE(x1);
-    EXPECT_EQ(x1->tradingMode, 1);
-    EXPECT_EQ(x1->orderType, 3);
-    EXPECT_EQ(x1->deliveryMode, 2);
-    EXPECT_EQ(x1->StopPrice, "1.1");
-    EXPECT_EQ(x1->ExecutionId, "EX1");
+    EXPECT_EQ(std::tuple(x1->tradingMode, x1->orderType, x1->deliveryMode, x1->StopPrice, x1->ExecutionId),
+              std::tuple(1, 3, 2, "1.1", "EX1"));
 
     // Without a pending order it is a market position.
     addPosition("X2");
@@ -441,10 +432,8 @@ TEST_F(OrderCollectionsTest, SettlementTakesOpenAndClosePricesFromThePositions) 
     EXPECT_EQ(s.ItemCode, "EURUSD") << "tag 12 carries the instrument id";
     EXPECT_EQ(s.OrderPrice, "1.2000");
     EXPECT_EQ(s.SettledPrice, "1.2000") << "the closing position's own open price";
-    EXPECT_EQ(s.tradingMode, 1);
-    EXPECT_EQ(s.deliveryMode, 3);
-    EXPECT_EQ(s.ItemTime, "01/30/2024 10:00:00");
-    EXPECT_EQ(s.SettledPL, "12.5");
+    EXPECT_EQ(std::tuple(s.tradingMode, s.deliveryMode, s.ItemTime, s.SettledPL),
+              std::tuple(1, 3, "01/30/2024 10:00:00", "12.5"));
     EXPECT_DOUBLE_EQ(s.Commision, 1.5);
     EXPECT_DOUBLE_EQ(s.accountCurrencyRate, 0.9);
     EXPECT_EQ(c.findSettlement("S1").get(), &s);
@@ -610,11 +599,8 @@ TEST_F(OrderCollectionsTest, InitialOpenPositionsProrateCommissionAndParkClosedO
 
     ASSERT_EQ(model.OpenOrderCollection.size(), 1u);
     const Order& p = *model.OpenOrderCollection[0];
-    EXPECT_EQ(p.ItemCode, "GBPUSD");
-    EXPECT_EQ(p.tradingMode, 1);
-    EXPECT_EQ(p.OrderQty, "10.000000");
-    EXPECT_EQ(p.RemainingQty, "4.000000");
-    EXPECT_EQ(p.OrderPrice, "1.250000");
+    EXPECT_EQ(std::tuple(p.ItemCode, p.tradingMode, p.OrderQty, p.RemainingQty, p.OrderPrice),
+              std::tuple("GBPUSD", 1, "10.000000", "4.000000", "1.250000"));
     EXPECT_DOUBLE_EQ(p.Commision, 2.0);
     EXPECT_EQ(p.TransactionDateTime, "01/31/2024 15:45:00");
     EXPECT_EQ(p.ValueDate, "02/02/2024");
@@ -694,11 +680,11 @@ TEST_F(OrderCollectionsTest, InitialSettledAndCancelledRows) {
     c.FillInitialSettledOrderCollection(s);
     c.FillInitialSettledOrderCollection(s);
     ASSERT_EQ(model.SettledOrderCollection.size(), 1u);
-    EXPECT_EQ(model.SettledOrderCollection[0]->SettledPL, "-12.35");
-    EXPECT_EQ(model.SettledOrderCollection[0]->SettledQty, "3.000000");
-    EXPECT_EQ(model.SettledOrderCollection[0]->OrderPrice, "1.20");
-    EXPECT_EQ(model.SettledOrderCollection[0]->SettledPrice, "1.2100");
-    EXPECT_EQ(model.SettledOrderCollection[0]->tradingMode, 0);
+    EXPECT_EQ(
+        std::tuple(model.SettledOrderCollection[0]->SettledPL, model.SettledOrderCollection[0]->SettledQty,
+                   model.SettledOrderCollection[0]->OrderPrice, model.SettledOrderCollection[0]->SettledPrice,
+                   model.SettledOrderCollection[0]->tradingMode),
+        std::tuple("-12.35", "3.000000", "1.20", "1.2100", 0));
 
     const CancelledOrderHD k{.CancelledOrderId = "K1",
                              .CancelledQty = 1.5,
@@ -716,9 +702,10 @@ TEST_F(OrderCollectionsTest, InitialSettledAndCancelledRows) {
     noInstrument.InstrumentId = 0;
     c.FillInitialCancelledOrderCollection(noInstrument);
     ASSERT_EQ(model.CancelledOrderCollection.size(), 1u);
-    EXPECT_EQ(model.CancelledOrderCollection[0]->OrderQty, "1.500000");
-    EXPECT_EQ(model.CancelledOrderCollection[0]->ItemCode, "GBPUSD");
-    EXPECT_EQ(model.CancelledOrderCollection[0]->OrderPrice, "2.000000");
+    EXPECT_EQ(std::tuple(model.CancelledOrderCollection[0]->OrderQty,
+                         model.CancelledOrderCollection[0]->ItemCode,
+                         model.CancelledOrderCollection[0]->OrderPrice),
+              std::tuple("1.500000", "GBPUSD", "2.000000"));
 }
 
 TEST_F(OrderCollectionsTest, EquityHitChangesOnlyThePositionWithThatId) {

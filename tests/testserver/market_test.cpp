@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <set>
+#include <tuple>
 
 namespace {
 
@@ -114,11 +115,9 @@ TEST(CommandLine, DefaultsMatchTheSimulationEntry) {
     const auto v = args({});
     auto line = testserver::parseCommandLine(v);
     ASSERT_TRUE(line.options);
-    EXPECT_EQ(line.options->host, "127.0.0.1");
-    EXPECT_EQ(line.options->port, 5100);
-    EXPECT_EQ(line.options->feedPort, 5101);
-    EXPECT_EQ(line.options->dataPort, 5102);
-    EXPECT_EQ(line.options->market, testserver::defaultMarketPath());
+    EXPECT_EQ(std::tuple(line.options->host, line.options->port, line.options->feedPort,
+                         line.options->dataPort, line.options->market),
+              std::tuple("127.0.0.1", 5100, 5101, 5102, testserver::defaultMarketPath()));
     EXPECT_GT(line.options->rate, 0);
     EXPECT_EQ(line.options->snapshotForm, testserver::SnapshotForm::Amp);
 }
@@ -129,11 +128,9 @@ TEST(CommandLine, ReadsEveryOption) {
               "/tmp/m.market", "--rate", "2.5", "--seed", "18446744073709551615", "--snapshot", "xml"});
     auto line = testserver::parseCommandLine(v);
     ASSERT_TRUE(line.options) << line.error;
-    EXPECT_EQ(line.options->host, "127.0.0.2");
-    EXPECT_EQ(line.options->port, 0);
-    EXPECT_EQ(line.options->feedPort, 6001);
-    EXPECT_EQ(line.options->dataPort, 65535);
-    EXPECT_EQ(line.options->market, "/tmp/m.market");
+    EXPECT_EQ(std::tuple(line.options->host, line.options->port, line.options->feedPort,
+                         line.options->dataPort, line.options->market),
+              std::tuple("127.0.0.2", 0, 6001, 65535, "/tmp/m.market"));
     EXPECT_DOUBLE_EQ(line.options->rate, 2.5);
     EXPECT_EQ(line.options->seed, 18446744073709551615ULL);
     EXPECT_EQ(line.options->snapshotForm, testserver::SnapshotForm::Xml);

@@ -24,6 +24,7 @@
 #include <fstream>
 #include <sstream>
 #include <thread>
+#include <tuple>
 
 namespace {
 
@@ -299,9 +300,8 @@ TEST_F(BusinessBaseTest, RefusalCodesPickTheirTextTagAndAddress) {
         return LanguageString::stringforSelectedLanguage(0, key).value_or(key);
     };
     auto m = refuse(12, "https://example.invalid/download");
-    EXPECT_EQ(m.tag, "3");
-    EXPECT_EQ(m.url, "https://example.invalid/download");
-    EXPECT_EQ(m.message, text("1089"));
+    EXPECT_EQ(std::tuple(m.tag, m.url, m.message),
+              std::tuple("3", "https://example.invalid/download", text("1089")));
     // An address that is not a web address is never offered.
     m = refuse(12, "file:///etc/passwd");
     EXPECT_EQ(m.tag, "0");

@@ -13,6 +13,7 @@
 
 #include <initializer_list>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -99,17 +100,10 @@ TEST_F(DataServiceRepliesTest, CancelledOrdersRoutedByTheRequestNotTheLastBuilt)
     EXPECT_EQ(out.events, std::vector<E>{E::accountStatementUpdateNotification});
     ASSERT_EQ(targets.cancelledOrderInfo.size(), 1u);
     const Order& o = *targets.cancelledOrderInfo[0];
-    EXPECT_EQ(o.CancelledOrderId, "C1");
-    EXPECT_EQ(o.OrderQty, "2.500000");
-    EXPECT_EQ(o.TicketId, "T1");
-    EXPECT_EQ(o.PendingOrderId, "PO1");
-    EXPECT_EQ(o.ItemCode, "EURUSD");
-    EXPECT_EQ(o.AccountNumber, "7");
-    EXPECT_EQ(o.TransactionDateTime, "01/02/2024 03:04:05");
-    EXPECT_EQ(o.tradingMode, 0);
-    EXPECT_EQ(o.deliveryMode, 3);
-    EXPECT_EQ(o.orderType, 2);
-    EXPECT_EQ(o.OrderPrice, "1.250000");
+    EXPECT_EQ(
+        std::tuple(o.CancelledOrderId, o.OrderQty, o.TicketId, o.PendingOrderId, o.ItemCode, o.AccountNumber,
+                   o.TransactionDateTime, o.tradingMode, o.deliveryMode, o.orderType, o.OrderPrice),
+        std::tuple("C1", "2.500000", "T1", "PO1", "EURUSD", "7", "01/02/2024 03:04:05", 0, 3, 2, "1.250000"));
     EXPECT_TRUE(rows.of("cancelled").empty());
 
     auto second = pending.take(1023, std::nullopt, "getcancelledorders");
@@ -124,9 +118,9 @@ TEST_F(DataServiceRepliesTest, ErrorRepliesClearBankDetailsButKeepTheRoutingStep
     auto out = run("getbankaccounts", wireText("1<C>12345<C>3<C>Main<C>840<C>note<C>Acme<R>2<C>999<R>"));
     EXPECT_EQ(out.events, std::vector<E>{E::bankDetailsReceivedNotification});
     ASSERT_TRUE(targets.bankDetails);
-    EXPECT_EQ(targets.bankDetails->BankAccountNumber, 12345);
-    EXPECT_EQ(targets.bankDetails->CurrencyId, 840);
-    EXPECT_EQ(targets.bankDetails->BankName, "Acme");
+    EXPECT_EQ(std::tuple(targets.bankDetails->BankAccountNumber, targets.bankDetails->CurrencyId,
+                         targets.bankDetails->BankName),
+              std::tuple(12345, 840, "Acme"));
 
     targets.FinancialTransactionCollection = {"old"};
     out = run("getfinancialtransactions", "error");
@@ -186,13 +180,9 @@ TEST_F(DataServiceRepliesTest, ListsAndMapsAreFilledFromTheirRecords) {
     EXPECT_EQ(out.events, std::vector<E>{E::executedPositionSearchNotification});
     ASSERT_EQ(targets.ExecutedOrderSearchCollection.size(), 1u);
     const Order& e = *targets.ExecutedOrderSearchCollection[0];
-    EXPECT_EQ(e.ItemCode, "EURUSD");
-    EXPECT_EQ(e.tradingMode, 1);
-    EXPECT_EQ(e.orderType, 4);
-    EXPECT_EQ(e.TransactionDateTime, "01/02/2024 03:04:05");
-    EXPECT_EQ(e.ValueDate, "01/03/2024");
-    EXPECT_EQ(e.ExpiryDate, "");
-    EXPECT_EQ(e.PendingOrderId, "PO1");
+    EXPECT_EQ(std::tuple(e.ItemCode, e.tradingMode, e.orderType, e.TransactionDateTime, e.ValueDate,
+                         e.ExpiryDate, e.PendingOrderId),
+              std::tuple("EURUSD", 1, 4, "01/02/2024 03:04:05", "01/03/2024", "", "PO1"));
 
     // Access maps are one per user and account: a user's access to a second account does not
     // replace the first; the same user and account again does. Resources replace by name.
@@ -231,19 +221,15 @@ TEST_F(DataServiceRepliesTest, ListsAndMapsAreFilledFromTheirRecords) {
 TEST_F(DataServiceRepliesTest, InstrumentDetailsLandOnKnownInstrumentsOnly) {
     run("getinstruments", wireText("42<C>3<C>LSE<C>Euro<C>x<C>icon<C>9<C>0.01<C>more<R>77<C>4<C>NYSE<R>"));
     const ItemDetails& item = *model.ItemCollection.at("EURUSD");
-    EXPECT_EQ(item.marketID, 3u);
-    EXPECT_EQ(item.exchangeName, "LSE");
-    EXPECT_EQ(item.iconResource, "icon");
-    EXPECT_EQ(item.priceUnitID, 9u);
+    EXPECT_EQ(std::tuple(item.marketID, item.exchangeName, item.iconResource, item.priceUnitID),
+              std::tuple(3u, "LSE", "icon", 9u));
     EXPECT_DOUBLE_EQ(item.priceUnitValue, 0.01);
     EXPECT_EQ(item.extraInfo, "more");
     EXPECT_EQ(model.ItemCollection.size(), 1u);
 
     // Absent columns count as 0 or empty.
     run("getinstruments", wireText("42<C>5<R>"));
-    EXPECT_EQ(item.marketID, 5u);
-    EXPECT_EQ(item.exchangeName, "");
-    EXPECT_EQ(item.priceUnitValue, 0);
+    EXPECT_EQ(std::tuple(item.marketID, item.exchangeName, item.priceUnitValue), std::tuple(5u, "", 0));
 }
 
 TEST_F(DataServiceRepliesTest, UnknownProceduresAndAbsentTextsFillNothing) {

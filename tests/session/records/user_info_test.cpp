@@ -15,13 +15,12 @@ using testing_support::wireText;
 TEST(LoginInfoMessage, SnapshotRecordsWithUnknownCodesOrTooFewFieldsAreSkipped) {
     auto ok = LoginInfoMessage::fromAmpRecord(RecordFields(wireText("2<C>Account locked<C>1001<C>extra")));
     ASSERT_TRUE(ok);
-    EXPECT_EQ(ok->DisplayMode, 2);
-    EXPECT_EQ(ok->Message, "Account locked");
-    EXPECT_EQ(ok->ErrorCode, 1001);
-    EXPECT_EQ(ok->serverError, 0);
+    EXPECT_EQ(std::tuple(ok->DisplayMode, ok->Message, ok->ErrorCode, ok->serverError),
+              std::tuple(2, "Account locked", 1001, 0));
 
     for (const char* code : {"0", "-5", "16", "1000", "", "x"})
-        EXPECT_FALSE(LoginInfoMessage::fromAmpRecord(RecordFields(wireText(std::string("1<C>m<C>") + code)))) << code;
+        EXPECT_FALSE(LoginInfoMessage::fromAmpRecord(RecordFields(wireText(std::string("1<C>m<C>") + code))))
+            << code;
     // Two fields: no code at all. Only this record is lost, not the rest of the section.
     EXPECT_FALSE(LoginInfoMessage::fromAmpRecord(RecordFields(wireText("1<C>m"))));
 }
@@ -39,9 +38,8 @@ TEST(UserInfo, SnapshotRecordFillsByPositionAndSkipsTheUnreadOnes) {
 
     // A short record keeps the initial values past its end.
     auto shortUser = UserInfo::fromAmpRecord(RecordFields(wireText("9<C><C><C>N")));
-    EXPECT_EQ(shortUser.UserId, 9);
-    EXPECT_EQ(shortUser.DdeEnabled, 0);
-    EXPECT_EQ(shortUser.marketdepthPort, 0);
+    EXPECT_EQ(std::tuple(shortUser.UserId, shortUser.DdeEnabled, shortUser.marketdepthPort),
+              std::tuple(9, 0, 0));
 }
 
 } // namespace

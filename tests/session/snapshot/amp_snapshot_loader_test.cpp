@@ -14,6 +14,7 @@
 #include <cmath>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -92,20 +93,13 @@ protected:
 TEST_F(AmpFixture, UserAndProduct) {
     ASSERT_TRUE(model.userInfo);
     const UserInfo& u = *model.userInfo;
-    EXPECT_EQ(u.UserId, 1001);
-    EXPECT_EQ(u.LastRefId, 55);
-    EXPECT_EQ(u.NewRefId, 56);
-    EXPECT_EQ(u.DdeEnabled, 1);
+    EXPECT_EQ(std::tuple(u.UserId, u.LastRefId, u.NewRefId, u.DdeEnabled), std::tuple(1001, 55, 56, 1));
     EXPECT_TRUE(u.UserEnabled);
     EXPECT_TRUE(u.CanChangePassword);
-    EXPECT_EQ(u.tradePubPort, 5560);
-    EXPECT_EQ(u.marketdepthPort, 5570);
-    EXPECT_EQ(u.hdServerPort, 5580);
-    EXPECT_EQ(u.systemCurrencyId, 1u);
-    EXPECT_EQ(u.productID, 7u);
-    EXPECT_EQ(stats.sections, 22u);
-    EXPECT_EQ(stats.recordsSkipped, 0u);
-    EXPECT_EQ(stats.recordsDropped, 0u);
+    EXPECT_EQ(std::tuple(u.tradePubPort, u.marketdepthPort, u.hdServerPort, u.systemCurrencyId, u.productID),
+              std::tuple(5560, 5570, 5580, 1u, 7u));
+    EXPECT_EQ(std::tuple(stats.sections, stats.recordsSkipped, stats.recordsDropped),
+              std::tuple(22u, 0u, 0u));
 }
 
 TEST_F(AmpFixture, TypesAndSessionSettings) {
@@ -135,20 +129,12 @@ TEST_F(AmpFixture, Instruments) {
 
     auto eur = item(model, "EURUSD");
     ASSERT_TRUE(eur);
-    EXPECT_EQ(eur->InstrumentId, 1);
-    EXPECT_EQ(eur->Name, "Euro vs US Dollar");
-    EXPECT_EQ(eur->InstrumentTypeName, "Forex");
-    EXPECT_EQ(eur->DecimalPlaces, 5);
-    EXPECT_EQ(eur->TickSize, 0.00001);
-    EXPECT_EQ(eur->priceTick, 0.00001);
-    EXPECT_EQ(eur->ContractSize, 100000);
-    EXPECT_EQ(eur->instrumentTradingStatus, 1);
-    EXPECT_EQ(eur->FND, "");
-    EXPECT_EQ(eur->LTD, "12/31/2030 17:00:00");
-    EXPECT_EQ(eur->UpdateTime, "03/15/2024 09:30:15");
-    EXPECT_EQ(eur->DayOpen, 1.101);
-    EXPECT_EQ(eur->mostSignificantDigitLength, 3u);
-    EXPECT_EQ(eur->BaseCurrencyId, 2u);
+    EXPECT_EQ(std::tuple(eur->InstrumentId, eur->Name, eur->InstrumentTypeName, eur->DecimalPlaces,
+                         eur->TickSize, eur->priceTick, eur->ContractSize, eur->instrumentTradingStatus,
+                         eur->FND, eur->LTD, eur->UpdateTime, eur->DayOpen, eur->mostSignificantDigitLength,
+                         eur->BaseCurrencyId),
+              std::tuple(1, "Euro vs US Dollar", "Forex", 5, 0.00001, 0.00001, 100000, 1, "",
+                         "12/31/2030 17:00:00", "03/15/2024 09:30:15", 1.101, 3u, 2u));
     EXPECT_FALSE(eur->CalculationItems.lock());
 
     // Neither tick sent: both come from the 3 decimals.
@@ -160,12 +146,9 @@ TEST_F(AmpFixture, Instruments) {
 
     auto gold = item(model, "XAUUSD");
     ASSERT_TRUE(gold);
-    EXPECT_EQ(gold->InstrumentTypeName, "Metals");
-    EXPECT_EQ(gold->MonthCode, "J24");
-    EXPECT_EQ(gold->UnitId, 9);
-    EXPECT_EQ(gold->instrumentTradingStatus, 2);
-    EXPECT_EQ(gold->FND, "06/28/2024 00:00:00");
-    EXPECT_EQ(gold->HighlightColor, 255);
+    EXPECT_EQ(std::tuple(gold->InstrumentTypeName, gold->MonthCode, gold->UnitId,
+                         gold->instrumentTradingStatus, gold->FND, gold->HighlightColor),
+              std::tuple("Metals", "J24", 9, 2, "06/28/2024 00:00:00", 255));
     EXPECT_FALSE(gold->isAvailableForTrading);
     EXPECT_EQ(gold->orderSettings2, 8);
     EXPECT_EQ(gold->MarginFormulaId, 2u);
@@ -180,10 +163,9 @@ TEST_F(AmpFixture, GroupsAndTheirInstrumentSettings) {
     auto standard = model.group(10);
     auto pro = model.group(20);
     ASSERT_TRUE(standard && pro);
-    EXPECT_EQ(standard->Name, "Standard");
-    EXPECT_EQ(standard->WatchlistItemLimit, 40);
-    EXPECT_EQ(standard->OrderQtyStep, 0.01);
-    EXPECT_EQ(standard->ReportHistoryDaysLimit, 90);
+    EXPECT_EQ(std::tuple(standard->Name, standard->WatchlistItemLimit, standard->OrderQtyStep,
+                         standard->ReportHistoryDaysLimit),
+              std::tuple("Standard", 40, 0.01, 90));
     EXPECT_EQ(pro->StopOutLevel, 30);
     EXPECT_TRUE(pro->SendExecutionSMS);
     EXPECT_EQ(pro->CreditRating, 5);
@@ -191,11 +173,9 @@ TEST_F(AmpFixture, GroupsAndTheirInstrumentSettings) {
     EXPECT_EQ(keysOf(standard->GroupInstrumentCollection), (std::vector<std::string>{"1", "2", "3"}));
     auto eur = standard->groupInstrument(1);
     ASSERT_TRUE(eur);
-    EXPECT_EQ(eur->groupdetailsid, 101);
-    EXPECT_EQ(eur->SpreadTypeId, 1);
-    EXPECT_EQ(eur->Commission, 3.5);
-    EXPECT_EQ(eur->InitialSellMargin, 1100);
-    EXPECT_EQ(eur->margincalculationMode, 1);
+    EXPECT_EQ(std::tuple(eur->groupdetailsid, eur->SpreadTypeId, eur->Commission, eur->InitialSellMargin,
+                         eur->margincalculationMode),
+              std::tuple(101, 1, 3.5, 1100, 1));
     // Margin mode 0 means "not applicable"; mode 3 is unknown and leaves the initial value.
     EXPECT_EQ(standard->groupInstrument(2)->margincalculationMode,
               GroupInstruments::kMarginModeNotApplicable);
@@ -209,26 +189,19 @@ TEST_F(AmpFixture, AccountsAndTheirCurrencies) {
     EXPECT_EQ(keysOf(model.AccountDetailCollection), (std::vector<std::string>{"5001", "5002", "5003"}));
     auto usd = account(model, "5001");
     ASSERT_TRUE(usd);
-    EXPECT_EQ(usd->GroupId, "10");
-    EXPECT_EQ(usd->AccountName, "Demo USD");
-    EXPECT_EQ(usd->Balance, 10000.5);
-    EXPECT_EQ(usd->UnrealisedPL, -12.25);
-    EXPECT_EQ(usd->AvailableMargin, 9738.25);
-    EXPECT_EQ(usd->accountSettings, 4);
-    EXPECT_EQ(usd->accountSettings2, "A1");
-    EXPECT_EQ(usd->oneSideMargin, 0.5);
-    EXPECT_EQ(usd->primaryAccountHolderUserid, 1001u);
-    EXPECT_EQ(usd->accountaccessType, 1);
-    EXPECT_EQ(usd->tradingStatus, 1);
+    EXPECT_EQ(std::tuple(usd->GroupId, usd->AccountName, usd->Balance, usd->UnrealisedPL,
+                         usd->AvailableMargin, usd->accountSettings, usd->accountSettings2,
+                         usd->oneSideMargin, usd->primaryAccountHolderUserid, usd->accountaccessType,
+                         usd->tradingStatus),
+              std::tuple("10", "Demo USD", 10000.5, -12.25, 9738.25, 4, "A1", 0.5, 1001u, 1, 1));
 
     // Access type 7 is unknown: 0. Status 9 is out of range: the initial 0 stays.
     auto savings = account(model, "5003");
     ASSERT_TRUE(savings);
     EXPECT_FALSE(savings->AccountEnabled);
-    EXPECT_EQ(savings->AccountAccessTypeId, 7);
-    EXPECT_EQ(savings->accountaccessType, 0);
-    EXPECT_EQ(savings->TradingStatusId, 9);
-    EXPECT_EQ(savings->tradingStatus, 0);
+    EXPECT_EQ(std::tuple(savings->AccountAccessTypeId, savings->accountaccessType, savings->TradingStatusId,
+                         savings->tradingStatus),
+              std::tuple(7, 0, 9, 0));
 
     // USD comes only from the currency list; EUR is replaced by the trade-currency section.
     ASSERT_TRUE(usd->tradeCurrency);
@@ -250,9 +223,8 @@ TEST_F(AmpFixture, GroupSpreadsSettledAndApplied) {
     // on the 0.00001 grid the remainder 0.000005 is exactly half a tick, which rounds down: 1.10008.
     // Bid = 1.10008 - 2 x 0.00001 = 1.10006, Ask = 1.10008 + 3 x 0.00001 = 1.10011.
     auto eur = item(model, "EURUSD");
-    EXPECT_EQ(eur->Spreadtype, ItemDetails::kSpreadFixed);
-    EXPECT_EQ(eur->BidSpread, 2);
-    EXPECT_EQ(eur->AskSpread, 3);
+    EXPECT_EQ(std::tuple(eur->Spreadtype, eur->BidSpread, eur->AskSpread),
+              std::tuple(ItemDetails::kSpreadFixed, 2, 3));
     EXPECT_NEAR(eur->Bid, 1.10006, kEps);
     EXPECT_NEAR(eur->Ask, 1.10011, kEps);
 
@@ -264,11 +236,8 @@ TEST_F(AmpFixture, GroupSpreadsSettledAndApplied) {
 
     // XAUUSD: fixed 5/5 against minimum 10/10 -> the groups disagree, the quote stays raw.
     auto gold = item(model, "XAUUSD");
-    EXPECT_EQ(gold->Spreadtype, ItemDetails::kSpreadGroupsDisagree);
-    EXPECT_EQ(gold->BidSpread, 0);
-    EXPECT_EQ(gold->AskSpread, 0);
-    EXPECT_EQ(gold->Bid, 2150.10);
-    EXPECT_EQ(gold->Ask, 2150.60);
+    EXPECT_EQ(std::tuple(gold->Spreadtype, gold->BidSpread, gold->AskSpread, gold->Bid, gold->Ask),
+              std::tuple(ItemDetails::kSpreadGroupsDisagree, 0, 0, 2150.10, 2150.60));
 }
 
 TEST_F(AmpFixture, LoginMessageAndResource) {

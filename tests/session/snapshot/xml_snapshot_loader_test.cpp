@@ -11,6 +11,7 @@
 #include <cmath>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -273,9 +274,7 @@ TEST(XmlSnapshotLoader, ASpreadOnAnInstrumentWithoutTickLeavesItsQuote) {
                 "<SpreadBid>2</SpreadBid><SpreadAsk>2</SpreadAsk></Table7>" +
                 account(1, "1")));
     const auto& a = *m.ItemCollection.get("A");
-    EXPECT_EQ(a->Spreadtype, 1);
-    EXPECT_EQ(a->Bid, 10);
-    EXPECT_EQ(a->Ask, 11);
+    EXPECT_EQ(std::tuple(a->Spreadtype, a->Bid, a->Ask), std::tuple(1, 10, 11));
 }
 
 TEST(XmlSnapshotLoader, DatesHonourTheirOffset) {
@@ -283,9 +282,8 @@ TEST(XmlSnapshotLoader, DatesHonourTheirOffset) {
         dataSet("<Table6><Code>A</Code><UpdateTime>2019-05-01T10:00:00+03:00</UpdateTime>"
                 "<FND>2019-05-01T10:00:00-02:30</FND><LTD>not a date</LTD></Table6>"));
     const auto& a = *m.ItemCollection.get("A");
-    EXPECT_EQ(a->UpdateTime, "05/01/2019 07:00:00");
-    EXPECT_EQ(a->FND, "05/01/2019 12:30:00");
-    EXPECT_EQ(a->LTD, "");
+    EXPECT_EQ(std::tuple(a->UpdateTime, a->FND, a->LTD),
+              std::tuple("05/01/2019 07:00:00", "05/01/2019 12:30:00", ""));
 }
 
 TEST(XmlSnapshotLoader, TextThatIsNotASnapshot) {
