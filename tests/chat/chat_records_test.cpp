@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 
 namespace {
 
@@ -27,9 +28,9 @@ TEST(ChatTables, ContactListTablesAndTheRowsThatEndThem) {
         "A<R>12<C>bob<C>Away<C><C>2<C>0<C><C>Bob<R>13<C>short<R>14<C>carol<C>x<C><C>1<C>1<C><C>C<R>"));
     ASSERT_EQ(users.rows.size(), 2u);
     EXPECT_TRUE(users.ended);
-    EXPECT_TRUE(users.rows[0].IsUserOnline);
-    EXPECT_TRUE(users.rows[0].IsUserInMyContactList);
-    EXPECT_EQ(users.rows[0].DisplayName, "Alice A");
+    EXPECT_EQ(std::tuple(users.rows[0].IsUserOnline, users.rows[0].IsUserInMyContactList,
+                         users.rows[0].DisplayName),
+              std::tuple(true, true, "Alice A"));
     EXPECT_FALSE(users.rows[1].IsUserInMyContactList);
 
     // A short first group row is passed over; a short later one ends the reply.

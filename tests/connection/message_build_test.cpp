@@ -80,9 +80,9 @@ TEST(BuildMessage, DataServiceRequestsGoPlainAndOnlyTheDownloadWaitsForSeveralFr
         m.setValue(151, "getopenpositions");
         m.BuildMessage();
         ASSERT_EQ(sender.sent.size(), 1u);
-        EXPECT_TRUE(sender.sent[0].isZMQ);
-        EXPECT_EQ(sender.sent[0].framingStrategy, 0);
-        EXPECT_EQ(sender.sent[0].receivingStrategy, sub == 12 ? 1 : 0);
+        EXPECT_EQ(std::tuple(sender.sent[0].isZMQ, sender.sent[0].framingStrategy,
+                             sender.sent[0].receivingStrategy),
+                  std::tuple(true, 0, sub == 12 ? 1 : 0));
         EXPECT_EQ(sender.sent[0].message.rfind(wireText("<B>"), 0), 0u);
         // The sub-type stays for the reply side to read.
         EXPECT_EQ(m.dsrequestType(), sub);
@@ -262,9 +262,8 @@ TEST(BuildMessage, EveryRequestSocketBuilderHandsOverItsGoldenFramePlain) {
         m.setMessageDataDictionary(everyTag(g.type));
         m.BuildMessage();
         ASSERT_EQ(sender.sent.size(), 1u);
-        EXPECT_TRUE(sender.sent[0].isZMQ);
-        EXPECT_EQ(sender.sent[0].receivingStrategy, g.route == Route::SocketMultiFrame ? 1 : 0);
-        EXPECT_EQ(sender.sent[0].message, asciiFrame(g.fields));
+        EXPECT_EQ(std::tuple(sender.sent[0].isZMQ, sender.sent[0].receivingStrategy, sender.sent[0].message),
+                  std::tuple(true, g.route == Route::SocketMultiFrame ? 1 : 0, asciiFrame(g.fields)));
         EXPECT_EQ(sender.events, (std::vector<std::string>{"send"}));
     }
     EXPECT_EQ(socketBuilders, 16u);

@@ -13,6 +13,7 @@
 
 #include <stdexcept>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -73,10 +74,9 @@ TEST(MessageEnvelope, InitialRequestCarriesFourFieldsSealedWithTheProductKey) {
                             "Sl0n9cV7XVM669SMbew94sZH6cTQB2ZFPqJLcwbA7xI1G9JBsV/yjOLw==";
     const std::string body = wireText("10=76<F>27=") + b64 + wireText("<F>1153=2<F>1132=2<F>");
     ASSERT_EQ(body.size(), 240u);
-    EXPECT_EQ(sender.sent[0].message, wireText("<B>240<F>") + body + wireText("<E>"));
-    EXPECT_FALSE(sender.sent[0].isZMQ);
-    EXPECT_EQ(sender.sent[0].framingStrategy, 0);
-    EXPECT_EQ(sender.sent[0].receivingStrategy, 0);
+    EXPECT_EQ(std::tuple(sender.sent[0].message, sender.sent[0].isZMQ, sender.sent[0].framingStrategy,
+                         sender.sent[0].receivingStrategy),
+              std::tuple(wireText("<B>240<F>") + body + wireText("<E>"), false, 0, 0));
     EXPECT_EQ(m.messageLength(), 240u);
     EXPECT_EQ(readEnvelope(sender.sent[0].message).messageDataDictionary(),
               (MessageBase::Dictionary{{10, "76"}, {27, b64}, {1132, "2"}, {1153, "2"}}));

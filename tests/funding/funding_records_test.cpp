@@ -87,9 +87,9 @@ TEST(FinancialApproval, ReadsInPlaceAsFarAsTheTextGoes) {
     EXPECT_EQ(std::tuple(a.approvalRequestId, a.beneficiaryAccount, a.benefactorAccount),
               std::tuple(12u, 0u, 5001u));
     EXPECT_DOUBLE_EQ(a.approvedAmount, 40);
-    EXPECT_TRUE(a.isCollateral);
-    EXPECT_EQ(a.dateOfTransaction, "(null)"); // an incoming "(null)" stays that text
-    EXPECT_EQ(a.destinationBankAccount, "D");
+    // dateOfTransaction an incoming "(null)" stays that text.
+    EXPECT_EQ(std::tuple(a.isCollateral, a.dateOfTransaction, a.destinationBankAccount),
+              std::tuple(true, "(null)", "D"));
 
     FinancialApproval shortRead;
     shortRead.transferMode = 9;
@@ -201,9 +201,8 @@ TEST(PayGateSettings, TheFirstRowOfAGatewayStays) {
 
 TEST(ApprovalReq, ARowReadsBackAsWritten) {
     const auto a = ApprovalReq::fromRecord(wireText("12<C>1<C>1<C>0<C>1<C>20240101120000<C>9<C>7<C>r<C>2"));
-    EXPECT_EQ(a.approvalType, 1);
-    EXPECT_EQ(a.approvalSubType, ApprovalReq::kWithdrawalSubType);
-    EXPECT_TRUE(a.isReadyToPost);
+    EXPECT_EQ(std::tuple(a.approvalType, a.approvalSubType, a.isReadyToPost),
+              std::tuple(1, ApprovalReq::kWithdrawalSubType, true));
     EXPECT_EQ(ApprovalReq::fromRecord(a.toRecord().text).requestedByUserId, 7u);
 }
 

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <map>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -500,9 +501,9 @@ TEST_F(CloseAllTest, PerPositionCheckPostsTheRefusedOrder) {
     ASSERT_EQ(notices.size(), 1u);
     EXPECT_EQ(notices[0].text, "0334");
     ASSERT_NE(notices[0].order, nullptr);
-    EXPECT_EQ(notices[0].order->LiqudateOrderNumber, "P1");
-    EXPECT_EQ(notices[0].order->tradingMode, 1);
-    EXPECT_TRUE(notices[0].order->isCloseNew);
+    EXPECT_EQ(std::tuple(notices[0].order->LiqudateOrderNumber, notices[0].order->tradingMode,
+                         notices[0].order->isCloseNew),
+              std::tuple("P1", 1, true));
     EXPECT_TRUE(context.capture.sent.empty());
 }
 

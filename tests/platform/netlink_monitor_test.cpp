@@ -195,12 +195,10 @@ TEST(NetlinkParse, ReadsMultipathNexthopsAndTheirState) {
     ASSERT_EQ(r.events.size(), 1u);
     const auto& rt = std::get<nl::RouteEvent>(r.events[0]);
     ASSERT_EQ(rt.nexthops.size(), 2u);
-    EXPECT_EQ(rt.nexthops[0].index, 2);
-    EXPECT_TRUE(rt.nexthops[0].hasGateway);
-    EXPECT_FALSE(rt.nexthops[0].linkDown);
-    EXPECT_EQ(rt.nexthops[1].index, 5);
-    EXPECT_FALSE(rt.nexthops[1].hasGateway);
-    EXPECT_TRUE(rt.nexthops[1].linkDown);
+    EXPECT_EQ(std::tuple(rt.nexthops[0].index, rt.nexthops[0].hasGateway, rt.nexthops[0].linkDown),
+              std::tuple(2, true, false));
+    EXPECT_EQ(std::tuple(rt.nexthops[1].index, rt.nexthops[1].hasGateway, rt.nexthops[1].linkDown),
+              std::tuple(5, false, true));
 
     // A nexthop claiming more bytes than the attribute holds spoils the message.
     hops[0] = 200;

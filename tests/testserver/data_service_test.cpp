@@ -9,6 +9,8 @@
 #include "test_server.h"
 
 #include <gtest/gtest.h>
+
+#include <tuple>
 #include <zmq.h>
 
 namespace {
@@ -381,9 +383,9 @@ TEST_F(DataServiceTest, ClientParsersReadTheServersReplies) {
 
     auto approvals = std::get<dsreply::ApprovalRequests>(parse("getapprovalrequest", 0));
     ASSERT_EQ(approvals.rows.size(), 1u);
-    EXPECT_EQ(approvals.rows[0].approvalRequestId, 700001u);
-    EXPECT_TRUE(approvals.rows[0].isOpen);
-    EXPECT_EQ(approvals.rows[0].approvalSubType, 1);
+    EXPECT_EQ(std::tuple(approvals.rows[0].approvalRequestId, approvals.rows[0].isOpen,
+                         approvals.rows[0].approvalSubType),
+              std::tuple(700001u, true, 1));
 
     EXPECT_TRUE(std::holds_alternative<dsreply::Failed>(parse("getsessionschedule", 7, "581=99")));
 }

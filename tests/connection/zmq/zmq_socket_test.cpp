@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -167,9 +168,7 @@ TEST(ZMQSocket, SubscribeAnswersWithoutRaisingAndPollItemsNeedAnItem) {
 
     zmq_pollitem_t item{};
     sub->getPollItem(&item, ZMQ_POLLIN);
-    EXPECT_EQ(item.socket, sub->socket());
-    EXPECT_EQ(item.events, ZMQ_POLLIN);
-    EXPECT_EQ(item.revents, 0);
+    EXPECT_EQ(std::tuple(item.socket, item.events, item.revents), std::tuple(sub->socket(), ZMQ_POLLIN, 0));
     EXPECT_THROW(sub->getPollItem(nullptr, ZMQ_POLLIN), std::invalid_argument);
 }
 

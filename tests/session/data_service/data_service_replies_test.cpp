@@ -201,11 +201,8 @@ TEST_F(DataServiceRepliesTest, ListsAndMapsAreFilledFromTheirRecords) {
     run("getapprovalrequest", wireText("11<C>3<C>Y<C>0<C>t<C>20240101000000<C>4<C>5<C>hi<C>2<R>"));
     ASSERT_TRUE(targets.approvalRequests.contains(11));
     const ApprovalReq& a = *targets.approvalRequests.at(11);
-    EXPECT_EQ(a.approvalType, 3);
-    EXPECT_TRUE(a.isOpen);
-    EXPECT_FALSE(a.isRequestSentToCMS);
-    EXPECT_TRUE(a.isReadyToPost);
-    EXPECT_EQ(a.approvalSubType, 2);
+    EXPECT_EQ(std::tuple(a.approvalType, a.isOpen, a.isRequestSentToCMS, a.isReadyToPost, a.approvalSubType),
+              std::tuple(3, true, false, true, 2));
     run("getapprovalrequest", wireText("11<C>4<R>"));
     EXPECT_EQ(targets.approvalRequests.at(11)->approvalType, 4);
     EXPECT_EQ(targets.approvalRequests.size(), 1u);

@@ -240,9 +240,8 @@ TEST(PriceFeedApply, CarriedPricesReplaceTheRecordsOnes) {
     EXPECT_DOUBLE_EQ(eur->Low, 1.231);
     EXPECT_DOUBLE_EQ(eur->Open, 1.233);
     EXPECT_DOUBLE_EQ(eur->PrevClose, 1.232);
-    EXPECT_EQ(eur->DayOpen, 9.0);
-    EXPECT_EQ(eur->UpdateTime, "03/05/2024 14:30:15");
-    EXPECT_TRUE(eur->isPriceUpdateReceived);
+    EXPECT_EQ(std::tuple(eur->DayOpen, eur->UpdateTime, eur->isPriceUpdateReceived),
+              std::tuple(9.0, "03/05/2024 14:30:15", true));
 
     // A quote carrying nothing still moves the update time.
     f = {"EURUSD", "20240305143016", "1", "2"};

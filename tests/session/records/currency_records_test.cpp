@@ -77,9 +77,8 @@ TEST(TradeCurrency, SnapshotRecordsOfBothSections) {
     // The currency-list section's record ignores the direct flag and deposit rate.
     std::shared_ptr<TradeCurrency> listed =
         std::make_shared<CurrenyList>(CurrenyList::fromAmpRecord(RecordFields(text)));
-    EXPECT_FALSE(listed->isDirect);
-    EXPECT_EQ(listed->depositRate, 0);
-    EXPECT_EQ(listed->currencyCode, "EUR");
+    EXPECT_EQ(std::tuple(listed->isDirect, listed->depositRate, listed->currencyCode),
+              std::tuple(false, 0, "EUR"));
     EXPECT_NE(dynamic_cast<CurrenyList*>(listed.get()), nullptr);
 }
 

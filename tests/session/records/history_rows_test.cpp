@@ -104,10 +104,8 @@ TEST(HistoryRows, ShortEmptyAndExtraFields) {
     // Short: three fields; the rest stay blank.
     auto row = OpenOrderHD::initWithMessage(record({"1", "2", "3"}));
     ASSERT_TRUE(row);
-    EXPECT_EQ(row->InstrumentId, 3);
-    EXPECT_FALSE(row->IsBuy);
-    EXPECT_EQ(row->OrderPrice, 0);
-    EXPECT_EQ(row->BaseCurrencyRate, 0);
+    EXPECT_EQ(std::tuple(row->InstrumentId, row->IsBuy, row->OrderPrice, row->BaseCurrencyRate),
+              std::tuple(3, false, 0, 0));
     // Empty text: a row of blanks.
     row = OpenOrderHD::initWithMessage("");
     ASSERT_TRUE(row);
@@ -123,9 +121,7 @@ TEST(HistoryRows, ShortEmptyAndExtraFields) {
     const auto hit =
         EquityHitPriceInfos::initWithMessage(record({"", "", "", "", "", "", "", "", "", "", "", "5"}));
     ASSERT_TRUE(hit);
-    EXPECT_EQ(hit->EHOrderHistoryId, 0);
-    EXPECT_FALSE(hit->IsBuy);
-    EXPECT_EQ(hit->PositionQty, 5.0);
+    EXPECT_EQ(std::tuple(hit->EHOrderHistoryId, hit->IsBuy, hit->PositionQty), std::tuple(0, false, 5.0));
 }
 
 TEST(HistoryRows, LenientNumbersAndFlags) {

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 namespace {
 
 using namespace tc;
@@ -21,11 +23,9 @@ TEST(SessionSettings, TakeProfitPermissionFollowsTheLastEnterOrEditFlagPresent) 
     EXPECT_TRUE(settingsFrom(wireText("1<C>Open<C>N<C>Y")).allowNewTpSl);
     // A full record: editLimitOrder decides, whatever the enter flags say.
     auto s = settingsFrom(wireText("1<C>Open<C>Y<C>Y<C>N<C>Y"));
-    EXPECT_FALSE(s.allowNewTpSl);
-    EXPECT_TRUE(s.allowNewContigent);
-    EXPECT_TRUE(s.allowNewMarket);
-    EXPECT_FALSE(s.allowEditContigent);
-    EXPECT_TRUE(s.editMarketOrder);
+    EXPECT_EQ(std::tuple(s.allowNewTpSl, s.allowNewContigent, s.allowNewMarket, s.allowEditContigent,
+                         s.editMarketOrder),
+              std::tuple(false, true, true, false, true));
 }
 
 TEST(SessionSettings, SnapshotRecordReadsIdsColourAndStatus) {

@@ -108,13 +108,11 @@ TEST_F(AmpFixture, TypesAndSessionSettings) {
 
     auto regular = model.sessionSettings(1);
     ASSERT_TRUE(regular);
-    EXPECT_EQ(regular->settingsName, "Regular");
-    EXPECT_TRUE(regular->allowNewMarket);
-    EXPECT_TRUE(regular->allowNewContigent);
+    EXPECT_EQ(std::tuple(regular->settingsName, regular->allowNewMarket, regular->allowNewContigent),
+              std::tuple("Regular", true, true));
     // Edit-limit (0) is the last of the three flags, so it decides.
-    EXPECT_FALSE(regular->allowNewTpSl);
-    EXPECT_EQ(regular->sessionColor, (CalibratedColor{1, 0, 0, 1}));
-    EXPECT_EQ(regular->marketTradingStatus, 3u);
+    EXPECT_EQ(std::tuple(regular->allowNewTpSl, regular->sessionColor, regular->marketTradingStatus),
+              std::tuple(false, (CalibratedColor{1, 0, 0, 1}), 3u));
 
     // Four fields: enter-market (N) decides; no colour field, no colour.
     auto closed = model.sessionSettings(2);
@@ -149,9 +147,8 @@ TEST_F(AmpFixture, Instruments) {
     EXPECT_EQ(std::tuple(gold->InstrumentTypeName, gold->MonthCode, gold->UnitId,
                          gold->instrumentTradingStatus, gold->FND, gold->HighlightColor),
               std::tuple("Metals", "J24", 9, 2, "06/28/2024 00:00:00", 255));
-    EXPECT_FALSE(gold->isAvailableForTrading);
-    EXPECT_EQ(gold->orderSettings2, 8);
-    EXPECT_EQ(gold->MarginFormulaId, 2u);
+    EXPECT_EQ(std::tuple(gold->isAvailableForTrading, gold->orderSettings2, gold->MarginFormulaId),
+              std::tuple(false, 8, 2u));
 
     EXPECT_EQ(keysOf(model.symbolTypeCollection), (std::vector<std::string>{"Forex", "Metals"}));
     EXPECT_EQ(model.symbolTypeCollection.at("Forex"),
@@ -166,9 +163,8 @@ TEST_F(AmpFixture, GroupsAndTheirInstrumentSettings) {
     EXPECT_EQ(std::tuple(standard->Name, standard->WatchlistItemLimit, standard->OrderQtyStep,
                          standard->ReportHistoryDaysLimit),
               std::tuple("Standard", 40, 0.01, 90));
-    EXPECT_EQ(pro->StopOutLevel, 30);
-    EXPECT_TRUE(pro->SendExecutionSMS);
-    EXPECT_EQ(pro->CreditRating, 5);
+    EXPECT_EQ(std::tuple(pro->StopOutLevel, pro->SendExecutionSMS, pro->CreditRating),
+              std::tuple(30, true, 5));
 
     EXPECT_EQ(keysOf(standard->GroupInstrumentCollection), (std::vector<std::string>{"1", "2", "3"}));
     auto eur = standard->groupInstrument(1);
@@ -248,11 +244,9 @@ TEST_F(AmpFixture, LoginMessageAndResource) {
     ASSERT_EQ(model.resourceCollection.size(), 1u);
     const auto& [key, calendar] = model.resourceCollection.front();
     EXPECT_EQ(key, "CAL");
-    EXPECT_EQ(calendar->caption, "Economic calendar");
-    EXPECT_EQ(calendar->productId, 7u);
-    EXPECT_TRUE(calendar->isNew);
-    EXPECT_FALSE(calendar->showFocus);
-    EXPECT_TRUE(calendar->enabled);
+    EXPECT_EQ(std::tuple(calendar->caption, calendar->productId, calendar->isNew, calendar->showFocus,
+                         calendar->enabled),
+              std::tuple("Economic calendar", 7u, true, false, true));
 }
 
 TEST_F(AmpFixture, CompressedFieldLoadsTheSameModel) {
