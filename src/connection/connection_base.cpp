@@ -132,6 +132,7 @@ void ConnectionBase::sendMessage(std::string_view framedText) {
 }
 
 void ConnectionBase::DisconnectServer() {
+    ++streamGeneration_;
     isManualServerDisconnect_.store(true);
     socket_->disconnect();
     stopReceiveThreads();
@@ -140,6 +141,25 @@ void ConnectionBase::DisconnectServer() {
 void ConnectionBase::ReloginRequestDisconnectServer() {
     socket_->disconnect();
     stopReceiveThreads();
+}
+
+void ConnectionBase::loginDidComplete() {
+    loginCompleted_.store(true);
+}
+
+void ConnectionBase::startLoginDeadline() {
+    const std::uint64_t generation = streamGeneration_.load();
+    newQueue_->after(std::chrono::duration_cast<platform::Clock::duration>(
+                         std::chrono::duration<double>(options_.loginTimeout)),
+                     [weak = weak_from_this(), generation] {
+                         auto self = weak.lock();
+                         if (!self || !self->alive() || self->streamGeneration_.load() != generation ||
+                             self->loginCompleted_.load())
+                             return;
+                         platform::Log::error("the server did not complete the login within {} s",
+                                              self->options_.loginTimeout);
+                         self->owner_.connectionLoginTimedOut();
+                     });
 }
 
 void ConnectionBase::stopReceiveThreads() {
@@ -200,13 +220,12 @@ ConnectionBase::ZmqObjects ConnectionBase::zmqObjects() {
     }
     if (!requester_) {
         ZMQRequester::Handlers handlers;
-        handlers.onReply = [this](const RequestMessage&, std::string reply) {
-            deliverReply(std::move(reply));
+        handlers.onReply = [this](const RequestMessage& request, std::string reply) {
+            deliverReply(request, std::move(reply));
         };
         handlers.onFailure = [this](const RequestMessage& request, ZMQRequestError error,
                                     const std::string& detail) {
-            platform::Log::warning("data-service request failed ({}): {}; {} bytes dropped", describe(error),
-                                   detail, request.message.size());
+            platform::Log::warning("data-service request failed ({}): {}", describe(error), detail);
             if (alive())
                 owner_.connectionRequestFailed(request, describe(error));
         };
@@ -262,7 +281,7 @@ void ConnectionBase::SubscribeandUnsubscribe(const std::string& topic, int optio
         const auto feed = zmqObjects().feed;
         const bool queued = option == ZMQ_SUBSCRIBE ? feed->subscribe(topic) : feed->unsubscribe(topic);
         if (!queued)
-            platform::Log::warning("feed topic change dropped: too many waiting");
+            platform::Log::debug("feed topic change of {} bytes not queued", topic.size());
     } catch (const std::exception& e) {
         platform::Log::error("feed topic not changed: {}", e.what());
     }
@@ -279,14 +298,30 @@ bool ConnectionBase::sendZMQRequestMessage(RequestMessage request) {
     return false;
 }
 
-void ConnectionBase::deliverReply(std::string reply) {
+void ConnectionBase::deliverReply(const RequestMessage& request, std::string reply) {
     if (!alive())
         return;
     // A reply is framed like the stream; an unfinished frame carries over to the next reply.
-    replyDeframer_.feed(reply, [this](std::string_view frame) {
-        if (alive())
-            owner_.connectionDidReceiveMessage(frame);
+    const std::uint64_t oversizeBefore = replyDeframer_.stats().oversizeDropped;
+    bool answered = false;
+    bool refused = false;
+    replyDeframer_.feed(reply, [&](std::string_view frame) {
+        if (!alive())
+            return;
+        if (owner_.connectionDidReceiveReply(frame))
+            answered = true;
+        else
+            refused = true;
     });
+    if (answered || !alive())
+        return;
+    // The request waits for an answer that is not coming: it has failed, and is told so.
+    if (replyDeframer_.stats().oversizeDropped != oversizeBefore)
+        owner_.connectionRequestFailed(request, "the reply is larger than a message may be");
+    else if (refused)
+        owner_.connectionRequestFailed(request, "the reply is not a data-service message");
+    else if (!replyDeframer_.insideFrame())
+        owner_.connectionRequestFailed(request, "the reply holds no message");
 }
 
 void ConnectionBase::socketDidConnectToHost(const std::shared_ptr<StreamSocket>& sock,
@@ -294,6 +329,9 @@ void ConnectionBase::socketDidConnectToHost(const std::shared_ptr<StreamSocket>&
     platform::Log::info("StreamSocket didConnectToHost: {} port: {}", host, port);
     if (!alive())
         return;
+    ++streamGeneration_;
+    loginCompleted_.store(false);
+    lastMessageAt_ = platform::Clock::currentTime();
     streamDeframer_.reset();
     // Requests are small and wanted at once (an order, the ping whose round trip is measured): no
     // waiting for the previous segment's acknowledgement.
@@ -303,7 +341,7 @@ void ConnectionBase::socketDidConnectToHost(const std::shared_ptr<StreamSocket>&
         if (fd >= 0 && ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on) != 0)
             platform::Log::warning("stream: TCP_NODELAY not set");
     });
-    sock->readDataWithTimeout(-1, 0);
+    sock->readDataWithTimeout(-1, nullptr, 0, options_.maxReadBytes, 0);
     if (demoRegistration_.load()) {
         // The registration's own disconnect later is expected, not a loss.
         isManualServerDisconnect_.store(true);
@@ -312,6 +350,7 @@ void ConnectionBase::socketDidConnectToHost(const std::shared_ptr<StreamSocket>&
         return;
     }
     isManualServerDisconnect_.store(false);
+    startLoginDeadline();
     owner_.connectionDidConnectStream(false);
     LoginRequest();
 }
@@ -319,17 +358,61 @@ void ConnectionBase::socketDidConnectToHost(const std::shared_ptr<StreamSocket>&
 void ConnectionBase::socketDidReadData(const std::shared_ptr<StreamSocket>& sock, SocketData data, long) {
     if (!alive())
         return;
-    const std::string_view bytes(reinterpret_cast<const char*>(data.data()), data.size());
+    readStreamData(sock, std::string_view(reinterpret_cast<const char*>(data.data()), data.size()));
+}
+
+void ConnectionBase::readStreamData(const std::shared_ptr<StreamSocket>& sock, std::string_view bytes) {
+    const std::uint64_t framesBefore = streamDeframer_.stats().frames;
     streamDeframer_.feed(bytes, [this](std::string_view frame) {
         if (alive())
             owner_.connectionDidReceiveMessage(frame);
     });
-    sock->readDataWithTimeout(options_.readTimeout, 0);
+    if (!alive())
+        return;
+    const platform::Clock::time_point now = platform::Clock::currentTime();
+    if (streamDeframer_.stats().frames != framesBefore)
+        lastMessageAt_ = now;
+    if (!loginCompleted_.load()) {
+        readNext(sock, options_.readTimeout);
+        return;
+    }
+    // A peer that trickles bytes without ever finishing a message is as lost as a silent one.
+    const double silent = std::chrono::duration<double>(now - lastMessageAt_).count();
+    if (silent >= options_.readTimeout) {
+        platform::Log::warning("no whole message from the server for {:.1f} s; the stream is dropped",
+                               silent);
+        sock->disconnect();
+        return;
+    }
+    readNext(sock, options_.readTimeout - silent);
+}
+
+void ConnectionBase::readNext(const std::shared_ptr<StreamSocket>& sock, double timeout) {
+    const std::uint64_t generation = streamGeneration_.load();
+    const bool held = owner_.connectionHoldReading([weak = weak_from_this(), generation] {
+        if (auto self = weak.lock())
+            self->resumeReading(generation);
+    });
+    readingHeld_.store(held);
+    if (!held)
+        sock->readDataWithTimeout(timeout, nullptr, 0, options_.maxReadBytes, 0);
+}
+
+void ConnectionBase::resumeReading(std::uint64_t generation) {
+    newQueue_->async([weak = weak_from_this(), generation] {
+        auto self = weak.lock();
+        if (!self || !self->alive() || self->streamGeneration_.load() != generation)
+            return;
+        // Nothing was read while held: the silence limit starts again from here.
+        self->lastMessageAt_ = platform::Clock::currentTime();
+        self->readNext(self->socket_, self->options_.readTimeout);
+    });
 }
 
 void ConnectionBase::socketDidDisconnect(const std::shared_ptr<StreamSocket>&,
                                          const std::optional<SocketError>& error) {
     platform::Log::info("socketDisconnect : {}", error ? error->description : std::string("(no error)"));
+    ++streamGeneration_;
     if (isManualServerDisconnect_.exchange(false) || !alive())
         return;
     isNetworkAvailable_.store(false);

@@ -10,9 +10,11 @@
 #include "connection/socket/stream_socket.h"
 #include "connection/stream_deframer.h"
 #include "connection/zmq/zmq_requester.h"
+#include "platform/clock.h"
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -31,9 +33,11 @@ class ZMQFeedSubscriber;
 class ConnectionOwner {
 public:
     virtual ~ConnectionOwner() = default;
-    // One framed message (length, 0x03, fields) on the thread that delivered it: "NewQueue" for the
-    // stream, the request thread for data-service replies.
+    // One framed message of the stream (length, 0x03, fields), on "NewQueue".
     virtual void connectionDidReceiveMessage(std::string_view frameText) = 0;
+    // One framed message of a data-service reply, on the request thread. False when the message is
+    // not one the data service may send (it is refused, and does not answer the request).
+    virtual bool connectionDidReceiveReply(std::string_view frameText) = 0;
     // One feed message, on the feed thread.
     virtual void connectionDidReceiveFeedMessage(std::string text) = 0;
     // The stream is up (on "NewQueue"), before the login request goes out; for a demo registration no
@@ -41,11 +45,19 @@ public:
     virtual void connectionDidConnectStream(bool demoRegistration) = 0;
     // The stream ended without a manual disconnect (on "NewQueue"); called once per loss.
     virtual void connectionDidLoseStream(const std::optional<SocketError>& error) = 0;
+    // The login was not completed within the login time limit of the connect (on "NewQueue"); the
+    // stream is still up, the owner ends the login.
+    virtual void connectionLoginTimedOut() = 0;
+    // Asked on "NewQueue" after each stream read, before the next: true when the owner has too much
+    // work waiting to take more now. The stream is then not read (the server's sending slows to the
+    // pace of the owner) until the owner calls `resume`, from any thread.
+    virtual bool connectionHoldReading(std::function<void()> resume) = 0;
     // No data-service request for the keep-alive interval (request thread); expected to queue one.
     virtual void connectionKeepAliveDue() = 0;
     // False while instrument topics must not change (one account only, in trading status 3).
     virtual bool connectionSubscriptionsAllowed() const = 0;
-    // A request-socket request that got no usable reply (request thread); `reason` in words.
+    // A request-socket request that got no usable reply (request thread): none in time, one over the
+    // caps, one that held no data-service message; `reason` in words.
     virtual void connectionRequestFailed(const RequestMessage& /*request*/, const std::string& /*reason*/) {}
 };
 
@@ -59,12 +71,20 @@ enum class ConnectError {
 const char* describe(ConnectError error);
 
 struct ConnectionOptions {
-    // Every stream read after the first: silence this long drops the stream.
+    // The silence limit, in seconds. Until the login completes: no byte for this long drops the
+    // stream. After it, liveness is judged by whole messages: bytes that never complete a frame do
+    // not count, and this long without a whole message drops the stream.
     double readTimeout = 30.0;
+    // Seconds from the connect to the login's completion (the login road's own limit, whatever
+    // arrives meanwhile).
+    double loginTimeout = 60.0;
     std::string delegateQueueLabel = "NewQueue";
     ZMQRequesterOptions requester;
     // Longest frame accepted from the stream or a request reply.
     std::size_t maxFrameBytes = StreamDeframer::kDefaultMaxFrameBytes;
+    // Most bytes one stream read takes: the messages of one read are dispatched before the owner is
+    // asked whether to hold the next, so this bounds what a flood adds in one go.
+    std::size_t maxReadBytes = 64 * 1024;
 };
 
 class ConnectionBase : public StreamSocketDelegate, public std::enable_shared_from_this<ConnectionBase> {
@@ -89,6 +109,9 @@ public:
     void sendMessage(std::string_view framedText);
     // Manual disconnect: the coming disconnect callback stays silent; both receive threads stop.
     void DisconnectServer();
+    // The owner's word that the login has completed (any thread): the login time limit no longer
+    // applies, and from now on the stream lives by whole messages.
+    void loginDidComplete();
     void ReloginRequestDisconnectServer();
 
     // Feed socket: (re)connects, subscribing the standing topics. Throws nothing; false on failure.
@@ -104,6 +127,8 @@ public:
     void setIsNetworkAvailable(bool value) { isNetworkAvailable_.store(value); }
     bool isDemoRegistration() const { return demoRegistration_.load(); }
     bool isStreamConnected() const;
+    // The owner holds the stream's reading (it has too much work waiting).
+    bool isReadingHeld() const { return readingHeld_.load(); }
     bool isFeedRunning() const;
     bool isRequesterRunning() const;
     std::size_t pendingRequests() const;
@@ -132,7 +157,12 @@ private:
     // Those made so far, without making any.
     ZmqObjects existingZmqObjects() const;
     void stopReceiveThreads();
-    void deliverReply(std::string reply);
+    void startLoginDeadline();
+    void readStreamData(const std::shared_ptr<StreamSocket>& sock, std::string_view bytes);
+    // The next stream read, unless the owner holds it; then the owner resumes it.
+    void readNext(const std::shared_ptr<StreamSocket>& sock, double timeout);
+    void resumeReading(std::uint64_t generation);
+    void deliverReply(const RequestMessage& request, std::string reply);
     bool alive() const { return !shutDown_.load(); }
 
     ConnectionOwner& owner_;
@@ -149,6 +179,12 @@ private:
     std::atomic<bool> isManualServerDisconnect_{false};
     std::atomic<bool> isNetworkAvailable_{false};
     std::atomic<bool> shutDown_{false};
+    std::atomic<bool> loginCompleted_{false};
+    std::atomic<bool> readingHeld_{false};
+    // Changes with each connect and disconnect, so a login deadline armed earlier finds it moved.
+    std::atomic<std::uint64_t> streamGeneration_{0};
+    // When the stream last brought a whole message ("NewQueue" only).
+    platform::Clock::time_point lastMessageAt_{};
 
     mutable std::mutex zmqLock_;
     std::shared_ptr<ZMQContext> zmqContext_;

@@ -5,6 +5,7 @@
 #include "connection/wire_names.h"
 #include "platform/utf8.h"
 
+#include <algorithm>
 #include <charconv>
 
 namespace tc {
@@ -52,17 +53,33 @@ std::vector<std::string> MessageBase::fieldsOfFrame(std::string_view frameText) 
     return fields;
 }
 
-std::int64_t MessageBase::loadFrame(std::string_view frameText) {
-    std::vector<std::string> fields = fieldsOfFrame(frameText);
-    std::int64_t type = 0;
-    if (!fields.empty()) {
-        if (auto v = MessageCracker::GetMessageValue(fields.front(), "="))
-            type = MessageCracker::integerValue(*v);
-    }
+std::int64_t MessageBase::typeOfFrame(std::string_view frameText) noexcept {
+    wire::FieldIterator it = wire::FieldIterator::overFrame(frameText);
+    wire::Field f;
+    if (!it.next(f))
+        return 0;
+    const std::size_t eq = f.text.find('=');
+    return eq == std::string_view::npos ? 0 : MessageCracker::integerValue(f.text.substr(eq + 1));
+}
+
+std::size_t MessageBase::fieldCount(std::string_view frameText) noexcept {
+    // The length piece ends at the first 0x03; every later one ends a field, and the piece after the
+    // last is a field too (empty when the body ends in 0x03, as it should).
+    const std::size_t separators =
+        static_cast<std::size_t>(std::count(frameText.begin(), frameText.end(), wire::kFieldEnd));
+    return separators;
+}
+
+std::int64_t MessageBase::loadFrame(std::string_view frameText, bool keepFields) {
+    const std::int64_t type = typeOfFrame(frameText);
     messagetype_ = type;
     messageDataDictionary_.clear();
-    setMessage(fields);
-    messageArray_ = std::move(fields);
+    const std::size_t cut = frameText.find(wire::kFieldEnd);
+    if (cut != std::string_view::npos)
+        setMessageFromBody(frameText.substr(cut + 1));
+    messageArray_.clear();
+    if (keepFields)
+        messageArray_ = fieldsOfFrame(frameText);
     return type;
 }
 

@@ -56,6 +56,10 @@ public:
     // tag order; builders write in their own order anyway.
     using Dictionary = std::map<int, std::string>;
 
+    // Most fields one incoming message may have; the longest real one (a contact list, one field per
+    // contact) stays far below. A frame of bare separators must not become millions of strings.
+    static constexpr std::size_t kMaxFieldsPerFrame = 65'536;
+
     MessageBase() = default;
 
     std::int64_t messagetype() const noexcept { return messagetype_; }
@@ -106,8 +110,14 @@ public:
     void setMessageFromBody(std::string_view body);
 
     // The whole incoming sequence for one de-framed text (length, 0x03, body): type from the first
-    // field, messageArray, dictionary emptied and read. Returns the type.
-    std::int64_t loadFrame(std::string_view frameText);
+    // field, messageArray (only with keepFields: the field strings are one copy each), dictionary
+    // emptied and read. Returns the type.
+    std::int64_t loadFrame(std::string_view frameText, bool keepFields = true);
+
+    // The type (tag 10 of the first field) of a de-framed text; 0 when it has none.
+    static std::int64_t typeOfFrame(std::string_view frameText) noexcept;
+    // How many fields the text has, counted without cutting it.
+    static std::size_t fieldCount(std::string_view frameText) noexcept;
 
     // Field strings of a de-framed text: split at 0x03 with the length piece removed.
     static std::vector<std::string> fieldsOfFrame(std::string_view frameText);

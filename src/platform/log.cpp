@@ -1,5 +1,9 @@
 #include "platform/log.h"
 
+#include "platform/clock.h"
+#include "platform/utf8.h"
+
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -7,6 +11,7 @@
 #include <ctime>
 #include <mutex>
 #include <string>
+#include <utility>
 
 namespace tc::platform {
 namespace {
@@ -43,6 +48,32 @@ Log::Sink& sinkRef() {
     return sink;
 }
 
+// One call site's budget in the current window.
+struct SiteBudget {
+    const void* site = nullptr;
+    Clock::time_point windowStart{};
+    int written = 0;
+    std::uint64_t suppressed = 0;
+};
+
+struct RateLimiter {
+    std::mutex mutex;
+    // Direct-mapped by the site's address; two sites that meet in one slot take turns owning it.
+    std::array<SiteBudget, 512> slots;
+};
+
+RateLimiter& rateLimiter() {
+    static auto* limiter = new RateLimiter{};
+    return *limiter;
+}
+
+// Characters that move the terminal or the reading order without showing: C1 controls, direction
+// marks and overrides, line and paragraph separators, the byte-order mark.
+bool isInvisibleControl(char32_t cp) {
+    return (cp >= 0x80 && cp <= 0x9F) || cp == 0x200E || cp == 0x200F || (cp >= 0x2028 && cp <= 0x202E) ||
+           (cp >= 0x2066 && cp <= 0x2069) || cp == 0xFEFF;
+}
+
 const char* levelName(LogLevel level) {
     switch (level) {
     case LogLevel::Debug:
@@ -74,7 +105,79 @@ void Log::setSink(Sink sink) {
     sinkRef() = std::move(sink);
 }
 
-void Log::write(LogLevel level, std::string_view line) {
+std::string Log::escaped(std::string_view line) {
+    std::string out;
+    out.reserve(std::min(line.size(), kMaxLineBytes) + 16);
+    std::size_t i = 0;
+    while (i < line.size()) {
+        if (out.size() >= kMaxLineBytes) {
+            out += fmt::format("... ({} more bytes)", line.size() - i);
+            break;
+        }
+        const auto c = static_cast<unsigned char>(line[i]);
+        if (c >= 0x20 && c < 0x7F) {
+            out += static_cast<char>(c);
+            ++i;
+            continue;
+        }
+        if (c < 0x80) {
+            switch (c) {
+            case '\n':
+                out += "\\n";
+                break;
+            case '\r':
+                out += "\\r";
+                break;
+            case '\t':
+                out += "\\t";
+                break;
+            default:
+                out += fmt::format("\\x{:02X}", c);
+            }
+            ++i;
+            continue;
+        }
+        char32_t cp = 0;
+        const std::size_t n = decodeUtf8(line, i, cp);
+        if (n == 0) {
+            out += fmt::format("\\x{:02X}", c);
+            ++i;
+        } else if (isInvisibleControl(cp)) {
+            out += fmt::format("\\u{{{:04X}}}", static_cast<std::uint32_t>(cp));
+            i += n;
+        } else {
+            out.append(line.substr(i, n));
+            i += n;
+        }
+    }
+    return out;
+}
+
+std::optional<std::uint64_t> Log::admit(const void* site) {
+    RateLimiter& limiter = rateLimiter();
+    const Clock::time_point now = Clock::currentTime();
+    std::lock_guard lock(limiter.mutex);
+    SiteBudget& slot = limiter.slots[(reinterpret_cast<std::uintptr_t>(site) >> 3) % limiter.slots.size()];
+    if (slot.site != site || now < slot.windowStart) // another site, or another clock (tests)
+        slot = SiteBudget{site, now, 0, 0};
+    else if (now - slot.windowStart >= kWindow)
+        slot.windowStart = now, slot.written = 0;
+    if (slot.written >= kLinesPerWindow) {
+        ++slot.suppressed;
+        return std::nullopt;
+    }
+    ++slot.written;
+    return std::exchange(slot.suppressed, 0);
+}
+
+void Log::writeAdmitted(LogLevel level, std::string line, std::uint64_t suppressed) {
+    if (suppressed > 0)
+        line += fmt::format(" ({} more like this were left out)", suppressed);
+    write(level, line);
+}
+
+void Log::write(LogLevel level, std::string_view raw) {
+    const std::string line = escaped(raw);
     std::lock_guard lock(sinkMutex());
     if (sinkRef()) {
         sinkRef()(level, line);

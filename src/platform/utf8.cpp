@@ -56,6 +56,22 @@ bool asciiWord(const unsigned char* p) noexcept {
 
 } // namespace
 
+std::size_t decodeUtf8(std::string_view bytes, std::size_t at, char32_t& codePoint) noexcept {
+    if (at >= bytes.size())
+        return 0;
+    const auto p = reinterpret_cast<const unsigned char*>(bytes.data()) + at;
+    std::size_t bad = 0;
+    const std::size_t n = sequenceAt(p, p + (bytes.size() - at), &bad);
+    if (n == 0)
+        return 0;
+    static constexpr unsigned char kLeadMask[] = {0, 0x7F, 0x1F, 0x0F, 0x07};
+    char32_t cp = p[0] & kLeadMask[n];
+    for (std::size_t i = 1; i < n; ++i)
+        cp = (cp << 6) | (p[i] & 0x3F);
+    codePoint = cp;
+    return n;
+}
+
 bool isValidUtf8(std::string_view bytes) noexcept {
     auto p = reinterpret_cast<const unsigned char*>(bytes.data());
     const auto end = p + bytes.size();

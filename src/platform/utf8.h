@@ -10,6 +10,10 @@ namespace tc::platform {
 // True when the bytes are well-formed UTF-8 (no overlongs, no surrogates, nothing above U+10FFFF).
 bool isValidUtf8(std::string_view bytes) noexcept;
 
+// The well-formed sequence starting at bytes[at]: its length (1 to 4), with its code point in
+// `codePoint`; 0 when the bytes there are not UTF-8.
+std::size_t decodeUtf8(std::string_view bytes, std::size_t at, char32_t& codePoint) noexcept;
+
 // Copies the bytes, replacing every maximal ill-formed subsequence with U+FFFD.
 std::string repairUtf8(std::string_view bytes);
 

@@ -36,6 +36,15 @@ public:
     void connectionDidReceiveMessage(std::string_view frameText) override {
         frames.push({std::string(frameText), connection && connection->delegateQueue()->isCurrent()});
     }
+    bool connectionDidReceiveReply(std::string_view frameText) override {
+        const bool taken = frameText.find("10=33\x03") == std::string_view::npos;
+        if (taken)
+            connectionDidReceiveMessage(frameText);
+        return taken;
+    }
+    void connectionRequestFailed(const RequestMessage& request, const std::string& reason) override {
+        failures.push(request.message + ": " + std::string(reason));
+    }
     void connectionDidReceiveFeedMessage(std::string text) override { feed.push(std::move(text)); }
     void connectionDidConnectStream(bool demo) override {
         events.push(demo ? "connected-demo" : "connected");
@@ -45,6 +54,8 @@ public:
         events.push("lost");
     }
     void connectionKeepAliveDue() override { events.push("keep-alive"); }
+    void connectionLoginTimedOut() override { events.push("login-timed-out"); }
+    bool connectionHoldReading(std::function<void()>) override { return false; }
     bool connectionSubscriptionsAllowed() const override { return subscriptionsAllowed.load(); }
 
     void sendMessage(RequestMessage message) override {
@@ -59,6 +70,7 @@ public:
     Inbox<Frame> frames;
     Inbox<std::string> feed;
     Inbox<std::string> events;
+    Inbox<std::string> failures;
     std::atomic<int> losses{0};
     std::atomic<bool> subscriptionsAllowed{true};
 };

@@ -1,4 +1,5 @@
 #include "platform/bundle.h"
+#include "platform/clock.h"
 #include "platform/log.h"
 
 #include "support/log_capture.h"
@@ -25,6 +26,62 @@ TEST(Log, LevelsFilterAndOutsideTextIsNeverAFormat) {
     using Entry = std::pair<platform::LogLevel, std::string>;
     EXPECT_EQ(log.entries(), (std::vector<Entry>{{platform::LogLevel::Warning, "kept 2"},
                                                  {platform::LogLevel::Error, "server said: {0} %s %n {}"}}));
+}
+
+TEST(Log, ServerTextsCannotDriveTheTerminalOrForgeLines) {
+    struct Case {
+        std::string text, written;
+    };
+    const std::vector<Case> cases = {
+        {"plain EURUSD 1.2345", "plain EURUSD 1.2345"},
+        {"a\nwarning: forged", "a\\nwarning: forged"},
+        {"x\r\t\x1b[2J\x07\x7f", "x\\r\\t\\x1B[2J\\x07\\x7F"},
+        {std::string("nul\0in", 6), "nul\\x00in"},
+        {"\xc2\x9b"
+         "31m",
+         "\\u{009B}31m"}, // CSI as a C1 control
+        {"abc\xe2\x80\xae"
+         "evil",
+         "abc\\u{202E}evil"},                                     // right-to-left override
+        {"line\xe2\x80\xa8sep", "line\\u{2028}sep"},              // line separator
+        {"\xff\xc3(", "\\xFF\\xC3("},                             // not UTF-8
+        {"caf\xc3\xa9 \xe2\x82\xac", "caf\xc3\xa9 \xe2\x82\xac"}, // ordinary letters stay
+    };
+    for (const Case& c : cases) {
+        CapturedLog log;
+        platform::Log::setLevel(platform::LogLevel::Info);
+        platform::Log::warning("server text: {}", c.text);
+        ASSERT_EQ(log.lines.size(), 1u);
+        EXPECT_EQ(log.lines[0].second, "server text: " + c.written) << c.text;
+    }
+    CapturedLog log;
+    platform::Log::warning("code {}", std::string(200'000, 'A'));
+    ASSERT_EQ(log.lines.size(), 1u);
+    EXPECT_LT(log.lines[0].second.size(), platform::Log::kMaxLineBytes + 64);
+    EXPECT_NE(log.lines[0].second.find("more bytes"), std::string::npos);
+}
+
+TEST(Log, ARepeatedLineIsRateLimitedAndTheCountOfLeftOutLinesFollows) {
+    auto clock = std::make_shared<platform::ManualClock>();
+    platform::ScopedClock scoped(clock);
+    CapturedLog log;
+    platform::Log::setLevel(platform::LogLevel::Info);
+    const auto flood = [](int n) {
+        for (int i = 0; i < n; ++i)
+            platform::Log::warning("feed text of {} bytes refused", i);
+    };
+    flood(1000);
+    platform::Log::warning("another site {}", 1); // other lines still get through
+    ASSERT_EQ(log.lines.size(), std::size_t(platform::Log::kLinesPerWindow) + 1);
+    EXPECT_EQ(log.lines.back().second, "another site 1");
+
+    clock->advance(platform::Log::kWindow);
+    flood(1);
+    EXPECT_EQ(log.lines.back().second,
+              fmt::format("feed text of 0 bytes refused ({} more like this were left out)",
+                          1000 - platform::Log::kLinesPerWindow));
+    flood(1);
+    EXPECT_EQ(log.lines.back().second, "feed text of 0 bytes refused");
 }
 
 TEST(Bundle, FindsResourcesOnlyInsideTheRoot) {

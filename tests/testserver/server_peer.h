@@ -244,6 +244,17 @@ inline std::optional<std::string> decompress(std::string_view text) {
     return out;
 }
 
+// The other way: a tag-1050 payload as a server sends it, 4 bytes and the zlib stream of the text.
+inline std::string compressPayload(std::string_view text) {
+    uLongf size = compressBound(static_cast<uLong>(text.size()));
+    std::vector<std::uint8_t> data(4 + size, 0x5A);
+    if (compress2(data.data() + 4, &size, reinterpret_cast<const Bytef*>(text.data()),
+                  static_cast<uLong>(text.size()), Z_BEST_SPEED) != Z_OK)
+        return {};
+    data.resize(4 + size);
+    return base64(data);
+}
+
 inline std::string sessionKey(std::string_view user, std::string_view password, std::string_view reference,
                               std::string_view time) {
     std::string text = std::string(user) + std::string(password) + std::string(reference) + std::string(time);
@@ -365,6 +376,20 @@ private:
     std::string raw_;
     bool closed_ = false;
 };
+
+// The server's side of a login, for tests that play a faulty or hostile server: the snapshot (type
+// 33, AMP or XML form) and the completion (type 18), as plain frames.
+inline std::string snapshotFrame(std::string_view snapshotText, bool amp = true) {
+    return frame(body({{10, "33"},
+                       {19, "5"},
+                       {21, "20240102030405"},
+                       {160, amp ? "AMP" : "XML"},
+                       {1050, compressPayload(snapshotText)}}));
+}
+
+inline std::string completionFrame() {
+    return frame(body({{10, "18"}, {21, "20240102030406"}}));
+}
 
 inline std::string loginBody(std::string_view user, std::string_view password) {
     return body({{10, "32"},

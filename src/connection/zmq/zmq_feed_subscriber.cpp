@@ -90,6 +90,11 @@ bool ZMQFeedSubscriber::unsubscribe(std::string topic) {
 }
 
 bool ZMQFeedSubscriber::queueCommand(Command command) {
+    if (command.topic.empty() || command.topic.size() > kMaxTopicBytes) {
+        platform::Log::warning("feed: topic of {} bytes refused; a topic may have 1 to {}",
+                               command.topic.size(), kMaxTopicBytes);
+        return false;
+    }
     if (!commands_.enqueue(std::move(command))) {
         platform::Log::warning("feed: {} subscription commands waiting, one refused", commands_.capacity());
         return false;

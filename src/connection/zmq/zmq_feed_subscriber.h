@@ -58,8 +58,12 @@ public:
     void connectToEndpoint(const std::string& endpoint);
     void connect(std::string_view host, int port) { connectToEndpoint(tcpEndpoint(host, port)); }
 
+    // Longest topic taken. Topics are instrument codes and their depth topics, a few bytes each; a
+    // server's code of any length must not reach the library's subscription trie.
+    static constexpr std::size_t kMaxTopicBytes = 128;
+
     // Queued for the feed thread; commands given while no feed runs wait for the next connect. false when
-    // too many commands are waiting.
+    // too many commands are waiting, or the topic is empty or longer than kMaxTopicBytes (logged).
     bool subscribe(std::string topic);
     bool unsubscribe(std::string topic);
 

@@ -6,6 +6,7 @@
 #include "connection/envelope_opener.h"
 #include "connection/login_inputdata.h"
 #include "connection/message_cracker.h"
+#include "connection/separators.h"
 #include "connection/wire_date.h"
 #include "connection/wire_fields.h"
 #include "connection/wire_names.h"
@@ -77,6 +78,8 @@ BusinessBase::BusinessBase(interfaces::ApplicationInterface& application, const 
 }
 
 BusinessBase::~BusinessBase() {
+    // Threads waiting for room on the main queue are let go, so they can be stopped.
+    mainBudget_->close();
     // Receiving threads first: after this nothing calls back into this object.
     reachability_.reset();
     orderSide_.reset();
@@ -102,7 +105,9 @@ HistoryRowSink* BusinessBase::historyRows() const {
 }
 
 void BusinessBase::postMain(std::function<void()> work) {
-    platform::MainQueue::async(guard_.bind(std::move(work)));
+    // The token goes with the work item, whether it runs or is dropped.
+    platform::MainQueue::async(
+        [token = mainBudget_->take(), work = guard_.bind(std::move(work))]() mutable { work(); });
 }
 
 void BusinessBase::postMainAfter(platform::Clock::duration delay, std::function<void()> work) {
@@ -185,14 +190,19 @@ void BusinessBase::clearExecutedOrderSearchCollection() {
 void BusinessBase::tablesChanged(interfaces::TableSet tables) {
     TC_ASSERT_MAIN_QUEUE();
     changedTables_ |= tables;
-    if (changedTables_.empty() || tablesFlushQueued_)
+    if ((changedTables_.empty() && !refreshRequested_) || tablesFlushQueued_)
         return;
+    // Posted now, it runs in the next pass: after everything the messages of this pass changed.
     tablesFlushQueued_ = true;
     postMain([this] { flushTablesChanged(); });
 }
 
 void BusinessBase::flushTablesChanged() {
     tablesFlushQueued_ = false;
+    // One refresh for every message that asked since the last one: a flood of small messages must not
+    // post a table refresh each.
+    if (std::exchange(refreshRequested_, false))
+        services_.notifications->HistoryDataUpdateNotification();
     const interfaces::TableSet tables = std::exchange(changedTables_, {});
     if (!tables.empty())
         events().tablesChanged(tables);
@@ -303,9 +313,25 @@ void BusinessBase::connectionDidReceiveMessage(std::string_view frameText) {
     NewMessage(frameText);
 }
 
+bool BusinessBase::connectionDidReceiveReply(std::string_view frameText) {
+    // The request socket answers data-service, chart and keep-alive requests and nothing else: a
+    // login, an envelope or an order report there is no reply, whatever it claims.
+    const std::int64_t type = MessageBase::typeOfFrame(frameText);
+    if (type != msg::kDataServiceReply && type != msg::kChartDataReply && type != msg::kControl) {
+        platform::Log::warning("message type {} refused on the data-service channel", type);
+        return false;
+    }
+    if (!platform::MainQueue::isMainThread())
+        mainBudget_->waitForRoom(kMainQueueWaitLimit);
+    dispatch(frameText, 0);
+    return true;
+}
+
 void BusinessBase::connectionDidReceiveFeedMessage(std::string text) {
     // Decoded here; the feed handler moves the changes to the main queue, coalesced.
     // A text that throws is dropped; the feed goes on.
+    if (!platform::MainQueue::isMainThread())
+        mainBudget_->waitForRoom(kMainQueueWaitLimit);
     try {
         services_.feed->ZMQNewMessage(text);
     } catch (const std::exception& e) {
@@ -321,6 +347,7 @@ void BusinessBase::connectionDidConnectStream(bool demoRegistration) {
     postMain([this] {
         snapshotLoaded_ = false;
         loginCompleted_ = false;
+        endingLogin_ = false;
         appendJournal(services_.notifications->getLoginJournalData(0));
     });
 }
@@ -331,6 +358,18 @@ void BusinessBase::connectionDidLoseStream(const std::optional<SocketError>&) {
         setLoginPhase(LoginPhase::Lost);
         application_.ConnectionFailureNotification();
     });
+}
+
+void BusinessBase::connectionLoginTimedOut() {
+    // Behind whatever this stream delivered before: a completion already on its way still counts.
+    postMain([this] {
+        if (!loginCompleted_)
+            endLogin(loginText(kLoginTimedOutKey));
+    });
+}
+
+bool BusinessBase::connectionHoldReading(std::function<void()> resume) {
+    return mainBudget_->holdUntilRoom(std::move(resume));
 }
 
 void BusinessBase::connectionKeepAliveDue() {
@@ -372,7 +411,18 @@ void BusinessBase::subscribeAllItems(bool subscribe) {
     conn_->ProcessSubscribeandUnSubscribeItems(getAllItems(), subscribe);
 }
 
+std::string BusinessBase::loginText(std::string_view key) const {
+    return LanguageString::stringforSelectedLanguage(application_.selectedLanguage(), key)
+        .value_or(std::string(key));
+}
+
 void BusinessBase::endLogin(const std::string& reason) {
+    // What the stream still delivers after the end (the completion behind a bad snapshot) is not a
+    // second reason to tell the user.
+    if (std::exchange(endingLogin_, true)) {
+        platform::Log::info("login already ended; also: {}", reason);
+        return;
+    }
     platform::Log::error("login ended: {}", reason);
     conn_->DisconnectServer();
     postMain([this, reason] {
@@ -407,13 +457,42 @@ void BusinessBase::processText(std::string_view text, int depth) {
                                deframer.pendingBytes());
 }
 
+namespace {
+
+// Types whose handlers read the message's field strings; the others need only the tags.
+bool handlerReadsFields(std::int64_t type) {
+    switch (type) {
+    case msg::kPasswordChangeReply:
+    case msg::kExecutionReport:
+    case msg::kPositionSettled:
+    case msg::kPositionReport:
+    case msg::kApprovalReply:
+    case msg::kPingReply:
+    case msg::kDemoRegistrationReply:
+    case msg::kAccountSummary:
+    case msg::kInstrumentStatus:
+        return true;
+    default:
+        return type >= msg::kRoomCreation && type <= msg::kChatQueueStatus;
+    }
+}
+
+} // namespace
+
 void BusinessBase::dispatch(std::string_view frameText, int depth) {
+    if (const std::size_t fields = MessageBase::fieldCount(frameText);
+        fields > MessageBase::kMaxFieldsPerFrame) {
+        platform::Log::error("message type {} of {} fields dropped: a message may have {} at most",
+                             MessageBase::typeOfFrame(frameText), fields, MessageBase::kMaxFieldsPerFrame);
+        return;
+    }
     auto message = std::make_shared<InboundMessage>();
     message->arrivedAt = platform::Clock::currentTime();
     message->mb = std::make_shared<MessageBase>();
     try {
-        message->type = message->mb->loadFrame(frameText);
-        message->tags = readCommonTags(message->mb->messageArray(), message->type);
+        message->type =
+            message->mb->loadFrame(frameText, handlerReadsFields(MessageBase::typeOfFrame(frameText)));
+        message->tags = readCommonTags(frameText, message->type);
         if (!readOnReceivingThread(*message, depth))
             return;
     } catch (const std::exception& e) {
@@ -456,7 +535,13 @@ bool BusinessBase::readOnReceivingThread(InboundMessage& message, int depth) {
     }
     case msg::kLoginSnapshot: {
         const bool isAmp = tags.payloadForm && *tags.payloadForm == "AMP";
-        if (std::optional<SessionModel> model = services_.snapshotLoader->load(tags.compressedField, isAmp)) {
+        std::optional<SessionModel> model = services_.snapshotLoader->load(tags.compressedField, isAmp);
+        // A session without a single account is no session: whatever the server meant, it is no login.
+        if (model && model->AccountDetailCollection.empty()) {
+            platform::Log::error("login snapshot holds no account");
+            model.reset();
+        }
+        if (model) {
             message.snapshot = std::make_shared<SessionModel>(std::move(*model));
             // The key switches here, so the next envelope on this thread opens with it. It comes from
             // this message's own reference id and server time, which the main queue takes over next.
@@ -514,18 +599,20 @@ void BusinessBase::apply(InboundMessage& message) {
     }
     if (message.type != msg::kEnvelope && message.type != msg::kCompressed &&
         message.type != msg::kPingReply) {
-        services_.notifications->HistoryDataUpdateNotification();
+        refreshRequested_ = true;
         tablesChanged(tablesOf(message.type));
     }
 }
 
-CommonTags BusinessBase::readCommonTags(const std::vector<std::string>& fields, std::int64_t type) {
+CommonTags BusinessBase::readCommonTags(std::string_view frameText, std::int64_t type) {
     CommonTags t;
-    for (const std::string& piece : fields) {
-        const wire::Field f = wire::parseField(piece);
+    wire::FieldIterator it = wire::FieldIterator::overFrame(frameText);
+    wire::Field f;
+    while (it.next(f)) {
         if (!f.hasValue)
             continue;
-        const std::string value(f.value);
+        const std::string_view piece = f.text;
+        const std::string_view value = f.value; // copied only for the tags kept
         switch (f.tag) {
         case tag::kText:
             t.text = value;
@@ -721,7 +808,7 @@ void BusinessBase::ProcessNewMessage(InboundMessage& message) {
 void BusinessBase::handleLoginSnapshot(InboundMessage& message) {
     appendJournal(services_.notifications->getLoginJournalData(1));
     if (!message.snapshot) {
-        endLogin("The login data sent by the server could not be read.");
+        endLogin(loginText(kUnreadableSnapshotKey));
         return;
     }
     session_ = std::move(*message.snapshot);
@@ -735,13 +822,14 @@ void BusinessBase::handleLoginSnapshot(InboundMessage& message) {
 
 void BusinessBase::handleLoginCompleted() {
     if (!snapshotLoaded_) {
-        endLogin("The server completed the login without sending the login data.");
+        endLogin(loginText(kCompletionWithoutSnapshotKey));
         return;
     }
     if (std::exchange(loginCompleted_, true)) {
         platform::Log::warning("login completion repeated; ignored");
         return;
     }
+    conn_->loginDidComplete();
     completeLoginOnMain();
 }
 

@@ -22,6 +22,7 @@
 #include "platform/date_format.h"
 #include "platform/dispatch.h"
 #include "platform/handler.h"
+#include "platform/work_budget.h"
 #include "session/business/business_services.h"
 #include "session/business/session_requests.h"
 #include "session/business/watch_list.h"
@@ -31,6 +32,7 @@
 #include "session/model/session_queries.h"
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -81,6 +83,16 @@ public:
     static constexpr int kMaxEnvelopeDepth = 4;
     // Journal lines kept; past it the oldest tenth goes.
     static constexpr std::size_t kMaxJournalLines = 100'000;
+    // Texts of a login that ends on the client's side.
+    static constexpr std::string_view kLoginTimedOutKey = "20400";
+    static constexpr std::string_view kUnreadableSnapshotKey = "20401";
+    static constexpr std::string_view kCompletionWithoutSnapshotKey = "20402";
+    // Work posted to the main queue counts against its budget until it has run: past the high mark
+    // the stream is not read and the request and feed threads wait (each wait at most the limit, so
+    // they stay stoppable), until the main queue is down to the low mark.
+    static constexpr std::size_t kMainQueueHighWater = 1024;
+    static constexpr std::size_t kMainQueueLowWater = 256;
+    static constexpr std::chrono::milliseconds kMainQueueWaitLimit{100};
 
     // The parts of a session (BusinessServices) are made by whoever composes the program, over the
     // business object they serve: `wire` is called once during construction and must return every
@@ -172,7 +184,9 @@ public:
     void clearExecutedOrderSearchCollection();
     // The typed events of this session (a sink that drops them when none was given).
     SessionEventSink& events() { return *services_.events; }
-    // Marks tables as changed; the event for everything marked goes out once per main-queue pass.
+    // Marks tables as changed; the event for everything marked goes out once per main-queue pass, with
+    // the tables' refresh (HistoryDataUpdateNotification) when an inbound message asked for one,
+    // whatever number of messages did.
     void tablesChanged(interfaces::TableSet tables);
     std::vector<std::string>& JournalDataCollection() {
         TC_ASSERT_MAIN_QUEUE();
@@ -221,8 +235,10 @@ public:
 
     // The guard of everything this object posts or leaves behind, for its parts to bind with.
     const platform::CallbackGuard::Scope& lifetime() const { return guard_.scope(); }
-    // Runs `work` on the main queue unless this object is gone by then (any thread).
+    // Runs `work` on the main queue unless this object is gone by then (any thread); it counts against
+    // the main queue's budget until it has run or been dropped.
     void postMain(std::function<void()> work);
+    std::size_t pendingMainWork() const { return mainBudget_->outstanding(); }
     // The same after `delay` on the platform clock.
     void postMainAfter(platform::Clock::duration delay, std::function<void()> work);
 
@@ -233,6 +249,9 @@ public:
 
     // ConnectionOwner.
     void connectionDidReceiveMessage(std::string_view frameText) override;
+    bool connectionDidReceiveReply(std::string_view frameText) override;
+    void connectionLoginTimedOut() override;
+    bool connectionHoldReading(std::function<void()> resume) override;
     void connectionDidReceiveFeedMessage(std::string text) override;
     void connectionDidConnectStream(bool demoRegistration) override;
     void connectionDidLoseStream(const std::optional<SocketError>& error) override;
@@ -255,7 +274,7 @@ private:
     // Receiving thread.
     void dispatch(std::string_view frameText, int depth);
     void processText(std::string_view text, int depth);
-    static CommonTags readCommonTags(const std::vector<std::string>& fields, std::int64_t type);
+    static CommonTags readCommonTags(std::string_view frameText, std::int64_t type);
     // What only the receiving thread does with a message; false when nothing is left for the main queue.
     bool readOnReceivingThread(InboundMessage& message, int depth);
     // Main queue.
@@ -273,6 +292,8 @@ private:
     void handleOrderRejected(const std::vector<std::string>& fields, const CommonTags& tags,
                              std::int32_t requestId);
     void endLogin(const std::string& reason);
+    // A text of the user's language by key.
+    std::string loginText(std::string_view key) const;
     void setLoginPhase(LoginPhase phase);
     void announceNetworkSpeed();
     void flushTablesChanged();
@@ -284,6 +305,8 @@ private:
     // What this object posted or left behind stops once it is going (disconnected first thing in the
     // destructor).
     platform::CallbackGuard guard_;
+    std::shared_ptr<platform::WorkBudget> mainBudget_ =
+        platform::WorkBudget::create(kMainQueueHighWater, kMainQueueLowWater);
 
     // The session values: main queue only.
     std::int32_t Requestid_ = 0;
@@ -293,6 +316,7 @@ private:
     std::atomic<std::int32_t> networkspeedStatus_{0};
     bool snapshotLoaded_ = false;
     bool loginCompleted_ = false;
+    bool endingLogin_ = false;
     std::atomic<bool> keepAlivePosted_{false};
 
     // Main queue only.
@@ -300,6 +324,7 @@ private:
     std::optional<SessionQueries> queries_;
     LoginPhase loginPhase_ = LoginPhase::SignedOut;
     interfaces::TableSet changedTables_;
+    bool refreshRequested_ = false;
     bool tablesFlushQueued_ = false;
     std::vector<std::string> journal_;
     MarketDepthStore marketDepth_;

@@ -77,6 +77,8 @@ std::string_view feedErrorText(FeedError error) {
         return "depth entry too long";
     case FeedError::StoreFull:
         return "depth store full";
+    case FeedError::CodeTooLong:
+        return "instrument code too long";
     }
     return "unknown";
 }
@@ -238,6 +240,8 @@ PriceDecoding decodePriceText(std::string_view text) {
     if (fields.size() < 4)
         return {std::nullopt, FeedError::TooFewFields};
     const std::size_t last = fields.size() - 1;
+    if (fields[0].size() > ItemDetails::kMaxCodeBytes)
+        return {std::nullopt, FeedError::CodeTooLong};
 
     FeedQuote q;
     const auto base = leadingDecimal(fields[2]);
@@ -305,6 +309,8 @@ DepthDecoding decodeMarketDepth(std::string_view text) {
         return {std::nullopt, FeedError::TooFewPieces};
     if (pieces[0].empty())
         return {std::nullopt, FeedError::EmptyCode};
+    if (!ItemDetails::isAcceptableCode(pieces[0]))
+        return {std::nullopt, FeedError::CodeTooLong};
     MarketDepthLadder ladder;
     ladder.Code = std::string(pieces[0]);
     if (const FeedError e = depthSide(pieces[1], ladder.Buy); e != FeedError::None)

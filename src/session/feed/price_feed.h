@@ -29,7 +29,8 @@ enum class FeedError {
     EmptyCode,      // a depth text for no instrument
     LadderTooDeep,  // a depth side past kMaxDepthEntries
     DepthEntryTooLong,
-    StoreFull, // a new code past the depth store's cap
+    StoreFull,   // a new code past the depth store's cap
+    CodeTooLong, // an instrument code longer than a code may be
 };
 std::string_view feedErrorText(FeedError error);
 

@@ -10,6 +10,11 @@ void logCollectionFull(std::string_view collectionName, std::size_t cap, std::st
                            key.substr(0, 64));
 }
 
+void logKeyTooLong(std::string_view collectionName, std::size_t keyBytes) {
+    platform::Log::warning("{}: a key of {} bytes refused; a key may have {}", collectionName, keyBytes,
+                           SessionModel::kMaxKeyBytes);
+}
+
 namespace {
 
 template <class V>

@@ -26,6 +26,8 @@ class Order;
 struct SessionModel {
     // No collection of a session comes near this; loaders refuse new keys past it.
     static constexpr std::size_t kMaxEntriesPerCollection = 1'000'000;
+    // Longest key a collection takes (codes, ids, captions from the server).
+    static constexpr std::size_t kMaxKeyBytes = 256;
 
     template <class V>
     using Collection = platform::OrderedMap<std::string, std::shared_ptr<V>>;
@@ -59,8 +61,9 @@ struct SessionModel {
     std::vector<std::shared_ptr<Order>> OpenOrderCollection;
     std::vector<std::shared_ptr<Order>> SettledOrderCollection;
 
-    // Puts `value` under `key`, replacing an entry of that key in its place. A new key is refused
-    // (false, logged with `collectionName`) once the collection holds `cap` entries.
+    // Puts `value` under `key`, replacing an entry of that key in its place. A key longer than
+    // kMaxKeyBytes is refused, and so is a new key once the collection holds `cap` entries (false,
+    // logged with `collectionName`).
     template <class V>
     static bool file(platform::OrderedMap<std::string, V>& collection, std::string key, V value,
                      std::string_view collectionName, std::size_t cap = kMaxEntriesPerCollection);
@@ -84,10 +87,15 @@ struct SessionModel {
 };
 
 void logCollectionFull(std::string_view collectionName, std::size_t cap, std::string_view key);
+void logKeyTooLong(std::string_view collectionName, std::size_t keyBytes);
 
 template <class V>
 bool SessionModel::file(platform::OrderedMap<std::string, V>& collection, std::string key, V value,
                         std::string_view collectionName, std::size_t cap) {
+    if (key.size() > kMaxKeyBytes) {
+        logKeyTooLong(collectionName, key.size());
+        return false;
+    }
     if (collection.size() >= cap && !collection.contains(key)) {
         logCollectionFull(collectionName, cap, key);
         return false;

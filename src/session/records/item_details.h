@@ -48,6 +48,12 @@ public:
     static constexpr std::int32_t kSpreadGroupsDisagree = 4;
     // Price decimals that displays use; DecimalPlaces from the server is clamped to this.
     static constexpr std::int32_t kMaxDecimalPlaces = 10;
+    // Longest instrument code taken from the server: a code is a collection key, a feed topic and a
+    // column of every table.
+    static constexpr std::size_t kMaxCodeBytes = 64;
+    static bool isAcceptableCode(std::string_view code) {
+        return !code.empty() && code.size() <= kMaxCodeBytes;
+    }
 
     std::int32_t InstrumentId = 0;
     std::string Name;

@@ -283,15 +283,17 @@ private:
         const auto records = cutRecords(AmpSnapshotLoader::kInstruments, section);
         auto items = readRecords<std::shared_ptr<ItemDetails>>(
             records, [](const RecordFields& f, DateRewriter& dates) -> std::shared_ptr<ItemDetails> {
-                // Without a code an instrument cannot be filed, quoted or subscribed.
-                if (f.text(2).empty())
+                // Without a code an instrument cannot be filed, quoted or subscribed, and an
+                // overlong one must not be.
+                if (!ItemDetails::isAcceptableCode(f.text(2)))
                     return nullptr;
                 return std::make_shared<ItemDetails>(
                     ItemDetails::fromAmpRecord(f, [&](std::string_view text) { return dates(text); }));
             });
         for (auto& item : items) {
             if (!item) {
-                skip(AmpSnapshotLoader::kInstruments, "instrument without a code");
+                skip(AmpSnapshotLoader::kInstruments, "instrument without a code, or with one longer than "
+                                                      "a code may be");
                 continue;
             }
             const auto* type = model_.ItemTypeCollection.get(sessionKey(item->InstrumentTypeId));

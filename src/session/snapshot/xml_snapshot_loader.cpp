@@ -195,7 +195,7 @@ void loadEvery(const XmlSnapshotTables& tables, std::string_view table, SessionM
 
 // Reads one row element's columns; the reason when the row is bad, nullptr when it is good.
 const char* readRow(const XMLTreeElement* element, const XmlSnapshotLoader::Limits& limits,
-                    XmlSnapshotRow& row) {
+                    XmlSnapshotRow& row, std::size_t& unknownEntities) {
     std::size_t columns = 0;
     for (const XMLTreeElement* c = element->firstChild; c; c = c->nextSibling) {
         if (++columns > limits.maxColumnsPerRow)
@@ -206,7 +206,7 @@ const char* readRow(const XMLTreeElement* element, const XmlSnapshotLoader::Limi
             return "a column that is not UTF-8";
         if (name->size() > limits.maxColumnBytes || text->size() > limits.maxColumnBytes)
             return "a column longer than the cap";
-        row.insert_or_assign(std::string(*name), XmlSnapshotLoader::decodeEntities(*text));
+        row.insert_or_assign(std::string(*name), XmlSnapshotLoader::decodeEntities(*text, &unknownEntities));
     }
     return nullptr;
 }
@@ -222,9 +222,8 @@ XmlSnapshotTables XmlSnapshotLoader::collectTables(std::string_view xml, const L
     auto tree = XMLTree::treeWithXMLString(xml);
     const XMLTreeElement* root = tree->rootXMLElement();
     if (!root) {
-        platform::Log::warning("login snapshot is not XML: {}", tree->error().empty()
-                                                                    ? std::string_view("no root element")
-                                                                    : std::string_view(tree->error()));
+        result.error = tree->error().empty() ? std::string("no root element") : tree->error();
+        platform::Log::warning("login snapshot is not XML: {}", result.error);
         return result;
     }
     std::size_t logged = 0;
@@ -248,6 +247,7 @@ XmlSnapshotTables XmlSnapshotLoader::collectTables(std::string_view xml, const L
                     logSkip(*name, 0, "a table name longer than the cap");
                 } else if (result.tables.size() >= limits.maxTables) {
                     ++result.skippedRows;
+                    ++result.rowsPastCaps;
                     logSkip(*name, 0, "too many tables");
                 } else {
                     rows = &result.tables.insert_or_assign(std::string(*name), std::vector<XmlSnapshotRow>{})
@@ -259,8 +259,9 @@ XmlSnapshotTables XmlSnapshotLoader::collectTables(std::string_view xml, const L
                 const std::size_t rowNumber = rows->size();
                 if (rows->size() >= limits.maxRowsPerTable) {
                     ++result.skippedRows;
+                    ++result.rowsPastCaps;
                     logSkip(*name, rowNumber, "past the row cap");
-                } else if (const char* why = readRow(e, limits, row)) {
+                } else if (const char* why = readRow(e, limits, row, result.unknownEntities)) {
                     ++result.skippedRows;
                     logSkip(*name, rowNumber, why);
                 } else {
@@ -441,7 +442,7 @@ bool XmlSnapshotLoader::fillItemType(const XmlSnapshotRow& row, SessionModel& mo
 bool XmlSnapshotLoader::fillItemDetails(const XmlSnapshotRow& row, SessionModel& model) {
     const Columns c(row);
     const auto* code = c.get("Code");
-    if (!code || code->empty())
+    if (!code || !ItemDetails::isAcceptableCode(*code))
         return false;
     auto item = recordFor(model.ItemCollection, *code, "ItemCollection");
     if (!item)
@@ -678,7 +679,7 @@ void XmlSnapshotLoader::linkTradeCurrencies(SessionModel& model) {
     }
 }
 
-std::string XmlSnapshotLoader::decodeEntities(std::string_view text) {
+std::string XmlSnapshotLoader::decodeEntities(std::string_view text, std::size_t* unknownEntities) {
     if (text.find('&') == std::string_view::npos)
         return std::string(text);
     std::string out;
@@ -712,6 +713,8 @@ std::string XmlSnapshotLoader::decodeEntities(std::string_view text) {
         } else {
             decoded = false;
         }
+        if (!decoded && unknownEntities)
+            ++*unknownEntities;
         if (decoded) {
             i = semi + 1;
         } else {

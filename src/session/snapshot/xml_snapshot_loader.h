@@ -22,6 +22,13 @@ struct XmlSnapshotTables {
     platform::OrderedMap<std::string, std::vector<XmlSnapshotRow>> tables;
     // Rows dropped while collecting (bad or past a cap).
     std::size_t skippedRows = 0;
+    // Of those, the rows dropped because a table or row cap was reached.
+    std::size_t rowsPastCaps = 0;
+    // References to entities that are neither predefined nor numeric ("&name;"), in any column.
+    std::size_t unknownEntities = 0;
+    // Why the document gave no rows at all (the reader refused it, or it has no root element); empty
+    // when it was read.
+    std::string error;
 
     // nullptr when the snapshot has no such table.
     const std::vector<XmlSnapshotRow>* rows(std::string_view table) const;
@@ -100,8 +107,8 @@ public:
     static void linkTradeCurrencies(SessionModel& model);
 
     // The five predefined entities and numeric character references decoded; anything else that
-    // starts with '&' is kept as it stands.
-    static std::string decodeEntities(std::string_view text);
+    // starts with '&' is kept as it stands, and each "&name;" of an unknown name is counted.
+    static std::string decodeEntities(std::string_view text, std::size_t* unknownEntities = nullptr);
 };
 
 } // namespace tc

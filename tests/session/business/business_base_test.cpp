@@ -8,6 +8,7 @@
 #include "orders/session_orders.h"
 #include "platform/bundle.h"
 #include "platform/clock.h"
+#include "platform/log.h"
 #include "platform/user_defaults.h"
 #include "session/business/business_test_support.h"
 #include "session/records/account_details.h"
@@ -115,7 +116,18 @@ TEST_F(BusinessBaseTest, MessagesOfAReceivingThreadAreAppliedOnTheMainQueueInThe
     EXPECT_EQ(refreshes(), 0u);
     pump();
     EXPECT_EQ(b.Requestid(), 50);
-    EXPECT_EQ(refreshes(), 50u);
+    EXPECT_EQ(refreshes(), 1u); // one pass, one refresh
+}
+
+TEST_F(BusinessBaseTest, ABurstOfMessagesRefreshesTheTablesOncePerPassAfterItsChanges) {
+    BusinessBase& b = make();
+    for (int i = 1; i <= 3; ++i)
+        b.NewMessage(frameText(body({"10=1049", "12=EURUSD", "574=" + std::to_string(i)})));
+    pump();
+    deliver({"10=1049", "12=EURUSD", "574=4"});
+    pump();
+    const std::string w = "WatchlistTableNotification", h = "HistoryDataUpdateNotification";
+    EXPECT_EQ(notifications->log.calls(), (std::vector<std::string>{w, w, w, h, w, h}));
 }
 
 TEST_F(BusinessBaseTest, ReferenceIdIsTakenOnlyFromTheLoginSnapshot) {
@@ -139,7 +151,7 @@ TEST_F(BusinessBaseTest, EveryMessageButEnvelopesAndPingReplyRefreshesTheTables)
     EXPECT_EQ(refreshes(), 1u);
 }
 
-TEST_F(BusinessBaseTest, EnvelopeContentsAreDispatchedInOrderWithARefreshEach) {
+TEST_F(BusinessBaseTest, EnvelopeContentsAreDispatchedInOrderAndRefreshTheTables) {
     BusinessBase& b = make();
     const std::string key = app.logindata().SecurityKey().value();
     const std::string inner =
@@ -147,14 +159,14 @@ TEST_F(BusinessBaseTest, EnvelopeContentsAreDispatchedInOrderWithARefreshEach) {
     b.NewMessage(envelopeText(inner, key));
     pump();
     EXPECT_EQ(b.Requestid(), 8); // both opened on this thread, applied in order
-    EXPECT_EQ(refreshes(), 2u);
+    EXPECT_EQ(refreshes(), 1u);
 
     // A compressed message holding an envelope holding a message: each level opens.
     const std::string nested = "\x01" + envelopeText(MessageBase::frame(body("10=997|20=21")), key) + "\x02";
     deliver(std::string("10=105|") + compressedField(nested));
     EXPECT_EQ(b.Requestid(), 21);
     pump();
-    EXPECT_EQ(refreshes(), 3u);
+    EXPECT_EQ(refreshes(), 2u);
 }
 
 TEST_F(BusinessBaseTest, EnvelopeSealedWithAnotherKeyDispatchesNothing) {
@@ -584,6 +596,38 @@ TEST_F(BusinessBaseTest, ExecutionReportsFollowTheStatusTable) {
     EXPECT_EQ(notifications->log.count("bulkCloseRejectedNotification:C1/reason 3"), 1u);
     EXPECT_EQ(notifications->log.count("OrderRejectionNotification:reason 4"), 1u);
     EXPECT_EQ(refreshes(), 9u);
+}
+
+TEST_F(BusinessBaseTest, AMessageWithMoreFieldsThanTheCapIsDroppedWhole) {
+    auto orders = std::make_shared<RecordingOrders>();
+    services.orders = orders;
+    BusinessBase& b = make();
+    std::vector<std::string> errors;
+    platform::Log::setSink([&](platform::LogLevel level, std::string_view line) {
+        if (level == platform::LogLevel::Error)
+            errors.emplace_back(line);
+    });
+    // Four fields, the padding, and the empty piece after the last separator.
+    const auto report = [](std::size_t padding, int requestId) {
+        std::string text = "10=62\x03"
+                           "73=28\x03"
+                           "79=501\x03"
+                           "20=" +
+                           std::to_string(requestId) + "\x03";
+        for (std::size_t i = 0; i < padding; ++i)
+            text += "9=\x03";
+        return frameText(text);
+    };
+    b.NewMessage(report(MessageBase::kMaxFieldsPerFrame - 5, 7));
+    b.NewMessage(report(MessageBase::kMaxFieldsPerFrame - 4, 8));
+    b.NewMessage(frameText(std::string(3'000'000, '\x03')));
+    platform::Log::setSink({});
+    pump();
+    EXPECT_EQ(b.Requestid(), 7);
+    EXPECT_EQ(orders->log.calls(), (std::vector<std::string>{"FillPending:501", "Bracket:none/28"}));
+    ASSERT_EQ(errors.size(), 2u);
+    EXPECT_NE(errors[0].find("type 62 of 65537 fields dropped"), std::string::npos) << errors[0];
+    EXPECT_NE(errors[1].find("type 0 of 3000001 fields dropped"), std::string::npos) << errors[1];
 }
 
 TEST_F(BusinessBaseTest, PendingReportWithoutRequestNumberUsesTheOneStandingWhenItArrived) {

@@ -1,0 +1,445 @@
+// The session against a faulty or hostile server: a raw loopback peer that logs the client in (or
+// does not) and then misbehaves on the stream or the data-service socket.
+#include "client/session_wiring.h"
+#include "connection/socket/socket_test_support.h"
+#include "connection/zmq/zmq_context.h"
+#include "connection/zmq/zmq_test_support.h"
+#include "platform/bundle.h"
+#include "platform/log.h"
+#include "platform/notification_center.h"
+#include "platform/user_defaults.h"
+#include "session/business/business_base.h"
+#include "session/business/business_test_support.h"
+#include "session/business/notification_names.h"
+#include "session/records/item_details.h"
+#include "session/snapshot/amp_fixture.h"
+#include "session/text/language_string.h"
+#include "testserver/server_peer.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using namespace tc;
+using namespace std::chrono_literals;
+using sessiontest::FakeApplication;
+
+// Lines the log was given, for the tests that check what a refusal says.
+class LogLines {
+public:
+    LogLines() {
+        platform::Log::setSink([this](platform::LogLevel, std::string_view line) {
+            std::lock_guard lock(mutex_);
+            lines_.emplace_back(line);
+        });
+    }
+    ~LogLines() { platform::Log::setSink({}); }
+    bool contains(std::string_view text) const {
+        std::lock_guard lock(mutex_);
+        for (const auto& line : lines_)
+            if (line.find(text) != std::string::npos)
+                return true;
+        return false;
+    }
+
+private:
+    mutable std::mutex mutex_;
+    std::vector<std::string> lines_;
+};
+
+class HostileServerTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        platform::Bundle::setResourcesRoot(TC_TEST_RESOURCES);
+        platform::RunLoop::main().bindToCurrentThread();
+        platform::RunLoop::main().discardPending();
+        app.logindata().setUserName("demo");
+        app.logindata().setPassword("demo1234");
+        app.logindata().setIPAddress("127.0.0.1");
+        app.logindata().setPortNo(listener.port());
+        services.notifications = notifications;
+        services.requests = requests;
+        services.userDefaults = defaults.get();
+        options.requester.passInterval = 20ms;
+    }
+    void TearDown() override {
+        stopTrickle();
+        business.reset();
+        if (fd != -1)
+            ::close(fd);
+        platform::RunLoop::main().discardPending();
+        platform::Bundle::setResourcesRoot({});
+    }
+
+    // Starts the session (after ending any earlier one) and accepts its stream; the login request is
+    // read off the wire.
+    BusinessBase& open() {
+        business.reset();
+        if (fd != -1)
+            ::close(fd);
+        app.log.clear();
+        business = makeSession(app, services, options);
+        business->StreamingConnection(false);
+        fd = listener.accept();
+        EXPECT_NE(fd, -1);
+        std::string login;
+        while (login.empty() || login.back() != '\x02') {
+            const std::string byte = sockettest::receive(fd, 1);
+            if (byte.empty())
+                break;
+            login += byte;
+        }
+        EXPECT_EQ(peer::frames(login).size(), 1u);
+        return *business;
+    }
+    void send(std::string_view bytes) { EXPECT_TRUE(sockettest::sendAll(fd, bytes)); }
+    // The client closed the stream: an end of stream, or a reset when it left our bytes unread.
+    bool clientHungUp() const {
+        pollfd p{fd, POLLIN, 0};
+        if (::poll(&p, 1, 10'000) != 1)
+            return false;
+        char c;
+        const ssize_t n = ::recv(fd, &c, 1, 0);
+        return n == 0 || (n < 0 && errno == ECONNRESET);
+    }
+
+    // A slow peer: a frame start, then one byte of a frame that never ends every few milliseconds,
+    // until stopped or the client hangs up.
+    void startTrickle() {
+        send("\x01");
+        trickling = true;
+        trickler = std::thread([this, socket = fd] {
+            for (std::size_t n = 0; trickling; ++n) {
+                const char digit = static_cast<char>('0' + n % 10);
+                if (::send(socket, &digit, 1, MSG_NOSIGNAL) != 1)
+                    return;
+                std::this_thread::sleep_for(20ms);
+            }
+        });
+    }
+    void stopTrickle() {
+        trickling = false;
+        if (trickler.joinable())
+            trickler.join();
+    }
+    // Pumps the main queue until `done`, with a limit far above any expected wait.
+    static bool within(const std::function<bool()>& done) {
+        return platform::RunLoop::main().runUntil(done, std::chrono::seconds(10));
+    }
+    // The same without pumping: for what other threads do while the main queue stands still.
+    static bool withoutPumping(const std::function<bool()>& done) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (!done()) {
+            if (std::chrono::steady_clock::now() > deadline)
+                return false;
+            std::this_thread::yield();
+        }
+        return true;
+    }
+
+    // The fixture snapshot with the data sockets at the given ports.
+    static std::string snapshot(int pricePort = 1, int dataPort = 1) {
+        std::string text = readAmpFixture();
+        const auto replace = [&](std::string_view from, int port) {
+            const std::string field = std::string("\x05") + std::string(from) + "\x05";
+            text.replace(text.find(field), field.size(), "\x05" + std::to_string(port) + "\x05");
+        };
+        replace("5570", pricePort);
+        replace("5580", dataPort);
+        return text;
+    }
+    // Logs in with the snapshot and waits for the login to complete on the main queue.
+    bool logIn(int pricePort = 1, int dataPort = 1) {
+        send(peer::snapshotFrame(snapshot(pricePort, dataPort)) + peer::completionFrame());
+        return sessiontest::pumpUntil(
+            [&] { return notifications->log.count("LoginSuccessNotification") > 0; });
+    }
+
+    FakeApplication app;
+    std::shared_ptr<sessiontest::FakeNotifications> notifications =
+        std::make_shared<sessiontest::FakeNotifications>();
+    std::shared_ptr<sessiontest::FakeRequests> requests = std::make_shared<sessiontest::FakeRequests>();
+    std::unique_ptr<platform::UserDefaults> defaults = platform::UserDefaults::inMemory();
+    BusinessServices services;
+    ConnectionOptions options;
+    sockettest::PlainListener listener;
+    std::unique_ptr<BusinessBase> business;
+    int fd = -1;
+    std::atomic<bool> trickling{false};
+    std::thread trickler;
+};
+
+std::string readXmlFixture() {
+    std::ifstream in(std::filesystem::path(TC_TEST_DATA).parent_path() / "fixtures" / "snapshot.xml");
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// ---- the login ----
+
+TEST_F(HostileServerTest, ASnapshotThatCannotBeReadEndsTheLoginAndNeverLeavesAnEmptySession) {
+    const std::string xml = readXmlFixture();
+    const std::string tail = "</NewDataSet>";
+    const auto withRows = [&](const std::string& rows) {
+        return xml.substr(0, xml.rfind(tail)) + rows + tail;
+    };
+    std::string manyTables;
+    for (int i = 0; i < 70; ++i)
+        manyTables += "<TableX" + std::to_string(i) + "><a>1</a></TableX" + std::to_string(i) + ">";
+    std::string deep;
+    for (int i = 0; i < 300; ++i)
+        deep += "<n>";
+    struct Case {
+        const char* name;
+        bool amp;
+        std::string text;
+    };
+    const std::vector<Case> cases = {
+        {"nested too deep", false, deep + withRows("")},
+        {"entity expansion", false,
+         "<!DOCTYPE d [<!ENTITY a \"aaaaaaaa\"><!ENTITY b \"&a;&a;&a;&a;\">]>" +
+             withRows("<Table4><AccountId>9</AccountId><AccountName>&b;</AccountName></Table4>")},
+        {"over its table cap", false, withRows(manyTables)},
+        {"an XML page", false, "<html><body><p>Service unavailable</p></body></html>"},
+        {"not XML", false, "Service unavailable"},
+        {"a text", true, "Service unavailable"},
+        {"a zip bomb", true, std::string((std::size_t{64} << 20) + 1, '\x06')},
+        {"a user without accounts", true, readAmpFixture().substr(0, readAmpFixture().find('\x07'))},
+    };
+    const std::string expected = LanguageString::stringforSelectedLanguage(0, "20401").value();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        BusinessBase& b = open();
+        const auto key = app.logindata().SecurityKey();
+        send(peer::snapshotFrame(c.text, c.amp) + peer::completionFrame());
+        ASSERT_TRUE(sessiontest::pumpUntil([&] { return !app.log.calls().empty(); }));
+        EXPECT_EQ(app.log.calls(), std::vector<std::string>{"showLoginMessages:" + expected});
+        EXPECT_FALSE(b.isLoginCompleted());
+        EXPECT_EQ(app.logindata().SecurityKey(), key);
+        EXPECT_TRUE(clientHungUp());
+        sessiontest::pump();
+        EXPECT_EQ(app.log.calls().size(), 1u); // the completion behind it changes nothing
+        EXPECT_EQ(notifications->log.count("LoginSuccessNotification"), 0u);
+        EXPECT_TRUE(b.session().AccountDetailCollection.empty());
+    }
+}
+
+TEST_F(HostileServerTest, ALoginTheServerDoesNotCompleteInTimeEndsWithAClearMessage) {
+    options.loginTimeout = 0.3;
+    const std::string expected =
+        "showLoginMessages:" + LanguageString::stringforSelectedLanguage(0, "20400").value();
+    const std::vector<std::pair<const char*, std::function<void()>>> servers = {
+        {"silent", [] {}},
+        {"trickling", [this] { startTrickle(); }},
+        {"chatting without a login",
+         [this] { send(peer::frame("10=999\x03") + peer::frame("10=1019\x03")); }},
+        {"snapshot without completion", [this] { send(peer::snapshotFrame(snapshot())); }},
+    };
+    for (const auto& [name, behave] : servers) {
+        SCOPED_TRACE(name);
+        BusinessBase& b = open();
+        behave();
+        ASSERT_TRUE(within([&] { return !app.log.calls().empty(); }));
+        EXPECT_EQ(app.log.calls(), std::vector<std::string>{expected});
+        EXPECT_FALSE(b.isLoginCompleted());
+        stopTrickle();
+        EXPECT_TRUE(clientHungUp());
+        EXPECT_EQ(app.connectionFailures.load(), 0);
+    }
+}
+
+TEST_F(HostileServerTest, AfterLoginOnlyWholeMessagesKeepTheStreamAlive) {
+    options.readTimeout = 0.5;
+    for (const bool trickle : {false, true}) {
+        SCOPED_TRACE(trickle ? "trickling" : "silent");
+        app.connectionFailures = 0;
+        BusinessBase& b = open();
+        ASSERT_TRUE(logIn());
+        if (trickle)
+            startTrickle();
+        EXPECT_TRUE(within([&] { return app.connectionFailures.load() == 1; }));
+        EXPECT_FALSE(b.conn().isStreamConnected());
+        stopTrickle();
+    }
+}
+
+TEST_F(HostileServerTest, OverlongCodesAreNeitherStoredNorSubscribed) {
+    LogLines log;
+    struct Form {
+        const char* name;
+        bool amp;
+        std::string code;
+        std::string text;
+    };
+    std::vector<Form> forms = {{"AMP", true, std::string(200'000, 'E'), snapshot()},
+                               {"XML", false, std::string(1'000, 'E'), readXmlFixture()}};
+    for (Form& f : forms) {
+        const std::string from = f.amp ? "\x05"
+                                         "EURUSD\x05"
+                                       : "<Code>EURUSD</Code>";
+        const std::string to = f.amp ? "\x05" + f.code + "\x05" : "<Code>" + f.code + "</Code>";
+        f.text.replace(f.text.find(from), from.size(), to);
+    }
+    for (const Form& f : forms) {
+        SCOPED_TRACE(f.name);
+        const std::size_t logins = notifications->log.count("LoginSuccessNotification");
+        BusinessBase& b = open();
+        send(peer::snapshotFrame(f.text, f.amp) + peer::completionFrame());
+        ASSERT_TRUE(within([&] { return notifications->log.count("LoginSuccessNotification") > logins; }));
+        // The instrument is passed over; the rest of the snapshot stands.
+        EXPECT_FALSE(b.session().ItemCollection.contains(f.code));
+        EXPECT_TRUE(b.session().ItemCollection.contains("USDJPY"));
+        for (const auto& [code, item] : b.session().ItemCollection)
+            EXPECT_LE(code.size(), ItemDetails::kMaxCodeBytes);
+        EXPECT_FALSE(b.selectedSymbols().empty());
+        for (const std::string& code : b.selectedSymbols())
+            EXPECT_LE(code.size(), ItemDetails::kMaxCodeBytes);
+
+        // Nor does the feed store depth under it, nor does it become a topic.
+        b.connectionDidReceiveFeedMessage("MD_" + f.code + ";1.1,5;1.2,6");
+        b.connectionDidReceiveFeedMessage("MD_USDJPY;150.1,5;150.2,6");
+        ASSERT_TRUE(within([&] { return b.marketDepth().buy("USDJPY") != nullptr; }));
+        EXPECT_EQ(b.marketDepth().size(), 1u);
+        b.conn().ProcessSubscribeandUnSubscribeItems({f.code}, true);
+        EXPECT_TRUE(log.contains("feed: topic of " + std::to_string(f.code.size()) + " bytes refused"));
+    }
+    business.reset(); // the feed and its subscriptions go down cleanly
+}
+
+TEST_F(HostileServerTest, AFrameOfBareFieldSeparatorsIsDroppedAndTheSessionGoesOn) {
+    LogLines log;
+    BusinessBase& b = open();
+    ASSERT_TRUE(logIn());
+    send("\x01"
+         "12000000\x03" +
+         std::string(12'000'000, '\x03') + "\x02");
+    send(peer::frame("10=1049\x03"
+                     "12=USDJPY\x03"
+                     "574=9\x03"));
+    ASSERT_TRUE(within(
+        [&] { return b.session().ItemCollection.get("USDJPY")->get()->CurrentTradeSessionSettingId == 9; }));
+    EXPECT_TRUE(log.contains("of 12000001 fields dropped"));
+    EXPECT_TRUE(b.conn().isStreamConnected());
+}
+
+TEST_F(HostileServerTest, AFloodOfSmallMessagesHoldsTheStreamInsteadOfGrowingTheMainQueue) {
+    BusinessBase& b = open();
+    ASSERT_TRUE(logIn());
+    // Each message changes state (the instrument's trade-session setting) and is announced on its own.
+    constexpr int kMessages = 20'000;
+    std::string flood;
+    for (int i = 1; i <= kMessages; ++i)
+        flood += peer::frame("10=1049\x03"
+                             "12=USDJPY\x03"
+                             "574=" +
+                             std::to_string(i) + "\x03");
+    std::thread flooder([this, &flood] { sockettest::sendAll(fd, flood); });
+
+    // Nobody drains the main queue: the client stops reading once its budget is spent.
+    ASSERT_TRUE(withoutPumping([&] { return b.conn().isReadingHeld(); }));
+    const std::size_t waiting = b.pendingMainWork();
+    EXPECT_GE(waiting, BusinessBase::kMainQueueHighWater);
+    EXPECT_LT(waiting, BusinessBase::kMainQueueHighWater + ConnectionOptions{}.maxReadBytes / 30);
+
+    // Drained, everything arrives and applies, in order; the tables are refreshed per pass, not per
+    // message.
+    const std::size_t before = notifications->log.count("WatchlistTableNotification");
+    ASSERT_TRUE(
+        within([&] { return notifications->log.count("WatchlistTableNotification") == before + kMessages; }));
+    flooder.join();
+    EXPECT_EQ(b.session().ItemCollection.get("USDJPY")->get()->CurrentTradeSessionSettingId, kMessages);
+    EXPECT_LT(notifications->log.count("HistoryDataUpdateNotification"), std::size_t{kMessages / 10});
+}
+
+// ---- the data-service channel ----
+
+class HostileDataServiceTest : public HostileServerTest {
+protected:
+    void SetUp() override {
+        HostileServerTest::SetUp();
+        context = ZMQContext::create(1);
+        replier = context->socketWithType(ZMQ_REP);
+        const std::string endpoint = zmqtest::bindLoopback(*replier);
+        port = std::stoi(endpoint.substr(endpoint.rfind(':') + 1));
+    }
+    void TearDown() override {
+        if (answering.joinable())
+            answering.join();
+        HostileServerTest::TearDown();
+        replier->close();
+        context->terminate();
+    }
+    // Answers each request in turn with the next reply.
+    void answer(std::vector<std::string> replies) {
+        answering = std::thread([this, replies = std::move(replies)] {
+            for (const std::string& reply : replies) {
+                zmq_pollitem_t item{replier->socket(), 0, ZMQ_POLLIN, 0};
+                if (ZMQContext::pollWithItems(&item, 1, 10'000'000) != 1)
+                    return;
+                replier->receiveDataWithFlags(0);
+                replier->sendData(reply, 0);
+            }
+        });
+    }
+
+    std::shared_ptr<ZMQContext> context;
+    std::shared_ptr<ZMQSocket> replier;
+    int port = 0;
+    std::thread answering;
+};
+
+TEST_F(HostileDataServiceTest, AStreamMessageOnTheDataChannelIsRefusedAndAnOversizeReplyFailsItsRequest) {
+    options.maxFrameBytes = 4096;
+    LogLines log;
+    struct Failures final : SessionEventSink {
+        void requestFailed(const PendingRequest& request, const std::string& reason) override {
+            seen.push_back(request.procedure + ": " + reason);
+        }
+        std::vector<std::string> seen;
+    };
+    auto failures = std::make_shared<Failures>();
+    services.events = failures;
+    BusinessBase& b = open();
+    ASSERT_TRUE(logIn(1, port));
+    const auto key = app.logindata().SecurityKey();
+    const auto accounts = b.session().AccountDetailCollection.size();
+
+    // Each request waits for its answer: a reply past the frame cap, a login snapshot that would
+    // replace the session and switch its key, a reply without any message.
+    const std::string oversize =
+        peer::frame(peer::body({{10, "1024"}, {151, "getsessionschedule"}, {159, std::string(8000, '7')}}));
+    const std::string stranger = peer::frame(peer::body({{10, "33"},
+                                                         {19, "6"},
+                                                         {21, "20250101000000"},
+                                                         {160, "AMP"},
+                                                         {1050, peer::compressPayload(snapshot())}}));
+    answer({oversize, stranger, ""});
+    for (std::uint64_t market : {7, 8, 9})
+        ASSERT_TRUE(b.sessionRequests().requestSessionSchedule(market));
+
+    ASSERT_TRUE(within([&] { return failures->seen.size() == 3; })) << failures->seen.size();
+    EXPECT_EQ(failures->seen,
+              (std::vector<std::string>{"getsessionschedule: the reply is larger than a message may be",
+                                        "getsessionschedule: the reply is not a data-service message",
+                                        "getsessionschedule: the reply holds no message"}));
+    EXPECT_EQ(b.sessionRequests().pendingRequests().size(), 0u);
+    EXPECT_EQ(app.logindata().SecurityKey(), key);
+    EXPECT_EQ(b.session().AccountDetailCollection.size(), accounts);
+    EXPECT_TRUE(log.contains("message type 33 refused on the data-service channel"));
+}
+
+} // namespace
