@@ -12,8 +12,9 @@
 #include "session/business/business_test_support.h"
 #include "session/business/notification_names.h"
 #include "session/records/item_details.h"
-#include "session/snapshot/amp_fixture.h"
 #include "session/text/language_string.h"
+#include "support/log_capture.h"
+#include "support/wire_text.h"
 #include "testserver/server_peer.h"
 
 #include <gtest/gtest.h>
@@ -37,28 +38,11 @@ using namespace tc;
 using namespace std::chrono_literals;
 using sessiontest::FakeApplication;
 
-// Lines the log was given, for the tests that check what a refusal says.
-class LogLines {
-public:
-    LogLines() {
-        platform::Log::setSink([this](platform::LogLevel, std::string_view line) {
-            std::lock_guard lock(mutex_);
-            lines_.emplace_back(line);
-        });
-    }
-    ~LogLines() { platform::Log::setSink({}); }
-    bool contains(std::string_view text) const {
-        std::lock_guard lock(mutex_);
-        for (const auto& line : lines_)
-            if (line.find(text) != std::string::npos)
-                return true;
-        return false;
-    }
+std::string readAmpFixture() {
+    return testing_support::readableWire(testing_support::fixtureText("snapshot_amp.txt"));
+}
 
-private:
-    mutable std::mutex mutex_;
-    std::vector<std::string> lines_;
-};
+using LogLines = testing_support::LogCapture;
 
 class HostileServerTest : public ::testing::Test {
 protected:

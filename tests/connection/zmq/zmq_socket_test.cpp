@@ -2,6 +2,7 @@
 #include "connection/zmq/zmq_exception.h"
 #include "connection/zmq/zmq_socket.h"
 #include "platform/log.h"
+#include "support/log_capture.h"
 #include "zmq_test_support.h"
 
 #include <gtest/gtest.h>
@@ -17,25 +18,9 @@ using namespace tc;
 
 using zmqtest::bindLoopback;
 
-// Collects the error lines the layer logs while it lives.
-class LogCapture {
-public:
-    LogCapture() {
-        platform::Log::setSink([this](platform::LogLevel level, std::string_view line) {
-            std::lock_guard lock(mutex_);
-            if (level == platform::LogLevel::Error)
-                lines_.emplace_back(line);
-        });
-    }
-    ~LogCapture() { platform::Log::setSink({}); }
-    std::vector<std::string> lines() const {
-        std::lock_guard lock(mutex_);
-        return lines_;
-    }
-
-private:
-    mutable std::mutex mutex_;
-    std::vector<std::string> lines_;
+// The error lines the layer logs while it lives.
+struct LogCapture : testing_support::LogCapture {
+    LogCapture() : testing_support::LogCapture(platform::LogLevel::Error) {}
 };
 
 TEST(ZMQContext, VersionAndPollTimeOutInMicroseconds) {

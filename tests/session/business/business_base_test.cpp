@@ -1,5 +1,6 @@
 #include "client/session_wiring.h"
 #include "session/business/business_base.h"
+#include "support/log_capture.h"
 
 #include "connection/envelope_key.h"
 #include "connection/envelope_opener.h"
@@ -122,9 +123,9 @@ TEST_F(BusinessBaseTest, MessagesOfAReceivingThreadAreAppliedOnTheMainQueueInThe
 TEST_F(BusinessBaseTest, ABurstOfMessagesRefreshesTheTablesOncePerPassAfterItsChanges) {
     BusinessBase& b = make();
     for (int i = 1; i <= 3; ++i)
-        b.NewMessage(frameText(body({"10=1049", "12=EURUSD", "574=" + std::to_string(i)})));
+        b.NewMessage(frameText(body(std::string("10=1049|12=EURUSD|574=") + std::to_string(i))));
     pump();
-    deliver({"10=1049", "12=EURUSD", "574=4"});
+    deliver("10=1049|12=EURUSD|574=4");
     pump();
     const std::string w = "WatchlistTableNotification", h = "HistoryDataUpdateNotification";
     EXPECT_EQ(notifications->log.calls(), (std::vector<std::string>{w, w, w, h, w, h}));
@@ -602,11 +603,7 @@ TEST_F(BusinessBaseTest, AMessageWithMoreFieldsThanTheCapIsDroppedWhole) {
     auto orders = std::make_shared<RecordingOrders>();
     services.orders = orders;
     BusinessBase& b = make();
-    std::vector<std::string> errors;
-    platform::Log::setSink([&](platform::LogLevel level, std::string_view line) {
-        if (level == platform::LogLevel::Error)
-            errors.emplace_back(line);
-    });
+    testing_support::LogCapture log(platform::LogLevel::Error);
     // Four fields, the padding, and the empty piece after the last separator.
     const auto report = [](std::size_t padding, int requestId) {
         std::string text = "10=62\x03"
@@ -621,7 +618,7 @@ TEST_F(BusinessBaseTest, AMessageWithMoreFieldsThanTheCapIsDroppedWhole) {
     b.NewMessage(report(MessageBase::kMaxFieldsPerFrame - 5, 7));
     b.NewMessage(report(MessageBase::kMaxFieldsPerFrame - 4, 8));
     b.NewMessage(frameText(std::string(3'000'000, '\x03')));
-    platform::Log::setSink({});
+    const auto errors = log.lines();
     pump();
     EXPECT_EQ(b.Requestid(), 7);
     EXPECT_EQ(orders->log.calls(), (std::vector<std::string>{"FillPending:501", "Bracket:none/28"}));
