@@ -53,8 +53,7 @@ protected:
         BusinessServices services;
         services.historyRows = rows;
         client = tc::makeClient(app, {defaults.get(), false}, services);
-        ASSERT_TRUE(client->signIn(
-            {interfaces::LoginMode::Simulation, "127.0.0.1", ports.stream, "demo", "demo1234"}));
+        ASSERT_TRUE(client->signIn(loginOf()));
         ASSERT_TRUE(loggedIn());
         // The login's own requests are answered in order; the last is the financial approvals.
         ASSERT_TRUE(platform::RunLoop::main().runUntil(

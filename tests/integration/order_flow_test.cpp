@@ -45,11 +45,6 @@ using testing_support::wireText;
 using namespace std::chrono_literals;
 using OrderList = std::vector<std::shared_ptr<Order>>;
 
-// Runs the main queue until `done` holds; generous for the sanitizer builds.
-bool until(const std::function<bool()>& done) {
-    return platform::RunLoop::main().runUntil(done, 10s);
-}
-
 std::set<std::string> idsOf(const OrderList& list, std::string Order::*field) {
     std::set<std::string> out;
     for (const auto& o : list)
@@ -108,8 +103,7 @@ protected:
         s->app = std::make_unique<HeadlessApplication>(*s->appDefaults);
         s->client = tc::makeClient(*s->app, {s->defaults.get(), false});
         const int before = logins;
-        EXPECT_TRUE(s->client->signIn(
-            {interfaces::LoginMode::Simulation, "127.0.0.1", ports.stream, "demo", "demo1234"}));
+        EXPECT_TRUE(s->client->signIn(loginOf()));
         sessions.push_back(std::move(s));
         Session& out = *sessions.back();
         EXPECT_TRUE(platform::RunLoop::main().runUntil([&] { return logins > before; }, 10s));
@@ -130,24 +124,11 @@ protected:
                                      Formatter::formatDecimal((*item)->Ask, decimals)));
     }
 
-    static OrderInfo market(const std::string& code, int account, bool buy, const std::string& qty) {
-        OrderInfo info;
-        info.itemCode = code;
-        info.accountNo = account;
-        info.orderType = 1;
-        info.tradingMode = buy ? 0 : 1;
-        info.deliveryMode = 1;
-        info.timeinForce = 1;
-        info.quantity = qty;
-        info.deviation = -1;
-        return info;
-    }
-
     // Places a market order and waits for its position; the new position's id, empty when none came.
     std::string openPosition(Session& s, const std::string& code, int account, bool buy,
                              const std::string& qty) {
         const std::set<std::string> before = idsOf(lists(s).OpenOrderCollection, &Order::OpenPositionId);
-        if (const auto result = client(s).placeOrder(market(code, account, buy, qty)); !result.sent()) {
+        if (const auto result = client(s).placeOrder(marketOrder(code, account, buy, qty)); !result.sent()) {
             ADD_FAILURE() << "market order refused: " << result.refusalText;
             return {};
         }
@@ -219,7 +200,7 @@ TEST_F(OrderFlowTest, MarketBuyBecomesPendingThenOpenPosition) {
     Session& s = login();
     alignQuote(s, "EURUSD");
     const std::size_t pendingBefore = lists(s).PendingOrderCollection.size();
-    ASSERT_TRUE(sent(client(s).placeOrder(market("EURUSD", 20001, true, "1"))));
+    ASSERT_TRUE(sent(client(s).placeOrder(marketOrder("EURUSD", 20001, true, "1"))));
     // The local record joins the pending list at once, before any report.
     ASSERT_EQ(lists(s).PendingOrderCollection.size(), pendingBefore + 1);
     const std::shared_ptr<Order> local = lists(s).PendingOrderCollection.back();
@@ -258,7 +239,7 @@ TEST_F(OrderFlowTest, MarketBuyBecomesPendingThenOpenPosition) {
 TEST_F(OrderFlowTest, LimitOrderWaitsThenTriggersWhenTheQuoteCrossesIt) {
     Session& s = login();
     ASSERT_TRUE(server->setQuote("EURUSD", "1.08500", "1.08512"));
-    OrderInfo info = market("EURUSD", 20001, true, "0.5");
+    OrderInfo info = marketOrder("EURUSD", 20001, true, "0.5");
     info.orderType = 2;
     info.price = "1.08300";
     ASSERT_TRUE(sent(client(s).placeOrder(info)));
@@ -497,7 +478,7 @@ TEST_F(OrderFlowTest, MultiAccountOrderOpensAPositionInEachAccount) {
     const std::vector<interfaces::AccountQuantity> accounts{{20001, 1}, {20002, 0.5}, {20003, 2}};
     const std::set<std::string> before = idsOf(lists(s).OpenOrderCollection, &Order::OpenPositionId);
     const int reports = server->stats().orderReports;
-    ASSERT_TRUE(sent(client(s).placeMultiAccountOrder(market("EURUSD", 0, true, ""), accounts)));
+    ASSERT_TRUE(sent(client(s).placeMultiAccountOrder(marketOrder("EURUSD", 0, true, ""), accounts)));
     EXPECT_TRUE(answered(77, reports));
 
     std::map<std::string, std::string> quantities; // account -> remaining
@@ -516,7 +497,7 @@ TEST_F(OrderFlowTest, MultiAccountOrderOpensAPositionInEachAccount) {
 TEST_F(OrderFlowTest, RejectionShowsTheTextOfItsCode) {
     Session& s = login();
     // Refused by the client: the text of the key, not the key.
-    const interfaces::OrderResult refused = client(s).placeOrder(market("EURUSD", 20001, true, "0"));
+    const interfaces::OrderResult refused = client(s).placeOrder(marketOrder("EURUSD", 20001, true, "0"));
     ASSERT_FALSE(refused.sent());
     EXPECT_FALSE(text("1003").empty());
     EXPECT_EQ(refused.refusalKey, "1003");
@@ -526,7 +507,7 @@ TEST_F(OrderFlowTest, RejectionShowsTheTextOfItsCode) {
     ASSERT_TRUE(server->setMarketOpen("EURUSD", false));
     const std::size_t cancelledBefore = lists(s).CancelledOrderCollection.size();
     const std::size_t pendingBefore = lists(s).PendingOrderCollection.size();
-    ASSERT_TRUE(sent(client(s).placeOrder(market("EURUSD", 20001, true, "1"))));
+    ASSERT_TRUE(sent(client(s).placeOrder(marketOrder("EURUSD", 20001, true, "1"))));
     const std::shared_ptr<Order> local = lists(s).PendingOrderCollection.back();
     ASSERT_TRUE(until([&] { return !s.app->callsNamed("ShowCommonUserNotificationwithMessage").empty(); }));
     const auto banner = s.app->callsNamed("ShowCommonUserNotificationwithMessage")[0];
@@ -546,7 +527,7 @@ TEST_F(OrderFlowTest, RejectionShowsTheTextOfItsCode) {
 TEST_F(OrderFlowTest, MarketOrderBeyondItsDeviationIsRefusedAndWithinItFills) {
     Session& s = login();
     alignQuote(s, "EURUSD");
-    OrderInfo info = market("EURUSD", 20001, true, "1");
+    OrderInfo info = marketOrder("EURUSD", 20001, true, "1");
     info.deviation = 5;
     // Within five points of the price the client saw: filled.
     const std::set<std::string> before = idsOf(lists(s).OpenOrderCollection, &Order::OpenPositionId);
@@ -574,7 +555,7 @@ TEST_F(OrderFlowTest, OrderWhileTheStreamIsDownIsRefusedAndNotSent) {
     const int requestsBefore = server->stats().orderRequests;
     const std::size_t pendingBefore = lists(s).PendingOrderCollection.size();
     for (const interfaces::OrderResult& result :
-         {client(s).placeOrder(market("EURUSD", 20001, true, "1")),
+         {client(s).placeOrder(marketOrder("EURUSD", 20001, true, "1")),
           client(s).closePosition("300001", "1", -1), client(s).cancelPendingOrder("310001")}) {
         EXPECT_FALSE(result.sent());
         EXPECT_EQ(result.refusalKey, "1007");
@@ -638,10 +619,10 @@ TEST_F(OrderFlowTest, EveryOrderMessageTypeIsAnsweredByTheServer) {
         ASSERT_TRUE(sent(send())) << type;
         EXPECT_TRUE(answered(type, reports)) << type;
     };
-    step(60, [&] { return client(s).placeOrder(market("EURUSD", 20001, true, "1")); });
+    step(60, [&] { return client(s).placeOrder(marketOrder("EURUSD", 20001, true, "1")); });
     step(72, [&] { return client(s).editPendingOrder("310001", "2", "150.000", "", "", false, false); });
     const std::vector<interfaces::AccountQuantity> two{{20001, 1}, {20003, 1}};
-    step(77, [&] { return client(s).placeMultiAccountOrder(market("EURUSD", 0, false, ""), two); });
+    step(77, [&] { return client(s).placeMultiAccountOrder(marketOrder("EURUSD", 0, false, ""), two); });
     ASSERT_TRUE(until([&] { return lists(s).OpenOrderCollection.size() >= 5; }));
     std::string buy, sell;
     for (const auto& p : lists(s).OpenOrderCollection)
