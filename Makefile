@@ -7,7 +7,7 @@ PORT ?= 5100
 WERROR ?= OFF
 PREFIX ?= /usr/local
 
-.PHONY: all deps build run test test-asan test-tsan bench fuzz format format-check install loc clean
+.PHONY: all deps build run test test-asan test-tsan bench fuzz format format-check install loc clean screenshots
 
 all: build
 
@@ -21,6 +21,12 @@ build: deps
 run: build
 	@echo "Starting the loopback test server on 127.0.0.1:$(PORT) (Ctrl-C stops it)"
 	build/trade-testserver --port $(PORT)
+
+# Every window and sheet rendered offscreen in both themes, as PNG files under build/screenshots/.
+screenshots: build
+	rm -rf build/screenshots
+	build/tradegui_screens build/screenshots
+	QT_QPA_PLATFORM=offscreen build/tradeplot_screens build/screenshots
 
 test: build
 	cd build && ctest --output-on-failure -j $(JOBS) --timeout 300

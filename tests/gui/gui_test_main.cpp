@@ -1,5 +1,7 @@
 // The window tests run real widgets: one QApplication for the whole binary, offscreen unless a
-// platform is chosen.
+// platform is chosen, with the GUI thread as the platform's main queue.
+#include "app/main_queue_pump.h"
+
 #include <QApplication>
 
 #include <gtest/gtest.h>
@@ -9,5 +11,6 @@ int main(int argc, char** argv) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
+    tc::gui::MainQueuePump pump;
     return RUN_ALL_TESTS();
 }

@@ -1,0 +1,39 @@
+#include "app/about_window_controller.h"
+
+#include "app/language.h"
+#include "platform/bundle.h"
+#include "session/text/positional_text.h"
+#include "ui_about_window_controller.h"
+
+#include <QApplication>
+#include <QIcon>
+
+namespace tc::gui {
+
+AboutWindowController::AboutWindowController(Language& language, QWidget* parent)
+    : QDialog(parent), ui_(std::make_unique<Ui::AboutWindowController>()), language_(language) {
+    ui_->setupUi(this);
+    QFont name = ui_->appNameLabel->font();
+    name.setBold(true);
+    name.setPointSizeF(name.pointSizeF() * 1.4);
+    ui_->appNameLabel->setFont(name);
+    ui_->iconLabel->setPixmap(QIcon(QStringLiteral(":/images/AppIcon.svg")).pixmap(64, 64));
+    bindLanguage(this, language_, [this] { loadData(); });
+}
+
+AboutWindowController::~AboutWindowController() = default;
+
+void AboutWindowController::windowDidAppear() {
+    setWindowTitle(QApplication::applicationDisplayName());
+    loadData();
+}
+
+void AboutWindowController::loadData() {
+    ui_->appNameLabel->setText(QApplication::applicationDisplayName());
+    ui_->versionLabel->setText(QStringLiteral("%1 %2").arg(
+        language_.text("0230"), QString::fromStdString(platform::Bundle::shortVersionString())));
+    const std::string disclaimer = language_.text("0229").toStdString();
+    ui_->disclaimerLabel->setText(QString::fromStdString(fillPositional(disclaimer, {"\n\n"})));
+}
+
+} // namespace tc::gui

@@ -1,0 +1,49 @@
+#include "app/banner_geometry.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace tc::gui {
+
+BannerLayout layoutBanner(const BannerMeasures& m, const BannerRect& screen, double slide) {
+    BannerLayout l;
+    const double p = kBannerPadding;
+    const double textColumns = kBannerImageSize + p + p + p;
+    l.labelWidth =
+        m.hasButtons ? kBannerWidth - (textColumns + m.buttonWidth + p) : kBannerWidth - textColumns;
+    l.labelWidth = std::max(l.labelWidth, 1.0);
+
+    // A wrapping text adds its lines to the banner's own height; the content decides below that.
+    double bannerHeight = kBannerHeight;
+    if (m.multiLine) {
+        const float lines = std::ceil(static_cast<float>(m.informativeNaturalWidth / l.labelWidth));
+        bannerHeight += m.labelHeight * static_cast<double>(lines);
+    }
+    const double informativeHeight =
+        m.informativeHeightForWidth ? m.informativeHeightForWidth(l.labelWidth) : m.labelHeight;
+    const double contentHeight = 2 * m.labelHeight + p + informativeHeight + 2.0 + p;
+    l.height = std::min(bannerHeight, contentHeight);
+    if (m.hasButtons) // both buttons stay whole, whatever the text
+        l.height = std::max(l.height, 3 * p + 2 * m.buttonHeight);
+
+    const double right = screen.x + screen.width;
+    const double top = screen.y;
+    l.start = {right - kBannerWidth - kBannerRightMargin, top + kBannerTopMargin, kBannerWidth, l.height};
+    l.shown = {l.start.x, top + slide + kBannerTopMargin, kBannerWidth, l.height};
+    l.end = {right - kBannerWidth, l.shown.y, kBannerWidth, l.height};
+
+    l.image = {p, p, kBannerImageSize, kBannerImageSize};
+    const double textX = p + kBannerImageSize + p;
+    l.title = {textX, p, l.labelWidth, m.labelHeight};
+    l.subtitle = {textX, l.title.y + m.labelHeight + kBannerLabelPadding, l.labelWidth, m.labelHeight};
+    const double informativeY = l.subtitle.y + m.labelHeight + kBannerLabelPadding;
+    l.informative = {textX, informativeY, l.labelWidth, std::max(0.0, l.height - informativeY - p)};
+    if (m.hasButtons) {
+        const double buttonX = kBannerWidth - p - m.buttonWidth;
+        l.otherButton = {buttonX, p, m.buttonWidth, m.buttonHeight};
+        l.actionButton = {buttonX, p + m.buttonHeight + p, m.buttonWidth, m.buttonHeight};
+    }
+    return l;
+}
+
+} // namespace tc::gui

@@ -1,0 +1,92 @@
+#include "app/common_alert.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+
+namespace tc::gui {
+namespace {
+
+constexpr char kTopicProperty[] = "alertTopic";
+constexpr int kMinimumTextWidth = 320;
+
+QString topicOf(const AlertSpec& spec) {
+    return spec.topic.isEmpty() ? spec.title + QLatin1Char('\n') + spec.message : spec.topic;
+}
+
+QMessageBox::Icon iconOf(int style) {
+    switch (style) {
+    case AlertSpec::Warning:
+        return QMessageBox::Warning;
+    case AlertSpec::Critical:
+        return QMessageBox::Critical;
+    default:
+        return QMessageBox::Information;
+    }
+}
+
+} // namespace
+
+QMessageBox* CommonAlert::showing(QWidget* parent, const QString& topic) {
+    QList<QMessageBox*> boxes;
+    if (parent) {
+        boxes = parent->findChildren<QMessageBox*>(Qt::FindDirectChildrenOnly);
+    } else {
+        for (QWidget* widget : QApplication::topLevelWidgets())
+            if (auto* box = qobject_cast<QMessageBox*>(widget); box && !box->parentWidget())
+                boxes << box;
+    }
+    for (QMessageBox* box : boxes)
+        if (box->isVisible() && box->property(kTopicProperty).toString() == topic)
+            return box;
+    return nullptr;
+}
+
+QMessageBox* CommonAlert::open(QWidget* parent, const AlertSpec& spec, std::function<void(int)> done) {
+    const QString topic = topicOf(spec);
+    if (QMessageBox* box = showing(parent, topic)) {
+        box->raise();
+        return box;
+    }
+    auto* box = new QMessageBox(parent);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setProperty(kTopicProperty, topic);
+    box->setIcon(iconOf(spec.style));
+    box->setTextFormat(Qt::PlainText);
+    box->setText(spec.title);
+    box->setInformativeText(spec.message);
+    // Wide enough that a sentence or two do not wrap into a narrow column; a width on the label
+    // itself survives the box rebuilding its layout when the style changes.
+    if (auto* informative = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_informativelabel"))) {
+        informative->setTextFormat(Qt::PlainText);
+        informative->setMinimumWidth(kMinimumTextWidth);
+    }
+    if (auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"))) {
+        QFont bold = label->font();
+        bold.setBold(true);
+        label->setFont(bold);
+    }
+    box->setWindowTitle(QApplication::applicationDisplayName());
+
+    QList<QAbstractButton*> buttons;
+    if (spec.buttons.isEmpty()) {
+        buttons << box->addButton(QMessageBox::Ok);
+    } else {
+        for (int i = 0; i < spec.buttons.size(); ++i)
+            buttons << box->addButton(spec.buttons[i],
+                                      i == 0 ? QMessageBox::AcceptRole : QMessageBox::RejectRole);
+    }
+    box->setDefaultButton(qobject_cast<QPushButton*>(buttons.front()));
+    box->setEscapeButton(buttons.back());
+
+    QObject::connect(box, &QMessageBox::finished, box, [box, buttons, done = std::move(done)](int) {
+        if (done)
+            done(static_cast<int>(buttons.indexOf(box->clickedButton())));
+    });
+    box->setWindowModality(parent ? Qt::WindowModal : Qt::ApplicationModal);
+    box->open();
+    return box;
+}
+
+} // namespace tc::gui

@@ -1,0 +1,37 @@
+#pragma once
+// The idle time-out sheet of the settings window: after how long without input the program ends.
+#include "app/sheet_controller.h"
+
+#include <memory>
+
+namespace Ui {
+class IdleTimeoutWindowController;
+}
+
+namespace tc::platform {
+class UserDefaults;
+}
+
+namespace tc::gui {
+
+class Language;
+
+class IdleTimeoutWindowController : public SheetController {
+    Q_OBJECT
+public:
+    IdleTimeoutWindowController(Language& language, platform::UserDefaults& defaults,
+                                QWidget* parent = nullptr);
+    ~IdleTimeoutWindowController() override;
+
+    void onWindowLoad() override;
+
+private:
+    void loadTimeoutCombo();
+    void applyButtonClicked();
+
+    std::unique_ptr<Ui::IdleTimeoutWindowController> ui_;
+    Language& language_;
+    platform::UserDefaults& defaults_;
+};
+
+} // namespace tc::gui

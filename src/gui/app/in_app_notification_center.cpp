@@ -1,0 +1,316 @@
+#include "app/in_app_notification_center.h"
+
+#include "app/language.h"
+#include "app/sound_notification.h"
+
+#include <QApplication>
+#include <QFontMetrics>
+#include <QGuiApplication>
+#include <QIcon>
+#include <QLabel>
+#include <QLinearGradient>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPainterPath>
+#include <QParallelAnimationGroup>
+#include <QPropertyAnimation>
+#include <QPushButton>
+#include <QScreen>
+#include <QTimer>
+
+#include <algorithm>
+#include <climits>
+
+namespace tc::gui {
+namespace {
+
+constexpr int kShowMs = 420;
+constexpr int kHideMs = 560;
+constexpr double kSlide = 22.0; // how far a banner moves down as it appears
+constexpr double kRadius = 5.0;
+// Texts close to the Parts' grey on the light banner, dark enough to read at small sizes.
+const QColor kTitleColour = QColor::fromRgbF(0.28f, 0.28f, 0.28f);
+const QColor kTextColour = QColor::fromRgbF(0.36f, 0.36f, 0.36f);
+
+QString fromStd(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+QFont bannerFont(int pixelSize, bool bold) {
+    QFont font = QApplication::font();
+    font.setPixelSize(pixelSize);
+    font.setBold(bold);
+    return font;
+}
+
+QRect toRect(const BannerRect& r) {
+    return QRect(qRound(r.x), qRound(r.y), qRound(r.width), qRound(r.height));
+}
+
+Qt::TextElideMode elideMode(std::int32_t lineBreakMode) {
+    switch (lineBreakMode) {
+    case 3:
+        return Qt::ElideLeft;
+    case 5:
+        return Qt::ElideMiddle;
+    case 2:
+        return Qt::ElideNone;
+    default:
+        return Qt::ElideRight;
+    }
+}
+
+QLabel* makeLabel(QWidget* parent, const char* name, const QFont& font, const QColor& colour) {
+    auto* label = new QLabel(parent);
+    label->setObjectName(QLatin1String(name));
+    label->setTextFormat(Qt::PlainText);
+    label->setFont(font);
+    QPalette p = label->palette();
+    p.setColor(QPalette::WindowText, colour);
+    label->setPalette(p);
+    label->setAttribute(Qt::WA_TransparentForMouseEvents);
+    return label;
+}
+
+} // namespace
+
+InAppNotificationBannerController::InAppNotificationBannerController(
+    const interfaces::InAppNotification& notification, const Language& language)
+    : QWidget(nullptr,
+              Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::WindowDoesNotAcceptFocus),
+      notification_(notification) {
+    setAttribute(Qt::WA_DeleteOnClose);
+    setAttribute(Qt::WA_ShowWithoutActivating);
+    setAttribute(Qt::WA_TranslucentBackground);
+    setObjectName(QStringLiteral("notificationBanner"));
+    setFade(0.0);
+    prepareNotificationBanner(language);
+}
+
+void InAppNotificationBannerController::prepareNotificationBanner(const Language& language) {
+    const QFont titleFont = bannerFont(12, true);
+    const QFont subtitleFont = bannerFont(11, true);
+    const QFont textFont = bannerFont(11, false);
+    title_ = makeLabel(this, "titleLabel", titleFont, kTitleColour);
+    subtitle_ = makeLabel(this, "subtitleLabel", subtitleFont, kTitleColour);
+    informativeText_ = makeLabel(this, "informativeTextLabel", textFont, kTextColour);
+    image_ = new QLabel(this);
+    image_->setAttribute(Qt::WA_TransparentForMouseEvents);
+
+    const QString info = fromStd(notification_.informativeText);
+    const std::int32_t mode = notification_.feature.lineBreakMode;
+    BannerMeasures m;
+    m.labelHeight = QFontMetrics(titleFont).height();
+    m.multiLine = mode == 0 || mode == 1;
+    const QFontMetricsF textMetrics(textFont);
+    m.informativeNaturalWidth = textMetrics.horizontalAdvance(info);
+    m.informativeHeightForWidth = [textMetrics, info](double width) {
+        return textMetrics.boundingRect(QRectF(0, 0, width, INT_MAX), Qt::TextWordWrap, info).height() + 5.0;
+    };
+
+    if (notification_.hasActionButton) {
+        auto title = [&](const std::string& text, std::string_view key) {
+            return text.empty() ? language.text(key) : fromStd(text);
+        };
+        // The notification record names only the action button; the other one always reads "Close".
+        otherButton_ = new QPushButton(language.text("90010"), this);
+        otherButton_->setObjectName(QStringLiteral("otherButton"));
+        actionButton_ = new QPushButton(title(notification_.actionButtonTitle, "90011"), this);
+        actionButton_->setObjectName(QStringLiteral("actionButton"));
+        for (QPushButton* b : {otherButton_, actionButton_}) {
+            b->setFocusPolicy(Qt::NoFocus);
+            b->setStyleSheet(QStringLiteral(
+                "QPushButton { color: #3d3d3d; border: 1px solid #5e5e5e; border-radius: 4px; padding: 2px "
+                "10px;"
+                " background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #fafafa, stop:1 #cccccc); }"
+                "QPushButton:pressed { background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #cccccc,"
+                " stop:1 #fafafa); }"));
+        }
+        m.hasButtons = true;
+        m.buttonWidth = std::max(otherButton_->sizeHint().width(), actionButton_->sizeHint().width());
+        m.buttonHeight = std::max(otherButton_->sizeHint().height(), actionButton_->sizeHint().height());
+        connect(otherButton_, &QPushButton::clicked, this, &InAppNotificationBannerController::dismissBanner);
+        connect(actionButton_, &QPushButton::clicked, this, [this] { Q_EMIT activated(kActionButton); });
+    }
+
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    const QRect area = screen ? screen->availableGeometry() : QRect();
+    layout_ = layoutBanner(
+        m, BannerRect{double(area.x()), double(area.y()), double(area.width()), double(area.height())},
+        kSlide);
+
+    title_->setGeometry(toRect(layout_.title));
+    subtitle_->setGeometry(toRect(layout_.subtitle));
+    informativeText_->setGeometry(toRect(layout_.informative));
+    const QFontMetrics titleMetrics(titleFont);
+    title_->setText(
+        titleMetrics.elidedText(fromStd(notification_.title), Qt::ElideRight, qRound(layout_.labelWidth)));
+    subtitle_->setText(
+        QFontMetrics(subtitleFont)
+            .elidedText(fromStd(notification_.subtitle), Qt::ElideRight, qRound(layout_.labelWidth)));
+    informativeText_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    if (m.multiLine) {
+        informativeText_->setWordWrap(true);
+        informativeText_->setText(info);
+    } else {
+        informativeText_->setText(
+            QFontMetrics(textFont).elidedText(info, elideMode(mode), qRound(layout_.labelWidth)));
+    }
+    image_->setGeometry(toRect(layout_.image));
+    const QIcon icon = QApplication::windowIcon().isNull() ? QIcon(QStringLiteral(":/images/AppIcon.svg"))
+                                                           : QApplication::windowIcon();
+    image_->setPixmap(icon.pixmap(image_->size()));
+    if (otherButton_) {
+        otherButton_->setGeometry(toRect(layout_.otherButton));
+        actionButton_->setGeometry(toRect(layout_.actionButton));
+    }
+    setGeometry(toRect(layout_.start));
+    setAccessibleName(fromStd(notification_.title));
+    setAccessibleDescription(fromStd(notification_.subtitle + "\n" + notification_.informativeText));
+}
+
+void InAppNotificationBannerController::presentBannerDismissAfter(double seconds) {
+    presentBanner();
+    if (seconds > 0)
+        QTimer::singleShot(qRound(seconds * 1000), this, &InAppNotificationBannerController::dismissBanner);
+}
+
+void InAppNotificationBannerController::presentBanner() {
+    if (phase_ != Phase::Prepared)
+        return;
+    phase_ = Phase::Showing;
+    setGeometry(toRect(layout_.start));
+    show();
+    raise();
+    animateTo(layout_.shown, 1.0, kShowMs);
+}
+
+void InAppNotificationBannerController::dismissBanner() {
+    switch (phase_) {
+    case Phase::Prepared:
+        phase_ = Phase::Closed;
+        close();
+        Q_EMIT closed();
+        return;
+    case Phase::Showing:
+        dismissPending_ = true; // leaves as soon as it is in place
+        return;
+    case Phase::Shown:
+        phase_ = Phase::Hiding;
+        animateTo(layout_.end, 0.0, kHideMs);
+        return;
+    case Phase::Hiding:
+    case Phase::Closed:
+        return;
+    }
+}
+
+void InAppNotificationBannerController::animateTo(const BannerRect& frame, double opacity, int durationMs) {
+    delete animation_;
+    animation_ = new QParallelAnimationGroup(this);
+    auto* fade = new QPropertyAnimation(this, "fade", animation_);
+    fade->setEndValue(opacity);
+    auto* move = new QPropertyAnimation(this, "pos", animation_);
+    move->setEndValue(QPoint(qRound(frame.x), qRound(frame.y)));
+    for (QPropertyAnimation* a : {fade, move}) {
+        a->setDuration(durationMs);
+        a->setEasingCurve(QEasingCurve::InOutQuad);
+        animation_->addAnimation(a);
+    }
+    connect(animation_, &QParallelAnimationGroup::finished, this,
+            &InAppNotificationBannerController::animationEnded);
+    animation_->start();
+}
+
+void InAppNotificationBannerController::animationEnded() {
+    if (phase_ == Phase::Showing) {
+        phase_ = Phase::Shown;
+        Q_EMIT presented();
+        if (dismissPending_)
+            dismissBanner();
+    } else if (phase_ == Phase::Hiding) {
+        phase_ = Phase::Closed;
+        close();
+        Q_EMIT closed();
+    }
+}
+
+void InAppNotificationBannerController::setFade(double value) {
+    fade_ = value;
+    // Platforms without window opacity (offscreen, minimal) show the banner without fading.
+    static const bool supported = QGuiApplication::platformName() != QLatin1String("offscreen") &&
+                                  QGuiApplication::platformName() != QLatin1String("minimal");
+    if (supported)
+        setWindowOpacity(value);
+}
+
+void InAppNotificationBannerController::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    QPainterPath path;
+    path.addRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), kRadius, kRadius);
+    QLinearGradient gradient(0, 0, 0, height());
+    gradient.setColorAt(0.0, QColor::fromRgbF(0.975f, 0.975f, 0.975f, 0.95f));
+    gradient.setColorAt(1.0, QColor::fromRgbF(0.82f, 0.82f, 0.82f, 0.95f));
+    painter.fillPath(path, gradient);
+    painter.setPen(QColor(0, 0, 0, 40));
+    painter.drawPath(path);
+}
+
+void InAppNotificationBannerController::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
+        Q_EMIT activated(kClicked);
+}
+
+InAppNotificationCenter::InAppNotificationCenter(const Language& language, SoundNotification& sounds,
+                                                 QObject* parent)
+    : QObject(parent), language_(language), sounds_(sounds) {}
+
+InAppNotificationCenter::~InAppNotificationCenter() {
+    for (const auto& banner : banners_)
+        delete banner.data();
+}
+
+InAppNotificationBannerController*
+InAppNotificationCenter::deliverNotification(const interfaces::InAppNotification& notification) {
+    auto* banner = new InAppNotificationBannerController(notification, language_);
+    banners_.removeAll(nullptr);
+    banners_.append(banner);
+    connect(banner, &InAppNotificationBannerController::presented, this,
+            &InAppNotificationCenter::bannerPresented);
+    connect(banner, &InAppNotificationBannerController::activated, this,
+            [this, banner](int type) { activate(banner, type); });
+    banner->presentBannerDismissAfter(notification.feature.dismissDelayTime);
+    sounds_.playSoundNamed(notification.soundName);
+    return banner;
+}
+
+void InAppNotificationCenter::setDelegate(interfaces::ApplicationInterface::BannerActivation delegate) {
+    delegate_ = std::move(delegate);
+}
+
+void InAppNotificationCenter::dismissAllBanners() {
+    for (const auto& banner : QList(banners_))
+        if (banner)
+            banner->dismissBanner();
+}
+
+QList<InAppNotificationBannerController*> InAppNotificationCenter::banners() const {
+    QList<InAppNotificationBannerController*> open;
+    for (const auto& banner : banners_)
+        if (banner && banner->phase() != InAppNotificationBannerController::Phase::Closed)
+            open.append(banner);
+    return open;
+}
+
+void InAppNotificationCenter::activate(InAppNotificationBannerController* banner, int type) {
+    Q_EMIT activatedWithType(type);
+    if (!delegate_)
+        return;
+    const interfaces::InAppNotification notification = banner->notification();
+    auto delegate = delegate_;
+    delegate(notification);
+    dismissAllBanners();
+}
+
+} // namespace tc::gui

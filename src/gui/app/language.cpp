@@ -1,0 +1,125 @@
+#include "app/language.h"
+
+#include "app/shell_rules.h"
+#include "platform/user_defaults.h"
+#include "session/text/language_string.h"
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QStackedWidget>
+#include <QTabWidget>
+#include <QWidget>
+
+#include <string>
+
+namespace tc::gui {
+namespace {
+
+// The table's text, or nullopt when the table lacks the key (the lookup then answers the key) or
+// holds an empty text.
+std::optional<std::string> tableText(std::int64_t language, const std::string& key) {
+    auto text = LanguageString::stringforSelectedLanguage(language, key);
+    if (!text || text->empty() || *text == LanguageString::getProductBasedKeyForKey(key))
+        return std::nullopt;
+    return text;
+}
+
+QString keyOf(const QObject* object, const char* property) {
+    const QVariant value = object->property(property);
+    return value.isValid() ? value.toString().trimmed() : QString();
+}
+
+void setText(QObject* object, const QString& text) {
+    if (auto* button = qobject_cast<QAbstractButton*>(object)) {
+        button->setText(text);
+    } else if (auto* label = qobject_cast<QLabel*>(object)) {
+        label->setText(text);
+    } else if (auto* box = qobject_cast<QGroupBox*>(object)) {
+        box->setTitle(text);
+    } else if (auto* edit = qobject_cast<QLineEdit*>(object)) {
+        edit->setPlaceholderText(text);
+    } else if (auto* action = qobject_cast<QAction*>(object)) {
+        action->setText(text);
+    } else if (auto* menu = qobject_cast<QMenu*>(object)) {
+        menu->setTitle(text);
+    } else if (auto* widget = qobject_cast<QWidget*>(object)) {
+        // A tab page names its tab; a window its title bar.
+        auto* stack = qobject_cast<QStackedWidget*>(widget->parentWidget());
+        auto* tabs = stack ? qobject_cast<QTabWidget*>(stack->parentWidget()) : nullptr;
+        if (tabs && tabs->indexOf(widget) >= 0)
+            tabs->setTabText(tabs->indexOf(widget), text);
+        else if (widget->isWindow())
+            widget->setWindowTitle(text);
+        else
+            widget->setAccessibleName(text);
+    }
+}
+
+void setToolTip(QObject* object, const QString& text) {
+    if (auto* action = qobject_cast<QAction*>(object)) {
+        action->setToolTip(text);
+    } else if (auto* widget = qobject_cast<QWidget*>(object)) {
+        widget->setToolTip(text);
+        // An icon-only button is read by its tooltip.
+        if (auto* button = qobject_cast<QAbstractButton*>(widget); button && button->text().isEmpty())
+            button->setAccessibleName(text);
+    }
+}
+
+void applyTo(QObject* object, const Language& language) {
+    if (const QString key = keyOf(object, kLangKeyProperty); !key.isEmpty())
+        setText(object, language.text(key.toStdString()));
+    if (const QString key = keyOf(object, kLangToolTipKeyProperty); !key.isEmpty())
+        setToolTip(object, language.text(key.toStdString()));
+}
+
+} // namespace
+
+QString lookupText(std::int64_t language, std::string_view key) {
+    const std::string padded = LanguageString::setLanguageKey(key);
+    auto text = tableText(language, padded);
+    if (!text && language != 0)
+        text = tableText(0, padded);
+    return QString::fromStdString(text ? *text : padded);
+}
+
+Language::Language(platform::UserDefaults& defaults, QObject* parent) : QObject(parent), defaults_(defaults) {
+    std::optional<std::int64_t> stored;
+    if (defaults_.objectForKey(kLanguageKey))
+        stored = defaults_.integerForKey(kLanguageKey);
+    selected_ = languageForStoredValue(stored);
+}
+
+bool Language::select(std::int64_t language) {
+    if (!isLanguage(language))
+        return false;
+    selected_ = language;
+    defaults_.set(kLanguageKey, language);
+    defaults_.synchronize();
+    Q_EMIT changed();
+    return true;
+}
+
+void applyLanguage(QObject* root, const Language& language) {
+    if (!root)
+        return;
+    applyTo(root, language);
+    for (QObject* child : root->findChildren<QObject*>())
+        applyTo(child, language);
+}
+
+void bindLanguage(QWidget* root, Language& language, std::function<void()> after) {
+    auto apply = [root, &language, after = std::move(after)] {
+        applyLanguage(root, language);
+        if (after)
+            after();
+    };
+    apply();
+    QObject::connect(&language, &Language::changed, root, apply);
+}
+
+} // namespace tc::gui

@@ -1,0 +1,57 @@
+#pragma once
+// The selected language and the walker that puts its texts on a window. Static texts of a `.ui`
+// carry their text key as the dynamic property "langKey" (and "langToolTipKey" for a tooltip);
+// texts composed in code are looked up with text(). A text missing from the selected language's
+// table reads in English, and one missing there too shows its key: never an empty label.
+#include <QObject>
+#include <QString>
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <string_view>
+
+class QWidget;
+
+namespace tc::platform {
+class UserDefaults;
+}
+
+namespace tc::gui {
+
+inline constexpr char kLangKeyProperty[] = "langKey";
+inline constexpr char kLangToolTipKeyProperty[] = "langToolTipKey";
+
+// The text of a key in a language (see above). Keys shorter than four digits are padded with zeros.
+QString lookupText(std::int64_t language, std::string_view key);
+
+class Language : public QObject {
+    Q_OBJECT
+public:
+    // Takes the language stored under "LanguageKey"; a number outside the list means English and
+    // leaves the stored value as it is.
+    explicit Language(platform::UserDefaults& defaults, QObject* parent = nullptr);
+
+    // The language number every text lookup uses; readable from any thread.
+    std::int64_t selected() const { return selected_.load(); }
+    // Stores the number under "LanguageKey" and re-applies every bound window. A number outside
+    // 0..11 changes nothing (false).
+    bool select(std::int64_t language);
+    QString text(std::string_view key) const { return lookupText(selected(), key); }
+
+Q_SIGNALS:
+    void changed();
+
+private:
+    platform::UserDefaults& defaults_;
+    std::atomic<std::int64_t> selected_{0};
+};
+
+// Puts the selected language's texts on `root` and every object inside it that carries a key:
+// button and label texts, group-box titles, line-edit placeholders, action texts, the titles of
+// windows and of tab pages, tooltips.
+void applyLanguage(QObject* root, const Language& language);
+// applyLanguage now and whenever the language changes; `after` then sets the texts composed in code.
+void bindLanguage(QWidget* root, Language& language, std::function<void()> after = {});
+
+} // namespace tc::gui

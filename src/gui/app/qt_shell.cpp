@@ -1,0 +1,160 @@
+#include "app/qt_shell.h"
+
+#include "app/common_alert.h"
+#include "app/gui_objects.h"
+#include "app/in_app_notification_center.h"
+#include "app/language.h"
+#include "app/shell_rules.h"
+#include "app/sound_notification.h"
+#include "app/system_notifier.h"
+#include "app/theme_manager.h"
+#include "app/window_shake.h"
+#include "platform/dispatch.h"
+#include "platform/log.h"
+#include "session/text/language_string.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QIcon>
+#include <QUrl>
+
+#include <chrono>
+
+static void initTradeclientResources() {
+    Q_INIT_RESOURCE(tradeclient);
+}
+
+namespace tc::gui {
+namespace {
+
+constexpr char kApplicationName[] = "TradeClient";
+
+QString fromStd(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+} // namespace
+
+void initResources() {
+    static const bool once = (initTradeclientResources(), true);
+    (void)once;
+}
+
+QtShell::QtShell(platform::UserDefaults& defaults, QObject* parent)
+    : QObject(parent), defaults_(defaults), logindata_(std::make_unique<LoginInputdata>()),
+      applicationName_(kApplicationName) {
+    initResources();
+    QGuiApplication::setApplicationDisplayName(QString::fromLatin1(kApplicationName));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/images/AppIcon.svg")));
+    LanguageString::setProductLocalizationList(*logindata_->productLocalizationList());
+
+    language_ = std::make_unique<Language>(defaults_);
+    themes_ = std::make_unique<ThemeManager>(defaults_);
+    sounds_ = std::make_unique<SoundNotification>(defaults_);
+    notifier_ = std::make_unique<SystemNotifier>();
+    banners_ = std::make_unique<InAppNotificationCenter>(*language_, *sounds_);
+    guiObjects_ = std::make_unique<GUIObjects>(*language_);
+
+    themes_->applyStoredTheme();
+    PreferenceManager::setDefaultFontSize(defaults_);
+}
+
+QtShell::~QtShell() = default;
+
+std::int64_t QtShell::selectedLanguage() const {
+    return language_->selected();
+}
+
+bool QtShell::showConfirmationAlert() const {
+    return guiObjects_->showConfirmationAlert();
+}
+
+QString QtShell::text(std::string_view key) const {
+    return language_->text(key);
+}
+
+void QtShell::showAlert(const AlertSpec& spec, std::function<void(int)> done) {
+    CommonAlert::open(primaryWindow(), spec, std::move(done));
+}
+
+void QtShell::ConnectionFailureNotification() {
+    playSoundNamed("connectionLost");
+    Q_EMIT connectionLost();
+    if (connectionFailureFollowUp_)
+        platform::MainQueue::after(std::chrono::duration_cast<platform::Clock::duration>(
+                                       std::chrono::duration<double>(kConnectionFailureFollowUpSeconds)),
+                                   guard_.bind(connectionFailureFollowUp_));
+    showAlert({text("0052"), text("20251"), AlertSpec::Critical, {}, QStringLiteral("connectionLost")});
+}
+
+void QtShell::LogininAnotherLocation(const std::string& text) {
+    const QString message = QStringLiteral("%1 : %2 !").arg(this->text("0008"), fromStd(text));
+    showAlert({fromStd(applicationName_), message, AlertSpec::Critical, {}, QStringLiteral("loginElsewhere")},
+              [this](int) { terminate(); });
+}
+
+void QtShell::showLoginMessages(const interfaces::LoginMessageAlert& alert) {
+    shakeWindow(primaryWindow());
+    Q_EMIT loginRefused();
+    AlertSpec spec{fromStd(applicationName_), fromStd(alert.message), AlertSpec::Critical, {}, {}};
+    if (alert.tag == "3") {
+        // A client version the server no longer takes: update now, or stay at the login window.
+        spec.buttons = {text("10852"), text("0064")};
+        showAlert(spec, [this, url = alert.url.value_or("")](int button) {
+            if (button != 0)
+                return;
+            openURL(url);
+            terminate();
+        });
+        return;
+    }
+    spec.buttons = {text("0167")};
+    showAlert(spec);
+}
+
+void QtShell::ShowCommonAlertVieWwithMessage(const std::string& message, const std::string& title) {
+    showAlert({fromStd(title), fromStd(message), AlertSpec::Informational, {}, {}});
+}
+
+void QtShell::ShowCommonUserNotificationwithMessage(const std::string& message, const std::string& title) {
+    deliverNotification(interfaces::makeCommonBanner(applicationName_, message, title));
+}
+
+void QtShell::deliverNotification(const interfaces::InAppNotification& notification) {
+    banners_->deliverNotification(notification);
+}
+
+void QtShell::setBannerDelegate(BannerActivation onActivate) {
+    banners_->setDelegate(std::move(onActivate));
+}
+
+void QtShell::showLocalNotificationWithTitle(const std::string& title, const std::string& subTitle) {
+    notifier_->notify(fromStd(title), fromStd(subTitle));
+}
+
+void QtShell::playSoundNamed(std::string_view name) {
+    sounds_->playSoundNamed(name);
+}
+
+void QtShell::openURL(const std::string& url) {
+    const QUrl address(fromStd(url), QUrl::StrictMode);
+    const QString scheme = address.scheme().toLower();
+    if (!address.isValid() || address.host().isEmpty() ||
+        (scheme != QLatin1String("http") && scheme != QLatin1String("https"))) {
+        platform::Log::warning("not opened, not an http or https address: {}", url.substr(0, 200));
+        return;
+    }
+    if (!QDesktopServices::openUrl(address))
+        platform::Log::warning("Failed to open url: {}", url.substr(0, 200));
+}
+
+void QtShell::terminate() {
+    Q_EMIT terminating();
+    if (terminationHandler_) {
+        terminationHandler_();
+        return;
+    }
+    QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+}
+
+} // namespace tc::gui

@@ -1,0 +1,119 @@
+#pragma once
+// The desktop shell the session calls back: real alerts, banners, sounds, system notifications,
+// addresses and quitting, and the services every window shares (language, theme, sounds, banners,
+// the window holder). One per program, made on the GUI thread after the QApplication.
+//
+// Alerts open window-modal on the primary window (the login window, then the main window) and
+// never nest an event loop. The login window follows connectionLost and loginRefused to make its
+// form usable again.
+#include "interfaces/application_interface.h"
+#include "platform/handler.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <string_view>
+
+class QWidget;
+
+namespace tc::platform {
+class UserDefaults;
+}
+
+namespace tc::gui {
+
+class GUIObjects;
+class InAppNotificationCenter;
+class Language;
+class SoundNotification;
+class SystemNotifier;
+class ThemeManager;
+struct AlertSpec;
+
+class QtShell : public QObject, public interfaces::ApplicationInterface {
+    Q_OBJECT
+public:
+    // Reads the sign-in data's property lists, the language and the theme; applies the theme and
+    // stores the default font sizes on a first start.
+    explicit QtShell(platform::UserDefaults& defaults, QObject* parent = nullptr);
+    ~QtShell() override;
+
+    // interfaces::ApplicationInterface
+    LoginInputdata& logindata() override { return *logindata_; }
+    std::int64_t selectedLanguage() const override;
+    bool loginSuccess() const override { return loginSuccess_.load(); }
+    bool showConfirmationAlert() const override;
+    std::string applicationName() const override { return applicationName_; }
+    void ConnectionFailureNotification() override;
+    void LogininAnotherLocation(const std::string& text) override;
+    void showLoginMessages(const interfaces::LoginMessageAlert& alert) override;
+    void ShowCommonAlertVieWwithMessage(const std::string& message, const std::string& title) override;
+    void ShowCommonUserNotificationwithMessage(const std::string& message, const std::string& title) override;
+    void deliverNotification(const interfaces::InAppNotification& notification) override;
+    void setBannerDelegate(BannerActivation onActivate) override;
+    void showLocalNotificationWithTitle(const std::string& title, const std::string& subTitle) override;
+    void playSoundNamed(std::string_view name) override;
+    // Opens http and https addresses in the browser; anything else is refused and logged.
+    void openURL(const std::string& url) override;
+    void terminate() override;
+
+    // Shared services.
+    platform::UserDefaults& defaults() { return defaults_; }
+    Language& language() { return *language_; }
+    ThemeManager& themes() { return *themes_; }
+    SoundNotification& sounds() { return *sounds_; }
+    InAppNotificationCenter& banners() { return *banners_; }
+    SystemNotifier& systemNotifier() { return *notifier_; }
+    GUIObjects& guiObjects() { return *guiObjects_; }
+    QString text(std::string_view key) const;
+
+    // The window alerts open on; without one they are modal to the whole program.
+    void setPrimaryWindow(QWidget* window) { primaryWindow_ = window; }
+    QWidget* primaryWindow() const { return primaryWindow_.data(); }
+    // Opens an alert on the primary window (see CommonAlert).
+    void showAlert(const AlertSpec& spec, std::function<void(int)> done = {});
+
+    // Set at the first completed login; never cleared.
+    void setLoginSuccess() { loginSuccess_ = true; }
+    // Runs 3.5 s after a lost stream (the session's network-speed check); dropped if the shell is
+    // gone by then.
+    void setConnectionFailureFollowUp(std::function<void()> followUp) {
+        connectionFailureFollowUp_ = std::move(followUp);
+    }
+    // What terminate() does; by default the Qt event loop quits.
+    void setTerminationHandler(std::function<void()> handler) { terminationHandler_ = std::move(handler); }
+
+    static constexpr double kConnectionFailureFollowUpSeconds = 3.5;
+
+Q_SIGNALS:
+    // The stream dropped: the login form becomes usable again.
+    void connectionLost();
+    // The server refused the login: the login form becomes usable again.
+    void loginRefused();
+    void terminating();
+
+private:
+    platform::UserDefaults& defaults_;
+    std::unique_ptr<LoginInputdata> logindata_;
+    std::string applicationName_;
+    std::unique_ptr<Language> language_;
+    std::unique_ptr<ThemeManager> themes_;
+    std::unique_ptr<SoundNotification> sounds_;
+    std::unique_ptr<SystemNotifier> notifier_;
+    std::unique_ptr<InAppNotificationCenter> banners_;
+    std::unique_ptr<GUIObjects> guiObjects_;
+    QPointer<QWidget> primaryWindow_;
+    std::atomic<bool> loginSuccess_{false};
+    std::function<void()> connectionFailureFollowUp_;
+    std::function<void()> terminationHandler_;
+    platform::CallbackGuard guard_; // last: work left on the main queue stops before the members go
+};
+
+// Registers the program's images, sounds and icon; called once before any window is made.
+void initResources();
+
+} // namespace tc::gui

@@ -1,0 +1,78 @@
+#pragma once
+// The login form remembered for each connection mode ("Live", "Demo"). The user defaults keep user
+// name, server and port, encrypted with the product's configured key and Base64-encoded; the
+// password never goes there: with the remember box on it goes to the desktop's secret store, keyed
+// by mode, server and user. Free of Qt; the secret store is an interface.
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace tc::platform {
+class UserDefaults;
+}
+
+namespace tc::gui {
+
+inline constexpr std::string_view kLiveMode = "Live";
+inline constexpr std::string_view kDemoMode = "Demo";
+
+// Where passwords are kept. Calls return at once; answers come through the callbacks, on the
+// caller's thread, possibly before the call returns.
+class SecretStore {
+public:
+    // ok false: the secret was not kept; `reason` says why for the log.
+    using WriteDone = std::function<void(bool ok, const std::string& reason)>;
+    using ReadDone = std::function<void(std::optional<std::string> secret)>;
+
+    virtual ~SecretStore() = default;
+    virtual void write(const std::string& key, const std::string& secret, WriteDone done) = 0;
+    virtual void read(const std::string& key, ReadDone done) = 0;
+    virtual void remove(const std::string& key) = 0;
+};
+
+// The login form as the login window holds it.
+struct RememberedForm {
+    std::string userName;
+    std::string password;
+    std::string server;
+    std::string port;
+    friend bool operator==(const RememberedForm&, const RememberedForm&) = default;
+};
+
+class RememberedUsers {
+public:
+    // `productKey` is the configured key beside the program, never the session key, so an entry
+    // written after a login still reads at the next start.
+    RememberedUsers(platform::UserDefaults& defaults, std::string productKey, SecretStore& secrets);
+
+    // The mode's entry without its password; nullopt when there is none or it cannot be read.
+    std::optional<RememberedForm> load(std::string_view mode) const;
+    // Asks the secret store for the password of the mode's remembered user.
+    void loadPassword(std::string_view mode, const RememberedForm& entry, SecretStore::ReadDone done);
+    // Remembers the form for the mode (the login button with the remember box on). A password the
+    // store cannot keep is not remembered; the log says why once.
+    void store(std::string_view mode, const RememberedForm& form);
+    // Forgets the mode's entry and its password (the remember box turned off).
+    void remove(std::string_view mode);
+
+    // The secret store's key of a password.
+    static std::string secretKey(std::string_view mode, std::string_view server, std::string_view userName);
+    // The entry's plain text: the four fields joined by "#", "#" and "\" in a field escaped with "\",
+    // the password field left empty.
+    static std::string encodeFields(const RememberedForm& form);
+    // The four fields of a plain text, password included as stored; nullopt when it has fewer than four.
+    static std::optional<RememberedForm> decodeFields(std::string_view text);
+    // Encrypted, Base64-encoded entry; nullopt when the key cannot encrypt.
+    static std::optional<std::string> encryptEntry(std::string_view plain, std::string_view key);
+    static std::optional<std::string> decryptEntry(std::string_view stored, std::string_view key);
+
+private:
+    platform::UserDefaults& defaults_;
+    std::string productKey_;
+    SecretStore& secrets_;
+    std::shared_ptr<bool> failureLogged_; // shared with answers that may outlive this object
+};
+
+} // namespace tc::gui

@@ -1,0 +1,125 @@
+#include "app/settings_window_controller.h"
+
+#include "app/common_alert.h"
+#include "app/font_size_settings_window_controller.h"
+#include "app/idle_timeout_window_controller.h"
+#include "app/language.h"
+#include "app/qt_shell.h"
+#include "app/theme_manager.h"
+#include "app/theme_palette.h"
+#include "interfaces/application_interface.h"
+#include "platform/user_defaults.h"
+#include "ui_settings_window_controller.h"
+
+namespace tc::gui {
+
+SettingsWindowController::SettingsWindowController(QtShell& shell, QWidget* parent)
+    : QDialog(parent), ui_(std::make_unique<Ui::SettingsWindowController>()), shell_(shell) {
+    ui_->setupUi(this);
+    bindLanguage(this, shell_.language(), [this] { updateLanguageStrings(); });
+    loadSoundSettings();
+    loadThemeSettings();
+    updateSheetButtons();
+
+    connect(ui_->SoundsButton, &QCheckBox::toggled, this, [this](bool off) {
+        shell_.defaults().set(interfaces::kSoundKey, off);
+        shell_.defaults().synchronize();
+    });
+    connect(ui_->themeButton, &QCheckBox::toggled, this, [this](bool light) {
+        shell_.themes().saveTheme(light ? kLightTheme : kDarkTheme);
+        updateLanguageStrings();
+    });
+    // The switch follows a theme chosen elsewhere.
+    connect(&shell_.themes(), &ThemeManager::themeChanged, this, [this] { loadThemeSettings(); });
+    connect(ui_->fontSizeButton, &QPushButton::clicked, this,
+            &SettingsWindowController::fontSizeSettingButtonClicked);
+    connect(ui_->idleTimeoutButton, &QPushButton::clicked, this,
+            &SettingsWindowController::IdleTimeoutButtonClicked);
+    connect(ui_->ChangePasswordButton, &QPushButton::clicked, this,
+            &SettingsWindowController::ChangePasswordButtonClicked);
+    connect(ui_->accountAccessSettingsButton, &QPushButton::clicked, this,
+            &SettingsWindowController::accountAccessSettingButtonClicked);
+}
+
+SettingsWindowController::~SettingsWindowController() = default;
+
+void SettingsWindowController::updateLanguageStrings() {
+    ui_->themeButton->setText(QStringLiteral("%1 %2").arg(
+        shell_.text("0367"), shell_.text(ui_->themeButton->isChecked() ? "0843" : "0842")));
+    const QString later = shell_.text("90001");
+    ui_->ChangePasswordButton->setToolTip(passwordSheet_.factory ? QString() : later);
+    ui_->accountAccessSettingsButton->setToolTip(accessSheet_.factory ? QString() : later);
+}
+
+void SettingsWindowController::loadSoundSettings() {
+    const QSignalBlocker block(ui_->SoundsButton);
+    ui_->SoundsButton->setChecked(shell_.defaults().boolForKey(interfaces::kSoundKey));
+}
+
+void SettingsWindowController::loadThemeSettings() {
+    const std::int64_t theme = shell_.themes().getThemeForKey();
+    if (theme == kDarkTheme || theme == kLightTheme) {
+        const QSignalBlocker block(ui_->themeButton);
+        ui_->themeButton->setChecked(theme == kLightTheme);
+    }
+    updateLanguageStrings();
+}
+
+void SettingsWindowController::setAccountCapabilities(bool canChangePassword, bool canShowAccessRights) {
+    canChangePassword_ = canChangePassword;
+    ui_->accountAccessSettingsBox->setVisible(canShowAccessRights);
+    updateSheetButtons();
+    adjustSize();
+}
+
+void SettingsWindowController::setChangePasswordSheet(SheetFactory factory) {
+    passwordSheet_.factory = std::move(factory);
+    updateSheetButtons();
+}
+
+void SettingsWindowController::setAccountAccessSheet(SheetFactory factory) {
+    accessSheet_.factory = std::move(factory);
+    updateSheetButtons();
+}
+
+void SettingsWindowController::updateSheetButtons() {
+    ui_->ChangePasswordButton->setEnabled(canChangePassword_ && passwordSheet_.factory);
+    ui_->accountAccessSettingsButton->setEnabled(static_cast<bool>(accessSheet_.factory));
+    updateLanguageStrings();
+}
+
+void SettingsWindowController::fontSizeSettingButtonClicked() {
+    if (!fontSizeSheet_)
+        fontSizeSheet_ = new FontSizeSettingsWindowController(shell_.language(), shell_.defaults(), this);
+    fontSizeSheet_->openOn(this);
+}
+
+void SettingsWindowController::IdleTimeoutButtonClicked() {
+    if (!idleTimeoutSheet_)
+        idleTimeoutSheet_ = new IdleTimeoutWindowController(shell_.language(), shell_.defaults(), this);
+    idleTimeoutSheet_->openOn(this);
+}
+
+void SettingsWindowController::ChangePasswordButtonClicked() {
+    if (networkAvailable_ && !networkAvailable_()) {
+        CommonAlert::open(this,
+                          {shell_.text("10980"), shell_.text("1007"), AlertSpec::Informational, {}, {}});
+        return;
+    }
+    openSheet(passwordSheet_);
+}
+
+void SettingsWindowController::accountAccessSettingButtonClicked() {
+    openSheet(accessSheet_);
+}
+
+void SettingsWindowController::openSheet(LazySheet& lazy) {
+    if (!lazy.factory)
+        return;
+    if (!lazy.sheet)
+        lazy.sheet = lazy.factory(this);
+    if (lazy.sheet)
+        lazy.sheet->openOn(this);
+}
+
+} // namespace tc::gui

@@ -1,0 +1,32 @@
+#pragma once
+// Numeric fields: the validators judge the text an edit would leave, so typing, pasting and
+// dropping are held to the same rule.
+#include <QValidator>
+
+class QComboBox;
+class QLineEdit;
+
+namespace tc::gui {
+
+// Digits with at most one point (prices, quantities, amounts).
+class DecimalValidator : public QValidator {
+    Q_OBJECT
+public:
+    using QValidator::QValidator;
+    State validate(QString& input, int& pos) const override;
+};
+
+// At most five digits (the server port).
+class PortValidator : public QValidator {
+    Q_OBJECT
+public:
+    using QValidator::QValidator;
+    State validate(QString& input, int& pos) const override;
+};
+
+void installDecimalFilter(QLineEdit* field);
+// An editable combo box's field; a combo box that is not editable takes no typing anyway.
+void installDecimalFilter(QComboBox* box);
+void installPortFilter(QLineEdit* field);
+
+} // namespace tc::gui

@@ -1,0 +1,70 @@
+#include "controls/input_rules.h"
+
+#include <algorithm>
+
+namespace tc::gui {
+namespace {
+
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+} // namespace
+
+bool isDecimalText(std::string_view text) {
+    bool point = false;
+    for (char c : text) {
+        if (c == '.') {
+            if (point)
+                return false;
+            point = true;
+        } else if (!isDigit(c)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool isPortText(std::string_view text) {
+    return text.size() <= kPortFieldLength && std::all_of(text.begin(), text.end(), isDigit);
+}
+
+std::string sanitizeDecimal(std::string_view text) {
+    std::string out;
+    bool point = false;
+    for (char c : text) {
+        if (isDigit(c)) {
+            out += c;
+        } else if (c == '.' && !point) {
+            point = true;
+            out += c;
+        }
+    }
+    return out;
+}
+
+PriceHighlight priceHighlight(std::string_view price, std::size_t bigDigits, std::size_t smallDigits) {
+    PriceHighlight h;
+    h.text = std::string(price);
+    const std::size_t point = price.find('.');
+    const std::size_t digits = price.size() - (point == std::string_view::npos ? 0 : 1);
+    smallDigits = std::min(smallDigits, digits);
+    bigDigits = std::min(bigDigits, digits - smallDigits);
+    // Positions among the digits, then moved past the point where it stands.
+    const auto atDigit = [&](std::size_t i) {
+        return point != std::string_view::npos && i >= point ? i + 1 : i;
+    };
+    const std::size_t bigFrom = digits - smallDigits - bigDigits;
+    const std::size_t smallFrom = digits - smallDigits;
+    if (bigDigits > 0) {
+        h.bigStart = atDigit(bigFrom);
+        h.bigLength = atDigit(bigFrom + bigDigits - 1) - h.bigStart + 1;
+    }
+    if (smallDigits > 0) {
+        h.smallStart = atDigit(smallFrom);
+        h.smallLength = atDigit(smallFrom + smallDigits - 1) - h.smallStart + 1;
+    }
+    return h;
+}
+
+} // namespace tc::gui

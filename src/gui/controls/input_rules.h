@@ -1,0 +1,33 @@
+#pragma once
+// Rules of the numeric input fields and of the price text, free of Qt.
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace tc::gui {
+
+// A price or quantity field: digits with at most one point. The empty text is allowed (a field
+// being cleared). Fields check the text an edit would leave, so a pasted "1.2.3" is refused like a
+// typed second point.
+bool isDecimalText(std::string_view text);
+// The port field: at most five digits.
+inline constexpr std::size_t kPortFieldLength = 5;
+bool isPortText(std::string_view text);
+// The editable column header: keeps the digits and the first point of a text, drops the rest
+// ("12a" gives "12", "1.2." gives "1.2").
+std::string sanitizeDecimal(std::string_view text);
+
+// A quote with its big-figure digits enlarged and its last digits small and raised. Indices are
+// into `text`, which is the price as given (its point where it was).
+struct PriceHighlight {
+    std::string text;
+    std::size_t bigStart = 0;
+    std::size_t bigLength = 0;
+    std::size_t smallStart = 0;
+    std::size_t smallLength = 0;
+};
+// `bigDigits` digits end `smallDigits` digits before the last digit; the point does not count as a
+// digit. Lengths beyond the digits the price has are cut to fit, the small ones first.
+PriceHighlight priceHighlight(std::string_view price, std::size_t bigDigits, std::size_t smallDigits);
+
+} // namespace tc::gui

@@ -1,0 +1,108 @@
+// Every window and sheet of the program, as the screenshot tool shows them. One line per screen.
+#include "app/about_window_controller.h"
+#include "app/common_alert.h"
+#include "app/font_size_settings_window_controller.h"
+#include "app/gui_objects.h"
+#include "app/idle_timeout_window_controller.h"
+#include "app/in_app_notification_center.h"
+#include "app/qt_shell.h"
+#include "app/settings_window_controller.h"
+#include "screens/screen_registry.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QIcon>
+#include <QLabel>
+#include <QMessageBox>
+
+namespace tc::gui::screens {
+namespace {
+
+SettingsWindowController* settingsWindow(ScreenContext& c) {
+    auto* settings = c.own(new SettingsWindowController(c.shell()));
+    settings->setAccountCapabilities(true, true);
+    settings->show();
+    return settings;
+}
+
+QWidget* settingsSheet(ScreenContext& c, bool fontSize) {
+    SettingsWindowController* settings = settingsWindow(c);
+    if (fontSize)
+        settings->fontSizeSettingButtonClicked();
+    else
+        settings->IdleTimeoutButtonClicked();
+    QWidget* sheet =
+        fontSize ? static_cast<QWidget*>(settings->fontSizeSheet()) : settings->idleTimeoutSheet();
+    c.waitUntil([sheet] { return sheet->isVisible(); });
+    return sheet;
+}
+
+QWidget* about(ScreenContext& c) {
+    AboutWindowController* window = c.shell().guiObjects().getAboutWindowController();
+    c.shell().guiObjects().showAbout(nullptr);
+    return window;
+}
+
+QWidget* banner(ScreenContext& c, bool withButtons) {
+    QtShell& shell = c.shell();
+    interfaces::InAppNotification n;
+    n.title = shell.applicationName();
+    if (withButtons) {
+        n.subtitle = shell.text("10852").toStdString();
+        n.informativeText = shell.text("1089").toStdString();
+        n.hasActionButton = true;
+        n.feature.lineBreakMode = 0;
+        n.feature.dismissDelayTime = -1;
+    } else {
+        n.subtitle = shell.text("1078").toStdString();
+        n.informativeText = shell.text("1074").toStdString();
+        n.feature.dismissDelayTime = -1;
+    }
+    auto* banner = shell.banners().deliverNotification(n);
+    c.waitUntil([banner] { return banner->phase() == InAppNotificationBannerController::Phase::Shown; });
+    return banner;
+}
+
+QWidget* alert(ScreenContext& c) {
+    QtShell& shell = c.shell();
+    auto* owner = c.own(new QWidget);
+    owner->resize(480, 320);
+    owner->show();
+    shell.setPrimaryWindow(owner);
+    shell.ConnectionFailureNotification();
+    QMessageBox* box = CommonAlert::showing(owner, QStringLiteral("connectionLost"));
+    c.waitUntil([box] { return box && box->isVisible(); });
+    return box;
+}
+
+// Every shipped image on the window background, to judge them in both themes.
+QWidget* images(ScreenContext& c) {
+    auto* sheet = c.own(new QWidget);
+    auto* grid = new QGridLayout(sheet);
+    const QStringList files = QDir(QStringLiteral(":/images")).entryList(QDir::Files, QDir::Name);
+    for (int i = 0; i < files.size(); ++i) {
+        auto* picture = new QLabel(sheet);
+        picture->setPixmap(QIcon(QStringLiteral(":/images/") + files[i]).pixmap(32, 32));
+        auto* name = new QLabel(QFileInfo(files[i]).baseName(), sheet);
+        grid->addWidget(picture, i / 3, (i % 3) * 2);
+        grid->addWidget(name, i / 3, (i % 3) * 2 + 1);
+    }
+    sheet->show();
+    return sheet;
+}
+
+} // namespace
+
+void registerScreens(ScreenRegistry& r) {
+    r.add("settings", [](ScreenContext& c) { return settingsWindow(c); });
+    r.add("settings-font-size", [](ScreenContext& c) { return settingsSheet(c, true); });
+    r.add("settings-idle-timeout", [](ScreenContext& c) { return settingsSheet(c, false); });
+    r.add("about", about);
+    r.add("banner", [](ScreenContext& c) { return banner(c, false); });
+    r.add("banner-buttons", [](ScreenContext& c) { return banner(c, true); });
+    r.add("alert", alert);
+    r.add("images", images);
+}
+
+} // namespace tc::gui::screens

@@ -1,0 +1,86 @@
+#include "screens/screen_registry.h"
+
+#include "app/qt_shell.h"
+#include "app/theme_manager.h"
+#include "app/theme_palette.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QPixmap>
+#include <QTextStream>
+#include <QThread>
+
+namespace tc::gui::screens {
+
+ScreenContext::~ScreenContext() {
+    for (auto it = owned_.rbegin(); it != owned_.rend(); ++it)
+        delete it->data();
+    while (!kept_.empty())
+        kept_.pop_back(); // last kept, first released
+}
+
+bool ScreenContext::waitUntil(const std::function<bool()>& done, int timeoutMs) {
+    QDeadlineTimer deadline(timeoutMs);
+    while (!done()) {
+        if (deadline.hasExpired())
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(5);
+    }
+    return true;
+}
+
+namespace {
+
+// Lets layouts, palette changes and repaints run to the end.
+void settle() {
+    for (int i = 0; i < 5; ++i) {
+        QCoreApplication::sendPostedEvents();
+        QCoreApplication::processEvents();
+    }
+}
+
+} // namespace
+
+int captureScreens(QtShell& shell, const ScreenRegistry& registry, const QString& dir, QTextStream& log,
+                   const QStringList& only) {
+    QDir().mkpath(dir);
+    const std::int64_t themeBefore = shell.themes().getThemeForKey();
+    int failures = 0;
+    for (const Screen& screen : registry.screens()) {
+        if (!only.isEmpty() && !only.contains(screen.name))
+            continue;
+        ScreenContext context(shell);
+        QPointer<QWidget> widget = context.own(screen.build(context));
+        if (!widget) {
+            log << "FAILED " << screen.name << ": nothing to capture\n";
+            ++failures;
+            continue;
+        }
+        widget->show();
+        for (const auto& [theme, suffix] : {std::pair{kDarkTheme, "dark"}, std::pair{kLightTheme, "light"}}) {
+            shell.themes().saveTheme(theme);
+            settle();
+            if (!widget) {
+                log << "FAILED " << screen.name << ": the window went away\n";
+                ++failures;
+                break;
+            }
+            const QString file =
+                QDir(dir).filePath(QStringLiteral("%1-%2.png").arg(screen.name, QLatin1String(suffix)));
+            if (!widget->grab().save(file)) {
+                log << "FAILED " << screen.name << ": cannot write " << file << "\n";
+                ++failures;
+                break;
+            }
+            log << file << "\n";
+        }
+        settle();
+    }
+    shell.themes().saveTheme(themeBefore);
+    log.flush();
+    return failures;
+}
+
+} // namespace tc::gui::screens

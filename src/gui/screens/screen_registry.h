@@ -1,0 +1,76 @@
+#pragma once
+// The screenshot tool's list of screens: every window and sheet of the program, each built in a
+// state worth looking at. `make screenshots` renders each one offscreen in both themes to
+// build/screenshots/<name>-dark.png and <name>-light.png.
+//
+// A new window adds one line to registerScreens() (screen_list.cpp):
+//     registry.add("order-ticket", [](ScreenContext& c) { ...; return window; });
+// The builder returns the widget to capture, shown and settled; it is deleted after the capture,
+// and so is everything else the builder hands to ScreenContext::own() (owners of sheets, sessions).
+#include <QPointer>
+#include <QString>
+#include <QWidget>
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+class QTextStream;
+
+namespace tc::gui {
+class QtShell;
+}
+
+namespace tc::gui::screens {
+
+class ScreenContext {
+public:
+    explicit ScreenContext(QtShell& shell) : shell_(shell) {}
+    ~ScreenContext();
+    ScreenContext(const ScreenContext&) = delete;
+    ScreenContext& operator=(const ScreenContext&) = delete;
+
+    QtShell& shell() { return shell_; }
+    // Deleted once the screen has been captured.
+    template <typename W>
+    W* own(W* widget) {
+        owned_.emplace_back(widget);
+        return widget;
+    }
+    // Keeps anything else the screen needs (a test server, a session) until it has been captured.
+    void keep(std::shared_ptr<void> anything) { kept_.push_back(std::move(anything)); }
+    // Runs the event loop until `done` answers true (true) or the time is up (false).
+    bool waitUntil(const std::function<bool()>& done, int timeoutMs = 5000);
+
+private:
+    QtShell& shell_;
+    std::vector<QPointer<QWidget>> owned_;
+    std::vector<std::shared_ptr<void>> kept_; // released after the widgets
+};
+
+using ScreenBuilder = std::function<QWidget*(ScreenContext&)>;
+
+struct Screen {
+    QString name;
+    ScreenBuilder build;
+};
+
+class ScreenRegistry {
+public:
+    void add(const QString& name, ScreenBuilder build) { screens_.push_back({name, std::move(build)}); }
+    const std::vector<Screen>& screens() const { return screens_; }
+
+private:
+    std::vector<Screen> screens_;
+};
+
+// Every screen of the program.
+void registerScreens(ScreenRegistry& registry);
+
+// Builds each screen (or those whose name is in `only`, when not empty), captures it in the dark and
+// the light theme into `dir`, and reports each file on `log`. Returns the number of screens that
+// could not be captured.
+int captureScreens(QtShell& shell, const ScreenRegistry& registry, const QString& dir, QTextStream& log,
+                   const QStringList& only = {});
+
+} // namespace tc::gui::screens
