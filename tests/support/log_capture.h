@@ -52,6 +52,13 @@ public:
                 return true;
         return false;
     }
+    // How many lines hold `text`.
+    std::size_t count(std::string_view text, Level least = Level::Debug) const {
+        std::size_t n = 0;
+        for (const auto& s : lines(least))
+            n += s.find(text) != std::string::npos;
+        return n;
+    }
     void clear() {
         std::lock_guard lock(mutex_);
         lines_.clear();
