@@ -1,0 +1,31 @@
+#pragma once
+// The rows of the order ticket's two market-depth ladders: the first levels of one side of an
+// instrument's depth, in the order the feed sent them, neither sorted nor merged. No Qt here.
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tc {
+class ItemDetails;
+class MarketDepthStore;
+} // namespace tc
+
+namespace tc::gui::market {
+
+inline constexpr std::size_t kLadderLevels = 5;
+
+enum class DepthSide { Buy, Sell };
+
+struct LadderRow {
+    std::string price;    // with the instrument's decimal places
+    std::string quantity; // as received
+    friend bool operator==(const LadderRow&, const LadderRow&) = default;
+};
+
+// At most kLadderLevels rows; none when the instrument has no depth. A level without a "," shows
+// its whole text as the price and no quantity.
+std::vector<LadderRow> ladderRows(const MarketDepthStore& depth, std::string_view code, DepthSide side,
+                                  const ItemDetails* item);
+
+} // namespace tc::gui::market

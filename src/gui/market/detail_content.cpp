@@ -1,0 +1,276 @@
+#include "market/detail_content.h"
+
+#include "connection/separators.h"
+#include "market/grid_cells.h"
+#include "orders/price_grid.h"
+#include "platform/lenient.h"
+#include "session/data_service/data_service_replies.h"
+#include "session/model/collection_keys.h"
+#include "session/model/session_model.h"
+#include "session/records/account_details.h"
+#include "session/records/group_details.h"
+#include "session/records/item_details.h"
+#include "session/records/order.h"
+#include "session/records/record_decimal.h"
+#include "session/text/formatter.h"
+
+#include <fmt/format.h>
+
+namespace tc::gui::market {
+namespace {
+
+class RowBuilder {
+public:
+    explicit RowBuilder(std::int64_t language) : language_(language) {}
+    // A caption given by its language key.
+    void key(std::string_view key, std::string value) {
+        rows.push_back({languageText(language_, key), std::move(value)});
+    }
+    // A caption shown as it stands.
+    void literal(std::string_view caption, std::string value) {
+        rows.push_back({std::string(caption), std::move(value)});
+    }
+    std::vector<DetailRow> rows;
+
+private:
+    std::int64_t language_;
+};
+
+// Margins print without trailing zeros, and with "%" when the group charges them in percent.
+std::string marginText(double value, const GroupInstruments& settings) {
+    std::string text = sixDecimalText(value);
+    if (settings.margincalculationMode == 2)
+        text += "%";
+    return text;
+}
+
+// A first notice or last trading day: shown unless it is the null date; "-" when the instrument has
+// none.
+void addTradingDay(RowBuilder& rows, std::string_view caption, const std::string& date) {
+    const auto wire =
+        Formatter::formatDateandTimeFromString(date, Formatter::kDisplayDateTime, Formatter::kWireDateTime);
+    if (wire && *wire == Formatter::kNullWireDateTime)
+        return;
+    rows.literal(caption, date.empty() ? std::string("-") : date);
+}
+
+// An amount and its integer part in words: "300 (three hundred)".
+std::string withWords(const std::string& amount) {
+    return amount + " (" + Formatter::spelloutFromString(amount) + ")";
+}
+
+const AccountDetails* accountOf(const SessionModel& model, std::string_view number) {
+    const auto* found = model.AccountDetailCollection.get(number);
+    return found ? found->get() : nullptr;
+}
+
+void instrumentDetails(RowBuilder& rows, const ItemDetails& item, const GroupInstruments& settings) {
+    rows.literal("Symbol", item.Code);
+    rows.literal("Type", item.InstrumentTypeName);
+    rows.literal("Name", item.Name);
+    rows.literal("Tick", priceText(item.TickSize, &item));
+    rows.literal("Contract Size", sixDecimalText(item.ContractSize));
+    addTradingDay(rows, "First Notice Day", item.FND);
+    addTradingDay(rows, "Last Trading Day", item.LTD);
+    rows.literal("Buy Storage Rate", sixDecimalText(settings.BuyInterestRate));
+    rows.literal("Sell Storage Rate", sixDecimalText(settings.SellInterestRate));
+    rows.literal("Limit Min Pips", std::to_string(settings.LimitMinPips));
+    rows.literal("Stop Min Pips", std::to_string(settings.StopMinPips));
+    rows.literal("Initial Margin", marginText(settings.InitialMargin, settings));
+    if (settings.IntradayOrderMargin != 0)
+        rows.literal("Intraday Margin", marginText(settings.IntradayOrderMargin, settings));
+    if (settings.BTSTOrderMargin != 0)
+        rows.literal("BTST Margin", marginText(settings.BTSTOrderMargin, settings));
+    rows.literal("Overnight Margin", marginText(settings.OverNightMargin, settings));
+}
+
+void marketSessions(RowBuilder& rows, DetailContent& content, const ItemDetails& item,
+                    const SessionQueries& queries) {
+    if (!queries.checkMarketSessionSchedulesIsAvailable(item.marketID)) {
+        content.needsSchedule = true;
+        return;
+    }
+    // Days come in ascending number; each day's sessions one per line.
+    for (const auto& [day, sessions] : queries.getMarketSessionSchedulesCollection(item.marketID)) {
+        std::string value;
+        for (const std::string& session : sessions) {
+            if (!value.empty())
+                value += '\n';
+            value += session;
+        }
+        rows.literal(queries.getDaysOfTheWeekName(day), std::move(value));
+    }
+}
+
+} // namespace
+
+std::optional<DetailType> detailTypeOf(std::int32_t number) {
+    if (number < 0 || number > 10)
+        return std::nullopt;
+    return static_cast<DetailType>(number);
+}
+
+std::optional<std::string_view> detailTitle(DetailType type) {
+    switch (type) {
+    case DetailType::InstrumentDetails:
+        return "Instrument Details:";
+    case DetailType::OpenPositionReceipt:
+    case DetailType::ExecutedPositionReceipt:
+        return "Delivery Receipt:";
+    default:
+        return std::nullopt;
+    }
+}
+
+const Order* findPosition(const OrderList& positions, std::string_view positionId) {
+    if (positionId.empty())
+        return nullptr;
+    for (const auto& position : positions)
+        if (position && position->OpenPositionId == positionId)
+            return position.get();
+    return nullptr;
+}
+
+DetailContent deliveryReceipt(const Order* position, const SessionModel& model, const BankDetails* bank,
+                              std::int64_t language) {
+    RowBuilder rows(language);
+    DetailContent content;
+    if (!position) {
+        for (std::string_view key : {"0380", "0239"})
+            rows.key(key, {});
+        rows.literal("Bank Name", {});
+        rows.literal("Bank Account Number", {});
+        for (std::string_view key : {"0317", "0125", "0340", "0027", "0232"})
+            rows.key(key, {});
+        rows.literal("Total Cost", {});
+        rows.key("0274", {});
+        rows.key("0137", {});
+        rows.literal("Delivery Date", {});
+        rows.key("0483", {});
+        content.rows = std::move(rows.rows);
+        content.recordFound = false;
+        return content;
+    }
+    const RowRecords records = recordsOf(model, *position);
+    const AccountDetails* account =
+        records.account ? records.account : accountOf(model, position->AccountNumber);
+    const double quantity = platform::lenientReal(position->OrderQty);
+    const double price = platform::lenientReal(position->OrderPrice);
+    const double contractSize = records.item ? records.item->ContractSize : 0;
+
+    rows.key("0380", account ? std::to_string(account->AccountId) : std::string());
+    rows.key("0239", account ? account->AccountName : std::string());
+    rows.literal("Bank Name", bank ? bank->BankName : std::string());
+    rows.literal("Bank Account Number", bank && bank->BankAccountNumber > 0
+                                            ? std::to_string(bank->BankAccountNumber)
+                                            : std::string());
+    rows.key("0317", position->OpenPositionId);
+    rows.key("0125", position->ItemCode);
+    rows.key("0340", Order::GetTradingModeString(position->tradingMode, false, language));
+    rows.key("0027", quantityText(position->OrderQty));
+    rows.key("0232", priceText(price, records.item));
+    rows.literal("Total Cost", withWords(sixDecimalText(quantity * contractSize * price)));
+    std::string margin;
+    if (records.item)
+        if (const auto perLot = position->GetMarginForSingleLot(records.settings, *records.item)) {
+            const platform::Decimal total = perLot->multiply(
+                decimalFromDouble(quantity), platform::DecimalRounding{platform::RoundingMode::Plain, 0});
+            if (!total.isNaN())
+                margin = withWords(total.toString());
+        }
+    rows.key("0274", std::move(margin));
+    rows.key("0137", position->TransactionDateTime);
+    rows.literal("Delivery Date", position->ValueDate);
+    rows.key("0483", position->ExpiryDate);
+    content.rows = std::move(rows.rows);
+    return content;
+}
+
+DetailContent instrumentDetail(DetailType type, std::string_view code, const InstrumentSources& sources) {
+    static const ItemDetails kNoItem;
+    static const GroupInstruments kNoSettings;
+    const ItemDetails* found = instrumentOf(sources.model, code);
+    const ItemDetails& item = found ? *found : kNoItem;
+    const AccountDetails* account = accountOf(sources.model, sessionKey(sources.currentAccount));
+    const GroupInstruments* foundSettings = groupSettings(sources.model, account, found);
+    const GroupInstruments& settings = foundSettings ? *foundSettings : kNoSettings;
+
+    RowBuilder rows(sources.language);
+    DetailContent content;
+    switch (type) {
+    case DetailType::InstrumentDetails:
+        instrumentDetails(rows, item, settings);
+        break;
+    case DetailType::SymbolSpecification:
+        rows.key("0021", item.Name);
+        rows.literal("Exchange", item.exchangeName);
+        break;
+    case DetailType::ContractSpecification:
+        rows.key("0023", fmt::format("{:.2f}", item.ContractSize));
+        rows.key("0791", priceText(item.priceTick, &item));
+        rows.key("0750", std::string(ItemDetails::getUnits(
+                             item.UnitId < 0 ? 0 : static_cast<std::uint64_t>(item.UnitId))));
+        rows.key("0751", std::to_string(item.DecimalPlaces));
+        rows.key("0753", sixDecimalText(settings.MinOrderQty));
+        rows.key("0754", sixDecimalText(settings.MaxOrderQty));
+        rows.key("0755", sixDecimalText(settings.OrderQtyStep));
+        rows.key("0756", std::to_string(settings.LimitMinPips));
+        rows.key("0757", std::to_string(settings.StopMinPips));
+        break;
+    case DetailType::MarginRequirement:
+        rows.key("0274", marginText(settings.InitialMargin, settings));
+        // The initial margin again under its second caption: the figure the server's product shows.
+        rows.key("0759", marginText(settings.InitialMargin, settings));
+        if (settings.IntradayOrderMargin != 0)
+            rows.key("0419", marginText(settings.IntradayOrderMargin, settings));
+        if (settings.BTSTOrderMargin != 0)
+            rows.key("0420", marginText(settings.BTSTOrderMargin, settings));
+        break;
+    case DetailType::DailyPriceLimits:
+        rows.key("0760", priceText(getFluctuationLimitUpPrice(found), &item));
+        rows.key("0761", priceText(getFluctuationLimitDownPrice(found), &item));
+        break;
+    case DetailType::MarketSessions:
+        marketSessions(rows, content, item, sources.queries);
+        break;
+    case DetailType::Storage:
+        rows.key("0732", sixDecimalText(settings.BuyInterestRate));
+        rows.key("0733", sixDecimalText(settings.SellInterestRate));
+        break;
+    case DetailType::RelatedDates:
+        rows.key("0762", item.FND);
+        rows.key("0763", item.LTD);
+        break;
+    default:
+        break;
+    }
+    content.rows = std::move(rows.rows);
+    return content;
+}
+
+ConsolidatedTableData::Rows detailPrintRows(const DetailContent& content, std::int64_t language) {
+    TableViewData table;
+    table.columns = {{std::string(kCaptionColumn)}, {std::string(kValueColumn)}};
+    table.cells.reserve(content.rows.size());
+    for (const DetailRow& row : content.rows)
+        table.cells.push_back({row.caption, row.value});
+    return ConsolidatedTableData::getConsolidatedDataFromTableView(table, content.rows.size(), language);
+}
+
+DetailContent depositWithdrawalInfo(const std::vector<std::string>& entries) {
+    DetailContent content;
+    content.rows.reserve(entries.size());
+    for (std::string_view entry : entries) {
+        // A text without the separator is all caption.
+        const auto separator = entry.find(wire::kFieldEnd);
+        std::string_view value;
+        if (separator != std::string_view::npos) {
+            value = entry.substr(separator + 1);
+            value = value.substr(0, value.find(wire::kFieldEnd));
+        }
+        content.rows.push_back({std::string(entry.substr(0, separator)), std::string(value)});
+    }
+    return content;
+}
+
+} // namespace tc::gui::market

@@ -1,0 +1,496 @@
+#include "market/grid_spec.h"
+
+#include "platform/lenient.h"
+#include "platform/numeric_order.h"
+#include "platform/user_defaults.h"
+#include "session/records/order.h"
+#include "session/text/language_string.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+
+namespace tc::gui::market {
+namespace {
+
+// identifier, field, width, numeric, hidden by default, live, sortable
+constexpr ColumnSpec kWatchlist[] = {
+    {"0011", Field::Code, 90, false, false, false, false},
+    {"0021", Field::Name, 150, false, false, false, false},
+    {"0199", Field::InstrumentType, 100, false, true, false, false},
+    {"0192", Field::Bid, 110, true, false, true, false},
+    {"0193", Field::Ask, 110, true, false, true, false},
+    {"0130", Field::SpreadTicks, 60, true, false, true, false},
+    {"10987", Field::Open, 80, true, false, true, false},
+    {"0195", Field::High, 80, true, false, true, false},
+    {"0196", Field::Low, 80, true, false, true, false},
+    {"0376", Field::PrevClose, 80, true, false, true, false},
+    {"0194", Field::Last, 80, true, false, true, false},
+    {"0153", Field::UpdateTime, 70, false, false, true, false},
+    {"0144", Field::SessionName, 100, false, false, true, false},
+    {"0514", Field::TradingStatus, 80, false, false, false, false},
+    {"0", Field::ContractDetail, 24, false, false, false, false},
+};
+
+constexpr ColumnSpec kAccounts[] = {
+    {"0012", Field::AccountId, 70, true, false, true, false},
+    {"0239", Field::AccountName, 140, false, false, true, false},
+    {"0144", Field::AccountStatus, 110, false, false, true, false},
+    {"0013", Field::Balance, 100, true, false, true, false},
+    {"0139", Field::FloatingPL, 100, true, false, true, false},
+    {"0438", Field::FloatingCredit, 100, true, false, true, false},
+    {"0432", Field::AccumulatedStorage, 90, true, false, true, false},
+    {"0222", Field::Equity, 100, true, false, true, false},
+    {"0015", Field::UsedMargin, 100, true, false, true, false},
+    {"0014", Field::AvailableMargin, 110, true, false, true, false},
+    {"0240", Field::AccountType, 110, false, false, true, false},
+    {"0492", Field::AccessType, 90, false, false, true, false},
+    {"0697", Field::TradeCurrency, 70, false, false, true, false},
+};
+
+constexpr ColumnSpec kOpenPositions[] = {
+    {"0317", Field::OpenPositionId, 90, true, false, false, true},
+    {"0012", Field::AccountNumber, 70, true, false, false, true},
+    {"0011", Field::ItemCode, 80, false, false, false, true},
+    {"0027", Field::RemainingQty, 60, true, false, false, true},
+    {"0020", Field::Side, 40, false, false, false, true},
+    {"0318", Field::OrderPrice, 80, true, false, false, true},
+    {"0147", Field::ClosingPrice, 90, true, false, true, false},
+    {"0319", Field::UnrealisedPL, 90, true, false, true, true},
+    {"0233", Field::TakeProfit, 80, true, false, false, true},
+    {"0234", Field::StopLoss, 80, true, false, false, true},
+    {"0137", Field::TransactionTime, 140, false, false, false, true},
+    {"0275", Field::Commission, 80, true, false, false, true},
+    {"0128", Field::PositionMargin, 90, true, false, false, false},
+    {"30469", Field::BaseCurrencyRate, 90, true, true, false, true},
+    {"0432", Field::Storage, 80, true, false, false, true},
+    {"0132", Field::DeliveryMode, 70, false, false, false, true},
+    {"0478", Field::ValueDate, 90, false, true, false, true},
+    {"0483", Field::ExpiryDate, 90, false, true, false, true},
+};
+
+constexpr ColumnSpec kPendingOrders[] = {
+    {"0070", Field::PendingOrderId, 90, true, false, false, true},
+    {"0012", Field::AccountNumber, 70, true, false, false, true},
+    {"0011", Field::ItemCode, 80, false, false, false, true},
+    {"0328", Field::OrderQty, 60, true, false, false, true},
+    {"0071", Field::RemainingQty, 60, true, false, false, true},
+    {"0020", Field::Side, 40, false, false, false, true},
+    {"0028", Field::OrderType, 60, false, false, false, true},
+    {"0232", Field::OrderPrice, 80, true, false, false, true},
+    {"0147", Field::MarketPrice, 90, true, false, true, false},
+    {"0233", Field::TakeProfit, 80, true, false, false, true},
+    {"0234", Field::StopLoss, 80, true, false, false, true},
+    {"0287", Field::BracketPosition, 90, true, false, false, true},
+    {"0337", Field::TimeInForce, 50, false, false, false, true},
+    {"0132", Field::DeliveryMode, 70, false, false, false, true},
+    {"0326", Field::TransactionTime, 140, false, false, false, true},
+};
+
+constexpr ColumnSpec kSettledPositions[] = {
+    {"0148", Field::SettlementId, 90, true, false, false, true},
+    {"0012", Field::AccountNumber, 70, true, false, false, true},
+    {"0011", Field::ItemCode, 80, false, false, false, true},
+    {"0027", Field::SettledQty, 60, true, false, false, true},
+    {"0020", Field::Side, 40, false, false, false, true},
+    {"0318", Field::OrderPrice, 80, true, false, false, true},
+    {"0077", Field::SettledPrice, 80, true, false, false, true},
+    {"0319", Field::SettledPL, 90, true, false, false, true},
+    {"0275", Field::Commission, 80, true, false, false, true},
+    {"0432", Field::Storage, 80, true, false, false, true},
+    {"0439", Field::OtherCharges, 80, true, false, false, true},
+    {"0132", Field::DeliveryMode, 70, false, false, false, true},
+    {"0323", Field::OpenPositionId, 90, true, false, false, true},
+    {"0324", Field::ClosingPositionId, 90, true, false, false, true},
+    {"0325", Field::ItemTime, 140, false, false, false, true},
+    {"0151", Field::TransactionTimeOnly, 70, false, false, false, true},
+    {"0434", Field::CurrencyRate, 80, true, true, false, true},
+    {"0830", Field::AccountCurrencyRate, 90, true, false, false, true},
+};
+
+constexpr ColumnSpec kExecutedPositions[] = {
+    {"0317", Field::OpenPositionId, 90, true, false, false, false},
+    {"0012", Field::AccountNumber, 70, true, false, false, false},
+    {"0011", Field::ItemCode, 80, false, false, false, false},
+    {"0027", Field::ExecutedQty, 60, true, false, false, false},
+    {"0020", Field::Side, 40, false, false, false, false},
+    {"0232", Field::OrderPrice, 80, true, false, false, false},
+    {"0028", Field::OrderType, 60, false, false, false, false},
+    {"0070", Field::PendingOrderIdOrDash, 90, true, false, false, false},
+    {"0132", Field::DeliveryMode, 70, false, false, false, false},
+    {"0137", Field::TransactionTime, 140, false, false, false, false},
+};
+
+constexpr ColumnSpec kCancelledOrders[] = {
+    {"0012", Field::AccountNumber, 70, true, false, false, true},
+    {"0011", Field::ItemCode, 80, false, false, false, true},
+    {"0027", Field::OrderQty, 60, true, false, false, true},
+    {"0020", Field::Side, 40, false, false, false, true},
+    {"0028", Field::OrderType, 60, false, false, false, true},
+    {"0232", Field::OrderPrice, 80, true, false, false, true},
+    {"0070", Field::PendingOrderIdOrDash, 90, true, false, false, true},
+    {"0132", Field::DeliveryMode, 70, false, false, false, true},
+    {"0495", Field::TransactionTime, 140, false, false, false, true},
+};
+
+constexpr ColumnSpec kBuyDepth[] = {
+    {"0213", Field::DepthPrice, 80, true, false, true, false},
+    {"0212", Field::DepthQuantity, 70, true, false, true, false},
+};
+
+constexpr ColumnSpec kSellDepth[] = {
+    {"0214", Field::DepthPrice, 80, true, false, true, false},
+    {"0215", Field::DepthQuantity, 70, true, false, true, false},
+};
+
+constexpr std::string_view gridName(Grid grid) {
+    switch (grid) {
+    case Grid::Watchlist:
+        return "Watchlist";
+    case Grid::Accounts:
+        return "Accounts";
+    case Grid::OpenPositions:
+        return "OpenPositions";
+    case Grid::PendingOrders:
+        return "PendingOrders";
+    case Grid::SettledPositions:
+        return "SettledPositions";
+    case Grid::ExecutedPositions:
+        return "ExecutedPositions";
+    case Grid::CancelledOrders:
+        return "CancelledOrders";
+    case Grid::BuyDepth:
+        return "BuyDepth";
+    case Grid::SellDepth:
+        return "SellDepth";
+    }
+    return "Unknown";
+}
+
+// The column a login switch takes away, if any.
+bool takenAway(Grid grid, const ColumnSpec& column, const ColumnSwitches& switches) {
+    if (!switches.showAccountCurrency &&
+        ((grid == Grid::Accounts && column.field == Field::TradeCurrency) ||
+         (grid == Grid::SettledPositions && column.field == Field::AccountCurrencyRate)))
+        return true;
+    return !switches.baseCurrencyAvailable && grid == Grid::OpenPositions &&
+           column.field == Field::BaseCurrencyRate;
+}
+
+// ---- sorting
+
+const platform::NumericOrder& numericOrder() {
+    static const platform::NumericOrder order;
+    return order;
+}
+
+bool isAsciiAlnum(std::string_view s) {
+    return std::all_of(s.begin(), s.end(), [](char c) {
+        return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+    });
+}
+
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+char lower(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+// Digit runs by value (leading zeros do not count), digits before letters, letters without regard
+// to case, a text before its longer continuations; then, between texts equal so far, the first
+// difference of case with the lower case first.
+int asciiNaturalCompare(std::string_view a, std::string_view b) {
+    std::size_t i = 0;
+    std::size_t j = 0;
+    while (i < a.size() && j < b.size()) {
+        const bool da = isDigit(a[i]);
+        const bool db = isDigit(b[j]);
+        if (da != db)
+            return da ? -1 : 1;
+        if (!da) {
+            if (lower(a[i]) != lower(b[j]))
+                return lower(a[i]) < lower(b[j]) ? -1 : 1;
+            ++i;
+            ++j;
+            continue;
+        }
+        const auto run = [](std::string_view s, std::size_t& at) {
+            while (at < s.size() && s[at] == '0')
+                ++at;
+            const std::size_t start = at;
+            while (at < s.size() && isDigit(s[at]))
+                ++at;
+            return s.substr(start, at - start);
+        };
+        const std::string_view x = run(a, i);
+        const std::string_view y = run(b, j);
+        if (x.size() != y.size())
+            return x.size() < y.size() ? -1 : 1;
+        if (const int c = x.compare(y); c != 0)
+            return c < 0 ? -1 : 1;
+    }
+    if (i < a.size() || j < b.size())
+        return i < a.size() ? 1 : -1;
+    // Equal but for case and leading zeros: the letters in turn decide by case.
+    for (i = 0, j = 0;; ++i, ++j) {
+        while (i < a.size() && isDigit(a[i]))
+            ++i;
+        while (j < b.size() && isDigit(b[j]))
+            ++j;
+        if (i >= a.size() || j >= b.size())
+            return 0;
+        if (a[i] != b[j])
+            return a[i] > b[j] ? -1 : 1; // 'a' > 'A' in ASCII, and the lower case goes first
+    }
+}
+
+int compareText(std::string_view a, std::string_view b) {
+    return naturalCompare(a, b);
+}
+
+int compareNumberText(std::string_view a, std::string_view b) {
+    const double x = platform::lenientReal(a);
+    const double y = platform::lenientReal(b);
+    return x < y ? -1 : y < x ? 1 : 0;
+}
+
+int compareDouble(double x, double y) {
+    // Not-a-number goes first, as the smallest value, so the order stays strict.
+    if (std::isnan(x) || std::isnan(y))
+        return std::isnan(x) == std::isnan(y) ? 0 : std::isnan(x) ? -1 : 1;
+    return x < y ? -1 : y < x ? 1 : 0;
+}
+
+int compareInt(std::int64_t x, std::int64_t y) {
+    return x < y ? -1 : y < x ? 1 : 0;
+}
+
+// "MM/dd/yyyy" or "MM/dd/yyyy HH:mm:ss" rearranged so that comparing the keys compares the dates;
+// an empty key for any other text.
+using DateKey = std::array<char, 14>;
+bool dateSortKey(std::string_view t, DateKey& key) {
+    const auto digitsAt = [&](std::initializer_list<std::size_t> at) {
+        return std::all_of(at.begin(), at.end(), [&](std::size_t i) { return isDigit(t[i]); });
+    };
+    if ((t.size() != 10 && t.size() != 19) || t[2] != '/' || t[5] != '/' ||
+        !digitsAt({0, 1, 3, 4, 6, 7, 8, 9}))
+        return false;
+    key.fill('0');
+    const auto put = [&](std::size_t to, std::size_t from, std::size_t n) {
+        t.copy(key.data() + to, n, from);
+    };
+    put(0, 6, 4);
+    put(4, 0, 2);
+    put(6, 3, 2);
+    if (t.size() == 19) {
+        if (t[10] != ' ' || t[13] != ':' || t[16] != ':' || !digitsAt({11, 12, 14, 15, 17, 18}))
+            return false;
+        put(8, 11, 2);
+        put(10, 14, 2);
+        put(12, 17, 2);
+    }
+    return true;
+}
+
+// Dates in time order; texts that are not dates after them, in text order.
+int compareDateText(std::string_view a, std::string_view b) {
+    DateKey x;
+    DateKey y;
+    const bool isDateA = dateSortKey(a, x);
+    const bool isDateB = dateSortKey(b, y);
+    if (isDateA && isDateB)
+        return x < y ? -1 : y < x ? 1 : 0;
+    if (isDateA || isDateB)
+        return isDateA ? -1 : 1;
+    return compareText(a, b);
+}
+
+using Compare = std::function<int(const Order&, const Order&)>;
+
+template <class Get>
+Compare byText(Get get) {
+    return [get](const Order& a, const Order& b) { return compareText(get(a), get(b)); };
+}
+template <class Get>
+Compare byNumberText(Get get) {
+    return [get](const Order& a, const Order& b) { return compareNumberText(get(a), get(b)); };
+}
+template <class Get>
+Compare byDouble(Get get) {
+    return [get](const Order& a, const Order& b) { return compareDouble(get(a), get(b)); };
+}
+template <class Get>
+Compare byInt(Get get) {
+    return [get](const Order& a, const Order& b) { return compareInt(get(a), get(b)); };
+}
+template <class Get>
+Compare byDate(Get get) {
+    return [get](const Order& a, const Order& b) { return compareDateText(get(a), get(b)); };
+}
+
+std::optional<Compare> comparatorOf(Field field) {
+    switch (field) {
+    case Field::OpenPositionId:
+        return byText([](const Order& o) -> const std::string& { return o.OpenPositionId; });
+    case Field::PendingOrderId:
+    case Field::PendingOrderIdOrDash:
+        return byText([](const Order& o) -> const std::string& { return o.PendingOrderId; });
+    case Field::SettlementId:
+        return byText([](const Order& o) -> const std::string& { return o.SettlementId; });
+    case Field::ClosingPositionId:
+        return byText([](const Order& o) -> const std::string& { return o.ClosingPositionId; });
+    case Field::BracketPosition:
+        return byText([](const Order& o) -> const std::string& { return o.RefPositionIdOfBracket; });
+    case Field::AccountNumber:
+        return byText([](const Order& o) -> const std::string& { return o.AccountNumber; });
+    case Field::ItemCode:
+        return byText([](const Order& o) -> const std::string& { return o.ItemCode; });
+    case Field::RemainingQty:
+        return byNumberText([](const Order& o) -> const std::string& { return o.RemainingQty; });
+    case Field::OrderQty:
+        return byNumberText([](const Order& o) -> const std::string& { return o.OrderQty; });
+    case Field::SettledQty:
+        return byNumberText([](const Order& o) -> const std::string& { return o.SettledQty; });
+    case Field::OrderPrice:
+        return byNumberText([](const Order& o) -> const std::string& { return o.OrderPrice; });
+    case Field::SettledPrice:
+        return byNumberText([](const Order& o) -> const std::string& { return o.SettledPrice; });
+    case Field::SettledPL:
+        return byNumberText([](const Order& o) -> const std::string& { return o.SettledPL; });
+    case Field::TakeProfit:
+        return byNumberText([](const Order& o) -> const std::string& { return o.LimitPrice; });
+    case Field::StopLoss:
+        return byNumberText([](const Order& o) -> const std::string& { return o.StopPrice; });
+    case Field::UnrealisedPL:
+        return byDouble([](const Order& o) { return o.UnrealisedPL; });
+    case Field::Commission:
+        return byDouble([](const Order& o) { return o.Commision; });
+    case Field::BaseCurrencyRate:
+        return byDouble([](const Order& o) { return o.BaseCurrencyRate; });
+    case Field::Storage:
+        return byDouble([](const Order& o) { return o.Storage; });
+    case Field::OtherCharges:
+        return byDouble([](const Order& o) { return o.OtherCharges; });
+    case Field::CurrencyRate:
+        return byDouble([](const Order& o) { return o.CurrencyRate; });
+    case Field::AccountCurrencyRate:
+        return byDouble([](const Order& o) { return o.accountCurrencyRate; });
+    case Field::Side:
+        return byInt([](const Order& o) { return o.tradingMode; });
+    case Field::OrderType:
+        return byInt([](const Order& o) { return o.orderType; });
+    case Field::DeliveryMode:
+        return byInt([](const Order& o) { return o.deliveryMode; });
+    case Field::TimeInForce:
+        return byInt([](const Order& o) { return o.timeinForce; });
+    case Field::TransactionTime:
+    case Field::TransactionTimeOnly:
+        return byDate([](const Order& o) -> const std::string& { return o.TransactionDateTime; });
+    case Field::ItemTime:
+        return byDate([](const Order& o) -> const std::string& { return o.ItemTime; });
+    case Field::ValueDate:
+        return byDate([](const Order& o) -> const std::string& { return o.ValueDate; });
+    case Field::ExpiryDate:
+        return byDate([](const Order& o) -> const std::string& { return o.ExpiryDate; });
+    default:
+        return std::nullopt;
+    }
+}
+
+} // namespace
+
+int naturalCompare(std::string_view a, std::string_view b) {
+    if (isAsciiAlnum(a) && isAsciiAlnum(b))
+        return asciiNaturalCompare(a, b);
+    const auto& order = numericOrder();
+    return order.less(a, b) ? -1 : order.less(b, a) ? 1 : 0;
+}
+
+std::span<const ColumnSpec> columnsOf(Grid grid) {
+    switch (grid) {
+    case Grid::Watchlist:
+        return kWatchlist;
+    case Grid::Accounts:
+        return kAccounts;
+    case Grid::OpenPositions:
+        return kOpenPositions;
+    case Grid::PendingOrders:
+        return kPendingOrders;
+    case Grid::SettledPositions:
+        return kSettledPositions;
+    case Grid::ExecutedPositions:
+        return kExecutedPositions;
+    case Grid::CancelledOrders:
+        return kCancelledOrders;
+    case Grid::BuyDepth:
+        return kBuyDepth;
+    case Grid::SellDepth:
+        return kSellDepth;
+    }
+    return {};
+}
+
+const ColumnSpec* columnOf(Grid grid, std::string_view identifier) {
+    for (const ColumnSpec& column : columnsOf(grid))
+        if (column.identifier == identifier)
+            return &column;
+    return nullptr;
+}
+
+std::string headerTitle(const ColumnSpec& column, std::int64_t language) {
+    if (column.field == Field::ContractDetail)
+        return "i";
+    const std::string key = LanguageString::setLanguageKey(column.identifier);
+    return LanguageString::stringforSelectedLanguage(language, key).value_or(key);
+}
+
+std::vector<ColumnState> columnStates(Grid grid, const ColumnSwitches& switches,
+                                      const std::optional<std::vector<std::string>>& storedHidden) {
+    std::vector<ColumnState> states;
+    for (const ColumnSpec& column : columnsOf(grid)) {
+        if (takenAway(grid, column, switches)) {
+            states.push_back({&column, true, false});
+            continue;
+        }
+        const bool hidden = storedHidden ? std::find(storedHidden->begin(), storedHidden->end(),
+                                                     column.identifier) != storedHidden->end()
+                                         : column.hiddenByDefault;
+        states.push_back({&column, hidden, true});
+    }
+    return states;
+}
+
+std::string hiddenColumnsKey(Grid grid) {
+    return "HiddenColumns." + std::string(gridName(grid));
+}
+
+std::optional<std::vector<std::string>> storedHiddenColumns(const platform::UserDefaults& defaults,
+                                                            Grid grid) {
+    auto stored = defaults.stringArrayForKey(hiddenColumnsKey(grid));
+    if (!stored)
+        return std::nullopt;
+    // Only identifiers of this grid count; anything else in the store is ignored.
+    std::erase_if(*stored, [&](const std::string& id) { return columnOf(grid, id) == nullptr; });
+    return stored;
+}
+
+void storeHiddenColumns(platform::UserDefaults& defaults, Grid grid, const std::vector<std::string>& hidden) {
+    defaults.setStringArray(hiddenColumnsKey(grid), hidden);
+    defaults.synchronize();
+}
+
+std::optional<OrderSortDescriptor> sortDescriptor(Field field, bool ascending) {
+    auto compare = comparatorOf(field);
+    if (!compare)
+        return std::nullopt;
+    return OrderSortDescriptor{std::move(*compare), ascending};
+}
+
+bool isSortableGrid(Grid grid) {
+    return grid == Grid::OpenPositions || grid == Grid::PendingOrders || grid == Grid::SettledPositions ||
+           grid == Grid::CancelledOrders;
+}
+
+} // namespace tc::gui::market

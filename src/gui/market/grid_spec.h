@@ -1,0 +1,167 @@
+#pragma once
+// The columns of the quotes board, the depth ladders and the account, position and order grids:
+// each column's identifier is the language key of its header and names the field its cells show.
+// Widths, alignment, which columns start hidden, which refresh every second and how each sorts are
+// fixed here, so the table models only map a column to its spec. No Qt here.
+#include "session/model/session_queries.h"
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tc::platform {
+class UserDefaults;
+}
+
+namespace tc::gui::market {
+
+enum class Grid : std::uint8_t {
+    Watchlist,
+    Accounts,
+    OpenPositions,
+    PendingOrders,
+    SettledPositions,
+    ExecutedPositions,
+    CancelledOrders,
+    BuyDepth,
+    SellDepth,
+};
+
+// What a cell shows. One identifier may name different fields in different grids ("0027" is the
+// remaining quantity of a position and the settled quantity of a settlement), so the field, not
+// the identifier, picks the value.
+enum class Field : std::uint8_t {
+    // quotes board (an instrument)
+    Code,
+    Name,
+    InstrumentType,
+    Bid,
+    Ask,
+    SpreadTicks,
+    Open,
+    High,
+    Low,
+    PrevClose,
+    Last,
+    UpdateTime,
+    SessionName,
+    TradingStatus,
+    ContractDetail,
+    // accounts grid (an account)
+    AccountId,
+    AccountName,
+    AccountStatus,
+    Balance,
+    FloatingPL,
+    FloatingCredit,
+    AccumulatedStorage,
+    Equity,
+    UsedMargin,
+    AvailableMargin,
+    AccountType,
+    AccessType,
+    TradeCurrency,
+    // order grids (an order, position or settlement)
+    OpenPositionId,
+    PendingOrderId,       // as stored
+    PendingOrderIdOrDash, // "-" when the row has none
+    SettlementId,
+    ClosingPositionId,
+    AccountNumber,
+    ItemCode,
+    RemainingQty,
+    OrderQty,
+    SettledQty,
+    ExecutedQty, // the remaining quantity, or the order quantity once nothing remains
+    Side,
+    OrderType,
+    OrderPrice,
+    SettledPrice,
+    UnrealisedPL,
+    SettledPL,
+    TakeProfit,
+    StopLoss,
+    ClosingPrice, // open positions: the live price a position closes at
+    MarketPrice,  // pending orders: the live price an order executes at
+    TransactionTime,
+    TransactionTimeOnly,
+    ItemTime,
+    Commission,
+    PositionMargin,
+    BaseCurrencyRate,
+    Storage,
+    OtherCharges,
+    CurrencyRate,
+    AccountCurrencyRate,
+    DeliveryMode,
+    TimeInForce,
+    BracketPosition,
+    ValueDate,
+    ExpiryDate,
+    // depth ladders (a level)
+    DepthPrice,
+    DepthQuantity,
+};
+
+struct ColumnSpec {
+    std::string_view identifier; // header text key; "0" is the board's contract-detail column
+    Field field;
+    int width;            // default width in points
+    bool numeric;         // right-aligned; sorted by value
+    bool hiddenByDefault; // until the user shows it
+    bool live;            // refreshed every second, not only when the table changes
+    bool sortable;
+};
+
+// The columns of a grid in their default order.
+std::span<const ColumnSpec> columnsOf(Grid grid);
+// nullptr when the grid has no column of that identifier.
+const ColumnSpec* columnOf(Grid grid, std::string_view identifier);
+// The header title of a column in the user's language; the contract-detail column is "i".
+std::string headerTitle(const ColumnSpec& column, std::int64_t language);
+
+// Switches of the login settings that take columns away.
+struct ColumnSwitches {
+    bool showAccountCurrency = false;   // the trade currency and account-currency rate columns
+    bool baseCurrencyAvailable = false; // the base-currency rate column
+};
+
+// A column as the header and its menu start: hidden or shown, and whether the header menu offers
+// it. A column a switch takes away is hidden and left out of the menu, whatever was stored.
+struct ColumnState {
+    const ColumnSpec* spec;
+    bool hidden;
+    bool inMenu;
+};
+// `storedHidden`: the identifiers the user hid, as stored (nullopt when nothing is stored yet: the
+// defaults apply).
+std::vector<ColumnState> columnStates(Grid grid, const ColumnSwitches& switches,
+                                      const std::optional<std::vector<std::string>>& storedHidden);
+
+// Hidden columns are kept per grid in the user defaults.
+std::string hiddenColumnsKey(Grid grid);
+std::optional<std::vector<std::string>> storedHiddenColumns(const platform::UserDefaults& defaults,
+                                                            Grid grid);
+void storeHiddenColumns(platform::UserDefaults& defaults, Grid grid, const std::vector<std::string>& hidden);
+
+// The sort of an order grid's column, for the session's list sorts; nullopt for a column that
+// does not sort (or a field that is not an order's).
+std::optional<OrderSortDescriptor> sortDescriptor(Field field, bool ascending);
+
+// The order of the session's lists (letters without regard to case, digit runs by value, as the
+// core's numeric order has it), worked out without the collator for texts of ASCII letters and
+// digits, the ids and codes a sort compares ten thousand times over. <0, 0 or >0.
+int naturalCompare(std::string_view a, std::string_view b);
+
+// Whether the grid's rows are the session's stored list, which a column sort reorders (open,
+// pending, settled and cancelled). The board keeps the watch list's order, the executed grid its
+// position-id order.
+bool isSortableGrid(Grid grid);
+
+// Date columns this wide or narrower show only the time of a date-time text.
+inline constexpr double kNarrowDateColumnWidth = 135.0;
+
+} // namespace tc::gui::market

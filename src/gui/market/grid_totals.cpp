@@ -1,0 +1,120 @@
+#include "market/grid_totals.h"
+
+#include "market/grid_cells.h"
+#include "orders/position_arithmetic.h"
+#include "platform/lenient.h"
+#include "session/model/session_model.h"
+#include "session/model/session_model_lookup.h"
+#include "session/records/account_details.h"
+#include "session/records/order.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <unordered_map>
+
+namespace tc::gui::market {
+namespace {
+
+// A figure that is not a number would turn the whole total into one.
+void addFinite(double& sum, double value) {
+    if (std::isfinite(value))
+        sum += value;
+}
+
+} // namespace
+
+OpenPositionTotals openPositionTotals(const SessionModel& model, const OrderList& positions) {
+    OpenPositionTotals totals;
+    RowRecordsCache records(model);
+    for (const auto& position : positions) {
+        if (!position)
+            continue;
+        totals.quantity = totals.quantity + quantityValue(position->RemainingQty);
+        addFinite(totals.profitLoss, position->UnrealisedPL);
+        addFinite(totals.commission, position->Commision);
+        addFinite(totals.storage, position->Storage);
+        if (const RowRecords row = records.of(*position); row.item && row.settings)
+            addFinite(totals.margin, marginForSingleLot(*position, row.settings, *row.item) *
+                                         platform::lenientReal(position->RemainingQty));
+    }
+    return totals;
+}
+
+std::array<TotalsEntry, 5> openPositionTotalsBar(const OpenPositionTotals& totals) {
+    return {{
+        {"0027", totals.quantity.toString()},
+        {"0319", groupedMoneyText(totals.profitLoss)},
+        {"0275", groupedMoneyText(totals.commission)},
+        {"0128", groupedMoneyText(totals.margin)},
+        {"0432", groupedMoneyText(totals.storage)},
+    }};
+}
+
+SettledTotals settledTotals(const OrderList& settled) {
+    SettledTotals totals;
+    for (const auto& row : settled) {
+        if (!row)
+            continue;
+        totals.quantity = totals.quantity + quantityValue(row->SettledQty);
+        addFinite(totals.profitLoss, platform::lenientReal(row->SettledPL));
+        addFinite(totals.commission, row->Commision);
+        addFinite(totals.storage, row->Storage);
+        addFinite(totals.otherCharges, row->OtherCharges);
+    }
+    return totals;
+}
+
+std::string settledStatusLine(const SettledTotals& totals, std::int64_t language) {
+    const std::pair<std::string_view, std::string> segments[] = {
+        {"0027", totals.quantity.toString()},
+        {"0319", groupedMoneyText(totals.profitLoss)},
+        {"0275", groupedMoneyText(totals.commission)},
+        {"0432", groupedMoneyText(totals.storage)},
+        {"0439", groupedMoneyText(totals.otherCharges)},
+    };
+    std::string line;
+    for (const auto& [key, value] : segments)
+        line += languageText(language, key) + " : " + value + "     ";
+    return line;
+}
+
+std::vector<AccountDetails> accountFigures(const SessionModel& model,
+                                           const std::vector<std::shared_ptr<AccountDetails>>& accounts,
+                                           const OrderList& openPositions) {
+    // Positions name their account by number text, read as a 32-bit id as the account reads it.
+    std::unordered_map<std::int32_t, double> floating;
+    for (const auto& position : openPositions) {
+        if (!position || !std::isfinite(position->UnrealisedPL))
+            continue;
+        const auto id = static_cast<std::int32_t>(std::clamp<std::int64_t>(
+            platform::lenientInteger(position->AccountNumber), std::numeric_limits<std::int32_t>::min(),
+            std::numeric_limits<std::int32_t>::max()));
+        floating[id] += position->UnrealisedPL;
+    }
+    const SessionModelLookup lookup(model);
+    std::vector<AccountDetails> figures;
+    figures.reserve(accounts.size());
+    for (const auto& account : accounts) {
+        if (!account)
+            continue;
+        AccountDetails copy = *account;
+        const auto sum = floating.find(copy.AccountId);
+        copy.applyFloatingPL(sum == floating.end() ? 0.0 : sum->second, lookup);
+        figures.push_back(std::move(copy));
+    }
+    return figures;
+}
+
+RequestButtons requestButtons(const std::vector<std::shared_ptr<AccountDetails>>& accounts) {
+    RequestButtons buttons;
+    for (const auto& account : accounts) {
+        if (!account)
+            continue;
+        buttons.deposit = buttons.deposit || (account->accountSettings & 0x10) != 0;
+        buttons.withdrawal = buttons.withdrawal || (account->accountSettings & 0x20) != 0;
+    }
+    return buttons;
+}
+
+} // namespace tc::gui::market

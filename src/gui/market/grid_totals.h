@@ -1,0 +1,68 @@
+#pragma once
+// Totals and figures the grids show beside their rows, worked out in one pass over the session's
+// lists when the table refreshes, never while a cell is painted: the open positions' totals bar,
+// the settled positions' status line and the accounts' figures. No Qt here.
+#include "platform/decimal.h"
+#include "session/model/session_queries.h"
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tc {
+class AccountDetails;
+struct SessionModel;
+} // namespace tc
+
+namespace tc::gui::market {
+
+struct OpenPositionTotals {
+    platform::Decimal quantity; // exact: a sum of lots is never rounded
+    double profitLoss = 0;
+    double commission = 0;
+    double margin = 0; // per-lot margin times remaining lots, of every position with settings
+    double storage = 0;
+};
+OpenPositionTotals openPositionTotals(const SessionModel& model, const OrderList& positions);
+
+// One caption and value of a totals bar.
+struct TotalsEntry {
+    std::string_view key; // language key of the caption
+    std::string value;
+    friend bool operator==(const TotalsEntry&, const TotalsEntry&) = default;
+};
+// Quantity ("0027"), profit and loss ("0319"), commission ("0275"), margin ("0128") and storage
+// ("0432"); amounts with grouping.
+std::array<TotalsEntry, 5> openPositionTotalsBar(const OpenPositionTotals& totals);
+
+struct SettledTotals {
+    platform::Decimal quantity;
+    double profitLoss = 0;
+    double commission = 0;
+    double storage = 0;
+    double otherCharges = 0;
+};
+SettledTotals settledTotals(const OrderList& settled);
+// "Quantity : q", "P/L : p" and so on for quantity, profit and loss, commission, storage and
+// other charges, each segment followed by five spaces.
+std::string settledStatusLine(const SettledTotals& totals, std::int64_t language);
+
+// The accounts' figures (floating P/L from their displayed positions' stored figures, floating
+// credit, equity, free margin) on copies of the records, in one pass over the positions; the
+// session's records are left as they are.
+std::vector<AccountDetails> accountFigures(const SessionModel& model,
+                                           const std::vector<std::shared_ptr<AccountDetails>>& accounts,
+                                           const OrderList& openPositions);
+
+// Which funding request buttons the accounts grid shows: deposit when some account allows deposit
+// requests (setting 0x10), withdrawal when some allows withdrawals (0x20).
+struct RequestButtons {
+    bool deposit = false;
+    bool withdrawal = false;
+};
+RequestButtons requestButtons(const std::vector<std::shared_ptr<AccountDetails>>& accounts);
+
+} // namespace tc::gui::market

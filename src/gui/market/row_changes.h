@@ -1,0 +1,26 @@
+#pragma once
+// How a table's rows, one record id each, went from one refresh to the next: the removals and
+// insertions a table model signals, so the rows that stayed keep their selection and scroll place.
+// No Qt here.
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tc::gui::market {
+
+struct RowChange {
+    enum class Kind { Remove, Insert };
+    Kind kind;
+    std::size_t first; // the row index at the moment the change is applied
+    std::size_t count;
+    friend bool operator==(const RowChange&, const RowChange&) = default;
+};
+
+// Removals from the last row up, then insertions from the first row down; applied in order they
+// turn `before` into `after`. nullopt when the rows that stayed changed their order, or an id
+// appears twice: the model then signals a layout change instead.
+std::optional<std::vector<RowChange>> rowChanges(const std::vector<std::string>& before,
+                                                 const std::vector<std::string>& after);
+
+} // namespace tc::gui::market

@@ -1,0 +1,110 @@
+#include "market/row_menu_rules.h"
+
+#include "market/grid_cells.h"
+#include "session/records/account_details.h"
+#include "session/records/group_details.h"
+#include "session/records/item_details.h"
+#include "session/records/order.h"
+
+namespace tc::gui::market {
+namespace {
+
+// Group settings bits: buying, selling, and the bit the position grids read for physical delivery.
+constexpr std::int32_t kBuyAllowed = 1;
+constexpr std::int32_t kSellAllowed = 2;
+constexpr std::int32_t kDelivery = 4;
+// Order-type bits of accounts and instruments: take profit, stop loss, and closing.
+constexpr std::int32_t kBrackets = 2 | 4;
+constexpr std::int32_t kClose = 32;
+
+bool hasAll(std::int32_t bits, std::int32_t mask) {
+    return (bits & mask) == mask;
+}
+
+MenuItem item(RowAction action, std::string_view titleKey, bool visible) {
+    return {action, titleKey, visible, visible && isActionAvailable(action)};
+}
+
+std::int32_t groupBits(const RowRecords& records) {
+    return records.settings ? records.settings->availableOrderSettings : 0;
+}
+
+} // namespace
+
+bool isActionAvailable(RowAction action) {
+    return action == RowAction::DeliveryReceipt;
+}
+
+bool canOffset(const Order& position, const OrderList& openPositions) {
+    for (const auto& other : openPositions)
+        if (other && other->AccountNumber == position.AccountNumber && other->ItemCode == position.ItemCode &&
+            other->deliveryMode == position.deliveryMode && other->tradingMode != position.tradingMode)
+            return true;
+    return false;
+}
+
+std::vector<MenuItem> openPositionMenu(const Order& position, const RowRecords& records,
+                                       const OrderList& openPositions, bool sheetOpen) {
+    bool brackets = false;
+    bool close = false;
+    bool receipt = false;
+    bool offset = false;
+    if (!sheetOpen) {
+        const std::int32_t settings = groupBits(records);
+        const std::int32_t accountTypes = records.account ? records.account->availableOrderTypes : 0;
+        const std::int32_t itemTypes = records.item ? records.item->availableOrderTypes : 0;
+        if (hasAll(settings, kBuyAllowed | kSellAllowed)) {
+            brackets = (accountTypes & kBrackets) != 0 && (itemTypes & kBrackets) != 0;
+            close = hasAll(accountTypes, kClose) && hasAll(itemTypes, kClose);
+        } else if (hasAll(settings, kDelivery | kBuyAllowed)) {
+            receipt = true;
+        }
+        offset = canOffset(position, openPositions);
+    }
+    return {
+        item(RowAction::ModifyBrackets, "90050", brackets),
+        item(RowAction::ClosePosition, "90051", close),
+        item(RowAction::OffsetPosition, "90052", offset),
+        item(RowAction::DeliveryReceipt, "90053", receipt),
+    };
+}
+
+std::vector<MenuItem> pendingOrderMenu(const Order& order, bool sheetOpen) {
+    const bool shown = !sheetOpen && (order.orderType == 2 || order.orderType == 3);
+    const bool stop = order.orderType == 3;
+    return {
+        item(RowAction::EditOrder, stop ? "0255" : "0254", shown),
+        item(RowAction::CancelOrder, stop ? "0253" : "0252", shown),
+    };
+}
+
+std::vector<MenuItem> executedPositionMenu(const RowRecords& records, bool sheetOpen) {
+    return {item(RowAction::DeliveryReceipt, "90053",
+                 !sheetOpen && hasAll(groupBits(records), kDelivery | kBuyAllowed))};
+}
+
+CloseCheck closeCheck(const Order& position, const RowRecords& records, const OrderList& pendingOrders) {
+    if (!hasAll(groupBits(records), kBuyAllowed | kSellAllowed))
+        return CloseCheck::NotAllowed;
+    // A position without an id is named by no closing order.
+    if (position.OpenPositionId.empty())
+        return CloseCheck::Allowed;
+    bool closing = false;
+    platform::Decimal lots;
+    for (const auto& order : pendingOrders)
+        if (order && order->LiqudateOrderNumber == position.OpenPositionId) {
+            closing = true;
+            lots = lots + quantityValue(order->OrderQty);
+        }
+    if (closing && lots >= quantityValue(position.RemainingQty))
+        return CloseCheck::AlreadyClosing;
+    return CloseCheck::Allowed;
+}
+
+std::optional<std::string_view> ticketRefusalKey(const ItemDetails* item) {
+    if (item && item->isInstrumentTradingStatusActive())
+        return std::nullopt;
+    return "1069";
+}
+
+} // namespace tc::gui::market

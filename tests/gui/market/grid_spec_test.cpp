@@ -1,0 +1,187 @@
+#include "gui/market/market_fixture.h"
+#include "market/grid_cells.h"
+#include "market/grid_spec.h"
+#include "platform/bundle.h"
+#include "platform/numeric_order.h"
+#include "platform/string_table.h"
+#include "platform/user_defaults.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+#include <set>
+
+using namespace tc;
+
+using namespace tc::gui::market;
+
+namespace {
+
+constexpr Grid kGrids[] = {Grid::Watchlist,       Grid::Accounts,         Grid::OpenPositions,
+                           Grid::PendingOrders,   Grid::SettledPositions, Grid::ExecutedPositions,
+                           Grid::CancelledOrders, Grid::BuyDepth,         Grid::SellDepth};
+
+TEST(GridSpec, EveryColumnIsNamedByAKeyWithAnEnglishTitle) {
+    const auto folder = platform::Bundle::localizationFolder("en");
+    ASSERT_TRUE(folder);
+    platform::StringTable::ParseReport report;
+    const auto table = platform::StringTable::load(*folder / platform::StringTable::kFileName, &report);
+    ASSERT_TRUE(table);
+    EXPECT_TRUE(report.duplicateLines.empty())
+        << "a key is listed twice, first repeat on line " << report.duplicateLines.front();
+    EXPECT_TRUE(report.malformedLines.empty());
+    for (Grid grid : kGrids) {
+        std::set<std::string_view> seen;
+        for (const ColumnSpec& column : columnsOf(grid)) {
+            EXPECT_TRUE(seen.insert(column.identifier).second) << column.identifier;
+            EXPECT_GT(column.width, 0);
+            EXPECT_EQ(columnOf(grid, column.identifier), &column);
+            if (column.field == Field::ContractDetail) {
+                EXPECT_EQ(headerTitle(column, 0), "i");
+                continue;
+            }
+            EXPECT_NE(table->find(column.identifier), nullptr) << column.identifier << " has no English text";
+            EXPECT_EQ(headerTitle(column, 0), *table->find(column.identifier));
+        }
+    }
+    // Every other key these grids and windows use.
+    for (std::string_view key :
+         {"0243", "0711",  "0712",  "0459",  "0471",  "10851", "0252", "0253", "0254",  "0255",
+          "1055", "1069",  "10980", "0380",  "0125",  "0340",  "0274", "0021", "0023",  "0791",
+          "0750", "0751",  "0753",  "0754",  "0755",  "0756",  "0757", "0759", "0419",  "0420",
+          "0760", "0761",  "0732",  "0733",  "0762",  "0763",  "0685", "0691", "10971", "0542",
+          "0439", "90001", "90050", "90051", "90052", "90053"})
+        EXPECT_NE(table->find(key), nullptr) << key << " has no English text";
+}
+
+// One identifier names a different field in each grid: the field decides what the cell shows.
+TEST(GridSpec, AnIdentifierShowsItsGridsField) {
+    markettest::Session s;
+    s.item("EURUSD", 1, 2);
+    Order row;
+    row.RemainingQty = "1.50";
+    row.OrderQty = "5.000";
+    row.SettledQty = "2.250";
+    row.OrderPrice = "1.2";
+    row.SettledPrice = "1.3";
+    row.PendingOrderId = "";
+    row.TransactionDateTime = "03/05/2024 14:30:00";
+    row.ItemCode = "EURUSD";
+    const RowRecords records = recordsOf(s.model, row);
+    struct Case {
+        Grid grid;
+        std::string_view identifier;
+        std::string text;
+    };
+    const Case cases[] = {
+        {Grid::OpenPositions, "0027", "1.5"},
+        {Grid::SettledPositions, "0027", "2.25"},
+        {Grid::ExecutedPositions, "0027", "1.5"},
+        {Grid::CancelledOrders, "0027", "5"},
+        {Grid::PendingOrders, "0328", "5"},
+        {Grid::PendingOrders, "0071", "1.5"},
+        {Grid::OpenPositions, "0318", "1.20"},
+        {Grid::SettledPositions, "0077", "1.30"},
+        {Grid::ExecutedPositions, "0070", "-"},
+        {Grid::PendingOrders, "0070", ""},
+        {Grid::CancelledOrders, "0495", "03/05/2024 14:30:00"},
+        {Grid::SettledPositions, "0151", "14:30:00"},
+    };
+    for (const Case& c : cases) {
+        const ColumnSpec* column = columnOf(c.grid, c.identifier);
+        ASSERT_NE(column, nullptr) << c.identifier;
+        EXPECT_EQ(orderCell(row, records, column->field).text, c.text) << c.identifier;
+    }
+    EXPECT_EQ(columnOf(Grid::OpenPositions, "9999"), nullptr);
+}
+
+TEST(GridSpec, LoginSwitchesHideColumnsAndTakeThemOutOfTheMenu) {
+    const auto state = [](Grid grid, std::string_view id, const ColumnSwitches& switches) {
+        for (const ColumnState& s : columnStates(grid, switches, std::nullopt))
+            if (s.spec->identifier == id)
+                return std::pair{s.hidden, s.inMenu};
+        return std::pair{false, false};
+    };
+    const ColumnSwitches off{false, false};
+    const ColumnSwitches on{true, true};
+    EXPECT_EQ(state(Grid::Accounts, "0697", off), std::pair(true, false));
+    EXPECT_EQ(state(Grid::SettledPositions, "0830", off), std::pair(true, false));
+    // Found by its identifier, whatever its header reads in the user's language.
+    EXPECT_EQ(state(Grid::OpenPositions, "30469", off), std::pair(true, false));
+    EXPECT_EQ(state(Grid::Accounts, "0697", on), std::pair(false, true));
+    EXPECT_EQ(state(Grid::SettledPositions, "0830", on), std::pair(false, true));
+    EXPECT_EQ(state(Grid::OpenPositions, "30469", on), std::pair(true, true)); // hidden until shown
+}
+
+TEST(GridSpec, HiddenColumnsAreKeptPerGridInTheDefaults) {
+    auto defaults = platform::UserDefaults::inMemory();
+    EXPECT_FALSE(storedHiddenColumns(*defaults, Grid::OpenPositions));
+    storeHiddenColumns(*defaults, Grid::OpenPositions, {"0275", "nonsense"});
+    const auto stored = storedHiddenColumns(*defaults, Grid::OpenPositions);
+    ASSERT_TRUE(stored);
+    EXPECT_EQ(*stored, std::vector<std::string>{"0275"});
+    EXPECT_FALSE(storedHiddenColumns(*defaults, Grid::PendingOrders));
+    for (const ColumnState& s : columnStates(Grid::OpenPositions, {true, true}, stored))
+        EXPECT_EQ(s.hidden, s.spec->identifier == "0275") << s.spec->identifier;
+}
+
+TEST(GridSpec, ColumnsSortByValueAndDatesByTime) {
+    struct Case {
+        Field field;
+        bool ascending;
+        std::vector<std::string> values, sorted; // written into the field the column sorts by
+    };
+    const Case cases[] = {
+        {Field::OpenPositionId, true, {"100", "9", "10"}, {"9", "10", "100"}},
+        {Field::RemainingQty, false, {"10", "2.5", "9"}, {"10", "9", "2.5"}},
+        {Field::TransactionTime,
+         true,
+         {"01/02/2024 00:00:00", "not a date", "12/31/2023 23:59:59"},
+         {"12/31/2023 23:59:59", "01/02/2024 00:00:00", "not a date"}},
+    };
+    for (const Case& c : cases) {
+        const auto field = [&](Order& o) -> std::string& {
+            return c.field == Field::OpenPositionId ? o.OpenPositionId
+                   : c.field == Field::RemainingQty ? o.RemainingQty
+                                                    : o.TransactionDateTime;
+        };
+        OrderList orders;
+        for (const auto& v : c.values)
+            field(*orders.emplace_back(std::make_shared<Order>())) = v;
+        sortOrderCollection(orders, {*sortDescriptor(c.field, c.ascending)});
+        std::vector<std::string> out;
+        for (const auto& o : orders)
+            out.push_back(field(*o));
+        EXPECT_EQ(out, c.sorted);
+    }
+    for (Grid grid : kGrids)
+        for (const ColumnSpec& column : columnsOf(grid))
+            EXPECT_EQ(column.sortable && isSortableGrid(grid), column.sortable) << column.identifier;
+    for (Grid grid :
+         {Grid::OpenPositions, Grid::PendingOrders, Grid::SettledPositions, Grid::CancelledOrders})
+        for (const ColumnSpec& column : columnsOf(grid))
+            EXPECT_EQ(sortDescriptor(column.field, true).has_value(), column.sortable) << column.identifier;
+}
+
+// The fast order of ids and codes is the collator's.
+TEST(GridSpec, NaturalOrderAgreesWithTheCollator) {
+    const platform::NumericOrder collator;
+    std::mt19937 random(5);
+    const std::string_view alphabet = "aAbBzZ00190-_ ";
+    const auto text = [&] {
+        std::string s(random() % 7, ' ');
+        for (char& c : s)
+            c = alphabet[random() % alphabet.size()];
+        return s;
+    };
+    for (int n = 0; n < 20000; ++n) {
+        const std::string a = text();
+        const std::string b = text();
+        const int expected = collator.less(a, b) ? -1 : collator.less(b, a) ? 1 : 0;
+        ASSERT_EQ(naturalCompare(a, b), expected) << '"' << a << "\" and \"" << b << '"';
+    }
+    EXPECT_LT(naturalCompare("US30", "US100"), 0);
+}
+
+} // namespace

@@ -1,0 +1,92 @@
+#include "gui/market/market_fixture.h"
+#include "market/grid_totals.h"
+
+#include <gtest/gtest.h>
+
+using namespace tc;
+
+using namespace tc::gui::market;
+
+namespace {
+
+TEST(GridTotals, OpenPositionTotalsNeedNoPainting) {
+    markettest::Session s;
+    s.item("EURUSD", 1);
+    s.item("GOLD", 2);
+    s.account(11);
+    s.settings(1).InitialMargin = 12.5; // GOLD has no settings in the group
+    OrderList positions = {markettest::Session::order("1", "11", "EURUSD", "0.1"),
+                           markettest::Session::order("2", "11", "EURUSD", "0.2"),
+                           markettest::Session::order("3", "11", "GOLD", "10000000")};
+    positions[0]->UnrealisedPL = 1000.25;
+    positions[1]->UnrealisedPL = -0.25;
+    positions[2]->Commision = 1.5;
+    positions[2]->Storage = std::numeric_limits<double>::quiet_NaN();
+    const auto bar = openPositionTotalsBar(openPositionTotals(s.model, positions));
+    EXPECT_EQ(bar[0], (TotalsEntry{"0027", "10000000.3"})) << "lots summed exactly, never in exponent form";
+    EXPECT_EQ(bar[1], (TotalsEntry{"0319", "1,000.00"}));
+    EXPECT_EQ(bar[2], (TotalsEntry{"0275", "1.50"}));
+    EXPECT_EQ(bar[3], (TotalsEntry{"0128", "3.75"}));
+    EXPECT_EQ(bar[4], (TotalsEntry{"0432", "0.00"})) << "a figure that is not a number adds nothing";
+
+    const auto empty = openPositionTotalsBar(openPositionTotals(s.model, {}));
+    EXPECT_EQ(empty[0].value, "0");
+    EXPECT_EQ(empty[3].value, "0.00");
+}
+
+TEST(GridTotals, SettledStatusLine) {
+    EXPECT_EQ(
+        settledStatusLine(settledTotals({}), 0),
+        "Quantity : 0     P/L : 0.00     Commission : 0.00     Storage : 0.00     Other Charges : 0.00     ");
+    auto a = markettest::Session::order("1", "11", "EURUSD");
+    a->SettledQty = "0.1";
+    a->SettledPL = "-1234.5";
+    a->OtherCharges = 2;
+    auto b = markettest::Session::order("2", "11", "EURUSD");
+    b->SettledQty = "0.2";
+    b->SettledPL = "34.5";
+    EXPECT_EQ(settledStatusLine(settledTotals({a, b}), 0),
+              "Quantity : 0.3     P/L : -1,200.00     Commission : 0.00     Storage : 0.00     Other Charges "
+              ": 2.00     ");
+}
+
+TEST(GridTotals, AccountFiguresAreWorkedOutOnCopies) {
+    markettest::Session s;
+    AccountDetails& normal = s.account(11);
+    AccountDetails& hit = s.account(12);
+    normal.Balance = 1000;
+    normal.UsedMargin = 100;
+    hit.tradingStatus = 5;
+    hit.Equity = 50;
+    s.settings(1);
+    s.model.GroupDetailCollection.get("7")->get()->RevLeverageOnFLoss = 50;
+    OrderList positions = {markettest::Session::order("1", "11", "X"),
+                           markettest::Session::order("2", "011", "X"),
+                           markettest::Session::order("3", "12", "X")};
+    positions[0]->UnrealisedPL = -30;
+    positions[1]->UnrealisedPL = -10;
+    positions[2]->UnrealisedPL = -500;
+    const auto figures = accountFigures(
+        s.model, {std::make_shared<AccountDetails>(normal), std::make_shared<AccountDetails>(hit)},
+        positions);
+    ASSERT_EQ(figures.size(), 2u);
+    EXPECT_EQ(figures[0].UnrealisedPL, -40);
+    EXPECT_EQ(figures[0].Leverage, -20);
+    EXPECT_EQ(figures[0].Equity, 980);
+    EXPECT_EQ(figures[0].AvailableMargin, 880);
+    EXPECT_EQ(figures[1].Equity, 50) << "an account in equity hit keeps its equity";
+    EXPECT_EQ(normal.UnrealisedPL, 0) << "the session's record is left alone";
+}
+
+TEST(GridTotals, RequestButtonsFollowTheAccountsSettings) {
+    const auto with = [](std::int64_t settings) {
+        auto account = std::make_shared<AccountDetails>();
+        account->accountSettings = settings;
+        return account;
+    };
+    const auto buttons = requestButtons({with(0x10), with(0)});
+    EXPECT_TRUE(buttons.deposit && !buttons.withdrawal);
+    EXPECT_TRUE(requestButtons({with(0), with(0x20)}).withdrawal);
+}
+
+} // namespace

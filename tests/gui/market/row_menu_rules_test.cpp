@@ -1,0 +1,142 @@
+#include "gui/market/market_fixture.h"
+#include "market/executed_search.h"
+#include "market/grid_cells.h"
+#include "market/row_menu_rules.h"
+#include "session/text/formatter.h"
+
+#include <gtest/gtest.h>
+
+#include <tuple>
+
+using namespace tc;
+
+using namespace tc::gui::market;
+
+namespace {
+
+std::string shown(const std::vector<MenuItem>& items) {
+    std::string out;
+    for (const MenuItem& item : items)
+        out += item.visible ? (item.enabled ? 'E' : 'd') : '-';
+    return out;
+}
+
+// Items: modify brackets, close, offset, delivery receipt; E shown and enabled, d shown disabled.
+TEST(RowMenus, OpenPositionItemsFollowTheGroupAndOrderTypeBits) {
+    struct Case {
+        std::int32_t settings, accountTypes, itemTypes;
+        bool sheetOpen;
+        std::string items;
+    };
+    const Case cases[] = {
+        {3, 2 | 32, 4 | 32, false, "dd--"}, {3, 1, 32, false, "----"},  {3, 32 | 2, 2, false, "d---"},
+        {5, 38, 38, false, "---E"},         {7, 38, 38, false, "dd--"}, {4, 38, 38, false, "----"},
+        {3, 38, 38, true, "----"},
+    };
+    for (const Case& c : cases) {
+        markettest::Session s;
+        s.item("EURUSD").availableOrderTypes = c.itemTypes;
+        s.account(11).availableOrderTypes = c.accountTypes;
+        s.settings(1).availableOrderSettings = c.settings;
+        const auto position = markettest::Session::order("1", "11", "EURUSD");
+        EXPECT_EQ(shown(openPositionMenu(*position, recordsOf(s.model, *position), {position}, c.sheetOpen)),
+                  c.items)
+            << c.settings << " " << c.accountTypes << " " << c.itemTypes;
+    }
+}
+
+TEST(RowMenus, OffsetNeedsAnOppositePositionOfTheSameDelivery) {
+    auto buy = markettest::Session::order("1", "11", "EURUSD", "1", 0);
+    auto sell = markettest::Session::order("2", "11", "EURUSD", "1", 1);
+    auto otherAccount = markettest::Session::order("3", "12", "EURUSD", "1", 1);
+    EXPECT_EQ(shown(openPositionMenu(*sell, {}, {buy, sell}, false)), "--d-");
+    EXPECT_FALSE(canOffset(*buy, {buy, otherAccount}));
+    sell->deliveryMode = 2;
+    EXPECT_FALSE(canOffset(*buy, {buy, sell}));
+}
+
+TEST(RowMenus, PendingAndExecutedMenus) {
+    Order order;
+    for (auto [type, sheet, items, edit, cancel] : {std::tuple{3, false, "dd", "0255", "0253"},
+                                                    {2, false, "dd", "0254", "0252"},
+                                                    {2, true, "--", "0254", "0252"},
+                                                    {1, false, "--", "0254", "0252"}}) {
+        order.orderType = type;
+        const auto menu = pendingOrderMenu(order, sheet);
+        EXPECT_EQ(shown(menu), items);
+        EXPECT_EQ(menu[0].titleKey, edit);
+        EXPECT_EQ(menu[1].titleKey, cancel);
+    }
+    GroupInstruments settings;
+    settings.availableOrderSettings = 5;
+    EXPECT_EQ(shown(executedPositionMenu({nullptr, nullptr, &settings}, false)), "E");
+    EXPECT_EQ(shown(executedPositionMenu({nullptr, nullptr, &settings}, true)), "-");
+    settings.availableOrderSettings = 4;
+    EXPECT_EQ(shown(executedPositionMenu({nullptr, nullptr, &settings}, false)), "-");
+}
+
+// The "1055" check: pending orders that close the position's whole remaining quantity.
+TEST(RowMenus, CloseIsRefusedWhenPendingOrdersAlreadyCloseEveryLot) {
+    const auto closing = [](std::string id, std::string quantity) {
+        auto order = markettest::Session::order("", "11", "EURUSD", std::move(quantity));
+        order->LiqudateOrderNumber = std::move(id);
+        return order;
+    };
+    GroupInstruments tradable;
+    tradable.availableOrderSettings = 3;
+    const RowRecords records{nullptr, nullptr, &tradable};
+    struct Case {
+        std::string remaining;
+        OrderList pending;
+        CloseCheck check;
+    };
+    const Case cases[] = {
+        {"0.3", {}, CloseCheck::Allowed},
+        {"0.3",
+         {closing("1", "0.1"), closing("1", "0.2")},
+         CloseCheck::AlreadyClosing}, // exact, not 0.30000000000000004
+        {"0.3", {closing("1", "0.1")}, CloseCheck::Allowed},
+        {"0.3", {closing("1", "0.1"), closing("2", "0.2")}, CloseCheck::Allowed},
+        {"0.3",
+         {closing("1", "0.5")},
+         CloseCheck::AlreadyClosing}, // more than remains: nothing left to close
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(
+            closeCheck(*markettest::Session::order("1", "11", "EURUSD", c.remaining), records, c.pending),
+            c.check);
+    // A position without an id is not closed by the orders that close nothing.
+    EXPECT_EQ(closeCheck(*markettest::Session::order("", "11", "EURUSD", "0.3"), records, {closing("", "1")}),
+              CloseCheck::Allowed);
+    tradable.availableOrderSettings = 1;
+    EXPECT_EQ(closeCheck(*markettest::Session::order("1", "11", "EURUSD"), records, {}),
+              CloseCheck::NotAllowed);
+    EXPECT_EQ(closeCheck(*markettest::Session::order("1", "11", "EURUSD"), {}, {}), CloseCheck::NotAllowed);
+}
+
+TEST(RowMenus, TheTicketOpensOnlyForActiveInstruments) {
+    ItemDetails item;
+    item.instrumentTradingStatus = 2;
+    EXPECT_EQ(ticketRefusalKey(&item), "1069");
+    EXPECT_EQ(ticketRefusalKey(nullptr), "1069");
+    item.instrumentTradingStatus = 1;
+    EXPECT_EQ(ticketRefusalKey(&item), std::nullopt);
+    EXPECT_FALSE(isActionAvailable(RowAction::OpenTicket));
+    EXPECT_TRUE(isActionAvailable(RowAction::DeliveryReceipt));
+}
+
+} // namespace
+
+namespace {
+
+// A day search asks for the whole day, not the one second at its start.
+TEST(ExecutedSearch, TheWholeChosenDay) {
+    const auto search = executedDaySearch(2024, 2, 29);
+    ASSERT_TRUE(search);
+    EXPECT_EQ(Formatter::setAmpFormat(*search->FromDate), "20240229000000");
+    EXPECT_EQ(Formatter::setAmpFormat(*search->ToDate), "20240229235959");
+    EXPECT_FALSE(executedDaySearch(2023, 2, 29));
+    EXPECT_FALSE(executedDaySearch(2024, 13, 1));
+}
+
+} // namespace
