@@ -139,7 +139,13 @@ void writeAccounts(Sections& s, const Market& m, const User& u, const SnapshotCo
             .set(19, 1)
             .set(20, a->tradingStatus);
         r.set(21, "").set(22, "0").set(23, u.id).set(24, 255).set(25, "").set(26, "").set(27, "");
-        r.set(28, 0).set(29, "").set(30, "").set(31, "").set(32, "").set(33, a->currency).set(34, "");
+        r.set(28, a->settings)
+            .set(29, "")
+            .set(30, "")
+            .set(31, "")
+            .set(32, "")
+            .set(33, a->currency)
+            .set(34, "");
         r.set(35, "0");
         addRecord(s[kSectionAccounts], r);
     }

@@ -204,7 +204,7 @@ std::vector<std::string> recordFields(std::string_view record) {
 // ("Table" the account at the start and the end, "Table1" to "Table6" positions, orders,
 // settlements, transactions, instruments and closing prices).
 std::string statementDocument(const Market& market, const AccountBook& book, const Account& account,
-                              const Period& period) {
+                              const Period& period, const std::vector<FinancialTransaction>& transactions) {
     std::string xml = "<NewDataSet>";
     for (const std::string& date : {period.from, period.to}) {
         XmlRow row("Table");
@@ -260,7 +260,7 @@ std::string statementDocument(const Market& market, const AccountBook& book, con
             xml += row.str();
         }
     });
-    for (const auto& t : market.transactions) {
+    for (const auto& t : transactions) {
         if (t.account != account.id || !period.contains(t.date))
             continue;
         XmlRow row("Table4");
@@ -282,13 +282,56 @@ std::string statementDocument(const Market& market, const AccountBook& book, con
         row.col("Ask", formatScaled(i.price + i.spread, i.decimals));
         xml += row.str();
     }
+    XmlRow calls("Table7");
+    calls.col("AccountId", account.id).col("MarginCallCount", account.marginCalls);
+    xml += calls.str();
+    if (!account.address.empty()) {
+        XmlRow row("Table8");
+        row.col("AccountId", account.id).col("ClientId", market.findUser(account.user)->id);
+        row.col("Address1", account.address);
+        xml += row.str();
+    }
+    if (!account.company.empty()) {
+        XmlRow row("Table9");
+        row.col("AccountId", account.id).col("CompanyAddress", account.company);
+        xml += row.str();
+    }
     return xml + "</NewDataSet>";
 }
 
 } // namespace
 
 DataService::DataService(const Market& market, const AccountBook& book)
-    : market_(market), book_(book), accessMaps_(market.accessMaps) {}
+    : market_(market), book_(book), accessMaps_(market.accessMaps), approvals_(market.approvals),
+      transactions_(market.transactions) {}
+
+std::uint64_t DataService::addApproval(Approval approval) {
+    std::lock_guard lock(mutex_);
+    std::uint64_t next = 700001;
+    for (const auto& a : approvals_)
+        next = std::max(next, a.id + 1);
+    approval.id = next;
+    if (approval.financialId == 0)
+        approval.financialId = next + 10000;
+    approvals_.push_back(approval);
+    return next;
+}
+
+void DataService::updateApproval(const Approval& approval) {
+    std::lock_guard lock(mutex_);
+    for (auto& a : approvals_)
+        if (a.id == approval.id)
+            a = approval;
+}
+
+void DataService::addTransaction(FinancialTransaction transaction) {
+    std::lock_guard lock(mutex_);
+    std::int64_t next = 800001;
+    for (const auto& t : transactions_)
+        next = std::max(next, t.id + 1);
+    transaction.id = next;
+    transactions_.push_back(std::move(transaction));
+}
 
 std::vector<AccessMap> DataService::accessMaps() const {
     std::lock_guard lock(mutex_);
@@ -325,6 +368,14 @@ DataReply DataService::answer(const FieldMap& fields) {
         return error();
     }
     Rows rows;
+    // What the stream side booked meanwhile, read once under the lock.
+    std::vector<Approval> approvals;
+    std::vector<FinancialTransaction> transactions;
+    {
+        std::lock_guard lock(mutex_);
+        approvals = approvals_;
+        transactions = transactions_;
+    }
     auto done = [&] { return DataReply{rows.take(), std::nullopt}; };
     auto ownAccount = [&](int account) { return request.owns(account); };
 
@@ -502,7 +553,7 @@ DataReply DataService::answer(const FieldMap& fields) {
     }
     if (procedure == "getapprovalrequest" || procedure == "getfinancialapprovals") {
         const bool requests = procedure == "getapprovalrequest";
-        for (const auto& a : market_.approvals) {
+        for (const auto& a : approvals) {
             if (!ownAccount(a.account))
                 continue;
             if (requests) {
@@ -526,7 +577,7 @@ DataReply DataService::answer(const FieldMap& fields) {
         const auto period = request.period();
         if (!account || !period)
             return error();
-        for (const auto& t : market_.transactions) {
+        for (const auto& t : transactions) {
             if (t.account != *account || !period->contains(t.date))
                 continue;
             rows.num(t.id).text(t.code).num(t.account).num(t.subId).text(t.credit).text(t.debit);
@@ -540,7 +591,8 @@ DataReply DataService::answer(const FieldMap& fields) {
         const auto period = request.period();
         if (!account || !period)
             return error();
-        return {statementDocument(market_, book_, *market_.findAccount(*account), *period), std::nullopt};
+        return {statementDocument(market_, book_, *market_.findAccount(*account), *period, transactions),
+                std::nullopt};
     }
     platform::Log::warning("testserver: unknown data-service procedure \"{}\"", procedure);
     return error();

@@ -36,12 +36,19 @@ public:
 
     // The access maps as they stand (seeded ones and the clients' changes).
     std::vector<AccessMap> accessMaps() const;
+    // Funding the stream side booked: a new approval request (its id returned), its later state, and
+    // a money movement (ids are the next free ones).
+    std::uint64_t addApproval(Approval approval);
+    void updateApproval(const Approval& approval);
+    void addTransaction(FinancialTransaction transaction);
 
 private:
     const Market& market_;
     const AccountBook& book_;
     mutable std::mutex mutex_;
     std::vector<AccessMap> accessMaps_;
+    std::vector<Approval> approvals_;
+    std::vector<FinancialTransaction> transactions_;
 };
 
 // Fills the book with the market's positions, orders, settlements and cancellations; the seeded

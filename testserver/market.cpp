@@ -109,6 +109,17 @@ std::string formatScaled(std::int64_t units, int decimals) {
 
 namespace {
 
+std::vector<std::string> split(const std::string& text, char separator) {
+    std::vector<std::string> pieces;
+    std::size_t start = 0;
+    while (start <= text.size()) {
+        const std::size_t end = std::min(text.find(separator, start), text.size());
+        pieces.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    return pieces;
+}
+
 struct Line {
     int number = 0;
     std::string kind;
@@ -431,6 +442,26 @@ bool readSeed(Market& m, Reader& r, const std::string& kind) {
         t.date = r.date("date");
         t.type = static_cast<int>(r.integer("type", 1, 0, 99));
         m.transactions.push_back(t);
+    } else if (kind == "chatgroup") {
+        m.chatGroups.push_back({r.text("id"), r.text("name"), r.text("parent", "0")});
+    } else if (kind == "contact") {
+        m.contacts.push_back({r.text("name"), r.text("group"), r.text("display", "")});
+    } else if (kind == "queue") {
+        ChatQueueSeed q;
+        q.id = static_cast<std::uint64_t>(id("id"));
+        q.name = r.text("name");
+        q.agent = r.text("agent");
+        q.greeting = r.text("greeting", "");
+        m.queues.push_back(q);
+    } else if (kind == "notice") {
+        Notice n;
+        n.room = static_cast<std::uint64_t>(id("room"));
+        n.user = r.text("user");
+        n.title = r.text("title");
+        n.text = r.text("text");
+        n.sent = r.date("sent");
+        n.unread = r.flag("unread", true);
+        m.notices.push_back(n);
     } else if (kind == "equityhit") {
         EquityHit e;
         e.id = static_cast<int>(id("id"));
@@ -544,6 +575,20 @@ void readRecord(Market& m, const Line& line) {
         a.balance = r.number("balance", "0");
         a.name = r.text("name", std::to_string(a.id));
         a.tradingStatus = static_cast<int>(r.integer("status", 1, 0, 6));
+        for (const std::string& right : split(r.text("funding", ""), ',')) {
+            if (right == "deposit")
+                a.settings |= 0x10;
+            else if (right == "withdraw")
+                a.settings |= 0x20;
+            else if (right == "online")
+                a.settings |= 0x100;
+            else if (!right.empty())
+                throw MarketError(line.number,
+                                  "funding is a list of deposit, withdraw and online, not " + right);
+        }
+        a.address = r.text("address", "");
+        a.company = r.text("company", "");
+        a.marginCalls = static_cast<int>(r.integer("margincalls", 0, 0, 1000000));
         m.accounts.push_back(a);
     } else if (!readSeed(m, r, kind)) {
         throw MarketError(line.number, "unknown record kind " + kind);
@@ -609,6 +654,17 @@ void validateSeeds(const Market& m) {
         m.payGates, [](const PayGate& g) { return g.id; }, "pay-gate id");
     requireUnique(
         m.approvals, [](const Approval& a) { return a.id; }, "approval id");
+    requireUnique(
+        m.notices, [](const Notice& n) { return n.room; }, "notice room");
+    for (const auto& n : m.notices)
+        if (!m.findUser(n.user))
+            throw MarketError(0, "notice for an unknown user " + n.user);
+    for (const auto& c : m.contacts)
+        if (!m.findUser(c.name))
+            throw MarketError(0, "chat contact of an unknown user " + c.name);
+    for (const auto& q : m.queues)
+        if (!m.findUser(q.agent))
+            throw MarketError(0, "queue answered by an unknown user " + q.agent);
     requireUnique(
         m.schedules, [](const SessionSchedule& s) { return s.id; }, "schedule id");
 }

@@ -93,6 +93,12 @@ struct Account {
     std::string balance = "0";
     std::string name;
     int tradingStatus = 1;
+    // accountSettings bits of the login data: 0x10 deposits, 0x20 withdrawals, 0x100 online payment.
+    std::int64_t settings = 0;
+    // What the statement tells of the account: the client's and the company's address, margin calls.
+    std::string address;
+    std::string company;
+    int marginCalls = 0;
 };
 
 // Wire date-times of the seeds are "yyyyMMddHHmmss".
@@ -168,6 +174,33 @@ struct Approval {
     std::string destination;
 };
 
+// The chat: groups of the contact tree, the users listed in it, support queues with the user who
+// answers for them, and server notices (their text plain; the server sends it as RTF).
+struct ChatGroupSeed {
+    std::string id;
+    std::string name;
+    std::string parent;
+};
+struct ChatContact {
+    std::string name; // a user name
+    std::string group;
+    std::string display;
+};
+struct ChatQueueSeed {
+    std::uint64_t id = 0;
+    std::string name;
+    std::string agent;    // the user who answers
+    std::string greeting; // the agent's first message
+};
+struct Notice {
+    std::uint64_t room = 0;
+    std::string user; // who receives it
+    std::string title;
+    std::string text;
+    std::string sent;
+    bool unread = true;
+};
+
 struct FinancialTransaction {
     std::int64_t id = 0;
     std::string code;
@@ -221,6 +254,10 @@ struct Market {
     std::vector<PayGate> payGates;
     std::vector<Approval> approvals;
     std::vector<FinancialTransaction> transactions;
+    std::vector<ChatGroupSeed> chatGroups;
+    std::vector<ChatContact> contacts;
+    std::vector<ChatQueueSeed> queues;
+    std::vector<Notice> notices;
     std::vector<EquityHit> equityHits;
 
     const User* findUser(std::string_view name) const;

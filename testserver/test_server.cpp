@@ -116,8 +116,26 @@ constexpr std::string_view kElsewhereText = "Your user name has signed in from a
 TestServer::TestServer(Market market)
     : market_(std::move(market)), prices_(std::make_unique<PriceBook>(market_.instruments, 1)),
       engine_(std::make_unique<OrderEngine>(market_, *prices_, book_)),
-      dataService_(std::make_unique<DataService>(market_, book_)) {
+      dataService_(std::make_unique<DataService>(market_, book_)),
+      desk_(std::make_unique<ServiceDesk>(market_, *dataService_)) {
     seedAccountBook(market_, book_);
+}
+
+void TestServer::deliverDesk(Client* requester, const std::vector<DeskMessage>& messages) {
+    for (const DeskMessage& m : messages) {
+        if (m.user.empty()) {
+            if (requester && requester->fd >= 0 && requester->signedIn)
+                sendSealed(*requester, m.framed, requester->sessionKey);
+            continue;
+        }
+        for (auto& c : clients_)
+            if (c->fd >= 0 && c->signedIn && c->user == m.user)
+                sendSealed(*c, m.framed, c->sessionKey);
+    }
+}
+
+void TestServer::sendNotice(const std::string& user, const std::string& title, const std::string& text) {
+    post([this, user, title, text] { deliverDesk(nullptr, desk_->notice(user, title, text)); });
 }
 
 TestServer::~TestServer() {
@@ -438,7 +456,14 @@ void TestServer::closeClient(Client& client) {
     if (client.fd >= 0)
         ::close(client.fd);
     client.fd = -1;
-    client.signedIn = false;
+    const bool wasSignedIn = std::exchange(client.signedIn, false);
+    if (wasSignedIn && desk_) {
+        const bool stillOnline = std::any_of(clients_.begin(), clients_.end(), [&](const auto& c) {
+            return c.get() != &client && c->fd >= 0 && c->signedIn && c->user == client.user;
+        });
+        if (!stillOnline)
+            deliverDesk(nullptr, desk_->presenceChanged(client.user, false));
+    }
 }
 
 bool TestServer::writeAll(Client& client, std::string_view bytes) {
@@ -529,6 +554,15 @@ void TestServer::handleMessage(Client& client, std::string_view frameText, bool)
                    client.sessionKey);
         break;
     default:
+        if (ServiceDesk::handles(type)) {
+            if (!client.signedIn) {
+                Log::warning("testserver: type {} before login from stream client {}; ignored", type,
+                             client.id);
+                break;
+            }
+            deliverDesk(&client, desk_->handle(client.user, fields));
+            break;
+        }
         if (OrderEngine::handles(type)) {
             if (!client.signedIn) {
                 Log::warning("testserver: order request before login from stream client {}; ignored",
@@ -563,7 +597,7 @@ void TestServer::handleLogin(Client& client, const FieldMap& fields) {
     const std::string userName = valueOr(fields, tag::kUserName);
     const std::string password = valueOr(fields, tag::kPassword);
     const User* user = market_.findUser(userName);
-    if (!user || user->password != password) {
+    if (!user || desk_->passwordOf(userName) != password) {
         Log::info("testserver: login of \"{}\" refused: wrong user name or password", userName);
         refuse(client, kLoginInvalidCredentials, "Invalid user name or password.");
         return;
@@ -622,6 +656,7 @@ void TestServer::handleLogin(Client& client, const FieldMap& fields) {
         client,
         frameFields({typeField(msg::kLoginCompleted), {tag::kRequestId, "0"}, {tag::kTime, serverTime}}),
         client.sessionKey);
+    deliverDesk(&client, desk_->presenceChanged(userName, true));
 }
 
 // ---- feed ----

@@ -7,6 +7,7 @@
 #include "options.h"
 #include "order_engine.h"
 #include "price_book.h"
+#include "service_desk.h"
 
 #include <atomic>
 #include <condition_variable>
@@ -118,6 +119,8 @@ public:
     // While on, the feed republishes the current quotes instead of moving them (and still triggers
     // orders on each one), so tests can place orders at known prices.
     void holdPrices(bool hold) { pricesHeld_ = hold; }
+    // Sends a server notice (a notice room and its RTF message) to the signed-in clients of `user`.
+    void sendNotice(const std::string& user, const std::string& title, const std::string& text);
     // A closed instrument refuses orders and triggers none; false for an unknown code.
     bool setMarketOpen(std::string_view code, bool open);
 
@@ -139,6 +142,8 @@ private:
     void runCommands();
     void deliver(const EngineReports& reports);
     void deliverLater(EngineReports reports);
+    // Sends the desk's messages: to the requester (user empty) or to every signed-in client of a user.
+    void deliverDesk(Client* requester, const std::vector<DeskMessage>& messages);
     void post(std::function<void()> command);
     std::string answerDataRequest(std::string_view request);
     template <typename F>
@@ -149,6 +154,7 @@ private:
     std::unique_ptr<OrderEngine> engine_;
     AccountBook book_;
     std::unique_ptr<DataService> dataService_;
+    std::unique_ptr<ServiceDesk> desk_;
     ServerOptions options_;
     ServerPorts ports_;
     std::string productKey_;

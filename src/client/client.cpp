@@ -4,9 +4,12 @@
 // the typed events of interfaces::Client and answers its commands at once.
 #include "client/client_factory.h"
 
+#include "chat/session_chat.h"
+#include "client/session_resources.h"
 #include "client/signal.h"
 #include "connection/login_inputdata.h"
 #include "connection/reachability.h"
+#include "funding/session_funding.h"
 #include "orders/order_requests.h"
 #include "orders/session_orders.h"
 #include "platform/dispatch.h"
@@ -16,6 +19,7 @@
 #include "session/records/account_details.h"
 #include "session/records/order.h"
 #include "session/text/language_string.h"
+#include "statements/session_statements.h"
 
 #include <utility>
 
@@ -24,6 +28,7 @@ namespace tc {
 namespace {
 
 using interfaces::ChartArrival;
+using interfaces::CommandResult;
 using interfaces::LoginState;
 using interfaces::NetworkSpeed;
 using interfaces::OrderRefusal;
@@ -53,6 +58,14 @@ struct Events {
     Signal<ChartArrival> chartArrived;
     Signal<NetworkSpeed> networkSpeed;
     Signal<std::string> journal;
+    Signal<interfaces::FundingReply> fundingReply;
+    Signal<interfaces::FundingFailure> fundingFailure;
+    Signal<interfaces::ChatChange> chatChanged;
+    Signal<interfaces::NoticeArrival> notice;
+    Signal<interfaces::StatementArrival> statement;
+    Signal<interfaces::ResourceStored> resourceStored;
+    Signal<bool> passwordChanged; // the value is unused
+    Signal<std::string> passwordRefused;
 };
 
 // The session's events as the client's: each is handed on from a main-queue task of its own, so a
@@ -90,6 +103,12 @@ public:
     void orderStored(const std::shared_ptr<Order>& order) override {
         later(&Events::orderStored, std::shared_ptr<const Order>(order));
     }
+    void passwordChangeAnswered(bool accepted, const std::string& text) override {
+        if (accepted)
+            later(&Events::passwordChanged, true);
+        else
+            later(&Events::passwordRefused, text);
+    }
     void orderRejected(std::int32_t code, const std::string& text, const std::string& orderNumber) override {
         later(&Events::orderRefused,
               OrderRefusal{OrderRefusal::Origin::Server, std::to_string(code), text, nullptr, orderNumber});
@@ -112,6 +131,11 @@ public:
         WiredSession wired = wireSession(application, std::move(services), std::move(connection));
         business_ = std::move(wired.business);
         orders_ = wired.orders;
+        funding_ = wired.funding;
+        chat_ = wired.chat;
+        statements_ = wired.statements;
+        resources_ = wired.resources;
+        listenToParts();
         orders_->manager().setRefusalListener(
             [this](std::string_view key, const std::string& text, const std::shared_ptr<Order>& order) {
                 refused(key, text, order);
@@ -182,6 +206,17 @@ public:
     const DataServiceCollections& dataService() const override { return business_->dataServiceCollections(); }
     const charts::ChartDataStore& chartData() const override { return business_->chartDataCollection(); }
     std::vector<std::string> watchList() const override { return business_->selectedSymbols(); }
+    const funding::FundingCollections& funding() const override {
+        static const funding::FundingCollections none;
+        return funding_ ? funding_->collections() : none;
+    }
+    const chat::ChatCollections& chat() const override {
+        static const chat::ChatCollections none;
+        return chat_ ? chat_->collections() : none;
+    }
+    std::shared_ptr<const statements::AccountStatementInfo> statement() const override {
+        return statements_ ? statements_->statement() : nullptr;
+    }
 
     // ---- order requests
 
@@ -242,6 +277,8 @@ public:
         business_->watchList().SaveItemstoWatchList(codes);
     }
     RequestId requestAccountStatement(const StatementSelection& selection) override {
+        if (statements_)
+            return statements_->requestAccountStatement(selection);
         return requests().requestAccountStatement(selection).sequence;
     }
     RequestId requestCancelledOrderHistory(const StatementSelection& selection) override {
@@ -295,7 +332,92 @@ public:
         business_->sortCancelledOrderCollection(descriptors);
     }
 
+    // ---- funding, chat, resources, account
+
+    CommandResult requestDeposit(const funding::NewDeposit& deposit) override {
+        if (!funding_)
+            return CommandResult::refused("Funding is not available in this session.");
+        return funding_->sendDepositRequest(deposit);
+    }
+    CommandResult requestWithdrawal(const funding::NewWithdrawal& withdrawal) override {
+        if (!funding_)
+            return CommandResult::refused("Funding is not available in this session.");
+        return funding_->sendWithdrawalRequest(withdrawal);
+    }
+    RequestId requestPayGateSettings() override {
+        return funding_ ? funding_->requestGetAllPayGateSettings() : 0;
+    }
+    CommandResult sendChat(std::string_view roomKey, std::string_view text) override {
+        return chat_ ? chat_->SendChat(roomKey, text) : noChat();
+    }
+    CommandResult createChatRoom(std::string_view roomKey) override {
+        return chat_ ? chat_->CreateRoomforChat(roomKey) : noChat();
+    }
+    CommandResult requestChatQueue(std::string_view queueId, std::string_view text) override {
+        return chat_ ? chat_->SendChatQueueRequest(queueId, text) : noChat();
+    }
+    void setOpenConversation(std::string_view userName) override {
+        if (chat_)
+            chat_->setChatUserName(userName);
+    }
+    CommandResult requestRoomMessages(std::string_view roomKey) override {
+        return chat_ ? chat_->requestRoomMessage(roomKey) : noChat();
+    }
+    RequestId searchResources(std::string_view resourceType) override {
+        return resources_ ? resources_->searchResources(resourceType) : 0;
+    }
+    RequestId downloadResource(std::string_view resourceName) override {
+        return resources_ ? resources_->downloadResource(resourceName) : 0;
+    }
+    CommandResult changePassword(std::string_view oldPassword, std::string_view newPassword,
+                                 std::string_view confirmPassword) override {
+        const std::string current = application_.logindata().password().value_or("");
+        const auto refuse = [this](std::string_view key) {
+            return CommandResult::refused(
+                LanguageString::stringforSelectedLanguage(application_.selectedLanguage(), key)
+                    .value_or(std::string(key)));
+        };
+        if (oldPassword.empty() || newPassword.empty() || confirmPassword.empty())
+            return refuse("20245");
+        if (oldPassword != current)
+            return refuse("20246");
+        if (newPassword != confirmPassword)
+            return refuse("20244");
+        if (newPassword == current)
+            return refuse("20247");
+        if (!business_->conn().isNetworkAvailable())
+            return refuse("1007");
+        if (!requests().changeMyPassword(oldPassword, newPassword))
+            return CommandResult::refused("The new password holds a character that cannot be sent.");
+        return CommandResult::done();
+    }
+
     // ---- events
+
+    std::unique_ptr<interfaces::Handler> handleFundingReply(FundingReplyFn fn) override {
+        return events_->fundingReply.connect(std::move(fn));
+    }
+    std::unique_ptr<interfaces::Handler> handleFundingFailure(FundingFailureFn fn) override {
+        return events_->fundingFailure.connect(std::move(fn));
+    }
+    std::unique_ptr<interfaces::Handler> handleChatChanged(ChatChangedFn fn) override {
+        return events_->chatChanged.connect(std::move(fn));
+    }
+    std::unique_ptr<interfaces::Handler> handleNoticeArrived(NoticeFn fn) override {
+        return events_->notice.connect(std::move(fn));
+    }
+    std::unique_ptr<interfaces::Handler> handleStatementArrived(StatementFn fn) override {
+        return events_->statement.connect(std::move(fn));
+    }
+    std::unique_ptr<interfaces::Handler> handleResourceStored(ResourceFn fn) override {
+        return events_->resourceStored.connect(std::move(fn));
+    }
+    std::unique_ptr<interfaces::Handler> handlePasswordChanged(PasswordChangedFn fn) override {
+        return events_->passwordChanged.connect([fn = std::move(fn)](bool) { fn(); });
+    }
+    std::unique_ptr<interfaces::Handler> handlePasswordRefused(PasswordRefusedFn fn) override {
+        return events_->passwordRefused.connect(std::move(fn));
+    }
 
     std::unique_ptr<interfaces::Handler> handleLoginStateChanged(LoginStateFn fn) override {
         return events_->loginState.connect(std::move(fn));
@@ -332,6 +454,27 @@ public:
     SessionOrders& orders() { return *orders_; }
 
 private:
+    static CommandResult noChat() { return CommandResult::refused("Chat is not available in this session."); }
+
+    // The parts' events become the client's, each from a main-queue task of its own.
+    void listenToParts() {
+        const auto relay = relay_;
+        if (funding_)
+            funding_->setListeners(
+                [relay](const interfaces::FundingReply& r) { relay->later(&Events::fundingReply, r); },
+                [relay](const interfaces::FundingFailure& f) { relay->later(&Events::fundingFailure, f); });
+        if (chat_)
+            chat_->setListeners(
+                [relay](const interfaces::ChatChange& c) { relay->later(&Events::chatChanged, c); },
+                [relay](const interfaces::NoticeArrival& n) { relay->later(&Events::notice, n); });
+        if (statements_)
+            statements_->setListener(
+                [relay](const interfaces::StatementArrival& a) { relay->later(&Events::statement, a); });
+        if (resources_)
+            resources_->setListener(
+                [relay](const interfaces::ResourceStored& r) { relay->later(&Events::resourceStored, r); });
+    }
+
     OrderRequests& orderRequests() { return orders_->requests(); }
     SessionRequests& requests() { return business_->sessionRequests(); }
 
@@ -364,8 +507,12 @@ private:
     bool answering_ = false;
     std::optional<OrderResult> answer_;
     std::unique_ptr<BusinessBase> business_;
-    SessionOrders* orders_ = nullptr; // owned by business_
-    platform::CallbackGuard guard_;   // last: events queued for the main queue stop first
+    SessionOrders* orders_ = nullptr; // owned by business_, as are the four below
+    funding::SessionFunding* funding_ = nullptr;
+    chat::SessionChat* chat_ = nullptr;
+    statements::SessionStatements* statements_ = nullptr;
+    SessionResources* resources_ = nullptr;
+    platform::CallbackGuard guard_; // last: events queued for the main queue stop first
 };
 
 } // namespace

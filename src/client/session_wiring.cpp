@@ -1,6 +1,10 @@
 #include "client/session_wiring.h"
 
+#include "chat/session_chat.h"
+#include "client/session_resources.h"
+#include "funding/session_funding.h"
 #include "orders/session_orders.h"
+#include "statements/session_statements.h"
 
 #include "platform/lenient.h"
 #include "platform/log.h"
@@ -97,31 +101,6 @@ private:
     BusinessBase& business_;
 };
 
-void dropped(std::string_view what) {
-    platform::Log::debug("{}: no handler yet; dropped", what);
-}
-
-class DroppingChat final : public ChatHandlers {
-public:
-    void FillChatRoomDetails(const Fields&, const std::string&) override { dropped("chat room"); }
-    void FillChatMessages(const Fields&, const std::string&) override { dropped("chat message"); }
-    void FillOfflineMessages(const Fields&) override { dropped("offline messages"); }
-    void FillRoomMessage(const Fields&) override { dropped("room messages"); }
-    void FillChatGroupsAndUsers(const Fields&) override { dropped("contact list"); }
-    void FillRecentConversation(const Fields&) override { dropped("recent conversation"); }
-    void UpdateChatUserStatus(const std::string&, const Fields&) override { dropped("chat status"); }
-    void UpdateChatResponseFromQueue(const Fields&, const std::string&) override { dropped("chat queue"); }
-    void UpdateChatQueueStatus(const Fields&, const std::string&) override { dropped("chat queue"); }
-};
-
-class DroppingFunding final : public FundingHandlers {
-public:
-    void payGateMasterResponse(const MessageBase&) override { dropped("pay-gate reply"); }
-    void payGateTransactionResponse(const MessageBase&) override { dropped("pay-gate reply"); }
-    void payGateStatusResponse(const MessageBase&) override { dropped("pay-gate reply"); }
-    void createApprovalAction(std::int64_t, const std::vector<std::string>&) override { dropped("approval"); }
-};
-
 class WatchedItems final : public SubscriptionSource {
 public:
     explicit WatchedItems(BusinessBase& business) : business_(business) {}
@@ -131,15 +110,31 @@ private:
     BusinessBase& business_;
 };
 
-BusinessServices wireServices(BusinessBase& business, BusinessServices s) {
+BusinessServices wireServices(BusinessBase& business, BusinessServices s, WiredSession& wired) {
     if (!s.notifications)
         s.notifications = std::make_shared<EventNotifications>(business);
     if (!s.requests)
         s.requests = std::make_shared<ForwardingRequests>(business);
-    if (!s.chat)
-        s.chat = std::make_shared<DroppingChat>();
-    if (!s.funding)
-        s.funding = std::make_shared<DroppingFunding>();
+    if (!s.chat) {
+        auto chat = std::make_shared<chat::SessionChat>(business);
+        wired.chat = chat.get();
+        s.chat = std::move(chat);
+    }
+    if (!s.funding) {
+        auto funding = std::make_shared<funding::SessionFunding>(business);
+        wired.funding = funding.get();
+        s.funding = std::move(funding);
+    }
+    if (!s.statements) {
+        auto statements = std::make_shared<statements::SessionStatements>(business);
+        wired.statements = statements.get();
+        s.statements = std::move(statements);
+    }
+    if (!s.resources) {
+        auto resources = std::make_shared<SessionResources>(business);
+        wired.resources = resources.get();
+        s.resources = std::move(resources);
+    }
     if (!s.dataService)
         s.dataService = std::make_shared<SessionDataService>(business);
     if (!s.feed)
@@ -159,7 +154,8 @@ WiredSession wireSession(interfaces::ApplicationInterface& application, Business
                          ConnectionOptions connection) {
     WiredSession wired;
     wired.business = std::make_unique<BusinessBase>(
-        application, [&services](BusinessBase& b) { return wireServices(b, std::move(services)); },
+        application,
+        [&services, &wired](BusinessBase& b) { return wireServices(b, std::move(services), wired); },
         std::move(connection));
     wired.orders = &attachSessionOrders(*wired.business);
     return wired;

@@ -2,7 +2,7 @@
 // The composition of a session: the business object with the real part for every service it needs
 // (notifications and banners, the login requests, the data service, the feed, the snapshot loaders,
 // the watch list's subscription set) and its order side (the order rules, requests and live lists),
-// wired explicitly. Chat and funding messages are logged and dropped until the session dispatches them.
+// wired explicitly, with the funding, chat, statement and resource parts.
 //
 // BusinessServices is the test seam: a service given here is used in place of the real one.
 #include "connection/connection_base.h"
@@ -15,10 +15,25 @@ namespace tc {
 
 class BusinessBase;
 class SessionOrders;
+class SessionResources;
+namespace funding {
+class SessionFunding;
+}
+namespace chat {
+class SessionChat;
+}
+namespace statements {
+class SessionStatements;
+}
 
+// The parts the business object owns; null where the caller gave a service of its own in their place.
 struct WiredSession {
     std::unique_ptr<BusinessBase> business;
     SessionOrders* orders = nullptr; // the order side the business object owns
+    funding::SessionFunding* funding = nullptr;
+    chat::SessionChat* chat = nullptr;
+    statements::SessionStatements* statements = nullptr;
+    SessionResources* resources = nullptr;
 };
 
 // Create and destroy the business object on the main thread.

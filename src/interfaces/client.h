@@ -44,6 +44,17 @@ struct SearchInfo;
 struct SessionModel;
 struct StatementSelection;
 struct UserAccountMaps;
+namespace funding {
+struct FundingCollections;
+struct NewDeposit;
+struct NewWithdrawal;
+} // namespace funding
+namespace chat {
+struct ChatCollections;
+}
+namespace statements {
+struct AccountStatementInfo;
+}
 } // namespace tc
 
 namespace interfaces {
@@ -114,6 +125,16 @@ struct OrderResult {
 // 0 when nothing was sent.
 using RequestId = std::uint64_t;
 
+// What a command came to: done (handed to the server, or done here), or refused here with the reason
+// in words; nothing was sent then.
+struct CommandResult {
+    bool ok = false;
+    std::string error;
+    explicit operator bool() const { return ok; }
+    static CommandResult done() { return {true, {}}; }
+    static CommandResult refused(std::string why) { return {false, std::move(why)}; }
+};
+
 // One account of a multi-account order and the quantity it takes.
 struct AccountQuantity {
     std::int32_t accountId = 0;
@@ -142,6 +163,67 @@ struct RequestFailure {
     RequestId id = 0;
     std::string procedure; // the data-service procedure; empty for a chart request
     std::string reason;
+};
+
+// A funding reply of the server, after the funding collections took it.
+struct FundingReply {
+    enum class Kind {
+        PayGateStarted,      // reply 94: the gateway transaction exists; open its payment page
+        PayGateProgress,     // reply 98
+        PayGateResult,       // reply 96; code is the server's error code, 0 for none
+        DepositRequested,    // action 801: lines describe the request
+        WithdrawalRequested, // action 802
+        ApprovalCompleted,   // actions 930 and 931 (code)
+        ApprovalUpdated,     // actions 927 to 929 (code)
+    };
+    Kind kind = Kind::PayGateStarted;
+    std::uint64_t id = 0;           // the gateway request id, or the approval request id
+    std::int64_t code = 0;          // see Kind
+    std::vector<std::string> lines; // label, 0x03, value
+};
+
+// A funding request the server refused: the gateway request id (0 when none), its error code and text.
+struct FundingFailure {
+    std::uint64_t id = 0;
+    std::int64_t code = 0;
+    std::string text;
+};
+
+// What a chat message changed; the chat collections hold the result.
+struct ChatChange {
+    enum class Kind {
+        Contacts,   // groups, users and queues
+        RoomReady,  // the server confirmed the room under `key`; waiting texts have gone out
+        Message,    // a message arrived in the room named `key`
+        Transcript, // the room id `key` received its earlier messages
+        Status,     // the presence of user `key`
+        Queue,      // the availability of, or answer from, queue `key`
+        Recent,     // the recent conversations were replaced
+    };
+    Kind kind = Kind::Contacts;
+    std::string key;
+};
+
+// Server notices: a notice's message (roomId, title) or offline notices marked unread (count).
+struct NoticeArrival {
+    std::string roomId;
+    std::string title;
+    std::int64_t unreadCount = 0;
+};
+
+// An account statement installed: the request it answers.
+struct StatementArrival {
+    RequestId id = 0;
+};
+
+// A downloaded resource file: stored (path), or refused (error); calendarMerged when the merged
+// calendar was written by it.
+struct ResourceStored {
+    RequestId id = 0;
+    std::string name;
+    std::string path;
+    std::string error;
+    bool calendarMerged = false;
 };
 
 // A chart reply stored: the request it answers and the key it is kept under in the chart store.
@@ -174,6 +256,12 @@ public:
     virtual const charts::ChartDataStore& chartData() const = 0;
     // The watch list's instrument codes in the user's order.
     virtual std::vector<std::string> watchList() const = 0;
+    // Gateway transactions, approval requests and pay-gate settings of this login.
+    virtual const tc::funding::FundingCollections& funding() const = 0;
+    // Contacts, groups, queues, rooms, notices and recent conversations.
+    virtual const tc::chat::ChatCollections& chat() const = 0;
+    // The statement last installed (null before the first).
+    virtual std::shared_ptr<const tc::statements::AccountStatementInfo> statement() const = 0;
 
     // ---- order requests
     // The ticket's check: validates without sending (Sent here means "would be sent").
@@ -218,6 +306,33 @@ public:
     virtual void sortSettledPositions(const std::vector<OrderSortDescriptor>& descriptors) = 0;
     virtual void sortCancelledOrders(const std::vector<OrderSortDescriptor>& descriptors) = 0;
 
+    // ---- funding, chat, resources, account
+    // A deposit (gateway payment when its mode is online payment, else an approval request) or a
+    // withdrawal; refused before anything is sent when the account is not eligible, the amount not a
+    // finite positive number or a text holds a control character.
+    virtual CommandResult requestDeposit(const tc::funding::NewDeposit& deposit) = 0;
+    virtual CommandResult requestWithdrawal(const tc::funding::NewWithdrawal& withdrawal) = 0;
+    virtual RequestId requestPayGateSettings() = 0;
+    // A typed text for the conversation under `roomKey` (a contact's user name or a queue id): sent at
+    // once when the room exists, else kept in order until the server confirms the room.
+    virtual CommandResult sendChat(std::string_view roomKey, std::string_view text) = 0;
+    // Makes the room of a contact the chat window selected (nothing is sent).
+    virtual CommandResult createChatRoom(std::string_view roomKey) = 0;
+    // Asks a support queue for a conversation, with the request's text.
+    virtual CommandResult requestChatQueue(std::string_view queueId, std::string_view text) = 0;
+    // Whose conversation the chat window shows (no banner for that person's messages); "" for none.
+    virtual void setOpenConversation(std::string_view userName) = 0;
+    // The earlier messages of a notice or recent conversation (by its room key).
+    virtual CommandResult requestRoomMessages(std::string_view roomKey) = 0;
+    // Resource searches by type ("CAL", "ICO") and downloads of a found resource by name; the file
+    // arrives as a ResourceStored event.
+    virtual RequestId searchResources(std::string_view resourceType) = 0;
+    virtual RequestId downloadResource(std::string_view resourceName) = 0;
+    // The password form's checks (all filled, the old one is the current, new equals confirm, new
+    // differs from the current), then the change request; the answer is an event.
+    virtual CommandResult changePassword(std::string_view oldPassword, std::string_view newPassword,
+                                         std::string_view confirmPassword) = 0;
+
     // ---- events
     using LoginStateFn = std::function<void(LoginState state)>;
     using TablesFn = std::function<void(TableSet tables)>;
@@ -228,6 +343,14 @@ public:
     using ChartArrivedFn = std::function<void(const ChartArrival& arrival)>;
     using NetworkSpeedFn = std::function<void(const NetworkSpeed& speed)>;
     using JournalFn = std::function<void(const std::string& line)>;
+    using FundingReplyFn = std::function<void(const FundingReply& reply)>;
+    using FundingFailureFn = std::function<void(const FundingFailure& failure)>;
+    using ChatChangedFn = std::function<void(const ChatChange& change)>;
+    using NoticeFn = std::function<void(const NoticeArrival& notice)>;
+    using StatementFn = std::function<void(const StatementArrival& arrival)>;
+    using ResourceFn = std::function<void(const ResourceStored& stored)>;
+    using PasswordChangedFn = std::function<void()>;
+    using PasswordRefusedFn = std::function<void(const std::string& text)>;
 
     virtual std::unique_ptr<Handler> handleLoginStateChanged(LoginStateFn fn) = 0;
     virtual std::unique_ptr<Handler> handleTablesChanged(TablesFn fn) = 0;
@@ -242,6 +365,14 @@ public:
     virtual std::unique_ptr<Handler> handleNetworkSpeed(NetworkSpeedFn fn) = 0;
     // A line added to the journal.
     virtual std::unique_ptr<Handler> handleJournal(JournalFn fn) = 0;
+    virtual std::unique_ptr<Handler> handleFundingReply(FundingReplyFn fn) = 0;
+    virtual std::unique_ptr<Handler> handleFundingFailure(FundingFailureFn fn) = 0;
+    virtual std::unique_ptr<Handler> handleChatChanged(ChatChangedFn fn) = 0;
+    virtual std::unique_ptr<Handler> handleNoticeArrived(NoticeFn fn) = 0;
+    virtual std::unique_ptr<Handler> handleStatementArrived(StatementFn fn) = 0;
+    virtual std::unique_ptr<Handler> handleResourceStored(ResourceFn fn) = 0;
+    virtual std::unique_ptr<Handler> handlePasswordChanged(PasswordChangedFn fn) = 0;
+    virtual std::unique_ptr<Handler> handlePasswordRefused(PasswordRefusedFn fn) = 0;
 };
 
 struct ClientOptions {

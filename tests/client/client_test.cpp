@@ -1,23 +1,35 @@
 // The client's typed events, one test per event, against the in-process loopback server.
+#include "chat/session_chat.h"
 #include "client/client_factory.h"
 #include "client/headless_application.h"
+#include "funding/session_funding.h"
 #include "integration/loopback_fixture.h"
+#include "platform/base64.h"
 #include "platform/clock.h"
 #include "platform/fake_reachability_source.h"
 #include "platform/user_defaults.h"
+#include "resources/resource_files.h"
 #include "session/business/business_base.h"
+#include "session/business/session_requests.h"
 #include "session/feed/price_feed.h"
+#include "session/records/account_details.h"
 #include "session/records/item_details.h"
 #include "session/records/order.h"
 #include "session/text/language_string.h"
+#include "statements/account_statement.h"
+#include "test_server.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <string>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -51,7 +63,22 @@ protected:
     // Signs in and waits for the last list of the login's data-service requests.
     void signedIn() {
         ASSERT_TRUE(signIn());
-        ASSERT_TRUE(until([&] { return !client->dataService().financialApprovalRecords.empty(); }));
+        ASSERT_TRUE(until([&] { return !client->funding().financialApprovals.empty(); }));
+    }
+
+    std::shared_ptr<const AccountDetails> account(int id) const {
+        const auto* found = client->model().AccountDetailCollection.get(std::to_string(id));
+        return found ? *found : nullptr;
+    }
+    funding::NewDeposit online(double amount) const {
+        funding::NewDeposit d;
+        d.accountDetail = account(20001);
+        d.mode = funding::kOnlinePayment;
+        d.amount = amount;
+        d.estimatedAmount = amount;
+        d.email = "demo@example.test";
+        d.payGateId = 1;
+        return d;
     }
 
     std::unique_ptr<platform::UserDefaults> appDefaults = platform::UserDefaults::inMemory();
@@ -110,7 +137,7 @@ TEST_F(ClientEvents, TablesChangedComesAtMostOncePerPassWithTheTablesTouched) {
         const std::size_t before = seen.size();
         platform::RunLoop::main().runOnce();
         mostInOnePass = std::max(mostInOnePass, static_cast<int>(seen.size() - before));
-        if (!client->dataService().financialApprovalRecords.empty())
+        if (!client->funding().financialApprovals.empty())
             --passesAfterTheLastReply;
         std::this_thread::sleep_for(1ms);
     }
@@ -250,6 +277,214 @@ TEST_F(ClientEvents, MakeClientWatchesTheNetworkAndHandsTheProductsTextKeysToThe
     EXPECT_EQ(network.fake->subscriberCount(), 0u);
     app.logindata().setProductLocalizationList({});
     LanguageString::setProductLocalizationList({});
+}
+
+// ---- funding, chat, statements, resources, password
+
+TEST_F(ClientEvents, FundingReplyFollowsAGatewayPaymentThroughItsThreeStates) {
+    std::vector<interfaces::FundingReply> replies;
+    auto handler =
+        client->handleFundingReply([&](const interfaces::FundingReply& r) { replies.push_back(r); });
+    signedIn();
+    ASSERT_NE(client->requestPayGateSettings(), 0u);
+    ASSERT_TRUE(until([&] { return client->funding().payGateSettings.size() == 2; }));
+    const std::size_t journalBefore = client->journal().size();
+    const interfaces::CommandResult sent = client->requestDeposit(online(250));
+    ASSERT_TRUE(sent) << sent.error;
+    ASSERT_TRUE(until([&] { return replies.size() >= 3; }));
+    using Kind = interfaces::FundingReply::Kind;
+    EXPECT_EQ(replies[0].kind, Kind::PayGateStarted);
+    EXPECT_EQ(replies[1].kind, Kind::PayGateProgress);
+    EXPECT_EQ(replies[2].kind, Kind::PayGateResult);
+    EXPECT_EQ(replies[2].code, 0);
+    const std::uint64_t id = replies[0].id;
+    ASSERT_NE(id, 0u);
+    EXPECT_EQ(replies[2].id, id);
+    const auto& tx = **client->funding().payGateTransactions.get(std::to_string(id));
+    EXPECT_EQ(tx.payRequestAmount, 250);
+    EXPECT_EQ(tx.transStatus, funding::PayGateTransaction::kStatusSuccess);
+    ASSERT_TRUE(tx.payGate);
+    EXPECT_EQ(tx.payGate->name, "Loopback Pay");
+    // The successful payment has its journal line.
+    ASSERT_TRUE(until([&] { return client->journal().size() > journalBefore; }));
+    EXPECT_NE(client->journal().back().find(tx.payTransactionId), std::string::npos);
+}
+
+TEST_F(ClientEvents, FundingFailureCarriesTheServersRefusalOfAPayment) {
+    std::vector<interfaces::FundingFailure> failures;
+    std::vector<interfaces::FundingReply> replies;
+    auto failed =
+        client->handleFundingFailure([&](const interfaces::FundingFailure& f) { failures.push_back(f); });
+    auto replied =
+        client->handleFundingReply([&](const interfaces::FundingReply& r) { replies.push_back(r); });
+    signedIn();
+    ASSERT_NE(client->requestPayGateSettings(), 0u);
+    ASSERT_TRUE(until([&] { return client->funding().payGateSettings.size() == 2; }));
+    // Above the gateway's limit: the server answers 94 with an error code; the deposit must not wait.
+    ASSERT_TRUE(client->requestDeposit(online(testserver::kGatewayLimit * 2)));
+    ASSERT_TRUE(until([&] { return !failures.empty(); }));
+    EXPECT_EQ(failures[0].code, testserver::kGatewayLimitError);
+    EXPECT_NE(failures[0].text.find("limit"), std::string::npos);
+    EXPECT_TRUE(client->funding().payGateTransactions.empty());
+    EXPECT_TRUE(replies.empty());
+}
+
+TEST_F(ClientEvents, ChatChangedNamesTheRoomWhoseWaitingTextsWentOutInOrder) {
+    std::vector<interfaces::ChatChange> changes;
+    auto handler = client->handleChatChanged([&](const interfaces::ChatChange& c) { changes.push_back(c); });
+    signedIn();
+    ASSERT_TRUE(until([&] { return client->chat().UserChatCollection.contains("trader"); }));
+    // Two texts before the room exists: one room request, both texts once, in order.
+    ASSERT_TRUE(client->sendChat("trader", "first/one"));
+    ASSERT_TRUE(client->sendChat("trader", "second"));
+    const auto ready = [&] {
+        return std::any_of(changes.begin(), changes.end(), [](const interfaces::ChatChange& c) {
+            return c.kind == interfaces::ChatChange::Kind::RoomReady && c.key == "trader";
+        });
+    };
+    ASSERT_TRUE(until(ready));
+    ASSERT_TRUE(until([&] { return streamCount(603) == 2; }));
+    EXPECT_EQ(streamCount(601), 1);
+    const chat::ChatRoom& room = **client->chat().ChatRoomCollection.get("trader");
+    EXPECT_TRUE(room.isChatRoomCreated);
+    ASSERT_EQ(room.messages.size(), 2u);
+    EXPECT_EQ(room.messages[0].msg, "first/one");
+    EXPECT_EQ(room.messages[1].msg, "second");
+    // A text the wire cannot carry is refused, nothing sent.
+    EXPECT_FALSE(client->sendChat("trader", std::string("bad\x03text")));
+    EXPECT_FALSE(client->sendChat("tra\x05"
+                                  "der",
+                                  "x"));
+    platform::RunLoop::main().runOnce();
+    EXPECT_EQ(streamCount(603), 2);
+}
+
+TEST_F(ClientEvents, NoticeArrivedTellsOfOfflineNoticesAndANewNoticeInRtf) {
+    std::vector<interfaces::NoticeArrival> notices;
+    auto handler =
+        client->handleNoticeArrived([&](const interfaces::NoticeArrival& n) { notices.push_back(n); });
+    signedIn();
+    // The seeded unread notice is told at login.
+    ASSERT_TRUE(until([&] { return !notices.empty(); }));
+    EXPECT_EQ(notices[0].unreadCount, 1);
+    EXPECT_TRUE((*client->chat().ChatRoomCollection.get("9001"))->isanUnreadMessage);
+    const std::string text = "Обслуживание в 22:00 — 保守 ✓";
+    server->sendNotice("demo", "Maintenance", text);
+    ASSERT_TRUE(until([&] { return notices.size() == 2; }));
+    EXPECT_EQ(notices[1].title, "Maintenance");
+    const auto* room = client->chat().ChatRoomCollection.get(notices[1].roomId);
+    ASSERT_TRUE(room && *room);
+    EXPECT_TRUE((*room)->isMessageNotices);
+    ASSERT_EQ((*room)->messages.size(), 1u);
+    EXPECT_EQ((*room)->messages[0].msg, text);
+    // Opening the seeded notice reads its transcript and acknowledges it.
+    ASSERT_TRUE(client->requestRoomMessages("9001"));
+    ASSERT_TRUE(until([&] { return !(*client->chat().ChatRoomCollection.get("9001"))->messages.empty(); }));
+    EXPECT_NE((*client->chat().ChatRoomCollection.get("9001"))->messages[0].msg.find("取引時間の変更"),
+              std::string::npos);
+    ASSERT_TRUE(until([&] { return streamCount(608) == 1; }));
+    EXPECT_FALSE((*client->chat().ChatRoomCollection.get("9001"))->isanUnreadMessage);
+}
+
+TEST_F(ClientEvents, StatementArrivedInstallsOnlyTheLastRequestsStatement) {
+    std::vector<interfaces::StatementArrival> arrivals;
+    auto handler =
+        client->handleStatementArrived([&](const interfaces::StatementArrival& a) { arrivals.push_back(a); });
+    signedIn();
+    const platform::Date march1{1709251200.0}, march31{1711843200.0}, june30{1719705600.0};
+    const interfaces::RequestId first = client->requestAccountStatement({"20001", march1, march31});
+    const interfaces::RequestId second = client->requestAccountStatement({"20003", march1, june30});
+    ASSERT_NE(first, 0u);
+    ASSERT_TRUE(until([&] { return !arrivals.empty() && client->statement(); }));
+    // Both replies are in: the earlier one was not installed.
+    ASSERT_TRUE(
+        until([&] { return tc::sessionOf(*client).sessionRequests().pendingRequests().size() == 0; }));
+    platform::RunLoop::main().runOnce();
+    ASSERT_EQ(arrivals.size(), 1u);
+    EXPECT_EQ(arrivals[0].id, second);
+    const statements::AccountStatementInfo& s = *client->statement();
+    // The seeded March movements of account 20003, one of each sub-type, summed by hand.
+    EXPECT_DOUBLE_EQ(s.getDeposit(), 1000 + 200 + 300);
+    EXPECT_DOUBLE_EQ(s.getWithDrawal(), -(150 + 50));
+    EXPECT_DOUBLE_EQ(s.getMiscellaneous(), 1 + 2 + 3 - 4 + 5);
+    EXPECT_DOUBLE_EQ(s.getCommission(), -12.5);
+    EXPECT_DOUBLE_EQ(s.getSettledPL(), 120 - 20);
+    EXPECT_DOUBLE_EQ(s.getDailyTDS(), -0.5);
+    EXPECT_DOUBLE_EQ(s.getMonthlyTDS(), -1.5);
+    ASSERT_TRUE(s.StartInfo && s.EndInfo);
+    EXPECT_FALSE(s.InstrumentInfo.empty());
+}
+
+TEST_F(ClientEvents, ResourceStoredWritesTheDownloadOnceUnderTheDataFolder) {
+    const auto home = std::filesystem::temp_directory_path() / ("tc_resources_" + std::to_string(::getpid()));
+    std::filesystem::remove_all(home);
+    const char* before = std::getenv("XDG_DATA_HOME");
+    const std::string saved = before ? before : "";
+    ::setenv("XDG_DATA_HOME", home.c_str(), 1);
+    std::vector<interfaces::ResourceStored> stored;
+    auto handler =
+        client->handleResourceStored([&](const interfaces::ResourceStored& r) { stored.push_back(r); });
+    signedIn();
+    ASSERT_TRUE(
+        until([&] { return client->dataService().resourceSearchCollection.contains("holidays.ics"); }));
+    EXPECT_EQ(client->downloadResource("../holidays.ics"), 0u); // not a name the searches found
+    const interfaces::RequestId id = client->downloadResource("holidays.ics");
+    ASSERT_NE(id, 0u);
+    ASSERT_TRUE(until([&] { return !stored.empty(); }));
+    EXPECT_EQ(stored[0].id, id);
+    EXPECT_EQ(stored[0].error, "");
+    EXPECT_EQ(stored[0].path, (home / "tradeclient" / "Resources" / "holidays.ics").string());
+    EXPECT_TRUE(stored[0].calendarMerged); // the only calendar of the searches
+    std::ifstream file(stored[0].path);
+    const std::string content((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(content, "BEGIN:VCALENDAR\nVERSION:2.0\nEND:VCALENDAR\n");
+    EXPECT_TRUE(std::filesystem::exists(home / "tradeclient" / "Resources" / resources::kMergedCalendarName));
+    // A second download of the same file finds it there: the file is never written again.
+    std::ofstream(stored[0].path) << "kept";
+    ASSERT_NE(client->searchResources("CAL"), 0u);
+    ASSERT_NE(client->downloadResource("holidays.ics"), 0u);
+    ASSERT_TRUE(until([&] { return stored.size() == 2; }));
+    EXPECT_EQ(stored[1].error, "");
+    std::ifstream again(stored[0].path);
+    EXPECT_EQ(std::string((std::istreambuf_iterator<char>(again)), std::istreambuf_iterator<char>()), "kept");
+    if (before)
+        ::setenv("XDG_DATA_HOME", saved.c_str(), 1);
+    else
+        ::unsetenv("XDG_DATA_HOME");
+    std::filesystem::remove_all(home);
+}
+
+TEST_F(ClientEvents, PasswordRefusedAndChangedFollowTheServersAnswer) {
+    std::vector<std::string> refusals;
+    int changed = 0;
+    auto refused = client->handlePasswordRefused([&](const std::string& t) { refusals.push_back(t); });
+    auto done = client->handlePasswordChanged([&] { ++changed; });
+    signedIn();
+    // The form's checks answer at once, in their order.
+    EXPECT_EQ(client->changePassword("", "a", "a").error, text("20245"));
+    EXPECT_EQ(client->changePassword("wrong", "a", "b").error, text("20246"));
+    EXPECT_EQ(client->changePassword("demo1234", "a", "b").error, text("20244"));
+    EXPECT_EQ(client->changePassword("demo1234", "demo1234", "demo1234").error, text("20247"));
+    // A password the wire cannot carry is refused, not sent.
+    const std::string cut = std::string("new\x03") + "pass";
+    EXPECT_FALSE(client->changePassword("demo1234", cut, cut));
+    // The server refuses a wrong old password: the refusal is told, the stored password stays.
+    ASSERT_TRUE(tc::sessionOf(*client).sessionRequests().changeMyPassword("not-it", "n3w"));
+    ASSERT_TRUE(until([&] { return !refusals.empty(); }));
+    EXPECT_EQ(refusals[0], "The old password is not correct.");
+    EXPECT_EQ(app.logindata().password(), "demo1234");
+    ASSERT_TRUE(client->changePassword("demo1234", "n3w/pass", "n3w/pass"));
+    ASSERT_TRUE(until([&] { return changed == 1; }));
+    EXPECT_EQ(app.logindata().password(), "n3w/pass");
+    // The new password signs in from then on; the old one no longer.
+    client.reset();
+    client = tc::makeClient(app, {watchDefaults.get(), false});
+    ASSERT_TRUE(signIn("demo1234"));
+    ASSERT_TRUE(until([&] { return client->loginState() == LoginState::SignedOut; }));
+    client.reset();
+    client = tc::makeClient(app, {watchDefaults.get(), false});
+    ASSERT_TRUE(signIn("n3w/pass"));
+    EXPECT_TRUE(until([&] { return client->loginState() == LoginState::SignedIn; }));
 }
 
 } // namespace

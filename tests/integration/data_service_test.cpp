@@ -4,6 +4,7 @@
 // session behind it.
 #include "client/client_factory.h"
 #include "connection/login_inputdata.h"
+#include "funding/session_funding.h"
 #include "loopback_fixture.h"
 #include "market.h"
 #include "orders/session_orders.h"
@@ -16,6 +17,7 @@
 #include "session/records/account_details.h"
 #include "session/records/item_details.h"
 #include "session/records/order.h"
+#include "statements/account_statement.h"
 #include "support/notification_log.h"
 #include "test_server.h"
 
@@ -57,7 +59,7 @@ protected:
         ASSERT_TRUE(loggedIn());
         // The login's own requests are answered in order; the last is the financial approvals.
         ASSERT_TRUE(platform::RunLoop::main().runUntil(
-            [&] { return !client->dataService().financialApprovalRecords.empty(); }, 10s));
+            [&] { return !client->funding().financialApprovals.empty(); }, 10s));
     }
     void TearDown() override {
         client.reset();
@@ -87,7 +89,7 @@ protected:
 
 TEST_F(DataServiceRoundTrip, LoginRequestsFillTheOrderListsInstrumentsResourcesAndApprovals) {
     ASSERT_TRUE(answered());
-    ASSERT_TRUE(eventually([&] { return !got().approvalRequests.empty(); }));
+    ASSERT_TRUE(eventually([&] { return !client->funding().approvalRequests.empty(); }));
     // Only the signed-in user's accounts: 300003, 310003 and 330002 belong to another user.
     EXPECT_EQ(rows->setOf("open"), (std::set<std::string>{"300001", "300002"}));
     EXPECT_EQ(rows->setOf("pending"), (std::set<std::string>{"310001", "310002"}));
@@ -104,8 +106,11 @@ TEST_F(DataServiceRoundTrip, LoginRequestsFillTheOrderListsInstrumentsResourcesA
     EXPECT_EQ(resources.at("holidays.ics").searchKey, "CAL");
     EXPECT_EQ(resources.at("eurusd.ico").fileCRC, "4d5e6f");
 
-    ASSERT_EQ(got().approvalRequests.size(), 1u);
-    EXPECT_EQ(got().approvalRequests.begin()->first, 700001u);
+    ASSERT_EQ(client->funding().approvalRequests.size(), 1u);
+    EXPECT_EQ(client->funding().approvalRequests.begin()->first, 700001u);
+    // The financial record of the request is linked to it.
+    ASSERT_TRUE(client->funding().approvalRequests.begin()->second->information);
+    EXPECT_EQ(client->funding().approvalRequests.begin()->second->information->beneficiaryAccount, 20001u);
 }
 
 TEST_F(DataServiceRoundTrip, AccountDetailsSchedulesAndAccessMaps) {
@@ -169,8 +174,13 @@ TEST_F(DataServiceRoundTrip, SearchesStatementsAndEquityHits) {
     EXPECT_EQ(executed, (std::set<std::string>{"300001", "300002"}));
     EXPECT_EQ(got().ExecutedOrderSearchCollection.size(), 2u);
     EXPECT_EQ(got().FinancialTransactionCollection.size(), 3u);
-    ASSERT_TRUE(got().accountStatementXml);
-    EXPECT_NE(got().accountStatementXml->find("<NewDataSet"), std::string::npos);
+    ASSERT_TRUE(eventually([&] { return client->statement() != nullptr; }));
+    const statements::AccountStatementInfo& statement = *client->statement();
+    EXPECT_FALSE(statement.InstrumentInfo.empty());
+    // The account's margin calls and both addresses, as the market seeds them.
+    EXPECT_EQ(statement.getMarginCallCountForAccountId(20001), 2u);
+    EXPECT_EQ(statement.getClientAddressForAccountId(20001), "1 Loopback Lane, Localhost");
+    EXPECT_EQ(statement.getCompanyAddressForAccountId(20001), "Tradeclient Markets Ltd, 127 Local Road");
     // The statement's cancelled orders, apart from the login's list.
     ASSERT_EQ(got().cancelledOrderInfo.size(), 1u);
     EXPECT_EQ(got().cancelledOrderInfo[0]->ItemCode, "AUDUSD");
@@ -178,16 +188,14 @@ TEST_F(DataServiceRoundTrip, SearchesStatementsAndEquityHits) {
     EXPECT_EQ(rows->setOf("equity"), std::set<std::string>{"299007"});
 }
 
-TEST_F(DataServiceRoundTrip, PayGateSettingsAndResourceDownload) {
+TEST_F(DataServiceRoundTrip, PayGateSettingsAreRead) {
     ASSERT_TRUE(answered());
-    ASSERT_TRUE(ask().requestGetAllPayGateSettings());
-    ASSERT_TRUE(ask().requestFileResourceDownload(got().resourceSearchCollection.at("holidays.ics")));
-    ASSERT_TRUE(answered());
-    ASSERT_TRUE(eventually([&] { return got().lastResourceDownload.has_value(); }));
-    EXPECT_EQ(got().payGateSettingRecords.size(), 2u);
-    ASSERT_TRUE(got().lastResourceDownload);
-    ASSERT_TRUE(got().lastResourceDownload->payload);
-    EXPECT_NE(got().lastResourceDownload->payload->find("BEGIN:VCALENDAR"), std::string::npos);
+    ASSERT_NE(client->requestPayGateSettings(), 0u);
+    ASSERT_TRUE(eventually([&] { return client->funding().payGateSettings.size() == 2; }));
+    const auto gates = client->funding().payGateSettings.getAllPayGateSettings();
+    EXPECT_EQ(gates[0]->name, "Loopback Pay");
+    EXPECT_TRUE(gates[0]->enabled);
+    ASSERT_TRUE(gates[0]->currency); // linked to the session's currency of that id
 }
 
 TEST_F(DataServiceRoundTrip, ChartRequestIsStoredAndAnnounced) {

@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -77,6 +78,12 @@ protected:
     // Pumps the main queue until `done` holds, with a limit generous for the sanitizer builds.
     static bool until(const std::function<bool()>& done) {
         return platform::RunLoop::main().runUntil(done, std::chrono::seconds(10));
+    }
+
+    // How many messages of `type` the server has read on its stream port.
+    int streamCount(int type) const {
+        const auto types = server->stats().streamTypes;
+        return static_cast<int>(std::count(types.begin(), types.end(), type));
     }
 
     // Pumps the main queue until `n` logins have succeeded in all.

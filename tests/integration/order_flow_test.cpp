@@ -4,6 +4,7 @@
 #include "client/client_factory.h"
 #include "client/headless_application.h"
 #include "connection/login_inputdata.h"
+#include "funding/session_funding.h"
 #include "orders/order_collections.h"
 #include "orders/order_requests.h"
 #include "orders/position_arithmetic.h"
@@ -108,7 +109,7 @@ protected:
         Session& out = *sessions.back();
         EXPECT_TRUE(platform::RunLoop::main().runUntil([&] { return logins > before; }, 10s));
         // The financial approvals are the last reply of the login's requests.
-        EXPECT_TRUE(until([&] { return !out.client->dataService().financialApprovalRecords.empty(); }));
+        EXPECT_TRUE(until([&] { return !out.client->funding().financialApprovals.empty(); }));
         return out;
     }
 

@@ -1,6 +1,8 @@
 // The data service and the instrument-status feed of the test server, asked over real ZeroMQ
 // sockets; replies are cut into records and columns by hand, and read once more with the client's
 // own parsers to show both ends agree.
+#include "funding/financial_approval.h"
+#include "resources/resource_files.h"
 #include "testserver/server_peer.h"
 
 #include "market.h"
@@ -378,13 +380,12 @@ TEST_F(DataServiceTest, ClientParsersReadTheServersReplies) {
     EXPECT_EQ(resources.rows[0].fileCRC, "4d5e6f");
     auto file = std::get<dsreply::ResourceDownload>(
         parse("resourcedownload", 12, "159=eurusd.ico<C>2<C>1<C>1<C>files1<C>4d5e6f<C>0<R>"));
-    ASSERT_TRUE(file.payload);
-    EXPECT_EQ(*file.payload, "icon EURUSD");
+    EXPECT_EQ(resources::decodeResourcePayload(file.payloadBase64), "icon EURUSD");
 
     auto approvals = std::get<dsreply::ApprovalRequests>(parse("getapprovalrequest", 0));
-    ASSERT_EQ(approvals.rows.size(), 1u);
-    EXPECT_EQ(std::tuple(approvals.rows[0].approvalRequestId, approvals.rows[0].isOpen,
-                         approvals.rows[0].approvalSubType),
+    ASSERT_EQ(approvals.records.size(), 1u);
+    const auto approval = funding::ApprovalReq::fromRecord(approvals.records[0]);
+    EXPECT_EQ(std::tuple(approval.approvalRequestId, approval.isOpen, approval.approvalSubType),
               std::tuple(700001u, true, 1));
 
     EXPECT_TRUE(std::holds_alternative<dsreply::Failed>(parse("getsessionschedule", 7, "581=99")));

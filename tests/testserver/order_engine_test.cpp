@@ -93,6 +93,8 @@ protected:
             ++bursts_;
         } else if (frame.type() == 1045) {
             summaries_.push_back(std::move(frame));
+        } else if (frame.type() == 619) {
+            // Presence of other users signing in: not a report.
         } else {
             inbox_.push_back(std::move(frame));
         }

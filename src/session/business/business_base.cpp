@@ -467,6 +467,9 @@ bool handlerReadsFields(std::int64_t type) {
     case msg::kPositionSettled:
     case msg::kPositionReport:
     case msg::kApprovalReply:
+    case msg::kPayGateMasterReply:
+    case msg::kPayGateTransactionReply:
+    case msg::kPayGateStatusReply:
     case msg::kPingReply:
     case msg::kDemoRegistrationReply:
     case msg::kAccountSummary:

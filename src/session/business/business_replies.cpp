@@ -144,22 +144,29 @@ void BusinessBase::UpdateAccountDetails(const std::vector<std::string>& fields,
 
 void BusinessBase::UpdateUserInfo(const std::vector<std::string>& fields) {
     bool success = false;
+    std::string text;
     std::optional<std::string> newPassword;
     for (const std::string& piece : fields) {
         const wire::Field f = wire::parseField(piece);
         if (!f.hasValue)
             continue;
-        if (f.tag == tag::kText && lowercaseAscii(f.value) == "success")
-            success = true;
-        else if (f.tag == tag::kNewPassword)
+        if (f.tag == tag::kText) {
+            text = std::string(f.value);
+            success = lowercaseAscii(f.value) == "success";
+        } else if (f.tag == tag::kNewPassword) {
             newPassword = std::string(f.value);
+        }
     }
-    // The stored password follows the server only when the change went through.
+    // The stored password follows the server only when the change went through; a refusal is told
+    // too, with the server's text, so the user does not take the old password for the new one.
     if (success) {
         if (newPassword)
             logindata_.setPassword(*newPassword);
         services_.notifications->passwordChangeNotification();
+    } else if (text.empty()) {
+        text = "The server refused the password change.";
     }
+    services_.events->passwordChangeAnswered(success, success ? std::string() : text);
 }
 
 void BusinessBase::DemoUserCreationResponse(const std::vector<std::string>& fields) {

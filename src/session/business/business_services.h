@@ -52,6 +52,10 @@ public:
     // rejection names (tag 125; empty when absent).
     virtual void orderRejected(std::int32_t /*code*/, const std::string& /*text*/,
                                const std::string& /*orderNumber*/) {}
+    // The server's answer to a password change: accepted, or refused with its text.
+    virtual void passwordChangeAnswered(bool /*accepted*/, const std::string& /*text*/) {}
+    // A user-map reply filed the users of the account (its earlier users replaced).
+    virtual void userAccessLoaded(std::uint64_t /*sequence*/, std::int32_t /*accountId*/) {}
 };
 
 // Named notifications, banners and the login journal lines of the session (SessionEvents and
@@ -154,7 +158,8 @@ public:
     virtual void UpdateChatQueueStatus(const Fields& fields, const std::string& queueId) = 0;
 };
 
-// Funding replies (types 94, 96, 98 and 694), each with its notification and journal line.
+// Funding replies (types 94, 96, 98 and 694), each with its notification and journal line, and the
+// funding rows of the data service, as received (the funding layer reads them). Main queue.
 class FundingHandlers {
 public:
     virtual ~FundingHandlers() = default;
@@ -162,6 +167,30 @@ public:
     virtual void payGateTransactionResponse(const MessageBase& message) = 0;
     virtual void payGateStatusResponse(const MessageBase& message) = 0;
     virtual void createApprovalAction(std::int64_t actionCode, const std::vector<std::string>& fields) = 0;
+    // "getapprovalrequest", "getfinancialapprovals" and "paygategetsettings" rows.
+    virtual void fillApprovalRequests(const std::vector<std::string>& /*rows*/) {}
+    virtual void fillFinancialApprovals(const std::vector<std::string>& /*rows*/) {}
+    virtual void fillPayGateSettings(const std::vector<std::string>& /*rows*/) {}
+};
+
+// The account statement: read on the thread that received the reply, installed on the main queue.
+class StatementHandlers {
+public:
+    virtual ~StatementHandlers() = default;
+    // Receiving thread: reads the reply to `request` (null when no request was recorded for it) and
+    // returns the step that installs it on the main queue.
+    virtual std::function<void()> readAccountStatement(const PendingRequest* request, std::string xml) = 0;
+};
+
+// Resource files. Main queue.
+class ResourceHandlers {
+public:
+    virtual ~ResourceHandlers() = default;
+    // A download's reply: the request it answers (null when none was recorded) and the payload as the
+    // server sent it (Base64, not yet decoded); empty when the reply carried none.
+    virtual void resourceDownloaded(const PendingRequest* request, std::string_view payloadBase64) = 0;
+    // A search's rows were filed in the data service's resource collection.
+    virtual void resourcesFound(const PendingRequest* /*request*/) {}
 };
 
 // Data-service and chart replies.
@@ -212,6 +241,8 @@ struct BusinessServices {
     std::shared_ptr<OrderCollectionHandlers> orders;
     std::shared_ptr<ChatHandlers> chat;
     std::shared_ptr<FundingHandlers> funding;
+    std::shared_ptr<StatementHandlers> statements;
+    std::shared_ptr<ResourceHandlers> resources;
     std::shared_ptr<DataServiceHandlers> dataService;
     // Where the order rows of the data service's history replies go; `orders` when it takes them,
     // otherwise the attached order side.

@@ -3,6 +3,7 @@
 #include "platform/dispatch.h"
 #include "platform/lenient.h"
 #include "platform/log.h"
+#include "session/business/business_base.h"
 #include "session/business/notification_names.h"
 #include "session/records/order.h"
 #include "session/text/formatter.h"
@@ -43,22 +44,6 @@ std::string bounded(std::string value) {
     value.resize(end);
     value.append("\u2026");
     return value;
-}
-
-std::string approvalLine(std::int64_t language, std::string_view key, std::string_view value) {
-    std::string out = text(language, key);
-    out.push_back(SessionEvents::kApprovalLineSeparator);
-    out.append(value);
-    return out;
-}
-
-std::string wireDate(std::string_view wire) {
-    return JournalData::reformatClockText(wire, Formatter::kWireDateTime, Formatter::kDisplayDate)
-        .value_or("");
-}
-
-std::string amount(double value) {
-    return Formatter::formatDecimal(value, 2);
 }
 
 interfaces::InAppNotification banner(std::string title, std::string subtitle, std::string informativeText,
@@ -227,68 +212,20 @@ void SessionEvents::bulkCloseRejectedNotification(TextDictionary rejection) {
                       {{std::string(kBulkCloseKindKey), std::string(kBulkCloseRejected)}});
     });
 }
-void SessionEvents::payGateTransactionResponseNotification(PayGateTransactionResponse response) {
-    onMain([response = std::move(response)](const Context& c) {
-        c.center.post(std::string(kPayGateTransactionNotification), response);
+std::unique_ptr<SessionEvents> SessionEvents::forPartOf(BusinessBase& business) {
+    return std::make_unique<SessionEvents>(
+        business.application(), platform::NotificationObject(static_cast<const BusinessBase*>(&business)),
+        business.lifetime());
+}
+
+void SessionEvents::postNotification(std::string name, platform::NotificationObject object) {
+    onMain([name = std::move(name), object = std::move(object)](const Context& c) {
+        c.center.post(name, object);
     });
 }
 
-std::vector<std::string> SessionEvents::approvalLines(std::int64_t action, const ApprovalReq& request,
-                                                      std::int64_t language) {
-    const FinancialApproval none;
-    const FinancialApproval& info = request.information ? *request.information : none;
-    const auto l = [language](std::string_view key, std::string_view value) {
-        return approvalLine(language, key, value);
-    };
-    if (action == 801)
-        return {
-            l("0725", std::to_string(request.approvalRequestId)),
-            l("0012", std::to_string(info.beneficiaryAccount)),
-            l("0726", wireDate(request.requestedDateTime)),
-            l("0714", FinancialEnum::getFinancialTransferMode(info.transferMode)),
-            l("0715", wireDate(info.dateOfTransaction)),
-            l("0590", amount(info.approvedAmount)),
-            l("0624", info.bankName),
-            l("0716", info.branch),
-            l("0717", info.sourceBankAccount),
-            l("0718", info.destinationBankAccount),
-            l("0622", request.remarks),
-        };
-    if (action == 802)
-        return {
-            l("0725", std::to_string(request.approvalRequestId)),
-            l("0012", std::to_string(info.benefactorAccount)),
-            l("0726", wireDate(request.requestedDateTime)),
-            l("0590", amount(info.approvedAmount)),
-            l("0622", request.remarks),
-        };
-    return {};
-}
-
-void SessionEvents::approvalNotificationForActionType(std::int64_t action, const ApprovalReq& request) {
-    const std::int64_t language = context_->app.selectedLanguage();
-    if (action == 801 || action == 802) {
-        auto name = std::string(action == 801 ? kDepositRequestNotification : kWithdrawalRequestNotification);
-        onMain([name = std::move(name), lines = approvalLines(action, request, language)](const Context& c) {
-            c.center.post(name, lines);
-        });
-        return;
-    }
-    if (action != 930 && action != 931)
-        return;
-    std::string title;
-    std::string message;
-    if (request.approvalSubType == 1 || request.approvalSubType == 2) {
-        const bool deposit = request.approvalSubType == 1;
-        const FinancialApproval none;
-        const FinancialApproval& info = request.information ? *request.information : none;
-        title =
-            text(language, deposit ? (action == 930 ? "1181" : "1183") : (action == 930 ? "1182" : "1184"));
-        message = text(language, "0012") + " : " +
-                  std::to_string(deposit ? info.beneficiaryAccount : info.benefactorAccount) + '\n' +
-                  text(language, "0590") + " : " + amount(info.approvedAmount);
-    }
-    onMain([title = std::move(title), message = std::move(message)](const Context& c) {
+void SessionEvents::commonUserNotification(std::string message, std::string title) {
+    onMain([message = bounded(std::move(message)), title = bounded(std::move(title))](const Context& c) {
         c.commonBannerAndSystemNotification(message, title);
     });
 }

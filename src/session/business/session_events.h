@@ -7,7 +7,6 @@
 #include "interfaces/application_interface.h"
 #include "platform/handler.h"
 #include "platform/notification_center.h"
-#include "session/records/funding_records.h"
 #include "session/text/journal_data.h"
 
 #include <cstdint>
@@ -21,6 +20,7 @@
 
 namespace tc {
 
+class BusinessBase;
 class Order;
 
 class SessionEvents {
@@ -35,8 +35,6 @@ public:
     static constexpr std::string_view kBulkCloseKindKey = "73";
     static constexpr std::string_view kBulkCloseSettled = "66";
     static constexpr std::string_view kBulkCloseRejected = "25";
-    // The separator between label and value in the lines of an approval notification.
-    static constexpr char kApprovalLineSeparator = '\x03';
 
     // `sender` is the object of the notifications that carry the business object.
     SessionEvents(interfaces::ApplicationInterface& app, platform::NotificationObject sender,
@@ -46,6 +44,10 @@ public:
     SessionEvents(interfaces::ApplicationInterface& app, platform::NotificationObject sender,
                   platform::CallbackGuard::Scope owner,
                   platform::NotificationCenter& center = platform::NotificationCenter::defaultCenter());
+
+    // The events of a part of the session (funding, chat, statements): the business object is the
+    // notifications' object, and nothing queued is posted once it is going.
+    static std::unique_ptr<SessionEvents> forPartOf(BusinessBase& business);
 
     // Plain notifications.
     void postNotification(std::string name);
@@ -74,14 +76,11 @@ public:
     void bulkCloseSettledNotification(std::shared_ptr<Order> order);
     // {"125": the order's tag 125, "17": the rejection text}.
     void bulkCloseRejectedNotification(TextDictionary rejection);
-    void payGateTransactionResponseNotification(PayGateTransactionResponse response);
-    // 801 / 802: the request's lines as the object of the deposit / withdrawal notification;
-    // 930 / 931: the approval banner; anything else: nothing.
-    void approvalNotificationForActionType(std::int64_t action, const ApprovalReq& request);
-    // The label-0x03-value lines of a deposit (801, eleven lines) or withdrawal (802, five lines)
-    // request; empty for other actions.
-    static std::vector<std::string> approvalLines(std::int64_t action, const ApprovalReq& request,
-                                                  std::int64_t language);
+    // A notification carrying an object (the funding and chat parts post theirs through here, so
+    // their posts keep the session's order and stop with it).
+    void postNotification(std::string name, platform::NotificationObject object);
+    // The banner and system notification of an approval: title and message as composed by the caller.
+    void commonUserNotification(std::string message, std::string title);
 
     // Banners and alerts.
     void demoUserCreationFailureNotification();

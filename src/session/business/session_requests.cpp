@@ -132,6 +132,10 @@ std::int32_t SessionRequests::nextRequestId() const {
     return followingRequestId(context_.requestId());
 }
 
+bool SessionRequests::sendRequest(MessageBase& message) {
+    return send(message);
+}
+
 bool SessionRequests::send(MessageBase& message) {
     setMessageProperties(message);
     SendWatch watch(context_.sender());
@@ -207,7 +211,7 @@ SentRequest SessionRequests::requestEquityPriceinfo(std::int32_t accountId) {
     MessageBase m = dataServiceMessage(kDsEquityHit, "getequityhitpriceinfo");
     m.setValue(tag::kPayloadForm, "0");
     m.setValue(tag::kAccount, platform::decimalText(accountId));
-    return sendDataService(m);
+    return sendDataService(m, platform::decimalText(accountId));
 }
 
 SentRequest SessionRequests::requestFinancialTransactions(const SearchInfo& search) {
@@ -264,7 +268,7 @@ SentRequest SessionRequests::requestSessionSchedule(std::uint64_t marketId) {
 SentRequest SessionRequests::requestUserMapWithMyAccount(std::int32_t accountId) {
     MessageBase m = dataServiceMessage(kDsUserMap, "getusermapwithmyaccount");
     m.setValue(tag::kAccount, platform::decimalText(accountId));
-    return sendDataService(m);
+    return sendDataService(m, platform::decimalText(accountId));
 }
 
 SentRequest SessionRequests::requestEditUserAccountAccessByClient(const UserAccountMaps& access) {
@@ -306,14 +310,17 @@ SentRequest SessionRequests::requestGetAllPayGateSettings() {
 
 bool SessionRequests::requestResourceSearchForTypes(std::span<const std::string> resourceTypes) {
     bool all = true;
-    for (const std::string& type : resourceTypes) {
-        const FileResource search = FileResource::initWithResourceType(type, context_.productId());
-        MessageBase m = dataServiceMessage(kDsResourceSearch, "resourcesearch");
-        m.setValue(tag::kRecordText, search.getString(FileResource::kSearchMode));
-        m.setValue(tag::kPayloadForm, 1);
-        all = sendDataService(m, type) && all;
-    }
+    for (const std::string& type : resourceTypes)
+        all = static_cast<bool>(requestResourceSearch(type)) && all;
     return all;
+}
+
+SentRequest SessionRequests::requestResourceSearch(std::string_view resourceType) {
+    const FileResource search = FileResource::initWithResourceType(resourceType, context_.productId());
+    MessageBase m = dataServiceMessage(kDsResourceSearch, "resourcesearch");
+    m.setValue(tag::kRecordText, search.getString(FileResource::kSearchMode));
+    m.setValue(tag::kPayloadForm, 1);
+    return sendDataService(m, std::string(resourceType));
 }
 
 SentRequest SessionRequests::requestFileResourceDownload(const FileResource& resource) {

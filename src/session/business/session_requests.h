@@ -130,6 +130,9 @@ public:
     // The tag-20 value of a request: Requestid + 1 in 32-bit arithmetic (wrapping as the server's
     // counter does), never stored.
     std::int32_t nextRequestId() const;
+    // Sends a request composed elsewhere (funding, chat) in its own message on the stream: adds the
+    // header, builds and hands it to the sender. False when the writer refused a value or nothing went.
+    bool sendRequest(MessageBase& message);
 
     // Data-service requests, type 1023, to the request socket; each answers with its pending sequence.
     SentRequest requestOpenPosition();
@@ -151,6 +154,7 @@ public:
     SentRequest requestGetAllPayGateSettings();
     // One search per type, in the given order; true when every one was sent.
     bool requestResourceSearchForTypes(std::span<const std::string> resourceTypes);
+    SentRequest requestResourceSearch(std::string_view resourceType);
     SentRequest requestFileResourceDownload(const FileResource& resource);
 
     // Chart data, type 1040. Tag 20 is Requestid as it stands: the chart raises it first and keys

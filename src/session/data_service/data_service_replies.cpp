@@ -112,24 +112,6 @@ AdvancedInstrumentInfo instrumentInfoFrom(std::string_view record) {
     return i;
 }
 
-ApprovalReq approvalRequestFrom(std::string_view record) {
-    RecordFields f(record);
-    ApprovalReq a;
-    f.readInt64(0, a.approvalRequestId);
-    if (f.readInt64(1, a.approvalTypeId))
-        a.approvalType = static_cast<std::int64_t>(a.approvalTypeId);
-    f.readBool(2, a.isOpen);
-    f.readBool(3, a.isRequestSentToCMS);
-    f.readBool(4, a.isReadyToPost);
-    f.readText(5, a.requestedDateTime);
-    f.readInt64(6, a.refRequestId);
-    f.readInt64(7, a.requestedByUserId);
-    f.readText(8, a.remarks);
-    if (f.readInt64(9, a.approvalSubTypeId))
-        a.approvalSubType = static_cast<std::int64_t>(a.approvalSubTypeId);
-    return a;
-}
-
 template <class Row, class Read>
 std::vector<Row> rowsOf(std::string_view reply, Read read) {
     std::vector<Row> rows;
@@ -224,7 +206,7 @@ DataServiceReply DataServiceReplies::parse(std::string_view procedure, int dsreq
         reply.value = SessionSchedules{rowsOf<SessionScheduleInfo>(
             text, [](std::string_view r) { return SessionScheduleInfo::fromFields(RecordFields(r)); })};
     } else if (procedure == "getapprovalrequest") {
-        reply.value = ApprovalRequests{rowsOf<ApprovalReq>(text, approvalRequestFrom)};
+        reply.value = ApprovalRequests{textsOf(text)};
     } else if (procedure == "getfinancialapprovals") {
         reply.value = FinancialApprovals{textsOf(text)};
     } else if (procedure == "getfinancialtransactions") {
@@ -237,7 +219,11 @@ DataServiceReply DataServiceReplies::parse(std::string_view procedure, int dsreq
             return FileResource::fromFields(RecordFields(r), FileResource::kSearchMode);
         })};
     } else if (procedure == "resourcedownload") {
-        reply.value = ResourceDownload{textsOf(text), decompressedPayloadOfField(compressedField)};
+        constexpr std::string_view kPayloadPrefix = "1050=";
+        ResourceDownload v;
+        if (compressedField.starts_with(kPayloadPrefix))
+            v.payloadBase64 = std::string(compressedField.substr(kPayloadPrefix.size()));
+        reply.value = std::move(v);
     } else if (procedure == "paygategetsettings") {
         reply.value = PayGateSettings{textsOf(text)};
     }
@@ -245,7 +231,8 @@ DataServiceReply DataServiceReplies::parse(std::string_view procedure, int dsreq
 }
 
 DataServiceOutcome DataServiceReplies::apply(const DataServiceReply& reply, const SessionModel& model,
-                                             DataServiceCollections& targets, HistoryRowSink* rows) {
+                                             DataServiceCollections& targets, HistoryRowSink* rows,
+                                             std::optional<std::uint64_t> accountId) {
     using namespace dsreply;
     DataServiceOutcome out;
     const std::string& procedure = reply.procedure;
@@ -260,6 +247,14 @@ DataServiceOutcome DataServiceReplies::apply(const DataServiceReply& reply, cons
         targets.sessionSchedulesArray.clear();
     else if (procedure == "getcancelledorders" && forStatement)
         targets.cancelledOrderInfo.clear();
+    else if (procedure == "getusermapwithmyaccount" && accountId) {
+        std::vector<std::string> revoked;
+        for (const auto& [key, map] : targets.userAccountMapCollection)
+            if (!map || map->accountId == *accountId)
+                revoked.push_back(key);
+        for (const std::string& key : revoked)
+            targets.userAccountMapCollection.erase(key);
+    }
 
     const SessionQueries queries(model);
     std::visit(
@@ -386,24 +381,15 @@ DataServiceOutcome DataServiceReplies::apply(const DataServiceReply& reply, cons
                     SessionModel::file(targets.resourceSearchCollection, r.resourceName, r,
                                        "resourceSearchCollection", DataServiceCollections::kMaxEntries);
                 }
+                out.events.push_back(DataServiceEvent::resourcesFound);
             },
             [&](const ApprovalRequests& v) {
-                for (const auto& r : v.rows) {
-                    targets.approvalRequests[r.approvalRequestId] = std::make_shared<ApprovalReq>(r);
-                    if (targets.approvalRequests.size() > DataServiceCollections::kMaxEntries) {
-                        targets.approvalRequests.erase(r.approvalRequestId);
-                        platform::Log::warning("approvalRequests is full; entry dropped");
-                        break;
-                    }
-                }
+                out.approvalRequests = v.records;
+                out.hasApprovalRequests = true;
             },
             [&](const FinancialApprovals& v) {
-                for (const auto& r : v.records) {
-                    if (!roomFor(targets.financialApprovalRecords, "financialApprovals"))
-                        break;
-                    targets.financialApprovalRecords.push_back(r);
-                }
-                out.events.push_back(DataServiceEvent::financialApprovalsReceived);
+                out.financialApprovals = v.records;
+                out.hasFinancialApprovals = true;
             },
             [&](const FinancialTransactions& v) {
                 for (const auto& r : v.records) {
@@ -413,17 +399,11 @@ DataServiceOutcome DataServiceReplies::apply(const DataServiceReply& reply, cons
                 }
             },
             [&](const PayGateSettings& v) {
-                targets.payGateSettingRecords = v.records;
-                out.events.push_back(DataServiceEvent::payGateSettingsReceived);
+                out.payGateSettings = v.records;
+                out.hasPayGateSettings = true;
             },
-            [&](const ResourceDownload& v) {
-                targets.lastResourceDownload = v;
-                out.events.push_back(DataServiceEvent::resourceDownloadReceived);
-            },
-            [&](const AccountStatement& v) {
-                targets.accountStatementXml = v.xml;
-                out.events.push_back(DataServiceEvent::accountStatementReceived);
-            },
+            [](const ResourceDownload&) {}, // the resource store's: see SessionDataService
+            [](const AccountStatement&) {}, // the statement reader's
             [&](const EditUserAccess& v) {
                 out.events.push_back(v.success ? DataServiceEvent::EditUserAccountAccessSucessNotification
                                                : DataServiceEvent::EditUserAccountAccessFailureNotification);

@@ -7,7 +7,6 @@
 // The kind is taken from the pending request the reply answers, so two requests of the same
 // sub-type in flight can no longer take each other's replies.
 #include "platform/ordered_map.h"
-#include "session/records/funding_records.h"
 #include "session/records/history_rows.h"
 #include "session/records/request_records.h"
 
@@ -110,10 +109,10 @@ struct UserAccountMapList {
 struct Resources {
     std::vector<FileResource> rows;
 };
-struct ApprovalRequests {
-    std::vector<ApprovalReq> rows;
-};
 // The funding code reads these records with its own readers; they are carried as received.
+struct ApprovalRequests {
+    std::vector<std::string> records;
+};
 struct FinancialApprovals {
     std::vector<std::string> records;
 };
@@ -123,9 +122,9 @@ struct FinancialTransactions {
 struct PayGateSettings {
     std::vector<std::string> records;
 };
+// The payload as sent (Base64 of the compressed file); the resource store decodes it within its cap.
 struct ResourceDownload {
-    std::vector<std::string> records;
-    std::optional<std::string> payload; // the decompressed tag-1050 payload
+    std::string payloadBase64;
 };
 // Not split: the statement is an XML document for the statement reader.
 struct AccountStatement {
@@ -182,13 +181,8 @@ struct DataServiceCollections {
     MarketScheduleCollection marketSessionSchedulesCollection;
     UserAccountMapCollection userAccountMapCollection;
     platform::OrderedMap<std::string, FileResource> resourceSearchCollection;
-    std::map<std::uint64_t, std::shared_ptr<ApprovalReq>> approvalRequests;
-    std::vector<std::string> financialApprovalRecords;
-    std::vector<std::string> payGateSettingRecords;
     std::optional<BankDetails> bankDetails;
     std::vector<std::shared_ptr<Order>> cancelledOrderInfo; // of the account statement
-    std::optional<std::string> accountStatementXml;
-    std::optional<dsreply::ResourceDownload> lastResourceDownload;
 };
 
 // What apply() asks the caller to announce, in this order.
@@ -201,14 +195,14 @@ enum class DataServiceEvent {
     EditUserAccountAccessFailureNotification,
     accountStatementUpdateNotification,
     bankDetailsReceivedNotification,
-    accountStatementReceived, // the XML is in accountStatementXml for the statement reader
-    financialApprovalsReceived,
-    payGateSettingsReceived,
-    resourceDownloadReceived,
+    resourcesFound,
 };
 
 struct DataServiceOutcome {
     std::vector<DataServiceEvent> events;
+    // Rows for the funding layer, as received.
+    std::vector<std::string> approvalRequests, financialApprovals, payGateSettings;
+    bool hasApprovalRequests = false, hasFinancialApprovals = false, hasPayGateSettings = false;
     // Subscribe the feed to every instrument (getAllItems) once.
     bool subscribeAllItems = false;
 };
@@ -226,9 +220,11 @@ public:
                                   const std::optional<std::string>& data, std::string_view compressedField);
 
     // Fills the collections from a parsed reply. `rows` may be null when no order collections are
-    // attached (their rows are then dropped).
+    // attached (their rows are then dropped). A user-map reply for `accountId` (when given) first
+    // drops the users filed for that account, so users whose access was revoked disappear.
     static DataServiceOutcome apply(const DataServiceReply& reply, const SessionModel& model,
-                                    DataServiceCollections& targets, HistoryRowSink* rows);
+                                    DataServiceCollections& targets, HistoryRowSink* rows,
+                                    std::optional<std::uint64_t> accountId = std::nullopt);
 };
 
 } // namespace tc

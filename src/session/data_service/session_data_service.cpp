@@ -2,6 +2,7 @@
 
 #include "charts/chart_reply.h"
 #include "connection/wire_names.h"
+#include "platform/lenient.h"
 #include "platform/log.h"
 #include "session/business/business_base.h"
 #include "session/business/notification_names.h"
@@ -31,11 +32,43 @@ std::function<void()> SessionDataService::processDSResponse(const std::optional<
         pending ? DataServiceReplies::parse(*pending, data, compressedField)
                 : DataServiceReplies::parse(procedure, 0, data, compressedField));
 
-    return [this, reply, pending] {
+    // The statement is read here, off the main queue, by the statement reader; it installs it there.
+    if (const auto* statement = std::get_if<dsreply::AccountStatement>(&reply->value)) {
+        StatementHandlers* reader = business_.services().statements.get();
+        if (reader)
+            return reader->readAccountStatement(pending ? &*pending : nullptr, statement->xml);
+    }
+
+    return [this, reply, pending, procedure] {
         if (pending && std::holds_alternative<dsreply::Failed>(reply->value))
             business_.events().requestFailed(*pending, "the data service could not answer");
-        const DataServiceOutcome outcome = DataServiceReplies::apply(
-            *reply, business_.session(), business_.dataServiceCollections(), business_.historyRows());
+        if (pending && std::holds_alternative<dsreply::AccountStatement>(reply->value) &&
+            !business_.services().statements)
+            business_.events().requestFailed(*pending, "no statement reader");
+        // A user-map reply answers for the account it asked about.
+        std::optional<std::uint64_t> account;
+        if (pending && pending->procedure == "getusermapwithmyaccount" && !pending->subject.empty())
+            account = static_cast<std::uint64_t>(platform::lenientInteger(pending->subject));
+        const DataServiceOutcome outcome =
+            DataServiceReplies::apply(*reply, business_.session(), business_.dataServiceCollections(),
+                                      business_.historyRows(), account);
+        const BusinessServices& services = business_.services();
+        if (outcome.hasApprovalRequests)
+            services.funding->fillApprovalRequests(outcome.approvalRequests);
+        if (outcome.hasFinancialApprovals)
+            services.funding->fillFinancialApprovals(outcome.financialApprovals);
+        if (outcome.hasPayGateSettings)
+            services.funding->fillPayGateSettings(outcome.payGateSettings);
+        if (const auto* download = std::get_if<dsreply::ResourceDownload>(&reply->value)) {
+            if (services.resources)
+                services.resources->resourceDownloaded(pending ? &*pending : nullptr,
+                                                       download->payloadBase64);
+        } else if (procedure == "resourcedownload" && services.resources) {
+            // A failed download still answers its request.
+            services.resources->resourceDownloaded(pending ? &*pending : nullptr, {});
+        }
+        if (account)
+            business_.events().userAccessLoaded(pending->sequence, static_cast<std::int32_t>(*account));
         for (const DataServiceEvent event : outcome.events) {
             switch (event) {
             case DataServiceEvent::depositwithdrawalNotification:
@@ -62,11 +95,9 @@ std::function<void()> SessionDataService::processDSResponse(const std::optional<
             case DataServiceEvent::bankDetailsReceivedNotification:
                 events_.bankDetailsReceivedNotification();
                 break;
-            case DataServiceEvent::accountStatementReceived:
-            case DataServiceEvent::financialApprovalsReceived:
-            case DataServiceEvent::payGateSettingsReceived:
-            case DataServiceEvent::resourceDownloadReceived:
-                // Kept in the collections for the statement, funding and resource readers.
+            case DataServiceEvent::resourcesFound:
+                if (business_.services().resources)
+                    business_.services().resources->resourcesFound(pending ? &*pending : nullptr);
                 break;
             }
         }

@@ -106,14 +106,12 @@ std::string JournalData::getOrderJournalData(std::int32_t kind, const Order& ord
     return line(orderTime(order, context), event);
 }
 
-std::string JournalData::getPaymentTransactionJournalData(const PayGateTransactionResponse& response,
+std::string JournalData::getPaymentTransactionJournalData(const PaymentOutcome& tx,
                                                           const JournalContext& context) {
-    const PayGateTransaction empty;
-    const PayGateTransaction& tx = response.Data ? *response.Data : empty;
-    if (response.Error == 0 && tx.transStatus == PayGateTransaction::kStatusSuccess)
+    if (tx.error == 0 && tx.transStatus == PaymentOutcome::kStatusSuccess)
         return line(serverTime(context),
                     fillPositional(text(context.language, "20303"), {tx.payTransactionId}));
-    if (response.Error != 0 || tx.transStatus == PayGateTransaction::kStatusFailure)
+    if (tx.error != 0 || tx.transStatus == PaymentOutcome::kStatusFailure)
         return line(serverTime(context), text(context.language, "0074") + " : " +
                                              std::to_string(tx.requestId) + ' ' +
                                              text(context.language, "20300"));

@@ -3,7 +3,6 @@
 // session's journal collection; an empty line means there is nothing to log. Stateless and
 // thread-safe: everything a line needs of the session comes in the JournalContext.
 #include "platform/date_format.h"
-#include "session/records/funding_records.h"
 
 #include <cstdint>
 #include <optional>
@@ -14,6 +13,17 @@ namespace tc {
 
 class LoginInputdata;
 class Order;
+
+// What a payment-gateway result came to, as its journal line reads it.
+struct PaymentOutcome {
+    static constexpr std::int64_t kStatusSuccess = 3;
+    static constexpr std::int64_t kStatusFailure = 4;
+
+    std::int64_t transStatus = 0;
+    std::string payTransactionId;
+    std::uint64_t requestId = 0;
+    std::int64_t error = 0; // the server's error code, 0 for none
+};
 
 struct JournalContext {
     std::int64_t language = 0;
@@ -51,7 +61,7 @@ public:
     static std::string getOrderJournalData(std::int32_t kind, const Order& order,
                                            const JournalContext& context);
     // Success (error 0, status 3) or failure (an error, or status 4) line; "" otherwise.
-    static std::string getPaymentTransactionJournalData(const PayGateTransactionResponse& response,
+    static std::string getPaymentTransactionJournalData(const PaymentOutcome& outcome,
                                                         const JournalContext& context);
 
     // A wire-clock text re-printed with another pattern, wall-clock for wall-clock: read and printed

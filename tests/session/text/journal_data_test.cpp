@@ -122,23 +122,23 @@ TEST_F(JournalLines, ServerClockIsPrintedAsSentWhateverTheDeviceZone) {
 TEST_F(JournalLines, PaymentLines) {
     const auto c = context();
     const std::string t = "Mar 15, 2024 14:30:05#$#";
-    auto tx = std::make_shared<PayGateTransaction>();
-    tx->payTransactionId = "TX-{1}%n";
-    tx->requestId = 18446744073709551615u;
-
-    tx->transStatus = 3;
-    EXPECT_EQ(JournalData::getPaymentTransactionJournalData({tx, 0}, c), t + "Payment TX-{1}%n done");
+    PaymentOutcome tx;
+    tx.payTransactionId = "TX-{1}%n";
+    tx.requestId = 18446744073709551615u;
+    const auto with = [&](std::int64_t status, std::int64_t error) {
+        PaymentOutcome o = tx;
+        o.transStatus = status;
+        o.error = error;
+        return JournalData::getPaymentTransactionJournalData(o, c);
+    };
+    EXPECT_EQ(with(3, 0), t + "Payment TX-{1}%n done");
     // An error wins over a success status.
-    EXPECT_EQ(JournalData::getPaymentTransactionJournalData({tx, 5}, c),
-              t + "Req : 18446744073709551615 Pay failed");
-    tx->transStatus = 4;
-    EXPECT_EQ(JournalData::getPaymentTransactionJournalData({tx, 0}, c),
-              t + "Req : 18446744073709551615 Pay failed");
-    tx->transStatus = 1;
-    EXPECT_EQ(JournalData::getPaymentTransactionJournalData({tx, 0}, c), "");
+    EXPECT_EQ(with(3, 5), t + "Req : 18446744073709551615 Pay failed");
+    EXPECT_EQ(with(4, 0), t + "Req : 18446744073709551615 Pay failed");
+    EXPECT_EQ(with(1, 0), "");
     // A reply without a transaction record logs the failure under request 0.
-    EXPECT_EQ(JournalData::getPaymentTransactionJournalData({nullptr, -2}, c), t + "Req : 0 Pay failed");
-    EXPECT_EQ(JournalData::getPaymentTransactionJournalData({nullptr, 0}, c), "");
+    EXPECT_EQ(JournalData::getPaymentTransactionJournalData({0, "", 0, -2}, c), t + "Req : 0 Pay failed");
+    EXPECT_EQ(JournalData::getPaymentTransactionJournalData({}, c), "");
 }
 
 } // namespace

@@ -1,0 +1,468 @@
+#include "chat/session_chat.h"
+
+#include "chat/rtf_reader.h"
+#include "connection/login_inputdata.h"
+#include "connection/message_cracker.h"
+#include "connection/record_text.h"
+#include "connection/wire_fields.h"
+#include "connection/wire_names.h"
+#include "platform/lenient.h"
+#include "platform/log.h"
+#include "platform/rtf_writer.h"
+#include "session/business/business_base.h"
+#include "session/business/notification_names.h"
+#include "session/business/session_events.h"
+
+#include <optional>
+
+namespace tc::chat {
+
+namespace tag = wire::tag;
+
+namespace {
+
+constexpr int kNoticeTitle = 161;
+constexpr int kDisplayList = 1051;
+constexpr int kUsersTable = 521;
+constexpr int kGroupsTable = 522;
+constexpr int kQueuesTable = 1019;
+constexpr int kMessageId = 506;
+constexpr int kSenderDisplayName = 517;
+constexpr int kStatus = 24;
+constexpr int kQueueAnswer = 572;
+// Rooms kept; past it new rooms are dropped with a warning.
+constexpr std::size_t kMaxRooms = 100'000;
+constexpr std::size_t kMaxTranscript = 100'000;
+
+using Kind = interfaces::ChatChange::Kind;
+
+// A key or typed text that would carry a wire control byte is refused, never sent.
+std::optional<std::string> refusedText(std::string_view what, std::string_view text) {
+    if (wire::findControlByte(text) != std::string_view::npos)
+        return std::string(what) + " holds a control character that cannot be sent.";
+    return std::nullopt;
+}
+
+void append(ChatRoom& room, ChatMessageEntry entry) {
+    if (room.messages.size() >= kMaxTranscript)
+        room.messages.erase(room.messages.begin());
+    room.messages.push_back(std::move(entry));
+}
+
+} // namespace
+
+SessionChat::SessionChat(BusinessBase& business)
+    : business_(business), events_(SessionEvents::forPartOf(business)) {}
+
+SessionChat::~SessionChat() = default;
+
+void SessionChat::setListeners(ChangeListener changes, NoticeListener notices) {
+    changeListener_ = std::move(changes);
+    noticeListener_ = std::move(notices);
+}
+
+void SessionChat::changed(Kind kind, std::string key) {
+    if (changeListener_)
+        changeListener_({kind, std::move(key)});
+}
+
+// ---- requests
+
+interfaces::CommandResult SessionChat::CreateRoomforChat(std::string_view roomKey) {
+    if (roomKey.empty())
+        return interfaces::CommandResult::refused("No conversation chosen.");
+    if (auto refusal = refusedText("The contact's name", roomKey))
+        return interfaces::CommandResult::refused(*refusal);
+    const std::string key(roomKey);
+    if (!chat_.ChatRoomCollection.contains(key)) {
+        if (chat_.ChatRoomCollection.size() >= kMaxRooms)
+            return interfaces::CommandResult::refused("Too many conversations are open.");
+        chat_.ChatRoomCollection.insert_or_assign(key, std::make_shared<ChatRoom>());
+    }
+    return interfaces::CommandResult::done();
+}
+
+interfaces::CommandResult SessionChat::sendAll(const std::vector<ChatSend>& sends) {
+    SessionRequests& r = business_.sessionRequests();
+    for (const ChatSend& send : sends) {
+        if (send.kind == ChatSend::Kind::RoomRequest) {
+            if (!r.SendRoomRequest(send.roomKey)) {
+                waiting_.roomRequestFailed(send.roomKey);
+                return interfaces::CommandResult::refused(
+                    "The conversation could not be opened; the text waits for the next try.");
+            }
+        } else if (!r.SendNewChatMessageToServer(send.text, send.roomId, send.roomName)) {
+            return interfaces::CommandResult::refused("The message could not be sent.");
+        }
+    }
+    return interfaces::CommandResult::done();
+}
+
+interfaces::CommandResult SessionChat::SendChat(std::string_view roomKey, std::string_view text) {
+    if (text.empty())
+        return interfaces::CommandResult::refused("Nothing to send.");
+    if (auto refusal = refusedText("The text", text))
+        return interfaces::CommandResult::refused(*refusal);
+    if (auto created = CreateRoomforChat(roomKey); !created)
+        return created;
+    if (!business_.conn().isNetworkAvailable())
+        return interfaces::CommandResult::refused("The server is not connected.");
+    std::string rtf = platform::rtfFromPlainText(text);
+    if (rtf.empty())
+        return interfaces::CommandResult::refused("The text is too long to send.");
+    const std::string key(roomKey);
+    const auto& room = *chat_.ChatRoomCollection.get(key);
+    const WaitingTexts::Room state{room->isChatRoomCreated, room->RoomId, room->RoomName};
+    WaitingTexts::Outcome outcome = waiting_.submit(key, std::move(rtf), &state);
+    if (!outcome.error.empty())
+        return interfaces::CommandResult::refused("Not sent: " + outcome.error + ".");
+    // The user's own text is part of the transcript at once.
+    ChatMessageEntry entry;
+    entry.msg = std::string(text);
+    entry.sender = business_.logindata().userName().value_or("");
+    append(*room, std::move(entry));
+    room->SenderName = business_.logindata().userName().value_or("");
+    return sendAll(outcome.sends);
+}
+
+interfaces::CommandResult SessionChat::SendChatQueueRequest(std::string_view queueId, std::string_view text) {
+    if (auto refusal = refusedText("The text", text))
+        return interfaces::CommandResult::refused(*refusal);
+    const auto* queue = chat_.ChatQueueCollection.get(std::string(queueId));
+    if (!queue || !*queue)
+        return interfaces::CommandResult::refused("No such support queue.");
+    if (!business_.conn().isNetworkAvailable())
+        return interfaces::CommandResult::refused("The server is not connected.");
+    if (!business_.sessionRequests().SendChatQueueRequest((*queue)->QueueId,
+                                                          platform::rtfFromPlainText(text)))
+        return interfaces::CommandResult::refused("The request could not be sent (no account to name).");
+    return interfaces::CommandResult::done();
+}
+
+interfaces::CommandResult SessionChat::requestRoomMessage(std::string_view roomKey) {
+    const auto* room = chat_.ChatRoomCollection.get(std::string(roomKey));
+    if (!room || !*room)
+        return interfaces::CommandResult::refused("No such conversation.");
+    if (!business_.sessionRequests().requestRoomMessage((*room)->RoomName, (*room)->RoomId))
+        return interfaces::CommandResult::refused("The request could not be sent.");
+    return interfaces::CommandResult::done();
+}
+
+// ---- rooms
+
+void SessionChat::FillChatRoomDetails(const Fields& fields, const std::string& roomKey) {
+    const auto apply = [](ChatRoom& room, const wire::Field& f) {
+        const std::string value(f.value);
+        switch (f.tag) {
+        case tag::kRoomId:
+            room.RoomId = value;
+            break;
+        case tag::kRoomName:
+            room.RoomName = value;
+            break;
+        case tag::kChatPartner:
+            room.RoomUsers = value;
+            break;
+        case tag::kChatUser:
+            room.SenderName = value;
+            break;
+        case tag::kRequestId:
+            room.RequestId = value;
+            break;
+        case tag::kRoomState:
+            room.AddUserToRoomMode = static_cast<std::int32_t>(MessageCracker::integerValue(value));
+            break;
+        default:
+            room.isChatRoomCreated = true;
+            return false;
+        }
+        return true;
+    };
+
+    if (const auto* held = chat_.ChatRoomCollection.get(roomKey); held && *held) {
+        ChatRoom& room = **held;
+        for (const std::string& piece : fields)
+            if (const wire::Field f = wire::parseField(piece); f.hasValue)
+                apply(room, f);
+        events_->sendRoomCreationNotification(roomKey, room.RoomId, room.RoomName);
+        // The texts typed while the room was being made go out now, in order, once.
+        const RoomCreation creation{roomKey, room.RoomUsers, room.RoomId, room.RoomName};
+        if (auto sent = sendAll(waiting_.roomCreated(creation)); !sent)
+            platform::Log::warning("chat room {}: {}", roomKey, sent.error);
+        changed(Kind::RoomReady, roomKey);
+        return;
+    }
+
+    auto room = std::make_shared<ChatRoom>();
+    for (const std::string& piece : fields) {
+        const wire::Field f = wire::parseField(piece);
+        if (!f.hasValue)
+            continue;
+        if (f.tag == kNoticeTitle) {
+            room->MessageTitle = std::string(f.value);
+            room->isMessageNotices = true;
+            room->isanUnreadMessage = true;
+            room->isChatRoomCreated = true;
+        } else if (f.tag == tag::kQueueId) {
+            room->QueueId = std::string(f.value);
+            room->isRoomCreationfromQueue = true;
+            room->isChatRoomCreated = true;
+            const auto* queue = chat_.ChatQueueCollection.get(room->QueueId);
+            if (auto agent = ChatTables::queueAgentOf(room->RoomUsers); queue && *queue && agent)
+                (*queue)->roomUserName = *agent;
+        } else if (f.tag == kDisplayList) {
+            room->isChatRoomCreated = true;
+            if (auto name = ChatTables::displayNameOfList(f.value))
+                room->RoomUserDisplayName = *name;
+        } else {
+            apply(*room, f);
+        }
+    }
+    const std::string key = room->isRoomCreationfromQueue ? room->QueueId
+                            : room->isMessageNotices      ? room->RoomId
+                                                          : room->SenderName;
+    if (key.empty()) {
+        platform::Log::warning("chat room without a key dropped");
+        return;
+    }
+    if (!chat_.ChatRoomCollection.contains(key) && chat_.ChatRoomCollection.size() >= kMaxRooms) {
+        platform::Log::warning("chat rooms are full; room {} dropped", key);
+        return;
+    }
+    chat_.ChatRoomCollection.insert_or_assign(key, room);
+    changed(Kind::RoomReady, key);
+}
+
+// ---- messages
+
+void SessionChat::FillChatMessages(const Fields& fields, const std::string& roomName) {
+    if (chat_.ChatRoomCollection.empty())
+        return;
+    bool matched = false;
+    bool notice = false;
+    std::string noticeTitle;
+    std::string sender, lastText;
+    std::optional<std::string> displayName;
+    for (auto& [key, roomPtr] : chat_.ChatRoomCollection) {
+        if (!roomPtr || roomPtr->RoomName != roomName)
+            continue;
+        ChatRoom& room = *roomPtr;
+        matched = true;
+        std::optional<std::string> display;
+        bool textSeen = false;
+        for (const std::string& piece : fields) {
+            const wire::Field f = wire::parseField(piece);
+            if (!f.hasValue)
+                continue;
+            switch (f.tag) {
+            case tag::kText: {
+                if (!textSeen && !display && !room.RoomUserDisplayName.empty())
+                    display = room.RoomUserDisplayName;
+                textSeen = true;
+                const std::string text = RtfReader::ConvertRTFtoString(f.value);
+                append(room, {text, room.SenderName, display, room.chatTime});
+                room.Message = text;
+                lastText = text;
+                sender = room.SenderName;
+                displayName = display;
+                break;
+            }
+            case tag::kTime:
+                room.chatTime = std::string(f.value);
+                break;
+            case tag::kRoomId:
+                room.RoomId = std::string(f.value);
+                break;
+            case tag::kRoomName:
+                room.RoomName = std::string(f.value);
+                break;
+            case kMessageId:
+                room.MessageId = std::string(f.value);
+                break;
+            case tag::kChatUser:
+                room.SenderName = std::string(f.value);
+                sender = room.SenderName;
+                break;
+            case kSenderDisplayName:
+                if (!textSeen)
+                    display = std::string(f.value);
+                break;
+            default:
+                if (room.isMessageNotices) {
+                    notice = true;
+                    noticeTitle = room.MessageTitle;
+                }
+                break;
+            }
+        }
+    }
+    if (!matched)
+        return;
+    if (notice) {
+        events_->NewMessageNotification(noticeTitle);
+        events_->UpdateChatNotification(std::string(kNoticeMessageNotification));
+        if (noticeListener_) {
+            std::string roomId;
+            for (const auto& [key, room] : chat_.ChatRoomCollection)
+                if (room && room->RoomName == roomName)
+                    roomId = room->RoomId;
+            noticeListener_({roomId, noticeTitle, 0});
+        }
+    } else {
+        events_->NewChatMessageNotification({sender, lastText, displayName.value_or("")}, chat_.chatUserName);
+        events_->UpdateChatNotification(std::string(kUpdateChatMessageNotification));
+    }
+    changed(Kind::Message, roomName);
+}
+
+void SessionChat::FillRecentConversation(const Fields& fields) {
+    for (const std::string& piece : fields) {
+        const wire::Field f = wire::parseField(piece);
+        if (!f.hasValue || f.tag != tag::kText)
+            continue;
+        for (ChatRoom& row : ChatTables::readRecentConversations(f.value)) {
+            std::string key = row.RoomId;
+            if (!chat_.ChatRoomCollection.contains(key) && chat_.ChatRoomCollection.size() >= kMaxRooms)
+                break;
+            chat_.ChatRoomCollection.insert_or_assign(std::move(key),
+                                                      std::make_shared<ChatRoom>(std::move(row)));
+        }
+    }
+    changed(Kind::Recent, {});
+}
+
+void SessionChat::FillOfflineMessages(const Fields& fields) {
+    std::int64_t count = 0;
+    for (const std::string& piece : fields) {
+        const wire::Field f = wire::parseField(piece);
+        if (!f.hasValue || f.tag != tag::kText)
+            continue;
+        for (const std::string& roomId : ChatTables::readOfflineNoticeRooms(f.value)) {
+            if (const auto* room = chat_.ChatRoomCollection.get(roomId); room && *room) {
+                (*room)->isanUnreadMessage = true;
+                ++count;
+            }
+        }
+    }
+    if (count < 1)
+        return;
+    events_->NewMessagesNotification(count);
+    if (noticeListener_)
+        noticeListener_({{}, {}, count});
+}
+
+void SessionChat::FillRoomMessage(const Fields& fields) {
+    std::string roomId;
+    std::shared_ptr<ChatRoom> last;
+    std::string lastRoomId;
+    bool tableSeen = false;
+    for (const std::string& piece : fields) {
+        const wire::Field f = wire::parseField(piece);
+        if (!f.hasValue)
+            continue;
+        if (f.tag == tag::kRoomId) {
+            roomId = std::string(f.value);
+            continue;
+        }
+        if (f.tag != tag::kText)
+            continue;
+        tableSeen = true;
+        const auto* held = chat_.ChatRoomCollection.get(roomId);
+        last = held ? *held : nullptr;
+        lastRoomId = roomId;
+        TableRead<RoomMessageRow> read = ChatTables::readRoomMessages(f.value);
+        if (last) {
+            for (RoomMessageRow& row : read.rows) {
+                if (last->isMessageNotices)
+                    last->MessageId = row.messageId;
+                append(*last, std::move(row.entry));
+            }
+        }
+        if (read.ended)
+            return; // a short row ends the reply: no acknowledgement, no notification
+    }
+    if (!tableSeen)
+        return;
+    if (last && last->isMessageNotices) {
+        business_.sessionRequests().requestChatMessageAcknowledgement(last->RoomName, last->MessageId);
+        last->isanUnreadMessage = false;
+        events_->NoticeMessageReceivedNotification(last->RoomId);
+    } else {
+        events_->RecentConversationMessageReceivedNotification(last ? last->RoomId : std::string());
+    }
+    changed(Kind::Transcript, last ? last->RoomId : lastRoomId);
+}
+
+// ---- contacts, presence, queues
+
+void SessionChat::FillChatGroupsAndUsers(const Fields& fields) {
+    chat_.GroupChatCollection.clear();
+    for (const std::string& piece : fields) {
+        const wire::Field f = wire::parseField(piece);
+        if (!f.hasValue)
+            continue;
+        if (f.tag == kGroupsTable) {
+            TableRead<ChatGroup> read = ChatTables::readGroups(f.value);
+            for (ChatGroup& g : read.rows) {
+                std::string id = g.GroupID;
+                chat_.GroupChatCollection.insert_or_assign(std::move(id),
+                                                           std::make_shared<ChatGroup>(std::move(g)));
+            }
+            if (read.ended)
+                break;
+        } else if (f.tag == kUsersTable) {
+            TableRead<ChatUser> read = ChatTables::readUsers(f.value);
+            for (ChatUser& u : read.rows) {
+                auto user = std::make_shared<ChatUser>(std::move(u));
+                if (const auto* group = chat_.GroupChatCollection.get(user->GroupId); group && *group) {
+                    user->Group = *group;
+                    (*group)->GroupUsers.insert_or_assign(user->UserName, user);
+                }
+                if (!chat_.UserChatCollection.contains(user->UserName))
+                    chat_.UserChatCollection.insert_or_assign(user->UserName, user);
+            }
+            if (read.ended)
+                break;
+        } else if (f.tag == kQueuesTable) {
+            for (ChatQueue& q : ChatTables::readQueues(f.value)) {
+                if (!chat_.ChatQueueCollection.contains(q.QueueId)) {
+                    std::string id = q.QueueId;
+                    chat_.ChatQueueCollection.insert_or_assign(std::move(id),
+                                                               std::make_shared<ChatQueue>(std::move(q)));
+                }
+            }
+        }
+    }
+    changed(Kind::Contacts, {});
+}
+
+void SessionChat::UpdateChatUserStatus(const std::string& userName, const Fields& fields) {
+    if (const auto* user = chat_.UserChatCollection.get(userName); user && *user) {
+        for (const std::string& piece : fields)
+            if (const wire::Field f = wire::parseField(piece); f.hasValue && f.tag == kStatus)
+                (*user)->setStatus(f.value);
+    }
+    events_->postNotification(std::string(kUserStatusNotification));
+    changed(Kind::Status, userName);
+}
+
+void SessionChat::UpdateChatQueueStatus(const Fields& fields, const std::string& queueId) {
+    if (const auto* queue = chat_.ChatQueueCollection.get(queueId); queue && *queue) {
+        for (const std::string& piece : fields)
+            if (const wire::Field f = wire::parseField(piece); f.hasValue && f.tag == kQueueAnswer)
+                (*queue)->isAvailable = platform::lenientFlag(f.value);
+    }
+    changed(Kind::Queue, queueId);
+}
+
+void SessionChat::UpdateChatResponseFromQueue(const Fields& fields, const std::string& queueId) {
+    if (const auto* queue = chat_.ChatQueueCollection.get(queueId); queue && *queue) {
+        for (const std::string& piece : fields)
+            if (const wire::Field f = wire::parseField(piece); f.hasValue && f.tag == kQueueAnswer)
+                (*queue)->chartRequestStatus =
+                    ChatQueue::requestStatusOf(MessageCracker::integerValue(f.value));
+    }
+    changed(Kind::Queue, queueId);
+}
+
+} // namespace tc::chat

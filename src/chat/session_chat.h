@@ -1,0 +1,67 @@
+#pragma once
+// The session's chat: contacts, groups and support queues, rooms (conversations, notices, recent
+// conversations) and their transcripts, kept for one login; the typed texts that wait for their
+// rooms; the handlers of the chat messages the server sends. The business object owns it (through its
+// services) and forwards to it; everything here runs on the main queue.
+#include "chat/chat_collections.h"
+#include "chat/waiting_texts.h"
+#include "interfaces/client.h"
+#include "session/business/business_services.h"
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace tc {
+class BusinessBase;
+class SessionEvents;
+} // namespace tc
+
+namespace tc::chat {
+
+class SessionChat final : public ChatHandlers {
+public:
+    using ChangeListener = std::function<void(const interfaces::ChatChange&)>;
+    using NoticeListener = std::function<void(const interfaces::NoticeArrival&)>;
+
+    explicit SessionChat(BusinessBase& business);
+    ~SessionChat() override;
+
+    const ChatCollections& collections() const { return chat_; }
+    const WaitingTexts& waitingTexts() const { return waiting_; }
+    void setListeners(ChangeListener changes, NoticeListener notices);
+
+    // Stores an empty room under the key unless one is there (the contact the chat window selected).
+    interfaces::CommandResult CreateRoomforChat(std::string_view roomKey);
+    // A typed plain text for the room under the key: sent as RTF at once when the room is confirmed,
+    // otherwise queued in order behind one room request and sent when the server confirms the room.
+    interfaces::CommandResult SendChat(std::string_view roomKey, std::string_view text);
+    interfaces::CommandResult SendChatQueueRequest(std::string_view queueId, std::string_view text);
+    interfaces::CommandResult requestRoomMessage(std::string_view roomKey);
+    void setChatUserName(std::string_view userName) { chat_.chatUserName = std::string(userName); }
+
+    // ChatHandlers.
+    void FillChatRoomDetails(const Fields& fields, const std::string& roomKey) override;
+    void FillChatMessages(const Fields& fields, const std::string& roomName) override;
+    void FillOfflineMessages(const Fields& fields) override;
+    void FillRoomMessage(const Fields& fields) override;
+    void FillChatGroupsAndUsers(const Fields& fields) override;
+    void FillRecentConversation(const Fields& fields) override;
+    void UpdateChatUserStatus(const std::string& userName, const Fields& fields) override;
+    void UpdateChatResponseFromQueue(const Fields& fields, const std::string& queueId) override;
+    void UpdateChatQueueStatus(const Fields& fields, const std::string& queueId) override;
+
+private:
+    interfaces::CommandResult sendAll(const std::vector<ChatSend>& sends);
+    void changed(interfaces::ChatChange::Kind kind, std::string key);
+
+    BusinessBase& business_;
+    std::unique_ptr<SessionEvents> events_;
+    ChatCollections chat_;
+    WaitingTexts waiting_;
+    ChangeListener changeListener_;
+    NoticeListener noticeListener_;
+};
+
+} // namespace tc::chat

@@ -1,0 +1,66 @@
+#include "client/session_resources.h"
+
+#include "platform/log.h"
+#include "session/business/business_base.h"
+#include "session/business/notification_names.h"
+#include "session/business/session_requests.h"
+#include "session/records/request_records.h"
+
+namespace tc {
+
+SessionResources::SessionResources(BusinessBase& business, std::optional<resources::ResourceStore> store)
+    : business_(business), store_(std::move(store)) {}
+
+interfaces::RequestId SessionResources::searchResources(std::string_view resourceType) {
+    if (resourceType.empty())
+        return 0;
+    return business_.sessionRequests().requestResourceSearch(resourceType).sequence;
+}
+
+interfaces::RequestId SessionResources::downloadResource(std::string_view resourceName) {
+    const auto* found =
+        business_.dataServiceCollections().resourceSearchCollection.get(std::string(resourceName));
+    if (!found || !resources::safeBaseName(resourceName).ok())
+        return 0;
+    return business_.sessionRequests().requestFileResourceDownload(*found).sequence;
+}
+
+std::vector<std::string> SessionResources::resourceKeys() const {
+    std::vector<std::string> keys;
+    for (const auto& [name, resource] : business_.dataServiceCollections().resourceSearchCollection)
+        keys.push_back(name);
+    return keys;
+}
+
+void SessionResources::resourceDownloaded(const PendingRequest* request, std::string_view payloadBase64) {
+    interfaces::ResourceStored stored;
+    stored.id = request ? request->sequence : 0;
+    stored.name = request ? request->subject : std::string();
+    if (!store_)
+        store_ = resources::ResourceStore::standard();
+    if (stored.name.empty()) {
+        stored.error = "the download answers no request";
+    } else if (!store_) {
+        stored.error = "no folder for resource files";
+    } else if (payloadBase64.empty()) {
+        stored.error = "the server sent no file";
+    } else {
+        const resources::ResourceStore::Saved saved =
+            store_->saveFileWithName(stored.name, payloadBase64, resourceKeys());
+        stored.error = saved.error;
+        stored.calendarMerged = saved.downloadCompleted;
+        if (saved.error.empty())
+            stored.path = resources::FileManager::getPathForFile(resources::safeBaseName(stored.name).name,
+                                                                 store_->folder())
+                              .string();
+    }
+    if (!stored.error.empty())
+        platform::Log::warning("resource {} not stored: {}", stored.name, stored.error);
+    if (stored.calendarMerged)
+        platform::NotificationCenter::defaultCenter().postOnMainQueue(
+            std::string(kResourceDownloadCompletedNotification));
+    if (listener_)
+        listener_(stored);
+}
+
+} // namespace tc

@@ -1,0 +1,43 @@
+#pragma once
+// The session's resource files: searches by type, downloads of found resources, and each download
+// stored once in the resource store (names reduced to safe base names, payloads decoded within the
+// store's cap, nothing written when a payload does not decode), the calendars merged. The business
+// object owns it (through its services); main queue.
+#include "interfaces/client.h"
+#include "resources/resource_files.h"
+#include "session/business/business_services.h"
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace tc {
+
+class BusinessBase;
+
+class SessionResources final : public ResourceHandlers {
+public:
+    using Listener = std::function<void(const interfaces::ResourceStored&)>;
+
+    // `store` null: the standard store under the user's XDG data folder (made on first use).
+    SessionResources(BusinessBase& business, std::optional<resources::ResourceStore> store = std::nullopt);
+
+    interfaces::RequestId searchResources(std::string_view resourceType);
+    // A resource the searches found; 0 (nothing sent) for an unknown or unsafe name.
+    interfaces::RequestId downloadResource(std::string_view resourceName);
+    void setListener(Listener listener) { listener_ = std::move(listener); }
+    const resources::ResourceStore* store() const { return store_ ? &*store_ : nullptr; }
+
+    // ResourceHandlers.
+    void resourceDownloaded(const PendingRequest* request, std::string_view payloadBase64) override;
+
+private:
+    std::vector<std::string> resourceKeys() const;
+
+    BusinessBase& business_;
+    std::optional<resources::ResourceStore> store_;
+    Listener listener_;
+};
+
+} // namespace tc

@@ -1,0 +1,552 @@
+#include "funding/session_funding.h"
+
+#include "connection/login_inputdata.h"
+#include "connection/message_cracker.h"
+#include "connection/wire_fields.h"
+#include "connection/wire_names.h"
+#include "platform/decimal_text.h"
+#include "platform/lenient.h"
+#include "platform/log.h"
+#include "session/business/business_base.h"
+#include "session/business/notification_names.h"
+#include "session/business/session_events.h"
+#include "session/model/collection_keys.h"
+#include "session/records/account_details.h"
+#include "session/records/currency_records.h"
+#include "session/text/formatter.h"
+#include "session/text/journal_data.h"
+#include "session/text/language_string.h"
+
+#include <charconv>
+#include <cmath>
+
+namespace tc::funding {
+
+namespace msg = wire::msg;
+namespace tag = wire::tag;
+
+namespace {
+
+// Tags of the gateway replies that only this part reads.
+constexpr int kGatewayInitiated = 146;
+constexpr int kGatewayRequestId = 147;
+constexpr int kGatewayRedirected = 148;
+constexpr int kGatewayNotified = 149;
+constexpr int kGatewayApiStatus = 150;
+constexpr int kGatewayClosed = 49;
+constexpr int kGatewayStatus = 572;
+constexpr int kServerError = 1015;
+constexpr int kRequestTime = 1058;
+constexpr int kResultText = 1061;
+constexpr int kResultForm = 1062;
+constexpr int kApprovalRequestId = 1054;
+constexpr int kApprovalOpen = 1055;
+constexpr int kApprovalSentOn = 1056;
+constexpr int kApprovalReadyToPost = 1057;
+constexpr int kApprovalReference = 1064;
+
+constexpr char kLineSeparator = '\x03';
+
+std::map<int, std::string> tagsOf(const std::vector<std::string>& fields) {
+    std::map<int, std::string> tags;
+    for (const std::string& piece : fields) {
+        if (piece.empty())
+            continue;
+        const wire::Field f = wire::parseField(piece);
+        if (f.hasValue)
+            tags[f.tag] = std::string(f.value);
+    }
+    return tags;
+}
+
+const std::string* find(const std::map<int, std::string>& tags, int t) {
+    const auto it = tags.find(t);
+    return it == tags.end() ? nullptr : &it->second;
+}
+std::uint64_t unsignedOf(const std::map<int, std::string>& tags, int t) {
+    const std::string* v = find(tags, t);
+    return v ? static_cast<std::uint64_t>(MessageCracker::integerValue(*v)) : 0;
+}
+std::int64_t integerOf(const std::map<int, std::string>& tags, int t) {
+    const std::string* v = find(tags, t);
+    return v ? MessageCracker::integerValue(*v) : 0;
+}
+std::string textOf(const std::map<int, std::string>& tags, int t) {
+    const std::string* v = find(tags, t);
+    return v ? *v : std::string();
+}
+bool boolOf(const std::map<int, std::string>& tags, int t) {
+    const std::string* v = find(tags, t);
+    return v && platform::lenientFlag(*v);
+}
+
+// An amount as the default decimal text of a double: "250" for 250.0, "99.5".
+std::string amountText(double value) {
+    char buf[64];
+    const auto [end, ec] = std::to_chars(buf, buf + sizeof buf, value);
+    return ec == std::errc() ? std::string(buf, end) : std::string("0");
+}
+
+std::string text(std::int64_t language, std::string_view key) {
+    return LanguageString::stringforSelectedLanguage(language, key).value_or(std::string(key));
+}
+
+std::string line(std::int64_t language, std::string_view key, std::string_view value) {
+    std::string out = text(language, key);
+    out.push_back(kLineSeparator);
+    out.append(value);
+    return out;
+}
+
+std::string displayDate(const std::optional<std::string>& wire) {
+    if (!wire)
+        return {};
+    return JournalData::reformatClockText(*wire, Formatter::kWireDateTime, Formatter::kDisplayDate)
+        .value_or("");
+}
+
+std::string twoDecimals(double value) {
+    return Formatter::formatDecimal(value, 2);
+}
+
+} // namespace
+
+FundingMessage depositMessage(const NewDeposit& deposit) {
+    FundingMessage out;
+    MessageBase& m = out.message;
+    if (deposit.mode == kOnlinePayment) {
+        m.startRequest(msg::kPayGateMaster);
+        m.setValue(tag::kPayGate, platform::decimalText(deposit.payGateId));
+        if (deposit.email)
+            m.setValue(tag::kEmail, *deposit.email);
+        m.setValue(tag::kAccount,
+                   platform::decimalText(deposit.accountDetail ? deposit.accountDetail->AccountId : 0));
+        m.setValue(tag::kApprovalAmount, amountText(deposit.amount));
+        m.setValue(tag::kAmount, amountText(deposit.estimatedAmount));
+    } else {
+        const wire::RecordText record =
+            FinancialApproval::forDeposit(deposit).getString(FinancialApproval::kFullForm);
+        if (!record.ok()) {
+            out.error = record.error;
+            return out;
+        }
+        m.startRequest(msg::kApproval);
+        m.setValue(tag::kApprovalCount, "1");
+        m.setValue(tag::kApprovalAction, "801");
+        m.setValue(tag::kApprovalRecord, record.text);
+        m.setValue(tag::kApprovalFlag, "0");
+    }
+    if (deposit.remarks)
+        m.setValue(tag::kRemarks, *deposit.remarks);
+    return out;
+}
+
+FundingMessage withdrawalMessage(const NewWithdrawal& withdrawal) {
+    FundingMessage out;
+    const wire::RecordText record =
+        FinancialApproval::forWithdrawal(withdrawal).getString(FinancialApproval::kFullForm);
+    if (!record.ok()) {
+        out.error = record.error;
+        return out;
+    }
+    MessageBase& m = out.message;
+    m.startRequest(msg::kApproval);
+    m.setValue(tag::kApprovalCount, "1");
+    m.setValue(tag::kApprovalAction, "802");
+    if (withdrawal.remarks)
+        m.setValue(tag::kRemarks, *withdrawal.remarks);
+    m.setValue(tag::kApprovalRecord, record.text);
+    m.setValue(tag::kApprovalFlag, "0");
+    return out;
+}
+
+std::vector<std::string> approvalLines(std::int64_t action, const ApprovalReq& request,
+                                       std::int64_t language) {
+    const FinancialApproval none;
+    const FinancialApproval& info = request.information ? *request.information : none;
+    const auto l = [language](std::string_view key, std::string_view value) {
+        return line(language, key, value);
+    };
+    const auto orEmpty = [](const std::optional<std::string>& v) { return v.value_or(""); };
+    if (action == 801)
+        return {
+            l("0725", std::to_string(request.approvalRequestId)),
+            l("0012", std::to_string(info.beneficiaryAccount)),
+            l("0726", displayDate(request.requestedDateTime)),
+            l("0714", FinancialEnum::getFinancialTransferMode(static_cast<std::int64_t>(info.transferMode))),
+            l("0715", displayDate(info.dateOfTransaction)),
+            l("0590", twoDecimals(info.approvedAmount)),
+            l("0624", orEmpty(info.bankName)),
+            l("0716", orEmpty(info.branch)),
+            l("0717", orEmpty(info.sourceBankAccount)),
+            l("0718", orEmpty(info.destinationBankAccount)),
+            l("0622", request.remarks),
+        };
+    if (action == 802)
+        return {
+            l("0725", std::to_string(request.approvalRequestId)),
+            l("0012", std::to_string(info.benefactorAccount)),
+            l("0726", displayDate(request.requestedDateTime)),
+            l("0590", twoDecimals(info.approvedAmount)),
+            l("0622", request.remarks),
+        };
+    return {};
+}
+
+ApprovalBanner approvalBanner(std::int64_t action, const ApprovalReq& request, std::int64_t language) {
+    ApprovalBanner banner;
+    if ((action != 930 && action != 931) || (request.approvalSubType != ApprovalReq::kDepositSubType &&
+                                             request.approvalSubType != ApprovalReq::kWithdrawalSubType))
+        return banner;
+    const bool deposit = request.approvalSubType == ApprovalReq::kDepositSubType;
+    const FinancialApproval none;
+    const FinancialApproval& info = request.information ? *request.information : none;
+    banner.title =
+        text(language, deposit ? (action == 930 ? "1181" : "1183") : (action == 930 ? "1182" : "1184"));
+    banner.message = text(language, "0012") + " : " +
+                     std::to_string(deposit ? info.beneficiaryAccount : info.benefactorAccount) + '\n' +
+                     text(language, "0590") + " : " + twoDecimals(info.approvedAmount);
+    return banner;
+}
+
+SessionFunding::SessionFunding(BusinessBase& business)
+    : business_(business), events_(SessionEvents::forPartOf(business)) {}
+
+SessionFunding::~SessionFunding() = default;
+
+void SessionFunding::setListeners(ReplyListener replies, FailureListener failures) {
+    replyListener_ = std::move(replies);
+    failureListener_ = std::move(failures);
+}
+
+void SessionFunding::emit(interfaces::FundingReply reply) {
+    if (replyListener_)
+        replyListener_(reply);
+}
+
+// ---- requests
+
+bool SessionFunding::accountHeld(const std::shared_ptr<const AccountDetails>& account) const {
+    if (!account)
+        return false;
+    const auto* held = business_.session().AccountDetailCollection.get(sessionKey(account->AccountId));
+    return held && *held;
+}
+
+interfaces::CommandResult SessionFunding::send(MessageBase& message) {
+    message.setValue(tag::kRequestId, platform::decimalText(business_.sessionRequests().nextRequestId()));
+    message.setValue(tag::kFundingUserId, platform::decimalText(business_.userId()));
+    if (!business_.conn().isNetworkAvailable())
+        return interfaces::CommandResult::refused("The server is not connected.");
+    if (!business_.sessionRequests().sendRequest(message))
+        return interfaces::CommandResult::refused("The request could not be written; nothing was sent.");
+    return interfaces::CommandResult::done();
+}
+
+interfaces::CommandResult SessionFunding::sendDepositRequest(const NewDeposit& deposit) {
+    if (auto refusal = checkDeposit(deposit))
+        return interfaces::CommandResult::refused("Deposit refused: " + refusal->message + ".");
+    if (!accountHeld(deposit.accountDetail))
+        return interfaces::CommandResult::refused(
+            "Deposit refused: the account is not one of this session's.");
+    if (deposit.mode == kOnlinePayment && !collections_.payGateSettings.find(deposit.payGateId))
+        return interfaces::CommandResult::refused("Deposit refused: the payment gateway is not offered.");
+    FundingMessage composed = depositMessage(deposit);
+    if (!composed.error.empty())
+        return interfaces::CommandResult::refused("Deposit refused: " + composed.error + ".");
+    MessageBase& m = composed.message;
+    return send(m);
+}
+
+interfaces::CommandResult SessionFunding::sendWithdrawalRequest(const NewWithdrawal& withdrawal) {
+    if (auto refusal = checkWithdrawal(withdrawal))
+        return interfaces::CommandResult::refused("Withdrawal refused: " + refusal->message + ".");
+    if (!accountHeld(withdrawal.accountDetail))
+        return interfaces::CommandResult::refused(
+            "Withdrawal refused: the account is not one of this session's.");
+    FundingMessage composed = withdrawalMessage(withdrawal);
+    if (!composed.error.empty())
+        return interfaces::CommandResult::refused("Withdrawal refused: " + composed.error + ".");
+    return send(composed.message);
+}
+
+interfaces::RequestId SessionFunding::requestGetAllPayGateSettings() {
+    return business_.sessionRequests().requestGetAllPayGateSettings().sequence;
+}
+
+std::vector<std::shared_ptr<const PayGateSetting>> SessionFunding::getAllPayGateSettings() const {
+    return collections_.payGateSettings.getAllPayGateSettings();
+}
+
+// ---- gateway replies
+
+std::shared_ptr<PayGateTransaction>
+SessionFunding::addOrUpdatePayGateTransaction(std::shared_ptr<PayGateTransaction> tx) {
+    if (!tx || tx->requestId == 0)
+        return nullptr;
+    const std::string key = platform::decimalText(tx->requestId);
+    if (const auto* held = collections_.payGateTransactions.get(key))
+        return *held;
+    if (collections_.payGateTransactions.size() >= FundingCollections::kMaxEntries) {
+        platform::Log::warning("payGateTransactions is full; transaction {} dropped", tx->requestId);
+        return nullptr;
+    }
+    collections_.payGateTransactions.insert_or_assign(key, tx);
+    return tx;
+}
+
+void SessionFunding::announcePayGate(std::int32_t state, const std::shared_ptr<PayGateTransaction>& tx,
+                                     std::int64_t error) {
+    events_->postNotification(std::string(kPayGateTransactionNotification), PayGateNotice{state, tx, error});
+    using Kind = interfaces::FundingReply::Kind;
+    const Kind kind = state == 1   ? Kind::PayGateStarted
+                      : state == 2 ? Kind::PayGateProgress
+                                   : Kind::PayGateResult;
+    emit({kind, tx ? tx->requestId : 0, error, {}});
+}
+
+void SessionFunding::payGateMasterResponse(const MessageBase& message) {
+    const Tags tags = tagsOf(message.messageArray());
+    auto tx = std::make_shared<PayGateTransaction>();
+    tx->requestId = unsignedOf(tags, kGatewayRequestId);
+    tx->clientSessionId = unsignedOf(tags, tag::kReferenceId);
+    tx->accountId = unsignedOf(tags, tag::kAccount);
+    tx->payGateId = unsignedOf(tags, tag::kPayGate);
+    tx->payGate = collections_.payGateSettings.find(tx->payGateId);
+    tx->remarks = textOf(tags, tag::kRemarks);
+    tx->email = textOf(tags, tag::kEmail);
+    tx->transactionKey = textOf(tags, tag::kTransactionFilter);
+    tx->payRequestAmount = platform::lenientReal(textOf(tags, tag::kApprovalAmount));
+    tx->requestedByUserId = unsignedOf(tags, tag::kFundingUserId);
+    tx->status = integerOf(tags, kGatewayStatus);
+    tx->requestTime = textOf(tags, kRequestTime);
+    const std::int64_t error = integerOf(tags, kServerError);
+    if (error != 0) {
+        // The server refused the payment: say so with its text, or the deposit would wait forever.
+        std::string reason = textOf(tags, tag::kText);
+        if (reason.empty())
+            reason = "The server refused the payment (error " + std::to_string(error) + ").";
+        platform::Log::warning("payment request {} refused by the server: error {}", tx->requestId, error);
+        if (failureListener_)
+            failureListener_({tx->requestId, error, reason});
+        return;
+    }
+    auto stored = addOrUpdatePayGateTransaction(tx);
+    if (stored && stored == tx)
+        announcePayGate(1, stored, 0);
+}
+
+void SessionFunding::payGateStatusResponse(const MessageBase& message) {
+    const Tags tags = tagsOf(message.messageArray());
+    const auto* held =
+        collections_.payGateTransactions.get(platform::decimalText(unsignedOf(tags, kGatewayRequestId)));
+    if (!held || !*held)
+        return;
+    PayGateTransaction& tx = **held;
+    tx.status = integerOf(tags, kGatewayStatus);
+    tx.apiStatus = integerOf(tags, kGatewayApiStatus);
+    tx.isClosed = boolOf(tags, kGatewayClosed);
+    // An empty value keeps the time known; an absent one clears it.
+    for (const auto& [t, field] :
+         {std::pair{kGatewayInitiated, &tx.initiatedTime}, std::pair{kGatewayRedirected, &tx.redirectedTime},
+          std::pair{kGatewayNotified, &tx.notifiedTime}}) {
+        const std::string* v = find(tags, t);
+        if (!v)
+            field->reset();
+        else if (!v->empty())
+            *field = *v;
+    }
+    announcePayGate(2, *held, 0);
+}
+
+void SessionFunding::payGateTransactionResponse(const MessageBase& message) {
+    const Tags tags = tagsOf(message.messageArray());
+    const std::int64_t error = integerOf(tags, kServerError);
+    AmpPayGateTransaction result;
+    if (const std::string* text = find(tags, kResultText); text && !text->empty())
+        result.loadFromString(*text, integerOf(tags, kResultForm));
+    auto fresh = std::make_shared<PayGateTransaction>();
+    fresh->requestId = result.refRequestId;
+    auto tx = addOrUpdatePayGateTransaction(fresh);
+    if (!tx)
+        return;
+    tx->applyResult(result);
+    announcePayGate(3, tx, error);
+    PaymentOutcome outcome{tx->transStatus, tx->payTransactionId, tx->requestId, error};
+    const std::string line = JournalData::getPaymentTransactionJournalData(
+        outcome, JournalContext::from(business_.logindata(), business_.application().selectedLanguage(),
+                                      business_.ServerTime().value_or("")));
+    if (!line.empty())
+        business_.appendJournal(line);
+}
+
+// ---- approvals
+
+std::shared_ptr<ApprovalReq> SessionFunding::findRequest(const Tags& tags) const {
+    const std::uint64_t id = unsignedOf(tags, kApprovalRequestId);
+    if (id == 0)
+        return nullptr;
+    const auto it = collections_.approvalRequests.find(id);
+    return it == collections_.approvalRequests.end() ? nullptr : it->second;
+}
+
+namespace {
+
+void setApprovalStatus(ApprovalReq& request, const std::map<int, std::string>& tags) {
+    if (find(tags, kApprovalOpen))
+        request.isOpen = boolOf(tags, kApprovalOpen);
+    if (find(tags, kApprovalReadyToPost))
+        request.isReadyToPost = boolOf(tags, kApprovalReadyToPost);
+    if (find(tags, kApprovalSentOn))
+        request.isRequestSentToCMS = boolOf(tags, kApprovalSentOn);
+    if (find(tags, kApprovalReference))
+        request.refRequestId = unsignedOf(tags, kApprovalReference);
+}
+
+void readFinancialApproval(FinancialApproval& approval, const std::map<int, std::string>& tags) {
+    if (const std::string* text = find(tags, tag::kApprovalRecord))
+        approval.loadFromString(*text, integerOf(tags, tag::kApprovalFlag));
+}
+
+} // namespace
+
+void SessionFunding::announceApproval(std::int64_t action, const ApprovalReq& request) {
+    const std::int64_t language = business_.application().selectedLanguage();
+    using Kind = interfaces::FundingReply::Kind;
+    if (action == 801 || action == 802) {
+        std::vector<std::string> lines = approvalLines(action, request, language);
+        events_->postNotification(
+            std::string(action == 801 ? kDepositRequestNotification : kWithdrawalRequestNotification), lines);
+        emit({action == 801 ? Kind::DepositRequested : Kind::WithdrawalRequested, request.approvalRequestId,
+              action, std::move(lines)});
+        return;
+    }
+    ApprovalBanner banner = approvalBanner(action, request, language);
+    if (!banner.title.empty())
+        events_->commonUserNotification(std::move(banner.message), std::move(banner.title));
+    emit({Kind::ApprovalCompleted, request.approvalRequestId, action, {}});
+}
+
+void SessionFunding::newApprovalRequest(std::int64_t action, const Tags& tags) {
+    const std::uint64_t id = unsignedOf(tags, kApprovalRequestId);
+    auto approval = std::make_shared<FinancialApproval>();
+    readFinancialApproval(*approval, tags);
+    const std::uint64_t account = action == 801 ? approval->beneficiaryAccount : approval->benefactorAccount;
+    if (id == 0 || approval->approvalRequestId != id || account == 0 ||
+        collections_.approvalRequests.contains(id))
+        return;
+    if (collections_.approvalRequests.size() >= FundingCollections::kMaxEntries) {
+        platform::Log::warning("approvalRequests is full; request {} dropped", id);
+        return;
+    }
+    auto request = std::make_shared<ApprovalReq>();
+    request->approvalRequestId = id;
+    request->approvalType = integerOf(tags, tag::kApprovalCount);
+    request->requestedByUserId = unsignedOf(tags, tag::kFundingUserId);
+    request->requestedDateTime = textOf(tags, kRequestTime);
+    request->remarks = textOf(tags, tag::kRemarks);
+    request->transMasterId = unsignedOf(tags, kGatewayRequestId);
+    request->approvalSubType = action == 801 ? ApprovalReq::kDepositSubType : ApprovalReq::kWithdrawalSubType;
+    request->information = approval;
+    setApprovalStatus(*request, tags);
+    collections_.approvalRequests[id] = request;
+    collections_.financialApprovals[id] = approval;
+    // A gateway deposit is followed by the gateway's own announcements instead.
+    if (action == 802 || request->transMasterId == 0)
+        announceApproval(action, *request);
+}
+
+void SessionFunding::createApprovalAction(std::int64_t actionCode, const std::vector<std::string>& fields) {
+    const Tags tags = tagsOf(fields);
+    switch (actionCode) {
+    case 801:
+    case 802:
+        newApprovalRequest(actionCode, tags);
+        return;
+    case 927:
+    case 928:
+    case 929: {
+        auto request = findRequest(tags);
+        if (!request)
+            return;
+        setApprovalStatus(*request, tags);
+        if (actionCode == 929 && request->information) {
+            FinancialApproval amounts;
+            readFinancialApproval(amounts, tags);
+            request->information->requestedAmount = amounts.requestedAmount;
+            request->information->approvedAmount = amounts.approvedAmount;
+        }
+        emit({interfaces::FundingReply::Kind::ApprovalUpdated, request->approvalRequestId, actionCode, {}});
+        return;
+    }
+    case 930:
+    case 931: {
+        auto request = findRequest(tags);
+        if (!request)
+            return;
+        setApprovalStatus(*request, tags);
+        if (!request->information) {
+            auto approval = std::make_shared<FinancialApproval>();
+            readFinancialApproval(*approval, tags);
+            request->information = approval;
+            collections_.financialApprovals[request->approvalRequestId] = approval;
+        } else {
+            auto& stored = collections_.financialApprovals[request->approvalRequestId];
+            if (!stored)
+                stored = request->information;
+            readFinancialApproval(*stored, tags);
+        }
+        announceApproval(actionCode, *request);
+        return;
+    }
+    default:
+        return;
+    }
+}
+
+// ---- data-service rows
+
+void SessionFunding::fillApprovalRequests(const std::vector<std::string>& rows) {
+    for (const std::string& row : rows) {
+        auto request = std::make_shared<ApprovalReq>(ApprovalReq::fromRecord(row));
+        if (!collections_.approvalRequests.contains(request->approvalRequestId) &&
+            collections_.approvalRequests.size() >= FundingCollections::kMaxEntries) {
+            platform::Log::warning("approvalRequests is full; rows dropped");
+            break;
+        }
+        // A financial approval already read links at once.
+        if (auto it = collections_.financialApprovals.find(request->approvalRequestId);
+            it != collections_.financialApprovals.end())
+            request->information = it->second;
+        collections_.approvalRequests[request->approvalRequestId] = std::move(request);
+    }
+}
+
+void SessionFunding::fillFinancialApprovals(const std::vector<std::string>& rows) {
+    for (const std::string& row : rows) {
+        auto approval = std::make_shared<FinancialApproval>();
+        approval->loadFromString(row, FinancialApproval::kFullForm);
+        const std::uint64_t id = approval->approvalRequestId;
+        if (!collections_.financialApprovals.contains(id) &&
+            collections_.financialApprovals.size() >= FundingCollections::kMaxEntries) {
+            platform::Log::warning("financialApprovals is full; rows dropped");
+            break;
+        }
+        if (auto it = collections_.approvalRequests.find(id); it != collections_.approvalRequests.end())
+            it->second->information = approval;
+        collections_.financialApprovals[id] = std::move(approval);
+    }
+}
+
+void SessionFunding::fillPayGateSettings(const std::vector<std::string>& rows) {
+    const auto& currencies = business_.session().tradeCurrencyCollection;
+    const PayGateSettings::CurrencyLookup currencyOf =
+        [&currencies](std::uint64_t id) -> std::shared_ptr<const TradeCurrency> {
+        const auto* found = currencies.get(platform::decimalText(id));
+        return found ? *found : nullptr;
+    };
+    for (const std::string& row : rows)
+        collections_.payGateSettings.fillPayGateSettingsDetails(row, currencyOf);
+}
+
+} // namespace tc::funding

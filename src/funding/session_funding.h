@@ -1,0 +1,115 @@
+#pragma once
+// The session's funding: the payment-gateway transactions, approval requests and their financial
+// records, and the gateways the server offers, kept for one login; the deposit and withdrawal requests;
+// the handlers of the gateway replies (94, 98, 96), the approval actions (694) and the funding rows of
+// the data service. The business object owns it (through its services) and forwards to it; everything
+// here runs on the main queue.
+#include "funding/financial_approval.h"
+#include "funding/funding_records.h"
+#include "funding/funding_rules.h"
+#include "funding/pay_gate_settings.h"
+#include "interfaces/client.h"
+#include "platform/ordered_map.h"
+#include "session/business/business_services.h"
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace tc {
+class BusinessBase;
+class SessionEvents;
+} // namespace tc
+
+namespace tc::funding {
+
+struct FundingCollections {
+    // Past this, new transactions, requests and approvals are dropped with a warning.
+    static constexpr std::size_t kMaxEntries = 100'000;
+
+    PayGateSettings payGateSettings;
+    platform::OrderedMap<std::string, std::shared_ptr<PayGateTransaction>>
+        payGateTransactions;                                                        // "%lu" requestId
+    std::map<std::uint64_t, std::shared_ptr<ApprovalReq>> approvalRequests;         // by approvalRequestId
+    std::map<std::uint64_t, std::shared_ptr<FinancialApproval>> financialApprovals; // by approvalRequestId
+};
+
+// The object of "PayGateTransactionNotification": State 1 after reply 94, 2 after 98, 3 after 96.
+struct PayGateNotice {
+    std::int32_t State = 0;
+    std::shared_ptr<const PayGateTransaction> Data;
+    std::int64_t Error = 0;
+};
+
+// The message of a deposit (93 for an online payment, else 693 with action 801) or a withdrawal (693
+// with 802), without the request number, user id and header; `error` when a value cannot be written.
+struct FundingMessage {
+    MessageBase message;
+    std::string error;
+};
+FundingMessage depositMessage(const NewDeposit& deposit);
+FundingMessage withdrawalMessage(const NewWithdrawal& withdrawal);
+
+// The label-0x03-value lines of a deposit (801) or withdrawal (802) request; empty for other actions.
+std::vector<std::string> approvalLines(std::int64_t action, const ApprovalReq& request,
+                                       std::int64_t language);
+// The banner (title, message) of a completed approval (930, 931) of a deposit or withdrawal.
+struct ApprovalBanner {
+    std::string title;
+    std::string message;
+};
+ApprovalBanner approvalBanner(std::int64_t action, const ApprovalReq& request, std::int64_t language);
+
+class SessionFunding final : public FundingHandlers {
+public:
+    using ReplyListener = std::function<void(const interfaces::FundingReply&)>;
+    using FailureListener = std::function<void(const interfaces::FundingFailure&)>;
+
+    explicit SessionFunding(BusinessBase& business);
+    ~SessionFunding() override;
+
+    // Requests. Refused (nothing sent) when the checks of funding_rules fail, when the account is not
+    // one of this session's, or when the writer refuses a value; the error says why.
+    interfaces::CommandResult sendDepositRequest(const NewDeposit& deposit);
+    interfaces::CommandResult sendWithdrawalRequest(const NewWithdrawal& withdrawal);
+    interfaces::RequestId requestGetAllPayGateSettings();
+
+    // The gateways held, in the order they arrived.
+    std::vector<std::shared_ptr<const PayGateSetting>> getAllPayGateSettings() const;
+    const FundingCollections& collections() const { return collections_; }
+
+    void setListeners(ReplyListener replies, FailureListener failures);
+
+    // FundingHandlers.
+    void payGateMasterResponse(const MessageBase& message) override;
+    void payGateTransactionResponse(const MessageBase& message) override;
+    void payGateStatusResponse(const MessageBase& message) override;
+    void createApprovalAction(std::int64_t actionCode, const std::vector<std::string>& fields) override;
+    void fillApprovalRequests(const std::vector<std::string>& rows) override;
+    void fillFinancialApprovals(const std::vector<std::string>& rows) override;
+    void fillPayGateSettings(const std::vector<std::string>& rows) override;
+
+private:
+    using Tags = std::map<int, std::string>;
+
+    bool accountHeld(const std::shared_ptr<const AccountDetails>& account) const;
+    interfaces::CommandResult send(MessageBase& message);
+    std::shared_ptr<PayGateTransaction> addOrUpdatePayGateTransaction(std::shared_ptr<PayGateTransaction> tx);
+    void announcePayGate(std::int32_t state, const std::shared_ptr<PayGateTransaction>& tx,
+                         std::int64_t error);
+    void announceApproval(std::int64_t action, const ApprovalReq& request);
+    void newApprovalRequest(std::int64_t action, const Tags& tags);
+    std::shared_ptr<ApprovalReq> findRequest(const Tags& tags) const;
+    void emit(interfaces::FundingReply reply);
+
+    BusinessBase& business_;
+    std::unique_ptr<SessionEvents> events_;
+    FundingCollections collections_;
+    ReplyListener replyListener_;
+    FailureListener failureListener_;
+};
+
+} // namespace tc::funding

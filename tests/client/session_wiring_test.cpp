@@ -1,0 +1,53 @@
+// The composition root assembles the session's parts, and a service given in their place is kept.
+#include "chat/session_chat.h"
+#include "client/headless_application.h"
+#include "client/session_resources.h"
+#include "client/session_wiring.h"
+#include "funding/session_funding.h"
+#include "platform/dispatch.h"
+#include "platform/user_defaults.h"
+#include "session/business/business_base.h"
+#include "statements/session_statements.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using namespace tc;
+
+class GivenChat final : public ChatHandlers {
+public:
+    void FillChatRoomDetails(const Fields&, const std::string&) override {}
+    void FillChatMessages(const Fields&, const std::string&) override {}
+    void FillOfflineMessages(const Fields&) override {}
+    void FillRoomMessage(const Fields&) override {}
+    void FillChatGroupsAndUsers(const Fields&) override {}
+    void FillRecentConversation(const Fields&) override {}
+    void UpdateChatUserStatus(const std::string&, const Fields&) override {}
+    void UpdateChatResponseFromQueue(const Fields&, const std::string&) override {}
+    void UpdateChatQueueStatus(const Fields&, const std::string&) override {}
+};
+
+TEST(SessionWiring, EveryPartIsOwnedByTheBusinessObjectUnlessGiven) {
+    platform::RunLoop::main().bindToCurrentThread();
+    auto defaults = platform::UserDefaults::inMemory();
+    HeadlessApplication app(*defaults);
+    BusinessServices services;
+    services.userDefaults = defaults.get();
+    WiredSession wired = wireSession(app, services);
+    ASSERT_TRUE(wired.funding && wired.chat && wired.statements && wired.resources);
+    EXPECT_EQ(wired.business->services().funding.get(), wired.funding);
+    EXPECT_EQ(wired.business->services().chat.get(), wired.chat);
+    EXPECT_EQ(wired.business->services().statements.get(), wired.statements);
+    EXPECT_EQ(wired.business->services().resources.get(), wired.resources);
+
+    auto chat = std::make_shared<GivenChat>();
+    services.chat = chat;
+    WiredSession given = wireSession(app, services);
+    EXPECT_EQ(given.chat, nullptr);
+    EXPECT_EQ(given.business->services().chat, chat);
+    EXPECT_NE(given.funding, nullptr);
+    platform::RunLoop::main().discardPending();
+}
+
+} // namespace

@@ -1,0 +1,130 @@
+// The funding requests' frames, spelled out from the protocol's tag lists, and the lines and banners
+// of approval notices.
+#include "connection/message_builders.h"
+#include "connection/message_golden.h"
+#include "funding/session_funding.h"
+#include "session/records/account_details.h"
+#include "session/text/event_texts.h"
+#include "support/wire_text.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using namespace tc;
+using namespace tc::funding;
+
+std::shared_ptr<const AccountDetails> account(std::int32_t id) {
+    auto a = std::make_shared<AccountDetails>();
+    a->AccountId = id;
+    return a;
+}
+
+// Label and value apart by 0x03, written "Label<F>value|Label<F>value".
+std::vector<std::string> lines(std::string_view text) {
+    std::vector<std::string> out;
+    for (std::size_t start = 0;;) {
+        const std::size_t bar = text.find('|', start);
+        out.push_back(testing_support::wireText(text.substr(start, bar - start)));
+        if (bar == std::string_view::npos)
+            return out;
+        start = bar + 1;
+    }
+}
+
+// The frame once the sender added the request number, the user id and the header.
+std::string framed(FundingMessage composed) {
+    EXPECT_EQ(composed.error, "");
+    MessageBase& m = composed.message;
+    m.setValue(20, "8");
+    m.setValue(1040, "1001");
+    m.setValue(23, "demo");
+    m.setValue(19, "7001");
+    m.setValue(21, "20240102030405");
+    return composeMessage(m).framed;
+}
+
+TEST(FundingFrames, DepositsAndWithdrawalsInTheirLayouts) {
+    NewDeposit online;
+    online.accountDetail = account(20001);
+    online.mode = kOnlinePayment;
+    online.amount = 250;
+    online.estimatedAmount = 99.5;
+    online.email = "a@b.test";
+    online.payGateId = 1;
+    EXPECT_EQ(framed(depositMessage(online)),
+              golden::asciiFrame(golden::body("10=93|145=1|1152=a@b.test|34=20001|1038=250|564=99.5|535=("
+                                              "null)|20=8|1040=1001|23=demo|19=7001|21=20240102030405")));
+
+    NewDeposit bank;
+    bank.accountDetail = account(20003);
+    bank.mode = kBankTransfer;
+    bank.amount = 100;
+    bank.depositDate = "20240601";
+    bank.bankName = "B";
+    bank.bankBranch = "Br";
+    bank.sourceAccount = "S";
+    bank.depositedAccount = "D";
+    bank.remarks = "r/1";
+    EXPECT_EQ(framed(depositMessage(bank)),
+              golden::asciiFrame(
+                  golden::body("10=693|1063=1|1035=801|535=r/"
+                               "1|20=8|1040=1001|1059=0<C>0<C>20003<C>(null)<C>100.00<C>0.00<C>1<C>0<C>2<C>"
+                               "20240601<C>B<C>Br<C>S<C>D<R>|1060=0|23=demo|19=7001|21=20240102030405")));
+
+    NewWithdrawal out;
+    out.accountDetail = account(20001);
+    out.amount = 50.5;
+    EXPECT_EQ(
+        framed(withdrawalMessage(out)),
+        golden::asciiFrame(golden::body("10=693|1063=1|1035=802|535=(null)|20=8|1040=1001|1059=0<C>0<C>(null)"
+                                        "<C>20001<C>50.50<C>0.00<C>2<C>0<C>0<C>(null)<C>(null)<C>(null)<C>("
+                                        "null)<C>(null)<R>|1060=0|23=demo|19=7001|21=20240102030405")));
+
+    // A typed text the record cannot carry is refused with its field's name, nothing composed.
+    bank.bankName = testing_support::wireText("B<C>x");
+    EXPECT_NE(depositMessage(bank).error.find("bankName"), std::string::npos);
+}
+
+TEST(FundingNotices, ApprovalRequestsBecomeLabelledLinesAndBanners) {
+    EventTextsBundle bundle;
+    ApprovalReq req;
+    req.approvalRequestId = 55;
+    req.requestedDateTime = "20240315143005";
+    req.remarks = "pls %s";
+    auto info = std::make_shared<FinancialApproval>();
+    info->beneficiaryAccount = 1001;
+    info->benefactorAccount = 2002;
+    info->approvedAmount = 1234.5;
+    info->transferMode = kBankTransfer;
+    info->dateOfTransaction = "20240301000000";
+    info->bankName = "Bank A";
+    info->branch = "North";
+    info->sourceBankAccount = "SRC1";
+    info->destinationBankAccount = "DST2";
+    req.information = info;
+    EXPECT_EQ(approvalLines(801, req, 0),
+              lines("ReqNo<F>55|Acct<F>1001|ReqOn<F>03/15/2024|Mode<F>BankTransfer|TxDate<F>03/01/2024|"
+                    "Amt<F>1234.50|Bank<F>Bank A|Branch<F>North|Src<F>SRC1|Dst<F>DST2|Rem<F>pls %s"));
+    EXPECT_EQ(approvalLines(802, req, 0),
+              lines("ReqNo<F>55|Acct<F>2002|ReqOn<F>03/15/2024|Amt<F>1234.50|Rem<F>pls %s"));
+    EXPECT_TRUE(approvalLines(700, req, 0).empty());
+
+    info->approvedAmount = 0.125; // exactly representable: two decimals round it to even
+    struct Case {
+        std::int64_t subType, action;
+        std::string title, message;
+    };
+    for (const Case& c :
+         {Case{1, 930, "Dep approved", "Acct : 1001\nAmt : 0.12"},
+          Case{1, 931, "Dep done", "Acct : 1001\nAmt : 0.12"},
+          Case{2, 930, "Wd approved", "Acct : 2002\nAmt : 0.12"},
+          Case{2, 931, "Wd done", "Acct : 2002\nAmt : 0.12"}, Case{3, 930, "", ""}, Case{1, 929, "", ""}}) {
+        req.approvalSubType = c.subType;
+        const ApprovalBanner b = approvalBanner(c.action, req, 0);
+        EXPECT_EQ(b.title, c.title) << c.subType << " " << c.action;
+        EXPECT_EQ(b.message, c.message) << c.subType << " " << c.action;
+    }
+}
+
+} // namespace

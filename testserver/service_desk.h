@@ -1,0 +1,94 @@
+#pragma once
+// The server's side of the services around trading on the stream: gateway deposits (93 -> 94, 98,
+// 96), approval requests for bank deposits and withdrawals (693 -> 694 801/802, then 930 once
+// approved), the chat (contact tree, rooms, messages between signed-in users, support queues with
+// an agent's greeting, recent conversations, offline notices, room transcripts, acknowledgements,
+// presence changes) and the password change (37 -> 38). Bookings land in the data service, so its
+// approval and transaction lists show them. Pure apart from that: the caller delivers the messages
+// it returns. Thread-safe.
+#include "data_service.h"
+#include "market.h"
+
+#include <cstdint>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace testserver {
+
+// A framed message for the stream clients of `user`; empty user: the client that sent the request.
+struct DeskMessage {
+    std::string user;
+    std::string framed;
+};
+
+// Above this a gateway payment is refused with a server error (reply 94, tag 1015).
+inline constexpr double kGatewayLimit = 50'000;
+inline constexpr int kGatewayLimitError = 7;
+// Rooms and transcripts kept; past these new ones are refused.
+inline constexpr std::size_t kMaxRooms = 10'000;
+inline constexpr std::size_t kMaxTranscript = 1'000;
+
+class ServiceDesk {
+public:
+    // Both must outlive the desk.
+    ServiceDesk(const Market& market, DataService& data);
+
+    static bool handles(int type);
+    // A stream message of a signed-in user, by its fields.
+    std::vector<DeskMessage> handle(const std::string& user, const std::map<int, std::string>& fields);
+
+    // The password the user signs in with now (the market's until changed).
+    std::optional<std::string> passwordOf(const std::string& user) const;
+    // Presence: the user's contacts hear of it (type 619).
+    std::vector<DeskMessage> presenceChanged(const std::string& user, bool online);
+    // A server notice for the user: a new notice room (601 with its title) and its message (603), the
+    // text sent as RTF.
+    std::vector<DeskMessage> notice(const std::string& user, const std::string& title,
+                                    const std::string& text);
+
+private:
+    struct Message {
+        std::string id, sender, text, time; // text: RTF
+    };
+    struct Room {
+        std::uint64_t id = 0;
+        std::string name;
+        std::set<std::string> users;
+        std::string title; // a notice's
+        std::uint64_t queue = 0;
+        std::vector<Message> messages;
+        std::set<std::string> unread; // users who have not acknowledged a notice
+    };
+
+    std::vector<DeskMessage> payGateDeposit(const std::string& user, const std::map<int, std::string>& f);
+    std::vector<DeskMessage> approvalRequest(const std::string& user, const std::map<int, std::string>& f);
+    std::vector<DeskMessage> contactList(const std::string& user);
+    std::vector<DeskMessage> recentConversations(const std::string& user);
+    std::vector<DeskMessage> offlineMessages(const std::string& user);
+    std::vector<DeskMessage> roomRequest(const std::string& user, const std::map<int, std::string>& f);
+    std::vector<DeskMessage> chatMessage(const std::string& user, const std::map<int, std::string>& f);
+    std::vector<DeskMessage> roomMessages(const std::string& user, const std::map<int, std::string>& f);
+    std::vector<DeskMessage> acknowledge(const std::string& user, const std::map<int, std::string>& f);
+    std::vector<DeskMessage> queueRequest(const std::string& user, const std::map<int, std::string>& f);
+    std::vector<DeskMessage> passwordChange(const std::string& user, const std::map<int, std::string>& f);
+    Room* newRoom(std::set<std::string> users);
+    std::string display(const std::string& user) const;
+    std::string messageFrame(const Room& room, const Message& m) const;
+    Room* findRoom(std::uint64_t id);
+
+    const Market& market_;
+    DataService& data_;
+    mutable std::mutex mutex_;
+    std::map<std::string, std::string> passwords_; // changed passwords
+    std::set<std::string> online_;
+    std::map<std::uint64_t, Room> rooms_;
+    std::uint64_t nextRoom_ = 5001;
+    std::uint64_t nextGateway_ = 900001;
+    std::uint64_t nextMessage_ = 1;
+};
+
+} // namespace testserver
