@@ -1,4 +1,5 @@
 #include "connection/message_builders.h"
+#include "support/capturing_sender.h"
 #include "support/wire_text.h"
 
 #include "connection/envelope_opener.h"
@@ -24,23 +25,7 @@ using namespace tc;
 using namespace golden;
 using testing_support::wireText;
 
-class FakeSender : public MessageSender {
-public:
-    void sendMessage(RequestMessage message) override {
-        if (throwOnSend)
-            throw std::runtime_error("transport gone");
-        events.push_back("send");
-        sent.push_back(std::move(message));
-    }
-    std::string envelopeKey(bool isInitialRequest) const override {
-        return isInitialRequest ? "product-key-0123" : "session-key-4567";
-    }
-    void pingSent() override { events.push_back("pingSent"); }
-
-    std::vector<RequestMessage> sent;
-    std::vector<std::string> events;
-    bool throwOnSend = false;
-};
+using FakeSender = testing_support::CapturingSender;
 
 using testing_support::LogCapture;
 

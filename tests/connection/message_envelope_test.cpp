@@ -7,6 +7,7 @@
 #include "connection/envelope_opener.h"
 #include "connection/message_base.h"
 #include "connection/stream_deframer.h"
+#include "support/capturing_sender.h"
 #include "support/wire_text.h"
 
 #include <gtest/gtest.h>
@@ -30,18 +31,11 @@ const std::string kLoginFrame =
              "168.1.20<F>1018=deskpc#Debian 12<F>504=Jane Trader<F>160=AMP<F>21=20240102030405<F><E>");
 const std::string kPingFrame = wireText("<B>31<F>10=1018<F>20=5<F>21=20240102030405<F><E>");
 
-class RecordingSender : public MessageSender {
-public:
-    std::vector<RequestMessage> sent;
-    std::string productKey = kProductKey;
-    std::string sessionKey = kSessionKey;
-    bool throwOnKey = false;
-
-    void sendMessage(RequestMessage message) override { sent.push_back(std::move(message)); }
-    std::string envelopeKey(bool isInitialRequest) const override {
-        if (throwOnKey)
-            throw std::runtime_error("no key");
-        return isInitialRequest ? productKey : sessionKey;
+// The sender with this file's keys.
+struct RecordingSender : testing_support::CapturingSender {
+    RecordingSender() {
+        productKey = kProductKey;
+        sessionKey = kSessionKey;
     }
 };
 

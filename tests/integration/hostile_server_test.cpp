@@ -38,10 +38,6 @@ using namespace tc;
 using namespace std::chrono_literals;
 using sessiontest::FakeApplication;
 
-std::string readAmpFixture() {
-    return testing_support::readableWire(testing_support::fixtureText("snapshot_amp.txt"));
-}
-
 using LogLines = testing_support::LogCapture;
 
 class HostileServerTest : public ::testing::Test {
@@ -136,7 +132,7 @@ protected:
 
     // The fixture snapshot with the data sockets at the given ports.
     static std::string snapshot(int pricePort = 1, int dataPort = 1) {
-        std::string text = readAmpFixture();
+        std::string text = testing_support::ampSnapshotFixture();
         const auto replace = [&](std::string_view from, int port) {
             const std::string field = std::string("\x05") + std::string(from) + "\x05";
             text.replace(text.find(field), field.size(), "\x05" + std::to_string(port) + "\x05");
@@ -166,17 +162,10 @@ protected:
     std::thread trickler;
 };
 
-std::string readXmlFixture() {
-    std::ifstream in(std::filesystem::path(TC_TEST_DATA).parent_path() / "fixtures" / "snapshot.xml");
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 // ---- the login ----
 
 TEST_F(HostileServerTest, ASnapshotThatCannotBeReadEndsTheLoginAndNeverLeavesAnEmptySession) {
-    const std::string xml = readXmlFixture();
+    const std::string xml = testing_support::fixtureText("snapshot.xml");
     const std::string tail = "</NewDataSet>";
     const auto withRows = [&](const std::string& rows) {
         return xml.substr(0, xml.rfind(tail)) + rows + tail;
@@ -202,7 +191,8 @@ TEST_F(HostileServerTest, ASnapshotThatCannotBeReadEndsTheLoginAndNeverLeavesAnE
         {"not XML", false, "Service unavailable"},
         {"a text", true, "Service unavailable"},
         {"a zip bomb", true, std::string((std::size_t{64} << 20) + 1, '\x06')},
-        {"a user without accounts", true, readAmpFixture().substr(0, readAmpFixture().find('\x07'))},
+        {"a user without accounts", true,
+         testing_support::ampSnapshotFixture().substr(0, testing_support::ampSnapshotFixture().find('\x07'))},
     };
     const std::string expected = LanguageString::stringforSelectedLanguage(0, "20401").value();
     for (const Case& c : cases) {
@@ -269,8 +259,9 @@ TEST_F(HostileServerTest, OverlongCodesAreNeitherStoredNorSubscribed) {
         std::string code;
         std::string text;
     };
-    std::vector<Form> forms = {{"AMP", true, std::string(200'000, 'E'), snapshot()},
-                               {"XML", false, std::string(1'000, 'E'), readXmlFixture()}};
+    std::vector<Form> forms = {
+        {"AMP", true, std::string(200'000, 'E'), snapshot()},
+        {"XML", false, std::string(1'000, 'E'), testing_support::fixtureText("snapshot.xml")}};
     for (Form& f : forms) {
         const std::string from = f.amp ? "\x05"
                                          "EURUSD\x05"

@@ -4,6 +4,7 @@
 #include "connection/envelope_opener.h"
 #include "order_fixture.h"
 #include "platform/user_defaults.h"
+#include "support/capturing_sender.h"
 #include "support/wire_text.h"
 
 #include <gtest/gtest.h>
@@ -22,15 +23,6 @@ using namespace tc;
 using testing_support::asciiFrame;
 using testing_support::body;
 using testing_support::wireText;
-
-constexpr std::string_view kSessionKey = "session-key-4567";
-
-class CapturingSender : public MessageSender {
-public:
-    void sendMessage(RequestMessage message) override { sent.push_back(std::move(message)); }
-    std::string envelopeKey(bool) const override { return std::string(kSessionKey); }
-    std::vector<RequestMessage> sent;
-};
 
 class FakeOrderContext : public OrderRequestContext {
 public:
@@ -62,7 +54,7 @@ public:
     }
     void appendJournal(std::string line) override { journal.push_back(std::move(line)); }
 
-    CapturingSender capture;
+    testing_support::CapturingSender capture;
     bool streamUp = true;
     std::vector<std::string> journal;
 
@@ -81,17 +73,6 @@ public:
         return std::string(key);
     }
 };
-
-// The inner frame of a stream message, opened with the session key.
-std::string openStream(const RequestMessage& r) {
-    EXPECT_FALSE(r.isZMQ);
-    if (r.message.size() < 2)
-        return {};
-    MessageBase envelope;
-    EXPECT_EQ(envelope.loadFrame(std::string_view(r.message).substr(1, r.message.size() - 2)), 76);
-    const std::string* sealed = envelope.value(27);
-    return sealed ? openEncryptedEnvelope(*sealed, kSessionKey).value_or("") : "";
-}
 
 // An order message's frame: its own fields, the quote fields every order message carries for the
 // fixture's instrument, then `tail`.
@@ -116,11 +97,11 @@ protected:
     std::vector<std::string> sentFrames() {
         std::vector<std::string> out;
         for (const auto& r : context.capture.sent)
-            out.push_back(openStream(r));
+            out.push_back(context.capture.opened(r));
         return out;
     }
     std::string lastFrame() {
-        return context.capture.sent.empty() ? "" : openStream(context.capture.sent.back());
+        return context.capture.sent.empty() ? "" : context.capture.opened(context.capture.sent.back());
     }
     std::vector<std::string> noticeTexts() const {
         std::vector<std::string> out;

@@ -1,5 +1,7 @@
 #include "platform/decimal.h"
 
+#include "support/case_table.h"
+
 #include <gtest/gtest.h>
 
 #include <charconv>
@@ -40,26 +42,20 @@ u128 pow10(int n) {
     return p;
 }
 
+// P plain, D down, U up, B bankers.
+RoundingMode mode(char letter) {
+    return letter == 'P'   ? RoundingMode::Plain
+           : letter == 'D' ? RoundingMode::Down
+           : letter == 'U' ? RoundingMode::Up
+                           : RoundingMode::Bankers;
+}
+
 constexpr RoundingMode kModes[] = {RoundingMode::Plain, RoundingMode::Down, RoundingMode::Up,
                                    RoundingMode::Bankers};
 
 TEST(DecimalText, CanonicalFormDropsZerosAndExponent) {
-    const std::pair<const char*, const char*> cases[] = {{"0.0005", "0.0005"},
-                                                         {"-7", "-7"},
-                                                         {"1234500", "1234500"},
-                                                         {"1.2300", "1.23"},
-                                                         {"000123.4500", "123.45"},
-                                                         {"+1.5e3", "1500"},
-                                                         {"15E-4", "0.0015"},
-                                                         {"12.5e-1", "1.25"},
-                                                         {".5", "0.5"},
-                                                         {"5.", "5"},
-                                                         {" \t42 \r\n", "42"},
-                                                         {"0e50", "0"},
-                                                         {"1e3", "1000"},
-                                                         {"NaN", "NaN"}};
-    for (const auto& [in, out] : cases)
-        EXPECT_EQ(text(in), out) << in;
+    for (const auto& row : testing_support::caseTable("tables/decimal_texts.txt", 2))
+        EXPECT_EQ(text(row[0].c_str()), row[1]) << "line " << row.line;
     EXPECT_TRUE(dec("nan").isNaN());
     EXPECT_EQ(Decimal().toString(), "0");
 }
@@ -202,21 +198,12 @@ TEST(DecimalConversion, ToDoubleRoundsCorrectlyOnEveryPath) {
 }
 
 TEST(DecimalCompare, AcrossExponentsAndSigns) {
-    const std::tuple<const char*, const char*, std::strong_ordering> cases[] = {
-        {"1.0", "1", std::strong_ordering::equal},
-        {"0", "-0", std::strong_ordering::equal},
-        {"100", "1e2", std::strong_ordering::equal},
-        {"0.1", "0.10000000000000000000000000000000000001", std::strong_ordering::less},
-        {"-1", "-0.5", std::strong_ordering::less},
-        {"-0.5", "0", std::strong_ordering::less},
-        {"0", "1e-128", std::strong_ordering::less},
-        {"100", "99.999999", std::strong_ordering::greater},
-        {"10000000000", "9999999999.9", std::strong_ordering::greater},
-        {"-10000000000", "-9999999999.9", std::strong_ordering::less},
-        {"1.5", "15", std::strong_ordering::less}};
-    for (const auto& [a, b, order] : cases) {
-        EXPECT_EQ(dec(a) <=> dec(b), order) << a << " <=> " << b;
-        EXPECT_EQ(dec(a) == dec(b), order == 0) << a << " == " << b;
+    for (const auto& row : testing_support::caseTable("tables/decimal_comparisons.txt", 3)) {
+        const auto order = row[1] == "<"   ? std::strong_ordering::less
+                           : row[1] == "=" ? std::strong_ordering::equal
+                                           : std::strong_ordering::greater;
+        EXPECT_EQ(dec(row[0].c_str()) <=> dec(row[2].c_str()), order) << "line " << row.line;
+        EXPECT_EQ(dec(row[0].c_str()) == dec(row[2].c_str()), order == 0) << "line " << row.line;
     }
 }
 
@@ -335,23 +322,9 @@ TEST(DecimalArithmetic, DivideByZeroAndNaNGiveNaN) {
 }
 
 TEST(DecimalArithmetic, RoundedToScale) {
-    const std::tuple<const char*, int, RoundingMode, const char*> cases[] = {
-        {"9.995", 2, RoundingMode::Plain, "10"},
-        {"-9.995", 2, RoundingMode::Plain, "-10"},
-        {"0.5", 0, RoundingMode::Bankers, "0"},
-        {"1.5", 0, RoundingMode::Bankers, "2"},
-        {"0.5000000000001", 0, RoundingMode::Bankers, "1"},
-        {"-0.5", 0, RoundingMode::Plain, "-1"},
-        {"-0.4", 0, RoundingMode::Down, "-1"},
-        {"0.4", 0, RoundingMode::Up, "1"},
-        {"1234.5", -2, RoundingMode::Plain, "1200"},
-        {"1", -5, RoundingMode::Up, "100000"},
-        {"1.5", 5, RoundingMode::Plain, "1.5"},
-        {"123.456", -1000, RoundingMode::Plain, "0"},
-        {"0.001", std::numeric_limits<int>::min(), RoundingMode::Plain, "0"},
-        {"0.001", std::numeric_limits<int>::max(), RoundingMode::Plain, "0.001"}};
-    for (const auto& [in, scale, mode, out] : cases)
-        EXPECT_EQ(dec(in).rounded(scale, mode).toString(), out) << in << " at " << scale;
+    for (const auto& row : testing_support::caseTable("tables/decimal_rounded.txt", 4))
+        EXPECT_EQ(dec(row[0].c_str()).rounded(std::stoi(row[1]), mode(row[2][0])).toString(), row[3])
+            << "line " << row.line;
     Decimal z = dec("-0.4").rounded(0);
     EXPECT_EQ(z.toString(), "0");
     EXPECT_FALSE(z.isNegative());
@@ -397,11 +370,7 @@ const RoundingVector kRoundingVectors[] = {
 TEST(DecimalArithmetic, ScaledResultsMatchPythonDecimalModule) {
     for (const auto& v : kRoundingVectors) {
         const Decimal a = dec(v.a), b = dec(v.b);
-        const RoundingMode mode = v.mode == 'P'   ? RoundingMode::Plain
-                                  : v.mode == 'D' ? RoundingMode::Down
-                                  : v.mode == 'U' ? RoundingMode::Up
-                                                  : RoundingMode::Bankers;
-        const DecimalRounding r{mode, v.scale};
+        const DecimalRounding r{mode(v.mode), v.scale};
         const Decimal got = v.operation == '+'   ? a.add(b, r)
                             : v.operation == '-' ? a.subtract(b, r)
                             : v.operation == '*' ? a.multiply(b, r)

@@ -1,5 +1,6 @@
 #include "platform/property_list.h"
 
+#include "support/case_table.h"
 #include "support/temp_resources.h"
 
 #include <gtest/gtest.h>
@@ -132,48 +133,8 @@ TEST(PropertyList, DatesCoverTheFourDigitYears) {
 }
 
 TEST(PropertyList, RejectsMalformedDocumentsWithALineNumber) {
-    struct Case {
-        const char* doc;
-        const char* error;
-    };
-    const Case cases[] = {
-        {"", "no root element"},
-        {"<plist/>", "empty"},
-        {"<plist></plist>", "empty"},
-        {"<plist><dict><key>a</key></dict></plist>", "key \"a\" has no value"},
-        {"<plist><dict><key>a</key><key>b</key><true/></dict></plist>", "key \"a\" has no value"},
-        {"<plist><dict><string>a</string></dict></plist>", "expected <key>"},
-        {"<plist><dict>text<key>a</key><true/></dict></plist>", "text inside <dict>"},
-        {"<plist><array><string>x</array></plist>", "does not close <string>"},
-        {"<plist><string>x</string>", "expected </plist>"},
-        {"<plist><string>unterminated", "unterminated <string>"},
-        {"<plist><string>a<b/></string></plist>", "unexpected element"},
-        {"<plist><integer>12x</integer></plist>", "invalid integer"},
-        {"<plist><integer/></plist>", "invalid integer"},
-        {"<plist><integer>+-1</integer></plist>", "invalid integer"},
-        {"<plist><integer>9223372036854775808</integer></plist>", "out of range"},
-        {"<plist><real>1e999</real></plist>", "out of range"},
-        {"<plist><real>infinityx</real></plist>", "invalid real"},
-        {"<plist><real>0x10</real></plist>", "invalid real"},
-        {"<plist><true>1</true></plist>", "has content"},
-        {"<plist><data>QUJD=Q</data></plist>", "Base64"},
-        {"<plist><data>Q</data></plist>", "Base64"},
-        {"<plist><data>QU*D</data></plist>", "Base64"},
-        {"<plist><string>&bogus;</string></plist>", "unknown entity"},
-        {"<plist><string>&amp</string></plist>", "malformed entity"},
-        {"<plist><string>&#xD800;</string></plist>", "invalid character reference"},
-        {"<plist><string>&#1114112;</string></plist>", "invalid character reference"},
-        {"<plist><key>a</key></plist>", "outside a dictionary"},
-        {"<plist><set/></plist>", "unknown element <set>"},
-        {"<plist><true/><true/></plist>", "expected </plist>"},
-        {"<plist><true/></plist><x/>", "after the root element"},
-        {"<plist version=1.0><true/></plist>", "without quotes"},
-        {"<plist><!-- open <true/></plist>", "unterminated comment"},
-        {"<!DOCTYPE plist [ <!ENTITY x 'y'> <true/>", "unterminated document type"},
-    };
-    for (const auto& c : cases)
-        EXPECT_NE(readError(c.doc).find(c.error), std::string::npos) << c.doc << " -> " << readError(c.doc);
-
+    for (const auto& row : testing_support::caseTable("tables/plist_errors.txt", 2))
+        EXPECT_NE(readError(row[0]).find(row[1]), std::string::npos) << row[0] << " -> " << readError(row[0]);
     EXPECT_EQ(readError("<plist>\n<dict>\n<key>a</key>\n<integer>x</integer>\n</dict></plist>")
                   .rfind("line 4: ", 0),
               0u);

@@ -79,4 +79,9 @@ inline std::string readableWire(std::string_view readable) {
     return wireText(kept);
 }
 
+// The login snapshot fixture in its AMP form, as the wire carries it.
+inline std::string ampSnapshotFixture() {
+    return readableWire(fixtureText("snapshot_amp.txt"));
+}
+
 } // namespace tc::testing_support

@@ -6,6 +6,7 @@
 #include "session/model/session_model.h"
 #include "session/records/account_details.h"
 #include "session/records/request_records.h"
+#include "support/capturing_sender.h"
 
 #include <gtest/gtest.h>
 
@@ -24,21 +25,6 @@ using namespace tc;
 using golden::asciiFrame;
 
 using testing_support::body;
-
-constexpr std::string_view kSessionKey = "session-key-4567";
-
-class CapturingSender : public MessageSender {
-public:
-    void sendMessage(RequestMessage message) override {
-        std::lock_guard lock(mutex);
-        sent.push_back(std::move(message));
-    }
-    std::string envelopeKey(bool isInitialRequest) const override {
-        return isInitialRequest ? "product-key-0123" : std::string(kSessionKey);
-    }
-    std::mutex mutex;
-    std::vector<RequestMessage> sent;
-};
 
 class FakeContext : public RequestContext {
 public:
@@ -59,26 +45,11 @@ public:
         session.AccountDetailCollection.insert_or_assign(std::to_string(id), a);
     }
 
-    CapturingSender capture;
+    testing_support::CapturingSender capture;
     std::string user = "jdoe";
     std::atomic<std::int32_t> lastRequestId{41};
     SessionModel session;
 };
-
-// Header fields as every request writes them for the fake context.
-
-// The inner frame of a stream message, opened with the session key.
-std::string openStream(const RequestMessage& r) {
-    EXPECT_FALSE(r.isZMQ);
-    if (r.message.size() < 2)
-        return {};
-    MessageBase envelope;
-    EXPECT_EQ(envelope.loadFrame(std::string_view(r.message).substr(1, r.message.size() - 2)), 76);
-    const std::string* sealed = envelope.value(27);
-    if (sealed == nullptr)
-        return {};
-    return openEncryptedEnvelope(*sealed, kSessionKey).value_or("");
-}
 
 class SessionRequestsTest : public ::testing::Test {
 protected:
@@ -197,27 +168,27 @@ TEST_F(SessionRequestsTest, RequestNumberIsTheLastReceivedPlusOneAndIsNeverStore
 
 TEST_F(SessionRequestsTest, StreamRequestsAreSealedWithTheSessionKey) {
     ASSERT_TRUE(requests.changeMyPassword("old-pw", ""));
-    EXPECT_EQ(openStream(last()),
+    EXPECT_EQ(context.capture.opened(last()),
               asciiFrame(body("10=37|23=jdoe|104=old-pw|103=|20=42|19=REF77|21=20240315093000")));
 
     ASSERT_TRUE(requests.requestChatMessageAcknowledgement("R1", "905"));
-    EXPECT_EQ(openStream(last()),
+    EXPECT_EQ(context.capture.opened(last()),
               asciiFrame(body("10=608|507=|505=R1<C>905|504=jdoe|23=jdoe|19=REF77|21=20240315093000")));
 
     ASSERT_TRUE(requests.requestContactlist());
-    EXPECT_EQ(openStream(last()),
+    EXPECT_EQ(context.capture.opened(last()),
               asciiFrame(body("10=617|23=jdoe|520=1|504=jdoe|19=REF77|21=20240315093000")));
 
     ASSERT_TRUE(requests.requestRoomMessage("Support", "55"));
-    EXPECT_EQ(openStream(last()),
+    EXPECT_EQ(context.capture.opened(last()),
               asciiFrame(body("10=615|23=jdoe|502=Support|501=55|504=jdoe|19=REF77|21=20240315093000")));
 
     ASSERT_TRUE(requests.SendRoomRequest("alice"));
-    EXPECT_EQ(openStream(last()),
+    EXPECT_EQ(context.capture.opened(last()),
               asciiFrame(body("10=601|20=42|503=alice|530=0|504=jdoe|19=REF77|21=20240315093000")));
 
     ASSERT_TRUE(requests.SendNewChatMessageToServer("hello", "55", "Support"));
-    EXPECT_EQ(openStream(last()),
+    EXPECT_EQ(context.capture.opened(last()),
               asciiFrame(body("10=603|501=55|504=jdoe|502=Support|17=hello|19=REF77|21=20240315093000")));
 
     for (const RequestMessage& r : sent())
@@ -233,7 +204,7 @@ TEST_F(SessionRequestsTest, ControlMessageAndEdgeInputs) {
     // An empty user name still fills tag 23.
     context.user.clear();
     ASSERT_TRUE(requests.requestOfflineMessages());
-    EXPECT_EQ(openStream(last()), asciiFrame(body("10=613|23=|504=|19=REF77|21=20240315093000")));
+    EXPECT_EQ(context.capture.opened(last()), asciiFrame(body("10=613|23=|504=|19=REF77|21=20240315093000")));
 
     // A support-queue chat needs an account to name: the first of the collection.
     EXPECT_FALSE(requests.SendChatQueueRequest("Q1", "help"));
@@ -241,7 +212,7 @@ TEST_F(SessionRequestsTest, ControlMessageAndEdgeInputs) {
     context.addAccount(1002, 1);
     context.addAccount(1001, 1);
     ASSERT_TRUE(requests.SendChatQueueRequest("Q1", "help"));
-    EXPECT_EQ(openStream(last()),
+    EXPECT_EQ(context.capture.opened(last()),
               asciiFrame(body("10=678|1026=Q1|34=1002|17=help|20=42|530=0|504=|19=REF77|21=20240315093000")));
 
     // A search without a period is not sent.
@@ -307,7 +278,7 @@ TEST_F(SessionRequestsTest, LoginCompletionSendsItsRequestsInOrder) {
 
     std::vector<std::string> seen;
     for (const RequestMessage& r : sent()) {
-        const std::string frame = r.isZMQ ? r.message : openStream(r);
+        const std::string frame = r.isZMQ ? r.message : context.capture.opened(r);
         MessageBase m;
         m.loadFrame(std::string_view(frame).substr(1, frame.size() - 2));
         std::string what = *m.value(10);
@@ -367,7 +338,7 @@ TEST_F(SessionRequestsTest, RequestsFromSeveralThreadsStayWhole) {
             ++opens;
         else if (r.message == equity)
             ++equities;
-        else if (openStream(r) == recent)
+        else if (context.capture.opened(r) == recent)
             ++recents;
     }
     EXPECT_EQ(opens, kPerThread);

@@ -81,7 +81,7 @@ std::string instrument(std::string_view id, std::string_view code, std::string_v
 class AmpFixture : public ::testing::Test {
 protected:
     void SetUp() override {
-        text = testing_support::readableWire(testing_support::fixtureText("snapshot_amp.txt"));
+        text = testing_support::ampSnapshotFixture();
         ASSERT_FALSE(text.empty()) << "fixture not found";
         model = loadOrFail(text, &stats);
     }

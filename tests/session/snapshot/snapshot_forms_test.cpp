@@ -16,14 +16,6 @@ namespace {
 
 using namespace tc;
 
-std::string readXmlFixture() {
-    return testing_support::fixtureText("snapshot.xml");
-}
-
-std::string readAmpFixture() {
-    return testing_support::readableWire(testing_support::fixtureText("snapshot_amp.txt"));
-}
-
 // The first differing line of two dumps, for a readable failure.
 std::string firstDifference(const std::string& a, const std::string& b) {
     std::istringstream ia(a);
@@ -49,9 +41,9 @@ protected:
 };
 
 TEST_P(SnapshotFormsInZone, BothFixturesLoadToTheSameModel) {
-    const auto amp = AmpSnapshotLoader().load(readAmpFixture());
+    const auto amp = AmpSnapshotLoader().load(testing_support::ampSnapshotFixture());
     ASSERT_TRUE(amp);
-    const SessionModel xml = XmlSnapshotLoader::load(readXmlFixture());
+    const SessionModel xml = XmlSnapshotLoader::load(testing_support::fixtureText("snapshot.xml"));
 
     const std::string ampDump = dumpSessionModel(*amp);
     const std::string xmlDump = dumpSessionModel(xml);
@@ -85,9 +77,9 @@ TEST(SnapshotForms, BothFormsRunTheHookAtTheSamePoint) {
     };
     AmpSnapshotLoader ampLoader;
     ampLoader.setInstrumentsLoadedHook(watch);
-    const auto amp = ampLoader.load(readAmpFixture());
+    const auto amp = ampLoader.load(testing_support::ampSnapshotFixture());
     ASSERT_TRUE(amp);
-    const SessionModel xml = XmlSnapshotLoader::load(readXmlFixture(), {}, watch);
+    const SessionModel xml = XmlSnapshotLoader::load(testing_support::fixtureText("snapshot.xml"), {}, watch);
     EXPECT_EQ(firstDifference(dumpSessionModel(*amp), dumpSessionModel(xml)), "");
 }
 
