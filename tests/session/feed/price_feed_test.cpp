@@ -421,27 +421,3 @@ TEST(PriceFeedRoundTrip, TestServerQuotesDecodeToTheirUnits) {
                              units(c.q.open), units(c.q.prevClose)));
     }
 }
-
-TEST(PriceFeedRoundTrip, TestServerDepthDecodesToThreeLevelsASide) {
-    testserver::Instrument inst;
-    inst.code = "EURUSD";
-    inst.decimals = 5;
-    inst.spread = 14;
-    testserver::Quote q;
-    q.bid = 123456;
-    q.ask = 123470;
-    const std::string text = testserver::PriceBook::depthText(inst, q);
-    const RoutedFeedText routed = routeFeedText(text);
-    ASSERT_EQ(routed.kind, FeedTextKind::MarketDepth);
-    const DepthDecoding d = decodeMarketDepth(routed.body);
-    ASSERT_EQ(d.error, FeedError::None) << text;
-    EXPECT_EQ(d.ladder->Code, "EURUSD");
-    // Levels step away from the quote by the spread; the second value counts millions.
-    EXPECT_EQ(d.ladder->Buy,
-              (std::vector<std::string>{"1.23456,1000000", "1.23442,2000000", "1.23428,3000000"}));
-    EXPECT_EQ(d.ladder->Sell,
-              (std::vector<std::string>{"1.23470,1000000", "1.23484,2000000", "1.23498,3000000"}));
-    MarketDepthStore store;
-    ASSERT_EQ(store.store(*d.ladder), FeedError::None);
-    EXPECT_EQ(store.sell("EURUSD")->front(), "1.23470,1000000");
-}
