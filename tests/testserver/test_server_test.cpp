@@ -234,27 +234,6 @@ TEST_F(ServerTest, PingBeforeLoginOrUnderAWrongKeyGetsNoAnswer) {
     login(client, "demo", "demo1234");
 }
 
-TEST_F(ServerTest, SecondLoginOfTheSameUserTellsTheFirstSession) {
-    peer::StreamClient first(ports_.stream), second(ports_.stream);
-    const Session s1 = login(first, "demo", "demo1234");
-    login(second, "demo", "demo1234");
-    auto got = first.read(1);
-    ASSERT_EQ(got.size(), 1u);
-    auto inner = peer::frames(peer::open(got[0].at(27), s1.key).value_or(""));
-    ASSERT_EQ(inner.size(), 1u);
-    EXPECT_EQ(inner[0].type(), 44);
-    EXPECT_FALSE(inner[0].at(105).empty());
-    EXPECT_EQ(server_->stats().loggedOutElsewhere, 1);
-}
-
-TEST_F(ServerTest, DroppedStreamsAreClosedOnTheClient) {
-    peer::StreamClient client(ports_.stream);
-    login(client, "demo", "demo1234");
-    server_->dropStreams();
-    client.read(1, 2s);
-    EXPECT_TRUE(client.closedByPeer());
-}
-
 std::string dsRequest(std::string_view procedure, int requestId) {
     return peer::frame(peer::body(peer::fields("10=1023|151=" + std::string(procedure) +
                                                "|152=1000|153=1|20=" + std::to_string(requestId) +
@@ -305,42 +284,6 @@ TEST_F(ServerTest, SilentDataServiceHoldsTheRequestUntilReleased) {
     EXPECT_FALSE(req.receive(300ms));
     server_->setDataServiceSilent(false);
     EXPECT_TRUE(req.receive(5s));
-}
-
-TEST_F(ServerTest, FeedPublishesQuotesAndDepthOfSubscribedInstruments) {
-    peer::Zmq sub(ZMQ_SUB, ports_.feed);
-    sub.subscribe("EURUSD");
-    sub.subscribe("MD_USDJPY;");
-    bool quote = false, depth = false;
-    const auto deadline = std::chrono::steady_clock::now() + 10s;
-    while ((!quote || !depth) && std::chrono::steady_clock::now() < deadline) {
-        auto text = sub.receive(1s);
-        if (!text)
-            continue;
-        if (text->starts_with("MD_")) {
-            ASSERT_TRUE(text->starts_with("MD_USDJPY;"));
-            const auto parts = peer::split(*text, ';');
-            ASSERT_EQ(parts.size(), 3u);
-            EXPECT_EQ(peer::split(parts[1], '|').size(), 3u);
-            EXPECT_EQ(peer::split(parts[2], '|').size(), 3u);
-            depth = true;
-            continue;
-        }
-        const auto fields = peer::split(*text, '\x04');
-        ASSERT_EQ(fields.size(), 11u) << *text;
-        EXPECT_EQ(fields[0], "EURUSD");
-        EXPECT_TRUE(std::regex_match(fields[1], std::regex("[0-9]{14}")));
-        ASSERT_EQ(fields[10], "5");
-        const double base = std::stod(fields[2]);
-        const double bid = base + std::stod(fields[4]) / 1e5;
-        const double ask = base + std::stod(fields[5]) / 1e5;
-        EXPECT_GT(bid, 1.085 / 2);
-        EXPECT_LT(bid, 1.085 * 1.5);
-        EXPECT_NEAR(ask - bid, 0.00012, 1e-9);
-        quote = true;
-    }
-    EXPECT_TRUE(quote);
-    EXPECT_TRUE(depth);
 }
 
 TEST(ServerStart, RefusesAHostThatIsNoIPv4AddressAndABusyPort) {
