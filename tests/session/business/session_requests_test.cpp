@@ -270,45 +270,6 @@ TEST_F(SessionRequestsTest, PendingRegistryRoutesRepliesByWhatTheRequestAsked) {
     EXPECT_EQ(pending.size(), 0u);
 }
 
-TEST_F(SessionRequestsTest, LoginCompletionSendsItsRequestsInOrder) {
-    context.addAccount(1001, 5);
-    context.addAccount(1002, 1);
-    context.addAccount(1003, 5);
-    requests.sendLoginCompletionRequests();
-
-    std::vector<std::string> seen;
-    for (const RequestMessage& r : sent()) {
-        const std::string frame = r.isZMQ ? r.message : context.capture.opened(r);
-        MessageBase m;
-        m.loadFrame(std::string_view(frame).substr(1, frame.size() - 2));
-        std::string what = *m.value(10);
-        if (const std::string* procedure = m.value(151))
-            what += " " + *procedure;
-        if (const std::string* account = m.value(34))
-            what += " " + *account;
-        seen.push_back(what);
-    }
-    const std::vector<std::string> expected = {"1023 getopenpositions",
-                                               "1023 getpendingorders",
-                                               "1023 getsettledpositions",
-                                               "1023 getcancelledorders",
-                                               "1023 getequityhitpriceinfo 1001",
-                                               "1023 getequityhitpriceinfo 1003",
-                                               "617",
-                                               "626",
-                                               "613",
-                                               "1023 getinstruments",
-                                               "1023 resourcesearch",
-                                               "1023 resourcesearch",
-                                               "1023 getapprovalrequest",
-                                               "1023 getfinancialapprovals"};
-    EXPECT_EQ(seen, expected);
-    EXPECT_EQ(requests.pendingRequests().size(), 11u);
-    auto cal = requests.pendingRequests().find(1023, 42, "resourcesearch");
-    ASSERT_TRUE(cal);
-    EXPECT_EQ(cal->subject, "CAL");
-}
-
 TEST_F(SessionRequestsTest, RequestsFromSeveralThreadsStayWhole) {
     constexpr int kPerThread = 50;
     std::vector<std::thread> threads;

