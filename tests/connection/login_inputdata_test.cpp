@@ -112,7 +112,7 @@ TEST_F(LoginBundle, NoPropertyListsAtAll) {
     EXPECT_FALSE(data.IPAddress());
 }
 
-TEST_F(LoginBundle, PortNumberAsTextOrNumber) {
+TEST_F(LoginBundle, LiveAndDemoServersWithThePortAsTextOrNumber) {
     writeLogin(
         "", "<key>IPAddress</key><string>live.example.invalid</string><key>PortNo</key><string>5000</string>",
         "<key>IPAddress</key><string>127.0.0.1</string><key>PortNo</key><integer>5000</integer>");
@@ -137,20 +137,6 @@ TEST_F(LoginBundle, PortNumberAsTextOrNumber) {
     EXPECT_EQ(data.PortNo(), 2147483647);
     data.loadDemoSettings();
     EXPECT_EQ(data.PortNo(), 0);
-}
-
-TEST_F(LoginBundle, DemoAfterLiveLeavesTheSimulationServer) {
-    writeLogin(
-        "",
-        "<key>IPAddress</key><string>live.example.invalid</string><key>PortNo</key><integer>443</integer>",
-        "<key>IPAddress</key><string>127.0.0.1</string><key>PortNo</key><integer>5100</integer>");
-    LoginInputdata data;
-    data.loadLiveSettings();
-    EXPECT_EQ(data.IPAddress(), "live.example.invalid");
-    EXPECT_EQ(data.PortNo(), 443);
-    data.loadDemoSettings();
-    EXPECT_EQ(data.IPAddress(), "127.0.0.1");
-    EXPECT_EQ(data.PortNo(), 5100);
 }
 
 TEST_F(LoginBundle, LookupsReadTheFilesAfreshAndWantDictionaries) {
