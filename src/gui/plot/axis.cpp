@@ -46,7 +46,8 @@ void Axis::drawGrid(QPainter& painter, const PlotSpace& space, QColor grid) cons
     painter.restore();
 }
 
-void Axis::draw(QPainter& painter, const PlotSpace& space, QColor axis, QColor) const {
+void Axis::draw(QPainter& painter, const PlotSpace& space, QColor axis, QColor,
+                const std::vector<QRectF>& covered) const {
     if (!visible)
         return;
     const QRectF area = space.area();
@@ -71,8 +72,16 @@ void Axis::draw(QPainter& painter, const PlotSpace& space, QColor axis, QColor) 
             painter.drawText(QPointF(left, area.bottom() + tickLength + metrics.ascent() + 1), label->text);
         } else {
             painter.drawLine(QPointF(area.right(), at), QPointF(area.right() + tickLength, at));
-            painter.drawText(QPointF(area.right() + tickLength + 3, at + metrics.ascent() / 2 - 1),
-                             label->text);
+            // Centred on its tick, but never cut by the graph's top or bottom.
+            const double bottom = painter.device() ? painter.device()->height() : area.bottom();
+            const double top =
+                std::clamp(at - metrics.height() / 2, 0.0, std::max(0.0, bottom - metrics.height()));
+            const QRectF box(area.right() + tickLength + 3, top, metrics.horizontalAdvance(label->text),
+                             metrics.height());
+            if (std::any_of(covered.begin(), covered.end(),
+                            [&](const QRectF& c) { return c.intersects(box); }))
+                continue;
+            painter.drawText(QPointF(box.left(), top + metrics.ascent()), label->text);
         }
     }
     painter.restore();

@@ -35,8 +35,11 @@ public:
     QFont font;
     QVector<AxisLabel> labels;
 
-    // Lines in the theme's axis colour, grid lines in its grid colour.
-    void draw(QPainter& painter, const PlotSpace& space, QColor axis, QColor grid) const;
+    // Lines in the theme's axis colour, grid lines in its grid colour. Labels stay whole inside
+    // the painter's device; a label that would overlap one of `covered` (boxes drawn over the
+    // axis, such as price tags) is left out, its tick kept.
+    void draw(QPainter& painter, const PlotSpace& space, QColor axis, QColor grid,
+              const std::vector<QRectF>& covered = {}) const;
     // Grid lines only, drawn under the plots.
     void drawGrid(QPainter& painter, const PlotSpace& space, QColor grid) const;
 

@@ -237,6 +237,38 @@ TEST_F(ChartViewTest, BarsComeFromTheCacheWhileYoungerThanOneBarAndTheTimerGoesW
     EXPECT_TRUE(timer.isNull());
 }
 
+TEST(GraphViewAxis, PriceLabelsStayWholeAtTheEdgeAndGiveWayToPriceTags) {
+    plot::GraphView graph;
+    graph.resize(300, 200);
+    plot::PlotSpace& space = graph.defaultPlotSpace();
+    space.setXRange({0, 10});
+    space.setYRange({0, 100});
+    // The same text on the top edge, in the middle, and just above a price tag.
+    graph.yAxis().labels = {{100, "1.5"}, {50, "1.5"}, {20, "1.5"}};
+    plot::TextAnnotation tag;
+    tag.identifier = "tag";
+    tag.x = 10;
+    tag.y = 16;
+    tag.text = "16.00";
+    tag.fill = Qt::red;
+    graph.setTextAnnotation(tag);
+    const QImage img = graph.grab().toImage();
+    const QColor ground = graph.theme().background;
+    const int left = int(graph.plotArea().right()) + 5, right = left + 30;
+    auto inked = [&](int top, int bottom) {
+        int n = 0;
+        for (int y = std::max(0, top); y < std::min(img.height(), bottom); ++y)
+            for (int x = left; x < right; ++x)
+                n += img.pixelColor(x, y).rgb() != ground.rgb() &&
+                     img.pixelColor(x, y).rgb() != QColor(Qt::red).rgb();
+        return n;
+    };
+    const int mid = int(space.viewY(50));
+    EXPECT_GT(inked(0, 20), 0.8 * inked(mid - 10, mid + 10)) << "the top label is not cut";
+    const QRectF box = tag.box(space);
+    EXPECT_EQ(inked(int(space.viewY(20)) - 10, int(box.top())), 0) << "no label peeks out above the tag";
+}
+
 TEST(PieChartView, SlicesLegendAndAnglesFollowTheValuesInOrder) {
     PieChartController pie;
     pie.resize(420, 260);
