@@ -152,7 +152,7 @@ void GraphView::paint(QPainter& painter, const QRect& target) {
         painter.restore();
     }
     if (legend_)
-        legend_->draw(painter, QRectF(target));
+        legend_->draw(painter, QRectF(target), theme_.legendText);
 }
 
 void GraphView::paintEvent(QPaintEvent*) {

@@ -145,6 +145,32 @@ TEST_F(ChartViewTest, CandlesAndOhlcBarsStandWhereTheirPricesAre) {
         EXPECT_TRUE(colourNear(img, {x3 + 4, at(3, 110).y()}, colours.priceLine));
         EXPECT_FALSE(colourNear(img, {x3 - 4, at(3, 110).y()}, colours.priceLine));
         EXPECT_TRUE(colourNear(img, {x3, at(3, 114).y()}, colours.priceLine));
+        view.setChartType(1);
+        EXPECT_TRUE(colourNear(image(), {x3, at(3, 110).y()}, colours.priceLine))
+            << "the line at bar 3's close";
+    }
+}
+
+// Contrast of two colours as the web's accessibility guidelines measure it (1 to 21).
+double contrast(QColor a, QColor b) {
+    auto luminance = [](QColor c) {
+        auto linear = [](double v) { return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
+        return 0.2126 * linear(c.redF()) + 0.7152 * linear(c.greenF()) + 0.0722 * linear(c.blueF());
+    };
+    const double x = luminance(a), y = luminance(b);
+    return (std::max(x, y) + 0.05) / (std::min(x, y) + 0.05);
+}
+
+TEST(PlotThemes, EveryMarkStandsOutFromItsGround) {
+    for (int number : {0, 1}) {
+        const plot::PlotTheme t = *plot::PlotTheme::named(number);
+        // Lines and fills at least 3:1, texts 4.5:1; grid lines are meant to recede.
+        for (const QColor& mark : {t.border, t.priceLine, t.wick, t.risingOutline, t.fallingFill, t.crosshair,
+                                   t.bidSeries, t.askSeries})
+            EXPECT_GE(contrast(mark, t.background), 3.0) << number << " " << mark.name().toStdString();
+        for (const QColor& text : {t.axis, t.legendText})
+            EXPECT_GE(contrast(text, t.background), 4.5) << number << " " << text.name().toStdString();
+        EXPECT_GE(contrast(t.legendText, t.overlayFill), 4.5) << number << ": the crosshair box";
     }
 }
 
