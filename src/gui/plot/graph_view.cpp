@@ -141,8 +141,8 @@ void GraphView::paint(QPainter& painter, const QRect& target) {
             tags.push_back(text.box(space));
     if (crosshair_ && !crosshair_->tagBox(space).isEmpty())
         tags.push_back(crosshair_->tagBox(space));
-    xAxis_.draw(painter, space, theme_.axis, theme_.grid);
-    yAxis_.draw(painter, space, theme_.axis, theme_.grid, tags);
+    xAxis_.draw(painter, space, theme_.axis, QRectF(target));
+    yAxis_.draw(painter, space, theme_.axis, QRectF(target), tags);
     for (const auto& text : texts_)
         text.draw(painter, space);
     if (crosshair_) {

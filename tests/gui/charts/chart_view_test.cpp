@@ -295,6 +295,25 @@ TEST(GraphViewAxis, PriceLabelsStayWholeAtTheEdgeAndGiveWayToPriceTags) {
     EXPECT_EQ(inked(int(space.viewY(20)) - 10, int(box.top())), 0) << "no label peeks out above the tag";
 }
 
+TEST(GraphViewAxis, LabelsOfANarrowChartNeverOverlap) {
+    plot::PlotSpace space("Graph");
+    space.setArea(QRectF(0, 0, 200, 100));
+    space.setXRange({-0.5, 10});
+    space.setYRange({0, 8});
+    plot::Axis time(plot::Axis::Edge::Bottom), price(plot::Axis::Edge::Right);
+    for (int i = 0; i < 10; ++i) {
+        time.labels.push_back({double(i), "11 Mar 11:06"});
+        price.labels.push_back({double(i), "1.08500"});
+    }
+    for (const plot::Axis* axis : {&time, &price}) {
+        const auto laid = axis->layoutLabels(space, QRectF(0, 0, 260, 120));
+        ASSERT_GE(laid.size(), 2u);
+        EXPECT_EQ(laid.front().label, &axis->labels.front());
+        for (std::size_t i = 1; i < laid.size(); ++i)
+            EXPECT_FALSE(laid[i - 1].box.intersects(laid[i].box)) << laid[i].label->location;
+    }
+}
+
 TEST(PieChartView, SlicesLegendAndAnglesFollowTheValuesInOrder) {
     PieChartController pie;
     pie.resize(420, 260);
