@@ -118,6 +118,35 @@ TEST(ChartDataStore, AFreshReplyReplacesTheOlderAndIsAskedAgainAfterOneBar) {
     EXPECT_TRUE(store.fillChartData(std::string("<X~EURUSD^O>"), 2));
 }
 
+TEST(ChartDataStore, HoldsABoundedNumberOfBarsAndShortKeysOnly) {
+    // Room for five bars: the series filed longest ago make room for a new one.
+    charts::ChartDataStore store(5);
+    auto reply = [](std::string_view key, int bars) {
+        std::string closes;
+        for (int i = 0; i < bars; ++i)
+            closes += (i ? "," : "") + std::to_string(i + 1);
+        return "<0~" + std::string(key) + ">##" + closes;
+    };
+    auto held = [&](std::string_view key) {
+        const auto e = store.entry(key);
+        return e ? e->bars->size() : 0;
+    };
+    ASSERT_TRUE(store.fillChartData(reply("A", 3), 1));
+    ASSERT_TRUE(store.fillChartData(reply("B", 2), 2));
+    ASSERT_TRUE(store.fillChartData(reply("C", 2), 3));
+    EXPECT_EQ(held("A"), 0u);
+    EXPECT_EQ(held("B") + held("C"), 4u);
+    // B renewed with four bars: C, now the oldest, goes.
+    ASSERT_TRUE(store.fillChartData(reply("B", 4), 4));
+    EXPECT_EQ(held("B"), 4u);
+    EXPECT_EQ(held("C"), 0u);
+    EXPECT_FALSE(store.fillChartData(reply("D", 6), 5)) << "more bars than the store holds";
+    EXPECT_EQ(held("B"), 4u);
+    EXPECT_FALSE(
+        store.fillChartData(reply(std::string(charts::ChartDataStore::kMaxKeyBytes + 1, 'K'), 1), 6));
+    EXPECT_TRUE(store.fillChartData(reply(std::string(charts::ChartDataStore::kMaxKeyBytes, 'K'), 1), 7));
+}
+
 TEST(ChartDataStore, RepliesFiledOnAnotherThreadAreReadWhole) {
     charts::ChartDataStore store;
     std::atomic<bool> done{false};
