@@ -4,6 +4,7 @@
 #include "session/business/business_base.h"
 #include "session/business/notification_names.h"
 #include "session/business/session_requests.h"
+#include "session/model/session_model.h"
 #include "session/records/request_records.h"
 
 namespace tc {
@@ -26,9 +27,11 @@ interfaces::RequestId SessionResources::downloadResource(std::string_view resour
 }
 
 std::vector<std::string> SessionResources::resourceKeys() const {
+    // The calendars the user is offered are those of the login's resource list, not every file the
+    // searches found: the merge waits only for those.
     std::vector<std::string> keys;
-    for (const auto& [name, resource] : business_.dataServiceCollections().resourceSearchCollection)
-        keys.push_back(name);
+    for (const auto& [key, resource] : business_.session().resourceCollection)
+        keys.push_back(key);
     return keys;
 }
 

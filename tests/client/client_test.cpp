@@ -455,7 +455,7 @@ TEST_F(ClientEvents, ResourceStoredWritesTheDownloadOnceUnderTheDataFolder) {
     EXPECT_EQ(stored[0].id, id);
     EXPECT_EQ(stored[0].error, "");
     EXPECT_EQ(stored[0].path, (home / "tradeclient" / "Resources" / "holidays.ics").string());
-    EXPECT_TRUE(stored[0].calendarMerged); // the only calendar of the searches
+    EXPECT_TRUE(stored[0].calendarMerged); // the login names no calendar to wait for
     std::ifstream file(stored[0].path);
     const std::string content((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
     EXPECT_EQ(content, "BEGIN:VCALENDAR\nVERSION:2.0\nEND:VCALENDAR\n");
