@@ -435,18 +435,30 @@ void SessionChat::FillChatGroupsAndUsers(const Fields& fields) {
                     user->Group = *group;
                     (*group)->GroupUsers.insert_or_assign(user->UserName, user);
                 }
-                if (!chat_.UserChatCollection.contains(user->UserName))
-                    chat_.UserChatCollection.insert_or_assign(user->UserName, user);
+                if (chat_.UserChatCollection.contains(user->UserName))
+                    continue;
+                // Users stay for the login, so replies must not add without end.
+                if (chat_.UserChatCollection.size() >= ChatCollections::kMaxUsers) {
+                    platform::Log::warning("chat contacts are full ({}); new ones dropped",
+                                           ChatCollections::kMaxUsers);
+                    break;
+                }
+                chat_.UserChatCollection.insert_or_assign(user->UserName, user);
             }
             if (read.ended)
                 break;
         } else if (f.tag == kQueuesTable) {
             for (ChatQueue& q : ChatTables::readQueues(f.value)) {
-                if (!chat_.ChatQueueCollection.contains(q.QueueId)) {
-                    std::string id = q.QueueId;
-                    chat_.ChatQueueCollection.insert_or_assign(std::move(id),
-                                                               std::make_shared<ChatQueue>(std::move(q)));
+                if (chat_.ChatQueueCollection.contains(q.QueueId))
+                    continue;
+                if (chat_.ChatQueueCollection.size() >= ChatCollections::kMaxQueues) {
+                    platform::Log::warning("support queues are full ({}); new ones dropped",
+                                           ChatCollections::kMaxQueues);
+                    break;
                 }
+                std::string id = q.QueueId;
+                chat_.ChatQueueCollection.insert_or_assign(std::move(id),
+                                                           std::make_shared<ChatQueue>(std::move(q)));
             }
         }
     }
