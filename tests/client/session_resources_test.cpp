@@ -1,5 +1,6 @@
-// The session's resource part: a download is stored, and the merged calendar waits for the calendars
-// of the login's resource list, not for every file the searches found.
+// The session's resource part: a download is decoded on the thread that received it and stored on the
+// main queue; a payload that does not decode writes nothing; the merged calendar waits for the
+// calendars of the login's resource list, not for every file the searches found.
 #include "client/session_resources.h"
 #include "client/session_wiring.h"
 
@@ -12,6 +13,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
+#include <functional>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -45,18 +49,28 @@ TEST(SessionResources, TheMergedCalendarWaitsForTheListedCalendarsOnly) {
     for (const std::string name : {"us.ics", "uk.ics", "archive.ics"})
         business->dataServiceCollections().resourceSearchCollection.insert_or_assign(
             name, FileResource::initWithResourceType("CAL", 1));
-    const auto download = [&](const std::string& name, std::string_view text) {
+    const auto download = [&](const std::string& name, std::string payload) {
         PendingRequest request;
         request.sequence = stored.size() + 1;
         request.subject = name;
-        resources.resourceDownloaded(&request, compressedField(text).substr(5));
+        std::function<void()> store;
+        std::thread receiving([&] { store = resources.readResourceDownload(&request, payload); });
+        receiving.join();
+        EXPECT_EQ(stored.size() + 1, request.sequence); // nothing is stored off the main queue
+        store();
         return stored.back();
     };
-    EXPECT_FALSE(download("us.ics", "US;").calendarMerged);
-    const interfaces::ResourceStored last = download("uk.ics", "UK;");
+    const auto payload = [](std::string_view text) { return compressedField(text).substr(5); };
+    // Not Base64: no file, no merge text.
+    EXPECT_NE(download("us.ics", "AAAAAAAA").error, "");
+    EXPECT_FALSE(fs::exists(folder / "us.ics"));
+    EXPECT_FALSE(download("us.ics", payload("US;")).calendarMerged);
+    const interfaces::ResourceStored last = download("uk.ics", payload("UK;"));
     EXPECT_EQ(last.error, "");
     EXPECT_TRUE(last.calendarMerged);
-    EXPECT_TRUE(fs::exists(folder / resources::kMergedCalendarName));
+    EXPECT_EQ(resources.store()->mergedCalendarData(), "");
+    std::ifstream merged(folder / resources::kMergedCalendarName);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(merged), {}), "US;UK;");
     fs::remove_all(folder);
     business.reset();
     platform::RunLoop::main().discardPending();
