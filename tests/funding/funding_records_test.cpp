@@ -204,16 +204,16 @@ TEST(PayGateSettings, TheFirstRowOfAGatewayStays) {
     EXPECT_EQ(all[0]->currency, usd);
     EXPECT_EQ(all[1]->currency, nullptr);
     EXPECT_EQ(settings.find(3)->name, "Wire");
-    EXPECT_EQ(PayGateSetting::fromRecord(all[0]->toRecord().text).systemWebURL, "https://p");
+    EXPECT_EQ(all[0]->systemWebURL, "https://p");
 }
 
-TEST(ApprovalReq, ARowReadsBackAsWritten) {
+TEST(ApprovalReq, ARowIsReadByPosition) {
     const auto a = ApprovalReq::fromRecord(
         record({"12", "1", "1", "0", "1", "20240101120000", "9", "7", "r", "2"}, false));
     EXPECT_EQ(a.approvalType, 1);
     EXPECT_EQ(a.approvalSubType, ApprovalReq::kWithdrawalSubType);
     EXPECT_TRUE(a.isReadyToPost);
-    EXPECT_EQ(ApprovalReq::fromRecord(a.toRecord().text).requestedByUserId, 7u);
+    EXPECT_EQ(a.requestedByUserId, 7u);
 }
 
 // An account the user sees (status 1, access 1) with the given settings.

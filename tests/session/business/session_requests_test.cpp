@@ -208,6 +208,14 @@ TEST_F(SessionRequestsTest, StreamRequestsAreSealedWithTheSessionKey) {
                                                    "505=R1\x05"
                                                    "905",
                                                    "504=jdoe", kUser, kRef, kTime})));
+    // A room name or message id from the server that holds a separator would shift the record.
+    const std::size_t before = sent().size();
+    EXPECT_FALSE(requests.requestChatMessageAcknowledgement("R1\x05"
+                                                            "x",
+                                                            "905"));
+    EXPECT_FALSE(requests.requestChatMessageAcknowledgement("R1", "9\x06"
+                                                                  "05"));
+    EXPECT_EQ(sent().size(), before);
 
     ASSERT_TRUE(requests.requestContactlist());
     EXPECT_EQ(openStream(last()), asciiFrame(body({"10=617", kUser, "520=1", "504=jdoe", kRef, kTime})));

@@ -12,6 +12,8 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
+
 namespace {
 
 using namespace tc;
@@ -33,6 +35,20 @@ public:
         log.add("equity:" + r.PositionId);
     }
     CallLog log;
+};
+
+// Notes the thread of each step of a download.
+class RecordingResources final : public ResourceHandlers {
+public:
+    std::function<void()> readResourceDownload(const PendingRequest*, std::string payload) override {
+        readOn = std::this_thread::get_id();
+        return [this, payload] {
+            storedOn = std::this_thread::get_id();
+            stored = payload;
+        };
+    }
+    std::thread::id readOn, storedOn;
+    std::string stored;
 };
 
 class CountingSubscriptions final : public SubscriptionSource {
@@ -93,6 +109,7 @@ protected:
         services.requests = std::make_shared<FakeRequests>();
         services.historyRows = historyRows;
         services.subscriptions = subscriptions;
+        services.resources = resources;
         services.userDefaults = defaults.get();
         business = tc::makeSession(app, services);
         auto account = std::make_shared<AccountDetails>();
@@ -123,6 +140,7 @@ protected:
     FakeApplication app;
     std::shared_ptr<RecordingRows> historyRows = std::make_shared<RecordingRows>();
     std::shared_ptr<CountingSubscriptions> subscriptions = std::make_shared<CountingSubscriptions>();
+    std::shared_ptr<RecordingResources> resources = std::make_shared<RecordingResources>();
     std::unique_ptr<platform::UserDefaults> defaults = platform::UserDefaults::inMemory();
     BusinessServices services;
     std::unique_ptr<BusinessBase> business;
@@ -214,6 +232,22 @@ TEST_F(SessionDataServiceTest, ChartRepliesReplaceTheOlderPerKeyAndAnnounceEach)
     EXPECT_EQ(business->chartDataCollection().size(), 1u);
     EXPECT_EQ(observed.seen, (std::vector<std::string>{"ChartDataReceivedNotification41:41",
                                                        "ChartDataReceivedNotification42:42"}));
+}
+
+TEST_F(SessionDataServiceTest, ADownloadIsDecodedOnTheReceivingThreadAndStoredOnTheMainQueue) {
+    expect("resourcedownload", 12);
+    std::thread::id receivingId;
+    std::thread receiving([&] {
+        receivingId = std::this_thread::get_id();
+        business->NewMessage(
+            frameText(body({"10=1024", "20=5", "151=resourcedownload", "159=a.ics\x05\x06", "1050=QUJD"})));
+    });
+    receiving.join();
+    EXPECT_EQ(resources->readOn, receivingId);
+    EXPECT_TRUE(resources->stored.empty());
+    pump();
+    EXPECT_EQ(resources->storedOn, std::this_thread::get_id());
+    EXPECT_EQ(resources->stored, "QUJD");
 }
 
 } // namespace
