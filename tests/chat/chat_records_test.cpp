@@ -81,13 +81,6 @@ TEST(ChatTables, DisplayListsAndQueueAgents) {
     EXPECT_FALSE(ChatTables::queueAgentOf("me").has_value());
 }
 
-TEST(ChatRecords, AnAcknowledgementCarriesRoomAndMessageApart) {
-    EXPECT_EQ(acknowledgementRecord("R", "42").text, wireText("R<C>42"));
-    const auto refused = acknowledgementRecord(wireText("R<C>x"), "42");
-    EXPECT_FALSE(refused.ok());
-    EXPECT_NE(refused.error.find("room name"), std::string::npos);
-}
-
 } // namespace
 
 namespace {

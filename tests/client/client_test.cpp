@@ -7,6 +7,7 @@
 #include "platform/base64.h"
 #include "platform/clock.h"
 #include "platform/fake_reachability_source.h"
+#include "platform/rtf_writer.h"
 #include "platform/user_defaults.h"
 #include "resources/resource_files.h"
 #include "session/business/business_base.h"
@@ -355,8 +356,20 @@ TEST_F(ClientEvents, ChatChangedNamesTheRoomWhoseWaitingTextsWentOutInOrder) {
     EXPECT_FALSE(client->sendChat("tra\x05"
                                   "der",
                                   "x"));
+    // A text too long for one message is refused before it is kept or anything is sent: for a room
+    // still to be made, and for a support queue.
+    std::string smiles;
+    while (smiles.size() + 4 <= platform::kMaxRtfPlainTextBytes)
+        smiles += "\xF0\x9F\x98\x80";
+    EXPECT_FALSE(client->sendChat("carol", smiles));
+    EXPECT_FALSE(client->chat().ChatRoomCollection.contains("carol") &&
+                 !(*client->chat().ChatRoomCollection.get("carol"))->messages.empty());
+    ASSERT_TRUE(until([&] { return client->chat().ChatQueueCollection.contains("1"); }));
+    EXPECT_FALSE(client->requestChatQueue("1", std::string(platform::kMaxRtfPlainTextBytes + 1, 'a')));
     platform::RunLoop::main().runOnce();
     EXPECT_EQ(streamCount(603), 2);
+    EXPECT_EQ(streamCount(601), 1);
+    EXPECT_EQ(streamCount(678), 0);
 }
 
 TEST_F(ClientEvents, NoticeArrivedTellsOfOfflineNoticesAndANewNoticeInRtf) {
@@ -434,7 +447,7 @@ TEST_F(ClientEvents, ResourceStoredWritesTheDownloadOnceUnderTheDataFolder) {
     EXPECT_EQ(stored[0].id, id);
     EXPECT_EQ(stored[0].error, "");
     EXPECT_EQ(stored[0].path, (home / "tradeclient" / "Resources" / "holidays.ics").string());
-    EXPECT_TRUE(stored[0].calendarMerged); // the only calendar of the searches
+    EXPECT_TRUE(stored[0].calendarMerged); // the login names no calendar to wait for
     std::ifstream file(stored[0].path);
     const std::string content((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
     EXPECT_EQ(content, "BEGIN:VCALENDAR\nVERSION:2.0\nEND:VCALENDAR\n");

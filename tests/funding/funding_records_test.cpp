@@ -196,14 +196,13 @@ TEST(PayGateSettings, TheFirstRowOfAGatewayStays) {
     EXPECT_EQ(all[0]->currency, usd);
     EXPECT_EQ(all[1]->currency, nullptr);
     EXPECT_EQ(settings.find(3)->name, "Wire");
-    EXPECT_EQ(PayGateSetting::fromRecord(all[0]->toRecord().text).systemWebURL, "https://p");
+    EXPECT_EQ(all[0]->systemWebURL, "https://p");
 }
 
-TEST(ApprovalReq, ARowReadsBackAsWritten) {
+TEST(ApprovalReq, ARowIsReadByPosition) {
     const auto a = ApprovalReq::fromRecord(wireText("12<C>1<C>1<C>0<C>1<C>20240101120000<C>9<C>7<C>r<C>2"));
-    EXPECT_EQ(std::tuple(a.approvalType, a.approvalSubType, a.isReadyToPost),
-              std::tuple(1, ApprovalReq::kWithdrawalSubType, true));
-    EXPECT_EQ(ApprovalReq::fromRecord(a.toRecord().text).requestedByUserId, 7u);
+    EXPECT_EQ(std::tuple(a.approvalType, a.approvalSubType, a.isReadyToPost, a.requestedByUserId),
+              std::tuple(1, ApprovalReq::kWithdrawalSubType, true, 7u));
 }
 
 // An account the user sees (status 1, access 1) with the given settings.

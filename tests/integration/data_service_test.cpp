@@ -184,6 +184,7 @@ TEST_F(DataServiceRoundTrip, SearchesStatementsAndEquityHits) {
     // The statement's cancelled orders, apart from the login's list.
     ASSERT_EQ(got().cancelledOrderInfo.size(), 1u);
     EXPECT_EQ(got().cancelledOrderInfo[0]->ItemCode, "AUDUSD");
+    EXPECT_DOUBLE_EQ(statements::AccountStatementInfo::getCancelledQuantity(got().cancelledOrderInfo), 1);
     EXPECT_EQ(rows->setOf("cancelled"), std::set<std::string>{"330001"});
     EXPECT_EQ(rows->setOf("equity"), std::set<std::string>{"299007"});
 }

@@ -1,5 +1,6 @@
 #include "session/business/session_requests.h"
 
+#include "connection/record_text.h"
 #include "connection/separators.h"
 #include "connection/wire_date.h"
 #include "connection/wire_names.h"
@@ -401,10 +402,15 @@ bool SessionRequests::requestChatMessageAcknowledgement(std::string_view roomNam
     MessageBase m;
     m.startRequest(msg::kChatAcknowledgement);
     m.setValue(tag::kAcknowledgementText, "");
-    std::string record(roomName);
-    record += wire::kColumn;
-    record += messageId;
-    m.setValue(tag::kAcknowledgedMessage, record);
+    // The server's room name and message id, cut by 0x05: either holding a separator would shift the
+    // record's fields, so such an acknowledgement is not sent.
+    const wire::RecordText record =
+        wire::RecordWriter().text("room name", roomName).text("message id", messageId).finish(false);
+    if (!record.ok()) {
+        platform::Log::warning("chat acknowledgement not sent: {}", record.error);
+        return false;
+    }
+    m.setValue(tag::kAcknowledgedMessage, record.text);
     m.setValue(tag::kChatUser, context_.userName());
     return send(m);
 }

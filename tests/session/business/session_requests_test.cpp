@@ -25,6 +25,7 @@ using namespace tc;
 using golden::asciiFrame;
 
 using testing_support::body;
+using testing_support::wireText;
 
 class FakeContext : public RequestContext {
 public:
@@ -174,6 +175,11 @@ TEST_F(SessionRequestsTest, StreamRequestsAreSealedWithTheSessionKey) {
     ASSERT_TRUE(requests.requestChatMessageAcknowledgement("R1", "905"));
     EXPECT_EQ(context.capture.opened(last()),
               asciiFrame(body("10=608|507=|505=R1<C>905|504=jdoe|23=jdoe|19=REF77|21=20240315093000")));
+    // A room name or message id from the server that holds a separator would shift the record.
+    const std::size_t before = sent().size();
+    EXPECT_FALSE(requests.requestChatMessageAcknowledgement(wireText("R1<C>x"), "905"));
+    EXPECT_FALSE(requests.requestChatMessageAcknowledgement("R1", wireText("9<R>05")));
+    EXPECT_EQ(sent().size(), before);
 
     ASSERT_TRUE(requests.requestContactlist());
     EXPECT_EQ(context.capture.opened(last()),

@@ -13,11 +13,27 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
+
 namespace {
 
 using namespace tc;
 using namespace sessiontest;
 using testing_support::wireText;
+
+// Notes the thread of each step of a download.
+class RecordingResources final : public ResourceHandlers {
+public:
+    std::function<void()> readResourceDownload(const PendingRequest*, std::string payload) override {
+        readOn = std::this_thread::get_id();
+        return [this, payload] {
+            storedOn = std::this_thread::get_id();
+            stored = payload;
+        };
+    }
+    std::thread::id readOn, storedOn;
+    std::string stored;
+};
 
 class CountingSubscriptions final : public SubscriptionSource {
 public:
@@ -43,6 +59,7 @@ protected:
         services.requests = std::make_shared<FakeRequests>();
         services.historyRows = historyRows;
         services.subscriptions = subscriptions;
+        services.resources = resources;
         services.userDefaults = defaults.get();
         business = tc::makeSession(app, services);
         auto account = std::make_shared<AccountDetails>();
@@ -73,6 +90,7 @@ protected:
     FakeApplication app;
     std::shared_ptr<RowLog> historyRows = std::make_shared<RowLog>();
     std::shared_ptr<CountingSubscriptions> subscriptions = std::make_shared<CountingSubscriptions>();
+    std::shared_ptr<RecordingResources> resources = std::make_shared<RecordingResources>();
     std::unique_ptr<platform::UserDefaults> defaults = platform::UserDefaults::inMemory();
     BusinessServices services;
     std::unique_ptr<BusinessBase> business;
@@ -159,6 +177,21 @@ TEST_F(SessionDataServiceTest, ChartRepliesReplaceTheOlderPerKeyAndAnnounceEach)
     EXPECT_EQ(business->chartDataCollection().size(), 1u);
     EXPECT_EQ(observed.texts(), (std::vector<std::string>{"ChartDataReceivedNotification41:41",
                                                           "ChartDataReceivedNotification42:42"}));
+}
+
+TEST_F(SessionDataServiceTest, ADownloadIsDecodedOnTheReceivingThreadAndStoredOnTheMainQueue) {
+    expect("resourcedownload", 12);
+    std::thread::id receivingId;
+    std::thread receiving([&] {
+        receivingId = std::this_thread::get_id();
+        business->NewMessage(frameText(body("10=1024|20=5|151=resourcedownload|159=a.ics<C><R>|1050=QUJD")));
+    });
+    receiving.join();
+    EXPECT_EQ(resources->readOn, receivingId);
+    EXPECT_TRUE(resources->stored.empty());
+    pump();
+    EXPECT_EQ(resources->storedOn, std::this_thread::get_id());
+    EXPECT_EQ(resources->stored, "QUJD");
 }
 
 } // namespace
