@@ -9,6 +9,7 @@
 #include <cmath>
 #include <string>
 #include <thread>
+#include <tuple>
 
 namespace {
 
@@ -28,10 +29,7 @@ TEST(ChartReply, TheTwoBarExampleGivesItsBarsExactly) {
     const charts::Bar b0 = bars.bar(0), b1 = bars.bar(1);
     EXPECT_EQ(b0.time, at(2024, 3, 14, 9, 30, 0));
     EXPECT_EQ(b1.time, at(2024, 3, 14, 9, 31, 0));
-    EXPECT_EQ(b0.close, 1.08512);
-    EXPECT_EQ(b0.high, 1.08540);
-    EXPECT_EQ(b0.low, 1.08490);
-    EXPECT_EQ(b0.open, 1.08500);
+    EXPECT_EQ(std::tuple(b0.close, b0.high, b0.low, b0.open), std::tuple(1.08512, 1.08540, 1.08490, 1.08500));
     EXPECT_EQ(b1.close, 1.08530);
     EXPECT_EQ(b1.open, 1.08512);
     // The bid/ask chart's series are the high and low columns.

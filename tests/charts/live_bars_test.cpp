@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 namespace {
 
 using namespace tc;
@@ -39,18 +41,12 @@ TEST(LiveBars, RollOnTheIntervalBoundaryForEveryInterval) {
 
         ASSERT_EQ(bars.size(), 3u);
         const charts::Bar first = bars.bar(0), second = bars.bar(1), third = bars.bar(2);
-        EXPECT_EQ(first.open, 10);
-        EXPECT_EQ(first.high, len > 1 ? 12 : 10);
-        EXPECT_EQ(first.low, len > 1 ? 9 : 10);
-        EXPECT_EQ(first.close, len > 1 ? 9 : 10);
-        EXPECT_EQ(second.time, kMonday + len);
-        EXPECT_EQ(second.open, 11);
-        EXPECT_EQ(second.high, 11);
-        EXPECT_EQ(second.low, 11);
-        EXPECT_EQ(third.time, kMonday + 3 * len);
-        EXPECT_EQ(third.open, 13);
-        EXPECT_EQ(third.bid, 12.5);
-        EXPECT_EQ(third.ask, 13.5);
+        EXPECT_EQ(std::tuple(first.open, first.high, first.low, first.close),
+                  std::tuple(10, len > 1 ? 12 : 10, len > 1 ? 9 : 10, len > 1 ? 9 : 10));
+        EXPECT_EQ(std::tuple(second.time, second.open, second.high, second.low),
+                  std::tuple(kMonday + len, 11, 11, 11));
+        EXPECT_EQ(std::tuple(third.time, third.open, third.bid, third.ask),
+                  std::tuple(kMonday + 3 * len, 13, 12.5, 13.5));
     }
 }
 

@@ -39,24 +39,8 @@ using namespace tc;
 using namespace std::chrono_literals;
 using interfaces::LoginState;
 
-bool until(const std::function<bool()>& done) {
-    return platform::RunLoop::main().runUntil(done, 10s);
-}
-
 std::string text(std::string_view key) {
     return LanguageString::stringforSelectedLanguage(0, key).value_or("");
-}
-
-OrderInfo marketBuy(const std::string& quantity) {
-    OrderInfo info;
-    info.itemCode = "EURUSD";
-    info.accountNo = 20001;
-    info.orderType = 1;
-    info.deliveryMode = 1;
-    info.timeinForce = 1;
-    info.quantity = quantity;
-    info.deviation = -1;
-    return info;
 }
 
 class ClientEvents : public LoopbackTest {
@@ -75,8 +59,7 @@ protected:
     }
 
     interfaces::SignInResult signIn(const std::string& password = "demo1234") {
-        return client->signIn(
-            {interfaces::LoginMode::Simulation, "127.0.0.1", ports.stream, "demo", password});
+        return client->signIn(loginOf("demo", password));
     }
     // Signs in and waits for the last list of the login's data-service requests.
     void signedIn() {
@@ -97,10 +80,6 @@ protected:
         d.email = "demo@example.test";
         d.payGateId = 1;
         return d;
-    }
-    int streamCount(int type) const {
-        const auto types = server->stats().streamTypes;
-        return static_cast<int>(std::count(types.begin(), types.end(), type));
     }
 
     std::unique_ptr<platform::UserDefaults> appDefaults = platform::UserDefaults::inMemory();
@@ -199,7 +178,7 @@ TEST_F(ClientEvents, OrderStoredNamesTheServersPendingOrder) {
     signedIn();
     server->holdPrices(true);
     ASSERT_TRUE(server->setQuote("EURUSD", "1.08500", "1.08512"));
-    OrderInfo limit = marketBuy("0.5");
+    OrderInfo limit = marketOrder("EURUSD", 20001, true, "0.5");
     limit.orderType = 2;
     limit.price = "1.08300";
     const interfaces::OrderResult result = client->placeOrder(limit);
@@ -218,7 +197,7 @@ TEST_F(ClientEvents, OrderRefusedTellsTheRequestersOwnRefusalFromTheServers) {
         client->handleOrderRefused([&](const interfaces::OrderRefusal& r) { refusals.push_back(r); });
     signedIn();
     // Refused here: the command answers with the key and text, the event follows for every window.
-    const interfaces::OrderResult own = client->placeOrder(marketBuy("0"));
+    const interfaces::OrderResult own = client->placeOrder(marketOrder("EURUSD", 20001, true, "0"));
     EXPECT_FALSE(own.sent());
     EXPECT_EQ(own.refusalKey, "1003");
     EXPECT_EQ(own.refusalText, text("1003"));
@@ -230,7 +209,7 @@ TEST_F(ClientEvents, OrderRefusedTellsTheRequestersOwnRefusalFromTheServers) {
 
     // Refused by the server: sent here, rejected there with a code.
     ASSERT_TRUE(server->setMarketOpen("EURUSD", false));
-    EXPECT_TRUE(client->placeOrder(marketBuy("1")).sent());
+    EXPECT_TRUE(client->placeOrder(marketOrder("EURUSD", 20001, true, "1")).sent());
     ASSERT_TRUE(until([&] { return refusals.size() == 2; }));
     EXPECT_EQ(refusals[1].origin, interfaces::OrderRefusal::Origin::Server);
     EXPECT_EQ(refusals[1].text, text("1065"));
@@ -277,7 +256,7 @@ TEST_F(ClientEvents, JournalLinesArriveAsTheyAreAddedAndNotAfterTheHandlerGoes) 
     EXPECT_GE(lines.size(), 3u); // connected, login data, login completed
     const std::size_t heard = lines.size();
     handler.reset();
-    ASSERT_TRUE(client->placeOrder(marketBuy("1")).sent());
+    ASSERT_TRUE(client->placeOrder(marketOrder("EURUSD", 20001, true, "1")).sent());
     ASSERT_TRUE(until([&] { return client->journal().size() > heard; }));
     platform::RunLoop::main().runOnce();
     EXPECT_EQ(lines.size(), heard);

@@ -9,6 +9,7 @@
 #include "session/data_service/data_service_replies.h"
 #include "session/model/session_model.h"
 #include "session/records/currency_records.h"
+#include "support/temp_resources.h"
 
 #include <gtest/gtest.h>
 
@@ -16,7 +17,6 @@
 #include <fstream>
 #include <functional>
 #include <thread>
-#include <unistd.h>
 
 namespace {
 
@@ -33,9 +33,8 @@ TEST(SessionResources, TheMergedCalendarWaitsForTheListedCalendarsOnly) {
     services.requests = std::make_shared<FakeRequests>();
     services.userDefaults = defaults.get();
     auto business = makeSession(app, services);
-    const fs::path folder =
-        fs::temp_directory_path() / ("tc-session-resources-" + std::to_string(::getpid()));
-    fs::remove_all(folder);
+    const testing_support::TempDir dir;
+    const fs::path folder = dir.path();
     SessionResources resources(*business, resources::ResourceStore(folder));
     std::vector<interfaces::ResourceStored> stored;
     resources.setListener([&](const interfaces::ResourceStored& s) { stored.push_back(s); });
@@ -71,7 +70,6 @@ TEST(SessionResources, TheMergedCalendarWaitsForTheListedCalendarsOnly) {
     EXPECT_EQ(resources.store()->mergedCalendarData(), "");
     std::ifstream merged(folder / resources::kMergedCalendarName);
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(merged), {}), "US;UK;");
-    fs::remove_all(folder);
     business.reset();
     platform::RunLoop::main().discardPending();
 }
