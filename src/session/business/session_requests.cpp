@@ -453,28 +453,4 @@ bool SessionRequests::SendChatQueueRequest(std::string_view queueId, std::string
     return send(m);
 }
 
-// ---- Login completion
-
-void SessionRequests::sendLoginCompletionRequests() {
-    requestOpenPosition();
-    requestPendingOrders();
-    requestSettledOrders();
-    requestCancelledOrders();
-    std::vector<std::int32_t> equityAccounts;
-    for (const auto& [key, account] : context_.model().AccountDetailCollection) {
-        if (account && account->tradingStatus == 5)
-            equityAccounts.push_back(account->AccountId);
-    }
-    for (const std::int32_t accountId : equityAccounts)
-        requestEquityPriceinfo(accountId);
-    requestContactlist();
-    requestRecentConversation();
-    requestOfflineMessages();
-    requestAdvancedInstrumentInfo();
-    static const std::string kResourceTypes[] = {"CAL", "ICO"};
-    requestResourceSearchForTypes(kResourceTypes);
-    requestApprovalRequest();
-    requestFinancialApprovals();
-}
-
 } // namespace tc
