@@ -15,7 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace tc::funding;
     (void)FinancialTransactionDetails::fromRecord(input);
     (void)PayGateSetting::fromRecord(input);
-    (void)ApprovalReq::fromRecord(input).toRecord();
+    (void)ApprovalReq::fromRecord(input);
     for (std::int64_t mode : {AmpPayGateTransaction::kFullForm, AmpPayGateTransaction::kShortForm}) {
         AmpPayGateTransaction t;
         t.loadFromString(input, mode);

@@ -7,7 +7,12 @@
 #include <QApplication>
 #include <QImage>
 #include <QPainter>
+// QCustomPlot's header writes Qt's bare keywords, which the desktop code switches off.
+#define signals Q_SIGNALS
+#define foreach Q_FOREACH
 #include <qcustomplot.h>
+#undef foreach
+#undef signals
 
 #include <benchmark/benchmark.h>
 

@@ -3,6 +3,8 @@
 #include "charts/chart_reply.h"
 #include "platform/log.h"
 
+#include <algorithm>
+
 namespace tc::charts {
 
 bool ChartDataStore::fillChartData(const std::optional<std::string>& text, std::uint64_t requestId) {
@@ -15,19 +17,37 @@ bool ChartDataStore::fillChartData(const std::optional<std::string>& text, std::
     auto key = chartReplyKey(*text);
     if (!key)
         return false;
+    if (key->size() > kMaxKeyBytes) {
+        platform::Log::warning("chart reply with a key of {} bytes refused", key->size());
+        return false;
+    }
     // Parsed outside the lock: the main thread reads the store while a long reply is read here.
     Entry fresh{std::make_shared<const BarSeries>(parseChartBars(*text)), platform::Clock::currentTime(),
                 requestId};
+    const std::size_t count = fresh.bars->size();
+    if (count > maxBars_) {
+        platform::Log::warning("chart reply of {} bars refused", count);
+        return false;
+    }
     std::lock_guard lock(mutex_);
     auto it = entries_.find(*key);
-    if (it != entries_.end()) {
-        it->second = std::move(fresh);
-        return true;
-    }
-    if (entries_.size() >= kMaxEntries) {
+    if (it == entries_.end() && entries_.size() >= kMaxEntries) {
         platform::Log::warning("chart store is full; reply for {} dropped", *key);
         return false;
     }
+    if (it != entries_.end()) {
+        bars_ -= it->second.bars->size();
+        entries_.erase(it);
+    }
+    while (bars_ + count > maxBars_ && !entries_.empty()) {
+        auto oldest = std::min_element(entries_.begin(), entries_.end(), [](const auto& a, const auto& b) {
+            return a.second.filed < b.second.filed;
+        });
+        bars_ -= oldest->second.bars->size();
+        entries_.erase(oldest);
+    }
+    fresh.filed = ++filed_;
+    bars_ += count;
     entries_.emplace(std::move(*key), std::move(fresh));
     return true;
 }
@@ -61,6 +81,7 @@ std::size_t ChartDataStore::size() const {
 void ChartDataStore::clear() {
     std::lock_guard lock(mutex_);
     entries_.clear();
+    bars_ = 0;
 }
 
 } // namespace tc::charts

@@ -32,9 +32,7 @@ LiveStep applyQuote(BarSeries& bars, const LiveQuote& quote, std::int64_t barSec
     std::int64_t start = barStart(quote.time, barSeconds);
     if (!bars.empty() && bars.back().time != kNoTime) {
         Bar bar = bars.back();
-        if (quote.time < bar.time)
-            return LiveStep::Ignored;
-        const std::int64_t elapsed = quote.time - bar.time;
+        const std::int64_t elapsed = std::max<std::int64_t>(quote.time - bar.time, 0);
         if (elapsed < barSeconds) {
             Bar next = bar;
             next.close = price;

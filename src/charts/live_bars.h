@@ -16,7 +16,7 @@ struct LiveQuote {
 };
 
 enum class LiveStep {
-    Ignored,   // no usable price or time, a quote older than the newest bar, or the series is full
+    Ignored,   // no usable price or time, or the series is full
     Unchanged, // the newest bar already holds these prices
     Updated,   // the newest bar changed
     Rolled,    // a new bar began
@@ -24,7 +24,9 @@ enum class LiveStep {
 
 // Applies one quote to bars of `barSeconds` length. New bars start on the boundaries of the newest
 // bar's own grid (so a server that starts its weeks on Sunday keeps doing so), or on barStart()
-// when there is no bar with a time.
+// when there is no bar with a time. A quote timed before the newest bar (the server's clock set
+// back, as when daylight saving time ends) is the current price all the same: it extends the
+// newest bar, and bars roll again once the clock passes that bar's end.
 LiveStep applyQuote(BarSeries& bars, const LiveQuote& quote, std::int64_t barSeconds);
 
 } // namespace tc::charts

@@ -9,24 +9,32 @@ namespace {
 
 constexpr int kMaxDecimals = 10;
 // A price axis never carries more ticks than this, whatever a range rounds to.
-constexpr int kMaxPriceTicks = 64;
+constexpr std::size_t kMaxPriceTicks = 64;
 
 int clampedDecimals(int decimals) {
     return std::clamp(decimals, 0, kMaxDecimals);
 }
 
-// At most `decimals` places, trailing zeros dropped.
-std::string axisPriceText(double value, int decimals) {
-    std::string text = fmt::format("{:.{}f}", value, clampedDecimals(decimals));
-    if (text.find('.') != std::string::npos) {
-        while (text.back() == '0')
-            text.pop_back();
-        if (text.back() == '.')
-            text.pop_back();
-    }
-    if (text == "-0")
-        text = "0";
-    return text;
+// Prices are printed with the instrument's decimals, two when it has none.
+int shownDecimals(int decimals) {
+    return decimals == 0 ? 2 : clampedDecimals(decimals);
+}
+
+// The smallest step of 1, 2 or 5 times a power of ten that is at least `raw`, and never finer
+// than one unit of the last decimal shown: each label then names its line's price exactly and no
+// two labels read the same. 0 when `raw` is not finite.
+double roundPriceStep(double raw, int decimals) {
+    const double point = std::pow(10.0, -shownDecimals(decimals));
+    if (!std::isfinite(raw))
+        return 0;
+    if (!(raw > point))
+        return point;
+    const double power = std::floor(std::log10(raw));
+    const double magnitude = std::pow(10.0, power);
+    for (double m : {1.0, 2.0, 5.0})
+        if (m * magnitude >= raw * (1 - 1e-9))
+            return m * magnitude;
+    return std::pow(10.0, power + 1);
 }
 
 struct Widen {
@@ -45,7 +53,7 @@ struct Widen {
 std::string formatPrice(double value, int decimals) {
     if (!std::isfinite(value))
         return {};
-    return fmt::format("{:.{}f}", value, decimals == 0 ? 2 : clampedDecimals(decimals));
+    return fmt::format("{:.{}f}", value, shownDecimals(decimals));
 }
 
 void PriceChart::start(std::string code, int decimals, int intervalCode, int type) {
@@ -141,22 +149,26 @@ void PriceChart::refit(double tickDivisor) {
         yRange_ = priceRange(extremes_->first, extremes_->second).value_or(yRange_);
     if (tickDivisor > 0)
         tickDivisor_ = tickDivisor;
-    tickInterval_ = extremes_ ? (extremes_->second - extremes_->first) / tickDivisor_ : 0;
+    // About a sixth (an eighth) of the visible prices, rounded; a flat window steps by a share of
+    // the room around its price.
+    const double span = extremes_ ? extremes_->second - extremes_->first : 0;
+    tickInterval_ =
+        extremes_ ? roundPriceStep((span > 0 ? span : yRange_.length) / tickDivisor_, decimals_) : 0;
 }
 
 std::vector<PriceTick> PriceChart::priceTicks() const {
     std::vector<PriceTick> ticks;
-    if (!extremes_)
+    const double step = tickInterval_;
+    if (!extremes_ || !(step > 0))
         return ticks;
-    const double origin = extremes_->first;
-    double step = tickInterval_;
-    if (!(step > 0) || !std::isfinite(step))
-        step = yRange_.length; // a flat window: one tick at its price
-    for (int k = 0; k < kMaxPriceTicks; ++k) {
-        const double value = origin + k * step;
-        if (value > yRange_.end())
-            break;
-        ticks.push_back({value, axisPriceText(value, decimals_)});
+    // Whole multiples of the step inside the y range; the slack keeps a tick that lies on an edge.
+    const double first = std::ceil(yRange_.location / step - 1e-9);
+    const double last = std::floor(yRange_.end() / step + 1e-9);
+    if (!std::isfinite(first) || !std::isfinite(last))
+        return ticks;
+    for (double k = first; k <= last && ticks.size() < kMaxPriceTicks; ++k) {
+        const double value = k * step + 0.0; // + 0.0: no "-0.00"
+        ticks.push_back({value, formatPrice(value, decimals_)});
     }
     return ticks;
 }

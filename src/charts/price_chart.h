@@ -68,8 +68,10 @@ public:
     // skipped); nullopt when there is none.
     std::optional<std::pair<double, double>> extremes() const { return extremes_; }
     AxisRange yRange() const { return yRange_; }
-    // Price axis: ticks every `interval` from the lowest visible price (a sixth of the span after a
-    // load, an eighth once the window has moved), labelled with at most `decimals` places.
+    // Price axis: ticks at the whole multiples of `interval` inside the y range, labelled as prices
+    // are. The interval is a sixth of the visible span after a load, an eighth once the window has
+    // moved, rounded up to 1, 2 or 5 times a power of ten and at least one unit of the last
+    // decimal.
     double priceTickInterval() const { return tickInterval_; }
     std::vector<PriceTick> priceTicks() const;
     // Time axis: the labelled bars inside the window.

@@ -5,6 +5,7 @@
 #include "chat/chat_records.h"
 #include "platform/ordered_map.h"
 
+#include <cstddef>
 #include <memory>
 #include <string>
 #include <vector>
@@ -12,6 +13,11 @@
 namespace tc::chat {
 
 struct ChatCollections {
+    // Contacts and queues accumulate over the login's contact replies; past these, new ones are
+    // dropped with a warning.
+    static constexpr std::size_t kMaxUsers = 100'000;
+    static constexpr std::size_t kMaxQueues = 1'000;
+
     platform::OrderedMap<std::string, std::shared_ptr<ChatGroup>> GroupChatCollection; // by GroupID
     platform::OrderedMap<std::string, std::shared_ptr<ChatUser>> UserChatCollection;   // by UserName
     platform::OrderedMap<std::string, std::shared_ptr<ChatQueue>> ChatQueueCollection; // by QueueId

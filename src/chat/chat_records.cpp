@@ -1,6 +1,7 @@
 #include "chat/chat_records.h"
 
 #include "chat/rtf_reader.h"
+#include "connection/separators.h"
 #include "platform/lenient.h"
 #include "platform/log.h"
 #include "session/records/record_fields.h"
@@ -171,10 +172,6 @@ std::optional<std::string> ChatTables::queueAgentOf(std::string_view roomUsers) 
         return std::nullopt;
     const std::string_view rest = roomUsers.substr(first + 1);
     return std::string(rest.substr(0, rest.find(';')));
-}
-
-wire::RecordText acknowledgementRecord(std::string_view roomName, std::string_view messageId) {
-    return wire::RecordWriter().text("room name", roomName).text("message id", messageId).finish(false);
 }
 
 } // namespace tc::chat

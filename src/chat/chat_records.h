@@ -3,7 +3,6 @@
 // conversation are rooms with flags) and the entries of a room's transcript, with the readers of
 // the tables the chat replies carry (rows cut at 0x06, columns at 0x05). Readers never fail; where a
 // short row ends the handling of a reply, the table read says so.
-#include "connection/record_text.h"
 #include "platform/ordered_map.h"
 
 #include <cstddef>
@@ -130,8 +129,5 @@ public:
     // The agent of a queue's room: the second ";"-piece of its users.
     static std::optional<std::string> queueAgentOf(std::string_view roomUsers);
 };
-
-// The acknowledged message of an acknowledgement (tag 505): room name, 0x05, message id.
-wire::RecordText acknowledgementRecord(std::string_view roomName, std::string_view messageId);
 
 } // namespace tc::chat

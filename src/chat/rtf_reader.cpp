@@ -359,13 +359,15 @@ private:
         return RtfError::UnknownAction;
     }
 
-    // Changes at one output position merge into one run; a new run starts only after text.
+    // Changes at one output position merge into one run; a new run starts only after text, and only
+    // while there are fewer than kMaxRuns (a run every few bytes would otherwise cost many times the
+    // document's size).
     template <class Run>
     Run& pushRun(std::vector<Run>& runs) {
         flushBytes();
         flushSurrogate();
         const std::size_t here = doc_.text.size();
-        if (runs.back().end < here) {
+        if (runs.back().end < here && runs.size() < RtfReader::kMaxRuns) {
             runs.back().end = here;
             Run next = runs.back();
             next.start = next.end = here;

@@ -63,6 +63,8 @@ public:
     static constexpr std::size_t kMaxParameterDigits = 31;
     // "\ucN" beyond this is taken as this many fallback characters.
     static constexpr std::int64_t kMaxFallbackCharacters = 64;
+    // Formatting runs kept of each kind; later changes apply to the last run (the text is whole).
+    static constexpr std::size_t kMaxRuns = std::size_t{1} << 16;
 
     // The plain text of the document; "" when it cannot be read.
     static std::string ConvertRTFtoString(std::string_view rtf);

@@ -2,6 +2,7 @@
 
 #include "chat/rtf_reader.h"
 #include "connection/login_inputdata.h"
+#include "connection/message_builders.h"
 #include "connection/message_cracker.h"
 #include "connection/record_text.h"
 #include "connection/wire_fields.h"
@@ -41,6 +42,18 @@ std::optional<std::string> refusedText(std::string_view what, std::string_view t
     if (wire::findControlByte(text) != std::string_view::npos)
         return std::string(what) + " holds a control character that cannot be sent.";
     return std::nullopt;
+}
+
+// The RTF document of a typed text, or why it cannot go: it travels whole in one field of one
+// message, beside a few short ones.
+std::optional<std::string> rtfToSend(std::string_view text, std::string& error) {
+    constexpr std::size_t kMaxRtfBytes = kMaxMessageBody - (std::size_t{64} << 10);
+    std::string rtf = platform::rtfFromPlainText(text);
+    if (rtf.empty() || rtf.size() > kMaxRtfBytes) {
+        error = "The text is too long to send.";
+        return std::nullopt;
+    }
+    return rtf;
 }
 
 void append(ChatRoom& room, ChatMessageEntry entry) {
@@ -107,13 +120,14 @@ interfaces::CommandResult SessionChat::SendChat(std::string_view roomKey, std::s
         return created;
     if (!business_.conn().isNetworkAvailable())
         return interfaces::CommandResult::refused("The server is not connected.");
-    std::string rtf = platform::rtfFromPlainText(text);
-    if (rtf.empty())
-        return interfaces::CommandResult::refused("The text is too long to send.");
+    std::string tooLong;
+    std::optional<std::string> rtf = rtfToSend(text, tooLong);
+    if (!rtf)
+        return interfaces::CommandResult::refused(tooLong);
     const std::string key(roomKey);
     const auto& room = *chat_.ChatRoomCollection.get(key);
     const WaitingTexts::Room state{room->isChatRoomCreated, room->RoomId, room->RoomName};
-    WaitingTexts::Outcome outcome = waiting_.submit(key, std::move(rtf), &state);
+    WaitingTexts::Outcome outcome = waiting_.submit(key, std::move(*rtf), &state);
     if (!outcome.error.empty())
         return interfaces::CommandResult::refused("Not sent: " + outcome.error + ".");
     // The user's own text is part of the transcript at once.
@@ -133,8 +147,11 @@ interfaces::CommandResult SessionChat::SendChatQueueRequest(std::string_view que
         return interfaces::CommandResult::refused("No such support queue.");
     if (!business_.conn().isNetworkAvailable())
         return interfaces::CommandResult::refused("The server is not connected.");
-    if (!business_.sessionRequests().SendChatQueueRequest((*queue)->QueueId,
-                                                          platform::rtfFromPlainText(text)))
+    std::string tooLong;
+    const std::optional<std::string> rtf = rtfToSend(text, tooLong);
+    if (!rtf)
+        return interfaces::CommandResult::refused(tooLong);
+    if (!business_.sessionRequests().SendChatQueueRequest((*queue)->QueueId, *rtf))
         return interfaces::CommandResult::refused("The request could not be sent (no account to name).");
     return interfaces::CommandResult::done();
 }
@@ -418,18 +435,30 @@ void SessionChat::FillChatGroupsAndUsers(const Fields& fields) {
                     user->Group = *group;
                     (*group)->GroupUsers.insert_or_assign(user->UserName, user);
                 }
-                if (!chat_.UserChatCollection.contains(user->UserName))
-                    chat_.UserChatCollection.insert_or_assign(user->UserName, user);
+                if (chat_.UserChatCollection.contains(user->UserName))
+                    continue;
+                // Users stay for the login, so replies must not add without end.
+                if (chat_.UserChatCollection.size() >= ChatCollections::kMaxUsers) {
+                    platform::Log::warning("chat contacts are full ({}); new ones dropped",
+                                           ChatCollections::kMaxUsers);
+                    break;
+                }
+                chat_.UserChatCollection.insert_or_assign(user->UserName, user);
             }
             if (read.ended)
                 break;
         } else if (f.tag == kQueuesTable) {
             for (ChatQueue& q : ChatTables::readQueues(f.value)) {
-                if (!chat_.ChatQueueCollection.contains(q.QueueId)) {
-                    std::string id = q.QueueId;
-                    chat_.ChatQueueCollection.insert_or_assign(std::move(id),
-                                                               std::make_shared<ChatQueue>(std::move(q)));
+                if (chat_.ChatQueueCollection.contains(q.QueueId))
+                    continue;
+                if (chat_.ChatQueueCollection.size() >= ChatCollections::kMaxQueues) {
+                    platform::Log::warning("support queues are full ({}); new ones dropped",
+                                           ChatCollections::kMaxQueues);
+                    break;
                 }
+                std::string id = q.QueueId;
+                chat_.ChatQueueCollection.insert_or_assign(std::move(id),
+                                                           std::make_shared<ChatQueue>(std::move(q)));
             }
         }
     }

@@ -4,6 +4,7 @@
 #include "session/business/business_base.h"
 #include "session/business/notification_names.h"
 #include "session/business/session_requests.h"
+#include "session/model/session_model.h"
 #include "session/records/request_records.h"
 
 namespace tc {
@@ -26,27 +27,42 @@ interfaces::RequestId SessionResources::downloadResource(std::string_view resour
 }
 
 std::vector<std::string> SessionResources::resourceKeys() const {
+    // The calendars the user is offered are those of the login's resource list, not every file the
+    // searches found: the merge waits only for those.
     std::vector<std::string> keys;
-    for (const auto& [name, resource] : business_.dataServiceCollections().resourceSearchCollection)
-        keys.push_back(name);
+    for (const auto& [key, resource] : business_.session().resourceCollection)
+        keys.push_back(key);
     return keys;
 }
 
-void SessionResources::resourceDownloaded(const PendingRequest* request, std::string_view payloadBase64) {
+std::function<void()> SessionResources::readResourceDownload(const PendingRequest* request,
+                                                             std::string payloadBase64) {
     interfaces::ResourceStored stored;
     stored.id = request ? request->sequence : 0;
     stored.name = request ? request->subject : std::string();
+    std::optional<std::string> text;
+    if (stored.name.empty())
+        stored.error = "the download answers no request";
+    else if (payloadBase64.empty())
+        stored.error = "the server sent no file";
+    else
+        text = resources::decodeResourcePayload(payloadBase64, &stored.error);
+    return [this, stored = std::move(stored), text = std::move(text)]() mutable {
+        storeDownload(std::move(stored), text);
+    };
+}
+
+void SessionResources::storeDownload(interfaces::ResourceStored stored,
+                                     const std::optional<std::string>& text) {
     if (!store_)
         store_ = resources::ResourceStore::standard();
-    if (stored.name.empty()) {
-        stored.error = "the download answers no request";
+    if (!text) {
+        // Why is in stored.error already.
     } else if (!store_) {
         stored.error = "no folder for resource files";
-    } else if (payloadBase64.empty()) {
-        stored.error = "the server sent no file";
     } else {
         const resources::ResourceStore::Saved saved =
-            store_->saveFileWithName(stored.name, payloadBase64, resourceKeys());
+            store_->saveFileWithName(stored.name, *text, resourceKeys());
         stored.error = saved.error;
         stored.calendarMerged = saved.downloadCompleted;
         if (saved.error.empty())

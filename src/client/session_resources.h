@@ -2,7 +2,7 @@
 // The session's resource files: searches by type, downloads of found resources, and each download
 // stored once in the resource store (names reduced to safe base names, payloads decoded within the
 // store's cap, nothing written when a payload does not decode), the calendars merged. The business
-// object owns it (through its services); main queue.
+// object owns it (through its services); main queue, but for the decoding of a download.
 #include "interfaces/client.h"
 #include "resources/resource_files.h"
 #include "session/business/business_services.h"
@@ -29,10 +29,14 @@ public:
     void setListener(Listener listener) { listener_ = std::move(listener); }
     const resources::ResourceStore* store() const { return store_ ? &*store_ : nullptr; }
 
-    // ResourceHandlers.
-    void resourceDownloaded(const PendingRequest* request, std::string_view payloadBase64) override;
+    // ResourceHandlers. The payload is decoded on the receiving thread; the file is stored on the main
+    // queue.
+    std::function<void()> readResourceDownload(const PendingRequest* request,
+                                               std::string payloadBase64) override;
 
 private:
+    // Main queue: stores the decoded text (none when `stored` holds why) and tells the listener.
+    void storeDownload(interfaces::ResourceStored stored, const std::optional<std::string>& text);
     std::vector<std::string> resourceKeys() const;
 
     BusinessBase& business_;

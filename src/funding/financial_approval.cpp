@@ -113,20 +113,4 @@ ApprovalReq ApprovalReq::fromRecord(std::string_view record) {
     return a;
 }
 
-wire::RecordText ApprovalReq::toRecord() const {
-    const auto flag = [](bool b) { return b ? "1" : "0"; };
-    return wire::RecordWriter()
-        .raw(fmt::format("{}", approvalRequestId))
-        .raw(fmt::format("{}", approvalTypeId))
-        .raw(flag(isOpen))
-        .raw(flag(isRequestSentToCMS))
-        .raw(flag(isReadyToPost))
-        .text("requestedDateTime", requestedDateTime)
-        .raw(fmt::format("{}", refRequestId))
-        .raw(fmt::format("{}", requestedByUserId))
-        .text("remarks", remarks)
-        .raw(fmt::format("{}", approvalSubTypeId))
-        .finish();
-}
-
 } // namespace tc::funding

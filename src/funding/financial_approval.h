@@ -72,7 +72,6 @@ struct ApprovalReq {
     // A "getapprovalrequest" row: 0 id, 1 type, 2 open, 3 sent on, 4 ready to post, 5 requested at,
     // 6 reference, 7 requested by, 8 remarks, 9 sub-type.
     static ApprovalReq fromRecord(std::string_view record);
-    wire::RecordText toRecord() const;
 };
 
 } // namespace tc::funding

@@ -67,18 +67,6 @@ PayGateSetting PayGateSetting::fromRecord(std::string_view record) {
     return s;
 }
 
-wire::RecordText PayGateSetting::toRecord() const {
-    return wire::RecordWriter()
-        .raw(decimal(payGateId))
-        .text("name", name)
-        .raw(enabled ? "1" : "0")
-        .text("systemWebURL", systemWebURL)
-        .text("lastUpdateTime", lastUpdateTime)
-        .raw(decimal(currencyId))
-        .raw(decimal(organizationId))
-        .finish();
-}
-
 void AmpPayGateTransaction::loadFromString(std::string_view text, std::int64_t mode) {
     const RecordFields f(wire::firstRecord(text));
     if (mode == kShortForm) {

@@ -1,8 +1,8 @@
 #pragma once
 // The records that carry deposits, withdrawals, the funding history and the payment-gateway flow,
-// with the readers (and, where the client or the test server sends them, the writers) of their
-// record texts: fields cut at 0x05, a record ended by 0x06. Readers never fail: a short record leaves
-// the missing fields at their initial values, a piece that is not a number reads as 0.
+// with the readers (and, where the test server sends them, the writers) of their record texts:
+// fields cut at 0x05, a record ended by 0x06. Readers never fail: a short record leaves the missing
+// fields at their initial values, a piece that is not a number reads as 0.
 #include "connection/record_text.h"
 
 #include <cstdint>
@@ -95,7 +95,6 @@ struct PayGateSetting {
     // Positions 0 id, 1 name, 2 enabled, 3 page address, 4 last update, 5 currency id,
     // 6 organisation id.
     static PayGateSetting fromRecord(std::string_view record);
-    wire::RecordText toRecord() const;
 };
 
 // The gateway's result as reply 96 carries it (tag 1061, in the form of tag 1062).

@@ -162,18 +162,12 @@ bool ResourceStore::checkFilesDownloaded(const std::vector<std::string>& resourc
     return true;
 }
 
-ResourceStore::Saved ResourceStore::saveFileWithName(std::string_view name, std::string_view payload,
+ResourceStore::Saved ResourceStore::saveFileWithName(std::string_view name, std::string_view text,
                                                      const std::vector<std::string>& resourceKeys) {
     Saved saved;
     const SafeName safe = safeBaseName(name);
     if (!safe.ok()) {
         saved.error = safe.error;
-        return saved;
-    }
-    std::string reason;
-    const auto text = decodeResourcePayload(payload, &reason);
-    if (!text) {
-        saved.error = reason;
         return saved;
     }
     if (!FileManager::createDirectoryAtPath(folder_)) {
@@ -182,7 +176,7 @@ ResourceStore::Saved ResourceStore::saveFileWithName(std::string_view name, std:
     }
     const auto path = FileManager::getPathForFile(safe.name, folder_);
     if (!FileManager::fileExistsAtPath(path)) {
-        saved.written = FileManager::saveFileAtPath(path, *text);
+        saved.written = FileManager::saveFileAtPath(path, text);
         if (!saved.written) {
             saved.error = "the file cannot be written";
             return saved;
@@ -190,11 +184,11 @@ ResourceStore::Saved ResourceStore::saveFileWithName(std::string_view name, std:
     }
     if (safe.name.find(kCalendarMark) == std::string::npos)
         return saved;
-    if (merged_.size() + text->size() > kMaxResourceBytes) {
+    if (merged_.size() + text.size() > kMaxResourceBytes) {
         platform::Log::warning("calendar {} left out of the merged calendar: over {} bytes", safe.name,
                                kMaxResourceBytes);
     } else {
-        merged_ += *text;
+        merged_ += text;
     }
     if (checkFilesDownloaded(resourceKeys)) {
         FileManager::saveFileAtPath(FileManager::getPathForFile(kMergedCalendarName, folder_), merged_);

@@ -70,10 +70,10 @@ public:
         bool written = false;           // the file was written now
         bool downloadCompleted = false; // the merged calendar was due: announce the download complete
     };
-    // Stores one downloaded file. A calendar (".ics" in the name) also joins the merge text; once
-    // every calendar key has its file, the merged calendar is written (once) and the merge text
-    // starts again. A payload that does not decode writes nothing and leaves the merge text as is.
-    Saved saveFileWithName(std::string_view name, std::string_view payload,
+    // Stores one downloaded file, its text decoded (decodeResourcePayload). A calendar (".ics" in the
+    // name) also joins the merge text; once every calendar key has its file, the merged calendar is
+    // written (once) and the merge text starts again.
+    Saved saveFileWithName(std::string_view name, std::string_view text,
                            const std::vector<std::string>& resourceKeys);
 
     const std::string& mergedCalendarData() const { return merged_; }

@@ -51,8 +51,6 @@ struct AccountStatementInfo {
     std::vector<OpenPositionHistoryInfo> OpenPositionInfo;                   // by OpenPositionId
     std::vector<PendingOrderHistoryInfo> PendingOrderInfo;                   // by PendingOrderId
     std::vector<SettledPositionHistoryInfo> SettledPositionInfo;             // by SettlementId
-    // Written by the cancelled-order reply, never by the statement parse.
-    std::vector<std::shared_ptr<Order>> cancelledOrderInfo;
     // The earliest and the latest snapshot of "Table"; both set or both none (the same record when
     // the table has one row).
     std::shared_ptr<const AccountHistoryInfo> StartInfo;
@@ -96,7 +94,10 @@ struct AccountStatementInfo {
     double getSettledStorage() const;
     double getSettledTDS() const;
     double getPendingQuantity() const;
-    double getCancelledQuantity() const;
+    // The orders cancelled in the period are not part of the statement's reply: the cancelled-order
+    // reply that follows each statement request fills the data service's list
+    // (DataServiceCollections::cancelledOrderInfo), which this sums.
+    static double getCancelledQuantity(const std::vector<std::shared_ptr<Order>>& cancelledOrderInfo);
 
     // Profit and loss by instrument. A position without an instrument code is grouped under its
     // instrument id (decimal), so no profit goes missing from the pie; titles come in the order the

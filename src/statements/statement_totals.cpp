@@ -133,7 +133,8 @@ double AccountStatementInfo::getSettledTDS() const {
 double AccountStatementInfo::getPendingQuantity() const {
     return sum(PendingOrderInfo, [](const auto& o) { return number(o.OrderQty); });
 }
-double AccountStatementInfo::getCancelledQuantity() const {
+double
+AccountStatementInfo::getCancelledQuantity(const std::vector<std::shared_ptr<Order>>& cancelledOrderInfo) {
     return sum(cancelledOrderInfo, [](const auto& o) { return o ? number(o->OrderQty) : 0.0; });
 }
 

@@ -9,6 +9,7 @@
 #include <cmath>
 #include <string>
 #include <thread>
+#include <tuple>
 
 namespace {
 
@@ -28,10 +29,7 @@ TEST(ChartReply, TheTwoBarExampleGivesItsBarsExactly) {
     const charts::Bar b0 = bars.bar(0), b1 = bars.bar(1);
     EXPECT_EQ(b0.time, at(2024, 3, 14, 9, 30, 0));
     EXPECT_EQ(b1.time, at(2024, 3, 14, 9, 31, 0));
-    EXPECT_EQ(b0.close, 1.08512);
-    EXPECT_EQ(b0.high, 1.08540);
-    EXPECT_EQ(b0.low, 1.08490);
-    EXPECT_EQ(b0.open, 1.08500);
+    EXPECT_EQ(std::tuple(b0.close, b0.high, b0.low, b0.open), std::tuple(1.08512, 1.08540, 1.08490, 1.08500));
     EXPECT_EQ(b1.close, 1.08530);
     EXPECT_EQ(b1.open, 1.08512);
     // The bid/ask chart's series are the high and low columns.
@@ -118,6 +116,35 @@ TEST(ChartDataStore, AFreshReplyReplacesTheOlderAndIsAskedAgainAfterOneBar) {
         ASSERT_TRUE(store.fillChartData("<X~k" + std::to_string(i) + ">", i));
     EXPECT_FALSE(store.fillChartData(std::string("<X~new>"), 1));
     EXPECT_TRUE(store.fillChartData(std::string("<X~EURUSD^O>"), 2));
+}
+
+TEST(ChartDataStore, HoldsABoundedNumberOfBarsAndShortKeysOnly) {
+    // Room for five bars: the series filed longest ago make room for a new one.
+    charts::ChartDataStore store(5);
+    auto reply = [](std::string_view key, int bars) {
+        std::string closes;
+        for (int i = 0; i < bars; ++i)
+            closes += (i ? "," : "") + std::to_string(i + 1);
+        return "<0~" + std::string(key) + ">##" + closes;
+    };
+    auto held = [&](std::string_view key) {
+        const auto e = store.entry(key);
+        return e ? e->bars->size() : 0;
+    };
+    ASSERT_TRUE(store.fillChartData(reply("A", 3), 1));
+    ASSERT_TRUE(store.fillChartData(reply("B", 2), 2));
+    ASSERT_TRUE(store.fillChartData(reply("C", 2), 3));
+    EXPECT_EQ(held("A"), 0u);
+    EXPECT_EQ(held("B") + held("C"), 4u);
+    // B renewed with four bars: C, now the oldest, goes.
+    ASSERT_TRUE(store.fillChartData(reply("B", 4), 4));
+    EXPECT_EQ(held("B"), 4u);
+    EXPECT_EQ(held("C"), 0u);
+    EXPECT_FALSE(store.fillChartData(reply("D", 6), 5)) << "more bars than the store holds";
+    EXPECT_EQ(held("B"), 4u);
+    EXPECT_FALSE(
+        store.fillChartData(reply(std::string(charts::ChartDataStore::kMaxKeyBytes + 1, 'K'), 1), 6));
+    EXPECT_TRUE(store.fillChartData(reply(std::string(charts::ChartDataStore::kMaxKeyBytes, 'K'), 1), 7));
 }
 
 TEST(ChartDataStore, RepliesFiledOnAnotherThreadAreReadWhole) {

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 namespace {
 
 using namespace tc;
@@ -36,24 +38,33 @@ TEST(LiveBars, RollOnTheIntervalBoundaryForEveryInterval) {
         EXPECT_EQ(apply(kMonday + len, 11), LiveStep::Rolled);
         // A gap of two bars without quotes: the next bar starts on its own boundary, no filler.
         EXPECT_EQ(apply(kMonday + 3 * len + len / 2, 13), LiveStep::Rolled);
-        // A late quote of an earlier bar changes nothing.
-        EXPECT_EQ(apply(kMonday + 2 * len, 99), LiveStep::Ignored);
 
         ASSERT_EQ(bars.size(), 3u);
         const charts::Bar first = bars.bar(0), second = bars.bar(1), third = bars.bar(2);
-        EXPECT_EQ(first.open, 10);
-        EXPECT_EQ(first.high, len > 1 ? 12 : 10);
-        EXPECT_EQ(first.low, len > 1 ? 9 : 10);
-        EXPECT_EQ(first.close, len > 1 ? 9 : 10);
-        EXPECT_EQ(second.time, kMonday + len);
-        EXPECT_EQ(second.open, 11);
-        EXPECT_EQ(second.high, 11);
-        EXPECT_EQ(second.low, 11);
-        EXPECT_EQ(third.time, kMonday + 3 * len);
-        EXPECT_EQ(third.open, 13);
-        EXPECT_EQ(third.bid, 12.5);
-        EXPECT_EQ(third.ask, 13.5);
+        EXPECT_EQ(std::tuple(first.open, first.high, first.low, first.close),
+                  std::tuple(10, len > 1 ? 12 : 10, len > 1 ? 9 : 10, len > 1 ? 9 : 10));
+        EXPECT_EQ(std::tuple(second.time, second.open, second.high, second.low),
+                  std::tuple(kMonday + len, 11, 11, 11));
+        EXPECT_EQ(std::tuple(third.time, third.open, third.bid, third.ask),
+                  std::tuple(kMonday + 3 * len, 13, 12.5, 13.5));
     }
+}
+
+TEST(LiveBars, AClockSetBackKeepsTheNewestBarLive) {
+    // Daylight saving time ends at 02:00: the server's clock reads 01:00 again.
+    const std::int64_t late = kMonday + 3600 + 59 * 60; // 01:59
+    charts::BarSeries bars;
+    bars.push({late, 10, 10, 10, 10, 9.5, 10.5});
+    EXPECT_EQ(charts::applyQuote(bars, quote(kMonday + 3600 + 30, 12), 60), LiveStep::Updated);
+    EXPECT_EQ(charts::applyQuote(bars, quote(kMonday + 3600 + 90, 8), 60), LiveStep::Updated);
+    ASSERT_EQ(bars.size(), 1u);
+    EXPECT_EQ(bars.back().time, late);
+    EXPECT_EQ(bars.back().high, 12);
+    EXPECT_EQ(bars.back().close, 8);
+    EXPECT_EQ(bars.back().ask, 8.5);
+    // Past the newest bar's end the bars roll on its grid again.
+    EXPECT_EQ(charts::applyQuote(bars, quote(late + 60, 9), 60), LiveStep::Rolled);
+    EXPECT_EQ(bars.back().time, late + 60);
 }
 
 TEST(LiveBars, AReplysNewestBarIsExtendedOnItsOwnGrid) {

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -94,18 +96,18 @@ TEST(PriceChart, DrawsTheVisibleBarsWithinTheirPricesAndLabelsThemAtTheirOwnX) {
     chart.load(rising(200));
     // Bars 165..199: lows from 163, highs up to 300 (candlesticks read highs and lows too).
     EXPECT_EQ(chart.extremes(), (std::pair<double, double>{263, 300}));
-    EXPECT_DOUBLE_EQ(chart.priceTickInterval(), 37.0 / 6);
+    EXPECT_DOUBLE_EQ(chart.priceTickInterval(), 10) << "a sixth of 37, rounded up";
     const auto labels = chart.timeLabels();
     ASSERT_EQ(labels.size(), 4u);
     EXPECT_EQ(labels[0].bar, 165u);
     EXPECT_EQ(labels[0].text, "11 Mar 11:45");
     EXPECT_EQ(labels[3].bar, 198u);
-    EXPECT_EQ(chart.priceTicks().front().text, "263");
+    EXPECT_EQ(chart.priceTicks().front().text, "270.00");
 
     chart.setType(1);
     EXPECT_EQ(chart.extremes(), (std::pair<double, double>{265, 299})) << "a line reads closes only";
     chart.dragBy(1);
-    EXPECT_DOUBLE_EQ(chart.priceTickInterval(), 34.0 / 8);
+    EXPECT_DOUBLE_EQ(chart.priceTickInterval(), 5) << "an eighth of 34, rounded up";
     EXPECT_EQ(chart.crosshairText(5), "11 Mar 09:05\nHigh: 106.00\nLow: 103.00\nOpen: 104.50\nClose: 105.00");
     EXPECT_EQ(chart.crosshairText(500), "");
 
@@ -119,6 +121,37 @@ TEST(PriceChart, DrawsTheVisibleBarsWithinTheirPricesAndLabelsThemAtTheirOwnX) {
     chart.load(gaps);
     EXPECT_FALSE(chart.extremes());
     EXPECT_TRUE(chart.priceTicks().empty());
+}
+
+TEST(PriceChart, PriceAxisLabelsAreRoundPricesEachReadingItsOwnLine) {
+    struct Case {
+        double low, high;
+        int decimals;
+        std::vector<std::string> labels;
+    };
+    const Case cases[] = {
+        // A sixth of 0.00057 is 0.000095: steps of 0.0001, printed with all five decimals.
+        {1.08470, 1.08527, 5, {"1.08470", "1.08480", "1.08490", "1.08500", "1.08510", "1.08520", "1.08530"}},
+        // A sixth of two points is finer than a point: one label per point, none repeated.
+        {1.08500, 1.08502, 5, {"1.08500", "1.08501", "1.08502"}},
+        // A flat window: 0.2 % of its price around it, in steps of 0.0005.
+        {1.085, 1.085, 5, {"1.08400", "1.08450", "1.08500", "1.08550", "1.08600"}},
+        // A sixth of 50 rounds up to 10; no decimals print as two.
+        {15000, 15050, 0, {"15000.00", "15010.00", "15020.00", "15030.00", "15040.00", "15050.00"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.low);
+        charts::BarSeries bars;
+        for (double close : {c.low, c.high})
+            bars.push({kStart, close, close, close, close, close, close});
+        PriceChart chart;
+        chart.start("X", c.decimals, 1, 1);
+        chart.load(bars);
+        std::vector<std::string> labels;
+        for (const auto& tick : chart.priceTicks())
+            labels.push_back(tick.text);
+        EXPECT_EQ(labels, c.labels);
+    }
 }
 
 TEST(PriceChart, LiveQuotesMoveAFollowingWindowAndStartKeysPickTheInterval) {

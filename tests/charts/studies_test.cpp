@@ -39,6 +39,19 @@ Ohlc sample() {
     return s;
 }
 
+// `times` copies of the sample, most lifted by a few points so that windows meet new extremes.
+Ohlc repeated(int times) {
+    Ohlc s;
+    for (int t = 0; t < times; ++t) {
+        const Ohlc b = sample();
+        const double shift = 0.001 * ((t * 7) % 5);
+        for (std::size_t i = 0; i < b.n(); ++i)
+            s.o.push_back(b.o[i] + shift), s.h.push_back(b.h[i] + shift), s.l.push_back(b.l[i] + shift),
+                s.c.push_back(b.c[i] + shift);
+    }
+    return s;
+}
+
 charts::BarSeries toBars(const Ohlc& s) {
     charts::BarSeries bars;
     for (std::size_t i = 0; i < s.n(); ++i)
@@ -263,10 +276,11 @@ Study studyAt(std::size_t i) {
 }
 
 TEST(Studies, EveryStudyMatchesItsFormulaForShortAndLongPeriods) {
-    const Ohlc s = sample();
+    // 60 bars: past the lead-in of the MACD's 26 and the oscillators' 34 bars.
+    const Ohlc s = repeated(5);
     const charts::BarSeries bars = toBars(s);
     // 1, a short window, the series' length and longer than the series.
-    for (int period : {1, 3, 12, 17}) {
+    for (int period : {1, 3, 60, 65}) {
         for (std::size_t k = 0; k < kCount; ++k) {
             SCOPED_TRACE(::testing::Message() << "study " << k << ", period " << period);
             StudyParams q;
@@ -278,15 +292,7 @@ TEST(Studies, EveryStudyMatchesItsFormulaForShortAndLongPeriods) {
 
 TEST(Studies, LongCommodityChannelPeriodsMatchTheWalkedWindow) {
     // Periods above 64 take ranked sums instead of walking each window.
-    Ohlc s;
-    for (int t = 0; t < 25; ++t) {
-        const Ohlc b = sample();
-        for (std::size_t i = 0; i < b.n(); ++i) {
-            const double shift = 0.001 * ((t * 7) % 5);
-            s.o.push_back(b.o[i] + shift), s.h.push_back(b.h[i] + shift), s.l.push_back(b.l[i] + shift),
-                s.c.push_back(b.c[i] + shift);
-        }
-    }
+    const Ohlc s = repeated(25);
     StudyParams q;
     q.period = 100;
     expectSeries(charts::computeStudy(Study::CommodityChannelIndex, q, toBars(s)),
@@ -367,14 +373,7 @@ TEST(Studies, PeriodsBelowOneAreRefused) {
 
 TEST(Studies, AMissingPriceSpoilsOnlyTheWindowsThatHoldIt) {
     // 72 bars, enough for the oscillators' 34-bar windows to pass the gaps.
-    Ohlc s;
-    for (int t = 0; t < 6; ++t) {
-        const Ohlc b = sample();
-        s.o.insert(s.o.end(), b.o.begin(), b.o.end());
-        s.h.insert(s.h.end(), b.h.begin(), b.h.end());
-        s.l.insert(s.l.end(), b.l.begin(), b.l.end());
-        s.c.insert(s.c.end(), b.c.begin(), b.c.end());
-    }
+    Ohlc s = repeated(6);
     s.c[5] = kNaN;
     s.h[8] = INFINITY;
     const charts::BarSeries bars = toBars(s);

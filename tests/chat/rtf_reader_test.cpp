@@ -115,6 +115,17 @@ TEST(RtfReader, KeepsFormattingAsRuns) {
     EXPECT_EQ(doc.paragraphRuns[1].start, 9u);
 }
 
+TEST(RtfReader, FormattingRunsAreCappedTheTextIsNot) {
+    std::string rtf;
+    for (std::size_t i = 0; i < RtfReader::kMaxRuns; ++i)
+        rtf += "\\b a\\b0 b\\li1 c";
+    const auto doc = RtfReader::read(rtf);
+    EXPECT_EQ(doc.text.size(), 3 * RtfReader::kMaxRuns);
+    EXPECT_EQ(doc.fontRuns.size(), RtfReader::kMaxRuns);
+    EXPECT_EQ(doc.paragraphRuns.size(), RtfReader::kMaxRuns);
+    EXPECT_EQ(doc.fontRuns.back().end, doc.text.size());
+}
+
 TEST(RtfReader, ReadsWhatTheWriterWrites) {
     const std::string text = "Hi {team}\n\xD8\xB3\xD9\x84\xD8\xA7\xD9\x85 \xF0\x9F\x91\x8B C:\\path\tend";
     EXPECT_EQ(RtfReader::ConvertRTFtoString(platform::rtfFromPlainText(text)), text);

@@ -7,6 +7,7 @@
 #include "platform/base64.h"
 #include "platform/clock.h"
 #include "platform/fake_reachability_source.h"
+#include "platform/rtf_writer.h"
 #include "platform/user_defaults.h"
 #include "resources/resource_files.h"
 #include "session/business/business_base.h"
@@ -38,24 +39,8 @@ using namespace tc;
 using namespace std::chrono_literals;
 using interfaces::LoginState;
 
-bool until(const std::function<bool()>& done) {
-    return platform::RunLoop::main().runUntil(done, 10s);
-}
-
 std::string text(std::string_view key) {
     return LanguageString::stringforSelectedLanguage(0, key).value_or("");
-}
-
-OrderInfo marketBuy(const std::string& quantity) {
-    OrderInfo info;
-    info.itemCode = "EURUSD";
-    info.accountNo = 20001;
-    info.orderType = 1;
-    info.deliveryMode = 1;
-    info.timeinForce = 1;
-    info.quantity = quantity;
-    info.deviation = -1;
-    return info;
 }
 
 class ClientEvents : public LoopbackTest {
@@ -74,8 +59,7 @@ protected:
     }
 
     interfaces::SignInResult signIn(const std::string& password = "demo1234") {
-        return client->signIn(
-            {interfaces::LoginMode::Simulation, "127.0.0.1", ports.stream, "demo", password});
+        return client->signIn(loginOf("demo", password));
     }
     // Signs in and waits for the last list of the login's data-service requests.
     void signedIn() {
@@ -96,10 +80,6 @@ protected:
         d.email = "demo@example.test";
         d.payGateId = 1;
         return d;
-    }
-    int streamCount(int type) const {
-        const auto types = server->stats().streamTypes;
-        return static_cast<int>(std::count(types.begin(), types.end(), type));
     }
 
     std::unique_ptr<platform::UserDefaults> appDefaults = platform::UserDefaults::inMemory();
@@ -198,7 +178,7 @@ TEST_F(ClientEvents, OrderStoredNamesTheServersPendingOrder) {
     signedIn();
     server->holdPrices(true);
     ASSERT_TRUE(server->setQuote("EURUSD", "1.08500", "1.08512"));
-    OrderInfo limit = marketBuy("0.5");
+    OrderInfo limit = marketOrder("EURUSD", 20001, true, "0.5");
     limit.orderType = 2;
     limit.price = "1.08300";
     const interfaces::OrderResult result = client->placeOrder(limit);
@@ -217,7 +197,7 @@ TEST_F(ClientEvents, OrderRefusedTellsTheRequestersOwnRefusalFromTheServers) {
         client->handleOrderRefused([&](const interfaces::OrderRefusal& r) { refusals.push_back(r); });
     signedIn();
     // Refused here: the command answers with the key and text, the event follows for every window.
-    const interfaces::OrderResult own = client->placeOrder(marketBuy("0"));
+    const interfaces::OrderResult own = client->placeOrder(marketOrder("EURUSD", 20001, true, "0"));
     EXPECT_FALSE(own.sent());
     EXPECT_EQ(own.refusalKey, "1003");
     EXPECT_EQ(own.refusalText, text("1003"));
@@ -229,7 +209,7 @@ TEST_F(ClientEvents, OrderRefusedTellsTheRequestersOwnRefusalFromTheServers) {
 
     // Refused by the server: sent here, rejected there with a code.
     ASSERT_TRUE(server->setMarketOpen("EURUSD", false));
-    EXPECT_TRUE(client->placeOrder(marketBuy("1")).sent());
+    EXPECT_TRUE(client->placeOrder(marketOrder("EURUSD", 20001, true, "1")).sent());
     ASSERT_TRUE(until([&] { return refusals.size() == 2; }));
     EXPECT_EQ(refusals[1].origin, interfaces::OrderRefusal::Origin::Server);
     EXPECT_EQ(refusals[1].text, text("1065"));
@@ -276,7 +256,7 @@ TEST_F(ClientEvents, JournalLinesArriveAsTheyAreAddedAndNotAfterTheHandlerGoes) 
     EXPECT_GE(lines.size(), 3u); // connected, login data, login completed
     const std::size_t heard = lines.size();
     handler.reset();
-    ASSERT_TRUE(client->placeOrder(marketBuy("1")).sent());
+    ASSERT_TRUE(client->placeOrder(marketOrder("EURUSD", 20001, true, "1")).sent());
     ASSERT_TRUE(until([&] { return client->journal().size() > heard; }));
     platform::RunLoop::main().runOnce();
     EXPECT_EQ(lines.size(), heard);
@@ -376,8 +356,20 @@ TEST_F(ClientEvents, ChatChangedNamesTheRoomWhoseWaitingTextsWentOutInOrder) {
     EXPECT_FALSE(client->sendChat("tra\x05"
                                   "der",
                                   "x"));
+    // A text too long for one message is refused before it is kept or anything is sent: for a room
+    // still to be made, and for a support queue.
+    std::string smiles;
+    while (smiles.size() + 4 <= platform::kMaxRtfPlainTextBytes)
+        smiles += "\xF0\x9F\x98\x80";
+    EXPECT_FALSE(client->sendChat("carol", smiles));
+    EXPECT_FALSE(client->chat().ChatRoomCollection.contains("carol") &&
+                 !(*client->chat().ChatRoomCollection.get("carol"))->messages.empty());
+    ASSERT_TRUE(until([&] { return client->chat().ChatQueueCollection.contains("1"); }));
+    EXPECT_FALSE(client->requestChatQueue("1", std::string(platform::kMaxRtfPlainTextBytes + 1, 'a')));
     platform::RunLoop::main().runOnce();
     EXPECT_EQ(streamCount(603), 2);
+    EXPECT_EQ(streamCount(601), 1);
+    EXPECT_EQ(streamCount(678), 0);
 }
 
 TEST_F(ClientEvents, NoticeArrivedTellsOfOfflineNoticesAndANewNoticeInRtf) {
@@ -455,7 +447,7 @@ TEST_F(ClientEvents, ResourceStoredWritesTheDownloadOnceUnderTheDataFolder) {
     EXPECT_EQ(stored[0].id, id);
     EXPECT_EQ(stored[0].error, "");
     EXPECT_EQ(stored[0].path, (home / "tradeclient" / "Resources" / "holidays.ics").string());
-    EXPECT_TRUE(stored[0].calendarMerged); // the only calendar of the searches
+    EXPECT_TRUE(stored[0].calendarMerged); // the login names no calendar to wait for
     std::ifstream file(stored[0].path);
     const std::string content((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
     EXPECT_EQ(content, "BEGIN:VCALENDAR\nVERSION:2.0\nEND:VCALENDAR\n");

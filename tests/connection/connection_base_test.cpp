@@ -1,4 +1,5 @@
 #include "connection/connection_base.h"
+#include "support/wire_text.h"
 
 #include "connection/envelope_opener.h"
 #include "connection/login_inputdata.h"
@@ -18,6 +19,7 @@
 namespace {
 
 using namespace tc;
+using testing_support::wireText;
 
 using namespace std::chrono_literals;
 using sockettest::PlainListener;
@@ -184,10 +186,9 @@ TEST_F(ConnectionBaseTest, DemoRegistrationSendsNoLoginAndItsEndIsSilent) {
 TEST_F(ConnectionBaseTest, FramesCutAcrossReadsReachTheOwnerInOrderOnTheStreamQueue) {
     const int fd = connectStream();
     readFrame(fd); // the login request
-    const std::string a = MessageBase::frame("10=1\x03");
-    const std::string b = MessageBase::frame("10=2\x03"
-                                             "17=\xC3\xA9t\xC3\xA9\x03");
-    const std::string all = a + b + MessageBase::frame("10=3\x03");
+    const std::string a = MessageBase::frame(wireText("10=1<F>"));
+    const std::string b = MessageBase::frame(wireText("10=2<F>17=\xc3\xa9t\xc3\xa9<F>"));
+    const std::string all = a + b + MessageBase::frame(wireText("10=3<F>"));
     // Cut inside the second frame's two-byte character.
     const std::size_t cut = a.size() + b.find('\xA9');
     ASSERT_TRUE(sockettest::sendAll(fd, all.substr(0, cut)));
@@ -298,10 +299,8 @@ TEST_F(ConnectionZmqTest, InstrumentTopicsCoverPricesAndDepthUnlessRefused) {
 TEST_F(ConnectionZmqTest, RequestRepliesAreDeframedOnTheRequestThreadWithCarryOver) {
     auto server = context->socketWithType(ZMQ_REP);
     const std::string endpoint = zmqtest::bindLoopback(*server);
-    const std::string first = MessageBase::frame("10=1024\x03"
-                                                 "151=a\x03");
-    const std::string second = MessageBase::frame("10=1024\x03"
-                                                  "151=b\x03");
+    const std::string first = MessageBase::frame(wireText("10=1024<F>151=a<F>"));
+    const std::string second = MessageBase::frame(wireText("10=1024<F>151=b<F>"));
     std::thread replier([&] {
         // The second frame is cut between the two replies: its head rides on the first.
         const std::string replies[] = {first + second.substr(0, 6), second.substr(6)};

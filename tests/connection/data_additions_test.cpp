@@ -1,15 +1,15 @@
 #include "connection/data_additions.h"
 #include "platform/base64.h"
+#include "support/temp_resources.h"
+#include "support/wire_text.h"
 
 #include <gtest/gtest.h>
 #include <zlib.h>
 
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
 #include <random>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -30,23 +30,14 @@ const std::string kFoxText = [] {
     return s;
 }();
 
-// python3 -c "import zlib; print(list(zlib.compress(b'The quick brown fox jumps over the lazy dog. ' * 3,
-// 9)))"
-const Bytes kFoxZlib = {0x78, 0xda, 0x0b, 0xc9, 0x48, 0x55, 0x28, 0x2c, 0xcd, 0x4c, 0xce, 0x56, 0x48, 0x2a,
-                        0xca, 0x2f, 0xcf, 0x53, 0x48, 0xcb, 0xaf, 0x50, 0xc8, 0x2a, 0xcd, 0x2d, 0x28, 0x56,
-                        0xc8, 0x2f, 0x4b, 0x2d, 0x52, 0x28, 0x01, 0x4a, 0xe7, 0x24, 0x56, 0x55, 0x2a, 0xa4,
-                        0xe4, 0xa7, 0xeb, 0x29, 0x84, 0xd0, 0x4c, 0x31, 0x00, 0xf9, 0x3c, 0x30, 0x76};
-
-// A gzip member with a file name in its header:
-// python3 -c "import gzip,io; b=io.BytesIO(); f=gzip.GzipFile(filename='fox.txt', mode='wb', fileobj=b,
-//   mtime=0); f.write(b'The quick brown fox jumps over the lazy dog. ' * 3); f.close();
-//   print(list(b.getvalue()))"
-const Bytes kFoxGzip = {0x1f, 0x8b, 0x08, 0x08, 0x00, 0x00, 0x00, 0x00, 0x02, 0xff, 0x66, 0x6f, 0x78,
-                        0x2e, 0x74, 0x78, 0x74, 0x00, 0x0b, 0xc9, 0x48, 0x55, 0x28, 0x2c, 0xcd, 0x4c,
-                        0xce, 0x56, 0x48, 0x2a, 0xca, 0x2f, 0xcf, 0x53, 0x48, 0xcb, 0xaf, 0x50, 0xc8,
-                        0x2a, 0xcd, 0x2d, 0x28, 0x56, 0xc8, 0x2f, 0x4b, 0x2d, 0x52, 0x28, 0x01, 0x4a,
-                        0xe7, 0x24, 0x56, 0x55, 0x2a, 0xa4, 0xe4, 0xa7, 0xeb, 0x29, 0x84, 0xd0, 0x4c,
-                        0x31, 0x00, 0x58, 0x00, 0x1e, 0x00, 0x87, 0x00, 0x00, 0x00};
+// python3 -c "import zlib; open('fox.zlib', 'wb').write(zlib.compress(b'The quick brown fox jumps
+// over the lazy dog. ' * 3, 9))", and the same text as a gzip member named fox.txt with mtime 0.
+Bytes fixtureBytes(const char* name) {
+    const std::string text = testing_support::fixtureText(std::string("compressed/") + name);
+    return Bytes(text.begin(), text.end());
+}
+const Bytes kFoxZlib = fixtureBytes("fox.zlib");
+const Bytes kFoxGzip = fixtureBytes("fox.txt.gz");
 
 // python3 -c "import zlib; print(hex(zlib.crc32(b'The quick brown fox jumps over the lazy dog. ' * 3)))"
 constexpr std::uint32_t kFoxCrc32 = 0x001e0058;
@@ -212,16 +203,10 @@ TEST(CompressedPayload, DecompressDataGivesUtf8Text) {
 
 class UncompressedFile : public ::testing::Test {
 protected:
-    std::filesystem::path dir =
-        std::filesystem::temp_directory_path() / ("tc_codec_" + std::to_string(::getpid()));
-    void SetUp() override { std::filesystem::create_directories(dir); }
-    void TearDown() override { std::filesystem::remove_all(dir); }
     std::filesystem::path write(const std::string& name, const Bytes& bytes) {
-        const auto path = dir / name;
-        std::ofstream(path, std::ios::binary)
-            .write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
-        return path;
+        return dir.write(name, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
     }
+    testing_support::TempDir dir;
 };
 
 TEST_F(UncompressedFile, InflatesOnlyAGzExtension) {
@@ -232,8 +217,8 @@ TEST_F(UncompressedFile, InflatesOnlyAGzExtension) {
 }
 
 TEST_F(UncompressedFile, MissingOrBrokenFilesGiveNothing) {
-    EXPECT_FALSE(D::dataWithUncompressedContentsOfFile(dir / "absent.txt").has_value());
-    EXPECT_FALSE(D::dataWithUncompressedContentsOfFile(dir).has_value());
+    EXPECT_FALSE(D::dataWithUncompressedContentsOfFile(dir.path() / "absent.txt").has_value());
+    EXPECT_FALSE(D::dataWithUncompressedContentsOfFile(dir.path()).has_value());
     EXPECT_FALSE(
         D::dataWithUncompressedContentsOfFile(write("cut.gz", Bytes(kFoxGzip.begin(), kFoxGzip.end() - 3)))
             .has_value());

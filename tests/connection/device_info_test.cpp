@@ -64,20 +64,6 @@ TEST(DeviceInfo, SystemVersionPrefixesTheVersionTextUnchanged) {
     EXPECT_EQ(DeviceInfo::systemVersion(), std::nullopt);
 }
 
-TEST(DeviceInfo, NameAndUserPassThrough) {
-    auto fake = std::make_shared<FakeHostInfoSource>();
-    fake->name = "Jane's Workstation";
-    fake->user = "Jane Doe";
-    ScopedHostInfoSource host(fake);
-    EXPECT_EQ(DeviceInfo::model(), "Jane's Workstation");
-    EXPECT_EQ(DeviceInfo::userName(), "Jane Doe");
-
-    fake->name.reset();
-    fake->user.reset();
-    EXPECT_EQ(DeviceInfo::model(), std::nullopt);
-    EXPECT_EQ(DeviceInfo::userName(), std::nullopt);
-}
-
 TEST(DeviceInfo, FailingHostAnswersNothingAndDoesNotThrow) {
     auto fake = fakeWithAddresses({"127.0.0.1", "10.0.0.2"});
     fake->name = "n";

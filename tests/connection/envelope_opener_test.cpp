@@ -1,4 +1,5 @@
 #include "connection/envelope_opener.h"
+#include "support/wire_text.h"
 
 #include "connection/crypto.h"
 #include "connection/data_additions.h"
@@ -12,6 +13,7 @@
 namespace {
 
 using namespace tc;
+using testing_support::wireText;
 
 const std::string kKey = "abc";
 const std::string kPlain = "The quick brown fox jumps over the lazy dog";
@@ -39,11 +41,7 @@ TEST(EncryptedEnvelope, GivesNothingForWhatDoesNotOpen) {
     // Cut short: 45 bytes are not whole blocks.
     EXPECT_FALSE(openEncryptedEnvelope(kSealed.substr(0, 60), kKey));
     // Decrypts, but to bytes that are not UTF-8.
-    EXPECT_FALSE(openEncryptedEnvelope(seal("\x01"
-                                            "2\x03"
-                                            "\xFF\xFE\x02",
-                                            kKey),
-                                       kKey));
+    EXPECT_FALSE(openEncryptedEnvelope(seal(wireText("<B>2<F>\xff\xfe<E>"), kKey), kKey));
     // Over the cap, refused before decoding.
     EXPECT_FALSE(openEncryptedEnvelope(std::string(kMaxEnvelopeTextLength + 4, 'A'), kKey));
 }

@@ -1,6 +1,8 @@
 #include "connection/login_inputdata.h"
 #include "platform/bundle.h"
 
+#include "support/temp_resources.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -18,22 +20,10 @@ using platform::PlistValue;
 // A resource bundle of the test's own, made of property lists written here.
 class LoginBundle : public ::testing::Test {
 protected:
-    void SetUp() override {
-        root_ = fs::temp_directory_path() / ("login_bundle_" + std::to_string(::getpid()) + "_" +
-                                             ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(root_);
-        fs::create_directories(root_);
-        platform::Bundle::setResourcesRoot(root_);
-    }
-    void TearDown() override {
-        platform::Bundle::setResourcesRoot({});
-        fs::remove_all(root_);
-    }
-
     void write(const std::string& name, const std::string& body) {
-        std::ofstream(root_ / (name + ".plist")) << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-                                                    "<plist version=\"1.0\">"
-                                                 << body << "</plist>\n";
+        resources.write(name + ".plist",
+                        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">" + body +
+                            "</plist>\n");
     }
 
     // Sections of LoginPropertyList, each given as the inside of a <dict>.
@@ -43,7 +33,7 @@ protected:
                   "</dict><key>SimulationMode</key><dict>" + simulation + "</dict></dict>");
     }
 
-    fs::path root_;
+    testing_support::ScopedResources resources;
 };
 
 TEST_F(LoginBundle, ConstructionLoadsTheProductValues) {
@@ -122,7 +112,7 @@ TEST_F(LoginBundle, NoPropertyListsAtAll) {
     EXPECT_FALSE(data.IPAddress());
 }
 
-TEST_F(LoginBundle, PortNumberAsTextOrNumber) {
+TEST_F(LoginBundle, LiveAndDemoServersWithThePortAsTextOrNumber) {
     writeLogin(
         "", "<key>IPAddress</key><string>live.example.invalid</string><key>PortNo</key><string>5000</string>",
         "<key>IPAddress</key><string>127.0.0.1</string><key>PortNo</key><integer>5000</integer>");
@@ -147,20 +137,6 @@ TEST_F(LoginBundle, PortNumberAsTextOrNumber) {
     EXPECT_EQ(data.PortNo(), 2147483647);
     data.loadDemoSettings();
     EXPECT_EQ(data.PortNo(), 0);
-}
-
-TEST_F(LoginBundle, DemoAfterLiveLeavesTheSimulationServer) {
-    writeLogin(
-        "",
-        "<key>IPAddress</key><string>live.example.invalid</string><key>PortNo</key><integer>443</integer>",
-        "<key>IPAddress</key><string>127.0.0.1</string><key>PortNo</key><integer>5100</integer>");
-    LoginInputdata data;
-    data.loadLiveSettings();
-    EXPECT_EQ(data.IPAddress(), "live.example.invalid");
-    EXPECT_EQ(data.PortNo(), 443);
-    data.loadDemoSettings();
-    EXPECT_EQ(data.IPAddress(), "127.0.0.1");
-    EXPECT_EQ(data.PortNo(), 5100);
 }
 
 TEST_F(LoginBundle, LookupsReadTheFilesAfreshAndWantDictionaries) {
@@ -189,23 +165,16 @@ TEST_F(LoginBundle, LookupsReadTheFilesAfreshAndWantDictionaries) {
     EXPECT_FALSE(data.getLoginValueForMode("LiveMode", "IPAddress"));
 }
 
-TEST_F(LoginBundle, SettersReplaceValues) {
+TEST_F(LoginBundle, TheSessionKeyLeavesTheConfiguredKeyAlone) {
     writeLogin("<key>SecurityKey</key><string>k3y</string>", "", "");
     LoginInputdata data;
     EXPECT_EQ(data.SecurityKey(), "k3y");
-    data.setUserName("alice");
-    data.setPassword("secret");
     data.setSecurityKey("session-key==");
-    data.setPortNo(7000);
-    data.setMinimumBalance(std::nullopt);
     auto before = data.productLocalizationList();
     data.setProductLocalizationList({{"a", "b"}});
-    EXPECT_EQ(data.userName(), "alice");
-    EXPECT_EQ(data.password(), "secret");
     EXPECT_EQ(data.SecurityKey(), "session-key==");
     // The session key never replaces the configured one that initial requests use.
     EXPECT_EQ(data.configuredSecurityKey(), "k3y");
-    EXPECT_EQ(data.PortNo(), 7000);
     // A reader holding the old map keeps it unchanged.
     EXPECT_TRUE(before->empty());
     EXPECT_EQ(data.productLocalizationList()->at("a"), "b");

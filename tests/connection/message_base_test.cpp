@@ -1,4 +1,5 @@
 #include "connection/message_base.h"
+#include "support/wire_text.h"
 
 #include "connection/stream_deframer.h"
 
@@ -10,48 +11,36 @@
 namespace {
 
 using namespace tc;
+using testing_support::wireText;
 
 using Dict = MessageBase::Dictionary;
 
 TEST(MessageFrame, PingBodyIsFramedWithItsLength) {
-    const std::string body = "10=1018\x03"
-                             "20=5\x03"
-                             "21=20240102030405\x03";
+    const std::string body = wireText("10=1018<F>20=5<F>21=20240102030405<F>");
     ASSERT_EQ(body.size(), 31u);
-    EXPECT_EQ(MessageBase::frame(body), "\x01"
-                                        "31\x03" +
-                                            body + "\x02");
+    EXPECT_EQ(MessageBase::frame(body), wireText("<B>31<F>") + body + wireText("<E>"));
     EXPECT_EQ(MessageBase::frameLength(body), 31u);
 }
 
 TEST(MessageFrame, LengthCountsUtf16UnitsNotBytes) {
     // e-acute: two bytes, one unit. Euro sign: three bytes, one unit. An emoji: four bytes, two units.
-    EXPECT_EQ(MessageBase::frameLength("27=caf\xC3\xA9\x03"), 8u);
-    EXPECT_EQ(MessageBase::frame("27=caf\xC3\xA9\x03"), "\x01"
-                                                        "8\x03"
-                                                        "27=caf\xC3\xA9\x03\x02");
+    EXPECT_EQ(MessageBase::frameLength(wireText("27=caf\xc3\xa9<F>")), 8u);
+    EXPECT_EQ(MessageBase::frame(wireText("27=caf\xc3\xa9<F>")), wireText("<B>8<F>27=caf\xc3\xa9<F><E>"));
     EXPECT_EQ(MessageBase::frameLength("\xE2\x82\xAC"), 1u);
     EXPECT_EQ(MessageBase::frameLength("\xF0\x9F\x98\x80"), 2u);
-    EXPECT_EQ(MessageBase::frame(""), "\x01"
-                                      "0\x03\x02");
+    EXPECT_EQ(MessageBase::frame(""), wireText("<B>0<F><E>"));
 }
 
 TEST(MessageFrame, AppendFrameAddsToWhatIsThere) {
     std::string out = "x";
-    MessageBase::appendFrame(out, "10=1\x03");
-    MessageBase::appendFrame(out, "10=2\x03");
-    EXPECT_EQ(out, "x\x01"
-                   "5\x03"
-                   "10=1\x03\x02\x01"
-                   "5\x03"
-                   "10=2\x03\x02");
+    MessageBase::appendFrame(out, wireText("10=1<F>"));
+    MessageBase::appendFrame(out, wireText("10=2<F>"));
+    EXPECT_EQ(out, wireText("x<B>5<F>10=1<F><E><B>5<F>10=2<F><E>"));
 }
 
 TEST(MessageFrame, FrameWrittenThenDeframedThenReadGivesTheFields) {
     MessageBase out;
-    const std::string body = "10=603\x03"
-                             "502=room\x03"
-                             "105=hi \xC3\xA9 105=x\x03";
+    const std::string body = wireText("10=603<F>502=room<F>105=hi \xc3\xa9 105=x<F>");
     StreamDeframer d;
     const auto frames = d.feed(MessageBase::frame(body));
     ASSERT_EQ(frames.size(), 1u);
@@ -106,15 +95,9 @@ TEST(FieldReader, OddTagsFollowTheLeadingIntegerRule) {
 }
 
 TEST(FieldReader, BodyReaderMatchesFieldStrings) {
-    const std::vector<std::string> bodies = {"10=62\x03"
-                                             "73=24\x03"
-                                             "79=abc\x03",
-                                             "10=1\x03"
-                                             "x\x03"
-                                             "20=2\x03",
-                                             "", "10=9",
-                                             "05=a\x03"
-                                             "5=b=5=c\x03"};
+    const std::vector<std::string> bodies = {wireText("10=62<F>73=24<F>79=abc<F>"),
+                                             wireText("10=1<F>x<F>20=2<F>"), "", "10=9",
+                                             wireText("05=a<F>5=b=5=c<F>")};
     for (const std::string& body : bodies) {
         std::vector<std::string> pieces;
         std::size_t pos = 0;
@@ -135,13 +118,11 @@ TEST(FieldReader, LoadFrameWithoutFieldEndHasNoFields) {
     EXPECT_TRUE(m.messageArray().empty());
     EXPECT_TRUE(m.messageDataDictionary().empty());
     EXPECT_TRUE(MessageBase::fieldsOfFrame("12").empty());
-    EXPECT_EQ(MessageBase::fieldsOfFrame("12\x03"), std::vector<std::string>{""});
+    EXPECT_EQ(MessageBase::fieldsOfFrame(wireText("12<F>")), std::vector<std::string>{""});
 }
 
 TEST(FieldIterator, WalksPiecesWithoutCopying) {
-    const std::string body = "10=1\x03"
-                             "27=a=b\x03"
-                             "junk\x03";
+    const std::string body = wireText("10=1<F>27=a=b<F>junk<F>");
     wire::FieldIterator it(body);
     wire::Field f;
     std::vector<std::pair<int, std::string>> seen;
@@ -158,22 +139,6 @@ TEST(FieldIterator, WalksPiecesWithoutCopying) {
     int count = 0;
     wire::forEachField(body, [&](const wire::Field&) { return ++count < 2; });
     EXPECT_EQ(count, 2);
-}
-
-TEST(MessageBaseModel, StartsEmptyAndStoresNumbersAsDecimalText) {
-    MessageBase m;
-    EXPECT_EQ(m.messagetype(), 0);
-    EXPECT_EQ(m.messageLength(), 0u);
-    EXPECT_TRUE(m.messageDataDictionary().empty());
-    EXPECT_TRUE(m.messageArray().empty());
-    m.setValue(10, std::int64_t{1018});
-    m.setValue(20, std::int64_t{-5});
-    m.setValue(23, "user");
-    ASSERT_NE(m.value(10), nullptr);
-    EXPECT_EQ(*m.value(10), "1018");
-    EXPECT_EQ(*m.value(20), "-5");
-    EXPECT_EQ(*m.value(23), "user");
-    EXPECT_EQ(m.value(99), nullptr);
 }
 
 } // namespace

@@ -1,9 +1,12 @@
 #include "connection/message_builders.h"
+#include "support/capturing_sender.h"
+#include "support/wire_text.h"
 
 #include "connection/envelope_opener.h"
 #include "connection/message_golden.h"
 
 #include "platform/log.h"
+#include "support/log_capture.h"
 
 #include <fmt/format.h>
 #include <gtest/gtest.h>
@@ -12,6 +15,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -19,43 +23,11 @@ namespace {
 using namespace tc;
 
 using namespace golden;
+using testing_support::wireText;
 
-class FakeSender : public MessageSender {
-public:
-    void sendMessage(RequestMessage message) override {
-        if (throwOnSend)
-            throw std::runtime_error("transport gone");
-        events.push_back("send");
-        sent.push_back(std::move(message));
-    }
-    std::string envelopeKey(bool isInitialRequest) const override {
-        return isInitialRequest ? "product-key-0123" : "session-key-4567";
-    }
-    void pingSent() override { events.push_back("pingSent"); }
+using FakeSender = testing_support::CapturingSender;
 
-    std::vector<RequestMessage> sent;
-    std::vector<std::string> events;
-    bool throwOnSend = false;
-};
-
-// Captures log lines for the duration of a test.
-class LogCapture {
-public:
-    LogCapture() : level_(platform::Log::level()) {
-        platform::Log::setLevel(platform::LogLevel::Debug);
-        platform::Log::setSink([this](platform::LogLevel l, std::string_view line) {
-            lines.emplace_back(l, std::string(line));
-        });
-    }
-    ~LogCapture() {
-        platform::Log::setSink({});
-        platform::Log::setLevel(level_);
-    }
-    std::vector<std::pair<platform::LogLevel, std::string>> lines;
-
-private:
-    platform::LogLevel level_;
-};
+using testing_support::LogCapture;
 
 void fillCommon(MessageBase& m) {
     m.setValue(23, "jdoe");
@@ -74,15 +46,8 @@ TEST(BuildMessage, ControlMessageGoesPlainToTheRequestSocket) {
     ASSERT_EQ(sender.sent.size(), 1u);
     const RequestMessage& r = sender.sent[0];
     EXPECT_TRUE(r.isZMQ);
-    EXPECT_EQ(r.framingStrategy, 0);
-    EXPECT_EQ(r.receivingStrategy, 0);
-    EXPECT_EQ(r.message, "\x01"
-                         "43\x03"
-                         "10=1002\x03"
-                         "23=jdoe\x03"
-                         "19=REF77\x03"
-                         "21=20240315093000\x03"
-                         "\x02");
+    EXPECT_EQ(std::tuple(r.framingStrategy, r.receivingStrategy, r.message),
+              std::tuple(0, 0, wireText("<B>43<F>10=1002<F>23=jdoe<F>19=REF77<F>21=20240315093000<F><E>")));
     EXPECT_EQ(m.messageLength(), 43u);
     EXPECT_TRUE(m.messageDataDictionary().empty());
     EXPECT_EQ(m.messagetype(), 1002);
@@ -100,32 +65,14 @@ TEST(BuildMessage, DataServiceRequestsGoPlainAndOnlyTheDownloadWaitsForSeveralFr
         m.setValue(151, "getopenpositions");
         m.BuildMessage();
         ASSERT_EQ(sender.sent.size(), 1u);
-        EXPECT_TRUE(sender.sent[0].isZMQ);
-        EXPECT_EQ(sender.sent[0].framingStrategy, 0);
-        EXPECT_EQ(sender.sent[0].receivingStrategy, sub == 12 ? 1 : 0);
-        EXPECT_EQ(sender.sent[0].message.rfind("\x01", 0), 0u);
+        EXPECT_EQ(std::tuple(sender.sent[0].isZMQ, sender.sent[0].framingStrategy,
+                             sender.sent[0].receivingStrategy),
+                  std::tuple(true, 0, sub == 12 ? 1 : 0));
+        EXPECT_EQ(sender.sent[0].message.rfind(wireText("<B>"), 0), 0u);
         // The sub-type stays for the reply side to read.
         EXPECT_EQ(m.dsrequestType(), sub);
         EXPECT_TRUE(m.messageDataDictionary().empty());
     }
-}
-
-TEST(BuildMessage, ChartRequestGoldenFrame) {
-    FakeSender sender;
-    MessageBase m;
-    m.setSender(&sender);
-    m.setMessagetype(1040);
-    m.setValue(10, 1040);
-    m.setValue(12, "EURUSD");
-    m.setValue(83, "5");
-    m.setValue(20, 42);
-    m.setValue(1025, 200);
-    fillCommon(m);
-    m.BuildMessage();
-    ASSERT_EQ(sender.sent.size(), 1u);
-    EXPECT_TRUE(sender.sent[0].isZMQ);
-    EXPECT_EQ(sender.sent[0].message, asciiFrame(body({"10=1040", "12=EURUSD", "83=5", "20=42", "1025=200",
-                                                       "23=jdoe", "19=REF77", "21=20240315093000"})));
 }
 
 TEST(BuildMessage, NothingToSendStillEmptiesTheDictionaryAndKeepsTheSubtypes) {
@@ -164,8 +111,8 @@ TEST(BuildMessage, WithoutASenderNothingIsSent) {
     m.setValue(10, 1002);
     m.BuildMessage(); // must not crash
     EXPECT_TRUE(m.messageDataDictionary().empty());
-    ASSERT_FALSE(log.lines.empty());
-    EXPECT_EQ(log.lines.back().first, platform::LogLevel::Debug);
+    ASSERT_FALSE(log.entries().empty());
+    EXPECT_EQ(log.entries().back().first, platform::LogLevel::Debug);
 }
 
 TEST(BuildMessage, SeparatorInAValueRefusesTheMessageAndSaysWhere) {
@@ -176,19 +123,18 @@ TEST(BuildMessage, SeparatorInAValueRefusesTheMessageAndSaysWhere) {
     m.setMessagetype(1023);
     m.setDsrequestType(2);
     m.setValue(10, 1023);
-    m.setValue(551, "#DWR\x03"
-                    "34=666");
+    m.setValue(551, wireText("#DWR<F>34=666"));
     fillCommon(m);
     m.BuildMessage();
     EXPECT_TRUE(sender.sent.empty());
     EXPECT_TRUE(m.messageDataDictionary().empty());
     EXPECT_EQ(m.dsrequestType(), 2);
-    ASSERT_EQ(log.lines.size(), 1u);
-    EXPECT_EQ(log.lines[0].first, platform::LogLevel::Warning);
-    EXPECT_NE(log.lines[0].second.find("1023"), std::string::npos);
-    EXPECT_NE(log.lines[0].second.find("tag 551"), std::string::npos);
+    ASSERT_EQ(log.entries().size(), 1u);
+    EXPECT_EQ(log.entries()[0].first, platform::LogLevel::Warning);
+    EXPECT_NE(log.entries()[0].second.find("1023"), std::string::npos);
+    EXPECT_NE(log.entries()[0].second.find("tag 551"), std::string::npos);
     // The offending value is not copied into the log.
-    EXPECT_EQ(log.lines[0].second.find("DWR"), std::string::npos);
+    EXPECT_EQ(log.entries()[0].second.find("DWR"), std::string::npos);
 }
 
 TEST(BuildMessage, AFailingSendEndsQuietly) {
@@ -202,7 +148,7 @@ TEST(BuildMessage, AFailingSendEndsQuietly) {
     EXPECT_NO_THROW(m.BuildMessage());
     EXPECT_TRUE(m.messageDataDictionary().empty());
     EXPECT_EQ(m.messagetype(), 1040);
-    EXPECT_TRUE(log.lines.empty());
+    EXPECT_TRUE(log.entries().empty());
 }
 
 // The envelope a stream builder handed over: its fields, and its tag 27 opened with the key.
@@ -231,70 +177,33 @@ OpenedEnvelope openEnvelope(const RequestMessage& r, std::string_view key) {
     return out;
 }
 
+// The frames themselves are the golden layouts, checked sealed below and composed in message_builders_test.
 TEST(BuildMessage, PingIsReportedAndThenSealedWithTheSessionKey) {
     FakeSender sender;
-    MessageBase m;
+    MessageBase m = messageOf(1018);
     m.setSender(&sender);
-    m.setMessagetype(1018);
-    m.setValue(10, 1018);
-    m.setValue(20, 5);
-    m.setValue(21, "20240102030405");
+    setFields(m, "10=1018|20=5|21=20240102030405");
     m.BuildMessage();
     // pingSent comes just before the hand-over: a reply handled on the stream thread before the
     // send returned would otherwise be timed against the previous ping.
     EXPECT_EQ(sender.events, (std::vector<std::string>{"pingSent", "send"}));
     ASSERT_EQ(sender.sent.size(), 1u);
     const OpenedEnvelope e = openEnvelope(sender.sent[0], "session-key-4567");
-    EXPECT_EQ(e.fieldCount, 2u);
     EXPECT_EQ(e.fields.count(1153), 0u);
-    EXPECT_EQ(e.inner, "\x01"
-                       "31\x03"
-                       "10=1018\x03"
-                       "20=5\x03"
-                       "21=20240102030405\x03"
-                       "\x02");
-    EXPECT_TRUE(m.messageDataDictionary().empty());
+    EXPECT_EQ(e.inner, wireText("<B>31<F>10=1018<F>20=5<F>21=20240102030405<F><E>"));
 }
 
 TEST(BuildMessage, LoginIsSealedWithTheProductKeyInTheInitialEnvelope) {
     FakeSender sender;
-    MessageBase m;
+    MessageBase m = messageOf(32);
     m.setSender(&sender);
-    m.setMessagetype(32);
-    m.setValue(10, 32);
-    m.setValue(23, "jdoe");
-    m.setValue(18, "s3cret!");
-    m.setValue(20, "0");
-    m.setValue(19, "1");
-    m.setValue(563, "TradeDesk");
-    m.setValue(114, "4.2.1");
-    m.setValue(105, "192.168.1.20");
-    m.setValue(1018, "ws-17#Debian GNU/Linux 12");
-    m.setValue(504, "John Doe");
-    m.setValue(160, "AMP");
-    m.setValue(21, "20240315093000");
+    m.setMessageDataDictionary(everyTag(32));
     m.BuildMessage();
     ASSERT_EQ(sender.sent.size(), 1u);
     EXPECT_EQ(sender.events, (std::vector<std::string>{"send"}));
     const OpenedEnvelope e = openEnvelope(sender.sent[0], "product-key-0123");
-    EXPECT_EQ(e.fieldCount, 4u);
     EXPECT_EQ(e.fields.at(1153), "2");
     EXPECT_EQ(e.fields.at(1132), "2");
-    EXPECT_EQ(e.inner, "\x01"
-                       "146\x03"
-                       "10=32\x03"
-                       "23=jdoe\x03"
-                       "18=s3cret!\x03"
-                       "20=0\x03"
-                       "19=1\x03"
-                       "563=TradeDesk\x03"
-                       "114=4.2.1\x03"
-                       "105=192.168.1.20\x03"
-                       "1018=ws-17#Debian GNU/Linux 12\x03"
-                       "504=John Doe\x03"
-                       "160=AMP\x03"
-                       "21=20240315093000\x03"
-                       "\x02");
     // The envelope's length is what the message remembers last.
     const std::string& framed = sender.sent[0].message;
     EXPECT_EQ(std::to_string(m.messageLength()), framed.substr(1, framed.find('\x03') - 1));
@@ -302,7 +211,7 @@ TEST(BuildMessage, LoginIsSealedWithTheProductKeyInTheInitialEnvelope) {
 
 TEST(BuildMessage, EveryStreamBuilderHandsOverItsGoldenFrameSealed) {
     std::size_t streamBuilders = 0;
-    for (const Golden& g : kGolden) {
+    for (const Golden& g : goldenLayouts()) {
         if (g.route == Route::Socket || g.route == Route::SocketMultiFrame)
             continue;
         SCOPED_TRACE(fmt::format("{} sub-type {}", g.builder, g.sub));
@@ -317,7 +226,7 @@ TEST(BuildMessage, EveryStreamBuilderHandsOverItsGoldenFrameSealed) {
         const OpenedEnvelope e =
             openEnvelope(sender.sent[0], initial ? "product-key-0123" : "session-key-4567");
         EXPECT_EQ(e.fieldCount, initial ? 4u : 2u);
-        EXPECT_EQ(e.inner, asciiFrame(body(g.fields)));
+        EXPECT_EQ(e.inner, asciiFrame(g.fields));
         EXPECT_TRUE(m.messageDataDictionary().empty());
         EXPECT_EQ(m.messagetype(), g.type);
     }
@@ -327,7 +236,7 @@ TEST(BuildMessage, EveryStreamBuilderHandsOverItsGoldenFrameSealed) {
 
 TEST(BuildMessage, EveryRequestSocketBuilderHandsOverItsGoldenFramePlain) {
     std::size_t socketBuilders = 0;
-    for (const Golden& g : kGolden) {
+    for (const Golden& g : goldenLayouts()) {
         if (g.route != Route::Socket && g.route != Route::SocketMultiFrame)
             continue;
         SCOPED_TRACE(fmt::format("{} sub-type {}", g.builder, g.sub));
@@ -338,9 +247,8 @@ TEST(BuildMessage, EveryRequestSocketBuilderHandsOverItsGoldenFramePlain) {
         m.setMessageDataDictionary(everyTag(g.type));
         m.BuildMessage();
         ASSERT_EQ(sender.sent.size(), 1u);
-        EXPECT_TRUE(sender.sent[0].isZMQ);
-        EXPECT_EQ(sender.sent[0].receivingStrategy, g.route == Route::SocketMultiFrame ? 1 : 0);
-        EXPECT_EQ(sender.sent[0].message, asciiFrame(body(g.fields)));
+        EXPECT_EQ(std::tuple(sender.sent[0].isZMQ, sender.sent[0].receivingStrategy, sender.sent[0].message),
+                  std::tuple(true, g.route == Route::SocketMultiFrame ? 1 : 0, asciiFrame(g.fields)));
         EXPECT_EQ(sender.events, (std::vector<std::string>{"send"}));
     }
     EXPECT_EQ(socketBuilders, 16u);
@@ -352,14 +260,13 @@ TEST(BuildMessage, RefusedOrderIsNotSealedEither) {
     MessageBase m = messageOf(60, Sub::NewOrder, 0);
     m.setSender(&sender);
     m.setMessageDataDictionary(everyTag(60));
-    m.setValue(37, "100\x03"
-                   "37=1");
+    m.setValue(37, wireText("100<F>37=1"));
     m.BuildMessage();
     EXPECT_TRUE(sender.sent.empty());
     EXPECT_TRUE(m.messageDataDictionary().empty());
-    ASSERT_EQ(log.lines.size(), 1u);
-    EXPECT_NE(log.lines[0].second.find("BuildPlaceNewOrderRequestMessage"), std::string::npos);
-    EXPECT_NE(log.lines[0].second.find("tag 37"), std::string::npos);
+    ASSERT_EQ(log.entries().size(), 1u);
+    EXPECT_NE(log.entries()[0].second.find("BuildPlaceNewOrderRequestMessage"), std::string::npos);
+    EXPECT_NE(log.entries()[0].second.find("tag 37"), std::string::npos);
 }
 
 } // namespace

@@ -1,4 +1,5 @@
 #include "connection/message_builders.h"
+#include "support/wire_text.h"
 
 #include "connection/message_golden.h"
 
@@ -16,10 +17,11 @@ namespace {
 using namespace tc;
 
 using namespace golden;
+using testing_support::wireText;
 
 TEST(MessageBuilders, EveryBuilderWritesItsOwnTagsInItsOwnOrder) {
     std::set<std::string_view> seen;
-    for (const Golden& g : kGolden) {
+    for (const Golden& g : goldenLayouts()) {
         SCOPED_TRACE(fmt::format("{} sub-type {}", g.builder, g.sub));
         MessageBase m = messageOf(g.type, g.field, g.sub);
         m.setMessageDataDictionary(everyTag(g.type));
@@ -27,9 +29,8 @@ TEST(MessageBuilders, EveryBuilderWritesItsOwnTagsInItsOwnOrder) {
         ASSERT_EQ(c.status, ComposeStatus::Built);
         ASSERT_NE(c.layout, nullptr);
         EXPECT_EQ(c.layout->builder, g.builder);
-        const std::string expected = body(g.fields);
-        EXPECT_EQ(c.framed, asciiFrame(expected));
-        EXPECT_EQ(c.bodyLength, expected.size());
+        EXPECT_EQ(c.framed, asciiFrame(g.fields));
+        EXPECT_EQ(c.bodyLength, g.fields.size());
         EXPECT_EQ(c.layout->isZMQ(), g.route == Route::Socket || g.route == Route::SocketMultiFrame);
         EXPECT_EQ(c.layout->isInitialRequest(), g.route == Route::Initial);
         EXPECT_EQ(c.layout->receivingStrategy, g.route == Route::SocketMultiFrame ? 1 : 0);
@@ -46,196 +47,79 @@ TEST(MessageBuilders, EveryBuilderWritesItsOwnTagsInItsOwnOrder) {
         EXPECT_EQ(seen.count(l.builder), 1u) << l.builder;
 }
 
+// Frame lengths count characters: worked out by hand for each golden frame.
 TEST(MessageBuilders, PingFrameCountsThirtyOne) {
     MessageBase m = messageOf(1018);
-    m.setValue(10, 1018);
-    m.setValue(20, 5);
-    m.setValue(21, "20240102030405");
-    m.setValue(23, "jdoe"); // the ping lists no user name
+    setFields(m, "10=1018|20=5|21=20240102030405|23=jdoe"); // the ping lists no user name
     const ComposedMessage c = composeMessage(m);
     ASSERT_EQ(c.status, ComposeStatus::Built);
-    EXPECT_EQ(c.framed, "\x01"
-                        "31\x03"
-                        "10=1018\x03"
-                        "20=5\x03"
-                        "21=20240102030405\x03"
-                        "\x02");
+    EXPECT_EQ(c.framed, wireText("<B>31<F>10=1018<F>20=5<F>21=20240102030405<F><E>"));
     EXPECT_EQ(c.bodyLength, 31u);
 }
 
 TEST(MessageBuilders, LoginWithRealisticValues) {
     MessageBase m = messageOf(32);
-    m.setValue(10, 32);
-    m.setValue(23, "jdoe");
-    m.setValue(18, "s3cret!");
-    m.setValue(20, "0");
-    m.setValue(19, "1");
-    m.setValue(563, "TradeDesk");
-    m.setValue(114, "4.2.1");
-    m.setValue(105, "192.168.1.20");
-    m.setValue(1018, "ws-17#Debian GNU/Linux 12");
-    m.setValue(504, "John Doe");
-    m.setValue(160, "AMP");
-    m.setValue(21, "20240315093000");
+    setFields(m, "10=32|23=jdoe|18=s3cret!|20=0|19=1|563=TradeDesk|114=4.2.1|105=192.168.1.20|"
+                 "1018=ws-17#Debian GNU/Linux 12|504=John Doe|160=AMP|21=20240315093000");
     const ComposedMessage c = composeMessage(m);
     ASSERT_EQ(c.status, ComposeStatus::Built);
-    EXPECT_EQ(c.framed, "\x01"
-                        "146\x03"
-                        "10=32\x03"
-                        "23=jdoe\x03"
-                        "18=s3cret!\x03"
-                        "20=0\x03"
-                        "19=1\x03"
-                        "563=TradeDesk\x03"
-                        "114=4.2.1\x03"
-                        "105=192.168.1.20\x03"
-                        "1018=ws-17#Debian GNU/Linux 12\x03"
-                        "504=John Doe\x03"
-                        "160=AMP\x03"
-                        "21=20240315093000\x03"
-                        "\x02");
-}
-
-MessageBase newOrder() {
-    MessageBase m = messageOf(60, Sub::NewOrder, 0);
-    m.setValue(10, 60);
-    m.setValue(34, "100234");
-    m.setValue(23, "jdoe");
-    m.setValue(33, "512");
-    m.setValue(19, "REF77");
-    m.setValue(12, "EURUSD");
-    m.setValue(32, "29");
-    m.setValue(117, "3");
-    m.setValue(37, "1.00");
-    m.setValue(38, "1.08512");
-    m.setValue(39, "");
-    m.setValue(40, "");
-    m.setValue(90, "0");
-    m.setValue(36, "45");
-    m.setValue(77, "-1");
-    m.setValue(24, "0");
-    // 43 left out: no time-in-force value, so it goes out as "(null)".
-    m.setValue(56, "1.08510");
-    m.setValue(54, "1.08512");
-    m.setValue(61, "1.08511");
-    m.setValue(60, "1.08730");
-    m.setValue(62, "1.08201");
-    m.setValue(67, "20240315093000");
-    m.setValue(78, "20240315093001");
-    return m;
+    EXPECT_EQ(c.framed,
+              wireText("<B>146<F>10=32<F>23=jdoe<F>18=s3cret!<F>20=0<F>19=1<F>563=TradeDesk<F>114=4.2.1<F>"
+                       "105=192.168.1.20<F>1018=ws-17#Debian GNU/Linux 12<F>504=John Doe<F>160=AMP<F>"
+                       "21=20240315093000<F><E>"));
 }
 
 TEST(MessageBuilders, NewOrderWithEmptyPricesAndMissingTimeInForce) {
-    MessageBase m = newOrder();
-    m.setValue(21, "20240315093000"); // put by habit, not part of an order
-    m.setValue(20, 7);
+    MessageBase m = messageOf(60, Sub::NewOrder, 0);
+    // 43 left out: no time-in-force value, so it goes out as "(null)"; 20 and 21 put by habit.
+    setFields(m, "10=60|34=100234|23=jdoe|33=512|19=REF77|12=EURUSD|32=29|117=3|37=1.00|38=1.08512|39=|40=|"
+                 "90=0|36=45|77=-1|24=0|56=1.08510|54=1.08512|61=1.08511|60=1.08730|62=1.08201|"
+                 "67=20240315093000|78=20240315093001|21=20240315093000|20=7");
     const ComposedMessage c = composeMessage(m);
     ASSERT_EQ(c.status, ComposeStatus::Built);
     // Tag 60 inside type 60 is the high price; 39 and 40 empty; 43 "(null)"; no 20 or 21.
-    EXPECT_EQ(c.framed, "\x01"
-                        "212\x03"
-                        "10=60\x03"
-                        "34=100234\x03"
-                        "23=jdoe\x03"
-                        "33=512\x03"
-                        "19=REF77\x03"
-                        "12=EURUSD\x03"
-                        "32=29\x03"
-                        "117=3\x03"
-                        "37=1.00\x03"
-                        "38=1.08512\x03"
-                        "39=\x03"
-                        "40=\x03"
-                        "90=0\x03"
-                        "36=45\x03"
-                        "77=-1\x03"
-                        "24=0\x03"
-                        "43=(null)\x03"
-                        "56=1.08510\x03"
-                        "54=1.08512\x03"
-                        "61=1.08511\x03"
-                        "60=1.08730\x03"
-                        "62=1.08201\x03"
-                        "67=20240315093000\x03"
-                        "78=20240315093001\x03"
-                        "\x02");
+    EXPECT_EQ(c.framed,
+              wireText("<B>212<F>10=60<F>34=100234<F>23=jdoe<F>33=512<F>19=REF77<F>12=EURUSD<F>32=29<F>"
+                       "117=3<F>37=1.00<F>38=1.08512<F>39=<F>40=<F>90=0<F>36=45<F>77=-1<F>24=0<F>"
+                       "43=(null)<F>56=1.08510<F>54=1.08512<F>61=1.08511<F>60=1.08730<F>62=1.08201<F>"
+                       "67=20240315093000<F>78=20240315093001<F><E>"));
 }
 
 TEST(MessageBuilders, AcknowledgementCarriesEmptyTagAndRecordSeparator) {
     MessageBase m = messageOf(608);
-    m.setValue(10, 608);
-    m.setValue(507, "");
-    m.setValue(505, "Desk\x05"
-                    "42");
-    m.setValue(504, "jdoe");
-    m.setValue(23, "jdoe");
-    m.setValue(19, "REF77");
-    m.setValue(21, "20240315093000");
+    setFields(m, "10=608|507=|505=Desk<C>42|504=jdoe|23=jdoe|19=REF77|21=20240315093000");
     const ComposedMessage c = composeMessage(m);
     ASSERT_EQ(c.status, ComposeStatus::Built);
-    EXPECT_EQ(c.framed, "\x01"
-                        "68\x03"
-                        "10=608\x03"
-                        "507=\x03"
-                        "505=Desk\x05"
-                        "42\x03"
-                        "504=jdoe\x03"
-                        "23=jdoe\x03"
-                        "19=REF77\x03"
-                        "21=20240315093000\x03"
-                        "\x02");
+    EXPECT_EQ(c.framed, wireText("<B>68<F>10=608<F>507=<F>505=Desk<C>42<F>504=jdoe<F>23=jdoe<F>19=REF77<F>"
+                                 "21=20240315093000<F><E>"));
 }
 
 TEST(MessageBuilders, NonAsciiLettersCountOneEach) {
     MessageBase m = messageOf(1023, Sub::DataService, 11);
-    m.setValue(10, 1023);
-    m.setValue(151, "resourcesearch");
-    m.setValue(152, "1000");
-    m.setValue(153, "1");
-    m.setValue(159, "Caf\xC3\xA9 Men\xC3\xBC\x05"
-                    "CAL\x06");
-    m.setValue(160, 1);
-    m.setValue(20, 43);
-    m.setValue(115, 901);
-    m.setValue(23, "jdoe");
-    m.setValue(19, "REF77");
-    m.setValue(21, "20240315093000");
+    setFields(m, "10=1023|151=resourcesearch|152=1000|153=1|159=Caf\xC3\xA9 Men\xC3\xBC<C>CAL<R>|160=1|20=43|"
+                 "115=901|23=jdoe|19=REF77|21=20240315093000");
     const ComposedMessage c = composeMessage(m);
     ASSERT_EQ(c.status, ComposeStatus::Built);
     // 118 bytes, but e-acute and u-umlaut count one each.
     EXPECT_EQ(c.bodyLength, 116u);
-    EXPECT_EQ(c.framed, "\x01"
-                        "116\x03"
-                        "10=1023\x03"
-                        "151=resourcesearch\x03"
-                        "152=1000\x03"
-                        "153=1\x03"
-                        "159=Caf\xC3\xA9 Men\xC3\xBC\x05"
-                        "CAL\x06\x03"
-                        "160=1\x03"
-                        "20=43\x03"
-                        "115=901\x03"
-                        "23=jdoe\x03"
-                        "19=REF77\x03"
-                        "21=20240315093000\x03"
-                        "\x02");
+    EXPECT_EQ(c.framed, wireText("<B>116<F>10=1023<F>151=resourcesearch<F>152=1000<F>153=1<F>"
+                                 "159=Caf\xC3\xA9 Men\xC3\xBC<C>CAL<R><F>160=1<F>20=43<F>115=901<F>23=jdoe<F>"
+                                 "19=REF77<F>21=20240315093000<F><E>"));
 }
 
 TEST(MessageBuilders, MissingTagsGoOutAsNull) {
     MessageBase m = messageOf(1002); // nothing in the dictionary, not even the type
     const ComposedMessage c = composeMessage(m);
     ASSERT_EQ(c.status, ComposeStatus::Built);
-    EXPECT_EQ(c.framed, asciiFrame(body({"10=(null)", "23=(null)", "19=(null)", "21=(null)"})));
+    EXPECT_EQ(c.framed, asciiFrame(body("10=(null)|23=(null)|19=(null)|21=(null)")));
 }
 
 TEST(MessageBuilders, TypeTenComesFromTheDictionaryNotTheType) {
     MessageBase m = messageOf(1018);
-    m.setValue(10, "1019");
-    m.setValue(20, 1);
-    m.setValue(21, "20240102030405");
+    setFields(m, "10=1019|20=1|21=20240102030405");
     const ComposedMessage c = composeMessage(m);
     ASSERT_EQ(c.status, ComposeStatus::Built);
-    EXPECT_EQ(c.framed, asciiFrame(body({"10=1019", "20=1", "21=20240102030405"})));
+    EXPECT_EQ(c.framed, asciiFrame(body("10=1019|20=1|21=20240102030405")));
 }
 
 TEST(MessageBuilders, UnknownTypesAndSubtypesHaveNoLayout) {
@@ -296,32 +180,23 @@ struct Poisoned {
 
 TEST(MessageBuilders, ValuesThatWouldCutTheFrameAreRefused) {
     const Poisoned cases[] = {
-        {60, Sub::NewOrder, 0, 38,
-         "1.08\x03"
-         "60=9",
-         ComposeStatus::SeparatorInValue},
-        {60, Sub::NewOrder, 0, 37, "\x01", ComposeStatus::SeparatorInValue},
-        {72, Sub::EditOrder, 2, 12, "EUR\x02USD", ComposeStatus::SeparatorInValue},
+        {60, Sub::NewOrder, 0, 38, wireText("1.08<F>60=9"), ComposeStatus::SeparatorInValue},
+        {60, Sub::NewOrder, 0, 37, wireText("<B>"), ComposeStatus::SeparatorInValue},
+        {72, Sub::EditOrder, 2, 12, wireText("EUR<E>USD"), ComposeStatus::SeparatorInValue},
         {603, Sub::None, 0, 17, "hi\x04", ComposeStatus::SeparatorInValue},
         // Record separators outside the record text would cut the server's tables.
-        {603, Sub::None, 0, 17,
-         "a\x05"
-         "b",
-         ComposeStatus::SeparatorInValue},
-        {37, Sub::None, 0, 103, "pw\x06", ComposeStatus::SeparatorInValue},
-        {1040, Sub::None, 0, 12, "X\x07", ComposeStatus::SeparatorInValue},
+        {603, Sub::None, 0, 17, wireText("a<C>b"), ComposeStatus::SeparatorInValue},
+        {37, Sub::None, 0, 103, wireText("pw<R>"), ComposeStatus::SeparatorInValue},
+        {1040, Sub::None, 0, 12, wireText("X<S>"), ComposeStatus::SeparatorInValue},
         // Frame bytes are refused inside record texts too.
-        {1023, Sub::DataService, 9, 159,
-         "7\x05"
-         "1001\x03\x06",
-         ComposeStatus::SeparatorInValue},
-        {82, Sub::None, 0, 583, "\x01", ComposeStatus::SeparatorInValue},
+        {1023, Sub::DataService, 9, 159, wireText("7<C>1001<F><R>"), ComposeStatus::SeparatorInValue},
+        {82, Sub::None, 0, 583, wireText("<B>"), ComposeStatus::SeparatorInValue},
         {608, Sub::None, 0, 505,
          "R\x04"
          "1",
          ComposeStatus::SeparatorInValue},
         // A record text is only allowed where its own layout carries it: 159 of a plain request is text.
-        {1023, Sub::DataService, 0, 23, "j\x05", ComposeStatus::SeparatorInValue},
+        {1023, Sub::DataService, 0, 23, wireText("j<C>"), ComposeStatus::SeparatorInValue},
         {1026, Sub::None, 0, 1139, "Jos\xC3", ComposeStatus::InvalidText},
         {617, Sub::None, 0, 504, "\xFF", ComposeStatus::InvalidText},
     };
@@ -344,10 +219,7 @@ TEST(MessageBuilders, RecordSeparatorsPassInRecordTexts) {
         int sub;
         int tag;
     };
-    const std::string record = "7\x05"
-                               "1001\x05"
-                               "2\x05\x06"
-                               "x\x07";
+    const std::string record = wireText("7<C>1001<C>2<C><R>x<S>");
     for (const Record& r : {Record{1023, Sub::DataService, 9, 159}, Record{1023, Sub::DataService, 11, 159},
                             Record{1023, Sub::DataService, 12, 159}, Record{608, Sub::None, 0, 505},
                             Record{82, Sub::None, 0, 583}, Record{1052, Sub::None, 0, 583},
@@ -367,7 +239,7 @@ TEST(MessageBuilders, AnUnlistedTagMayHoldAnything) {
     // Only what reaches the wire is checked: tag 23 is not part of a room request.
     MessageBase m = messageOf(601);
     m.setMessageDataDictionary(everyTag(601));
-    m.setValue(23, "bad\x03\x01");
+    m.setValue(23, wireText("bad<F><B>"));
     const ComposedMessage c = composeMessage(m);
     ASSERT_EQ(c.status, ComposeStatus::Built);
     EXPECT_EQ(c.framed.find("23="), std::string::npos);

@@ -7,53 +7,35 @@
 #include "connection/envelope_opener.h"
 #include "connection/message_base.h"
 #include "connection/stream_deframer.h"
+#include "support/capturing_sender.h"
+#include "support/wire_text.h"
 
 #include <gtest/gtest.h>
 
 #include <stdexcept>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
 
 using namespace tc;
+using testing_support::wireText;
 
 const std::string kSessionKey =
     "Bu5fr9qBVR+KDtQPOzOiReyjI/L7/ZySpc2mcNhILA7/MJzSJfVuY2z/xK1NQOdzWY5LpZX1gIrJzk83jkgnqQ==";
 const std::string kProductKey = "Prod#Key-2024";
 
-const std::string kLoginFrame = "\x01"
-                                "142\x03"
-                                "10=32\x03"
-                                "23=trader1\x03"
-                                "18=s3cret\x03"
-                                "20=0\x03"
-                                "19=1\x03"
-                                "563=TradeDesk\x03"
-                                "114=2.4.1\x03"
-                                "105=192.168.1.20\x03"
-                                "1018=deskpc#Debian 12\x03"
-                                "504=Jane Trader\x03"
-                                "160=AMP\x03"
-                                "21=20240102030405\x03\x02";
-const std::string kPingFrame = "\x01"
-                               "31\x03"
-                               "10=1018\x03"
-                               "20=5\x03"
-                               "21=20240102030405\x03\x02";
+const std::string kLoginFrame =
+    wireText("<B>142<F>10=32<F>23=trader1<F>18=s3cret<F>20=0<F>19=1<F>563=TradeDesk<F>114=2.4.1<F>105=192."
+             "168.1.20<F>1018=deskpc#Debian 12<F>504=Jane Trader<F>160=AMP<F>21=20240102030405<F><E>");
+const std::string kPingFrame = wireText("<B>31<F>10=1018<F>20=5<F>21=20240102030405<F><E>");
 
-class RecordingSender : public MessageSender {
-public:
-    std::vector<RequestMessage> sent;
-    std::string productKey = kProductKey;
-    std::string sessionKey = kSessionKey;
-    bool throwOnKey = false;
-
-    void sendMessage(RequestMessage message) override { sent.push_back(std::move(message)); }
-    std::string envelopeKey(bool isInitialRequest) const override {
-        if (throwOnKey)
-            throw std::runtime_error("no key");
-        return isInitialRequest ? productKey : sessionKey;
+// The sender with this file's keys.
+struct RecordingSender : testing_support::CapturingSender {
+    RecordingSender() {
+        productKey = kProductKey;
+        sessionKey = kSessionKey;
     }
 };
 
@@ -84,19 +66,11 @@ TEST(MessageEnvelope, InitialRequestCarriesFourFieldsSealedWithTheProductKey) {
     const std::string b64 = "PlpFOOtearLEIEb4IbgdtrW0de4hJLx7U+WqjSQIhWmEu+4KjHLOpLZJNYC8Y1It5+ORIMa22FyFfh/"
                             "lapG5aYmtg/hvjLe4wMdEaJdM1CRAt1IpFHe1KJkKiw8tU9eeVD4FnkiGQayucUQSqoO66vuMY0zkvj"
                             "Sl0n9cV7XVM669SMbew94sZH6cTQB2ZFPqJLcwbA7xI1G9JBsV/yjOLw==";
-    const std::string body = "10=76\x03"
-                             "27=" +
-                             b64 +
-                             "\x03"
-                             "1153=2\x03"
-                             "1132=2\x03";
+    const std::string body = wireText("10=76<F>27=") + b64 + wireText("<F>1153=2<F>1132=2<F>");
     ASSERT_EQ(body.size(), 240u);
-    EXPECT_EQ(sender.sent[0].message, "\x01"
-                                      "240\x03" +
-                                          body + "\x02");
-    EXPECT_FALSE(sender.sent[0].isZMQ);
-    EXPECT_EQ(sender.sent[0].framingStrategy, 0);
-    EXPECT_EQ(sender.sent[0].receivingStrategy, 0);
+    EXPECT_EQ(std::tuple(sender.sent[0].message, sender.sent[0].isZMQ, sender.sent[0].framingStrategy,
+                         sender.sent[0].receivingStrategy),
+              std::tuple(wireText("<B>240<F>") + body + wireText("<E>"), false, 0, 0));
     EXPECT_EQ(m.messageLength(), 240u);
     EXPECT_EQ(readEnvelope(sender.sent[0].message).messageDataDictionary(),
               (MessageBase::Dictionary{{10, "76"}, {27, b64}, {1132, "2"}, {1153, "2"}}));
@@ -108,11 +82,10 @@ TEST(MessageEnvelope, OtherRequestsCarryTwoFieldsSealedWithTheSessionKey) {
     m.setSender(&sender);
     m.EncryptMessage(kPingFrame, false, false);
     ASSERT_EQ(sender.sent.size(), 1u);
-    EXPECT_EQ(sender.sent[0].message,
-              "\x01"
-              "74\x03"
-              "10=76\x03"
-              "27=va3S6cDDno6E9QD93pqMld59LA+AMCa0NBIImQSzsKit7fvmCuIHb9Xfra57JznK\x03\x02");
+    EXPECT_EQ(
+        sender.sent[0].message,
+        wireText(
+            "<B>74<F>10=76<F>27=va3S6cDDno6E9QD93pqMld59LA+AMCa0NBIImQSzsKit7fvmCuIHb9Xfra57JznK<F><E>"));
     EXPECT_EQ(m.messageLength(), 74u);
     EXPECT_EQ(readEnvelope(sender.sent[0].message).messageDataDictionary().size(), 2u);
 }
@@ -132,10 +105,8 @@ TEST(MessageEnvelope, OpensBackToTheFramedMessageByteForByte) {
     m.setSender(&sender);
     // A chat text with two- and four-byte characters: the inner length counts UTF-16 units (19 for 23 bytes),
     // while the cipher sees the UTF-8 bytes.
-    const std::string chat = MessageBase::frame("10=603\x03"
-                                                "502=caf\xC3\xA9 \xF0\x9F\x98\x80\x03");
-    ASSERT_EQ(chat.substr(0, 4), "\x01"
-                                 "19\x03");
+    const std::string chat = MessageBase::frame(wireText("10=603<F>502=caf\xc3\xa9 \xf0\x9f\x98\x80<F>"));
+    ASSERT_EQ(chat.substr(0, 4), wireText("<B>19<F>"));
     for (const std::string& framed : {kLoginFrame, kPingFrame, chat}) {
         sender.sent.clear();
         m.EncryptMessage(framed, false, false);

@@ -1,4 +1,5 @@
 #include "connection/stream_deframer.h"
+#include "support/wire_text.h"
 
 #include <gtest/gtest.h>
 
@@ -8,11 +9,12 @@
 namespace {
 
 using namespace tc;
+using testing_support::wireText;
 
 using Frames = std::vector<std::string>;
 
 std::string framed(const std::string& content) {
-    return "\x01" + content + "\x02";
+    return wireText("<B>") + content + wireText("<E>");
 }
 
 Frames feedInPieces(StreamDeframer& d, const std::string& stream, std::size_t chunk) {
@@ -26,16 +28,9 @@ Frames feedInPieces(StreamDeframer& d, const std::string& stream, std::size_t ch
 
 // Frames of different shapes: plain, multi-byte text (2, 3 and 4 bytes), a lone field, and garbage
 // between two frames.
-const Frames kContents = {"31\x03"
-                          "10=1018\x03"
-                          "20=5\x03"
-                          "21=20240102030405\x03",
-                          "8\x03"
-                          "27=caf\xC3\xA9\x03",
-                          "7\x03"
-                          "10=\xE2\x82\xAC\xF0\x9F\x98\x80\x03",
-                          "1\x03"
-                          "x"};
+const Frames kContents = {wireText("31<F>10=1018<F>20=5<F>21=20240102030405<F>"),
+                          wireText("8<F>27=caf\xc3\xa9<F>"),
+                          wireText("7<F>10=\xe2\x82\xac\xf0\x9f\x98\x80<F>"), wireText("1<F>x")};
 
 std::string sampleStream() {
     std::string s = "junk";
@@ -84,60 +79,48 @@ TEST(StreamDeframer, OneByteChunksGiveTheSameFrames) {
 
 TEST(StreamDeframer, ReadEndingExactlyAtAFrameStartDoesNotMergeFrames) {
     StreamDeframer d;
-    EXPECT_EQ(d.feed("\x01"
-                     "A\x02\x01"),
-              Frames{"A"});
+    EXPECT_EQ(d.feed(wireText("<B>A<E><B>")), Frames{"A"});
     EXPECT_TRUE(d.insideFrame());
-    EXPECT_EQ(d.feed("B\x02"), Frames{"B"});
+    EXPECT_EQ(d.feed(wireText("B<E>")), Frames{"B"});
 }
 
 TEST(StreamDeframer, UnfinishedFrameIsCarriedOver) {
     StreamDeframer d;
-    EXPECT_EQ(d.feed("\x01"
-                     "a\x02\x01"
-                     "b"),
-              Frames{"a"});
+    EXPECT_EQ(d.feed(wireText("<B>a<E><B>b")), Frames{"a"});
     EXPECT_EQ(d.pendingBytes(), 1u);
-    EXPECT_EQ(d.feed("c\x02"), Frames{"bc"});
+    EXPECT_EQ(d.feed(wireText("c<E>")), Frames{"bc"});
     EXPECT_EQ(d.pendingBytes(), 0u);
 }
 
 TEST(StreamDeframer, FrameStartsAloneAndEmptyFramesGiveNothing) {
     StreamDeframer d;
-    EXPECT_TRUE(d.feed("\x01\x01\x01").empty());
+    EXPECT_TRUE(d.feed(wireText("<B><B><B>")).empty());
     EXPECT_EQ(d.pendingBytes(), 0u);
-    EXPECT_TRUE(d.feed("\x02\x01\x02").empty());
-    EXPECT_EQ(d.feed("\x01ok\x02"), Frames{"ok"});
+    EXPECT_TRUE(d.feed(wireText("<E><B><E>")).empty());
+    EXPECT_EQ(d.feed(wireText("<B>ok<E>")), Frames{"ok"});
 }
 
 TEST(StreamDeframer, GarbageBeforeAFrameIsSkipped) {
     StreamDeframer d;
-    EXPECT_TRUE(d.feed("HTTP/1.1 400\x02 noise").empty());
-    EXPECT_EQ(d.feed("more\x01"
-                     "5\x03"
-                     "10=1\x03\x02tail"),
-              Frames{"5\x03"
-                     "10=1\x03"});
+    EXPECT_TRUE(d.feed(wireText("HTTP/1.1 400<E> noise")).empty());
+    EXPECT_EQ(d.feed(wireText("more<B>5<F>10=1<F><E>tail")), Frames{wireText("5<F>10=1<F>")});
     EXPECT_EQ(d.stats().garbageBytes, 27u);
 }
 
 TEST(StreamDeframer, CharacterSplitAcrossReadsIsDecodedWhole) {
     StreamDeframer d;
     // U+00E9 is C3 A9; the read ends between the two bytes.
-    EXPECT_TRUE(d.feed("\x01"
-                       "27=caf\xC3")
-                    .empty());
-    EXPECT_EQ(d.feed("\xA9\x02"), Frames{"27=caf\xC3\xA9"});
+    EXPECT_TRUE(d.feed(wireText("<B>27=caf\xc3")).empty());
+    EXPECT_EQ(d.feed(wireText("\xa9<E>")), Frames{"27=caf\xC3\xA9"});
     EXPECT_EQ(d.stats().invalidUtf8, 0u);
 }
 
 TEST(StreamDeframer, InvalidUtf8IsReplacedAndTheFrameKept) {
     StreamDeframer d;
     // A lone continuation byte, a truncated 3-byte sequence before ASCII, and an overlong '/'.
-    const Frames got = d.feed("\x01"
-                              "a\x80"
-                              "b\xE2\x82"
-                              "c\xC0\xAF\x02");
+    const Frames got = d.feed(wireText("<B>a\x80"
+                                       "b\xe2\x82"
+                                       "c\xc0\xaf<E>"));
     ASSERT_EQ(got.size(), 1u);
     EXPECT_EQ(got[0], "a\xEF\xBF\xBD"
                       "b\xEF\xBF\xBD"
@@ -158,52 +141,41 @@ TEST(StreamDeframer, OversizeFrameIsDroppedAndFramingResumes) {
 
 TEST(StreamDeframer, CarryOverNeverGrowsPastTheCap) {
     StreamDeframer d(64);
-    d.feed("\x01");
+    d.feed(wireText("<B>"));
     for (int i = 0; i < 100; ++i) {
         d.feed(std::string(10, 'x'));
         EXPECT_LE(d.pendingBytes(), 64u);
     }
     EXPECT_EQ(d.stats().oversizeDropped, 1u);
     // The end of the oversize frame is not taken for anything; the next start is.
-    EXPECT_TRUE(d.feed("\x02 stray\x02").empty());
-    EXPECT_EQ(d.feed("\x01"
-                     "next\x02"),
-              Frames{"next"});
+    EXPECT_TRUE(d.feed(wireText("<E> stray<E>")).empty());
+    EXPECT_EQ(d.feed(wireText("<B>next<E>")), Frames{"next"});
 }
 
 TEST(StreamDeframer, FrameStartInsideAPartialFrameAbandonsIt) {
-    const std::string stream = "\x01"
-                               "10=1\x03"
-                               "20=half"
-                               "\x01"
-                               "10=2\x03\x02";
+    const std::string stream = wireText("<B>10=1<F>20=half<B>10=2<F><E>");
     for (std::size_t cut = 0; cut <= stream.size(); ++cut) {
         StreamDeframer d;
         Frames got = d.feed(std::string_view(stream).substr(0, cut));
         for (auto& f : d.feed(std::string_view(stream).substr(cut)))
             got.push_back(f);
-        EXPECT_EQ(got, Frames{"10=2\x03"}) << "cut at " << cut;
+        EXPECT_EQ(got, Frames{wireText("10=2<F>")}) << "cut at " << cut;
         EXPECT_EQ(d.stats().abandoned, 1u);
     }
 }
 
 TEST(StreamDeframer, ResetForgetsTheUnfinishedFrame) {
     StreamDeframer d;
-    d.feed("\x01"
-           "abc");
+    d.feed(wireText("<B>abc"));
     d.reset();
     EXPECT_EQ(d.pendingBytes(), 0u);
-    EXPECT_TRUE(d.feed("def\x02").empty());
+    EXPECT_TRUE(d.feed(wireText("def<E>")).empty());
 }
 
 TEST(StreamDeframer, SinkSeesFramesInOrder) {
     StreamDeframer d;
     std::string seen;
-    d.feed("\x01"
-           "a\x02\x01"
-           "b\x02\x01"
-           "c\x02",
-           [&](std::string_view f) { seen.append(f).push_back('|'); });
+    d.feed(wireText("<B>a<E><B>b<E><B>c<E>"), [&](std::string_view f) { seen.append(f).push_back('|'); });
     EXPECT_EQ(seen, "a|b|c|");
 }
 

@@ -4,7 +4,7 @@
 #include "funding/pay_gate_settings.h"
 #include "session/records/account_details.h"
 #include "session/records/currency_records.h"
-#include "session/records/record_text.h"
+#include "support/wire_text.h"
 
 #include <gtest/gtest.h>
 
@@ -12,17 +12,14 @@
 #include <limits>
 #include <memory>
 #include <string>
+#include <tuple>
 
 namespace {
 
 using namespace tc;
 
 using namespace tc::funding;
-
-// Fields joined by 0x05, the record ended by 0x06 unless said.
-std::string record(std::initializer_list<std::string> fields, bool ended = true) {
-    return recordText(fields) + (ended ? "\x06" : "");
-}
+using testing_support::wireText;
 
 TEST(FinancialEnum, NamesAndValuesOfTheTransferModes) {
     const std::pair<std::int64_t, std::string_view> names[] = {{0, "Unknown"},      {1, "TTCopy"},
@@ -48,26 +45,26 @@ TEST(FinancialApproval, WritesTheFourteenFieldFormOfBothKinds) {
     deposit.destinationBankAccount = "";
     const auto full = deposit.getString(FinancialApproval::kFullForm);
     ASSERT_TRUE(full.ok()) << full.error;
-    EXPECT_EQ(full.text, record({"0", "0", "5001", "(null)", "100.00", "0.00", "1", "0", "2", "20240131",
-                                 "Bank", "Branch", "SRC-1", ""}));
+    EXPECT_EQ(
+        full.text,
+        wireText(
+            "0<C>0<C>5001<C>(null)<C>100.00<C>0.00<C>1<C>0<C>2<C>20240131<C>Bank<C>Branch<C>SRC-1<C><R>"));
 
     FinancialApproval withdrawal;
     withdrawal.financialTransactionTypeId = FinancialApproval::kWithdrawal;
     withdrawal.benefactorAccount = 5001;
     withdrawal.requestedAmount = 50.5;
     EXPECT_EQ(withdrawal.getString(FinancialApproval::kFullForm).text,
-              record({"0", "0", "(null)", "5001", "50.50", "0.00", "2", "0", "0", "(null)", "(null)",
-                      "(null)", "(null)", "(null)"}));
+              wireText("0<C>0<C>(null)<C>5001<C>50.50<C>0.00<C>2<C>0<C>0<C>(null)<C>(null)<C>(null)<C>(null)<"
+                       "C>(null)<R>"));
     EXPECT_EQ(withdrawal.getString(FinancialApproval::kShortForm).text,
-              record({"0", "0", "(null)", "5001", "50.50", "0.00", "2"}));
+              wireText("0<C>0<C>(null)<C>5001<C>50.50<C>0.00<C>2<R>"));
 }
 
 TEST(FinancialApproval, RefusesWhatTheFormCannotCarry) {
     FinancialApproval a;
     a.financialTransactionTypeId = FinancialApproval::kDeposit;
-    for (std::string_view bad : {"a\x05"
-                                 "b",
-                                 "a\x06", "\x01", "x\x07"}) {
+    for (std::string_view bad : {wireText("a<C>b"), wireText("a<R>"), wireText("<B>"), wireText("x<S>")}) {
         a.bankName = std::string(bad);
         const auto written = a.getString(FinancialApproval::kFullForm);
         EXPECT_FALSE(written.ok());
@@ -83,29 +80,28 @@ TEST(FinancialApproval, RefusesWhatTheFormCannotCarry) {
 
 TEST(FinancialApproval, ReadsInPlaceAsFarAsTheTextGoes) {
     const std::string full =
-        record({"12", "3", "(null)", "5001", "50.50", "40", "2", "1", "2", "(null)", "Bank", "Br", "S", "D"});
+        wireText("12<C>3<C>(null)<C>5001<C>50.50<C>40<C>2<C>1<C>2<C>(null)<C>Bank<C>Br<C>S<C>D<R>");
     FinancialApproval a;
     a.loadFromString(full, FinancialApproval::kFullForm);
-    EXPECT_EQ(a.approvalRequestId, 12u);
-    EXPECT_EQ(a.beneficiaryAccount, 0u); // "(null)" is no number
-    EXPECT_EQ(a.benefactorAccount, 5001u);
+    // beneficiaryAccount "(null)" is no number.
+    EXPECT_EQ(std::tuple(a.approvalRequestId, a.beneficiaryAccount, a.benefactorAccount),
+              std::tuple(12u, 0u, 5001u));
     EXPECT_DOUBLE_EQ(a.approvedAmount, 40);
-    EXPECT_TRUE(a.isCollateral);
-    EXPECT_EQ(a.dateOfTransaction, "(null)"); // an incoming "(null)" stays that text
-    EXPECT_EQ(a.destinationBankAccount, "D");
+    // dateOfTransaction an incoming "(null)" stays that text.
+    EXPECT_EQ(std::tuple(a.isCollateral, a.dateOfTransaction, a.destinationBankAccount),
+              std::tuple(true, "(null)", "D"));
 
     FinancialApproval shortRead;
     shortRead.transferMode = 9;
     shortRead.bankName = "kept";
     shortRead.loadFromString(full, FinancialApproval::kShortForm);
-    EXPECT_EQ(shortRead.approvalRequestId, 12u);
-    EXPECT_EQ(shortRead.transferMode, 9u);
-    EXPECT_EQ(shortRead.bankName, "kept");
+    EXPECT_EQ(std::tuple(shortRead.approvalRequestId, shortRead.transferMode, shortRead.bankName),
+              std::tuple(12u, 9u, "kept"));
     EXPECT_FALSE(shortRead.isCollateral);
 
     FinancialApproval three;
     three.requestedAmount = 7;
-    three.loadFromString(record({"1", "2", "3"}, false), FinancialApproval::kFullForm);
+    three.loadFromString(wireText("1<C>2<C>3"), FinancialApproval::kFullForm);
     EXPECT_EQ(three.beneficiaryAccount, 3u);
     EXPECT_DOUBLE_EQ(three.requestedAmount, 7);
 }
@@ -119,21 +115,20 @@ TEST(FinancialApproval, DepositAndWithdrawalGiveTheirMoneySide) {
     d.mode = kTTCopy;
     d.bankName = "Bank";
     const FinancialApproval a = FinancialApproval::forDeposit(d);
-    EXPECT_EQ(a.financialTransactionTypeId, FinancialApproval::kDeposit);
-    EXPECT_EQ(a.beneficiaryAccount, 5001u);
-    EXPECT_EQ(a.transferMode, 1u);
+    EXPECT_EQ(std::tuple(a.financialTransactionTypeId, a.beneficiaryAccount, a.transferMode),
+              std::tuple(FinancialApproval::kDeposit, 5001u, 1u));
     EXPECT_FALSE(a.branch.has_value()); // absent stays absent: written "(null)"
 
     NewWithdrawal w;
     w.accountDetail = account;
     w.amount = 50.5;
     EXPECT_EQ(FinancialApproval::forWithdrawal(w).getString(0).text,
-              record({"0", "0", "(null)", "5001", "50.50", "0.00", "2", "0", "0", "(null)", "(null)",
-                      "(null)", "(null)", "(null)"}));
+              wireText("0<C>0<C>(null)<C>5001<C>50.50<C>0.00<C>2<C>0<C>0<C>(null)<C>(null)<C>(null)<C>(null)<"
+                       "C>(null)<R>"));
 }
 
 TEST(AmpPayGateTransaction, ReadsBothFormsOfTheGatewayResult) {
-    const std::string text = record({"7", "PT-1", "12.5"}) + record({"9", "10"}, false);
+    const std::string text = wireText("7<C>PT-1<C>12.5<R>") + wireText("9<C>10");
     AmpPayGateTransaction shortForm;
     shortForm.loadFromString(text, AmpPayGateTransaction::kShortForm);
     EXPECT_EQ(shortForm.refRequestId, 7u);
@@ -142,15 +137,13 @@ TEST(AmpPayGateTransaction, ReadsBothFormsOfTheGatewayResult) {
 
     AmpPayGateTransaction fullForm;
     fullForm.loadFromString(text, AmpPayGateTransaction::kFullForm);
-    EXPECT_EQ(fullForm.transId, 7u);
-    EXPECT_EQ(fullForm.refRequestId, 0u);
-    EXPECT_EQ(fullForm.payRequestId, "12.5");
+    EXPECT_EQ(std::tuple(fullForm.transId, fullForm.refRequestId, fullForm.payRequestId),
+              std::tuple(7u, 0u, "12.5"));
     EXPECT_TRUE(fullForm.payTransactionId.empty());
 
     AmpPayGateTransaction all;
-    all.loadFromString(record({"41", "77", "REQ", "250.75", "20240131", "1", "0", "AUTH", "USD", "ok", "PT",
-                               "low", "card", "visa", "5", "3", "seventeenth"},
-                              false),
+    all.loadFromString(wireText("41<C>77<C>REQ<C>250.75<C>20240131<C>1<C>0<C>AUTH<C>USD<C>ok<C>PT<C>low<C>"
+                                "card<C>visa<C>5<C>3<C>seventeenth"),
                        0);
     EXPECT_EQ(all.transStatus, 3u);
     EXPECT_EQ(all.approvalRequestId, 5u);
@@ -164,12 +157,12 @@ TEST(AmpPayGateTransaction, ReadsBothFormsOfTheGatewayResult) {
 
 TEST(PayGateTransaction, AShortResultAfterAFullOneClearsWhatItLacks) {
     AmpPayGateTransaction full;
-    full.loadFromString(record({"41", "77", "REQ", "10", "d", "1", "5", "AUTH"}, false), 0);
+    full.loadFromString(wireText("41<C>77<C>REQ<C>10<C>d<C>1<C>5<C>AUTH"), 0);
     PayGateTransaction t;
     t.applyResult(full);
     EXPECT_EQ(t.resultCode, 5u);
     AmpPayGateTransaction shortForm;
-    shortForm.loadFromString(record({"77", "PT", "9"}, false), AmpPayGateTransaction::kShortForm);
+    shortForm.loadFromString(wireText("77<C>PT<C>9"), AmpPayGateTransaction::kShortForm);
     t.applyResult(shortForm);
     EXPECT_EQ(t.transactionId, 0u);
     EXPECT_EQ(t.resultCode, 0u);
@@ -178,13 +171,12 @@ TEST(PayGateTransaction, AShortResultAfterAFullOneClearsWhatItLacks) {
 }
 
 TEST(FinancialTransactionDetails, ReadsAHistoryRow) {
-    const auto row = FinancialTransactionDetails::fromRecord(record(
-        {"1001", "DEP", "5001", "11", "500", "0", "1500", "DEPT", "Bank deposit", "20240131235959"}, false));
+    const auto row = FinancialTransactionDetails::fromRecord(
+        wireText("1001<C>DEP<C>5001<C>11<C>500<C>0<C>1500<C>DEPT<C>Bank deposit<C>20240131235959"));
     EXPECT_EQ(row.TransactionId, 1001);
     EXPECT_DOUBLE_EQ(row.amount(), 500);
     EXPECT_EQ(row.TransactionDate, "01/31/2024 23:59:59");
-    const auto nine =
-        FinancialTransactionDetails::fromRecord(record({"x", "C", "5", "1", "2", "3", "4", "S", "N"}, false));
+    const auto nine = FinancialTransactionDetails::fromRecord(wireText("x<C>C<C>5<C>1<C>2<C>3<C>4<C>S<C>N"));
     EXPECT_EQ(nine.TransactionId, 0);
     EXPECT_FALSE(nine.TransactionDate.has_value());
 }
@@ -194,26 +186,23 @@ TEST(PayGateSettings, TheFirstRowOfAGatewayStays) {
     auto usd = std::make_shared<TradeCurrency>();
     usd->currencyID = 2;
     const auto lookup = [&](std::uint64_t id) { return id == 2 ? usd : nullptr; };
-    EXPECT_TRUE(settings.fillPayGateSettingsDetails(
-        record({"4", "CardPay", "1", "https://p", "t", "2", "1"}, false), lookup));
-    EXPECT_TRUE(settings.fillPayGateSettingsDetails(record({"3", "Wire", "0"}, false), lookup));
-    EXPECT_FALSE(settings.fillPayGateSettingsDetails(record({"4", "Other", "0"}, false), lookup));
+    EXPECT_TRUE(
+        settings.fillPayGateSettingsDetails(wireText("4<C>CardPay<C>1<C>https://p<C>t<C>2<C>1"), lookup));
+    EXPECT_TRUE(settings.fillPayGateSettingsDetails(wireText("3<C>Wire<C>0"), lookup));
+    EXPECT_FALSE(settings.fillPayGateSettingsDetails(wireText("4<C>Other<C>0"), lookup));
     const auto all = settings.getAllPayGateSettings();
     ASSERT_EQ(all.size(), 2u);
     EXPECT_EQ(all[0]->name, "CardPay");
     EXPECT_EQ(all[0]->currency, usd);
     EXPECT_EQ(all[1]->currency, nullptr);
     EXPECT_EQ(settings.find(3)->name, "Wire");
-    EXPECT_EQ(PayGateSetting::fromRecord(all[0]->toRecord().text).systemWebURL, "https://p");
+    EXPECT_EQ(all[0]->systemWebURL, "https://p");
 }
 
-TEST(ApprovalReq, ARowReadsBackAsWritten) {
-    const auto a = ApprovalReq::fromRecord(
-        record({"12", "1", "1", "0", "1", "20240101120000", "9", "7", "r", "2"}, false));
-    EXPECT_EQ(a.approvalType, 1);
-    EXPECT_EQ(a.approvalSubType, ApprovalReq::kWithdrawalSubType);
-    EXPECT_TRUE(a.isReadyToPost);
-    EXPECT_EQ(ApprovalReq::fromRecord(a.toRecord().text).requestedByUserId, 7u);
+TEST(ApprovalReq, ARowIsReadByPosition) {
+    const auto a = ApprovalReq::fromRecord(wireText("12<C>1<C>1<C>0<C>1<C>20240101120000<C>9<C>7<C>r<C>2"));
+    EXPECT_EQ(std::tuple(a.approvalType, a.approvalSubType, a.isReadyToPost, a.requestedByUserId),
+              std::tuple(1, ApprovalReq::kWithdrawalSubType, true, 7u));
 }
 
 // An account the user sees (status 1, access 1) with the given settings.
@@ -251,10 +240,7 @@ TEST(FundingRules, EveryRequestWithoutAnEligibleAccountOrAmountIsRefused) {
         {account(0x30), 10, kOnlinePayment, 4, {}, C::AccountNotEligible, std::nullopt},
         {account(0x130), 10, kOnlinePayment, 0, {}, C::NoPayGate, std::nullopt},
         {account(0x130), 10, kOnlinePayment, 4, {}, std::nullopt, std::nullopt},
-        {account(0x30), 10, kTTCopy, 0,
-         "line\x05"
-         "cut",
-         C::TextNotCarried, C::TextNotCarried},
+        {account(0x30), 10, kTTCopy, 0, wireText("line<C>cut"), C::TextNotCarried, C::TextNotCarried},
     };
     for (const Case& c : cases) {
         NewDeposit d;

@@ -5,6 +5,7 @@
 #include "funding/session_funding.h"
 #include "session/records/account_details.h"
 #include "session/text/event_texts.h"
+#include "support/wire_text.h"
 
 #include <gtest/gtest.h>
 
@@ -17,6 +18,18 @@ std::shared_ptr<const AccountDetails> account(std::int32_t id) {
     auto a = std::make_shared<AccountDetails>();
     a->AccountId = id;
     return a;
+}
+
+// Label and value apart by 0x03, written "Label<F>value|Label<F>value".
+std::vector<std::string> lines(std::string_view text) {
+    std::vector<std::string> out;
+    for (std::size_t start = 0;;) {
+        const std::size_t bar = text.find('|', start);
+        out.push_back(testing_support::wireText(text.substr(start, bar - start)));
+        if (bar == std::string_view::npos)
+            return out;
+        start = bar + 1;
+    }
 }
 
 // The frame once the sender added the request number, the user id and the header.
@@ -40,9 +53,8 @@ TEST(FundingFrames, DepositsAndWithdrawalsInTheirLayouts) {
     online.email = "a@b.test";
     online.payGateId = 1;
     EXPECT_EQ(framed(depositMessage(online)),
-              golden::asciiFrame(golden::body({"10=93", "145=1", "1152=a@b.test", "34=20001", "1038=250",
-                                               "564=99.5", "535=(null)", "20=8", "1040=1001", "23=demo",
-                                               "19=7001", "21=20240102030405"})));
+              golden::asciiFrame(golden::body("10=93|145=1|1152=a@b.test|34=20001|1038=250|564=99.5|535=("
+                                              "null)|20=8|1040=1001|23=demo|19=7001|21=20240102030405")));
 
     NewDeposit bank;
     bank.accountDetail = account(20003);
@@ -55,42 +67,22 @@ TEST(FundingFrames, DepositsAndWithdrawalsInTheirLayouts) {
     bank.depositedAccount = "D";
     bank.remarks = "r/1";
     EXPECT_EQ(framed(depositMessage(bank)),
-              golden::asciiFrame(golden::body({"10=693", "1063=1", "1035=801", "535=r/1", "20=8", "1040=1001",
-                                               "1059=0\x05"
-                                               "0\x05"
-                                               "20003\x05(null)\x05"
-                                               "100.00\x05"
-                                               "0.00\x05"
-                                               "1\x05"
-                                               "0\x05"
-                                               "2\x05"
-                                               "20240601\x05"
-                                               "B\x05"
-                                               "Br\x05"
-                                               "S\x05"
-                                               "D\x06",
-                                               "1060=0", "23=demo", "19=7001", "21=20240102030405"})));
+              golden::asciiFrame(
+                  golden::body("10=693|1063=1|1035=801|535=r/"
+                               "1|20=8|1040=1001|1059=0<C>0<C>20003<C>(null)<C>100.00<C>0.00<C>1<C>0<C>2<C>"
+                               "20240601<C>B<C>Br<C>S<C>D<R>|1060=0|23=demo|19=7001|21=20240102030405")));
 
     NewWithdrawal out;
     out.accountDetail = account(20001);
     out.amount = 50.5;
     EXPECT_EQ(
         framed(withdrawalMessage(out)),
-        golden::asciiFrame(golden::body({"10=693", "1063=1", "1035=802", "535=(null)", "20=8", "1040=1001",
-                                         "1059=0\x05"
-                                         "0\x05(null)\x05"
-                                         "20001\x05"
-                                         "50.50\x05"
-                                         "0.00\x05"
-                                         "2\x05"
-                                         "0\x05"
-                                         "0\x05"
-                                         "(null)\x05(null)\x05(null)\x05(null)\x05(null)\x06",
-                                         "1060=0", "23=demo", "19=7001", "21=20240102030405"})));
+        golden::asciiFrame(golden::body("10=693|1063=1|1035=802|535=(null)|20=8|1040=1001|1059=0<C>0<C>(null)"
+                                        "<C>20001<C>50.50<C>0.00<C>2<C>0<C>0<C>(null)<C>(null)<C>(null)<C>("
+                                        "null)<C>(null)<R>|1060=0|23=demo|19=7001|21=20240102030405")));
 
     // A typed text the record cannot carry is refused with its field's name, nothing composed.
-    bank.bankName = std::string("B\x05"
-                                "x");
+    bank.bankName = testing_support::wireText("B<C>x");
     EXPECT_NE(depositMessage(bank).error.find("bankName"), std::string::npos);
 }
 
@@ -111,38 +103,11 @@ TEST(FundingNotices, ApprovalRequestsBecomeLabelledLinesAndBanners) {
     info->sourceBankAccount = "SRC1";
     info->destinationBankAccount = "DST2";
     req.information = info;
-    EXPECT_EQ(approvalLines(801, req, 0), (std::vector<std::string>{"ReqNo\x03"
-                                                                    "55",
-                                                                    "Acct\x03"
-                                                                    "1001",
-                                                                    "ReqOn\x03"
-                                                                    "03/15/2024",
-                                                                    "Mode\x03"
-                                                                    "BankTransfer",
-                                                                    "TxDate\x03"
-                                                                    "03/01/2024",
-                                                                    "Amt\x03"
-                                                                    "1234.50",
-                                                                    "Bank\x03"
-                                                                    "Bank A",
-                                                                    "Branch\x03"
-                                                                    "North",
-                                                                    "Src\x03"
-                                                                    "SRC1",
-                                                                    "Dst\x03"
-                                                                    "DST2",
-                                                                    "Rem\x03"
-                                                                    "pls %s"}));
-    EXPECT_EQ(approvalLines(802, req, 0), (std::vector<std::string>{"ReqNo\x03"
-                                                                    "55",
-                                                                    "Acct\x03"
-                                                                    "2002",
-                                                                    "ReqOn\x03"
-                                                                    "03/15/2024",
-                                                                    "Amt\x03"
-                                                                    "1234.50",
-                                                                    "Rem\x03"
-                                                                    "pls %s"}));
+    EXPECT_EQ(approvalLines(801, req, 0),
+              lines("ReqNo<F>55|Acct<F>1001|ReqOn<F>03/15/2024|Mode<F>BankTransfer|TxDate<F>03/01/2024|"
+                    "Amt<F>1234.50|Bank<F>Bank A|Branch<F>North|Src<F>SRC1|Dst<F>DST2|Rem<F>pls %s"));
+    EXPECT_EQ(approvalLines(802, req, 0),
+              lines("ReqNo<F>55|Acct<F>2002|ReqOn<F>03/15/2024|Amt<F>1234.50|Rem<F>pls %s"));
     EXPECT_TRUE(approvalLines(700, req, 0).empty());
 
     info->approvedAmount = 0.125; // exactly representable: two decimals round it to even

@@ -3,6 +3,7 @@
 #include "app/qt_shell.h"
 #include "platform/log.h"
 #include "platform/user_defaults.h"
+#include "support/log_capture.h"
 
 #include <QApplication>
 #include <QPointer>
@@ -22,22 +23,7 @@ inline bool waitFor(const std::function<bool()>& done, int timeoutMs = 5000) {
     return QTest::qWaitFor(done, timeoutMs);
 }
 
-// Log lines of the test, in order.
-class LogCapture {
-public:
-    LogCapture() {
-        tc::platform::Log::setSink(
-            [this](tc::platform::LogLevel, std::string_view line) { lines.emplace_back(line); });
-    }
-    ~LogCapture() { tc::platform::Log::setSink({}); }
-    std::size_t count(std::string_view part) const {
-        std::size_t n = 0;
-        for (const auto& line : lines)
-            n += line.find(part) != std::string::npos;
-        return n;
-    }
-    std::vector<std::string> lines;
-};
+using LogCapture = tc::testing_support::LogCapture;
 
 // A shell over settings kept in memory; quitting is counted instead of done.
 class ShellTest : public ::testing::Test {

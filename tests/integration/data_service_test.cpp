@@ -18,6 +18,7 @@
 #include "session/records/item_details.h"
 #include "session/records/order.h"
 #include "statements/account_statement.h"
+#include "support/notification_log.h"
 #include "test_server.h"
 
 #include <gtest/gtest.h>
@@ -33,36 +34,7 @@ using namespace tc;
 using namespace std::chrono_literals;
 using namespace sessiontest;
 
-class RecordingRows final : public HistoryRowSink {
-public:
-    void FillInitialOpenOrderCollection(const OpenOrderHD& r) override { open.insert(r.PositionId); }
-    void FillInitialPendingOrderCollection(const PendingOrderHD& r) override {
-        pending.insert(r.PendingOrderId);
-    }
-    void FillInitialSettledOrderCollection(const SettledOrderHD& r) override {
-        settled.insert(r.SettlementId);
-    }
-    void FillInitialCancelledOrderCollection(const CancelledOrderHD& r) override {
-        cancelled.insert(r.CancelledOrderId);
-    }
-    void SetEquityHitPriceInOrders(const EquityHitPriceInfos& r) override { equity.insert(r.PositionId); }
-    std::set<std::string> open, pending, settled, cancelled, equity;
-};
-
-// Counts every notification of the given names while alive.
-class Counted {
-public:
-    explicit Counted(std::initializer_list<std::string_view> names) {
-        for (auto name : names)
-            handlers_.push_back(platform::NotificationCenter::defaultCenter().observe(
-                std::string(name),
-                [this, n = std::string(name)](const platform::Notification&) { ++counts[n]; }));
-    }
-    std::map<std::string, int> counts;
-
-private:
-    std::vector<std::unique_ptr<platform::Handler>> handlers_;
-};
+using Counted = testing_support::NotificationLog;
 
 platform::Date utc(int year, int month, int day) {
     // Days from civil date (proleptic Gregorian), enough for test dates.
@@ -83,8 +55,7 @@ protected:
         BusinessServices services;
         services.historyRows = rows;
         client = tc::makeClient(app, {defaults.get(), false}, services);
-        ASSERT_TRUE(client->signIn(
-            {interfaces::LoginMode::Simulation, "127.0.0.1", ports.stream, "demo", "demo1234"}));
+        ASSERT_TRUE(client->signIn(loginOf()));
         ASSERT_TRUE(loggedIn());
         // The login's own requests are answered in order; the last is the financial approvals.
         ASSERT_TRUE(platform::RunLoop::main().runUntil(
@@ -111,7 +82,7 @@ protected:
     SessionRequests& ask() { return inside().sessionRequests(); }
 
     FakeApplication app;
-    std::shared_ptr<RecordingRows> rows = std::make_shared<RecordingRows>();
+    std::shared_ptr<RowLog> rows = std::make_shared<RowLog>();
     std::unique_ptr<platform::UserDefaults> defaults = platform::UserDefaults::inMemory();
     std::unique_ptr<interfaces::Client> client;
 };
@@ -120,10 +91,10 @@ TEST_F(DataServiceRoundTrip, LoginRequestsFillTheOrderListsInstrumentsResourcesA
     ASSERT_TRUE(answered());
     ASSERT_TRUE(eventually([&] { return !client->funding().approvalRequests.empty(); }));
     // Only the signed-in user's accounts: 300003, 310003 and 330002 belong to another user.
-    EXPECT_EQ(rows->open, (std::set<std::string>{"300001", "300002"}));
-    EXPECT_EQ(rows->pending, (std::set<std::string>{"310001", "310002"}));
-    EXPECT_EQ(rows->settled, (std::set<std::string>{"320001", "320002"}));
-    EXPECT_EQ(rows->cancelled, std::set<std::string>{"330001"});
+    EXPECT_EQ(rows->setOf("open"), (std::set<std::string>{"300001", "300002"}));
+    EXPECT_EQ(rows->setOf("pending"), (std::set<std::string>{"310001", "310002"}));
+    EXPECT_EQ(rows->setOf("settled"), (std::set<std::string>{"320001", "320002"}));
+    EXPECT_EQ(rows->setOf("cancelled"), std::set<std::string>{"330001"});
 
     const ItemDetails& eurusd = **client->model().ItemCollection.get("EURUSD");
     EXPECT_EQ(eurusd.marketID, 1u);
@@ -149,7 +120,7 @@ TEST_F(DataServiceRoundTrip, AccountDetailsSchedulesAndAccessMaps) {
     ASSERT_NE(client->requestSessionSchedule(1), 0u);
     ASSERT_NE(client->requestUserMapWithAccount(20001), 0u);
     ASSERT_TRUE(answered());
-    ASSERT_TRUE(eventually([&] { return seen.counts.size() >= 3; }));
+    ASSERT_TRUE(eventually([&] { return seen.distinct() >= 3; }));
     ASSERT_TRUE(got().bankDetails);
     EXPECT_EQ(got().bankDetails->BankName, "First Loopback Bank");
     EXPECT_EQ(got().bankDetails->BankAccountNumber, 123456789);
@@ -165,7 +136,7 @@ TEST_F(DataServiceRoundTrip, AccountDetailsSchedulesAndAccessMaps) {
     ASSERT_NE(client->requestUserMapWithAccount(20001), 0u);
     ASSERT_TRUE(answered());
     ASSERT_TRUE(platform::RunLoop::main().runUntil(
-        [&] { return seen.counts[std::string(kEditUserAccountAccessSucessNotification)] == 1; }, 2s));
+        [&] { return seen.count(kEditUserAccountAccessSucessNotification) == 1; }, 2s));
     EXPECT_TRUE(eventually(
         [&] { return got().userAccountMapCollection.at("1002:20001")->accountAccessTypeId == 2u; }));
 
@@ -174,10 +145,10 @@ TEST_F(DataServiceRoundTrip, AccountDetailsSchedulesAndAccessMaps) {
     foreign.AccountId = 20011;
     ASSERT_TRUE(ask().requestBankDetails(foreign));
     ASSERT_TRUE(answered());
-    ASSERT_TRUE(platform::RunLoop::main().runUntil(
-        [&] { return seen.counts[std::string(kBankDetailsNotification)] == 2; }, 2s));
+    ASSERT_TRUE(
+        platform::RunLoop::main().runUntil([&] { return seen.count(kBankDetailsNotification) == 2; }, 2s));
     EXPECT_FALSE(got().bankDetails);
-    EXPECT_EQ(seen.counts[std::string(kEditUserAccountAccessFailureNotification)], 0);
+    EXPECT_EQ(seen.count(kEditUserAccountAccessFailureNotification), 0);
 }
 
 TEST_F(DataServiceRoundTrip, SearchesStatementsAndEquityHits) {
@@ -194,7 +165,7 @@ TEST_F(DataServiceRoundTrip, SearchesStatementsAndEquityHits) {
     ASSERT_NE(client->requestCancelledOrderHistory(january), 0u);
     ASSERT_TRUE(ask().requestEquityPriceinfo(20003));
     ASSERT_TRUE(answered());
-    ASSERT_TRUE(eventually([&] { return seen.counts.size() == 3 && !rows->equity.empty(); }));
+    ASSERT_TRUE(eventually([&] { return seen.distinct() == 3 && !rows->of("equity").empty(); }));
 
     // The executed-positions table now lists the search.
     std::set<std::string> executed;
@@ -213,8 +184,9 @@ TEST_F(DataServiceRoundTrip, SearchesStatementsAndEquityHits) {
     // The statement's cancelled orders, apart from the login's list.
     ASSERT_EQ(got().cancelledOrderInfo.size(), 1u);
     EXPECT_EQ(got().cancelledOrderInfo[0]->ItemCode, "AUDUSD");
-    EXPECT_EQ(rows->cancelled, std::set<std::string>{"330001"});
-    EXPECT_EQ(rows->equity, std::set<std::string>{"299007"});
+    EXPECT_DOUBLE_EQ(statements::AccountStatementInfo::getCancelledQuantity(got().cancelledOrderInfo), 1);
+    EXPECT_EQ(rows->setOf("cancelled"), std::set<std::string>{"330001"});
+    EXPECT_EQ(rows->setOf("equity"), std::set<std::string>{"299007"});
 }
 
 TEST_F(DataServiceRoundTrip, PayGateSettingsAreRead) {
@@ -233,7 +205,7 @@ TEST_F(DataServiceRoundTrip, ChartRequestIsStoredAndAnnounced) {
                              std::to_string(static_cast<std::int64_t>(inside().Requestid()) + 1);
     Counted seen({name});
     ASSERT_NE(client->requestChartData("EURUSD", "60", 50), 0u);
-    ASSERT_TRUE(platform::RunLoop::main().runUntil([&] { return seen.counts[name] == 1; }, 5s));
+    ASSERT_TRUE(platform::RunLoop::main().runUntil([&] { return seen.count(name) == 1; }, 5s));
     EXPECT_EQ(client->chartData().size(), 1u);
 }
 

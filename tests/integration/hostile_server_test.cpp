@@ -12,8 +12,9 @@
 #include "session/business/business_test_support.h"
 #include "session/business/notification_names.h"
 #include "session/records/item_details.h"
-#include "session/snapshot/amp_fixture.h"
 #include "session/text/language_string.h"
+#include "support/log_capture.h"
+#include "support/wire_text.h"
 #include "testserver/server_peer.h"
 
 #include <gtest/gtest.h>
@@ -37,28 +38,7 @@ using namespace tc;
 using namespace std::chrono_literals;
 using sessiontest::FakeApplication;
 
-// Lines the log was given, for the tests that check what a refusal says.
-class LogLines {
-public:
-    LogLines() {
-        platform::Log::setSink([this](platform::LogLevel, std::string_view line) {
-            std::lock_guard lock(mutex_);
-            lines_.emplace_back(line);
-        });
-    }
-    ~LogLines() { platform::Log::setSink({}); }
-    bool contains(std::string_view text) const {
-        std::lock_guard lock(mutex_);
-        for (const auto& line : lines_)
-            if (line.find(text) != std::string::npos)
-                return true;
-        return false;
-    }
-
-private:
-    mutable std::mutex mutex_;
-    std::vector<std::string> lines_;
-};
+using LogLines = testing_support::LogCapture;
 
 class HostileServerTest : public ::testing::Test {
 protected:
@@ -152,7 +132,7 @@ protected:
 
     // The fixture snapshot with the data sockets at the given ports.
     static std::string snapshot(int pricePort = 1, int dataPort = 1) {
-        std::string text = readAmpFixture();
+        std::string text = testing_support::ampSnapshotFixture();
         const auto replace = [&](std::string_view from, int port) {
             const std::string field = std::string("\x05") + std::string(from) + "\x05";
             text.replace(text.find(field), field.size(), "\x05" + std::to_string(port) + "\x05");
@@ -182,17 +162,10 @@ protected:
     std::thread trickler;
 };
 
-std::string readXmlFixture() {
-    std::ifstream in(std::filesystem::path(TC_TEST_DATA).parent_path() / "fixtures" / "snapshot.xml");
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
 // ---- the login ----
 
 TEST_F(HostileServerTest, ASnapshotThatCannotBeReadEndsTheLoginAndNeverLeavesAnEmptySession) {
-    const std::string xml = readXmlFixture();
+    const std::string xml = testing_support::fixtureText("snapshot.xml");
     const std::string tail = "</NewDataSet>";
     const auto withRows = [&](const std::string& rows) {
         return xml.substr(0, xml.rfind(tail)) + rows + tail;
@@ -218,7 +191,8 @@ TEST_F(HostileServerTest, ASnapshotThatCannotBeReadEndsTheLoginAndNeverLeavesAnE
         {"not XML", false, "Service unavailable"},
         {"a text", true, "Service unavailable"},
         {"a zip bomb", true, std::string((std::size_t{64} << 20) + 1, '\x06')},
-        {"a user without accounts", true, readAmpFixture().substr(0, readAmpFixture().find('\x07'))},
+        {"a user without accounts", true,
+         testing_support::ampSnapshotFixture().substr(0, testing_support::ampSnapshotFixture().find('\x07'))},
     };
     const std::string expected = LanguageString::stringforSelectedLanguage(0, "20401").value();
     for (const Case& c : cases) {
@@ -285,8 +259,9 @@ TEST_F(HostileServerTest, OverlongCodesAreNeitherStoredNorSubscribed) {
         std::string code;
         std::string text;
     };
-    std::vector<Form> forms = {{"AMP", true, std::string(200'000, 'E'), snapshot()},
-                               {"XML", false, std::string(1'000, 'E'), readXmlFixture()}};
+    std::vector<Form> forms = {
+        {"AMP", true, std::string(200'000, 'E'), snapshot()},
+        {"XML", false, std::string(1'000, 'E'), testing_support::fixtureText("snapshot.xml")}};
     for (Form& f : forms) {
         const std::string from = f.amp ? "\x05"
                                          "EURUSD\x05"

@@ -80,8 +80,7 @@ protected:
         if (recordFeed)
             services.feed = s->feed;
         s->client = tc::makeClient(s->app, {s->defaults.get(), false}, services);
-        EXPECT_TRUE(s->client->signIn(
-            {interfaces::LoginMode::Simulation, "127.0.0.1", ports.stream, user, password}));
+        EXPECT_TRUE(s->client->signIn(loginOf(user, password)));
         sessions.push_back(std::move(s));
         return *sessions.back();
     }
@@ -248,8 +247,7 @@ TEST_F(LoginRoadTest, HeadlessShellFollowsTheSessionThroughItsEvents) {
     HeadlessApplication app(*defaults);
     auto watchDefaults = platform::UserDefaults::inMemory();
     auto client = tc::makeClient(app, {watchDefaults.get(), false});
-    ASSERT_TRUE(
-        client->signIn({interfaces::LoginMode::Simulation, "127.0.0.1", ports.stream, "demo", "demo1234"}));
+    ASSERT_TRUE(client->signIn(loginOf()));
     ASSERT_TRUE(loggedIn());
     ASSERT_TRUE(pumpUntil([&] { return app.loginSuccess(); }));
     const auto played = [&](const std::string& sound) {

@@ -2,7 +2,9 @@
 // The base of the integration tests: the loopback server with the default market on free ports, the
 // main run loop bound to the test's thread, and a count of "LoginSuccessNotification" posts.
 // Subclasses close their sessions in TearDown before calling this TearDown.
+#include "interfaces/client.h"
 #include "market.h"
+#include "orders/order_requests.h"
 #include "platform/bundle.h"
 #include "platform/dispatch.h"
 #include "platform/notification_center.h"
@@ -11,8 +13,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 
 namespace tc {
@@ -51,6 +55,35 @@ protected:
         if (holdPrices)
             server->holdPrices(true);
         ports = server->start(options);
+    }
+
+    // The sign-in of `user` to the loopback server.
+    interfaces::LoginSettings loginOf(const std::string& user = "demo",
+                                      const std::string& password = "demo1234") {
+        return {interfaces::LoginMode::Simulation, "127.0.0.1", ports.stream, user, password};
+    }
+    // A market order of `qty` lots.
+    static OrderInfo marketOrder(const std::string& code, int account, bool buy, const std::string& qty) {
+        OrderInfo info;
+        info.itemCode = code;
+        info.accountNo = account;
+        info.orderType = 1;
+        info.tradingMode = buy ? 0 : 1;
+        info.deliveryMode = 1;
+        info.timeinForce = 1;
+        info.quantity = qty;
+        info.deviation = -1;
+        return info;
+    }
+    // Pumps the main queue until `done` holds, with a limit generous for the sanitizer builds.
+    static bool until(const std::function<bool()>& done) {
+        return platform::RunLoop::main().runUntil(done, std::chrono::seconds(10));
+    }
+
+    // How many messages of `type` the server has read on its stream port.
+    int streamCount(int type) const {
+        const auto types = server->stats().streamTypes;
+        return static_cast<int>(std::count(types.begin(), types.end(), type));
     }
 
     // Pumps the main queue until `n` logins have succeeded in all.

@@ -27,10 +27,6 @@ namespace {
 using namespace tc;
 using namespace std::chrono_literals;
 
-bool until(const std::function<bool()>& done) {
-    return platform::RunLoop::main().runUntil(done, 10s);
-}
-
 struct User {
     std::unique_ptr<platform::UserDefaults> defaults = platform::UserDefaults::inMemory();
     std::unique_ptr<HeadlessApplication> app = std::make_unique<HeadlessApplication>(*defaults);
@@ -40,7 +36,8 @@ struct User {
         client = tc::makeClient(*app, {defaults.get(), false});
         if (!client->signIn({interfaces::LoginMode::Simulation, "127.0.0.1", port, name, password}))
             return false;
-        return until([&] { return client->loginState() == interfaces::LoginState::SignedIn; });
+        return platform::RunLoop::main().runUntil(
+            [&] { return client->loginState() == interfaces::LoginState::SignedIn; }, 10s);
     }
     std::shared_ptr<const AccountDetails> account(int id) const {
         const auto* found = client->model().AccountDetailCollection.get(std::to_string(id));
@@ -59,10 +56,6 @@ protected:
         demo.client.reset();
         trader.client.reset();
         LoopbackTest::TearDown();
-    }
-    int streamCount(int type) const {
-        const auto types = server->stats().streamTypes;
-        return static_cast<int>(std::count(types.begin(), types.end(), type));
     }
 
     User demo;

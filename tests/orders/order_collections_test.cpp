@@ -13,15 +13,14 @@
 #include "session/records/item_details.h"
 #include "session/records/order.h"
 #include "session/text/language_string.h"
+#include "support/temp_resources.h"
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
 #include <limits>
 #include <memory>
 #include <string>
-#include <unistd.h>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -31,11 +30,12 @@ using namespace tc;
 
 using Fields = OrderCollectionHandlers::Fields;
 
-// A report's fields as the dispatcher hands them: "tag=value" in message order.
-Fields report(std::initializer_list<std::pair<int, std::string>> tags) {
+// A report's fields as the dispatcher hands them: "tag=value" in message order, from "tag=value|...".
+Fields report(std::string_view text) {
     Fields out;
-    for (const auto& [tag, value] : tags)
-        out.push_back(std::to_string(tag) + "=" + value);
+    for (std::size_t bar; (bar = text.find('|')) != std::string_view::npos; text.remove_prefix(bar + 1))
+        out.emplace_back(text.substr(0, bar));
+    out.emplace_back(text);
     return out;
 }
 
@@ -76,18 +76,8 @@ protected:
     // A working order as the server reports it (62/28).
     Fields pendingReport(const std::string& id, const std::string& typeCode, const std::string& qty = "5",
                          const std::string& price = "1.2500") {
-        return report({{10, "62"},
-                       {73, "28"},
-                       {34, "1001"},
-                       {12, "EURUSD"},
-                       {79, id},
-                       {32, typeCode},
-                       {36, "46"},
-                       {37, qty},
-                       {38, price},
-                       {76, qty},
-                       {117, "52"},
-                       {43, "48"}});
+        return report(std::string("10=62|73=28|34=1001|12=EURUSD|79=") + id + "|32=" + typeCode +
+                      "|36=46|37=" + qty + "|38=" + price + "|76=" + qty + "|117=52|43=48");
     }
     void addPending(const std::string& id, const std::string& typeCode = "30") {
         c.FillPendingOrderCollection(pendingReport(id, typeCode), id);
@@ -95,16 +85,8 @@ protected:
     // An execution (67/74) opening position `pos`, optionally from pending order `pending`.
     Fields executedReport(const std::string& pos, const std::string& remaining,
                           const std::string& pending = "") {
-        return report({{10, "67"},
-                       {73, "74"},
-                       {34, "1001"},
-                       {12, "EURUSD"},
-                       {80, pos},
-                       {79, pending},
-                       {37, "10"},
-                       {38, "1.2000"},
-                       {76, remaining},
-                       {72, "E" + pos}});
+        return report("10=67|73=74|34=1001|12=EURUSD|80=" + pos + "|79=" + pending +
+                      "|37=10|38=1.2000|76=" + remaining + "|72=E" + pos);
     }
     void addPosition(const std::string& pos, const std::string& remaining = "10") {
         c.FillOpenOrderCollection(executedReport(pos, remaining));
@@ -143,14 +125,9 @@ TEST_F(OrderCollectionsTest, PendingReportReplacesTheLocalRecordOfTheSameRequest
     ASSERT_EQ(model.PendingOrderCollection.size(), 2u);
     EXPECT_EQ(model.PendingOrderCollection[0], other);
     const Order& o = *model.PendingOrderCollection[1];
-    EXPECT_EQ(o.PendingOrderId, "P1");
-    EXPECT_EQ(o.orderType, 2);
-    EXPECT_EQ(o.tradingMode, 1);
-    EXPECT_EQ(o.deliveryMode, 2);
-    EXPECT_EQ(o.timeinForce, 2);
-    EXPECT_EQ(o.LimitPrice, "1.3");
-    EXPECT_EQ(o.RemainingQty, "5");
-    EXPECT_EQ(o.TransactionDateTime, "01/31/2024 15:45:00");
+    EXPECT_EQ(std::tuple(o.PendingOrderId, o.orderType, o.tradingMode, o.deliveryMode, o.timeinForce,
+                         o.LimitPrice, o.RemainingQty, o.TransactionDateTime),
+              std::tuple("P1", 2, 1, 2, 2, "1.3", "5", "01/31/2024 15:45:00"));
     EXPECT_EQ(o.RequestId, 0) << "tag 33 is not part of a new pending record";
     ASSERT_EQ(host.journal.size(), 1u);
     EXPECT_NE(host.journal[0].find("P1"), std::string::npos);
@@ -195,23 +172,21 @@ TEST_F(OrderCollectionsTest, PendingUpdatesRestateTheBracketsOrClearThem) {
     addPending("P2");
 
     // 75 without 39 and 40: both go; the other order is untouched.
-    c.UpdatePendingOrderCollection(report({{73, "75"}, {79, "P1"}, {38, "1.26"}, {37, "3"}}), "P1");
+    c.UpdatePendingOrderCollection(report("73=75|79=P1|38=1.26|37=3"), "P1");
     const Order& o = *c.findPendingOrder("P1");
-    EXPECT_EQ(o.LimitPrice, "");
-    EXPECT_EQ(o.StopPrice, "");
-    EXPECT_EQ(o.OrderPrice, "1.26");
-    EXPECT_EQ(o.OrderQty, "3");
+    EXPECT_EQ(std::tuple(o.LimitPrice, o.StopPrice, o.OrderPrice, o.OrderQty),
+              std::tuple("", "", "1.26", "3"));
     EXPECT_EQ(c.findPendingOrder("P2")->OrderPrice, "1.2500");
 
     // 22 with 39 "0": the text stands.
-    c.UpdatePendingOrderCollection(report({{73, "22"}, {79, "P1"}, {39, "0"}, {76, "2"}}), "P1");
+    c.UpdatePendingOrderCollection(report("73=22|79=P1|39=0|76=2"), "P1");
     EXPECT_EQ(o.LimitPrice, "0");
     EXPECT_EQ(o.RemainingQty, "2");
 
     // A malformed update changes nothing; an empty id addresses nothing.
-    c.UpdatePendingOrderCollection(report({{79, "P1"}, {76, "lots"}}), "P1");
+    c.UpdatePendingOrderCollection(report("79=P1|76=lots"), "P1");
     EXPECT_EQ(o.RemainingQty, "2");
-    c.UpdatePendingOrderCollection(report({{76, "9"}}), "");
+    c.UpdatePendingOrderCollection(report("76=9"), "");
     EXPECT_EQ(o.RemainingQty, "2");
 }
 
@@ -249,7 +224,7 @@ TEST_F(OrderCollectionsTest, FilledOrderMovesToTheCopyAndItsTakeProfitLegClears)
     addPending("P1");
 
     c.RemovePendingOrder("P1", true);
-    c.ModifyBracketOrderUpdateonOpenOrderCollection(report({{32, "30"}, {38, "1.3000"}}), "X1", 23);
+    c.ModifyBracketOrderUpdateonOpenOrderCollection(report("32=30|38=1.3000"), "X1", 23);
 
     EXPECT_TRUE(model.PendingOrderCollection.empty());
     EXPECT_EQ(ids(c.PendingOrderCollectionCopy(), &Order::PendingOrderId), (std::vector<std::string>{"P1"}));
@@ -262,21 +237,21 @@ TEST_F(OrderCollectionsTest, BracketLegsSetAndClearOnlyTheirOwnPrice) {
     addPosition("X2");
     Order& x1 = *c.findOpenPosition("X1");
     // 38 before any 32 changes nothing; a stop leg (31) sets StopPrice.
-    c.ModifyBracketOrderUpdateonOpenOrderCollection(report({{38, "9"}, {32, "31"}, {38, "1.1"}}), "X1", 28);
+    c.ModifyBracketOrderUpdateonOpenOrderCollection(report("38=9|32=31|38=1.1"), "X1", 28);
     EXPECT_EQ(x1.StopPrice, "1.1");
     EXPECT_EQ(x1.LimitPrice, "");
-    c.ModifyBracketOrderUpdateonOpenOrderCollection(report({{32, "30"}, {38, "1.3"}}), "X1", 75);
+    c.ModifyBracketOrderUpdateonOpenOrderCollection(report("32=30|38=1.3"), "X1", 75);
     EXPECT_EQ(x1.LimitPrice, "1.3");
     // Expired and suspended legs keep showing their price; a cancelled one clears.
-    c.ModifyBracketOrderUpdateonOpenOrderCollection(report({{32, "30"}, {38, "1.31"}}), "X1", 26);
+    c.ModifyBracketOrderUpdateonOpenOrderCollection(report("32=30|38=1.31"), "X1", 26);
     EXPECT_EQ(x1.LimitPrice, "1.31");
-    c.ModifyBracketOrderUpdateonOpenOrderCollection(report({{32, "31"}, {38, "1.1"}}), "X1", 24);
+    c.ModifyBracketOrderUpdateonOpenOrderCollection(report("32=31|38=1.1"), "X1", 24);
     EXPECT_EQ(x1.StopPrice, "");
     // Other types, a malformed price, no reference: nothing.
-    c.ModifyBracketOrderUpdateonOpenOrderCollection(report({{32, "29"}, {38, "2"}}), "X1", 28);
-    c.ModifyBracketOrderUpdateonOpenOrderCollection(report({{32, "30"}, {38, "abc"}}), "X1", 28);
-    c.ModifyBracketOrderUpdateonOpenOrderCollection(report({{32, "30"}, {38, "2"}}), std::nullopt, 28);
-    c.ModifyBracketOrderUpdateonOpenOrderCollection(report({{32, "30"}, {38, "2"}}), "", 28);
+    c.ModifyBracketOrderUpdateonOpenOrderCollection(report("32=29|38=2"), "X1", 28);
+    c.ModifyBracketOrderUpdateonOpenOrderCollection(report("32=30|38=abc"), "X1", 28);
+    c.ModifyBracketOrderUpdateonOpenOrderCollection(report("32=30|38=2"), std::nullopt, 28);
+    c.ModifyBracketOrderUpdateonOpenOrderCollection(report("32=30|38=2"), "", 28);
     EXPECT_EQ(x1.LimitPrice, "1.31");
     EXPECT_EQ(c.findOpenPosition("X2")->LimitPrice, "");
 }
@@ -286,10 +261,9 @@ TEST_F(OrderCollectionsTest, CancelRecordTakesTheQuantityStillOpen) {
     Fields f = pendingReport("P1", "31");
     f.push_back("573=X1");
     c.FillPendingOrderCollection(f, "P1");
-    c.UpdatePendingOrderCollection(report({{79, "P1"}, {76, "3"}, {32, "31"}}), "P1");
+    c.UpdatePendingOrderCollection(report("79=P1|76=3|32=31"), "P1");
 
-    const Fields cancel =
-        report({{73, "24"}, {79, "P1"}, {34, "1001"}, {12, "EURUSD"}, {37, "5"}, {33, "17"}});
+    const Fields cancel = report("73=24|79=P1|34=1001|12=EURUSD|37=5|33=17");
     c.RemovePendingOrder("P1", true);
     c.FillCancelledOrderCollection(17, 24, cancel);
 
@@ -300,14 +274,14 @@ TEST_F(OrderCollectionsTest, CancelRecordTakesTheQuantityStillOpen) {
     EXPECT_EQ(c.refPositionIdOfRemovedPendingOrder("P9"), std::nullopt);
 
     // A cancel for an order never seen keeps tag 37.
-    c.FillCancelledOrderCollection(0, 24, report({{79, "P7"}, {34, "1001"}, {12, "EURUSD"}, {37, "8"}}));
+    c.FillCancelledOrderCollection(0, 24, report("79=P7|34=1001|12=EURUSD|37=8"));
     ASSERT_EQ(model.CancelledOrderCollection.size(), 2u);
     EXPECT_EQ(model.CancelledOrderCollection[1]->OrderQty, "8");
 }
 
 TEST_F(OrderCollectionsTest, RejectionByPendingIdMovesTheSameRecordToCancelledAndCopy) {
     addPending("57");
-    const Fields rejected = report({{73, "25"}, {79, "57"}, {74, "86"}, {78, "20240131090000"}});
+    const Fields rejected = report("73=25|79=57|74=86|78=20240131090000");
     c.FillCancelledOrderCollection(57, 25, rejected);
     c.RemovePendingOrder("57", true);
 
@@ -326,7 +300,7 @@ TEST_F(OrderCollectionsTest, RejectionWithoutPendingIdMatchesTheRequestNumberOnl
     local->RequestId = 33;
     model.PendingOrderCollection.push_back(local);
 
-    c.FillCancelledOrderCollection(33, 25, report({{73, "25"}, {79, ""}, {33, "33"}, {74, "3"}}));
+    c.FillCancelledOrderCollection(33, 25, report("73=25|79=|33=33|74=3"));
     c.RemovePendingOrder("33", false);
 
     ASSERT_EQ(model.CancelledOrderCollection.size(), 1u);
@@ -336,7 +310,7 @@ TEST_F(OrderCollectionsTest, RejectionWithoutPendingIdMatchesTheRequestNumberOnl
 
 TEST_F(OrderCollectionsTest, RejectionWithoutAnyIdTouchesNoOrder) {
     addPending("P1"); // server records carry request number 0
-    c.FillCancelledOrderCollection(0, 25, report({{73, "25"}, {74, "1"}}));
+    c.FillCancelledOrderCollection(0, 25, report("73=25|74=1"));
     c.RemovePendingOrder("0", false);
     c.RemovePendingOrder("", true);
     EXPECT_TRUE(model.CancelledOrderCollection.empty());
@@ -373,11 +347,8 @@ TEST_F(OrderCollectionsTest, ExecutionOpensAPositionWithTheFilledOrdersDetails) 
 
     const auto x1 = c.findOpenPosition("X1");
     ASSERT_TRUE(x1);
-    EXPECT_EQ(x1->tradingMode, 1);
-    EXPECT_EQ(x1->orderType, 3);
-    EXPECT_EQ(x1->deliveryMode, 2);
-    EXPECT_EQ(x1->StopPrice, "1.1");
-    EXPECT_EQ(x1->ExecutionId, "EX1");
+    EXPECT_EQ(std::tuple(x1->tradingMode, x1->orderType, x1->deliveryMode, x1->StopPrice, x1->ExecutionId),
+              std::tuple(1, 3, 2, "1.1", "EX1"));
 
     // Without a pending order it is a market position.
     addPosition("X2");
@@ -407,12 +378,10 @@ TEST_F(OrderCollectionsTest, ExecutionRefusedForForeignAccountOrBadNumbers) {
 
 TEST_F(OrderCollectionsTest, CommissionIsRescaledOnlyByTheValuesHeldWhenTag37Comes) {
     // 37 first: nothing to rescale yet, then the raw 545 stands.
-    c.FillOpenOrderCollection(
-        report({{34, "1001"}, {12, "EURUSD"}, {80, "A"}, {37, "10"}, {545, "5"}, {76, "4"}}));
+    c.FillOpenOrderCollection(report("34=1001|12=EURUSD|80=A|37=10|545=5|76=4"));
     EXPECT_DOUBLE_EQ(c.findOpenPosition("A")->Commision, 5.0);
     // 545 and 76 first: 5 / 10 × 4.
-    c.FillOpenOrderCollection(
-        report({{34, "1001"}, {12, "EURUSD"}, {80, "B"}, {545, "5"}, {76, "4"}, {37, "10"}}));
+    c.FillOpenOrderCollection(report("34=1001|12=EURUSD|80=B|545=5|76=4|37=10"));
     EXPECT_DOUBLE_EQ(c.findOpenPosition("B")->Commision, 2.0);
 }
 
@@ -422,8 +391,7 @@ TEST_F(OrderCollectionsTest, PartialCloseLeavesTheRemainderAndFullCloseRemovesBy
     Order& x2 = *c.findOpenPosition("X2");
     x2.Commision = 5;
 
-    c.UpdateOpenOrderCollection("X2", report({{80, "X2"}, {76, "4"}, {37, "6"}, {141, "-1.5"}, {38, "1.21"}}),
-                                "4");
+    c.UpdateOpenOrderCollection("X2", report("80=X2|76=4|37=6|141=-1.5|38=1.21"), "4");
     EXPECT_EQ(x2.RemainingQty, "4");
     EXPECT_EQ(x2.OrderQty, "10") << "tag 37 only rescales";
     EXPECT_DOUBLE_EQ(x2.Commision, 2.0);
@@ -431,7 +399,7 @@ TEST_F(OrderCollectionsTest, PartialCloseLeavesTheRemainderAndFullCloseRemovesBy
     EXPECT_EQ(x2.OrderPrice, "1.21");
     EXPECT_EQ(model.OpenOrderCollection.size(), 2u);
 
-    c.UpdateOpenOrderCollection("X1", report({{80, "X1"}, {76, "0.0"}}), "0.0");
+    c.UpdateOpenOrderCollection("X1", report("80=X1|76=0.0"), "0.0");
     EXPECT_EQ(ids(model.OpenOrderCollection, &Order::OpenPositionId), (std::vector<std::string>{"X2"}));
     EXPECT_EQ(ids(c.OpenOrderCollectionCopy(), &Order::OpenPositionId), (std::vector<std::string>{"X1"}));
     EXPECT_FALSE(c.findOpenPosition("X1"));
@@ -439,9 +407,9 @@ TEST_F(OrderCollectionsTest, PartialCloseLeavesTheRemainderAndFullCloseRemovesBy
     EXPECT_EQ(c.findOpenPosition("X2").get(), &x2);
 
     // Unknown ids, malformed quantities: nothing.
-    c.UpdateOpenOrderCollection("X9", report({{76, "0"}}), "0");
-    c.UpdateOpenOrderCollection("X2", report({{76, "1,5"}}), "1,5");
-    c.UpdateOpenOrderCollection("", report({{76, "0"}}), "0");
+    c.UpdateOpenOrderCollection("X9", report("76=0"), "0");
+    c.UpdateOpenOrderCollection("X2", report("76=1,5"), "1,5");
+    c.UpdateOpenOrderCollection("", report("76=0"), "0");
     EXPECT_EQ(x2.RemainingQty, "4");
     EXPECT_EQ(model.OpenOrderCollection.size(), 1u);
 }
@@ -450,27 +418,12 @@ TEST_F(OrderCollectionsTest, PartialCloseLeavesTheRemainderAndFullCloseRemovesBy
 
 TEST_F(OrderCollectionsTest, SettlementTakesOpenAndClosePricesFromThePositions) {
     // A sell opened at 1.2000, closed by a buy at 1.1900 whose position is already in the copy.
-    c.FillOpenOrderCollection(report({{34, "1001"},
-                                      {12, "EURUSD"},
-                                      {80, "X1"},
-                                      {37, "10"},
-                                      {38, "1.2000"},
-                                      {76, "10"},
-                                      {78, "20240130100000"}}));
+    c.FillOpenOrderCollection(report("34=1001|12=EURUSD|80=X1|37=10|38=1.2000|76=10|78=20240130100000"));
     c.findOpenPosition("X1")->tradingMode = 1;
     c.findOpenPosition("X1")->deliveryMode = 3;
     addPosition("C1", "0");
 
-    const Fields settled = report({{10, "66"},
-                                   {34, "1001"},
-                                   {12, "7"},
-                                   {80, "X1"},
-                                   {87, "C1"},
-                                   {86, "S1"},
-                                   {88, "12.5"},
-                                   {89, "10"},
-                                   {545, "1.5"},
-                                   {604, "0.9"}});
+    const Fields settled = report("10=66|34=1001|12=7|80=X1|87=C1|86=S1|88=12.5|89=10|545=1.5|604=0.9");
     c.FillSettledOrderCollection(settled);
     c.FillSettledOrderCollection(settled);
 
@@ -479,10 +432,8 @@ TEST_F(OrderCollectionsTest, SettlementTakesOpenAndClosePricesFromThePositions) 
     EXPECT_EQ(s.ItemCode, "EURUSD") << "tag 12 carries the instrument id";
     EXPECT_EQ(s.OrderPrice, "1.2000");
     EXPECT_EQ(s.SettledPrice, "1.2000") << "the closing position's own open price";
-    EXPECT_EQ(s.tradingMode, 1);
-    EXPECT_EQ(s.deliveryMode, 3);
-    EXPECT_EQ(s.ItemTime, "01/30/2024 10:00:00");
-    EXPECT_EQ(s.SettledPL, "12.5");
+    EXPECT_EQ(std::tuple(s.tradingMode, s.deliveryMode, s.ItemTime, s.SettledPL),
+              std::tuple(1, 3, "01/30/2024 10:00:00", "12.5"));
     EXPECT_DOUBLE_EQ(s.Commision, 1.5);
     EXPECT_DOUBLE_EQ(s.accountCurrencyRate, 0.9);
     EXPECT_EQ(c.findSettlement("S1").get(), &s);
@@ -491,9 +442,9 @@ TEST_F(OrderCollectionsTest, SettlementTakesOpenAndClosePricesFromThePositions) 
 }
 
 TEST_F(OrderCollectionsTest, SettlementRefusedWithoutIdOrForAForeignAccount) {
-    c.FillSettledOrderCollection(report({{34, "1001"}, {12, "7"}, {80, "X1"}, {89, "1"}}));
-    c.FillSettledOrderCollection(report({{34, "5"}, {12, "7"}, {86, "S3"}}));
-    c.FillSettledOrderCollection(report({{34, "1001"}, {12, "7"}, {86, "S4"}, {88, "1e"}}));
+    c.FillSettledOrderCollection(report("34=1001|12=7|80=X1|89=1"));
+    c.FillSettledOrderCollection(report("34=5|12=7|86=S3"));
+    c.FillSettledOrderCollection(report("34=1001|12=7|86=S4|88=1e"));
     EXPECT_TRUE(model.SettledOrderCollection.empty());
 }
 
@@ -505,30 +456,20 @@ TEST_F(OrderCollectionsTest, RecordsOfAnInstrumentTheSnapshotLacksAreKept) {
     Fields executed = executedReport("X1", "10");
     executed.push_back("12=NOPE");
     c.FillOpenOrderCollection(executed);
-    c.FillSettledOrderCollection(report({{34, "1001"}, {12, "99"}, {86, "S1"}, {89, "1"}}));
+    c.FillSettledOrderCollection(report("34=1001|12=99|86=S1|89=1"));
 
-    OpenOrderHD open;
-    open.PositionId = "X2";
-    open.AccountId = "1001";
-    open.InstrumentId = 99;
-    open.PositionInitialQty = open.PositionQty = 2;
+    OpenOrderHD open{.PositionId = "X2",
+                     .AccountId = "1001",
+                     .InstrumentId = 99,
+                     .PositionInitialQty = 2,
+                     .PositionQty = 2};
     c.FillInitialOpenOrderCollection(open);
-    PendingOrderHD working;
-    working.PendingOrderId = "P2";
-    working.AccountId = "1001";
-    working.InstrumentId = 99;
-    working.OrderQty = working.RemainingQty = 1;
-    c.FillInitialPendingOrderCollection(working);
-    SettledOrderHD settled;
-    settled.SettlementId = "S2";
-    settled.AccountId = "1001";
-    settled.InstrumentId = 99;
-    c.FillInitialSettledOrderCollection(settled);
-    CancelledOrderHD cancelled;
-    cancelled.CancelledOrderId = "C1";
-    cancelled.AccountId = "1001";
-    cancelled.InstrumentId = 99;
-    c.FillInitialCancelledOrderCollection(cancelled);
+    c.FillInitialPendingOrderCollection(PendingOrderHD{
+        .PendingOrderId = "P2", .AccountId = "1001", .InstrumentId = 99, .OrderQty = 1, .RemainingQty = 1});
+    c.FillInitialSettledOrderCollection(
+        SettledOrderHD{.SettlementId = "S2", .AccountId = "1001", .InstrumentId = 99});
+    c.FillInitialCancelledOrderCollection(
+        CancelledOrderHD{.CancelledOrderId = "C1", .InstrumentId = 99, .AccountId = "1001"});
 
     ASSERT_TRUE(c.findPendingOrder("P1"));
     EXPECT_EQ(c.findPendingOrder("P1")->ItemCode, "XAUUSD");
@@ -551,9 +492,7 @@ TEST_F(OrderCollectionsTest, RecordsOfAnInstrumentTheSnapshotLacksAreKept) {
 }
 
 TEST_F(OrderCollectionsTest, DuplicateRowsAreRefusedAlsoAfterTheListsChangedElsewhere) {
-    SettledOrderHD settled;
-    settled.AccountId = "1001";
-    settled.InstrumentId = 7;
+    SettledOrderHD settled{.AccountId = "1001", .InstrumentId = 7};
     for (const char* id : {"S1", "S2", "S3", "S2", "S1"}) {
         settled.SettlementId = id;
         c.FillInitialSettledOrderCollection(settled);
@@ -565,11 +504,11 @@ TEST_F(OrderCollectionsTest, DuplicateRowsAreRefusedAlsoAfterTheListsChangedElse
     auto local = std::make_shared<Order>();
     local->OpenPositionId = "L1";
     model.OpenOrderCollection.push_back(local);
-    OpenOrderHD open;
-    open.PositionId = "L1";
-    open.AccountId = "1001";
-    open.InstrumentId = 7;
-    open.PositionInitialQty = open.PositionQty = 1;
+    const OpenOrderHD open{.PositionId = "L1",
+                           .AccountId = "1001",
+                           .InstrumentId = 7,
+                           .PositionInitialQty = 1,
+                           .PositionQty = 1};
     c.FillInitialOpenOrderCollection(open);
     EXPECT_EQ(model.OpenOrderCollection.size(), 1u);
     EXPECT_EQ(c.findOpenPosition("L1"), local);
@@ -581,7 +520,7 @@ TEST_F(OrderCollectionsTest, DuplicateRowsAreRefusedAlsoAfterTheListsChangedElse
 
     // A pending order whose id a report changed is found under its new id only.
     addPending("P1");
-    c.UpdatePendingOrderCollection(report({{73, "75"}, {79, "P9"}, {38, "1.26"}, {37, "3"}}), "P1");
+    c.UpdatePendingOrderCollection(report("73=75|79=P9|38=1.26|37=3"), "P1");
     EXPECT_FALSE(c.findPendingOrder("P1"));
     EXPECT_TRUE(c.findPendingOrder("P9"));
 }
@@ -604,20 +543,10 @@ TEST_F(OrderCollectionsTest, FullListsRefuseNewRecords) {
 
 class RejectionTexts : public ::testing::Test {
 protected:
-    RejectionTexts() {
-        root_ = std::filesystem::temp_directory_path() / ("rejection_texts_" + std::to_string(::getpid()));
-        std::filesystem::create_directories(root_ / "en.lproj");
-        std::ofstream(root_ / "en.lproj" / "Localizable.txt")
-            << "0339\tgeneric\n1057\tr2\n1058\tr5\n1059\tr8\n1065\tr11\n1037\tr13\n3108\tr15\n3069\tr50\n"
-               "1064\tr80\n1063\tr81\n1062\tr83\n20291\tr86\n1077\tother\n";
-        platform::Bundle::setResourcesRoot(root_);
-    }
-    ~RejectionTexts() override {
-        platform::Bundle::setResourcesRoot({});
-        std::error_code ignored;
-        std::filesystem::remove_all(root_, ignored);
-    }
-    std::filesystem::path root_;
+    testing_support::ScopedResources resources{
+        "0339\tgeneric\n1057\tr2\n1058\tr5\n1059\tr8\n1065\tr11\n1037\tr13\n"
+        "3108\tr15\n3069\tr50\n1064\tr80\n1063\tr81\n1062\tr83\n"
+        "20291\tr86\n1077\tother\n"};
     SessionModel model;
     RecordingHost host;
     OrderCollections c{model, host};
@@ -653,29 +582,25 @@ TEST(ShippedRejectionTexts, EveryKeyHasAnEnglishText) {
 // ---- initial lists from the data service
 
 TEST_F(OrderCollectionsTest, InitialOpenPositionsProrateCommissionAndParkClosedOnes) {
-    OpenOrderHD row;
-    row.PositionId = "X1";
-    row.AccountId = "1001";
-    row.InstrumentId = 8;
-    row.IsBuy = false;
-    row.PositionInitialQty = 10;
-    row.PositionQty = 4;
-    row.OrderPrice = 1.25;
-    row.CommisionPaid = 5;
-    row.PositionDate = "20240131154500";
-    row.ValueDate = "20240202000000";
-    row.DeliveryMode = 2;
-    row.OrderTypeId = 3;
+    OpenOrderHD row{.PositionId = "X1",
+                    .AccountId = "1001",
+                    .InstrumentId = 8,
+                    .IsBuy = false,
+                    .PositionInitialQty = 10,
+                    .PositionQty = 4,
+                    .OrderPrice = 1.25,
+                    .CommisionPaid = 5,
+                    .PositionDate = "20240131154500",
+                    .DeliveryMode = 2,
+                    .OrderTypeId = 3,
+                    .ValueDate = "20240202000000"};
     c.FillInitialOpenOrderCollection(row);
     c.FillInitialOpenOrderCollection(row);
 
     ASSERT_EQ(model.OpenOrderCollection.size(), 1u);
     const Order& p = *model.OpenOrderCollection[0];
-    EXPECT_EQ(p.ItemCode, "GBPUSD");
-    EXPECT_EQ(p.tradingMode, 1);
-    EXPECT_EQ(p.OrderQty, "10.000000");
-    EXPECT_EQ(p.RemainingQty, "4.000000");
-    EXPECT_EQ(p.OrderPrice, "1.250000");
+    EXPECT_EQ(std::tuple(p.ItemCode, p.tradingMode, p.OrderQty, p.RemainingQty, p.OrderPrice),
+              std::tuple("GBPUSD", 1, "10.000000", "4.000000", "1.250000"));
     EXPECT_DOUBLE_EQ(p.Commision, 2.0);
     EXPECT_EQ(p.TransactionDateTime, "01/31/2024 15:45:00");
     EXPECT_EQ(p.ValueDate, "02/02/2024");
@@ -700,22 +625,20 @@ TEST_F(OrderCollectionsTest, InitialOpenPositionsProrateCommissionAndParkClosedO
 }
 
 TEST_F(OrderCollectionsTest, InitialPendingOrdersLinkTheirBracketsEvenWhenRepeated) {
-    OpenOrderHD open;
-    open.PositionId = "X1";
-    open.AccountId = "1001";
-    open.InstrumentId = 7;
-    open.PositionInitialQty = open.PositionQty = 2;
-    c.FillInitialOpenOrderCollection(open);
-
-    PendingOrderHD tp;
-    tp.PendingOrderId = "P1";
-    tp.AccountId = "1001";
-    tp.InstrumentId = 7;
-    tp.OrderTypeId = 2;
-    tp.OrderQty = tp.RemainingQty = 2;
-    tp.OrderPrice = 1.3;
-    tp.StopPrice = 1.25;
-    tp.RefPositionIdOfBracket = "X1";
+    c.FillInitialOpenOrderCollection(OpenOrderHD{.PositionId = "X1",
+                                                 .AccountId = "1001",
+                                                 .InstrumentId = 7,
+                                                 .PositionInitialQty = 2,
+                                                 .PositionQty = 2});
+    const PendingOrderHD tp{.PendingOrderId = "P1",
+                            .AccountId = "1001",
+                            .InstrumentId = 7,
+                            .OrderTypeId = 2,
+                            .OrderQty = 2,
+                            .RemainingQty = 2,
+                            .OrderPrice = 1.3,
+                            .StopPrice = 1.25,
+                            .RefPositionIdOfBracket = "X1"};
     c.FillInitialPendingOrderCollection(tp);
     PendingOrderHD sl = tp;
     sl.PendingOrderId = "P2";
@@ -746,30 +669,28 @@ TEST_F(OrderCollectionsTest, InitialPendingOrdersLinkTheirBracketsEvenWhenRepeat
 }
 
 TEST_F(OrderCollectionsTest, InitialSettledAndCancelledRows) {
-    SettledOrderHD s;
-    s.SettlementId = "S1";
-    s.AccountId = "1001";
-    s.InstrumentId = 7;
-    s.SettledQty = 3;
-    s.SettledPL = -12.345;
-    s.OpenPrice = "1.20";
-    s.ClosePrice = "1.2100";
-    s.IsBuy = true;
+    const SettledOrderHD s{.SettlementId = "S1",
+                           .AccountId = "1001",
+                           .InstrumentId = 7,
+                           .SettledQty = 3,
+                           .SettledPL = -12.345,
+                           .IsBuy = true,
+                           .OpenPrice = "1.20",
+                           .ClosePrice = "1.2100"};
     c.FillInitialSettledOrderCollection(s);
     c.FillInitialSettledOrderCollection(s);
     ASSERT_EQ(model.SettledOrderCollection.size(), 1u);
-    EXPECT_EQ(model.SettledOrderCollection[0]->SettledPL, "-12.35");
-    EXPECT_EQ(model.SettledOrderCollection[0]->SettledQty, "3.000000");
-    EXPECT_EQ(model.SettledOrderCollection[0]->OrderPrice, "1.20");
-    EXPECT_EQ(model.SettledOrderCollection[0]->SettledPrice, "1.2100");
-    EXPECT_EQ(model.SettledOrderCollection[0]->tradingMode, 0);
+    EXPECT_EQ(
+        std::tuple(model.SettledOrderCollection[0]->SettledPL, model.SettledOrderCollection[0]->SettledQty,
+                   model.SettledOrderCollection[0]->OrderPrice, model.SettledOrderCollection[0]->SettledPrice,
+                   model.SettledOrderCollection[0]->tradingMode),
+        std::tuple("-12.35", "3.000000", "1.20", "1.2100", 0));
 
-    CancelledOrderHD k;
-    k.CancelledOrderId = "K1";
-    k.AccountId = "1001";
-    k.InstrumentId = 8;
-    k.CancelledQty = 1.5;
-    k.OrderPrice = 2;
+    const CancelledOrderHD k{.CancelledOrderId = "K1",
+                             .CancelledQty = 1.5,
+                             .InstrumentId = 8,
+                             .AccountId = "1001",
+                             .OrderPrice = 2};
     c.FillInitialCancelledOrderCollection(k);
     c.FillInitialCancelledOrderCollection(k);
     CancelledOrderHD foreign = k;
@@ -781,9 +702,10 @@ TEST_F(OrderCollectionsTest, InitialSettledAndCancelledRows) {
     noInstrument.InstrumentId = 0;
     c.FillInitialCancelledOrderCollection(noInstrument);
     ASSERT_EQ(model.CancelledOrderCollection.size(), 1u);
-    EXPECT_EQ(model.CancelledOrderCollection[0]->OrderQty, "1.500000");
-    EXPECT_EQ(model.CancelledOrderCollection[0]->ItemCode, "GBPUSD");
-    EXPECT_EQ(model.CancelledOrderCollection[0]->OrderPrice, "2.000000");
+    EXPECT_EQ(std::tuple(model.CancelledOrderCollection[0]->OrderQty,
+                         model.CancelledOrderCollection[0]->ItemCode,
+                         model.CancelledOrderCollection[0]->OrderPrice),
+              std::tuple("1.500000", "GBPUSD", "2.000000"));
 }
 
 TEST_F(OrderCollectionsTest, EquityHitChangesOnlyThePositionWithThatId) {

@@ -2,15 +2,17 @@
 
 #include "client/headless_application.h"
 #include "connection/envelope_opener.h"
-#include "connection/message_golden.h"
 #include "order_fixture.h"
 #include "platform/user_defaults.h"
+#include "support/capturing_sender.h"
+#include "support/wire_text.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <map>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -18,17 +20,9 @@ namespace {
 
 using namespace tc;
 
-using golden::asciiFrame;
-using golden::body;
-
-constexpr std::string_view kSessionKey = "session-key-4567";
-
-class CapturingSender : public MessageSender {
-public:
-    void sendMessage(RequestMessage message) override { sent.push_back(std::move(message)); }
-    std::string envelopeKey(bool) const override { return std::string(kSessionKey); }
-    std::vector<RequestMessage> sent;
-};
+using testing_support::asciiFrame;
+using testing_support::body;
+using testing_support::wireText;
 
 class FakeOrderContext : public OrderRequestContext {
 public:
@@ -60,7 +54,7 @@ public:
     }
     void appendJournal(std::string line) override { journal.push_back(std::move(line)); }
 
-    CapturingSender capture;
+    testing_support::CapturingSender capture;
     bool streamUp = true;
     std::vector<std::string> journal;
 
@@ -80,33 +74,14 @@ public:
     }
 };
 
-// The inner frame of a stream message, opened with the session key.
-std::string openStream(const RequestMessage& r) {
-    EXPECT_FALSE(r.isZMQ);
-    if (r.message.size() < 2)
-        return {};
-    MessageBase envelope;
-    EXPECT_EQ(envelope.loadFrame(std::string_view(r.message).substr(1, r.message.size() - 2)), 76);
-    const std::string* sealed = envelope.value(27);
-    return sealed ? openEncryptedEnvelope(*sealed, kSessionKey).value_or("") : "";
-}
-
-// The quote fields every order message carries for the fixture's instrument.
-constexpr std::string_view kQuote[] = {"56=1.2000", "54=1.2010",         "61=1.2005",        "60=1.2100",
-                                       "62=1.1900", "67=20240315092958", "78=20240315093000"};
-
-std::string frameOf(std::initializer_list<std::string_view> head,
-                    std::initializer_list<std::string_view> tail, bool withQuote = true) {
-    std::vector<std::string_view> fields(head);
-    if (withQuote)
-        fields.insert(fields.end(), std::begin(kQuote), std::end(kQuote));
-    fields.insert(fields.end(), tail);
-    std::string b;
-    for (std::string_view f : fields) {
-        b.append(f);
-        b.push_back('\x03');
-    }
-    return asciiFrame(b);
+// An order message's frame: its own fields, the quote fields every order message carries for the
+// fixture's instrument, then `tail`.
+std::string frameOf(std::string_view head, std::string_view tail = "") {
+    std::string fields(head);
+    fields += "|56=1.2000|54=1.2010|61=1.2005|60=1.2100|62=1.1900|67=20240315092958|78=20240315093000";
+    if (!tail.empty())
+        fields.append("|").append(tail);
+    return asciiFrame(body(fields));
 }
 
 class OrderRequestsTest : public OrderFixture {
@@ -122,11 +97,11 @@ protected:
     std::vector<std::string> sentFrames() {
         std::vector<std::string> out;
         for (const auto& r : context.capture.sent)
-            out.push_back(openStream(r));
+            out.push_back(context.capture.opened(r));
         return out;
     }
     std::string lastFrame() {
-        return context.capture.sent.empty() ? "" : openStream(context.capture.sent.back());
+        return context.capture.sent.empty() ? "" : context.capture.opened(context.capture.sent.back());
     }
     std::vector<std::string> noticeTexts() const {
         std::vector<std::string> out;
@@ -184,9 +159,8 @@ TEST_F(OrderRequestsTest, MarketOrdersArePricedFromTheLiveQuoteAndJoinThePending
     buy.price = "9.9999"; // a market order ignores the typed price
     ASSERT_TRUE(requests.PlaceOrder(buy)) << (notices.empty() ? "" : notices[0].text);
     EXPECT_EQ(lastFrame(),
-              frameOf({"10=60", "34=1001", "23=jdoe", "33=42", "19=REF77", "12=EURUSD", "32=29", "117=51",
-                       "37=1", "38=1.2010", "39=", "40=", "90=0", "36=45", "77=-1", "24=0", "43=47"},
-                      {}));
+              frameOf("10=60|34=1001|23=jdoe|33=42|19=REF77|12=EURUSD|32=29|117=51|37=1|38=1.2010|39=|40=|"
+                      "90=0|36=45|77=-1|24=0|43=47"));
     ASSERT_EQ(model.PendingOrderCollection.size(), 1u);
     EXPECT_EQ(model.PendingOrderCollection[0]->RequestId, 42);
     EXPECT_EQ(context.journal.size(), 1u);
@@ -201,9 +175,8 @@ TEST_F(OrderRequestsTest, MarketOrdersArePricedFromTheLiveQuoteAndJoinThePending
     sell.deliveryMode = 2;
     ASSERT_TRUE(requests.PlaceOrder(sell));
     EXPECT_EQ(lastFrame(),
-              frameOf({"10=60", "34=1001", "23=jdoe", "33=42", "19=REF77", "12=EURUSD", "32=29", "117=52",
-                       "37=1", "38=1.2000", "39=", "40=", "90=0", "36=46", "77=-1", "24=0", "43=(null)"},
-                      {}));
+              frameOf("10=60|34=1001|23=jdoe|33=42|19=REF77|12=EURUSD|32=29|117=52|37=1|38=1.2000|39=|40=|"
+                      "90=0|36=46|77=-1|24=0|43=(null)"));
     EXPECT_EQ(model.PendingOrderCollection.back()->ordertypeInfo, 1);
 }
 
@@ -216,9 +189,8 @@ TEST_F(OrderRequestsTest, LimitOrderCarriesItsPriceAndProtectivePricesAndAwaitsO
     limit.timeinForce = 5;
     ASSERT_TRUE(requests.PlaceOrder(limit)) << (notices.empty() ? "" : notices[0].text);
     EXPECT_EQ(lastFrame(),
-              frameOf({"10=60", "34=1001", "23=jdoe", "33=42", "19=REF77", "12=EURUSD", "32=30", "117=51",
-                       "37=1", "38=1.1990", "39=1.2100", "40=", "90=0", "36=45", "77=-1", "24=0", "43=54"},
-                      {}));
+              frameOf("10=60|34=1001|23=jdoe|33=42|19=REF77|12=EURUSD|32=30|117=51|37=1|38=1.1990|39=1.2100|"
+                      "40=|90=0|36=45|77=-1|24=0|43=54"));
     EXPECT_EQ(requests.awaitingConfirmations(), 1u);
     EXPECT_EQ(model.PendingOrderCollection.back()->ordertypeInfo, 3);
 }
@@ -248,9 +220,8 @@ TEST_F(OrderRequestsTest, CloseOfAPositionByIdSendsTheMarketPriceOfTheClosingSid
 
     ASSERT_TRUE(requests.closePosition("P1", "1.5", 5)) << (notices.empty() ? "" : notices[0].text);
     EXPECT_EQ(lastFrame(),
-              frameOf({"10=60", "34=1001", "125=P1", "23=jdoe", "33=42", "19=REF77", "12=EURUSD", "32=29",
-                       "117=51", "37=1.5", "38=1.2000", "90=0", "36=46", "77=5", "24=0", "43=47"},
-                      {}));
+              frameOf("10=60|34=1001|125=P1|23=jdoe|33=42|19=REF77|12=EURUSD|32=29|117=51|37=1.5|38=1.2000|"
+                      "90=0|36=46|77=5|24=0|43=47"));
     EXPECT_EQ(noticeTexts(), (std::vector<std::string>{"AbortModal"}));
     EXPECT_TRUE(context.journal.empty());
     EXPECT_TRUE(model.PendingOrderCollection.empty());
@@ -274,10 +245,8 @@ TEST_F(OrderRequestsTest, BracketChangeSendsZeroForAnUntickedLeg) {
     heldPosition("P1", 0, "2");
     ASSERT_TRUE(requests.editPositionBrackets("P1", "1.2100", "1.1900", true, false))
         << (notices.empty() ? "" : notices[0].text);
-    EXPECT_EQ(lastFrame(), frameOf({"10=72", "1035=EBO", "34=1001", "23=jdoe", "573=P1", "33=42", "19=REF77",
-                                    "12=EURUSD", "32=29", "117=51", "37=2", "38=1.1950", "39=1.2100", "40=0",
-                                    "90=0", "36=46", "24=0", "43=47"},
-                                   {}));
+    EXPECT_EQ(lastFrame(), frameOf("10=72|1035=EBO|34=1001|23=jdoe|573=P1|33=42|19=REF77|12=EURUSD|32=29|"
+                                   "117=51|37=2|38=1.1950|39=1.2100|40=0|90=0|36=46|24=0|43=47"));
     EXPECT_EQ(noticeTexts(), (std::vector<std::string>{"AbortModal"}));
     EXPECT_TRUE(app.soundsPlayed().empty());
 }
@@ -286,18 +255,14 @@ TEST_F(OrderRequestsTest, EditAndCancelOfAPendingOrder) {
     workingLimitBuy("W9", "1");
     ASSERT_TRUE(requests.editPendingOrder("W9", "3", "1.1985", "", "", false, false))
         << (notices.empty() ? "" : notices[0].text);
-    EXPECT_EQ(lastFrame(), frameOf({"10=72", "1035=EWO", "34=1001", "23=jdoe", "79=W9", "33=42", "19=REF77",
-                                    "12=EURUSD", "32=30", "117=51", "37=3", "38=1.1985", "39=0", "40=0",
-                                    "90=0", "36=45", "24=0", "43=47"},
-                                   {}));
+    EXPECT_EQ(lastFrame(), frameOf("10=72|1035=EWO|34=1001|23=jdoe|79=W9|33=42|19=REF77|12=EURUSD|32=30|"
+                                   "117=51|37=3|38=1.1985|39=0|40=0|90=0|36=45|24=0|43=47"));
     EXPECT_TRUE(app.soundsPlayed().empty());
 
     // A cancel goes out as a market order of quantity 0 at the order's own price.
     ASSERT_TRUE(requests.cancelPendingOrder("W9")) << notices.back().text;
-    EXPECT_EQ(lastFrame(), frameOf({"10=72", "1035=EWO", "34=1001", "23=jdoe", "79=W9", "33=42", "19=REF77",
-                                    "12=EURUSD", "32=29", "117=51", "37=0", "38=1.1980", "39=0", "40=0",
-                                    "90=0", "36=45", "24=0", "43=47"},
-                                   {}));
+    EXPECT_EQ(lastFrame(), frameOf("10=72|1035=EWO|34=1001|23=jdoe|79=W9|33=42|19=REF77|12=EURUSD|32=29|"
+                                   "117=51|37=0|38=1.1980|39=0|40=0|90=0|36=45|24=0|43=47"));
     EXPECT_EQ(app.soundsPlayed(), (std::vector<std::string>{"cancelOrder"}));
     EXPECT_EQ(noticeTexts(), (std::vector<std::string>{"AbortModal", "AbortModal"}));
     EXPECT_TRUE(context.journal.empty());
@@ -369,16 +334,11 @@ TEST_F(OrderRequestsTest, OffsetSendsTheDetailsAsComposedByTheWindow) {
     hedgeSession->settingsID = 1;
     model.fileSessionSettings(hedgeSession);
     item->CurrentTradeSessionSettingId = 1;
-    const std::string details = std::string("P1\x05"
-                                            "2\x06\x07"
-                                            "P7\x05"
-                                            "1\x06"
-                                            "P8\x05"
-                                            "1\x06\x07");
+    const std::string details = wireText("P1<C>2<R><S>P7<C>1<R>P8<C>1<R><S>");
     ASSERT_TRUE(requests.PlaceOffsetOrder(details, "EURUSD", "1001"))
         << (notices.empty() ? "" : notices[0].text);
-    EXPECT_EQ(lastFrame(), asciiFrame(body({"10=1052", "34=1001", "12=EURUSD", "583=" + details, "23=jdoe",
-                                            "19=REF77", "21=20240315093000"})));
+    EXPECT_EQ(lastFrame(), asciiFrame(body("10=1052|34=1001|12=EURUSD|583=P1<C>2<R><S>P7<C>1<R>P8<C>1<R><S>|"
+                                           "23=jdoe|19=REF77|21=20240315093000")));
     EXPECT_TRUE(notices.empty());
     EXPECT_TRUE(context.journal.empty());
 
@@ -388,7 +348,7 @@ TEST_F(OrderRequestsTest, OffsetSendsTheDetailsAsComposedByTheWindow) {
     EXPECT_EQ(noticeTexts(), (std::vector<std::string>{"1071"}));
     // A field end inside the details would cut the frame.
     item->CurrentTradeSessionSettingId = 1;
-    EXPECT_FALSE(requests.PlaceOffsetOrder("P1\x03", "EURUSD", "1001"));
+    EXPECT_FALSE(requests.PlaceOffsetOrder(wireText("P1<F>"), "EURUSD", "1001"));
     EXPECT_EQ(context.capture.sent.size(), 1u);
 }
 
@@ -403,19 +363,13 @@ TEST_F(OrderRequestsTest, MultiAccountOrderCarriesOneRecordPerAccountWithTheSame
     info.price = "1.2050";
     info.deviation = -1;
     info.orderDetails = requests.multiAccountDetails(accounts);
-    EXPECT_EQ(info.orderDetails, std::string("1001\x05"
-                                             "1.000000\x05"
-                                             "42\x06"
-                                             "1002\x05"
-                                             "2.500000\x05"
-                                             "42\x06"
-                                             "1003\x05"
-                                             "0.100000\x05"
-                                             "42\x06"));
+    EXPECT_EQ(info.orderDetails,
+              wireText("1001<C>1.000000<C>42<R>1002<C>2.500000<C>42<R>1003<C>0.100000<C>42<R>"));
     ASSERT_TRUE(requests.CreateNewBulkOrderMessage(info));
-    EXPECT_EQ(lastFrame(), frameOf({"10=77", "23=jdoe", "19=REF77", "12=EURUSD", "32=30", "117=52",
-                                    "38=1.2050", "39=", "40=", "90=0", "36=46", "77=-1", "24=0", "43=54"},
-                                   {"91=" + info.orderDetails}));
+    EXPECT_EQ(lastFrame(),
+              frameOf("10=77|23=jdoe|19=REF77|12=EURUSD|32=30|117=52|38=1.2050|39=|40=|90=0|36=46|"
+                      "77=-1|24=0|43=54",
+                      "91=1001<C>1.000000<C>42<R>1002<C>2.500000<C>42<R>1003<C>0.100000<C>42<R>"));
     EXPECT_TRUE(model.PendingOrderCollection.empty());
     EXPECT_EQ(context.journal.size(), 1u);
     EXPECT_EQ(requests.awaitingConfirmations(), 3u);
@@ -432,35 +386,12 @@ TEST_F(OrderRequestsTest, MultiAccountOrderNamesTheTypedInstrumentEvenWithoutAQu
     info.orderType = 1;
     info.deliveryMode = 1;
     info.timeinForce = 1;
-    info.orderDetails = "1001\x05"
-                        "1.000000\x05"
-                        "42\x06";
+    info.orderDetails = wireText("1001<C>1.000000<C>42<R>");
     ASSERT_TRUE(requests.CreateNewBulkOrderMessage(info));
-    EXPECT_EQ(lastFrame(), frameOf({"10=77",
-                                    "23=jdoe",
-                                    "19=REF77",
-                                    "12=NOPE",
-                                    "32=29",
-                                    "117=51",
-                                    "38=0.00",
-                                    "39=",
-                                    "40=",
-                                    "90=0",
-                                    "36=45",
-                                    "77=0",
-                                    "24=0",
-                                    "43=47",
-                                    "56=0.00",
-                                    "54=0.00",
-                                    "61=0.00",
-                                    "60=0.00",
-                                    "62=0.00",
-                                    "67=",
-                                    "78=20240315093000",
-                                    "91=1001\x05"
-                                    "1.000000\x05"
-                                    "42\x06"},
-                                   {}, false));
+    EXPECT_EQ(lastFrame(),
+              asciiFrame(body("10=77|23=jdoe|19=REF77|12=NOPE|32=29|117=51|38=0.00|39=|40=|90=0|36=45|"
+                              "77=0|24=0|43=47|56=0.00|54=0.00|61=0.00|60=0.00|62=0.00|67=|"
+                              "78=20240315093000|91=1001<C>1.000000<C>42<R>")));
     EXPECT_EQ(requests.awaitingConfirmations(), 0u);
 }
 
@@ -504,83 +435,32 @@ protected:
 TEST_F(CloseAllTest, AllListedPositionsInOneRequest) {
     const std::string ids[] = {"P1", "P2", "P3"};
     ASSERT_TRUE(requests.closeAllPositions(ids, 1));
-    const std::string expectedBody = std::string("1001\x06"
-                                                 "1002\x06\x07"
-                                                 "1\x07"
-                                                 "2\x07"
-                                                 "7\x06"
-                                                 "8\x06"
-                                                 "7\x06\x07"
-                                                 "\x07"
-                                                 "7\x05"
-                                                 "1.200000\x05"
-                                                 "1.201000\x05"
-                                                 "20240315092958\x06"
-                                                 "8\x05"
-                                                 "1.300000\x05"
-                                                 "1.300200\x05"
-                                                 "20240315092959\x06\x07"
-                                                 "0\x07"
-                                                 "0\x07"
-                                                 "0\x07"
-                                                 "0\x07\x07");
-    EXPECT_EQ(lastFrame(), asciiFrame(body({"10=82", "583=" + expectedBody, "20=42", "23=jdoe", "19=REF77",
-                                            "21=20240315093000"})));
+    EXPECT_EQ(lastFrame(),
+              asciiFrame(body("10=82|583=1001<R>1002<R><S>1<S>2<S>7<R>8<R>7<R><S><S>"
+                              "7<C>1.200000<C>1.201000<C>20240315092958<R>"
+                              "8<C>1.300000<C>1.300200<C>20240315092959<R><S>0<S>0<S>0<S>0<S><S>|"
+                              "20=42|23=jdoe|19=REF77|21=20240315093000")));
     EXPECT_EQ(announcements, (std::vector<std::string>{"82"}));
 }
 
 TEST_F(CloseAllTest, SelectedPositionsListEachEntryWithAnEmptySecondField) {
     const std::shared_ptr<Order> list[] = {p1, p2};
     ASSERT_TRUE(requests.createBulkClosePositionInfo(list, 3));
-    EXPECT_EQ(bodyOf(lastFrame()), std::string("1001\x06"
-                                               "1002\x06\x07"
-                                               "3\x07"
-                                               "2\x07"
-                                               "7\x06"
-                                               "8\x06\x07"
-                                               "P1\x05\x05"
-                                               "2\x05"
-                                               "1001\x06"
-                                               "P2\x05\x05"
-                                               "1\x05"
-                                               "1002\x06\x07"
-                                               "7\x05"
-                                               "1.200000\x05"
-                                               "1.201000\x05"
-                                               "20240315092958\x06"
-                                               "8\x05"
-                                               "1.300000\x05"
-                                               "1.300200\x05"
-                                               "20240315092959\x06\x07"
-                                               "0\x07"
-                                               "0\x07"
-                                               "0\x07"
-                                               "0\x07\x07"));
+    EXPECT_EQ(
+        bodyOf(lastFrame()),
+        wireText(
+            "1001<R>1002<R><S>3<S>2<S>7<R>8<R><S>P1<C><C>2<C>1001<R>P2<C><C>1<C>1002<R><S>7<C>1.200000<C>1."
+            "201000<C>20240315092958<R>8<C>1.300000<C>1.300200<C>20240315092959<R><S>0<S>0<S>0<S>0<S><S>"));
 }
 
 TEST_F(CloseAllTest, EmptyListStillAnnouncesAndUnknownInstrumentsPriceAsZero) {
     ASSERT_TRUE(requests.createBulkClosePositionInfo({}, 1));
-    EXPECT_EQ(bodyOf(lastFrame()), std::string("\x07"
-                                               "1\x07"
-                                               "2\x07\x07\x07\x07"
-                                               "0\x07"
-                                               "0\x07"
-                                               "0\x07"
-                                               "0\x07\x07"));
+    EXPECT_EQ(bodyOf(lastFrame()), wireText("<S>1<S>2<S><S><S><S>0<S>0<S>0<S>0<S><S>"));
     p3->ItemCode = "XAUUSD";
     const std::shared_ptr<Order> list[] = {p3};
     ASSERT_TRUE(requests.createBulkClosePositionInfo(list, 1));
-    EXPECT_EQ(bodyOf(lastFrame()), std::string("1002\x06\x07"
-                                               "1\x07"
-                                               "2\x07"
-                                               "0\x06\x07\x07"
-                                               "0\x05"
-                                               "0.000000\x05"
-                                               "0.000000\x05\x06\x07"
-                                               "0\x07"
-                                               "0\x07"
-                                               "0\x07"
-                                               "0\x07\x07"));
+    EXPECT_EQ(bodyOf(lastFrame()),
+              wireText("1002<R><S>1<S>2<S>0<R><S><S>0<C>0.000000<C>0.000000<C><R><S>0<S>0<S>0<S>0<S><S>"));
     EXPECT_EQ(announcements, (std::vector<std::string>{"82", "82"}));
 }
 
@@ -588,21 +468,8 @@ TEST_F(CloseAllTest, GonePositionsAndClosedRemaindersAreLeftOut) {
     p2->RemainingQty = "0.0";
     const std::string ids[] = {"P2", "P9", "P3"};
     ASSERT_TRUE(requests.closeAllPositions(ids, 3));
-    EXPECT_EQ(bodyOf(lastFrame()), std::string("1002\x06\x07"
-                                               "3\x07"
-                                               "2\x07"
-                                               "7\x06\x07"
-                                               "P3\x05\x05"
-                                               "0.5\x05"
-                                               "1002\x06\x07"
-                                               "7\x05"
-                                               "1.200000\x05"
-                                               "1.201000\x05"
-                                               "20240315092958\x06\x07"
-                                               "0\x07"
-                                               "0\x07"
-                                               "0\x07"
-                                               "0\x07\x07"));
+    EXPECT_EQ(bodyOf(lastFrame()), wireText("1002<R><S>3<S>2<S>7<R><S>P3<C><C>0.5<C>1002<R><S>7<C>1.200000<C>"
+                                            "1.201000<C>20240315092958<R><S>0<S>0<S>0<S>0<S><S>"));
     // Request types other than 1 and 3 are not sent.
     EXPECT_FALSE(requests.closeAllPositions(ids, 2));
     EXPECT_EQ(announcements, (std::vector<std::string>{"82"}));
@@ -615,9 +482,9 @@ TEST_F(CloseAllTest, PerPositionCheckPostsTheRefusedOrder) {
     ASSERT_EQ(notices.size(), 1u);
     EXPECT_EQ(notices[0].text, "0334");
     ASSERT_NE(notices[0].order, nullptr);
-    EXPECT_EQ(notices[0].order->LiqudateOrderNumber, "P1");
-    EXPECT_EQ(notices[0].order->tradingMode, 1);
-    EXPECT_TRUE(notices[0].order->isCloseNew);
+    EXPECT_EQ(std::tuple(notices[0].order->LiqudateOrderNumber, notices[0].order->tradingMode,
+                         notices[0].order->isCloseNew),
+              std::tuple("P1", 1, true));
     EXPECT_TRUE(context.capture.sent.empty());
 }
 
@@ -627,18 +494,14 @@ TEST_F(CloseAllTest, EveryRequestIsRefusedWhileTheStreamIsDown) {
     context.streamUp = false;
     workingLimitBuy("W9", "1");
     OrderInfo multi = marketBuy();
-    multi.orderDetails = "1001\x05"
-                         "1.000000\x05"
-                         "42\x06";
+    multi.orderDetails = wireText("1001<C>1.000000<C>42<R>");
     const std::string ids[] = {"P1"};
     EXPECT_FALSE(requests.PlaceOrder(marketBuy()));
     EXPECT_FALSE(requests.closePosition("P1", "1", -1));
     EXPECT_FALSE(requests.editPositionBrackets("P1", "1.2100", "", true, false));
     EXPECT_FALSE(requests.editPendingOrder("W9", "1", "1.1985", "", "", false, false));
     EXPECT_FALSE(requests.cancelPendingOrder("W9"));
-    EXPECT_FALSE(requests.PlaceOffsetOrder("P1\x05"
-                                           "1\x06\x07\x07",
-                                           "EURUSD", "1001"));
+    EXPECT_FALSE(requests.PlaceOffsetOrder(wireText("P1<C>1<R><S><S>"), "EURUSD", "1001"));
     EXPECT_FALSE(requests.CreateNewBulkOrderMessage(multi));
     EXPECT_FALSE(requests.closeAllPositions(ids, 1));
     EXPECT_EQ(noticeTexts(), std::vector<std::string>(8, "1007"));

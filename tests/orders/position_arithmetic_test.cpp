@@ -1,5 +1,6 @@
-// Floating profit and loss by mode, conversion into the account currency, commission proration
-// and the one-second refresh; expected figures worked by hand from the formulas.
+// Floating profit and loss by mode, commission proration and the one-second refresh; expected figures
+// worked by hand from the formulas. The conversion into the account currency is the account records'
+// (tested with them).
 #include "orders/position_arithmetic.h"
 
 #include "order_fixture.h"
@@ -145,36 +146,6 @@ TEST_F(PositionArithmeticOverSession, EquityHitKeepsTheStoredFigure) {
     account->tradingStatus = AccountDetails::kStatusEquityHit;
     arithmetic.CalcPL(*buy);
     EXPECT_DOUBLE_EQ(buy->UnrealisedPL, 123);
-}
-
-TEST_F(PositionArithmeticOverSession, ConversionModes) {
-    const Order& p = *position(0, "1");
-    currency->conversionMode = 0;
-    EXPECT_DOUBLE_EQ(arithmetic.calculateCurrencyConversionForValue(10, p), 10);
-    currency->conversionMode = 1;
-    EXPECT_DOUBLE_EQ(arithmetic.calculateCurrencyConversionForValue(10, p), 20);
-    currency->conversionMode = 2;
-    EXPECT_DOUBLE_EQ(arithmetic.calculateCurrencyConversionForValue(10, p), 40);
-    currency->conversionMode = 3; // profit at the bid, loss at the ask
-    EXPECT_DOUBLE_EQ(arithmetic.calculateCurrencyConversionForValue(10, p), 20);
-    EXPECT_DOUBLE_EQ(arithmetic.calculateCurrencyConversionForValue(-10, p), -40);
-    currency->conversionMode = 5;
-    EXPECT_DOUBLE_EQ(arithmetic.calculateCurrencyConversionForValue(10, p), 30);
-    currency->isDirect = true;
-    EXPECT_DOUBLE_EQ(arithmetic.calculateCurrencyConversionForValue(30, p), 10);
-    EXPECT_DOUBLE_EQ(arithmetic.calculateCurrencyConversionForValue(0, p), 0);
-}
-
-TEST_F(PositionArithmeticOverSession, StoredRatesNeedNoConversionInstrument) {
-    const Order& p = *position(0, "1");
-    model.ItemCollection.erase("USDJPY");
-    currency->conversionMode = 1; // needs the instrument: unchanged without it
-    EXPECT_DOUBLE_EQ(arithmetic.calculateCurrencyConversionForValue(10, p), 10);
-    currency->conversionMode = 4;
-    currency->bidRate = 0.5;
-    currency->askRate = 0.25;
-    EXPECT_DOUBLE_EQ(arithmetic.calculateCurrencyConversionForValue(10, p), 5);
-    EXPECT_DOUBLE_EQ(arithmetic.calculateCurrencyConversionForValue(-10, p), -2.5);
 }
 
 TEST_F(PositionArithmeticOverSession, RefreshConvertsEachPositionAndAddsMargins) {

@@ -1,5 +1,7 @@
 #include "platform/date_format.h"
 
+#include "support/device_zone.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -16,15 +18,7 @@ using platform::DateFormatter;
 // 2019-05-01T10:00:00Z
 constexpr double kMay1At10 = 1556704800;
 
-// Sets the device's zone for one scope and puts the previous one back.
-struct DeviceZone {
-    std::string previous = platform::deviceTimeZoneId();
-    explicit DeviceZone(std::string_view id) { EXPECT_TRUE(platform::setDeviceTimeZone(id)); }
-    ~DeviceZone() {
-        if (!platform::setDeviceTimeZone(previous))
-            platform::resetDeviceTimeZone();
-    }
-};
+using testing_support::DeviceZone;
 
 TEST(DateFormatter, WireFormatRoundTripsInNamedZone) {
     DateFormatter wire(platform::kCompactDateTimePattern, "en_US", "GMT");

@@ -1,8 +1,12 @@
 #include "platform/decimal.h"
 
+#include "support/case_table.h"
+
 #include <gtest/gtest.h>
 
 #include <charconv>
+#include <compare>
+#include <tuple>
 
 #include <algorithm>
 #include <cmath>
@@ -38,24 +42,20 @@ u128 pow10(int n) {
     return p;
 }
 
+// P plain, D down, U up, B bankers.
+RoundingMode mode(char letter) {
+    return letter == 'P'   ? RoundingMode::Plain
+           : letter == 'D' ? RoundingMode::Down
+           : letter == 'U' ? RoundingMode::Up
+                           : RoundingMode::Bankers;
+}
+
 constexpr RoundingMode kModes[] = {RoundingMode::Plain, RoundingMode::Down, RoundingMode::Up,
                                    RoundingMode::Bankers};
 
 TEST(DecimalText, CanonicalFormDropsZerosAndExponent) {
-    EXPECT_EQ(text("0.0005"), "0.0005");
-    EXPECT_EQ(text("-7"), "-7");
-    EXPECT_EQ(text("1234500"), "1234500");
-    EXPECT_EQ(text("1.2300"), "1.23");
-    EXPECT_EQ(text("000123.4500"), "123.45");
-    EXPECT_EQ(text("+1.5e3"), "1500");
-    EXPECT_EQ(text("15E-4"), "0.0015");
-    EXPECT_EQ(text("12.5e-1"), "1.25");
-    EXPECT_EQ(text(".5"), "0.5");
-    EXPECT_EQ(text("5."), "5");
-    EXPECT_EQ(text(" \t42 \r\n"), "42");
-    EXPECT_EQ(text("0e50"), "0");
-    EXPECT_EQ(text("1e3"), "1000");
-    EXPECT_EQ(text("NaN"), "NaN");
+    for (const auto& row : testing_support::caseTable("tables/decimal_texts.txt", 2))
+        EXPECT_EQ(text(row[0].c_str()), row[1]) << "line " << row.line;
     EXPECT_TRUE(dec("nan").isNaN());
     EXPECT_EQ(Decimal().toString(), "0");
 }
@@ -198,18 +198,13 @@ TEST(DecimalConversion, ToDoubleRoundsCorrectlyOnEveryPath) {
 }
 
 TEST(DecimalCompare, AcrossExponentsAndSigns) {
-    EXPECT_EQ(dec("1.0"), dec("1"));
-    EXPECT_EQ(dec("0"), dec("-0"));
-    EXPECT_EQ(dec("100"), dec("1e2"));
-    EXPECT_LT(dec("0.1"), dec("0.10000000000000000000000000000000000001"));
-    EXPECT_LT(dec("-1"), dec("-0.5"));
-    EXPECT_LT(dec("-0.5"), dec("0"));
-    EXPECT_LT(dec("0"), dec("1e-128"));
-    EXPECT_GT(dec("100"), dec("99.999999"));
-    EXPECT_GT(dec("10000000000"), dec("9999999999.9"));
-    EXPECT_LT(dec("-10000000000"), dec("-9999999999.9"));
-    EXPECT_LT(dec("1.5"), dec("15"));
-    EXPECT_NE(dec("1.5"), dec("15"));
+    for (const auto& row : testing_support::caseTable("tables/decimal_comparisons.txt", 3)) {
+        const auto order = row[1] == "<"   ? std::strong_ordering::less
+                           : row[1] == "=" ? std::strong_ordering::equal
+                                           : std::strong_ordering::greater;
+        EXPECT_EQ(dec(row[0].c_str()) <=> dec(row[2].c_str()), order) << "line " << row.line;
+        EXPECT_EQ(dec(row[0].c_str()) == dec(row[2].c_str()), order == 0) << "line " << row.line;
+    }
 }
 
 TEST(DecimalCompare, NaNEqualsItselfAndSortsFirst) {
@@ -283,12 +278,6 @@ TEST(DecimalArithmetic, Multiply) {
     // (10^38 - 1)^2 = 10^76 - 2*10^38 + 1: 37 nines and an 8, then zeros and a 1 that rounds away.
     const Decimal nines = Decimal::fromParts(false, pow10(38) - 1, 0);
     EXPECT_EQ(nines * nines, Decimal::fromParts(false, pow10(38) - 2, 38));
-    // Products from Python's decimal module (38 digits, half up).
-    EXPECT_EQ(dec("12345678901234567890123456789012345678") * dec("98765432109876543210987654321098765432"),
-              dec("1.2193263113702179522618503273386678859E+75"));
-    EXPECT_EQ(dec("-0.99999999999999999999999999999999999999") *
-                  dec("1.0000000000000000000000000000000000001"),
-              dec("-1.0000000000000000000000000000000000001"));
     EXPECT_EQ(dec("2.675").multiply(dec("1"), DecimalRounding{RoundingMode::Plain, 2}).toString(), "2.68");
     EXPECT_EQ(dec("2.665").multiply(dec("1"), DecimalRounding{RoundingMode::Bankers, 2}).toString(), "2.66");
     EXPECT_EQ(dec("2.675").multiply(dec("1"), DecimalRounding{RoundingMode::Bankers, 2}).toString(), "2.68");
@@ -319,13 +308,7 @@ TEST(DecimalArithmetic, Divide) {
     EXPECT_EQ((dec("0.3") / dec("0.1")).toString(), "3");
     EXPECT_EQ((dec("1.2345") / dec("0.0005")).toString(), "2469");
     EXPECT_EQ((dec("0") / dec("-5")).toString(), "0");
-    // Divisors past 64 bits.
-    EXPECT_EQ(dec("86419752308641975230861") / dec("12345678901234567890123"), dec("7"));
-    EXPECT_EQ(dec("1") / dec("12345678901234567890123"), dec("8.1000000729000006633903057361254495222E-23"));
-    EXPECT_EQ(dec("98765432109876543210987654321098765432") / dec("12345678901234567890123456789012345678"),
-              dec("8.0000000729000006633900060368490549359"));
-    EXPECT_EQ(dec("-1e-50") / dec("0.30000000000000000000000000000000000007"),
-              dec("-3.3333333333333333333333333333333333326E-50"));
+    // Long products and divisors past 64 bits are among the Python vectors.
 }
 
 TEST(DecimalArithmetic, DivideByZeroAndNaNGiveNaN) {
@@ -338,66 +321,14 @@ TEST(DecimalArithmetic, DivideByZeroAndNaNGiveNaN) {
         EXPECT_TRUE(r.isNaN());
 }
 
-struct ModeCase {
-    const char* dividend;
-    const char* divisor;
-    int scale;
-    const char* plain;
-    const char* down;
-    const char* up;
-    const char* bankers;
-};
-
-TEST(DecimalArithmetic, DivideRoundsInEachMode) {
-    const ModeCase cases[] = {
-        {"5", "2", 0, "3", "2", "3", "2"},       // 2.5
-        {"-5", "2", 0, "-3", "-3", "-2", "-2"},  // -2.5
-        {"3", "2", 0, "2", "1", "2", "2"},       // 1.5
-        {"3", "-2", 0, "-2", "-2", "-1", "-2"},  // -1.5
-        {"12", "5", 0, "2", "2", "3", "2"},      // 2.4
-        {"-12", "5", 0, "-2", "-3", "-2", "-2"}, // -2.4
-        {"13", "5", 0, "3", "2", "3", "3"},      // 2.6
-        {"4", "2", 0, "2", "2", "2", "2"},       // exact
-        {"1", "8", 2, "0.13", "0.12", "0.13", "0.12"},
-        {"-1", "8", 2, "-0.13", "-0.13", "-0.12", "-0.12"},
-        {"27", "200", 2, "0.14", "0.13", "0.14", "0.14"}, // 0.135
-        {"1", "3", 2, "0.33", "0.33", "0.34", "0.33"},
-        {"-1", "3", 2, "-0.33", "-0.34", "-0.33", "-0.33"},
-        {"2", "3", 2, "0.67", "0.66", "0.67", "0.67"},
-        {"12350", "1", -2, "12400", "12300", "12400", "12400"},
-        {"12250", "1", -2, "12300", "12200", "12300", "12200"},
-        {"1", "3", 0, "0", "0", "1", "0"},
-        {"-1", "3", 0, "0", "-1", "0", "0"},
-    };
-    for (const auto& c : cases) {
-        const char* expected[] = {c.plain, c.down, c.up, c.bankers};
-        for (int m = 0; m < 4; ++m) {
-            Decimal q = dec(c.dividend).divide(dec(c.divisor), DecimalRounding{kModes[m], c.scale});
-            EXPECT_EQ(q.toString(), expected[m])
-                << c.dividend << "/" << c.divisor << " scale " << c.scale << " mode " << m;
-        }
-    }
-}
-
 TEST(DecimalArithmetic, RoundedToScale) {
-    EXPECT_EQ(dec("9.995").rounded(2).toString(), "10");
-    EXPECT_EQ(dec("-9.995").rounded(2).toString(), "-10");
-    EXPECT_EQ(dec("0.5").rounded(0, RoundingMode::Bankers).toString(), "0");
-    EXPECT_EQ(dec("1.5").rounded(0, RoundingMode::Bankers).toString(), "2");
-    EXPECT_EQ(dec("0.5000000000001").rounded(0, RoundingMode::Bankers).toString(), "1");
-    EXPECT_EQ(dec("-0.5").rounded(0).toString(), "-1");
+    for (const auto& row : testing_support::caseTable("tables/decimal_rounded.txt", 4))
+        EXPECT_EQ(dec(row[0].c_str()).rounded(std::stoi(row[1]), mode(row[2][0])).toString(), row[3])
+            << "line " << row.line;
     Decimal z = dec("-0.4").rounded(0);
     EXPECT_EQ(z.toString(), "0");
     EXPECT_FALSE(z.isNegative());
-    EXPECT_EQ(dec("-0.4").rounded(0, RoundingMode::Down).toString(), "-1");
-    EXPECT_EQ(dec("0.4").rounded(0, RoundingMode::Up).toString(), "1");
-    EXPECT_EQ(dec("1234.5").rounded(-2).toString(), "1200");
-    EXPECT_EQ(dec("1").rounded(-5, RoundingMode::Up).toString(), "100000");
-    EXPECT_EQ(dec("1.5").rounded(5).toString(), "1.5");
-    EXPECT_EQ(dec("123.456").rounded(-1000).toString(), "0");
     EXPECT_TRUE(dec("123.456").rounded(-1000, RoundingMode::Up).isNaN()); // 10^1000
-    EXPECT_EQ(dec("0.001").rounded(std::numeric_limits<int>::min(), RoundingMode::Plain).toString(), "0");
-    EXPECT_EQ(dec("0.001").rounded(std::numeric_limits<int>::max()).toString(), "0.001");
 }
 
 struct PythonVector {
@@ -439,11 +370,7 @@ const RoundingVector kRoundingVectors[] = {
 TEST(DecimalArithmetic, ScaledResultsMatchPythonDecimalModule) {
     for (const auto& v : kRoundingVectors) {
         const Decimal a = dec(v.a), b = dec(v.b);
-        const RoundingMode mode = v.mode == 'P'   ? RoundingMode::Plain
-                                  : v.mode == 'D' ? RoundingMode::Down
-                                  : v.mode == 'U' ? RoundingMode::Up
-                                                  : RoundingMode::Bankers;
-        const DecimalRounding r{mode, v.scale};
+        const DecimalRounding r{mode(v.mode), v.scale};
         const Decimal got = v.operation == '+'   ? a.add(b, r)
                             : v.operation == '-' ? a.subtract(b, r)
                             : v.operation == '*' ? a.multiply(b, r)

@@ -2,14 +2,14 @@
 #include "platform/dispatch.h"
 #include "platform/log.h"
 
+#include "support/log_capture.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
 #include <future>
 #include <memory>
-#include <mutex>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -34,31 +34,6 @@ template <typename T>
 bool ready(std::future<T>& f) {
     return f.wait_for(kHangGuard) == std::future_status::ready;
 }
-
-struct CapturedErrors {
-    std::mutex mutex;
-    std::condition_variable added;
-    std::vector<std::string> lines;
-    CapturedErrors() {
-        platform::Log::setSink([this](platform::LogLevel level, std::string_view s) {
-            if (level >= platform::LogLevel::Error) {
-                std::lock_guard lock(mutex);
-                lines.emplace_back(s);
-                added.notify_all();
-            }
-        });
-    }
-    ~CapturedErrors() { platform::Log::setSink({}); }
-    std::vector<std::string> snapshot() {
-        std::lock_guard lock(mutex);
-        return lines;
-    }
-    // Work on other threads logs when it gets to it: wait for the count with a generous limit.
-    bool waitForCount(std::size_t count) {
-        std::unique_lock lock(mutex);
-        return added.wait_for(lock, std::chrono::seconds(10), [&] { return lines.size() >= count; });
-    }
-};
 
 // Every main-loop test starts and ends with an empty main queue owned by the test thread.
 class MainLoopTest : public ::testing::Test {
@@ -139,13 +114,13 @@ TEST(SerialQueue, SyncWaitsForEarlierWorkAndPassesItsExceptionToTheCaller) {
 }
 
 TEST(SerialQueue, AFailingItemIsLoggedAndLaterWorkStillRuns) {
-    CapturedErrors errors;
+    testing_support::LogCapture errors(platform::LogLevel::Error);
     SerialQueue queue("test.failing");
     queue.async([] { throw std::runtime_error("socket gone"); });
     queue.async([] { throw 5; });
     bool later = queue.sync([] { return true; });
     EXPECT_TRUE(later);
-    auto lines = errors.snapshot();
+    auto lines = errors.lines();
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_NE(lines[0].find("test.failing"), std::string::npos);
     EXPECT_NE(lines[0].find("socket gone"), std::string::npos);
@@ -227,7 +202,7 @@ TEST(SerialQueue, MayBeDestroyedByItsOwnWork) {
 }
 
 TEST(GlobalQueue, RunsBlockingWorkConcurrentlyAndSurvivesFailures) {
-    CapturedErrors errors;
+    testing_support::LogCapture errors(platform::LogLevel::Error);
     // Two items that each wait for the other can only finish on two threads at once.
     platform::Semaphore firstArrived, secondArrived;
     std::promise<void> done1, done2;
@@ -257,7 +232,7 @@ TEST(GlobalQueue, RunsBlockingWorkConcurrentlyAndSurvivesFailures) {
     ASSERT_TRUE(ready(allDone));
     // The failing item may log after all the others finished.
     ASSERT_TRUE(errors.waitForCount(1));
-    auto lines = errors.snapshot();
+    auto lines = errors.lines();
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_NE(lines[0].find("lookup failed"), std::string::npos);
 }
@@ -316,7 +291,7 @@ TEST_F(MainLoopTest, WorkRunsOnlyWhenPumpedInFifoOrder) {
 }
 
 TEST_F(MainLoopTest, PumpingFromAnotherThreadIsRefused) {
-    CapturedErrors errors;
+    testing_support::LogCapture errors(platform::LogLevel::Error);
     bool ran = false;
     MainQueue::async([&] { ran = true; });
     std::size_t ranElsewhere = 99;
@@ -324,13 +299,13 @@ TEST_F(MainLoopTest, PumpingFromAnotherThreadIsRefused) {
     intruder.join();
     EXPECT_EQ(ranElsewhere, 0u);
     EXPECT_FALSE(ran);
-    EXPECT_EQ(errors.snapshot().size(), 1u);
+    EXPECT_EQ(errors.lines().size(), 1u);
     EXPECT_EQ(RunLoop::main().runOnce(), 1u);
     EXPECT_TRUE(ran);
 }
 
 TEST_F(MainLoopTest, APumpFromInsideATaskOrTimerRunsNothingAndThePassKeepsItsOrder) {
-    CapturedErrors errors;
+    testing_support::LogCapture errors(platform::LogLevel::Error);
     std::vector<std::string> order;
     int wakeUps = 0;
     const auto nestedPumps = [&](const std::string& who) {
@@ -359,7 +334,7 @@ TEST_F(MainLoopTest, APumpFromInsideATaskOrTimerRunsNothingAndThePassKeepsItsOrd
                                                "timer ends"}));
     // The pass that was interrupted calls the host back for what waits, and logged the refusal once.
     EXPECT_EQ(wakeUps, 1);
-    EXPECT_EQ(errors.snapshot().size(), 1u);
+    EXPECT_EQ(errors.lines().size(), 1u);
     EXPECT_FALSE(RunLoop::main().isDraining());
     EXPECT_EQ(RunLoop::main().runOnce(), 2u);
     EXPECT_EQ(order.back(), "queued inside");

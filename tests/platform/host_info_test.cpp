@@ -1,12 +1,11 @@
 #include "platform/host_info.h"
 
-#include "platform/fake_host_info.h"
+#include "support/temp_resources.h"
 
 #include <gtest/gtest.h>
 
 #include <arpa/inet.h>
 #include <filesystem>
-#include <fstream>
 #include <set>
 #include <sys/utsname.h>
 #include <unistd.h>
@@ -16,22 +15,7 @@ namespace {
 using namespace tc;
 namespace hostinfo = platform::hostinfo;
 
-class TempDir {
-public:
-    TempDir() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "hostinfo-XXXXXX").string();
-        path_ = mkdtemp(pattern.data());
-    }
-    ~TempDir() { std::filesystem::remove_all(path_); }
-    std::filesystem::path write(const std::string& name, const std::string& content) const {
-        std::ofstream(path_ / name, std::ios::binary) << content;
-        return path_ / name;
-    }
-    const std::filesystem::path& path() const { return path_; }
-
-private:
-    std::filesystem::path path_;
-};
+using testing_support::TempDir;
 
 std::string kernelRelease() {
     utsname system{};
@@ -154,20 +138,6 @@ TEST(SystemHostInfoSource, AddressesAreDistinctNumericTexts) {
                     inet_pton(AF_INET6, bare.c_str(), buffer) == 1);
     }
     EXPECT_LE(addresses.size(), hostinfo::kMaxAddresses);
-}
-
-TEST(HostInfo, InstalledSourceAnswersUntilRestored) {
-    auto fake = std::make_shared<testing_support::FakeHostInfoSource>();
-    fake->addressList = {"10.1.2.3"};
-    fake->name = "fake";
-    {
-        testing_support::ScopedHostInfoSource scoped(fake);
-        EXPECT_EQ(platform::HostInfo::source(), fake);
-        EXPECT_EQ(platform::HostInfo::addresses(), std::vector<std::string>{"10.1.2.3"});
-        EXPECT_EQ(platform::HostInfo::localizedName(), "fake");
-    }
-    EXPECT_NE(platform::HostInfo::source(), fake);
-    EXPECT_NE(platform::HostInfo::source(), nullptr);
 }
 
 } // namespace

@@ -2,47 +2,30 @@
 #include "platform/clock.h"
 #include "platform/log.h"
 
+#include "support/log_capture.h"
+#include "support/temp_resources.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-
-#include <filesystem>
-#include <fstream>
 #include <string>
-#include <unistd.h>
-#include <vector>
 
 namespace {
 
 using namespace tc;
-
-struct CapturedLog {
-    std::vector<std::pair<platform::LogLevel, std::string>> lines;
-    platform::LogLevel saved = platform::Log::level();
-    CapturedLog() {
-        platform::Log::setSink(
-            [this](platform::LogLevel l, std::string_view s) { lines.emplace_back(l, s); });
-    }
-    ~CapturedLog() {
-        platform::Log::setSink({});
-        platform::Log::setLevel(saved);
-    }
-};
+using testing_support::LogCapture;
 
 TEST(Log, LevelsFilterAndOutsideTextIsNeverAFormat) {
-    CapturedLog log;
-    platform::Log::setLevel(platform::LogLevel::Warning);
+    LogCapture log(platform::LogLevel::Warning);
     platform::Log::info("dropped {}", 1);
     platform::Log::warning("kept {}", 2);
     // A server text with braces and percent signs passes through untouched as an argument.
     platform::Log::error("server said: {}", std::string("{0} %s %n {}"));
-    ASSERT_EQ(log.lines.size(), 2u);
-    EXPECT_EQ(log.lines[0].first, platform::LogLevel::Warning);
-    EXPECT_EQ(log.lines[0].second, "kept 2");
-    EXPECT_EQ(log.lines[1].second, "server said: {0} %s %n {}");
     platform::Log::setLevel(platform::LogLevel::Off);
     platform::Log::error("silenced");
-    EXPECT_EQ(log.lines.size(), 2u);
+    using Entry = std::pair<platform::LogLevel, std::string>;
+    EXPECT_EQ(log.entries(), (std::vector<Entry>{{platform::LogLevel::Warning, "kept 2"},
+                                                 {platform::LogLevel::Error, "server said: {0} %s %n {}"}}));
 }
 
 TEST(Log, ServerTextsCannotDriveTheTerminalOrForgeLines) {
@@ -65,60 +48,56 @@ TEST(Log, ServerTextsCannotDriveTheTerminalOrForgeLines) {
         {"caf\xc3\xa9 \xe2\x82\xac", "caf\xc3\xa9 \xe2\x82\xac"}, // ordinary letters stay
     };
     for (const Case& c : cases) {
-        CapturedLog log;
-        platform::Log::setLevel(platform::LogLevel::Info);
+        LogCapture log(platform::LogLevel::Info);
         platform::Log::warning("server text: {}", c.text);
-        ASSERT_EQ(log.lines.size(), 1u);
-        EXPECT_EQ(log.lines[0].second, "server text: " + c.written) << c.text;
+        EXPECT_EQ(log.lines(), std::vector<std::string>{"server text: " + c.written}) << c.text;
     }
-    CapturedLog log;
+    LogCapture log(platform::LogLevel::Info);
     platform::Log::warning("code {}", std::string(200'000, 'A'));
-    ASSERT_EQ(log.lines.size(), 1u);
-    EXPECT_LT(log.lines[0].second.size(), platform::Log::kMaxLineBytes + 64);
-    EXPECT_NE(log.lines[0].second.find("more bytes"), std::string::npos);
+    ASSERT_EQ(log.lines().size(), 1u);
+    EXPECT_LT(log.lines()[0].size(), platform::Log::kMaxLineBytes + 64);
+    EXPECT_TRUE(log.contains("more bytes"));
 }
 
 TEST(Log, ARepeatedLineIsRateLimitedAndTheCountOfLeftOutLinesFollows) {
     auto clock = std::make_shared<platform::ManualClock>();
     platform::ScopedClock scoped(clock);
-    CapturedLog log;
-    platform::Log::setLevel(platform::LogLevel::Info);
+    LogCapture log(platform::LogLevel::Info);
     const auto flood = [](int n) {
         for (int i = 0; i < n; ++i)
             platform::Log::warning("feed text of {} bytes refused", i);
     };
     flood(1000);
     platform::Log::warning("another site {}", 1); // other lines still get through
-    ASSERT_EQ(log.lines.size(), std::size_t(platform::Log::kLinesPerWindow) + 1);
-    EXPECT_EQ(log.lines.back().second, "another site 1");
+    ASSERT_EQ(log.lines().size(), std::size_t(platform::Log::kLinesPerWindow) + 1);
+    EXPECT_EQ(log.lines().back(), "another site 1");
 
     clock->advance(platform::Log::kWindow);
     flood(1);
-    EXPECT_EQ(log.lines.back().second,
+    EXPECT_EQ(log.lines().back(),
               fmt::format("feed text of 0 bytes refused ({} more like this were left out)",
                           1000 - platform::Log::kLinesPerWindow));
     flood(1);
-    EXPECT_EQ(log.lines.back().second, "feed text of 0 bytes refused");
+    EXPECT_EQ(log.lines().back(), "feed text of 0 bytes refused");
 }
 
 TEST(Bundle, FindsResourcesOnlyInsideTheRoot) {
-    auto dir = std::filesystem::temp_directory_path() / ("bundle_test_" + std::to_string(::getpid()));
-    std::filesystem::create_directories(dir / "en.lproj");
-    { std::ofstream(dir / "LoginPropertyList.plist") << "<plist/>"; }
-    platform::Bundle::setResourcesRoot(dir);
+    testing_support::TempDir dir;
+    dir.write("LoginPropertyList.plist", "<plist/>");
+    dir.write("en.lproj/Localizable.txt", "");
+    platform::Bundle::setResourcesRoot(dir.path());
     EXPECT_EQ(platform::Bundle::pathForResource("LoginPropertyList", "plist"),
-              dir / "LoginPropertyList.plist");
+              dir.path() / "LoginPropertyList.plist");
     EXPECT_FALSE(platform::Bundle::pathForResource("Missing", "plist"));
     EXPECT_FALSE(platform::Bundle::pathForResource("../etc/passwd", ""));
-    EXPECT_EQ(platform::Bundle::localizationFolder("en"), dir / "en.lproj");
+    EXPECT_EQ(platform::Bundle::localizationFolder("en"), dir.path() / "en.lproj");
     EXPECT_FALSE(platform::Bundle::localizationFolder("fr"));
     platform::Bundle::setResourcesRoot({});
-    EXPECT_NE(platform::Bundle::resourcesRoot(), dir);
+    EXPECT_NE(platform::Bundle::resourcesRoot(), dir.path());
     // Without an override or $TC_RESOURCES the build tree's programs read the resources beside them.
     if (!std::getenv("TC_RESOURCES")) {
         EXPECT_EQ(platform::Bundle::resourcesRoot(), platform::Bundle::executableFolder() / "resources");
     }
-    std::filesystem::remove_all(dir);
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstring>
+#include <tuple>
 #include <vector>
 
 #include <arpa/inet.h>
@@ -145,26 +146,20 @@ TEST(NetlinkParse, ReadsLinksAddressesAndRoutes) {
     ASSERT_EQ(r.events.size(), 5u);
 
     const auto& l = std::get<nl::LinkEvent>(r.events[0]);
-    EXPECT_EQ(l.change, nl::Change::Added);
-    EXPECT_EQ(l.index, 2);
-    EXPECT_EQ(l.flags, kUpRunning | IFF_BROADCAST);
-    EXPECT_EQ(l.name, "eth0");
+    EXPECT_EQ(std::tuple(l.change, l.index, l.flags, l.name),
+              std::tuple(nl::Change::Added, 2, kUpRunning | IFF_BROADCAST, "eth0"));
 
     const auto& a4 = std::get<nl::AddressEvent>(r.events[1]);
-    EXPECT_EQ(a4.address, IpAddress::v4(10, 0, 0, 2));
-    EXPECT_EQ(a4.index, 3);
-    EXPECT_EQ(a4.prefixLength, 32);
+    EXPECT_EQ(std::tuple(a4.address, a4.index, a4.prefixLength),
+              std::tuple(IpAddress::v4(10, 0, 0, 2), 3, 32));
 
     const auto& a6 = std::get<nl::AddressEvent>(r.events[2]);
-    EXPECT_EQ(a6.change, nl::Change::Removed);
-    EXPECT_EQ(a6.address, *IpAddress::fromText("fe80::1"));
-    EXPECT_EQ(a6.scope, RT_SCOPE_LINK);
-    EXPECT_EQ(a6.flags, static_cast<std::uint32_t>(IFA_F_PERMANENT | IFA_F_NOPREFIXROUTE));
+    EXPECT_EQ(std::tuple(a6.change, a6.address, a6.scope, a6.flags),
+              std::tuple(nl::Change::Removed, *IpAddress::fromText("fe80::1"), RT_SCOPE_LINK,
+                         static_cast<std::uint32_t>(IFA_F_PERMANENT | IFA_F_NOPREFIXROUTE)));
 
     const auto& rt = std::get<nl::RouteEvent>(r.events[3]);
-    EXPECT_EQ(rt.table, 1000u);
-    EXPECT_EQ(rt.priority, 100u);
-    EXPECT_EQ(rt.destinationLength, 0);
+    EXPECT_EQ(std::tuple(rt.table, rt.priority, rt.destinationLength), std::tuple(1000u, 100u, 0));
     EXPECT_TRUE(rt.destination.isUnspecified());
     ASSERT_EQ(rt.nexthops.size(), 1u);
     EXPECT_EQ(rt.nexthops[0].index, 2);
@@ -200,12 +195,10 @@ TEST(NetlinkParse, ReadsMultipathNexthopsAndTheirState) {
     ASSERT_EQ(r.events.size(), 1u);
     const auto& rt = std::get<nl::RouteEvent>(r.events[0]);
     ASSERT_EQ(rt.nexthops.size(), 2u);
-    EXPECT_EQ(rt.nexthops[0].index, 2);
-    EXPECT_TRUE(rt.nexthops[0].hasGateway);
-    EXPECT_FALSE(rt.nexthops[0].linkDown);
-    EXPECT_EQ(rt.nexthops[1].index, 5);
-    EXPECT_FALSE(rt.nexthops[1].hasGateway);
-    EXPECT_TRUE(rt.nexthops[1].linkDown);
+    EXPECT_EQ(std::tuple(rt.nexthops[0].index, rt.nexthops[0].hasGateway, rt.nexthops[0].linkDown),
+              std::tuple(2, true, false));
+    EXPECT_EQ(std::tuple(rt.nexthops[1].index, rt.nexthops[1].hasGateway, rt.nexthops[1].linkDown),
+              std::tuple(5, false, true));
 
     // A nexthop claiming more bytes than the attribute holds spoils the message.
     hops[0] = 200;

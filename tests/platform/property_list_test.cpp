@@ -1,14 +1,15 @@
 #include "platform/property_list.h"
 
+#include "support/case_table.h"
+#include "support/temp_resources.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <filesystem>
-#include <fstream>
 #include <limits>
 #include <string>
 #include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -132,48 +133,8 @@ TEST(PropertyList, DatesCoverTheFourDigitYears) {
 }
 
 TEST(PropertyList, RejectsMalformedDocumentsWithALineNumber) {
-    struct Case {
-        const char* doc;
-        const char* error;
-    };
-    const Case cases[] = {
-        {"", "no root element"},
-        {"<plist/>", "empty"},
-        {"<plist></plist>", "empty"},
-        {"<plist><dict><key>a</key></dict></plist>", "key \"a\" has no value"},
-        {"<plist><dict><key>a</key><key>b</key><true/></dict></plist>", "key \"a\" has no value"},
-        {"<plist><dict><string>a</string></dict></plist>", "expected <key>"},
-        {"<plist><dict>text<key>a</key><true/></dict></plist>", "text inside <dict>"},
-        {"<plist><array><string>x</array></plist>", "does not close <string>"},
-        {"<plist><string>x</string>", "expected </plist>"},
-        {"<plist><string>unterminated", "unterminated <string>"},
-        {"<plist><string>a<b/></string></plist>", "unexpected element"},
-        {"<plist><integer>12x</integer></plist>", "invalid integer"},
-        {"<plist><integer/></plist>", "invalid integer"},
-        {"<plist><integer>+-1</integer></plist>", "invalid integer"},
-        {"<plist><integer>9223372036854775808</integer></plist>", "out of range"},
-        {"<plist><real>1e999</real></plist>", "out of range"},
-        {"<plist><real>infinityx</real></plist>", "invalid real"},
-        {"<plist><real>0x10</real></plist>", "invalid real"},
-        {"<plist><true>1</true></plist>", "has content"},
-        {"<plist><data>QUJD=Q</data></plist>", "Base64"},
-        {"<plist><data>Q</data></plist>", "Base64"},
-        {"<plist><data>QU*D</data></plist>", "Base64"},
-        {"<plist><string>&bogus;</string></plist>", "unknown entity"},
-        {"<plist><string>&amp</string></plist>", "malformed entity"},
-        {"<plist><string>&#xD800;</string></plist>", "invalid character reference"},
-        {"<plist><string>&#1114112;</string></plist>", "invalid character reference"},
-        {"<plist><key>a</key></plist>", "outside a dictionary"},
-        {"<plist><set/></plist>", "unknown element <set>"},
-        {"<plist><true/><true/></plist>", "expected </plist>"},
-        {"<plist><true/></plist><x/>", "after the root element"},
-        {"<plist version=1.0><true/></plist>", "without quotes"},
-        {"<plist><!-- open <true/></plist>", "unterminated comment"},
-        {"<!DOCTYPE plist [ <!ENTITY x 'y'> <true/>", "unterminated document type"},
-    };
-    for (const auto& c : cases)
-        EXPECT_NE(readError(c.doc).find(c.error), std::string::npos) << c.doc << " -> " << readError(c.doc);
-
+    for (const auto& row : testing_support::caseTable("tables/plist_errors.txt", 2))
+        EXPECT_NE(readError(row[0]).find(row[1]), std::string::npos) << row[0] << " -> " << readError(row[0]);
     EXPECT_EQ(readError("<plist>\n<dict>\n<key>a</key>\n<integer>x</integer>\n</dict></plist>")
                   .rfind("line 4: ", 0),
               0u);
@@ -272,50 +233,29 @@ TEST(PropertyList, DictionaryKeepsOrderAndComparesAsASet) {
     EXPECT_FALSE(PlistValue(1) == PlistValue(true));
 }
 
-TEST(PlistValue, LenientReadings) {
+TEST(PlistValue, LenientReadingsByType) {
+    // Texts read as lenient numbers and flags (their rules have tests of their own); the other types:
     struct BoolCase {
         PlistValue v;
         bool expected;
     };
-    const BoolCase bools[] = {
-        {PlistValue(true), true},
-        {PlistValue(false), false},
-        {PlistValue(0), false},
-        {PlistValue(-3), true},
-        {PlistValue(0.0), false},
-        {PlistValue(0.25), true},
-        {PlistValue("YES"), true},
-        {PlistValue("NO"), false},
-        {PlistValue("true"), true},
-        {PlistValue("false"), false},
-        {PlistValue("y"), true},
-        {PlistValue("T"), true},
-        {PlistValue("  7up"), true},
-        {PlistValue("0"), false},
-        {PlistValue("007"), true},
-        {PlistValue("-1"), true},
-        {PlistValue("000"), false},
-        {PlistValue(""), false},
-        {PlistValue("on"), false},
-        {PlistValue(PlistData{1}), false},
-        {PlistValue(PlistArray{PlistValue(true)}), false},
-    };
+    const BoolCase bools[] = {{PlistValue(true), true},
+                              {PlistValue(false), false},
+                              {PlistValue(0), false},
+                              {PlistValue(-3), true},
+                              {PlistValue(0.0), false},
+                              {PlistValue(0.25), true},
+                              {PlistValue("YES"), true},
+                              {PlistValue("000"), false},
+                              {PlistValue(PlistData{1}), false},
+                              {PlistValue(PlistArray{PlistValue(true)}), false}};
     for (const auto& c : bools)
         EXPECT_EQ(c.v.asBool(), c.expected) << c.v.asString().value_or("(non-text)");
 
     constexpr auto max = std::numeric_limits<std::int64_t>::max();
     constexpr auto min = std::numeric_limits<std::int64_t>::min();
-    EXPECT_EQ(PlistValue("5000").asInt(), 5000);
-    EXPECT_EQ(PlistValue(5000).asInt(), 5000);
     EXPECT_EQ(PlistValue(" \t-12abc").asInt(), -12);
-    EXPECT_EQ(PlistValue("+8").asInt(), 8);
-    EXPECT_EQ(PlistValue("12.9").asInt(), 12);
-    EXPECT_EQ(PlistValue("abc").asInt(), 0);
-    EXPECT_EQ(PlistValue("-").asInt(), 0);
-    EXPECT_EQ(PlistValue("9223372036854775807").asInt(), max);
-    EXPECT_EQ(PlistValue("9223372036854775808").asInt(), max);
-    EXPECT_EQ(PlistValue("-9223372036854775808").asInt(), min);
-    EXPECT_EQ(PlistValue("-99999999999999999999").asInt(), min);
+    EXPECT_EQ(PlistValue(5000).asInt(), 5000);
     EXPECT_EQ(PlistValue(3.9).asInt(), 3);
     EXPECT_EQ(PlistValue(-3.9).asInt(), -3);
     EXPECT_EQ(PlistValue(1e30).asInt(), max);
@@ -325,9 +265,7 @@ TEST(PlistValue, LenientReadings) {
     EXPECT_EQ(PlistValue(PlistDictionary{}).asInt(), 0);
 
     EXPECT_DOUBLE_EQ(PlistValue(" 12.5kg").asDouble(), 12.5);
-    EXPECT_DOUBLE_EQ(PlistValue("+2e3").asDouble(), 2000.0);
     EXPECT_DOUBLE_EQ(PlistValue(7).asDouble(), 7.0);
-    EXPECT_DOUBLE_EQ(PlistValue("x").asDouble(), 0.0);
 
     EXPECT_EQ(PlistValue("text").asString(), "text");
     EXPECT_EQ(PlistValue(-42).asString(), "-42");
@@ -337,22 +275,9 @@ TEST(PlistValue, LenientReadings) {
     EXPECT_EQ(PlistValue(at(0)).asString(), std::nullopt);
 }
 
-struct TempDir {
-    std::filesystem::path path;
-    TempDir() {
-        path = std::filesystem::temp_directory_path() /
-               ("plist_test_" + std::to_string(::getpid()) + "_" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::remove_all(path);
-        std::filesystem::create_directories(path);
-    }
-    ~TempDir() { std::filesystem::remove_all(path); }
-};
-
 TEST(PropertyList, FilesAreWrittenWholeAndPrivately) {
-    TempDir dir;
-    auto file = dir.path / "out.plist";
-    { std::ofstream(file) << "old contents"; }
+    testing_support::TempDir dir;
+    const auto file = dir.write("out.plist", "old contents");
     PlistValue v(PlistDictionary{{"k", PlistValue("v")}});
     ASSERT_TRUE(PropertyList::writeFile(file, v));
     auto back = PropertyList::readFile(file);
@@ -364,12 +289,12 @@ TEST(PropertyList, FilesAreWrittenWholeAndPrivately) {
     EXPECT_EQ(st.st_mode & 0777, 0600u);
     // Nothing but the target is left in the folder.
     EXPECT_EQ(
-        std::distance(std::filesystem::directory_iterator(dir.path), std::filesystem::directory_iterator()),
+        std::distance(std::filesystem::directory_iterator(dir.path()), std::filesystem::directory_iterator()),
         1);
 
-    auto missing = PropertyList::readFile(dir.path / "missing.plist");
+    auto missing = PropertyList::readFile(dir.path() / "missing.plist");
     EXPECT_NE(missing.error().find("missing.plist"), std::string::npos);
-    EXPECT_FALSE(PropertyList::writeFile(dir.path / "no" / "such" / "folder.plist", v));
+    EXPECT_FALSE(PropertyList::writeFile(dir.path() / "no" / "such" / "folder.plist", v));
 
     PlistLimits small;
     small.maxBytes = 16;

@@ -1,13 +1,13 @@
 #include "platform/log.h"
 #include "platform/string_table.h"
 
+#include "support/log_capture.h"
+#include "support/temp_resources.h"
+
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
 #include <string>
 #include <thread>
-#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -16,19 +16,6 @@ using namespace tc;
 
 using platform::StringTable;
 using platform::StringTableCache;
-
-struct CapturedWarnings {
-    std::vector<std::string> lines;
-    platform::LogLevel saved = platform::Log::level();
-    CapturedWarnings() {
-        platform::Log::setLevel(platform::LogLevel::Warning);
-        platform::Log::setSink([this](platform::LogLevel, std::string_view s) { lines.emplace_back(s); });
-    }
-    ~CapturedWarnings() {
-        platform::Log::setSink({});
-        platform::Log::setLevel(saved);
-    }
-};
 
 std::string text(const StringTable& t, std::string_view key) {
     const std::string* s = t.find(key);
@@ -69,7 +56,7 @@ TEST(StringTableParse, EntriesCommentsAndEscapes) {
 }
 
 TEST(StringTableParse, MalformedLinesAreSkippedAndNamed) {
-    CapturedWarnings log;
+    testing_support::LogCapture log(platform::LogLevel::Warning);
     const std::string input = "0001\tgood\n"                           // 1
                               "0002 no tab here\n"                     // 2
                               "12a4\tletter in key\n"                  // 3
@@ -99,9 +86,9 @@ TEST(StringTableParse, MalformedLinesAreSkippedAndNamed) {
          {"0007", "0008", "0009", "0010", "0011", "0012", "0013", "0014", "0015", "0017", "0018"})
         EXPECT_EQ(t.find(skipped), nullptr) << skipped;
 
-    ASSERT_FALSE(log.lines.empty());
-    EXPECT_NE(log.lines.front().find("/res/xx.lproj/Localizable.txt"), std::string::npos);
-    EXPECT_NE(log.lines.front().find("line 2"), std::string::npos);
+    ASSERT_FALSE(log.lines().empty());
+    EXPECT_NE(log.lines().front().find("/res/xx.lproj/Localizable.txt"), std::string::npos);
+    EXPECT_NE(log.lines().front().find("line 2"), std::string::npos);
 }
 
 TEST(StringTableParse, ValidMultibyteTextIsKept) {
@@ -142,16 +129,16 @@ TEST(StringTableParse, ByteOrderMarkAndCrlf) {
 }
 
 TEST(StringTableParse, DuplicateKeyLastEntryWins) {
-    CapturedWarnings log;
+    testing_support::LogCapture log(platform::LogLevel::Warning);
     StringTable::ParseReport report;
     const auto t =
         StringTable::parse("0001\tfirst\n0002\tother\n0001\tsecond\n0001\tthird\n", "dup.txt", &report);
     EXPECT_EQ(t.size(), 2u);
     EXPECT_EQ(text(t, "0001"), "third");
     EXPECT_EQ((report.duplicateLines), (std::vector<std::size_t>{3, 4}));
-    ASSERT_EQ(log.lines.size(), 2u);
-    EXPECT_NE(log.lines[0].find("line 3"), std::string::npos);
-    EXPECT_NE(log.lines[0].find("line 1"), std::string::npos); // names where the key was first seen
+    ASSERT_EQ(log.lines().size(), 2u);
+    EXPECT_NE(log.lines()[0].find("line 3"), std::string::npos);
+    EXPECT_NE(log.lines()[0].find("line 1"), std::string::npos); // names where the key was first seen
 }
 
 TEST(StringTableParse, LineAndEntryCaps) {
@@ -169,10 +156,10 @@ TEST(StringTableParse, LineAndEntryCaps) {
         many += std::to_string(100000 + i) + "\tt\n";
     many += "100000\treplaced\n"; // a repeat of a kept key still applies past the cap
     StringTable::ParseReport capped;
-    platform::LogLevel saved = platform::Log::level();
-    platform::Log::setLevel(platform::LogLevel::Off);
-    t = StringTable::parse(many, "many", &capped);
-    platform::Log::setLevel(saved);
+    {
+        testing_support::LogSilence quiet;
+        t = StringTable::parse(many, "many", &capped);
+    }
     EXPECT_TRUE(capped.entryCapReached);
     EXPECT_EQ(t.size(), StringTable::kMaxEntries);
     EXPECT_EQ(t.find(std::to_string(100000 + StringTable::kMaxEntries)), nullptr);
@@ -180,36 +167,22 @@ TEST(StringTableParse, LineAndEntryCaps) {
 }
 
 TEST(StringTableParse, WarningsPerFileAreBounded) {
-    CapturedWarnings log;
+    testing_support::LogCapture log(platform::LogLevel::Warning);
     std::string input;
     for (int i = 0; i < 50; ++i)
         input += "bad line\n";
     StringTable::ParseReport report;
     StringTable::parse(input, "noisy", &report);
     EXPECT_EQ(report.malformedLines.size(), 50u);
-    ASSERT_EQ(log.lines.size(), StringTable::kMaxWarningsPerFile + 1);
-    EXPECT_NE(log.lines.back().find("30 more"), std::string::npos);
+    ASSERT_EQ(log.lines().size(), StringTable::kMaxWarningsPerFile + 1);
+    EXPECT_NE(log.lines().back().find("30 more"), std::string::npos);
 }
 
 class StringTableFiles : public ::testing::Test {
 protected:
-    void SetUp() override {
-        dir_ = std::filesystem::temp_directory_path() /
-               ("string_table_test_" + std::to_string(::getpid()) + "_" +
-                ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::remove_all(dir_);
-        std::filesystem::create_directories(dir_);
-        StringTableCache::clear();
-    }
-    void TearDown() override {
-        StringTableCache::clear();
-        std::filesystem::remove_all(dir_);
-    }
-    void write(const std::filesystem::path& file, const std::string& bytes) {
-        std::filesystem::create_directories(file.parent_path());
-        std::ofstream(file, std::ios::binary) << bytes;
-    }
-    std::filesystem::path dir_;
+    void SetUp() override { StringTableCache::clear(); }
+    void TearDown() override { StringTableCache::clear(); }
+    testing_support::TempDir dir_;
 };
 
 TEST_F(StringTableFiles, LoadHonoursTheSizeCap) {
@@ -218,31 +191,26 @@ TEST_F(StringTableFiles, LoadHonoursTheSizeCap) {
     for (std::size_t i = 0; i < StringTable::kMaxFileBytes / line.size(); ++i)
         atCap += line;
     ASSERT_EQ(atCap.size(), StringTable::kMaxFileBytes);
-    write(dir_ / "cap.txt", atCap);
-    write(dir_ / "over.txt", atCap + "\n");
-
-    platform::LogLevel saved = platform::Log::level();
-    platform::Log::setLevel(platform::LogLevel::Off); // the repeats of key 0001 would warn
-    const auto loaded = StringTable::load(dir_ / "cap.txt");
-    const auto over = StringTable::load(dir_ / "over.txt");
-    platform::Log::setLevel(saved);
+    testing_support::LogSilence quiet; // the repeats of key 0001 would warn
+    const auto loaded = StringTable::load(dir_.write("cap.txt", atCap));
+    const auto over = StringTable::load(dir_.write("over.txt", atCap + "\n"));
     ASSERT_TRUE(loaded);
     EXPECT_EQ(loaded->size(), 1u);
     EXPECT_FALSE(over);
 
-    EXPECT_FALSE(StringTable::load(dir_ / "missing.txt"));
-    EXPECT_FALSE(StringTable::load(dir_)); // a folder is not a table
+    EXPECT_FALSE(StringTable::load(dir_.path() / "missing.txt"));
+    EXPECT_FALSE(StringTable::load(dir_.path())); // a folder is not a table
 }
 
 TEST_F(StringTableFiles, CacheReadsOnceUntilCleared) {
-    const auto folder = dir_ / "en.lproj";
-    write(folder / "Localizable.txt", "0001\told\n");
+    const auto folder = dir_.path() / "en.lproj";
+    dir_.write("en.lproj/Localizable.txt", "0001\told\n");
     const auto first = StringTableCache::tableForFolder(folder);
     EXPECT_EQ(text(*first, "0001"), "old");
 
-    write(folder / "Localizable.txt", "0001\tnew\n");
+    dir_.write("en.lproj/Localizable.txt", "0001\tnew\n");
     // The same folder spelled differently is still the same cache entry.
-    EXPECT_EQ(StringTableCache::tableForFolder(dir_ / "x" / ".." / "en.lproj"), first);
+    EXPECT_EQ(StringTableCache::tableForFolder(dir_.path() / "x" / ".." / "en.lproj"), first);
 
     StringTableCache::clear();
     const auto second = StringTableCache::tableForFolder(folder);
@@ -251,17 +219,15 @@ TEST_F(StringTableFiles, CacheReadsOnceUntilCleared) {
 }
 
 TEST_F(StringTableFiles, FolderWithoutTableGivesEmptyTable) {
-    platform::LogLevel saved = platform::Log::level();
-    platform::Log::setLevel(platform::LogLevel::Off);
-    const auto t = StringTableCache::tableForFolder(dir_ / "empty.lproj");
-    platform::Log::setLevel(saved);
+    testing_support::LogSilence quiet;
+    const auto t = StringTableCache::tableForFolder(dir_.path() / "empty.lproj");
     ASSERT_NE(t, nullptr);
     EXPECT_TRUE(t->empty());
 }
 
 TEST_F(StringTableFiles, ConcurrentFirstUseSharesOneTable) {
-    const auto folder = dir_ / "fr.lproj";
-    write(folder / "Localizable.txt", "0009\tAcheter\n0010\tVendre\n");
+    const auto folder = dir_.path() / "fr.lproj";
+    dir_.write("fr.lproj/Localizable.txt", "0009\tAcheter\n0010\tVendre\n");
     std::vector<std::shared_ptr<const StringTable>> seen(8);
     std::vector<std::thread> threads;
     for (std::size_t i = 0; i < seen.size(); ++i)

@@ -1,6 +1,9 @@
 #include "platform/log.h"
 #include "platform/user_defaults.h"
 
+#include "support/log_capture.h"
+#include "support/temp_resources.h"
+
 #include <fmt/format.h>
 #include <gtest/gtest.h>
 
@@ -10,7 +13,6 @@
 #include <iterator>
 #include <string>
 #include <thread>
-#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -25,27 +27,7 @@ using platform::PlistValue;
 using platform::UserDefaults;
 namespace fs = std::filesystem;
 
-struct TempDir {
-    fs::path path;
-    TempDir() {
-        path = fs::temp_directory_path() / ("defaults_test_" + std::to_string(::getpid()) + "_" +
-                                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(path);
-        fs::create_directories(path);
-    }
-    ~TempDir() { fs::remove_all(path); }
-};
-
-struct CapturedWarnings {
-    std::vector<std::string> lines;
-    CapturedWarnings() {
-        platform::Log::setSink([this](platform::LogLevel level, std::string_view s) {
-            if (level >= platform::LogLevel::Warning)
-                lines.emplace_back(s);
-        });
-    }
-    ~CapturedWarnings() { platform::Log::setSink({}); }
-};
+using testing_support::TempDir;
 
 std::string contents(const fs::path& p) {
     std::ifstream in(p, std::ios::binary);
@@ -62,7 +44,7 @@ std::vector<fs::path> filesIn(const fs::path& dir) {
 
 TEST(UserDefaults, EveryTypeSurvivesTheFile) {
     TempDir dir;
-    const auto file = dir.path / "nested" / "defaults.plist"; // the folder is made on the first write
+    const auto file = dir.path() / "nested" / "defaults.plist"; // the folder is made on the first write
     const PlistDate when{std::chrono::sys_seconds{std::chrono::seconds{1700000000}}};
     {
         UserDefaults d(file);
@@ -117,7 +99,7 @@ TEST(UserDefaults, GettersFallBackAndReadLeniently) {
 
 TEST(UserDefaults, AnInterruptedWriteLosesNothing) {
     TempDir dir;
-    const auto file = dir.path / "defaults.plist";
+    const auto file = dir.path() / "defaults.plist";
     {
         UserDefaults d(file);
         d.set("Theme", 1);
@@ -126,8 +108,8 @@ TEST(UserDefaults, AnInterruptedWriteLosesNothing) {
     const std::string good = contents(file);
     // A write that died before its rename leaves its temporary file: one long ago, one just now
     // (possibly another process still writing).
-    const auto stale = dir.path / "defaults.plist.tmp-4242-0";
-    const auto fresh = dir.path / "defaults.plist.tmp-4243-7";
+    const auto stale = dir.path() / "defaults.plist.tmp-4242-0";
+    const auto fresh = dir.path() / "defaults.plist.tmp-4243-7";
     { std::ofstream(stale) << "<?xml version=\"1.0\"?><plist><dict><key>Theme</key><integer>0</int"; }
     { std::ofstream(fresh) << "<plist><dict><key>Theme</key><integer>5</integer></dict></plist>"; }
     fs::last_write_time(stale, fs::file_time_type::clock::now() - std::chrono::hours(1));
@@ -142,24 +124,24 @@ TEST(UserDefaults, AnInterruptedWriteLosesNothing) {
     ASSERT_TRUE(d.synchronize());
     EXPECT_EQ(UserDefaults(file).integerForKey("Theme"), 0);
     // Our own write left no temporary file behind.
-    EXPECT_EQ(filesIn(dir.path), (std::vector<fs::path>{"defaults.plist", "defaults.plist.tmp-4243-7"}));
+    EXPECT_EQ(filesIn(dir.path()), (std::vector<fs::path>{"defaults.plist", "defaults.plist.tmp-4243-7"}));
 }
 
 TEST(UserDefaults, ACorruptFileIsSetAsideAndReported) {
     TempDir dir;
-    const auto file = dir.path / "defaults.plist";
+    const auto file = dir.path() / "defaults.plist";
     const std::string broken = "<plist><dict><key>Live</key><data>AAA";
     { std::ofstream(file) << broken; }
-    CapturedWarnings warnings;
+    testing_support::LogCapture warnings(platform::LogLevel::Warning);
     UserDefaults d(file);
     EXPECT_TRUE(d.dictionaryRepresentation().empty());
-    ASSERT_EQ(warnings.lines.size(), 1u);
-    EXPECT_NE(warnings.lines[0].find("unreadable"), std::string::npos);
-    EXPECT_NE(warnings.lines[0].find("corrupt-"), std::string::npos);
+    ASSERT_EQ(warnings.lines().size(), 1u);
+    EXPECT_NE(warnings.lines()[0].find("unreadable"), std::string::npos);
+    EXPECT_NE(warnings.lines()[0].find("corrupt-"), std::string::npos);
 
-    auto files = filesIn(dir.path);
+    auto files = filesIn(dir.path());
     ASSERT_EQ(files.size(), 1u);
-    const auto aside = dir.path / files[0];
+    const auto aside = dir.path() / files[0];
     EXPECT_EQ(files[0].string().rfind("defaults.plist.corrupt-", 0), 0u);
     EXPECT_EQ(contents(aside), broken);
 
@@ -174,14 +156,14 @@ TEST(UserDefaults, ACorruptFileIsSetAsideAndReported) {
     { std::ofstream(file) << "<plist><array/></plist>"; }
     UserDefaults again(file);
     EXPECT_FALSE(again.objectForKey("LanguageKey"));
-    EXPECT_EQ(filesIn(dir.path).size(), 2u);
+    EXPECT_EQ(filesIn(dir.path()).size(), 2u);
     EXPECT_EQ(contents(aside), broken);
-    EXPECT_NE(warnings.lines.back().find("not a dictionary"), std::string::npos);
+    EXPECT_NE(warnings.lines().back().find("not a dictionary"), std::string::npos);
 }
 
 TEST(UserDefaults, ConcurrentWritersAndReaders) {
     TempDir dir;
-    const auto file = dir.path / "defaults.plist";
+    const auto file = dir.path() / "defaults.plist";
     UserDefaults d(file);
     constexpr int kThreads = 6, kKeys = 150;
     std::vector<std::thread> threads;
@@ -212,29 +194,29 @@ TEST(UserDefaults, ConcurrentWritersAndReaders) {
 
 TEST(UserDefaults, FailedWritesAreReportedAndRetried) {
     TempDir dir;
-    { std::ofstream(dir.path / "blocker") << "a file where a folder should be"; }
-    CapturedWarnings warnings;
-    UserDefaults d(dir.path / "blocker" / "defaults.plist");
+    { std::ofstream(dir.path() / "blocker") << "a file where a folder should be"; }
+    testing_support::LogCapture warnings(platform::LogLevel::Warning);
+    UserDefaults d(dir.path() / "blocker" / "defaults.plist");
     d.set("k", 1);
     EXPECT_FALSE(d.synchronize());
-    EXPECT_FALSE(warnings.lines.empty());
+    EXPECT_FALSE(warnings.lines().empty());
     // The change is still pending, so a later synchronize writes it once the folder can be made.
-    fs::remove(dir.path / "blocker");
+    fs::remove(dir.path() / "blocker");
     EXPECT_TRUE(d.synchronize());
-    EXPECT_EQ(UserDefaults(dir.path / "blocker" / "defaults.plist").integerForKey("k"), 1);
+    EXPECT_EQ(UserDefaults(dir.path() / "blocker" / "defaults.plist").integerForKey("k"), 1);
 }
 
 TEST(UserDefaults, StandardStoreFollowsTheConfigurationFolder) {
     TempDir dir;
     const char* savedXdg = std::getenv("XDG_CONFIG_HOME");
     const std::string saved = savedXdg ? savedXdg : "";
-    ::setenv("XDG_CONFIG_HOME", dir.path.c_str(), 1);
-    EXPECT_EQ(UserDefaults::defaultPath(), dir.path / "tradeclient" / "defaults.plist");
+    ::setenv("XDG_CONFIG_HOME", dir.path().c_str(), 1);
+    EXPECT_EQ(UserDefaults::defaultPath(), dir.path() / "tradeclient" / "defaults.plist");
     ::setenv("XDG_CONFIG_HOME", "relative/path", 1); // not absolute: ignored
     EXPECT_NE(UserDefaults::defaultPath(), fs::path("relative/path/tradeclient/defaults.plist"));
-    ::setenv("XDG_CONFIG_HOME", dir.path.c_str(), 1);
+    ::setenv("XDG_CONFIG_HOME", dir.path().c_str(), 1);
 
-    const auto testFile = dir.path / "other.plist";
+    const auto testFile = dir.path() / "other.plist";
     UserDefaults::setStandardPath(testFile);
     UserDefaults& standard = UserDefaults::standard();
     EXPECT_EQ(standard.path(), testFile);
@@ -246,7 +228,7 @@ TEST(UserDefaults, StandardStoreFollowsTheConfigurationFolder) {
     standard.set("unsaved", true);
     UserDefaults::setStandardPath({});
     EXPECT_EQ(&UserDefaults::standard(), &standard);
-    EXPECT_EQ(standard.path(), dir.path / "tradeclient" / "defaults.plist");
+    EXPECT_EQ(standard.path(), dir.path() / "tradeclient" / "defaults.plist");
     EXPECT_FALSE(standard.objectForKey("unsaved"));
     EXPECT_FALSE(standard.objectForKey("Theme"));
 
@@ -258,7 +240,7 @@ TEST(UserDefaults, StandardStoreFollowsTheConfigurationFolder) {
     else
         ::unsetenv("XDG_CONFIG_HOME");
     // Leave the standard store on a path of no consequence once the folder is gone.
-    UserDefaults::setStandardPath(dir.path / "gone" / "defaults.plist");
+    UserDefaults::setStandardPath(dir.path() / "gone" / "defaults.plist");
 }
 
 } // namespace

@@ -3,6 +3,8 @@
 #include "market.h"
 #include "options.h"
 
+#include "support/case_table.h"
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -53,37 +55,10 @@ TEST(MarketSeeds, ReadEveryKind) {
 }
 
 TEST(MarketSeeds, RefuseWhatCannotBeRight) {
-    const std::pair<const char*, const char*> cases[] = {
-        {"position id=5 account=20001 instrument=EURUSD side=buy qty=1 price=1 opened=20240102030405 "
-         "colour=red\n",
-         "unknown key colour"},
-        {"position id=5 account=20001 instrument=GBPUSD side=buy qty=1 price=1 opened=20240102030405\n",
-         "unknown instrument GBPUSD"},
-        {"position id=5 account=20001 instrument=EURUSD side=long qty=1 price=1 opened=20240102030405\n",
-         "buy or sell"},
-        {"position id=5 account=20001 instrument=EURUSD side=buy qty=1 price=1 opened=20241302030405\n",
-         "not a date"},
-        {"position id=5 account=29999 instrument=EURUSD side=buy qty=1 price=1 opened=20240102030405\n",
-         "unknown account 29999"},
-        {"order id=6 account=20001 instrument=EURUSD side=buy qty=2 price=1 placed=20240102030405 "
-         "bracket=77\n",
-         "unknown position"},
-        {"position id=5 account=20001 instrument=EURUSD side=buy qty=1 price=1 opened=20240102030405\n"
-         "cancelled id=5 account=20001 instrument=EURUSD side=buy qty=1 ordered=20240101000000 "
-         "cancelled=20240101000001\n",
-         "duplicate id"},
-        {"access user=nobody account=20001\n", "unknown user nobody"},
-        {"bank account=20001 id=1 number=1 name=a bank=b\nbank account=20001 id=2 number=2 name=a bank=b\n",
-         "duplicate bank"},
-        {"schedule id=1 market=1 day=8 start=a stop=b\n", "bad number for day"},
-        {"resource name=a kind=ICO content=x\nresource name=a kind=CAL content=y\n", "duplicate resource"},
-        {"position id=5 account=20001 instrument=EURUSD side=buy qty=abc price=1 opened=20240102030405\n",
-         "bad number for qty"},
-    };
-    for (const auto& [seeds, message] : cases) {
-        const auto r = parse(seeds);
-        EXPECT_FALSE(r.market) << seeds;
-        EXPECT_NE(r.error.find(message), std::string::npos) << r.error;
+    for (const auto& row : tc::testing_support::caseTable("tables/market_seed_errors.txt", 2)) {
+        const auto r = parse(row[0]);
+        EXPECT_FALSE(r.market) << row[0];
+        EXPECT_NE(r.error.find(row[1]), std::string::npos) << r.error;
     }
 }
 

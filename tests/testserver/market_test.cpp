@@ -1,9 +1,12 @@
 #include "market.h"
 #include "options.h"
 
+#include "support/case_table.h"
+
 #include <gtest/gtest.h>
 
 #include <set>
+#include <tuple>
 
 namespace {
 
@@ -58,31 +61,14 @@ TEST(MarketFile, ReadsQuotedValuesHexColoursAndShortPrices) {
 }
 
 TEST(MarketFile, RefusesFaultsWithTheirLine) {
-    struct Case {
-        std::string extra;
-        std::string error;
+    auto refused = [](const std::string& extra, const std::string& error) {
+        auto r = parseMarket(std::string(kSmall) + extra + "\n");
+        EXPECT_FALSE(r.market) << extra;
+        EXPECT_NE(r.error.find(error), std::string::npos) << r.error;
     };
-    const Case cases[] = {
-        {"user id=2 name=v password=q colour=red", "line 8: unknown key colour in user"},
-        {"widget id=1", "line 8: unknown record kind widget"},
-        {"user id=2 name=\"v password=q", "line 8: unterminated quoted value of name"},
-        {"user id=x name=v password=q", "line 8: bad number for id: x"},
-        {"user id=2 name=v", "line 8: user needs password"},
-        {"user id=2 name=v password=q password=r", "line 8: a key given twice"},
-        {"instrument id=2 code=X name=X type=1 decimals=2 price=1.234",
-         "line 8: bad price 1.234 for 2 decimals"},
-        {"instrument id=2 code=MD_X name=X type=1 decimals=2 price=1", "cannot be a feed topic"},
-        {"instrument id=2 code=Y name=Y type=9 decimals=2 price=1", "names an unknown type"},
-        {"account id=6 user=nobody group=1 currency=1", "belongs to an unknown user"},
-        {"account id=5 user=u group=1 currency=1", "duplicate account id"},
-        {"user id=3 name=u password=x", "duplicate user name"},
-        {std::string(5000, 'x'), "line 8: line is too long"},
-    };
-    for (const auto& c : cases) {
-        auto r = parseMarket(std::string(kSmall) + c.extra + "\n");
-        EXPECT_FALSE(r.market) << c.extra;
-        EXPECT_NE(r.error.find(c.error), std::string::npos) << r.error;
-    }
+    for (const auto& row : tc::testing_support::caseTable("tables/market_file_errors.txt", 2))
+        refused(row[0], row[1]);
+    refused(std::string(5000, 'x'), "line 8: line is too long");
     EXPECT_FALSE(parseMarket("# nothing but a comment\n").market);
     EXPECT_FALSE(parseMarket(std::string(testserver::kMaxMarketFileBytes + 1, '#')).market);
     EXPECT_FALSE(testserver::loadMarketFile("/nonexistent/market").market);
@@ -114,11 +100,9 @@ TEST(CommandLine, DefaultsMatchTheSimulationEntry) {
     const auto v = args({});
     auto line = testserver::parseCommandLine(v);
     ASSERT_TRUE(line.options);
-    EXPECT_EQ(line.options->host, "127.0.0.1");
-    EXPECT_EQ(line.options->port, 5100);
-    EXPECT_EQ(line.options->feedPort, 5101);
-    EXPECT_EQ(line.options->dataPort, 5102);
-    EXPECT_EQ(line.options->market, testserver::defaultMarketPath());
+    EXPECT_EQ(std::tuple(line.options->host, line.options->port, line.options->feedPort,
+                         line.options->dataPort, line.options->market),
+              std::tuple("127.0.0.1", 5100, 5101, 5102, testserver::defaultMarketPath()));
     EXPECT_GT(line.options->rate, 0);
     EXPECT_EQ(line.options->snapshotForm, testserver::SnapshotForm::Amp);
 }
@@ -129,11 +113,9 @@ TEST(CommandLine, ReadsEveryOption) {
               "/tmp/m.market", "--rate", "2.5", "--seed", "18446744073709551615", "--snapshot", "xml"});
     auto line = testserver::parseCommandLine(v);
     ASSERT_TRUE(line.options) << line.error;
-    EXPECT_EQ(line.options->host, "127.0.0.2");
-    EXPECT_EQ(line.options->port, 0);
-    EXPECT_EQ(line.options->feedPort, 6001);
-    EXPECT_EQ(line.options->dataPort, 65535);
-    EXPECT_EQ(line.options->market, "/tmp/m.market");
+    EXPECT_EQ(std::tuple(line.options->host, line.options->port, line.options->feedPort,
+                         line.options->dataPort, line.options->market),
+              std::tuple("127.0.0.2", 0, 6001, 65535, "/tmp/m.market"));
     EXPECT_DOUBLE_EQ(line.options->rate, 2.5);
     EXPECT_EQ(line.options->seed, 18446744073709551615ULL);
     EXPECT_EQ(line.options->snapshotForm, testserver::SnapshotForm::Xml);

@@ -1,5 +1,6 @@
 // The order engine driven over the stream by the peer written on OpenSSL/zlib/POSIX: requests go
 // sealed under the session key, the execution reports come back the same way.
+#include "support/wire_text.h"
 #include "testserver/server_peer.h"
 
 #include "market.h"
@@ -12,18 +13,9 @@
 #include <sstream>
 
 namespace {
-using namespace std::chrono_literals;
 
-std::string shippedProductKey() {
-    std::ifstream in(std::string(TC_TEST_RESOURCES) + "/LoginPropertyList.plist");
-    std::stringstream text;
-    text << in.rdbuf();
-    std::smatch m;
-    const std::string s = text.str();
-    if (!std::regex_search(s, m, std::regex("<key>SecurityKey</key>\\s*<string>([^<]*)</string>")))
-        return {};
-    return m[1];
-}
+using tc::testing_support::wireText;
+using namespace std::chrono_literals;
 
 std::string report(const peer::Frame& f) {
     return std::to_string(f.type()) + "/" + (f.fields.count(73) ? f.at(73) : std::string("-"));
@@ -48,7 +40,7 @@ protected:
         });
         server_->holdPrices(true);
         ports_ = server_->start(options);
-        productKey_ = shippedProductKey();
+        productKey_ = peer::shippedProductKey();
         ASSERT_FALSE(productKey_.empty());
         client_ = std::make_unique<peer::StreamClient>(ports_.stream);
         key_ = login(*client_, "demo", "demo1234");
@@ -65,8 +57,8 @@ protected:
         return peer::sessionKey(user, password, got[0].at(19), got[0].at(21));
     }
 
-    void send(const peer::Fields& fields) {
-        ASSERT_TRUE(client_->send(peer::seal(peer::frame(peer::body(fields)), key_, false)));
+    void send(std::string_view fields) {
+        ASSERT_TRUE(client_->send(peer::seal(peer::frame(peer::body(peer::fields(fields))), key_, false)));
     }
 
     // Reads sealed reports until `count` have come or the time-out passes.
@@ -115,91 +107,32 @@ protected:
         return out;
     }
 
-    peer::Fields newOrder(const std::string& account, const std::string& side, const std::string& type,
-                          const std::string& qty, const std::string& price, const std::string& requestId,
-                          const std::string& deviation = "-1", const std::string& takeProfit = "",
-                          const std::string& stopLoss = "", const std::string& code = "EURUSD") {
-        return {{10, "60"},
-                {34, account},
-                {23, "demo"},
-                {33, requestId},
-                {19, "7001"},
-                {12, code},
-                {32, type},
-                {117, "51"},
-                {37, qty},
-                {38, price},
-                {39, takeProfit},
-                {40, stopLoss},
-                {90, "0"},
-                {36, side},
-                {77, deviation},
-                {24, "0"},
-                {43, "47"},
-                {56, "1.08500"},
-                {54, "1.08512"},
-                {61, "1.08500"},
-                {60, "1.08500"},
-                {62, "1.08500"},
-                {67, "20240102030405"},
-                {78, "20240102030405"}};
+    // The quote fields every order request carries.
+    static constexpr std::string_view kQuote =
+        "|56=1.08500|54=1.08512|61=1.08500|60=1.08500|62=1.08500|67=20240102030405|78=20240102030405";
+
+    std::string newOrder(const std::string& account, const std::string& side, const std::string& type,
+                         const std::string& qty, const std::string& price, const std::string& requestId,
+                         const std::string& deviation = "-1", const std::string& takeProfit = "",
+                         const std::string& stopLoss = "", const std::string& code = "EURUSD") {
+        return "10=60|34=" + account + "|23=demo|33=" + requestId + "|19=7001|12=" + code + "|32=" + type +
+               "|117=51|37=" + qty + "|38=" + price + "|39=" + takeProfit + "|40=" + stopLoss +
+               "|90=0|36=" + side + "|77=" + deviation + "|24=0|43=47" + std::string(kQuote);
     }
 
-    peer::Fields closeOrder(const std::string& account, const std::string& position, const std::string& qty,
-                            const std::string& price, const std::string& deviation = "-1") {
-        return {{10, "60"},
-                {34, account},
-                {125, position},
-                {23, "demo"},
-                {33, "40"},
-                {19, "7001"},
-                {12, "EURUSD"},
-                {32, "29"},
-                {117, "51"},
-                {37, qty},
-                {38, price},
-                {90, "0"},
-                {36, "46"},
-                {77, deviation},
-                {24, "0"},
-                {43, "47"},
-                {56, "1.08500"},
-                {54, "1.08512"},
-                {61, "1.08500"},
-                {60, "1.08500"},
-                {62, "1.08500"},
-                {67, "20240102030405"},
-                {78, "20240102030405"}};
+    std::string closeOrder(const std::string& account, const std::string& position, const std::string& qty,
+                           const std::string& price, const std::string& deviation = "-1") {
+        return "10=60|34=" + account + "|125=" + position +
+               "|23=demo|33=40|19=7001|12=EURUSD|32=29|117=51|37=" + qty + "|38=" + price +
+               "|90=0|36=46|77=" + deviation + "|24=0|43=47" + std::string(kQuote);
     }
 
-    peer::Fields edit(const std::string& kind, int idTag, const std::string& id, const std::string& qty,
-                      const std::string& price, const std::string& tp, const std::string& sl,
-                      const std::string& type = "30", const std::string& side = "46") {
-        return {{10, "72"},
-                {1035, kind},
-                {34, "20001"},
-                {23, "demo"},
-                {idTag, id},
-                {33, "50"},
-                {19, "7001"},
-                {12, "EURUSD"},
-                {32, type},
-                {117, "51"},
-                {37, qty},
-                {38, price},
-                {39, tp},
-                {40, sl},
-                {90, "0"},
-                {36, side},
-                {24, "0"},
-                {43, "47"},
-                {56, "1.08500"},
-                {54, "1.08512"},
-                {61, "1.08500"},
-                {60, "1.08500"},
-                {62, "1.08500"},
-                {67, "20240102030405"},
-                {78, "20240102030405"}};
+    std::string edit(const std::string& kind, int idTag, const std::string& id, const std::string& qty,
+                     const std::string& price, const std::string& tp, const std::string& sl,
+                     const std::string& type = "30", const std::string& side = "46") {
+        return "10=72|1035=" + kind + "|34=20001|23=demo|" + std::to_string(idTag) + "=" + id +
+               "|33=50|19=7001|12=EURUSD|32=" + type + "|117=51|37=" + qty + "|38=" + price + "|39=" + tp +
+               "|40=" + sl + "|90=0|36=" + side + "|24=0|43=47" + std::string(kQuote);
     }
 
     // Opens a market position and answers its id.
@@ -225,62 +158,11 @@ protected:
     int bursts_ = 0;
 };
 
-TEST_F(OrderEngineTest, MarketBuyIsPendingThenFilledAtTheAsk) {
-    send(newOrder("20001", "45", "29", "1.5", "1.08512", "5"));
-    const auto got = reports(3);
-    ASSERT_EQ(kinds(got), (std::vector<std::string>{"62/28", "62/23", "67/74"}));
-    // The pending record answers the request by its request id and names the market order.
-    EXPECT_EQ(got[0].at(33), "5");
-    EXPECT_EQ(got[0].at(32), "29");
-    EXPECT_EQ(got[0].at(36), "45");
-    EXPECT_EQ(got[0].at(37), "1.5");
-    EXPECT_EQ(got[1].at(79), got[0].at(79));
-    EXPECT_EQ(got[1].at(76), "0");
-    // The position: the ask the server quoted, the full quantity open, tied to the pending order.
-    EXPECT_EQ(got[2].at(38), "1.08512");
-    EXPECT_EQ(got[2].at(76), "1.5");
-    EXPECT_EQ(got[2].at(79), got[0].at(79));
-    EXPECT_EQ(got[2].at(34), "20001");
-    server_->book().with([&](const testserver::Books& b) {
-        ASSERT_EQ(b.positions.size(), 1u);
-        EXPECT_EQ(std::to_string(b.positions[0].positionId), got[2].at(80));
-        EXPECT_EQ(b.positions[0].openPrice, "1.08512");
-        EXPECT_EQ(b.positions[0].qty, "1.5");
-        EXPECT_TRUE(b.positions[0].isBuy);
-        EXPECT_TRUE(b.pendingOrders.empty());
-        EXPECT_EQ(b.executed.size(), 1u);
-    });
-}
-
-TEST_F(OrderEngineTest, MarketOrderPastTheDeviationIsRefusedWithinItFilled) {
-    // The client saw 1.08500 as ask; the server's ask is 12 points higher.
-    send(newOrder("20001", "45", "29", "1", "1.08500", "8", "11"));
-    auto got = reports(1);
-    ASSERT_EQ(kinds(got), std::vector<std::string>{"62/25"});
-    EXPECT_EQ(got[0].at(74), std::to_string(testserver::kRejectPriceMoved));
-    EXPECT_EQ(got[0].at(33), "8");
-    EXPECT_EQ(got[0].at(79), ""); // the client matches its own record by the request id
-    EXPECT_EQ(positions(), 0u);
-
-    send(newOrder("20001", "45", "29", "1", "1.08500", "9", "12"));
-    got = reports(3);
-    ASSERT_EQ(got.size(), 3u);
-    EXPECT_EQ(got[2].at(38), "1.08512");
-    // A sell fills at the bid.
-    send(newOrder("20001", "46", "29", "1", "1.08500", "10", "0"));
-    got = reports(3);
-    ASSERT_EQ(got.size(), 3u);
-    EXPECT_EQ(got[2].at(38), "1.08500");
-    EXPECT_EQ(positions(), 2u);
-}
-
 TEST_F(OrderEngineTest, LimitOrderWaitsTriggersAndItsTakeProfitClosesThePosition) {
     send(newOrder("20001", "45", "30", "1", "1.08400", "6", "-1", "1.08600"));
     auto got = reports(1);
     ASSERT_EQ(kinds(got), std::vector<std::string>{"62/28"});
-    EXPECT_EQ(got[0].at(32), "30");
-    EXPECT_EQ(got[0].at(38), "1.08400");
-    EXPECT_EQ(got[0].at(39), "1.08600");
+    EXPECT_EQ(got[0].at({32, 38, 39}), (std::vector<std::string>{"30", "1.08400", "1.08600"}));
     const std::string orderId = got[0].at(79);
 
     // An ask one point above the limit does not fill it.
@@ -294,10 +176,7 @@ TEST_F(OrderEngineTest, LimitOrderWaitsTriggersAndItsTakeProfitClosesThePosition
     EXPECT_EQ(got[1].at(79), orderId);
     const std::string position = got[1].at(80);
     // The take profit became a sell limit leg of the position.
-    EXPECT_EQ(got[2].at(573), position);
-    EXPECT_EQ(got[2].at(32), "30");
-    EXPECT_EQ(got[2].at(36), "46");
-    EXPECT_EQ(got[2].at(38), "1.08600");
+    EXPECT_EQ(got[2].at({573, 32, 36, 38}), (std::vector<std::string>{position, "30", "46", "1.08600"}));
 
     ASSERT_TRUE(server_->setQuote("EURUSD", "1.08600", "1.08612"));
     got = reports(4);
@@ -307,11 +186,9 @@ TEST_F(OrderEngineTest, LimitOrderWaitsTriggersAndItsTakeProfitClosesThePosition
     EXPECT_EQ(got[1].at(38), "1.08600"); // at the bid
     EXPECT_EQ(got[2].at(80), position);
     EXPECT_EQ(got[2].at(76), "0");
-    EXPECT_EQ(got[3].at(80), position);
-    EXPECT_EQ(got[3].at(87), got[1].at(80));
-    EXPECT_EQ(got[3].at(12), "1"); // the instrument id
-    EXPECT_EQ(got[3].at(89), "1");
-    EXPECT_EQ(got[3].at(88), "200"); // 0.00200 x 1 lot x 100000
+    // 12: the instrument id; 88: 0.00200 x 1 lot x 100000
+    EXPECT_EQ(got[3].at({80, 87, 12, 89, 88}),
+              (std::vector<std::string>{position, got[1].at(80), "1", "1", "200"}));
     server_->book().with([](const testserver::Books& b) {
         EXPECT_TRUE(b.positions.empty());
         EXPECT_TRUE(b.pendingOrders.empty());
@@ -389,10 +266,8 @@ TEST_F(OrderEngineTest, PendingOrderEditedThenCancelled) {
     send(edit("EWO", 79, id, "2", "1.08650", "1.08300", "0"));
     got = reports(1);
     ASSERT_EQ(kinds(got), std::vector<std::string>{"62/75"});
-    EXPECT_EQ(got[0].at(79), id);
-    EXPECT_EQ(got[0].at(37), "2");
-    EXPECT_EQ(got[0].at(38), "1.08650");
-    EXPECT_EQ(got[0].at(39), "1.08300");
+    EXPECT_EQ(got[0].at({79, 37, 38, 39}),
+              (std::vector<std::string>{std::string(id), "2", "1.08650", "1.08300"}));
     EXPECT_EQ(got[0].fields.count(40), 0u); // no stop loss: the client clears it
     server_->book().with([](const testserver::Books& b) {
         ASSERT_EQ(b.pendingOrders.size(), 1u);
@@ -430,9 +305,7 @@ TEST_F(OrderEngineTest, BracketEditAddsMovesAndDropsLegs) {
     ASSERT_EQ(kinds(got), (std::vector<std::string>{"62/28", "62/28"}));
     EXPECT_EQ(got[0].at(32), "30");
     EXPECT_EQ(got[0].at(38), "1.08700");
-    EXPECT_EQ(got[1].at(32), "31");
-    EXPECT_EQ(got[1].at(38), "1.08300");
-    EXPECT_EQ(got[1].at(573), position);
+    EXPECT_EQ(got[1].at({32, 38, 573}), (std::vector<std::string>{"31", "1.08300", position}));
     const std::string stopLeg = got[1].at(79);
 
     send(edit("EBO", 573, position, "1", "1.08512", "1.08750", "0", "29"));
@@ -458,22 +331,9 @@ TEST_F(OrderEngineTest, OffsetSettlesTheHedgedPositionsAgainstEachOther) {
     const std::string buy = openPosition("45", "1");
     const std::string sellA = openPosition("46", "0.4");
     const std::string sellB = openPosition("46", "0.6");
-    const std::string details = buy +
-                                "\x05"
-                                "1\x06\x07" +
-                                sellA +
-                                "\x05"
-                                "0.4\x06" +
-                                sellB +
-                                "\x05"
-                                "0.6\x06\x07";
-    send({{10, "1052"},
-          {34, "20001"},
-          {12, "EURUSD"},
-          {583, details},
-          {23, "demo"},
-          {19, "7001"},
-          {21, "20240102030405"}});
+    const std::string details =
+        buy + wireText("<C>1<R><S>") + sellA + wireText("<C>0.4<R>") + sellB + wireText("<C>0.6<R><S>");
+    send(std::string("10=1052|34=20001|12=EURUSD|583=") + details + "|23=demo|19=7001|21=20240102030405");
     auto got = reports(7);
     ASSERT_EQ(kinds(got),
               (std::vector<std::string>{"67/73", "67/73", "66/-", "67/73", "67/73", "66/-", "1052/-"}));
@@ -481,9 +341,9 @@ TEST_F(OrderEngineTest, OffsetSettlesTheHedgedPositionsAgainstEachOther) {
     EXPECT_EQ(got[0].at(76), "0.6");
     EXPECT_EQ(got[1].at(80), sellA);
     EXPECT_EQ(got[1].at(76), "0");
-    EXPECT_EQ(got[2].at(80), buy);
-    EXPECT_EQ(got[2].at(87), sellA);
-    EXPECT_EQ(got[2].at(88), "-4.8"); // bought 1.08512, sold 1.08500: -0.00012 x 0.4 x 100000
+    // 88: bought 1.08512, sold 1.08500: -0.00012 x 0.4 x 100000
+    EXPECT_EQ(got[2].at({80, 87, 88}),
+              (std::vector<std::string>{std::string(buy), std::string(sellA), "-4.8"}));
     EXPECT_EQ(got[3].at(76), "0");
     EXPECT_EQ(got[5].at(88), "-7.2");
     EXPECT_EQ(got[6].at(74), "0");
@@ -492,18 +352,8 @@ TEST_F(OrderEngineTest, OffsetSettlesTheHedgedPositionsAgainstEachOther) {
     // Quantities that do not balance are refused with the reply too.
     const std::string b2 = openPosition("45", "1");
     const std::string s2 = openPosition("46", "1");
-    send({{10, "1052"},
-          {34, "20001"},
-          {12, "EURUSD"},
-          {583, b2 +
-                    "\x05"
-                    "1\x06\x07" +
-                    s2 +
-                    "\x05"
-                    "0.5\x06\x07"},
-          {23, "demo"},
-          {19, "7001"},
-          {21, "20240102030405"}});
+    send(std::string("10=1052|34=20001|12=EURUSD|583=") + b2 + wireText("<C>1<R><S>") + s2 +
+         wireText("<C>0.5<R><S>") + "|23=demo|19=7001|21=20240102030405");
     got = reports(2);
     ASSERT_EQ(kinds(got), (std::vector<std::string>{"62/25", "1052/-"}));
     EXPECT_EQ(got[1].at(74), std::to_string(testserver::kRejectQuantity));
@@ -513,34 +363,11 @@ TEST_F(OrderEngineTest, OffsetSettlesTheHedgedPositionsAgainstEachOther) {
 TEST_F(OrderEngineTest, BulkCloseOfThreePositionsWithOneRefused) {
     const std::string a = openPosition("45", "1");
     const std::string b = openPosition("46", "2");
-    const std::string entries = a +
-                                "\x05\x05"
-                                "1\x05"
-                                "20001\x06"
-                                "999\x05\x05"
-                                "1\x05"
-                                "20001\x06" +
-                                b +
-                                "\x05\x05"
-                                "2\x05"
-                                "20001\x06";
-    const std::string body = std::string("20001\x06\x07"
-                                         "3\x07"
-                                         "2\x07"
-                                         "1\x06"
-                                         "1\x06"
-                                         "1\x06\x07") +
-                             entries +
-                             "\x07"
-                             "1\x05"
-                             "1.085000\x05"
-                             "1.085120\x05"
-                             "20240102030405\x06\x07"
-                             "0\x07"
-                             "0\x07"
-                             "0\x07"
-                             "0\x07\x07";
-    send({{10, "82"}, {583, body}, {20, "11"}, {23, "demo"}, {19, "7001"}, {21, "20240102030405"}});
+    const std::string entries =
+        a + wireText("<C><C>1<C>20001<R>999<C><C>1<C>20001<R>") + b + wireText("<C><C>2<C>20001<R>");
+    const std::string body = wireText("20001<R><S>3<S>2<S>1<R>1<R>1<R><S>") + entries +
+                             wireText("<S>1<C>1.085000<C>1.085120<C>20240102030405<R><S>0<S>0<S>0<S>0<S><S>");
+    send(std::string("10=82|583=") + body + "|20=11|23=demo|19=7001|21=20240102030405");
     const auto got = reports(7);
     ASSERT_EQ(kinds(got),
               (std::vector<std::string>{"67/74", "67/73", "66/-", "62/25", "67/74", "67/73", "66/-"}));
@@ -554,37 +381,8 @@ TEST_F(OrderEngineTest, BulkCloseOfThreePositionsWithOneRefused) {
 }
 
 TEST_F(OrderEngineTest, MultiAccountOrderExecutesPerAccountAndRefusesOthers) {
-    const std::string details = "20001\x05"
-                                "1.000000\x05"
-                                "7\x06"
-                                "20011\x05"
-                                "1.000000\x05"
-                                "7\x06"
-                                "20003\x05"
-                                "2.500000\x05"
-                                "7\x06";
-    send({{10, "77"},
-          {23, "demo"},
-          {19, "7001"},
-          {12, "EURUSD"},
-          {32, "29"},
-          {117, "51"},
-          {38, "1.08512"},
-          {39, ""},
-          {40, ""},
-          {90, "0"},
-          {36, "45"},
-          {77, "-1"},
-          {24, "0"},
-          {43, "47"},
-          {56, "1.08500"},
-          {54, "1.08512"},
-          {61, "1.08500"},
-          {60, "1.08500"},
-          {62, "1.08500"},
-          {67, "20240102030405"},
-          {78, "20240102030405"},
-          {91, details}});
+    send("10=77|23=demo|19=7001|12=EURUSD|32=29|117=51|38=1.08512|39=|40=|90=0|36=45|77=-1|24=0|43=47" +
+         std::string(kQuote) + "|91=20001<C>1.000000<C>7<R>20011<C>1.000000<C>7<R>20003<C>2.500000<C>7<R>");
     const auto got = reports(7);
     ASSERT_EQ(kinds(got),
               (std::vector<std::string>{"62/28", "62/23", "67/74", "62/25", "62/28", "62/23", "67/74"}));
@@ -604,7 +402,7 @@ TEST_F(OrderEngineTest, MultiAccountOrderExecutesPerAccountAndRefusesOthers) {
 
 TEST_F(OrderEngineTest, RefusalsCarryTheirCodes) {
     struct Case {
-        peer::Fields request;
+        std::string request;
         int code;
     };
     const std::vector<Case> cases = {

@@ -9,11 +9,17 @@
 #include <sys/socket.h>
 #include <unistd.h>
 #include <zlib.h>
+#include <zmq.h>
+
+#include "support/wire_text.h"
 
 #include <chrono>
 #include <cstdint>
+#include <fstream>
 #include <map>
 #include <optional>
+#include <regex>
+#include <sstream>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -32,11 +38,91 @@ inline std::size_t utf16Units(std::string_view s) {
     return units;
 }
 
+// The pieces of a text cut at `separator`, empty ones kept.
+inline std::vector<std::string> split(std::string_view text, char separator) {
+    std::vector<std::string> out;
+    std::size_t start = 0;
+    while (true) {
+        const auto cut = text.find(separator, start);
+        out.emplace_back(text.substr(start, cut - start));
+        if (cut == std::string_view::npos)
+            return out;
+        start = cut + 1;
+    }
+}
+
+// The key shipped in the login property list, read from the file itself.
+inline std::string shippedProductKey() {
+    std::ifstream in(std::string(TC_TEST_RESOURCES) + "/LoginPropertyList.plist");
+    std::stringstream text;
+    text << in.rdbuf();
+    std::smatch m;
+    const std::string s = text.str();
+    if (!std::regex_search(s, m, std::regex("<key>SecurityKey</key>\\s*<string>([^<]*)</string>")))
+        return {};
+    return m[1];
+}
+
+// A ZeroMQ peer on the raw library.
+class Zmq {
+public:
+    Zmq(int type, int port) : context_(zmq_ctx_new()), socket_(zmq_socket(context_, type)) {
+        int zero = 0;
+        zmq_setsockopt(socket_, ZMQ_LINGER, &zero, sizeof zero);
+        const std::string endpoint = "tcp://127.0.0.1:" + std::to_string(port);
+        zmq_connect(socket_, endpoint.c_str());
+    }
+    ~Zmq() {
+        zmq_close(socket_);
+        zmq_ctx_term(context_);
+    }
+    Zmq(const Zmq&) = delete;
+    Zmq& operator=(const Zmq&) = delete;
+    void subscribe(std::string_view topic) {
+        zmq_setsockopt(socket_, ZMQ_SUBSCRIBE, topic.data(), topic.size());
+    }
+    bool send(std::string_view data) {
+        return zmq_send(socket_, data.data(), data.size(), 0) == static_cast<int>(data.size());
+    }
+    std::optional<std::string> receive(std::chrono::milliseconds timeout) {
+        zmq_pollitem_t item{socket_, 0, ZMQ_POLLIN, 0};
+        if (zmq_poll(&item, 1, static_cast<long>(timeout.count())) <= 0)
+            return std::nullopt;
+        zmq_msg_t msg;
+        zmq_msg_init(&msg);
+        std::optional<std::string> out;
+        if (zmq_msg_recv(&msg, socket_, 0) >= 0)
+            out = std::string(static_cast<const char*>(zmq_msg_data(&msg)), zmq_msg_size(&msg));
+        zmq_msg_close(&msg);
+        return out;
+    }
+
+private:
+    void* context_;
+    void* socket_;
+};
+
 inline std::string frame(std::string_view body) {
     return "\x01" + std::to_string(utf16Units(body)) + "\x03" + std::string(body) + "\x02";
 }
 
 using Fields = std::vector<std::pair<int, std::string>>;
+
+// The fields of "tag=value|tag=value", the values read by the tests' wire tags (<C>, <R>, <S>).
+inline Fields fields(std::string_view text) {
+    Fields out;
+    while (!text.empty()) {
+        const std::size_t bar = text.find('|');
+        const std::string_view field = text.substr(0, bar);
+        const std::size_t eq = field.find('=');
+        out.emplace_back(std::stoi(std::string(field.substr(0, eq))),
+                         tc::testing_support::wireText(field.substr(eq + 1)));
+        if (bar == std::string_view::npos)
+            break;
+        text.remove_prefix(bar + 1);
+    }
+    return out;
+}
 
 inline std::string body(const Fields& fields) {
     std::string b;
@@ -187,6 +273,13 @@ struct Frame {
 
     int type() const { return fields.count(10) ? std::stoi(fields.at(10)) : 0; }
     std::string at(int tag) const { return fields.count(tag) ? fields.at(tag) : std::string("<missing>"); }
+    // The values of the given tags, in that order.
+    std::vector<std::string> at(std::initializer_list<int> tags) const {
+        std::vector<std::string> out;
+        for (int tag : tags)
+            out.push_back(at(tag));
+        return out;
+    }
 };
 
 inline Frame parseFrame(std::string_view inside) {

@@ -16,6 +16,7 @@
 
 #include <cmath>
 #include <memory>
+#include <tuple>
 
 namespace {
 
@@ -52,9 +53,9 @@ TEST_F(SnapshotAgreement, TheClientReadsWhatTheServerWrites) {
     EXPECT_EQ(stats.recordsDropped, 0u);
 
     ASSERT_TRUE(model->userInfo);
-    EXPECT_EQ(model->userInfo->UserId, demo->id);
-    EXPECT_EQ(model->userInfo->marketdepthPort, 6101);
-    EXPECT_EQ(model->userInfo->hdServerPort, 6102);
+    EXPECT_EQ(
+        std::tuple(model->userInfo->UserId, model->userInfo->marketdepthPort, model->userInfo->hdServerPort),
+        std::tuple(demo->id, 6101, 6102));
 
     ASSERT_EQ(model->ItemCollection.size(), market.instruments.size());
     const auto quotes = book.quotes();

@@ -22,37 +22,14 @@
 namespace {
 
 using namespace tc;
+using testing_support::wireText;
 using namespace std::chrono_literals;
-
-std::vector<std::string> split(std::string_view text, char separator) {
-    std::vector<std::string> out;
-    std::size_t start = 0;
-    while (true) {
-        const auto cut = text.find(separator, start);
-        out.emplace_back(text.substr(start, cut - start));
-        if (cut == std::string_view::npos)
-            return out;
-        start = cut + 1;
-    }
-}
 
 std::size_t records(std::string_view section) {
     std::size_t n = 0;
-    for (const auto& r : split(section, '\x06'))
+    for (const auto& r : peer::split(section, '\x06'))
         n += r.empty() ? 0 : 1;
     return n;
-}
-
-// The key shipped in the login property list, read from the file itself.
-std::string shippedProductKey() {
-    std::ifstream in(std::string(TC_TEST_RESOURCES) + "/LoginPropertyList.plist");
-    std::stringstream text;
-    text << in.rdbuf();
-    std::smatch m;
-    const std::string s = text.str();
-    if (!std::regex_search(s, m, std::regex("<key>SecurityKey</key>\\s*<string>([^<]*)</string>")))
-        return {};
-    return m[1];
 }
 
 void expectLengthField(const peer::Frame& f) {
@@ -75,7 +52,7 @@ protected:
             options.rate = 500;
         server_ = std::make_unique<testserver::TestServer>(std::move(*market.market));
         ports_ = server_->start(options);
-        productKey_ = shippedProductKey();
+        productKey_ = peer::shippedProductKey();
         ASSERT_FALSE(productKey_.empty());
     }
 
@@ -143,9 +120,9 @@ TEST_F(ServerTest, LoginAnswersSnapshotWithPortsAndUserAccountsThenCompletion) {
     peer::StreamClient client(ports_.stream);
     ASSERT_TRUE(client.connected());
     const Session s = login(client, "demo", "demo1234");
-    const auto sections = split(s.snapshot, '\x07');
+    const auto sections = peer::split(s.snapshot, '\x07');
     ASSERT_EQ(sections.size(), 22u);
-    const auto user = split(split(sections[0], '\x06')[0], '\x05');
+    const auto user = peer::split(peer::split(sections[0], '\x06')[0], '\x05');
     ASSERT_GE(user.size(), 16u);
     EXPECT_EQ(user[0], "1001");
     EXPECT_EQ(user[2], s.reference);
@@ -183,10 +160,10 @@ TEST_F(ServerTest, SecondUserGetsOwnAccountsAndReferenceIdsDiffer) {
     const Session sb = login(b, "trader", "trader1234");
     EXPECT_NE(sa.reference, sb.reference);
     EXPECT_NE(sa.key, sb.key);
-    const auto sections = split(sb.snapshot, '\x07');
+    const auto sections = peer::split(sb.snapshot, '\x07');
     ASSERT_EQ(sections.size(), 22u);
     ASSERT_EQ(records(sections[8]), 1u);
-    EXPECT_EQ(split(sections[8], '\x05')[0], "20011");
+    EXPECT_EQ(peer::split(sections[8], '\x05')[0], "20011");
 }
 
 TEST_F(ServerTest, SealedLoginReplyOpensWithTheProductKey) {
@@ -195,7 +172,7 @@ TEST_F(ServerTest, SealedLoginReplyOpensWithTheProductKey) {
     startServer(options);
     peer::StreamClient client(ports_.stream);
     const Session s = login(client, "demo", "demo1234", true);
-    EXPECT_EQ(split(s.snapshot, '\x07').size(), 22u);
+    EXPECT_EQ(peer::split(s.snapshot, '\x07').size(), 22u);
 }
 
 TEST_F(ServerTest, RefusalsCarryTheLoginMessageRecordAndNoCompletion) {
@@ -216,9 +193,9 @@ TEST_F(ServerTest, RefusalsCarryTheLoginMessageRecordAndNoCompletion) {
         EXPECT_EQ(got[0].at(160), "AMP");
         auto text = peer::decompress(got[0].at(1050));
         ASSERT_TRUE(text);
-        const auto sections = split(*text, '\x07');
+        const auto sections = peer::split(*text, '\x07');
         ASSERT_EQ(sections.size(), 17u);
-        const auto record = split(split(sections[16], '\x06')[0], '\x05');
+        const auto record = peer::split(peer::split(sections[16], '\x06')[0], '\x05');
         ASSERT_EQ(record.size(), 3u);
         EXPECT_EQ(record[2], std::to_string(c.code));
         EXPECT_FALSE(record[1].empty());
@@ -230,10 +207,8 @@ TEST_F(ServerTest, RefusalsCarryTheLoginMessageRecordAndNoCompletion) {
 TEST_F(ServerTest, PingIsAnsweredSealedWithItsRequestNumberAndServerTime) {
     peer::StreamClient client(ports_.stream);
     const Session s = login(client, "demo", "demo1234");
-    ASSERT_TRUE(client.send(peer::seal(peer::frame("10=1018\x03"
-                                                   "20=5\x03"
-                                                   "21=20240102030405\x03"),
-                                       s.key, false)));
+    ASSERT_TRUE(client.send(
+        peer::seal(peer::frame(wireText("10=1018<F>20=5<F>21=20240102030405<F>")), s.key, false)));
     auto got = client.read(1);
     ASSERT_EQ(got.size(), 1u);
     expectLengthField(got[0]);
@@ -248,15 +223,10 @@ TEST_F(ServerTest, PingIsAnsweredSealedWithItsRequestNumberAndServerTime) {
 
 TEST_F(ServerTest, PingBeforeLoginOrUnderAWrongKeyGetsNoAnswer) {
     peer::StreamClient client(ports_.stream);
-    ASSERT_TRUE(client.send(peer::seal(peer::frame("10=1018\x03"
-                                                   "20=1\x03"
-                                                   "21=20240102030405\x03"),
-                                       productKey_, false)));
-    ASSERT_TRUE(client.send(peer::seal(peer::frame("10=1018\x03"
-                                                   "20=2\x03"),
-                                       "not the key", false)));
-    ASSERT_TRUE(client.send(peer::frame("10=1018\x03"
-                                        "20=3\x03"))); // plain: never acted on
+    ASSERT_TRUE(client.send(
+        peer::seal(peer::frame(wireText("10=1018<F>20=1<F>21=20240102030405<F>")), productKey_, false)));
+    ASSERT_TRUE(client.send(peer::seal(peer::frame(wireText("10=1018<F>20=2<F>")), "not the key", false)));
+    ASSERT_TRUE(client.send(peer::frame(wireText("10=1018<F>20=3<F>")))); // plain: never acted on
     EXPECT_TRUE(server_->waitFor([](const auto& s) { return s.unreadableFrames >= 2; }, 2s));
     EXPECT_TRUE(client.read(1, 200ms).empty());
     EXPECT_EQ(server_->stats().pings, 0);
@@ -264,108 +234,16 @@ TEST_F(ServerTest, PingBeforeLoginOrUnderAWrongKeyGetsNoAnswer) {
     login(client, "demo", "demo1234");
 }
 
-TEST_F(ServerTest, SecondLoginOfTheSameUserTellsTheFirstSession) {
-    peer::StreamClient first(ports_.stream), second(ports_.stream);
-    const Session s1 = login(first, "demo", "demo1234");
-    login(second, "demo", "demo1234");
-    auto got = first.read(1);
-    ASSERT_EQ(got.size(), 1u);
-    auto inner = peer::frames(peer::open(got[0].at(27), s1.key).value_or(""));
-    ASSERT_EQ(inner.size(), 1u);
-    EXPECT_EQ(inner[0].type(), 44);
-    EXPECT_FALSE(inner[0].at(105).empty());
-    EXPECT_EQ(server_->stats().loggedOutElsewhere, 1);
-}
-
-TEST_F(ServerTest, DroppedStreamsAreClosedOnTheClient) {
-    peer::StreamClient client(ports_.stream);
-    login(client, "demo", "demo1234");
-    server_->dropStreams();
-    client.read(1, 2s);
-    EXPECT_TRUE(client.closedByPeer());
-}
-
-// A ZeroMQ peer on the raw library.
-class ZmqPeer {
-public:
-    ZmqPeer(int type, int port) : context_(zmq_ctx_new()), socket_(zmq_socket(context_, type)) {
-        int zero = 0;
-        zmq_setsockopt(socket_, ZMQ_LINGER, &zero, sizeof zero);
-        const std::string endpoint = "tcp://127.0.0.1:" + std::to_string(port);
-        zmq_connect(socket_, endpoint.c_str());
-    }
-    ~ZmqPeer() {
-        zmq_close(socket_);
-        zmq_ctx_term(context_);
-    }
-    void subscribe(std::string_view topic) {
-        zmq_setsockopt(socket_, ZMQ_SUBSCRIBE, topic.data(), topic.size());
-    }
-    bool send(std::string_view data) {
-        return zmq_send(socket_, data.data(), data.size(), 0) == static_cast<int>(data.size());
-    }
-    std::optional<std::string> receive(std::chrono::milliseconds timeout) {
-        zmq_pollitem_t item{socket_, 0, ZMQ_POLLIN, 0};
-        if (zmq_poll(&item, 1, static_cast<long>(timeout.count())) <= 0)
-            return std::nullopt;
-        zmq_msg_t msg;
-        zmq_msg_init(&msg);
-        if (zmq_msg_recv(&msg, socket_, 0) < 0) {
-            zmq_msg_close(&msg);
-            return std::nullopt;
-        }
-        std::string out(static_cast<const char*>(zmq_msg_data(&msg)), zmq_msg_size(&msg));
-        zmq_msg_close(&msg);
-        return out;
-    }
-
-private:
-    void* context_;
-    void* socket_;
-};
-
 std::string dsRequest(std::string_view procedure, int requestId) {
-    return peer::frame(peer::body({{10, "1023"},
-                                   {151, std::string(procedure)},
-                                   {152, "1000"},
-                                   {153, "1"},
-                                   {20, std::to_string(requestId)},
-                                   {115, "1001"},
-                                   {23, "demo"},
-                                   {19, "7001"},
-                                   {21, "20240102030405"}}));
-}
-
-TEST_F(ServerTest, DataServiceAnswersEveryProcedureInOrder) {
-    ZmqPeer req(ZMQ_REQ, ports_.data);
-    const std::vector<std::string> procedures = {"getopenpositions", "getpendingorders",
-                                                 "getsettledpositions", "getcancelledorders",
-                                                 "getinstruments"};
-    for (std::size_t i = 0; i < procedures.size(); ++i) {
-        ASSERT_TRUE(req.send(dsRequest(procedures[i], static_cast<int>(i) + 1)));
-        auto reply = req.receive(5s);
-        ASSERT_TRUE(reply);
-        auto f = peer::frames(*reply);
-        ASSERT_EQ(f.size(), 1u);
-        expectLengthField(f[0]);
-        EXPECT_EQ(f[0].type(), 1024);
-        EXPECT_EQ(f[0].at(151), procedures[i]);
-        EXPECT_NE(f[0].at(159), "<missing>"); // the rows are the data-service tests' matter
-        EXPECT_EQ(f[0].at(20), std::to_string(i + 1));
-    }
-    EXPECT_EQ(server_->stats().procedures, procedures);
+    return peer::frame(peer::body(peer::fields("10=1023|151=" + std::string(procedure) +
+                                               "|152=1000|153=1|20=" + std::to_string(requestId) +
+                                               "|115=1001|23=demo|19=7001|21=20240102030405")));
 }
 
 TEST_F(ServerTest, DataServiceAnswersChartKeepAliveAndGarbage) {
-    ZmqPeer req(ZMQ_REQ, ports_.data);
-    ASSERT_TRUE(req.send(peer::frame(peer::body({{10, "1040"},
-                                                 {12, "USDJPY"},
-                                                 {83, "O"},
-                                                 {20, "42"},
-                                                 {1025, "50"},
-                                                 {23, "demo"},
-                                                 {19, "7001"},
-                                                 {21, "20240102030405"}}))));
+    peer::Zmq req(ZMQ_REQ, ports_.data);
+    ASSERT_TRUE(req.send(peer::frame(
+        peer::body(peer::fields("10=1040|12=USDJPY|83=O|20=42|1025=50|23=demo|19=7001|21=20240102030405")))));
     auto reply = req.receive(5s);
     ASSERT_TRUE(reply);
     auto f = peer::frames(*reply);
@@ -376,17 +254,14 @@ TEST_F(ServerTest, DataServiceAnswersChartKeepAliveAndGarbage) {
     const std::string chart = f[0].at(17);
     const auto close = chart.find('>');
     ASSERT_NE(close, std::string::npos);
-    EXPECT_EQ(split(chart.substr(1, close - 1), '~').at(1), "USDJPY^O");
+    EXPECT_EQ(peer::split(chart.substr(1, close - 1), '~').at(1), "USDJPY^O");
     const std::string columns = chart.substr(close + 1, chart.rfind("<END>") - close - 1);
-    const auto cols = split(columns, '#');
+    const auto cols = peer::split(columns, '#');
     ASSERT_EQ(cols.size(), 6u);
     for (const auto& c : cols)
-        EXPECT_EQ(split(c, ',').size(), 50u);
+        EXPECT_EQ(peer::split(c, ',').size(), 50u);
 
-    ASSERT_TRUE(req.send(peer::frame("10=1002\x03"
-                                     "23=demo\x03"
-                                     "19=7001\x03"
-                                     "21=20240102030405\x03")));
+    ASSERT_TRUE(req.send(peer::frame(wireText("10=1002<F>23=demo<F>19=7001<F>21=20240102030405<F>"))));
     reply = req.receive(5s);
     ASSERT_TRUE(reply);
     EXPECT_EQ(peer::frames(*reply).at(0).type(), 1002);
@@ -404,47 +279,11 @@ TEST_F(ServerTest, DataServiceAnswersChartKeepAliveAndGarbage) {
 
 TEST_F(ServerTest, SilentDataServiceHoldsTheRequestUntilReleased) {
     server_->setDataServiceSilent(true);
-    ZmqPeer req(ZMQ_REQ, ports_.data);
+    peer::Zmq req(ZMQ_REQ, ports_.data);
     ASSERT_TRUE(req.send(dsRequest("getopenpositions", 1)));
     EXPECT_FALSE(req.receive(300ms));
     server_->setDataServiceSilent(false);
     EXPECT_TRUE(req.receive(5s));
-}
-
-TEST_F(ServerTest, FeedPublishesQuotesAndDepthOfSubscribedInstruments) {
-    ZmqPeer sub(ZMQ_SUB, ports_.feed);
-    sub.subscribe("EURUSD");
-    sub.subscribe("MD_USDJPY;");
-    bool quote = false, depth = false;
-    const auto deadline = std::chrono::steady_clock::now() + 10s;
-    while ((!quote || !depth) && std::chrono::steady_clock::now() < deadline) {
-        auto text = sub.receive(1s);
-        if (!text)
-            continue;
-        if (text->starts_with("MD_")) {
-            ASSERT_TRUE(text->starts_with("MD_USDJPY;"));
-            const auto parts = split(*text, ';');
-            ASSERT_EQ(parts.size(), 3u);
-            EXPECT_EQ(split(parts[1], '|').size(), 3u);
-            EXPECT_EQ(split(parts[2], '|').size(), 3u);
-            depth = true;
-            continue;
-        }
-        const auto fields = split(*text, '\x04');
-        ASSERT_EQ(fields.size(), 11u) << *text;
-        EXPECT_EQ(fields[0], "EURUSD");
-        EXPECT_TRUE(std::regex_match(fields[1], std::regex("[0-9]{14}")));
-        ASSERT_EQ(fields[10], "5");
-        const double base = std::stod(fields[2]);
-        const double bid = base + std::stod(fields[4]) / 1e5;
-        const double ask = base + std::stod(fields[5]) / 1e5;
-        EXPECT_GT(bid, 1.085 / 2);
-        EXPECT_LT(bid, 1.085 * 1.5);
-        EXPECT_NEAR(ask - bid, 0.00012, 1e-9);
-        quote = true;
-    }
-    EXPECT_TRUE(quote);
-    EXPECT_TRUE(depth);
 }
 
 TEST(ServerStart, RefusesAHostThatIsNoIPv4AddressAndABusyPort) {

@@ -138,6 +138,10 @@ void ZMQRequester::pingZMQRequestSocket(Clock::time_point now) {
     } catch (const std::exception& e) {
         platform::Log::error("request socket: keep-alive handler failed: {}", e.what());
     }
+    // The keep-alive is composed elsewhere and queued later; until it is taken, asking again on the
+    // next passes would compose a second one. Ask again only after another idle interval.
+    std::lock_guard lock(stateLock_);
+    queueEmptyTime_ = now;
 }
 
 void ZMQRequester::waitForNextPass(Clock::time_point passStart) {

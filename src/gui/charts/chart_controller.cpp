@@ -117,7 +117,7 @@ void ChartController::addPricePlot() {
     switch (*type) {
     case tc::charts::ChartType::Line: {
         auto line = std::make_unique<plot::LinePlot>(kLinePlot);
-        line->pen = QPen(QColor(Qt::green), 1.5);
+        line->pen = QPen(graph_->theme().priceLine, 1.5);
         price = std::move(line);
         break;
     }
@@ -132,8 +132,9 @@ void ChartController::addPricePlot() {
         resetCrosshairToggle();
         plot::Legend legend;
         legend.font = pixelFont(font(), 11);
-        for (const auto& [id, colour, title] : {std::tuple{kBidSeries, QColor(Qt::red), bidTitle_},
-                                                std::tuple{kAskSeries, QColor(Qt::blue), askTitle_}}) {
+        const plot::PlotTheme& theme = graph_->theme();
+        for (const auto& [id, colour, title] : {std::tuple{kBidSeries, theme.bidSeries, bidTitle_},
+                                                std::tuple{kAskSeries, theme.askSeries, askTitle_}}) {
             auto line = std::make_unique<plot::LinePlot>(id);
             line->pen = QPen(colour, 1.5);
             line->setTitle(title);
@@ -204,6 +205,12 @@ void ChartController::applyChartTheme(int theme) {
     if (!named)
         return;
     graph_->setTheme(*named);
+    // The price plots take the theme's colours: built again in them.
+    if (!graph_->plots().empty()) {
+        graph_->removeAllPlots();
+        graph_->setLegend(std::nullopt);
+        addPricePlot();
+    }
     applyTitleTheme(*title_, *named);
     QPalette box = overlay_->palette();
     box.setColor(QPalette::Window, named->overlayFill);

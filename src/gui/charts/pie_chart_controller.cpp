@@ -74,7 +74,6 @@ void PieChartController::layoutPie() {
     font.setPixelSize(11);
     font.setBold(true);
     legend.font = font;
-    legend.textColor = QColor(Qt::gray);
     for (std::size_t i = 0; i < slices_.size(); ++i)
         legend.entries.push_back({QString::fromStdString(tc::charts::legendText(slices_[i])), sliceColor(i)});
     legend.displacement = QPointF(-kLegendGap, 0);

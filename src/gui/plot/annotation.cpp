@@ -48,6 +48,14 @@ void HorizontalLine::draw(QPainter& painter, const PlotSpace& space) const {
     painter.restore();
 }
 
+QRectF Crosshair::tagBox(const PlotSpace& space) const {
+    if (tag.isEmpty() || !std::isfinite(y))
+        return {};
+    const QFontMetricsF metrics(font);
+    return {space.area().right() + 1, space.viewY(y) - metrics.height() / 2 - 1,
+            metrics.horizontalAdvance(tag) + 8, metrics.height() + 2};
+}
+
 void Crosshair::draw(QPainter& painter, const PlotSpace& space) const {
     if (!std::isfinite(x))
         return;
@@ -65,9 +73,7 @@ void Crosshair::draw(QPainter& painter, const PlotSpace& space) const {
         if (!tag.isEmpty()) {
             // The tag sits on the right axis, over its labels, and may leave the plot area.
             painter.setClipping(false);
-            const QFontMetricsF metrics(font);
-            const QRectF box(area.right() + 1, vy - metrics.height() / 2 - 1,
-                             metrics.horizontalAdvance(tag) + 8, metrics.height() + 2);
+            const QRectF box = tagBox(space);
             painter.setPen(Qt::NoPen);
             painter.drawRect(box);
             painter.setPen(Qt::white);

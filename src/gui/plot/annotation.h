@@ -42,6 +42,8 @@ struct Crosshair {
     double symbolSize = 5;
     QString tag; // written in a box on the right axis at y; none when empty
     QFont font;
+    // The tag's box in view coordinates; empty without a tag or a finite y.
+    QRectF tagBox(const PlotSpace& space) const;
     void draw(QPainter& painter, const PlotSpace& space) const;
 };
 

@@ -1,7 +1,6 @@
 #include "plot/axis.h"
 
 #include <QFontMetricsF>
-#include <QPaintDevice>
 #include <QPainter>
 
 #include <algorithm>
@@ -46,7 +45,36 @@ void Axis::drawGrid(QPainter& painter, const PlotSpace& space, QColor grid) cons
     painter.restore();
 }
 
-void Axis::draw(QPainter& painter, const PlotSpace& space, QColor axis, QColor) const {
+std::vector<Axis::LaidLabel> Axis::layoutLabels(const PlotSpace& space, const QRectF& bounds,
+                                                const std::vector<QRectF>& covered) const {
+    // Time labels keep a little room between them.
+    constexpr double kGap = 6;
+    const QRectF area = space.area();
+    const QFontMetricsF metrics(font);
+    std::vector<LaidLabel> out;
+    for (const auto& [at, label] : placed(space)) {
+        const double width = metrics.horizontalAdvance(label->text), height = metrics.height();
+        QRectF box;
+        if (edge_ == Edge::Bottom) {
+            const double left =
+                std::clamp(at - width / 2, bounds.left(), std::max(bounds.left(), bounds.right() - width));
+            box = QRectF(left, area.bottom() + tickLength + 1, width, height);
+        } else {
+            const double top =
+                std::clamp(at - height / 2, bounds.top(), std::max(bounds.top(), bounds.bottom() - height));
+            box = QRectF(area.right() + tickLength + 3, top, width, height);
+        }
+        const QRectF spaced = edge_ == Edge::Bottom ? box.adjusted(-kGap, 0, kGap, 0) : box;
+        if ((!out.empty() && out.back().box.intersects(spaced)) ||
+            std::any_of(covered.begin(), covered.end(), [&](const QRectF& c) { return c.intersects(box); }))
+            continue;
+        out.push_back({box, label});
+    }
+    return out;
+}
+
+void Axis::draw(QPainter& painter, const PlotSpace& space, QColor axis, const QRectF& bounds,
+                const std::vector<QRectF>& covered) const {
     if (!visible)
         return;
     const QRectF area = space.area();
@@ -56,25 +84,19 @@ void Axis::draw(QPainter& painter, const PlotSpace& space, QColor axis, QColor) 
     pen.setCapStyle(Qt::RoundCap);
     painter.setPen(pen);
     painter.setFont(font);
-    const QFontMetricsF metrics(font);
     if (edge_ == Edge::Bottom)
         painter.drawLine(area.bottomLeft(), area.bottomRight());
     else
         painter.drawLine(area.topRight(), area.bottomRight());
     for (const auto& [at, label] : placed(space)) {
-        if (edge_ == Edge::Bottom) {
+        if (edge_ == Edge::Bottom)
             painter.drawLine(QPointF(at, area.bottom()), QPointF(at, area.bottom() + tickLength));
-            // Centred under its tick, but never cut by the graph's edge.
-            const double width = metrics.horizontalAdvance(label->text);
-            const double right = painter.device() ? painter.device()->width() : area.right();
-            const double left = std::clamp(at - width / 2, 0.0, std::max(0.0, right - width));
-            painter.drawText(QPointF(left, area.bottom() + tickLength + metrics.ascent() + 1), label->text);
-        } else {
+        else
             painter.drawLine(QPointF(area.right(), at), QPointF(area.right() + tickLength, at));
-            painter.drawText(QPointF(area.right() + tickLength + 3, at + metrics.ascent() / 2 - 1),
-                             label->text);
-        }
     }
+    const double ascent = QFontMetricsF(font).ascent();
+    for (const LaidLabel& laid : layoutLabels(space, bounds, covered))
+        painter.drawText(QPointF(laid.box.left(), laid.box.top() + ascent), laid.label->text);
     painter.restore();
 }
 

@@ -35,8 +35,19 @@ public:
     QFont font;
     QVector<AxisLabel> labels;
 
-    // Lines in the theme's axis colour, grid lines in its grid colour.
-    void draw(QPainter& painter, const PlotSpace& space, QColor axis, QColor grid) const;
+    // A label that is drawn and its text's box in view coordinates.
+    struct LaidLabel {
+        QRectF box;
+        const AxisLabel* label = nullptr;
+    };
+    // The labels drawn, in order: each centred on its tick but whole inside `bounds`; one that
+    // would overlap the label before it or one of `covered` (boxes drawn over the axis, such as
+    // price tags) is left out, its tick kept.
+    std::vector<LaidLabel> layoutLabels(const PlotSpace& space, const QRectF& bounds,
+                                        const std::vector<QRectF>& covered = {}) const;
+    // Lines and labels in the theme's axis colour (see layoutLabels()).
+    void draw(QPainter& painter, const PlotSpace& space, QColor axis, const QRectF& bounds,
+              const std::vector<QRectF>& covered = {}) const;
     // Grid lines only, drawn under the plots.
     void drawGrid(QPainter& painter, const PlotSpace& space, QColor grid) const;
 

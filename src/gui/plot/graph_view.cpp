@@ -134,8 +134,15 @@ void GraphView::paint(QPainter& painter, const QRect& target) {
         painter.drawRect(area);
         painter.restore();
     }
-    xAxis_.draw(painter, space, theme_.axis, theme_.grid);
-    yAxis_.draw(painter, space, theme_.axis, theme_.grid);
+    // Price tags and the crosshair's tag are drawn over the price axis: its labels give way.
+    std::vector<QRectF> tags;
+    for (const auto& text : texts_)
+        if (std::isfinite(text.x) && std::isfinite(text.y) && !text.text.isEmpty())
+            tags.push_back(text.box(space));
+    if (crosshair_ && !crosshair_->tagBox(space).isEmpty())
+        tags.push_back(crosshair_->tagBox(space));
+    xAxis_.draw(painter, space, theme_.axis, QRectF(target));
+    yAxis_.draw(painter, space, theme_.axis, QRectF(target), tags);
     for (const auto& text : texts_)
         text.draw(painter, space);
     if (crosshair_) {
@@ -145,7 +152,7 @@ void GraphView::paint(QPainter& painter, const QRect& target) {
         painter.restore();
     }
     if (legend_)
-        legend_->draw(painter, QRectF(target));
+        legend_->draw(painter, QRectF(target), theme_.legendText);
 }
 
 void GraphView::paintEvent(QPaintEvent*) {

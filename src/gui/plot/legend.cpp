@@ -47,7 +47,7 @@ QRectF Legend::frame(const QRectF& graph) const {
     return {topLeft + displacement, s};
 }
 
-void Legend::draw(QPainter& painter, const QRectF& graph) const {
+void Legend::draw(QPainter& painter, const QRectF& graph, QColor themeText) const {
     if (entries.isEmpty())
         return;
     const QRectF box = frame(graph);
@@ -64,7 +64,7 @@ void Legend::draw(QPainter& painter, const QRectF& graph) const {
         const QRectF swatch(x, y + (rowHeight - swatchSize.height()) / 2, swatchSize.width(),
                             swatchSize.height());
         painter.fillRect(swatch, entries[i].swatch);
-        painter.setPen(textColor);
+        painter.setPen(textColor.isValid() ? textColor : themeText);
         painter.drawText(
             QPointF(swatch.right() + 4, y + (rowHeight + metrics.ascent() - metrics.descent()) / 2),
             entries[i].title);

@@ -25,13 +25,13 @@ struct Legend {
     int columns = 0;      // 0: one row; otherwise entries fill this many columns
     QSizeF swatchSize{12, 12};
     QFont font;
-    QColor textColor{Qt::gray};
-    QColor fill; // invalid: clear
+    QColor textColor; // invalid: the theme's legend text
+    QColor fill;      // invalid: clear
     QVector<LegendEntry> entries;
 
     QSizeF size() const;
     QRectF frame(const QRectF& graph) const;
-    void draw(QPainter& painter, const QRectF& graph) const;
+    void draw(QPainter& painter, const QRectF& graph, QColor themeText) const;
 };
 
 } // namespace plot

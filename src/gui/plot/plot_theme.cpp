@@ -9,18 +9,20 @@ std::optional<PlotTheme> PlotTheme::named(int number) {
     PlotTheme t;
     t.number = number;
     t.background = dark ? QColor(Qt::black) : QColor(Qt::white);
-    t.border = QColor(Qt::gray);
+    t.border = dark ? QColor(Qt::gray) : QColor(128, 128, 128);
     t.axis = dark ? QColor(Qt::lightGray) : QColor(Qt::black);
     t.grid = QColor(50, 50, 50);
-    t.legendText = QColor(Qt::gray);
+    t.legendText = dark ? QColor(Qt::gray) : QColor(96, 96, 96);
     t.overlayFill = dark ? QColor(20, 20, 20, 230) : QColor(248, 248, 248, 230);
-    t.priceLine = QColor(Qt::green);
-    // Light grey on white would all but vanish; the light theme draws wicks in plain grey.
-    t.wick = dark ? QColor(Qt::lightGray) : QColor(Qt::gray);
+    const QColor green = dark ? QColor(Qt::green) : QColor(0, 150, 0);
+    t.priceLine = green;
+    t.wick = dark ? QColor(Qt::lightGray) : QColor(128, 128, 128);
     t.risingFill = dark ? QColor(Qt::black) : QColor(Qt::white);
-    t.risingOutline = QColor(Qt::green);
+    t.risingOutline = green;
     t.fallingFill = dark ? QColor(Qt::lightGray) : QColor(Qt::red);
     t.crosshair = QColor(40, 107, 158);
+    t.bidSeries = QColor(Qt::red);
+    t.askSeries = dark ? QColor(64, 128, 255) : QColor(Qt::blue);
     return t;
 }
 

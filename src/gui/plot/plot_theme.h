@@ -1,5 +1,7 @@
 #pragma once
 // The two chart themes: 0 dark (black ground, light grey axes), 1 light (white ground, black axes).
+// Every mark stands out from its ground (lines and fills at least 3:1, texts 4.5:1): the light theme
+// darkens the green, grey and the legend's text, the dark theme lightens the blue.
 #include <QColor>
 
 #include <optional>
@@ -20,6 +22,8 @@ struct PlotTheme {
     QColor risingOutline; //
     QColor fallingFill;   // and of one that closed below
     QColor crosshair;     // crosshair lines, marker and price tag
+    QColor bidSeries;     // the bid and ask lines of the bid/ask chart
+    QColor askSeries;     //
 
     // nullopt for numbers other than 0 and 1.
     static std::optional<PlotTheme> named(int number);

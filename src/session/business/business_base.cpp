@@ -373,8 +373,8 @@ bool BusinessBase::connectionHoldReading(std::function<void()> resume) {
 }
 
 void BusinessBase::connectionKeepAliveDue() {
-    // Composed where every request is, with the session values as they stand; the request thread
-    // asks again on every pass until one is queued, so one is posted at a time.
+    // Composed where every request is, with the session values as they stand; one is posted at a
+    // time.
     if (keepAlivePosted_.exchange(true))
         return;
     postMain([this] {

@@ -182,14 +182,16 @@ public:
     virtual std::function<void()> readAccountStatement(const PendingRequest* request, std::string xml) = 0;
 };
 
-// Resource files. Main queue.
+// Resource files.
 class ResourceHandlers {
 public:
     virtual ~ResourceHandlers() = default;
-    // A download's reply: the request it answers (null when none was recorded) and the payload as the
-    // server sent it (Base64, not yet decoded); empty when the reply carried none.
-    virtual void resourceDownloaded(const PendingRequest* request, std::string_view payloadBase64) = 0;
-    // A search's rows were filed in the data service's resource collection.
+    // Receiving thread: decodes a download's payload as the server sent it (Base64; empty when the
+    // reply carried none) for the request it answers (null when none was recorded), and returns the
+    // step that stores it on the main queue.
+    virtual std::function<void()> readResourceDownload(const PendingRequest* request,
+                                                       std::string payloadBase64) = 0;
+    // Main queue: a search's rows were filed in the data service's resource collection.
     virtual void resourcesFound(const PendingRequest* /*request*/) {}
 };
 

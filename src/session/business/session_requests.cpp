@@ -1,5 +1,6 @@
 #include "session/business/session_requests.h"
 
+#include "connection/record_text.h"
 #include "connection/separators.h"
 #include "connection/wire_date.h"
 #include "connection/wire_names.h"
@@ -401,10 +402,15 @@ bool SessionRequests::requestChatMessageAcknowledgement(std::string_view roomNam
     MessageBase m;
     m.startRequest(msg::kChatAcknowledgement);
     m.setValue(tag::kAcknowledgementText, "");
-    std::string record(roomName);
-    record += wire::kColumn;
-    record += messageId;
-    m.setValue(tag::kAcknowledgedMessage, record);
+    // The server's room name and message id, cut by 0x05: either holding a separator would shift the
+    // record's fields, so such an acknowledgement is not sent.
+    const wire::RecordText record =
+        wire::RecordWriter().text("room name", roomName).text("message id", messageId).finish(false);
+    if (!record.ok()) {
+        platform::Log::warning("chat acknowledgement not sent: {}", record.error);
+        return false;
+    }
+    m.setValue(tag::kAcknowledgedMessage, record.text);
     m.setValue(tag::kChatUser, context_.userName());
     return send(m);
 }
@@ -445,30 +451,6 @@ bool SessionRequests::SendChatQueueRequest(std::string_view queueId, std::string
     m.setValue(tag::kRoomState, "0");
     m.setValue(tag::kChatUser, context_.userName());
     return send(m);
-}
-
-// ---- Login completion
-
-void SessionRequests::sendLoginCompletionRequests() {
-    requestOpenPosition();
-    requestPendingOrders();
-    requestSettledOrders();
-    requestCancelledOrders();
-    std::vector<std::int32_t> equityAccounts;
-    for (const auto& [key, account] : context_.model().AccountDetailCollection) {
-        if (account && account->tradingStatus == 5)
-            equityAccounts.push_back(account->AccountId);
-    }
-    for (const std::int32_t accountId : equityAccounts)
-        requestEquityPriceinfo(accountId);
-    requestContactlist();
-    requestRecentConversation();
-    requestOfflineMessages();
-    requestAdvancedInstrumentInfo();
-    static const std::string kResourceTypes[] = {"CAL", "ICO"};
-    requestResourceSearchForTypes(kResourceTypes);
-    requestApprovalRequest();
-    requestFinancialApprovals();
 }
 
 } // namespace tc

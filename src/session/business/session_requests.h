@@ -179,12 +179,6 @@ public:
     // Not sent when the session has no account to name.
     bool SendChatQueueRequest(std::string_view queueId, std::string_view text);
 
-    // The requests of login completion, in their fixed order: the four order lists, the equity
-    // prices of every account whose trading status is 5 (in collection order), contact list, recent
-    // conversations, offline messages, instrument details, the "CAL" and "ICO" resource searches, the
-    // approval requests and the financial approvals.
-    void sendLoginCompletionRequests();
-
     PendingRequests& pendingRequests() noexcept { return pending_; }
     const PendingRequests& pendingRequests() const noexcept { return pending_; }
 

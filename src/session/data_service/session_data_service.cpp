@@ -39,7 +39,17 @@ std::function<void()> SessionDataService::processDSResponse(const std::optional<
             return reader->readAccountStatement(pending ? &*pending : nullptr, statement->xml);
     }
 
-    return [this, reply, pending, procedure] {
+    // A download is decoded here too (Base64, inflation); only the file is written on the main queue.
+    std::function<void()> storeDownload;
+    if (ResourceHandlers* resources = business_.services().resources.get();
+        resources && procedure == "resourcedownload") {
+        const auto* download = std::get_if<dsreply::ResourceDownload>(&reply->value);
+        // A failed download still answers its request.
+        storeDownload = resources->readResourceDownload(pending ? &*pending : nullptr,
+                                                        download ? download->payloadBase64 : std::string());
+    }
+
+    return [this, reply, pending, procedure, storeDownload = std::move(storeDownload)] {
         if (pending && std::holds_alternative<dsreply::Failed>(reply->value))
             business_.events().requestFailed(*pending, "the data service could not answer");
         if (pending && std::holds_alternative<dsreply::AccountStatement>(reply->value) &&
@@ -59,14 +69,8 @@ std::function<void()> SessionDataService::processDSResponse(const std::optional<
             services.funding->fillFinancialApprovals(outcome.financialApprovals);
         if (outcome.hasPayGateSettings)
             services.funding->fillPayGateSettings(outcome.payGateSettings);
-        if (const auto* download = std::get_if<dsreply::ResourceDownload>(&reply->value)) {
-            if (services.resources)
-                services.resources->resourceDownloaded(pending ? &*pending : nullptr,
-                                                       download->payloadBase64);
-        } else if (procedure == "resourcedownload" && services.resources) {
-            // A failed download still answers its request.
-            services.resources->resourceDownloaded(pending ? &*pending : nullptr, {});
-        }
+        if (storeDownload)
+            storeDownload();
         if (account)
             business_.events().userAccessLoaded(pending->sequence, static_cast<std::int32_t>(*account));
         for (const DataServiceEvent event : outcome.events) {

@@ -18,6 +18,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace tc::sockettest {
@@ -75,83 +76,54 @@ public:
 
     void socketDidConnectToHost(const std::shared_ptr<StreamSocket>& s, const std::string& host,
                                 std::uint16_t port) override {
-        Event e = make(Event::Connect);
-        e.socket = s.get();
-        e.host = host;
-        e.port = port;
-        push(std::move(e));
+        push({.kind = Event::Connect, .socket = s.get(), .host = host, .port = port});
         if (onConnect)
             onConnect(s);
     }
     void socketDidConnectToUrl(const std::shared_ptr<StreamSocket>& s,
                                const std::filesystem::path& url) override {
-        Event e = make(Event::ConnectUrl);
-        e.socket = s.get();
-        e.url = url;
-        push(std::move(e));
+        push({.kind = Event::ConnectUrl, .socket = s.get(), .url = url});
         if (onConnect)
             onConnect(s);
     }
     void socketDidReadData(const std::shared_ptr<StreamSocket>& s, SocketData data, long tag) override {
-        Event e = make(Event::Read);
-        e.socket = s.get();
-        e.tag = tag;
-        e.data = data;
-        push(std::move(e));
+        push({.kind = Event::Read, .socket = s.get(), .tag = tag, .data = data});
         if (onRead)
             onRead(s, data, tag);
     }
     void socketDidReadPartialDataOfLength(const std::shared_ptr<StreamSocket>& s, std::size_t length,
                                           long tag) override {
-        Event e = make(Event::PartialRead);
-        e.socket = s.get();
-        e.length = length;
-        e.tag = tag;
-        push(std::move(e));
+        push({.kind = Event::PartialRead, .socket = s.get(), .tag = tag, .length = length});
     }
     void socketDidWriteDataWithTag(const std::shared_ptr<StreamSocket>& s, long tag) override {
-        Event e = make(Event::Write);
-        e.socket = s.get();
-        e.tag = tag;
-        push(std::move(e));
+        push({.kind = Event::Write, .socket = s.get(), .tag = tag});
     }
+    // The elapsed seconds are kept in `port`.
     double socketShouldTimeoutReadWithTag(const std::shared_ptr<StreamSocket>& s, long tag, double elapsed,
                                           std::size_t done) override {
-        Event e = make(Event::ReadTimeoutAsked);
-        e.socket = s.get();
-        e.tag = tag;
-        e.length = done;
-        e.port = static_cast<std::uint16_t>(elapsed);
-        double answer = readTimeoutExtension;
-        readTimeoutExtension = 0; // extend once at most
-        push(std::move(e));
+        const double answer = std::exchange(readTimeoutExtension, 0); // extend once at most
+        push({.kind = Event::ReadTimeoutAsked,
+              .socket = s.get(),
+              .tag = tag,
+              .length = done,
+              .port = static_cast<std::uint16_t>(elapsed)});
         return answer;
     }
     void socketDidCloseReadStream(const std::shared_ptr<StreamSocket>& s) override {
-        Event e = make(Event::CloseReadStream);
-        e.socket = s.get();
-        push(std::move(e));
+        push({.kind = Event::CloseReadStream, .socket = s.get()});
     }
     void socketDidDisconnect(const std::shared_ptr<StreamSocket>& s,
                              const std::optional<SocketError>& error) override {
-        Event e = make(Event::Disconnect);
-        e.socket = s.get();
-        e.error = error;
-        push(std::move(e));
+        push({.kind = Event::Disconnect, .socket = s.get(), .error = error});
     }
     void socketDidSecure(const std::shared_ptr<StreamSocket>& s) override {
-        Event e = make(Event::Secure);
-        e.socket = s.get();
-        push(std::move(e));
+        push({.kind = Event::Secure, .socket = s.get()});
         if (onSecure)
             onSecure(s);
     }
     bool socketDidReceiveTrust(const std::shared_ptr<StreamSocket>& s, const StreamSocketTrust& trust,
                                std::function<void(bool)> completion) override {
-        Event e = make(Event::TrustAsked);
-        e.socket = s.get();
-        e.trust = trust;
-        push(std::move(e));
+        push({.kind = Event::TrustAsked, .socket = s.get(), .trust = trust});
         if (!trustDecider)
             return false;
         completion(trustDecider(trust));
@@ -159,14 +131,11 @@ public:
     }
     void socketDidAcceptNewSocket(const std::shared_ptr<StreamSocket>& listener,
                                   const std::shared_ptr<StreamSocket>& newSocket) override {
-        Event e = make(Event::Accept);
-        e.socket = listener.get();
-        e.accepted = newSocket;
         {
             std::lock_guard lock(mutex_);
             accepted_.push_back(newSocket);
         }
-        push(std::move(e));
+        push({.kind = Event::Accept, .socket = listener.get(), .accepted = newSocket});
         if (onAccept)
             onAccept(newSocket);
     }
@@ -213,11 +182,6 @@ public:
     }
 
 private:
-    static Event make(Event::Kind kind) {
-        Event e;
-        e.kind = kind;
-        return e;
-    }
     void push(Event e) {
         {
             std::lock_guard lock(mutex_);

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cmath>
 #include <string>
+#include <tuple>
 
 namespace {
 
@@ -140,9 +141,8 @@ TEST_F(StreamSocketTest, RefusedConnectionReportsThePosixError) {
     auto event = recorder->waitFor(Event::Disconnect, socket.get());
     ASSERT_TRUE(event);
     ASSERT_TRUE(event->error);
-    EXPECT_EQ(event->error->domain, PosixErrorDomain);
-    EXPECT_EQ(event->error->code, ECONNREFUSED);
-    EXPECT_EQ(event->error->failureReason, "Error in connect() function");
+    EXPECT_EQ(std::tuple(event->error->domain, event->error->code, event->error->failureReason),
+              std::tuple(PosixErrorDomain, ECONNREFUSED, "Error in connect() function"));
     EXPECT_EQ(recorder->count(Event::Connect), 0u);
     EXPECT_TRUE(socket->isDisconnected());
 }

@@ -135,7 +135,8 @@ protected:
         };
         handlers.onKeepAliveDue = [this] {
             keepAlives.fetch_add(1);
-            requester->sendZMQRequestMessage(request("keepalive"));
+            if (!composeKeepAliveLater)
+                requester->sendZMQRequestMessage(request("keepalive"));
         };
         return std::make_unique<ZMQRequester>(context, std::move(handlers), options);
     }
@@ -151,6 +152,8 @@ protected:
     Inbox<std::pair<std::string, std::string>> replies;
     Inbox<Failure> failures;
     std::atomic<int> keepAlives{0};
+    // The session composes its keep-alive on the main queue, so it is queued some passes later.
+    bool composeKeepAliveLater = false;
     std::unique_ptr<ZMQRequester> requester;
 };
 
@@ -326,6 +329,36 @@ TEST_F(RequesterTest, KeepAliveAfterSixtyIdleSecondsOnTheClock) {
         ASSERT_TRUE(replies.waitForCount(3 + static_cast<std::size_t>(i)));
     }
     EXPECT_EQ(keepAlives.load(), 1);
+    ASSERT_TRUE(advance(61s));
+    EXPECT_EQ(keepAlives.load(), 2);
+}
+
+TEST_F(RequesterTest, AKeepAliveQueuedSomePassesLaterIsAskedForOnce) {
+    auto clock = std::make_shared<platform::ManualClock>();
+    platform::ScopedClock useClock(clock);
+    RepPeer peer(*context, echoWith("re:"));
+    auto options = fastOptions();
+    options.passInterval = 500ms;
+    options.keepAliveInterval = 60s;
+    composeKeepAliveLater = true;
+    requester = makeRequester(options);
+    auto advance = [&](platform::Clock::duration d) {
+        clock->advance(d);
+        return requester->waitForPassAt(clock->now(), 5s);
+    };
+    requester->sendZMQRequestMessage(request("r1"));
+    requester->connectToEndpoint(peer.endpoint());
+    ASSERT_TRUE(replies.waitForCount(1));
+
+    ASSERT_TRUE(advance(61s));
+    EXPECT_EQ(keepAlives.load(), 1);
+    for (int pass = 0; pass < 4; ++pass)
+        ASSERT_TRUE(advance(500ms));
+    EXPECT_EQ(keepAlives.load(), 1);
+    requester->sendZMQRequestMessage(request("keepalive"));
+    ASSERT_TRUE(advance(500ms));
+    ASSERT_TRUE(replies.waitForCount(2));
+    // Never taken in time: asked again only after another idle interval.
     ASSERT_TRUE(advance(61s));
     EXPECT_EQ(keepAlives.load(), 2);
 }

@@ -145,6 +145,32 @@ TEST_F(ChartViewTest, CandlesAndOhlcBarsStandWhereTheirPricesAre) {
         EXPECT_TRUE(colourNear(img, {x3 + 4, at(3, 110).y()}, colours.priceLine));
         EXPECT_FALSE(colourNear(img, {x3 - 4, at(3, 110).y()}, colours.priceLine));
         EXPECT_TRUE(colourNear(img, {x3, at(3, 114).y()}, colours.priceLine));
+        view.setChartType(1);
+        EXPECT_TRUE(colourNear(image(), {x3, at(3, 110).y()}, colours.priceLine))
+            << "the line at bar 3's close";
+    }
+}
+
+// Contrast of two colours as the web's accessibility guidelines measure it (1 to 21).
+double contrast(QColor a, QColor b) {
+    auto luminance = [](QColor c) {
+        auto linear = [](double v) { return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
+        return 0.2126 * linear(c.redF()) + 0.7152 * linear(c.greenF()) + 0.0722 * linear(c.blueF());
+    };
+    const double x = luminance(a), y = luminance(b);
+    return (std::max(x, y) + 0.05) / (std::min(x, y) + 0.05);
+}
+
+TEST(PlotThemes, EveryMarkStandsOutFromItsGround) {
+    for (int number : {0, 1}) {
+        const plot::PlotTheme t = *plot::PlotTheme::named(number);
+        // Lines and fills at least 3:1, texts 4.5:1; grid lines are meant to recede.
+        for (const QColor& mark : {t.border, t.priceLine, t.wick, t.risingOutline, t.fallingFill, t.crosshair,
+                                   t.bidSeries, t.askSeries})
+            EXPECT_GE(contrast(mark, t.background), 3.0) << number << " " << mark.name().toStdString();
+        for (const QColor& text : {t.axis, t.legendText})
+            EXPECT_GE(contrast(text, t.background), 4.5) << number << " " << text.name().toStdString();
+        EXPECT_GE(contrast(t.legendText, t.overlayFill), 4.5) << number << ": the crosshair box";
     }
 }
 
@@ -235,6 +261,32 @@ TEST_F(ChartViewTest, BarsComeFromTheCacheWhileYoungerThanOneBarAndTheTimerGoesW
     EXPECT_TRUE(timer->isActive());
     delete owned;
     EXPECT_TRUE(timer.isNull());
+}
+
+TEST(GraphViewAxis, LabelsStayWholeApartAndClearOfPriceTags) {
+    plot::PlotSpace space("Graph");
+    space.setArea(QRectF(0, 0, 200, 100));
+    space.setXRange({-0.5, 10});
+    space.setYRange({0, 8});
+    plot::Axis time(plot::Axis::Edge::Bottom), price(plot::Axis::Edge::Right);
+    for (int i = 0; i < 10; ++i) {
+        time.labels.push_back({double(i), "11 Mar 11:06"});
+        if (i <= 8)
+            price.labels.push_back({double(i), "1.08500"});
+    }
+    // Labels a narrow chart cannot all hold, the last price on the top edge, a price tag at 4.5.
+    const QRectF bounds(0, 0, 260, 120), tag(200, space.viewY(4.5) - 8, 60, 16);
+    for (const plot::Axis* axis : {&time, &price}) {
+        const auto laid = axis->layoutLabels(space, bounds, {tag});
+        ASSERT_GE(laid.size(), 2u);
+        EXPECT_EQ(laid.front().label, &axis->labels.front());
+        for (std::size_t i = 0; i < laid.size(); ++i) {
+            SCOPED_TRACE(laid[i].label->location);
+            EXPECT_TRUE(bounds.contains(laid[i].box));
+            EXPECT_FALSE(laid[i].box.intersects(tag));
+            EXPECT_FALSE(i > 0 && laid[i - 1].box.intersects(laid[i].box));
+        }
+    }
 }
 
 TEST(PieChartView, SlicesLegendAndAnglesFollowTheValuesInOrder) {

@@ -11,12 +11,15 @@
 #include "session/business/business_base.h"
 #include "session/business/business_services.h"
 #include "session/model/session_model.h"
+#include "session/records/history_rows.h"
+#include "support/wire_text.h"
 
 #include <atomic>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -48,6 +51,37 @@ public:
 private:
     mutable std::mutex mutex_;
     std::vector<std::string> calls_;
+};
+
+// The history rows handed over, as "kind:id" in order (kinds: open, pending, settled, cancelled, equity).
+class RowLog final : public HistoryRowSink {
+public:
+    void FillInitialOpenOrderCollection(const OpenOrderHD& r) override { log.add("open:" + r.PositionId); }
+    void FillInitialPendingOrderCollection(const PendingOrderHD& r) override {
+        log.add("pending:" + r.PendingOrderId);
+    }
+    void FillInitialSettledOrderCollection(const SettledOrderHD& r) override {
+        log.add("settled:" + r.SettlementId);
+    }
+    void FillInitialCancelledOrderCollection(const CancelledOrderHD& r) override {
+        log.add("cancelled:" + r.CancelledOrderId);
+    }
+    void SetEquityHitPriceInOrders(const EquityHitPriceInfos& r) override {
+        log.add("equity:" + r.PositionId);
+    }
+    // The ids of one kind, in order.
+    std::vector<std::string> of(std::string_view kind) const {
+        std::vector<std::string> out;
+        for (const auto& call : log.calls())
+            if (call.starts_with(std::string(kind) + ":"))
+                out.push_back(call.substr(kind.size() + 1));
+        return out;
+    }
+    std::set<std::string> setOf(std::string_view kind) const {
+        const auto ids = of(kind);
+        return {ids.begin(), ids.end()};
+    }
+    CallLog log;
 };
 
 // Records the shell's calls that the login road makes; the rest do nothing.
@@ -175,15 +209,7 @@ inline std::string frameText(std::string_view body) {
     return framed.substr(1, framed.size() - 2);
 }
 
-// Body of fields "tag=value" each ended by 0x03.
-inline std::string body(std::initializer_list<std::string> fields) {
-    std::string out;
-    for (const auto& f : fields) {
-        out += f;
-        out += '\x03';
-    }
-    return out;
-}
+using testing_support::body;
 
 // A type-76 envelope (as a de-framed text) sealing the given framed messages with a key.
 inline std::string envelopeText(const std::string& framedMessages, const std::string& key) {

@@ -1,4 +1,5 @@
 #include "session/business/session_events.h"
+#include "support/wire_text.h"
 
 #include "client/headless_application.h"
 #include "platform/clock.h"
@@ -21,6 +22,7 @@
 namespace {
 
 using namespace tc;
+using testing_support::wireText;
 
 using platform::RunLoop;
 
@@ -351,13 +353,12 @@ TEST_F(SessionEventsTest, AppUpdateBannerOpensOnlyWebAddresses) {
     pump();
     const auto b = banners();
     ASSERT_EQ(b.size(), 1u);
-    EXPECT_EQ(b[0].title, "App Updates Available");
-    EXPECT_EQ(b[0].subtitle, "Update\nnow");
-    EXPECT_EQ(b[0].informativeText, "https://example.com/app.tgz");
+    EXPECT_EQ(std::tuple(b[0].title, b[0].subtitle, b[0].informativeText),
+              std::tuple("App Updates Available", "Update\nnow", "https://example.com/app.tgz"));
     EXPECT_TRUE(b[0].hasActionButton);
-    EXPECT_EQ(b[0].actionButtonTitle, "Download");
-    EXPECT_EQ(b[0].feature, (interfaces::InAppNotificationFeature{-1.0, 0}));
-    EXPECT_EQ(b[0].soundName, "InAppNotificationDefaultSound2");
+    EXPECT_EQ(std::tuple(b[0].actionButtonTitle, b[0].feature, b[0].soundName),
+              std::tuple("Download", (interfaces::InAppNotificationFeature{-1.0, 0}),
+                         "InAppNotificationDefaultSound2"));
     EXPECT_EQ(b[0].userInfo.at("AppDownloadURL"), "https://example.com/app.tgz");
 
     // The click reaches the session as the banner centre's delegate.

@@ -1,16 +1,19 @@
 #include "session/data_service/data_service_replies.h"
 
+#include "session/business/business_test_support.h"
 #include "session/business/session_requests.h"
 #include "session/model/session_model.h"
 #include "session/records/account_details.h"
 #include "session/records/history_rows.h"
 #include "session/records/item_details.h"
 #include "session/records/order.h"
+#include "support/wire_text.h"
 
 #include <gtest/gtest.h>
 
 #include <initializer_list>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -18,41 +21,16 @@ namespace {
 using namespace tc;
 
 using E = DataServiceEvent;
+using sessiontest::RowLog;
+using testing_support::wireText;
 
-// Joins columns with 0x05 (built this way because "\x05" glued to a hex digit would be one escape).
-std::string rec(std::initializer_list<std::string> columns) {
-    std::string out;
-    bool first = true;
-    for (const auto& c : columns) {
-        if (!first)
-            out += '\x05';
-        out += c;
-        first = false;
-    }
-    return out;
-}
-
+// Records each ended by 0x06.
 std::string reply(std::initializer_list<std::string> records) {
     std::string out;
     for (const auto& r : records)
         out += r + '\x06';
     return out;
 }
-
-struct RowLog : HistoryRowSink {
-    std::vector<std::string> open, pending, settled, cancelled, equity;
-    void FillInitialOpenOrderCollection(const OpenOrderHD& r) override { open.push_back(r.PositionId); }
-    void FillInitialPendingOrderCollection(const PendingOrderHD& r) override {
-        pending.push_back(r.PendingOrderId);
-    }
-    void FillInitialSettledOrderCollection(const SettledOrderHD& r) override {
-        settled.push_back(r.SettlementId);
-    }
-    void FillInitialCancelledOrderCollection(const CancelledOrderHD& r) override {
-        cancelled.push_back(r.CancelledOrderId);
-    }
-    void SetEquityHitPriceInOrders(const EquityHitPriceInfos& r) override { equity.push_back(r.PositionId); }
-};
 
 class DataServiceRepliesTest : public ::testing::Test {
 protected:
@@ -77,26 +55,26 @@ protected:
 };
 
 TEST_F(DataServiceRepliesTest, OrderRowsGoToTheirFillersAndRenewTheSubscriptionOnce) {
-    auto out = run("getopenpositions", reply({rec({"P1", "7", "42"}), rec({"P2"}), rec({"P1", "7", "42"})}));
-    EXPECT_EQ(rows.open, (std::vector<std::string>{"P1", "P2", "P1"}));
+    auto out = run("getopenpositions", wireText("P1<C>7<C>42<R>P2<R>P1<C>7<C>42<R>"));
+    EXPECT_EQ(rows.of("open"), (std::vector<std::string>{"P1", "P2", "P1"}));
     EXPECT_TRUE(out.subscribeAllItems); // a duplicate last record still subscribes
 
-    out = run("getpendingorders", reply({rec({"O1"}), rec({"O2"})}));
-    EXPECT_EQ(rows.pending, (std::vector<std::string>{"O1", "O2"}));
+    out = run("getpendingorders", wireText("O1<R>O2<R>"));
+    EXPECT_EQ(rows.of("pending"), (std::vector<std::string>{"O1", "O2"}));
     EXPECT_TRUE(out.subscribeAllItems);
 
-    run("getsettledpositions", reply({rec({"S1"})}));
-    run("getequityhitpriceinfo", reply({rec({"1", "2", "P9"})}));
-    EXPECT_EQ(rows.settled, std::vector<std::string>{"S1"});
-    EXPECT_EQ(rows.equity, std::vector<std::string>{"P9"});
+    run("getsettledpositions", wireText("S1<R>"));
+    run("getequityhitpriceinfo", wireText("1<C>2<C>P9<R>"));
+    EXPECT_EQ(rows.of("settled"), std::vector<std::string>{"S1"});
+    EXPECT_EQ(rows.of("equity"), std::vector<std::string>{"P9"});
     EXPECT_TRUE(out.events.empty());
 }
 
 TEST_F(DataServiceRepliesTest, OversizeRecordIsSkippedAndItsNeighboursKept) {
     const std::string big(history::kMaxRecordBytes + 1, 'x');
-    run("getopenpositions", reply({rec({"P1"}), big, rec({"P3"})}));
-    EXPECT_EQ(rows.open, (std::vector<std::string>{"P1", "P3"}));
-    run("getusermapwithmyaccount", reply({rec({"5", "7", "1", "ann"}), big, rec({"6", "7", "2", "bob"})}));
+    run("getopenpositions", reply({wireText("P1"), big, wireText("P3")}));
+    EXPECT_EQ(rows.of("open"), (std::vector<std::string>{"P1", "P3"}));
+    run("getusermapwithmyaccount", reply({wireText("5<C>7<C>1<C>ann"), big, wireText("6<C>7<C>2<C>bob")}));
     EXPECT_EQ(targets.userAccountMapCollection.size(), 2u);
 }
 
@@ -112,45 +90,37 @@ TEST_F(DataServiceRepliesTest, CancelledOrdersRoutedByTheRequestNotTheLastBuilt)
         pending.add(request);
     }
 
-    const std::string text = reply({rec({"C1", "2.5", "T1", "PO1", "42", "7", "r", "20240102030405", "u", "Y",
-                                         "3", "", "", "", "", "2", "1.25"}),
-                                    rec({"C2", "1", "T2", "PO2", "42", "99"}), // account not held
-                                    rec({"C3", "1", "T3", "PO3", "0", "7"})}); // no instrument
+    const std::string text = reply(
+        {wireText("C1<C>2.5<C>T1<C>PO1<C>42<C>7<C>r<C>20240102030405<C>u<C>Y<C>3<C><C><C><C><C>2<C>1.25"),
+         wireText("C2<C>1<C>T2<C>PO2<C>42<C>99"), // account not held
+         wireText("C3<C>1<C>T3<C>PO3<C>0<C>7")}); // no instrument
     auto first = pending.take(1023, std::nullopt, "getcancelledorders");
     ASSERT_TRUE(first);
     auto out = DataServiceReplies::apply(DataServiceReplies::parse(*first, text, ""), model, targets, &rows);
     EXPECT_EQ(out.events, std::vector<E>{E::accountStatementUpdateNotification});
     ASSERT_EQ(targets.cancelledOrderInfo.size(), 1u);
     const Order& o = *targets.cancelledOrderInfo[0];
-    EXPECT_EQ(o.CancelledOrderId, "C1");
-    EXPECT_EQ(o.OrderQty, "2.500000");
-    EXPECT_EQ(o.TicketId, "T1");
-    EXPECT_EQ(o.PendingOrderId, "PO1");
-    EXPECT_EQ(o.ItemCode, "EURUSD");
-    EXPECT_EQ(o.AccountNumber, "7");
-    EXPECT_EQ(o.TransactionDateTime, "01/02/2024 03:04:05");
-    EXPECT_EQ(o.tradingMode, 0);
-    EXPECT_EQ(o.deliveryMode, 3);
-    EXPECT_EQ(o.orderType, 2);
-    EXPECT_EQ(o.OrderPrice, "1.250000");
-    EXPECT_TRUE(rows.cancelled.empty());
+    EXPECT_EQ(
+        std::tuple(o.CancelledOrderId, o.OrderQty, o.TicketId, o.PendingOrderId, o.ItemCode, o.AccountNumber,
+                   o.TransactionDateTime, o.tradingMode, o.deliveryMode, o.orderType, o.OrderPrice),
+        std::tuple("C1", "2.500000", "T1", "PO1", "EURUSD", "7", "01/02/2024 03:04:05", 0, 3, 2, "1.250000"));
+    EXPECT_TRUE(rows.of("cancelled").empty());
 
     auto second = pending.take(1023, std::nullopt, "getcancelledorders");
     ASSERT_TRUE(second);
     out = DataServiceReplies::apply(DataServiceReplies::parse(*second, text, ""), model, targets, &rows);
     EXPECT_TRUE(out.events.empty());
-    EXPECT_EQ(rows.cancelled, (std::vector<std::string>{"C1", "C2", "C3"}));
+    EXPECT_EQ(rows.of("cancelled"), (std::vector<std::string>{"C1", "C2", "C3"}));
     EXPECT_EQ(targets.cancelledOrderInfo.size(), 1u); // the statement's list is left alone
 }
 
 TEST_F(DataServiceRepliesTest, ErrorRepliesClearBankDetailsButKeepTheRoutingSteps) {
-    auto out = run("getbankaccounts",
-                   reply({rec({"1", "12345", "3", "Main", "840", "note", "Acme"}), rec({"2", "999"})}));
+    auto out = run("getbankaccounts", wireText("1<C>12345<C>3<C>Main<C>840<C>note<C>Acme<R>2<C>999<R>"));
     EXPECT_EQ(out.events, std::vector<E>{E::bankDetailsReceivedNotification});
     ASSERT_TRUE(targets.bankDetails);
-    EXPECT_EQ(targets.bankDetails->BankAccountNumber, 12345);
-    EXPECT_EQ(targets.bankDetails->CurrencyId, 840);
-    EXPECT_EQ(targets.bankDetails->BankName, "Acme");
+    EXPECT_EQ(std::tuple(targets.bankDetails->BankAccountNumber, targets.bankDetails->CurrencyId,
+                         targets.bankDetails->BankName),
+              std::tuple(12345, 840, "Acme"));
 
     targets.FinancialTransactionCollection = {"old"};
     out = run("getfinancialtransactions", "error");
@@ -175,7 +145,7 @@ TEST_F(DataServiceRepliesTest, ErrorRepliesClearBankDetailsButKeepTheRoutingStep
 // cap: an oversize access answer is still an answer (not "success"), and an oversize statement
 // leaves the bank details alone.
 TEST_F(DataServiceRepliesTest, OversizeUnsplitRepliesKeepTheirOwnRouting) {
-    run("getbankaccounts", reply({rec({"1", "12345"})}));
+    run("getbankaccounts", wireText("1<C>12345<R>"));
     ASSERT_TRUE(targets.bankDetails);
     const std::string huge(DataServiceReplies::kMaxReplyBytes + 1, 'x');
 
@@ -194,8 +164,8 @@ TEST_F(DataServiceRepliesTest, OversizeUnsplitRepliesKeepTheirOwnRouting) {
 }
 
 TEST_F(DataServiceRepliesTest, ListsAndMapsAreFilledFromTheirRecords) {
-    auto out = run("getsessionschedule",
-                   reply({rec({"1", "7", "3", "2", "09:00", "17:00"}), rec({"2", "7", "3", "3", "09:30"})}));
+    auto out =
+        run("getsessionschedule", wireText("1<C>7<C>3<C>2<C>09:00<C>17:00<R>2<C>7<C>3<C>3<C>09:30<R>"));
     EXPECT_EQ(out.events, std::vector<E>{E::MarketSessionScheduleNotification});
     ASSERT_EQ(targets.sessionSchedulesArray.size(), 2u);
     ASSERT_TRUE(targets.marketSessionSchedulesCollection.contains("7"));
@@ -203,25 +173,20 @@ TEST_F(DataServiceRepliesTest, ListsAndMapsAreFilledFromTheirRecords) {
     EXPECT_EQ(targets.sessionSchedulesArray[1].stopTime, "");
 
     targets.ExecutedOrderSearchCollection.push_back(std::make_shared<Order>());
-    out = run("getexecutedpositions", reply({rec({"OP1", "7", "42", "N", "1", "2", "1.5", "4", "5",
-                                                  "20240102030405", "20240103000000", "bad", "PO1"})}));
+    out = run(
+        "getexecutedpositions",
+        wireText("OP1<C>7<C>42<C>N<C>1<C>2<C>1.5<C>4<C>5<C>20240102030405<C>20240103000000<C>bad<C>PO1<R>"));
     EXPECT_EQ(out.events, std::vector<E>{E::executedPositionSearchNotification});
     ASSERT_EQ(targets.ExecutedOrderSearchCollection.size(), 1u);
     const Order& e = *targets.ExecutedOrderSearchCollection[0];
-    EXPECT_EQ(e.ItemCode, "EURUSD");
-    EXPECT_EQ(e.tradingMode, 1);
-    EXPECT_EQ(e.orderType, 4);
-    EXPECT_EQ(e.TransactionDateTime, "01/02/2024 03:04:05");
-    EXPECT_EQ(e.ValueDate, "01/03/2024");
-    EXPECT_EQ(e.ExpiryDate, "");
-    EXPECT_EQ(e.PendingOrderId, "PO1");
+    EXPECT_EQ(std::tuple(e.ItemCode, e.tradingMode, e.orderType, e.TransactionDateTime, e.ValueDate,
+                         e.ExpiryDate, e.PendingOrderId),
+              std::tuple("EURUSD", 1, 4, "01/02/2024 03:04:05", "01/03/2024", "", "PO1"));
 
     // Access maps are one per user and account: a user's access to a second account does not
     // replace the first; the same user and account again does. Resources replace by name.
-    run("getusermapwithmyaccount", reply({rec({"5", "7", "1", "ann"})}));
-    out =
-        run("getusermapwithmyaccount",
-            reply({rec({"5", "8", "2", "ann2"}), rec({"6", "7", "1", "bob"}), rec({"5", "7", "3", "ann"})}));
+    run("getusermapwithmyaccount", wireText("5<C>7<C>1<C>ann<R>"));
+    out = run("getusermapwithmyaccount", wireText("5<C>8<C>2<C>ann2<R>6<C>7<C>1<C>bob<R>5<C>7<C>3<C>ann<R>"));
     EXPECT_EQ(out.events, std::vector<E>{E::UserAccountMapNotification});
     EXPECT_EQ(targets.userAccountMapCollection.at("5:8")->accountAccessTypeId, 2u);
     EXPECT_EQ(targets.userAccountMapCollection.at("5:7")->accountAccessTypeId, 3u);
@@ -229,49 +194,44 @@ TEST_F(DataServiceRepliesTest, ListsAndMapsAreFilledFromTheirRecords) {
     // A reply for account 7 replaces that account's users: ann's access was revoked, bob's kept; the
     // user's access to account 8 stays.
     const auto forAccount =
-        DataServiceReplies::parse("getusermapwithmyaccount", 8, reply({rec({"6", "7", "1", "bob"})}), "");
+        DataServiceReplies::parse("getusermapwithmyaccount", 8, wireText("6<C>7<C>1<C>bob<R>"), "");
     DataServiceReplies::apply(forAccount, model, targets, &rows, 7u);
     EXPECT_FALSE(targets.userAccountMapCollection.contains("5:7"));
     EXPECT_TRUE(targets.userAccountMapCollection.contains("6:7"));
     EXPECT_TRUE(targets.userAccountMapCollection.contains("5:8"));
 
-    run("resourcesearch", reply({rec({"logo.png", "1", "2", "3", "srv", "ICO", "*.png", "abc", "1"})}));
+    run("resourcesearch", wireText("logo.png<C>1<C>2<C>3<C>srv<C>ICO<C>*.png<C>abc<C>1<R>"));
     ASSERT_TRUE(targets.resourceSearchCollection.contains("logo.png"));
     EXPECT_EQ(targets.resourceSearchCollection.at("logo.png").searchKey, "ICO");
     EXPECT_EQ(targets.resourceSearchCollection.at("logo.png").fileEncodeType, 1u);
 
     // The funding rows go to the funding layer as received.
-    out = run("getapprovalrequest", reply({rec({"11", "3"}), rec({"12"})}));
+    out = run("getapprovalrequest", wireText("11<C>3<R>12<R>"));
     EXPECT_TRUE(out.hasApprovalRequests);
-    EXPECT_EQ(out.approvalRequests, (std::vector<std::string>{rec({"11", "3"}), rec({"12"})}));
-    run("getfinancialtransactions", reply({rec({"a"}), rec({"b"})}));
-    EXPECT_EQ(targets.FinancialTransactionCollection, (std::vector<std::string>{rec({"a"}), rec({"b"})}));
-    out = run("paygategetsettings", reply({rec({"g"})}));
+    EXPECT_EQ(out.approvalRequests, (std::vector<std::string>{wireText("11<C>3"), "12"}));
+    run("getfinancialtransactions", wireText("a<R>b<R>"));
+    EXPECT_EQ(targets.FinancialTransactionCollection, (std::vector<std::string>{"a", "b"}));
+    out = run("paygategetsettings", wireText("g<R>"));
     EXPECT_TRUE(out.hasPayGateSettings);
     EXPECT_EQ(out.payGateSettings.size(), 1u);
 }
 
 TEST_F(DataServiceRepliesTest, InstrumentDetailsLandOnKnownInstrumentsOnly) {
-    run("getinstruments",
-        reply({rec({"42", "3", "LSE", "Euro", "x", "icon", "9", "0.01", "more"}), rec({"77", "4", "NYSE"})}));
+    run("getinstruments", wireText("42<C>3<C>LSE<C>Euro<C>x<C>icon<C>9<C>0.01<C>more<R>77<C>4<C>NYSE<R>"));
     const ItemDetails& item = *model.ItemCollection.at("EURUSD");
-    EXPECT_EQ(item.marketID, 3u);
-    EXPECT_EQ(item.exchangeName, "LSE");
-    EXPECT_EQ(item.iconResource, "icon");
-    EXPECT_EQ(item.priceUnitID, 9u);
+    EXPECT_EQ(std::tuple(item.marketID, item.exchangeName, item.iconResource, item.priceUnitID),
+              std::tuple(3u, "LSE", "icon", 9u));
     EXPECT_DOUBLE_EQ(item.priceUnitValue, 0.01);
     EXPECT_EQ(item.extraInfo, "more");
     EXPECT_EQ(model.ItemCollection.size(), 1u);
 
     // Absent columns count as 0 or empty.
-    run("getinstruments", reply({rec({"42", "5"})}));
-    EXPECT_EQ(item.marketID, 5u);
-    EXPECT_EQ(item.exchangeName, "");
-    EXPECT_EQ(item.priceUnitValue, 0);
+    run("getinstruments", wireText("42<C>5<R>"));
+    EXPECT_EQ(std::tuple(item.marketID, item.exchangeName, item.priceUnitValue), std::tuple(5u, "", 0));
 }
 
 TEST_F(DataServiceRepliesTest, UnknownProceduresAndAbsentTextsFillNothing) {
-    auto parsed = DataServiceReplies::parse("nosuchthing", 0, reply({rec({"1"})}), "");
+    auto parsed = DataServiceReplies::parse("nosuchthing", 0, wireText("1<R>"), "");
     EXPECT_TRUE(std::holds_alternative<dsreply::Ignored>(parsed.value));
     parsed = DataServiceReplies::parse("getopenpositions", 0, std::nullopt, "");
     EXPECT_TRUE(std::holds_alternative<dsreply::Failed>(parsed.value));

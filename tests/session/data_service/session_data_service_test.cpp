@@ -9,30 +9,30 @@
 #include "session/records/account_details.h"
 #include "session/records/item_details.h"
 #include "session/records/order.h"
+#include "support/notification_log.h"
 
 #include <gtest/gtest.h>
+
+#include <thread>
 
 namespace {
 
 using namespace tc;
 using namespace sessiontest;
+using testing_support::wireText;
 
-class RecordingRows final : public HistoryRowSink {
+// Notes the thread of each step of a download.
+class RecordingResources final : public ResourceHandlers {
 public:
-    void FillInitialOpenOrderCollection(const OpenOrderHD& r) override { log.add("open:" + r.PositionId); }
-    void FillInitialPendingOrderCollection(const PendingOrderHD& r) override {
-        log.add("pending:" + r.PendingOrderId);
+    std::function<void()> readResourceDownload(const PendingRequest*, std::string payload) override {
+        readOn = std::this_thread::get_id();
+        return [this, payload] {
+            storedOn = std::this_thread::get_id();
+            stored = payload;
+        };
     }
-    void FillInitialSettledOrderCollection(const SettledOrderHD& r) override {
-        log.add("settled:" + r.SettlementId);
-    }
-    void FillInitialCancelledOrderCollection(const CancelledOrderHD& r) override {
-        log.add("cancelled:" + r.CancelledOrderId);
-    }
-    void SetEquityHitPriceInOrders(const EquityHitPriceInfos& r) override {
-        log.add("equity:" + r.PositionId);
-    }
-    CallLog log;
+    std::thread::id readOn, storedOn;
+    std::string stored;
 };
 
 class CountingSubscriptions final : public SubscriptionSource {
@@ -44,41 +44,7 @@ public:
     int calls = 0;
 };
 
-// Observes notifications on the default centre for the life of the test.
-class Observed {
-public:
-    explicit Observed(std::vector<std::string> names) {
-        for (auto& name : names)
-            tokens_.push_back(platform::NotificationCenter::defaultCenter().addObserver(
-                name, [this, name](const platform::Notification& n) {
-                    const std::string* text = n.objectAs<std::string>();
-                    seen.push_back(name + (text ? ":" + *text : ""));
-                }));
-    }
-    ~Observed() {
-        for (auto& t : tokens_)
-            platform::NotificationCenter::defaultCenter().removeObserver(t);
-    }
-    std::vector<std::string> seen;
-
-private:
-    std::vector<platform::ObserverId> tokens_;
-};
-
-std::string rows(std::initializer_list<std::initializer_list<std::string>> records) {
-    std::string out;
-    for (const auto& record : records) {
-        bool first = true;
-        for (const auto& column : record) {
-            if (!first)
-                out += '\x05';
-            out += column;
-            first = false;
-        }
-        out += '\x06';
-    }
-    return out;
-}
+using Observed = testing_support::NotificationLog;
 
 class SessionDataServiceTest : public ::testing::Test {
 protected:
@@ -93,6 +59,7 @@ protected:
         services.requests = std::make_shared<FakeRequests>();
         services.historyRows = historyRows;
         services.subscriptions = subscriptions;
+        services.resources = resources;
         services.userDefaults = defaults.get();
         business = tc::makeSession(app, services);
         auto account = std::make_shared<AccountDetails>();
@@ -117,23 +84,22 @@ protected:
         business->sessionRequests().pendingRequests().add(p);
     }
     void reply(const std::string& procedure, const std::string& text) {
-        business->NewMessage(frameText(body({"10=1024", "20=5", "151=" + procedure, "159=" + text})));
+        business->NewMessage(frameText(body(std::string("10=1024|20=5|151=") + procedure + "|159=" + text)));
     }
 
     FakeApplication app;
-    std::shared_ptr<RecordingRows> historyRows = std::make_shared<RecordingRows>();
+    std::shared_ptr<RowLog> historyRows = std::make_shared<RowLog>();
     std::shared_ptr<CountingSubscriptions> subscriptions = std::make_shared<CountingSubscriptions>();
+    std::shared_ptr<RecordingResources> resources = std::make_shared<RecordingResources>();
     std::unique_ptr<platform::UserDefaults> defaults = platform::UserDefaults::inMemory();
     BusinessServices services;
     std::unique_ptr<BusinessBase> business;
 };
 
 TEST_F(SessionDataServiceTest, RepliesLandOnTheMainQueueAndAnnounceThemselves) {
-    Observed observed(
-        {std::string(kMarketSessionScheduleNotification), std::string(kBankDetailsNotification)});
+    Observed observed({kMarketSessionScheduleNotification, kBankDetailsNotification});
     expect("getsessionschedule", 7);
-    reply("getsessionschedule",
-          rows({{"1", "7", "3", "2", "08:00", "17:00"}, {"2", "7", "3", "3", "08:00", "17:00"}}));
+    reply("getsessionschedule", wireText("1<C>7<C>3<C>2<C>08:00<C>17:00<R>2<C>7<C>3<C>3<C>08:00<C>17:00<R>"));
     // Nothing changes before the main queue runs.
     EXPECT_TRUE(business->dataServiceCollections().sessionSchedulesArray.empty());
     pump();
@@ -143,7 +109,7 @@ TEST_F(SessionDataServiceTest, RepliesLandOnTheMainQueueAndAnnounceThemselves) {
     EXPECT_EQ(schedules.at("7")[1].dayOfTheWeekID, 3u);
 
     expect("getbankaccounts", 4);
-    reply("getbankaccounts", rows({{"11", "123456", "9", "Demo USD", "1", "", "First Bank"}}));
+    reply("getbankaccounts", wireText("11<C>123456<C>9<C>Demo USD<C>1<C><C>First Bank<R>"));
     pump();
     ASSERT_TRUE(business->dataServiceCollections().bankDetails);
     EXPECT_EQ(business->dataServiceCollections().bankDetails->BankName, "First Bank");
@@ -152,19 +118,19 @@ TEST_F(SessionDataServiceTest, RepliesLandOnTheMainQueueAndAnnounceThemselves) {
     reply("getexecutedpositions", "error");
     pump();
     EXPECT_FALSE(business->dataServiceCollections().bankDetails);
-    EXPECT_EQ(observed.seen,
+    EXPECT_EQ(observed.texts(),
               (std::vector<std::string>{"MarketSessionScheduleNotification", "BankDetailsNotification",
                                         "BankDetailsNotification"}));
 }
 
 TEST_F(SessionDataServiceTest, TwoCancelledOrderRequestsInFlightKeepTheirOwnPurpose) {
-    Observed observed({std::string(kAccountStatementNotification)});
+    Observed observed({kAccountStatementNotification});
     // The login's list (sub-type 0) and then the statement's (sub-type 10), both "getcancelledorders":
     // the statement request was composed last, yet the first reply still belongs to the login.
     expect("getcancelledorders", 0);
     expect("getcancelledorders", 10);
-    const std::string record = rows({{"C1", "2", "T1", "P1", "1", "20001", "1", "20260105103000", "9", "1",
-                                      "0", "0", "0", "0", "0", "2", "1.085", "20260105100000"}});
+    const std::string record = wireText("C1<C>2<C>T1<C>P1<C>1<C>20001<C>1<C>20260105103000<C>9<C>1<C>0<C>0<C>"
+                                        "0<C>0<C>0<C>2<C>1.085<C>20260105100000<R>");
     reply("getcancelledorders", record);
     reply("getcancelledorders", record);
     pump();
@@ -173,16 +139,15 @@ TEST_F(SessionDataServiceTest, TwoCancelledOrderRequestsInFlightKeepTheirOwnPurp
     ASSERT_EQ(statement.size(), 1u);
     EXPECT_EQ(statement[0]->ItemCode, "EURUSD");
     EXPECT_EQ(statement[0]->TransactionDateTime, "01/05/2026 10:30:00");
-    EXPECT_EQ(observed.seen, std::vector<std::string>{"AccountStatementNotification"});
+    EXPECT_EQ(observed.texts(), std::vector<std::string>{"AccountStatementNotification"});
     EXPECT_EQ(business->sessionRequests().pendingRequests().size(), 0u);
 }
 
 TEST_F(SessionDataServiceTest, OrderHistoryRowsGoToTheFillersAndRenewTheSubscriptionOnce) {
     expect("getopenpositions", 0);
-    reply("getopenpositions",
-          rows({{"P1", "20001", "1", "1"}, {"P2", "20001", "1", "0"}, {"P1", "20001", "1", "1"}}));
+    reply("getopenpositions", wireText("P1<C>20001<C>1<C>1<R>P2<C>20001<C>1<C>0<R>P1<C>20001<C>1<C>1<R>"));
     expect("getsettledpositions", 0);
-    reply("getsettledpositions", rows({{"S1", "20001", "1"}}));
+    reply("getsettledpositions", wireText("S1<C>20001<C>1<R>"));
     pump();
     EXPECT_EQ(historyRows->log.calls(),
               (std::vector<std::string>{"open:P1", "open:P2", "open:P1", "settled:S1"}));
@@ -191,7 +156,7 @@ TEST_F(SessionDataServiceTest, OrderHistoryRowsGoToTheFillersAndRenewTheSubscrip
 }
 
 TEST_F(SessionDataServiceTest, AReplyNobodyAskedForIsReadAsTheLogins) {
-    reply("getcancelledorders", rows({{"C9", "1", "T", "P", "1", "20001"}}));
+    reply("getcancelledorders", wireText("C9<C>1<C>T<C>P<C>1<C>20001<R>"));
     pump();
     EXPECT_EQ(historyRows->log.calls(), std::vector<std::string>{"cancelled:C9"});
     EXPECT_TRUE(business->dataServiceCollections().cancelledOrderInfo.empty());
@@ -199,12 +164,10 @@ TEST_F(SessionDataServiceTest, AReplyNobodyAskedForIsReadAsTheLogins) {
 
 TEST_F(SessionDataServiceTest, ChartRepliesReplaceTheOlderPerKeyAndAnnounceEach) {
     Observed observed({"ChartDataReceivedNotification41", "ChartDataReceivedNotification42"});
-    business->NewMessage(
-        frameText(body({"10=1041", "20=41", "17=<H~EURUSD~60>01/02/24#10:00:00#1.5#1.6#1.4#1.45"})));
-    business->NewMessage(
-        frameText(body({"10=1041", "20=42", "17=<H~EURUSD~60>01/02/24#10:01:00#1.7#1.8#1.6#1.65"})));
+    business->NewMessage(frameText(body("10=1041|20=41|17=<H~EURUSD~60>01/02/24#10:00:00#1.5#1.6#1.4#1.45")));
+    business->NewMessage(frameText(body("10=1041|20=42|17=<H~EURUSD~60>01/02/24#10:01:00#1.7#1.8#1.6#1.65")));
     // No header: dropped without a word.
-    business->NewMessage(frameText(body({"10=1041", "20=43", "17=nothing"})));
+    business->NewMessage(frameText(body("10=1041|20=43|17=nothing")));
     pump();
     const auto entry = business->chartDataCollection().entry("EURUSD");
     ASSERT_TRUE(entry);
@@ -212,8 +175,23 @@ TEST_F(SessionDataServiceTest, ChartRepliesReplaceTheOlderPerKeyAndAnnounceEach)
     ASSERT_EQ(entry->bars->size(), 1u);
     EXPECT_EQ(entry->bars->closes()[0], 1.7);
     EXPECT_EQ(business->chartDataCollection().size(), 1u);
-    EXPECT_EQ(observed.seen, (std::vector<std::string>{"ChartDataReceivedNotification41:41",
-                                                       "ChartDataReceivedNotification42:42"}));
+    EXPECT_EQ(observed.texts(), (std::vector<std::string>{"ChartDataReceivedNotification41:41",
+                                                          "ChartDataReceivedNotification42:42"}));
+}
+
+TEST_F(SessionDataServiceTest, ADownloadIsDecodedOnTheReceivingThreadAndStoredOnTheMainQueue) {
+    expect("resourcedownload", 12);
+    std::thread::id receivingId;
+    std::thread receiving([&] {
+        receivingId = std::this_thread::get_id();
+        business->NewMessage(frameText(body("10=1024|20=5|151=resourcedownload|159=a.ics<C><R>|1050=QUJD")));
+    });
+    receiving.join();
+    EXPECT_EQ(resources->readOn, receivingId);
+    EXPECT_TRUE(resources->stored.empty());
+    pump();
+    EXPECT_EQ(resources->storedOn, std::this_thread::get_id());
+    EXPECT_EQ(resources->stored, "QUJD");
 }
 
 } // namespace

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -50,17 +51,10 @@ std::shared_ptr<ItemDetails> instrument(std::string code) {
 
 TEST(PriceFeedQuote, FullQuoteIsBasePlusScaledOffsets) {
     const FeedQuote q = decoded(kFull);
-    EXPECT_EQ(q.ItemCode, "EURUSD");
-    EXPECT_EQ(q.Time, "03/05/2024 14:30:15");
-    EXPECT_EQ(q.Base, dec("1.23"));
-    EXPECT_EQ(q.Decimals, 5);
-    EXPECT_EQ(q.Last, dec("1.2345"));
-    EXPECT_EQ(q.Bid, dec("1.23456"));
-    EXPECT_EQ(q.Ask, dec("1.2347"));
-    EXPECT_EQ(q.High, dec("1.239"));
-    EXPECT_EQ(q.Low, dec("1.231"));
-    EXPECT_EQ(q.Open, dec("1.233"));
-    EXPECT_EQ(q.PreviousClose, dec("1.232"));
+    EXPECT_EQ(std::tuple(q.ItemCode, q.Time, q.Base, q.Decimals, q.Last, q.Bid, q.Ask, q.High, q.Low, q.Open,
+                         q.PreviousClose),
+              std::tuple("EURUSD", "03/05/2024 14:30:15", dec("1.23"), 5, dec("1.2345"), dec("1.23456"),
+                         dec("1.2347"), dec("1.239"), dec("1.231"), dec("1.233"), dec("1.232")));
 
     const PriceUpdate u = q.toPriceUpdate();
     EXPECT_EQ(u.DotPosition, 100000.0);
@@ -72,9 +66,8 @@ TEST(PriceFeedQuote, FullQuoteIsBasePlusScaledOffsets) {
 TEST(PriceFeedQuote, ValuesAreHeldToSixDecimals) {
     // 12345678 / 10^8 = 0.12345678 -> 0.123457; 0.12345649 -> 0.123456; half goes away from zero.
     const FeedQuote q = decoded({"X", "20240101000000", "0", "12345678", "12345649", "12345650", "8"});
-    EXPECT_EQ(q.Last, dec("0.123457"));
-    EXPECT_EQ(q.Bid, dec("0.123456"));
-    EXPECT_EQ(q.Ask, dec("0.123457"));
+    EXPECT_EQ(std::tuple(q.Last, q.Bid, q.Ask),
+              std::tuple(dec("0.123457"), dec("0.123456"), dec("0.123457")));
     // A base with more decimals is held to six as well: 0.1234564 + 0.000001 = 0.123457.
     const FeedQuote b = decoded({"X", "20240101000000", "0.1234564", "1", "6"});
     EXPECT_EQ(b.Base, dec("0.123456"));
@@ -84,11 +77,9 @@ TEST(PriceFeedQuote, ValuesAreHeldToSixDecimals) {
 TEST(PriceFeedQuote, FieldsReadTheirLeadingNumberOnly) {
     // Blanks before the number are allowed, text after it is ignored; negative offsets work.
     const FeedQuote q = decoded({"X", "20240101000000", " 10.5kg", " 456xyz", "-250", "+7", "3e2", "2"});
-    EXPECT_EQ(q.Base, dec("10.5"));
-    EXPECT_EQ(q.Last, dec("15.06")); // 10.5 + 4.56
-    EXPECT_EQ(q.Bid, dec("8"));      // 10.5 - 2.5
-    EXPECT_EQ(q.Ask, dec("10.57"));  // 10.5 + 0.07
-    EXPECT_EQ(q.High, dec("13.5"));  // "3e2" is 300 offsets of 0.01
+    // Last 10.5 + 4.56; Bid 10.5 - 2.5; Ask 10.5 + 0.07; High "3e2" is 300 offsets of 0.01.
+    EXPECT_EQ(std::tuple(q.Base, q.Last, q.Bid, q.Ask, q.High),
+              std::tuple(dec("10.5"), dec("15.06"), dec("8"), dec("10.57"), dec("13.5")));
     EXPECT_FALSE(q.Low.has_value()); // "2" is the decimals count, never a price
     const FeedQuote e = decoded({"X", "20240101000000", "1", "3e2", "5e", "2"});
     EXPECT_EQ(e.Last, dec("4"));
@@ -110,9 +101,7 @@ TEST(PriceFeedQuote, NonNumericOrUnreadablePriceIsAbsent) {
     EXPECT_FALSE(q.Open.has_value());
     EXPECT_EQ(q.Last, dec("1.2345"));
     const PriceUpdate u = q.toPriceUpdate();
-    EXPECT_EQ(u.Bid, 0.0);
-    EXPECT_EQ(u.Ask, 0.0);
-    EXPECT_EQ(u.Low, 0.0);
+    EXPECT_EQ(std::tuple(u.Bid, u.Ask, u.Low), std::tuple(0.0, 0.0, 0.0));
 }
 
 TEST(PriceFeedQuote, PriceOfMinusOneIsAPriceNotAnAbsentMark) {
@@ -157,9 +146,8 @@ TEST(PriceFeedQuote, ShortAndLongQuotes) {
     f[10] = "77";
     f.push_back("2");
     const FeedQuote l = decoded(f);
-    EXPECT_EQ(l.Decimals, 2);
-    EXPECT_EQ(l.Bid, dec("5.79"));           // 1.23 + 4.56
-    EXPECT_EQ(l.PreviousClose, dec("3.23")); // 1.23 + 2
+    // Bid 1.23 + 4.56; PreviousClose 1.23 + 2.
+    EXPECT_EQ(std::tuple(l.Decimals, l.Bid, l.PreviousClose), std::tuple(2, dec("5.79"), dec("3.23")));
 }
 
 TEST(PriceFeedQuote, RefusedQuotes) {
@@ -252,9 +240,8 @@ TEST(PriceFeedApply, CarriedPricesReplaceTheRecordsOnes) {
     EXPECT_DOUBLE_EQ(eur->Low, 1.231);
     EXPECT_DOUBLE_EQ(eur->Open, 1.233);
     EXPECT_DOUBLE_EQ(eur->PrevClose, 1.232);
-    EXPECT_EQ(eur->DayOpen, 9.0);
-    EXPECT_EQ(eur->UpdateTime, "03/05/2024 14:30:15");
-    EXPECT_TRUE(eur->isPriceUpdateReceived);
+    EXPECT_EQ(std::tuple(eur->DayOpen, eur->UpdateTime, eur->isPriceUpdateReceived),
+              std::tuple(9.0, "03/05/2024 14:30:15", true));
 
     // A quote carrying nothing still moves the update time.
     f = {"EURUSD", "20240305143016", "1", "2"};
@@ -422,43 +409,15 @@ TEST(PriceFeedRoundTrip, TestServerQuotesDecodeToTheirUnits) {
         ASSERT_EQ(routed.kind, FeedTextKind::Price);
         const PriceDecoding d = decodePriceText(routed.body);
         ASSERT_EQ(d.error, FeedError::None) << text;
-        EXPECT_EQ(d.quote->ItemCode, "SYM");
-        EXPECT_EQ(d.quote->Time, "12/31/2024 23:59:59");
-        EXPECT_EQ(d.quote->Decimals, c.decimals);
+        EXPECT_EQ(std::tuple(d.quote->ItemCode, d.quote->Time, d.quote->Decimals),
+                  std::tuple("SYM", "12/31/2024 23:59:59", c.decimals));
         Decimal scale = Decimal::fromInt64(1);
         for (int i = 0; i < c.decimals; ++i)
             scale = scale * Decimal::fromInt64(10);
         auto units = [&](std::int64_t v) { return Decimal::fromInt64(v) / scale; };
-        EXPECT_EQ(d.quote->Bid, units(c.q.bid));
-        EXPECT_EQ(d.quote->Ask, units(c.q.ask));
-        EXPECT_EQ(d.quote->Last, units(c.q.last));
-        EXPECT_EQ(d.quote->High, units(c.q.high));
-        EXPECT_EQ(d.quote->Low, units(c.q.low));
-        EXPECT_EQ(d.quote->Open, units(c.q.open));
-        EXPECT_EQ(d.quote->PreviousClose, units(c.q.prevClose));
+        EXPECT_EQ(std::tuple(d.quote->Bid, d.quote->Ask, d.quote->Last, d.quote->High, d.quote->Low,
+                             d.quote->Open, d.quote->PreviousClose),
+                  std::tuple(units(c.q.bid), units(c.q.ask), units(c.q.last), units(c.q.high), units(c.q.low),
+                             units(c.q.open), units(c.q.prevClose)));
     }
-}
-
-TEST(PriceFeedRoundTrip, TestServerDepthDecodesToThreeLevelsASide) {
-    testserver::Instrument inst;
-    inst.code = "EURUSD";
-    inst.decimals = 5;
-    inst.spread = 14;
-    testserver::Quote q;
-    q.bid = 123456;
-    q.ask = 123470;
-    const std::string text = testserver::PriceBook::depthText(inst, q);
-    const RoutedFeedText routed = routeFeedText(text);
-    ASSERT_EQ(routed.kind, FeedTextKind::MarketDepth);
-    const DepthDecoding d = decodeMarketDepth(routed.body);
-    ASSERT_EQ(d.error, FeedError::None) << text;
-    EXPECT_EQ(d.ladder->Code, "EURUSD");
-    // Levels step away from the quote by the spread; the second value counts millions.
-    EXPECT_EQ(d.ladder->Buy,
-              (std::vector<std::string>{"1.23456,1000000", "1.23442,2000000", "1.23428,3000000"}));
-    EXPECT_EQ(d.ladder->Sell,
-              (std::vector<std::string>{"1.23470,1000000", "1.23484,2000000", "1.23498,3000000"}));
-    MarketDepthStore store;
-    ASSERT_EQ(store.store(*d.ladder), FeedError::None);
-    EXPECT_EQ(store.sell("EURUSD")->front(), "1.23470,1000000");
 }

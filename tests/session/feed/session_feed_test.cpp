@@ -207,7 +207,7 @@ TEST_F(SessionFeedTest, DepthIsStoredPerInstrumentAndTheLatestLadderWins) {
 }
 
 TEST_F(SessionFeedTest, ServerMessageOnTheFeedIsDispatchedLikeAStreamMessage) {
-    feed->ZMQNewMessage("IS;" + MessageBase::frame(body({"10=1049", "12=GBPUSD", "574=9"})));
+    feed->ZMQNewMessage("IS;" + MessageBase::frame(body("10=1049|12=GBPUSD|574=9")));
     ASSERT_TRUE(pumpUntil([&] { return notifications->log.count("WatchlistTableNotification") == 1; }));
     EXPECT_EQ(item("GBPUSD").CurrentTradeSessionSettingId, 9);
     EXPECT_EQ(item("EURUSD").CurrentTradeSessionSettingId, 2);
@@ -220,11 +220,11 @@ TEST_F(SessionFeedTest, ServerMessageOnTheFeedIsDispatchedLikeAStreamMessage) {
 }
 
 TEST_F(SessionFeedTest, InstrumentStatusOnTheStreamPostsTheTableRefreshEvenWhenUnchanged) {
-    business->NewMessage(frameText(body({"10=1049", "12=EURUSD", "574=0"})));
-    business->NewMessage(frameText(body({"10=1049", "12=NOSUCH", "574=4"})));
+    business->NewMessage(frameText(body("10=1049|12=EURUSD|574=0")));
+    business->NewMessage(frameText(body("10=1049|12=NOSUCH|574=4")));
     ASSERT_TRUE(pumpUntil([&] { return notifications->log.count("WatchlistTableNotification") == 2; }));
     EXPECT_EQ(item("EURUSD").CurrentTradeSessionSettingId, 2);
-    business->NewMessage(frameText(body({"10=1049", "12=EURUSD", "574=5", "574=6"})));
+    business->NewMessage(frameText(body("10=1049|12=EURUSD|574=5|574=6")));
     ASSERT_TRUE(pumpUntil([&] { return notifications->log.count("WatchlistTableNotification") == 3; }));
     EXPECT_EQ(item("EURUSD").CurrentTradeSessionSettingId, 6);
 }

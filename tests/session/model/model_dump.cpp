@@ -18,6 +18,19 @@ namespace tc {
 
 namespace {
 
+// TC_FOR_EACH(m, a, b, ...) expands to m(a) m(b) ...: each record's fields are named once.
+#define TC_PARENS ()
+#define TC_EXPAND(...) TC_EXPAND3(TC_EXPAND3(TC_EXPAND3(TC_EXPAND3(__VA_ARGS__))))
+#define TC_EXPAND3(...) TC_EXPAND2(TC_EXPAND2(TC_EXPAND2(TC_EXPAND2(__VA_ARGS__))))
+#define TC_EXPAND2(...) TC_EXPAND1(TC_EXPAND1(TC_EXPAND1(TC_EXPAND1(__VA_ARGS__))))
+#define TC_EXPAND1(...) __VA_ARGS__
+#define TC_FOR_EACH(m, ...) __VA_OPT__(TC_EXPAND(TC_FOR_EACH_ONE(m, __VA_ARGS__)))
+#define TC_FOR_EACH_ONE(m, a, ...) m(a) __VA_OPT__(TC_FOR_EACH_AGAIN TC_PARENS(m, __VA_ARGS__))
+#define TC_FOR_EACH_AGAIN() TC_FOR_EACH_ONE
+// A line of record `r` with the named fields, in the order given.
+#define TC_FIELD(name) .f(#name, r.name)
+#define TC_LINE(prefix, ...) Line(out, prefix) TC_FOR_EACH(TC_FIELD, __VA_ARGS__)
+
 // One record's line: "<prefix> name=value name=value ...".
 class Line {
 public:
@@ -112,317 +125,95 @@ void dumpUser(std::string& out, const UserInfo* u) {
         out += "userInfo none\n";
         return;
     }
-    Line(out, "userInfo")
-        .f("UserId", u->UserId)
-        .f("LastRefId", u->LastRefId)
-        .f("DdeEnabled", u->DdeEnabled)
-        .f("UserEnabled", u->UserEnabled)
-        .f("UserTypeId", u->UserTypeId)
-        .f("NewRefId", u->NewRefId)
-        .f("ForceLogoutRefId", u->ForceLogoutRefId)
-        .f("ForceLogoutLoadServerId", u->ForceLogoutLoadServerId)
-        .f("AppModeId", u->AppModeId)
-        .f("CanChangePassword", u->CanChangePassword)
-        .f("OfflineMessageCount", u->OfflineMessageCount)
-        .f("tradePubPort", u->tradePubPort)
-        .f("marketdepthPort", u->marketdepthPort)
-        .f("hdServerPort", u->hdServerPort)
-        .f("productID", u->productID)
-        .f("systemCurrencyId", u->systemCurrencyId);
+    const UserInfo& r = *u;
+    TC_LINE("userInfo", UserId, LastRefId, DdeEnabled, UserEnabled, UserTypeId, NewRefId, ForceLogoutRefId,
+            ForceLogoutLoadServerId, AppModeId, CanChangePassword, OfflineMessageCount, tradePubPort,
+            marketdepthPort, hdServerPort, productID, systemCurrencyId);
 }
 
-void dumpItem(std::string& out, std::string_view prefix, const ItemDetails& i) {
-    const auto calc = i.CalculationItems.lock();
-    Line(out, prefix)
-        .f("InstrumentId", i.InstrumentId)
-        .f("Name", i.Name)
-        .f("Code", i.Code)
-        .f("CurrencyID", i.CurrencyID)
-        .f("Enabled", i.Enabled)
-        .f("InstrumentTypeId", i.InstrumentTypeId)
-        .f("InstrumentTypeName", i.InstrumentTypeName)
-        .f("TickSize", i.TickSize)
-        .f("Point", i.Point)
-        .f("DecimalPlaces", i.DecimalPlaces)
-        .f("MonthCode", i.MonthCode)
-        .f("ContractSize", i.ContractSize)
-        .f("UnitId", i.UnitId)
-        .f("TradingStatusId", i.TradingStatusId)
-        .f("IsAvailableForWatchlist", i.IsAvailableForWatchlist)
-        .f("UnderlyingInstrumentId", i.UnderlyingInstrumentId)
-        .f("MaxUpdateFrequency", i.MaxUpdateFrequency)
-        .f("CutOffLimitPercentCP", i.CutOffLimitPercentCP)
-        .f("FND", i.FND)
-        .f("LTD", i.LTD)
-        .f("CircuitLimit", i.CircuitLimit)
-        .f("PLCalcModeId", i.PLCalcModeId)
-        .f("Ask", i.Ask)
-        .f("Bid", i.Bid)
-        .f("High", i.High)
-        .f("Low", i.Low)
-        .f("Last", i.Last)
-        .f("PrevClose", i.PrevClose)
-        .f("DayOpen", i.DayOpen)
-        .f("UpdateTime", i.UpdateTime)
-        .f("isWatchlistSymbol", i.isWatchlistSymbol)
-        .f("isWatchlistSymbolTemp", i.isWatchlistSymbolTemp)
-        .f("CurrentTradeSessionSettingId", i.CurrentTradeSessionSettingId)
-        .f("Open", i.Open)
-        .f("CalculationItems", calc ? calc->Code : std::string("-"))
-        .f("previousBid", i.previousBid)
-        .f("previousAsk", i.previousAsk)
-        .f("BidSpread", i.BidSpread)
-        .f("AskSpread", i.AskSpread)
-        .f("Spreadtype", i.Spreadtype)
-        .f("instrumentTradingStatus", i.instrumentTradingStatus)
-        .f("availableOrderTypes", i.availableOrderTypes)
-        .f("HedgeModeId", i.HedgeModeId)
-        .f("MaxHoldingDays", i.MaxHoldingDays)
-        .f("HighlightColor", i.HighlightColor)
-        .f("isPriceUpdateReceived", i.isPriceUpdateReceived)
-        .f("availableOrderSettings", i.availableOrderSettings)
-        .f("isAvailableForTrading", i.isAvailableForTrading)
-        .f("marketID", i.marketID)
-        .f("exchangeName", i.exchangeName)
-        .f("descriptions", i.descriptions)
-        .f("mostSignificantDigitLength", i.mostSignificantDigitLength)
-        .f("leastSignificantDigitLength", i.leastSignificantDigitLength)
-        .f("priceTick", i.priceTick)
-        .f("circuitLimitUp", i.circuitLimitUp)
-        .f("circuitLimitDown", i.circuitLimitDown)
-        .f("iconResource", i.iconResource)
-        .f("priceUnitID", i.priceUnitID)
-        .f("priceUnitValue", i.priceUnitValue)
-        .f("extraInfo", i.extraInfo)
-        .f("orderSettings2", i.orderSettings2)
-        .f("BaseCurrencyId", i.BaseCurrencyId)
-        .f("MarginFormulaId", i.MarginFormulaId);
+void dumpItem(std::string& out, std::string_view prefix, const ItemDetails& r) {
+    const auto calc = r.CalculationItems.lock();
+    TC_LINE(prefix, InstrumentId, Name, Code, CurrencyID, Enabled, InstrumentTypeId, InstrumentTypeName,
+            TickSize, Point, DecimalPlaces, MonthCode, ContractSize, UnitId, TradingStatusId,
+            IsAvailableForWatchlist, UnderlyingInstrumentId, MaxUpdateFrequency, CutOffLimitPercentCP, FND,
+            LTD, CircuitLimit, PLCalcModeId, Ask, Bid, High, Low, Last, PrevClose, DayOpen, UpdateTime,
+            isWatchlistSymbol, isWatchlistSymbolTemp, CurrentTradeSessionSettingId, Open, previousBid,
+            previousAsk, BidSpread, AskSpread, Spreadtype, instrumentTradingStatus, availableOrderTypes,
+            HedgeModeId, MaxHoldingDays, HighlightColor, isPriceUpdateReceived, availableOrderSettings,
+            isAvailableForTrading, marketID, exchangeName, descriptions, mostSignificantDigitLength,
+            leastSignificantDigitLength, priceTick, circuitLimitUp, circuitLimitDown, iconResource,
+            priceUnitID, priceUnitValue, extraInfo, orderSettings2, BaseCurrencyId, MarginFormulaId)
+        .f("CalculationItems", calc ? calc->Code : std::string("-"));
 }
 
-void dumpGroupInstrument(std::string& out, std::string_view prefix, const GroupInstruments& g) {
-    Line(out, prefix)
-        .f("GroupId", g.GroupId)
-        .f("InstrumentId", g.InstrumentId)
-        .f("OrderQtyStep", g.OrderQtyStep)
-        .f("MaxOrderQty", g.MaxOrderQty)
-        .f("MinOrderQty", g.MinOrderQty)
-        .f("InitialMargin", g.InitialMargin)
-        .f("InitialSellMargin", g.InitialSellMargin)
-        .f("LimitOrderMargin", g.LimitOrderMargin)
-        .f("LiquidationMargin", g.LiquidationMargin)
-        .f("SpreadBid", g.SpreadBid)
-        .f("SpreadAsk", g.SpreadAsk)
-        .f("SpreadTypeId", g.SpreadTypeId)
-        .f("BuyInterestRate", g.BuyInterestRate)
-        .f("SellInterestRate", g.SellInterestRate)
-        .f("LimitMinPips", g.LimitMinPips)
-        .f("StopMinPips", g.StopMinPips)
-        .f("AllowShortSelling", g.AllowShortSelling)
-        .f("IntradayOrderMargin", g.IntradayOrderMargin)
-        .f("BTSTOrderMargin", g.BTSTOrderMargin)
-        .f("OverNightMargin", g.OverNightMargin)
-        .f("Commission", g.Commission)
-        .f("PLCalcModeId", g.PLCalcModeId)
-        .f("AutoExecutionModeId", g.AutoExecutionModeId)
-        .f("MarginCalcModeId", g.MarginCalcModeId)
-        .f("groupdetailsid", g.groupdetailsid)
-        .f("margincalculationMode", g.margincalculationMode)
-        .f("isAvailableForTrading", g.isAvailableForTrading)
-        .f("availableOrderSettings", g.availableOrderSettings);
-}
-
-void dumpGroup(std::string& out, std::string_view key, const GroupDetails& g, DumpOrder order) {
+void dumpGroup(std::string& out, std::string_view key, const GroupDetails& group, DumpOrder order) {
     const std::string prefix = keyed("GroupDetailCollection", key);
-    Line(out, prefix)
-        .f("GroupId", g.GroupId)
-        .f("Name", g.Name)
-        .f("TradingEnabled", g.TradingEnabled)
-        .f("CompanyId", g.CompanyId)
-        .f("IsNewsEnabled", g.IsNewsEnabled)
-        .f("IsMailEnabled", g.IsMailEnabled)
-        .f("IsChatEnabled", g.IsChatEnabled)
-        .f("IsEAEnabled", g.IsEAEnabled)
-        .f("InstrumentLimit", g.InstrumentLimit)
-        .f("WatchlistItemLimit", g.WatchlistItemLimit)
-        .f("MaxOrderQty", g.MaxOrderQty)
-        .f("OrderQtyStep", g.OrderQtyStep)
-        .f("IsTrailingStopEnabled", g.IsTrailingStopEnabled)
-        .f("MarginCallLevel", g.MarginCallLevel)
-        .f("StopOutLevel", g.StopOutLevel)
-        .f("LeverageOnFProfit", g.LeverageOnFProfit)
-        .f("RevLeverageOnFLoss", g.RevLeverageOnFLoss)
-        .f("ReportHistoryDaysLimit", g.ReportHistoryDaysLimit)
-        .f("SendMailReports", g.SendMailReports)
-        .f("SendExecutionSMS", g.SendExecutionSMS)
-        .f("CreditRating", g.CreditRating)
-        .f("GroupInstrumentCount", g.GroupInstrumentCollection.size());
-    for (const auto* e : entries(g.GroupInstrumentCollection, order)) {
+    {
+        const GroupDetails& r = group;
+        TC_LINE(prefix, GroupId, Name, TradingEnabled, CompanyId, IsNewsEnabled, IsMailEnabled, IsChatEnabled,
+                IsEAEnabled, InstrumentLimit, WatchlistItemLimit, MaxOrderQty, OrderQtyStep,
+                IsTrailingStopEnabled, MarginCallLevel, StopOutLevel, LeverageOnFProfit, RevLeverageOnFLoss,
+                ReportHistoryDaysLimit, SendMailReports, SendExecutionSMS, CreditRating)
+            .f("GroupInstrumentCount", r.GroupInstrumentCollection.size());
+    }
+    for (const auto* e : entries(group.GroupInstrumentCollection, order)) {
         const std::string inner = prefix + "." + keyed("GroupInstrumentCollection", e->first);
-        if (e->second)
-            dumpGroupInstrument(out, inner, *e->second);
-        else
+        if (!e->second) {
             out += inner + " null\n";
+            continue;
+        }
+        const GroupInstruments& r = *e->second;
+        TC_LINE(inner, GroupId, InstrumentId, OrderQtyStep, MaxOrderQty, MinOrderQty, InitialMargin,
+                InitialSellMargin, LimitOrderMargin, LiquidationMargin, SpreadBid, SpreadAsk, SpreadTypeId,
+                BuyInterestRate, SellInterestRate, LimitMinPips, StopMinPips, AllowShortSelling,
+                IntradayOrderMargin, BTSTOrderMargin, OverNightMargin, Commission, PLCalcModeId,
+                AutoExecutionModeId, MarginCalcModeId, groupdetailsid, margincalculationMode,
+                isAvailableForTrading, availableOrderSettings);
     }
 }
 
-void dumpAccount(std::string& out, std::string_view prefix, const AccountDetails& a) {
-    Line(out, prefix)
-        .f("AccountId", a.AccountId)
-        .f("GroupId", a.GroupId)
-        .f("AccountName", a.AccountName)
-        .f("AccountEnabled", a.AccountEnabled)
-        .f("BranchId", a.BranchId)
-        .f("Balance", a.Balance)
-        .f("UnrealisedPL", a.UnrealisedPL)
-        .f("UsedMargin", a.UsedMargin)
-        .f("AvailableMargin", a.AvailableMargin)
-        .f("Equity", a.Equity)
-        .f("InstrumentLimit", a.InstrumentLimit)
-        .f("WatchlistItemLimit", a.WatchlistItemLimit)
-        .f("AutoExecutionModeId", a.AutoExecutionModeId)
-        .f("TradeRouteId", a.TradeRouteId)
-        .f("HedgeModeId", a.HedgeModeId)
-        .f("CollateralSecurity", a.CollateralSecurity)
-        .f("LeverageOnPositions", a.LeverageOnPositions)
-        .f("AccountAccessTypeId", a.AccountAccessTypeId)
-        .f("TradingStatusId", a.TradingStatusId)
-        .f("MarginStatus", a.MarginStatus)
-        .f("AccumulatingStorage", a.AccumulatingStorage)
-        .f("Leverage", a.Leverage)
-        .f("tradingStatus", a.tradingStatus)
-        .f("previoustradingStatus", a.previoustradingStatus)
-        .f("accountaccessType", a.accountaccessType)
-        .f("availableOrderTypes", a.availableOrderTypes)
-        .f("accountSettings", a.accountSettings)
-        .f("accountMarginStatus", a.accountMarginStatus)
-        .f("previousaccountMarginStatus", a.previousaccountMarginStatus)
-        .f("tradeAccountType", a.tradeAccountType)
-        .f("currencyID", a.currencyID)
-        .f("tradeCurrency",
-           a.tradeCurrency ? std::to_string(a.tradeCurrency->currencyID) + ":" + a.tradeCurrency->currencyCode
-                           : std::string("-"))
-        .f("primaryAccountHolderUserid", a.primaryAccountHolderUserid)
-        .f("oneSideMargin", a.oneSideMargin)
-        .f("accountSettings2", a.accountSettings2);
+void dumpAccount(std::string& out, std::string_view prefix, const AccountDetails& r) {
+    const auto& c = r.tradeCurrency;
+    TC_LINE(prefix, AccountId, GroupId, AccountName, AccountEnabled, BranchId, Balance, UnrealisedPL,
+            UsedMargin, AvailableMargin, Equity, InstrumentLimit, WatchlistItemLimit, AutoExecutionModeId,
+            TradeRouteId, HedgeModeId, CollateralSecurity, LeverageOnPositions, AccountAccessTypeId,
+            TradingStatusId, MarginStatus, AccumulatingStorage, Leverage, tradingStatus,
+            previoustradingStatus, accountaccessType, availableOrderTypes, accountSettings,
+            accountMarginStatus, previousaccountMarginStatus, tradeAccountType, currencyID,
+            primaryAccountHolderUserid, oneSideMargin, accountSettings2)
+        .f("tradeCurrency", c ? std::to_string(c->currencyID) + ":" + c->currencyCode : std::string("-"));
 }
 
-void dumpCurrency(std::string& out, std::string_view prefix, const TradeCurrency& c) {
-    const bool isList = dynamic_cast<const CurrenyList*>(&c) != nullptr;
-    Line(out, prefix)
-        .f("kind", std::string(isList ? "CurrenyList" : "TradeCurrency"))
-        .f("currencyID", c.currencyID)
-        .f("currencyCode", c.currencyCode)
-        .f("instrumentID", c.instrumentID)
-        .f("bidRate", c.bidRate)
-        .f("askRate", c.askRate)
-        .f("conversionMode", c.conversionMode)
-        .f("isDirect", c.isDirect)
-        .f("depositRate", c.depositRate);
+void dumpCurrency(std::string& out, std::string_view prefix, const TradeCurrency& r) {
+    const bool isList = dynamic_cast<const CurrenyList*>(&r) != nullptr;
+    TC_LINE(prefix, currencyID, currencyCode, instrumentID, bidRate, askRate, conversionMode, isDirect,
+            depositRate)
+        .f("kind", std::string(isList ? "CurrenyList" : "TradeCurrency"));
 }
 
-void dumpSettings(std::string& out, std::string_view prefix, const SessionSettings& s) {
-    Line(out, prefix)
-        .f("sessionColor", s.sessionColor)
-        .f("settingsID", s.settingsID)
-        .f("settingsName", s.settingsName)
-        .f("editLimitOrder", s.editLimitOrder)
-        .f("editMarketMakertOrder", s.editMarketMakertOrder)
-        .f("editMarketOrder", s.editMarketOrder)
-        .f("enterLimitOrder", s.enterLimitOrder)
-        .f("enterMarketMakerOrder", s.enterMarketMakerOrder)
-        .f("enterMarketOrder", s.enterMarketOrder)
-        .f("executeOrders", s.executeOrders)
-        .f("matchMMWithMMOrders", s.matchMMWithMMOrders)
-        .f("publishMarketData", s.publishMarketData)
-        .f("publishTradeData", s.publishTradeData)
-        .f("useELP", s.useELP)
-        .f("allowNewMarket", s.allowNewMarket)
-        .f("allowNewContigent", s.allowNewContigent)
-        .f("allowEditContigent", s.allowEditContigent)
-        .f("allowNewTpSl", s.allowNewTpSl)
-        .f("marketTradingStatus", s.marketTradingStatus);
+void dumpSettings(std::string& out, std::string_view prefix, const SessionSettings& r) {
+    TC_LINE(prefix, sessionColor, settingsID, settingsName, editLimitOrder, editMarketMakertOrder,
+            editMarketOrder, enterLimitOrder, enterMarketMakerOrder, enterMarketOrder, executeOrders,
+            matchMMWithMMOrders, publishMarketData, publishTradeData, useELP, allowNewMarket,
+            allowNewContigent, allowEditContigent, allowNewTpSl, marketTradingStatus);
 }
 
 void dumpResource(std::string& out, std::string_view prefix, const ResourceDetails& r) {
-    Line(out, prefix)
-        .f("resourceId", r.resourceId)
-        .f("caption", r.caption)
-        .f("URL", r.URL)
-        .f("iconResourceId", r.iconResourceId)
-        .f("groupName", r.groupName)
-        .f("resourceType", r.resourceType)
-        .f("productId", r.productId)
-        .f("isNew", r.isNew)
-        .f("showFocus", r.showFocus)
-        .f("enabled", r.enabled)
-        .f("extraData", r.extraData);
+    TC_LINE(prefix, resourceId, caption, URL, iconResourceId, groupName, resourceType, productId, isNew,
+            showFocus, enabled, extraData);
 }
 
-void dumpOrder(std::string& out, std::string_view prefix, const Order& o) {
-    Line(out, prefix)
-        .f("tradingMode", o.tradingMode)
-        .f("orderType", o.orderType)
-        .f("deliveryMode", o.deliveryMode)
-        .f("timeinForce", o.timeinForce)
-        .f("orderrejectReason", o.orderrejectReason)
-        .f("ordertypeInfo", o.ordertypeInfo)
-        .f("AccountNumber", o.AccountNumber)
-        .f("RequestId", o.RequestId)
-        .f("ItemCode", o.ItemCode)
-        .f("OrderQty", o.OrderQty)
-        .f("OrderPrice", o.OrderPrice)
-        .f("LimitPrice", o.LimitPrice)
-        .f("StopPrice", o.StopPrice)
-        .f("Spread", o.Spread)
-        .f("Bid", o.Bid)
-        .f("Ask", o.Ask)
-        .f("Last", o.Last)
-        .f("High", o.High)
-        .f("Low", o.Low)
-        .f("ItemTime", o.ItemTime)
-        .f("CurrentStatus", o.CurrentStatus)
-        .f("orderTypeTag", o.orderTypeTag)
-        .f("deliveryModeTag", o.deliveryModeTag)
-        .f("tradingModeTag", o.tradingModeTag)
-        .f("timeinForceTag", o.timeinForceTag)
-        .f("TicketId", o.TicketId)
-        .f("RemainingQty", o.RemainingQty)
-        .f("TransactionDateTime", o.TransactionDateTime)
-        .f("OrderStatus", o.OrderStatus)
-        .f("OrderRouteId", o.OrderRouteId)
-        .f("PendingOrderId", o.PendingOrderId)
-        .f("ExecutionId", o.ExecutionId)
-        .f("Commision", o.Commision)
-        .f("OpenPositionId", o.OpenPositionId)
-        .f("SettledQty", o.SettledQty)
-        .f("SettledPL", o.SettledPL)
-        .f("ClosingPositionId", o.ClosingPositionId)
-        .f("SettlementId", o.SettlementId)
-        .f("SettledPrice", o.SettledPrice)
-        .f("UnrealisedPL", o.UnrealisedPL)
-        .f("Storage", o.Storage)
-        .f("ExpiryDate", o.ExpiryDate)
-        .f("ValueDate", o.ValueDate)
-        .f("RefPositionIdOfBracket", o.RefPositionIdOfBracket)
-        .f("CancelledOrderId", o.CancelledOrderId)
-        .f("isCloseNew", o.isCloseNew)
-        .f("isEditWorkOrder", o.isEditWorkOrder)
-        .f("isEditBracketOrder", o.isEditBracketOrder)
-        .f("LiqudateOrderNumber", o.LiqudateOrderNumber)
-        .f("isTakeProfitEnabled", o.isTakeProfitEnabled)
-        .f("isStopLossEnabled", o.isStopLossEnabled)
-        .f("EquityHitPrice", o.EquityHitPrice)
-        .f("PreviousOrderQty", o.PreviousOrderQty)
-        .f("CurrencyRate", o.CurrencyRate)
-        .f("OtherCharges", o.OtherCharges)
-        .f("previousBid", o.previousBid)
-        .f("previousAsk", o.previousAsk)
-        .f("deviation", o.deviation)
-        .f("margin", o.margin)
-        .f("accountCurrencyRate", o.accountCurrencyRate)
-        .f("isCancelOrder", o.isCancelOrder)
-        .f("validationResult", o.validationResult)
-        .f("BaseCurrencyRate", o.BaseCurrencyRate);
+void dumpOrder(std::string& out, std::string_view prefix, const Order& r) {
+    TC_LINE(prefix, tradingMode, orderType, deliveryMode, timeinForce, orderrejectReason, ordertypeInfo,
+            AccountNumber, RequestId, ItemCode, OrderQty, OrderPrice, LimitPrice, StopPrice, Spread, Bid, Ask,
+            Last, High, Low, ItemTime, CurrentStatus, orderTypeTag, deliveryModeTag, tradingModeTag,
+            timeinForceTag, TicketId, RemainingQty, TransactionDateTime, OrderStatus, OrderRouteId,
+            PendingOrderId, ExecutionId, Commision, OpenPositionId, SettledQty, SettledPL, ClosingPositionId,
+            SettlementId, SettledPrice, UnrealisedPL, Storage, ExpiryDate, ValueDate, RefPositionIdOfBracket,
+            CancelledOrderId, isCloseNew, isEditWorkOrder, isEditBracketOrder, LiqudateOrderNumber,
+            isTakeProfitEnabled, isStopLossEnabled, EquityHitPrice, PreviousOrderQty, CurrencyRate,
+            OtherCharges, previousBid, previousAsk, deviation, margin, accountCurrencyRate, isCancelOrder,
+            validationResult, BaseCurrencyRate);
 }
 
 // Each entry of a keyed collection of records, a null entry shown as such.
@@ -455,12 +246,9 @@ void dumpOrders(std::string& out, std::string_view name, const std::vector<std::
 std::string dumpSessionModel(const SessionModel& m, DumpOrder order) {
     std::string out;
     dumpUser(out, m.userInfo.get());
-    dumpCollection(out, "ItemTypeCollection", m.ItemTypeCollection, order,
-                   [&](const std::string& p, const ItemType& t) {
-                       Line(out, p)
-                           .f("InstrumentTypeId", t.InstrumentTypeId)
-                           .f("InstrumentTypeName", t.InstrumentTypeName);
-                   });
+    dumpCollection(
+        out, "ItemTypeCollection", m.ItemTypeCollection, order,
+        [&](const std::string& p, const ItemType& r) { TC_LINE(p, InstrumentTypeId, InstrumentTypeName); });
     dumpCollection(out, "SessionSettingCollection", m.SessionSettingCollection, order,
                    [&](const std::string& p, const SessionSettings& s) { dumpSettings(out, p, s); });
     dumpCollection(out, "ItemCollection", m.ItemCollection, order,
@@ -480,12 +268,8 @@ std::string dumpSessionModel(const SessionModel& m, DumpOrder order) {
     dumpCollection(out, "tradeCurrencyCollection", m.tradeCurrencyCollection, order,
                    [&](const std::string& p, const TradeCurrency& c) { dumpCurrency(out, p, c); });
     dumpCollection(out, "loginInfoMessageCollection", m.loginInfoMessageCollection, order,
-                   [&](const std::string& p, const LoginInfoMessage& l) {
-                       Line(out, p)
-                           .f("DisplayMode", l.DisplayMode)
-                           .f("Message", l.Message)
-                           .f("ErrorCode", l.ErrorCode)
-                           .f("serverError", l.serverError);
+                   [&](const std::string& p, const LoginInfoMessage& r) {
+                       TC_LINE(p, DisplayMode, Message, ErrorCode, serverError);
                    });
     dumpCollection(out, "resourceCollection", m.resourceCollection, order,
                    [&](const std::string& p, const ResourceDetails& r) { dumpResource(out, p, r); });

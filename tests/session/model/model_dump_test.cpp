@@ -40,7 +40,7 @@ TEST(ModelDump, OrderEscapingAndLinks) {
     m.AccountDetailCollection.insert_or_assign("7", nullptr);
     const std::string text = dumpSessionModel(m);
     EXPECT_NE(text.find("userInfo none\n"), std::string::npos);
-    EXPECT_NE(text.find(" CalculationItems=\"EURUSD\" "), std::string::npos);
+    EXPECT_NE(text.find(" CalculationItems=\"EURUSD\"\n"), std::string::npos);
     EXPECT_NE(text.find(" TickSize=0.1 "), std::string::npos);
     EXPECT_NE(text.find("AccountDetailCollection[7] null\n"), std::string::npos);
 

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <tuple>
 
 namespace {
 
@@ -50,9 +51,7 @@ protected:
         model.AccountDetailCollection.insert_or_assign(std::to_string(id), a);
     }
     void expectSpread(std::int32_t type, std::int32_t bid, std::int32_t ask) const {
-        EXPECT_EQ(item->Spreadtype, type);
-        EXPECT_EQ(item->BidSpread, bid);
-        EXPECT_EQ(item->AskSpread, ask);
+        EXPECT_EQ(std::tuple(item->Spreadtype, item->BidSpread, item->AskSpread), std::tuple(type, bid, ask));
     }
     void expectRawQuote() const {
         EXPECT_EQ(item->Bid, 1.10000);

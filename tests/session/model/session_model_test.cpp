@@ -1,7 +1,7 @@
 #include "session/model/session_model.h"
 
 #include "session/records/record_fields.h"
-#include "session/records/record_text.h"
+#include "support/wire_text.h"
 
 #include <gtest/gtest.h>
 
@@ -11,6 +11,7 @@
 namespace {
 
 using namespace tc;
+using testing_support::wireText;
 
 TEST(SessionModel, CollectionsAreKeyedByTheDecimalTextOfTheirIds) {
     SessionModel m;
@@ -44,7 +45,7 @@ TEST(SessionModel, CollectionsAreKeyedByTheDecimalTextOfTheirIds) {
 
 TEST(SessionModel, ALaterRecordOfTheSameKeyReplacesTheEarlierInItsPlace) {
     SessionModel m;
-    const std::string text = recordText({"840", "USD", "1", "1", "1", "4", "Y", "2"});
+    const std::string text = wireText("840<C>USD<C>1<C>1<C>1<C>4<C>Y<C>2");
     m.fileTradeCurrency(std::make_shared<CurrenyList>(CurrenyList::fromAmpRecord(RecordFields(text))));
     auto other = std::make_shared<TradeCurrency>();
     other->currencyID = 978;
@@ -60,16 +61,15 @@ TEST(SessionModel, ALaterRecordOfTheSameKeyReplacesTheEarlierInItsPlace) {
     EXPECT_DOUBLE_EQ(usd->depositRate, 2);
     // A currency only in the list section stays a list entry.
     m.fileTradeCurrency(std::make_shared<CurrenyList>(
-        CurrenyList::fromAmpRecord(RecordFields(recordText({"36", "AUD", "0", "0", "0", "0", "Y"})))));
+        CurrenyList::fromAmpRecord(RecordFields(wireText("36<C>AUD<C>0<C>0<C>0<C>0<C>Y")))));
     EXPECT_NE(dynamic_cast<CurrenyList*>(m.tradeCurrency(36).get()), nullptr);
     EXPECT_FALSE(m.tradeCurrency(36)->isDirect);
 }
 
 TEST(SessionModel, ResourcesWithoutIconAreFiledUnderTheirCaption) {
     SessionModel m;
-    auto withIcon =
-        ResourceDetails::fromAmpRecord(RecordFields(recordText({"1", "Calendar", "u", "cal.png"})));
-    auto withoutIcon = ResourceDetails::fromAmpRecord(RecordFields(recordText({"2", "News", "u", ""})));
+    auto withIcon = ResourceDetails::fromAmpRecord(RecordFields(wireText("1<C>Calendar<C>u<C>cal.png")));
+    auto withoutIcon = ResourceDetails::fromAmpRecord(RecordFields(wireText("2<C>News<C>u<C>")));
     ASSERT_TRUE(withIcon && withoutIcon);
     m.fileResource(std::make_shared<ResourceDetails>(*withIcon));
     m.fileResource(std::make_shared<ResourceDetails>(*withoutIcon));

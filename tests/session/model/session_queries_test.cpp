@@ -1,18 +1,12 @@
 #include "session/model/session_queries.h"
 
-#include "platform/bundle.h"
-#include "platform/string_table.h"
 #include "session/model/collection_keys.h"
 #include "session/records/account_details.h"
 #include "session/records/item_details.h"
 #include "session/records/order.h"
-#include "session/text/language_string.h"
+#include "support/temp_resources.h"
 
 #include <gtest/gtest.h>
-
-#include <filesystem>
-#include <fstream>
-#include <unistd.h>
 
 namespace {
 
@@ -244,34 +238,15 @@ TEST_F(SessionQueriesTest, ResourcesWithoutHashSortedByKey) {
 
 class SessionTextsTest : public SessionQueriesTest {
 protected:
-    void SetUp() override {
-        SessionQueriesTest::SetUp();
-        root_ = std::filesystem::temp_directory_path() /
-                ("session_queries_test_" + std::to_string(::getpid()) + "_" +
-                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::remove_all(root_);
-        const auto dir = root_ / "en.lproj";
-        std::filesystem::create_directories(dir);
-        std::ofstream(dir / std::string(platform::StringTable::kFileName), std::ios::binary)
-            << "0685\tSunday\n0686\tMonday\n0687\tTuesday\n0688\tWednesday\n0689\tThursday\n"
-               "0690\tFriday\n0691\tSaturday\n10971\tClosed\n";
-        platform::Bundle::setResourcesRoot(root_);
-        platform::StringTableCache::clear();
-        LanguageString::setProductLocalizationList({});
-    }
-    void TearDown() override {
-        platform::StringTableCache::clear();
-        platform::Bundle::setResourcesRoot({});
-        std::filesystem::remove_all(root_);
-    }
     void setting(std::uint64_t id, std::uint64_t status) {
         auto s = std::make_shared<SessionSettings>();
         s->settingsID = id;
         s->marketTradingStatus = status;
         model.fileSessionSettings(s);
     }
-
-    std::filesystem::path root_;
+    testing_support::ScopedResources resources{
+        "0685\tSunday\n0686\tMonday\n0687\tTuesday\n0688\tWednesday\n"
+        "0689\tThursday\n0690\tFriday\n0691\tSaturday\n10971\tClosed\n"};
 };
 
 TEST_F(SessionTextsTest, DayNamesByIndex) {
@@ -290,12 +265,10 @@ TEST_F(SessionTextsTest, MarketSchedulesListOpenSessionsPerDay) {
     setting(4, 3);
     MarketScheduleCollection& schedules = ds.marketSessionSchedulesCollection;
     auto schedule = [](std::uint64_t settingId, std::uint64_t day, std::string start, std::string stop) {
-        SessionScheduleInfo s;
-        s.tradeSessionSettingID = settingId;
-        s.dayOfTheWeekID = day;
-        s.startTime = std::move(start);
-        s.stopTime = std::move(stop);
-        return s;
+        return SessionScheduleInfo{.tradeSessionSettingID = settingId,
+                                   .dayOfTheWeekID = day,
+                                   .startTime = std::move(start),
+                                   .stopTime = std::move(stop)};
     };
     schedules.insert_or_assign("12", std::vector<SessionScheduleInfo>{
                                          schedule(2, 1, "13:00", "17:00"), schedule(3, 2, "00:00", "23:59"),

@@ -1,17 +1,19 @@
 #include "session/records/currency_records.h"
 #include "session/records/record_fields.h"
 
-#include "record_text.h"
+#include "support/wire_text.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <limits>
 #include <memory>
+#include <tuple>
 
 namespace {
 
 using namespace tc;
+using testing_support::wireText;
 
 TradeCurrency currency(std::int64_t mode, bool direct, double bidRate = 0, double askRate = 0) {
     TradeCurrency c;
@@ -66,45 +68,35 @@ TEST(TradeCurrency, ConversionNeverYieldsNaNOrInfinity) {
 }
 
 TEST(TradeCurrency, SnapshotRecordsOfBothSections) {
-    const std::string text = recordText({"8000000001", "EUR", "42", "1.1", "1.2", "3", "Y", "0.95"});
+    const std::string text = wireText("8000000001<C>EUR<C>42<C>1.1<C>1.2<C>3<C>Y<C>0.95");
     auto full = TradeCurrency::fromAmpRecord(RecordFields(text));
-    EXPECT_EQ(full.currencyID, 8000000001u);
-    EXPECT_EQ(full.currencyCode, "EUR");
-    EXPECT_EQ(full.instrumentID, 42u);
-    EXPECT_DOUBLE_EQ(full.bidRate, 1.1);
-    EXPECT_DOUBLE_EQ(full.askRate, 1.2);
-    EXPECT_EQ(full.conversionMode, 3);
-    EXPECT_TRUE(full.isDirect);
-    EXPECT_DOUBLE_EQ(full.depositRate, 0.95);
+    EXPECT_EQ(std::tuple(full.currencyID, full.currencyCode, full.instrumentID, full.bidRate, full.askRate,
+                         full.conversionMode, full.isDirect, full.depositRate),
+              std::tuple(8000000001u, "EUR", 42u, 1.1, 1.2, 3, true, 0.95));
 
     // The currency-list section's record ignores the direct flag and deposit rate.
     std::shared_ptr<TradeCurrency> listed =
         std::make_shared<CurrenyList>(CurrenyList::fromAmpRecord(RecordFields(text)));
-    EXPECT_FALSE(listed->isDirect);
-    EXPECT_EQ(listed->depositRate, 0);
-    EXPECT_EQ(listed->currencyCode, "EUR");
+    EXPECT_EQ(std::tuple(listed->isDirect, listed->depositRate, listed->currencyCode),
+              std::tuple(false, 0, "EUR"));
     EXPECT_NE(dynamic_cast<CurrenyList*>(listed.get()), nullptr);
 }
 
 TEST(ResourceDetails, KeyedByIconOrCaptionAndShortRecordsAreRefused) {
-    auto r = ResourceDetails::fromAmpRecord(RecordFields(
-        recordText({"9", "Calendar", "http://x", "cal.png", "G", "T", "5", "Y", "N", "Y", "1"})));
+    auto r = ResourceDetails::fromAmpRecord(
+        RecordFields(wireText("9<C>Calendar<C>http://x<C>cal.png<C>G<C>T<C>5<C>Y<C>N<C>Y<C>1")));
     ASSERT_TRUE(r);
     EXPECT_EQ(r->collectionKey(), "cal.png");
-    EXPECT_EQ(r->resourceId, 9u);
-    EXPECT_EQ(r->productId, 5u);
-    EXPECT_TRUE(r->isNew);
-    EXPECT_FALSE(r->showFocus);
-    EXPECT_TRUE(r->enabled);
-    EXPECT_TRUE(r->extraData);
+    EXPECT_EQ(std::tuple(r->resourceId, r->productId, r->isNew, r->showFocus, r->enabled, r->extraData),
+              std::tuple(9u, 5u, true, false, true, true));
     EXPECT_TRUE(r->isListed());
 
-    auto noIcon = ResourceDetails::fromAmpRecord(RecordFields(recordText({"1", "News #2", "u", ""})));
+    auto noIcon = ResourceDetails::fromAmpRecord(RecordFields(wireText("1<C>News #2<C>u<C>")));
     ASSERT_TRUE(noIcon);
     EXPECT_EQ(noIcon->collectionKey(), "News #2");
     EXPECT_FALSE(noIcon->isListed());
 
-    EXPECT_FALSE(ResourceDetails::fromAmpRecord(RecordFields(recordText({"1", "Short", "u"}))));
+    EXPECT_FALSE(ResourceDetails::fromAmpRecord(RecordFields(wireText("1<C>Short<C>u"))));
 }
 
 } // namespace

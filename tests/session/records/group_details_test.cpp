@@ -1,20 +1,23 @@
 #include "session/records/group_details.h"
 #include "session/records/record_fields.h"
 
-#include "record_text.h"
+#include "support/wire_text.h"
 
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <tuple>
 
 namespace {
 
 using namespace tc;
+using testing_support::wireText;
 
 std::string groupInstrumentRecord(const std::string& marginMode) {
-    return recordText({"77",   "4",  "12",       "0.01", "100",  "0.1", "3",   "5",   "2",   "1.5",
-                       "-0.5", "10", "20",       "Y",    "1000", "500", "250", "300", "400", "600",
-                       "7.5",  "1",  marginMode, "x",    "x",    "900", "6",   "1"});
+    return wireText(
+        "77<C>4<C>12<C>0.01<C>100<C>0.1<C>3<C>5<C>2<C>1.5<C>-0.5<C>10<C>20<C>Y<C>1000<C>500<C>250<C>"
+        "300<C>400<C>600<C>7.5<C>1<C>" +
+        marginMode + "<C>x<C>x<C>900<C>6<C>1");
 }
 
 TEST(GroupDetails, NewGroupCanFileInstrumentsAtOnceAndLooksThemUp) {
@@ -66,65 +69,38 @@ TEST(GroupInstruments, MarginModeZeroMeansNotApplicableAndUnknownModesLeaveItAlo
     g.loadMarginCalcModeId(7);
     EXPECT_EQ(g.margincalculationMode, 1);
     // Without the field nothing is derived.
-    EXPECT_EQ(
-        GroupInstruments::fromAmpRecord(RecordFields(recordText({"1", "2", "3"}))).margincalculationMode, 0);
+    EXPECT_EQ(GroupInstruments::fromAmpRecord(RecordFields(wireText("1<C>2<C>3"))).margincalculationMode, 0);
 }
 
 TEST(GroupInstruments, SnapshotRecordFillsEveryListedPosition) {
     auto g = GroupInstruments::fromAmpRecord(RecordFields(groupInstrumentRecord("1")));
-    EXPECT_EQ(g.groupdetailsid, 77);
-    EXPECT_EQ(g.GroupId, 4);
-    EXPECT_EQ(g.InstrumentId, 12);
-    EXPECT_DOUBLE_EQ(g.OrderQtyStep, 0.01);
-    EXPECT_DOUBLE_EQ(g.MaxOrderQty, 100);
-    EXPECT_DOUBLE_EQ(g.MinOrderQty, 0.1);
-    EXPECT_EQ(g.SpreadBid, 3);
-    EXPECT_EQ(g.SpreadAsk, 5);
-    EXPECT_EQ(g.SpreadTypeId, 2);
-    EXPECT_DOUBLE_EQ(g.BuyInterestRate, 1.5);
-    EXPECT_DOUBLE_EQ(g.SellInterestRate, -0.5);
-    EXPECT_EQ(g.LimitMinPips, 10);
-    EXPECT_EQ(g.StopMinPips, 20);
-    EXPECT_TRUE(g.AllowShortSelling);
-    EXPECT_DOUBLE_EQ(g.InitialMargin, 1000);
-    EXPECT_DOUBLE_EQ(g.LimitOrderMargin, 500);
-    EXPECT_DOUBLE_EQ(g.LiquidationMargin, 250);
-    EXPECT_DOUBLE_EQ(g.IntradayOrderMargin, 300);
-    EXPECT_DOUBLE_EQ(g.BTSTOrderMargin, 400);
-    EXPECT_DOUBLE_EQ(g.OverNightMargin, 600);
-    EXPECT_DOUBLE_EQ(g.Commission, 7.5);
-    EXPECT_EQ(g.AutoExecutionModeId, 1);
-    EXPECT_DOUBLE_EQ(g.InitialSellMargin, 900);
-    EXPECT_EQ(g.availableOrderSettings, 6);
-    EXPECT_TRUE(g.isAvailableForTrading);
-    EXPECT_EQ(g.PLCalcModeId, 0);
+    EXPECT_EQ(
+        std::tuple(g.groupdetailsid, g.GroupId, g.InstrumentId, g.SpreadBid, g.SpreadAsk, g.SpreadTypeId),
+        std::tuple(77, 4, 12, 3, 5, 2));
+    EXPECT_EQ(std::tuple(g.OrderQtyStep, g.MaxOrderQty, g.MinOrderQty, g.BuyInterestRate, g.SellInterestRate),
+              std::tuple(0.01, 100.0, 0.1, 1.5, -0.5));
+    EXPECT_EQ(std::tuple(g.LimitMinPips, g.StopMinPips, g.AllowShortSelling), std::tuple(10, 20, true));
+    EXPECT_EQ(std::tuple(g.InitialMargin, g.LimitOrderMargin, g.LiquidationMargin, g.IntradayOrderMargin,
+                         g.BTSTOrderMargin, g.OverNightMargin, g.Commission, g.InitialSellMargin),
+              std::tuple(1000.0, 500.0, 250.0, 300.0, 400.0, 600.0, 7.5, 900.0));
+    EXPECT_EQ(
+        std::tuple(g.AutoExecutionModeId, g.availableOrderSettings, g.isAvailableForTrading, g.PLCalcModeId),
+        std::tuple(1, 6, true, 0));
 }
 
 TEST(GroupDetails, SnapshotRecordSkipsPositionFour) {
     auto g = GroupDetails::fromAmpRecord(
-        RecordFields(recordText({"4",    "Retail", "Y", "2",  "skip", "Y",   "N",   "Y",  "N", "50", "20",
-                                 "1000", "0.01",   "Y", "80", "50",   "100", "200", "90", "Y", "N",  "3"})));
-    EXPECT_EQ(g.GroupId, 4);
-    EXPECT_EQ(g.Name, "Retail");
-    EXPECT_TRUE(g.TradingEnabled);
-    EXPECT_EQ(g.CompanyId, 2);
-    EXPECT_TRUE(g.IsNewsEnabled);
-    EXPECT_FALSE(g.IsMailEnabled);
-    EXPECT_TRUE(g.IsChatEnabled);
-    EXPECT_FALSE(g.IsEAEnabled);
-    EXPECT_EQ(g.InstrumentLimit, 50);
-    EXPECT_EQ(g.WatchlistItemLimit, 20);
-    EXPECT_DOUBLE_EQ(g.MaxOrderQty, 1000);
-    EXPECT_DOUBLE_EQ(g.OrderQtyStep, 0.01);
-    EXPECT_TRUE(g.IsTrailingStopEnabled);
-    EXPECT_DOUBLE_EQ(g.MarginCallLevel, 80);
-    EXPECT_DOUBLE_EQ(g.StopOutLevel, 50);
-    EXPECT_EQ(g.LeverageOnFProfit, 100);
-    EXPECT_EQ(g.RevLeverageOnFLoss, 200);
-    EXPECT_EQ(g.ReportHistoryDaysLimit, 90);
-    EXPECT_TRUE(g.SendMailReports);
-    EXPECT_FALSE(g.SendExecutionSMS);
-    EXPECT_EQ(g.CreditRating, 3);
+        RecordFields(wireText("4<C>Retail<C>Y<C>2<C>skip<C>Y<C>N<C>Y<C>N<C>50<C>20<C>1000<C>0.01<C>Y<C>80<C>"
+                              "50<C>100<C>200<C>90<C>Y<C>N<C>3")));
+    EXPECT_EQ(std::tuple(g.GroupId, g.Name, g.TradingEnabled, g.CompanyId), std::tuple(4, "Retail", true, 2));
+    EXPECT_EQ(std::tuple(g.IsNewsEnabled, g.IsMailEnabled, g.IsChatEnabled, g.IsEAEnabled),
+              std::tuple(true, false, true, false));
+    EXPECT_EQ(std::tuple(g.InstrumentLimit, g.WatchlistItemLimit, g.MaxOrderQty, g.OrderQtyStep),
+              std::tuple(50, 20, 1000.0, 0.01));
+    EXPECT_EQ(std::tuple(g.IsTrailingStopEnabled, g.MarginCallLevel, g.StopOutLevel, g.LeverageOnFProfit,
+                         g.RevLeverageOnFLoss, g.ReportHistoryDaysLimit),
+              std::tuple(true, 80.0, 50.0, 100, 200, 90));
+    EXPECT_EQ(std::tuple(g.SendMailReports, g.SendExecutionSMS, g.CreditRating), std::tuple(true, false, 3));
     EXPECT_TRUE(g.GroupInstrumentCollection.empty());
 }
 

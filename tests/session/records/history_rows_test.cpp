@@ -4,6 +4,7 @@
 
 #include <limits>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -48,59 +49,40 @@ TEST(HistoryRows, OpenPositionFieldsByPosition) {
     fields[27] = "1.0875";
     const auto row = OpenOrderHD::initWithMessage(record(fields));
     ASSERT_TRUE(row);
-    EXPECT_EQ(row->PositionId, "9001");
-    EXPECT_EQ(row->AccountId, "42");
-    EXPECT_EQ(row->InstrumentId, 7);
-    EXPECT_TRUE(row->IsBuy);
-    EXPECT_EQ(row->PositionInitialQty, 2.5);
-    EXPECT_EQ(row->PositionQty, 1.5);
-    EXPECT_EQ(row->OrderPrice, 1.23456);
-    EXPECT_EQ(row->UnrealisedPL, -12.75);
-    EXPECT_EQ(row->DeliveryMode, 2);
-    EXPECT_EQ(row->OrderTypeId, 3);
-    EXPECT_EQ(row->Storage, -0.4);
-    EXPECT_EQ(row->ValueDate, "");
-    EXPECT_EQ(row->ExpiryDate, "20240131000000");
-    EXPECT_EQ(row->BaseCurrencyRate, 1.0875);
+    EXPECT_EQ(std::tuple(row->PositionId, row->AccountId, row->InstrumentId, row->IsBuy),
+              std::tuple("9001", "42", 7, true));
+    EXPECT_EQ(std::tuple(row->PositionInitialQty, row->PositionQty, row->OrderPrice, row->UnrealisedPL),
+              std::tuple(2.5, 1.5, 1.23456, -12.75));
+    EXPECT_EQ(std::tuple(row->DeliveryMode, row->OrderTypeId, row->Storage), std::tuple(2, 3, -0.4));
+    EXPECT_EQ(std::tuple(row->ValueDate, row->ExpiryDate, row->BaseCurrencyRate),
+              std::tuple("", "20240131000000", 1.0875));
 }
 
 TEST(HistoryRows, EveryRowTakesItsLastPosition) {
     const auto open = OpenOrderHD::initWithMessage(numbered(28));
     ASSERT_TRUE(open);
-    EXPECT_EQ(open->ExpiryDate, "121");
-    EXPECT_EQ(open->BaseCurrencyRate, 127.0);
+    EXPECT_EQ(std::tuple(open->ExpiryDate, open->BaseCurrencyRate), std::tuple("121", 127.0));
 
     const auto pending = PendingOrderHD::initWithMessage(numbered(29));
     ASSERT_TRUE(pending);
-    EXPECT_EQ(pending->PendingOrderId, "100");
-    EXPECT_EQ(pending->InstrumentId, 103);
-    EXPECT_EQ(pending->OrderQty, 106.0);
-    EXPECT_EQ(pending->TralingStopPrice, 113.0);
-    EXPECT_EQ(pending->TimeInForceId, 115);
-    EXPECT_EQ(pending->OCOSStop, 120.0);
-    EXPECT_EQ(pending->Spread, "121");
-    EXPECT_EQ(pending->RefPositionIdOfBracket, "125");
-    EXPECT_EQ(pending->TouchPrice, 127.0);
-    EXPECT_EQ(pending->TouchDateTime, "128");
+    EXPECT_EQ(std::tuple(pending->PendingOrderId, pending->InstrumentId, pending->OrderQty,
+                         pending->TralingStopPrice, pending->TimeInForceId, pending->OCOSStop),
+              std::tuple("100", 103, 106.0, 113.0, 115, 120.0));
+    EXPECT_EQ(std::tuple(pending->Spread, pending->RefPositionIdOfBracket, pending->TouchPrice,
+                         pending->TouchDateTime),
+              std::tuple("121", "125", 127.0, "128"));
 
     const auto cancelled = CancelledOrderHD::initWithMessage(numbered(18));
     ASSERT_TRUE(cancelled);
-    EXPECT_EQ(cancelled->CancelledQty, 101.0);
-    EXPECT_EQ(cancelled->InstrumentId, 104);
-    EXPECT_EQ(cancelled->AccountId, "105");
-    EXPECT_TRUE(cancelled->IsBuy);
-    EXPECT_EQ(cancelled->OrderLow, 114.0);
-    EXPECT_EQ(cancelled->OrderPrice, 116.0);
-    EXPECT_EQ(cancelled->OrderTime, "117");
+    EXPECT_EQ(std::tuple(cancelled->CancelledQty, cancelled->InstrumentId, cancelled->AccountId,
+                         cancelled->IsBuy, cancelled->OrderLow, cancelled->OrderPrice, cancelled->OrderTime),
+              std::tuple(101.0, 104, "105", true, 114.0, 116.0, "117"));
 
     const auto hit = EquityHitPriceInfos::initWithMessage(numbered(14));
     ASSERT_TRUE(hit);
-    EXPECT_EQ(hit->EHOrderHistoryId, 100);
-    EXPECT_EQ(hit->RefEHMCId, 101);
-    EXPECT_EQ(hit->PositionId, "102");
-    EXPECT_EQ(hit->HitPrice, 105.0);
-    EXPECT_EQ(hit->AccountId, "106");
-    EXPECT_EQ(hit->ContractSize, 113.0);
+    EXPECT_EQ(std::tuple(hit->EHOrderHistoryId, hit->RefEHMCId, hit->PositionId, hit->HitPrice,
+                         hit->AccountId, hit->ContractSize),
+              std::tuple(100, 101, "102", 105.0, "106", 113.0));
 }
 
 TEST(HistoryRows, SettledRateOnlyFromTwentyFields) {
@@ -122,10 +104,8 @@ TEST(HistoryRows, ShortEmptyAndExtraFields) {
     // Short: three fields; the rest stay blank.
     auto row = OpenOrderHD::initWithMessage(record({"1", "2", "3"}));
     ASSERT_TRUE(row);
-    EXPECT_EQ(row->InstrumentId, 3);
-    EXPECT_FALSE(row->IsBuy);
-    EXPECT_EQ(row->OrderPrice, 0);
-    EXPECT_EQ(row->BaseCurrencyRate, 0);
+    EXPECT_EQ(std::tuple(row->InstrumentId, row->IsBuy, row->OrderPrice, row->BaseCurrencyRate),
+              std::tuple(3, false, 0, 0));
     // Empty text: a row of blanks.
     row = OpenOrderHD::initWithMessage("");
     ASSERT_TRUE(row);
@@ -141,9 +121,7 @@ TEST(HistoryRows, ShortEmptyAndExtraFields) {
     const auto hit =
         EquityHitPriceInfos::initWithMessage(record({"", "", "", "", "", "", "", "", "", "", "", "5"}));
     ASSERT_TRUE(hit);
-    EXPECT_EQ(hit->EHOrderHistoryId, 0);
-    EXPECT_FALSE(hit->IsBuy);
-    EXPECT_EQ(hit->PositionQty, 5.0);
+    EXPECT_EQ(std::tuple(hit->EHOrderHistoryId, hit->IsBuy, hit->PositionQty), std::tuple(0, false, 5.0));
 }
 
 TEST(HistoryRows, LenientNumbersAndFlags) {

@@ -31,15 +31,6 @@ PriceUpdate quote(double bid, double ask) {
     return u;
 }
 
-TEST(ItemDetails, NewRecordIsBlank) {
-    const ItemDetails item;
-    EXPECT_EQ(item.Spreadtype, 0);
-    EXPECT_EQ(item.previousBid, 0);
-    EXPECT_EQ(item.previousAsk, 0);
-    EXPECT_FALSE(item.isPriceUpdateReceived);
-    EXPECT_EQ(item.CalculationItems.lock(), nullptr);
-}
-
 TEST(ItemDetails, MidPriceCorrection) {
     ItemDetails item;
     item.TickSize = 0.5;
@@ -192,25 +183,8 @@ TEST(ItemDetails, FixedSpreadWithoutGridUsesRawMid) {
     EXPECT_NEAR(u.Ask, 1.100055, kEps);
 }
 
-TEST(ItemDetails, TablesAndBounds) {
-    EXPECT_EQ(ItemDetails::getInstrumentTradingStatus(0), "Unknown");
-    EXPECT_EQ(ItemDetails::getInstrumentTradingStatus(2), "CloseOnly");
-    EXPECT_EQ(ItemDetails::getInstrumentTradingStatus(4), "Disabled");
-    EXPECT_EQ(ItemDetails::getInstrumentTradingStatus(5), "");
-    EXPECT_EQ(ItemDetails::getInstrumentTradingStatus(-1), "");
-    EXPECT_EQ(ItemDetails::getUnits(1), "MegawattHours");
-    EXPECT_EQ(ItemDetails::getUnits(8), "pounds");
-    EXPECT_EQ(ItemDetails::getUnits(20), "MillionBritishThermalUnit");
-    EXPECT_EQ(ItemDetails::getUnits(22), "Bale");
-    EXPECT_EQ(ItemDetails::getUnits(0), "");
-    EXPECT_EQ(ItemDetails::getUnits(23), "");
-
+TEST(ItemDetails, DisplayBounds) {
     ItemDetails item;
-    item.instrumentTradingStatus = 1;
-    EXPECT_TRUE(item.isInstrumentTradingStatusActive());
-    item.instrumentTradingStatus = 2;
-    EXPECT_FALSE(item.isInstrumentTradingStatusActive());
-
     item.DecimalPlaces = -3;
     EXPECT_EQ(item.displayDecimalPlaces(), 0);
     item.DecimalPlaces = 99;

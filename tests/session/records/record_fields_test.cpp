@@ -1,4 +1,5 @@
 #include "session/records/record_fields.h"
+#include "support/wire_text.h"
 
 #include <gtest/gtest.h>
 
@@ -9,9 +10,11 @@
 namespace {
 
 using namespace tc;
+using testing_support::wireText;
 
 TEST(RecordFields, CutsAtTheSeparatorKeepingEmptyFieldsAndAbsentPositionsLeaveTargetsAlone) {
-    RecordFields f("7\x05\x05x\x05");
+    const std::string text = wireText("7<C><C>x<C>");
+    RecordFields f(text);
     ASSERT_EQ(f.size(), 4u); // a trailing separator ends with an empty field
     EXPECT_EQ(f.text(1), "");
     EXPECT_EQ(f.text(2), "x");
@@ -30,14 +33,9 @@ TEST(RecordFields, CutsAtTheSeparatorKeepingEmptyFieldsAndAbsentPositionsLeaveTa
 }
 
 TEST(RecordFields, NumbersAreReadLenientlyAndThirtyTwoBitReadingsSaturate) {
-    RecordFields f(" -12abc\x05"
-                   "99999999999\x05"
-                   "-99999999999\x05"
-                   "abc\x05"
-                   "2.5e1x\x05"
-                   "nan\x05"
-                   "1e999\x05"
-                   "-1");
+    const std::string text =
+        wireText(" -12abc<C>99999999999<C>-99999999999<C>abc<C>2.5e1x<C>nan<C>1e999<C>-1");
+    RecordFields f(text);
     std::int32_t i = 0;
     f.readInt(0, i);
     EXPECT_EQ(i, -12);
@@ -69,9 +67,8 @@ TEST(RecordFields, NumbersAreReadLenientlyAndThirtyTwoBitReadingsSaturate) {
 }
 
 TEST(RecordFields, FlagsFollowTheFirstSignificantCharacter) {
-    RecordFields f("Y\x05true\x05"
-                   "007\x05"
-                   "000\x05N\x05\x05 t\x05-3");
+    const std::string text = wireText("Y<C>true<C>007<C>000<C>N<C><C> t<C>-3");
+    RecordFields f(text);
     const bool expected[] = {true, true, true, false, false, false, true, true};
     for (std::size_t pos = 0; pos < f.size(); ++pos) {
         bool b = !expected[pos];
@@ -90,16 +87,11 @@ TEST(RecordFields, FieldAndPieceCountsAreBounded) {
     EXPECT_EQ(RecordFields(many).size(), RecordFields::kMaxFields);
 
     bool truncated = true;
-    auto pieces = nonEmptyPieces("\x06"
-                                 "a\x06\x06"
-                                 "b\x06",
-                                 '\x06', 10, &truncated);
+    const std::string twoPieces = wireText("<R>a<R><R>b<R>"), threePieces = wireText("a<R>b<R>c");
+    auto pieces = nonEmptyPieces(twoPieces, '\x06', 10, &truncated);
     EXPECT_EQ(pieces, (std::vector<std::string_view>{"a", "b"}));
     EXPECT_FALSE(truncated);
-    pieces = nonEmptyPieces("a\x06"
-                            "b\x06"
-                            "c",
-                            '\x06', 2, &truncated);
+    pieces = nonEmptyPieces(threePieces, '\x06', 2, &truncated);
     EXPECT_EQ(pieces, (std::vector<std::string_view>{"a", "b"}));
     EXPECT_TRUE(truncated);
     EXPECT_TRUE(nonEmptyPieces("", '\x06', 5).empty());

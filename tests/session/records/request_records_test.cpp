@@ -1,27 +1,21 @@
 #include "session/records/record_fields.h"
 #include "session/records/request_records.h"
 
-#include "record_text.h"
+#include "support/wire_text.h"
 
 #include <gtest/gtest.h>
+
+#include <tuple>
 
 namespace {
 
 using namespace tc;
+using testing_support::wireText;
 
 TEST(FileResource, SearchAndDownloadRequestTexts) {
     auto r = FileResource::initWithResourceType("ICO", 5);
-    EXPECT_EQ(r.getString(1), std::string("\x05"
-                                          "0\x05"
-                                          "5\x05"
-                                          "0\x05\x05"
-                                          "ICO\x05\x05\x05"
-                                          "0\x06"));
-    EXPECT_EQ(r.getString(0), std::string("\x05"
-                                          "0\x05"
-                                          "5\x05"
-                                          "0\x05\x05\x05"
-                                          "0\x06"));
+    EXPECT_EQ(r.getString(1), wireText("<C>0<C>5<C>0<C><C>ICO<C><C><C>0<R>"));
+    EXPECT_EQ(r.getString(0), wireText("<C>0<C>5<C>0<C><C><C>0<R>"));
     EXPECT_EQ(r.getString(2), "");
     EXPECT_EQ(r.getString(UINT64_MAX), "");
 }
@@ -42,19 +36,16 @@ TEST(FileResource, RequestTextRoundTripsThroughTheReplyLayout) {
         ASSERT_EQ(text.back(), '\x06');
         text.pop_back();
         auto back = FileResource::fromFields(RecordFields(text), mode);
-        EXPECT_EQ(back.resourceName, r.resourceName);
-        EXPECT_EQ(back.resourceType, r.resourceType);
-        EXPECT_EQ(back.organization, 12u);
-        EXPECT_EQ(back.fileCRC, "abcd");
-        EXPECT_EQ(back.fileEncodeType, 2u);
-        EXPECT_EQ(back.searchKey, mode == FileResource::kSearchMode ? "CAL" : "");
+        EXPECT_EQ(std::tuple(back.resourceName, back.resourceType, back.organization, back.fileCRC,
+                             back.fileEncodeType, back.searchKey),
+                  std::tuple(r.resourceName, r.resourceType, 12u, "abcd", 2u,
+                             mode == FileResource::kSearchMode ? "CAL" : ""));
     }
 }
 
 TEST(FileResource, SeparatorsInsideTextsCannotShiftColumns) {
-    auto r = FileResource::initWithResourceType("IC\x05O\x06", 1);
-    r.resourceName = "a\x05"
-                     "b";
+    auto r = FileResource::initWithResourceType(wireText("IC<C>O<R>"), 1);
+    r.resourceName = wireText("a<C>b");
     std::string text = r.getString(1);
     EXPECT_EQ(text.back(), '\x06');
     text.pop_back();
@@ -65,20 +56,15 @@ TEST(FileResource, SeparatorsInsideTextsCannotShiftColumns) {
 }
 
 TEST(ReplyRecords, ScheduleAndAccessMapRows) {
-    auto s =
-        SessionScheduleInfo::fromFields(RecordFields(recordText({"1", "7", "3", "2", "09:00", "17:30"})));
-    EXPECT_EQ(s.scheduleID, 1u);
-    EXPECT_EQ(s.marketID, 7u);
-    EXPECT_EQ(s.tradeSessionSettingID, 3u);
-    EXPECT_EQ(s.dayOfTheWeekID, 2u);
-    EXPECT_EQ(s.startTime, "09:00");
-    EXPECT_EQ(s.stopTime, "17:30");
+    auto s = SessionScheduleInfo::fromFields(RecordFields(wireText("1<C>7<C>3<C>2<C>09:00<C>17:30")));
+    EXPECT_EQ(std::tuple(s.scheduleID, s.marketID, s.tradeSessionSettingID, s.dayOfTheWeekID, s.startTime,
+                         s.stopTime),
+              std::tuple(1u, 7u, 3u, 2u, "09:00", "17:30"));
 
-    auto m = UserAccountMaps::fromFields(RecordFields(recordText({"501", "9000000000", "2"})));
-    EXPECT_EQ(m.userId, 501u);
-    EXPECT_EQ(m.accountId, 9000000000u);
-    EXPECT_EQ(m.accountAccessTypeId, 2u);
-    EXPECT_EQ(m.userName, ""); // missing column
+    auto m = UserAccountMaps::fromFields(RecordFields(wireText("501<C>9000000000<C>2")));
+    // userName missing column.
+    EXPECT_EQ(std::tuple(m.userId, m.accountId, m.accountAccessTypeId, m.userName),
+              std::tuple(501u, 9000000000u, 2u, ""));
 }
 
 } // namespace

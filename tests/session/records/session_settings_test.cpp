@@ -1,43 +1,36 @@
 #include "session/records/record_fields.h"
 #include "session/records/session_settings.h"
 
-#include "record_text.h"
+#include "support/wire_text.h"
 
 #include <gtest/gtest.h>
+
+#include <tuple>
 
 namespace {
 
 using namespace tc;
+using testing_support::wireText;
 
 SessionSettings settingsFrom(const std::string& text) {
     return SessionSettings::fromAmpRecord(RecordFields(text));
 }
 
-TEST(SessionSettings, FreshSettingsForbidEverything) {
-    SessionSettings s;
-    EXPECT_FALSE(s.sessionColor.has_value());
-    EXPECT_EQ(s.marketTradingStatus, 0u);
-    EXPECT_FALSE(s.allowNewMarket || s.allowNewContigent || s.allowEditContigent || s.allowNewTpSl ||
-                 s.enterLimitOrder || s.enterMarketOrder || s.editLimitOrder || s.executeOrders);
-}
-
 TEST(SessionSettings, TakeProfitPermissionFollowsTheLastEnterOrEditFlagPresent) {
-    EXPECT_FALSE(settingsFrom(recordText({"1", "Open"})).allowNewTpSl);
-    EXPECT_TRUE(settingsFrom(recordText({"1", "Open", "Y"})).allowNewTpSl);
-    EXPECT_FALSE(settingsFrom(recordText({"1", "Open", "Y", "N"})).allowNewTpSl);
-    EXPECT_TRUE(settingsFrom(recordText({"1", "Open", "N", "Y"})).allowNewTpSl);
+    EXPECT_FALSE(settingsFrom(wireText("1<C>Open")).allowNewTpSl);
+    EXPECT_TRUE(settingsFrom(wireText("1<C>Open<C>Y")).allowNewTpSl);
+    EXPECT_FALSE(settingsFrom(wireText("1<C>Open<C>Y<C>N")).allowNewTpSl);
+    EXPECT_TRUE(settingsFrom(wireText("1<C>Open<C>N<C>Y")).allowNewTpSl);
     // A full record: editLimitOrder decides, whatever the enter flags say.
-    auto s = settingsFrom(recordText({"1", "Open", "Y", "Y", "N", "Y"}));
-    EXPECT_FALSE(s.allowNewTpSl);
-    EXPECT_TRUE(s.allowNewContigent);
-    EXPECT_TRUE(s.allowNewMarket);
-    EXPECT_FALSE(s.allowEditContigent);
-    EXPECT_TRUE(s.editMarketOrder);
+    auto s = settingsFrom(wireText("1<C>Open<C>Y<C>Y<C>N<C>Y"));
+    EXPECT_EQ(std::tuple(s.allowNewTpSl, s.allowNewContigent, s.allowNewMarket, s.allowEditContigent,
+                         s.editMarketOrder),
+              std::tuple(false, true, true, false, true));
 }
 
 TEST(SessionSettings, SnapshotRecordReadsIdsColourAndStatus) {
-    auto s = settingsFrom(recordText({"-1", "Pre-open", "0", "0", "0", "0", "1", "1", "1", "1", "1", "1",
-                                      "16711680", "Y", "skipped", "2"}));
+    auto s = settingsFrom(
+        wireText("-1<C>Pre-open<C>0<C>0<C>0<C>0<C>1<C>1<C>1<C>1<C>1<C>1<C>16711680<C>Y<C>skipped<C>2"));
     // The 32-bit reading sign-extends into the unsigned id.
     EXPECT_EQ(s.settingsID, UINT64_MAX);
     EXPECT_EQ(s.settingsName, "Pre-open");
@@ -47,7 +40,7 @@ TEST(SessionSettings, SnapshotRecordReadsIdsColourAndStatus) {
     EXPECT_EQ(*s.sessionColor, (CalibratedColor{1.0f, 0.0f, 0.0f, 1.0f}));
     EXPECT_EQ(s.marketTradingStatus, 2u);
 
-    auto black = settingsFrom(recordText({"1", "", "", "", "", "", "", "", "", "", "", "", ""}));
+    auto black = settingsFrom(wireText("1<C><C><C><C><C><C><C><C><C><C><C><C>"));
     ASSERT_TRUE(black.sessionColor);
     EXPECT_EQ(*black.sessionColor, (CalibratedColor{0, 0, 0, 1}));
 }
@@ -58,12 +51,6 @@ TEST(CalibratedColor, SplitsTheThreeBytesAndIgnoresHigherBits) {
     EXPECT_FLOAT_EQ(c.green, 51.0f / 255.0f);
     EXPECT_FLOAT_EQ(c.blue, 0.0f);
     EXPECT_FLOAT_EQ(c.alpha, 1.0f);
-}
-
-TEST(ItemType, ReadsIdAndNameOnly) {
-    auto t = ItemType::fromAmpRecord(RecordFields(recordText({"3", "Forex", "more"})));
-    EXPECT_EQ(t.InstrumentTypeId, 3);
-    EXPECT_EQ(t.InstrumentTypeName, "Forex");
 }
 
 } // namespace

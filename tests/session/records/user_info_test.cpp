@@ -1,74 +1,45 @@
 #include "session/records/record_fields.h"
 #include "session/records/user_info.h"
 
-#include "record_text.h"
+#include "support/wire_text.h"
 
 #include <gtest/gtest.h>
+
+#include <tuple>
 
 namespace {
 
 using namespace tc;
-
-TEST(LoginInfoMessage, KnowsExactlyTheLoginCodes) {
-    for (int code : {1, 15, 101, 103, 201, 202, 301, 401, 406, 1001})
-        EXPECT_TRUE(LoginInfoMessage::isEnumDefined(code)) << code;
-    for (int code : {0, 16, 100, 104, 200, 203, 300, 302, 400, 407, 1000, 1002, -1})
-        EXPECT_FALSE(LoginInfoMessage::isEnumDefined(code)) << code;
-}
+using testing_support::wireText;
 
 TEST(LoginInfoMessage, SnapshotRecordsWithUnknownCodesOrTooFewFieldsAreSkipped) {
-    auto ok =
-        LoginInfoMessage::fromAmpRecord(RecordFields(recordText({"2", "Account locked", "1001", "extra"})));
+    auto ok = LoginInfoMessage::fromAmpRecord(RecordFields(wireText("2<C>Account locked<C>1001<C>extra")));
     ASSERT_TRUE(ok);
-    EXPECT_EQ(ok->DisplayMode, 2);
-    EXPECT_EQ(ok->Message, "Account locked");
-    EXPECT_EQ(ok->ErrorCode, 1001);
-    EXPECT_EQ(ok->serverError, 0);
+    EXPECT_EQ(std::tuple(ok->DisplayMode, ok->Message, ok->ErrorCode, ok->serverError),
+              std::tuple(2, "Account locked", 1001, 0));
 
     for (const char* code : {"0", "-5", "16", "1000", "", "x"})
-        EXPECT_FALSE(LoginInfoMessage::fromAmpRecord(RecordFields(recordText({"1", "m", code})))) << code;
+        EXPECT_FALSE(LoginInfoMessage::fromAmpRecord(RecordFields(wireText(std::string("1<C>m<C>") + code))))
+            << code;
     // Two fields: no code at all. Only this record is lost, not the rest of the section.
-    EXPECT_FALSE(LoginInfoMessage::fromAmpRecord(RecordFields(recordText({"1", "m"}))));
+    EXPECT_FALSE(LoginInfoMessage::fromAmpRecord(RecordFields(wireText("1<C>m"))));
 }
 
 TEST(UserInfo, SnapshotRecordFillsByPositionAndSkipsTheUnreadOnes) {
-    EXPECT_EQ(UserInfo().marketdepthPort, 0);
-    EXPECT_EQ(UserInfo().hdServerPort, 0);
-    EXPECT_EQ(UserInfo().productID, 0u);
-
-    auto u = UserInfo::fromAmpRecord(
-        RecordFields(recordText({"501", "11", "12", "Y", "1", "3", "4", "5", "6", "true", "7001", "7002",
-                                 "7003", "99", "98", "8000000000"})));
-    EXPECT_EQ(u.UserId, 501);
-    EXPECT_EQ(u.LastRefId, 11);
-    EXPECT_EQ(u.NewRefId, 12);
-    EXPECT_EQ(u.DdeEnabled, 1);
-    EXPECT_TRUE(u.UserEnabled);
-    EXPECT_EQ(u.UserTypeId, 3);
-    EXPECT_EQ(u.ForceLogoutRefId, 4);
-    EXPECT_EQ(u.ForceLogoutLoadServerId, 5);
-    EXPECT_EQ(u.AppModeId, 6);
-    EXPECT_TRUE(u.CanChangePassword);
-    EXPECT_EQ(u.tradePubPort, 7001);
-    EXPECT_EQ(u.marketdepthPort, 7002);
-    EXPECT_EQ(u.hdServerPort, 7003);
+    auto u = UserInfo::fromAmpRecord(RecordFields(wireText(
+        "501<C>11<C>12<C>Y<C>1<C>3<C>4<C>5<C>6<C>true<C>7001<C>7002<C>7003<C>99<C>98<C>8000000000")));
+    EXPECT_EQ(std::tuple(u.UserId, u.LastRefId, u.NewRefId, u.DdeEnabled, u.UserEnabled, u.UserTypeId),
+              std::tuple(501, 11, 12, 1, true, 3));
+    EXPECT_EQ(std::tuple(u.ForceLogoutRefId, u.ForceLogoutLoadServerId, u.AppModeId, u.CanChangePassword),
+              std::tuple(4, 5, 6, true));
+    EXPECT_EQ(std::tuple(u.tradePubPort, u.marketdepthPort, u.hdServerPort), std::tuple(7001, 7002, 7003));
     EXPECT_EQ(u.systemCurrencyId, 8000000000u); // a 64-bit reading
-    EXPECT_EQ(u.productID, 0u);
-    EXPECT_EQ(u.OfflineMessageCount, 0);
+    EXPECT_EQ(std::tuple(u.productID, u.OfflineMessageCount), std::tuple(0u, 0));
 
     // A short record keeps the initial values past its end.
-    auto shortUser = UserInfo::fromAmpRecord(RecordFields(recordText({"9", "", "", "N"})));
-    EXPECT_EQ(shortUser.UserId, 9);
-    EXPECT_EQ(shortUser.DdeEnabled, 0);
-    EXPECT_EQ(shortUser.marketdepthPort, 0);
-}
-
-TEST(ProductInfo, SnapshotRecordSkipsPositionThree) {
-    auto p = ProductInfo::fromAmpRecord(RecordFields(recordText({"5", "Trader", "2.1", "ignored", "1.9"})));
-    EXPECT_EQ(p.ProductId, 5);
-    EXPECT_EQ(p.ProductName, "Trader");
-    EXPECT_EQ(p.LatestBuild, "2.1");
-    EXPECT_EQ(p.LatestSupportedBuild, "1.9");
+    auto shortUser = UserInfo::fromAmpRecord(RecordFields(wireText("9<C><C><C>N")));
+    EXPECT_EQ(std::tuple(shortUser.UserId, shortUser.DdeEnabled, shortUser.marketdepthPort),
+              std::tuple(9, 0, 0));
 }
 
 } // namespace

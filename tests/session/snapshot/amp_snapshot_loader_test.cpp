@@ -5,14 +5,16 @@
 #include "session/records/account_details.h"
 #include "session/records/item_details.h"
 
-#include "amp_fixture.h"
 #include "session/model/model_dump.h"
+#include "support/log_capture.h"
+#include "support/wire_text.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -22,7 +24,7 @@ using namespace tc;
 constexpr double kEps = 1e-9;
 
 std::string amp(std::string_view readable) {
-    return ampFromReadable(readable);
+    return testing_support::wireText(readable);
 }
 
 SessionModel loadOrFail(std::string_view text, AmpLoadStats* stats = nullptr,
@@ -49,21 +51,7 @@ std::vector<std::string> keysOf(const auto& map) {
     return keys;
 }
 
-// Collects warning and error lines while alive.
-struct CapturedLog {
-    CapturedLog() {
-        platform::Log::setSink(
-            [this](platform::LogLevel, std::string_view line) { lines.emplace_back(line); });
-    }
-    ~CapturedLog() { platform::Log::setSink({}); }
-    bool has(std::string_view part) const {
-        for (const auto& l : lines)
-            if (l.find(part) != std::string::npos)
-                return true;
-        return false;
-    }
-    std::vector<std::string> lines;
-};
+using testing_support::LogCapture;
 
 // A 49-field instrument record: id, code, type, tick size, decimals, price tick, with the watch-list
 // and enabled flags set; every other field empty.
@@ -93,7 +81,7 @@ std::string instrument(std::string_view id, std::string_view code, std::string_v
 class AmpFixture : public ::testing::Test {
 protected:
     void SetUp() override {
-        text = readAmpFixture();
+        text = testing_support::ampSnapshotFixture();
         ASSERT_FALSE(text.empty()) << "fixture not found";
         model = loadOrFail(text, &stats);
     }
@@ -105,42 +93,26 @@ protected:
 TEST_F(AmpFixture, UserAndProduct) {
     ASSERT_TRUE(model.userInfo);
     const UserInfo& u = *model.userInfo;
-    EXPECT_EQ(u.UserId, 1001);
-    EXPECT_EQ(u.LastRefId, 55);
-    EXPECT_EQ(u.NewRefId, 56);
-    EXPECT_EQ(u.DdeEnabled, 1);
+    EXPECT_EQ(std::tuple(u.UserId, u.LastRefId, u.NewRefId, u.DdeEnabled), std::tuple(1001, 55, 56, 1));
     EXPECT_TRUE(u.UserEnabled);
     EXPECT_TRUE(u.CanChangePassword);
-    EXPECT_EQ(u.tradePubPort, 5560);
-    EXPECT_EQ(u.marketdepthPort, 5570);
-    EXPECT_EQ(u.hdServerPort, 5580);
-    EXPECT_EQ(u.systemCurrencyId, 1u);
-    EXPECT_EQ(u.productID, 7u);
-    EXPECT_EQ(stats.sections, 22u);
-    EXPECT_EQ(stats.recordsSkipped, 0u);
-    EXPECT_EQ(stats.recordsDropped, 0u);
+    EXPECT_EQ(std::tuple(u.tradePubPort, u.marketdepthPort, u.hdServerPort, u.systemCurrencyId, u.productID),
+              std::tuple(5560, 5570, 5580, 1u, 7u));
+    EXPECT_EQ(std::tuple(stats.sections, stats.recordsSkipped, stats.recordsDropped),
+              std::tuple(22u, 0u, 0u));
 }
 
 TEST_F(AmpFixture, TypesAndSessionSettings) {
     EXPECT_EQ(keysOf(model.ItemTypeCollection), (std::vector<std::string>{"1", "2"}));
     EXPECT_EQ(model.getInstrumentTypeName(2), "Metals");
 
+    // The take-profit permission and colour rules of a record have their own tests.
     auto regular = model.sessionSettings(1);
-    ASSERT_TRUE(regular);
-    EXPECT_EQ(regular->settingsName, "Regular");
-    EXPECT_TRUE(regular->allowNewMarket);
-    EXPECT_TRUE(regular->allowNewContigent);
-    // Edit-limit (0) is the last of the three flags, so it decides.
-    EXPECT_FALSE(regular->allowNewTpSl);
-    EXPECT_EQ(regular->sessionColor, (CalibratedColor{1, 0, 0, 1}));
-    EXPECT_EQ(regular->marketTradingStatus, 3u);
-
-    // Four fields: enter-market (N) decides; no colour field, no colour.
-    auto closed = model.sessionSettings(2);
-    ASSERT_TRUE(closed);
-    EXPECT_TRUE(closed->allowNewContigent);
-    EXPECT_FALSE(closed->allowNewTpSl);
-    EXPECT_FALSE(closed->sessionColor.has_value());
+    ASSERT_TRUE(regular && model.sessionSettings(2));
+    EXPECT_EQ(std::tuple(regular->settingsName, regular->allowNewMarket, regular->sessionColor,
+                         regular->marketTradingStatus),
+              std::tuple("Regular", true, (CalibratedColor{1, 0, 0, 1}), 3u));
+    EXPECT_FALSE(model.sessionSettings(2)->sessionColor.has_value());
 }
 
 TEST_F(AmpFixture, Instruments) {
@@ -148,20 +120,12 @@ TEST_F(AmpFixture, Instruments) {
 
     auto eur = item(model, "EURUSD");
     ASSERT_TRUE(eur);
-    EXPECT_EQ(eur->InstrumentId, 1);
-    EXPECT_EQ(eur->Name, "Euro vs US Dollar");
-    EXPECT_EQ(eur->InstrumentTypeName, "Forex");
-    EXPECT_EQ(eur->DecimalPlaces, 5);
-    EXPECT_EQ(eur->TickSize, 0.00001);
-    EXPECT_EQ(eur->priceTick, 0.00001);
-    EXPECT_EQ(eur->ContractSize, 100000);
-    EXPECT_EQ(eur->instrumentTradingStatus, 1);
-    EXPECT_EQ(eur->FND, "");
-    EXPECT_EQ(eur->LTD, "12/31/2030 17:00:00");
-    EXPECT_EQ(eur->UpdateTime, "03/15/2024 09:30:15");
-    EXPECT_EQ(eur->DayOpen, 1.101);
-    EXPECT_EQ(eur->mostSignificantDigitLength, 3u);
-    EXPECT_EQ(eur->BaseCurrencyId, 2u);
+    EXPECT_EQ(std::tuple(eur->InstrumentId, eur->Name, eur->InstrumentTypeName, eur->DecimalPlaces,
+                         eur->TickSize, eur->priceTick, eur->ContractSize, eur->instrumentTradingStatus,
+                         eur->FND, eur->LTD, eur->UpdateTime, eur->DayOpen, eur->mostSignificantDigitLength,
+                         eur->BaseCurrencyId),
+              std::tuple(1, "Euro vs US Dollar", "Forex", 5, 0.00001, 0.00001, 100000, 1, "",
+                         "12/31/2030 17:00:00", "03/15/2024 09:30:15", 1.101, 3u, 2u));
     EXPECT_FALSE(eur->CalculationItems.lock());
 
     // Neither tick sent: both come from the 3 decimals.
@@ -173,15 +137,11 @@ TEST_F(AmpFixture, Instruments) {
 
     auto gold = item(model, "XAUUSD");
     ASSERT_TRUE(gold);
-    EXPECT_EQ(gold->InstrumentTypeName, "Metals");
-    EXPECT_EQ(gold->MonthCode, "J24");
-    EXPECT_EQ(gold->UnitId, 9);
-    EXPECT_EQ(gold->instrumentTradingStatus, 2);
-    EXPECT_EQ(gold->FND, "06/28/2024 00:00:00");
-    EXPECT_EQ(gold->HighlightColor, 255);
-    EXPECT_FALSE(gold->isAvailableForTrading);
-    EXPECT_EQ(gold->orderSettings2, 8);
-    EXPECT_EQ(gold->MarginFormulaId, 2u);
+    EXPECT_EQ(std::tuple(gold->InstrumentTypeName, gold->MonthCode, gold->UnitId,
+                         gold->instrumentTradingStatus, gold->FND, gold->HighlightColor),
+              std::tuple("Metals", "J24", 9, 2, "06/28/2024 00:00:00", 255));
+    EXPECT_EQ(std::tuple(gold->isAvailableForTrading, gold->orderSettings2, gold->MarginFormulaId),
+              std::tuple(false, 8, 2u));
 
     EXPECT_EQ(keysOf(model.symbolTypeCollection), (std::vector<std::string>{"Forex", "Metals"}));
     EXPECT_EQ(model.symbolTypeCollection.at("Forex"),
@@ -193,28 +153,20 @@ TEST_F(AmpFixture, GroupsAndTheirInstrumentSettings) {
     auto standard = model.group(10);
     auto pro = model.group(20);
     ASSERT_TRUE(standard && pro);
-    EXPECT_EQ(standard->Name, "Standard");
-    EXPECT_EQ(standard->WatchlistItemLimit, 40);
-    EXPECT_EQ(standard->OrderQtyStep, 0.01);
-    EXPECT_EQ(standard->ReportHistoryDaysLimit, 90);
-    EXPECT_EQ(pro->StopOutLevel, 30);
-    EXPECT_TRUE(pro->SendExecutionSMS);
-    EXPECT_EQ(pro->CreditRating, 5);
+    EXPECT_EQ(std::tuple(standard->Name, standard->WatchlistItemLimit, standard->OrderQtyStep,
+                         standard->ReportHistoryDaysLimit),
+              std::tuple("Standard", 40, 0.01, 90));
+    EXPECT_EQ(std::tuple(pro->StopOutLevel, pro->SendExecutionSMS, pro->CreditRating),
+              std::tuple(30, true, 5));
 
     EXPECT_EQ(keysOf(standard->GroupInstrumentCollection), (std::vector<std::string>{"1", "2", "3"}));
     auto eur = standard->groupInstrument(1);
     ASSERT_TRUE(eur);
-    EXPECT_EQ(eur->groupdetailsid, 101);
-    EXPECT_EQ(eur->SpreadTypeId, 1);
-    EXPECT_EQ(eur->Commission, 3.5);
-    EXPECT_EQ(eur->InitialSellMargin, 1100);
-    EXPECT_EQ(eur->margincalculationMode, 1);
-    // Margin mode 0 means "not applicable"; mode 3 is unknown and leaves the initial value.
-    EXPECT_EQ(standard->groupInstrument(2)->margincalculationMode,
-              GroupInstruments::kMarginModeNotApplicable);
-    EXPECT_EQ(standard->groupInstrument(3)->margincalculationMode, 2);
+    EXPECT_EQ(std::tuple(eur->groupdetailsid, eur->SpreadTypeId, eur->Commission, eur->InitialSellMargin,
+                         eur->margincalculationMode),
+              std::tuple(101, 1, 3.5, 1100, 1));
+    // The margin-mode rules of a record have their own tests.
     EXPECT_EQ(pro->groupInstrument(3)->MarginCalcModeId, 3);
-    EXPECT_EQ(pro->groupInstrument(3)->margincalculationMode, 0);
     EXPECT_FALSE(pro->groupInstrument(3)->isAvailableForTrading);
 }
 
@@ -222,26 +174,19 @@ TEST_F(AmpFixture, AccountsAndTheirCurrencies) {
     EXPECT_EQ(keysOf(model.AccountDetailCollection), (std::vector<std::string>{"5001", "5002", "5003"}));
     auto usd = account(model, "5001");
     ASSERT_TRUE(usd);
-    EXPECT_EQ(usd->GroupId, "10");
-    EXPECT_EQ(usd->AccountName, "Demo USD");
-    EXPECT_EQ(usd->Balance, 10000.5);
-    EXPECT_EQ(usd->UnrealisedPL, -12.25);
-    EXPECT_EQ(usd->AvailableMargin, 9738.25);
-    EXPECT_EQ(usd->accountSettings, 4);
-    EXPECT_EQ(usd->accountSettings2, "A1");
-    EXPECT_EQ(usd->oneSideMargin, 0.5);
-    EXPECT_EQ(usd->primaryAccountHolderUserid, 1001u);
-    EXPECT_EQ(usd->accountaccessType, 1);
-    EXPECT_EQ(usd->tradingStatus, 1);
+    EXPECT_EQ(std::tuple(usd->GroupId, usd->AccountName, usd->Balance, usd->UnrealisedPL,
+                         usd->AvailableMargin, usd->accountSettings, usd->accountSettings2,
+                         usd->oneSideMargin, usd->primaryAccountHolderUserid, usd->accountaccessType,
+                         usd->tradingStatus),
+              std::tuple("10", "Demo USD", 10000.5, -12.25, 9738.25, 4, "A1", 0.5, 1001u, 1, 1));
 
     // Access type 7 is unknown: 0. Status 9 is out of range: the initial 0 stays.
     auto savings = account(model, "5003");
     ASSERT_TRUE(savings);
     EXPECT_FALSE(savings->AccountEnabled);
-    EXPECT_EQ(savings->AccountAccessTypeId, 7);
-    EXPECT_EQ(savings->accountaccessType, 0);
-    EXPECT_EQ(savings->TradingStatusId, 9);
-    EXPECT_EQ(savings->tradingStatus, 0);
+    EXPECT_EQ(std::tuple(savings->AccountAccessTypeId, savings->accountaccessType, savings->TradingStatusId,
+                         savings->tradingStatus),
+              std::tuple(7, 0, 9, 0));
 
     // USD comes only from the currency list; EUR is replaced by the trade-currency section.
     ASSERT_TRUE(usd->tradeCurrency);
@@ -263,9 +208,8 @@ TEST_F(AmpFixture, GroupSpreadsSettledAndApplied) {
     // on the 0.00001 grid the remainder 0.000005 is exactly half a tick, which rounds down: 1.10008.
     // Bid = 1.10008 - 2 x 0.00001 = 1.10006, Ask = 1.10008 + 3 x 0.00001 = 1.10011.
     auto eur = item(model, "EURUSD");
-    EXPECT_EQ(eur->Spreadtype, ItemDetails::kSpreadFixed);
-    EXPECT_EQ(eur->BidSpread, 2);
-    EXPECT_EQ(eur->AskSpread, 3);
+    EXPECT_EQ(std::tuple(eur->Spreadtype, eur->BidSpread, eur->AskSpread),
+              std::tuple(ItemDetails::kSpreadFixed, 2, 3));
     EXPECT_NEAR(eur->Bid, 1.10006, kEps);
     EXPECT_NEAR(eur->Ask, 1.10011, kEps);
 
@@ -277,11 +221,8 @@ TEST_F(AmpFixture, GroupSpreadsSettledAndApplied) {
 
     // XAUUSD: fixed 5/5 against minimum 10/10 -> the groups disagree, the quote stays raw.
     auto gold = item(model, "XAUUSD");
-    EXPECT_EQ(gold->Spreadtype, ItemDetails::kSpreadGroupsDisagree);
-    EXPECT_EQ(gold->BidSpread, 0);
-    EXPECT_EQ(gold->AskSpread, 0);
-    EXPECT_EQ(gold->Bid, 2150.10);
-    EXPECT_EQ(gold->Ask, 2150.60);
+    EXPECT_EQ(std::tuple(gold->Spreadtype, gold->BidSpread, gold->AskSpread, gold->Bid, gold->Ask),
+              std::tuple(ItemDetails::kSpreadGroupsDisagree, 0, 0, 2150.10, 2150.60));
 }
 
 TEST_F(AmpFixture, LoginMessageAndResource) {
@@ -292,11 +233,9 @@ TEST_F(AmpFixture, LoginMessageAndResource) {
     ASSERT_EQ(model.resourceCollection.size(), 1u);
     const auto& [key, calendar] = model.resourceCollection.front();
     EXPECT_EQ(key, "CAL");
-    EXPECT_EQ(calendar->caption, "Economic calendar");
-    EXPECT_EQ(calendar->productId, 7u);
-    EXPECT_TRUE(calendar->isNew);
-    EXPECT_FALSE(calendar->showFocus);
-    EXPECT_TRUE(calendar->enabled);
+    EXPECT_EQ(std::tuple(calendar->caption, calendar->productId, calendar->isNew, calendar->showFocus,
+                         calendar->enabled),
+              std::tuple("Economic calendar", 7u, true, false, true));
 }
 
 TEST_F(AmpFixture, CompressedFieldLoadsTheSameModel) {
@@ -311,10 +250,10 @@ TEST_F(AmpFixture, CompressedFieldLoadsTheSameModel) {
     ASSERT_TRUE(fromField);
     EXPECT_EQ(dumpSessionModel(*fromField), dumpSessionModel(model));
 
-    CapturedLog log;
+    LogCapture log;
     EXPECT_FALSE(AmpSnapshotLoader().loadFromCompressedField("1050=not a payload"));
     EXPECT_FALSE(AmpSnapshotLoader().loadFromCompressedField("1051=" + field.substr(5)));
-    EXPECT_TRUE(log.has("does not decode"));
+    EXPECT_TRUE(log.contains("does not decode"));
 }
 
 TEST_F(AmpFixture, ParsesOnTwoThreadsDoNotInterfere) {
@@ -392,7 +331,7 @@ TEST(AmpSnapshotLoader, RepeatedKeysReplaceInPlace) {
 constexpr std::string_view kTypesThenInstruments = "<S><S>1<C>Forex<S><S>";
 
 TEST(AmpSnapshotLoader, BadInstrumentIsPassedOverAndTheSectionGoesOn) {
-    CapturedLog log;
+    LogCapture log;
     AmpLoadStats stats;
     const std::string text =
         amp(std::string(kTypesThenInstruments) + instrument("1", "EURUSD", "1", "0.00001", "5", "") +
@@ -406,8 +345,8 @@ TEST(AmpSnapshotLoader, BadInstrumentIsPassedOverAndTheSectionGoesOn) {
     EXPECT_EQ(stats.instrumentsWithoutType, 1u);
     EXPECT_EQ(m.symbolTypeCollection.at("Forex"), "EURUSD:EURUSD name,USDCHF:USDCHF name");
     EXPECT_EQ(item(m, "GBPUSD")->InstrumentTypeName, "");
-    EXPECT_TRUE(log.has("without a code"));
-    EXPECT_TRUE(log.has("unknown type 99"));
+    EXPECT_TRUE(log.contains("without a code"));
+    EXPECT_TRUE(log.contains("unknown type 99"));
 }
 
 TEST(AmpSnapshotLoader, CalculationInstrumentsLinkedAfterASkippedRecord) {
@@ -469,7 +408,7 @@ TEST(AmpSnapshotLoader, TickSizesNeverLeaveAGridThatBreaksArithmetic) {
 }
 
 TEST(AmpSnapshotLoader, RecordCountsAreCapped) {
-    CapturedLog log;
+    LogCapture log;
     AmpLoadStats stats;
     AmpSnapshotLoader::Limits limits;
     limits.maxRecordsPerSection = 2;
@@ -478,16 +417,16 @@ TEST(AmpSnapshotLoader, RecordCountsAreCapped) {
     EXPECT_EQ(stats.recordsDropped, 2u);
     // The next section starts its own count.
     EXPECT_TRUE(m.sessionSettings(5));
-    EXPECT_TRUE(log.has("section 2 holds more than 2 records"));
+    EXPECT_TRUE(log.contains("section 2 holds more than 2 records"));
 }
 
 TEST(AmpSnapshotLoader, TextOverTheCapIsRefused) {
-    CapturedLog log;
+    LogCapture log;
     AmpSnapshotLoader::Limits limits;
     limits.maxTextBytes = 8;
     EXPECT_FALSE(AmpSnapshotLoader(limits).load("123456789"));
     EXPECT_TRUE(AmpSnapshotLoader(limits).load("12345678"));
-    EXPECT_TRUE(log.has("over the 8 byte limit"));
+    EXPECT_TRUE(log.contains("over the 8 byte limit"));
 }
 
 TEST(AmpSnapshotLoader, GroupInstrumentCapPerGroup) {
@@ -496,7 +435,7 @@ TEST(AmpSnapshotLoader, GroupInstrumentCapPerGroup) {
     const std::size_t n = GroupDetails::kMaxGroupInstruments + 1;
     for (std::size_t i = 1; i <= n; ++i)
         text += "0<C>1<C>" + std::to_string(i) + "<R>";
-    CapturedLog log;
+    LogCapture log;
     AmpLoadStats stats;
     auto m = loadOrFail(amp(text), &stats);
     EXPECT_EQ(m.group(1)->GroupInstrumentCollection.size(), GroupDetails::kMaxGroupInstruments);
@@ -567,11 +506,9 @@ TEST(AmpSnapshotLoader, LargeSectionsReadOnSeveralThreadsLoadTheSameModel) {
     four.maxReadThreads = 4;
     AmpLoadStats statsOne;
     AmpLoadStats statsFour;
-    const auto level = platform::Log::level();
-    platform::Log::setLevel(platform::LogLevel::Off);
+    testing_support::LogSilence quiet;
     const auto a = loadOrFail(wire, &statsOne, one);
     const auto b = loadOrFail(wire, &statsFour, four);
-    platform::Log::setLevel(level);
     EXPECT_EQ(a.ItemCollection.size(), 8991u);
     EXPECT_EQ(statsOne.recordsSkipped, 9u + 6u);
     EXPECT_EQ(statsFour.recordsSkipped, statsOne.recordsSkipped);

@@ -1,30 +1,20 @@
 // The two forms of the login snapshot describe one model: the hand-written fixtures hold the same
 // values, one in each form, and must load to the same model, field for field.
-#include "amp_fixture.h"
 #include "platform/date_format.h"
 #include "session/model/model_dump.h"
 #include "session/records/item_details.h"
 #include "session/snapshot/amp_snapshot_loader.h"
 #include "session/snapshot/xml_snapshot_loader.h"
+#include "support/wire_text.h"
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
 #include <sstream>
 #include <string>
 
 namespace {
 
 using namespace tc;
-
-std::string readXmlFixture() {
-    const auto path = std::filesystem::path(TC_TEST_DATA) / "snapshot.xml";
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 // The first differing line of two dumps, for a readable failure.
 std::string firstDifference(const std::string& a, const std::string& b) {
@@ -51,9 +41,9 @@ protected:
 };
 
 TEST_P(SnapshotFormsInZone, BothFixturesLoadToTheSameModel) {
-    const auto amp = AmpSnapshotLoader().load(readAmpFixture());
+    const auto amp = AmpSnapshotLoader().load(testing_support::ampSnapshotFixture());
     ASSERT_TRUE(amp);
-    const SessionModel xml = XmlSnapshotLoader::load(readXmlFixture());
+    const SessionModel xml = XmlSnapshotLoader::load(testing_support::fixtureText("snapshot.xml"));
 
     const std::string ampDump = dumpSessionModel(*amp);
     const std::string xmlDump = dumpSessionModel(xml);
@@ -87,9 +77,9 @@ TEST(SnapshotForms, BothFormsRunTheHookAtTheSamePoint) {
     };
     AmpSnapshotLoader ampLoader;
     ampLoader.setInstrumentsLoadedHook(watch);
-    const auto amp = ampLoader.load(readAmpFixture());
+    const auto amp = ampLoader.load(testing_support::ampSnapshotFixture());
     ASSERT_TRUE(amp);
-    const SessionModel xml = XmlSnapshotLoader::load(readXmlFixture(), {}, watch);
+    const SessionModel xml = XmlSnapshotLoader::load(testing_support::fixtureText("snapshot.xml"), {}, watch);
     EXPECT_EQ(firstDifference(dumpSessionModel(*amp), dumpSessionModel(xml)), "");
 }
 

@@ -1,15 +1,10 @@
 #include "session/text/consolidated_table_data.h"
 
-#include "platform/bundle.h"
-#include "platform/string_table.h"
-#include "session/text/language_string.h"
+#include "support/temp_resources.h"
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
 #include <string>
-#include <unistd.h>
 
 namespace {
 
@@ -19,29 +14,11 @@ using Rows = ConsolidatedTableData::Rows;
 
 class ConsolidatedTableDataTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        root_ = std::filesystem::temp_directory_path() /
-                ("consolidated_table_test_" + std::to_string(::getpid()) + "_" +
-                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::remove_all(root_);
-        const auto dir = root_ / "en.lproj";
-        std::filesystem::create_directories(dir);
-        std::ofstream(dir / std::string(platform::StringTable::kFileName), std::ios::binary)
-            << "0088\tAccount\n0123\tAmount\n0004\tHidden title\n";
-        platform::Bundle::setResourcesRoot(root_);
-        platform::StringTableCache::clear();
-        LanguageString::setProductLocalizationList({});
-
+    testing_support::ScopedResources resources{"0088\tAccount\n0123\tAmount\n0004\tHidden title\n"};
+    ConsolidatedTableDataTest() {
         table_.columns = {{"88", 100, false}, {"4", 80, true}, {"123", 60, false}};
         table_.cells = {{"A-1", "secret", "10.00"}, {"A-2", "secret", std::nullopt}};
     }
-    void TearDown() override {
-        platform::StringTableCache::clear();
-        platform::Bundle::setResourcesRoot({});
-        std::filesystem::remove_all(root_);
-    }
-
-    std::filesystem::path root_;
     TableViewData table_;
 };
 

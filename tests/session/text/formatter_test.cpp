@@ -1,5 +1,7 @@
 #include "session/text/formatter.h"
 
+#include "support/device_zone.h"
+
 #include <gtest/gtest.h>
 
 #include <unicode/locid.h>
@@ -18,15 +20,7 @@ using platform::Date;
 
 constexpr double kMay1At10 = 1556704800; // 2019-05-01T10:00:00Z
 
-// Sets the device's zone for one scope and puts the previous one back.
-struct DeviceZone {
-    std::string previous = platform::deviceTimeZoneId();
-    explicit DeviceZone(std::string_view id) { EXPECT_TRUE(platform::setDeviceTimeZone(id)); }
-    ~DeviceZone() {
-        if (!platform::setDeviceTimeZone(previous))
-            platform::resetDeviceTimeZone();
-    }
-};
+using testing_support::DeviceZone;
 
 std::string printfFixed(double v, int precision) {
     char buf[512];
@@ -102,22 +96,7 @@ TEST(FormatDecimal, IgnoresTheCProcessLocale) {
     std::setlocale(LC_ALL, saved.c_str());
 }
 
-TEST(FormatDecimalWithString, GroupsPlainNumbers) {
-    EXPECT_EQ(Formatter::formatDecimalWithString("1234567.891"), "1,234,567.891");
-    EXPECT_EQ(Formatter::formatDecimalWithString("1000"), "1,000");
-    EXPECT_EQ(Formatter::formatDecimalWithString("-0.5"), "-0.5");
-    EXPECT_FALSE(Formatter::formatDecimalWithString("abc"));
-    EXPECT_FALSE(Formatter::formatDecimalWithString(""));
-    EXPECT_FALSE(Formatter::formatDecimalWithString("1,000"));
-}
-
-TEST(RoundupDouble, AwayFromZero) {
-    EXPECT_EQ(Formatter::roundupDouble(2.001, 2), "2.01");
-    EXPECT_EQ(Formatter::roundupDouble(-2.001, 2), "-2.01");
-    EXPECT_EQ(Formatter::roundupDouble(2.0, 2), "2");
-    EXPECT_EQ(Formatter::roundupDouble(999.1, 0), "1,000");
-}
-
+// Grouping and rounding up are the platform's number texts, tested there.
 TEST(SpelloutFromString, LeadingIntegerInWords) {
     EXPECT_EQ(Formatter::spelloutFromString("12abc"), "twelve");
     EXPECT_EQ(Formatter::spelloutFromString("42"), "forty-two");
