@@ -311,11 +311,11 @@ void GlobalQueue::async(Task work) {
 // ---------------------------------------------------------------------------------------------------
 // Semaphore
 
+// Notified under the lock: a waiter that returns may destroy the semaphore (one on its stack), so the
+// signaller must not touch it once the lock is released.
 void Semaphore::signal() {
-    {
-        std::lock_guard lock(mutex_);
-        ++count_;
-    }
+    std::lock_guard lock(mutex_);
+    ++count_;
     cv_.notify_one();
 }
 

@@ -3,6 +3,7 @@
 #include "platform/dispatch.h"
 #include "platform/log.h"
 
+#include <algorithm>
 #include <atomic>
 #include <exception>
 
@@ -106,6 +107,12 @@ void NotificationCenter::post(std::string name, NotificationObject object, UserI
 void NotificationCenter::postOnMainQueue(std::string name, NotificationObject object, UserInfo userInfo) {
     MainQueue::async(
         [this, n = Notification{std::move(name), std::move(object), std::move(userInfo)}] { post(n); });
+}
+
+bool NotificationCenter::hasObservers(std::string_view name) const {
+    std::lock_guard lock(mutex_);
+    return std::any_of(entries_.begin(), entries_.end(),
+                       [&](const std::shared_ptr<Entry>& e) { return e->name.empty() || e->name == name; });
 }
 
 std::size_t NotificationCenter::observerCount() const {

@@ -118,6 +118,8 @@ public:
     void postOnMainQueue(std::string name, NotificationObject object = {}, UserInfo userInfo = {});
 
     std::size_t observerCount() const;
+    // Whether a notification of `name` would reach anyone now (an observer of that name or of all).
+    bool hasObservers(std::string_view name) const;
 
 private:
     struct Entry;

@@ -251,6 +251,18 @@ TEST(Semaphore, CountsSignalsAndTimesOutWhenEmpty) {
     EXPECT_FALSE(sem.waitFor(0ms));
 }
 
+// A waiter may destroy the semaphore as soon as it returns (one on its stack); the signaller must be done
+// with it by then.
+TEST(Semaphore, AWaiterMayDestroyItOnceSignalled) {
+    for (int i = 0; i < 200; ++i) {
+        auto sem = std::make_unique<platform::Semaphore>();
+        std::thread signaller([s = sem.get()] { s->signal(); });
+        sem->wait();
+        sem.reset();
+        signaller.join();
+    }
+}
+
 TEST_F(MainLoopTest, WorkRunsOnlyWhenPumpedInFifoOrder) {
     std::vector<int> order;
     std::atomic<int> wakeUps{0};

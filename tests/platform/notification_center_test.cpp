@@ -225,4 +225,17 @@ TEST(NotificationCenter, ConcurrentRegistrationAndPostingIsSafe) {
     EXPECT_EQ(center.observerCount(), 1u);
 }
 
+TEST(NotificationCenter, HasObserversForTheNameOrForAll) {
+    NotificationCenter center;
+    EXPECT_FALSE(center.hasObservers("N"));
+    auto named = center.addObserver("N", [](const Notification&) {});
+    EXPECT_TRUE(center.hasObservers("N"));
+    EXPECT_FALSE(center.hasObservers("M"));
+    auto all = center.addObserver("", [](const Notification&) {});
+    EXPECT_TRUE(center.hasObservers("M"));
+    center.removeObserver(all);
+    center.removeObserver(named);
+    EXPECT_FALSE(center.hasObservers("N"));
+}
+
 } // namespace
