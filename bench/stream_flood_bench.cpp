@@ -9,6 +9,7 @@
 #include "client/session_wiring.h"
 #include "connection/data_additions.h"
 #include "connection/message_base.h"
+#include "model/records/item_details.h"
 #include "platform/base64.h"
 #include "platform/dispatch.h"
 #include "platform/log.h"
@@ -16,7 +17,6 @@
 #include "platform/user_defaults.h"
 #include "session/business/business_base.h"
 #include "session/business/notification_names.h"
-#include "model/records/item_details.h"
 
 #include <benchmark/benchmark.h>
 #include <fmt/format.h>
@@ -232,7 +232,7 @@ void BM_StreamFlood(benchmark::State& state) {
         const auto observer = platform::NotificationCenter::defaultCenter().addObserver(
             std::string(kLoginSuccessNotification), [&](const platform::Notification&) { loggedIn = true; });
         const bool peakReset = resetPeakMemory();
-        auto business = makeSession(app, services);
+        auto business = makeSession(app, app.logindata(), services);
         server.start(rate);
         business->StreamingConnection(false);
         platform::RunLoop::main().runUntil([&] { return loggedIn; }, std::chrono::seconds(10));

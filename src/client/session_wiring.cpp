@@ -6,6 +6,10 @@
 #include "orders/session_orders.h"
 #include "statements/session_statements.h"
 
+#include "model/records/order.h"
+#include "model/session_model.h"
+#include "model/text/formatter.h"
+#include "model/text/journal_data.h"
 #include "platform/lenient.h"
 #include "platform/log.h"
 #include "platform/notification_center.h"
@@ -14,11 +18,7 @@
 #include "session/business/session_events.h"
 #include "session/data_service/session_data_service.h"
 #include "session/feed/session_feed.h"
-#include "model/session_model.h"
-#include "model/records/order.h"
 #include "session/snapshot/session_snapshot_loader.h"
-#include "model/text/formatter.h"
-#include "model/text/journal_data.h"
 
 #include <set>
 
@@ -150,11 +150,11 @@ BusinessServices wireServices(BusinessBase& business, BusinessServices s, WiredS
 
 } // namespace
 
-WiredSession wireSession(interfaces::ApplicationInterface& application, BusinessServices services,
-                         ConnectionOptions connection) {
+WiredSession wireSession(interfaces::ApplicationInterface& application, LoginInputdata& login,
+                         BusinessServices services, ConnectionOptions connection) {
     WiredSession wired;
     wired.business = std::make_unique<BusinessBase>(
-        application,
+        application, login,
         [&services, &wired](BusinessBase& b) { return wireServices(b, std::move(services), wired); },
         std::move(connection));
     wired.orders = &attachSessionOrders(*wired.business);
@@ -162,8 +162,9 @@ WiredSession wireSession(interfaces::ApplicationInterface& application, Business
 }
 
 std::unique_ptr<BusinessBase> makeSession(interfaces::ApplicationInterface& application,
-                                          BusinessServices services, ConnectionOptions connection) {
-    return wireSession(application, std::move(services), std::move(connection)).business;
+                                          LoginInputdata& login, BusinessServices services,
+                                          ConnectionOptions connection) {
+    return wireSession(application, login, std::move(services), std::move(connection)).business;
 }
 
 } // namespace tc

@@ -4,18 +4,18 @@
 #include "connection/message_cracker.h"
 #include "connection/wire_fields.h"
 #include "connection/wire_names.h"
-#include "platform/decimal_text.h"
-#include "platform/lenient.h"
-#include "platform/log.h"
-#include "session/business/business_base.h"
-#include "session/business/notification_names.h"
-#include "session/business/session_events.h"
 #include "model/collection_keys.h"
 #include "model/records/account_details.h"
 #include "model/records/currency_records.h"
 #include "model/text/formatter.h"
 #include "model/text/journal_data.h"
 #include "model/text/language_string.h"
+#include "platform/decimal_text.h"
+#include "platform/lenient.h"
+#include "platform/log.h"
+#include "session/business/business_base.h"
+#include "session/business/notification_names.h"
+#include "session/business/session_events.h"
 
 #include <charconv>
 #include <cmath>
@@ -95,6 +95,20 @@ std::string line(std::int64_t language, std::string_view key, std::string_view v
     std::string out = text(language, key);
     out.push_back(kLineSeparator);
     out.append(value);
+    return out;
+}
+
+// The lines as the seam hands them on: label and value apart.
+std::vector<interfaces::LabelValue> labelValuesOf(const std::vector<std::string>& lines) {
+    std::vector<interfaces::LabelValue> out;
+    out.reserve(lines.size());
+    for (const std::string& l : lines) {
+        const std::size_t cut = l.find(kLineSeparator);
+        if (cut == std::string::npos)
+            out.push_back({l, {}});
+        else
+            out.push_back({l.substr(0, cut), l.substr(cut + 1)});
+    }
     return out;
 }
 
@@ -418,7 +432,7 @@ void SessionFunding::announceApproval(std::int64_t action, const ApprovalReq& re
         events_->postNotification(
             std::string(action == 801 ? kDepositRequestNotification : kWithdrawalRequestNotification), lines);
         emit({action == 801 ? Kind::DepositRequested : Kind::WithdrawalRequested, request.approvalRequestId,
-              action, std::move(lines)});
+              action, labelValuesOf(lines)});
         return;
     }
     ApprovalBanner banner = approvalBanner(action, request, language);

@@ -7,10 +7,10 @@
 // findPendingOrder(), whatever reports arrived in between. An empty id matches nothing.
 //
 // Main queue only: the lists carry no lock.
+#include "model/text/journal_data.h"
 #include "orders/order_id_index.h"
 #include "session/business/business_services.h"
 #include "session/data_service/data_service_replies.h"
-#include "model/text/journal_data.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -40,6 +40,8 @@ public:
     virtual SessionEvents* events() = 0;
     // The server stored a limit or stop order: its notice by default.
     virtual void pendingOrderStored(const std::shared_ptr<Order>& order);
+    // A settlement was filed, after its notices; nothing by default.
+    virtual void positionSettled(const std::shared_ptr<Order>& /*settlement*/) {}
 };
 
 class OrderCollections final : public OrderCollectionHandlers, public HistoryRowSink {

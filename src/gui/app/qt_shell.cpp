@@ -11,7 +11,6 @@
 #include "app/window_shake.h"
 #include "platform/dispatch.h"
 #include "platform/log.h"
-#include "model/text/language_string.h"
 
 #include <QApplication>
 #include <QDesktopServices>
@@ -41,12 +40,11 @@ void initResources() {
 }
 
 QtShell::QtShell(platform::UserDefaults& defaults, QObject* parent)
-    : QObject(parent), defaults_(defaults), logindata_(std::make_unique<LoginInputdata>()),
-      applicationName_(kApplicationName) {
+    : QObject(parent), defaults_(defaults), applicationName_(kApplicationName) {
     initResources();
     QGuiApplication::setApplicationDisplayName(QString::fromLatin1(kApplicationName));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/images/AppIcon.svg")));
-    LanguageString::setProductLocalizationList(*logindata_->productLocalizationList());
+    interfaces::installProductTexts();
 
     language_ = std::make_unique<Language>(defaults_);
     themes_ = std::make_unique<ThemeManager>(defaults_);
@@ -77,8 +75,8 @@ void QtShell::showAlert(const AlertSpec& spec, std::function<void(int)> done) {
     CommonAlert::open(primaryWindow(), spec, std::move(done));
 }
 
-void QtShell::ConnectionFailureNotification() {
-    playSoundNamed("connectionLost");
+void QtShell::onConnectionLost() {
+    playSound("connectionLost");
     Q_EMIT connectionLost();
     if (connectionFailureFollowUp_)
         platform::MainQueue::after(std::chrono::duration_cast<platform::Clock::duration>(
@@ -87,13 +85,13 @@ void QtShell::ConnectionFailureNotification() {
     showAlert({text("0052"), text("20251"), AlertSpec::Critical, {}, QStringLiteral("connectionLost")});
 }
 
-void QtShell::LogininAnotherLocation(const std::string& text) {
+void QtShell::onSignedInElsewhere(const std::string& text) {
     const QString message = QStringLiteral("%1 : %2 !").arg(this->text("0008"), fromStd(text));
     showAlert({fromStd(applicationName_), message, AlertSpec::Critical, {}, QStringLiteral("loginElsewhere")},
-              [this](int) { terminate(); });
+              [this](int) { quit(); });
 }
 
-void QtShell::showLoginMessages(const interfaces::LoginMessageAlert& alert) {
+void QtShell::onLoginRefused(const interfaces::LoginMessageAlert& alert) {
     shakeWindow(primaryWindow());
     Q_EMIT loginRefused();
     AlertSpec spec{fromStd(applicationName_), fromStd(alert.message), AlertSpec::Critical, {}, {}};
@@ -103,8 +101,8 @@ void QtShell::showLoginMessages(const interfaces::LoginMessageAlert& alert) {
         showAlert(spec, [this, url = alert.url.value_or("")](int button) {
             if (button != 0)
                 return;
-            openURL(url);
-            terminate();
+            openAddress(url);
+            quit();
         });
         return;
     }
@@ -112,15 +110,15 @@ void QtShell::showLoginMessages(const interfaces::LoginMessageAlert& alert) {
     showAlert(spec);
 }
 
-void QtShell::ShowCommonAlertVieWwithMessage(const std::string& message, const std::string& title) {
+void QtShell::showMessageAlert(const std::string& message, const std::string& title) {
     showAlert({fromStd(title), fromStd(message), AlertSpec::Informational, {}, {}});
 }
 
-void QtShell::ShowCommonUserNotificationwithMessage(const std::string& message, const std::string& title) {
-    deliverNotification(interfaces::makeCommonBanner(applicationName_, message, title));
+void QtShell::showMessageBanner(const std::string& message, const std::string& title) {
+    showBanner(interfaces::makeCommonBanner(applicationName_, message, title));
 }
 
-void QtShell::deliverNotification(const interfaces::InAppNotification& notification) {
+void QtShell::showBanner(const interfaces::InAppNotification& notification) {
     banners_->deliverNotification(notification);
 }
 
@@ -128,15 +126,15 @@ void QtShell::setBannerDelegate(BannerActivation onActivate) {
     banners_->setDelegate(std::move(onActivate));
 }
 
-void QtShell::showLocalNotificationWithTitle(const std::string& title, const std::string& subTitle) {
+void QtShell::showSystemNotification(const std::string& title, const std::string& subTitle) {
     notifier_->notify(fromStd(title), fromStd(subTitle));
 }
 
-void QtShell::playSoundNamed(std::string_view name) {
+void QtShell::playSound(std::string_view name) {
     sounds_->playSoundNamed(name);
 }
 
-void QtShell::openURL(const std::string& url) {
+void QtShell::openAddress(const std::string& url) {
     const QUrl address(fromStd(url), QUrl::StrictMode);
     const QString scheme = address.scheme().toLower();
     if (!address.isValid() || address.host().isEmpty() ||
@@ -148,7 +146,7 @@ void QtShell::openURL(const std::string& url) {
         platform::Log::warning("Failed to open url: {}", url.substr(0, 200));
 }
 
-void QtShell::terminate() {
+void QtShell::quit() {
     Q_EMIT terminating();
     if (terminationHandler_) {
         terminationHandler_();

@@ -37,29 +37,28 @@ struct AlertSpec;
 class QtShell : public QObject, public interfaces::ApplicationInterface {
     Q_OBJECT
 public:
-    // Reads the sign-in data's property lists, the language and the theme; applies the theme and
+    // Installs the product texts, reads the language and the theme; applies the theme and
     // stores the default font sizes on a first start.
     explicit QtShell(platform::UserDefaults& defaults, QObject* parent = nullptr);
     ~QtShell() override;
 
     // interfaces::ApplicationInterface
-    LoginInputdata& logindata() override { return *logindata_; }
     std::int64_t selectedLanguage() const override;
     bool loginSuccess() const override { return loginSuccess_.load(); }
     bool showConfirmationAlert() const override;
     std::string applicationName() const override { return applicationName_; }
-    void ConnectionFailureNotification() override;
-    void LogininAnotherLocation(const std::string& text) override;
-    void showLoginMessages(const interfaces::LoginMessageAlert& alert) override;
-    void ShowCommonAlertVieWwithMessage(const std::string& message, const std::string& title) override;
-    void ShowCommonUserNotificationwithMessage(const std::string& message, const std::string& title) override;
-    void deliverNotification(const interfaces::InAppNotification& notification) override;
+    void onConnectionLost() override;
+    void onSignedInElsewhere(const std::string& text) override;
+    void onLoginRefused(const interfaces::LoginMessageAlert& alert) override;
+    void showMessageAlert(const std::string& message, const std::string& title) override;
+    void showMessageBanner(const std::string& message, const std::string& title) override;
+    void showBanner(const interfaces::InAppNotification& notification) override;
     void setBannerDelegate(BannerActivation onActivate) override;
-    void showLocalNotificationWithTitle(const std::string& title, const std::string& subTitle) override;
-    void playSoundNamed(std::string_view name) override;
+    void showSystemNotification(const std::string& title, const std::string& subTitle) override;
+    void playSound(std::string_view name) override;
     // Opens http and https addresses in the browser; anything else is refused and logged.
-    void openURL(const std::string& url) override;
-    void terminate() override;
+    void openAddress(const std::string& url) override;
+    void quit() override;
 
     // Shared services.
     platform::UserDefaults& defaults() { return defaults_; }
@@ -84,7 +83,7 @@ public:
     void setConnectionFailureFollowUp(std::function<void()> followUp) {
         connectionFailureFollowUp_ = std::move(followUp);
     }
-    // What terminate() does; by default the Qt event loop quits.
+    // What quit() does; by default the Qt event loop quits.
     void setTerminationHandler(std::function<void()> handler) { terminationHandler_ = std::move(handler); }
 
     static constexpr double kConnectionFailureFollowUpSeconds = 3.5;
@@ -98,7 +97,6 @@ Q_SIGNALS:
 
 private:
     platform::UserDefaults& defaults_;
-    std::unique_ptr<LoginInputdata> logindata_;
     std::string applicationName_;
     std::unique_ptr<Language> language_;
     std::unique_ptr<ThemeManager> themes_;

@@ -4,13 +4,13 @@
 #include "connection/wire_date.h"
 #include "connection/wire_fields.h"
 #include "connection/wire_names.h"
+#include "model/collection_keys.h"
+#include "model/records/account_details.h"
+#include "model/text/formatter.h"
 #include "platform/lenient.h"
 #include "platform/log.h"
 #include "session/business/business_base.h"
 #include "session/business/session_events.h"
-#include "model/collection_keys.h"
-#include "model/records/account_details.h"
-#include "model/text/formatter.h"
 
 #include <algorithm>
 #include <cctype>
@@ -270,8 +270,8 @@ void BusinessBase::userNotificationCenterDidActivateNotification(
         platform::Log::warning("download address from the server is not a web address; not opened");
         return;
     }
-    application_.openURL(it->second);
-    application_.terminate();
+    application_.openAddress(it->second);
+    application_.quit();
 }
 
 } // namespace tc

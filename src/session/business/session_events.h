@@ -5,9 +5,9 @@
 // Texts from the server are shown as they stand: they are never read as a format, and addresses
 // from the server are opened only when they are http or https.
 #include "interfaces/application_interface.h"
+#include "model/text/journal_data.h"
 #include "platform/handler.h"
 #include "platform/notification_center.h"
-#include "model/text/journal_data.h"
 
 #include <cstdint>
 #include <functional>
@@ -86,7 +86,8 @@ public:
     void demoUserCreationFailureNotification();
     // [sender user name, message, sender display name]; nothing for an empty list, a missing sender, or
     // a message of the signed-in user (sign-in name or `chatUserName`).
-    void NewChatMessageNotification(const std::vector<std::string>& message, std::string_view chatUserName);
+    void NewChatMessageNotification(const std::vector<std::string>& message, std::string_view chatUserName,
+                                    std::string_view ownUserName);
     void TriggerNewChatNotification(std::string displayName, std::string message);
     void NewMessageNotification(std::string noticeTitle);
     void NewMessagesNotification(std::int64_t count);

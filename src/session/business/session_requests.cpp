@@ -4,12 +4,12 @@
 #include "connection/separators.h"
 #include "connection/wire_date.h"
 #include "connection/wire_names.h"
-#include "platform/decimal_text.h"
-#include "platform/log.h"
-#include "model/session_model.h"
 #include "model/records/account_details.h"
 #include "model/records/request_records.h"
+#include "model/session_model.h"
 #include "model/text/formatter.h"
+#include "platform/decimal_text.h"
+#include "platform/log.h"
 
 #include <algorithm>
 #include <charconv>
@@ -263,7 +263,7 @@ SentRequest SessionRequests::requestAdvancedInstrumentInfo() {
 SentRequest SessionRequests::requestSessionSchedule(std::uint64_t marketId) {
     MessageBase m = dataServiceMessage(kDsSessionSchedule, "getsessionschedule");
     m.setValue(tag::kMarketId, platform::decimalText(marketId));
-    return sendDataService(m);
+    return sendDataService(m, platform::decimalText(marketId));
 }
 
 SentRequest SessionRequests::requestUserMapWithMyAccount(std::int32_t accountId) {

@@ -6,18 +6,18 @@
 #include "connection/envelope_opener.h"
 #include "connection/login_inputdata.h"
 #include "connection/socket/socket_test_support.h"
+#include "model/records/account_details.h"
+#include "model/records/item_details.h"
+#include "model/records/order.h"
+#include "model/records/user_info.h"
+#include "model/text/language_string.h"
 #include "orders/session_orders.h"
 #include "platform/bundle.h"
 #include "platform/clock.h"
 #include "platform/log.h"
 #include "platform/user_defaults.h"
 #include "session/business/business_test_support.h"
-#include "model/records/account_details.h"
-#include "model/records/item_details.h"
-#include "model/records/order.h"
-#include "model/records/user_info.h"
 #include "session/snapshot/session_snapshot_loader.h"
-#include "model/text/language_string.h"
 
 #include <gtest/gtest.h>
 
@@ -55,7 +55,7 @@ protected:
     }
 
     BusinessBase& make() {
-        business = tc::makeSession(app, services);
+        business = tc::makeSession(app, app.logindata(), services);
         return *business;
     }
 
@@ -212,7 +212,7 @@ TEST_F(BusinessBaseTest, UnreadableSnapshotEndsTheLogin) {
     EXPECT_EQ(app.logindata().SecurityKey(), before);
     EXPECT_FALSE(b.isSnapshotLoaded());
     ASSERT_EQ(app.log.calls().size(), 1u);
-    EXPECT_EQ(app.log.calls()[0].rfind("showLoginMessages:", 0), 0u);
+    EXPECT_EQ(app.log.calls()[0].rfind("onLoginRefused:", 0), 0u);
 }
 
 TEST_F(BusinessBaseTest, LoginCompletionSendsTheFirstRequestsInOrder) {
@@ -337,7 +337,7 @@ TEST_F(BusinessBaseTest, LoginElsewherePassesTheServerTextAsItStands) {
     make();
     deliver("10=44|105=Signed in at {} %s %@ {0}");
     pump();
-    EXPECT_EQ(app.log.calls(), std::vector<std::string>{"LogininAnotherLocation:Signed in at {} %s %@ {0}"});
+    EXPECT_EQ(app.log.calls(), std::vector<std::string>{"onSignedInElsewhere:Signed in at {} %s %@ {0}"});
 }
 
 TEST_F(BusinessBaseTest, PasswordIsReplacedOnlyOnSuccess) {
