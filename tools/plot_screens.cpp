@@ -8,9 +8,9 @@
 #include "charts/chart_controller.h"
 #include "charts/chart_source.h"
 #include "charts/pie_chart_controller.h"
+#include "model/text/language_string.h"
 #include "options.h"
 #include "price_book.h"
-#include "model/text/language_string.h"
 
 #include <QApplication>
 #include <QDir>

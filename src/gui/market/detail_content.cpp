@@ -2,17 +2,17 @@
 
 #include "connection/separators.h"
 #include "market/grid_cells.h"
-#include "orders/price_grid.h"
-#include "platform/lenient.h"
-#include "model/data_service_collections.h"
 #include "model/collection_keys.h"
-#include "model/session_model.h"
+#include "model/data_service_collections.h"
 #include "model/records/account_details.h"
 #include "model/records/group_details.h"
 #include "model/records/item_details.h"
 #include "model/records/order.h"
 #include "model/records/record_decimal.h"
+#include "model/session_model.h"
 #include "model/text/formatter.h"
+#include "orders/price_grid.h"
+#include "platform/lenient.h"
 
 #include <fmt/format.h>
 

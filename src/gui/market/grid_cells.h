@@ -4,8 +4,8 @@
 // or a total shows. No Qt here.
 #include "market/grid_spec.h"
 #include "market/tick_tracker.h"
-#include "platform/decimal.h"
 #include "model/records/session_settings.h"
+#include "platform/decimal.h"
 
 #include <cstdint>
 #include <optional>

@@ -1,10 +1,10 @@
 #include "market/grid_spec.h"
 
+#include "model/records/order.h"
+#include "model/text/language_string.h"
 #include "platform/lenient.h"
 #include "platform/numeric_order.h"
 #include "platform/user_defaults.h"
-#include "model/records/order.h"
-#include "model/text/language_string.h"
 
 #include <algorithm>
 #include <array>

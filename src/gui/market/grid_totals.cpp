@@ -1,12 +1,12 @@
 #include "market/grid_totals.h"
 
 #include "market/grid_cells.h"
-#include "orders/position_arithmetic.h"
-#include "platform/lenient.h"
-#include "model/session_model.h"
-#include "model/session_model_lookup.h"
 #include "model/records/account_details.h"
 #include "model/records/order.h"
+#include "model/session_model.h"
+#include "model/session_model_lookup.h"
+#include "orders/position_arithmetic.h"
+#include "platform/lenient.h"
 
 #include <algorithm>
 #include <cmath>

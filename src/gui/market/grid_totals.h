@@ -2,8 +2,8 @@
 // Totals and figures the grids show beside their rows, worked out in one pass over the session's
 // lists when the table refreshes, never while a cell is painted: the open positions' totals bar,
 // the settled positions' status line and the accounts' figures. No Qt here.
-#include "platform/decimal.h"
 #include "model/session_queries.h"
+#include "platform/decimal.h"
 
 #include <array>
 #include <cstdint>

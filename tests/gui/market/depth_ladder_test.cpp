@@ -1,6 +1,6 @@
 #include "market/depth_ladder.h"
-#include "session/feed/price_feed.h"
 #include "model/records/item_details.h"
+#include "session/feed/price_feed.h"
 
 #include <gtest/gtest.h>
 

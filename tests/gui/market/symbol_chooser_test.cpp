@@ -1,9 +1,9 @@
 #include "gui/market/market_fixture.h"
 #include "market/symbol_chooser.h"
+#include "model/session_queries.h"
 #include "platform/dispatch.h"
 #include "platform/user_defaults.h"
 #include "session/business/watch_list.h"
-#include "model/session_queries.h"
 
 #include <gtest/gtest.h>
 
