@@ -16,7 +16,7 @@
 #include "platform/user_defaults.h"
 #include "session/business/business_base.h"
 #include "session/business/notification_names.h"
-#include "session/records/item_details.h"
+#include "model/records/item_details.h"
 
 #include <benchmark/benchmark.h>
 #include <fmt/format.h>

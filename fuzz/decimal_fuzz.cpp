@@ -2,7 +2,7 @@
 // control byte picking the rounding of the arithmetic.
 #include "fuzz_support.h"
 #include "platform/decimal.h"
-#include "session/records/decimal_extension.h"
+#include "model/records/decimal_extension.h"
 
 #include <charconv>
 #include <cmath>

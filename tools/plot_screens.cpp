@@ -10,7 +10,7 @@
 #include "charts/pie_chart_controller.h"
 #include "options.h"
 #include "price_book.h"
-#include "session/text/language_string.h"
+#include "model/text/language_string.h"
 
 #include <QApplication>
 #include <QDir>

@@ -4,11 +4,11 @@
 #include "market/grid_cells.h"
 #include "market/grid_spec.h"
 #include "market/grid_totals.h"
-#include "session/model/session_model.h"
-#include "session/records/account_details.h"
-#include "session/records/group_details.h"
-#include "session/records/item_details.h"
-#include "session/records/order.h"
+#include "model/session_model.h"
+#include "model/records/account_details.h"
+#include "model/records/group_details.h"
+#include "model/records/item_details.h"
+#include "model/records/order.h"
 
 #include <benchmark/benchmark.h>
 #include <fmt/format.h>

@@ -4,7 +4,7 @@
 #include "connection/separators.h"
 #include "platform/lenient.h"
 #include "platform/log.h"
-#include "session/records/record_fields.h"
+#include "model/records/record_fields.h"
 
 #include <cctype>
 

@@ -15,10 +15,10 @@
 #include "platform/dispatch.h"
 #include "platform/log.h"
 #include "session/business/business_base.h"
-#include "session/model/collection_keys.h"
-#include "session/records/account_details.h"
-#include "session/records/order.h"
-#include "session/text/language_string.h"
+#include "model/collection_keys.h"
+#include "model/records/account_details.h"
+#include "model/records/order.h"
+#include "model/text/language_string.h"
 #include "statements/session_statements.h"
 
 #include <utility>

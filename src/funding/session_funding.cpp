@@ -10,12 +10,12 @@
 #include "session/business/business_base.h"
 #include "session/business/notification_names.h"
 #include "session/business/session_events.h"
-#include "session/model/collection_keys.h"
-#include "session/records/account_details.h"
-#include "session/records/currency_records.h"
-#include "session/text/formatter.h"
-#include "session/text/journal_data.h"
-#include "session/text/language_string.h"
+#include "model/collection_keys.h"
+#include "model/records/account_details.h"
+#include "model/records/currency_records.h"
+#include "model/text/formatter.h"
+#include "model/text/journal_data.h"
+#include "model/text/language_string.h"
 
 #include <charconv>
 #include <cmath>

@@ -2,7 +2,7 @@
 
 #include "platform/log.h"
 #include "session/business/business_base.h"
-#include "session/records/order.h"
+#include "model/records/order.h"
 
 namespace tc {
 

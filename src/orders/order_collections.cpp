@@ -8,12 +8,12 @@
 #include "platform/lenient.h"
 #include "platform/log.h"
 #include "session/business/session_events.h"
-#include "session/model/session_model.h"
-#include "session/records/account_details.h"
-#include "session/records/history_rows.h"
-#include "session/records/item_details.h"
-#include "session/records/order.h"
-#include "session/text/language_string.h"
+#include "model/session_model.h"
+#include "model/records/account_details.h"
+#include "model/records/history_rows.h"
+#include "model/records/item_details.h"
+#include "model/records/order.h"
+#include "model/text/language_string.h"
 
 #include <fmt/format.h>
 

@@ -10,7 +10,7 @@
 #include "orders/order_id_index.h"
 #include "session/business/business_services.h"
 #include "session/data_service/data_service_replies.h"
-#include "session/text/journal_data.h"
+#include "model/text/journal_data.h"
 
 #include <cstddef>
 #include <cstdint>

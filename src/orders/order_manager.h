@@ -8,7 +8,7 @@
 #include "orders/order_session.h"
 #include "platform/decimal.h"
 #include "platform/notification_center.h"
-#include "session/records/order.h"
+#include "model/records/order.h"
 
 #include <cstdint>
 #include <functional>

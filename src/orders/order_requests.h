@@ -13,7 +13,7 @@
 #include "orders/order_session.h"
 #include "platform/date_format.h"
 #include "platform/notification_center.h"
-#include "session/records/order.h"
+#include "model/records/order.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -4,8 +4,8 @@
 // window, the hedge-margin figures of the pie chart and the user's language. The business object
 // implements it; tests and tools use ModelOrderSession over a plain SessionModel.
 #include "platform/ordered_map.h"
-#include "session/model/session_model_lookup.h"
-#include "session/model/session_services.h"
+#include "model/session_model_lookup.h"
+#include "model/session_services.h"
 
 #include <cstdint>
 #include <memory>

@@ -2,7 +2,7 @@
 
 #include "connection/login_inputdata.h"
 #include "session/business/business_base.h"
-#include "session/text/language_string.h"
+#include "model/text/language_string.h"
 
 namespace tc {
 

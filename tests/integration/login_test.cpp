@@ -11,7 +11,7 @@
 #include "session/business/business_test_support.h"
 #include "session/business/notification_names.h"
 #include "session/business/session_reachability.h"
-#include "session/text/language_string.h"
+#include "model/text/language_string.h"
 
 #include "loopback_fixture.h"
 #include "market.h"

@@ -10,9 +10,9 @@
 #include "session/business/business_base.h"
 #include "session/business/session_requests.h"
 #include "session/data_service/data_service_replies.h"
-#include "session/model/session_model.h"
-#include "session/records/account_details.h"
-#include "session/records/request_records.h"
+#include "model/session_model.h"
+#include "model/records/account_details.h"
+#include "model/records/request_records.h"
 
 #include <gtest/gtest.h>
 

@@ -7,12 +7,12 @@
 #include "platform/user_defaults.h"
 #include "session/business/notification_names.h"
 #include "session/business/session_events.h"
-#include "session/model/session_model.h"
-#include "session/records/account_details.h"
-#include "session/records/history_rows.h"
-#include "session/records/item_details.h"
-#include "session/records/order.h"
-#include "session/text/language_string.h"
+#include "model/session_model.h"
+#include "model/records/account_details.h"
+#include "model/records/history_rows.h"
+#include "model/records/item_details.h"
+#include "model/records/order.h"
+#include "model/text/language_string.h"
 #include "support/temp_resources.h"
 
 #include <gtest/gtest.h>

@@ -6,12 +6,12 @@
 #include "orders/order_session.h"
 #include "platform/notification_center.h"
 #include "session/business/notification_names.h"
-#include "session/model/session_model.h"
-#include "session/records/account_details.h"
-#include "session/records/group_details.h"
-#include "session/records/item_details.h"
-#include "session/records/order.h"
-#include "session/records/session_settings.h"
+#include "model/session_model.h"
+#include "model/records/account_details.h"
+#include "model/records/group_details.h"
+#include "model/records/item_details.h"
+#include "model/records/order.h"
+#include "model/records/session_settings.h"
 
 #include <gtest/gtest.h>
 

@@ -4,7 +4,7 @@
 #include "orders/position_arithmetic.h"
 
 #include "order_fixture.h"
-#include "session/records/currency_records.h"
+#include "model/records/currency_records.h"
 
 #include <limits>
 

@@ -4,7 +4,7 @@
 // from what the test wrote rather than from the shipped tables.
 #include "platform/bundle.h"
 #include "platform/string_table.h"
-#include "session/text/language_string.h"
+#include "model/text/language_string.h"
 
 #include <cstdlib>
 #include <filesystem>

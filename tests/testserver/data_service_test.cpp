@@ -7,7 +7,7 @@
 
 #include "market.h"
 #include "session/data_service/data_service_replies.h"
-#include "session/records/history_rows.h"
+#include "model/records/history_rows.h"
 #include "test_server.h"
 
 #include <gtest/gtest.h>

@@ -2,7 +2,7 @@
 
 #include "app/language.h"
 #include "platform/bundle.h"
-#include "session/text/positional_text.h"
+#include "model/text/positional_text.h"
 #include "ui_about_window_controller.h"
 
 #include <QApplication>

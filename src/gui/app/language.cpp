@@ -2,7 +2,7 @@
 
 #include "app/shell_rules.h"
 #include "platform/user_defaults.h"
-#include "session/text/language_string.h"
+#include "model/text/language_string.h"
 
 #include <QAbstractButton>
 #include <QAction>

@@ -11,7 +11,7 @@
 #include "app/window_shake.h"
 #include "platform/dispatch.h"
 #include "platform/log.h"
-#include "session/text/language_string.h"
+#include "model/text/language_string.h"
 
 #include <QApplication>
 #include <QDesktopServices>

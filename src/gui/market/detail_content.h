@@ -3,8 +3,8 @@
 // of a position, the deposit and withdrawal information of the funding windows, and the instrument
 // panes of the contract-details window. Each loader builds the whole list from the session's
 // records as they stand. No Qt here.
-#include "session/model/session_queries.h"
-#include "session/text/consolidated_table_data.h"
+#include "model/session_queries.h"
+#include "model/text/consolidated_table_data.h"
 
 #include <cstdint>
 #include <optional>

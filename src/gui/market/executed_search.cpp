@@ -1,6 +1,6 @@
 #include "market/executed_search.h"
 
-#include "session/text/formatter.h"
+#include "model/text/formatter.h"
 
 #include <fmt/format.h>
 

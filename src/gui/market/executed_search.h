@@ -1,6 +1,6 @@
 #pragma once
 // The executed positions' day search: the criteria of one calendar day. No Qt here.
-#include "session/records/request_records.h"
+#include "model/records/request_records.h"
 
 #include <optional>
 

@@ -5,7 +5,7 @@
 #include "market/grid_spec.h"
 #include "market/tick_tracker.h"
 #include "platform/decimal.h"
-#include "session/records/session_settings.h"
+#include "model/records/session_settings.h"
 
 #include <cstdint>
 #include <optional>

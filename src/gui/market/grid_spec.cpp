@@ -3,8 +3,8 @@
 #include "platform/lenient.h"
 #include "platform/numeric_order.h"
 #include "platform/user_defaults.h"
-#include "session/records/order.h"
-#include "session/text/language_string.h"
+#include "model/records/order.h"
+#include "model/text/language_string.h"
 
 #include <algorithm>
 #include <array>

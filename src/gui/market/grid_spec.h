@@ -3,7 +3,7 @@
 // each column's identifier is the language key of its header and names the field its cells show.
 // Widths, alignment, which columns start hidden, which refresh every second and how each sorts are
 // fixed here, so the table models only map a column to its spec. No Qt here.
-#include "session/model/session_queries.h"
+#include "model/session_queries.h"
 
 #include <cstdint>
 #include <optional>

@@ -3,10 +3,10 @@
 #include "market/grid_cells.h"
 #include "orders/position_arithmetic.h"
 #include "platform/lenient.h"
-#include "session/model/session_model.h"
-#include "session/model/session_model_lookup.h"
-#include "session/records/account_details.h"
-#include "session/records/order.h"
+#include "model/session_model.h"
+#include "model/session_model_lookup.h"
+#include "model/records/account_details.h"
+#include "model/records/order.h"
 
 #include <algorithm>
 #include <cmath>

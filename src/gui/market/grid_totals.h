@@ -3,7 +3,7 @@
 // lists when the table refreshes, never while a cell is painted: the open positions' totals bar,
 // the settled positions' status line and the accounts' figures. No Qt here.
 #include "platform/decimal.h"
-#include "session/model/session_queries.h"
+#include "model/session_queries.h"
 
 #include <array>
 #include <cstdint>

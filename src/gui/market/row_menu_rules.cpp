@@ -1,10 +1,10 @@
 #include "market/row_menu_rules.h"
 
 #include "market/grid_cells.h"
-#include "session/records/account_details.h"
-#include "session/records/group_details.h"
-#include "session/records/item_details.h"
-#include "session/records/order.h"
+#include "model/records/account_details.h"
+#include "model/records/group_details.h"
+#include "model/records/item_details.h"
+#include "model/records/order.h"
 
 namespace tc::gui::market {
 namespace {

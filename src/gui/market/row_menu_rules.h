@@ -1,7 +1,7 @@
 #pragma once
 // Which row actions the grids offer for a row, the checks a row action makes before it opens its
 // dialog, and whether the dialog behind an action exists yet. No Qt here.
-#include "session/model/session_queries.h"
+#include "model/session_queries.h"
 
 #include <cstdint>
 #include <optional>

@@ -1,7 +1,7 @@
 #include "market/symbol_chooser.h"
 
-#include "session/model/session_model.h"
-#include "session/records/item_details.h"
+#include "model/session_model.h"
+#include "model/records/item_details.h"
 
 #include <unicode/unistr.h>
 

@@ -28,8 +28,8 @@
 #include "session/business/watch_list.h"
 #include "session/data_service/data_service_replies.h"
 #include "session/feed/price_feed.h"
-#include "session/model/session_model.h"
-#include "session/model/session_queries.h"
+#include "model/session_model.h"
+#include "model/session_queries.h"
 
 #include <atomic>
 #include <chrono>

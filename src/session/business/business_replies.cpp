@@ -8,9 +8,9 @@
 #include "platform/log.h"
 #include "session/business/business_base.h"
 #include "session/business/session_events.h"
-#include "session/model/collection_keys.h"
-#include "session/records/account_details.h"
-#include "session/text/formatter.h"
+#include "model/collection_keys.h"
+#include "model/records/account_details.h"
+#include "model/text/formatter.h"
 
 #include <algorithm>
 #include <cctype>

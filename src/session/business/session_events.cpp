@@ -5,10 +5,10 @@
 #include "platform/log.h"
 #include "session/business/business_base.h"
 #include "session/business/notification_names.h"
-#include "session/records/order.h"
-#include "session/text/formatter.h"
-#include "session/text/language_string.h"
-#include "session/text/positional_text.h"
+#include "model/records/order.h"
+#include "model/text/formatter.h"
+#include "model/text/language_string.h"
+#include "model/text/positional_text.h"
 
 #include <array>
 #include <utility>

@@ -7,7 +7,7 @@
 #include "interfaces/application_interface.h"
 #include "platform/handler.h"
 #include "platform/notification_center.h"
-#include "session/text/journal_data.h"
+#include "model/text/journal_data.h"
 
 #include <cstdint>
 #include <functional>

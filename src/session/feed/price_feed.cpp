@@ -6,7 +6,7 @@
 #include "connection/wire_date.h"
 #include "platform/lenient.h"
 #include "platform/log.h"
-#include "session/text/formatter.h"
+#include "model/text/formatter.h"
 
 #include <algorithm>
 #include <array>

@@ -4,7 +4,7 @@
 // decoded value to the session's records; nothing here is locked or posts a notification.
 #include "platform/decimal.h"
 #include "platform/ordered_map.h"
-#include "session/records/item_details.h"
+#include "model/records/item_details.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -4,7 +4,7 @@
 // free of shared state so two snapshots (or two threads) never see each other's rows: the rows are
 // collected into tables, then the tables are loaded into a fresh session model.
 #include "platform/ordered_map.h"
-#include "session/model/session_model.h"
+#include "model/session_model.h"
 
 #include <cstddef>
 #include <functional>

@@ -1,6 +1,6 @@
 #include "market/depth_ladder.h"
 #include "session/feed/price_feed.h"
-#include "session/records/item_details.h"
+#include "model/records/item_details.h"
 
 #include <gtest/gtest.h>
 

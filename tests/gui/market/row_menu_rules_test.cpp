@@ -2,7 +2,7 @@
 #include "market/executed_search.h"
 #include "market/grid_cells.h"
 #include "market/row_menu_rules.h"
-#include "session/text/formatter.h"
+#include "model/text/formatter.h"
 
 #include <gtest/gtest.h>
 

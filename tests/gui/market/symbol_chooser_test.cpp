@@ -3,7 +3,7 @@
 #include "platform/dispatch.h"
 #include "platform/user_defaults.h"
 #include "session/business/watch_list.h"
-#include "session/model/session_queries.h"
+#include "model/session_queries.h"
 
 #include <gtest/gtest.h>
 

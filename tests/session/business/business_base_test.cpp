@@ -12,12 +12,12 @@
 #include "platform/log.h"
 #include "platform/user_defaults.h"
 #include "session/business/business_test_support.h"
-#include "session/records/account_details.h"
-#include "session/records/item_details.h"
-#include "session/records/order.h"
-#include "session/records/user_info.h"
+#include "model/records/account_details.h"
+#include "model/records/item_details.h"
+#include "model/records/order.h"
+#include "model/records/user_info.h"
 #include "session/snapshot/session_snapshot_loader.h"
-#include "session/text/language_string.h"
+#include "model/text/language_string.h"
 
 #include <gtest/gtest.h>
 

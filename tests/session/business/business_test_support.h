@@ -10,8 +10,8 @@
 #include "platform/dispatch.h"
 #include "session/business/business_base.h"
 #include "session/business/business_services.h"
-#include "session/model/session_model.h"
-#include "session/records/history_rows.h"
+#include "model/session_model.h"
+#include "model/records/history_rows.h"
 #include "support/wire_text.h"
 
 #include <atomic>

@@ -7,8 +7,8 @@
 #include "platform/user_defaults.h"
 #include "platform/utf8.h"
 #include "session/business/notification_names.h"
-#include "session/records/order.h"
-#include "session/text/event_texts.h"
+#include "model/records/order.h"
+#include "model/text/event_texts.h"
 
 #include <gtest/gtest.h>
 

@@ -6,9 +6,9 @@
 #include "session/business/business_test_support.h"
 #include "session/business/notification_names.h"
 #include "session/data_service/data_service_replies.h"
-#include "session/records/account_details.h"
-#include "session/records/item_details.h"
-#include "session/records/order.h"
+#include "model/records/account_details.h"
+#include "model/records/item_details.h"
+#include "model/records/order.h"
 #include "support/notification_log.h"
 
 #include <gtest/gtest.h>

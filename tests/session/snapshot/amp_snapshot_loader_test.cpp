@@ -2,10 +2,10 @@
 
 #include "connection/data_additions.h"
 #include "platform/log.h"
-#include "session/records/account_details.h"
-#include "session/records/item_details.h"
+#include "model/records/account_details.h"
+#include "model/records/item_details.h"
 
-#include "session/model/model_dump.h"
+#include "model/model_dump.h"
 #include "support/log_capture.h"
 #include "support/wire_text.h"
 
