@@ -4,7 +4,8 @@
 
 namespace tc::gui {
 
-ClientModel::ClientModel(ClientFactory factory, QObject* parent) : QObject(parent), factory_(std::move(factory)) {
+ClientModel::ClientModel(ClientFactory factory, QObject* parent)
+    : QObject(parent), factory_(std::move(factory)) {
     makeClient();
     tickTimer_.setInterval(kTickMilliseconds);
     connect(&tickTimer_, &QTimer::timeout, this, &ClientModel::tick);
@@ -54,19 +55,25 @@ void ClientModel::tickNow() {
 
 void ClientModel::subscribe() {
     interfaces::Client& c = *client_;
-    auto keep = [this](std::unique_ptr<interfaces::Handler> handler) { handlers_.push_back(std::move(handler)); };
+    auto keep = [this](std::unique_ptr<interfaces::Handler> handler) {
+        handlers_.push_back(std::move(handler));
+    };
     keep(c.handleLoginStateChanged([this](interfaces::LoginState state) {
         lastState_ = state;
         Q_EMIT loginStateChanged(state);
     }));
     keep(c.handleTablesChanged([this](interfaces::TableSet tables) { Q_EMIT tablesChanged(tables); }));
-    keep(c.handleQuotesChanged([this](const std::vector<std::string>& codes) { Q_EMIT quotesChanged(codes); }));
+    keep(c.handleQuotesChanged(
+        [this](const std::vector<std::string>& codes) { Q_EMIT quotesChanged(codes); }));
     keep(c.handleDepthChanged([this](const std::vector<std::string>& codes) { Q_EMIT depthChanged(codes); }));
-    keep(c.handleOrderStored([this](const std::shared_ptr<const Order>& order) { Q_EMIT orderStored(order); }));
-    keep(c.handleOrderRefused([this](const interfaces::OrderRefusal& refusal) { Q_EMIT orderRefused(refusal); }));
+    keep(c.handleOrderStored(
+        [this](const std::shared_ptr<const Order>& order) { Q_EMIT orderStored(order); }));
+    keep(c.handleOrderRefused(
+        [this](const interfaces::OrderRefusal& refusal) { Q_EMIT orderRefused(refusal); }));
     keep(c.handleRequestFailed(
         [this](const interfaces::RequestFailure& failure) { Q_EMIT requestFailed(failure); }));
-    keep(c.handleChartArrived([this](const interfaces::ChartArrival& arrival) { Q_EMIT chartArrived(arrival); }));
+    keep(c.handleChartArrived(
+        [this](const interfaces::ChartArrival& arrival) { Q_EMIT chartArrived(arrival); }));
     keep(c.handleNetworkSpeed(
         [this](const interfaces::NetworkSpeed& speed) { Q_EMIT networkSpeedChanged(speed); }));
     keep(c.handleJournal([this](const std::string& line) { Q_EMIT journalAppended(line); }));
@@ -74,7 +81,8 @@ void ClientModel::subscribe() {
     keep(c.handleFundingFailure(
         [this](const interfaces::FundingFailure& failure) { Q_EMIT fundingFailed(failure); }));
     keep(c.handleChatChanged([this](const interfaces::ChatChange& change) { Q_EMIT chatChanged(change); }));
-    keep(c.handleNoticeArrived([this](const interfaces::NoticeArrival& notice) { Q_EMIT noticeArrived(notice); }));
+    keep(c.handleNoticeArrived(
+        [this](const interfaces::NoticeArrival& notice) { Q_EMIT noticeArrived(notice); }));
     keep(c.handleStatementArrived(
         [this](const interfaces::StatementArrival& arrival) { Q_EMIT statementArrived(arrival); }));
     keep(c.handleResourceStored(

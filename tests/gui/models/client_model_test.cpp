@@ -2,7 +2,7 @@
 // tick runs, and a second sign-in replaces the client with everything let go of first.
 #include "gui/models/session_fixture.h"
 
-#include "session/model/session_queries.h"
+#include "model/session_queries.h"
 
 #include <algorithm>
 #include <vector>
@@ -26,9 +26,12 @@ TEST_F(ClientModelTest, SignInReEmitsTheClientsEventsAndTicks) {
                      [&](LoginState s) { states.push_back(s); });
     QObject::connect(session.get(), &tc::gui::ClientModel::tablesChanged, [&](TableSet t) { tables |= t; });
     QObject::connect(session.get(), &tc::gui::ClientModel::quotesChanged,
-                     [&](const std::vector<std::string>& codes) { quoted.insert(quoted.end(), codes.begin(), codes.end()); });
+                     [&](const std::vector<std::string>& codes) {
+                         quoted.insert(quoted.end(), codes.begin(), codes.end());
+                     });
     QObject::connect(session.get(), &tc::gui::ClientModel::tick, [&] { ++ticks; });
-    QObject::connect(session.get(), &tc::gui::ClientModel::journalAppended, [&](const std::string&) { ++journalLines; });
+    QObject::connect(session.get(), &tc::gui::ClientModel::journalAppended,
+                     [&](const std::string&) { ++journalLines; });
 
     EXPECT_EQ(session->loginState(), LoginState::SignedOut);
     ASSERT_TRUE(signIn());
@@ -37,9 +40,12 @@ TEST_F(ClientModelTest, SignInReEmitsTheClientsEventsAndTicks) {
     EXPECT_EQ(states.back(), LoginState::SignedIn);
 
     // The demo's positions load through the data service and are announced as a table change.
-    EXPECT_TRUE(waitFor([&] { return tables.contains(Table::OpenPositions) &&
-                                     !session->client().queries().getOpenOrderCollection().empty(); },
-                        15000));
+    EXPECT_TRUE(waitFor(
+        [&] {
+            return tables.contains(Table::OpenPositions) &&
+                   !session->client().queries().getOpenOrderCollection().empty();
+        },
+        15000));
     EXPECT_TRUE(waitFor([&] { return !quoted.empty() && ticks >= 1; }, 15000));
     EXPECT_GT(journalLines, 0);
 
@@ -65,7 +71,8 @@ TEST_F(ClientModelTest, SecondSignInReplacesTheClientAfterHoldersLetGo) {
         order.push_back("about");
         oldClientWhileLettingGo = &session->client() == first;
     });
-    QObject::connect(session.get(), &tc::gui::ClientModel::clientReplaced, [&] { order.push_back("replaced"); });
+    QObject::connect(session.get(), &tc::gui::ClientModel::clientReplaced,
+                     [&] { order.push_back("replaced"); });
     std::vector<LoginState> states;
     QObject::connect(session.get(), &tc::gui::ClientModel::loginStateChanged, [&](LoginState s) {
         states.push_back(s);

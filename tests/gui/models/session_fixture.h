@@ -40,7 +40,8 @@ protected:
         ShellTest::TearDown();
     }
 
-    interfaces::LoginSettings loginOf(const std::string& user = "demo", const std::string& password = "demo1234") {
+    interfaces::LoginSettings loginOf(const std::string& user = "demo",
+                                      const std::string& password = "demo1234") {
         return {interfaces::LoginMode::Simulation, "127.0.0.1", ports.stream, user, password};
     }
     // Signs in and waits until the session model has announced the login.
