@@ -1,6 +1,7 @@
-#include "gui/app/gui_context.h"
 #include "app/language.h"
 #include "app/settings_window_controller.h"
+#include "gui/app/gui_context.h"
+#include "gui/models/client_model.h"
 #include "gui_test_support.h"
 
 #include <QCheckBox>
@@ -30,10 +31,15 @@ TEST_F(Context, AFirstStartStoresItsDefaultsAndAWindowFollowsTheContextsServices
 TEST_F(Context, TheClientModelIsAnnouncedOncePerChange) {
     EXPECT_EQ(context->clientModel(), nullptr);
     QSignalSpy changed(context.get(), &tc::gui::GuiContext::clientModelChanged);
-    auto* model = reinterpret_cast<tc::gui::ClientModel*>(this); // never dereferenced
-    context->setClientModel(model);
-    context->setClientModel(model);
-    EXPECT_EQ(context->clientModel(), model);
+    tc::gui::ClientModel session([this] {
+        interfaces::ClientOptions options;
+        options.userDefaults = defaults.get();
+        options.watchNetwork = false;
+        return interfaces::MakeClient(*shell, options);
+    });
+    context->setClientModel(&session);
+    context->setClientModel(&session);
+    EXPECT_EQ(context->clientModel(), &session);
     context->setClientModel(nullptr);
     ASSERT_EQ(changed.count(), 2);
     EXPECT_EQ(context->clientModel(), nullptr);

@@ -22,7 +22,8 @@ void initResources() {
     (void)once;
 }
 
-GuiContext::GuiContext(platform::UserDefaults& defaults, QObject* parent) : QObject(parent), defaults_(defaults) {
+GuiContext::GuiContext(platform::UserDefaults& defaults, QObject* parent)
+    : QObject(parent), defaults_(defaults) {
     initResources();
     QGuiApplication::setApplicationDisplayName(QString::fromLatin1(kApplicationName));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/images/AppIcon.svg")));
