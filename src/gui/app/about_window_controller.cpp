@@ -1,7 +1,7 @@
-#include "app/about_window_controller.h"
+#include "gui/app/about_window_controller.h"
 
-#include "app/language.h"
 #include "gui/app/gui_context.h"
+#include "gui/app/language.h"
 #include "model/text/positional_text.h"
 #include "platform/bundle.h"
 #include "ui_about_window_controller.h"

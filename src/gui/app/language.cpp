@@ -1,6 +1,6 @@
-#include "app/language.h"
+#include "gui/app/language.h"
 
-#include "app/shell_rules.h"
+#include "gui/app/shell_rules.h"
 #include "model/text/language_string.h"
 #include "platform/user_defaults.h"
 

@@ -1,7 +1,7 @@
-#include "market/detail_content.h"
+#include "gui/market/detail_content.h"
 
 #include "connection/separators.h"
-#include "market/grid_cells.h"
+#include "gui/market/grid_cells.h"
 #include "model/collection_keys.h"
 #include "model/data_service_collections.h"
 #include "model/records/account_details.h"
@@ -16,7 +16,7 @@
 
 #include <fmt/format.h>
 
-namespace tc::gui::market {
+namespace tc::gui {
 namespace {
 
 class RowBuilder {
@@ -273,4 +273,4 @@ DetailContent depositWithdrawalInfo(const std::vector<std::string>& entries) {
     return content;
 }
 
-} // namespace tc::gui::market
+} // namespace tc::gui

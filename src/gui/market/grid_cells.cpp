@@ -1,4 +1,4 @@
-#include "market/grid_cells.h"
+#include "gui/market/grid_cells.h"
 
 #include "model/records/account_details.h"
 #include "model/records/currency_records.h"
@@ -16,7 +16,7 @@
 
 #include <cmath>
 
-namespace tc::gui::market {
+namespace tc::gui {
 namespace {
 
 template <class V>
@@ -471,4 +471,4 @@ void refreshPositionTicks(TickTracker& ticks, const SessionModel& model, const O
     ticks.endRefresh();
 }
 
-} // namespace tc::gui::market
+} // namespace tc::gui

@@ -17,7 +17,7 @@ class AccountDetails;
 struct SessionModel;
 } // namespace tc
 
-namespace tc::gui::market {
+namespace tc::gui {
 
 struct OpenPositionTotals {
     platform::Decimal quantity; // exact: a sum of lots is never rounded
@@ -65,4 +65,4 @@ struct RequestButtons {
 };
 RequestButtons requestButtons(const std::vector<std::shared_ptr<AccountDetails>>& accounts);
 
-} // namespace tc::gui::market
+} // namespace tc::gui

@@ -1,9 +1,9 @@
-#include "screens/screen_registry.h"
+#include "gui/screens/screen_registry.h"
 
-#include "app/qt_shell.h"
-#include "app/theme_manager.h"
-#include "app/theme_palette.h"
 #include "gui/app/gui_context.h"
+#include "gui/app/qt_shell.h"
+#include "gui/app/theme_manager.h"
+#include "gui/app/theme_palette.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -12,7 +12,7 @@
 #include <QTextStream>
 #include <QThread>
 
-namespace tc::gui::screens {
+namespace tc::gui {
 
 ScreenContext::~ScreenContext() {
     for (auto it = owned_.rbegin(); it != owned_.rend(); ++it)
@@ -84,4 +84,4 @@ int captureScreens(GuiContext& gui, QtShell& shell, const ScreenRegistry& regist
     return failures;
 }
 
-} // namespace tc::gui::screens
+} // namespace tc::gui

@@ -22,7 +22,7 @@ class GuiContext;
 class QtShell;
 } // namespace tc::gui
 
-namespace tc::gui::screens {
+namespace tc::gui {
 
 class ScreenContext {
 public:
@@ -76,4 +76,4 @@ void registerScreens(ScreenRegistry& registry);
 int captureScreens(GuiContext& context, QtShell& shell, const ScreenRegistry& registry, const QString& dir,
                    QTextStream& log, const QStringList& only = {});
 
-} // namespace tc::gui::screens
+} // namespace tc::gui

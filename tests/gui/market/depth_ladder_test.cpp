@@ -1,4 +1,4 @@
-#include "market/depth_ladder.h"
+#include "gui/market/depth_ladder.h"
 #include "model/records/item_details.h"
 #include "session/feed/price_feed.h"
 
@@ -6,7 +6,7 @@
 
 using namespace tc;
 
-using namespace tc::gui::market;
+using namespace tc::gui;
 
 namespace {
 

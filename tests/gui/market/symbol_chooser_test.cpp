@@ -1,5 +1,5 @@
 #include "gui/market/market_fixture.h"
-#include "market/symbol_chooser.h"
+#include "gui/market/symbol_chooser.h"
 #include "model/session_queries.h"
 #include "platform/dispatch.h"
 #include "platform/user_defaults.h"
@@ -9,7 +9,7 @@
 
 using namespace tc;
 
-using namespace tc::gui::market;
+using namespace tc::gui;
 
 namespace {
 
