@@ -16,13 +16,13 @@ class UserDefaults;
 
 namespace tc::gui {
 
+class GuiContext;
 class Language;
 
 class FontSizeSettingsWindowController : public SheetController {
     Q_OBJECT
 public:
-    FontSizeSettingsWindowController(Language& language, platform::UserDefaults& defaults,
-                                     QWidget* parent = nullptr);
+    explicit FontSizeSettingsWindowController(GuiContext& context, QWidget* parent = nullptr);
     ~FontSizeSettingsWindowController() override;
 
     void onWindowLoad() override;

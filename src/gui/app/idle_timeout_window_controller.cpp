@@ -1,5 +1,6 @@
 #include "gui/app/idle_timeout_window_controller.h"
 
+#include "gui/app/gui_context.h"
 #include "gui/app/language.h"
 #include "gui/app/shell_rules.h"
 #include "platform/user_defaults.h"
@@ -7,10 +8,9 @@
 
 namespace tc::gui {
 
-IdleTimeoutWindowController::IdleTimeoutWindowController(Language& language, platform::UserDefaults& defaults,
-                                                         QWidget* parent)
-    : SheetController(parent), ui_(std::make_unique<Ui::IdleTimeoutWindowController>()), language_(language),
-      defaults_(defaults) {
+IdleTimeoutWindowController::IdleTimeoutWindowController(GuiContext& context, QWidget* parent)
+    : SheetController(parent), ui_(std::make_unique<Ui::IdleTimeoutWindowController>()),
+      language_(context.language()), defaults_(context.defaults()) {
     ui_->setupUi(this);
     bindLanguage(this, language_, [this] { loadTimeoutCombo(); });
     connect(ui_->timeoutComboBox, &QComboBox::activated, this,

@@ -14,13 +14,13 @@ class UserDefaults;
 
 namespace tc::gui {
 
+class GuiContext;
 class Language;
 
 class IdleTimeoutWindowController : public SheetController {
     Q_OBJECT
 public:
-    IdleTimeoutWindowController(Language& language, platform::UserDefaults& defaults,
-                                QWidget* parent = nullptr);
+    explicit IdleTimeoutWindowController(GuiContext& context, QWidget* parent = nullptr);
     ~IdleTimeoutWindowController() override;
 
     void onWindowLoad() override;

@@ -2,6 +2,7 @@
 #include "gui/app/about_window_controller.h"
 #include "gui/app/common_alert.h"
 #include "gui/app/font_size_settings_window_controller.h"
+#include "gui/app/gui_context.h"
 #include "gui/app/gui_objects.h"
 #include "gui/app/idle_timeout_window_controller.h"
 #include "gui/app/in_app_notification_center.h"
@@ -20,7 +21,7 @@ namespace tc::gui {
 namespace {
 
 SettingsWindowController* settingsWindow(ScreenContext& c) {
-    auto* settings = c.own(new SettingsWindowController(c.shell()));
+    auto* settings = c.own(new SettingsWindowController(c.context()));
     settings->setAccountCapabilities(true, true);
     settings->show();
     return settings;
@@ -39,27 +40,27 @@ QWidget* settingsSheet(ScreenContext& c, bool fontSize) {
 }
 
 QWidget* about(ScreenContext& c) {
-    AboutWindowController* window = c.shell().guiObjects().getAboutWindowController();
-    c.shell().guiObjects().showAbout(nullptr);
+    AboutWindowController* window = c.context().guiObjects().getAboutWindowController();
+    c.context().guiObjects().showAbout(nullptr);
     return window;
 }
 
 QWidget* banner(ScreenContext& c, bool withButtons) {
-    QtShell& shell = c.shell();
+    GuiContext& gui = c.context();
     interfaces::InAppNotification n;
-    n.title = shell.applicationName();
+    n.title = kApplicationName;
     if (withButtons) {
-        n.subtitle = shell.text("10852").toStdString();
-        n.informativeText = shell.text("1089").toStdString();
+        n.subtitle = gui.text("10852").toStdString();
+        n.informativeText = gui.text("1089").toStdString();
         n.hasActionButton = true;
         n.feature.lineBreakMode = 0;
         n.feature.dismissDelayTime = -1;
     } else {
-        n.subtitle = shell.text("1078").toStdString();
-        n.informativeText = shell.text("1074").toStdString();
+        n.subtitle = gui.text("1078").toStdString();
+        n.informativeText = gui.text("1074").toStdString();
         n.feature.dismissDelayTime = -1;
     }
-    auto* banner = shell.banners().deliverNotification(n);
+    auto* banner = gui.banners().deliverNotification(n);
     c.waitUntil([banner] { return banner->phase() == InAppNotificationBannerController::Phase::Shown; });
     return banner;
 }

@@ -21,7 +21,7 @@ interfaces::InAppNotification note(double delay, bool buttons = false) {
 
 class Banners : public guitest::ShellTest {
 protected:
-    tc::gui::InAppNotificationCenter& centre() { return shell->banners(); }
+    tc::gui::InAppNotificationCenter& centre() { return context->banners(); }
 };
 
 TEST_F(Banners, ABannerDismissedWhileSlidingInStillDisappears) {

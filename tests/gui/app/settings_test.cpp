@@ -18,7 +18,7 @@ class Settings : public guitest::ShellTest {
 protected:
     void SetUp() override {
         ShellTest::SetUp();
-        settings = new tc::gui::SettingsWindowController(*shell);
+        settings = new tc::gui::SettingsWindowController(*context);
         settings->show();
     }
     template <typename T>
@@ -46,8 +46,8 @@ TEST_F(Settings, FontSizesAreWrittenByApplyOnlyAndASheetIsNotOpenedTwice) {
     auto* watchlist = child<QComboBox>(sheet, "watchlistComboBox");
     auto* positions = child<QComboBox>(sheet, "positionsComboBox");
     auto* apply = child<QPushButton>(sheet, "applyButton");
-    EXPECT_EQ(watchlist->currentText(), shell->text("11024")); // 12
-    EXPECT_EQ(positions->currentText(), QString());            // 14 has no name
+    EXPECT_EQ(watchlist->currentText(), context->text("11024")); // 12
+    EXPECT_EQ(positions->currentText(), QString());              // 14 has no name
     EXPECT_FALSE(apply->isEnabled());
 
     QTest::keyClick(watchlist, Qt::Key_Down); // 16
@@ -59,7 +59,7 @@ TEST_F(Settings, FontSizesAreWrittenByApplyOnlyAndASheetIsNotOpenedTwice) {
     settings->fontSizeSettingButtonClicked();
     settings->fontSizeSettingButtonClicked();
     EXPECT_EQ(settings->findChildren<tc::gui::FontSizeSettingsWindowController*>().size(), 1);
-    EXPECT_EQ(watchlist->currentText(), shell->text("11024")); // prepared afresh
+    EXPECT_EQ(watchlist->currentText(), context->text("11024")); // prepared afresh
     QTest::keyClick(watchlist, Qt::Key_Down);
     apply->click();
     EXPECT_EQ(defaults->integerForKey("WatchlistFontSize"), 16);
@@ -73,7 +73,7 @@ TEST_F(Settings, TheIdleSheetStoresTheChosenSeconds) {
     auto* sheet = settings->idleTimeoutSheet();
     auto* combo = child<QComboBox>(sheet, "timeoutComboBox");
     EXPECT_EQ(combo->currentIndex(), 2);
-    EXPECT_EQ(combo->itemText(1), "5 " + shell->text("0497"));
+    EXPECT_EQ(combo->itemText(1), "5 " + context->text("0497"));
     QTest::keyClick(combo, Qt::Key_Down);
     QTest::keyClick(child<QPushButton>(sheet, "applyButton"), Qt::Key_Space);
     EXPECT_EQ(defaults->integerForKey("IdleTime"), 1800);

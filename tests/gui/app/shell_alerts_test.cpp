@@ -63,7 +63,7 @@ TEST_F(ShellAlerts, AnUnsupportedVersionOffersUpdateOrLaterAndLaterKeepsTheProgr
     const auto buttons = alerts().front()->buttons();
     ASSERT_EQ(buttons.size(), 2);
     QAbstractButton* later = alerts().front()->escapeButton();
-    EXPECT_EQ(later->text(), shell->text("0064"));
+    EXPECT_EQ(later->text(), context->text("0064"));
     later->click();
     EXPECT_TRUE(waitFor([&] { return alerts().isEmpty(); }));
     EXPECT_EQ(terminations, 0);
@@ -72,7 +72,7 @@ TEST_F(ShellAlerts, AnUnsupportedVersionOffersUpdateOrLaterAndLaterKeepsTheProgr
 TEST_F(ShellAlerts, ALostStreamPlaysItsSoundReopensTheFormAlertsAndChecksTheNetworkLater) {
     auto clock = std::make_shared<tc::platform::ManualClock>();
     tc::platform::ScopedClock scoped(clock);
-    QSignalSpy sounds(&shell->sounds(), &tc::gui::SoundNotification::soundRequested);
+    QSignalSpy sounds(&context->sounds(), &tc::gui::SoundNotification::soundRequested);
     QSignalSpy lost(shell.get(), &tc::gui::QtShell::connectionLost);
     int followUps = 0;
     shell->setConnectionFailureFollowUp([&] { ++followUps; });
@@ -83,7 +83,7 @@ TEST_F(ShellAlerts, ALostStreamPlaysItsSoundReopensTheFormAlertsAndChecksTheNetw
     ASSERT_GE(sounds.count(), 1);
     EXPECT_EQ(sounds.front().front().toString(), "connectionLost");
     EXPECT_EQ(alerts().size(), 1);
-    EXPECT_EQ(alerts().front()->text(), shell->text("0052"));
+    EXPECT_EQ(alerts().front()->text(), context->text("0052"));
 
     clock->advance(std::chrono::milliseconds(3400));
     QTest::qWait(10);
@@ -93,7 +93,7 @@ TEST_F(ShellAlerts, ALostStreamPlaysItsSoundReopensTheFormAlertsAndChecksTheNetw
 }
 
 TEST_F(ShellAlerts, SoundsAreSilentWhenSwitchedOffOrUnknown) {
-    QSignalSpy sounds(&shell->sounds(), &tc::gui::SoundNotification::soundRequested);
+    QSignalSpy sounds(&context->sounds(), &tc::gui::SoundNotification::soundRequested);
     defaults->set("SoundKey", true);
     shell->playSoundNamed("order");
     EXPECT_EQ(sounds.count(), 0);

@@ -32,11 +32,11 @@ TEST_F(Themes, AFirstStartIsDarkAndASwitchRepaintsEveryOpenWindow) {
     EXPECT_EQ(defaults->integerForKey("Theme"), 0);
     EXPECT_TRUE(defaults->objectForKey("Theme"));
 
-    auto* settings = new tc::gui::SettingsWindowController(*shell);
+    auto* settings = new tc::gui::SettingsWindowController(*context);
     settings->show();
-    shell->guiObjects().showAbout(nullptr);
-    QWidget* about = shell->guiObjects().aboutWindowController();
-    QWidget* banner = shell->banners().deliverNotification(interfaces::InAppNotification{});
+    context->guiObjects().showAbout(nullptr);
+    QWidget* about = context->guiObjects().aboutWindowController();
+    QWidget* banner = context->banners().deliverNotification(interfaces::InAppNotification{});
     QList<QWidget*> windows{settings, about, banner};
     std::vector<std::unique_ptr<PaintCounter>> counters;
     for (QWidget* w : windows) {
@@ -44,7 +44,7 @@ TEST_F(Themes, AFirstStartIsDarkAndASwitchRepaintsEveryOpenWindow) {
         EXPECT_EQ(w->palette().color(QPalette::Window), windowColour(0));
         counters.push_back(std::make_unique<PaintCounter>(w));
     }
-    QSignalSpy changed(&shell->themes(), &tc::gui::ThemeManager::themeChanged);
+    QSignalSpy changed(&context->themes(), &tc::gui::ThemeManager::themeChanged);
 
     settings->findChild<QCheckBox*>("themeButton")->click(); // on: light
     EXPECT_EQ(defaults->integerForKey("Theme"), 1);
@@ -58,7 +58,7 @@ TEST_F(Themes, AFirstStartIsDarkAndASwitchRepaintsEveryOpenWindow) {
 
 TEST_F(Themes, AnUnknownStoredThemeLeavesTheLookAsItIs) {
     const QColor before = QApplication::palette().color(QPalette::Window);
-    shell->themes().saveTheme(2);
+    context->themes().saveTheme(2);
     EXPECT_EQ(QApplication::palette().color(QPalette::Window), before);
 }
 
