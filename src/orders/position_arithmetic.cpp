@@ -1,11 +1,11 @@
 #include "orders/position_arithmetic.h"
 
-#include "platform/lenient.h"
 #include "model/records/account_details.h"
 #include "model/records/currency_records.h"
 #include "model/records/group_details.h"
 #include "model/records/item_details.h"
 #include "model/records/order.h"
+#include "platform/lenient.h"
 
 #include <array>
 #include <cmath>

@@ -1,6 +1,6 @@
 #pragma once
 // Shared helpers of the window tests.
-#include "app/qt_shell.h"
+#include "gui/app/qt_shell.h"
 #include "platform/log.h"
 #include "platform/user_defaults.h"
 #include "support/log_capture.h"

@@ -3,6 +3,7 @@
 #include "client/client_factory.h"
 #include "client/headless_application.h"
 #include "connection/login_inputdata.h"
+#include "model/text/language_string.h"
 #include "platform/bundle.h"
 #include "platform/clock.h"
 #include "platform/notification_center.h"
@@ -11,7 +12,6 @@
 #include "session/business/business_test_support.h"
 #include "session/business/notification_names.h"
 #include "session/business/session_reachability.h"
-#include "model/text/language_string.h"
 
 #include "loopback_fixture.h"
 #include "market.h"

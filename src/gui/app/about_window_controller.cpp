@@ -1,8 +1,8 @@
-#include "app/about_window_controller.h"
+#include "gui/app/about_window_controller.h"
 
-#include "app/language.h"
-#include "platform/bundle.h"
+#include "gui/app/language.h"
 #include "model/text/positional_text.h"
+#include "platform/bundle.h"
 #include "ui_about_window_controller.h"
 
 #include <QApplication>

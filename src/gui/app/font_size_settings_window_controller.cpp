@@ -1,7 +1,7 @@
-#include "app/font_size_settings_window_controller.h"
+#include "gui/app/font_size_settings_window_controller.h"
 
-#include "app/language.h"
-#include "app/shell_rules.h"
+#include "gui/app/language.h"
+#include "gui/app/shell_rules.h"
 #include "ui_font_size_settings_window_controller.h"
 
 namespace tc::gui {

@@ -1,7 +1,7 @@
 #pragma once
 // The font-size sheet of the settings window: the sizes of the quotes board and of the order and
 // position tables, written only by Apply.
-#include "app/sheet_controller.h"
+#include "gui/app/sheet_controller.h"
 
 #include <cstdint>
 #include <memory>

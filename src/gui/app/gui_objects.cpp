@@ -1,6 +1,6 @@
-#include "app/gui_objects.h"
+#include "gui/app/gui_objects.h"
 
-#include "app/about_window_controller.h"
+#include "gui/app/about_window_controller.h"
 
 namespace tc::gui {
 

@@ -1,7 +1,7 @@
-#include "app/idle_timeout_window_controller.h"
+#include "gui/app/idle_timeout_window_controller.h"
 
-#include "app/language.h"
-#include "app/shell_rules.h"
+#include "gui/app/language.h"
+#include "gui/app/shell_rules.h"
 #include "platform/user_defaults.h"
 #include "ui_idle_timeout_window_controller.h"
 

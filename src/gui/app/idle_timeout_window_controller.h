@@ -1,6 +1,6 @@
 #pragma once
 // The idle time-out sheet of the settings window: after how long without input the program ends.
-#include "app/sheet_controller.h"
+#include "gui/app/sheet_controller.h"
 
 #include <memory>
 

@@ -1,17 +1,17 @@
-#include "app/qt_shell.h"
+#include "gui/app/qt_shell.h"
 
-#include "app/common_alert.h"
-#include "app/gui_objects.h"
-#include "app/in_app_notification_center.h"
-#include "app/language.h"
-#include "app/shell_rules.h"
-#include "app/sound_notification.h"
-#include "app/system_notifier.h"
-#include "app/theme_manager.h"
-#include "app/window_shake.h"
+#include "gui/app/common_alert.h"
+#include "gui/app/gui_objects.h"
+#include "gui/app/in_app_notification_center.h"
+#include "gui/app/language.h"
+#include "gui/app/shell_rules.h"
+#include "gui/app/sound_notification.h"
+#include "gui/app/system_notifier.h"
+#include "gui/app/theme_manager.h"
+#include "gui/app/window_shake.h"
+#include "model/text/language_string.h"
 #include "platform/dispatch.h"
 #include "platform/log.h"
-#include "model/text/language_string.h"
 
 #include <QApplication>
 #include <QDesktopServices>

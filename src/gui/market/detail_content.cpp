@@ -1,22 +1,22 @@
-#include "market/detail_content.h"
+#include "gui/market/detail_content.h"
 
 #include "connection/separators.h"
-#include "market/grid_cells.h"
-#include "orders/price_grid.h"
-#include "platform/lenient.h"
-#include "model/data_service_collections.h"
+#include "gui/market/grid_cells.h"
 #include "model/collection_keys.h"
-#include "model/session_model.h"
+#include "model/data_service_collections.h"
 #include "model/records/account_details.h"
 #include "model/records/group_details.h"
 #include "model/records/item_details.h"
 #include "model/records/order.h"
 #include "model/records/record_decimal.h"
+#include "model/session_model.h"
 #include "model/text/formatter.h"
+#include "orders/price_grid.h"
+#include "platform/lenient.h"
 
 #include <fmt/format.h>
 
-namespace tc::gui::market {
+namespace tc::gui {
 namespace {
 
 class RowBuilder {
@@ -273,4 +273,4 @@ DetailContent depositWithdrawalInfo(const std::vector<std::string>& entries) {
     return content;
 }
 
-} // namespace tc::gui::market
+} // namespace tc::gui

@@ -18,7 +18,7 @@ struct BankDetails;
 struct SessionModel;
 } // namespace tc
 
-namespace tc::gui::market {
+namespace tc::gui {
 
 enum class DetailType : std::int32_t {
     InstrumentDetails = 0,
@@ -84,4 +84,4 @@ ConsolidatedTableData::Rows detailPrintRows(const DetailContent& content, std::i
 // Deposit or withdrawal information: each text is a caption, the byte 0x03 and a value.
 DetailContent depositWithdrawalInfo(const std::vector<std::string>& entries);
 
-} // namespace tc::gui::market
+} // namespace tc::gui

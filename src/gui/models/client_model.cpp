@@ -1,4 +1,4 @@
-#include "models/client_model.h"
+#include "gui/models/client_model.h"
 
 #include <utility>
 

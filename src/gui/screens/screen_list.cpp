@@ -1,13 +1,13 @@
 // Every window and sheet of the program, as the screenshot tool shows them. One line per screen.
-#include "app/about_window_controller.h"
-#include "app/common_alert.h"
-#include "app/font_size_settings_window_controller.h"
-#include "app/gui_objects.h"
-#include "app/idle_timeout_window_controller.h"
-#include "app/in_app_notification_center.h"
-#include "app/qt_shell.h"
-#include "app/settings_window_controller.h"
-#include "screens/screen_registry.h"
+#include "gui/app/about_window_controller.h"
+#include "gui/app/common_alert.h"
+#include "gui/app/font_size_settings_window_controller.h"
+#include "gui/app/gui_objects.h"
+#include "gui/app/idle_timeout_window_controller.h"
+#include "gui/app/in_app_notification_center.h"
+#include "gui/app/qt_shell.h"
+#include "gui/app/settings_window_controller.h"
+#include "gui/screens/screen_registry.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -16,7 +16,7 @@
 #include <QLabel>
 #include <QMessageBox>
 
-namespace tc::gui::screens {
+namespace tc::gui {
 namespace {
 
 SettingsWindowController* settingsWindow(ScreenContext& c) {
@@ -105,4 +105,4 @@ void registerScreens(ScreenRegistry& r) {
     r.add("images", images);
 }
 
-} // namespace tc::gui::screens
+} // namespace tc::gui

@@ -1,8 +1,8 @@
-#include "screens/screen_registry.h"
+#include "gui/screens/screen_registry.h"
 
-#include "app/qt_shell.h"
-#include "app/theme_manager.h"
-#include "app/theme_palette.h"
+#include "gui/app/qt_shell.h"
+#include "gui/app/theme_manager.h"
+#include "gui/app/theme_palette.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -11,7 +11,7 @@
 #include <QTextStream>
 #include <QThread>
 
-namespace tc::gui::screens {
+namespace tc::gui {
 
 ScreenContext::~ScreenContext() {
     for (auto it = owned_.rbegin(); it != owned_.rend(); ++it)
@@ -83,4 +83,4 @@ int captureScreens(QtShell& shell, const ScreenRegistry& registry, const QString
     return failures;
 }
 
-} // namespace tc::gui::screens
+} // namespace tc::gui

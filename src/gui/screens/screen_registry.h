@@ -21,7 +21,7 @@ namespace tc::gui {
 class QtShell;
 }
 
-namespace tc::gui::screens {
+namespace tc::gui {
 
 class ScreenContext {
 public:
@@ -73,4 +73,4 @@ void registerScreens(ScreenRegistry& registry);
 int captureScreens(QtShell& shell, const ScreenRegistry& registry, const QString& dir, QTextStream& log,
                    const QStringList& only = {});
 
-} // namespace tc::gui::screens
+} // namespace tc::gui

@@ -10,14 +10,14 @@
 #include "connection/wire_date.h"
 #include "connection/wire_fields.h"
 #include "connection/wire_names.h"
-#include "platform/log.h"
-#include "platform/user_defaults.h"
-#include "session/business/session_events.h"
 #include "model/collection_keys.h"
 #include "model/records/account_details.h"
 #include "model/records/order.h"
 #include "model/text/formatter.h"
 #include "model/text/language_string.h"
+#include "platform/log.h"
+#include "platform/user_defaults.h"
+#include "session/business/session_events.h"
 
 #include <algorithm>
 #include <limits>

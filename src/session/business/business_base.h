@@ -18,6 +18,8 @@
 #include "connection/connection_base.h"
 #include "connection/message_base.h"
 #include "interfaces/application_interface.h"
+#include "model/session_model.h"
+#include "model/session_queries.h"
 #include "platform/clock.h"
 #include "platform/date_format.h"
 #include "platform/dispatch.h"
@@ -28,8 +30,6 @@
 #include "session/business/watch_list.h"
 #include "session/data_service/data_service_replies.h"
 #include "session/feed/price_feed.h"
-#include "model/session_model.h"
-#include "model/session_queries.h"
 
 #include <atomic>
 #include <chrono>

@@ -4,13 +4,13 @@
 #include "connection/wire_date.h"
 #include "connection/wire_fields.h"
 #include "connection/wire_names.h"
+#include "model/collection_keys.h"
+#include "model/records/account_details.h"
+#include "model/text/formatter.h"
 #include "platform/lenient.h"
 #include "platform/log.h"
 #include "session/business/business_base.h"
 #include "session/business/session_events.h"
-#include "model/collection_keys.h"
-#include "model/records/account_details.h"
-#include "model/text/formatter.h"
 
 #include <algorithm>
 #include <cctype>

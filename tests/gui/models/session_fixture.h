@@ -2,8 +2,8 @@
 // A session model over the in-process test server: the default market on free ports, a shell over
 // settings kept in memory, and a client made through the composition root.
 #include "gui/gui_test_support.h"
+#include "gui/models/client_model.h"
 #include "market.h"
-#include "models/client_model.h"
 #include "options.h"
 #include "test_server.h"
 

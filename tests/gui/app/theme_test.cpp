@@ -1,9 +1,9 @@
-#include "app/gui_objects.h"
-#include "app/in_app_notification_center.h"
-#include "app/settings_window_controller.h"
-#include "app/theme_manager.h"
-#include "app/theme_palette.h"
-#include "gui_test_support.h"
+#include "gui/app/gui_objects.h"
+#include "gui/app/in_app_notification_center.h"
+#include "gui/app/settings_window_controller.h"
+#include "gui/app/theme_manager.h"
+#include "gui/app/theme_palette.h"
+#include "gui/gui_test_support.h"
 
 #include <QCheckBox>
 #include <QSignalSpy>

@@ -1,6 +1,6 @@
-#include "app/language.h"
+#include "gui/app/language.h"
 
-#include "gui_test_support.h"
+#include "gui/gui_test_support.h"
 
 #include <QAction>
 #include <QGroupBox>

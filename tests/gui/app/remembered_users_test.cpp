@@ -1,8 +1,8 @@
-#include "app/remembered_users.h"
+#include "gui/app/remembered_users.h"
 
 #include "connection/crypto.h"
 #include "connection/login_inputdata.h"
-#include "gui_test_support.h"
+#include "gui/gui_test_support.h"
 #include "platform/base64.h"
 #include "platform/user_defaults.h"
 

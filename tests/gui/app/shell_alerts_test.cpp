@@ -1,6 +1,6 @@
-#include "app/common_alert.h"
-#include "app/sound_notification.h"
-#include "gui_test_support.h"
+#include "gui/app/common_alert.h"
+#include "gui/app/sound_notification.h"
+#include "gui/gui_test_support.h"
 #include "platform/dispatch.h"
 
 #include <QLabel>

@@ -1,8 +1,8 @@
-#include "app/window_shake.h"
-#include "controls/chart_drop_area.h"
-#include "controls/header_editor.h"
-#include "controls/input_filters.h"
-#include "gui_test_support.h"
+#include "gui/app/window_shake.h"
+#include "gui/controls/chart_drop_area.h"
+#include "gui/controls/header_editor.h"
+#include "gui/controls/input_filters.h"
+#include "gui/gui_test_support.h"
 
 #include <QClipboard>
 #include <QComboBox>

@@ -1,8 +1,8 @@
-#include "app/font_size_settings_window_controller.h"
-#include "app/idle_timeout_window_controller.h"
-#include "app/settings_window_controller.h"
-#include "app/sheet_controller.h"
-#include "gui_test_support.h"
+#include "gui/app/font_size_settings_window_controller.h"
+#include "gui/app/idle_timeout_window_controller.h"
+#include "gui/app/settings_window_controller.h"
+#include "gui/app/sheet_controller.h"
+#include "gui/gui_test_support.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -1,4 +1,4 @@
-#include "gui_test_support.h"
+#include "gui/gui_test_support.h"
 #include "platform/dispatch.h"
 
 #include <atomic>

@@ -1,5 +1,5 @@
-#include "app/in_app_notification_center.h"
-#include "gui_test_support.h"
+#include "gui/app/in_app_notification_center.h"
+#include "gui/gui_test_support.h"
 
 #include <QPushButton>
 #include <QSignalSpy>
