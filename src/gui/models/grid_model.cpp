@@ -1,13 +1,13 @@
-#include "models/grid_model.h"
+#include "gui/models/grid_model.h"
 
-#include "market/grid_totals.h"
-#include "market/row_changes.h"
+#include "gui/market/grid_totals.h"
+#include "gui/market/row_changes.h"
+#include "gui/models/client_model.h"
+#include "gui/models/grid_tones.h"
 #include "model/records/account_details.h"
 #include "model/records/item_details.h"
 #include "model/records/order.h"
 #include "model/session_model.h"
-#include "models/client_model.h"
-#include "models/grid_tones.h"
 #include "platform/lenient.h"
 
 #include <QFont>
@@ -19,18 +19,15 @@
 
 namespace tc::gui {
 
-using market::Field;
-using market::Grid;
-
 // What one refresh reads of the session, row by row in the session's order.
 struct GridModel::Snapshot {
     std::vector<std::string> ids;
     std::vector<std::string> codes;                   // the board's instrument codes
     std::vector<std::shared_ptr<const Order>> orders; // the order grids' records
     std::vector<AccountDetails> accounts;             // with this refresh's figures
-    std::vector<market::LadderRow> levels;            // the depth ladders
+    std::vector<LadderRow> levels;                    // the depth ladders
     const SessionModel* model = nullptr;
-    std::unique_ptr<market::RowRecordsCache> records;
+    std::unique_ptr<RowRecordsCache> records;
 };
 
 namespace {
@@ -38,8 +35,8 @@ namespace {
 // A reorder that moves more rows than this is one layout change instead of many moves.
 constexpr std::size_t kMaxMoves = 8;
 
-std::vector<market::ColumnSpec> columnsOfGrid(Grid grid) {
-    const auto span = market::columnsOf(grid);
+std::vector<ColumnSpec> columnsOfGrid(Grid grid) {
+    const auto span = columnsOf(grid);
     return {span.begin(), span.end()};
 }
 
@@ -108,8 +105,8 @@ double numberOf(std::string_view text) {
 
 GridModel::GridModel(ClientModel& session, Grid grid, QObject* parent)
     : QAbstractTableModel(parent), session_(session), grid_(grid), columns_(columnsOfGrid(grid)) {
-    for (const market::ColumnSpec& column : columns_)
-        sorts_.push_back(isOrderGrid(grid) && column.sortable ? market::sortDescriptor(column.field, true)
+    for (const ColumnSpec& column : columns_)
+        sorts_.push_back(isOrderGrid(grid) && column.sortable ? sortDescriptor(column.field, true)
                                                               : std::nullopt);
 
     connect(&session_, &ClientModel::tick, this, [this] {
@@ -171,7 +168,7 @@ const std::string& GridModel::rowId(int row) const {
     return rows_[static_cast<std::size_t>(row)].id;
 }
 
-const market::Cell& GridModel::cell(int row, int column) const {
+const Cell& GridModel::cell(int row, int column) const {
     return rows_[static_cast<std::size_t>(row)].cells[static_cast<std::size_t>(column)];
 }
 
@@ -211,12 +208,12 @@ std::optional<double> GridModel::livePrice(int row, int column) const {
     const Row& r = rows_[static_cast<std::size_t>(row)];
     if (grid_ == Grid::Watchlist) {
         const std::string_view code = std::string_view(r.id).substr(0, r.id.find('\x1f'));
-        const ItemDetails* item = market::instrumentOf(model, code);
+        const ItemDetails* item = instrumentOf(model, code);
         if (!item)
             return std::nullopt;
         return columnSpec(column).field == Field::Bid ? item->Bid : item->Ask;
     }
-    return r.order ? market::closingPrice(*r.order, market::recordsOf(model, *r.order)) : std::nullopt;
+    return r.order ? closingPrice(*r.order, recordsOf(model, *r.order)) : std::nullopt;
 }
 
 int GridModel::compareRows(int left, int right, int column) const {
@@ -232,7 +229,7 @@ int GridModel::compareRows(int left, int right, int column) const {
         const double q = numberOf(y);
         return p < q ? -1 : q < p ? 1 : 0;
     }
-    return market::naturalCompare(x, y);
+    return naturalCompare(x, y);
 }
 
 void GridModel::refresh() {
@@ -252,7 +249,7 @@ GridModel::Snapshot GridModel::read() const {
     const interfaces::Client& client = session_.client();
     Snapshot s;
     s.model = &client.model();
-    s.records = std::make_unique<market::RowRecordsCache>(*s.model);
+    s.records = std::make_unique<RowRecordsCache>(*s.model);
     const SessionQueries& queries = client.queries();
     OrderList orders;
     switch (grid_) {
@@ -262,7 +259,7 @@ GridModel::Snapshot GridModel::read() const {
         break;
     case Grid::Accounts: {
         const auto accounts = queries.getAccountCollection();
-        s.accounts = market::accountFigures(*s.model, accounts, queries.getOpenOrderCollection());
+        s.accounts = accountFigures(*s.model, accounts, queries.getOpenOrderCollection());
         for (const AccountDetails& account : s.accounts)
             s.ids.push_back(std::to_string(account.AccountId));
         break;
@@ -285,10 +282,9 @@ GridModel::Snapshot GridModel::read() const {
     case Grid::BuyDepth:
     case Grid::SellDepth:
         if (!instrument_.empty())
-            s.levels =
-                market::ladderRows(client.depth(), instrument_,
-                                   grid_ == Grid::BuyDepth ? market::DepthSide::Buy : market::DepthSide::Sell,
-                                   market::instrumentOf(*s.model, instrument_));
+            s.levels = ladderRows(client.depth(), instrument_,
+                                  grid_ == Grid::BuyDepth ? DepthSide::Buy : DepthSide::Sell,
+                                  instrumentOf(*s.model, instrument_));
         for (std::size_t i = 0; i < s.levels.size(); ++i)
             s.ids.push_back(std::to_string(i));
         break;
@@ -303,18 +299,17 @@ GridModel::Snapshot GridModel::read() const {
     return s;
 }
 
-market::Cell GridModel::cellOf(const Snapshot& s, std::size_t i, const market::ColumnSpec& column) const {
+Cell GridModel::cellOf(const Snapshot& s, std::size_t i, const ColumnSpec& column) const {
     switch (grid_) {
     case Grid::Watchlist:
-        return market::boardCell(*s.model, market::instrumentOf(*s.model, s.codes[i]), column.field);
+        return boardCell(*s.model, instrumentOf(*s.model, s.codes[i]), column.field);
     case Grid::Accounts:
-        return market::accountCell(s.accounts[i], column.field);
+        return accountCell(s.accounts[i], column.field);
     case Grid::BuyDepth:
     case Grid::SellDepth:
-        return column.field == Field::DepthPrice ? market::Cell(s.levels[i].price)
-                                                 : market::Cell(s.levels[i].quantity);
+        return column.field == Field::DepthPrice ? Cell(s.levels[i].price) : Cell(s.levels[i].quantity);
     default:
-        return market::orderCell(*s.orders[i], s.records->of(*s.orders[i]), column.field);
+        return orderCell(*s.orders[i], s.records->of(*s.orders[i]), column.field);
     }
 }
 
@@ -324,7 +319,7 @@ GridModel::Row GridModel::makeRow(const Snapshot& s, std::size_t index) const {
     if (index < s.orders.size())
         row.order = s.orders[index];
     row.cells.reserve(columns_.size());
-    for (const market::ColumnSpec& column : columns_)
+    for (const ColumnSpec& column : columns_)
         row.cells.push_back(cellOf(s, index, column));
     row.fresh = true;
     return row;
@@ -335,7 +330,7 @@ void GridModel::applyRows(const Snapshot& snapshot) {
     before.reserve(rows_.size());
     for (const Row& row : rows_)
         before.push_back(row.id);
-    if (const auto changes = market::rowChanges(before, snapshot.ids)) {
+    if (const auto changes = rowChanges(before, snapshot.ids)) {
         applyRemovals(*changes);
         applyInsertions(*changes, snapshot);
         return;
@@ -351,16 +346,16 @@ void GridModel::applyRows(const Snapshot& snapshot) {
     for (const std::string& id : snapshot.ids)
         if (inBefore.contains(id))
             target.push_back(id);
-    if (const auto removals = market::rowChanges(before, kept))
+    if (const auto removals = rowChanges(before, kept))
         applyRemovals(*removals);
     reorderRows(target);
-    if (const auto insertions = market::rowChanges(target, snapshot.ids))
+    if (const auto insertions = rowChanges(target, snapshot.ids))
         applyInsertions(*insertions, snapshot);
 }
 
-void GridModel::applyRemovals(const std::vector<market::RowChange>& changes) {
-    for (const market::RowChange& change : changes) {
-        if (change.kind != market::RowChange::Kind::Remove)
+void GridModel::applyRemovals(const std::vector<RowChange>& changes) {
+    for (const RowChange& change : changes) {
+        if (change.kind != RowChange::Kind::Remove)
             continue;
         const int first = static_cast<int>(change.first);
         beginRemoveRows({}, first, first + static_cast<int>(change.count) - 1);
@@ -370,9 +365,9 @@ void GridModel::applyRemovals(const std::vector<market::RowChange>& changes) {
     }
 }
 
-void GridModel::applyInsertions(const std::vector<market::RowChange>& changes, const Snapshot& snapshot) {
-    for (const market::RowChange& change : changes) {
-        if (change.kind != market::RowChange::Kind::Insert)
+void GridModel::applyInsertions(const std::vector<RowChange>& changes, const Snapshot& snapshot) {
+    for (const RowChange& change : changes) {
+        if (change.kind != RowChange::Kind::Insert)
             continue;
         // Insertions land where they stand in the snapshot.
         std::vector<Row> fresh;
@@ -456,7 +451,7 @@ void GridModel::updateCells(const Snapshot& snapshot, Scope scope) {
         for (std::size_t c = 0; c < columns_.size(); ++c) {
             if (!all && !columns_[c].live)
                 continue;
-            market::Cell now = cellOf(snapshot, r, columns_[c]);
+            Cell now = cellOf(snapshot, r, columns_[c]);
             if (now == row.cells[c])
                 continue;
             row.cells[c] = std::move(now);
@@ -499,7 +494,7 @@ int GridModel::columnCount(const QModelIndex& parent) const {
 QVariant GridModel::data(const QModelIndex& index, int role) const {
     if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
         return {};
-    const market::Cell& c = cell(index.row(), index.column());
+    const Cell& c = cell(index.row(), index.column());
     switch (role) {
     case Qt::DisplayRole:
         return QString::fromStdString(c.text);
@@ -535,10 +530,10 @@ QVariant GridModel::data(const QModelIndex& index, int role) const {
 QVariant GridModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (orientation != Qt::Horizontal || section < 0 || section >= columnCount())
         return QAbstractTableModel::headerData(section, orientation, role);
-    const market::ColumnSpec& column = columnSpec(section);
+    const ColumnSpec& column = columnSpec(section);
     switch (role) {
     case Qt::DisplayRole:
-        return QString::fromStdString(market::headerTitle(column, language_));
+        return QString::fromStdString(headerTitle(column, language_));
     case Qt::TextAlignmentRole:
         return QVariant::fromValue(
             Qt::Alignment((column.numeric ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter));

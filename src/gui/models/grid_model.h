@@ -13,11 +13,11 @@
 // What belongs to one view stays in the view: the tick colours of live prices and the sort order
 // (GridViewProxy), hidden columns and widths (the header, from the column specs here). Date columns
 // show the whole date and time; a view whose column is narrow shows only the time
-// (market::dateTimeForWidth).
-#include "market/depth_ladder.h"
-#include "market/grid_cells.h"
-#include "market/grid_spec.h"
-#include "market/row_changes.h"
+// (dateTimeForWidth).
+#include "gui/market/depth_ladder.h"
+#include "gui/market/grid_cells.h"
+#include "gui/market/grid_spec.h"
+#include "gui/market/row_changes.h"
 
 #include <QAbstractTableModel>
 
@@ -37,23 +37,21 @@ class GridModel : public QAbstractTableModel {
 public:
     enum Role {
         IdRole = Qt::UserRole + 1, // the row's record id (QString)
-        ToneRole,                  // the cell's market::Tone (int)
+        ToneRole,                  // the cell's Tone (int)
         IdentifierRole,            // header data: the column identifier (QString)
     };
 
-    GridModel(ClientModel& session, market::Grid grid, QObject* parent = nullptr);
+    GridModel(ClientModel& session, Grid grid, QObject* parent = nullptr);
     ~GridModel() override;
 
-    market::Grid grid() const { return grid_; }
-    const market::ColumnSpec& columnSpec(int column) const {
-        return columns_[static_cast<std::size_t>(column)];
-    }
+    Grid grid() const { return grid_; }
+    const ColumnSpec& columnSpec(int column) const { return columns_[static_cast<std::size_t>(column)]; }
     // -1 when the grid has no column of that identifier.
     int columnOf(std::string_view identifier) const;
     // -1 when no row has that id.
     int rowOf(std::string_view id) const;
     const std::string& rowId(int row) const;
-    const market::Cell& cell(int row, int column) const;
+    const Cell& cell(int row, int column) const;
 
     // The depth ladders show the levels of one instrument (none until one is set).
     void setInstrument(std::string code);
@@ -88,7 +86,7 @@ private:
     struct Row {
         std::string id;
         std::shared_ptr<const Order> order; // the order grids' record
-        std::vector<market::Cell> cells;
+        std::vector<Cell> cells;
         bool fresh = false; // inserted by the refresh running now
     };
     struct Snapshot;
@@ -97,17 +95,17 @@ private:
     void refresh(Scope scope);
     Snapshot read() const;
     void applyRows(const Snapshot& snapshot);
-    void applyInsertions(const std::vector<market::RowChange>& changes, const Snapshot& snapshot);
-    void applyRemovals(const std::vector<market::RowChange>& changes);
+    void applyInsertions(const std::vector<RowChange>& changes, const Snapshot& snapshot);
+    void applyRemovals(const std::vector<RowChange>& changes);
     void reorderRows(const std::vector<std::string>& target);
     void updateCells(const Snapshot& snapshot, Scope scope);
     Row makeRow(const Snapshot& snapshot, std::size_t index) const;
-    market::Cell cellOf(const Snapshot& snapshot, std::size_t index, const market::ColumnSpec& column) const;
+    Cell cellOf(const Snapshot& snapshot, std::size_t index, const ColumnSpec& column) const;
     void dropClient();
 
     ClientModel& session_;
-    const market::Grid grid_;
-    const std::vector<market::ColumnSpec> columns_;
+    const Grid grid_;
+    const std::vector<ColumnSpec> columns_;
     std::vector<std::optional<OrderSortDescriptor>> sorts_;
     std::vector<Row> rows_;
     std::string instrument_;

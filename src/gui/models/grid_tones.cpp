@@ -1,6 +1,6 @@
-#include "models/grid_tones.h"
+#include "gui/models/grid_tones.h"
 
-#include "app/theme_palette.h"
+#include "gui/app/theme_palette.h"
 
 namespace tc::gui {
 namespace {
@@ -25,8 +25,7 @@ QColor themeColour(std::int64_t theme, Rgba ThemeColors::*role) {
 
 } // namespace
 
-ToneStyle toneStyle(market::Grid grid, market::Tone tone, std::int64_t theme) {
-    using market::Tone;
+ToneStyle toneStyle(Grid grid, Tone tone, std::int64_t theme) {
     ToneStyle style;
     switch (tone) {
     case Tone::Plain:
@@ -35,13 +34,13 @@ ToneStyle toneStyle(market::Grid grid, market::Tone tone, std::int64_t theme) {
         style.foreground = kGreen;
         break;
     case Tone::Loss:
-        style.foreground = grid == market::Grid::OpenPositions ? kBrightRed : kDarkRed;
+        style.foreground = grid == Grid::OpenPositions ? kBrightRed : kDarkRed;
         break;
     case Tone::TickUp:
         style.background = kGreen;
         break;
     case Tone::TickDown:
-        style.background = grid == market::Grid::Watchlist ? kBrightRed : kDarkRed;
+        style.background = grid == Grid::Watchlist ? kBrightRed : kDarkRed;
         break;
     case Tone::TickSame:
         style.background = themeColour(theme, &ThemeColors::alternateBase);
@@ -61,16 +60,16 @@ QColor calibratedColor(const CalibratedColor& colour) {
     return QColor::fromRgbF(colour.red, colour.green, colour.blue, colour.alpha);
 }
 
-market::Tone tickTone(market::Tick tick) {
+Tone tickTone(Tick tick) {
     switch (tick) {
-    case market::Tick::Up:
-        return market::Tone::TickUp;
-    case market::Tick::Down:
-        return market::Tone::TickDown;
-    case market::Tick::Same:
+    case Tick::Up:
+        return Tone::TickUp;
+    case Tick::Down:
+        return Tone::TickDown;
+    case Tick::Same:
         break;
     }
-    return market::Tone::TickSame;
+    return Tone::TickSame;
 }
 
 } // namespace tc::gui

@@ -1,8 +1,8 @@
 #pragma once
 // The one place where a grid cell's tone becomes colours and weight. Every table model and view
 // proxy asks here, so moving the colours into the program's theme table changes this file alone.
-#include "market/grid_cells.h"
-#include "market/grid_spec.h"
+#include "gui/market/grid_cells.h"
+#include "gui/market/grid_spec.h"
 
 #include <QColor>
 
@@ -19,12 +19,12 @@ struct ToneStyle {
 
 // The grid matters: a fall is a brighter red on the quotes board than among the open positions, and
 // a loss is the other way round.
-ToneStyle toneStyle(market::Grid grid, market::Tone tone, std::int64_t theme);
+ToneStyle toneStyle(Grid grid, Tone tone, std::int64_t theme);
 
 // A session colour of the board's code cell.
 QColor calibratedColor(const CalibratedColor& colour);
 
 // The tone of a live price's tick direction.
-market::Tone tickTone(market::Tick tick);
+Tone tickTone(Tick tick);
 
 } // namespace tc::gui

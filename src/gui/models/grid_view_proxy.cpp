@@ -1,7 +1,7 @@
-#include "models/grid_view_proxy.h"
+#include "gui/models/grid_view_proxy.h"
 
-#include "models/grid_model.h"
-#include "models/grid_tones.h"
+#include "gui/models/grid_model.h"
+#include "gui/models/grid_tones.h"
 
 namespace tc::gui {
 
@@ -14,42 +14,41 @@ GridViewProxy::GridViewProxy(GridModel& grid, QObject* parent) : QSortFilterProx
         connect(&grid, &GridModel::refreshed, this, &GridViewProxy::noteTicks);
 }
 
-market::Tick GridViewProxy::tick(int sourceRow, int column) const {
-    for (const TickColumn& tc : tickColumns_)
-        if (tc.column == column)
-            return tc.ticks.tick(grid_.rowId(sourceRow));
-    return market::Tick::Same;
+Tick GridViewProxy::tick(int sourceRow, int column) const {
+    for (const TickColumn& entry : tickColumns_)
+        if (entry.column == column)
+            return entry.ticks.tick(grid_.rowId(sourceRow));
+    return Tick::Same;
 }
 
 void GridViewProxy::noteTicks() {
-    for (TickColumn& tc : tickColumns_) {
+    for (TickColumn& entry : tickColumns_) {
         for (int row = 0; row < grid_.rowCount(); ++row) {
             const std::string& id = grid_.rowId(row);
             // A frozen price (an account in equity hit) keeps the tick it had.
-            if (grid_.cell(row, tc.column).tone == market::Tone::Frozen) {
-                tc.ticks.keep(id);
+            if (grid_.cell(row, entry.column).tone == Tone::Frozen) {
+                entry.ticks.keep(id);
                 continue;
             }
-            const auto price = grid_.livePrice(row, tc.column);
+            const auto price = grid_.livePrice(row, entry.column);
             if (!price)
                 continue;
-            const market::Tick before = tc.ticks.tick(id);
-            if (tc.ticks.note(id, *price) != before) {
-                const QModelIndex at = mapFromSource(grid_.index(row, tc.column));
+            const Tick before = entry.ticks.tick(id);
+            if (entry.ticks.note(id, *price) != before) {
+                const QModelIndex at = mapFromSource(grid_.index(row, entry.column));
                 if (at.isValid())
                     Q_EMIT dataChanged(at, at, {Qt::BackgroundRole});
             }
         }
-        tc.ticks.endRefresh();
+        entry.ticks.endRefresh();
     }
 }
 
 QVariant GridViewProxy::data(const QModelIndex& index, int role) const {
     if (role == Qt::BackgroundRole && index.isValid() && !tickColumns_.empty()) {
         const QModelIndex source = mapToSource(index);
-        const market::Tone tone = grid_.cell(source.row(), source.column()).tone;
-        const bool ticking =
-            tone == market::Tone::TickSame || tone == market::Tone::TickUp || tone == market::Tone::TickDown;
+        const Tone tone = grid_.cell(source.row(), source.column()).tone;
+        const bool ticking = tone == Tone::TickSame || tone == Tone::TickUp || tone == Tone::TickDown;
         if (ticking && grid_.isTickColumn(source.column())) {
             if (const auto colour =
                     toneStyle(grid_.grid(), tickTone(tick(source.row(), source.column())), grid_.theme())

@@ -7,7 +7,7 @@
 // prices as numbers, dates as dates, ids with their digit runs by value); a column that does not sort
 // leaves the order as it is. Ticks are noted once per refresh of the grid model, never while painting:
 // a live price above the view's previous one shows the rise colour until the next refresh.
-#include "market/tick_tracker.h"
+#include "gui/market/tick_tracker.h"
 
 #include <QSortFilterProxyModel>
 
@@ -24,7 +24,7 @@ public:
 
     GridModel& grid() const { return grid_; }
     // The view's tick of a live price cell, by the grid model's row and column.
-    market::Tick tick(int sourceRow, int column) const;
+    Tick tick(int sourceRow, int column) const;
 
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
     void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
@@ -37,7 +37,7 @@ private:
 
     struct TickColumn {
         int column = 0;
-        market::TickTracker ticks;
+        TickTracker ticks;
     };
     GridModel& grid_;
     std::vector<TickColumn> tickColumns_;

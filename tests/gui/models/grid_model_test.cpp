@@ -3,9 +3,9 @@
 // without a reset, ticks touch only what changed, each view sorts and ticks for itself.
 #include "gui/models/session_fixture.h"
 
-#include "models/grid_model.h"
-#include "models/grid_tones.h"
-#include "models/grid_view_proxy.h"
+#include "gui/models/grid_model.h"
+#include "gui/models/grid_tones.h"
+#include "gui/models/grid_view_proxy.h"
 
 #include <QAbstractItemModelTester>
 #include <QPersistentModelIndex>
@@ -17,10 +17,10 @@
 namespace {
 
 using guitest::waitFor;
+using tc::gui::Grid;
 using tc::gui::GridModel;
 using tc::gui::GridViewProxy;
-using tc::gui::market::Grid;
-using tc::gui::market::Tick;
+using tc::gui::Tick;
 
 class GridModelTest : public guitest::SessionTest {
 protected:
@@ -123,8 +123,7 @@ TEST_F(GridModelTest, EveryGridShowsTheDemosRecordsAndTicksWithoutAReset) {
     EXPECT_LE(all[7]->rowCount(), 5);
     // Profit and loss is coloured by its sign.
     const QModelIndex pl = open.index(open.rowOf("300001"), open.columnOf("0319"));
-    const auto tone =
-        pl.data().toString().startsWith('-') ? tc::gui::market::Tone::Loss : tc::gui::market::Tone::Gain;
+    const auto tone = pl.data().toString().startsWith('-') ? tc::gui::Tone::Loss : tc::gui::Tone::Gain;
     EXPECT_EQ(pl.data(Qt::ForegroundRole).value<QColor>(),
               *tc::gui::toneStyle(Grid::OpenPositions, tone, open.theme()).foreground);
 
@@ -244,7 +243,7 @@ TEST_F(HeldPrices, EachViewKeepsItsOwnTicks) {
     EXPECT_EQ(first.tick(board.rowOf("GBPUSD"), bid), Tick::Same);
     const QModelIndex cell = first.mapFromSource(board.index(board.rowOf("EURUSD"), bid));
     EXPECT_EQ(cell.data(Qt::BackgroundRole).value<QColor>(),
-              *tc::gui::toneStyle(Grid::Watchlist, tc::gui::market::Tone::TickUp, board.theme()).background);
+              *tc::gui::toneStyle(Grid::Watchlist, tc::gui::Tone::TickUp, board.theme()).background);
     EXPECT_GT(changed, 0);
 
     // A view opened now starts without a tick; the first one's rise lasts one refresh.
