@@ -45,8 +45,9 @@ std::shared_ptr<const charts::BarSeries> ChartModel::cachedBars(std::string_view
     return session_.client().chartData().freshBars(chartKey, maxAge);
 }
 
-std::unique_ptr<charts::ChartRequest> ChartModel::requestBars(std::string_view code, std::string_view intervalText,
-                                                              int count, std::function<void()> arrived) {
+std::unique_ptr<charts::ChartRequest> ChartModel::requestBars(std::string_view code,
+                                                              std::string_view intervalText, int count,
+                                                              std::function<void()> arrived) {
     const interfaces::RequestId id = session_.client().requestChartData(code, intervalText, count);
     if (id == 0)
         return nullptr;
@@ -54,16 +55,16 @@ std::unique_ptr<charts::ChartRequest> ChartModel::requestBars(std::string_view c
     // while it runs.
     auto pending = std::make_shared<std::function<void()>>(std::move(arrived));
     auto request = std::make_unique<SessionChartRequest>();
-    request->connections.push_back(
-        QObject::connect(&session_, &ClientModel::chartArrived, [id, pending](const interfaces::ChartArrival& arrival) {
+    request->connections.push_back(QObject::connect(
+        &session_, &ClientModel::chartArrived, [id, pending](const interfaces::ChartArrival& arrival) {
             if (arrival.id != id || !*pending)
                 return;
             const std::function<void()> done = std::move(*pending);
             *pending = nullptr;
             done();
         }));
-    request->connections.push_back(
-        QObject::connect(&session_, &ClientModel::clientAboutToBeReplaced, [pending] { *pending = nullptr; }));
+    request->connections.push_back(QObject::connect(&session_, &ClientModel::clientAboutToBeReplaced,
+                                                    [pending] { *pending = nullptr; }));
     return request;
 }
 
