@@ -1,5 +1,5 @@
+#include "model/records/decimal_extension.h"
 #include "platform/decimal.h"
-#include "session/records/decimal_extension.h"
 
 #include <benchmark/benchmark.h>
 

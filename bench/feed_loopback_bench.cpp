@@ -9,12 +9,12 @@
 #include "client/session_wiring.h"
 #include "connection/login_inputdata.h"
 #include "interfaces/application_interface.h"
+#include "model/records/item_details.h"
 #include "orders/session_orders.h"
 #include "platform/dispatch.h"
 #include "platform/user_defaults.h"
 #include "session/business/business_base.h"
 #include "session/feed/session_feed.h"
-#include "session/records/item_details.h"
 
 #include <benchmark/benchmark.h>
 #include <fmt/format.h>

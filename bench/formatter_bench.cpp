@@ -1,6 +1,6 @@
 // Table refreshes format a price and reformat a wire date for every row.
 #include "chat/rtf_reader.h"
-#include "session/text/formatter.h"
+#include "model/text/formatter.h"
 
 #include <benchmark/benchmark.h>
 

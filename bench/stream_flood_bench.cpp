@@ -9,6 +9,7 @@
 #include "client/session_wiring.h"
 #include "connection/data_additions.h"
 #include "connection/message_base.h"
+#include "model/records/item_details.h"
 #include "platform/base64.h"
 #include "platform/dispatch.h"
 #include "platform/log.h"
@@ -16,7 +17,6 @@
 #include "platform/user_defaults.h"
 #include "session/business/business_base.h"
 #include "session/business/notification_names.h"
-#include "session/records/item_details.h"
 
 #include <benchmark/benchmark.h>
 #include <fmt/format.h>

@@ -1,7 +1,7 @@
 // History reply texts on arbitrary bytes: every row kind parses every record without crashing,
 // and the parsed values keep the readers' promises.
 #include "fuzz_support.h"
-#include "session/records/history_rows.h"
+#include "model/records/history_rows.h"
 
 #include <cmath>
 #include <cstdint>

@@ -2,9 +2,9 @@
 // together: records under the keys of their ids, no tick or quote that is not a finite number, no
 // collection past its cap.
 #include "fuzz_support.h"
-#include "session/model/collection_keys.h"
-#include "session/records/account_details.h"
-#include "session/records/item_details.h"
+#include "model/collection_keys.h"
+#include "model/records/account_details.h"
+#include "model/records/item_details.h"
 #include "session/snapshot/xml_snapshot_loader.h"
 
 #include <cmath>

@@ -6,6 +6,10 @@
 #include "orders/session_orders.h"
 #include "statements/session_statements.h"
 
+#include "model/records/order.h"
+#include "model/session_model.h"
+#include "model/text/formatter.h"
+#include "model/text/journal_data.h"
 #include "platform/lenient.h"
 #include "platform/log.h"
 #include "platform/notification_center.h"
@@ -14,11 +18,7 @@
 #include "session/business/session_events.h"
 #include "session/data_service/session_data_service.h"
 #include "session/feed/session_feed.h"
-#include "session/model/session_model.h"
-#include "session/records/order.h"
 #include "session/snapshot/session_snapshot_loader.h"
-#include "session/text/formatter.h"
-#include "session/text/journal_data.h"
 
 #include <set>
 

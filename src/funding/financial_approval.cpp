@@ -1,7 +1,7 @@
 #include "funding/financial_approval.h"
 
-#include "session/records/account_details.h"
-#include "session/records/record_fields.h"
+#include "model/records/account_details.h"
+#include "model/records/record_fields.h"
 
 #include <fmt/format.h>
 

@@ -1,7 +1,7 @@
 #include "funding/funding_records.h"
 
-#include "session/records/record_fields.h"
-#include "session/text/formatter.h"
+#include "model/records/record_fields.h"
+#include "model/text/formatter.h"
 
 #include <fmt/format.h>
 

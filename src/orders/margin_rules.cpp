@@ -1,8 +1,8 @@
 #include "orders/margin_rules.h"
 
+#include "model/records/group_details.h"
+#include "model/records/order.h"
 #include "platform/lenient.h"
-#include "session/records/group_details.h"
-#include "session/records/order.h"
 
 #include <algorithm>
 #include <cmath>

@@ -3,17 +3,17 @@
 #include "connection/message_cracker.h"
 #include "connection/wire_date.h"
 #include "connection/wire_names.h"
+#include "model/records/account_details.h"
+#include "model/records/history_rows.h"
+#include "model/records/item_details.h"
+#include "model/records/order.h"
+#include "model/session_model.h"
+#include "model/text/language_string.h"
 #include "orders/order_numbers.h"
 #include "orders/position_arithmetic.h"
 #include "platform/lenient.h"
 #include "platform/log.h"
 #include "session/business/session_events.h"
-#include "session/model/session_model.h"
-#include "session/records/account_details.h"
-#include "session/records/history_rows.h"
-#include "session/records/item_details.h"
-#include "session/records/order.h"
-#include "session/text/language_string.h"
 
 #include <fmt/format.h>
 

@@ -7,10 +7,10 @@
 // findPendingOrder(), whatever reports arrived in between. An empty id matches nothing.
 //
 // Main queue only: the lists carry no lock.
+#include "model/text/journal_data.h"
 #include "orders/order_id_index.h"
 #include "session/business/business_services.h"
 #include "session/data_service/data_service_replies.h"
-#include "session/text/journal_data.h"
 
 #include <cstddef>
 #include <cstdint>

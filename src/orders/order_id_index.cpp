@@ -1,6 +1,6 @@
 #include "orders/order_id_index.h"
 
-#include "session/records/order.h"
+#include "model/records/order.h"
 
 namespace tc {
 

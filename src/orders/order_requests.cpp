@@ -4,15 +4,15 @@
 #include "connection/wire_date.h"
 #include "connection/wire_names.h"
 #include "interfaces/application_interface.h"
+#include "model/records/item_details.h"
+#include "model/text/formatter.h"
+#include "model/text/journal_data.h"
+#include "model/text/positional_text.h"
 #include "orders/order_numbers.h"
 #include "platform/decimal_text.h"
 #include "platform/log.h"
 #include "session/business/notification_names.h"
 #include "session/business/session_requests.h"
-#include "session/records/item_details.h"
-#include "session/text/formatter.h"
-#include "session/text/journal_data.h"
-#include "session/text/positional_text.h"
 
 #include <algorithm>
 #include <charconv>

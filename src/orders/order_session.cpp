@@ -1,8 +1,8 @@
 #include "orders/order_session.h"
 
-#include "session/model/session_model.h"
-#include "session/records/order.h"
-#include "session/text/language_string.h"
+#include "model/records/order.h"
+#include "model/session_model.h"
+#include "model/text/language_string.h"
 
 namespace tc {
 

@@ -1,11 +1,11 @@
 #include "orders/position_arithmetic.h"
 
+#include "model/records/account_details.h"
+#include "model/records/currency_records.h"
+#include "model/records/group_details.h"
+#include "model/records/item_details.h"
+#include "model/records/order.h"
 #include "platform/lenient.h"
-#include "session/records/account_details.h"
-#include "session/records/currency_records.h"
-#include "session/records/group_details.h"
-#include "session/records/item_details.h"
-#include "session/records/order.h"
 
 #include <array>
 #include <cmath>

@@ -3,7 +3,7 @@
 // the proration of a paid commission. These are the business object's account arithmetic: it wraps
 // them one to one (CalcPL, CalculateFloatingPL, calculateCurrencyConversionForValue,
 // currencyConversion, calcCommission). All amounts are doubles.
-#include "session/model/session_services.h"
+#include "model/session_services.h"
 
 #include <cstdint>
 #include <memory>

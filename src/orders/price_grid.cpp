@@ -1,7 +1,7 @@
 #include "orders/price_grid.h"
 
-#include "session/records/decimal_extension.h"
-#include "session/records/item_details.h"
+#include "model/records/decimal_extension.h"
+#include "model/records/item_details.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,8 +1,8 @@
 #include "orders/session_orders.h"
 
 #include "connection/login_inputdata.h"
+#include "model/text/language_string.h"
 #include "session/business/business_base.h"
-#include "session/text/language_string.h"
 
 namespace tc {
 

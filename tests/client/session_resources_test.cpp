@@ -4,11 +4,11 @@
 #include "client/session_resources.h"
 #include "client/session_wiring.h"
 
+#include "model/records/currency_records.h"
+#include "model/session_model.h"
 #include "platform/user_defaults.h"
 #include "session/business/business_test_support.h"
 #include "session/data_service/data_service_replies.h"
-#include "session/model/session_model.h"
-#include "session/records/currency_records.h"
 #include "support/temp_resources.h"
 
 #include <gtest/gtest.h>

@@ -2,8 +2,8 @@
 #include "funding/funding_records.h"
 #include "funding/funding_rules.h"
 #include "funding/pay_gate_settings.h"
-#include "session/records/account_details.h"
-#include "session/records/currency_records.h"
+#include "model/records/account_details.h"
+#include "model/records/currency_records.h"
 #include "support/wire_text.h"
 
 #include <gtest/gtest.h>

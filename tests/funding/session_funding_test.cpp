@@ -3,8 +3,8 @@
 #include "connection/message_builders.h"
 #include "connection/message_golden.h"
 #include "funding/session_funding.h"
-#include "session/records/account_details.h"
-#include "session/text/event_texts.h"
+#include "model/records/account_details.h"
+#include "model/text/event_texts.h"
 #include "support/wire_text.h"
 
 #include <gtest/gtest.h>

@@ -6,13 +6,13 @@
 #include "client/headless_application.h"
 #include "funding/session_funding.h"
 #include "integration/loopback_fixture.h"
+#include "model/records/account_details.h"
+#include "model/records/request_records.h"
+#include "model/session_model.h"
 #include "platform/user_defaults.h"
 #include "session/business/business_base.h"
 #include "session/business/session_requests.h"
 #include "session/data_service/data_service_replies.h"
-#include "session/model/session_model.h"
-#include "session/records/account_details.h"
-#include "session/records/request_records.h"
 
 #include <gtest/gtest.h>
 

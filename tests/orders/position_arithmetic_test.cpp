@@ -3,8 +3,8 @@
 // (tested with them).
 #include "orders/position_arithmetic.h"
 
+#include "model/records/currency_records.h"
 #include "order_fixture.h"
-#include "session/records/currency_records.h"
 
 #include <limits>
 

@@ -1,4 +1,4 @@
-#include "app/remembered_users.h"
+#include "gui/app/remembered_users.h"
 
 #include "connection/crypto.h"
 #include "platform/base64.h"

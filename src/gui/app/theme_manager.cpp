@@ -1,7 +1,7 @@
-#include "app/theme_manager.h"
+#include "gui/app/theme_manager.h"
 
-#include "app/shell_rules.h"
-#include "app/theme_palette.h"
+#include "gui/app/shell_rules.h"
+#include "gui/app/theme_palette.h"
 #include "platform/user_defaults.h"
 
 #include <QApplication>

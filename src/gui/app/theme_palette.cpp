@@ -1,4 +1,4 @@
-#include "app/theme_palette.h"
+#include "gui/app/theme_palette.h"
 
 #include <algorithm>
 #include <cmath>

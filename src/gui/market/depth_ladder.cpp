@@ -1,12 +1,12 @@
-#include "market/depth_ladder.h"
+#include "gui/market/depth_ladder.h"
 
-#include "market/grid_cells.h"
+#include "gui/market/grid_cells.h"
 #include "platform/lenient.h"
 #include "session/feed/price_feed.h"
 
 #include <algorithm>
 
-namespace tc::gui::market {
+namespace tc::gui {
 
 std::vector<LadderRow> ladderRows(const MarketDepthStore& depth, std::string_view code, DepthSide side,
                                   const ItemDetails* item) {
@@ -31,4 +31,4 @@ std::vector<LadderRow> ladderRows(const MarketDepthStore& depth, std::string_vie
     return rows;
 }
 
-} // namespace tc::gui::market
+} // namespace tc::gui

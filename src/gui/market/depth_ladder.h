@@ -11,7 +11,7 @@ class ItemDetails;
 class MarketDepthStore;
 } // namespace tc
 
-namespace tc::gui::market {
+namespace tc::gui {
 
 inline constexpr std::size_t kLadderLevels = 5;
 
@@ -28,4 +28,4 @@ struct LadderRow {
 std::vector<LadderRow> ladderRows(const MarketDepthStore& depth, std::string_view code, DepthSide side,
                                   const ItemDetails* item);
 
-} // namespace tc::gui::market
+} // namespace tc::gui

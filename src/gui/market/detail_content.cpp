@@ -1,22 +1,22 @@
-#include "market/detail_content.h"
+#include "gui/market/detail_content.h"
 
 #include "connection/separators.h"
-#include "market/grid_cells.h"
+#include "gui/market/grid_cells.h"
+#include "model/collection_keys.h"
+#include "model/data_service_collections.h"
+#include "model/records/account_details.h"
+#include "model/records/group_details.h"
+#include "model/records/item_details.h"
+#include "model/records/order.h"
+#include "model/records/record_decimal.h"
+#include "model/session_model.h"
+#include "model/text/formatter.h"
 #include "orders/price_grid.h"
 #include "platform/lenient.h"
-#include "session/data_service/data_service_replies.h"
-#include "session/model/collection_keys.h"
-#include "session/model/session_model.h"
-#include "session/records/account_details.h"
-#include "session/records/group_details.h"
-#include "session/records/item_details.h"
-#include "session/records/order.h"
-#include "session/records/record_decimal.h"
-#include "session/text/formatter.h"
 
 #include <fmt/format.h>
 
-namespace tc::gui::market {
+namespace tc::gui {
 namespace {
 
 class RowBuilder {
@@ -273,4 +273,4 @@ DetailContent depositWithdrawalInfo(const std::vector<std::string>& entries) {
     return content;
 }
 
-} // namespace tc::gui::market
+} // namespace tc::gui

@@ -3,8 +3,8 @@
 // of a position, the deposit and withdrawal information of the funding windows, and the instrument
 // panes of the contract-details window. Each loader builds the whole list from the session's
 // records as they stand. No Qt here.
-#include "session/model/session_queries.h"
-#include "session/text/consolidated_table_data.h"
+#include "model/session_queries.h"
+#include "model/text/consolidated_table_data.h"
 
 #include <cstdint>
 #include <optional>
@@ -18,7 +18,7 @@ struct BankDetails;
 struct SessionModel;
 } // namespace tc
 
-namespace tc::gui::market {
+namespace tc::gui {
 
 enum class DetailType : std::int32_t {
     InstrumentDetails = 0,
@@ -84,4 +84,4 @@ ConsolidatedTableData::Rows detailPrintRows(const DetailContent& content, std::i
 // Deposit or withdrawal information: each text is a caption, the byte 0x03 and a value.
 DetailContent depositWithdrawalInfo(const std::vector<std::string>& entries);
 
-} // namespace tc::gui::market
+} // namespace tc::gui

@@ -1,13 +1,13 @@
 #pragma once
 // The executed positions' day search: the criteria of one calendar day. No Qt here.
-#include "session/records/request_records.h"
+#include "model/records/request_records.h"
 
 #include <optional>
 
-namespace tc::gui::market {
+namespace tc::gui {
 
 // The whole chosen day, from 00:00:00 to 23:59:59 on the clock the requests are written in;
 // nullopt for a day the calendar does not have.
 std::optional<SearchInfo> executedDaySearch(int year, int month, int day);
 
-} // namespace tc::gui::market
+} // namespace tc::gui

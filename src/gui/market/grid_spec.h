@@ -3,7 +3,7 @@
 // each column's identifier is the language key of its header and names the field its cells show.
 // Widths, alignment, which columns start hidden, which refresh every second and how each sorts are
 // fixed here, so the table models only map a column to its spec. No Qt here.
-#include "session/model/session_queries.h"
+#include "model/session_queries.h"
 
 #include <cstdint>
 #include <optional>
@@ -16,7 +16,7 @@ namespace tc::platform {
 class UserDefaults;
 }
 
-namespace tc::gui::market {
+namespace tc::gui {
 
 enum class Grid : std::uint8_t {
     Watchlist,
@@ -164,4 +164,4 @@ bool isSortableGrid(Grid grid);
 // Date columns this wide or narrower show only the time of a date-time text.
 inline constexpr double kNarrowDateColumnWidth = 135.0;
 
-} // namespace tc::gui::market
+} // namespace tc::gui

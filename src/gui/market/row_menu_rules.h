@@ -1,7 +1,7 @@
 #pragma once
 // Which row actions the grids offer for a row, the checks a row action makes before it opens its
 // dialog, and whether the dialog behind an action exists yet. No Qt here.
-#include "session/model/session_queries.h"
+#include "model/session_queries.h"
 
 #include <cstdint>
 #include <optional>
@@ -13,7 +13,7 @@ class ItemDetails;
 class Order;
 } // namespace tc
 
-namespace tc::gui::market {
+namespace tc::gui {
 
 struct RowRecords;
 
@@ -70,4 +70,4 @@ inline constexpr std::string_view kAlreadyClosingKey = "1055";
 std::optional<std::string_view> ticketRefusalKey(const ItemDetails* item);
 inline constexpr std::string_view kValidationTitleKey = "10980";
 
-} // namespace tc::gui::market
+} // namespace tc::gui

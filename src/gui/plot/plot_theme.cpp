@@ -1,6 +1,6 @@
-#include "plot/plot_theme.h"
+#include "gui/plot/plot_theme.h"
 
-namespace plot {
+namespace tc::gui {
 
 std::optional<PlotTheme> PlotTheme::named(int number) {
     if (number != 0 && number != 1)
@@ -26,4 +26,4 @@ std::optional<PlotTheme> PlotTheme::named(int number) {
     return t;
 }
 
-} // namespace plot
+} // namespace tc::gui

@@ -6,7 +6,7 @@
 
 #include <optional>
 
-namespace plot {
+namespace tc::gui {
 
 struct PlotTheme {
     int number = 0;
@@ -29,4 +29,4 @@ struct PlotTheme {
     static std::optional<PlotTheme> named(int number);
 };
 
-} // namespace plot
+} // namespace tc::gui

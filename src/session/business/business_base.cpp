@@ -10,14 +10,14 @@
 #include "connection/wire_date.h"
 #include "connection/wire_fields.h"
 #include "connection/wire_names.h"
+#include "model/collection_keys.h"
+#include "model/records/account_details.h"
+#include "model/records/order.h"
+#include "model/text/formatter.h"
+#include "model/text/language_string.h"
 #include "platform/log.h"
 #include "platform/user_defaults.h"
 #include "session/business/session_events.h"
-#include "session/model/collection_keys.h"
-#include "session/records/account_details.h"
-#include "session/records/order.h"
-#include "session/text/formatter.h"
-#include "session/text/language_string.h"
 
 #include <algorithm>
 #include <limits>
@@ -128,6 +128,15 @@ ConnectError BusinessBase::startLogin() {
     if (error == ConnectError::None)
         setLoginPhase(LoginPhase::Connecting);
     return error;
+}
+
+ConnectError BusinessBase::startDemoRegistration(MessageBase request) {
+    TC_ASSERT_MAIN_QUEUE();
+    {
+        std::lock_guard lock(registrationLock_);
+        registration_ = std::move(request);
+    }
+    return conn_->ConnectToServer(true);
 }
 
 void BusinessBase::disconnectServer() {
@@ -340,8 +349,21 @@ void BusinessBase::connectionDidReceiveFeedMessage(std::string text) {
 }
 
 void BusinessBase::connectionDidConnectStream(bool demoRegistration) {
-    if (demoRegistration)
+    if (demoRegistration) {
+        // The form was read on the main queue before the connect; it goes out from here, on the
+        // stream's queue, as the login request would.
+        std::optional<MessageBase> request;
+        {
+            std::lock_guard lock(registrationLock_);
+            request = std::exchange(registration_, std::nullopt);
+        }
+        if (request) {
+            request->setSender(this);
+            request->BuildMessage();
+            request->setSender(nullptr);
+        }
         return;
+    }
     // Ahead of every message of this stream on the main queue: a new login sequence must bring its
     // own snapshot before its completion.
     postMain([this] {

@@ -18,6 +18,8 @@
 #include "connection/connection_base.h"
 #include "connection/message_base.h"
 #include "interfaces/application_interface.h"
+#include "model/session_model.h"
+#include "model/session_queries.h"
 #include "platform/clock.h"
 #include "platform/date_format.h"
 #include "platform/dispatch.h"
@@ -28,8 +30,6 @@
 #include "session/business/watch_list.h"
 #include "session/data_service/data_service_replies.h"
 #include "session/feed/price_feed.h"
-#include "session/model/session_model.h"
-#include "session/model/session_queries.h"
 
 #include <atomic>
 #include <chrono>
@@ -111,6 +111,9 @@ public:
     void StreamingConnection(bool demoRegistration);
     // The same for a caller that shows the error itself: nothing is shown, the error is returned.
     ConnectError startLogin();
+    // Opens the stream in registration mode; once it is up, `request` (a composed demo registration)
+    // goes out in place of a login request, once. Main queue; the error is returned, nothing shown.
+    ConnectError startDemoRegistration(MessageBase request);
     void disconnectServer();
     void reconnectZMQandSubscribeAllItems();
 
@@ -336,6 +339,8 @@ private:
     std::optional<WatchList> watchList_;
     std::unique_ptr<platform::RepeatingTimer> pingTimer_;
     mutable std::mutex timerLock_; // isPingTimerRunning from other threads
+    std::mutex registrationLock_;  // set on the main queue, taken on the stream's queue
+    std::optional<MessageBase> registration_;
 
     std::shared_ptr<ConnectionBase> conn_; // last: stopped first
 };

@@ -4,13 +4,13 @@
 #include "connection/wire_date.h"
 #include "connection/wire_fields.h"
 #include "connection/wire_names.h"
+#include "model/collection_keys.h"
+#include "model/records/account_details.h"
+#include "model/text/formatter.h"
 #include "platform/lenient.h"
 #include "platform/log.h"
 #include "session/business/business_base.h"
 #include "session/business/session_events.h"
-#include "session/model/collection_keys.h"
-#include "session/records/account_details.h"
-#include "session/text/formatter.h"
 
 #include <algorithm>
 #include <cctype>
@@ -184,6 +184,7 @@ void BusinessBase::DemoUserCreationResponse(const std::vector<std::string>& fiel
         services_.notifications->demoUserCreationNotification(*user, *password);
     else
         services_.notifications->demoUserCreationFailureNotification();
+    services_.events->demoUserCreated(user && password, user.value_or(""), password.value_or(""));
 }
 
 // ---- ping ----

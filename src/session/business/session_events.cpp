@@ -1,14 +1,14 @@
 #include "session/business/session_events.h"
 
+#include "model/records/order.h"
+#include "model/text/formatter.h"
+#include "model/text/language_string.h"
+#include "model/text/positional_text.h"
 #include "platform/dispatch.h"
 #include "platform/lenient.h"
 #include "platform/log.h"
 #include "session/business/business_base.h"
 #include "session/business/notification_names.h"
-#include "session/records/order.h"
-#include "session/text/formatter.h"
-#include "session/text/language_string.h"
-#include "session/text/positional_text.h"
 
 #include <array>
 #include <utility>

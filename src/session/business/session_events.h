@@ -5,9 +5,9 @@
 // Texts from the server are shown as they stand: they are never read as a format, and addresses
 // from the server are opened only when they are http or https.
 #include "interfaces/application_interface.h"
+#include "model/text/journal_data.h"
 #include "platform/handler.h"
 #include "platform/notification_center.h"
-#include "session/text/journal_data.h"
 
 #include <cstdint>
 #include <functional>

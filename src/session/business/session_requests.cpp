@@ -4,12 +4,12 @@
 #include "connection/separators.h"
 #include "connection/wire_date.h"
 #include "connection/wire_names.h"
+#include "model/records/account_details.h"
+#include "model/records/request_records.h"
+#include "model/session_model.h"
+#include "model/text/formatter.h"
 #include "platform/decimal_text.h"
 #include "platform/log.h"
-#include "session/model/session_model.h"
-#include "session/records/account_details.h"
-#include "session/records/request_records.h"
-#include "session/text/formatter.h"
 
 #include <algorithm>
 #include <charconv>

@@ -2,14 +2,14 @@
 
 #include "connection/envelope_opener.h"
 #include "connection/wire_date.h"
+#include "model/records/item_details.h"
+#include "model/records/order.h"
+#include "model/records/record_fields.h"
+#include "model/session_model.h"
+#include "model/session_queries.h"
+#include "model/text/formatter.h"
 #include "platform/log.h"
 #include "session/business/session_requests.h"
-#include "session/model/session_model.h"
-#include "session/model/session_queries.h"
-#include "session/records/item_details.h"
-#include "session/records/order.h"
-#include "session/records/record_fields.h"
-#include "session/text/formatter.h"
 
 #include <fmt/format.h>
 

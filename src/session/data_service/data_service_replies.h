@@ -6,9 +6,10 @@
 // where the collections live (the main queue): it fills them and returns the notifications to post.
 // The kind is taken from the pending request the reply answers, so two requests of the same
 // sub-type in flight can no longer take each other's replies.
+#include "model/data_service_collections.h"
+#include "model/records/history_rows.h"
+#include "model/records/request_records.h"
 #include "platform/ordered_map.h"
-#include "session/records/history_rows.h"
-#include "session/records/request_records.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -25,46 +26,6 @@ namespace tc {
 class Order;
 struct PendingRequest;
 struct SessionModel;
-
-// The bank account of the signed-in account, from the first record of a "getbankaccounts" reply.
-struct BankDetails {
-    std::int64_t BankAccountId = 0;
-    std::int64_t BankAccountNumber = 0;
-    std::int64_t BankBranchId = 0;
-    std::string AccountName;
-    std::int64_t CurrencyId = 0;
-    std::string Remarks;
-    std::string BankName;
-};
-
-// One "getinstruments" row: advanced details of an instrument by its id.
-struct AdvancedInstrumentInfo {
-    std::int32_t instrumentId = 0;
-    std::uint64_t marketID = 0;
-    std::string exchangeName;
-    std::string descriptions;
-    std::string iconResource;
-    std::uint64_t priceUnitID = 0;
-    double priceUnitValue = 0;
-    std::string extraInfo;
-};
-
-// One "getexecutedpositions" row; the instrument code is looked up when applied.
-struct ExecutedPositionRow {
-    std::string OpenPositionId;
-    std::string AccountNumber;
-    std::int32_t InstrumentId = 0;
-    std::int32_t tradingMode = 0; // 0 buy, 1 sell
-    std::string RemainingQty;
-    std::string OrderQty;
-    std::string OrderPrice;
-    std::int32_t orderType = 0;
-    std::int32_t deliveryMode = 0;
-    std::string TransactionDateTime; // "MM/dd/yyyy HH:mm:ss"
-    std::string ValueDate;           // "MM/dd/yyyy"
-    std::string ExpiryDate;          // "MM/dd/yyyy"
-    std::string PendingOrderId;
-};
 
 namespace dsreply {
 
@@ -160,29 +121,6 @@ public:
     virtual void FillInitialSettledOrderCollection(const SettledOrderHD& row) = 0;
     virtual void FillInitialCancelledOrderCollection(const CancelledOrderHD& row) = 0;
     virtual void SetEquityHitPriceInOrders(const EquityHitPriceInfos& row) = 0;
-};
-
-// Keyed by UserAccountMaps::key(): one map per user and account.
-using UserAccountMapCollection = platform::OrderedMap<std::string, std::shared_ptr<UserAccountMaps>>;
-// Keyed "%lu" of the market id; each market's schedules in the order received.
-using MarketScheduleCollection = platform::OrderedMap<std::string, std::vector<SessionScheduleInfo>>;
-
-// The collections these replies fill that the session model does not hold. Owned by the business
-// object beside its model and touched only where apply() runs.
-struct DataServiceCollections {
-    // Bounds every keyed collection and list here; past it new entries are refused with a warning.
-    static constexpr std::size_t kMaxEntries = 100'000;
-
-    std::vector<std::string> FinancialTransactionCollection;
-    std::vector<std::shared_ptr<Order>> ExecutedOrderSearchCollection;
-    // The executed-positions table lists the search rows above instead of the live positions.
-    bool isExecutedPositionSearch = false;
-    std::vector<SessionScheduleInfo> sessionSchedulesArray;
-    MarketScheduleCollection marketSessionSchedulesCollection;
-    UserAccountMapCollection userAccountMapCollection;
-    platform::OrderedMap<std::string, FileResource> resourceSearchCollection;
-    std::optional<BankDetails> bankDetails;
-    std::vector<std::shared_ptr<Order>> cancelledOrderInfo; // of the account statement
 };
 
 // What apply() asks the caller to announce, in this order.

@@ -4,9 +4,9 @@
 #include "connection/message_cracker.h"
 #include "connection/separators.h"
 #include "connection/wire_date.h"
+#include "model/text/formatter.h"
 #include "platform/lenient.h"
 #include "platform/log.h"
-#include "session/text/formatter.h"
 
 #include <algorithm>
 #include <array>

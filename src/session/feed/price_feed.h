@@ -2,9 +2,9 @@
 // Decoding of the feed texts: quotes, market-depth ladders, server messages wrapped in the feed,
 // and the instrument-status message of the trading stream. Pure parsing plus the application of a
 // decoded value to the session's records; nothing here is locked or posts a notification.
+#include "model/records/item_details.h"
 #include "platform/decimal.h"
 #include "platform/ordered_map.h"
-#include "session/records/item_details.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,13 +1,13 @@
 #include "session/snapshot/amp_snapshot_loader.h"
 
 #include "connection/envelope_opener.h"
+#include "model/collection_keys.h"
+#include "model/records/account_details.h"
+#include "model/records/item_details.h"
+#include "model/records/record_fields.h"
+#include "model/session_model_lookup.h"
+#include "model/text/formatter.h"
 #include "platform/log.h"
-#include "session/model/collection_keys.h"
-#include "session/model/session_model_lookup.h"
-#include "session/records/account_details.h"
-#include "session/records/item_details.h"
-#include "session/records/record_fields.h"
-#include "session/text/formatter.h"
 
 #include <algorithm>
 #include <exception>

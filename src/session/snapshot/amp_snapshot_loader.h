@@ -7,7 +7,7 @@
 // All parse state lives in one call, so any number of parses may run at once on different threads.
 // A large instrument or group-settings section is read by a few short-lived helper threads of its
 // own; the model is filed on the calling thread, in record order, whatever the thread count.
-#include "session/model/session_model.h"
+#include "model/session_model.h"
 
 #include <cstddef>
 #include <functional>

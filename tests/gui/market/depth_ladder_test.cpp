@@ -1,12 +1,12 @@
-#include "market/depth_ladder.h"
+#include "gui/market/depth_ladder.h"
+#include "model/records/item_details.h"
 #include "session/feed/price_feed.h"
-#include "session/records/item_details.h"
 
 #include <gtest/gtest.h>
 
 using namespace tc;
 
-using namespace tc::gui::market;
+using namespace tc::gui;
 
 namespace {
 

@@ -1,12 +1,12 @@
+#include "gui/market/detail_content.h"
 #include "gui/market/market_fixture.h"
-#include "market/detail_content.h"
 #include "session/data_service/data_service_replies.h"
 
 #include <gtest/gtest.h>
 
 using namespace tc;
 
-using namespace tc::gui::market;
+using namespace tc::gui;
 
 namespace {
 

@@ -6,18 +6,18 @@
 #include "connection/envelope_opener.h"
 #include "connection/login_inputdata.h"
 #include "connection/socket/socket_test_support.h"
+#include "model/records/account_details.h"
+#include "model/records/item_details.h"
+#include "model/records/order.h"
+#include "model/records/user_info.h"
+#include "model/text/language_string.h"
 #include "orders/session_orders.h"
 #include "platform/bundle.h"
 #include "platform/clock.h"
 #include "platform/log.h"
 #include "platform/user_defaults.h"
 #include "session/business/business_test_support.h"
-#include "session/records/account_details.h"
-#include "session/records/item_details.h"
-#include "session/records/order.h"
-#include "session/records/user_info.h"
 #include "session/snapshot/session_snapshot_loader.h"
-#include "session/text/language_string.h"
 
 #include <gtest/gtest.h>
 

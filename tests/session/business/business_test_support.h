@@ -5,13 +5,13 @@
 #include "connection/login_inputdata.h"
 #include "connection/message_base.h"
 #include "interfaces/application_interface.h"
+#include "model/records/history_rows.h"
+#include "model/session_model.h"
 #include "platform/base64.h"
 #include "platform/bundle.h"
 #include "platform/dispatch.h"
 #include "session/business/business_base.h"
 #include "session/business/business_services.h"
-#include "session/model/session_model.h"
-#include "session/records/history_rows.h"
 #include "support/wire_text.h"
 
 #include <atomic>

@@ -2,13 +2,13 @@
 #include "support/wire_text.h"
 
 #include "client/headless_application.h"
+#include "model/records/order.h"
+#include "model/text/event_texts.h"
 #include "platform/clock.h"
 #include "platform/dispatch.h"
 #include "platform/user_defaults.h"
 #include "platform/utf8.h"
 #include "session/business/notification_names.h"
-#include "session/records/order.h"
-#include "session/text/event_texts.h"
 
 #include <gtest/gtest.h>
 

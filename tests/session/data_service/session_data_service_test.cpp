@@ -1,14 +1,14 @@
 #include "client/session_wiring.h"
 #include "session/data_service/session_data_service.h"
 
+#include "model/records/account_details.h"
+#include "model/records/item_details.h"
+#include "model/records/order.h"
 #include "platform/notification_center.h"
 #include "platform/user_defaults.h"
 #include "session/business/business_test_support.h"
 #include "session/business/notification_names.h"
 #include "session/data_service/data_service_replies.h"
-#include "session/records/account_details.h"
-#include "session/records/item_details.h"
-#include "session/records/order.h"
 #include "support/notification_log.h"
 
 #include <gtest/gtest.h>

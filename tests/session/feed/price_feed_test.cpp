@@ -1,7 +1,7 @@
 #include "session/feed/price_feed.h"
 
+#include "model/text/formatter.h"
 #include "platform/date_format.h"
-#include "session/text/formatter.h"
 
 #include "connection/wire_date.h"
 #include "price_book.h"

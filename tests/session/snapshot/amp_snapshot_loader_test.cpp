@@ -1,11 +1,11 @@
 #include "session/snapshot/amp_snapshot_loader.h"
 
 #include "connection/data_additions.h"
+#include "model/records/account_details.h"
+#include "model/records/item_details.h"
 #include "platform/log.h"
-#include "session/records/account_details.h"
-#include "session/records/item_details.h"
 
-#include "session/model/model_dump.h"
+#include "model/model_dump.h"
 #include "support/log_capture.h"
 #include "support/wire_text.h"
 

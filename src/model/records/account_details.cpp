@@ -1,0 +1,136 @@
+#include "model/records/account_details.h"
+
+#include "model/records/group_details.h"
+#include "model/records/order.h"
+#include "model/records/record_fields.h"
+#include "model/session_services.h"
+#include "platform/lenient.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <limits>
+
+namespace tc {
+
+namespace {
+
+template <std::size_t N>
+std::string_view lookup(const std::array<std::string_view, N>& table, std::int64_t code) {
+    if (code < 0 || static_cast<std::uint64_t>(code) >= N)
+        return "";
+    return table[static_cast<std::size_t>(code)];
+}
+
+} // namespace
+
+std::string_view AccountDetails::getAccountStatus(std::int32_t code) {
+    static constexpr std::array<std::string_view, 7> kStatus = {
+        "", "Normal", "View Only", "Suspended", "Close Position Only", "Equity Hit", "Closed"};
+    return lookup(kStatus, code);
+}
+
+std::string_view AccountDetails::getAccountType(std::int64_t code) {
+    static constexpr std::array<std::string_view, 14> kTypes = {
+        "Unknown", "Trade Client", "Clearing Member", "Market Maker",       "Introducing Broker",
+        "Dealer",  "Chief Dealer", "Super Dealer",    "NonClearing Member", "Clearing House",
+        "Admin",   "Agent",        "NonTrading",      "Error Account"};
+    return lookup(kTypes, code);
+}
+
+std::string_view AccountDetails::getAccountAccessType(std::int32_t code) {
+    static constexpr std::array<std::string_view, 11> kAccess = {
+        "Unknown", "Trade", "Close Only", "View Trade", "View Market", "", "", "", "", "", "None"};
+    return lookup(kAccess, code);
+}
+
+bool AccountDetails::ownsPosition(const Order& position) const {
+    const std::int64_t number = platform::lenientInteger(position.AccountNumber);
+    const auto asInt32 = static_cast<std::int32_t>(std::clamp<std::int64_t>(
+        number, std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max()));
+    return asInt32 == AccountId;
+}
+
+void AccountDetails::calculateAccountDetails(const SessionLookup& session, OrderServices& orders) {
+    double sum = 0;
+    for (const auto& position : session.getOpenOrderCollection()) {
+        if (!position || !ownsPosition(*position))
+            continue;
+        orders.CalcPL(*position);
+        position->UnrealisedPL =
+            orders.calculateCurrencyConversionForValue(position->UnrealisedPL, *position);
+        // One position without a price must not wipe out the account's figures.
+        if (std::isfinite(position->UnrealisedPL))
+            sum += position->UnrealisedPL;
+    }
+    applyFloatingPL(sum, session);
+}
+
+void AccountDetails::calcAccountDetails(const SessionLookup& session) {
+    double sum = 0;
+    for (const auto& position : session.getOpenOrderCollection()) {
+        if (position && ownsPosition(*position) && std::isfinite(position->UnrealisedPL))
+            sum += position->UnrealisedPL;
+    }
+    applyFloatingPL(sum, session);
+}
+
+void AccountDetails::applyFloatingPL(double unrealisedPL, const SessionLookup& session) {
+    UnrealisedPL = unrealisedPL;
+    const auto group = session.groupForId(GroupId);
+    const double percent = !group             ? 0.0
+                           : UnrealisedPL < 0 ? static_cast<double>(group->RevLeverageOnFLoss)
+                                              : static_cast<double>(group->LeverageOnFProfit);
+    Leverage = percent * UnrealisedPL / 100;
+    if (tradingStatus != kStatusEquityHit)
+        Equity = Balance + Leverage + AccumulatingStorage + CollateralSecurity;
+    AvailableMargin = Equity - UsedMargin;
+}
+
+void AccountDetails::loadAccountAccessTypeId(std::int32_t id) {
+    AccountAccessTypeId = id;
+    const bool known = (id >= 1 && id <= 4) || id == 10;
+    accountaccessType = known ? id : 0;
+}
+
+void AccountDetails::loadTradingStatusId(std::int32_t id) {
+    TradingStatusId = id;
+    if (id >= 0 && id <= 6)
+        tradingStatus = id;
+}
+
+AccountDetails AccountDetails::fromAmpRecord(const RecordFields& f) {
+    AccountDetails a;
+    std::int32_t code = 0;
+    f.readInt(0, a.AccountId);
+    f.readText(1, a.GroupId);
+    f.readInt64(2, a.tradeAccountType);
+    f.readDouble(4, a.Balance);
+    f.readDouble(5, a.UnrealisedPL);
+    f.readDouble(6, a.LeverageOnPositions);
+    f.readDouble(7, a.CollateralSecurity);
+    f.readDouble(8, a.UsedMargin);
+    f.readDouble(9, a.Equity);
+    f.readDouble(10, a.AvailableMargin);
+    f.readInt(12, a.HedgeModeId);
+    f.readInt(13, a.TradeRouteId);
+    f.readInt(14, a.AutoExecutionModeId);
+    f.readText(15, a.AccountName);
+    f.readBool(16, a.AccountEnabled);
+    f.readInt(17, a.InstrumentLimit);
+    f.readInt(18, a.WatchlistItemLimit);
+    if (f.readInt(19, code))
+        a.loadAccountAccessTypeId(code);
+    if (f.readInt(20, code))
+        a.loadTradingStatusId(code);
+    f.readDouble(22, a.AccumulatingStorage);
+    f.readInt64(23, a.primaryAccountHolderUserid);
+    f.readInt(24, a.availableOrderTypes);
+    f.readInt(28, a.accountSettings);
+    f.readInt64(33, a.currencyID);
+    f.readText(34, a.accountSettings2);
+    f.readDouble(35, a.oneSideMargin);
+    return a;
+}
+
+} // namespace tc

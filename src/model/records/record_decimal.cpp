@@ -1,0 +1,22 @@
+#include "model/records/record_decimal.h"
+
+#include <charconv>
+#include <cmath>
+#include <string_view>
+#include <system_error>
+
+namespace tc {
+
+platform::Decimal decimalFromDouble(double value) {
+    if (!std::isfinite(value))
+        return platform::Decimal::notANumber();
+    char buf[64];
+    const auto r = std::to_chars(buf, buf + sizeof buf, value);
+    if (r.ec != std::errc{})
+        return platform::Decimal::notANumber();
+    const auto d =
+        platform::Decimal::fromString(std::string_view(buf, static_cast<std::size_t>(r.ptr - buf)));
+    return d ? *d : platform::Decimal::notANumber();
+}
+
+} // namespace tc

@@ -1,0 +1,87 @@
+#pragma once
+// Rows of the account statement, filled column by column by the statement reader. Three extend
+// the order record and one the account record with the statement's extra columns.
+#include "model/records/account_details.h"
+#include "model/records/order.h"
+
+#include <cstdint>
+#include <string>
+
+namespace tc {
+
+struct OpenPositionHistoryInfo : public Order {
+    std::uint64_t TOPHId = 0;
+    std::string TOPDate;
+    std::string TOPEntryDateTime;
+    std::uint64_t RefOrderTicketId = 0;
+    std::uint64_t ConfirmationModeId = 0;
+    std::uint64_t TradeRouteId = 0;
+    std::uint64_t RoutePositionId = 0;
+    double UnRealisedCharges = 0;
+    std::uint64_t InstrumentId = 0;
+    double CurrentPrice = 0;
+};
+
+struct PendingOrderHistoryInfo : public Order {
+    std::uint64_t TPOH = 0;
+    std::string TPOHDate;
+    std::string TPOHEntryDateTime;
+    std::uint64_t RefTicketId = 0;
+    std::string MinQty;
+    std::string DisclosedQty;
+    double TralingStopPrice = 0;
+    double OCOLLimitPrice = 0;
+    double OCOLStopPrice = 0;
+    double OCOSLimit = 0;
+    double OCOSStop = 0;
+    std::uint64_t TradeRouteId = 0;
+    std::int64_t RoutePendingOrderId = 0;
+    std::string ExecutedQty;
+    std::uint64_t Status = 0;
+    std::string TouchQty;
+    double TouchPrice = 0;
+    std::string TouchTime;
+    std::uint64_t InstrumentId = 0;
+};
+
+struct SettledPositionHistoryInfo : public Order {
+    std::string OpenDate;
+    std::string CloseDate;
+    std::uint64_t InstrumentId = 0;
+};
+
+struct AccountHistoryInfo : public AccountDetails {
+    std::uint64_t TAHId = 0;
+    std::string TAHDate;
+    std::string TAHEntryDateTime;
+    bool TradingEnabled = false;
+    bool Enabled = false;
+    std::uint64_t OrganizationId = 0;
+    double OpeningBalanceOfDay = 0;
+    std::string Remarks;
+    std::string InterestWaiveoffExpiryDate;
+    std::uint64_t StorageWaiveoffDays = 0;
+    std::uint64_t StorageWaiveOffModeId = 0;
+    double UnrealisedCharges = 0;
+    std::uint64_t AgentAccountId = 0;
+    std::uint64_t CreditRating = 0;
+    std::uint64_t TradingPatternId = 0;
+};
+
+struct MarginCallSummaryInfo {
+    std::uint64_t accountId = 0;
+    std::uint64_t marginCallCount = 0;
+};
+
+struct ClientAddressInfo {
+    std::uint64_t accountId = 0;
+    std::uint64_t clientId = 0;
+    std::string address;
+};
+
+struct OrganizationInfo {
+    std::uint64_t accountId = 0;
+    std::string companyAddress;
+};
+
+} // namespace tc

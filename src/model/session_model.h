@@ -1,0 +1,107 @@
+#pragma once
+// The collections a login snapshot fills, built up by the snapshot loaders and then handed over
+// whole to the session object. Nothing here is locked: whoever shares a model between the
+// dispatching thread and the windows guards it.
+#include "model/records/currency_records.h"
+#include "model/records/group_details.h"
+#include "model/records/session_settings.h"
+#include "model/records/user_info.h"
+#include "platform/ordered_map.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tc {
+
+// Instrument and account records live in their own headers; the model only holds them.
+class ItemDetails;
+class AccountDetails;
+class Order;
+
+struct SessionModel {
+    // No collection of a session comes near this; loaders refuse new keys past it.
+    static constexpr std::size_t kMaxEntriesPerCollection = 1'000'000;
+    // Longest key a collection takes (codes, ids, captions from the server).
+    static constexpr std::size_t kMaxKeyBytes = 256;
+
+    template <class V>
+    using Collection = platform::OrderedMap<std::string, std::shared_ptr<V>>;
+
+    // Replaced by each snapshot; carries the ports of the two data sockets and the product id.
+    std::shared_ptr<UserInfo> userInfo;
+
+    // Keyed "%d" of AccountId. Filled by the account loader.
+    Collection<AccountDetails> AccountDetailCollection;
+    // Keyed "%d" of GroupId; each group holds its instrument settings.
+    Collection<GroupDetails> GroupDetailCollection;
+    // Keyed "%d" of InstrumentTypeId.
+    Collection<ItemType> ItemTypeCollection;
+    // Keyed by instrument Code. Filled by the instrument loader.
+    Collection<ItemDetails> ItemCollection;
+    // Instrument type name -> "CODE:Name" entries joined by commas, in arrival order.
+    platform::OrderedMap<std::string, std::string> symbolTypeCollection;
+    // Keyed "%lu" of settingsID.
+    Collection<SessionSettings> SessionSettingCollection;
+    // Keyed "%lu" of currencyID; a currency-list entry is replaced by the trade currency of the
+    // same id.
+    Collection<TradeCurrency> tradeCurrencyCollection;
+    // Keyed "%d" of ErrorCode.
+    Collection<LoginInfoMessage> loginInfoMessageCollection;
+    // Keyed by iconResourceId, or the caption when that is empty.
+    Collection<ResourceDetails> resourceCollection;
+
+    // Order lists, filled from data-service replies after login, in the order received.
+    std::vector<std::shared_ptr<Order>> PendingOrderCollection;
+    std::vector<std::shared_ptr<Order>> CancelledOrderCollection;
+    std::vector<std::shared_ptr<Order>> OpenOrderCollection;
+    std::vector<std::shared_ptr<Order>> SettledOrderCollection;
+
+    // Puts `value` under `key`, replacing an entry of that key in its place. A key longer than
+    // kMaxKeyBytes is refused, and so is a new key once the collection holds `cap` entries (false,
+    // logged with `collectionName`).
+    template <class V>
+    static bool file(platform::OrderedMap<std::string, V>& collection, std::string key, V value,
+                     std::string_view collectionName, std::size_t cap = kMaxEntriesPerCollection);
+
+    // Typed filing under each collection's key; false for a null record or a full collection.
+    bool fileItemType(std::shared_ptr<ItemType> type);
+    bool fileSessionSettings(std::shared_ptr<SessionSettings> settings);
+    bool fileLoginInfoMessage(std::shared_ptr<LoginInfoMessage> message);
+    bool fileResource(std::shared_ptr<ResourceDetails> resource);
+    bool fileTradeCurrency(std::shared_ptr<TradeCurrency> currency);
+    bool fileGroup(std::shared_ptr<GroupDetails> group);
+
+    // Look-ups by id; nullptr when absent.
+    std::shared_ptr<ItemType> itemType(std::int32_t instrumentTypeId) const;
+    std::shared_ptr<SessionSettings> sessionSettings(std::uint64_t settingsID) const;
+    std::shared_ptr<TradeCurrency> tradeCurrency(std::uint64_t currencyID) const;
+    std::shared_ptr<GroupDetails> group(std::int32_t groupId) const;
+    std::shared_ptr<LoginInfoMessage> loginInfoMessage(std::int32_t errorCode) const;
+    // The name of an instrument type, nullopt when the type is unknown.
+    std::optional<std::string> getInstrumentTypeName(std::int32_t instrumentTypeId) const;
+};
+
+void logCollectionFull(std::string_view collectionName, std::size_t cap, std::string_view key);
+void logKeyTooLong(std::string_view collectionName, std::size_t keyBytes);
+
+template <class V>
+bool SessionModel::file(platform::OrderedMap<std::string, V>& collection, std::string key, V value,
+                        std::string_view collectionName, std::size_t cap) {
+    if (key.size() > kMaxKeyBytes) {
+        logKeyTooLong(collectionName, key.size());
+        return false;
+    }
+    if (collection.size() >= cap && !collection.contains(key)) {
+        logCollectionFull(collectionName, cap, key);
+        return false;
+    }
+    collection.insert_or_assign(std::move(key), std::move(value));
+    return true;
+}
+
+} // namespace tc

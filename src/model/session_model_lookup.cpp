@@ -1,0 +1,205 @@
+#include "model/session_model_lookup.h"
+
+#include "model/collection_keys.h"
+#include "model/records/account_details.h"
+#include "model/records/item_details.h"
+#include "model/records/order.h"
+#include "model/session_model.h"
+
+#include <algorithm>
+#include <charconv>
+#include <optional>
+#include <unordered_map>
+#include <vector>
+
+namespace tc {
+
+namespace {
+
+template <class V>
+std::shared_ptr<V> entry(const SessionModel::Collection<V>& collection, std::string_view key) {
+    const auto* found = collection.get(key);
+    return found ? *found : nullptr;
+}
+
+} // namespace
+
+std::shared_ptr<ItemDetails> SessionModelLookup::instrumentForCode(std::string_view code) const {
+    return entry(model_.ItemCollection, code);
+}
+
+std::shared_ptr<ItemDetails> SessionModelLookup::instrumentForId(std::int64_t instrumentId) const {
+    for (const auto& [code, item] : model_.ItemCollection) {
+        if (item && item->InstrumentId == instrumentId)
+            return item;
+    }
+    return nullptr;
+}
+
+std::shared_ptr<GroupDetails> SessionModelLookup::groupForId(std::string_view groupId) const {
+    return entry(model_.GroupDetailCollection, groupId);
+}
+
+std::shared_ptr<TradeCurrency> SessionModelLookup::currencyForId(std::uint64_t currencyId) const {
+    return model_.tradeCurrency(currencyId);
+}
+
+std::shared_ptr<AccountDetails> SessionModelLookup::accountForId(std::string_view accountId) const {
+    return entry(model_.AccountDetailCollection, accountId);
+}
+
+bool SessionModelLookup::isOrderOfVisibleAccount(const Order& order) const {
+    const auto account = accountForId(order.AccountNumber);
+    if (!account)
+        return true;
+    const std::int32_t status = account->tradingStatus;
+    const std::int32_t access = account->accountaccessType;
+    return status != 3 && status != 6 && access != 4 && access != 10;
+}
+
+std::vector<std::shared_ptr<Order>> SessionModelLookup::getOpenOrderCollection() const {
+    std::vector<std::shared_ptr<Order>> visible;
+    for (const auto& order : model_.OpenOrderCollection) {
+        if (order && isOrderOfVisibleAccount(*order))
+            visible.push_back(order);
+    }
+    return visible;
+}
+
+namespace {
+
+// The instrument id a group-instrument key names: keys are the canonical decimal text of the id;
+// any other text names no instrument.
+std::optional<std::int32_t> instrumentIdOfKey(std::string_view key) {
+    std::int32_t id = 0;
+    const auto [end, ec] = std::from_chars(key.data(), key.data() + key.size(), id);
+    if (ec != std::errc() || end != key.data() + key.size() || sessionKey(id) != key)
+        return std::nullopt;
+    return id;
+}
+
+// One step of settling an instrument's spread with one group's settings.
+void settleSpread(ItemDetails& item, const GroupInstruments& settings) {
+    const std::int32_t type = settings.SpreadTypeId;
+    if (type == ItemDetails::kSpreadNone || type == ItemDetails::kSpreadGroupsDisagree)
+        return;
+    if (item.Spreadtype == ItemDetails::kSpreadNone) {
+        item.BidSpread = settings.SpreadBid;
+        item.AskSpread = settings.SpreadAsk;
+        item.Spreadtype = type;
+    } else if (item.Spreadtype != type || item.BidSpread != settings.SpreadBid ||
+               item.AskSpread != settings.SpreadAsk) {
+        item.BidSpread = 0;
+        item.AskSpread = 0;
+        item.Spreadtype = ItemDetails::kSpreadGroupsDisagree;
+    }
+}
+
+// The instruments of each id, in collection order. Ids are usually small and dense, so a table
+// indexed by id serves them; scattered ids fall back to hashing.
+class InstrumentsById {
+public:
+    explicit InstrumentsById(const SessionModel& model) {
+        for (const auto& [code, item] : model.ItemCollection)
+            if (item)
+                items_.push_back(item.get());
+        if (items_.empty())
+            return;
+        auto [lo, hi] = std::minmax_element(
+            items_.begin(), items_.end(), [](auto* a, auto* b) { return a->InstrumentId < b->InstrumentId; });
+        min_ = (*lo)->InstrumentId;
+        const std::int64_t span = std::int64_t{(*hi)->InstrumentId} - min_ + 1;
+        if (span <= 4 * static_cast<std::int64_t>(items_.size()) + 1024) {
+            head_.assign(static_cast<std::size_t>(span), -1);
+            next_.assign(items_.size(), -1);
+            // Built backwards so each chain runs in collection order.
+            for (std::size_t i = items_.size(); i-- > 0;) {
+                auto& h = head_[static_cast<std::size_t>(items_[i]->InstrumentId - min_)];
+                next_[i] = h;
+                h = static_cast<std::int32_t>(i);
+            }
+        } else {
+            for (std::size_t i = 0; i < items_.size(); ++i)
+                hashed_.emplace(items_[i]->InstrumentId, items_[i]);
+        }
+    }
+
+    template <class F>
+    void forEach(std::int32_t id, F&& f) const {
+        if (!head_.empty()) {
+            const std::int64_t slot = std::int64_t{id} - min_;
+            if (slot < 0 || slot >= static_cast<std::int64_t>(head_.size()))
+                return;
+            for (std::int32_t i = head_[static_cast<std::size_t>(slot)]; i >= 0;
+                 i = next_[static_cast<std::size_t>(i)])
+                f(*items_[static_cast<std::size_t>(i)]);
+            return;
+        }
+        const auto [first, last] = hashed_.equal_range(id);
+        for (auto it = first; it != last; ++it)
+            f(*it->second);
+    }
+
+private:
+    std::vector<ItemDetails*> items_;
+    std::int32_t min_ = 0;
+    std::vector<std::int32_t> head_;
+    std::vector<std::int32_t> next_;
+    std::unordered_multimap<std::int32_t, ItemDetails*> hashed_;
+};
+
+} // namespace
+
+void SetAllSymbolsSpread(SessionModel& model) {
+    // Each instrument meets the settings of its accounts' groups in account order. Only the groups
+    // matter, in order of their first account: a group met again brings settings already met, which
+    // keep or contradict the settled spread just as they did the first time. And since each
+    // instrument's steps depend on nothing but its own state, the groups can be walked one after
+    // the other, each settling every instrument it has settings for: one pass over each group's
+    // settings instead of a look-up per account and instrument.
+    std::vector<const GroupDetails*> groups;
+    for (const auto& [key, account] : model.AccountDetailCollection) {
+        if (!account)
+            continue;
+        const auto* group = model.GroupDetailCollection.get(account->GroupId);
+        if (group && *group && std::find(groups.begin(), groups.end(), group->get()) == groups.end())
+            groups.push_back(group->get());
+    }
+    const InstrumentsById byId(model);
+    for (const GroupDetails* group : groups) {
+        for (const auto& [key, settings] : group->GroupInstrumentCollection) {
+            if (!settings)
+                continue;
+            // Filed settings sit under their own id's text; anything else is parsed.
+            char buf[16];
+            const auto written = std::to_chars(buf, buf + sizeof buf, settings->InstrumentId);
+            std::optional<std::int32_t> id;
+            if (std::string_view(buf, static_cast<std::size_t>(written.ptr - buf)) == key)
+                id = settings->InstrumentId;
+            else
+                id = instrumentIdOfKey(key);
+            const GroupInstruments& entry = *settings;
+            if (id)
+                byId.forEach(*id, [&](ItemDetails& item) { settleSpread(item, entry); });
+        }
+    }
+    for (const auto& [code, item] : model.ItemCollection) {
+        if (!item || item->Spreadtype == ItemDetails::kSpreadNone ||
+            item->Spreadtype == ItemDetails::kSpreadGroupsDisagree)
+            continue;
+        PriceUpdate update;
+        update.ItemCode = item->Code;
+        update.Time = item->UpdateTime;
+        update.Bid = item->Bid;
+        update.Ask = item->Ask;
+        update.High = item->High;
+        update.Last = item->Last;
+        update.Low = item->Low;
+        update.Open = item->Open;
+        item->ApplySpread(update);
+        item->Bid = update.Bid;
+        item->Ask = update.Ask;
+    }
+}
+
+} // namespace tc

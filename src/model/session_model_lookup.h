@@ -1,0 +1,33 @@
+#pragma once
+// The session look-ups answered from a session model's collections.
+#include "model/session_services.h"
+
+namespace tc {
+
+struct SessionModel;
+
+class SessionModelLookup : public SessionLookup {
+public:
+    explicit SessionModelLookup(const SessionModel& model) : model_(model) {}
+
+    std::shared_ptr<ItemDetails> instrumentForCode(std::string_view code) const override;
+    std::shared_ptr<ItemDetails> instrumentForId(std::int64_t instrumentId) const override;
+    std::shared_ptr<GroupDetails> groupForId(std::string_view groupId) const override;
+    std::shared_ptr<TradeCurrency> currencyForId(std::uint64_t currencyId) const override;
+    std::shared_ptr<AccountDetails> accountForId(std::string_view accountId) const override;
+    std::vector<std::shared_ptr<Order>> getOpenOrderCollection() const override;
+
+    // Whether the orders of the account under `accountNumber` may be listed: not when that account
+    // is suspended (3) or closed (6) or has access type 4 (view market) or 10 (none); orders of
+    // accounts that are not loaded are listed.
+    bool isOrderOfVisibleAccount(const Order& order) const;
+
+private:
+    const SessionModel& model_;
+};
+
+// Settles one spread per instrument from the groups of all loaded accounts and puts it on the
+// quote each instrument holds. Groups that disagree leave the instrument without spread (type 4).
+void SetAllSymbolsSpread(SessionModel& model);
+
+} // namespace tc

@@ -1,0 +1,286 @@
+#include "model/session_queries.h"
+
+#include "model/collection_keys.h"
+#include "model/records/account_details.h"
+#include "model/records/item_details.h"
+#include "model/records/order.h"
+#include "model/session_model_lookup.h"
+#include "model/text/language_string.h"
+#include "platform/log.h"
+#include "platform/numeric_order.h"
+
+#include <algorithm>
+#include <array>
+#include <climits>
+
+namespace tc {
+
+namespace {
+
+// Appends up to the list cap; false once it is reached.
+template <class T>
+bool appendCapped(std::vector<T>& list, T value) {
+    if (list.size() >= SessionQueries::kMaxListSize)
+        return false;
+    list.push_back(std::move(value));
+    return true;
+}
+
+void logTruncated(std::string_view what) {
+    platform::Log::warning("{}: list cut at {} entries", what, SessionQueries::kMaxListSize);
+}
+
+} // namespace
+
+std::optional<std::string> SessionQueries::getInstrumentTypeName(std::int32_t instrumentTypeId) const {
+    return model_.getInstrumentTypeName(instrumentTypeId);
+}
+
+std::vector<std::pair<std::string, std::vector<std::string>>> SessionQueries::getSymbolTypes() const {
+    std::vector<std::pair<std::string, std::vector<std::string>>> types;
+    for (const auto& [typeName, joined] : model_.symbolTypeCollection) {
+        std::vector<std::string> entries;
+        std::string_view rest = joined;
+        while (!rest.empty() && entries.size() < kMaxSymbolEntriesPerType) {
+            const auto comma = rest.find(',');
+            const auto entry = rest.substr(0, comma);
+            // An empty entry would show as a blank row: a trailing or doubled comma names nothing.
+            if (!entry.empty())
+                entries.emplace_back(entry);
+            rest = comma == std::string_view::npos ? std::string_view{} : rest.substr(comma + 1);
+        }
+        if (!appendCapped(types, {typeName, std::move(entries)})) {
+            logTruncated("symbol types");
+            break;
+        }
+    }
+    return types;
+}
+
+std::string SessionQueries::getItemCode(std::int32_t instrumentId) const {
+    for (const auto& [code, item] : model_.ItemCollection)
+        if (item && item->InstrumentId == instrumentId)
+            return item->Code;
+    return {};
+}
+
+std::uint64_t SessionQueries::getItemIdForItemCode(std::string_view code) const {
+    for (const auto& [key, item] : model_.ItemCollection)
+        if (item && item->Code == code)
+            return item->InstrumentId > 0 ? static_cast<std::uint64_t>(item->InstrumentId) : 0;
+    return 0;
+}
+
+OrderList SessionQueries::visibleOrders(const OrderList* orders) const {
+    OrderList visible;
+    if (!orders)
+        return visible;
+    const SessionModelLookup lookup(model_);
+    for (const auto& order : *orders) {
+        if (!order || !lookup.isOrderOfVisibleAccount(*order))
+            continue;
+        if (!appendCapped(visible, order)) {
+            logTruncated("orders");
+            break;
+        }
+    }
+    return visible;
+}
+
+OrderList SessionQueries::getOpenOrderCollection() const {
+    return visibleOrders(&model_.OpenOrderCollection);
+}
+OrderList SessionQueries::getOpenOrderCollectionCopy() const {
+    return visibleOrders(sources_.OpenOrderCollectionCopy ? sources_.OpenOrderCollectionCopy() : nullptr);
+}
+OrderList SessionQueries::getPendingOrderCollection() const {
+    return visibleOrders(&model_.PendingOrderCollection);
+}
+OrderList SessionQueries::getCancelledOrderCollection() const {
+    return visibleOrders(&model_.CancelledOrderCollection);
+}
+OrderList SessionQueries::getSettledOrderCollection() const {
+    return visibleOrders(&model_.SettledOrderCollection);
+}
+
+OrderList SessionQueries::getExecutedOrderCollection() const {
+    OrderList executed;
+    const DataServiceCollections* ds = sources_.dataService;
+    if (ds && ds->isExecutedPositionSearch) {
+        // The search result is listed whole, as found.
+        for (const auto& order : ds->ExecutedOrderSearchCollection)
+            if (order && !appendCapped(executed, order)) {
+                logTruncated("executed orders");
+                break;
+            }
+    } else {
+        executed = getOpenOrderCollection();
+        for (auto& order : getOpenOrderCollectionCopy())
+            if (!appendCapped(executed, std::move(order))) {
+                logTruncated("executed orders");
+                break;
+            }
+    }
+    const platform::NumericOrder order;
+    std::stable_sort(executed.begin(), executed.end(), [&](const auto& a, const auto& b) {
+        return order.less(a->OpenPositionId, b->OpenPositionId);
+    });
+    return executed;
+}
+
+bool SessionQueries::canShowAccount(const AccountDetails& account) {
+    const std::int32_t status = account.tradingStatus;
+    const std::int32_t access = account.accountaccessType;
+    const bool statusShown = status == 1 || status == 2 || status == 4 || status == 5;
+    const bool accessShown = access == 1 || access == 2 || access == 3;
+    return statusShown && accessShown;
+}
+
+std::vector<std::shared_ptr<AccountDetails>> SessionQueries::getAccountCollection() const {
+    std::vector<std::shared_ptr<AccountDetails>> accounts;
+    for (const auto& [key, account] : model_.AccountDetailCollection) {
+        if (!account || !canShowAccount(*account))
+            continue;
+        if (!appendCapped(accounts, account)) {
+            logTruncated("accounts");
+            break;
+        }
+    }
+    return accounts;
+}
+
+bool SessionQueries::canShowAERights() const {
+    // Without a signed-in user nobody holds the accounts.
+    if (!model_.userInfo)
+        return false;
+    const auto userId = model_.userInfo->UserId;
+    if (userId < 0)
+        return false;
+    for (const auto& [key, account] : model_.AccountDetailCollection)
+        if (account && canShowAccount(*account) &&
+            account->primaryAccountHolderUserid == static_cast<std::uint64_t>(userId))
+            return true;
+    return false;
+}
+
+bool SessionQueries::isUserMappedWithAccount(std::uint64_t accountId) const {
+    if (const auto* ds = sources_.dataService)
+        for (const auto& [key, map] : ds->userAccountMapCollection)
+            if (map && map->accountId == accountId)
+                return true;
+    return false;
+}
+
+std::vector<std::shared_ptr<UserAccountMaps>>
+SessionQueries::getUserMappedWithAccount(std::uint64_t accountId) const {
+    std::vector<std::shared_ptr<UserAccountMaps>> mapped;
+    if (!sources_.dataService)
+        return mapped;
+    const auto* maps = &sources_.dataService->userAccountMapCollection;
+    // An account that is not loaded has no known holder (0), so every real user's map is listed.
+    std::uint64_t holder = 0;
+    if (const auto* account = model_.AccountDetailCollection.get(sessionKey64(accountId));
+        account && *account)
+        holder = (*account)->primaryAccountHolderUserid;
+    for (const auto& [key, map] : *maps) {
+        if (!map || map->accountId != accountId || map->userId == holder)
+            continue;
+        if (!appendCapped(mapped, map)) {
+            logTruncated("account maps");
+            break;
+        }
+    }
+    return mapped;
+}
+
+std::vector<std::shared_ptr<ResourceDetails>> SessionQueries::getResourceCollection() const {
+    std::vector<std::pair<std::string_view, std::shared_ptr<ResourceDetails>>> listed;
+    for (const auto& [key, resource] : model_.resourceCollection) {
+        if (!resource || !resource->isListed())
+            continue;
+        if (listed.size() >= kMaxListSize) {
+            logTruncated("resources");
+            break;
+        }
+        listed.emplace_back(key, resource);
+    }
+    const platform::NumericOrder order;
+    std::stable_sort(listed.begin(), listed.end(),
+                     [&](const auto& a, const auto& b) { return order.less(a.first, b.first); });
+    std::vector<std::shared_ptr<ResourceDetails>> resources;
+    resources.reserve(listed.size());
+    for (auto& entry : listed)
+        resources.push_back(std::move(entry.second));
+    return resources;
+}
+
+bool SessionQueries::checkMarketSessionSchedulesIsAvailable(std::uint64_t marketId) const {
+    return sources_.dataService &&
+           sources_.dataService->marketSessionSchedulesCollection.contains(sessionKey64(marketId));
+}
+
+std::map<std::uint64_t, std::vector<std::string>>
+SessionQueries::getMarketSessionSchedulesCollection(std::uint64_t marketId) const {
+    std::map<std::uint64_t, std::vector<std::string>> days;
+    if (!sources_.dataService)
+        return days;
+    const auto* market = sources_.dataService->marketSessionSchedulesCollection.get(sessionKey64(marketId));
+    if (!market)
+        return days;
+    // One pass in stored order keeps each day's sessions in stored order.
+    for (const SessionScheduleInfo& schedule : *market) {
+        if (days.size() >= kMaxListSize && !days.contains(schedule.dayOfTheWeekID))
+            continue;
+        auto& texts = days[schedule.dayOfTheWeekID];
+        const auto setting = model_.sessionSettings(schedule.tradeSessionSettingID);
+        if (!setting || (setting->marketTradingStatus != 1 && setting->marketTradingStatus != 2))
+            continue;
+        if (texts.size() < kMaxListSize)
+            texts.push_back(schedule.startTime + " - " + schedule.stopTime);
+    }
+    for (auto& [day, texts] : days)
+        if (texts.empty())
+            texts.push_back(languageText(kClosedDayKey));
+    return days;
+}
+
+std::string SessionQueries::getDaysOfTheWeekName(std::uint64_t dayIndex) const {
+    static constexpr std::array<std::string_view, 7> kDayKeys = {"0685", "0686", "0687", "0688",
+                                                                 "0689", "0690", "0691"};
+    if (dayIndex >= kDayKeys.size())
+        return {};
+    return languageText(kDayKeys[dayIndex]);
+}
+
+std::string SessionQueries::languageText(std::string_view key) const {
+    // Without the language's table there is nothing sensible to show.
+    const std::int64_t language = sources_.language ? sources_.language() : 0;
+    return LanguageString::stringforSelectedLanguage(language, key).value_or(std::string{});
+}
+
+void sortOrderCollection(OrderList& orders, const std::vector<OrderSortDescriptor>& descriptors) {
+    if (descriptors.empty())
+        return;
+    std::stable_sort(orders.begin(), orders.end(), [&](const auto& a, const auto& b) {
+        if (!a || !b)
+            return a && !b;
+        for (const auto& d : descriptors) {
+            if (!d.compare)
+                continue;
+            const int r = d.compare(*a, *b);
+            if (r != 0)
+                return d.ascending ? r < 0 : r > 0;
+        }
+        return false;
+    });
+}
+
+bool updateUserAccountMaps(UserAccountMapCollection& maps, const UserAccountMaps& map) {
+    auto* stored = maps.get(map.key());
+    if (!stored || !*stored)
+        return false;
+    (*stored)->accountAccessTypeId = map.accountAccessTypeId;
+    return true;
+}
+
+} // namespace tc

@@ -1,0 +1,121 @@
+#include "model/text/journal_data.h"
+
+#include "connection/login_inputdata.h"
+#include "model/records/order.h"
+#include "model/text/formatter.h"
+#include "model/text/language_string.h"
+#include "model/text/positional_text.h"
+
+#include <string>
+
+namespace tc {
+
+namespace {
+
+std::string text(std::int64_t language, std::string_view key) {
+    return LanguageString::stringforSelectedLanguage(language, key).value_or(std::string(key));
+}
+
+std::string orderTime(const Order& order, const JournalContext& context) {
+    if (auto t = JournalData::reformatClockText(context.ServerTime, Formatter::kWireDateTime,
+                                                Formatter::kEventDateTime))
+        return *t;
+    return JournalData::reformatClockText(order.TransactionDateTime, Formatter::kWireDateTime,
+                                          Formatter::kEventDateTime12h)
+        .value_or("");
+}
+
+std::string serverTime(const JournalContext& context) {
+    return JournalData::reformatClockText(context.ServerTime, Formatter::kWireDateTime,
+                                          Formatter::kEventDateTime)
+        .value_or("");
+}
+
+std::string line(std::string time, std::string_view event) {
+    time.append(JournalData::kSeparator).append(event);
+    return time;
+}
+
+} // namespace
+
+JournalContext JournalContext::from(const LoginInputdata& logindata, std::int64_t language,
+                                    std::string serverTime) {
+    JournalContext c;
+    c.language = language;
+    c.ServerTime = std::move(serverTime);
+    c.IPAddress = logindata.IPAddress().value_or("");
+    c.PortNo = logindata.PortNo();
+    c.userName = logindata.userName().value_or("");
+    return c;
+}
+
+std::optional<std::string> JournalData::reformatClockText(std::string_view text,
+                                                          std::string_view sourceFormat,
+                                                          std::string_view destinationFormat) {
+    return Formatter::wireDateString(text, sourceFormat, destinationFormat);
+}
+
+std::string JournalData::getLoginJournalData(std::int32_t kind, const JournalContext& context) {
+    std::string_view key;
+    switch (kind) {
+    case kConnected:
+        key = "20203";
+        break;
+    case kSnapshotReceived:
+        key = "20204";
+        break;
+    case kLoginCompleted:
+        key = "20205";
+        break;
+    default:
+        return {};
+    }
+    const platform::DateFormatter clock(Formatter::kEventDateTime, Formatter::kLocale, "GMT");
+    const std::string port = std::to_string(context.PortNo);
+    return line(clock.format(context.now.value_or(platform::Date::now())),
+                fillPositional(text(context.language, key), {context.IPAddress, port, context.userName}));
+}
+
+std::string JournalData::getOrderJournalData(std::int32_t kind, const Order& order,
+                                             const JournalContext& context) {
+    const auto t = [&](std::string_view key) { return text(context.language, key); };
+    std::string event;
+    switch (kind) {
+    case kNewOrder:
+        event = t("0073") + ' ' + order.ItemCode + ' ' + t("0074") + " : " + std::to_string(order.RequestId);
+        break;
+    case kPendingOrder:
+        event = t("1019") + ' ' + order.ItemCode + ' ' + t("0070") + " : " + order.PendingOrderId + ' ' +
+                t("0071") + " : " + order.RemainingQty;
+        break;
+    case kPendingOrderShort:
+        event = order.ItemCode + ' ' + t("0070") + " : " + order.PendingOrderId;
+        break;
+    case kOrderExecuted:
+        event = t("0019") + ' ' + order.ItemCode + " #" + order.OpenPositionId + " @" + order.OrderPrice;
+        break;
+    case kPositionSettled:
+        event = t("1020") + ' ' + order.ItemCode + " #" + order.SettlementId + " @" + order.SettledPrice;
+        break;
+    case kOrderCancelled:
+        event = t("1018") + ' ' + order.ItemCode;
+        break;
+    default:
+        return {};
+    }
+    return line(orderTime(order, context), event);
+}
+
+std::string JournalData::getPaymentTransactionJournalData(const PaymentOutcome& tx,
+                                                          const JournalContext& context) {
+    if (tx.error == 0 && tx.transStatus == PaymentOutcome::kStatusSuccess)
+        return line(serverTime(context),
+                    fillPositional(text(context.language, "20303"), {tx.payTransactionId}));
+    if (tx.error != 0 || tx.transStatus == PaymentOutcome::kStatusFailure)
+        return line(serverTime(context), text(context.language, "0074") + " : " +
+                                             std::to_string(tx.requestId) + ' ' +
+                                             text(context.language, "20300"));
+    return {};
+}
+
+} // namespace tc

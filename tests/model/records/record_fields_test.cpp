@@ -1,0 +1,100 @@
+#include "model/records/record_fields.h"
+#include "support/wire_text.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <limits>
+#include <string>
+
+namespace {
+
+using namespace tc;
+using testing_support::wireText;
+
+TEST(RecordFields, CutsAtTheSeparatorKeepingEmptyFieldsAndAbsentPositionsLeaveTargetsAlone) {
+    const std::string text = wireText("7<C><C>x<C>");
+    RecordFields f(text);
+    ASSERT_EQ(f.size(), 4u); // a trailing separator ends with an empty field
+    EXPECT_EQ(f.text(1), "");
+    EXPECT_EQ(f.text(2), "x");
+    EXPECT_EQ(f.text(9), "");
+
+    std::int32_t i = 42;
+    EXPECT_FALSE(f.readInt(4, i));
+    EXPECT_EQ(i, 42);
+    EXPECT_TRUE(f.readInt(1, i)); // present but empty reads as 0
+    EXPECT_EQ(i, 0);
+    std::string s = "kept";
+    EXPECT_FALSE(f.readText(5, s));
+    EXPECT_EQ(s, "kept");
+
+    EXPECT_EQ(RecordFields("").size(), 1u);
+}
+
+TEST(RecordFields, NumbersAreReadLenientlyAndThirtyTwoBitReadingsSaturate) {
+    const std::string text =
+        wireText(" -12abc<C>99999999999<C>-99999999999<C>abc<C>2.5e1x<C>nan<C>1e999<C>-1");
+    RecordFields f(text);
+    std::int32_t i = 0;
+    f.readInt(0, i);
+    EXPECT_EQ(i, -12);
+    f.readInt(1, i);
+    EXPECT_EQ(i, std::numeric_limits<std::int32_t>::max());
+    f.readInt(2, i);
+    EXPECT_EQ(i, std::numeric_limits<std::int32_t>::min());
+    f.readInt(3, i);
+    EXPECT_EQ(i, 0);
+
+    std::int64_t wide = 0;
+    f.readInt64(1, wide);
+    EXPECT_EQ(wide, 99999999999);
+    f.readInt(1, wide); // the 32-bit reading, sign-extended
+    EXPECT_EQ(wide, std::numeric_limits<std::int32_t>::max());
+
+    std::uint64_t u = 0;
+    f.readInt(7, u); // -1 sign-extended into an unsigned target
+    EXPECT_EQ(u, std::numeric_limits<std::uint64_t>::max());
+
+    double d = -1;
+    f.readDouble(4, d);
+    EXPECT_DOUBLE_EQ(d, 25.0);
+    f.readDouble(5, d);
+    EXPECT_EQ(d, 0.0);
+    d = -1;
+    f.readDouble(6, d);
+    EXPECT_EQ(d, 0.0);
+}
+
+TEST(RecordFields, FlagsFollowTheFirstSignificantCharacter) {
+    const std::string text = wireText("Y<C>true<C>007<C>000<C>N<C><C> t<C>-3");
+    RecordFields f(text);
+    const bool expected[] = {true, true, true, false, false, false, true, true};
+    for (std::size_t pos = 0; pos < f.size(); ++pos) {
+        bool b = !expected[pos];
+        EXPECT_TRUE(f.readBool(pos, b));
+        EXPECT_EQ(b, expected[pos]) << "position " << pos;
+    }
+    std::int32_t asInt = 9;
+    f.readBool(0, asInt);
+    EXPECT_EQ(asInt, 1);
+    f.readBool(3, asInt);
+    EXPECT_EQ(asInt, 0);
+}
+
+TEST(RecordFields, FieldAndPieceCountsAreBounded) {
+    std::string many(3 * RecordFields::kMaxFields, '\x05');
+    EXPECT_EQ(RecordFields(many).size(), RecordFields::kMaxFields);
+
+    bool truncated = true;
+    const std::string twoPieces = wireText("<R>a<R><R>b<R>"), threePieces = wireText("a<R>b<R>c");
+    auto pieces = nonEmptyPieces(twoPieces, '\x06', 10, &truncated);
+    EXPECT_EQ(pieces, (std::vector<std::string_view>{"a", "b"}));
+    EXPECT_FALSE(truncated);
+    pieces = nonEmptyPieces(threePieces, '\x06', 2, &truncated);
+    EXPECT_EQ(pieces, (std::vector<std::string_view>{"a", "b"}));
+    EXPECT_TRUE(truncated);
+    EXPECT_TRUE(nonEmptyPieces("", '\x06', 5).empty());
+}
+
+} // namespace
