@@ -42,18 +42,20 @@ enum class ThemeRole : std::uint8_t {
     ToolTipText,
     FieldBorder, // one-pixel frame of text fields
     GridLine,    // table grid lines
-    // Grid cells by tone: text on the table's base, or a ground with its own text.
-    GainText,       // an amount at or above zero
-    LossText,       // below zero
-    TickUpGround,   // a price that rose since the last refresh
-    TickUpText,     //
-    TickDownGround, // fell
-    TickDownText,   //
-    TickSameGround, // unchanged
-    TickSameText,   //
-    FrozenGround,   // the price of an account in equity hit
-    FrozenText,     //
-    AlertText,      // the equity-hit status (bold)
+    // Grid cells by tone: text on the table's rows, or a ground with its own text.
+    GainText,           // an amount at or above zero
+    LossText,           // below zero: open positions
+    LossTextDeep,       // below zero: the other grids
+    TickUpGround,       // a price that rose since the last refresh
+    TickUpText,         //
+    TickDownGround,     // fell: quotes board
+    TickDownGroundDeep, // fell: the other grids
+    TickDownText,       //
+    TickSameGround,     // unchanged
+    TickSameText,       //
+    FrozenGround,       // the price of an account in equity hit
+    FrozenText,         //
+    AlertText,          // the equity-hit status (bold)
     // Charts.
     ChartGround,        // the whole graph
     ChartBorder,        // the plot area's frame
