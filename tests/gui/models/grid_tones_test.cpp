@@ -19,16 +19,16 @@ QColor role(int theme, ThemeRole r) {
 }
 
 TEST(GridTones, EveryCellTextIsReadableOnWhatItStandsOnInEveryGridAndTheme) {
-    const Grid grids[] = {Grid::Watchlist,        Grid::Accounts,          Grid::OpenPositions,
-                          Grid::PendingOrders,    Grid::SettledPositions,  Grid::ExecutedPositions,
-                          Grid::CancelledOrders,  Grid::BuyDepth,          Grid::SellDepth};
+    const Grid grids[] = {Grid::Watchlist,       Grid::Accounts,         Grid::OpenPositions,
+                          Grid::PendingOrders,   Grid::SettledPositions, Grid::ExecutedPositions,
+                          Grid::CancelledOrders, Grid::BuyDepth,         Grid::SellDepth};
     const Tone tones[] = {Tone::Plain,    Tone::Gain,     Tone::Loss,   Tone::TickUp,
                           Tone::TickDown, Tone::TickSame, Tone::Frozen, Tone::Alert};
     for (int theme : {kDarkTheme, kLightTheme})
         for (Grid grid : grids)
             for (Tone tone : tones) {
-                SCOPED_TRACE(testing::Message() << "theme " << theme << " grid " << int(grid) << " tone "
-                                                << int(tone));
+                SCOPED_TRACE(testing::Message()
+                             << "theme " << theme << " grid " << int(grid) << " tone " << int(tone));
                 const ToneStyle style = toneStyle(grid, tone, theme);
                 const QColor text = style.foreground.value_or(role(theme, ThemeRole::Text));
                 if (style.background) {
@@ -43,7 +43,9 @@ TEST(GridTones, EveryCellTextIsReadableOnWhatItStandsOnInEveryGridAndTheme) {
 
 TEST(GridTones, DirectionsAndSignsAreToldApartAndTheBoardsFallIsItsOwnRed) {
     for (int theme : {kDarkTheme, kLightTheme}) {
-        const auto ground = [theme](Grid grid, Tone tone) { return *toneStyle(grid, tone, theme).background; };
+        const auto ground = [theme](Grid grid, Tone tone) {
+            return *toneStyle(grid, tone, theme).background;
+        };
         EXPECT_NE(ground(Grid::Watchlist, Tone::TickUp), ground(Grid::Watchlist, Tone::TickDown));
         EXPECT_NE(ground(Grid::Watchlist, Tone::TickUp), ground(Grid::Watchlist, Tone::TickSame));
         EXPECT_NE(ground(Grid::Watchlist, Tone::TickDown), ground(Grid::OpenPositions, Tone::TickDown));
