@@ -7,8 +7,11 @@
 #include "chat/session_chat.h"
 #include "client/session_resources.h"
 #include "client/signal.h"
+#include "connection/device_info.h"
 #include "connection/login_inputdata.h"
 #include "connection/reachability.h"
+#include "connection/record_text.h"
+#include "connection/wire_names.h"
 #include "funding/session_funding.h"
 #include "model/collection_keys.h"
 #include "model/records/account_details.h"
@@ -66,6 +69,7 @@ struct Events {
     Signal<interfaces::ResourceStored> resourceStored;
     Signal<bool> passwordChanged; // the value is unused
     Signal<std::string> passwordRefused;
+    Signal<interfaces::DemoRegistrationResult> demoRegistered;
 };
 
 // The session's events as the client's: each is handed on from a main-queue task of its own, so a
@@ -108,6 +112,9 @@ public:
             later(&Events::passwordChanged, true);
         else
             later(&Events::passwordRefused, text);
+    }
+    void demoUserCreated(bool registered, const std::string& userName, const std::string& password) override {
+        later(&Events::demoRegistered, interfaces::DemoRegistrationResult{registered, userName, password});
     }
     void orderRejected(std::int32_t code, const std::string& text, const std::string& orderNumber) override {
         later(&Events::orderRefused,
@@ -188,6 +195,26 @@ public:
             return {false, std::string("The server cannot be reached: ") + describe(error) + "."};
         signInStarted_ = true;
         return {true, {}};
+    }
+
+    CommandResult registerDemoUser(const interfaces::DemoRegistration& form) override {
+        if (signInStarted_)
+            return CommandResult::refused("This session has signed in before; register with a new one.");
+        LoginInputdata& login = application_.logindata();
+        login.loadDemoSettings();
+        if (!form.server.empty())
+            login.setIPAddress(form.server);
+        if (form.port != 0)
+            login.setPortNo(form.port);
+        std::optional<MessageBase> request = composeDemoRegistration(form, login);
+        if (!request)
+            return CommandResult::refused("A text of the form holds a character that cannot be sent.");
+        const ConnectError error = business_->startDemoRegistration(std::move(*request));
+        if (error != ConnectError::None)
+            return CommandResult::refused(std::string("The server cannot be reached: ") + describe(error) +
+                                          ".");
+        signInStarted_ = true;
+        return CommandResult::done();
     }
 
     void signOut() override { business_->disconnectServer(); }
@@ -419,6 +446,9 @@ public:
         return events_->passwordRefused.connect(std::move(fn));
     }
 
+    std::unique_ptr<interfaces::Handler> handleDemoRegistered(DemoRegisteredFn fn) override {
+        return events_->demoRegistered.connect(std::move(fn));
+    }
     std::unique_ptr<interfaces::Handler> handleLoginStateChanged(LoginStateFn fn) override {
         return events_->loginState.connect(std::move(fn));
     }
@@ -516,6 +546,35 @@ private:
 };
 
 } // namespace
+
+std::optional<MessageBase> composeDemoRegistration(const interfaces::DemoRegistration& form,
+                                                   const LoginInputdata& login) {
+    for (const std::string* text : {&form.name, &form.email, &form.phone, &form.country, &form.deposit})
+        if (wire::findControlByte(*text) != std::string_view::npos)
+            return std::nullopt;
+    namespace tag = wire::tag;
+    MessageBase m;
+    m.startRequest(wire::msg::kDemoRegistration);
+    m.setValue(tag::kEmail, form.email);
+    m.setValue(tag::kRegistrationKind, "Trade");
+    m.setValue(tag::kAmount, form.deposit);
+    m.setValue(tag::kQualifier, form.country);
+    m.setValue(tag::kRegistrationField2, "");
+    m.setValue(tag::kRegistrationField3, "");
+    m.setValue(tag::kRegistrationField4, "");
+    m.setValue(tag::kRegistrationField5, "");
+    m.setValue(tag::kTelephone, form.phone);
+    m.setValue(tag::kNewsletter, form.newsletter ? "1" : "0");
+    m.setValue(tag::kFullName, form.name);
+    m.setValue(tag::kRegistrationProduct, login.productName().value_or(""));
+    m.setValue(tag::kRequestId, "1");
+    m.setValue(tag::kReferenceId, "1");
+    m.setValue(tag::kDeviceAddress, DeviceInfo::ipAddress().value_or(""));
+    m.setValue(tag::kDeviceDescription,
+               DeviceInfo::model().value_or("") + "#" + DeviceInfo::systemVersion().value_or(""));
+    m.setValue(tag::kDeviceUser, DeviceInfo::userName().value_or(""));
+    return m;
+}
 
 std::unique_ptr<interfaces::Client> makeClient(interfaces::ApplicationInterface& application,
                                                const interfaces::ClientOptions& options,

@@ -104,6 +104,19 @@ struct NetworkSpeed {
     std::string serverTime;
 };
 
+// A demo-account registration as the registration sheet collects it; the deposit is the amount
+// chosen, the country its display name. Server and port: empty, 0 for the simulation mode's.
+struct DemoRegistration {
+    std::string name;
+    std::string email;
+    std::string phone;
+    std::string country;
+    std::string deposit;
+    bool newsletter = false;
+    std::string server;
+    std::int32_t port = 0;
+};
+
 // ---- commands
 
 // What an order request came to: handed to the server, or refused here with the reason. The key tells
@@ -226,6 +239,14 @@ struct ResourceStored {
     bool calendarMerged = false;
 };
 
+// The server's answer to a demo registration: the new user's name and password, or (registered
+// false) neither; the shell has then shown the refusal.
+struct DemoRegistrationResult {
+    bool registered = false;
+    std::string userName;
+    std::string password;
+};
+
 // A chart reply stored: the request it answers and the key it is kept under in the chart store.
 struct ChartArrival {
     RequestId id = 0;
@@ -244,6 +265,9 @@ public:
     virtual void signOut() = 0;
     virtual LoginState loginState() const = 0;
     virtual NetworkSpeed networkSpeed() const = 0;
+    // Registers a demo user instead of signing in: the stream opens in registration mode and the form
+    // goes out once it is up; the answer is a DemoRegistered event. One login or registration per client.
+    virtual CommandResult registerDemoUser(const DemoRegistration& form) = 0;
     // Whether requests may go out now (after the login, while the network is up).
     virtual bool isNetworkAvailable() const = 0;
 
@@ -351,6 +375,7 @@ public:
     using ResourceFn = std::function<void(const ResourceStored& stored)>;
     using PasswordChangedFn = std::function<void()>;
     using PasswordRefusedFn = std::function<void(const std::string& text)>;
+    using DemoRegisteredFn = std::function<void(const DemoRegistrationResult& result)>;
 
     virtual std::unique_ptr<Handler> handleLoginStateChanged(LoginStateFn fn) = 0;
     virtual std::unique_ptr<Handler> handleTablesChanged(TablesFn fn) = 0;
@@ -373,6 +398,7 @@ public:
     virtual std::unique_ptr<Handler> handleResourceStored(ResourceFn fn) = 0;
     virtual std::unique_ptr<Handler> handlePasswordChanged(PasswordChangedFn fn) = 0;
     virtual std::unique_ptr<Handler> handlePasswordRefused(PasswordRefusedFn fn) = 0;
+    virtual std::unique_ptr<Handler> handleDemoRegistered(DemoRegisteredFn fn) = 0;
 };
 
 struct ClientOptions {
