@@ -1,5 +1,5 @@
-#include "platform/decimal.h"
 #include "model/records/decimal_extension.h"
+#include "platform/decimal.h"
 
 #include <benchmark/benchmark.h>
 

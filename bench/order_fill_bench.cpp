@@ -1,11 +1,11 @@
 // The initial lists from the data service, filled on the main queue: 100,000 settled rows, and
 // 100,000 open positions with a take-profit order each. Each row's duplicate check and bracket link
 // is a look-up by id, so the fill grows with the rows, not with their square.
-#include "orders/order_collections.h"
-#include "model/session_model.h"
 #include "model/records/account_details.h"
 #include "model/records/history_rows.h"
 #include "model/records/item_details.h"
+#include "model/session_model.h"
+#include "orders/order_collections.h"
 
 #include <benchmark/benchmark.h>
 #include <fmt/format.h>

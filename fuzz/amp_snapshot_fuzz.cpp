@@ -2,10 +2,10 @@
 // hold together: a user record, instruments filed under their own codes with a grid that is
 // never negative or NaN, group settings filed under their instrument's id, and a second load of
 // the same text giving the same collections.
-#include "platform/log.h"
 #include "model/collection_keys.h"
 #include "model/records/account_details.h"
 #include "model/records/item_details.h"
+#include "platform/log.h"
 #include "session/snapshot/amp_snapshot_loader.h"
 
 #include <cmath>

@@ -1,9 +1,9 @@
 // Any reply text, read as the reply to any procedure, parses and applies without fault.
 #include "fuzz_support.h"
-#include "session/data_service/data_service_replies.h"
-#include "model/session_model.h"
 #include "model/records/account_details.h"
 #include "model/records/item_details.h"
+#include "model/session_model.h"
+#include "session/data_service/data_service_replies.h"
 
 #include <array>
 #include <cstdint>

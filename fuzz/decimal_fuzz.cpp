@@ -1,8 +1,8 @@
 // Decimal text and arithmetic on arbitrary bytes: "<a>[|<b>]", optionally preceded by one
 // control byte picking the rounding of the arithmetic.
 #include "fuzz_support.h"
-#include "platform/decimal.h"
 #include "model/records/decimal_extension.h"
+#include "platform/decimal.h"
 
 #include <charconv>
 #include <cmath>

@@ -5,6 +5,7 @@
 #include <fstream>
 #include <functional>
 #include <map>
+#include <random>
 #include <set>
 #include <sstream>
 
@@ -44,6 +45,43 @@ const Account* Market::findAccount(int id) const {
         if (a.id == id)
             return &a;
     return nullptr;
+}
+
+std::vector<std::string> addRegistrationSlots(Market& market, std::size_t count) {
+    std::vector<std::string> names;
+    if (market.accounts.empty())
+        return names;
+    const Account model = market.accounts.front();
+    int userId = 0, accountId = 0;
+    for (const auto& u : market.users)
+        userId = std::max(userId, u.id);
+    for (const auto& a : market.accounts)
+        accountId = std::max(accountId, a.id);
+    std::random_device entropy;
+    std::mt19937 random(entropy());
+    constexpr std::string_view kAlphabet = "abcdefghijkmnpqrstuvwxyz23456789";
+    std::uniform_int_distribution<std::size_t> pick(0, kAlphabet.size() - 1);
+    for (int number = 2001; names.size() < count; ++number) {
+        std::string name = "demo" + std::to_string(number);
+        if (market.findUser(name))
+            continue;
+        User user;
+        user.id = ++userId;
+        user.name = name;
+        for (int i = 0; i < 8; ++i)
+            user.password += kAlphabet[pick(random)];
+        Account account;
+        account.id = ++accountId;
+        account.user = name;
+        account.group = model.group;
+        account.currency = model.currency;
+        account.balance = "10000";
+        account.name = std::string(kRegistrationAccountName);
+        market.users.push_back(std::move(user));
+        market.accounts.push_back(std::move(account));
+        names.push_back(std::move(name));
+    }
+    return names;
 }
 
 bool isWireDate(std::string_view text) {

@@ -280,6 +280,15 @@ struct MarketResult {
 };
 
 MarketResult parseMarket(std::string_view text);
+
+// Users that demo registrations hand out: made with the market, so nothing the other threads read
+// changes later, and refused at login until a registration gives them out.
+inline constexpr std::size_t kRegistrationSlots = 50;
+inline constexpr std::string_view kRegistrationAccountName = "Demo account";
+// Adds `count` users ("demo" and a number no user has yet, a password of eight random letters and
+// digits), each with one account in the group and currency of the market's first account, and
+// returns their names in the order they are handed out. A market without accounts gets none.
+std::vector<std::string> addRegistrationSlots(Market& market, std::size_t count);
 MarketResult loadMarketFile(const std::filesystem::path& path);
 
 // "1.08500" with 5 decimals -> 108500; more fraction digits than decimals, a sign or any other

@@ -15,6 +15,7 @@
 #include "connection/zmq/zmq_exception.h"
 #include "connection/zmq/zmq_socket.h"
 #include "platform/date_format.h"
+#include "platform/lenient.h"
 #include "platform/log.h"
 
 #include <arpa/inet.h>
@@ -114,7 +115,8 @@ constexpr std::string_view kElsewhereText = "Your user name has signed in from a
 } // namespace
 
 TestServer::TestServer(Market market)
-    : market_(std::move(market)), prices_(std::make_unique<PriceBook>(market_.instruments, 1)),
+    : registrationSlots_(addRegistrationSlots(market, kRegistrationSlots)), market_(std::move(market)),
+      prices_(std::make_unique<PriceBook>(market_.instruments, 1)),
       engine_(std::make_unique<OrderEngine>(market_, *prices_, book_)),
       dataService_(std::make_unique<DataService>(market_, book_)),
       desk_(std::make_unique<ServiceDesk>(market_, *dataService_)) {
@@ -540,6 +542,9 @@ void TestServer::handleMessage(Client& client, std::string_view frameText, bool)
         handleLogin(client, fields);
         break;
     }
+    case msg::kDemoRegistration:
+        handleDemoRegistration(client, fields);
+        break;
     case msg::kPing:
         if (!client.signedIn) {
             Log::warning("testserver: ping before login from stream client {}; ignored", client.id);
@@ -587,17 +592,58 @@ void TestServer::refuse(Client& client, int code, std::string_view text) {
                                             {tag::kPayloadForm, "AMP"},
                                             {tag::kCompressedPayload, payload.value_or("")}});
     updateStats([](ServerStats& s) { ++s.refusals; });
-    if (options_.sealLoginReplies)
-        sendSealed(client, framed, productKey_);
-    else
-        writeAll(client, framed);
+    sendLoginReply(client, framed);
+}
+
+bool TestServer::sendLoginReply(Client& client, const std::string& framed) {
+    return options_.sealLoginReplies ? sendSealed(client, framed, productKey_) : writeAll(client, framed);
+}
+
+void TestServer::handleDemoRegistration(Client& client, const FieldMap& fields) {
+    auto answer = [&](WireFields reply) {
+        reply.insert(reply.begin(), typeField(msg::kDemoRegistrationReply));
+        reply.emplace_back(tag::kRequestId, valueOr(fields, tag::kRequestId, "0"));
+        reply.emplace_back(tag::kTime, now());
+        return sendLoginReply(client, frameFields(reply));
+    };
+    const std::string name = valueOr(fields, tag::kFullName);
+    const std::string email = valueOr(fields, tag::kEmail);
+    const bool fits = std::all_of(fields.begin(), fields.end(),
+                                  [](const auto& f) { return f.second.size() <= kMaxRegistrationField; });
+    if (name.empty() || email.find('@') == std::string::npos || !fits) {
+        Log::info("testserver: demo registration of stream client {} refused: incomplete form", client.id);
+        answer({{tag::kText, "The registration form is incomplete."}});
+        return;
+    }
+    if (registered_ >= registrationSlots_.size()) {
+        Log::info("testserver: demo registration of stream client {} refused: no users left", client.id);
+        answer({{tag::kText, "No more demo users can be registered."}});
+        return;
+    }
+    const std::string& userName = registrationSlots_[registered_++];
+    const User* user = market_.findUser(userName);
+    const std::vector<const Account*> accounts = market_.accountsOf(userName);
+    // The deposit the form asked for is the account's starting balance, within reason.
+    std::string deposit(kRegistrationDefaultDeposit);
+    const double asked = platform::lenientReal(valueOr(fields, tag::kAmount));
+    if (asked >= 1 && asked <= kMaxRegistrationDeposit)
+        deposit = std::to_string(static_cast<std::int64_t>(asked));
+    if (!accounts.empty())
+        book_.with([&](Books& b) { b.balances.insert_or_assign(accounts.front()->id, deposit); });
+    updateStats([](ServerStats& s) { ++s.demoRegistrations; });
+    Log::info("testserver: demo user \"{}\" registered for stream client {}", userName, client.id);
+    answer(
+        {{tag::kUserName, userName}, {tag::kPassword, desk_->passwordOf(userName).value_or(user->password)}});
 }
 
 void TestServer::handleLogin(Client& client, const FieldMap& fields) {
     const std::string userName = valueOr(fields, tag::kUserName);
     const std::string password = valueOr(fields, tag::kPassword);
     const User* user = market_.findUser(userName);
-    if (!user || desk_->passwordOf(userName) != password) {
+    const auto slot = std::find(registrationSlots_.begin(), registrationSlots_.end(), userName);
+    const bool handedOut = slot == registrationSlots_.end() ||
+                           static_cast<std::size_t>(slot - registrationSlots_.begin()) < registered_;
+    if (!user || !handedOut || desk_->passwordOf(userName) != password) {
         Log::info("testserver: login of \"{}\" refused: wrong user name or password", userName);
         refuse(client, kLoginInvalidCredentials, "Invalid user name or password.");
         return;
@@ -642,9 +688,7 @@ void TestServer::handleLogin(Client& client, const FieldMap& fields) {
                                               {tag::kTime, serverTime},
                                               {tag::kPayloadForm, xml ? "XML" : "AMP"},
                                               {tag::kCompressedPayload, std::move(*payload)}});
-    const bool sent =
-        options_.sealLoginReplies ? sendSealed(client, snapshot, productKey_) : writeAll(client, snapshot);
-    if (!sent)
+    if (!sendLoginReply(client, snapshot))
         return;
     client.signedIn = true;
     client.user = userName;

@@ -57,6 +57,7 @@ struct ServerStats {
     int orderReports = 0;       // execution reports (and offset answers) sent to stream clients
     int compressedMessages = 0; // type 105: several reports for one user sent as one
     int reloginRequests = 0;    // type 1028 sent
+    int demoRegistrations = 0;  // type 1027 sent with a new user
     // In arrival order; the latest 5000 to 10000 entries are kept.
     std::vector<std::string> procedures; // data-service procedure names
     std::vector<int> streamTypes;        // types of the stream messages (inside envelopes)
@@ -66,6 +67,12 @@ struct ServerStats {
 inline constexpr int kLoginInvalidCredentials = 1;
 inline constexpr int kLoginAccountDisabled = 10;
 inline constexpr int kLoginAccountLocked = 11;
+
+// A registration's starting balance when it asks for none that can be read, and the most it may ask.
+inline constexpr std::string_view kRegistrationDefaultDeposit = "10000";
+inline constexpr double kMaxRegistrationDeposit = 10'000'000;
+// Longest name, e-mail address, phone or country a registration may carry.
+inline constexpr std::size_t kMaxRegistrationField = 256;
 
 // Caps on what one stream client may send.
 inline constexpr std::size_t kMaxStreamFrameBytes = std::size_t{1} << 20;
@@ -135,6 +142,10 @@ private:
     void handleFrame(Client& client, std::string_view frameText);
     void handleMessage(Client& client, std::string_view frameText, bool initialEnvelope);
     void handleLogin(Client& client, const std::map<int, std::string>& fields);
+    // Type 1026: hands out the next registration user, answered by 1027 with its name and password.
+    void handleDemoRegistration(Client& client, const std::map<int, std::string>& fields);
+    // Sends a reply of the login road: sealed under the product key when so configured, else plain.
+    bool sendLoginReply(Client& client, const std::string& framed);
     void refuse(Client& client, int code, std::string_view text);
     bool sendSealed(Client& client, const std::string& framed, const std::string& key);
     bool writeAll(Client& client, std::string_view bytes);
@@ -149,6 +160,8 @@ private:
     template <typename F>
     void updateStats(F&& f);
 
+    // Declared before the market, whose registration users it adds while the market is made.
+    std::vector<std::string> registrationSlots_;
     const Market market_;
     std::unique_ptr<PriceBook> prices_;
     std::unique_ptr<OrderEngine> engine_;
@@ -167,6 +180,7 @@ private:
     int wake_ = -1; // eventfd: commands posted or stop asked
     std::vector<std::unique_ptr<Client>> clients_;
     int nextReferenceId_ = 7001;
+    std::size_t registered_ = 0; // registration users handed out (stream thread)
     std::uint64_t nextClientId_ = 1;
 
     std::mutex commandsMutex_;

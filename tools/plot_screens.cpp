@@ -5,12 +5,12 @@
 //
 //     tradeplot_screens [OUTPUT_DIR]        (default: build/screenshots)
 #include "charts/chart_cache.h"
-#include "charts/chart_controller.h"
 #include "charts/chart_source.h"
-#include "charts/pie_chart_controller.h"
+#include "gui/charts/chart_controller.h"
+#include "gui/charts/pie_chart_controller.h"
+#include "model/text/language_string.h"
 #include "options.h"
 #include "price_book.h"
-#include "model/text/language_string.h"
 
 #include <QApplication>
 #include <QDir>
@@ -24,6 +24,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+
+using namespace tc::gui;
 
 namespace {
 
@@ -127,7 +129,7 @@ int main(int argc, char** argv) {
         chart.crosshairToggleSelection();
         QWidget& graph = chart.graph();
         chart.show();
-        const plot::PlotSpace& space = chart.graph().defaultPlotSpace();
+        const PlotSpace& space = chart.graph().defaultPlotSpace();
         const QPoint at =
             space.viewPoint(chart.chart().viewport().from() + 24, space.yRange().location).toPoint() -
             QPoint(0, 40);

@@ -2,7 +2,7 @@
 // QCustomPlot's financial plot (a yardstick only, linked into the benchmarks and nothing else),
 // same data, same full range, axes and grid on both, best of several passes each. Goal: ours at
 // least as fast.
-#include "plot/graph_view.h"
+#include "gui/plot/graph_view.h"
 
 #include <QApplication>
 #include <QImage>
@@ -21,6 +21,8 @@
 #include <random>
 #include <vector>
 
+using namespace tc::gui;
+
 namespace {
 
 constexpr int kCandles = 100'000;
@@ -37,7 +39,7 @@ void ensureApplication() {
     }
 }
 
-struct Candles final : plot::PlotDataSource {
+struct Candles final : PlotDataSource {
     std::vector<double> keys, open, high, low, close;
     double lowest = 1e300, highest = -1e300;
 
@@ -58,16 +60,16 @@ struct Candles final : plot::PlotDataSource {
             highest = std::max(highest, high.back());
         }
     }
-    std::size_t numberOfRecords(const plot::Plot&) const override { return close.size(); }
-    std::span<const double> numbers(const plot::Plot&, plot::PlotField field) const override {
+    std::size_t numberOfRecords(const Plot&) const override { return close.size(); }
+    std::span<const double> numbers(const Plot&, PlotField field) const override {
         switch (field) {
-        case plot::PlotField::Open:
+        case PlotField::Open:
             return open;
-        case plot::PlotField::High:
+        case PlotField::High:
             return high;
-        case plot::PlotField::Low:
+        case PlotField::Low:
             return low;
-        case plot::PlotField::Close:
+        case PlotField::Close:
             return close;
         default:
             return {};
@@ -92,10 +94,10 @@ void BM_Candles100kOursVersusQCustomPlot(benchmark::State& state) {
     const Candles data;
     QImage image(kWidth, kHeight, QImage::Format_ARGB32_Premultiplied);
 
-    plot::GraphView ours;
+    GraphView ours;
     ours.resize(kWidth, kHeight);
-    auto candles = std::make_unique<plot::TradingRangePlot>("Candlestick Plot",
-                                                            plot::TradingRangePlot::Style::Candlestick);
+    auto candles =
+        std::make_unique<TradingRangePlot>("Candlestick Plot", TradingRangePlot::Style::Candlestick);
     candles->setDataSource(const_cast<Candles*>(&data));
     ours.addPlot(std::move(candles));
     ours.defaultPlotSpace().setXRange({-0.5, kCandles});

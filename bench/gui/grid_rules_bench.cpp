@@ -1,14 +1,14 @@
 // The grids' own work each second and on a column click, without widgets: 10,000 open positions
 // over 1,000 instruments sorted by every sortable column, their totals, their tick directions and
 // live cells, and a watch list of 1,000 instruments with its live cells.
-#include "market/grid_cells.h"
-#include "market/grid_spec.h"
-#include "market/grid_totals.h"
-#include "model/session_model.h"
+#include "gui/market/grid_cells.h"
+#include "gui/market/grid_spec.h"
+#include "gui/market/grid_totals.h"
 #include "model/records/account_details.h"
 #include "model/records/group_details.h"
 #include "model/records/item_details.h"
 #include "model/records/order.h"
+#include "model/session_model.h"
 
 #include <benchmark/benchmark.h>
 #include <fmt/format.h>
@@ -21,7 +21,7 @@ using namespace tc;
 
 namespace {
 
-using namespace tc::gui::market;
+using namespace tc::gui;
 
 constexpr int kInstruments = 1000;
 constexpr int kPositions = 10000;

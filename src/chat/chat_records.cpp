@@ -2,9 +2,9 @@
 
 #include "chat/rtf_reader.h"
 #include "connection/separators.h"
+#include "model/records/record_fields.h"
 #include "platform/lenient.h"
 #include "platform/log.h"
-#include "model/records/record_fields.h"
 
 #include <cctype>
 

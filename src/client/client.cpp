@@ -10,8 +10,11 @@
 #include "client/order_ticket.h"
 #include "client/session_resources.h"
 #include "client/signal.h"
+#include "connection/device_info.h"
 #include "connection/login_inputdata.h"
 #include "connection/reachability.h"
+#include "connection/record_text.h"
+#include "connection/wire_names.h"
 #include "funding/session_funding.h"
 #include "model/collection_keys.h"
 #include "model/records/account_details.h"
@@ -81,6 +84,7 @@ struct Events {
     Signal<interfaces::NoticeArrival> notice;
     Signal<interfaces::StatementArrival> statement;
     Signal<interfaces::ResourceStored> resourceStored;
+    Signal<interfaces::DemoRegistrationResult> demoRegistered;
 };
 
 // The session's events as the client's: each is handed on from a main-queue task of its own, so a
@@ -124,6 +128,9 @@ public:
             later(&Events::passwordChanged, true);
         else
             later(&Events::passwordRefused, text);
+    }
+    void demoUserCreated(bool registered, const std::string& userName, const std::string& password) override {
+        later(&Events::demoRegistered, interfaces::DemoRegistrationResult{registered, userName, password});
     }
     void orderRejected(std::int32_t code, const std::string& text, const std::string& orderNumber) override {
         later(&Events::orderRefused,
@@ -549,6 +556,26 @@ public:
         return {true, {}};
     }
 
+    CommandResult registerDemoUser(const interfaces::DemoRegistration& form) override {
+        if (signInStarted_)
+            return CommandResult::refused("This session has signed in before; register with a new one.");
+        LoginInputdata& login = *core_.login;
+        login.loadDemoSettings();
+        if (!form.server.empty())
+            login.setIPAddress(form.server);
+        if (form.port != 0)
+            login.setPortNo(form.port);
+        std::optional<MessageBase> request = composeDemoRegistration(form, login);
+        if (!request)
+            return CommandResult::refused("A text of the form holds a character that cannot be sent.");
+        const ConnectError error = business().startDemoRegistration(std::move(*request));
+        if (error != ConnectError::None)
+            return CommandResult::refused(std::string("The server cannot be reached: ") + describe(error) +
+                                          ".");
+        signInStarted_ = true;
+        return CommandResult::done();
+    }
+
     void signOut() override { business().disconnectServer(); }
     LoginState loginState() const override { return stateOf(business().loginPhase()); }
     NetworkSpeed networkSpeed() const override {
@@ -672,6 +699,9 @@ public:
     std::unique_ptr<interfaces::Handler> handleUserAccessEdited(UserAccessEditFn fn) override {
         return events().userAccessEdited.connect(std::move(fn));
     }
+    std::unique_ptr<interfaces::Handler> handleDemoRegistered(DemoRegisteredFn fn) override {
+        return events().demoRegistered.connect(std::move(fn));
+    }
 
     BusinessBase& business() { return *core_.business; }
     const BusinessBase& business() const { return *core_.business; }
@@ -711,6 +741,35 @@ private:
 };
 
 } // namespace
+
+std::optional<MessageBase> composeDemoRegistration(const interfaces::DemoRegistration& form,
+                                                   const LoginInputdata& login) {
+    for (const std::string* text : {&form.name, &form.email, &form.phone, &form.country, &form.deposit})
+        if (wire::findControlByte(*text) != std::string_view::npos)
+            return std::nullopt;
+    namespace tag = wire::tag;
+    MessageBase m;
+    m.startRequest(wire::msg::kDemoRegistration);
+    m.setValue(tag::kEmail, form.email);
+    m.setValue(tag::kRegistrationKind, "Trade");
+    m.setValue(tag::kAmount, form.deposit);
+    m.setValue(tag::kQualifier, form.country);
+    m.setValue(tag::kRegistrationField2, "");
+    m.setValue(tag::kRegistrationField3, "");
+    m.setValue(tag::kRegistrationField4, "");
+    m.setValue(tag::kRegistrationField5, "");
+    m.setValue(tag::kTelephone, form.phone);
+    m.setValue(tag::kNewsletter, form.newsletter ? "1" : "0");
+    m.setValue(tag::kFullName, form.name);
+    m.setValue(tag::kRegistrationProduct, login.productName().value_or(""));
+    m.setValue(tag::kRequestId, "1");
+    m.setValue(tag::kReferenceId, "1");
+    m.setValue(tag::kDeviceAddress, DeviceInfo::ipAddress().value_or(""));
+    m.setValue(tag::kDeviceDescription,
+               DeviceInfo::model().value_or("") + "#" + DeviceInfo::systemVersion().value_or(""));
+    m.setValue(tag::kDeviceUser, DeviceInfo::userName().value_or(""));
+    return m;
+}
 
 std::unique_ptr<interfaces::Client> makeClient(interfaces::ApplicationInterface& application,
                                                const interfaces::ClientOptions& options,

@@ -1,11 +1,11 @@
 #include "client/session_resources.h"
 
+#include "model/records/request_records.h"
+#include "model/session_model.h"
 #include "platform/log.h"
 #include "session/business/business_base.h"
 #include "session/business/notification_names.h"
 #include "session/business/session_requests.h"
-#include "model/session_model.h"
-#include "model/records/request_records.h"
 
 namespace tc {
 

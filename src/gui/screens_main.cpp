@@ -1,9 +1,10 @@
 // tradegui_screens: renders every window and sheet offscreen, in both themes, to PNG files.
 //   tradegui_screens [DIR] [SCREEN...]      (DIR defaults to build/screenshots)
-#include "app/main_queue_pump.h"
-#include "app/qt_shell.h"
+#include "gui/app/gui_context.h"
+#include "gui/app/main_queue_pump.h"
+#include "gui/app/qt_shell.h"
+#include "gui/screens/screen_registry.h"
 #include "platform/user_defaults.h"
-#include "screens/screen_registry.h"
 
 #include <QApplication>
 #include <QDir>
@@ -39,12 +40,13 @@ int main(int argc, char** argv) {
     // The user's own settings are neither read nor changed.
     auto defaults = tc::platform::UserDefaults::inMemory();
     tc::gui::MainQueuePump pump;
-    tc::gui::QtShell shell(*defaults);
+    tc::gui::GuiContext context(*defaults);
+    tc::gui::QtShell shell(context);
     shell.setTerminationHandler([] {});
 
-    tc::gui::screens::ScreenRegistry registry;
-    tc::gui::screens::registerScreens(registry);
+    tc::gui::ScreenRegistry registry;
+    tc::gui::registerScreens(registry);
     QTextStream out(stdout);
-    const int failures = tc::gui::screens::captureScreens(shell, registry, dir, out, args.mid(1));
+    const int failures = tc::gui::captureScreens(context, shell, registry, dir, out, args.mid(1));
     return failures == 0 ? 0 : 1;
 }

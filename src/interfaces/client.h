@@ -88,7 +88,28 @@ struct NetworkSpeed {
     std::string serverTime;
 };
 
+// A demo-account registration as the registration sheet collects it; the deposit is the amount
+// chosen, the country its display name. Server and port: empty, 0 for the simulation mode's.
+struct DemoRegistration {
+    std::string name;
+    std::string email;
+    std::string phone;
+    std::string country;
+    std::string deposit;
+    bool newsletter = false;
+    std::string server;
+    std::int32_t port = 0;
+};
+
 // ---- events
+
+// The server's answer to a demo registration: the new user's name and password, or (registered
+// false) neither; the shell has then shown the refusal.
+struct DemoRegistrationResult {
+    bool registered = false;
+    std::string userName;
+    std::string password;
+};
 
 // A chart reply stored: the request it answers and the key it is kept under in the chart store.
 struct ChartArrival {
@@ -126,6 +147,9 @@ public:
     virtual void signOut() = 0;
     virtual LoginState loginState() const = 0;
     virtual NetworkSpeed networkSpeed() const = 0;
+    // Registers a demo user instead of signing in: the stream opens in registration mode and the form
+    // goes out once it is up; the answer is a DemoRegistered event. One login or registration per client.
+    virtual CommandResult registerDemoUser(const DemoRegistration& form) = 0;
     // Whether requests may go out now (after the login, while the network is up).
     virtual bool isNetworkAvailable() const = 0;
     // The password form's checks (all filled, the old one is the current, new equals confirm, new
@@ -180,6 +204,7 @@ public:
     using ScheduleFn = std::function<void(const ScheduleArrival& arrival)>;
     using UserAccessFn = std::function<void(const UserAccessArrival& arrival)>;
     using UserAccessEditFn = std::function<void(const UserAccessEdit& edit)>;
+    using DemoRegisteredFn = std::function<void(const DemoRegistrationResult& result)>;
 
     virtual std::unique_ptr<Handler> handleLoginStateChanged(LoginStateFn fn) = 0;
     // The tables a pass of the main queue changed: by messages, and once a second by the refresh of
@@ -198,6 +223,7 @@ public:
     virtual std::unique_ptr<Handler> handleSessionSchedule(ScheduleFn fn) = 0;
     virtual std::unique_ptr<Handler> handleUserAccess(UserAccessFn fn) = 0;
     virtual std::unique_ptr<Handler> handleUserAccessEdited(UserAccessEditFn fn) = 0;
+    virtual std::unique_ptr<Handler> handleDemoRegistered(DemoRegisteredFn fn) = 0;
 };
 
 struct ClientOptions {

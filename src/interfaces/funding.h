@@ -43,8 +43,8 @@ struct FundingReply {
         ApprovalUpdated,     // actions 927 to 929 (code)
     };
     Kind kind = Kind::PayGateStarted;
-    std::uint64_t id = 0;   // the gateway request id, or the approval request id
-    std::int64_t code = 0;  // see Kind
+    std::uint64_t id = 0;  // the gateway request id, or the approval request id
+    std::int64_t code = 0; // see Kind
     std::vector<LabelValue> lines;
 };
 

@@ -1,9 +1,9 @@
 #pragma once
 // What the data service's replies fill beside the session model: the row types and the collections
 // the windows read. The replies themselves are read in the session's data-service room.
-#include "platform/ordered_map.h"
 #include "model/records/history_rows.h"
 #include "model/records/request_records.h"
+#include "platform/ordered_map.h"
 
 #include <cstddef>
 #include <cstdint>

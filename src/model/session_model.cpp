@@ -1,7 +1,7 @@
 #include "model/session_model.h"
 
-#include "platform/log.h"
 #include "model/collection_keys.h"
+#include "platform/log.h"
 
 namespace tc {
 

@@ -2,11 +2,11 @@
 // The collections a login snapshot fills, built up by the snapshot loaders and then handed over
 // whole to the session object. Nothing here is locked: whoever shares a model between the
 // dispatching thread and the windows guards it.
-#include "platform/ordered_map.h"
 #include "model/records/currency_records.h"
 #include "model/records/group_details.h"
 #include "model/records/session_settings.h"
 #include "model/records/user_info.h"
+#include "platform/ordered_map.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,10 +1,10 @@
 #include "model/session_model_lookup.h"
 
 #include "model/collection_keys.h"
-#include "model/session_model.h"
 #include "model/records/account_details.h"
 #include "model/records/item_details.h"
 #include "model/records/order.h"
+#include "model/session_model.h"
 
 #include <algorithm>
 #include <charconv>

@@ -1,13 +1,13 @@
 #include "model/session_queries.h"
 
-#include "platform/log.h"
-#include "platform/numeric_order.h"
 #include "model/collection_keys.h"
-#include "model/session_model_lookup.h"
 #include "model/records/account_details.h"
 #include "model/records/item_details.h"
 #include "model/records/order.h"
+#include "model/session_model_lookup.h"
 #include "model/text/language_string.h"
+#include "platform/log.h"
+#include "platform/numeric_order.h"
 
 #include <algorithm>
 #include <array>

@@ -2,10 +2,10 @@
 // Read-only queries the windows run over the session collections: they filter out what the user
 // may not see, pick records by key, sort and build display lists. List results are new vectors
 // holding the stored records themselves; nothing here changes a collection.
-#include "platform/ordered_map.h"
 #include "model/data_service_collections.h"
-#include "model/session_model.h"
 #include "model/records/request_records.h"
+#include "model/session_model.h"
+#include "platform/ordered_map.h"
 
 #include <cstdint>
 #include <functional>

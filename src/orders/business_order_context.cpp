@@ -1,8 +1,8 @@
 #include "orders/business_order_context.h"
 
+#include "model/records/order.h"
 #include "platform/log.h"
 #include "session/business/business_base.h"
-#include "model/records/order.h"
 
 namespace tc {
 

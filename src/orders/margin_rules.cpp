@@ -1,8 +1,8 @@
 #include "orders/margin_rules.h"
 
-#include "platform/lenient.h"
 #include "model/records/group_details.h"
 #include "model/records/order.h"
+#include "platform/lenient.h"
 
 #include <algorithm>
 #include <cmath>

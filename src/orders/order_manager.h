@@ -4,11 +4,11 @@
 // and band checks, the margin check, the short-sell limit, the pie chart's hedge-margin figure, the
 // price hints of the ticket and the refusal notice. It keeps nothing between calls; the session
 // state comes through OrderSession.
+#include "model/records/order.h"
 #include "orders/margin_rules.h"
 #include "orders/order_session.h"
 #include "platform/decimal.h"
 #include "platform/notification_center.h"
-#include "model/records/order.h"
 
 #include <cstdint>
 #include <functional>

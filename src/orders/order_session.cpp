@@ -1,7 +1,7 @@
 #include "orders/order_session.h"
 
-#include "model/session_model.h"
 #include "model/records/order.h"
+#include "model/session_model.h"
 #include "model/text/language_string.h"
 
 namespace tc {

@@ -3,9 +3,9 @@
 // session permissions, the working orders, the connection flag, the account chosen in the main
 // window, the hedge-margin figures of the pie chart and the user's language. The business object
 // implements it; tests and tools use ModelOrderSession over a plain SessionModel.
-#include "platform/ordered_map.h"
 #include "model/session_model_lookup.h"
 #include "model/session_services.h"
+#include "platform/ordered_map.h"
 
 #include <cstdint>
 #include <memory>

@@ -1,9 +1,9 @@
 #include "orders/session_orders.h"
 
 #include "connection/login_inputdata.h"
+#include "model/position_arithmetic.h"
 #include "model/records/account_details.h"
 #include "model/text/language_string.h"
-#include "orders/position_arithmetic.h"
 #include "platform/decimal_text.h"
 #include "session/business/business_base.h"
 

@@ -1,11 +1,11 @@
 #include "statements/account_statement.h"
 
+#include "model/records/record_fields.h"
+#include "model/text/formatter.h"
 #include "platform/lenient.h"
 #include "platform/log.h"
 #include "platform/numeric_order.h"
-#include "model/records/record_fields.h"
 #include "session/snapshot/xml_snapshot_loader.h"
-#include "model/text/formatter.h"
 
 #include <algorithm>
 #include <cmath>

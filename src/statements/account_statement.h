@@ -7,8 +7,8 @@
 // installs it whole where the windows read (nothing is refilled in place, so no reader ever sees a
 // statement half old, half new). Rows are read in document order.
 #include "funding/funding_records.h"
-#include "platform/ordered_map.h"
 #include "model/records/statement_rows.h"
+#include "platform/ordered_map.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -2,6 +2,7 @@
 #include "chat/session_chat.h"
 #include "client/client_factory.h"
 #include "client/headless_application.h"
+#include "connection/envelope_opener.h"
 #include "funding/session_funding.h"
 #include "integration/loopback_fixture.h"
 #include "model/records/account_details.h"
@@ -9,6 +10,7 @@
 #include "model/records/order.h"
 #include "model/text/language_string.h"
 #include "platform/base64.h"
+#include "platform/bundle.h"
 #include "platform/clock.h"
 #include "platform/fake_reachability_source.h"
 #include "platform/rtf_writer.h"
@@ -18,6 +20,7 @@
 #include "session/business/session_requests.h"
 #include "session/feed/price_feed.h"
 #include "statements/account_statement.h"
+#include "support/capturing_sender.h"
 #include "support/temp_resources.h"
 #include "test_server.h"
 
@@ -521,3 +524,48 @@ TEST_F(ClientEvents, PasswordRefusedAndChangedFollowTheServersAnswer) {
 }
 
 } // namespace
+
+TEST(DemoRegistrationRequest, CarriesTheFormInItsFieldsSealedUnderTheProductKey) {
+    platform::Bundle::setResourcesRoot(TC_TEST_RESOURCES);
+    LoginInputdata login;
+    // The inner message of the request built for a form, opened with the product key.
+    auto built = [&](const interfaces::DemoRegistration& form) {
+        MessageBase m;
+        auto request = composeDemoRegistration(form, login);
+        EXPECT_TRUE(request);
+        if (!request)
+            return m;
+        testing_support::CapturingSender sender;
+        request->setSender(&sender);
+        request->BuildMessage();
+        EXPECT_EQ(sender.sent.size(), 1u);
+        MessageBase envelope;
+        const std::string& framed = sender.sent.at(0).message;
+        EXPECT_EQ(envelope.loadFrame(std::string_view(framed).substr(1, framed.size() - 2)), 76);
+        const auto inner = openEncryptedEnvelope(*envelope.value(27), sender.productKey);
+        EXPECT_TRUE(inner);
+        EXPECT_EQ(
+            m.loadFrame(std::string_view(inner.value_or("xx")).substr(1, inner.value_or("xx").size() - 2)),
+            1026);
+        return m;
+    };
+    interfaces::DemoRegistration form{"Ann Example", "ann@example.org", " ", "Česko", "5000", true, {}, 0};
+    const MessageBase m = built(form);
+    std::vector<std::string> tags;
+    for (const std::string& field : m.messageArray())
+        if (!field.empty())
+            tags.push_back(field.substr(0, field.find('=')));
+    EXPECT_EQ(tags,
+              (std::vector<std::string>{"10", "1152", "1033", "564", "1132", "1133", "1134", "1135", "1136",
+                                        "1137", "1138", "1139", "1140", "20", "19", "105", "1018", "504"}));
+    EXPECT_EQ(*m.value(1138), "1");
+    EXPECT_EQ(*m.value(1132), "Česko");
+    EXPECT_EQ(*m.value(1137), " ");
+    EXPECT_EQ(*m.value(1033), "Trade");
+    EXPECT_EQ(*m.value(1140), login.productName().value_or(""));
+    form.newsletter = false;
+    EXPECT_EQ(*built(form).value(1138), "0");
+    form.email = "ann\x03@example.org";
+    EXPECT_FALSE(composeDemoRegistration(form, login));
+    platform::Bundle::setResourcesRoot({});
+}

@@ -1,6 +1,6 @@
 // The window tests run real widgets: one QApplication for the whole binary, offscreen unless a
 // platform is chosen, with the GUI thread as the platform's main queue.
-#include "app/main_queue_pump.h"
+#include "gui/app/main_queue_pump.h"
 
 #include <QApplication>
 

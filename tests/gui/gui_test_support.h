@@ -1,6 +1,7 @@
 #pragma once
 // Shared helpers of the window tests.
-#include "app/qt_shell.h"
+#include "gui/app/gui_context.h"
+#include "gui/app/qt_shell.h"
 #include "platform/log.h"
 #include "platform/user_defaults.h"
 #include "support/log_capture.h"
@@ -25,15 +26,17 @@ inline bool waitFor(const std::function<bool()>& done, int timeoutMs = 5000) {
 
 using LogCapture = tc::testing_support::LogCapture;
 
-// A shell over settings kept in memory; quitting is counted instead of done.
+// The program's context and shell over settings kept in memory; quitting is counted instead of done.
 class ShellTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        shell = std::make_unique<tc::gui::QtShell>(*defaults);
+        context = std::make_unique<tc::gui::GuiContext>(*defaults);
+        shell = std::make_unique<tc::gui::QtShell>(*context);
         shell->setTerminationHandler([this] { ++terminations; });
     }
     void TearDown() override {
         shell.reset();
+        context.reset();
         QList<QPointer<QWidget>> windows;
         for (QWidget* w : QApplication::topLevelWidgets())
             windows << w;
@@ -42,6 +45,7 @@ protected:
     }
 
     std::unique_ptr<tc::platform::UserDefaults> defaults = tc::platform::UserDefaults::inMemory();
+    std::unique_ptr<tc::gui::GuiContext> context;
     std::unique_ptr<tc::gui::QtShell> shell;
     int terminations = 0;
 };

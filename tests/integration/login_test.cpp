@@ -193,6 +193,50 @@ TEST_F(LoginRoadTest, SecondLoginElsewhereEndsTheFirstSession) {
     EXPECT_EQ(first.app.connectionFailures.load(), 0);
 }
 
+TEST_F(LoginRoadTest, DemoRegistrationGivesAUserWhoThenSignsInAndARefusalIsShown) {
+    FakeApplication app;
+    auto defaults = platform::UserDefaults::inMemory();
+    auto registrar = tc::makeClient(app, {defaults.get(), false});
+    std::vector<interfaces::DemoRegistrationResult> results;
+    auto handler = registrar->handleDemoRegistered(
+        [&](const interfaces::DemoRegistrationResult& r) { results.push_back(r); });
+    interfaces::DemoRegistration form{"Ann Example", "ann@example.org", "+977 1",    "Nepal", "25000",
+                                      true,          "127.0.0.1",       ports.stream};
+    ASSERT_TRUE(registrar->registerDemoUser(form));
+    // One road per client: neither a second registration nor a login follows on it.
+    EXPECT_FALSE(registrar->registerDemoUser(form));
+    EXPECT_FALSE(registrar->signIn(loginOf()));
+    ASSERT_TRUE(pumpUntil([&] { return !results.empty(); }));
+    ASSERT_TRUE(results[0].registered);
+    EXPECT_EQ(results[0].userName.rfind("demo", 0), 0u);
+    EXPECT_FALSE(results[0].password.empty());
+    EXPECT_EQ(streamCount(1026), 1);
+    EXPECT_EQ(streamCount(32), 0);
+    EXPECT_EQ(app.connectionFailures.load(), 0);
+
+    Session& s = open(results[0].userName, results[0].password);
+    ASSERT_TRUE(loggedIn());
+    ASSERT_EQ(s.client->model().AccountDetailCollection.size(), 1u);
+
+    // The server's refusal (no user in the reply) comes as an unregistered result.
+    FakeApplication refusedApp;
+    auto refused = tc::makeClient(refusedApp, {defaults.get(), false});
+    std::optional<interfaces::DemoRegistrationResult> refusal;
+    auto refusalHandler =
+        refused->handleDemoRegistered([&](const interfaces::DemoRegistrationResult& r) { refusal = r; });
+    form.email = "no-at-sign";
+    ASSERT_TRUE(refused->registerDemoUser(form));
+    ASSERT_TRUE(pumpUntil([&] { return refusal.has_value(); }));
+    EXPECT_FALSE(refusal->registered);
+    EXPECT_TRUE(refusal->userName.empty());
+
+    // A text holding a wire control byte is refused before anything is sent.
+    auto third = tc::makeClient(app, {defaults.get(), false});
+    form.name = "Ann\x05";
+    EXPECT_FALSE(third->registerDemoUser(form));
+    EXPECT_EQ(streamCount(1026), 2);
+}
+
 TEST_F(LoginRoadTest, LostStreamIsReportedOnceWithoutReconnecting) {
     Session& s = open("demo", "demo1234");
     ASSERT_TRUE(loggedIn());

@@ -5,6 +5,7 @@
 #include "client/headless_application.h"
 #include "connection/login_inputdata.h"
 #include "funding/session_funding.h"
+#include "model/position_arithmetic.h"
 #include "model/records/account_details.h"
 #include "model/records/item_details.h"
 #include "model/records/order.h"
@@ -12,7 +13,6 @@
 #include "model/text/language_string.h"
 #include "orders/order_collections.h"
 #include "orders/order_requests.h"
-#include "orders/position_arithmetic.h"
 #include "orders/session_orders.h"
 #include "platform/bundle.h"
 #include "platform/notification_center.h"
@@ -21,6 +21,7 @@
 #include "session/business/business_test_support.h"
 #include "session/business/notification_names.h"
 #include "session/business/session_events.h"
+#include "support/wire_text.h"
 
 #include "loopback_fixture.h"
 #include "market.h"

@@ -1,9 +1,9 @@
 #include "model/model_dump.h"
 
-#include "model/session_model.h"
 #include "model/records/account_details.h"
 #include "model/records/item_details.h"
 #include "model/records/order.h"
+#include "model/session_model.h"
 
 #include <algorithm>
 #include <charconv>

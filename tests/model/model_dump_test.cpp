@@ -1,8 +1,8 @@
 #include "model/model_dump.h"
 
-#include "model/session_model.h"
 #include "model/records/account_details.h"
 #include "model/records/item_details.h"
+#include "model/session_model.h"
 
 #include <gtest/gtest.h>
 

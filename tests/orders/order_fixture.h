@@ -2,16 +2,16 @@
 // A small signed-in session built by hand: one instrument, one account in one group with settings
 // for the instrument, one trading session, and a capture of the refusal notices. Texts are the
 // language keys themselves, so a test reads which check refused.
-#include "orders/order_manager.h"
-#include "orders/order_session.h"
-#include "platform/notification_center.h"
-#include "session/business/notification_names.h"
-#include "model/session_model.h"
 #include "model/records/account_details.h"
 #include "model/records/group_details.h"
 #include "model/records/item_details.h"
 #include "model/records/order.h"
 #include "model/records/session_settings.h"
+#include "model/session_model.h"
+#include "orders/order_manager.h"
+#include "orders/order_session.h"
+#include "platform/notification_center.h"
+#include "session/business/notification_names.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // A refused order reads as an English sentence with its values filled in, never as a bare key.
-#include "order_fixture.h"
 #include "model/text/language_string.h"
 #include "model/text/positional_text.h"
+#include "order_fixture.h"
 
 #include <filesystem>
 #include <fstream>

@@ -2,9 +2,9 @@
 // A folder of the test's own, removed with everything in it when the test is done; and a resource
 // bundle made in such a folder, installed for the lifetime of one test, so expected texts follow
 // from what the test wrote rather than from the shipped tables.
+#include "model/text/language_string.h"
 #include "platform/bundle.h"
 #include "platform/string_table.h"
-#include "model/text/language_string.h"
 
 #include <cstdlib>
 #include <filesystem>

@@ -6,8 +6,8 @@
 #include "testserver/server_peer.h"
 
 #include "market.h"
-#include "session/data_service/data_service_replies.h"
 #include "model/records/history_rows.h"
+#include "session/data_service/data_service_replies.h"
 #include "test_server.h"
 
 #include <gtest/gtest.h>

@@ -2,13 +2,13 @@
 // proves they agree on the AMP layout for the shipped market.
 #include "amp_snapshot.h"
 #include "market.h"
-#include "options.h"
-#include "platform/date_format.h"
-#include "price_book.h"
 #include "model/model_dump.h"
 #include "model/records/account_details.h"
 #include "model/records/item_details.h"
 #include "model/records/user_info.h"
+#include "options.h"
+#include "platform/date_format.h"
+#include "price_book.h"
 #include "session/snapshot/amp_snapshot_loader.h"
 #include "session/snapshot/xml_snapshot_loader.h"
 

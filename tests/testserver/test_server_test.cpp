@@ -204,6 +204,62 @@ TEST_F(ServerTest, RefusalsCarryTheLoginMessageRecordAndNoCompletion) {
     EXPECT_EQ(server_->stats().logins, 0);
 }
 
+TEST_F(ServerTest, DemoRegistrationHandsOutAUserWhoThenSignsInWithTheDepositAsBalance) {
+    auto registration = [&](const std::string& name, const std::string& email, const std::string& deposit) {
+        peer::StreamClient client(ports_.stream);
+        EXPECT_TRUE(client.send(peer::seal(peer::frame(peer::body({{10, "1026"},
+                                                                   {1152, email},
+                                                                   {1033, "Trade"},
+                                                                   {564, deposit},
+                                                                   {1132, "Nepal"},
+                                                                   {1137, "+977 1"},
+                                                                   {1138, "1"},
+                                                                   {1139, name},
+                                                                   {1140, "Tradeclient"},
+                                                                   {20, "1"},
+                                                                   {19, "1"}})),
+                                           productKey_, true)));
+        auto got = client.read(1);
+        EXPECT_EQ(got.size(), 1u);
+        return got.empty() ? peer::Frame{} : got[0];
+    };
+
+    // A slot not handed out yet does not sign in, whatever its password.
+    peer::StreamClient early(ports_.stream);
+    ASSERT_TRUE(early.send(peer::seal(peer::frame(peer::loginBody("demo2001", "x")), productKey_, true)));
+    ASSERT_EQ(early.read(1, 500ms).at(0).type(), 47);
+
+    const peer::Frame first = registration("Ann Example", "ann@example.org", "25000");
+    ASSERT_EQ(first.type(), 1027);
+    const std::string user = first.at(23), password = first.at(18);
+    EXPECT_EQ(user, "demo2001");
+    EXPECT_EQ(password.size(), 8u);
+    const peer::Frame second = registration("Bob Example", "bob@example.org", "not a number");
+    EXPECT_EQ(second.at(23), "demo2002");
+    EXPECT_NE(second.at(18), password);
+
+    // The new user signs in to one account whose balance is the deposit asked for.
+    peer::StreamClient client(ports_.stream);
+    const Session s = login(client, user, password);
+    const auto sections = peer::split(s.snapshot, '\x07');
+    ASSERT_EQ(sections.size(), 22u);
+    EXPECT_EQ(records(sections[8]), 1u);
+    EXPECT_NE(sections[8].find("\x05"
+                               "25000\x05"),
+              std::string::npos);
+
+    // An incomplete form, and one past the number of users there are, get a reply without a user.
+    const peer::Frame incomplete = registration("", "nobody@example.org", "5000");
+    EXPECT_EQ(incomplete.type(), 1027);
+    EXPECT_EQ(incomplete.at(23), "<missing>");
+    EXPECT_EQ(incomplete.at(18), "<missing>");
+    EXPECT_EQ(registration("No Mail", "no-at-sign", "5000").at(23), "<missing>");
+    for (std::size_t i = 2; i < testserver::kRegistrationSlots; ++i)
+        ASSERT_EQ(registration("Many", "many@example.org", "5000").at(23).rfind("demo", 0), 0u);
+    EXPECT_EQ(registration("One Too Many", "late@example.org", "5000").at(23), "<missing>");
+    EXPECT_EQ(server_->stats().demoRegistrations, static_cast<int>(testserver::kRegistrationSlots));
+}
+
 TEST_F(ServerTest, PingIsAnsweredSealedWithItsRequestNumberAndServerTime) {
     peer::StreamClient client(ports_.stream);
     const Session s = login(client, "demo", "demo1234");

@@ -1,8 +1,9 @@
-#include "app/about_window_controller.h"
+#include "gui/app/about_window_controller.h"
 
-#include "app/language.h"
-#include "platform/bundle.h"
+#include "gui/app/gui_context.h"
+#include "gui/app/language.h"
 #include "model/text/positional_text.h"
+#include "platform/bundle.h"
 #include "ui_about_window_controller.h"
 
 #include <QApplication>
@@ -10,8 +11,8 @@
 
 namespace tc::gui {
 
-AboutWindowController::AboutWindowController(Language& language, QWidget* parent)
-    : QDialog(parent), ui_(std::make_unique<Ui::AboutWindowController>()), language_(language) {
+AboutWindowController::AboutWindowController(GuiContext& context, QWidget* parent)
+    : QDialog(parent), ui_(std::make_unique<Ui::AboutWindowController>()), language_(context.language()) {
     ui_->setupUi(this);
     QFont name = ui_->appNameLabel->font();
     name.setBold(true);

@@ -11,12 +11,13 @@ class AboutWindowController;
 
 namespace tc::gui {
 
+class GuiContext;
 class Language;
 
 class AboutWindowController : public QDialog {
     Q_OBJECT
 public:
-    explicit AboutWindowController(Language& language, QWidget* parent = nullptr);
+    explicit AboutWindowController(GuiContext& context, QWidget* parent = nullptr);
     ~AboutWindowController() override;
 
     // Title and texts, read afresh.

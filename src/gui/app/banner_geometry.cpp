@@ -1,4 +1,4 @@
-#include "app/banner_geometry.h"
+#include "gui/app/banner_geometry.h"
 
 #include <algorithm>
 #include <cmath>

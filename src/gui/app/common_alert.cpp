@@ -1,4 +1,4 @@
-#include "app/common_alert.h"
+#include "gui/app/common_alert.h"
 
 #include <QApplication>
 #include <QLabel>

@@ -1,6 +1,6 @@
-#include "app/desktop_idle_source.h"
+#include "gui/app/desktop_idle_source.h"
 
-#include "app/system_notifier.h"
+#include "gui/app/system_notifier.h"
 #include "platform/log.h"
 
 #include <QCoreApplication>

@@ -1,16 +1,15 @@
-#include "app/font_size_settings_window_controller.h"
+#include "gui/app/font_size_settings_window_controller.h"
 
-#include "app/language.h"
-#include "app/shell_rules.h"
+#include "gui/app/gui_context.h"
+#include "gui/app/language.h"
+#include "gui/app/shell_rules.h"
 #include "ui_font_size_settings_window_controller.h"
 
 namespace tc::gui {
 
-FontSizeSettingsWindowController::FontSizeSettingsWindowController(Language& language,
-                                                                   platform::UserDefaults& defaults,
-                                                                   QWidget* parent)
+FontSizeSettingsWindowController::FontSizeSettingsWindowController(GuiContext& context, QWidget* parent)
     : SheetController(parent), ui_(std::make_unique<Ui::FontSizeSettingsWindowController>()),
-      language_(language), defaults_(defaults) {
+      language_(context.language()), defaults_(context.defaults()) {
     ui_->setupUi(this);
     bindLanguage(this, language_, [this] { fillNames(); });
     for (QComboBox* box : {ui_->watchlistComboBox, ui_->positionsComboBox}) {

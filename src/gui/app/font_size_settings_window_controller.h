@@ -1,7 +1,7 @@
 #pragma once
 // The font-size sheet of the settings window: the sizes of the quotes board and of the order and
 // position tables, written only by Apply.
-#include "app/sheet_controller.h"
+#include "gui/app/sheet_controller.h"
 
 #include <cstdint>
 #include <memory>
@@ -16,13 +16,13 @@ class UserDefaults;
 
 namespace tc::gui {
 
+class GuiContext;
 class Language;
 
 class FontSizeSettingsWindowController : public SheetController {
     Q_OBJECT
 public:
-    FontSizeSettingsWindowController(Language& language, platform::UserDefaults& defaults,
-                                     QWidget* parent = nullptr);
+    explicit FontSizeSettingsWindowController(GuiContext& context, QWidget* parent = nullptr);
     ~FontSizeSettingsWindowController() override;
 
     void onWindowLoad() override;

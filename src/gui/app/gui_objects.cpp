@@ -1,10 +1,10 @@
-#include "app/gui_objects.h"
+#include "gui/app/gui_objects.h"
 
-#include "app/about_window_controller.h"
+#include "gui/app/about_window_controller.h"
 
 namespace tc::gui {
 
-GUIObjects::GUIObjects(Language& language) : language_(language) {}
+GUIObjects::GUIObjects(GuiContext& context) : context_(context) {}
 
 GUIObjects::~GUIObjects() {
     delete about_.data();
@@ -12,7 +12,7 @@ GUIObjects::~GUIObjects() {
 
 AboutWindowController* GUIObjects::getAboutWindowController() {
     if (!about_)
-        about_ = new AboutWindowController(language_);
+        about_ = new AboutWindowController(context_);
     return about_.data();
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 // The holder of the program's single windows that several owners open (the About window; the
 // order ticket joins it), and of the confirmation switch. Windows are made on first request.
-#include "app/about_window_controller.h"
+#include "gui/app/about_window_controller.h"
 
 #include <QPointer>
 
@@ -11,11 +11,11 @@ class QWidget;
 
 namespace tc::gui {
 
-class Language;
+class GuiContext;
 
 class GUIObjects {
 public:
-    explicit GUIObjects(Language& language);
+    explicit GUIObjects(GuiContext& context);
     ~GUIObjects();
 
     // YES from the start: confirmations show as a modal alert, else as a banner. Any thread.
@@ -29,7 +29,7 @@ public:
     void showAbout(QWidget* owner);
 
 private:
-    Language& language_;
+    GuiContext& context_;
     std::atomic<bool> showConfirmationAlert_{true};
     QPointer<AboutWindowController> about_;
 };

@@ -1,16 +1,16 @@
-#include "app/idle_timeout_window_controller.h"
+#include "gui/app/idle_timeout_window_controller.h"
 
-#include "app/language.h"
-#include "app/shell_rules.h"
+#include "gui/app/gui_context.h"
+#include "gui/app/language.h"
+#include "gui/app/shell_rules.h"
 #include "platform/user_defaults.h"
 #include "ui_idle_timeout_window_controller.h"
 
 namespace tc::gui {
 
-IdleTimeoutWindowController::IdleTimeoutWindowController(Language& language, platform::UserDefaults& defaults,
-                                                         QWidget* parent)
-    : SheetController(parent), ui_(std::make_unique<Ui::IdleTimeoutWindowController>()), language_(language),
-      defaults_(defaults) {
+IdleTimeoutWindowController::IdleTimeoutWindowController(GuiContext& context, QWidget* parent)
+    : SheetController(parent), ui_(std::make_unique<Ui::IdleTimeoutWindowController>()),
+      language_(context.language()), defaults_(context.defaults()) {
     ui_->setupUi(this);
     bindLanguage(this, language_, [this] { loadTimeoutCombo(); });
     connect(ui_->timeoutComboBox, &QComboBox::activated, this,

@@ -1,6 +1,6 @@
 #pragma once
 // The idle time-out sheet of the settings window: after how long without input the program ends.
-#include "app/sheet_controller.h"
+#include "gui/app/sheet_controller.h"
 
 #include <memory>
 
@@ -14,13 +14,13 @@ class UserDefaults;
 
 namespace tc::gui {
 
+class GuiContext;
 class Language;
 
 class IdleTimeoutWindowController : public SheetController {
     Q_OBJECT
 public:
-    IdleTimeoutWindowController(Language& language, platform::UserDefaults& defaults,
-                                QWidget* parent = nullptr);
+    explicit IdleTimeoutWindowController(GuiContext& context, QWidget* parent = nullptr);
     ~IdleTimeoutWindowController() override;
 
     void onWindowLoad() override;

@@ -1,4 +1,4 @@
-#include "app/images.h"
+#include "gui/app/images.h"
 
 #include <QFile>
 

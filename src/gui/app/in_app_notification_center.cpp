@@ -1,7 +1,7 @@
-#include "app/in_app_notification_center.h"
+#include "gui/app/in_app_notification_center.h"
 
-#include "app/language.h"
-#include "app/sound_notification.h"
+#include "gui/app/language.h"
+#include "gui/app/sound_notification.h"
 
 #include <QApplication>
 #include <QFontMetrics>

@@ -3,7 +3,7 @@
 // of the screen with an icon, a title, a subtitle, a text and optionally two buttons, and fade out
 // after their delay. A dismissal that arrives while a banner is still sliding in waits until it is
 // in place, so a banner never stays on screen after it was dismissed.
-#include "app/banner_geometry.h"
+#include "gui/app/banner_geometry.h"
 #include "interfaces/application_interface.h"
 
 #include <QList>

@@ -1,6 +1,6 @@
-#include "app/keychain_secret_store.h"
+#include "gui/app/keychain_secret_store.h"
 
-#include "app/system_notifier.h"
+#include "gui/app/system_notifier.h"
 
 #include <qt6keychain/keychain.h>
 

@@ -2,7 +2,7 @@
 // Passwords in the desktop's Secret Service, through qtkeychain; never in a file (the insecure
 // fallback stays off). Where no Secret Service answers, writes fail with the reason and reads find
 // nothing.
-#include "app/remembered_users.h"
+#include "gui/app/remembered_users.h"
 
 #include <QObject>
 

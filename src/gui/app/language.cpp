@@ -1,8 +1,8 @@
-#include "app/language.h"
+#include "gui/app/language.h"
 
-#include "app/shell_rules.h"
-#include "platform/user_defaults.h"
+#include "gui/app/shell_rules.h"
 #include "model/text/language_string.h"
+#include "platform/user_defaults.h"
 
 #include <QAbstractButton>
 #include <QAction>

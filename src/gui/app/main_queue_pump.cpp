@@ -1,4 +1,4 @@
-#include "app/main_queue_pump.h"
+#include "gui/app/main_queue_pump.h"
 
 #include "platform/dispatch.h"
 

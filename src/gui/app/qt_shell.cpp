@@ -1,32 +1,26 @@
-#include "app/qt_shell.h"
+#include "gui/app/qt_shell.h"
 
-#include "app/common_alert.h"
-#include "app/gui_objects.h"
-#include "app/in_app_notification_center.h"
-#include "app/language.h"
-#include "app/shell_rules.h"
-#include "app/sound_notification.h"
-#include "app/system_notifier.h"
-#include "app/theme_manager.h"
-#include "app/window_shake.h"
+#include "gui/app/common_alert.h"
+#include "gui/app/gui_context.h"
+#include "gui/app/gui_objects.h"
+#include "gui/app/in_app_notification_center.h"
+#include "gui/app/language.h"
+#include "gui/app/shell_rules.h"
+#include "gui/app/sound_notification.h"
+#include "gui/app/system_notifier.h"
+#include "gui/app/theme_manager.h"
+#include "gui/app/window_shake.h"
 #include "platform/dispatch.h"
 #include "platform/log.h"
 
 #include <QApplication>
 #include <QDesktopServices>
-#include <QIcon>
 #include <QUrl>
 
 #include <chrono>
 
-static void initTradeclientResources() {
-    Q_INIT_RESOURCE(tradeclient);
-}
-
 namespace tc::gui {
 namespace {
-
-constexpr char kApplicationName[] = "TradeClient";
 
 QString fromStd(const std::string& text) {
     return QString::fromStdString(text);
@@ -34,41 +28,23 @@ QString fromStd(const std::string& text) {
 
 } // namespace
 
-void initResources() {
-    static const bool once = (initTradeclientResources(), true);
-    (void)once;
-}
-
-QtShell::QtShell(platform::UserDefaults& defaults, QObject* parent)
-    : QObject(parent), defaults_(defaults), applicationName_(kApplicationName) {
-    initResources();
-    QGuiApplication::setApplicationDisplayName(QString::fromLatin1(kApplicationName));
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/images/AppIcon.svg")));
+QtShell::QtShell(GuiContext& context, QObject* parent)
+    : QObject(parent), context_(context), applicationName_(kApplicationName) {
     interfaces::installProductTexts();
-
-    language_ = std::make_unique<Language>(defaults_);
-    themes_ = std::make_unique<ThemeManager>(defaults_);
-    sounds_ = std::make_unique<SoundNotification>(defaults_);
-    notifier_ = std::make_unique<SystemNotifier>();
-    banners_ = std::make_unique<InAppNotificationCenter>(*language_, *sounds_);
-    guiObjects_ = std::make_unique<GUIObjects>(*language_);
-
-    themes_->applyStoredTheme();
-    PreferenceManager::setDefaultFontSize(defaults_);
 }
 
 QtShell::~QtShell() = default;
 
 std::int64_t QtShell::selectedLanguage() const {
-    return language_->selected();
+    return context_.language().selected();
 }
 
 bool QtShell::showConfirmationAlert() const {
-    return guiObjects_->showConfirmationAlert();
+    return context_.guiObjects().showConfirmationAlert();
 }
 
 QString QtShell::text(std::string_view key) const {
-    return language_->text(key);
+    return context_.text(key);
 }
 
 void QtShell::showAlert(const AlertSpec& spec, std::function<void(int)> done) {
@@ -119,19 +95,19 @@ void QtShell::showMessageBanner(const std::string& message, const std::string& t
 }
 
 void QtShell::showBanner(const interfaces::InAppNotification& notification) {
-    banners_->deliverNotification(notification);
+    context_.banners().deliverNotification(notification);
 }
 
 void QtShell::setBannerDelegate(BannerActivation onActivate) {
-    banners_->setDelegate(std::move(onActivate));
+    context_.banners().setDelegate(std::move(onActivate));
 }
 
 void QtShell::showSystemNotification(const std::string& title, const std::string& subTitle) {
-    notifier_->notify(fromStd(title), fromStd(subTitle));
+    context_.systemNotifier().notify(fromStd(title), fromStd(subTitle));
 }
 
 void QtShell::playSound(std::string_view name) {
-    sounds_->playSoundNamed(name);
+    context_.sounds().playSoundNamed(name);
 }
 
 void QtShell::openAddress(const std::string& url) {

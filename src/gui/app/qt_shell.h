@@ -1,7 +1,7 @@
 #pragma once
 // The desktop shell the session calls back: real alerts, banners, sounds, system notifications,
-// addresses and quitting, and the services every window shares (language, theme, sounds, banners,
-// the window holder). One per program, made on the GUI thread after the QApplication.
+// addresses and quitting, over the services of the program's GuiContext. One per program, made on
+// the GUI thread after the context.
 //
 // Alerts open window-modal on the primary window (the login window, then the main window) and
 // never nest an event loop. The login window follows connectionLost and loginRefused to make its
@@ -20,26 +20,16 @@
 
 class QWidget;
 
-namespace tc::platform {
-class UserDefaults;
-}
-
 namespace tc::gui {
 
-class GUIObjects;
-class InAppNotificationCenter;
-class Language;
-class SoundNotification;
-class SystemNotifier;
-class ThemeManager;
+class GuiContext;
 struct AlertSpec;
 
 class QtShell : public QObject, public interfaces::ApplicationInterface {
     Q_OBJECT
 public:
-    // Installs the product texts, reads the language and the theme; applies the theme and
-    // stores the default font sizes on a first start.
-    explicit QtShell(platform::UserDefaults& defaults, QObject* parent = nullptr);
+    // Installs the product's own text keys for every text lookup.
+    explicit QtShell(GuiContext& context, QObject* parent = nullptr);
     ~QtShell() override;
 
     // interfaces::ApplicationInterface
@@ -60,15 +50,7 @@ public:
     void openAddress(const std::string& url) override;
     void quit() override;
 
-    // Shared services.
-    platform::UserDefaults& defaults() { return defaults_; }
-    Language& language() { return *language_; }
-    ThemeManager& themes() { return *themes_; }
-    SoundNotification& sounds() { return *sounds_; }
-    InAppNotificationCenter& banners() { return *banners_; }
-    SystemNotifier& systemNotifier() { return *notifier_; }
-    GUIObjects& guiObjects() { return *guiObjects_; }
-    QString text(std::string_view key) const;
+    GuiContext& context() const { return context_; }
 
     // The window alerts open on; without one they are modal to the whole program.
     void setPrimaryWindow(QWidget* window) { primaryWindow_ = window; }
@@ -96,22 +78,15 @@ Q_SIGNALS:
     void terminating();
 
 private:
-    platform::UserDefaults& defaults_;
+    QString text(std::string_view key) const;
+
+    GuiContext& context_;
     std::string applicationName_;
-    std::unique_ptr<Language> language_;
-    std::unique_ptr<ThemeManager> themes_;
-    std::unique_ptr<SoundNotification> sounds_;
-    std::unique_ptr<SystemNotifier> notifier_;
-    std::unique_ptr<InAppNotificationCenter> banners_;
-    std::unique_ptr<GUIObjects> guiObjects_;
     QPointer<QWidget> primaryWindow_;
     std::atomic<bool> loginSuccess_{false};
     std::function<void()> connectionFailureFollowUp_;
     std::function<void()> terminationHandler_;
     platform::CallbackGuard guard_; // last: work left on the main queue stops before the members go
 };
-
-// Registers the program's images, sounds and icon; called once before any window is made.
-void initResources();
 
 } // namespace tc::gui

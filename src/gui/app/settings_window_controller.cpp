@@ -1,36 +1,37 @@
-#include "app/settings_window_controller.h"
+#include "gui/app/settings_window_controller.h"
 
-#include "app/common_alert.h"
-#include "app/font_size_settings_window_controller.h"
-#include "app/idle_timeout_window_controller.h"
-#include "app/language.h"
-#include "app/qt_shell.h"
-#include "app/theme_manager.h"
-#include "app/theme_palette.h"
+#include "gui/app/common_alert.h"
+#include "gui/app/font_size_settings_window_controller.h"
+#include "gui/app/gui_context.h"
+#include "gui/app/idle_timeout_window_controller.h"
+#include "gui/app/language.h"
+#include "gui/app/qt_shell.h"
+#include "gui/app/theme_manager.h"
+#include "gui/app/theme_table.h"
 #include "interfaces/application_interface.h"
 #include "platform/user_defaults.h"
 #include "ui_settings_window_controller.h"
 
 namespace tc::gui {
 
-SettingsWindowController::SettingsWindowController(QtShell& shell, QWidget* parent)
-    : QDialog(parent), ui_(std::make_unique<Ui::SettingsWindowController>()), shell_(shell) {
+SettingsWindowController::SettingsWindowController(GuiContext& context, QWidget* parent)
+    : QDialog(parent), ui_(std::make_unique<Ui::SettingsWindowController>()), context_(context) {
     ui_->setupUi(this);
-    bindLanguage(this, shell_.language(), [this] { updateLanguageStrings(); });
+    bindLanguage(this, context_.language(), [this] { updateLanguageStrings(); });
     loadSoundSettings();
     loadThemeSettings();
     updateSheetButtons();
 
     connect(ui_->SoundsButton, &QCheckBox::toggled, this, [this](bool off) {
-        shell_.defaults().set(interfaces::kSoundKey, off);
-        shell_.defaults().synchronize();
+        context_.defaults().set(interfaces::kSoundKey, off);
+        context_.defaults().synchronize();
     });
     connect(ui_->themeButton, &QCheckBox::toggled, this, [this](bool light) {
-        shell_.themes().saveTheme(light ? kLightTheme : kDarkTheme);
+        context_.themes().saveTheme(light ? kLightTheme : kDarkTheme);
         updateLanguageStrings();
     });
     // The switch follows a theme chosen elsewhere.
-    connect(&shell_.themes(), &ThemeManager::themeChanged, this, [this] { loadThemeSettings(); });
+    connect(&context_.themes(), &ThemeManager::themeChanged, this, [this] { loadThemeSettings(); });
     connect(ui_->fontSizeButton, &QPushButton::clicked, this,
             &SettingsWindowController::fontSizeSettingButtonClicked);
     connect(ui_->idleTimeoutButton, &QPushButton::clicked, this,
@@ -45,19 +46,19 @@ SettingsWindowController::~SettingsWindowController() = default;
 
 void SettingsWindowController::updateLanguageStrings() {
     ui_->themeButton->setText(QStringLiteral("%1 %2").arg(
-        shell_.text("0367"), shell_.text(ui_->themeButton->isChecked() ? "0843" : "0842")));
-    const QString later = shell_.text("90001");
+        context_.text("0367"), context_.text(ui_->themeButton->isChecked() ? "0843" : "0842")));
+    const QString later = context_.text("90001");
     ui_->ChangePasswordButton->setToolTip(passwordSheet_.factory ? QString() : later);
     ui_->accountAccessSettingsButton->setToolTip(accessSheet_.factory ? QString() : later);
 }
 
 void SettingsWindowController::loadSoundSettings() {
     const QSignalBlocker block(ui_->SoundsButton);
-    ui_->SoundsButton->setChecked(shell_.defaults().boolForKey(interfaces::kSoundKey));
+    ui_->SoundsButton->setChecked(context_.defaults().boolForKey(interfaces::kSoundKey));
 }
 
 void SettingsWindowController::loadThemeSettings() {
-    const std::int64_t theme = shell_.themes().getThemeForKey();
+    const std::int64_t theme = context_.themes().getThemeForKey();
     if (theme == kDarkTheme || theme == kLightTheme) {
         const QSignalBlocker block(ui_->themeButton);
         ui_->themeButton->setChecked(theme == kLightTheme);
@@ -90,20 +91,20 @@ void SettingsWindowController::updateSheetButtons() {
 
 void SettingsWindowController::fontSizeSettingButtonClicked() {
     if (!fontSizeSheet_)
-        fontSizeSheet_ = new FontSizeSettingsWindowController(shell_.language(), shell_.defaults(), this);
+        fontSizeSheet_ = new FontSizeSettingsWindowController(context_, this);
     fontSizeSheet_->openOn(this);
 }
 
 void SettingsWindowController::IdleTimeoutButtonClicked() {
     if (!idleTimeoutSheet_)
-        idleTimeoutSheet_ = new IdleTimeoutWindowController(shell_.language(), shell_.defaults(), this);
+        idleTimeoutSheet_ = new IdleTimeoutWindowController(context_, this);
     idleTimeoutSheet_->openOn(this);
 }
 
 void SettingsWindowController::ChangePasswordButtonClicked() {
     if (networkAvailable_ && !networkAvailable_()) {
         CommonAlert::open(this,
-                          {shell_.text("10980"), shell_.text("1007"), AlertSpec::Informational, {}, {}});
+                          {context_.text("10980"), context_.text("1007"), AlertSpec::Informational, {}, {}});
         return;
     }
     openSheet(passwordSheet_);

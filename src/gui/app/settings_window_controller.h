@@ -15,8 +15,8 @@ class SettingsWindowController;
 namespace tc::gui {
 
 class FontSizeSettingsWindowController;
+class GuiContext;
 class IdleTimeoutWindowController;
-class QtShell;
 class SheetController;
 
 class SettingsWindowController : public QDialog {
@@ -24,7 +24,7 @@ class SettingsWindowController : public QDialog {
 public:
     using SheetFactory = std::function<SheetController*(QWidget* owner)>;
 
-    explicit SettingsWindowController(QtShell& shell, QWidget* parent = nullptr);
+    explicit SettingsWindowController(GuiContext& context, QWidget* parent = nullptr);
     ~SettingsWindowController() override;
 
     // What the signed-in user may do: change the password; grant other users rights on accounts
@@ -56,7 +56,7 @@ private:
     void openSheet(LazySheet& lazy);
 
     std::unique_ptr<Ui::SettingsWindowController> ui_;
-    QtShell& shell_;
+    GuiContext& context_;
     FontSizeSettingsWindowController* fontSizeSheet_ = nullptr;
     IdleTimeoutWindowController* idleTimeoutSheet_ = nullptr;
     LazySheet passwordSheet_;

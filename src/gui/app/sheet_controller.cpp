@@ -1,4 +1,4 @@
-#include "app/sheet_controller.h"
+#include "gui/app/sheet_controller.h"
 
 namespace tc::gui {
 

@@ -1,4 +1,4 @@
-#include "app/shell_rules.h"
+#include "gui/app/shell_rules.h"
 
 #include "platform/user_defaults.h"
 

@@ -1,4 +1,4 @@
-#include "app/sound_notification.h"
+#include "gui/app/sound_notification.h"
 
 #include "interfaces/application_interface.h"
 #include "platform/user_defaults.h"

@@ -1,4 +1,4 @@
-#include "app/system_notifier.h"
+#include "gui/app/system_notifier.h"
 
 #include "platform/log.h"
 

@@ -1,4 +1,4 @@
-#include "app/window_shake.h"
+#include "gui/app/window_shake.h"
 
 #include <QPointer>
 #include <QPropertyAnimation>

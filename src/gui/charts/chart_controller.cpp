@@ -1,6 +1,6 @@
-#include "charts/chart_controller.h"
+#include "gui/charts/chart_controller.h"
 
-#include "charts/titled_graph.h"
+#include "gui/charts/titled_graph.h"
 
 #include <QFrame>
 #include <QKeyEvent>
@@ -10,6 +10,8 @@
 
 #include <chrono>
 #include <cmath>
+
+namespace tc::gui {
 
 namespace {
 
@@ -21,8 +23,6 @@ const QString kAskSeries = QStringLiteral("Ask Price Line Plot");
 const QString kBidLine = QStringLiteral("Bid Line Plot");
 const QString kAskLine = QStringLiteral("Ask Line Plot");
 const QString kLabelSuffix = QStringLiteral(" Label");
-const QColor kBidColour(208, 51, 43);
-const QColor kAskColour(40, 107, 158);
 
 QFont pixelFont(const QFont& base, int pixels) {
     QFont f = base;
@@ -113,29 +113,28 @@ void ChartController::addPricePlot() {
     const auto type = chart_.type();
     if (!type)
         return;
-    std::unique_ptr<plot::Plot> price;
+    std::unique_ptr<Plot> price;
     switch (*type) {
     case tc::charts::ChartType::Line: {
-        auto line = std::make_unique<plot::LinePlot>(kLinePlot);
+        auto line = std::make_unique<LinePlot>(kLinePlot);
         line->pen = QPen(graph_->theme().priceLine, 1.5);
         price = std::move(line);
         break;
     }
     case tc::charts::ChartType::Ohlc:
-        price = std::make_unique<plot::TradingRangePlot>(kOhlcPlot, plot::TradingRangePlot::Style::Ohlc);
+        price = std::make_unique<TradingRangePlot>(kOhlcPlot, TradingRangePlot::Style::Ohlc);
         break;
     case tc::charts::ChartType::Candlestick:
-        price =
-            std::make_unique<plot::TradingRangePlot>(kCandlePlot, plot::TradingRangePlot::Style::Candlestick);
+        price = std::make_unique<TradingRangePlot>(kCandlePlot, TradingRangePlot::Style::Candlestick);
         break;
     case tc::charts::ChartType::BidAsk: {
         resetCrosshairToggle();
-        plot::Legend legend;
+        Legend legend;
         legend.font = pixelFont(font(), 11);
-        const plot::PlotTheme& theme = graph_->theme();
+        const PlotTheme& theme = graph_->theme();
         for (const auto& [id, colour, title] : {std::tuple{kBidSeries, theme.bidSeries, bidTitle_},
                                                 std::tuple{kAskSeries, theme.askSeries, askTitle_}}) {
-            auto line = std::make_unique<plot::LinePlot>(id);
+            auto line = std::make_unique<LinePlot>(id);
             line->pen = QPen(colour, 1.5);
             line->setTitle(title);
             line->setDataSource(this);
@@ -156,10 +155,10 @@ void ChartController::addPricePlot() {
 }
 
 void ChartController::refreshView() {
-    plot::PlotSpace& space = graph_->defaultPlotSpace();
+    PlotSpace& space = graph_->defaultPlotSpace();
     space.setXRange(chart_.viewport().xRange());
     space.setYRange(chart_.yRange());
-    QVector<plot::AxisLabel> times, prices;
+    QVector<AxisLabel> times, prices;
     for (const auto& label : chart_.timeLabels())
         times.push_back({static_cast<double>(label.bar), QString::fromStdString(label.text)});
     for (const auto& tick : chart_.priceTicks())
@@ -168,21 +167,22 @@ void ChartController::refreshView() {
     graph_->yAxis().labels = std::move(prices);
 
     const bool lines = !chart_.bars().empty() && chart_.type().has_value();
-    for (const auto& [id, price, colour] :
-         {std::tuple{kBidLine, chart_.bid(), kBidColour}, std::tuple{kAskLine, chart_.ask(), kAskColour}}) {
+    for (const auto& [id, price, colour] : {std::tuple{kBidLine, chart_.bid(), graph_->theme().bidLine},
+                                            std::tuple{kAskLine, chart_.ask(), graph_->theme().askLine}}) {
         if (!lines || !price) {
             graph_->removeAnnotation(id);
             graph_->removeAnnotation(id + kLabelSuffix);
             continue;
         }
         graph_->setHorizontalLine({id, *price, QPen(colour, 1.2)});
-        plot::TextAnnotation label;
+        TextAnnotation label;
         label.identifier = id + kLabelSuffix;
         label.x = space.xRange().end();
         label.y = *price;
         label.displacement = QPointF(2, 0);
         label.text = QString::fromStdString(tc::charts::formatPrice(*price, chart_.decimals()));
         label.fill = colour;
+        label.textColor = graph_->theme().tagText;
         label.font = pixelFont(font(), 12);
         label.pinned = true;
         graph_->setTextAnnotation(label);
@@ -201,7 +201,7 @@ void ChartController::setChartType(int type) {
 
 void ChartController::applyChartTheme(int theme) {
     themeNumber_ = theme;
-    const auto named = plot::PlotTheme::named(theme);
+    const auto named = PlotTheme::named(theme);
     if (!named)
         return;
     graph_->setTheme(*named);
@@ -291,15 +291,15 @@ void ChartController::setHeaderHidden(bool hidden) {
     title_->setHidden(hidden);
 }
 
-std::size_t ChartController::numberOfRecords(const plot::Plot&) const {
+std::size_t ChartController::numberOfRecords(const Plot&) const {
     return chart_.bars().size();
 }
 
-std::span<const double> ChartController::numbers(const plot::Plot& plot, plot::PlotField field) const {
+std::span<const double> ChartController::numbers(const Plot& plot, PlotField field) const {
     const tc::charts::BarSeries& bars = chart_.bars();
     const QString& id = plot.identifier();
     switch (field) {
-    case plot::PlotField::Y:
+    case PlotField::Y:
         if (id == kLinePlot)
             return bars.closes();
         if (id == kBidSeries)
@@ -307,63 +307,62 @@ std::span<const double> ChartController::numbers(const plot::Plot& plot, plot::P
         if (id == kAskSeries)
             return bars.asks();
         return {};
-    case plot::PlotField::Open:
+    case PlotField::Open:
         return bars.opens();
-    case plot::PlotField::High:
+    case PlotField::High:
         return bars.highs();
-    case plot::PlotField::Low:
+    case PlotField::Low:
         return bars.lows();
-    case plot::PlotField::Close:
+    case PlotField::Close:
         return bars.closes();
     default:
         return {};
     }
 }
 
-plot::PlotRange ChartController::willChangePlotRange(plot::PlotSpace&, plot::PlotRange proposed,
-                                                     plot::Coordinate coordinate) {
-    if (coordinate == plot::Coordinate::Y)
+PlotRange ChartController::willChangePlotRange(PlotSpace&, PlotRange proposed, Coordinate coordinate) {
+    if (coordinate == Coordinate::Y)
         return chart_.yRange();
     chart_.setXRange(proposed);
     return chart_.viewport().xRange();
 }
 
-QPointF ChartController::willDisplaceBy(plot::PlotSpace&, QPointF displacement) {
+QPointF ChartController::willDisplaceBy(PlotSpace&, QPointF displacement) {
     // Along the bars only, and not at all while every bar is in view.
     if (static_cast<double>(chart_.bars().size()) <= chart_.viewport().width())
         return {};
     return {displacement.x(), 0};
 }
 
-void ChartController::didChangePlotRange(plot::PlotSpace&, plot::Coordinate coordinate) {
-    if (coordinate == plot::Coordinate::X)
+void ChartController::didChangePlotRange(PlotSpace&, Coordinate coordinate) {
+    if (coordinate == Coordinate::X)
         refreshView();
 }
 
-bool ChartController::shouldHandlePointerDown(plot::PlotSpace&, QPointF view) {
+bool ChartController::shouldHandlePointerDown(PlotSpace&, QPointF view) {
     if (crosshairMode_)
         showCrosshair(view);
     return true;
 }
 
-bool ChartController::shouldHandlePointerDragged(plot::PlotSpace&, QPointF view) {
+bool ChartController::shouldHandlePointerDragged(PlotSpace&, QPointF view) {
     if (graph_->crosshair())
         showCrosshair(view);
     return true;
 }
 
-bool ChartController::shouldHandlePointerUp(plot::PlotSpace&, QPointF) {
+bool ChartController::shouldHandlePointerUp(PlotSpace&, QPointF) {
     hideCrosshair();
     return true;
 }
 
-bool ChartController::shouldHandlePointerCancelled(plot::PlotSpace&) {
+bool ChartController::shouldHandlePointerCancelled(PlotSpace&) {
     hideCrosshair();
     return true;
 }
 
 void ChartController::showCrosshair(QPointF view) {
-    const plot::PlotSpace& space = graph_->defaultPlotSpace();
+    const PlotSpace& space = graph_->defaultPlotSpace();
     const auto bar = chart_.barAt(space.plotPoint(view).x());
     if (!bar) {
         hideCrosshair();
@@ -373,10 +372,10 @@ void ChartController::showCrosshair(QPointF view) {
         return;
     selected_ = bar;
     const double close = chart_.bars().closes()[*bar];
-    plot::Crosshair marker;
+    Crosshair marker;
     marker.x = static_cast<double>(*bar);
     marker.y = close;
-    marker.pen = QPen(kAskColour, 2.0);
+    marker.pen = QPen(graph_->theme().crosshair, 2.0);
     marker.tag = QString::fromStdString(tc::charts::formatPrice(close, chart_.decimals()));
     marker.font = pixelFont(font(), 12);
     graph_->setCrosshair(marker);
@@ -394,3 +393,5 @@ void ChartController::hideCrosshair() {
     if (overlay_)
         overlay_->hide();
 }
+
+} // namespace tc::gui

@@ -5,7 +5,7 @@
 // source and the plot-space delegate of its graph.
 #include "charts/chart_source.h"
 #include "charts/price_chart.h"
-#include "plot/graph_view.h"
+#include "gui/plot/graph_view.h"
 
 #include <QWidget>
 
@@ -16,7 +16,9 @@ class QLabel;
 class QFrame;
 class QTimer;
 
-class ChartController : public QWidget, private plot::PlotDataSource, private plot::PlotSpaceDelegate {
+namespace tc::gui {
+
+class ChartController : public QWidget, private PlotDataSource, private PlotSpaceDelegate {
     Q_OBJECT
 
 public:
@@ -46,7 +48,7 @@ public:
     void setHeaderHidden(bool hidden);
 
     const tc::charts::PriceChart& chart() const { return chart_; }
-    plot::GraphView& graph() { return *graph_; }
+    GraphView& graph() { return *graph_; }
     QLabel& titleLabel() { return *title_; }
     QLabel& overlayLabel() { return *overlayLabel_; }
     QFrame& overlay() { return *overlay_; }
@@ -58,17 +60,16 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
-    std::size_t numberOfRecords(const plot::Plot& plot) const override;
-    std::span<const double> numbers(const plot::Plot& plot, plot::PlotField field) const override;
+    std::size_t numberOfRecords(const Plot& plot) const override;
+    std::span<const double> numbers(const Plot& plot, PlotField field) const override;
 
-    plot::PlotRange willChangePlotRange(plot::PlotSpace&, plot::PlotRange proposed,
-                                        plot::Coordinate) override;
-    QPointF willDisplaceBy(plot::PlotSpace&, QPointF displacement) override;
-    void didChangePlotRange(plot::PlotSpace&, plot::Coordinate) override;
-    bool shouldHandlePointerDown(plot::PlotSpace&, QPointF view) override;
-    bool shouldHandlePointerDragged(plot::PlotSpace&, QPointF view) override;
-    bool shouldHandlePointerUp(plot::PlotSpace&, QPointF view) override;
-    bool shouldHandlePointerCancelled(plot::PlotSpace&) override;
+    PlotRange willChangePlotRange(PlotSpace&, PlotRange proposed, Coordinate) override;
+    QPointF willDisplaceBy(PlotSpace&, QPointF displacement) override;
+    void didChangePlotRange(PlotSpace&, Coordinate) override;
+    bool shouldHandlePointerDown(PlotSpace&, QPointF view) override;
+    bool shouldHandlePointerDragged(PlotSpace&, QPointF view) override;
+    bool shouldHandlePointerUp(PlotSpace&, QPointF view) override;
+    bool shouldHandlePointerCancelled(PlotSpace&) override;
 
     void loadBars();
     void barsArrived();
@@ -87,8 +88,10 @@ private:
     std::optional<std::size_t> selected_;
     QString bidTitle_, askTitle_;
     QLabel* title_ = nullptr;
-    plot::GraphView* graph_ = nullptr;
+    GraphView* graph_ = nullptr;
     QFrame* overlay_ = nullptr;
     QLabel* overlayLabel_ = nullptr;
     QTimer* timer_ = nullptr;
 };
+
+} // namespace tc::gui

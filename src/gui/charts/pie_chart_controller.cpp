@@ -1,12 +1,14 @@
-#include "charts/pie_chart_controller.h"
+#include "gui/charts/pie_chart_controller.h"
 
-#include "charts/titled_graph.h"
+#include "gui/charts/titled_graph.h"
 
 #include <QLabel>
 
 #include <algorithm>
 #include <array>
 #include <string>
+
+namespace tc::gui {
 
 namespace {
 
@@ -21,7 +23,7 @@ PieChartController::PieChartController(QWidget* parent) : QWidget(parent) {
     graph_ = parts.graph;
     graph_->xAxis().visible = false;
     graph_->yAxis().visible = false;
-    graph_->border = QPen(QColor(127, 127, 127), 1.0);
+    graph_->border.setWidthF(1.0);
     applyTheme(0);
 }
 
@@ -29,11 +31,8 @@ PieChartController::~PieChartController() {
     graph_->removeAllPlots();
 }
 
-QColor PieChartController::sliceColor(std::size_t index) {
-    static const std::array<QColor, 5> kColours{QColor(246, 155, 0), QColor(129, 195, 29),
-                                                QColor(62, 173, 219), QColor(229, 66, 115),
-                                                QColor(148, 141, 139)};
-    return kColours[index % kColours.size()];
+QColor PieChartController::sliceColor(std::size_t index) const {
+    return graph_->theme().pieSlice(index);
 }
 
 void PieChartController::loadChart(const QStringList& titles, const QList<double>& values,
@@ -58,17 +57,17 @@ void PieChartController::loadChart(const QStringList& titles, const QList<double
 
 void PieChartController::constructGraph() {
     constructed_ = true;
-    auto pie = std::make_unique<plot::PiePlot>(kPiePlot);
+    auto pie = std::make_unique<PiePlot>(kPiePlot);
     pie->setDataSource(this);
-    pie_ = static_cast<plot::PiePlot*>(&graph_->addPlot(std::move(pie)));
+    pie_ = static_cast<PiePlot*>(&graph_->addPlot(std::move(pie)));
     layoutPie();
 }
 
 void PieChartController::layoutPie() {
     if (!pie_)
         return;
-    plot::Legend legend;
-    legend.anchor = plot::Legend::Anchor::Right;
+    Legend legend;
+    legend.anchor = Legend::Anchor::Right;
     legend.columns = 1;
     QFont font = this->font();
     font.setPixelSize(11);
@@ -96,11 +95,12 @@ double PieChartController::pieRadius() const {
 }
 
 void PieChartController::applyTheme(int theme) {
-    const auto named = plot::PlotTheme::named(theme);
+    const auto named = PlotTheme::named(theme);
     if (!named)
         return;
     graph_->setTheme(*named);
     applyTitleTheme(*title_, *named);
+    layoutPie(); // the legend's swatches take the theme's slice colours
 }
 
 void PieChartController::resizeEvent(QResizeEvent* event) {
@@ -108,21 +108,23 @@ void PieChartController::resizeEvent(QResizeEvent* event) {
     layoutPie();
 }
 
-std::size_t PieChartController::numberOfRecords(const plot::Plot&) const {
+std::size_t PieChartController::numberOfRecords(const Plot&) const {
     return sizes_.size();
 }
 
-std::span<const double> PieChartController::numbers(const plot::Plot&, plot::PlotField field) const {
-    if (field == plot::PlotField::SliceWidth)
+std::span<const double> PieChartController::numbers(const Plot&, PlotField field) const {
+    if (field == PlotField::SliceWidth)
         return sizes_;
     return {};
 }
 
-QString PieChartController::legendTitle(const plot::PiePlot&, std::size_t record) const {
+QString PieChartController::legendTitle(const PiePlot&, std::size_t record) const {
     return record < slices_.size() ? QString::fromStdString(tc::charts::legendText(slices_[record]))
                                    : QString();
 }
 
-QColor PieChartController::sliceFill(const plot::PiePlot&, std::size_t record) const {
+QColor PieChartController::sliceFill(const PiePlot&, std::size_t record) const {
     return sliceColor(record);
 }
+
+} // namespace tc::gui

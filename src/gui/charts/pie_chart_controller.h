@@ -1,9 +1,9 @@
 #pragma once
 // A pie chart with a legend from titled values: slices sized by the values' magnitudes in the
-// order given, each legend entry "title: value" with the value's sign. Slice colours repeat after
-// five. Used by the account pie and the statement window.
+// order given, each legend entry "title: value" with the value's sign. Slice colours come from the
+// theme and repeat after five. Used by the account pie and the statement window.
 #include "charts/pie_data.h"
-#include "plot/graph_view.h"
+#include "gui/plot/graph_view.h"
 
 #include <QList>
 #include <QStringList>
@@ -15,7 +15,9 @@
 
 class QLabel;
 
-class PieChartController : public QWidget, private plot::PlotDataSource {
+namespace tc::gui {
+
+class PieChartController : public QWidget, private PlotDataSource {
     Q_OBJECT
 
 public:
@@ -30,10 +32,10 @@ public:
     // 0 dark, 1 light; other numbers change nothing.
     void applyTheme(int theme);
 
-    static QColor sliceColor(std::size_t index);
+    QColor sliceColor(std::size_t index) const;
     const std::vector<tc::charts::PieSlice>& slices() const { return slices_; }
     QLabel& titleLabel() { return *title_; }
-    plot::GraphView& graph() { return *graph_; }
+    GraphView& graph() { return *graph_; }
     // The pie's centre and radius in the graph's coordinates.
     QPointF pieCentre() const;
     double pieRadius() const;
@@ -42,10 +44,10 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
-    std::size_t numberOfRecords(const plot::Plot& plot) const override;
-    std::span<const double> numbers(const plot::Plot& plot, plot::PlotField field) const override;
-    QString legendTitle(const plot::PiePlot& plot, std::size_t record) const override;
-    QColor sliceFill(const plot::PiePlot& plot, std::size_t record) const override;
+    std::size_t numberOfRecords(const Plot& plot) const override;
+    std::span<const double> numbers(const Plot& plot, PlotField field) const override;
+    QString legendTitle(const PiePlot& plot, std::size_t record) const override;
+    QColor sliceFill(const PiePlot& plot, std::size_t record) const override;
 
     void constructGraph();
     void layoutPie();
@@ -54,6 +56,8 @@ private:
     std::vector<double> sizes_;
     bool constructed_ = false;
     QLabel* title_ = nullptr;
-    plot::GraphView* graph_ = nullptr;
-    plot::PiePlot* pie_ = nullptr;
+    GraphView* graph_ = nullptr;
+    PiePlot* pie_ = nullptr;
 };
+
+} // namespace tc::gui

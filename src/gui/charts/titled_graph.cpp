@@ -1,7 +1,9 @@
-#include "charts/titled_graph.h"
+#include "gui/charts/titled_graph.h"
 
 #include <QLabel>
 #include <QVBoxLayout>
+
+namespace tc::gui {
 
 TitledGraph addTitledGraph(QWidget& owner) {
     auto* layout = new QVBoxLayout(&owner);
@@ -12,15 +14,17 @@ TitledGraph addTitledGraph(QWidget& owner) {
     out.title->setContentsMargins(6, 2, 6, 2);
     out.title->setAutoFillBackground(true);
     layout->addWidget(out.title);
-    out.graph = new plot::GraphView(&owner);
+    out.graph = new GraphView(&owner);
     out.graph->setMinimumSize(120, 80);
     layout->addWidget(out.graph, 1);
     return out;
 }
 
-void applyTitleTheme(QLabel& title, const plot::PlotTheme& theme) {
+void applyTitleTheme(QLabel& title, const PlotTheme& theme) {
     QPalette palette = title.palette();
     palette.setColor(QPalette::Window, theme.background);
     palette.setColor(QPalette::WindowText, theme.axis);
     title.setPalette(palette);
 }
+
+} // namespace tc::gui

@@ -1,4 +1,4 @@
-#include "controls/chart_drop_area.h"
+#include "gui/controls/chart_drop_area.h"
 
 #include "platform/log.h"
 

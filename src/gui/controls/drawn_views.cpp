@@ -1,4 +1,4 @@
-#include "controls/drawn_views.h"
+#include "gui/controls/drawn_views.h"
 
 #include <QLinearGradient>
 #include <QPainter>

@@ -1,7 +1,7 @@
-#include "controls/header_editor.h"
+#include "gui/controls/header_editor.h"
 
-#include "controls/input_filters.h"
-#include "controls/input_rules.h"
+#include "gui/controls/input_filters.h"
+#include "gui/controls/input_rules.h"
 
 #include <QAbstractItemModel>
 #include <QHeaderView>

@@ -1,6 +1,6 @@
-#include "controls/input_filters.h"
+#include "gui/controls/input_filters.h"
 
-#include "controls/input_rules.h"
+#include "gui/controls/input_rules.h"
 
 #include <QComboBox>
 #include <QLineEdit>

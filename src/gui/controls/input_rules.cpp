@@ -1,4 +1,4 @@
-#include "controls/input_rules.h"
+#include "gui/controls/input_rules.h"
 
 #include <algorithm>
 

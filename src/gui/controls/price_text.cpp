@@ -1,4 +1,4 @@
-#include "controls/price_text.h"
+#include "gui/controls/price_text.h"
 
 #include <QFontMetricsF>
 #include <QPainter>

@@ -1,7 +1,7 @@
 #pragma once
 // Drawing of a quote with its big figure enlarged and its last digits small and raised, centred
 // in a rectangle (the quotes board's price cells, the order ticket's buttons).
-#include "controls/input_rules.h"
+#include "gui/controls/input_rules.h"
 
 #include <QColor>
 #include <QFont>

@@ -1,22 +1,21 @@
-#include "market/detail_content.h"
+#include "gui/market/detail_content.h"
 
-#include "connection/separators.h"
-#include "market/grid_cells.h"
-#include "orders/price_grid.h"
-#include "platform/lenient.h"
-#include "model/data_service_collections.h"
+#include "gui/market/grid_cells.h"
 #include "model/collection_keys.h"
-#include "model/session_model.h"
+#include "model/data_service_collections.h"
+#include "model/price_grid.h"
 #include "model/records/account_details.h"
 #include "model/records/group_details.h"
 #include "model/records/item_details.h"
 #include "model/records/order.h"
 #include "model/records/record_decimal.h"
+#include "model/session_model.h"
 #include "model/text/formatter.h"
+#include "platform/lenient.h"
 
 #include <fmt/format.h>
 
-namespace tc::gui::market {
+namespace tc::gui {
 namespace {
 
 class RowBuilder {
@@ -257,20 +256,10 @@ ConsolidatedTableData::Rows detailPrintRows(const DetailContent& content, std::i
     return ConsolidatedTableData::getConsolidatedDataFromTableView(table, content.rows.size(), language);
 }
 
-DetailContent depositWithdrawalInfo(const std::vector<std::string>& entries) {
+DetailContent depositWithdrawalInfo(std::vector<DetailRow> lines) {
     DetailContent content;
-    content.rows.reserve(entries.size());
-    for (std::string_view entry : entries) {
-        // A text without the separator is all caption.
-        const auto separator = entry.find(wire::kFieldEnd);
-        std::string_view value;
-        if (separator != std::string_view::npos) {
-            value = entry.substr(separator + 1);
-            value = value.substr(0, value.find(wire::kFieldEnd));
-        }
-        content.rows.push_back({std::string(entry.substr(0, separator)), std::string(value)});
-    }
+    content.rows = std::move(lines);
     return content;
 }
 
-} // namespace tc::gui::market
+} // namespace tc::gui

@@ -1,10 +1,10 @@
-#include "market/executed_search.h"
+#include "gui/market/executed_search.h"
 
 #include "model/text/formatter.h"
 
 #include <fmt/format.h>
 
-namespace tc::gui::market {
+namespace tc::gui {
 
 std::optional<SearchInfo> executedDaySearch(int year, int month, int day) {
     if (year < 1 || year > 9999 || month < 1 || month > 12 || day < 1 || day > 31)
@@ -23,4 +23,4 @@ std::optional<SearchInfo> executedDaySearch(int year, int month, int day) {
     return search;
 }
 
-} // namespace tc::gui::market
+} // namespace tc::gui

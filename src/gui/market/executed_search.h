@@ -4,10 +4,10 @@
 
 #include <optional>
 
-namespace tc::gui::market {
+namespace tc::gui {
 
 // The whole chosen day, from 00:00:00 to 23:59:59 on the clock the requests are written in;
 // nullopt for a day the calendar does not have.
 std::optional<SearchInfo> executedDaySearch(int year, int month, int day);
 
-} // namespace tc::gui::market
+} // namespace tc::gui

@@ -1,22 +1,22 @@
-#include "market/grid_cells.h"
+#include "gui/market/grid_cells.h"
 
-#include "platform/decimal.h"
-#include "platform/lenient.h"
-#include "model/session_model.h"
 #include "model/records/account_details.h"
 #include "model/records/currency_records.h"
 #include "model/records/group_details.h"
 #include "model/records/item_details.h"
 #include "model/records/order.h"
 #include "model/records/record_decimal.h"
+#include "model/session_model.h"
 #include "model/text/formatter.h"
 #include "model/text/language_string.h"
+#include "platform/decimal.h"
+#include "platform/lenient.h"
 
 #include <fmt/format.h>
 
 #include <cmath>
 
-namespace tc::gui::market {
+namespace tc::gui {
 namespace {
 
 template <class V>
@@ -471,4 +471,4 @@ void refreshPositionTicks(TickTracker& ticks, const SessionModel& model, const O
     ticks.endRefresh();
 }
 
-} // namespace tc::gui::market
+} // namespace tc::gui

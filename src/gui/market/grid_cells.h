@@ -2,10 +2,10 @@
 // The texts and tones of the grids' cells, from the session's records as they stand. Pure
 // functions: nothing here writes on a record, so painting a cell never changes what another cell
 // or a total shows. No Qt here.
-#include "market/grid_spec.h"
-#include "market/tick_tracker.h"
-#include "platform/decimal.h"
+#include "gui/market/grid_spec.h"
+#include "gui/market/tick_tracker.h"
 #include "model/records/session_settings.h"
+#include "platform/decimal.h"
 
 #include <cstdint>
 #include <optional>
@@ -23,7 +23,7 @@ struct GroupInstruments;
 struct SessionModel;
 } // namespace tc
 
-namespace tc::gui::market {
+namespace tc::gui {
 
 // How a cell is coloured; the table model maps each tone to the theme's colour.
 enum class Tone : std::uint8_t {
@@ -158,4 +158,4 @@ void refreshQuoteTicks(QuoteTicks& ticks, const SessionModel& model, const std::
 // equity hit keep their previous price. Ends the refresh.
 void refreshPositionTicks(TickTracker& ticks, const SessionModel& model, const OrderList& positions);
 
-} // namespace tc::gui::market
+} // namespace tc::gui

@@ -1,16 +1,16 @@
-#include "market/grid_spec.h"
+#include "gui/market/grid_spec.h"
 
+#include "model/records/order.h"
+#include "model/text/language_string.h"
 #include "platform/lenient.h"
 #include "platform/numeric_order.h"
 #include "platform/user_defaults.h"
-#include "model/records/order.h"
-#include "model/text/language_string.h"
 
 #include <algorithm>
 #include <array>
 #include <cmath>
 
-namespace tc::gui::market {
+namespace tc::gui {
 namespace {
 
 // identifier, field, width, numeric, hidden by default, live, sortable
@@ -493,4 +493,4 @@ bool isSortableGrid(Grid grid) {
            grid == Grid::CancelledOrders;
 }
 
-} // namespace tc::gui::market
+} // namespace tc::gui

@@ -16,7 +16,7 @@ namespace tc::platform {
 class UserDefaults;
 }
 
-namespace tc::gui::market {
+namespace tc::gui {
 
 enum class Grid : std::uint8_t {
     Watchlist,
@@ -164,4 +164,4 @@ bool isSortableGrid(Grid grid);
 // Date columns this wide or narrower show only the time of a date-time text.
 inline constexpr double kNarrowDateColumnWidth = 135.0;
 
-} // namespace tc::gui::market
+} // namespace tc::gui

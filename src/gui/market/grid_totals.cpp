@@ -1,19 +1,19 @@
-#include "market/grid_totals.h"
+#include "gui/market/grid_totals.h"
 
-#include "market/grid_cells.h"
-#include "orders/position_arithmetic.h"
-#include "platform/lenient.h"
-#include "model/session_model.h"
-#include "model/session_model_lookup.h"
+#include "gui/market/grid_cells.h"
+#include "model/position_arithmetic.h"
 #include "model/records/account_details.h"
 #include "model/records/order.h"
+#include "model/session_model.h"
+#include "model/session_model_lookup.h"
+#include "platform/lenient.h"
 
 #include <algorithm>
 #include <cmath>
 #include <limits>
 #include <unordered_map>
 
-namespace tc::gui::market {
+namespace tc::gui {
 namespace {
 
 // A figure that is not a number would turn the whole total into one.
@@ -117,4 +117,4 @@ RequestButtons requestButtons(const std::vector<std::shared_ptr<AccountDetails>>
     return buttons;
 }
 
-} // namespace tc::gui::market
+} // namespace tc::gui

@@ -2,8 +2,8 @@
 // Totals and figures the grids show beside their rows, worked out in one pass over the session's
 // lists when the table refreshes, never while a cell is painted: the open positions' totals bar,
 // the settled positions' status line and the accounts' figures. No Qt here.
-#include "platform/decimal.h"
 #include "model/session_queries.h"
+#include "platform/decimal.h"
 
 #include <array>
 #include <cstdint>
@@ -17,7 +17,7 @@ class AccountDetails;
 struct SessionModel;
 } // namespace tc
 
-namespace tc::gui::market {
+namespace tc::gui {
 
 struct OpenPositionTotals {
     platform::Decimal quantity; // exact: a sum of lots is never rounded
@@ -65,4 +65,4 @@ struct RequestButtons {
 };
 RequestButtons requestButtons(const std::vector<std::shared_ptr<AccountDetails>>& accounts);
 
-} // namespace tc::gui::market
+} // namespace tc::gui

@@ -1,9 +1,9 @@
-#include "market/row_changes.h"
+#include "gui/market/row_changes.h"
 
 #include <string_view>
 #include <unordered_map>
 
-namespace tc::gui::market {
+namespace tc::gui {
 namespace {
 
 // Index of each id; nullopt when an id repeats.
@@ -65,4 +65,4 @@ std::optional<std::vector<RowChange>> rowChanges(const std::vector<std::string>&
     return changes;
 }
 
-} // namespace tc::gui::market
+} // namespace tc::gui

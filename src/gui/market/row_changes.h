@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-namespace tc::gui::market {
+namespace tc::gui {
 
 struct RowChange {
     enum class Kind { Remove, Insert };
@@ -23,4 +23,4 @@ struct RowChange {
 std::optional<std::vector<RowChange>> rowChanges(const std::vector<std::string>& before,
                                                  const std::vector<std::string>& after);
 
-} // namespace tc::gui::market
+} // namespace tc::gui

@@ -1,12 +1,12 @@
-#include "market/row_menu_rules.h"
+#include "gui/market/row_menu_rules.h"
 
-#include "market/grid_cells.h"
+#include "gui/market/grid_cells.h"
 #include "model/records/account_details.h"
 #include "model/records/group_details.h"
 #include "model/records/item_details.h"
 #include "model/records/order.h"
 
-namespace tc::gui::market {
+namespace tc::gui {
 namespace {
 
 // Group settings bits: buying, selling, and the bit the position grids read for physical delivery.
@@ -107,4 +107,4 @@ std::optional<std::string_view> ticketRefusalKey(const ItemDetails* item) {
     return "1069";
 }
 
-} // namespace tc::gui::market
+} // namespace tc::gui

@@ -13,7 +13,7 @@ class ItemDetails;
 class Order;
 } // namespace tc
 
-namespace tc::gui::market {
+namespace tc::gui {
 
 struct RowRecords;
 
@@ -70,4 +70,4 @@ inline constexpr std::string_view kAlreadyClosingKey = "1055";
 std::optional<std::string_view> ticketRefusalKey(const ItemDetails* item);
 inline constexpr std::string_view kValidationTitleKey = "10980";
 
-} // namespace tc::gui::market
+} // namespace tc::gui

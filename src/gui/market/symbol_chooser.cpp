@@ -1,11 +1,11 @@
-#include "market/symbol_chooser.h"
+#include "gui/market/symbol_chooser.h"
 
-#include "model/session_model.h"
 #include "model/records/item_details.h"
+#include "model/session_model.h"
 
 #include <unicode/unistr.h>
 
-namespace tc::gui::market {
+namespace tc::gui {
 namespace {
 
 icu::UnicodeString folded(std::string_view text) {
@@ -98,4 +98,4 @@ std::vector<std::string> SymbolChooser::watchList(const SessionModel& model) con
     return codes;
 }
 
-} // namespace tc::gui::market
+} // namespace tc::gui

@@ -14,7 +14,7 @@ namespace tc {
 struct SessionModel;
 } // namespace tc
 
-namespace tc::gui::market {
+namespace tc::gui {
 
 class SymbolChooser {
 public:
@@ -59,4 +59,4 @@ private:
     std::unordered_set<std::string> members_;
 };
 
-} // namespace tc::gui::market
+} // namespace tc::gui

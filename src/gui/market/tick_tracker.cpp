@@ -1,8 +1,8 @@
-#include "market/tick_tracker.h"
+#include "gui/market/tick_tracker.h"
 
 #include <cmath>
 
-namespace tc::gui::market {
+namespace tc::gui {
 namespace {
 
 bool isQuote(double price) {
@@ -44,4 +44,4 @@ Tick TickTracker::tick(std::string_view key) const {
     return it == states_.end() ? Tick::Same : it->second.tick;
 }
 
-} // namespace tc::gui::market
+} // namespace tc::gui

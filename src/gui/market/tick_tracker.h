@@ -10,7 +10,7 @@
 #include <string_view>
 #include <unordered_map>
 
-namespace tc::gui::market {
+namespace tc::gui {
 
 enum class Tick : std::uint8_t { Same, Up, Down };
 
@@ -48,4 +48,4 @@ struct QuoteTicks {
     TickTracker ask;
 };
 
-} // namespace tc::gui::market
+} // namespace tc::gui

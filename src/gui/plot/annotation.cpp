@@ -1,4 +1,4 @@
-#include "plot/annotation.h"
+#include "gui/plot/annotation.h"
 
 #include <QFontMetricsF>
 #include <QPainter>
@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <cmath>
 
-namespace plot {
+namespace tc::gui {
 
 QRectF TextAnnotation::box(const PlotSpace& space) const {
     const QFontMetricsF metrics(font);
@@ -84,4 +84,4 @@ void Crosshair::draw(QPainter& painter, const PlotSpace& space) const {
     painter.restore();
 }
 
-} // namespace plot
+} // namespace tc::gui

@@ -2,7 +2,7 @@
 // Marks drawn over the plots: a text box anchored at a plot point, a horizontal line at a price,
 // and the crosshair (a vertical and a horizontal line through a point, with a dot on it and its
 // price tagged on the right axis).
-#include "plot/plot_space.h"
+#include "gui/plot/plot_space.h"
 
 #include <QColor>
 #include <QFont>
@@ -11,7 +11,7 @@
 
 class QPainter;
 
-namespace plot {
+namespace tc::gui {
 
 struct TextAnnotation {
     QString identifier;
@@ -47,4 +47,4 @@ struct Crosshair {
     void draw(QPainter& painter, const PlotSpace& space) const;
 };
 
-} // namespace plot
+} // namespace tc::gui

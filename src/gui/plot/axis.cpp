@@ -1,4 +1,4 @@
-#include "plot/axis.h"
+#include "gui/plot/axis.h"
 
 #include <QFontMetricsF>
 #include <QPainter>
@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <cmath>
 
-namespace plot {
+namespace tc::gui {
 namespace {
 
 // An axis never draws more labels than this, whatever it is given.
@@ -100,4 +100,4 @@ void Axis::draw(QPainter& painter, const PlotSpace& space, QColor axis, const QR
     painter.restore();
 }
 
-} // namespace plot
+} // namespace tc::gui

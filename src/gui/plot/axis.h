@@ -2,7 +2,7 @@
 // An axis along the bottom (x) or the right (y) edge of the plot area with labels at given
 // locations, a tick and a dashed grid line at each. Labels whose location is not finite or lies
 // outside the range are left out.
-#include "plot/plot_space.h"
+#include "gui/plot/plot_space.h"
 
 #include <QColor>
 #include <QFont>
@@ -14,7 +14,7 @@
 
 class QPainter;
 
-namespace plot {
+namespace tc::gui {
 
 struct AxisLabel {
     double location = 0;
@@ -58,4 +58,4 @@ private:
     Edge edge_;
 };
 
-} // namespace plot
+} // namespace tc::gui

@@ -1,4 +1,4 @@
-#include "plot/graph_view.h"
+#include "gui/plot/graph_view.h"
 
 #include <QMouseEvent>
 #include <QPainter>
@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <cmath>
 
-namespace plot {
+namespace tc::gui {
 
 GraphView::GraphView(QWidget* parent) : QWidget(parent), theme_(*PlotTheme::named(0)) {
     spaces_.push_back(std::make_unique<PlotSpace>(kDefaultSpace));
@@ -197,4 +197,4 @@ void GraphView::wheelEvent(QWheelEvent* event) {
     update();
 }
 
-} // namespace plot
+} // namespace tc::gui

@@ -3,12 +3,12 @@
 // a bottom and a right axis, text and line annotations, an optional crosshair and a legend, all
 // drawn with QPainter in one of the two themes. Pointer drags and wheel turns go to the default
 // plot space, which asks its delegate.
-#include "plot/annotation.h"
-#include "plot/axis.h"
-#include "plot/legend.h"
-#include "plot/plot.h"
-#include "plot/plot_space.h"
-#include "plot/plot_theme.h"
+#include "gui/plot/annotation.h"
+#include "gui/plot/axis.h"
+#include "gui/plot/legend.h"
+#include "gui/plot/plot.h"
+#include "gui/plot/plot_space.h"
+#include "gui/plot/plot_theme.h"
 
 #include <QMarginsF>
 #include <QWidget>
@@ -17,7 +17,7 @@
 #include <optional>
 #include <vector>
 
-namespace plot {
+namespace tc::gui {
 
 class GraphView : public QWidget {
     Q_OBJECT
@@ -89,4 +89,4 @@ private:
     bool pressed_ = false;
 };
 
-} // namespace plot
+} // namespace tc::gui

@@ -1,11 +1,11 @@
-#include "plot/legend.h"
+#include "gui/plot/legend.h"
 
 #include <QFontMetricsF>
 #include <QPainter>
 
 #include <algorithm>
 
-namespace plot {
+namespace tc::gui {
 namespace {
 
 constexpr double kPadding = 4, kGap = 6;
@@ -72,4 +72,4 @@ void Legend::draw(QPainter& painter, const QRectF& graph, QColor themeText) cons
     painter.restore();
 }
 
-} // namespace plot
+} // namespace tc::gui

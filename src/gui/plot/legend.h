@@ -11,7 +11,7 @@
 
 class QPainter;
 
-namespace plot {
+namespace tc::gui {
 
 struct LegendEntry {
     QString title;
@@ -34,4 +34,4 @@ struct Legend {
     void draw(QPainter& painter, const QRectF& graph, QColor themeText) const;
 };
 
-} // namespace plot
+} // namespace tc::gui

@@ -1,4 +1,4 @@
-#include "plot/plot.h"
+#include "gui/plot/plot.h"
 
 #include "charts/pie_data.h"
 
@@ -12,7 +12,7 @@
 #include <numbers>
 #include <vector>
 
-namespace plot {
+namespace tc::gui {
 namespace {
 
 bool finite(double v) {
@@ -253,4 +253,4 @@ void PiePlot::draw(QPainter& painter, const PlotSpace& space, const PlotTheme&) 
     painter.restore();
 }
 
-} // namespace plot
+} // namespace tc::gui

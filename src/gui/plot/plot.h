@@ -2,8 +2,8 @@
 // Plots draw records that their data source gives by plot identifier: lines, OHLC bars and
 // candlesticks, study bars and pie slices. Record i stands at x = i unless the source gives an X
 // field. Values that are not finite are not drawn.
-#include "plot/plot_space.h"
-#include "plot/plot_theme.h"
+#include "gui/plot/plot_space.h"
+#include "gui/plot/plot_theme.h"
 
 #include <QColor>
 #include <QPen>
@@ -16,7 +16,7 @@
 
 class QPainter;
 
-namespace plot {
+namespace tc::gui {
 
 enum class PlotField { X, Y, Open, High, Low, Close, SliceWidth };
 
@@ -127,4 +127,4 @@ public:
     void draw(QPainter& painter, const PlotSpace& space, const PlotTheme& theme) const override;
 };
 
-} // namespace plot
+} // namespace tc::gui

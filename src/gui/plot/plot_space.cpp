@@ -1,8 +1,8 @@
-#include "plot/plot_space.h"
+#include "gui/plot/plot_space.h"
 
 #include <cmath>
 
-namespace plot {
+namespace tc::gui {
 namespace {
 
 bool usable(PlotRange r) {
@@ -94,4 +94,4 @@ bool PlotSpace::scaleBy(double factor, QPointF view) {
     return true;
 }
 
-} // namespace plot
+} // namespace tc::gui

@@ -7,7 +7,7 @@
 #include <QRectF>
 #include <QString>
 
-namespace plot {
+namespace tc::gui {
 
 // A range of plot coordinates: where it starts and how long it is.
 using PlotRange = tc::charts::AxisRange;
@@ -82,4 +82,4 @@ private:
     QPointF last_;
 };
 
-} // namespace plot
+} // namespace tc::gui

@@ -1,13 +1,14 @@
 // Every window and sheet of the program, as the screenshot tool shows them. One line per screen.
-#include "app/about_window_controller.h"
-#include "app/common_alert.h"
-#include "app/font_size_settings_window_controller.h"
-#include "app/gui_objects.h"
-#include "app/idle_timeout_window_controller.h"
-#include "app/in_app_notification_center.h"
-#include "app/qt_shell.h"
-#include "app/settings_window_controller.h"
-#include "screens/screen_registry.h"
+#include "gui/app/about_window_controller.h"
+#include "gui/app/common_alert.h"
+#include "gui/app/font_size_settings_window_controller.h"
+#include "gui/app/gui_context.h"
+#include "gui/app/gui_objects.h"
+#include "gui/app/idle_timeout_window_controller.h"
+#include "gui/app/in_app_notification_center.h"
+#include "gui/app/qt_shell.h"
+#include "gui/app/settings_window_controller.h"
+#include "gui/screens/screen_registry.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -16,11 +17,11 @@
 #include <QLabel>
 #include <QMessageBox>
 
-namespace tc::gui::screens {
+namespace tc::gui {
 namespace {
 
 SettingsWindowController* settingsWindow(ScreenContext& c) {
-    auto* settings = c.own(new SettingsWindowController(c.shell()));
+    auto* settings = c.own(new SettingsWindowController(c.context()));
     settings->setAccountCapabilities(true, true);
     settings->show();
     return settings;
@@ -39,27 +40,27 @@ QWidget* settingsSheet(ScreenContext& c, bool fontSize) {
 }
 
 QWidget* about(ScreenContext& c) {
-    AboutWindowController* window = c.shell().guiObjects().getAboutWindowController();
-    c.shell().guiObjects().showAbout(nullptr);
+    AboutWindowController* window = c.context().guiObjects().getAboutWindowController();
+    c.context().guiObjects().showAbout(nullptr);
     return window;
 }
 
 QWidget* banner(ScreenContext& c, bool withButtons) {
-    QtShell& shell = c.shell();
+    GuiContext& gui = c.context();
     interfaces::InAppNotification n;
-    n.title = shell.applicationName();
+    n.title = kApplicationName;
     if (withButtons) {
-        n.subtitle = shell.text("10852").toStdString();
-        n.informativeText = shell.text("1089").toStdString();
+        n.subtitle = gui.text("10852").toStdString();
+        n.informativeText = gui.text("1089").toStdString();
         n.hasActionButton = true;
         n.feature.lineBreakMode = 0;
         n.feature.dismissDelayTime = -1;
     } else {
-        n.subtitle = shell.text("1078").toStdString();
-        n.informativeText = shell.text("1074").toStdString();
+        n.subtitle = gui.text("1078").toStdString();
+        n.informativeText = gui.text("1074").toStdString();
         n.feature.dismissDelayTime = -1;
     }
-    auto* banner = shell.banners().deliverNotification(n);
+    auto* banner = gui.banners().deliverNotification(n);
     c.waitUntil([banner] { return banner->phase() == InAppNotificationBannerController::Phase::Shown; });
     return banner;
 }
@@ -105,4 +106,4 @@ void registerScreens(ScreenRegistry& r) {
     r.add("images", images);
 }
 
-} // namespace tc::gui::screens
+} // namespace tc::gui

@@ -1,8 +1,9 @@
-#include "screens/screen_registry.h"
+#include "gui/screens/screen_registry.h"
 
-#include "app/qt_shell.h"
-#include "app/theme_manager.h"
-#include "app/theme_palette.h"
+#include "gui/app/gui_context.h"
+#include "gui/app/qt_shell.h"
+#include "gui/app/theme_manager.h"
+#include "gui/app/theme_table.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -11,7 +12,7 @@
 #include <QTextStream>
 #include <QThread>
 
-namespace tc::gui::screens {
+namespace tc::gui {
 
 ScreenContext::~ScreenContext() {
     for (auto it = owned_.rbegin(); it != owned_.rend(); ++it)
@@ -43,15 +44,15 @@ void settle() {
 
 } // namespace
 
-int captureScreens(QtShell& shell, const ScreenRegistry& registry, const QString& dir, QTextStream& log,
-                   const QStringList& only) {
+int captureScreens(GuiContext& gui, QtShell& shell, const ScreenRegistry& registry, const QString& dir,
+                   QTextStream& log, const QStringList& only) {
     QDir().mkpath(dir);
-    const std::int64_t themeBefore = shell.themes().getThemeForKey();
+    const std::int64_t themeBefore = gui.themes().getThemeForKey();
     int failures = 0;
     for (const Screen& screen : registry.screens()) {
         if (!only.isEmpty() && !only.contains(screen.name))
             continue;
-        ScreenContext context(shell);
+        ScreenContext context(gui, shell);
         QPointer<QWidget> widget = context.own(screen.build(context));
         if (!widget) {
             log << "FAILED " << screen.name << ": nothing to capture\n";
@@ -60,7 +61,7 @@ int captureScreens(QtShell& shell, const ScreenRegistry& registry, const QString
         }
         widget->show();
         for (const auto& [theme, suffix] : {std::pair{kDarkTheme, "dark"}, std::pair{kLightTheme, "light"}}) {
-            shell.themes().saveTheme(theme);
+            gui.themes().saveTheme(theme);
             settle();
             if (!widget) {
                 log << "FAILED " << screen.name << ": the window went away\n";
@@ -78,9 +79,9 @@ int captureScreens(QtShell& shell, const ScreenRegistry& registry, const QString
         }
         settle();
     }
-    shell.themes().saveTheme(themeBefore);
+    gui.themes().saveTheme(themeBefore);
     log.flush();
     return failures;
 }
 
-} // namespace tc::gui::screens
+} // namespace tc::gui

@@ -18,18 +18,20 @@
 class QTextStream;
 
 namespace tc::gui {
+class GuiContext;
 class QtShell;
-}
+} // namespace tc::gui
 
-namespace tc::gui::screens {
+namespace tc::gui {
 
 class ScreenContext {
 public:
-    explicit ScreenContext(QtShell& shell) : shell_(shell) {}
+    ScreenContext(GuiContext& context, QtShell& shell) : context_(context), shell_(shell) {}
     ~ScreenContext();
     ScreenContext(const ScreenContext&) = delete;
     ScreenContext& operator=(const ScreenContext&) = delete;
 
+    GuiContext& context() { return context_; }
     QtShell& shell() { return shell_; }
     // Deleted once the screen has been captured.
     template <typename W>
@@ -43,6 +45,7 @@ public:
     bool waitUntil(const std::function<bool()>& done, int timeoutMs = 5000);
 
 private:
+    GuiContext& context_;
     QtShell& shell_;
     std::vector<QPointer<QWidget>> owned_;
     std::vector<std::shared_ptr<void>> kept_; // released after the widgets
@@ -70,7 +73,7 @@ void registerScreens(ScreenRegistry& registry);
 // Builds each screen (or those whose name is in `only`, when not empty), captures it in the dark and
 // the light theme into `dir`, and reports each file on `log`. Returns the number of screens that
 // could not be captured.
-int captureScreens(QtShell& shell, const ScreenRegistry& registry, const QString& dir, QTextStream& log,
-                   const QStringList& only = {});
+int captureScreens(GuiContext& context, QtShell& shell, const ScreenRegistry& registry, const QString& dir,
+                   QTextStream& log, const QStringList& only = {});
 
-} // namespace tc::gui::screens
+} // namespace tc::gui

@@ -1,9 +1,9 @@
-#include "statements/table_print_layout.h"
+#include "gui/statements/table_print_layout.h"
 
 #include <algorithm>
 #include <numeric>
 
-namespace tc::gui::statements {
+namespace tc::gui {
 namespace {
 
 // Length of the UTF-8 sequence that starts with this byte (1 for a stray continuation byte).
@@ -215,4 +215,4 @@ TableLayout layoutTable(const PrintRows& rows, const TextMetrics& metrics, PageA
     return layout;
 }
 
-} // namespace tc::gui::statements
+} // namespace tc::gui

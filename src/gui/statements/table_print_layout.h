@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-namespace tc::gui::statements {
+namespace tc::gui {
 
 // Row 0 holds the header texts; its length fixes the number of columns.
 using PrintRows = std::vector<std::vector<std::string>>;
@@ -75,4 +75,4 @@ struct TableLayout {
 TableLayout layoutTable(const PrintRows& rows, const TextMetrics& metrics, PageArea page,
                         const TablePrintStyle& style = {}, std::size_t startPage = 0, double startTop = 0);
 
-} // namespace tc::gui::statements
+} // namespace tc::gui

@@ -1,10 +1,10 @@
 #include "model/records/account_details.h"
 
-#include "platform/lenient.h"
-#include "model/session_services.h"
 #include "model/records/group_details.h"
 #include "model/records/order.h"
 #include "model/records/record_fields.h"
+#include "model/session_services.h"
+#include "platform/lenient.h"
 
 #include <algorithm>
 #include <array>

@@ -1,8 +1,8 @@
 #include "model/records/group_details.h"
 
-#include "platform/log.h"
 #include "model/collection_keys.h"
 #include "model/records/record_fields.h"
+#include "platform/log.h"
 
 namespace tc {
 

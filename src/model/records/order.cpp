@@ -1,10 +1,10 @@
 #include "model/records/order.h"
 
-#include "platform/lenient.h"
 #include "model/records/group_details.h"
 #include "model/records/item_details.h"
 #include "model/records/record_decimal.h"
 #include "model/text/language_string.h"
+#include "platform/lenient.h"
 
 #include <array>
 

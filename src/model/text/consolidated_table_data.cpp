@@ -1,7 +1,7 @@
 #include "model/text/consolidated_table_data.h"
 
-#include "platform/log.h"
 #include "model/text/language_string.h"
+#include "platform/log.h"
 
 namespace tc {
 

@@ -130,6 +130,15 @@ ConnectError BusinessBase::startLogin() {
     return error;
 }
 
+ConnectError BusinessBase::startDemoRegistration(MessageBase request) {
+    TC_ASSERT_MAIN_QUEUE();
+    {
+        std::lock_guard lock(registrationLock_);
+        registration_ = std::move(request);
+    }
+    return conn_->ConnectToServer(true);
+}
+
 void BusinessBase::disconnectServer() {
     conn_->DisconnectServer();
     postMain([this] {
@@ -340,8 +349,21 @@ void BusinessBase::connectionDidReceiveFeedMessage(std::string text) {
 }
 
 void BusinessBase::connectionDidConnectStream(bool demoRegistration) {
-    if (demoRegistration)
+    if (demoRegistration) {
+        // The form was read on the main queue before the connect; it goes out from here, on the
+        // stream's queue, as the login request would.
+        std::optional<MessageBase> request;
+        {
+            std::lock_guard lock(registrationLock_);
+            request = std::exchange(registration_, std::nullopt);
+        }
+        if (request) {
+            request->setSender(this);
+            request->BuildMessage();
+            request->setSender(nullptr);
+        }
         return;
+    }
     // Ahead of every message of this stream on the main queue: a new login sequence must bring its
     // own snapshot before its completion.
     postMain([this] {

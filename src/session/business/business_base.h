@@ -113,6 +113,9 @@ public:
     void StreamingConnection(bool demoRegistration);
     // The same for a caller that shows the error itself: nothing is shown, the error is returned.
     ConnectError startLogin();
+    // Opens the stream in registration mode; once it is up, `request` (a composed demo registration)
+    // goes out in place of a login request, once. Main queue; the error is returned, nothing shown.
+    ConnectError startDemoRegistration(MessageBase request);
     void disconnectServer();
     void reconnectZMQandSubscribeAllItems();
 
@@ -338,6 +341,8 @@ private:
     std::optional<WatchList> watchList_;
     std::unique_ptr<platform::RepeatingTimer> pingTimer_;
     mutable std::mutex timerLock_; // isPingTimerRunning from other threads
+    std::mutex registrationLock_;  // set on the main queue, taken on the stream's queue
+    std::optional<MessageBase> registration_;
 
     std::shared_ptr<ConnectionBase> conn_; // last: stopped first
 };

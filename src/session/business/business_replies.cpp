@@ -184,6 +184,7 @@ void BusinessBase::DemoUserCreationResponse(const std::vector<std::string>& fiel
         services_.notifications->demoUserCreationNotification(*user, *password);
     else
         services_.notifications->demoUserCreationFailureNotification();
+    services_.events->demoUserCreated(user && password, user.value_or(""), password.value_or(""));
 }
 
 // ---- ping ----

@@ -54,6 +54,9 @@ public:
                                const std::string& /*orderNumber*/) {}
     // The server's answer to a password change: accepted, or refused with its text.
     virtual void passwordChangeAnswered(bool /*accepted*/, const std::string& /*text*/) {}
+    // The server's answer to a demo registration: the new user's name and password, or neither.
+    virtual void demoUserCreated(bool /*registered*/, const std::string& /*userName*/,
+                                 const std::string& /*password*/) {}
     // A user-map reply filed the users of the account (its earlier users replaced).
     virtual void userAccessLoaded(std::uint64_t /*sequence*/, std::int32_t /*accountId*/) {}
     // The server's answer to an edit of user access.

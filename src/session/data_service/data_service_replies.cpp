@@ -2,14 +2,14 @@
 
 #include "connection/envelope_opener.h"
 #include "connection/wire_date.h"
-#include "platform/log.h"
-#include "session/business/session_requests.h"
-#include "model/session_model.h"
-#include "model/session_queries.h"
 #include "model/records/item_details.h"
 #include "model/records/order.h"
 #include "model/records/record_fields.h"
+#include "model/session_model.h"
+#include "model/session_queries.h"
 #include "model/text/formatter.h"
+#include "platform/log.h"
+#include "session/business/session_requests.h"
 
 #include <fmt/format.h>
 

@@ -6,10 +6,10 @@
 // where the collections live (the main queue): it fills them and returns the notifications to post.
 // The kind is taken from the pending request the reply answers, so two requests of the same
 // sub-type in flight can no longer take each other's replies.
-#include "platform/ordered_map.h"
 #include "model/data_service_collections.h"
 #include "model/records/history_rows.h"
 #include "model/records/request_records.h"
+#include "platform/ordered_map.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,13 +1,13 @@
 #include "session/snapshot/amp_snapshot_loader.h"
 
 #include "connection/envelope_opener.h"
-#include "platform/log.h"
 #include "model/collection_keys.h"
-#include "model/session_model_lookup.h"
 #include "model/records/account_details.h"
 #include "model/records/item_details.h"
 #include "model/records/record_fields.h"
+#include "model/session_model_lookup.h"
 #include "model/text/formatter.h"
+#include "platform/log.h"
 
 #include <algorithm>
 #include <exception>

@@ -1,16 +1,16 @@
 #include "session/snapshot/xml_snapshot_loader.h"
 
 #include "connection/xml_tree.h"
+#include "model/collection_keys.h"
+#include "model/records/account_details.h"
+#include "model/records/item_details.h"
+#include "model/records/record_fields.h"
+#include "model/session_model_lookup.h"
+#include "model/text/formatter.h"
 #include "platform/lenient.h"
 #include "platform/log.h"
 #include "platform/utf8.h"
 #include "platform/xml_entities.h"
-#include "model/collection_keys.h"
-#include "model/session_model_lookup.h"
-#include "model/records/account_details.h"
-#include "model/records/item_details.h"
-#include "model/records/record_fields.h"
-#include "model/text/formatter.h"
 
 #include <charconv>
 #include <cmath>

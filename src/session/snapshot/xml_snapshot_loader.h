@@ -3,8 +3,8 @@
 // ("Table1", "Table6", ...) and whose child elements are the columns. Reading it is two steps, both
 // free of shared state so two snapshots (or two threads) never see each other's rows: the rows are
 // collected into tables, then the tables are loaded into a fresh session model.
-#include "platform/ordered_map.h"
 #include "model/session_model.h"
+#include "platform/ordered_map.h"
 
 #include <cstddef>
 #include <functional>

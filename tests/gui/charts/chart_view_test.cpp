@@ -1,7 +1,7 @@
 #include "charts/chart_cache.h"
-#include "charts/chart_controller.h"
 #include "charts/chart_source.h"
-#include "charts/pie_chart_controller.h"
+#include "gui/charts/chart_controller.h"
+#include "gui/charts/pie_chart_controller.h"
 #include "platform/clock.h"
 
 #include <QApplication>
@@ -17,6 +17,8 @@
 
 #include <cmath>
 #include <numbers>
+
+using namespace tc::gui;
 
 namespace {
 
@@ -86,7 +88,7 @@ protected:
         view.show(); // lays the graph out at its size
         source.store.fillChartData(reply(10), 1);
     }
-    plot::PlotSpace& space() { return view.graph().defaultPlotSpace(); }
+    PlotSpace& space() { return view.graph().defaultPlotSpace(); }
     QPoint at(double x, double y) { return space().viewPoint(x, y).toPoint(); }
     // Halfway up the plot area at bar x.
     QPointF mid(double x) {
@@ -115,7 +117,7 @@ protected:
 TEST_F(ChartViewTest, CandlesAndOhlcBarsStandWhereTheirPricesAre) {
     for (int theme : {0, 1}) {
         SCOPED_TRACE(theme);
-        const auto colours = *plot::PlotTheme::named(theme);
+        const auto colours = *PlotTheme::named(theme);
         view.applyChartTheme(theme);
         view.setValue("EURUSD", "1#3");
         ASSERT_EQ(view.chart().bars().size(), 10u);
@@ -163,7 +165,7 @@ double contrast(QColor a, QColor b) {
 
 TEST(PlotThemes, EveryMarkStandsOutFromItsGround) {
     for (int number : {0, 1}) {
-        const plot::PlotTheme t = *plot::PlotTheme::named(number);
+        const PlotTheme t = *PlotTheme::named(number);
         // Lines and fills at least 3:1, texts 4.5:1; grid lines are meant to recede.
         for (const QColor& mark : {t.border, t.priceLine, t.wick, t.risingOutline, t.fallingFill, t.crosshair,
                                    t.bidSeries, t.askSeries})
@@ -186,13 +188,13 @@ TEST_F(ChartViewTest, TheCrosshairReadsOutTheBarUnderThePointer) {
     EXPECT_EQ(view.graph().crosshair()->tag, "100.00");
     // The tag sits on the price axis at the close, the vertical line on the bar's own x.
     const QImage img = image();
-    const QColor tag(40, 107, 158);
+    const QColor tag = view.graph().theme().crosshair;
     EXPECT_TRUE(colourNear(img, {int(view.graph().plotArea().right()) + 4, at(4, 100).y()}, tag));
     EXPECT_TRUE(colourNear(img, {at(4, 0).x(), at(4, 104).y()}, tag));
     // Dragging along moves it from bar to bar, never past the last.
     send(QEvent::MouseMove, at(40, 105), Qt::LeftButton);
     EXPECT_TRUE(view.overlayLabel().text().endsWith("Close: 118.00"));
-    EXPECT_EQ(space().xRange(), (plot::PlotRange{-0.5, 10})) << "no scrolling in crosshair mode";
+    EXPECT_EQ(space().xRange(), (PlotRange{-0.5, 10})) << "no scrolling in crosshair mode";
     send(QEvent::MouseButtonRelease, at(40, 105), Qt::NoButton);
     EXPECT_TRUE(view.overlay().isHidden());
     EXPECT_FALSE(view.graph().crosshair());
@@ -201,7 +203,7 @@ TEST_F(ChartViewTest, TheCrosshairReadsOutTheBarUnderThePointer) {
 TEST_F(ChartViewTest, DragAndWheelMoveTheWindowAlongTheBars) {
     source.store.fillChartData(reply(100), 2);
     view.setValue("EURUSD", "1#3");
-    ASSERT_EQ(space().xRange(), (plot::PlotRange{64.5, 35}));
+    ASSERT_EQ(space().xRange(), (PlotRange{64.5, 35}));
     // Five bars to the right: the window moves five bars back; prices follow the window.
     drag(mid(80), mid(85));
     EXPECT_NEAR(space().xRange().location, 59.5, 1e-6);
@@ -225,9 +227,9 @@ TEST_F(ChartViewTest, DragAndWheelMoveTheWindowAlongTheBars) {
     wheel(pointer, 40);
     EXPECT_EQ(space().xRange().length, 3) << "never fewer than three bars";
     wheel(pointer, -60);
-    EXPECT_EQ(space().xRange(), (plot::PlotRange{-0.5, 100})) << "never more than the bars";
+    EXPECT_EQ(space().xRange(), (PlotRange{-0.5, 100})) << "never more than the bars";
     drag(mid(50), mid(60));
-    EXPECT_EQ(space().xRange(), (plot::PlotRange{-0.5, 100})) << "no drag while every bar is shown";
+    EXPECT_EQ(space().xRange(), (PlotRange{-0.5, 100})) << "no drag while every bar is shown";
 }
 
 TEST_F(ChartViewTest, BarsComeFromTheCacheWhileYoungerThanOneBarAndTheTimerGoesWithTheChart) {
@@ -264,11 +266,11 @@ TEST_F(ChartViewTest, BarsComeFromTheCacheWhileYoungerThanOneBarAndTheTimerGoesW
 }
 
 TEST(GraphViewAxis, LabelsStayWholeApartAndClearOfPriceTags) {
-    plot::PlotSpace space("Graph");
+    PlotSpace space("Graph");
     space.setArea(QRectF(0, 0, 200, 100));
     space.setXRange({-0.5, 10});
     space.setYRange({0, 8});
-    plot::Axis time(plot::Axis::Edge::Bottom), price(plot::Axis::Edge::Right);
+    Axis time(Axis::Edge::Bottom), price(Axis::Edge::Right);
     for (int i = 0; i < 10; ++i) {
         time.labels.push_back({double(i), "11 Mar 11:06"});
         if (i <= 8)
@@ -276,7 +278,7 @@ TEST(GraphViewAxis, LabelsStayWholeApartAndClearOfPriceTags) {
     }
     // Labels a narrow chart cannot all hold, the last price on the top edge, a price tag at 4.5.
     const QRectF bounds(0, 0, 260, 120), tag(200, space.viewY(4.5) - 8, 60, 16);
-    for (const plot::Axis* axis : {&time, &price}) {
+    for (const Axis* axis : {&time, &price}) {
         const auto laid = axis->layoutLabels(space, bounds, {tag});
         ASSERT_GE(laid.size(), 2u);
         EXPECT_EQ(laid.front().label, &axis->labels.front());
@@ -301,7 +303,7 @@ TEST(PieChartView, SlicesLegendAndAnglesFollowTheValuesInOrder) {
     for (const auto& entry : pie.graph().legend()->entries)
         legend << entry.title;
     EXPECT_EQ(legend, (QStringList{"X: 10.00", "Y: -5.00", "Z: 0.00"}));
-    EXPECT_EQ(PieChartController::sliceColor(5).rgb(), PieChartController::sliceColor(0).rgb());
+    EXPECT_EQ(pie.sliceColor(5).rgb(), pie.sliceColor(0).rgb());
 
     // X takes two thirds from 45 degrees counter-clockwise, Y the last third; Z nothing.
     auto pixelAt = [&](const QImage& img, double degrees) {
@@ -310,8 +312,8 @@ TEST(PieChartView, SlicesLegendAndAnglesFollowTheValuesInOrder) {
         return img.pixelColor(QPointF(c.x() + r * std::cos(a), c.y() - r * std::sin(a)).toPoint()).rgb();
     };
     QImage img = pie.graph().grab().toImage();
-    EXPECT_EQ(pixelAt(img, 45 + 120), PieChartController::sliceColor(0).rgb());
-    EXPECT_EQ(pixelAt(img, 45 + 240 + 60), PieChartController::sliceColor(1).rgb());
+    EXPECT_EQ(pixelAt(img, 45 + 120), pie.sliceColor(0).rgb());
+    EXPECT_EQ(pixelAt(img, 45 + 240 + 60), pie.sliceColor(1).rgb());
 
     // An account without equity: every share is an empty slice, and nothing is drawn.
     const std::vector<std::string> codes{"EURUSD"};

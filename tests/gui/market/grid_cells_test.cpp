@@ -1,11 +1,11 @@
+#include "gui/market/grid_cells.h"
 #include "gui/market/market_fixture.h"
-#include "market/grid_cells.h"
 
 #include <gtest/gtest.h>
 
 using namespace tc;
 
-using namespace tc::gui::market;
+using namespace tc::gui;
 
 namespace {
 

@@ -1,6 +1,6 @@
+#include "gui/market/grid_cells.h"
+#include "gui/market/grid_spec.h"
 #include "gui/market/market_fixture.h"
-#include "market/grid_cells.h"
-#include "market/grid_spec.h"
 #include "platform/bundle.h"
 #include "platform/numeric_order.h"
 #include "platform/string_table.h"
@@ -14,7 +14,7 @@
 
 using namespace tc;
 
-using namespace tc::gui::market;
+using namespace tc::gui;
 
 namespace {
 

@@ -1,11 +1,11 @@
+#include "gui/market/grid_totals.h"
 #include "gui/market/market_fixture.h"
-#include "market/grid_totals.h"
 
 #include <gtest/gtest.h>
 
 using namespace tc;
 
-using namespace tc::gui::market;
+using namespace tc::gui;
 
 namespace {
 

@@ -1,11 +1,11 @@
 #pragma once
 // A session model filled by hand for the grid rules' tests.
-#include "model/session_model.h"
-#include "model/session_queries.h"
 #include "model/records/account_details.h"
 #include "model/records/group_details.h"
 #include "model/records/item_details.h"
 #include "model/records/order.h"
+#include "model/session_model.h"
+#include "model/session_queries.h"
 
 #include <memory>
 #include <string>

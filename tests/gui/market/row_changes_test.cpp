@@ -1,8 +1,8 @@
-#include "market/row_changes.h"
+#include "gui/market/row_changes.h"
 
 #include <gtest/gtest.h>
 
-using namespace tc::gui::market;
+using namespace tc::gui;
 
 namespace {
 

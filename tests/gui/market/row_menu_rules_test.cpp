@@ -1,7 +1,7 @@
+#include "gui/market/executed_search.h"
+#include "gui/market/grid_cells.h"
 #include "gui/market/market_fixture.h"
-#include "market/executed_search.h"
-#include "market/grid_cells.h"
-#include "market/row_menu_rules.h"
+#include "gui/market/row_menu_rules.h"
 #include "model/text/formatter.h"
 
 #include <gtest/gtest.h>
@@ -10,7 +10,7 @@
 
 using namespace tc;
 
-using namespace tc::gui::market;
+using namespace tc::gui;
 
 namespace {
 

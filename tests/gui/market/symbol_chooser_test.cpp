@@ -1,15 +1,15 @@
 #include "gui/market/market_fixture.h"
-#include "market/symbol_chooser.h"
+#include "gui/market/symbol_chooser.h"
+#include "model/session_queries.h"
 #include "platform/dispatch.h"
 #include "platform/user_defaults.h"
 #include "session/business/watch_list.h"
-#include "model/session_queries.h"
 
 #include <gtest/gtest.h>
 
 using namespace tc;
 
-using namespace tc::gui::market;
+using namespace tc::gui;
 
 namespace {
 

@@ -1,12 +1,12 @@
+#include "gui/market/grid_cells.h"
 #include "gui/market/market_fixture.h"
-#include "market/grid_cells.h"
-#include "market/tick_tracker.h"
+#include "gui/market/tick_tracker.h"
 
 #include <gtest/gtest.h>
 
 using namespace tc;
 
-using namespace tc::gui::market;
+using namespace tc::gui;
 
 namespace {
 

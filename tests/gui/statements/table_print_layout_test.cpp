@@ -1,8 +1,8 @@
-#include "statements/table_print_layout.h"
+#include "gui/statements/table_print_layout.h"
 
 #include <gtest/gtest.h>
 
-using namespace tc::gui::statements;
+using namespace tc::gui;
 
 namespace {
 

@@ -1,11 +1,11 @@
 #pragma once
 // A session with hand-filled collections, for the record arithmetic.
-#include "model/session_services.h"
 #include "model/records/account_details.h"
 #include "model/records/currency_records.h"
 #include "model/records/group_details.h"
 #include "model/records/item_details.h"
 #include "model/records/order.h"
+#include "model/session_services.h"
 
 #include <functional>
 #include <map>

@@ -1,11 +1,11 @@
 #include "model/text/journal_data.h"
 
-#include "platform/date_format.h"
-#include "platform/string_table.h"
 #include "model/records/order.h"
 #include "model/text/event_texts.h"
 #include "model/text/language_string.h"
 #include "model/text/positional_text.h"
+#include "platform/date_format.h"
+#include "platform/string_table.h"
 
 #include <gtest/gtest.h>
 

@@ -2,10 +2,10 @@
 
 #include "connection/envelope_opener.h"
 #include "connection/message_golden.h"
-#include "platform/date_format.h"
-#include "model/session_model.h"
 #include "model/records/account_details.h"
 #include "model/records/request_records.h"
+#include "model/session_model.h"
+#include "platform/date_format.h"
 #include "support/capturing_sender.h"
 
 #include <gtest/gtest.h>

@@ -1,12 +1,12 @@
 #include "session/business/watch_list.h"
 
-#include "platform/dispatch.h"
-#include "platform/user_defaults.h"
-#include "session/business/notification_names.h"
-#include "model/session_model.h"
 #include "model/records/account_details.h"
 #include "model/records/item_details.h"
 #include "model/records/order.h"
+#include "model/session_model.h"
+#include "platform/dispatch.h"
+#include "platform/user_defaults.h"
+#include "session/business/notification_names.h"
 
 #include <gtest/gtest.h>
 

@@ -1,12 +1,12 @@
 #include "session/data_service/data_service_replies.h"
 
-#include "session/business/business_test_support.h"
-#include "session/business/session_requests.h"
-#include "model/session_model.h"
 #include "model/records/account_details.h"
 #include "model/records/history_rows.h"
 #include "model/records/item_details.h"
 #include "model/records/order.h"
+#include "model/session_model.h"
+#include "session/business/business_test_support.h"
+#include "session/business/session_requests.h"
 #include "support/wire_text.h"
 
 #include <gtest/gtest.h>

@@ -1,8 +1,8 @@
 // The two forms of the login snapshot describe one model: the hand-written fixtures hold the same
 // values, one in each form, and must load to the same model, field for field.
-#include "platform/date_format.h"
 #include "model/model_dump.h"
 #include "model/records/item_details.h"
+#include "platform/date_format.h"
 #include "session/snapshot/amp_snapshot_loader.h"
 #include "session/snapshot/xml_snapshot_loader.h"
 #include "support/wire_text.h"

@@ -1,8 +1,8 @@
 #include "session/snapshot/xml_snapshot_loader.h"
 
-#include "platform/log.h"
 #include "model/records/account_details.h"
 #include "model/records/item_details.h"
+#include "platform/log.h"
 #include "support/log_capture.h"
 #include "support/wire_text.h"
 

@@ -1,0 +1,109 @@
+#include "gui/models/client_model.h"
+
+#include <utility>
+
+namespace tc::gui {
+
+ClientModel::ClientModel(ClientFactory factory, QObject* parent)
+    : QObject(parent), factory_(std::move(factory)) {
+    makeClient();
+    tickTimer_.setInterval(kTickMilliseconds);
+    connect(&tickTimer_, &QTimer::timeout, this, &ClientModel::tick);
+    tickTimer_.start();
+}
+
+ClientModel::~ClientModel() {
+    // The handlers first: the client's destructor must find nobody listening.
+    handlers_.clear();
+    client_.reset();
+}
+
+void ClientModel::makeClient() {
+    client_ = factory_();
+    ++generation_;
+    loginUsed_ = false;
+    subscribe();
+}
+
+void ClientModel::replaceClient() {
+    Q_EMIT clientAboutToBeReplaced();
+    handlers_.clear();
+    client_.reset();
+    makeClient();
+    Q_EMIT clientReplaced();
+    if (const interfaces::LoginState state = client_->loginState(); state != lastState_) {
+        lastState_ = state;
+        Q_EMIT loginStateChanged(state);
+    }
+}
+
+interfaces::SignInResult ClientModel::signIn(const interfaces::LoginSettings& settings) {
+    if (loginUsed_)
+        replaceClient();
+    interfaces::SignInResult result = client_->signIn(settings);
+    loginUsed_ = result.started;
+    return result;
+}
+
+void ClientModel::signOut() {
+    client_->signOut();
+}
+
+void ClientModel::tickNow() {
+    Q_EMIT tick();
+}
+
+void ClientModel::subscribe() {
+    interfaces::Client& c = *client_;
+    auto keep = [this](std::unique_ptr<interfaces::Handler> handler) {
+        handlers_.push_back(std::move(handler));
+    };
+    keep(c.handleLoginStateChanged([this](interfaces::LoginState state) {
+        lastState_ = state;
+        Q_EMIT loginStateChanged(state);
+    }));
+    keep(c.handleTablesChanged([this](interfaces::TableSet tables) { Q_EMIT tablesChanged(tables); }));
+    keep(c.handleQuotesChanged(
+        [this](const std::vector<std::string>& codes) { Q_EMIT quotesChanged(codes); }));
+    keep(c.handleDepthChanged([this](const std::vector<std::string>& codes) { Q_EMIT depthChanged(codes); }));
+    keep(c.orders().handleOrderStored(
+        [this](const std::shared_ptr<const Order>& order) { Q_EMIT orderStored(order); }));
+    keep(c.orders().handleOrderRefused(
+        [this](const interfaces::OrderRefusal& refusal) { Q_EMIT orderRefused(refusal); }));
+    keep(c.handleRequestFailed(
+        [this](const interfaces::RequestFailure& failure) { Q_EMIT requestFailed(failure); }));
+    keep(c.handleChartArrived(
+        [this](const interfaces::ChartArrival& arrival) { Q_EMIT chartArrived(arrival); }));
+    keep(c.handleNetworkSpeed(
+        [this](const interfaces::NetworkSpeed& speed) { Q_EMIT networkSpeedChanged(speed); }));
+    keep(c.handleJournal([this](const std::string& line) { Q_EMIT journalAppended(line); }));
+    keep(c.funding().handleFundingReply(
+        [this](const interfaces::FundingReply& reply) { Q_EMIT fundingReply(reply); }));
+    keep(c.funding().handleFundingFailure(
+        [this](const interfaces::FundingFailure& failure) { Q_EMIT fundingFailed(failure); }));
+    keep(c.chat().handleChatChanged(
+        [this](const interfaces::ChatChange& change) { Q_EMIT chatChanged(change); }));
+    keep(c.chat().handleNoticeArrived(
+        [this](const interfaces::NoticeArrival& notice) { Q_EMIT noticeArrived(notice); }));
+    keep(c.statements().handleStatementArrived(
+        [this](const interfaces::StatementArrival& arrival) { Q_EMIT statementArrived(arrival); }));
+    keep(c.resources().handleResourceStored(
+        [this](const interfaces::ResourceStored& stored) { Q_EMIT resourceStored(stored); }));
+    keep(c.handlePasswordChanged([this] { Q_EMIT passwordChanged(); }));
+    keep(c.handlePasswordRefused([this](const std::string& text) { Q_EMIT passwordRefused(text); }));
+    keep(c.handleSessionSchedule(
+        [this](const interfaces::ScheduleArrival& arrival) { Q_EMIT sessionScheduleArrived(arrival); }));
+    keep(c.handleUserAccess(
+        [this](const interfaces::UserAccessArrival& arrival) { Q_EMIT userAccessArrived(arrival); }));
+    keep(c.handleUserAccessEdited(
+        [this](const interfaces::UserAccessEdit& edit) { Q_EMIT userAccessEdited(edit); }));
+    keep(c.orders().handleBulkCloseReport(
+        [this](const interfaces::BulkCloseReport& report) { Q_EMIT bulkCloseReported(report); }));
+    keep(c.orders().handleOffsetAnswered([this] { Q_EMIT offsetAnswered(); }));
+    keep(c.funding().handleBankDetails(
+        [this](const interfaces::BankDetailsArrival& arrival) { Q_EMIT bankDetailsArrived(arrival); }));
+    keep(c.funding().handleFundingHistory(
+        [this](interfaces::RequestId id) { Q_EMIT fundingHistoryArrived(id); }));
+}
+
+} // namespace tc::gui

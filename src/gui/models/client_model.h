@@ -1,0 +1,107 @@
+#pragma once
+// The desktop program's one hold on a trading session. Windows and table models never subscribe to
+// interfaces::Client themselves: they connect to the signals here, read the session through
+// client(), and follow tick() for every cell that changes without an event (live prices, profit
+// and loss, times).
+//
+//     ClientModel session([&shell] { return interfaces::MakeClient(shell); });
+//     connect(&session, &ClientModel::quotesChanged, window, &Board::quotesChanged);
+//     connect(&session, &ClientModel::clientAboutToBeReplaced, window, &Board::dropSession);
+//     session.signIn(settings);              // outcome: loginStateChanged
+//     session.client().placeOrder(order);    // commands answer at once
+//
+// One client serves one login. signIn() on a client that has signed in before replaces it: first
+// clientAboutToBeReplaced (let go of every reference into the old client's views: records,
+// collections, the depth store), then the old client's handlers go and the client is destroyed, a new
+// one is made by the factory, and clientReplaced follows. Nothing of the old session arrives after
+// clientAboutToBeReplaced. Everything here runs on the GUI thread, which is the core's main queue;
+// each signal is emitted from a main-queue task of its own, never inside a command a window is making.
+#include "interfaces/client.h"
+
+#include <QObject>
+#include <QTimer>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace tc::gui {
+
+class ClientModel : public QObject {
+    Q_OBJECT
+public:
+    using ClientFactory = std::function<std::unique_ptr<interfaces::Client>()>;
+
+    // The one-second refresh of every live column.
+    static constexpr int kTickMilliseconds = 1000;
+
+    // Makes the first client at once (signed out), so client() is always there to read.
+    explicit ClientModel(ClientFactory factory, QObject* parent = nullptr);
+    ~ClientModel() override;
+
+    // The current client. A reference to it, or into its views, is good until clientAboutToBeReplaced.
+    interfaces::Client& client() { return *client_; }
+    const interfaces::Client& client() const { return *client_; }
+
+    // Starts a login, on a new client when this one has signed in before.
+    interfaces::SignInResult signIn(const interfaces::LoginSettings& settings);
+    void signOut();
+    interfaces::LoginState loginState() const { return client_->loginState(); }
+    // Replaces the client with a new one, signed out (see the header comment).
+    void replaceClient();
+    // Counts the clients made: a holder that cached something of a client can tell whether it is
+    // still the current one.
+    std::uint64_t generation() const { return generation_; }
+
+    // Emits tick() now, ahead of the timer (a window that must show the latest at once, tests).
+    void tickNow();
+
+Q_SIGNALS:
+    void clientAboutToBeReplaced();
+    void clientReplaced();
+    // The one-second refresh.
+    void tick();
+
+    void loginStateChanged(interfaces::LoginState state);
+    // The tables a message changed; the views already hold the change.
+    void tablesChanged(interfaces::TableSet tables);
+    // Instrument codes whose quote or depth ladder changed.
+    void quotesChanged(const std::vector<std::string>& codes);
+    void depthChanged(const std::vector<std::string>& codes);
+    void orderStored(const std::shared_ptr<const tc::Order>& order);
+    void orderRefused(const interfaces::OrderRefusal& refusal);
+    void requestFailed(const interfaces::RequestFailure& failure);
+    void chartArrived(const interfaces::ChartArrival& arrival);
+    void networkSpeedChanged(const interfaces::NetworkSpeed& speed);
+    void journalAppended(const std::string& line);
+    void fundingReply(const interfaces::FundingReply& reply);
+    void fundingFailed(const interfaces::FundingFailure& failure);
+    void chatChanged(const interfaces::ChatChange& change);
+    void noticeArrived(const interfaces::NoticeArrival& notice);
+    void statementArrived(const interfaces::StatementArrival& arrival);
+    void resourceStored(const interfaces::ResourceStored& stored);
+    void passwordChanged();
+    void passwordRefused(const std::string& text);
+    void sessionScheduleArrived(const interfaces::ScheduleArrival& arrival);
+    void userAccessArrived(const interfaces::UserAccessArrival& arrival);
+    void userAccessEdited(const interfaces::UserAccessEdit& edit);
+    void bulkCloseReported(const interfaces::BulkCloseReport& report);
+    void offsetAnswered();
+    void bankDetailsArrived(const interfaces::BankDetailsArrival& arrival);
+    void fundingHistoryArrived(interfaces::RequestId id);
+
+private:
+    void makeClient();
+    void subscribe();
+
+    ClientFactory factory_;
+    std::unique_ptr<interfaces::Client> client_;
+    std::vector<std::unique_ptr<interfaces::Handler>> handlers_;
+    bool loginUsed_ = false;
+    interfaces::LoginState lastState_ = interfaces::LoginState::SignedOut;
+    std::uint64_t generation_ = 0;
+    QTimer tickTimer_;
+};
+
+} // namespace tc::gui

@@ -1,0 +1,218 @@
+#include "model/position_arithmetic.h"
+
+#include "model/records/account_details.h"
+#include "model/records/currency_records.h"
+#include "model/records/group_details.h"
+#include "model/records/item_details.h"
+#include "model/records/order.h"
+#include "platform/lenient.h"
+
+#include <array>
+#include <cmath>
+#include <unordered_map>
+
+namespace tc {
+
+namespace {
+
+constexpr std::array<double, ItemDetails::kMaxDecimalPlaces + 1> kPowersOfTen = {1.0, 1e1, 1e2, 1e3, 1e4, 1e5,
+                                                                                 1e6, 1e7, 1e8, 1e9, 1e10};
+
+// Mid price of the instrument that converts modes 5 and 6; 1 when there is none or it is 0.
+double calculationMid(const ItemDetails& item) {
+    const auto calc = item.CalculationItems.lock();
+    if (!calc)
+        return 1.0;
+    const double mid = (calc->Bid + calc->Ask) * 0.5;
+    return mid == 0 ? 1.0 : mid;
+}
+
+} // namespace
+
+double CalculateFloatingPL(const ItemDetails* item, std::int32_t side, double quantity, double openPrice,
+                           double currentPrice) {
+    if (!item || !(quantity > 0) || !(openPrice > 0) || !(currentPrice > 0))
+        return 0;
+    const std::int32_t mode = item->PLCalcModeId <= 0 ? 1 : item->PLCalcModeId;
+    const double cs = item->ContractSize;
+    double raw = 0;
+    switch (mode) {
+    case 1:
+        raw = (openPrice - currentPrice) * quantity * cs;
+        break;
+    case 2:
+        raw = (1 / openPrice - 1 / currentPrice) * quantity * cs;
+        break;
+    case 3:
+        raw = std::round(kPowersOfTen[static_cast<std::size_t>(item->displayDecimalPlaces())] *
+                         (openPrice - currentPrice) * item->Point * quantity);
+        break;
+    case 4:
+        raw = (openPrice - currentPrice) * cs * quantity / currentPrice;
+        break;
+    case 5:
+        raw = (openPrice - currentPrice) * quantity * cs * calculationMid(*item);
+        break;
+    case 6:
+        raw = (openPrice - currentPrice) * quantity * cs / calculationMid(*item);
+        break;
+    default:
+        return 0;
+    }
+    return side == 0 ? -raw : raw;
+}
+
+double currencyConversion(double amount, double price, double isDirect) {
+    if (isDirect == 0)
+        return amount * price;
+    return price == 0 ? amount : amount / price;
+}
+
+double calcCommission(std::string_view orderQuantity, std::string_view remainingQuantity, double commission) {
+    const double ordered = platform::lenientReal(orderQuantity);
+    if (!(ordered > 0))
+        return commission;
+    return commission / ordered * platform::lenientReal(remainingQuantity);
+}
+
+std::optional<double> floatingPLOfPosition(const Order& position, const ItemDetails* item,
+                                           const AccountDetails* account) {
+    // Without the instrument (not in the snapshot) nothing can be priced: the server's figure stands.
+    if (!item || (account && account->tradingStatus == AccountDetails::kStatusEquityHit))
+        return std::nullopt;
+    const double quantity = platform::lenientReal(position.RemainingQty);
+    const double openPrice = platform::lenientReal(position.OrderPrice);
+    const double current = !item ? 0.0 : position.tradingMode != 0 ? item->Ask : item->Bid;
+    return CalculateFloatingPL(item, position.tradingMode, quantity, openPrice, current);
+}
+
+void PositionArithmetic::CalcPL(Order& position) {
+    const auto item = session_.instrumentForCode(position.ItemCode);
+    const auto account = session_.accountForId(position.AccountNumber);
+    if (const auto pl = floatingPLOfPosition(position, item.get(), account.get()))
+        position.UnrealisedPL = *pl;
+}
+
+double PositionArithmetic::calculateCurrencyConversionForValue(double value, const Order& position) {
+    return convertIntoAccountCurrency(value, position, session_);
+}
+
+double marginForSingleLot(const Order& position, const GroupInstruments* settings, const ItemDetails& item) {
+    if (!settings)
+        return 0;
+    double rate = settings->InitialMargin;
+    if (position.deliveryMode == 3)
+        rate = settings->BTSTOrderMargin;
+    else if (position.deliveryMode == 2)
+        rate = settings->IntradayOrderMargin;
+    else if (position.tradingMode == 1 && settings->InitialSellMargin > 0)
+        rate = settings->InitialSellMargin;
+    if (settings->margincalculationMode != 2)
+        return rate;
+    double value = rate * item.ContractSize / 100;
+    switch (item.MarginFormulaId) {
+    case 4:
+        if (position.BaseCurrencyRate > 0)
+            value /= position.BaseCurrencyRate;
+        break;
+    case 3:
+        value *= position.BaseCurrencyRate;
+        break;
+    case 1:
+        value *= platform::lenientReal(position.OrderPrice);
+        break;
+    default:
+        break;
+    }
+    return value;
+}
+
+namespace {
+
+// What one pass needs of an account, found once.
+struct ResolvedAccount {
+    std::shared_ptr<AccountDetails> account;
+    std::shared_ptr<GroupDetails> group;
+    std::shared_ptr<ItemDetails> conversionInstrument;
+    bool shown = true;
+};
+
+ResolvedAccount resolveAccount(std::string_view number, const SessionLookup& session) {
+    ResolvedAccount r;
+    r.account = session.accountForId(number);
+    if (!r.account)
+        return r;
+    // The rule of the displayable list: suspended and closed accounts, and access types 4 (view
+    // market) and 10 (none), are not shown.
+    const std::int32_t status = r.account->tradingStatus;
+    const std::int32_t access = r.account->accountaccessType;
+    r.shown = status != 3 && status != 6 && access != 4 && access != 10;
+    r.group = session.groupForId(r.account->GroupId);
+    const auto& currency = r.account->tradeCurrency;
+    if (currency && currency->needsConversionQuote())
+        r.conversionInstrument = session.instrumentForId(static_cast<std::int64_t>(currency->instrumentID));
+    return r;
+}
+
+bool isEquityHit(const AccountDetails* account) {
+    return account && account->tradingStatus == AccountDetails::kStatusEquityHit;
+}
+
+double convertWith(double value, const ResolvedAccount& r) {
+    if (!r.account || !r.account->tradeCurrency)
+        return value;
+    if (!r.conversionInstrument)
+        return r.account->tradeCurrency->convert(value, nullptr);
+    const ConversionQuote quote{r.conversionInstrument->Bid, r.conversionInstrument->Ask};
+    return r.account->tradeCurrency->convert(value, &quote);
+}
+
+} // namespace
+
+RefreshTotals refreshOpenPositions(std::span<const std::shared_ptr<Order>> positions,
+                                   const SessionLookup& session) {
+    RefreshTotals totals;
+    // Keys view the positions' own AccountNumber texts, which outlive the pass.
+    std::unordered_map<std::string_view, ResolvedAccount> accounts;
+    // A group's settings per instrument, found once per pass: the group's own map is keyed by text.
+    std::unordered_map<const GroupDetails*, std::unordered_map<std::int32_t, const GroupInstruments*>>
+        settingsByGroup;
+    std::string_view lastNumber;
+    const ResolvedAccount* last = nullptr;
+    std::unordered_map<std::int32_t, const GroupInstruments*>* lastSettings = nullptr;
+    for (const auto& position : positions) {
+        if (!position)
+            continue;
+        Order& order = *position;
+        if (!last || order.AccountNumber != lastNumber) {
+            auto [it, added] = accounts.try_emplace(order.AccountNumber);
+            if (added)
+                it->second = resolveAccount(order.AccountNumber, session);
+            last = &it->second;
+            lastNumber = order.AccountNumber;
+            lastSettings = last->group ? &settingsByGroup[last->group.get()] : nullptr;
+        }
+        if (!last->shown)
+            continue;
+        const auto item = session.instrumentForCode(order.ItemCode);
+        const double quantity = platform::lenientReal(order.RemainingQty);
+        if (const auto pl = floatingPLOfPosition(order, item.get(), last->account.get()))
+            order.UnrealisedPL = convertWith(*pl, *last);
+        else if (order.EquityHitPL && isEquityHit(last->account.get()))
+            // The server's fixed figure, converted afresh: converting the stored result again each
+            // pass would compound the rate.
+            order.UnrealisedPL = convertWith(*order.EquityHitPL, *last);
+        if (std::isfinite(order.UnrealisedPL))
+            totals.unrealisedPL += order.UnrealisedPL;
+        if (item && lastSettings) {
+            auto [found, added] = lastSettings->try_emplace(item->InstrumentId, nullptr);
+            if (added)
+                found->second = last->group->groupInstrument(item->InstrumentId).get();
+            totals.margin += marginForSingleLot(order, found->second, *item) * quantity;
+        }
+        ++totals.positions;
+    }
+    return totals;
+}
+
+} // namespace tc

@@ -1,0 +1,85 @@
+#include "model/price_grid.h"
+
+#include "model/records/decimal_extension.h"
+#include "model/records/item_details.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace tc {
+
+using platform::Decimal;
+
+Decimal CheckTickPrice(double price, std::int32_t decimalPlaces, double tickSize) {
+    if (!(tickSize > 0) || !std::isfinite(tickSize))
+        return Decimal();
+    const double scale =
+        std::pow(10.0, std::clamp<std::int32_t>(decimalPlaces, 0, ItemDetails::kMaxDecimalPlaces));
+    const Decimal a = Decimal::fromDouble(price * scale);
+    const Decimal b = Decimal::fromDouble(tickSize * scale);
+    if (b.isZero())
+        return Decimal();
+    return moduloFor(a, b);
+}
+
+double CalculateContingentPrice(double price, double offset, bool add) {
+    if (offset == 0)
+        return price;
+    return add ? price + offset : price - offset;
+}
+
+double doPriceTickCorrection(double tickSize, double price, std::uint32_t, bool add) {
+    if (!(tickSize > 0))
+        return price;
+    const Decimal p = Decimal::fromDouble(price);
+    const Decimal tick = Decimal::fromDouble(tickSize);
+    const Decimal r = moduloFor(p, tick);
+    if (r.isNaN())
+        return price;
+    const Decimal down = p - r;
+    if (!add || r.isZero())
+        return down.toDouble();
+    return (down + tick).toDouble();
+}
+
+double getFluctuationLimitUpPrice(const ItemDetails* item) {
+    if (!item)
+        return 0;
+    if (item->circuitLimitUp > 0)
+        return item->circuitLimitUp;
+    if (item->CircuitLimit > 0) {
+        const double up = item->PrevClose + (item->PrevClose * item->CircuitLimit) / 100;
+        return doPriceTickCorrection(item->TickSize, up,
+                                     static_cast<std::uint32_t>(item->displayDecimalPlaces()), false);
+    }
+    return 0;
+}
+
+double getFluctuationLimitDownPrice(const ItemDetails* item) {
+    if (!item)
+        return 0;
+    if (item->circuitLimitDown > 0)
+        return item->circuitLimitDown;
+    if (item->CircuitLimit > 0) {
+        const double down = item->PrevClose + (item->PrevClose * item->CircuitLimit) / -100;
+        return doPriceTickCorrection(item->TickSize, down,
+                                     static_cast<std::uint32_t>(item->displayDecimalPlaces()), true);
+    }
+    return 0;
+}
+
+bool verifyFluctuationLimit(const ItemDetails* item, double price, double* up, double* down) {
+    const double u = getFluctuationLimitUpPrice(item);
+    const double d = getFluctuationLimitDownPrice(item);
+    if (up)
+        *up = u;
+    if (down)
+        *down = d;
+    if (u > 0 && !(price <= u))
+        return false;
+    if (d > 0 && !(price >= d))
+        return false;
+    return true;
+}
+
+} // namespace tc

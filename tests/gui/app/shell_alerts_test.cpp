@@ -1,0 +1,119 @@
+#include "gui/app/common_alert.h"
+#include "gui/app/sound_notification.h"
+#include "gui/gui_test_support.h"
+#include "platform/dispatch.h"
+
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSignalSpy>
+
+namespace {
+
+using guitest::waitFor;
+
+class ShellAlerts : public guitest::ShellTest {
+protected:
+    void SetUp() override {
+        ShellTest::SetUp();
+        window = new QWidget;
+        window->resize(400, 300);
+        window->show();
+        shell->setPrimaryWindow(window);
+    }
+    QList<QMessageBox*> alerts() const { return window->findChildren<QMessageBox*>(); }
+    QWidget* window = nullptr;
+};
+
+TEST_F(ShellAlerts, AlertsAreWindowModalAndTheSameOneIsNotStacked) {
+    shell->showMessageAlert("Margin is low", "Margin call");
+    shell->showMessageAlert("Margin is low", "Margin call");
+    ASSERT_EQ(alerts().size(), 1); // the call returned with the alert open: nothing nested
+    QMessageBox* box = alerts().front();
+    EXPECT_TRUE(box->isVisible());
+    EXPECT_EQ(box->windowModality(), Qt::WindowModal);
+    EXPECT_EQ(box->text(), "Margin call");
+    shell->showMessageAlert("Another thing", "Margin call");
+    EXPECT_EQ(alerts().size(), 2);
+}
+
+TEST_F(ShellAlerts, ServerTextsShowAsPlainText) {
+    shell->onLoginRefused({"<b>refused</b>", "0", std::nullopt});
+    ASSERT_EQ(alerts().size(), 1);
+    EXPECT_EQ(alerts().front()->textFormat(), Qt::PlainText);
+    auto* informative = alerts().front()->findChild<QLabel*>("qt_msgbox_informativelabel");
+    ASSERT_TRUE(informative);
+    EXPECT_EQ(informative->textFormat(), Qt::PlainText);
+}
+
+TEST_F(ShellAlerts, LoginElsewhereQuitsWhenTheAlertCloses) {
+    shell->onSignedInElsewhere("from 10.0.0.9");
+    ASSERT_EQ(alerts().size(), 1);
+    EXPECT_TRUE(alerts().front()->informativeText().contains("from 10.0.0.9"));
+    EXPECT_EQ(terminations, 0);
+    QTest::keyClick(alerts().front(), Qt::Key_Return);
+    EXPECT_TRUE(waitFor([&] { return terminations == 1; }));
+}
+
+TEST_F(ShellAlerts, AnUnsupportedVersionOffersUpdateOrLaterAndLaterKeepsTheProgram) {
+    QSignalSpy refused(shell.get(), &tc::gui::QtShell::loginRefused);
+    shell->onLoginRefused({"Please update", "3", std::string("https://example.invalid/get")});
+    EXPECT_EQ(refused.count(), 1);
+    ASSERT_EQ(alerts().size(), 1);
+    const auto buttons = alerts().front()->buttons();
+    ASSERT_EQ(buttons.size(), 2);
+    QAbstractButton* later = alerts().front()->escapeButton();
+    EXPECT_EQ(later->text(), context->text("0064"));
+    later->click();
+    EXPECT_TRUE(waitFor([&] { return alerts().isEmpty(); }));
+    EXPECT_EQ(terminations, 0);
+}
+
+TEST_F(ShellAlerts, ALostStreamPlaysItsSoundReopensTheFormAlertsAndChecksTheNetworkLater) {
+    auto clock = std::make_shared<tc::platform::ManualClock>();
+    tc::platform::ScopedClock scoped(clock);
+    QSignalSpy sounds(&context->sounds(), &tc::gui::SoundNotification::soundRequested);
+    QSignalSpy lost(shell.get(), &tc::gui::QtShell::connectionLost);
+    int followUps = 0;
+    shell->setConnectionFailureFollowUp([&] { ++followUps; });
+
+    shell->onConnectionLost();
+    shell->onConnectionLost(); // a second loss does not stack its alert
+    EXPECT_EQ(lost.count(), 2);
+    ASSERT_GE(sounds.count(), 1);
+    EXPECT_EQ(sounds.front().front().toString(), "connectionLost");
+    EXPECT_EQ(alerts().size(), 1);
+    EXPECT_EQ(alerts().front()->text(), context->text("0052"));
+
+    clock->advance(std::chrono::milliseconds(3400));
+    QTest::qWait(10);
+    EXPECT_EQ(followUps, 0);
+    clock->advance(std::chrono::milliseconds(200));
+    EXPECT_TRUE(waitFor([&] { return followUps == 2; }));
+}
+
+TEST_F(ShellAlerts, SoundsAreSilentWhenSwitchedOffOrUnknown) {
+    QSignalSpy sounds(&context->sounds(), &tc::gui::SoundNotification::soundRequested);
+    defaults->set("SoundKey", true);
+    shell->playSound("order");
+    EXPECT_EQ(sounds.count(), 0);
+    defaults->set("SoundKey", false);
+    shell->playSound("no such sound");
+    shell->playSound("");
+    shell->playSound("../order");
+    EXPECT_EQ(sounds.count(), 0);
+    for (const char* name : {"connectionLost", "welcome", "order", "cancelOrder",
+                             "InAppNotificationDefaultSound", "InAppNotificationDefaultSound2"})
+        shell->playSound(name);
+    EXPECT_EQ(sounds.count(), 6); // every sound the program names ships with it
+}
+
+TEST_F(ShellAlerts, OnlyWebAddressesAreOpened) {
+    guitest::LogCapture log;
+    for (const char* url :
+         {"file:///etc/passwd", "javascript:alert(1)", "ftp://host/x", "https://", "not a url"})
+        shell->openAddress(url);
+    EXPECT_EQ(log.count("not opened"), 5u);
+}
+
+} // namespace

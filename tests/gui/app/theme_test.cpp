@@ -1,0 +1,65 @@
+#include "gui/app/gui_objects.h"
+#include "gui/app/in_app_notification_center.h"
+#include "gui/app/settings_window_controller.h"
+#include "gui/app/theme_manager.h"
+#include "gui/app/theme_table.h"
+#include "gui/gui_test_support.h"
+
+#include <QCheckBox>
+#include <QSignalSpy>
+
+namespace {
+
+// Counts the repaints of a window.
+class PaintCounter : public QObject {
+public:
+    explicit PaintCounter(QWidget* w) { w->installEventFilter(this); }
+    bool eventFilter(QObject*, QEvent* e) override {
+        paints += e->type() == QEvent::Paint;
+        return false;
+    }
+    int paints = 0;
+};
+
+QColor windowColour(int theme) {
+    const tc::gui::Rgba c = tc::gui::colourOf(theme, tc::gui::ThemeRole::Window);
+    return QColor(c.r, c.g, c.b);
+}
+
+class Themes : public guitest::ShellTest {};
+
+TEST_F(Themes, AFirstStartIsDarkAndASwitchRepaintsEveryOpenWindow) {
+    EXPECT_EQ(defaults->integerForKey("Theme"), 0);
+    EXPECT_TRUE(defaults->objectForKey("Theme"));
+
+    auto* settings = new tc::gui::SettingsWindowController(*context);
+    settings->show();
+    context->guiObjects().showAbout(nullptr);
+    QWidget* about = context->guiObjects().aboutWindowController();
+    QWidget* banner = context->banners().deliverNotification(interfaces::InAppNotification{});
+    QList<QWidget*> windows{settings, about, banner};
+    std::vector<std::unique_ptr<PaintCounter>> counters;
+    for (QWidget* w : windows) {
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(w));
+        EXPECT_EQ(w->palette().color(QPalette::Window), windowColour(0));
+        counters.push_back(std::make_unique<PaintCounter>(w));
+    }
+    QSignalSpy changed(&context->themes(), &tc::gui::ThemeManager::themeChanged);
+
+    settings->findChild<QCheckBox*>("themeButton")->click(); // on: light
+    EXPECT_EQ(defaults->integerForKey("Theme"), 1);
+    ASSERT_EQ(changed.count(), 1);
+    EXPECT_EQ(changed.front().front().toLongLong(), 1);
+    for (int i = 0; i < windows.size(); ++i) {
+        EXPECT_EQ(windows[i]->palette().color(QPalette::Window), windowColour(1)) << i;
+        EXPECT_TRUE(guitest::waitFor([&] { return counters[i]->paints > 0; })) << i;
+    }
+}
+
+TEST_F(Themes, AnUnknownStoredThemeLeavesTheLookAsItIs) {
+    const QColor before = QApplication::palette().color(QPalette::Window);
+    context->themes().saveTheme(2);
+    EXPECT_EQ(QApplication::palette().color(QPalette::Window), before);
+}
+
+} // namespace

@@ -1,0 +1,249 @@
+// Floating profit and loss by mode, commission proration and the one-second refresh; expected figures
+// worked by hand from the formulas. The conversion into the account currency is the account records'
+// (tested with them).
+#include "model/position_arithmetic.h"
+
+#include "model/records/currency_records.h"
+#include "orders/order_fixture.h"
+
+#include <limits>
+
+namespace {
+
+using namespace tc;
+
+ItemDetails instrument(std::int32_t mode, double contractSize) {
+    ItemDetails i;
+    i.PLCalcModeId = mode;
+    i.ContractSize = contractSize;
+    return i;
+}
+
+TEST(FloatingPL, ModeOneByPriceDifference) {
+    const ItemDetails i = instrument(1, 100000);
+    // Buy 2 at 1.2000, bid 1.2100: (1.2000 - 1.2100) × 2 × 100000 = -2000, negated.
+    EXPECT_NEAR(CalculateFloatingPL(&i, 0, 2, 1.2, 1.21), 2000, 1e-6);
+    // Sell 1 at 1.2000, ask 1.2100: -1000.
+    EXPECT_NEAR(CalculateFloatingPL(&i, 1, 1, 1.2, 1.21), -1000, 1e-6);
+}
+
+TEST(FloatingPL, ModeTwoByInversePrices) {
+    const ItemDetails i = instrument(2, 1000);
+    // (1 ÷ 1.25 - 1 ÷ 1.6) × 1 × 1000 = (0.8 - 0.625) × 1000 = 175, negated for a buy.
+    EXPECT_NEAR(CalculateFloatingPL(&i, 0, 1, 1.25, 1.6), -175, 1e-9);
+}
+
+TEST(FloatingPL, ModeThreeInPointsRoundedHalfAway) {
+    ItemDetails i = instrument(3, 0);
+    i.DecimalPlaces = 4;
+    i.Point = 10;
+    // 10^4 × (1.2000 - 1.1995) × 10 × 2 = 100 on a sell.
+    EXPECT_DOUBLE_EQ(CalculateFloatingPL(&i, 1, 2, 1.2, 1.1995), 100);
+    // Exactly half a point: 10^0 × (1.5 - 1.25) × 2 × 1 = 0.5, away from zero to 1 (not to even 0).
+    i.DecimalPlaces = 0;
+    i.Point = 2;
+    EXPECT_DOUBLE_EQ(CalculateFloatingPL(&i, 1, 1, 1.5, 1.25), 1);
+    EXPECT_DOUBLE_EQ(CalculateFloatingPL(&i, 0, 1, 1.5, 1.25), -1);
+}
+
+TEST(FloatingPL, ModeFourDividedByTheCurrentPrice) {
+    const ItemDetails i = instrument(4, 1000);
+    // (110 - 100) × 1000 × 2 ÷ 100 = 200 on a sell.
+    EXPECT_DOUBLE_EQ(CalculateFloatingPL(&i, 1, 2, 110, 100), 200);
+}
+
+TEST(FloatingPL, ModesFiveAndSixUseTheCalculationMid) {
+    auto calc = std::make_shared<ItemDetails>();
+    calc->Bid = 1.3;
+    calc->Ask = 1.5; // mid 1.4
+    ItemDetails five = instrument(5, 100);
+    five.CalculationItems = calc;
+    // Buy 1 at 1.0, bid 1.1: (1.0 - 1.1) × 1 × 100 × 1.4 = -14, negated.
+    EXPECT_NEAR(CalculateFloatingPL(&five, 0, 1, 1.0, 1.1), 14, 1e-9);
+    ItemDetails six = instrument(6, 100);
+    six.CalculationItems = calc; // 10 ÷ 1.4
+    EXPECT_NEAR(CalculateFloatingPL(&six, 0, 1, 1.0, 1.1), 10 / 1.4, 1e-9);
+    calc->Bid = 0;
+    calc->Ask = 0; // a mid of 0 counts as 1
+    EXPECT_NEAR(CalculateFloatingPL(&six, 0, 1, 1.0, 1.1), 10, 1e-9);
+    five.CalculationItems.reset();
+    EXPECT_NEAR(CalculateFloatingPL(&five, 0, 1, 1.0, 1.1), 10, 1e-9);
+}
+
+TEST(FloatingPL, ModesOutsideTheTableAndEmptyInputs) {
+    const ItemDetails seven = instrument(7, 100);
+    EXPECT_DOUBLE_EQ(CalculateFloatingPL(&seven, 0, 1, 1.0, 2.0), 0);
+    const ItemDetails zero = instrument(0, 100); // works as mode 1
+    EXPECT_DOUBLE_EQ(CalculateFloatingPL(&zero, 0, 1, 1.0, 2.0), 100);
+    EXPECT_DOUBLE_EQ(CalculateFloatingPL(&zero, 0, 0, 1.0, 2.0), 0);
+    EXPECT_DOUBLE_EQ(CalculateFloatingPL(&zero, 0, -1, 1.0, 2.0), 0);
+    EXPECT_DOUBLE_EQ(CalculateFloatingPL(nullptr, 0, 1, 1.0, 2.0), 0);
+}
+
+TEST(FloatingPL, NoQuoteGivesNothingInEveryMode) {
+    auto calc = std::make_shared<ItemDetails>();
+    calc->Bid = calc->Ask = 2;
+    for (std::int32_t mode = 1; mode <= 6; ++mode) {
+        ItemDetails i = instrument(mode, 100000);
+        i.DecimalPlaces = 4;
+        i.Point = 1;
+        i.CalculationItems = calc;
+        EXPECT_DOUBLE_EQ(CalculateFloatingPL(&i, 0, 1, 1.2, 0), 0) << mode;
+        EXPECT_DOUBLE_EQ(CalculateFloatingPL(&i, 1, 1, 1.2, 0), 0) << mode;
+        EXPECT_DOUBLE_EQ(CalculateFloatingPL(&i, 1, 1, 0, 1.2), 0) << mode;
+    }
+}
+
+TEST(Conversion, DirectAndIndirectPrices) {
+    EXPECT_DOUBLE_EQ(currencyConversion(10, 4, 0), 40);
+    EXPECT_DOUBLE_EQ(currencyConversion(10, 4, 1), 2.5);
+    EXPECT_DOUBLE_EQ(currencyConversion(10, 0, 1), 10);
+    EXPECT_DOUBLE_EQ(currencyConversion(10, 0, 0), 0);
+}
+
+TEST(Commission, ProratedToTheRemainder) {
+    EXPECT_DOUBLE_EQ(calcCommission("10", "4", 5), 2);
+    EXPECT_DOUBLE_EQ(calcCommission("10", "0", 5), 0);
+    // Nothing to prorate against: the commission stays.
+    EXPECT_DOUBLE_EQ(calcCommission("0", "4", 5), 5);
+    EXPECT_DOUBLE_EQ(calcCommission("", "4", 5), 5);
+    EXPECT_DOUBLE_EQ(calcCommission("-2", "4", 5), 5);
+}
+
+class PositionArithmeticOverSession : public OrderFixture {
+protected:
+    PositionArithmeticOverSession() {
+        conversion = std::make_shared<ItemDetails>();
+        conversion->Code = "USDJPY";
+        conversion->InstrumentId = 9;
+        conversion->Bid = 2;
+        conversion->Ask = 4;
+        model.ItemCollection.insert_or_assign("USDJPY", conversion);
+        currency = std::make_shared<TradeCurrency>();
+        currency->instrumentID = 9;
+        account->tradeCurrency = currency;
+        item->PLCalcModeId = 1;
+    }
+    std::shared_ptr<ItemDetails> conversion;
+    std::shared_ptr<TradeCurrency> currency;
+    PositionArithmetic arithmetic{session};
+};
+
+TEST_F(PositionArithmeticOverSession, BuyValuedAtBidSellAtAsk) {
+    auto buy = position(0, "2", "1.2000");
+    auto sell = position(1, "1", "1.2000");
+    item->Bid = 1.2100;
+    item->Ask = 1.2110;
+    arithmetic.CalcPL(*buy);
+    arithmetic.CalcPL(*sell);
+    EXPECT_NEAR(buy->UnrealisedPL, 2000, 1e-6);   // (1.21 - 1.2) × 2 × 100000
+    EXPECT_NEAR(sell->UnrealisedPL, -1100, 1e-6); // (1.2 - 1.211) × 1 × 100000
+}
+
+TEST_F(PositionArithmeticOverSession, EquityHitKeepsTheStoredFigure) {
+    auto buy = position(0, "2", "1.2000");
+    buy->UnrealisedPL = 123;
+    account->tradingStatus = AccountDetails::kStatusEquityHit;
+    arithmetic.CalcPL(*buy);
+    EXPECT_DOUBLE_EQ(buy->UnrealisedPL, 123);
+}
+
+TEST_F(PositionArithmeticOverSession, RefreshConvertsEachPositionAndAddsMargins) {
+    currency->conversionMode = 1; // × 2
+    item->Bid = 1.2100;
+    auto buy = position(0, "2", "1.2000");
+    auto frozen = position(0, "1", "1.0", "2002");
+    auto frozenAccount = std::make_shared<AccountDetails>();
+    frozenAccount->AccountId = 2002;
+    frozenAccount->tradingStatus = AccountDetails::kStatusEquityHit;
+    model.AccountDetailCollection.insert_or_assign("2002", frozenAccount);
+    frozen->UnrealisedPL = 7;
+    const auto totals = refreshOpenPositions(model.OpenOrderCollection, session);
+    EXPECT_NEAR(buy->UnrealisedPL, 4000, 1e-6); // 2000 converted at the bid of 2
+    EXPECT_DOUBLE_EQ(frozen->UnrealisedPL, 7);
+    EXPECT_NEAR(totals.unrealisedPL, 4007, 1e-6);
+    // Only account 1001 has a group: 1000 per lot × 2 lots.
+    EXPECT_DOUBLE_EQ(totals.margin, 2000);
+    EXPECT_EQ(totals.positions, 2u);
+}
+
+TEST_F(PositionArithmeticOverSession, RefreshConvertsTheEquityHitFigureOnceEveryPass) {
+    currency->conversionMode = 1; // × 2
+    auto frozen = position(0, "1", "1.2000");
+    account->tradingStatus = AccountDetails::kStatusEquityHit;
+    frozen->UnrealisedPL = 50;
+    frozen->EquityHitPL = 50;
+    const double once = arithmetic.calculateCurrencyConversionForValue(50, *frozen);
+    ASSERT_NE(once, 50); // the account's currency needs converting
+    for (int pass = 0; pass < 3; ++pass) {
+        const auto totals = refreshOpenPositions(model.OpenOrderCollection, session);
+        EXPECT_DOUBLE_EQ(frozen->UnrealisedPL, once) << pass;
+        EXPECT_DOUBLE_EQ(totals.unrealisedPL, once) << pass;
+    }
+}
+
+TEST_F(PositionArithmeticOverSession, RefreshLeavesOutPositionsOfHiddenAccounts) {
+    item->Bid = 1.2100;
+    auto shown = position(0, "1", "1.2000");
+    auto hidden = position(0, "1", "1.2000", "2002");
+    auto suspended = std::make_shared<AccountDetails>();
+    suspended->AccountId = 2002;
+    suspended->tradingStatus = 3;
+    model.AccountDetailCollection.insert_or_assign("2002", suspended);
+    hidden->UnrealisedPL = 5;
+    const auto totals = refreshOpenPositions(model.OpenOrderCollection, session);
+    EXPECT_EQ(totals.positions, 1u);
+    EXPECT_DOUBLE_EQ(hidden->UnrealisedPL, 5);
+    EXPECT_NEAR(totals.unrealisedPL, 1000, 1e-6); // (1.21 - 1.2) × 1 × 100000, no conversion
+    suspended->tradingStatus = 1;
+    suspended->accountaccessType = 10;
+    EXPECT_EQ(refreshOpenPositions(model.OpenOrderCollection, session).positions, 1u);
+    suspended->accountaccessType = 1;
+    EXPECT_EQ(refreshOpenPositions(model.OpenOrderCollection, session).positions, 2u);
+}
+
+TEST_F(PositionArithmeticOverSession, RefreshAgreesWithThePerPositionOperations) {
+    currency->conversionMode = 3;
+    item->Bid = 1.1950;
+    item->Ask = 1.1960;
+    std::vector<std::shared_ptr<Order>> copies;
+    for (int n = 1; n <= 6; ++n) {
+        auto p = position(n % 2, std::to_string(n), n % 3 ? "1.2000" : "1.1900");
+        auto copy = std::make_shared<Order>(*p);
+        arithmetic.CalcPL(*copy);
+        copy->UnrealisedPL = arithmetic.calculateCurrencyConversionForValue(copy->UnrealisedPL, *copy);
+        copies.push_back(copy);
+    }
+    refreshOpenPositions(model.OpenOrderCollection, session);
+    for (std::size_t n = 0; n < copies.size(); ++n)
+        EXPECT_DOUBLE_EQ(model.OpenOrderCollection[n]->UnrealisedPL, copies[n]->UnrealisedPL) << n;
+}
+
+TEST_F(PositionArithmeticOverSession, APositionWithoutItsInstrumentKeepsTheServersFigureAndNeedsNoMargin) {
+    item->Bid = 1.2100;
+    position(0, "1", "1.2000");
+    auto orphan = position(0, "3", "1.2000");
+    orphan->ItemCode.clear();
+    orphan->UnknownInstrumentId = 99;
+    orphan->UnrealisedPL = 42;
+    arithmetic.CalcPL(*orphan);
+    EXPECT_DOUBLE_EQ(orphan->UnrealisedPL, 42);
+    const auto totals = refreshOpenPositions(model.OpenOrderCollection, session);
+    EXPECT_EQ(totals.positions, 2u);
+    EXPECT_DOUBLE_EQ(orphan->UnrealisedPL, 42);
+    // (1.21 - 1.2) × 1 × 100000 and the server's 42; margin only for the lot that has settings.
+    EXPECT_NEAR(totals.unrealisedPL, 1042, 1e-6);
+    EXPECT_DOUBLE_EQ(totals.margin, 1000);
+}
+
+TEST_F(PositionArithmeticOverSession, MarginOfOneLotMatchesTheDecimalRule) {
+    settings->margincalculationMode = 2;
+    settings->InitialMargin = 2; // 2 % of 100000 = 2000
+    item->MarginFormulaId = 1;
+    auto p = position(0, "1", "1.25"); // × 1.25 = 2500
+    EXPECT_DOUBLE_EQ(marginForSingleLot(*p, settings.get(), *item), 2500);
+    EXPECT_DOUBLE_EQ(p->GetMarginForSingleLot(settings.get(), *item)->toDouble(), 2500);
+    EXPECT_DOUBLE_EQ(marginForSingleLot(*p, nullptr, *item), 0);
+}
+
+} // namespace
