@@ -244,6 +244,9 @@ TEST_F(HeldPrices, EachViewKeepsItsOwnTicks) {
     const QModelIndex cell = first.mapFromSource(board.index(board.rowOf("EURUSD"), bid));
     EXPECT_EQ(cell.data(Qt::BackgroundRole).value<QColor>(),
               *tc::gui::toneStyle(Grid::Watchlist, tc::gui::Tone::TickUp, board.theme()).background);
+    // The text on the tick's ground is the tick's own, readable on it.
+    EXPECT_EQ(cell.data(Qt::ForegroundRole).value<QColor>(),
+              *tc::gui::toneStyle(Grid::Watchlist, tc::gui::Tone::TickUp, board.theme()).foreground);
     EXPECT_GT(changed, 0);
 
     // A view opened now starts without a tick; the first one's rise lasts one refresh.
