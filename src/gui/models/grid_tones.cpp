@@ -1,55 +1,50 @@
 #include "gui/models/grid_tones.h"
 
-#include "gui/app/theme_palette.h"
+#include "gui/app/theme_table.h"
 
 namespace tc::gui {
 namespace {
 
-const QColor kGreen = QColor::fromRgbF(0.0f, 0.6f, 0.0f);
-const QColor kDarkRed = QColor::fromRgbF(0.6f, 0.0f, 0.0f);
-const QColor kBrightRed(230, 0, 38);
-
-// The alert red of the account status, as the desktop's own red of each theme.
-QColor alertRed(std::int64_t theme) {
-    return theme == 0 ? QColor(255, 69, 58) : QColor(215, 0, 21);
-}
-
-// A colour of the theme's table; the light theme's for a theme number it does not know.
-QColor themeColour(std::int64_t theme, Rgba ThemeColors::*role) {
-    const ThemeColors* colours = themeColors(theme);
-    if (!colours)
-        colours = themeColors(kLightTheme);
-    const Rgba c = colours->*role;
+// A role's colour; the light theme's for a theme number the table does not know.
+QColor toneColour(std::int64_t theme, ThemeRole role) {
+    const Rgba c = colourOf(isTheme(theme) ? theme : kLightTheme, role);
     return QColor(c.r, c.g, c.b, c.a);
 }
 
 } // namespace
 
 ToneStyle toneStyle(Grid grid, Tone tone, std::int64_t theme) {
+    const auto colour = [theme](ThemeRole role) { return toneColour(theme, role); };
     ToneStyle style;
     switch (tone) {
     case Tone::Plain:
         break;
     case Tone::Gain:
-        style.foreground = kGreen;
+        style.foreground = colour(ThemeRole::GainText);
         break;
     case Tone::Loss:
-        style.foreground = grid == Grid::OpenPositions ? kBrightRed : kDarkRed;
+        style.foreground =
+            colour(grid == Grid::OpenPositions ? ThemeRole::LossText : ThemeRole::LossTextDeep);
         break;
     case Tone::TickUp:
-        style.background = kGreen;
+        style.background = colour(ThemeRole::TickUpGround);
+        style.foreground = colour(ThemeRole::TickUpText);
         break;
     case Tone::TickDown:
-        style.background = grid == Grid::Watchlist ? kBrightRed : kDarkRed;
+        style.background =
+            colour(grid == Grid::Watchlist ? ThemeRole::TickDownGround : ThemeRole::TickDownGroundDeep);
+        style.foreground = colour(ThemeRole::TickDownText);
         break;
     case Tone::TickSame:
-        style.background = themeColour(theme, &ThemeColors::alternateBase);
+        style.background = colour(ThemeRole::TickSameGround);
+        style.foreground = colour(ThemeRole::TickSameText);
         break;
     case Tone::Frozen:
-        style.background = themeColour(theme, &ThemeColors::button);
+        style.background = colour(ThemeRole::FrozenGround);
+        style.foreground = colour(ThemeRole::FrozenText);
         break;
     case Tone::Alert:
-        style.foreground = alertRed(theme);
+        style.foreground = colour(ThemeRole::AlertText);
         style.bold = true;
         break;
     }

@@ -1,6 +1,7 @@
 #pragma once
-// The one place where a grid cell's tone becomes colours and weight. Every table model and view
-// proxy asks here, so moving the colours into the program's theme table changes this file alone.
+// The one place where a grid cell's tone becomes colours and weight, each a role of the program's
+// theme table (gui/app/theme_table.h). Every table model and view proxy asks here. A tone that
+// colours the cell's ground sets its text colour too, so the text stays readable in both themes.
 #include "gui/market/grid_cells.h"
 #include "gui/market/grid_spec.h"
 

@@ -3,7 +3,7 @@
 #include "gui/app/gui_context.h"
 #include "gui/app/qt_shell.h"
 #include "gui/app/theme_manager.h"
-#include "gui/app/theme_palette.h"
+#include "gui/app/theme_table.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -19,6 +19,10 @@ ScreenContext::~ScreenContext() {
         delete it->data();
     while (!kept_.empty())
         kept_.pop_back(); // last kept, first released
+}
+
+ClientModel& ScreenContext::session() {
+    return *context_.clientModel();
 }
 
 bool ScreenContext::waitUntil(const std::function<bool()>& done, int timeoutMs) {

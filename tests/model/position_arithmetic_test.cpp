@@ -1,10 +1,10 @@
 // Floating profit and loss by mode, commission proration and the one-second refresh; expected figures
 // worked by hand from the formulas. The conversion into the account currency is the account records'
 // (tested with them).
-#include "orders/position_arithmetic.h"
+#include "model/position_arithmetic.h"
 
 #include "model/records/currency_records.h"
-#include "order_fixture.h"
+#include "orders/order_fixture.h"
 
 #include <limits>
 

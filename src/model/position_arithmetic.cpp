@@ -1,4 +1,4 @@
-#include "orders/position_arithmetic.h"
+#include "model/position_arithmetic.h"
 
 #include "model/records/account_details.h"
 #include "model/records/currency_records.h"
