@@ -266,7 +266,8 @@ TEST_F(GridModelTest, ClosedPositionLeavesOneGridAndEntersAnother) {
     int removed = 0;
     QObject::connect(&open, &QAbstractItemModel::rowsRemoved, [&] { ++removed; });
 
-    ASSERT_TRUE(session->client().closePosition("300002", "0.2", -1).sent());
+    ASSERT_TRUE(
+        session->client().orders().closePosition("300002", *interfaces::Decimal::fromString("0.2")).sent());
     EXPECT_TRUE(
         waitFor([&] { return open.rowOf("300002") < 0 && settled.rowCount() > settledBefore; }, 15000));
     EXPECT_EQ(removed, 1);
