@@ -89,7 +89,7 @@ QWidget* alert(ScreenContext& c) {
     owner->resize(480, 320);
     owner->show();
     shell.setPrimaryWindow(owner);
-    shell.ConnectionFailureNotification();
+    shell.onConnectionLost();
     QMessageBox* box = CommonAlert::showing(owner, QStringLiteral("connectionLost"));
     c.waitUntil([box] { return box && box->isVisible(); });
     return box;
