@@ -6,7 +6,6 @@
 #include "gui/app/theme_manager.h"
 #include "gui/app/theme_table.h"
 #include "gui/controls/grid_table.h"
-#include "gui/market/grid_totals.h"
 #include "gui/models/grid_model.h"
 #include "gui/models/session_fixture.h"
 #include "model/records/account_details.h"
@@ -56,10 +55,10 @@ TEST_F(MainWindowTest, ShowsTheDemosFirstAccountAndItsTablesAndFollowsTheTick) {
     const auto accounts = session->client().queries().getAccountCollection();
     ASSERT_FALSE(accounts.empty());
     ASSERT_EQ(window->account(), accounts.front()->AccountId);
-    const tc::AccountDetails figures =
-        tc::gui::accountFigures(session->client().model(), {accounts.front()},
-                                session->client().queries().getOpenOrderCollection())
-            .front();
+    EXPECT_EQ(session->client().currentAccount(), accounts.front()->AccountId)
+        << "the session follows it too";
+    const tc::AccountDetails& figures = *accounts.front();
+    session->tickNow(); // the summary as of now: the session moves the figures every second
     EXPECT_EQ(label("AccountIdTextField"), context->text("0012"));
     EXPECT_EQ(label("AccountIdValueTextField"), QStringLiteral(": %1").arg(figures.AccountId));
     // "%.2f", grouped, both decimals kept.
