@@ -697,6 +697,7 @@ void OrderCollections::FillSettledOrderCollection(const Fields& fields) {
         events->ShowSettledOrderNotification(s.ItemCode + '#' + s.SettledPrice + '#' + s.SettlementId);
         events->bulkCloseSettledNotification(record);
     }
+    host_.positionSettled(record);
 }
 
 std::string_view OrderCollections::rejectionReasonKey(std::int32_t code) {
@@ -922,6 +923,7 @@ void OrderCollections::SetEquityHitPriceInOrders(const EquityHitPriceInfos& row)
             continue;
         position->EquityHitPrice = row.HitPrice;
         position->UnrealisedPL = row.UnrealisedPL;
+        position->EquityHitPL = row.UnrealisedPL;
     }
 }
 

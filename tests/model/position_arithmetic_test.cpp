@@ -167,6 +167,21 @@ TEST_F(PositionArithmeticOverSession, RefreshConvertsEachPositionAndAddsMargins)
     EXPECT_EQ(totals.positions, 2u);
 }
 
+TEST_F(PositionArithmeticOverSession, RefreshConvertsTheEquityHitFigureOnceEveryPass) {
+    currency->conversionMode = 1; // × 2
+    auto frozen = position(0, "1", "1.2000");
+    account->tradingStatus = AccountDetails::kStatusEquityHit;
+    frozen->UnrealisedPL = 50;
+    frozen->EquityHitPL = 50;
+    const double once = arithmetic.calculateCurrencyConversionForValue(50, *frozen);
+    ASSERT_NE(once, 50); // the account's currency needs converting
+    for (int pass = 0; pass < 3; ++pass) {
+        const auto totals = refreshOpenPositions(model.OpenOrderCollection, session);
+        EXPECT_DOUBLE_EQ(frozen->UnrealisedPL, once) << pass;
+        EXPECT_DOUBLE_EQ(totals.unrealisedPL, once) << pass;
+    }
+}
+
 TEST_F(PositionArithmeticOverSession, RefreshLeavesOutPositionsOfHiddenAccounts) {
     item->Bid = 1.2100;
     auto shown = position(0, "1", "1.2000");

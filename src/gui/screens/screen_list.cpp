@@ -12,6 +12,7 @@
 
 #include "charts/pie_data.h"
 #include "gui/app/language.h"
+#include "gui/app/main_window_controller.h"
 #include "gui/app/theme_manager.h"
 #include "gui/charts/chart_controller.h"
 #include "gui/charts/pie_chart_controller.h"
@@ -88,7 +89,7 @@ QWidget* alert(ScreenContext& c) {
     owner->resize(480, 320);
     owner->show();
     shell.setPrimaryWindow(owner);
-    shell.ConnectionFailureNotification();
+    shell.onConnectionLost();
     QMessageBox* box = CommonAlert::showing(owner, QStringLiteral("connectionLost"));
     c.waitUntil([box] { return box && box->isVisible(); });
     return box;
@@ -190,9 +191,25 @@ QWidget* grid(ScreenContext& c, Grid which) {
     return table;
 }
 
+// The main window signed in as demo, at a desktop's size.
+QWidget* mainWindow(ScreenContext& c) {
+    auto* window = c.own(new MainWindowController(c.context()));
+    window->setUserName(QStringLiteral("demo"));
+    window->setGeometry(0, 0, 1600, 1000);
+    window->show();
+    c.session().tickNow();
+    GridTable* positions = window->gridTable(Grid::OpenPositions);
+    auto* serverTime = window->findChild<QLabel*>(QStringLiteral("ServerTimeTextField"));
+    c.waitUntil([positions, serverTime] {
+        return positions->model()->rowCount() > 0 && !serverTime->text().isEmpty();
+    });
+    return window;
+}
+
 } // namespace
 
 void registerScreens(ScreenRegistry& r) {
+    r.add("main-window", mainWindow);
     r.add("settings", [](ScreenContext& c) { return settingsWindow(c); });
     r.add("settings-font-size", [](ScreenContext& c) { return settingsSheet(c, true); });
     r.add("settings-idle-timeout", [](ScreenContext& c) { return settingsSheet(c, false); });

@@ -242,6 +242,9 @@ TEST_F(HeldPrices, EachViewKeepsItsOwnTicks) {
     const QModelIndex cell = first.mapFromSource(board.index(board.rowOf("EURUSD"), bid));
     EXPECT_EQ(cell.data(Qt::BackgroundRole).value<QColor>(),
               *tc::gui::toneStyle(Grid::Watchlist, tc::gui::Tone::TickUp, board.theme()).background);
+    // The text on the tick's ground is the tick's own, readable on it.
+    EXPECT_EQ(cell.data(Qt::ForegroundRole).value<QColor>(),
+              *tc::gui::toneStyle(Grid::Watchlist, tc::gui::Tone::TickUp, board.theme()).foreground);
     EXPECT_GT(changed, 0);
 
     // A view opened now starts without a tick; the first one's rise lasts one refresh.
@@ -263,7 +266,8 @@ TEST_F(GridModelTest, ClosedPositionLeavesOneGridAndEntersAnother) {
     int removed = 0;
     QObject::connect(&open, &QAbstractItemModel::rowsRemoved, [&] { ++removed; });
 
-    ASSERT_TRUE(session->client().closePosition("300002", "0.2", -1).sent());
+    ASSERT_TRUE(
+        session->client().orders().closePosition("300002", *interfaces::Decimal::fromString("0.2")).sent());
     EXPECT_TRUE(
         waitFor([&] { return open.rowOf("300002") < 0 && settled.rowCount() > settledBefore; }, 15000));
     EXPECT_EQ(removed, 1);

@@ -42,7 +42,7 @@ protected:
         app.logindata().setPortNo(1); // never connected
         services.notifications = notifications;
         services.userDefaults = defaults.get();
-        business = tc::makeSession(app, services);
+        business = tc::makeSession(app, app.logindata(), services);
         feed = std::dynamic_pointer_cast<SessionFeed>(business->services().feed);
         ASSERT_TRUE(feed);
         // Drains as soon as the main queue runs, so one pump shows each step.
