@@ -239,7 +239,7 @@ void GridModel::refresh() {
 void GridModel::refresh(Scope scope) {
     if (detached_)
         return;
-    const Snapshot snapshot = read();
+    Snapshot snapshot = read();
     applyRows(snapshot);
     updateCells(snapshot, scope);
     Q_EMIT refreshed();
@@ -295,7 +295,6 @@ GridModel::Snapshot GridModel::read() const {
         s.ids.push_back(orderId(grid_, *order));
         s.orders.push_back(order);
     }
-    makeUnique(s.ids);
     return s;
 }
 
@@ -325,12 +324,23 @@ GridModel::Row GridModel::makeRow(const Snapshot& s, std::size_t index) const {
     return row;
 }
 
-void GridModel::applyRows(const Snapshot& snapshot) {
+void GridModel::applyRows(Snapshot& snapshot) {
+    // The rows of most refreshes: the same ids in the same order.
+    if (rows_.size() == snapshot.ids.size() &&
+        std::equal(rows_.begin(), rows_.end(), snapshot.ids.begin(),
+                   [](const Row& row, const std::string& id) { return row.id == id; }))
+        return;
     std::vector<std::string> before;
     before.reserve(rows_.size());
     for (const Row& row : rows_)
         before.push_back(row.id);
-    if (const auto changes = rowChanges(before, snapshot.ids)) {
+    auto changes = rowChanges(before, snapshot.ids);
+    if (!changes) {
+        // An id listed twice: each occurrence becomes a row of its own.
+        makeUnique(snapshot.ids);
+        changes = rowChanges(before, snapshot.ids);
+    }
+    if (changes) {
         applyRemovals(*changes);
         applyInsertions(*changes, snapshot);
         return;
