@@ -206,6 +206,10 @@ void MainWindowController::toggleLeftViewSelectedIndex(int index) {
     ui_->toggleLeftViewButton->setChecked(!ui_->pieChartPane->isHidden());
 }
 
+SettingsWindowController* MainWindowController::settingsWindow() const {
+    return settings_.data();
+}
+
 void MainWindowController::SettingsButtonClicked() {
     if (!settings_) {
         settings_ = new SettingsWindowController(context_, this);

@@ -58,7 +58,7 @@ public:
     void logout();
 
     // The settings window once made (null before).
-    SettingsWindowController* settingsWindow() const { return settings_.data(); }
+    SettingsWindowController* settingsWindow() const;
     GridTable* gridTable(Grid grid) const;
 
 Q_SIGNALS:
