@@ -45,6 +45,14 @@ interfaces::SignInResult ClientModel::signIn(const interfaces::LoginSettings& se
     return result;
 }
 
+interfaces::CommandResult ClientModel::registerDemoUser(const interfaces::DemoRegistration& form) {
+    if (loginUsed_)
+        replaceClient();
+    interfaces::CommandResult result = client_->registerDemoUser(form);
+    loginUsed_ = result.ok;
+    return result;
+}
+
 void ClientModel::signOut() {
     client_->signOut();
 }
@@ -89,6 +97,8 @@ void ClientModel::subscribe() {
         [this](const interfaces::ResourceStored& stored) { Q_EMIT resourceStored(stored); }));
     keep(c.handlePasswordChanged([this] { Q_EMIT passwordChanged(); }));
     keep(c.handlePasswordRefused([this](const std::string& text) { Q_EMIT passwordRefused(text); }));
+    keep(c.handleDemoRegistered(
+        [this](const interfaces::DemoRegistrationResult& result) { Q_EMIT demoRegistered(result); }));
 }
 
 } // namespace tc::gui

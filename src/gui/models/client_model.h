@@ -47,6 +47,9 @@ public:
     // Starts a login, on a new client when this one has signed in before.
     interfaces::SignInResult signIn(const interfaces::LoginSettings& settings);
     void signOut();
+    // Registers a demo user instead of signing in, on a new client when this one was used before;
+    // the outcome comes as demoRegistered.
+    interfaces::CommandResult registerDemoUser(const interfaces::DemoRegistration& form);
     interfaces::LoginState loginState() const { return client_->loginState(); }
     // Replaces the client with a new one, signed out (see the header comment).
     void replaceClient();
@@ -83,6 +86,7 @@ Q_SIGNALS:
     void resourceStored(const interfaces::ResourceStored& stored);
     void passwordChanged();
     void passwordRefused(const std::string& text);
+    void demoRegistered(const interfaces::DemoRegistrationResult& result);
 
 private:
     void makeClient();
