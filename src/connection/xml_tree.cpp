@@ -61,10 +61,11 @@ char* findTagEnd(char* p, char* end) {
     return nullptr;
 }
 
-// Unwraps a run of CDATA sections in text starting at p: markers go, contents and the text between them
-// close up, and spaces fill the gap before the next tag (trimming removes them). Doing the whole run at
-// once keeps many sections in one text linear. Returns the next tag's '<', nullptr when the document
-// ends (a section without its close takes the rest of the document as content).
+// Unwraps a run of CDATA sections in text starting at p: markers and the comments between sections go,
+// contents and the text between them close up, and spaces fill the gap before the next tag (trimming
+// removes them). Doing the whole run at once keeps many sections in one text linear. Returns the next
+// tag's '<', nullptr when the document ends (a section without its close takes the rest of the
+// document as content).
 char* unwrapCdataRun(char* p, char* end) {
     char* w = p;
     char* r = p;
@@ -80,11 +81,26 @@ char* unwrapCdataRun(char* p, char* end) {
         std::memmove(w, content, static_cast<std::size_t>(close - content));
         w += close - content;
         r = close + kCdataClose.size();
-        char* lt = findByte(r, end, '<');
-        char* stop = lt ? lt : end;
-        std::memmove(w, r, static_cast<std::size_t>(stop - r));
-        w += stop - r;
-        r = stop;
+        char* lt = nullptr;
+        for (;;) {
+            lt = findByte(r, end, '<');
+            char* stop = lt ? lt : end;
+            std::memmove(w, r, static_cast<std::size_t>(stop - r));
+            w += stop - r;
+            r = stop;
+            if (!lt || !startsWith(lt, end, kCommentOpen))
+                break;
+            // A comment behind a section is left out, so the filler never lands inside the text; one never
+            // closed is text up to the end, as anywhere else.
+            char* commentEnd = find(lt + kCommentOpen.size(), end, kCommentClose);
+            if (!commentEnd) {
+                std::memmove(w, lt, static_cast<std::size_t>(end - lt));
+                w += end - lt;
+                std::memset(w, 0, static_cast<std::size_t>(end - w));
+                return nullptr;
+            }
+            r = commentEnd + kCommentClose.size();
+        }
         if (lt && startsWith(lt, end, kCdataOpen))
             continue;
         std::memset(w, ' ', static_cast<std::size_t>(r - w));

@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 #include <limits>
 #include <system_error>
 
@@ -238,14 +239,26 @@ bool readDigits(std::string_view s, std::size_t at, std::size_t count, int& out)
     return true;
 }
 
+// The smaller units may be left out from the right ("2020-01-01Z", "2020Z"): a month or day left out is
+// the first, a time left out is midnight.
 std::optional<PlistDate> parseDate(std::string_view s) {
-    if (s.size() != 20 || s[4] != '-' || s[7] != '-' || s[10] != 'T' || s[13] != ':' || s[16] != ':' ||
-        s[19] != 'Z')
+    if (s.empty() || s.back() != 'Z')
         return std::nullopt;
-    int y, mo, d, h, mi, sec;
-    if (!readDigits(s, 0, 4, y) || !readDigits(s, 5, 2, mo) || !readDigits(s, 8, 2, d) ||
-        !readDigits(s, 11, 2, h) || !readDigits(s, 14, 2, mi) || !readDigits(s, 17, 2, sec))
+    s.remove_suffix(1);
+    constexpr std::array<char, 6> separators = {0, '-', '-', 'T', ':', ':'};
+    std::array<int, 6> units = {0, 1, 1, 0, 0, 0};
+    std::size_t at = 0;
+    for (std::size_t k = 0; k < units.size() && (k == 0 || at < s.size()); ++k) {
+        if (k > 0 && s[at++] != separators[k])
+            return std::nullopt;
+        const std::size_t width = k == 0 ? 4 : 2;
+        if (s.size() < at + width || !readDigits(s, at, width, units[k]))
+            return std::nullopt;
+        at += width;
+    }
+    if (at != s.size())
         return std::nullopt;
+    const auto [y, mo, d, h, mi, sec] = units;
     if (h > 23 || mi > 59 || sec > 59)
         return std::nullopt;
     std::chrono::year_month_day ymd{std::chrono::year{y}, std::chrono::month{static_cast<unsigned>(mo)},
@@ -319,6 +332,7 @@ public:
     Reader(std::string_view doc, const PlistLimits& limits) : s_(doc), limits_(limits) {}
 
     PlistValue document() {
+        checkCharacters();
         // A UTF-8 byte-order mark is tolerated.
         if (s_.substr(0, 3) == "\xEF\xBB\xBF")
             pos_ = 3;
@@ -355,6 +369,40 @@ private:
     };
 
     bool atEnd() const { return pos_ >= s_.size(); }
+
+    // Every byte belongs to an XML character: well-formed UTF-8, no control but tab and the line ends,
+    // neither U+FFFE nor U+FFFF.
+    void checkCharacters() {
+        for (std::size_t i = 0; i < s_.size();) {
+            const auto b = static_cast<unsigned char>(s_[i]);
+            if (b >= 0x20 && b < 0x80) {
+                ++i;
+                continue;
+            }
+            char32_t cp = b;
+            const std::size_t n = b < 0x80 ? 1 : decodeUtf8(s_, i, cp);
+            pos_ = i;
+            if (n == 0)
+                fail("bytes that are not UTF-8");
+            if ((cp < 0x20 && cp != '\t' && cp != '\n' && cp != '\r') || cp == 0xFFFE || cp == 0xFFFF) {
+                std::array<char, 16> name{};
+                std::snprintf(name.data(), name.size(), "U+%04X", static_cast<unsigned>(cp));
+                fail(std::string("character ") + name.data() + " is not allowed in XML");
+            }
+            i += n;
+        }
+        pos_ = 0;
+    }
+
+    // XML reads a line end, CR LF or a CR alone, as one LF.
+    static void appendText(std::string& out, std::string_view text) {
+        for (std::size_t cr; (cr = text.find('\r')) != std::string_view::npos;) {
+            out.append(text.substr(0, cr));
+            out += '\n';
+            text.remove_prefix(cr + (cr + 1 < text.size() && text[cr + 1] == '\n' ? 2 : 1));
+        }
+        out.append(text);
+    }
     bool lookingAt(std::string_view t) const { return s_.substr(pos_, t.size()) == t; }
     bool lookingAtEndTag() const { return lookingAt("</"); }
 
@@ -479,22 +527,30 @@ private:
     }
 
     void reference(std::string& out) {
-        auto semi = s_.find(';', pos_);
-        if (semi == std::string_view::npos || semi - pos_ > 12)
+        // Leading zeros of a character reference say nothing: only the digits behind them are capped.
+        std::size_t from = pos_ + 1;
+        if (from < s_.size() && s_[from] == '#') {
+            from += from + 1 < s_.size() && s_[from + 1] == 'x' ? 2 : 1;
+            while (from + 1 < s_.size() && s_[from] == '0' && s_[from + 1] != ';')
+                ++from;
+        }
+        const auto semi = s_.substr(from, 13).find(';');
+        if (semi == std::string_view::npos)
             fail("malformed entity reference");
-        std::string_view ref = s_.substr(pos_ + 1, semi - pos_ - 1);
+        const std::string_view ref = s_.substr(pos_ + 1, from + semi - pos_ - 1);
         if (const auto c = predefinedXmlEntity(ref)) {
             out += *c;
         } else if (ref.size() >= 2 && ref[0] == '#') {
             const bool hex = ref[1] == 'x';
-            const auto cp = characterReferenceValue(ref.substr(hex ? 2 : 1), hex);
-            if (!cp || *cp > 0x10FFFF || (*cp >= 0xD800 && *cp <= 0xDFFF))
+            const auto cp = characterReferenceValue(s_.substr(from, semi), hex);
+            // Controls stay readable as references (the writer writes them so); U+FFFE and U+FFFF never.
+            if (!cp || *cp > 0x10FFFF || (*cp >= 0xD800 && *cp <= 0xDFFF) || *cp == 0xFFFE || *cp == 0xFFFF)
                 fail("invalid character reference &" + excerpt(ref) + ";");
             appendUtf8(out, *cp);
         } else {
             fail("unknown entity &" + excerpt(ref) + ";");
         }
-        pos_ = semi + 1;
+        pos_ = from + semi + 1;
     }
 
     // Character content of a leaf element up to and including its end tag.
@@ -504,7 +560,7 @@ private:
             std::size_t stop = s_.find_first_of("<&", pos_);
             if (stop == std::string_view::npos)
                 fail("unterminated <" + std::string(element) + ">");
-            out.append(s_.substr(pos_, stop - pos_));
+            appendText(out, s_.substr(pos_, stop - pos_));
             pos_ = stop;
             if (s_[pos_] == '&') {
                 reference(out);
@@ -513,7 +569,7 @@ private:
                 auto end = s_.find("]]>", pos_);
                 if (end == std::string_view::npos)
                     fail("unterminated CDATA section");
-                out.append(s_.substr(pos_, end - pos_));
+                appendText(out, s_.substr(pos_, end - pos_));
                 pos_ = end + 3;
             } else if (lookingAt("<!--")) {
                 pos_ += 4;
@@ -680,6 +736,13 @@ private:
 // Writer
 
 void appendEscaped(std::string& out, std::string_view s) {
+    // Bytes that are not UTF-8, U+FFFE and U+FFFF would make the whole file unreadable to XML readers.
+    std::string repaired;
+    if (!isValidUtf8(s) || s.find("\xEF\xBF\xBE") != std::string_view::npos ||
+        s.find("\xEF\xBF\xBF") != std::string_view::npos) {
+        repaired = PropertyList::repairedText(s);
+        s = repaired;
+    }
     for (char c : s) {
         auto u = static_cast<unsigned char>(c);
         switch (c) {
@@ -841,7 +904,27 @@ PlistResult PropertyList::readBytes(std::string_view bytes, const PlistLimits& l
     }
 }
 
+std::string PropertyList::repairedText(std::string_view text) {
+    std::string out = isValidUtf8(text) ? std::string(text) : repairUtf8(text);
+    // In UTF-8 EF BF BE is U+FFFE, EF BF BF U+FFFF and EF BF BD U+FFFD.
+    for (std::size_t at = 0; (at = out.find("\xEF\xBF", at)) != std::string::npos; at += 2) {
+        if (at + 2 < out.size() && (out[at + 2] == '\xBE' || out[at + 2] == '\xBF'))
+            out[at + 2] = '\xBD';
+    }
+    return out;
+}
+
 PlistResult PropertyList::readFile(const std::filesystem::path& path, const PlistLimits& limits) {
+    return readFileWith(path, limits, false);
+}
+
+PlistResult PropertyList::readFileRepairingText(const std::filesystem::path& path,
+                                                const PlistLimits& limits) {
+    return readFileWith(path, limits, true);
+}
+
+PlistResult PropertyList::readFileWith(const std::filesystem::path& path, const PlistLimits& limits,
+                                       bool repairText) {
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
         return PlistResult::failure(systemError("cannot open", path, errno));
@@ -862,7 +945,7 @@ PlistResult PropertyList::readFile(const std::filesystem::path& path, const Plis
         bytes.append(buf.data(), static_cast<std::size_t>(n));
     }
     ::close(fd);
-    auto r = readBytes(bytes, limits);
+    auto r = readBytes(repairText ? repairedText(bytes) : bytes, limits);
     if (!r)
         return PlistResult::failure(path.string() + ": " + r.error());
     return r;

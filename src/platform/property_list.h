@@ -175,8 +175,16 @@ struct PlistStatus {
 
 class PropertyList {
 public:
+    // Only well-formed XML is read: UTF-8 made of XML characters (no controls but tab and line ends, no
+    // U+FFFE or U+FFFF); line ends read as "\n".
     static PlistResult readBytes(std::string_view bytes, const PlistLimits& limits = {});
     static PlistResult readFile(const std::filesystem::path& path, const PlistLimits& limits = {});
+    // Reads a file an earlier writer may have filled with bytes that are not UTF-8, or with U+FFFE and
+    // U+FFFF: those read as U+FFFD, as the writer now writes them.
+    static PlistResult readFileRepairingText(const std::filesystem::path& path,
+                                             const PlistLimits& limits = {});
+    // The text with every ill-formed UTF-8 sequence, U+FFFE and U+FFFF replaced by U+FFFD.
+    static std::string repairedText(std::string_view text);
 
     // The XML document for a value; an error only when the value nests deeper than the limits allow
     // (such a document could not be read back).
@@ -188,6 +196,10 @@ public:
 
     // The name prefix of writeFile's temporary files for a target ("<file name>.tmp-").
     static std::string temporaryPrefix(const std::filesystem::path& path);
+
+private:
+    static PlistResult readFileWith(const std::filesystem::path& path, const PlistLimits& limits,
+                                    bool repairText);
 };
 
 } // namespace tc::platform

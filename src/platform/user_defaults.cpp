@@ -131,6 +131,18 @@ void UserDefaults::loadLocked() {
         values_ = *std::move(read).value().dictionary();
         return;
     }
+    // An earlier version wrote bytes that are not UTF-8, U+FFFE and U+FFFF as they came: such a file is
+    // read with them as U+FFFD and written back clean at the next save.
+    if (!read) {
+        if (auto repaired = PropertyList::readFileRepairingText(file);
+            repaired && repaired.value().isDictionary()) {
+            Log::warning("settings file {} held text that is not XML ({}); read with U+FFFD in its place",
+                         file.string(), read.error());
+            values_ = *std::move(repaired).value().dictionary();
+            ++generation_;
+            return;
+        }
+    }
     const std::string reason = read ? std::string("the top level is not a dictionary") : read.error();
     // Keep the unreadable file for inspection under a name of its own, never overwrite it.
     const std::string base = file.filename().string() + ".corrupt-" + utcStamp();

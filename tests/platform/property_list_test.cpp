@@ -140,6 +140,39 @@ TEST(PropertyList, RejectsMalformedDocumentsWithALineNumber) {
               0u);
 }
 
+TEST(PropertyList, LineEndsAndCharacterReferencesReadAsXMLReadsThem) {
+    for (const auto& row : testing_support::caseTable("tables/plist_texts.txt", 2)) {
+        const PlistValue v = read(row[0]);
+        const std::string text =
+            v.isDictionary() ? v.dictionary()->begin()->first : v.asString().value_or("?");
+        EXPECT_EQ(text, row[1]) << "line " << row.line;
+    }
+}
+
+TEST(PropertyList, DatesMayLeaveOutTheirSmallerUnits) {
+    for (const auto& row : testing_support::caseTable("tables/plist_dates.txt", 2)) {
+        const auto r = PropertyList::readBytes("<date>" + row[0] + "</date>");
+        ASSERT_EQ(r.ok(), row[1] != "refused") << "line " << row.line << ": " << r.error();
+        std::string doc;
+        if (r && PropertyList::write(r.value(), doc)) {
+            EXPECT_NE(doc.find("<date>" + row[1] + "</date>"), std::string::npos) << "line " << row.line;
+        }
+    }
+}
+
+TEST(PropertyList, WrittenTextIsAlwaysXML) {
+    for (const auto& row : testing_support::caseTable("tables/plist_written_texts.txt", 2)) {
+        std::string doc;
+        ASSERT_TRUE(PropertyList::write(PlistValue(PlistDictionary{{row[0], PlistValue(row[0])}}), doc));
+        EXPECT_NE(doc.find("<key>" + row[1] + "</key>"), std::string::npos) << "line " << row.line;
+        EXPECT_NE(doc.find("<string>" + row[1] + "</string>"), std::string::npos) << "line " << row.line;
+        // It reads back, under the reader's own refusals, as the repaired text.
+        const std::string repaired = PropertyList::repairedText(row[0]);
+        EXPECT_EQ(read(doc), PlistValue(PlistDictionary{{repaired, PlistValue(repaired)}}))
+            << "line " << row.line;
+    }
+}
+
 TEST(PropertyList, EnforcesDepthSizeAndCountLimits) {
     EXPECT_TRUE(PropertyList::readBytes(nested(64)).ok());
     EXPECT_NE(readError(nested(65)).find("nesting deeper than 64"), std::string::npos);

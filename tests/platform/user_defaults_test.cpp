@@ -1,4 +1,5 @@
 #include "platform/log.h"
+#include "platform/property_list.h"
 #include "platform/user_defaults.h"
 
 #include "support/log_capture.h"
@@ -159,6 +160,30 @@ TEST(UserDefaults, ACorruptFileIsSetAsideAndReported) {
     EXPECT_EQ(filesIn(dir.path()).size(), 2u);
     EXPECT_EQ(contents(aside), broken);
     EXPECT_NE(warnings.lines().back().find("not a dictionary"), std::string::npos);
+}
+
+TEST(UserDefaults, AFileAnEarlierVersionWroteWithTextXMLRefusesIsReadAndWrittenBackClean) {
+    TempDir dir;
+    const auto file = dir.path() / "defaults.plist";
+    // Bytes that are not UTF-8 and U+FFFE, as the writer used to put them down.
+    {
+        std::ofstream(file) << "<plist><dict><key>User\xff</key><string>a\xef\xbf\xbe"
+                               "b</string>"
+                               "<key>LanguageKey</key><integer>3</integer></dict></plist>";
+    }
+    ASSERT_FALSE(platform::PropertyList::readFile(file));
+    testing_support::LogCapture warnings(platform::LogLevel::Warning);
+    UserDefaults d(file);
+    EXPECT_EQ(d.integerForKey("LanguageKey"), 3);
+    EXPECT_EQ(d.stringForKey("User\uFFFD"), "a\uFFFDb");
+    ASSERT_EQ(warnings.lines().size(), 1u);
+    EXPECT_NE(warnings.lines()[0].find("U+FFFD"), std::string::npos);
+    EXPECT_EQ(filesIn(dir.path()), std::vector<fs::path>{"defaults.plist"}) << "nothing set aside";
+
+    ASSERT_TRUE(d.synchronize());
+    const auto clean = platform::PropertyList::readFile(file);
+    ASSERT_TRUE(clean) << clean.error();
+    EXPECT_EQ(clean.value(), PlistValue(d.dictionaryRepresentation()));
 }
 
 TEST(UserDefaults, ConcurrentWritersAndReaders) {

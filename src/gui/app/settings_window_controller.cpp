@@ -7,7 +7,7 @@
 #include "gui/app/language.h"
 #include "gui/app/qt_shell.h"
 #include "gui/app/theme_manager.h"
-#include "gui/app/theme_palette.h"
+#include "gui/app/theme_table.h"
 #include "interfaces/application_interface.h"
 #include "platform/user_defaults.h"
 #include "ui_settings_window_controller.h"

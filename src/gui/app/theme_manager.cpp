@@ -1,7 +1,7 @@
 #include "gui/app/theme_manager.h"
 
 #include "gui/app/shell_rules.h"
-#include "gui/app/theme_palette.h"
+#include "gui/app/theme_table.h"
 #include "platform/user_defaults.h"
 
 #include <QApplication>
@@ -11,10 +11,6 @@
 
 namespace tc::gui {
 namespace {
-
-QColor qColor(Rgba c) {
-    return QColor(c.r, c.g, c.b, c.a);
-}
 
 QString cssColor(Rgba c) {
     return QStringLiteral("rgba(%1, %2, %3, %4)").arg(c.r).arg(c.g).arg(c.b).arg(c.a);
@@ -48,28 +44,38 @@ void ThemeManager::saveTheme(std::int64_t theme) {
     Q_EMIT themeChanged(theme);
 }
 
+QColor themeQColor(std::int64_t theme, ThemeRole role) {
+    const Rgba c = colourOf(theme, role);
+    return QColor(c.r, c.g, c.b, c.a);
+}
+
+QColor ThemeManager::colour(ThemeRole role) const {
+    const std::int64_t theme = getThemeForKey();
+    return themeQColor(isTheme(theme) ? theme : kDarkTheme, role);
+}
+
 QPalette ThemeManager::palette(std::int64_t theme) {
-    const ThemeColors* c = themeColors(theme);
-    if (!c)
+    if (!isTheme(theme))
         return QApplication::style() ? QApplication::style()->standardPalette() : QPalette();
+    const auto c = [theme](ThemeRole role) { return themeQColor(theme, role); };
     QPalette p;
-    p.setColor(QPalette::Window, qColor(c->window));
-    p.setColor(QPalette::WindowText, qColor(c->windowText));
-    p.setColor(QPalette::Base, qColor(c->base));
-    p.setColor(QPalette::AlternateBase, qColor(c->alternateBase));
-    p.setColor(QPalette::Text, qColor(c->text));
-    p.setColor(QPalette::Button, qColor(c->button));
-    p.setColor(QPalette::ButtonText, qColor(c->buttonText));
-    p.setColor(QPalette::BrightText, qColor(c->highlightedText));
-    p.setColor(QPalette::Highlight, qColor(c->highlight));
-    p.setColor(QPalette::HighlightedText, qColor(c->highlightedText));
-    p.setColor(QPalette::PlaceholderText, qColor(c->placeholderText));
-    p.setColor(QPalette::Link, qColor(c->link));
-    p.setColor(QPalette::LinkVisited, qColor(c->link));
-    p.setColor(QPalette::ToolTipBase, qColor(c->toolTipBase));
-    p.setColor(QPalette::ToolTipText, qColor(c->toolTipText));
+    p.setColor(QPalette::Window, c(ThemeRole::Window));
+    p.setColor(QPalette::WindowText, c(ThemeRole::WindowText));
+    p.setColor(QPalette::Base, c(ThemeRole::Base));
+    p.setColor(QPalette::AlternateBase, c(ThemeRole::AlternateBase));
+    p.setColor(QPalette::Text, c(ThemeRole::Text));
+    p.setColor(QPalette::Button, c(ThemeRole::Button));
+    p.setColor(QPalette::ButtonText, c(ThemeRole::ButtonText));
+    p.setColor(QPalette::BrightText, c(ThemeRole::HighlightedText));
+    p.setColor(QPalette::Highlight, c(ThemeRole::Highlight));
+    p.setColor(QPalette::HighlightedText, c(ThemeRole::HighlightedText));
+    p.setColor(QPalette::PlaceholderText, c(ThemeRole::PlaceholderText));
+    p.setColor(QPalette::Link, c(ThemeRole::Link));
+    p.setColor(QPalette::LinkVisited, c(ThemeRole::Link));
+    p.setColor(QPalette::ToolTipBase, c(ThemeRole::ToolTipBase));
+    p.setColor(QPalette::ToolTipText, c(ThemeRole::ToolTipText));
     // Frames and bevels of the style are drawn from these.
-    const QColor button = qColor(c->button);
+    const QColor button = c(ThemeRole::Button);
     const bool dark = theme == kDarkTheme;
     p.setColor(QPalette::Light, dark ? button.lighter(140) : QColor(Qt::white));
     p.setColor(QPalette::Midlight, dark ? button.lighter(120) : button.darker(105));
@@ -77,24 +83,24 @@ QPalette ThemeManager::palette(std::int64_t theme) {
     p.setColor(QPalette::Dark, dark ? button.darker(160) : button.darker(160));
     p.setColor(QPalette::Shadow, QColor(0, 0, 0, dark ? 200 : 90));
     for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
-        p.setColor(QPalette::Disabled, role, qColor(c->disabledText));
-    p.setColor(QPalette::Disabled, QPalette::Base, qColor(c->window));
-    p.setColor(QPalette::Disabled, QPalette::Button, qColor(c->window));
+        p.setColor(QPalette::Disabled, role, c(ThemeRole::DisabledText));
+    p.setColor(QPalette::Disabled, QPalette::Base, c(ThemeRole::Window));
+    p.setColor(QPalette::Disabled, QPalette::Button, c(ThemeRole::Window));
     return p;
 }
 
 QString ThemeManager::styleSheet(std::int64_t theme) {
-    const ThemeColors* c = themeColors(theme);
-    if (!c)
+    if (!isTheme(theme))
         return {};
     return QStringLiteral("QLineEdit { border: 1px solid %1; border-radius: 3px; padding: 2px 4px; }\n"
                           "QLineEdit:focus { border-color: %2; }\n"
                           "QTableView, QTreeView { gridline-color: %3; }\n")
-        .arg(cssColor(c->fieldBorder), cssColor(c->highlight), cssColor(c->grid));
+        .arg(cssColor(colourOf(theme, ThemeRole::FieldBorder)),
+             cssColor(colourOf(theme, ThemeRole::Highlight)), cssColor(colourOf(theme, ThemeRole::GridLine)));
 }
 
 void ThemeManager::apply(std::int64_t theme) {
-    if (!themeColors(theme))
+    if (!isTheme(theme))
         return; // an unknown number leaves the windows as they are
     // One style on every desktop, so the palette alone decides the colours.
     if (QApplication::style()->name().compare(QLatin1String("fusion"), Qt::CaseInsensitive) != 0)

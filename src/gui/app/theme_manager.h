@@ -2,6 +2,9 @@
 // The dark (0) or light (1) theme, stored under "Theme" and applied to the whole program as one
 // palette and one small style sheet, whatever the desktop's theme. Every open window follows a
 // switch at once; windows that paint colours of their own listen to themeChanged.
+#include "gui/app/theme_table.h"
+
+#include <QColor>
 #include <QObject>
 #include <QPalette>
 #include <QString>
@@ -13,6 +16,9 @@ class UserDefaults;
 }
 
 namespace tc::gui {
+
+// A role's colour in a theme known to be 0 or 1.
+QColor themeQColor(std::int64_t theme, ThemeRole role);
 
 class ThemeManager : public QObject {
     Q_OBJECT
@@ -26,6 +32,9 @@ public:
     void applyStoredTheme();
     // The settings' theme switch: stores and applies the theme, then announces it.
     void saveTheme(std::int64_t theme);
+
+    // A role's colour in the theme in force (dark while none is stored or the stored one is unknown).
+    QColor colour(ThemeRole role) const;
 
     // The palette and style sheet of a theme; an unknown theme gives the style's own palette and
     // no sheet.

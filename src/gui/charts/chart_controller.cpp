@@ -23,8 +23,6 @@ const QString kAskSeries = QStringLiteral("Ask Price Line Plot");
 const QString kBidLine = QStringLiteral("Bid Line Plot");
 const QString kAskLine = QStringLiteral("Ask Line Plot");
 const QString kLabelSuffix = QStringLiteral(" Label");
-const QColor kBidColour(208, 51, 43);
-const QColor kAskColour(40, 107, 158);
 
 QFont pixelFont(const QFont& base, int pixels) {
     QFont f = base;
@@ -169,8 +167,8 @@ void ChartController::refreshView() {
     graph_->yAxis().labels = std::move(prices);
 
     const bool lines = !chart_.bars().empty() && chart_.type().has_value();
-    for (const auto& [id, price, colour] :
-         {std::tuple{kBidLine, chart_.bid(), kBidColour}, std::tuple{kAskLine, chart_.ask(), kAskColour}}) {
+    for (const auto& [id, price, colour] : {std::tuple{kBidLine, chart_.bid(), graph_->theme().bidLine},
+                                            std::tuple{kAskLine, chart_.ask(), graph_->theme().askLine}}) {
         if (!lines || !price) {
             graph_->removeAnnotation(id);
             graph_->removeAnnotation(id + kLabelSuffix);
@@ -184,6 +182,7 @@ void ChartController::refreshView() {
         label.displacement = QPointF(2, 0);
         label.text = QString::fromStdString(tc::charts::formatPrice(*price, chart_.decimals()));
         label.fill = colour;
+        label.textColor = graph_->theme().tagText;
         label.font = pixelFont(font(), 12);
         label.pinned = true;
         graph_->setTextAnnotation(label);
@@ -376,7 +375,7 @@ void ChartController::showCrosshair(QPointF view) {
     Crosshair marker;
     marker.x = static_cast<double>(*bar);
     marker.y = close;
-    marker.pen = QPen(kAskColour, 2.0);
+    marker.pen = QPen(graph_->theme().crosshair, 2.0);
     marker.tag = QString::fromStdString(tc::charts::formatPrice(close, chart_.decimals()));
     marker.font = pixelFont(font(), 12);
     graph_->setCrosshair(marker);

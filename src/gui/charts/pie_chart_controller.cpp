@@ -23,7 +23,7 @@ PieChartController::PieChartController(QWidget* parent) : QWidget(parent) {
     graph_ = parts.graph;
     graph_->xAxis().visible = false;
     graph_->yAxis().visible = false;
-    graph_->border = QPen(QColor(127, 127, 127), 1.0);
+    graph_->border.setWidthF(1.0);
     applyTheme(0);
 }
 
@@ -31,11 +31,8 @@ PieChartController::~PieChartController() {
     graph_->removeAllPlots();
 }
 
-QColor PieChartController::sliceColor(std::size_t index) {
-    static const std::array<QColor, 5> kColours{QColor(246, 155, 0), QColor(129, 195, 29),
-                                                QColor(62, 173, 219), QColor(229, 66, 115),
-                                                QColor(148, 141, 139)};
-    return kColours[index % kColours.size()];
+QColor PieChartController::sliceColor(std::size_t index) const {
+    return graph_->theme().pieSlice(index);
 }
 
 void PieChartController::loadChart(const QStringList& titles, const QList<double>& values,
@@ -103,6 +100,7 @@ void PieChartController::applyTheme(int theme) {
         return;
     graph_->setTheme(*named);
     applyTitleTheme(*title_, *named);
+    layoutPie(); // the legend's swatches take the theme's slice colours
 }
 
 void PieChartController::resizeEvent(QResizeEvent* event) {

@@ -1,7 +1,7 @@
 #pragma once
 // A pie chart with a legend from titled values: slices sized by the values' magnitudes in the
-// order given, each legend entry "title: value" with the value's sign. Slice colours repeat after
-// five. Used by the account pie and the statement window.
+// order given, each legend entry "title: value" with the value's sign. Slice colours come from the
+// theme and repeat after five. Used by the account pie and the statement window.
 #include "charts/pie_data.h"
 #include "gui/plot/graph_view.h"
 
@@ -32,7 +32,7 @@ public:
     // 0 dark, 1 light; other numbers change nothing.
     void applyTheme(int theme);
 
-    static QColor sliceColor(std::size_t index);
+    QColor sliceColor(std::size_t index) const;
     const std::vector<tc::charts::PieSlice>& slices() const { return slices_; }
     QLabel& titleLabel() { return *title_; }
     GraphView& graph() { return *graph_; }

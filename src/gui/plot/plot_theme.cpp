@@ -1,28 +1,39 @@
 #include "gui/plot/plot_theme.h"
 
+#include "gui/app/theme_table.h"
+
 namespace tc::gui {
 
+static_assert(std::tuple_size_v<decltype(PlotTheme::pieSlices)> == kPieSliceColours);
+
 std::optional<PlotTheme> PlotTheme::named(int number) {
-    if (number != 0 && number != 1)
+    if (!isTheme(number))
         return std::nullopt;
-    const bool dark = number == 0;
+    const auto colour = [number](ThemeRole role) {
+        const Rgba c = colourOf(number, role);
+        return QColor(c.r, c.g, c.b, c.a);
+    };
     PlotTheme t;
     t.number = number;
-    t.background = dark ? QColor(Qt::black) : QColor(Qt::white);
-    t.border = dark ? QColor(Qt::gray) : QColor(128, 128, 128);
-    t.axis = dark ? QColor(Qt::lightGray) : QColor(Qt::black);
-    t.grid = QColor(50, 50, 50);
-    t.legendText = dark ? QColor(Qt::gray) : QColor(96, 96, 96);
-    t.overlayFill = dark ? QColor(20, 20, 20, 230) : QColor(248, 248, 248, 230);
-    const QColor green = dark ? QColor(Qt::green) : QColor(0, 150, 0);
-    t.priceLine = green;
-    t.wick = dark ? QColor(Qt::lightGray) : QColor(128, 128, 128);
-    t.risingFill = dark ? QColor(Qt::black) : QColor(Qt::white);
-    t.risingOutline = green;
-    t.fallingFill = dark ? QColor(Qt::lightGray) : QColor(Qt::red);
-    t.crosshair = QColor(40, 107, 158);
-    t.bidSeries = QColor(Qt::red);
-    t.askSeries = dark ? QColor(64, 128, 255) : QColor(Qt::blue);
+    t.background = colour(ThemeRole::ChartGround);
+    t.border = colour(ThemeRole::ChartBorder);
+    t.axis = colour(ThemeRole::ChartAxis);
+    t.grid = colour(ThemeRole::ChartGrid);
+    t.legendText = colour(ThemeRole::ChartLegendText);
+    t.overlayFill = colour(ThemeRole::ChartOverlayFill);
+    t.priceLine = colour(ThemeRole::ChartPriceLine);
+    t.wick = colour(ThemeRole::ChartWick);
+    t.risingFill = colour(ThemeRole::ChartRisingFill);
+    t.risingOutline = colour(ThemeRole::ChartRisingOutline);
+    t.fallingFill = colour(ThemeRole::ChartFallingFill);
+    t.crosshair = colour(ThemeRole::ChartCrosshair);
+    t.bidSeries = colour(ThemeRole::ChartBidSeries);
+    t.askSeries = colour(ThemeRole::ChartAskSeries);
+    t.bidLine = colour(ThemeRole::ChartBidLine);
+    t.askLine = colour(ThemeRole::ChartAskLine);
+    t.tagText = colour(ThemeRole::ChartTagText);
+    for (std::size_t i = 0; i < t.pieSlices.size(); ++i)
+        t.pieSlices[i] = colour(pieSliceRole(i));
     return t;
 }
 

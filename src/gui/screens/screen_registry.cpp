@@ -3,7 +3,7 @@
 #include "gui/app/gui_context.h"
 #include "gui/app/qt_shell.h"
 #include "gui/app/theme_manager.h"
-#include "gui/app/theme_palette.h"
+#include "gui/app/theme_table.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>

@@ -2,7 +2,7 @@
 #include "gui/app/in_app_notification_center.h"
 #include "gui/app/settings_window_controller.h"
 #include "gui/app/theme_manager.h"
-#include "gui/app/theme_palette.h"
+#include "gui/app/theme_table.h"
 #include "gui/gui_test_support.h"
 
 #include <QCheckBox>
@@ -22,7 +22,7 @@ public:
 };
 
 QColor windowColour(int theme) {
-    const tc::gui::Rgba c = tc::gui::themeColors(theme)->window;
+    const tc::gui::Rgba c = tc::gui::colourOf(theme, tc::gui::ThemeRole::Window);
     return QColor(c.r, c.g, c.b);
 }
 

@@ -188,7 +188,7 @@ TEST_F(ChartViewTest, TheCrosshairReadsOutTheBarUnderThePointer) {
     EXPECT_EQ(view.graph().crosshair()->tag, "100.00");
     // The tag sits on the price axis at the close, the vertical line on the bar's own x.
     const QImage img = image();
-    const QColor tag(40, 107, 158);
+    const QColor tag = view.graph().theme().crosshair;
     EXPECT_TRUE(colourNear(img, {int(view.graph().plotArea().right()) + 4, at(4, 100).y()}, tag));
     EXPECT_TRUE(colourNear(img, {at(4, 0).x(), at(4, 104).y()}, tag));
     // Dragging along moves it from bar to bar, never past the last.
@@ -303,7 +303,7 @@ TEST(PieChartView, SlicesLegendAndAnglesFollowTheValuesInOrder) {
     for (const auto& entry : pie.graph().legend()->entries)
         legend << entry.title;
     EXPECT_EQ(legend, (QStringList{"X: 10.00", "Y: -5.00", "Z: 0.00"}));
-    EXPECT_EQ(PieChartController::sliceColor(5).rgb(), PieChartController::sliceColor(0).rgb());
+    EXPECT_EQ(pie.sliceColor(5).rgb(), pie.sliceColor(0).rgb());
 
     // X takes two thirds from 45 degrees counter-clockwise, Y the last third; Z nothing.
     auto pixelAt = [&](const QImage& img, double degrees) {
@@ -312,8 +312,8 @@ TEST(PieChartView, SlicesLegendAndAnglesFollowTheValuesInOrder) {
         return img.pixelColor(QPointF(c.x() + r * std::cos(a), c.y() - r * std::sin(a)).toPoint()).rgb();
     };
     QImage img = pie.graph().grab().toImage();
-    EXPECT_EQ(pixelAt(img, 45 + 120), PieChartController::sliceColor(0).rgb());
-    EXPECT_EQ(pixelAt(img, 45 + 240 + 60), PieChartController::sliceColor(1).rgb());
+    EXPECT_EQ(pixelAt(img, 45 + 120), pie.sliceColor(0).rgb());
+    EXPECT_EQ(pixelAt(img, 45 + 240 + 60), pie.sliceColor(1).rgb());
 
     // An account without equity: every share is an empty slice, and nothing is drawn.
     const std::vector<std::string> codes{"EURUSD"};

@@ -20,7 +20,9 @@ protected:
         ShellTest::SetUp();
         auto market = testserver::loadMarketFile(testserver::defaultMarketPath());
         ASSERT_TRUE(market.market) << market.error;
+        seedMarket(*market.market);
         server = std::make_unique<testserver::TestServer>(std::move(*market.market));
+        server->holdPrices(holdPrices);
         testserver::ServerOptions options;
         options.port = options.feedPort = options.dataPort = 0;
         ports = server->start(options);
@@ -40,6 +42,9 @@ protected:
         ShellTest::TearDown();
     }
 
+    // Records a test adds to the default market before the server starts.
+    virtual void seedMarket(testserver::Market&) {}
+
     interfaces::LoginSettings loginOf(const std::string& user = "demo",
                                       const std::string& password = "demo1234") {
         return {interfaces::LoginMode::Simulation, "127.0.0.1", ports.stream, user, password};
@@ -51,6 +56,8 @@ protected:
         return waitFor([&] { return signalledState == interfaces::LoginState::SignedIn; }, 15000);
     }
 
+    // Quotes stay where they are until a test sets them.
+    bool holdPrices = false;
     std::unique_ptr<testserver::TestServer> server;
     testserver::ServerPorts ports;
     std::unique_ptr<tc::gui::ClientModel> session;

@@ -1,0 +1,71 @@
+#include "gui/models/chart_model.h"
+
+#include "charts/bar_time.h"
+#include "charts/chart_cache.h"
+#include "gui/market/grid_cells.h"
+#include "gui/models/client_model.h"
+#include "model/records/item_details.h"
+
+#include <QObject>
+
+#include <vector>
+
+namespace tc::gui {
+namespace {
+
+// Forgets its callback when destroyed: the connections to the session model go with it.
+class SessionChartRequest final : public charts::ChartRequest {
+public:
+    ~SessionChartRequest() override {
+        for (const QMetaObject::Connection& connection : connections)
+            QObject::disconnect(connection);
+    }
+    std::vector<QMetaObject::Connection> connections;
+};
+
+} // namespace
+
+std::optional<charts::InstrumentInfo> ChartModel::instrument(std::string_view code) {
+    const ItemDetails* item = instrumentOf(session_.client().model(), code);
+    if (!item)
+        return std::nullopt;
+    return charts::InstrumentInfo{item->Code, item->displayDecimalPlaces()};
+}
+
+std::optional<charts::LiveQuote> ChartModel::quote(std::string_view code) {
+    const ItemDetails* item = instrumentOf(session_.client().model(), code);
+    if (!item)
+        return std::nullopt;
+    return charts::LiveQuote{charts::parseQuoteTime(item->UpdateTime).value_or(charts::kNoTime), item->Last,
+                             item->Bid, item->Ask};
+}
+
+std::shared_ptr<const charts::BarSeries> ChartModel::cachedBars(std::string_view chartKey,
+                                                                std::chrono::seconds maxAge) {
+    return session_.client().chartData().freshBars(chartKey, maxAge);
+}
+
+std::unique_ptr<charts::ChartRequest> ChartModel::requestBars(std::string_view code,
+                                                              std::string_view intervalText, int count,
+                                                              std::function<void()> arrived) {
+    const interfaces::RequestId id = session_.client().requestChartData(code, intervalText, count);
+    if (id == 0)
+        return nullptr;
+    // Shared by the connections: the callback may destroy the request, and with it the connections,
+    // while it runs.
+    auto pending = std::make_shared<std::function<void()>>(std::move(arrived));
+    auto request = std::make_unique<SessionChartRequest>();
+    request->connections.push_back(QObject::connect(
+        &session_, &ClientModel::chartArrived, [id, pending](const interfaces::ChartArrival& arrival) {
+            if (arrival.id != id || !*pending)
+                return;
+            const std::function<void()> done = std::move(*pending);
+            *pending = nullptr;
+            done();
+        }));
+    request->connections.push_back(QObject::connect(&session_, &ClientModel::clientAboutToBeReplaced,
+                                                    [pending] { *pending = nullptr; }));
+    return request;
+}
+
+} // namespace tc::gui

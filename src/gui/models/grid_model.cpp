@@ -1,0 +1,547 @@
+#include "gui/models/grid_model.h"
+
+#include "gui/market/grid_totals.h"
+#include "gui/market/row_changes.h"
+#include "gui/models/client_model.h"
+#include "gui/models/grid_tones.h"
+#include "model/records/account_details.h"
+#include "model/records/item_details.h"
+#include "model/records/order.h"
+#include "model/session_model.h"
+#include "platform/lenient.h"
+
+#include <QFont>
+
+#include <algorithm>
+#include <unordered_map>
+#include <unordered_set>
+#include <utility>
+
+namespace tc::gui {
+
+// What one refresh reads of the session, row by row in the session's order.
+struct GridModel::Snapshot {
+    std::vector<std::string> ids;
+    std::vector<std::string> codes;                   // the board's instrument codes
+    std::vector<std::shared_ptr<const Order>> orders; // the order grids' records
+    std::vector<AccountDetails> accounts;             // with this refresh's figures
+    std::vector<LadderRow> levels;                    // the depth ladders
+    const SessionModel* model = nullptr;
+    std::unique_ptr<RowRecordsCache> records;
+};
+
+namespace {
+
+// A reorder that moves more rows than this is one layout change instead of many moves.
+constexpr std::size_t kMaxMoves = 8;
+
+std::vector<ColumnSpec> columnsOfGrid(Grid grid) {
+    const auto span = columnsOf(grid);
+    return {span.begin(), span.end()};
+}
+
+bool isOrderGrid(Grid grid) {
+    return grid == Grid::OpenPositions || grid == Grid::PendingOrders || grid == Grid::SettledPositions ||
+           grid == Grid::ExecutedPositions || grid == Grid::CancelledOrders;
+}
+
+bool isDepthGrid(Grid grid) {
+    return grid == Grid::BuyDepth || grid == Grid::SellDepth;
+}
+
+// The table whose change gives the grid new rows; nullopt for the board and the ladders.
+std::optional<interfaces::Table> tableOf(Grid grid) {
+    switch (grid) {
+    case Grid::Accounts:
+        return interfaces::Table::Accounts;
+    case Grid::OpenPositions:
+        return interfaces::Table::OpenPositions;
+    case Grid::PendingOrders:
+        return interfaces::Table::PendingOrders;
+    case Grid::SettledPositions:
+        return interfaces::Table::SettledPositions;
+    case Grid::ExecutedPositions:
+        return interfaces::Table::ExecutedPositions;
+    case Grid::CancelledOrders:
+        return interfaces::Table::CancelledOrders;
+    default:
+        return std::nullopt;
+    }
+}
+
+const std::string& orderId(Grid grid, const Order& order) {
+    switch (grid) {
+    case Grid::PendingOrders:
+    case Grid::CancelledOrders:
+        return order.PendingOrderId;
+    case Grid::SettledPositions:
+        return order.SettlementId;
+    default:
+        return order.OpenPositionId;
+    }
+}
+
+// Ids that repeat get their occurrence appended, so every row has a key of its own.
+void makeUnique(std::vector<std::string>& ids) {
+    std::unordered_map<std::string, int> seen;
+    for (std::string& id : ids) {
+        const int n = ++seen[id];
+        if (n > 1)
+            id += "\x1f" + std::to_string(n);
+    }
+}
+
+// A grouped amount or price text as a number ("1,234.50" -> 1234.5).
+double numberOf(std::string_view text) {
+    std::string plain;
+    plain.reserve(text.size());
+    for (char c : text)
+        if (c != ',')
+            plain += c;
+    return platform::lenientReal(plain);
+}
+
+} // namespace
+
+GridModel::GridModel(ClientModel& session, Grid grid, QObject* parent)
+    : QAbstractTableModel(parent), session_(session), grid_(grid), columns_(columnsOfGrid(grid)) {
+    for (const ColumnSpec& column : columns_)
+        sorts_.push_back(isOrderGrid(grid) && column.sortable ? sortDescriptor(column.field, true)
+                                                              : std::nullopt);
+
+    connect(&session_, &ClientModel::tick, this, [this] {
+        switch (grid_) {
+        case Grid::OpenPositions:
+        case Grid::PendingOrders:
+            refresh(Scope::Live);
+            break;
+        case Grid::Watchlist:
+        case Grid::Accounts:
+        case Grid::BuyDepth:
+        case Grid::SellDepth:
+            refresh(Scope::All);
+            break;
+        default:
+            break;
+        }
+    });
+    connect(&session_, &ClientModel::tablesChanged, this, [this](interfaces::TableSet tables) {
+        const auto table = tableOf(grid_);
+        // Executed rows follow the open positions; an account's status shows or hides its orders.
+        const bool touched =
+            (table && tables.contains(*table)) ||
+            (isOrderGrid(grid_) && tables.contains(interfaces::Table::Accounts)) ||
+            (grid_ == Grid::ExecutedPositions && tables.contains(interfaces::Table::OpenPositions));
+        if (touched)
+            refresh(Scope::All);
+    });
+    connect(&session_, &ClientModel::depthChanged, this, [this](const std::vector<std::string>& codes) {
+        if (isDepthGrid(grid_) && std::find(codes.begin(), codes.end(), instrument_) != codes.end())
+            refresh(Scope::All);
+    });
+    connect(&session_, &ClientModel::loginStateChanged, this, [this] { refresh(Scope::All); });
+    connect(&session_, &ClientModel::clientAboutToBeReplaced, this, [this] { dropClient(); });
+    connect(&session_, &ClientModel::clientReplaced, this, [this] {
+        detached_ = false;
+        refresh(Scope::All);
+    });
+    refresh(Scope::All);
+}
+
+GridModel::~GridModel() = default;
+
+int GridModel::columnOf(std::string_view identifier) const {
+    for (std::size_t i = 0; i < columns_.size(); ++i)
+        if (columns_[i].identifier == identifier)
+            return static_cast<int>(i);
+    return -1;
+}
+
+int GridModel::rowOf(std::string_view id) const {
+    for (std::size_t i = 0; i < rows_.size(); ++i)
+        if (rows_[i].id == id)
+            return static_cast<int>(i);
+    return -1;
+}
+
+const std::string& GridModel::rowId(int row) const {
+    return rows_[static_cast<std::size_t>(row)].id;
+}
+
+const Cell& GridModel::cell(int row, int column) const {
+    return rows_[static_cast<std::size_t>(row)].cells[static_cast<std::size_t>(column)];
+}
+
+void GridModel::setInstrument(std::string code) {
+    if (code == instrument_)
+        return;
+    instrument_ = std::move(code);
+    refresh(Scope::All);
+}
+
+void GridModel::setLanguage(std::int64_t language) {
+    if (language == language_)
+        return;
+    language_ = language;
+    Q_EMIT headerDataChanged(Qt::Horizontal, 0, columnCount() - 1);
+}
+
+void GridModel::setTheme(std::int64_t theme) {
+    if (theme == theme_)
+        return;
+    theme_ = theme;
+    if (!rows_.empty())
+        Q_EMIT dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1),
+                           {Qt::ForegroundRole, Qt::BackgroundRole, Qt::FontRole});
+}
+
+bool GridModel::isTickColumn(int column) const {
+    const Field field = columnSpec(column).field;
+    return (grid_ == Grid::Watchlist && (field == Field::Bid || field == Field::Ask)) ||
+           (grid_ == Grid::OpenPositions && field == Field::ClosingPrice);
+}
+
+std::optional<double> GridModel::livePrice(int row, int column) const {
+    if (detached_ || row < 0 || row >= rowCount() || !isTickColumn(column))
+        return std::nullopt;
+    const SessionModel& model = session_.client().model();
+    const Row& r = rows_[static_cast<std::size_t>(row)];
+    if (grid_ == Grid::Watchlist) {
+        const std::string_view code = std::string_view(r.id).substr(0, r.id.find('\x1f'));
+        const ItemDetails* item = instrumentOf(model, code);
+        if (!item)
+            return std::nullopt;
+        return columnSpec(column).field == Field::Bid ? item->Bid : item->Ask;
+    }
+    return r.order ? closingPrice(*r.order, recordsOf(model, *r.order)) : std::nullopt;
+}
+
+int GridModel::compareRows(int left, int right, int column) const {
+    const Row& a = rows_[static_cast<std::size_t>(left)];
+    const Row& b = rows_[static_cast<std::size_t>(right)];
+    const auto c = static_cast<std::size_t>(column);
+    if (sorts_[c] && a.order && b.order)
+        return sorts_[c]->compare(*a.order, *b.order);
+    const std::string& x = a.cells[c].text;
+    const std::string& y = b.cells[c].text;
+    if (columns_[c].numeric) {
+        const double p = numberOf(x);
+        const double q = numberOf(y);
+        return p < q ? -1 : q < p ? 1 : 0;
+    }
+    return naturalCompare(x, y);
+}
+
+void GridModel::refresh() {
+    refresh(Scope::All);
+}
+
+void GridModel::refresh(Scope scope) {
+    if (detached_)
+        return;
+    const Snapshot snapshot = read();
+    applyRows(snapshot);
+    updateCells(snapshot, scope);
+    Q_EMIT refreshed();
+}
+
+GridModel::Snapshot GridModel::read() const {
+    const interfaces::Client& client = session_.client();
+    Snapshot s;
+    s.model = &client.model();
+    s.records = std::make_unique<RowRecordsCache>(*s.model);
+    const SessionQueries& queries = client.queries();
+    OrderList orders;
+    switch (grid_) {
+    case Grid::Watchlist:
+        s.codes = client.watchList();
+        s.ids = s.codes;
+        break;
+    case Grid::Accounts: {
+        const auto accounts = queries.getAccountCollection();
+        s.accounts = accountFigures(*s.model, accounts, queries.getOpenOrderCollection());
+        for (const AccountDetails& account : s.accounts)
+            s.ids.push_back(std::to_string(account.AccountId));
+        break;
+    }
+    case Grid::OpenPositions:
+        orders = queries.getOpenOrderCollection();
+        break;
+    case Grid::PendingOrders:
+        orders = queries.getPendingOrderCollection();
+        break;
+    case Grid::SettledPositions:
+        orders = queries.getSettledOrderCollection();
+        break;
+    case Grid::ExecutedPositions:
+        orders = queries.getExecutedOrderCollection();
+        break;
+    case Grid::CancelledOrders:
+        orders = queries.getCancelledOrderCollection();
+        break;
+    case Grid::BuyDepth:
+    case Grid::SellDepth:
+        if (!instrument_.empty())
+            s.levels = ladderRows(client.depth(), instrument_,
+                                  grid_ == Grid::BuyDepth ? DepthSide::Buy : DepthSide::Sell,
+                                  instrumentOf(*s.model, instrument_));
+        for (std::size_t i = 0; i < s.levels.size(); ++i)
+            s.ids.push_back(std::to_string(i));
+        break;
+    }
+    for (const auto& order : orders) {
+        if (!order)
+            continue;
+        s.ids.push_back(orderId(grid_, *order));
+        s.orders.push_back(order);
+    }
+    makeUnique(s.ids);
+    return s;
+}
+
+Cell GridModel::cellOf(const Snapshot& s, std::size_t i, const ColumnSpec& column) const {
+    switch (grid_) {
+    case Grid::Watchlist:
+        return boardCell(*s.model, instrumentOf(*s.model, s.codes[i]), column.field);
+    case Grid::Accounts:
+        return accountCell(s.accounts[i], column.field);
+    case Grid::BuyDepth:
+    case Grid::SellDepth:
+        return column.field == Field::DepthPrice ? Cell(s.levels[i].price) : Cell(s.levels[i].quantity);
+    default:
+        return orderCell(*s.orders[i], s.records->of(*s.orders[i]), column.field);
+    }
+}
+
+GridModel::Row GridModel::makeRow(const Snapshot& s, std::size_t index) const {
+    Row row;
+    row.id = s.ids[index];
+    if (index < s.orders.size())
+        row.order = s.orders[index];
+    row.cells.reserve(columns_.size());
+    for (const ColumnSpec& column : columns_)
+        row.cells.push_back(cellOf(s, index, column));
+    row.fresh = true;
+    return row;
+}
+
+void GridModel::applyRows(const Snapshot& snapshot) {
+    std::vector<std::string> before;
+    before.reserve(rows_.size());
+    for (const Row& row : rows_)
+        before.push_back(row.id);
+    if (const auto changes = rowChanges(before, snapshot.ids)) {
+        applyRemovals(*changes);
+        applyInsertions(*changes, snapshot);
+        return;
+    }
+    // The rows that stayed changed places: removals first, then the moves, then the insertions.
+    const std::unordered_set<std::string_view> inAfter(snapshot.ids.begin(), snapshot.ids.end());
+    const std::unordered_set<std::string_view> inBefore(before.begin(), before.end());
+    std::vector<std::string> kept;
+    for (const std::string& id : before)
+        if (inAfter.contains(id))
+            kept.push_back(id);
+    std::vector<std::string> target;
+    for (const std::string& id : snapshot.ids)
+        if (inBefore.contains(id))
+            target.push_back(id);
+    if (const auto removals = rowChanges(before, kept))
+        applyRemovals(*removals);
+    reorderRows(target);
+    if (const auto insertions = rowChanges(target, snapshot.ids))
+        applyInsertions(*insertions, snapshot);
+}
+
+void GridModel::applyRemovals(const std::vector<RowChange>& changes) {
+    for (const RowChange& change : changes) {
+        if (change.kind != RowChange::Kind::Remove)
+            continue;
+        const int first = static_cast<int>(change.first);
+        beginRemoveRows({}, first, first + static_cast<int>(change.count) - 1);
+        const auto at = rows_.begin() + static_cast<std::ptrdiff_t>(change.first);
+        rows_.erase(at, at + static_cast<std::ptrdiff_t>(change.count));
+        endRemoveRows();
+    }
+}
+
+void GridModel::applyInsertions(const std::vector<RowChange>& changes, const Snapshot& snapshot) {
+    for (const RowChange& change : changes) {
+        if (change.kind != RowChange::Kind::Insert)
+            continue;
+        // Insertions land where they stand in the snapshot.
+        std::vector<Row> fresh;
+        fresh.reserve(change.count);
+        for (std::size_t i = 0; i < change.count; ++i)
+            fresh.push_back(makeRow(snapshot, change.first + i));
+        const int first = static_cast<int>(change.first);
+        beginInsertRows({}, first, first + static_cast<int>(change.count) - 1);
+        rows_.insert(rows_.begin() + static_cast<std::ptrdiff_t>(change.first),
+                     std::make_move_iterator(fresh.begin()), std::make_move_iterator(fresh.end()));
+        endInsertRows();
+    }
+}
+
+void GridModel::reorderRows(const std::vector<std::string>& target) {
+    std::size_t misplaced = 0;
+    for (std::size_t i = 0; i < target.size(); ++i)
+        misplaced += rows_[i].id != target[i];
+    if (misplaced == 0)
+        return;
+    if (misplaced <= kMaxMoves) {
+        for (std::size_t i = 0; i < target.size(); ++i) {
+            if (rows_[i].id == target[i])
+                continue;
+            std::size_t j = i + 1;
+            while (rows_[j].id != target[i])
+                ++j;
+            beginMoveRows({}, static_cast<int>(j), static_cast<int>(j), {}, static_cast<int>(i));
+            std::rotate(rows_.begin() + static_cast<std::ptrdiff_t>(i),
+                        rows_.begin() + static_cast<std::ptrdiff_t>(j),
+                        rows_.begin() + static_cast<std::ptrdiff_t>(j) + 1);
+            endMoveRows();
+        }
+        return;
+    }
+    Q_EMIT layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    std::unordered_map<std::string_view, std::size_t> place;
+    for (std::size_t i = 0; i < target.size(); ++i)
+        place.emplace(target[i], i);
+    const QModelIndexList from = persistentIndexList();
+    QModelIndexList to;
+    to.reserve(from.size());
+    for (const QModelIndex& index : from)
+        to.append(this->index(static_cast<int>(place.at(rows_[static_cast<std::size_t>(index.row())].id)),
+                              index.column()));
+    std::vector<Row> reordered(rows_.size());
+    for (Row& row : rows_) {
+        const std::size_t at = place.at(row.id);
+        reordered[at] = std::move(row);
+    }
+    rows_ = std::move(reordered);
+    changePersistentIndexList(from, to);
+    Q_EMIT layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+}
+
+void GridModel::updateCells(const Snapshot& snapshot, Scope scope) {
+    // Consecutive rows whose changes span the same columns are announced together.
+    int runFirst = -1;
+    int runLast = -1;
+    int spanFirst = 0;
+    int spanLast = 0;
+    const auto flush = [&] {
+        if (runFirst >= 0)
+            Q_EMIT dataChanged(index(runFirst, spanFirst), index(runLast, spanLast));
+        runFirst = -1;
+    };
+    for (std::size_t r = 0; r < rows_.size(); ++r) {
+        Row& row = rows_[r];
+        if (row.fresh) {
+            row.fresh = false;
+            flush();
+            continue;
+        }
+        bool all = scope == Scope::All;
+        if (r < snapshot.orders.size() && row.order != snapshot.orders[r]) {
+            row.order = snapshot.orders[r];
+            all = true;
+        }
+        int first = -1;
+        int last = -1;
+        for (std::size_t c = 0; c < columns_.size(); ++c) {
+            if (!all && !columns_[c].live)
+                continue;
+            Cell now = cellOf(snapshot, r, columns_[c]);
+            if (now == row.cells[c])
+                continue;
+            row.cells[c] = std::move(now);
+            if (first < 0)
+                first = static_cast<int>(c);
+            last = static_cast<int>(c);
+        }
+        if (first < 0) {
+            flush();
+            continue;
+        }
+        const int at = static_cast<int>(r);
+        if (runFirst >= 0 && runLast == at - 1 && spanFirst == first && spanLast == last) {
+            runLast = at;
+            continue;
+        }
+        flush();
+        runFirst = runLast = at;
+        spanFirst = first;
+        spanLast = last;
+    }
+    flush();
+}
+
+void GridModel::dropClient() {
+    beginResetModel();
+    rows_.clear();
+    detached_ = true;
+    endResetModel();
+}
+
+int GridModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(rows_.size());
+}
+
+int GridModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(columns_.size());
+}
+
+QVariant GridModel::data(const QModelIndex& index, int role) const {
+    if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
+        return {};
+    const Cell& c = cell(index.row(), index.column());
+    switch (role) {
+    case Qt::DisplayRole:
+        return QString::fromStdString(c.text);
+    case Qt::TextAlignmentRole:
+        return QVariant::fromValue(Qt::Alignment(
+            (columnSpec(index.column()).numeric ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter));
+    case Qt::ForegroundRole:
+        if (const auto colour = toneStyle(grid_, c.tone, theme_).foreground)
+            return *colour;
+        return {};
+    case Qt::BackgroundRole:
+        if (c.background)
+            return calibratedColor(*c.background);
+        if (const auto colour = toneStyle(grid_, c.tone, theme_).background)
+            return *colour;
+        return {};
+    case Qt::FontRole:
+        if (toneStyle(grid_, c.tone, theme_).bold) {
+            QFont font;
+            font.setBold(true);
+            return font;
+        }
+        return {};
+    case IdRole:
+        return QString::fromStdString(rowId(index.row()));
+    case ToneRole:
+        return static_cast<int>(c.tone);
+    default:
+        return {};
+    }
+}
+
+QVariant GridModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal || section < 0 || section >= columnCount())
+        return QAbstractTableModel::headerData(section, orientation, role);
+    const ColumnSpec& column = columnSpec(section);
+    switch (role) {
+    case Qt::DisplayRole:
+        return QString::fromStdString(headerTitle(column, language_));
+    case Qt::TextAlignmentRole:
+        return QVariant::fromValue(
+            Qt::Alignment((column.numeric ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter));
+    case IdentifierRole:
+        return QString::fromUtf8(column.identifier.data(), static_cast<qsizetype>(column.identifier.size()));
+    default:
+        return {};
+    }
+}
+
+} // namespace tc::gui
