@@ -2,12 +2,12 @@
 //   tradeclient [--simulation]
 // --simulation starts with the simulation mode's form (the loopback test server) instead of the
 // live one.
+#include "connection/login_inputdata.h"
 #include "gui/app/app_delegate.h"
 #include "gui/app/gui_context.h"
 #include "gui/app/language.h"
 #include "gui/app/main_queue_pump.h"
 #include "gui/app/qt_shell.h"
-#include "connection/login_inputdata.h"
 #include "platform/user_defaults.h"
 
 #include <QAction>

@@ -79,7 +79,8 @@ void LoginRegistrationWindowController::registerButtonClicked() {
         return;
     const interfaces::DemoRegistration f = form();
     if (const auto key = registrationValidationKey({f.name, f.email, f.phone, f.country})) {
-        CommonAlert::open(this, {context_.text("10980"), context_.text(*key), AlertSpec::Informational, {}, {}});
+        CommonAlert::open(this,
+                          {context_.text("10980"), context_.text(*key), AlertSpec::Informational, {}, {}});
         return;
     }
     Q_EMIT submitted(f);
@@ -99,10 +100,11 @@ void LoginRegistrationWindowController::requestDone(const interfaces::DemoRegist
     const QString user = QString::fromStdString(result.userName);
     const QString password = QString::fromStdString(result.password);
     Q_EMIT registered(user, password);
-    const QString details = QStringLiteral("%1 : %2\n%3 : %4\n%5")
-                                .arg(context_.text("0037"), user, context_.text("0078"), password,
-                                     context_.text("0316"));
-    CommonAlert::open(this, {context_.text("0315"), details, AlertSpec::Informational, {context_.text("0167")}, {}},
+    const QString details =
+        QStringLiteral("%1 : %2\n%3 : %4\n%5")
+            .arg(context_.text("0037"), user, context_.text("0078"), password, context_.text("0316"));
+    CommonAlert::open(this,
+                      {context_.text("0315"), details, AlertSpec::Informational, {context_.text("0167")}, {}},
                       [this](int) { accept(); });
 }
 

@@ -159,9 +159,9 @@ void LoginWindowController::fillDefaults(std::string_view mode) {
 void LoginWindowController::storeUserInfo(std::string_view mode) {
     if (!ui_->CheckBox->isChecked())
         return;
-    remembered_.store(mode, {ui_->usernameTextField->text().toStdString(),
-                             ui_->passwordTextField->text().toStdString(),
-                             ui_->serverTextField->text().toStdString(), ui_->portTextField->text().toStdString()});
+    remembered_.store(
+        mode, {ui_->usernameTextField->text().toStdString(), ui_->passwordTextField->text().toStdString(),
+               ui_->serverTextField->text().toStdString(), ui_->portTextField->text().toStdString()});
 }
 
 void LoginWindowController::checkBoxStatus(bool on) {
@@ -232,10 +232,12 @@ void LoginWindowController::setEnableUIObjects() {
     ui_->loginButton->show();
     ui_->cancelButton->hide();
     ui_->loginProgressIndicator->hide();
-    for (QWidget* w : {static_cast<QWidget*>(ui_->demouserCreationButton), static_cast<QWidget*>(ui_->usernameTextField),
-                       static_cast<QWidget*>(ui_->passwordTextField), static_cast<QWidget*>(ui_->serverTextField),
-                       static_cast<QWidget*>(ui_->portTextField), static_cast<QWidget*>(ui_->connectionModeSegmentedControl),
-                       static_cast<QWidget*>(ui_->CheckBox), static_cast<QWidget*>(ui_->languagesComboBox)})
+    for (QWidget* w :
+         {static_cast<QWidget*>(ui_->demouserCreationButton), static_cast<QWidget*>(ui_->usernameTextField),
+          static_cast<QWidget*>(ui_->passwordTextField), static_cast<QWidget*>(ui_->serverTextField),
+          static_cast<QWidget*>(ui_->portTextField),
+          static_cast<QWidget*>(ui_->connectionModeSegmentedControl), static_cast<QWidget*>(ui_->CheckBox),
+          static_cast<QWidget*>(ui_->languagesComboBox)})
         w->setEnabled(true);
     const bool live = shell_.logindata().isLiveModeAvailable();
     ui_->liveModeButton->setEnabled(live);
@@ -248,11 +250,13 @@ void LoginWindowController::setDisableUIObjects() {
     ui_->loginButton->hide();
     ui_->cancelButton->show();
     ui_->loginProgressIndicator->show();
-    for (QWidget* w : {static_cast<QWidget*>(ui_->demouserCreationButton),
-                       static_cast<QWidget*>(ui_->openliveaccountButton), static_cast<QWidget*>(ui_->usernameTextField),
-                       static_cast<QWidget*>(ui_->passwordTextField), static_cast<QWidget*>(ui_->serverTextField),
-                       static_cast<QWidget*>(ui_->portTextField), static_cast<QWidget*>(ui_->connectionModeSegmentedControl),
-                       static_cast<QWidget*>(ui_->CheckBox), static_cast<QWidget*>(ui_->languagesComboBox)})
+    for (QWidget* w :
+         {static_cast<QWidget*>(ui_->demouserCreationButton),
+          static_cast<QWidget*>(ui_->openliveaccountButton), static_cast<QWidget*>(ui_->usernameTextField),
+          static_cast<QWidget*>(ui_->passwordTextField), static_cast<QWidget*>(ui_->serverTextField),
+          static_cast<QWidget*>(ui_->portTextField),
+          static_cast<QWidget*>(ui_->connectionModeSegmentedControl), static_cast<QWidget*>(ui_->CheckBox),
+          static_cast<QWidget*>(ui_->languagesComboBox)})
         w->setEnabled(false);
 }
 
@@ -286,8 +290,8 @@ void LoginWindowController::demoRegistrationSubmit(interfaces::DemoRegistration 
     context_.setClientModel(&session_);
     const interfaces::CommandResult result = session_.registerDemoUser(form);
     if (!result) {
-        CommonAlert::open(registrationSheet_, {qt(shell_.applicationName()), qt(result.error),
-                                               AlertSpec::Critical, {}, {}});
+        CommonAlert::open(registrationSheet_,
+                          {qt(shell_.applicationName()), qt(result.error), AlertSpec::Critical, {}, {}});
         return;
     }
     registrationSheet_->setWaiting(true);

@@ -24,8 +24,8 @@ UnlockWindowController::~UnlockWindowController() = default;
 
 void UnlockWindowController::updateLanguageStrings() {
     ui_->lockpasswordtitleTextField->setText(QStringLiteral("%1 :").arg(context_.text("0467")));
-    setWindowTitle(QStringLiteral("%1 %2").arg(context_.text("10855"),
-                                               QString::fromStdString(shell_.logindata().userName().value_or(""))));
+    setWindowTitle(QStringLiteral("%1 %2").arg(
+        context_.text("10855"), QString::fromStdString(shell_.logindata().userName().value_or(""))));
 }
 
 void UnlockWindowController::lock(QWidget* mainWindow) {

@@ -14,11 +14,11 @@ TEST(RegistrationRules, TheFirstFailingCheckNamesItsTextInTheOrderNameEmailPhone
         std::optional<std::string_view> key;
     };
     const Case cases[] = {
-        {"", "", "", "", "20225"},                       // the name first, whatever else is missing
-        {"Ann", "ann", "", "", "1047"},                  //
-        {"Ann", "ann@example.org", "", "", "20226"},     //
-        {"Ann", "ann@example.org", " ", "", "20224"},    // a single blank is a phone
-        {"Ann", "ann@example.org", " ", "Nepal", {}},    //
+        {"", "", "", "", "20225"},                    // the name first, whatever else is missing
+        {"Ann", "ann", "", "", "1047"},               //
+        {"Ann", "ann@example.org", "", "", "20226"},  //
+        {"Ann", "ann@example.org", " ", "", "20224"}, // a single blank is a phone
+        {"Ann", "ann@example.org", " ", "Nepal", {}}, //
         {" ", "a.b+c_d%e-f@mail-1.example.co", "1", "X", {}},
     };
     for (const Case& c : cases) {
@@ -30,8 +30,8 @@ TEST(RegistrationRules, TheFirstFailingCheckNamesItsTextInTheOrderNameEmailPhone
 TEST(RegistrationRules, AnEmailEndsInTwoToFourLettersAfterItsLastDotAndHasOneAtSign) {
     for (const char* good : {"a@b.cd", "a@b.com", "a@b.info", "A.Z@x-y.example.org"})
         EXPECT_TRUE(tc::gui::isRegistrationEmail(good)) << good;
-    for (const char* bad : {"a@b.c", "a@b.museum", "ab.com", "a@@b.com", "a@b.com ", " a@b.com", "a b@c.com",
-                            "a@b.c0m", ""})
+    for (const char* bad :
+         {"a@b.c", "a@b.museum", "ab.com", "a@@b.com", "a@b.com ", " a@b.com", "a b@c.com", "a@b.c0m", ""})
         EXPECT_FALSE(tc::gui::isRegistrationEmail(bad)) << bad;
 }
 
@@ -39,8 +39,9 @@ TEST(RegistrationRules, DepositAmountsAreTheNamedListInItsOrder) {
     using tc::platform::PlistArray;
     using tc::platform::PlistDictionary;
     using tc::platform::PlistValue;
-    const PlistValue root(PlistDictionary{{"Default", PlistValue(PlistArray{PlistValue("5000"), PlistValue(1000)})},
-                                          {"Other", PlistValue("not a list")}});
+    const PlistValue root(
+        PlistDictionary{{"Default", PlistValue(PlistArray{PlistValue("5000"), PlistValue(1000)})},
+                        {"Other", PlistValue("not a list")}});
     EXPECT_EQ(tc::gui::depositAmounts(root, "Default"), (std::vector<std::string>{"5000", "1000"}));
     EXPECT_TRUE(tc::gui::depositAmounts(root, "Other").empty());
     EXPECT_TRUE(tc::gui::depositAmounts(root, "Missing").empty());

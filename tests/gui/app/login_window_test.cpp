@@ -112,9 +112,11 @@ protected:
         QTest::keyClick(field("passwordTextField"), Qt::Key_Return);
     }
     bool signedIn() {
-        return waitFor([&] { return delegate->mainWindow() && delegate->mainWindow()->isVisible() &&
-                                    !login->isVisible(); },
-                       15000);
+        return waitFor(
+            [&] {
+                return delegate->mainWindow() && delegate->mainWindow()->isVisible() && !login->isVisible();
+            },
+            15000);
     }
     // The alerts showing on a window.
     static QList<QMessageBox*> alertsOn(QWidget* window) {
@@ -200,7 +202,8 @@ TEST_F(LoginWindowTest, ALoginElsewhereTellsSoAndEndsTheProgramWhenTheAlertClose
     auto otherDefaults = tc::platform::UserDefaults::inMemory();
     tc::HeadlessApplication otherApp(*otherDefaults);
     auto other = interfaces::MakeClient(otherApp, {otherDefaults.get(), false});
-    ASSERT_TRUE(other->signIn({interfaces::LoginMode::Simulation, "127.0.0.1", ports.stream, "demo", "demo1234"}));
+    ASSERT_TRUE(
+        other->signIn({interfaces::LoginMode::Simulation, "127.0.0.1", ports.stream, "demo", "demo1234"}));
     QWidget* main = delegate->mainWindow();
     ASSERT_TRUE(waitFor([&] { return !alertsOn(main).isEmpty(); }, 15000));
     EXPECT_TRUE(alertsOn(main).front()->informativeText().startsWith(context->text("0008")));
@@ -217,8 +220,9 @@ TEST_F(LoginWindowTest, ALostStreamPlaysItsSoundBringsTheFormBackAndAlerts) {
     ASSERT_TRUE(waitFor([&] { return login->isVisible() && !alertsOn(login).isEmpty(); }, 15000));
     EXPECT_EQ(alertsOn(login).front()->text(), context->text("0052"));
     EXPECT_EQ(alertsOn(login).front()->informativeText(), context->text("20251"));
-    EXPECT_TRUE(std::any_of(sounds.begin(), sounds.end(),
-                            [](const QList<QVariant>& s) { return s.front().toString() == "connectionLost"; }));
+    EXPECT_TRUE(std::any_of(sounds.begin(), sounds.end(), [](const QList<QVariant>& s) {
+        return s.front().toString() == "connectionLost";
+    }));
     EXPECT_FALSE(login->isLoggingIn());
     EXPECT_TRUE(field("usernameTextField")->isEnabled());
     // A new login from the form replaces the lost session.
