@@ -31,7 +31,6 @@ run:
 screenshots: build
 	rm -rf build/screenshots
 	build/tradegui_screens build/screenshots
-	QT_QPA_PLATFORM=offscreen build/tradeplot_screens build/screenshots
 
 test: build
 	cd build && ctest --output-on-failure -j $(JOBS) --timeout 300

@@ -11,22 +11,23 @@ namespace tc::bench {
 
 class QuietApplication final : public interfaces::ApplicationInterface {
 public:
-    LoginInputdata& logindata() override { return logindata_; }
+    // The sign-in data the benchmarks hand their sessions.
+    LoginInputdata& logindata() { return logindata_; }
     std::int64_t selectedLanguage() const override { return 0; }
     bool loginSuccess() const override { return false; }
     bool showConfirmationAlert() const override { return false; }
     std::string applicationName() const override { return "TradeClient"; }
-    void ConnectionFailureNotification() override {}
-    void LogininAnotherLocation(const std::string&) override {}
-    void showLoginMessages(const interfaces::LoginMessageAlert&) override {}
-    void ShowCommonAlertVieWwithMessage(const std::string&, const std::string&) override {}
-    void ShowCommonUserNotificationwithMessage(const std::string&, const std::string&) override {}
-    void deliverNotification(const interfaces::InAppNotification&) override {}
+    void onConnectionLost() override {}
+    void onSignedInElsewhere(const std::string&) override {}
+    void onLoginRefused(const interfaces::LoginMessageAlert&) override {}
+    void showMessageAlert(const std::string&, const std::string&) override {}
+    void showMessageBanner(const std::string&, const std::string&) override {}
+    void showBanner(const interfaces::InAppNotification&) override {}
     void setBannerDelegate(BannerActivation) override {}
-    void showLocalNotificationWithTitle(const std::string&, const std::string&) override {}
-    void playSoundNamed(std::string_view) override {}
-    void openURL(const std::string&) override {}
-    void terminate() override {}
+    void showSystemNotification(const std::string&, const std::string&) override {}
+    void playSound(std::string_view) override {}
+    void openAddress(const std::string&) override {}
+    void quit() override {}
 
 private:
     LoginInputdata logindata_;

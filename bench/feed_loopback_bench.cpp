@@ -194,7 +194,7 @@ void BM_FeedLoopbackClientApplied(benchmark::State& state) {
         BusinessServices services;
         services.userDefaults = defaults.get();
         services.feed = counting;
-        auto business = tc::makeSession(app, services);
+        auto business = tc::makeSession(app, app.logindata(), services);
         auto feed = std::make_shared<SessionFeed>(*business);
         feed->setDrainInterval(drainInterval);
         counting->target = feed.get();

@@ -1,5 +1,6 @@
 // The main window's one-second refresh: floating P/L (converted into each account's currency) and
 // margin of 10,000 open positions over 1,000 instruments, beside the cost of only walking them.
+#include "model/position_arithmetic.h"
 #include "model/records/account_details.h"
 #include "model/records/currency_records.h"
 #include "model/records/group_details.h"
@@ -7,7 +8,6 @@
 #include "model/records/order.h"
 #include "model/session_model.h"
 #include "orders/order_session.h"
-#include "orders/position_arithmetic.h"
 
 #include <benchmark/benchmark.h>
 #include <fmt/format.h>

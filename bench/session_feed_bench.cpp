@@ -60,7 +60,7 @@ struct FeedSession {
         app.logindata().setPortNo(1);
         BusinessServices services;
         services.userDefaults = defaults.get();
-        business = tc::makeSession(app, services);
+        business = tc::makeSession(app, app.logindata(), services);
         feed = std::dynamic_pointer_cast<SessionFeed>(business->services().feed);
         for (int i = 0; i < kInstruments; ++i) {
             auto item = std::make_shared<ItemDetails>();

@@ -2,13 +2,13 @@
 // instruments, 1,000 accounts, 100,000 group-instrument settings), compressed, Base64'd and sealed
 // in an encrypted envelope. Measures opening the envelope and inflating the payload alone, then
 // the whole load into a session model; the goal is a whole load at most 3x the opening alone.
-#include "connection/crypto.h"
 #include "connection/data_additions.h"
 #include "connection/envelope_opener.h"
 #include "connection/message_base.h"
 #include "connection/stream_deframer.h"
 #include "platform/base64.h"
 #include "platform/log.h"
+#include "platform/message_cipher.h"
 #include "session/snapshot/amp_snapshot_loader.h"
 
 #include <benchmark/benchmark.h>
@@ -252,7 +252,8 @@ const Sealed& sealed() {
                                  *NSDataAdditions::base64Encoding(payload) + "\x03";
         const std::string framed = MessageBase::frame(body);
         const std::vector<std::uint8_t> plain(framed.begin(), framed.end());
-        auto cipher = Crypto::transformData(plain, Crypto::kAlgorithmAES, Crypto::kEncrypt, kKey);
+        auto cipher = platform::Crypto::transformData(plain, platform::Crypto::kAlgorithmAES,
+                                                      platform::Crypto::kEncrypt, kKey);
         out.tag27 = *NSDataAdditions::base64Encoding(*cipher);
         return out;
     }();

@@ -232,7 +232,7 @@ void BM_StreamFlood(benchmark::State& state) {
         const auto observer = platform::NotificationCenter::defaultCenter().addObserver(
             std::string(kLoginSuccessNotification), [&](const platform::Notification&) { loggedIn = true; });
         const bool peakReset = resetPeakMemory();
-        auto business = makeSession(app, services);
+        auto business = makeSession(app, app.logindata(), services);
         server.start(rate);
         business->StreamingConnection(false);
         platform::RunLoop::main().runUntil([&] { return loggedIn; }, std::chrono::seconds(10));

@@ -31,7 +31,7 @@ struct Session {
         app->logindata().setPassword("demo1234");
         BusinessServices services;
         services.userDefaults = defaults.get();
-        business = tc::makeSession(*app, services);
+        business = tc::makeSession(*app, app->logindata(), services);
     }
 };
 

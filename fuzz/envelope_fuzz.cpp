@@ -1,10 +1,10 @@
 // Arbitrary text opened as the tag-27 value of an encrypted envelope under a fixed key, and as the
 // value of a compressed tag-1050 field. Whatever opens must be UTF-8 and seal back to the same bytes.
-#include "connection/crypto.h"
 #include "connection/envelope_opener.h"
 #include "fuzz_support.h"
 #include "platform/base64.h"
 #include "platform/crypto.h"
+#include "platform/message_cipher.h"
 #include "platform/utf8.h"
 
 #include <cstdint>
@@ -35,8 +35,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // CBC under a fixed key and IV is deterministic and the padding canonical: sealing the plain text
     // again must give exactly the bytes that were opened.
     const auto sealed = platform::Base64::decodeBase64WithString(text);
-    const auto again =
-        Crypto::transformData(platform::asBytes(*opened), Crypto::kAlgorithmAES, Crypto::kEncrypt, kKey);
+    const auto again = platform::Crypto::transformData(
+        platform::asBytes(*opened), platform::Crypto::kAlgorithmAES, platform::Crypto::kEncrypt, kKey);
     if (!sealed || !again || *again != *sealed)
         std::abort();
     return 0;

@@ -55,11 +55,11 @@ void depth(std::string_view body) {
     check(!d.ladder->Code.empty());
     check(d.ladder->Buy.size() <= kMaxDepthEntries && d.ladder->Sell.size() <= kMaxDepthEntries);
     for (const auto* side : {&d.ladder->Buy, &d.ladder->Sell})
-        for (const std::string& e : *side)
-            check(!e.empty() && e.size() <= kMaxDepthEntryLength && e.find('|') == std::string::npos);
+        for (const DepthLevel& level : *side)
+            check(!level.price.isNaN() && (!level.quantity || !level.quantity->isNaN()));
     MarketDepthStore store(1);
     const std::size_t buys = d.ladder->Buy.size();
-    check(store.store(*d.ladder) == FeedError::None);
+    check(store.store(*d.ladder));
     check(store.buy(d.ladder->Code)->size() == buys);
 }
 

@@ -1,11 +1,11 @@
 #include "server_wire.h"
 
-#include "connection/crypto.h"
 #include "connection/data_additions.h"
 #include "connection/message_base.h"
 #include "connection/separators.h"
 #include "connection/wire_names.h"
 #include "platform/base64.h"
+#include "platform/message_cipher.h"
 
 #include <cstdint>
 #include <span>
@@ -36,8 +36,9 @@ std::optional<std::string> sealEnvelope(std::string_view framedMessage, std::str
     if (key.empty())
         return std::nullopt;
     const auto* bytes = reinterpret_cast<const std::uint8_t*>(framedMessage.data());
-    auto cipher = Crypto::transformData(std::span(bytes, framedMessage.size()), Crypto::kAlgorithmAES,
-                                        Crypto::kEncrypt, key);
+    auto cipher =
+        platform::Crypto::transformData(std::span(bytes, framedMessage.size()),
+                                        platform::Crypto::kAlgorithmAES, platform::Crypto::kEncrypt, key);
     if (!cipher)
         return std::nullopt;
     // A reader that ends a value where "27=" recurs cannot be misled: the character before a

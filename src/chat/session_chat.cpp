@@ -326,7 +326,8 @@ void SessionChat::FillChatMessages(const Fields& fields, const std::string& room
             noticeListener_({roomId, noticeTitle, 0});
         }
     } else {
-        events_->NewChatMessageNotification({sender, lastText, displayName.value_or("")}, chat_.chatUserName);
+        events_->NewChatMessageNotification({sender, lastText, displayName.value_or("")}, chat_.chatUserName,
+                                            business_.logindata().userName().value_or(""));
         events_->UpdateChatNotification(std::string(kUpdateChatMessageNotification));
     }
     changed(Kind::Message, roomName);

@@ -5,7 +5,7 @@
 // services) and forwards to it; everything here runs on the main queue.
 #include "chat/chat_collections.h"
 #include "chat/waiting_texts.h"
-#include "interfaces/client.h"
+#include "interfaces/chat.h"
 #include "session/business/business_services.h"
 
 #include <functional>

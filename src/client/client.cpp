@@ -1,10 +1,13 @@
 // The client: the composition root of a session and the program's one road into it. It wires the
 // real parts of the session (session_wiring.cpp), starts what the program needs beside it (the
 // internet watcher, the product's text keys for the language lookup), turns the session's events into
-// the typed events of interfaces::Client and answers its commands at once.
+// the typed events of interfaces::Client and its parts and answers their commands at once. The seam
+// carries no wire text: tickets, offset legs and bracket prices are turned into the order requests'
+// texts and codes here.
 #include "client/client_factory.h"
 
 #include "chat/session_chat.h"
+#include "client/order_ticket.h"
 #include "client/session_resources.h"
 #include "client/signal.h"
 #include "connection/device_info.h"
@@ -15,6 +18,7 @@
 #include "funding/session_funding.h"
 #include "model/collection_keys.h"
 #include "model/records/account_details.h"
+#include "model/records/item_details.h"
 #include "model/records/order.h"
 #include "model/text/language_string.h"
 #include "orders/order_requests.h"
@@ -38,6 +42,7 @@ using interfaces::OrderRefusal;
 using interfaces::OrderResult;
 using interfaces::RequestFailure;
 using interfaces::RequestId;
+using platform::Decimal;
 
 static_assert(static_cast<int>(LoginPhase::SignedOut) == static_cast<int>(LoginState::SignedOut) &&
               static_cast<int>(LoginPhase::Connecting) == static_cast<int>(LoginState::Connecting) &&
@@ -49,26 +54,36 @@ LoginState stateOf(LoginPhase phase) {
     return static_cast<LoginState>(phase);
 }
 
-// The subscribers of every event of one client.
+// The subscribers of every event of one client and its parts.
 struct Events {
     Signal<LoginState> loginState;
     Signal<interfaces::TableSet> tables;
     Signal<std::vector<std::string>> quotes;
     Signal<std::vector<std::string>> depth;
-    Signal<std::shared_ptr<const Order>> orderStored;
-    Signal<OrderRefusal> orderRefused;
     Signal<RequestFailure> requestFailed;
     Signal<ChartArrival> chartArrived;
     Signal<NetworkSpeed> networkSpeed;
     Signal<std::string> journal;
+    Signal<bool> passwordChanged; // the value is unused
+    Signal<std::string> passwordRefused;
+    Signal<interfaces::ScheduleArrival> schedule;
+    Signal<interfaces::UserAccessArrival> userAccess;
+    Signal<interfaces::UserAccessEdit> userAccessEdited;
+    // orders
+    Signal<std::shared_ptr<const Order>> orderStored;
+    Signal<OrderRefusal> orderRefused;
+    Signal<interfaces::BulkCloseReport> bulkClose;
+    Signal<bool> offsetAnswered; // the value is unused
+    // funding
     Signal<interfaces::FundingReply> fundingReply;
     Signal<interfaces::FundingFailure> fundingFailure;
+    Signal<interfaces::BankDetailsArrival> bankDetails;
+    Signal<RequestId> fundingHistory;
+    // chat, statements, resources
     Signal<interfaces::ChatChange> chatChanged;
     Signal<interfaces::NoticeArrival> notice;
     Signal<interfaces::StatementArrival> statement;
     Signal<interfaces::ResourceStored> resourceStored;
-    Signal<bool> passwordChanged; // the value is unused
-    Signal<std::string> passwordRefused;
     Signal<interfaces::DemoRegistrationResult> demoRegistered;
 };
 
@@ -76,8 +91,9 @@ struct Events {
 // subscriber is never called back inside a command it is making, and never after the client is gone.
 class EventRelay final : public SessionEventSink {
 public:
-    EventRelay(std::shared_ptr<Events> events, platform::CallbackGuard::Scope client)
-        : events_(std::move(events)), client_(std::move(client)) {}
+    EventRelay(std::shared_ptr<Events> events, platform::CallbackGuard::Scope client,
+               std::function<const DataServiceCollections&()> dataService)
+        : events_(std::move(events)), client_(std::move(client)), dataService_(std::move(dataService)) {}
 
     template <typename T>
     void later(Signal<T> Events::*signal, T value) {
@@ -120,35 +136,378 @@ public:
         later(&Events::orderRefused,
               OrderRefusal{OrderRefusal::Origin::Server, std::to_string(code), text, nullptr, orderNumber});
     }
+    void userAccessLoaded(std::uint64_t sequence, std::int32_t accountId) override {
+        later(&Events::userAccess, interfaces::UserAccessArrival{sequence, accountId});
+    }
+    void userAccessEdited(std::uint64_t sequence, bool accepted) override {
+        later(&Events::userAccessEdited, interfaces::UserAccessEdit{sequence, accepted});
+    }
+    void sessionScheduleArrived(std::uint64_t sequence, std::uint64_t marketId) override {
+        later(&Events::schedule, interfaces::ScheduleArrival{sequence, marketId});
+    }
+    void bankDetailsArrived(std::uint64_t sequence) override {
+        // The details as this reply left them: a later reply may replace them before the event runs.
+        later(&Events::bankDetails, interfaces::BankDetailsArrival{sequence, dataService_().bankDetails});
+    }
+    void fundingHistoryArrived(std::uint64_t sequence) override { later(&Events::fundingHistory, sequence); }
+    void bulkCloseSettled(const std::shared_ptr<Order>& settlement) override {
+        interfaces::BulkCloseReport report;
+        report.kind = interfaces::BulkCloseReport::Kind::Settled;
+        report.settlement = settlement;
+        later(&Events::bulkClose, std::move(report));
+    }
+    void bulkCloseRejected(const std::string& orderNumber, const std::string& reason) override {
+        interfaces::BulkCloseReport report;
+        report.kind = interfaces::BulkCloseReport::Kind::Rejected;
+        report.orderNumber = orderNumber;
+        report.reason = reason;
+        later(&Events::bulkClose, std::move(report));
+    }
+    void offsetAnswered() override { later(&Events::offsetAnswered, true); }
 
 private:
     std::shared_ptr<Events> events_;
     platform::CallbackGuard::Scope client_;
+    std::function<const DataServiceCollections&()> dataService_;
+};
+
+// What the parts share of the client: the session and its parts, the events and the refusal answer.
+struct ClientCore {
+    interfaces::ApplicationInterface& application;
+    std::shared_ptr<Events> events = std::make_shared<Events>();
+    std::shared_ptr<EventRelay> relay;
+    std::unique_ptr<LoginInputdata> login = std::make_unique<LoginInputdata>();
+    std::unique_ptr<BusinessBase> business;
+    SessionOrders* orders = nullptr; // owned by business, as are the four below
+    funding::SessionFunding* funding = nullptr;
+    chat::SessionChat* chat = nullptr;
+    statements::SessionStatements* statements = nullptr;
+    SessionResources* resources = nullptr;
+    bool answering = false;
+    std::optional<OrderResult> answer;
+
+    explicit ClientCore(interfaces::ApplicationInterface& app) : application(app) {}
+    SessionRequests& requests() { return business->sessionRequests(); }
+    std::string text(std::string_view key) const {
+        return LanguageString::stringforSelectedLanguage(application.selectedLanguage(), key)
+            .value_or(std::string(key));
+    }
+};
+
+class OrdersPart final : public interfaces::Orders {
+public:
+    explicit OrdersPart(ClientCore& core) : core_(core) {}
+
+    OrderResult checkOrder(const interfaces::OrderTicket& ticket) override {
+        return withTicket(
+            ticket, [&](const OrderInfo& info) { return requests().ValidationsBeforeOrderPlacing(info); });
+    }
+    OrderResult placeOrder(const interfaces::OrderTicket& ticket) override {
+        return withTicket(ticket, [&](const OrderInfo& info) { return requests().PlaceOrder(info); });
+    }
+    OrderResult placeMultiAccountOrder(const interfaces::OrderTicket& ticket,
+                                       std::span<const interfaces::AccountQuantity> accounts) override {
+        std::vector<OrderRequests::AccountQuantity> records;
+        records.reserve(accounts.size());
+        for (const auto& a : accounts) {
+            if (a.quantity.isNaN())
+                return notSendable("the quantity is not a number");
+            records.push_back({a.accountId, a.quantity.toDouble()});
+        }
+        interfaces::OrderTicket shared = ticket;
+        shared.quantity = Decimal(); // each account has its own
+        return withTicket(shared, [&](OrderInfo info) {
+            info.quantity.clear();
+            info.accountNo = 0;
+            info.orderDetails = requests().multiAccountDetails(records);
+            return requests().CreateNewBulkOrderMessage(info);
+        });
+    }
+    OrderResult closePosition(std::string_view positionId, const Decimal& quantity,
+                              std::optional<std::int32_t> deviation) override {
+        if (quantity.isNaN())
+            return notSendable("the quantity is not a number");
+        return answer([&] {
+            return requests().closePosition(positionId, quantity.toString(), deviation.value_or(-1));
+        });
+    }
+    OrderResult editPositionBrackets(std::string_view positionId, std::optional<Decimal> takeProfit,
+                                     std::optional<Decimal> stopLoss) override {
+        if ((takeProfit && takeProfit->isNaN()) || (stopLoss && stopLoss->isNaN()))
+            return notSendable("a price is not a number");
+        const int places = decimalsOf(
+            record(core_.business->session().OpenOrderCollection, &Order::OpenPositionId, positionId));
+        return answer([&] {
+            return requests().editPositionBrackets(positionId, optionalPrice(takeProfit, places),
+                                                   optionalPrice(stopLoss, places), takeProfit.has_value(),
+                                                   stopLoss.has_value());
+        });
+    }
+    OrderResult editPendingOrder(std::string_view pendingOrderId, const Decimal& quantity,
+                                 const Decimal& price, std::optional<Decimal> takeProfit,
+                                 std::optional<Decimal> stopLoss) override {
+        if (quantity.isNaN() || price.isNaN() || (takeProfit && takeProfit->isNaN()) ||
+            (stopLoss && stopLoss->isNaN()))
+            return notSendable("a number of the edit is not one");
+        const int places = decimalsOf(
+            record(core_.business->session().PendingOrderCollection, &Order::PendingOrderId, pendingOrderId));
+        return answer([&] {
+            return requests().editPendingOrder(pendingOrderId, quantity.toString(), priceText(price, places),
+                                               optionalPrice(takeProfit, places),
+                                               optionalPrice(stopLoss, places), takeProfit.has_value(),
+                                               stopLoss.has_value());
+        });
+    }
+    OrderResult cancelPendingOrder(std::string_view pendingOrderId) override {
+        return answer([&] { return requests().cancelPendingOrder(pendingOrderId); });
+    }
+    OrderResult closeAllPositions(std::span<const std::string> positionIds,
+                                  interfaces::CloseAllScope scope) override {
+        return answer(
+            [&] { return requests().closeAllPositions(positionIds, static_cast<std::int32_t>(scope)); });
+    }
+    OrderResult offsetPosition(std::string_view positionId,
+                               std::span<const interfaces::OffsetLeg> legs) override {
+        std::vector<OrderRequests::OffsetLeg> records;
+        records.reserve(legs.size());
+        for (const auto& leg : legs)
+            records.push_back({leg.positionId, leg.quantity});
+        return answer([&] { return requests().offsetPosition(positionId, records); });
+    }
+
+    std::unique_ptr<interfaces::Handler> handleOrderStored(OrderStoredFn fn) override {
+        return core_.events->orderStored.connect(std::move(fn));
+    }
+    std::unique_ptr<interfaces::Handler> handleOrderRefused(OrderRefusedFn fn) override {
+        return core_.events->orderRefused.connect(std::move(fn));
+    }
+    std::unique_ptr<interfaces::Handler> handleBulkCloseReport(BulkCloseFn fn) override {
+        return core_.events->bulkClose.connect(std::move(fn));
+    }
+    std::unique_ptr<interfaces::Handler> handleOffsetAnswered(OffsetAnsweredFn fn) override {
+        return core_.events->offsetAnswered.connect([fn = std::move(fn)](bool) { fn(); });
+    }
+
+    // A refusal the order requests posted: the answer of the request running now, and an event.
+    void refused(std::string_view key, const std::string& text, const std::shared_ptr<Order>& order) {
+        if (core_.answering && !core_.answer)
+            core_.answer = OrderResult::refused(std::string(key), text);
+        core_.relay->later(&Events::orderRefused,
+                           OrderRefusal{OrderRefusal::Origin::Client, std::string(key), text, order, {}});
+    }
+
+private:
+    OrderRequests& requests() { return core_.orders->requests(); }
+
+    static std::shared_ptr<Order> record(const std::vector<std::shared_ptr<Order>>& list,
+                                         std::string Order::*field, std::string_view id) {
+        for (const auto& o : list)
+            if (o && (*o).*field == id)
+                return o;
+        return nullptr;
+    }
+    int decimalsOf(std::string_view code) const {
+        const auto* item = core_.business->session().ItemCollection.get(std::string(code));
+        return item && *item ? (*item)->DecimalPlaces : 0;
+    }
+    int decimalsOf(const std::shared_ptr<Order>& record) const {
+        return record ? decimalsOf(record->ItemCode) : 0;
+    }
+    static std::string optionalPrice(const std::optional<Decimal>& value, int places) {
+        return value ? priceText(*value, places) : std::string();
+    }
+
+    // A ticket that does not read is refused here, with the text the order requests use for it.
+    OrderResult notSendable(std::string_view detail) const {
+        std::string text = core_.text(OrderRequests::kNotSendableKey);
+        text += " (";
+        text += detail;
+        text += ")";
+        return OrderResult::refused(std::string(OrderRequests::kNotSendableKey), std::move(text));
+    }
+
+    template <typename Request>
+    OrderResult withTicket(const interfaces::OrderTicket& ticket, Request request) {
+        if (const auto fault = ticketFault(ticket))
+            return notSendable(*fault);
+        const OrderInfo info = orderInfoOf(ticket, decimalsOf(ticket.instrument));
+        return answer([&] { return request(info); });
+    }
+
+    // Runs an order request; a refusal made while it runs is its answer.
+    template <typename Request>
+    OrderResult answer(Request request) {
+        core_.answering = true;
+        core_.answer.reset();
+        const bool sent = request();
+        core_.answering = false;
+        if (sent)
+            return OrderResult::wasSent();
+        if (core_.answer)
+            return std::move(*core_.answer);
+        return OrderResult::refused({}, {});
+    }
+
+    ClientCore& core_;
+};
+
+class FundingPart final : public interfaces::Funding {
+public:
+    explicit FundingPart(ClientCore& core) : core_(core) {}
+
+    const funding::FundingCollections& collections() const override {
+        static const funding::FundingCollections none;
+        return core_.funding ? core_.funding->collections() : none;
+    }
+    CommandResult requestDeposit(const funding::NewDeposit& deposit) override {
+        if (!core_.funding)
+            return unavailable();
+        return core_.funding->sendDepositRequest(deposit);
+    }
+    CommandResult requestWithdrawal(const funding::NewWithdrawal& withdrawal) override {
+        if (!core_.funding)
+            return unavailable();
+        return core_.funding->sendWithdrawalRequest(withdrawal);
+    }
+    RequestId requestPayGateSettings() override {
+        return core_.funding ? core_.funding->requestGetAllPayGateSettings() : 0;
+    }
+    RequestId requestBankDetails(std::int32_t accountId) override {
+        const auto* account = core_.business->session().AccountDetailCollection.get(sessionKey(accountId));
+        if (!account || !*account)
+            return 0;
+        return core_.requests().requestBankDetails(**account).sequence;
+    }
+    RequestId requestFinancialTransactions(const SearchInfo& search) override {
+        return core_.requests().requestFinancialTransactions(search).sequence;
+    }
+
+    std::unique_ptr<interfaces::Handler> handleFundingReply(ReplyFn fn) override {
+        return core_.events->fundingReply.connect(std::move(fn));
+    }
+    std::unique_ptr<interfaces::Handler> handleFundingFailure(FailureFn fn) override {
+        return core_.events->fundingFailure.connect(std::move(fn));
+    }
+    std::unique_ptr<interfaces::Handler> handleBankDetails(BankDetailsFn fn) override {
+        return core_.events->bankDetails.connect(std::move(fn));
+    }
+    std::unique_ptr<interfaces::Handler> handleFundingHistory(HistoryFn fn) override {
+        return core_.events->fundingHistory.connect(std::move(fn));
+    }
+
+private:
+    static CommandResult unavailable() {
+        return CommandResult::refused("Funding is not available in this session.");
+    }
+    ClientCore& core_;
+};
+
+class ChatPart final : public interfaces::Chat {
+public:
+    explicit ChatPart(ClientCore& core) : core_(core) {}
+
+    const chat::ChatCollections& collections() const override {
+        static const chat::ChatCollections none;
+        return core_.chat ? core_.chat->collections() : none;
+    }
+    CommandResult sendChat(std::string_view roomKey, std::string_view text) override {
+        return core_.chat ? core_.chat->SendChat(roomKey, text) : unavailable();
+    }
+    CommandResult createChatRoom(std::string_view roomKey) override {
+        return core_.chat ? core_.chat->CreateRoomforChat(roomKey) : unavailable();
+    }
+    CommandResult requestChatQueue(std::string_view queueId, std::string_view text) override {
+        return core_.chat ? core_.chat->SendChatQueueRequest(queueId, text) : unavailable();
+    }
+    void setOpenConversation(std::string_view userName) override {
+        if (core_.chat)
+            core_.chat->setChatUserName(userName);
+    }
+    CommandResult requestRoomMessages(std::string_view roomKey) override {
+        return core_.chat ? core_.chat->requestRoomMessage(roomKey) : unavailable();
+    }
+
+    std::unique_ptr<interfaces::Handler> handleChatChanged(ChangedFn fn) override {
+        return core_.events->chatChanged.connect(std::move(fn));
+    }
+    std::unique_ptr<interfaces::Handler> handleNoticeArrived(NoticeFn fn) override {
+        return core_.events->notice.connect(std::move(fn));
+    }
+
+private:
+    static CommandResult unavailable() {
+        return CommandResult::refused("Chat is not available in this session.");
+    }
+    ClientCore& core_;
+};
+
+class StatementsPart final : public interfaces::Statements {
+public:
+    explicit StatementsPart(ClientCore& core) : core_(core) {}
+
+    std::shared_ptr<const statements::AccountStatementInfo> statement() const override {
+        return core_.statements ? core_.statements->statement() : nullptr;
+    }
+    RequestId requestAccountStatement(const StatementSelection& selection) override {
+        if (core_.statements)
+            return core_.statements->requestAccountStatement(selection);
+        return core_.requests().requestAccountStatement(selection).sequence;
+    }
+    RequestId requestCancelledOrderHistory(const StatementSelection& selection) override {
+        return core_.requests().requestCancelledOrderHistoryForAccount(selection).sequence;
+    }
+    std::unique_ptr<interfaces::Handler> handleStatementArrived(ArrivedFn fn) override {
+        return core_.events->statement.connect(std::move(fn));
+    }
+
+private:
+    ClientCore& core_;
+};
+
+class ResourcesPart final : public interfaces::Resources {
+public:
+    explicit ResourcesPart(ClientCore& core) : core_(core) {}
+
+    RequestId searchResources(std::string_view resourceType) override {
+        return core_.resources ? core_.resources->searchResources(resourceType) : 0;
+    }
+    RequestId downloadResource(std::string_view resourceName) override {
+        return core_.resources ? core_.resources->downloadResource(resourceName) : 0;
+    }
+    std::unique_ptr<interfaces::Handler> handleResourceStored(StoredFn fn) override {
+        return core_.events->resourceStored.connect(std::move(fn));
+    }
+
+private:
+    ClientCore& core_;
 };
 
 class ClientImpl final : public interfaces::Client {
 public:
     ClientImpl(interfaces::ApplicationInterface& application, const interfaces::ClientOptions& options,
                BusinessServices services, ConnectionOptions connection)
-        : application_(application) {
-        relay_ = std::make_shared<EventRelay>(events_, guard_.scope());
-        services.events = relay_;
+        : core_(application) {
+        core_.relay = std::make_shared<EventRelay>(
+            core_.events, guard_.scope(),
+            [this]() -> const DataServiceCollections& { return core_.business->dataServiceCollections(); });
+        services.events = core_.relay;
         if (!services.userDefaults)
             services.userDefaults = options.userDefaults;
-        WiredSession wired = wireSession(application, std::move(services), std::move(connection));
-        business_ = std::move(wired.business);
-        orders_ = wired.orders;
-        funding_ = wired.funding;
-        chat_ = wired.chat;
-        statements_ = wired.statements;
-        resources_ = wired.resources;
+        WiredSession wired =
+            wireSession(application, *core_.login, std::move(services), std::move(connection));
+        core_.business = std::move(wired.business);
+        core_.orders = wired.orders;
+        core_.funding = wired.funding;
+        core_.chat = wired.chat;
+        core_.statements = wired.statements;
+        core_.resources = wired.resources;
         listenToParts();
-        orders_->manager().setRefusalListener(
+        core_.orders->manager().setRefusalListener(
             [this](std::string_view key, const std::string& text, const std::shared_ptr<Order>& order) {
-                refused(key, text, order);
+                orders_.refused(key, text, order);
             });
         // The product's own words for some texts: every lookup of this program goes through them.
-        LanguageString::setProductLocalizationList(*application.logindata().productLocalizationList());
+        LanguageString::setProductLocalizationList(*core_.login->productLocalizationList());
         if (options.watchNetwork) {
             // Without it the feed and data-service sockets would never be made again after the network
             // comes back. Its changes reach the session as "kReachabilityChangedNotification".
@@ -164,9 +523,9 @@ public:
         guard_.disconnect();
         if (watcher_)
             watcher_->stopNotifier();
-        if (business_->loginPhase() != LoginPhase::SignedOut)
-            business_->conn().DisconnectServer();
-        business_.reset();
+        if (business().loginPhase() != LoginPhase::SignedOut)
+            business().conn().DisconnectServer();
+        core_.business.reset();
     }
 
     // ---- session control
@@ -176,7 +535,7 @@ public:
             return {false, "This session has signed in before; sign in again with a new one."};
         if (settings.user.empty())
             return {false, "Enter a user name."};
-        LoginInputdata& login = application_.logindata();
+        LoginInputdata& login = *core_.login;
         if (settings.mode == interfaces::LoginMode::Live) {
             if (!login.isLiveModeAvailable())
                 return {false, "Live mode is not offered by this program."};
@@ -190,7 +549,7 @@ public:
             login.setPortNo(settings.port);
         login.setUserName(settings.user);
         login.setPassword(settings.password);
-        const ConnectError error = business_->startLogin();
+        const ConnectError error = business().startLogin();
         if (error != ConnectError::None)
             return {false, std::string("The server cannot be reached: ") + describe(error) + "."};
         signInStarted_ = true;
@@ -200,7 +559,7 @@ public:
     CommandResult registerDemoUser(const interfaces::DemoRegistration& form) override {
         if (signInStarted_)
             return CommandResult::refused("This session has signed in before; register with a new one.");
-        LoginInputdata& login = application_.logindata();
+        LoginInputdata& login = *core_.login;
         login.loadDemoSettings();
         if (!form.server.empty())
             login.setIPAddress(form.server);
@@ -209,7 +568,7 @@ public:
         std::optional<MessageBase> request = composeDemoRegistration(form, login);
         if (!request)
             return CommandResult::refused("A text of the form holds a character that cannot be sent.");
-        const ConnectError error = business_->startDemoRegistration(std::move(*request));
+        const ConnectError error = business().startDemoRegistration(std::move(*request));
         if (error != ConnectError::None)
             return CommandResult::refused(std::string("The server cannot be reached: ") + describe(error) +
                                           ".");
@@ -217,193 +576,22 @@ public:
         return CommandResult::done();
     }
 
-    void signOut() override { business_->disconnectServer(); }
-    LoginState loginState() const override { return stateOf(business_->loginPhase()); }
+    void signOut() override { business().disconnectServer(); }
+    LoginState loginState() const override { return stateOf(business().loginPhase()); }
     NetworkSpeed networkSpeed() const override {
-        return {business_->networkspeedStatus(), business_->ServerTime().value_or("")};
+        return {business().networkspeedStatus(), business().ServerTime().value_or("")};
     }
-    bool isNetworkAvailable() const override { return business_->conn().isNetworkAvailable(); }
+    bool isNetworkAvailable() const override { return core_.business->conn().isNetworkAvailable(); }
 
-    // ---- views
-
-    const SessionModel& model() const override { return business_->session(); }
-    const SessionQueries& queries() const override { return business_->queries(); }
-    const MarketDepthStore& depth() const override { return business_->marketDepth(); }
-    const std::vector<std::string>& journal() const override { return business_->JournalDataCollection(); }
-    const DataServiceCollections& dataService() const override { return business_->dataServiceCollections(); }
-    const charts::ChartDataStore& chartData() const override { return business_->chartDataCollection(); }
-    std::vector<std::string> watchList() const override { return business_->selectedSymbols(); }
-    const funding::FundingCollections& funding() const override {
-        static const funding::FundingCollections none;
-        return funding_ ? funding_->collections() : none;
-    }
-    const chat::ChatCollections& chat() const override {
-        static const chat::ChatCollections none;
-        return chat_ ? chat_->collections() : none;
-    }
-    std::shared_ptr<const statements::AccountStatementInfo> statement() const override {
-        return statements_ ? statements_->statement() : nullptr;
-    }
-
-    // ---- order requests
-
-    OrderResult checkOrder(const OrderInfo& order) override {
-        return answer([&] { return orderRequests().ValidationsBeforeOrderPlacing(order); });
-    }
-    OrderResult placeOrder(const OrderInfo& order) override {
-        return answer([&] { return orderRequests().PlaceOrder(order); });
-    }
-    OrderResult placeMultiAccountOrder(const OrderInfo& order,
-                                       std::span<const interfaces::AccountQuantity> accounts) override {
-        std::vector<OrderRequests::AccountQuantity> records;
-        records.reserve(accounts.size());
-        for (const auto& a : accounts)
-            records.push_back({a.accountId, a.quantity});
-        OrderInfo info = order;
-        info.orderDetails = orderRequests().multiAccountDetails(records);
-        return answer([&] { return orderRequests().CreateNewBulkOrderMessage(info); });
-    }
-    OrderResult closePosition(std::string_view positionId, std::string_view quantity,
-                              std::int32_t deviation) override {
-        return answer([&] { return orderRequests().closePosition(positionId, quantity, deviation); });
-    }
-    OrderResult editPositionBrackets(std::string_view positionId, std::string_view takeProfit,
-                                     std::string_view stopLoss, bool takeProfitEnabled,
-                                     bool stopLossEnabled) override {
-        return answer([&] {
-            return orderRequests().editPositionBrackets(positionId, takeProfit, stopLoss, takeProfitEnabled,
-                                                        stopLossEnabled);
-        });
-    }
-    OrderResult editPendingOrder(std::string_view pendingOrderId, std::string_view quantity,
-                                 std::string_view price, std::string_view takeProfit,
-                                 std::string_view stopLoss, bool takeProfitEnabled,
-                                 bool stopLossEnabled) override {
-        return answer([&] {
-            return orderRequests().editPendingOrder(pendingOrderId, quantity, price, takeProfit, stopLoss,
-                                                    takeProfitEnabled, stopLossEnabled);
-        });
-    }
-    OrderResult cancelPendingOrder(std::string_view pendingOrderId) override {
-        return answer([&] { return orderRequests().cancelPendingOrder(pendingOrderId); });
-    }
-    OrderResult closeAllPositions(std::span<const std::string> positionIds,
-                                  interfaces::CloseAllScope scope) override {
-        return answer(
-            [&] { return orderRequests().closeAllPositions(positionIds, static_cast<std::int32_t>(scope)); });
-    }
-    OrderResult offsetPosition(std::string_view offsetDetails, std::string_view itemCode,
-                               std::string_view accountNumber) override {
-        return answer(
-            [&] { return orderRequests().PlaceOffsetOrder(offsetDetails, itemCode, accountNumber); });
-    }
-
-    // ---- other commands
-
-    void setWatchList(const std::vector<std::string>& codes) override {
-        business_->watchList().SaveItemstoWatchList(codes);
-    }
-    RequestId requestAccountStatement(const StatementSelection& selection) override {
-        if (statements_)
-            return statements_->requestAccountStatement(selection);
-        return requests().requestAccountStatement(selection).sequence;
-    }
-    RequestId requestCancelledOrderHistory(const StatementSelection& selection) override {
-        return requests().requestCancelledOrderHistoryForAccount(selection).sequence;
-    }
-    RequestId requestChartData(std::string_view instrument, std::string_view interval,
-                               std::int32_t bars) override {
-        // The chart's reply is keyed by the request number it carries: the chart raises it first.
-        business_->setRequestid(
-            static_cast<std::int32_t>(static_cast<std::uint32_t>(business_->Requestid()) + 1u));
-        return requests().requestChartData(instrument, interval, bars).sequence;
-    }
-    RequestId searchExecutedPositions(const SearchInfo& search) override {
-        const RequestId id = requests().requestExecutedPosition(search).sequence;
-        if (id != 0)
-            business_->setExecutedPositionState(true);
-        return id;
-    }
-    void endExecutedPositionSearch() override {
-        business_->setExecutedPositionState(false);
-        business_->clearExecutedOrderSearchCollection();
-    }
-    RequestId requestBankDetails(std::int32_t accountId) override {
-        const auto* account = business_->session().AccountDetailCollection.get(sessionKey(accountId));
-        if (!account || !*account)
-            return 0;
-        return requests().requestBankDetails(**account).sequence;
-    }
-    RequestId requestSessionSchedule(std::uint64_t marketId) override {
-        return requests().requestSessionSchedule(marketId).sequence;
-    }
-    RequestId requestFinancialTransactions(const SearchInfo& search) override {
-        return requests().requestFinancialTransactions(search).sequence;
-    }
-    RequestId requestUserMapWithAccount(std::int32_t accountId) override {
-        return requests().requestUserMapWithMyAccount(accountId).sequence;
-    }
-    RequestId requestEditUserAccess(const UserAccountMaps& access) override {
-        return requests().requestEditUserAccountAccessByClient(access).sequence;
-    }
-    void sortOpenPositions(const std::vector<OrderSortDescriptor>& descriptors) override {
-        business_->sortOpenOrderCollection(descriptors);
-    }
-    void sortPendingOrders(const std::vector<OrderSortDescriptor>& descriptors) override {
-        business_->sortPendingOrderCollection(descriptors);
-    }
-    void sortSettledPositions(const std::vector<OrderSortDescriptor>& descriptors) override {
-        business_->sortSettledOrderCollection(descriptors);
-    }
-    void sortCancelledOrders(const std::vector<OrderSortDescriptor>& descriptors) override {
-        business_->sortCancelledOrderCollection(descriptors);
-    }
-
-    // ---- funding, chat, resources, account
-
-    CommandResult requestDeposit(const funding::NewDeposit& deposit) override {
-        if (!funding_)
-            return CommandResult::refused("Funding is not available in this session.");
-        return funding_->sendDepositRequest(deposit);
-    }
-    CommandResult requestWithdrawal(const funding::NewWithdrawal& withdrawal) override {
-        if (!funding_)
-            return CommandResult::refused("Funding is not available in this session.");
-        return funding_->sendWithdrawalRequest(withdrawal);
-    }
-    RequestId requestPayGateSettings() override {
-        return funding_ ? funding_->requestGetAllPayGateSettings() : 0;
-    }
-    CommandResult sendChat(std::string_view roomKey, std::string_view text) override {
-        return chat_ ? chat_->SendChat(roomKey, text) : noChat();
-    }
-    CommandResult createChatRoom(std::string_view roomKey) override {
-        return chat_ ? chat_->CreateRoomforChat(roomKey) : noChat();
-    }
-    CommandResult requestChatQueue(std::string_view queueId, std::string_view text) override {
-        return chat_ ? chat_->SendChatQueueRequest(queueId, text) : noChat();
-    }
-    void setOpenConversation(std::string_view userName) override {
-        if (chat_)
-            chat_->setChatUserName(userName);
-    }
-    CommandResult requestRoomMessages(std::string_view roomKey) override {
-        return chat_ ? chat_->requestRoomMessage(roomKey) : noChat();
-    }
-    RequestId searchResources(std::string_view resourceType) override {
-        return resources_ ? resources_->searchResources(resourceType) : 0;
-    }
-    RequestId downloadResource(std::string_view resourceName) override {
-        return resources_ ? resources_->downloadResource(resourceName) : 0;
+    std::string userName() const override { return core_.login->userName().value_or(""); }
+    bool isSessionPassword(std::string_view text) const override {
+        const std::optional<std::string> password = core_.login->password();
+        return password && *password == text;
     }
     CommandResult changePassword(std::string_view oldPassword, std::string_view newPassword,
                                  std::string_view confirmPassword) override {
-        const std::string current = application_.logindata().password().value_or("");
-        const auto refuse = [this](std::string_view key) {
-            return CommandResult::refused(
-                LanguageString::stringforSelectedLanguage(application_.selectedLanguage(), key)
-                    .value_or(std::string(key)));
-        };
+        const std::string current = core_.login->password().value_or("");
+        const auto refuse = [this](std::string_view key) { return CommandResult::refused(core_.text(key)); };
         if (oldPassword.empty() || newPassword.empty() || confirmPassword.empty())
             return refuse("20245");
         if (oldPassword != current)
@@ -412,136 +600,148 @@ public:
             return refuse("20244");
         if (newPassword == current)
             return refuse("20247");
-        if (!business_->conn().isNetworkAvailable())
+        if (!business().conn().isNetworkAvailable())
             return refuse("1007");
-        if (!requests().changeMyPassword(oldPassword, newPassword))
+        if (!core_.requests().changeMyPassword(oldPassword, newPassword))
             return CommandResult::refused("The new password holds a character that cannot be sent.");
         return CommandResult::done();
     }
 
+    // ---- parts
+
+    interfaces::Orders& orders() override { return orders_; }
+    interfaces::Funding& funding() override { return funding_; }
+    interfaces::Chat& chat() override { return chat_; }
+    interfaces::Statements& statements() override { return statements_; }
+    interfaces::Resources& resources() override { return resources_; }
+
+    // ---- views
+
+    const SessionModel& model() const override { return business().session(); }
+    const SessionQueries& queries() const override { return business().queries(); }
+    const MarketDepthStore& depth() const override { return business().marketDepth(); }
+    const std::vector<std::string>& journal() const override {
+        return core_.business->JournalDataCollection();
+    }
+    const DataServiceCollections& dataService() const override { return business().dataServiceCollections(); }
+    const charts::ChartDataStore& chartData() const override { return core_.business->chartDataCollection(); }
+    std::vector<std::string> watchList() const override { return business().selectedSymbols(); }
+    std::int32_t currentAccount() const override { return core_.orders->currentAccount(); }
+
+    // ---- commands
+
+    void setWatchList(const std::vector<std::string>& codes) override {
+        core_.business->watchList().SaveItemstoWatchList(codes);
+    }
+    bool setCurrentAccount(std::int32_t accountId) override {
+        return core_.orders->setCurrentAccount(accountId);
+    }
+    RequestId requestChartData(std::string_view instrument, std::string_view interval,
+                               std::int32_t bars) override {
+        // The chart's reply is keyed by the request number it carries: the chart raises it first.
+        BusinessBase& b = *core_.business;
+        b.setRequestid(static_cast<std::int32_t>(static_cast<std::uint32_t>(b.Requestid()) + 1u));
+        return core_.requests().requestChartData(instrument, interval, bars).sequence;
+    }
+    RequestId searchExecutedPositions(const SearchInfo& search) override {
+        const RequestId id = core_.requests().requestExecutedPosition(search).sequence;
+        if (id != 0)
+            core_.business->setExecutedPositionState(true);
+        return id;
+    }
+    void endExecutedPositionSearch() override {
+        core_.business->setExecutedPositionState(false);
+        core_.business->clearExecutedOrderSearchCollection();
+    }
+    RequestId requestSessionSchedule(std::uint64_t marketId) override {
+        return core_.requests().requestSessionSchedule(marketId).sequence;
+    }
+    RequestId requestUserMapWithAccount(std::int32_t accountId) override {
+        return core_.requests().requestUserMapWithMyAccount(accountId).sequence;
+    }
+    RequestId requestEditUserAccess(const UserAccountMaps& access) override {
+        return core_.requests().requestEditUserAccountAccessByClient(access).sequence;
+    }
+
     // ---- events
 
-    std::unique_ptr<interfaces::Handler> handleFundingReply(FundingReplyFn fn) override {
-        return events_->fundingReply.connect(std::move(fn));
-    }
-    std::unique_ptr<interfaces::Handler> handleFundingFailure(FundingFailureFn fn) override {
-        return events_->fundingFailure.connect(std::move(fn));
-    }
-    std::unique_ptr<interfaces::Handler> handleChatChanged(ChatChangedFn fn) override {
-        return events_->chatChanged.connect(std::move(fn));
-    }
-    std::unique_ptr<interfaces::Handler> handleNoticeArrived(NoticeFn fn) override {
-        return events_->notice.connect(std::move(fn));
-    }
-    std::unique_ptr<interfaces::Handler> handleStatementArrived(StatementFn fn) override {
-        return events_->statement.connect(std::move(fn));
-    }
-    std::unique_ptr<interfaces::Handler> handleResourceStored(ResourceFn fn) override {
-        return events_->resourceStored.connect(std::move(fn));
-    }
-    std::unique_ptr<interfaces::Handler> handlePasswordChanged(PasswordChangedFn fn) override {
-        return events_->passwordChanged.connect([fn = std::move(fn)](bool) { fn(); });
-    }
-    std::unique_ptr<interfaces::Handler> handlePasswordRefused(PasswordRefusedFn fn) override {
-        return events_->passwordRefused.connect(std::move(fn));
-    }
-
-    std::unique_ptr<interfaces::Handler> handleDemoRegistered(DemoRegisteredFn fn) override {
-        return events_->demoRegistered.connect(std::move(fn));
-    }
     std::unique_ptr<interfaces::Handler> handleLoginStateChanged(LoginStateFn fn) override {
-        return events_->loginState.connect(std::move(fn));
+        return events().loginState.connect(std::move(fn));
     }
     std::unique_ptr<interfaces::Handler> handleTablesChanged(TablesFn fn) override {
-        return events_->tables.connect(std::move(fn));
+        return events().tables.connect(std::move(fn));
     }
     std::unique_ptr<interfaces::Handler> handleQuotesChanged(CodesFn fn) override {
-        return events_->quotes.connect(std::move(fn));
+        return events().quotes.connect(std::move(fn));
     }
     std::unique_ptr<interfaces::Handler> handleDepthChanged(CodesFn fn) override {
-        return events_->depth.connect(std::move(fn));
-    }
-    std::unique_ptr<interfaces::Handler> handleOrderStored(OrderStoredFn fn) override {
-        return events_->orderStored.connect(std::move(fn));
-    }
-    std::unique_ptr<interfaces::Handler> handleOrderRefused(OrderRefusedFn fn) override {
-        return events_->orderRefused.connect(std::move(fn));
+        return events().depth.connect(std::move(fn));
     }
     std::unique_ptr<interfaces::Handler> handleRequestFailed(RequestFailedFn fn) override {
-        return events_->requestFailed.connect(std::move(fn));
+        return events().requestFailed.connect(std::move(fn));
     }
     std::unique_ptr<interfaces::Handler> handleChartArrived(ChartArrivedFn fn) override {
-        return events_->chartArrived.connect(std::move(fn));
+        return events().chartArrived.connect(std::move(fn));
     }
     std::unique_ptr<interfaces::Handler> handleNetworkSpeed(NetworkSpeedFn fn) override {
-        return events_->networkSpeed.connect(std::move(fn));
+        return events().networkSpeed.connect(std::move(fn));
     }
     std::unique_ptr<interfaces::Handler> handleJournal(JournalFn fn) override {
-        return events_->journal.connect(std::move(fn));
+        return events().journal.connect(std::move(fn));
+    }
+    std::unique_ptr<interfaces::Handler> handlePasswordChanged(PasswordChangedFn fn) override {
+        return events().passwordChanged.connect([fn = std::move(fn)](bool) { fn(); });
+    }
+    std::unique_ptr<interfaces::Handler> handlePasswordRefused(PasswordRefusedFn fn) override {
+        return events().passwordRefused.connect(std::move(fn));
+    }
+    std::unique_ptr<interfaces::Handler> handleSessionSchedule(ScheduleFn fn) override {
+        return events().schedule.connect(std::move(fn));
+    }
+    std::unique_ptr<interfaces::Handler> handleUserAccess(UserAccessFn fn) override {
+        return events().userAccess.connect(std::move(fn));
+    }
+    std::unique_ptr<interfaces::Handler> handleUserAccessEdited(UserAccessEditFn fn) override {
+        return events().userAccessEdited.connect(std::move(fn));
+    }
+    std::unique_ptr<interfaces::Handler> handleDemoRegistered(DemoRegisteredFn fn) override {
+        return events().demoRegistered.connect(std::move(fn));
     }
 
-    BusinessBase& business() { return *business_; }
-    SessionOrders& orders() { return *orders_; }
+    BusinessBase& business() { return *core_.business; }
+    const BusinessBase& business() const { return *core_.business; }
+    SessionOrders& sessionOrders() { return *core_.orders; }
 
 private:
-    static CommandResult noChat() { return CommandResult::refused("Chat is not available in this session."); }
+    Events& events() { return *core_.events; }
 
     // The parts' events become the client's, each from a main-queue task of its own.
     void listenToParts() {
-        const auto relay = relay_;
-        if (funding_)
-            funding_->setListeners(
+        const auto relay = core_.relay;
+        if (core_.funding)
+            core_.funding->setListeners(
                 [relay](const interfaces::FundingReply& r) { relay->later(&Events::fundingReply, r); },
                 [relay](const interfaces::FundingFailure& f) { relay->later(&Events::fundingFailure, f); });
-        if (chat_)
-            chat_->setListeners(
+        if (core_.chat)
+            core_.chat->setListeners(
                 [relay](const interfaces::ChatChange& c) { relay->later(&Events::chatChanged, c); },
                 [relay](const interfaces::NoticeArrival& n) { relay->later(&Events::notice, n); });
-        if (statements_)
-            statements_->setListener(
+        if (core_.statements)
+            core_.statements->setListener(
                 [relay](const interfaces::StatementArrival& a) { relay->later(&Events::statement, a); });
-        if (resources_)
-            resources_->setListener(
+        if (core_.resources)
+            core_.resources->setListener(
                 [relay](const interfaces::ResourceStored& r) { relay->later(&Events::resourceStored, r); });
     }
 
-    OrderRequests& orderRequests() { return orders_->requests(); }
-    SessionRequests& requests() { return business_->sessionRequests(); }
-
-    // Runs an order request; a refusal made while it runs is its answer.
-    template <typename Request>
-    OrderResult answer(Request request) {
-        answering_ = true;
-        answer_.reset();
-        const bool sent = request();
-        answering_ = false;
-        if (sent)
-            return OrderResult::wasSent();
-        if (answer_)
-            return std::move(*answer_);
-        return OrderResult::refused({}, {});
-    }
-
-    void refused(std::string_view key, const std::string& text, const std::shared_ptr<Order>& order) {
-        if (answering_ && !answer_)
-            answer_ = OrderResult::refused(std::string(key), text);
-        relay_->later(&Events::orderRefused,
-                      OrderRefusal{OrderRefusal::Origin::Client, std::string(key), text, order, {}});
-    }
-
-    interfaces::ApplicationInterface& application_;
-    std::shared_ptr<Events> events_ = std::make_shared<Events>();
-    std::shared_ptr<EventRelay> relay_;
+    ClientCore core_;
+    OrdersPart orders_{core_};
+    FundingPart funding_{core_};
+    ChatPart chat_{core_};
+    StatementsPart statements_{core_};
+    ResourcesPart resources_{core_};
     std::shared_ptr<Reachability> watcher_;
     bool signInStarted_ = false;
-    bool answering_ = false;
-    std::optional<OrderResult> answer_;
-    std::unique_ptr<BusinessBase> business_;
-    SessionOrders* orders_ = nullptr; // owned by business_, as are the four below
-    funding::SessionFunding* funding_ = nullptr;
-    chat::SessionChat* chat_ = nullptr;
-    statements::SessionStatements* statements_ = nullptr;
-    SessionResources* resources_ = nullptr;
     platform::CallbackGuard guard_; // last: events queued for the main queue stop first
 };
 
@@ -588,7 +788,7 @@ BusinessBase& sessionOf(interfaces::Client& client) {
 }
 
 SessionOrders& ordersOf(interfaces::Client& client) {
-    return static_cast<ClientImpl&>(client).orders();
+    return static_cast<ClientImpl&>(client).sessionOrders();
 }
 
 } // namespace tc

@@ -104,9 +104,9 @@ bool HeadlessApplication::soundsOff() const {
     return defaults_.boolForKey(interfaces::kSoundKey);
 }
 
-void HeadlessApplication::ConnectionFailureNotification() {
-    record({"ConnectionFailureNotification", {}, std::nullopt});
-    playSoundNamed("connectionLost");
+void HeadlessApplication::onConnectionLost() {
+    record({"onConnectionLost", {}, std::nullopt});
+    playSound("connectionLost");
     platform::Log::warning("alert: the connection to the server was lost");
     std::function<void()> followUp;
     {
@@ -119,37 +119,35 @@ void HeadlessApplication::ConnectionFailureNotification() {
                                    guard_.bind(std::move(followUp)));
 }
 
-void HeadlessApplication::LogininAnotherLocation(const std::string& text) {
-    record({"LogininAnotherLocation", {text}, std::nullopt});
+void HeadlessApplication::onSignedInElsewhere(const std::string& text) {
+    record({"onSignedInElsewhere", {text}, std::nullopt});
     platform::Log::warning("alert: signed in at another location: {}", clip(text));
     // Without a window the alert is closed at once, and closing it quits.
-    terminate();
+    quit();
 }
 
-void HeadlessApplication::showLoginMessages(const interfaces::LoginMessageAlert& alert) {
-    record({"showLoginMessages", {alert.message, alert.tag, alert.url.value_or("")}, std::nullopt});
+void HeadlessApplication::onLoginRefused(const interfaces::LoginMessageAlert& alert) {
+    record({"onLoginRefused", {alert.message, alert.tag, alert.url.value_or("")}, std::nullopt});
     platform::Log::warning("login refused (tag {}): {}", clip(alert.tag), clip(alert.message));
     if (alert.url)
         platform::Log::info("download offered at {}", clip(*alert.url));
 }
 
-void HeadlessApplication::ShowCommonAlertVieWwithMessage(const std::string& message,
-                                                         const std::string& title) {
-    record({"ShowCommonAlertVieWwithMessage", {message, title}, std::nullopt});
+void HeadlessApplication::showMessageAlert(const std::string& message, const std::string& title) {
+    record({"showMessageAlert", {message, title}, std::nullopt});
     platform::Log::info("alert: {}: {}", clip(title), clip(message));
 }
 
-void HeadlessApplication::ShowCommonUserNotificationwithMessage(const std::string& message,
-                                                                const std::string& title) {
-    record({"ShowCommonUserNotificationwithMessage", {message, title}, std::nullopt});
-    deliverNotification(interfaces::makeCommonBanner(applicationName(), message, title));
+void HeadlessApplication::showMessageBanner(const std::string& message, const std::string& title) {
+    record({"showMessageBanner", {message, title}, std::nullopt});
+    showBanner(interfaces::makeCommonBanner(applicationName(), message, title));
 }
 
-void HeadlessApplication::deliverNotification(const interfaces::InAppNotification& notification) {
-    record({"deliverNotification", {}, notification});
+void HeadlessApplication::showBanner(const interfaces::InAppNotification& notification) {
+    record({"showBanner", {}, notification});
     platform::Log::info("banner: {} / {}: {}", clip(notification.title), clip(notification.subtitle),
                         clip(notification.informativeText));
-    playSoundNamed(notification.soundName);
+    playSound(notification.soundName);
 }
 
 void HeadlessApplication::setBannerDelegate(BannerActivation onActivate) {
@@ -167,27 +165,26 @@ void HeadlessApplication::activateBanner(const interfaces::InAppNotification& no
         delegate(notification);
 }
 
-void HeadlessApplication::showLocalNotificationWithTitle(const std::string& title,
-                                                         const std::string& subTitle) {
-    record({"showLocalNotificationWithTitle", {title, subTitle}, std::nullopt});
+void HeadlessApplication::showSystemNotification(const std::string& title, const std::string& subTitle) {
+    record({"showSystemNotification", {title, subTitle}, std::nullopt});
     platform::Log::info("system notification: {}: {}", clip(title), clip(subTitle));
 }
 
-void HeadlessApplication::playSoundNamed(std::string_view name) {
-    record({"playSoundNamed", {std::string(name)}, std::nullopt});
+void HeadlessApplication::playSound(std::string_view name) {
+    record({"playSound", {std::string(name)}, std::nullopt});
     if (name.empty() || soundsOff())
         return;
     std::lock_guard lock(mutex_);
     soundsPlayed_.emplace_back(name);
 }
 
-void HeadlessApplication::openURL(const std::string& url) {
-    record({"openURL", {url}, std::nullopt});
+void HeadlessApplication::openAddress(const std::string& url) {
+    record({"openAddress", {url}, std::nullopt});
     platform::Log::info("open address: {}", clip(url));
 }
 
-void HeadlessApplication::terminate() {
-    record({"terminate", {}, std::nullopt});
+void HeadlessApplication::quit() {
+    record({"quit", {}, std::nullopt});
     std::function<void()> handler;
     {
         std::lock_guard lock(mutex_);

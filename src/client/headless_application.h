@@ -1,5 +1,6 @@
 #pragma once
 // The application shell without a display, for tests, benchmarks and headless runs.
+#include "connection/login_inputdata.h"
 #include "interfaces/application_interface.h"
 #include "platform/handler.h"
 #include "platform/notification_center.h"
@@ -20,14 +21,14 @@ class UserDefaults;
 }
 
 // Runs the session without a display: logs what a window would show and records every call for
-// inspection. It owns its sign-in data, reads "SoundKey" from the given defaults and sets
+// inspection. It reads "SoundKey" from the given defaults and sets
 // loginSuccess when "LoginSuccessNotification" is posted on its centre. Thread-safe.
 class HeadlessApplication : public interfaces::ApplicationInterface {
 public:
     struct Call {
         std::string method;
         std::vector<std::string> args;
-        std::optional<interfaces::InAppNotification> banner; // deliverNotification only
+        std::optional<interfaces::InAppNotification> banner; // showBanner only
     };
 
     static constexpr std::string_view kDefaultApplicationName = "TradeClient";
@@ -41,23 +42,24 @@ public:
     HeadlessApplication(const HeadlessApplication&) = delete;
     HeadlessApplication& operator=(const HeadlessApplication&) = delete;
 
-    LoginInputdata& logindata() override { return *logindata_; }
+    // Sign-in data for a session made without a client (makeSession); a client keeps its own.
+    LoginInputdata& logindata() { return *logindata_; }
     std::int64_t selectedLanguage() const override;
     bool loginSuccess() const override;
     bool showConfirmationAlert() const override;
     std::string applicationName() const override;
 
-    void ConnectionFailureNotification() override;
-    void LogininAnotherLocation(const std::string& text) override;
-    void showLoginMessages(const interfaces::LoginMessageAlert& alert) override;
-    void ShowCommonAlertVieWwithMessage(const std::string& message, const std::string& title) override;
-    void ShowCommonUserNotificationwithMessage(const std::string& message, const std::string& title) override;
-    void deliverNotification(const interfaces::InAppNotification& notification) override;
+    void onConnectionLost() override;
+    void onSignedInElsewhere(const std::string& text) override;
+    void onLoginRefused(const interfaces::LoginMessageAlert& alert) override;
+    void showMessageAlert(const std::string& message, const std::string& title) override;
+    void showMessageBanner(const std::string& message, const std::string& title) override;
+    void showBanner(const interfaces::InAppNotification& notification) override;
     void setBannerDelegate(BannerActivation onActivate) override;
-    void showLocalNotificationWithTitle(const std::string& title, const std::string& subTitle) override;
-    void playSoundNamed(std::string_view name) override;
-    void openURL(const std::string& url) override;
-    void terminate() override;
+    void showSystemNotification(const std::string& title, const std::string& subTitle) override;
+    void playSound(std::string_view name) override;
+    void openAddress(const std::string& url) override;
+    void quit() override;
 
     void setSelectedLanguage(std::int64_t language);
     void setShowConfirmationAlert(bool value);
@@ -65,7 +67,7 @@ public:
     // Run on the main queue kConnectionFailureFollowUpSeconds after a connection failure (the network
     // speed check of the business object); dropped if this object is gone by then.
     void setConnectionFailureFollowUp(std::function<void()> followUp);
-    // What terminate() does besides recording (a host stops its run loop); nothing by default.
+    // What quit() does besides recording (a host stops its run loop); nothing by default.
     void setTerminationHandler(std::function<void()> handler);
     // Acts as the user clicking the banner's button: hands it to the banner delegate, if any.
     void activateBanner(const interfaces::InAppNotification& notification);

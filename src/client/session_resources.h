@@ -3,7 +3,7 @@
 // stored once in the resource store (names reduced to safe base names, payloads decoded within the
 // store's cap, nothing written when a payload does not decode), the calendars merged. The business
 // object owns it (through its services); main queue, but for the decoding of a download.
-#include "interfaces/client.h"
+#include "interfaces/resources.h"
 #include "resources/resource_files.h"
 #include "session/business/business_services.h"
 

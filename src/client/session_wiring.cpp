@@ -150,11 +150,11 @@ BusinessServices wireServices(BusinessBase& business, BusinessServices s, WiredS
 
 } // namespace
 
-WiredSession wireSession(interfaces::ApplicationInterface& application, BusinessServices services,
-                         ConnectionOptions connection) {
+WiredSession wireSession(interfaces::ApplicationInterface& application, LoginInputdata& login,
+                         BusinessServices services, ConnectionOptions connection) {
     WiredSession wired;
     wired.business = std::make_unique<BusinessBase>(
-        application,
+        application, login,
         [&services, &wired](BusinessBase& b) { return wireServices(b, std::move(services), wired); },
         std::move(connection));
     wired.orders = &attachSessionOrders(*wired.business);
@@ -162,8 +162,9 @@ WiredSession wireSession(interfaces::ApplicationInterface& application, Business
 }
 
 std::unique_ptr<BusinessBase> makeSession(interfaces::ApplicationInterface& application,
-                                          BusinessServices services, ConnectionOptions connection) {
-    return wireSession(application, std::move(services), std::move(connection)).business;
+                                          LoginInputdata& login, BusinessServices services,
+                                          ConnectionOptions connection) {
+    return wireSession(application, login, std::move(services), std::move(connection)).business;
 }
 
 } // namespace tc

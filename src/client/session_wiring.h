@@ -6,6 +6,7 @@
 //
 // BusinessServices is the test seam: a service given here is used in place of the real one.
 #include "connection/connection_base.h"
+#include "connection/login_inputdata.h"
 #include "interfaces/application_interface.h"
 #include "session/business/business_services.h"
 
@@ -36,11 +37,13 @@ struct WiredSession {
     SessionResources* resources = nullptr;
 };
 
-// Create and destroy the business object on the main thread.
-WiredSession wireSession(interfaces::ApplicationInterface& application, BusinessServices services = {},
-                         ConnectionOptions connection = {});
+// Create and destroy the business object on the main thread; `login` (the session's sign-in data) must
+// outlive it.
+WiredSession wireSession(interfaces::ApplicationInterface& application, LoginInputdata& login,
+                         BusinessServices services = {}, ConnectionOptions connection = {});
 // The same when the order side is not wanted by name.
 std::unique_ptr<BusinessBase> makeSession(interfaces::ApplicationInterface& application,
-                                          BusinessServices services = {}, ConnectionOptions connection = {});
+                                          LoginInputdata& login, BusinessServices services = {},
+                                          ConnectionOptions connection = {});
 
 } // namespace tc

@@ -1,7 +1,7 @@
 #include "connection/envelope_key.h"
 
-#include "connection/crypto.h"
 #include "platform/base64.h"
+#include "platform/message_cipher.h"
 #include "platform/utf8.h"
 
 #include <cstdint>
@@ -22,7 +22,7 @@ std::string GenerateNewEncryptionKey(std::string_view userName, std::string_view
     if (units < kMinKeySourceLength)
         text.append(static_cast<std::size_t>(kMinKeySourceLength - units), '-');
 
-    const Crypto::Bytes digest = Crypto::computeSHA512DigestForString(text);
+    const platform::Crypto::Bytes digest = platform::Crypto::computeSHA512DigestForString(text);
     if (digest.empty())
         return {};
     return platform::Base64::encodeBase64WithData(digest).value_or(std::string{});

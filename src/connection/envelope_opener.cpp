@@ -1,11 +1,11 @@
 #include "connection/envelope_opener.h"
 
-#include "connection/crypto.h"
 #include "connection/data_additions.h"
 #include "connection/wire_fields.h"
 #include "connection/wire_names.h"
 #include "platform/base64.h"
 #include "platform/log.h"
+#include "platform/message_cipher.h"
 #include "platform/utf8.h"
 
 namespace tc {
@@ -18,7 +18,8 @@ std::optional<std::string> openEncryptedEnvelope(std::string_view tag27Text, std
     const auto sealed = platform::Base64::decodeBase64WithString(tag27Text);
     if (!sealed)
         return std::nullopt;
-    const auto plain = Crypto::transformData(*sealed, Crypto::kAlgorithmAES, Crypto::kDecrypt, key);
+    const auto plain = platform::Crypto::transformData(*sealed, platform::Crypto::kAlgorithmAES,
+                                                       platform::Crypto::kDecrypt, key);
     if (!plain)
         return std::nullopt;
     std::string text(plain->begin(), plain->end());

@@ -1,10 +1,10 @@
 // The encrypted type-76 envelope around every stream message.
-#include "connection/crypto.h"
 #include "connection/message_base.h"
 #include "connection/separators.h"
 #include "connection/wire_names.h"
 #include "platform/base64.h"
 #include "platform/crypto.h"
+#include "platform/message_cipher.h"
 
 #include <string>
 
@@ -18,8 +18,9 @@ void MessageBase::EncryptMessage(std::string_view framedMessage, bool isInitialR
         // The sender picks the key: the product key for requests sent before login has completed,
         // so a second login after a lost stream is not sealed with the previous session's key.
         const std::string key = target->envelopeKey(isInitialRequest);
-        const auto sealed = Crypto::transformData(platform::asBytes(framedMessage), Crypto::kAlgorithmAES,
-                                                  Crypto::kEncrypt, key);
+        const auto sealed =
+            platform::Crypto::transformData(platform::asBytes(framedMessage), platform::Crypto::kAlgorithmAES,
+                                            platform::Crypto::kEncrypt, key);
         if (!sealed)
             return;
         const auto text = platform::Base64::encodeBase64WithData(*sealed);

@@ -98,6 +98,20 @@ std::string line(std::int64_t language, std::string_view key, std::string_view v
     return out;
 }
 
+// The lines as the seam hands them on: label and value apart.
+std::vector<interfaces::LabelValue> labelValuesOf(const std::vector<std::string>& lines) {
+    std::vector<interfaces::LabelValue> out;
+    out.reserve(lines.size());
+    for (const std::string& l : lines) {
+        const std::size_t cut = l.find(kLineSeparator);
+        if (cut == std::string::npos)
+            out.push_back({l, {}});
+        else
+            out.push_back({l.substr(0, cut), l.substr(cut + 1)});
+    }
+    return out;
+}
+
 std::string displayDate(const std::optional<std::string>& wire) {
     if (!wire)
         return {};
@@ -418,7 +432,7 @@ void SessionFunding::announceApproval(std::int64_t action, const ApprovalReq& re
         events_->postNotification(
             std::string(action == 801 ? kDepositRequestNotification : kWithdrawalRequestNotification), lines);
         emit({action == 801 ? Kind::DepositRequested : Kind::WithdrawalRequested, request.approvalRequestId,
-              action, std::move(lines)});
+              action, labelValuesOf(lines)});
         return;
     }
     ApprovalBanner banner = approvalBanner(action, request, language);

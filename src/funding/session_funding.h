@@ -8,7 +8,7 @@
 #include "funding/funding_records.h"
 #include "funding/funding_rules.h"
 #include "funding/pay_gate_settings.h"
-#include "interfaces/client.h"
+#include "interfaces/funding.h"
 #include "platform/ordered_map.h"
 #include "session/business/business_services.h"
 

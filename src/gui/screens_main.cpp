@@ -1,17 +1,90 @@
-// tradegui_screens: renders every window and sheet offscreen, in both themes, to PNG files.
+// tradegui_screens: renders every window and sheet offscreen, in both themes, to PNG files, signed
+// in as the demo user to the in-process test server, so every window shows live data.
 //   tradegui_screens [DIR] [SCREEN...]      (DIR defaults to build/screenshots)
 #include "gui/app/gui_context.h"
 #include "gui/app/main_queue_pump.h"
 #include "gui/app/qt_shell.h"
+#include "gui/models/client_model.h"
 #include "gui/screens/screen_registry.h"
+#include "market.h"
+#include "model/session_queries.h"
+#include "options.h"
 #include "platform/user_defaults.h"
+#include "test_server.h"
 
 #include <QApplication>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QTextStream>
+#include <QThread>
+
+#include <cstdio>
 
 namespace {
+
+// Runs the event loop until `done` or the limit.
+bool waitUntil(const std::function<bool()>& done, int timeoutMs) {
+    QDeadlineTimer deadline(timeoutMs);
+    while (!done()) {
+        if (deadline.hasExpired())
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(5);
+    }
+    return true;
+}
+
+// The loopback server with the default market on free ports, and the demo user signed in to it with
+// the accounts, positions and a quote of every watched instrument loaded.
+struct DemoSession {
+    std::unique_ptr<testserver::TestServer> server;
+    std::unique_ptr<tc::gui::ClientModel> session;
+    std::string error;
+
+    bool start(tc::gui::QtShell& shell, tc::platform::UserDefaults& defaults) {
+        auto market = testserver::loadMarketFile(testserver::defaultMarketPath());
+        if (!market.market) {
+            error = "no market: " + market.error;
+            return false;
+        }
+        server = std::make_unique<testserver::TestServer>(std::move(*market.market));
+        testserver::ServerOptions options;
+        options.port = options.feedPort = options.dataPort = 0;
+        const testserver::ServerPorts ports = server->start(options);
+        session = std::make_unique<tc::gui::ClientModel>([&shell, &defaults] {
+            interfaces::ClientOptions client;
+            client.userDefaults = &defaults;
+            client.watchNetwork = false;
+            return interfaces::MakeClient(shell, client);
+        });
+        const auto started = session->signIn(
+            {interfaces::LoginMode::Simulation, "127.0.0.1", ports.stream, "demo", "demo1234"});
+        if (!started) {
+            error = "sign-in did not start: " + started.error;
+            return false;
+        }
+        const bool loaded = waitUntil(
+            [this] {
+                if (session->loginState() != interfaces::LoginState::SignedIn)
+                    return false;
+                const interfaces::Client& client = session->client();
+                const auto watched = client.watchList();
+                return !client.queries().getAccountCollection().empty() &&
+                       !client.queries().getOpenOrderCollection().empty() &&
+                       !client.queries().getPendingOrderCollection().empty() && !watched.empty();
+            },
+            30000);
+        if (!loaded)
+            error = "the demo user's session did not load within 30 s";
+        return loaded;
+    }
+    ~DemoSession() {
+        session.reset(); // signs out before the server goes
+        if (server)
+            server->stop();
+    }
+};
 
 // The offscreen platform's own screen is 800x600, where dialogs size themselves smaller than on a
 // desktop; render on a full HD screen at 96 dpi instead.
@@ -43,6 +116,12 @@ int main(int argc, char** argv) {
     tc::gui::GuiContext context(*defaults);
     tc::gui::QtShell shell(context);
     shell.setTerminationHandler([] {});
+    DemoSession demo;
+    if (!demo.start(shell, *defaults)) {
+        std::fprintf(stderr, "tradegui_screens: %s\n", demo.error.c_str());
+        return 1;
+    }
+    context.setClientModel(demo.session.get());
 
     tc::gui::ScreenRegistry registry;
     tc::gui::registerScreens(registry);

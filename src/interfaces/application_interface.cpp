@@ -1,5 +1,8 @@
 #include "interfaces/application_interface.h"
 
+#include "connection/login_inputdata.h"
+#include "model/text/language_string.h"
+
 namespace interfaces {
 
 InAppNotification makeCommonBanner(std::string_view applicationName, std::string_view message,
@@ -13,6 +16,23 @@ InAppNotification makeCommonBanner(std::string_view applicationName, std::string
     n.feature.lineBreakMode = 0;
     n.soundName = std::string(kInAppNotificationDefaultSound);
     return n;
+}
+
+ProductInfo productInfo() {
+    tc::LoginInputdata login;
+    ProductInfo info{login.productName().value_or(""), login.productVersion().value_or(""),
+                     login.isLiveModeAvailable(), login.liveAccountRegistrationURL().value_or("")};
+    login.loadLiveSettings();
+    info.liveServer = {login.IPAddress().value_or(""), login.PortNo()};
+    login.loadDemoSettings();
+    info.simulationServer = {login.IPAddress().value_or(""), login.PortNo()};
+    info.productKey = login.configuredSecurityKey().value_or("");
+    info.depositAmountListType = login.depositAmountListType().value_or("");
+    return info;
+}
+
+void installProductTexts() {
+    tc::LanguageString::setProductLocalizationList(*tc::LoginInputdata().productLocalizationList());
 }
 
 } // namespace interfaces

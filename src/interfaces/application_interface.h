@@ -1,10 +1,8 @@
 #pragma once
-// What the session asks of the application shell: the sign-in data, the chosen language, alerts,
-// banners, sounds, opening addresses and quitting. Every method that shows something is called on the
+// What the session asks of the application shell: the chosen language, alerts, banners, sounds,
+// opening addresses and quitting. Every method that shows something is called on the
 // main thread. The desktop shell implements it with windows; HeadlessApplication (src/client) runs
 // without a display.
-#include "connection/login_inputdata.h"
-
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -52,13 +50,36 @@ struct LoginMessageAlert {
 InAppNotification makeCommonBanner(std::string_view applicationName, std::string_view message,
                                    std::string_view title);
 
-// The read-only queries (logindata() through applicationName()) may be called from any thread.
+// The read-only queries (logindata() through applicationNa// The product's values beside the program (its
+// login property list), for the login and About windows.
+struct ServerAddress {
+    std::string host;
+    std::int32_t port = 0;
+};
+struct ProductInfo {
+    std::string productName;
+    std::string productVersion;
+    bool liveModeAvailable = false;
+    std::string liveAccountRegistrationURL;
+    // Each mode's server, as the login form starts with it and its reset button brings it back.
+    ServerAddress liveServer;
+    ServerAddress simulationServer;
+    // The configured key the login window's remembered users are encrypted with (never the session's).
+    std::string productKey;
+    // The list of DepositAmountPropertyList the demo registration offers.
+    std::string depositAmountListType;
+};
+ProductInfo productInfo();
+
+// Makes the product's own words for some texts (its localization list beside the program) part of
+// every text lookup of the program. The shell calls it once at start-up; a client does it again.
+void installProductTexts();
+
+// The read-only queries (selectedLanguage() through applicationName()) may be called from any thread.
 class ApplicationInterface {
 public:
     virtual ~ApplicationInterface() = default;
 
-    // The one sign-in data record of the running client; never null after start-up.
-    virtual tc::LoginInputdata& logindata() = 0;
     // The language number passed to every text lookup.
     virtual std::int64_t selectedLanguage() const = 0;
     // True once the first login has completed; never cleared.
@@ -69,29 +90,30 @@ public:
     virtual std::string applicationName() const = 0;
 
     // The stream dropped without a manual disconnect: sound "connectionLost", login form back, alert.
-    virtual void ConnectionFailureNotification() = 0;
+    virtual void onConnectionLost() = 0;
     // The same user signed in elsewhere: modal alert with the server's text, then the program quits.
-    virtual void LogininAnotherLocation(const std::string& text) = 0;
-    virtual void showLoginMessages(const LoginMessageAlert& alert) = 0;
+    virtual void onSignedInElsewhere(const std::string& text) = 0;
+    // The server refused the login: the alert for the login window.
+    virtual void onLoginRefused(const LoginMessageAlert& alert) = 0;
 
     // Modal alert: the title as message text, the message as informative text, one "OK" button.
-    virtual void ShowCommonAlertVieWwithMessage(const std::string& message, const std::string& title) = 0;
+    virtual void showMessageAlert(const std::string& message, const std::string& title) = 0;
     // Banner made by makeCommonBanner.
-    virtual void ShowCommonUserNotificationwithMessage(const std::string& message,
-                                                       const std::string& title) = 0;
+    virtual void showMessageBanner(const std::string& message, const std::string& title) = 0;
     // Shows the banner for its dismiss delay and plays its sound.
-    virtual void deliverNotification(const InAppNotification& notification) = 0;
+    virtual void showBanner(const InAppNotification& notification) = 0;
     // The banner centre's delegate: called on the main thread when the user acts on a banner. The
     // session sets itself before each delivery; the last one set wins.
     using BannerActivation = std::function<void(const InAppNotification&)>;
     virtual void setBannerDelegate(BannerActivation onActivate) = 0;
     // A system notification, 1 s later, with the system's default sound.
-    virtual void showLocalNotificationWithTitle(const std::string& title, const std::string& subTitle) = 0;
+    virtual void showSystemNotification(const std::string& title, const std::string& subTitle) = 0;
     // Silent for an empty name or when the user switched sounds off.
-    virtual void playSoundNamed(std::string_view name) = 0;
+    virtual void playSound(std::string_view name) = 0;
     // Opens the address in the user's browser. Callers pass only http and https addresses.
-    virtual void openURL(const std::string& url) = 0;
-    virtual void terminate() = 0;
+    virtual void openAddress(const std::string& url) = 0;
+    // The program ends.
+    virtual void quit() = 0;
 };
 
 } // namespace interfaces

@@ -3,6 +3,7 @@
 #include "connection/message_cracker.h"
 #include "connection/wire_date.h"
 #include "connection/wire_names.h"
+#include "model/position_arithmetic.h"
 #include "model/records/account_details.h"
 #include "model/records/history_rows.h"
 #include "model/records/item_details.h"
@@ -10,7 +11,6 @@
 #include "model/session_model.h"
 #include "model/text/language_string.h"
 #include "orders/order_numbers.h"
-#include "orders/position_arithmetic.h"
 #include "platform/lenient.h"
 #include "platform/log.h"
 #include "session/business/session_events.h"
@@ -697,6 +697,7 @@ void OrderCollections::FillSettledOrderCollection(const Fields& fields) {
         events->ShowSettledOrderNotification(s.ItemCode + '#' + s.SettledPrice + '#' + s.SettlementId);
         events->bulkCloseSettledNotification(record);
     }
+    host_.positionSettled(record);
 }
 
 std::string_view OrderCollections::rejectionReasonKey(std::int32_t code) {
@@ -922,6 +923,7 @@ void OrderCollections::SetEquityHitPriceInOrders(const EquityHitPriceInfos& row)
             continue;
         position->EquityHitPrice = row.HitPrice;
         position->UnrealisedPL = row.UnrealisedPL;
+        position->EquityHitPL = row.UnrealisedPL;
     }
 }
 

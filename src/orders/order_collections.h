@@ -40,6 +40,8 @@ public:
     virtual SessionEvents* events() = 0;
     // The server stored a limit or stop order: its notice by default.
     virtual void pendingOrderStored(const std::shared_ptr<Order>& order);
+    // A settlement was filed, after its notices; nothing by default.
+    virtual void positionSettled(const std::shared_ptr<Order>& /*settlement*/) {}
 };
 
 class OrderCollections final : public OrderCollectionHandlers, public HistoryRowSink {

@@ -1,5 +1,6 @@
 #include "orders/order_manager.h"
 
+#include "model/price_grid.h"
 #include "model/records/account_details.h"
 #include "model/records/group_details.h"
 #include "model/records/item_details.h"
@@ -7,7 +8,6 @@
 #include "model/text/formatter.h"
 #include "model/text/positional_text.h"
 #include "orders/order_numbers.h"
-#include "orders/price_grid.h"
 #include "platform/lenient.h"
 #include "session/business/notification_names.h"
 

@@ -330,6 +330,52 @@ bool OrderRequests::PlaceOffsetOrder(std::string_view offsetDetails, std::string
     return send(m);
 }
 
+std::string OrderRequests::offsetDetails(std::string_view positionId, const Decimal& offsetQuantity,
+                                         std::span<const OffsetLeg> legs) {
+    std::string out(positionId);
+    out += wire::kColumn;
+    out += offsetQuantity.toString();
+    out += wire::kRecord;
+    out += wire::kSection;
+    for (const OffsetLeg& leg : legs) {
+        out += leg.positionId;
+        out += wire::kColumn;
+        out += leg.quantity.toString();
+        out += wire::kRecord;
+    }
+    out += wire::kSection;
+    return out;
+}
+
+bool OrderRequests::offsetPosition(std::string_view positionId, std::span<const OffsetLeg> legs) {
+    if (!streamUp())
+        return false;
+    const auto position = context_.openPositionForId(positionId);
+    if (!position)
+        return refuse(kUnknownRecordKey, positionId);
+    if (legs.empty() || legs.size() > kMaxCloseAllPositions)
+        return refuse(kIncompleteKey);
+    Decimal total;
+    for (const OffsetLeg& leg : legs) {
+        const auto other = context_.openPositionForId(leg.positionId);
+        if (!other)
+            return refuse(kUnknownRecordKey, leg.positionId);
+        // Only an opposite position of the same account, instrument and delivery offsets this one.
+        if (other->AccountNumber != position->AccountNumber || other->ItemCode != position->ItemCode ||
+            other->deliveryMode != position->deliveryMode || other->tradingMode == position->tradingMode)
+            return refuse(kIncompleteKey, leg.positionId);
+        if (leg.quantity.isNaN() || !(leg.quantity > Decimal()))
+            return refuse(kZeroOffsetKey);
+        if (leg.quantity > strictDecimal(other->RemainingQty).value_or(Decimal()))
+            return refuse(kLegAboveHeldKey);
+        total = total + leg.quantity;
+    }
+    if (total > strictDecimal(position->RemainingQty).value_or(Decimal()))
+        return refuse(kOffsetAboveHeldKey);
+    return PlaceOffsetOrder(offsetDetails(position->OpenPositionId, total, legs), position->ItemCode,
+                            position->AccountNumber);
+}
+
 std::shared_ptr<Order> OrderRequests::GenerateBulkOrderDetails(const OrderInfo& info) const {
     auto order = std::make_shared<Order>();
     const auto found = session_.instrumentForCode(info.itemCode);
@@ -603,7 +649,7 @@ void OrderRequests::ShowNewOrderMessages(const std::shared_ptr<Order>& order, st
 
 void OrderRequests::ShowEditOrderMessages(const std::shared_ptr<Order>&, std::int32_t mode) {
     if (mode == 1)
-        context_.application().playSoundNamed(kCancelOrderSound);
+        context_.application().playSound(kCancelOrderSound);
     if (mode == 0 || mode == 1 || mode == 2)
         manager_.sendNotification(std::string(kAbortModal), nullptr);
 }
@@ -660,10 +706,10 @@ void OrderRequests::ShowOrderConfirmation(const Order& order) {
         stopAwaiting();
     interfaces::ApplicationInterface& app = context_.application();
     if (app.showConfirmationAlert()) {
-        app.ShowCommonAlertVieWwithMessage(message, title);
+        app.showMessageAlert(message, title);
     } else {
-        app.ShowCommonUserNotificationwithMessage(message, title);
-        app.showLocalNotificationWithTitle(title, message);
+        app.showMessageBanner(message, title);
+        app.showSystemNotification(title, message);
     }
 }
 

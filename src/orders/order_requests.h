@@ -13,6 +13,7 @@
 #include "orders/order_manager.h"
 #include "orders/order_session.h"
 #include "platform/date_format.h"
+#include "platform/decimal.h"
 #include "platform/notification_center.h"
 
 #include <cstddef>
@@ -63,12 +64,15 @@ public:
 class OrderRequests {
 public:
     // Language keys of the texts posted by the requests themselves.
-    static constexpr std::string_view kNotConnectedKey = "1007";   // the stream is down
-    static constexpr std::string_view kBadQuantityKey = "1003";    // quantity 0, negative or no number
-    static constexpr std::string_view kAboveRemainingKey = "1030"; // close of more than is held
-    static constexpr std::string_view kNotSendableKey = "20260";   // a value the writer refuses
-    static constexpr std::string_view kUnknownRecordKey = "20261"; // the position or order is gone
-    static constexpr std::string_view kIncompleteKey = "20262";    // nothing to send, or past the caps
+    static constexpr std::string_view kNotConnectedKey = "1007";     // the stream is down
+    static constexpr std::string_view kBadQuantityKey = "1003";      // quantity 0, negative or no number
+    static constexpr std::string_view kAboveRemainingKey = "1030";   // close of more than is held
+    static constexpr std::string_view kNotSendableKey = "20260";     // a value the writer refuses
+    static constexpr std::string_view kUnknownRecordKey = "20261";   // the position or order is gone
+    static constexpr std::string_view kIncompleteKey = "20262";      // nothing to send, or past the caps
+    static constexpr std::string_view kZeroOffsetKey = "20241";      // an offset quantity of 0
+    static constexpr std::string_view kOffsetAboveHeldKey = "20242"; // offset above the position
+    static constexpr std::string_view kLegAboveHeldKey = "20243";    // a leg above what it holds
     static constexpr std::string_view kAbortModal = "AbortModal";
     static constexpr std::string_view kCancelOrderSound = "cancelOrder";
     // Longest text taken from a window for the offset details and the multi-account records.
@@ -126,6 +130,21 @@ public:
     bool validatePositionForCloseAll(std::string_view positionId) const;
     // Unknown ids are left out (logged); the announcement is posted even when none is left.
     bool closeAllPositions(std::span<const std::string> positionIds, std::int32_t requestType);
+
+    // One opposite position of an offset and the quantity taken from it.
+    struct OffsetLeg {
+        std::string positionId;
+        platform::Decimal quantity;
+    };
+    // The offset of a held position against opposite positions of its account, instrument and
+    // delivery: each leg is checked (held, opposite, a quantity above 0 and within what it holds, the
+    // legs' sum within the position), the details text composed and PlaceOffsetOrder sent with the
+    // position's instrument and account.
+    bool offsetPosition(std::string_view positionId, std::span<const OffsetLeg> legs);
+    // The details text (tag 583): the position, 0x05, the offset quantity, 0x06, 0x07; each leg's
+    // position, 0x05, its quantity, 0x06; then 0x07. Quantities in plain decimal text.
+    static std::string offsetDetails(std::string_view positionId, const platform::Decimal& offsetQuantity,
+                                     std::span<const OffsetLeg> legs);
 
     // The record texts of a multi-account order: account 0x05 quantity ("%f") 0x05 request id 0x06.
     struct AccountQuantity {

@@ -1,7 +1,10 @@
 #include "orders/session_orders.h"
 
 #include "connection/login_inputdata.h"
+#include "model/position_arithmetic.h"
+#include "model/records/account_details.h"
 #include "model/text/language_string.h"
+#include "platform/decimal_text.h"
 #include "session/business/business_base.h"
 
 namespace tc {
@@ -45,9 +48,39 @@ void BusinessOrderHost::pendingOrderStored(const std::shared_ptr<Order>& order) 
     business_.events().orderStored(order);
 }
 
+void BusinessOrderHost::positionSettled(const std::shared_ptr<Order>& settlement) {
+    business_.events().bulkCloseSettled(settlement);
+}
+
 SessionOrders::SessionOrders(BusinessBase& business)
-    : host_(business), collections_(business.session(), host_), session_(business), manager_(session_),
-      context_(business), requests_(context_, session_, manager_) {}
+    : business_(business), host_(business), collections_(business.session(), host_), session_(business),
+      manager_(session_), context_(business), requests_(context_, session_, manager_),
+      refreshTimer_(kRefreshInterval, [this] {
+          if (business_.loginPhase() == LoginPhase::SignedIn)
+              refreshFloatingFigures();
+      }) {
+    refreshTimer_.start();
+}
+
+bool SessionOrders::setCurrentAccount(std::int32_t accountId) {
+    if (!session_.accountForId(platform::decimalText(accountId)))
+        return false;
+    if (session_.selectedAccount != accountId) {
+        session_.selectedAccount = accountId;
+        business_.tablesChanged({interfaces::Table::Accounts});
+    }
+    return true;
+}
+
+void SessionOrders::refreshFloatingFigures() {
+    const SessionModel& model = business_.session();
+    refreshOpenPositions(model.OpenOrderCollection, session_);
+    // Every account's floating total, equity and available margin from the figures just written.
+    for (const auto& [key, account] : model.AccountDetailCollection)
+        if (account)
+            account->calcAccountDetails(session_);
+    business_.tablesChanged({interfaces::Table::OpenPositions, interfaces::Table::Accounts});
+}
 
 SessionOrders& attachSessionOrders(BusinessBase& business) {
     auto orders = std::make_unique<SessionOrders>(business);

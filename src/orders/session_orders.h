@@ -7,6 +7,7 @@
 #include "orders/order_manager.h"
 #include "orders/order_requests.h"
 #include "orders/order_session.h"
+#include "platform/dispatch.h"
 #include "session/business/business_services.h"
 #include "session/business/session_events.h"
 
@@ -39,6 +40,7 @@ public:
     SessionEvents* events() override { return &events_; }
     // Its notice, and the session's typed event.
     void pendingOrderStored(const std::shared_ptr<Order>& order) override;
+    void positionSettled(const std::shared_ptr<Order>& settlement) override;
 
 private:
     BusinessBase& business_;
@@ -47,6 +49,9 @@ private:
 
 class SessionOrders final : public OrderSide {
 public:
+    static constexpr platform::Clock::duration kRefreshInterval = std::chrono::seconds(1);
+
+    // Starts the refresh timer (main queue).
     explicit SessionOrders(BusinessBase& business);
     SessionOrders(const SessionOrders&) = delete;
     SessionOrders& operator=(const SessionOrders&) = delete;
@@ -58,17 +63,29 @@ public:
     // object was given other handlers for them.
     OrderCollections& collections() { return collections_; }
 
+    // The account the main window follows (its AccountId), which the hedge margin is worked out for;
+    // false, nothing changed, for an account the session does not hold.
+    bool setCurrentAccount(std::int32_t accountId);
+    std::int32_t currentAccount() const { return session_.selectedAccount; }
+
+    // The once-a-second refresh while signed in: every displayed open position's floating P/L at the
+    // live quote converted into its account currency, then every account's floating total, equity
+    // and available margin from them; announced as a change of the open-position and account tables.
+    void refreshFloatingFigures();
+
     // OrderSide.
     OrderCollectionHandlers& executionReports() override { return collections_; }
     HistoryRowSink& historyRows() override { return collections_; }
 
 private:
+    BusinessBase& business_;
     BusinessOrderHost host_;
     OrderCollections collections_;
     BusinessOrderSession session_;
     OrderMananger manager_;
     BusinessOrderContext context_;
     OrderRequests requests_;
+    platform::RepeatingTimer refreshTimer_; // last: stops before the members it reads go
 };
 
 // Makes the order side of `business`, attaches it (the business object owns it from then on) and

@@ -671,4 +671,40 @@ std::strong_ordering Decimal::compare(const Decimal& other) const {
     return signA > 0 ? magnitude : 0 <=> magnitude;
 }
 
+std::optional<Decimal> leadingDecimal(std::string_view text) {
+    const auto isAsciiDigit = [](char c) { return c >= '0' && c <= '9'; };
+    std::string_view s = text;
+    // Blanks as the lenient readings skip them (form feed and vertical tab too).
+    while (!s.empty() && (isBlank(s.front()) || s.front() == '\f' || s.front() == '\v'))
+        s.remove_prefix(1);
+    std::size_t i = 0;
+    if (i < s.size() && (s[i] == '+' || s[i] == '-'))
+        ++i;
+    std::size_t digits = 0;
+    while (i < s.size() && isAsciiDigit(s[i]))
+        ++i, ++digits;
+    if (i < s.size() && s[i] == '.') {
+        ++i;
+        while (i < s.size() && isAsciiDigit(s[i]))
+            ++i, ++digits;
+    }
+    if (digits == 0)
+        return std::nullopt;
+    // An exponent counts only when digits follow it; "1e" is the number 1 and the text "e".
+    if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
+        std::size_t j = i + 1;
+        if (j < s.size() && (s[j] == '+' || s[j] == '-'))
+            ++j;
+        if (j < s.size() && isAsciiDigit(s[j])) {
+            while (j < s.size() && isAsciiDigit(s[j]))
+                ++j;
+            i = j;
+        }
+    }
+    const auto value = Decimal::fromString(s.substr(0, i));
+    if (!value || value->isNaN())
+        return std::nullopt;
+    return value;
+}
+
 } // namespace tc::platform

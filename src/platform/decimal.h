@@ -105,4 +105,8 @@ private:
     bool nan_ = false;
 };
 
+// The leading decimal number of a text (blanks before it allowed, text after it ignored); nullopt
+// when the text does not begin with a number or the number is out of the decimal range.
+std::optional<Decimal> leadingDecimal(std::string_view text);
+
 } // namespace tc::platform

@@ -3,7 +3,7 @@
 // that received it and installed whole on the main queue, only when it answers the statement request
 // made last (an older reply that arrives late never replaces a newer statement). The business object
 // owns it (through its services).
-#include "interfaces/client.h"
+#include "interfaces/statements.h"
 #include "session/business/business_services.h"
 #include "statements/account_statement.h"
 

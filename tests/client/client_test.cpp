@@ -21,6 +21,7 @@
 #include "session/feed/price_feed.h"
 #include "statements/account_statement.h"
 #include "support/capturing_sender.h"
+#include "support/temp_resources.h"
 #include "test_server.h"
 
 #include <gtest/gtest.h>
@@ -37,6 +38,12 @@
 #include <vector>
 
 namespace {
+
+// A property list whose top dictionary holds `entries`.
+std::string plist(std::string_view entries) {
+    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?><plist version=\"1.0\"><dict>" + std::string(entries) +
+           "</dict></plist>";
+}
 
 using namespace tc;
 using namespace std::chrono_literals;
@@ -67,7 +74,7 @@ protected:
     // Signs in and waits for the last list of the login's data-service requests.
     void signedIn() {
         ASSERT_TRUE(signIn());
-        ASSERT_TRUE(until([&] { return !client->funding().financialApprovals.empty(); }));
+        ASSERT_TRUE(until([&] { return !client->funding().collections().financialApprovals.empty(); }));
     }
 
     std::shared_ptr<const AccountDetails> account(int id) const {
@@ -141,7 +148,7 @@ TEST_F(ClientEvents, TablesChangedComesAtMostOncePerPassWithTheTablesTouched) {
         const std::size_t before = seen.size();
         platform::RunLoop::main().runOnce();
         mostInOnePass = std::max(mostInOnePass, static_cast<int>(seen.size() - before));
-        if (!client->funding().financialApprovals.empty())
+        if (!client->funding().collections().financialApprovals.empty())
             --passesAfterTheLastReply;
         std::this_thread::sleep_for(1ms);
     }
@@ -176,15 +183,15 @@ TEST_F(ClientEvents, QuotesAndDepthNameTheInstrumentsTheFeedChanged) {
 
 TEST_F(ClientEvents, OrderStoredNamesTheServersPendingOrder) {
     std::vector<std::shared_ptr<const Order>> stored;
-    auto handler =
-        client->handleOrderStored([&](const std::shared_ptr<const Order>& o) { stored.push_back(o); });
+    auto handler = client->orders().handleOrderStored(
+        [&](const std::shared_ptr<const Order>& o) { stored.push_back(o); });
     signedIn();
     server->holdPrices(true);
     ASSERT_TRUE(server->setQuote("EURUSD", "1.08500", "1.08512"));
-    OrderInfo limit = marketOrder("EURUSD", 20001, true, "0.5");
-    limit.orderType = 2;
-    limit.price = "1.08300";
-    const interfaces::OrderResult result = client->placeOrder(limit);
+    interfaces::OrderTicket limit = marketOrder("EURUSD", 20001, true, "0.5");
+    limit.kind = interfaces::OrderKind::Limit;
+    limit.price = dec("1.08300");
+    const interfaces::OrderResult result = client->orders().placeOrder(limit);
     ASSERT_TRUE(result.sent()) << result.refusalText;
     ASSERT_TRUE(until([&] { return !stored.empty(); }));
     ASSERT_EQ(stored.size(), 1u);
@@ -196,11 +203,11 @@ TEST_F(ClientEvents, OrderStoredNamesTheServersPendingOrder) {
 
 TEST_F(ClientEvents, OrderRefusedTellsTheRequestersOwnRefusalFromTheServers) {
     std::vector<interfaces::OrderRefusal> refusals;
-    auto handler =
-        client->handleOrderRefused([&](const interfaces::OrderRefusal& r) { refusals.push_back(r); });
+    auto handler = client->orders().handleOrderRefused(
+        [&](const interfaces::OrderRefusal& r) { refusals.push_back(r); });
     signedIn();
     // Refused here: the command answers with the key and text, the event follows for every window.
-    const interfaces::OrderResult own = client->placeOrder(marketOrder("EURUSD", 20001, true, "0"));
+    const interfaces::OrderResult own = client->orders().placeOrder(marketOrder("EURUSD", 20001, true, "0"));
     EXPECT_FALSE(own.sent());
     EXPECT_EQ(own.refusalKey, "1003");
     EXPECT_EQ(own.refusalText, text("1003"));
@@ -212,7 +219,7 @@ TEST_F(ClientEvents, OrderRefusedTellsTheRequestersOwnRefusalFromTheServers) {
 
     // Refused by the server: sent here, rejected there with a code.
     ASSERT_TRUE(server->setMarketOpen("EURUSD", false));
-    EXPECT_TRUE(client->placeOrder(marketOrder("EURUSD", 20001, true, "1")).sent());
+    EXPECT_TRUE(client->orders().placeOrder(marketOrder("EURUSD", 20001, true, "1")).sent());
     ASSERT_TRUE(until([&] { return refusals.size() == 2; }));
     EXPECT_EQ(refusals[1].origin, interfaces::OrderRefusal::Origin::Server);
     EXPECT_EQ(refusals[1].text, text("1065"));
@@ -259,7 +266,7 @@ TEST_F(ClientEvents, JournalLinesArriveAsTheyAreAddedAndNotAfterTheHandlerGoes) 
     EXPECT_GE(lines.size(), 3u); // connected, login data, login completed
     const std::size_t heard = lines.size();
     handler.reset();
-    ASSERT_TRUE(client->placeOrder(marketOrder("EURUSD", 20001, true, "1")).sent());
+    ASSERT_TRUE(client->orders().placeOrder(marketOrder("EURUSD", 20001, true, "1")).sent());
     ASSERT_TRUE(until([&] { return client->journal().size() > heard; }));
     platform::RunLoop::main().runOnce();
     EXPECT_EQ(lines.size(), heard);
@@ -268,10 +275,18 @@ TEST_F(ClientEvents, JournalLinesArriveAsTheyAreAddedAndNotAfterTheHandlerGoes) 
 TEST_F(ClientEvents, MakeClientWatchesTheNetworkAndHandsTheProductsTextKeysToTheLookUp) {
     testing_support::ScopedReachabilitySource network;
     network.fake->setFlags(platform::reachability_flags::kReachable);
-    app.logindata().setProductLocalizationList({{"1004", "1088"}});
     client.reset();
-    client = interfaces::MakeClient(app, {watchDefaults.get()});
-    EXPECT_EQ(LanguageString::getProductBasedKeyForKey("1004"), "1088");
+    {
+        // The product's list beside the program names one key of its own.
+        testing_support::ScopedResources product;
+        product.write("LoginPropertyList.plist", plist("<key>General</key><dict><key>Product localization "
+                                                       "list</key><string>Ours</string></dict>"));
+        product.write("ProductLocalization.plist",
+                      plist("<key>Ours</key><dict><key>1004</key><string>1088</string></dict>"));
+        client = interfaces::MakeClient(app, {watchDefaults.get()});
+        EXPECT_EQ(LanguageString::getProductBasedKeyForKey("1004"), "1088");
+    }
+    platform::Bundle::setResourcesRoot(TC_TEST_RESOURCES);
     // The watcher's first report and every change reach the session.
     EXPECT_TRUE(until([&] { return client->isNetworkAvailable(); }));
     network.fake->change(0);
@@ -279,7 +294,6 @@ TEST_F(ClientEvents, MakeClientWatchesTheNetworkAndHandsTheProductsTextKeysToThe
     // The client stops its watcher when it goes.
     client.reset();
     EXPECT_EQ(network.fake->subscriberCount(), 0u);
-    app.logindata().setProductLocalizationList({});
     LanguageString::setProductLocalizationList({});
 }
 
@@ -287,13 +301,13 @@ TEST_F(ClientEvents, MakeClientWatchesTheNetworkAndHandsTheProductsTextKeysToThe
 
 TEST_F(ClientEvents, FundingReplyFollowsAGatewayPaymentThroughItsThreeStates) {
     std::vector<interfaces::FundingReply> replies;
-    auto handler =
-        client->handleFundingReply([&](const interfaces::FundingReply& r) { replies.push_back(r); });
+    auto handler = client->funding().handleFundingReply(
+        [&](const interfaces::FundingReply& r) { replies.push_back(r); });
     signedIn();
-    ASSERT_NE(client->requestPayGateSettings(), 0u);
-    ASSERT_TRUE(until([&] { return client->funding().payGateSettings.size() == 2; }));
+    ASSERT_NE(client->funding().requestPayGateSettings(), 0u);
+    ASSERT_TRUE(until([&] { return client->funding().collections().payGateSettings.size() == 2; }));
     const std::size_t journalBefore = client->journal().size();
-    const interfaces::CommandResult sent = client->requestDeposit(online(250));
+    const interfaces::CommandResult sent = client->funding().requestDeposit(online(250));
     ASSERT_TRUE(sent) << sent.error;
     ASSERT_TRUE(until([&] { return replies.size() >= 3; }));
     using Kind = interfaces::FundingReply::Kind;
@@ -304,7 +318,7 @@ TEST_F(ClientEvents, FundingReplyFollowsAGatewayPaymentThroughItsThreeStates) {
     const std::uint64_t id = replies[0].id;
     ASSERT_NE(id, 0u);
     EXPECT_EQ(replies[2].id, id);
-    const auto& tx = **client->funding().payGateTransactions.get(std::to_string(id));
+    const auto& tx = **client->funding().collections().payGateTransactions.get(std::to_string(id));
     EXPECT_EQ(tx.payRequestAmount, 250);
     EXPECT_EQ(tx.transStatus, funding::PayGateTransaction::kStatusSuccess);
     ASSERT_TRUE(tx.payGate);
@@ -317,30 +331,31 @@ TEST_F(ClientEvents, FundingReplyFollowsAGatewayPaymentThroughItsThreeStates) {
 TEST_F(ClientEvents, FundingFailureCarriesTheServersRefusalOfAPayment) {
     std::vector<interfaces::FundingFailure> failures;
     std::vector<interfaces::FundingReply> replies;
-    auto failed =
-        client->handleFundingFailure([&](const interfaces::FundingFailure& f) { failures.push_back(f); });
-    auto replied =
-        client->handleFundingReply([&](const interfaces::FundingReply& r) { replies.push_back(r); });
+    auto failed = client->funding().handleFundingFailure(
+        [&](const interfaces::FundingFailure& f) { failures.push_back(f); });
+    auto replied = client->funding().handleFundingReply(
+        [&](const interfaces::FundingReply& r) { replies.push_back(r); });
     signedIn();
-    ASSERT_NE(client->requestPayGateSettings(), 0u);
-    ASSERT_TRUE(until([&] { return client->funding().payGateSettings.size() == 2; }));
+    ASSERT_NE(client->funding().requestPayGateSettings(), 0u);
+    ASSERT_TRUE(until([&] { return client->funding().collections().payGateSettings.size() == 2; }));
     // Above the gateway's limit: the server answers 94 with an error code; the deposit must not wait.
-    ASSERT_TRUE(client->requestDeposit(online(testserver::kGatewayLimit * 2)));
+    ASSERT_TRUE(client->funding().requestDeposit(online(testserver::kGatewayLimit * 2)));
     ASSERT_TRUE(until([&] { return !failures.empty(); }));
     EXPECT_EQ(failures[0].code, testserver::kGatewayLimitError);
     EXPECT_NE(failures[0].text.find("limit"), std::string::npos);
-    EXPECT_TRUE(client->funding().payGateTransactions.empty());
+    EXPECT_TRUE(client->funding().collections().payGateTransactions.empty());
     EXPECT_TRUE(replies.empty());
 }
 
 TEST_F(ClientEvents, ChatChangedNamesTheRoomWhoseWaitingTextsWentOutInOrder) {
     std::vector<interfaces::ChatChange> changes;
-    auto handler = client->handleChatChanged([&](const interfaces::ChatChange& c) { changes.push_back(c); });
+    auto handler =
+        client->chat().handleChatChanged([&](const interfaces::ChatChange& c) { changes.push_back(c); });
     signedIn();
-    ASSERT_TRUE(until([&] { return client->chat().UserChatCollection.contains("trader"); }));
+    ASSERT_TRUE(until([&] { return client->chat().collections().UserChatCollection.contains("trader"); }));
     // Two texts before the room exists: one room request, both texts once, in order.
-    ASSERT_TRUE(client->sendChat("trader", "first/one"));
-    ASSERT_TRUE(client->sendChat("trader", "second"));
+    ASSERT_TRUE(client->chat().sendChat("trader", "first/one"));
+    ASSERT_TRUE(client->chat().sendChat("trader", "second"));
     const auto ready = [&] {
         return std::any_of(changes.begin(), changes.end(), [](const interfaces::ChatChange& c) {
             return c.kind == interfaces::ChatChange::Kind::RoomReady && c.key == "trader";
@@ -349,26 +364,26 @@ TEST_F(ClientEvents, ChatChangedNamesTheRoomWhoseWaitingTextsWentOutInOrder) {
     ASSERT_TRUE(until(ready));
     ASSERT_TRUE(until([&] { return streamCount(603) == 2; }));
     EXPECT_EQ(streamCount(601), 1);
-    const chat::ChatRoom& room = **client->chat().ChatRoomCollection.get("trader");
+    const chat::ChatRoom& room = **client->chat().collections().ChatRoomCollection.get("trader");
     EXPECT_TRUE(room.isChatRoomCreated);
     ASSERT_EQ(room.messages.size(), 2u);
     EXPECT_EQ(room.messages[0].msg, "first/one");
     EXPECT_EQ(room.messages[1].msg, "second");
     // A text the wire cannot carry is refused, nothing sent.
-    EXPECT_FALSE(client->sendChat("trader", std::string("bad\x03text")));
-    EXPECT_FALSE(client->sendChat("tra\x05"
-                                  "der",
-                                  "x"));
+    EXPECT_FALSE(client->chat().sendChat("trader", std::string("bad\x03text")));
+    EXPECT_FALSE(client->chat().sendChat("tra\x05"
+                                         "der",
+                                         "x"));
     // A text too long for one message is refused before it is kept or anything is sent: for a room
     // still to be made, and for a support queue.
     std::string smiles;
     while (smiles.size() + 4 <= platform::kMaxRtfPlainTextBytes)
         smiles += "\xF0\x9F\x98\x80";
-    EXPECT_FALSE(client->sendChat("carol", smiles));
-    EXPECT_FALSE(client->chat().ChatRoomCollection.contains("carol") &&
-                 !(*client->chat().ChatRoomCollection.get("carol"))->messages.empty());
-    ASSERT_TRUE(until([&] { return client->chat().ChatQueueCollection.contains("1"); }));
-    EXPECT_FALSE(client->requestChatQueue("1", std::string(platform::kMaxRtfPlainTextBytes + 1, 'a')));
+    EXPECT_FALSE(client->chat().sendChat("carol", smiles));
+    EXPECT_FALSE(client->chat().collections().ChatRoomCollection.contains("carol") &&
+                 !(*client->chat().collections().ChatRoomCollection.get("carol"))->messages.empty());
+    ASSERT_TRUE(until([&] { return client->chat().collections().ChatQueueCollection.contains("1"); }));
+    EXPECT_FALSE(client->chat().requestChatQueue("1", std::string(platform::kMaxRtfPlainTextBytes + 1, 'a')));
     platform::RunLoop::main().runOnce();
     EXPECT_EQ(streamCount(603), 2);
     EXPECT_EQ(streamCount(601), 1);
@@ -378,47 +393,52 @@ TEST_F(ClientEvents, ChatChangedNamesTheRoomWhoseWaitingTextsWentOutInOrder) {
 TEST_F(ClientEvents, NoticeArrivedTellsOfOfflineNoticesAndANewNoticeInRtf) {
     std::vector<interfaces::NoticeArrival> notices;
     auto handler =
-        client->handleNoticeArrived([&](const interfaces::NoticeArrival& n) { notices.push_back(n); });
+        client->chat().handleNoticeArrived([&](const interfaces::NoticeArrival& n) { notices.push_back(n); });
     signedIn();
     // The seeded unread notice is told at login.
     ASSERT_TRUE(until([&] { return !notices.empty(); }));
     EXPECT_EQ(notices[0].unreadCount, 1);
-    EXPECT_TRUE((*client->chat().ChatRoomCollection.get("9001"))->isanUnreadMessage);
+    EXPECT_TRUE((*client->chat().collections().ChatRoomCollection.get("9001"))->isanUnreadMessage);
     const std::string text = "Обслуживание в 22:00 — 保守 ✓";
     server->sendNotice("demo", "Maintenance", text);
     ASSERT_TRUE(until([&] { return notices.size() == 2; }));
     EXPECT_EQ(notices[1].title, "Maintenance");
-    const auto* room = client->chat().ChatRoomCollection.get(notices[1].roomId);
+    const auto* room = client->chat().collections().ChatRoomCollection.get(notices[1].roomId);
     ASSERT_TRUE(room && *room);
     EXPECT_TRUE((*room)->isMessageNotices);
     ASSERT_EQ((*room)->messages.size(), 1u);
     EXPECT_EQ((*room)->messages[0].msg, text);
     // Opening the seeded notice reads its transcript and acknowledges it.
-    ASSERT_TRUE(client->requestRoomMessages("9001"));
-    ASSERT_TRUE(until([&] { return !(*client->chat().ChatRoomCollection.get("9001"))->messages.empty(); }));
-    EXPECT_NE((*client->chat().ChatRoomCollection.get("9001"))->messages[0].msg.find("取引時間の変更"),
+    ASSERT_TRUE(client->chat().requestRoomMessages("9001"));
+    ASSERT_TRUE(until(
+        [&] { return !(*client->chat().collections().ChatRoomCollection.get("9001"))->messages.empty(); }));
+    EXPECT_NE((*client->chat().collections().ChatRoomCollection.get("9001"))
+                  ->messages[0]
+                  .msg.find("取引時間の変更"),
               std::string::npos);
     ASSERT_TRUE(until([&] { return streamCount(608) == 1; }));
-    EXPECT_FALSE((*client->chat().ChatRoomCollection.get("9001"))->isanUnreadMessage);
+    EXPECT_FALSE((*client->chat().collections().ChatRoomCollection.get("9001"))->isanUnreadMessage);
 }
 
 TEST_F(ClientEvents, StatementArrivedInstallsOnlyTheLastRequestsStatement) {
     std::vector<interfaces::StatementArrival> arrivals;
-    auto handler =
-        client->handleStatementArrived([&](const interfaces::StatementArrival& a) { arrivals.push_back(a); });
+    auto handler = client->statements().handleStatementArrived(
+        [&](const interfaces::StatementArrival& a) { arrivals.push_back(a); });
     signedIn();
     const platform::Date march1{1709251200.0}, march31{1711843200.0}, june30{1719705600.0};
-    const interfaces::RequestId first = client->requestAccountStatement({"20001", march1, march31});
-    const interfaces::RequestId second = client->requestAccountStatement({"20003", march1, june30});
+    const interfaces::RequestId first =
+        client->statements().requestAccountStatement({"20001", march1, march31});
+    const interfaces::RequestId second =
+        client->statements().requestAccountStatement({"20003", march1, june30});
     ASSERT_NE(first, 0u);
-    ASSERT_TRUE(until([&] { return !arrivals.empty() && client->statement(); }));
+    ASSERT_TRUE(until([&] { return !arrivals.empty() && client->statements().statement(); }));
     // Both replies are in: the earlier one was not installed.
     ASSERT_TRUE(
         until([&] { return tc::sessionOf(*client).sessionRequests().pendingRequests().size() == 0; }));
     platform::RunLoop::main().runOnce();
     ASSERT_EQ(arrivals.size(), 1u);
     EXPECT_EQ(arrivals[0].id, second);
-    const statements::AccountStatementInfo& s = *client->statement();
+    const statements::AccountStatementInfo& s = *client->statements().statement();
     // The seeded March movements of account 20003, one of each sub-type, summed by hand.
     EXPECT_DOUBLE_EQ(s.getDeposit(), 1000 + 200 + 300);
     EXPECT_DOUBLE_EQ(s.getWithDrawal(), -(150 + 50));
@@ -438,13 +458,13 @@ TEST_F(ClientEvents, ResourceStoredWritesTheDownloadOnceUnderTheDataFolder) {
     const std::string saved = before ? before : "";
     ::setenv("XDG_DATA_HOME", home.c_str(), 1);
     std::vector<interfaces::ResourceStored> stored;
-    auto handler =
-        client->handleResourceStored([&](const interfaces::ResourceStored& r) { stored.push_back(r); });
+    auto handler = client->resources().handleResourceStored(
+        [&](const interfaces::ResourceStored& r) { stored.push_back(r); });
     signedIn();
     ASSERT_TRUE(
         until([&] { return client->dataService().resourceSearchCollection.contains("holidays.ics"); }));
-    EXPECT_EQ(client->downloadResource("../holidays.ics"), 0u); // not a name the searches found
-    const interfaces::RequestId id = client->downloadResource("holidays.ics");
+    EXPECT_EQ(client->resources().downloadResource("../holidays.ics"), 0u); // not a name the searches found
+    const interfaces::RequestId id = client->resources().downloadResource("holidays.ics");
     ASSERT_NE(id, 0u);
     ASSERT_TRUE(until([&] { return !stored.empty(); }));
     EXPECT_EQ(stored[0].id, id);
@@ -457,8 +477,8 @@ TEST_F(ClientEvents, ResourceStoredWritesTheDownloadOnceUnderTheDataFolder) {
     EXPECT_TRUE(std::filesystem::exists(home / "tradeclient" / "Resources" / resources::kMergedCalendarName));
     // A second download of the same file finds it there: the file is never written again.
     std::ofstream(stored[0].path) << "kept";
-    ASSERT_NE(client->searchResources("CAL"), 0u);
-    ASSERT_NE(client->downloadResource("holidays.ics"), 0u);
+    ASSERT_NE(client->resources().searchResources("CAL"), 0u);
+    ASSERT_NE(client->resources().downloadResource("holidays.ics"), 0u);
     ASSERT_TRUE(until([&] { return stored.size() == 2; }));
     EXPECT_EQ(stored[1].error, "");
     std::ifstream again(stored[0].path);
@@ -488,10 +508,10 @@ TEST_F(ClientEvents, PasswordRefusedAndChangedFollowTheServersAnswer) {
     ASSERT_TRUE(tc::sessionOf(*client).sessionRequests().changeMyPassword("not-it", "n3w"));
     ASSERT_TRUE(until([&] { return !refusals.empty(); }));
     EXPECT_EQ(refusals[0], "The old password is not correct.");
-    EXPECT_EQ(app.logindata().password(), "demo1234");
+    EXPECT_EQ(tc::sessionOf(*client).logindata().password(), "demo1234");
     ASSERT_TRUE(client->changePassword("demo1234", "n3w/pass", "n3w/pass"));
     ASSERT_TRUE(until([&] { return changed == 1; }));
-    EXPECT_EQ(app.logindata().password(), "n3w/pass");
+    EXPECT_EQ(tc::sessionOf(*client).logindata().password(), "n3w/pass");
     // The new password signs in from then on; the old one no longer.
     client.reset();
     client = tc::makeClient(app, {watchDefaults.get(), false});

@@ -1,10 +1,10 @@
 #include "connection/envelope_opener.h"
 #include "support/wire_text.h"
 
-#include "connection/crypto.h"
 #include "connection/data_additions.h"
 #include "platform/base64.h"
 #include "platform/crypto.h"
+#include "platform/message_cipher.h"
 
 #include <gtest/gtest.h>
 
@@ -24,7 +24,7 @@ const std::string kPlain = "The quick brown fox jumps over the lazy dog";
 const std::string kSealed = "6epvAYu/VDIJT3827O20MXlJ5cD5DDF/CkQOTY6qP8W2FgK+5nTFbxx31A14dCzh";
 
 std::string seal(std::string_view plain, std::string_view key) {
-    const auto sealed = Crypto::transformData(platform::asBytes(plain), 0, 0, key);
+    const auto sealed = platform::Crypto::transformData(platform::asBytes(plain), 0, 0, key);
     return platform::Base64::encodeBase64WithData(sealed.value()).value();
 }
 

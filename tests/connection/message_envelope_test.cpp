@@ -3,10 +3,10 @@
 //   32).hex())"
 // and the tag-27 text with
 //   printf '<framed message>' | openssl enc -aes-256-cbc -K <key hex> -iv <first 16 bytes> | base64 -w0
-#include "connection/crypto.h"
 #include "connection/envelope_opener.h"
 #include "connection/message_base.h"
 #include "connection/stream_deframer.h"
+#include "platform/message_cipher.h"
 #include "support/capturing_sender.h"
 #include "support/wire_text.h"
 
@@ -152,7 +152,7 @@ TEST(MessageEnvelope, NothingGoesOutWithoutSenderOrKey) {
 
     // A key the cipher refuses: no envelope with an empty or bogus payload goes out.
     sender.throwOnKey = false;
-    sender.sessionKey = std::string(Crypto::kMaxPasswordLength + 1, 'k');
+    sender.sessionKey = std::string(platform::Crypto::kMaxPasswordLength + 1, 'k');
     m.EncryptMessage(kPingFrame, false, false);
     EXPECT_TRUE(sender.sent.empty());
 }

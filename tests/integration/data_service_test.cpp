@@ -59,7 +59,7 @@ protected:
         ASSERT_TRUE(loggedIn());
         // The login's own requests are answered in order; the last is the financial approvals.
         ASSERT_TRUE(platform::RunLoop::main().runUntil(
-            [&] { return !client->funding().financialApprovals.empty(); }, 10s));
+            [&] { return !client->funding().collections().financialApprovals.empty(); }, 10s));
     }
     void TearDown() override {
         client.reset();
@@ -89,7 +89,7 @@ protected:
 
 TEST_F(DataServiceRoundTrip, LoginRequestsFillTheOrderListsInstrumentsResourcesAndApprovals) {
     ASSERT_TRUE(answered());
-    ASSERT_TRUE(eventually([&] { return !client->funding().approvalRequests.empty(); }));
+    ASSERT_TRUE(eventually([&] { return !client->funding().collections().approvalRequests.empty(); }));
     // Only the signed-in user's accounts: 300003, 310003 and 330002 belong to another user.
     EXPECT_EQ(rows->setOf("open"), (std::set<std::string>{"300001", "300002"}));
     EXPECT_EQ(rows->setOf("pending"), (std::set<std::string>{"310001", "310002"}));
@@ -106,17 +106,19 @@ TEST_F(DataServiceRoundTrip, LoginRequestsFillTheOrderListsInstrumentsResourcesA
     EXPECT_EQ(resources.at("holidays.ics").searchKey, "CAL");
     EXPECT_EQ(resources.at("eurusd.ico").fileCRC, "4d5e6f");
 
-    ASSERT_EQ(client->funding().approvalRequests.size(), 1u);
-    EXPECT_EQ(client->funding().approvalRequests.begin()->first, 700001u);
+    ASSERT_EQ(client->funding().collections().approvalRequests.size(), 1u);
+    EXPECT_EQ(client->funding().collections().approvalRequests.begin()->first, 700001u);
     // The financial record of the request is linked to it.
-    ASSERT_TRUE(client->funding().approvalRequests.begin()->second->information);
-    EXPECT_EQ(client->funding().approvalRequests.begin()->second->information->beneficiaryAccount, 20001u);
+    ASSERT_TRUE(client->funding().collections().approvalRequests.begin()->second->information);
+    EXPECT_EQ(
+        client->funding().collections().approvalRequests.begin()->second->information->beneficiaryAccount,
+        20001u);
 }
 
 TEST_F(DataServiceRoundTrip, AccountDetailsSchedulesAndAccessMaps) {
     Counted seen({kBankDetailsNotification, kMarketSessionScheduleNotification, kUserAccountMapNotification,
                   kEditUserAccountAccessSucessNotification, kEditUserAccountAccessFailureNotification});
-    ASSERT_NE(client->requestBankDetails(20001), 0u);
+    ASSERT_NE(client->funding().requestBankDetails(20001), 0u);
     ASSERT_NE(client->requestSessionSchedule(1), 0u);
     ASSERT_NE(client->requestUserMapWithAccount(20001), 0u);
     ASSERT_TRUE(answered());
@@ -159,10 +161,10 @@ TEST_F(DataServiceRoundTrip, SearchesStatementsAndEquityHits) {
     year.ToDate = utc(2024, 12, 31);
     year.AccountNumber = "20001";
     ASSERT_NE(client->searchExecutedPositions(year), 0u);
-    ASSERT_NE(client->requestFinancialTransactions(year), 0u);
+    ASSERT_NE(client->funding().requestFinancialTransactions(year), 0u);
     StatementSelection january{"20001", utc(2024, 1, 1), utc(2024, 1, 31)};
-    ASSERT_NE(client->requestAccountStatement(january), 0u);
-    ASSERT_NE(client->requestCancelledOrderHistory(january), 0u);
+    ASSERT_NE(client->statements().requestAccountStatement(january), 0u);
+    ASSERT_NE(client->statements().requestCancelledOrderHistory(january), 0u);
     ASSERT_TRUE(ask().requestEquityPriceinfo(20003));
     ASSERT_TRUE(answered());
     ASSERT_TRUE(eventually([&] { return seen.distinct() == 3 && !rows->of("equity").empty(); }));
@@ -174,8 +176,8 @@ TEST_F(DataServiceRoundTrip, SearchesStatementsAndEquityHits) {
     EXPECT_EQ(executed, (std::set<std::string>{"300001", "300002"}));
     EXPECT_EQ(got().ExecutedOrderSearchCollection.size(), 2u);
     EXPECT_EQ(got().FinancialTransactionCollection.size(), 3u);
-    ASSERT_TRUE(eventually([&] { return client->statement() != nullptr; }));
-    const statements::AccountStatementInfo& statement = *client->statement();
+    ASSERT_TRUE(eventually([&] { return client->statements().statement() != nullptr; }));
+    const statements::AccountStatementInfo& statement = *client->statements().statement();
     EXPECT_FALSE(statement.InstrumentInfo.empty());
     // The account's margin calls and both addresses, as the market seeds them.
     EXPECT_EQ(statement.getMarginCallCountForAccountId(20001), 2u);
@@ -191,9 +193,9 @@ TEST_F(DataServiceRoundTrip, SearchesStatementsAndEquityHits) {
 
 TEST_F(DataServiceRoundTrip, PayGateSettingsAreRead) {
     ASSERT_TRUE(answered());
-    ASSERT_NE(client->requestPayGateSettings(), 0u);
-    ASSERT_TRUE(eventually([&] { return client->funding().payGateSettings.size() == 2; }));
-    const auto gates = client->funding().payGateSettings.getAllPayGateSettings();
+    ASSERT_NE(client->funding().requestPayGateSettings(), 0u);
+    ASSERT_TRUE(eventually([&] { return client->funding().collections().payGateSettings.size() == 2; }));
+    const auto gates = client->funding().collections().payGateSettings.getAllPayGateSettings();
     EXPECT_EQ(gates[0]->name, "Loopback Pay");
     EXPECT_TRUE(gates[0]->enabled);
     ASSERT_TRUE(gates[0]->currency); // linked to the session's currency of that id

@@ -71,7 +71,7 @@ protected:
         if (fd != -1)
             ::close(fd);
         app.log.clear();
-        business = makeSession(app, services, options);
+        business = makeSession(app, app.logindata(), services, options);
         business->StreamingConnection(false);
         fd = listener.accept();
         EXPECT_NE(fd, -1);
@@ -201,7 +201,7 @@ TEST_F(HostileServerTest, ASnapshotThatCannotBeReadEndsTheLoginAndNeverLeavesAnE
         const auto key = app.logindata().SecurityKey();
         send(peer::snapshotFrame(c.text, c.amp) + peer::completionFrame());
         ASSERT_TRUE(sessiontest::pumpUntil([&] { return !app.log.calls().empty(); }));
-        EXPECT_EQ(app.log.calls(), std::vector<std::string>{"showLoginMessages:" + expected});
+        EXPECT_EQ(app.log.calls(), std::vector<std::string>{"onLoginRefused:" + expected});
         EXPECT_FALSE(b.isLoginCompleted());
         EXPECT_EQ(app.logindata().SecurityKey(), key);
         EXPECT_TRUE(clientHungUp());
@@ -215,7 +215,7 @@ TEST_F(HostileServerTest, ASnapshotThatCannotBeReadEndsTheLoginAndNeverLeavesAnE
 TEST_F(HostileServerTest, ALoginTheServerDoesNotCompleteInTimeEndsWithAClearMessage) {
     options.loginTimeout = 0.3;
     const std::string expected =
-        "showLoginMessages:" + LanguageString::stringforSelectedLanguage(0, "20400").value();
+        "onLoginRefused:" + LanguageString::stringforSelectedLanguage(0, "20400").value();
     const std::vector<std::pair<const char*, std::function<void()>>> servers = {
         {"silent", [] {}},
         {"trickling", [this] { startTrickle(); }},

@@ -100,8 +100,9 @@ TEST_F(LoginRoadTest, FullLoginLoadsTheSnapshotSwitchesTheKeyAndSubscribes) {
     EXPECT_EQ(c.loginState(), interfaces::LoginState::SignedIn);
     EXPECT_EQ(c.model().AccountDetailCollection.size(), 3u);
     EXPECT_GE(c.model().ItemCollection.size(), 12u);
-    EXPECT_NE(s.app.logindata().SecurityKey(), s.app.logindata().configuredSecurityKey());
-    EXPECT_EQ(s.app.logindata().SecurityKey()->size(), 88u);
+    const LoginInputdata& login = tc::sessionOf(c).logindata();
+    EXPECT_NE(login.SecurityKey(), login.configuredSecurityKey());
+    EXPECT_EQ(login.SecurityKey()->size(), 88u);
     EXPECT_TRUE(c.isNetworkAvailable());
     EXPECT_TRUE(s.inside().isPingTimerRunning());
 
@@ -184,8 +185,8 @@ TEST_F(LoginRoadTest, SecondLoginElsewhereEndsTheFirstSession) {
     open("demo", "demo1234");
     ASSERT_TRUE(loggedIn(2));
     ASSERT_TRUE(pumpUntil([&] { return !first.app.log.calls().empty(); }));
-    EXPECT_EQ(first.app.log.calls()[0].rfind("LogininAnotherLocation:", 0), 0u);
-    EXPECT_GT(first.app.log.calls()[0].size(), std::string("LogininAnotherLocation:").size());
+    EXPECT_EQ(first.app.log.calls()[0].rfind("onSignedInElsewhere:", 0), 0u);
+    EXPECT_GT(first.app.log.calls()[0].size(), std::string("onSignedInElsewhere:").size());
     pumpUntil([&] { return !first.inside().isPingTimerRunning(); });
     EXPECT_FALSE(first.inside().isPingTimerRunning());
     EXPECT_EQ(first.client->loginState(), interfaces::LoginState::SignedOut);
@@ -301,9 +302,9 @@ TEST_F(LoginRoadTest, HeadlessShellFollowsTheSessionThroughItsEvents) {
     ASSERT_TRUE(pumpUntil([&] { return played("welcome"); }));
 
     server->dropStreams();
-    ASSERT_TRUE(pumpUntil([&] { return app.callsNamed("ConnectionFailureNotification").size() == 1; }));
+    ASSERT_TRUE(pumpUntil([&] { return app.callsNamed("onConnectionLost").size() == 1; }));
     ASSERT_TRUE(pumpUntil([&] { return played("connectionLost"); }));
-    EXPECT_TRUE(app.callsNamed("showLoginMessages").empty());
+    EXPECT_TRUE(app.callsNamed("onLoginRefused").empty());
     client.reset();
 }
 

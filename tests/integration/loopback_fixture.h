@@ -4,7 +4,6 @@
 // Subclasses close their sessions in TearDown before calling this TearDown.
 #include "interfaces/client.h"
 #include "market.h"
-#include "orders/order_requests.h"
 #include "platform/bundle.h"
 #include "platform/dispatch.h"
 #include "platform/notification_center.h"
@@ -62,18 +61,20 @@ protected:
                                       const std::string& password = "demo1234") {
         return {interfaces::LoginMode::Simulation, "127.0.0.1", ports.stream, user, password};
     }
-    // A market order of `qty` lots.
-    static OrderInfo marketOrder(const std::string& code, int account, bool buy, const std::string& qty) {
-        OrderInfo info;
-        info.itemCode = code;
-        info.accountNo = account;
-        info.orderType = 1;
-        info.tradingMode = buy ? 0 : 1;
-        info.deliveryMode = 1;
-        info.timeinForce = 1;
-        info.quantity = qty;
-        info.deviation = -1;
-        return info;
+    // A decimal written as the tests write it.
+    static interfaces::Decimal dec(std::string_view text) {
+        return interfaces::Decimal::fromString(text).value_or(interfaces::Decimal::notANumber());
+    }
+    // A market order of `qty` lots, any deviation allowed.
+    static interfaces::OrderTicket marketOrder(const std::string& code, int account, bool buy,
+                                               const std::string& qty) {
+        interfaces::OrderTicket ticket;
+        ticket.instrument = code;
+        ticket.account = account;
+        ticket.side = buy ? interfaces::Side::Buy : interfaces::Side::Sell;
+        ticket.kind = interfaces::OrderKind::Market;
+        ticket.quantity = qty.empty() ? interfaces::Decimal() : dec(qty);
+        return ticket;
     }
     // Pumps the main queue until `done` holds, with a limit generous for the sanitizer builds.
     static bool until(const std::function<bool()>& done) {

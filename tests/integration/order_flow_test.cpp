@@ -5,6 +5,7 @@
 #include "client/headless_application.h"
 #include "connection/login_inputdata.h"
 #include "funding/session_funding.h"
+#include "model/position_arithmetic.h"
 #include "model/records/account_details.h"
 #include "model/records/item_details.h"
 #include "model/records/order.h"
@@ -12,7 +13,6 @@
 #include "model/text/language_string.h"
 #include "orders/order_collections.h"
 #include "orders/order_requests.h"
-#include "orders/position_arithmetic.h"
 #include "orders/session_orders.h"
 #include "platform/bundle.h"
 #include "platform/notification_center.h"
@@ -42,7 +42,6 @@
 namespace {
 
 using namespace tc;
-using testing_support::wireText;
 using namespace std::chrono_literals;
 using OrderList = std::vector<std::shared_ptr<Order>>;
 
@@ -109,7 +108,7 @@ protected:
         Session& out = *sessions.back();
         EXPECT_TRUE(platform::RunLoop::main().runUntil([&] { return logins > before; }, 10s));
         // The financial approvals are the last reply of the login's requests.
-        EXPECT_TRUE(until([&] { return !out.client->funding().financialApprovals.empty(); }));
+        EXPECT_TRUE(until([&] { return !out.client->funding().collections().financialApprovals.empty(); }));
         return out;
     }
 
@@ -129,7 +128,8 @@ protected:
     std::string openPosition(Session& s, const std::string& code, int account, bool buy,
                              const std::string& qty) {
         const std::set<std::string> before = idsOf(lists(s).OpenOrderCollection, &Order::OpenPositionId);
-        if (const auto result = client(s).placeOrder(marketOrder(code, account, buy, qty)); !result.sent()) {
+        if (const auto result = client(s).orders().placeOrder(marketOrder(code, account, buy, qty));
+            !result.sent()) {
             ADD_FAILURE() << "market order refused: " << result.refusalText;
             return {};
         }
@@ -201,7 +201,7 @@ TEST_F(OrderFlowTest, MarketBuyBecomesPendingThenOpenPosition) {
     Session& s = login();
     alignQuote(s, "EURUSD");
     const std::size_t pendingBefore = lists(s).PendingOrderCollection.size();
-    ASSERT_TRUE(sent(client(s).placeOrder(marketOrder("EURUSD", 20001, true, "1"))));
+    ASSERT_TRUE(sent(client(s).orders().placeOrder(marketOrder("EURUSD", 20001, true, "1"))));
     // The local record joins the pending list at once, before any report.
     ASSERT_EQ(lists(s).PendingOrderCollection.size(), pendingBefore + 1);
     const std::shared_ptr<Order> local = lists(s).PendingOrderCollection.back();
@@ -240,10 +240,10 @@ TEST_F(OrderFlowTest, MarketBuyBecomesPendingThenOpenPosition) {
 TEST_F(OrderFlowTest, LimitOrderWaitsThenTriggersWhenTheQuoteCrossesIt) {
     Session& s = login();
     ASSERT_TRUE(server->setQuote("EURUSD", "1.08500", "1.08512"));
-    OrderInfo info = marketOrder("EURUSD", 20001, true, "0.5");
-    info.orderType = 2;
-    info.price = "1.08300";
-    ASSERT_TRUE(sent(client(s).placeOrder(info)));
+    interfaces::OrderTicket info = marketOrder("EURUSD", 20001, true, "0.5");
+    info.kind = interfaces::OrderKind::Limit;
+    info.price = dec("1.08300");
+    ASSERT_TRUE(sent(client(s).orders().placeOrder(info)));
 
     std::shared_ptr<Order> pending;
     ASSERT_TRUE(until([&] {
@@ -259,8 +259,8 @@ TEST_F(OrderFlowTest, LimitOrderWaitsThenTriggersWhenTheQuoteCrossesIt) {
     ASSERT_TRUE(serverOrder(id));
     EXPECT_EQ(idsOf(lists(s).PendingOrderCollection, &Order::PendingOrderId), serverPending());
     // The stored order is confirmed once.
-    ASSERT_TRUE(until([&] { return !s.app->callsNamed("ShowCommonAlertVieWwithMessage").empty(); }));
-    const auto confirmation = s.app->callsNamed("ShowCommonAlertVieWwithMessage");
+    ASSERT_TRUE(until([&] { return !s.app->callsNamed("showMessageAlert").empty(); }));
+    const auto confirmation = s.app->callsNamed("showMessageAlert");
     ASSERT_EQ(confirmation.size(), 1u);
     EXPECT_NE(confirmation[0].args[0].find(id), std::string::npos);
 
@@ -285,7 +285,7 @@ TEST_F(OrderFlowTest, PartialCloseLeavesTheRemainderAndFullCloseSettles) {
     // Seeded: 300001 buys 1.5 EURUSD with take-profit leg 310002.
     ASSERT_NE(findBy(lists(s).OpenOrderCollection, &Order::OpenPositionId, "300001"), nullptr);
     const std::size_t settledBefore = lists(s).SettledOrderCollection.size();
-    ASSERT_TRUE(sent(client(s).closePosition("300001", "0.5", -1)));
+    ASSERT_TRUE(sent(client(s).orders().closePosition("300001", dec("0.5"))));
 
     ASSERT_TRUE(until([&] { return lists(s).SettledOrderCollection.size() == settledBefore + 1; }));
     const auto position = findBy(lists(s).OpenOrderCollection, &Order::OpenPositionId, "300001");
@@ -303,7 +303,7 @@ TEST_F(OrderFlowTest, PartialCloseLeavesTheRemainderAndFullCloseSettles) {
     }));
     EXPECT_EQ(serverOrder("310002")->remainingQty, "1");
 
-    ASSERT_TRUE(sent(client(s).closePosition("300001", "1", -1)));
+    ASSERT_TRUE(sent(client(s).orders().closePosition("300001", dec("1"))));
     ASSERT_TRUE(until([&] {
         return findBy(lists(s).OpenOrderCollection, &Order::OpenPositionId, "300001") == nullptr &&
                lists(s).SettledOrderCollection.size() == settledBefore + 2;
@@ -335,7 +335,8 @@ TEST_F(OrderFlowTest, EditAndCancelOfAPendingOrderAndBracketsOfAPosition) {
     alignQuote(s, "USDJPY");
     alignQuote(s, "XAUUSD");
     // Seeded: 310001 buys 2 USDJPY at 150.250.
-    ASSERT_TRUE(sent(client(s).editPendingOrder("310001", "1", "150.100", "", "", false, false)));
+    ASSERT_TRUE(sent(
+        client(s).orders().editPendingOrder("310001", dec("1"), dec("150.100"), std::nullopt, std::nullopt)));
     ASSERT_TRUE(until([&] {
         const auto o = findBy(lists(s).PendingOrderCollection, &Order::PendingOrderId, "310001");
         return o && o->OrderPrice == "150.100";
@@ -350,7 +351,7 @@ TEST_F(OrderFlowTest, EditAndCancelOfAPendingOrderAndBracketsOfAPosition) {
     EXPECT_EQ(held->remainingQty, "1");
 
     // Seeded: 300002 sells 0.2 XAUUSD without brackets; a take profit below and a stop loss above.
-    ASSERT_TRUE(sent(client(s).editPositionBrackets("300002", "2000.00", "2080.00", true, true)));
+    ASSERT_TRUE(sent(client(s).orders().editPositionBrackets("300002", dec("2000.00"), dec("2080.00"))));
     ASSERT_TRUE(until([&] {
         const auto p = findBy(lists(s).OpenOrderCollection, &Order::OpenPositionId, "300002");
         return p && p->LimitPrice == "2000.00" && p->StopPrice == "2080.00";
@@ -365,7 +366,7 @@ TEST_F(OrderFlowTest, EditAndCancelOfAPendingOrderAndBracketsOfAPosition) {
     EXPECT_EQ(legs, (std::set<std::string>{"2000.00", "2080.00"}));
 
     const std::size_t cancelledBefore = lists(s).CancelledOrderCollection.size();
-    ASSERT_TRUE(sent(client(s).cancelPendingOrder("310001")));
+    ASSERT_TRUE(sent(client(s).orders().cancelPendingOrder("310001")));
     ASSERT_TRUE(until([&] {
         return findBy(lists(s).PendingOrderCollection, &Order::PendingOrderId, "310001") == nullptr;
     }));
@@ -393,9 +394,9 @@ TEST_F(OrderFlowTest, OffsetClosesHedgedPositionsAgainstEachOther) {
 
     Recorded r{kCloseHedgePositionNotification};
     const std::size_t settledBefore = lists(s).SettledOrderCollection.size();
-    const std::string details = bought + wireText("<C>1<R><S>") + sold + wireText("<C>1<R><S>");
+    const std::vector<interfaces::OffsetLeg> legs{{sold, dec("1")}};
     const int reports = server->stats().orderReports;
-    ASSERT_TRUE(sent(client(s).offsetPosition(details, "EURUSD", "20003")));
+    ASSERT_TRUE(sent(client(s).orders().offsetPosition(bought, legs)));
     EXPECT_TRUE(answered(1052, reports));
     ASSERT_TRUE(until([&] { return !r.named(kCloseHedgePositionNotification).empty(); }));
     ASSERT_TRUE(until([&] {
@@ -421,7 +422,7 @@ TEST_F(OrderFlowTest, BulkCloseOfThreePositionsWithOneRefused) {
                      findBy(lists(s).OpenOrderCollection, &Order::OpenPositionId, b),
                      findBy(lists(s).OpenOrderCollection, &Order::OpenPositionId, c)};
     // The third is closed meanwhile; the close-all window still holds it.
-    ASSERT_TRUE(sent(client(s).closePosition(c, "0.3", -1)));
+    ASSERT_TRUE(sent(client(s).orders().closePosition(c, dec("0.3"))));
     ASSERT_TRUE(until([&] { return !findBy(lists(s).OpenOrderCollection, &Order::OpenPositionId, c); }));
 
     Recorded r{kBulkCloseNotification};
@@ -476,10 +477,12 @@ TEST_F(OrderFlowTest, BulkCloseOfThreePositionsWithOneRefused) {
 TEST_F(OrderFlowTest, MultiAccountOrderOpensAPositionInEachAccount) {
     Session& s = login();
     alignQuote(s, "EURUSD");
-    const std::vector<interfaces::AccountQuantity> accounts{{20001, 1}, {20002, 0.5}, {20003, 2}};
+    const std::vector<interfaces::AccountQuantity> accounts{
+        {20001, dec("1")}, {20002, dec("0.5")}, {20003, dec("2")}};
     const std::set<std::string> before = idsOf(lists(s).OpenOrderCollection, &Order::OpenPositionId);
     const int reports = server->stats().orderReports;
-    ASSERT_TRUE(sent(client(s).placeMultiAccountOrder(marketOrder("EURUSD", 0, true, ""), accounts)));
+    ASSERT_TRUE(
+        sent(client(s).orders().placeMultiAccountOrder(marketOrder("EURUSD", 0, true, ""), accounts)));
     EXPECT_TRUE(answered(77, reports));
 
     std::map<std::string, std::string> quantities; // account -> remaining
@@ -498,7 +501,8 @@ TEST_F(OrderFlowTest, MultiAccountOrderOpensAPositionInEachAccount) {
 TEST_F(OrderFlowTest, RejectionShowsTheTextOfItsCode) {
     Session& s = login();
     // Refused by the client: the text of the key, not the key.
-    const interfaces::OrderResult refused = client(s).placeOrder(marketOrder("EURUSD", 20001, true, "0"));
+    const interfaces::OrderResult refused =
+        client(s).orders().placeOrder(marketOrder("EURUSD", 20001, true, "0"));
     ASSERT_FALSE(refused.sent());
     EXPECT_FALSE(text("1003").empty());
     EXPECT_EQ(refused.refusalKey, "1003");
@@ -508,10 +512,10 @@ TEST_F(OrderFlowTest, RejectionShowsTheTextOfItsCode) {
     ASSERT_TRUE(server->setMarketOpen("EURUSD", false));
     const std::size_t cancelledBefore = lists(s).CancelledOrderCollection.size();
     const std::size_t pendingBefore = lists(s).PendingOrderCollection.size();
-    ASSERT_TRUE(sent(client(s).placeOrder(marketOrder("EURUSD", 20001, true, "1"))));
+    ASSERT_TRUE(sent(client(s).orders().placeOrder(marketOrder("EURUSD", 20001, true, "1"))));
     const std::shared_ptr<Order> local = lists(s).PendingOrderCollection.back();
-    ASSERT_TRUE(until([&] { return !s.app->callsNamed("ShowCommonUserNotificationwithMessage").empty(); }));
-    const auto banner = s.app->callsNamed("ShowCommonUserNotificationwithMessage")[0];
+    ASSERT_TRUE(until([&] { return !s.app->callsNamed("showMessageBanner").empty(); }));
+    const auto banner = s.app->callsNamed("showMessageBanner")[0];
     const std::string reason = text("1065");
     ASSERT_FALSE(reason.empty());
     EXPECT_NE(banner.args[0].find(reason), std::string::npos) << banner.args[0];
@@ -528,11 +532,11 @@ TEST_F(OrderFlowTest, RejectionShowsTheTextOfItsCode) {
 TEST_F(OrderFlowTest, MarketOrderBeyondItsDeviationIsRefusedAndWithinItFills) {
     Session& s = login();
     alignQuote(s, "EURUSD");
-    OrderInfo info = marketOrder("EURUSD", 20001, true, "1");
+    interfaces::OrderTicket info = marketOrder("EURUSD", 20001, true, "1");
     info.deviation = 5;
     // Within five points of the price the client saw: filled.
     const std::set<std::string> before = idsOf(lists(s).OpenOrderCollection, &Order::OpenPositionId);
-    ASSERT_TRUE(sent(client(s).placeOrder(info)));
+    ASSERT_TRUE(sent(client(s).orders().placeOrder(info)));
     ASSERT_TRUE(until([&] { return lists(s).OpenOrderCollection.size() == before.size() + 1; }));
     // The server's ask moves 20 points away: refused, nothing opened.
     const auto* item = lists(s).ItemCollection.get("EURUSD");
@@ -540,11 +544,10 @@ TEST_F(OrderFlowTest, MarketOrderBeyondItsDeviationIsRefusedAndWithinItFills) {
     const std::string away = Formatter::formatDecimal((*item)->Ask + 0.0002, 5);
     ASSERT_TRUE(server->setQuote("EURUSD", away, away));
     const std::size_t cancelledBefore = lists(s).CancelledOrderCollection.size();
-    ASSERT_TRUE(sent(client(s).placeOrder(info)));
+    ASSERT_TRUE(sent(client(s).orders().placeOrder(info)));
     ASSERT_TRUE(until([&] { return lists(s).CancelledOrderCollection.size() == cancelledBefore + 1; }));
-    ASSERT_TRUE(until([&] { return !s.app->callsNamed("ShowCommonUserNotificationwithMessage").empty(); }));
-    EXPECT_NE(s.app->callsNamed("ShowCommonUserNotificationwithMessage")[0].args[0].find(text("3069")),
-              std::string::npos);
+    ASSERT_TRUE(until([&] { return !s.app->callsNamed("showMessageBanner").empty(); }));
+    EXPECT_NE(s.app->callsNamed("showMessageBanner")[0].args[0].find(text("3069")), std::string::npos);
     EXPECT_EQ(lists(s).OpenOrderCollection.size(), before.size() + 1);
     EXPECT_EQ(idsOf(lists(s).OpenOrderCollection, &Order::OpenPositionId), serverPositions());
 }
@@ -556,8 +559,9 @@ TEST_F(OrderFlowTest, OrderWhileTheStreamIsDownIsRefusedAndNotSent) {
     const int requestsBefore = server->stats().orderRequests;
     const std::size_t pendingBefore = lists(s).PendingOrderCollection.size();
     for (const interfaces::OrderResult& result :
-         {client(s).placeOrder(marketOrder("EURUSD", 20001, true, "1")),
-          client(s).closePosition("300001", "1", -1), client(s).cancelPendingOrder("310001")}) {
+         {client(s).orders().placeOrder(marketOrder("EURUSD", 20001, true, "1")),
+          client(s).orders().closePosition("300001", dec("1")),
+          client(s).orders().cancelPendingOrder("310001")}) {
         EXPECT_FALSE(result.sent());
         EXPECT_EQ(result.refusalKey, "1007");
         EXPECT_EQ(result.refusalText, text("1007"));
@@ -572,7 +576,7 @@ TEST_F(OrderFlowTest, LoginAfterALostStreamRestoresTheServersLists) {
     alignQuote(first, "EURUSD");
     const std::string opened = openPosition(first, "EURUSD", 20002, true, "1");
     ASSERT_FALSE(opened.empty());
-    ASSERT_TRUE(sent(client(first).cancelPendingOrder("310001")));
+    ASSERT_TRUE(sent(client(first).orders().cancelPendingOrder("310001")));
     ASSERT_TRUE(until(
         [&] { return !findBy(lists(first).PendingOrderCollection, &Order::PendingOrderId, "310001"); }));
 
@@ -620,10 +624,14 @@ TEST_F(OrderFlowTest, EveryOrderMessageTypeIsAnsweredByTheServer) {
         ASSERT_TRUE(sent(send())) << type;
         EXPECT_TRUE(answered(type, reports)) << type;
     };
-    step(60, [&] { return client(s).placeOrder(marketOrder("EURUSD", 20001, true, "1")); });
-    step(72, [&] { return client(s).editPendingOrder("310001", "2", "150.000", "", "", false, false); });
-    const std::vector<interfaces::AccountQuantity> two{{20001, 1}, {20003, 1}};
-    step(77, [&] { return client(s).placeMultiAccountOrder(marketOrder("EURUSD", 0, false, ""), two); });
+    step(60, [&] { return client(s).orders().placeOrder(marketOrder("EURUSD", 20001, true, "1")); });
+    step(72, [&] {
+        return client(s).orders().editPendingOrder("310001", dec("2"), dec("150.000"), std::nullopt,
+                                                   std::nullopt);
+    });
+    const std::vector<interfaces::AccountQuantity> two{{20001, dec("1")}, {20003, dec("1")}};
+    step(77,
+         [&] { return client(s).orders().placeMultiAccountOrder(marketOrder("EURUSD", 0, false, ""), two); });
     ASSERT_TRUE(until([&] { return lists(s).OpenOrderCollection.size() >= 5; }));
     std::string buy, sell;
     for (const auto& p : lists(s).OpenOrderCollection)
@@ -636,11 +644,11 @@ TEST_F(OrderFlowTest, EveryOrderMessageTypeIsAnsweredByTheServer) {
     const std::string other = openPosition(s, "EURUSD", 20003, true, "1");
     ASSERT_FALSE(other.empty());
     step(1052, [&] {
-        return client(s).offsetPosition(other + wireText("<C>1<R><S>") + sell + wireText("<C>1<R><S>"),
-                                        "EURUSD", "20003");
+        const std::vector<interfaces::OffsetLeg> legs{{sell, dec("1")}};
+        return client(s).orders().offsetPosition(other, legs);
     });
     const std::vector<std::string> ids{buy};
-    step(82, [&] { return client(s).closeAllPositions(ids, interfaces::CloseAllScope::Selected); });
+    step(82, [&] { return client(s).orders().closeAllPositions(ids, interfaces::CloseAllScope::Selected); });
     EXPECT_TRUE(until([&] { return !findBy(lists(s).OpenOrderCollection, &Order::OpenPositionId, buy); }));
     EXPECT_GE(server->stats().orderRequests, 5);
 }
@@ -664,7 +672,7 @@ TEST_F(OrderFlowTest, ASettledProfitStaysInTheBalanceAndEquityByTheServersAccoun
     // The market rises; the server closes the buy at its new bid (and the seeded take-profit legs
     // the rise reaches close their positions too).
     ASSERT_TRUE(server->setQuote("EURUSD", "1.09500", "1.09512"));
-    ASSERT_TRUE(sent(client(s).closePosition(id, "1", -1)));
+    ASSERT_TRUE(sent(client(s).orders().closePosition(id, dec("1"))));
     ASSERT_TRUE(until(
         [&] { return findBy(lists(s).SettledOrderCollection, &Order::OpenPositionId, id) != nullptr; }));
     const std::string serverBalance =
@@ -694,7 +702,7 @@ TEST_F(OrderFlowTest, TheReportsOfOneRequestArriveAsOneCompressedMessage) {
     // A close answers with the closing deal, the position's remainder, the settlement and the
     // account summary, all in one message.
     const int before = server->stats().compressedMessages;
-    ASSERT_TRUE(sent(client(s).closePosition(id, "0.5", -1)));
+    ASSERT_TRUE(sent(client(s).orders().closePosition(id, dec("0.5"))));
     ASSERT_TRUE(until(
         [&] { return findBy(lists(s).SettledOrderCollection, &Order::OpenPositionId, id) != nullptr; }));
     // The server counts the message after sending it: the client may have read it first.
@@ -717,7 +725,7 @@ TEST_F(OrderFlowTest, ARequestToSignInAgainIsFollowedOnANewStreamAndKeepsTheBook
         server->waitFor([](const testserver::ServerStats& st) { return st.reloginRequests == 1; }, 5s));
     EXPECT_EQ(server->stats().logins, 2);
     // Quietly: no loss was reported, and the lists come back from the data service.
-    EXPECT_TRUE(s.app->callsNamed("ConnectionFailureNotification").empty());
+    EXPECT_TRUE(s.app->callsNamed("onConnectionLost").empty());
     ASSERT_TRUE(until(
         [&] { return idsOf(lists(s).OpenOrderCollection, &Order::OpenPositionId) == positionsBefore; }));
     // The new stream's key works: an order goes through.

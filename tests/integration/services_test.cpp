@@ -64,8 +64,8 @@ protected:
 
 TEST_F(ServicesRoundTrip, BankDepositAndWithdrawalBecomeApprovedRequestsAndTransactions) {
     std::vector<interfaces::FundingReply> replies;
-    auto handler =
-        demo.client->handleFundingReply([&](const interfaces::FundingReply& r) { replies.push_back(r); });
+    auto handler = demo.client->funding().handleFundingReply(
+        [&](const interfaces::FundingReply& r) { replies.push_back(r); });
     funding::NewDeposit deposit;
     deposit.accountDetail = demo.account(20003);
     deposit.mode = funding::kBankTransfer;
@@ -73,11 +73,11 @@ TEST_F(ServicesRoundTrip, BankDepositAndWithdrawalBecomeApprovedRequestsAndTrans
     deposit.depositDate = "20240601";
     deposit.bankName = "First Loopback Bank";
     deposit.remarks = "June / salary";
-    ASSERT_TRUE(demo.client->requestDeposit(deposit));
+    ASSERT_TRUE(demo.client->funding().requestDeposit(deposit));
     funding::NewWithdrawal withdrawal;
     withdrawal.accountDetail = demo.account(20001);
     withdrawal.amount = 125.5;
-    ASSERT_TRUE(demo.client->requestWithdrawal(withdrawal));
+    ASSERT_TRUE(demo.client->funding().requestWithdrawal(withdrawal));
     ASSERT_TRUE(until([&] { return replies.size() == 4; }));
     using Kind = interfaces::FundingReply::Kind;
     EXPECT_EQ(replies[0].kind, Kind::DepositRequested);
@@ -87,9 +87,11 @@ TEST_F(ServicesRoundTrip, BankDepositAndWithdrawalBecomeApprovedRequestsAndTrans
     EXPECT_EQ(replies[3].code, 930);
     // The deposit's lines name its account and remarks, label and value apart.
     EXPECT_NE(std::find_if(replies[0].lines.begin(), replies[0].lines.end(),
-                           [](const std::string& l) { return l.ends_with("\x03June / salary"); }),
+                           [](const interfaces::LabelValue& l) {
+                               return l.value == "June / salary" && !l.label.empty();
+                           }),
               replies[0].lines.end());
-    const auto& requests = demo.client->funding().approvalRequests;
+    const auto& requests = demo.client->funding().collections().approvalRequests;
     ASSERT_TRUE(requests.contains(replies[0].id));
     const funding::ApprovalReq& dep = *requests.at(replies[0].id);
     EXPECT_EQ(dep.approvalSubType, funding::ApprovalReq::kDepositSubType);
@@ -104,7 +106,7 @@ TEST_F(ServicesRoundTrip, BankDepositAndWithdrawalBecomeApprovedRequestsAndTrans
     all.FromDate = platform::Date{0};
     all.ToDate = platform::Date::now();
     all.AccountNumber = "20001";
-    ASSERT_NE(demo.client->requestFinancialTransactions(all), 0u);
+    ASSERT_NE(demo.client->funding().requestFinancialTransactions(all), 0u);
     ASSERT_TRUE(until([&] {
         const auto& rows = demo.client->dataService().FinancialTransactionCollection;
         return std::any_of(rows.begin(), rows.end(),
@@ -118,28 +120,28 @@ TEST_F(ServicesRoundTrip, NothingIsSentForAnIneligibleAccountOrAnAmountThatIsNot
     deposit.mode = funding::kBankTransfer;
     deposit.amount = 100;
     deposit.accountDetail = demo.account(20002); // allows no funding
-    EXPECT_FALSE(demo.client->requestDeposit(deposit));
+    EXPECT_FALSE(demo.client->funding().requestDeposit(deposit));
     deposit.accountDetail = nullptr;
-    EXPECT_FALSE(demo.client->requestDeposit(deposit));
+    EXPECT_FALSE(demo.client->funding().requestDeposit(deposit));
     deposit.accountDetail = demo.account(20003);
     for (double amount :
          {std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity(), -5.0})
-        EXPECT_FALSE(demo.client->requestDeposit((deposit.amount = amount, deposit))) << amount;
+        EXPECT_FALSE(demo.client->funding().requestDeposit((deposit.amount = amount, deposit))) << amount;
     deposit.amount = 100;
     deposit.bankName = std::string("Bank\x06"
                                    "injected");
-    const interfaces::CommandResult refused = demo.client->requestDeposit(deposit);
+    const interfaces::CommandResult refused = demo.client->funding().requestDeposit(deposit);
     EXPECT_FALSE(refused);
     EXPECT_NE(refused.error.find("bankName"), std::string::npos);
     funding::NewWithdrawal withdrawal;
     withdrawal.accountDetail = demo.account(20002);
     withdrawal.amount = 10;
-    EXPECT_FALSE(demo.client->requestWithdrawal(withdrawal));
+    EXPECT_FALSE(demo.client->funding().requestWithdrawal(withdrawal));
     // An account of another session is not sent either, however its settings read.
     auto foreign = std::make_shared<AccountDetails>(*demo.account(20001));
     foreign->AccountId = 20011;
     withdrawal.accountDetail = foreign;
-    EXPECT_FALSE(demo.client->requestWithdrawal(withdrawal));
+    EXPECT_FALSE(demo.client->funding().requestWithdrawal(withdrawal));
     // A refused password change answers in stream order: whatever was sent before it has arrived.
     int answered = 0;
     auto barrier = demo.client->handlePasswordRefused([&](const std::string&) { ++answered; });
@@ -149,16 +151,18 @@ TEST_F(ServicesRoundTrip, NothingIsSentForAnIneligibleAccountOrAnAmountThatIsNot
 }
 
 TEST_F(ServicesRoundTrip, TwoUsersTalkAndSeeEachOthersPresence) {
-    ASSERT_TRUE(until([&] { return demo.client->chat().UserChatCollection.contains("trader"); }));
-    EXPECT_FALSE(demo.client->chat().UserChatCollection.at("trader")->IsUserOnline);
-    ASSERT_TRUE(demo.client->chat().GroupChatCollection.contains("1"));
-    EXPECT_TRUE(demo.client->chat().GroupChatCollection.at("1")->GroupUsers.contains("trader"));
+    ASSERT_TRUE(
+        until([&] { return demo.client->chat().collections().UserChatCollection.contains("trader"); }));
+    EXPECT_FALSE(demo.client->chat().collections().UserChatCollection.at("trader")->IsUserOnline);
+    ASSERT_TRUE(demo.client->chat().collections().GroupChatCollection.contains("1"));
+    EXPECT_TRUE(demo.client->chat().collections().GroupChatCollection.at("1")->GroupUsers.contains("trader"));
     ASSERT_TRUE(trader.signIn(ports.stream, "trader", "trader1234"));
-    ASSERT_TRUE(until([&] { return demo.client->chat().UserChatCollection.at("trader")->IsUserOnline; }));
+    ASSERT_TRUE(until(
+        [&] { return demo.client->chat().collections().UserChatCollection.at("trader")->IsUserOnline; }));
 
-    ASSERT_TRUE(demo.client->sendChat("trader", "Hello from demo"));
+    ASSERT_TRUE(demo.client->chat().sendChat("trader", "Hello from demo"));
     const auto traderRoom = [&]() -> const chat::ChatRoom* {
-        const auto* room = trader.client->chat().ChatRoomCollection.get("demo");
+        const auto* room = trader.client->chat().collections().ChatRoomCollection.get("demo");
         return room ? room->get() : nullptr;
     };
     ASSERT_TRUE(until([&] { return traderRoom() && !traderRoom()->messages.empty(); }));
@@ -166,31 +170,32 @@ TEST_F(ServicesRoundTrip, TwoUsersTalkAndSeeEachOthersPresence) {
     EXPECT_EQ(traderRoom()->messages[0].sender, "demo");
     EXPECT_EQ(traderRoom()->messages[0].senderdisplayName, "Demo User");
     // The answer goes back in the room the server made.
-    ASSERT_TRUE(trader.client->sendChat("demo", "Hi, Привет"));
-    const chat::ChatRoom& demoRoom = **demo.client->chat().ChatRoomCollection.get("trader");
+    ASSERT_TRUE(trader.client->chat().sendChat("demo", "Hi, Привет"));
+    const chat::ChatRoom& demoRoom = **demo.client->chat().collections().ChatRoomCollection.get("trader");
     ASSERT_TRUE(until([&] { return demoRoom.messages.size() == 2; }));
     EXPECT_EQ(demoRoom.messages[1].msg, "Hi, Привет");
     EXPECT_EQ(demoRoom.RoomId, traderRoom()->RoomId);
 
     trader.client.reset();
-    EXPECT_TRUE(until([&] { return !demo.client->chat().UserChatCollection.at("trader")->IsUserOnline; }));
+    EXPECT_TRUE(until(
+        [&] { return !demo.client->chat().collections().UserChatCollection.at("trader")->IsUserOnline; }));
 }
 
 TEST_F(ServicesRoundTrip, SupportQueueOpensItsRoomWithTheAgentsGreeting) {
-    ASSERT_TRUE(until([&] { return demo.client->chat().ChatQueueCollection.contains("1"); }));
-    ASSERT_TRUE(demo.client->requestChatQueue("1", "I need help"));
+    ASSERT_TRUE(until([&] { return demo.client->chat().collections().ChatQueueCollection.contains("1"); }));
+    ASSERT_TRUE(demo.client->chat().requestChatQueue("1", "I need help"));
     const auto room = [&]() -> const chat::ChatRoom* {
-        const auto* r = demo.client->chat().ChatRoomCollection.get("1");
+        const auto* r = demo.client->chat().collections().ChatRoomCollection.get("1");
         return r ? r->get() : nullptr;
     };
     ASSERT_TRUE(until([&] { return room() && !room()->messages.empty(); }));
     EXPECT_TRUE(room()->isRoomCreationfromQueue);
     EXPECT_EQ(room()->messages[0].msg, "Hello, how can we help?");
-    const chat::ChatQueue& queue = *demo.client->chat().ChatQueueCollection.at("1");
+    const chat::ChatQueue& queue = *demo.client->chat().collections().ChatQueueCollection.at("1");
     EXPECT_EQ(queue.roomUserName, "trader");
     EXPECT_EQ(queue.chartRequestStatus, 2);
     // The queue's room takes texts at once.
-    ASSERT_TRUE(demo.client->sendChat("1", "Thanks"));
+    ASSERT_TRUE(demo.client->chat().sendChat("1", "Thanks"));
     EXPECT_TRUE(until([&] { return streamCount(603) == 1; }));
     EXPECT_EQ(streamCount(601), 0);
 }

@@ -560,7 +560,7 @@ TEST_F(OrderRequestsTest, OnePendingOrderOneConfirmationHoweverManyWereSent) {
     center.post(std::string(kPendingOrderNotification), storedLimitBuy("B"));
     center.post(std::string(kPendingOrderNotification), storedLimitBuy("C"));
 
-    const auto alerts = app.callsNamed("ShowCommonAlertVieWwithMessage");
+    const auto alerts = app.callsNamed("showMessageAlert");
     ASSERT_EQ(alerts.size(), 2u);
     EXPECT_NE(alerts[0].args.at(0).find("0070 : A\n"), std::string::npos);
     EXPECT_NE(alerts[1].args.at(0).find("0070 : B\n"), std::string::npos);
@@ -575,9 +575,9 @@ TEST_F(OrderRequestsTest, WithoutTheAlertPreferenceTheUserGetsABannerAndASystemN
     limit.price = "1.1990";
     ASSERT_TRUE(requests.PlaceOrder(limit));
     center.post(std::string(kPendingOrderNotification), storedLimitBuy("A"));
-    EXPECT_TRUE(app.callsNamed("ShowCommonAlertVieWwithMessage").empty());
-    const auto banners = app.callsNamed("ShowCommonUserNotificationwithMessage");
-    const auto system = app.callsNamed("showLocalNotificationWithTitle");
+    EXPECT_TRUE(app.callsNamed("showMessageAlert").empty());
+    const auto banners = app.callsNamed("showMessageBanner");
+    const auto system = app.callsNamed("showSystemNotification");
     ASSERT_EQ(banners.size(), 1u);
     ASSERT_EQ(system.size(), 1u);
     EXPECT_EQ(banners[0].args, (std::vector<std::string>{system[0].args.at(1), system[0].args.at(0)}));
@@ -587,8 +587,8 @@ TEST_F(OrderRequestsTest, WithoutTheAlertPreferenceTheUserGetsABannerAndASystemN
 class ModalAlertApplication : public HeadlessApplication {
 public:
     using HeadlessApplication::HeadlessApplication;
-    void ShowCommonAlertVieWwithMessage(const std::string& message, const std::string& title) override {
-        HeadlessApplication::ShowCommonAlertVieWwithMessage(message, title);
+    void showMessageAlert(const std::string& message, const std::string& title) override {
+        HeadlessApplication::showMessageAlert(message, title);
         if (auto next = std::exchange(announceWhileOpen, nullptr))
             orderCenter->post(std::string(kPendingOrderNotification), next);
     }
@@ -611,7 +611,7 @@ TEST_F(OrderRequestsTest, AnOrderAnnouncedWhileTheConfirmationIsOpenIsNotConfirm
     center.post(std::string(kPendingOrderNotification), storedLimitBuy("A"));
 
     // One order placed, one confirmation, and nothing left waiting.
-    const auto alerts = modal.callsNamed("ShowCommonAlertVieWwithMessage");
+    const auto alerts = modal.callsNamed("showMessageAlert");
     ASSERT_EQ(alerts.size(), 1u);
     EXPECT_NE(alerts[0].args.at(0).find("0070 : A\n"), std::string::npos);
     EXPECT_EQ(modalRequests.awaitingConfirmations(), 0u);
@@ -621,14 +621,14 @@ TEST_F(OrderRequestsTest, AnOrderAnnouncedWhileTheConfirmationIsOpenIsNotConfirm
     ASSERT_TRUE(modalRequests.PlaceOrder(limit));
     EXPECT_EQ(modalRequests.awaitingConfirmations(), 1u);
     center.post(std::string(kPendingOrderNotification), storedLimitBuy("C"));
-    ASSERT_EQ(modal.callsNamed("ShowCommonAlertVieWwithMessage").size(), 2u);
+    ASSERT_EQ(modal.callsNamed("showMessageAlert").size(), 2u);
     EXPECT_EQ(modalRequests.awaitingConfirmations(), 0u);
 }
 
 TEST_F(OrderRequestsTest, StoredOrdersWhileNothingIsAwaitedAreNotConfirmed) {
     ASSERT_TRUE(requests.PlaceOrder(marketBuy()));
     center.post(std::string(kPendingOrderNotification), storedLimitBuy("A"));
-    EXPECT_TRUE(app.callsNamed("ShowCommonAlertVieWwithMessage").empty());
+    EXPECT_TRUE(app.callsNamed("showMessageAlert").empty());
 }
 
 } // namespace

@@ -1,19 +1,17 @@
 #include "gui/app/app_delegate.h"
 
-#include "connection/login_inputdata.h"
 #include "gui/app/desktop_idle_source.h"
 #include "gui/app/gui_context.h"
 #include "gui/app/keychain_secret_store.h"
 #include "gui/app/language.h"
 #include "gui/app/login_window_controller.h"
+#include "gui/app/main_window_controller.h"
 #include "gui/app/qt_shell.h"
 #include "gui/app/remembered_users.h"
 #include "gui/app/shell_rules.h"
 #include "gui/app/unlock_window_controller.h"
 #include "interfaces/client.h"
 
-#include <QAction>
-#include <QDialog>
 #include <QScreen>
 #include <QWidget>
 
@@ -42,25 +40,12 @@ AppDelegate::AppDelegate(GuiContext& context, QtShell& shell, Options options, Q
     }
     if (!options_.clients)
         options_.clients = [&shell] { return interfaces::MakeClient(shell); };
-    remembered_ = std::make_unique<RememberedUsers>(
-        context_.defaults(), shell_.logindata().configuredSecurityKey().value_or(""), *options_.secrets);
+    remembered_ = std::make_unique<RememberedUsers>(context_.defaults(), interfaces::productInfo().productKey,
+                                                    *options_.secrets);
     session_ = std::make_unique<ClientModel>(options_.clients);
-    idleChecker_ = std::make_unique<IdleTimeChecker>(context_.defaults(), *options_.idle, [this] {
-        // Whatever is open: the program ends once the user has been away for the time chosen.
-        shell_.terminate();
-    });
-
-    lockAction_ = new QAction(this);
-    lockAction_->setEnabled(false);
-    lockAction_->setProperty("tag", 1011);
-    lockAction_->setProperty(kLangKeyProperty, QStringLiteral("90308"));
-    applyLanguage(lockAction_, context_.language());
-    connect(&context_.language(), &Language::changed, lockAction_,
-            [this] { applyLanguage(lockAction_, context_.language()); });
-    connect(lockAction_, &QAction::triggered, this, &AppDelegate::lockAppMenuItemClicked);
 
     login_ = std::make_unique<LoginWindowController>(context_, shell_, *session_, *remembered_);
-    unlock_ = std::make_unique<UnlockWindowController>(context_, shell_);
+    unlock_ = std::make_unique<UnlockWindowController>(context_, shell_, *session_);
     if (options_.simulation)
         login_->selectConnectionMode(1);
     shell_.setPrimaryWindow(login_.get());
@@ -69,7 +54,6 @@ AppDelegate::AppDelegate(GuiContext& context, QtShell& shell, Options options, Q
         if (state == interfaces::LoginState::SignedIn)
             loginSuccess();
     });
-    connect(session_.get(), &ClientModel::tick, this, &AppDelegate::checkIdleTime);
     connect(&shell_, &QtShell::connectionLost, this, &AppDelegate::connectionLost);
     connect(unlock_.get(), &UnlockWindowController::unlocked, this,
             [this] { shell_.setPrimaryWindow(mainWindow_.get()); });
@@ -94,17 +78,22 @@ void AppDelegate::applicationDidFinishLaunching() {
 void AppDelegate::loginSuccess() {
     shell_.setLoginSuccess();
     login_->setEnableUIObjects();
-    if (!mainWindow_ && options_.mainWindow) {
-        mainWindow_.reset(options_.mainWindow(*this));
+    context_.setClientModel(session_.get());
+    if (!mainWindow_) {
+        mainWindow_ = std::make_unique<MainWindowController>(context_, options_.idle);
+        // Logout, closing the window and the idle time-out end the program.
+        connect(mainWindow_.get(), &MainWindowController::quitRequested, &shell_, &QtShell::quit);
+        connect(mainWindow_.get(), &MainWindowController::lockRequested, this,
+                &AppDelegate::lockAppMenuItemClicked);
         centreWindow(mainWindow_.get());
     }
-    if (mainWindow_ && !unlock_->isLocked()) {
+    mainWindow_->setUserName(QString::fromStdString(session_->client().userName()));
+    if (!unlock_->isLocked()) {
         mainWindow_->show();
         mainWindow_->raise();
         mainWindow_->activateWindow();
         shell_.setPrimaryWindow(mainWindow_.get());
     }
-    lockAction_->setEnabled(mainWindow_ != nullptr);
     // The main window first, so the program never stands without a window.
     login_->closeAfterLogin();
 }
@@ -119,27 +108,10 @@ void AppDelegate::connectionLost() {
     shell_.setPrimaryWindow(login_.get());
 }
 
-void AppDelegate::menuNeedsUpdate() {
-    if (!mainWindow_ || !mainWindow_->isVisible()) {
-        lockAction_->setEnabled(false);
-        return;
-    }
-    bool sheetOpen = false;
-    for (const QDialog* dialog : mainWindow_->findChildren<QDialog*>())
-        sheetOpen = sheetOpen || (dialog->isVisible() && dialog->windowModality() != Qt::NonModal);
-    lockAction_->setEnabled(!sheetOpen);
-}
-
 void AppDelegate::lockAppMenuItemClicked() {
     unlock_->lock(mainWindow_.get());
     if (unlock_->isLocked())
         shell_.setPrimaryWindow(unlock_.get());
-}
-
-void AppDelegate::checkIdleTime() {
-    // The check runs once a main window exists, as its one-second refresh would.
-    if (mainWindow_)
-        idleChecker_->startCheckingIdleTime();
 }
 
 } // namespace tc::gui

@@ -2,7 +2,7 @@
 // The program's root: it owns the session's ClientModel, the login window, the unlock window and
 // the main window once a login has completed. It opens the main window and closes the login window
 // when the login completes, brings the login form back when the stream is lost, locks and unlocks
-// the console, and ends the program after the idle time-out.
+// the console, and ends the program when the main window asks (logout, closing, idle time-out).
 #include "gui/models/client_model.h"
 
 #include <QObject>
@@ -11,7 +11,6 @@
 #include <functional>
 #include <memory>
 
-class QAction;
 class QWidget;
 
 namespace tc::gui {
@@ -19,8 +18,8 @@ namespace tc::gui {
 class DesktopIdleSource;
 class GuiContext;
 class IdleSource;
-class IdleTimeChecker;
 class LoginWindowController;
+class MainWindowController;
 class QtShell;
 class RememberedUsers;
 class SecretStore;
@@ -29,15 +28,11 @@ class UnlockWindowController;
 class AppDelegate : public QObject {
     Q_OBJECT
 public:
-    // Makes the main window on the first completed login; the delegate owns it from then on.
-    using MainWindowFactory = std::function<QWidget*(AppDelegate&)>;
-
     struct Options {
         // Where remembered passwords are kept; the desktop's Secret Service when null.
         SecretStore* secrets = nullptr;
-        // The user's idle time; the desktop's idle monitor when null.
+        // The user's idle time, which the main window checks; the desktop's idle monitor when null.
         IdleSource* idle = nullptr;
-        MainWindowFactory mainWindow;
         // Makes each session's client; interfaces::MakeClient over the shell when empty.
         ClientModel::ClientFactory clients;
         // Start with the simulation mode's form instead of the live one.
@@ -53,19 +48,14 @@ public:
     ClientModel& session() { return *session_; }
     LoginWindowController& loginWindow() { return *login_; }
     UnlockWindowController& unlockWindow() { return *unlock_; }
-    // Null until the first completed login.
-    QWidget* mainWindow() const { return mainWindow_.get(); }
-    // The application menu's lock item: disabled until a login has completed and while the main
-    // window is hidden or has a sheet open (checked by menuNeedsUpdate when the menu opens).
-    QAction* lockAction() const { return lockAction_; }
-    void menuNeedsUpdate();
-    // Locks the console (the lock item and the main window's own lock action).
+    // Null until the first completed login; made once and kept.
+    MainWindowController* mainWindow() const { return mainWindow_.get(); }
+    // Locks the console (the main window's lock item and action ask for it).
     void lockAppMenuItemClicked();
 
 private:
     void loginSuccess();
     void connectionLost();
-    void checkIdleTime();
 
     GuiContext& context_;
     QtShell& shell_;
@@ -74,10 +64,8 @@ private:
     std::unique_ptr<DesktopIdleSource> ownIdle_;
     std::unique_ptr<RememberedUsers> remembered_;
     std::unique_ptr<ClientModel> session_;
-    std::unique_ptr<IdleTimeChecker> idleChecker_;
-    QAction* lockAction_ = nullptr;
     // Windows last: they go before the session they show.
-    std::unique_ptr<QWidget> mainWindow_;
+    std::unique_ptr<MainWindowController> mainWindow_;
     std::unique_ptr<UnlockWindowController> unlock_;
     std::unique_ptr<LoginWindowController> login_;
 };

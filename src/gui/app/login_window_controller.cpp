@@ -1,6 +1,5 @@
 #include "gui/app/login_window_controller.h"
 
-#include "connection/login_inputdata.h"
 #include "gui/app/common_alert.h"
 #include "gui/app/gui_context.h"
 #include "gui/app/language.h"
@@ -31,7 +30,7 @@ QString qt(const std::string& text) {
 LoginWindowController::LoginWindowController(GuiContext& context, QtShell& shell, ClientModel& session,
                                              RememberedUsers& remembered, QWidget* parent)
     : QDialog(parent), ui_(std::make_unique<Ui::LoginWindowController>()), context_(context), shell_(shell),
-      session_(session), remembered_(remembered) {
+      session_(session), remembered_(remembered), product_(interfaces::productInfo()) {
     ui_->setupUi(this);
     modes_ = new QButtonGroup(this);
     modes_->addButton(ui_->liveModeButton, kLiveSegment);
@@ -70,9 +69,9 @@ LoginWindowController::LoginWindowController(GuiContext& context, QtShell& shell
                     registrationSheet_->requestDone(result);
             });
 
-    const bool live = shell_.logindata().isLiveModeAvailable();
+    const bool live = product_.liveModeAvailable;
     ui_->liveModeButton->setEnabled(live);
-    ui_->openliveaccountButton->setEnabled(live && shell_.logindata().liveAccountRegistrationURL());
+    ui_->openliveaccountButton->setEnabled(live && !product_.liveAccountRegistrationURL.empty());
     selectConnectionMode(live ? kLiveSegment : kDemoSegment);
 }
 
@@ -144,15 +143,12 @@ void LoginWindowController::loadUserInfo(std::string_view mode) {
 }
 
 void LoginWindowController::fillDefaults(std::string_view mode) {
-    LoginInputdata& login = shell_.logindata();
-    if (mode == kLiveMode)
-        login.loadLiveSettings();
-    else
-        login.loadDemoSettings();
+    const interfaces::ServerAddress& server =
+        mode == kLiveMode ? product_.liveServer : product_.simulationServer;
     ui_->usernameTextField->clear();
     ui_->passwordTextField->clear();
-    ui_->serverTextField->setText(qt(login.IPAddress().value_or("")));
-    ui_->portTextField->setText(login.PortNo() > 0 ? QString::number(login.PortNo()) : QString());
+    ui_->serverTextField->setText(qt(server.host));
+    ui_->portTextField->setText(server.port > 0 ? QString::number(server.port) : QString());
     ui_->CheckBox->setChecked(false);
 }
 
@@ -176,13 +172,10 @@ void LoginWindowController::toggleRightDrawer() {
 }
 
 void LoginWindowController::resetConnectionSettingsDefault() {
-    LoginInputdata& login = shell_.logindata();
-    if (modes_->checkedId() == kLiveSegment)
-        login.loadLiveSettings();
-    else
-        login.loadDemoSettings();
-    ui_->serverTextField->setText(qt(login.IPAddress().value_or("")));
-    ui_->portTextField->setText(QString::number(login.PortNo()));
+    const interfaces::ServerAddress& server =
+        modes_->checkedId() == kLiveSegment ? product_.liveServer : product_.simulationServer;
+    ui_->serverTextField->setText(qt(server.host));
+    ui_->portTextField->setText(QString::number(server.port));
 }
 
 void LoginWindowController::alert(const QString& message) {
@@ -239,9 +232,9 @@ void LoginWindowController::setEnableUIObjects() {
           static_cast<QWidget*>(ui_->connectionModeSegmentedControl), static_cast<QWidget*>(ui_->CheckBox),
           static_cast<QWidget*>(ui_->languagesComboBox)})
         w->setEnabled(true);
-    const bool live = shell_.logindata().isLiveModeAvailable();
-    ui_->liveModeButton->setEnabled(live);
-    ui_->openliveaccountButton->setEnabled(live && shell_.logindata().liveAccountRegistrationURL());
+    ui_->liveModeButton->setEnabled(product_.liveModeAvailable);
+    ui_->openliveaccountButton->setEnabled(product_.liveModeAvailable &&
+                                           !product_.liveAccountRegistrationURL.empty());
     ui_->loginButton->setDefault(true);
 }
 
@@ -272,7 +265,7 @@ void LoginWindowController::createDemoUserButtonClicked() {
         selectConnectionMode(kDemoSegment);
     if (!registrationSheet_) {
         registrationSheet_ = new LoginRegistrationWindowController(
-            context_, shell_.logindata().depositAmountListType().value_or("Default"), this);
+            context_, product_.depositAmountListType.empty() ? "Default" : product_.depositAmountListType, this);
         connect(registrationSheet_, &LoginRegistrationWindowController::submitted, this,
                 &LoginWindowController::demoRegistrationSubmit);
         connect(registrationSheet_, &LoginRegistrationWindowController::registered, this,
@@ -298,10 +291,10 @@ void LoginWindowController::demoRegistrationSubmit(interfaces::DemoRegistration 
 }
 
 void LoginWindowController::liveAccountRegistrationButtonClicked() {
-    if (const auto url = shell_.logindata().liveAccountRegistrationURL())
-        shell_.openURL(*url);
-    else
+    if (product_.liveAccountRegistrationURL.empty())
         platform::Log::warning("Failed to open url: no live-account registration address is configured");
+    else
+        shell_.openAddress(product_.liveAccountRegistrationURL);
 }
 
 } // namespace tc::gui

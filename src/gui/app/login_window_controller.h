@@ -5,6 +5,7 @@
 // usable again), and the program's root closes it once the login completes. The demo-registration
 // sheet opens on it and fills the form with the user it registered.
 #include "gui/app/login_registration_window_controller.h"
+#include "interfaces/application_interface.h"
 #include "interfaces/client.h"
 
 #include <QDialog>
@@ -79,6 +80,7 @@ private:
     QtShell& shell_;
     ClientModel& session_;
     RememberedUsers& remembered_;
+    const interfaces::ProductInfo product_;
     QButtonGroup* modes_ = nullptr;
     std::string connectionTypeKey_;
     bool loggingIn_ = false;

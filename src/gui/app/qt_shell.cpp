@@ -10,7 +10,6 @@
 #include "gui/app/system_notifier.h"
 #include "gui/app/theme_manager.h"
 #include "gui/app/window_shake.h"
-#include "model/text/language_string.h"
 #include "platform/dispatch.h"
 #include "platform/log.h"
 
@@ -30,9 +29,8 @@ QString fromStd(const std::string& text) {
 } // namespace
 
 QtShell::QtShell(GuiContext& context, QObject* parent)
-    : QObject(parent), context_(context), logindata_(std::make_unique<LoginInputdata>()),
-      applicationName_(kApplicationName) {
-    LanguageString::setProductLocalizationList(*logindata_->productLocalizationList());
+    : QObject(parent), context_(context), applicationName_(kApplicationName) {
+    interfaces::installProductTexts();
 }
 
 QtShell::~QtShell() = default;
@@ -53,8 +51,8 @@ void QtShell::showAlert(const AlertSpec& spec, std::function<void(int)> done) {
     CommonAlert::open(primaryWindow(), spec, std::move(done));
 }
 
-void QtShell::ConnectionFailureNotification() {
-    playSoundNamed("connectionLost");
+void QtShell::onConnectionLost() {
+    playSound("connectionLost");
     Q_EMIT connectionLost();
     if (connectionFailureFollowUp_)
         platform::MainQueue::after(std::chrono::duration_cast<platform::Clock::duration>(
@@ -63,13 +61,13 @@ void QtShell::ConnectionFailureNotification() {
     showAlert({text("0052"), text("20251"), AlertSpec::Critical, {}, QStringLiteral("connectionLost")});
 }
 
-void QtShell::LogininAnotherLocation(const std::string& text) {
+void QtShell::onSignedInElsewhere(const std::string& text) {
     const QString message = QStringLiteral("%1 : %2 !").arg(this->text("0008"), fromStd(text));
     showAlert({fromStd(applicationName_), message, AlertSpec::Critical, {}, QStringLiteral("loginElsewhere")},
-              [this](int) { terminate(); });
+              [this](int) { quit(); });
 }
 
-void QtShell::showLoginMessages(const interfaces::LoginMessageAlert& alert) {
+void QtShell::onLoginRefused(const interfaces::LoginMessageAlert& alert) {
     shakeWindow(primaryWindow());
     Q_EMIT loginRefused();
     AlertSpec spec{fromStd(applicationName_), fromStd(alert.message), AlertSpec::Critical, {}, {}};
@@ -79,8 +77,8 @@ void QtShell::showLoginMessages(const interfaces::LoginMessageAlert& alert) {
         showAlert(spec, [this, url = alert.url.value_or("")](int button) {
             if (button != 0)
                 return;
-            openURL(url);
-            terminate();
+            openAddress(url);
+            quit();
         });
         return;
     }
@@ -88,15 +86,15 @@ void QtShell::showLoginMessages(const interfaces::LoginMessageAlert& alert) {
     showAlert(spec);
 }
 
-void QtShell::ShowCommonAlertVieWwithMessage(const std::string& message, const std::string& title) {
+void QtShell::showMessageAlert(const std::string& message, const std::string& title) {
     showAlert({fromStd(title), fromStd(message), AlertSpec::Informational, {}, {}});
 }
 
-void QtShell::ShowCommonUserNotificationwithMessage(const std::string& message, const std::string& title) {
-    deliverNotification(interfaces::makeCommonBanner(applicationName_, message, title));
+void QtShell::showMessageBanner(const std::string& message, const std::string& title) {
+    showBanner(interfaces::makeCommonBanner(applicationName_, message, title));
 }
 
-void QtShell::deliverNotification(const interfaces::InAppNotification& notification) {
+void QtShell::showBanner(const interfaces::InAppNotification& notification) {
     context_.banners().deliverNotification(notification);
 }
 
@@ -104,15 +102,15 @@ void QtShell::setBannerDelegate(BannerActivation onActivate) {
     context_.banners().setDelegate(std::move(onActivate));
 }
 
-void QtShell::showLocalNotificationWithTitle(const std::string& title, const std::string& subTitle) {
+void QtShell::showSystemNotification(const std::string& title, const std::string& subTitle) {
     context_.systemNotifier().notify(fromStd(title), fromStd(subTitle));
 }
 
-void QtShell::playSoundNamed(std::string_view name) {
+void QtShell::playSound(std::string_view name) {
     context_.sounds().playSoundNamed(name);
 }
 
-void QtShell::openURL(const std::string& url) {
+void QtShell::openAddress(const std::string& url) {
     const QUrl address(fromStd(url), QUrl::StrictMode);
     const QString scheme = address.scheme().toLower();
     if (!address.isValid() || address.host().isEmpty() ||
@@ -124,7 +122,7 @@ void QtShell::openURL(const std::string& url) {
         platform::Log::warning("Failed to open url: {}", url.substr(0, 200));
 }
 
-void QtShell::terminate() {
+void QtShell::quit() {
     Q_EMIT terminating();
     if (terminationHandler_) {
         terminationHandler_();

@@ -28,28 +28,27 @@ struct AlertSpec;
 class QtShell : public QObject, public interfaces::ApplicationInterface {
     Q_OBJECT
 public:
-    // Reads the sign-in data's property lists.
+    // Installs the product's own text keys for every text lookup.
     explicit QtShell(GuiContext& context, QObject* parent = nullptr);
     ~QtShell() override;
 
     // interfaces::ApplicationInterface
-    LoginInputdata& logindata() override { return *logindata_; }
     std::int64_t selectedLanguage() const override;
     bool loginSuccess() const override { return loginSuccess_.load(); }
     bool showConfirmationAlert() const override;
     std::string applicationName() const override { return applicationName_; }
-    void ConnectionFailureNotification() override;
-    void LogininAnotherLocation(const std::string& text) override;
-    void showLoginMessages(const interfaces::LoginMessageAlert& alert) override;
-    void ShowCommonAlertVieWwithMessage(const std::string& message, const std::string& title) override;
-    void ShowCommonUserNotificationwithMessage(const std::string& message, const std::string& title) override;
-    void deliverNotification(const interfaces::InAppNotification& notification) override;
+    void onConnectionLost() override;
+    void onSignedInElsewhere(const std::string& text) override;
+    void onLoginRefused(const interfaces::LoginMessageAlert& alert) override;
+    void showMessageAlert(const std::string& message, const std::string& title) override;
+    void showMessageBanner(const std::string& message, const std::string& title) override;
+    void showBanner(const interfaces::InAppNotification& notification) override;
     void setBannerDelegate(BannerActivation onActivate) override;
-    void showLocalNotificationWithTitle(const std::string& title, const std::string& subTitle) override;
-    void playSoundNamed(std::string_view name) override;
+    void showSystemNotification(const std::string& title, const std::string& subTitle) override;
+    void playSound(std::string_view name) override;
     // Opens http and https addresses in the browser; anything else is refused and logged.
-    void openURL(const std::string& url) override;
-    void terminate() override;
+    void openAddress(const std::string& url) override;
+    void quit() override;
 
     GuiContext& context() const { return context_; }
 
@@ -66,7 +65,7 @@ public:
     void setConnectionFailureFollowUp(std::function<void()> followUp) {
         connectionFailureFollowUp_ = std::move(followUp);
     }
-    // What terminate() does; by default the Qt event loop quits.
+    // What quit() does; by default the Qt event loop quits.
     void setTerminationHandler(std::function<void()> handler) { terminationHandler_ = std::move(handler); }
 
     static constexpr double kConnectionFailureFollowUpSeconds = 3.5;
@@ -82,7 +81,6 @@ private:
     QString text(std::string_view key) const;
 
     GuiContext& context_;
-    std::unique_ptr<LoginInputdata> logindata_;
     std::string applicationName_;
     QPointer<QWidget> primaryWindow_;
     std::atomic<bool> loginSuccess_{false};

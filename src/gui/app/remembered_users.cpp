@@ -1,8 +1,8 @@
 #include "gui/app/remembered_users.h"
 
-#include "connection/crypto.h"
 #include "platform/base64.h"
 #include "platform/log.h"
+#include "platform/message_cipher.h"
 #include "platform/user_defaults.h"
 
 #include <memory>
@@ -75,7 +75,8 @@ std::optional<std::string> RememberedUsers::encryptEntry(std::string_view plain,
     if (key.empty())
         return std::nullopt;
     const auto* bytes = reinterpret_cast<const std::uint8_t*>(plain.data());
-    auto cipher = Crypto::transformData({bytes, plain.size()}, Crypto::kAlgorithmAES, Crypto::kEncrypt, key);
+    auto cipher = platform::Crypto::transformData({bytes, plain.size()}, platform::Crypto::kAlgorithmAES,
+                                                  platform::Crypto::kEncrypt, key);
     if (!cipher)
         return std::nullopt;
     return platform::Base64::encodeBase64WithData(*cipher);
@@ -87,7 +88,8 @@ std::optional<std::string> RememberedUsers::decryptEntry(std::string_view stored
     auto cipher = platform::Base64::decodeBase64WithString(stored);
     if (!cipher)
         return std::nullopt;
-    auto plain = Crypto::transformData(*cipher, Crypto::kAlgorithmAES, Crypto::kDecrypt, key);
+    auto plain = platform::Crypto::transformData(*cipher, platform::Crypto::kAlgorithmAES,
+                                                 platform::Crypto::kDecrypt, key);
     if (!plain)
         return std::nullopt;
     return std::string(plain->begin(), plain->end());

@@ -1,10 +1,10 @@
 #include "gui/app/unlock_window_controller.h"
 
-#include "connection/login_inputdata.h"
 #include "gui/app/gui_context.h"
 #include "gui/app/language.h"
 #include "gui/app/qt_shell.h"
 #include "gui/app/window_shake.h"
+#include "gui/models/client_model.h"
 #include "ui_unlock_window_controller.h"
 
 #include <QCloseEvent>
@@ -12,8 +12,10 @@
 
 namespace tc::gui {
 
-UnlockWindowController::UnlockWindowController(GuiContext& context, QtShell& shell, QWidget* parent)
-    : QDialog(parent), ui_(std::make_unique<Ui::UnlockWindowController>()), context_(context), shell_(shell) {
+UnlockWindowController::UnlockWindowController(GuiContext& context, QtShell& shell, ClientModel& session,
+                                               QWidget* parent)
+    : QDialog(parent), ui_(std::make_unique<Ui::UnlockWindowController>()), context_(context), shell_(shell),
+      session_(session) {
     ui_->setupUi(this);
     bindLanguage(this, context_.language(), [this] { updateLanguageStrings(); });
     connect(ui_->unlockButton, &QPushButton::clicked, this, &UnlockWindowController::unLockButtonClicked);
@@ -25,7 +27,7 @@ UnlockWindowController::~UnlockWindowController() = default;
 void UnlockWindowController::updateLanguageStrings() {
     ui_->lockpasswordtitleTextField->setText(QStringLiteral("%1 :").arg(context_.text("0467")));
     setWindowTitle(QStringLiteral("%1 %2").arg(
-        context_.text("10855"), QString::fromStdString(shell_.logindata().userName().value_or(""))));
+        context_.text("10855"), QString::fromStdString(session_.client().userName())));
 }
 
 void UnlockWindowController::lock(QWidget* mainWindow) {
@@ -43,7 +45,7 @@ void UnlockWindowController::lock(QWidget* mainWindow) {
 
 void UnlockWindowController::unLockButtonClicked() {
     // Compared exactly, as typed: the password is not trimmed.
-    if (ui_->lockPasswordTextField->text().toStdString() != shell_.logindata().password().value_or("")) {
+    if (!session_.client().isSessionPassword(ui_->lockPasswordTextField->text().toStdString())) {
         shakeWindow(this);
         return;
     }
@@ -58,7 +60,7 @@ void UnlockWindowController::unLockButtonClicked() {
 }
 
 void UnlockWindowController::quitButtonClicked() {
-    shell_.terminate();
+    shell_.quit();
 }
 
 void UnlockWindowController::keyPressEvent(QKeyEvent* event) {

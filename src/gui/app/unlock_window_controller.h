@@ -15,13 +15,14 @@ class UnlockWindowController;
 
 namespace tc::gui {
 
+class ClientModel;
 class GuiContext;
 class QtShell;
 
 class UnlockWindowController : public QDialog {
     Q_OBJECT
 public:
-    UnlockWindowController(GuiContext& context, QtShell& shell, QWidget* parent = nullptr);
+    UnlockWindowController(GuiContext& context, QtShell& shell, ClientModel& session, QWidget* parent = nullptr);
     ~UnlockWindowController() override;
 
     // Locks when `mainWindow` is showing: hides it and shows this window, titled with the user's name.
@@ -46,6 +47,7 @@ private:
     std::unique_ptr<Ui::UnlockWindowController> ui_;
     GuiContext& context_;
     QtShell& shell_;
+    ClientModel& session_;
     QPointer<QWidget> mainWindow_;
 };
 

@@ -19,12 +19,11 @@ enum class DepthSide { Buy, Sell };
 
 struct LadderRow {
     std::string price;    // with the instrument's decimal places
-    std::string quantity; // as received
+    std::string quantity; // the level's quantity as a plain number; empty when it has none
     friend bool operator==(const LadderRow&, const LadderRow&) = default;
 };
 
-// At most kLadderLevels rows; none when the instrument has no depth. A level without a "," shows
-// its whole text as the price and no quantity.
+// At most kLadderLevels rows; none when the instrument has no depth.
 std::vector<LadderRow> ladderRows(const MarketDepthStore& depth, std::string_view code, DepthSide side,
                                   const ItemDetails* item);
 

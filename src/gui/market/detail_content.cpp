@@ -1,9 +1,9 @@
 #include "gui/market/detail_content.h"
 
-#include "connection/separators.h"
 #include "gui/market/grid_cells.h"
 #include "model/collection_keys.h"
 #include "model/data_service_collections.h"
+#include "model/price_grid.h"
 #include "model/records/account_details.h"
 #include "model/records/group_details.h"
 #include "model/records/item_details.h"
@@ -11,7 +11,6 @@
 #include "model/records/record_decimal.h"
 #include "model/session_model.h"
 #include "model/text/formatter.h"
-#include "orders/price_grid.h"
 #include "platform/lenient.h"
 
 #include <fmt/format.h>
@@ -257,19 +256,9 @@ ConsolidatedTableData::Rows detailPrintRows(const DetailContent& content, std::i
     return ConsolidatedTableData::getConsolidatedDataFromTableView(table, content.rows.size(), language);
 }
 
-DetailContent depositWithdrawalInfo(const std::vector<std::string>& entries) {
+DetailContent depositWithdrawalInfo(std::vector<DetailRow> lines) {
     DetailContent content;
-    content.rows.reserve(entries.size());
-    for (std::string_view entry : entries) {
-        // A text without the separator is all caption.
-        const auto separator = entry.find(wire::kFieldEnd);
-        std::string_view value;
-        if (separator != std::string_view::npos) {
-            value = entry.substr(separator + 1);
-            value = value.substr(0, value.find(wire::kFieldEnd));
-        }
-        content.rows.push_back({std::string(entry.substr(0, separator)), std::string(value)});
-    }
+    content.rows = std::move(lines);
     return content;
 }
 

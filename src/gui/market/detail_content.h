@@ -81,7 +81,8 @@ DetailContent instrumentDetail(DetailType type, std::string_view code, const Ins
 // The list as the table printer takes it: the two column titles, then each caption beside its value.
 ConsolidatedTableData::Rows detailPrintRows(const DetailContent& content, std::int64_t language);
 
-// Deposit or withdrawal information: each text is a caption, the byte 0x03 and a value.
-DetailContent depositWithdrawalInfo(const std::vector<std::string>& entries);
+// Deposit or withdrawal information: the lines of a funding reply, caption and value as the core
+// split them, in order.
+DetailContent depositWithdrawalInfo(std::vector<DetailRow> lines);
 
 } // namespace tc::gui

@@ -1,11 +1,11 @@
 #include "gui/market/grid_totals.h"
 
 #include "gui/market/grid_cells.h"
+#include "model/position_arithmetic.h"
 #include "model/records/account_details.h"
 #include "model/records/order.h"
 #include "model/session_model.h"
 #include "model/session_model_lookup.h"
-#include "orders/position_arithmetic.h"
 #include "platform/lenient.h"
 
 #include <algorithm>

@@ -45,14 +45,6 @@ interfaces::SignInResult ClientModel::signIn(const interfaces::LoginSettings& se
     return result;
 }
 
-interfaces::CommandResult ClientModel::registerDemoUser(const interfaces::DemoRegistration& form) {
-    if (loginUsed_)
-        replaceClient();
-    interfaces::CommandResult result = client_->registerDemoUser(form);
-    loginUsed_ = result.ok;
-    return result;
-}
-
 void ClientModel::signOut() {
     client_->signOut();
 }
@@ -74,9 +66,9 @@ void ClientModel::subscribe() {
     keep(c.handleQuotesChanged(
         [this](const std::vector<std::string>& codes) { Q_EMIT quotesChanged(codes); }));
     keep(c.handleDepthChanged([this](const std::vector<std::string>& codes) { Q_EMIT depthChanged(codes); }));
-    keep(c.handleOrderStored(
+    keep(c.orders().handleOrderStored(
         [this](const std::shared_ptr<const Order>& order) { Q_EMIT orderStored(order); }));
-    keep(c.handleOrderRefused(
+    keep(c.orders().handleOrderRefused(
         [this](const interfaces::OrderRefusal& refusal) { Q_EMIT orderRefused(refusal); }));
     keep(c.handleRequestFailed(
         [this](const interfaces::RequestFailure& failure) { Q_EMIT requestFailed(failure); }));
@@ -85,20 +77,33 @@ void ClientModel::subscribe() {
     keep(c.handleNetworkSpeed(
         [this](const interfaces::NetworkSpeed& speed) { Q_EMIT networkSpeedChanged(speed); }));
     keep(c.handleJournal([this](const std::string& line) { Q_EMIT journalAppended(line); }));
-    keep(c.handleFundingReply([this](const interfaces::FundingReply& reply) { Q_EMIT fundingReply(reply); }));
-    keep(c.handleFundingFailure(
+    keep(c.funding().handleFundingReply(
+        [this](const interfaces::FundingReply& reply) { Q_EMIT fundingReply(reply); }));
+    keep(c.funding().handleFundingFailure(
         [this](const interfaces::FundingFailure& failure) { Q_EMIT fundingFailed(failure); }));
-    keep(c.handleChatChanged([this](const interfaces::ChatChange& change) { Q_EMIT chatChanged(change); }));
-    keep(c.handleNoticeArrived(
+    keep(c.chat().handleChatChanged(
+        [this](const interfaces::ChatChange& change) { Q_EMIT chatChanged(change); }));
+    keep(c.chat().handleNoticeArrived(
         [this](const interfaces::NoticeArrival& notice) { Q_EMIT noticeArrived(notice); }));
-    keep(c.handleStatementArrived(
+    keep(c.statements().handleStatementArrived(
         [this](const interfaces::StatementArrival& arrival) { Q_EMIT statementArrived(arrival); }));
-    keep(c.handleResourceStored(
+    keep(c.resources().handleResourceStored(
         [this](const interfaces::ResourceStored& stored) { Q_EMIT resourceStored(stored); }));
     keep(c.handlePasswordChanged([this] { Q_EMIT passwordChanged(); }));
     keep(c.handlePasswordRefused([this](const std::string& text) { Q_EMIT passwordRefused(text); }));
-    keep(c.handleDemoRegistered(
-        [this](const interfaces::DemoRegistrationResult& result) { Q_EMIT demoRegistered(result); }));
+    keep(c.handleSessionSchedule(
+        [this](const interfaces::ScheduleArrival& arrival) { Q_EMIT sessionScheduleArrived(arrival); }));
+    keep(c.handleUserAccess(
+        [this](const interfaces::UserAccessArrival& arrival) { Q_EMIT userAccessArrived(arrival); }));
+    keep(c.handleUserAccessEdited(
+        [this](const interfaces::UserAccessEdit& edit) { Q_EMIT userAccessEdited(edit); }));
+    keep(c.orders().handleBulkCloseReport(
+        [this](const interfaces::BulkCloseReport& report) { Q_EMIT bulkCloseReported(report); }));
+    keep(c.orders().handleOffsetAnswered([this] { Q_EMIT offsetAnswered(); }));
+    keep(c.funding().handleBankDetails(
+        [this](const interfaces::BankDetailsArrival& arrival) { Q_EMIT bankDetailsArrived(arrival); }));
+    keep(c.funding().handleFundingHistory(
+        [this](interfaces::RequestId id) { Q_EMIT fundingHistoryArrived(id); }));
 }
 
 } // namespace tc::gui

@@ -86,6 +86,13 @@ Q_SIGNALS:
     void resourceStored(const interfaces::ResourceStored& stored);
     void passwordChanged();
     void passwordRefused(const std::string& text);
+    void sessionScheduleArrived(const interfaces::ScheduleArrival& arrival);
+    void userAccessArrived(const interfaces::UserAccessArrival& arrival);
+    void userAccessEdited(const interfaces::UserAccessEdit& edit);
+    void bulkCloseReported(const interfaces::BulkCloseReport& report);
+    void offsetAnswered();
+    void bankDetailsArrived(const interfaces::BankDetailsArrival& arrival);
+    void fundingHistoryArrived(interfaces::RequestId id);
     void demoRegistered(const interfaces::DemoRegistrationResult& result);
 
 private:

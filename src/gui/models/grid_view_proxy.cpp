@@ -37,7 +37,7 @@ void GridViewProxy::noteTicks() {
             if (entry.ticks.note(id, *price) != before) {
                 const QModelIndex at = mapFromSource(grid_.index(row, entry.column));
                 if (at.isValid())
-                    Q_EMIT dataChanged(at, at, {Qt::BackgroundRole});
+                    Q_EMIT dataChanged(at, at, {Qt::BackgroundRole, Qt::ForegroundRole});
             }
         }
         entry.ticks.endRefresh();
@@ -45,14 +45,16 @@ void GridViewProxy::noteTicks() {
 }
 
 QVariant GridViewProxy::data(const QModelIndex& index, int role) const {
-    if (role == Qt::BackgroundRole && index.isValid() && !tickColumns_.empty()) {
+    // The view's tick colours its ground, and the text on it with it.
+    if ((role == Qt::BackgroundRole || role == Qt::ForegroundRole) && index.isValid() &&
+        !tickColumns_.empty()) {
         const QModelIndex source = mapToSource(index);
         const Tone tone = grid_.cell(source.row(), source.column()).tone;
         const bool ticking = tone == Tone::TickSame || tone == Tone::TickUp || tone == Tone::TickDown;
         if (ticking && grid_.isTickColumn(source.column())) {
-            if (const auto colour =
-                    toneStyle(grid_.grid(), tickTone(tick(source.row(), source.column())), grid_.theme())
-                        .background)
+            const ToneStyle style =
+                toneStyle(grid_.grid(), tickTone(tick(source.row(), source.column())), grid_.theme());
+            if (const auto& colour = role == Qt::BackgroundRole ? style.background : style.foreground)
                 return *colour;
         }
     }

@@ -1,5 +1,4 @@
 // Every window and sheet of the program, as the screenshot tool shows them. One line per screen.
-#include "connection/login_inputdata.h"
 #include "gui/app/about_window_controller.h"
 #include "gui/app/common_alert.h"
 #include "gui/app/font_size_settings_window_controller.h"
@@ -13,10 +12,23 @@
 #include "gui/app/remembered_users.h"
 #include "gui/app/settings_window_controller.h"
 #include "gui/app/unlock_window_controller.h"
-#include "gui/models/client_model.h"
 #include "gui/screens/screen_registry.h"
 #include "platform/user_defaults.h"
 
+#include "charts/pie_data.h"
+#include "gui/app/language.h"
+#include "gui/app/main_window_controller.h"
+#include "gui/app/theme_manager.h"
+#include "gui/charts/chart_controller.h"
+#include "gui/charts/pie_chart_controller.h"
+#include "gui/controls/grid_table.h"
+#include "gui/models/chart_model.h"
+#include "gui/models/client_model.h"
+#include "model/records/account_details.h"
+#include "model/records/order.h"
+#include "model/session_queries.h"
+
+#include <QApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QGridLayout>
@@ -24,7 +36,10 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
-#include <QToolButton>
+#include <QMouseEvent>
+
+#include <charconv>
+#include <memory>
 
 namespace tc::gui {
 namespace {
@@ -80,7 +95,7 @@ QWidget* alert(ScreenContext& c) {
     owner->resize(480, 320);
     owner->show();
     shell.setPrimaryWindow(owner);
-    shell.ConnectionFailureNotification();
+    shell.onConnectionLost();
     QMessageBox* box = CommonAlert::showing(owner, QStringLiteral("connectionLost"));
     c.waitUntil([box] { return box && box->isVisible(); });
     return box;
@@ -132,11 +147,17 @@ QWidget* demoRegistration(ScreenContext& c) {
 }
 
 QWidget* unlock(ScreenContext& c) {
-    c.shell().logindata().setUserName(std::string("demo"));
+    auto defaults = std::shared_ptr<platform::UserDefaults>(platform::UserDefaults::inMemory());
+    QtShell& shell = c.shell();
+    auto session = std::make_shared<ClientModel>([&shell, defaults] {
+        return interfaces::MakeClient(shell, {defaults.get(), false});
+    });
+    c.keep(defaults);
+    c.keep(session);
     auto* main = c.own(new QWidget);
     main->resize(640, 400);
     main->show();
-    auto* window = c.own(new UnlockWindowController(c.context(), c.shell()));
+    auto* window = c.own(new UnlockWindowController(c.context(), shell, *session));
     window->lock(main);
     return window;
 }
@@ -157,9 +178,105 @@ QWidget* images(ScreenContext& c) {
     return sheet;
 }
 
+// The price chart of the first watched instrument from the session's chart replies, in the theme in
+// force; type 1 line, 2 OHLC bars, 3 candlesticks. With the crosshair held on the 25th visible bar.
+QWidget* chart(ScreenContext& c, int type, bool crosshair) {
+    auto source = std::make_shared<ChartModel>(c.session());
+    c.keep(source);
+    auto* view = c.own(new ChartController(*source));
+    view->resize(900, 520);
+    view->setSeriesTitles(c.context().text("0192"), c.context().text("0193"));
+    view->applyChartTheme(static_cast<int>(c.context().themes().getThemeForKey()));
+    QObject::connect(&c.context().themes(), &ThemeManager::themeChanged, view,
+                     [view](std::int64_t theme) { view->applyChartTheme(static_cast<int>(theme)); });
+    const std::string code = c.session().client().watchList().front();
+    view->setValue(QString::fromStdString(code), QStringLiteral("1#%1").arg(type));
+    view->show();
+    c.waitUntil([view] { return !view->chart().bars().empty(); }, 15000);
+    if (crosshair) {
+        view->crosshairToggleSelection();
+        GraphView& graph = view->graph();
+        const PlotSpace& space = graph.defaultPlotSpace();
+        const QPointF at =
+            space.viewPoint(view->chart().viewport().from() + 24, space.yRange().location) - QPointF(0, 40);
+        QMouseEvent press(QEvent::MouseButtonPress, at, graph.mapToGlobal(at), Qt::LeftButton, Qt::LeftButton,
+                          Qt::NoModifier);
+        QApplication::sendEvent(&graph, &press);
+    }
+    return view;
+}
+
+double number(const std::string& text) {
+    double value = 0;
+    std::from_chars(text.data(), text.data() + text.size(), value);
+    return value;
+}
+
+// The margin pie of the demo's first account.
+QWidget* pie(ScreenContext& c) {
+    const interfaces::Client& client = c.session().client();
+    const auto accounts = client.queries().getAccountCollection();
+    const AccountDetails& account = *accounts.front();
+    std::vector<std::string> codes;
+    std::vector<std::pair<std::string, double>> margins;
+    for (const auto& position : client.queries().getOpenOrderCollection()) {
+        if (position->AccountNumber != std::to_string(account.AccountId))
+            continue;
+        codes.push_back(position->ItemCode);
+        margins.emplace_back(position->ItemCode, number(position->margin));
+    }
+    const auto shares = tc::charts::equityShares(
+        codes,
+        [&margins](std::string_view code) {
+            double sum = 0;
+            for (const auto& [c, m] : margins)
+                sum += c == code ? m : 0;
+            return sum;
+        },
+        account.Equity, account.AvailableMargin, account.tradingStatus == AccountDetails::kStatusEquityHit);
+    QStringList titles;
+    QList<double> values;
+    for (const auto& share : shares)
+        titles << QString::fromStdString(share.title), values << share.value;
+    auto* view = c.own(new PieChartController);
+    view->resize(420, 260);
+    view->applyTheme(static_cast<int>(c.context().themes().getThemeForKey()));
+    QObject::connect(&c.context().themes(), &ThemeManager::themeChanged, view,
+                     [view](std::int64_t theme) { view->applyTheme(static_cast<int>(theme)); });
+    view->titleLabel().hide(); // its owner (the account pie) writes it
+    view->loadChart(titles, values);
+    view->show();
+    return view;
+}
+
+// A grid of the demo's session in a plain table view.
+QWidget* grid(ScreenContext& c, Grid which) {
+    auto* table = c.own(new GridTable(c.context(), which));
+    table->resize(1100, 320);
+    table->show();
+    c.waitUntil([table] { return table->model()->rowCount() > 0; });
+    return table;
+}
+
+// The main window signed in as demo, at a desktop's size.
+QWidget* mainWindow(ScreenContext& c) {
+    auto* window = c.own(new MainWindowController(c.context()));
+    window->setUserName(QStringLiteral("demo"));
+    window->setGeometry(0, 0, 1600, 1000);
+    window->show();
+    c.session().tickNow();
+    GridTable* positions = window->gridTable(Grid::OpenPositions);
+    auto* serverTime = window->findChild<QLabel*>(QStringLiteral("ServerTimeTextField"));
+    c.waitUntil([positions, serverTime] {
+        return positions->model()->rowCount() > 0 && !serverTime->text().isEmpty();
+    });
+    return window;
+}
+
 } // namespace
 
 void registerScreens(ScreenRegistry& r) {
+    r.add("main-window", mainWindow);
     r.add("settings", [](ScreenContext& c) { return settingsWindow(c); });
     r.add("settings-font-size", [](ScreenContext& c) { return settingsSheet(c, true); });
     r.add("settings-idle-timeout", [](ScreenContext& c) { return settingsSheet(c, false); });
@@ -171,6 +288,15 @@ void registerScreens(ScreenRegistry& r) {
     r.add("demo-registration", demoRegistration);
     r.add("unlock", unlock);
     r.add("images", images);
+    r.add("chart-line", [](ScreenContext& c) { return chart(c, 1, false); });
+    r.add("chart-ohlc", [](ScreenContext& c) { return chart(c, 2, false); });
+    r.add("chart-candle", [](ScreenContext& c) { return chart(c, 3, false); });
+    r.add("chart-crosshair", [](ScreenContext& c) { return chart(c, 3, true); });
+    r.add("pie", pie);
+    r.add("grid-watchlist", [](ScreenContext& c) { return grid(c, Grid::Watchlist); });
+    r.add("grid-accounts", [](ScreenContext& c) { return grid(c, Grid::Accounts); });
+    r.add("grid-open-positions", [](ScreenContext& c) { return grid(c, Grid::OpenPositions); });
+    r.add("grid-pending-orders", [](ScreenContext& c) { return grid(c, Grid::PendingOrders); });
 }
 
 } // namespace tc::gui

@@ -21,6 +21,10 @@ ScreenContext::~ScreenContext() {
         kept_.pop_back(); // last kept, first released
 }
 
+ClientModel& ScreenContext::session() {
+    return *context_.clientModel();
+}
+
 bool ScreenContext::waitUntil(const std::function<bool()>& done, int timeoutMs) {
     QDeadlineTimer deadline(timeoutMs);
     while (!done()) {

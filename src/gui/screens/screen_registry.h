@@ -1,7 +1,8 @@
 #pragma once
 // The screenshot tool's list of screens: every window and sheet of the program, each built in a
 // state worth looking at. `make screenshots` renders each one offscreen in both themes to
-// build/screenshots/<name>-dark.png and <name>-light.png.
+// build/screenshots/<name>-dark.png and <name>-light.png, signed in as the demo user to the
+// in-process test server, so windows show live data (ScreenContext::session()).
 //
 // A new window adds one line to registerScreens() (screen_list.cpp):
 //     registry.add("order-ticket", [](ScreenContext& c) { ...; return window; });
@@ -18,6 +19,7 @@
 class QTextStream;
 
 namespace tc::gui {
+class ClientModel;
 class GuiContext;
 class QtShell;
 } // namespace tc::gui
@@ -32,6 +34,8 @@ public:
     ScreenContext& operator=(const ScreenContext&) = delete;
 
     GuiContext& context() { return context_; }
+    // The demo user's session, signed in and loaded.
+    ClientModel& session();
     QtShell& shell() { return shell_; }
     // Deleted once the screen has been captured.
     template <typename W>

@@ -76,6 +76,9 @@ public:
     bool isTakeProfitEnabled = false;
     bool isStopLossEnabled = false;
     double EquityHitPrice = 0;
+    // The floating P/L the server fixed for a position of an account in equity hit, as it sent it: the
+    // refresh converts a copy of it into the account currency each pass.
+    std::optional<double> EquityHitPL;
     std::string PreviousOrderQty;
     double CurrencyRate = 0;
     double OtherCharges = 0;

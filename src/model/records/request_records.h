@@ -44,6 +44,13 @@ struct SearchInfo {
     std::string AccountNumber;
 };
 
+// A statement window's selection: the account number as text and the period.
+struct StatementSelection {
+    std::string AccountId;
+    platform::Date FromDate;
+    platform::Date ToDate;
+};
+
 struct FileResource {
     // getString() modes: the request text of a resource download and of a resource search.
     static constexpr std::uint64_t kDownloadMode = 0;

@@ -2,7 +2,6 @@
 // Number, date, spell-out and rich-text conversions shared by every window and snapshot loader.
 // Every formatter uses the locale "en_US" and the device's time zone, so display text never depends
 // on the user's region; a fresh formatter is made per call, so everything here is thread-safe.
-#include "connection/wire_date.h"
 #include "platform/date_format.h"
 
 #include <cstdint>
@@ -16,7 +15,7 @@ class Formatter {
 public:
     // Patterns of the system. Calendar years are "yyyy": "YYYY" is the week-based year, which
     // prints the next year in the last days of December.
-    static constexpr std::string_view kWireDateTime = wire::kDatePattern;
+    static constexpr std::string_view kWireDateTime = platform::kCompactDateTimePattern;
     static constexpr std::string_view kNullWireDateTime = "00010101000000";
     static constexpr std::string_view kDisplayDate = "MM/dd/yyyy";
     static constexpr std::string_view kDisplayDateTime = "MM/dd/yyyy HH:mm:ss";

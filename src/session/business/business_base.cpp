@@ -40,9 +40,9 @@ std::int32_t clampToInt32(std::int64_t v) {
 
 } // namespace
 
-BusinessBase::BusinessBase(interfaces::ApplicationInterface& application, const ServiceWiring& wire,
-                           ConnectionOptions connectionOptions)
-    : application_(application), logindata_(application.logindata()) {
+BusinessBase::BusinessBase(interfaces::ApplicationInterface& application, LoginInputdata& logindata,
+                           const ServiceWiring& wire, ConnectionOptions connectionOptions)
+    : application_(application), logindata_(logindata) {
     services_ = wire(*this);
     const std::pair<const void*, const char*> required[] = {
         {services_.notifications.get(), "notifications"},
@@ -378,7 +378,7 @@ void BusinessBase::connectionDidLoseStream(const std::optional<SocketError>&) {
     postMain([this] {
         stopPingTimer();
         setLoginPhase(LoginPhase::Lost);
-        application_.ConnectionFailureNotification();
+        application_.onConnectionLost();
     });
 }
 
@@ -451,7 +451,7 @@ void BusinessBase::endLogin(const std::string& reason) {
         stopPingTimer();
         setLoginPhase(LoginPhase::SignedOut);
         // Shown like a refusal: the login form comes back with the reason.
-        application_.showLoginMessages(interfaces::LoginMessageAlert{reason, "0", std::nullopt});
+        application_.onLoginRefused(interfaces::LoginMessageAlert{reason, "0", std::nullopt});
     });
 }
 
@@ -740,7 +740,7 @@ void BusinessBase::ProcessNewMessage(InboundMessage& message) {
         break;
     case msg::kLoggedInElsewhere:
         disconnectServer();
-        application_.LogininAnotherLocation(orEmpty(tags.notice));
+        application_.onSignedInElsewhere(orEmpty(tags.notice));
         break;
     case msg::kLoginRefused:
         handleLoginRefused(message.loginInfo);
@@ -822,6 +822,7 @@ void BusinessBase::ProcessNewMessage(InboundMessage& message) {
         break;
     case msg::kCloseHedged:
         services_.notifications->CloseHedgedPositionsNotification();
+        events().offsetAnswered();
         break;
     default:
         break;
@@ -922,7 +923,7 @@ void BusinessBase::handleLoginRefused(const std::shared_ptr<LoginInfoMessage>& l
         if (loginInfo)
             SessionModel::file(session_.loginInfoMessageCollection, sessionKey(loginInfo->ErrorCode),
                                loginInfo, "loginInfoMessageCollection");
-        application_.showLoginMessages(message);
+        application_.onLoginRefused(message);
     });
 }
 
@@ -1010,6 +1011,7 @@ void BusinessBase::handleOrderRejected(const std::vector<std::string>& fields, c
     services_.notifications->bulkCloseRejectedNotification(
         {{std::to_string(tag::kOffsetOrder), tags.offsetOrder.value_or("")},
          {std::to_string(tag::kText), reason}});
+    events().bulkCloseRejected(tags.offsetOrder.value_or(""), reason);
     if (!tags.bracketPositionId || tags.bracketPositionId->empty())
         orders.clearBracketOfRejectedOrder(id79);
     else

@@ -16,6 +16,7 @@
 // Create and destroy it on the main thread (the one that pumps platform::RunLoop::main()).
 #include "charts/chart_cache.h"
 #include "connection/connection_base.h"
+#include "connection/login_inputdata.h"
 #include "connection/message_base.h"
 #include "interfaces/application_interface.h"
 #include "model/session_model.h"
@@ -100,8 +101,9 @@ public:
     // `userDefaults`; a missing one throws std::invalid_argument. The real wiring is the client's
     // (client/session_wiring.h).
     using ServiceWiring = std::function<BusinessServices(BusinessBase&)>;
-    BusinessBase(interfaces::ApplicationInterface& application, const ServiceWiring& wire,
-                 ConnectionOptions connectionOptions = {});
+    // `logindata` is the sign-in data of this session (the client's own); it must outlive the object.
+    BusinessBase(interfaces::ApplicationInterface& application, LoginInputdata& logindata,
+                 const ServiceWiring& wire, ConnectionOptions connectionOptions = {});
     ~BusinessBase() override;
     BusinessBase(const BusinessBase&) = delete;
     BusinessBase& operator=(const BusinessBase&) = delete;

@@ -271,8 +271,8 @@ void BusinessBase::userNotificationCenterDidActivateNotification(
         platform::Log::warning("download address from the server is not a web address; not opened");
         return;
     }
-    application_.openURL(it->second);
-    application_.terminate();
+    application_.openAddress(it->second);
+    application_.quit();
 }
 
 } // namespace tc

@@ -59,6 +59,20 @@ public:
                                  const std::string& /*password*/) {}
     // A user-map reply filed the users of the account (its earlier users replaced).
     virtual void userAccessLoaded(std::uint64_t /*sequence*/, std::int32_t /*accountId*/) {}
+    // The server's answer to an edit of user access.
+    virtual void userAccessEdited(std::uint64_t /*sequence*/, bool /*accepted*/) {}
+    // A market's session schedules were filed.
+    virtual void sessionScheduleArrived(std::uint64_t /*sequence*/, std::uint64_t /*marketId*/) {}
+    // A bank-details reply was filed (the data-service collections hold what it brought).
+    virtual void bankDetailsArrived(std::uint64_t /*sequence*/) {}
+    // A funding-history (financial transactions) reply was filed.
+    virtual void fundingHistoryArrived(std::uint64_t /*sequence*/) {}
+    // Reports for the close-all window: a position settled, or an order rejected (the order number the
+    // rejection names and the reason as shown).
+    virtual void bulkCloseSettled(const std::shared_ptr<Order>& /*settlement*/) {}
+    virtual void bulkCloseRejected(const std::string& /*orderNumber*/, const std::string& /*reason*/) {}
+    // The server answered an offset (close of hedged positions) request.
+    virtual void offsetAnswered() {}
 };
 
 // Named notifications, banners and the login journal lines of the session (SessionEvents and

@@ -79,8 +79,8 @@ struct SessionEvents::Context : std::enable_shared_from_this<SessionEvents::Cont
     void activate(const interfaces::InAppNotification& notification) const;
     // The common banner (message, title), then the system notification (title, message).
     void commonBannerAndSystemNotification(const std::string& message, const std::string& title) const {
-        app.ShowCommonUserNotificationwithMessage(message, title);
-        app.showLocalNotificationWithTitle(title, message);
+        app.showMessageBanner(message, title);
+        app.showSystemNotification(title, message);
     }
 };
 
@@ -89,7 +89,7 @@ void SessionEvents::Context::deliver(const interfaces::InAppNotification& notifi
         owner.bind(banners.bind([self = shared_from_this()](const interfaces::InAppNotification& clicked) {
             self->activate(clicked);
         })));
-    app.deliverNotification(notification);
+    app.showBanner(notification);
 }
 
 void SessionEvents::Context::activate(const interfaces::InAppNotification& notification) const {
@@ -101,8 +101,8 @@ void SessionEvents::Context::activate(const interfaces::InAppNotification& notif
                                std::string_view(it->second).substr(0, 200));
         return;
     }
-    app.openURL(it->second);
-    app.terminate();
+    app.openAddress(it->second);
+    app.quit();
 }
 
 SessionEvents::SessionEvents(interfaces::ApplicationInterface& app, platform::NotificationObject sender,
@@ -164,7 +164,7 @@ void SessionEvents::ChatQueueStatusUpdateNotification() {
 void SessionEvents::LoginSuccessNotification() {
     onMain([](const Context& c) {
         c.center.post(std::string(kLoginSuccessNotification));
-        c.app.playSoundNamed("welcome");
+        c.app.playSound("welcome");
     });
 }
 void SessionEvents::HistoryDataUpdateNotification() {
@@ -233,16 +233,15 @@ void SessionEvents::commonUserNotification(std::string message, std::string titl
 // ---- banners and alerts
 
 void SessionEvents::demoUserCreationFailureNotification() {
-    onMain(
-        [](const Context& c) { c.app.ShowCommonAlertVieWwithMessage(c.t("0314"), c.app.applicationName()); });
+    onMain([](const Context& c) { c.app.showMessageAlert(c.t("0314"), c.app.applicationName()); });
 }
 
 void SessionEvents::NewChatMessageNotification(const std::vector<std::string>& message,
-                                               std::string_view chatUserName) {
+                                               std::string_view chatUserName, std::string_view ownUserName) {
     if (message.empty() || message[0].empty())
         return;
     const std::string& sender = message[0];
-    if (sender == context_->app.logindata().userName() || sender == chatUserName)
+    if (sender == ownUserName || sender == chatUserName)
         return;
     TriggerNewChatNotification(message.size() > 2 ? message[2] : std::string(),
                                message.size() > 1 ? message[1] : std::string());
@@ -253,7 +252,7 @@ void SessionEvents::TriggerNewChatNotification(std::string displayName, std::str
             message = bounded(std::move(message))](const Context& c) {
         const std::string subtitle = c.t("20240") + " : " + displayName;
         c.deliver(banner(c.app.applicationName(), subtitle, message, kChatBannerSeconds));
-        c.app.showLocalNotificationWithTitle(subtitle, message);
+        c.app.showSystemNotification(subtitle, message);
     });
 }
 
@@ -261,7 +260,7 @@ void SessionEvents::NewMessageNotification(std::string noticeTitle) {
     onMain([title = bounded(std::move(noticeTitle))](const Context& c) {
         const std::string info = c.t("1073");
         c.deliver(banner(c.app.applicationName(), title, info, kNoticeBannerSeconds));
-        c.app.showLocalNotificationWithTitle(title, info);
+        c.app.showSystemNotification(title, info);
     });
 }
 
@@ -270,7 +269,7 @@ void SessionEvents::NewMessagesNotification(std::int64_t count) {
         const std::string subtitle = c.t("0099");
         const std::string info = fillPositional(c.t("20234"), {std::to_string(count)});
         c.deliver(banner(c.app.applicationName(), subtitle, info, kChatBannerSeconds));
-        c.app.showLocalNotificationWithTitle(subtitle, info);
+        c.app.showSystemNotification(subtitle, info);
     });
 }
 
@@ -279,7 +278,7 @@ void SessionEvents::MarginCallNotification(std::int32_t accountNumber) {
         const std::string subtitle = c.t("0012") + " : " + std::to_string(accountNumber);
         const std::string info = c.t("20217");
         c.deliver(banner(c.app.applicationName(), subtitle, info, kMarginCallBannerSeconds));
-        c.app.showLocalNotificationWithTitle(subtitle, info);
+        c.app.showSystemNotification(subtitle, info);
     });
 }
 
@@ -324,13 +323,13 @@ void SessionEvents::OrderRejectionNotification(std::string reason) {
 
 void SessionEvents::TradeConfirmationNotification(std::string message) {
     onMain([message = bounded(std::move(message))](const Context& c) {
-        c.app.playSoundNamed("order");
+        c.app.playSound("order");
         const std::string title = c.t("0307");
         if (c.app.showConfirmationAlert())
-            c.app.ShowCommonAlertVieWwithMessage(message, title);
+            c.app.showMessageAlert(message, title);
         else
-            c.app.ShowCommonUserNotificationwithMessage(message, title);
-        c.app.showLocalNotificationWithTitle(title, message);
+            c.app.showMessageBanner(message, title);
+        c.app.showSystemNotification(title, message);
     });
 }
 

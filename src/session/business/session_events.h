@@ -86,7 +86,8 @@ public:
     void demoUserCreationFailureNotification();
     // [sender user name, message, sender display name]; nothing for an empty list, a missing sender, or
     // a message of the signed-in user (sign-in name or `chatUserName`).
-    void NewChatMessageNotification(const std::vector<std::string>& message, std::string_view chatUserName);
+    void NewChatMessageNotification(const std::vector<std::string>& message, std::string_view chatUserName,
+                                    std::string_view ownUserName);
     void TriggerNewChatNotification(std::string displayName, std::string message);
     void NewMessageNotification(std::string noticeTitle);
     void NewMessagesNotification(std::int64_t count);

@@ -263,7 +263,7 @@ SentRequest SessionRequests::requestAdvancedInstrumentInfo() {
 SentRequest SessionRequests::requestSessionSchedule(std::uint64_t marketId) {
     MessageBase m = dataServiceMessage(kDsSessionSchedule, "getsessionschedule");
     m.setValue(tag::kMarketId, platform::decimalText(marketId));
-    return sendDataService(m);
+    return sendDataService(m, platform::decimalText(marketId));
 }
 
 SentRequest SessionRequests::requestUserMapWithMyAccount(std::int32_t accountId) {

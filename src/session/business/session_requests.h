@@ -5,6 +5,7 @@
 // pending requests, so their replies can be routed by what the request asked for rather than by
 // whichever request happened to be built last.
 #include "connection/message_base.h"
+#include "model/records/request_records.h"
 #include "platform/date_format.h"
 
 #include <cstddef>
@@ -108,13 +109,6 @@ private:
 struct SentRequest {
     std::uint64_t sequence = 0;
     explicit operator bool() const noexcept { return sequence != 0; }
-};
-
-// A statement window's selection: the account number as text and the period.
-struct StatementSelection {
-    std::string AccountId;
-    platform::Date FromDate;
-    platform::Date ToDate;
 };
 
 // The request methods of the business object, which forwards to them under the same names. Every

@@ -73,31 +73,45 @@ std::function<void()> SessionDataService::processDSResponse(const std::optional<
             storeDownload();
         if (account)
             business_.events().userAccessLoaded(pending->sequence, static_cast<std::int32_t>(*account));
+        const std::uint64_t sequence = pending ? pending->sequence : 0;
+        SessionEventSink& sink = business_.events();
         for (const DataServiceEvent event : outcome.events) {
             switch (event) {
             case DataServiceEvent::depositwithdrawalNotification:
                 events_.depositwithdrawalNotification();
+                sink.fundingHistoryArrived(sequence);
                 break;
             case DataServiceEvent::executedPositionSearchNotification:
                 events_.executedPositionSearchNotification();
                 break;
-            case DataServiceEvent::MarketSessionScheduleNotification:
+            case DataServiceEvent::MarketSessionScheduleNotification: {
                 events_.postNotification(std::string(kMarketSessionScheduleNotification));
+                // The market asked about; else the one the reply's rows name.
+                std::uint64_t market = 0;
+                if (pending && !pending->subject.empty())
+                    market = static_cast<std::uint64_t>(platform::lenientInteger(pending->subject));
+                else if (!business_.dataServiceCollections().sessionSchedulesArray.empty())
+                    market = business_.dataServiceCollections().sessionSchedulesArray.front().marketID;
+                sink.sessionScheduleArrived(sequence, market);
                 break;
+            }
             case DataServiceEvent::UserAccountMapNotification:
                 events_.postNotification(std::string(kUserAccountMapNotification));
                 break;
             case DataServiceEvent::EditUserAccountAccessSucessNotification:
                 events_.postNotification(std::string(kEditUserAccountAccessSucessNotification));
+                sink.userAccessEdited(sequence, true);
                 break;
             case DataServiceEvent::EditUserAccountAccessFailureNotification:
                 events_.postNotification(std::string(kEditUserAccountAccessFailureNotification));
+                sink.userAccessEdited(sequence, false);
                 break;
             case DataServiceEvent::accountStatementUpdateNotification:
                 events_.accountStatementUpdateNotification();
                 break;
             case DataServiceEvent::bankDetailsReceivedNotification:
                 events_.bankDetailsReceivedNotification();
+                sink.bankDetailsArrived(sequence);
                 break;
             case DataServiceEvent::resourcesFound:
                 if (business_.services().resources)

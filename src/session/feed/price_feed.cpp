@@ -15,6 +15,7 @@
 namespace tc {
 
 using platform::Decimal;
+using platform::leadingDecimal;
 
 namespace {
 
@@ -42,7 +43,7 @@ std::vector<std::string_view> split(std::string_view text, char separator) {
 }
 
 // Non-empty entries of one depth side, or the reason it is refused.
-FeedError depthSide(std::string_view list, std::vector<std::string>& out) {
+FeedError depthSide(std::string_view list, std::vector<DepthLevel>& out) {
     for (std::string_view entry : split(list, '|')) {
         if (entry.empty())
             continue;
@@ -50,7 +51,7 @@ FeedError depthSide(std::string_view list, std::vector<std::string>& out) {
             return FeedError::DepthEntryTooLong;
         if (out.size() == kMaxDepthEntries)
             return FeedError::LadderTooDeep;
-        out.emplace_back(entry);
+        out.push_back(DepthLevel::read(entry));
     }
     return FeedError::None;
 }
@@ -75,8 +76,6 @@ std::string_view feedErrorText(FeedError error) {
         return "depth side too deep";
     case FeedError::DepthEntryTooLong:
         return "depth entry too long";
-    case FeedError::StoreFull:
-        return "depth store full";
     case FeedError::CodeTooLong:
         return "instrument code too long";
     }
@@ -95,38 +94,6 @@ RoutedFeedText routeFeedText(std::string_view text) {
     if (text.starts_with(kBookmarkPrefix))
         return {FeedTextKind::Bookmark, {}};
     return {FeedTextKind::Price, text};
-}
-
-std::optional<Decimal> leadingDecimal(std::string_view text) {
-    const std::string_view s = platform::skipBlanks(text);
-    std::size_t i = 0;
-    if (i < s.size() && (s[i] == '+' || s[i] == '-'))
-        ++i;
-    std::size_t digits = 0;
-    while (i < s.size() && isDigit(s[i]))
-        ++i, ++digits;
-    if (i < s.size() && s[i] == '.') {
-        ++i;
-        while (i < s.size() && isDigit(s[i]))
-            ++i, ++digits;
-    }
-    if (digits == 0)
-        return std::nullopt;
-    // An exponent counts only when digits follow it; "1e" is the number 1 and the text "e".
-    if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
-        std::size_t j = i + 1;
-        if (j < s.size() && (s[j] == '+' || s[j] == '-'))
-            ++j;
-        if (j < s.size() && isDigit(s[j])) {
-            while (j < s.size() && isDigit(s[j]))
-                ++j;
-            i = j;
-        }
-    }
-    const auto value = Decimal::fromString(s.substr(0, i));
-    if (!value || value->isNaN())
-        return std::nullopt;
-    return value;
 }
 
 PriceUpdate FeedQuote::toPriceUpdate() const {
@@ -318,31 +285,6 @@ DepthDecoding decodeMarketDepth(std::string_view text) {
     if (const FeedError e = depthSide(pieces[2], ladder.Sell); e != FeedError::None)
         return {std::nullopt, e};
     return {std::move(ladder), FeedError::None};
-}
-
-FeedError MarketDepthStore::store(MarketDepthLadder ladder) {
-    auto buyIt = buyMarketDepthDataCollection.find(ladder.Code);
-    if (buyIt == buyMarketDepthDataCollection.end()) {
-        if (buyMarketDepthDataCollection.size() >= maxCodes_) {
-            platform::Log::warning("Market depth for {} refused: {} instruments kept already", ladder.Code,
-                                   maxCodes_);
-            return FeedError::StoreFull;
-        }
-        buyIt = buyMarketDepthDataCollection.emplace(ladder.Code, std::vector<std::string>{}).first;
-    }
-    buyIt->second = std::move(ladder.Buy);
-    sellMarketDepthDataCollection[std::move(ladder.Code)] = std::move(ladder.Sell);
-    return FeedError::None;
-}
-
-const std::vector<std::string>* MarketDepthStore::buy(std::string_view code) const {
-    const auto it = buyMarketDepthDataCollection.find(code);
-    return it == buyMarketDepthDataCollection.end() ? nullptr : &it->second;
-}
-
-const std::vector<std::string>* MarketDepthStore::sell(std::string_view code) const {
-    const auto it = sellMarketDepthDataCollection.find(code);
-    return it == sellMarketDepthDataCollection.end() ? nullptr : &it->second;
 }
 
 InstrumentStatusChange decodeInstrumentStatus(const std::vector<std::string>& fields) {

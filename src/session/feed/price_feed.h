@@ -2,6 +2,7 @@
 // Decoding of the feed texts: quotes, market-depth ladders, server messages wrapped in the feed,
 // and the instrument-status message of the trading stream. Pure parsing plus the application of a
 // decoded value to the session's records; nothing here is locked or posts a notification.
+#include "model/market_depth.h"
 #include "model/records/item_details.h"
 #include "platform/decimal.h"
 #include "platform/ordered_map.h"
@@ -29,7 +30,6 @@ enum class FeedError {
     EmptyCode,      // a depth text for no instrument
     LadderTooDeep,  // a depth side past kMaxDepthEntries
     DepthEntryTooLong,
-    StoreFull,   // a new code past the depth store's cap
     CodeTooLong, // an instrument code longer than a code may be
 };
 std::string_view feedErrorText(FeedError error);
@@ -54,8 +54,6 @@ inline constexpr std::size_t kMaxPriceTextLength = 1024;
 // Entries per side of one depth text, and the length of one entry.
 inline constexpr std::size_t kMaxDepthEntries = 256;
 inline constexpr std::size_t kMaxDepthEntryLength = 128;
-// Instruments whose depth the store keeps.
-inline constexpr std::size_t kMaxDepthCodes = 10'000;
 
 RoutedFeedText routeFeedText(std::string_view text);
 
@@ -82,10 +80,6 @@ struct PriceDecoding {
 // short quote carries the prices of the fields it has before its decimals count.
 PriceDecoding decodePriceText(std::string_view text);
 
-// The leading decimal number of a field (blanks before it allowed, text after it ignored); nullopt
-// when the field does not begin with a number or the number is out of the decimal range.
-std::optional<platform::Decimal> leadingDecimal(std::string_view text);
-
 // Puts the quote on its instrument: the instrument's spread, the update time (always), each price
 // the quote carries (0 = not carried), and the price-received mark. False when the quote is for
 // another code.
@@ -93,37 +87,14 @@ bool applyPriceUpdate(ItemDetails& item, PriceUpdate update);
 // The same on the instrument of the quote's code; false when the collection has none.
 bool UpdateItemCollection(ItemCollectionMap& items, const PriceUpdate& update);
 
-// The depth of one instrument: entries ("price,value") in the order received, unchanged.
-struct MarketDepthLadder {
-    std::string Code;
-    std::vector<std::string> Buy;
-    std::vector<std::string> Sell;
-};
 struct DepthDecoding {
     std::optional<MarketDepthLadder> ladder;
     FeedError error = FeedError::None;
 };
-// "CODE;buy|buy;sell|sell" (the depth text after its "MD_"). Empty entries are skipped; pieces
-// after the sell list are ignored.
+// "CODE;buy|buy;sell|sell" (the depth text after its "MD_"), each entry "price,quantity" read into
+// numbers (DepthLevel::read) in the order received. Empty entries are skipped; pieces after the sell
+// list are ignored.
 DepthDecoding decodeMarketDepth(std::string_view text);
-
-// The buy and sell ladders per instrument code; each depth text replaces both sides of its code.
-class MarketDepthStore {
-public:
-    explicit MarketDepthStore(std::size_t maxCodes = kMaxDepthCodes) : maxCodes_(maxCodes) {}
-
-    // None, or StoreFull (logged) for a new code past the cap.
-    FeedError store(MarketDepthLadder ladder);
-    // nullptr for a code without depth.
-    const std::vector<std::string>* buy(std::string_view code) const;
-    const std::vector<std::string>* sell(std::string_view code) const;
-    std::size_t size() const { return buyMarketDepthDataCollection.size(); }
-
-private:
-    std::size_t maxCodes_;
-    std::map<std::string, std::vector<std::string>, std::less<>> buyMarketDepthDataCollection;
-    std::map<std::string, std::vector<std::string>, std::less<>> sellMarketDepthDataCollection;
-};
 
 // The instrument-status message (type 1049): tag 12 names the instrument, tag 574 its new
 // trade-session setting; a later field of the same tag wins.

@@ -138,7 +138,7 @@ void SessionFeed::drain() {
         if (applyQuote(session.ItemCollection, pending))
             quoted.push_back(code);
     for (auto& [code, ladder] : ladders)
-        if (business_.marketDepth().store(std::move(ladder)) == FeedError::None)
+        if (business_.marketDepth().store(std::move(ladder)))
             deepened.push_back(code);
     if (!quoted.empty() || !deepened.empty())
         business_.events().feedApplied(quoted, deepened);

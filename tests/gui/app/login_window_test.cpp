@@ -6,6 +6,7 @@
 #include "gui/app/gui_context.h"
 #include "gui/app/login_registration_window_controller.h"
 #include "gui/app/login_window_controller.h"
+#include "gui/app/main_window_controller.h"
 #include "gui/app/remembered_users.h"
 #include "gui/app/shell_rules.h"
 #include "gui/app/sound_notification.h"
@@ -67,11 +68,6 @@ protected:
         app.secrets = &secrets;
         app.idle = &idle;
         app.simulation = true;
-        app.mainWindow = [](AppDelegate&) {
-            auto* window = new QWidget;
-            window->resize(400, 300);
-            return window;
-        };
         app.clients = [this] {
             interfaces::ClientOptions client;
             client.userDefaults = clientDefaults.get();
@@ -158,10 +154,9 @@ TEST_F(LoginWindowTest, TypingTheDemoUserAndPressingReturnOpensTheMainWindowAndC
     EXPECT_TRUE(shell->loginSuccess());
     EXPECT_EQ(shell->primaryWindow(), delegate->mainWindow());
     EXPECT_EQ(context->clientModel(), &delegate->session());
-    EXPECT_TRUE(delegate->lockAction()->isEnabled());
     // The form with the remember box on was remembered, its password in the secret store only.
     const auto remembered =
-        tc::gui::RememberedUsers(*defaults, shell->logindata().configuredSecurityKey().value_or(""), secrets)
+        tc::gui::RememberedUsers(*defaults, interfaces::productInfo().productKey, secrets)
             .load("Demo");
     ASSERT_TRUE(remembered);
     EXPECT_EQ(remembered->userName, "demo");
@@ -238,7 +233,7 @@ TEST_F(LoginWindowTest, TheLockHidesTheMainWindowUntilTheLoginPasswordIsTyped) {
     signInByTyping(QStringLiteral("demo"), QStringLiteral("demo1234"));
     ASSERT_TRUE(signedIn());
     QWidget* main = delegate->mainWindow();
-    delegate->lockAction()->trigger();
+    delegate->mainWindow()->lockConsole();
     tc::gui::UnlockWindowController& unlock = delegate->unlockWindow();
     ASSERT_TRUE(unlock.isLocked());
     EXPECT_FALSE(main->isVisible());
@@ -312,7 +307,7 @@ TEST_F(LoginWindowTest, ADemoRegistrationFillsTheFormAndThatUserSignsIn) {
 
     QTest::keyClick(field("passwordTextField"), Qt::Key_Return);
     ASSERT_TRUE(signedIn());
-    EXPECT_EQ(shell->logindata().userName().value_or(""), "demo2001");
+    EXPECT_EQ(delegate->session().client().userName(), "demo2001");
     EXPECT_EQ(server->stats().demoRegistrations, 1);
 }
 

@@ -1,9 +1,9 @@
 #include "gui/app/remembered_users.h"
 
-#include "connection/crypto.h"
 #include "connection/login_inputdata.h"
 #include "gui/gui_test_support.h"
 #include "platform/base64.h"
+#include "platform/message_cipher.h"
 #include "platform/user_defaults.h"
 
 #include <gtest/gtest.h>
@@ -37,7 +37,8 @@ public:
 std::string plainEntry(const tc::platform::UserDefaults& defaults, std::string_view mode,
                        const std::string& key) {
     auto bytes = platform::Base64::decodeBase64WithString(*defaults.stringForKey(mode));
-    auto plain = Crypto::transformData(*bytes, Crypto::kAlgorithmAES, Crypto::kDecrypt, key);
+    auto plain = platform::Crypto::transformData(*bytes, platform::Crypto::kAlgorithmAES,
+                                                 platform::Crypto::kDecrypt, key);
     return std::string(plain->begin(), plain->end());
 }
 

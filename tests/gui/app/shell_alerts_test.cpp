@@ -26,19 +26,19 @@ protected:
 };
 
 TEST_F(ShellAlerts, AlertsAreWindowModalAndTheSameOneIsNotStacked) {
-    shell->ShowCommonAlertVieWwithMessage("Margin is low", "Margin call");
-    shell->ShowCommonAlertVieWwithMessage("Margin is low", "Margin call");
+    shell->showMessageAlert("Margin is low", "Margin call");
+    shell->showMessageAlert("Margin is low", "Margin call");
     ASSERT_EQ(alerts().size(), 1); // the call returned with the alert open: nothing nested
     QMessageBox* box = alerts().front();
     EXPECT_TRUE(box->isVisible());
     EXPECT_EQ(box->windowModality(), Qt::WindowModal);
     EXPECT_EQ(box->text(), "Margin call");
-    shell->ShowCommonAlertVieWwithMessage("Another thing", "Margin call");
+    shell->showMessageAlert("Another thing", "Margin call");
     EXPECT_EQ(alerts().size(), 2);
 }
 
 TEST_F(ShellAlerts, ServerTextsShowAsPlainText) {
-    shell->showLoginMessages({"<b>refused</b>", "0", std::nullopt});
+    shell->onLoginRefused({"<b>refused</b>", "0", std::nullopt});
     ASSERT_EQ(alerts().size(), 1);
     EXPECT_EQ(alerts().front()->textFormat(), Qt::PlainText);
     auto* informative = alerts().front()->findChild<QLabel*>("qt_msgbox_informativelabel");
@@ -47,7 +47,7 @@ TEST_F(ShellAlerts, ServerTextsShowAsPlainText) {
 }
 
 TEST_F(ShellAlerts, LoginElsewhereQuitsWhenTheAlertCloses) {
-    shell->LogininAnotherLocation("from 10.0.0.9");
+    shell->onSignedInElsewhere("from 10.0.0.9");
     ASSERT_EQ(alerts().size(), 1);
     EXPECT_TRUE(alerts().front()->informativeText().contains("from 10.0.0.9"));
     EXPECT_EQ(terminations, 0);
@@ -57,7 +57,7 @@ TEST_F(ShellAlerts, LoginElsewhereQuitsWhenTheAlertCloses) {
 
 TEST_F(ShellAlerts, AnUnsupportedVersionOffersUpdateOrLaterAndLaterKeepsTheProgram) {
     QSignalSpy refused(shell.get(), &tc::gui::QtShell::loginRefused);
-    shell->showLoginMessages({"Please update", "3", std::string("https://example.invalid/get")});
+    shell->onLoginRefused({"Please update", "3", std::string("https://example.invalid/get")});
     EXPECT_EQ(refused.count(), 1);
     ASSERT_EQ(alerts().size(), 1);
     const auto buttons = alerts().front()->buttons();
@@ -77,8 +77,8 @@ TEST_F(ShellAlerts, ALostStreamPlaysItsSoundReopensTheFormAlertsAndChecksTheNetw
     int followUps = 0;
     shell->setConnectionFailureFollowUp([&] { ++followUps; });
 
-    shell->ConnectionFailureNotification();
-    shell->ConnectionFailureNotification(); // a second loss does not stack its alert
+    shell->onConnectionLost();
+    shell->onConnectionLost(); // a second loss does not stack its alert
     EXPECT_EQ(lost.count(), 2);
     ASSERT_GE(sounds.count(), 1);
     EXPECT_EQ(sounds.front().front().toString(), "connectionLost");
@@ -95,16 +95,16 @@ TEST_F(ShellAlerts, ALostStreamPlaysItsSoundReopensTheFormAlertsAndChecksTheNetw
 TEST_F(ShellAlerts, SoundsAreSilentWhenSwitchedOffOrUnknown) {
     QSignalSpy sounds(&context->sounds(), &tc::gui::SoundNotification::soundRequested);
     defaults->set("SoundKey", true);
-    shell->playSoundNamed("order");
+    shell->playSound("order");
     EXPECT_EQ(sounds.count(), 0);
     defaults->set("SoundKey", false);
-    shell->playSoundNamed("no such sound");
-    shell->playSoundNamed("");
-    shell->playSoundNamed("../order");
+    shell->playSound("no such sound");
+    shell->playSound("");
+    shell->playSound("../order");
     EXPECT_EQ(sounds.count(), 0);
     for (const char* name : {"connectionLost", "welcome", "order", "cancelOrder",
                              "InAppNotificationDefaultSound", "InAppNotificationDefaultSound2"})
-        shell->playSoundNamed(name);
+        shell->playSound(name);
     EXPECT_EQ(sounds.count(), 6); // every sound the program names ships with it
 }
 
@@ -112,7 +112,7 @@ TEST_F(ShellAlerts, OnlyWebAddressesAreOpened) {
     guitest::LogCapture log;
     for (const char* url :
          {"file:///etc/passwd", "javascript:alert(1)", "ftp://host/x", "https://", "not a url"})
-        shell->openURL(url);
+        shell->openAddress(url);
     EXPECT_EQ(log.count("not opened"), 5u);
 }
 

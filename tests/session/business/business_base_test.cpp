@@ -55,7 +55,7 @@ protected:
     }
 
     BusinessBase& make() {
-        business = tc::makeSession(app, services);
+        business = tc::makeSession(app, app.logindata(), services);
         return *business;
     }
 
@@ -212,7 +212,7 @@ TEST_F(BusinessBaseTest, UnreadableSnapshotEndsTheLogin) {
     EXPECT_EQ(app.logindata().SecurityKey(), before);
     EXPECT_FALSE(b.isSnapshotLoaded());
     ASSERT_EQ(app.log.calls().size(), 1u);
-    EXPECT_EQ(app.log.calls()[0].rfind("showLoginMessages:", 0), 0u);
+    EXPECT_EQ(app.log.calls()[0].rfind("onLoginRefused:", 0), 0u);
 }
 
 TEST_F(BusinessBaseTest, LoginCompletionSendsTheFirstRequestsInOrder) {
@@ -337,7 +337,7 @@ TEST_F(BusinessBaseTest, LoginElsewherePassesTheServerTextAsItStands) {
     make();
     deliver("10=44|105=Signed in at {} %s %@ {0}");
     pump();
-    EXPECT_EQ(app.log.calls(), std::vector<std::string>{"LogininAnotherLocation:Signed in at {} %s %@ {0}"});
+    EXPECT_EQ(app.log.calls(), std::vector<std::string>{"onSignedInElsewhere:Signed in at {} %s %@ {0}"});
 }
 
 TEST_F(BusinessBaseTest, PasswordIsReplacedOnlyOnSuccess) {

@@ -88,33 +88,32 @@ public:
 class FakeApplication final : public interfaces::ApplicationInterface {
 public:
     FakeApplication() : logindata_(std::make_unique<LoginInputdata>()) {}
-    LoginInputdata& logindata() override { return *logindata_; }
+    // The sign-in data the tests hand their sessions.
+    LoginInputdata& logindata() { return *logindata_; }
     std::int64_t selectedLanguage() const override { return 0; }
     bool loginSuccess() const override { return false; }
     bool showConfirmationAlert() const override { return false; }
     std::string applicationName() const override { return "TradeClient"; }
-    void ConnectionFailureNotification() override {
+    void onConnectionLost() override {
         ++connectionFailures;
-        log.add("ConnectionFailureNotification");
+        log.add("onConnectionLost");
     }
-    void LogininAnotherLocation(const std::string& text) override {
-        log.add("LogininAnotherLocation:" + text);
-    }
-    void showLoginMessages(const interfaces::LoginMessageAlert& alert) override {
+    void onSignedInElsewhere(const std::string& text) override { log.add("onSignedInElsewhere:" + text); }
+    void onLoginRefused(const interfaces::LoginMessageAlert& alert) override {
         {
             std::lock_guard lock(mutex_);
             loginMessages_.push_back(alert);
         }
-        log.add("showLoginMessages:" + alert.message);
+        log.add("onLoginRefused:" + alert.message);
     }
-    void ShowCommonAlertVieWwithMessage(const std::string&, const std::string&) override {}
-    void ShowCommonUserNotificationwithMessage(const std::string&, const std::string&) override {}
-    void deliverNotification(const interfaces::InAppNotification&) override {}
+    void showMessageAlert(const std::string&, const std::string&) override {}
+    void showMessageBanner(const std::string&, const std::string&) override {}
+    void showBanner(const interfaces::InAppNotification&) override {}
     void setBannerDelegate(BannerActivation) override {}
-    void showLocalNotificationWithTitle(const std::string&, const std::string&) override {}
-    void playSoundNamed(std::string_view) override {}
-    void openURL(const std::string& url) override { log.add("openURL:" + url); }
-    void terminate() override { log.add("terminate"); }
+    void showSystemNotification(const std::string&, const std::string&) override {}
+    void playSound(std::string_view) override {}
+    void openAddress(const std::string& url) override { log.add("openAddress:" + url); }
+    void quit() override { log.add("quit"); }
 
     std::vector<interfaces::LoginMessageAlert> loginMessages() const {
         std::lock_guard lock(mutex_);

@@ -54,14 +54,14 @@ protected:
     bool fromOwner(const platform::Notification& n) const { return n.object.identity() == &owner_; }
     std::vector<interfaces::InAppNotification> banners() const {
         std::vector<interfaces::InAppNotification> out;
-        for (const auto& c : app_.callsNamed("deliverNotification"))
+        for (const auto& c : app_.callsNamed("showBanner"))
             out.push_back(*c.banner);
         return out;
     }
     // (title, text) of each system notification.
     std::vector<std::vector<std::string>> systemNotifications() const {
         std::vector<std::vector<std::string>> out;
-        for (const auto& c : app_.callsNamed("showLocalNotificationWithTitle"))
+        for (const auto& c : app_.callsNamed("showSystemNotification"))
             out.push_back(c.args);
         return out;
     }
@@ -162,7 +162,7 @@ TEST_F(SessionEventsTest, CallsFromAReceivingThreadWaitForTheMainQueue) {
     EXPECT_TRUE(app_.calls().empty());
     EXPECT_TRUE(posted_.empty());
     pump();
-    EXPECT_EQ(app_.callsNamed("ShowCommonUserNotificationwithMessage").size(), 1u);
+    EXPECT_EQ(app_.callsNamed("showMessageBanner").size(), 1u);
     EXPECT_EQ(names(), std::vector<std::string>{"BulkCloseNotification"});
 }
 
@@ -186,7 +186,7 @@ TEST_F(SessionEventsTest, TableRefreshAndLoginSuccess) {
     app_.clearCalls();
     events_.LoginSuccessNotification();
     pump();
-    EXPECT_EQ(app_.callsNamed("playSoundNamed").size(), 1u);
+    EXPECT_EQ(app_.callsNamed("playSound").size(), 1u);
     EXPECT_TRUE(app_.soundsPlayed().empty());
 }
 
@@ -231,18 +231,17 @@ TEST_F(SessionEventsTest, InAppBannersCarryTheirTextsDelaysAndSounds) {
               (std::vector<std::vector<std::string>>{{"Acct : 1234", "Margin call"},
                                                      {"Notices", "3 new notices"},
                                                      {"Holiday hours", "New notice"}}));
-    const auto alerts = app_.callsNamed("ShowCommonAlertVieWwithMessage");
+    const auto alerts = app_.callsNamed("showMessageAlert");
     ASSERT_EQ(alerts.size(), 1u);
     EXPECT_EQ(alerts[0].args, (std::vector<std::string>{"Demo failed", "Trader"}));
 }
 
 TEST_F(SessionEventsTest, ChatBannersSkipTheSignedInUser) {
-    app_.logindata().setUserName("me");
-    events_.NewChatMessageNotification({}, "chatme");
-    events_.NewChatMessageNotification({"", "hi", "Nobody"}, "chatme");
-    events_.NewChatMessageNotification({"me", "hi", "Me"}, "chatme");
-    events_.NewChatMessageNotification({"chatme", "hi", "Me"}, "chatme");
-    events_.NewChatMessageNotification({"ann", "hello %n", "Ann B"}, "chatme");
+    events_.NewChatMessageNotification({}, "chatme", "me");
+    events_.NewChatMessageNotification({"", "hi", "Nobody"}, "chatme", "me");
+    events_.NewChatMessageNotification({"me", "hi", "Me"}, "chatme", "me");
+    events_.NewChatMessageNotification({"chatme", "hi", "Me"}, "chatme", "me");
+    events_.NewChatMessageNotification({"ann", "hello %n", "Ann B"}, "chatme", "me");
     pump();
     const auto b = banners();
     ASSERT_EQ(b.size(), 1u);
@@ -259,7 +258,7 @@ TEST_F(SessionEventsTest, SettledOrderRefreshesTablesThenShowsTheBanner) {
     ASSERT_EQ(posted_.size(), 14u);
     EXPECT_EQ(posted_.front().name, "OpenPositionTableNotification");
     EXPECT_EQ(posted_[6].name, "JournalTableNotification");
-    const auto common = app_.callsNamed("ShowCommonUserNotificationwithMessage");
+    const auto common = app_.callsNamed("showMessageBanner");
     ASSERT_EQ(common.size(), 2u);
     EXPECT_EQ(common[0].args, (std::vector<std::string>{"#S17\nSettled EURUSD @1.0921 ", "Settlement"}));
     // A short argument leaves the missing parts empty.
@@ -277,7 +276,7 @@ TEST_F(SessionEventsTest, SettledOrderRefreshesTablesThenShowsTheBanner) {
 TEST_F(SessionEventsTest, ServerTextsShowVerbatimAndLongOnesAreCut) {
     events_.OrderRejectionNotification("%s %n {0}");
     pump();
-    const auto common = app_.callsNamed("ShowCommonUserNotificationwithMessage");
+    const auto common = app_.callsNamed("showMessageBanner");
     ASSERT_EQ(common.size(), 1u);
     EXPECT_EQ(common[0].args, (std::vector<std::string>{"Ord : Rej\nWhy: %s %n {0}", "Rejected order"}));
     EXPECT_EQ(systemNotifications()[0],
@@ -290,7 +289,7 @@ TEST_F(SessionEventsTest, ServerTextsShowVerbatimAndLongOnesAreCut) {
         huge += "\xC3\xA9";
     events_.TradeConfirmationNotification(huge);
     pump();
-    const auto shown = app_.callsNamed("showLocalNotificationWithTitle");
+    const auto shown = app_.callsNamed("showSystemNotification");
     ASSERT_EQ(shown.size(), 1u);
     const std::string& text = shown[0].args[1];
     EXPECT_LE(text.size(), SessionEvents::kMaxServerTextBytes + 3);
@@ -302,19 +301,17 @@ TEST_F(SessionEventsTest, ServerTextsShowVerbatimAndLongOnesAreCut) {
 TEST_F(SessionEventsTest, TradeConfirmationFollowsTheUsersPreference) {
     events_.TradeConfirmationNotification("done");
     pump();
-    EXPECT_EQ(methods(), (std::vector<std::string>{"playSoundNamed", "ShowCommonAlertVieWwithMessage",
-                                                   "showLocalNotificationWithTitle"}));
-    EXPECT_EQ(app_.callsNamed("ShowCommonAlertVieWwithMessage")[0].args,
-              (std::vector<std::string>{"done", "Confirm"}));
+    EXPECT_EQ(methods(),
+              (std::vector<std::string>{"playSound", "showMessageAlert", "showSystemNotification"}));
+    EXPECT_EQ(app_.callsNamed("showMessageAlert")[0].args, (std::vector<std::string>{"done", "Confirm"}));
     EXPECT_EQ(app_.soundsPlayed(), std::vector<std::string>{"order"});
 
     app_.clearCalls();
     app_.setShowConfirmationAlert(false);
     events_.TradeConfirmationNotification("done");
     pump();
-    EXPECT_EQ(methods(), (std::vector<std::string>{"playSoundNamed", "ShowCommonUserNotificationwithMessage",
-                                                   "deliverNotification", "playSoundNamed",
-                                                   "showLocalNotificationWithTitle"}));
+    EXPECT_EQ(methods(), (std::vector<std::string>{"playSound", "showMessageBanner", "showBanner",
+                                                   "playSound", "showSystemNotification"}));
     EXPECT_EQ(systemNotifications()[0], (std::vector<std::string>{"Confirm", "done"}));
 }
 
@@ -342,7 +339,7 @@ TEST_F(SessionEventsTest, ExecutedOrderConfirmsAndGivesItsJournalLine) {
     EXPECT_TRUE(events_.orderexecutedNotification(order, context).has_value());
     EXPECT_TRUE(app_.calls().empty());
     pump();
-    const auto alerts = app_.callsNamed("ShowCommonAlertVieWwithMessage");
+    const auto alerts = app_.callsNamed("showMessageAlert");
     ASSERT_EQ(alerts.size(), 2u);
     EXPECT_EQ(alerts[0].args[0], "Acct : 12\nPos : P7\nSold 2.5 {1}%s @ 1.5");
     EXPECT_EQ(alerts[1].args[0], "Acct : 12\nPos : P7\nBought 2.5 {1}%s @ 1.5");
@@ -364,8 +361,8 @@ TEST_F(SessionEventsTest, AppUpdateBannerOpensOnlyWebAddresses) {
     // The click reaches the session as the banner centre's delegate.
     app_.clearCalls();
     app_.activateBanner(b[0]);
-    EXPECT_EQ(methods(), (std::vector<std::string>{"openURL", "terminate"}));
-    EXPECT_EQ(app_.callsNamed("openURL")[0].args[0], "https://example.com/app.tgz");
+    EXPECT_EQ(methods(), (std::vector<std::string>{"openAddress", "quit"}));
+    EXPECT_EQ(app_.callsNamed("openAddress")[0].args[0], "https://example.com/app.tgz");
 
     for (const char* refused : {"javascript:alert(1)", "file:///etc/passwd", "", "ftp://example.com/x",
                                 "https://", "http://:80/x", "https://exa mple.com", "data:text/html,x"}) {
@@ -380,7 +377,7 @@ TEST_F(SessionEventsTest, AppUpdateBannerOpensOnlyWebAddresses) {
     events_.didActivateNotification(plain);
     EXPECT_TRUE(app_.calls().empty());
     events_.didActivateNotification(b[0]);
-    EXPECT_EQ(methods(), (std::vector<std::string>{"openURL", "terminate"}));
+    EXPECT_EQ(methods(), (std::vector<std::string>{"openAddress", "quit"}));
 
     // A session that is gone no longer acts on clicks.
     {
@@ -414,7 +411,7 @@ TEST_F(SessionEventsTest, HeadlessApplicationShellBehaviour) {
     app_.setConnectionFailureFollowUp([&] { ++followUps; });
     app_.setTerminationHandler([&] { ++terminations; });
 
-    app_.ConnectionFailureNotification();
+    app_.onConnectionLost();
     EXPECT_EQ(app_.soundsPlayed(), std::vector<std::string>{"connectionLost"});
     pump();
     clock->advance(std::chrono::milliseconds(3499));
@@ -424,19 +421,19 @@ TEST_F(SessionEventsTest, HeadlessApplicationShellBehaviour) {
     pump();
     EXPECT_EQ(followUps, 1);
 
-    app_.LogininAnotherLocation("Signed in from elsewhere");
+    app_.onSignedInElsewhere("Signed in from elsewhere");
     EXPECT_EQ(terminations, 1);
-    app_.showLoginMessages({"Old version", "3", "https://example.com/new"});
-    EXPECT_EQ(app_.callsNamed("showLoginMessages")[0].args,
+    app_.onLoginRefused({"Old version", "3", "https://example.com/new"});
+    EXPECT_EQ(app_.callsNamed("onLoginRefused")[0].args,
               (std::vector<std::string>{"Old version", "3", "https://example.com/new"}));
-    EXPECT_TRUE(app_.callsNamed("openURL").empty());
+    EXPECT_TRUE(app_.callsNamed("openAddress").empty());
 
     // A follow-up still pending when the shell goes away is dropped.
     {
         platform::UserDefaults defaults;
         HeadlessApplication gone(defaults, center_);
         gone.setConnectionFailureFollowUp([&] { ++followUps; });
-        gone.ConnectionFailureNotification();
+        gone.onConnectionLost();
     }
     clock->advance(std::chrono::seconds(4));
     pump();

@@ -61,7 +61,7 @@ protected:
         services.subscriptions = subscriptions;
         services.resources = resources;
         services.userDefaults = defaults.get();
-        business = tc::makeSession(app, services);
+        business = tc::makeSession(app, app.logindata(), services);
         auto account = std::make_shared<AccountDetails>();
         account->AccountId = 20001;
         business->session().AccountDetailCollection.insert_or_assign("20001", account);

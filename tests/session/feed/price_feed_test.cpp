@@ -5,6 +5,7 @@
 
 #include "connection/wire_date.h"
 #include "price_book.h"
+#include "support/depth_levels.h"
 
 #include <gtest/gtest.h>
 
@@ -305,13 +306,17 @@ TEST(PriceFeedDepth, LaddersKeepNonEmptyEntriesInOrder) {
     DepthDecoding d = decodeMarketDepth("EURUSD;1.1,5||1.0,7;");
     ASSERT_EQ(d.error, FeedError::None);
     EXPECT_EQ(d.ladder->Code, "EURUSD");
-    EXPECT_EQ(d.ladder->Buy, (std::vector<std::string>{"1.1,5", "1.0,7"}));
+    EXPECT_EQ(d.ladder->Buy, testing_support::depthLevels({"1.1,5", "1.0,7"}));
     EXPECT_TRUE(d.ladder->Sell.empty());
 
     d = decodeMarketDepth("X;|;|2.5,1|2.6,x|;extra;pieces");
     ASSERT_EQ(d.error, FeedError::None);
     EXPECT_TRUE(d.ladder->Buy.empty());
-    EXPECT_EQ(d.ladder->Sell, (std::vector<std::string>{"2.5,1", "2.6,x"}));
+    ASSERT_EQ(d.ladder->Sell.size(), 2u);
+    EXPECT_EQ(d.ladder->Sell[0].price.toString(), "2.5");
+    EXPECT_EQ(d.ladder->Sell[0].quantity->toString(), "1");
+    EXPECT_EQ(d.ladder->Sell[1].price.toString(), "2.6");
+    EXPECT_FALSE(d.ladder->Sell[1].quantity.has_value()) << "a quantity that is not a number";
 }
 
 TEST(PriceFeedDepth, RefusedDepthTexts) {
@@ -334,23 +339,6 @@ TEST(PriceFeedDepth, RefusedDepthTexts) {
     const std::string longEntry = "X;" + std::string(kMaxDepthEntryLength + 1, '1') + ";";
     EXPECT_EQ(decodeMarketDepth(longEntry).error, FeedError::DepthEntryTooLong);
     EXPECT_FALSE(decodeMarketDepth(longEntry).ladder.has_value());
-}
-
-TEST(PriceFeedDepth, StoreReplacesBothSidesAndIsBounded) {
-    MarketDepthStore store(2);
-    EXPECT_EQ(store.buy("A"), nullptr);
-    ASSERT_EQ(store.store({"A", {"1,1", "2,2"}, {"3,3"}}), FeedError::None);
-    ASSERT_EQ(store.store({"A", {"9,9"}, {}}), FeedError::None);
-    EXPECT_EQ(*store.buy("A"), std::vector<std::string>{"9,9"});
-    EXPECT_TRUE(store.sell("A")->empty());
-    ASSERT_EQ(store.store({"B", {}, {"4,4"}}), FeedError::None);
-    EXPECT_EQ(store.store({"C", {"5,5"}, {}}), FeedError::StoreFull);
-    EXPECT_EQ(store.buy("C"), nullptr);
-    EXPECT_EQ(store.sell("C"), nullptr);
-    EXPECT_EQ(store.size(), 2u);
-    // Known codes are still replaced when the store is full.
-    EXPECT_EQ(store.store({"B", {"6,6"}, {}}), FeedError::None);
-    EXPECT_EQ(*store.buy("B"), std::vector<std::string>{"6,6"});
 }
 
 TEST(PriceFeedStatus, SettingIdTakesOnlyPositiveValues) {

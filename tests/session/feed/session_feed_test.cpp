@@ -5,6 +5,7 @@
 #include "platform/clock.h"
 #include "platform/user_defaults.h"
 #include "session/business/business_test_support.h"
+#include "support/depth_levels.h"
 
 #include <gtest/gtest.h>
 
@@ -41,7 +42,7 @@ protected:
         app.logindata().setPortNo(1); // never connected
         services.notifications = notifications;
         services.userDefaults = defaults.get();
-        business = tc::makeSession(app, services);
+        business = tc::makeSession(app, app.logindata(), services);
         feed = std::dynamic_pointer_cast<SessionFeed>(business->services().feed);
         ASSERT_TRUE(feed);
         // Drains as soon as the main queue runs, so one pump shows each step.
@@ -192,16 +193,16 @@ TEST_F(SessionFeedTest, DepthIsStoredPerInstrumentAndTheLatestLadderWins) {
     EXPECT_EQ(business->marketDepth().buy("EURUSD"), nullptr);
     pump();
     ASSERT_NE(business->marketDepth().buy("EURUSD"), nullptr);
-    EXPECT_EQ(*business->marketDepth().buy("EURUSD"), (std::vector<std::string>{"1.1,5", "1.0,7"}));
+    EXPECT_EQ(*business->marketDepth().buy("EURUSD"), testing_support::depthLevels({"1.1,5", "1.0,7"}));
     EXPECT_TRUE(business->marketDepth().sell("EURUSD")->empty());
-    EXPECT_EQ(*business->marketDepth().sell("GBPUSD"), (std::vector<std::string>{"1.4,2", "1.5,3"}));
+    EXPECT_EQ(*business->marketDepth().sell("GBPUSD"), testing_support::depthLevels({"1.4,2", "1.5,3"}));
 
     feed->ZMQNewMessage("MD_EURUSD;9,1;8,1");
     feed->ZMQNewMessage("MD_EURUSD;2,2;3,3");
     feed->ZMQNewMessage("MD_EURUSD;broken"); // refused: the stored ladder stays
     pump();
-    EXPECT_EQ(*business->marketDepth().buy("EURUSD"), (std::vector<std::string>{"2,2"}));
-    EXPECT_EQ(*business->marketDepth().sell("EURUSD"), (std::vector<std::string>{"3,3"}));
+    EXPECT_EQ(*business->marketDepth().buy("EURUSD"), testing_support::depthLevels({"2,2"}));
+    EXPECT_EQ(*business->marketDepth().sell("EURUSD"), testing_support::depthLevels({"3,3"}));
     // Depth texts do not touch the quote fields.
     EXPECT_FALSE(item("EURUSD").isPriceUpdateReceived);
 }

@@ -1,7 +1,7 @@
 // Tick grid, rounding onto the grid, the daily band and the price hints.
-#include "orders/price_grid.h"
+#include "model/price_grid.h"
 
-#include "order_fixture.h"
+#include "orders/order_fixture.h"
 
 #include <cmath>
 #include <limits>

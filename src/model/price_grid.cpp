@@ -1,4 +1,4 @@
-#include "orders/price_grid.h"
+#include "model/price_grid.h"
 
 #include "model/records/decimal_extension.h"
 #include "model/records/item_details.h"

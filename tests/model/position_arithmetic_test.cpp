@@ -1,10 +1,10 @@
 // Floating profit and loss by mode, commission proration and the one-second refresh; expected figures
 // worked by hand from the formulas. The conversion into the account currency is the account records'
 // (tested with them).
-#include "orders/position_arithmetic.h"
+#include "model/position_arithmetic.h"
 
 #include "model/records/currency_records.h"
-#include "order_fixture.h"
+#include "orders/order_fixture.h"
 
 #include <limits>
 
@@ -165,6 +165,21 @@ TEST_F(PositionArithmeticOverSession, RefreshConvertsEachPositionAndAddsMargins)
     // Only account 1001 has a group: 1000 per lot × 2 lots.
     EXPECT_DOUBLE_EQ(totals.margin, 2000);
     EXPECT_EQ(totals.positions, 2u);
+}
+
+TEST_F(PositionArithmeticOverSession, RefreshConvertsTheEquityHitFigureOnceEveryPass) {
+    currency->conversionMode = 1; // × 2
+    auto frozen = position(0, "1", "1.2000");
+    account->tradingStatus = AccountDetails::kStatusEquityHit;
+    frozen->UnrealisedPL = 50;
+    frozen->EquityHitPL = 50;
+    const double once = arithmetic.calculateCurrencyConversionForValue(50, *frozen);
+    ASSERT_NE(once, 50); // the account's currency needs converting
+    for (int pass = 0; pass < 3; ++pass) {
+        const auto totals = refreshOpenPositions(model.OpenOrderCollection, session);
+        EXPECT_DOUBLE_EQ(frozen->UnrealisedPL, once) << pass;
+        EXPECT_DOUBLE_EQ(totals.unrealisedPL, once) << pass;
+    }
 }
 
 TEST_F(PositionArithmeticOverSession, RefreshLeavesOutPositionsOfHiddenAccounts) {

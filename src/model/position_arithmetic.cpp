@@ -1,4 +1,4 @@
-#include "orders/position_arithmetic.h"
+#include "model/position_arithmetic.h"
 
 #include "model/records/account_details.h"
 #include "model/records/currency_records.h"
@@ -154,6 +154,10 @@ ResolvedAccount resolveAccount(std::string_view number, const SessionLookup& ses
     return r;
 }
 
+bool isEquityHit(const AccountDetails* account) {
+    return account && account->tradingStatus == AccountDetails::kStatusEquityHit;
+}
+
 double convertWith(double value, const ResolvedAccount& r) {
     if (!r.account || !r.account->tradeCurrency)
         return value;
@@ -194,6 +198,10 @@ RefreshTotals refreshOpenPositions(std::span<const std::shared_ptr<Order>> posit
         const double quantity = platform::lenientReal(order.RemainingQty);
         if (const auto pl = floatingPLOfPosition(order, item.get(), last->account.get()))
             order.UnrealisedPL = convertWith(*pl, *last);
+        else if (order.EquityHitPL && isEquityHit(last->account.get()))
+            // The server's fixed figure, converted afresh: converting the stored result again each
+            // pass would compound the rate.
+            order.UnrealisedPL = convertWith(*order.EquityHitPL, *last);
         if (std::isfinite(order.UnrealisedPL))
             totals.unrealisedPL += order.UnrealisedPL;
         if (item && lastSettings) {

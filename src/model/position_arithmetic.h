@@ -56,9 +56,10 @@ struct RefreshTotals {
     std::size_t positions = 0;
 };
 
-// The main window's one-second refresh of the open positions: each displayed position's
-// UnrealisedPL becomes its floating P/L converted into its account currency (positions of Equity
-// Hit accounts keep theirs), and its margin is the per-lot margin times its remaining quantity.
+// The one-second refresh of the open positions: each displayed position's UnrealisedPL becomes its
+// floating P/L converted into its account currency (positions of Equity Hit accounts take the
+// server's fixed figure, converted from its kept copy, or else keep theirs), and its margin is the
+// per-lot margin times its remaining quantity.
 // Takes the stored collection and leaves out the positions that the displayable list leaves out
 // (accounts suspended, closed, or with access type 4 or 10), so the list need not be copied first.
 // Instruments are found by code once per position; accounts, their conversion quote, group and the

@@ -14,7 +14,7 @@
 #include <string_view>
 #include <vector>
 
-namespace tc {
+namespace tc::platform {
 
 class Crypto {
 public:
@@ -69,4 +69,4 @@ public:
     static std::string_view passwordBytes(std::string_view text) noexcept;
 };
 
-} // namespace tc
+} // namespace tc::platform

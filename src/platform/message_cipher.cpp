@@ -1,4 +1,4 @@
-#include "connection/crypto.h"
+#include "platform/message_cipher.h"
 
 #include "platform/crypto.h"
 #include "platform/utf8.h"
@@ -10,7 +10,7 @@
 #include <mutex>
 #include <string>
 
-namespace tc {
+namespace tc::platform {
 
 Crypto::Sizes Crypto::sizesForAlgorithm(std::uint32_t algorithm) noexcept {
     switch (algorithm) {
@@ -139,4 +139,4 @@ std::optional<Crypto::Bytes> Crypto::transformData(std::span<const std::uint8_t>
                : platform::aes256CbcDecrypt(material->key, material->iv, data, platform::Padding::Pkcs7);
 }
 
-} // namespace tc
+} // namespace tc::platform

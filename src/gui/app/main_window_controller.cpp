@@ -1,0 +1,258 @@
+#include "gui/app/main_window_controller.h"
+
+#include "gui/app/common_alert.h"
+#include "gui/app/desktop_idle_source.h"
+#include "gui/app/gui_context.h"
+#include "gui/app/gui_objects.h"
+#include "gui/app/images.h"
+#include "gui/app/language.h"
+#include "gui/app/settings_window_controller.h"
+#include "gui/app/theme_manager.h"
+#include "gui/controls/grid_table.h"
+#include "gui/market/grid_totals.h"
+#include "gui/models/client_model.h"
+#include "gui/models/grid_model.h"
+#include "model/records/account_details.h"
+#include "model/records/user_info.h"
+#include "model/session_model.h"
+#include "model/session_queries.h"
+#include "model/text/formatter.h"
+#include "platform/bundle.h"
+#include "ui_main_window_controller.h"
+
+#include <QCloseEvent>
+#include <QDialog>
+#include <QGuiApplication>
+#include <QScreen>
+
+namespace tc::gui {
+namespace {
+
+constexpr int kStatusImageSize = 16;
+
+// "%.2f", then grouped, keeping both decimals (the grouping drops trailing zeros).
+QString amount(double value) {
+    const std::string fixed = Formatter::formatDecimal(value, 2);
+    QString grouped = QString::fromStdString(Formatter::formatDecimalWithString(fixed).value_or(fixed));
+    const qsizetype point = grouped.indexOf(QLatin1Char('.'));
+    if (point < 0)
+        grouped += QStringLiteral(".00");
+    else if (grouped.size() - point - 1 < 2)
+        grouped += QString(2 - (grouped.size() - point - 1), QLatin1Char('0'));
+    return grouped;
+}
+
+QString summaryValue(const QString& value) {
+    return QStringLiteral(": ") + value;
+}
+
+} // namespace
+
+MainWindowController::MainWindowController(GuiContext& context, IdleSource* idle, QWidget* parent)
+    : QMainWindow(parent), ui_(std::make_unique<Ui::MainWindowController>()), context_(context) {
+    ui_->setupUi(this);
+    // The window fills the screen it is on.
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        setGeometry(screen->availableGeometry());
+    for (QMenu* menu : ui_->menuBar->findChildren<QMenu*>())
+        menu->setToolTipsVisible(true);
+    ui_->verticalSplitView->setStretchFactor(0, 3);
+    ui_->verticalSplitView->setStretchFactor(1, 2);
+    ui_->marketSplitView->setStretchFactor(1, 1);
+    ui_->openPositionSplitView->setStretchFactor(1, 1);
+    ui_->marketSplitView->setSizes({560, width() - 560});
+    // The chart slots keep their places until charts fill them.
+    for (QWidget* slot : {static_cast<QWidget*>(ui_->ChartView1), static_cast<QWidget*>(ui_->ChartView2),
+                          static_cast<QWidget*>(ui_->ChartView3), static_cast<QWidget*>(ui_->ChartView4)}) {
+        slot->setObjectName(slot->accessibleName()); // "Chart1".."Chart4", as drops name them
+        slot->setBackgroundRole(QPalette::Base);
+        slot->setAutoFillBackground(true);
+    }
+    addGridTables();
+
+    if (!idle) {
+        ownIdle_ = std::make_unique<DesktopIdleSource>();
+        idle = ownIdle_.get();
+    }
+    idleChecker_ =
+        std::make_unique<IdleTimeChecker>(context_.defaults(), *idle, [this] { Q_EMIT quitRequested(); });
+
+    ClientModel& session = *context_.clientModel();
+    connect(&session, &ClientModel::tick, this, &MainWindowController::RefreshValues);
+    connect(&session, &ClientModel::networkSpeedChanged, this,
+            &MainWindowController::changeNetworkStatusimage);
+    connect(&session, &ClientModel::clientReplaced, this, [this] {
+        account_.reset();
+        getAccountDetails();
+        loadAccountDetails();
+    });
+    // The palette is the program's; the grids take their cell colours from the theme themselves.
+    connect(&context_.themes(), &ThemeManager::themeChanged, this, [this] { update(); });
+
+    connect(ui_->actionSettings, &QAction::triggered, this, &MainWindowController::SettingsButtonClicked);
+    connect(ui_->actionAbout, &QAction::triggered, this, &MainWindowController::aboutApplication);
+    connect(ui_->actionLockConsole, &QAction::triggered, this, &MainWindowController::lockConsole);
+    connect(ui_->actionLogout, &QAction::triggered, this, &MainWindowController::logout);
+    connect(ui_->appMenu, &QMenu::aboutToShow, this, &MainWindowController::updateLockAction);
+    connect(ui_->toggleLeftViewButton, &QToolButton::toggled, this,
+            [this](bool shown) { toggleLeftViewSelectedIndex(shown ? 1 : 0); });
+
+    bindLanguage(this, context_.language(), [this] { updateLanguageStrings(); });
+    getAccountDetails();
+    changeNetworkStatusimage(session.client().networkSpeed());
+    loadAccountDetails();
+}
+
+MainWindowController::~MainWindowController() = default;
+
+void MainWindowController::addGridTables() {
+    const std::pair<QLayout*, Grid> places[] = {
+        {ui_->watchlistLayout, Grid::Watchlist},
+        {ui_->openPositionsTabLayout, Grid::OpenPositions},
+        {ui_->pendingOrdersTabLayout, Grid::PendingOrders},
+        {ui_->settledPositionsTabLayout, Grid::SettledPositions},
+        {ui_->cancelledOrdersTabLayout, Grid::CancelledOrders},
+        {ui_->executedPositionsTabLayout, Grid::ExecutedPositions},
+        {ui_->accountsTabLayout, Grid::Accounts},
+    };
+    for (const auto& [layout, grid] : places) {
+        auto* table = new GridTable(context_, grid, layout->parentWidget());
+        layout->addWidget(table);
+        tables_.push_back(table);
+    }
+}
+
+GridTable* MainWindowController::gridTable(Grid grid) const {
+    for (GridTable* table : tables_)
+        if (table->gridModel().grid() == grid)
+            return table;
+    return nullptr;
+}
+
+void MainWindowController::setUserName(const QString& userName) {
+    userName_ = userName;
+    updateLanguageStrings();
+}
+
+void MainWindowController::updateLanguageStrings() {
+    setWindowTitle(QStringLiteral("%1 v%2 - %3")
+                       .arg(QGuiApplication::applicationDisplayName(),
+                            QString::fromStdString(platform::Bundle::shortVersionString()), userName_));
+}
+
+void MainWindowController::getAccountDetails() {
+    const auto accounts = context_.clientModel()->client().queries().getAccountCollection();
+    if (!accounts.empty() && !account_)
+        account_ = accounts.front()->AccountId;
+}
+
+void MainWindowController::setAccount(std::int32_t accountId) {
+    account_ = accountId;
+    loadAccountDetails();
+}
+
+void MainWindowController::RefreshValues() {
+    if (refreshing_)
+        return; // an alert of a step below ran the event loop: this tick is the running refresh's
+    refreshing_ = true;
+    loadAccountDetails();
+    Q_EMIT accountSummaryRefreshed();
+    idleChecker_->startCheckingIdleTime();
+    refreshing_ = false;
+}
+
+void MainWindowController::loadAccountDetails() {
+    const interfaces::Client& client = context_.clientModel()->client();
+    std::vector<std::shared_ptr<AccountDetails>> shown;
+    for (const auto& account : client.queries().getAccountCollection())
+        if (account_ && account->AccountId == *account_)
+            shown.push_back(account);
+    // The figures from the account's displayed positions, on a copy; no account shows zeros.
+    AccountDetails figures;
+    if (!shown.empty())
+        figures = accountFigures(client.model(), shown, client.queries().getOpenOrderCollection()).front();
+    ui_->AccountIdValueTextField->setText(summaryValue(QString::number(figures.AccountId)));
+    ui_->equityValueTextField->setText(summaryValue(amount(figures.Equity)));
+    ui_->BalanceValueTextField->setText(summaryValue(amount(figures.Balance)));
+    ui_->ProfitLossValueTextField->setText(summaryValue(amount(figures.UnrealisedPL)));
+    ui_->UsedMarginValueTextField->setText(summaryValue(amount(figures.UsedMargin)));
+    ui_->AvailableMarginValueTextField->setText(summaryValue(amount(figures.AvailableMargin)));
+}
+
+void MainWindowController::changeNetworkStatusimage(const interfaces::NetworkSpeed& speed) {
+    if (!speed.serverTime.empty()) {
+        if (const auto time = Formatter::formatDateandTimeFromString(speed.serverTime, "yyyyMMddHHmmss",
+                                                                     "MMM dd, yyyy HH:mm:ss"))
+            ui_->ServerTimeTextField->setText(QString::fromStdString(*time));
+    }
+    const auto look = networkStatusLook(speed.speedClass);
+    if (!look)
+        return;
+    ui_->NetworkStatusIndicatorImage->setPixmap(
+        image(look->speedImage).pixmap(kStatusImageSize, kStatusImageSize));
+    ui_->ConnectionStatusImage->setPixmap(
+        image(look->connectionImage).pixmap(kStatusImageSize, kStatusImageSize));
+    ui_->ConnectionStatusTextField->setProperty(
+        kLangKeyProperty, QString::fromUtf8(look->textKey.data(), static_cast<int>(look->textKey.size())));
+    ui_->ConnectionStatusTextField->setText(context_.text(look->textKey));
+}
+
+void MainWindowController::toggleLeftViewSelectedIndex(int index) {
+    const bool shown = !ui_->pieChartPane->isHidden();
+    if (index == 0 && shown)
+        ui_->pieChartPane->hide();
+    else if (index == 1 && !shown)
+        ui_->pieChartPane->show();
+    const QSignalBlocker block(ui_->toggleLeftViewButton);
+    ui_->toggleLeftViewButton->setChecked(!ui_->pieChartPane->isHidden());
+}
+
+void MainWindowController::SettingsButtonClicked() {
+    if (!settings_) {
+        settings_ = new SettingsWindowController(context_, this);
+        const auto user = context_.clientModel()->client().model().userInfo;
+        settings_->setAccountCapabilities(user && user->CanChangePassword,
+                                          context_.clientModel()->client().queries().canShowAERights());
+        settings_->setNetworkAvailableQuery(
+            [this] { return context_.clientModel()->client().isNetworkAvailable(); });
+    }
+    settings_->show();
+    settings_->raise();
+    settings_->activateWindow();
+}
+
+void MainWindowController::aboutApplication() {
+    context_.guiObjects().showAbout(this);
+}
+
+void MainWindowController::lockConsole() {
+    Q_EMIT lockRequested();
+}
+
+void MainWindowController::updateLockAction() {
+    // The menu does not offer the lock while a sheet is open on the window.
+    bool sheet = false;
+    for (const QDialog* dialog : findChildren<QDialog*>())
+        sheet = sheet || (dialog->isVisible() && dialog->windowModality() == Qt::WindowModal);
+    ui_->actionLockConsole->setEnabled(isVisible() && !sheet);
+}
+
+void MainWindowController::logout() {
+    CommonAlert::open(this,
+                      {context_.text("20209"),
+                       QString(),
+                       AlertSpec::Warning,
+                       {context_.text("0038"), context_.text("0060")},
+                       QStringLiteral("logout")},
+                      [this](int button) {
+                          if (button == 0)
+                              Q_EMIT quitRequested();
+                      });
+}
+
+void MainWindowController::closeEvent(QCloseEvent* event) {
+    event->accept();
+    Q_EMIT quitRequested();
+}
+
+} // namespace tc::gui

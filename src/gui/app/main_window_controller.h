@@ -1,0 +1,92 @@
+#pragma once
+// The main window, shown once the first login completed: the toolbar and menus, the watch list and
+// the four chart slots above, the account pie and the tabs of positions, orders and accounts below,
+// and the status line with the current account's summary, the network status and the server time.
+// The session's one-second tick refreshes the summary and checks the idle time-out.
+//
+// What it asks of its owner goes out as signals: quitRequested (logout confirmed, the window
+// closed, the idle time-out reached) and lockRequested (the console lock). Actions that open the
+// windows of later work are in the toolbar and menus, disabled, with a tooltip saying so.
+#include "gui/app/shell_rules.h"
+#include "gui/market/grid_spec.h"
+#include "interfaces/client.h"
+
+#include <QMainWindow>
+#include <QPointer>
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+
+namespace Ui {
+class MainWindowController;
+}
+
+namespace tc::gui {
+
+class GridTable;
+class GuiContext;
+class SettingsWindowController;
+
+class MainWindowController : public QMainWindow {
+    Q_OBJECT
+public:
+    // Needs the context's client model, signed in. `idle` is where the idle time comes from (the
+    // desktop's when null).
+    explicit MainWindowController(GuiContext& context, IdleSource* idle = nullptr, QWidget* parent = nullptr);
+    ~MainWindowController() override;
+
+    // The login user named in the title.
+    void setUserName(const QString& userName);
+    // The account the summary shows (the accounts table picks another); none when it is not shown.
+    void setAccount(std::int32_t accountId);
+    std::optional<std::int32_t> account() const { return account_; }
+
+    // The one-second refresh: the summary of the current account, then the idle time-out. Not entered
+    // again while it runs.
+    void RefreshValues();
+    // The network-speed class and the server's clock ("yyyyMMddHHmmss"); a class outside 0..3
+    // changes neither the images nor the text.
+    void changeNetworkStatusimage(const interfaces::NetworkSpeed& speed);
+    // The account pie's pane: 1 shows it, 0 hides it and gives the tabs the width.
+    void toggleLeftViewSelectedIndex(int index);
+
+    void SettingsButtonClicked();
+    void aboutApplication();
+    void lockConsole();
+    // Asks first; the default button ends the program.
+    void logout();
+
+    // The settings window once made (null before).
+    SettingsWindowController* settingsWindow() const { return settings_.data(); }
+    GridTable* gridTable(Grid grid) const;
+
+Q_SIGNALS:
+    void quitRequested();
+    void lockRequested();
+    // Emitted by the refresh once the summary stands; whoever shows something because of it runs
+    // inside the refresh.
+    void accountSummaryRefreshed();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void updateLanguageStrings();
+    void getAccountDetails();
+    void loadAccountDetails();
+    void addGridTables();
+    void updateLockAction();
+
+    std::unique_ptr<Ui::MainWindowController> ui_;
+    GuiContext& context_;
+    std::unique_ptr<IdleSource> ownIdle_;
+    std::unique_ptr<IdleTimeChecker> idleChecker_;
+    QString userName_;
+    std::optional<std::int32_t> account_;
+    QPointer<SettingsWindowController> settings_;
+    std::vector<GridTable*> tables_;
+    bool refreshing_ = false;
+};
+
+} // namespace tc::gui

@@ -1,0 +1,30 @@
+#pragma once
+// A grid of the session in a plain table view: its own GridModel over the context's client model,
+// a GridViewProxy of its own (sort order, tick colours), the columns' default widths and hidden
+// columns from the grid's specification, and the language and theme of the context, followed when
+// they change. Made only once a client model is set on the context.
+#include "gui/market/grid_spec.h"
+
+#include <QTableView>
+
+namespace tc::gui {
+
+class GridModel;
+class GridViewProxy;
+class GuiContext;
+
+class GridTable : public QTableView {
+    Q_OBJECT
+public:
+    GridTable(GuiContext& context, Grid grid, QWidget* parent = nullptr);
+    ~GridTable() override;
+
+    GridModel& gridModel() const { return *model_; }
+    GridViewProxy& proxy() const { return *proxy_; }
+
+private:
+    GridModel* model_ = nullptr;
+    GridViewProxy* proxy_ = nullptr;
+};
+
+} // namespace tc::gui

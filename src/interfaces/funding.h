@@ -1,0 +1,94 @@
+#pragma once
+// The funding side of a client: deposits, withdrawals, pay-gate settings, the account's bank details
+// and its funding history, with the server's replies as typed events.
+#include "interfaces/commands.h"
+#include "interfaces/handler.h"
+#include "model/data_service_collections.h"
+#include "model/records/request_records.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tc::funding {
+struct FundingCollections;
+struct NewDeposit;
+struct NewWithdrawal;
+} // namespace tc::funding
+
+namespace interfaces {
+
+using tc::BankDetails;
+using tc::SearchInfo;
+
+// One line of a funding reply: a caption and its value, both as shown.
+struct LabelValue {
+    std::string label;
+    std::string value;
+    friend bool operator==(const LabelValue&, const LabelValue&) = default;
+};
+
+// A funding reply of the server, after the funding collections took it.
+struct FundingReply {
+    enum class Kind {
+        PayGateStarted,      // reply 94: the gateway transaction exists; open its payment page
+        PayGateProgress,     // reply 98
+        PayGateResult,       // reply 96; code is the server's error code, 0 for none
+        DepositRequested,    // action 801: lines describe the request
+        WithdrawalRequested, // action 802
+        ApprovalCompleted,   // actions 930 and 931 (code)
+        ApprovalUpdated,     // actions 927 to 929 (code)
+    };
+    Kind kind = Kind::PayGateStarted;
+    std::uint64_t id = 0;  // the gateway request id, or the approval request id
+    std::int64_t code = 0; // see Kind
+    std::vector<LabelValue> lines;
+};
+
+// A funding request the server refused: the gateway request id (0 when none), its error code and text.
+struct FundingFailure {
+    std::uint64_t id = 0;
+    std::int64_t code = 0;
+    std::string text;
+};
+
+// The bank details an account's request brought (none when the reply held no record).
+struct BankDetailsArrival {
+    RequestId id = 0;
+    std::optional<BankDetails> details;
+};
+
+class Funding {
+public:
+    virtual ~Funding() = default;
+
+    // Gateway transactions, approval requests and pay-gate settings of this login.
+    virtual const tc::funding::FundingCollections& collections() const = 0;
+
+    // A deposit (gateway payment when its mode is online payment, else an approval request) or a
+    // withdrawal; refused before anything is sent when the account is not eligible, the amount not a
+    // finite positive number or a text holds a control character.
+    virtual CommandResult requestDeposit(const tc::funding::NewDeposit& deposit) = 0;
+    virtual CommandResult requestWithdrawal(const tc::funding::NewWithdrawal& withdrawal) = 0;
+    virtual RequestId requestPayGateSettings() = 0;
+    // The bank account of one of the user's accounts; 0 for an unknown account.
+    virtual RequestId requestBankDetails(std::int32_t accountId) = 0;
+    // The deposits and withdrawals of the search; the rows arrive in the data-service collections.
+    virtual RequestId requestFinancialTransactions(const SearchInfo& search) = 0;
+
+    using ReplyFn = std::function<void(const FundingReply& reply)>;
+    using FailureFn = std::function<void(const FundingFailure& failure)>;
+    using BankDetailsFn = std::function<void(const BankDetailsArrival& arrival)>;
+    using HistoryFn = std::function<void(RequestId id)>;
+
+    virtual std::unique_ptr<Handler> handleFundingReply(ReplyFn fn) = 0;
+    virtual std::unique_ptr<Handler> handleFundingFailure(FailureFn fn) = 0;
+    virtual std::unique_ptr<Handler> handleBankDetails(BankDetailsFn fn) = 0;
+    // The funding history of a requestFinancialTransactions arrived.
+    virtual std::unique_ptr<Handler> handleFundingHistory(HistoryFn fn) = 0;
+};
+
+} // namespace interfaces

@@ -1,0 +1,139 @@
+#pragma once
+// The order side of a client: the order ticket and the dialogs' requests (place, check, close, edit,
+// cancel, offset, close all), and what the server made of them. Quantities and prices are decimals;
+// the core writes the wire's texts and codes.
+#include "interfaces/commands.h"
+#include "interfaces/handler.h"
+#include "platform/decimal.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tc {
+class Order;
+}
+
+namespace interfaces {
+
+using tc::Order;
+using Decimal = tc::platform::Decimal;
+
+enum class Side { Buy, Sell };
+enum class OrderKind { Market, Limit, Stop };
+enum class Delivery { Regular, Intraday, Btst };
+enum class TimeInForce { GoodTillCancelled, GoodTillFriday, Day };
+
+// What the order ticket asks for. `price` is the limit or stop price (not read for a market order,
+// which takes the live quote); a take profit or stop loss given is enabled. A deviation is the
+// market order's allowed distance from the quoted price in points; none allows any.
+struct OrderTicket {
+    std::string instrument; // the instrument's code
+    std::int32_t account = 0;
+    Side side = Side::Buy;
+    OrderKind kind = OrderKind::Market;
+    Delivery delivery = Delivery::Regular;
+    TimeInForce timeInForce = TimeInForce::GoodTillCancelled;
+    Decimal quantity;
+    std::optional<Decimal> price;
+    std::optional<Decimal> takeProfit;
+    std::optional<Decimal> stopLoss;
+    std::optional<std::int32_t> deviation;
+};
+
+// One account of a multi-account order and the quantity it takes.
+struct AccountQuantity {
+    std::int32_t accountId = 0;
+    Decimal quantity;
+};
+
+// One opposite position an offset closes against, and how much of it.
+struct OffsetLeg {
+    std::string positionId;
+    Decimal quantity;
+};
+
+// Close-all requests: every listed position, or the ones the user selected.
+enum class CloseAllScope : std::int32_t { AllListed = 1, Selected = 3 };
+
+// What an order request came to: handed to the server, or refused here with the reason. The key tells
+// one refusal from another (a language key, e.g. "1007" when the stream is down); the text is the
+// reason as shown, with any detail.
+struct OrderResult {
+    enum class Status { Sent, Refused };
+    Status status = Status::Refused;
+    std::string refusalKey;
+    std::string refusalText;
+    bool sent() const { return status == Status::Sent; }
+    static OrderResult wasSent() { return {Status::Sent, {}, {}}; }
+    static OrderResult refused(std::string key, std::string text) {
+        return {Status::Refused, std::move(key), std::move(text)};
+    }
+};
+
+// An order request that did not go through. Client: refused here before sending (the key is the
+// language key of the reason, the order the one built, when there was one). Server: rejected by the
+// server (the key is the rejection code, orderNumber the order number the rejection names, if any).
+struct OrderRefusal {
+    enum class Origin { Client, Server };
+    Origin origin = Origin::Client;
+    std::string key;
+    std::string text;
+    std::shared_ptr<const Order> order;
+    std::string orderNumber;
+};
+
+// A report that concerns the close-all window: a position settled (the settlement record), or an
+// order the server rejected (the order number it names and the reason as shown).
+struct BulkCloseReport {
+    enum class Kind { Settled, Rejected };
+    Kind kind = Kind::Settled;
+    std::shared_ptr<const Order> settlement;
+    std::string orderNumber;
+    std::string reason;
+};
+
+class Orders {
+public:
+    virtual ~Orders() = default;
+
+    // The ticket's check: validates without sending (Sent here means "would be sent").
+    virtual OrderResult checkOrder(const OrderTicket& ticket) = 0;
+    virtual OrderResult placeOrder(const OrderTicket& ticket) = 0;
+    // One order for several accounts, each with its own quantity (the ticket's account and quantity
+    // are not read).
+    virtual OrderResult placeMultiAccountOrder(const OrderTicket& ticket,
+                                               std::span<const AccountQuantity> accounts) = 0;
+    virtual OrderResult closePosition(std::string_view positionId, const Decimal& quantity,
+                                      std::optional<std::int32_t> deviation = std::nullopt) = 0;
+    // The position's brackets as they are to be: none removes one.
+    virtual OrderResult editPositionBrackets(std::string_view positionId, std::optional<Decimal> takeProfit,
+                                             std::optional<Decimal> stopLoss) = 0;
+    virtual OrderResult editPendingOrder(std::string_view pendingOrderId, const Decimal& quantity,
+                                         const Decimal& price, std::optional<Decimal> takeProfit,
+                                         std::optional<Decimal> stopLoss) = 0;
+    virtual OrderResult cancelPendingOrder(std::string_view pendingOrderId) = 0;
+    virtual OrderResult closeAllPositions(std::span<const std::string> positionIds, CloseAllScope scope) = 0;
+    // Closes the position against opposite positions of its account and instrument, each leg taking
+    // its quantity; the offset quantity is the legs' sum. The answer comes as offsetAnswered.
+    virtual OrderResult offsetPosition(std::string_view positionId, std::span<const OffsetLeg> legs) = 0;
+
+    using OrderStoredFn = std::function<void(const std::shared_ptr<const Order>& order)>;
+    using OrderRefusedFn = std::function<void(const OrderRefusal& refusal)>;
+    using BulkCloseFn = std::function<void(const BulkCloseReport& report)>;
+    using OffsetAnsweredFn = std::function<void()>;
+
+    // The server stored a limit or stop order the user placed.
+    virtual std::unique_ptr<Handler> handleOrderStored(OrderStoredFn fn) = 0;
+    virtual std::unique_ptr<Handler> handleOrderRefused(OrderRefusedFn fn) = 0;
+    virtual std::unique_ptr<Handler> handleBulkCloseReport(BulkCloseFn fn) = 0;
+    // The server answered an offset request.
+    virtual std::unique_ptr<Handler> handleOffsetAnswered(OffsetAnsweredFn fn) = 0;
+};
+
+} // namespace interfaces

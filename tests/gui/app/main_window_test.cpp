@@ -1,0 +1,217 @@
+// The main window against the in-process test server, signed in as demo.
+#include "gui/app/common_alert.h"
+#include "gui/app/gui_context.h"
+#include "gui/app/main_window_controller.h"
+#include "gui/app/settings_window_controller.h"
+#include "gui/app/theme_manager.h"
+#include "gui/app/theme_table.h"
+#include "gui/controls/grid_table.h"
+#include "gui/market/grid_totals.h"
+#include "gui/models/grid_model.h"
+#include "gui/models/session_fixture.h"
+#include "model/records/account_details.h"
+#include "model/session_queries.h"
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QEventLoop>
+#include <QLabel>
+#include <QMessageBox>
+#include <QSignalSpy>
+
+namespace {
+
+using guitest::waitFor;
+using tc::gui::MainWindowController;
+
+class FakeIdle : public tc::gui::IdleSource {
+public:
+    std::int64_t idleSeconds() override { return seconds; }
+    std::int64_t seconds = 0;
+};
+
+class MainWindowTest : public guitest::SessionTest {
+protected:
+    void SetUp() override {
+        SessionTest::SetUp();
+        context->setClientModel(session.get());
+        ASSERT_TRUE(signIn());
+        ASSERT_TRUE(
+            waitFor([&] { return !session->client().queries().getOpenOrderCollection().empty(); }, 15000));
+        window = new MainWindowController(*context, &idle);
+        window->setUserName("demo");
+        window->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+    }
+    QString label(const char* name) const { return window->findChild<QLabel*>(name)->text(); }
+    QAction* action(const char* name) const { return window->findChild<QAction*>(name); }
+
+    FakeIdle idle;
+    MainWindowController* window = nullptr;
+};
+
+TEST_F(MainWindowTest, ShowsTheDemosFirstAccountAndItsTablesAndFollowsTheTick) {
+    EXPECT_TRUE(window->windowTitle().endsWith(" - demo")) << window->windowTitle().toStdString();
+    const auto accounts = session->client().queries().getAccountCollection();
+    ASSERT_FALSE(accounts.empty());
+    ASSERT_EQ(window->account(), accounts.front()->AccountId);
+    const tc::AccountDetails figures =
+        tc::gui::accountFigures(session->client().model(), {accounts.front()},
+                                session->client().queries().getOpenOrderCollection())
+            .front();
+    EXPECT_EQ(label("AccountIdTextField"), context->text("0012"));
+    EXPECT_EQ(label("AccountIdValueTextField"), QStringLiteral(": %1").arg(figures.AccountId));
+    // "%.2f", grouped, both decimals kept.
+    const auto amount = [](double v) {
+        QString text = QLocale(QLocale::English).toString(v, 'f', 2);
+        return QStringLiteral(": ") + text;
+    };
+    EXPECT_EQ(label("BalanceValueTextField"), amount(figures.Balance));
+    EXPECT_EQ(label("equityValueTextField"), amount(figures.Equity));
+    EXPECT_EQ(label("AvailableMarginValueTextField"), amount(figures.AvailableMargin));
+    EXPECT_EQ(label("ProfitLossValueTextField"), amount(figures.UnrealisedPL));
+
+    // The grids show the demo's positions and pending orders.
+    for (tc::gui::Grid grid : {tc::gui::Grid::Watchlist, tc::gui::Grid::OpenPositions,
+                               tc::gui::Grid::PendingOrders, tc::gui::Grid::Accounts}) {
+        SCOPED_TRACE(static_cast<int>(grid));
+        ASSERT_TRUE(window->gridTable(grid));
+        EXPECT_TRUE(waitFor([&] { return window->gridTable(grid)->model()->rowCount() > 0; }, 10000));
+    }
+
+    // The summary follows the account set and the tick; the network line follows the pings.
+    window->setAccount(0);
+    EXPECT_EQ(label("AccountIdValueTextField"), ": 0");
+    EXPECT_EQ(label("BalanceValueTextField"), ": 0.00");
+    window->setAccount(accounts.front()->AccountId);
+    EXPECT_TRUE(waitFor([&] { return !label("ServerTimeTextField").isEmpty(); }, 10000));
+    EXPECT_EQ(label("ConnectionStatusTextField"), context->text("0051"));
+}
+
+TEST_F(MainWindowTest, NetworkStatusTakesTheFourClassesAndNothingElse) {
+    window->changeNetworkStatusimage({3, "20240307101500"});
+    EXPECT_EQ(label("ConnectionStatusTextField"), context->text("1007"));
+    EXPECT_EQ(label("ServerTimeTextField"), "Mar 07, 2024 10:15:00");
+    const QImage poor = window->findChild<QLabel*>("NetworkStatusIndicatorImage")->pixmap().toImage();
+    window->changeNetworkStatusimage({7, "not a time"});
+    EXPECT_EQ(label("ConnectionStatusTextField"), context->text("1007"));
+    EXPECT_EQ(label("ServerTimeTextField"), "Mar 07, 2024 10:15:00");
+    window->changeNetworkStatusimage({0, ""});
+    EXPECT_EQ(label("ConnectionStatusTextField"), context->text("0051"));
+    EXPECT_NE(window->findChild<QLabel*>("NetworkStatusIndicatorImage")->pixmap().toImage(), poor);
+}
+
+TEST_F(MainWindowTest, LaterWindowsAreDisabledWithATooltipAndTheShellsActionsWork) {
+    for (const char* name :
+         {"actionTradeTicket", "actionClosePosition", "actionModifyPosition", "actionOffsetPosition",
+          "actionCloseAll", "actionChart", "actionAccountStatement", "actionDepositsWithdrawals",
+          "actionNewDeposit", "actionNewWithdrawal", "actionChangePassword", "actionAccessRights",
+          "actionChat", "actionMessages", "actionNews", "actionResources", "actionAddRemoveSymbols"}) {
+        SCOPED_TRACE(name);
+        ASSERT_TRUE(action(name));
+        EXPECT_FALSE(action(name)->isEnabled());
+        EXPECT_EQ(action(name)->toolTip(), context->text("90001"));
+        EXPECT_FALSE(action(name)->text().isEmpty());
+        EXPECT_NE(action(name)->text(), action(name)->property("langKey").toString())
+            << "English text missing";
+    }
+    // Settings: one window, however often it is asked for.
+    action("actionSettings")->trigger();
+    auto* settings = window->settingsWindow();
+    ASSERT_TRUE(settings);
+    action("actionSettings")->trigger();
+    EXPECT_EQ(window->settingsWindow(), settings);
+    EXPECT_TRUE(settings->isVisible());
+
+    QSignalSpy locks(window, &MainWindowController::lockRequested);
+    action("actionLockConsole")->trigger();
+    EXPECT_EQ(locks.count(), 1);
+}
+
+TEST_F(MainWindowTest, LogoutAsksAndOnlyItsDefaultButtonEndsTheProgram) {
+    QSignalSpy quits(window, &MainWindowController::quitRequested);
+    window->logout();
+    QMessageBox* box = tc::gui::CommonAlert::showing(window, "logout");
+    ASSERT_TRUE(box);
+    EXPECT_EQ(box->text(), context->text("20209"));
+    ASSERT_EQ(box->buttons().size(), 2);
+    QAbstractButton* cancel = nullptr;
+    QAbstractButton* logOut = nullptr;
+    for (QAbstractButton* b : box->buttons())
+        (b->text() == context->text("0060") ? cancel : logOut) = b;
+    ASSERT_TRUE(cancel && logOut);
+    cancel->click();
+    EXPECT_TRUE(waitFor([&] { return !tc::gui::CommonAlert::showing(window, "logout"); }));
+    EXPECT_EQ(quits.count(), 0) << "still running and signed in";
+    EXPECT_EQ(session->loginState(), interfaces::LoginState::SignedIn);
+
+    window->logout();
+    box = tc::gui::CommonAlert::showing(window, "logout");
+    ASSERT_TRUE(box);
+    for (QAbstractButton* b : box->buttons())
+        if (b->text() == context->text("0038"))
+            b->click();
+    EXPECT_TRUE(waitFor([&] { return quits.count() == 1; }));
+}
+
+TEST_F(MainWindowTest, AModalAlertOpenedFromTheRefreshDoesNotReEnterIt) {
+    int entered = 0;
+    int nested = 0;
+    QObject::connect(window, &MainWindowController::accountSummaryRefreshed, window, [&] {
+        ++entered;
+        if (entered > 1)
+            return;
+        // A modal alert run from inside the refresh: its event loop lets ticks through.
+        QEventLoop alert;
+        QTimer::singleShot(0, [&] {
+            session->tickNow();
+            session->tickNow();
+            nested = entered;
+            alert.quit();
+        });
+        alert.exec();
+    });
+    session->tickNow();
+    EXPECT_EQ(nested, 1) << "the ticks inside the alert did not run the refresh again";
+    session->tickNow();
+    EXPECT_EQ(entered, 2) << "the next tick after it refreshes";
+}
+
+TEST_F(MainWindowTest, TheIdleTimeOutEndsTheProgramAtTheNextTick) {
+    QSignalSpy quits(window, &MainWindowController::quitRequested);
+    defaults->set("IdleTime", std::int64_t{300});
+    idle.seconds = 299;
+    session->tickNow();
+    EXPECT_EQ(quits.count(), 0);
+    idle.seconds = 301; // a late check still fires
+    session->tickNow();
+    EXPECT_EQ(quits.count(), 1);
+}
+
+TEST_F(MainWindowTest, AThemeSwitchRepaintsTheMainWindowAndItsGrids) {
+    auto* settings = new tc::gui::SettingsWindowController(*context);
+    settings->show();
+    const auto windowColour = [](int theme) {
+        const tc::gui::Rgba c = tc::gui::colourOf(theme, tc::gui::ThemeRole::Window);
+        return QColor(c.r, c.g, c.b);
+    };
+    EXPECT_EQ(window->palette().color(QPalette::Window), windowColour(0));
+    int paints = 0;
+    struct Counter : QObject {
+        int& n;
+        explicit Counter(int& n) : n(n) {}
+        bool eventFilter(QObject*, QEvent* e) override {
+            n += e->type() == QEvent::Paint;
+            return false;
+        }
+    } counter(paints);
+    window->installEventFilter(&counter);
+    context->themes().saveTheme(1);
+    EXPECT_EQ(window->palette().color(QPalette::Window), windowColour(1));
+    EXPECT_EQ(settings->palette().color(QPalette::Window), windowColour(1));
+    EXPECT_EQ(window->gridTable(tc::gui::Grid::Watchlist)->gridModel().theme(), 1);
+    EXPECT_TRUE(waitFor([&] { return paints > 0; }));
+    window->removeEventFilter(&counter);
+}
+
+} // namespace
