@@ -6,6 +6,7 @@
 #include "gui/app/gui_context.h"
 #include "gui/app/main_queue_pump.h"
 #include "gui/app/qt_shell.h"
+#include "interfaces/client.h"
 #include "platform/user_defaults.h"
 
 #include <QApplication>
@@ -29,6 +30,7 @@ int main(int argc, char** argv) {
 
     tc::gui::AppDelegate::Options options;
     options.simulation = simulation;
+    options.clients = [&shell] { return interfaces::MakeClient(shell); };
     tc::gui::AppDelegate delegate(context, shell, std::move(options));
     delegate.applicationDidFinishLaunching();
     return QApplication::exec();

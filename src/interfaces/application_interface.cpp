@@ -20,8 +20,11 @@ InAppNotification makeCommonBanner(std::string_view applicationName, std::string
 
 ProductInfo productInfo() {
     tc::LoginInputdata login;
-    ProductInfo info{login.productName().value_or(""), login.productVersion().value_or(""),
-                     login.isLiveModeAvailable(), login.liveAccountRegistrationURL().value_or("")};
+    ProductInfo info;
+    info.productName = login.productName().value_or("");
+    info.productVersion = login.productVersion().value_or("");
+    info.liveModeAvailable = login.isLiveModeAvailable();
+    info.liveAccountRegistrationURL = login.liveAccountRegistrationURL().value_or("");
     login.loadLiveSettings();
     info.liveServer = {login.IPAddress().value_or(""), login.PortNo()};
     login.loadDemoSettings();

@@ -38,8 +38,6 @@ AppDelegate::AppDelegate(GuiContext& context, QtShell& shell, Options options, Q
         ownIdle_ = std::make_unique<DesktopIdleSource>();
         options_.idle = ownIdle_.get();
     }
-    if (!options_.clients)
-        options_.clients = [&shell] { return interfaces::MakeClient(shell); };
     remembered_ = std::make_unique<RememberedUsers>(context_.defaults(), interfaces::productInfo().productKey,
                                                     *options_.secrets);
     session_ = std::make_unique<ClientModel>(options_.clients);

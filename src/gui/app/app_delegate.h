@@ -33,7 +33,7 @@ public:
         SecretStore* secrets = nullptr;
         // The user's idle time, which the main window checks; the desktop's idle monitor when null.
         IdleSource* idle = nullptr;
-        // Makes each session's client; interfaces::MakeClient over the shell when empty.
+        // Makes each session's client (the program's composition root: interfaces::MakeClient).
         ClientModel::ClientFactory clients;
         // Start with the simulation mode's form instead of the live one.
         bool simulation = false;

@@ -265,7 +265,8 @@ void LoginWindowController::createDemoUserButtonClicked() {
         selectConnectionMode(kDemoSegment);
     if (!registrationSheet_) {
         registrationSheet_ = new LoginRegistrationWindowController(
-            context_, product_.depositAmountListType.empty() ? "Default" : product_.depositAmountListType, this);
+            context_, product_.depositAmountListType.empty() ? "Default" : product_.depositAmountListType,
+            this);
         connect(registrationSheet_, &LoginRegistrationWindowController::submitted, this,
                 &LoginWindowController::demoRegistrationSubmit);
         connect(registrationSheet_, &LoginRegistrationWindowController::registered, this,

@@ -26,8 +26,8 @@ UnlockWindowController::~UnlockWindowController() = default;
 
 void UnlockWindowController::updateLanguageStrings() {
     ui_->lockpasswordtitleTextField->setText(QStringLiteral("%1 :").arg(context_.text("0467")));
-    setWindowTitle(QStringLiteral("%1 %2").arg(
-        context_.text("10855"), QString::fromStdString(session_.client().userName())));
+    setWindowTitle(QStringLiteral("%1 %2").arg(context_.text("10855"),
+                                               QString::fromStdString(session_.client().userName())));
 }
 
 void UnlockWindowController::lock(QWidget* mainWindow) {

@@ -22,7 +22,8 @@ class QtShell;
 class UnlockWindowController : public QDialog {
     Q_OBJECT
 public:
-    UnlockWindowController(GuiContext& context, QtShell& shell, ClientModel& session, QWidget* parent = nullptr);
+    UnlockWindowController(GuiContext& context, QtShell& shell, ClientModel& session,
+                           QWidget* parent = nullptr);
     ~UnlockWindowController() override;
 
     // Locks when `mainWindow` is showing: hides it and shows this window, titled with the user's name.

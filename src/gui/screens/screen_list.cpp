@@ -111,19 +111,16 @@ public:
     void remove(const std::string&) override {}
 };
 
-// The login window in simulation mode with its connection drawer open; its session never signs in.
+// The login window in simulation mode with its connection drawer open, over the demo session (it
+// signs in nowhere here).
 LoginWindowController* loginWindow(ScreenContext& c) {
     auto defaults = std::shared_ptr<platform::UserDefaults>(platform::UserDefaults::inMemory());
     auto secrets = std::make_shared<NoSecrets>();
     auto remembered = std::make_shared<RememberedUsers>(*defaults, "", *secrets);
-    QtShell& shell = c.shell();
-    auto session = std::make_shared<ClientModel>([&shell, defaults] {
-        return interfaces::MakeClient(shell, {defaults.get(), false});
-    });
-    for (std::shared_ptr<void> part : {std::shared_ptr<void>(defaults), std::shared_ptr<void>(secrets),
-                                       std::shared_ptr<void>(remembered), std::shared_ptr<void>(session)})
-        c.keep(std::move(part));
-    auto* login = c.own(new LoginWindowController(c.context(), shell, *session, *remembered));
+    c.keep(defaults);
+    c.keep(secrets);
+    c.keep(remembered);
+    auto* login = c.own(new LoginWindowController(c.context(), c.shell(), c.session(), *remembered));
     login->selectConnectionMode(1);
     login->show();
     return login;
@@ -147,17 +144,10 @@ QWidget* demoRegistration(ScreenContext& c) {
 }
 
 QWidget* unlock(ScreenContext& c) {
-    auto defaults = std::shared_ptr<platform::UserDefaults>(platform::UserDefaults::inMemory());
-    QtShell& shell = c.shell();
-    auto session = std::make_shared<ClientModel>([&shell, defaults] {
-        return interfaces::MakeClient(shell, {defaults.get(), false});
-    });
-    c.keep(defaults);
-    c.keep(session);
     auto* main = c.own(new QWidget);
     main->resize(640, 400);
     main->show();
-    auto* window = c.own(new UnlockWindowController(c.context(), shell, *session));
+    auto* window = c.own(new UnlockWindowController(c.context(), c.shell(), c.session()));
     window->lock(main);
     return window;
 }

@@ -156,8 +156,7 @@ TEST_F(LoginWindowTest, TypingTheDemoUserAndPressingReturnOpensTheMainWindowAndC
     EXPECT_EQ(context->clientModel(), &delegate->session());
     // The form with the remember box on was remembered, its password in the secret store only.
     const auto remembered =
-        tc::gui::RememberedUsers(*defaults, interfaces::productInfo().productKey, secrets)
-            .load("Demo");
+        tc::gui::RememberedUsers(*defaults, interfaces::productInfo().productKey, secrets).load("Demo");
     ASSERT_TRUE(remembered);
     EXPECT_EQ(remembered->userName, "demo");
     EXPECT_EQ(remembered->port, std::to_string(ports.stream));
