@@ -127,13 +127,14 @@ GridModel::GridModel(ClientModel& session, Grid grid, QObject* parent)
     });
     connect(&session_, &ClientModel::tablesChanged, this, [this](interfaces::TableSet tables) {
         const auto table = tableOf(grid_);
-        // Executed rows follow the open positions; an account's status shows or hides its orders.
-        const bool touched =
-            (table && tables.contains(*table)) ||
-            (isOrderGrid(grid_) && tables.contains(interfaces::Table::Accounts)) ||
-            (grid_ == Grid::ExecutedPositions && tables.contains(interfaces::Table::OpenPositions));
-        if (touched)
+        // Executed rows follow the open positions. An account's change (the session announces one
+        // every second with the floating figures) shows or hides its orders and freezes or frees its
+        // positions' prices: the rows and the live cells, not every cell of every order grid.
+        if ((table && tables.contains(*table)) ||
+            (grid_ == Grid::ExecutedPositions && tables.contains(interfaces::Table::OpenPositions)))
             refresh(Scope::All);
+        else if (isOrderGrid(grid_) && tables.contains(interfaces::Table::Accounts))
+            refresh(Scope::Live);
     });
     connect(&session_, &ClientModel::depthChanged, this, [this](const std::vector<std::string>& codes) {
         if (isDepthGrid(grid_) && std::find(codes.begin(), codes.end(), instrument_) != codes.end())
