@@ -7,7 +7,7 @@
 // What it asks of its owner goes out as signals: quitRequested (logout confirmed, the window
 // closed, the idle time-out reached) and lockRequested (the console lock). Actions that open the
 // windows of later work are in the toolbar and menus, disabled, with a tooltip saying so.
-#include "gui/app/shell_rules.h"
+#include "gui/app/idle_time.h"
 #include "gui/market/grid_spec.h"
 #include "interfaces/client.h"
 
