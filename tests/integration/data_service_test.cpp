@@ -27,6 +27,7 @@
 #include <chrono>
 #include <functional>
 #include <set>
+#include <vector>
 
 namespace {
 
@@ -151,6 +152,52 @@ TEST_F(DataServiceRoundTrip, AccountDetailsSchedulesAndAccessMaps) {
         platform::RunLoop::main().runUntil([&] { return seen.count(kBankDetailsNotification) == 2; }, 2s));
     EXPECT_FALSE(got().bankDetails);
     EXPECT_EQ(seen.count(kEditUserAccountAccessFailureNotification), 0);
+}
+
+TEST_F(DataServiceRoundTrip, EachReplyAWindowWaitsForComesAsATypedEventNamingItsRequest) {
+    ASSERT_TRUE(answered());
+    std::vector<interfaces::BankDetailsArrival> banks;
+    std::vector<interfaces::ScheduleArrival> schedules;
+    std::vector<interfaces::UserAccessArrival> access;
+    std::vector<interfaces::UserAccessEdit> edits;
+    std::vector<interfaces::RequestId> histories;
+    auto h1 = client->funding().handleBankDetails([&](const auto& a) { banks.push_back(a); });
+    auto h2 = client->handleSessionSchedule([&](const auto& a) { schedules.push_back(a); });
+    auto h3 = client->handleUserAccess([&](const auto& a) { access.push_back(a); });
+    auto h4 = client->handleUserAccessEdited([&](const auto& e) { edits.push_back(e); });
+    auto h5 =
+        client->funding().handleFundingHistory([&](interfaces::RequestId id) { histories.push_back(id); });
+
+    const interfaces::RequestId bank = client->funding().requestBankDetails(20001);
+    const interfaces::RequestId schedule = client->requestSessionSchedule(1);
+    const interfaces::RequestId map = client->requestUserMapWithAccount(20001);
+    SearchInfo year;
+    year.FromDate = utc(2024, 1, 1);
+    year.ToDate = utc(2024, 12, 31);
+    year.AccountNumber = "20001";
+    const interfaces::RequestId history = client->funding().requestFinancialTransactions(year);
+    ASSERT_TRUE(eventually(
+        [&] { return !banks.empty() && !schedules.empty() && !access.empty() && !histories.empty(); }));
+    ASSERT_TRUE(banks[0].details);
+    EXPECT_EQ(banks[0].id, bank);
+    EXPECT_EQ(banks[0].details->BankName, "First Loopback Bank");
+    EXPECT_EQ(schedules[0].id, schedule);
+    EXPECT_EQ(schedules[0].marketId, 1u);
+    EXPECT_EQ(got().marketSessionSchedulesCollection.at("1").size(), 5u);
+    EXPECT_EQ(access[0].id, map);
+    EXPECT_EQ(access[0].accountId, 20001);
+    EXPECT_EQ(histories, std::vector<interfaces::RequestId>{history});
+    EXPECT_EQ(got().FinancialTransactionCollection.size(), 3u);
+
+    UserAccountMaps change = *got().userAccountMapCollection.at("1002:20001");
+    change.accountAccessTypeId = 2;
+    const interfaces::RequestId edit = client->requestEditUserAccess(change);
+    ASSERT_TRUE(eventually([&] { return !edits.empty(); }));
+    EXPECT_EQ(edits[0].id, edit);
+    EXPECT_TRUE(edits[0].accepted);
+    // An account the session does not hold sends nothing and hears nothing.
+    EXPECT_EQ(client->funding().requestBankDetails(99999), 0u);
+    EXPECT_EQ(banks.size(), 1u);
 }
 
 TEST_F(DataServiceRoundTrip, SearchesStatementsAndEquityHits) {

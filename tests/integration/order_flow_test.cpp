@@ -9,6 +9,7 @@
 #include "model/records/account_details.h"
 #include "model/records/item_details.h"
 #include "model/records/order.h"
+#include "model/session_model_lookup.h"
 #include "model/text/formatter.h"
 #include "model/text/language_string.h"
 #include "orders/order_collections.h"
@@ -32,6 +33,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <functional>
 #include <map>
 #include <set>
@@ -393,12 +395,25 @@ TEST_F(OrderFlowTest, OffsetClosesHedgedPositionsAgainstEachOther) {
     ASSERT_FALSE(sold.empty());
 
     Recorded r{kCloseHedgePositionNotification};
+    int answers = 0;
+    auto answer = client(s).orders().handleOffsetAnswered([&] { ++answers; });
     const std::size_t settledBefore = lists(s).SettledOrderCollection.size();
+    // Legs the position cannot take are refused before anything is sent.
+    const std::vector<interfaces::OffsetLeg> same{{bought, dec("1")}};
+    const std::vector<interfaces::OffsetLeg> tooMuch{{sold, dec("2")}};
+    const std::vector<interfaces::OffsetLeg> none{{sold, dec("0")}};
+    EXPECT_EQ(client(s).orders().offsetPosition(bought, same).refusalKey, OrderRequests::kIncompleteKey);
+    EXPECT_EQ(client(s).orders().offsetPosition(bought, tooMuch).refusalKey, OrderRequests::kLegAboveHeldKey);
+    EXPECT_EQ(client(s).orders().offsetPosition(bought, none).refusalKey, OrderRequests::kZeroOffsetKey);
+    EXPECT_EQ(client(s).orders().offsetPosition(bought, {}).refusalKey, OrderRequests::kIncompleteKey);
+    EXPECT_EQ(client(s).orders().offsetPosition("999999", same).refusalKey, OrderRequests::kUnknownRecordKey);
+    EXPECT_EQ(streamCount(1052), 0);
+
     const std::vector<interfaces::OffsetLeg> legs{{sold, dec("1")}};
     const int reports = server->stats().orderReports;
     ASSERT_TRUE(sent(client(s).orders().offsetPosition(bought, legs)));
     EXPECT_TRUE(answered(1052, reports));
-    ASSERT_TRUE(until([&] { return !r.named(kCloseHedgePositionNotification).empty(); }));
+    ASSERT_TRUE(until([&] { return !r.named(kCloseHedgePositionNotification).empty() && answers == 1; }));
     ASSERT_TRUE(until([&] {
         return !findBy(lists(s).OpenOrderCollection, &Order::OpenPositionId, bought) &&
                !findBy(lists(s).OpenOrderCollection, &Order::OpenPositionId, sold) &&
@@ -426,6 +441,9 @@ TEST_F(OrderFlowTest, BulkCloseOfThreePositionsWithOneRefused) {
     ASSERT_TRUE(until([&] { return !findBy(lists(s).OpenOrderCollection, &Order::OpenPositionId, c); }));
 
     Recorded r{kBulkCloseNotification};
+    std::vector<interfaces::BulkCloseReport> reported;
+    auto bulkReports = client(s).orders().handleBulkCloseReport(
+        [&](const interfaces::BulkCloseReport& report) { reported.push_back(report); });
     const int reports = server->stats().orderReports;
     // By the records the window still holds (the client's close-all takes ids and leaves gone ones out).
     ASSERT_TRUE(tc::ordersOf(client(s)).requests().createBulkClosePositionInfo(chosen, 3));
@@ -472,6 +490,21 @@ TEST_F(OrderFlowTest, BulkCloseOfThreePositionsWithOneRefused) {
     EXPECT_FALSE(serverPosition(a));
     EXPECT_FALSE(serverPosition(b));
     EXPECT_EQ(idsOf(lists(s).OpenOrderCollection, &Order::OpenPositionId), serverPositions());
+
+    // The same reports through the seam, typed: both settlements and the one rejection.
+    std::set<std::string> settled;
+    std::vector<std::pair<std::string, std::string>> rejected;
+    for (const auto& report : reported) {
+        if (report.kind == interfaces::BulkCloseReport::Kind::Settled) {
+            ASSERT_NE(report.settlement, nullptr);
+            settled.insert(report.settlement->OpenPositionId);
+        } else {
+            rejected.emplace_back(report.orderNumber, report.reason);
+        }
+    }
+    settled.erase(c);
+    EXPECT_EQ(settled, (std::set<std::string>{a, b}));
+    EXPECT_EQ(rejected, (std::vector<std::pair<std::string, std::string>>{{c, text("3108")}}));
 }
 
 TEST_F(OrderFlowTest, MultiAccountOrderOpensAPositionInEachAccount) {
@@ -758,3 +791,49 @@ TEST_F(OrderFlowTest, TheXmlFormOfTheSnapshotSignsInToTheSameModel) {
     ASSERT_TRUE(lists(xml).userInfo);
     EXPECT_EQ(lists(xml).userInfo->hdServerPort, ports.data);
 }
+
+namespace {
+
+TEST_F(OrderFlowTest, TheCoreRefreshesFloatingFiguresOnceASecondAndAnnouncesTheTables) {
+    Session& s = login();
+    std::vector<interfaces::TableSet> changes;
+    auto tables = client(s).handleTablesChanged([&](interfaces::TableSet t) { changes.push_back(t); });
+    // Seeded: 300001 buys 1.5 EURUSD for 20001 (take profit at 1.095). A new bid below it moves its
+    // floating result at the next refresh.
+    ASSERT_TRUE(server->setQuote("EURUSD", "1.08900", "1.08912"));
+    const auto position = findBy(lists(s).OpenOrderCollection, &Order::OpenPositionId, "300001");
+    ASSERT_NE(position, nullptr);
+    const SessionModelLookup lookup(lists(s));
+    PositionArithmetic arithmetic(lookup);
+    const auto expected = [&] {
+        Order copy = *position;
+        arithmetic.CalcPL(copy);
+        return arithmetic.calculateCurrencyConversionForValue(copy.UnrealisedPL, copy);
+    };
+    const auto refreshed = [](interfaces::TableSet t) {
+        return t.contains(interfaces::Table::OpenPositions) && t.contains(interfaces::Table::Accounts);
+    };
+    ASSERT_TRUE(until([&] {
+        const auto* item = lists(s).ItemCollection.get("EURUSD");
+        return item && std::abs((*item)->Bid - 1.089) < 0.001 && position->UnrealisedPL == expected() &&
+               std::any_of(changes.begin(), changes.end(), refreshed);
+    })) << position->UnrealisedPL
+        << " against " << expected();
+    EXPECT_GT(position->UnrealisedPL, 0); // bought at 1.08320
+    // The account's floating total is its displayed positions' figures summed.
+    const auto& account = **lists(s).AccountDetailCollection.get("20001");
+    double sum = 0;
+    for (const auto& p : client(s).queries().getOpenOrderCollection())
+        if (p->AccountNumber == "20001")
+            sum += p->UnrealisedPL;
+    EXPECT_NEAR(account.UnrealisedPL, sum, 1e-9);
+
+    // The current account is the session's to keep; one it does not hold is refused.
+    EXPECT_TRUE(client(s).setCurrentAccount(20002));
+    EXPECT_EQ(client(s).currentAccount(), 20002);
+    EXPECT_FALSE(client(s).setCurrentAccount(12345));
+    EXPECT_EQ(client(s).currentAccount(), 20002);
+    EXPECT_EQ(tc::ordersOf(client(s)).orderSession().currentAccountSelected(), 20002);
+}
+
+} // namespace

@@ -352,6 +352,53 @@ TEST_F(OrderRequestsTest, OffsetSendsTheDetailsAsComposedByTheWindow) {
     EXPECT_EQ(context.capture.sent.size(), 1u);
 }
 
+TEST_F(OrderRequestsTest, OffsetByLegsComposesTheDetailsFromTheHeldPositions) {
+    // The layout's own example: 501 offset by 3 against 611 (1) and 612 (2), in that order.
+    using Leg = OrderRequests::OffsetLeg;
+    const Leg example[] = {{"611", *platform::Decimal::fromString("1")},
+                           {"612", *platform::Decimal::fromString("2")}};
+    EXPECT_EQ(OrderRequests::offsetDetails("501", *platform::Decimal::fromString("3"), example),
+              wireText("501<C>3<R><S>611<C>1<R>612<C>2<R><S>"));
+
+    auto hedgeSession = std::make_shared<SessionSettings>();
+    hedgeSession->settingsID = 1;
+    model.fileSessionSettings(hedgeSession);
+    item->CurrentTradeSessionSettingId = 1;
+    heldPosition("P1", 0, "2");
+    heldPosition("P7", 1, "1.5");
+    heldPosition("P8", 1, "1");
+    heldPosition("P9", 1, "1", "1002"); // another account
+    const auto q = [](std::string_view text) { return *platform::Decimal::fromString(text); };
+    const Leg legs[] = {{"P7", q("1.0")}, {"P8", q("0.5")}};
+    ASSERT_TRUE(requests.offsetPosition("P1", legs)) << (notices.empty() ? "" : notices[0].text);
+    EXPECT_EQ(lastFrame(),
+              asciiFrame(body("10=1052|34=1001|12=EURUSD|583=P1<C>1.5<R><S>P7<C>1<R>P8<C>0.5<R><S>|"
+                              "23=jdoe|19=REF77|21=20240315093000")));
+
+    // Each leg is checked against what is held; nothing more is sent.
+    const Leg ownSide[] = {{"P1", q("1")}};
+    const Leg otherAccount[] = {{"P9", q("1")}};
+    const Leg aboveLeg[] = {{"P8", q("1.5")}};
+    const Leg aboveTotal[] = {{"P7", q("1.5")}, {"P8", q("1")}};
+    const Leg zero[] = {{"P7", q("0")}};
+    const Leg gone[] = {{"P6", q("1")}};
+    notices.clear();
+    EXPECT_FALSE(requests.offsetPosition("P1", ownSide));
+    EXPECT_FALSE(requests.offsetPosition("P1", otherAccount));
+    EXPECT_FALSE(requests.offsetPosition("P1", aboveLeg));
+    EXPECT_FALSE(requests.offsetPosition("P1", aboveTotal));
+    EXPECT_FALSE(requests.offsetPosition("P1", zero));
+    EXPECT_FALSE(requests.offsetPosition("P1", gone));
+    EXPECT_FALSE(requests.offsetPosition("P1", {}));
+    EXPECT_FALSE(requests.offsetPosition("P6", legs));
+    std::vector<std::string> keys; // the texts are the keys, some with the id after them
+    for (const auto& n : notices)
+        keys.push_back(n.text.substr(0, 5));
+    EXPECT_EQ(keys, (std::vector<std::string>{"20262", "20262", "20243", "20242", "20241", "20261", "20262",
+                                              "20261"}));
+    EXPECT_EQ(context.capture.sent.size(), 1u);
+}
+
 TEST_F(OrderRequestsTest, MultiAccountOrderCarriesOneRecordPerAccountWithTheSameRequestId) {
     const OrderRequests::AccountQuantity accounts[] = {{1001, 1}, {1002, 2.5}, {1003, 0.1}};
     OrderInfo info;

@@ -2,13 +2,13 @@
 
 #include "gui/app/desktop_idle_source.h"
 #include "gui/app/gui_context.h"
+#include "gui/app/idle_time.h"
 #include "gui/app/keychain_secret_store.h"
 #include "gui/app/language.h"
 #include "gui/app/login_window_controller.h"
 #include "gui/app/main_window_controller.h"
 #include "gui/app/qt_shell.h"
 #include "gui/app/remembered_users.h"
-#include "gui/app/shell_rules.h"
 #include "gui/app/unlock_window_controller.h"
 #include "interfaces/client.h"
 

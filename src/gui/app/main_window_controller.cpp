@@ -1,5 +1,7 @@
 #include "gui/app/main_window_controller.h"
 
+#include "gui/app/network_status.h"
+
 #include "gui/app/common_alert.h"
 #include "gui/app/desktop_idle_source.h"
 #include "gui/app/gui_context.h"
@@ -9,7 +11,6 @@
 #include "gui/app/settings_window_controller.h"
 #include "gui/app/theme_manager.h"
 #include "gui/controls/grid_table.h"
-#include "gui/market/grid_totals.h"
 #include "gui/models/client_model.h"
 #include "gui/models/grid_model.h"
 #include "model/records/account_details.h"
@@ -141,13 +142,17 @@ void MainWindowController::updateLanguageStrings() {
 }
 
 void MainWindowController::getAccountDetails() {
-    const auto accounts = context_.clientModel()->client().queries().getAccountCollection();
-    if (!accounts.empty() && !account_)
-        account_ = accounts.front()->AccountId;
+    interfaces::Client& client = context_.clientModel()->client();
+    const auto accounts = client.queries().getAccountCollection();
+    if (accounts.empty() || account_)
+        return;
+    account_ = accounts.front()->AccountId;
+    client.setCurrentAccount(*account_);
 }
 
 void MainWindowController::setAccount(std::int32_t accountId) {
     account_ = accountId;
+    context_.clientModel()->client().setCurrentAccount(accountId); // refused for one it does not hold
     loadAccountDetails();
 }
 
@@ -162,15 +167,11 @@ void MainWindowController::RefreshValues() {
 }
 
 void MainWindowController::loadAccountDetails() {
-    const interfaces::Client& client = context_.clientModel()->client();
-    std::vector<std::shared_ptr<AccountDetails>> shown;
-    for (const auto& account : client.queries().getAccountCollection())
-        if (account_ && account->AccountId == *account_)
-            shown.push_back(account);
-    // The figures from the account's displayed positions, on a copy; no account shows zeros.
+    // The session refreshes every account's figures each second; no account shows zeros.
     AccountDetails figures;
-    if (!shown.empty())
-        figures = accountFigures(client.model(), shown, client.queries().getOpenOrderCollection()).front();
+    for (const auto& account : context_.clientModel()->client().queries().getAccountCollection())
+        if (account_ && account->AccountId == *account_)
+            figures = *account;
     ui_->AccountIdValueTextField->setText(summaryValue(QString::number(figures.AccountId)));
     ui_->equityValueTextField->setText(summaryValue(amount(figures.Equity)));
     ui_->BalanceValueTextField->setText(summaryValue(amount(figures.Balance)));
@@ -205,6 +206,10 @@ void MainWindowController::toggleLeftViewSelectedIndex(int index) {
         ui_->pieChartPane->show();
     const QSignalBlocker block(ui_->toggleLeftViewButton);
     ui_->toggleLeftViewButton->setChecked(!ui_->pieChartPane->isHidden());
+}
+
+SettingsWindowController* MainWindowController::settingsWindow() const {
+    return settings_.data();
 }
 
 void MainWindowController::SettingsButtonClicked() {

@@ -6,7 +6,6 @@
 #include "gui/app/theme_manager.h"
 #include "gui/app/theme_table.h"
 #include "gui/controls/grid_table.h"
-#include "gui/market/grid_totals.h"
 #include "gui/models/grid_model.h"
 #include "gui/models/session_fixture.h"
 #include "model/records/account_details.h"
@@ -18,6 +17,7 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QSignalSpy>
+#include <QSplitter>
 
 namespace {
 
@@ -55,10 +55,10 @@ TEST_F(MainWindowTest, ShowsTheDemosFirstAccountAndItsTablesAndFollowsTheTick) {
     const auto accounts = session->client().queries().getAccountCollection();
     ASSERT_FALSE(accounts.empty());
     ASSERT_EQ(window->account(), accounts.front()->AccountId);
-    const tc::AccountDetails figures =
-        tc::gui::accountFigures(session->client().model(), {accounts.front()},
-                                session->client().queries().getOpenOrderCollection())
-            .front();
+    EXPECT_EQ(session->client().currentAccount(), accounts.front()->AccountId)
+        << "the session follows it too";
+    const tc::AccountDetails& figures = *accounts.front();
+    session->tickNow(); // the summary as of now: the session moves the figures every second
     EXPECT_EQ(label("AccountIdTextField"), context->text("0012"));
     EXPECT_EQ(label("AccountIdValueTextField"), QStringLiteral(": %1").arg(figures.AccountId));
     // "%.2f", grouped, both decimals kept.
@@ -175,6 +175,39 @@ TEST_F(MainWindowTest, AModalAlertOpenedFromTheRefreshDoesNotReEnterIt) {
     EXPECT_EQ(nested, 1) << "the ticks inside the alert did not run the refresh again";
     session->tickNow();
     EXPECT_EQ(entered, 2) << "the next tick after it refreshes";
+}
+
+TEST_F(MainWindowTest, PanesKeepTheirLimitsThePieFoldsAwayAndClosingEndsTheProgram) {
+    auto* market = window->findChild<QSplitter*>("marketSplitView");
+    ASSERT_TRUE(market);
+    EXPECT_EQ(market->property("identifier").toString(), "1000");
+    window->resize(1600, 1000);
+    // The divider dragged as far as it goes either way.
+    QSplitterHandle* divider = market->handle(1);
+    const auto drag = [&](int x) {
+        const QPoint from = divider->rect().center();
+        QTest::mousePress(divider, Qt::LeftButton, {}, from);
+        QTest::mouseMove(divider, from + QPoint(x, 0));
+        QTest::mouseRelease(divider, Qt::LeftButton, {}, from + QPoint(x, 0));
+        return market->widget(0)->width();
+    };
+    EXPECT_EQ(drag(-2000), 330);
+    EXPECT_EQ(drag(2000), 900);
+
+    QWidget* pie = window->findChild<QWidget*>("pieChartPane");
+    ASSERT_TRUE(pie && pie->isVisible());
+    window->toggleLeftViewSelectedIndex(0);
+    EXPECT_FALSE(pie->isVisible());
+    window->toggleLeftViewSelectedIndex(0); // already folded: nothing
+    EXPECT_FALSE(pie->isVisible());
+    window->toggleLeftViewSelectedIndex(1);
+    EXPECT_TRUE(pie->isVisible());
+    for (int slot = 1; slot <= 4; ++slot)
+        EXPECT_TRUE(window->findChild<QWidget*>(QStringLiteral("Chart%1").arg(slot))) << slot;
+
+    QSignalSpy quits(window, &MainWindowController::quitRequested);
+    window->close();
+    EXPECT_EQ(quits.count(), 1);
 }
 
 TEST_F(MainWindowTest, TheIdleTimeOutEndsTheProgramAtTheNextTick) {
