@@ -98,11 +98,12 @@ bool DetailWindowController::setRecord(const std::string& id) {
         return false;
     }
     const SessionModel& model = session->client().model();
-    const bool held = isReceipt() ? findPosition(type_ == DetailType::OpenPositionReceipt
-                                                     ? session->client().queries().getOpenOrderCollection()
-                                                     : session->client().queries().getExecutedOrderCollection(),
-                                                 id) != nullptr
-                                  : instrumentOf(model, id) != nullptr;
+    const bool held = isReceipt()
+                          ? findPosition(type_ == DetailType::OpenPositionReceipt
+                                             ? session->client().queries().getOpenOrderCollection()
+                                             : session->client().queries().getExecutedOrderCollection(),
+                                         id) != nullptr
+                          : instrumentOf(model, id) != nullptr;
     if (!held) {
         showContent({});
         return false;
@@ -133,24 +134,27 @@ void DetailWindowController::follow(ClientModel* session) {
         if (isVisible())
             reject();
     }));
-    connections_.push_back(connect(session, &ClientModel::tablesChanged, this, [this](interfaces::TableSet tables) {
-        using interfaces::Table;
-        const Table list = type_ == DetailType::OpenPositionReceipt ? Table::OpenPositions : Table::ExecutedPositions;
-        if (isReceipt() && (tables.contains(list) || tables.contains(Table::Accounts)))
-            reload();
-    }));
     connections_.push_back(
-        connect(session, &ClientModel::bankDetailsArrived, this, [this](const interfaces::BankDetailsArrival& arrival) {
-            if (!isReceipt() || arrival.id == 0 || arrival.id != bankRequest_)
-                return;
-            bank_ = arrival.details;
-            reload();
-        }));
-    connections_.push_back(
-        connect(session, &ClientModel::sessionScheduleArrived, this, [this](const interfaces::ScheduleArrival& arrival) {
-            if (type_ == DetailType::MarketSessions && scheduleAsked_ == arrival.marketId)
+        connect(session, &ClientModel::tablesChanged, this, [this](interfaces::TableSet tables) {
+            using interfaces::Table;
+            const Table list =
+                type_ == DetailType::OpenPositionReceipt ? Table::OpenPositions : Table::ExecutedPositions;
+            if (isReceipt() && (tables.contains(list) || tables.contains(Table::Accounts)))
                 reload();
         }));
+    connections_.push_back(connect(session, &ClientModel::bankDetailsArrived, this,
+                                   [this](const interfaces::BankDetailsArrival& arrival) {
+                                       if (!isReceipt() || arrival.id == 0 || arrival.id != bankRequest_)
+                                           return;
+                                       bank_ = arrival.details;
+                                       reload();
+                                   }));
+    connections_.push_back(connect(session, &ClientModel::sessionScheduleArrived, this,
+                                   [this](const interfaces::ScheduleArrival& arrival) {
+                                       if (type_ == DetailType::MarketSessions &&
+                                           scheduleAsked_ == arrival.marketId)
+                                           reload();
+                                   }));
 }
 
 void DetailWindowController::dropSession() {
@@ -162,8 +166,9 @@ void DetailWindowController::dropSession() {
 
 void DetailWindowController::requestBankDetails() {
     const interfaces::Client& client = session_->client();
-    const OrderList positions = type_ == DetailType::OpenPositionReceipt ? client.queries().getOpenOrderCollection()
-                                                                         : client.queries().getExecutedOrderCollection();
+    const OrderList positions = type_ == DetailType::OpenPositionReceipt
+                                    ? client.queries().getOpenOrderCollection()
+                                    : client.queries().getExecutedOrderCollection();
     const Order* position = findPosition(positions, record_);
     if (!position)
         return;
@@ -197,9 +202,11 @@ void DetailWindowController::reload() {
     // of the first account (the main window's own first choice), not an empty set of zeros.
     std::int32_t account = client.currentAccount();
     if (account == 0)
-        if (const auto accounts = client.queries().getAccountCollection(); !accounts.empty() && accounts.front())
+        if (const auto accounts = client.queries().getAccountCollection();
+            !accounts.empty() && accounts.front())
             account = accounts.front()->AccountId;
-    DetailContent content = instrumentDetail(type_, record_, {client.model(), client.queries(), account, language});
+    DetailContent content =
+        instrumentDetail(type_, record_, {client.model(), client.queries(), account, language});
     if (content.needsSchedule && !scheduleAsked_) {
         if (const ItemDetails* item = instrumentOf(client.model(), record_)) {
             scheduleAsked_ = item->marketID;
@@ -233,8 +240,11 @@ void DetailWindowController::closeAsGone() {
     if (!wasShowing)
         return;
     const std::string text = context_.language().text("20261").toStdString();
-    CommonAlert::open(parentWidget(), {QString::fromStdString(fillPositional(text, {id})), {},
-                                       AlertSpec::Informational, {}, QStringLiteral("detailRecordGone")});
+    CommonAlert::open(parentWidget(), {QString::fromStdString(fillPositional(text, {id})),
+                                       {},
+                                       AlertSpec::Informational,
+                                       {},
+                                       QStringLiteral("detailRecordGone")});
 }
 
 void DetailWindowController::onWindowLoad() {
@@ -257,7 +267,8 @@ void DetailWindowController::print() {
 
 bool DetailWindowController::printNow() {
     TablePrinter table{qt(std::string(kPrintJobTitle))};
-    table.addTable(printRowsOf(*ui_->detailTableView, context_.language().selected(), GridModel::IdentifierRole));
+    table.addTable(
+        printRowsOf(*ui_->detailTableView, context_.language().selected(), GridModel::IdentifierRole));
     return table.print(printer());
 }
 
@@ -265,7 +276,8 @@ namespace {
 
 DetailWindowController* windowFor(GuiContext& context, QWidget* owner, const char* name) {
     if (owner)
-        if (auto* kept = owner->findChild<DetailWindowController*>(QLatin1String(name), Qt::FindDirectChildrenOnly))
+        if (auto* kept =
+                owner->findChild<DetailWindowController*>(QLatin1String(name), Qt::FindDirectChildrenOnly))
             return kept;
     auto* window = new DetailWindowController(context, owner);
     window->setObjectName(QLatin1String(name));
@@ -284,16 +296,17 @@ DetailWindowController* refuse(DetailWindowController* window, QWidget* owner, c
 
 } // namespace
 
-DetailWindowController* openDeliveryReceipt(GuiContext& context, QWidget* owner, const std::string& positionId,
-                                            ReceiptOf list) {
+DetailWindowController* openDeliveryReceipt(GuiContext& context, QWidget* owner,
+                                            const std::string& positionId, ReceiptOf list) {
     if (!context.clientModel())
         return nullptr;
     DetailWindowController* window = windowFor(context, owner, "deliveryReceipt");
     window->setDetailViewType(list == ReceiptOf::OpenPosition ? DetailType::OpenPositionReceipt
                                                               : DetailType::ExecutedPositionReceipt);
     if (!window->setRecord(positionId))
-        return refuse(window, owner,
-                      qt(fillPositional(context.text("20261").toStdString(), {std::string_view(positionId)})));
+        return refuse(
+            window, owner,
+            qt(fillPositional(context.text("20261").toStdString(), {std::string_view(positionId)})));
     window->openOn(owner);
     return window;
 }

@@ -98,7 +98,8 @@ enum class ReceiptOf { OpenPosition, ExecutedPosition };
 // The delivery receipt of a position, a sheet on `owner` (which keeps one receipt window and reuses
 // it). When there is no session, or it does not hold the position, says so on `owner` and gives
 // nullptr.
-DetailWindowController* openDeliveryReceipt(GuiContext& context, QWidget* owner, const std::string& positionId,
+DetailWindowController* openDeliveryReceipt(GuiContext& context, QWidget* owner,
+                                            const std::string& positionId,
                                             ReceiptOf list = ReceiptOf::OpenPosition);
 // The instrument details (or one contract pane, types 3 to 9) of an instrument code, likewise.
 DetailWindowController* openInstrumentDetail(GuiContext& context, QWidget* owner, const std::string& code,

@@ -35,10 +35,11 @@ public:
             // A column without an identifier is titled by its header's text as it stands: read as a
             // key, a title such as "2" would turn into some other text.
             if (!view.isColumnHidden(logical))
-                plainTitles_.push_back(identifier.isEmpty()
-                                           ? std::optional<std::string>(
-                                                 model->headerData(logical, Qt::Horizontal).toString().toStdString())
-                                           : std::nullopt);
+                plainTitles_.push_back(
+                    identifier.isEmpty()
+                        ? std::optional<std::string>(
+                              model->headerData(logical, Qt::Horizontal).toString().toStdString())
+                        : std::nullopt);
         }
     }
 
@@ -50,7 +51,8 @@ public:
         const QAbstractItemModel* model = view_.model();
         if (!model || columnIndex >= logical_.size() || row >= static_cast<std::uint64_t>(model->rowCount()))
             return std::nullopt;
-        const QVariant value = model->index(static_cast<int>(row), logical_[columnIndex]).data(Qt::DisplayRole);
+        const QVariant value =
+            model->index(static_cast<int>(row), logical_[columnIndex]).data(Qt::DisplayRole);
         if (!value.isValid())
             return std::nullopt;
         return value.toString().toStdString();
@@ -89,13 +91,16 @@ public:
         const QFontMetricsF* metrics = metrics_.get();
         const double k = scale_.k;
         return {[metrics, k](std::string_view text) {
-                    return metrics->horizontalAdvance(QString::fromUtf8(text.data(), static_cast<int>(text.size()))) /
+                    return metrics->horizontalAdvance(
+                               QString::fromUtf8(text.data(), static_cast<int>(text.size()))) /
                            k;
                 },
                 metrics->height() / k};
     }
     // The area the tables take on every page.
-    PageArea tableArea() const { return {page_.width, std::max(1.0, page_.height - kHeaderBand - kFooterBand)}; }
+    PageArea tableArea() const {
+        return {page_.width, std::max(1.0, page_.height - kHeaderBand - kFooterBand)};
+    }
 
     // Moves the drawing on to `page` (counting from 0), opening pages as needed.
     bool goTo(std::size_t page) {
@@ -156,10 +161,11 @@ private:
         const double ascent = metrics_->ascent();
         painter_.drawText(QPointF(0, ascent), title_);
         painter_.drawText(QPointF(width - metrics_->horizontalAdvance(stamp_), ascent), stamp_);
-        const QString number = QStringLiteral("%1 / %2").arg(current_ + 1).arg(std::max(pageCount_, current_ + 1));
-        painter_.drawText(
-            QPointF((width - metrics_->horizontalAdvance(number)) / 2, scale_(page_.height) - metrics_->descent()),
-            number);
+        const QString number =
+            QStringLiteral("%1 / %2").arg(current_ + 1).arg(std::max(pageCount_, current_ + 1));
+        painter_.drawText(QPointF((width - metrics_->horizontalAdvance(number)) / 2,
+                                  scale_(page_.height) - metrics_->descent()),
+                          number);
     }
 
     QPrinter& printer_;
@@ -186,8 +192,8 @@ struct PlacedBlock {
 PrintRows printRowsOf(const QTableView& view, std::int64_t language, int identifierRole) {
     const ItemViewTable table(view, identifierRole);
     const int rows = view.model() ? view.model()->rowCount() : 0;
-    PrintRows out =
-        ConsolidatedTableData::getConsolidatedDataFromTableView(table, static_cast<std::uint64_t>(rows), language);
+    PrintRows out = ConsolidatedTableData::getConsolidatedDataFromTableView(
+        table, static_cast<std::uint64_t>(rows), language);
     for (std::size_t c = 0; c < table.plainTitles().size() && c < out.front().size(); ++c)
         if (table.plainTitles()[c])
             out.front()[c] = *table.plainTitles()[c];

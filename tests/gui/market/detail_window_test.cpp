@@ -34,7 +34,8 @@ protected:
         SessionTest::SetUp();
         context->setClientModel(session.get());
         ASSERT_TRUE(signIn());
-        ASSERT_TRUE(waitFor([&] { return session->client().queries().getOpenOrderCollection().size() >= 3; }, 15000));
+        ASSERT_TRUE(
+            waitFor([&] { return session->client().queries().getOpenOrderCollection().size() >= 3; }, 15000));
         owner = new QWidget;
         owner->resize(800, 600);
         owner->show();
@@ -47,7 +48,9 @@ protected:
                 return table->item(row, 1)->text().toStdString();
         return "<no row>";
     }
-    QMessageBox* goneAlert() const { return tc::gui::CommonAlert::showing(owner, QStringLiteral("detailRecordGone")); }
+    QMessageBox* goneAlert() const {
+        return tc::gui::CommonAlert::showing(owner, QStringLiteral("detailRecordGone"));
+    }
 
     QWidget* owner = nullptr;
 };
@@ -92,7 +95,8 @@ TEST_F(DetailWindowTest, DeliveryReceiptOfARealPositionPrintsToPdf) {
     // Reopened for a position of an account without bank details: no other account's bank shows,
     // neither before the reply nor after it.
     QSignalSpy banks(session.get(), &tc::gui::ClientModel::bankDetailsArrived);
-    EXPECT_EQ(tc::gui::openDeliveryReceipt(*context, owner, "300077"), receipt) << "the owner's receipt is reused";
+    EXPECT_EQ(tc::gui::openDeliveryReceipt(*context, owner, "300077"), receipt)
+        << "the owner's receipt is reused";
     EXPECT_EQ(valueOf(*receipt, "Account No."), "20003");
     EXPECT_EQ(valueOf(*receipt, "Bank Name"), "");
     ASSERT_TRUE(waitFor([&] { return banks.count() > 0; }, 10000));
@@ -104,7 +108,8 @@ TEST_F(DetailWindowTest, AReceiptWhosePositionGoesClosesWithAMessage) {
     DetailWindowController* receipt = tc::gui::openDeliveryReceipt(*context, owner, "300002");
     ASSERT_TRUE(receipt);
     QSignalSpy gone(receipt, &DetailWindowController::recordGone);
-    ASSERT_TRUE(session->client().orders().closePosition("300002", *interfaces::Decimal::fromString("0.2")).sent());
+    ASSERT_TRUE(
+        session->client().orders().closePosition("300002", *interfaces::Decimal::fromString("0.2")).sent());
     ASSERT_TRUE(waitFor([&] { return gone.count() == 1; }, 15000));
     EXPECT_FALSE(receipt->isVisible());
     QMessageBox* alert = goneAlert();
@@ -157,8 +162,10 @@ TEST_F(DetailWindowTest, InstrumentPanesShowTheInstrumentsFields) {
 
 TEST_F(DetailWindowTest, DepositInformationAndAReplacedSessionClose) {
     DetailWindowController* info = tc::gui::openDepositWithdrawalInfo(
-        *context, owner, {{"Amount", "2500.00"}, {"Remarks", "A long remark that wraps onto several lines of the value column "
-                                                             "when the window is narrow enough to need it"}});
+        *context, owner,
+        {{"Amount", "2500.00"},
+         {"Remarks", "A long remark that wraps onto several lines of the value column "
+                     "when the window is narrow enough to need it"}});
     ASSERT_TRUE(info);
     EXPECT_EQ(info->detailViewType(), DetailType::DepositWithdrawalInfo);
     EXPECT_EQ(valueOf(*info, "Amount"), "2500.00");

@@ -45,7 +45,8 @@ TEST(TablePrinter, EveryRowReachesPaperUnderItsHeadingAndARepeatedHeader) {
 
     PrintRows rows{{"Ticket", "Narration"}};
     for (int i = 1; i <= 150; ++i)
-        rows.push_back({"T" + std::to_string(1000 + i), i % 10 ? "deposit" : std::string(60, 'w') + " wrapped"});
+        rows.push_back(
+            {"T" + std::to_string(1000 + i), i % 10 ? "deposit" : std::string(60, 'w') + " wrapped"});
     TablePrinter table(QStringLiteral("Account Statement"));
     table.addHeading(QStringLiteral("Transactions"));
     table.addTable(rows);
