@@ -1,5 +1,7 @@
 #include "gui/app/main_window_controller.h"
 
+#include "gui/app/network_status.h"
+
 #include "gui/app/common_alert.h"
 #include "gui/app/desktop_idle_source.h"
 #include "gui/app/gui_context.h"

@@ -6,9 +6,14 @@
 #include "gui/app/gui_objects.h"
 #include "gui/app/idle_timeout_window_controller.h"
 #include "gui/app/in_app_notification_center.h"
+#include "gui/app/login_registration_window_controller.h"
+#include "gui/app/login_window_controller.h"
 #include "gui/app/qt_shell.h"
+#include "gui/app/remembered_users.h"
 #include "gui/app/settings_window_controller.h"
+#include "gui/app/unlock_window_controller.h"
 #include "gui/screens/screen_registry.h"
+#include "platform/user_defaults.h"
 
 #include "charts/pie_data.h"
 #include "gui/app/language.h"
@@ -29,6 +34,7 @@
 #include <QGridLayout>
 #include <QIcon>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QMouseEvent>
 
@@ -93,6 +99,57 @@ QWidget* alert(ScreenContext& c) {
     QMessageBox* box = CommonAlert::showing(owner, QStringLiteral("connectionLost"));
     c.waitUntil([box] { return box && box->isVisible(); });
     return box;
+}
+
+// Screens keep no passwords.
+class NoSecrets : public SecretStore {
+public:
+    void write(const std::string&, const std::string&, WriteDone done) override {
+        done(false, "the screenshot tool keeps no passwords");
+    }
+    void read(const std::string&, ReadDone done) override { done(std::nullopt); }
+    void remove(const std::string&) override {}
+};
+
+// The login window in simulation mode with its connection drawer open, over the demo session (it
+// signs in nowhere here).
+LoginWindowController* loginWindow(ScreenContext& c) {
+    auto defaults = std::shared_ptr<platform::UserDefaults>(platform::UserDefaults::inMemory());
+    auto secrets = std::make_shared<NoSecrets>();
+    auto remembered = std::make_shared<RememberedUsers>(*defaults, "", *secrets);
+    c.keep(defaults);
+    c.keep(secrets);
+    c.keep(remembered);
+    auto* login = c.own(new LoginWindowController(c.context(), c.shell(), c.session(), *remembered));
+    login->selectConnectionMode(1);
+    login->show();
+    return login;
+}
+
+QWidget* login(ScreenContext& c) {
+    LoginWindowController* window = loginWindow(c);
+    window->toggleRightDrawer();
+    return window;
+}
+
+QWidget* demoRegistration(ScreenContext& c) {
+    LoginWindowController* window = loginWindow(c);
+    window->createDemoUserButtonClicked();
+    LoginRegistrationWindowController* sheet = window->registrationSheet();
+    sheet->findChild<QLineEdit*>(QStringLiteral("NameTextField"))->setText(QStringLiteral("Ann Example"));
+    sheet->findChild<QLineEdit*>(QStringLiteral("EmailTextField"))
+        ->setText(QStringLiteral("ann@example.org"));
+    c.waitUntil([sheet] { return sheet->isVisible(); });
+    return sheet;
+}
+
+QWidget* unlock(ScreenContext& c) {
+    auto* main = c.own(new QWidget);
+    main->resize(640, 400);
+    main->show();
+    auto* window = c.own(new UnlockWindowController(c.context(), c.shell(), c.session()));
+    window->lock(main);
+    return window;
 }
 
 // Every shipped image on the window background, to judge them in both themes.
@@ -217,6 +274,9 @@ void registerScreens(ScreenRegistry& r) {
     r.add("banner", [](ScreenContext& c) { return banner(c, false); });
     r.add("banner-buttons", [](ScreenContext& c) { return banner(c, true); });
     r.add("alert", alert);
+    r.add("login", login);
+    r.add("demo-registration", demoRegistration);
+    r.add("unlock", unlock);
     r.add("images", images);
     r.add("chart-line", [](ScreenContext& c) { return chart(c, 1, false); });
     r.add("chart-ohlc", [](ScreenContext& c) { return chart(c, 2, false); });
