@@ -225,7 +225,7 @@ TEST_F(LoginWindowTest, CancellingALoginGivesTheFormBackWithoutTheLossAlert) {
     EXPECT_FALSE(login->isLoggingIn());
     EXPECT_TRUE(child<QPushButton>(login, "loginButton")->isVisible());
     QTest::qWait(200);
-    EXPECT_TRUE(alertsOn(login).isEmpty());
+    EXPECT_TRUE(alertsOn(login).isEmpty()) << alertsOn(login).front()->text().toStdString();
     server->setDataServiceSilent(false);
 }
 
