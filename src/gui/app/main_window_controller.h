@@ -8,6 +8,7 @@
 // closed, the idle time-out reached) and lockRequested (the console lock). Actions that open the
 // windows of later work are in the toolbar and menus, disabled, with a tooltip saying so.
 #include "gui/app/idle_time.h"
+#include "gui/app/settings_window_controller.h"
 #include "gui/market/grid_spec.h"
 #include "interfaces/client.h"
 
@@ -26,7 +27,6 @@ namespace tc::gui {
 
 class GridTable;
 class GuiContext;
-class SettingsWindowController;
 
 class MainWindowController : public QMainWindow {
     Q_OBJECT
