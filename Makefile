@@ -2,7 +2,6 @@
 JOBS ?= $(shell nproc)
 CMAKE_GEN := -G Ninja
 FUZZ_SECONDS ?= 20
-PORT ?= 5100
 # CI builds with WERROR=ON: every warning fails the build.
 WERROR ?= OFF
 PREFIX ?= /usr/local
@@ -18,9 +17,15 @@ build: deps
 	cmake -S . -B build $(CMAKE_GEN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTC_WERROR=$(WERROR)
 	cmake --build build -j $(JOBS)
 
-run: build
-	@echo "Starting the loopback test server on 127.0.0.1:$(PORT) (Ctrl-C stops it)"
-	build/trade-testserver --port $(PORT)
+# The loopback test server in the background and the client in simulation mode; closing the client
+# stops the server. It needs a display; without one `make screenshots` shows the windows.
+run:
+	@if [ -z "$$DISPLAY" ] && [ -z "$$WAYLAND_DISPLAY" ]; then \
+		echo "make run: no display (neither DISPLAY nor WAYLAND_DISPLAY is set); make screenshots renders the windows without one"; \
+		exit 1; \
+	fi
+	@$(MAKE) --no-print-directory build
+	@tools/run.sh
 
 # Every window and sheet rendered offscreen in both themes, as PNG files under build/screenshots/.
 screenshots: build

@@ -4,6 +4,8 @@
 // least as fast.
 #include "gui/plot/graph_view.h"
 
+#include "gui_bench_support.h"
+
 #include <QApplication>
 #include <QImage>
 #include <QPainter>
@@ -27,17 +29,6 @@ namespace {
 
 constexpr int kCandles = 100'000;
 constexpr int kWidth = 1600, kHeight = 900;
-
-void ensureApplication() {
-    static int argc = 1;
-    static char name[] = "tradecore_bench";
-    static char* argv[] = {name, nullptr};
-    if (!QApplication::instance()) {
-        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-            qputenv("QT_QPA_PLATFORM", "offscreen");
-        static QApplication app(argc, argv);
-    }
-}
 
 struct Candles final : PlotDataSource {
     std::vector<double> keys, open, high, low, close;

@@ -583,6 +583,11 @@ public:
     }
     bool isNetworkAvailable() const override { return core_.business->conn().isNetworkAvailable(); }
 
+    std::string userName() const override { return core_.login->userName().value_or(""); }
+    bool isSessionPassword(std::string_view text) const override {
+        const std::optional<std::string> password = core_.login->password();
+        return password && *password == text;
+    }
     CommandResult changePassword(std::string_view oldPassword, std::string_view newPassword,
                                  std::string_view confirmPassword) override {
         const std::string current = core_.login->password().value_or("");

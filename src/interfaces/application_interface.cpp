@@ -19,9 +19,19 @@ InAppNotification makeCommonBanner(std::string_view applicationName, std::string
 }
 
 ProductInfo productInfo() {
-    const tc::LoginInputdata login;
-    return {login.productName().value_or(""), login.productVersion().value_or(""),
-            login.isLiveModeAvailable(), login.liveAccountRegistrationURL().value_or("")};
+    tc::LoginInputdata login;
+    ProductInfo info;
+    info.productName = login.productName().value_or("");
+    info.productVersion = login.productVersion().value_or("");
+    info.liveModeAvailable = login.isLiveModeAvailable();
+    info.liveAccountRegistrationURL = login.liveAccountRegistrationURL().value_or("");
+    login.loadLiveSettings();
+    info.liveServer = {login.IPAddress().value_or(""), login.PortNo()};
+    login.loadDemoSettings();
+    info.simulationServer = {login.IPAddress().value_or(""), login.PortNo()};
+    info.productKey = login.configuredSecurityKey().value_or("");
+    info.depositAmountListType = login.depositAmountListType().value_or("");
+    return info;
 }
 
 void installProductTexts() {

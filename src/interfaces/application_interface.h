@@ -52,11 +52,22 @@ InAppNotification makeCommonBanner(std::string_view applicationName, std::string
 
 // The read-only queries (logindata() through applicationNa// The product's values beside the program (its
 // login property list), for the login and About windows.
+struct ServerAddress {
+    std::string host;
+    std::int32_t port = 0;
+};
 struct ProductInfo {
     std::string productName;
     std::string productVersion;
     bool liveModeAvailable = false;
     std::string liveAccountRegistrationURL;
+    // Each mode's server, as the login form starts with it and its reset button brings it back.
+    ServerAddress liveServer;
+    ServerAddress simulationServer;
+    // The configured key the login window's remembered users are encrypted with (never the session's).
+    std::string productKey;
+    // The list of DepositAmountPropertyList the demo registration offers.
+    std::string depositAmountListType;
 };
 ProductInfo productInfo();
 

@@ -372,13 +372,29 @@ TEST_F(LoginRoadTest, NetworkLossAndReturnResubscribesOnce) {
 
     // Played by hand: the client's own watcher is off in these tests.
     SessionReachability& reach = b.reachability();
+    // The loss is told in a banner: the program's name, "Network", the text of the loss.
+    const std::string network = LanguageString::stringforSelectedLanguage(0, "1078").value_or("1078");
+    const auto networkBanners = [&] {
+        std::vector<interfaces::InAppNotification> found;
+        for (const auto& banner : s.app.banners)
+            if (banner.subtitle == network)
+                found.push_back(banner);
+        return found;
+    };
     reach.reachabilityChanged(true); // the watcher's first report: nothing was lost
+    EXPECT_TRUE(networkBanners().empty());
     reach.reachabilityChanged(false);
     EXPECT_FALSE(s.client->isNetworkAvailable());
+    ASSERT_EQ(networkBanners().size(), 1u);
+    EXPECT_EQ(networkBanners()[0].title, "TradeClient");
+    EXPECT_EQ(networkBanners()[0].informativeText,
+              LanguageString::stringforSelectedLanguage(0, "1074").value_or(""));
+    EXPECT_EQ(networkBanners()[0].feature.dismissDelayTime, 5.0);
     reach.reachabilityChanged(true);
     reach.reachabilityChanged(true); // a repeated report of the same state
     EXPECT_TRUE(s.client->isNetworkAvailable());
     EXPECT_EQ(reach.resubscriptions(), 1);
+    EXPECT_EQ(networkBanners().size(), 1u);
 
     // The remade feed socket carries the watched quotes again.
     {

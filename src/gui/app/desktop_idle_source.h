@@ -2,7 +2,7 @@
 // The user's idle time: the desktop's idle monitor over D-Bus where one answers (GNOME's Mutter,
 // then the freedesktop screen saver), else the time since the program's own last keyboard or mouse
 // input. D-Bus is asked asynchronously; each reading gives the latest answer and asks again.
-#include "gui/app/shell_rules.h"
+#include "gui/app/idle_time.h"
 
 #include <QElapsedTimer>
 #include <QObject>

@@ -1,9 +1,9 @@
 #include "gui/app/gui_context.h"
 
+#include "gui/app/font_sizes.h"
 #include "gui/app/gui_objects.h"
 #include "gui/app/in_app_notification_center.h"
 #include "gui/app/language.h"
-#include "gui/app/shell_rules.h"
 #include "gui/app/sound_notification.h"
 #include "gui/app/system_notifier.h"
 #include "gui/app/theme_manager.h"

@@ -1,8 +1,8 @@
 #include "gui/app/idle_timeout_window_controller.h"
 
 #include "gui/app/gui_context.h"
+#include "gui/app/idle_time.h"
 #include "gui/app/language.h"
-#include "gui/app/shell_rules.h"
 #include "platform/user_defaults.h"
 #include "ui_idle_timeout_window_controller.h"
 

@@ -1,6 +1,6 @@
 #include "gui/app/language.h"
 
-#include "gui/app/shell_rules.h"
+#include "gui/app/language_list.h"
 #include "model/text/language_string.h"
 #include "platform/user_defaults.h"
 

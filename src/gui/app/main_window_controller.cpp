@@ -1,5 +1,7 @@
 #include "gui/app/main_window_controller.h"
 
+#include "gui/app/network_status.h"
+
 #include "gui/app/common_alert.h"
 #include "gui/app/desktop_idle_source.h"
 #include "gui/app/gui_context.h"
@@ -204,6 +206,10 @@ void MainWindowController::toggleLeftViewSelectedIndex(int index) {
         ui_->pieChartPane->show();
     const QSignalBlocker block(ui_->toggleLeftViewButton);
     ui_->toggleLeftViewButton->setChecked(!ui_->pieChartPane->isHidden());
+}
+
+SettingsWindowController* MainWindowController::settingsWindow() const {
+    return settings_.data();
 }
 
 void MainWindowController::SettingsButtonClicked() {

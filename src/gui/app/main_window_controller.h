@@ -7,7 +7,8 @@
 // What it asks of its owner goes out as signals: quitRequested (logout confirmed, the window
 // closed, the idle time-out reached) and lockRequested (the console lock). Actions that open the
 // windows of later work are in the toolbar and menus, disabled, with a tooltip saying so.
-#include "gui/app/shell_rules.h"
+#include "gui/app/idle_time.h"
+#include "gui/app/settings_window_controller.h"
 #include "gui/market/grid_spec.h"
 #include "interfaces/client.h"
 
@@ -26,7 +27,6 @@ namespace tc::gui {
 
 class GridTable;
 class GuiContext;
-class SettingsWindowController;
 
 class MainWindowController : public QMainWindow {
     Q_OBJECT
@@ -58,7 +58,7 @@ public:
     void logout();
 
     // The settings window once made (null before).
-    SettingsWindowController* settingsWindow() const { return settings_.data(); }
+    SettingsWindowController* settingsWindow() const;
     GridTable* gridTable(Grid grid) const;
 
 Q_SIGNALS:

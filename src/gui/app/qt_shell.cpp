@@ -5,7 +5,6 @@
 #include "gui/app/gui_objects.h"
 #include "gui/app/in_app_notification_center.h"
 #include "gui/app/language.h"
-#include "gui/app/shell_rules.h"
 #include "gui/app/sound_notification.h"
 #include "gui/app/system_notifier.h"
 #include "gui/app/theme_manager.h"

@@ -12,13 +12,12 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QWidget>
 
 #include <atomic>
 #include <functional>
 #include <memory>
 #include <string_view>
-
-class QWidget;
 
 namespace tc::gui {
 

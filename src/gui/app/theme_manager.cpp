@@ -1,6 +1,5 @@
 #include "gui/app/theme_manager.h"
 
-#include "gui/app/shell_rules.h"
 #include "gui/app/theme_table.h"
 #include "platform/user_defaults.h"
 

@@ -19,6 +19,9 @@ struct Rgba {
     friend bool operator==(const Rgba&, const Rgba&) = default;
 };
 
+// The user default of the theme in force.
+inline constexpr std::string_view kThemeKey = "Theme";
+
 inline constexpr int kDarkTheme = 0;
 inline constexpr int kLightTheme = 1;
 // 0 and 1; any other stored number leaves the windows as they are.

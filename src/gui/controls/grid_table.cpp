@@ -7,6 +7,9 @@
 #include "gui/models/grid_view_proxy.h"
 
 #include <QHeaderView>
+#include <QStyle>
+
+#include <algorithm>
 
 namespace tc::gui {
 
@@ -24,20 +27,34 @@ GridTable::GridTable(GuiContext& context, Grid grid, QWidget* parent) : QTableVi
     verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
     horizontalHeader()->setHighlightSections(false);
     horizontalHeader()->setStretchLastSection(true);
-    for (int column = 0; column < model_->columnCount(); ++column) {
-        const ColumnSpec& spec = model_->columnSpec(column);
-        setColumnWidth(column, spec.width);
-        setColumnHidden(column, spec.hiddenByDefault);
-    }
+    for (int column = 0; column < model_->columnCount(); ++column)
+        setColumnHidden(column, model_->columnSpec(column).hiddenByDefault);
+    fitColumns();
     // No sort until the user picks a column: the session's order stands.
     horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
-    connect(&context.language(), &Language::changed, this,
-            [this, &context] { model_->setLanguage(context.language().selected()); });
+    connect(&context.language(), &Language::changed, this, [this, &context] {
+        model_->setLanguage(context.language().selected());
+        fitColumns();
+    });
     connect(&context.themes(), &ThemeManager::themeChanged, this,
             [this](std::int64_t theme) { model_->setTheme(theme); });
     model_->refresh();
 }
 
 GridTable::~GridTable() = default;
+
+int GridTable::titleWidth(int column) const {
+    const QString title = model_->headerData(column, Qt::Horizontal).toString();
+    return horizontalHeader()->fontMetrics().horizontalAdvance(title);
+}
+
+void GridTable::fitColumns() {
+    // The grid's width, or the header title's where that is wider: no title is cut.
+    const QHeaderView& header = *horizontalHeader();
+    const int padding = 2 * header.style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, &header) +
+                        header.style()->pixelMetric(QStyle::PM_HeaderMarkSize, nullptr, &header);
+    for (int column = 0; column < model_->columnCount(); ++column)
+        setColumnWidth(column, std::max(model_->columnSpec(column).width, titleWidth(column) + padding));
+}
 
 } // namespace tc::gui

@@ -1,8 +1,8 @@
 #pragma once
 // A grid of the session in a plain table view: its own GridModel over the context's client model,
-// a GridViewProxy of its own (sort order, tick colours), the columns' default widths and hidden
-// columns from the grid's specification, and the language and theme of the context, followed when
-// they change. Made only once a client model is set on the context.
+// a GridViewProxy of its own (sort order, tick colours), the columns' default widths (widened to
+// their header titles) and hidden columns from the grid's specification, and the language and theme of the
+// context, followed when they change. Made only once a client model is set on the context.
 #include "gui/market/grid_spec.h"
 
 #include <QTableView>
@@ -21,8 +21,12 @@ public:
 
     GridModel& gridModel() const { return *model_; }
     GridViewProxy& proxy() const { return *proxy_; }
+    // The width of a column's header title in the header's font.
+    int titleWidth(int column) const;
 
 private:
+    void fitColumns();
+
     GridModel* model_ = nullptr;
     GridViewProxy* proxy_ = nullptr;
 };

@@ -45,6 +45,14 @@ interfaces::SignInResult ClientModel::signIn(const interfaces::LoginSettings& se
     return result;
 }
 
+interfaces::CommandResult ClientModel::registerDemoUser(const interfaces::DemoRegistration& form) {
+    if (loginUsed_)
+        replaceClient();
+    interfaces::CommandResult result = client_->registerDemoUser(form);
+    loginUsed_ = result.ok;
+    return result;
+}
+
 void ClientModel::signOut() {
     client_->signOut();
 }
@@ -104,6 +112,8 @@ void ClientModel::subscribe() {
         [this](const interfaces::BankDetailsArrival& arrival) { Q_EMIT bankDetailsArrived(arrival); }));
     keep(c.funding().handleFundingHistory(
         [this](interfaces::RequestId id) { Q_EMIT fundingHistoryArrived(id); }));
+    keep(c.handleDemoRegistered(
+        [this](const interfaces::DemoRegistrationResult& result) { Q_EMIT demoRegistered(result); }));
 }
 
 } // namespace tc::gui

@@ -8,7 +8,7 @@
 //     connect(&session, &ClientModel::quotesChanged, window, &Board::quotesChanged);
 //     connect(&session, &ClientModel::clientAboutToBeReplaced, window, &Board::dropSession);
 //     session.signIn(settings);              // outcome: loginStateChanged
-//     session.client().placeOrder(order);    // commands answer at once
+//     session.client().orders().placeOrder(ticket);    // commands answer at once
 //
 // One client serves one login. signIn() on a client that has signed in before replaces it: first
 // clientAboutToBeReplaced (let go of every reference into the old client's views: records,
@@ -47,6 +47,9 @@ public:
     // Starts a login, on a new client when this one has signed in before.
     interfaces::SignInResult signIn(const interfaces::LoginSettings& settings);
     void signOut();
+    // Registers a demo user instead of signing in, on a new client when this one was used before;
+    // the outcome comes as demoRegistered.
+    interfaces::CommandResult registerDemoUser(const interfaces::DemoRegistration& form);
     interfaces::LoginState loginState() const { return client_->loginState(); }
     // Replaces the client with a new one, signed out (see the header comment).
     void replaceClient();
@@ -90,6 +93,7 @@ Q_SIGNALS:
     void offsetAnswered();
     void bankDetailsArrived(const interfaces::BankDetailsArrival& arrival);
     void fundingHistoryArrived(interfaces::RequestId id);
+    void demoRegistered(const interfaces::DemoRegistrationResult& result);
 
 private:
     void makeClient();

@@ -127,13 +127,14 @@ GridModel::GridModel(ClientModel& session, Grid grid, QObject* parent)
     });
     connect(&session_, &ClientModel::tablesChanged, this, [this](interfaces::TableSet tables) {
         const auto table = tableOf(grid_);
-        // Executed rows follow the open positions; an account's status shows or hides its orders.
-        const bool touched =
-            (table && tables.contains(*table)) ||
-            (isOrderGrid(grid_) && tables.contains(interfaces::Table::Accounts)) ||
-            (grid_ == Grid::ExecutedPositions && tables.contains(interfaces::Table::OpenPositions));
-        if (touched)
+        // Executed rows follow the open positions. An account's change (the session announces one
+        // every second with the floating figures) shows or hides its orders and freezes or frees its
+        // positions' prices: the rows and the live cells, not every cell of every order grid.
+        if ((table && tables.contains(*table)) ||
+            (grid_ == Grid::ExecutedPositions && tables.contains(interfaces::Table::OpenPositions)))
             refresh(Scope::All);
+        else if (isOrderGrid(grid_) && tables.contains(interfaces::Table::Accounts))
+            refresh(Scope::Live);
     });
     connect(&session_, &ClientModel::depthChanged, this, [this](const std::vector<std::string>& codes) {
         if (isDepthGrid(grid_) && std::find(codes.begin(), codes.end(), instrument_) != codes.end())
@@ -239,7 +240,7 @@ void GridModel::refresh() {
 void GridModel::refresh(Scope scope) {
     if (detached_)
         return;
-    const Snapshot snapshot = read();
+    Snapshot snapshot = read();
     applyRows(snapshot);
     updateCells(snapshot, scope);
     Q_EMIT refreshed();
@@ -295,7 +296,6 @@ GridModel::Snapshot GridModel::read() const {
         s.ids.push_back(orderId(grid_, *order));
         s.orders.push_back(order);
     }
-    makeUnique(s.ids);
     return s;
 }
 
@@ -325,12 +325,23 @@ GridModel::Row GridModel::makeRow(const Snapshot& s, std::size_t index) const {
     return row;
 }
 
-void GridModel::applyRows(const Snapshot& snapshot) {
+void GridModel::applyRows(Snapshot& snapshot) {
+    // The rows of most refreshes: the same ids in the same order.
+    if (rows_.size() == snapshot.ids.size() &&
+        std::equal(rows_.begin(), rows_.end(), snapshot.ids.begin(),
+                   [](const Row& row, const std::string& id) { return row.id == id; }))
+        return;
     std::vector<std::string> before;
     before.reserve(rows_.size());
     for (const Row& row : rows_)
         before.push_back(row.id);
-    if (const auto changes = rowChanges(before, snapshot.ids)) {
+    auto changes = rowChanges(before, snapshot.ids);
+    if (!changes) {
+        // An id listed twice: each occurrence becomes a row of its own.
+        makeUnique(snapshot.ids);
+        changes = rowChanges(before, snapshot.ids);
+    }
+    if (changes) {
         applyRemovals(*changes);
         applyInsertions(*changes, snapshot);
         return;

@@ -94,7 +94,7 @@ private:
 
     void refresh(Scope scope);
     Snapshot read() const;
-    void applyRows(const Snapshot& snapshot);
+    void applyRows(Snapshot& snapshot);
     void applyInsertions(const std::vector<RowChange>& changes, const Snapshot& snapshot);
     void applyRemovals(const std::vector<RowChange>& changes);
     void reorderRows(const std::vector<std::string>& target);

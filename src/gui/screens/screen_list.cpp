@@ -6,9 +6,14 @@
 #include "gui/app/gui_objects.h"
 #include "gui/app/idle_timeout_window_controller.h"
 #include "gui/app/in_app_notification_center.h"
+#include "gui/app/login_registration_window_controller.h"
+#include "gui/app/login_window_controller.h"
 #include "gui/app/qt_shell.h"
+#include "gui/app/remembered_users.h"
 #include "gui/app/settings_window_controller.h"
+#include "gui/app/unlock_window_controller.h"
 #include "gui/screens/screen_registry.h"
+#include "platform/user_defaults.h"
 
 #include "charts/pie_data.h"
 #include "gui/app/language.h"
@@ -17,6 +22,7 @@
 #include "gui/charts/chart_controller.h"
 #include "gui/charts/pie_chart_controller.h"
 #include "gui/controls/grid_table.h"
+#include "gui/market/detail_window_controller.h"
 #include "gui/models/chart_model.h"
 #include "gui/models/client_model.h"
 #include "model/records/account_details.h"
@@ -29,8 +35,10 @@
 #include <QGridLayout>
 #include <QIcon>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QMouseEvent>
+#include <QTableWidget>
 
 #include <charconv>
 #include <memory>
@@ -93,6 +101,57 @@ QWidget* alert(ScreenContext& c) {
     QMessageBox* box = CommonAlert::showing(owner, QStringLiteral("connectionLost"));
     c.waitUntil([box] { return box && box->isVisible(); });
     return box;
+}
+
+// Screens keep no passwords.
+class NoSecrets : public SecretStore {
+public:
+    void write(const std::string&, const std::string&, WriteDone done) override {
+        done(false, "the screenshot tool keeps no passwords");
+    }
+    void read(const std::string&, ReadDone done) override { done(std::nullopt); }
+    void remove(const std::string&) override {}
+};
+
+// The login window in simulation mode with its connection drawer open, over the demo session (it
+// signs in nowhere here).
+LoginWindowController* loginWindow(ScreenContext& c) {
+    auto defaults = std::shared_ptr<platform::UserDefaults>(platform::UserDefaults::inMemory());
+    auto secrets = std::make_shared<NoSecrets>();
+    auto remembered = std::make_shared<RememberedUsers>(*defaults, "", *secrets);
+    c.keep(defaults);
+    c.keep(secrets);
+    c.keep(remembered);
+    auto* login = c.own(new LoginWindowController(c.context(), c.shell(), c.session(), *remembered));
+    login->selectConnectionMode(1);
+    login->show();
+    return login;
+}
+
+QWidget* login(ScreenContext& c) {
+    LoginWindowController* window = loginWindow(c);
+    window->toggleRightDrawer();
+    return window;
+}
+
+QWidget* demoRegistration(ScreenContext& c) {
+    LoginWindowController* window = loginWindow(c);
+    window->createDemoUserButtonClicked();
+    LoginRegistrationWindowController* sheet = window->registrationSheet();
+    sheet->findChild<QLineEdit*>(QStringLiteral("NameTextField"))->setText(QStringLiteral("Ann Example"));
+    sheet->findChild<QLineEdit*>(QStringLiteral("EmailTextField"))
+        ->setText(QStringLiteral("ann@example.org"));
+    c.waitUntil([sheet] { return sheet->isVisible(); });
+    return sheet;
+}
+
+QWidget* unlock(ScreenContext& c) {
+    auto* main = c.own(new QWidget);
+    main->resize(640, 400);
+    main->show();
+    auto* window = c.own(new UnlockWindowController(c.context(), c.shell(), c.session()));
+    window->lock(main);
+    return window;
 }
 
 // Every shipped image on the window background, to judge them in both themes.
@@ -206,6 +265,50 @@ QWidget* mainWindow(ScreenContext& c) {
     return window;
 }
 
+// A detail window as a sheet on a plain owner, filled from the demo's session.
+QWidget* detail(ScreenContext& c, const std::function<DetailWindowController*(QWidget* owner)>& open) {
+    auto* owner = c.own(new QWidget);
+    owner->resize(900, 640);
+    owner->show();
+    DetailWindowController* window = open(owner);
+    if (!window)
+        return nullptr;
+    c.waitUntil([window] { return window->isVisible() && window->detailTableView()->rowCount() > 0; });
+    return window;
+}
+
+QWidget* receipt(ScreenContext& c) {
+    const auto positions = c.session().client().queries().getOpenOrderCollection();
+    if (positions.empty())
+        return nullptr;
+    QWidget* window = detail(c, [&](QWidget* owner) {
+        return openDeliveryReceipt(c.context(), owner, positions.front()->OpenPositionId);
+    });
+    // The bank rows fill in with the account's bank details.
+    auto* table = window->findChild<QTableWidget*>(QStringLiteral("detailTableView"));
+    c.waitUntil([table] { return table->rowCount() > 2 && !table->item(2, 1)->text().isEmpty(); });
+    return window;
+}
+
+QWidget* instrument(ScreenContext& c, DetailType type) {
+    const std::string code = c.session().client().watchList().front();
+    return detail(c, [&](QWidget* owner) { return openInstrumentDetail(c.context(), owner, code, type); });
+}
+
+// The lines of a bank deposit request as the server answers them.
+QWidget* depositInfo(ScreenContext& c) {
+    GuiContext& gui = c.context();
+    const auto accounts = c.session().client().queries().getAccountCollection();
+    const AccountDetails& account = *accounts.front();
+    const std::vector<interfaces::LabelValue> lines{
+        {gui.text("0380").toStdString(), std::to_string(account.AccountId)},
+        {gui.text("0239").toStdString(), account.AccountName},
+        {"Amount", "2500.00"},
+        {"Bank", "First Loopback Bank"},
+        {"Remarks", "TT copy sent; the transfer reference is on the copy of the bank's advice"}};
+    return detail(c, [&](QWidget* owner) { return openDepositWithdrawalInfo(gui, owner, lines); });
+}
+
 } // namespace
 
 void registerScreens(ScreenRegistry& r) {
@@ -217,6 +320,9 @@ void registerScreens(ScreenRegistry& r) {
     r.add("banner", [](ScreenContext& c) { return banner(c, false); });
     r.add("banner-buttons", [](ScreenContext& c) { return banner(c, true); });
     r.add("alert", alert);
+    r.add("login", login);
+    r.add("demo-registration", demoRegistration);
+    r.add("unlock", unlock);
     r.add("images", images);
     r.add("chart-line", [](ScreenContext& c) { return chart(c, 1, false); });
     r.add("chart-ohlc", [](ScreenContext& c) { return chart(c, 2, false); });
@@ -227,6 +333,13 @@ void registerScreens(ScreenRegistry& r) {
     r.add("grid-accounts", [](ScreenContext& c) { return grid(c, Grid::Accounts); });
     r.add("grid-open-positions", [](ScreenContext& c) { return grid(c, Grid::OpenPositions); });
     r.add("grid-pending-orders", [](ScreenContext& c) { return grid(c, Grid::PendingOrders); });
+    r.add("detail-receipt", receipt);
+    r.add("detail-instrument", [](ScreenContext& c) { return instrument(c, DetailType::InstrumentDetails); });
+    r.add("detail-contract",
+          [](ScreenContext& c) { return instrument(c, DetailType::ContractSpecification); });
+    r.add("detail-market-sessions",
+          [](ScreenContext& c) { return instrument(c, DetailType::MarketSessions); });
+    r.add("detail-deposit-info", depositInfo);
 }
 
 } // namespace tc::gui

@@ -108,7 +108,7 @@ public:
     }
     void showMessageAlert(const std::string&, const std::string&) override {}
     void showMessageBanner(const std::string&, const std::string&) override {}
-    void showBanner(const interfaces::InAppNotification&) override {}
+    void showBanner(const interfaces::InAppNotification& banner) override { banners.push_back(banner); }
     void setBannerDelegate(BannerActivation) override {}
     void showSystemNotification(const std::string&, const std::string&) override {}
     void playSound(std::string_view) override {}
@@ -123,6 +123,7 @@ public:
     std::unique_ptr<LoginInputdata> logindata_;
     CallLog log;
     std::atomic<int> connectionFailures{0};
+    std::vector<interfaces::InAppNotification> banners; // main queue
 
 private:
     mutable std::mutex mutex_;

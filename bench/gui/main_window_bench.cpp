@@ -1,0 +1,138 @@
+// The main window's one-second refresh with the demo user signed in to the in-process test server,
+// 1,000 instruments in the watch list and the server publishing 2,000 quotes a second: the cost of
+// one tick on the GUI thread (the summary, the idle check and every grid of the window), offscreen,
+// its worst, and the window's own part (summary_us). Goal: under 2 ms.
+#include "gui/app/gui_context.h"
+#include "gui/app/main_queue_pump.h"
+#include "gui/app/main_window_controller.h"
+#include "gui/app/qt_shell.h"
+#include "gui/models/client_model.h"
+#include "market.h"
+#include "model/session_queries.h"
+#include "options.h"
+#include "platform/user_defaults.h"
+#include "test_server.h"
+
+#include "gui_bench_support.h"
+
+#include <QApplication>
+#include <QDeadlineTimer>
+#include <benchmark/benchmark.h>
+#include <fmt/format.h>
+
+#include <chrono>
+
+namespace {
+
+constexpr int kInstruments = 1000;
+constexpr double kQuotesPerSecond = 2000;
+
+bool pumpUntil(const std::function<bool()>& done, int timeoutMs) {
+    QDeadlineTimer deadline(timeoutMs);
+    while (!done()) {
+        if (deadline.hasExpired())
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+    return true;
+}
+
+void pumpFor(int ms) {
+    QDeadlineTimer deadline(ms);
+    while (!deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+}
+
+// The default market with its instruments repeated under new codes up to kInstruments.
+testserver::Market wideMarket() {
+    auto loaded = testserver::loadMarketFile(testserver::defaultMarketPath());
+    if (!loaded.market || loaded.market->instruments.empty())
+        return {};
+    testserver::Market market = std::move(*loaded.market);
+    const std::size_t base = market.instruments.size();
+    int id = 0;
+    for (const auto& instrument : market.instruments)
+        id = std::max(id, instrument.id);
+    for (std::size_t n = base; n < kInstruments; ++n) {
+        testserver::Instrument copy = market.instruments[n % base];
+        copy.id = ++id;
+        copy.code = fmt::format("{}{:04}", copy.code.substr(0, 3), n);
+        market.instruments.push_back(copy);
+    }
+    return market;
+}
+
+void BM_MainWindowRefresh(benchmark::State& state) {
+    ensureApplication();
+    auto defaults = tc::platform::UserDefaults::inMemory();
+    tc::gui::MainQueuePump pump;
+    tc::gui::GuiContext context(*defaults);
+    tc::gui::QtShell shell(context);
+    testserver::Market market = wideMarket();
+    if (market.instruments.empty()) {
+        state.SkipWithError("no market beside the program");
+        return;
+    }
+    testserver::TestServer server(std::move(market));
+    testserver::ServerOptions options;
+    options.port = options.feedPort = options.dataPort = 0;
+    options.rate = kQuotesPerSecond;
+    const testserver::ServerPorts ports = server.start(options);
+    {
+        tc::gui::ClientModel session([&] {
+            interfaces::ClientOptions client;
+            client.userDefaults = defaults.get();
+            client.watchNetwork = false;
+            return interfaces::MakeClient(shell, client);
+        });
+        context.setClientModel(&session);
+        session.signIn({interfaces::LoginMode::Simulation, "127.0.0.1", ports.stream, "demo", "demo1234"});
+        const bool loaded = pumpUntil(
+            [&] {
+                return session.loginState() == interfaces::LoginState::SignedIn &&
+                       !session.client().queries().getOpenOrderCollection().empty();
+            },
+            30000);
+        if (!loaded) {
+            state.SkipWithError("the demo session did not load");
+            context.setClientModel(nullptr);
+            server.stop();
+            return;
+        }
+        std::vector<std::string> codes;
+        for (const auto& [code, item] : session.client().model().ItemCollection)
+            codes.push_back(code);
+        session.client().setWatchList(codes);
+        tc::gui::MainWindowController window(context);
+        window.show();
+        pumpFor(1000);
+
+        double worstMs = 0;
+        double ownUs = 0;
+        for (auto _ : state) {
+            state.PauseTiming();
+            pumpFor(50); // quotes arrive between ticks, as between seconds
+            state.ResumeTiming();
+            const auto start = std::chrono::steady_clock::now();
+            session.tickNow();
+            worstMs = std::max(
+                worstMs,
+                std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+            // The window's own part of the tick (summary and idle check), apart from its grids.
+            state.PauseTiming();
+            const auto own = std::chrono::steady_clock::now();
+            window.RefreshValues();
+            ownUs +=
+                std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - own).count();
+            state.ResumeTiming();
+        }
+        state.counters["summary_us"] = ownUs / static_cast<double>(state.iterations());
+        state.counters["watched"] = static_cast<double>(session.client().watchList().size());
+        state.counters["worst_ms"] = worstMs;
+        context.setClientModel(nullptr);
+    }
+    server.stop();
+}
+BENCHMARK(BM_MainWindowRefresh)->Unit(benchmark::kMillisecond)->Iterations(40);
+
+} // namespace

@@ -1,0 +1,115 @@
+#include "gui/app/app_delegate.h"
+
+#include "gui/app/desktop_idle_source.h"
+#include "gui/app/gui_context.h"
+#include "gui/app/idle_time.h"
+#include "gui/app/keychain_secret_store.h"
+#include "gui/app/language.h"
+#include "gui/app/login_window_controller.h"
+#include "gui/app/main_window_controller.h"
+#include "gui/app/qt_shell.h"
+#include "gui/app/remembered_users.h"
+#include "gui/app/unlock_window_controller.h"
+#include "interfaces/client.h"
+
+#include <QScreen>
+#include <QWidget>
+
+namespace tc::gui {
+
+void centreWindow(QWidget* window) {
+    if (!window)
+        return;
+    window->adjustSize();
+    if (const QScreen* screen = window->screen()) {
+        QRect frame = window->frameGeometry();
+        frame.moveCenter(screen->availableGeometry().center());
+        window->move(frame.topLeft());
+    }
+}
+
+AppDelegate::AppDelegate(GuiContext& context, QtShell& shell, Options options, QObject* parent)
+    : QObject(parent), context_(context), shell_(shell), options_(std::move(options)) {
+    if (!options_.secrets) {
+        ownSecrets_ = std::make_unique<KeychainSecretStore>();
+        options_.secrets = ownSecrets_.get();
+    }
+    if (!options_.idle) {
+        ownIdle_ = std::make_unique<DesktopIdleSource>();
+        options_.idle = ownIdle_.get();
+    }
+    remembered_ = std::make_unique<RememberedUsers>(context_.defaults(), interfaces::productInfo().productKey,
+                                                    *options_.secrets);
+    session_ = std::make_unique<ClientModel>(options_.clients);
+
+    login_ = std::make_unique<LoginWindowController>(context_, shell_, *session_, *remembered_);
+    unlock_ = std::make_unique<UnlockWindowController>(context_, shell_, *session_);
+    if (options_.simulation)
+        login_->selectConnectionMode(1);
+    shell_.setPrimaryWindow(login_.get());
+
+    connect(session_.get(), &ClientModel::loginStateChanged, this, [this](interfaces::LoginState state) {
+        if (state == interfaces::LoginState::SignedIn)
+            loginSuccess();
+    });
+    connect(&shell_, &QtShell::connectionLost, this, &AppDelegate::connectionLost);
+    connect(unlock_.get(), &UnlockWindowController::unlocked, this,
+            [this] { shell_.setPrimaryWindow(mainWindow_.get()); });
+}
+
+AppDelegate::~AppDelegate() {
+    if (context_.clientModel() == session_.get())
+        context_.setClientModel(nullptr);
+    shell_.setPrimaryWindow(nullptr);
+    login_.reset();
+    unlock_.reset();
+    mainWindow_.reset();
+}
+
+void AppDelegate::applicationDidFinishLaunching() {
+    centreWindow(login_.get());
+    login_->show();
+    login_->raise();
+    login_->activateWindow();
+}
+
+void AppDelegate::loginSuccess() {
+    shell_.setLoginSuccess();
+    login_->setEnableUIObjects();
+    context_.setClientModel(session_.get());
+    if (!mainWindow_) {
+        mainWindow_ = std::make_unique<MainWindowController>(context_, options_.idle);
+        // Logout, closing the window and the idle time-out end the program.
+        connect(mainWindow_.get(), &MainWindowController::quitRequested, &shell_, &QtShell::quit);
+        connect(mainWindow_.get(), &MainWindowController::lockRequested, this,
+                &AppDelegate::lockAppMenuItemClicked);
+        centreWindow(mainWindow_.get());
+    }
+    mainWindow_->setUserName(QString::fromStdString(session_->client().userName()));
+    if (!unlock_->isLocked()) {
+        mainWindow_->show();
+        mainWindow_->raise();
+        mainWindow_->activateWindow();
+        shell_.setPrimaryWindow(mainWindow_.get());
+    }
+    // The main window first, so the program never stands without a window.
+    login_->closeAfterLogin();
+}
+
+void AppDelegate::connectionLost() {
+    // The form comes back for a new login; the alert that follows opens on it.
+    if (!login_->isVisible()) {
+        centreWindow(login_.get());
+        login_->show();
+        login_->raise();
+    }
+    shell_.setPrimaryWindow(login_.get());
+}
+
+void AppDelegate::lockAppMenuItemClicked() {
+    unlock_->lock(mainWindow_.get());
+    if (unlock_->isLocked())
+        shell_.setPrimaryWindow(unlock_.get());
+}
+
+} // namespace tc::gui

@@ -1,0 +1,21 @@
+#pragma once
+// The languages the program offers, by the number "LanguageKey" stores. Free of Qt.
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string_view>
+
+namespace tc::gui {
+
+inline constexpr std::string_view kLanguageKey = "LanguageKey"; // 0..11, absent = 0
+
+// Languages by number, as the language chooser lists them and "LanguageKey" stores them.
+inline constexpr std::array<std::string_view, 12> kLanguageNames = {
+    "English", "中文",     "नेपाली",     "Dari",  "Pashto",  "العربية",
+    "ру́сский", "français", "Indonesia", "বাংলা", "español", "Shqiptar",
+};
+bool isLanguage(std::int64_t number);
+// The language in force for a stored "LanguageKey": a number outside the list means English (0).
+std::int64_t languageForStoredValue(std::optional<std::int64_t> stored);
+
+} // namespace tc::gui

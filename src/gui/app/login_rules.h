@@ -1,0 +1,41 @@
+#pragma once
+// Rules of the login window's demo-registration sheet, free of Qt so they are tested without a
+// display: the form's checks and the deposit amounts it offers.
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tc::platform {
+class PlistValue;
+}
+
+namespace tc::gui {
+
+// The registration form as typed.
+struct RegistrationFields {
+    std::string_view name;
+    std::string_view email;
+    std::string_view phone;
+    std::string_view country;
+};
+
+// Whether the whole text is an e-mail address as the sheet accepts it: letters, digits and
+// "._%+-" before one "@", a domain of letters, digits, "." and "-", then "." and two to four letters.
+bool isRegistrationEmail(std::string_view text);
+
+// The text key of the first check the form fails, in the order name ("20225"), e-mail ("1047"),
+// phone ("20226"), country ("20224"); texts are taken as typed, so a single blank counts as filled.
+// nullopt when the form may be sent. The deposit and the newsletter choice are not checked.
+std::optional<std::string_view> registrationValidationKey(const RegistrationFields& fields);
+
+// The deposit amounts of the list named `listType` in the deposit property list (a dictionary of
+// arrays keyed by list name), as texts in their stored order; empty when the list is missing.
+std::vector<std::string> depositAmounts(const platform::PlistValue& root, std::string_view listType);
+// The same from the program's "DepositAmountPropertyList.plist"; empty when it cannot be read.
+std::vector<std::string> loadDepositAmounts(std::string_view listType);
+
+// Longest text any field of the login window and its sheets takes.
+inline constexpr int kMaxFormText = 256;
+
+} // namespace tc::gui

@@ -1,0 +1,81 @@
+#include "gui/app/unlock_window_controller.h"
+
+#include "gui/app/gui_context.h"
+#include "gui/app/language.h"
+#include "gui/app/qt_shell.h"
+#include "gui/app/window_shake.h"
+#include "gui/models/client_model.h"
+#include "ui_unlock_window_controller.h"
+
+#include <QCloseEvent>
+#include <QKeyEvent>
+
+namespace tc::gui {
+
+UnlockWindowController::UnlockWindowController(GuiContext& context, QtShell& shell, ClientModel& session,
+                                               QWidget* parent)
+    : QDialog(parent), ui_(std::make_unique<Ui::UnlockWindowController>()), context_(context), shell_(shell),
+      session_(session) {
+    ui_->setupUi(this);
+    bindLanguage(this, context_.language(), [this] { updateLanguageStrings(); });
+    connect(ui_->unlockButton, &QPushButton::clicked, this, &UnlockWindowController::unLockButtonClicked);
+    connect(ui_->quitButton, &QPushButton::clicked, this, &UnlockWindowController::quitButtonClicked);
+}
+
+UnlockWindowController::~UnlockWindowController() = default;
+
+void UnlockWindowController::updateLanguageStrings() {
+    ui_->lockpasswordtitleTextField->setText(QStringLiteral("%1 :").arg(context_.text("0467")));
+    setWindowTitle(QStringLiteral("%1 %2").arg(context_.text("10855"),
+                                               QString::fromStdString(session_.client().userName())));
+}
+
+void UnlockWindowController::lock(QWidget* mainWindow) {
+    if (mainWindow && mainWindow->isVisible()) {
+        mainWindow_ = mainWindow;
+        mainWindow->hide();
+        ui_->lockPasswordTextField->clear();
+        show();
+        raise();
+        activateWindow();
+        ui_->lockPasswordTextField->setFocus();
+    }
+    updateLanguageStrings();
+}
+
+void UnlockWindowController::unLockButtonClicked() {
+    // Compared exactly, as typed: the password is not trimmed.
+    if (!session_.client().isSessionPassword(ui_->lockPasswordTextField->text().toStdString())) {
+        shakeWindow(this);
+        return;
+    }
+    ui_->lockPasswordTextField->clear();
+    hide();
+    if (mainWindow_) {
+        mainWindow_->show();
+        mainWindow_->raise();
+        mainWindow_->activateWindow();
+    }
+    Q_EMIT unlocked();
+}
+
+void UnlockWindowController::quitButtonClicked() {
+    shell_.quit();
+}
+
+void UnlockWindowController::keyPressEvent(QKeyEvent* event) {
+    // Escape does not get past the lock.
+    if (event->key() == Qt::Key_Escape) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+void UnlockWindowController::closeEvent(QCloseEvent* event) {
+    // Closing the lock is quitting, never unlocking.
+    event->ignore();
+    quitButtonClicked();
+}
+
+} // namespace tc::gui

@@ -1,0 +1,55 @@
+#pragma once
+// The console lock: the main window is hidden behind a window that asks again for the password
+// typed at login (the one the server last accepted, after a password change). A wrong password
+// shakes the window, the right one brings the main window back, Quit ends the program. The login,
+// its timers and the connection stay alive while locked.
+#include <QDialog>
+#include <QPointer>
+#include <QString>
+
+#include <memory>
+
+namespace Ui {
+class UnlockWindowController;
+}
+
+namespace tc::gui {
+
+class ClientModel;
+class GuiContext;
+class QtShell;
+
+class UnlockWindowController : public QDialog {
+    Q_OBJECT
+public:
+    UnlockWindowController(GuiContext& context, QtShell& shell, ClientModel& session,
+                           QWidget* parent = nullptr);
+    ~UnlockWindowController() override;
+
+    // Locks when `mainWindow` is showing: hides it and shows this window, titled with the user's name.
+    // Locking again only renews the title.
+    void lock(QWidget* mainWindow);
+    bool isLocked() const { return isVisible(); }
+
+    void unLockButtonClicked();
+    void quitButtonClicked();
+
+Q_SIGNALS:
+    // The right password was typed; the main window is back.
+    void unlocked();
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void updateLanguageStrings();
+
+    std::unique_ptr<Ui::UnlockWindowController> ui_;
+    GuiContext& context_;
+    QtShell& shell_;
+    ClientModel& session_;
+    QPointer<QWidget> mainWindow_;
+};
+
+} // namespace tc::gui

@@ -1,0 +1,313 @@
+// The login window, the demo registration, the console lock and the idle time-out, driven through
+// real widgets against the in-process test server.
+#include "client/headless_application.h"
+#include "gui/app/app_delegate.h"
+#include "gui/app/common_alert.h"
+#include "gui/app/gui_context.h"
+#include "gui/app/idle_time.h"
+#include "gui/app/login_registration_window_controller.h"
+#include "gui/app/login_window_controller.h"
+#include "gui/app/main_window_controller.h"
+#include "gui/app/remembered_users.h"
+#include "gui/app/sound_notification.h"
+#include "gui/app/unlock_window_controller.h"
+#include "gui/gui_test_support.h"
+#include "market.h"
+#include "options.h"
+#include "test_server.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPropertyAnimation>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QToolButton>
+
+#include <map>
+
+namespace {
+
+using guitest::waitFor;
+using tc::gui::AppDelegate;
+
+class MemorySecrets : public tc::gui::SecretStore {
+public:
+    void write(const std::string& key, const std::string& secret, WriteDone done) override {
+        secrets[key] = secret;
+        done(true, {});
+    }
+    void read(const std::string& key, ReadDone done) override {
+        auto it = secrets.find(key);
+        done(it == secrets.end() ? std::nullopt : std::optional(it->second));
+    }
+    void remove(const std::string& key) override { secrets.erase(key); }
+    std::map<std::string, std::string> secrets;
+};
+
+class FakeIdle : public tc::gui::IdleSource {
+public:
+    std::int64_t idleSeconds() override { return seconds; }
+    std::int64_t seconds = 0;
+};
+
+class LoginWindowTest : public guitest::ShellTest {
+protected:
+    void SetUp() override {
+        ShellTest::SetUp();
+        auto market = testserver::loadMarketFile(testserver::defaultMarketPath());
+        ASSERT_TRUE(market.market) << market.error;
+        server = std::make_unique<testserver::TestServer>(std::move(*market.market));
+        testserver::ServerOptions options;
+        options.port = options.feedPort = options.dataPort = 0;
+        ports = server->start(options);
+
+        AppDelegate::Options app;
+        app.secrets = &secrets;
+        app.idle = &idle;
+        app.simulation = true;
+        app.clients = [this] {
+            interfaces::ClientOptions client;
+            client.userDefaults = clientDefaults.get();
+            client.watchNetwork = false;
+            return interfaces::MakeClient(*shell, client);
+        };
+        delegate = std::make_unique<AppDelegate>(*context, *shell, std::move(app));
+        delegate->applicationDidFinishLaunching();
+        login = &delegate->loginWindow();
+    }
+    void TearDown() override {
+        delegate.reset();
+        server->stop();
+        ShellTest::TearDown();
+    }
+
+    template <typename W>
+    W* child(QWidget* window, const char* name) {
+        W* w = window->findChild<W*>(QLatin1String(name));
+        EXPECT_NE(w, nullptr) << name;
+        return w;
+    }
+    QLineEdit* field(const char* name) { return child<QLineEdit>(login, name); }
+    // Types the text into a field of the login window after emptying it.
+    void type(const char* name, const QString& text) {
+        QLineEdit* f = field(name);
+        f->clear();
+        QTest::keyClicks(f, text);
+    }
+    // The server's port in the drawer, the user and password in the form; Return signs in.
+    void signInByTyping(const QString& user, const QString& password) {
+        if (!login->isDrawerOpen())
+            QTest::mouseClick(child<QToolButton>(login, "drawerButton"), Qt::LeftButton);
+        type("serverTextField", QStringLiteral("127.0.0.1"));
+        type("portTextField", QString::number(ports.stream));
+        type("usernameTextField", user);
+        type("passwordTextField", password);
+        QTest::keyClick(field("passwordTextField"), Qt::Key_Return);
+    }
+    bool signedIn() {
+        return waitFor(
+            [&] {
+                return delegate->mainWindow() && delegate->mainWindow()->isVisible() && !login->isVisible();
+            },
+            15000);
+    }
+    // The alerts showing on a window.
+    static QList<QMessageBox*> alertsOn(QWidget* window) {
+        QList<QMessageBox*> shown;
+        for (QMessageBox* box : window->findChildren<QMessageBox*>())
+            if (box->isVisible())
+                shown << box;
+        return shown;
+    }
+    static bool shaking(QWidget* window) {
+        return window->findChild<QPropertyAnimation*>(QStringLiteral("tcShakeAnimation")) != nullptr;
+    }
+
+    MemorySecrets secrets;
+    FakeIdle idle;
+    std::unique_ptr<tc::platform::UserDefaults> clientDefaults = tc::platform::UserDefaults::inMemory();
+    std::unique_ptr<testserver::TestServer> server;
+    testserver::ServerPorts ports;
+    std::unique_ptr<AppDelegate> delegate;
+    tc::gui::LoginWindowController* login = nullptr;
+};
+
+TEST_F(LoginWindowTest, TypingTheDemoUserAndPressingReturnOpensTheMainWindowAndClosesTheLogin) {
+    EXPECT_EQ(login->windowTitle(), context->text("0037"));
+    EXPECT_EQ(login->connectionTypeKey(), "Demo");
+    // Validation stops at the first empty field and sends nothing.
+    type("usernameTextField", {});
+    QTest::keyClick(field("passwordTextField"), Qt::Key_Return);
+    ASSERT_EQ(alertsOn(login).size(), 1);
+    EXPECT_EQ(alertsOn(login).front()->informativeText(), context->text("0002"));
+    alertsOn(login).front()->buttons().front()->click();
+    EXPECT_TRUE(waitFor([&] { return alertsOn(login).isEmpty(); }));
+    EXPECT_EQ(server->stats().connections, 0);
+
+    child<QCheckBox>(login, "CheckBox")->setChecked(true);
+    signInByTyping(QStringLiteral("demo"), QStringLiteral("demo1234"));
+    EXPECT_TRUE(login->isLoggingIn());
+    ASSERT_TRUE(signedIn());
+    EXPECT_TRUE(shell->loginSuccess());
+    EXPECT_EQ(shell->primaryWindow(), delegate->mainWindow());
+    EXPECT_EQ(context->clientModel(), &delegate->session());
+    // The form with the remember box on was remembered, its password in the secret store only.
+    const auto remembered =
+        tc::gui::RememberedUsers(*defaults, interfaces::productInfo().productKey, secrets).load("Demo");
+    ASSERT_TRUE(remembered);
+    EXPECT_EQ(remembered->userName, "demo");
+    EXPECT_EQ(remembered->port, std::to_string(ports.stream));
+    EXPECT_EQ(secrets.secrets.size(), 1u);
+}
+
+TEST_F(LoginWindowTest, AWrongPasswordShowsTheRefusalAndTheFormSignsInAfterwards) {
+    signInByTyping(QStringLiteral("demo"), QStringLiteral("wrong"));
+    ASSERT_TRUE(waitFor([&] { return !alertsOn(login).isEmpty(); }, 15000));
+    EXPECT_EQ(alertsOn(login).front()->informativeText(), context->text("1004"));
+    EXPECT_TRUE(shaking(login));
+    EXPECT_FALSE(login->isLoggingIn());
+    EXPECT_TRUE(child<QPushButton>(login, "loginButton")->isVisible());
+    EXPECT_FALSE(child<QPushButton>(login, "cancelButton")->isVisible());
+    EXPECT_TRUE(field("passwordTextField")->isEnabled());
+    alertsOn(login).front()->buttons().front()->click();
+
+    signInByTyping(QStringLiteral("demo"), QStringLiteral("demo1234"));
+    EXPECT_TRUE(signedIn());
+}
+
+TEST_F(LoginWindowTest, CancellingALoginGivesTheFormBackWithoutTheLossAlert) {
+    server->setDataServiceSilent(true);
+    signInByTyping(QStringLiteral("demo"), QStringLiteral("demo1234"));
+    ASSERT_TRUE(login->isLoggingIn());
+    QTest::mouseClick(child<QPushButton>(login, "cancelButton"), Qt::LeftButton);
+    EXPECT_FALSE(login->isLoggingIn());
+    EXPECT_TRUE(child<QPushButton>(login, "loginButton")->isVisible());
+    QTest::qWait(200);
+    EXPECT_TRUE(alertsOn(login).isEmpty());
+    server->setDataServiceSilent(false);
+}
+
+TEST_F(LoginWindowTest, ALoginElsewhereTellsSoAndEndsTheProgramWhenTheAlertCloses) {
+    signInByTyping(QStringLiteral("demo"), QStringLiteral("demo1234"));
+    ASSERT_TRUE(signedIn());
+    auto otherDefaults = tc::platform::UserDefaults::inMemory();
+    tc::HeadlessApplication otherApp(*otherDefaults);
+    auto other = interfaces::MakeClient(otherApp, {otherDefaults.get(), false});
+    ASSERT_TRUE(
+        other->signIn({interfaces::LoginMode::Simulation, "127.0.0.1", ports.stream, "demo", "demo1234"}));
+    QWidget* main = delegate->mainWindow();
+    ASSERT_TRUE(waitFor([&] { return !alertsOn(main).isEmpty(); }, 15000));
+    EXPECT_TRUE(alertsOn(main).front()->informativeText().startsWith(context->text("0008")));
+    EXPECT_EQ(terminations, 0);
+    alertsOn(main).front()->buttons().front()->click();
+    EXPECT_TRUE(waitFor([&] { return terminations == 1; }));
+}
+
+TEST_F(LoginWindowTest, ALostStreamPlaysItsSoundBringsTheFormBackAndAlerts) {
+    signInByTyping(QStringLiteral("demo"), QStringLiteral("demo1234"));
+    ASSERT_TRUE(signedIn());
+    QSignalSpy sounds(&context->sounds(), &tc::gui::SoundNotification::soundRequested);
+    server->dropStreams();
+    ASSERT_TRUE(waitFor([&] { return login->isVisible() && !alertsOn(login).isEmpty(); }, 15000));
+    EXPECT_EQ(alertsOn(login).front()->text(), context->text("0052"));
+    EXPECT_EQ(alertsOn(login).front()->informativeText(), context->text("20251"));
+    EXPECT_TRUE(std::any_of(sounds.begin(), sounds.end(), [](const QList<QVariant>& s) {
+        return s.front().toString() == "connectionLost";
+    }));
+    EXPECT_FALSE(login->isLoggingIn());
+    EXPECT_TRUE(field("usernameTextField")->isEnabled());
+    // A new login from the form replaces the lost session.
+    alertsOn(login).front()->buttons().front()->click();
+    QTest::keyClick(field("passwordTextField"), Qt::Key_Return);
+    EXPECT_TRUE(signedIn());
+    EXPECT_EQ(server->stats().logins, 2);
+}
+
+TEST_F(LoginWindowTest, TheLockHidesTheMainWindowUntilTheLoginPasswordIsTyped) {
+    delegate->lockAppMenuItemClicked(); // nothing to lock before a login
+    EXPECT_FALSE(delegate->unlockWindow().isLocked());
+    signInByTyping(QStringLiteral("demo"), QStringLiteral("demo1234"));
+    ASSERT_TRUE(signedIn());
+    QWidget* main = delegate->mainWindow();
+    delegate->mainWindow()->lockConsole();
+    tc::gui::UnlockWindowController& unlock = delegate->unlockWindow();
+    ASSERT_TRUE(unlock.isLocked());
+    EXPECT_FALSE(main->isVisible());
+    EXPECT_EQ(unlock.windowTitle(), context->text("10855") + QStringLiteral(" demo"));
+
+    QLineEdit* password = unlock.findChild<QLineEdit*>(QStringLiteral("lockPasswordTextField"));
+    QTest::keyClicks(password, QStringLiteral("demo12345"));
+    QTest::keyClick(password, Qt::Key_Return);
+    EXPECT_TRUE(shaking(&unlock));
+    EXPECT_TRUE(unlock.isLocked());
+    EXPECT_EQ(password->text(), QStringLiteral("demo12345"));
+    QTest::keyClick(&unlock, Qt::Key_Escape);
+    EXPECT_TRUE(unlock.isLocked());
+
+    password->clear();
+    QTest::keyClicks(password, QStringLiteral("demo1234"));
+    QTest::keyClick(password, Qt::Key_Return);
+    EXPECT_FALSE(unlock.isLocked());
+    EXPECT_TRUE(main->isVisible());
+    EXPECT_TRUE(password->text().isEmpty());
+    EXPECT_EQ(shell->primaryWindow(), main);
+    EXPECT_EQ(delegate->session().loginState(), interfaces::LoginState::SignedIn);
+    EXPECT_EQ(terminations, 0);
+}
+
+TEST_F(LoginWindowTest, TheIdleTimeOutEndsTheProgramOnceTheIdleTimeReachesTheSetting) {
+    defaults->set(tc::gui::kIdleTimeKey, std::int64_t{300});
+    idle.seconds = 5000;
+    delegate->session().tickNow(); // no main window yet: no check
+    EXPECT_EQ(terminations, 0);
+    signInByTyping(QStringLiteral("demo"), QStringLiteral("demo1234"));
+    ASSERT_TRUE(signedIn());
+    idle.seconds = 299;
+    delegate->session().tickNow();
+    EXPECT_EQ(terminations, 0);
+    idle.seconds = 301; // a late check still ends it
+    delegate->session().tickNow();
+    EXPECT_EQ(terminations, 1);
+}
+
+TEST_F(LoginWindowTest, ADemoRegistrationFillsTheFormAndThatUserSignsIn) {
+    login->selectConnectionMode(0);
+    QTest::mouseClick(child<QToolButton>(login, "drawerButton"), Qt::LeftButton);
+    type("portTextField", QString::number(ports.stream));
+    QTest::mouseClick(child<QPushButton>(login, "demouserCreationButton"), Qt::LeftButton);
+    EXPECT_EQ(login->connectionTypeKey(), "Demo"); // the sheet opens in simulation mode
+    tc::gui::LoginRegistrationWindowController* sheet = login->registrationSheet();
+    ASSERT_TRUE(sheet);
+    ASSERT_TRUE(waitFor([&] { return sheet->isVisible(); }));
+    // The checks come first, in order; nothing is sent.
+    QTest::mouseClick(child<QPushButton>(sheet, "submitButton"), Qt::LeftButton);
+    ASSERT_EQ(alertsOn(sheet).size(), 1);
+    EXPECT_EQ(alertsOn(sheet).front()->informativeText(), context->text("20225"));
+    alertsOn(sheet).front()->buttons().front()->click();
+
+    // Switching to the simulation mode filled in its default port; the test server listens elsewhere.
+    type("portTextField", QString::number(ports.stream));
+    QTest::keyClicks(child<QLineEdit>(sheet, "NameTextField"), QStringLiteral("Ann Example"));
+    QTest::keyClicks(child<QLineEdit>(sheet, "EmailTextField"), QStringLiteral("ann@example.org"));
+    QTest::keyClicks(child<QLineEdit>(sheet, "PhoneTextField"), QStringLiteral("+977 1 4000000"));
+    child<QComboBox>(sheet, "CountryComboBox")->setCurrentIndex(3);
+    EXPECT_EQ(child<QComboBox>(sheet, "DepositComboBox")->currentText(), QStringLiteral("10000"));
+    QTest::mouseClick(child<QPushButton>(sheet, "submitButton"), Qt::LeftButton);
+    ASSERT_TRUE(waitFor([&] { return !alertsOn(sheet).isEmpty(); }, 15000));
+    EXPECT_EQ(alertsOn(sheet).front()->text(), context->text("0315"));
+    EXPECT_EQ(field("usernameTextField")->text(), QStringLiteral("demo2001"));
+    EXPECT_FALSE(field("passwordTextField")->text().isEmpty());
+    EXPECT_TRUE(alertsOn(sheet).front()->informativeText().contains(field("passwordTextField")->text()));
+    alertsOn(sheet).front()->buttons().front()->click();
+    EXPECT_TRUE(waitFor([&] { return !sheet->isVisible(); }));
+
+    QTest::keyClick(field("passwordTextField"), Qt::Key_Return);
+    ASSERT_TRUE(signedIn());
+    EXPECT_EQ(delegate->session().client().userName(), "demo2001");
+    EXPECT_EQ(server->stats().demoRegistrations, 1);
+}
+
+} // namespace
