@@ -168,7 +168,7 @@ void DetailWindowController::dropSession() {
 
 void DetailWindowController::requestBankDetails() {
     const interfaces::Client& client = session_->client();
-    const OrderList positions = type_ == DetailType::OpenPositionReceipt
+    const OrderView positions = type_ == DetailType::OpenPositionReceipt
                                     ? client.queries().getOpenOrderCollection()
                                     : client.queries().getExecutedOrderCollection();
     const Order* position = findPosition(positions, record_);
@@ -187,7 +187,7 @@ void DetailWindowController::reload() {
     if (isReceipt()) {
         // The position is found by id in its list as it stands now: a row number would name another
         // position once the list has changed.
-        const OrderList positions = type_ == DetailType::OpenPositionReceipt
+        const OrderView positions = type_ == DetailType::OpenPositionReceipt
                                         ? client.queries().getOpenOrderCollection()
                                         : client.queries().getExecutedOrderCollection();
         const Order* position = findPosition(positions, record_);
