@@ -169,16 +169,30 @@ TEST_F(ClientEvents, QuotesAndDepthNameTheInstrumentsTheFeedChanged) {
         deepened.insert(deepened.end(), codes.begin(), codes.end());
     });
     signedIn();
-    ASSERT_TRUE(until([&] { return !quoted.empty() && !deepened.empty(); }));
     const std::vector<std::string> watched = client->watchList();
+    ASSERT_FALSE(watched.empty());
+    auto isWatched = [&](const std::string& code) {
+        return std::find(watched.begin(), watched.end(), code) != watched.end();
+    };
+    // The feed also follows the instruments of open positions and orders, in no set order: wait for a
+    // watched one rather than take the first quote for it.
+    ASSERT_TRUE(
+        until([&] { return std::any_of(quoted.begin(), quoted.end(), isWatched) && !deepened.empty(); }));
+    auto held = [&](const std::string& code) {
+        const SessionModel& m = client->model();
+        return std::any_of(m.OpenOrderCollection.begin(), m.OpenOrderCollection.end(),
+                           [&](const auto& o) { return o && o->ItemCode == code; }) ||
+               std::any_of(m.PendingOrderCollection.begin(), m.PendingOrderCollection.end(),
+                           [&](const auto& o) { return o && o->ItemCode == code; });
+    };
     for (const std::string& code : quoted) {
         const auto* item = client->model().ItemCollection.get(code);
         ASSERT_TRUE(item && *item) << code;
         EXPECT_TRUE((*item)->isPriceUpdateReceived) << code;
+        EXPECT_TRUE(isWatched(code) || held(code)) << code;
     }
     for (const std::string& code : deepened)
         EXPECT_NE(client->depth().buy(code), nullptr) << code;
-    EXPECT_NE(std::find(watched.begin(), watched.end(), quoted.front()), watched.end());
 }
 
 TEST_F(ClientEvents, OrderStoredNamesTheServersPendingOrder) {
