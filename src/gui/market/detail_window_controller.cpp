@@ -16,6 +16,7 @@
 
 #include <QApplication>
 #include <QHeaderView>
+#include <QPrintDialog>
 #include <QPrinter>
 #include <QTableWidget>
 
@@ -233,6 +234,10 @@ void DetailWindowController::showContent(DetailContent content) {
 void DetailWindowController::closeAsGone() {
     const std::string id = record_;
     dropSession();
+    // A print dialog still open would print the list of a record that is gone.
+    for (QPrintDialog* dialog : findChildren<QPrintDialog*>())
+        dialog->reject();
+    showContent({});
     const bool wasShowing = isVisible();
     if (wasShowing)
         reject();

@@ -17,6 +17,7 @@
 #include "options.h"
 #include "test_server.h"
 
+#include <QAbstractItemView>
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
@@ -192,12 +193,19 @@ TEST_F(LoginWindowTest, EachModeShowsItsRememberedUserAndTheBoxTurnedOffForgetsI
     login->selectConnectionMode(1);
     EXPECT_TRUE(field("usernameTextField")->text().isEmpty());
 
-    // The language chooser stores the choice; texts missing from it read in English.
+    // Return in the open language list picks a language and does not sign in; texts missing from
+    // the language read in English.
     auto* languages = child<QComboBox>(login, "languagesComboBox");
     EXPECT_EQ(languages->count(), 12);
-    languages->setCurrentIndex(7);
-    Q_EMIT languages->activated(7);
+    type("usernameTextField", QStringLiteral("demo"));
+    type("passwordTextField", QStringLiteral("demo1234"));
+    languages->showPopup();
+    ASSERT_TRUE(waitFor([&] { return languages->view()->isVisible(); }));
+    languages->view()->setCurrentIndex(languages->model()->index(7, 0));
+    QTest::keyClick(languages->view(), Qt::Key_Return);
+    EXPECT_TRUE(waitFor([&] { return !languages->view()->isVisible(); }));
     EXPECT_EQ(defaults->integerForKey(tc::gui::kLanguageKey), 7);
+    EXPECT_FALSE(login->isLoggingIn());
     EXPECT_EQ(login->windowTitle(), context->text("0037"));
     EXPECT_FALSE(login->windowTitle().isEmpty());
 }
