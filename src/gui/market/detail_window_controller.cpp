@@ -12,6 +12,7 @@
 #include "model/records/order.h"
 #include "model/session_model.h"
 #include "model/text/positional_text.h"
+#include "platform/log.h"
 #include "ui_detail_window_controller.h"
 
 #include <QApplication>
@@ -167,7 +168,7 @@ void DetailWindowController::dropSession() {
 
 void DetailWindowController::requestBankDetails() {
     const interfaces::Client& client = session_->client();
-    const OrderList positions = type_ == DetailType::OpenPositionReceipt
+    const OrderView positions = type_ == DetailType::OpenPositionReceipt
                                     ? client.queries().getOpenOrderCollection()
                                     : client.queries().getExecutedOrderCollection();
     const Order* position = findPosition(positions, record_);
@@ -186,7 +187,7 @@ void DetailWindowController::reload() {
     if (isReceipt()) {
         // The position is found by id in its list as it stands now: a row number would name another
         // position once the list has changed.
-        const OrderList positions = type_ == DetailType::OpenPositionReceipt
+        const OrderView positions = type_ == DetailType::OpenPositionReceipt
                                         ? client.queries().getOpenOrderCollection()
                                         : client.queries().getExecutedOrderCollection();
         const Order* position = findPosition(positions, record_);
@@ -267,7 +268,11 @@ void DetailWindowController::onWindowLoad() {
 }
 
 void DetailWindowController::print() {
-    openPrintDialog(this, printer(), [this] { printNow(); });
+    openPrintDialog(this, printer(), [this] {
+        if (!printNow())
+            platform::Log::warning("the detail list could not be printed on {}",
+                                   printer().printerName().toStdString());
+    });
 }
 
 bool DetailWindowController::printNow() {
