@@ -12,10 +12,12 @@
 #include "model/records/order.h"
 #include "model/session_model.h"
 #include "model/text/positional_text.h"
+#include "platform/log.h"
 #include "ui_detail_window_controller.h"
 
 #include <QApplication>
 #include <QHeaderView>
+#include <QPrintDialog>
 #include <QPrinter>
 #include <QTableWidget>
 
@@ -233,6 +235,10 @@ void DetailWindowController::showContent(DetailContent content) {
 void DetailWindowController::closeAsGone() {
     const std::string id = record_;
     dropSession();
+    // A print dialog still open would print the list of a record that is gone.
+    for (QPrintDialog* dialog : findChildren<QPrintDialog*>())
+        dialog->reject();
+    showContent({});
     const bool wasShowing = isVisible();
     if (wasShowing)
         reject();
@@ -262,7 +268,11 @@ void DetailWindowController::onWindowLoad() {
 }
 
 void DetailWindowController::print() {
-    openPrintDialog(this, printer(), [this] { printNow(); });
+    openPrintDialog(this, printer(), [this] {
+        if (!printNow())
+            platform::Log::warning("the detail list could not be printed on {}",
+                                   printer().printerName().toStdString());
+    });
 }
 
 bool DetailWindowController::printNow() {

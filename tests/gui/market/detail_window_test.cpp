@@ -105,13 +105,32 @@ TEST_F(DetailWindowTest, DeliveryReceiptOfARealPositionPrintsToPdf) {
 }
 
 TEST_F(DetailWindowTest, AReceiptWhosePositionGoesClosesWithAMessage) {
-    DetailWindowController* receipt = tc::gui::openDeliveryReceipt(*context, owner, "300002");
+    // Opened twice and closed, a receipt no longer follows its position.
+    DetailWindowController* receipt = tc::gui::openDeliveryReceipt(*context, owner, "300001");
     ASSERT_TRUE(receipt);
+    ASSERT_EQ(tc::gui::openDeliveryReceipt(*context, owner, "300001"), receipt);
+    receipt->reject();
     QSignalSpy gone(receipt, &DetailWindowController::recordGone);
+    ASSERT_TRUE(
+        session->client().orders().closePosition("300001", *interfaces::Decimal::fromString("1.5")).sent());
+    ASSERT_TRUE(waitFor(
+        [&] {
+            return !tc::gui::findPosition(session->client().queries().getOpenOrderCollection(), "300001");
+        },
+        15000));
+    EXPECT_EQ(gone.count(), 0);
+    EXPECT_FALSE(goneAlert());
+
+    // Showing, with its print dialog open: both close, and the owner is told.
+    ASSERT_EQ(tc::gui::openDeliveryReceipt(*context, owner, "300002"), receipt);
+    receipt->print();
+    QPointer<QPrintDialog> dialog = receipt->findChild<QPrintDialog*>();
+    ASSERT_TRUE(dialog);
     ASSERT_TRUE(
         session->client().orders().closePosition("300002", *interfaces::Decimal::fromString("0.2")).sent());
     ASSERT_TRUE(waitFor([&] { return gone.count() == 1; }, 15000));
     EXPECT_FALSE(receipt->isVisible());
+    EXPECT_TRUE(!dialog || !dialog->isVisible());
     QMessageBox* alert = goneAlert();
     ASSERT_TRUE(alert);
     EXPECT_EQ(alert->text(), "Position or order 300002 is no longer held.");

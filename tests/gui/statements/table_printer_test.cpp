@@ -65,4 +65,32 @@ TEST(TablePrinter, EveryRowReachesPaperUnderItsHeadingAndARepeatedHeader) {
         << "the last page's footer counts the pages";
 }
 
+TEST(TablePrinter, TablesOfDifferentWidthsPrintTheirOwnColumns) {
+    QTemporaryDir dir;
+    QPrinter printer;
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(dir.filePath("tables.pdf"));
+    TablePrinter tables(QStringLiteral("Statement"));
+    tables.addTable({{"Alpha", "Beta", "Gamma"}, {"a1", "b1", "c1"}});
+    tables.addHeading(QStringLiteral("Totals"));
+    tables.addTable({{"Sum"}, {"42"}});
+    tables.addTable({}); // nothing to print: left out
+    ASSERT_TRUE(tables.print(printer));
+    EXPECT_EQ(tables.pagesPrinted(), 1u);
+    const QStringList lines = guitest::pdfText(printer.outputFileName()).split('\n', Qt::SkipEmptyParts);
+    const auto lineOf = [&](const QString& text) {
+        for (int i = 0; i < lines.size(); ++i)
+            if (lines[i].contains(text))
+                return i;
+        return -1;
+    };
+    ASSERT_GE(lineOf("Alpha"), 0);
+    EXPECT_TRUE(lines[lineOf("Alpha")].contains(QRegularExpression("Alpha +Beta +Gamma")));
+    EXPECT_TRUE(lines[lineOf("a1")].contains(QRegularExpression("a1 +b1 +c1")));
+    EXPECT_LT(lineOf("c1"), lineOf("Totals"));
+    EXPECT_LT(lineOf("Totals"), lineOf("Sum"));
+    EXPECT_EQ(lines[lineOf("Sum")].simplified(), "Sum") << "the second table has its one column";
+    EXPECT_LT(lineOf("Sum"), lineOf("42"));
+}
+
 } // namespace
