@@ -12,6 +12,7 @@
 #include "model/records/order.h"
 #include "model/session_model.h"
 #include "model/text/positional_text.h"
+#include "platform/log.h"
 #include "ui_detail_window_controller.h"
 
 #include <QApplication>
@@ -267,7 +268,11 @@ void DetailWindowController::onWindowLoad() {
 }
 
 void DetailWindowController::print() {
-    openPrintDialog(this, printer(), [this] { printNow(); });
+    openPrintDialog(this, printer(), [this] {
+        if (!printNow())
+            platform::Log::warning("the detail list could not be printed on {}",
+                                   printer().printerName().toStdString());
+    });
 }
 
 bool DetailWindowController::printNow() {

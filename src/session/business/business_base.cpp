@@ -156,6 +156,8 @@ void BusinessBase::setLoginPhase(LoginPhase phase) {
     if (loginPhase_ == phase)
         return;
     loginPhase_ = phase;
+    if (orderSide_)
+        orderSide_->loginPhaseChanged(phase);
     events().loginPhaseChanged(phase);
 }
 
