@@ -115,7 +115,12 @@ void writeGroups(Sections& s, const Market& m) {
         for (const auto& i : m.instruments) {
             AmpRecord gi;
             gi.set(0, rowId++).set(1, g.id).set(2, i.id).set(3, g.qtyStep).set(4, g.maxQty).set(5, g.minQty);
-            gi.set(6, g.spreadBid).set(7, g.spreadAsk).set(8, 1).set(9, "0").set(10, "0").set(11, 0);
+            gi.set(6, g.spreadBid)
+                .set(7, g.spreadAsk)
+                .set(8, g.spreadType)
+                .set(9, "0")
+                .set(10, "0")
+                .set(11, 0);
             gi.set(12, 0).flag(13, true).set(14, g.margin).set(15, g.margin).set(16, g.margin);
             gi.set(17, g.margin).set(18, g.margin).set(19, g.margin).set(20, "0").set(21, 1).set(22, 1);
             gi.set(23, "").set(24, "").set(25, g.margin).set(26, 255).flag(27, true);
