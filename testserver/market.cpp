@@ -400,7 +400,7 @@ bool readSeed(Market& m, Reader& r, const std::string& kind) {
         s.id = static_cast<std::uint64_t>(id("id"));
         s.market = static_cast<std::uint64_t>(id("market"));
         s.setting = static_cast<std::uint64_t>(r.integer("setting", 1, 0));
-        s.day = static_cast<int>(r.integer("day", std::nullopt, 1, 7));
+        s.day = static_cast<int>(r.integer("day", std::nullopt, 0, 6));
         s.start = r.text("start");
         s.stop = r.text("stop");
         m.schedules.push_back(s);

@@ -109,7 +109,7 @@ struct SessionSchedule {
     std::uint64_t id = 0;
     std::uint64_t market = 0;
     std::uint64_t setting = 0; // trade-session setting id
-    int day = 0;               // day of the week, 1 = Sunday
+    int day = 0;               // day of the week, 0 = Sunday (the client names 0 to 6)
     std::string start;
     std::string stop;
 };

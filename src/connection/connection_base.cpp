@@ -92,6 +92,7 @@ ConnectError ConnectionBase::connectStream() {
     if (port < 1 || port > 65535)
         return ConnectError::PortOutOfRange;
     // A stream that is still connected is left as it is; the socket refuses a second connect.
+    connectAttempts_.fetch_add(1);
     SocketError error;
     if (!socket_->connectToHost(*host, static_cast<std::uint16_t>(port), &error)) {
         platform::Log::warning("stream connect to {}:{} refused: {}", *host, port, error.description);
@@ -133,6 +134,7 @@ void ConnectionBase::sendMessage(std::string_view framedText) {
 
 void ConnectionBase::DisconnectServer() {
     ++streamGeneration_;
+    cancelledAttempt_.store(connectAttempts_.load());
     isManualServerDisconnect_.store(true);
     socket_->disconnect();
     stopReceiveThreads();
@@ -350,6 +352,13 @@ void ConnectionBase::socketDidConnectToHost(const std::shared_ptr<StreamSocket>&
         return;
     }
     isManualServerDisconnect_.store(false);
+    // A disconnect by hand may have come meanwhile (it marks the attempt first, then the flag): the
+    // close that follows is the user's, and no login goes out.
+    if (connectAttempts_.load() == cancelledAttempt_.load()) {
+        isManualServerDisconnect_.store(true);
+        platform::Log::info("stream connected after it was cancelled; no login is sent");
+        return;
+    }
     startLoginDeadline();
     owner_.connectionDidConnectStream(false);
     LoginRequest();

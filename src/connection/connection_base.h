@@ -177,6 +177,10 @@ private:
 
     std::atomic<bool> demoRegistration_{false};
     std::atomic<bool> isManualServerDisconnect_{false};
+    // Stream connects started, and the one a manual disconnect last came for: a connect the user
+    // cancelled before its callback ran sends no login and its close stays quiet.
+    std::atomic<std::uint64_t> connectAttempts_{0};
+    std::atomic<std::uint64_t> cancelledAttempt_{0};
     std::atomic<bool> isNetworkAvailable_{false};
     std::atomic<bool> shutDown_{false};
     std::atomic<bool> loginCompleted_{false};

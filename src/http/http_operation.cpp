@@ -225,6 +225,33 @@ std::shared_ptr<URLConnectionOperation> URLConnectionOperation::copy() const {
 
 // ---- running
 
+struct URLConnectionOperation::ConnectionCalls final : URLConnectionDelegate {
+    ConnectionCalls(std::shared_ptr<URLConnectionOperation> operation, std::uint64_t run)
+        : op(std::move(operation)), run(run) {}
+    std::optional<URLRequest> willSendRequest(const URLRequest& request,
+                                              const HTTPURLResponse& redirect) override {
+        return op->willSendRequest(run, request, redirect);
+    }
+    bool didReceiveServerTrustChallenge(const ServerTrust& trust) override {
+        return op->didReceiveServerTrustChallenge(run, trust);
+    }
+    void didReceiveResponse(std::shared_ptr<const HTTPURLResponse> response) override {
+        op->didReceiveResponse(run, std::move(response));
+    }
+    void didReceiveData(const std::uint8_t* data, std::size_t length) override {
+        op->didReceiveData(run, data, length);
+    }
+    void didSendBodyData(std::int64_t bytesWritten, std::int64_t totalWritten,
+                         std::int64_t totalExpected) override {
+        op->didSendBodyData(run, bytesWritten, totalWritten, totalExpected);
+    }
+    void didFinishLoading() override { op->didFinishLoading(run); }
+    void didFailWithError(const Error& error) override { op->didFailWithError(run, error); }
+
+    std::shared_ptr<URLConnectionOperation> op;
+    std::uint64_t run;
+};
+
 void URLConnectionOperation::start() {
     bool started = false;
     {
@@ -258,13 +285,15 @@ void URLConnectionOperation::postNotification(const char* name) {
 void URLConnectionOperation::operationDidStart() {
     {
         std::lock_guard lock(lock_);
-        if (!isCancelled() && state_ == State::Executing) {
+        // Paused and resumed before the first start ran, the second start finds its connection made.
+        if (!isCancelled() && state_ == State::Executing && !connection_) {
             URLConnectionOptions options;
             options.credential = credential;
             options.shareConnections = securityPolicy && securityPolicy->isDefault() && !challenge_;
             auto out = outputStream();
             out->open();
-            connection_ = URLConnection::create(request_, self(), options);
+            connection_ =
+                URLConnection::create(request_, std::make_shared<ConnectionCalls>(self(), ++run_), options);
             connection_->start();
         }
     }
@@ -301,8 +330,9 @@ void URLConnectionOperation::cancelConnection() {
         return;
     if (connection_) {
         connection_->cancel();
+        const std::uint64_t run = run_;
         lock.unlock();
-        didFailWithError(e);
+        didFailWithError(run, e);
     } else {
         error_ = e;
         lock.unlock();
@@ -324,14 +354,13 @@ void URLConnectionOperation::pause() {
         if (isPaused() || isFinished() || isCancelled())
             return;
         if (isExecuting()) {
-            auto me = self();
-            NetworkThread::post([me] {
-                std::lock_guard inner(me->lock_);
-                if (me->connection_) {
-                    me->connection_->cancel();
-                    me->connection_.reset();
-                }
-            });
+            // The connection is let go now, not when its cancel reaches the network thread: a resume
+            // before then would take its remaining calls for those of the next connection.
+            ++run_;
+            if (connection_) {
+                connection_->cancel();
+                connection_.reset();
+            }
             postNotification(kOperationDidFinishNotification);
         }
         changed = setState(State::Paused);
@@ -353,21 +382,26 @@ void URLConnectionOperation::resume() {
 
 // ---- connection callbacks (network thread)
 
-std::optional<URLRequest> URLConnectionOperation::willSendRequest(const URLRequest& request,
+std::optional<URLRequest> URLConnectionOperation::willSendRequest(std::uint64_t run,
+                                                                  const URLRequest& request,
                                                                   const HTTPURLResponse& redirect) {
     RedirectBlock block;
     {
         std::lock_guard lock(lock_);
+        if (!isCurrentRun(run))
+            return std::nullopt;
         block = redirect_;
     }
     return block ? block(request, &redirect) : std::optional<URLRequest>(request);
 }
 
-bool URLConnectionOperation::didReceiveServerTrustChallenge(const ServerTrust& trust) {
+bool URLConnectionOperation::didReceiveServerTrustChallenge(std::uint64_t run, const ServerTrust& trust) {
     ChallengeBlock block;
     std::shared_ptr<SecurityPolicy> policy;
     {
         std::lock_guard lock(lock_);
+        if (!isCurrentRun(run))
+            return false;
         block = challenge_;
         policy = securityPolicy;
     }
@@ -384,9 +418,10 @@ bool URLConnectionOperation::didReceiveServerTrustChallenge(const ServerTrust& t
     return policy && policy->evaluateServerTrust(trust, trust.host());
 }
 
-void URLConnectionOperation::didReceiveResponse(std::shared_ptr<const HTTPURLResponse> response) {
+void URLConnectionOperation::didReceiveResponse(std::uint64_t run,
+                                                std::shared_ptr<const HTTPURLResponse> response) {
     std::lock_guard lock(lock_);
-    if (state_ != State::Executing)
+    if (!isCurrentRun(run))
         return; // a paused connection on its way out
     response_ = response;
     auto out = outputStream();
@@ -412,12 +447,12 @@ void URLConnectionOperation::didReceiveResponse(std::shared_ptr<const HTTPURLRes
     }
 }
 
-void URLConnectionOperation::didReceiveData(const std::uint8_t* data, std::size_t length) {
+void URLConnectionOperation::didReceiveData(std::uint64_t run, const std::uint8_t* data, std::size_t length) {
     ProgressBlock progress;
     std::int64_t expected = -1;
     {
         std::lock_guard lock(lock_);
-        if (state_ != State::Executing)
+        if (!isCurrentRun(run))
             return; // paused: these bytes are asked for again on resume
         auto out = outputStream();
         std::optional<Error> failure;
@@ -444,11 +479,13 @@ void URLConnectionOperation::didReceiveData(const std::uint8_t* data, std::size_
             [progress, length, total, expected] { progress(length, total, expected); });
 }
 
-void URLConnectionOperation::didSendBodyData(std::int64_t bytesWritten, std::int64_t totalWritten,
-                                             std::int64_t totalExpected) {
+void URLConnectionOperation::didSendBodyData(std::uint64_t run, std::int64_t bytesWritten,
+                                             std::int64_t totalWritten, std::int64_t totalExpected) {
     ProgressBlock progress;
     {
         std::lock_guard lock(lock_);
+        if (!isCurrentRun(run))
+            return;
         progress = uploadProgress_;
     }
     if (progress)
@@ -457,10 +494,10 @@ void URLConnectionOperation::didSendBodyData(std::int64_t bytesWritten, std::int
         });
 }
 
-void URLConnectionOperation::didFinishLoading() {
+void URLConnectionOperation::didFinishLoading(std::uint64_t run) {
     {
         std::lock_guard lock(lock_);
-        if (state_ != State::Executing)
+        if (!isCurrentRun(run))
             return;
         outputStream(); // the default sink when none was set
         // A sink that only this operation holds is let go below: its bytes move instead of being copied.
@@ -474,10 +511,10 @@ void URLConnectionOperation::didFinishLoading() {
     finish();
 }
 
-void URLConnectionOperation::didFailWithError(const Error& error) {
+void URLConnectionOperation::didFailWithError(std::uint64_t run, const Error& error) {
     {
         std::lock_guard lock(lock_);
-        if (state_ != State::Executing && !(state_ == State::Ready && isCancelled()))
+        if (run != run_ || (state_ != State::Executing && !(state_ == State::Ready && isCancelled())))
             return;
         error_ = error;
         if (outputStream_) {

@@ -25,7 +25,7 @@ struct AuthenticationChallenge {
     const ServerTrust* serverTrust = nullptr;
 };
 
-class URLConnectionOperation : public Operation, public URLConnectionDelegate {
+class URLConnectionOperation : public Operation {
 public:
     enum class State { Paused = -1, Ready = 1, Executing = 2, Finished = 3 };
     using ProgressBlock = std::function<void(std::uint64_t bytes, std::int64_t total, std::int64_t expected)>;
@@ -104,18 +104,21 @@ protected:
     const std::shared_ptr<const HTTPURLResponse>& responseLocked() const { return response_; }
     mutable std::recursive_mutex lock_;
 
-    // URLConnectionDelegate (network thread)
-    std::optional<URLRequest> willSendRequest(const URLRequest& request,
-                                              const HTTPURLResponse& redirect) override;
-    bool didReceiveServerTrustChallenge(const ServerTrust& trust) override;
-    void didReceiveResponse(std::shared_ptr<const HTTPURLResponse> response) override;
-    void didReceiveData(const std::uint8_t* data, std::size_t length) override;
-    void didSendBodyData(std::int64_t bytesWritten, std::int64_t totalWritten,
-                         std::int64_t totalExpected) override;
-    void didFinishLoading() override;
-    void didFailWithError(const Error& error) override;
-
 private:
+    // The calls of one connection (network thread), each naming the run of the operation it belongs to.
+    struct ConnectionCalls;
+    std::optional<URLRequest> willSendRequest(std::uint64_t run, const URLRequest& request,
+                                              const HTTPURLResponse& redirect);
+    bool didReceiveServerTrustChallenge(std::uint64_t run, const ServerTrust& trust);
+    void didReceiveResponse(std::uint64_t run, std::shared_ptr<const HTTPURLResponse> response);
+    void didReceiveData(std::uint64_t run, const std::uint8_t* data, std::size_t length);
+    void didSendBodyData(std::uint64_t run, std::int64_t bytesWritten, std::int64_t totalWritten,
+                         std::int64_t totalExpected);
+    void didFinishLoading(std::uint64_t run);
+    void didFailWithError(std::uint64_t run, const Error& error);
+    // True under lock_ while `run` is the connection the operation executes on.
+    bool isCurrentRun(std::uint64_t run) const { return run == run_ && state_ == State::Executing; }
+
     bool setState(State state);
     void operationDidStart();
     void cancelConnection();
@@ -134,6 +137,9 @@ private:
     std::shared_ptr<OutputStream> outputStream_;
     std::size_t maximumResponseBytes_ = kDefaultMaximumResponseBytes;
     std::shared_ptr<URLConnection> connection_;
+    // Moves on with each connection made and each one let go: a paused connection is cancelled on the
+    // network thread later, and its last bytes must not join the body of the one a resume started.
+    std::uint64_t run_ = 0;
     std::atomic<std::int64_t> totalBytesRead_{0};
     bool resuming_ = false;
     ProgressBlock uploadProgress_;

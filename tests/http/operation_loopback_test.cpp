@@ -271,6 +271,34 @@ TEST_F(LoopbackTest, PauseAndResumeAskForTheRestWithRangeAndIfRange) {
     }
 }
 
+// Paused and resumed at once on the network thread (as a completion there may do), the operation lets
+// the first connection go before the second starts: the first one's remaining bytes, sent when the server
+// is released, never join the new answer.
+TEST_F(LoopbackTest, AConnectionLetGoByPauseAddsNothingAfterResume) {
+    auto m = HTTPRequestOperationManager::manager();
+    m->setResponseSerializer(HTTPResponseSerializer::serializer());
+    Outcome out;
+    std::atomic<bool> firstPart{false};
+    auto op = get(*m, server->url("/range"), out, [&](HTTPRequestOperation& o) {
+        o.setDownloadProgressBlock(
+            [&](std::uint64_t, std::int64_t total, std::int64_t) { firstPart = firstPart || total >= 1000; });
+    });
+    ASSERT_TRUE(http_test::pumpUntil([&] { return firstPart.load(); }));
+    version = 2;
+    NetworkThread::post([this, op] {
+        op->pause();
+        release = true;
+        op->resume();
+    });
+    ASSERT_TRUE(http_test::pumpUntil([&] { return out.done; }));
+    ASSERT_TRUE(out.succeeded) << out.error->describe();
+    EXPECT_EQ(asText(std::any_cast<Bytes>(out.object)), std::string(kResource.rbegin(), kResource.rend()));
+    std::lock_guard lock(seenMutex);
+    ASSERT_EQ(seen.size(), 2u);
+    EXPECT_EQ(seen[1].header("range"), "bytes=1000-");
+    EXPECT_EQ(seen[1].header("if-range"), "\"v1\"");
+}
+
 // Cancelling a paused operation ends it with the cancellation error; it is not asked for again.
 TEST_F(LoopbackTest, APausedOperationThatIsCancelledFailsWithCancelled) {
     auto m = HTTPRequestOperationManager::manager();

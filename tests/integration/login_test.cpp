@@ -22,6 +22,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <future>
 #include <map>
 #include <mutex>
 #include <thread>
@@ -235,6 +236,25 @@ TEST_F(LoginRoadTest, DemoRegistrationGivesAUserWhoThenSignsInAndARefusalIsShown
     form.name = "Ann\x05";
     EXPECT_FALSE(third->registerDemoUser(form));
     EXPECT_EQ(streamCount(1026), 2);
+}
+
+TEST_F(LoginRoadTest, ALoginCancelledWhileItsConnectWaitsToBeHandledIsNoLoss) {
+    // The stream's queue is held, so the connect is made but not yet handled when the user cancels.
+    FakeApplication app;
+    auto defaults = platform::UserDefaults::inMemory();
+    auto client = tc::makeClient(app, {defaults.get(), false});
+    std::promise<void> release;
+    std::shared_future<void> released = release.get_future().share();
+    tc::sessionOf(*client).conn().delegateQueue()->async([released] { released.wait(); });
+    ASSERT_TRUE(client->signIn(loginOf()));
+    ASSERT_TRUE(server->waitFor([](const testserver::ServerStats& s) { return s.connections == 1; }, 10s));
+    client->signOut();
+    release.set_value();
+    tc::sessionOf(*client).conn().delegateQueue()->sync([] {});
+    platform::RunLoop::main().runUntil([] { return false; }, 300ms);
+    EXPECT_EQ(app.connectionFailures.load(), 0);
+    EXPECT_EQ(streamCount(32), 0); // no login request went out on the cancelled stream
+    EXPECT_EQ(client->loginState(), interfaces::LoginState::SignedOut);
 }
 
 TEST_F(LoginRoadTest, LostStreamIsReportedOnceWithoutReconnecting) {

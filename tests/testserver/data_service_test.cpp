@@ -242,7 +242,7 @@ TEST_F(DataServiceTest, ReferenceDataBankAndEquityHits) {
 
     const auto schedules = rows("getsessionschedule", "581=2");
     ASSERT_EQ(schedules.size(), 2u);
-    EXPECT_EQ(schedules[0], (Row{"6", "2", "1", "2", "14:30", "21:00"}));
+    EXPECT_EQ(schedules[0], (Row{"6", "2", "1", "1", "14:30", "21:00"}));
     EXPECT_EQ(rows("getsessionschedule", "581=1").size(), 5u);
     EXPECT_EQ(text("getsessionschedule", "581=99"), "ERROR");
     EXPECT_EQ(text("getsessionschedule", "581=-1"), "ERROR");

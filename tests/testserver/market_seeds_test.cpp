@@ -32,7 +32,7 @@ TEST(MarketSeeds, ReadEveryKind) {
         "closed=20240102000000\n"
         "cancelled id=8 account=20001 instrument=EURUSD side=buy qty=1 ordered=20240101000000 "
         "cancelled=20240101000001 delivery=3\n"
-        "schedule id=1 market=4 day=7 start=08:00 stop=17:00\n"
+        "schedule id=1 market=4 day=6 start=08:00 stop=17:00\n"
         "bank account=20001 id=3 number=42 name=N bank=B\n"
         "access user=demo account=20001 type=2\n"
         "resource name=a.ics kind=CAL content=\"x\\ny\"\n"

@@ -164,26 +164,6 @@ const SessionQueries& BusinessBase::queries() const {
     return *queries_;
 }
 
-void BusinessBase::sortOpenOrderCollection(const std::vector<OrderSortDescriptor>& descriptors) {
-    TC_ASSERT_MAIN_QUEUE();
-    sortOrderCollection(session_.OpenOrderCollection, descriptors);
-}
-
-void BusinessBase::sortPendingOrderCollection(const std::vector<OrderSortDescriptor>& descriptors) {
-    TC_ASSERT_MAIN_QUEUE();
-    sortOrderCollection(session_.PendingOrderCollection, descriptors);
-}
-
-void BusinessBase::sortCancelledOrderCollection(const std::vector<OrderSortDescriptor>& descriptors) {
-    TC_ASSERT_MAIN_QUEUE();
-    sortOrderCollection(session_.CancelledOrderCollection, descriptors);
-}
-
-void BusinessBase::sortSettledOrderCollection(const std::vector<OrderSortDescriptor>& descriptors) {
-    TC_ASSERT_MAIN_QUEUE();
-    sortOrderCollection(session_.SettledOrderCollection, descriptors);
-}
-
 void BusinessBase::setExecutedPositionState(bool searching) {
     TC_ASSERT_MAIN_QUEUE();
     if (std::exchange(dataServiceCollections_.isExecutedPositionSearch, searching) != searching)

@@ -234,9 +234,10 @@ inline std::string compressedField(std::string_view text, std::uint8_t prefixByt
     return "1050=" + *platform::Base64::encodeBase64WithData(payload);
 }
 
-// Runs the main queue until `done`, or two seconds of real time.
+// Runs the main queue until `done`, or twenty seconds of real time (sanitized builds on a busy machine
+// need far more than the few milliseconds these waits take alone).
 inline bool pumpUntil(const std::function<bool()>& done) {
-    return platform::RunLoop::main().runUntil(done, std::chrono::milliseconds(2000));
+    return platform::RunLoop::main().runUntil(done, std::chrono::seconds(20));
 }
 
 inline void pump() {
