@@ -48,11 +48,12 @@ AddRemoveWindowController::AddRemoveWindowController(GuiContext& context, QWidge
     connect(ui_->ItemTableView, &QTableWidget::cellDoubleClicked, this,
             [this] { ShowandHideSymbolsinWatchlist(0); });
     connect(ui_->symbolSearchField, &QLineEdit::textChanged, this, &AddRemoveWindowController::SearchSymbols);
-    connect(ui_->ItemCategoryOutlineView, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* item) {
-        // The group row selects nothing.
-        if (item && item->parent())
-            selectType(item->parent()->indexOfChild(item));
-    });
+    connect(ui_->ItemCategoryOutlineView, &QTreeWidget::currentItemChanged, this,
+            [this](QTreeWidgetItem* item) {
+                // The group row selects nothing.
+                if (item && item->parent())
+                    selectType(item->parent()->indexOfChild(item));
+            });
     bindLanguage(this, context_.language(), [this] { retitleColumns(); });
 }
 
@@ -148,7 +149,8 @@ void AddRemoveWindowController::reloadTable() {
         codeItem->setIcon(membershipMark(chooser_->isMember(code), mark));
         codeItem->setData(Qt::UserRole, chooser_->isMember(code));
         table.setItem(static_cast<int>(row), 0, codeItem);
-        table.setItem(static_cast<int>(row), 1, new QTableWidgetItem(fromView(SymbolChooser::nameOf(rows[row]))));
+        table.setItem(static_cast<int>(row), 1,
+                      new QTableWidgetItem(fromView(SymbolChooser::nameOf(rows[row]))));
     }
 }
 

@@ -33,7 +33,8 @@ void setArrow(QLabel* view, Tick tick) {
         view->setProperty("tick", 0);
         return;
     }
-    view->setPixmap(image(tick == Tick::Up ? "banner_green_arrow" : "banner_red_arrow").pixmap(kArrowSize, kArrowSize));
+    view->setPixmap(
+        image(tick == Tick::Up ? "banner_green_arrow" : "banner_red_arrow").pixmap(kArrowSize, kArrowSize));
     view->setProperty("tick", tick == Tick::Up ? 1 : -1);
 }
 
@@ -58,8 +59,8 @@ void PriceButton::setPrice(const QString& price, std::size_t bigDigits, std::siz
 }
 
 QSize PriceButton::sizeHint() const {
-    const QSizeF size =
-        priceTextSize(priceHighlight("0.00000", 2, 1), priceStyle(font(), palette().color(QPalette::ButtonText)));
+    const QSizeF size = priceTextSize(priceHighlight("0.00000", 2, 1),
+                                      priceStyle(font(), palette().color(QPalette::ButtonText)));
     return {qCeil(size.width()) + 16, qCeil(size.height()) + 8};
 }
 
@@ -69,13 +70,16 @@ void PriceButton::paintEvent(QPaintEvent*) {
     initStyleOption(&option);
     option.text.clear();
     painter.drawControl(QStyle::CE_PushButton, option);
-    const QColor colour = palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::ButtonText);
+    const QColor colour =
+        palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::ButtonText);
     // Disabled until the order ticket exists, but the price must still read well.
-    drawPriceText(painter, rect(), priceHighlight(price_.toStdString(), bigDigits_, smallDigits_),
-                  priceStyle(font(), isEnabled() ? colour : palette().color(QPalette::Active, QPalette::ButtonText)));
+    drawPriceText(
+        painter, rect(), priceHighlight(price_.toStdString(), bigDigits_, smallDigits_),
+        priceStyle(font(), isEnabled() ? colour : palette().color(QPalette::Active, QPalette::ButtonText)));
 }
 
-AdvancedTableCell::AdvancedTableCell(GuiContext& context, QWidget* parent) : QFrame(parent), context_(context) {
+AdvancedTableCell::AdvancedTableCell(GuiContext& context, QWidget* parent)
+    : QFrame(parent), context_(context) {
     setObjectName(QStringLiteral("AdvancedTableCell"));
     setFrameShape(QFrame::StyledPanel);
     setBackgroundRole(QPalette::Base);
@@ -173,9 +177,11 @@ AdvancedWatchlistTableController::AdvancedWatchlistTableController(GuiContext& c
     setWidget(list_);
     ClientModel& session = *context.clientModel();
     connect(&session, &ClientModel::tick, this, &AdvancedWatchlistTableController::RefreshTableview);
-    connect(&session, &ClientModel::loginStateChanged, this, &AdvancedWatchlistTableController::RefreshTableview);
+    connect(&session, &ClientModel::loginStateChanged, this,
+            &AdvancedWatchlistTableController::RefreshTableview);
     connect(&session, &ClientModel::clientAboutToBeReplaced, this, [this] { ticks_ = {}; });
-    connect(&session, &ClientModel::clientReplaced, this, &AdvancedWatchlistTableController::RefreshTableview);
+    connect(&session, &ClientModel::clientReplaced, this,
+            &AdvancedWatchlistTableController::RefreshTableview);
     connect(&context.language(), &Language::changed, this, [this] {
         for (AdvancedTableCell* tile : tiles_)
             tile->retitle();

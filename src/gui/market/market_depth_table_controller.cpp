@@ -16,7 +16,8 @@ namespace tc::gui {
 MarketDepthTableController::MarketDepthTableController(GuiContext& context, DepthSide side, QWidget* parent)
     : QTableView(parent), context_(context) {
     const bool buy = side == DepthSide::Buy;
-    setObjectName(buy ? QStringLiteral("BuyMarketDepthTableView") : QStringLiteral("SellMarketDepthTableView"));
+    setObjectName(buy ? QStringLiteral("BuyMarketDepthTableView")
+                      : QStringLiteral("SellMarketDepthTableView"));
     model_ = new GridModel(*context.clientModel(), buy ? Grid::BuyDepth : Grid::SellDepth, this);
     model_->setTheme(context.themes().getThemeForKey());
     setModel(model_);
@@ -33,7 +34,8 @@ MarketDepthTableController::MarketDepthTableController(GuiContext& context, Dept
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setFixedHeight(horizontalHeader()->sizeHint().height() +
-                   static_cast<int>(kLadderLevels) * verticalHeader()->defaultSectionSize() + 2 * frameWidth());
+                   static_cast<int>(kLadderLevels) * verticalHeader()->defaultSectionSize() +
+                   2 * frameWidth());
     setHeaderTitles();
     connect(&context.language(), &Language::changed, this, &MarketDepthTableController::setHeaderTitles);
     connect(&context.themes(), &ThemeManager::themeChanged, this,
@@ -84,8 +86,9 @@ void MarketDepthPane::setInstrument(const QString& code) {
 
 void MarketDepthPane::retitle() {
     const std::string& code = buy_->itemCode();
-    title_->setText(code.empty() ? context_.text("90072")
-                                 : context_.text("90072") + QStringLiteral(": ") + QString::fromStdString(code));
+    title_->setText(code.empty()
+                        ? context_.text("90072")
+                        : context_.text("90072") + QStringLiteral(": ") + QString::fromStdString(code));
 }
 
 } // namespace tc::gui

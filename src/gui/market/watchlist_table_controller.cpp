@@ -39,7 +39,8 @@ public:
     PriceDelegate(ClientModel& session, GridViewProxy& proxy, QObject* parent)
         : QStyledItemDelegate(parent), session_(session), proxy_(proxy) {}
 
-    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override {
         QStyleOptionViewItem ground = option;
         initStyleOption(&ground, index);
         const QString text = ground.text;
@@ -49,8 +50,7 @@ public:
         if (style)
             style->drawControl(QStyle::CE_ItemViewItem, &ground, painter, widget);
         const QModelIndex source = proxy_.mapToSource(index);
-        const ItemDetails* item =
-            instrumentOf(session_.client().model(), proxy_.grid().rowId(source.row()));
+        const ItemDetails* item = instrumentOf(session_.client().model(), proxy_.grid().rowId(source.row()));
         const PriceHighlight price =
             priceHighlight(text.toStdString(), item ? item->mostSignificantDigitLength : 0,
                            item ? item->leastSignificantDigitLength : 0);
@@ -82,12 +82,13 @@ public:
     DetailButtonDelegate(GridViewProxy& proxy, int typeColumn, QObject* parent)
         : QStyledItemDelegate(parent), proxy_(proxy), typeColumn_(typeColumn) {}
 
-    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override {
         QStyledItemDelegate::paint(painter, option, index);
         const QModelIndex source = proxy_.mapToSource(index);
-        const QString type = typeColumn_ < 0 ? QString()
-                                             : QString::fromStdString(
-                                                   proxy_.grid().cell(source.row(), typeColumn_).text);
+        const QString type = typeColumn_ < 0
+                                 ? QString()
+                                 : QString::fromStdString(proxy_.grid().cell(source.row(), typeColumn_).text);
         const int side = std::min({option.rect.width(), option.rect.height(), 18}) - 2;
         const QRect at(option.rect.center().x() - side / 2, option.rect.center().y() - side / 2, side, side);
         instrumentTypeImage(type).paint(painter, at);
@@ -121,10 +122,12 @@ WatchlistTableController::WatchlistTableController(GuiContext& context, QWidget*
     horizontalHeader()->setSectionsMovable(false);
 
     for (const char* id : {"0192", "0193"})
-        setItemDelegateForColumn(model_->columnOf(id), new PriceDelegate(*context.clientModel(), *proxy_, this));
+        setItemDelegateForColumn(model_->columnOf(id),
+                                 new PriceDelegate(*context.clientModel(), *proxy_, this));
     detailColumn_ = model_->columnOf("0");
     if (detailColumn_ >= 0)
-        setItemDelegateForColumn(detailColumn_, new DetailButtonDelegate(*proxy_, model_->columnOf("0199"), this));
+        setItemDelegateForColumn(detailColumn_,
+                                 new DetailButtonDelegate(*proxy_, model_->columnOf("0199"), this));
 
     SetHeaderMenuItems();
     horizontalHeader()->setContextMenuPolicy(Qt::CustomContextMenu);
@@ -144,10 +147,11 @@ WatchlistTableController::WatchlistTableController(GuiContext& context, QWidget*
         if (index.isValid() && proxy_->mapToSource(index).column() == detailColumn_)
             contractDetailButtonClicked(index.row());
     });
-    connect(selectionModel(), &QItemSelectionModel::currentRowChanged, this, [this](const QModelIndex& current) {
-        if (current.isValid())
-            Q_EMIT instrumentSelected(QString::fromStdString(codeAt(current.row())));
-    });
+    connect(selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this](const QModelIndex& current) {
+                if (current.isValid())
+                    Q_EMIT instrumentSelected(QString::fromStdString(codeAt(current.row())));
+            });
 
     connect(&context.language(), &Language::changed, this, [this, &context] {
         model_->setLanguage(context.language().selected());
@@ -228,7 +232,8 @@ void WatchlistTableController::fitColumns() {
 }
 
 void WatchlistTableController::applyFontSize() {
-    const std::int64_t size = PreferenceManager::getFontSizeInfoForKey(context_.defaults(), kWatchlistFontSizeKey);
+    const std::int64_t size =
+        PreferenceManager::getFontSizeInfoForKey(context_.defaults(), kWatchlistFontSizeKey);
     if (size == fontSize_ || size <= 0)
         return;
     fontSize_ = size;
@@ -277,8 +282,11 @@ void WatchlistTableController::doubleAction(const QModelIndex& index) {
     if (code.empty())
         return;
     if (const auto refusal = ticketRefusalKey(instrumentOf(context_.clientModel()->client().model(), code))) {
-        CommonAlert::open(window(), {context_.text(*refusal), context_.text(kValidationTitleKey),
-                                     AlertSpec::Warning, {}, QStringLiteral("ticketRefused")});
+        CommonAlert::open(window(), {context_.text(*refusal),
+                                     context_.text(kValidationTitleKey),
+                                     AlertSpec::Warning,
+                                     {},
+                                     QStringLiteral("ticketRefused")});
         return;
     }
     // The order ticket is not in this version: an active instrument opens nothing yet.

@@ -81,7 +81,8 @@ TEST_F(QuotesBoardTest, ShowsEveryWatchedInstrumentAndFollowsTheFeed) {
         [&] {
             session->tickNow();
             for (int row = 0; row < view.model()->rowCount(); ++row)
-                if (cell(view, row, "0192") + cell(view, row, "0193") != before[static_cast<std::size_t>(row)])
+                if (cell(view, row, "0192") + cell(view, row, "0193") !=
+                    before[static_cast<std::size_t>(row)])
                     return true;
             return false;
         },
@@ -193,7 +194,8 @@ TEST_F(BoardHeldPrices, BoardAndTilesKeepTheirOwnTicksNotedOncePerRefresh) {
 TEST_F(QuotesBoardTest, LaddersShowTheServersDepthOfTheSelectedInstrument) {
     const std::string code = session->client().watchList().front();
     tc::gui::MarketDepthPane pane(*context);
-    QAbstractItemModelTester buyTester(pane.buyLadder().model(), QAbstractItemModelTester::FailureReportingMode::Fatal);
+    QAbstractItemModelTester buyTester(pane.buyLadder().model(),
+                                       QAbstractItemModelTester::FailureReportingMode::Fatal);
     EXPECT_EQ(pane.buyLadder().model()->rowCount(), 0);
     pane.setInstrument(QString::fromStdString(code));
     EXPECT_EQ(pane.sellLadder().itemCode(), code);
@@ -211,8 +213,10 @@ TEST_F(QuotesBoardTest, LaddersShowTheServersDepthOfTheSelectedInstrument) {
             if (m.rowCount() != static_cast<int>(rows.size()))
                 return false;
             for (int r = 0; r < m.rowCount(); ++r)
-                if (m.index(r, 0).data().toString().toStdString() != rows[static_cast<std::size_t>(r)].price ||
-                    m.index(r, 1).data().toString().toStdString() != rows[static_cast<std::size_t>(r)].quantity)
+                if (m.index(r, 0).data().toString().toStdString() !=
+                        rows[static_cast<std::size_t>(r)].price ||
+                    m.index(r, 1).data().toString().toStdString() !=
+                        rows[static_cast<std::size_t>(r)].quantity)
                     return false;
             return true;
         }));
