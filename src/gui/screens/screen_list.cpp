@@ -272,8 +272,11 @@ QWidget* mainWindow(ScreenContext& c) {
     c.session().tickNow();
     GridTable* positions = window->gridTable(Grid::OpenPositions);
     auto* serverTime = window->findChild<QLabel*>(QStringLiteral("ServerTimeTextField"));
-    c.waitUntil([positions, serverTime] {
-        return positions->model()->rowCount() > 0 && !serverTime->text().isEmpty();
+    // The demo's positions valued by the core's first refresh, not the sign-in's zeros.
+    auto* profit = window->findChild<QLabel*>(QStringLiteral("ProfitLossValueTextField"));
+    c.waitUntil([positions, serverTime, profit] {
+        return positions->model()->rowCount() > 0 && !serverTime->text().isEmpty() &&
+               profit->text() != QStringLiteral(": 0.00");
     });
     return window;
 }
