@@ -299,7 +299,8 @@ void GridPane::addSearchBar() {
 
 void GridPane::addRequestButtons() {
     // Decided once, from the accounts known when the grid is made.
-    const RequestButtons shown = requestButtons(context_.clientModel()->client().queries().getAccountCollection());
+    const RequestButtons shown =
+        requestButtons(context_.clientModel()->client().queries().getAccountCollection());
     auto* bar = new QWidget(this);
     bar->setObjectName(QStringLiteral("requestBar"));
     auto* row = new QHBoxLayout(bar);

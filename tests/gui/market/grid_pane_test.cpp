@@ -8,8 +8,8 @@
 #include "gui/market/grid_pane.h"
 #include "gui/models/grid_model.h"
 #include "gui/models/grid_view_proxy.h"
-#include "model/records/account_details.h"
 #include "gui/models/session_fixture.h"
+#include "model/records/account_details.h"
 #include "platform/lenient.h"
 
 #include <QAbstractItemModelTester>
@@ -92,12 +92,13 @@ protected:
         return t;
     }
     std::optional<testserver::ServerPosition> serverPosition(const std::string& id) {
-        return server->book().with([&](const testserver::Books& b) -> std::optional<testserver::ServerPosition> {
-            for (const auto& p : b.positions)
-                if (std::to_string(p.positionId) == id)
-                    return p;
-            return std::nullopt;
-        });
+        return server->book().with(
+            [&](const testserver::Books& b) -> std::optional<testserver::ServerPosition> {
+                for (const auto& p : b.positions)
+                    if (std::to_string(p.positionId) == id)
+                        return p;
+                return std::nullopt;
+            });
     }
     // The sum of the margin cells of every row, as the grid shows them.
     static double marginColumnSum(const GridPane& pane) {
@@ -144,7 +145,8 @@ TEST_F(GridPaneTest, MarketOrderShowsWithTheServersFiguresAndItsCloseMovesItToSe
     double lots = 0;
     for (const std::string& row : ids(settled))
         lots += amountOf(cell(settled, row, "0027"));
-    EXPECT_TRUE(line.startsWith(QStringLiteral("Quantity : ") + QString::number(lots) + QStringLiteral("     ")))
+    EXPECT_TRUE(
+        line.startsWith(QStringLiteral("Quantity : ") + QString::number(lots) + QStringLiteral("     ")))
         << line.toStdString();
 }
 
@@ -221,13 +223,15 @@ TEST_F(GridPaneTest, ExecutedDaySearchShowsTheServersRowsUntilItEnds) {
 }
 
 TEST_F(GridPaneTest, HiddenColumnsSurviveARestartAndTotalsStayRight) {
-    auto first = std::make_unique<GridPane>(*context, Grid::OpenPositions, tc::gui::ColumnSwitches{true, true});
+    auto first =
+        std::make_unique<GridPane>(*context, Grid::OpenPositions, tc::gui::ColumnSwitches{true, true});
     ASSERT_TRUE(waitFor([&] { return first->gridModel().rowCount() >= 2; }, 15000));
     ASSERT_TRUE(first->isColumnShown("0128"));
     QAction* margin = first->headerMenu().findChild<QAction*>("column_0128");
     ASSERT_TRUE(margin);
     EXPECT_TRUE(margin->isChecked());
-    EXPECT_EQ(margin->text(), first->gridModel().headerData(first->gridModel().columnOf("0128"), Qt::Horizontal));
+    EXPECT_EQ(margin->text(),
+              first->gridModel().headerData(first->gridModel().columnOf("0128"), Qt::Horizontal));
     margin->trigger(); // as the header menu does
     EXPECT_FALSE(first->isColumnShown("0128"));
     first.reset();
@@ -244,7 +248,8 @@ TEST_F(GridPaneTest, HiddenColumnsSurviveARestartAndTotalsStayRight) {
     session->tickNow();
     const double perPosition = amountOf(cell(again, newId(again, before), "0128"));
     EXPECT_GT(perPosition, 0);
-    EXPECT_NEAR(amountOf(again.totalValue("0128")), marginColumnSum(again), 0.011 * again.gridModel().rowCount());
+    EXPECT_NEAR(amountOf(again.totalValue("0128")), marginColumnSum(again),
+                0.011 * again.gridModel().rowCount());
     EXPECT_GT(amountOf(again.totalValue("0128")), perPosition);
 
     // Shown again, and remembered so.
@@ -255,12 +260,14 @@ TEST_F(GridPaneTest, HiddenColumnsSurviveARestartAndTotalsStayRight) {
 }
 
 TEST_F(GridPaneTest, SwitchedOffColumnsStayHiddenAndOutOfTheMenu) {
-    auto pane = std::make_unique<GridPane>(*context, Grid::SettledPositions, tc::gui::ColumnSwitches{false, false});
+    auto pane =
+        std::make_unique<GridPane>(*context, Grid::SettledPositions, tc::gui::ColumnSwitches{false, false});
     EXPECT_FALSE(pane->isColumnShown("0830"));
     EXPECT_FALSE(pane->headerMenu().findChild<QAction*>("column_0830"));
     pane->setColumnShown("0830", true);
     EXPECT_FALSE(pane->isColumnShown("0830"));
-    auto shown = std::make_unique<GridPane>(*context, Grid::SettledPositions, tc::gui::ColumnSwitches{true, true});
+    auto shown =
+        std::make_unique<GridPane>(*context, Grid::SettledPositions, tc::gui::ColumnSwitches{true, true});
     EXPECT_TRUE(shown->headerMenu().findChild<QAction*>("column_0830"));
 }
 
