@@ -11,6 +11,7 @@
 #include "gui/app/settings_window_controller.h"
 #include "gui/app/theme_manager.h"
 #include "gui/controls/grid_table.h"
+#include "gui/market/grid_pane.h"
 #include "gui/models/client_model.h"
 #include "gui/models/grid_model.h"
 #include "model/records/account_details.h"
@@ -122,11 +123,29 @@ void MainWindowController::addGridTables() {
         {ui_->executedPositionsTabLayout, Grid::ExecutedPositions},
         {ui_->accountsTabLayout, Grid::Accounts},
     };
+    const ColumnSwitches switches = loadColumnSwitches();
     for (const auto& [layout, grid] : places) {
-        auto* table = new GridTable(context_, grid, layout->parentWidget());
-        layout->addWidget(table);
-        tables_.push_back(table);
+        if (grid == Grid::Watchlist) {
+            auto* table = new GridTable(context_, grid, layout->parentWidget());
+            layout->addWidget(table);
+            tables_.push_back(table);
+            continue;
+        }
+        // The account, position and order grids with their menus, totals and search.
+        auto* pane = new GridPane(context_, grid, switches, layout->parentWidget());
+        layout->addWidget(pane);
+        tables_.push_back(&pane->table());
+        panes_.push_back(pane);
+        if (grid == Grid::Accounts)
+            connect(pane, &GridPane::accountChosen, this, &MainWindowController::setAccount);
     }
+}
+
+GridPane* MainWindowController::gridPane(Grid grid) const {
+    for (GridPane* pane : panes_)
+        if (pane->grid() == grid)
+            return pane;
+    return nullptr;
 }
 
 GridTable* MainWindowController::gridTable(Grid grid) const {
