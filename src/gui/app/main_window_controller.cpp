@@ -13,6 +13,7 @@
 #include "gui/controls/grid_table.h"
 #include "gui/market/add_remove_window_controller.h"
 #include "gui/market/advanced_watchlist_table_controller.h"
+#include "gui/market/grid_pane.h"
 #include "gui/market/market_depth_table_controller.h"
 #include "gui/market/watchlist_table_controller.h"
 #include "gui/models/client_model.h"
@@ -130,10 +131,15 @@ void MainWindowController::addGridTables() {
         {ui_->executedPositionsTabLayout, Grid::ExecutedPositions},
         {ui_->accountsTabLayout, Grid::Accounts},
     };
+    const ColumnSwitches switches = loadColumnSwitches();
     for (const auto& [layout, grid] : places) {
-        auto* table = new GridTable(context_, grid, layout->parentWidget());
-        layout->addWidget(table);
-        tables_.push_back(table);
+        // The account, position and order grids with their menus, totals and search.
+        auto* pane = new GridPane(context_, grid, switches, layout->parentWidget());
+        layout->addWidget(pane);
+        tables_.push_back(&pane->table());
+        panes_.push_back(pane);
+        if (grid == Grid::Accounts)
+            connect(pane, &GridPane::accountChosen, this, &MainWindowController::setAccount);
     }
 }
 
@@ -172,6 +178,13 @@ void MainWindowController::AddRemoveSymbolstoWatchlistClicked() {
         });
     }
     addRemove_->openOn(this);
+}
+
+GridPane* MainWindowController::gridPane(Grid grid) const {
+    for (GridPane* pane : panes_)
+        if (pane->grid() == grid)
+            return pane;
+    return nullptr;
 }
 
 GridTable* MainWindowController::gridTable(Grid grid) const {

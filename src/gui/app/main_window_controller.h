@@ -27,6 +27,7 @@ namespace tc::gui {
 
 class AddRemoveWindowController;
 class AdvancedWatchlistTableController;
+class GridPane;
 class GridTable;
 class GuiContext;
 class MarketDepthPane;
@@ -70,6 +71,8 @@ public:
     // The watch-list chooser, as a sheet on the window (made on first use).
     void AddRemoveSymbolstoWatchlistClicked();
     AddRemoveWindowController* addRemoveWindow() const { return addRemove_; }
+    // The account, position and order grids (null for the watch list).
+    GridPane* gridPane(Grid grid) const;
 
 Q_SIGNALS:
     void quitRequested();
@@ -101,6 +104,7 @@ private:
     AdvancedWatchlistTableController* advancedWatchlist_ = nullptr;
     MarketDepthPane* depth_ = nullptr;
     AddRemoveWindowController* addRemove_ = nullptr;
+    std::vector<GridPane*> panes_;
     bool refreshing_ = false;
 };
 

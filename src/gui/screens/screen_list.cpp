@@ -25,10 +25,12 @@
 #include "gui/market/add_remove_window_controller.h"
 #include "gui/market/advanced_watchlist_table_controller.h"
 #include "gui/market/detail_window_controller.h"
+#include "gui/market/grid_pane.h"
 #include "gui/market/market_depth_table_controller.h"
 #include "gui/market/watchlist_table_controller.h"
 #include "gui/models/chart_model.h"
 #include "gui/models/client_model.h"
+#include "gui/models/grid_model.h"
 #include "model/records/account_details.h"
 #include "model/records/order.h"
 #include "model/session_queries.h"
@@ -246,15 +248,6 @@ QWidget* pie(ScreenContext& c) {
     return view;
 }
 
-// A grid of the demo's session in a plain table view.
-QWidget* grid(ScreenContext& c, Grid which) {
-    auto* table = c.own(new GridTable(c.context(), which));
-    table->resize(1100, 320);
-    table->show();
-    c.waitUntil([table] { return table->model()->rowCount() > 0; });
-    return table;
-}
-
 // The quotes board with its ladders below, its first instrument selected.
 QWidget* quotesBoard(ScreenContext& c) {
     auto* pane = c.own(new QWidget);
@@ -295,6 +288,17 @@ QWidget* symbolChooser(ScreenContext& c) {
     chooser->openOn(owner);
     c.waitUntil([chooser] { return chooser->isVisible(); });
     return chooser;
+}
+
+// An account, position or order grid of the main window's tabs, with its totals, status line or
+// search bar.
+QWidget* gridPane(ScreenContext& c, Grid which) {
+    auto* pane = c.own(new GridPane(c.context(), which));
+    pane->resize(1400, 320);
+    pane->show();
+    c.session().tickNow();
+    c.waitUntil([pane] { return pane->gridModel().rowCount() > 0; });
+    return pane;
 }
 
 // The main window signed in as demo, at a desktop's size.
@@ -382,9 +386,12 @@ void registerScreens(ScreenRegistry& r) {
     r.add("quotes-board", quotesBoard);
     r.add("quotes-tiles", quotesTiles);
     r.add("symbol-chooser", symbolChooser);
-    r.add("grid-accounts", [](ScreenContext& c) { return grid(c, Grid::Accounts); });
-    r.add("grid-open-positions", [](ScreenContext& c) { return grid(c, Grid::OpenPositions); });
-    r.add("grid-pending-orders", [](ScreenContext& c) { return grid(c, Grid::PendingOrders); });
+    r.add("grid-accounts", [](ScreenContext& c) { return gridPane(c, Grid::Accounts); });
+    r.add("grid-open-positions", [](ScreenContext& c) { return gridPane(c, Grid::OpenPositions); });
+    r.add("grid-pending-orders", [](ScreenContext& c) { return gridPane(c, Grid::PendingOrders); });
+    r.add("grid-settled-positions", [](ScreenContext& c) { return gridPane(c, Grid::SettledPositions); });
+    r.add("grid-executed-positions", [](ScreenContext& c) { return gridPane(c, Grid::ExecutedPositions); });
+    r.add("grid-cancelled-orders", [](ScreenContext& c) { return gridPane(c, Grid::CancelledOrders); });
     r.add("detail-receipt", receipt);
     r.add("detail-instrument", [](ScreenContext& c) { return instrument(c, DetailType::InstrumentDetails); });
     r.add("detail-contract",
