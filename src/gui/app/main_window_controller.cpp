@@ -11,6 +11,7 @@
 #include "gui/app/settings_window_controller.h"
 #include "gui/app/theme_manager.h"
 #include "gui/controls/grid_table.h"
+#include "gui/market/grid_pane.h"
 #include "gui/models/client_model.h"
 #include "gui/models/grid_model.h"
 #include "model/records/account_details.h"
@@ -80,6 +81,12 @@ MainWindowController::MainWindowController(GuiContext& context, IdleSource* idle
 
     ClientModel& session = *context_.clientModel();
     connect(&session, &ClientModel::tick, this, &MainWindowController::RefreshValues);
+    // The core refreshes the figures on its own second: the summary follows that refresh, or it
+    // would lag the positions grid by up to a second (and show the sign-in's zeros until then).
+    connect(&session, &ClientModel::tablesChanged, this, [this](interfaces::TableSet tables) {
+        if (tables.contains(interfaces::Table::Accounts))
+            loadAccountDetails();
+    });
     connect(&session, &ClientModel::networkSpeedChanged, this,
             &MainWindowController::changeNetworkStatusimage);
     connect(&session, &ClientModel::clientReplaced, this, [this] {
@@ -116,11 +123,29 @@ void MainWindowController::addGridTables() {
         {ui_->executedPositionsTabLayout, Grid::ExecutedPositions},
         {ui_->accountsTabLayout, Grid::Accounts},
     };
+    const ColumnSwitches switches = loadColumnSwitches();
     for (const auto& [layout, grid] : places) {
-        auto* table = new GridTable(context_, grid, layout->parentWidget());
-        layout->addWidget(table);
-        tables_.push_back(table);
+        if (grid == Grid::Watchlist) {
+            auto* table = new GridTable(context_, grid, layout->parentWidget());
+            layout->addWidget(table);
+            tables_.push_back(table);
+            continue;
+        }
+        // The account, position and order grids with their menus, totals and search.
+        auto* pane = new GridPane(context_, grid, switches, layout->parentWidget());
+        layout->addWidget(pane);
+        tables_.push_back(&pane->table());
+        panes_.push_back(pane);
+        if (grid == Grid::Accounts)
+            connect(pane, &GridPane::accountChosen, this, &MainWindowController::setAccount);
     }
+}
+
+GridPane* MainWindowController::gridPane(Grid grid) const {
+    for (GridPane* pane : panes_)
+        if (pane->grid() == grid)
+            return pane;
+    return nullptr;
 }
 
 GridTable* MainWindowController::gridTable(Grid grid) const {
@@ -136,6 +161,8 @@ void MainWindowController::setUserName(const QString& userName) {
 }
 
 void MainWindowController::updateLanguageStrings() {
+    // The pie's switch shows a sign, not a word: screen readers read its tooltip.
+    ui_->toggleLeftViewButton->setAccessibleName(ui_->toggleLeftViewButton->toolTip());
     setWindowTitle(QStringLiteral("%1 v%2 - %3")
                        .arg(QGuiApplication::applicationDisplayName(),
                             QString::fromStdString(platform::Bundle::shortVersionString()), userName_));

@@ -25,6 +25,7 @@ class MainWindowController;
 
 namespace tc::gui {
 
+class GridPane;
 class GridTable;
 class GuiContext;
 
@@ -60,6 +61,8 @@ public:
     // The settings window once made (null before).
     SettingsWindowController* settingsWindow() const;
     GridTable* gridTable(Grid grid) const;
+    // The account, position and order grids (null for the watch list).
+    GridPane* gridPane(Grid grid) const;
 
 Q_SIGNALS:
     void quitRequested();
@@ -86,6 +89,7 @@ private:
     std::optional<std::int32_t> account_;
     QPointer<SettingsWindowController> settings_;
     std::vector<GridTable*> tables_;
+    std::vector<GridPane*> panes_;
     bool refreshing_ = false;
 };
 

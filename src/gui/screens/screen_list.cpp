@@ -23,8 +23,10 @@
 #include "gui/charts/pie_chart_controller.h"
 #include "gui/controls/grid_table.h"
 #include "gui/market/detail_window_controller.h"
+#include "gui/market/grid_pane.h"
 #include "gui/models/chart_model.h"
 #include "gui/models/client_model.h"
+#include "gui/models/grid_model.h"
 #include "model/records/account_details.h"
 #include "model/records/order.h"
 #include "model/session_queries.h"
@@ -250,6 +252,17 @@ QWidget* grid(ScreenContext& c, Grid which) {
     return table;
 }
 
+// An account, position or order grid of the main window's tabs, with its totals, status line or
+// search bar.
+QWidget* gridPane(ScreenContext& c, Grid which) {
+    auto* pane = c.own(new GridPane(c.context(), which));
+    pane->resize(1400, 320);
+    pane->show();
+    c.session().tickNow();
+    c.waitUntil([pane] { return pane->gridModel().rowCount() > 0; });
+    return pane;
+}
+
 // The main window signed in as demo, at a desktop's size.
 QWidget* mainWindow(ScreenContext& c) {
     auto* window = c.own(new MainWindowController(c.context()));
@@ -259,8 +272,11 @@ QWidget* mainWindow(ScreenContext& c) {
     c.session().tickNow();
     GridTable* positions = window->gridTable(Grid::OpenPositions);
     auto* serverTime = window->findChild<QLabel*>(QStringLiteral("ServerTimeTextField"));
-    c.waitUntil([positions, serverTime] {
-        return positions->model()->rowCount() > 0 && !serverTime->text().isEmpty();
+    // The demo's positions valued by the core's first refresh, not the sign-in's zeros.
+    auto* profit = window->findChild<QLabel*>(QStringLiteral("ProfitLossValueTextField"));
+    c.waitUntil([positions, serverTime, profit] {
+        return positions->model()->rowCount() > 0 && !serverTime->text().isEmpty() &&
+               profit->text() != QStringLiteral(": 0.00");
     });
     return window;
 }
@@ -330,9 +346,12 @@ void registerScreens(ScreenRegistry& r) {
     r.add("chart-crosshair", [](ScreenContext& c) { return chart(c, 3, true); });
     r.add("pie", pie);
     r.add("grid-watchlist", [](ScreenContext& c) { return grid(c, Grid::Watchlist); });
-    r.add("grid-accounts", [](ScreenContext& c) { return grid(c, Grid::Accounts); });
-    r.add("grid-open-positions", [](ScreenContext& c) { return grid(c, Grid::OpenPositions); });
-    r.add("grid-pending-orders", [](ScreenContext& c) { return grid(c, Grid::PendingOrders); });
+    r.add("grid-accounts", [](ScreenContext& c) { return gridPane(c, Grid::Accounts); });
+    r.add("grid-open-positions", [](ScreenContext& c) { return gridPane(c, Grid::OpenPositions); });
+    r.add("grid-pending-orders", [](ScreenContext& c) { return gridPane(c, Grid::PendingOrders); });
+    r.add("grid-settled-positions", [](ScreenContext& c) { return gridPane(c, Grid::SettledPositions); });
+    r.add("grid-executed-positions", [](ScreenContext& c) { return gridPane(c, Grid::ExecutedPositions); });
+    r.add("grid-cancelled-orders", [](ScreenContext& c) { return gridPane(c, Grid::CancelledOrders); });
     r.add("detail-receipt", receipt);
     r.add("detail-instrument", [](ScreenContext& c) { return instrument(c, DetailType::InstrumentDetails); });
     r.add("detail-contract",

@@ -172,6 +172,9 @@ TEST_F(DetailWindowTest, InstrumentPanesShowTheInstrumentsFields) {
     ASSERT_TRUE(waitFor([&] { return sessions->detailTableView()->rowCount() > 0; }, 10000));
     EXPECT_EQ(schedules.count(), 1) << "asked once";
     EXPECT_FALSE(sessions->content().needsSchedule);
+    // The market's days 1 and 5 of the week.
+    EXPECT_EQ(sessions->content().rows,
+              (std::vector<tc::gui::DetailRow>{{"Monday", "14:30 - 21:00"}, {"Friday", "14:30 - 21:00"}}));
 
     // A code the session does not hold: a message, no window.
     sessions->reject();
