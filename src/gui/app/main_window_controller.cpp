@@ -96,6 +96,10 @@ MainWindowController::MainWindowController(GuiContext& context, IdleSource* idle
     });
     connect(&session, &ClientModel::networkSpeedChanged, this,
             &MainWindowController::changeNetworkStatusimage);
+    connect(&session, &ClientModel::loginStateChanged, this, [this](interfaces::LoginState state) {
+        if (state == interfaces::LoginState::Lost)
+            changeNetworkStatusimage(context_.clientModel()->client().networkSpeed());
+    });
     connect(&session, &ClientModel::clientReplaced, this, [this] {
         account_.reset();
         getAccountDetails();
@@ -252,7 +256,9 @@ void MainWindowController::changeNetworkStatusimage(const interfaces::NetworkSpe
                                                                      "MMM dd, yyyy HH:mm:ss"))
             ui_->ServerTimeTextField->setText(QString::fromStdString(*time));
     }
-    const auto look = networkStatusLook(speed.speedClass);
+    // A lost stream reads as no connection, whatever its last ping said.
+    const bool lost = context_.clientModel()->client().loginState() == interfaces::LoginState::Lost;
+    const auto look = networkStatusLook(lost ? kNoConnectionClass : speed.speedClass);
     if (!look)
         return;
     ui_->NetworkStatusIndicatorImage->setPixmap(

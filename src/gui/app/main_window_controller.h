@@ -51,7 +51,7 @@ public:
     // again while it runs.
     void RefreshValues();
     // The network-speed class and the server's clock ("yyyyMMddHHmmss"); a class outside 0..3
-    // changes neither the images nor the text.
+    // changes neither the images nor the text. While the stream is lost it shows no connection.
     void changeNetworkStatusimage(const interfaces::NetworkSpeed& speed);
     // The account pie's pane: 1 shows it, 0 hides it and gives the tabs the width.
     void toggleLeftViewSelectedIndex(int index);
