@@ -206,7 +206,21 @@ void AdvancedWatchlistTableController::RefreshTableview() {
         layout_->insertWidget(static_cast<int>(tiles_.size()), tile);
         tiles_.push_back(tile);
     }
-    for (std::size_t row = 0; row < codes.size(); ++row) {
+    codes_ = codes;
+    // The tiles are filled while they are on screen; a hidden board only keeps its ticks.
+    if (isVisible())
+        fillTiles();
+}
+
+void AdvancedWatchlistTableController::showEvent(QShowEvent* event) {
+    QScrollArea::showEvent(event);
+    fillTiles();
+}
+
+void AdvancedWatchlistTableController::fillTiles() {
+    const SessionModel& model = context_.clientModel()->client().model();
+    const std::vector<std::string>& codes = codes_;
+    for (std::size_t row = 0; row < codes.size() && row < tiles_.size(); ++row) {
         const ItemDetails* item = instrumentOf(model, codes[row]);
         tiles_[row]->fill(advancedTile(codes[row], item, ticks_),
                           item ? static_cast<std::size_t>(item->mostSignificantDigitLength) : 0,

@@ -68,14 +68,20 @@ public:
     explicit AdvancedWatchlistTableController(GuiContext& context, QWidget* parent = nullptr);
     ~AdvancedWatchlistTableController() override;
 
-    // Reads the watch list and the quotes, notes this view's ticks and fills the tiles.
+    // Reads the watch list and the quotes, notes this view's ticks and fills the tiles (while shown).
     void RefreshTableview();
     int tileCount() const { return static_cast<int>(tiles_.size()); }
     AdvancedTableCell* tile(int row) const { return tiles_[static_cast<std::size_t>(row)]; }
     const QuoteTicks& ticks() const { return ticks_; }
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
+    void fillTiles();
+
     GuiContext& context_;
+    std::vector<std::string> codes_;
     QWidget* list_ = nullptr;
     QVBoxLayout* layout_ = nullptr;
     std::vector<AdvancedTableCell*> tiles_;

@@ -45,11 +45,15 @@ public:
         initStyleOption(&ground, index);
         const QString text = ground.text;
         ground.text.clear();
+        const QModelIndex source = proxy_.mapToSource(index);
+        // A tick shows on the selected row too: the board keeps its selection for the ladders.
+        const bool ticked = proxy_.tick(source.row(), source.column()) != Tick::Same;
+        if (ticked)
+            ground.state &= ~QStyle::State_Selected;
         const QWidget* widget = option.widget;
         QStyle* style = widget ? widget->style() : nullptr;
         if (style)
             style->drawControl(QStyle::CE_ItemViewItem, &ground, painter, widget);
-        const QModelIndex source = proxy_.mapToSource(index);
         const ItemDetails* item = instrumentOf(session_.client().model(), proxy_.grid().rowId(source.row()));
         const PriceHighlight price =
             priceHighlight(text.toStdString(), item ? item->mostSignificantDigitLength : 0,
@@ -58,8 +62,10 @@ public:
         look.font = option.font;
         look.bigGrowth = 3;
         const QVariant foreground = index.data(Qt::ForegroundRole);
-        look.colour = foreground.canConvert<QColor>() ? foreground.value<QColor>()
-                                                      : option.palette.color(QPalette::Text);
+        const bool selected = (ground.state & QStyle::State_Selected) != 0;
+        look.colour = selected                          ? option.palette.color(QPalette::HighlightedText)
+                      : foreground.canConvert<QColor>() ? foreground.value<QColor>()
+                                                        : option.palette.color(QPalette::Text);
         drawPriceText(*painter, QRectF(option.rect).adjusted(4, 0, -4, 0), price, look);
     }
 
@@ -224,10 +230,15 @@ void WatchlistTableController::fitColumns() {
     // The grid's width, or the header title's where that is wider: no title is cut.
     const QHeaderView& header = *horizontalHeader();
     const int padding = 2 * header.style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, &header) + 4;
+    const QFontMetrics cells(font());
     for (int column = 0; column < model_->columnCount(); ++column) {
         const QString title = model_->headerData(column, Qt::Horizontal).toString();
-        setColumnWidth(column, std::max(model_->columnSpec(column).width,
-                                        header.fontMetrics().horizontalAdvance(title) + padding));
+        int width = std::max(model_->columnSpec(column).width,
+                             header.fontMetrics().horizontalAdvance(title) + padding);
+        // The update time stands whole in the cells' font.
+        if (model_->columnSpec(column).field == Field::UpdateTime)
+            width = std::max(width, cells.horizontalAdvance(QStringLiteral("00:00:00")) + 12);
+        setColumnWidth(column, width);
     }
 }
 
@@ -243,6 +254,8 @@ void WatchlistTableController::applyFontSize() {
     horizontalHeader()->setFont(QWidget::font());
     // Room for the bid and ask's enlarged big figure.
     verticalHeader()->setDefaultSectionSize(QFontMetrics(cells).height() + 12);
+    if (headerMenu_)
+        fitColumns();
 }
 
 std::string WatchlistTableController::codeAt(int row) const {

@@ -154,6 +154,8 @@ TEST_F(BoardHeldPrices, BoardAndTilesKeepTheirOwnTicksNotedOncePerRefresh) {
     session->client().setWatchList({"EURUSD", "GBPUSD"});
     WatchlistTableController& view = board();
     tc::gui::AdvancedWatchlistTableController tiles(*context);
+    view.show();
+    tiles.show();
     session->tickNow();
     ASSERT_EQ(view.model()->rowCount(), 2);
     ASSERT_EQ(tiles.tileCount(), 2);
@@ -172,8 +174,6 @@ TEST_F(BoardHeldPrices, BoardAndTilesKeepTheirOwnTicksNotedOncePerRefresh) {
     EXPECT_EQ(tileTick(), 1);
     EXPECT_EQ(tiles.tile(0)->sellButton->price(), cell(view, 0, "0192"));
     // Painting does not note prices: the tick stands until the next refresh.
-    view.show();
-    tiles.show();
     view.grab();
     tiles.grab();
     EXPECT_EQ(boardTick(), Tick::Up);
