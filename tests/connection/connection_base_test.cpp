@@ -267,7 +267,7 @@ TEST_F(ConnectionZmqTest, InstrumentTopicsCoverPricesAndDepthUnlessRefused) {
     connection->ProcessSubscribeandUnSubscribeItems({"USDJPY"}, true);
 
     // The standing topic arrives once the subscription has reached the publisher.
-    const auto deadline = std::chrono::steady_clock::now() + 5s;
+    const auto deadline = std::chrono::steady_clock::now() + 10s;
     bool joined = false;
     while (!joined && std::chrono::steady_clock::now() < deadline) {
         publisher->sendData("IS;hello", 0);
@@ -277,7 +277,7 @@ TEST_F(ConnectionZmqTest, InstrumentTopicsCoverPricesAndDepthUnlessRefused) {
     // Our own topics reach the publisher in the order they were asked for: once the last one
     // (EURUSD's depth) lets a message through, the earlier ones do too.
     bool subscribed = false;
-    const auto subscribeDeadline = std::chrono::steady_clock::now() + 5s;
+    const auto subscribeDeadline = std::chrono::steady_clock::now() + 10s;
     while (!subscribed && std::chrono::steady_clock::now() < subscribeDeadline) {
         publisher->sendData("MD_EURUSD;probe", 0);
         subscribed = owner.feed.waitUntil([](const auto& f) { return contains(f, "MD_EURUSD;probe"); }, 20ms);
