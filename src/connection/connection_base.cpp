@@ -91,6 +91,10 @@ ConnectError ConnectionBase::connectStream() {
     const std::int32_t port = logindata_.PortNo();
     if (port < 1 || port > 65535)
         return ConnectError::PortOutOfRange;
+    {
+        std::lock_guard lock(manualLock_);
+        manualDisconnectsAtConnect_ = manualDisconnects_;
+    }
     // A stream that is still connected is left as it is; the socket refuses a second connect.
     SocketError error;
     if (!socket_->connectToHost(*host, static_cast<std::uint16_t>(port), &error)) {
@@ -133,7 +137,11 @@ void ConnectionBase::sendMessage(std::string_view framedText) {
 
 void ConnectionBase::DisconnectServer() {
     ++streamGeneration_;
-    isManualServerDisconnect_.store(true);
+    {
+        std::lock_guard lock(manualLock_);
+        ++manualDisconnects_;
+        isManualServerDisconnect_.store(true);
+    }
     socket_->disconnect();
     stopReceiveThreads();
 }
@@ -329,6 +337,16 @@ void ConnectionBase::socketDidConnectToHost(const std::shared_ptr<StreamSocket>&
     platform::Log::info("StreamSocket didConnectToHost: {} port: {}", host, port);
     if (!alive())
         return;
+    {
+        std::lock_guard lock(manualLock_);
+        // Signed out before this news came: the stream is on its way down, quietly, with no login on it.
+        if (manualDisconnects_ != manualDisconnectsAtConnect_)
+            return;
+        // A flag left from before this connect (a sign-out while nothing was connected) is stale; a
+        // sign-out from here on sets it again for its own disconnect.
+        if (!demoRegistration_.load())
+            isManualServerDisconnect_.store(false);
+    }
     ++streamGeneration_;
     loginCompleted_.store(false);
     lastMessageAt_ = platform::Clock::currentTime();
@@ -349,7 +367,6 @@ void ConnectionBase::socketDidConnectToHost(const std::shared_ptr<StreamSocket>&
         platform::NotificationCenter::defaultCenter().post(std::string(kSendLoginRegistrationRequest), this);
         return;
     }
-    isManualServerDisconnect_.store(false);
     startLoginDeadline();
     owner_.connectionDidConnectStream(false);
     LoginRequest();

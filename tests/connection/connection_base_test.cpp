@@ -230,6 +230,32 @@ TEST_F(ConnectionBaseTest, ManualDisconnectIsNotALoss) {
     EXPECT_EQ(owner.losses.load(), 0);
 }
 
+// The user cancels while the connect is still on its way to the delegate queue: that connect, heard
+// after the sign-out, neither sends the login nor turns the sign-out's disconnect into a loss.
+TEST_F(ConnectionBaseTest, ManualDisconnectBeforeTheConnectIsHeardIsNotALoss) {
+    platform::Semaphore holding;
+    platform::Semaphore release;
+    connection->delegateQueue()->async([&] {
+        holding.signal();
+        release.wait();
+    });
+    ASSERT_TRUE(holding.waitFor(10s));
+    ASSERT_EQ(connection->ConnectToServer(false), ConnectError::None);
+    peer = listener.accept();
+    ASSERT_NE(peer, -1);
+    // Connected once the socket says so: its news then waits behind the held delegate queue.
+    const auto deadline = std::chrono::steady_clock::now() + 10s;
+    while (!connection->isStreamConnected() && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(1ms);
+    ASSERT_TRUE(connection->isStreamConnected());
+    connection->DisconnectServer();
+    release.signal();
+    connection->delegateQueue()->sync([] {});
+    EXPECT_EQ(owner.losses.load(), 0);
+    EXPECT_TRUE(owner.events.snapshot().empty());
+    EXPECT_EQ(sockettest::receive(peer, 1), ""); // the end of the stream, no login request before it
+}
+
 TEST_F(ConnectionBaseTest, UnusableAddressOrPortIsRefusedBeforeConnecting) {
     for (int port : {0, -1, 65536, 1 << 20}) {
         logindata->setPortNo(port);
