@@ -3,6 +3,7 @@
 #include "server_wire.h"
 
 #include "connection/separators.h"
+#include "platform/decimal.h"
 
 #include <array>
 
@@ -115,7 +116,12 @@ void writeGroups(Sections& s, const Market& m) {
         for (const auto& i : m.instruments) {
             AmpRecord gi;
             gi.set(0, rowId++).set(1, g.id).set(2, i.id).set(3, g.qtyStep).set(4, g.maxQty).set(5, g.minQty);
-            gi.set(6, g.spreadBid).set(7, g.spreadAsk).set(8, 1).set(9, "0").set(10, "0").set(11, 0);
+            gi.set(6, g.spreadBid)
+                .set(7, g.spreadAsk)
+                .set(8, g.spreadType)
+                .set(9, "0")
+                .set(10, "0")
+                .set(11, 0);
             gi.set(12, 0).flag(13, true).set(14, g.margin).set(15, g.margin).set(16, g.margin);
             gi.set(17, g.margin).set(18, g.margin).set(19, g.margin).set(20, "0").set(21, 1).set(22, 1);
             gi.set(23, "").set(24, "").set(25, g.margin).set(26, 255).flag(27, true);
@@ -128,9 +134,18 @@ void writeAccounts(Sections& s, const Market& m, const User& u, const SnapshotCo
     for (const Account* a : m.accountsOf(u.name)) {
         const auto current = c.balances.find(a->id);
         const std::string& balance = current == c.balances.end() ? a->balance : current->second;
+        // Equity is the balance (positions are valued by the client); what they hold is not free.
+        const auto held = c.usedMargins.find(a->id);
+        const std::string used = held == c.usedMargins.end() ? "0" : held->second;
+        const std::string available =
+            platform::Decimal::fromString(balance)
+                .value_or(platform::Decimal())
+                .subtract(platform::Decimal::fromString(used).value_or(platform::Decimal()))
+                .rounded(2)
+                .toString();
         AmpRecord r;
         r.set(0, a->id).set(1, a->group).set(2, 1).set(3, "").set(4, balance).set(5, "0").set(6, "0");
-        r.set(7, "0").set(8, "0").set(9, balance).set(10, balance).set(11, "").set(12, 0).set(13, 1);
+        r.set(7, "0").set(8, used).set(9, balance).set(10, available).set(11, "").set(12, 0).set(13, 1);
         r.set(14, 1)
             .set(15, a->name)
             .flag(16, true)

@@ -52,6 +52,8 @@ struct SnapshotContext {
     std::string updateTime; // "yyyyMMddHHmmss", the instruments' quote time
     // Current balance by account id; an account missing here shows the market file's.
     std::map<int, std::string> balances;
+    // The margin each account's open positions hold (decimal text); none missing here holds any.
+    std::map<int, std::string> usedMargins;
 };
 
 // The whole snapshot of one signed-in user: every section 0 to 21, accounts of that user only, the

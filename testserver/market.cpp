@@ -322,6 +322,8 @@ constexpr std::int64_t kMaxId = 9'000'000'000'000'000;
 bool readSeed(Market& m, Reader& r, const std::string& kind) {
     auto id = [&](const char* key) { return r.integer(key, std::nullopt, 1, kMaxId); };
     auto account = [&](const char* key) { return static_cast<int>(r.integer(key, std::nullopt, 1)); };
+    // 1 regular, 2 intraday, 3 BTST: every trade has one.
+    auto delivery = [&] { return static_cast<int>(r.integer("delivery", 1, 1, 3)); };
     if (kind == "position") {
         ServerPosition p;
         p.positionId = id("id");
@@ -337,6 +339,7 @@ bool readSeed(Market& m, Reader& r, const std::string& kind) {
         p.executionId = r.integer("execution", 0, 0, kMaxId);
         p.orderTypeId = static_cast<int>(r.integer("type", 1, 1, 9));
         p.storage = r.number("storage", "0");
+        p.deliveryMode = delivery();
         m.positions.push_back(p);
     } else if (kind == "order") {
         ServerPendingOrder o;
@@ -355,6 +358,7 @@ bool readSeed(Market& m, Reader& r, const std::string& kind) {
         o.expiry = r.date("expiry", "");
         o.placedAt = r.date("placed");
         o.refPositionId = r.integer("bracket", 0, 0, kMaxId);
+        o.deliveryMode = delivery();
         m.orders.push_back(o);
     } else if (kind == "settled") {
         ServerSettlement s;
@@ -372,6 +376,7 @@ bool readSeed(Market& m, Reader& r, const std::string& kind) {
         s.openedAt = r.date("opened");
         s.closedAt = r.date("closed");
         s.settledAt = r.date("settled", s.closedAt);
+        s.deliveryMode = delivery();
         m.settlements.push_back(s);
     } else if (kind == "cancelled") {
         ServerCancellation c;
@@ -388,13 +393,14 @@ bool readSeed(Market& m, Reader& r, const std::string& kind) {
         c.orderedAt = r.date("ordered");
         c.cancelledAt = r.date("cancelled");
         c.byUserId = static_cast<int>(r.integer("by", 0));
+        c.deliveryMode = delivery();
         m.cancellations.push_back(c);
     } else if (kind == "schedule") {
         SessionSchedule s;
         s.id = static_cast<std::uint64_t>(id("id"));
         s.market = static_cast<std::uint64_t>(id("market"));
         s.setting = static_cast<std::uint64_t>(r.integer("setting", 1, 0));
-        s.day = static_cast<int>(r.integer("day", std::nullopt, 1, 7));
+        s.day = static_cast<int>(r.integer("day", std::nullopt, 0, 6));
         s.start = r.text("start");
         s.stop = r.text("stop");
         m.schedules.push_back(s);
@@ -563,6 +569,7 @@ void readRecord(Market& m, const Line& line) {
         g.margin = r.number("margin", g.margin);
         g.spreadBid = static_cast<int>(r.integer("spreadbid", 0, -1000000, 1000000));
         g.spreadAsk = static_cast<int>(r.integer("spreadask", 0, -1000000, 1000000));
+        g.spreadType = static_cast<int>(r.integer("spreadtype", 0, 0, 3));
         g.marginCall = r.number("margincall", g.marginCall);
         g.stopOut = r.number("stopout", g.stopOut);
         m.groups.push_back(g);

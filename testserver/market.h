@@ -54,6 +54,9 @@ struct Group {
     std::string margin = "1"; // initial margin per group instrument
     int spreadBid = 0;
     int spreadAsk = 0;
+    // How the client puts the points on the feed's quotes: 0 not at all (quotes pass raw), 1 fixed
+    // around the mid, 2 at least the points, 3 on top of the raw spread.
+    int spreadType = 0;
     std::string marginCall = "100";
     std::string stopOut = "50";
 };
@@ -106,7 +109,7 @@ struct SessionSchedule {
     std::uint64_t id = 0;
     std::uint64_t market = 0;
     std::uint64_t setting = 0; // trade-session setting id
-    int day = 0;               // day of the week, 1 = Sunday
+    int day = 0;               // day of the week, 0 = Sunday (the client names 0 to 6)
     std::string start;
     std::string stop;
 };

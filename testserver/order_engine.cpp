@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <set>
 
 using namespace tc;
 
@@ -151,6 +152,7 @@ struct OrderEngine::Call {
     const FieldMap& fields;
     std::string time;
     EngineReports out;
+    std::set<int> summarize; // accounts whose balance or open positions moved
 
     void send(const std::string& to, const WireFields& f) { out.push_back({to, frameFields(f)}); }
 };
@@ -205,7 +207,7 @@ const Group* OrderEngine::groupOf(const Account& account) const {
 EngineReports OrderEngine::handle(std::string_view user, const FieldMap& fields) {
     const int type = integerOf<int>(valueOf(fields, tag::kMessageType)).value_or(0);
     return book_.with([&](Books& books) {
-        Call c{books, std::string(user), fields, wire::nowText(), {}};
+        Call c{books, std::string(user), fields, wire::nowText(), {}, {}};
         switch (type) {
         case msg::kOrder:
             if (fields.contains(tag::kOffsetOrder))
@@ -232,6 +234,7 @@ EngineReports OrderEngine::handle(std::string_view user, const FieldMap& fields)
         default:
             break;
         }
+        sendSummaries(c);
         return std::move(c.out);
     });
 }
@@ -440,6 +443,7 @@ void OrderEngine::fill(Call& c, ServerPendingOrder o, std::int64_t price, const 
     c.send(user, e);
     c.books.positions.push_back(p);
     appendBounded(c.books.executed, p);
+    c.summarize.insert(p.accountId);
 
     // The take profit and stop loss become legs: opposite orders that close the position.
     for (auto [type, text] : {std::pair{2, o.limitPrice}, std::pair{3, o.stopPrice}}) {
@@ -1069,31 +1073,66 @@ std::string tradingStatusCode(int status) {
     }
 }
 
-// The account summary (1045) after a change of balance. This server checks no margin: nothing is
-// used and the whole balance is available; open positions are valued by the client.
-WireFields accountSummaryFields(const Account& account, const std::string& balance, const std::string& time) {
+// The account summary (1045) after a change of balance or of open positions. This server checks no
+// margin and values no position: equity is the balance, and what the positions hold is not free.
+WireFields accountSummaryFields(const Account& account, const std::string& balance, const std::string& used,
+                                const std::string& time) {
+    using platform::Decimal;
+    const Decimal available = Decimal::fromString(balance).value_or(Decimal()).subtract(
+        Decimal::fromString(used).value_or(Decimal()));
     return {typeField(msg::kAccountSummary),
             {tag::kTime, time},
             {tag::kAccount, std::to_string(account.id)},
             {tag::kAccountStatus, tradingStatusCode(account.tradingStatus)},
             {tag::kBalance, balance},
             {tag::kEquity, balance},
-            {tag::kUsedMargin, "0"},
-            {tag::kAvailableMargin, balance},
+            {tag::kUsedMargin, used},
+            {tag::kAvailableMargin, available.rounded(2).toString()},
             {tag::kMarginStatus, "0"}};
 }
 
 } // namespace
 
-void OrderEngine::settle(Call& c, const std::string& user, ServerSettlement settlement) {
+std::string usedMarginOf(const Market& market, const Books& books, int accountId) {
+    using platform::Decimal;
+    const Account* account = market.findAccount(accountId);
+    const auto group = account ? std::find_if(market.groups.begin(), market.groups.end(),
+                                              [&](const Group& g) { return g.id == account->group; })
+                               : market.groups.end();
+    if (group == market.groups.end())
+        return "0";
+    // Every delivery mode and side takes the group's one margin per lot (the snapshot sends it as
+    // the initial, sell, intraday and BTST margin alike).
+    const Decimal perLot = Decimal::fromString(group->margin).value_or(Decimal());
+    Decimal used;
+    for (const auto& p : books.positions)
+        if (p.accountId == accountId)
+            used = used.add(perLot.multiply(Decimal::fromString(p.qty).value_or(Decimal())));
+    return used.rounded(2).toString();
+}
+
+void OrderEngine::settle(Call& c, const std::string&, ServerSettlement settlement) {
     using platform::Decimal;
     const int accountId = settlement.accountId;
     std::string& balance = c.books.balances[accountId];
     const Decimal before = Decimal::fromString(balance).value_or(Decimal());
     balance = before.add(Decimal::fromString(settlement.pl).value_or(Decimal())).rounded(2).toString();
     appendBounded(c.books.settlements, std::move(settlement));
-    if (const Account* account = accountOf(accountId))
-        c.send(user, accountSummaryFields(*account, balance, c.time));
+    c.summarize.insert(accountId);
+}
+
+void OrderEngine::sendSummaries(Call& c) {
+    for (int accountId : c.summarize) {
+        const Account* account = accountOf(accountId);
+        if (!account)
+            continue;
+        const auto balance = c.books.balances.find(accountId);
+        c.send(account->user,
+               accountSummaryFields(*account,
+                                    balance == c.books.balances.end() ? account->balance : balance->second,
+                                    usedMarginOf(market_, c.books, accountId), c.time));
+    }
+    c.summarize.clear();
 }
 
 EngineReports OrderEngine::onQuote(std::size_t index, const Quote& quote) {
@@ -1102,7 +1141,7 @@ EngineReports OrderEngine::onQuote(std::size_t index, const Quote& quote) {
     const FieldMap none;
     const Instrument& instrument = market_.instruments[index];
     return book_.with([&](Books& books) {
-        Call c{books, {}, none, {}, {}};
+        Call c{books, {}, none, {}, {}, {}};
         // Collected first: a fill adds legs and a close removes them.
         std::vector<std::int64_t> due;
         for (const auto& o : books.pendingOrders)
@@ -1136,6 +1175,7 @@ EngineReports OrderEngine::onQuote(std::size_t index, const Quote& quote) {
             closePart(c, static_cast<std::size_t>(p - books.positions.begin()),
                       amountOf(p->qty, kQuantityDecimals).value_or(0), price);
         }
+        sendSummaries(c);
         return std::move(c.out);
     });
 }

@@ -48,6 +48,10 @@ inline constexpr std::size_t kMaxOrderValueBytes = 64;
 // Quantities are kept in units of 10^-kQuantityDecimals.
 inline constexpr int kQuantityDecimals = 8;
 
+// The margin the account's open positions hold, as the client works it out from the group settings
+// the snapshot sends: the group's margin is an amount per lot. Decimal text, two places at most.
+std::string usedMarginOf(const Market& market, const Books& books, int accountId);
+
 class OrderEngine {
 public:
     // `market` and `prices` must outlive the engine; the price book supplies the fill quotes.
@@ -79,8 +83,10 @@ private:
     void closePart(Call& c, std::size_t positionIndex, std::int64_t qty, std::int64_t price);
     void cancelLegs(Call& c, std::int64_t positionId, std::int64_t exceptOrderId);
     // Books a settlement: its profit goes to the account's balance, and the account's user hears
-    // the new figures in an account summary (1045).
+    // the new figures in an account summary (1045) at the end of the call.
     void settle(Call& c, const std::string& user, ServerSettlement settlement);
+    // The account summary of every account whose balance or open positions the call changed.
+    void sendSummaries(Call& c);
     void reject(Call& c, int code, int accountId, std::string_view requestId, std::string_view orderId = {},
                 std::string_view positionId = {}, std::string_view refPositionId = {});
 

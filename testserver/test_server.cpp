@@ -673,8 +673,12 @@ void TestServer::handleLogin(Client& client, const FieldMap& fields) {
     const int referenceId = nextReferenceId_++;
     const std::string reference = std::to_string(referenceId);
     const std::string serverTime = now();
-    SnapshotContext context{ports_.feed, ports_.data, referenceId, serverTime, {}};
-    context.balances = book_.with([](const Books& b) { return b.balances; });
+    SnapshotContext context{ports_.feed, ports_.data, referenceId, serverTime, {}, {}};
+    book_.with([&](const Books& b) {
+        context.balances = b.balances;
+        for (const Account* account : market_.accountsOf(userName))
+            context.usedMargins[account->id] = usedMarginOf(market_, b, account->id);
+    });
     const bool xml = options_.snapshotForm == SnapshotForm::Xml;
     auto payload = compressPayload(xml ? xmlLoginSnapshot(market_, *user, prices_->quotes(), context)
                                        : ampLoginSnapshot(market_, *user, prices_->quotes(), context));

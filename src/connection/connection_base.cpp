@@ -91,11 +91,8 @@ ConnectError ConnectionBase::connectStream() {
     const std::int32_t port = logindata_.PortNo();
     if (port < 1 || port > 65535)
         return ConnectError::PortOutOfRange;
-    {
-        std::lock_guard lock(manualLock_);
-        manualDisconnectsAtConnect_ = manualDisconnects_;
-    }
     // A stream that is still connected is left as it is; the socket refuses a second connect.
+    connectAttempts_.fetch_add(1);
     SocketError error;
     if (!socket_->connectToHost(*host, static_cast<std::uint16_t>(port), &error)) {
         platform::Log::warning("stream connect to {}:{} refused: {}", *host, port, error.description);
@@ -137,11 +134,8 @@ void ConnectionBase::sendMessage(std::string_view framedText) {
 
 void ConnectionBase::DisconnectServer() {
     ++streamGeneration_;
-    {
-        std::lock_guard lock(manualLock_);
-        ++manualDisconnects_;
-        isManualServerDisconnect_.store(true);
-    }
+    cancelledAttempt_.store(connectAttempts_.load());
+    isManualServerDisconnect_.store(true);
     socket_->disconnect();
     stopReceiveThreads();
 }
@@ -337,16 +331,6 @@ void ConnectionBase::socketDidConnectToHost(const std::shared_ptr<StreamSocket>&
     platform::Log::info("StreamSocket didConnectToHost: {} port: {}", host, port);
     if (!alive())
         return;
-    {
-        std::lock_guard lock(manualLock_);
-        // Signed out before this news came: the stream is on its way down, quietly, with no login on it.
-        if (manualDisconnects_ != manualDisconnectsAtConnect_)
-            return;
-        // A flag left from before this connect (a sign-out while nothing was connected) is stale; a
-        // sign-out from here on sets it again for its own disconnect.
-        if (!demoRegistration_.load())
-            isManualServerDisconnect_.store(false);
-    }
     ++streamGeneration_;
     loginCompleted_.store(false);
     lastMessageAt_ = platform::Clock::currentTime();
@@ -365,6 +349,14 @@ void ConnectionBase::socketDidConnectToHost(const std::shared_ptr<StreamSocket>&
         isManualServerDisconnect_.store(true);
         owner_.connectionDidConnectStream(true);
         platform::NotificationCenter::defaultCenter().post(std::string(kSendLoginRegistrationRequest), this);
+        return;
+    }
+    isManualServerDisconnect_.store(false);
+    // A disconnect by hand may have come meanwhile (it marks the attempt first, then the flag): the
+    // close that follows is the user's, and no login goes out.
+    if (connectAttempts_.load() == cancelledAttempt_.load()) {
+        isManualServerDisconnect_.store(true);
+        platform::Log::info("stream connected after it was cancelled; no login is sent");
         return;
     }
     startLoginDeadline();

@@ -177,12 +177,10 @@ private:
 
     std::atomic<bool> demoRegistration_{false};
     std::atomic<bool> isManualServerDisconnect_{false};
-    // Sign-outs so far, and how many there were when the last connect was asked for: a connect heard
-    // after a later sign-out must not clear the flag the sign-out's disconnect is still to find. The
-    // lock makes a sign-out and the connect's look at these one step each.
-    std::mutex manualLock_;
-    std::uint64_t manualDisconnects_ = 0;
-    std::uint64_t manualDisconnectsAtConnect_ = 0;
+    // Stream connects started, and the one a manual disconnect last came for: a connect the user
+    // cancelled before its callback ran sends no login and its close stays quiet.
+    std::atomic<std::uint64_t> connectAttempts_{0};
+    std::atomic<std::uint64_t> cancelledAttempt_{0};
     std::atomic<bool> isNetworkAvailable_{false};
     std::atomic<bool> shutDown_{false};
     std::atomic<bool> loginCompleted_{false};

@@ -169,7 +169,8 @@ public:
     virtual Statements& statements() = 0;
     virtual Resources& resources() = 0;
 
-    // ---- read-only views, current as of the last event
+    // ---- read-only views, current as of the last event. The lists a window shows come from queries(),
+    // which hand out each record as const; the model's look-ups are for reading only as well.
     virtual const SessionModel& model() const = 0;
     virtual const SessionQueries& queries() const = 0;
     virtual const MarketDepthStore& depth() const = 0;

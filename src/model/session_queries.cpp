@@ -12,17 +12,18 @@
 #include <algorithm>
 #include <array>
 #include <climits>
+#include <utility>
 
 namespace tc {
 
 namespace {
 
 // Appends up to the list cap; false once it is reached.
-template <class T>
-bool appendCapped(std::vector<T>& list, T value) {
+template <class T, class V = T>
+bool appendCapped(std::vector<T>& list, V&& value) {
     if (list.size() >= SessionQueries::kMaxListSize)
         return false;
-    list.push_back(std::move(value));
+    list.push_back(std::forward<V>(value));
     return true;
 }
 
@@ -71,8 +72,8 @@ std::uint64_t SessionQueries::getItemIdForItemCode(std::string_view code) const 
     return 0;
 }
 
-OrderList SessionQueries::visibleOrders(const OrderList* orders) const {
-    OrderList visible;
+OrderView SessionQueries::visibleOrders(const OrderList* orders) const {
+    OrderView visible;
     if (!orders)
         return visible;
     const SessionModelLookup lookup(model_);
@@ -87,24 +88,24 @@ OrderList SessionQueries::visibleOrders(const OrderList* orders) const {
     return visible;
 }
 
-OrderList SessionQueries::getOpenOrderCollection() const {
+OrderView SessionQueries::getOpenOrderCollection() const {
     return visibleOrders(&model_.OpenOrderCollection);
 }
-OrderList SessionQueries::getOpenOrderCollectionCopy() const {
+OrderView SessionQueries::getOpenOrderCollectionCopy() const {
     return visibleOrders(sources_.OpenOrderCollectionCopy ? sources_.OpenOrderCollectionCopy() : nullptr);
 }
-OrderList SessionQueries::getPendingOrderCollection() const {
+OrderView SessionQueries::getPendingOrderCollection() const {
     return visibleOrders(&model_.PendingOrderCollection);
 }
-OrderList SessionQueries::getCancelledOrderCollection() const {
+OrderView SessionQueries::getCancelledOrderCollection() const {
     return visibleOrders(&model_.CancelledOrderCollection);
 }
-OrderList SessionQueries::getSettledOrderCollection() const {
+OrderView SessionQueries::getSettledOrderCollection() const {
     return visibleOrders(&model_.SettledOrderCollection);
 }
 
-OrderList SessionQueries::getExecutedOrderCollection() const {
-    OrderList executed;
+OrderView SessionQueries::getExecutedOrderCollection() const {
+    OrderView executed;
     const DataServiceCollections* ds = sources_.dataService;
     if (ds && ds->isExecutedPositionSearch) {
         // The search result is listed whole, as found.
@@ -136,8 +137,8 @@ bool SessionQueries::canShowAccount(const AccountDetails& account) {
     return statusShown && accessShown;
 }
 
-std::vector<std::shared_ptr<AccountDetails>> SessionQueries::getAccountCollection() const {
-    std::vector<std::shared_ptr<AccountDetails>> accounts;
+std::vector<std::shared_ptr<const AccountDetails>> SessionQueries::getAccountCollection() const {
+    std::vector<std::shared_ptr<const AccountDetails>> accounts;
     for (const auto& [key, account] : model_.AccountDetailCollection) {
         if (!account || !canShowAccount(*account))
             continue;
@@ -171,9 +172,9 @@ bool SessionQueries::isUserMappedWithAccount(std::uint64_t accountId) const {
     return false;
 }
 
-std::vector<std::shared_ptr<UserAccountMaps>>
+std::vector<std::shared_ptr<const UserAccountMaps>>
 SessionQueries::getUserMappedWithAccount(std::uint64_t accountId) const {
-    std::vector<std::shared_ptr<UserAccountMaps>> mapped;
+    std::vector<std::shared_ptr<const UserAccountMaps>> mapped;
     if (!sources_.dataService)
         return mapped;
     const auto* maps = &sources_.dataService->userAccountMapCollection;
@@ -193,7 +194,7 @@ SessionQueries::getUserMappedWithAccount(std::uint64_t accountId) const {
     return mapped;
 }
 
-std::vector<std::shared_ptr<ResourceDetails>> SessionQueries::getResourceCollection() const {
+std::vector<std::shared_ptr<const ResourceDetails>> SessionQueries::getResourceCollection() const {
     std::vector<std::pair<std::string_view, std::shared_ptr<ResourceDetails>>> listed;
     for (const auto& [key, resource] : model_.resourceCollection) {
         if (!resource || !resource->isListed())
@@ -207,7 +208,7 @@ std::vector<std::shared_ptr<ResourceDetails>> SessionQueries::getResourceCollect
     const platform::NumericOrder order;
     std::stable_sort(listed.begin(), listed.end(),
                      [&](const auto& a, const auto& b) { return order.less(a.first, b.first); });
-    std::vector<std::shared_ptr<ResourceDetails>> resources;
+    std::vector<std::shared_ptr<const ResourceDetails>> resources;
     resources.reserve(listed.size());
     for (auto& entry : listed)
         resources.push_back(std::move(entry.second));

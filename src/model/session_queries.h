@@ -23,6 +23,8 @@ class AccountDetails;
 class Order;
 
 using OrderList = std::vector<std::shared_ptr<Order>>;
+// What the queries hand out: the records as they stand, which a reader cannot write.
+using OrderView = std::vector<std::shared_ptr<const Order>>;
 
 // What the queries read besides the model, live: they see each collection as it stands at the call.
 // Collections not given read as empty.
@@ -60,28 +62,29 @@ public:
 
     // Orders and positions: the stored lists in stored order, without the orders of accounts that
     // are suspended, closed, view-market-only or without access.
-    OrderList getOpenOrderCollection() const;
-    OrderList getOpenOrderCollectionCopy() const;
-    OrderList getPendingOrderCollection() const;
-    OrderList getCancelledOrderCollection() const;
-    OrderList getSettledOrderCollection() const;
+    OrderView getOpenOrderCollection() const;
+    OrderView getOpenOrderCollectionCopy() const;
+    OrderView getPendingOrderCollection() const;
+    OrderView getCancelledOrderCollection() const;
+    OrderView getSettledOrderCollection() const;
     // The search result when a search is on, else the open positions and their copy; ascending by
     // OpenPositionId with digit runs compared by value, equal ids in list order.
-    OrderList getExecutedOrderCollection() const;
+    OrderView getExecutedOrderCollection() const;
 
     // Accounts and access.
     // The visible accounts in collection order.
-    std::vector<std::shared_ptr<AccountDetails>> getAccountCollection() const;
+    std::vector<std::shared_ptr<const AccountDetails>> getAccountCollection() const;
     // Status 1, 2, 4 or 5 and access type 1, 2 or 3.
     static bool canShowAccount(const AccountDetails& account);
     // Whether the signed-in user is the primary holder of some visible account.
     bool canShowAERights() const;
     bool isUserMappedWithAccount(std::uint64_t accountId) const;
     // The maps of the account other than its primary holder's, in collection order.
-    std::vector<std::shared_ptr<UserAccountMaps>> getUserMappedWithAccount(std::uint64_t accountId) const;
+    std::vector<std::shared_ptr<const UserAccountMaps>>
+    getUserMappedWithAccount(std::uint64_t accountId) const;
 
     // Resources whose caption holds no "#", ascending by key with digit runs compared by value.
-    std::vector<std::shared_ptr<ResourceDetails>> getResourceCollection() const;
+    std::vector<std::shared_ptr<const ResourceDetails>> getResourceCollection() const;
 
     // Sessions.
     bool checkMarketSessionSchedulesIsAvailable(std::uint64_t marketId) const;
@@ -93,22 +96,22 @@ public:
     std::string getDaysOfTheWeekName(std::uint64_t dayIndex) const;
 
 private:
-    OrderList visibleOrders(const OrderList* orders) const;
+    OrderView visibleOrders(const OrderList* orders) const;
     std::string languageText(std::string_view key) const;
 
     const SessionModel& model_;
     SessionQuerySources sources_;
 };
 
-// The two writes that go with these queries, for the session object to run on its own collections
-// (the business object's named sorts and the data service's access-map updates).
+// The two writes that go with these queries: a sort of a list of one's own (the stored lists are never
+// reordered; each view sorts for itself) and the data service's access-map updates.
 
 // One key of a table sort: compare < 0 when `a` goes before `b` ascending.
 struct OrderSortDescriptor {
     std::function<int(const Order& a, const Order& b)> compare;
     bool ascending = true;
 };
-// Sorts a stored order list in place by the descriptors in turn; records equal on every key keep
+// Sorts an order list in place by the descriptors in turn; records equal on every key keep
 // their order, empty records go last. No descriptors leave the list as it is.
 void sortOrderCollection(OrderList& orders, const std::vector<OrderSortDescriptor>& descriptors);
 

@@ -55,11 +55,14 @@ void BusinessOrderHost::positionSettled(const std::shared_ptr<Order>& settlement
 SessionOrders::SessionOrders(BusinessBase& business)
     : business_(business), host_(business), collections_(business.session(), host_), session_(business),
       manager_(session_), context_(business), requests_(context_, session_, manager_),
-      refreshTimer_(kRefreshInterval, [this] {
-          if (business_.loginPhase() == LoginPhase::SignedIn)
-              refreshFloatingFigures();
-      }) {
-    refreshTimer_.start();
+      refreshTimer_(kRefreshInterval, [this] { refreshFloatingFigures(); }) {}
+
+void SessionOrders::loginPhaseChanged(LoginPhase phase) {
+    // Only a signed-in session has figures to refresh; nothing runs on the main queue otherwise.
+    if (phase == LoginPhase::SignedIn)
+        refreshTimer_.start();
+    else
+        refreshTimer_.stop();
 }
 
 bool SessionOrders::setCurrentAccount(std::int32_t accountId) {

@@ -51,7 +51,7 @@ class SessionOrders final : public OrderSide {
 public:
     static constexpr platform::Clock::duration kRefreshInterval = std::chrono::seconds(1);
 
-    // Starts the refresh timer (main queue).
+    // Main queue.
     explicit SessionOrders(BusinessBase& business);
     SessionOrders(const SessionOrders&) = delete;
     SessionOrders& operator=(const SessionOrders&) = delete;
@@ -76,6 +76,8 @@ public:
     // OrderSide.
     OrderCollectionHandlers& executionReports() override { return collections_; }
     HistoryRowSink& historyRows() override { return collections_; }
+    // The refresh runs while signed in.
+    void loginPhaseChanged(LoginPhase phase) override;
 
 private:
     BusinessBase& business_;

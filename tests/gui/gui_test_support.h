@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QPointer>
+#include <QProcess>
 #include <QTest>
 #include <QWidget>
 #include <gtest/gtest.h>
@@ -25,6 +26,15 @@ inline bool waitFor(const std::function<bool()>& done, int timeoutMs = 15000) {
 }
 
 using LogCapture = tc::testing_support::LogCapture;
+
+// The text of a PDF as pdftotext reads it (poppler-utils), in reading order; empty when it cannot.
+inline QString pdfText(const QString& path) {
+    QProcess pdftotext;
+    pdftotext.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), path, QStringLiteral("-")});
+    if (!pdftotext.waitForFinished(30000) || pdftotext.exitCode() != 0)
+        return {};
+    return QString::fromUtf8(pdftotext.readAllStandardOutput());
+}
 
 // The program's context and shell over settings kept in memory; quitting is counted instead of done.
 class ShellTest : public ::testing::Test {

@@ -22,6 +22,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <future>
 #include <map>
 #include <mutex>
 #include <thread>
@@ -237,6 +238,25 @@ TEST_F(LoginRoadTest, DemoRegistrationGivesAUserWhoThenSignsInAndARefusalIsShown
     EXPECT_EQ(streamCount(1026), 2);
 }
 
+TEST_F(LoginRoadTest, ALoginCancelledWhileItsConnectWaitsToBeHandledIsNoLoss) {
+    // The stream's queue is held, so the connect is made but not yet handled when the user cancels.
+    FakeApplication app;
+    auto defaults = platform::UserDefaults::inMemory();
+    auto client = tc::makeClient(app, {defaults.get(), false});
+    std::promise<void> release;
+    std::shared_future<void> released = release.get_future().share();
+    tc::sessionOf(*client).conn().delegateQueue()->async([released] { released.wait(); });
+    ASSERT_TRUE(client->signIn(loginOf()));
+    ASSERT_TRUE(server->waitFor([](const testserver::ServerStats& s) { return s.connections == 1; }, 10s));
+    client->signOut();
+    release.set_value();
+    tc::sessionOf(*client).conn().delegateQueue()->sync([] {});
+    platform::RunLoop::main().runUntil([] { return false; }, 300ms);
+    EXPECT_EQ(app.connectionFailures.load(), 0);
+    EXPECT_EQ(streamCount(32), 0); // no login request went out on the cancelled stream
+    EXPECT_EQ(client->loginState(), interfaces::LoginState::SignedOut);
+}
+
 TEST_F(LoginRoadTest, LostStreamIsReportedOnceWithoutReconnecting) {
     Session& s = open("demo", "demo1234");
     ASSERT_TRUE(loggedIn());
@@ -376,13 +396,29 @@ TEST_F(LoginRoadTest, NetworkLossAndReturnResubscribesOnce) {
 
     // Played by hand: the client's own watcher is off in these tests.
     SessionReachability& reach = b.reachability();
+    // The loss is told in a banner: the program's name, "Network", the text of the loss.
+    const std::string network = LanguageString::stringforSelectedLanguage(0, "1078").value_or("1078");
+    const auto networkBanners = [&] {
+        std::vector<interfaces::InAppNotification> found;
+        for (const auto& banner : s.app.banners)
+            if (banner.subtitle == network)
+                found.push_back(banner);
+        return found;
+    };
     reach.reachabilityChanged(true); // the watcher's first report: nothing was lost
+    EXPECT_TRUE(networkBanners().empty());
     reach.reachabilityChanged(false);
     EXPECT_FALSE(s.client->isNetworkAvailable());
+    ASSERT_EQ(networkBanners().size(), 1u);
+    EXPECT_EQ(networkBanners()[0].title, "TradeClient");
+    EXPECT_EQ(networkBanners()[0].informativeText,
+              LanguageString::stringforSelectedLanguage(0, "1074").value_or(""));
+    EXPECT_EQ(networkBanners()[0].feature.dismissDelayTime, 5.0);
     reach.reachabilityChanged(true);
     reach.reachabilityChanged(true); // a repeated report of the same state
     EXPECT_TRUE(s.client->isNetworkAvailable());
     EXPECT_EQ(reach.resubscriptions(), 1);
+    EXPECT_EQ(networkBanners().size(), 1u);
 
     // The remade feed socket carries the watched quotes again.
     {

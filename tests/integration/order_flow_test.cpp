@@ -827,6 +827,16 @@ TEST_F(OrderFlowTest, TheCoreRefreshesFloatingFiguresOnceASecondAndAnnouncesTheT
         if (p->AccountNumber == "20001")
             sum += p->UnrealisedPL;
     EXPECT_NEAR(account.UnrealisedPL, sum, 1e-9);
+    // The margin the server reports in use is what the account's open positions hold by the group's
+    // settings (copies: the pass rewrites what it values).
+    OrderList held;
+    for (const auto& p : client(s).queries().getOpenOrderCollection())
+        if (p->AccountNumber == "20001")
+            held.push_back(std::make_shared<Order>(*p));
+    const double margin = refreshOpenPositions(held, lookup).margin;
+    EXPECT_GT(margin, 0);
+    EXPECT_NEAR(account.UsedMargin, margin, 1e-9);
+    EXPECT_NEAR(account.AvailableMargin, account.Equity - margin, 1e-9);
 
     // The current account is the session's to keep; one it does not hold is refused.
     EXPECT_TRUE(client(s).setCurrentAccount(20002));

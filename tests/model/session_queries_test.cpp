@@ -8,6 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include <type_traits>
+#include <utility>
+
 namespace {
 
 using namespace tc;
@@ -29,7 +32,7 @@ std::shared_ptr<Order> order(std::string accountNumber, std::string positionId) 
     return o;
 }
 
-std::vector<std::string> positionIds(const OrderList& orders) {
+std::vector<std::string> positionIds(const OrderView& orders) {
     std::vector<std::string> ids;
     for (const auto& o : orders)
         ids.push_back(o->OpenPositionId);
@@ -103,6 +106,15 @@ TEST_F(SessionQueriesTest, AccessRightsAndUserMaps) {
     maps.at("77:1")->accountId = 99;
     EXPECT_EQ(queries().getUserMappedWithAccount(99).size(), 1u);
 }
+
+// What the queries hand out cannot write a record: a reader holds each one as const.
+template <class List>
+constexpr bool readOnly = std::is_const_v<typename List::value_type::element_type>;
+static_assert(readOnly<decltype(std::declval<SessionQueries>().getOpenOrderCollection())>);
+static_assert(readOnly<decltype(std::declval<SessionQueries>().getExecutedOrderCollection())>);
+static_assert(readOnly<decltype(std::declval<SessionQueries>().getAccountCollection())>);
+static_assert(readOnly<decltype(std::declval<SessionQueries>().getUserMappedWithAccount(0))>);
+static_assert(readOnly<decltype(std::declval<SessionQueries>().getResourceCollection())>);
 
 TEST_F(SessionQueriesTest, OrderListsLeaveOutHiddenAccountsOnly) {
     // Accounts 2 (suspended), 3 (no access), 6 (view market) and 7 (closed) hide their orders;

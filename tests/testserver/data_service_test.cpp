@@ -112,8 +112,9 @@ TEST_F(DataServiceTest, LoginListsCarryTheUsersRowsAtTheirColumns) {
     ASSERT_TRUE(buy);
     ASSERT_EQ(buy->size(), 28u);
     // Instrument 1 is EURUSD.
-    EXPECT_EQ(pick(*buy, {1, 2, 3, 4, 6, 7, 9, 10, 11}),
-              (Row{"20001", "1", "1", "400001", "500001", "1.5", "1.08320", "3.5", "20240103091500"}));
+    // Column 17 is the delivery mode: regular.
+    EXPECT_EQ(pick(*buy, {1, 2, 3, 4, 6, 7, 9, 10, 11, 17}),
+              (Row{"20001", "1", "1", "400001", "500001", "1.5", "1.08320", "3.5", "20240103091500", "1"}));
     const Row* sell = rowWithId(open, "300002");
     ASSERT_TRUE(sell);
     // The initial quantity, then what is still open.
@@ -125,7 +126,8 @@ TEST_F(DataServiceTest, LoginListsCarryTheUsersRowsAtTheirColumns) {
     ASSERT_TRUE(limit);
     ASSERT_EQ(limit->size(), 29u);
     // Instrument 3 is USDJPY.
-    EXPECT_EQ(pick(*limit, {2, 3, 5, 11, 24, 25}), (Row{"20001", "3", "2", "150.250", "20240105120000", ""}));
+    EXPECT_EQ(pick(*limit, {2, 3, 5, 11, 14, 24, 25}),
+              (Row{"20001", "3", "2", "150.250", "1", "20240105120000", ""}));
     const Row* takeProfit = rowWithId(pending, "310002");
     ASSERT_TRUE(takeProfit);
     EXPECT_EQ((*takeProfit)[25], "300001");
@@ -240,7 +242,7 @@ TEST_F(DataServiceTest, ReferenceDataBankAndEquityHits) {
 
     const auto schedules = rows("getsessionschedule", "581=2");
     ASSERT_EQ(schedules.size(), 2u);
-    EXPECT_EQ(schedules[0], (Row{"6", "2", "1", "2", "14:30", "21:00"}));
+    EXPECT_EQ(schedules[0], (Row{"6", "2", "1", "1", "14:30", "21:00"}));
     EXPECT_EQ(rows("getsessionschedule", "581=1").size(), 5u);
     EXPECT_EQ(text("getsessionschedule", "581=99"), "ERROR");
     EXPECT_EQ(text("getsessionschedule", "581=-1"), "ERROR");

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 namespace {
 
 const std::string kBase = "type id=1 name=Forex\n"
@@ -29,8 +31,8 @@ TEST(MarketSeeds, ReadEveryKind) {
         "settled id=7 account=20001 instrument=EURUSD side=buy qty=1 open=1 close=1.1 opened=20240101000000 "
         "closed=20240102000000\n"
         "cancelled id=8 account=20001 instrument=EURUSD side=buy qty=1 ordered=20240101000000 "
-        "cancelled=20240101000001\n"
-        "schedule id=1 market=4 day=7 start=08:00 stop=17:00\n"
+        "cancelled=20240101000001 delivery=3\n"
+        "schedule id=1 market=4 day=6 start=08:00 stop=17:00\n"
         "bank account=20001 id=3 number=42 name=N bank=B\n"
         "access user=demo account=20001 type=2\n"
         "resource name=a.ics kind=CAL content=\"x\\ny\"\n"
@@ -46,6 +48,10 @@ TEST(MarketSeeds, ReadEveryKind) {
     EXPECT_EQ(m.orders.at(0).refPositionId, 5);
     EXPECT_EQ(m.orders.at(0).orderTypeId, 2);
     EXPECT_EQ(m.settlements.at(0).settledAt, "20240102000000"); // settled when closed
+    // Every trade has a delivery mode, regular unless given.
+    EXPECT_EQ(std::tuple(m.positions[0].deliveryMode, m.orders[0].deliveryMode, m.settlements[0].deliveryMode,
+                         m.cancellations.at(0).deliveryMode),
+              std::tuple(1, 1, 1, 3));
     EXPECT_EQ(m.schedules.at(0).market, 4u);
     EXPECT_EQ(m.resources.at(0).content, "x\ny");
     EXPECT_EQ(m.accessMaps.at(0).userId, 1001);

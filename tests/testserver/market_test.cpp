@@ -58,6 +58,7 @@ TEST(MarketFile, ReadsQuotedValuesHexColoursAndShortPrices) {
     EXPECT_EQ(r.market->instruments[0].name, "Euro Dollar");
     EXPECT_EQ(r.market->instruments[0].price, 108500);
     EXPECT_EQ(r.market->accounts[0].balance, "100.5");
+    EXPECT_EQ(r.market->groups[0].spreadType, 0) << "a group puts no spread on the quotes unless told";
 }
 
 TEST(MarketFile, RefusesFaultsWithTheirLine) {

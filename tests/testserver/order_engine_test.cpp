@@ -243,16 +243,19 @@ TEST_F(OrderEngineTest, PartialThenFullCloseSettlesEachPart) {
     EXPECT_EQ(positions(), 0u);
     server_->book().with([](const testserver::Books& b) { EXPECT_EQ(b.settlements.size(), 2u); });
 
-    // Each settlement moves the account's balance (10000 in the market file) and is announced in
-    // an account summary; the reports of each close came as one compressed message.
-    ASSERT_EQ(summaries_.size(), 2u);
+    // The open and each settlement are announced in an account summary: the balance (10000 in the
+    // market file) moved by each settled profit, and the margin the open lots hold (the group's 1
+    // per lot) taken from what is free; the reports of each close came as one compressed message.
+    ASSERT_EQ(summaries_.size(), 3u);
+    std::vector<std::vector<std::string>> figures;
     for (const auto& summary : summaries_) {
         EXPECT_EQ(summary.at(34), "20001");
         EXPECT_EQ(summary.at(24), "814");
+        figures.push_back(summary.at({560, 130, 84, 85}));
     }
-    EXPECT_EQ(summaries_[0].at(560), "9994");
-    EXPECT_EQ(summaries_[1].at(560), "9976");
-    EXPECT_EQ(summaries_[1].at(130), "9976");
+    EXPECT_EQ(figures, (std::vector<std::vector<std::string>>{{"10000", "10000", "2", "9998"},
+                                                              {"9994", "9994", "1.5", "9992.5"},
+                                                              {"9976", "9976", "0", "9976"}}));
     EXPECT_GE(bursts_, 2);
     server_->book().with([](const testserver::Books& b) { EXPECT_EQ(b.balances.at(20001), "9976"); });
 }

@@ -80,6 +80,12 @@ MainWindowController::MainWindowController(GuiContext& context, IdleSource* idle
 
     ClientModel& session = *context_.clientModel();
     connect(&session, &ClientModel::tick, this, &MainWindowController::RefreshValues);
+    // The core refreshes the figures on its own second: the summary follows that refresh, or it
+    // would lag the positions grid by up to a second (and show the sign-in's zeros until then).
+    connect(&session, &ClientModel::tablesChanged, this, [this](interfaces::TableSet tables) {
+        if (tables.contains(interfaces::Table::Accounts))
+            loadAccountDetails();
+    });
     connect(&session, &ClientModel::networkSpeedChanged, this,
             &MainWindowController::changeNetworkStatusimage);
     connect(&session, &ClientModel::clientReplaced, this, [this] {

@@ -121,7 +121,7 @@ std::optional<std::string_view> detailTitle(DetailType type) {
     }
 }
 
-const Order* findPosition(const OrderList& positions, std::string_view positionId) {
+const Order* findPosition(const OrderView& positions, std::string_view positionId) {
     if (positionId.empty())
         return nullptr;
     for (const auto& position : positions)

@@ -62,7 +62,7 @@ struct DetailContent {
 
 // The position of a receipt, found by id in the list the receipt is of (the open positions, or the
 // executed positions); nullptr when it is no longer there.
-const Order* findPosition(const OrderList& positions, std::string_view positionId);
+const Order* findPosition(const OrderView& positions, std::string_view positionId);
 
 // The delivery receipt (fourteen rows). `bank`: the bank details the session holds now, if any.
 DetailContent deliveryReceipt(const Order* position, const SessionModel& model, const BankDetails* bank,

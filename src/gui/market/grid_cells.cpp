@@ -457,7 +457,7 @@ void refreshQuoteTicks(QuoteTicks& ticks, const SessionModel& model, const std::
     ticks.ask.endRefresh();
 }
 
-void refreshPositionTicks(TickTracker& ticks, const SessionModel& model, const OrderList& positions) {
+void refreshPositionTicks(TickTracker& ticks, const SessionModel& model, const OrderView& positions) {
     RowRecordsCache cache(model);
     for (const auto& position : positions) {
         if (!position)

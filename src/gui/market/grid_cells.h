@@ -156,6 +156,6 @@ bool isEquityHit(const AccountDetails* account);
 void refreshQuoteTicks(QuoteTicks& ticks, const SessionModel& model, const std::vector<std::string>& codes);
 // Notes the closing price of every listed position under its position id; positions of accounts in
 // equity hit keep their previous price. Ends the refresh.
-void refreshPositionTicks(TickTracker& ticks, const SessionModel& model, const OrderList& positions);
+void refreshPositionTicks(TickTracker& ticks, const SessionModel& model, const OrderView& positions);
 
 } // namespace tc::gui

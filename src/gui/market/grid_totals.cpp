@@ -24,7 +24,7 @@ void addFinite(double& sum, double value) {
 
 } // namespace
 
-OpenPositionTotals openPositionTotals(const SessionModel& model, const OrderList& positions) {
+OpenPositionTotals openPositionTotals(const SessionModel& model, const OrderView& positions) {
     OpenPositionTotals totals;
     RowRecordsCache records(model);
     for (const auto& position : positions) {
@@ -51,7 +51,7 @@ std::array<TotalsEntry, 5> openPositionTotalsBar(const OpenPositionTotals& total
     }};
 }
 
-SettledTotals settledTotals(const OrderList& settled) {
+SettledTotals settledTotals(const OrderView& settled) {
     SettledTotals totals;
     for (const auto& row : settled) {
         if (!row)
@@ -80,8 +80,8 @@ std::string settledStatusLine(const SettledTotals& totals, std::int64_t language
 }
 
 std::vector<AccountDetails> accountFigures(const SessionModel& model,
-                                           const std::vector<std::shared_ptr<AccountDetails>>& accounts,
-                                           const OrderList& openPositions) {
+                                           const std::vector<std::shared_ptr<const AccountDetails>>& accounts,
+                                           const OrderView& openPositions) {
     // Positions name their account by number text, read as a 32-bit id as the account reads it.
     std::unordered_map<std::int32_t, double> floating;
     for (const auto& position : openPositions) {
@@ -106,7 +106,7 @@ std::vector<AccountDetails> accountFigures(const SessionModel& model,
     return figures;
 }
 
-RequestButtons requestButtons(const std::vector<std::shared_ptr<AccountDetails>>& accounts) {
+RequestButtons requestButtons(const std::vector<std::shared_ptr<const AccountDetails>>& accounts) {
     RequestButtons buttons;
     for (const auto& account : accounts) {
         if (!account)

@@ -26,7 +26,7 @@ struct OpenPositionTotals {
     double margin = 0; // per-lot margin times remaining lots, of every position with settings
     double storage = 0;
 };
-OpenPositionTotals openPositionTotals(const SessionModel& model, const OrderList& positions);
+OpenPositionTotals openPositionTotals(const SessionModel& model, const OrderView& positions);
 
 // One caption and value of a totals bar.
 struct TotalsEntry {
@@ -45,7 +45,7 @@ struct SettledTotals {
     double storage = 0;
     double otherCharges = 0;
 };
-SettledTotals settledTotals(const OrderList& settled);
+SettledTotals settledTotals(const OrderView& settled);
 // "Quantity : q", "P/L : p" and so on for quantity, profit and loss, commission, storage and
 // other charges, each segment followed by five spaces.
 std::string settledStatusLine(const SettledTotals& totals, std::int64_t language);
@@ -54,8 +54,8 @@ std::string settledStatusLine(const SettledTotals& totals, std::int64_t language
 // credit, equity, free margin) on copies of the records, in one pass over the positions; the
 // session's records are left as they are.
 std::vector<AccountDetails> accountFigures(const SessionModel& model,
-                                           const std::vector<std::shared_ptr<AccountDetails>>& accounts,
-                                           const OrderList& openPositions);
+                                           const std::vector<std::shared_ptr<const AccountDetails>>& accounts,
+                                           const OrderView& openPositions);
 
 // Which funding request buttons the accounts grid shows: deposit when some account allows deposit
 // requests (setting 0x10), withdrawal when some allows withdrawals (0x20).
@@ -63,6 +63,6 @@ struct RequestButtons {
     bool deposit = false;
     bool withdrawal = false;
 };
-RequestButtons requestButtons(const std::vector<std::shared_ptr<AccountDetails>>& accounts);
+RequestButtons requestButtons(const std::vector<std::shared_ptr<const AccountDetails>>& accounts);
 
 } // namespace tc::gui

@@ -35,7 +35,7 @@ bool isActionAvailable(RowAction action) {
     return action == RowAction::DeliveryReceipt;
 }
 
-bool canOffset(const Order& position, const OrderList& openPositions) {
+bool canOffset(const Order& position, const OrderView& openPositions) {
     for (const auto& other : openPositions)
         if (other && other->AccountNumber == position.AccountNumber && other->ItemCode == position.ItemCode &&
             other->deliveryMode == position.deliveryMode && other->tradingMode != position.tradingMode)
@@ -44,7 +44,7 @@ bool canOffset(const Order& position, const OrderList& openPositions) {
 }
 
 std::vector<MenuItem> openPositionMenu(const Order& position, const RowRecords& records,
-                                       const OrderList& openPositions, bool sheetOpen) {
+                                       const OrderView& openPositions, bool sheetOpen) {
     bool brackets = false;
     bool close = false;
     bool receipt = false;
@@ -83,7 +83,7 @@ std::vector<MenuItem> executedPositionMenu(const RowRecords& records, bool sheet
                  !sheetOpen && hasAll(groupBits(records), kDelivery | kBuyAllowed))};
 }
 
-CloseCheck closeCheck(const Order& position, const RowRecords& records, const OrderList& pendingOrders) {
+CloseCheck closeCheck(const Order& position, const RowRecords& records, const OrderView& pendingOrders) {
     if (!hasAll(groupBits(records), kBuyAllowed | kSellAllowed))
         return CloseCheck::NotAllowed;
     // A position without an id is named by no closing order.

@@ -42,7 +42,7 @@ struct MenuItem {
 // The open positions' row menu, items in this order: modify brackets, close, offset, delivery
 // receipt. Nothing shows while a sheet is open on the main window.
 std::vector<MenuItem> openPositionMenu(const Order& position, const RowRecords& records,
-                                       const OrderList& openPositions, bool sheetOpen);
+                                       const OrderView& openPositions, bool sheetOpen);
 // The pending orders' row menu: edit and cancel of a limit or a stop order, titled by its type;
 // nothing for any other order type.
 std::vector<MenuItem> pendingOrderMenu(const Order& order, bool sheetOpen);
@@ -52,7 +52,7 @@ std::vector<MenuItem> executedPositionMenu(const RowRecords& records, bool sheet
 
 // Whether another open position of the same account, instrument and delivery mode faces the other
 // way, so the position can be offset against it.
-bool canOffset(const Order& position, const OrderList& openPositions);
+bool canOffset(const Order& position, const OrderView& openPositions);
 
 // What a close request on a position comes to.
 enum class CloseCheck : std::uint8_t {
@@ -62,7 +62,7 @@ enum class CloseCheck : std::uint8_t {
 };
 // `pendingOrders`: the pending orders shown; those naming the position in LiqudateOrderNumber close
 // it. Lots are summed exactly, and orders for more lots than remain also leave nothing to close.
-CloseCheck closeCheck(const Order& position, const RowRecords& records, const OrderList& pendingOrders);
+CloseCheck closeCheck(const Order& position, const RowRecords& records, const OrderView& pendingOrders);
 inline constexpr std::string_view kAlreadyClosingKey = "1055";
 
 // Opening the order ticket for an instrument of the quotes boards: the key of the alert that refuses

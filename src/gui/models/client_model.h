@@ -8,7 +8,7 @@
 //     connect(&session, &ClientModel::quotesChanged, window, &Board::quotesChanged);
 //     connect(&session, &ClientModel::clientAboutToBeReplaced, window, &Board::dropSession);
 //     session.signIn(settings);              // outcome: loginStateChanged
-//     session.client().placeOrder(order);    // commands answer at once
+//     session.client().orders().placeOrder(ticket);    // commands answer at once
 //
 // One client serves one login. signIn() on a client that has signed in before replaces it: first
 // clientAboutToBeReplaced (let go of every reference into the old client's views: records,

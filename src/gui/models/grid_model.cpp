@@ -252,7 +252,7 @@ GridModel::Snapshot GridModel::read() const {
     s.model = &client.model();
     s.records = std::make_unique<RowRecordsCache>(*s.model);
     const SessionQueries& queries = client.queries();
-    OrderList orders;
+    OrderView orders;
     switch (grid_) {
     case Grid::Watchlist:
         s.codes = client.watchList();

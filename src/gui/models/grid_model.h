@@ -41,6 +41,7 @@ public:
         IdentifierRole,            // header data: the column identifier (QString)
     };
 
+    // The session model must outlive the grid model (and its proxies).
     GridModel(ClientModel& session, Grid grid, QObject* parent = nullptr);
     ~GridModel() override;
 

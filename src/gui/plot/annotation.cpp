@@ -76,7 +76,7 @@ void Crosshair::draw(QPainter& painter, const PlotSpace& space) const {
             const QRectF box = tagBox(space);
             painter.setPen(Qt::NoPen);
             painter.drawRect(box);
-            painter.setPen(Qt::white);
+            painter.setPen(tagText);
             painter.setFont(font);
             painter.drawText(box, Qt::AlignCenter, tag);
         }

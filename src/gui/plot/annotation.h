@@ -41,6 +41,7 @@ struct Crosshair {
     QPen pen;
     double symbolSize = 5;
     QString tag; // written in a box on the right axis at y; none when empty
+    QColor tagText{Qt::white};
     QFont font;
     // The tag's box in view coordinates; empty without a tag or a finite y.
     QRectF tagBox(const PlotSpace& space) const;

@@ -22,6 +22,7 @@
 #include "gui/charts/chart_controller.h"
 #include "gui/charts/pie_chart_controller.h"
 #include "gui/controls/grid_table.h"
+#include "gui/market/detail_window_controller.h"
 #include "gui/models/chart_model.h"
 #include "gui/models/client_model.h"
 #include "model/records/account_details.h"
@@ -37,6 +38,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QMouseEvent>
+#include <QTableWidget>
 
 #include <charconv>
 #include <memory>
@@ -257,10 +259,57 @@ QWidget* mainWindow(ScreenContext& c) {
     c.session().tickNow();
     GridTable* positions = window->gridTable(Grid::OpenPositions);
     auto* serverTime = window->findChild<QLabel*>(QStringLiteral("ServerTimeTextField"));
-    c.waitUntil([positions, serverTime] {
-        return positions->model()->rowCount() > 0 && !serverTime->text().isEmpty();
+    // The demo's positions valued by the core's first refresh, not the sign-in's zeros.
+    auto* profit = window->findChild<QLabel*>(QStringLiteral("ProfitLossValueTextField"));
+    c.waitUntil([positions, serverTime, profit] {
+        return positions->model()->rowCount() > 0 && !serverTime->text().isEmpty() &&
+               profit->text() != QStringLiteral(": 0.00");
     });
     return window;
+}
+
+// A detail window as a sheet on a plain owner, filled from the demo's session.
+QWidget* detail(ScreenContext& c, const std::function<DetailWindowController*(QWidget* owner)>& open) {
+    auto* owner = c.own(new QWidget);
+    owner->resize(900, 640);
+    owner->show();
+    DetailWindowController* window = open(owner);
+    if (!window)
+        return nullptr;
+    c.waitUntil([window] { return window->isVisible() && window->detailTableView()->rowCount() > 0; });
+    return window;
+}
+
+QWidget* receipt(ScreenContext& c) {
+    const auto positions = c.session().client().queries().getOpenOrderCollection();
+    if (positions.empty())
+        return nullptr;
+    QWidget* window = detail(c, [&](QWidget* owner) {
+        return openDeliveryReceipt(c.context(), owner, positions.front()->OpenPositionId);
+    });
+    // The bank rows fill in with the account's bank details.
+    auto* table = window->findChild<QTableWidget*>(QStringLiteral("detailTableView"));
+    c.waitUntil([table] { return table->rowCount() > 2 && !table->item(2, 1)->text().isEmpty(); });
+    return window;
+}
+
+QWidget* instrument(ScreenContext& c, DetailType type) {
+    const std::string code = c.session().client().watchList().front();
+    return detail(c, [&](QWidget* owner) { return openInstrumentDetail(c.context(), owner, code, type); });
+}
+
+// The lines of a bank deposit request as the server answers them.
+QWidget* depositInfo(ScreenContext& c) {
+    GuiContext& gui = c.context();
+    const auto accounts = c.session().client().queries().getAccountCollection();
+    const AccountDetails& account = *accounts.front();
+    const std::vector<interfaces::LabelValue> lines{
+        {gui.text("0380").toStdString(), std::to_string(account.AccountId)},
+        {gui.text("0239").toStdString(), account.AccountName},
+        {"Amount", "2500.00"},
+        {"Bank", "First Loopback Bank"},
+        {"Remarks", "TT copy sent; the transfer reference is on the copy of the bank's advice"}};
+    return detail(c, [&](QWidget* owner) { return openDepositWithdrawalInfo(gui, owner, lines); });
 }
 
 } // namespace
@@ -287,6 +336,13 @@ void registerScreens(ScreenRegistry& r) {
     r.add("grid-accounts", [](ScreenContext& c) { return grid(c, Grid::Accounts); });
     r.add("grid-open-positions", [](ScreenContext& c) { return grid(c, Grid::OpenPositions); });
     r.add("grid-pending-orders", [](ScreenContext& c) { return grid(c, Grid::PendingOrders); });
+    r.add("detail-receipt", receipt);
+    r.add("detail-instrument", [](ScreenContext& c) { return instrument(c, DetailType::InstrumentDetails); });
+    r.add("detail-contract",
+          [](ScreenContext& c) { return instrument(c, DetailType::ContractSpecification); });
+    r.add("detail-market-sessions",
+          [](ScreenContext& c) { return instrument(c, DetailType::MarketSessions); });
+    r.add("detail-deposit-info", depositInfo);
 }
 
 } // namespace tc::gui

@@ -156,32 +156,14 @@ void BusinessBase::setLoginPhase(LoginPhase phase) {
     if (loginPhase_ == phase)
         return;
     loginPhase_ = phase;
+    if (orderSide_)
+        orderSide_->loginPhaseChanged(phase);
     events().loginPhaseChanged(phase);
 }
 
 const SessionQueries& BusinessBase::queries() const {
     TC_ASSERT_MAIN_QUEUE();
     return *queries_;
-}
-
-void BusinessBase::sortOpenOrderCollection(const std::vector<OrderSortDescriptor>& descriptors) {
-    TC_ASSERT_MAIN_QUEUE();
-    sortOrderCollection(session_.OpenOrderCollection, descriptors);
-}
-
-void BusinessBase::sortPendingOrderCollection(const std::vector<OrderSortDescriptor>& descriptors) {
-    TC_ASSERT_MAIN_QUEUE();
-    sortOrderCollection(session_.PendingOrderCollection, descriptors);
-}
-
-void BusinessBase::sortCancelledOrderCollection(const std::vector<OrderSortDescriptor>& descriptors) {
-    TC_ASSERT_MAIN_QUEUE();
-    sortOrderCollection(session_.CancelledOrderCollection, descriptors);
-}
-
-void BusinessBase::sortSettledOrderCollection(const std::vector<OrderSortDescriptor>& descriptors) {
-    TC_ASSERT_MAIN_QUEUE();
-    sortOrderCollection(session_.SettledOrderCollection, descriptors);
 }
 
 void BusinessBase::setExecutedPositionState(bool searching) {

@@ -179,11 +179,6 @@ public:
     }
     // The queries over the live collections.
     const SessionQueries& queries() const;
-    // The grids' sorts of the stored lists: descriptors in turn, stable, nothing for none.
-    void sortOpenOrderCollection(const std::vector<OrderSortDescriptor>& descriptors);
-    void sortPendingOrderCollection(const std::vector<OrderSortDescriptor>& descriptors);
-    void sortCancelledOrderCollection(const std::vector<OrderSortDescriptor>& descriptors);
-    void sortSettledOrderCollection(const std::vector<OrderSortDescriptor>& descriptors);
     // Whether the executed-positions query lists the search rows instead of the live positions.
     void setExecutedPositionState(bool searching);
     void clearExecutedOrderSearchCollection();

@@ -157,6 +157,8 @@ public:
     virtual ~OrderSide() = default;
     virtual OrderCollectionHandlers& executionReports() = 0;
     virtual HistoryRowSink& historyRows() = 0;
+    // Where the login now stands.
+    virtual void loginPhaseChanged(LoginPhase /*phase*/) {}
 };
 
 // Chat messages (types 601 to 680).

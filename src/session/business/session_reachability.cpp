@@ -1,6 +1,7 @@
 #include "session/business/session_reachability.h"
 
 #include "connection/reachability.h"
+#include "model/text/language_string.h"
 #include "platform/log.h"
 #include "session/business/business_base.h"
 #include "session/business/notification_names.h"
@@ -23,6 +24,15 @@ void SessionReachability::reachabilityChanged(bool reachable) {
     const bool lost = !reachable && reachable_ != false;
     reachable_ = reachable;
     business_.conn().setIsNetworkAvailable(reachable);
+    if (lost) {
+        // Signed in or not, the user hears that the network went.
+        interfaces::ApplicationInterface& app = business_.application();
+        const auto text = [&app](std::string_view key) {
+            return LanguageString::stringforSelectedLanguage(app.selectedLanguage(), key)
+                .value_or(std::string(key));
+        };
+        app.showBanner(interfaces::makeCommonBanner(app.applicationName(), text("1074"), text("1078")));
+    }
     if (returned && business_.isLoginCompleted() && business_.conn().isStreamConnected()) {
         platform::Log::info("network back: feed and data service reconnected");
         ++resubscriptions_;

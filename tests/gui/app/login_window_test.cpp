@@ -5,6 +5,7 @@
 #include "gui/app/common_alert.h"
 #include "gui/app/gui_context.h"
 #include "gui/app/idle_time.h"
+#include "gui/app/language_list.h"
 #include "gui/app/login_registration_window_controller.h"
 #include "gui/app/login_window_controller.h"
 #include "gui/app/main_window_controller.h"
@@ -16,6 +17,7 @@
 #include "options.h"
 #include "test_server.h"
 
+#include <QAbstractItemView>
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
@@ -163,6 +165,51 @@ TEST_F(LoginWindowTest, TypingTheDemoUserAndPressingReturnOpensTheMainWindowAndC
     EXPECT_EQ(secrets.secrets.size(), 1u);
 }
 
+TEST_F(LoginWindowTest, EachModeShowsItsRememberedUserAndTheBoxTurnedOffForgetsIt) {
+    tc::gui::RememberedUsers store(*defaults, interfaces::productInfo().productKey, secrets);
+    store.store("Demo", {"trader", "trader1234", "127.0.0.1", "5199"});
+    login->selectConnectionMode(0);
+    EXPECT_EQ(login->connectionTypeKey(), "Live");
+    EXPECT_TRUE(field("usernameTextField")->text().isEmpty());
+    EXPECT_EQ(field("serverTextField")->text().toStdString(), interfaces::productInfo().liveServer.host);
+    EXPECT_FALSE(child<QCheckBox>(login, "CheckBox")->isChecked());
+
+    QTest::mouseClick(child<QPushButton>(login, "demoModeButton"), Qt::LeftButton);
+    EXPECT_EQ(field("usernameTextField")->text(), QStringLiteral("trader"));
+    EXPECT_EQ(field("passwordTextField")->text(), QStringLiteral("trader1234"));
+    EXPECT_EQ(field("portTextField")->text(), QStringLiteral("5199"));
+    EXPECT_TRUE(child<QCheckBox>(login, "CheckBox")->isChecked());
+    // The reset button brings back the mode's own server and port, the user stays.
+    login->resetConnectionSettingsDefault();
+    EXPECT_EQ(field("portTextField")->text(),
+              QString::number(interfaces::productInfo().simulationServer.port));
+    EXPECT_EQ(field("usernameTextField")->text(), QStringLiteral("trader"));
+
+    auto* remember = child<QCheckBox>(login, "CheckBox");
+    QTest::mouseClick(remember, Qt::LeftButton, {}, QPoint(6, remember->height() / 2));
+    EXPECT_FALSE(remember->isChecked());
+    EXPECT_FALSE(store.load("Demo"));
+    EXPECT_TRUE(secrets.secrets.empty());
+    login->selectConnectionMode(1);
+    EXPECT_TRUE(field("usernameTextField")->text().isEmpty());
+
+    // Return in the open language list picks a language and does not sign in; texts missing from
+    // the language read in English.
+    auto* languages = child<QComboBox>(login, "languagesComboBox");
+    EXPECT_EQ(languages->count(), 12);
+    type("usernameTextField", QStringLiteral("demo"));
+    type("passwordTextField", QStringLiteral("demo1234"));
+    languages->showPopup();
+    ASSERT_TRUE(waitFor([&] { return languages->view()->isVisible(); }));
+    languages->view()->setCurrentIndex(languages->model()->index(7, 0));
+    QTest::keyClick(languages->view(), Qt::Key_Return);
+    EXPECT_TRUE(waitFor([&] { return !languages->view()->isVisible(); }));
+    EXPECT_EQ(defaults->integerForKey(tc::gui::kLanguageKey), 7);
+    EXPECT_FALSE(login->isLoggingIn());
+    EXPECT_EQ(login->windowTitle(), context->text("0037"));
+    EXPECT_FALSE(login->windowTitle().isEmpty());
+}
+
 TEST_F(LoginWindowTest, AWrongPasswordShowsTheRefusalAndTheFormSignsInAfterwards) {
     signInByTyping(QStringLiteral("demo"), QStringLiteral("wrong"));
     ASSERT_TRUE(waitFor([&] { return !alertsOn(login).isEmpty(); }, 15000));
@@ -186,7 +233,7 @@ TEST_F(LoginWindowTest, CancellingALoginGivesTheFormBackWithoutTheLossAlert) {
     EXPECT_FALSE(login->isLoggingIn());
     EXPECT_TRUE(child<QPushButton>(login, "loginButton")->isVisible());
     QTest::qWait(200);
-    EXPECT_TRUE(alertsOn(login).isEmpty());
+    EXPECT_TRUE(alertsOn(login).isEmpty()) << alertsOn(login).front()->text().toStdString();
     server->setDataServiceSilent(false);
 }
 
@@ -308,6 +355,14 @@ TEST_F(LoginWindowTest, ADemoRegistrationFillsTheFormAndThatUserSignsIn) {
     ASSERT_TRUE(signedIn());
     EXPECT_EQ(delegate->session().client().userName(), "demo2001");
     EXPECT_EQ(server->stats().demoRegistrations, 1);
+
+    // Opened again, the sheet starts from an empty form and the first deposit amount.
+    login->show();
+    child<QComboBox>(sheet, "DepositComboBox")->setCurrentIndex(2);
+    login->createDemoUserButtonClicked();
+    EXPECT_TRUE(child<QLineEdit>(sheet, "NameTextField")->text().isEmpty());
+    EXPECT_TRUE(child<QComboBox>(sheet, "CountryComboBox")->currentText().isEmpty());
+    EXPECT_EQ(child<QComboBox>(sheet, "DepositComboBox")->currentIndex(), 0);
 }
 
 } // namespace

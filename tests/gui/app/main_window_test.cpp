@@ -88,6 +88,35 @@ TEST_F(MainWindowTest, ShowsTheDemosFirstAccountAndItsTablesAndFollowsTheTick) {
     EXPECT_EQ(label("ConnectionStatusTextField"), context->text("0051"));
 }
 
+TEST_F(MainWindowTest, TheSummaryShowsTheCoresRefreshOfTheAccountAsItIsAnnounced) {
+    const auto accounts = session->client().queries().getAccountCollection();
+    ASSERT_FALSE(accounts.empty());
+    const tc::AccountDetails& figures = *accounts.front();
+    const auto amount = [](double v) {
+        return ": " + QLocale(QLocale::English).toString(v, 'f', 2).toStdString();
+    };
+    const auto text = [&](const char* name) { return label(name).toStdString(); };
+    // What the summary showed and what the account held whenever the core announced a refresh of it.
+    using Figures = std::vector<std::string>;
+    std::vector<std::pair<Figures, Figures>> seen;
+    QObject::connect(
+        session.get(), &tc::gui::ClientModel::tablesChanged, window, [&](interfaces::TableSet t) {
+            if (!t.contains(interfaces::Table::Accounts))
+                return;
+            seen.push_back(
+                {{text("ProfitLossValueTextField"), text("equityValueTextField"),
+                  text("AvailableMarginValueTextField")},
+                 {amount(figures.UnrealisedPL), amount(figures.Equity), amount(figures.AvailableMargin)}});
+        });
+    // Seeded: 20001 buys 1.5 EURUSD at 1.08320. A bid a hundred points up moves its floating P/L by
+    // about 1,500 at the core's next refresh, between two of the window's own ticks.
+    ASSERT_TRUE(server->setQuote("EURUSD", "1.09320", "1.09332"));
+    ASSERT_TRUE(waitFor([&] { return figures.UnrealisedPL > 1000 && !seen.empty(); }, 10000));
+    ASSERT_TRUE(waitFor([&] { return seen.size() >= 2; }, 10000));
+    for (const auto& [shown, held] : seen)
+        EXPECT_EQ(shown, held);
+}
+
 TEST_F(MainWindowTest, NetworkStatusTakesTheFourClassesAndNothingElse) {
     window->changeNetworkStatusimage({3, "20240307101500"});
     EXPECT_EQ(label("ConnectionStatusTextField"), context->text("1007"));

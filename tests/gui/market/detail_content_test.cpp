@@ -122,6 +122,15 @@ TEST_F(DetailContentTest, ContractPanes) {
     EXPECT_EQ(
         instrument(DetailType::RelatedDates).rows,
         (std::vector<DetailRow>{{"First Notice Day", ""}, {"Last Trading Day", "12/27/2024 00:00:00"}}));
+    item.exchangeName = "COMEX";
+    EXPECT_EQ(instrument(DetailType::SymbolSpecification).rows,
+              (std::vector<DetailRow>{{"Name", "Gold"}, {"Exchange", "COMEX"}}));
+    item.circuitLimitUp = 2100.456;
+    item.circuitLimitDown = 1900;
+    EXPECT_EQ(instrument(DetailType::DailyPriceLimits).rows,
+              (std::vector<DetailRow>{{"Upper limit", "2100.46"}, {"Lower limit", "1900.00"}}))
+        << "prices with the instrument's two decimals";
+    EXPECT_TRUE(instrument(DetailType::OpenPositionReceipt).rows.empty()) << "not an instrument content";
     // A missing instrument still gives every row, with zeros.
     const SessionQueries queries(s.model);
     EXPECT_EQ(

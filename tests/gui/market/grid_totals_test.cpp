@@ -22,7 +22,8 @@ TEST(GridTotals, OpenPositionTotalsNeedNoPainting) {
     positions[1]->UnrealisedPL = -0.25;
     positions[2]->Commision = 1.5;
     positions[2]->Storage = std::numeric_limits<double>::quiet_NaN();
-    const auto bar = openPositionTotalsBar(openPositionTotals(s.model, positions));
+    const auto bar =
+        openPositionTotalsBar(openPositionTotals(s.model, OrderView(positions.begin(), positions.end())));
     EXPECT_EQ(bar[0], (TotalsEntry{"0027", "10000000.3"})) << "lots summed exactly, never in exponent form";
     EXPECT_EQ(bar[1], (TotalsEntry{"0319", "1,000.00"}));
     EXPECT_EQ(bar[2], (TotalsEntry{"0275", "1.50"}));
@@ -68,7 +69,7 @@ TEST(GridTotals, AccountFiguresAreWorkedOutOnCopies) {
     positions[2]->UnrealisedPL = -500;
     const auto figures = accountFigures(
         s.model, {std::make_shared<AccountDetails>(normal), std::make_shared<AccountDetails>(hit)},
-        positions);
+        OrderView(positions.begin(), positions.end()));
     ASSERT_EQ(figures.size(), 2u);
     EXPECT_EQ(figures[0].UnrealisedPL, -40);
     EXPECT_EQ(figures[0].Leverage, -20);

@@ -87,7 +87,7 @@ TEST(RowMenus, CloseIsRefusedWhenPendingOrdersAlreadyCloseEveryLot) {
     const RowRecords records{nullptr, nullptr, &tradable};
     struct Case {
         std::string remaining;
-        OrderList pending;
+        OrderView pending;
         CloseCheck check;
     };
     const Case cases[] = {

@@ -59,7 +59,7 @@ TEST(TickTracker, PositionsTickOnTheirClosingSide) {
     ItemDetails& item = s.item("EURUSD");
     AccountDetails& frozen = s.account(12);
     s.account(11);
-    const OrderList positions = {markettest::Session::order("1", "11", "EURUSD", "1", 1),
+    const OrderView positions = {markettest::Session::order("1", "11", "EURUSD", "1", 1),
                                  markettest::Session::order("2", "12", "EURUSD", "1", 0)};
     TickTracker ticks;
     item.Bid = 1.1;

@@ -108,7 +108,7 @@ public:
     }
     void showMessageAlert(const std::string&, const std::string&) override {}
     void showMessageBanner(const std::string&, const std::string&) override {}
-    void showBanner(const interfaces::InAppNotification&) override {}
+    void showBanner(const interfaces::InAppNotification& banner) override { banners.push_back(banner); }
     void setBannerDelegate(BannerActivation) override {}
     void showSystemNotification(const std::string&, const std::string&) override {}
     void playSound(std::string_view) override {}
@@ -123,6 +123,7 @@ public:
     std::unique_ptr<LoginInputdata> logindata_;
     CallLog log;
     std::atomic<int> connectionFailures{0};
+    std::vector<interfaces::InAppNotification> banners; // main queue
 
 private:
     mutable std::mutex mutex_;
@@ -233,9 +234,10 @@ inline std::string compressedField(std::string_view text, std::uint8_t prefixByt
     return "1050=" + *platform::Base64::encodeBase64WithData(payload);
 }
 
-// Runs the main queue until `done`, or ten seconds of real time (a busy machine, a sanitizer build).
+// Runs the main queue until `done`, or twenty seconds of real time (sanitized builds on a busy machine
+// need far more than the few milliseconds these waits take alone).
 inline bool pumpUntil(const std::function<bool()>& done) {
-    return platform::RunLoop::main().runUntil(done, std::chrono::seconds(10));
+    return platform::RunLoop::main().runUntil(done, std::chrono::seconds(20));
 }
 
 inline void pump() {

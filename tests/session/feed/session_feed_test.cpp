@@ -181,7 +181,8 @@ TEST_F(SessionFeedTest, PendingSetIsBoundedByInstrumentsNotByTexts) {
         feed->ZMQNewMessage(quote({"C" + std::to_string(n), "20240305101112", "1", "1", "2", "4"}));
     EXPECT_EQ(feed->pendingCodes(), SessionFeed::kMaxPendingCodes);
     EXPECT_EQ(feed->droppedTexts(), 7u);
-    EXPECT_EQ(platform::RunLoop::main().runOnce(), 1u);
+    // One pass drains them all; on a slow run other work that came due may share that pass.
+    EXPECT_GE(platform::RunLoop::main().runOnce(), 1u);
     EXPECT_EQ(feed->pendingCodes(), 0u);
     // The last of the 5000 quotes carried bid offset 4999 % 900 = 499.
     EXPECT_DOUBLE_EQ(item("EURUSD").Bid, 1.2499);
