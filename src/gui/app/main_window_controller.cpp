@@ -142,6 +142,8 @@ void MainWindowController::setUserName(const QString& userName) {
 }
 
 void MainWindowController::updateLanguageStrings() {
+    // The pie's switch shows a sign, not a word: screen readers read its tooltip.
+    ui_->toggleLeftViewButton->setAccessibleName(ui_->toggleLeftViewButton->toolTip());
     setWindowTitle(QStringLiteral("%1 v%2 - %3")
                        .arg(QGuiApplication::applicationDisplayName(),
                             QString::fromStdString(platform::Bundle::shortVersionString()), userName_));

@@ -223,6 +223,7 @@ TEST_F(MainWindowTest, PanesKeepTheirLimitsThePieFoldsAwayAndClosingEndsTheProgr
     EXPECT_EQ(drag(-2000), 330);
     EXPECT_EQ(drag(2000), 900);
 
+    EXPECT_EQ(window->findChild<QWidget*>("toggleLeftViewButton")->accessibleName(), context->text("90119"));
     QWidget* pie = window->findChild<QWidget*>("pieChartPane");
     ASSERT_TRUE(pie && pie->isVisible());
     window->toggleLeftViewSelectedIndex(0);
