@@ -313,7 +313,11 @@ TEST_F(LoginWindowTest, TheLockHidesTheMainWindowUntilTheLoginPasswordIsTyped) {
     QPointer<tc::gui::InAppNotificationBannerController> before =
         context->banners().deliverNotification(note);
     ASSERT_TRUE(before && before->isVisible());
+    delegate->mainWindow()->SettingsButtonClicked();
+    QWidget* settings = delegate->mainWindow()->settingsWindow();
+    ASSERT_TRUE(settings->isVisible());
     delegate->mainWindow()->lockConsole();
+    EXPECT_FALSE(settings->isVisible());
     tc::gui::UnlockWindowController& unlock = delegate->unlockWindow();
     ASSERT_TRUE(unlock.isLocked());
     EXPECT_FALSE(main->isVisible());
@@ -339,6 +343,7 @@ TEST_F(LoginWindowTest, TheLockHidesTheMainWindowUntilTheLoginPasswordIsTyped) {
     EXPECT_FALSE(unlock.isLocked());
     EXPECT_TRUE(main->isVisible());
     EXPECT_TRUE(password->text().isEmpty());
+    EXPECT_TRUE(settings->isVisible());
     ASSERT_EQ(context->banners().banners().size(), 1);
     EXPECT_EQ(context->banners().banners().front()->notification().subtitle, "While locked");
     EXPECT_EQ(shell->primaryWindow(), main);
