@@ -1,9 +1,8 @@
 #pragma once
 // The console lock: the main window (with its own windows and the banners) is hidden behind a
-// window that asks again for the password
-// typed at login (the one the server last accepted, after a password change). A wrong password
-// shakes the window, the right one brings the main window back, Quit ends the program. The login,
-// its timers and the connection stay alive while locked.
+// window that asks again for the password typed at login (the one the server last accepted, after a
+// password change). A wrong password shakes the window, the right one brings the main window back,
+// Quit ends the program. The login, its timers and the connection stay alive while locked.
 #include <QDialog>
 #include <QList>
 #include <QPointer>
