@@ -1,9 +1,11 @@
 // The login window, the demo registration, the console lock and the idle time-out, driven through
 // real widgets against the in-process test server.
 #include "client/headless_application.h"
+#include "gui/app/about_window_controller.h"
 #include "gui/app/app_delegate.h"
 #include "gui/app/common_alert.h"
 #include "gui/app/gui_context.h"
+#include "gui/app/gui_objects.h"
 #include "gui/app/idle_time.h"
 #include "gui/app/in_app_notification_center.h"
 #include "gui/app/language_list.h"
@@ -287,6 +289,18 @@ TEST_F(LoginWindowTest, ALostStreamPlaysItsSoundBringsTheFormBackAndAlerts) {
     QTest::keyClick(field("passwordTextField"), Qt::Key_Return);
     EXPECT_TRUE(signedIn());
     EXPECT_EQ(server->stats().logins, 2);
+}
+
+TEST_F(LoginWindowTest, TheLoginWindowOffersTheAboutWindowBeforeAnyLogin) {
+    auto* about = child<QAction>(login, "actionAbout");
+    ASSERT_TRUE(about);
+    EXPECT_EQ(about->text(), context->text("90117"));
+    EXPECT_EQ(login->contextMenuPolicy(), Qt::ActionsContextMenu);
+    about->trigger();
+    QWidget* window = context->guiObjects().aboutWindowController();
+    ASSERT_TRUE(window);
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(window->parentWidget(), login);
 }
 
 TEST_F(LoginWindowTest, ClosingTheLoginWindowEndsTheProgramEvenWithALostMainWindowOpen) {
