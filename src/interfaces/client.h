@@ -27,6 +27,7 @@
 #include "interfaces/statements.h"
 #include "interfaces/tables.h"
 #include "model/data_service_collections.h"
+#include "model/market_depth.h"
 #include "model/records/request_records.h"
 #include "model/session_model.h"
 #include "model/session_queries.h"
@@ -39,12 +40,9 @@
 #include <string_view>
 #include <vector>
 
-namespace tc {
-namespace platform {
+namespace tc::platform {
 class UserDefaults;
 }
-class MarketDepthStore;
-} // namespace tc
 
 namespace interfaces {
 
