@@ -1,5 +1,6 @@
 #include "gui/market/grid_pane.h"
 
+#include "gui/app/common_alert.h"
 #include "gui/app/font_sizes.h"
 #include "gui/app/gui_context.h"
 #include "gui/app/language.h"
@@ -25,6 +26,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
+#include <QStyledItemDelegate>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -94,6 +96,28 @@ std::shared_ptr<const Order> orderOf(const SessionQueries& queries, Grid grid, c
     return found == orders.end() ? nullptr : *found;
 }
 
+// Date columns as wide as kNarrowDateColumnWidth or narrower show only the time, following the
+// column's width in this view as the user drags it.
+class DateColumnDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    static QString textFor(const QModelIndex& index, int width) {
+        return QString::fromStdString(
+            dateTimeForWidth(index.data().toString().toStdString(), static_cast<double>(width)));
+    }
+
+protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
+        QStyledItemDelegate::initStyleOption(option, index);
+        option->text = textFor(index, option->rect.width());
+    }
+};
+
+bool isDateField(Field field) {
+    return field == Field::TransactionTime || field == Field::ItemTime;
+}
+
 } // namespace
 
 ColumnSwitches loadColumnSwitches() {
@@ -146,6 +170,11 @@ GridPane::GridPane(GuiContext& context, Grid grid, const ColumnSwitches& switche
         connect(action, &QAction::toggled, this,
                 [this, id = std::string(state.spec->identifier)](bool shown) { setColumnShown(id, shown); });
     }
+    auto* dates = new DateColumnDelegate(this);
+    for (int column = 0; column < gridModel().columnCount(); ++column)
+        if (isDateField(gridModel().columnSpec(column).field))
+            table_->setItemDelegateForColumn(column, dates);
+
     QHeaderView* header = table_->horizontalHeader();
     header->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(header, &QWidget::customContextMenuRequested, this,
@@ -168,8 +197,16 @@ GridPane::GridPane(GuiContext& context, Grid grid, const ColumnSwitches& switche
         });
         addRequestButtons();
     }
-    if (grid_ == Grid::OpenPositions)
+    if (grid_ == Grid::OpenPositions) {
+        // A click on a position's current price asks to close it.
+        connect(table_, &QAbstractItemView::clicked, this, [this](const QModelIndex& index) {
+            const QModelIndex source = table_->proxy().mapToSource(index);
+            const std::string id = idAt(index);
+            if (!id.empty() && gridModel().columnSpec(source.column()).field == Field::ClosingPrice)
+                runAction(RowAction::ClosePosition, id);
+        });
         addTotalsBar();
+    }
     if (grid_ == Grid::SettledPositions)
         addStatusLine();
     if (grid_ == Grid::OpenPositions || grid_ == Grid::SettledPositions)
@@ -419,6 +456,20 @@ QMenu* GridPane::rowMenu(const std::string& id) {
 }
 
 void GridPane::runAction(RowAction action, const std::string& id) {
+    if (action == RowAction::ClosePosition && grid_ == Grid::OpenPositions) {
+        // Pending orders that already close every lot refuse the close before its dialog.
+        const interfaces::Client& client = context_.clientModel()->client();
+        if (const auto position = orderOf(client.queries(), grid_, id);
+            position &&
+            closeCheck(*position, recordsOf(client.model(), *position),
+                       client.queries().getPendingOrderCollection()) == CloseCheck::AlreadyClosing)
+            CommonAlert::open(window(), {context_.text(kValidationTitleKey),
+                                         context_.text(kAlreadyClosingKey),
+                                         AlertSpec::Warning,
+                                         {},
+                                         QStringLiteral("positionAlreadyClosing")});
+        return;
+    }
     if (!isActionAvailable(action))
         return;
     if (action == RowAction::DeliveryReceipt)
@@ -459,6 +510,17 @@ void GridPane::endSearch() {
     searching_ = false;
     searchDate_->setDate(QDate::currentDate());
     gridModel().refresh();
+}
+
+QString GridPane::shownText(const std::string& id, std::string_view identifier) const {
+    const int row = gridModel().rowOf(id);
+    const int column = gridModel().columnOf(identifier);
+    if (row < 0 || column < 0)
+        return {};
+    const QModelIndex index = table_->proxy().mapFromSource(gridModel().index(row, column));
+    if (dynamic_cast<DateColumnDelegate*>(table_->itemDelegateForIndex(index)))
+        return DateColumnDelegate::textFor(index, table_->columnWidth(index.column()));
+    return index.data().toString();
 }
 
 QDate GridPane::searchDay() const {

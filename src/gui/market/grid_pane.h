@@ -67,6 +67,8 @@ public:
     void endSearch();
     bool isSearching() const { return searching_; }
     QDate searchDay() const;
+    // The text a cell shows in this view (date columns follow the column's width).
+    QString shownText(const std::string& id, std::string_view identifier) const;
 
 Q_SIGNALS:
     // A double click on a row (not on the header): the row's record id.

@@ -4,6 +4,7 @@
 // the columns shown.
 #include "gui/app/main_window_controller.h"
 #include "gui/controls/grid_table.h"
+#include "gui/market/detail_window_controller.h"
 #include "gui/market/grid_cells.h"
 #include "gui/market/grid_pane.h"
 #include "gui/models/grid_model.h"
@@ -259,6 +260,27 @@ TEST_F(GridPaneTest, HiddenColumnsSurviveARestartAndTotalsStayRight) {
     EXPECT_TRUE(third.isColumnShown("0128"));
 }
 
+TEST_F(GridPaneTest, NarrowDateColumnsShowTheTimeAndSortingLeavesTheTotals) {
+    GridPane& open = pane(Grid::OpenPositions);
+    ASSERT_TRUE(waitFor([&] { return open.gridModel().rowOf("300001") >= 0; }, 15000));
+    const int column = open.gridModel().columnOf("0137");
+    open.table().setColumnWidth(column, 135);
+    EXPECT_EQ(open.shownText("300001", "0137"), "09:15:00");
+    open.table().setColumnWidth(column, 136);
+    EXPECT_EQ(open.shownText("300001", "0137"), "01/03/2024 09:15:00");
+    EXPECT_EQ(open.shownText("300001", "0011"), "EURUSD");
+
+    // Sorting reorders the view, not the figures under it.
+    session->tickNow();
+    const QString quantity = open.totalValue("0027");
+    const QString margin = open.totalValue("0128");
+    open.table().sortByColumn(open.gridModel().columnOf("0027"), Qt::AscendingOrder);
+    session->tickNow();
+    EXPECT_EQ(open.totalValue("0027"), quantity);
+    EXPECT_EQ(open.totalValue("0128"), margin);
+    EXPECT_EQ(open.table().model()->index(0, 0).data(GridModel::IdRole).toString(), "300002"); // 0.2 lots
+}
+
 TEST_F(GridPaneTest, SwitchedOffColumnsStayHiddenAndOutOfTheMenu) {
     auto pane =
         std::make_unique<GridPane>(*context, Grid::SettledPositions, tc::gui::ColumnSwitches{false, false});
@@ -290,6 +312,28 @@ TEST_F(GridPaneTest, MainWindowRowMenusAndAccountClicks) {
         EXPECT_EQ(action->toolTip().isEmpty() || action->isEnabled(), action->isEnabled());
     }
     EXPECT_FALSE(names.empty());
+
+    // The executed grid's receipt opens as a sheet on the main window; while it shows, row menus
+    // offer nothing.
+    GridPane* executed = window.gridPane(Grid::ExecutedPositions);
+    ASSERT_TRUE(waitFor([&] { return executed->gridModel().rowOf("300001") >= 0; }, 15000));
+    QMenu* receiptMenu = executed->rowMenu("300001");
+    ASSERT_TRUE(receiptMenu);
+    ASSERT_EQ(receiptMenu->actions().size(), 1);
+    QAction* receipt = receiptMenu->actions().front();
+    EXPECT_EQ(receipt->objectName(), "deliveryReceipt");
+    EXPECT_TRUE(receipt->isEnabled());
+    receipt->trigger();
+    auto* sheet = window.findChild<tc::gui::DetailWindowController*>();
+    ASSERT_TRUE(sheet);
+    ASSERT_TRUE(waitFor([&] { return sheet->isVisible(); }));
+    EXPECT_EQ(sheet->record(), "300001");
+    EXPECT_EQ(sheet->windowModality(), Qt::WindowModal);
+    EXPECT_EQ(open->rowMenu("300001"), nullptr);
+    EXPECT_EQ(executed->rowMenu("300001"), nullptr);
+    sheet->close();
+    ASSERT_TRUE(waitFor([&] { return !sheet->isVisible(); }));
+    EXPECT_TRUE(open->rowMenu("300001"));
     // Nothing for a record the grid does not hold.
     EXPECT_EQ(open->rowMenu("no such id"), nullptr);
 
