@@ -157,6 +157,12 @@ void DetailWindowController::follow(ClientModel* session) {
                                            scheduleAsked_ == arrival.marketId)
                                            reload();
                                    }));
+    // The instrument's market comes with the instrument details after the login; until then the
+    // pane has no market to ask about and looks again each second.
+    connections_.push_back(connect(session, &ClientModel::tick, this, [this] {
+        if (type_ == DetailType::MarketSessions && content_.needsSchedule && !scheduleAsked_)
+            reload();
+    }));
 }
 
 void DetailWindowController::dropSession() {
@@ -210,7 +216,7 @@ void DetailWindowController::reload() {
     DetailContent content =
         instrumentDetail(type_, record_, {client.model(), client.queries(), account, language});
     if (content.needsSchedule && !scheduleAsked_) {
-        if (const ItemDetails* item = instrumentOf(client.model(), record_)) {
+        if (const ItemDetails* item = instrumentOf(client.model(), record_); item && item->marketID != 0) {
             scheduleAsked_ = item->marketID;
             session_->client().requestSessionSchedule(item->marketID);
         }

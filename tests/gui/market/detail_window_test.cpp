@@ -15,6 +15,8 @@
 #include <QTableWidget>
 #include <QTemporaryDir>
 
+#include <algorithm>
+
 namespace {
 
 using guitest::waitFor;
@@ -169,7 +171,7 @@ TEST_F(DetailWindowTest, InstrumentPanesShowTheInstrumentsFields) {
     ASSERT_TRUE(sessions);
     EXPECT_EQ(sessions, details) << "the owner's instrument window is reused";
     EXPECT_TRUE(sessions->content().needsSchedule);
-    ASSERT_TRUE(waitFor([&] { return sessions->detailTableView()->rowCount() > 0; }, 10000));
+    ASSERT_TRUE(waitFor([&] { return sessions->detailTableView()->rowCount() > 0; }, 30000));
     EXPECT_EQ(schedules.count(), 1) << "asked once";
     EXPECT_FALSE(sessions->content().needsSchedule);
     // The market's days 1 and 5 of the week.
@@ -180,6 +182,29 @@ TEST_F(DetailWindowTest, InstrumentPanesShowTheInstrumentsFields) {
     sessions->reject();
     EXPECT_EQ(tc::gui::openInstrumentDetail(*context, owner, "NOPE"), nullptr);
     EXPECT_TRUE(goneAlert());
+}
+
+// Signed in while the data service holds its replies: no instrument's market is known yet.
+class DetailWindowBeforeInstrumentsTest : public guitest::SessionTest {};
+
+TEST_F(DetailWindowBeforeInstrumentsTest, MarketSessionsAskOnceTheInstrumentsMarketIsKnown) {
+    context->setClientModel(session.get());
+    server->setDataServiceSilent(true);
+    ASSERT_TRUE(signIn());
+    ASSERT_EQ(session->client().model().ItemCollection.get("US500")->get()->marketID, 0u);
+    QWidget owner;
+    DetailWindowController* sessions =
+        tc::gui::openInstrumentDetail(*context, &owner, "US500", DetailType::MarketSessions);
+    ASSERT_TRUE(sessions);
+    EXPECT_TRUE(sessions->content().needsSchedule);
+
+    // Asking about market 0 would get an error and leave the pane empty for good.
+    server->setDataServiceSilent(false);
+    ASSERT_TRUE(waitFor([&] { return sessions->detailTableView()->rowCount() > 0; }, 30000));
+    EXPECT_EQ(sessions->content().rows,
+              (std::vector<tc::gui::DetailRow>{{"Monday", "14:30 - 21:00"}, {"Friday", "14:30 - 21:00"}}));
+    const std::vector<std::string> asked = server->stats().procedures;
+    EXPECT_EQ(std::count(asked.begin(), asked.end(), "getsessionschedule"), 1);
 }
 
 TEST_F(DetailWindowTest, DepositInformationAndAReplacedSessionClose) {
