@@ -110,7 +110,9 @@ void writeGroups(Sections& s, const Market& m) {
         AmpRecord r;
         r.set(0, g.id).set(1, g.name).flag(2, true).set(3, 1).set(4, "").flag(5, true).flag(6, true);
         r.flag(7, true).flag(8, false).set(9, 0).set(10, 0).set(11, g.maxQty).set(12, g.qtyStep);
-        r.flag(13, true).set(14, g.marginCall).set(15, g.stopOut).set(16, g.leverage).set(17, g.leverage);
+        // 16 and 17 are the shares (percent) of a floating profit and loss that count into equity:
+        // all of it, whatever the group's leverage.
+        r.flag(13, true).set(14, g.marginCall).set(15, g.stopOut).set(16, 100).set(17, 100);
         r.set(18, 365).flag(19, false).flag(20, false).set(21, 0);
         addRecord(s[kSectionGroups], r);
         for (const auto& i : m.instruments) {

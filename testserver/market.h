@@ -47,7 +47,7 @@ struct Currency {
 struct Group {
     int id = 0;
     std::string name;
-    int leverage = 100;
+    int leverage = 100; // told to no one: margin is per lot, equity counts the whole floating result
     std::string maxQty = "100";
     std::string qtyStep = "0.01";
     std::string minQty = "0.01";

@@ -6,6 +6,7 @@
 #include "model/records/account_details.h"
 #include "model/records/item_details.h"
 #include "model/records/user_info.h"
+#include "model/session_model_lookup.h"
 #include "options.h"
 #include "platform/date_format.h"
 #include "price_book.h"
@@ -80,6 +81,14 @@ TEST_F(SnapshotAgreement, TheClientReadsWhatTheServerWrites) {
         EXPECT_EQ((*held)->AccountId, account->id);
     }
     EXPECT_EQ(model->GroupDetailCollection.size(), market.groups.size());
+    // Whatever the group's leverage, a floating result counts into equity as it is.
+    const SessionModelLookup lookup(*model);
+    for (const auto& [id, account] : model->AccountDetailCollection) {
+        for (const double floating : {250.0, -250.0}) {
+            account->applyFloatingPL(floating, lookup);
+            EXPECT_DOUBLE_EQ(account->Equity, account->Balance + floating) << id;
+        }
+    }
 }
 
 // Both forms the server writes load to one model, field for field, also for a user outside UTC, and
@@ -89,6 +98,7 @@ TEST_F(SnapshotAgreement, TheServersTwoFormsLoadToTheSameModel) {
     const testserver::Market& market = *marketHolder;
     testserver::PriceBook book(market.instruments, 7);
     context.balances = {{20001, "10123.45"}};
+    context.usedMargins = {{20001, "1.7"}};
 
     auto amp = AmpSnapshotLoader().load(testserver::ampLoginSnapshot(market, *demo, book.quotes(), context));
     ASSERT_TRUE(amp);
@@ -100,6 +110,10 @@ TEST_F(SnapshotAgreement, TheServersTwoFormsLoadToTheSameModel) {
     ASSERT_EQ(xml.AccountDetailCollection.size(), market.accountsOf("demo").size());
     EXPECT_DOUBLE_EQ((*xml.AccountDetailCollection.get("20001"))->Balance, 10123.45);
     EXPECT_DOUBLE_EQ((*xml.AccountDetailCollection.get("20002"))->Balance, 5000);
+    // What the open positions hold is used, the rest of the balance free.
+    EXPECT_DOUBLE_EQ((*xml.AccountDetailCollection.get("20001"))->UsedMargin, 1.7);
+    EXPECT_DOUBLE_EQ((*xml.AccountDetailCollection.get("20001"))->AvailableMargin, 10121.75);
+    EXPECT_DOUBLE_EQ((*xml.AccountDetailCollection.get("20002"))->UsedMargin, 0);
     EXPECT_EQ((*xml.ItemCollection.get("EURUSD"))->UpdateTime, "12/06/2026 12:00:00");
 }
 

@@ -1,6 +1,7 @@
 #include "gui/app/unlock_window_controller.h"
 
 #include "gui/app/gui_context.h"
+#include "gui/app/in_app_notification_center.h"
 #include "gui/app/language.h"
 #include "gui/app/qt_shell.h"
 #include "gui/app/window_shake.h"
@@ -9,6 +10,8 @@
 
 #include <QCloseEvent>
 #include <QKeyEvent>
+
+#include <utility>
 
 namespace tc::gui {
 
@@ -33,7 +36,15 @@ void UnlockWindowController::updateLanguageStrings() {
 void UnlockWindowController::lock(QWidget* mainWindow) {
     if (mainWindow && mainWindow->isVisible()) {
         mainWindow_ = mainWindow;
+        // Its own windows stand apart from it on screen: they hide with it.
+        hiddenWindows_.clear();
+        for (QWidget* child : mainWindow->findChildren<QWidget*>())
+            if (child->isWindow() && child->isVisible())
+                hiddenWindows_.append(child);
         mainWindow->hide();
+        for (const auto& window : hiddenWindows_)
+            window->hide();
+        context_.banners().setHeld(true);
         ui_->lockPasswordTextField->clear();
         show();
         raise();
@@ -51,8 +62,12 @@ void UnlockWindowController::unLockButtonClicked() {
     }
     ui_->lockPasswordTextField->clear();
     hide();
+    context_.banners().setHeld(false);
     if (mainWindow_) {
         mainWindow_->show();
+        for (const auto& window : std::exchange(hiddenWindows_, {}))
+            if (window)
+                window->show();
         mainWindow_->raise();
         mainWindow_->activateWindow();
     }

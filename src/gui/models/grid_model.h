@@ -17,6 +17,7 @@
 #include "gui/market/depth_ladder.h"
 #include "gui/market/grid_cells.h"
 #include "gui/market/grid_spec.h"
+#include "gui/market/grid_totals.h"
 #include "gui/market/row_changes.h"
 
 #include <QAbstractTableModel>
@@ -74,6 +75,11 @@ public:
     // Reads the session now and signals what changed (the tick and the client's events do this).
     void refresh();
 
+    // The open positions' totals bar and the settled positions' totals, worked out from the rows of
+    // every refresh (zero for the other grids), whichever columns a view shows.
+    const OpenPositionTotals& openPositionTotals() const { return openTotals_; }
+    const SettledTotals& settledTotals() const { return settledTotals_; }
+
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
@@ -82,6 +88,8 @@ public:
 Q_SIGNALS:
     // After every refresh, once the rows and cells stand: views note their own state (ticks) here.
     void refreshed();
+    // The totals were worked out again (open and settled positions, after each refresh).
+    void totalsChanged();
 
 private:
     struct Row {
@@ -109,6 +117,8 @@ private:
     const std::vector<ColumnSpec> columns_;
     std::vector<std::optional<OrderSortDescriptor>> sorts_;
     std::vector<Row> rows_;
+    OpenPositionTotals openTotals_;
+    SettledTotals settledTotals_;
     std::string instrument_;
     std::int64_t language_ = 0;
     std::int64_t theme_ = 0;

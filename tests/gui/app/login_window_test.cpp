@@ -1,10 +1,13 @@
 // The login window, the demo registration, the console lock and the idle time-out, driven through
 // real widgets against the in-process test server.
 #include "client/headless_application.h"
+#include "gui/app/about_window_controller.h"
 #include "gui/app/app_delegate.h"
 #include "gui/app/common_alert.h"
 #include "gui/app/gui_context.h"
+#include "gui/app/gui_objects.h"
 #include "gui/app/idle_time.h"
+#include "gui/app/in_app_notification_center.h"
 #include "gui/app/language_list.h"
 #include "gui/app/login_registration_window_controller.h"
 #include "gui/app/login_window_controller.h"
@@ -21,6 +24,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPropertyAnimation>
@@ -257,8 +261,22 @@ TEST_F(LoginWindowTest, ALostStreamPlaysItsSoundBringsTheFormBackAndAlerts) {
     signInByTyping(QStringLiteral("demo"), QStringLiteral("demo1234"));
     ASSERT_TRUE(signedIn());
     QSignalSpy sounds(&context->sounds(), &tc::gui::SoundNotification::soundRequested);
+    QSignalSpy speeds(&delegate->session(), &tc::gui::ClientModel::networkSpeedChanged);
+    auto* status = child<QLabel>(delegate->mainWindow(), "ConnectionStatusTextField");
+    ASSERT_EQ(status->text(), context->text("0051"));
     server->dropStreams();
     ASSERT_TRUE(waitFor([&] { return login->isVisible() && !alertsOn(login).isEmpty(); }, 15000));
+    // The main window, still open behind, no longer reads "Connected" (its state event may come a pass
+    // after the alert); the shell measures the lost stream again 3.5 s later.
+    EXPECT_TRUE(waitFor([&] { return status->text() == context->text("1007"); }));
+    EXPECT_TRUE(waitFor(
+        [&] {
+            return std::any_of(speeds.begin(), speeds.end(), [](const QList<QVariant>& s) {
+                return s.front().value<interfaces::NetworkSpeed>().speedClass == 3;
+            });
+        },
+        15000));
+    EXPECT_EQ(status->text(), context->text("1007"));
     EXPECT_EQ(alertsOn(login).front()->text(), context->text("0052"));
     EXPECT_EQ(alertsOn(login).front()->informativeText(), context->text("20251"));
     EXPECT_TRUE(std::any_of(sounds.begin(), sounds.end(), [](const QList<QVariant>& s) {
@@ -273,16 +291,55 @@ TEST_F(LoginWindowTest, ALostStreamPlaysItsSoundBringsTheFormBackAndAlerts) {
     EXPECT_EQ(server->stats().logins, 2);
 }
 
+TEST_F(LoginWindowTest, TheLoginWindowOffersTheAboutWindowBeforeAnyLogin) {
+    auto* about = child<QAction>(login, "actionAbout");
+    ASSERT_TRUE(about);
+    EXPECT_EQ(about->text(), context->text("90117"));
+    EXPECT_EQ(login->contextMenuPolicy(), Qt::ActionsContextMenu);
+    about->trigger();
+    QWidget* window = context->guiObjects().aboutWindowController();
+    ASSERT_TRUE(window);
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(window->parentWidget(), login);
+}
+
+TEST_F(LoginWindowTest, ClosingTheLoginWindowEndsTheProgramEvenWithALostMainWindowOpen) {
+    signInByTyping(QStringLiteral("demo"), QStringLiteral("demo1234"));
+    ASSERT_TRUE(signedIn());
+    server->dropStreams();
+    ASSERT_TRUE(waitFor([&] { return login->isVisible() && !alertsOn(login).isEmpty(); }, 15000));
+    alertsOn(login).front()->buttons().front()->click();
+    EXPECT_TRUE(delegate->mainWindow()->isVisible());
+    EXPECT_EQ(terminations, 0);
+    login->close();
+    EXPECT_EQ(terminations, 1);
+}
+
 TEST_F(LoginWindowTest, TheLockHidesTheMainWindowUntilTheLoginPasswordIsTyped) {
     delegate->lockAppMenuItemClicked(); // nothing to lock before a login
     EXPECT_FALSE(delegate->unlockWindow().isLocked());
     signInByTyping(QStringLiteral("demo"), QStringLiteral("demo1234"));
     ASSERT_TRUE(signedIn());
     QWidget* main = delegate->mainWindow();
+    interfaces::InAppNotification note;
+    note.title = "TradeClient";
+    note.subtitle = "Before the lock";
+    QPointer<tc::gui::InAppNotificationBannerController> before =
+        context->banners().deliverNotification(note);
+    ASSERT_TRUE(before && before->isVisible());
+    delegate->mainWindow()->SettingsButtonClicked();
+    QWidget* settings = delegate->mainWindow()->settingsWindow();
+    ASSERT_TRUE(settings->isVisible());
     delegate->mainWindow()->lockConsole();
+    EXPECT_FALSE(settings->isVisible());
     tc::gui::UnlockWindowController& unlock = delegate->unlockWindow();
     ASSERT_TRUE(unlock.isLocked());
     EXPECT_FALSE(main->isVisible());
+    // Nothing shows over the lock: the open banner goes at once, a new one waits for the unlock.
+    EXPECT_TRUE(!before || !before->isVisible());
+    note.subtitle = "While locked";
+    EXPECT_EQ(context->banners().deliverNotification(note), nullptr);
+    EXPECT_TRUE(context->banners().banners().isEmpty());
     EXPECT_EQ(unlock.windowTitle(), context->text("10855") + QStringLiteral(" demo"));
 
     QLineEdit* password = unlock.findChild<QLineEdit*>(QStringLiteral("lockPasswordTextField"));
@@ -300,6 +357,9 @@ TEST_F(LoginWindowTest, TheLockHidesTheMainWindowUntilTheLoginPasswordIsTyped) {
     EXPECT_FALSE(unlock.isLocked());
     EXPECT_TRUE(main->isVisible());
     EXPECT_TRUE(password->text().isEmpty());
+    EXPECT_TRUE(settings->isVisible());
+    ASSERT_EQ(context->banners().banners().size(), 1);
+    EXPECT_EQ(context->banners().banners().front()->notification().subtitle, "While locked");
     EXPECT_EQ(shell->primaryWindow(), main);
     EXPECT_EQ(delegate->session().loginState(), interfaces::LoginState::SignedIn);
     EXPECT_EQ(terminations, 0);
