@@ -184,29 +184,6 @@ TEST_F(DetailWindowTest, InstrumentPanesShowTheInstrumentsFields) {
     EXPECT_TRUE(goneAlert());
 }
 
-// Signed in while the data service holds its replies: no instrument's market is known yet.
-class DetailWindowBeforeInstrumentsTest : public guitest::SessionTest {};
-
-TEST_F(DetailWindowBeforeInstrumentsTest, MarketSessionsAskOnceTheInstrumentsMarketIsKnown) {
-    context->setClientModel(session.get());
-    server->setDataServiceSilent(true);
-    ASSERT_TRUE(signIn());
-    ASSERT_EQ(session->client().model().ItemCollection.get("US500")->get()->marketID, 0u);
-    QWidget owner;
-    DetailWindowController* sessions =
-        tc::gui::openInstrumentDetail(*context, &owner, "US500", DetailType::MarketSessions);
-    ASSERT_TRUE(sessions);
-    EXPECT_TRUE(sessions->content().needsSchedule);
-
-    // Asking about market 0 would get an error and leave the pane empty for good.
-    server->setDataServiceSilent(false);
-    ASSERT_TRUE(waitFor([&] { return sessions->detailTableView()->rowCount() > 0; }, 30000));
-    EXPECT_EQ(sessions->content().rows,
-              (std::vector<tc::gui::DetailRow>{{"Monday", "14:30 - 21:00"}, {"Friday", "14:30 - 21:00"}}));
-    const std::vector<std::string> asked = server->stats().procedures;
-    EXPECT_EQ(std::count(asked.begin(), asked.end(), "getsessionschedule"), 1);
-}
-
 TEST_F(DetailWindowTest, DepositInformationAndAReplacedSessionClose) {
     DetailWindowController* info = tc::gui::openDepositWithdrawalInfo(
         *context, owner,
@@ -227,6 +204,31 @@ TEST_F(DetailWindowTest, DepositInformationAndAReplacedSessionClose) {
     session->replaceClient();
     EXPECT_FALSE(receipt->isVisible()) << "the old session's records are let go of";
     EXPECT_FALSE(goneAlert());
+}
+
+// Opened before the data service's instrument list is in, the market-sessions pane waits for the
+// instrument's market rather than ask for market 0, then asks once and fills in.
+class DetailWindowBeforeTheInstrumentListTest : public guitest::SessionTest {};
+
+TEST_F(DetailWindowBeforeTheInstrumentListTest, MarketSessionsAskOnceTheMarketIsKnown) {
+    server->setDataServiceSilent(true);
+    context->setClientModel(session.get());
+    ASSERT_TRUE(signIn());
+    ASSERT_EQ((*session->client().model().ItemCollection.get("US500"))->marketID, 0u);
+    QWidget owner;
+    owner.show();
+    QSignalSpy schedules(session.get(), &tc::gui::ClientModel::sessionScheduleArrived);
+    DetailWindowController* sessions =
+        tc::gui::openInstrumentDetail(*context, &owner, "US500", DetailType::MarketSessions);
+    ASSERT_TRUE(sessions);
+    EXPECT_TRUE(sessions->content().needsSchedule);
+    server->setDataServiceSilent(false);
+    ASSERT_TRUE(waitFor([&] { return sessions->detailTableView()->rowCount() > 0; }));
+    EXPECT_EQ(schedules.count(), 1);
+    const auto asked = server->stats().procedures;
+    EXPECT_EQ(std::count(asked.begin(), asked.end(), "getsessionschedule"), 1);
+    EXPECT_EQ(sessions->content().rows,
+              (std::vector<tc::gui::DetailRow>{{"Monday", "14:30 - 21:00"}, {"Friday", "14:30 - 21:00"}}));
 }
 
 } // namespace
