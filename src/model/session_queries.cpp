@@ -72,13 +72,33 @@ std::uint64_t SessionQueries::getItemIdForItemCode(std::string_view code) const 
     return 0;
 }
 
+namespace {
+constexpr std::size_t kRememberedAccounts = 16;
+} // namespace
+
 OrderView SessionQueries::visibleOrders(const OrderList* orders) const {
     OrderView visible;
     if (!orders)
         return visible;
     const SessionModelLookup lookup(model_);
+    visible.reserve(std::min(orders->size(), kMaxListSize));
+    // Each account is looked up once a call: the grids ask this of every position every second.
+    std::vector<std::pair<std::string_view, bool>> shown;
     for (const auto& order : *orders) {
-        if (!order || !lookup.isOrderOfVisibleAccount(*order))
+        if (!order)
+            continue;
+        auto known = std::find_if(shown.begin(), shown.end(),
+                                  [&](const auto& entry) { return entry.first == order->AccountNumber; });
+        bool visibleAccount = false;
+        if (known != shown.end()) {
+            visibleAccount = known->second;
+        } else {
+            visibleAccount = lookup.isOrderOfVisibleAccount(*order);
+            // A few accounts are the rule; past that each order asks the model itself.
+            if (shown.size() < kRememberedAccounts)
+                shown.emplace_back(order->AccountNumber, visibleAccount);
+        }
+        if (!visibleAccount)
             continue;
         if (!appendCapped(visible, order)) {
             logTruncated("orders");

@@ -82,7 +82,8 @@ void SessionOrders::refreshFloatingFigures() {
     for (const auto& [key, account] : model.AccountDetailCollection)
         if (account)
             account->calcAccountDetails(session_);
-    business_.tablesChanged({interfaces::Table::OpenPositions, interfaces::Table::Accounts});
+    // Only the positions' figures moved: the grids refresh their live cells, not every cell.
+    business_.tablesChanged({interfaces::Table::OpenPositionFigures, interfaces::Table::Accounts});
 }
 
 SessionOrders& attachSessionOrders(BusinessBase& business) {
