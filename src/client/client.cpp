@@ -582,6 +582,7 @@ public:
         return {business().networkspeedStatus(), business().ServerTime().value_or("")};
     }
     bool isNetworkAvailable() const override { return core_.business->conn().isNetworkAvailable(); }
+    void measureNetworkSpeed() override { business().calculateNetworkSpeedFromServerDate(); }
 
     std::string userName() const override { return core_.login->userName().value_or(""); }
     bool isSessionPassword(std::string_view text) const override {

@@ -4,6 +4,7 @@
 // fields cut at 0x05, a record ended by 0x06. Readers never fail: a short record leaves the missing
 // fields at their initial values, a piece that is not a number reads as 0.
 #include "connection/record_text.h"
+#include "model/records/financial_transaction.h"
 
 #include <cstdint>
 #include <memory>
@@ -57,29 +58,8 @@ struct NewWithdrawal {
     std::optional<std::string> remarks;
 };
 
-// One row of the deposit and withdrawal history ("getfinancialtransactions"); the statement reader
-// fills the same record from its own table, with the two type fields.
-struct FinancialTransactionDetails {
-    std::int64_t TransactionId = 0;
-    std::string TransactionCode;
-    std::int64_t AccountId = 0;
-    std::int64_t SubTransactionId = 0;
-    double CrAmount = 0; // credit
-    double DrAmount = 0; // debit
-    double BalAmountPostTransaction = 0;
-    std::string SubTransactionCode;
-    std::string Narration;
-    std::optional<std::string> TransactionDate; // "MM/dd/yyyy HH:mm:ss"
-    std::int32_t TransactionType = 0;
-    std::int32_t SubTransactionType = 0;
-
-    // Credits count positive, debits negative.
-    double amount() const { return CrAmount - DrAmount; }
-
-    // Ten pieces by position; the date is read in the wire form "yyyyMMddHHmmss" and kept in the
-    // display form (absent when missing or unreadable).
-    static FinancialTransactionDetails fromRecord(std::string_view record);
-};
+// One row of the deposit and withdrawal history: the model's record.
+using FinancialTransactionDetails = tc::FinancialTransactionDetails;
 
 // A payment gateway the server offers ("paygategetsettings" row).
 struct PayGateSetting {

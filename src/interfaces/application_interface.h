@@ -50,8 +50,8 @@ struct LoginMessageAlert {
 InAppNotification makeCommonBanner(std::string_view applicationName, std::string_view message,
                                    std::string_view title);
 
-// The read-only queries (logindata() through applicationNa// The product's values beside the program (its
-// login property list), for the login and About windows.
+// The product's values beside the program (its login property list), for the login and About
+// windows.
 struct ServerAddress {
     std::string host;
     std::int32_t port = 0;

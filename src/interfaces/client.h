@@ -27,6 +27,7 @@
 #include "interfaces/statements.h"
 #include "interfaces/tables.h"
 #include "model/data_service_collections.h"
+#include "model/market_depth.h"
 #include "model/records/request_records.h"
 #include "model/session_model.h"
 #include "model/session_queries.h"
@@ -39,12 +40,9 @@
 #include <string_view>
 #include <vector>
 
-namespace tc {
-namespace platform {
+namespace tc::platform {
 class UserDefaults;
 }
-class MarketDepthStore;
-} // namespace tc
 
 namespace interfaces {
 
@@ -152,6 +150,9 @@ public:
     virtual CommandResult registerDemoUser(const DemoRegistration& form) = 0;
     // Whether requests may go out now (after the login, while the network is up).
     virtual bool isNetworkAvailable() const = 0;
+    // Works the network-speed class out again from the time since the server's last clock (class 3
+    // past 3 s, or without one) and announces it; the shell runs it a while after a lost stream.
+    virtual void measureNetworkSpeed() = 0;
     // The user name the session signs in with (empty before signIn).
     virtual std::string userName() const = 0;
     // Whether a typed text is the session's password, exactly: the one it signed in with, or the new

@@ -1,6 +1,7 @@
 #pragma once
 // What the data service's replies fill beside the session model: the row types and the collections
 // the windows read. The replies themselves are read in the session's data-service room.
+#include "model/records/financial_transaction.h"
 #include "model/records/history_rows.h"
 #include "model/records/request_records.h"
 #include "platform/ordered_map.h"
@@ -67,7 +68,7 @@ struct DataServiceCollections {
     // Bounds every keyed collection and list here; past it new entries are refused with a warning.
     static constexpr std::size_t kMaxEntries = 100'000;
 
-    std::vector<std::string> FinancialTransactionCollection;
+    std::vector<FinancialTransactionDetails> FinancialTransactionCollection;
     std::vector<std::shared_ptr<Order>> ExecutedOrderSearchCollection;
     // The executed-positions table lists the search rows above instead of the live positions.
     bool isExecutedPositionSearch = false;

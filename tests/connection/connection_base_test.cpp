@@ -230,6 +230,32 @@ TEST_F(ConnectionBaseTest, ManualDisconnectIsNotALoss) {
     EXPECT_EQ(owner.losses.load(), 0);
 }
 
+// The user cancels while the connect is still on its way to the delegate queue: that connect, heard
+// after the sign-out, neither sends the login nor turns the sign-out's disconnect into a loss.
+TEST_F(ConnectionBaseTest, ManualDisconnectBeforeTheConnectIsHeardIsNotALoss) {
+    platform::Semaphore holding;
+    platform::Semaphore release;
+    connection->delegateQueue()->async([&] {
+        holding.signal();
+        release.wait();
+    });
+    ASSERT_TRUE(holding.waitFor(10s));
+    ASSERT_EQ(connection->ConnectToServer(false), ConnectError::None);
+    peer = listener.accept();
+    ASSERT_NE(peer, -1);
+    // Connected once the socket says so: its news then waits behind the held delegate queue.
+    const auto deadline = std::chrono::steady_clock::now() + 10s;
+    while (!connection->isStreamConnected() && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(1ms);
+    ASSERT_TRUE(connection->isStreamConnected());
+    connection->DisconnectServer();
+    release.signal();
+    connection->delegateQueue()->sync([] {});
+    EXPECT_EQ(owner.losses.load(), 0);
+    EXPECT_TRUE(owner.events.snapshot().empty());
+    EXPECT_EQ(sockettest::receive(peer, 1), ""); // the end of the stream, no login request before it
+}
+
 TEST_F(ConnectionBaseTest, UnusableAddressOrPortIsRefusedBeforeConnecting) {
     for (int port : {0, -1, 65536, 1 << 20}) {
         logindata->setPortNo(port);
@@ -267,7 +293,7 @@ TEST_F(ConnectionZmqTest, InstrumentTopicsCoverPricesAndDepthUnlessRefused) {
     connection->ProcessSubscribeandUnSubscribeItems({"USDJPY"}, true);
 
     // The standing topic arrives once the subscription has reached the publisher.
-    const auto deadline = std::chrono::steady_clock::now() + 5s;
+    const auto deadline = std::chrono::steady_clock::now() + 10s;
     bool joined = false;
     while (!joined && std::chrono::steady_clock::now() < deadline) {
         publisher->sendData("IS;hello", 0);
@@ -277,7 +303,7 @@ TEST_F(ConnectionZmqTest, InstrumentTopicsCoverPricesAndDepthUnlessRefused) {
     // Our own topics reach the publisher in the order they were asked for: once the last one
     // (EURUSD's depth) lets a message through, the earlier ones do too.
     bool subscribed = false;
-    const auto subscribeDeadline = std::chrono::steady_clock::now() + 5s;
+    const auto subscribeDeadline = std::chrono::steady_clock::now() + 10s;
     while (!subscribed && std::chrono::steady_clock::now() < subscribeDeadline) {
         publisher->sendData("MD_EURUSD;probe", 0);
         subscribed = owner.feed.waitUntil([](const auto& f) { return contains(f, "MD_EURUSD;probe"); }, 20ms);

@@ -52,8 +52,7 @@ protected:
         RunLoop::main().discardPending();
     }
     bool waitForPosts(std::size_t count) {
-        return RunLoop::main().runUntil([&] { return posted.size() >= count; },
-                                        std::chrono::milliseconds(5000));
+        return RunLoop::main().runUntil([&] { return posted.size() >= count; }, std::chrono::seconds(10));
     }
 
     ScopedReachabilitySource network;
@@ -114,7 +113,7 @@ TEST_F(NetworkReachabilityManagerTest, AReportQueuedBeforeStopIsDropped) {
     platform::Semaphore arrived;
     RunLoop::main().setWakeUpHandler([&] { arrived.signal(); });
     manager->startMonitoring();
-    const bool queued = arrived.waitFor(std::chrono::seconds(5));
+    const bool queued = arrived.waitFor(std::chrono::seconds(10));
     RunLoop::main().setWakeUpHandler({});
     ASSERT_TRUE(queued);
     manager->stopMonitoring();

@@ -56,7 +56,7 @@ protected:
     }
     bool waitForNotifications(std::size_t count) {
         return RunLoop::main().runUntil([&] { return notifications.size() >= count; },
-                                        std::chrono::milliseconds(5000));
+                                        std::chrono::seconds(10));
     }
 
     struct Seen {
@@ -298,7 +298,7 @@ TEST_F(ReachabilityTest, ABlockMayStopItsOwnWatcher) {
     ASSERT_TRUE(r->startNotifier());
     ASSERT_TRUE(waitForNotifications(1));
     network.fake->change(0);
-    ASSERT_TRUE(RunLoop::main().runUntil([&] { return stopped.load(); }, std::chrono::milliseconds(5000)));
+    ASSERT_TRUE(RunLoop::main().runUntil([&] { return stopped.load(); }, std::chrono::seconds(10)));
     RunLoop::main().runOnce();
     EXPECT_FALSE(r->reachabilitySerialQueue());
     EXPECT_EQ(network.fake->subscriberCount(), 0u);

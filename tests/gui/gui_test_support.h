@@ -21,7 +21,7 @@
 namespace guitest {
 
 // Runs the event loop until `done` (true) or a generous limit (false).
-inline bool waitFor(const std::function<bool()>& done, int timeoutMs = 5000) {
+inline bool waitFor(const std::function<bool()>& done, int timeoutMs = 15000) {
     return QTest::qWaitFor(done, timeoutMs);
 }
 

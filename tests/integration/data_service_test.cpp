@@ -71,10 +71,10 @@ protected:
     // still be on its way to the main queue: wait for its effect with eventually().
     bool answered() {
         return platform::RunLoop::main().runUntil(
-            [&] { return inside().sessionRequests().pendingRequests().size() == 0; }, 5s);
+            [&] { return inside().sessionRequests().pendingRequests().size() == 0; }, 10s);
     }
     bool eventually(const std::function<bool()>& done) {
-        return platform::RunLoop::main().runUntil(done, 5s);
+        return platform::RunLoop::main().runUntil(done, 10s);
     }
     const DataServiceCollections& got() { return client->dataService(); }
     // The requests the seam does not offer (the statement's equity hits, pay-gate settings,
@@ -148,8 +148,7 @@ TEST_F(DataServiceRoundTrip, AccountDetailsSchedulesAndAccessMaps) {
     foreign.AccountId = 20011;
     ASSERT_TRUE(ask().requestBankDetails(foreign));
     ASSERT_TRUE(answered());
-    ASSERT_TRUE(
-        platform::RunLoop::main().runUntil([&] { return seen.count(kBankDetailsNotification) == 2; }, 2s));
+    ASSERT_TRUE(eventually([&] { return seen.count(kBankDetailsNotification) == 2; }));
     EXPECT_FALSE(got().bankDetails);
     EXPECT_EQ(seen.count(kEditUserAccountAccessFailureNotification), 0);
 }
@@ -254,7 +253,7 @@ TEST_F(DataServiceRoundTrip, ChartRequestIsStoredAndAnnounced) {
                              std::to_string(static_cast<std::int64_t>(inside().Requestid()) + 1);
     Counted seen({name});
     ASSERT_NE(client->requestChartData("EURUSD", "60", 50), 0u);
-    ASSERT_TRUE(platform::RunLoop::main().runUntil([&] { return seen.count(name) == 1; }, 5s));
+    ASSERT_TRUE(eventually([&] { return seen.count(name) == 1; }));
     EXPECT_EQ(client->chartData().size(), 1u);
 }
 

@@ -113,7 +113,7 @@ TEST_F(LoginRoadTest, FullLoginLoadsTheSnapshotSwitchesTheKeyAndSubscribes) {
         "getcancelledorders", "getinstruments",     "resourcesearch",
         "resourcesearch",     "getapprovalrequest", "getfinancialapprovals"};
     ASSERT_TRUE(
-        server->waitFor([&](const testserver::ServerStats& st) { return st.procedures.size() >= 9; }, 5s));
+        server->waitFor([&](const testserver::ServerStats& st) { return st.procedures.size() >= 9; }, 10s));
     EXPECT_EQ(server->stats().procedures, expected);
 
     // The watch list's instruments are subscribed: their quotes arrive on the feed.
@@ -333,10 +333,12 @@ TEST_F(LoginRoadTest, IdleRequestSocketSendsItsKeepAliveOnThePumpedClock) {
     platform::ScopedClock scoped(clock);
     open("demo", "demo1234");
     ASSERT_TRUE(loggedIn());
-    // The first requests go out on the request thread's next passes.
+    // The first requests go out on the request thread's next passes: the clock steps on to the next pass
+    // once the last step brought nothing new (at most 20 s on the clock, well inside the stream's 30 s).
     for (int i = 0; i < 40 && server->stats().procedures.size() < 9; ++i) {
+        const std::size_t before = server->stats().procedures.size();
         clock->advance(500ms);
-        server->waitFor([](const testserver::ServerStats& st) { return st.procedures.size() >= 9; }, 100ms);
+        server->waitFor([&](const testserver::ServerStats& st) { return st.procedures.size() > before; }, 1s);
     }
     ASSERT_EQ(server->stats().procedures.size(), 9u);
     // A second at a time, so the ping keeps the stream (read with a 30 s time-out) alive.
@@ -352,7 +354,8 @@ TEST_F(LoginRoadTest, IdleRequestSocketSendsItsKeepAliveOnThePumpedClock) {
     // More than a minute without a request: one keep-alive, composed on the main queue and taken by
     // the request thread's next pass.
     ASSERT_TRUE(pingSecond());
-    for (int second = 0; second < 3 && server->stats().keepAlives == 0; ++second) {
+    // However slow the passes, a second keep-alive would take another idle minute.
+    for (int second = 0; second < 20 && server->stats().keepAlives == 0; ++second) {
         ASSERT_TRUE(pingSecond());
         server->waitFor([](const testserver::ServerStats& st) { return st.keepAlives > 0; }, 500ms);
     }
@@ -372,7 +375,8 @@ TEST_F(LoginRoadTest, ThirtySecondsOfSilenceOnTheStreamEndTheSession) {
     // The last read may have been queued (and its 30 s begun) only after the first step: step on
     // past thirty seconds from either moment.
     clock->advance(31s);
-    for (int i = 0; i < 250 && s.inside().conn().isStreamConnected(); ++i)
+    const auto deadline = std::chrono::steady_clock::now() + 20s;
+    while (s.inside().conn().isStreamConnected() && std::chrono::steady_clock::now() < deadline)
         std::this_thread::sleep_for(20ms);
     EXPECT_FALSE(s.inside().conn().isStreamConnected());
     ASSERT_TRUE(pumpUntil([&] { return s.app.connectionFailures.load() > 0; }));

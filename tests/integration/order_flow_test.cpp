@@ -755,7 +755,7 @@ TEST_F(OrderFlowTest, ARequestToSignInAgainIsFollowedOnANewStreamAndKeepsTheBook
     server->requestRelogin("demo");
     ASSERT_TRUE(platform::RunLoop::main().runUntil([&] { return logins > loginsBefore; }, 10s));
     EXPECT_TRUE(
-        server->waitFor([](const testserver::ServerStats& st) { return st.reloginRequests == 1; }, 5s));
+        server->waitFor([](const testserver::ServerStats& st) { return st.reloginRequests == 1; }, 10s));
     EXPECT_EQ(server->stats().logins, 2);
     // Quietly: no loss was reported, and the lists come back from the data service.
     EXPECT_TRUE(s.app->callsNamed("onConnectionLost").empty());

@@ -110,7 +110,7 @@ TEST_F(ServicesRoundTrip, BankDepositAndWithdrawalBecomeApprovedRequestsAndTrans
     ASSERT_TRUE(until([&] {
         const auto& rows = demo.client->dataService().FinancialTransactionCollection;
         return std::any_of(rows.begin(), rows.end(),
-                           [](const std::string& r) { return r.find("125.5") != std::string::npos; });
+                           [](const FinancialTransactionDetails& r) { return r.DrAmount == 125.5; });
     }));
 }
 

@@ -186,8 +186,9 @@ TEST_F(ServerTest, RefusalsCarryTheLoginMessageRecordAndNoCompletion) {
         peer::StreamClient client(ports_.stream);
         ASSERT_TRUE(
             client.send(peer::seal(peer::frame(peer::loginBody(c.user, c.password)), productKey_, true)));
-        auto got = client.read(2, 200ms);
+        auto got = client.read(1);
         ASSERT_EQ(got.size(), 1u);
+        EXPECT_TRUE(client.read(1, 200ms).empty()); // no completion follows
         expectLengthField(got[0]);
         EXPECT_EQ(got[0].type(), 47);
         EXPECT_EQ(got[0].at(160), "AMP");
@@ -227,7 +228,7 @@ TEST_F(ServerTest, DemoRegistrationHandsOutAUserWhoThenSignsInWithTheDepositAsBa
     // A slot not handed out yet does not sign in, whatever its password.
     peer::StreamClient early(ports_.stream);
     ASSERT_TRUE(early.send(peer::seal(peer::frame(peer::loginBody("demo2001", "x")), productKey_, true)));
-    ASSERT_EQ(early.read(1, 500ms).at(0).type(), 47);
+    ASSERT_EQ(early.read(1).at(0).type(), 47);
 
     const peer::Frame first = registration("Ann Example", "ann@example.org", "25000");
     ASSERT_EQ(first.type(), 1027);
@@ -283,7 +284,7 @@ TEST_F(ServerTest, PingBeforeLoginOrUnderAWrongKeyGetsNoAnswer) {
         peer::seal(peer::frame(wireText("10=1018<F>20=1<F>21=20240102030405<F>")), productKey_, false)));
     ASSERT_TRUE(client.send(peer::seal(peer::frame(wireText("10=1018<F>20=2<F>")), "not the key", false)));
     ASSERT_TRUE(client.send(peer::frame(wireText("10=1018<F>20=3<F>")))); // plain: never acted on
-    EXPECT_TRUE(server_->waitFor([](const auto& s) { return s.unreadableFrames >= 2; }, 2s));
+    EXPECT_TRUE(server_->waitFor([](const auto& s) { return s.unreadableFrames >= 2; }, 10s));
     EXPECT_TRUE(client.read(1, 200ms).empty());
     EXPECT_EQ(server_->stats().pings, 0);
     // The stream is still good for a login afterwards.

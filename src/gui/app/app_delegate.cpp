@@ -53,6 +53,12 @@ AppDelegate::AppDelegate(GuiContext& context, QtShell& shell, Options options, Q
             loginSuccess();
     });
     connect(&shell_, &QtShell::connectionLost, this, &AppDelegate::connectionLost);
+    // The lost stream is measured again once its last ping is surely stale, so the status line reads
+    // the loss; a client made meanwhile for a new login is not the one that was lost.
+    shell_.setConnectionFailureFollowUp([self = QPointer<AppDelegate>(this)] {
+        if (self && self->session_->generation() == self->lostGeneration_)
+            self->session_->client().measureNetworkSpeed();
+    });
     connect(unlock_.get(), &UnlockWindowController::unlocked, this,
             [this] { shell_.setPrimaryWindow(mainWindow_.get()); });
 }
@@ -61,6 +67,7 @@ AppDelegate::~AppDelegate() {
     if (context_.clientModel() == session_.get())
         context_.setClientModel(nullptr);
     shell_.setPrimaryWindow(nullptr);
+    shell_.setConnectionFailureFollowUp({});
     login_.reset();
     unlock_.reset();
     mainWindow_.reset();
@@ -97,6 +104,7 @@ void AppDelegate::loginSuccess() {
 }
 
 void AppDelegate::connectionLost() {
+    lostGeneration_ = session_->generation();
     // The form comes back for a new login; the alert that follows opens on it.
     if (!login_->isVisible()) {
         centreWindow(login_.get());

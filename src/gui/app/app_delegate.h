@@ -8,6 +8,7 @@
 #include <QObject>
 #include <QPointer>
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 
@@ -64,6 +65,8 @@ private:
     std::unique_ptr<DesktopIdleSource> ownIdle_;
     std::unique_ptr<RememberedUsers> remembered_;
     std::unique_ptr<ClientModel> session_;
+    // The client whose stream was lost last (ClientModel::generation).
+    std::uint64_t lostGeneration_ = 0;
     // Windows last: they go before the session they show.
     std::unique_ptr<MainWindowController> mainWindow_;
     std::unique_ptr<UnlockWindowController> unlock_;

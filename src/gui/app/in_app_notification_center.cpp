@@ -20,6 +20,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <utility>
 
 namespace tc::gui {
 namespace {
@@ -205,6 +206,16 @@ void InAppNotificationBannerController::dismissBanner() {
     }
 }
 
+void InAppNotificationBannerController::closeNow() {
+    if (phase_ == Phase::Closed)
+        return;
+    delete animation_;
+    animation_ = nullptr;
+    phase_ = Phase::Closed;
+    close();
+    Q_EMIT closed();
+}
+
 void InAppNotificationBannerController::animateTo(const BannerRect& frame, double opacity, int durationMs) {
     delete animation_;
     animation_ = new QParallelAnimationGroup(this);
@@ -273,6 +284,18 @@ InAppNotificationCenter::~InAppNotificationCenter() {
 
 InAppNotificationBannerController*
 InAppNotificationCenter::deliverNotification(const interfaces::InAppNotification& notification) {
+    sounds_.playSoundNamed(notification.soundName);
+    if (held_) {
+        if (waiting_.size() >= kMaxHeld)
+            waiting_.removeFirst();
+        waiting_.append(notification);
+        return nullptr;
+    }
+    return present(notification);
+}
+
+InAppNotificationBannerController*
+InAppNotificationCenter::present(const interfaces::InAppNotification& notification) {
     auto* banner = new InAppNotificationBannerController(notification, language_);
     banners_.removeAll(nullptr);
     banners_.append(banner);
@@ -281,8 +304,22 @@ InAppNotificationCenter::deliverNotification(const interfaces::InAppNotification
     connect(banner, &InAppNotificationBannerController::activated, this,
             [this, banner](int type) { activate(banner, type); });
     banner->presentBannerDismissAfter(notification.feature.dismissDelayTime);
-    sounds_.playSoundNamed(notification.soundName);
     return banner;
+}
+
+void InAppNotificationCenter::setHeld(bool held) {
+    if (held == held_)
+        return;
+    held_ = held;
+    if (held_) {
+        for (const auto& banner : QList(banners_))
+            if (banner)
+                banner->closeNow();
+        return;
+    }
+    const QList<interfaces::InAppNotification> waiting = std::exchange(waiting_, {});
+    for (const auto& notification : waiting)
+        present(notification);
 }
 
 void InAppNotificationCenter::setDelegate(interfaces::ApplicationInterface::BannerActivation delegate) {

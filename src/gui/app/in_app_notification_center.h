@@ -38,6 +38,8 @@ public:
     void presentBannerDismissAfter(double seconds);
     void presentBanner();
     void dismissBanner();
+    // Gone at once, without the hide animation.
+    void closeNow();
 
     Phase phase() const { return phase_; }
     bool animationIsRunning() const { return phase_ == Phase::Showing || phase_ == Phase::Hiding; }
@@ -81,8 +83,14 @@ public:
     ~InAppNotificationCenter() override;
 
     // Shows the banner for its dismiss delay and plays its sound; earlier banners stay until their
-    // own time, and the new one takes the same place, on top.
+    // own time, and the new one takes the same place, on top. While held, only the sound plays and
+    // the banner waits (null is returned).
     InAppNotificationBannerController* deliverNotification(const interfaces::InAppNotification& notification);
+    // The console lock hides everything behind it, banners too: holding closes the open banners at
+    // once, and banners delivered meanwhile (the last kMaxHeld) show when the hold ends.
+    void setHeld(bool held);
+    bool isHeld() const { return held_; }
+    static constexpr qsizetype kMaxHeld = 8;
     // Who acts on a clicked banner or its action button; without one a click only announces itself.
     void setDelegate(interfaces::ApplicationInterface::BannerActivation delegate);
     // "InAppNotificationDismissBannerNotification": every banner on screen leaves.
@@ -95,11 +103,14 @@ Q_SIGNALS:
 
 private:
     void activate(InAppNotificationBannerController* banner, int type);
+    InAppNotificationBannerController* present(const interfaces::InAppNotification& notification);
 
     const Language& language_;
     SoundNotification& sounds_;
     interfaces::ApplicationInterface::BannerActivation delegate_;
     QList<QPointer<InAppNotificationBannerController>> banners_;
+    bool held_ = false;
+    QList<interfaces::InAppNotification> waiting_;
 };
 
 } // namespace tc::gui

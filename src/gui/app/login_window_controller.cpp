@@ -14,6 +14,7 @@
 #include "ui_login_window_controller.h"
 
 #include <QButtonGroup>
+#include <QCloseEvent>
 #include <QKeyEvent>
 
 namespace tc::gui {
@@ -77,6 +78,12 @@ LoginWindowController::LoginWindowController(GuiContext& context, QtShell& shell
 }
 
 LoginWindowController::~LoginWindowController() = default;
+
+void LoginWindowController::closeEvent(QCloseEvent* event) {
+    QDialog::closeEvent(event);
+    if (event->isAccepted())
+        shell_.quit();
+}
 
 void LoginWindowController::keyPressEvent(QKeyEvent* event) {
     // Escape does not close the program's first window; Return still presses the login button.

@@ -62,6 +62,9 @@ public:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    // Closed by the user, the login window ends the program, even with a lost main window still open
+    // (which offers no way back to a login).
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     void loadLanguages();

@@ -11,6 +11,11 @@
 #include "gui/app/settings_window_controller.h"
 #include "gui/app/theme_manager.h"
 #include "gui/controls/grid_table.h"
+#include "gui/market/add_remove_window_controller.h"
+#include "gui/market/advanced_watchlist_table_controller.h"
+#include "gui/market/grid_pane.h"
+#include "gui/market/market_depth_table_controller.h"
+#include "gui/market/watchlist_table_controller.h"
 #include "gui/models/client_model.h"
 #include "gui/models/grid_model.h"
 #include "model/records/account_details.h"
@@ -25,6 +30,8 @@
 #include <QDialog>
 #include <QGuiApplication>
 #include <QScreen>
+#include <QSplitter>
+#include <QVBoxLayout>
 
 namespace tc::gui {
 namespace {
@@ -70,6 +77,7 @@ MainWindowController::MainWindowController(GuiContext& context, IdleSource* idle
         slot->setAutoFillBackground(true);
     }
     addGridTables();
+    addQuotesBoard();
 
     if (!idle) {
         ownIdle_ = std::make_unique<DesktopIdleSource>();
@@ -88,6 +96,10 @@ MainWindowController::MainWindowController(GuiContext& context, IdleSource* idle
     });
     connect(&session, &ClientModel::networkSpeedChanged, this,
             &MainWindowController::changeNetworkStatusimage);
+    connect(&session, &ClientModel::loginStateChanged, this, [this](interfaces::LoginState state) {
+        if (state == interfaces::LoginState::Lost)
+            changeNetworkStatusimage(context_.clientModel()->client().networkSpeed());
+    });
     connect(&session, &ClientModel::clientReplaced, this, [this] {
         account_.reset();
         getAccountDetails();
@@ -97,6 +109,8 @@ MainWindowController::MainWindowController(GuiContext& context, IdleSource* idle
     connect(&context_.themes(), &ThemeManager::themeChanged, this, [this] { update(); });
 
     connect(ui_->actionSettings, &QAction::triggered, this, &MainWindowController::SettingsButtonClicked);
+    connect(ui_->actionAddRemoveSymbols, &QAction::triggered, this,
+            &MainWindowController::AddRemoveSymbolstoWatchlistClicked);
     connect(ui_->actionAbout, &QAction::triggered, this, &MainWindowController::aboutApplication);
     connect(ui_->actionLockConsole, &QAction::triggered, this, &MainWindowController::lockConsole);
     connect(ui_->actionLogout, &QAction::triggered, this, &MainWindowController::logout);
@@ -114,7 +128,6 @@ MainWindowController::~MainWindowController() = default;
 
 void MainWindowController::addGridTables() {
     const std::pair<QLayout*, Grid> places[] = {
-        {ui_->watchlistLayout, Grid::Watchlist},
         {ui_->openPositionsTabLayout, Grid::OpenPositions},
         {ui_->pendingOrdersTabLayout, Grid::PendingOrders},
         {ui_->settledPositionsTabLayout, Grid::SettledPositions},
@@ -122,11 +135,60 @@ void MainWindowController::addGridTables() {
         {ui_->executedPositionsTabLayout, Grid::ExecutedPositions},
         {ui_->accountsTabLayout, Grid::Accounts},
     };
+    const ColumnSwitches switches = loadColumnSwitches();
     for (const auto& [layout, grid] : places) {
-        auto* table = new GridTable(context_, grid, layout->parentWidget());
-        layout->addWidget(table);
-        tables_.push_back(table);
+        // The account, position and order grids with their menus, totals and search.
+        auto* pane = new GridPane(context_, grid, switches, layout->parentWidget());
+        layout->addWidget(pane);
+        tables_.push_back(&pane->table());
+        panes_.push_back(pane);
+        if (grid == Grid::Accounts)
+            connect(pane, &GridPane::accountChosen, this, &MainWindowController::setAccount);
     }
+}
+
+void MainWindowController::addQuotesBoard() {
+    // The board over the depth ladders of its selected instrument; the tiles on a tab of their own.
+    auto* split = new QSplitter(Qt::Vertical, ui_->watchlistTab);
+    split->setObjectName(QStringLiteral("watchlistSplitView"));
+    split->setChildrenCollapsible(false);
+    watchlist_ = new WatchlistTableController(context_, split);
+    depth_ = new MarketDepthPane(context_, split);
+    split->setStretchFactor(0, 1);
+    ui_->watchlistLayout->addWidget(split);
+    connect(watchlist_, &WatchlistTableController::instrumentSelected, depth_,
+            &MarketDepthPane::setInstrument);
+    if (watchlist_->model()->rowCount() > 0)
+        watchlist_->selectRow(0);
+
+    auto* tilesTab = new QWidget;
+    tilesTab->setObjectName(QStringLiteral("advancedWatchlistTab"));
+    tilesTab->setProperty(kLangKeyProperty, QStringLiteral("90071"));
+    auto* tilesLayout = new QVBoxLayout(tilesTab);
+    tilesLayout->setContentsMargins(0, 0, 0, 0);
+    advancedWatchlist_ = new AdvancedWatchlistTableController(context_, tilesTab);
+    tilesLayout->addWidget(advancedWatchlist_);
+    ui_->watchlistTabView->addTab(tilesTab, context_.text("90071"));
+}
+
+void MainWindowController::AddRemoveSymbolstoWatchlistClicked() {
+    if (!addRemove_) {
+        addRemove_ = new AddRemoveWindowController(context_, this);
+        connect(addRemove_, &AddRemoveWindowController::watchListSaved, this, [this] {
+            watchlist_->gridModel().refresh();
+            advancedWatchlist_->RefreshTableview();
+            if (!watchlist_->selectionModel()->hasSelection() && watchlist_->model()->rowCount() > 0)
+                watchlist_->selectRow(0);
+        });
+    }
+    addRemove_->openOn(this);
+}
+
+GridPane* MainWindowController::gridPane(Grid grid) const {
+    for (GridPane* pane : panes_)
+        if (pane->grid() == grid)
+            return pane;
+    return nullptr;
 }
 
 GridTable* MainWindowController::gridTable(Grid grid) const {
@@ -194,7 +256,9 @@ void MainWindowController::changeNetworkStatusimage(const interfaces::NetworkSpe
                                                                      "MMM dd, yyyy HH:mm:ss"))
             ui_->ServerTimeTextField->setText(QString::fromStdString(*time));
     }
-    const auto look = networkStatusLook(speed.speedClass);
+    // A lost stream reads as no connection, whatever its last ping said.
+    const bool lost = context_.clientModel()->client().loginState() == interfaces::LoginState::Lost;
+    const auto look = networkStatusLook(lost ? kNoConnectionClass : speed.speedClass);
     if (!look)
         return;
     ui_->NetworkStatusIndicatorImage->setPixmap(

@@ -25,8 +25,13 @@ class MainWindowController;
 
 namespace tc::gui {
 
+class AddRemoveWindowController;
+class AdvancedWatchlistTableController;
+class GridPane;
 class GridTable;
 class GuiContext;
+class MarketDepthPane;
+class WatchlistTableController;
 
 class MainWindowController : public QMainWindow {
     Q_OBJECT
@@ -46,7 +51,7 @@ public:
     // again while it runs.
     void RefreshValues();
     // The network-speed class and the server's clock ("yyyyMMddHHmmss"); a class outside 0..3
-    // changes neither the images nor the text.
+    // changes neither the images nor the text. While the stream is lost it shows no connection.
     void changeNetworkStatusimage(const interfaces::NetworkSpeed& speed);
     // The account pie's pane: 1 shows it, 0 hides it and gives the tabs the width.
     void toggleLeftViewSelectedIndex(int index);
@@ -60,6 +65,14 @@ public:
     // The settings window once made (null before).
     SettingsWindowController* settingsWindow() const;
     GridTable* gridTable(Grid grid) const;
+    WatchlistTableController* watchlistBoard() const { return watchlist_; }
+    AdvancedWatchlistTableController* advancedWatchlist() const { return advancedWatchlist_; }
+    MarketDepthPane* marketDepth() const { return depth_; }
+    // The watch-list chooser, as a sheet on the window (made on first use).
+    void AddRemoveSymbolstoWatchlistClicked();
+    AddRemoveWindowController* addRemoveWindow() const { return addRemove_; }
+    // The account, position and order grids (null for the watch list).
+    GridPane* gridPane(Grid grid) const;
 
 Q_SIGNALS:
     void quitRequested();
@@ -76,6 +89,7 @@ private:
     void getAccountDetails();
     void loadAccountDetails();
     void addGridTables();
+    void addQuotesBoard();
     void updateLockAction();
 
     std::unique_ptr<Ui::MainWindowController> ui_;
@@ -86,6 +100,11 @@ private:
     std::optional<std::int32_t> account_;
     QPointer<SettingsWindowController> settings_;
     std::vector<GridTable*> tables_;
+    WatchlistTableController* watchlist_ = nullptr;
+    AdvancedWatchlistTableController* advancedWatchlist_ = nullptr;
+    MarketDepthPane* depth_ = nullptr;
+    AddRemoveWindowController* addRemove_ = nullptr;
+    std::vector<GridPane*> panes_;
     bool refreshing_ = false;
 };
 

@@ -13,5 +13,7 @@ struct NetworkStatusLook {
 };
 // Classes 0 (fastest) to 3 (poor or lost); any other number changes nothing (nullopt).
 std::optional<NetworkStatusLook> networkStatusLook(std::int64_t speedClass);
+// The class that reads as no connection.
+inline constexpr std::int64_t kNoConnectionClass = 3;
 
 } // namespace tc::gui

@@ -1,6 +1,7 @@
 #include "gui/app/unlock_window_controller.h"
 
 #include "gui/app/gui_context.h"
+#include "gui/app/in_app_notification_center.h"
 #include "gui/app/language.h"
 #include "gui/app/qt_shell.h"
 #include "gui/app/window_shake.h"
@@ -34,6 +35,7 @@ void UnlockWindowController::lock(QWidget* mainWindow) {
     if (mainWindow && mainWindow->isVisible()) {
         mainWindow_ = mainWindow;
         mainWindow->hide();
+        context_.banners().setHeld(true);
         ui_->lockPasswordTextField->clear();
         show();
         raise();
@@ -51,6 +53,7 @@ void UnlockWindowController::unLockButtonClicked() {
     }
     ui_->lockPasswordTextField->clear();
     hide();
+    context_.banners().setHeld(false);
     if (mainWindow_) {
         mainWindow_->show();
         mainWindow_->raise();

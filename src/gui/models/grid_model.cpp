@@ -287,6 +287,14 @@ void GridModel::refresh(Scope scope) {
     Snapshot snapshot = read();
     applyRows(snapshot);
     updateCells(snapshot, scope);
+    // From the rows read, not from the cells: a hidden margin column still counts.
+    if (grid_ == Grid::OpenPositions) {
+        openTotals_ = tc::gui::openPositionTotals(*snapshot.model, snapshot.orders);
+        Q_EMIT totalsChanged();
+    } else if (grid_ == Grid::SettledPositions && scope == Scope::All) {
+        settledTotals_ = tc::gui::settledTotals(snapshot.orders);
+        Q_EMIT totalsChanged();
+    }
     Q_EMIT refreshed();
 }
 
@@ -646,8 +654,11 @@ void GridModel::updateCells(const Snapshot& snapshot, Scope scope) {
 void GridModel::dropClient() {
     beginResetModel();
     rows_.clear();
+    openTotals_ = {};
+    settledTotals_ = {};
     detached_ = true;
     endResetModel();
+    Q_EMIT totalsChanged();
 }
 
 int GridModel::rowCount(const QModelIndex& parent) const {

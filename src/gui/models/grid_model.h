@@ -17,6 +17,7 @@
 #include "gui/market/depth_ladder.h"
 #include "gui/market/grid_cells.h"
 #include "gui/market/grid_spec.h"
+#include "gui/market/grid_totals.h"
 #include "gui/market/row_changes.h"
 
 #include <QAbstractTableModel>
@@ -74,6 +75,11 @@ public:
     // Reads the session now and signals what changed (the tick and the client's events do this).
     void refresh();
 
+    // The open positions' totals bar and the settled positions' totals, worked out from the rows of
+    // every refresh (zero for the other grids), whichever columns a view shows.
+    const OpenPositionTotals& openPositionTotals() const { return openTotals_; }
+    const SettledTotals& settledTotals() const { return settledTotals_; }
+
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
@@ -82,6 +88,8 @@ public:
 Q_SIGNALS:
     // After every refresh, once the rows and cells stand: views note their own state (ticks) here.
     void refreshed();
+    // The totals were worked out again (open and settled positions, after each refresh).
+    void totalsChanged();
 
 private:
     // The inputs of a number cell (its values, decimals, record): the cell is worked out again only
@@ -126,6 +134,8 @@ private:
     std::vector<int> keySlots_; // per column, its place in Row::keys; -1 for cells worked out always
     std::size_t keyCount_ = 0;
     std::vector<Row> rows_;
+    OpenPositionTotals openTotals_;
+    SettledTotals settledTotals_;
     std::string instrument_;
     std::int64_t language_ = 0;
     std::int64_t theme_ = 0;

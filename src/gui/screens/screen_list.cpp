@@ -22,9 +22,15 @@
 #include "gui/charts/chart_controller.h"
 #include "gui/charts/pie_chart_controller.h"
 #include "gui/controls/grid_table.h"
+#include "gui/market/add_remove_window_controller.h"
+#include "gui/market/advanced_watchlist_table_controller.h"
 #include "gui/market/detail_window_controller.h"
+#include "gui/market/grid_pane.h"
+#include "gui/market/market_depth_table_controller.h"
+#include "gui/market/watchlist_table_controller.h"
 #include "gui/models/chart_model.h"
 #include "gui/models/client_model.h"
+#include "gui/models/grid_model.h"
 #include "model/records/account_details.h"
 #include "model/records/order.h"
 #include "model/session_queries.h"
@@ -39,6 +45,7 @@
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QTableWidget>
+#include <QVBoxLayout>
 
 #include <charconv>
 #include <memory>
@@ -241,13 +248,57 @@ QWidget* pie(ScreenContext& c) {
     return view;
 }
 
-// A grid of the demo's session in a plain table view.
-QWidget* grid(ScreenContext& c, Grid which) {
-    auto* table = c.own(new GridTable(c.context(), which));
-    table->resize(1100, 320);
-    table->show();
-    c.waitUntil([table] { return table->model()->rowCount() > 0; });
-    return table;
+// The quotes board with its ladders below, its first instrument selected.
+QWidget* quotesBoard(ScreenContext& c) {
+    auto* pane = c.own(new QWidget);
+    auto* layout = new QVBoxLayout(pane);
+    layout->setContentsMargins(0, 0, 0, 0);
+    auto* board = new WatchlistTableController(c.context(), pane);
+    auto* depth = new MarketDepthPane(c.context(), pane);
+    layout->addWidget(board);
+    layout->addWidget(depth);
+    QObject::connect(board, &WatchlistTableController::instrumentSelected, depth,
+                     &MarketDepthPane::setInstrument);
+    pane->resize(1240, 420);
+    pane->show();
+    c.waitUntil([board] { return board->model()->rowCount() > 0; });
+    board->selectRow(0);
+    c.waitUntil([depth] {
+        return depth->buyLadder().model()->rowCount() > 0 && depth->sellLadder().model()->rowCount() > 0;
+    });
+    return pane;
+}
+
+QWidget* quotesTiles(ScreenContext& c) {
+    auto* tiles = c.own(new AdvancedWatchlistTableController(c.context()));
+    tiles->resize(380, 560);
+    tiles->show();
+    // Two refreshes, so that the feed's moves show their arrows.
+    c.session().tickNow();
+    c.waitUntil([] { return false; }, 1100);
+    c.session().tickNow();
+    return tiles;
+}
+
+QWidget* symbolChooser(ScreenContext& c) {
+    auto* owner = c.own(new QWidget);
+    owner->resize(900, 600);
+    owner->show();
+    auto* chooser = new AddRemoveWindowController(c.context(), owner);
+    chooser->openOn(owner);
+    c.waitUntil([chooser] { return chooser->isVisible(); });
+    return chooser;
+}
+
+// An account, position or order grid of the main window's tabs, with its totals, status line or
+// search bar.
+QWidget* gridPane(ScreenContext& c, Grid which) {
+    auto* pane = c.own(new GridPane(c.context(), which));
+    pane->resize(1400, 320);
+    pane->show();
+    c.session().tickNow();
+    c.waitUntil([pane] { return pane->gridModel().rowCount() > 0; });
+    return pane;
 }
 
 // The main window signed in as demo, at a desktop's size.
@@ -332,10 +383,15 @@ void registerScreens(ScreenRegistry& r) {
     r.add("chart-candle", [](ScreenContext& c) { return chart(c, 3, false); });
     r.add("chart-crosshair", [](ScreenContext& c) { return chart(c, 3, true); });
     r.add("pie", pie);
-    r.add("grid-watchlist", [](ScreenContext& c) { return grid(c, Grid::Watchlist); });
-    r.add("grid-accounts", [](ScreenContext& c) { return grid(c, Grid::Accounts); });
-    r.add("grid-open-positions", [](ScreenContext& c) { return grid(c, Grid::OpenPositions); });
-    r.add("grid-pending-orders", [](ScreenContext& c) { return grid(c, Grid::PendingOrders); });
+    r.add("quotes-board", quotesBoard);
+    r.add("quotes-tiles", quotesTiles);
+    r.add("symbol-chooser", symbolChooser);
+    r.add("grid-accounts", [](ScreenContext& c) { return gridPane(c, Grid::Accounts); });
+    r.add("grid-open-positions", [](ScreenContext& c) { return gridPane(c, Grid::OpenPositions); });
+    r.add("grid-pending-orders", [](ScreenContext& c) { return gridPane(c, Grid::PendingOrders); });
+    r.add("grid-settled-positions", [](ScreenContext& c) { return gridPane(c, Grid::SettledPositions); });
+    r.add("grid-executed-positions", [](ScreenContext& c) { return gridPane(c, Grid::ExecutedPositions); });
+    r.add("grid-cancelled-orders", [](ScreenContext& c) { return gridPane(c, Grid::CancelledOrders); });
     r.add("detail-receipt", receipt);
     r.add("detail-instrument", [](ScreenContext& c) { return instrument(c, DetailType::InstrumentDetails); });
     r.add("detail-contract",

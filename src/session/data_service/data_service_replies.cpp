@@ -210,7 +210,8 @@ DataServiceReply DataServiceReplies::parse(std::string_view procedure, int dsreq
     } else if (procedure == "getfinancialapprovals") {
         reply.value = FinancialApprovals{textsOf(text)};
     } else if (procedure == "getfinancialtransactions") {
-        reply.value = FinancialTransactions{textsOf(text)};
+        reply.value = FinancialTransactions{rowsOf<FinancialTransactionDetails>(
+            text, [](std::string_view r) { return FinancialTransactionDetails::fromRecord(r); })};
     } else if (procedure == "getusermapwithmyaccount") {
         reply.value = UserAccountMapList{rowsOf<UserAccountMaps>(
             text, [](std::string_view r) { return UserAccountMaps::fromFields(RecordFields(r)); })};
@@ -392,7 +393,7 @@ DataServiceOutcome DataServiceReplies::apply(const DataServiceReply& reply, cons
                 out.hasFinancialApprovals = true;
             },
             [&](const FinancialTransactions& v) {
-                for (const auto& r : v.records) {
+                for (const auto& r : v.rows) {
                     if (!roomFor(targets.FinancialTransactionCollection, "FinancialTransactionCollection"))
                         break;
                     targets.FinancialTransactionCollection.push_back(r);

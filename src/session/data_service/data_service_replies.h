@@ -78,7 +78,7 @@ struct FinancialApprovals {
     std::vector<std::string> records;
 };
 struct FinancialTransactions {
-    std::vector<std::string> records;
+    std::vector<FinancialTransactionDetails> rows;
 };
 struct PayGateSettings {
     std::vector<std::string> records;

@@ -37,7 +37,7 @@ protected:
     // Subscriptions reach the publisher some time after they are made: publish until the message
     // comes through, or give up at the deadline.
     bool publishUntilReceived(ZMQSocket& pub, const std::string& message) {
-        const auto deadline = std::chrono::steady_clock::now() + 5s;
+        const auto deadline = std::chrono::steady_clock::now() + 10s;
         while (std::chrono::steady_clock::now() < deadline) {
             pub.sendData(message, 0);
             if (inbox.waitUntil([&](const auto& items) { return contains(items, message); }, 20ms))

@@ -190,7 +190,7 @@ TEST_F(RequesterTest, SilentPeerIsRecoveredAndTheNextRequestGoesThrough) {
         return RepPeer::Frames{"re:" + r};
     });
     auto options = fastOptions();
-    options.replyTimeout = 1s;
+    options.replyTimeout = 3s;
     requester = makeRequester(options);
     requester->connectToEndpoint(peer.endpoint());
     requester->sendZMQRequestMessage(request("unanswered"));
@@ -224,7 +224,7 @@ TEST_F(RequesterTest, UnusableRepliesFailButLeaveTheChannelWorking) {
     });
     auto options = fastOptions();
     options.maxReplySize = 1024;
-    options.replyTimeout = 1s;
+    options.replyTimeout = 3s;
     requester = makeRequester(options);
     requester->connectToEndpoint(peer.endpoint());
     for (const char* text : {"parts", "binary", "one", "huge", "two"})

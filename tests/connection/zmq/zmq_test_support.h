@@ -44,7 +44,7 @@ public:
         std::unique_lock lock(mutex_);
         return changed_.wait_for(lock, timeout, [&] { return done(items_); });
     }
-    bool waitForCount(std::size_t n, std::chrono::milliseconds timeout = 5s) {
+    bool waitForCount(std::size_t n, std::chrono::milliseconds timeout = 10s) {
         return waitUntil([n](const std::vector<T>& items) { return items.size() >= n; }, timeout);
     }
     std::vector<T> snapshot() const {

@@ -5,6 +5,7 @@
 #include "gui/app/common_alert.h"
 #include "gui/app/gui_context.h"
 #include "gui/app/idle_time.h"
+#include "gui/app/in_app_notification_center.h"
 #include "gui/app/language_list.h"
 #include "gui/app/login_registration_window_controller.h"
 #include "gui/app/login_window_controller.h"
@@ -21,6 +22,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPropertyAnimation>
@@ -257,8 +259,22 @@ TEST_F(LoginWindowTest, ALostStreamPlaysItsSoundBringsTheFormBackAndAlerts) {
     signInByTyping(QStringLiteral("demo"), QStringLiteral("demo1234"));
     ASSERT_TRUE(signedIn());
     QSignalSpy sounds(&context->sounds(), &tc::gui::SoundNotification::soundRequested);
+    QSignalSpy speeds(&delegate->session(), &tc::gui::ClientModel::networkSpeedChanged);
+    auto* status = child<QLabel>(delegate->mainWindow(), "ConnectionStatusTextField");
+    ASSERT_EQ(status->text(), context->text("0051"));
     server->dropStreams();
     ASSERT_TRUE(waitFor([&] { return login->isVisible() && !alertsOn(login).isEmpty(); }, 15000));
+    // The main window, still open behind, no longer reads "Connected"; the shell measures the lost
+    // stream again 3.5 s later.
+    EXPECT_EQ(status->text(), context->text("1007"));
+    EXPECT_TRUE(waitFor(
+        [&] {
+            return std::any_of(speeds.begin(), speeds.end(), [](const QList<QVariant>& s) {
+                return s.front().value<interfaces::NetworkSpeed>().speedClass == 3;
+            });
+        },
+        15000));
+    EXPECT_EQ(status->text(), context->text("1007"));
     EXPECT_EQ(alertsOn(login).front()->text(), context->text("0052"));
     EXPECT_EQ(alertsOn(login).front()->informativeText(), context->text("20251"));
     EXPECT_TRUE(std::any_of(sounds.begin(), sounds.end(), [](const QList<QVariant>& s) {
@@ -273,16 +289,39 @@ TEST_F(LoginWindowTest, ALostStreamPlaysItsSoundBringsTheFormBackAndAlerts) {
     EXPECT_EQ(server->stats().logins, 2);
 }
 
+TEST_F(LoginWindowTest, ClosingTheLoginWindowEndsTheProgramEvenWithALostMainWindowOpen) {
+    signInByTyping(QStringLiteral("demo"), QStringLiteral("demo1234"));
+    ASSERT_TRUE(signedIn());
+    server->dropStreams();
+    ASSERT_TRUE(waitFor([&] { return login->isVisible() && !alertsOn(login).isEmpty(); }, 15000));
+    alertsOn(login).front()->buttons().front()->click();
+    EXPECT_TRUE(delegate->mainWindow()->isVisible());
+    EXPECT_EQ(terminations, 0);
+    login->close();
+    EXPECT_EQ(terminations, 1);
+}
+
 TEST_F(LoginWindowTest, TheLockHidesTheMainWindowUntilTheLoginPasswordIsTyped) {
     delegate->lockAppMenuItemClicked(); // nothing to lock before a login
     EXPECT_FALSE(delegate->unlockWindow().isLocked());
     signInByTyping(QStringLiteral("demo"), QStringLiteral("demo1234"));
     ASSERT_TRUE(signedIn());
     QWidget* main = delegate->mainWindow();
+    interfaces::InAppNotification note;
+    note.title = "TradeClient";
+    note.subtitle = "Before the lock";
+    QPointer<tc::gui::InAppNotificationBannerController> before =
+        context->banners().deliverNotification(note);
+    ASSERT_TRUE(before && before->isVisible());
     delegate->mainWindow()->lockConsole();
     tc::gui::UnlockWindowController& unlock = delegate->unlockWindow();
     ASSERT_TRUE(unlock.isLocked());
     EXPECT_FALSE(main->isVisible());
+    // Nothing shows over the lock: the open banner goes at once, a new one waits for the unlock.
+    EXPECT_TRUE(!before || !before->isVisible());
+    note.subtitle = "While locked";
+    EXPECT_EQ(context->banners().deliverNotification(note), nullptr);
+    EXPECT_TRUE(context->banners().banners().isEmpty());
     EXPECT_EQ(unlock.windowTitle(), context->text("10855") + QStringLiteral(" demo"));
 
     QLineEdit* password = unlock.findChild<QLineEdit*>(QStringLiteral("lockPasswordTextField"));
@@ -300,6 +339,8 @@ TEST_F(LoginWindowTest, TheLockHidesTheMainWindowUntilTheLoginPasswordIsTyped) {
     EXPECT_FALSE(unlock.isLocked());
     EXPECT_TRUE(main->isVisible());
     EXPECT_TRUE(password->text().isEmpty());
+    ASSERT_EQ(context->banners().banners().size(), 1);
+    EXPECT_EQ(context->banners().banners().front()->notification().subtitle, "While locked");
     EXPECT_EQ(shell->primaryWindow(), main);
     EXPECT_EQ(delegate->session().loginState(), interfaces::LoginState::SignedIn);
     EXPECT_EQ(terminations, 0);

@@ -6,6 +6,7 @@
 #include "gui/app/theme_manager.h"
 #include "gui/app/theme_table.h"
 #include "gui/controls/grid_table.h"
+#include "gui/market/watchlist_table_controller.h"
 #include "gui/models/grid_model.h"
 #include "gui/models/session_fixture.h"
 #include "model/records/account_details.h"
@@ -72,8 +73,10 @@ TEST_F(MainWindowTest, ShowsTheDemosFirstAccountAndItsTablesAndFollowsTheTick) {
     EXPECT_EQ(label("ProfitLossValueTextField"), amount(figures.UnrealisedPL));
 
     // The grids show the demo's positions and pending orders.
-    for (tc::gui::Grid grid : {tc::gui::Grid::Watchlist, tc::gui::Grid::OpenPositions,
-                               tc::gui::Grid::PendingOrders, tc::gui::Grid::Accounts}) {
+    ASSERT_TRUE(window->watchlistBoard());
+    EXPECT_TRUE(waitFor([&] { return window->watchlistBoard()->model()->rowCount() > 0; }, 10000));
+    for (tc::gui::Grid grid :
+         {tc::gui::Grid::OpenPositions, tc::gui::Grid::PendingOrders, tc::gui::Grid::Accounts}) {
         SCOPED_TRACE(static_cast<int>(grid));
         ASSERT_TRUE(window->gridTable(grid));
         EXPECT_TRUE(waitFor([&] { return window->gridTable(grid)->model()->rowCount() > 0; }, 10000));
@@ -135,7 +138,7 @@ TEST_F(MainWindowTest, LaterWindowsAreDisabledWithATooltipAndTheShellsActionsWor
          {"actionTradeTicket", "actionClosePosition", "actionModifyPosition", "actionOffsetPosition",
           "actionCloseAll", "actionChart", "actionAccountStatement", "actionDepositsWithdrawals",
           "actionNewDeposit", "actionNewWithdrawal", "actionChangePassword", "actionAccessRights",
-          "actionChat", "actionMessages", "actionNews", "actionResources", "actionAddRemoveSymbols"}) {
+          "actionChat", "actionMessages", "actionNews", "actionResources"}) {
         SCOPED_TRACE(name);
         ASSERT_TRUE(action(name));
         EXPECT_FALSE(action(name)->isEnabled());
@@ -272,7 +275,7 @@ TEST_F(MainWindowTest, AThemeSwitchRepaintsTheMainWindowAndItsGrids) {
     context->themes().saveTheme(1);
     EXPECT_EQ(window->palette().color(QPalette::Window), windowColour(1));
     EXPECT_EQ(settings->palette().color(QPalette::Window), windowColour(1));
-    EXPECT_EQ(window->gridTable(tc::gui::Grid::Watchlist)->gridModel().theme(), 1);
+    EXPECT_EQ(window->watchlistBoard()->gridModel().theme(), 1);
     EXPECT_TRUE(waitFor([&] { return paints > 0; }));
     window->removeEventFilter(&counter);
 }

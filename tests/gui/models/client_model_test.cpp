@@ -46,7 +46,7 @@ TEST_F(ClientModelTest, SignInReEmitsTheClientsEventsAndTicks) {
                    !session->client().queries().getOpenOrderCollection().empty();
         },
         15000));
-    EXPECT_TRUE(waitFor([&] { return !quoted.empty() && ticks >= 1; }, 15000));
+    ASSERT_TRUE(waitFor([&] { return !quoted.empty() && ticks >= 1; }, 15000));
     EXPECT_GT(journalLines, 0);
 
     session->signOut();

@@ -122,7 +122,7 @@ TEST_F(DataServiceRepliesTest, ErrorRepliesClearBankDetailsButKeepTheRoutingStep
                          targets.bankDetails->BankName),
               std::tuple(12345, 840, "Acme"));
 
-    targets.FinancialTransactionCollection = {"old"};
+    targets.FinancialTransactionCollection = {FinancialTransactionDetails{}};
     out = run("getfinancialtransactions", "error");
     EXPECT_FALSE(targets.bankDetails);
     EXPECT_TRUE(targets.FinancialTransactionCollection.empty());
@@ -209,8 +209,15 @@ TEST_F(DataServiceRepliesTest, ListsAndMapsAreFilledFromTheirRecords) {
     out = run("getapprovalrequest", wireText("11<C>3<R>12<R>"));
     EXPECT_TRUE(out.hasApprovalRequests);
     EXPECT_EQ(out.approvalRequests, (std::vector<std::string>{wireText("11<C>3"), "12"}));
-    run("getfinancialtransactions", wireText("a<R>b<R>"));
-    EXPECT_EQ(targets.FinancialTransactionCollection, (std::vector<std::string>{"a", "b"}));
+    // The deposits and withdrawals are read into their records here, none left as text.
+    run("getfinancialtransactions",
+        wireText("8<C>DEP<C>20001<C>11<C>250.5<C>0<C>1250.5<C>BANK<C>June<C>20240601103000<R>9<C>WDL<R>"));
+    ASSERT_EQ(targets.FinancialTransactionCollection.size(), 2u);
+    const FinancialTransactionDetails& deposit = targets.FinancialTransactionCollection[0];
+    EXPECT_EQ(std::tuple(deposit.TransactionId, deposit.TransactionCode, deposit.AccountId, deposit.amount(),
+                         deposit.Narration, deposit.TransactionDate.value_or("")),
+              std::tuple(8, "DEP", 20001, 250.5, "June", "06/01/2024 10:30:00"));
+    EXPECT_EQ(targets.FinancialTransactionCollection[1].TransactionCode, "WDL");
     out = run("paygategetsettings", wireText("g<R>"));
     EXPECT_TRUE(out.hasPayGateSettings);
     EXPECT_EQ(out.payGateSettings.size(), 1u);

@@ -1,0 +1,91 @@
+#pragma once
+// The advanced watch list: the watch list as tiles, one per instrument, with its code, update time,
+// day's low and high, spread in ticks, and two large price buttons (buy at the ask, sell at the bid),
+// each with an arrow for the direction of the price's last tick. The ticks are this view's own, noted
+// once per refresh (the session's tick). The buttons open the order ticket, which this version does
+// not have yet: they stay disabled with a tooltip saying so.
+#include "gui/market/tick_tracker.h"
+
+#include <QFrame>
+#include <QPushButton>
+#include <QScrollArea>
+
+#include <string>
+#include <vector>
+
+class QLabel;
+class QVBoxLayout;
+
+namespace tc::gui {
+
+class GuiContext;
+struct AdvancedTile;
+
+// A price button: the price with its big figure enlarged.
+class PriceButton : public QPushButton {
+    Q_OBJECT
+public:
+    using QPushButton::QPushButton;
+    void setPrice(const QString& price, std::size_t bigDigits, std::size_t smallDigits);
+    const QString& price() const { return price_; }
+    QSize sizeHint() const override;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    QString price_;
+    std::size_t bigDigits_ = 0;
+    std::size_t smallDigits_ = 0;
+};
+
+class AdvancedTableCell : public QFrame {
+    Q_OBJECT
+public:
+    explicit AdvancedTableCell(GuiContext& context, QWidget* parent = nullptr);
+    void fill(const AdvancedTile& tile, std::size_t bigDigits, std::size_t smallDigits);
+    void retitle();
+
+    QLabel* symbolTextLabel = nullptr;
+    QLabel* timeTextLabel = nullptr;
+    QLabel* lowTextLabel = nullptr;
+    QLabel* highTextLabel = nullptr;
+    QLabel* spreadTextLabel = nullptr;
+    PriceButton* buyButton = nullptr;
+    PriceButton* sellButton = nullptr;
+    QLabel* buyIndicatorImageView = nullptr;
+    QLabel* sellIndicatorImageView = nullptr;
+    QLabel* buyTitle = nullptr;
+    QLabel* sellTitle = nullptr;
+
+private:
+    GuiContext& context_;
+};
+
+class AdvancedWatchlistTableController : public QScrollArea {
+    Q_OBJECT
+public:
+    explicit AdvancedWatchlistTableController(GuiContext& context, QWidget* parent = nullptr);
+    ~AdvancedWatchlistTableController() override;
+
+    // Reads the watch list and the quotes, notes this view's ticks and fills the tiles (while shown).
+    void RefreshTableview();
+    int tileCount() const { return static_cast<int>(tiles_.size()); }
+    AdvancedTableCell* tile(int row) const { return tiles_[static_cast<std::size_t>(row)]; }
+    const QuoteTicks& ticks() const { return ticks_; }
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void fillTiles();
+
+    GuiContext& context_;
+    std::vector<std::string> codes_;
+    QWidget* list_ = nullptr;
+    QVBoxLayout* layout_ = nullptr;
+    std::vector<AdvancedTableCell*> tiles_;
+    QuoteTicks ticks_;
+};
+
+} // namespace tc::gui

@@ -1,0 +1,94 @@
+#include "gui/market/market_depth_table_controller.h"
+
+#include "gui/app/gui_context.h"
+#include "gui/app/language.h"
+#include "gui/app/theme_manager.h"
+#include "gui/models/client_model.h"
+#include "gui/models/grid_model.h"
+
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QVBoxLayout>
+
+namespace tc::gui {
+
+MarketDepthTableController::MarketDepthTableController(GuiContext& context, DepthSide side, QWidget* parent)
+    : QTableView(parent), context_(context) {
+    const bool buy = side == DepthSide::Buy;
+    setObjectName(buy ? QStringLiteral("BuyMarketDepthTableView")
+                      : QStringLiteral("SellMarketDepthTableView"));
+    model_ = new GridModel(*context.clientModel(), buy ? Grid::BuyDepth : Grid::SellDepth, this);
+    model_->setTheme(context.themes().getThemeForKey());
+    setModel(model_);
+    setSelectionMode(QAbstractItemView::NoSelection);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setFocusPolicy(Qt::NoFocus);
+    setAlternatingRowColors(true);
+    setWordWrap(false);
+    verticalHeader()->hide();
+    verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
+    horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+    horizontalHeader()->setHighlightSections(false);
+    // Five levels and the header, no scrolling.
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setFixedHeight(horizontalHeader()->sizeHint().height() +
+                   static_cast<int>(kLadderLevels) * verticalHeader()->defaultSectionSize() +
+                   2 * frameWidth());
+    setHeaderTitles();
+    connect(&context.language(), &Language::changed, this, &MarketDepthTableController::setHeaderTitles);
+    connect(&context.themes(), &ThemeManager::themeChanged, this,
+            [this](std::int64_t theme) { model_->setTheme(theme); });
+}
+
+MarketDepthTableController::~MarketDepthTableController() = default;
+
+void MarketDepthTableController::setHeaderTitles() {
+    model_->setLanguage(context_.language().selected());
+}
+
+void MarketDepthTableController::setValue(const std::string& code) {
+    setHeaderTitles();
+    if (!code.empty())
+        model_->setInstrument(code);
+}
+
+const std::string& MarketDepthTableController::itemCode() const {
+    return model_->instrument();
+}
+
+MarketDepthPane::MarketDepthPane(GuiContext& context, QWidget* parent) : QWidget(parent), context_(context) {
+    setObjectName(QStringLiteral("marketDepthPane"));
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(0, 2, 0, 0);
+    column->setSpacing(2);
+    title_ = new QLabel(this);
+    title_->setObjectName(QStringLiteral("marketDepthTitle"));
+    column->addWidget(title_);
+    auto* row = new QHBoxLayout;
+    row->setSpacing(4);
+    buy_ = new MarketDepthTableController(context, DepthSide::Buy, this);
+    sell_ = new MarketDepthTableController(context, DepthSide::Sell, this);
+    row->addWidget(buy_);
+    row->addWidget(sell_);
+    column->addLayout(row);
+    retitle();
+    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    connect(&context.language(), &Language::changed, this, &MarketDepthPane::retitle);
+}
+
+void MarketDepthPane::setInstrument(const QString& code) {
+    buy_->setValue(code.toStdString());
+    sell_->setValue(code.toStdString());
+    retitle();
+}
+
+void MarketDepthPane::retitle() {
+    const std::string& code = buy_->itemCode();
+    title_->setText(code.empty()
+                        ? context_.text("90072")
+                        : context_.text("90072") + QStringLiteral(": ") + QString::fromStdString(code));
+}
+
+} // namespace tc::gui

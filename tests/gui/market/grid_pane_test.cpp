@@ -1,0 +1,362 @@
+// The account, position and order grids of the main window against the in-process test server,
+// signed in as demo: orders placed and closed through the core travel through the grids, the row
+// menus, the executed day search, hidden columns across a restart, and totals that do not depend on
+// the columns shown.
+#include "gui/app/main_window_controller.h"
+#include "gui/controls/grid_table.h"
+#include "gui/market/detail_window_controller.h"
+#include "gui/market/grid_cells.h"
+#include "gui/market/grid_pane.h"
+#include "gui/models/grid_model.h"
+#include "gui/models/grid_view_proxy.h"
+#include "gui/models/session_fixture.h"
+#include "model/records/account_details.h"
+#include "platform/lenient.h"
+
+#include <QAbstractItemModelTester>
+#include <QAction>
+#include <QDateEdit>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+
+#include <memory>
+#include <set>
+
+namespace {
+
+using guitest::waitFor;
+using tc::gui::Grid;
+using tc::gui::GridModel;
+using tc::gui::GridPane;
+
+interfaces::Decimal dec(const char* text) {
+    return *interfaces::Decimal::fromString(text);
+}
+
+// A grouped amount as a number ("1,234.50" -> 1234.5).
+double amountOf(const QString& text) {
+    QString plain = text;
+    plain.remove(QLatin1Char(','));
+    return tc::platform::lenientReal(plain.toStdString());
+}
+
+class GridPaneTest : public guitest::SessionTest {
+protected:
+    void SetUp() override {
+        holdPrices = true; // the client's quote and the server's fill price agree
+        SessionTest::SetUp();
+        context->setClientModel(session.get());
+        ASSERT_TRUE(signIn());
+        ASSERT_TRUE(
+            waitFor([&] { return session->client().queries().getOpenOrderCollection().size() >= 2; }, 15000));
+    }
+    void TearDown() override {
+        testers.clear();
+        SessionTest::TearDown();
+    }
+
+    // A pane in a window of its own, its model under the model tester.
+    GridPane& pane(Grid grid) {
+        auto* window = new QWidget;
+        window->resize(1200, 400);
+        auto* pane = new GridPane(*context, grid, tc::gui::ColumnSwitches{true, true}, window);
+        pane->resize(window->size());
+        window->show();
+        testers.push_back(std::make_unique<QAbstractItemModelTester>(
+            &pane->gridModel(), QAbstractItemModelTester::FailureReportingMode::Fatal));
+        return *pane;
+    }
+    static QString cell(const GridPane& pane, const std::string& id, std::string_view column) {
+        const GridModel& model = pane.gridModel();
+        const int row = model.rowOf(id);
+        return row < 0 ? QString() : model.index(row, model.columnOf(column)).data().toString();
+    }
+    static std::set<std::string> ids(const GridPane& pane) {
+        std::set<std::string> out;
+        for (int row = 0; row < pane.gridModel().rowCount(); ++row)
+            out.insert(pane.gridModel().rowId(row));
+        return out;
+    }
+    // The ids that a pane gained since `before`.
+    static std::string newId(const GridPane& pane, const std::set<std::string>& before) {
+        for (const std::string& id : ids(pane))
+            if (!before.contains(id))
+                return id;
+        return {};
+    }
+    interfaces::OrderTicket ticket(const char* quantity) {
+        interfaces::OrderTicket t;
+        t.instrument = "EURUSD";
+        t.account = 20001;
+        t.quantity = dec(quantity);
+        return t;
+    }
+    std::optional<testserver::ServerPosition> serverPosition(const std::string& id) {
+        return server->book().with(
+            [&](const testserver::Books& b) -> std::optional<testserver::ServerPosition> {
+                for (const auto& p : b.positions)
+                    if (std::to_string(p.positionId) == id)
+                        return p;
+                return std::nullopt;
+            });
+    }
+    // The sum of the margin cells of every row, as the grid shows them.
+    static double marginColumnSum(const GridPane& pane) {
+        double sum = 0;
+        const int column = pane.gridModel().columnOf("0128");
+        for (int row = 0; row < pane.gridModel().rowCount(); ++row)
+            sum += amountOf(pane.gridModel().index(row, column).data().toString());
+        return sum;
+    }
+
+    std::vector<std::unique_ptr<QAbstractItemModelTester>> testers;
+};
+
+TEST_F(GridPaneTest, MarketOrderShowsWithTheServersFiguresAndItsCloseMovesItToSettled) {
+    GridPane& open = pane(Grid::OpenPositions);
+    GridPane& settled = pane(Grid::SettledPositions);
+    const auto openBefore = ids(open);
+    const auto settledBefore = ids(settled);
+    const double quantityBefore = amountOf(open.totalValue("0027"));
+    ASSERT_TRUE(session->client().orders().placeOrder(ticket("2")).sent());
+
+    ASSERT_TRUE(waitFor([&] { return !newId(open, openBefore).empty(); }, 15000));
+    const std::string id = newId(open, openBefore);
+    const auto held = serverPosition(id);
+    ASSERT_TRUE(held) << id;
+    EXPECT_EQ(cell(open, id, "0012"), "20001");
+    EXPECT_EQ(cell(open, id, "0011"), "EURUSD");
+    EXPECT_EQ(cell(open, id, "0020"), "B");
+    EXPECT_EQ(cell(open, id, "0027").toStdString(), held->qty);
+    EXPECT_EQ(cell(open, id, "0318").toStdString(), held->openPrice);
+    // The totals bar counts the new lots at the next refresh.
+    session->tickNow();
+    EXPECT_DOUBLE_EQ(amountOf(open.totalValue("0027")), quantityBefore + 2);
+
+    ASSERT_TRUE(session->client().orders().closePosition(id, dec("2")).sent());
+    ASSERT_TRUE(waitFor([&] { return open.gridModel().rowOf(id) < 0; }, 15000));
+    ASSERT_TRUE(waitFor([&] { return !newId(settled, settledBefore).empty(); }, 15000));
+    const std::string settlement = newId(settled, settledBefore);
+    EXPECT_EQ(cell(settled, settlement, "0323").toStdString(), id);
+    EXPECT_EQ(cell(settled, settlement, "0027"), "2");
+    // The status line adds the settlement's lots; every segment ends in five spaces.
+    const QString line = settled.statusLine();
+    EXPECT_TRUE(line.endsWith(QStringLiteral("     "))) << line.toStdString();
+    double lots = 0;
+    for (const std::string& row : ids(settled))
+        lots += amountOf(cell(settled, row, "0027"));
+    EXPECT_TRUE(
+        line.startsWith(QStringLiteral("Quantity : ") + QString::number(lots) + QStringLiteral("     ")))
+        << line.toStdString();
+}
+
+TEST_F(GridPaneTest, PendingOrderShowsAndItsCancelMovesItToCancelled) {
+    GridPane& pending = pane(Grid::PendingOrders);
+    GridPane& cancelled = pane(Grid::CancelledOrders);
+    const auto pendingBefore = ids(pending);
+    const auto cancelledBefore = ids(cancelled);
+    interfaces::OrderTicket limit = ticket("0.5");
+    limit.kind = interfaces::OrderKind::Limit;
+    limit.price = dec("1.00000"); // far below the market: it waits
+    ASSERT_TRUE(session->client().orders().placeOrder(limit).sent());
+
+    ASSERT_TRUE(waitFor([&] { return !newId(pending, pendingBefore).empty(); }, 15000));
+    const std::string id = newId(pending, pendingBefore);
+    EXPECT_EQ(cell(pending, id, "0028"), "Limit");
+    EXPECT_EQ(cell(pending, id, "0328"), "0.5");
+    EXPECT_EQ(cell(pending, id, "0232"), "1.00000");
+    EXPECT_EQ(cell(pending, id, "0287"), "0");
+
+    // A limit order's row menu: edit and cancel, there but disabled until their dialog exists.
+    QMenu* menu = pending.rowMenu(id);
+    ASSERT_TRUE(menu);
+    const auto actions = menu->actions();
+    ASSERT_EQ(actions.size(), 2);
+    for (const QAction* action : actions) {
+        EXPECT_FALSE(action->isEnabled()) << action->objectName().toStdString();
+        EXPECT_FALSE(action->toolTip().isEmpty());
+    }
+    EXPECT_EQ(actions[0]->text(), context->text("0254"));
+    EXPECT_EQ(actions[1]->text(), context->text("0252"));
+
+    ASSERT_TRUE(session->client().orders().cancelPendingOrder(id).sent());
+    ASSERT_TRUE(waitFor([&] { return pending.gridModel().rowOf(id) < 0; }, 15000));
+    ASSERT_TRUE(waitFor([&] { return cancelled.gridModel().rowOf(id) >= 0; }, 15000));
+    EXPECT_EQ(cell(cancelled, id, "0011"), "EURUSD");
+    EXPECT_EQ(cell(cancelled, id, "0027"), "0.5");
+    EXPECT_EQ(newId(cancelled, cancelledBefore), id);
+}
+
+TEST_F(GridPaneTest, ExecutedDaySearchShowsTheServersRowsUntilItEnds) {
+    GridPane& executed = pane(Grid::ExecutedPositions);
+    ASSERT_TRUE(waitFor([&] { return executed.gridModel().rowCount() > 0; }, 15000));
+    const auto live = ids(executed);
+    std::set<std::int32_t> accounts;
+    for (const auto& account : session->client().queries().getAccountCollection())
+        accounts.insert(account->AccountId);
+    // What the server holds of the demo's accounts for 3 January 2024.
+    const auto expected = server->book().with([&](const testserver::Books& b) {
+        std::set<std::string> out;
+        for (const auto& p : b.executed)
+            if (accounts.contains(p.accountId) && p.openedAt.starts_with("20240103"))
+                out.insert(std::to_string(p.positionId));
+        return out;
+    });
+    ASSERT_FALSE(expected.empty());
+
+    executed.findChild<QDateEdit*>("searchDatePicker")->setDate(QDate(2024, 1, 3));
+    executed.findChild<QPushButton*>("searchButton")->click();
+    EXPECT_TRUE(executed.isSearching());
+    ASSERT_TRUE(waitFor([&] { return ids(executed) == expected; }, 15000));
+    // The live table's change does not bring its rows back while the search stands.
+    session->tickNow();
+    EXPECT_EQ(ids(executed), expected);
+
+    // A day without executions empties the table.
+    ASSERT_TRUE(executed.search(QDate(2023, 6, 1)));
+    ASSERT_TRUE(waitFor([&] { return executed.gridModel().rowCount() == 0; }, 15000));
+
+    executed.findChild<QPushButton*>("resetButton")->click();
+    EXPECT_FALSE(executed.isSearching());
+    EXPECT_EQ(executed.searchDay(), QDate::currentDate());
+    ASSERT_TRUE(waitFor([&] { return ids(executed) == live; }, 15000));
+}
+
+TEST_F(GridPaneTest, HiddenColumnsSurviveARestartAndTotalsStayRight) {
+    auto first =
+        std::make_unique<GridPane>(*context, Grid::OpenPositions, tc::gui::ColumnSwitches{true, true});
+    ASSERT_TRUE(waitFor([&] { return first->gridModel().rowCount() >= 2; }, 15000));
+    ASSERT_TRUE(first->isColumnShown("0128"));
+    QAction* margin = first->headerMenu().findChild<QAction*>("column_0128");
+    ASSERT_TRUE(margin);
+    EXPECT_TRUE(margin->isChecked());
+    EXPECT_EQ(margin->text(),
+              first->gridModel().headerData(first->gridModel().columnOf("0128"), Qt::Horizontal));
+    margin->trigger(); // as the header menu does
+    EXPECT_FALSE(first->isColumnShown("0128"));
+    first.reset();
+
+    GridPane& again = pane(Grid::OpenPositions);
+    EXPECT_FALSE(again.isColumnShown("0128"));
+    EXPECT_FALSE(again.headerMenu().findChild<QAction*>("column_0128")->isChecked());
+    EXPECT_TRUE(again.isColumnShown("0317"));
+
+    // A position opened while the margin column is hidden still counts in the margin total.
+    const auto before = ids(again);
+    ASSERT_TRUE(session->client().orders().placeOrder(ticket("3")).sent());
+    ASSERT_TRUE(waitFor([&] { return !newId(again, before).empty(); }, 15000));
+    session->tickNow();
+    const double perPosition = amountOf(cell(again, newId(again, before), "0128"));
+    EXPECT_GT(perPosition, 0);
+    EXPECT_NEAR(amountOf(again.totalValue("0128")), marginColumnSum(again),
+                0.011 * again.gridModel().rowCount());
+    EXPECT_GT(amountOf(again.totalValue("0128")), perPosition);
+
+    // Shown again, and remembered so.
+    again.setColumnShown("0128", true);
+    EXPECT_TRUE(again.isColumnShown("0128"));
+    GridPane& third = pane(Grid::OpenPositions);
+    EXPECT_TRUE(third.isColumnShown("0128"));
+}
+
+TEST_F(GridPaneTest, NarrowDateColumnsShowTheTimeAndSortingLeavesTheTotals) {
+    GridPane& open = pane(Grid::OpenPositions);
+    ASSERT_TRUE(waitFor([&] { return open.gridModel().rowOf("300001") >= 0; }, 15000));
+    const int column = open.gridModel().columnOf("0137");
+    open.table().setColumnWidth(column, 135);
+    EXPECT_EQ(open.shownText("300001", "0137"), "09:15:00");
+    open.table().setColumnWidth(column, 136);
+    EXPECT_EQ(open.shownText("300001", "0137"), "01/03/2024 09:15:00");
+    EXPECT_EQ(open.shownText("300001", "0011"), "EURUSD");
+
+    // Sorting reorders the view, not the figures under it.
+    session->tickNow();
+    const QString quantity = open.totalValue("0027");
+    const QString margin = open.totalValue("0128");
+    open.table().sortByColumn(open.gridModel().columnOf("0027"), Qt::AscendingOrder);
+    session->tickNow();
+    EXPECT_EQ(open.totalValue("0027"), quantity);
+    EXPECT_EQ(open.totalValue("0128"), margin);
+    EXPECT_EQ(open.table().model()->index(0, 0).data(GridModel::IdRole).toString(), "300002"); // 0.2 lots
+}
+
+TEST_F(GridPaneTest, SwitchedOffColumnsStayHiddenAndOutOfTheMenu) {
+    auto pane =
+        std::make_unique<GridPane>(*context, Grid::SettledPositions, tc::gui::ColumnSwitches{false, false});
+    EXPECT_FALSE(pane->isColumnShown("0830"));
+    EXPECT_FALSE(pane->headerMenu().findChild<QAction*>("column_0830"));
+    pane->setColumnShown("0830", true);
+    EXPECT_FALSE(pane->isColumnShown("0830"));
+    auto shown =
+        std::make_unique<GridPane>(*context, Grid::SettledPositions, tc::gui::ColumnSwitches{true, true});
+    EXPECT_TRUE(shown->headerMenu().findChild<QAction*>("column_0830"));
+}
+
+TEST_F(GridPaneTest, MainWindowRowMenusAndAccountClicks) {
+    tc::gui::MainWindowController window(*context);
+    window.show();
+    GridPane* open = window.gridPane(Grid::OpenPositions);
+    ASSERT_TRUE(open);
+    ASSERT_TRUE(waitFor([&] { return open->gridModel().rowOf("300001") >= 0; }, 15000));
+    EXPECT_EQ(window.gridTable(Grid::OpenPositions), &open->table());
+    EXPECT_EQ(window.gridPane(Grid::Watchlist), nullptr);
+
+    // The row menu offers what the position's settings allow; dialogs of later work stay disabled.
+    QMenu* menu = open->rowMenu("300001");
+    ASSERT_TRUE(menu);
+    std::vector<std::string> names;
+    for (QAction* action : menu->actions()) {
+        names.push_back(action->objectName().toStdString());
+        EXPECT_EQ(action->isEnabled(), action->objectName() == "deliveryReceipt") << names.back();
+        EXPECT_EQ(action->toolTip().isEmpty() || action->isEnabled(), action->isEnabled());
+    }
+    EXPECT_FALSE(names.empty());
+
+    // The executed grid's receipt opens as a sheet on the main window; while it shows, row menus
+    // offer nothing.
+    GridPane* executed = window.gridPane(Grid::ExecutedPositions);
+    ASSERT_TRUE(waitFor([&] { return executed->gridModel().rowOf("300001") >= 0; }, 15000));
+    QMenu* receiptMenu = executed->rowMenu("300001");
+    ASSERT_TRUE(receiptMenu);
+    ASSERT_EQ(receiptMenu->actions().size(), 1);
+    QAction* receipt = receiptMenu->actions().front();
+    EXPECT_EQ(receipt->objectName(), "deliveryReceipt");
+    EXPECT_TRUE(receipt->isEnabled());
+    receipt->trigger();
+    auto* sheet = window.findChild<tc::gui::DetailWindowController*>();
+    ASSERT_TRUE(sheet);
+    ASSERT_TRUE(waitFor([&] { return sheet->isVisible(); }));
+    EXPECT_EQ(sheet->record(), "300001");
+    EXPECT_EQ(sheet->windowModality(), Qt::WindowModal);
+    EXPECT_EQ(open->rowMenu("300001"), nullptr);
+    EXPECT_EQ(executed->rowMenu("300001"), nullptr);
+    sheet->close();
+    ASSERT_TRUE(waitFor([&] { return !sheet->isVisible(); }));
+    EXPECT_TRUE(open->rowMenu("300001"));
+    // Nothing for a record the grid does not hold.
+    EXPECT_EQ(open->rowMenu("no such id"), nullptr);
+
+    // A double click hands the record id on.
+    QString clicked;
+    QObject::connect(open, &GridPane::rowDoubleClicked, [&](Grid grid, const QString& id) {
+        EXPECT_EQ(grid, Grid::OpenPositions);
+        clicked = id;
+    });
+    const QModelIndex first = open->table().model()->index(0, 0);
+    Q_EMIT open->table().doubleClicked(first);
+    EXPECT_EQ(clicked, first.data(GridModel::IdRole).toString());
+
+    // A click on an account makes it the main window's account.
+    GridPane* accounts = window.gridPane(Grid::Accounts);
+    ASSERT_TRUE(accounts);
+    ASSERT_TRUE(waitFor([&] { return accounts->gridModel().rowOf("20002") >= 0; }, 15000));
+    const GridModel& model = accounts->gridModel();
+    const QModelIndex row = accounts->table().model()->index(
+        accounts->table().proxy().mapFromSource(model.index(model.rowOf("20002"), 0)).row(), 0);
+    Q_EMIT accounts->table().clicked(row);
+    EXPECT_EQ(window.account(), 20002);
+    EXPECT_EQ(session->client().currentAccount(), 20002);
+}
+
+} // namespace

@@ -1,0 +1,306 @@
+// The quotes board, its tiles, the depth ladders and the watch-list chooser against the in-process
+// test server, signed in as demo.
+#include "gui/app/common_alert.h"
+#include "gui/app/idle_time.h"
+#include "gui/app/main_window_controller.h"
+#include "gui/market/add_remove_window_controller.h"
+#include "gui/market/advanced_watchlist_table_controller.h"
+#include "gui/market/detail_window_controller.h"
+#include "gui/market/market_depth_table_controller.h"
+#include "gui/market/watchlist_table_controller.h"
+#include "gui/models/grid_model.h"
+#include "gui/models/grid_view_proxy.h"
+#include "gui/models/session_fixture.h"
+#include "model/market_depth.h"
+#include "model/records/item_details.h"
+#include "model/session_model.h"
+#include "model/session_queries.h"
+
+#include <QAbstractItemModelTester>
+#include <QAction>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMessageBox>
+#include <QTableWidget>
+#include <QTreeWidget>
+
+#include <algorithm>
+
+namespace {
+
+using guitest::waitFor;
+using tc::gui::Tick;
+using tc::gui::WatchlistTableController;
+
+class QuotesBoardTest : public guitest::SessionTest {
+protected:
+    void SetUp() override {
+        SessionTest::SetUp();
+        ASSERT_TRUE(signIn());
+        context->setClientModel(session.get());
+    }
+    void TearDown() override {
+        boards.clear();
+        context->setClientModel(nullptr);
+        SessionTest::TearDown();
+    }
+    WatchlistTableController& board() {
+        boards.push_back(std::make_unique<WatchlistTableController>(*context));
+        boards.back()->resize(1100, 300);
+        return *boards.back();
+    }
+    static QString cell(const WatchlistTableController& view, int row, const char* identifier) {
+        return view.model()->index(row, view.gridModel().columnOf(identifier)).data().toString();
+    }
+    static std::vector<std::string> codes(const WatchlistTableController& view) {
+        std::vector<std::string> out;
+        for (int row = 0; row < view.model()->rowCount(); ++row)
+            out.push_back(view.codeAt(row));
+        return out;
+    }
+    std::vector<std::unique_ptr<WatchlistTableController>> boards;
+};
+
+TEST_F(QuotesBoardTest, ShowsEveryWatchedInstrumentAndFollowsTheFeed) {
+    WatchlistTableController& view = board();
+    QAbstractItemModelTester tester(view.model(), QAbstractItemModelTester::FailureReportingMode::Fatal);
+    const auto watched = session->client().watchList();
+    ASSERT_FALSE(watched.empty());
+    EXPECT_EQ(codes(view), watched);
+    const tc::ItemDetails* item = tc::gui::instrumentOf(session->client().model(), watched.front());
+    ASSERT_TRUE(item);
+    EXPECT_EQ(cell(view, 0, "0011").toStdString(), item->Code);
+    EXPECT_EQ(cell(view, 0, "0021").toStdString(), item->Name);
+
+    // The feed moves some bid or ask within a few refreshes.
+    std::vector<QString> before;
+    for (int row = 0; row < view.model()->rowCount(); ++row)
+        before.push_back(cell(view, row, "0192") + cell(view, row, "0193"));
+    EXPECT_TRUE(waitFor(
+        [&] {
+            session->tickNow();
+            for (int row = 0; row < view.model()->rowCount(); ++row)
+                if (cell(view, row, "0192") + cell(view, row, "0193") !=
+                    before[static_cast<std::size_t>(row)])
+                    return true;
+            return false;
+        },
+        15000));
+}
+
+TEST_F(QuotesBoardTest, HiddenColumnsThroughTheHeaderMenuSurviveARestart) {
+    const auto menuItem = [](WatchlistTableController& view, const char* identifier) -> QAction* {
+        for (QAction* item : view.headerMenu()->actions())
+            if (item->data().toString() == QLatin1String(identifier))
+                return item;
+        return nullptr;
+    };
+    {
+        WatchlistTableController& first = board();
+        QAction* name = menuItem(first, "0021");
+        ASSERT_TRUE(name);
+        EXPECT_EQ(name->text(), context->text("0021"));
+        ASSERT_TRUE(name->isChecked());
+        EXPECT_FALSE(first.isColumnHiddenById("0021"));
+        name->trigger();
+        EXPECT_TRUE(first.isColumnHiddenById("0021"));
+        EXPECT_FALSE(name->isChecked());
+        boards.clear();
+    }
+    // The next start: a new board over the same defaults.
+    WatchlistTableController& second = board();
+    EXPECT_TRUE(second.isColumnHiddenById("0021"));
+    EXPECT_FALSE(menuItem(second, "0021")->isChecked());
+    EXPECT_FALSE(second.isColumnHiddenById("0011"));
+    // Shown again, it stands at its place with its width, and that is remembered too.
+    menuItem(second, "0021")->trigger();
+    EXPECT_FALSE(second.isColumnHiddenById("0021"));
+    EXPECT_GT(second.columnWidth(second.gridModel().columnOf("0021")), 0);
+    boards.clear();
+    EXPECT_FALSE(board().isColumnHiddenById("0021"));
+}
+
+TEST_F(QuotesBoardTest, RowMenuOffersDetailsAndKeepsTheTicketAndChartDisabled) {
+    WatchlistTableController& view = board();
+    ASSERT_GT(view.model()->rowCount(), 0);
+    std::unique_ptr<QMenu> menu(view.rowMenu(0));
+    const auto actions = menu->actions();
+    ASSERT_EQ(actions.size(), 4); // ticket, chart, separator, details
+    for (QAction* later : {actions[0], actions[1]}) {
+        EXPECT_FALSE(later->isEnabled());
+        EXPECT_EQ(later->toolTip(), context->text("90001"));
+    }
+    ASSERT_TRUE(actions[3]->isEnabled());
+    auto* owner = new QWidget;
+    owner->resize(900, 600);
+    view.setParent(owner);
+    owner->show();
+    actions[3]->trigger();
+    EXPECT_TRUE(waitFor([&] {
+        const auto* detail = owner->findChild<tc::gui::DetailWindowController*>();
+        return detail && detail->isVisible();
+    }));
+    view.setParent(nullptr);
+    delete owner;
+}
+
+class BoardHeldPrices : public QuotesBoardTest {
+protected:
+    BoardHeldPrices() { holdPrices = true; }
+};
+
+TEST_F(BoardHeldPrices, BoardAndTilesKeepTheirOwnTicksNotedOncePerRefresh) {
+    session->client().setWatchList({"EURUSD", "GBPUSD"});
+    WatchlistTableController& view = board();
+    tc::gui::AdvancedWatchlistTableController tiles(*context);
+    view.show();
+    tiles.show();
+    session->tickNow();
+    ASSERT_EQ(view.model()->rowCount(), 2);
+    ASSERT_EQ(tiles.tileCount(), 2);
+    const int bid = view.gridModel().columnOf("0192");
+    const auto boardTick = [&] { return view.proxy().tick(view.gridModel().rowOf("EURUSD"), bid); };
+    const auto tileTick = [&] { return tiles.tile(0)->sellIndicatorImageView->property("tick").toInt(); };
+
+    const QString before = cell(view, 0, "0192");
+    ASSERT_TRUE(server->setQuote("EURUSD", "1.09700", "1.09712"));
+    ASSERT_TRUE(waitFor([&] {
+        session->tickNow();
+        return cell(view, 0, "0192") != before;
+    }));
+    // Both views see the rise: neither takes the other's tick away.
+    EXPECT_EQ(boardTick(), Tick::Up);
+    EXPECT_EQ(tileTick(), 1);
+    EXPECT_EQ(tiles.tile(0)->sellButton->price(), cell(view, 0, "0192"));
+    // Painting does not note prices: the tick stands until the next refresh.
+    view.grab();
+    tiles.grab();
+    EXPECT_EQ(boardTick(), Tick::Up);
+    EXPECT_EQ(tileTick(), 1);
+    session->tickNow();
+    EXPECT_EQ(boardTick(), Tick::Same);
+    EXPECT_EQ(tileTick(), 0);
+
+    ASSERT_TRUE(server->setQuote("EURUSD", "1.08100", "1.08112"));
+    ASSERT_TRUE(waitFor([&] {
+        session->tickNow();
+        return tileTick() == -1;
+    }));
+    EXPECT_EQ(boardTick(), Tick::Down);
+    EXPECT_EQ(tiles.tile(1)->sellIndicatorImageView->property("tick").toInt(), 0);
+}
+
+TEST_F(QuotesBoardTest, LaddersShowTheServersDepthOfTheSelectedInstrument) {
+    const std::string code = session->client().watchList().front();
+    tc::gui::MarketDepthPane pane(*context);
+    QAbstractItemModelTester buyTester(pane.buyLadder().model(),
+                                       QAbstractItemModelTester::FailureReportingMode::Fatal);
+    EXPECT_EQ(pane.buyLadder().model()->rowCount(), 0);
+    pane.setInstrument(QString::fromStdString(code));
+    EXPECT_EQ(pane.sellLadder().itemCode(), code);
+    const tc::MarketDepthStore& depth = session->client().depth();
+    ASSERT_TRUE(waitFor([&] { return depth.buy(code) && depth.sell(code); }, 15000));
+    const tc::ItemDetails* item = tc::gui::instrumentOf(session->client().model(), code);
+    for (auto [side, ladder] : {std::pair{tc::gui::DepthSide::Buy, &pane.buyLadder()},
+                                std::pair{tc::gui::DepthSide::Sell, &pane.sellLadder()}}) {
+        SCOPED_TRACE(static_cast<int>(side));
+        const auto levels = side == tc::gui::DepthSide::Buy ? depth.buy(code) : depth.sell(code);
+        ASSERT_TRUE(waitFor([&] {
+            session->tickNow();
+            const auto rows = tc::gui::ladderRows(depth, code, side, item);
+            const QAbstractItemModel& m = *ladder->model();
+            if (m.rowCount() != static_cast<int>(rows.size()))
+                return false;
+            for (int r = 0; r < m.rowCount(); ++r)
+                if (m.index(r, 0).data().toString().toStdString() !=
+                        rows[static_cast<std::size_t>(r)].price ||
+                    m.index(r, 1).data().toString().toStdString() !=
+                        rows[static_cast<std::size_t>(r)].quantity)
+                    return false;
+            return true;
+        }));
+        EXPECT_EQ(ladder->model()->rowCount(),
+                  static_cast<int>(std::min(levels->size(), tc::gui::kLadderLevels)));
+        EXPECT_GT(ladder->model()->rowCount(), 0);
+    }
+    // The buy and the sell ladder name their columns differently.
+    EXPECT_EQ(pane.buyLadder().model()->headerData(0, Qt::Horizontal).toString(), context->text("0213"));
+    EXPECT_EQ(pane.sellLadder().model()->headerData(0, Qt::Horizontal).toString(), context->text("0214"));
+}
+
+class NoIdle : public tc::gui::IdleSource {
+public:
+    std::int64_t idleSeconds() override { return 0; }
+};
+
+TEST_F(QuotesBoardTest, ChooserAddsAndRemovesAndTheBoardAndTilesFollow) {
+    NoIdle idle;
+    auto* window = new tc::gui::MainWindowController(*context, &idle);
+    window->show();
+    WatchlistTableController& view = *window->watchlistBoard();
+    const auto watched = session->client().watchList();
+    ASSERT_EQ(codes(view), watched);
+    // The ladders follow the board's selection, the first row to begin with.
+    EXPECT_EQ(window->marketDepth()->buyLadder().itemCode(), watched.front());
+
+    // An instrument the demo does not watch.
+    std::string extra;
+    for (const auto& [code, item] : session->client().model().ItemCollection)
+        if (std::find(watched.begin(), watched.end(), code) == watched.end()) {
+            extra = code;
+            break;
+        }
+    ASSERT_FALSE(extra.empty());
+
+    window->AddRemoveSymbolstoWatchlistClicked();
+    tc::gui::AddRemoveWindowController* chooser = window->addRemoveWindow();
+    ASSERT_TRUE(chooser && waitFor([&] { return chooser->isVisible(); }));
+    EXPECT_GT(chooser->outline()->topLevelItem(0)->childCount(), 0);
+    // A search in lower case finds the code across every type.
+    QTest::keyClicks(chooser->searchField(), QString::fromStdString(extra).toLower());
+    QTableWidget& table = *chooser->table();
+    int row = -1;
+    for (int r = 0; r < table.rowCount(); ++r)
+        if (table.item(r, 0)->text().toStdString() == extra)
+            row = r;
+    ASSERT_GE(row, 0);
+    EXPECT_FALSE(table.item(row, 0)->data(Qt::UserRole).toBool());
+    table.selectRow(row);
+    chooser->findChild<QPushButton*>(QStringLiteral("addButton"))->click();
+    const auto nowWatched = session->client().watchList();
+    EXPECT_NE(std::find(nowWatched.begin(), nowWatched.end(), extra), nowWatched.end());
+    EXPECT_TRUE(table.item(row, 0)->data(Qt::UserRole).toBool());
+    EXPECT_EQ(codes(view), nowWatched);
+    EXPECT_EQ(window->advancedWatchlist()->tileCount(), static_cast<int>(nowWatched.size()));
+
+    // The remove button takes it away again; adding twice changes nothing.
+    chooser->findChild<QPushButton*>(QStringLiteral("addButton"))->click();
+    EXPECT_EQ(session->client().watchList(), nowWatched);
+    chooser->findChild<QPushButton*>(QStringLiteral("removeButton"))->click();
+    EXPECT_EQ(session->client().watchList(), watched);
+    EXPECT_EQ(codes(view), watched);
+    EXPECT_EQ(window->advancedWatchlist()->tileCount(), static_cast<int>(watched.size()));
+    delete window;
+}
+
+TEST_F(QuotesBoardTest, AnInstrumentThatCannotTradeRefusesTheTicketWithTheAlert) {
+    // A watched code the session holds no instrument for: empty texts, zero prices, spread "0".
+    session->client().setWatchList({"EURUSD", "NOSUCH"});
+    WatchlistTableController& view = board();
+    session->tickNow();
+    ASSERT_EQ(codes(view), (std::vector<std::string>{"EURUSD", "NOSUCH"}));
+    EXPECT_EQ(cell(view, 1, "0021"), QString());
+    EXPECT_EQ(cell(view, 1, "0130"), QStringLiteral("0"));
+    auto* owner = new QWidget;
+    view.setParent(owner);
+    owner->show();
+    view.doubleAction(view.model()->index(1, view.gridModel().columnOf("0192")));
+    QMessageBox* alert = tc::gui::CommonAlert::showing(owner, QStringLiteral("ticketRefused"));
+    ASSERT_TRUE(alert);
+    EXPECT_EQ(alert->text(), context->text("1069"));
+    view.setParent(nullptr);
+    delete owner;
+}
+
+} // namespace
