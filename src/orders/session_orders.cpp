@@ -5,7 +5,13 @@
 #include "model/records/account_details.h"
 #include "model/text/language_string.h"
 #include "platform/decimal_text.h"
+#include "platform/lenient.h"
 #include "session/business/business_base.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <unordered_map>
 
 namespace tc {
 
@@ -78,10 +84,22 @@ bool SessionOrders::setCurrentAccount(std::int32_t accountId) {
 void SessionOrders::refreshFloatingFigures() {
     const SessionModel& model = business_.session();
     refreshOpenPositions(model.OpenOrderCollection, session_);
-    // Every account's floating total, equity and available margin from the figures just written.
+    // Every account's floating total, equity and available margin from the figures just written, as
+    // calcAccountDetails sums them, in one pass over the displayed positions for all accounts.
+    std::unordered_map<std::int32_t, double> totals;
+    for (const auto& position : session_.getOpenOrderCollection()) {
+        if (!position || !std::isfinite(position->UnrealisedPL))
+            continue;
+        const std::int64_t number = platform::lenientInteger(position->AccountNumber);
+        totals[static_cast<std::int32_t>(std::clamp<std::int64_t>(
+            number, std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max()))] +=
+            position->UnrealisedPL;
+    }
     for (const auto& [key, account] : model.AccountDetailCollection)
-        if (account)
-            account->calcAccountDetails(session_);
+        if (account) {
+            const auto total = totals.find(account->AccountId);
+            account->applyFloatingPL(total == totals.end() ? 0.0 : total->second, session_);
+        }
     // Only the positions' figures moved: the grids refresh their live cells, not every cell.
     business_.tablesChanged({interfaces::Table::OpenPositionFigures, interfaces::Table::Accounts});
 }

@@ -2,6 +2,7 @@
 
 #include "gui/app/common_alert.h"
 #include "gui/app/gui_context.h"
+#include "gui/app/gui_objects.h"
 #include "gui/app/language.h"
 #include "gui/app/language_list.h"
 #include "gui/app/login_form_checks.h"
@@ -13,6 +14,7 @@
 #include "platform/log.h"
 #include "ui_login_window_controller.h"
 
+#include <QAction>
 #include <QButtonGroup>
 #include <QCloseEvent>
 #include <QKeyEvent>
@@ -42,6 +44,15 @@ LoginWindowController::LoginWindowController(GuiContext& context, QtShell& shell
     ui_->rightDrawer->hide();
     ui_->cancelButton->hide();
     ui_->loginProgressIndicator->hide();
+
+    // The About window is the program's, not only the main window's: before a login the login
+    // window's context menu offers it.
+    auto* about = new QAction(this);
+    about->setObjectName(QStringLiteral("actionAbout"));
+    about->setProperty(kLangKeyProperty, QStringLiteral("90117"));
+    connect(about, &QAction::triggered, this, [this] { context_.guiObjects().showAbout(this); });
+    addAction(about);
+    setContextMenuPolicy(Qt::ActionsContextMenu);
 
     loadLanguages();
     bindLanguage(this, context_.language(), [this] { updateLanguageStrings(); });

@@ -11,6 +11,8 @@
 #include <QCloseEvent>
 #include <QKeyEvent>
 
+#include <utility>
+
 namespace tc::gui {
 
 UnlockWindowController::UnlockWindowController(GuiContext& context, QtShell& shell, ClientModel& session,
@@ -34,7 +36,14 @@ void UnlockWindowController::updateLanguageStrings() {
 void UnlockWindowController::lock(QWidget* mainWindow) {
     if (mainWindow && mainWindow->isVisible()) {
         mainWindow_ = mainWindow;
+        // Its own windows stand apart from it on screen: they hide with it.
+        hiddenWindows_.clear();
+        for (QWidget* child : mainWindow->findChildren<QWidget*>())
+            if (child->isWindow() && child->isVisible())
+                hiddenWindows_.append(child);
         mainWindow->hide();
+        for (const auto& window : hiddenWindows_)
+            window->hide();
         context_.banners().setHeld(true);
         ui_->lockPasswordTextField->clear();
         show();
@@ -56,6 +65,9 @@ void UnlockWindowController::unLockButtonClicked() {
     context_.banners().setHeld(false);
     if (mainWindow_) {
         mainWindow_->show();
+        for (const auto& window : std::exchange(hiddenWindows_, {}))
+            if (window)
+                window->show();
         mainWindow_->raise();
         mainWindow_->activateWindow();
     }

@@ -1,9 +1,10 @@
 #pragma once
-// The console lock: the main window is hidden behind a window that asks again for the password
-// typed at login (the one the server last accepted, after a password change). A wrong password
-// shakes the window, the right one brings the main window back, Quit ends the program. The login,
-// its timers and the connection stay alive while locked.
+// The console lock: the main window (with its own windows and the banners) is hidden behind a
+// window that asks again for the password typed at login (the one the server last accepted, after a
+// password change). A wrong password shakes the window, the right one brings the main window back,
+// Quit ends the program. The login, its timers and the connection stay alive while locked.
 #include <QDialog>
+#include <QList>
 #include <QPointer>
 #include <QString>
 
@@ -50,6 +51,9 @@ private:
     QtShell& shell_;
     ClientModel& session_;
     QPointer<QWidget> mainWindow_;
+    // The main window's own windows (settings, About, its sheets) hidden with it, shown again at the
+    // unlock.
+    QList<QPointer<QWidget>> hiddenWindows_;
 };
 
 } // namespace tc::gui

@@ -143,6 +143,8 @@ void DetailWindowController::follow(ClientModel* session) {
                 type_ == DetailType::OpenPositionReceipt ? Table::OpenPositions : Table::ExecutedPositions;
             if (isReceipt() && (tables.contains(list) || tables.contains(Table::Accounts)))
                 reload();
+            else if (type_ == DetailType::MarketSessions && !scheduleAsked_)
+                reload(); // the instrument's market may be known by now
         }));
     connections_.push_back(connect(session, &ClientModel::bankDetailsArrived, this,
                                    [this](const interfaces::BankDetailsArrival& arrival) {
@@ -210,7 +212,9 @@ void DetailWindowController::reload() {
     DetailContent content =
         instrumentDetail(type_, record_, {client.model(), client.queries(), account, language});
     if (content.needsSchedule && !scheduleAsked_) {
-        if (const ItemDetails* item = instrumentOf(client.model(), record_)) {
+        // The market is known once the data service's instrument list is in: asked for before that,
+        // market 0 would be refused and the pane would stay empty.
+        if (const ItemDetails* item = instrumentOf(client.model(), record_); item && item->marketID != 0) {
             scheduleAsked_ = item->marketID;
             session_->client().requestSessionSchedule(item->marketID);
         }

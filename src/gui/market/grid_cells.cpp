@@ -366,7 +366,9 @@ Cell orderCell(const Order& order, const RowRecords& records, Field field, const
     case Field::PendingOrderId:
         return {order.PendingOrderId};
     case Field::PendingOrderIdOrDash:
-        return {order.PendingOrderId.empty() ? std::string("-") : order.PendingOrderId};
+        // A position opened at market carries the server's 0 for "no pending order".
+        return {order.PendingOrderId.empty() || order.PendingOrderId == "0" ? std::string("-")
+                                                                            : order.PendingOrderId};
     case Field::SettlementId:
         return {order.SettlementId};
     case Field::ClosingPositionId:

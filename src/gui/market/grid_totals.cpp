@@ -25,8 +25,12 @@ void addFinite(double& sum, double value) {
 } // namespace
 
 OpenPositionTotals openPositionTotals(const SessionModel& model, const OrderView& positions) {
-    OpenPositionTotals totals;
     RowRecordsCache records(model);
+    return openPositionTotals(records, positions);
+}
+
+OpenPositionTotals openPositionTotals(RowRecordsCache& records, const OrderView& positions) {
+    OpenPositionTotals totals;
     for (const auto& position : positions) {
         if (!position)
             continue;

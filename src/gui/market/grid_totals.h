@@ -19,6 +19,8 @@ struct SessionModel;
 
 namespace tc::gui {
 
+class RowRecordsCache;
+
 struct OpenPositionTotals {
     platform::Decimal quantity; // exact: a sum of lots is never rounded
     double profitLoss = 0;
@@ -27,6 +29,8 @@ struct OpenPositionTotals {
     double storage = 0;
 };
 OpenPositionTotals openPositionTotals(const SessionModel& model, const OrderView& positions);
+// The same with the lookups of a pass that already ran over these positions.
+OpenPositionTotals openPositionTotals(RowRecordsCache& records, const OrderView& positions);
 
 // One caption and value of a totals bar.
 struct TotalsEntry {

@@ -287,9 +287,11 @@ void GridModel::refresh(Scope scope) {
     Snapshot snapshot = read();
     applyRows(snapshot);
     updateCells(snapshot, scope);
-    // From the rows read, not from the cells: a hidden margin column still counts.
-    if (grid_ == Grid::OpenPositions) {
-        openTotals_ = tc::gui::openPositionTotals(*snapshot.model, snapshot.orders);
+    // From the rows read, not from the cells: a hidden margin column still counts. Only when the
+    // table changed: the figures summed are the records', which the core announces as a change of the
+    // table when its one-second refresh moves them, so the quote-driven tick has nothing to add.
+    if (grid_ == Grid::OpenPositions && scope == Scope::All) {
+        openTotals_ = tc::gui::openPositionTotals(*snapshot.records, snapshot.orders);
         Q_EMIT totalsChanged();
     } else if (grid_ == Grid::SettledPositions && scope == Scope::All) {
         settledTotals_ = tc::gui::settledTotals(snapshot.orders);

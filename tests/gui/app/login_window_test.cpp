@@ -1,9 +1,11 @@
 // The login window, the demo registration, the console lock and the idle time-out, driven through
 // real widgets against the in-process test server.
 #include "client/headless_application.h"
+#include "gui/app/about_window_controller.h"
 #include "gui/app/app_delegate.h"
 #include "gui/app/common_alert.h"
 #include "gui/app/gui_context.h"
+#include "gui/app/gui_objects.h"
 #include "gui/app/idle_time.h"
 #include "gui/app/in_app_notification_center.h"
 #include "gui/app/language_list.h"
@@ -264,9 +266,9 @@ TEST_F(LoginWindowTest, ALostStreamPlaysItsSoundBringsTheFormBackAndAlerts) {
     ASSERT_EQ(status->text(), context->text("0051"));
     server->dropStreams();
     ASSERT_TRUE(waitFor([&] { return login->isVisible() && !alertsOn(login).isEmpty(); }, 15000));
-    // The main window, still open behind, no longer reads "Connected"; the shell measures the lost
-    // stream again 3.5 s later.
-    EXPECT_EQ(status->text(), context->text("1007"));
+    // The main window, still open behind, no longer reads "Connected" (its state event may come a pass
+    // after the alert); the shell measures the lost stream again 3.5 s later.
+    EXPECT_TRUE(waitFor([&] { return status->text() == context->text("1007"); }));
     EXPECT_TRUE(waitFor(
         [&] {
             return std::any_of(speeds.begin(), speeds.end(), [](const QList<QVariant>& s) {
@@ -287,6 +289,18 @@ TEST_F(LoginWindowTest, ALostStreamPlaysItsSoundBringsTheFormBackAndAlerts) {
     QTest::keyClick(field("passwordTextField"), Qt::Key_Return);
     EXPECT_TRUE(signedIn());
     EXPECT_EQ(server->stats().logins, 2);
+}
+
+TEST_F(LoginWindowTest, TheLoginWindowOffersTheAboutWindowBeforeAnyLogin) {
+    auto* about = child<QAction>(login, "actionAbout");
+    ASSERT_TRUE(about);
+    EXPECT_EQ(about->text(), context->text("90117"));
+    EXPECT_EQ(login->contextMenuPolicy(), Qt::ActionsContextMenu);
+    about->trigger();
+    QWidget* window = context->guiObjects().aboutWindowController();
+    ASSERT_TRUE(window);
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(window->parentWidget(), login);
 }
 
 TEST_F(LoginWindowTest, ClosingTheLoginWindowEndsTheProgramEvenWithALostMainWindowOpen) {
@@ -313,7 +327,11 @@ TEST_F(LoginWindowTest, TheLockHidesTheMainWindowUntilTheLoginPasswordIsTyped) {
     QPointer<tc::gui::InAppNotificationBannerController> before =
         context->banners().deliverNotification(note);
     ASSERT_TRUE(before && before->isVisible());
+    delegate->mainWindow()->SettingsButtonClicked();
+    QWidget* settings = delegate->mainWindow()->settingsWindow();
+    ASSERT_TRUE(settings->isVisible());
     delegate->mainWindow()->lockConsole();
+    EXPECT_FALSE(settings->isVisible());
     tc::gui::UnlockWindowController& unlock = delegate->unlockWindow();
     ASSERT_TRUE(unlock.isLocked());
     EXPECT_FALSE(main->isVisible());
@@ -339,6 +357,7 @@ TEST_F(LoginWindowTest, TheLockHidesTheMainWindowUntilTheLoginPasswordIsTyped) {
     EXPECT_FALSE(unlock.isLocked());
     EXPECT_TRUE(main->isVisible());
     EXPECT_TRUE(password->text().isEmpty());
+    EXPECT_TRUE(settings->isVisible());
     ASSERT_EQ(context->banners().banners().size(), 1);
     EXPECT_EQ(context->banners().banners().front()->notification().subtitle, "While locked");
     EXPECT_EQ(shell->primaryWindow(), main);

@@ -204,4 +204,29 @@ TEST_F(DetailWindowTest, DepositInformationAndAReplacedSessionClose) {
     EXPECT_FALSE(goneAlert());
 }
 
+// Opened before the data service's instrument list is in, the market-sessions pane waits for the
+// instrument's market rather than ask for market 0, then asks once and fills in.
+class DetailWindowBeforeTheInstrumentListTest : public guitest::SessionTest {};
+
+TEST_F(DetailWindowBeforeTheInstrumentListTest, MarketSessionsAskOnceTheMarketIsKnown) {
+    server->setDataServiceSilent(true);
+    context->setClientModel(session.get());
+    ASSERT_TRUE(signIn());
+    ASSERT_EQ((*session->client().model().ItemCollection.get("US500"))->marketID, 0u);
+    QWidget owner;
+    owner.show();
+    QSignalSpy schedules(session.get(), &tc::gui::ClientModel::sessionScheduleArrived);
+    DetailWindowController* sessions =
+        tc::gui::openInstrumentDetail(*context, &owner, "US500", DetailType::MarketSessions);
+    ASSERT_TRUE(sessions);
+    EXPECT_TRUE(sessions->content().needsSchedule);
+    server->setDataServiceSilent(false);
+    ASSERT_TRUE(waitFor([&] { return sessions->detailTableView()->rowCount() > 0; }));
+    EXPECT_EQ(schedules.count(), 1);
+    const auto asked = server->stats().procedures;
+    EXPECT_EQ(std::count(asked.begin(), asked.end(), "getsessionschedule"), 1);
+    EXPECT_EQ(sessions->content().rows,
+              (std::vector<tc::gui::DetailRow>{{"Monday", "14:30 - 21:00"}, {"Friday", "14:30 - 21:00"}}));
+}
+
 } // namespace

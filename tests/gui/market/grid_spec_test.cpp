@@ -94,6 +94,12 @@ TEST(GridSpec, AnIdentifierShowsItsGridsField) {
         EXPECT_EQ(orderCell(row, records, column->field).text, c.text) << c.identifier;
     }
     EXPECT_EQ(columnOf(Grid::OpenPositions, "9999"), nullptr);
+    // The server's 0 names no pending order either; a real id shows as it is.
+    const ColumnSpec* pendingId = columnOf(Grid::ExecutedPositions, "0070");
+    row.PendingOrderId = "0";
+    EXPECT_EQ(orderCell(row, records, pendingId->field).text, "-");
+    row.PendingOrderId = "310002";
+    EXPECT_EQ(orderCell(row, records, pendingId->field).text, "310002");
 }
 
 TEST(GridSpec, LoginSwitchesHideColumnsAndTakeThemOutOfTheMenu) {

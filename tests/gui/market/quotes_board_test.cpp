@@ -281,6 +281,16 @@ TEST_F(QuotesBoardTest, ChooserAddsAndRemovesAndTheBoardAndTilesFollow) {
     EXPECT_EQ(session->client().watchList(), watched);
     EXPECT_EQ(codes(view), watched);
     EXPECT_EQ(window->advancedWatchlist()->tileCount(), static_cast<int>(watched.size()));
+
+    // A double click toggles the row's membership both ways.
+    const QRect at = table.visualRect(table.model()->index(row, 0));
+    QTest::mouseClick(table.viewport(), Qt::LeftButton, {}, at.center());
+    QTest::mouseDClick(table.viewport(), Qt::LeftButton, {}, at.center());
+    EXPECT_EQ(session->client().watchList(), nowWatched);
+    table.selectRow(row);
+    chooser->ShowandHideSymbolsinWatchlist(0);
+    EXPECT_EQ(session->client().watchList(), watched);
+    EXPECT_EQ(codes(view), watched);
     delete window;
 }
 
