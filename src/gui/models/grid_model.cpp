@@ -176,8 +176,9 @@ GridModel::GridModel(ClientModel& session, Grid grid, QObject* parent)
         if ((table && tables.contains(*table)) ||
             (grid_ == Grid::ExecutedPositions && tables.contains(interfaces::Table::OpenPositions)))
             refresh(Scope::All);
-        else if ((isOrderGrid(grid_) && tables.contains(interfaces::Table::Accounts)) ||
-                 (grid_ == Grid::OpenPositions && tables.contains(interfaces::Table::OpenPositionFigures)))
+        else if (grid_ == Grid::OpenPositions && tables.contains(interfaces::Table::OpenPositionFigures))
+            refresh(Scope::Figures);
+        else if (isOrderGrid(grid_) && tables.contains(interfaces::Table::Accounts))
             refresh(Scope::Live);
     });
     connect(&session_, &ClientModel::depthChanged, this, [this](const std::vector<std::string>& codes) {
@@ -288,9 +289,9 @@ void GridModel::refresh(Scope scope) {
     applyRows(snapshot);
     updateCells(snapshot, scope);
     // From the rows read, not from the cells: a hidden margin column still counts. Only when the
-    // table changed: the figures summed are the records', which the core announces as a change of the
-    // table when its one-second refresh moves them, so the quote-driven tick has nothing to add.
-    if (grid_ == Grid::OpenPositions && scope == Scope::All) {
+    // table or the positions' figures changed: the figures summed are the records', which the core
+    // announces when its one-second refresh moves them, so the quote-driven tick has nothing to add.
+    if (grid_ == Grid::OpenPositions && scope != Scope::Live) {
         openTotals_ = tc::gui::openPositionTotals(*snapshot.records, snapshot.orders);
         Q_EMIT totalsChanged();
     } else if (grid_ == Grid::SettledPositions && scope == Scope::All) {

@@ -110,7 +110,8 @@ private:
     };
     struct Snapshot;
     struct RowInputs;
-    enum class Scope { Live, All };
+    // Live: the live cells. Figures: the live cells and the totals (the positions' figures moved).
+    enum class Scope { Live, Figures, All };
 
     void refresh(Scope scope);
     Snapshot read() const;

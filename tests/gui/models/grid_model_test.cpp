@@ -279,11 +279,17 @@ TEST_F(HeldPrices, TheSecondsFiguresRefreshOnlyTheOpenPositionsLiveCells) {
     int executedRefreshes = 0;
     QObject::connect(&open, &GridModel::refreshed, [&] { ++openRefreshes; });
     QObject::connect(&executed, &GridModel::refreshed, [&] { ++executedRefreshes; });
+    int totals = 0;
+    QObject::connect(&open, &GridModel::totalsChanged, [&] { ++totals; });
     Q_EMIT session->tablesChanged({interfaces::Table::OpenPositionFigures});
     EXPECT_EQ(openRefreshes, 1);
     EXPECT_EQ(executedRefreshes, 0);
-    Q_EMIT session->tablesChanged({interfaces::Table::OpenPositions});
+    EXPECT_EQ(totals, 1); // the totals bar sums the moved figures
+    session->tickNow();   // the live cells only
     EXPECT_EQ(openRefreshes, 2);
+    EXPECT_EQ(totals, 1);
+    Q_EMIT session->tablesChanged({interfaces::Table::OpenPositions});
+    EXPECT_EQ(openRefreshes, 3);
     EXPECT_EQ(executedRefreshes, 1);
     EXPECT_EQ(resets, 0);
 }
