@@ -96,7 +96,8 @@ testserver::Market bigMarket() {
         auto position = seed;
         position.positionId = 500000 + n;
         position.accountId = accounts[n % 3];
-        position.instrumentId = market.instruments[static_cast<std::size_t>(n) % market.instruments.size()].id;
+        position.instrumentId =
+            market.instruments[static_cast<std::size_t>(n) % market.instruments.size()].id;
         position.isBuy = n % 2 == 0;
         position.qty = position.initialQty = fmt::format("{}", 1 + n % 9);
         market.positions.push_back(position);
@@ -228,7 +229,8 @@ void BM_AllGridsRefresh(benchmark::State& state) {
                 openView.sort(column, Qt::AscendingOrder);
                 const double ms = threadCpuMs() - sorting;
                 sortWorst = std::max(sortWorst, ms);
-                fmt::print(stderr, "sort open positions by {}: {:.2f} ms\n", open.columnSpec(column).identifier, ms);
+                fmt::print(stderr, "sort open positions by {}: {:.2f} ms\n",
+                           open.columnSpec(column).identifier, ms);
             }
             openView.sort(-1);
         }

@@ -259,7 +259,7 @@ std::optional<double> GridModel::livePrice(int row, int column) const {
             return std::nullopt;
         return columnSpec(column).field == Field::Bid ? item->Bid : item->Ask;
     }
-    return r.order ? closingPrice(*r.order, recordsOf(model, *r.order)) : std::nullopt;
+    return r.order ? closingPrice(*r.order, liveRecordsOf(model, *r.order)) : std::nullopt;
 }
 
 int GridModel::compareRows(int left, int right, int column) const {
@@ -366,12 +366,13 @@ void GridModel::fillIds(Snapshot& s) const {
     s.idsFilled = true;
 }
 
-GridModel::RowInputs GridModel::inputsOf(const Snapshot& s, std::size_t i) const {
+GridModel::RowInputs GridModel::inputsOf(const Snapshot& s, std::size_t i, bool liveOnly) const {
     RowInputs inputs;
     if (grid_ == Grid::Watchlist) {
         inputs.item = instrumentOf(*s.model, s.codes[i]);
     } else if (isOrderGrid(grid_)) {
-        inputs.records = s.records->of(*s.orders[i]);
+        // The live cells read no group settings.
+        inputs.records = liveOnly ? s.records->liveOf(*s.orders[i]) : s.records->of(*s.orders[i]);
         inputs.item = inputs.records.item;
     }
     return inputs;
@@ -461,7 +462,7 @@ GridModel::Row GridModel::makeRow(const Snapshot& s, std::size_t index) const {
     row.id = s.ids[index];
     if (index < s.orders.size())
         row.order = s.orders[index];
-    const RowInputs inputs = inputsOf(s, index);
+    const RowInputs inputs = inputsOf(s, index, false);
     row.cells.reserve(columns_.size());
     row.keys.resize(keyCount_);
     for (std::size_t c = 0; c < columns_.size(); ++c) {
@@ -615,7 +616,7 @@ void GridModel::updateCells(const Snapshot& snapshot, Scope scope) {
             row.order = snapshot.orders[r];
             all = true;
         }
-        const RowInputs inputs = inputsOf(snapshot, r);
+        const RowInputs inputs = inputsOf(snapshot, r, !all);
         int first = -1;
         int last = -1;
         for (std::size_t c = 0; c < columns_.size(); ++c) {

@@ -121,7 +121,7 @@ private:
     void reorderRows(const std::vector<std::string>& target);
     void updateCells(const Snapshot& snapshot, Scope scope);
     Row makeRow(const Snapshot& snapshot, std::size_t index) const;
-    RowInputs inputsOf(const Snapshot& snapshot, std::size_t index) const;
+    RowInputs inputsOf(const Snapshot& snapshot, std::size_t index, bool liveOnly) const;
     Cell cellOf(const Snapshot& snapshot, std::size_t index, const RowInputs& inputs,
                 const ColumnSpec& column) const;
     CellKey keyOf(const RowInputs& inputs, std::size_t index, const Snapshot& snapshot, Field field) const;
