@@ -91,13 +91,6 @@ RowRecords recordsOf(const SessionModel& model, const Order& order) {
     return records;
 }
 
-RowRecords liveRecordsOf(const SessionModel& model, const Order& order) {
-    RowRecords records;
-    records.item = instrumentOf(model, order.ItemCode);
-    records.account = entry(model.AccountDetailCollection, order.AccountNumber);
-    return records;
-}
-
 RowRecords RowRecordsCache::liveOf(const Order& order) {
     return recordsOf(order, false);
 }

@@ -72,6 +72,11 @@ bool isKeyed(Grid grid, Field field) {
     }
 }
 
+// The states of a closing price's key.
+constexpr double kFrozen = 1;
+constexpr double kPriced = 2;
+constexpr double kUnpriced = 3;
+
 // A reorder that moves more rows than this is one layout change instead of many moves.
 constexpr std::size_t kMaxMoves = 8;
 
@@ -250,16 +255,19 @@ bool GridModel::isTickColumn(int column) const {
 std::optional<double> GridModel::livePrice(int row, int column) const {
     if (detached_ || row < 0 || row >= rowCount() || !isTickColumn(column))
         return std::nullopt;
-    const SessionModel& model = session_.client().model();
+    // The price the last refresh read for the cell (its key), so the views' ticks follow the text
+    // shown and look nothing up again.
     const Row& r = rows_[static_cast<std::size_t>(row)];
-    if (grid_ == Grid::Watchlist) {
-        const std::string_view code = std::string_view(r.id).substr(0, r.id.find('\x1f'));
-        const ItemDetails* item = instrumentOf(model, code);
-        if (!item)
-            return std::nullopt;
-        return columnSpec(column).field == Field::Bid ? item->Bid : item->Ask;
-    }
-    return r.order ? closingPrice(*r.order, liveRecordsOf(model, *r.order)) : std::nullopt;
+    const int slot = keySlots_[static_cast<std::size_t>(column)];
+    if (slot < 0)
+        return std::nullopt;
+    const CellKey& key = r.keys[static_cast<std::size_t>(slot)];
+    if (!key.known)
+        return std::nullopt;
+    if (grid_ == Grid::Watchlist)
+        return key.record ? std::optional<double>(key.values[0]) : std::nullopt;
+    // An open position's closing price: none when frozen (equity hit) or without its instrument.
+    return key.values[1] == kPriced ? std::optional<double>(key.values[0]) : std::nullopt;
 }
 
 int GridModel::compareRows(int left, int right, int column) const {
@@ -442,7 +450,7 @@ GridModel::CellKey GridModel::keyOf(const RowInputs& inputs, std::size_t i, cons
     case Field::ClosingPrice: {
         const auto price = closingPrice(order, inputs.records);
         key.values[0] = frozen ? order.EquityHitPrice : price.value_or(0);
-        key.values[1] = frozen ? 1 : price ? 2 : 3;
+        key.values[1] = frozen ? kFrozen : price ? kPriced : kUnpriced;
         break;
     }
     case Field::MarketPrice:

@@ -64,7 +64,7 @@ public:
     std::int64_t theme() const { return theme_; }
 
     // The live price a view's tick colour follows (the board's bid and ask, a position's closing
-    // price); nullopt for other columns, or when the row has none. Read at the view's refresh.
+    // price) as the grid's last refresh read it; nullopt for other columns, or when the row has none.
     std::optional<double> livePrice(int row, int column) const;
     // Whether the column's cells carry a tick colour.
     bool isTickColumn(int column) const;
