@@ -50,6 +50,15 @@ protected:
         ASSERT_TRUE(signIn());
         ASSERT_TRUE(
             waitFor([&] { return session->client().queries().getOpenOrderCollection().size() >= 2; }, 15000));
+        // The login's settled and cancelled lists in too, so the ids a test takes as "before" hold the
+        // records the server already had.
+        ASSERT_TRUE(waitFor(
+            [&] {
+                const auto& queries = session->client().queries();
+                return !queries.getSettledOrderCollection().empty() &&
+                       !queries.getCancelledOrderCollection().empty();
+            },
+            15000));
     }
     void TearDown() override {
         testers.clear();
