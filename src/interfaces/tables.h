@@ -14,6 +14,9 @@ enum class Table : std::uint8_t {
     CancelledOrders,
     ExecutedPositions,
     Journal,
+    // The one-second refresh worked out the open positions' floating results again: the same rows,
+    // only their live values moved (a whole table change is OpenPositions).
+    OpenPositionFigures,
 };
 
 class TableSet {
@@ -24,9 +27,9 @@ public:
             add(t);
     }
     static constexpr TableSet all() {
-        return {Table::Accounts,         Table::OpenPositions,   Table::PendingOrders,
-                Table::SettledPositions, Table::CancelledOrders, Table::ExecutedPositions,
-                Table::Journal};
+        return {Table::Accounts,         Table::OpenPositions,      Table::PendingOrders,
+                Table::SettledPositions, Table::CancelledOrders,    Table::ExecutedPositions,
+                Table::Journal,          Table::OpenPositionFigures};
     }
     constexpr TableSet& add(Table t) {
         bits_ |= bit(t);

@@ -72,13 +72,47 @@ std::uint64_t SessionQueries::getItemIdForItemCode(std::string_view code) const 
     return 0;
 }
 
+namespace {
+constexpr std::size_t kRememberedAccounts = 16;
+
+// An id of digits only without a leading zero, as its value: such ids compare by value as the
+// numeric collation compares them, without the collator. nullopt for any other text.
+std::optional<std::uint64_t> plainNumber(std::string_view id) {
+    if (id.empty() || id.size() > 18 || (id.size() > 1 && id[0] == '0'))
+        return std::nullopt;
+    std::uint64_t value = 0;
+    for (char c : id) {
+        if (c < '0' || c > '9')
+            return std::nullopt;
+        value = value * 10 + static_cast<std::uint64_t>(c - '0');
+    }
+    return value;
+}
+} // namespace
+
 OrderView SessionQueries::visibleOrders(const OrderList* orders) const {
     OrderView visible;
     if (!orders)
         return visible;
     const SessionModelLookup lookup(model_);
+    visible.reserve(std::min(orders->size(), kMaxListSize));
+    // Each account is looked up once a call: the grids ask this of every position every second.
+    std::vector<std::pair<std::string_view, bool>> shown;
     for (const auto& order : *orders) {
-        if (!order || !lookup.isOrderOfVisibleAccount(*order))
+        if (!order)
+            continue;
+        auto known = std::find_if(shown.begin(), shown.end(),
+                                  [&](const auto& entry) { return entry.first == order->AccountNumber; });
+        bool visibleAccount = false;
+        if (known != shown.end()) {
+            visibleAccount = known->second;
+        } else {
+            visibleAccount = lookup.isOrderOfVisibleAccount(*order);
+            // A few accounts are the rule; past that each order asks the model itself.
+            if (shown.size() < kRememberedAccounts)
+                shown.emplace_back(order->AccountNumber, visibleAccount);
+        }
+        if (!visibleAccount)
             continue;
         if (!appendCapped(visible, order)) {
             logTruncated("orders");
@@ -123,9 +157,16 @@ OrderView SessionQueries::getExecutedOrderCollection() const {
             }
     }
     const platform::NumericOrder order;
-    std::stable_sort(executed.begin(), executed.end(), [&](const auto& a, const auto& b) {
+    const auto less = [&](const auto& a, const auto& b) {
+        const auto x = plainNumber(a->OpenPositionId);
+        const auto y = plainNumber(b->OpenPositionId);
+        if (x && y)
+            return *x < *y;
         return order.less(a->OpenPositionId, b->OpenPositionId);
-    });
+    };
+    // The stored list is mostly in order already: checking is one pass, sorting many.
+    if (!std::is_sorted(executed.begin(), executed.end(), less))
+        std::stable_sort(executed.begin(), executed.end(), less);
     return executed;
 }
 

@@ -100,7 +100,8 @@ void SessionOrders::refreshFloatingFigures() {
             const auto total = totals.find(account->AccountId);
             account->applyFloatingPL(total == totals.end() ? 0.0 : total->second, session_);
         }
-    business_.tablesChanged({interfaces::Table::OpenPositions, interfaces::Table::Accounts});
+    // Only the positions' figures moved: the grids refresh their live cells, not every cell.
+    business_.tablesChanged({interfaces::Table::OpenPositionFigures, interfaces::Table::Accounts});
 }
 
 SessionOrders& attachSessionOrders(BusinessBase& business) {

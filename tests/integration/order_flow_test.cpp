@@ -810,8 +810,9 @@ TEST_F(OrderFlowTest, TheCoreRefreshesFloatingFiguresOnceASecondAndAnnouncesTheT
         arithmetic.CalcPL(copy);
         return arithmetic.calculateCurrencyConversionForValue(copy.UnrealisedPL, copy);
     };
+    // Only the figures moved: the grids refresh their live cells, not the whole positions table.
     const auto refreshed = [](interfaces::TableSet t) {
-        return t.contains(interfaces::Table::OpenPositions) && t.contains(interfaces::Table::Accounts);
+        return t == interfaces::TableSet{interfaces::Table::OpenPositionFigures, interfaces::Table::Accounts};
     };
     ASSERT_TRUE(until([&] {
         const auto* item = lists(s).ItemCollection.get("EURUSD");

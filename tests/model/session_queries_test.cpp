@@ -160,6 +160,15 @@ TEST_F(SessionQueriesTest, ExecutedOrdersSortNumericallyWithStableTies) {
                                         order("1", "07")};
     EXPECT_EQ(positionIds(live.getExecutedOrderCollection()),
               (std::vector<std::string>{"7", "007", "07", "8"}));
+    // Numbers past what a machine word holds, and lists already in order, keep the same rule.
+    ds.ExecutedOrderSearchCollection = {order("1", "12345678901234567890"), order("1", "99"),
+                                        order("1", "123456789012345678")};
+    EXPECT_EQ(positionIds(live.getExecutedOrderCollection()),
+              (std::vector<std::string>{"99", "123456789012345678", "12345678901234567890"}));
+    ds.ExecutedOrderSearchCollection = {order("1", "2"), order("1", "10"), order("1", "010"),
+                                        order("1", "B")};
+    EXPECT_EQ(positionIds(live.getExecutedOrderCollection()),
+              (std::vector<std::string>{"2", "10", "010", "B"}));
     ds.ExecutedOrderSearchCollection.clear();
     EXPECT_TRUE(live.getExecutedOrderCollection().empty());
 }

@@ -91,7 +91,22 @@ RowRecords recordsOf(const SessionModel& model, const Order& order) {
     return records;
 }
 
+RowRecords liveRecordsOf(const SessionModel& model, const Order& order) {
+    RowRecords records;
+    records.item = instrumentOf(model, order.ItemCode);
+    records.account = entry(model.AccountDetailCollection, order.AccountNumber);
+    return records;
+}
+
+RowRecords RowRecordsCache::liveOf(const Order& order) {
+    return recordsOf(order, false);
+}
+
 RowRecords RowRecordsCache::of(const Order& order) {
+    return recordsOf(order, true);
+}
+
+RowRecords RowRecordsCache::recordsOf(const Order& order, bool withSettings) {
     RowRecords records;
     records.item = instrumentOf(model_, order.ItemCode);
     // Keys view the orders' own account numbers, which outlive the pass.
@@ -102,7 +117,7 @@ RowRecords RowRecordsCache::of(const Order& order) {
             found->second.group = entry(model_.GroupDetailCollection, found->second.account->GroupId);
     }
     records.account = found->second.account;
-    if (const GroupDetails* group = found->second.group; group && records.item) {
+    if (const GroupDetails* group = found->second.group; withSettings && group && records.item) {
         auto [settings, fresh] = settings_[group].try_emplace(records.item->InstrumentId, nullptr);
         if (fresh)
             settings->second = group->groupInstrument(records.item->InstrumentId).get();

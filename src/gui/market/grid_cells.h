@@ -56,6 +56,8 @@ struct RowRecords {
     const GroupInstruments* settings = nullptr; // the account group's settings for the instrument
 };
 RowRecords recordsOf(const SessionModel& model, const Order& order);
+// The instrument and the account only, without the group's settings: all the live cells read.
+RowRecords liveRecordsOf(const SessionModel& model, const Order& order);
 
 // The records of many rows in one pass (a refresh): each account, its group and the group's
 // settings of each instrument are looked up once. Valid while the model's collections stand.
@@ -63,8 +65,11 @@ class RowRecordsCache {
 public:
     explicit RowRecordsCache(const SessionModel& model) : model_(model) {}
     RowRecords of(const Order& order);
+    // Without the group's settings (liveRecordsOf).
+    RowRecords liveOf(const Order& order);
 
 private:
+    RowRecords recordsOf(const Order& order, bool withSettings);
     struct AccountEntry {
         const AccountDetails* account = nullptr;
         const GroupDetails* group = nullptr;

@@ -13,6 +13,7 @@
 #include <QFont>
 
 #include <algorithm>
+#include <bit>
 #include <unordered_map>
 #include <unordered_set>
 #include <utility>
@@ -21,7 +22,10 @@ namespace tc::gui {
 
 // What one refresh reads of the session, row by row in the session's order.
 struct GridModel::Snapshot {
+    // The row ids, written out only when the rows differ from the grid's (fillIds): most refreshes
+    // find the same rows and copy no id.
     std::vector<std::string> ids;
+    bool idsFilled = false;
     std::vector<std::string> codes;                   // the board's instrument codes
     std::vector<std::shared_ptr<const Order>> orders; // the order grids' records
     std::vector<AccountDetails> accounts;             // with this refresh's figures
@@ -30,7 +34,43 @@ struct GridModel::Snapshot {
     std::unique_ptr<RowRecordsCache> records;
 };
 
+// What every cell of one row reads, looked up once for the row.
+struct GridModel::RowInputs {
+    const ItemDetails* item = nullptr;
+    RowRecords records;
+};
+
+bool GridModel::CellKey::operator==(const CellKey& other) const {
+    // Bit for bit, so that a NaN figure that stays NaN counts as unchanged.
+    for (std::size_t i = 0; i < 3; ++i)
+        if (std::bit_cast<std::uint64_t>(values[i]) != std::bit_cast<std::uint64_t>(other.values[i]))
+            return false;
+    return known && other.known && state == other.state && record == other.record;
+}
+
 namespace {
+
+// The cells worked out from a few numbers of the row's records: they are keyed by those numbers.
+bool isKeyed(Grid grid, Field field) {
+    switch (field) {
+    case Field::Bid:
+    case Field::Ask:
+    case Field::SpreadTicks:
+    case Field::Open:
+    case Field::High:
+    case Field::Low:
+    case Field::PrevClose:
+    case Field::Last:
+        return grid == Grid::Watchlist;
+    case Field::ClosingPrice:
+    case Field::MarketPrice:
+    case Field::UnrealisedPL:
+        return grid == Grid::OpenPositions || grid == Grid::PendingOrders || grid == Grid::SettledPositions ||
+               grid == Grid::ExecutedPositions || grid == Grid::CancelledOrders;
+    default:
+        return false;
+    }
+}
 
 // A reorder that moves more rows than this is one layout change instead of many moves.
 constexpr std::size_t kMaxMoves = 8;
@@ -105,9 +145,11 @@ double numberOf(std::string_view text) {
 
 GridModel::GridModel(ClientModel& session, Grid grid, QObject* parent)
     : QAbstractTableModel(parent), session_(session), grid_(grid), columns_(columnsOfGrid(grid)) {
-    for (const ColumnSpec& column : columns_)
+    for (const ColumnSpec& column : columns_) {
         sorts_.push_back(isOrderGrid(grid) && column.sortable ? sortDescriptor(column.field, true)
                                                               : std::nullopt);
+        keySlots_.push_back(isKeyed(grid, column.field) ? static_cast<int>(keyCount_++) : -1);
+    }
 
     connect(&session_, &ClientModel::tick, this, [this] {
         switch (grid_) {
@@ -130,9 +172,12 @@ GridModel::GridModel(ClientModel& session, Grid grid, QObject* parent)
         // Executed rows follow the open positions. An account's change (the session announces one
         // every second with the floating figures) shows or hides its orders and freezes or frees its
         // positions' prices: the rows and the live cells, not every cell of every order grid.
+        // The one-second refresh of the positions' figures moves only the open positions' live cells.
         if ((table && tables.contains(*table)) ||
             (grid_ == Grid::ExecutedPositions && tables.contains(interfaces::Table::OpenPositions)))
             refresh(Scope::All);
+        else if (grid_ == Grid::OpenPositions && tables.contains(interfaces::Table::OpenPositionFigures))
+            refresh(Scope::Figures);
         else if (isOrderGrid(grid_) && tables.contains(interfaces::Table::Accounts))
             refresh(Scope::Live);
     });
@@ -214,7 +259,7 @@ std::optional<double> GridModel::livePrice(int row, int column) const {
             return std::nullopt;
         return columnSpec(column).field == Field::Bid ? item->Bid : item->Ask;
     }
-    return r.order ? closingPrice(*r.order, recordsOf(model, *r.order)) : std::nullopt;
+    return r.order ? closingPrice(*r.order, liveRecordsOf(model, *r.order)) : std::nullopt;
 }
 
 int GridModel::compareRows(int left, int right, int column) const {
@@ -244,9 +289,9 @@ void GridModel::refresh(Scope scope) {
     applyRows(snapshot);
     updateCells(snapshot, scope);
     // From the rows read, not from the cells: a hidden margin column still counts. Only when the
-    // table changed: the figures summed are the records', which the core announces as a change of the
-    // table when its one-second refresh moves them, so the quote-driven tick has nothing to add.
-    if (grid_ == Grid::OpenPositions && scope == Scope::All) {
+    // table or the positions' figures changed: the figures summed are the records', which the core
+    // announces when its one-second refresh moves them, so the quote-driven tick has nothing to add.
+    if (grid_ == Grid::OpenPositions && scope != Scope::Live) {
         openTotals_ = tc::gui::openPositionTotals(*snapshot.records, snapshot.orders);
         Q_EMIT totalsChanged();
     } else if (grid_ == Grid::SettledPositions && scope == Scope::All) {
@@ -266,13 +311,13 @@ GridModel::Snapshot GridModel::read() const {
     switch (grid_) {
     case Grid::Watchlist:
         s.codes = client.watchList();
-        s.ids = s.codes;
         break;
     case Grid::Accounts: {
         const auto accounts = queries.getAccountCollection();
         s.accounts = accountFigures(*s.model, accounts, queries.getOpenOrderCollection());
         for (const AccountDetails& account : s.accounts)
             s.ids.push_back(std::to_string(account.AccountId));
+        s.idsFilled = true;
         break;
     }
     case Grid::OpenPositions:
@@ -298,29 +343,118 @@ GridModel::Snapshot GridModel::read() const {
                                   instrumentOf(*s.model, instrument_));
         for (std::size_t i = 0; i < s.levels.size(); ++i)
             s.ids.push_back(std::to_string(i));
+        s.idsFilled = true;
         break;
     }
-    for (const auto& order : orders) {
-        if (!order)
-            continue;
-        s.ids.push_back(orderId(grid_, *order));
-        s.orders.push_back(order);
-    }
+    s.orders.reserve(orders.size());
+    for (auto& order : orders)
+        if (order)
+            s.orders.push_back(std::move(order));
     return s;
 }
 
-Cell GridModel::cellOf(const Snapshot& s, std::size_t i, const ColumnSpec& column) const {
+void GridModel::fillIds(Snapshot& s) const {
+    if (s.idsFilled)
+        return;
+    if (grid_ == Grid::Watchlist) {
+        s.ids = s.codes;
+    } else {
+        s.ids.reserve(s.orders.size());
+        for (const auto& order : s.orders)
+            s.ids.push_back(orderId(grid_, *order));
+    }
+    s.idsFilled = true;
+}
+
+GridModel::RowInputs GridModel::inputsOf(const Snapshot& s, std::size_t i, bool liveOnly) const {
+    RowInputs inputs;
+    if (grid_ == Grid::Watchlist) {
+        inputs.item = instrumentOf(*s.model, s.codes[i]);
+    } else if (isOrderGrid(grid_)) {
+        // The live cells read no group settings.
+        inputs.records = liveOnly ? s.records->liveOf(*s.orders[i]) : s.records->of(*s.orders[i]);
+        inputs.item = inputs.records.item;
+    }
+    return inputs;
+}
+
+Cell GridModel::cellOf(const Snapshot& s, std::size_t i, const RowInputs& inputs,
+                       const ColumnSpec& column) const {
     switch (grid_) {
     case Grid::Watchlist:
-        return boardCell(*s.model, instrumentOf(*s.model, s.codes[i]), column.field);
+        return boardCell(*s.model, inputs.item, column.field);
     case Grid::Accounts:
         return accountCell(s.accounts[i], column.field);
     case Grid::BuyDepth:
     case Grid::SellDepth:
         return column.field == Field::DepthPrice ? Cell(s.levels[i].price) : Cell(s.levels[i].quantity);
     default:
-        return orderCell(*s.orders[i], s.records->of(*s.orders[i]), column.field);
+        return orderCell(*s.orders[i], inputs.records, column.field);
     }
+}
+
+GridModel::CellKey GridModel::keyOf(const RowInputs& inputs, std::size_t i, const Snapshot& s,
+                                    Field field) const {
+    // Each key holds every number its cell's text and tone are made of (see boardCell, orderCell).
+    CellKey key;
+    key.known = true;
+    const ItemDetails* item = inputs.item;
+    key.record = item;
+    key.state = item ? item->displayDecimalPlaces() : -1;
+    if (grid_ == Grid::Watchlist) {
+        if (!item)
+            return key;
+        switch (field) {
+        case Field::Bid:
+            key.values[0] = item->Bid;
+            break;
+        case Field::Ask:
+            key.values[0] = item->Ask;
+            break;
+        case Field::SpreadTicks:
+            key.values[0] = item->Ask;
+            key.values[1] = item->Bid;
+            key.values[2] = item->priceTick;
+            break;
+        case Field::Open:
+            key.values[0] = item->Open;
+            break;
+        case Field::High:
+            key.values[0] = item->High;
+            break;
+        case Field::Low:
+            key.values[0] = item->Low;
+            break;
+        case Field::PrevClose:
+            key.values[0] = item->PrevClose;
+            break;
+        case Field::Last:
+            key.values[0] = item->Last;
+            break;
+        default:
+            return {};
+        }
+        return key;
+    }
+    const Order& order = *s.orders[i];
+    const bool frozen = isEquityHit(inputs.records.account);
+    switch (field) {
+    case Field::ClosingPrice: {
+        const auto price = closingPrice(order, inputs.records);
+        key.values[0] = frozen ? order.EquityHitPrice : price.value_or(0);
+        key.values[1] = frozen ? 1 : price ? 2 : 3;
+        break;
+    }
+    case Field::MarketPrice:
+        key.values[0] = frozen || !item ? 0 : order.tradingMode == 0 ? item->Ask : item->Bid;
+        break;
+    case Field::UnrealisedPL:
+        key.values[0] = order.UnrealisedPL;
+        break;
+    default:
+        return {};
+    }
+    return key;
 }
 
 GridModel::Row GridModel::makeRow(const Snapshot& s, std::size_t index) const {
@@ -328,19 +462,34 @@ GridModel::Row GridModel::makeRow(const Snapshot& s, std::size_t index) const {
     row.id = s.ids[index];
     if (index < s.orders.size())
         row.order = s.orders[index];
+    const RowInputs inputs = inputsOf(s, index, false);
     row.cells.reserve(columns_.size());
-    for (const ColumnSpec& column : columns_)
-        row.cells.push_back(cellOf(s, index, column));
+    row.keys.resize(keyCount_);
+    for (std::size_t c = 0; c < columns_.size(); ++c) {
+        if (const int slot = keySlots_[c]; slot >= 0)
+            row.keys[static_cast<std::size_t>(slot)] = keyOf(inputs, index, s, columns_[c].field);
+        row.cells.push_back(cellOf(s, index, inputs, columns_[c]));
+    }
     row.fresh = true;
     return row;
 }
 
 void GridModel::applyRows(Snapshot& snapshot) {
-    // The rows of most refreshes: the same ids in the same order.
-    if (rows_.size() == snapshot.ids.size() &&
-        std::equal(rows_.begin(), rows_.end(), snapshot.ids.begin(),
-                   [](const Row& row, const std::string& id) { return row.id == id; }))
+    // The rows of most refreshes: the same ids in the same order, compared without copying them.
+    if (!snapshot.idsFilled) {
+        const bool board = grid_ == Grid::Watchlist;
+        const std::size_t count = board ? snapshot.codes.size() : snapshot.orders.size();
+        bool same = rows_.size() == count;
+        for (std::size_t i = 0; same && i < count; ++i)
+            same = rows_[i].id == (board ? snapshot.codes[i] : orderId(grid_, *snapshot.orders[i]));
+        if (same)
+            return;
+        fillIds(snapshot);
+    } else if (rows_.size() == snapshot.ids.size() &&
+               std::equal(rows_.begin(), rows_.end(), snapshot.ids.begin(),
+                          [](const Row& row, const std::string& id) { return row.id == id; })) {
         return;
+    }
     std::vector<std::string> before;
     before.reserve(rows_.size());
     for (const Row& row : rows_)
@@ -467,12 +616,21 @@ void GridModel::updateCells(const Snapshot& snapshot, Scope scope) {
             row.order = snapshot.orders[r];
             all = true;
         }
+        const RowInputs inputs = inputsOf(snapshot, r, !all);
         int first = -1;
         int last = -1;
         for (std::size_t c = 0; c < columns_.size(); ++c) {
             if (!all && !columns_[c].live)
                 continue;
-            Cell now = cellOf(snapshot, r, columns_[c]);
+            if (const int slot = keySlots_[c]; slot >= 0) {
+                // A keyed cell whose numbers stand keeps its text: no formatting, no compare.
+                CellKey key = keyOf(inputs, r, snapshot, columns_[c].field);
+                CellKey& kept = row.keys[static_cast<std::size_t>(slot)];
+                if (key == kept)
+                    continue;
+                kept = key;
+            }
+            Cell now = cellOf(snapshot, r, inputs, columns_[c]);
             if (now == row.cells[c])
                 continue;
             row.cells[c] = std::move(now);

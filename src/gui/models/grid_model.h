@@ -92,14 +92,26 @@ Q_SIGNALS:
     void totalsChanged();
 
 private:
+    // The inputs of a number cell (its values, decimals, record): the cell is worked out again only
+    // when they moved.
+    struct CellKey {
+        double values[3] = {0, 0, 0};
+        std::int32_t state = 0;
+        const void* record = nullptr;
+        bool known = false;
+        bool operator==(const CellKey& other) const;
+    };
     struct Row {
         std::string id;
         std::shared_ptr<const Order> order; // the order grids' record
         std::vector<Cell> cells;
-        bool fresh = false; // inserted by the refresh running now
+        std::vector<CellKey> keys; // one per keyed column (keySlots_)
+        bool fresh = false;        // inserted by the refresh running now
     };
     struct Snapshot;
-    enum class Scope { Live, All };
+    struct RowInputs;
+    // Live: the live cells. Figures: the live cells and the totals (the positions' figures moved).
+    enum class Scope { Live, Figures, All };
 
     void refresh(Scope scope);
     Snapshot read() const;
@@ -109,13 +121,19 @@ private:
     void reorderRows(const std::vector<std::string>& target);
     void updateCells(const Snapshot& snapshot, Scope scope);
     Row makeRow(const Snapshot& snapshot, std::size_t index) const;
-    Cell cellOf(const Snapshot& snapshot, std::size_t index, const ColumnSpec& column) const;
+    RowInputs inputsOf(const Snapshot& snapshot, std::size_t index, bool liveOnly) const;
+    Cell cellOf(const Snapshot& snapshot, std::size_t index, const RowInputs& inputs,
+                const ColumnSpec& column) const;
+    CellKey keyOf(const RowInputs& inputs, std::size_t index, const Snapshot& snapshot, Field field) const;
+    void fillIds(Snapshot& snapshot) const;
     void dropClient();
 
     ClientModel& session_;
     const Grid grid_;
     const std::vector<ColumnSpec> columns_;
     std::vector<std::optional<OrderSortDescriptor>> sorts_;
+    std::vector<int> keySlots_; // per column, its place in Row::keys; -1 for cells worked out always
+    std::size_t keyCount_ = 0;
     std::vector<Row> rows_;
     OpenPositionTotals openTotals_;
     SettledTotals settledTotals_;

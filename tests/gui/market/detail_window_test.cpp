@@ -15,6 +15,8 @@
 #include <QTableWidget>
 #include <QTemporaryDir>
 
+#include <algorithm>
+
 namespace {
 
 using guitest::waitFor;
@@ -169,7 +171,7 @@ TEST_F(DetailWindowTest, InstrumentPanesShowTheInstrumentsFields) {
     ASSERT_TRUE(sessions);
     EXPECT_EQ(sessions, details) << "the owner's instrument window is reused";
     EXPECT_TRUE(sessions->content().needsSchedule);
-    ASSERT_TRUE(waitFor([&] { return sessions->detailTableView()->rowCount() > 0; }, 10000));
+    ASSERT_TRUE(waitFor([&] { return sessions->detailTableView()->rowCount() > 0; }, 30000));
     EXPECT_EQ(schedules.count(), 1) << "asked once";
     EXPECT_FALSE(sessions->content().needsSchedule);
     // The market's days 1 and 5 of the week.

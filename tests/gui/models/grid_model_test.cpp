@@ -257,6 +257,46 @@ TEST_F(HeldPrices, EachViewKeepsItsOwnTicks) {
     EXPECT_EQ(second.tick(board.rowOf("EURUSD"), bid), Tick::Down);
 }
 
+TEST_F(HeldPrices, TheSecondsFiguresRefreshOnlyTheOpenPositionsLiveCells) {
+    ASSERT_TRUE(signIn());
+    GridModel& open = grid(Grid::OpenPositions);
+    GridModel& executed = grid(Grid::ExecutedPositions);
+    ASSERT_TRUE(waitFor([&] { return has(open, {"300001"}) && has(executed, {"300001"}); }, 15000));
+    std::vector<std::pair<int, int>> spans;
+    QObject::connect(
+        &open, &QAbstractItemModel::dataChanged,
+        [&](const QModelIndex& a, const QModelIndex& b) { spans.emplace_back(a.column(), b.column()); });
+
+    // The core's one-second refresh moves the position's result after its quote moved.
+    const QString before = text(open, "300001", "0319");
+    ASSERT_TRUE(server->setQuote("EURUSD", "1.08900", "1.08912"));
+    ASSERT_TRUE(waitFor([&] { return text(open, "300001", "0319") != before; }, 15000));
+    ASSERT_FALSE(spans.empty());
+    for (const auto& [first, last] : spans) {
+        EXPECT_GE(first, open.columnOf("0147")) << first << ".." << last;
+        EXPECT_LE(last, open.columnOf("0319")) << first << ".." << last;
+    }
+
+    // The figures alone reach the open positions, and not the executed rows; a table change both.
+    int openRefreshes = 0;
+    int executedRefreshes = 0;
+    QObject::connect(&open, &GridModel::refreshed, [&] { ++openRefreshes; });
+    QObject::connect(&executed, &GridModel::refreshed, [&] { ++executedRefreshes; });
+    int totals = 0;
+    QObject::connect(&open, &GridModel::totalsChanged, [&] { ++totals; });
+    Q_EMIT session->tablesChanged({interfaces::Table::OpenPositionFigures});
+    EXPECT_EQ(openRefreshes, 1);
+    EXPECT_EQ(executedRefreshes, 0);
+    EXPECT_EQ(totals, 1); // the totals bar sums the moved figures
+    session->tickNow();   // the live cells only
+    EXPECT_EQ(openRefreshes, 2);
+    EXPECT_EQ(totals, 1);
+    Q_EMIT session->tablesChanged({interfaces::Table::OpenPositions});
+    EXPECT_EQ(openRefreshes, 3);
+    EXPECT_EQ(executedRefreshes, 1);
+    EXPECT_EQ(resets, 0);
+}
+
 TEST_F(GridModelTest, ThemeAndLanguageRepaintCellsAndHeadersWithoutAReset) {
     ASSERT_TRUE(signIn());
     GridModel& board = grid(Grid::Watchlist);
