@@ -14,7 +14,8 @@ std::string_view skipBlanks(std::string_view s) noexcept {
 }
 
 std::int64_t lenientInteger(std::string_view s) noexcept {
-    s = skipBlanks(s);
+    if (!s.empty() && isBlank(s.front()))
+        s = skipBlanks(s);
     bool negative = false;
     if (!s.empty() && (s[0] == '+' || s[0] == '-')) {
         negative = s[0] == '-';
@@ -22,13 +23,15 @@ std::int64_t lenientInteger(std::string_view s) noexcept {
     }
     // Accumulate as a negative number so that INT64_MIN fits; saturate on overflow.
     constexpr std::int64_t min = std::numeric_limits<std::int64_t>::min();
+    constexpr std::int64_t kNearMin = min / 10;
     std::int64_t acc = 0;
     bool overflow = false;
     for (char c : s) {
         if (c < '0' || c > '9')
             break;
         int digit = c - '0';
-        if (acc < (min + digit) / 10) {
+        // Above min / 10 one more digit always fits; only near the limit is the exact test needed.
+        if (acc <= kNearMin && acc < (min + digit) / 10) {
             overflow = true;
             break;
         }
@@ -83,7 +86,9 @@ bool readShortDecimal(std::string_view s, double& out) noexcept {
 } // namespace
 
 double lenientReal(std::string_view s) noexcept {
-    s = skipBlanks(s);
+    // Server numbers rarely start with a blank; the test saves a call per field.
+    if (!s.empty() && isBlank(s.front()))
+        s = skipBlanks(s);
     if (!s.empty() && s[0] == '+')
         s.remove_prefix(1);
     double d = 0;

@@ -131,36 +131,37 @@ public:
     // second is true when the key was new.
     template <class M>
     std::pair<iterator, bool> insert_or_assign(K key, M&& value) {
-        if (auto it = index_.find(key); it != index_.end()) {
-            it->second->second = std::forward<M>(value);
-            return {it->second, false};
+        // One hashed look-up: the index slot is claimed first and pointed at its entry after.
+        auto [slot, isNew] = index_.try_emplace(key, entries_.end());
+        if (!isNew) {
+            slot->second->second = std::forward<M>(value);
+            return {slot->second, false};
         }
-        entries_.emplace_back(std::move(key), std::forward<M>(value));
-        auto last = std::prev(entries_.end());
         try {
-            index_.emplace(last->first, last);
+            entries_.emplace_back(std::move(key), std::forward<M>(value));
         } catch (...) {
-            entries_.pop_back();
+            index_.erase(slot);
             throw;
         }
-        return {last, true};
+        slot->second = std::prev(entries_.end());
+        return {slot->second, true};
     }
 
     // Inserts only when the key is new; an existing entry is left alone.
     template <class... Args>
     std::pair<iterator, bool> try_emplace(K key, Args&&... args) {
-        if (auto it = index_.find(key); it != index_.end())
-            return {it->second, false};
-        entries_.emplace_back(std::piecewise_construct, std::forward_as_tuple(std::move(key)),
-                              std::forward_as_tuple(std::forward<Args>(args)...));
-        auto last = std::prev(entries_.end());
+        auto [slot, isNew] = index_.try_emplace(key, entries_.end());
+        if (!isNew)
+            return {slot->second, false};
         try {
-            index_.emplace(last->first, last);
+            entries_.emplace_back(std::piecewise_construct, std::forward_as_tuple(std::move(key)),
+                                  std::forward_as_tuple(std::forward<Args>(args)...));
         } catch (...) {
-            entries_.pop_back();
+            index_.erase(slot);
             throw;
         }
-        return {last, true};
+        slot->second = std::prev(entries_.end());
+        return {slot->second, true};
     }
 
     // The value of the key, made value-initialised at the end when absent.

@@ -27,6 +27,10 @@ TEST(Lenient, NumbersAreTheLeadingNumberOrZero) {
     EXPECT_EQ(lenientInteger("99999999999999999999"), std::numeric_limits<std::int64_t>::max());
     EXPECT_EQ(lenientInteger("-9223372036854775808"), std::numeric_limits<std::int64_t>::min());
     EXPECT_EQ(lenientInteger("-99999999999999999999"), std::numeric_limits<std::int64_t>::min());
+    EXPECT_EQ(lenientInteger("9223372036854775807"), std::numeric_limits<std::int64_t>::max());
+    EXPECT_EQ(lenientInteger("-9223372036854775807"), std::numeric_limits<std::int64_t>::min() + 1);
+    EXPECT_EQ(lenientInteger("-9223372036854775809"), std::numeric_limits<std::int64_t>::min());
+    EXPECT_EQ(lenientInteger("-922337203685477581"), -922337203685477581);
 
     EXPECT_DOUBLE_EQ(lenientReal("1.25xyz"), 1.25);
     EXPECT_DOUBLE_EQ(lenientReal("\t-0.5"), -0.5);

@@ -1,7 +1,7 @@
 #pragma once
 // A grid of the session in a plain table view: its own GridModel over the context's client model,
 // a GridViewProxy of its own (sort order, tick colours), the columns' default widths (widened to
-// their header titles) and hidden columns from the grid's specification, and the language and theme of the
+// their header titles) and hidden columns from the grid's column specs, and the language and theme of the
 // context, followed when they change. Made only once a client model is set on the context.
 #include "gui/market/grid_spec.h"
 

@@ -3,7 +3,9 @@
 #include "platform/lenient.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 namespace tc {
@@ -12,13 +14,44 @@ RecordFields::RecordFields(std::string_view record, char separator) {
     reset(record, separator);
 }
 
+namespace {
+
+// Offset of the first byte equal to `separator` in the 8 bytes at `p`, or 8. The zero-byte test
+// has no misses, and its lowest flagged byte is always a true match.
+inline std::size_t separatorInWord(const char* p, std::uint64_t pattern) {
+    std::uint64_t word;
+    std::memcpy(&word, p, sizeof word);
+    word ^= pattern;
+    const std::uint64_t found = (word - 0x0101010101010101ULL) & ~word & 0x8080808080808080ULL;
+    return found ? static_cast<std::size_t>(std::countr_zero(found)) / 8 : 8;
+}
+
+} // namespace
+
 void RecordFields::reset(std::string_view record, char separator) {
     fields_.clear();
-    // A plain scan: fields are a few bytes long, too short for a search call per field to pay.
     const char* const data = record.data();
     const std::size_t size = record.size();
     std::size_t start = 0;
-    for (std::size_t i = 0; i < size; ++i) {
+    std::size_t i = 0;
+    // A snapshot holds millions of short fields: eight bytes per step finds their ends several
+    // times faster than a byte loop, and a search call per field would cost more than it saves.
+    if constexpr (std::endian::native == std::endian::little) {
+        const std::uint64_t pattern = 0x0101010101010101ULL * static_cast<unsigned char>(separator);
+        while (i + 8 <= size) {
+            const std::size_t at = separatorInWord(data + i, pattern);
+            if (at == 8) {
+                i += 8;
+                continue;
+            }
+            i += at;
+            fields_.emplace_back(data + start, i - start);
+            start = ++i;
+            if (fields_.size() == kMaxFields)
+                return;
+        }
+    }
+    for (; i < size; ++i) {
         if (data[i] != separator)
             continue;
         fields_.emplace_back(data + start, i - start);

@@ -97,4 +97,34 @@ TEST(RecordFields, FieldAndPieceCountsAreBounded) {
     EXPECT_TRUE(nonEmptyPieces("", '\x06', 5).empty());
 }
 
+// Fields end at every offset within and across eight-byte steps, next to bytes that differ from
+// the separator by one or have the high bit set; each cut matches a plain byte-by-byte split.
+TEST(RecordFields, CutsMatchAPlainSplitAtEveryOffset) {
+    const char fillers[] = {'a', '\x04', '\x06', '\x85', '\xff', '\0'};
+    for (std::size_t length = 0; length < 40; ++length) {
+        for (std::size_t seed = 0; seed < 12; ++seed) {
+            std::string text;
+            for (std::size_t k = 0; k < length; ++k)
+                text += ((k * 7 + seed * 3) % (seed % 5 + 2) == 0) ? '\x05' : fillers[(k + seed) % 6];
+            std::vector<std::string_view> expected;
+            std::size_t start = 0;
+            for (std::size_t k = 0; k <= text.size(); ++k)
+                if (k == text.size() || text[k] == '\x05') {
+                    expected.emplace_back(text.data() + start, k - start);
+                    start = k + 1;
+                }
+            RecordFields f(text);
+            ASSERT_EQ(f.size(), expected.size()) << "length " << length << " seed " << seed;
+            for (std::size_t pos = 0; pos < expected.size(); ++pos)
+                EXPECT_EQ(f.text(pos), expected[pos]) << "length " << length << " seed " << seed;
+        }
+    }
+    std::string manyLong;
+    for (std::size_t k = 0; k < 2 * RecordFields::kMaxFields; ++k)
+        manyLong += "field" + std::to_string(k) + '\x05';
+    RecordFields capped(manyLong);
+    ASSERT_EQ(capped.size(), RecordFields::kMaxFields);
+    EXPECT_EQ(capped.text(RecordFields::kMaxFields - 1), "field255");
+}
+
 } // namespace
