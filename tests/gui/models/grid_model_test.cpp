@@ -261,7 +261,13 @@ TEST_F(HeldPrices, TheSecondsFiguresRefreshOnlyTheOpenPositionsLiveCells) {
     ASSERT_TRUE(signIn());
     GridModel& open = grid(Grid::OpenPositions);
     GridModel& executed = grid(Grid::ExecutedPositions);
-    ASSERT_TRUE(waitFor([&] { return has(open, {"300001"}) && has(executed, {"300001"}); }, 15000));
+    // The pending orders come after the positions: 310002, the take-profit of 300001, fills its cell.
+    GridModel& pending = grid(Grid::PendingOrders);
+    ASSERT_TRUE(waitFor(
+        [&] {
+            return has(open, {"300001"}) && has(executed, {"300001"}) && has(pending, {"310001", "310002"});
+        },
+        30000));
     std::vector<std::pair<int, int>> spans;
     QObject::connect(
         &open, &QAbstractItemModel::dataChanged,
