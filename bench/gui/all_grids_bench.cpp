@@ -57,39 +57,12 @@ double threadCpuMs() {
     return static_cast<double>(now.tv_sec) * 1e3 + static_cast<double>(now.tv_nsec) / 1e6;
 }
 
-bool pumpUntil(const std::function<bool()>& done, int timeoutMs) {
-    QDeadlineTimer deadline(timeoutMs);
-    while (!done()) {
-        if (deadline.hasExpired())
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    }
-    return true;
-}
-
-void pumpFor(int ms) {
-    QDeadlineTimer deadline(ms);
-    while (!deadline.hasExpired())
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-}
-
-// The default market with its instruments repeated under new codes up to kInstruments, and
-// kPositions open positions over them and the demo's three accounts.
+// The widened market with kPositions open positions over its instruments and the demo's three
+// accounts.
 testserver::Market bigMarket() {
-    auto loaded = testserver::loadMarketFile(testserver::defaultMarketPath());
-    if (!loaded.market || loaded.market->instruments.empty() || loaded.market->positions.empty())
+    testserver::Market market = widenedMarket(kInstruments);
+    if (market.positions.empty())
         return {};
-    testserver::Market market = std::move(*loaded.market);
-    const std::size_t base = market.instruments.size();
-    int id = 0;
-    for (const auto& instrument : market.instruments)
-        id = std::max(id, instrument.id);
-    for (std::size_t n = base; n < kInstruments; ++n) {
-        testserver::Instrument copy = market.instruments[n % base];
-        copy.id = ++id;
-        copy.code = fmt::format("{}{:04}", copy.code.substr(0, 3), n);
-        market.instruments.push_back(copy);
-    }
     const auto seed = market.positions.front();
     const int accounts[] = {20001, 20002, 20003};
     for (int n = 0; n < kPositions; ++n) {

@@ -11,6 +11,8 @@
 #include "platform/user_defaults.h"
 #include "test_server.h"
 
+#include "gui_bench_support.h"
+
 #include <QApplication>
 
 #include <benchmark/benchmark.h>
@@ -23,17 +25,6 @@
 namespace {
 
 constexpr int kPositions = 10'000;
-
-void ensureApplication() {
-    static int argc = 1;
-    static char name[] = "tradecore_bench";
-    static char* argv[] = {name, nullptr};
-    if (!QApplication::instance()) {
-        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-            qputenv("QT_QPA_PLATFORM", "offscreen");
-        static QApplication app(argc, argv);
-    }
-}
 
 bool pumpUntil(const std::function<bool()>& done) {
     return tc::platform::RunLoop::main().runUntil(done, std::chrono::seconds(60));

@@ -33,48 +33,13 @@ namespace {
 constexpr int kInstruments = 1000;
 constexpr double kQuotesPerSecond = 2000;
 
-bool pumpUntil(const std::function<bool()>& done, int timeoutMs) {
-    QDeadlineTimer deadline(timeoutMs);
-    while (!done()) {
-        if (deadline.hasExpired())
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    }
-    return true;
-}
-
-void pumpFor(int ms) {
-    QDeadlineTimer deadline(ms);
-    while (!deadline.hasExpired())
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-}
-
-// The default market with its instruments repeated under new codes up to kInstruments.
-testserver::Market wideMarket() {
-    auto loaded = testserver::loadMarketFile(testserver::defaultMarketPath());
-    if (!loaded.market || loaded.market->instruments.empty())
-        return {};
-    testserver::Market market = std::move(*loaded.market);
-    const std::size_t base = market.instruments.size();
-    int id = 0;
-    for (const auto& instrument : market.instruments)
-        id = std::max(id, instrument.id);
-    for (std::size_t n = base; n < kInstruments; ++n) {
-        testserver::Instrument copy = market.instruments[n % base];
-        copy.id = ++id;
-        copy.code = fmt::format("{}{:04}", copy.code.substr(0, 3), n);
-        market.instruments.push_back(copy);
-    }
-    return market;
-}
-
 void BM_MainWindowRefresh(benchmark::State& state) {
     ensureApplication();
     auto defaults = tc::platform::UserDefaults::inMemory();
     tc::gui::MainQueuePump pump;
     tc::gui::GuiContext context(*defaults);
     tc::gui::QtShell shell(context);
-    testserver::Market market = wideMarket();
+    testserver::Market market = widenedMarket(kInstruments);
     if (market.instruments.empty()) {
         state.SkipWithError("no market beside the program");
         return;
