@@ -48,7 +48,7 @@ std::string refusalLine(std::string_view text) {
         return std::string(text);
     const auto second = text.find('\n', first + 1);
     return std::string(text.substr(first + 1, second == std::string_view::npos ? std::string_view::npos
-                                                                                : second - first - 1));
+                                                                               : second - first - 1));
 }
 
 void CloseAllFlow::start(const OrderView& listed) {
@@ -86,13 +86,15 @@ bool CloseAllFlow::isCloseAll(const OrderView& listed) const {
             all.insert(p->OpenPositionId);
     if (all.size() != ticked_.size())
         return false;
-    return std::all_of(ticked_.begin(), ticked_.end(), [&](const std::string& id) { return all.contains(id); });
+    return std::all_of(ticked_.begin(), ticked_.end(),
+                       [&](const std::string& id) { return all.contains(id); });
 }
 
 CloseAllFlow::Button CloseAllFlow::button(const OrderView& listed, std::int64_t language) const {
     if (!ticked_.empty() && isCloseAll(listed))
         return {languageText(language, kCloseAllTitleKey), true};
-    return {fmt::format("{} ({})", languageText(language, kCloseSelectedKey), ticked_.size()), !ticked_.empty()};
+    return {fmt::format("{} ({})", languageText(language, kCloseSelectedKey), ticked_.size()),
+            !ticked_.empty()};
 }
 
 bool CloseAllFlow::validate(const SessionModel& model, const SessionQueries& queries, const CheckFn& check) {
@@ -144,8 +146,7 @@ void CloseAllFlow::sent(const SessionModel& model, const SessionQueries& queries
         const auto position = positionOf(listed, id);
         if (!position)
             continue;
-        CloseAllStatusRow row =
-            rowOf(model, *position, platform::lenientReal(position->OrderPrice));
+        CloseAllStatusRow row = rowOf(model, *position, platform::lenientReal(position->OrderPrice));
         row.status = languageText(language, kStatusSentKey);
         row.tone = Tone::Gain;
         status_.push_back(std::move(row));

@@ -20,12 +20,12 @@ struct SessionModel;
 
 namespace tc::gui {
 
-inline constexpr std::string_view kCloseAllTitleKey = "0243";    // every position ticked
-inline constexpr std::string_view kCloseSelectedKey = "0706";    // "<text> (<n>)"
-inline constexpr std::string_view kStatusSentKey = "0531";       // request sent, no report yet
-inline constexpr std::string_view kStatusClosedKey = "0019";     // settled
-inline constexpr std::string_view kAllRefusedKey = "1154";       // the sheet offers nothing more
-inline constexpr std::string_view kSomeRefusedKey = "1155";      // the sheet offers to go on
+inline constexpr std::string_view kCloseAllTitleKey = "0243"; // every position ticked
+inline constexpr std::string_view kCloseSelectedKey = "0706"; // "<text> (<n>)"
+inline constexpr std::string_view kStatusSentKey = "0531";    // request sent, no report yet
+inline constexpr std::string_view kStatusClosedKey = "0019";  // settled
+inline constexpr std::string_view kAllRefusedKey = "1154";    // the sheet offers nothing more
+inline constexpr std::string_view kSomeRefusedKey = "1155";   // the sheet offers to go on
 
 // One row of the status sheet (refusals) or of the sent list.
 struct CloseAllStatusRow {

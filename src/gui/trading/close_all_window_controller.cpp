@@ -59,7 +59,8 @@ CloseAllWindowController::CloseAllWindowController(GuiContext& context, QWidget*
         if ((item->checkState() == Qt::Checked) != flow_.isTicked(id))
             hitCheckbox(id);
     });
-    connect(ui_->closeAllButton, &QPushButton::clicked, this, &CloseAllWindowController::closeAllButtonClicked);
+    connect(ui_->closeAllButton, &QPushButton::clicked, this,
+            &CloseAllWindowController::closeAllButtonClicked);
     connect(ui_->notNowButton, &QPushButton::clicked, this, &QDialog::reject);
     connect(&context.themes(), &ThemeManager::themeChanged, this, [this] {
         refreshTableView();
@@ -96,14 +97,15 @@ void CloseAllWindowController::follow() {
         if (isVisible() && flow_.phase() != CloseAllFlow::Phase::Sent)
             refreshTableView();
     }));
-    connections_.push_back(connect(session, &ClientModel::tablesChanged, this, [this](interfaces::TableSet tables) {
-        if (!isVisible() || flow_.phase() != CloseAllFlow::Phase::Choosing)
-            return;
-        if (tables.contains(interfaces::Table::OpenPositions))
-            loadRows();
-        else if (tables.contains(interfaces::Table::OpenPositionFigures))
-            refreshTableView(); // the core's refresh of the floating results
-    }));
+    connections_.push_back(
+        connect(session, &ClientModel::tablesChanged, this, [this](interfaces::TableSet tables) {
+            if (!isVisible() || flow_.phase() != CloseAllFlow::Phase::Choosing)
+                return;
+            if (tables.contains(interfaces::Table::OpenPositions))
+                loadRows();
+            else if (tables.contains(interfaces::Table::OpenPositionFigures))
+                refreshTableView(); // the core's refresh of the floating results
+        }));
     connections_.push_back(connect(session, &ClientModel::bulkCloseReported, this,
                                    [this](const interfaces::BulkCloseReport& report) {
                                        if (flow_.report(report, context_.language().selected()))
@@ -180,7 +182,8 @@ void CloseAllWindowController::refreshTableView() {
         table->setItem(row, kLivePriceColumn, cell(priceText(live, item)));
         QTableWidgetItem* result = cell(moneyText(p.UnrealisedPL));
         if (const auto colour =
-                toneStyle(Grid::OpenPositions, p.UnrealisedPL < 0 ? Tone::Loss : Tone::Gain, theme).foreground)
+                toneStyle(Grid::OpenPositions, p.UnrealisedPL < 0 ? Tone::Loss : Tone::Gain, theme)
+                    .foreground)
             result->setForeground(*colour);
         table->setItem(row, kResultColumn, result);
     }

@@ -108,9 +108,10 @@ void ClosendCancelPositionWindowController::refresh(bool fromTick) {
 void ClosendCancelPositionWindowController::UpdateValuesonTimer(bool fromTimer) {
     interfaces::Client* c = client();
     const std::string typed = ui_->QuantityComboField->currentText().toStdString();
-    const auto v = c ? closeView(c->model(), c->queries(), job_, record(), context().language().selected(),
-                                 job_ == CloseJob::Close ? std::optional<std::string_view>(typed) : std::nullopt)
-                     : std::nullopt;
+    const auto v =
+        c ? closeView(c->model(), c->queries(), job_, record(), context().language().selected(),
+                      job_ == CloseJob::Close ? std::optional<std::string_view>(typed) : std::nullopt)
+          : std::nullopt;
     if (!v) {
         closeAsGone();
         return;

@@ -47,7 +47,8 @@ ModifyPositionWindowController::ModifyPositionWindowController(GuiContext& conte
     connect(ui_->stopLossStepperDown, &QToolButton::clicked, this, [this] { step(false, -1); });
     connect(ui_->QuantityComboField, &QComboBox::editTextChanged, this,
             &ModifyPositionWindowController::UpdateValueFields);
-    connect(ui_->ModifyButton, &QPushButton::clicked, this, &ModifyPositionWindowController::ModifyButtonClicked);
+    connect(ui_->ModifyButton, &QPushButton::clicked, this,
+            &ModifyPositionWindowController::ModifyButtonClicked);
     connect(ui_->notNowButton, &QPushButton::clicked, this, &QDialog::reject);
 }
 
@@ -108,18 +109,21 @@ void ModifyPositionWindowController::fill() {
     ui_->TakeProfitTextField->setText(qt(v->takeProfit));
     ui_->stopLossCheckBox->setChecked(v->stopLossOn);
     ui_->StopLossTextField->setText(qt(v->stopLoss));
-    for (QWidget* w : {static_cast<QWidget*>(ui_->TakeProfitTextField), static_cast<QWidget*>(ui_->takeProfitStepperUp),
-                       static_cast<QWidget*>(ui_->takeProfitStepperDown)})
+    for (QWidget* w :
+         {static_cast<QWidget*>(ui_->TakeProfitTextField), static_cast<QWidget*>(ui_->takeProfitStepperUp),
+          static_cast<QWidget*>(ui_->takeProfitStepperDown)})
         w->setEnabled(v->takeProfitOn);
-    for (QWidget* w : {static_cast<QWidget*>(ui_->StopLossTextField), static_cast<QWidget*>(ui_->stopLossStepperUp),
-                       static_cast<QWidget*>(ui_->stopLossStepperDown)})
+    for (QWidget* w :
+         {static_cast<QWidget*>(ui_->StopLossTextField), static_cast<QWidget*>(ui_->stopLossStepperUp),
+          static_cast<QWidget*>(ui_->stopLossStepperDown)})
         w->setEnabled(v->stopLossOn);
-    for (QWidget* w : {static_cast<QWidget*>(ui_->takeProfitCheckBox), static_cast<QWidget*>(ui_->TakeProfitTextField),
-                       static_cast<QWidget*>(ui_->takeProfitStepperUp),
-                       static_cast<QWidget*>(ui_->takeProfitStepperDown)})
+    for (QWidget* w :
+         {static_cast<QWidget*>(ui_->takeProfitCheckBox), static_cast<QWidget*>(ui_->TakeProfitTextField),
+          static_cast<QWidget*>(ui_->takeProfitStepperUp), static_cast<QWidget*>(ui_->takeProfitStepperDown)})
         w->setVisible(v->takeProfitShown);
-    for (QWidget* w : {static_cast<QWidget*>(ui_->stopLossCheckBox), static_cast<QWidget*>(ui_->StopLossTextField),
-                       static_cast<QWidget*>(ui_->stopLossStepperUp), static_cast<QWidget*>(ui_->stopLossStepperDown)})
+    for (QWidget* w :
+         {static_cast<QWidget*>(ui_->stopLossCheckBox), static_cast<QWidget*>(ui_->StopLossTextField),
+          static_cast<QWidget*>(ui_->stopLossStepperUp), static_cast<QWidget*>(ui_->stopLossStepperDown)})
         w->setVisible(v->stopLossShown);
     ui_->ModifyButton->setText(qt(v->buttonTitle));
 }
@@ -178,7 +182,8 @@ void ModifyPositionWindowController::ModifyButtonClicked() {
     if (!c)
         return;
     const bool position = mode_ == ModifyMode::PositionBrackets;
-    if (!findRecord(c->queries(), position ? DialogRecord::OpenPosition : DialogRecord::PendingOrder, record())) {
+    if (!findRecord(c->queries(), position ? DialogRecord::OpenPosition : DialogRecord::PendingOrder,
+                    record())) {
         closeAsGone();
         return;
     }

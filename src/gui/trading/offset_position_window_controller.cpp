@@ -58,7 +58,8 @@ OffsetPositionWindowController::OffsetPositionWindowController(GuiContext& conte
         if (ticked != state_.isTicked(static_cast<std::size_t>(item->row())))
             hitCheckbox(item->row());
     });
-    connect(ui_->offsetButton, &QPushButton::clicked, this, &OffsetPositionWindowController::OffsetButtonClicked);
+    connect(ui_->offsetButton, &QPushButton::clicked, this,
+            &OffsetPositionWindowController::OffsetButtonClicked);
     connect(ui_->notNowButton, &QPushButton::clicked, this, &QDialog::reject);
 }
 
@@ -73,8 +74,8 @@ bool OffsetPositionWindowController::openFor(const std::string& positionId) {
         return false;
     }
     // Only the answer to this sheet's own request closes it.
-    connect(context().clientModel(), &ClientModel::offsetAnswered, this, &OffsetPositionWindowController::answered,
-            Qt::UniqueConnection);
+    connect(context().clientModel(), &ClientModel::offsetAnswered, this,
+            &OffsetPositionWindowController::answered, Qt::UniqueConnection);
     fill();
     openOn(parentWidget());
     ui_->offsetPositionTableView->setFocus();
@@ -83,7 +84,8 @@ bool OffsetPositionWindowController::openFor(const std::string& positionId) {
 
 void OffsetPositionWindowController::fill() {
     const std::string side = state_.side() == 0 ? "B" : "S";
-    ui_->OffsetBox->setTitle(QStringLiteral("%1 #%2 (%3)").arg(text("0447"), qt(state_.positionId()), qt(side)));
+    ui_->OffsetBox->setTitle(
+        QStringLiteral("%1 #%2 (%3)").arg(text("0447"), qt(state_.positionId()), qt(side)));
     ui_->AccountTextField->setText(qt(state_.account()));
     ui_->SymbolTextField->setText(qt(state_.symbol()));
     ui_->OpenpriceTextField->setText(qt(state_.openPrice()));

@@ -15,12 +15,12 @@
 
 namespace tc::gui {
 
-bool OffsetState::fill(const SessionModel& model, const SessionQueries& queries, std::string_view positionId) {
+bool OffsetState::fill(const SessionModel& model, const SessionQueries& queries,
+                       std::string_view positionId) {
     *this = {};
     const OrderView positions = queries.getOpenOrderCollection();
-    const auto found = std::find_if(positions.begin(), positions.end(), [&](const auto& p) {
-        return p && p->OpenPositionId == positionId;
-    });
+    const auto found = std::find_if(positions.begin(), positions.end(),
+                                    [&](const auto& p) { return p && p->OpenPositionId == positionId; });
     if (found == positions.end())
         return false;
     const Order& position = **found;
@@ -33,8 +33,9 @@ bool OffsetState::fill(const SessionModel& model, const SessionQueries& queries,
     side_ = position.tradingMode;
     quantity_ = quantityText(position.RemainingQty);
     for (const auto& other : positions) {
-        if (!other || other->AccountNumber != position.AccountNumber || other->ItemCode != position.ItemCode ||
-            other->deliveryMode != position.deliveryMode || other->tradingMode == position.tradingMode)
+        if (!other || other->AccountNumber != position.AccountNumber ||
+            other->ItemCode != position.ItemCode || other->deliveryMode != position.deliveryMode ||
+            other->tradingMode == position.tradingMode)
             continue;
         OffsetRow row;
         row.positionId = other->OpenPositionId;
@@ -101,8 +102,8 @@ std::vector<std::string> OffsetState::quantityList(const SessionModel& model, st
     const auto* account = model.AccountDetailCollection.get(account_);
     const ItemDetails* item = instrumentOf(model, symbol_);
     const GroupInstruments* settings = groupSettings(model, account ? account->get() : nullptr, item);
-    const Decimal step = settings && settings->OrderQtyStep > 0 ? Decimal::fromDouble(settings->OrderQtyStep)
-                                                                : Decimal();
+    const Decimal step =
+        settings && settings->OrderQtyStep > 0 ? Decimal::fromDouble(settings->OrderQtyStep) : Decimal();
     Decimal value;
     list.push_back(value.toString());
     // Arithmetic steps with a cap: a tiny step on a large position gives its first entries, then the total.
@@ -125,8 +126,8 @@ std::optional<std::string> OffsetState::refusalKey(const SessionModel& model, bo
     if (total > quantityValue(quantity_))
         return "20242";
     for (const std::string& id : ticked_) {
-        const auto row = std::find_if(rows_.begin(), rows_.end(),
-                                      [&](const OffsetRow& r) { return r.positionId == id; });
+        const auto row =
+            std::find_if(rows_.begin(), rows_.end(), [&](const OffsetRow& r) { return r.positionId == id; });
         if (row == rows_.end())
             continue;
         // A text that is not one plain number offsets nothing.
@@ -170,8 +171,8 @@ std::vector<interfaces::OffsetLeg> OffsetState::legs() const {
     std::vector<interfaces::OffsetLeg> out;
     out.reserve(ticked_.size());
     for (const std::string& id : ticked_) {
-        const auto row = std::find_if(rows_.begin(), rows_.end(),
-                                      [&](const OffsetRow& r) { return r.positionId == id; });
+        const auto row =
+            std::find_if(rows_.begin(), rows_.end(), [&](const OffsetRow& r) { return r.positionId == id; });
         if (row != rows_.end())
             out.push_back({row->positionId, quantityValue(row->offsetQty)});
     }

@@ -53,13 +53,15 @@ bool holdsBracket(std::string_view price) {
 
 } // namespace
 
-std::shared_ptr<const Order> findRecord(const SessionQueries& queries, DialogRecord list, std::string_view id) {
+std::shared_ptr<const Order> findRecord(const SessionQueries& queries, DialogRecord list,
+                                        std::string_view id) {
     if (id.empty())
         return nullptr;
     const OrderView orders = list == DialogRecord::OpenPosition ? queries.getOpenOrderCollection()
                                                                 : queries.getPendingOrderCollection();
     for (const auto& order : orders)
-        if (order && (list == DialogRecord::OpenPosition ? order->OpenPositionId : order->PendingOrderId) == id)
+        if (order &&
+            (list == DialogRecord::OpenPosition ? order->OpenPositionId : order->PendingOrderId) == id)
             return order;
     return nullptr;
 }
@@ -111,9 +113,9 @@ double estimatedCloseResult(const SessionModel& model, const Order& position, do
     const ItemDetails* item = instrumentOf(model, position.ItemCode);
     if (!item)
         return 0;
-    const double result = CalculateFloatingPL(item, position.tradingMode, quantity,
-                                              platform::lenientReal(position.OrderPrice),
-                                              livePrice(item, position.tradingMode, CloseJob::Close));
+    const double result =
+        CalculateFloatingPL(item, position.tradingMode, quantity, platform::lenientReal(position.OrderPrice),
+                            livePrice(item, position.tradingMode, CloseJob::Close));
     const SessionModelLookup lookup(model);
     return PositionArithmetic(lookup).calculateCurrencyConversionForValue(result, position);
 }
@@ -189,8 +191,8 @@ std::optional<DialogRefusal> closeRefusal(std::string_view quantity, const Decim
     return std::nullopt;
 }
 
-std::optional<ModifyView> modifyView(const SessionModel& model, const SessionQueries& queries, ModifyMode mode,
-                                     std::string_view id, std::int64_t language) {
+std::optional<ModifyView> modifyView(const SessionModel& model, const SessionQueries& queries,
+                                     ModifyMode mode, std::string_view id, std::int64_t language) {
     const bool position = mode == ModifyMode::PositionBrackets;
     const auto record =
         findRecord(queries, position ? DialogRecord::OpenPosition : DialogRecord::PendingOrder, id);
@@ -248,7 +250,8 @@ std::string defaultBracketPrice(const SessionModel& model, const Order& record, 
     }
     double distance = 0;
     if (records.settings && item)
-        distance = (takeProfit ? records.settings->LimitMinPips : records.settings->StopMinPips) * item->TickSize;
+        distance =
+            (takeProfit ? records.settings->LimitMinPips : records.settings->StopMinPips) * item->TickSize;
     const bool up = buy == takeProfit;
     return priceText(up ? base + distance : base - distance, item);
 }

@@ -35,7 +35,8 @@ inline constexpr std::size_t kMaxQuantityEntries = 1000;
 
 // The record's id and the list it lives in.
 enum class DialogRecord : std::uint8_t { OpenPosition, PendingOrder };
-std::shared_ptr<const Order> findRecord(const SessionQueries& queries, DialogRecord list, std::string_view id);
+std::shared_ptr<const Order> findRecord(const SessionQueries& queries, DialogRecord list,
+                                        std::string_view id);
 
 // The lots of the pending orders that close the position (LiqudateOrderNumber equal to its id).
 Decimal closingQuantity(const Order& position, const OrderView& pendingOrders);
@@ -117,8 +118,8 @@ struct ModifyView {
     std::string buttonTitle;
 };
 
-std::optional<ModifyView> modifyView(const SessionModel& model, const SessionQueries& queries, ModifyMode mode,
-                                     std::string_view id, std::int64_t language);
+std::optional<ModifyView> modifyView(const SessionModel& model, const SessionQueries& queries,
+                                     ModifyMode mode, std::string_view id, std::int64_t language);
 
 // The price a bracket box gets when it is ticked: the live price (position: a buy's Bid, a sell's Ask,
 // Last when 0) or the stored order price (pending order), moved by the group's minimum distance in

@@ -64,7 +64,10 @@ void RecordSheet::closeAsGone() {
         reject();
     dropSession();
     Q_EMIT recordGone();
-    CommonAlert::open(parentWidget(), {refusalText(kRecordGoneKey, id), {}, AlertSpec::Informational, {},
+    CommonAlert::open(parentWidget(), {refusalText(kRecordGoneKey, id),
+                                       {},
+                                       AlertSpec::Informational,
+                                       {},
                                        QStringLiteral("dialogRecordGone")});
 }
 

@@ -48,8 +48,8 @@ protected:
         s.model.OpenOrderCollection.push_back(p);
         return p;
     }
-    std::shared_ptr<Order> pending(const char* id, const char* quantity, std::int32_t type, std::int32_t side = 0,
-                                   const char* closes = "") {
+    std::shared_ptr<Order> pending(const char* id, const char* quantity, std::int32_t type,
+                                   std::int32_t side = 0, const char* closes = "") {
         auto o = Session::order("", "20001", "EURUSD", quantity, side);
         o->PendingOrderId = id;
         o->orderType = type;
@@ -89,7 +89,8 @@ TEST_F(DialogRules, ClosableQuantityListsAndLimit) {
     EXPECT_EQ(wholeQuantityList(dec("1e30")).size(), kMaxQuantityEntries);
 
     // The limit is what is left once pending closes are counted.
-    const Decimal closable = closableQuantity(*s.model.OpenOrderCollection[0], queries.getPendingOrderCollection());
+    const Decimal closable =
+        closableQuantity(*s.model.OpenOrderCollection[0], queries.getPendingOrderCollection());
     EXPECT_FALSE(closeRefusal("3", closable, std::nullopt));
     const auto above = closeRefusal("3.5", closable, std::nullopt);
     ASSERT_TRUE(above);
@@ -184,7 +185,7 @@ TEST_F(DialogRules, OffsetRowsListsAndChecksInOrder) {
     position("1", "3", 0, "1.00000");
     position("2", "2.5", 1, "1.10000");
     position("3", "1", 1, "1.20000");
-    position("4", "1", 0, "1.20000");                                // same side
+    position("4", "1", 0, "1.20000"); // same side
     s.model.OpenOrderCollection.back()->deliveryMode = 0;
     auto other = position("5", "1", 1, "1.20000");
     other->deliveryMode = 2; // another delivery mode
@@ -204,7 +205,8 @@ TEST_F(DialogRules, OffsetRowsListsAndChecksInOrder) {
     EXPECT_EQ(offset.refusalKey(s.model, true), "20241");
     EXPECT_EQ(offset.quantityList(s.model, 0), (std::vector<std::string>{"0", "1", "2", "2.5"}));
     s.model.GroupDetailCollection.get("7")->get()->groupInstrument(1)->OrderQtyStep = 0.5;
-    EXPECT_EQ(offset.quantityList(s.model, 0), (std::vector<std::string>{"0", "0.5", "1", "1.5", "2", "2.5"}));
+    EXPECT_EQ(offset.quantityList(s.model, 0),
+              (std::vector<std::string>{"0", "0.5", "1", "1.5", "2", "2.5"}));
     s.model.GroupDetailCollection.get("7")->get()->groupInstrument(1)->OrderQtyStep = 0;
     EXPECT_EQ(offset.quantityList(s.model, 0), (std::vector<std::string>{"0", "2.5"}));
 
@@ -226,8 +228,8 @@ TEST_F(DialogRules, OffsetRowsListsAndChecksInOrder) {
     EXPECT_EQ(offset.refusalKey(s.model, true), "20243");
     offset.setQuantity(s.model, 1, "1");
     AccountDetails& account = *s.model.AccountDetailCollection.get("20001")->get();
-    for (const auto& [status, key] : std::vector<std::pair<int, const char*>>{
-             {2, "1068"}, {3, "0334"}, {5, "0333"}, {6, "1068"}}) {
+    for (const auto& [status, key] :
+         std::vector<std::pair<int, const char*>>{{2, "1068"}, {3, "0334"}, {5, "0333"}, {6, "1068"}}) {
         account.tradingStatus = status;
         EXPECT_EQ(offset.refusalKey(s.model, true), key) << status;
     }
@@ -250,7 +252,8 @@ TEST_F(DialogRules, OffsetRowsListsAndChecksInOrder) {
     EXPECT_EQ(legs[0].quantity, dec("1"));
     // Unticking resets the row.
     offset.toggle(0);
-    EXPECT_EQ(std::tie(offset.rows()[0].offsetQty, offset.rows()[0].availableQty), std::make_tuple("0", "2.5"));
+    EXPECT_EQ(std::tie(offset.rows()[0].offsetQty, offset.rows()[0].availableQty),
+              std::make_tuple("0", "2.5"));
     EXPECT_EQ(offset.rows()[0].profitLoss, 0);
     EXPECT_FALSE(offset.fill(s.model, queries, "99"));
 }
@@ -313,7 +316,8 @@ TEST_F(DialogRules, CloseAllPhasesScopeAndReports) {
     settlement->OpenPositionId = "3";
     EXPECT_TRUE(flow.report({interfaces::BulkCloseReport::Kind::Settled, settlement, {}, {}}, 0));
     EXPECT_TRUE(flow.report({interfaces::BulkCloseReport::Kind::Rejected, nullptr, "4", "Market closed"}, 0));
-    EXPECT_FALSE(flow.report({interfaces::BulkCloseReport::Kind::Rejected, nullptr, "2", "refused before"}, 0));
+    EXPECT_FALSE(
+        flow.report({interfaces::BulkCloseReport::Kind::Rejected, nullptr, "2", "refused before"}, 0));
     const auto& rows = flow.statusRows();
     const auto row = [&](const char* id) -> const CloseAllStatusRow& {
         return *std::find_if(rows.begin(), rows.end(), [&](const auto& r) { return r.positionId == id; });

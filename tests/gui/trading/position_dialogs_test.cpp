@@ -6,6 +6,7 @@
 #include "gui/controls/grid_table.h"
 #include "gui/market/grid_pane.h"
 #include "gui/models/grid_model.h"
+#include "gui/models/grid_view_proxy.h"
 #include "gui/models/session_fixture.h"
 #include "gui/trading/close_all_window_controller.h"
 #include "gui/trading/close_position_status_window_controller.h"
@@ -15,15 +16,16 @@
 #include "model/records/order.h"
 #include "platform/lenient.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
-#include <QStackedWidget>
-#include <QToolButton>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QStackedWidget>
 #include <QTableWidget>
+#include <QToolButton>
 
 namespace {
 
@@ -65,12 +67,13 @@ protected:
     }
 
     std::optional<testserver::ServerPosition> serverPosition(std::int64_t id) {
-        return server->book().with([&](const testserver::Books& b) -> std::optional<testserver::ServerPosition> {
-            for (const auto& p : b.positions)
-                if (p.positionId == id)
-                    return p;
-            return std::nullopt;
-        });
+        return server->book().with(
+            [&](const testserver::Books& b) -> std::optional<testserver::ServerPosition> {
+                for (const auto& p : b.positions)
+                    if (p.positionId == id)
+                        return p;
+                return std::nullopt;
+            });
     }
     std::shared_ptr<const tc::Order> record(DialogRecord list, const std::string& id) {
         return findRecord(session->client().queries(), list, id);
@@ -99,22 +102,29 @@ protected:
 };
 
 TEST_F(PositionDialogsTest, CloseInPartThenInFullAndTheLimitCountsPendingCloses) {
-    open->runAction(RowAction::ClosePosition, "300001");
+    // The trade menu closes the open position selected in its grid.
+    const GridModel& model = open->gridModel();
+    open->table().setCurrentIndex(open->table().proxy().mapFromSource(model.index(model.rowOf("300001"), 0)));
+    window->findChild<QAction*>(QStringLiteral("actionClosePosition"))->trigger();
     auto* sheet = window->findChild<ClosendCancelPositionWindowController*>();
     ASSERT_TRUE(sheet);
     ASSERT_TRUE(waitFor([&] { return sheet->isVisible(); }));
     EXPECT_EQ(sheet->windowModality(), Qt::WindowModal);
-        EXPECT_EQ(find<QComboBox>(sheet, "QuantityComboField")->currentText(), "1.5");
+    EXPECT_EQ(find<QComboBox>(sheet, "QuantityComboField")->currentText(), "1.5");
     EXPECT_EQ(find<QComboBox>(sheet, "QuantityComboField")->count(), 1);
-    EXPECT_EQ(find<QPushButton>(sheet, "CloseandCancelButton")->text(), "Close #300001 (Sell 1.5 EURUSD @ Market Rate)");
+    EXPECT_EQ(find<QPushButton>(sheet, "CloseandCancelButton")->text(),
+              "Close #300001 (Sell 1.5 EURUSD @ Market Rate)");
 
     // More than is held is refused on the sheet, which stays open.
     type(find<QComboBox>(sheet, "QuantityComboField"), "5");
-    EXPECT_EQ(find<QPushButton>(sheet, "CloseandCancelButton")->text(), "Close #300001 (Sell 5 EURUSD @ Market Rate)");
+    EXPECT_EQ(find<QPushButton>(sheet, "CloseandCancelButton")->text(),
+              "Close #300001 (Sell 5 EURUSD @ Market Rate)");
     QTest::mouseClick(find<QPushButton>(sheet, "CloseandCancelButton"), Qt::LeftButton);
     QMessageBox* refusal = alertOn(sheet);
     ASSERT_TRUE(refusal);
     EXPECT_EQ(refusal->informativeText(), context->text("1030").replace("{0}", "1.5"));
+    // Shown once, on the sheet that asked: nothing on the main window.
+    EXPECT_FALSE(alertOn(window.get()));
     refusal->accept();
     EXPECT_TRUE(sheet->isVisible());
 
@@ -138,7 +148,8 @@ TEST_F(PositionDialogsTest, ASheetWhoseRecordGoesClosesWithAMessageAndOthersAnsw
     auto* sheet = window->findChild<ClosendCancelPositionWindowController*>();
     ASSERT_TRUE(sheet && waitFor([&] { return sheet->isVisible(); }));
     // Another request answered (sent) elsewhere does not touch this sheet.
-    ASSERT_TRUE(session->client().orders().closePosition("300902", *interfaces::Decimal::fromString("1")).sent());
+    ASSERT_TRUE(
+        session->client().orders().closePosition("300902", *interfaces::Decimal::fromString("1")).sent());
     ASSERT_TRUE(waitFor([&] { return serverPosition(300902) && serverPosition(300902)->qty == "59"; }));
     EXPECT_TRUE(sheet->isVisible());
     EXPECT_FALSE(alertOn(sheet));
@@ -146,7 +157,8 @@ TEST_F(PositionDialogsTest, ASheetWhoseRecordGoesClosesWithAMessageAndOthersAnsw
     // The position goes: the sheet closes and says so on the main window.
     bool gone = false;
     QObject::connect(sheet, &RecordSheet::recordGone, [&] { gone = true; });
-    ASSERT_TRUE(session->client().orders().closePosition("300002", *interfaces::Decimal::fromString("0.2")).sent());
+    ASSERT_TRUE(
+        session->client().orders().closePosition("300002", *interfaces::Decimal::fromString("0.2")).sent());
     ASSERT_TRUE(waitFor([&] { return gone; }));
     EXPECT_FALSE(sheet->isVisible());
     QMessageBox* told = CommonAlert::showing(window.get(), QStringLiteral("dialogRecordGone"));
@@ -158,7 +170,7 @@ TEST_F(PositionDialogsTest, ModifyBracketsThenEditAndCancelAPendingOrder) {
     open->runAction(RowAction::ModifyBrackets, "300001");
     auto* modify = window->findChild<ModifyPositionWindowController*>();
     ASSERT_TRUE(modify && waitFor([&] { return modify->isVisible(); }));
-        EXPECT_FALSE(find<QComboBox>(modify, "QuantityComboField")->isEnabled());
+    EXPECT_FALSE(find<QComboBox>(modify, "QuantityComboField")->isEnabled());
     EXPECT_TRUE(find<QLineEdit>(modify, "OrderPriceTextField")->isReadOnly());
     ASSERT_TRUE(find<QCheckBox>(modify, "takeProfitCheckBox")->isVisible());
     // The demo's position holds a take profit: unticking empties it, ticking again offers the default.
@@ -173,14 +185,16 @@ TEST_F(PositionDialogsTest, ModifyBracketsThenEditAndCancelAPendingOrder) {
     EXPECT_FALSE(takeProfit.isEmpty());
     QTest::mouseClick(find<QToolButton>(modify, "takeProfitStepperUp"), Qt::LeftButton);
     const QString raised = find<QLineEdit>(modify, "TakeProfitTextField")->text();
-    EXPECT_NEAR(tc::platform::lenientReal(raised.toStdString()) - tc::platform::lenientReal(takeProfit.toStdString()),
+    EXPECT_NEAR(tc::platform::lenientReal(raised.toStdString()) -
+                    tc::platform::lenientReal(takeProfit.toStdString()),
                 0.00001, 1e-9);
     QTest::mouseClick(find<QPushButton>(modify, "ModifyButton"), Qt::LeftButton);
     EXPECT_FALSE(alertOn(modify)) << alertOn(modify)->informativeText().toStdString();
     EXPECT_FALSE(modify->isVisible());
     ASSERT_TRUE(waitFor([&] {
         const auto p = record(DialogRecord::OpenPosition, "300001");
-        return p && tc::platform::lenientReal(p->LimitPrice) == tc::platform::lenientReal(raised.toStdString());
+        return p &&
+               tc::platform::lenientReal(p->LimitPrice) == tc::platform::lenientReal(raised.toStdString());
     }));
 
     // A limit order below the market, edited to another price, then cancelled.
@@ -196,8 +210,8 @@ TEST_F(PositionDialogsTest, ModifyBracketsThenEditAndCancelAPendingOrder) {
     ASSERT_TRUE(waitFor([&] {
         const auto orders = session->client().queries().getPendingOrderCollection();
         for (const auto& o : orders)
-            if (o->orderType == 2 && tc::platform::lenientReal(o->OrderPrice) == 1.05 && !o->PendingOrderId.empty() &&
-                pending->gridModel().rowOf(o->PendingOrderId) >= 0)
+            if (o->orderType == 2 && tc::platform::lenientReal(o->OrderPrice) == 1.05 &&
+                !o->PendingOrderId.empty() && pending->gridModel().rowOf(o->PendingOrderId) >= 0)
                 id = o->PendingOrderId;
         return orders.size() > before && !id.empty();
     }));
@@ -227,7 +241,8 @@ TEST_F(PositionDialogsTest, ModifyBracketsThenEditAndCancelAPendingOrder) {
     EXPECT_EQ(cancel->job(), CloseJob::Cancel);
     EXPECT_FALSE(find<QComboBox>(cancel, "QuantityComboField")->isEnabled());
     EXPECT_FALSE(find<QLineEdit>(cancel, "EstimatedPLTextField")->isVisible());
-    EXPECT_EQ(find<QPushButton>(cancel, "CloseandCancelButton")->text(), QString("Cancel Limit Order #%1").arg(QString::fromStdString(id)));
+    EXPECT_EQ(find<QPushButton>(cancel, "CloseandCancelButton")->text(),
+              QString("Cancel Limit Order #%1").arg(QString::fromStdString(id)));
     QTest::mouseClick(find<QPushButton>(cancel, "CloseandCancelButton"), Qt::LeftButton);
     EXPECT_FALSE(cancel->isVisible());
     ASSERT_TRUE(waitFor([&] { return !record(DialogRecord::PendingOrder, id); }));
@@ -237,7 +252,7 @@ TEST_F(PositionDialogsTest, OffsetRefusalsARejectionAndTheOffset) {
     open->runAction(RowAction::OffsetPosition, "300001");
     auto* offset = window->findChild<OffsetPositionWindowController*>();
     ASSERT_TRUE(offset && waitFor([&] { return offset->isVisible(); }));
-        ASSERT_EQ(find<QTableWidget>(offset, "offsetPositionTableView")->rowCount(), 1);
+    ASSERT_EQ(find<QTableWidget>(offset, "offsetPositionTableView")->rowCount(), 1);
     EXPECT_EQ(find<QTableWidget>(offset, "offsetPositionTableView")->item(0, 1)->text(), "300901");
 
     // Nothing ticked says so.
@@ -248,7 +263,8 @@ TEST_F(PositionDialogsTest, OffsetRefusalsARejectionAndTheOffset) {
     told->accept();
 
     find<QTableWidget>(offset, "offsetPositionTableView")->item(0, 0)->setCheckState(Qt::Checked);
-    auto* quantity = qobject_cast<QComboBox*>(find<QTableWidget>(offset, "offsetPositionTableView")->cellWidget(0, 7));
+    auto* quantity =
+        qobject_cast<QComboBox*>(find<QTableWidget>(offset, "offsetPositionTableView")->cellWidget(0, 7));
     ASSERT_TRUE(quantity && quantity->isEnabled());
     // 0 up to the whole position in the group's steps.
     EXPECT_EQ(quantity->itemText(0), "0");
@@ -277,15 +293,17 @@ TEST_F(PositionDialogsTest, OffsetRefusalsARejectionAndTheOffset) {
 }
 
 TEST_F(PositionDialogsTest, CloseAllWithOneRefusalSendsTheOthersAndFollowsTheirReports) {
-    window->closeAllButtonClicked();
+    // The open positions' totals bar opens it.
+    QTest::mouseClick(open->findChild<QPushButton*>(QStringLiteral("closeAllButton")), Qt::LeftButton);
     auto* closeAll = window->findChild<CloseAllWindowController*>();
     ASSERT_TRUE(closeAll && waitFor([&] { return closeAll->isVisible(); }));
-        const int positions = find<QTableWidget>(closeAll, "closeAllTableView")->rowCount();
+    const int positions = find<QTableWidget>(closeAll, "closeAllTableView")->rowCount();
     ASSERT_GE(positions, 4);
     EXPECT_EQ(find<QPushButton>(closeAll, "closeAllButton")->text(), context->text("0243"));
     // Unticking one and ticking it again gives "all" back.
     find<QTableWidget>(closeAll, "closeAllTableView")->item(0, 0)->setCheckState(Qt::Unchecked);
-    EXPECT_EQ(find<QPushButton>(closeAll, "closeAllButton")->text(), QString("%1 (%2)").arg(context->text("0706")).arg(positions - 1));
+    EXPECT_EQ(find<QPushButton>(closeAll, "closeAllButton")->text(),
+              QString("%1 (%2)").arg(context->text("0706")).arg(positions - 1));
     find<QTableWidget>(closeAll, "closeAllTableView")->item(0, 0)->setCheckState(Qt::Checked);
 
     QTest::mouseClick(find<QPushButton>(closeAll, "closeAllButton"), Qt::LeftButton);
@@ -302,7 +320,8 @@ TEST_F(PositionDialogsTest, CloseAllWithOneRefusalSendsTheOthersAndFollowsTheirR
     ASSERT_EQ(find<QTableWidget>(closeAll, "closeAllStatusTableView")->rowCount(), positions - 1);
     ASSERT_TRUE(waitFor([&] {
         for (int row = 0; row < find<QTableWidget>(closeAll, "closeAllStatusTableView")->rowCount(); ++row)
-            if (find<QTableWidget>(closeAll, "closeAllStatusTableView")->item(row, 6)->text() != context->text(kStatusClosedKey))
+            if (find<QTableWidget>(closeAll, "closeAllStatusTableView")->item(row, 6)->text() !=
+                context->text(kStatusClosedKey))
                 return false;
         return true;
     }));
@@ -314,8 +333,7 @@ TEST_F(PositionDialogsTest, CloseAllWithOneRefusalSendsTheOthersAndFollowsTheirR
     window->closeAllButtonClicked();
     ASSERT_TRUE(waitFor([&] { return closeAll->isVisible(); }));
     EXPECT_EQ(find<QStackedWidget>(closeAll, "closeAllTabView")->currentIndex(), 0);
-    EXPECT_EQ(closeAll->flow().ticked().size(),
-              session->client().queries().getOpenOrderCollection().size());
+    EXPECT_EQ(closeAll->flow().ticked().size(), session->client().queries().getOpenOrderCollection().size());
 }
 
 } // namespace
