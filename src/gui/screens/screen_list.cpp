@@ -216,23 +216,14 @@ QWidget* pie(ScreenContext& c) {
     const interfaces::Client& client = c.session().client();
     const auto accounts = client.queries().getAccountCollection();
     const AccountDetails& account = *accounts.front();
-    std::vector<std::string> codes;
-    std::vector<std::pair<std::string, double>> margins;
+    std::vector<tc::charts::PieHolding> margins;
     for (const auto& position : client.queries().getOpenOrderCollection()) {
         if (position->AccountNumber != std::to_string(account.AccountId))
             continue;
-        codes.push_back(position->ItemCode);
-        margins.emplace_back(position->ItemCode, number(position->margin));
+        margins.push_back({position->ItemCode, 0, number(position->margin)});
     }
-    const auto shares = tc::charts::equityShares(
-        codes,
-        [&margins](std::string_view code) {
-            double sum = 0;
-            for (const auto& [c, m] : margins)
-                sum += c == code ? m : 0;
-            return sum;
-        },
-        account.Equity, account.AvailableMargin, account.tradingStatus == AccountDetails::kStatusEquityHit);
+    const auto shares = tc::charts::equityShares(margins, account.Equity, account.AvailableMargin,
+                                                 account.tradingStatus == AccountDetails::kStatusEquityHit);
     QStringList titles;
     QList<double> values;
     for (const auto& share : shares)
