@@ -115,7 +115,8 @@ tc::charts::StudyError ChartController::loadStudy(Study study, const tc::charts:
 void ChartController::removeStudy(Study study) {
     board_.switchOff(study);
     removeStudyPlots(study);
-    shown_.erase(std::remove_if(shown_.begin(), shown_.end(), [study](const ShownStudy& s) { return s.study == study; }),
+    shown_.erase(std::remove_if(shown_.begin(), shown_.end(),
+                                [study](const ShownStudy& s) { return s.study == study; }),
                  shown_.end());
     if (!board_.lowerPaneShown())
         indicatorView_->hide();
@@ -193,7 +194,8 @@ void ChartController::refreshIndicator() {
     PlotSpace& space = indicatorGraph_->defaultPlotSpace();
     space.setXRange(chart_.viewport().xRange());
     const std::size_t line = tc::charts::rangeLineOf(shown->study);
-    const tc::charts::Series& range = shown->result.lines.at(std::min(line, shown->result.lines.size() - 1)).values;
+    const tc::charts::Series& range =
+        shown->result.lines.at(std::min(line, shown->result.lines.size() - 1)).values;
     const auto [first, last] = chart_.viewport().visibleBars();
     const std::size_t count = std::min(range.size(), chart_.bars().size());
     const tc::charts::StudyAxis axis =
