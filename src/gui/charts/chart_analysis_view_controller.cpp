@@ -6,8 +6,8 @@
 #include "ui_chart_analysis_view_controller.h"
 
 #include <QCheckBox>
-#include <QGridLayout>
 #include <QColorDialog>
+#include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
@@ -37,17 +37,27 @@ const std::array<RowNames, tc::charts::kStudyCount>& rowNames() {
     static const std::array<RowNames, tc::charts::kStudyCount> names{{
         {"smaCheckBox", {"smaPeriodTextField"}, {"smaColorWell"}, {QColor(0x2f, 0x7f, 0xe0)}},
         {"emaCheckBox", {"emaPeriodTextField"}, {"emaColorWell"}, {QColor(0xc0, 0x58, 0x00)}},
-        {"bbCheckBox", {"bbPeriodTextField", "bbDeviationTextField"}, {"bbColorWell"}, {QColor(0x8a, 0x3c, 0xc0)}},
-        {"macdCheckBox", {"macdFastPeriodTextField", "macdSlowPeriodTextField", "macdSignalPeriodTextField"}, {}, {}},
+        {"bbCheckBox",
+         {"bbPeriodTextField", "bbDeviationTextField"},
+         {"bbColorWell"},
+         {QColor(0x8a, 0x3c, 0xc0)}},
+        {"macdCheckBox",
+         {"macdFastPeriodTextField", "macdSlowPeriodTextField", "macdSignalPeriodTextField"},
+         {},
+         {}},
         {"macdHistogramCheckBox",
-         {"macdHistogramFastPeriodTextField", "macdHistogramSlowPeriodTextField", "macdHistogramSignalPeriodTextField"},
+         {"macdHistogramFastPeriodTextField", "macdHistogramSlowPeriodTextField",
+          "macdHistogramSignalPeriodTextField"},
          {},
          {}},
         {"rocCheckBox", {"rocPeriodTextField"}, {}, {}},
         {"stdDevCheckBox", {"stdDevPeriodTextField"}, {}, {}},
         {"cciCheckBox", {"cciPeriodTextField"}, {}, {}},
         {"rsiCheckBox", {"rsiPeriodTextField"}, {}, {}},
-        {"stochosticOscillatorCheckBox", {"kStochasticTextField", "dStochasticTextField", "slowingTextField"}, {}, {}},
+        {"stochosticOscillatorCheckBox",
+         {"kStochasticTextField", "dStochasticTextField", "slowingTextField"},
+         {},
+         {}},
         {"deMarkerCheckBox", {"deMarkerPeriodTextField"}, {}, {}},
         {"momentumCheckBox", {"momentumPeriodTextField"}, {}, {}},
         {"williamsCheckBox", {"williamsPeriodTextField"}, {}, {}},
@@ -235,13 +245,14 @@ QCheckBox* ChartAnalysisViewController::checkBox(Study study) const {
 
 QLineEdit* ChartAnalysisViewController::field(Study study, int index) const {
     const auto& fields = rows_[static_cast<std::size_t>(study)].fields;
-    return index >= 0 && index < static_cast<int>(fields.size()) ? fields[static_cast<std::size_t>(index)] : nullptr;
+    return index >= 0 && index < static_cast<int>(fields.size()) ? fields[static_cast<std::size_t>(index)]
+                                                                 : nullptr;
 }
 
 QToolButton* ChartAnalysisViewController::colourButton(Study study, int index) const {
     const auto& buttons = rows_[static_cast<std::size_t>(study)].colourButtons;
     return index >= 0 && index < static_cast<int>(buttons.size()) ? buttons[static_cast<std::size_t>(index)]
-                                                                   : nullptr;
+                                                                  : nullptr;
 }
 
 QLabel* ChartAnalysisViewController::refusalLabel(Study study) const {

@@ -47,7 +47,8 @@ ChartController* ChartViewController::chartController() const {
 std::optional<ChartSlotConfig> ChartViewController::configuration() const {
     if (!configured_)
         return std::nullopt;
-    return ChartSlotConfig{itemCode_.toStdString(), static_cast<int>(currentInterval_), static_cast<int>(chartType_)};
+    return ChartSlotConfig{itemCode_.toStdString(), static_cast<int>(currentInterval_),
+                           static_cast<int>(chartType_)};
 }
 
 QWidget* ChartViewController::view() {
@@ -147,7 +148,8 @@ void ChartViewController::resetCrosshair() {
 
 void ChartViewController::applyTheme() {
     if (chart_)
-        chart_->applyChartTheme(chartTheme_ >= 0 ? chartTheme_ : static_cast<int>(context_.themes().getThemeForKey()));
+        chart_->applyChartTheme(chartTheme_ >= 0 ? chartTheme_
+                                                 : static_cast<int>(context_.themes().getThemeForKey()));
 }
 
 void ChartViewController::updateLanguageStrings() {

@@ -68,11 +68,15 @@ ChartWindowController::ChartWindowController(GuiContext& context, QWidget* paren
         ui_->crosshairButton->setChecked(false);
     });
 
-    connect(ui_->symbolPopButton, &QComboBox::activated, this, &ChartWindowController::SymbolPopUpItemSelected);
-    connect(ui_->intervalPopUpButton, &QComboBox::activated, this, &ChartWindowController::IntervalItemSelected);
-    connect(ui_->chartTypePopButton, &QComboBox::activated, this, &ChartWindowController::ChartTypeControlSelected);
+    connect(ui_->symbolPopButton, &QComboBox::activated, this,
+            &ChartWindowController::SymbolPopUpItemSelected);
+    connect(ui_->intervalPopUpButton, &QComboBox::activated, this,
+            &ChartWindowController::IntervalItemSelected);
+    connect(ui_->chartTypePopButton, &QComboBox::activated, this,
+            &ChartWindowController::ChartTypeControlSelected);
     connect(ui_->analysisButton, &QToolButton::clicked, this, &ChartWindowController::analysisButtonClicked);
-    connect(ui_->crosshairButton, &QToolButton::clicked, this, &ChartWindowController::crosshairButtonClicked);
+    connect(ui_->crosshairButton, &QToolButton::clicked, this,
+            &ChartWindowController::crosshairButtonClicked);
     connect(ui_->scrollToEndButton, &QToolButton::clicked, this, &ChartWindowController::chartScrollToEnd);
     connect(&context_.themes(), &ThemeManager::themeChanged, this, [this] { applyTheme(); });
 
@@ -93,7 +97,8 @@ ChartAnalysisViewController& ChartWindowController::analysisPanel() {
         layout->setContentsMargins(4, 4, 4, 4);
         panel_ = new ChartAnalysisViewController(context_, popup_);
         layout->addWidget(panel_);
-        connect(panel_, &ChartAnalysisViewController::studySwitchedOn, this, &ChartWindowController::studySwitchedOn);
+        connect(panel_, &ChartAnalysisViewController::studySwitchedOn, this,
+                &ChartWindowController::studySwitchedOn);
         connect(panel_, &ChartAnalysisViewController::studySwitchedOff, this,
                 &ChartWindowController::studySwitchedOff);
     }
@@ -120,9 +125,10 @@ void ChartWindowController::windowDidAppear() {
     backupSymbols_ = client.watchList();
     for (const std::string& code : backupSymbols_) {
         const ItemDetails* item = instrumentOf(client.model(), code);
-        const QString type = item ? QString::fromStdString(
-                                        client.model().getInstrumentTypeName(item->InstrumentTypeId).value_or(""))
-                                  : QString();
+        const QString type =
+            item ? QString::fromStdString(
+                       client.model().getInstrumentTypeName(item->InstrumentTypeId).value_or(""))
+                 : QString();
         ui_->symbolPopButton->addItem(instrumentTypeImage(type), QString::fromStdString(code));
     }
     itemCode_ = ui_->symbolPopButton->currentText();
@@ -237,7 +243,8 @@ void ChartWindowController::studySwitchedOff(tc::charts::Study study) {
 }
 
 void ChartWindowController::applyTheme() {
-    chart_->applyChartTheme(chartTheme_ >= 0 ? chartTheme_ : static_cast<int>(context_.themes().getThemeForKey()));
+    chart_->applyChartTheme(chartTheme_ >= 0 ? chartTheme_
+                                             : static_cast<int>(context_.themes().getThemeForKey()));
 }
 
 void ChartWindowController::updateLanguageStrings() {

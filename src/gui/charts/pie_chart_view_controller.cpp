@@ -26,8 +26,8 @@ PieChartViewController::PieChartViewController(GuiContext& context, QWidget* par
     // The session's second, not a timer of the pie's own: nothing runs once the pie is gone.
     connect(&session, &ClientModel::tick, this, &PieChartViewController::reloadData);
     connect(&session, &ClientModel::tablesChanged, this, [this](interfaces::TableSet tables) {
-        if (pie_->isGraphConstructed() &&
-            (tables.contains(interfaces::Table::OpenPositions) || tables.contains(interfaces::Table::Accounts)))
+        if (pie_->isGraphConstructed() && (tables.contains(interfaces::Table::OpenPositions) ||
+                                           tables.contains(interfaces::Table::Accounts)))
             reloadData();
     });
     connect(&context_.themes(), &ThemeManager::themeChanged, this, [this] { applyTheme(); });

@@ -37,7 +37,8 @@ AdvancedDetailWindowController::AdvancedDetailWindowController(GuiContext& conte
     for (std::size_t i = 0; i < kPanes; ++i) {
         // A pane controller is never shown: its table moves into this window's box.
         panes_[i] = new DetailWindowController(context_, this);
-        panes_[i]->setDetailViewType(static_cast<DetailType>(static_cast<int>(DetailType::SymbolSpecification) + int(i)));
+        panes_[i]->setDetailViewType(
+            static_cast<DetailType>(static_cast<int>(DetailType::SymbolSpecification) + int(i)));
         QTableWidget* table = panes_[i]->detailTableView();
         table->setAccessibleName(boxes[i]->title());
         boxes[i]->layout()->addWidget(table);
@@ -48,6 +49,11 @@ AdvancedDetailWindowController::AdvancedDetailWindowController(GuiContext& conte
     connect(&context_.themes(), &ThemeManager::themeChanged, this,
             [this](std::int64_t theme) { chart_->applyChartTheme(static_cast<int>(theme)); });
     chart_->applyChartTheme(static_cast<int>(context_.themes().getThemeForKey()));
+    // The instrument's description may come after the window opened.
+    connect(context_.clientModel(), &ClientModel::tick, this, [this] {
+        if (isVisible() && !code_.empty())
+            showDescription();
+    });
     bindLanguage(this, context_.language(), [this, boxes] {
         for (std::size_t i = 0; i < kPanes; ++i)
             panes_[i]->detailTableView()->setAccessibleName(boxes[i]->title());
@@ -83,16 +89,24 @@ void AdvancedDetailWindowController::loadDetails() {
     setWindowTitle(QString::fromStdString(code_));
     for (DetailWindowController* pane : panes_)
         pane->setRecord(code_); // each pane asks for what it needs (the market's sessions) itself
-    const ItemDetails* item = instrumentOf(context_.clientModel()->client().model(), code_);
-    ui_->descriptionLabel->setText(item ? QString::fromStdString(item->descriptions) : QString());
+    showDescription();
     chart_->setValue(QString::fromStdString(code_), kDetailChartKey);
 }
 
-AdvancedDetailWindowController* openAdvancedDetail(GuiContext& context, QWidget* owner, const std::string& code) {
+void AdvancedDetailWindowController::showDescription() {
+    const ItemDetails* item = instrumentOf(context_.clientModel()->client().model(), code_);
+    const QString text = item ? QString::fromStdString(item->descriptions) : QString();
+    if (ui_->descriptionLabel->text() != text)
+        ui_->descriptionLabel->setText(text);
+}
+
+AdvancedDetailWindowController* openAdvancedDetail(GuiContext& context, QWidget* owner,
+                                                   const std::string& code) {
     if (!context.clientModel())
         return nullptr;
     const QString name = QStringLiteral("advancedDetailWindow");
-    auto* window = owner ? owner->findChild<AdvancedDetailWindowController*>(name, Qt::FindDirectChildrenOnly) : nullptr;
+    auto* window =
+        owner ? owner->findChild<AdvancedDetailWindowController*>(name, Qt::FindDirectChildrenOnly) : nullptr;
     if (!window) {
         window = new AdvancedDetailWindowController(context, owner);
         window->setObjectName(name);

@@ -44,6 +44,7 @@ public:
 
 private:
     void loadDetails();
+    void showDescription();
 
     std::unique_ptr<Ui::AdvancedDetailWindowController> ui_;
     GuiContext& context_;
@@ -54,6 +55,7 @@ private:
 };
 
 // The board's one advanced detail window for `owner` (made on first use and kept), showing `code`.
-AdvancedDetailWindowController* openAdvancedDetail(GuiContext& context, QWidget* owner, const std::string& code);
+AdvancedDetailWindowController* openAdvancedDetail(GuiContext& context, QWidget* owner,
+                                                   const std::string& code);
 
 } // namespace tc::gui
