@@ -45,7 +45,9 @@ public:
 // follows the session holds one.
 int receivers(const ClientModel& model, const QMetaMethod& signal) {
     struct Peek : QObject {
-        static int of(const QObject& o, const QByteArray& s) { return static_cast<const Peek&>(o).receivers(s); }
+        static int of(const QObject& o, const QByteArray& s) {
+            return static_cast<const Peek&>(o).receivers(s);
+        }
     };
     return Peek::of(model, QByteArray("2") + signal.methodSignature());
 }
@@ -312,7 +314,8 @@ TEST_F(HeldPriceChartTest, TheAccountPieFollowsAFillAndKeepsToTheCurrentAccount)
     ticket.account = 20001;
     ticket.quantity = tc::platform::Decimal::fromInt64(1);
     ASSERT_TRUE(session->client().orders().placeOrder(ticket).sent());
-    EXPECT_TRUE(waitFor([&] { return titles().contains("GBPUSD"); })) << "the fill's instrument gets its slice";
+    EXPECT_TRUE(waitFor([&] { return titles().contains("GBPUSD"); }))
+        << "the fill's instrument gets its slice";
 
     pie.pieSegementButtonClicked(1);
     EXPECT_EQ(pie.pieChartController().titleLabel().text(), context->text("0128")) << "the title at once";
