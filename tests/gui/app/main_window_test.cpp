@@ -135,8 +135,7 @@ TEST_F(MainWindowTest, NetworkStatusTakesTheFourClassesAndNothingElse) {
 
 TEST_F(MainWindowTest, LaterWindowsAreDisabledWithATooltipAndTheShellsActionsWork) {
     for (const char* name :
-         {"actionTradeTicket", "actionClosePosition", "actionModifyPosition", "actionOffsetPosition",
-          "actionCloseAll", "actionAccountStatement", "actionDepositsWithdrawals", "actionNewDeposit",
+         {"actionTradeTicket", "actionAccountStatement", "actionDepositsWithdrawals", "actionNewDeposit",
           "actionNewWithdrawal", "actionChangePassword", "actionAccessRights", "actionChat", "actionMessages",
           "actionNews", "actionResources"}) {
         SCOPED_TRACE(name);
