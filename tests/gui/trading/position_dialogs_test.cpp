@@ -167,6 +167,8 @@ TEST_F(PositionDialogsTest, ASheetWhoseRecordGoesClosesWithAMessageAndOthersAnsw
 }
 
 TEST_F(PositionDialogsTest, ModifyBracketsThenEditAndCancelAPendingOrder) {
+    // The demo's take profit of 300001 comes with the pending orders, after the login.
+    ASSERT_TRUE(waitFor([&] { return !record(DialogRecord::OpenPosition, "300001")->LimitPrice.empty(); }));
     open->runAction(RowAction::ModifyBrackets, "300001");
     auto* modify = window->findChild<ModifyPositionWindowController*>();
     ASSERT_TRUE(modify && waitFor([&] { return modify->isVisible(); }));
