@@ -58,8 +58,11 @@ public:
     std::optional<tc::charts::InstrumentInfo> instrument(std::string_view code) override {
         return session_.instrument(code);
     }
-    std::optional<tc::charts::LiveQuote> quote(std::string_view code) override { return session_.quote(code); }
-    std::shared_ptr<const tc::charts::BarSeries> cachedBars(std::string_view key, std::chrono::seconds) override {
+    std::optional<tc::charts::LiveQuote> quote(std::string_view code) override {
+        return session_.quote(code);
+    }
+    std::shared_ptr<const tc::charts::BarSeries> cachedBars(std::string_view key,
+                                                            std::chrono::seconds) override {
         auto& bars = bars_[std::string(key)];
         if (!bars)
             bars = make(key);
@@ -83,7 +86,8 @@ private:
         const std::int64_t now = live && live->time != tc::charts::kNoTime ? live->time : 1'700'000'000;
         auto bars = std::make_shared<tc::charts::BarSeries>();
         bars->reserve(kBars);
-        const std::int64_t first = tc::charts::barStart(now, seconds) - static_cast<std::int64_t>(kBars) * seconds;
+        const std::int64_t first =
+            tc::charts::barStart(now, seconds) - static_cast<std::int64_t>(kBars) * seconds;
         for (std::size_t i = 0; i < kBars; ++i) {
             const double mid = base * (1 + 0.002 * std::sin(static_cast<double>(i) / 40.0));
             const double open = mid * (1 - 0.0002), close = mid * (1 + 0.0002 * std::cos(i * 0.7));
@@ -177,8 +181,8 @@ void BM_ChartsLive(benchmark::State& state) {
                 const double close = count ? bars.back().close : 0;
                 const auto bid = chart->chart().bid(), ask = chart->chart().ask();
                 chart->newChartData();
-                if (bars.size() == count && (!count || bars.back().close == close) && chart->chart().bid() == bid &&
-                    chart->chart().ask() == ask)
+                if (bars.size() == count && (!count || bars.back().close == close) &&
+                    chart->chart().bid() == bid && chart->chart().ask() == ask)
                     continue;
                 chart->graph().repaint();
                 if (chart->indicatorView().isVisible())
