@@ -1,0 +1,170 @@
+// The figures of a statement, worked out afresh from its lists on every call; sums in list order.
+#include "model/account_statement.h"
+
+#include "platform/lenient.h"
+
+#include <cmath>
+#include <initializer_list>
+#include <unordered_map>
+
+namespace tc::statements {
+namespace {
+
+double number(std::string_view text) {
+    const double v = platform::lenientReal(text);
+    return std::isfinite(v) ? v : 0.0;
+}
+
+template <class Rows, class Value>
+double sum(const Rows& rows, Value value) {
+    double total = 0.0;
+    for (const auto& row : rows)
+        total += value(row);
+    return total;
+}
+
+// An instrument's pie key: its code, or its id where the statement brought no code.
+template <class Row>
+std::string itemKey(const Row& row) {
+    return row.ItemCode.empty() ? std::to_string(row.InstrumentId) : row.ItemCode;
+}
+
+template <class Rows, class Value>
+PieInput pieOf(const Rows& rows, Value value) {
+    PieInput pie;
+    std::unordered_map<std::string, std::size_t> slice;
+    for (const auto& row : rows) {
+        const auto [at, added] = slice.try_emplace(itemKey(row), pie.titles.size());
+        if (added) {
+            pie.titles.push_back(at->first);
+            pie.values.push_back(0.0);
+        }
+        pie.values[at->second] += value(row);
+    }
+    return pie;
+}
+
+} // namespace
+
+const FinancialTransactionHistoryInfo*
+AccountStatementInfo::getFinancialTransactionHistoryInfo(std::int32_t subType) const {
+    for (const auto& t : FinancialTransactionInfo)
+        if (t.SubTransactionType == subType)
+            return &t;
+    return nullptr;
+}
+
+namespace {
+
+double firstOf(const AccountStatementInfo& s, std::int32_t subType) {
+    const auto* t = s.getFinancialTransactionHistoryInfo(subType);
+    return t ? t->amount() : 0.0;
+}
+
+double allOf(const AccountStatementInfo& s, std::initializer_list<std::int32_t> subTypes) {
+    return sum(s.FinancialTransactionInfo, [&](const FinancialTransactionHistoryInfo& t) {
+        for (std::int32_t code : subTypes)
+            if (t.SubTransactionType == code)
+                return t.amount();
+        return 0.0;
+    });
+}
+
+} // namespace
+
+double AccountStatementInfo::getDeposit() const {
+    return allOf(*this, {1, 11, 14});
+}
+double AccountStatementInfo::getWithDrawal() const {
+    return allOf(*this, {2, 12});
+}
+double AccountStatementInfo::getMiscellaneous() const {
+    return allOf(*this, {10, 13, 17, 18, 19});
+}
+double AccountStatementInfo::getCommission() const {
+    return firstOf(*this, 4);
+}
+double AccountStatementInfo::getTDS() const {
+    return firstOf(*this, 5);
+}
+double AccountStatementInfo::getRealizedStorage() const {
+    return firstOf(*this, 6);
+}
+double AccountStatementInfo::getAdjustments() const {
+    return firstOf(*this, 9);
+}
+double AccountStatementInfo::getDailyTDS() const {
+    return firstOf(*this, 15);
+}
+double AccountStatementInfo::getMonthlyTDS() const {
+    return firstOf(*this, 16);
+}
+double AccountStatementInfo::getSettledPL() const {
+    return firstOf(*this, 8) + firstOf(*this, 7);
+}
+
+double AccountStatementInfo::getOpenQuantity() const {
+    return sum(OpenPositionInfo, [](const auto& p) { return number(p.RemainingQty); });
+}
+double AccountStatementInfo::getOpenProfitorLoss() const {
+    return sum(OpenPositionInfo, [](const auto& p) { return p.UnrealisedPL; });
+}
+double AccountStatementInfo::getOpenCommission() const {
+    return sum(OpenPositionInfo, [](const auto& p) { return p.Commision; });
+}
+double AccountStatementInfo::getOpenStorage() const {
+    return sum(OpenPositionInfo, [](const auto& p) { return p.Storage; });
+}
+double AccountStatementInfo::getSettledQuantity() const {
+    return sum(SettledPositionInfo, [](const auto& p) { return number(p.SettledQty); });
+}
+double AccountStatementInfo::getSettledProfitorLoss() const {
+    return sum(SettledPositionInfo, [](const auto& p) { return number(p.SettledPL); });
+}
+double AccountStatementInfo::getSettledCommission() const {
+    return sum(SettledPositionInfo, [](const auto& p) { return p.Commision; });
+}
+double AccountStatementInfo::getSettledStorage() const {
+    return sum(SettledPositionInfo, [](const auto& p) { return p.Storage; });
+}
+double AccountStatementInfo::getSettledTDS() const {
+    return sum(SettledPositionInfo, [](const auto& p) { return p.OtherCharges; });
+}
+double AccountStatementInfo::getPendingQuantity() const {
+    return sum(PendingOrderInfo, [](const auto& o) { return number(o.OrderQty); });
+}
+double
+AccountStatementInfo::getCancelledQuantity(const std::vector<std::shared_ptr<Order>>& cancelledOrderInfo) {
+    return sum(cancelledOrderInfo, [](const auto& o) { return o ? number(o->OrderQty) : 0.0; });
+}
+
+double AccountStatementInfo::getSettledPLForItem(std::string_view item) const {
+    return sum(SettledPositionInfo,
+               [&](const auto& p) { return itemKey(p) == item ? number(p.SettledPL) : 0.0; });
+}
+double AccountStatementInfo::getOpenPLForItem(std::string_view item) const {
+    return sum(OpenPositionInfo, [&](const auto& p) { return itemKey(p) == item ? p.UnrealisedPL : 0.0; });
+}
+PieInput AccountStatementInfo::getSettledPLForItems() const {
+    return pieOf(SettledPositionInfo, [](const auto& p) { return number(p.SettledPL); });
+}
+PieInput AccountStatementInfo::getOpendPLForItems() const {
+    return pieOf(OpenPositionInfo, [](const auto& p) { return p.UnrealisedPL; });
+}
+
+std::uint64_t AccountStatementInfo::getMarginCallCountForAccountId(std::int32_t accountId) const {
+    const auto* m = marginCallSummaryInfo.get(std::to_string(accountId));
+    return m ? m->marginCallCount : 0;
+}
+
+std::optional<std::string> AccountStatementInfo::getClientAddressForAccountId(std::int32_t accountId) const {
+    const auto* a = clientAddressInfo.get(std::to_string(accountId));
+    return a ? std::optional(a->address) : std::nullopt;
+}
+
+std::optional<std::string> AccountStatementInfo::getCompanyAddressForAccountId(std::int32_t accountId) const {
+    const auto* o = organizationInfo.get(std::to_string(accountId));
+    return o ? std::optional(o->companyAddress) : std::nullopt;
+}
+
+} // namespace tc::statements

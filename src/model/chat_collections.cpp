@@ -1,0 +1,39 @@
+#include "model/chat_collections.h"
+
+#include "platform/numeric_order.h"
+
+#include <algorithm>
+#include <string_view>
+#include <utility>
+
+namespace tc::chat {
+namespace {
+
+template <class Keep>
+std::vector<std::shared_ptr<ChatRoom>> roomsNewestFirst(const ChatCollections& chat, Keep keep) {
+    std::vector<std::pair<std::string_view, std::shared_ptr<ChatRoom>>> kept;
+    for (const auto& [key, room] : chat.ChatRoomCollection)
+        if (room && keep(*room))
+            kept.emplace_back(key, room);
+    const platform::NumericOrder order;
+    std::stable_sort(kept.begin(), kept.end(),
+                     [&](const auto& a, const auto& b) { return order.less(b.first, a.first); });
+    std::vector<std::shared_ptr<ChatRoom>> rooms;
+    rooms.reserve(kept.size());
+    for (auto& entry : kept)
+        rooms.push_back(std::move(entry.second));
+    return rooms;
+}
+
+} // namespace
+
+std::vector<std::shared_ptr<ChatRoom>> ChatCollections::getMessageNoticesCollection() const {
+    return roomsNewestFirst(*this, [](const ChatRoom& r) { return r.isMessageNotices; });
+}
+
+std::vector<std::shared_ptr<ChatRoom>> ChatCollections::getrecentChatCollection() const {
+    return roomsNewestFirst(*this,
+                            [](const ChatRoom& r) { return !r.isMessageNotices && !r.isChatRoomCreated; });
+}
+
+} // namespace tc::chat
