@@ -14,6 +14,7 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -407,8 +408,10 @@ private:
             });
         } catch (...) {
             // No entry stays unwritten: the new ones fall back to default settings.
-            for (std::size_t i = 0; i < first.size(); ++i)
-                std::construct_at(firstEntries[i])->InstrumentId = leadingIds(first[i]).second;
+            for (std::size_t i = 0; i < first.size(); ++i) {
+                GroupInstruments* entry = std::construct_at(firstEntries[i]);
+                std::tie(entry->GroupId, entry->InstrumentId) = leadingIds(first[i]);
+            }
             throw;
         }
         for (const auto& [record, entry] : repeats) {
