@@ -57,6 +57,8 @@ public:
     void toggleLeftViewSelectedIndex(int index);
 
     void SettingsButtonClicked();
+    // The order ticket, for the watch list's first instrument; nothing while the watch list is empty.
+    void TradeTicketButtonClicked();
     void aboutApplication();
     void lockConsole();
     // Asks first; the default button ends the program.

@@ -3,6 +3,7 @@
 #include "gui/app/common_alert.h"
 #include "gui/app/font_sizes.h"
 #include "gui/app/gui_context.h"
+#include "gui/app/gui_objects.h"
 #include "gui/app/images.h"
 #include "gui/app/language.h"
 #include "gui/app/theme_manager.h"
@@ -275,7 +276,10 @@ QMenu* WatchlistTableController::rowMenu(int row) {
         action->setEnabled(false);
         action->setToolTip(context_.text(kNotAvailableKey));
     };
-    unavailable("0073");  // the order ticket
+    QAction* ticket = menu->addAction(context_.text("0073"));
+    ticket->setObjectName(QStringLiteral("newOrderAction"));
+    ticket->setEnabled(!code.empty());
+    connect(ticket, &QAction::triggered, this, [this, row] { openTicket(row); });
     unavailable("90111"); // a chart of the instrument
     menu->addSeparator();
     QAction* details = menu->addAction(context_.text("90070"));
@@ -291,7 +295,11 @@ void WatchlistTableController::doubleAction(const QModelIndex& index) {
         contractDetailButtonClicked(index.row());
         return;
     }
-    const std::string code = codeAt(index.row());
+    openTicket(index.row());
+}
+
+void WatchlistTableController::openTicket(int row) {
+    const std::string code = codeAt(row);
     if (code.empty())
         return;
     if (const auto refusal = ticketRefusalKey(instrumentOf(context_.clientModel()->client().model(), code))) {
@@ -302,7 +310,7 @@ void WatchlistTableController::doubleAction(const QModelIndex& index) {
                                      QStringLiteral("ticketRefused")});
         return;
     }
-    // The order ticket is not in this version: an active instrument opens nothing yet.
+    context_.guiObjects().showTradeTicket(window(), code);
 }
 
 void WatchlistTableController::contractDetailButtonClicked(int row) {
