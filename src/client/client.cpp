@@ -18,6 +18,7 @@
 #include "funding/session_funding.h"
 #include "model/collection_keys.h"
 #include "model/records/account_details.h"
+#include "model/records/group_details.h"
 #include "model/records/item_details.h"
 #include "model/records/order.h"
 #include "model/text/language_string.h"
@@ -206,7 +207,7 @@ public:
         return withTicket(ticket, [&](const OrderInfo& info) { return requests().PlaceOrder(info); });
     }
     interfaces::PriceLimit entryPriceLimit(const interfaces::OrderTicket& ticket) const override {
-        if (!core_.orders)
+        if (!core_.orders || !knowsSettings(ticket))
             return {};
         const OrderInfo info = orderInfoOf(ticket, 0);
         return limitOf(core_.orders->manager().OrderTypeChange(info.orderType, info.tradingMode,
@@ -321,8 +322,18 @@ private:
         limit.price = std::string(signedText.substr(3));
         return limit;
     }
+    // The rules read a missing record as zeros: no limit is given for it.
+    bool knowsSettings(const interfaces::OrderTicket& ticket) const {
+        const SessionModel& model = core_.business->session();
+        const auto* item = model.ItemCollection.get(ticket.instrument);
+        const auto* account = model.AccountDetailCollection.get(sessionKey(ticket.account));
+        if (!item || !*item || !account || !*account)
+            return false;
+        const auto* group = model.GroupDetailCollection.get((*account)->GroupId);
+        return group && *group && (*group)->groupInstrument((*item)->InstrumentId);
+    }
     interfaces::PriceLimit protectiveLimit(const interfaces::OrderTicket& ticket, bool takeProfit) const {
-        if (!core_.orders)
+        if (!core_.orders || !knowsSettings(ticket))
             return {};
         const OrderInfo info = orderInfoOf(ticket, 0);
         // The rules take the side of the order that protects the position: selling when the ticket buys.

@@ -31,11 +31,15 @@
 #include "gui/models/chart_model.h"
 #include "gui/models/client_model.h"
 #include "gui/models/grid_model.h"
+#include "gui/trading/multi_account_model.h"
+#include "gui/trading/trade_ticket_window_controller.h"
 #include "model/records/account_details.h"
 #include "model/records/order.h"
 #include "model/session_queries.h"
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
 #include <QGridLayout>
@@ -44,6 +48,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QMouseEvent>
+#include <QPushButton>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
@@ -363,6 +368,68 @@ QWidget* depositInfo(ScreenContext& c) {
     return detail(c, [&](QWidget* owner) { return openDepositWithdrawalInfo(gui, owner, lines); });
 }
 
+// The order ticket for the first watched instrument, its quote refreshed twice so that the moves
+// show their arrows.
+TradeTicketWindowController* ticket(ScreenContext& c) {
+    c.context().guiObjects().showTradeTicket(nullptr);
+    TradeTicketWindowController* window = c.own(c.context().guiObjects().tradeTicketWindowController());
+    if (!window)
+        return nullptr;
+    window->findChild<QComboBox*>(QStringLiteral("QuantityComboBox"))->setEditText(QStringLiteral("2"));
+    c.waitUntil([] { return false; }, 1100);
+    window->UpdateValuesinTimer();
+    return window;
+}
+
+// Advanced mode: a limit order with take profit and stop loss, the depth and chart drawer and the
+// multi-account drawer open.
+QWidget* ticketAdvanced(ScreenContext& c) {
+    TradeTicketWindowController* window = ticket(c);
+    if (!window)
+        return nullptr;
+    window->setMode(TradeTicketWindowController::kAdvancedMode);
+    window->toggleRightDrawer();
+    window->toggleLeftDrawer(); // reloads the order types
+    window->selectOrderType(interfaces::OrderKind::Limit);
+    for (const char* box : {"TakeProfitCheckBox", "StopLossCheckBox"})
+        if (auto* check = window->findChild<QCheckBox*>(QString::fromLatin1(box));
+            check && check->isEnabled())
+            check->click();
+    c.waitUntil(
+        [window] {
+            return !window->tradeChart()->chart().bars().empty() &&
+                   window->buyDepth()->model()->rowCount() > 0;
+        },
+        15000);
+    window->UpdateValuesinTimer();
+    return window;
+}
+
+// The multi-account rows: two ticked with their quantities, the ticket's total below.
+QWidget* ticketMultiAccount(ScreenContext& c) {
+    TradeTicketWindowController* window = ticket(c);
+    if (!window)
+        return nullptr;
+    window->toggleLeftDrawer();
+    MultiAccountTableModel& rows = window->multiAccountModel();
+    for (int row = 0; row < rows.rowCount() && row < 2; ++row) {
+        rows.setTicked(row, true);
+        rows.setQuantity(row, row == 0 ? QStringLiteral("1.5") : QStringLiteral("2"));
+    }
+    window->UpdateValuesinTimer();
+    return window;
+}
+
+QWidget* ticketConfirmation(ScreenContext& c) {
+    TradeTicketWindowController* window = ticket(c);
+    if (!window)
+        return nullptr;
+    window->findChild<QPushButton*>(QStringLiteral("buyButton"))->click();
+    QMessageBox* sheet = window->confirmationSheet();
+    c.waitUntil([sheet] { return sheet && sheet->isVisible(); });
+    return sheet;
+}
+
 } // namespace
 
 void registerScreens(ScreenRegistry& r) {
@@ -399,6 +466,10 @@ void registerScreens(ScreenRegistry& r) {
     r.add("detail-market-sessions",
           [](ScreenContext& c) { return instrument(c, DetailType::MarketSessions); });
     r.add("detail-deposit-info", depositInfo);
+    r.add("ticket-simple", [](ScreenContext& c) { return static_cast<QWidget*>(ticket(c)); });
+    r.add("ticket-advanced", ticketAdvanced);
+    r.add("ticket-multi-account", ticketMultiAccount);
+    r.add("ticket-confirmation", ticketConfirmation);
 }
 
 } // namespace tc::gui

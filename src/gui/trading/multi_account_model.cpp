@@ -114,7 +114,8 @@ bool MultiAccountTableModel::setQuantity(int row, const QString& text) {
     const std::string typed = text.trimmed().toStdString();
     if (!isDecimalText(typed))
         return false;
-    rows_[static_cast<std::size_t>(row)].quantity = fieldDecimal(typed).value_or(platform::Decimal::fromInt64(0));
+    rows_[static_cast<std::size_t>(row)].quantity =
+        fieldDecimal(typed).value_or(platform::Decimal::fromInt64(0));
     Q_EMIT dataChanged(index(row, Quantity), index(row, Quantity));
     Q_EMIT orderChanged();
     return true;
@@ -138,7 +139,8 @@ void MultiAccountTableModel::setTickedQuantity(const platform::Decimal& quantity
 }
 
 int MultiAccountTableModel::tickedCount() const {
-    return static_cast<int>(std::count_if(rows_.begin(), rows_.end(), [](const auto& r) { return r.ticked; }));
+    return static_cast<int>(
+        std::count_if(rows_.begin(), rows_.end(), [](const auto& r) { return r.ticked; }));
 }
 
 void MultiAccountTableModel::refreshMargins() {

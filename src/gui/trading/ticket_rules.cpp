@@ -58,7 +58,8 @@ bool tradable(const AccountDetails& account) {
 } // namespace
 
 bool offers(const AccountDetails* account, const ItemDetails* item, std::int32_t bit) {
-    return account && item && (account->availableOrderTypes & bit) == bit && (item->availableOrderTypes & bit) == bit;
+    return account && item && (account->availableOrderTypes & bit) == bit &&
+           (item->availableOrderTypes & bit) == bit;
 }
 
 AccountList ticketAccounts(const SessionModel& model, const AccountList& visible, std::string_view itemCode) {
@@ -189,7 +190,8 @@ SideRights sideRights(const GroupInstruments* settings) {
 }
 
 AdvancedOffer advancedOffer(const AccountDetails* account, const ItemDetails* item,
-                            const GroupInstruments* settings, std::optional<OrderKind> kind, bool multiAccount) {
+                            const GroupInstruments* settings, std::optional<OrderKind> kind,
+                            bool multiAccount) {
     AdvancedOffer offer;
     const bool market = kind == OrderKind::Market;
     if (multiAccount) {
@@ -272,9 +274,10 @@ std::string stepPrice(std::string_view fieldText, double tickSize, std::int32_t 
     decimals = std::clamp<std::int32_t>(decimals, 0, 10);
     const platform::Decimal zero = platform::Decimal::fromInt64(0);
     const platform::Decimal value = fieldDecimal(fieldText).value_or(zero);
-    platform::Decimal tick = std::isfinite(tickSize) && tickSize > 0
-                                 ? platform::Decimal::fromString(fmt::format("{:.10f}", tickSize)).value_or(zero)
-                                 : zero;
+    platform::Decimal tick =
+        std::isfinite(tickSize) && tickSize > 0
+            ? platform::Decimal::fromString(fmt::format("{:.10f}", tickSize)).value_or(zero)
+            : zero;
     platform::Decimal next = up ? value + tick : value - tick;
     if (next.isNegative())
         next = zero;
@@ -295,7 +298,8 @@ std::string confirmationBody(const ConfirmationTexts& texts, std::string_view qu
     // Single precision, as the order is worded to the user.
     const float lots = static_cast<float>(fieldDecimal(quantity).value_or(platform::Decimal()).toDouble());
     const float value = lots * static_cast<float>(contractSize);
-    std::string body = fmt::format("{} {} ({:.0f}) {} @ {}\n\n", texts.side, quantity, value, code, texts.atMarket);
+    std::string body =
+        fmt::format("{} {} ({:.0f}) {} @ {}\n\n", texts.side, quantity, value, code, texts.atMarket);
     if (takeProfit)
         body += fmt::format("{} @ {}\n\n", texts.takeProfit, *takeProfit);
     if (stopLoss)

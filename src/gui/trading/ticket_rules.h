@@ -61,7 +61,7 @@ std::string_view orderKindName(interfaces::OrderKind kind); // "Market", "Limit"
 
 // The validities the group's settings carry a margin for, in the order Regular, IntraDay, BTST.
 std::vector<interfaces::Delivery> deliveries(const GroupInstruments* settings);
-std::string_view deliveryName(interfaces::Delivery delivery);   // "Regular", "IntraDay", "BTST"
+std::string_view deliveryName(interfaces::Delivery delivery);  // "Regular", "IntraDay", "BTST"
 std::string_view timeInForceName(interfaces::TimeInForce tif); // "Day", "GTF", "GTC"
 inline constexpr interfaces::TimeInForce kTimesInForce[] = {interfaces::TimeInForce::Day,
                                                             interfaces::TimeInForce::GoodTillFriday,

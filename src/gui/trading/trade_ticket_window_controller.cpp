@@ -60,7 +60,8 @@ void setArrow(QLabel* view, Tick tick) {
     if (shown == 0)
         view->clear();
     else
-        view->setPixmap(image(shown > 0 ? "banner_green_arrow" : "banner_red_arrow").pixmap(kArrowSize, kArrowSize));
+        view->setPixmap(
+            image(shown > 0 ? "banner_green_arrow" : "banner_red_arrow").pixmap(kArrowSize, kArrowSize));
 }
 
 // Lists a combo box's entries without announcing them as the user's choice.
@@ -80,8 +81,8 @@ void fill(QComboBox* box, const QStringList& entries, const QString& current) {
 } // namespace
 
 TradeTicketWindowController::TradeTicketWindowController(GuiContext& context, QWidget* parent)
-    : QWidget(parent, Qt::Window), ui_(std::make_unique<Ui::TradeTicketWindowController>()), context_(context),
-      ticks_(std::make_unique<TickTracker>()) {
+    : QWidget(parent, Qt::Window), ui_(std::make_unique<Ui::TradeTicketWindowController>()),
+      context_(context), ticks_(std::make_unique<TickTracker>()) {
     ui_->setupUi(this);
     setAttribute(Qt::WA_QuitOnClose, false);
 
@@ -100,6 +101,7 @@ TradeTicketWindowController::TradeTicketWindowController(GuiContext& context, QW
     QFont code = ui_->SymbolTextLabel->font();
     code.setBold(true);
     ui_->SymbolTextLabel->setFont(code);
+    ui_->leftDrawer->setMaximumWidth(400);
     ui_->leftDrawer->hide();
     ui_->rightDrawer->hide();
 
@@ -110,22 +112,30 @@ TradeTicketWindowController::TradeTicketWindowController(GuiContext& context, QW
         buyDepth_->setObjectName(QStringLiteral("BuyMarketDepthTableView"));
         sellDepth_->setObjectName(QStringLiteral("SellMarketDepthTableView"));
         for (MarketDepthTableController* ladder : {buyDepth_, sellDepth_}) {
-            ladder->setMinimumHeight(150);
+            // Room for the header and five levels; the chart takes the rest.
+            ladder->setFixedHeight(ladder->horizontalHeader()->sizeHint().height() +
+                                   5 * ladder->verticalHeader()->defaultSectionSize() +
+                                   2 * ladder->frameWidth());
             ui_->depthLayout->addWidget(ladder);
         }
+        // A small chart: it repaints every second.
+        ui_->TradeChart->setFixedHeight(240);
+        ui_->rightDrawerLayout->addStretch(1);
         chartModel_ = std::make_unique<ChartModel>(*context_.clientModel());
         chartSession_ = context_.clientModel();
         chart_ = new ChartController(*chartModel_, ui_->TradeChart);
         chart_->setObjectName(QStringLiteral("TradeChartView"));
         ui_->chartLayout->addWidget(chart_);
     }
-    multiModel_ = new MultiAccountTableModel([this](std::string_view key) { return context_.text(key); }, this);
+    multiModel_ =
+        new MultiAccountTableModel([this](std::string_view key) { return context_.text(key); }, this);
     ui_->multitradeTableView->setModel(multiModel_);
     ui_->multitradeTableView->verticalHeader()->hide();
     ui_->multitradeTableView->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
     ui_->multitradeTableView->horizontalHeader()->setSectionResizeMode(MultiAccountTableModel::Tick,
                                                                        QHeaderView::ResizeToContents);
-    ui_->multitradeTableView->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
+    ui_->multitradeTableView->setEditTriggers(QAbstractItemView::DoubleClicked |
+                                              QAbstractItemView::EditKeyPressed |
                                               QAbstractItemView::AnyKeyPressed);
     headerEditor_ = new HeaderEditor(ui_->multitradeTableView->horizontalHeader());
     connect(ui_->multitradeTableView->horizontalHeader(), &QHeaderView::sectionDoubleClicked, this,
@@ -133,9 +143,8 @@ TradeTicketWindowController::TradeTicketWindowController(GuiContext& context, QW
     connect(headerEditor_, &HeaderEditor::edited, this, &TradeTicketWindowController::TableHeaderEdited);
     connect(multiModel_, &MultiAccountTableModel::orderChanged, this,
             &TradeTicketWindowController::showMultiAccountQuantity);
-    connect(multiModel_, &MultiAccountTableModel::rowTicked, this, [this] {
-        ui_->multiAccountSelectAllCheckBox->setChecked(false);
-    });
+    connect(multiModel_, &MultiAccountTableModel::rowTicked, this,
+            [this] { ui_->multiAccountSelectAllCheckBox->setChecked(false); });
     connect(ui_->multiAccountSelectAllCheckBox, &QCheckBox::clicked, this,
             [this](bool all) { multiModel_->tickAll(all); });
 
@@ -175,9 +184,12 @@ TradeTicketWindowController::TradeTicketWindowController(GuiContext& context, QW
         if (index >= 0 && index < static_cast<int>(offered.size()))
             delivery_ = offered[static_cast<std::size_t>(index)];
     });
-    connect(ui_->TakeProfitCheckBox, &QCheckBox::clicked, this, &TradeTicketWindowController::takeProfitCheckboxSelect);
-    connect(ui_->StopLossCheckBox, &QCheckBox::clicked, this, &TradeTicketWindowController::stopLossCheckboxSelect);
-    connect(ui_->DeviationCheckBox, &QCheckBox::clicked, this, &TradeTicketWindowController::deviationCheckboxSelect);
+    connect(ui_->TakeProfitCheckBox, &QCheckBox::clicked, this,
+            &TradeTicketWindowController::takeProfitCheckboxSelect);
+    connect(ui_->StopLossCheckBox, &QCheckBox::clicked, this,
+            &TradeTicketWindowController::stopLossCheckboxSelect);
+    connect(ui_->DeviationCheckBox, &QCheckBox::clicked, this,
+            &TradeTicketWindowController::deviationCheckboxSelect);
     connect(ui_->BuyCheckBox, &QCheckBox::clicked, this, [this] { selectSide(Side::Buy); });
     connect(ui_->SellCheckBox, &QCheckBox::clicked, this, [this] { selectSide(Side::Sell); });
     connect(ui_->PriceStepper, &PriceStepper::stepped, this,
@@ -193,7 +205,8 @@ TradeTicketWindowController::TradeTicketWindowController(GuiContext& context, QW
     connect(ui_->showConfirmationCheckBox, &QCheckBox::clicked, this,
             [this](bool on) { context_.guiObjects().setShowConfirmationAlert(on); });
     ui_->showConfirmationCheckBox->setChecked(context_.guiObjects().showConfirmationAlert());
-    connect(ui_->multitradeButton, &QPushButton::clicked, this, &TradeTicketWindowController::toggleLeftDrawer);
+    connect(ui_->multitradeButton, &QPushButton::clicked, this,
+            &TradeTicketWindowController::toggleLeftDrawer);
     connect(ui_->marketDepthChartButton, &QPushButton::clicked, this,
             &TradeTicketWindowController::toggleRightDrawer);
 
@@ -227,7 +240,8 @@ ClientModel* TradeTicketWindowController::session() const {
 
 const AccountDetails* TradeTicketWindowController::account() const {
     ClientModel* model = session();
-    return model ? entry(model->client().model().AccountDetailCollection, std::to_string(accountId_)) : nullptr;
+    return model ? entry(model->client().model().AccountDetailCollection, std::to_string(accountId_))
+                 : nullptr;
 }
 
 const ItemDetails* TradeTicketWindowController::item() const {
@@ -291,8 +305,10 @@ void TradeTicketWindowController::closeEvent(QCloseEvent* event) {
 }
 
 void TradeTicketWindowController::updateLanguageStrings() {
-    ui_->marketDepthChartButton->setText(context_.text("0288") + QStringLiteral(" >>"));
-    ui_->multitradeButton->setText(QStringLiteral("<< ") + context_.text("0482"));
+    // A button reads "&" as its shortcut mark: the texts' own ones are doubled.
+    const auto buttonText = [](QString text) { return text.replace(QLatin1Char('&'), QStringLiteral("&&")); };
+    ui_->marketDepthChartButton->setText(buttonText(context_.text("0288") + QStringLiteral(" >>")));
+    ui_->multitradeButton->setText(buttonText(QStringLiteral("<< ") + context_.text("0482")));
     ui_->PriceStepper->setFieldName(context_.text("0232"));
     ui_->TakeProfitStepper->setFieldName(context_.text("0233"));
     ui_->StopLossStepper->setFieldName(context_.text("0234"));
@@ -302,6 +318,8 @@ void TradeTicketWindowController::updateLanguageStrings() {
     ui_->TakeProfitPriceTextField->setAccessibleName(context_.text("0233"));
     ui_->StopLossPriceTextField->setAccessibleName(context_.text("0234"));
     ui_->multitradeTableView->setAccessibleName(context_.text("0482"));
+    if (chart_)
+        chart_->setSeriesTitles(context_.text("0192"), context_.text("0193"));
     multiModel_->retitle();
 }
 
@@ -327,7 +345,8 @@ void TradeTicketWindowController::LoadAccountDetails() {
     if (itemCode_.empty() && !watchList.empty())
         itemCode_ = watchList.front();
     // Built at opening only, for the instrument selected then.
-    accounts_ = ticketAccounts(model->client().model(), model->client().queries().getAccountCollection(), itemCode_);
+    accounts_ =
+        ticketAccounts(model->client().model(), model->client().queries().getAccountCollection(), itemCode_);
     QStringList numbers;
     for (const auto& a : accounts_)
         numbers << QString::number(a->AccountId);
@@ -363,8 +382,10 @@ void TradeTicketWindowController::SymbolSelectionIsChanging(const std::string& c
         ui_->SymbolComboBox->setCurrentIndex(ui_->SymbolComboBox->findText(qs(code)));
     }
     ui_->SymbolDescriptionTextField->setText(instrument ? qs(instrument->Name) : QString());
-    const int decimals = instrument ? std::clamp(instrument->DecimalPlaces, 0, ItemDetails::kMaxDecimalPlaces) : 2;
-    for (DecimalTextField* field : {ui_->PriceTextField, ui_->TakeProfitPriceTextField, ui_->StopLossPriceTextField})
+    const int decimals =
+        instrument ? std::clamp(instrument->DecimalPlaces, 0, ItemDetails::kMaxDecimalPlaces) : 2;
+    for (DecimalTextField* field :
+         {ui_->PriceTextField, ui_->TakeProfitPriceTextField, ui_->StopLossPriceTextField})
         field->setMaximumDecimals(decimals);
     if (chart_)
         chart_->setValue(qs(code), QString::fromLatin1(kChartStartKey));
@@ -393,9 +414,11 @@ void TradeTicketWindowController::LoadQuantity() {
 
 void TradeTicketWindowController::refreshContractValue() {
     const ItemDetails* instrument = item();
-    const double quantity =
-        fieldDecimal(ui_->QuantityComboBox->currentText().toStdString()).value_or(platform::Decimal()).toDouble();
-    ui_->QuantityDescriptionTextField->setText(qs(contractValueText(quantity, instrument ? instrument->ContractSize : 0)));
+    const double quantity = fieldDecimal(ui_->QuantityComboBox->currentText().toStdString())
+                                .value_or(platform::Decimal())
+                                .toDouble();
+    ui_->QuantityDescriptionTextField->setText(
+        qs(contractValueText(quantity, instrument ? instrument->ContractSize : 0)));
 }
 
 // ---- order type, time in force, validity, mode
@@ -450,9 +473,10 @@ void TradeTicketWindowController::TradeTicketRadioButtonClicked() {
     ui_->AdvancedTradeTicketBox->setEnabled(advanced);
     for (QCheckBox* box : {ui_->TakeProfitCheckBox, ui_->StopLossCheckBox, ui_->DeviationCheckBox})
         box->setChecked(false);
-    for (QWidget* field : {static_cast<QWidget*>(ui_->TakeProfitPriceTextField), static_cast<QWidget*>(ui_->TakeProfitStepper),
-                           static_cast<QWidget*>(ui_->StopLossPriceTextField), static_cast<QWidget*>(ui_->StopLossStepper),
-                           static_cast<QWidget*>(ui_->DeviationTextField)})
+    for (QWidget* field :
+         {static_cast<QWidget*>(ui_->TakeProfitPriceTextField), static_cast<QWidget*>(ui_->TakeProfitStepper),
+          static_cast<QWidget*>(ui_->StopLossPriceTextField), static_cast<QWidget*>(ui_->StopLossStepper),
+          static_cast<QWidget*>(ui_->DeviationTextField)})
         field->setEnabled(false);
     ui_->BuyCheckBox->setVisible(advanced);
     ui_->SellCheckBox->setVisible(advanced);
@@ -472,6 +496,15 @@ void TradeTicketWindowController::TradeTicketRadioButtonClicked() {
 void TradeTicketWindowController::setMode(int mode) {
     (mode == kAdvancedMode ? ui_->advancedRadioButton : ui_->simpleRadioButton)->setChecked(true);
     TradeTicketRadioButtonClicked();
+}
+
+bool TradeTicketWindowController::selectOrderType(OrderKind kind) {
+    const auto at = std::find(kinds_.begin(), kinds_.end(), kind);
+    if (at == kinds_.end())
+        return false;
+    ui_->OrderTypeComboBox->setCurrentIndex(static_cast<int>(at - kinds_.begin()));
+    SetOrderType(kind);
+    return true;
 }
 
 void TradeTicketWindowController::loadAvailableOrderControls() {
@@ -559,7 +592,8 @@ void TradeTicketWindowController::stopLossCheckboxSelect() {
     ui_->StopLossPriceTextField->setEnabled(on);
     ui_->StopLossStepper->setEnabled(on);
     if (on && session())
-        ui_->StopLossPriceTextField->setText(qs(session()->client().orders().stopLossLimit(currentTicket()).price));
+        ui_->StopLossPriceTextField->setText(
+            qs(session()->client().orders().stopLossLimit(currentTicket()).price));
     else
         ui_->StopLossPriceTextField->clear();
     checkandloadOrderTypesforMultiAccount();
@@ -583,14 +617,17 @@ interfaces::OrderTicket TradeTicketWindowController::currentTicket() const {
     t.kind = kind_.value_or(OrderKind::Market);
     t.delivery = delivery_;
     t.timeInForce = timeInForce_;
-    t.quantity = fieldDecimal(ui_->QuantityComboBox->currentText().toStdString()).value_or(platform::Decimal());
+    t.quantity =
+        fieldDecimal(ui_->QuantityComboBox->currentText().toStdString()).value_or(platform::Decimal());
     if (t.kind != OrderKind::Market)
         t.price = fieldDecimal(ui_->PriceTextField->text().toStdString()).value_or(platform::Decimal());
     // A box on with an empty field asks for 0, which the order rules refuse with the limit.
     if (ui_->TakeProfitCheckBox->isChecked())
-        t.takeProfit = fieldDecimal(ui_->TakeProfitPriceTextField->text().toStdString()).value_or(platform::Decimal());
+        t.takeProfit =
+            fieldDecimal(ui_->TakeProfitPriceTextField->text().toStdString()).value_or(platform::Decimal());
     if (ui_->StopLossCheckBox->isChecked())
-        t.stopLoss = fieldDecimal(ui_->StopLossPriceTextField->text().toStdString()).value_or(platform::Decimal());
+        t.stopLoss =
+            fieldDecimal(ui_->StopLossPriceTextField->text().toStdString()).value_or(platform::Decimal());
     if (ui_->DeviationCheckBox->isChecked())
         t.deviation = ui_->DeviationTextField->text().toInt();
     return t;
@@ -627,9 +664,12 @@ void TradeTicketWindowController::updatePriceTextFieldColor() {
             return;
         }
         const bool valid = check == PriceCheck::Valid;
-        const QColor ground = context_.themes().colour(valid ? ThemeRole::PriceValidGround : ThemeRole::PriceInvalidGround);
-        const QColor text = context_.themes().colour(valid ? ThemeRole::PriceValidText : ThemeRole::PriceInvalidText);
-        field->setStyleSheet(QStringLiteral("QLineEdit { background-color: %1; color: %2; }").arg(ground.name(), text.name()));
+        const QColor ground =
+            context_.themes().colour(valid ? ThemeRole::PriceValidGround : ThemeRole::PriceInvalidGround);
+        const QColor text =
+            context_.themes().colour(valid ? ThemeRole::PriceValidText : ThemeRole::PriceInvalidText);
+        field->setStyleSheet(
+            QStringLiteral("QLineEdit { background-color: %1; color: %2; }").arg(ground.name(), text.name()));
     };
     const auto label = [](QLabel* hint, const std::string& text) {
         const QString shown = qs(text);
@@ -656,7 +696,8 @@ void TradeTicketWindowController::updatePriceTextFieldColor() {
         label(hint, limit.signedText());
         paint(field, checkPrice(field->text().toStdString(), limit));
     };
-    bracket(ui_->TakeProfitCheckBox, ui_->TakeProfitPriceTextField, ui_->takeprofitpricesuggestionLabel, true);
+    bracket(ui_->TakeProfitCheckBox, ui_->TakeProfitPriceTextField, ui_->takeprofitpricesuggestionLabel,
+            true);
     bracket(ui_->StopLossCheckBox, ui_->StopLossPriceTextField, ui_->stoplosspricesuggestionLabel, false);
 }
 
@@ -668,7 +709,8 @@ void TradeTicketWindowController::stepField(QWidget* field, bool up) {
     // A typed value is taken as it stands before the step.
     if (QWidget* focused = focusWidget())
         focused->clearFocus();
-    edit->setText(qs(stepPrice(edit->text().toStdString(), instrument->TickSize, instrument->DecimalPlaces, up)));
+    edit->setText(
+        qs(stepPrice(edit->text().toStdString(), instrument->TickSize, instrument->DecimalPlaces, up)));
     updatePriceTextFieldColor();
 }
 
@@ -680,7 +722,8 @@ void TradeTicketWindowController::UpdateValuesinTimer() {
     };
     setText(ui_->SymbolTextLabel, qs(itemCode_));
     if (!instrument) {
-        for (QLabel* label : {ui_->TimeTextLabel, ui_->LowTextLabel, ui_->HighTextLabel, ui_->SpreadTextLabel})
+        for (QLabel* label :
+             {ui_->TimeTextLabel, ui_->LowTextLabel, ui_->HighTextLabel, ui_->SpreadTextLabel})
             setText(label, QString());
         ui_->buyButton->setPrice(QString(), 0, 0);
         ui_->sellButton->setPrice(QString(), 0, 0);
@@ -750,9 +793,9 @@ void TradeTicketWindowController::checkMultiTradeisAvailable() {
 void TradeTicketWindowController::checkandloadOrderTypesforMultiAccount() {
     if (!toggleMultiTrade_)
         return;
-    multiModel_->setAccounts(multiAccountRowAccounts(accounts_, item(), kind_, ui_->TakeProfitCheckBox->isChecked(),
-                                                     ui_->StopLossCheckBox->isChecked(),
-                                                     ui_->DeviationCheckBox->isChecked()));
+    multiModel_->setAccounts(
+        multiAccountRowAccounts(accounts_, item(), kind_, ui_->TakeProfitCheckBox->isChecked(),
+                                ui_->StopLossCheckBox->isChecked(), ui_->DeviationCheckBox->isChecked()));
     ui_->multiAccountSelectAllCheckBox->setChecked(false);
 }
 
@@ -802,7 +845,10 @@ void TradeTicketWindowController::sellButtonClicked() {
 }
 
 void TradeTicketWindowController::alert(std::string_view key) {
-    CommonAlert::open(this, {context_.text(kTicketAlertTitleKey), context_.text(key), AlertSpec::Warning, {},
+    CommonAlert::open(this, {context_.text(kTicketAlertTitleKey),
+                             context_.text(key),
+                             AlertSpec::Warning,
+                             {},
                              QStringLiteral("ticketRefusal")});
 }
 
@@ -810,8 +856,9 @@ void TradeTicketWindowController::showRefusal(const interfaces::OrderResult& res
     QString text = qs(result.refusalText);
     if (text.isEmpty())
         text = context_.text(result.refusalKey);
-    CommonAlert::open(this, {context_.text(kTicketAlertTitleKey), text, AlertSpec::Warning, {},
-                             QStringLiteral("ticketRefusal")});
+    CommonAlert::open(
+        this,
+        {context_.text(kTicketAlertTitleKey), text, AlertSpec::Warning, {}, QStringLiteral("ticketRefusal")});
 }
 
 bool TradeTicketWindowController::validate(Side side, bool placeButton) {
@@ -824,8 +871,8 @@ bool TradeTicketWindowController::validate(Side side, bool placeButton) {
     }
     if (!placeButton || !kind_) {
         // Simple mode sends at the market (and the place button needs an order type).
-        const bool market = toggleMultiTrade_ ? kind_ == OrderKind::Market
-                                              : offers(account(), item(), kMarketOrders);
+        const bool market =
+            toggleMultiTrade_ ? kind_ == OrderKind::Market : offers(account(), item(), kMarketOrders);
         if (!market || (placeButton && !kind_)) {
             alert(kNoMarketOrderKey);
             return false;
@@ -927,14 +974,15 @@ void TradeTicketWindowController::orderConfirmation(Side side, const QString& qu
     auto* suppress = new QCheckBox(context_.text("90403"), sheet);
     suppress->setObjectName(QStringLiteral("suppressionCheckBox"));
     sheet->setCheckBox(suppress);
-    connect(sheet, &QMessageBox::buttonClicked, this, [this, sheet, place, suppress, side](QAbstractButton* pressed) {
-        if (pressed != place)
-            return;
-        if (suppress->isChecked())
-            context_.guiObjects().setDontShowOrderConfirmation(true);
-        sheet->hide();
-        sendPlaceorderObjects(side, !isAdvancedMode());
-    });
+    connect(sheet, &QMessageBox::buttonClicked, this,
+            [this, sheet, place, suppress, side](QAbstractButton* pressed) {
+                if (pressed != place)
+                    return;
+                if (suppress->isChecked())
+                    context_.guiObjects().setDontShowOrderConfirmation(true);
+                sheet->hide();
+                sendPlaceorderObjects(side, !isAdvancedMode());
+            });
     confirmation_ = sheet;
     sheet->open();
 }
@@ -954,7 +1002,8 @@ void TradeTicketWindowController::sendPlaceorderObjects(Side side, bool simple) 
     }
     interfaces::Orders& orders = model->client().orders();
     const interfaces::OrderResult result =
-        toggleMultiTrade_ ? orders.placeMultiAccountOrder(t, tickedAccounts(multiModel_->rows())) : orders.placeOrder(t);
+        toggleMultiTrade_ ? orders.placeMultiAccountOrder(t, tickedAccounts(multiModel_->rows()))
+                          : orders.placeOrder(t);
     if (!result.sent()) {
         showRefusal(result);
         return;

@@ -74,6 +74,10 @@ public:
     // The one-second refresh of the quote, the price checks, the ladders and the margin column.
     void UpdateValuesinTimer();
     void setMode(int mode);
+    // Chooses an order type of those offered, as the order type box does; false when it is not offered.
+    bool selectOrderType(interfaces::OrderKind kind);
+    // Rebuilds the multi-account rows for the order as set (ticks and quantities go).
+    void LoadMultiAccountDetails() { checkandloadOrderTypesforMultiAccount(); }
     void toggleRightDrawer();
     void toggleLeftDrawer();
 

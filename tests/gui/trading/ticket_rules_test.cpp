@@ -49,7 +49,8 @@ TEST(TicketQuantities, NoStepNoListAndAHugeRangeIsCutWithoutWalkingIt) {
 struct TicketSession : markettest::Session {
     TicketSession() {
         auto& eur = item("EURUSD", 1);
-        eur.availableOrderTypes = kMarketOrders | kLimitOrders | kStopOrders | kTakeProfitOrders | kStopLossOrders;
+        eur.availableOrderTypes =
+            kMarketOrders | kLimitOrders | kStopOrders | kTakeProfitOrders | kStopLossOrders;
         settings(1).availableOrderSettings = 3;
         (*model.GroupDetailCollection.get("7"))->TradingEnabled = true;
         for (std::int32_t id : {1001, 1002, 1003}) {
@@ -183,7 +184,8 @@ TEST(TicketConfirmation, TheOrderInWordsWithItsBrackets) {
               "Buy 2.5 (250000) EURUSD @ Market\n\n");
     EXPECT_EQ(confirmationBody(texts, "1", 10, "XAUUSD", "2050.5", "1990"),
               "Buy 1 (10) XAUUSD @ Market\n\nTake Profit @ 2050.5\n\nStop Loss @ 1990\n\n");
-    EXPECT_EQ(confirmationBody(texts, "0.1", 1, "X", std::nullopt, "5"), "Buy 0.1 (0) X @ Market\n\nStop Loss @ 5\n\n");
+    EXPECT_EQ(confirmationBody(texts, "0.1", 1, "X", std::nullopt, "5"),
+              "Buy 0.1 (0) X @ Market\n\nStop Loss @ 5\n\n");
 }
 
 } // namespace

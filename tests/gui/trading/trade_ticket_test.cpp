@@ -21,12 +21,12 @@
 #include <QComboBox>
 #include <QHeaderView>
 #include <QLabel>
-#include <QToolButton>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTableView>
+#include <QToolButton>
 
 namespace {
 
@@ -41,6 +41,13 @@ protected:
         SessionTest::SetUp();
         context->setClientModel(session.get());
         ASSERT_TRUE(signIn());
+        // The login's lists in, so that the records a test counts before hold what the server had.
+        ASSERT_TRUE(waitFor([&] {
+            const auto& queries = session->client().queries();
+            return queries.getOpenOrderCollection().size() >= 2 &&
+                   !queries.getSettledOrderCollection().empty() &&
+                   !queries.getCancelledOrderCollection().empty();
+        }));
         ASSERT_TRUE(waitFor([&] {
             const auto list = session->client().watchList();
             if (list.empty())
@@ -87,7 +94,9 @@ protected:
         auto* box = child<QComboBox>("QuantityComboBox");
         box->setEditText(quantity);
     }
-    QMessageBox* refusal() const { return tc::gui::CommonAlert::showing(ticket, QStringLiteral("ticketRefusal")); }
+    QMessageBox* refusal() const {
+        return tc::gui::CommonAlert::showing(ticket, QStringLiteral("ticketRefusal"));
+    }
 
     QPointer<TradeTicketWindowController> ticket;
 };
@@ -146,7 +155,8 @@ TEST_F(TradeTicketTest, SimpleModePlacesAMarketOrderThroughTheConfirmationAndSta
 
     // "Do not ask again": the next simple-mode order goes out without a sheet.
     QTest::mouseClick(child<QPushButton>("sellButton"), Qt::LeftButton);
-    ASSERT_TRUE(waitFor([&] { return ticket->confirmationSheet() && ticket->confirmationSheet()->isVisible(); }));
+    ASSERT_TRUE(
+        waitFor([&] { return ticket->confirmationSheet() && ticket->confirmationSheet()->isVisible(); }));
     ticket->confirmationSheet()->findChild<QCheckBox*>("suppressionCheckBox")->setChecked(true);
     ticket->confirmationSheet()->findChild<QPushButton*>("confirmButton")->click();
     EXPECT_EQ(sent.count(), 2);
@@ -249,7 +259,8 @@ TEST_F(TradeTicketTest, MultiAccountOrderOverThreeAccountsCountsTickedRowsOnly) 
     EXPECT_TRUE(ticket->confirmationSheet()->informativeText().startsWith(context->text("0009") + " 3 ("));
     ticket->confirmationSheet()->findChild<QPushButton*>("confirmButton")->click();
     EXPECT_EQ(sent.count(), 1);
-    EXPECT_TRUE(waitFor([&] { return positions(accounts[0]) == before[0] + 1 && positions(accounts[1]) == before[1] + 1; }));
+    EXPECT_TRUE(waitFor(
+        [&] { return positions(accounts[0]) == before[0] + 1 && positions(accounts[1]) == before[1] + 1; }));
     EXPECT_EQ(positions(accounts[2]), before[2]);
 
     // Simple mode never sends a limit order at a stale price: back in it the rows are for a market order.
