@@ -137,7 +137,8 @@ void BM_TradeTicketRefresh(benchmark::State& state) {
     state.counters["worst_us"] = worstUs;
     state.counters["panel_us"] = panelUs / n;
     state.counters["chart_step_us"] = chartUs / n;
-    state.counters["depth_rows"] = ticket.buyDepth()->model()->rowCount() + ticket.sellDepth()->model()->rowCount();
+    state.counters["depth_rows"] =
+        ticket.buyDepth()->model()->rowCount() + ticket.sellDepth()->model()->rowCount();
 }
 BENCHMARK(BM_TradeTicketRefresh)->Unit(benchmark::kMicrosecond)->Iterations(60);
 

@@ -18,6 +18,7 @@
 #include "gui/market/watchlist_table_controller.h"
 #include "gui/models/client_model.h"
 #include "gui/models/grid_model.h"
+#include "gui/trading/position_dialogs.h"
 #include "gui/trading/trade_ticket_window_controller.h"
 #include "model/records/account_details.h"
 #include "model/records/user_info.h"
@@ -109,6 +110,18 @@ MainWindowController::MainWindowController(GuiContext& context, IdleSource* idle
     // The palette is the program's; the grids take their cell colours from the theme themselves.
     connect(&context_.themes(), &ThemeManager::themeChanged, this, [this] { update(); });
 
+    connect(ui_->actionCloseAll, &QAction::triggered, this, &MainWindowController::closeAllButtonClicked);
+    // The trade menu's position commands act on the open position selected in its grid.
+    for (const auto& [action, row] : {std::pair{ui_->actionClosePosition, RowAction::ClosePosition},
+                                      std::pair{ui_->actionModifyPosition, RowAction::ModifyBrackets},
+                                      std::pair{ui_->actionOffsetPosition, RowAction::OffsetPosition}})
+        connect(action, &QAction::triggered, this, [this, row = row] {
+            GridPane* pane = gridPane(Grid::OpenPositions);
+            const std::string id =
+                pane ? pane->table().currentIndex().data(GridModel::IdRole).toString().toStdString() : "";
+            if (!id.empty())
+                pane->runAction(row, id);
+        });
     connect(ui_->actionSettings, &QAction::triggered, this, &MainWindowController::SettingsButtonClicked);
     connect(ui_->actionTradeTicket, &QAction::triggered, this,
             &MainWindowController::TradeTicketButtonClicked);
@@ -307,6 +320,10 @@ void MainWindowController::SettingsButtonClicked() {
     settings_->show();
     settings_->raise();
     settings_->activateWindow();
+}
+
+void MainWindowController::closeAllButtonClicked() {
+    openCloseAll(context_, this);
 }
 
 void MainWindowController::aboutApplication() {

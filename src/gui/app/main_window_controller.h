@@ -5,8 +5,9 @@
 // The session's one-second tick refreshes the summary and checks the idle time-out.
 //
 // What it asks of its owner goes out as signals: quitRequested (logout confirmed, the window
-// closed, the idle time-out reached) and lockRequested (the console lock). Actions that open the
-// windows of later work are in the toolbar and menus, disabled, with a tooltip saying so.
+// closed, the idle time-out reached) and lockRequested (the console lock). The trade menu closes,
+// modifies and offsets the selected open position and opens the close-all window; actions that open
+// the windows of later work are in the toolbar and menus, disabled, with a tooltip saying so.
 #include "gui/app/idle_time.h"
 #include "gui/app/settings_window_controller.h"
 #include "gui/market/grid_spec.h"
@@ -59,6 +60,8 @@ public:
     void SettingsButtonClicked();
     // The order ticket, for the watch list's first instrument; nothing while the watch list is empty.
     void TradeTicketButtonClicked();
+    // The close-all window, as a sheet on the window; nothing while no position is open.
+    void closeAllButtonClicked();
     void aboutApplication();
     void lockConsole();
     // Asks first; the default button ends the program.

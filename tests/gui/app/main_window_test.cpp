@@ -135,8 +135,7 @@ TEST_F(MainWindowTest, NetworkStatusTakesTheFourClassesAndNothingElse) {
 
 TEST_F(MainWindowTest, LaterWindowsAreDisabledWithATooltipAndTheShellsActionsWork) {
     for (const char* name :
-         {"actionClosePosition", "actionModifyPosition", "actionOffsetPosition", "actionCloseAll",
-          "actionChart", "actionAccountStatement", "actionDepositsWithdrawals", "actionNewDeposit",
+         {"actionChart", "actionAccountStatement", "actionDepositsWithdrawals", "actionNewDeposit",
           "actionNewWithdrawal", "actionChangePassword", "actionAccessRights", "actionChat", "actionMessages",
           "actionNews", "actionResources"}) {
         SCOPED_TRACE(name);
