@@ -46,9 +46,9 @@ AccountList ticketAccounts(const SessionModel& model, const AccountList& visible
 // The quantities offered from 0 up to the maximum in steps: every step below ten times the minimum,
 // then whole numbers below 10, then whole multiples of 5. Worked out arithmetically on the six-decimal
 // values, never by walking every step, and cut at `cap` entries; nothing without a positive step.
-inline constexpr std::size_t kMaxQuantityEntries = 500;
+inline constexpr std::size_t kMaxTicketQuantities = 500;
 std::vector<std::string> quantityList(double minimum, double step, double maximum,
-                                      std::size_t cap = kMaxQuantityEntries);
+                                      std::size_t cap = kMaxTicketQuantities);
 
 // "%.2f x %.2f = %.2f": quantity, contract size and their product.
 std::string contractValueText(double quantity, double contractSize);

@@ -29,6 +29,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QMessageBox>
 #include <QPushButton>
 
@@ -302,6 +303,24 @@ void TradeTicketWindowController::closeEvent(QCloseEvent* event) {
     if (confirmation_)
         confirmation_->reject();
     QWidget::closeEvent(event);
+}
+
+void TradeTicketWindowController::keyPressEvent(QKeyEvent* event) {
+    switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        if (isAdvancedMode() && ui_->PlaceOrderButton->isEnabled()) {
+            ui_->PlaceOrderButton->click();
+            return;
+        }
+        break;
+    case Qt::Key_Escape:
+        close();
+        return;
+    default:
+        break;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void TradeTicketWindowController::updateLanguageStrings() {

@@ -87,6 +87,8 @@ Q_SIGNALS:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    // Return places the order in advanced mode (simple mode has two sides, no default); Escape closes.
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     ClientModel* session() const;

@@ -42,7 +42,7 @@ TEST(TicketQuantities, NoStepNoListAndAHugeRangeIsCutWithoutWalkingIt) {
     ASSERT_EQ(list.size(), 50u);
     EXPECT_EQ(list[1], "0.000001");
     // Few small steps, then multiples of 5 to a large maximum: cut too.
-    EXPECT_EQ(quantityList(1, 1, 1e9).size(), kMaxQuantityEntries);
+    EXPECT_EQ(quantityList(1, 1, 1e9).size(), kMaxTicketQuantities);
     EXPECT_EQ(contractValueText(2.5, 100000), "2.50 x 100000.00 = 250000.00");
 }
 

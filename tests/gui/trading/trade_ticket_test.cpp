@@ -194,7 +194,7 @@ TEST_F(TradeTicketTest, AdvancedModeSendsALimitOrderAtOnceAndShowsRefusalsOnTheT
     refusal()->close();
 
     child<tc::gui::PriceStepper>("PriceStepper")->downButton()->click();
-    child<QPushButton>("PlaceOrderButton")->click();
+    QTest::keyClick(price, Qt::Key_Return);    // the place button is the default
     EXPECT_FALSE(ticket->confirmationSheet()); // limit orders are not confirmed
     EXPECT_EQ(sent.count(), 1);
     EXPECT_TRUE(waitFor([&] { return pendingOrders(account) == before + 1; }));
