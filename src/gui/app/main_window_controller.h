@@ -27,6 +27,9 @@ class MainWindowController;
 namespace tc::gui {
 
 class AddRemoveWindowController;
+class ChartViewController;
+class ChartWindowController;
+class PieChartViewController;
 class AdvancedWatchlistTableController;
 class GridPane;
 class GridTable;
@@ -78,6 +81,14 @@ public:
     AddRemoveWindowController* addRemoveWindow() const { return addRemove_; }
     // The account, position and order grids (null for the watch list).
     GridPane* gridPane(Grid grid) const;
+    // A new chart window at every press, on the first watch-list instrument.
+    ChartWindowController* ChartButtonClicked();
+    // An instrument dropped on the slot "Chart1".."Chart4": that chart shows it, keeping its type
+    // and interval; any other slot name changes nothing.
+    void ReloadDataforChart(const QString& code, const QString& slot);
+    // The chart of slot 0..3.
+    ChartViewController* chartSlot(std::size_t index) const;
+    PieChartViewController* accountPie() const { return pie_; }
 
 Q_SIGNALS:
     void quitRequested();
@@ -96,6 +107,8 @@ private:
     void addGridTables();
     void addQuotesBoard();
     void updateLockAction();
+    void addCharts();
+    void saveChartSlots();
 
     std::unique_ptr<Ui::MainWindowController> ui_;
     GuiContext& context_;
@@ -110,6 +123,8 @@ private:
     MarketDepthPane* depth_ = nullptr;
     AddRemoveWindowController* addRemove_ = nullptr;
     std::vector<GridPane*> panes_;
+    std::vector<ChartViewController*> charts_;
+    PieChartViewController* pie_ = nullptr;
     bool refreshing_ = false;
 };
 

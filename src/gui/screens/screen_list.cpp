@@ -19,10 +19,15 @@
 #include "gui/app/language.h"
 #include "gui/app/main_window_controller.h"
 #include "gui/app/theme_manager.h"
+#include "gui/charts/chart_analysis_view_controller.h"
 #include "gui/charts/chart_controller.h"
+#include "gui/charts/chart_view_controller.h"
+#include "gui/charts/chart_window_controller.h"
 #include "gui/charts/pie_chart_controller.h"
+#include "gui/charts/pie_chart_view_controller.h"
 #include "gui/controls/grid_table.h"
 #include "gui/market/add_remove_window_controller.h"
+#include "gui/market/advanced_detail_window_controller.h"
 #include "gui/market/advanced_watchlist_table_controller.h"
 #include "gui/market/detail_window_controller.h"
 #include "gui/market/grid_pane.h"
@@ -216,6 +221,28 @@ QWidget* chart(ScreenContext& c, int type, bool crosshair) {
     return view;
 }
 
+// A chart window on the first watched instrument with the SMA, the Bollinger bands and MACD shown,
+// as `type` (1 line, 2 OHLC bars, 3 candlesticks); with the analysis panel open when asked.
+QWidget* chartWindow(ScreenContext& c, int type, bool panel) {
+    auto* window = c.own(new ChartWindowController(c.context()));
+    window->setAttribute(Qt::WA_DeleteOnClose, false); // the screenshot tool deletes it
+    window->resize(1100, 680);
+    window->show();
+    window->NeedReload();
+    ChartController& chart = window->chartController();
+    c.waitUntil([&chart] { return !chart.chart().bars().empty(); }, 15000);
+    window->ChartTypeControlSelected(type - 1);
+    ChartAnalysisViewController& studies = window->analysisPanel();
+    for (auto study :
+         {tc::charts::Study::SimpleMovingAverage, tc::charts::Study::BollingerBands, tc::charts::Study::Macd})
+        studies.checkBox(study)->setChecked(true);
+    if (!panel)
+        return window;
+    window->analysisButtonClicked();
+    c.waitUntil([window] { return window->analysisPopup()->isVisible(); });
+    return window->analysisPopup();
+}
+
 double number(const std::string& text) {
     double value = 0;
     std::from_chars(text.data(), text.data() + text.size(), value);
@@ -227,23 +254,14 @@ QWidget* pie(ScreenContext& c) {
     const interfaces::Client& client = c.session().client();
     const auto accounts = client.queries().getAccountCollection();
     const AccountDetails& account = *accounts.front();
-    std::vector<std::string> codes;
-    std::vector<std::pair<std::string, double>> margins;
+    std::vector<tc::charts::PieHolding> margins;
     for (const auto& position : client.queries().getOpenOrderCollection()) {
         if (position->AccountNumber != std::to_string(account.AccountId))
             continue;
-        codes.push_back(position->ItemCode);
-        margins.emplace_back(position->ItemCode, number(position->margin));
+        margins.push_back({position->ItemCode, 0, number(position->margin)});
     }
-    const auto shares = tc::charts::equityShares(
-        codes,
-        [&margins](std::string_view code) {
-            double sum = 0;
-            for (const auto& [c, m] : margins)
-                sum += c == code ? m : 0;
-            return sum;
-        },
-        account.Equity, account.AvailableMargin, account.tradingStatus == AccountDetails::kStatusEquityHit);
+    const auto shares = tc::charts::equityShares(margins, account.Equity, account.AvailableMargin,
+                                                 account.tradingStatus == AccountDetails::kStatusEquityHit);
     QStringList titles;
     QList<double> values;
     for (const auto& share : shares)
@@ -257,6 +275,23 @@ QWidget* pie(ScreenContext& c) {
     view->loadChart(titles, values);
     view->show();
     return view;
+}
+
+// The advanced detail window of the first watched instrument, its market sessions and chart in.
+QWidget* advancedDetail(ScreenContext& c) {
+    const std::string code = c.session().client().watchList().front();
+    auto* window = c.own(new AdvancedDetailWindowController(c.context()));
+    window->resize(1360, 860);
+    window->runModalWindowForItem(code);
+    c.waitUntil(
+        [window] {
+            for (std::size_t i = 0; i < AdvancedDetailWindowController::kPanes; ++i)
+                if (window->paneTable(i)->rowCount() == 0)
+                    return false;
+            return !window->chartController().chart().bars().empty();
+        },
+        15000);
+    return window;
 }
 
 // The quotes board with its ladders below, its first instrument selected.
@@ -327,6 +362,18 @@ QWidget* mainWindow(ScreenContext& c) {
         return positions->model()->rowCount() > 0 && !serverTime->text().isEmpty() &&
                profit->text() != QStringLiteral(": 0.00");
     });
+    // The four slots' charts drawn, the account pie built.
+    c.waitUntil(
+        [window] {
+            for (std::size_t i = 0; i < 4; ++i) {
+                const ChartController* chart = window->chartSlot(i)->chartController();
+                if (!chart || chart->chart().bars().empty())
+                    return false;
+            }
+            return true;
+        },
+        15000);
+    window->accountPie()->reloadData();
     return window;
 }
 
@@ -516,6 +563,10 @@ void registerScreens(ScreenRegistry& r) {
     r.add("chart-candle", [](ScreenContext& c) { return chart(c, 3, false); });
     r.add("chart-crosshair", [](ScreenContext& c) { return chart(c, 3, true); });
     r.add("pie", pie);
+    r.add("chart-window-line", [](ScreenContext& c) { return chartWindow(c, 1, false); });
+    r.add("chart-window-ohlc", [](ScreenContext& c) { return chartWindow(c, 2, false); });
+    r.add("chart-window-candle", [](ScreenContext& c) { return chartWindow(c, 3, false); });
+    r.add("chart-analysis", [](ScreenContext& c) { return chartWindow(c, 3, true); });
     r.add("quotes-board", quotesBoard);
     r.add("quotes-tiles", quotesTiles);
     r.add("symbol-chooser", symbolChooser);
@@ -536,6 +587,7 @@ void registerScreens(ScreenRegistry& r) {
     r.add("ticket-advanced", ticketAdvanced);
     r.add("ticket-multi-account", ticketMultiAccount);
     r.add("ticket-confirmation", ticketConfirmation);
+    r.add("advanced-detail", advancedDetail);
     r.add("close-position", [](ScreenContext& c) {
         return positionSheet(c, [&](QWidget* owner, ClientModel& session) -> QWidget* {
             return openCloseDialog(c.context(), owner, CloseJob::Close, firstPosition(session));

@@ -76,6 +76,7 @@ void ClosendCancelPositionWindowController::fill() {
     filling_ = true;
     const bool close = job_ == CloseJob::Close;
     ui_->ClosenadCancelBox->setTitle(qt(v->boxTitle));
+    setWindowTitle(qt(v->boxTitle));
     ui_->AccountTextField->setText(qt(v->account));
     ui_->SymbolTextField->setText(qt(v->symbol));
     ui_->SymbolDescriptionTextField->setText(qt(v->name));

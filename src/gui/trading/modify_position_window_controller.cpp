@@ -36,6 +36,13 @@ ModifyPositionWindowController::ModifyPositionWindowController(GuiContext& conte
     bindLanguage(this, context.language(), [this] {
         ui_->TakeProfitTextField->setAccessibleName(text("0233"));
         ui_->StopLossTextField->setAccessibleName(text("0234"));
+        // The titles follow the language; what the user typed stays.
+        interfaces::Client* c = client();
+        if (!c || !isVisible())
+            return;
+        if (const auto v =
+                modifyView(c->model(), c->queries(), mode_, record(), this->context().language().selected()))
+            showTitles(v->boxTitle, v->buttonTitle);
     });
     connect(ui_->takeProfitCheckBox, &QCheckBox::clicked, this,
             &ModifyPositionWindowController::takeProfitCheckboxSelect);
@@ -89,7 +96,7 @@ void ModifyPositionWindowController::fill() {
                                    this->record());
     const ItemDetails* item = record ? instrumentOf(c->model(), record->ItemCode) : nullptr;
     contractSize_ = item ? item->ContractSize : 0;
-    ui_->EditOrderBox->setTitle(qt(v->boxTitle));
+    showTitles(v->boxTitle, v->buttonTitle);
     ui_->AccountTextField->setText(qt(v->account));
     ui_->SymbolTextField->setText(qt(v->symbol));
     ui_->SymbolDescriptionTextField->setText(qt(v->name));
@@ -125,7 +132,12 @@ void ModifyPositionWindowController::fill() {
          {static_cast<QWidget*>(ui_->stopLossCheckBox), static_cast<QWidget*>(ui_->StopLossTextField),
           static_cast<QWidget*>(ui_->stopLossStepperUp), static_cast<QWidget*>(ui_->stopLossStepperDown)})
         w->setVisible(v->stopLossShown);
-    ui_->ModifyButton->setText(qt(v->buttonTitle));
+}
+
+void ModifyPositionWindowController::showTitles(const std::string& box, const std::string& button) {
+    ui_->EditOrderBox->setTitle(qt(box));
+    setWindowTitle(qt(box));
+    ui_->ModifyButton->setText(qt(button));
 }
 
 void ModifyPositionWindowController::refresh(bool) {

@@ -33,6 +33,7 @@ protected:
 
 private:
     void fill();
+    void showTitles(const std::string& box, const std::string& button);
     void step(bool takeProfit, int steps);
     void UpdateValueFields();
 

@@ -50,6 +50,8 @@ OffsetPositionWindowController::OffsetPositionWindowController(GuiContext& conte
         for (std::string_view id : kColumns)
             headers << (id == "0" ? QStringLiteral(" ") : text(id));
         ui_->offsetPositionTableView->setHorizontalHeaderLabels(headers);
+        if (!state_.positionId().empty())
+            showTitle();
     });
     connect(table, &QTableWidget::itemChanged, this, [this](QTableWidgetItem* item) {
         if (showing_ || item->column() != kTickColumn)
@@ -82,10 +84,15 @@ bool OffsetPositionWindowController::openFor(const std::string& positionId) {
     return true;
 }
 
+void OffsetPositionWindowController::showTitle() {
+    const QString side = state_.side() == 0 ? QStringLiteral("B") : QStringLiteral("S");
+    const QString title = QStringLiteral("%1 #%2 (%3)").arg(text("0447"), qt(state_.positionId()), side);
+    ui_->OffsetBox->setTitle(title);
+    setWindowTitle(title);
+}
+
 void OffsetPositionWindowController::fill() {
-    const std::string side = state_.side() == 0 ? "B" : "S";
-    ui_->OffsetBox->setTitle(
-        QStringLiteral("%1 #%2 (%3)").arg(text("0447"), qt(state_.positionId()), qt(side)));
+    showTitle();
     ui_->AccountTextField->setText(qt(state_.account()));
     ui_->SymbolTextField->setText(qt(state_.symbol()));
     ui_->OpenpriceTextField->setText(qt(state_.openPrice()));

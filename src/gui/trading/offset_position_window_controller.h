@@ -44,6 +44,7 @@ protected:
 
 private:
     void fill();
+    void showTitle();
     void showRows();
     void updateRow(int row);
     void updateTextFieldValues();
