@@ -990,7 +990,7 @@ void TradeTicketWindowController::orderConfirmation(Side side, const QString& qu
     cancel->setObjectName(QStringLiteral("cancelButton"));
     sheet->setDefaultButton(place);
     sheet->setEscapeButton(cancel);
-    auto* suppress = new QCheckBox(context_.text("90403"), sheet);
+    auto* suppress = new QCheckBox(context_.text("90813"), sheet);
     suppress->setObjectName(QStringLiteral("suppressionCheckBox"));
     sheet->setCheckBox(suppress);
     connect(sheet, &QMessageBox::buttonClicked, this,

@@ -114,6 +114,12 @@ TEST_F(TradeTicketTest, OpensForTheFirstWatchedInstrumentWithItsAccountsQuoteAnd
     EXPECT_FALSE(child<tc::gui::PriceButton>("buyButton")->price().isEmpty());
     EXPECT_FALSE(child<QLabel>("SpreadTextLabel")->text().isEmpty());
     EXPECT_FALSE(child<QWidget>("AdvancedTradeTicketBox")->isEnabled());
+    for (const QObject* o : ticket->findChildren<QObject*>()) {
+        const QString key = o->property("langKey").toString();
+        if (!key.isEmpty())
+            EXPECT_NE(context->text(key.toStdString()), key)
+                << "English text missing for " << key.toStdString();
+    }
 
     // The right drawer: both ladders and the bid and ask chart follow the instrument.
     const int narrow = ticket->width();
