@@ -116,9 +116,9 @@ TEST_F(TradeTicketTest, OpensForTheFirstWatchedInstrumentWithItsAccountsQuoteAnd
     EXPECT_FALSE(child<QWidget>("AdvancedTradeTicketBox")->isEnabled());
     for (const QObject* o : ticket->findChildren<QObject*>()) {
         const QString key = o->property("langKey").toString();
-        if (!key.isEmpty())
-            EXPECT_NE(context->text(key.toStdString()), key)
-                << "English text missing for " << key.toStdString();
+        if (key.isEmpty())
+            continue;
+        EXPECT_NE(context->text(key.toStdString()), key) << "English text missing for " << key.toStdString();
     }
 
     // The right drawer: both ladders and the bid and ask chart follow the instrument.
