@@ -246,6 +246,9 @@ TEST_F(PositionDialogsTest, ModifyBracketsThenEditAndCancelAPendingOrder) {
     type(find<QComboBox>(modify, "QuantityComboField"), "2");
     find<QLineEdit>(modify, "OrderPriceTextField")->selectAll();
     QTest::keyClicks(find<QLineEdit>(modify, "OrderPriceTextField"), "1.04000");
+    // A sixth decimal or a second point does not go in: the instrument has five.
+    QTest::keyClicks(find<QLineEdit>(modify, "OrderPriceTextField"), "1.");
+    EXPECT_EQ(find<QLineEdit>(modify, "OrderPriceTextField")->text(), "1.04000");
     QTest::mouseClick(find<QPushButton>(modify, "ModifyButton"), Qt::LeftButton);
     EXPECT_FALSE(modify->isVisible());
     ASSERT_TRUE(waitFor([&] {
