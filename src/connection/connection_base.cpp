@@ -208,6 +208,11 @@ std::size_t ConnectionBase::pendingRequests() const {
     return requester ? requester->pendingRequests() : 0;
 }
 
+std::size_t ConnectionBase::outstandingRequests() const {
+    const auto requester = existingZmqObjects().requester;
+    return requester ? requester->outstandingRequests() : 0;
+}
+
 ConnectionBase::ZmqObjects ConnectionBase::existingZmqObjects() const {
     std::lock_guard lock(zmqLock_);
     return {feed_, requester_};

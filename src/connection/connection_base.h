@@ -134,7 +134,9 @@ public:
     bool isReadingHeld() const { return readingHeld_.load(); }
     bool isFeedRunning() const;
     bool isRequesterRunning() const;
+    // Request-socket requests queued, and those sent and awaiting their replies.
     std::size_t pendingRequests() const;
+    std::size_t outstandingRequests() const;
     const std::shared_ptr<StreamSocket>& Socket() const { return socket_; }
     const std::shared_ptr<platform::SerialQueue>& delegateQueue() const { return newQueue_; }
 
