@@ -360,7 +360,8 @@ void ConnectionBase::socketDidConnectToHost(const std::shared_ptr<StreamSocket>&
     });
     sock->readDataWithTimeout(-1, nullptr, 0, options_.maxReadBytes, 0);
     if (demoRegistration_.load()) {
-        // The registration's own disconnect later is expected, not a loss (socketDidDisconnect).
+        // The registration's own disconnect later is expected, not a loss: this stream's end is quiet.
+        registrationStreamUp_.store(true);
         owner_.connectionDidConnectStream(true);
         platform::NotificationCenter::defaultCenter().post(std::string(kSendLoginRegistrationRequest), this);
         return;
@@ -437,11 +438,13 @@ void ConnectionBase::socketDidDisconnect(const std::shared_ptr<StreamSocket>&,
     ++streamGeneration_;
     if (!alive())
         return;
-    // The end of a stream closed on purpose; each such close reports exactly once, in order.
+    // The end of a stream closed on purpose (each such close reports exactly once, in order), or of
+    // a registration's stream.
+    const bool registration = registrationStreamUp_.exchange(false);
     for (int quiet = quietCloses_.load(); quiet > 0;)
         if (quietCloses_.compare_exchange_weak(quiet, quiet - 1))
             return;
-    if (demoRegistration_.load())
+    if (registration)
         return;
     isNetworkAvailable_.store(false);
     stopReceiveThreads();

@@ -188,6 +188,8 @@ private:
     // not losses. Each belongs to the stream it closed, so overlapping closes and connects (a burst
     // of relogins) cannot turn one into a loss.
     std::atomic<int> quietCloses_{0};
+    // A demo registration's stream is up: its end is expected.
+    std::atomic<bool> registrationStreamUp_{false};
     // Stream connects started, and the one a manual disconnect last came for: a connect the user
     // cancelled before its callback ran sends no login and its close stays quiet.
     std::atomic<std::uint64_t> connectAttempts_{0};
