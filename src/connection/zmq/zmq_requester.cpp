@@ -138,9 +138,6 @@ bool ZMQRequester::sendZMQRequestMessage(RequestMessage request) {
         platform::Log::warning("request queue holds {} requests, one refused", dataQueue_.capacity());
         return false;
     }
-    // Goes out at once when a place is free, not at the next pass.
-    std::lock_guard lock(stateLock_);
-    stateChanged_.notify_all();
     return true;
 }
 
@@ -201,13 +198,14 @@ void ZMQRequester::run(Channel channel) {
         while (!stopRequested_.load()) {
             const auto passStart = Clock::currentTime();
             pingZMQRequestSocket(passStart);
-            sendQueued(channel);
+            // The queue drains until it is found empty; what comes later waits for the next pass.
+            const bool draining = sendQueued(channel);
             {
                 std::lock_guard lock(stateLock_);
                 lastPassTime_ = passStart;
                 stateChanged_.notify_all();
             }
-            serve(channel, passStart);
+            serve(channel, passStart, draining);
         }
     } catch (const std::exception& e) {
         platform::Log::error("request socket: thread ends after {}", e.what());
@@ -217,7 +215,7 @@ void ZMQRequester::run(Channel channel) {
     running_.store(false);
 }
 
-void ZMQRequester::serve(Channel& channel, Clock::time_point passStart) {
+void ZMQRequester::serve(Channel& channel, Clock::time_point passStart, bool draining) {
     const auto passDue = passStart + options_.passInterval;
     for (;;) {
         if (stopRequested_.load())
@@ -227,7 +225,8 @@ void ZMQRequester::serve(Channel& channel, Clock::time_point passStart) {
         if (now >= passDue)
             return;
         expire(channel);
-        sendQueued(channel);
+        if (draining)
+            draining = sendQueued(channel);
         if (!channel.outstanding.empty()) {
             // Replies are awaited: watch the socket, in slices that see a stop, the next time limit
             // and (on the real clock) the next pass.
@@ -240,10 +239,9 @@ void ZMQRequester::serve(Channel& channel, Clock::time_point passStart) {
             pollChannel(channel, limit);
             continue;
         }
-        // Nothing awaited: sleep until the next pass, a new request or a stop.
+        // Nothing awaited and the queue found empty: sleep until the next pass or a stop.
         std::unique_lock lock(stateLock_);
-        const auto woken = [this] { return stopRequested_.load() || !dataQueue_.empty(); };
-        if (woken())
+        if (stopRequested_.load())
             continue;
         if (clock->isManual())
             stateChanged_.wait(lock);
@@ -252,11 +250,13 @@ void ZMQRequester::serve(Channel& channel, Clock::time_point passStart) {
     }
 }
 
-void ZMQRequester::sendQueued(Channel& channel) {
-    while (channel.outstanding.size() < options_.maxOutstanding && !stopRequested_.load()) {
+bool ZMQRequester::sendQueued(Channel& channel) {
+    while (!stopRequested_.load()) {
+        if (channel.outstanding.size() >= options_.maxOutstanding)
+            return true;
         std::optional<RequestMessage> request = dataQueue_.dequeue();
         if (!request)
-            return;
+            return false;
         setQueueEmptyTime();
         const SteadyTime deadline = request->queuedAt + options_.replyTimeout;
         if (std::chrono::steady_clock::now() >= deadline) {
@@ -292,7 +292,7 @@ void ZMQRequester::sendQueued(Channel& channel) {
             if (e.errorCode() == ETERM) {
                 fail(*request, ZMQRequestError::Stopped, e.reason());
                 stopRequested_.store(true);
-                return;
+                return false;
             }
             resetChannel(channel);
             failOutstanding(channel, ZMQRequestError::SocketError, e.reason());
@@ -302,6 +302,7 @@ void ZMQRequester::sendQueued(Channel& channel) {
         channel.outstanding.push_back(Outstanding{id, std::move(*request), deadline});
         outstanding_.store(channel.outstanding.size());
     }
+    return false;
 }
 
 void ZMQRequester::expire(Channel& channel) {

@@ -9,8 +9,9 @@
 //
 // A pass runs every passInterval (0.5 s, measured on the platform clock) and checks the keep-alive
 // (queue empty and more than keepAliveInterval since the queue was last seen empty after taking a
-// request: the keep-alive handler is called, and it queues the keep-alive request). Queued requests go
-// out as soon as a place among the outstanding ones is free. A request not answered within
+// request: the keep-alive handler is called, and it queues the keep-alive request), then sends the
+// queued requests: as many as there are free places, the rest as replies free places, until the queue
+// is found empty (what is queued after that goes out on the next pass). A request not answered within
 // replyTimeout of being queued fails then, sent or not, and holds nobody: the others keep their own
 // time limits. A connection the library drops while replies are awaited (as it does for a reply frame
 // over maxReplySize) fails those requests at once, with a log line, and the socket is made anew.
@@ -127,9 +128,11 @@ private:
     void run(Channel channel);
     void pingZMQRequestSocket(platform::Clock::time_point now);
     void setQueueEmptyTime();
-    // Between two passes: sends, receives and times out until the next pass is due or a stop.
-    void serve(Channel& channel, platform::Clock::time_point passStart);
-    void sendQueued(Channel& channel);
+    // Between two passes: receives, times out and (while the queue drains) sends until the next pass
+    // is due or a stop.
+    void serve(Channel& channel, platform::Clock::time_point passStart, bool draining);
+    // Sends queued requests while places are free; false once the queue was found empty.
+    bool sendQueued(Channel& channel);
     void expire(Channel& channel);
     // Waits on the socket and its monitor at most `limit`; handles what arrived.
     void pollChannel(Channel& channel, std::chrono::microseconds limit);
