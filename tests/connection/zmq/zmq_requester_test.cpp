@@ -228,9 +228,12 @@ TEST_F(RequesterTest, UnusableRepliesFailButLeaveTheChannelWorking) {
     options.replyTimeout = 60s;
     requester = makeRequester(options);
     requester->connectToEndpoint(peer.endpoint());
-    for (const char* text : {"parts", "binary", "one", "huge"})
+    for (const char* text : {"parts", "binary", "one"})
         requester->sendZMQRequestMessage(request(text, 1));
     ASSERT_TRUE(replies.waitForCount(1));
+    ASSERT_TRUE(failures.waitForCount(2));
+    // Alone: the library drops the connection with every reply not yet read.
+    requester->sendZMQRequestMessage(request("huge", 1));
     ASSERT_TRUE(failures.waitForCount(3));
 
     const auto failed = failures.snapshot();
