@@ -18,6 +18,8 @@
 #include "gui/market/watchlist_table_controller.h"
 #include "gui/models/client_model.h"
 #include "gui/models/grid_model.h"
+#include "gui/statements/account_statement_window_controller.h"
+#include "gui/statements/statement_table_models.h"
 #include "model/records/account_details.h"
 #include "model/records/user_info.h"
 #include "model/session_model.h"
@@ -29,8 +31,10 @@
 #include <QCloseEvent>
 #include <QDialog>
 #include <QGuiApplication>
+#include <QHeaderView>
 #include <QScreen>
 #include <QSplitter>
+#include <QTableView>
 #include <QVBoxLayout>
 
 namespace tc::gui {
@@ -78,6 +82,7 @@ MainWindowController::MainWindowController(GuiContext& context, IdleSource* idle
     }
     addGridTables();
     addQuotesBoard();
+    addJournal();
 
     if (!idle) {
         ownIdle_ = std::make_unique<DesktopIdleSource>();
@@ -111,6 +116,8 @@ MainWindowController::MainWindowController(GuiContext& context, IdleSource* idle
     connect(ui_->actionSettings, &QAction::triggered, this, &MainWindowController::SettingsButtonClicked);
     connect(ui_->actionAddRemoveSymbols, &QAction::triggered, this,
             &MainWindowController::AddRemoveSymbolstoWatchlistClicked);
+    connect(ui_->actionAccountStatement, &QAction::triggered, this,
+            &MainWindowController::AccountStatementButtonClicked);
     connect(ui_->actionAbout, &QAction::triggered, this, &MainWindowController::aboutApplication);
     connect(ui_->actionLockConsole, &QAction::triggered, this, &MainWindowController::lockConsole);
     connect(ui_->actionLogout, &QAction::triggered, this, &MainWindowController::logout);
@@ -169,6 +176,41 @@ void MainWindowController::addQuotesBoard() {
     advancedWatchlist_ = new AdvancedWatchlistTableController(context_, tilesTab);
     tilesLayout->addWidget(advancedWatchlist_);
     ui_->watchlistTabView->addTab(tilesTab, context_.text("90071"));
+}
+
+void MainWindowController::addJournal() {
+    journal_ = new QTableView(ui_->journalTab);
+    journal_->setObjectName(QStringLiteral("journalTableView"));
+    journalModel_ = new JournalTableModel(context_.language(), journal_);
+    journal_->setModel(journalModel_);
+    journal_->setSelectionMode(QAbstractItemView::NoSelection);
+    journal_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    journal_->verticalHeader()->hide();
+    journal_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    journal_->horizontalHeader()->setStretchLastSection(true);
+    journal_->setColumnWidth(0, 170);
+    journal_->setWordWrap(false);
+    journal_->setAccessibleName(context_.text("90105"));
+    ui_->journalTabLayout->addWidget(journal_);
+
+    ClientModel& session = *context_.clientModel();
+    journalModel_->setLines(&session.client().journal());
+    connect(&session, &ClientModel::journalAppended, journalModel_,
+            [this] { journalModel_->lineAppended(); });
+    // The journal belongs to the client: let go of it before the client goes.
+    connect(&session, &ClientModel::clientAboutToBeReplaced, journalModel_,
+            [this] { journalModel_->setLines(nullptr); });
+    connect(&session, &ClientModel::clientReplaced, journalModel_,
+            [this] { journalModel_->setLines(&context_.clientModel()->client().journal()); });
+}
+
+void MainWindowController::AccountStatementButtonClicked() {
+    if (!statement_)
+        statement_ = new AccountStatementWindowController(context_, this);
+    statement_->show();
+    statement_->windowDidAppear();
+    statement_->raise();
+    statement_->activateWindow();
 }
 
 void MainWindowController::AddRemoveSymbolstoWatchlistClicked() {

@@ -15,6 +15,8 @@
 #include <QMainWindow>
 #include <QPointer>
 
+class QTableView;
+
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -27,9 +29,11 @@ namespace tc::gui {
 
 class AddRemoveWindowController;
 class AdvancedWatchlistTableController;
+class AccountStatementWindowController;
 class GridPane;
 class GridTable;
 class GuiContext;
+class JournalTableModel;
 class MarketDepthPane;
 class WatchlistTableController;
 
@@ -73,6 +77,11 @@ public:
     AddRemoveWindowController* addRemoveWindow() const { return addRemove_; }
     // The account, position and order grids (null for the watch list).
     GridPane* gridPane(Grid grid) const;
+    // The account statement window: made at the first press, kept, shown again at every press.
+    void AccountStatementButtonClicked();
+    AccountStatementWindowController* statementWindow() const { return statement_; }
+    // The journal's table (the journal tab), newest line first.
+    QTableView* journalTable() const { return journal_; }
 
 Q_SIGNALS:
     void quitRequested();
@@ -90,6 +99,7 @@ private:
     void loadAccountDetails();
     void addGridTables();
     void addQuotesBoard();
+    void addJournal();
     void updateLockAction();
 
     std::unique_ptr<Ui::MainWindowController> ui_;
@@ -105,6 +115,9 @@ private:
     MarketDepthPane* depth_ = nullptr;
     AddRemoveWindowController* addRemove_ = nullptr;
     std::vector<GridPane*> panes_;
+    AccountStatementWindowController* statement_ = nullptr;
+    QTableView* journal_ = nullptr;
+    JournalTableModel* journalModel_ = nullptr;
     bool refreshing_ = false;
 };
 

@@ -108,6 +108,7 @@ std::function<void()> SessionDataService::processDSResponse(const std::optional<
                 break;
             case DataServiceEvent::accountStatementUpdateNotification:
                 events_.accountStatementUpdateNotification();
+                sink.statementCancelledOrdersArrived(sequence);
                 break;
             case DataServiceEvent::bankDetailsReceivedNotification:
                 events_.bankDetailsReceivedNotification();
