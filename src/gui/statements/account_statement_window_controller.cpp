@@ -24,6 +24,7 @@
 #include <QIcon>
 #include <QMenu>
 #include <QPrinter>
+#include <QShortcut>
 #include <QStyledItemDelegate>
 #include <QTableView>
 #include <QVBoxLayout>
@@ -114,6 +115,10 @@ AccountStatementWindowController::AccountStatementWindowController(GuiContext& c
         fitSummaryHeight(view);
     }
     ui_->accountSummaryHistoryTableView->setMinimumWidth(360);
+    // The summaries sit at the top of their boxes, whatever height the row gives them.
+    for (QVBoxLayout* layout :
+         {ui_->accountSummaryBoxLayout, ui_->orderSummaryBoxLayout, ui_->marginSummaryBoxLayout})
+        layout->addStretch(1);
 
     settledPie_ = new PieChartController(ui_->settledPLBox);
     settledPie_->setObjectName(QStringLiteral("settledPLPieChart"));
@@ -125,13 +130,24 @@ AccountStatementWindowController::AccountStatementWindowController(GuiContext& c
         pie->setMinimumSize(280, 240);
 
     connect(ui_->showButton, &QPushButton::clicked, this, [this] { showAccountStatement(); });
-    connect(ui_->summaryButton, &QPushButton::clicked, this, &AccountStatementWindowController::summaryButtonClicked);
-    connect(ui_->detailsButton, &QPushButton::clicked, this, &AccountStatementWindowController::detailsButtonClicked);
+    // Return anywhere in the window shows, as the default button of a sheet would; a typed account
+    // is looked up, never added to the list.
+    ui_->accountComboBox->setInsertPolicy(QComboBox::NoInsert);
+    for (const auto key : {Qt::Key_Return, Qt::Key_Enter}) {
+        auto* shortcut = new QShortcut(QKeySequence(key), this);
+        shortcut->setContext(Qt::WidgetWithChildrenShortcut);
+        connect(shortcut, &QShortcut::activated, this, [this] { showAccountStatement(); });
+    }
+    connect(ui_->summaryButton, &QPushButton::clicked, this,
+            &AccountStatementWindowController::summaryButtonClicked);
+    connect(ui_->detailsButton, &QPushButton::clicked, this,
+            &AccountStatementWindowController::detailsButtonClicked);
     connect(ui_->printButton, &QPushButton::clicked, this, &AccountStatementWindowController::print);
     connect(ui_->accountComboBox, &QComboBox::currentTextChanged, this, [this] { setMaxandMinDates(); });
 
     ClientModel& session = *context_.clientModel();
-    connect(&session, &ClientModel::statementArrived, this, &AccountStatementWindowController::statementArrived);
+    connect(&session, &ClientModel::statementArrived, this,
+            &AccountStatementWindowController::statementArrived);
     connect(&session, &ClientModel::requestFailed, this, &AccountStatementWindowController::requestFailed);
     connect(&session, &ClientModel::clientAboutToBeReplaced, this, [this] {
         // Nothing of the old session's requests may land here; the records shown stay as they are.
@@ -169,7 +185,8 @@ void AccountStatementWindowController::prepareTable(QTableView* view, StatementT
             view->setColumnWidth(column, std::max(title, 72));
         }
     }
-    view->setAccessibleName(context_.text(table == StatementTable::Instruments ? "0276" : statementColumns(table)[0]));
+    view->setAccessibleName(
+        context_.text(table == StatementTable::Instruments ? "0276" : statementColumns(table)[0]));
     if (hasStatementHeaderMenu(table))
         buildHeaderMenu(table);
 }
@@ -187,7 +204,8 @@ void AccountStatementWindowController::buildHeaderMenu(StatementTable table) {
         action->setData(key);
         action->setObjectName(QStringLiteral("column_") + key);
         // Hidden columns are this window's only: the next window starts with every column.
-        connect(action, &QAction::toggled, view, [view, column](bool shown) { view->setColumnHidden(column, !shown); });
+        connect(action, &QAction::toggled, view,
+                [view, column](bool shown) { view->setColumnHidden(column, !shown); });
     }
     QHeaderView* header = view->horizontalHeader();
     header->setContextMenuPolicy(Qt::CustomContextMenu);
@@ -287,7 +305,8 @@ bool AccountStatementWindowController::showAccountStatement() {
     const QDateTime from = ui_->fromDatePicker->dateTime();
     const QDateTime to = ui_->toDatePicker->dateTime();
     const auto refuse = [this](const QString& message) {
-        CommonAlert::open(this, {context_.text("10980"), message, AlertSpec::Warning, {}, QStringLiteral("statement")});
+        CommonAlert::open(
+            this, {context_.text("10980"), message, AlertSpec::Warning, {}, QStringLiteral("statement")});
         return false;
     };
     if (!account)
@@ -341,7 +360,8 @@ void AccountStatementWindowController::requestFailed(const interfaces::RequestFa
     if (failure.id == 0 || (failure.id != awaitedStatement_ && failure.id != awaitedCancelled_))
         return;
     (failure.id == awaitedStatement_ ? awaitedStatement_ : awaitedCancelled_) = 0;
-    requestError_ = context_.text("90610").replace(QStringLiteral("{0}"), QString::fromStdString(failure.reason));
+    requestError_ =
+        context_.text("90610").replace(QStringLiteral("{0}"), QString::fromStdString(failure.reason));
     finishWaiting();
 }
 
@@ -363,8 +383,8 @@ void AccountStatementWindowController::accountStatementUpdate() {
     if (selectedAccountId_ != 0 && statement) {
         ui_->addressLabel->setText(
             QString::fromStdString(statement->getClientAddressForAccountId(selectedAccountId_).value_or("")));
-        ui_->companyAddressLabel->setText(
-            QString::fromStdString(statement->getCompanyAddressForAccountId(selectedAccountId_).value_or("")));
+        ui_->companyAddressLabel->setText(QString::fromStdString(
+            statement->getCompanyAddressForAccountId(selectedAccountId_).value_or("")));
         marginSummary_->setRows(marginSummaryRows(statement, selectedAccountId_, language));
     }
     orderSummary_->setRows(data_ ? orderSummaryRows(*data_, language) : std::vector<SummaryRow>{});
@@ -399,6 +419,11 @@ void AccountStatementWindowController::summaryButtonClicked() {
 
 void AccountStatementWindowController::detailsButtonClicked() {
     ui_->accountSummaryTabView->setCurrentIndex(1);
+}
+
+void AccountStatementWindowController::showDetails(StatementTable table) {
+    detailsButtonClicked();
+    ui_->detailsTabView->setCurrentIndex(static_cast<int>(indexOf(table)));
 }
 
 QTableView* AccountStatementWindowController::tableView(StatementTable table) const {
@@ -483,8 +508,8 @@ QString AccountStatementWindowController::accountBlock() const {
 
 bool AccountStatementWindowController::printTo(QPrinter& printer) const {
     const std::int64_t language = context_.language().selected();
-    TablePrinter document(QStringLiteral("%1 - %2").arg(QGuiApplication::applicationDisplayName(),
-                                                         context_.text("0263")));
+    TablePrinter document(
+        QStringLiteral("%1 - %2").arg(QGuiApplication::applicationDisplayName(), context_.text("0263")));
     const QIcon logo(QStringLiteral(":/images/Company_Logo.svg"));
     document.addImage(logo.pixmap(QSize(720, 144)).toImage(), 36);
     document.addLineFeeds(1);

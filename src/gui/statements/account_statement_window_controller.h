@@ -62,6 +62,8 @@ public:
 
     void summaryButtonClicked();
     void detailsButtonClicked();
+    // The details page at one table's tab.
+    void showDetails(StatementTable table);
 
     QTableView* tableView(StatementTable table) const;
     QTableView* accountSummaryView() const;

@@ -73,7 +73,8 @@ std::string openCell(const AccountStatementInfo& s, const OpenPositionHistoryInf
     return {};
 }
 
-std::string settledCell(const AccountStatementInfo& s, const SettledPositionHistoryInfo& p, std::string_view key) {
+std::string settledCell(const AccountStatementInfo& s, const SettledPositionHistoryInfo& p,
+                        std::string_view key) {
     const std::int32_t places = decimalsOf(s, p.InstrumentId);
     if (key == "0148")
         return p.SettlementId;
@@ -112,7 +113,8 @@ std::string settledCell(const AccountStatementInfo& s, const SettledPositionHist
     return {};
 }
 
-std::string pendingCell(const AccountStatementInfo& s, const PendingOrderHistoryInfo& o, std::string_view key) {
+std::string pendingCell(const AccountStatementInfo& s, const PendingOrderHistoryInfo& o,
+                        std::string_view key) {
     const std::int32_t places = decimalsOf(s, o.InstrumentId);
     if (key == "0070")
         return o.PendingOrderId;
@@ -268,7 +270,8 @@ std::size_t statementRowCount(const StatementData& data, StatementTable table) {
     return 0;
 }
 
-std::string statementCell(const StatementData& data, StatementTable table, std::size_t row, std::string_view key) {
+std::string statementCell(const StatementData& data, StatementTable table, std::size_t row,
+                          std::string_view key) {
     if (row >= statementRowCount(data, table) || !listed(table, key))
         return {};
     if (table == StatementTable::CancelledOrders) {
@@ -350,22 +353,22 @@ std::vector<SummaryRow> marginSummaryRows(const AccountStatementInfo* s, std::in
 std::string openStatusLine(const AccountStatementInfo* s, std::int64_t language) {
     const auto key = [&](std::string_view k) { return languageText(language, k); };
     return statusItems({
-                                     {key("0027"), quantityTotalText(s ? s->getOpenQuantity() : 0)},
-                                     {key("0319"), groupedMoneyText(s ? s->getOpenProfitorLoss() : 0)},
-                                     {key("0275"), groupedMoneyText(s ? s->getOpenCommission() : 0)},
-                                     {key("0432"), groupedMoneyText(s ? s->getOpenStorage() : 0)},
-                                 });
+        {key("0027"), quantityTotalText(s ? s->getOpenQuantity() : 0)},
+        {key("0319"), groupedMoneyText(s ? s->getOpenProfitorLoss() : 0)},
+        {key("0275"), groupedMoneyText(s ? s->getOpenCommission() : 0)},
+        {key("0432"), groupedMoneyText(s ? s->getOpenStorage() : 0)},
+    });
 }
 
 std::string settledStatusLine(const AccountStatementInfo* s, std::int64_t language) {
     const auto key = [&](std::string_view k) { return languageText(language, k); };
     return statusItems({
-                                     {key("0027"), quantityTotalText(s ? s->getSettledQuantity() : 0)},
-                                     {key("0319"), groupedMoneyText(s ? s->getSettledProfitorLoss() : 0)},
-                                     {key("0275"), groupedMoneyText(s ? s->getSettledCommission() : 0)},
-                                     {key("0432"), groupedMoneyText(s ? s->getSettledStorage() : 0)},
-                                     {"TDS", groupedMoneyText(s ? s->getSettledTDS() : 0)},
-                                 });
+        {key("0027"), quantityTotalText(s ? s->getSettledQuantity() : 0)},
+        {key("0319"), groupedMoneyText(s ? s->getSettledProfitorLoss() : 0)},
+        {key("0275"), groupedMoneyText(s ? s->getSettledCommission() : 0)},
+        {key("0432"), groupedMoneyText(s ? s->getSettledStorage() : 0)},
+        {"TDS", groupedMoneyText(s ? s->getSettledTDS() : 0)},
+    });
 }
 
 JournalRow splitJournalLine(std::string_view line) {

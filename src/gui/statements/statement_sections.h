@@ -33,10 +33,16 @@ StatementData makeStatementData(std::shared_ptr<const statements::AccountStateme
                                 std::vector<std::shared_ptr<const Order>> cancelled,
                                 const std::function<std::int32_t(std::string_view code)>& liveDecimals);
 
-enum class StatementTable : std::uint8_t { OpenPositions, SettledPositions, PendingOrders, CancelledOrders, Instruments };
-inline constexpr StatementTable kStatementTables[] = {StatementTable::OpenPositions, StatementTable::SettledPositions,
-                                                      StatementTable::PendingOrders, StatementTable::CancelledOrders,
-                                                      StatementTable::Instruments};
+enum class StatementTable : std::uint8_t {
+    OpenPositions,
+    SettledPositions,
+    PendingOrders,
+    CancelledOrders,
+    Instruments
+};
+inline constexpr StatementTable kStatementTables[] = {
+    StatementTable::OpenPositions, StatementTable::SettledPositions, StatementTable::PendingOrders,
+    StatementTable::CancelledOrders, StatementTable::Instruments};
 
 // The columns of a detail table by their language keys, in the order they show.
 const std::vector<std::string_view>& statementColumns(StatementTable table);
@@ -47,7 +53,8 @@ bool hasStatementHeaderMenu(StatementTable table);
 
 std::size_t statementRowCount(const StatementData& data, StatementTable table);
 // The text of a cell; empty for a column the table does not list or a row past its end.
-std::string statementCell(const StatementData& data, StatementTable table, std::size_t row, std::string_view key);
+std::string statementCell(const StatementData& data, StatementTable table, std::size_t row,
+                          std::string_view key);
 
 // A row of the two-column summary tables: caption and value.
 struct SummaryRow {
@@ -58,12 +65,13 @@ struct SummaryRow {
 
 // The opening balance, the period's movements and the closing figures: 16 rows, 17 or 18 with the
 // daily and monthly TDS rows; none without both account snapshots.
-std::vector<SummaryRow> accountSummaryRows(const statements::AccountStatementInfo* statement, std::int64_t language);
+std::vector<SummaryRow> accountSummaryRows(const statements::AccountStatementInfo* statement,
+                                           std::int64_t language);
 // Settled, open, pending and cancelled quantities.
 std::vector<SummaryRow> orderSummaryRows(const StatementData& data, std::int64_t language);
 // The margin calls of one account.
-std::vector<SummaryRow> marginSummaryRows(const statements::AccountStatementInfo* statement, std::int32_t accountId,
-                                          std::int64_t language);
+std::vector<SummaryRow> marginSummaryRows(const statements::AccountStatementInfo* statement,
+                                          std::int32_t accountId, std::int64_t language);
 
 // "Quantity : q", "P/L : p", "Commission : c", "Storage : s", each followed by five blanks.
 std::string openStatusLine(const statements::AccountStatementInfo* statement, std::int64_t language);

@@ -12,6 +12,7 @@
 #include <QTableView>
 
 #include <algorithm>
+#include <array>
 #include <memory>
 #include <optional>
 
@@ -82,22 +83,13 @@ public:
         scale_.k = printer.resolution() / 72.0;
         font_ = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
         font_.setPointSizeF(8);
-        metrics_ = std::make_unique<QFontMetricsF>(font_, &printer);
+        metrics_ = std::make_shared<QFontMetricsF>(font_, &printer);
         const QRectF area = printer.pageRect(QPrinter::Point);
         page_ = {area.width(), area.height()};
         stamp_ = QDateTime::currentDateTime().toString(QStringLiteral("MM/dd/yyyy HH:mm"));
     }
 
-    TextMetrics textMetrics() const {
-        const QFontMetricsF* metrics = metrics_.get();
-        const double k = scale_.k;
-        return {[metrics, k](std::string_view text) {
-                    return metrics->horizontalAdvance(
-                               QString::fromUtf8(text.data(), static_cast<int>(text.size()))) /
-                           k;
-                },
-                metrics->height() / k};
-    }
+    TextMetrics textMetrics() const { return measuring(metrics_); }
     // The area the tables take on every page.
     PageArea tableArea() const {
         return {page_.width, std::max(1.0, page_.height - kHeaderBand - kFooterBand)};
@@ -128,14 +120,7 @@ public:
     }
     // Metrics of a text style in points.
     TextMetrics metricsOf(const PrintTextStyle& style) const {
-        auto metrics = std::make_shared<QFontMetricsF>(fontOf(style), &printer_);
-        const double k = scale_.k;
-        return {[metrics, k](std::string_view text) {
-                    return metrics->horizontalAdvance(
-                               QString::fromUtf8(text.data(), static_cast<int>(text.size()))) /
-                           k;
-                },
-                metrics->height() / k};
+        return measuring(std::make_shared<const QFontMetricsF>(fontOf(style), &printer_));
     }
 
     void drawHeading(const QString& text, double top) {
@@ -172,7 +157,9 @@ public:
             const double width = layout.columnWidths[c];
             const PrintCell& cell = layout.cells[row][c];
             const QRectF box(scale_(left), scale_(kHeaderBand + top), scale_(width), scale_(height));
-            painter_.fillRect(box, cell.fill == CellFill::Header ? QColor(Qt::lightGray) : QColor(Qt::white));
+            // The paper is white already: only shaded cells are filled.
+            if (cell.fill == CellFill::Header)
+                painter_.fillRect(box, QColor(Qt::lightGray));
             QPen border(QColor(Qt::darkGray));
             border.setWidthF(scale_(style.borderWidth));
             painter_.setPen(border);
@@ -192,6 +179,29 @@ public:
     }
 
 private:
+    // Widths in points. Plain ASCII texts (most cells: numbers, codes, dates) are summed from the
+    // advances of their characters, which is never narrower than the shaped text; shaping each of
+    // a long table's cells again and again would take seconds. Other texts are shaped.
+    TextMetrics measuring(std::shared_ptr<const QFontMetricsF> metrics) const {
+        const double k = scale_.k;
+        auto advances = std::make_shared<std::array<double, 128>>();
+        for (int c = 32; c < 127; ++c)
+            (*advances)[static_cast<std::size_t>(c)] = metrics->horizontalAdvance(QChar(c)) / k;
+        return {[metrics, advances, k](std::string_view text) {
+                    double width = 0;
+                    for (const char c : text) {
+                        const auto byte = static_cast<unsigned char>(c);
+                        if (byte < 32 || byte > 126)
+                            return metrics->horizontalAdvance(
+                                       QString::fromUtf8(text.data(), static_cast<int>(text.size()))) /
+                                   k;
+                        width += (*advances)[byte];
+                    }
+                    return width;
+                },
+                metrics->height() / k};
+    }
+
     void decorate() {
         painter_.setFont(font_);
         painter_.setPen(Qt::black);
@@ -211,7 +221,7 @@ private:
     QString title_;
     Scale scale_;
     QFont font_;
-    std::unique_ptr<QFontMetricsF> metrics_;
+    std::shared_ptr<QFontMetricsF> metrics_;
     PageArea page_;
     QString stamp_;
     std::size_t current_ = 0;

@@ -117,7 +117,8 @@ TEST_F(StatementWindowTest, ShowsTheSeededStatementOfAPeriodInEveryTable) {
     EXPECT_EQ(summary(window->orderSummaryView(), 3), "1");
     EXPECT_TRUE(window->settledStatusText().startsWith("Quantity : 1     P/L : 125.40     "))
         << window->settledStatusText().toStdString();
-    EXPECT_TRUE(window->openStatusText().startsWith("Quantity : 1.7     ")) << window->openStatusText().toStdString();
+    EXPECT_TRUE(window->openStatusText().startsWith("Quantity : 1.7     "))
+        << window->openStatusText().toStdString();
     ASSERT_EQ(window->settledPie().slices().size(), 1u);
     EXPECT_EQ(window->openPie().slices().size(), 2u);
 }
@@ -132,14 +133,16 @@ TEST_F(StatementWindowTest, RefusesABackwardPeriodAndAForeignAccountBeforeSendin
     // The trader's account is not the demo's, nor is text that names no account.
     EXPECT_FALSE(show("20011", kJanuary1, kJanuary31));
     EXPECT_FALSE(show("twenty", kJanuary1, kJanuary31));
-    EXPECT_EQ(window->selectedAccountId(), session->client().queries().getAccountCollection().front()->AccountId);
+    EXPECT_EQ(window->selectedAccountId(),
+              session->client().queries().getAccountCollection().front()->AccountId);
     EXPECT_EQ(window->shownData(), before) << "nothing was sent, nothing arrived";
 }
 
 TEST_F(StatementWindowTest, TwoShowsInARowShowOnlyTheSecondsReplies) {
     const int before = shown->count();
     ASSERT_TRUE(show("20001", kJanuary1, kJanuary31));
-    ASSERT_TRUE(show("20003", QDateTime(QDate(2024, 3, 1), QTime(0, 0)), QDateTime(QDate(2024, 3, 31), QTime(23, 0))));
+    ASSERT_TRUE(show("20003", QDateTime(QDate(2024, 3, 1), QTime(0, 0)),
+                     QDateTime(QDate(2024, 3, 31), QTime(23, 0))));
     ASSERT_TRUE(waitFor([&] { return shown->count() > before; }));
     EXPECT_EQ(shown->count(), before + 1);
     // The data service answers in order: the first show's replies came and went unseen.
@@ -149,6 +152,17 @@ TEST_F(StatementWindowTest, TwoShowsInARowShowOnlyTheSecondsReplies) {
     ASSERT_EQ(account->model()->rowCount(), 18) << "March of 20003 has daily and monthly TDS";
     EXPECT_EQ(summary(account, 8, 0), "Daily TDS");
     EXPECT_EQ(summary(account, 1), "1,500.00");
+}
+
+TEST_F(StatementWindowTest, ARefusedRequestShowsItsErrorInsteadOfWaiting) {
+    const auto statementBefore = window->shownData()->statement;
+    server->refuseDataServiceProcedure("getdsaccountstatement");
+    ASSERT_TRUE(showAndWait("20001", kJanuary1, kJanuary31));
+    EXPECT_TRUE(window->requestStatusText().startsWith(context->text("90610").section('{', 0, 0)))
+        << window->requestStatusText().toStdString();
+    // The cancelled orders came; the statement shown is still the one of before.
+    EXPECT_EQ(rows(StatementTable::CancelledOrders), 1);
+    EXPECT_EQ(window->shownData()->statement, statementBefore);
 }
 
 TEST_F(StatementWindowTest, PrintsTheStatementWithoutItsHiddenColumns) {
@@ -175,8 +189,9 @@ TEST_F(StatementWindowTest, PrintsTheStatementWithoutItsHiddenColumns) {
     ASSERT_TRUE(window->printTo(printer));
     const QString text = guitest::pdfText(printer.outputFileName());
     ASSERT_FALSE(text.isEmpty());
-    for (const char* expected : {"Account : 20001", "Account Name : Demo USD", "Period : 01/01/2024 - 01/31/2024",
-                                 "1 Loopback Lane, Localhost", "Tradeclient Markets Ltd"})
+    for (const char* expected :
+         {"Account : 20001", "Account Name : Demo USD", "Period : 01/01/2024 - 01/31/2024",
+          "1 Loopback Lane, Localhost", "Tradeclient Markets Ltd"})
         EXPECT_TRUE(text.contains(expected)) << expected;
     for (const char* heading : {"0700", "0701", "0702", "0276", "0260", "0103", "0261", "0088"})
         EXPECT_TRUE(text.contains(context->text(heading))) << heading;

@@ -113,18 +113,20 @@ TEST(StatementSections, OrderAndMarginSummaries) {
     auto cancelled = std::make_shared<tc::Order>();
     cancelled->OrderQty = "1.000000";
     const StatementData data = tc::gui::makeStatementData(s, {cancelled}, {});
-    EXPECT_EQ(tc::gui::orderSummaryRows(data, 0),
-              (std::vector<SummaryRow>{
-                  {"Settled Positions", "0"}, {"Open Positions", "0"}, {"Pending Orders", "12.5"},
-                  {"Cancelled Orders", "1"}}));
-    EXPECT_EQ(tc::gui::marginSummaryRows(s.get(), 20001, 0), (std::vector<SummaryRow>{{"Margin Calls", "2"}}));
+    EXPECT_EQ(tc::gui::orderSummaryRows(data, 0), (std::vector<SummaryRow>{{"Settled Positions", "0"},
+                                                                           {"Open Positions", "0"},
+                                                                           {"Pending Orders", "12.5"},
+                                                                           {"Cancelled Orders", "1"}}));
+    EXPECT_EQ(tc::gui::marginSummaryRows(s.get(), 20001, 0),
+              (std::vector<SummaryRow>{{"Margin Calls", "2"}}));
     // An account without an entry has had none.
     EXPECT_EQ(tc::gui::marginSummaryRows(s.get(), 20002, 0).front().value, "0");
 }
 
 TEST(StatementSections, DetailCellsFollowTheirColumnFormats) {
     auto s = std::make_shared<AccountStatementInfo>();
-    s->InstrumentInfo.insert_or_assign("7", tc::statements::InstrumentHistoryInfo{7, "Euro", "EURUSD", 5, 1.1, 1.10012});
+    s->InstrumentInfo.insert_or_assign(
+        "7", tc::statements::InstrumentHistoryInfo{7, "Euro", "EURUSD", 5, 1.1, 1.10012});
     tc::OpenPositionHistoryInfo open;
     open.InstrumentId = 7;
     open.RemainingQty = "100.000";
