@@ -114,16 +114,19 @@ void BM_StatementWindow(benchmark::State& state) {
         QObject::connect(&session, &tc::gui::ClientModel::statementArrived,
                          [&](const interfaces::StatementArrival&) { handlerStart = threadCpuMs(); });
         tc::gui::AccountStatementWindowController window(context);
-        QObject::connect(&session, &tc::gui::ClientModel::statementArrived,
-                         [&](const interfaces::StatementArrival&) { handlerMs += threadCpuMs() - handlerStart; });
+        QObject::connect(
+            &session, &tc::gui::ClientModel::statementArrived,
+            [&](const interfaces::StatementArrival&) { handlerMs += threadCpuMs() - handlerStart; });
         window.resize(1280, 900);
         window.show();
         window.windowDidAppear();
         int shown = 0;
-        QObject::connect(&window, &tc::gui::AccountStatementWindowController::statementShown, [&shown] { ++shown; });
+        QObject::connect(&window, &tc::gui::AccountStatementWindowController::statementShown,
+                         [&shown] { ++shown; });
         pumpUntil([&] { return shown > 0; }, 30000);
         window.setAccountText(QStringLiteral("20001"));
-        window.setPeriod(QDateTime(QDate(2024, 1, 1), QTime(0, 0)), QDateTime(QDate(2024, 1, 31), QTime(23, 59)));
+        window.setPeriod(QDateTime(QDate(2024, 1, 1), QTime(0, 0)),
+                         QDateTime(QDate(2024, 1, 31), QTime(23, 59)));
         window.detailsButtonClicked(); // the settlements' table on screen, painted with the rest
 
         double worstMainMs = 0, totalMainMs = 0, worstPrintMs = 0, worstWaitMs = 0, idleMs = 0;
@@ -144,9 +147,9 @@ void BM_StatementWindow(benchmark::State& state) {
             // The whole wait on the main thread, the event loop's own polling included.
             worstWaitMs = std::max(worstWaitMs, threadCpuMs() - start);
             // The same span of the session left alone, for comparison.
-            const int wallMs = static_cast<int>(std::chrono::duration<double, std::milli>(
-                                                    std::chrono::steady_clock::now() - wallStart)
-                                                    .count());
+            const int wallMs = static_cast<int>(
+                std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - wallStart)
+                    .count());
             const double idleStart = threadCpuMs();
             pumpFor(wallMs);
             idleMs = std::max(idleMs, threadCpuMs() - idleStart);
@@ -169,7 +172,8 @@ void BM_StatementWindow(benchmark::State& state) {
                                                       .count());
             pages = QFileInfo(printer.outputFileName()).size() > 0 ? 1 : 0;
         }
-        state.counters["main_thread_ms"] = totalMainMs / static_cast<double>(std::max<std::int64_t>(1, state.iterations()));
+        state.counters["main_thread_ms"] =
+            totalMainMs / static_cast<double>(std::max<std::int64_t>(1, state.iterations()));
         state.counters["worst_main_thread_ms"] = worstMainMs;
         state.counters["print_ms"] = worstPrintMs;
         state.counters["wait_cpu_ms"] = worstWaitMs;
@@ -179,7 +183,8 @@ void BM_StatementWindow(benchmark::State& state) {
         state.counters["pdf_written"] = static_cast<double>(pages);
         fmt::print("statement of {} settlements and {} open positions: reply to filled window {:.1f} ms of "
                    "main-thread time (worst {:.1f}; goal 200), printed to PDF in {:.0f} ms (goal 2000)\n",
-                   settledRows, openRows, totalMainMs / static_cast<double>(std::max<std::int64_t>(1, state.iterations())),
+                   settledRows, openRows,
+                   totalMainMs / static_cast<double>(std::max<std::int64_t>(1, state.iterations())),
                    worstMainMs, worstPrintMs);
         context.setClientModel(nullptr);
     }

@@ -5,8 +5,9 @@
 // The session's one-second tick refreshes the summary and checks the idle time-out.
 //
 // What it asks of its owner goes out as signals: quitRequested (logout confirmed, the window
-// closed, the idle time-out reached) and lockRequested (the console lock). Actions that open the
-// windows of later work are in the toolbar and menus, disabled, with a tooltip saying so.
+// closed, the idle time-out reached) and lockRequested (the console lock). The trade menu closes,
+// modifies and offsets the selected open position and opens the close-all window; actions that open
+// the windows of later work are in the toolbar and menus, disabled, with a tooltip saying so.
 #include "gui/app/idle_time.h"
 #include "gui/app/settings_window_controller.h"
 #include "gui/market/grid_spec.h"
@@ -28,6 +29,9 @@ class MainWindowController;
 namespace tc::gui {
 
 class AddRemoveWindowController;
+class ChartViewController;
+class ChartWindowController;
+class PieChartViewController;
 class AdvancedWatchlistTableController;
 class AccountStatementWindowController;
 class GridPane;
@@ -61,6 +65,8 @@ public:
     void toggleLeftViewSelectedIndex(int index);
 
     void SettingsButtonClicked();
+    // The close-all window, as a sheet on the window; nothing while no position is open.
+    void closeAllButtonClicked();
     void aboutApplication();
     void lockConsole();
     // Asks first; the default button ends the program.
@@ -82,6 +88,14 @@ public:
     AccountStatementWindowController* statementWindow() const { return statement_; }
     // The journal's table (the journal tab), newest line first.
     QTableView* journalTable() const { return journal_; }
+    // A new chart window at every press, on the first watch-list instrument.
+    ChartWindowController* ChartButtonClicked();
+    // An instrument dropped on the slot "Chart1".."Chart4": that chart shows it, keeping its type
+    // and interval; any other slot name changes nothing.
+    void ReloadDataforChart(const QString& code, const QString& slot);
+    // The chart of slot 0..3.
+    ChartViewController* chartSlot(std::size_t index) const;
+    PieChartViewController* accountPie() const { return pie_; }
 
 Q_SIGNALS:
     void quitRequested();
@@ -101,6 +115,8 @@ private:
     void addQuotesBoard();
     void addJournal();
     void updateLockAction();
+    void addCharts();
+    void saveChartSlots();
 
     std::unique_ptr<Ui::MainWindowController> ui_;
     GuiContext& context_;
@@ -118,6 +134,8 @@ private:
     AccountStatementWindowController* statement_ = nullptr;
     QTableView* journal_ = nullptr;
     JournalTableModel* journalModel_ = nullptr;
+    std::vector<ChartViewController*> charts_;
+    PieChartViewController* pie_ = nullptr;
     bool refreshing_ = false;
 };
 
