@@ -46,6 +46,10 @@ protected:
         position.isBuy = true;
         position.qty = position.initialQty = "60";
         market.positions.push_back(position);
+        // 20001 may send a price deviation with a close.
+        for (auto& account : market.accounts)
+            if (account.id == 20001)
+                account.settings |= 2;
     }
     void SetUp() override {
         holdPrices = true;
@@ -127,6 +131,18 @@ TEST_F(PositionDialogsTest, CloseInPartThenInFullAndTheLimitCountsPendingCloses)
     EXPECT_FALSE(alertOn(window.get()));
     refusal->accept();
     EXPECT_TRUE(sheet->isVisible());
+
+    // The account may allow a deviation: ticking offers 0, and an emptied field is refused.
+    auto* deviation = find<QCheckBox>(sheet, "DeviationCheckBox");
+    ASSERT_TRUE(deviation->isVisible());
+    QTest::mouseClick(deviation, Qt::LeftButton);
+    EXPECT_EQ(find<QLineEdit>(sheet, "DeviationTextField")->text(), "0");
+    find<QLineEdit>(sheet, "DeviationTextField")->clear();
+    QTest::mouseClick(find<QPushButton>(sheet, "CloseandCancelButton"), Qt::LeftButton);
+    ASSERT_TRUE(alertOn(sheet));
+    EXPECT_EQ(alertOn(sheet)->informativeText(), context->text(kDeviationMissingKey));
+    alertOn(sheet)->accept();
+    QTest::keyClicks(find<QLineEdit>(sheet, "DeviationTextField"), "25");
 
     type(find<QComboBox>(sheet, "QuantityComboField"), "0.5");
     QTest::mouseClick(find<QPushButton>(sheet, "CloseandCancelButton"), Qt::LeftButton);
