@@ -27,6 +27,7 @@
 #include "gui/statements/account_statement_window_controller.h"
 #include "gui/statements/statement_table_models.h"
 #include "gui/trading/position_dialogs.h"
+#include "gui/trading/trade_ticket_window_controller.h"
 #include "model/records/account_details.h"
 #include "model/records/user_info.h"
 #include "model/session_model.h"
@@ -141,6 +142,8 @@ MainWindowController::MainWindowController(GuiContext& context, IdleSource* idle
                 pane->runAction(row, id);
         });
     connect(ui_->actionSettings, &QAction::triggered, this, &MainWindowController::SettingsButtonClicked);
+    connect(ui_->actionTradeTicket, &QAction::triggered, this,
+            &MainWindowController::TradeTicketButtonClicked);
     connect(ui_->actionAddRemoveSymbols, &QAction::triggered, this,
             &MainWindowController::AddRemoveSymbolstoWatchlistClicked);
     connect(ui_->actionAccountStatement, &QAction::triggered, this,
@@ -241,6 +244,12 @@ void MainWindowController::AccountStatementButtonClicked() {
     statement_->activateWindow();
 }
 
+void MainWindowController::TradeTicketButtonClicked() {
+    if (context_.clientModel()->client().watchList().empty())
+        return;
+    context_.guiObjects().showTradeTicket(this);
+}
+
 void MainWindowController::addCharts() {
     const std::array<ChartDropArea*, kChartSlots> slots{ui_->ChartView1, ui_->ChartView2, ui_->ChartView3,
                                                         ui_->ChartView4};
@@ -311,6 +320,8 @@ void MainWindowController::AddRemoveSymbolstoWatchlistClicked() {
     if (!addRemove_) {
         addRemove_ = new AddRemoveWindowController(context_, this);
         connect(addRemove_, &AddRemoveWindowController::watchListSaved, this, [this] {
+            if (TradeTicketWindowController* ticket = context_.guiObjects().tradeTicketWindowController())
+                ticket->updateItemsinSymbolComboBox();
             watchlist_->gridModel().refresh();
             advancedWatchlist_->RefreshTableview();
             if (!watchlist_->selectionModel()->hasSelection() && watchlist_->model()->rowCount() > 0)

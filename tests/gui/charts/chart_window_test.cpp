@@ -2,6 +2,7 @@
 // against the in-process test server signed in as demo.
 #include "charts/chart_interval.h"
 #include "gui/app/main_window_controller.h"
+#include "gui/app/theme_manager.h"
 #include "gui/charts/chart_analysis_view_controller.h"
 #include "gui/charts/chart_controller.h"
 #include "gui/charts/chart_view_controller.h"
@@ -141,6 +142,22 @@ TEST_F(ChartWindowTest, IntervalsRestartTheChartWhileATypeChangeAsksNothingAndKe
     EXPECT_FALSE(panel.checkBox(Study::SimpleMovingAverage)->isChecked()) << "unticked: no longer drawn";
     EXPECT_FALSE(chart.graph().plot("SMA"));
     EXPECT_FALSE(chart.liveUpdateFrozen());
+
+    // Its own chart theme until the next instrument or interval, then the program's again.
+    window->chartThemeMenuClicked(1);
+    EXPECT_EQ(chart.chartTheme(), 1);
+    window->IntervalItemSelected(0);
+    EXPECT_EQ(chart.chartTheme(), static_cast<int>(context->themes().getThemeForKey()));
+
+    // A watch list that changed since the choosers were filled starts again on its first instrument.
+    auto watch = session->client().watchList();
+    ASSERT_GE(watch.size(), 2u);
+    std::swap(watch[0], watch[1]);
+    session->client().setWatchList(watch);
+    window->NeedReload();
+    EXPECT_EQ(window->itemCode().toStdString(), watch.front());
+    EXPECT_EQ(chart.chart().code(), watch.front());
+    EXPECT_EQ(chart.chart().type(), tc::charts::ChartType::Candlestick);
     window->close();
 }
 
