@@ -46,6 +46,10 @@ protected:
         position.isBuy = true;
         position.qty = position.initialQty = "60";
         market.positions.push_back(position);
+        // 20001 may send a price deviation with a close.
+        for (auto& account : market.accounts)
+            if (account.id == 20001)
+                account.settings |= 2;
     }
     void SetUp() override {
         holdPrices = true;
@@ -128,6 +132,18 @@ TEST_F(PositionDialogsTest, CloseInPartThenInFullAndTheLimitCountsPendingCloses)
     refusal->accept();
     EXPECT_TRUE(sheet->isVisible());
 
+    // The account may allow a deviation: ticking offers 0, and an emptied field is refused.
+    auto* deviation = find<QCheckBox>(sheet, "DeviationCheckBox");
+    ASSERT_TRUE(deviation->isVisible());
+    QTest::mouseClick(deviation, Qt::LeftButton);
+    EXPECT_EQ(find<QLineEdit>(sheet, "DeviationTextField")->text(), "0");
+    find<QLineEdit>(sheet, "DeviationTextField")->clear();
+    QTest::mouseClick(find<QPushButton>(sheet, "CloseandCancelButton"), Qt::LeftButton);
+    ASSERT_TRUE(alertOn(sheet));
+    EXPECT_EQ(alertOn(sheet)->informativeText(), context->text(kDeviationMissingKey));
+    alertOn(sheet)->accept();
+    QTest::keyClicks(find<QLineEdit>(sheet, "DeviationTextField"), "25");
+
     type(find<QComboBox>(sheet, "QuantityComboField"), "0.5");
     QTest::mouseClick(find<QPushButton>(sheet, "CloseandCancelButton"), Qt::LeftButton);
     EXPECT_FALSE(sheet->isVisible());
@@ -167,6 +183,8 @@ TEST_F(PositionDialogsTest, ASheetWhoseRecordGoesClosesWithAMessageAndOthersAnsw
 }
 
 TEST_F(PositionDialogsTest, ModifyBracketsThenEditAndCancelAPendingOrder) {
+    // The demo's take profit of 300001 comes with the pending orders, after the login.
+    ASSERT_TRUE(waitFor([&] { return !record(DialogRecord::OpenPosition, "300001")->LimitPrice.empty(); }));
     open->runAction(RowAction::ModifyBrackets, "300001");
     auto* modify = window->findChild<ModifyPositionWindowController*>();
     ASSERT_TRUE(modify && waitFor([&] { return modify->isVisible(); }));
@@ -228,6 +246,9 @@ TEST_F(PositionDialogsTest, ModifyBracketsThenEditAndCancelAPendingOrder) {
     type(find<QComboBox>(modify, "QuantityComboField"), "2");
     find<QLineEdit>(modify, "OrderPriceTextField")->selectAll();
     QTest::keyClicks(find<QLineEdit>(modify, "OrderPriceTextField"), "1.04000");
+    // A sixth decimal or a second point does not go in: the instrument has five.
+    QTest::keyClicks(find<QLineEdit>(modify, "OrderPriceTextField"), "1.");
+    EXPECT_EQ(find<QLineEdit>(modify, "OrderPriceTextField")->text(), "1.04000");
     QTest::mouseClick(find<QPushButton>(modify, "ModifyButton"), Qt::LeftButton);
     EXPECT_FALSE(modify->isVisible());
     ASSERT_TRUE(waitFor([&] {
@@ -304,7 +325,13 @@ TEST_F(PositionDialogsTest, CloseAllWithOneRefusalSendsTheOthersAndFollowsTheirR
     find<QTableWidget>(closeAll, "closeAllTableView")->item(0, 0)->setCheckState(Qt::Unchecked);
     EXPECT_EQ(find<QPushButton>(closeAll, "closeAllButton")->text(),
               QString("%1 (%2)").arg(context->text("0706")).arg(positions - 1));
-    find<QTableWidget>(closeAll, "closeAllTableView")->item(0, 0)->setCheckState(Qt::Checked);
+    // From the keyboard: Space on the tick cell ticks it again.
+    auto* table = find<QTableWidget>(closeAll, "closeAllTableView");
+    table->setFocus();
+    table->setCurrentCell(0, 0);
+    QTest::keyClick(table, Qt::Key_Space);
+    EXPECT_EQ(table->item(0, 0)->checkState(), Qt::Checked);
+    EXPECT_EQ(find<QPushButton>(closeAll, "closeAllButton")->text(), context->text("0243"));
 
     QTest::mouseClick(find<QPushButton>(closeAll, "closeAllButton"), Qt::LeftButton);
     ClosePositionStatusWindowController* status = closeAll->statusSheet();
