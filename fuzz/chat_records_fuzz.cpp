@@ -1,5 +1,5 @@
 // The chat reply tables: any bytes must read without a fault through every table reader.
-#include "chat/chat_records.h"
+#include "chat/chat_tables.h"
 #include "fuzz_support.h"
 
 #include <cstdint>

@@ -1,7 +1,7 @@
 // The account statement reply: any bytes must parse without a fault into a statement that keeps
 // its promises (ordered lists, both snapshots or neither) and whose figures can be worked out.
 #include "fuzz_support.h"
-#include "statements/account_statement.h"
+#include "statements/statement_reader.h"
 
 #include <cstdint>
 #include <cstdlib>

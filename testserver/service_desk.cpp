@@ -1,9 +1,10 @@
 #include "service_desk.h"
 
+#include "connection/record_text.h"
 #include "connection/wire_date.h"
 #include "connection/wire_names.h"
-#include "funding/financial_approval.h"
-#include "funding/funding_records.h"
+#include "model/records/financial_approval.h"
+#include "model/records/funding_records.h"
 #include "platform/lenient.h"
 #include "platform/log.h"
 #include "platform/rtf_writer.h"

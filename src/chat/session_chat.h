@@ -3,9 +3,9 @@
 // conversations) and their transcripts, kept for one login; the typed texts that wait for their
 // rooms; the handlers of the chat messages the server sends. The business object owns it (through its
 // services) and forwards to it; everything here runs on the main queue.
-#include "chat/chat_collections.h"
 #include "chat/waiting_texts.h"
 #include "interfaces/chat.h"
+#include "model/chat_collections.h"
 #include "session/business/business_services.h"
 
 #include <functional>

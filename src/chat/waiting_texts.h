@@ -3,7 +3,7 @@
 // a queue of waiting texts and at most one room request out; when the room's confirmation arrives
 // the texts go out in the order typed and the queue is cleared. A room with nothing waiting sends
 // nothing. Pure: the caller sends what the calls return.
-#include "chat/chat_records.h"
+#include "chat/chat_tables.h"
 
 #include <cstddef>
 #include <deque>

@@ -2,7 +2,7 @@
 // The checks every deposit and withdrawal passes before anything is composed: an eligible account,
 // a finite positive amount, a gateway for an online payment, and typed texts the request can carry.
 // Pure functions of the request; the windows show the refusal and keep what was typed.
-#include "funding/funding_records.h"
+#include "model/records/funding_records.h"
 
 #include <memory>
 #include <optional>

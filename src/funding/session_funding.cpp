@@ -2,6 +2,7 @@
 
 #include "connection/login_inputdata.h"
 #include "connection/message_cracker.h"
+#include "connection/record_text.h"
 #include "connection/wire_fields.h"
 #include "connection/wire_names.h"
 #include "model/collection_keys.h"

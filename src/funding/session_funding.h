@@ -4,11 +4,11 @@
 // the handlers of the gateway replies (94, 98, 96), the approval actions (694) and the funding rows of
 // the data service. The business object owns it (through its services) and forwards to it; everything
 // here runs on the main queue.
-#include "funding/financial_approval.h"
-#include "funding/funding_records.h"
 #include "funding/funding_rules.h"
-#include "funding/pay_gate_settings.h"
 #include "interfaces/funding.h"
+#include "model/funding_collections.h"
+#include "model/records/financial_approval.h"
+#include "model/records/funding_records.h"
 #include "platform/ordered_map.h"
 #include "session/business/business_services.h"
 
@@ -25,17 +25,6 @@ class SessionEvents;
 } // namespace tc
 
 namespace tc::funding {
-
-struct FundingCollections {
-    // Past this, new transactions, requests and approvals are dropped with a warning.
-    static constexpr std::size_t kMaxEntries = 100'000;
-
-    PayGateSettings payGateSettings;
-    platform::OrderedMap<std::string, std::shared_ptr<PayGateTransaction>>
-        payGateTransactions;                                                        // "%lu" requestId
-    std::map<std::uint64_t, std::shared_ptr<ApprovalReq>> approvalRequests;         // by approvalRequestId
-    std::map<std::uint64_t, std::shared_ptr<FinancialApproval>> financialApprovals; // by approvalRequestId
-};
 
 // The object of "PayGateTransactionNotification": State 1 after reply 94, 2 after 98, 3 after 96.
 struct PayGateNotice {

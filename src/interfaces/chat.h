@@ -2,16 +2,13 @@
 // The chat side of a client: texts, rooms, support queues, room transcripts and server notices.
 #include "interfaces/commands.h"
 #include "interfaces/handler.h"
+#include "model/chat_collections.h"
 
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
-
-namespace tc::chat {
-struct ChatCollections;
-}
 
 namespace interfaces {
 

@@ -4,6 +4,8 @@
 #include "interfaces/commands.h"
 #include "interfaces/handler.h"
 #include "model/data_service_collections.h"
+#include "model/funding_collections.h"
+#include "model/records/funding_records.h"
 #include "model/records/request_records.h"
 
 #include <cstdint>
@@ -12,12 +14,6 @@
 #include <optional>
 #include <string>
 #include <vector>
-
-namespace tc::funding {
-struct FundingCollections;
-struct NewDeposit;
-struct NewWithdrawal;
-} // namespace tc::funding
 
 namespace interfaces {
 

@@ -4,6 +4,7 @@
 // the core writes the wire's texts and codes.
 #include "interfaces/commands.h"
 #include "interfaces/handler.h"
+#include "model/records/order.h"
 #include "platform/decimal.h"
 
 #include <cstdint>
@@ -14,10 +15,6 @@
 #include <string>
 #include <string_view>
 #include <vector>
-
-namespace tc {
-class Order;
-}
 
 namespace interfaces {
 

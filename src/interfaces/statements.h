@@ -2,14 +2,11 @@
 // The statement side of a client: the account statement and the cancelled-order history of a period.
 #include "interfaces/commands.h"
 #include "interfaces/handler.h"
+#include "model/account_statement.h"
 #include "model/records/request_records.h"
 
 #include <functional>
 #include <memory>
-
-namespace tc::statements {
-struct AccountStatementInfo;
-}
 
 namespace interfaces {
 

@@ -4,6 +4,7 @@
 #include "session/business/business_base.h"
 #include "session/business/session_events.h"
 #include "session/business/session_requests.h"
+#include "statements/statement_reader.h"
 
 namespace tc::statements {
 

@@ -4,8 +4,8 @@
 // made last (an older reply that arrives late never replaces a newer statement). The business object
 // owns it (through its services).
 #include "interfaces/statements.h"
+#include "model/account_statement.h"
 #include "session/business/business_services.h"
-#include "statements/account_statement.h"
 
 #include <atomic>
 #include <cstdint>

@@ -19,7 +19,7 @@
 #include "session/business/business_base.h"
 #include "session/business/session_requests.h"
 #include "session/feed/price_feed.h"
-#include "statements/account_statement.h"
+#include "statements/statement_reader.h"
 #include "support/capturing_sender.h"
 #include "support/temp_resources.h"
 #include "test_server.h"

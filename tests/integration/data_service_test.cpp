@@ -17,7 +17,7 @@
 #include "session/business/business_base.h"
 #include "session/business/business_test_support.h"
 #include "session/business/notification_names.h"
-#include "statements/account_statement.h"
+#include "statements/statement_reader.h"
 #include "support/notification_log.h"
 #include "test_server.h"
 

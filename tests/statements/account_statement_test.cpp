@@ -1,4 +1,4 @@
-#include "statements/account_statement.h"
+#include "statements/statement_reader.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // The data service and the instrument-status feed of the test server, asked over real ZeroMQ
 // sockets; replies are cut into records and columns by hand, and read once more with the client's
 // own parsers to show both ends agree.
-#include "funding/financial_approval.h"
+#include "model/records/financial_approval.h"
 #include "resources/resource_files.h"
 #include "testserver/server_peer.h"
 

@@ -1,5 +1,5 @@
 // The figures of a statement, worked out afresh from its lists on every call; sums in list order.
-#include "statements/account_statement.h"
+#include "model/account_statement.h"
 
 #include "platform/lenient.h"
 
@@ -150,6 +150,21 @@ PieInput AccountStatementInfo::getSettledPLForItems() const {
 }
 PieInput AccountStatementInfo::getOpendPLForItems() const {
     return pieOf(OpenPositionInfo, [](const auto& p) { return p.UnrealisedPL; });
+}
+
+std::uint64_t AccountStatementInfo::getMarginCallCountForAccountId(std::int32_t accountId) const {
+    const auto* m = marginCallSummaryInfo.get(std::to_string(accountId));
+    return m ? m->marginCallCount : 0;
+}
+
+std::optional<std::string> AccountStatementInfo::getClientAddressForAccountId(std::int32_t accountId) const {
+    const auto* a = clientAddressInfo.get(std::to_string(accountId));
+    return a ? std::optional(a->address) : std::nullopt;
+}
+
+std::optional<std::string> AccountStatementInfo::getCompanyAddressForAccountId(std::int32_t accountId) const {
+    const auto* o = organizationInfo.get(std::to_string(accountId));
+    return o ? std::optional(o->companyAddress) : std::nullopt;
 }
 
 } // namespace tc::statements

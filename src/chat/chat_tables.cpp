@@ -1,12 +1,10 @@
-#include "chat/chat_records.h"
+#include "chat/chat_tables.h"
 
 #include "chat/rtf_reader.h"
 #include "connection/separators.h"
 #include "model/records/record_fields.h"
 #include "platform/lenient.h"
 #include "platform/log.h"
-
-#include <cctype>
 
 namespace tc::chat {
 namespace {
@@ -19,33 +17,7 @@ std::vector<std::string_view> rowsOf(std::string_view table, std::string_view wh
     return rows;
 }
 
-bool equalsIgnoringCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
-}
-
 } // namespace
-
-bool ChatUser::isOnlineStatus(std::string_view status) {
-    return equalsIgnoringCase(status, "online");
-}
-
-void ChatUser::setStatus(std::string_view status) {
-    Status = std::string(status);
-    IsUserOnline = isOnlineStatus(status);
-}
-
-bool ChatQueue::hasUsableId() const {
-    return platform::lenientInteger(QueueId) > 0;
-}
-
-std::int32_t ChatQueue::requestStatusOf(std::int64_t answer) {
-    return answer >= 0 && answer <= 2 ? static_cast<std::int32_t>(answer) : -1;
-}
 
 TableRead<ChatGroup> ChatTables::readGroups(std::string_view table) {
     TableRead<ChatGroup> read;

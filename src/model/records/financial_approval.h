@@ -2,14 +2,18 @@
 // Bank and transfer deposits and all withdrawals travel as approval requests: `FinancialApproval`
 // holds the money side (its fourteen-field text goes out in tag 1059 and comes back in approval
 // actions and "getfinancialapprovals" rows), `ApprovalReq` the request itself.
-#include "connection/record_text.h"
-#include "funding/funding_records.h"
+#include "model/records/funding_records.h"
 
 #include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+
+// The wire's record text, written by the core only: behind the GUI's wall the type stays incomplete.
+namespace tc::wire {
+struct RecordText;
+} // namespace tc::wire
 
 namespace tc::funding {
 

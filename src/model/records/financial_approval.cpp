@@ -1,5 +1,6 @@
-#include "funding/financial_approval.h"
+#include "model/records/financial_approval.h"
 
+#include "connection/record_text.h"
 #include "model/records/account_details.h"
 #include "model/records/record_fields.h"
 

@@ -1,4 +1,4 @@
-#include "statements/account_statement.h"
+#include "statements/statement_reader.h"
 
 #include "model/records/record_fields.h"
 #include "model/text/formatter.h"
@@ -374,21 +374,6 @@ AccountStatementInfo parseAccountStatement(const XmlSnapshotTables& tables) {
 
 AccountStatementInfo parseAccountStatement(std::string_view xml) {
     return parseAccountStatement(XmlSnapshotLoader::collectTables(xml));
-}
-
-std::uint64_t AccountStatementInfo::getMarginCallCountForAccountId(std::int32_t accountId) const {
-    const auto* m = marginCallSummaryInfo.get(std::to_string(accountId));
-    return m ? m->marginCallCount : 0;
-}
-
-std::optional<std::string> AccountStatementInfo::getClientAddressForAccountId(std::int32_t accountId) const {
-    const auto* a = clientAddressInfo.get(std::to_string(accountId));
-    return a ? std::optional(a->address) : std::nullopt;
-}
-
-std::optional<std::string> AccountStatementInfo::getCompanyAddressForAccountId(std::int32_t accountId) const {
-    const auto* o = organizationInfo.get(std::to_string(accountId));
-    return o ? std::optional(o->companyAddress) : std::nullopt;
 }
 
 } // namespace tc::statements

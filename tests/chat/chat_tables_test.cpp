@@ -1,5 +1,5 @@
-#include "chat/chat_collections.h"
-#include "chat/chat_records.h"
+#include "chat/chat_tables.h"
+
 #include "support/wire_text.h"
 
 #include <gtest/gtest.h>
@@ -13,14 +13,6 @@ using namespace tc;
 
 using namespace tc::chat;
 using testing_support::wireText;
-
-TEST(ChatUser, OnlineIsOneWordInAnyLetterCase) {
-    const std::pair<std::string_view, bool> cases[] = {{"Online", true}, {"ONLINE", true},
-                                                       {"online", true}, {"Online now", false},
-                                                       {"Away", false},  {"", false}};
-    for (const auto& [status, online] : cases)
-        EXPECT_EQ(ChatUser::isOnlineStatus(status), online) << status;
-}
 
 TEST(ChatTables, ContactListTablesAndTheRowsThatEndThem) {
     const auto users = ChatTables::readUsers(wireText(
@@ -79,33 +71,6 @@ TEST(ChatTables, DisplayListsAndQueueAgents) {
     EXPECT_FALSE(ChatTables::displayNameOfList("u1;u2").has_value());
     EXPECT_EQ(ChatTables::queueAgentOf("me;agent7;other"), "agent7");
     EXPECT_FALSE(ChatTables::queueAgentOf("me").has_value());
-}
-
-} // namespace
-
-namespace {
-
-TEST(ChatCollections, NoticesAndRecentConversationsNewestFirst) {
-    tc::chat::ChatCollections chat;
-    const auto add = [&](std::string key, bool notice, bool created) {
-        auto room = std::make_shared<tc::chat::ChatRoom>();
-        room->RoomId = key;
-        room->isMessageNotices = notice;
-        room->isChatRoomCreated = created;
-        chat.ChatRoomCollection.insert_or_assign(key, room);
-    };
-    add("9", true, true);
-    add("10", true, false);
-    add("2", false, false);
-    add("bob", false, true); // confirmed: no longer a recent conversation
-    add("11", false, false);
-    std::vector<std::string> notices, recent;
-    for (const auto& r : chat.getMessageNoticesCollection())
-        notices.push_back(r->RoomId);
-    for (const auto& r : chat.getrecentChatCollection())
-        recent.push_back(r->RoomId);
-    EXPECT_EQ(notices, (std::vector<std::string>{"10", "9"}));
-    EXPECT_EQ(recent, (std::vector<std::string>{"11", "2"}));
 }
 
 } // namespace

@@ -1,4 +1,4 @@
-#include "funding/pay_gate_settings.h"
+#include "model/pay_gate_settings.h"
 
 #include "platform/log.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 // The payment gateways the server offers, as the "paygategetsettings" rows bring them. The first row
 // of a gateway stays for the login; later rows for the same id are dropped.
-#include "funding/funding_records.h"
+#include "model/records/funding_records.h"
 #include "platform/ordered_map.h"
 
 #include <cstddef>

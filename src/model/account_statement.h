@@ -1,12 +1,8 @@
 #pragma once
-// The account statement of one account over one period: the XML reply of "getdsaccountstatement"
-// read into typed records, and the figures the statement window shows (money movements by
-// transaction sub-type, sums over the position and order lists, profit-and-loss pie input).
-//
-// A reply is parsed into a fresh AccountStatementInfo on the thread that received it; the caller
-// installs it whole where the windows read (nothing is refilled in place, so no reader ever sees a
-// statement half old, half new). Rows are read in document order.
-#include "funding/funding_records.h"
+// The account statement of one account over one period, as typed records, and the figures the
+// statement window shows (money movements by transaction sub-type, sums over the position and order
+// lists, profit-and-loss pie input). statements/statement_reader.h reads the server's reply into one.
+#include "model/records/funding_records.h"
 #include "model/records/statement_rows.h"
 #include "platform/ordered_map.h"
 
@@ -17,10 +13,6 @@
 #include <string>
 #include <string_view>
 #include <vector>
-
-namespace tc {
-struct XmlSnapshotTables;
-} // namespace tc
 
 namespace tc::statements {
 
@@ -107,10 +99,5 @@ struct AccountStatementInfo {
     PieInput getSettledPLForItems() const;
     PieInput getOpendPLForItems() const;
 };
-
-// The statement of one reply. A reply that is not XML, or holds no table, gives an empty statement,
-// which replaces the previous one like any other.
-AccountStatementInfo parseAccountStatement(std::string_view xml);
-AccountStatementInfo parseAccountStatement(const XmlSnapshotTables& tables);
 
 } // namespace tc::statements

@@ -1,5 +1,6 @@
-#include "funding/funding_records.h"
+#include "model/records/funding_records.h"
 
+#include "connection/record_text.h"
 #include "model/records/record_fields.h"
 #include "model/text/formatter.h"
 

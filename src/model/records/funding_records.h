@@ -3,7 +3,6 @@
 // with the readers (and, where the test server sends them, the writers) of their record texts:
 // fields cut at 0x05, a record ended by 0x06. Readers never fail: a short record leaves the missing
 // fields at their initial values, a piece that is not a number reads as 0.
-#include "connection/record_text.h"
 #include "model/records/financial_transaction.h"
 
 #include <cstdint>
@@ -16,6 +15,11 @@ namespace tc {
 class AccountDetails;
 class TradeCurrency;
 } // namespace tc
+
+// The wire's record text, written by the core only: behind the GUI's wall the type stays incomplete.
+namespace tc::wire {
+struct RecordText;
+} // namespace tc::wire
 
 namespace tc::funding {
 

@@ -2,7 +2,7 @@
 // The chat state of one login, as the chat handlers fill it on the main queue and the chat windows
 // read it: groups, contacts, support queues and rooms, with the two views the notices and
 // recent-conversation windows list.
-#include "chat/chat_records.h"
+#include "model/records/chat_records.h"
 #include "platform/ordered_map.h"
 
 #include <cstddef>

@@ -1,9 +1,10 @@
-#include "funding/financial_approval.h"
-#include "funding/funding_records.h"
+#include "connection/record_text.h"
 #include "funding/funding_rules.h"
-#include "funding/pay_gate_settings.h"
+#include "model/pay_gate_settings.h"
 #include "model/records/account_details.h"
 #include "model/records/currency_records.h"
+#include "model/records/financial_approval.h"
+#include "model/records/funding_records.h"
 #include "support/wire_text.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "chat/chat_collections.h"
+#include "model/chat_collections.h"
 
 #include "platform/numeric_order.h"
 

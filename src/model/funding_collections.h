@@ -1,0 +1,29 @@
+#pragma once
+// The funding state of one login, as the funding handlers fill it on the main queue and the deposit
+// and withdrawal windows read it: gateway transactions, approval requests with their money side, and
+// the gateways the server offers.
+#include "model/pay_gate_settings.h"
+#include "model/records/financial_approval.h"
+#include "model/records/funding_records.h"
+#include "platform/ordered_map.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+
+namespace tc::funding {
+
+struct FundingCollections {
+    // Past this, new transactions, requests and approvals are dropped with a warning.
+    static constexpr std::size_t kMaxEntries = 100'000;
+
+    PayGateSettings payGateSettings;
+    platform::OrderedMap<std::string, std::shared_ptr<PayGateTransaction>>
+        payGateTransactions;                                                        // "%lu" requestId
+    std::map<std::uint64_t, std::shared_ptr<ApprovalReq>> approvalRequests;         // by approvalRequestId
+    std::map<std::uint64_t, std::shared_ptr<FinancialApproval>> financialApprovals; // by approvalRequestId
+};
+
+} // namespace tc::funding

@@ -1,0 +1,80 @@
+#pragma once
+// The chat's records: contacts and their groups, support queues, rooms (a server notice and a recent
+// conversation are rooms with flags) and the entries of a room's transcript.
+#include "platform/ordered_map.h"
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tc::chat {
+
+struct ChatGroup;
+
+struct ChatUser {
+    std::string UserID;
+    std::string UserName; // key of the user, and of a one-to-one room the user opens
+    std::string Status;   // presence as the server sends it
+    std::string DisplayName;
+    std::string GroupId;
+    std::weak_ptr<ChatGroup> Group; // linked when the group was known as the user was read
+    bool IsUserInMyContactList = false;
+    bool IsUserOnline = false;
+
+    // The status, capitalised word by word, is "Online": one word, any letter case.
+    static bool isOnlineStatus(std::string_view status);
+    void setStatus(std::string_view status);
+};
+
+struct ChatGroup {
+    std::string GroupName;
+    std::string GroupID; // key
+    std::string ParentID;
+    platform::OrderedMap<std::string, std::shared_ptr<ChatUser>> GroupUsers;
+};
+
+struct ChatQueue {
+    std::string QueueId; // key; sent in tag 1026 of a queue request
+    std::string QueueName;
+    bool isAgent = false;
+    bool isAvailable = false;
+    std::int32_t chartRequestStatus = 0; // 0 none, 1 waiting for acceptance, 2 accepted, -1 other
+    std::string roomUserName;            // who answers for the queue
+
+    // Only queues with a positive numeric id are kept.
+    bool hasUsableId() const;
+    // The request state of a queue answer (tag 572): 0, 1 and 2 as they are, anything else -1.
+    static std::int32_t requestStatusOf(std::int64_t answer);
+};
+
+struct ChatMessageEntry {
+    std::string msg; // plain text
+    std::string sender;
+    std::optional<std::string> senderdisplayName;
+    std::string time; // as received
+};
+
+struct ChatRoom {
+    std::string RequestId;
+    std::string RoomName; // incoming chat messages find their room by it
+    std::string RoomId;
+    std::string SenderName;
+    std::string RoomUsers;
+    std::int32_t AddUserToRoomMode = 0;
+    bool isChatRoomCreated = false;
+    std::string Message; // the latest message received
+    std::string chatTime;
+    std::string MessageId;
+    std::vector<ChatMessageEntry> messages; // oldest first
+    std::string QueueId;
+    bool isRoomCreationfromQueue = false;
+    std::string RoomUserDisplayName;
+    std::string MessageTitle; // a notice's title
+    bool isMessageNotices = false;
+    bool isanUnreadMessage = false;
+};
+
+} // namespace tc::chat
