@@ -73,7 +73,7 @@ struct Events {
     Signal<std::shared_ptr<const Order>> orderStored;
     Signal<OrderRefusal> orderRefused;
     Signal<interfaces::BulkCloseReport> bulkClose;
-    Signal<bool> offsetAnswered; // the value is unused
+    Signal<interfaces::OffsetAnswer> offsetAnswered;
     // funding
     Signal<interfaces::FundingReply> fundingReply;
     Signal<interfaces::FundingFailure> fundingFailure;
@@ -163,7 +163,10 @@ public:
         report.reason = reason;
         later(&Events::bulkClose, std::move(report));
     }
-    void offsetAnswered() override { later(&Events::offsetAnswered, true); }
+    void offsetAnswered(std::int32_t code, const std::string& reason) override {
+        later(&Events::offsetAnswered,
+              interfaces::OffsetAnswer{code == 0, code == 0 ? std::string() : std::to_string(code), reason});
+    }
 
 private:
     std::shared_ptr<Events> events_;
@@ -261,6 +264,9 @@ public:
     OrderResult cancelPendingOrder(std::string_view pendingOrderId) override {
         return answer([&] { return requests().cancelPendingOrder(pendingOrderId); });
     }
+    OrderResult checkClosePosition(std::string_view positionId) override {
+        return answer([&] { return requests().validatePositionForCloseAll(positionId); });
+    }
     OrderResult closeAllPositions(std::span<const std::string> positionIds,
                                   interfaces::CloseAllScope scope) override {
         return answer(
@@ -285,7 +291,7 @@ public:
         return core_.events->bulkClose.connect(std::move(fn));
     }
     std::unique_ptr<interfaces::Handler> handleOffsetAnswered(OffsetAnsweredFn fn) override {
-        return core_.events->offsetAnswered.connect([fn = std::move(fn)](bool) { fn(); });
+        return core_.events->offsetAnswered.connect(std::move(fn));
     }
 
     // A refusal the order requests posted: the answer of the request running now, and an event.

@@ -95,6 +95,13 @@ struct BulkCloseReport {
     std::string reason;
 };
 
+// The server's answer to an offset request: done, or rejected with its code and the reason as shown.
+struct OffsetAnswer {
+    bool accepted = true;
+    std::string code;
+    std::string reason;
+};
+
 class Orders {
 public:
     virtual ~Orders() = default;
@@ -115,6 +122,9 @@ public:
                                          const Decimal& price, std::optional<Decimal> takeProfit,
                                          std::optional<Decimal> stopLoss) = 0;
     virtual OrderResult cancelPendingOrder(std::string_view pendingOrderId) = 0;
+    // The close-all window's check of one position: the close of its whole remainder at market,
+    // validated without sending (Sent here means "would be sent").
+    virtual OrderResult checkClosePosition(std::string_view positionId) = 0;
     virtual OrderResult closeAllPositions(std::span<const std::string> positionIds, CloseAllScope scope) = 0;
     // Closes the position against opposite positions of its account and instrument, each leg taking
     // its quantity; the offset quantity is the legs' sum. The answer comes as offsetAnswered.
@@ -123,7 +133,7 @@ public:
     using OrderStoredFn = std::function<void(const std::shared_ptr<const Order>& order)>;
     using OrderRefusedFn = std::function<void(const OrderRefusal& refusal)>;
     using BulkCloseFn = std::function<void(const BulkCloseReport& report)>;
-    using OffsetAnsweredFn = std::function<void()>;
+    using OffsetAnsweredFn = std::function<void(const OffsetAnswer& answer)>;
 
     // The server stored a limit or stop order the user placed.
     virtual std::unique_ptr<Handler> handleOrderStored(OrderStoredFn fn) = 0;

@@ -77,6 +77,17 @@ enum class ThemeRole : std::uint8_t {
     ChartBidLine,       // the live bid and ask across the chart, and their price tags
     ChartAskLine,       //
     ChartTagText,       // the text of those tags
+    // The studies' own series (the price studies take the colours their user chose).
+    StudyRising,     // oscillator bars at or above the bar before; RVI main line, Aroon Up
+    StudyFalling,    // and below it; signal lines, TRIX, Aroon Down and the Aroon oscillator
+    StudyMacdBars,   // MACD histogram
+    StudyMacdLine,   // MACD line
+    StudyRocLine,    // rate of change
+    StudyStdDevLine, // standard deviation
+    StudyTealLine,   // CCI, stochastic main line, DeMarker, ATR
+    StudyBlueLine,   // RSI, momentum
+    StudyAquaLine,   // Williams %R
+    StudyPowerBars,  // bears and bulls power
     // The pie's five slice colours, which repeat.
     PieSlice1,
     PieSlice2,

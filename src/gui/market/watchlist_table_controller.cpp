@@ -8,6 +8,7 @@
 #include "gui/app/theme_manager.h"
 #include "gui/controls/input_rules.h"
 #include "gui/controls/price_text.h"
+#include "gui/market/advanced_detail_window_controller.h"
 #include "gui/market/detail_window_controller.h"
 #include "gui/market/grid_cells.h"
 #include "gui/market/row_menu_rules.h"
@@ -280,7 +281,8 @@ QMenu* WatchlistTableController::rowMenu(int row) {
     menu->addSeparator();
     QAction* details = menu->addAction(context_.text("90070"));
     details->setEnabled(!code.empty());
-    connect(details, &QAction::triggered, this, [this, row] { contractDetailButtonClicked(row); });
+    connect(details, &QAction::triggered, this,
+            [this, code] { openInstrumentDetail(context_, window(), code); });
     return menu;
 }
 
@@ -308,7 +310,7 @@ void WatchlistTableController::doubleAction(const QModelIndex& index) {
 void WatchlistTableController::contractDetailButtonClicked(int row) {
     const std::string code = codeAt(row);
     if (!code.empty())
-        openInstrumentDetail(context_, window(), code);
+        openAdvancedDetail(context_, window(), code);
 }
 
 void WatchlistTableController::startDrag(Qt::DropActions) {

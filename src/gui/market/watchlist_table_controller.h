@@ -5,10 +5,10 @@
 //
 // The header's menu hides and shows columns; the choice is kept per grid in the user defaults, so a
 // new board (the next start) shows the same columns. The row menu offers the order ticket and the
-// chart (disabled until they exist) and the instrument's details. A double click opens the order
+// chart (disabled until they exist) and the instrument's details sheet. A double click opens the order
 // ticket of an active instrument (refused with an alert for one that is not), and on the
-// contract-detail column the details. The selected instrument goes out as instrumentSelected, for
-// the depth ladders.
+// contract-detail column the advanced detail window. The selected instrument goes out as instrumentSelected,
+// for the depth ladders.
 #include "gui/market/grid_spec.h"
 
 #include <QTableView>
