@@ -57,6 +57,7 @@ struct DemoSession {
             position.qty = position.initialQty = "0.5";
             market.market->positions.push_back(position);
             position.positionId = 300902;
+            position.accountId = 20002; // not the main window's account: its summary stays the demo's
             position.isBuy = !position.isBuy;
             position.qty = position.initialQty = "60";
             market.market->positions.push_back(position);

@@ -131,7 +131,8 @@ MainWindowController::MainWindowController(GuiContext& context, IdleSource* idle
             GridPane* pane = gridPane(Grid::OpenPositions);
             const std::string id =
                 pane ? pane->table().currentIndex().data(GridModel::IdRole).toString().toStdString() : "";
-            if (!id.empty())
+            // As the row's own menu would: only what the position's settings offer.
+            if (!id.empty() && pane->offers(row, id))
                 pane->runAction(row, id);
         });
     connect(ui_->actionSettings, &QAction::triggered, this, &MainWindowController::SettingsButtonClicked);

@@ -109,6 +109,7 @@ void ChartController::barsArrived() {
     // Whatever reply is cached for this chart's key now, however old.
     if (auto bars = source_.cachedBars(chart_.key(), std::chrono::seconds::max()))
         chart_.load(*bars);
+    recomputeStudies();
     constructGraph();
 }
 

@@ -105,12 +105,15 @@ private:
     struct ShownStudy {
         tc::charts::Study study;
         tc::charts::StudyResult result;
+        tc::charts::StudyParams params;
         QList<QColor> colours;
         QString title;
     };
     void addStudyPlots(const ShownStudy& shown);
     void removeStudyPlots(tc::charts::Study study);
     void dropStudies();
+    // The bars came after the studies were switched on: each is computed again over them.
+    void recomputeStudies();
     void refreshIndicator();
     const tc::charts::Series* studySeries(const QString& identifier) const;
 

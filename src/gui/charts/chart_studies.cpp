@@ -102,7 +102,7 @@ tc::charts::StudyError ChartController::loadStudy(Study study, const tc::charts:
     shown_.erase(std::remove_if(shown_.begin(), shown_.end(),
                                 [this](const ShownStudy& s) { return !board_.shows(s.study); }),
                  shown_.end());
-    shown_.push_back({study, std::move(result), colours, title});
+    shown_.push_back({study, std::move(result), params, colours, title});
     addStudyPlots(shown_.back());
     if (!tc::charts::isPriceStudy(study)) {
         indicatorTitle_->setText(title);
@@ -129,6 +129,12 @@ void ChartController::dropStudies() {
     shown_.clear();
     board_.clear();
     indicatorView_->hide();
+}
+
+void ChartController::recomputeStudies() {
+    for (ShownStudy& shown : shown_)
+        if (auto result = tc::charts::computeStudy(shown.study, shown.params, chart_.bars()); result.ok())
+            shown.result = std::move(result);
 }
 
 void ChartController::addStudyPlots(const ShownStudy& shown) {

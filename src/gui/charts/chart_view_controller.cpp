@@ -21,8 +21,11 @@ constexpr const char* kTypeImages[] = {"linechart", "ohlcchart", "candlestickcha
 
 } // namespace
 
-ChartViewController::ChartViewController(GuiContext& context, QObject* parent)
-    : QObject(parent), context_(context), source_(std::make_unique<ChartModel>(*context.clientModel())) {
+ChartViewController::ChartViewController(GuiContext& context, QObject* parent,
+                                         tc::charts::ChartSource* source)
+    : QObject(parent), context_(context),
+      ownSource_(source ? nullptr : std::make_unique<ChartModel>(*context.clientModel())),
+      source_(source ? *source : *ownSource_) {
     connect(&context_.themes(), &ThemeManager::themeChanged, this, [this] { applyTheme(); });
 }
 
@@ -58,7 +61,7 @@ QWidget* ChartViewController::view() {
     view_ = view;
     ui_ = std::make_unique<Ui::ChartViewController>();
     ui_->setupUi(view);
-    chart_ = new ChartController(*source_, ui_->chartPane);
+    chart_ = new ChartController(source_, ui_->chartPane);
     chart_->setHeaderHidden(false);
     ui_->chartPaneLayout->addWidget(chart_);
 

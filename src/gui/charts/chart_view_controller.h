@@ -7,6 +7,7 @@
 //     ChartViewController slot(context);
 //     slot.setValue({"EURUSD", 1, 3});    // kept: there is no view yet
 //     layout->addWidget(slot.view());      // one-minute candlesticks from here on
+#include "charts/chart_source.h"
 #include "gui/charts/chart_slot_config.h"
 
 #include <QObject>
@@ -31,7 +32,10 @@ class GuiContext;
 class ChartViewController : public QObject {
     Q_OBJECT
 public:
-    explicit ChartViewController(GuiContext& context, QObject* parent = nullptr);
+    // The chart reads the session through `source` when one is given (it must outlive the
+    // controller), else through a chart model of its own.
+    explicit ChartViewController(GuiContext& context, QObject* parent = nullptr,
+                                 tc::charts::ChartSource* source = nullptr);
     ~ChartViewController() override;
 
     // The instrument, interval and type to show; starts the chart when the view exists.
@@ -64,7 +68,8 @@ private:
     void resetCrosshair();
 
     GuiContext& context_;
-    std::unique_ptr<ChartModel> source_;
+    std::unique_ptr<ChartModel> ownSource_;
+    tc::charts::ChartSource& source_;
     std::unique_ptr<Ui::ChartViewController> ui_; // its widgets live while view_ does
     QPointer<QWidget> view_;
     QPointer<ChartController> chart_;

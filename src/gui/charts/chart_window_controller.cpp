@@ -42,12 +42,14 @@ const std::vector<QString>& ChartWindowController::intervalTitles() {
     return titles;
 }
 
-ChartWindowController::ChartWindowController(GuiContext& context, QWidget* parent)
+ChartWindowController::ChartWindowController(GuiContext& context, QWidget* parent,
+                                             tc::charts::ChartSource* source)
     : QWidget(parent, Qt::Window), ui_(std::make_unique<Ui::ChartWindowController>()), context_(context),
-      source_(std::make_unique<ChartModel>(*context.clientModel())) {
+      ownSource_(source ? nullptr : std::make_unique<ChartModel>(*context.clientModel())),
+      source_(source ? *source : *ownSource_) {
     ui_->setupUi(this);
     setAttribute(Qt::WA_DeleteOnClose);
-    chart_ = new ChartController(*source_, ui_->chartPane);
+    chart_ = new ChartController(source_, ui_->chartPane);
     chart_->setSeriesTitles(context_.text("0192"), context_.text("0193"));
     ui_->chartPaneLayout->addWidget(chart_);
     ui_->indicatorPaneLayout->addWidget(&chart_->indicatorView());

@@ -6,6 +6,7 @@
 // candlesticks. A new instrument or interval restarts the chart without studies; a new type keeps
 // them and sends nothing. Not modal; closing it deletes it, and its chart's timer and requests go
 // with it.
+#include "charts/chart_source.h"
 #include "charts/studies.h"
 
 #include <QWidget>
@@ -33,8 +34,10 @@ public:
     // The interval titles, codes 1 to 8.
     static const std::vector<QString>& intervalTitles();
 
-    // Needs the context's client model.
-    explicit ChartWindowController(GuiContext& context, QWidget* parent = nullptr);
+    // Needs the context's client model. The chart reads the session through `source` when one is
+    // given (it must outlive the window), else through a chart model of its own.
+    explicit ChartWindowController(GuiContext& context, QWidget* parent = nullptr,
+                                   tc::charts::ChartSource* source = nullptr);
     ~ChartWindowController() override;
 
     // Theme and texts; when the watch list changed since the choosers were filled, fills them again
@@ -72,7 +75,8 @@ private:
 
     std::unique_ptr<Ui::ChartWindowController> ui_;
     GuiContext& context_;
-    std::unique_ptr<ChartModel> source_;
+    std::unique_ptr<ChartModel> ownSource_;
+    tc::charts::ChartSource& source_;
     ChartController* chart_ = nullptr;
     ChartAnalysisViewController* panel_ = nullptr;
     QFrame* popup_ = nullptr;

@@ -413,29 +413,35 @@ bool GridPane::sheetOpen() const {
     return false;
 }
 
-QMenu* GridPane::rowMenu(const std::string& id) {
-    delete rowMenu_;
-    rowMenu_ = nullptr;
+std::vector<MenuItem> GridPane::menuItems(const std::string& id) const {
     const interfaces::Client& client = context_.clientModel()->client();
     const auto order = orderOf(client.queries(), grid_, id);
     if (!order)
-        return nullptr;
+        return {};
     const SessionModel& model = client.model();
-    std::vector<MenuItem> items;
     switch (grid_) {
     case Grid::OpenPositions:
-        items = openPositionMenu(*order, recordsOf(model, *order), client.queries().getOpenOrderCollection(),
-                                 sheetOpen());
-        break;
+        return openPositionMenu(*order, recordsOf(model, *order), client.queries().getOpenOrderCollection(),
+                                sheetOpen());
     case Grid::PendingOrders:
-        items = pendingOrderMenu(*order, sheetOpen());
-        break;
+        return pendingOrderMenu(*order, sheetOpen());
     case Grid::ExecutedPositions:
-        items = executedPositionMenu(recordsOf(model, *order), sheetOpen());
-        break;
+        return executedPositionMenu(recordsOf(model, *order), sheetOpen());
     default:
-        return nullptr;
+        return {};
     }
+}
+
+bool GridPane::offers(RowAction action, const std::string& id) const {
+    const auto items = menuItems(id);
+    return std::any_of(items.begin(), items.end(),
+                       [&](const MenuItem& item) { return item.action == action && item.enabled; });
+}
+
+QMenu* GridPane::rowMenu(const std::string& id) {
+    delete rowMenu_;
+    rowMenu_ = nullptr;
+    const std::vector<MenuItem> items = menuItems(id);
     if (std::none_of(items.begin(), items.end(), [](const MenuItem& item) { return item.visible; }))
         return nullptr;
     rowMenu_ = new QMenu(this);

@@ -54,6 +54,8 @@ public:
     // The row menu of a record, as a right click on its row opens it; null when the row offers
     // nothing. Owned by the pane, replaced at the next call.
     QMenu* rowMenu(const std::string& id);
+    // Whether the row's menu offers the action now (shown and enabled).
+    bool offers(RowAction action, const std::string& id) const;
     // What the menu's action does: its sheet opens on the pane's window for the record.
     void runAction(RowAction action, const std::string& id);
 
@@ -89,6 +91,7 @@ private:
     void applyFontSize();
     void showRowMenu(const QPoint& at);
     std::string idAt(const QModelIndex& index) const;
+    std::vector<MenuItem> menuItems(const std::string& id) const;
     bool sheetOpen() const;
 
     GuiContext& context_;

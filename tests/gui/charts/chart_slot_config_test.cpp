@@ -75,9 +75,9 @@ protected:
         auto group = std::make_shared<GroupDetails>();
         group->GroupId = 5;
         for (std::int32_t id : {7, 3}) {
-            auto settings = std::make_shared<GroupInstruments>();
-            settings->InstrumentId = id;
-            settings->InitialMargin = id == 7 ? 1000 : 500;
+            GroupInstruments settings;
+            settings.InstrumentId = id;
+            settings.InitialMargin = id == 7 ? 1000 : 500;
             group->fileGroupInstrument(settings);
         }
         model.fileGroup(group);

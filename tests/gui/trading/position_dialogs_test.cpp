@@ -46,6 +46,10 @@ protected:
         position.isBuy = true;
         position.qty = position.initialQty = "60";
         market.positions.push_back(position);
+        // 20001 may send a price deviation with a close.
+        for (auto& account : market.accounts)
+            if (account.id == 20001)
+                account.settings |= 2;
     }
     void SetUp() override {
         holdPrices = true;
@@ -128,6 +132,18 @@ TEST_F(PositionDialogsTest, CloseInPartThenInFullAndTheLimitCountsPendingCloses)
     refusal->accept();
     EXPECT_TRUE(sheet->isVisible());
 
+    // The account may allow a deviation: ticking offers 0, and an emptied field is refused.
+    auto* deviation = find<QCheckBox>(sheet, "DeviationCheckBox");
+    ASSERT_TRUE(deviation->isVisible());
+    QTest::mouseClick(deviation, Qt::LeftButton);
+    EXPECT_EQ(find<QLineEdit>(sheet, "DeviationTextField")->text(), "0");
+    find<QLineEdit>(sheet, "DeviationTextField")->clear();
+    QTest::mouseClick(find<QPushButton>(sheet, "CloseandCancelButton"), Qt::LeftButton);
+    ASSERT_TRUE(alertOn(sheet));
+    EXPECT_EQ(alertOn(sheet)->informativeText(), context->text(kDeviationMissingKey));
+    alertOn(sheet)->accept();
+    QTest::keyClicks(find<QLineEdit>(sheet, "DeviationTextField"), "25");
+
     type(find<QComboBox>(sheet, "QuantityComboField"), "0.5");
     QTest::mouseClick(find<QPushButton>(sheet, "CloseandCancelButton"), Qt::LeftButton);
     EXPECT_FALSE(sheet->isVisible());
@@ -167,6 +183,8 @@ TEST_F(PositionDialogsTest, ASheetWhoseRecordGoesClosesWithAMessageAndOthersAnsw
 }
 
 TEST_F(PositionDialogsTest, ModifyBracketsThenEditAndCancelAPendingOrder) {
+    // The demo's take profit of 300001 comes with the pending orders, after the login.
+    ASSERT_TRUE(waitFor([&] { return !record(DialogRecord::OpenPosition, "300001")->LimitPrice.empty(); }));
     open->runAction(RowAction::ModifyBrackets, "300001");
     auto* modify = window->findChild<ModifyPositionWindowController*>();
     ASSERT_TRUE(modify && waitFor([&] { return modify->isVisible(); }));
