@@ -18,6 +18,7 @@
 #include "funding/session_funding.h"
 #include "model/collection_keys.h"
 #include "model/records/account_details.h"
+#include "model/records/group_details.h"
 #include "model/records/item_details.h"
 #include "model/records/order.h"
 #include "model/text/language_string.h"
@@ -208,6 +209,19 @@ public:
     OrderResult placeOrder(const interfaces::OrderTicket& ticket) override {
         return withTicket(ticket, [&](const OrderInfo& info) { return requests().PlaceOrder(info); });
     }
+    interfaces::PriceLimit entryPriceLimit(const interfaces::OrderTicket& ticket) const override {
+        if (!core_.orders || !knowsSettings(ticket))
+            return {};
+        const OrderInfo info = orderInfoOf(ticket, 0);
+        return limitOf(core_.orders->manager().OrderTypeChange(info.orderType, info.tradingMode,
+                                                               info.itemCode, info.accountNo, true));
+    }
+    interfaces::PriceLimit takeProfitLimit(const interfaces::OrderTicket& ticket) const override {
+        return protectiveLimit(ticket, true);
+    }
+    interfaces::PriceLimit stopLossLimit(const interfaces::OrderTicket& ticket) const override {
+        return protectiveLimit(ticket, false);
+    }
     OrderResult placeMultiAccountOrder(const interfaces::OrderTicket& ticket,
                                        std::span<const interfaces::AccountQuantity> accounts) override {
         std::vector<OrderRequests::AccountQuantity> records;
@@ -304,6 +318,36 @@ public:
 
 private:
     OrderRequests& requests() { return core_.orders->requests(); }
+
+    // The order rules write a limit as "<= 1.2345" or ">= 1.2345".
+    static interfaces::PriceLimit limitOf(std::string_view signedText) {
+        interfaces::PriceLimit limit;
+        if (signedText.size() < 3)
+            return limit;
+        limit.atMost = signedText.substr(0, 2) == "<=";
+        limit.price = std::string(signedText.substr(3));
+        return limit;
+    }
+    // The rules read a missing record as zeros: no limit is given for it.
+    bool knowsSettings(const interfaces::OrderTicket& ticket) const {
+        const SessionModel& model = core_.business->session();
+        const auto* item = model.ItemCollection.get(ticket.instrument);
+        const auto* account = model.AccountDetailCollection.get(sessionKey(ticket.account));
+        if (!item || !*item || !account || !*account)
+            return false;
+        const auto* group = model.GroupDetailCollection.get((*account)->GroupId);
+        return group && *group && (*group)->groupInstrument((*item)->InstrumentId);
+    }
+    interfaces::PriceLimit protectiveLimit(const interfaces::OrderTicket& ticket, bool takeProfit) const {
+        if (!core_.orders || !knowsSettings(ticket))
+            return {};
+        const OrderInfo info = orderInfoOf(ticket, 0);
+        // The rules take the side of the order that protects the position: selling when the ticket buys.
+        const std::int32_t protectiveSide = info.tradingMode == 0 ? 1 : 0;
+        const std::string entry = ticket.price && !ticket.price->isNaN() ? ticket.price->toString() : "";
+        return limitOf(core_.orders->manager().UpdateTakeProfitandStopLoss(
+            protectiveSide, info.itemCode, takeProfit, info.accountNo, info.orderType, entry, true));
+    }
 
     static std::shared_ptr<Order> record(const std::vector<std::shared_ptr<Order>>& list,
                                          std::string Order::*field, std::string_view id) {

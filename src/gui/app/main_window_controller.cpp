@@ -25,6 +25,7 @@
 #include "gui/models/client_model.h"
 #include "gui/models/grid_model.h"
 #include "gui/trading/position_dialogs.h"
+#include "gui/trading/trade_ticket_window_controller.h"
 #include "model/records/account_details.h"
 #include "model/records/user_info.h"
 #include "model/session_model.h"
@@ -136,6 +137,8 @@ MainWindowController::MainWindowController(GuiContext& context, IdleSource* idle
                 pane->runAction(row, id);
         });
     connect(ui_->actionSettings, &QAction::triggered, this, &MainWindowController::SettingsButtonClicked);
+    connect(ui_->actionTradeTicket, &QAction::triggered, this,
+            &MainWindowController::TradeTicketButtonClicked);
     connect(ui_->actionAddRemoveSymbols, &QAction::triggered, this,
             &MainWindowController::AddRemoveSymbolstoWatchlistClicked);
     connect(ui_->actionChart, &QAction::triggered, this, &MainWindowController::ChartButtonClicked);
@@ -197,6 +200,12 @@ void MainWindowController::addQuotesBoard() {
     advancedWatchlist_ = new AdvancedWatchlistTableController(context_, tilesTab);
     tilesLayout->addWidget(advancedWatchlist_);
     ui_->watchlistTabView->addTab(tilesTab, context_.text("90071"));
+}
+
+void MainWindowController::TradeTicketButtonClicked() {
+    if (context_.clientModel()->client().watchList().empty())
+        return;
+    context_.guiObjects().showTradeTicket(this);
 }
 
 void MainWindowController::addCharts() {
@@ -269,6 +278,8 @@ void MainWindowController::AddRemoveSymbolstoWatchlistClicked() {
     if (!addRemove_) {
         addRemove_ = new AddRemoveWindowController(context_, this);
         connect(addRemove_, &AddRemoveWindowController::watchListSaved, this, [this] {
+            if (TradeTicketWindowController* ticket = context_.guiObjects().tradeTicketWindowController())
+                ticket->updateItemsinSymbolComboBox();
             watchlist_->gridModel().refresh();
             advancedWatchlist_->RefreshTableview();
             if (!watchlist_->selectionModel()->hasSelection() && watchlist_->model()->rowCount() > 0)

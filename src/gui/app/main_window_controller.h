@@ -61,6 +61,8 @@ public:
     void toggleLeftViewSelectedIndex(int index);
 
     void SettingsButtonClicked();
+    // The order ticket, for the watch list's first instrument; nothing while the watch list is empty.
+    void TradeTicketButtonClicked();
     // The close-all window, as a sheet on the window; nothing while no position is open.
     void closeAllButtonClicked();
     void aboutApplication();

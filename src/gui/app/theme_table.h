@@ -59,6 +59,11 @@ enum class ThemeRole : std::uint8_t {
     FrozenGround,       // the price of an account in equity hit
     FrozenText,         //
     AlertText,          // the equity-hit status (bold)
+    // The order ticket's price fields against their limits.
+    PriceValidGround,
+    PriceValidText,
+    PriceInvalidGround,
+    PriceInvalidText,
     // Charts.
     ChartGround,        // the whole graph
     ChartBorder,        // the plot area's frame

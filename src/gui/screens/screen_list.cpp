@@ -40,14 +40,17 @@
 #include "gui/trading/close_position_status_window_controller.h"
 #include "gui/trading/closend_cancel_position_window_controller.h"
 #include "gui/trading/modify_position_window_controller.h"
+#include "gui/trading/multi_account_model.h"
 #include "gui/trading/offset_position_window_controller.h"
 #include "gui/trading/position_dialogs.h"
+#include "gui/trading/trade_ticket_window_controller.h"
 #include "model/records/account_details.h"
 #include "model/records/order.h"
 #include "model/session_queries.h"
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
 #include <QGridLayout>
@@ -56,6 +59,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QMouseEvent>
+#include <QPushButton>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
@@ -417,6 +421,68 @@ QWidget* depositInfo(ScreenContext& c) {
     return detail(c, [&](QWidget* owner) { return openDepositWithdrawalInfo(gui, owner, lines); });
 }
 
+// The order ticket for the first watched instrument, its quote refreshed twice so that the moves
+// show their arrows.
+TradeTicketWindowController* ticket(ScreenContext& c) {
+    c.context().guiObjects().showTradeTicket(nullptr);
+    TradeTicketWindowController* window = c.own(c.context().guiObjects().tradeTicketWindowController());
+    if (!window)
+        return nullptr;
+    window->findChild<QComboBox*>(QStringLiteral("QuantityComboBox"))->setEditText(QStringLiteral("2"));
+    c.waitUntil([] { return false; }, 1100);
+    window->UpdateValuesinTimer();
+    return window;
+}
+
+// Advanced mode: a limit order with take profit and stop loss, the depth and chart drawer and the
+// multi-account drawer open.
+QWidget* ticketAdvanced(ScreenContext& c) {
+    TradeTicketWindowController* window = ticket(c);
+    if (!window)
+        return nullptr;
+    window->setMode(TradeTicketWindowController::kAdvancedMode);
+    window->toggleRightDrawer();
+    window->toggleLeftDrawer(); // reloads the order types
+    window->selectOrderType(interfaces::OrderKind::Limit);
+    for (const char* box : {"TakeProfitCheckBox", "StopLossCheckBox"})
+        if (auto* check = window->findChild<QCheckBox*>(QString::fromLatin1(box));
+            check && check->isEnabled())
+            check->click();
+    c.waitUntil(
+        [window] {
+            return !window->tradeChart()->chart().bars().empty() &&
+                   window->buyDepth()->model()->rowCount() > 0;
+        },
+        15000);
+    window->UpdateValuesinTimer();
+    return window;
+}
+
+// The multi-account rows: two ticked with their quantities, the ticket's total below.
+QWidget* ticketMultiAccount(ScreenContext& c) {
+    TradeTicketWindowController* window = ticket(c);
+    if (!window)
+        return nullptr;
+    window->toggleLeftDrawer();
+    MultiAccountTableModel& rows = window->multiAccountModel();
+    for (int row = 0; row < rows.rowCount() && row < 2; ++row) {
+        rows.setTicked(row, true);
+        rows.setQuantity(row, row == 0 ? QStringLiteral("1.5") : QStringLiteral("2"));
+    }
+    window->UpdateValuesinTimer();
+    return window;
+}
+
+QWidget* ticketConfirmation(ScreenContext& c) {
+    TradeTicketWindowController* window = ticket(c);
+    if (!window)
+        return nullptr;
+    window->findChild<QPushButton*>(QStringLiteral("buyButton"))->click();
+    QMessageBox* sheet = window->confirmationSheet();
+    c.waitUntil([sheet] { return sheet && sheet->isVisible(); });
+    return sheet;
+}
+
 // A position dialog as a sheet on a plain owner, for the first record of the demo's lists.
 QWidget* positionSheet(ScreenContext& c, const std::function<QWidget*(QWidget* owner, ClientModel&)>& open) {
     auto* owner = c.own(new QWidget);
@@ -517,6 +583,10 @@ void registerScreens(ScreenRegistry& r) {
     r.add("detail-market-sessions",
           [](ScreenContext& c) { return instrument(c, DetailType::MarketSessions); });
     r.add("detail-deposit-info", depositInfo);
+    r.add("ticket-simple", [](ScreenContext& c) { return static_cast<QWidget*>(ticket(c)); });
+    r.add("ticket-advanced", ticketAdvanced);
+    r.add("ticket-multi-account", ticketMultiAccount);
+    r.add("ticket-confirmation", ticketConfirmation);
     r.add("advanced-detail", advancedDetail);
     r.add("close-position", [](ScreenContext& c) {
         return positionSheet(c, [&](QWidget* owner, ClientModel& session) -> QWidget* {

@@ -29,6 +29,8 @@ constexpr Pair kPairs[] = {
     {R::Link, R::Window, 4.5},
     {R::PlaceholderText, R::Base, 3.0},
     {R::DisabledText, R::Window, 2.0},
+    {R::PriceValidText, R::PriceValidGround, 4.5},
+    {R::PriceInvalidText, R::PriceInvalidGround, 4.5},
     {R::ChartAxis, R::ChartGround, 4.5},
     {R::ChartLegendText, R::ChartGround, 4.5},
     {R::ChartLegendText, R::ChartOverlayFill, 4.5},
