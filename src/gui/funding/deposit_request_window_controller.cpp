@@ -17,6 +17,7 @@
 #include <QCloseEvent>
 #include <QDesktopServices>
 #include <QPushButton>
+#include <QShortcut>
 
 #include <algorithm>
 
@@ -62,6 +63,20 @@ DepositRequestWindowController::DepositRequestWindowController(GuiContext& conte
     connect(ui_->sendRequestButton, &QPushButton::clicked, this, [this] { sendRequest(); });
     connect(ui_->notNowButton, &QPushButton::clicked, this, &QWidget::close);
     connect(ui_->okButton, &QPushButton::clicked, this, &QWidget::close);
+    // Return presses the page's default button, Escape closes, as a sheet would.
+    for (const auto key : {Qt::Key_Return, Qt::Key_Enter}) {
+        auto* shortcut = new QShortcut(QKeySequence(key), this);
+        shortcut->setContext(Qt::WidgetWithChildrenShortcut);
+        connect(shortcut, &QShortcut::activated, this, [this] {
+            QPushButton* button =
+                ui_->depositRequestTabView->currentIndex() == 0 ? ui_->sendRequestButton : ui_->okButton;
+            if (button->isEnabled())
+                button->click();
+        });
+    }
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    escape->setContext(Qt::WidgetWithChildrenShortcut);
+    connect(escape, &QShortcut::activated, this, &QWidget::close);
 
     timer_.setInterval(ClientModel::kTickMilliseconds);
     connect(&timer_, &QTimer::timeout, this, &DepositRequestWindowController::calcAccountDetails);
@@ -111,9 +126,9 @@ void DepositRequestWindowController::setDefaults() {
     if (QWidget* focused = focusWidget())
         focused->clearFocus();
     ui_->depositRequestTabView->setCurrentIndex(0);
-    for (QLineEdit* field : {ui_->amountTextField, ui_->sourceBankNameTextField, ui_->sourceBankBranchTextField,
-                             ui_->sourceBankAccountTextField, ui_->depositedBankAccountTextField,
-                             ui_->remarksTextField})
+    for (QLineEdit* field :
+         {ui_->amountTextField, ui_->sourceBankNameTextField, ui_->sourceBankBranchTextField,
+          ui_->sourceBankAccountTextField, ui_->depositedBankAccountTextField, ui_->remarksTextField})
         field->clear();
     arrangeViews();
 }
@@ -291,8 +306,8 @@ void DepositRequestWindowController::showCurrencyOnLabel() {
     const DepositCurrencies c = currencies();
     const QString gatewayCode = c.gateway ? qt(c.gateway->currencyCode) : QString();
     const QString accountCode = c.account ? qt(c.account->currencyCode) : QString();
-    ui_->amounTitleLabel->setText(gatewayCode.isEmpty() ? amountTitle
-                                                        : QStringLiteral("%1 (%2)").arg(amountTitle, gatewayCode));
+    ui_->amounTitleLabel->setText(
+        gatewayCode.isEmpty() ? amountTitle : QStringLiteral("%1 (%2)").arg(amountTitle, gatewayCode));
     ui_->depositTitleLabel->setText(QStringLiteral("%1 (%2)").arg(estimateTitle, accountCode));
 }
 
@@ -302,7 +317,8 @@ void DepositRequestWindowController::updateEstimatedAmount() {
 }
 
 void DepositRequestWindowController::showValidationInfo(const QString& message) {
-    CommonAlert::open(this, {context_.text("10980"), message, AlertSpec::Warning, {}, QStringLiteral("deposit")});
+    CommonAlert::open(this,
+                      {context_.text("10980"), message, AlertSpec::Warning, {}, QStringLiteral("deposit")});
 }
 
 bool DepositRequestWindowController::sendRequest() {
@@ -338,7 +354,8 @@ bool DepositRequestWindowController::sendRequest() {
     deposit.accountDetail = chosen;
     deposit.mode = ftMode_;
     // A bank deposit carries the date picked; a gateway payment is made now.
-    const QDateTime date = isOnlinePayment_ ? QDateTime::currentDateTime() : ui_->depositDatePicker->dateTime();
+    const QDateTime date =
+        isOnlinePayment_ ? QDateTime::currentDateTime() : ui_->depositDatePicker->dateTime();
     deposit.depositDate = str(date.toString(QStringLiteral("yyyyMMddHHmmss")));
     deposit.bankName = str(ui_->sourceBankNameTextField->text());
     deposit.bankBranch = str(ui_->sourceBankBranchTextField->text());
@@ -373,7 +390,8 @@ void DepositRequestWindowController::fundingReply(const interfaces::FundingReply
     case Kind::PayGateStarted:
     case Kind::PayGateProgress:
     case Kind::PayGateResult: {
-        const auto* held = client()->funding().collections().payGateTransactions.get(std::to_string(reply.id));
+        const auto* held =
+            client()->funding().collections().payGateTransactions.get(std::to_string(reply.id));
         if (!held || !*held)
             return;
         // The state the reply brought: the record may have moved on before this event was read.
@@ -419,7 +437,8 @@ void DepositRequestWindowController::handleMasterUpdate(
 }
 
 void DepositRequestWindowController::handleTransactionUpdate(
-    const std::shared_ptr<const funding::PayGateTransaction>& tx, std::int64_t transStatus, std::int64_t error) {
+    const std::shared_ptr<const funding::PayGateTransaction>& tx, std::int64_t transStatus,
+    std::int64_t error) {
     if (error != 0 || transStatus == funding::PayGateTransaction::kStatusFailure) {
         setHeader(context_.text("20300"), true);
         showOnlinePaymentConfirmation(*tx);
@@ -436,9 +455,9 @@ void DepositRequestWindowController::handleTransactionUpdate(
 
 void DepositRequestWindowController::showOnlinePaymentConfirmation(const funding::PayGateTransaction& tx) {
     const auto label = [this](std::string_view key) { return str(context_.text(key)); };
-    const std::string requested =
-        Formatter::formatDateandTimeFromString(tx.requestTime, Formatter::kWireDateTime, Formatter::kDisplayDateTime)
-            .value_or(tx.requestTime);
+    const std::string requested = Formatter::formatDateandTimeFromString(
+                                      tx.requestTime, Formatter::kWireDateTime, Formatter::kDisplayDateTime)
+                                      .value_or(tx.requestTime);
     showResult({
         {label("0074"), std::to_string(tx.requestId)},
         {label("0012"), std::to_string(tx.accountId)},

@@ -104,7 +104,8 @@ private:
     void showValidationInfo(const QString& message);
     void fundingReply(const interfaces::FundingReply& reply);
     void fundingFailed(const interfaces::FundingFailure& failure);
-    void handleMasterUpdate(const std::shared_ptr<const funding::PayGateTransaction>& tx, std::int64_t status);
+    void handleMasterUpdate(const std::shared_ptr<const funding::PayGateTransaction>& tx,
+                            std::int64_t status);
     void handleTransactionUpdate(const std::shared_ptr<const funding::PayGateTransaction>& tx,
                                  std::int64_t transStatus, std::int64_t error);
     void showOnlinePaymentConfirmation(const funding::PayGateTransaction& tx);

@@ -14,6 +14,7 @@
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QPrinter>
+#include <QShortcut>
 
 namespace tc::gui {
 namespace {
@@ -86,16 +87,24 @@ DepositsWithdrawalsWindowController::DepositsWithdrawalsWindowController(GuiCont
     table->verticalHeader()->setDefaultSectionSize(table->fontMetrics().height() + 8);
     for (int column = 0; column < model_->columnCount(); ++column) {
         const QString title = context_.text(kHistoryColumns[static_cast<std::size_t>(column)]);
-        table->setColumnWidth(column, std::max(table->horizontalHeader()->fontMetrics().horizontalAdvance(title) + 28,
-                                               column == 7 ? 150 : 90));
+        table->setColumnWidth(column,
+                              std::max(table->horizontalHeader()->fontMetrics().horizontalAdvance(title) + 28,
+                                       column == 7 ? 150 : 90));
     }
     // A typed account is sent as typed; a typed type is none of the list's.
     ui_->accountComboBox->setInsertPolicy(QComboBox::NoInsert);
     ui_->transactioncodeComboBox->setInsertPolicy(QComboBox::NoInsert);
 
     connect(ui_->searchButton, &QPushButton::clicked, this, [this] { searchButtonClicked(); });
-    connect(ui_->clearButton, &QPushButton::clicked, this, &DepositsWithdrawalsWindowController::setDefaultValues);
+    connect(ui_->clearButton, &QPushButton::clicked, this,
+            &DepositsWithdrawalsWindowController::setDefaultValues);
     connect(ui_->printButton, &QPushButton::clicked, this, &DepositsWithdrawalsWindowController::print);
+    // Return anywhere in the window searches, as a sheet's default button would.
+    for (const auto key : {Qt::Key_Return, Qt::Key_Enter}) {
+        auto* shortcut = new QShortcut(QKeySequence(key), this);
+        shortcut->setContext(Qt::WidgetWithChildrenShortcut);
+        connect(shortcut, &QShortcut::activated, this, [this] { searchButtonClicked(); });
+    }
     // A typed text that matches no type leaves no type chosen.
     connect(ui_->transactioncodeComboBox, &QComboBox::editTextChanged, this, [this](const QString& text) {
         QComboBox* box = ui_->transactioncodeComboBox;
@@ -106,7 +115,8 @@ DepositsWithdrawalsWindowController::DepositsWithdrawalsWindowController(GuiCont
         }
     });
     ClientModel& session = *context_.clientModel();
-    connect(&session, &ClientModel::fundingHistoryArrived, this, &DepositsWithdrawalsWindowController::historyArrived);
+    connect(&session, &ClientModel::fundingHistoryArrived, this,
+            &DepositsWithdrawalsWindowController::historyArrived);
     connect(&session, &ClientModel::clientAboutToBeReplaced, this, [this] { awaited_ = 0; });
     connect(&session, &ClientModel::clientReplaced, this, [this] { loadAccountCombo(); });
     bindLanguage(this, context_.language(), [this] { updateLanguageStrings(); });
@@ -213,7 +223,8 @@ void DepositsWithdrawalsWindowController::print() {
 
 bool DepositsWithdrawalsWindowController::printTo(QPrinter& printer) const {
     TablePrinter out(context_.text("0422"));
-    out.addTable(printRowsOf(*ui_->depositwithdrawalTableView, context_.language().selected(), IdentifierRole));
+    out.addTable(
+        printRowsOf(*ui_->depositwithdrawalTableView, context_.language().selected(), IdentifierRole));
     return out.print(printer);
 }
 

@@ -88,7 +88,8 @@ FundingRefusalText refusal(std::string key, std::int64_t code = 0) {
     return FundingRefusalText{std::move(key), code, {}};
 }
 
-std::optional<FundingRefusalText> firstUncarried(const std::vector<std::pair<std::string, std::string>>& texts) {
+std::optional<FundingRefusalText>
+firstUncarried(const std::vector<std::pair<std::string, std::string>>& texts) {
     for (const auto& [key, text] : texts)
         if (!isCarriedText(text))
             return FundingRefusalText{std::string(kTextNotCarriedKey), 0, key};

@@ -151,7 +151,7 @@ inline constexpr DayPeriod kDefaultHistoryPeriod{};
 
 // The history's columns, by their text keys, in the window's order.
 inline constexpr std::array<std::string_view, 8> kHistoryColumns{"0380", "0378", "0379", "0382",
-                                                                  "0383", "0527", "0386", "0387"};
+                                                                 "0383", "0527", "0386", "0387"};
 
 // A cell of a history row by its column key; empty for a key outside the history's columns.
 std::string historyCell(const FinancialTransactionDetails& row, std::string_view columnKey);

@@ -11,6 +11,7 @@
 
 #include <QCloseEvent>
 #include <QPushButton>
+#include <QShortcut>
 
 #include <algorithm>
 
@@ -47,6 +48,20 @@ WithdrawalRequestWindowController::WithdrawalRequestWindowController(GuiContext&
     connect(ui_->sendRequestButton, &QPushButton::clicked, this, [this] { sendRequest(); });
     connect(ui_->notNowButton, &QPushButton::clicked, this, &QWidget::close);
     connect(ui_->okButton, &QPushButton::clicked, this, &QWidget::close);
+    // Return presses the page's default button, Escape closes, as a sheet would.
+    for (const auto key : {Qt::Key_Return, Qt::Key_Enter}) {
+        auto* shortcut = new QShortcut(QKeySequence(key), this);
+        shortcut->setContext(Qt::WidgetWithChildrenShortcut);
+        connect(shortcut, &QShortcut::activated, this, [this] {
+            QPushButton* button =
+                ui_->withdrawalRequestTabView->currentIndex() == 0 ? ui_->sendRequestButton : ui_->okButton;
+            if (button->isEnabled())
+                button->click();
+        });
+    }
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    escape->setContext(Qt::WidgetWithChildrenShortcut);
+    connect(escape, &QShortcut::activated, this, &QWidget::close);
 
     timer_.setInterval(ClientModel::kTickMilliseconds);
     connect(&timer_, &QTimer::timeout, this, &WithdrawalRequestWindowController::updateAccountDetails);
@@ -142,7 +157,8 @@ void WithdrawalRequestWindowController::updateValuesinViews() {
 }
 
 WithdrawalFigures WithdrawalRequestWindowController::figures(const AccountDetails& account) const {
-    return withdrawalFigures(account, pendingWithdrawals(client()->funding().collections(), account.AccountId),
+    return withdrawalFigures(account,
+                             pendingWithdrawals(client()->funding().collections(), account.AccountId),
                              client()->funding().rules());
 }
 
@@ -159,8 +175,9 @@ void WithdrawalRequestWindowController::updateAccountDetails() {
         return;
     }
     const WithdrawalFigures f = figures(*chosen);
-    const double values[] = {chosen->Balance, chosen->UnrealisedPL, chosen->Equity,
-                             chosen->oneSideMargin, chosen->AvailableMargin, f.pending, f.minimumBalance};
+    const double values[] = {chosen->Balance,       chosen->UnrealisedPL,    chosen->Equity,
+                             chosen->oneSideMargin, chosen->AvailableMargin, f.pending,
+                             f.minimumBalance};
     for (std::size_t i = 0; i < std::size(values); ++i)
         fields[i]->setText(qt(fixed2(values[i])));
     ui_->withdrawableFundTextField->setText(qt(withdrawableText(f.withdrawable)));
@@ -179,8 +196,8 @@ void WithdrawalRequestWindowController::calculateResultingBalance() {
 }
 
 void WithdrawalRequestWindowController::showValidationInfo(const QString& message) {
-    CommonAlert::open(this,
-                      {context_.text("10980"), message, AlertSpec::Warning, {}, QStringLiteral("withdrawal")});
+    CommonAlert::open(
+        this, {context_.text("10980"), message, AlertSpec::Warning, {}, QStringLiteral("withdrawal")});
 }
 
 bool WithdrawalRequestWindowController::sendRequest() {

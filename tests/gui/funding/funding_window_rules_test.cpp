@@ -46,11 +46,11 @@ void addApproval(tc::funding::FundingCollections& c, std::uint64_t id, std::uint
 
 TEST(WithdrawableAmount, PendingApprovalsCountOpenWithdrawalsOfTheAccountOnly) {
     tc::funding::FundingCollections c;
-    addApproval(c, 1, 20001, 0, true, 100, 0);     // requested amount counts
-    addApproval(c, 2, 20001, 0, true, 300, 50);    // the approved amount counts
-    addApproval(c, 3, 20001, 0, false, 1000, 0);   // closed
-    addApproval(c, 4, 20002, 0, true, 1000, 0);    // another account
-    addApproval(c, 5, 0, 20001, true, 1000, 0);    // a deposit to the account
+    addApproval(c, 1, 20001, 0, true, 100, 0);   // requested amount counts
+    addApproval(c, 2, 20001, 0, true, 300, 50);  // the approved amount counts
+    addApproval(c, 3, 20001, 0, false, 1000, 0); // closed
+    addApproval(c, 4, 20002, 0, true, 1000, 0);  // another account
+    addApproval(c, 5, 0, 20001, true, 1000, 0);  // a deposit to the account
     EXPECT_DOUBLE_EQ(pendingWithdrawals(c, 20001), 150);
     EXPECT_DOUBLE_EQ(pendingWithdrawals(c, 20003), 0);
     EXPECT_DOUBLE_EQ(pendingWithdrawals(c, 0), 0);

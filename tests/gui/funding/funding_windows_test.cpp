@@ -101,7 +101,8 @@ TEST_F(FundingWindowsTest, GatewayDepositFromSendToResultOpensThePageOnce) {
     ASSERT_EQ(tx.transStatus, tc::funding::PayGateTransaction::kStatusSuccess);
     // Confirmation, progress and result reached the window: the result's header, eight lines.
     EXPECT_EQ(window->currentPage(), 1);
-    EXPECT_EQ(window->headerText(), context->text("20303").replace("{0}", QString::fromStdString(tx.payTransactionId)));
+    EXPECT_EQ(window->headerText(),
+              context->text("20303").replace("{0}", QString::fromStdString(tx.payTransactionId)));
     EXPECT_EQ(window->footerText(), context->text("20301"));
     ASSERT_EQ(window->detailWindow()->detailTableView()->rowCount(), 8);
     EXPECT_EQ(detailValue(window->detailWindow(), 0), QString::number(tx.requestId));
@@ -218,7 +219,8 @@ TEST_F(FundingWindowsTest, HistoryOfAPeriodListsTheSeededTransactionsAndPrints) 
     EXPECT_EQ(window->transactioncodeComboBox()->count(), 11);
 
     window->accountComboBox()->setEditText("20003");
-    window->setPeriod(QDateTime(QDate(2024, 3, 1), QTime(0, 0)), QDateTime(QDate(2024, 3, 31), QTime(23, 59)));
+    window->setPeriod(QDateTime(QDate(2024, 3, 1), QTime(0, 0)),
+                      QDateTime(QDate(2024, 3, 31), QTime(23, 59)));
     QSignalSpy shown(window, &DepositsWithdrawalsWindowController::historyShown);
     ASSERT_TRUE(window->searchButtonClicked());
     ASSERT_TRUE(waitFor([&] { return shown.count() > 0; }));
