@@ -984,6 +984,8 @@ void TradeTicketWindowController::orderConfirmation(Side side, const QString& qu
     sheet->setWindowTitle(context_.text("2139"));
     sheet->setText(context_.text("2139"));
     sheet->setInformativeText(QString::fromStdString(body).trimmed());
+    // Room for the order's line without wrapping it.
+    sheet->setStyleSheet(QStringLiteral("QLabel#qt_msgbox_informativelabel { min-width: 300px; }"));
     QPushButton* place = sheet->addButton(context_.text("0124"), QMessageBox::AcceptRole);
     place->setObjectName(QStringLiteral("confirmButton"));
     QPushButton* cancel = sheet->addButton(context_.text("0060"), QMessageBox::RejectRole);
