@@ -267,7 +267,16 @@ void TradeTicketWindowController::forgetSession() {
     close();
     accounts_.clear();
     multiModel_->setAccounts({});
-    // The ladders and the chart read the old session: the ticket is made afresh for the next one.
+    // The ladders and the chart read the old session: they go now (the session may go before the
+    // deferred delete), and the ticket is made afresh for the next one.
+    delete chart_;
+    chart_ = nullptr;
+    chartModel_.reset();
+    delete buyDepth_;
+    buyDepth_ = nullptr;
+    delete sellDepth_;
+    sellDepth_ = nullptr;
+    chartSession_ = nullptr;
     deleteLater();
 }
 

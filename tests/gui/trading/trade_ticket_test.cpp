@@ -139,6 +139,12 @@ TEST_F(TradeTicketTest, OpensForTheFirstWatchedInstrumentWithItsAccountsQuoteAnd
     context->guiObjects().showTradeTicket(nullptr);
     EXPECT_EQ(context->guiObjects().tradeTicketWindowController(), ticket.data()); // one ticket
     EXPECT_TRUE(ticket->isVisible());
+
+    // Signed out: the ticket lets go of the session and goes; the next sign-in makes a new one.
+    context->setClientModel(nullptr);
+    EXPECT_FALSE(ticket->isVisible());
+    EXPECT_TRUE(waitFor([&] { return ticket.isNull(); }));
+    EXPECT_FALSE(context->guiObjects().getTradeTicketWindowController());
 }
 
 TEST_F(TradeTicketTest, TheMainWindowAndTheTilesOpenItAndAnEmptiedWatchListClosesIt) {
