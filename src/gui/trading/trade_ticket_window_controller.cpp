@@ -485,8 +485,15 @@ void TradeTicketWindowController::LoadValidity() {
     QStringList names;
     for (auto delivery : deliveries(settings()))
         names << qs(deliveryName(delivery));
-    // Regular is chosen even when the group carries no margin for it.
-    fill(ui_->ValidityComboBox, names, qs(deliveryName(interfaces::Delivery::Regular)));
+    // Regular is chosen even when the group carries no margin for it: then it shows as the box's
+    // placeholder, not as another entry's text.
+    const QString regular = qs(deliveryName(interfaces::Delivery::Regular));
+    fill(ui_->ValidityComboBox, names, regular);
+    ui_->ValidityComboBox->setPlaceholderText(regular);
+    if (!names.contains(regular)) {
+        const QSignalBlocker quiet(ui_->ValidityComboBox);
+        ui_->ValidityComboBox->setCurrentIndex(-1);
+    }
     delivery_ = interfaces::Delivery::Regular;
 }
 
