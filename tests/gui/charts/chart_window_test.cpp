@@ -2,6 +2,7 @@
 // against the in-process test server signed in as demo.
 #include "charts/chart_interval.h"
 #include "gui/app/main_window_controller.h"
+#include "gui/app/theme_manager.h"
 #include "gui/charts/chart_analysis_view_controller.h"
 #include "gui/charts/chart_controller.h"
 #include "gui/charts/chart_view_controller.h"
@@ -23,12 +24,14 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QColorDialog>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMetaMethod>
 #include <QTableWidget>
 #include <QTimer>
+#include <QToolButton>
 
 namespace {
 
@@ -141,6 +144,22 @@ TEST_F(ChartWindowTest, IntervalsRestartTheChartWhileATypeChangeAsksNothingAndKe
     EXPECT_FALSE(panel.checkBox(Study::SimpleMovingAverage)->isChecked()) << "unticked: no longer drawn";
     EXPECT_FALSE(chart.graph().plot("SMA"));
     EXPECT_FALSE(chart.liveUpdateFrozen());
+
+    // Its own chart theme until the next instrument or interval, then the program's again.
+    window->chartThemeMenuClicked(1);
+    EXPECT_EQ(chart.chartTheme(), 1);
+    window->IntervalItemSelected(0);
+    EXPECT_EQ(chart.chartTheme(), static_cast<int>(context->themes().getThemeForKey()));
+
+    // A watch list that changed since the choosers were filled starts again on its first instrument.
+    auto watch = session->client().watchList();
+    ASSERT_GE(watch.size(), 2u);
+    std::swap(watch[0], watch[1]);
+    session->client().setWatchList(watch);
+    window->NeedReload();
+    EXPECT_EQ(window->itemCode().toStdString(), watch.front());
+    EXPECT_EQ(chart.chart().code(), watch.front());
+    EXPECT_EQ(chart.chart().type(), tc::charts::ChartType::Candlestick);
     window->close();
 }
 
@@ -204,6 +223,26 @@ TEST_F(ChartWindowTest, OscillatorsTakeTheLowerPaneOneAtATimeAndAnyStudyHoldsThe
     EXPECT_FALSE(chart.liveUpdateFrozen());
     QTest::keyClicks(panel.field(Study::CommodityChannelIndex, 0), "x123456");
     EXPECT_EQ(panel.field(Study::CommodityChannelIndex, 0)->text(), "01234") << "digits only, at most five";
+    window->close();
+}
+
+TEST_F(ChartWindowTest, AColourChosenForAPriceStudyDrawsItsLineAndStaysWithThePanel) {
+    ChartWindowController* window = openWindow();
+    ASSERT_TRUE(loaded(window->chartController()));
+    window->analysisButtonClicked();
+    ChartAnalysisViewController& panel = window->analysisPanel();
+    panel.colourButton(Study::SimpleMovingAverage, 0)->click();
+    QColorDialog* dialog = nullptr;
+    ASSERT_TRUE(
+        waitFor([&] { return (dialog = window->findChild<QColorDialog*>()) && dialog->isVisible(); }));
+    EXPECT_EQ(dialog->windowModality(), Qt::WindowModal);
+    dialog->setCurrentColor(QColor(10, 200, 30));
+    dialog->accept();
+    EXPECT_EQ(panel.colours(Study::SimpleMovingAverage).value(0), QColor(10, 200, 30));
+    panel.checkBox(Study::SimpleMovingAverage)->click();
+    const auto* sma = dynamic_cast<const LinePlot*>(window->chartController().graph().plot("SMA"));
+    ASSERT_TRUE(sma);
+    EXPECT_EQ(sma->pen.color(), QColor(10, 200, 30));
     window->close();
 }
 
