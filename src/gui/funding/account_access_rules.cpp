@@ -34,8 +34,8 @@ void AccountAccessForm::loadAccounts(const std::vector<std::shared_ptr<const Acc
         return;
     for (const auto& a : visible)
         if (a && a->AccountId > 0 && a->primaryAccountHolderUserid == userId)
-            accounts_.push_back({static_cast<std::uint64_t>(a->AccountId), a->AccountName,
-                                 a->primaryAccountHolderUserid});
+            accounts_.push_back(
+                {static_cast<std::uint64_t>(a->AccountId), a->AccountName, a->primaryAccountHolderUserid});
     if (!accounts_.empty())
         account_ = 0;
 }

@@ -47,7 +47,8 @@ class AccountAccessForm {
 public:
     // The visible accounts of which `userId` is the primary holder, in their order; the first is
     // chosen. The signed-in user is never offered a right on an account of his own choosing.
-    void loadAccounts(const std::vector<std::shared_ptr<const AccountDetails>>& visible, std::uint64_t userId);
+    void loadAccounts(const std::vector<std::shared_ptr<const AccountDetails>>& visible,
+                      std::uint64_t userId);
     const std::vector<AccessAccount>& accounts() const { return accounts_; }
     const AccessAccount* account() const;
     // Chooses an offered account; its users are dropped until setUsers brings them. False (nothing

@@ -17,17 +17,23 @@ QString idText(std::uint64_t id) {
 
 } // namespace
 
-AccountAccessSettingWindowController::AccountAccessSettingWindowController(GuiContext& context, QWidget* parent)
+AccountAccessSettingWindowController::AccountAccessSettingWindowController(GuiContext& context,
+                                                                           QWidget* parent)
     : SheetController(parent), ui_(std::make_unique<Ui::AccountAccessSettingWindowController>()),
       context_(context) {
     ui_->setupUi(this);
     bindLanguage(this, context_.language());
     for (const AccessRight& right : kAccessRights)
-        ui_->rightsComboBox->addItem(QString::fromUtf8(right.text.data(), static_cast<qsizetype>(right.text.size())));
-    connect(ui_->accountComboBox, &QComboBox::activated, this, &AccountAccessSettingWindowController::accountChosen);
-    connect(ui_->userComboBox, &QComboBox::activated, this, &AccountAccessSettingWindowController::userChosen);
-    connect(ui_->rightsComboBox, &QComboBox::activated, this, &AccountAccessSettingWindowController::rightChosen);
-    connect(ui_->applyButton, &QPushButton::clicked, this, &AccountAccessSettingWindowController::applyButtonClicked);
+        ui_->rightsComboBox->addItem(
+            QString::fromUtf8(right.text.data(), static_cast<qsizetype>(right.text.size())));
+    connect(ui_->accountComboBox, &QComboBox::activated, this,
+            &AccountAccessSettingWindowController::accountChosen);
+    connect(ui_->userComboBox, &QComboBox::activated, this,
+            &AccountAccessSettingWindowController::userChosen);
+    connect(ui_->rightsComboBox, &QComboBox::activated, this,
+            &AccountAccessSettingWindowController::rightChosen);
+    connect(ui_->applyButton, &QPushButton::clicked, this,
+            &AccountAccessSettingWindowController::applyButtonClicked);
     connect(ui_->cancelButton, &QPushButton::clicked, this, &QDialog::reject);
 }
 
@@ -109,7 +115,8 @@ void AccountAccessSettingWindowController::requestMaps() {
 void AccountAccessSettingWindowController::loadUsers() {
     ClientModel* session = context_.clientModel();
     if (session && form_.account())
-        form_.setUsers(form_.account()->id, session->client().queries().getUserMappedWithAccount(form_.account()->id));
+        form_.setUsers(form_.account()->id,
+                       session->client().queries().getUserMappedWithAccount(form_.account()->id));
     const QSignalBlocker block(ui_->userComboBox);
     ui_->userComboBox->clear();
     for (const UserAccountMaps& map : form_.users())
@@ -121,7 +128,8 @@ void AccountAccessSettingWindowController::updateValuesinViews() {
     const UserAccountMaps* user = form_.user();
     {
         const QSignalBlocker block(ui_->accountComboBox);
-        ui_->accountComboBox->setCurrentIndex(account ? ui_->accountComboBox->findText(idText(account->id)) : -1);
+        ui_->accountComboBox->setCurrentIndex(account ? ui_->accountComboBox->findText(idText(account->id))
+                                                      : -1);
     }
     ui_->accountComboBox->setEnabled(!form_.accounts().empty());
     ui_->accountNameLabel->setText(account ? QString::fromStdString(account->name) : QString());
@@ -134,7 +142,8 @@ void AccountAccessSettingWindowController::updateValuesinViews() {
     ui_->rightsComboBox->setEnabled(form_.rightsEnabled());
     if (const auto text = accessRightText(form_.right())) {
         const QSignalBlocker block(ui_->rightsComboBox);
-        ui_->rightsComboBox->setCurrentText(QString::fromUtf8(text->data(), static_cast<qsizetype>(text->size())));
+        ui_->rightsComboBox->setCurrentText(
+            QString::fromUtf8(text->data(), static_cast<qsizetype>(text->size())));
     }
     // With no user of the chosen account there is nothing to send.
     if (!form_.edit())
@@ -203,8 +212,11 @@ void AccountAccessSettingWindowController::editAnswered(bool accepted) {
         session->client().requestUserMapWithAccount(static_cast<std::int32_t>(account->id));
     QWidget* owner = parentWidget();
     accept();
-    CommonAlert::open(owner, {context_.text("10980"), context_.text(accepted ? "90881" : "90882"),
-                              accepted ? AlertSpec::Informational : AlertSpec::Warning, {}, {}});
+    CommonAlert::open(owner, {context_.text("10980"),
+                              context_.text(accepted ? "90881" : "90882"),
+                              accepted ? AlertSpec::Informational : AlertSpec::Warning,
+                              {},
+                              {}});
 }
 
 } // namespace tc::gui

@@ -29,7 +29,8 @@ QString readableReason(const std::string& reason) {
 } // namespace
 
 ChangePasswordWindowController::ChangePasswordWindowController(GuiContext& context, QWidget* parent)
-    : SheetController(parent), ui_(std::make_unique<Ui::ChangePasswordWindowController>()), context_(context) {
+    : SheetController(parent), ui_(std::make_unique<Ui::ChangePasswordWindowController>()),
+      context_(context) {
     ui_->setupUi(this);
     bindLanguage(this, context_.language());
     ui_->statusLabel->setTextFormat(Qt::PlainText);
@@ -48,7 +49,8 @@ ChangePasswordWindowController::ChangePasswordWindowController(GuiContext& conte
     connect(ui_->cancelButton, &QPushButton::clicked, this, &QDialog::reject);
     // The answers of whichever client is signed in; a reply the sheet did not wait for is passed over.
     if (ClientModel* session = context_.clientModel()) {
-        connect(session, &ClientModel::passwordChanged, this, &ChangePasswordWindowController::ShowStatusMessage);
+        connect(session, &ClientModel::passwordChanged, this,
+                &ChangePasswordWindowController::ShowStatusMessage);
         connect(session, &ClientModel::passwordRefused, this, &ChangePasswordWindowController::ShowRefusal);
         connect(session, &ClientModel::clientAboutToBeReplaced, this, [this] {
             setWaiting(false);
@@ -125,7 +127,8 @@ void ChangePasswordWindowController::ShowStatusMessage() {
     setWaiting(false);
     QWidget* owner = parentWidget();
     accept();
-    CommonAlert::open(owner, {context_.text("10980"), context_.text("0369"), AlertSpec::Informational, {}, {}});
+    CommonAlert::open(owner,
+                      {context_.text("10980"), context_.text("0369"), AlertSpec::Informational, {}, {}});
 }
 
 void ChangePasswordWindowController::ShowRefusal(const std::string& reason) {

@@ -24,7 +24,8 @@ TEST(AccessRights, FiveRightsInOrderWithNoneAsTenAndTextsBothWays) {
     std::vector<std::string_view> texts;
     for (const AccessRight& r : kAccessRights)
         texts.push_back(r.text);
-    EXPECT_EQ(texts, (std::vector<std::string_view>{"Trade", "Close Only", "View Trade", "View Market", "None"}));
+    EXPECT_EQ(texts,
+              (std::vector<std::string_view>{"Trade", "Close Only", "View Trade", "View Market", "None"}));
     EXPECT_EQ(accessRightOfText("None"), 10u);
     EXPECT_EQ(accessRightOfText("View Market"), 4u);
     EXPECT_FALSE(accessRightOfText("none")) << "the texts are compared as they stand";
@@ -44,7 +45,8 @@ TEST(AccessRights, WireControlBytesAreFoundAnywhereInATypedText) {
 
 TEST(AccountAccessForm, OffersOnlyTheAccountsTheUserHoldsAndSendsNothingWithoutOne) {
     AccountAccessForm form;
-    form.loadAccounts({account(20001, 1001, "Demo USD"), account(20011, 1002), nullptr, account(20003, 1001)}, 1001);
+    form.loadAccounts({account(20001, 1001, "Demo USD"), account(20011, 1002), nullptr, account(20003, 1001)},
+                      1001);
     ASSERT_EQ(form.accounts().size(), 2u);
     EXPECT_EQ(form.accounts()[0].id, 20001u);
     EXPECT_EQ(form.accounts()[1].id, 20003u);

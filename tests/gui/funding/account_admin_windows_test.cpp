@@ -66,9 +66,9 @@ protected:
     }
     void type(ChangePasswordWindowController* sheet, const QString& oldText, const QString& newText,
               const QString& confirm) {
-        for (const auto& [name, text] : {std::pair{"OldPasswordTextField", oldText},
-                                         std::pair{"NewPasswordField", newText},
-                                         std::pair{"ConfirmPasswordField", confirm}}) {
+        for (const auto& [name, text] :
+             {std::pair{"OldPasswordTextField", oldText}, std::pair{"NewPasswordField", newText},
+              std::pair{"ConfirmPasswordField", confirm}}) {
             QLineEdit* edit = find<QLineEdit>(sheet, name);
             edit->clear();
             QTest::keyClicks(edit, text);
@@ -133,7 +133,8 @@ TEST_F(AccountAdminTest, ARightGrantedToAMappedUserIsSeenOnTheServerAndAnAccount
 
     // The next opening shows the right the server holds now.
     window->AccountAccessClicked();
-    ASSERT_TRUE(waitFor([&] { return sheet->isVisible() && sheet->mapRequest() == 0 && users->count() == 1; }));
+    ASSERT_TRUE(
+        waitFor([&] { return sheet->isVisible() && sheet->mapRequest() == 0 && users->count() == 1; }));
     EXPECT_EQ(rights->currentText(), "Close Only");
 }
 
@@ -186,7 +187,8 @@ TEST_F(AccountAdminTest, AWrongOldPasswordIsRefusedAndTheSheetStaysOpenWithTheFi
     EXPECT_FALSE(find<QPushButton>(sheet, "changeButton")->isEnabled());
     ASSERT_TRUE(waitFor([&] { return !sheet->waiting(); }));
     EXPECT_TRUE(sheet->isVisible());
-    EXPECT_TRUE(sheet->statusText().contains("The old password is not correct.")) << sheet->statusText().toStdString();
+    EXPECT_TRUE(sheet->statusText().contains("The old password is not correct."))
+        << sheet->statusText().toStdString();
     EXPECT_EQ(find<QLineEdit>(sheet, "NewPasswordField")->text(), "n3w-password");
     EXPECT_TRUE(find<QPushButton>(sheet, "changeButton")->isEnabled());
     EXPECT_TRUE(remembered.empty()) << "a refusal leaves the remembered password alone";
