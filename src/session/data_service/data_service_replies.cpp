@@ -149,6 +149,10 @@ DataServiceReply DataServiceReplies::parse(const PendingRequest& request,
     return parse(request.procedure, request.dsrequestType, data, compressedField);
 }
 
+bool DataServiceReplies::isRefusal(std::string_view text) {
+    return isFailure(text);
+}
+
 DataServiceReply DataServiceReplies::parse(std::string_view procedure, int dsrequestType,
                                            const std::optional<std::string>& data,
                                            std::string_view compressedField) {
