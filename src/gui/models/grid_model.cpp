@@ -142,6 +142,9 @@ GridModel::GridModel(ClientModel& session, Grid grid, QObject* parent)
         sorts_.push_back(isOrderGrid(grid) && column.sortable ? sortDescriptor(column.field, true)
                                                               : std::nullopt);
         keySlots_.push_back(isKeyed(grid, column.field) ? static_cast<int>(keyCount_++) : -1);
+        allColumns_.push_back(allColumns_.size());
+        if (column.live)
+            liveColumns_.push_back(allColumns_.back());
         hasLiveColumns_ = hasLiveColumns_ || column.live;
         liveKeyed_ = liveKeyed_ && (!column.live || keySlots_.back() >= 0);
     }
@@ -263,32 +266,23 @@ bool GridModel::isTickColumn(int column) const {
            (grid_ == Grid::OpenPositions && field == Field::ClosingPrice);
 }
 
-std::optional<double> GridModel::livePrice(int row, int column) const {
+GridModel::LiveQuote GridModel::liveQuote(int row, int column) const {
     if (detached_ || row < 0 || row >= rowCount() || !isTickColumn(column))
-        return std::nullopt;
+        return {};
     // The price the last refresh read for the cell (its key), so the views' ticks follow the text
     // shown and look nothing up again.
     const Row& r = rows_[static_cast<std::size_t>(row)];
     const int slot = keySlots_[static_cast<std::size_t>(column)];
     if (slot < 0)
-        return std::nullopt;
+        return {};
     const CellKey& key = r.keys[static_cast<std::size_t>(slot)];
     if (!key.known)
-        return std::nullopt;
+        return {};
     if (grid_ == Grid::Watchlist)
-        return key.record ? std::optional<double>(key.values[0]) : std::nullopt;
+        return {key.record ? std::optional<double>(key.values[0]) : std::nullopt, false};
     // An open position's closing price: none when frozen (equity hit) or without its instrument.
-    return key.values[1] == kPriced ? std::optional<double>(key.values[0]) : std::nullopt;
-}
-
-bool GridModel::isFrozenPrice(int row, int column) const {
-    if (detached_ || row < 0 || row >= rowCount() || !isTickColumn(column) || grid_ == Grid::Watchlist)
-        return false;
-    const int slot = keySlots_[static_cast<std::size_t>(column)];
-    if (slot < 0)
-        return false;
-    const CellKey& key = rows_[static_cast<std::size_t>(row)].keys[static_cast<std::size_t>(slot)];
-    return key.known && key.values[1] == kFrozen;
+    return {key.values[1] == kPriced ? std::optional<double>(key.values[0]) : std::nullopt,
+            key.values[1] == kFrozen};
 }
 
 int GridModel::compareRows(int left, int right, int column) const {
@@ -458,6 +452,7 @@ void GridModel::lookUpRecords(Row& row, const Snapshot& s, std::size_t i) const 
     } else if (isOrderGrid(grid_)) {
         inputs.records = s.records->of(*s.orders[i]);
         inputs.item = inputs.records.item;
+        inputs.side = s.orders[i]->tradingMode;
         if (grid_ == Grid::OpenPositions)
             row.weights = positionWeights(*s.orders[i], inputs.records);
     }
@@ -524,14 +519,13 @@ GridModel::CellKey GridModel::keyOf(const RowInputs& inputs, const Order* order,
     }
     const bool frozen = isEquityHit(inputs.records.account);
     switch (field) {
-    case Field::ClosingPrice: {
-        const auto price = closingPrice(*order, inputs.records);
-        key.values[0] = frozen ? order->EquityHitPrice : price.value_or(0);
-        key.values[1] = frozen ? kFrozen : price ? kPriced : kUnpriced;
+    case Field::ClosingPrice:
+        // closingPrice(): a buy closes at the bid, a sell at the ask; none when frozen or unpriced.
+        key.values[0] = frozen ? order->EquityHitPrice : !item ? 0 : inputs.side == 0 ? item->Bid : item->Ask;
+        key.values[1] = frozen ? kFrozen : item ? kPriced : kUnpriced;
         break;
-    }
     case Field::MarketPrice:
-        key.values[0] = frozen || !item ? 0 : order->tradingMode == 0 ? item->Ask : item->Bid;
+        key.values[0] = frozen || !item ? 0 : inputs.side == 0 ? item->Ask : item->Bid;
         break;
     case Field::UnrealisedPL:
         key.values[0] = order->UnrealisedPL;
@@ -745,9 +739,7 @@ bool GridModel::updateCells(const Snapshot* snapshot, Scope scope) {
         }
         int first = -1;
         int last = -1;
-        for (std::size_t c = 0; c < columns_.size(); ++c) {
-            if (!all && !columns_[c].live)
-                continue;
+        for (const std::size_t c : all ? allColumns_ : liveColumns_) {
             if (const int slot = keySlots_[c]; slot >= 0) {
                 // A keyed cell whose numbers stand keeps its text; one whose numbers moved is
                 // formatted when it is next read.

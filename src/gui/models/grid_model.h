@@ -73,9 +73,14 @@ public:
 
     // The live price a view's tick colour follows (the board's bid and ask, a position's closing
     // price) as the grid's last refresh read it; nullopt for other columns, or when the row has none.
-    std::optional<double> livePrice(int row, int column) const;
-    // Whether the row's live price is held (an account in equity hit): its tick stays as it was.
-    bool isFrozenPrice(int row, int column) const;
+    std::optional<double> livePrice(int row, int column) const { return liveQuote(row, column).price; }
+    // The live price with whether it is held (an account in equity hit: its tick stays as it was),
+    // in one look: what a view's ticks read of every row.
+    struct LiveQuote {
+        std::optional<double> price;
+        bool frozen = false;
+    };
+    LiveQuote liveQuote(int row, int column) const;
     // A number of the row's own, never given to another row of this model: what a view keys its
     // state of the row by, whichever place the row moves to.
     std::uint64_t rowSerial(int row) const { return rows_[static_cast<std::size_t>(row)].serial; }
@@ -124,6 +129,7 @@ private:
     struct RowInputs {
         const ItemDetails* item = nullptr;
         RowRecords records;
+        std::int32_t side = 0; // the order's tradingMode, kept so the live keys leave the record be
     };
     struct Row {
         std::string id;
@@ -175,6 +181,8 @@ private:
     std::vector<std::optional<OrderSortDescriptor>> sorts_;
     std::vector<int> keySlots_; // per column, its place in Row::keys; -1 for cells worked out always
     std::size_t keyCount_ = 0;
+    std::vector<std::size_t> allColumns_;  // 0, 1, 2, ...
+    std::vector<std::size_t> liveColumns_; // the columns refreshed every second
     bool hasLiveColumns_ = false;
     bool liveKeyed_ = true; // every live column is keyed: its cells follow the rows' records alone
     std::vector<Row> rows_;

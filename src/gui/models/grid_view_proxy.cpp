@@ -64,11 +64,12 @@ void GridViewProxy::noteTicks() {
             if (before && !before->known)
                 before = nullptr;
             RowTick& now = next[at];
-            if (grid_.isFrozenPrice(row, entry.column)) {
+            const GridModel::LiveQuote quote = grid_.liveQuote(row, entry.column);
+            if (quote.frozen) {
                 // A frozen price (an account in equity hit) keeps the tick it had.
                 if (before)
                     now = *before;
-            } else if (const auto price = grid_.livePrice(row, entry.column)) {
+            } else if (const auto& price = quote.price) {
                 // The first price of a row, and a price of 0 or not finite on either side, give Same.
                 if (before && isQuote(*price) && isQuote(before->price))
                     now.tick = *price > before->price   ? Tick::Up

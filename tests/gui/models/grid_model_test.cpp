@@ -260,6 +260,27 @@ TEST_F(HeldPrices, EachViewKeepsItsOwnTicks) {
     EXPECT_EQ(second.tick(board.rowOf("EURUSD"), bid), Tick::Down);
 }
 
+TEST_F(HeldPrices, ATickFollowsItsRowWhenRowsMove) {
+    ASSERT_TRUE(signIn());
+    GridModel& board = grid(Grid::Watchlist);
+    watchList(board, {"EURUSD", "GBPUSD", "USDJPY"});
+    GridViewProxy& view = proxy(board);
+    const int bid = board.columnOf("0192");
+    session->tickNow();
+    // Moved rows compare with their own previous prices, not with the rows that stood there.
+    watchList(board, {"USDJPY", "EURUSD", "GBPUSD"});
+    for (const char* code : {"EURUSD", "GBPUSD", "USDJPY"})
+        EXPECT_EQ(view.tick(board.rowOf(code), bid), Tick::Same) << code;
+    const QString before = text(board, "GBPUSD", "0192");
+    ASSERT_TRUE(server->setQuote("GBPUSD", "1.30100", "1.30112"));
+    ASSERT_TRUE(waitFor([&] {
+        session->tickNow();
+        return text(board, "GBPUSD", "0192") != before;
+    }));
+    EXPECT_EQ(view.tick(board.rowOf("GBPUSD"), bid), Tick::Up);
+    EXPECT_EQ(view.tick(board.rowOf("EURUSD"), bid), Tick::Same);
+}
+
 TEST_F(HeldPrices, TheSecondsFiguresRefreshOnlyTheOpenPositionsLiveCells) {
     ASSERT_TRUE(signIn());
     GridModel& open = grid(Grid::OpenPositions);
