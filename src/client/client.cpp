@@ -14,6 +14,7 @@
 #include "connection/login_inputdata.h"
 #include "connection/reachability.h"
 #include "connection/record_text.h"
+#include "connection/url_encoding.h"
 #include "connection/wire_names.h"
 #include "funding/session_funding.h"
 #include "model/collection_keys.h"
@@ -408,6 +409,23 @@ class FundingPart final : public interfaces::Funding {
 public:
     explicit FundingPart(ClientCore& core) : core_(core) {}
 
+    interfaces::FundingRules rules() const override {
+        const LoginInputdata& login = *core_.login;
+        return {login.canSpecifyBankDetails(), login.canWithdrawFloatingPL(), login.minimumBalance()};
+    }
+    std::string paymentPageAddress(std::uint64_t requestId) const override {
+        if (!core_.funding)
+            return {};
+        const auto* held = core_.funding->collections().payGateTransactions.get(std::to_string(requestId));
+        if (!held || !*held || !(*held)->payGate || (*held)->payGate->systemWebURL.empty())
+            return {};
+        const funding::PayGateTransaction& tx = **held;
+        const auto key = URLEncoding::stringByAddingPercentEncodingForRFC3986(tx.transactionKey);
+        if (!key)
+            return {};
+        return tx.payGate->systemWebURL + "?p1=" + std::to_string(tx.requestId) +
+               "&p2=" + std::to_string(tx.requestedByUserId) + "&p3=" + *key;
+    }
     const funding::FundingCollections& collections() const override {
         static const funding::FundingCollections none;
         return core_.funding ? core_.funding->collections() : none;

@@ -317,7 +317,8 @@ void SessionFunding::announcePayGate(std::int32_t state, const std::shared_ptr<P
     const Kind kind = state == 1   ? Kind::PayGateStarted
                       : state == 2 ? Kind::PayGateProgress
                                    : Kind::PayGateResult;
-    emit({kind, tx ? tx->requestId : 0, error, {}});
+    const std::int64_t status = !tx ? 0 : state == 3 ? tx->transStatus : tx->status;
+    emit({kind, tx ? tx->requestId : 0, error, status, {}});
 }
 
 void SessionFunding::payGateMasterResponse(const MessageBase& message) {
@@ -433,13 +434,13 @@ void SessionFunding::announceApproval(std::int64_t action, const ApprovalReq& re
         events_->postNotification(
             std::string(action == 801 ? kDepositRequestNotification : kWithdrawalRequestNotification), lines);
         emit({action == 801 ? Kind::DepositRequested : Kind::WithdrawalRequested, request.approvalRequestId,
-              action, labelValuesOf(lines)});
+              action, 0, labelValuesOf(lines)});
         return;
     }
     ApprovalBanner banner = approvalBanner(action, request, language);
     if (!banner.title.empty())
         events_->commonUserNotification(std::move(banner.message), std::move(banner.title));
-    emit({Kind::ApprovalCompleted, request.approvalRequestId, action, {}});
+    emit({Kind::ApprovalCompleted, request.approvalRequestId, action, 0, {}});
 }
 
 void SessionFunding::newApprovalRequest(std::int64_t action, const Tags& tags) {
@@ -491,7 +492,8 @@ void SessionFunding::createApprovalAction(std::int64_t actionCode, const std::ve
             request->information->requestedAmount = amounts.requestedAmount;
             request->information->approvedAmount = amounts.approvedAmount;
         }
-        emit({interfaces::FundingReply::Kind::ApprovalUpdated, request->approvalRequestId, actionCode, {}});
+        emit(
+            {interfaces::FundingReply::Kind::ApprovalUpdated, request->approvalRequestId, actionCode, 0, {}});
         return;
     }
     case 930:

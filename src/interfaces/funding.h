@@ -41,6 +41,9 @@ struct FundingReply {
     Kind kind = Kind::PayGateStarted;
     std::uint64_t id = 0;  // the gateway request id, or the approval request id
     std::int64_t code = 0; // see Kind
+    // The gateway states as the reply left them, read before any later reply changes the record:
+    // PayGateStarted and PayGateProgress the transaction's status, PayGateResult its trans status.
+    std::int64_t status = 0;
     std::vector<LabelValue> lines;
 };
 
@@ -57,9 +60,22 @@ struct BankDetailsArrival {
     std::optional<BankDetails> details;
 };
 
+// The login settings' rules for funding requests (the financial request rules of the login).
+struct FundingRules {
+    bool canSpecifyBankDetails = false;
+    bool canWithdrawFloatingPL = false;
+    std::optional<double> minimumBalance; // absent: no floor
+};
+
 class Funding {
 public:
     virtual ~Funding() = default;
+
+    virtual FundingRules rules() const = 0;
+    // The payment page of a held gateway transaction: the gateway's page address with the request id,
+    // the requesting user and the percent-encoded transaction key as p1, p2 and p3; empty when the
+    // transaction or its gateway is unknown or the key cannot be encoded.
+    virtual std::string paymentPageAddress(std::uint64_t requestId) const = 0;
 
     // Gateway transactions, approval requests and pay-gate settings of this login.
     virtual const tc::funding::FundingCollections& collections() const = 0;

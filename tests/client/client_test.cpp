@@ -389,8 +389,18 @@ TEST_F(ClientEvents, FundingReplyFollowsAGatewayPaymentThroughItsThreeStates) {
     EXPECT_EQ(replies[1].kind, Kind::PayGateProgress);
     EXPECT_EQ(replies[2].kind, Kind::PayGateResult);
     EXPECT_EQ(replies[2].code, 0);
+    // Each state as its reply left it, though the record moved on before the events were read.
+    EXPECT_EQ(replies[0].status, 1);
+    EXPECT_EQ(replies[1].status, 2);
+    EXPECT_EQ(replies[2].status, funding::PayGateTransaction::kStatusSuccess);
     const std::uint64_t id = replies[0].id;
     ASSERT_NE(id, 0u);
+    // The payment page: the gateway's address with the request, the user and the encoded key.
+    const auto& held = **client->funding().collections().payGateTransactions.get(std::to_string(id));
+    EXPECT_EQ(client->funding().paymentPageAddress(id),
+              "https://pay.example.test/checkout?p1=" + std::to_string(id) +
+                  "&p2=" + std::to_string(held.requestedByUserId) + "&p3=TK-" + std::to_string(id));
+    EXPECT_EQ(client->funding().paymentPageAddress(id + 1000), "");
     EXPECT_EQ(replies[2].id, id);
     const auto& tx = **client->funding().collections().payGateTransactions.get(std::to_string(id));
     EXPECT_EQ(tx.payRequestAmount, 250);

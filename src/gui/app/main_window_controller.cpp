@@ -18,6 +18,10 @@
 #include "gui/controls/grid_table.h"
 #include "gui/funding/account_access_setting_window_controller.h"
 #include "gui/funding/change_password_window_controller.h"
+#include "gui/funding/deposit_request_window_controller.h"
+#include "gui/funding/deposits_withdrawals_window_controller.h"
+#include "gui/funding/pay_gate_requests.h"
+#include "gui/funding/withdrawal_request_window_controller.h"
 #include "gui/market/add_remove_window_controller.h"
 #include "gui/market/advanced_watchlist_table_controller.h"
 #include "gui/market/grid_cells.h"
@@ -155,6 +159,10 @@ MainWindowController::MainWindowController(GuiContext& context, IdleSource* idle
             &MainWindowController::AddRemoveSymbolstoWatchlistClicked);
     connect(ui_->actionAccountStatement, &QAction::triggered, this,
             &MainWindowController::AccountStatementButtonClicked);
+    connect(ui_->actionNewDeposit, &QAction::triggered, this, [this] { newDepositRequest(); });
+    connect(ui_->actionNewWithdrawal, &QAction::triggered, this, &MainWindowController::newWithdrawalRequest);
+    connect(ui_->actionDepositsWithdrawals, &QAction::triggered, this,
+            &MainWindowController::DepositsWithdrawalsButtonClicked);
     connect(ui_->actionChart, &QAction::triggered, this, &MainWindowController::ChartButtonClicked);
     connect(ui_->actionAbout, &QAction::triggered, this, &MainWindowController::aboutApplication);
     connect(ui_->actionLockConsole, &QAction::triggered, this, &MainWindowController::lockConsole);
@@ -188,8 +196,12 @@ void MainWindowController::addGridTables() {
         layout->addWidget(pane);
         tables_.push_back(&pane->table());
         panes_.push_back(pane);
-        if (grid == Grid::Accounts)
+        if (grid == Grid::Accounts) {
             connect(pane, &GridPane::accountChosen, this, &MainWindowController::setAccount);
+            connect(pane, &GridPane::newDepositRequested, this, [this] { newDepositRequest(); });
+            connect(pane, &GridPane::newWithdrawalRequested, this,
+                    &MainWindowController::newWithdrawalRequest);
+        }
     }
 }
 
@@ -250,6 +262,40 @@ void MainWindowController::AccountStatementButtonClicked() {
     statement_->windowDidAppear();
     statement_->raise();
     statement_->activateWindow();
+}
+
+DepositRequestWindowController* MainWindowController::newDepositRequest() {
+    if (!payGateRequests_)
+        payGateRequests_ = std::make_shared<PayGateRequests>();
+    auto* window = new DepositRequestWindowController(context_, payGateRequests_, this);
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    if (urlOpener_)
+        window->setUrlOpener(urlOpener_);
+    window->show();
+    window->windowDidAppear();
+    window->raise();
+    window->activateWindow();
+    return window;
+}
+
+void MainWindowController::newWithdrawalRequest() {
+    if (!withdrawal_)
+        withdrawal_ = new WithdrawalRequestWindowController(context_, this);
+    else if (withdrawal_->isVisible())
+        return;
+    withdrawal_->show();
+    withdrawal_->windowDidAppear();
+    withdrawal_->raise();
+    withdrawal_->activateWindow();
+}
+
+void MainWindowController::DepositsWithdrawalsButtonClicked() {
+    if (!history_)
+        history_ = new DepositsWithdrawalsWindowController(context_, this);
+    history_->show();
+    history_->onWindowLoad();
+    history_->raise();
+    history_->activateWindow();
 }
 
 void MainWindowController::TradeTicketButtonClicked() {

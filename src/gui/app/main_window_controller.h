@@ -15,6 +15,7 @@
 
 #include <QMainWindow>
 #include <QPointer>
+#include <QUrl>
 
 class QTableView;
 
@@ -36,6 +37,10 @@ class ChartWindowController;
 class PieChartViewController;
 class AdvancedWatchlistTableController;
 class AccountStatementWindowController;
+class DepositRequestWindowController;
+class DepositsWithdrawalsWindowController;
+class PayGateRequests;
+class WithdrawalRequestWindowController;
 class GridPane;
 class GridTable;
 class GuiContext;
@@ -97,6 +102,16 @@ public:
     // The account statement window: made at the first press, kept, shown again at every press.
     void AccountStatementButtonClicked();
     AccountStatementWindowController* statementWindow() const { return statement_; }
+    // A new deposit window at every press; it deletes itself once closed.
+    DepositRequestWindowController* newDepositRequest();
+    // The withdrawal window: made at the first press, kept; shown afresh unless already showing.
+    void newWithdrawalRequest();
+    WithdrawalRequestWindowController* withdrawalWindow() const { return withdrawal_; }
+    // The funding history: made at the first press, kept, shown again with its rows.
+    void DepositsWithdrawalsButtonClicked();
+    DepositsWithdrawalsWindowController* fundingHistoryWindow() const { return history_; }
+    // The browser the deposit windows open payment pages with (tests replace it).
+    void setUrlOpener(std::function<bool(const QUrl&)> opener) { urlOpener_ = std::move(opener); }
     // The journal's table (the journal tab), newest line first.
     QTableView* journalTable() const { return journal_; }
     // A new chart window at every press, on the first watch-list instrument.
@@ -145,6 +160,11 @@ private:
     AddRemoveWindowController* addRemove_ = nullptr;
     std::vector<GridPane*> panes_;
     AccountStatementWindowController* statement_ = nullptr;
+    WithdrawalRequestWindowController* withdrawal_ = nullptr;
+    DepositsWithdrawalsWindowController* history_ = nullptr;
+    // Which deposit window asked for which gateway payment, shared by all of them.
+    std::shared_ptr<PayGateRequests> payGateRequests_;
+    std::function<bool(const QUrl&)> urlOpener_;
     QTableView* journal_ = nullptr;
     JournalTableModel* journalModel_ = nullptr;
     std::vector<ChartViewController*> charts_;

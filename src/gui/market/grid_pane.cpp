@@ -348,9 +348,13 @@ void GridPane::addRequestButtons() {
         auto* button = new QPushButton(bar);
         button->setObjectName(QString::fromLatin1(name));
         button->setProperty("langKey", QString::fromLatin1(key));
-        // The funding request windows come later.
-        button->setProperty("langToolTipKey", keyText(kNotAvailableKey));
-        button->setEnabled(false);
+        const bool deposit = std::string_view(name) == "newDepositButton";
+        connect(button, &QPushButton::clicked, this, [this, deposit] {
+            if (deposit)
+                Q_EMIT newDepositRequested();
+            else
+                Q_EMIT newWithdrawalRequested();
+        });
         button->setVisible(std::string_view(name) == "newDepositButton" ? shown.deposit : shown.withdrawal);
         row->addWidget(button);
     }

@@ -78,6 +78,9 @@ Q_SIGNALS:
     void rowDoubleClicked(tc::gui::Grid grid, const QString& id);
     // The accounts grid: a row clicked makes its account the current one.
     void accountChosen(std::int32_t accountId);
+    // The accounts grid's request buttons.
+    void newDepositRequested();
+    void newWithdrawalRequested();
 
 private:
     void buildHeaderMenu();

@@ -1,0 +1,541 @@
+#include "gui/funding/deposit_request_window_controller.h"
+
+#include "gui/app/common_alert.h"
+#include "gui/app/gui_context.h"
+#include "gui/app/language.h"
+#include "gui/market/detail_window_controller.h"
+#include "gui/models/client_model.h"
+#include "model/records/account_details.h"
+#include "model/records/currency_records.h"
+#include "model/records/user_info.h"
+#include "model/session_model.h"
+#include "model/session_queries.h"
+#include "model/text/formatter.h"
+#include "platform/log.h"
+#include "ui_deposit_request_window_controller.h"
+
+#include <QCloseEvent>
+#include <QDesktopServices>
+#include <QPushButton>
+#include <QShortcut>
+
+#include <algorithm>
+
+namespace tc::gui {
+namespace {
+
+QString qt(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+std::string str(const QString& text) {
+    return text.toStdString();
+}
+
+} // namespace
+
+DepositRequestWindowController::DepositRequestWindowController(GuiContext& context,
+                                                               std::shared_ptr<PayGateRequests> requests,
+                                                               QWidget* parent)
+    : QWidget(parent, Qt::Window), ui_(std::make_unique<Ui::DepositRequestWindowController>()),
+      context_(context), requests_(requests ? std::move(requests) : std::make_shared<PayGateRequests>()) {
+    ui_->setupUi(this);
+    setObjectName(QStringLiteral("DepositRequestWindowController"));
+    // The result list is the detail window's, shown in place on the second page.
+    detail_ = new DetailWindowController(context_, ui_->detailArea);
+    detail_->setWindowFlags(Qt::Widget);
+    if (auto* close = detail_->findChild<QPushButton*>(QStringLiteral("closeButton")))
+        close->hide();
+    ui_->detailAreaLayout->addWidget(detail_);
+    detail_->show();
+    QFont bold = ui_->headerLabel->font();
+    bold.setBold(true);
+    ui_->headerLabel->setFont(bold);
+    ui_->depositDatePicker->setDateTime(QDateTime::currentDateTime());
+
+    connect(ui_->accountComboBox, qOverload<int>(&QComboBox::activated), this,
+            &DepositRequestWindowController::chooseAccount);
+    connect(ui_->depositModeComboBox, qOverload<int>(&QComboBox::activated), this,
+            &DepositRequestWindowController::chooseMode);
+    connect(ui_->paymentGatewayComboBox, qOverload<int>(&QComboBox::activated), this,
+            &DepositRequestWindowController::chooseGateway);
+    connect(ui_->amountTextField, &QLineEdit::textChanged, this, [this] { updateEstimatedAmount(); });
+    connect(ui_->sendRequestButton, &QPushButton::clicked, this, [this] { sendRequest(); });
+    connect(ui_->notNowButton, &QPushButton::clicked, this, &QWidget::close);
+    connect(ui_->okButton, &QPushButton::clicked, this, &QWidget::close);
+    // Return presses the page's default button, Escape closes, as a sheet would.
+    for (const auto key : {Qt::Key_Return, Qt::Key_Enter}) {
+        auto* shortcut = new QShortcut(QKeySequence(key), this);
+        shortcut->setContext(Qt::WidgetWithChildrenShortcut);
+        connect(shortcut, &QShortcut::activated, this, [this] {
+            QPushButton* button =
+                ui_->depositRequestTabView->currentIndex() == 0 ? ui_->sendRequestButton : ui_->okButton;
+            if (button->isEnabled())
+                button->click();
+        });
+    }
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    escape->setContext(Qt::WidgetWithChildrenShortcut);
+    connect(escape, &QShortcut::activated, this, &QWidget::close);
+
+    timer_.setInterval(ClientModel::kTickMilliseconds);
+    connect(&timer_, &QTimer::timeout, this, &DepositRequestWindowController::calcAccountDetails);
+
+    ClientModel& session = *context_.clientModel();
+    connect(&session, &ClientModel::fundingReply, this, &DepositRequestWindowController::fundingReply);
+    connect(&session, &ClientModel::fundingFailed, this, &DepositRequestWindowController::fundingFailed);
+    connect(&session, &ClientModel::clientAboutToBeReplaced, this, [this] {
+        // The accounts and replies were the old session's: nothing more to show or send.
+        sessionGone_ = true;
+        timer_.stop();
+        close();
+    });
+    bindLanguage(this, context_.language(), [this] { updateLanguageStrings(); });
+}
+
+DepositRequestWindowController::~DepositRequestWindowController() {
+    requests_->forget(this);
+}
+
+interfaces::Client* DepositRequestWindowController::client() const {
+    ClientModel* session = context_.clientModel();
+    return session && !sessionGone_ ? &session->client() : nullptr;
+}
+
+void DepositRequestWindowController::windowDidAppear() {
+    updateLanguageStrings();
+    setDefaults();
+    loadData();
+    updateValuesinViews();
+    timer_.start();
+}
+
+void DepositRequestWindowController::closeEvent(QCloseEvent* event) {
+    // Only this window's refresh stops; the other funding windows keep theirs.
+    timer_.stop();
+    requests_->forget(this);
+    QWidget::closeEvent(event);
+}
+
+void DepositRequestWindowController::updateLanguageStrings() {
+    setWindowTitle(context_.text("0713"));
+    showCurrencyOnLabel();
+}
+
+void DepositRequestWindowController::setDefaults() {
+    if (QWidget* focused = focusWidget())
+        focused->clearFocus();
+    ui_->depositRequestTabView->setCurrentIndex(0);
+    for (QLineEdit* field :
+         {ui_->amountTextField, ui_->sourceBankNameTextField, ui_->sourceBankBranchTextField,
+          ui_->sourceBankAccountTextField, ui_->depositedBankAccountTextField, ui_->remarksTextField})
+        field->clear();
+    arrangeViews();
+}
+
+void DepositRequestWindowController::arrangeViews() {
+    ui_->payGateView->setVisible(isOnlinePayment_);
+    ui_->depositView->setVisible(isOnlinePayment_);
+    const bool bankDetails = client() && client()->funding().rules().canSpecifyBankDetails;
+    ui_->bankView->setVisible(bankDetails && !isOnlinePayment_);
+}
+
+void DepositRequestWindowController::loadData() {
+    loadAccountsData();
+    loadFinancialTransferModes();
+}
+
+void DepositRequestWindowController::loadAccountsData() {
+    accounts_.clear();
+    accountId_ = 0;
+    QSignalBlocker block(ui_->accountComboBox);
+    ui_->accountComboBox->clear();
+    if (!client())
+        return;
+    for (const auto& account : client()->queries().getAccountCollection()) {
+        if (!account || (account->accountSettings & kDepositsAllowedBit) == 0)
+            continue;
+        accounts_.push_back(account->AccountId);
+        ui_->accountComboBox->addItem(QString::number(account->AccountId));
+    }
+    if (!accounts_.empty())
+        accountId_ = accounts_.front();
+}
+
+void DepositRequestWindowController::loadFinancialTransferModes() {
+    modes_ = {funding::kTTCopy, funding::kBankTransfer};
+    if (const auto chosen = account(); chosen && (chosen->accountSettings & kOnlinePaymentBit) != 0)
+        modes_.push_back(funding::kOnlinePayment);
+    QSignalBlocker block(ui_->depositModeComboBox);
+    ui_->depositModeComboBox->clear();
+    for (const std::int64_t mode : modes_)
+        ui_->depositModeComboBox->addItem(qt(funding::FinancialEnum::getFinancialTransferMode(mode)));
+}
+
+std::shared_ptr<const AccountDetails> DepositRequestWindowController::account() const {
+    if (accountId_ == 0 || !client())
+        return nullptr;
+    for (const auto& account : client()->queries().getAccountCollection())
+        if (account && account->AccountId == accountId_)
+            return account;
+    return nullptr;
+}
+
+std::shared_ptr<const funding::PayGateSetting> DepositRequestWindowController::gateway() const {
+    if (payGateId_ == 0 || !client())
+        return nullptr;
+    return client()->funding().collections().payGateSettings.find(payGateId_);
+}
+
+void DepositRequestWindowController::updateValuesinViews() {
+    const auto chosen = account();
+    {
+        QSignalBlocker block(ui_->accountComboBox);
+        ui_->accountComboBox->setCurrentIndex(
+            static_cast<int>(std::find(accounts_.begin(), accounts_.end(), accountId_) - accounts_.begin()));
+        if (!chosen)
+            ui_->accountComboBox->setCurrentIndex(-1);
+    }
+    ui_->accountNameTextField->setText(chosen ? qt(chosen->AccountName) : QString());
+    calcAccountDetails();
+    ui_->depositDatePicker->setDateTime(QDateTime::currentDateTime());
+    // Back to the first mode, with its layout: the mode box and the form never disagree.
+    if (!modes_.empty())
+        chooseMode(0);
+    // Nothing can be sent for no account.
+    ui_->sendRequestButton->setEnabled(chosen != nullptr);
+}
+
+void DepositRequestWindowController::calcAccountDetails() {
+    const auto chosen = account();
+    const auto figure = [&](double value) { return chosen ? qt(groupedAmount(value)) : QString(); };
+    ui_->balanceTextField->setText(figure(chosen ? chosen->Balance : 0));
+    ui_->equityTextField->setText(figure(chosen ? chosen->Equity : 0));
+    ui_->availableMarginTextField->setText(figure(chosen ? chosen->AvailableMargin : 0));
+    // Gateways arrive after the request for them; the box lists what is held.
+    if (isOnlinePayment_)
+        loadPaymentGateway();
+}
+
+void DepositRequestWindowController::chooseAccount(int index) {
+    if (index < 0 || static_cast<std::size_t>(index) >= accounts_.size())
+        return;
+    accountId_ = accounts_[static_cast<std::size_t>(index)];
+    // The modes are the chosen account's: online payment only where it is offered.
+    loadFinancialTransferModes();
+    updateValuesinViews();
+}
+
+void DepositRequestWindowController::chooseMode(int index) {
+    if (index < 0 || static_cast<std::size_t>(index) >= modes_.size())
+        return;
+    {
+        QSignalBlocker block(ui_->depositModeComboBox);
+        ui_->depositModeComboBox->setCurrentIndex(index);
+    }
+    ftMode_ = modes_[static_cast<std::size_t>(index)];
+    isOnlinePayment_ = ftMode_ == funding::kOnlinePayment;
+    ui_->depositDatePicker->setEnabled(!isOnlinePayment_);
+    ui_->okButton->setEnabled(!isOnlinePayment_);
+    if (isOnlinePayment_) {
+        ui_->depositDatePicker->setDateTime(QDateTime::currentDateTime());
+        if (client() && client()->funding().collections().payGateSettings.size() == 0)
+            client()->funding().requestPayGateSettings();
+        loadPaymentGateway();
+    }
+    arrangeViews();
+    showCurrencyOnLabel();
+    updateEstimatedAmount();
+}
+
+void DepositRequestWindowController::loadPaymentGateway() {
+    if (!client())
+        return;
+    const auto settings = client()->funding().collections().payGateSettings.getAllPayGateSettings();
+    std::vector<std::uint64_t> ids;
+    for (const auto& setting : settings)
+        ids.push_back(setting ? setting->payGateId : 0);
+    if (ids == gateways_)
+        return;
+    gateways_ = std::move(ids);
+    QSignalBlocker block(ui_->paymentGatewayComboBox);
+    ui_->paymentGatewayComboBox->clear();
+    for (const auto& setting : settings)
+        ui_->paymentGatewayComboBox->addItem(setting ? qt(setting->name) : QString());
+    const auto held = std::find(gateways_.begin(), gateways_.end(), payGateId_);
+    ui_->paymentGatewayComboBox->setCurrentIndex(
+        payGateId_ != 0 && held != gateways_.end() ? static_cast<int>(held - gateways_.begin()) : -1);
+}
+
+void DepositRequestWindowController::chooseGateway(int index) {
+    if (index < 0 || static_cast<std::size_t>(index) >= gateways_.size())
+        return;
+    {
+        QSignalBlocker block(ui_->paymentGatewayComboBox);
+        ui_->paymentGatewayComboBox->setCurrentIndex(index);
+    }
+    payGateId_ = gateways_[static_cast<std::size_t>(index)];
+    showCurrencyOnLabel();
+    updateEstimatedAmount();
+}
+
+DepositCurrencies DepositRequestWindowController::currencies() const {
+    DepositCurrencies c;
+    if (const auto chosen = account())
+        c.account = chosen->tradeCurrency.get();
+    if (const auto gate = gateway()) {
+        c.gatewayChosen = true;
+        c.gateway = gate->currency.get();
+    }
+    if (client()) {
+        const SessionModel& model = client()->model();
+        if (model.userInfo)
+            c.system = model.tradeCurrency(model.userInfo->systemCurrencyId).get();
+    }
+    return c;
+}
+
+void DepositRequestWindowController::showCurrencyOnLabel() {
+    const QString amountTitle = context_.text("0590");
+    const QString estimateTitle = context_.text("0092");
+    if (!isOnlinePayment_) {
+        ui_->amounTitleLabel->setText(amountTitle);
+        ui_->depositTitleLabel->setText(estimateTitle);
+        return;
+    }
+    const DepositCurrencies c = currencies();
+    const QString gatewayCode = c.gateway ? qt(c.gateway->currencyCode) : QString();
+    const QString accountCode = c.account ? qt(c.account->currencyCode) : QString();
+    ui_->amounTitleLabel->setText(
+        gatewayCode.isEmpty() ? amountTitle : QStringLiteral("%1 (%2)").arg(amountTitle, gatewayCode));
+    ui_->depositTitleLabel->setText(QStringLiteral("%1 (%2)").arg(estimateTitle, accountCode));
+}
+
+void DepositRequestWindowController::updateEstimatedAmount() {
+    ui_->depositTextField->setText(
+        qt(depositEstimate(str(ui_->amountTextField->text()), isOnlinePayment_, currencies())));
+}
+
+void DepositRequestWindowController::showValidationInfo(const QString& message) {
+    CommonAlert::open(this,
+                      {context_.text("10980"), message, AlertSpec::Warning, {}, QStringLiteral("deposit")});
+}
+
+bool DepositRequestWindowController::sendRequest() {
+    DepositForm form;
+    form.networkAvailable = client() && client()->isNetworkAvailable();
+    form.amountText = str(ui_->amountTextField->text());
+    form.mode = ftMode_;
+    form.gatewayText = str(ui_->paymentGatewayComboBox->currentText());
+    form.email = str(ui_->emailTextField->text());
+    form.currencies = currencies();
+    form.texts = {{"0624", str(ui_->sourceBankNameTextField->text())},
+                  {"0716", str(ui_->sourceBankBranchTextField->text())},
+                  {"0717", str(ui_->sourceBankAccountTextField->text())},
+                  {"0718", str(ui_->depositedBankAccountTextField->text())},
+                  {"0622", str(ui_->remarksTextField->text())},
+                  {"0392", form.email}};
+    const auto chosen = account();
+    if (auto refusal = checkDepositForm(form)) {
+        QString message = context_.text(refusal->key);
+        if (refusal->code != 0)
+            message = QStringLiteral("%1 : %2\n%3")
+                          .arg(context_.text("0541"), QString::number(refusal->code), context_.text("20306"));
+        else if (!refusal->field.empty())
+            message.replace(QStringLiteral("{0}"), context_.text(refusal->field));
+        showValidationInfo(message);
+        return false;
+    }
+    if (!chosen) {
+        ui_->sendRequestButton->setEnabled(false);
+        return false;
+    }
+    funding::NewDeposit deposit;
+    deposit.accountDetail = chosen;
+    deposit.mode = ftMode_;
+    // A bank deposit carries the date picked; a gateway payment is made now.
+    const QDateTime date =
+        isOnlinePayment_ ? QDateTime::currentDateTime() : ui_->depositDatePicker->dateTime();
+    deposit.depositDate = str(date.toString(QStringLiteral("yyyyMMddHHmmss")));
+    deposit.bankName = str(ui_->sourceBankNameTextField->text());
+    deposit.bankBranch = str(ui_->sourceBankBranchTextField->text());
+    deposit.sourceAccount = str(ui_->sourceBankAccountTextField->text());
+    deposit.depositedAccount = str(ui_->depositedBankAccountTextField->text());
+    deposit.amount = leadingAmount(form.amountText);
+    deposit.remarks = str(ui_->remarksTextField->text());
+    deposit.email = form.email;
+    deposit.payGateId = isOnlinePayment_ ? payGateId_ : 0;
+    deposit.estimatedAmount = leadingAmount(str(ui_->depositTextField->text()));
+    const interfaces::CommandResult sent = client()->funding().requestDeposit(deposit);
+    if (!sent) {
+        showValidationInfo(qt(sent.error));
+        return false;
+    }
+    if (isOnlinePayment_)
+        requests_->asked(this);
+    ui_->sendRequestButton->setEnabled(false);
+    return true;
+}
+
+// ---- replies
+
+void DepositRequestWindowController::fundingReply(const interfaces::FundingReply& reply) {
+    using Kind = interfaces::FundingReply::Kind;
+    if (!client())
+        return;
+    switch (reply.kind) {
+    case Kind::DepositRequested:
+        showResult(reply.lines);
+        return;
+    case Kind::PayGateStarted:
+    case Kind::PayGateProgress:
+    case Kind::PayGateResult: {
+        const auto* held =
+            client()->funding().collections().payGateTransactions.get(std::to_string(reply.id));
+        if (!held || !*held)
+            return;
+        // The state the reply brought: the record may have moved on before this event was read.
+        if (reply.kind == Kind::PayGateResult)
+            handleTransactionUpdate(*held, reply.status, reply.code);
+        else
+            handleMasterUpdate(*held, reply.status);
+        return;
+    }
+    default:
+        return;
+    }
+}
+
+void DepositRequestWindowController::fundingFailed(const interfaces::FundingFailure& failure) {
+    // A refused payment answers the window that asked, which must not wait for ever.
+    if (requests_->ownerOf(failure.id) != this)
+        return;
+    ui_->depositRequestTabView->setCurrentIndex(1);
+    detail_->setLines({});
+    setHeader(context_.text("20300"), true);
+    ui_->footerLabel->setText(context_.text("90727").replace(QStringLiteral("{0}"), qt(failure.text)));
+    ui_->okButton->setEnabled(true);
+    Q_EMIT resultShown();
+}
+
+void DepositRequestWindowController::setHeader(const QString& text, bool upper) {
+    ui_->headerLabel->setText(upper ? text.toUpper() : text);
+}
+
+void DepositRequestWindowController::handleMasterUpdate(
+    const std::shared_ptr<const funding::PayGateTransaction>& tx, std::int64_t status) {
+    if (status == 1) {
+        setHeader(context_.text("20296"), true);
+        ui_->footerLabel->setText(context_.text("20301"));
+        showOnlinePaymentConfirmation(*tx);
+        redirectToPaymentGateway(*tx);
+    } else if (status == 2 || status == 4 || status == 9) {
+        setHeader(context_.text("20300"), true);
+        showOnlinePaymentConfirmation(*tx);
+        ui_->okButton->setEnabled(true);
+    }
+}
+
+void DepositRequestWindowController::handleTransactionUpdate(
+    const std::shared_ptr<const funding::PayGateTransaction>& tx, std::int64_t transStatus,
+    std::int64_t error) {
+    if (error != 0 || transStatus == funding::PayGateTransaction::kStatusFailure) {
+        setHeader(context_.text("20300"), true);
+        showOnlinePaymentConfirmation(*tx);
+        ui_->okButton->setEnabled(true);
+    } else if (transStatus == 1) {
+        setHeader(context_.text("20296"), true);
+        showOnlinePaymentConfirmation(*tx);
+    } else if (transStatus == funding::PayGateTransaction::kStatusSuccess) {
+        setHeader(context_.text("20303").replace(QStringLiteral("{0}"), qt(tx->payTransactionId)), false);
+        showOnlinePaymentConfirmation(*tx);
+        ui_->okButton->setEnabled(true);
+    }
+}
+
+void DepositRequestWindowController::showOnlinePaymentConfirmation(const funding::PayGateTransaction& tx) {
+    const auto label = [this](std::string_view key) { return str(context_.text(key)); };
+    const std::string requested = Formatter::formatDateandTimeFromString(
+                                      tx.requestTime, Formatter::kWireDateTime, Formatter::kDisplayDateTime)
+                                      .value_or(tx.requestTime);
+    showResult({
+        {label("0074"), std::to_string(tx.requestId)},
+        {label("0012"), std::to_string(tx.accountId)},
+        {label("0590"), fixed2(tx.payRequestAmount)},
+        {label("0726"), requested},
+        {label("0714"), label("11122")},
+        {label("11121"), tx.payGate ? tx.payGate->name : std::string()},
+        {label("0392"), tx.email},
+        {label("0622"), tx.remarks},
+    });
+}
+
+void DepositRequestWindowController::redirectToPaymentGateway(const funding::PayGateTransaction& tx) {
+    // Only the window that asked opens the page, and only once per request.
+    if (!requests_->takePageOpening(tx.requestId, this))
+        return;
+    const std::string address = client()->funding().paymentPageAddress(tx.requestId);
+    if (address.empty() || !opener_ || !opener_(QUrl(qt(address), QUrl::StrictMode)))
+        platform::Log::warning("Failed to open url for payment request {}", tx.requestId);
+}
+
+bool DepositRequestWindowController::openWebAddress(const QUrl& address) {
+    const QString scheme = address.scheme().toLower();
+    if (!address.isValid() || address.host().isEmpty() ||
+        (scheme != QLatin1String("http") && scheme != QLatin1String("https")))
+        return false;
+    return QDesktopServices::openUrl(address);
+}
+
+void DepositRequestWindowController::showResult(const std::vector<interfaces::LabelValue>& lines) {
+    ui_->depositRequestTabView->setCurrentIndex(1);
+    detail_->setLines(lines);
+    Q_EMIT resultShown();
+}
+
+// ---- accessors
+
+QComboBox* DepositRequestWindowController::accountComboBox() const {
+    return ui_->accountComboBox;
+}
+QComboBox* DepositRequestWindowController::depositModeComboBox() const {
+    return ui_->depositModeComboBox;
+}
+QComboBox* DepositRequestWindowController::paymentGatewayComboBox() const {
+    return ui_->paymentGatewayComboBox;
+}
+QLineEdit* DepositRequestWindowController::amountTextField() const {
+    return ui_->amountTextField;
+}
+QLineEdit* DepositRequestWindowController::emailTextField() const {
+    return ui_->emailTextField;
+}
+QLineEdit* DepositRequestWindowController::depositTextField() const {
+    return ui_->depositTextField;
+}
+QLineEdit* DepositRequestWindowController::remarksTextField() const {
+    return ui_->remarksTextField;
+}
+QPushButton* DepositRequestWindowController::sendRequestButton() const {
+    return ui_->sendRequestButton;
+}
+QPushButton* DepositRequestWindowController::okButton() const {
+    return ui_->okButton;
+}
+QString DepositRequestWindowController::headerText() const {
+    return ui_->headerLabel->text();
+}
+QString DepositRequestWindowController::footerText() const {
+    return ui_->footerLabel->text();
+}
+QString DepositRequestWindowController::amountTitle() const {
+    return ui_->amounTitleLabel->text();
+}
+QString DepositRequestWindowController::estimateTitle() const {
+    return ui_->depositTitleLabel->text();
+}
+int DepositRequestWindowController::currentPage() const {
+    return ui_->depositRequestTabView->currentIndex();
+}
+
+} // namespace tc::gui

@@ -1,0 +1,136 @@
+#pragma once
+// The deposit request window: one of the accounts that take deposits, a transfer mode and an amount.
+// The bank modes ("TTCopy", "BankTransfer") send an approval request with the paying bank's details;
+// "OnlinePayment" sends a gateway payment with an e-mail address, shows the estimate in the account's
+// currency, opens the gateway's payment page in the browser once the server registered the payment
+// and follows the gateway to its result. Every reply shows on the second page as a two-column list.
+//
+// The main window makes a new one at every press and the window deletes itself once closed. Its
+// one-second refresh of the account figures runs from windowDidAppear until it closes. Which window
+// asked for a gateway payment is kept in the PayGateRequests the main window shares among them.
+#include "gui/funding/funding_window_rules.h"
+#include "gui/funding/pay_gate_requests.h"
+#include "interfaces/client.h"
+
+#include <QTimer>
+#include <QUrl>
+#include <QWidget>
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+class QComboBox;
+class QLineEdit;
+class QPushButton;
+
+namespace Ui {
+class DepositRequestWindowController;
+}
+
+namespace tc::gui {
+
+class DetailWindowController;
+class GuiContext;
+
+class DepositRequestWindowController : public QWidget {
+    Q_OBJECT
+public:
+    // Opens an address in the browser; false when it could not be opened.
+    using UrlOpener = std::function<bool(const QUrl&)>;
+
+    // Needs the context's client model, signed in. Without `requests` the window keeps its own.
+    explicit DepositRequestWindowController(GuiContext& context,
+                                            std::shared_ptr<PayGateRequests> requests = {},
+                                            QWidget* parent = nullptr);
+    ~DepositRequestWindowController() override;
+
+    // The start sequence: texts, an empty form on the first page, the accounts and modes, the
+    // figures, the one-second refresh.
+    void windowDidAppear();
+    // Checks the form and sends the request; false (with an alert, nothing sent) when refused.
+    bool sendRequest();
+    // Replaces the browser (tests, the screenshots).
+    void setUrlOpener(UrlOpener opener) { opener_ = std::move(opener); }
+    // The default opener: http and https addresses only, through the desktop's browser.
+    static bool openWebAddress(const QUrl& address);
+
+    // Choices as the boxes make them.
+    void chooseAccount(int index);
+    void chooseMode(int index);
+    void chooseGateway(int index);
+
+    QComboBox* accountComboBox() const;
+    QComboBox* depositModeComboBox() const;
+    QComboBox* paymentGatewayComboBox() const;
+    QLineEdit* amountTextField() const;
+    QLineEdit* emailTextField() const;
+    QLineEdit* depositTextField() const;
+    QLineEdit* remarksTextField() const;
+    QPushButton* sendRequestButton() const;
+    QPushButton* okButton() const;
+    QString headerText() const;
+    QString footerText() const;
+    QString amountTitle() const;
+    QString estimateTitle() const;
+    // 0 the form, 1 the result.
+    int currentPage() const;
+    DetailWindowController* detailWindow() const { return detail_; }
+    bool isTimerRunning() const { return timer_.isActive(); }
+    std::int64_t transferMode() const { return ftMode_; }
+    bool isOnlinePayment() const { return isOnlinePayment_; }
+
+Q_SIGNALS:
+    // The second page shows a reply.
+    void resultShown();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void updateLanguageStrings();
+    void setDefaults();
+    void arrangeViews();
+    void loadData();
+    void loadAccountsData();
+    void loadFinancialTransferModes();
+    void updateValuesinViews();
+    void calcAccountDetails();
+    void loadPaymentGateway();
+    void showCurrencyOnLabel();
+    void updateEstimatedAmount();
+    void showValidationInfo(const QString& message);
+    void fundingReply(const interfaces::FundingReply& reply);
+    void fundingFailed(const interfaces::FundingFailure& failure);
+    void handleMasterUpdate(const std::shared_ptr<const funding::PayGateTransaction>& tx,
+                            std::int64_t status);
+    void handleTransactionUpdate(const std::shared_ptr<const funding::PayGateTransaction>& tx,
+                                 std::int64_t transStatus, std::int64_t error);
+    void showOnlinePaymentConfirmation(const funding::PayGateTransaction& tx);
+    void redirectToPaymentGateway(const funding::PayGateTransaction& tx);
+    void showResult(const std::vector<interfaces::LabelValue>& lines);
+    void setHeader(const QString& text, bool upper);
+    std::shared_ptr<const AccountDetails> account() const;
+    std::shared_ptr<const funding::PayGateSetting> gateway() const;
+    DepositCurrencies currencies() const;
+    interfaces::Client* client() const;
+
+    std::unique_ptr<Ui::DepositRequestWindowController> ui_;
+    GuiContext& context_;
+    std::shared_ptr<PayGateRequests> requests_;
+    UrlOpener opener_ = &DepositRequestWindowController::openWebAddress;
+    DetailWindowController* detail_ = nullptr;
+    std::vector<std::int32_t> accounts_; // the box's accounts, in its order
+    std::int32_t accountId_ = 0;         // 0: none chosen
+    std::vector<std::int64_t> modes_;    // the mode box's modes, in its order
+    std::int64_t ftMode_ = 0;
+    bool isOnlinePayment_ = false;
+    std::uint64_t payGateId_ = 0; // 0: no gateway chosen
+    std::vector<std::uint64_t> gateways_;
+    bool sessionGone_ = false;
+    QTimer timer_;
+};
+
+} // namespace tc::gui

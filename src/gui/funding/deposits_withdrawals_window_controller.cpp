@@ -1,0 +1,252 @@
+#include "gui/funding/deposits_withdrawals_window_controller.h"
+
+#include "gui/app/gui_context.h"
+#include "gui/app/language.h"
+#include "gui/funding/funding_window_rules.h"
+#include "gui/models/client_model.h"
+#include "gui/statements/statement_table_models.h"
+#include "gui/statements/table_printer.h"
+#include "model/records/account_details.h"
+#include "model/session_queries.h"
+#include "platform/log.h"
+#include "ui_deposits_withdrawals_window_controller.h"
+
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QPrinter>
+#include <QShortcut>
+
+namespace tc::gui {
+namespace {
+
+QString qt(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+platform::Date dateOf(const QDateTime& time) {
+    return platform::Date{static_cast<double>(time.toSecsSinceEpoch())};
+}
+
+bool isAmountColumn(std::string_view key) {
+    return key == "0382" || key == "0383" || key == "0527";
+}
+
+} // namespace
+
+FundingHistoryTableModel::FundingHistoryTableModel(Language& language, QObject* parent)
+    : QAbstractTableModel(parent), language_(language) {
+    connect(&language_, &Language::changed, this,
+            [this] { Q_EMIT headerDataChanged(Qt::Horizontal, 0, columnCount() - 1); });
+}
+
+void FundingHistoryTableModel::setRows(std::vector<FinancialTransactionDetails> rows) {
+    beginResetModel();
+    rows_ = std::move(rows);
+    endResetModel();
+}
+
+int FundingHistoryTableModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(rows_.size());
+}
+
+int FundingHistoryTableModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(kHistoryColumns.size());
+}
+
+QVariant FundingHistoryTableModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || index.row() >= rowCount() || index.column() >= columnCount())
+        return {};
+    const std::string_view key = kHistoryColumns[static_cast<std::size_t>(index.column())];
+    if (role == Qt::DisplayRole)
+        return qt(historyCell(rows_[static_cast<std::size_t>(index.row())], key));
+    if (role == Qt::TextAlignmentRole)
+        return isAmountColumn(key) ? QVariant(Qt::AlignRight | Qt::AlignVCenter) : QVariant();
+    return {};
+}
+
+QVariant FundingHistoryTableModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal || section < 0 || section >= columnCount())
+        return QAbstractTableModel::headerData(section, orientation, role);
+    const std::string_view key = kHistoryColumns[static_cast<std::size_t>(section)];
+    if (role == Qt::DisplayRole)
+        return language_.text(key);
+    if (role == IdentifierRole)
+        return qt(key);
+    return {};
+}
+
+DepositsWithdrawalsWindowController::DepositsWithdrawalsWindowController(GuiContext& context, QWidget* parent)
+    : QWidget(parent, Qt::Window), ui_(std::make_unique<Ui::DepositsWithdrawalsWindowController>()),
+      context_(context) {
+    ui_->setupUi(this);
+    setObjectName(QStringLiteral("DepositsWithdrawalsWindowController"));
+    model_ = new FundingHistoryTableModel(context_.language(), this);
+    QTableView* table = ui_->depositwithdrawalTableView;
+    table->setModel(model_);
+    table->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    table->verticalHeader()->setDefaultSectionSize(table->fontMetrics().height() + 8);
+    for (int column = 0; column < model_->columnCount(); ++column) {
+        const QString title = context_.text(kHistoryColumns[static_cast<std::size_t>(column)]);
+        table->setColumnWidth(column,
+                              std::max(table->horizontalHeader()->fontMetrics().horizontalAdvance(title) + 28,
+                                       column == 7 ? 150 : 90));
+    }
+    // A typed account is sent as typed; a typed type is none of the list's.
+    ui_->accountComboBox->setInsertPolicy(QComboBox::NoInsert);
+    ui_->transactioncodeComboBox->setInsertPolicy(QComboBox::NoInsert);
+
+    connect(ui_->searchButton, &QPushButton::clicked, this, [this] { searchButtonClicked(); });
+    connect(ui_->clearButton, &QPushButton::clicked, this,
+            &DepositsWithdrawalsWindowController::setDefaultValues);
+    connect(ui_->printButton, &QPushButton::clicked, this, &DepositsWithdrawalsWindowController::print);
+    // Return anywhere in the window searches, as a sheet's default button would.
+    for (const auto key : {Qt::Key_Return, Qt::Key_Enter}) {
+        auto* shortcut = new QShortcut(QKeySequence(key), this);
+        shortcut->setContext(Qt::WidgetWithChildrenShortcut);
+        connect(shortcut, &QShortcut::activated, this, [this] { searchButtonClicked(); });
+    }
+    // A typed text that matches no type leaves no type chosen.
+    connect(ui_->transactioncodeComboBox, &QComboBox::editTextChanged, this, [this](const QString& text) {
+        QComboBox* box = ui_->transactioncodeComboBox;
+        if (box->currentIndex() >= 0 && box->itemText(box->currentIndex()) != text) {
+            QSignalBlocker block(box);
+            box->setCurrentIndex(-1);
+            box->setEditText(text);
+        }
+    });
+    ClientModel& session = *context_.clientModel();
+    connect(&session, &ClientModel::fundingHistoryArrived, this,
+            &DepositsWithdrawalsWindowController::historyArrived);
+    connect(&session, &ClientModel::clientAboutToBeReplaced, this, [this] { awaited_ = 0; });
+    connect(&session, &ClientModel::clientReplaced, this, [this] { loadAccountCombo(); });
+    bindLanguage(this, context_.language(), [this] { updateLanguageStrings(); });
+
+    setDefaultValues();
+    loadAccountCombo();
+    loadTransactionCodeCombo();
+}
+
+DepositsWithdrawalsWindowController::~DepositsWithdrawalsWindowController() = default;
+
+void DepositsWithdrawalsWindowController::onWindowLoad() {
+    updateLanguageStrings();
+}
+
+void DepositsWithdrawalsWindowController::updateLanguageStrings() {
+    setWindowTitle(context_.text("0422"));
+    ui_->depositwithdrawalTableView->setAccessibleName(context_.text("0422"));
+    // The type labels follow the language; the choice stays.
+    QComboBox* box = ui_->transactioncodeComboBox;
+    for (int i = 0; i < box->count() && static_cast<std::size_t>(i) < kTransactionTypes.size(); ++i)
+        box->setItemText(i, context_.text(kTransactionTypes[static_cast<std::size_t>(i)].labelKey));
+}
+
+void DepositsWithdrawalsWindowController::setDefaultValues() {
+    const QDate today = QDate::currentDate();
+    ui_->fromDatePicker->setDateTime(QDateTime(today, QTime(0, 0).addSecs(kDefaultHistoryPeriod.fromSecond)));
+    ui_->toDatePicker->setDateTime(QDateTime(today, QTime(0, 0).addSecs(kDefaultHistoryPeriod.toSecond)));
+    model_->setRows({});
+    // A reply still on its way no longer fills the cleared table.
+    awaited_ = 0;
+    QSignalBlocker block(ui_->transactioncodeComboBox);
+    ui_->transactioncodeComboBox->setCurrentIndex(-1);
+    ui_->transactioncodeComboBox->setEditText(QString());
+}
+
+void DepositsWithdrawalsWindowController::loadAccountCombo() {
+    const auto accounts = context_.clientModel()->client().queries().getAccountCollection();
+    QComboBox* box = ui_->accountComboBox;
+    QSignalBlocker block(box);
+    const QString before = box->currentText();
+    box->clear();
+    for (const auto& account : accounts)
+        if (account)
+            box->addItem(QString::number(account->AccountId));
+    if (!accounts.empty() && accounts.front())
+        box->setCurrentIndex(0);
+    else
+        box->setEditText(before);
+}
+
+void DepositsWithdrawalsWindowController::loadTransactionCodeCombo() {
+    QComboBox* box = ui_->transactioncodeComboBox;
+    QSignalBlocker block(box);
+    box->clear();
+    for (const TransactionType& type : kTransactionTypes)
+        box->addItem(context_.text(type.labelKey), qt(type.code));
+    box->setCurrentIndex(-1);
+    box->setEditText(QString());
+}
+
+bool DepositsWithdrawalsWindowController::searchButtonClicked() {
+    QComboBox* types = ui_->transactioncodeComboBox;
+    std::optional<std::size_t> chosen;
+    if (types->currentIndex() >= 0)
+        chosen = static_cast<std::size_t>(types->currentIndex());
+    const auto code = transactionCodeFor(types->currentText().isEmpty(), chosen);
+    if (!code)
+        return false;
+    SearchInfo search;
+    search.AccountNumber = ui_->accountComboBox->currentText().trimmed().toStdString();
+    search.FromDate = dateOf(ui_->fromDatePicker->dateTime());
+    search.ToDate = dateOf(ui_->toDatePicker->dateTime());
+    search.TransactionDetails = std::string(*code);
+    awaited_ = context_.clientModel()->client().funding().requestFinancialTransactions(search);
+    return awaited_ != 0;
+}
+
+void DepositsWithdrawalsWindowController::historyArrived(interfaces::RequestId id) {
+    // Only the reply of this window's last search; an earlier one arriving late is dropped.
+    if (id == 0 || id != awaited_)
+        return;
+    awaited_ = 0;
+    model_->setRows(context_.clientModel()->client().dataService().FinancialTransactionCollection);
+    Q_EMIT historyShown();
+}
+
+QPrinter& DepositsWithdrawalsWindowController::printer() {
+    if (!printer_) {
+        printer_ = std::make_unique<QPrinter>(QPrinter::HighResolution);
+        printer_->setPageOrientation(QPageLayout::Landscape);
+        printer_->setPageMargins(QMarginsF(36, 36, 36, 36), QPageLayout::Point);
+    }
+    return *printer_;
+}
+
+void DepositsWithdrawalsWindowController::print() {
+    openPrintDialog(this, printer(), [this] {
+        if (!printTo(printer()))
+            platform::Log::warning("the funding history could not be printed on {}",
+                                   printer().printerName().toStdString());
+    });
+}
+
+bool DepositsWithdrawalsWindowController::printTo(QPrinter& printer) const {
+    TablePrinter out(context_.text("0422"));
+    out.addTable(
+        printRowsOf(*ui_->depositwithdrawalTableView, context_.language().selected(), IdentifierRole));
+    return out.print(printer);
+}
+
+void DepositsWithdrawalsWindowController::setPeriod(const QDateTime& from, const QDateTime& to) {
+    ui_->fromDatePicker->setDateTime(from);
+    ui_->toDatePicker->setDateTime(to);
+}
+
+QComboBox* DepositsWithdrawalsWindowController::accountComboBox() const {
+    return ui_->accountComboBox;
+}
+QComboBox* DepositsWithdrawalsWindowController::transactioncodeComboBox() const {
+    return ui_->transactioncodeComboBox;
+}
+QTableView* DepositsWithdrawalsWindowController::depositwithdrawalTableView() const {
+    return ui_->depositwithdrawalTableView;
+}
+QDateTime DepositsWithdrawalsWindowController::fromDate() const {
+    return ui_->fromDatePicker->dateTime();
+}
+QDateTime DepositsWithdrawalsWindowController::toDate() const {
+    return ui_->toDatePicker->dateTime();
+}
+
+} // namespace tc::gui

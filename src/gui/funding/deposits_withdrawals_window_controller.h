@@ -1,0 +1,94 @@
+#pragma once
+// The funding history window: the financial transactions of one account over a period and of one
+// transaction type (all types when none is chosen), as the data service lists them, and their print.
+// The main window makes it once and keeps it; each opening refreshes texts and keeps the choices and
+// rows shown before. The rows are those of the window's last search (a copy taken when the reply
+// arrived; the next reply or Clear replaces them).
+#include "interfaces/client.h"
+#include "model/records/financial_transaction.h"
+
+#include <QAbstractTableModel>
+#include <QDateTime>
+#include <QWidget>
+
+#include <memory>
+#include <optional>
+#include <vector>
+
+class QComboBox;
+class QPrinter;
+class QTableView;
+
+namespace Ui {
+class DepositsWithdrawalsWindowController;
+}
+
+namespace tc::gui {
+
+class GuiContext;
+class Language;
+
+// The history rows; column titles are the texts of the columns' keys, the keys themselves under
+// IdentifierRole. Reset when a reply or Clear replaces the rows (never on a tick).
+class FundingHistoryTableModel : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    explicit FundingHistoryTableModel(Language& language, QObject* parent = nullptr);
+
+    void setRows(std::vector<FinancialTransactionDetails> rows);
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+
+private:
+    Language& language_;
+    std::vector<FinancialTransactionDetails> rows_;
+};
+
+class DepositsWithdrawalsWindowController : public QWidget {
+    Q_OBJECT
+public:
+    // Needs the context's client model, signed in: the defaults, the accounts and the types.
+    explicit DepositsWithdrawalsWindowController(GuiContext& context, QWidget* parent = nullptr);
+    ~DepositsWithdrawalsWindowController() override;
+
+    // Each opening: texts; choices and rows stay.
+    void onWindowLoad();
+    // The Clear button: today 00:00:00 to 12:00:00, no type, no rows; the account stays.
+    void setDefaultValues();
+    // Sends the search; false when nothing was sent (a typed type that is none of the list's).
+    bool searchButtonClicked();
+    // The print dialog, window-modal; the table prints once it is accepted.
+    void print();
+    // Prints the table as shown now; false when the printer cannot be painted on.
+    bool printTo(QPrinter& printer) const;
+
+    void setPeriod(const QDateTime& from, const QDateTime& to);
+    QComboBox* accountComboBox() const;
+    QComboBox* transactioncodeComboBox() const;
+    QTableView* depositwithdrawalTableView() const;
+    QDateTime fromDate() const;
+    QDateTime toDate() const;
+    // The request of the last search, 0 when none is awaited.
+    interfaces::RequestId awaitedRequest() const { return awaited_; }
+
+Q_SIGNALS:
+    // The rows of the last search arrived and are shown.
+    void historyShown();
+
+private:
+    void updateLanguageStrings();
+    void loadAccountCombo();
+    void loadTransactionCodeCombo();
+    void historyArrived(interfaces::RequestId id);
+    QPrinter& printer();
+
+    std::unique_ptr<Ui::DepositsWithdrawalsWindowController> ui_;
+    GuiContext& context_;
+    FundingHistoryTableModel* model_ = nullptr;
+    interfaces::RequestId awaited_ = 0;
+    std::unique_ptr<QPrinter> printer_;
+};
+
+} // namespace tc::gui

@@ -1,0 +1,221 @@
+#include "gui/funding/funding_window_rules.h"
+
+#include "model/records/account_details.h"
+#include "model/records/currency_records.h"
+#include "model/text/formatter.h"
+#include "platform/lenient.h"
+
+#include <charconv>
+#include <cmath>
+#include <regex>
+
+namespace tc::gui {
+
+double leadingAmount(std::string_view text) {
+    return platform::lenientReal(text);
+}
+
+std::string fixed2(double value) {
+    return Formatter::formatDecimal(value, 2);
+}
+
+std::string groupedAmount(double value) {
+    const std::string plain = fixed2(value);
+    std::string grouped = Formatter::formatDecimalWithString(plain).value_or(plain);
+    // The grouping drops trailing zeros; both decimals stay.
+    const std::size_t point = grouped.find('.');
+    if (point == std::string::npos)
+        grouped += ".00";
+    else if (grouped.size() - point - 1 < 2)
+        grouped.append(2 - (grouped.size() - point - 1), '0');
+    return grouped;
+}
+
+double currencyConversion(double amount, double rate, bool direct) {
+    if (direct)
+        return rate == 0 ? amount : amount / rate;
+    return amount * rate;
+}
+
+std::string depositEstimate(std::string_view amountText, bool onlinePayment, const DepositCurrencies& c) {
+    const std::string asTyped(amountText);
+    if (!onlinePayment || !c.account || !c.gatewayChosen || !c.gateway)
+        return asTyped;
+    if (c.account->currencyID == c.gateway->currencyID || !c.system)
+        return asTyped;
+    const double x = leadingAmount(amountText);
+    if (c.system->currencyID == c.account->currencyID)
+        return fixed2(currencyConversion(x, c.gateway->depositRate, !c.gateway->isDirect));
+    if (c.system->currencyID == c.gateway->currencyID)
+        return fixed2(currencyConversion(x, c.account->depositRate, c.account->isDirect));
+    return asTyped;
+}
+
+std::int64_t currencyRefusalCode(const DepositCurrencies& c) {
+    if (!c.account)
+        return 10001;
+    if (!c.gatewayChosen || !c.gateway)
+        return 10002;
+    if (c.account->currencyID == c.gateway->currencyID)
+        return 0;
+    if (!c.system)
+        return 10000;
+    if (c.system->currencyID == c.gateway->currencyID || c.system->currencyID == c.account->currencyID)
+        return 0;
+    return 10003;
+}
+
+bool isValidEmail(std::string_view text) {
+    // Addresses are short; the cap keeps the pattern's work bounded.
+    if (text.size() > 254)
+        return false;
+    static const std::regex pattern("[A-Z0-9a-z._%+-]+@[A-Za-z0-9.-]+\\.[A-Za-z]{2,4}");
+    return std::regex_match(text.begin(), text.end(), pattern);
+}
+
+bool isCarriedText(std::string_view text) {
+    if (text.size() > kMaxFundingText)
+        return false;
+    for (const char c : text)
+        if (c >= 0x01 && c <= 0x07)
+            return false;
+    return text.find('\0') == std::string_view::npos;
+}
+
+namespace {
+
+FundingRefusalText refusal(std::string key, std::int64_t code = 0) {
+    return FundingRefusalText{std::move(key), code, {}};
+}
+
+std::optional<FundingRefusalText>
+firstUncarried(const std::vector<std::pair<std::string, std::string>>& texts) {
+    for (const auto& [key, text] : texts)
+        if (!isCarriedText(text))
+            return FundingRefusalText{std::string(kTextNotCarriedKey), 0, key};
+    return std::nullopt;
+}
+
+// A positive, finite amount within the cap.
+bool isUsableAmount(double amount) {
+    return std::isfinite(amount) && amount > 0 && amount <= kMaxFundingAmount;
+}
+
+} // namespace
+
+std::optional<FundingRefusalText> checkDepositForm(const DepositForm& form) {
+    if (!form.networkAvailable)
+        return refusal("1007");
+    if (!isUsableAmount(leadingAmount(form.amountText)))
+        return refusal("1118");
+    if (auto uncarried = firstUncarried(form.texts))
+        return uncarried;
+    if (form.mode != funding::kOnlinePayment)
+        return std::nullopt;
+    if (form.gatewayText.empty())
+        return refusal("20302");
+    if (!isValidEmail(form.email))
+        return refusal("1047");
+    if (const std::int64_t code = currencyRefusalCode(form.currencies))
+        return refusal("20306", code);
+    return std::nullopt;
+}
+
+double pendingWithdrawals(const funding::FundingCollections& funding, std::int32_t accountId) {
+    double pending = 0;
+    for (const auto& [id, request] : funding.approvalRequests) {
+        if (!request || !request->isOpen || !request->information)
+            continue;
+        const funding::FinancialApproval& info = *request->information;
+        if (accountId <= 0 || info.benefactorAccount != static_cast<std::uint64_t>(accountId))
+            continue;
+        pending += info.approvedAmount > 0 ? info.approvedAmount : info.requestedAmount;
+    }
+    return pending;
+}
+
+WithdrawalFigures withdrawalFigures(const AccountDetails& account, double pending,
+                                    const interfaces::FundingRules& rules) {
+    WithdrawalFigures f;
+    f.pending = pending;
+    f.minimumBalance = rules.minimumBalance.value_or(0);
+    double w = account.Equity - account.CollateralSecurity - account.oneSideMargin - pending;
+    if (account.Leverage > 0 && !rules.canWithdrawFloatingPL)
+        w -= account.Leverage;
+    const double remaining = account.Balance - (pending + w);
+    if (f.minimumBalance > 0 && remaining < f.minimumBalance)
+        w -= f.minimumBalance - remaining;
+    f.withdrawable = w;
+    return f;
+}
+
+std::string withdrawableText(double withdrawable) {
+    return withdrawable > 0 ? fixed2(withdrawable) : std::string("0.00");
+}
+
+double resultingBalance(const AccountDetails& account, std::string_view amountText, double pending) {
+    return account.Balance - leadingAmount(amountText) - pending;
+}
+
+std::optional<FundingRefusalText> checkWithdrawalForm(const WithdrawalForm& form) {
+    if (!form.networkAvailable)
+        return refusal("1007");
+    const double amount = leadingAmount(form.amountText);
+    if (!isUsableAmount(amount))
+        return refusal("1117");
+    if (form.accountChosen && amount > form.withdrawable)
+        return refusal("1117");
+    if (auto uncarried = firstUncarried(form.texts))
+        return uncarried;
+    return std::nullopt;
+}
+
+std::optional<std::string_view> transactionCodeFor(bool typeTextEmpty, std::optional<std::size_t> chosen) {
+    if (typeTextEmpty)
+        return kTransactionTypes[0].code;
+    if (!chosen || *chosen >= kTransactionTypes.size())
+        return std::nullopt;
+    return kTransactionTypes[*chosen].code;
+}
+
+namespace {
+
+// The number's shortest text, grouped, with at least two decimals.
+std::string amountCell(double value) {
+    char buf[64];
+    const auto [end, ec] = std::to_chars(buf, buf + sizeof buf, value);
+    std::string plain = ec == std::errc() ? std::string(buf, end) : std::string("0");
+    if (plain.find_first_of("eE") != std::string::npos)
+        plain = Formatter::formatDecimal(value, 2);
+    std::string grouped = Formatter::formatDecimalWithString(plain).value_or(plain);
+    const std::size_t point = grouped.find('.');
+    if (point == std::string::npos)
+        grouped += ".00";
+    else if (grouped.size() - point - 1 < 2)
+        grouped.append(2 - (grouped.size() - point - 1), '0');
+    return grouped;
+}
+
+} // namespace
+
+std::string historyCell(const FinancialTransactionDetails& row, std::string_view columnKey) {
+    if (columnKey == "0380")
+        return std::to_string(row.AccountId);
+    if (columnKey == "0378")
+        return std::to_string(row.SubTransactionId);
+    if (columnKey == "0379")
+        return row.SubTransactionCode;
+    if (columnKey == "0382")
+        return amountCell(row.CrAmount);
+    if (columnKey == "0383")
+        return amountCell(row.DrAmount);
+    if (columnKey == "0527")
+        return amountCell(row.BalAmountPostTransaction);
+    if (columnKey == "0386")
+        return row.Narration;
+    if (columnKey == "0387")
+        return row.TransactionDate.value_or("");
+    return {};
+}
+
+} // namespace tc::gui

@@ -1,0 +1,159 @@
+#pragma once
+// What the deposit, withdrawal and funding-history windows work out, without widgets: the amount
+// typed read as a number, the gateway estimate in the account's currency, the withdrawable amount,
+// the checks before sending (in their fixed order, the first failure naming its text) and the
+// history's transaction types and cells.
+#include "interfaces/funding.h"
+#include "model/funding_collections.h"
+#include "model/records/financial_transaction.h"
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace tc {
+class AccountDetails;
+class TradeCurrency;
+} // namespace tc
+
+namespace tc::gui {
+
+// accountSettings bits: deposits, withdrawals, online payments offered.
+inline constexpr std::int64_t kDepositsAllowedBit = 0x10;
+inline constexpr std::int64_t kWithdrawalsAllowedBit = 0x20;
+inline constexpr std::int64_t kOnlinePaymentBit = 0x100;
+
+// No amount a person types for one request comes near this; past it the amount is refused.
+inline constexpr double kMaxFundingAmount = 1e12;
+// Longest text a funding field takes; a longer one is refused before sending.
+inline constexpr std::size_t kMaxFundingText = 500;
+
+// The leading number of a text ("12.5abc" is 12.5); 0 when it begins with none.
+double leadingAmount(std::string_view text);
+
+// "%.2f".
+std::string fixed2(double value);
+// "%.2f" with grouping separators: "1,234.50".
+std::string groupedAmount(double value);
+
+// ---- deposit
+
+// Direct: divided by the rate (unchanged for a rate of 0); otherwise multiplied by it.
+double currencyConversion(double amount, double rate, bool direct);
+
+struct DepositCurrencies {
+    const TradeCurrency* account = nullptr; // the account's trade currency
+    const TradeCurrency* gateway = nullptr; // the chosen gateway's currency
+    const TradeCurrency* system = nullptr;  // the system currency
+    bool gatewayChosen = false;
+};
+
+// The estimate shown for the amount text: the text as typed, or the converted amount with "%.2f".
+std::string depositEstimate(std::string_view amountText, bool onlinePayment, const DepositCurrencies& c);
+
+// The currency rule of a gateway payment: 0 accepts, else the refusal's code (10000 to 10003).
+std::int64_t currencyRefusalCode(const DepositCurrencies& c);
+
+bool isValidEmail(std::string_view text);
+
+// A refusal: the text key to show and, for the currency rule, its code (the message is then
+// "<0541> : <code>\n<20306>"). A key of kTextNotCarriedKey names the field in `field`.
+struct FundingRefusalText {
+    std::string key;
+    std::int64_t code = 0;
+    std::string field; // the text key of the field that cannot be carried
+    friend bool operator==(const FundingRefusalText&, const FundingRefusalText&) = default;
+};
+
+inline constexpr std::string_view kTextNotCarriedKey = "90720";
+
+// A typed text that the request cannot carry: a wire control byte, or past kMaxFundingText.
+bool isCarriedText(std::string_view text);
+
+struct DepositForm {
+    bool networkAvailable = true;
+    std::string amountText;
+    std::int64_t mode = 0;
+    std::string gatewayText; // the gateway box's text
+    std::string email;
+    DepositCurrencies currencies;
+    // Key of each typed field and its text, checked for what the wire cannot carry.
+    std::vector<std::pair<std::string, std::string>> texts;
+};
+
+// nullopt when the deposit may be sent.
+std::optional<FundingRefusalText> checkDepositForm(const DepositForm& form);
+
+// ---- withdrawal
+
+// The open withdrawals of an account: each open request naming it as benefactor counts with its
+// approved amount when above 0, else with its requested amount.
+double pendingWithdrawals(const funding::FundingCollections& funding, std::int32_t accountId);
+
+struct WithdrawalFigures {
+    double pending = 0;        // P
+    double minimumBalance = 0; // MB
+    double withdrawable = 0;   // W, not floored
+};
+
+WithdrawalFigures withdrawalFigures(const AccountDetails& account, double pending,
+                                    const interfaces::FundingRules& rules);
+// The withdrawable field: W with "%.2f" when above 0, else "0.00".
+std::string withdrawableText(double withdrawable);
+// Balance - amount typed - P.
+double resultingBalance(const AccountDetails& account, std::string_view amountText, double pending);
+
+struct WithdrawalForm {
+    bool networkAvailable = true;
+    std::string amountText;
+    double withdrawable = 0;
+    bool accountChosen = true;
+    std::vector<std::pair<std::string, std::string>> texts;
+};
+
+std::optional<FundingRefusalText> checkWithdrawalForm(const WithdrawalForm& form);
+
+// ---- funding history
+
+struct TransactionType {
+    std::string_view labelKey;
+    std::string_view code;
+};
+
+inline constexpr std::array<TransactionType, 11> kTransactionTypes{{
+    {"0774", "#DWR"},
+    {"0518", "#DEP"},
+    {"0519", "#WID"},
+    {"0520", "#ODE"},
+    {"0521", "#CWI"},
+    {"0522", "#MCD"},
+    {"0523", "#WAV"},
+    {"0431", "#ADJ"},
+    {"0525", "#PCH"},
+    {"11108", "#TRD"},
+    {"11109", "#TRM"},
+}};
+
+// The code a search sends: "#DWR" for an empty type text, the chosen entry's code otherwise, nullopt
+// (nothing sent) for a typed text with no entry chosen.
+std::optional<std::string_view> transactionCodeFor(bool typeTextEmpty, std::optional<std::size_t> chosen);
+
+// The default period: the day's 00:00:00 to its 12:00:00, as seconds into the day.
+struct DayPeriod {
+    int fromSecond = 0;
+    int toSecond = 12 * 3600;
+};
+inline constexpr DayPeriod kDefaultHistoryPeriod{};
+
+// The history's columns, by their text keys, in the window's order.
+inline constexpr std::array<std::string_view, 8> kHistoryColumns{"0380", "0378", "0379", "0382",
+                                                                 "0383", "0527", "0386", "0387"};
+
+// A cell of a history row by its column key; empty for a key outside the history's columns.
+std::string historyCell(const FinancialTransactionDetails& row, std::string_view columnKey);
+
+} // namespace tc::gui

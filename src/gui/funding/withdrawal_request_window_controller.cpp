@@ -1,0 +1,269 @@
+#include "gui/funding/withdrawal_request_window_controller.h"
+
+#include "gui/app/common_alert.h"
+#include "gui/app/gui_context.h"
+#include "gui/app/language.h"
+#include "gui/market/detail_window_controller.h"
+#include "gui/models/client_model.h"
+#include "model/records/account_details.h"
+#include "model/session_queries.h"
+#include "ui_withdrawal_request_window_controller.h"
+
+#include <QCloseEvent>
+#include <QPushButton>
+#include <QShortcut>
+
+#include <algorithm>
+
+namespace tc::gui {
+namespace {
+
+QString qt(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+std::string str(const QString& text) {
+    return text.toStdString();
+}
+
+} // namespace
+
+WithdrawalRequestWindowController::WithdrawalRequestWindowController(GuiContext& context, QWidget* parent)
+    : QWidget(parent, Qt::Window), ui_(std::make_unique<Ui::WithdrawalRequestWindowController>()),
+      context_(context) {
+    ui_->setupUi(this);
+    setObjectName(QStringLiteral("WithdrawalRequestWindowController"));
+    detail_ = new DetailWindowController(context_, ui_->detailArea);
+    detail_->setWindowFlags(Qt::Widget);
+    if (auto* close = detail_->findChild<QPushButton*>(QStringLiteral("closeButton")))
+        close->hide();
+    ui_->detailAreaLayout->addWidget(detail_);
+    detail_->show();
+    ui_->headerLabel->hide();
+    ui_->footerLabel->hide();
+
+    connect(ui_->accountComboBox, qOverload<int>(&QComboBox::activated), this,
+            &WithdrawalRequestWindowController::chooseAccount);
+    connect(ui_->amountTextField, &QLineEdit::textChanged, this, [this] { calculateResultingBalance(); });
+    connect(ui_->sendRequestButton, &QPushButton::clicked, this, [this] { sendRequest(); });
+    connect(ui_->notNowButton, &QPushButton::clicked, this, &QWidget::close);
+    connect(ui_->okButton, &QPushButton::clicked, this, &QWidget::close);
+    // Return presses the page's default button, Escape closes, as a sheet would.
+    for (const auto key : {Qt::Key_Return, Qt::Key_Enter}) {
+        auto* shortcut = new QShortcut(QKeySequence(key), this);
+        shortcut->setContext(Qt::WidgetWithChildrenShortcut);
+        connect(shortcut, &QShortcut::activated, this, [this] {
+            QPushButton* button =
+                ui_->withdrawalRequestTabView->currentIndex() == 0 ? ui_->sendRequestButton : ui_->okButton;
+            if (button->isEnabled())
+                button->click();
+        });
+    }
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    escape->setContext(Qt::WidgetWithChildrenShortcut);
+    connect(escape, &QShortcut::activated, this, &QWidget::close);
+
+    timer_.setInterval(ClientModel::kTickMilliseconds);
+    connect(&timer_, &QTimer::timeout, this, &WithdrawalRequestWindowController::updateAccountDetails);
+
+    ClientModel& session = *context_.clientModel();
+    connect(&session, &ClientModel::fundingReply, this, &WithdrawalRequestWindowController::fundingReply);
+    connect(&session, &ClientModel::clientAboutToBeReplaced, this, [this] {
+        sessionGone_ = true;
+        timer_.stop();
+        close();
+    });
+    connect(&session, &ClientModel::clientReplaced, this, [this] { sessionGone_ = false; });
+    bindLanguage(this, context_.language(), [this] { updateLanguageStrings(); });
+}
+
+WithdrawalRequestWindowController::~WithdrawalRequestWindowController() = default;
+
+interfaces::Client* WithdrawalRequestWindowController::client() const {
+    ClientModel* session = context_.clientModel();
+    return session && !sessionGone_ ? &session->client() : nullptr;
+}
+
+void WithdrawalRequestWindowController::windowDidAppear() {
+    updateLanguageStrings();
+    setDefaults();
+    loadAccountsData();
+    updateValuesinViews();
+    timer_.start();
+}
+
+void WithdrawalRequestWindowController::closeEvent(QCloseEvent* event) {
+    // Only this window's refresh stops.
+    timer_.stop();
+    QWidget::closeEvent(event);
+}
+
+void WithdrawalRequestWindowController::updateLanguageStrings() {
+    setWindowTitle(context_.text("0722"));
+}
+
+void WithdrawalRequestWindowController::setDefaults() {
+    if (QWidget* focused = focusWidget())
+        focused->clearFocus();
+    ui_->withdrawalRequestTabView->setCurrentIndex(0);
+    ui_->amountTextField->clear();
+    ui_->remarksTextField->clear();
+}
+
+void WithdrawalRequestWindowController::loadAccountsData() {
+    accounts_.clear();
+    accountId_ = 0;
+    QSignalBlocker block(ui_->accountComboBox);
+    ui_->accountComboBox->clear();
+    if (!client())
+        return;
+    for (const auto& account : client()->queries().getAccountCollection()) {
+        if (!account || (account->accountSettings & kWithdrawalsAllowedBit) == 0)
+            continue;
+        accounts_.push_back(account->AccountId);
+        ui_->accountComboBox->addItem(QString::number(account->AccountId));
+    }
+    if (!accounts_.empty())
+        accountId_ = accounts_.front();
+}
+
+std::shared_ptr<const AccountDetails> WithdrawalRequestWindowController::account() const {
+    if (accountId_ == 0 || !client())
+        return nullptr;
+    for (const auto& account : client()->queries().getAccountCollection())
+        if (account && account->AccountId == accountId_)
+            return account;
+    return nullptr;
+}
+
+void WithdrawalRequestWindowController::chooseAccount(int index) {
+    if (index < 0 || static_cast<std::size_t>(index) >= accounts_.size())
+        return;
+    accountId_ = accounts_[static_cast<std::size_t>(index)];
+    updateValuesinViews();
+}
+
+void WithdrawalRequestWindowController::updateValuesinViews() {
+    const auto chosen = account();
+    {
+        QSignalBlocker block(ui_->accountComboBox);
+        const auto at = std::find(accounts_.begin(), accounts_.end(), accountId_);
+        ui_->accountComboBox->setCurrentIndex(chosen ? static_cast<int>(at - accounts_.begin()) : -1);
+    }
+    ui_->accountNameTextField->setText(chosen ? qt(chosen->AccountName) : QString());
+    updateAccountDetails();
+    // Nothing can be sent for no account.
+    ui_->sendRequestButton->setEnabled(chosen != nullptr);
+}
+
+WithdrawalFigures WithdrawalRequestWindowController::figures(const AccountDetails& account) const {
+    return withdrawalFigures(account,
+                             pendingWithdrawals(client()->funding().collections(), account.AccountId),
+                             client()->funding().rules());
+}
+
+void WithdrawalRequestWindowController::updateAccountDetails() {
+    const auto chosen = account();
+    const std::vector<QLineEdit*> fields{ui_->balanceTextField,         ui_->unrealisedPLTextField,
+                                         ui_->equityTextField,          ui_->marginTextField,
+                                         ui_->availableMarginTextField, ui_->pendingWithdrawalsTextField,
+                                         ui_->minimumBalanceTextField,  ui_->withdrawableFundTextField};
+    if (!chosen) {
+        for (QLineEdit* field : fields)
+            field->clear();
+        ui_->resultingBalanceTextField->clear();
+        return;
+    }
+    const WithdrawalFigures f = figures(*chosen);
+    const double values[] = {chosen->Balance,       chosen->UnrealisedPL,    chosen->Equity,
+                             chosen->oneSideMargin, chosen->AvailableMargin, f.pending,
+                             f.minimumBalance};
+    for (std::size_t i = 0; i < std::size(values); ++i)
+        fields[i]->setText(qt(fixed2(values[i])));
+    ui_->withdrawableFundTextField->setText(qt(withdrawableText(f.withdrawable)));
+    calculateResultingBalance();
+}
+
+void WithdrawalRequestWindowController::calculateResultingBalance() {
+    const auto chosen = account();
+    if (!chosen) {
+        ui_->resultingBalanceTextField->clear();
+        return;
+    }
+    const double pending = pendingWithdrawals(client()->funding().collections(), chosen->AccountId);
+    ui_->resultingBalanceTextField->setText(
+        qt(fixed2(resultingBalance(*chosen, str(ui_->amountTextField->text()), pending))));
+}
+
+void WithdrawalRequestWindowController::showValidationInfo(const QString& message) {
+    CommonAlert::open(
+        this, {context_.text("10980"), message, AlertSpec::Warning, {}, QStringLiteral("withdrawal")});
+}
+
+bool WithdrawalRequestWindowController::sendRequest() {
+    const auto chosen = account();
+    WithdrawalForm form;
+    form.networkAvailable = client() && client()->isNetworkAvailable();
+    form.amountText = str(ui_->amountTextField->text());
+    form.accountChosen = chosen != nullptr;
+    // The withdrawable amount of this moment, not floored at 0.
+    form.withdrawable = chosen && client() ? figures(*chosen).withdrawable : 0;
+    form.texts = {{"0622", str(ui_->remarksTextField->text())}};
+    if (auto refusal = checkWithdrawalForm(form)) {
+        QString message = context_.text(refusal->key);
+        if (!refusal->field.empty())
+            message.replace(QStringLiteral("{0}"), context_.text(refusal->field));
+        showValidationInfo(message);
+        return false;
+    }
+    if (!chosen) {
+        ui_->sendRequestButton->setEnabled(false);
+        return false;
+    }
+    funding::NewWithdrawal withdrawal;
+    withdrawal.accountDetail = chosen;
+    withdrawal.amount = leadingAmount(form.amountText);
+    withdrawal.remarks = str(ui_->remarksTextField->text());
+    const interfaces::CommandResult sent = client()->funding().requestWithdrawal(withdrawal);
+    if (!sent) {
+        showValidationInfo(qt(sent.error));
+        return false;
+    }
+    ui_->sendRequestButton->setEnabled(false);
+    return true;
+}
+
+void WithdrawalRequestWindowController::fundingReply(const interfaces::FundingReply& reply) {
+    if (reply.kind != interfaces::FundingReply::Kind::WithdrawalRequested || !isVisible())
+        return;
+    ui_->withdrawalRequestTabView->setCurrentIndex(1);
+    detail_->setLines(reply.lines);
+    Q_EMIT resultShown();
+}
+
+QComboBox* WithdrawalRequestWindowController::accountComboBox() const {
+    return ui_->accountComboBox;
+}
+QLineEdit* WithdrawalRequestWindowController::amountTextField() const {
+    return ui_->amountTextField;
+}
+QLineEdit* WithdrawalRequestWindowController::remarksTextField() const {
+    return ui_->remarksTextField;
+}
+QLineEdit* WithdrawalRequestWindowController::withdrawableFundTextField() const {
+    return ui_->withdrawableFundTextField;
+}
+QLineEdit* WithdrawalRequestWindowController::resultingBalanceTextField() const {
+    return ui_->resultingBalanceTextField;
+}
+QLineEdit* WithdrawalRequestWindowController::pendingWithdrawalsTextField() const {
+    return ui_->pendingWithdrawalsTextField;
+}
+QPushButton* WithdrawalRequestWindowController::sendRequestButton() const {
+    return ui_->sendRequestButton;
+}
+int WithdrawalRequestWindowController::currentPage() const {
+    return ui_->withdrawalRequestTabView->currentIndex();
+}
+
+} // namespace tc::gui

@@ -1,0 +1,86 @@
+#pragma once
+// The withdrawal request window: one of the accounts that allow withdrawals, its figures refreshed
+// every second (balance, floating profit and loss, equity, margin, available margin, the withdrawals
+// still open, the minimum balance, the amount that may be withdrawn now and the balance that would
+// remain), an amount and remarks. An amount above the withdrawable amount is refused before sending;
+// the server's acknowledgement shows on the second page as a two-column list.
+//
+// The main window makes it once and keeps it; each showing runs windowDidAppear (an empty form on
+// the first page), and closing the window stops its refresh.
+#include "gui/funding/funding_window_rules.h"
+#include "interfaces/client.h"
+
+#include <QTimer>
+#include <QWidget>
+
+#include <memory>
+#include <vector>
+
+class QComboBox;
+class QLineEdit;
+class QPushButton;
+
+namespace Ui {
+class WithdrawalRequestWindowController;
+}
+
+namespace tc::gui {
+
+class DetailWindowController;
+class GuiContext;
+
+class WithdrawalRequestWindowController : public QWidget {
+    Q_OBJECT
+public:
+    // Needs the context's client model, signed in.
+    explicit WithdrawalRequestWindowController(GuiContext& context, QWidget* parent = nullptr);
+    ~WithdrawalRequestWindowController() override;
+
+    // The start sequence: texts, an empty form on the first page, the accounts, the figures, the
+    // one-second refresh.
+    void windowDidAppear();
+    // Checks the amount against the withdrawable amount of this moment and sends the request; false
+    // (with an alert, nothing sent) when refused.
+    bool sendRequest();
+    void chooseAccount(int index);
+
+    QComboBox* accountComboBox() const;
+    QLineEdit* amountTextField() const;
+    QLineEdit* remarksTextField() const;
+    QLineEdit* withdrawableFundTextField() const;
+    QLineEdit* resultingBalanceTextField() const;
+    QLineEdit* pendingWithdrawalsTextField() const;
+    QPushButton* sendRequestButton() const;
+    int currentPage() const;
+    DetailWindowController* detailWindow() const { return detail_; }
+    bool isTimerRunning() const { return timer_.isActive(); }
+
+Q_SIGNALS:
+    void resultShown();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void updateLanguageStrings();
+    void setDefaults();
+    void loadAccountsData();
+    void updateValuesinViews();
+    void updateAccountDetails();
+    void calculateResultingBalance();
+    WithdrawalFigures figures(const AccountDetails& account) const;
+    void showValidationInfo(const QString& message);
+    void fundingReply(const interfaces::FundingReply& reply);
+    std::shared_ptr<const AccountDetails> account() const;
+    interfaces::Client* client() const;
+
+    std::unique_ptr<Ui::WithdrawalRequestWindowController> ui_;
+    GuiContext& context_;
+    DetailWindowController* detail_ = nullptr;
+    std::vector<std::int32_t> accounts_;
+    std::int32_t accountId_ = 0;
+    bool sessionGone_ = false;
+    QTimer timer_;
+};
+
+} // namespace tc::gui

@@ -1,0 +1,275 @@
+// The funding windows' arithmetic and checks without widgets: the withdrawable amount with pending
+// approvals, the minimum balance and the floating-profit rule; the deposit estimate in every
+// currency case; the checks in their order with their texts; the history's types, cells and period;
+// which deposit window a gateway reply belongs to.
+#include "gui/funding/funding_window_rules.h"
+#include "gui/funding/pay_gate_requests.h"
+#include "model/records/account_details.h"
+#include "model/records/currency_records.h"
+#include "model/records/financial_approval.h"
+
+#include <gtest/gtest.h>
+
+#include <limits>
+#include <memory>
+
+namespace {
+
+using namespace tc::gui;
+using tc::AccountDetails;
+using tc::TradeCurrency;
+
+AccountDetails account(double balance, double equity, double collateral, double margin, double leverage) {
+    AccountDetails a;
+    a.AccountId = 20001;
+    a.Balance = balance;
+    a.Equity = equity;
+    a.CollateralSecurity = collateral;
+    a.oneSideMargin = margin;
+    a.Leverage = leverage;
+    return a;
+}
+
+void addApproval(tc::funding::FundingCollections& c, std::uint64_t id, std::uint64_t benefactor,
+                 std::uint64_t beneficiary, bool open, double requested, double approved) {
+    auto info = std::make_shared<tc::funding::FinancialApproval>();
+    info->benefactorAccount = benefactor;
+    info->beneficiaryAccount = beneficiary;
+    info->requestedAmount = requested;
+    info->approvedAmount = approved;
+    auto request = std::make_shared<tc::funding::ApprovalReq>();
+    request->approvalRequestId = id;
+    request->isOpen = open;
+    request->information = info;
+    c.approvalRequests[id] = request;
+}
+
+TEST(WithdrawableAmount, PendingApprovalsCountOpenWithdrawalsOfTheAccountOnly) {
+    tc::funding::FundingCollections c;
+    addApproval(c, 1, 20001, 0, true, 100, 0);   // requested amount counts
+    addApproval(c, 2, 20001, 0, true, 300, 50);  // the approved amount counts
+    addApproval(c, 3, 20001, 0, false, 1000, 0); // closed
+    addApproval(c, 4, 20002, 0, true, 1000, 0);  // another account
+    addApproval(c, 5, 0, 20001, true, 1000, 0);  // a deposit to the account
+    EXPECT_DOUBLE_EQ(pendingWithdrawals(c, 20001), 150);
+    EXPECT_DOUBLE_EQ(pendingWithdrawals(c, 20003), 0);
+    EXPECT_DOUBLE_EQ(pendingWithdrawals(c, 0), 0);
+}
+
+TEST(WithdrawableAmount, FormulaWithFloatingProfitAndMinimumBalance) {
+    interfaces::FundingRules rules;
+    // Equity - collateral - margin - pending.
+    EXPECT_DOUBLE_EQ(withdrawalFigures(account(9000, 10000, 500, 1000, 0), 200, rules).withdrawable, 8300);
+    // A floating profit is not withdrawable unless the rules say so; a loss deducts nothing.
+    EXPECT_DOUBLE_EQ(withdrawalFigures(account(9000, 10000, 500, 1000, 300), 200, rules).withdrawable, 8000);
+    rules.canWithdrawFloatingPL = true;
+    EXPECT_DOUBLE_EQ(withdrawalFigures(account(9000, 10000, 500, 1000, 300), 200, rules).withdrawable, 8300);
+    rules.canWithdrawFloatingPL = false;
+    EXPECT_DOUBLE_EQ(withdrawalFigures(account(9000, 10000, 500, 1000, -300), 200, rules).withdrawable, 8300);
+    // No floor without a minimum balance, or with 0.
+    rules.minimumBalance = 0;
+    EXPECT_DOUBLE_EQ(withdrawalFigures(account(9000, 10000, 500, 1000, 0), 200, rules).withdrawable, 8300);
+    // With one, at most balance - pending - minimum.
+    rules.minimumBalance = 1000;
+    const WithdrawalFigures f = withdrawalFigures(account(9000, 10000, 500, 1000, 0), 200, rules);
+    EXPECT_DOUBLE_EQ(f.withdrawable, 9000 - 200 - 1000);
+    EXPECT_DOUBLE_EQ(f.minimumBalance, 1000);
+    EXPECT_DOUBLE_EQ(f.pending, 200);
+    // A floor the balance already keeps changes nothing.
+    rules.minimumBalance = 100;
+    EXPECT_DOUBLE_EQ(withdrawalFigures(account(9000, 10000, 500, 1000, 0), 200, rules).withdrawable, 8300);
+
+    EXPECT_EQ(withdrawableText(7800), "7800.00");
+    EXPECT_EQ(withdrawableText(0), "0.00");
+    EXPECT_EQ(withdrawableText(-12.5), "0.00");
+    EXPECT_DOUBLE_EQ(resultingBalance(account(9000, 0, 0, 0, 0), "", 200), 8800);
+    EXPECT_DOUBLE_EQ(resultingBalance(account(9000, 0, 0, 0, 0), "500.5xyz", 200), 8299.5);
+}
+
+TEST(WithdrawalChecks, OrderAndTexts) {
+    WithdrawalForm form;
+    form.withdrawable = 100;
+    const auto key = [&](std::string amount) {
+        form.amountText = std::move(amount);
+        const auto refusal = checkWithdrawalForm(form);
+        return refusal ? refusal->key : std::string("accepted");
+    };
+    EXPECT_EQ(key("100"), "accepted");
+    EXPECT_EQ(key("100.01"), "1117");
+    EXPECT_EQ(key("0"), "1117");
+    EXPECT_EQ(key("-5"), "1117");
+    EXPECT_EQ(key("abc"), "1117");
+    EXPECT_EQ(key("inf"), "1117");
+    EXPECT_EQ(key("1e400"), "1117");
+    form.withdrawable = -50; // nothing to withdraw: every amount is refused
+    EXPECT_EQ(key("1"), "1117");
+    form.accountChosen = false; // no account: the withdrawable amount is not checked
+    EXPECT_EQ(key("1"), "accepted");
+    form.accountChosen = true;
+    form.withdrawable = 100;
+    form.networkAvailable = false; // the network first, before the amount
+    EXPECT_EQ(key("abc"), "1007");
+    form.networkAvailable = true;
+    form.texts = {{"0622", std::string("pay\x01me")}};
+    form.amountText = "10";
+    const auto refusal = checkWithdrawalForm(form);
+    ASSERT_TRUE(refusal);
+    EXPECT_EQ(*refusal, (FundingRefusalText{"90720", 0, "0622"}));
+    form.texts = {{"0622", std::string(kMaxFundingText + 1, 'a')}};
+    EXPECT_TRUE(checkWithdrawalForm(form));
+}
+
+struct Currencies {
+    TradeCurrency usd, eur, chf;
+    Currencies() {
+        usd.currencyID = 1;
+        usd.currencyCode = "USD";
+        eur.currencyID = 2;
+        eur.currencyCode = "EUR";
+        eur.depositRate = 0.92;
+        eur.isDirect = true;
+        chf.currencyID = 3;
+        chf.currencyCode = "CHF";
+    }
+};
+
+TEST(DepositEstimate, EveryCurrencyCase) {
+    Currencies k;
+    DepositCurrencies c{&k.usd, &k.eur, &k.usd, true};
+    EXPECT_EQ(depositEstimate("12abc", false, c), "12abc"); // not a gateway payment
+    // System currency is the account's: the gateway's rate, direct the other way round.
+    EXPECT_EQ(depositEstimate("100", true, c), "92.00");
+    // System currency is the gateway's: the account's rate as it stands.
+    c = {&k.eur, &k.usd, &k.usd, true};
+    EXPECT_EQ(depositEstimate("100", true, c), "108.70");
+    // Rate 0 with a direct conversion leaves the amount.
+    k.eur.depositRate = 0;
+    EXPECT_EQ(depositEstimate("100", true, c), "100.00");
+    k.eur.depositRate = 0.92;
+    // The text as typed: same currency, no system currency, a third system currency, anything missing.
+    EXPECT_EQ(depositEstimate("100.0", true, {&k.usd, &k.usd, &k.eur, true}), "100.0");
+    EXPECT_EQ(depositEstimate("100", true, {&k.usd, &k.eur, nullptr, true}), "100");
+    EXPECT_EQ(depositEstimate("100", true, {&k.usd, &k.eur, &k.chf, true}), "100");
+    EXPECT_EQ(depositEstimate("100", true, {nullptr, &k.eur, &k.usd, true}), "100");
+    EXPECT_EQ(depositEstimate("100", true, {&k.usd, nullptr, &k.usd, true}), "100");
+    EXPECT_EQ(depositEstimate("100", true, {&k.usd, &k.eur, &k.usd, false}), "100");
+
+    EXPECT_EQ(currencyRefusalCode({nullptr, &k.eur, &k.usd, true}), 10001);
+    EXPECT_EQ(currencyRefusalCode({&k.usd, nullptr, &k.usd, true}), 10002);
+    EXPECT_EQ(currencyRefusalCode({&k.usd, &k.eur, &k.usd, false}), 10002);
+    EXPECT_EQ(currencyRefusalCode({&k.usd, &k.usd, nullptr, true}), 0);
+    EXPECT_EQ(currencyRefusalCode({&k.usd, &k.eur, nullptr, true}), 10000);
+    EXPECT_EQ(currencyRefusalCode({&k.usd, &k.eur, &k.eur, true}), 0);
+    EXPECT_EQ(currencyRefusalCode({&k.usd, &k.eur, &k.usd, true}), 0);
+    EXPECT_EQ(currencyRefusalCode({&k.usd, &k.eur, &k.chf, true}), 10003);
+
+    EXPECT_DOUBLE_EQ(currencyConversion(100, 4, true), 25);
+    EXPECT_DOUBLE_EQ(currencyConversion(100, 4, false), 400);
+    EXPECT_DOUBLE_EQ(currencyConversion(100, 0, false), 0);
+}
+
+TEST(DepositChecks, OrderAndTexts) {
+    Currencies k;
+    DepositForm form;
+    form.mode = tc::funding::kBankTransfer;
+    const auto refusal = [&](std::string amount) {
+        form.amountText = std::move(amount);
+        return checkDepositForm(form);
+    };
+    const auto key = [&](std::string amount) {
+        const auto r = refusal(std::move(amount));
+        return r ? r->key : std::string("accepted");
+    };
+    EXPECT_EQ(key("250"), "accepted"); // a bank mode asks nothing more
+    EXPECT_EQ(key("250abc"), "accepted");
+    for (const char* bad : {"0", "-1", "abc", "", "inf", "nan", "1e400", "1e13"})
+        EXPECT_EQ(key(bad), "1118") << bad;
+    form.networkAvailable = false;
+    EXPECT_EQ(key("abc"), "1007");
+    form.networkAvailable = true;
+
+    form.mode = tc::funding::kOnlinePayment;
+    form.currencies = {&k.usd, &k.eur, &k.usd, true};
+    form.email = "trader@example.com";
+    EXPECT_EQ(key("250"), "20302"); // no gateway named
+    form.gatewayText = "Loopback Pay";
+    EXPECT_EQ(key("250"), "accepted");
+    for (const char* bad : {"a@b.c", "a@b.abcde", " a@b.com", "a@b.com ", "ab.com", ""}) {
+        form.email = bad;
+        EXPECT_EQ(key("250"), "1047") << bad;
+    }
+    for (const char* good : {"a@b.co", "first.last+x@mail.example.info", "A_B%c@x-y.ORG"}) {
+        form.email = good;
+        EXPECT_EQ(key("250"), "accepted") << good;
+    }
+    // Gateway text typed but none chosen: the e-mail passes, the currency rule refuses.
+    form.currencies.gatewayChosen = false;
+    EXPECT_EQ(refusal("250"), (FundingRefusalText{"20306", 10002, ""}));
+    form.currencies = {&k.usd, &k.eur, &k.chf, true};
+    EXPECT_EQ(refusal("250"), (FundingRefusalText{"20306", 10003, ""}));
+    // A text the wire cannot carry, before the gateway's checks.
+    form.texts = {{"0622", "ok"}, {"0624", std::string("bank\x05")}};
+    EXPECT_EQ(refusal("250"), (FundingRefusalText{"90720", 0, "0624"}));
+}
+
+TEST(FundingHistory, TypeCodesCellsAndPeriod) {
+    ASSERT_EQ(kTransactionTypes.size(), 11u);
+    EXPECT_EQ(transactionCodeFor(true, std::nullopt), "#DWR");
+    EXPECT_EQ(transactionCodeFor(true, 4), "#DWR"); // an empty text wins
+    EXPECT_EQ(transactionCodeFor(false, 1), "#DEP");
+    EXPECT_EQ(transactionCodeFor(false, 10), "#TRM");
+    EXPECT_EQ(transactionCodeFor(false, 7), "#ADJ");
+    EXPECT_EQ(kTransactionTypes[7].labelKey, "0431");
+    EXPECT_FALSE(transactionCodeFor(false, std::nullopt)); // typed by hand: nothing is sent
+    EXPECT_FALSE(transactionCodeFor(false, 11));
+
+    EXPECT_EQ(kDefaultHistoryPeriod.fromSecond, 0);
+    EXPECT_EQ(kDefaultHistoryPeriod.toSecond, 12 * 3600); // noon, not the day's end
+
+    tc::FinancialTransactionDetails row;
+    row.AccountId = 20003;
+    row.SubTransactionId = 7;
+    row.SubTransactionCode = "BANK";
+    row.CrAmount = 1234.5;
+    row.DrAmount = 0;
+    row.BalAmountPostTransaction = 1234567.891;
+    row.Narration = "Bank deposit";
+    row.TransactionDate = "03/04/2024 10:00:00";
+    EXPECT_EQ(historyCell(row, "0380"), "20003");
+    EXPECT_EQ(historyCell(row, "0378"), "7");
+    EXPECT_EQ(historyCell(row, "0379"), "BANK");
+    EXPECT_EQ(historyCell(row, "0382"), "1,234.50");
+    EXPECT_EQ(historyCell(row, "0383"), "0.00");
+    EXPECT_EQ(historyCell(row, "0527"), "1,234,567.891");
+    EXPECT_EQ(historyCell(row, "0386"), "Bank deposit");
+    EXPECT_EQ(historyCell(row, "0387"), "03/04/2024 10:00:00");
+    EXPECT_EQ(historyCell(row, "0999"), "");
+    row.TransactionDate.reset();
+    EXPECT_EQ(historyCell(row, "0387"), "");
+    EXPECT_EQ(groupedAmount(1234.5), "1,234.50");
+    EXPECT_EQ(groupedAmount(-7), "-7.00");
+}
+
+TEST(PayGateRequests, RepliesGoToTheWindowsInTheOrderTheyAsked) {
+    PayGateRequests requests;
+    int first = 0, second = 0, third = 0;
+    requests.asked(&first);
+    requests.asked(&second);
+    requests.asked(&third);
+    EXPECT_EQ(requests.ownerOf(501), &first);
+    EXPECT_EQ(requests.ownerOf(501), &first); // a later reply of the same request
+    // The page opens once, for the owner only.
+    EXPECT_FALSE(requests.takePageOpening(501, &second));
+    EXPECT_TRUE(requests.takePageOpening(501, &first));
+    EXPECT_FALSE(requests.takePageOpening(501, &first));
+    // A closed window keeps its place: the reply after it still reaches the third window.
+    requests.forget(&second);
+    EXPECT_EQ(requests.ownerOf(502), nullptr);
+    EXPECT_FALSE(requests.takePageOpening(502, &third));
+    EXPECT_EQ(requests.ownerOf(503), &third);
+    EXPECT_TRUE(requests.takePageOpening(503, &third));
+    EXPECT_EQ(requests.ownerOf(504), nullptr); // nobody asked
+    EXPECT_EQ(requests.waiting(), 0u);
+}
+
+} // namespace

@@ -1,0 +1,313 @@
+// The deposit, withdrawal and funding-history windows against the in-process test server, signed in
+// as demo: a gateway payment from send to result with the payment page opened once at the right
+// address, a refused payment, a bank deposit, a withdrawal refused above the withdrawable amount and
+// accepted below it, the history of a period and its print, and the main window's actions.
+#include "gui/app/common_alert.h"
+#include "gui/app/idle_time.h"
+#include "gui/app/main_window_controller.h"
+#include "gui/funding/deposit_request_window_controller.h"
+#include "gui/funding/deposits_withdrawals_window_controller.h"
+#include "gui/funding/withdrawal_request_window_controller.h"
+#include "gui/market/detail_window_controller.h"
+#include "gui/models/session_fixture.h"
+
+#include <QAbstractItemModelTester>
+#include <QAction>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPrinter>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTableView>
+#include <QTableWidget>
+#include <QTemporaryDir>
+
+namespace {
+
+using guitest::waitFor;
+using tc::gui::DepositRequestWindowController;
+using tc::gui::DepositsWithdrawalsWindowController;
+using tc::gui::WithdrawalRequestWindowController;
+
+class NoIdle : public tc::gui::IdleSource {
+public:
+    std::int64_t idleSeconds() override { return 0; }
+};
+
+class FundingWindowsTest : public guitest::SessionTest {
+protected:
+    void SetUp() override {
+        SessionTest::SetUp();
+        context->setClientModel(session.get());
+        ASSERT_TRUE(signIn());
+    }
+    interfaces::Client& client() { return session->client(); }
+
+    DepositRequestWindowController* depositWindow() {
+        auto* window = new DepositRequestWindowController(*context);
+        window->setUrlOpener([this](const QUrl& url) {
+            opened << url.toString();
+            return true;
+        });
+        window->show();
+        window->windowDidAppear();
+        return window;
+    }
+    // Online payment through the first gateway, once the gateways are held.
+    void chooseGateway(DepositRequestWindowController* window) {
+        window->chooseMode(2);
+        ASSERT_TRUE(window->isOnlinePayment());
+        ASSERT_TRUE(waitFor([&] { return window->paymentGatewayComboBox()->count() > 0; }));
+        window->chooseGateway(0);
+    }
+    static QString alertText(QWidget* window, const char* topic) {
+        QMessageBox* alert = tc::gui::CommonAlert::showing(window, QString::fromLatin1(topic));
+        if (!alert)
+            return {};
+        const QString text = alert->informativeText();
+        alert->done(0);
+        return text;
+    }
+    static QString detailValue(tc::gui::DetailWindowController* detail, int row) {
+        const QTableWidgetItem* item = detail->detailTableView()->item(row, 1);
+        return item ? item->text() : QString();
+    }
+
+    QStringList opened;
+};
+
+TEST_F(FundingWindowsTest, GatewayDepositFromSendToResultOpensThePageOnce) {
+    DepositRequestWindowController* window = depositWindow();
+    // Only the accounts that take deposits; online payment only where the account offers it.
+    ASSERT_EQ(window->accountComboBox()->count(), 2);
+    EXPECT_EQ(window->accountComboBox()->itemText(0), "20001");
+    EXPECT_EQ(window->accountComboBox()->itemText(1), "20003");
+    EXPECT_EQ(window->depositModeComboBox()->count(), 3);
+    EXPECT_TRUE(window->isTimerRunning());
+    chooseGateway(window);
+    EXPECT_FALSE(window->okButton()->isEnabled());
+    EXPECT_EQ(window->estimateTitle(), context->text("0092") + " (USD)");
+
+    QTest::keyClicks(window->amountTextField(), "250");
+    EXPECT_EQ(window->depositTextField()->text(), "250"); // same currency: as typed
+    QTest::keyClicks(window->emailTextField(), "demo@example.com");
+    QTest::mouseClick(window->sendRequestButton(), Qt::LeftButton);
+    EXPECT_FALSE(window->sendRequestButton()->isEnabled());
+
+    const auto& held = client().funding().collections().payGateTransactions;
+    ASSERT_TRUE(waitFor([&] { return held.size() == 1 && window->okButton()->isEnabled(); }));
+    const auto tx = *held.begin()->second;
+    ASSERT_EQ(tx.transStatus, tc::funding::PayGateTransaction::kStatusSuccess);
+    // Confirmation, progress and result reached the window: the result's header, eight lines.
+    EXPECT_EQ(window->currentPage(), 1);
+    EXPECT_EQ(window->headerText(),
+              context->text("20303").replace("{0}", QString::fromStdString(tx.payTransactionId)));
+    EXPECT_EQ(window->footerText(), context->text("20301"));
+    ASSERT_EQ(window->detailWindow()->detailTableView()->rowCount(), 8);
+    EXPECT_EQ(detailValue(window->detailWindow(), 0), QString::number(tx.requestId));
+    EXPECT_EQ(detailValue(window->detailWindow(), 2), "250.00");
+    EXPECT_EQ(detailValue(window->detailWindow(), 5), "Loopback Pay");
+    // The payment page, once, with the request, the user and the key.
+    ASSERT_EQ(opened.size(), 1);
+    EXPECT_EQ(opened.front(), QStringLiteral("https://pay.example.test/checkout?p1=%1&p2=%2&p3=TK-%1")
+                                  .arg(tx.requestId)
+                                  .arg(tx.requestedByUserId));
+    EXPECT_GT(tx.requestedByUserId, 0u);
+    delete window;
+}
+
+TEST_F(FundingWindowsTest, RefusedPaymentAndRefusedInputAnswerTheWindowThatAsked) {
+    DepositRequestWindowController* other = depositWindow();
+    DepositRequestWindowController* window = depositWindow();
+    chooseGateway(window);
+    // Refused before sending: no amount, then a bad e-mail, then a text the wire cannot carry.
+    QTest::mouseClick(window->sendRequestButton(), Qt::LeftButton);
+    EXPECT_EQ(alertText(window, "deposit"), context->text("1118"));
+    QTest::keyClicks(window->amountTextField(), "60000");
+    QTest::keyClicks(window->emailTextField(), "demo@example");
+    QTest::mouseClick(window->sendRequestButton(), Qt::LeftButton);
+    EXPECT_EQ(alertText(window, "deposit"), context->text("1047"));
+    QTest::keyClicks(window->emailTextField(), ".com");
+    window->remarksTextField()->setText(QStringLiteral("note\x02"));
+    QTest::mouseClick(window->sendRequestButton(), Qt::LeftButton);
+    EXPECT_EQ(alertText(window, "deposit"), context->text("90720").replace("{0}", context->text("0622")));
+    EXPECT_TRUE(window->sendRequestButton()->isEnabled());
+    window->remarksTextField()->clear();
+    // Past the gateway's limit: the server refuses and the window that asked says so.
+    ASSERT_TRUE(window->sendRequest());
+    ASSERT_TRUE(waitFor([&] { return window->okButton()->isEnabled() && window->currentPage() == 1; }));
+    EXPECT_EQ(window->headerText(), context->text("20300").toUpper());
+    EXPECT_TRUE(window->footerText().contains("limit")) << window->footerText().toStdString();
+    EXPECT_TRUE(opened.isEmpty());
+    EXPECT_EQ(other->currentPage(), 0);
+    delete window;
+    delete other;
+}
+
+TEST_F(FundingWindowsTest, BankDepositShowsTheRequest) {
+    DepositRequestWindowController* window = depositWindow();
+    EXPECT_EQ(window->transferMode(), tc::funding::kTTCopy);
+    EXPECT_TRUE(window->okButton()->isEnabled());
+    QTest::keyClicks(window->amountTextField(), "1500");
+    EXPECT_EQ(window->depositTextField()->text(), "1500");
+    window->remarksTextField()->setText(QStringLiteral("TT copy"));
+    QSignalSpy shown(window, &DepositRequestWindowController::resultShown);
+    QTest::mouseClick(window->sendRequestButton(), Qt::LeftButton);
+    ASSERT_TRUE(waitFor([&] { return shown.count() > 0; }));
+    EXPECT_EQ(window->currentPage(), 1);
+    const QTableWidget* table = window->detailWindow()->detailTableView();
+    ASSERT_EQ(table->rowCount(), 11);
+    EXPECT_EQ(detailValue(window->detailWindow(), 1), "20001");
+    EXPECT_EQ(detailValue(window->detailWindow(), 3), "TTCopy");
+    EXPECT_EQ(detailValue(window->detailWindow(), 10), "TT copy");
+    EXPECT_TRUE(opened.isEmpty());
+    delete window;
+}
+
+TEST_F(FundingWindowsTest, WithdrawalRefusedAboveTheWithdrawableAmountAndAcceptedBelow) {
+    auto* window = new WithdrawalRequestWindowController(*context);
+    window->show();
+    window->windowDidAppear();
+    ASSERT_EQ(window->accountComboBox()->count(), 2);
+    ASSERT_EQ(window->accountComboBox()->currentText(), "20001");
+    bool number = false;
+    const double withdrawable = window->withdrawableFundTextField()->text().toDouble(&number);
+    ASSERT_TRUE(number);
+    ASSERT_GT(withdrawable, 100);
+    EXPECT_EQ(window->pendingWithdrawalsTextField()->text(), "0.00");
+
+    QTest::keyClicks(window->amountTextField(), QString::number(withdrawable + 0.01, 'f', 2));
+    QTest::mouseClick(window->sendRequestButton(), Qt::LeftButton);
+    EXPECT_EQ(alertText(window, "withdrawal"), context->text("1117"));
+    EXPECT_EQ(window->currentPage(), 0);
+    EXPECT_TRUE(window->sendRequestButton()->isEnabled());
+
+    window->amountTextField()->clear();
+    QTest::keyClicks(window->amountTextField(), "100");
+    const double balance = client().model().AccountDetailCollection.get("20001")->get()->Balance;
+    EXPECT_EQ(window->resultingBalanceTextField()->text(), QString::number(balance - 100, 'f', 2));
+    QSignalSpy shown(window, &WithdrawalRequestWindowController::resultShown);
+    QTest::mouseClick(window->sendRequestButton(), Qt::LeftButton);
+    EXPECT_FALSE(window->sendRequestButton()->isEnabled());
+    ASSERT_TRUE(waitFor([&] { return shown.count() > 0; }));
+    EXPECT_EQ(window->currentPage(), 1);
+    EXPECT_EQ(window->detailWindow()->detailTableView()->rowCount(), 5);
+    EXPECT_EQ(detailValue(window->detailWindow(), 1), "20001");
+    // Closing stops its refresh; the next opening starts on an empty form.
+    window->close();
+    EXPECT_FALSE(window->isTimerRunning());
+    window->show();
+    window->windowDidAppear();
+    EXPECT_TRUE(window->isTimerRunning());
+    EXPECT_EQ(window->currentPage(), 0);
+    EXPECT_TRUE(window->amountTextField()->text().isEmpty());
+    delete window;
+}
+
+TEST_F(FundingWindowsTest, HistoryOfAPeriodListsTheSeededTransactionsAndPrints) {
+    auto* window = new DepositsWithdrawalsWindowController(*context);
+    QAbstractItemModelTester tester(window->depositwithdrawalTableView()->model(),
+                                    QAbstractItemModelTester::FailureReportingMode::Fatal);
+    window->show();
+    window->onWindowLoad();
+    const QDate today = QDate::currentDate();
+    EXPECT_EQ(window->fromDate(), QDateTime(today, QTime(0, 0)));
+    EXPECT_EQ(window->toDate(), QDateTime(today, QTime(12, 0)));
+    EXPECT_EQ(window->accountComboBox()->currentText(), "20001");
+    EXPECT_TRUE(window->transactioncodeComboBox()->currentText().isEmpty());
+    EXPECT_EQ(window->transactioncodeComboBox()->count(), 11);
+
+    window->accountComboBox()->setEditText("20003");
+    window->setPeriod(QDateTime(QDate(2024, 3, 1), QTime(0, 0)),
+                      QDateTime(QDate(2024, 3, 31), QTime(23, 59)));
+    QSignalSpy shown(window, &DepositsWithdrawalsWindowController::historyShown);
+    ASSERT_TRUE(window->searchButtonClicked());
+    ASSERT_TRUE(waitFor([&] { return shown.count() > 0; }));
+    const QAbstractItemModel* model = window->depositwithdrawalTableView()->model();
+    ASSERT_EQ(model->rowCount(), 18);
+    EXPECT_EQ(model->index(0, 0).data().toString(), "20003");
+    EXPECT_EQ(model->index(0, 3).data().toString(), "1,000.00");
+    EXPECT_EQ(model->index(0, 7).data().toString(), "03/01/2024 10:00:00");
+    EXPECT_EQ(model->headerData(3, Qt::Horizontal).toString(), context->text("0382"));
+
+    QTemporaryDir dir;
+    QPrinter printer;
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(dir.filePath("history.pdf"));
+    ASSERT_TRUE(window->printTo(printer));
+    const QString text = guitest::pdfText(printer.outputFileName());
+    ASSERT_FALSE(text.isEmpty());
+    for (const QString& expected : {context->text("0422"), context->text("0382"), context->text("0527"),
+                                    QStringLiteral("1,000.00"), QStringLiteral("03/18/2024 10:00:00")})
+        EXPECT_TRUE(text.contains(expected)) << expected.toStdString();
+
+    // A type typed by hand is none of the list's: nothing is sent.
+    window->transactioncodeComboBox()->setEditText("nonsense");
+    EXPECT_FALSE(window->searchButtonClicked());
+    // Clear: the default period, no type, no rows; the account stays.
+    window->setDefaultValues();
+    EXPECT_EQ(model->rowCount(), 0);
+    EXPECT_TRUE(window->transactioncodeComboBox()->currentText().isEmpty());
+    EXPECT_EQ(window->accountComboBox()->currentText(), "20003");
+    EXPECT_EQ(window->toDate(), QDateTime(today, QTime(12, 0)));
+    delete window;
+}
+
+TEST_F(FundingWindowsTest, MainWindowOpensTheWindowsAndEachStopsOnlyItsOwnTimer) {
+    NoIdle idle;
+    tc::gui::MainWindowController main(*context, &idle);
+    for (const char* name : {"actionNewDeposit", "actionNewWithdrawal", "actionDepositsWithdrawals"}) {
+        QAction* action = main.findChild<QAction*>(QString::fromLatin1(name));
+        ASSERT_TRUE(action && action->isEnabled()) << name;
+    }
+    QPointer<DepositRequestWindowController> first = main.newDepositRequest();
+    QPointer<DepositRequestWindowController> second = main.newDepositRequest();
+    ASSERT_NE(first, second);
+    main.findChild<QAction*>("actionNewWithdrawal")->trigger();
+    ASSERT_TRUE(main.withdrawalWindow() && main.withdrawalWindow()->isVisible());
+    EXPECT_TRUE(first->isTimerRunning() && second->isTimerRunning());
+    first->close();
+    // The closed deposit window goes; the others keep their refresh.
+    ASSERT_TRUE(waitFor([&] { return first.isNull(); }));
+    EXPECT_TRUE(second->isTimerRunning());
+    EXPECT_TRUE(main.withdrawalWindow()->isTimerRunning());
+    // The accounts grid's button opens one more.
+    QPushButton* button = main.findChild<QPushButton*>("newDepositButton");
+    ASSERT_TRUE(button && button->isEnabled());
+    const auto deposits = [] {
+        int n = 0;
+        for (QWidget* w : QApplication::topLevelWidgets())
+            n += qobject_cast<DepositRequestWindowController*>(w) && w->isVisible() ? 1 : 0;
+        return n;
+    };
+    const int before = deposits();
+    button->click();
+    EXPECT_EQ(deposits(), before + 1);
+    main.findChild<QAction*>("actionDepositsWithdrawals")->trigger();
+    ASSERT_TRUE(main.fundingHistoryWindow() && main.fundingHistoryWindow()->isVisible());
+    second->close();
+}
+
+class NoFundingAccountTest : public guitest::SessionTest {};
+
+TEST_F(NoFundingAccountTest, NoEligibleAccountDisablesSend) {
+    context->setClientModel(session.get());
+    ASSERT_TRUE(signIn("trader", "trader1234"));
+    auto* deposit = new DepositRequestWindowController(*context);
+    deposit->show();
+    deposit->windowDidAppear();
+    EXPECT_EQ(deposit->accountComboBox()->count(), 0);
+    EXPECT_FALSE(deposit->sendRequestButton()->isEnabled());
+    EXPECT_FALSE(deposit->sendRequest());
+    auto* withdrawal = new WithdrawalRequestWindowController(*context);
+    withdrawal->show();
+    withdrawal->windowDidAppear();
+    EXPECT_EQ(withdrawal->accountComboBox()->count(), 0);
+    EXPECT_FALSE(withdrawal->sendRequestButton()->isEnabled());
+    EXPECT_TRUE(withdrawal->withdrawableFundTextField()->text().isEmpty());
+    delete deposit;
+    delete withdrawal;
+}
+
+} // namespace
