@@ -16,6 +16,8 @@
 
 #include <QCloseEvent>
 #include <QDesktopServices>
+#include <QGridLayout>
+#include <QLabel>
 #include <QPushButton>
 #include <QShortcut>
 
@@ -30,6 +32,23 @@ QString qt(std::string_view text) {
 
 std::string str(const QString& text) {
     return text.toStdString();
+}
+
+// The form's groups are grids of their own: one width for every caption lines their fields up.
+void alignCaptions(QWidget* page) {
+    std::vector<QLabel*> captions;
+    for (QGridLayout* grid : page->findChildren<QGridLayout*>())
+        for (int row = 0; row < grid->rowCount(); ++row)
+            if (QLayoutItem* item = grid->itemAtPosition(row, 0))
+                if (auto* label = qobject_cast<QLabel*>(item->widget()))
+                    captions.push_back(label);
+    int width = 0;
+    for (QLabel* label : captions) {
+        label->setMinimumWidth(0);
+        width = std::max(width, label->sizeHint().width());
+    }
+    for (QLabel* label : captions)
+        label->setMinimumWidth(width);
 }
 
 } // namespace
@@ -120,6 +139,7 @@ void DepositRequestWindowController::closeEvent(QCloseEvent* event) {
 void DepositRequestWindowController::updateLanguageStrings() {
     setWindowTitle(context_.text("0713"));
     showCurrencyOnLabel();
+    alignCaptions(ui_->formPage);
 }
 
 void DepositRequestWindowController::setDefaults() {
@@ -301,6 +321,7 @@ void DepositRequestWindowController::showCurrencyOnLabel() {
     if (!isOnlinePayment_) {
         ui_->amounTitleLabel->setText(amountTitle);
         ui_->depositTitleLabel->setText(estimateTitle);
+        alignCaptions(ui_->formPage);
         return;
     }
     const DepositCurrencies c = currencies();
@@ -309,6 +330,7 @@ void DepositRequestWindowController::showCurrencyOnLabel() {
     ui_->amounTitleLabel->setText(
         gatewayCode.isEmpty() ? amountTitle : QStringLiteral("%1 (%2)").arg(amountTitle, gatewayCode));
     ui_->depositTitleLabel->setText(QStringLiteral("%1 (%2)").arg(estimateTitle, accountCode));
+    alignCaptions(ui_->formPage);
 }
 
 void DepositRequestWindowController::updateEstimatedAmount() {

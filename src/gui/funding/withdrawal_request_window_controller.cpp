@@ -10,6 +10,8 @@
 #include "ui_withdrawal_request_window_controller.h"
 
 #include <QCloseEvent>
+#include <QGridLayout>
+#include <QLabel>
 #include <QPushButton>
 #include <QShortcut>
 
@@ -24,6 +26,23 @@ QString qt(std::string_view text) {
 
 std::string str(const QString& text) {
     return text.toStdString();
+}
+
+// The form's groups are grids of their own: one width for every caption lines their fields up.
+void alignCaptions(QWidget* page) {
+    std::vector<QLabel*> captions;
+    for (QGridLayout* grid : page->findChildren<QGridLayout*>())
+        for (int row = 0; row < grid->rowCount(); ++row)
+            if (QLayoutItem* item = grid->itemAtPosition(row, 0))
+                if (auto* label = qobject_cast<QLabel*>(item->widget()))
+                    captions.push_back(label);
+    int width = 0;
+    for (QLabel* label : captions) {
+        label->setMinimumWidth(0);
+        width = std::max(width, label->sizeHint().width());
+    }
+    for (QLabel* label : captions)
+        label->setMinimumWidth(width);
 }
 
 } // namespace
@@ -100,6 +119,7 @@ void WithdrawalRequestWindowController::closeEvent(QCloseEvent* event) {
 
 void WithdrawalRequestWindowController::updateLanguageStrings() {
     setWindowTitle(context_.text("0722"));
+    alignCaptions(ui_->formPage);
 }
 
 void WithdrawalRequestWindowController::setDefaults() {
