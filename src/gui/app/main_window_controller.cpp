@@ -287,7 +287,7 @@ SettingsWindowController* MainWindowController::settingsWindow() const {
 void MainWindowController::SettingsButtonClicked() {
     if (!settings_) {
         settings_ = new SettingsWindowController(context_, this);
-        const auto user = context_.clientModel()->client().model().userInfo;
+        const auto& user = context_.clientModel()->client().model().userInfo;
         settings_->setAccountCapabilities(user && user->CanChangePassword,
                                           context_.clientModel()->client().queries().canShowAERights());
         settings_->setNetworkAvailableQuery(
