@@ -51,11 +51,11 @@ struct RefreshSession {
             group->GroupId = g + 1;
             group->TradingEnabled = true;
             for (int n = 0; n < kInstruments; ++n) {
-                auto s = std::make_shared<GroupInstruments>();
-                s->InstrumentId = n + 1;
-                s->InitialMargin = 2;
-                s->InitialSellMargin = 3;
-                s->margincalculationMode = g == 0 ? 2 : 1;
+                GroupInstruments s;
+                s.InstrumentId = n + 1;
+                s.InitialMargin = 2;
+                s.InitialSellMargin = 3;
+                s.margincalculationMode = g == 0 ? 2 : 1;
                 group->fileGroupInstrument(s);
             }
             model.fileGroup(group);

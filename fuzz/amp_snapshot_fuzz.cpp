@@ -35,8 +35,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (const auto& [key, group] : model->GroupDetailCollection) {
         if (!group || sessionKey(group->GroupId) != key)
             std::abort();
-        for (const auto& [id, settings] : group->GroupInstrumentCollection)
-            if (!settings || sessionKey(settings->InstrumentId) != id || settings->GroupId != group->GroupId)
+        for (const GroupInstruments& settings : group->GroupInstrumentCollection)
+            if (group->groupInstrument(settings.InstrumentId) != &settings ||
+                settings.GroupId != group->GroupId)
                 std::abort();
     }
     for (const auto& [key, account] : model->AccountDetailCollection)

@@ -59,8 +59,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         check(account && key == sessionKey(account->AccountId), "account under another id");
     for (const auto& [key, group] : m.GroupDetailCollection) {
         check(group && key == sessionKey(group->GroupId), "group under another id");
-        for (const auto& [id, settings] : group->GroupInstrumentCollection)
-            check(settings && id == sessionKey(settings->InstrumentId), "group instrument under another id");
+        for (const GroupInstruments& settings : group->GroupInstrumentCollection)
+            check(group->groupInstrument(settings.InstrumentId) == &settings,
+                  "group instrument under another id");
     }
     for (const auto& [typeName, entries] : m.symbolTypeCollection)
         check(!entries.empty(), "empty watch-list entry");

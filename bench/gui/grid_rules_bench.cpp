@@ -48,9 +48,9 @@ struct GridSession {
             item->UpdateTime = "03/05/2024 14:30:00";
             model.ItemCollection.insert_or_assign(item->Code, item);
             watchList.push_back(item->Code);
-            auto settings = std::make_shared<GroupInstruments>();
-            settings->InstrumentId = n + 1;
-            settings->InitialMargin = 12.5;
+            GroupInstruments settings;
+            settings.InstrumentId = n + 1;
+            settings.InitialMargin = 12.5;
             group->fileGroupInstrument(settings);
         }
         model.GroupDetailCollection.insert_or_assign("1", group);

@@ -122,7 +122,9 @@ BarSeries parseChartBars(std::string_view text) {
         Bar bar;
         const std::string_view date = items[Dates].next();
         const std::string_view time = items[Times].next();
-        bar.time = parseBarTime(date, time).value_or(kNoTime);
+        // A bar without a time of day (daily and weekly replies may send none) starts its day.
+        bar.time =
+            parseBarTime(date, trimmed(time).empty() ? std::string_view("00:00:00") : time).value_or(kNoTime);
         bar.close = readPrice(items[Closes].next()).value_or(kNoPrice);
         bar.high = readPrice(items[Highs].next()).value_or(kNoPrice);
         bar.low = readPrice(items[Lows].next()).value_or(kNoPrice);

@@ -22,7 +22,8 @@ std::optional<std::string> chartReplyKey(std::string_view text);
 // columns are taken in order (an empty column stays in its place) and item i of each column goes
 // to bar i, an empty or unreadable item leaving that field missing (NaN, or kNoTime for a date or
 // time) instead of moving the later items up. There is one bar per close item; trailing empty
-// closes (a final ",") are not bars. At most BarSeries::kMaxBars bars are read.
+// closes (a final ",") are not bars. At most BarSeries::kMaxBars bars are read. A bar with a date
+// and no time (an empty item, or no times column at all) starts at 00:00:00 of its day.
 BarSeries parseChartBars(std::string_view text);
 
 // A plain decimal number of an outside text (blanks around it allowed); nullopt for anything

@@ -45,23 +45,46 @@ std::vector<double> sliceAngles(std::span<const double> sizes) {
     return angles;
 }
 
-std::vector<PieSlice> equityShares(std::span<const std::string> positionCodes,
-                                   const std::function<double(std::string_view code)>& marginOf,
-                                   double equity, double availableMargin, bool equityHit) {
-    const bool divisible = std::isfinite(equity) && equity > 0;
-    auto share = [&](double amount) { return divisible ? amount / equity * 100 : 0.0; };
-    std::vector<std::string> codes;
-    for (const auto& code : positionCodes)
-        if (std::find(codes.begin(), codes.end(), code) == codes.end())
-            codes.push_back(code);
+std::vector<PieHolding> byInstrument(std::span<const PieHolding> positions) {
+    std::vector<PieHolding> out;
+    for (const PieHolding& p : positions) {
+        const double amount = std::isfinite(p.amount) ? p.amount : 0.0;
+        auto it = std::find_if(out.begin(), out.end(), [&](const PieHolding& h) { return h.code == p.code; });
+        if (it == out.end())
+            out.push_back({p.code, p.instrumentId, amount});
+        else
+            it->amount += amount;
+    }
+    std::stable_sort(out.begin(), out.end(), [](const PieHolding& a, const PieHolding& b) {
+        if (a.amount != b.amount)
+            return a.amount > b.amount;
+        return a.instrumentId < b.instrumentId;
+    });
+    return out;
+}
+
+std::vector<PieSlice> equityShares(std::span<const PieHolding> margins, double equity, double availableMargin,
+                                   bool equityHit) {
+    if (!std::isfinite(equity) || !(equity > 0))
+        return {};
     std::vector<std::string> titles;
     std::vector<double> values;
-    for (const auto& code : codes) {
-        titles.push_back(code);
-        values.push_back(equityHit ? 0.0 : share(marginOf(code)));
+    for (const PieHolding& h : byInstrument(margins)) {
+        titles.push_back(h.code);
+        values.push_back(equityHit ? 0.0 : h.amount / equity * 100);
     }
     titles.emplace_back("Avl.Mgn");
-    values.push_back(share(availableMargin));
+    values.push_back(availableMargin / equity * 100);
+    return pieSlices(titles, values);
+}
+
+std::vector<PieSlice> profitLossShares(std::span<const PieHolding> profits) {
+    std::vector<std::string> titles;
+    std::vector<double> values;
+    for (const PieHolding& h : byInstrument(profits)) {
+        titles.push_back(h.code);
+        values.push_back(h.amount);
+    }
     return pieSlices(titles, values);
 }
 

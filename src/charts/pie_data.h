@@ -1,6 +1,6 @@
 #pragma once
 // The slices of a pie chart from titled values, and the account pie's shares of equity.
-#include <functional>
+#include <cstdint>
 #include <span>
 #include <string>
 #include <string_view>
@@ -22,12 +22,25 @@ std::string legendText(const PieSlice& slice);
 // finite or not above 0 get none, and all are 0 when no slice has a size.
 std::vector<double> sliceAngles(std::span<const double> sizes);
 
-// The margin pie of an account: for each instrument, in the order of its first open position,
-// the margin held in it as a percentage of equity, then "Avl.Mgn", the available margin as a
-// percentage of equity. An account whose equity was hit shows 0 for every instrument. An equity
-// that is 0, negative or not finite cannot be divided by: every slice is then empty.
-std::vector<PieSlice> equityShares(std::span<const std::string> positionCodes,
-                                   const std::function<double(std::string_view code)>& marginOf,
-                                   double equity, double availableMargin, bool equityHit);
+// What the open positions of an account hold in one instrument: margin, or floating profit and
+// loss in the account currency.
+struct PieHolding {
+    std::string code;
+    std::int64_t instrumentId = 0;
+    double amount = 0;
+};
+
+// One holding per instrument with its positions' amounts summed (amounts that are not finite count
+// as 0), in a stable order: the largest amount first, equal amounts by instrument id.
+std::vector<PieHolding> byInstrument(std::span<const PieHolding> positions);
+
+// The margin pie of an account: for each instrument (byInstrument's order) the margin held in it as
+// a percentage of equity, then "Avl.Mgn", the available margin as a percentage of equity. An
+// account whose equity was hit shows 0 for every instrument. An equity that is 0, negative or not
+// finite cannot be divided by: there are then no slices at all.
+std::vector<PieSlice> equityShares(std::span<const PieHolding> margins, double equity, double availableMargin,
+                                   bool equityHit);
+// The profit-and-loss pie: one slice per instrument, the signed sum of its positions.
+std::vector<PieSlice> profitLossShares(std::span<const PieHolding> profits);
 
 } // namespace tc::charts

@@ -77,7 +77,18 @@ void PriceChart::load(const BarSeries& bars) {
     refit(6);
 }
 
-LiveStep PriceChart::applyQuote(const LiveQuote& quote) {
+LiveQuote roundedQuote(const LiveQuote& quote, int decimals) {
+    const double scale = std::pow(10.0, shownDecimals(decimals));
+    auto round = [scale](double price) {
+        const double r = std::round(price * scale) / scale;
+        return std::isfinite(r) ? r : price;
+    };
+    return {quote.time, round(quote.last), round(quote.bid), round(quote.ask)};
+}
+
+LiveStep PriceChart::applyQuote(const LiveQuote& raw) {
+    // The bars of a reply hold prices as printed, with the instrument's decimals; live bars match.
+    const LiveQuote quote = roundedQuote(raw, decimals_);
     if (std::isfinite(quote.bid) && quote.bid != 0)
         bid_ = quote.bid;
     if (std::isfinite(quote.ask) && quote.ask != 0)

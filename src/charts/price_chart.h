@@ -29,6 +29,8 @@ struct TimeLabel {
 // Prices with `decimals` places (0 counts as 2, as everywhere prices are printed); empty for a
 // value that is not finite.
 std::string formatPrice(double value, int decimals);
+// The quote's prices rounded to `decimals` places (0 counts as 2), as a reply's bars are written.
+LiveQuote roundedQuote(const LiveQuote& quote, int decimals);
 
 class PriceChart {
 public:
@@ -41,7 +43,8 @@ public:
     // The bars of a reply, copied: live quotes then grow this chart's own series. The window
     // shows the newest bars.
     void load(const BarSeries& bars);
-    // One live quote; a window that follows the newest bar moves along with it.
+    // One live quote, its prices rounded to the instrument's decimals; a window that follows the
+    // newest bar moves along with it.
     LiveStep applyQuote(const LiveQuote& quote);
     // Chart type change in place (line, OHLC, candlestick, bid/ask): the bars stay, the price
     // range is refitted to what the new type draws.

@@ -18,6 +18,7 @@
 #include "funding/session_funding.h"
 #include "model/collection_keys.h"
 #include "model/records/account_details.h"
+#include "model/records/group_details.h"
 #include "model/records/item_details.h"
 #include "model/records/order.h"
 #include "model/text/language_string.h"
@@ -73,7 +74,7 @@ struct Events {
     Signal<std::shared_ptr<const Order>> orderStored;
     Signal<OrderRefusal> orderRefused;
     Signal<interfaces::BulkCloseReport> bulkClose;
-    Signal<bool> offsetAnswered; // the value is unused
+    Signal<interfaces::OffsetAnswer> offsetAnswered;
     // funding
     Signal<interfaces::FundingReply> fundingReply;
     Signal<interfaces::FundingFailure> fundingFailure;
@@ -163,7 +164,10 @@ public:
         report.reason = reason;
         later(&Events::bulkClose, std::move(report));
     }
-    void offsetAnswered() override { later(&Events::offsetAnswered, true); }
+    void offsetAnswered(std::int32_t code, const std::string& reason) override {
+        later(&Events::offsetAnswered,
+              interfaces::OffsetAnswer{code == 0, code == 0 ? std::string() : std::to_string(code), reason});
+    }
 
 private:
     std::shared_ptr<Events> events_;
@@ -204,6 +208,19 @@ public:
     }
     OrderResult placeOrder(const interfaces::OrderTicket& ticket) override {
         return withTicket(ticket, [&](const OrderInfo& info) { return requests().PlaceOrder(info); });
+    }
+    interfaces::PriceLimit entryPriceLimit(const interfaces::OrderTicket& ticket) const override {
+        if (!core_.orders || !knowsSettings(ticket))
+            return {};
+        const OrderInfo info = orderInfoOf(ticket, 0);
+        return limitOf(core_.orders->manager().OrderTypeChange(info.orderType, info.tradingMode,
+                                                               info.itemCode, info.accountNo, true));
+    }
+    interfaces::PriceLimit takeProfitLimit(const interfaces::OrderTicket& ticket) const override {
+        return protectiveLimit(ticket, true);
+    }
+    interfaces::PriceLimit stopLossLimit(const interfaces::OrderTicket& ticket) const override {
+        return protectiveLimit(ticket, false);
     }
     OrderResult placeMultiAccountOrder(const interfaces::OrderTicket& ticket,
                                        std::span<const interfaces::AccountQuantity> accounts) override {
@@ -261,6 +278,9 @@ public:
     OrderResult cancelPendingOrder(std::string_view pendingOrderId) override {
         return answer([&] { return requests().cancelPendingOrder(pendingOrderId); });
     }
+    OrderResult checkClosePosition(std::string_view positionId) override {
+        return answer([&] { return requests().validatePositionForCloseAll(positionId); });
+    }
     OrderResult closeAllPositions(std::span<const std::string> positionIds,
                                   interfaces::CloseAllScope scope) override {
         return answer(
@@ -285,7 +305,7 @@ public:
         return core_.events->bulkClose.connect(std::move(fn));
     }
     std::unique_ptr<interfaces::Handler> handleOffsetAnswered(OffsetAnsweredFn fn) override {
-        return core_.events->offsetAnswered.connect([fn = std::move(fn)](bool) { fn(); });
+        return core_.events->offsetAnswered.connect(std::move(fn));
     }
 
     // A refusal the order requests posted: the answer of the request running now, and an event.
@@ -298,6 +318,36 @@ public:
 
 private:
     OrderRequests& requests() { return core_.orders->requests(); }
+
+    // The order rules write a limit as "<= 1.2345" or ">= 1.2345".
+    static interfaces::PriceLimit limitOf(std::string_view signedText) {
+        interfaces::PriceLimit limit;
+        if (signedText.size() < 3)
+            return limit;
+        limit.atMost = signedText.substr(0, 2) == "<=";
+        limit.price = std::string(signedText.substr(3));
+        return limit;
+    }
+    // The rules read a missing record as zeros: no limit is given for it.
+    bool knowsSettings(const interfaces::OrderTicket& ticket) const {
+        const SessionModel& model = core_.business->session();
+        const auto* item = model.ItemCollection.get(ticket.instrument);
+        const auto* account = model.AccountDetailCollection.get(sessionKey(ticket.account));
+        if (!item || !*item || !account || !*account)
+            return false;
+        const auto* group = model.GroupDetailCollection.get((*account)->GroupId);
+        return group && *group && (*group)->groupInstrument((*item)->InstrumentId);
+    }
+    interfaces::PriceLimit protectiveLimit(const interfaces::OrderTicket& ticket, bool takeProfit) const {
+        if (!core_.orders || !knowsSettings(ticket))
+            return {};
+        const OrderInfo info = orderInfoOf(ticket, 0);
+        // The rules take the side of the order that protects the position: selling when the ticket buys.
+        const std::int32_t protectiveSide = info.tradingMode == 0 ? 1 : 0;
+        const std::string entry = ticket.price && !ticket.price->isNaN() ? ticket.price->toString() : "";
+        return limitOf(core_.orders->manager().UpdateTakeProfitandStopLoss(
+            protectiveSide, info.itemCode, takeProfit, info.accountNo, info.orderType, entry, true));
+    }
 
     static std::shared_ptr<const Order> record(const SessionModel::OrderList& list, std::string Order::*field,
                                                std::string_view id) {

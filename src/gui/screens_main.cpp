@@ -48,6 +48,20 @@ struct DemoSession {
             error = "no market: " + market.error;
             return false;
         }
+        // Two more demo positions for the position dialogs: one opposite the first, which it can be
+        // offset against, and one bigger than the group lets one order close, which close-all refuses.
+        if (!market.market->positions.empty()) {
+            auto position = market.market->positions.front();
+            position.positionId = 300901;
+            position.isBuy = !position.isBuy;
+            position.qty = position.initialQty = "0.5";
+            market.market->positions.push_back(position);
+            position.positionId = 300902;
+            position.accountId = 20002; // not the main window's account: its summary stays the demo's
+            position.isBuy = !position.isBuy;
+            position.qty = position.initialQty = "60";
+            market.market->positions.push_back(position);
+        }
         server = std::make_unique<testserver::TestServer>(std::move(*market.market));
         testserver::ServerOptions options;
         options.port = options.feedPort = options.dataPort = 0;

@@ -43,6 +43,20 @@ struct OrderTicket {
     std::optional<std::int32_t> deviation;
 };
 
+// The nearest level the order rules allow for a price of a ticket, written at the instrument's
+// decimals, and the side of it a price must keep. None (an empty price) for a market order's entry,
+// or when the instrument or the account's settings for it are unknown.
+struct PriceLimit {
+    std::string price;
+    bool atMost = false; // a price must be at or below it; else at or above
+    // "<= 1.23450" or ">= 1.23450"; empty when there is none.
+    std::string signedText() const {
+        if (price.empty())
+            return {};
+        return (atMost ? "<= " : ">= ") + price;
+    }
+};
+
 // One account of a multi-account order and the quantity it takes.
 struct AccountQuantity {
     std::int32_t accountId = 0;
@@ -95,6 +109,13 @@ struct BulkCloseReport {
     std::string reason;
 };
 
+// The server's answer to an offset request: done, or rejected with its code and the reason as shown.
+struct OffsetAnswer {
+    bool accepted = true;
+    std::string code;
+    std::string reason;
+};
+
 class Orders {
 public:
     virtual ~Orders() = default;
@@ -102,6 +123,13 @@ public:
     // The ticket's check: validates without sending (Sent here means "would be sent").
     virtual OrderResult checkOrder(const OrderTicket& ticket) = 0;
     virtual OrderResult placeOrder(const OrderTicket& ticket) = 0;
+    // The limits of the ticket's prices for its account, instrument, side and kind, from the live
+    // quote. The entry price's of a limit or stop order; the take profit's and stop loss's measured
+    // from the ticket's price, or for a market order from the bid when buying and the ask when
+    // selling.
+    virtual PriceLimit entryPriceLimit(const OrderTicket& ticket) const = 0;
+    virtual PriceLimit takeProfitLimit(const OrderTicket& ticket) const = 0;
+    virtual PriceLimit stopLossLimit(const OrderTicket& ticket) const = 0;
     // One order for several accounts, each with its own quantity (the ticket's account and quantity
     // are not read).
     virtual OrderResult placeMultiAccountOrder(const OrderTicket& ticket,
@@ -115,6 +143,9 @@ public:
                                          const Decimal& price, std::optional<Decimal> takeProfit,
                                          std::optional<Decimal> stopLoss) = 0;
     virtual OrderResult cancelPendingOrder(std::string_view pendingOrderId) = 0;
+    // The close-all window's check of one position: the close of its whole remainder at market,
+    // validated without sending (Sent here means "would be sent").
+    virtual OrderResult checkClosePosition(std::string_view positionId) = 0;
     virtual OrderResult closeAllPositions(std::span<const std::string> positionIds, CloseAllScope scope) = 0;
     // Closes the position against opposite positions of its account and instrument, each leg taking
     // its quantity; the offset quantity is the legs' sum. The answer comes as offsetAnswered.
@@ -123,7 +154,7 @@ public:
     using OrderStoredFn = std::function<void(const std::shared_ptr<const Order>& order)>;
     using OrderRefusedFn = std::function<void(const OrderRefusal& refusal)>;
     using BulkCloseFn = std::function<void(const BulkCloseReport& report)>;
-    using OffsetAnsweredFn = std::function<void()>;
+    using OffsetAnsweredFn = std::function<void(const OffsetAnswer& answer)>;
 
     // The server stored a limit or stop order the user placed.
     virtual std::unique_ptr<Handler> handleOrderStored(OrderStoredFn fn) = 0;

@@ -133,8 +133,7 @@ double AccountStatementInfo::getSettledTDS() const {
 double AccountStatementInfo::getPendingQuantity() const {
     return sum(PendingOrderInfo, [](const auto& o) { return number(o.OrderQty); });
 }
-double
-AccountStatementInfo::getCancelledQuantity(const std::vector<RecordPtr<Order>>& cancelledOrderInfo) {
+double AccountStatementInfo::getCancelledQuantity(const std::vector<RecordPtr<Order>>& cancelledOrderInfo) {
     return sum(cancelledOrderInfo, [](const auto& o) { return o ? number(o->OrderQty) : 0.0; });
 }
 

@@ -21,8 +21,7 @@ struct FundingCollections {
     static constexpr std::size_t kMaxEntries = 100'000;
 
     PayGateSettings payGateSettings;
-    platform::OrderedMap<std::string, RecordPtr<PayGateTransaction>>
-        payGateTransactions;                                                        // "%lu" requestId
+    platform::OrderedMap<std::string, RecordPtr<PayGateTransaction>> payGateTransactions; // "%lu" requestId
     std::map<std::uint64_t, RecordPtr<ApprovalReq>> approvalRequests;         // by approvalRequestId
     std::map<std::uint64_t, RecordPtr<FinancialApproval>> financialApprovals; // by approvalRequestId
 };

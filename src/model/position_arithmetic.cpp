@@ -169,17 +169,12 @@ double convertWith(double value, const ResolvedAccount& r) {
 
 } // namespace
 
-RefreshTotals refreshOpenPositions(std::span<RecordPtr<Order>> positions,
-                                   const SessionLookup& session) {
+RefreshTotals refreshOpenPositions(std::span<RecordPtr<Order>> positions, const SessionLookup& session) {
     RefreshTotals totals;
     // Keys view the positions' own AccountNumber texts, which outlive the pass.
     std::unordered_map<std::string_view, ResolvedAccount> accounts;
-    // A group's settings per instrument, found once per pass: the group's own map is keyed by text.
-    std::unordered_map<const GroupDetails*, std::unordered_map<std::int32_t, const GroupInstruments*>>
-        settingsByGroup;
     std::string_view lastNumber;
     const ResolvedAccount* last = nullptr;
-    std::unordered_map<std::int32_t, const GroupInstruments*>* lastSettings = nullptr;
     for (auto& position : positions) {
         if (!position)
             continue;
@@ -190,7 +185,6 @@ RefreshTotals refreshOpenPositions(std::span<RecordPtr<Order>> positions,
                 it->second = resolveAccount(order.AccountNumber, session);
             last = &it->second;
             lastNumber = order.AccountNumber;
-            lastSettings = last->group ? &settingsByGroup[last->group.get()] : nullptr;
         }
         if (!last->shown)
             continue;
@@ -204,11 +198,10 @@ RefreshTotals refreshOpenPositions(std::span<RecordPtr<Order>> positions,
             order.UnrealisedPL = convertWith(*order.EquityHitPL, *last);
         if (std::isfinite(order.UnrealisedPL))
             totals.unrealisedPL += order.UnrealisedPL;
-        if (item && lastSettings) {
-            auto [found, added] = lastSettings->try_emplace(item->InstrumentId, nullptr);
-            if (added)
-                found->second = last->group->groupInstrument(item->InstrumentId).get();
-            totals.margin += marginForSingleLot(order, found->second, *item) * quantity;
+        if (item && last->group) {
+            const GroupDetails& group = *last->group;
+            totals.margin +=
+                marginForSingleLot(order, group.groupInstrument(item->InstrumentId), *item) * quantity;
         }
         ++totals.positions;
     }

@@ -65,8 +65,7 @@ struct RefreshTotals {
 // (accounts suspended, closed, or with access type 4 or 10), so the list need not be copied first.
 // Instruments are found by code once per position; accounts, their conversion quote, group and the
 // group's settings are resolved once per pass, so the cost stays linear in the positions.
-RefreshTotals refreshOpenPositions(std::span<RecordPtr<Order>> positions,
-                                   const SessionLookup& session);
+RefreshTotals refreshOpenPositions(std::span<RecordPtr<Order>> positions, const SessionLookup& session);
 
 // Margin of one lot of the position in doubles, by the rule of Order::GetMarginForSingleLot;
 // 0 without settings.

@@ -27,8 +27,8 @@ public:
     // Taking a writable share makes a writable owner.
     RecordPtr(std::shared_ptr<T> record) noexcept : record_(std::move(record)) {}
     template <class U>
-        requires(std::is_convertible_v<U*, T*> && !std::is_same_v<U, T>)
-    RecordPtr(std::shared_ptr<U> record) noexcept : record_(std::move(record)) {}
+    requires(std::is_convertible_v<U*, T*> && !std::is_same_v<U, T>) RecordPtr(std::shared_ptr<U> record)
+    noexcept : record_(std::move(record)) {}
 
     RecordPtr(RecordPtr&&) noexcept = default;
     RecordPtr& operator=(RecordPtr&&) noexcept = default;

@@ -69,8 +69,9 @@ struct SessionModel {
     // kMaxKeyBytes is refused, and so is a new key once the collection holds `cap` entries (false,
     // logged with `collectionName`).
     template <class V>
-    static bool file(platform::OrderedMap<std::string, V>& collection, std::string key, std::type_identity_t<V> value,
-                     std::string_view collectionName, std::size_t cap = kMaxEntriesPerCollection);
+    static bool file(platform::OrderedMap<std::string, V>& collection, std::string key,
+                     std::type_identity_t<V> value, std::string_view collectionName,
+                     std::size_t cap = kMaxEntriesPerCollection);
 
     // Typed filing under each collection's key; false for a null record or a full collection.
     bool fileItemType(std::shared_ptr<ItemType> type);
@@ -96,8 +97,8 @@ void logCollectionFull(std::string_view collectionName, std::size_t cap, std::st
 void logKeyTooLong(std::string_view collectionName, std::size_t keyBytes);
 
 template <class V>
-bool SessionModel::file(platform::OrderedMap<std::string, V>& collection, std::string key, std::type_identity_t<V> value,
-                        std::string_view collectionName, std::size_t cap) {
+bool SessionModel::file(platform::OrderedMap<std::string, V>& collection, std::string key,
+                        std::type_identity_t<V> value, std::string_view collectionName, std::size_t cap) {
     if (key.size() > kMaxKeyBytes) {
         logKeyTooLong(collectionName, key.size());
         return false;

@@ -1,14 +1,11 @@
 #include "model/session_model_lookup.h"
 
-#include "model/collection_keys.h"
 #include "model/records/account_details.h"
 #include "model/records/item_details.h"
 #include "model/records/order.h"
 #include "model/session_model.h"
 
 #include <algorithm>
-#include <charconv>
-#include <optional>
 #include <unordered_map>
 #include <vector>
 
@@ -67,16 +64,6 @@ std::vector<std::shared_ptr<const Order>> SessionModelLookup::getOpenOrderCollec
 }
 
 namespace {
-
-// The instrument id a group-instrument key names: keys are the canonical decimal text of the id;
-// any other text names no instrument.
-std::optional<std::int32_t> instrumentIdOfKey(std::string_view key) {
-    std::int32_t id = 0;
-    const auto [end, ec] = std::from_chars(key.data(), key.data() + key.size(), id);
-    if (ec != std::errc() || end != key.data() + key.size() || sessionKey(id) != key)
-        return std::nullopt;
-    return id;
-}
 
 // One step of settling an instrument's spread with one group's settings.
 void settleSpread(ItemDetails& item, const GroupInstruments& settings) {
@@ -167,21 +154,8 @@ void SetAllSymbolsSpread(SessionModel& model) {
     }
     const InstrumentsById byId(model);
     for (const GroupDetails* group : groups) {
-        for (const auto& [key, settings] : group->GroupInstrumentCollection) {
-            if (!settings)
-                continue;
-            // Filed settings sit under their own id's text; anything else is parsed.
-            char buf[16];
-            const auto written = std::to_chars(buf, buf + sizeof buf, settings->InstrumentId);
-            std::optional<std::int32_t> id;
-            if (std::string_view(buf, static_cast<std::size_t>(written.ptr - buf)) == key)
-                id = settings->InstrumentId;
-            else
-                id = instrumentIdOfKey(key);
-            const GroupInstruments& entry = *settings;
-            if (id)
-                byId.forEach(*id, [&](ItemDetails& item) { settleSpread(item, entry); });
-        }
+        for (const GroupInstruments& settings : group->GroupInstrumentCollection)
+            byId.forEach(settings.InstrumentId, [&](ItemDetails& item) { settleSpread(item, settings); });
     }
     for (auto& [code, item] : model.ItemCollection) {
         if (!item || item->Spreadtype == ItemDetails::kSpreadNone ||

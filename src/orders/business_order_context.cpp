@@ -8,7 +8,8 @@ namespace tc {
 
 namespace {
 
-std::shared_ptr<Order> findById(SessionModel::OrderList& list, std::string_view id, std::string Order::*field) {
+std::shared_ptr<Order> findById(SessionModel::OrderList& list, std::string_view id,
+                                std::string Order::*field) {
     if (id.empty())
         return nullptr;
     for (auto& o : list) {

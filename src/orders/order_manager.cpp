@@ -100,7 +100,7 @@ struct OrderMananger::Context {
     std::shared_ptr<const AccountDetails> account;
     std::shared_ptr<const ItemDetails> item;
     std::shared_ptr<const GroupDetails> group;
-    std::shared_ptr<GroupInstruments> settings;
+    const GroupInstruments* settings = nullptr; // held by `group`
 
     const AccountDetails& acc() const { return account ? *account : kNoAccount; }
     const ItemDetails& itm() const { return item ? *item : kNoItem; }
@@ -331,7 +331,7 @@ bool OrderMananger::validateOrderSettingsRights(const std::shared_ptr<Order>& or
         return false;
     const Context c = contextOf(*order);
     const bool buy = order->tradingMode == 0;
-    if (!hasOrderSettingsRights(c.settings.get(), buy ? 1 : 2))
+    if (!hasOrderSettingsRights(c.settings, buy ? 1 : 2))
         return refuse(buy ? "1106" : "1107", order);
     return true;
 }
@@ -455,7 +455,7 @@ void OrderMananger::getTotalLots(std::string_view itemCode, std::string_view acc
 bool OrderMananger::CheckMargin(const Order& order) const {
     const Context c = contextOf(order);
     const GroupInstruments& settings = c.set();
-    const double m = getMargin(c.settings.get(), order.deliveryMode);
+    const double m = getMargin(c.settings, order.deliveryMode);
     const double q = strictNumber(order.OrderQty).value_or(0);
     if (order.isCancelOrder)
         return true;
@@ -503,9 +503,10 @@ void OrderMananger::CalcHedgeMargin(const Order& order) const {
     const auto account = session_.accountForId(std::to_string(session_.currentAccountSelected()));
     const auto item = session_.instrumentForCode(order.ItemCode);
     const auto group = account ? session_.groupForId(account->GroupId) : nullptr;
-    const auto settings = group ? group->groupInstrument(item ? item->InstrumentId : 0) : nullptr;
+    const GroupInstruments* settings =
+        group ? group->groupInstrument(item ? item->InstrumentId : 0) : nullptr;
     const double percent = settings ? settings->LiquidationMargin : 0;
-    const auto perLot = order.GetMarginForSingleLot(settings.get(), item ? *item : kNoItem);
+    const auto perLot = order.GetMarginForSingleLot(settings, item ? *item : kNoItem);
     const double rate = perLot ? perLot->toDouble() : 0;
     const AccountDetails& acc = account ? *account : kNoAccount;
     double buy = 0;

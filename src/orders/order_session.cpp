@@ -30,7 +30,8 @@ std::vector<std::shared_ptr<const Order>> ModelOrderSession::getOpenOrderCollect
     return lookup_.getOpenOrderCollection();
 }
 
-std::shared_ptr<const SessionSettings> ModelOrderSession::sessionSettingsForId(std::int64_t settingsId) const {
+std::shared_ptr<const SessionSettings>
+ModelOrderSession::sessionSettingsForId(std::int64_t settingsId) const {
     // Setting ids are unsigned; a negative id names no setting.
     if (settingsId < 0)
         return nullptr;

@@ -79,6 +79,23 @@ TEST(ChartReply, ItemsAndColumnsKeepTheirPositions) {
     EXPECT_TRUE(parseChartBars(std::string(charts::kMaxChartReplyBytes + 1, '1')).empty());
 }
 
+TEST(ChartReply, BarsWithoutATimeOfDayKeepTheirDatesAtTheStartOfTheDay) {
+    // A daily reply with an empty times column: every bar keeps its date.
+    BarSeries bars =
+        parseChartBars("<0~EURUSD^D~7>03/13/24,03/14/24##1.1,1.2#1.3,1.4#1.0,1.1#1.05,1.15<END>");
+    ASSERT_EQ(bars.size(), 2u);
+    EXPECT_EQ(bars.bar(0).time, at(2024, 3, 13, 0, 0, 0));
+    EXPECT_EQ(bars.bar(1).time, at(2024, 3, 14, 0, 0, 0));
+    EXPECT_EQ(bars.bar(1).open, 1.15) << "the other columns keep their places";
+    // One empty time among others; a bad time or a missing date still gives no time.
+    bars = parseChartBars("03/13/24,03/14/24,03/15/24,#10:00:00,, 25:00:00,10:00:00#1,2,3,4####");
+    ASSERT_EQ(bars.size(), 4u);
+    EXPECT_EQ(bars.bar(0).time, at(2024, 3, 13, 10, 0, 0));
+    EXPECT_EQ(bars.bar(1).time, at(2024, 3, 14, 0, 0, 0));
+    EXPECT_EQ(bars.bar(2).time, charts::kNoTime);
+    EXPECT_EQ(bars.bar(3).time, charts::kNoTime);
+}
+
 TEST(ChartReply, ALongReplyKeepsEveryBar) {
     std::string closes;
     for (int i = 0; i < 300; ++i)

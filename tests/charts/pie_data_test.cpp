@@ -31,27 +31,45 @@ TEST(PieData, SlicesKeepTheirOrderSignsAndTitles) {
     EXPECT_EQ(charts::sliceAngles(none), (std::vector<double>{0, 0}));
 }
 
-TEST(PieData, EquitySharesComeInPositionOrderAndNeverDivideByNoEquity) {
-    const std::vector<std::string> positions{"GBPUSD", "EURUSD", "GBPUSD"};
-    auto margin = [](std::string_view code) { return code == "GBPUSD" ? 300.0 : 100.0; };
-    auto shares = charts::equityShares(positions, margin, 1000, 600, false);
-    ASSERT_EQ(shares.size(), 3u);
+TEST(PieData, InstrumentSlicesComeInAStableOrderAndNeverDivideByNoEquity) {
+    using charts::PieHolding;
+    // Positions in the order the session lists them; GBPUSD twice, two instruments holding alike.
+    const std::vector<PieHolding> margins{
+        {"GBPUSD", 4, 100}, {"USDJPY", 9, 100}, {"EURUSD", 2, 100}, {"GBPUSD", 4, 200}, {"XAUUSD", 3, NAN}};
+    const auto held = charts::byInstrument(margins);
+    ASSERT_EQ(held.size(), 4u);
+    EXPECT_EQ(held[0].code, "GBPUSD");
+    EXPECT_EQ(held[0].amount, 300) << "one slice per instrument, holding the sum";
+    EXPECT_EQ(held[1].code, "EURUSD") << "equal amounts by instrument id";
+    EXPECT_EQ(held[2].code, "USDJPY");
+    EXPECT_EQ(held[3].amount, 0) << "an amount that is not a number counts nothing";
+    // Listed in another order, the slices come the same.
+    const std::vector<PieHolding> reversed(margins.rbegin(), margins.rend());
+    const auto again = charts::byInstrument(reversed);
+    for (std::size_t i = 0; i < held.size(); ++i)
+        EXPECT_EQ(again[i].code, held[i].code) << i;
+
+    auto shares = charts::equityShares(margins, 1000, 500, false);
+    ASSERT_EQ(shares.size(), 5u);
     EXPECT_EQ(shares[0].title, "GBPUSD");
     EXPECT_EQ(shares[0].value, 30);
-    EXPECT_EQ(shares[1].title, "EURUSD");
     EXPECT_EQ(shares[1].value, 10);
-    EXPECT_EQ(shares[2].title, "Avl.Mgn");
-    EXPECT_EQ(shares[2].value, 60);
-
-    shares = charts::equityShares(positions, margin, 1000, 600, true);
+    EXPECT_EQ(shares[4].title, "Avl.Mgn");
+    EXPECT_EQ(shares[4].value, 50);
+    shares = charts::equityShares(margins, 1000, 500, true);
     EXPECT_EQ(shares[0].value, 0) << "an account whose equity was hit shows no margin shares";
-    EXPECT_EQ(shares[2].value, 60);
-    for (double equity : {0.0, -50.0, double(NAN), double(INFINITY)}) {
-        for (const auto& s : charts::equityShares(positions, margin, equity, 600, false)) {
-            EXPECT_EQ(s.value, 0) << equity;
-            EXPECT_EQ(s.size, 0);
-        }
-    }
+    EXPECT_EQ(shares[4].value, 50);
+    for (double equity : {0.0, -50.0, double(NAN), double(INFINITY)})
+        EXPECT_TRUE(charts::equityShares(margins, equity, 600, false).empty()) << equity;
+
+    // Profit and loss keeps its sign: a loss is a slice of its size with a negative legend.
+    const std::vector<PieHolding> profits{{"EURUSD", 2, -40}, {"GBPUSD", 4, 25}, {"EURUSD", 2, 10}};
+    const auto pl = charts::profitLossShares(profits);
+    ASSERT_EQ(pl.size(), 2u);
+    EXPECT_EQ(charts::legendText(pl[0]), "GBPUSD: 25.00");
+    EXPECT_EQ(charts::legendText(pl[1]), "EURUSD: -30.00");
+    EXPECT_EQ(pl[1].size, 30);
+    EXPECT_TRUE(charts::profitLossShares({}).empty());
 }
 
 } // namespace

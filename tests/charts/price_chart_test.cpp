@@ -182,4 +182,27 @@ TEST(PriceChart, LiveQuotesMoveAFollowingWindowAndStartKeysPickTheInterval) {
     EXPECT_FALSE(charts::parseStartKey("12"));
 }
 
+TEST(PriceChart, LivePricesAreRoundedToTheInstrumentsDecimalsAsReplyBarsAre) {
+    PriceChart chart;
+    chart.start("EURUSD", 5, 1, 3);
+    chart.load(rising(3));
+    const std::int64_t next = kStart + 3 * 60;
+    // A feed price carrying binary noise past the fifth decimal.
+    ASSERT_EQ(chart.applyQuote({next, 1.0851249999, 1.0850049, 1.08521501}), charts::LiveStep::Rolled);
+    const charts::Bar bar = chart.bars().back();
+    EXPECT_EQ(bar.close, 1.08512);
+    EXPECT_EQ(bar.open, 1.08512);
+    EXPECT_EQ(bar.high, 1.08512);
+    EXPECT_EQ(bar.bid, 1.0850);
+    EXPECT_EQ(bar.ask, 1.08522);
+    EXPECT_EQ(chart.bid(), 1.0850);
+    // The same price within rounding changes nothing.
+    EXPECT_EQ(chart.applyQuote({next + 1, 1.085120001, 1.0850049, 1.08521501}), charts::LiveStep::Unchanged);
+    // An instrument without decimals is printed, and rounded, with two.
+    chart.start("IDX", 0, 1, 3);
+    chart.load(rising(3));
+    chart.applyQuote({next, 101.23456, 0, 0});
+    EXPECT_EQ(chart.bars().back().close, 101.23);
+}
+
 } // namespace

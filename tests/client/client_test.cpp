@@ -6,8 +6,10 @@
 #include "funding/session_funding.h"
 #include "integration/loopback_fixture.h"
 #include "model/records/account_details.h"
+#include "model/records/group_details.h"
 #include "model/records/item_details.h"
 #include "model/records/order.h"
+#include "model/text/formatter.h"
 #include "model/text/language_string.h"
 #include "platform/base64.h"
 #include "platform/bundle.h"
@@ -243,6 +245,53 @@ TEST_F(ClientEvents, OrderRefusedTellsTheRequestersOwnRefusalFromTheServers) {
     EXPECT_EQ(refusals[1].origin, interfaces::OrderRefusal::Origin::Server);
     EXPECT_EQ(refusals[1].text, text("1065"));
     EXPECT_FALSE(refusals[1].key.empty());
+}
+
+TEST_F(ClientEvents, PriceLimitsOfATicketFollowItsSideKindAndTheLiveQuote) {
+    signedIn();
+    server->holdPrices(true);
+    ASSERT_TRUE(server->setQuote("EURUSD", "1.08500", "1.08512"));
+    ASSERT_TRUE(until([&] {
+        const auto* item = client->model().ItemCollection.get("EURUSD");
+        return item && *item && (*item)->Ask > 1.08511 && (*item)->Ask < 1.08513;
+    }));
+    const auto& model = client->model();
+    const ItemDetails& item = **model.ItemCollection.get("EURUSD");
+    const auto settings =
+        (*model.GroupDetailCollection.get(account(20001)->GroupId))->groupInstrument(item.InstrumentId);
+    ASSERT_TRUE(settings);
+    const double limitGap = settings->LimitMinPips * item.TickSize;
+    const double stopGap = settings->StopMinPips * item.TickSize;
+    const auto written = [&](double value) { return Formatter::formatDecimal(value, item.DecimalPlaces); };
+    interfaces::Orders& orders = client->orders();
+
+    interfaces::OrderTicket t = marketOrder("EURUSD", 20001, true, "1");
+    EXPECT_TRUE(orders.entryPriceLimit(t).price.empty()); // a market order has no entry price
+    // Brackets of a market buy are measured from the bid: a take profit above it, a stop loss below.
+    interfaces::PriceLimit takeProfit = orders.takeProfitLimit(t);
+    EXPECT_EQ(takeProfit.price, written(1.085 + limitGap));
+    EXPECT_FALSE(takeProfit.atMost);
+    interfaces::PriceLimit stopLoss = orders.stopLossLimit(t);
+    EXPECT_EQ(stopLoss.price, written(1.085 - stopGap));
+    EXPECT_TRUE(stopLoss.atMost);
+    EXPECT_EQ(stopLoss.signedText(), "<= " + stopLoss.price);
+
+    t.kind = interfaces::OrderKind::Limit; // a buy limit below the ask
+    interfaces::PriceLimit entry = orders.entryPriceLimit(t);
+    EXPECT_EQ(entry.price, written(1.08512 - limitGap));
+    EXPECT_TRUE(entry.atMost);
+    t.price = dec("1.08300"); // brackets of a pending order from its own price
+    EXPECT_EQ(orders.takeProfitLimit(t).price, written(1.083 + limitGap));
+    t.kind = interfaces::OrderKind::Stop;
+    t.side = interfaces::Side::Sell; // a sell stop below the bid
+    entry = orders.entryPriceLimit(t);
+    EXPECT_EQ(entry.price, written(1.085 - stopGap));
+    EXPECT_TRUE(entry.atMost);
+    EXPECT_EQ(orders.stopLossLimit(t).price, written(1.083 + stopGap)); // a sell's stop loss above
+
+    t.instrument = "NOSUCH";
+    EXPECT_TRUE(orders.entryPriceLimit(t).price.empty());
+    EXPECT_EQ(orders.entryPriceLimit(t).signedText(), "");
 }
 
 TEST_F(ClientEvents, RequestFailedEndsTheWaitOfARequestWithoutReply) {

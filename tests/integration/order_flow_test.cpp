@@ -398,7 +398,11 @@ TEST_F(OrderFlowTest, OffsetClosesHedgedPositionsAgainstEachOther) {
 
     Recorded r{kCloseHedgePositionNotification};
     int answers = 0;
-    auto answer = client(s).orders().handleOffsetAnswered([&] { ++answers; });
+    interfaces::OffsetAnswer last{false, "unset", {}};
+    auto answer = client(s).orders().handleOffsetAnswered([&](const interfaces::OffsetAnswer& a) {
+        ++answers;
+        last = a;
+    });
     const std::size_t settledBefore = lists(s).SettledOrderCollection.size();
     // Legs the position cannot take are refused before anything is sent.
     const std::vector<interfaces::OffsetLeg> same{{bought, dec("1")}};
@@ -416,6 +420,8 @@ TEST_F(OrderFlowTest, OffsetClosesHedgedPositionsAgainstEachOther) {
     ASSERT_TRUE(sent(client(s).orders().offsetPosition(bought, legs)));
     EXPECT_TRUE(answered(1052, reports));
     ASSERT_TRUE(until([&] { return !r.named(kCloseHedgePositionNotification).empty() && answers == 1; }));
+    EXPECT_TRUE(last.accepted);
+    EXPECT_EQ(last.code, "");
     ASSERT_TRUE(until([&] {
         return !findBy(lists(s).OpenOrderCollection, &Order::OpenPositionId, bought) &&
                !findBy(lists(s).OpenOrderCollection, &Order::OpenPositionId, sold) &&
@@ -436,11 +442,17 @@ TEST_F(OrderFlowTest, BulkCloseOfThreePositionsWithOneRefused) {
     const std::string c = openPosition(s, "EURUSD", 20001, true, "0.3");
     ASSERT_FALSE(a.empty() || b.empty() || c.empty());
     std::vector<OrderRef> chosen{findBy(lists(s).OpenOrderCollection, &Order::OpenPositionId, a),
-                     findBy(lists(s).OpenOrderCollection, &Order::OpenPositionId, b),
-                     findBy(lists(s).OpenOrderCollection, &Order::OpenPositionId, c)};
+                                 findBy(lists(s).OpenOrderCollection, &Order::OpenPositionId, b),
+                                 findBy(lists(s).OpenOrderCollection, &Order::OpenPositionId, c)};
     // The third is closed meanwhile; the close-all window still holds it.
     ASSERT_TRUE(sent(client(s).orders().closePosition(c, dec("0.3"))));
     ASSERT_TRUE(until([&] { return !findBy(lists(s).OpenOrderCollection, &Order::OpenPositionId, c); }));
+
+    // The window's check of each position sends nothing; a position that is gone is refused.
+    const int streamBefore = streamCount(60);
+    EXPECT_TRUE(client(s).orders().checkClosePosition(a).sent());
+    EXPECT_EQ(client(s).orders().checkClosePosition(c).refusalKey, OrderRequests::kUnknownRecordKey);
+    EXPECT_EQ(streamCount(60), streamBefore);
 
     Recorded r{kBulkCloseNotification};
     std::vector<interfaces::BulkCloseReport> reported;

@@ -156,13 +156,16 @@ void dumpGroup(std::string& out, std::string_view key, const GroupDetails& group
                 ReportHistoryDaysLimit, SendMailReports, SendExecutionSMS, CreditRating)
             .f("GroupInstrumentCount", r.GroupInstrumentCollection.size());
     }
-    for (const auto* e : entries(group.GroupInstrumentCollection, order)) {
-        const std::string inner = prefix + "." + keyed("GroupInstrumentCollection", e->first);
-        if (!e->second) {
-            out += inner + " null\n";
-            continue;
-        }
-        const GroupInstruments& r = *e->second;
+    // Listed under the decimal text of their ids, as the text-keyed collections are.
+    std::vector<std::pair<std::string, const GroupInstruments*>> settings;
+    for (const GroupInstruments& s : group.GroupInstrumentCollection)
+        settings.emplace_back(std::to_string(s.InstrumentId), &s);
+    if (order == DumpOrder::SortedByKey)
+        std::stable_sort(settings.begin(), settings.end(),
+                         [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (const auto& [key, entry] : settings) {
+        const std::string inner = prefix + "." + keyed("GroupInstrumentCollection", key);
+        const GroupInstruments& r = *entry;
         TC_LINE(inner, GroupId, InstrumentId, OrderQtyStep, MaxOrderQty, MinOrderQty, InitialMargin,
                 InitialSellMargin, LimitOrderMargin, LiquidationMargin, SpreadBid, SpreadAsk, SpreadTypeId,
                 BuyInterestRate, SellInterestRate, LimitMinPips, StopMinPips, AllowShortSelling,

@@ -241,8 +241,8 @@ TEST_F(PositionArithmeticOverSession, MarginOfOneLotMatchesTheDecimalRule) {
     settings->InitialMargin = 2; // 2 % of 100000 = 2000
     item->MarginFormulaId = 1;
     auto p = position(0, "1", "1.25"); // × 1.25 = 2500
-    EXPECT_DOUBLE_EQ(marginForSingleLot(*p, settings.get(), *item), 2500);
-    EXPECT_DOUBLE_EQ(p->GetMarginForSingleLot(settings.get(), *item)->toDouble(), 2500);
+    EXPECT_DOUBLE_EQ(marginForSingleLot(*p, settings, *item), 2500);
+    EXPECT_DOUBLE_EQ(p->GetMarginForSingleLot(settings, *item)->toDouble(), 2500);
     EXPECT_DOUBLE_EQ(marginForSingleLot(*p, nullptr, *item), 0);
 }
 

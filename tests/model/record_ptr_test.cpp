@@ -26,7 +26,9 @@ using namespace tc;
 
 // Writing through P compiles only when P hands out a writable record.
 template <class P>
-concept writesThrough = requires(P p) { p->UnrealisedPL = 1.0; };
+concept writesThrough = requires(P p) {
+    p->UnrealisedPL = 1.0;
+};
 
 static_assert(writesThrough<RecordPtr<Order>&>);
 static_assert(!writesThrough<const RecordPtr<Order>&>);
@@ -39,8 +41,8 @@ static_assert(!std::is_constructible_v<std::shared_ptr<Order>, const RecordPtr<O
 static_assert(!std::is_constructible_v<RecordPtr<Order>, const RecordPtr<Order>&>);
 static_assert(!std::is_assignable_v<RecordPtr<Order>&, const RecordPtr<Order>&>);
 static_assert(!std::is_constructible_v<RecordPtr<Order>, const RecordPtr<Order>&&>);
-static_assert(std::is_same_v<decltype(std::declval<const RecordPtr<Order>&>().shared()),
-                             std::shared_ptr<const Order>>);
+static_assert(
+    std::is_same_v<decltype(std::declval<const RecordPtr<Order>&>().shared()), std::shared_ptr<const Order>>);
 // A writable owner shares it writable; moving one costs nothing and throws nothing.
 static_assert(std::is_convertible_v<RecordPtr<Order>&, std::shared_ptr<Order>>);
 static_assert(std::is_nothrow_move_constructible_v<RecordPtr<Order>>);
@@ -84,10 +86,11 @@ static_assert(readOnly<decltype(std::declval<const SessionModelLookup&>().instru
 static_assert(readOnly<decltype(std::declval<const SessionModelLookup&>().groupForId(""))>);
 static_assert(readOnly<decltype(std::declval<const SessionModelLookup&>().currencyForId(0))>);
 static_assert(readOnly<decltype(std::declval<const SessionModelLookup&>().accountForId(""))>);
-static_assert(readOnly<decltype(std::declval<const SessionModelLookup&>().getOpenOrderCollection())::value_type>);
+static_assert(
+    readOnly<decltype(std::declval<const SessionModelLookup&>().getOpenOrderCollection())::value_type>);
 
 // Records that lead to other records lead to them read-only.
-static_assert(readOnly<decltype(Order::accountDet)>);
+static_assert(readOnly<decltype(MultiTrade::accountDet)>);
 static_assert(readOnly<decltype(AccountDetails::tradeCurrency)>);
 static_assert(readOnly<decltype(std::declval<const ItemDetails&>().CalculationItems.lock())>);
 static_assert(readOnly<decltype(std::declval<const chat::ChatUser&>().Group.lock())>);
@@ -95,7 +98,8 @@ static_assert(std::is_const_v<ReachedInMap<decltype(chat::ChatGroup::GroupUsers)
 static_assert(std::is_const_v<Reached<decltype(funding::ApprovalReq::information)>>);
 
 // The data-service, funding, chat and statement collections.
-static_assert(std::is_const_v<ReachedInList<decltype(DataServiceCollections::ExecutedOrderSearchCollection)>>);
+static_assert(
+    std::is_const_v<ReachedInList<decltype(DataServiceCollections::ExecutedOrderSearchCollection)>>);
 static_assert(std::is_const_v<ReachedInList<decltype(DataServiceCollections::cancelledOrderInfo)>>);
 static_assert(std::is_const_v<ReachedInMap<decltype(DataServiceCollections::userAccountMapCollection)>>);
 static_assert(std::is_const_v<ReachedInMap<decltype(funding::FundingCollections::payGateTransactions)>>);
@@ -107,13 +111,16 @@ static_assert(std::is_const_v<ReachedInMap<decltype(chat::ChatCollections::Group
 static_assert(std::is_const_v<ReachedInMap<decltype(chat::ChatCollections::UserChatCollection)>>);
 static_assert(std::is_const_v<ReachedInMap<decltype(chat::ChatCollections::ChatQueueCollection)>>);
 static_assert(std::is_const_v<ReachedInMap<decltype(chat::ChatCollections::ChatRoomCollection)>>);
-static_assert(readOnly<decltype(std::declval<const chat::ChatCollections&>().getMessageNoticesCollection())::value_type>);
-static_assert(readOnly<decltype(std::declval<const chat::ChatCollections&>().getrecentChatCollection())::value_type>);
+static_assert(readOnly<decltype(std::declval<const chat::ChatCollections&>()
+                                    .getMessageNoticesCollection())::value_type>);
+static_assert(
+    readOnly<decltype(std::declval<const chat::ChatCollections&>().getrecentChatCollection())::value_type>);
 static_assert(readOnly<decltype(statements::AccountStatementInfo::StartInfo)>);
 static_assert(readOnly<decltype(statements::AccountStatementInfo::EndInfo)>);
 
 // The seam hands out only the const views.
-static_assert(std::is_same_v<decltype(std::declval<const interfaces::Client&>().model()), const SessionModel&>);
+static_assert(
+    std::is_same_v<decltype(std::declval<const interfaces::Client&>().model()), const SessionModel&>);
 static_assert(std::is_same_v<decltype(std::declval<const interfaces::Client&>().dataService()),
                              const DataServiceCollections&>);
 

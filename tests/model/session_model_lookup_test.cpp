@@ -35,11 +35,11 @@ protected:
         auto g = std::make_shared<GroupDetails>();
         g->GroupId = groupId;
         if (type >= 0) {
-            auto s = std::make_shared<GroupInstruments>();
-            s->InstrumentId = 5;
-            s->SpreadTypeId = type;
-            s->SpreadBid = bid;
-            s->SpreadAsk = ask;
+            GroupInstruments s;
+            s.InstrumentId = 5;
+            s.SpreadTypeId = type;
+            s.SpreadBid = bid;
+            s.SpreadAsk = ask;
             g->fileGroupInstrument(s);
         }
         model.GroupDetailCollection.insert_or_assign(std::to_string(groupId), g);
@@ -128,18 +128,18 @@ TEST_F(GroupSpreads, ManyAccountsOfFewGroupsActAsTheirGroups) {
     expectSpread(4, 0, 0);
 }
 
-TEST_F(GroupSpreads, SettingsAreFoundByTheInstrumentIdText) {
-    // A second instrument with the same id gets the same settings; an entry filed under any text
-    // other than the id's decimal text belongs to no instrument.
+TEST_F(GroupSpreads, SettingsAreFoundByTheInstrumentId) {
+    // A second instrument with the same id gets the same settings; settings for an id no
+    // instrument has settle nothing.
     auto twin = std::make_shared<ItemDetails>(*item);
     twin->Code = "EURUSD.x";
     model.ItemCollection.insert_or_assign("EURUSD.x", twin);
     group(7, 1, 2, 3);
-    auto odd = std::make_shared<GroupInstruments>();
-    odd->InstrumentId = 5;
-    odd->SpreadTypeId = 3;
+    GroupInstruments stray;
+    stray.InstrumentId = 6;
+    stray.SpreadTypeId = 3;
     auto g8 = std::make_shared<GroupDetails>();
-    g8->GroupInstrumentCollection.insert_or_assign("05", odd);
+    g8->fileGroupInstrument(stray);
     model.GroupDetailCollection.insert_or_assign("8", g8);
     account(1, 8);
     account(2, 7);
@@ -151,9 +151,9 @@ TEST_F(GroupSpreads, SettingsAreFoundByTheInstrumentIdText) {
     // Ids far apart are matched just the same.
     twin->InstrumentId = 2'000'000'000;
     twin->Spreadtype = 0;
-    auto far = std::make_shared<GroupInstruments>(*odd);
-    far->InstrumentId = 2'000'000'000;
-    far->SpreadTypeId = 2;
+    GroupInstruments far = stray;
+    far.InstrumentId = 2'000'000'000;
+    far.SpreadTypeId = 2;
     g8->fileGroupInstrument(far);
     SetAllSymbolsSpread(model);
     EXPECT_EQ(twin->Spreadtype, 2);

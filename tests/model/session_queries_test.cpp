@@ -143,7 +143,8 @@ TEST_F(SessionQueriesTest, OrderListsLeaveOutHiddenAccountsOnly) {
 }
 
 TEST_F(SessionQueriesTest, ExecutedOrdersSortNumericallyWithStableTies) {
-    model.OpenOrderCollection = listOf({order("1", "10"), order("2", "1"), order("1", "9"), order("4", "A10")});
+    model.OpenOrderCollection =
+        listOf({order("1", "10"), order("2", "1"), order("1", "9"), order("4", "A10")});
     OrderList copy = listOf({order("1", "9"), order("1", "A9"), order("1", "100")});
     sources.OpenOrderCollectionCopy = [&copy] { return &copy; };
     auto executed = queries().getExecutedOrderCollection();
@@ -162,17 +163,17 @@ TEST_F(SessionQueriesTest, ExecutedOrdersSortNumericallyWithStableTies) {
     ds.isExecutedPositionSearch = true;
     EXPECT_EQ(positionIds(live.getExecutedOrderCollection()), (std::vector<std::string>{"3", "20"}));
     // Leading zeros do not change a number's value: "007" and "7" tie and keep list order.
-    ds.ExecutedOrderSearchCollection = listOf({order("1", "8"), order("1", "7"), order("1", "007"),
-                                        order("1", "07")});
+    ds.ExecutedOrderSearchCollection =
+        listOf({order("1", "8"), order("1", "7"), order("1", "007"), order("1", "07")});
     EXPECT_EQ(positionIds(live.getExecutedOrderCollection()),
               (std::vector<std::string>{"7", "007", "07", "8"}));
     // Numbers past what a machine word holds, and lists already in order, keep the same rule.
-    ds.ExecutedOrderSearchCollection = listOf({order("1", "12345678901234567890"), order("1", "99"),
-                                        order("1", "123456789012345678")});
+    ds.ExecutedOrderSearchCollection =
+        listOf({order("1", "12345678901234567890"), order("1", "99"), order("1", "123456789012345678")});
     EXPECT_EQ(positionIds(live.getExecutedOrderCollection()),
               (std::vector<std::string>{"99", "123456789012345678", "12345678901234567890"}));
-    ds.ExecutedOrderSearchCollection = listOf({order("1", "2"), order("1", "10"), order("1", "010"),
-                                        order("1", "B")});
+    ds.ExecutedOrderSearchCollection =
+        listOf({order("1", "2"), order("1", "10"), order("1", "010"), order("1", "B")});
     EXPECT_EQ(positionIds(live.getExecutedOrderCollection()),
               (std::vector<std::string>{"2", "10", "010", "B"}));
     ds.ExecutedOrderSearchCollection.clear();

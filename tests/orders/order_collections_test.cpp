@@ -92,8 +92,7 @@ protected:
         c.FillOpenOrderCollection(executedReport(pos, remaining));
     }
     template <class List>
-    std::vector<std::string> ids(const List& list,
-                                 std::string Order::*member) {
+    std::vector<std::string> ids(const List& list, std::string Order::*member) {
         std::vector<std::string> out;
         for (const auto& o : list)
             out.push_back((*o).*member);

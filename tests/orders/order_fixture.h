@@ -63,18 +63,19 @@ protected:
         group = std::make_shared<GroupDetails>();
         group->GroupId = 5;
         group->TradingEnabled = true;
-        settings = std::make_shared<GroupInstruments>();
-        settings->InstrumentId = 7;
-        settings->isAvailableForTrading = true;
-        settings->MaxOrderQty = 100;
-        settings->MinOrderQty = 0.1;
-        settings->OrderQtyStep = 0.1;
-        settings->LimitMinPips = 4; // 0.0020
-        settings->StopMinPips = 6;  // 0.0030
-        settings->availableOrderSettings = 3;
-        settings->AllowShortSelling = true;
-        settings->InitialMargin = 1000;
-        group->fileGroupInstrument(settings);
+        GroupInstruments filed;
+        filed.InstrumentId = 7;
+        filed.isAvailableForTrading = true;
+        filed.MaxOrderQty = 100;
+        filed.MinOrderQty = 0.1;
+        filed.OrderQtyStep = 0.1;
+        filed.LimitMinPips = 4; // 0.0020
+        filed.StopMinPips = 6;  // 0.0030
+        filed.availableOrderSettings = 3;
+        filed.AllowShortSelling = true;
+        filed.InitialMargin = 1000;
+        group->fileGroupInstrument(filed);
+        settings = group->groupInstrument(7);
         model.fileGroup(group);
 
         tradingSession = std::make_shared<SessionSettings>();
@@ -163,7 +164,7 @@ protected:
     std::shared_ptr<ItemDetails> item;
     std::shared_ptr<AccountDetails> account;
     std::shared_ptr<GroupDetails> group;
-    std::shared_ptr<GroupInstruments> settings;
+    GroupInstruments* settings = nullptr; // the group's own entry
     std::shared_ptr<SessionSettings> tradingSession;
     std::vector<PostedNotice> notices;
     platform::ObserverId observer;

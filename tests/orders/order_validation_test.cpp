@@ -123,7 +123,7 @@ TEST_F(Validate, BuyingAndSellingRights) {
     settings->availableOrderSettings = 1;
     expectRefused(market(1), "1107");
     EXPECT_FALSE(OrderMananger::hasOrderSettingsRights(nullptr, 1));
-    EXPECT_TRUE(OrderMananger::hasOrderSettingsRights(settings.get(), 1));
+    EXPECT_TRUE(OrderMananger::hasOrderSettingsRights(settings, 1));
 }
 
 TEST_F(Validate, OrderTypesOutsideMarketLimitStopSkipTheSecondHalf) {

@@ -1,6 +1,8 @@
 #include "gui/app/gui_objects.h"
 
 #include "gui/app/about_window_controller.h"
+#include "gui/app/gui_context.h"
+#include "gui/trading/trade_ticket_window_controller.h"
 
 namespace tc::gui {
 
@@ -8,6 +10,28 @@ GUIObjects::GUIObjects(GuiContext& context) : context_(context) {}
 
 GUIObjects::~GUIObjects() {
     delete about_.data();
+    delete ticket_.data();
+}
+
+TradeTicketWindowController* GUIObjects::tradeTicketWindowController() const {
+    return ticket_.data();
+}
+
+TradeTicketWindowController* GUIObjects::getTradeTicketWindowController() {
+    if (!ticket_ && context_.clientModel())
+        ticket_ = new TradeTicketWindowController(context_);
+    return ticket_.data();
+}
+
+void GUIObjects::showTradeTicket(QWidget* owner, std::optional<std::string> itemCode) {
+    TradeTicketWindowController* ticket = getTradeTicketWindowController();
+    if (!ticket)
+        return;
+    ticket->setIsTradeTicketfromWatchlist(itemCode.has_value());
+    if (itemCode)
+        ticket->setValue(*itemCode);
+    ticket->windowDidAppear();
+    ticket->runModalWindow(owner);
 }
 
 AboutWindowController* GUIObjects::getAboutWindowController() {

@@ -6,12 +6,15 @@
 #include <QPointer>
 
 #include <atomic>
+#include <optional>
+#include <string>
 
 class QWidget;
 
 namespace tc::gui {
 
 class GuiContext;
+class TradeTicketWindowController;
 
 class GUIObjects {
 public:
@@ -21,6 +24,17 @@ public:
     // YES from the start: confirmations show as a modal alert, else as a banner. Any thread.
     bool showConfirmationAlert() const { return showConfirmationAlert_.load(); }
     void setShowConfirmationAlert(bool value) { showConfirmationAlert_ = value; }
+
+    // NO at start; the order confirmation's "do not ask again" sets it for the rest of the run.
+    bool dontShowOrderConfirmation() const { return dontShowOrderConfirmation_; }
+    void setDontShowOrderConfirmation(bool value) { dontShowOrderConfirmation_ = value; }
+
+    // The order ticket if it was made, else nullptr.
+    TradeTicketWindowController* tradeTicketWindowController() const;
+    // The order ticket: one for the session, made on first request (nullptr while signed out).
+    TradeTicketWindowController* getTradeTicketWindowController();
+    // Opens the ticket above `owner`, for the instrument named, else for the watch list's first.
+    void showTradeTicket(QWidget* owner, std::optional<std::string> itemCode = std::nullopt);
 
     // The About window if it was made, else nullptr.
     AboutWindowController* aboutWindowController() const { return about_.data(); }
@@ -32,6 +46,8 @@ private:
     GuiContext& context_;
     std::atomic<bool> showConfirmationAlert_{true};
     QPointer<AboutWindowController> about_;
+    QPointer<TradeTicketWindowController> ticket_;
+    bool dontShowOrderConfirmation_ = false;
 };
 
 } // namespace tc::gui

@@ -10,20 +10,29 @@
 #include "gui/app/language.h"
 #include "gui/app/settings_window_controller.h"
 #include "gui/app/theme_manager.h"
+#include "gui/charts/chart_slot_config.h"
+#include "gui/charts/chart_view_controller.h"
+#include "gui/charts/chart_window_controller.h"
+#include "gui/charts/pie_chart_view_controller.h"
+#include "gui/controls/chart_drop_area.h"
 #include "gui/controls/grid_table.h"
 #include "gui/market/add_remove_window_controller.h"
 #include "gui/market/advanced_watchlist_table_controller.h"
+#include "gui/market/grid_cells.h"
 #include "gui/market/grid_pane.h"
 #include "gui/market/market_depth_table_controller.h"
 #include "gui/market/watchlist_table_controller.h"
 #include "gui/models/client_model.h"
 #include "gui/models/grid_model.h"
+#include "gui/trading/position_dialogs.h"
+#include "gui/trading/trade_ticket_window_controller.h"
 #include "model/records/account_details.h"
 #include "model/records/user_info.h"
 #include "model/session_model.h"
 #include "model/session_queries.h"
 #include "model/text/formatter.h"
 #include "platform/bundle.h"
+#include "platform/user_defaults.h"
 #include "ui_main_window_controller.h"
 
 #include <QCloseEvent>
@@ -32,6 +41,7 @@
 #include <QScreen>
 #include <QSplitter>
 #include <QVBoxLayout>
+#include <array>
 
 namespace tc::gui {
 namespace {
@@ -78,6 +88,7 @@ MainWindowController::MainWindowController(GuiContext& context, IdleSource* idle
     }
     addGridTables();
     addQuotesBoard();
+    addCharts();
 
     if (!idle) {
         ownIdle_ = std::make_unique<DesktopIdleSource>();
@@ -104,13 +115,33 @@ MainWindowController::MainWindowController(GuiContext& context, IdleSource* idle
         account_.reset();
         getAccountDetails();
         loadAccountDetails();
+        // The slots' charts start again on the new client's bars.
+        for (ChartViewController* chart : charts_)
+            if (const auto config = chart->configuration())
+                chart->setValue(*config);
     });
     // The palette is the program's; the grids take their cell colours from the theme themselves.
     connect(&context_.themes(), &ThemeManager::themeChanged, this, [this] { update(); });
 
+    connect(ui_->actionCloseAll, &QAction::triggered, this, &MainWindowController::closeAllButtonClicked);
+    // The trade menu's position commands act on the open position selected in its grid.
+    for (const auto& [action, row] : {std::pair{ui_->actionClosePosition, RowAction::ClosePosition},
+                                      std::pair{ui_->actionModifyPosition, RowAction::ModifyBrackets},
+                                      std::pair{ui_->actionOffsetPosition, RowAction::OffsetPosition}})
+        connect(action, &QAction::triggered, this, [this, row = row] {
+            GridPane* pane = gridPane(Grid::OpenPositions);
+            const std::string id =
+                pane ? pane->table().currentIndex().data(GridModel::IdRole).toString().toStdString() : "";
+            // As the row's own menu would: only what the position's settings offer.
+            if (!id.empty() && pane->offers(row, id))
+                pane->runAction(row, id);
+        });
     connect(ui_->actionSettings, &QAction::triggered, this, &MainWindowController::SettingsButtonClicked);
+    connect(ui_->actionTradeTicket, &QAction::triggered, this,
+            &MainWindowController::TradeTicketButtonClicked);
     connect(ui_->actionAddRemoveSymbols, &QAction::triggered, this,
             &MainWindowController::AddRemoveSymbolstoWatchlistClicked);
+    connect(ui_->actionChart, &QAction::triggered, this, &MainWindowController::ChartButtonClicked);
     connect(ui_->actionAbout, &QAction::triggered, this, &MainWindowController::aboutApplication);
     connect(ui_->actionLockConsole, &QAction::triggered, this, &MainWindowController::lockConsole);
     connect(ui_->actionLogout, &QAction::triggered, this, &MainWindowController::logout);
@@ -171,10 +202,84 @@ void MainWindowController::addQuotesBoard() {
     ui_->watchlistTabView->addTab(tilesTab, context_.text("90071"));
 }
 
+void MainWindowController::TradeTicketButtonClicked() {
+    if (context_.clientModel()->client().watchList().empty())
+        return;
+    context_.guiObjects().showTradeTicket(this);
+}
+
+void MainWindowController::addCharts() {
+    const std::array<ChartDropArea*, kChartSlots> slots{ui_->ChartView1, ui_->ChartView2, ui_->ChartView3,
+                                                        ui_->ChartView4};
+    const interfaces::Client& client = context_.clientModel()->client();
+    const auto stored =
+        context_.defaults().stringArrayForKey(kChartSlotsKey).value_or(std::vector<std::string>{});
+    const auto starts = startingSlots(stored, client.watchList(), [&client](std::string_view code) {
+        return instrumentOf(client.model(), code) != nullptr;
+    });
+    for (std::size_t i = 0; i < kChartSlots; ++i) {
+        auto* layout = new QVBoxLayout(slots[i]);
+        layout->setContentsMargins(0, 0, 0, 0);
+        auto* chart = new ChartViewController(context_, this);
+        charts_.push_back(chart);
+        // Configured first: the chart starts as its view is made.
+        if (starts[i]) {
+            chart->setValue(*starts[i]);
+            layout->addWidget(chart->view());
+        }
+        connect(chart, &ChartViewController::configurationChanged, this,
+                &MainWindowController::saveChartSlots);
+        connect(slots[i], &ChartDropArea::symbolDropped, this, &MainWindowController::ReloadDataforChart);
+    }
+    pie_ = new PieChartViewController(context_, ui_->pieChartPane);
+    ui_->pieLayout->addWidget(pie_);
+}
+
+ChartViewController* MainWindowController::chartSlot(std::size_t index) const {
+    return index < charts_.size() ? charts_[index] : nullptr;
+}
+
+void MainWindowController::ReloadDataforChart(const QString& code, const QString& slot) {
+    const std::array<ChartDropArea*, kChartSlots> slots{ui_->ChartView1, ui_->ChartView2, ui_->ChartView3,
+                                                        ui_->ChartView4};
+    for (std::size_t i = 0; i < kChartSlots && i < charts_.size(); ++i) {
+        if (slots[i]->objectName() != slot)
+            continue;
+        ChartViewController* chart = charts_[i];
+        ChartSlotConfig config{code.toStdString(), static_cast<int>(chart->currentInterval()),
+                               static_cast<int>(chart->chartType())};
+        chart->setValue(config);
+        if (!chart->isViewLoaded())
+            slots[i]->layout()->addWidget(chart->view());
+        saveChartSlots();
+        return;
+    }
+}
+
+void MainWindowController::saveChartSlots() {
+    std::vector<std::string> texts;
+    for (const ChartViewController* chart : charts_) {
+        const auto config = chart->configuration();
+        texts.push_back(config ? slotText(*config) : std::string());
+    }
+    context_.defaults().setStringArray(kChartSlotsKey, texts);
+}
+
+ChartWindowController* MainWindowController::ChartButtonClicked() {
+    auto* window = new ChartWindowController(context_, this);
+    window->show();
+    window->NeedReload();
+    window->raise();
+    window->activateWindow();
+    return window;
+}
+
 void MainWindowController::AddRemoveSymbolstoWatchlistClicked() {
     if (!addRemove_) {
         addRemove_ = new AddRemoveWindowController(context_, this);
         connect(addRemove_, &AddRemoveWindowController::watchListSaved, this, [this] {
+            if (TradeTicketWindowController* ticket = context_.guiObjects().tradeTicketWindowController())
+                ticket->updateItemsinSymbolComboBox();
             watchlist_->gridModel().refresh();
             advancedWatchlist_->RefreshTableview();
             if (!watchlist_->selectionModel()->hasSelection() && watchlist_->model()->rowCount() > 0)
@@ -296,6 +401,10 @@ void MainWindowController::SettingsButtonClicked() {
     settings_->show();
     settings_->raise();
     settings_->activateWindow();
+}
+
+void MainWindowController::closeAllButtonClicked() {
+    openCloseAll(context_, this);
 }
 
 void MainWindowController::aboutApplication() {

@@ -5,8 +5,9 @@
 // The session's one-second tick refreshes the summary and checks the idle time-out.
 //
 // What it asks of its owner goes out as signals: quitRequested (logout confirmed, the window
-// closed, the idle time-out reached) and lockRequested (the console lock). Actions that open the
-// windows of later work are in the toolbar and menus, disabled, with a tooltip saying so.
+// closed, the idle time-out reached) and lockRequested (the console lock). The trade menu closes,
+// modifies and offsets the selected open position and opens the close-all window; actions that open
+// the windows of later work are in the toolbar and menus, disabled, with a tooltip saying so.
 #include "gui/app/idle_time.h"
 #include "gui/app/settings_window_controller.h"
 #include "gui/market/grid_spec.h"
@@ -26,6 +27,9 @@ class MainWindowController;
 namespace tc::gui {
 
 class AddRemoveWindowController;
+class ChartViewController;
+class ChartWindowController;
+class PieChartViewController;
 class AdvancedWatchlistTableController;
 class GridPane;
 class GridTable;
@@ -57,6 +61,10 @@ public:
     void toggleLeftViewSelectedIndex(int index);
 
     void SettingsButtonClicked();
+    // The order ticket, for the watch list's first instrument; nothing while the watch list is empty.
+    void TradeTicketButtonClicked();
+    // The close-all window, as a sheet on the window; nothing while no position is open.
+    void closeAllButtonClicked();
     void aboutApplication();
     void lockConsole();
     // Asks first; the default button ends the program.
@@ -73,6 +81,14 @@ public:
     AddRemoveWindowController* addRemoveWindow() const { return addRemove_; }
     // The account, position and order grids (null for the watch list).
     GridPane* gridPane(Grid grid) const;
+    // A new chart window at every press, on the first watch-list instrument.
+    ChartWindowController* ChartButtonClicked();
+    // An instrument dropped on the slot "Chart1".."Chart4": that chart shows it, keeping its type
+    // and interval; any other slot name changes nothing.
+    void ReloadDataforChart(const QString& code, const QString& slot);
+    // The chart of slot 0..3.
+    ChartViewController* chartSlot(std::size_t index) const;
+    PieChartViewController* accountPie() const { return pie_; }
 
 Q_SIGNALS:
     void quitRequested();
@@ -91,6 +107,8 @@ private:
     void addGridTables();
     void addQuotesBoard();
     void updateLockAction();
+    void addCharts();
+    void saveChartSlots();
 
     std::unique_ptr<Ui::MainWindowController> ui_;
     GuiContext& context_;
@@ -105,6 +123,8 @@ private:
     MarketDepthPane* depth_ = nullptr;
     AddRemoveWindowController* addRemove_ = nullptr;
     std::vector<GridPane*> panes_;
+    std::vector<ChartViewController*> charts_;
+    PieChartViewController* pie_ = nullptr;
     bool refreshing_ = false;
 };
 

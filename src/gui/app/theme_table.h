@@ -59,6 +59,11 @@ enum class ThemeRole : std::uint8_t {
     FrozenGround,       // the price of an account in equity hit
     FrozenText,         //
     AlertText,          // the equity-hit status (bold)
+    // The order ticket's price fields against their limits.
+    PriceValidGround,
+    PriceValidText,
+    PriceInvalidGround,
+    PriceInvalidText,
     // Charts.
     ChartGround,        // the whole graph
     ChartBorder,        // the plot area's frame
@@ -77,6 +82,17 @@ enum class ThemeRole : std::uint8_t {
     ChartBidLine,       // the live bid and ask across the chart, and their price tags
     ChartAskLine,       //
     ChartTagText,       // the text of those tags
+    // The studies' own series (the price studies take the colours their user chose).
+    StudyRising,     // oscillator bars at or above the bar before; RVI main line, Aroon Up
+    StudyFalling,    // and below it; signal lines, TRIX, Aroon Down and the Aroon oscillator
+    StudyMacdBars,   // MACD histogram
+    StudyMacdLine,   // MACD line
+    StudyRocLine,    // rate of change
+    StudyStdDevLine, // standard deviation
+    StudyTealLine,   // CCI, stochastic main line, DeMarker, ATR
+    StudyBlueLine,   // RSI, momentum
+    StudyAquaLine,   // Williams %R
+    StudyPowerBars,  // bears and bulls power
     // The pie's five slice colours, which repeat.
     PieSlice1,
     PieSlice2,

@@ -48,6 +48,16 @@ ChartController::ChartController(tc::charts::ChartSource& source, QWidget* paren
     overlayLayout->addWidget(overlayLabel_);
     overlay_->hide();
 
+    // The lower graph: no interaction of its own, it follows the price graph's window.
+    indicatorView_ = new QWidget;
+    const TitledGraph lower = addTitledGraph(*indicatorView_);
+    indicatorTitle_ = lower.title;
+    indicatorGraph_ = lower.graph;
+    indicatorGraph_->setMinimumSize(120, 40);
+    indicatorGraph_->setPlotAreaPadding(QMarginsF(0, 4, 60, 6));
+    indicatorGraph_->defaultPlotSpace().setAllowsUserInteraction(false);
+    indicatorView_->hide();
+
     setFocusPolicy(Qt::StrongFocus);
     timer_ = new QTimer(this);
     timer_->setInterval(std::chrono::seconds(1));
@@ -60,6 +70,8 @@ ChartController::~ChartController() {
     timer_->stop();
     graph_->defaultPlotSpace().setDelegate(nullptr);
     graph_->removeAllPlots();
+    // The lower graph goes too, wherever its owner placed it (unless that went first).
+    delete indicatorView_.data();
 }
 
 void ChartController::setValue(const QString& code, const QString& startKey) {
@@ -68,6 +80,8 @@ void ChartController::setValue(const QString& code, const QString& startKey) {
         return;
     resetCrosshairToggle();
     request_.reset();
+    // The studies belonged to the bars of the previous start.
+    dropStudies();
     graph_->removeAllPlots();
     graph_->removeAllAnnotations();
     graph_->setLegend(std::nullopt);
@@ -95,6 +109,7 @@ void ChartController::barsArrived() {
     // Whatever reply is cached for this chart's key now, however old.
     if (auto bars = source_.cachedBars(chart_.key(), std::chrono::seconds::max()))
         chart_.load(*bars);
+    recomputeStudies();
     constructGraph();
 }
 
@@ -103,6 +118,9 @@ void ChartController::constructGraph() {
     graph_->removeAllAnnotations();
     graph_->setLegend(std::nullopt);
     addPricePlot();
+    for (const ShownStudy& shown : shown_)
+        if (tc::charts::isPriceStudy(shown.study))
+            addStudyPlots(shown);
     newChartData();
     refreshView();
     if (!timer_->isActive())
@@ -188,6 +206,7 @@ void ChartController::refreshView() {
         graph_->setTextAnnotation(label);
     }
     graph_->update();
+    refreshIndicator();
 }
 
 void ChartController::setChartType(int type) {
@@ -205,13 +224,18 @@ void ChartController::applyChartTheme(int theme) {
     if (!named)
         return;
     graph_->setTheme(*named);
-    // The price plots take the theme's colours: built again in them.
+    indicatorGraph_->setTheme(*named);
+    // The price and study plots take the theme's colours: built again in them.
     if (!graph_->plots().empty()) {
         graph_->removeAllPlots();
         graph_->setLegend(std::nullopt);
         addPricePlot();
     }
+    indicatorGraph_->removeAllPlots();
+    for (const ShownStudy& shown : shown_)
+        addStudyPlots(shown);
     applyTitleTheme(*title_, *named);
+    applyTitleTheme(*indicatorTitle_, *named);
     QPalette box = overlay_->palette();
     box.setColor(QPalette::Window, named->overlayFill);
     box.setColor(QPalette::WindowText, named->legendText);
@@ -270,7 +294,8 @@ void ChartController::keyPressEvent(QKeyEvent* event) {
 }
 
 void ChartController::newChartData() {
-    if (request_ || chart_.code().empty())
+    // A study is drawn from the bars it was computed from: nothing grows while one is shown.
+    if (request_ || chart_.code().empty() || board_.frozen())
         return;
     const auto quote = source_.quote(chart_.code());
     if (!quote)
@@ -291,13 +316,18 @@ void ChartController::setHeaderHidden(bool hidden) {
     title_->setHidden(hidden);
 }
 
-std::size_t ChartController::numberOfRecords(const Plot&) const {
+std::size_t ChartController::numberOfRecords(const Plot& plot) const {
+    if (const tc::charts::Series* series = studySeries(plot.identifier()))
+        return std::min(series->size(), chart_.bars().size()); // never past either end
     return chart_.bars().size();
 }
 
 std::span<const double> ChartController::numbers(const Plot& plot, PlotField field) const {
     const tc::charts::BarSeries& bars = chart_.bars();
     const QString& id = plot.identifier();
+    if (const tc::charts::Series* series = studySeries(id))
+        return field == PlotField::Y ? std::span<const double>(*series).first(numberOfRecords(plot))
+                                     : std::span<const double>();
     switch (field) {
     case PlotField::Y:
         if (id == kLinePlot)

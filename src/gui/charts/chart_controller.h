@@ -5,12 +5,16 @@
 // source and the plot-space delegate of its graph.
 #include "charts/chart_source.h"
 #include "charts/price_chart.h"
+#include "charts/study_board.h"
 #include "gui/plot/graph_view.h"
 
+#include <QList>
+#include <QPointer>
 #include <QWidget>
 
 #include <memory>
 #include <optional>
+#include <vector>
 
 class QLabel;
 class QFrame;
@@ -47,6 +51,23 @@ public:
     // Hides the title line ("EURUSD, One Minute") above the graph.
     void setHeaderHidden(bool hidden);
 
+    // Studies, computed from the bars held now. The price studies draw over the prices in
+    // `colours` (one per line: the SMA and EMA one, the bands one for all three, the Alligator's
+    // jaws, teeth and lips); an oscillator replaces the one on the lower graph, titled `title`.
+    // While any study is shown the live update waits. A refused parameter shows nothing and
+    // returns the refusal.
+    tc::charts::StudyError loadStudy(tc::charts::Study study, const tc::charts::StudyParams& params,
+                                     const QList<QColor>& colours = {}, const QString& title = {});
+    void removeStudy(tc::charts::Study study);
+    const tc::charts::StudyBoard& studies() const { return board_; }
+    // The live update stands still (a study is shown).
+    bool liveUpdateFrozen() const { return board_.frozen(); }
+    // The lower graph with its title, for the owner to place (it goes with this chart); hidden
+    // until an oscillator is shown.
+    QWidget& indicatorView();
+    GraphView& indicatorGraph() { return *indicatorGraph_; }
+    QLabel& indicatorTitle() { return *indicatorTitle_; }
+
     const tc::charts::PriceChart& chart() const { return chart_; }
     GraphView& graph() { return *graph_; }
     QLabel& titleLabel() { return *title_; }
@@ -62,6 +83,7 @@ protected:
 private:
     std::size_t numberOfRecords(const Plot& plot) const override;
     std::span<const double> numbers(const Plot& plot, PlotField field) const override;
+    QColor barFill(const BarPlot& plot, std::size_t record) const override;
 
     PlotRange willChangePlotRange(PlotSpace&, PlotRange proposed, Coordinate) override;
     QPointF willDisplaceBy(PlotSpace&, QPointF displacement) override;
@@ -79,6 +101,21 @@ private:
     void refreshView();
     void showCrosshair(QPointF view);
     void hideCrosshair();
+    // Studies (chart_studies.cpp).
+    struct ShownStudy {
+        tc::charts::Study study;
+        tc::charts::StudyResult result;
+        tc::charts::StudyParams params;
+        QList<QColor> colours;
+        QString title;
+    };
+    void addStudyPlots(const ShownStudy& shown);
+    void removeStudyPlots(tc::charts::Study study);
+    void dropStudies();
+    // The bars came after the studies were switched on: each is computed again over them.
+    void recomputeStudies();
+    void refreshIndicator();
+    const tc::charts::Series* studySeries(const QString& identifier) const;
 
     tc::charts::ChartSource& source_;
     tc::charts::PriceChart chart_;
@@ -92,6 +129,11 @@ private:
     QFrame* overlay_ = nullptr;
     QLabel* overlayLabel_ = nullptr;
     QTimer* timer_ = nullptr;
+    tc::charts::StudyBoard board_;
+    std::vector<ShownStudy> shown_;
+    QPointer<QWidget> indicatorView_;
+    GraphView* indicatorGraph_ = nullptr;
+    QLabel* indicatorTitle_ = nullptr;
 };
 
 } // namespace tc::gui

@@ -25,6 +25,17 @@ bool isDecimalText(std::string_view text) {
     return true;
 }
 
+std::size_t decimalPlacesOf(std::string_view text) {
+    const std::size_t point = text.find('.');
+    if (point == std::string_view::npos || text.find('.', point + 1) != std::string_view::npos)
+        return 0;
+    return text.size() - point - 1;
+}
+
+bool isAmountText(std::string_view text, std::size_t maxDecimals) {
+    return isDecimalText(text) && decimalPlacesOf(text) <= maxDecimals;
+}
+
 bool isPortText(std::string_view text) {
     return text.size() <= kPortFieldLength && std::all_of(text.begin(), text.end(), isDigit);
 }

@@ -10,6 +10,12 @@ namespace tc::gui {
 // being cleared). Fields check the text an edit would leave, so a pasted "1.2.3" is refused like a
 // typed second point.
 bool isDecimalText(std::string_view text);
+// The decimals a text holds: the length after its point when it has exactly one, else 0 (so "1.2.3"
+// counts none).
+std::size_t decimalPlacesOf(std::string_view text);
+// An amount field (`DecimalTextField`): a decimal text with at most `maxDecimals` decimals. The whole
+// text an edit would leave is judged, so a paste cannot bring in a second point or a third decimal.
+bool isAmountText(std::string_view text, std::size_t maxDecimals);
 // The port field: at most five digits.
 inline constexpr std::size_t kPortFieldLength = 5;
 bool isPortText(std::string_view text);

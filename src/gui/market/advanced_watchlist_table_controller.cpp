@@ -1,6 +1,8 @@
 #include "gui/market/advanced_watchlist_table_controller.h"
 
+#include "gui/app/common_alert.h"
 #include "gui/app/gui_context.h"
+#include "gui/app/gui_objects.h"
 #include "gui/app/images.h"
 #include "gui/app/language.h"
 #include "gui/controls/input_rules.h"
@@ -117,7 +119,6 @@ AdvancedTableCell::AdvancedTableCell(GuiContext& context, QWidget* parent)
     sellButton = new PriceButton(this);
     sellButton->setObjectName(QStringLiteral("sellButton"));
     for (PriceButton* button : {sellButton, buyButton}) {
-        button->setEnabled(false);
         button->setMinimumHeight(52);
         button->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     }
@@ -148,8 +149,8 @@ AdvancedTableCell::AdvancedTableCell(GuiContext& context, QWidget* parent)
 void AdvancedTableCell::retitle() {
     sellTitle->setText(context_.text("0010"));
     buyTitle->setText(context_.text("0009"));
-    for (PriceButton* button : {sellButton, buyButton})
-        button->setToolTip(context_.text(kNotAvailableKey));
+    sellButton->setAccessibleName(context_.text("0010"));
+    buyButton->setAccessibleName(context_.text("0009"));
 }
 
 void AdvancedTableCell::fill(const AdvancedTile& tile, std::size_t bigDigits, std::size_t smallDigits) {
@@ -203,6 +204,9 @@ void AdvancedWatchlistTableController::RefreshTableview() {
     }
     while (tiles_.size() < codes.size()) {
         auto* tile = new AdvancedTableCell(context_, list_);
+        const std::size_t row = tiles_.size();
+        for (PriceButton* button : {tile->buyButton, tile->sellButton})
+            connect(button, &PriceButton::clicked, this, [this, row] { loadTradeTicketView(row); });
         layout_->insertWidget(static_cast<int>(tiles_.size()), tile);
         tiles_.push_back(tile);
     }
@@ -210,6 +214,21 @@ void AdvancedWatchlistTableController::RefreshTableview() {
     // The tiles are filled while they are on screen; a hidden board only keeps its ticks.
     if (isVisible())
         fillTiles();
+}
+
+void AdvancedWatchlistTableController::loadTradeTicketView(std::size_t row) {
+    if (row >= codes_.size())
+        return;
+    const std::string code = codes_[row];
+    if (const auto refusal = ticketRefusalKey(instrumentOf(context_.clientModel()->client().model(), code))) {
+        CommonAlert::open(window(), {context_.text(*refusal),
+                                     context_.text(kValidationTitleKey),
+                                     AlertSpec::Warning,
+                                     {},
+                                     QStringLiteral("ticketRefused")});
+        return;
+    }
+    context_.guiObjects().showTradeTicket(window(), code);
 }
 
 void AdvancedWatchlistTableController::showEvent(QShowEvent* event) {

@@ -80,7 +80,7 @@ const GroupInstruments* groupSettings(const SessionModel& model, const AccountDe
     if (!account || !item)
         return nullptr;
     const GroupDetails* group = entry(model.GroupDetailCollection, account->GroupId);
-    return group ? group->groupInstrument(item->InstrumentId).get() : nullptr;
+    return group ? group->groupInstrument(item->InstrumentId) : nullptr;
 }
 
 RowRecords recordsOf(const SessionModel& model, const Order& order) {
@@ -113,7 +113,7 @@ RowRecords RowRecordsCache::recordsOf(const Order& order, bool withSettings) {
     if (const GroupDetails* group = found->second.group; withSettings && group && records.item) {
         auto [settings, fresh] = settings_[group].try_emplace(records.item->InstrumentId, nullptr);
         if (fresh)
-            settings->second = group->groupInstrument(records.item->InstrumentId).get();
+            settings->second = group->groupInstrument(records.item->InstrumentId);
         records.settings = settings->second;
     }
     return records;

@@ -12,6 +12,7 @@
 #include "gui/models/client_model.h"
 #include "gui/models/grid_model.h"
 #include "gui/models/grid_view_proxy.h"
+#include "gui/trading/position_dialogs.h"
 #include "model/records/order.h"
 #include "model/session_model.h"
 #include "model/session_queries.h"
@@ -287,12 +288,10 @@ void GridPane::addTotalsBar() {
         totalValues_.push_back(value);
     }
     row->addStretch(1);
-    // The close-all window comes with the order ticket's dialogs.
     auto* closeAll = new QPushButton(bar);
     closeAll->setObjectName(QStringLiteral("closeAllButton"));
     closeAll->setProperty("langKey", QStringLiteral("0243"));
-    closeAll->setProperty("langToolTipKey", keyText(kNotAvailableKey));
-    closeAll->setEnabled(false);
+    connect(closeAll, &QPushButton::clicked, this, [this] { openCloseAll(context_, window()); });
     row->addWidget(closeAll);
     layout()->addWidget(bar);
 }
@@ -414,29 +413,35 @@ bool GridPane::sheetOpen() const {
     return false;
 }
 
-QMenu* GridPane::rowMenu(const std::string& id) {
-    delete rowMenu_;
-    rowMenu_ = nullptr;
+std::vector<MenuItem> GridPane::menuItems(const std::string& id) const {
     const interfaces::Client& client = context_.clientModel()->client();
     const auto order = orderOf(client.queries(), grid_, id);
     if (!order)
-        return nullptr;
+        return {};
     const SessionModel& model = client.model();
-    std::vector<MenuItem> items;
     switch (grid_) {
     case Grid::OpenPositions:
-        items = openPositionMenu(*order, recordsOf(model, *order), client.queries().getOpenOrderCollection(),
-                                 sheetOpen());
-        break;
+        return openPositionMenu(*order, recordsOf(model, *order), client.queries().getOpenOrderCollection(),
+                                sheetOpen());
     case Grid::PendingOrders:
-        items = pendingOrderMenu(*order, sheetOpen());
-        break;
+        return pendingOrderMenu(*order, sheetOpen());
     case Grid::ExecutedPositions:
-        items = executedPositionMenu(recordsOf(model, *order), sheetOpen());
-        break;
+        return executedPositionMenu(recordsOf(model, *order), sheetOpen());
     default:
-        return nullptr;
+        return {};
     }
+}
+
+bool GridPane::offers(RowAction action, const std::string& id) const {
+    const auto items = menuItems(id);
+    return std::any_of(items.begin(), items.end(),
+                       [&](const MenuItem& item) { return item.action == action && item.enabled; });
+}
+
+QMenu* GridPane::rowMenu(const std::string& id) {
+    delete rowMenu_;
+    rowMenu_ = nullptr;
+    const std::vector<MenuItem> items = menuItems(id);
     if (std::none_of(items.begin(), items.end(), [](const MenuItem& item) { return item.visible; }))
         return nullptr;
     rowMenu_ = new QMenu(this);
@@ -456,26 +461,54 @@ QMenu* GridPane::rowMenu(const std::string& id) {
 }
 
 void GridPane::runAction(RowAction action, const std::string& id) {
-    if (action == RowAction::ClosePosition && grid_ == Grid::OpenPositions) {
-        // Pending orders that already close every lot refuse the close before its dialog.
+    if (!isActionAvailable(action))
+        return;
+    switch (action) {
+    case RowAction::ClosePosition: {
+        if (grid_ != Grid::OpenPositions)
+            return;
+        // The group's settings must allow both sides, and pending orders that already close every
+        // lot refuse the close before its dialog.
         const interfaces::Client& client = context_.clientModel()->client();
-        if (const auto position = orderOf(client.queries(), grid_, id);
-            position &&
-            closeCheck(*position, recordsOf(client.model(), *position),
-                       client.queries().getPendingOrderCollection()) == CloseCheck::AlreadyClosing)
+        const auto position = orderOf(client.queries(), grid_, id);
+        if (!position)
+            return;
+        const CloseCheck check = closeCheck(*position, recordsOf(client.model(), *position),
+                                            client.queries().getPendingOrderCollection());
+        if (check == CloseCheck::AlreadyClosing)
             CommonAlert::open(window(), {context_.text(kValidationTitleKey),
                                          context_.text(kAlreadyClosingKey),
                                          AlertSpec::Warning,
                                          {},
                                          QStringLiteral("positionAlreadyClosing")});
+        else if (check == CloseCheck::Allowed)
+            openCloseDialog(context_, window(), CloseJob::Close, id);
         return;
     }
-    if (!isActionAvailable(action))
+    case RowAction::CancelOrder:
+        if (grid_ == Grid::PendingOrders)
+            openCloseDialog(context_, window(), CloseJob::Cancel, id);
         return;
-    if (action == RowAction::DeliveryReceipt)
+    case RowAction::ModifyBrackets:
+        if (grid_ == Grid::OpenPositions)
+            openModifyDialog(context_, window(), ModifyMode::PositionBrackets, id);
+        return;
+    case RowAction::EditOrder:
+        if (grid_ == Grid::PendingOrders)
+            openModifyDialog(context_, window(), ModifyMode::PendingOrder, id);
+        return;
+    case RowAction::OffsetPosition:
+        if (grid_ == Grid::OpenPositions)
+            openOffsetDialog(context_, window(), id);
+        return;
+    case RowAction::DeliveryReceipt:
         openDeliveryReceipt(context_, window(), id,
                             grid_ == Grid::ExecutedPositions ? ReceiptOf::ExecutedPosition
                                                              : ReceiptOf::OpenPosition);
+        return;
+    case RowAction::OpenTicket:
+        return;
+    }
 }
 
 void GridPane::showRowMenu(const QPoint& at) {

@@ -4,8 +4,9 @@
 // what the grid shows beside its rows: the open positions' totals bar, the settled positions' status
 // line, the executed positions' day search and the accounts' funding request buttons.
 //
-// Rows are record ids: double clicks and menu actions hand ids on, never row numbers. Actions whose
-// dialogs come with the order ticket are shown disabled with a tooltip; the delivery receipt opens.
+// Rows are record ids: double clicks and menu actions hand ids on, never row numbers. The row menus
+// open the close, cancel, modify and offset sheets and the delivery receipt on the main window; the
+// totals bar opens the close-all window.
 // Totals come from the grid model's refresh, so they do not depend on which columns are shown.
 #include "gui/market/grid_spec.h"
 #include "gui/market/row_menu_rules.h"
@@ -53,7 +54,9 @@ public:
     // The row menu of a record, as a right click on its row opens it; null when the row offers
     // nothing. Owned by the pane, replaced at the next call.
     QMenu* rowMenu(const std::string& id);
-    // What the menu's action does (the delivery receipt opens; the other dialogs do not exist yet).
+    // Whether the row's menu offers the action now (shown and enabled).
+    bool offers(RowAction action, const std::string& id) const;
+    // What the menu's action does: its sheet opens on the pane's window for the record.
     void runAction(RowAction action, const std::string& id);
 
     // The open positions' totals: caption and value texts by the caption's key ("0027", "0319",
@@ -88,6 +91,7 @@ private:
     void applyFontSize();
     void showRowMenu(const QPoint& at);
     std::string idAt(const QModelIndex& index) const;
+    std::vector<MenuItem> menuItems(const std::string& id) const;
     bool sheetOpen() const;
 
     GuiContext& context_;

@@ -32,7 +32,7 @@ std::int32_t groupBits(const RowRecords& records) {
 } // namespace
 
 bool isActionAvailable(RowAction action) {
-    return action == RowAction::DeliveryReceipt;
+    return action != RowAction::OpenTicket;
 }
 
 bool canOffset(const Order& position, const OrderView& openPositions) {

@@ -27,7 +27,7 @@ enum class RowAction : std::uint8_t {
     OpenTicket, // the order ticket, from the quotes boards
 };
 
-// Text key of the tooltip of an action whose dialog is not in this version.
+// Text key of the tooltip of an action whose dialog is not in this version (the order ticket's).
 inline constexpr std::string_view kNotAvailableKey = "90001";
 // Whether the dialog an action opens exists; the others are shown disabled with that tooltip.
 bool isActionAvailable(RowAction action);

@@ -3,11 +3,13 @@
 #include "gui/app/common_alert.h"
 #include "gui/app/font_sizes.h"
 #include "gui/app/gui_context.h"
+#include "gui/app/gui_objects.h"
 #include "gui/app/images.h"
 #include "gui/app/language.h"
 #include "gui/app/theme_manager.h"
 #include "gui/controls/input_rules.h"
 #include "gui/controls/price_text.h"
+#include "gui/market/advanced_detail_window_controller.h"
 #include "gui/market/detail_window_controller.h"
 #include "gui/market/grid_cells.h"
 #include "gui/market/row_menu_rules.h"
@@ -275,12 +277,16 @@ QMenu* WatchlistTableController::rowMenu(int row) {
         action->setEnabled(false);
         action->setToolTip(context_.text(kNotAvailableKey));
     };
-    unavailable("0073");  // the order ticket
+    QAction* ticket = menu->addAction(context_.text("0073"));
+    ticket->setObjectName(QStringLiteral("newOrderAction"));
+    ticket->setEnabled(!code.empty());
+    connect(ticket, &QAction::triggered, this, [this, row] { openTicket(row); });
     unavailable("90111"); // a chart of the instrument
     menu->addSeparator();
     QAction* details = menu->addAction(context_.text("90070"));
     details->setEnabled(!code.empty());
-    connect(details, &QAction::triggered, this, [this, row] { contractDetailButtonClicked(row); });
+    connect(details, &QAction::triggered, this,
+            [this, code] { openInstrumentDetail(context_, window(), code); });
     return menu;
 }
 
@@ -291,7 +297,11 @@ void WatchlistTableController::doubleAction(const QModelIndex& index) {
         contractDetailButtonClicked(index.row());
         return;
     }
-    const std::string code = codeAt(index.row());
+    openTicket(index.row());
+}
+
+void WatchlistTableController::openTicket(int row) {
+    const std::string code = codeAt(row);
     if (code.empty())
         return;
     if (const auto refusal = ticketRefusalKey(instrumentOf(context_.clientModel()->client().model(), code))) {
@@ -302,13 +312,13 @@ void WatchlistTableController::doubleAction(const QModelIndex& index) {
                                      QStringLiteral("ticketRefused")});
         return;
     }
-    // The order ticket is not in this version: an active instrument opens nothing yet.
+    context_.guiObjects().showTradeTicket(window(), code);
 }
 
 void WatchlistTableController::contractDetailButtonClicked(int row) {
     const std::string code = codeAt(row);
     if (!code.empty())
-        openInstrumentDetail(context_, window(), code);
+        openAdvancedDetail(context_, window(), code);
 }
 
 void WatchlistTableController::startDrag(Qt::DropActions) {

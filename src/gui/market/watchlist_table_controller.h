@@ -5,10 +5,10 @@
 //
 // The header's menu hides and shows columns; the choice is kept per grid in the user defaults, so a
 // new board (the next start) shows the same columns. The row menu offers the order ticket and the
-// chart (disabled until they exist) and the instrument's details. A double click opens the order
+// chart (disabled until they exist) and the instrument's details sheet. A double click opens the order
 // ticket of an active instrument (refused with an alert for one that is not), and on the
-// contract-detail column the details. The selected instrument goes out as instrumentSelected, for
-// the depth ladders.
+// contract-detail column the advanced detail window. The selected instrument goes out as instrumentSelected,
+// for the depth ladders.
 #include "gui/market/grid_spec.h"
 
 #include <QTableView>
@@ -43,6 +43,8 @@ public:
     std::string codeAt(int row) const;
     // What a double click on a cell does (the header's clicks never reach it).
     void doubleAction(const QModelIndex& index);
+    // The order ticket for the row's instrument; an instrument that cannot trade gets the alert "1069".
+    void openTicket(int row);
     void contractDetailButtonClicked(int row);
 
 Q_SIGNALS:

@@ -107,7 +107,8 @@ void ClientModel::subscribe() {
         [this](const interfaces::UserAccessEdit& edit) { Q_EMIT userAccessEdited(edit); }));
     keep(c.orders().handleBulkCloseReport(
         [this](const interfaces::BulkCloseReport& report) { Q_EMIT bulkCloseReported(report); }));
-    keep(c.orders().handleOffsetAnswered([this] { Q_EMIT offsetAnswered(); }));
+    keep(c.orders().handleOffsetAnswered(
+        [this](const interfaces::OffsetAnswer& answer) { Q_EMIT offsetAnswered(answer); }));
     keep(c.funding().handleBankDetails(
         [this](const interfaces::BankDetailsArrival& arrival) { Q_EMIT bankDetailsArrived(arrival); }));
     keep(c.funding().handleFundingHistory(

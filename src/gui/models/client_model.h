@@ -90,7 +90,7 @@ Q_SIGNALS:
     void userAccessArrived(const interfaces::UserAccessArrival& arrival);
     void userAccessEdited(const interfaces::UserAccessEdit& edit);
     void bulkCloseReported(const interfaces::BulkCloseReport& report);
-    void offsetAnswered();
+    void offsetAnswered(const interfaces::OffsetAnswer& answer);
     void bankDetailsArrived(const interfaces::BankDetailsArrival& arrival);
     void fundingHistoryArrived(interfaces::RequestId id);
     void demoRegistered(const interfaces::DemoRegistrationResult& result);

@@ -32,6 +32,16 @@ std::optional<PlotTheme> PlotTheme::named(int number) {
     t.bidLine = colour(ThemeRole::ChartBidLine);
     t.askLine = colour(ThemeRole::ChartAskLine);
     t.tagText = colour(ThemeRole::ChartTagText);
+    t.studyRising = colour(ThemeRole::StudyRising);
+    t.studyFalling = colour(ThemeRole::StudyFalling);
+    t.macdBars = colour(ThemeRole::StudyMacdBars);
+    t.macdLine = colour(ThemeRole::StudyMacdLine);
+    t.rocLine = colour(ThemeRole::StudyRocLine);
+    t.stdDevLine = colour(ThemeRole::StudyStdDevLine);
+    t.tealLine = colour(ThemeRole::StudyTealLine);
+    t.blueLine = colour(ThemeRole::StudyBlueLine);
+    t.aquaLine = colour(ThemeRole::StudyAquaLine);
+    t.powerBars = colour(ThemeRole::StudyPowerBars);
     for (std::size_t i = 0; i < t.pieSlices.size(); ++i)
         t.pieSlices[i] = colour(pieSliceRole(i));
     return t;

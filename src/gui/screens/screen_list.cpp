@@ -19,10 +19,15 @@
 #include "gui/app/language.h"
 #include "gui/app/main_window_controller.h"
 #include "gui/app/theme_manager.h"
+#include "gui/charts/chart_analysis_view_controller.h"
 #include "gui/charts/chart_controller.h"
+#include "gui/charts/chart_view_controller.h"
+#include "gui/charts/chart_window_controller.h"
 #include "gui/charts/pie_chart_controller.h"
+#include "gui/charts/pie_chart_view_controller.h"
 #include "gui/controls/grid_table.h"
 #include "gui/market/add_remove_window_controller.h"
+#include "gui/market/advanced_detail_window_controller.h"
 #include "gui/market/advanced_watchlist_table_controller.h"
 #include "gui/market/detail_window_controller.h"
 #include "gui/market/grid_pane.h"
@@ -31,11 +36,21 @@
 #include "gui/models/chart_model.h"
 #include "gui/models/client_model.h"
 #include "gui/models/grid_model.h"
+#include "gui/trading/close_all_window_controller.h"
+#include "gui/trading/close_position_status_window_controller.h"
+#include "gui/trading/closend_cancel_position_window_controller.h"
+#include "gui/trading/modify_position_window_controller.h"
+#include "gui/trading/multi_account_model.h"
+#include "gui/trading/offset_position_window_controller.h"
+#include "gui/trading/position_dialogs.h"
+#include "gui/trading/trade_ticket_window_controller.h"
 #include "model/records/account_details.h"
 #include "model/records/order.h"
 #include "model/session_queries.h"
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
 #include <QGridLayout>
@@ -44,6 +59,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QMouseEvent>
+#include <QPushButton>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
@@ -205,6 +221,28 @@ QWidget* chart(ScreenContext& c, int type, bool crosshair) {
     return view;
 }
 
+// A chart window on the first watched instrument with the SMA, the Bollinger bands and MACD shown,
+// as `type` (1 line, 2 OHLC bars, 3 candlesticks); with the analysis panel open when asked.
+QWidget* chartWindow(ScreenContext& c, int type, bool panel) {
+    auto* window = c.own(new ChartWindowController(c.context()));
+    window->setAttribute(Qt::WA_DeleteOnClose, false); // the screenshot tool deletes it
+    window->resize(1100, 680);
+    window->show();
+    window->NeedReload();
+    ChartController& chart = window->chartController();
+    c.waitUntil([&chart] { return !chart.chart().bars().empty(); }, 15000);
+    window->ChartTypeControlSelected(type - 1);
+    ChartAnalysisViewController& studies = window->analysisPanel();
+    for (auto study :
+         {tc::charts::Study::SimpleMovingAverage, tc::charts::Study::BollingerBands, tc::charts::Study::Macd})
+        studies.checkBox(study)->setChecked(true);
+    if (!panel)
+        return window;
+    window->analysisButtonClicked();
+    c.waitUntil([window] { return window->analysisPopup()->isVisible(); });
+    return window->analysisPopup();
+}
+
 double number(const std::string& text) {
     double value = 0;
     std::from_chars(text.data(), text.data() + text.size(), value);
@@ -216,23 +254,14 @@ QWidget* pie(ScreenContext& c) {
     const interfaces::Client& client = c.session().client();
     const auto accounts = client.queries().getAccountCollection();
     const AccountDetails& account = *accounts.front();
-    std::vector<std::string> codes;
-    std::vector<std::pair<std::string, double>> margins;
+    std::vector<tc::charts::PieHolding> margins;
     for (const auto& position : client.queries().getOpenOrderCollection()) {
         if (position->AccountNumber != std::to_string(account.AccountId))
             continue;
-        codes.push_back(position->ItemCode);
-        margins.emplace_back(position->ItemCode, number(position->margin));
+        margins.push_back({position->ItemCode, 0, number(position->margin)});
     }
-    const auto shares = tc::charts::equityShares(
-        codes,
-        [&margins](std::string_view code) {
-            double sum = 0;
-            for (const auto& [c, m] : margins)
-                sum += c == code ? m : 0;
-            return sum;
-        },
-        account.Equity, account.AvailableMargin, account.tradingStatus == AccountDetails::kStatusEquityHit);
+    const auto shares = tc::charts::equityShares(margins, account.Equity, account.AvailableMargin,
+                                                 account.tradingStatus == AccountDetails::kStatusEquityHit);
     QStringList titles;
     QList<double> values;
     for (const auto& share : shares)
@@ -246,6 +275,23 @@ QWidget* pie(ScreenContext& c) {
     view->loadChart(titles, values);
     view->show();
     return view;
+}
+
+// The advanced detail window of the first watched instrument, its market sessions and chart in.
+QWidget* advancedDetail(ScreenContext& c) {
+    const std::string code = c.session().client().watchList().front();
+    auto* window = c.own(new AdvancedDetailWindowController(c.context()));
+    window->resize(1360, 860);
+    window->runModalWindowForItem(code);
+    c.waitUntil(
+        [window] {
+            for (std::size_t i = 0; i < AdvancedDetailWindowController::kPanes; ++i)
+                if (window->paneTable(i)->rowCount() == 0)
+                    return false;
+            return !window->chartController().chart().bars().empty();
+        },
+        15000);
+    return window;
 }
 
 // The quotes board with its ladders below, its first instrument selected.
@@ -316,6 +362,18 @@ QWidget* mainWindow(ScreenContext& c) {
         return positions->model()->rowCount() > 0 && !serverTime->text().isEmpty() &&
                profit->text() != QStringLiteral(": 0.00");
     });
+    // The four slots' charts drawn, the account pie built.
+    c.waitUntil(
+        [window] {
+            for (std::size_t i = 0; i < 4; ++i) {
+                const ChartController* chart = window->chartSlot(i)->chartController();
+                if (!chart || chart->chart().bars().empty())
+                    return false;
+            }
+            return true;
+        },
+        15000);
+    window->accountPie()->reloadData();
     return window;
 }
 
@@ -363,6 +421,128 @@ QWidget* depositInfo(ScreenContext& c) {
     return detail(c, [&](QWidget* owner) { return openDepositWithdrawalInfo(gui, owner, lines); });
 }
 
+// The order ticket for the first watched instrument, its quote refreshed twice so that the moves
+// show their arrows.
+TradeTicketWindowController* ticket(ScreenContext& c) {
+    c.context().guiObjects().showTradeTicket(nullptr);
+    TradeTicketWindowController* window = c.own(c.context().guiObjects().tradeTicketWindowController());
+    if (!window)
+        return nullptr;
+    window->findChild<QComboBox*>(QStringLiteral("QuantityComboBox"))->setEditText(QStringLiteral("2"));
+    c.waitUntil([] { return false; }, 1100);
+    window->UpdateValuesinTimer();
+    return window;
+}
+
+// Advanced mode: a limit order with take profit and stop loss, the depth and chart drawer and the
+// multi-account drawer open.
+QWidget* ticketAdvanced(ScreenContext& c) {
+    TradeTicketWindowController* window = ticket(c);
+    if (!window)
+        return nullptr;
+    window->setMode(TradeTicketWindowController::kAdvancedMode);
+    window->toggleRightDrawer();
+    window->toggleLeftDrawer(); // reloads the order types
+    window->selectOrderType(interfaces::OrderKind::Limit);
+    for (const char* box : {"TakeProfitCheckBox", "StopLossCheckBox"})
+        if (auto* check = window->findChild<QCheckBox*>(QString::fromLatin1(box));
+            check && check->isEnabled())
+            check->click();
+    c.waitUntil(
+        [window] {
+            return !window->tradeChart()->chart().bars().empty() &&
+                   window->buyDepth()->model()->rowCount() > 0;
+        },
+        15000);
+    window->UpdateValuesinTimer();
+    return window;
+}
+
+// The multi-account rows: two ticked with their quantities, the ticket's total below.
+QWidget* ticketMultiAccount(ScreenContext& c) {
+    TradeTicketWindowController* window = ticket(c);
+    if (!window)
+        return nullptr;
+    window->toggleLeftDrawer();
+    MultiAccountTableModel& rows = window->multiAccountModel();
+    for (int row = 0; row < rows.rowCount() && row < 2; ++row) {
+        rows.setTicked(row, true);
+        rows.setQuantity(row, row == 0 ? QStringLiteral("1.5") : QStringLiteral("2"));
+    }
+    window->UpdateValuesinTimer();
+    return window;
+}
+
+QWidget* ticketConfirmation(ScreenContext& c) {
+    TradeTicketWindowController* window = ticket(c);
+    if (!window)
+        return nullptr;
+    window->findChild<QPushButton*>(QStringLiteral("buyButton"))->click();
+    QMessageBox* sheet = window->confirmationSheet();
+    c.waitUntil([sheet] { return sheet && sheet->isVisible(); });
+    return sheet;
+}
+
+// A position dialog as a sheet on a plain owner, for the first record of the demo's lists.
+QWidget* positionSheet(ScreenContext& c, const std::function<QWidget*(QWidget* owner, ClientModel&)>& open) {
+    auto* owner = c.own(new QWidget);
+    owner->resize(1000, 700);
+    owner->show();
+    QWidget* sheet = open(owner, c.session());
+    if (sheet)
+        c.waitUntil([sheet] { return sheet->isVisible(); });
+    return sheet;
+}
+
+std::string firstPosition(ClientModel& session) {
+    const auto positions = session.client().queries().getOpenOrderCollection();
+    return positions.empty() ? std::string() : positions.front()->OpenPositionId;
+}
+
+// The first limit or stop order: the grids offer modify and cancel for those.
+std::string firstPendingOrder(ClientModel& session) {
+    for (const auto& order : session.client().queries().getPendingOrderCollection())
+        if (order->orderType == 2 || order->orderType == 3)
+            return order->PendingOrderId;
+    return {};
+}
+
+QWidget* offsetSheet(ScreenContext& c) {
+    return positionSheet(c, [&](QWidget* owner, ClientModel& session) -> QWidget* {
+        auto* sheet = openOffsetDialog(c.context(), owner, firstPosition(session));
+        if (sheet && !sheet->state().rows().empty()) {
+            sheet->hitCheckbox(0);
+            sheet->QuantitySelectedAtIndex(0, QString::fromStdString(sheet->state().rows().front().totalQty));
+        }
+        return sheet;
+    });
+}
+
+// The close-all window as a sheet on a plain owner; with `refused`, its check has run and the status
+// sheet shows the refused position (nothing is sent).
+QWidget* closeAll(ScreenContext& c, bool refused) {
+    auto* owner = c.own(new QWidget);
+    owner->resize(1100, 700);
+    owner->show();
+    CloseAllWindowController* window = openCloseAll(c.context(), owner);
+    if (!window)
+        return nullptr;
+    c.waitUntil([window] { return window->isVisible(); });
+    // The positions valued by the core's first refresh, not the sign-in's zeros.
+    c.waitUntil([&c] {
+        const auto positions = c.session().client().queries().getOpenOrderCollection();
+        return !positions.empty() && positions.front()->UnrealisedPL != 0;
+    });
+    c.session().tickNow();
+    if (!refused)
+        return window;
+    window->closeAllButtonClicked();
+    QWidget* status = window->statusSheet();
+    if (status)
+        c.waitUntil([status] { return status->isVisible(); });
+    return status;
+}
+
 } // namespace
 
 void registerScreens(ScreenRegistry& r) {
@@ -383,6 +563,10 @@ void registerScreens(ScreenRegistry& r) {
     r.add("chart-candle", [](ScreenContext& c) { return chart(c, 3, false); });
     r.add("chart-crosshair", [](ScreenContext& c) { return chart(c, 3, true); });
     r.add("pie", pie);
+    r.add("chart-window-line", [](ScreenContext& c) { return chartWindow(c, 1, false); });
+    r.add("chart-window-ohlc", [](ScreenContext& c) { return chartWindow(c, 2, false); });
+    r.add("chart-window-candle", [](ScreenContext& c) { return chartWindow(c, 3, false); });
+    r.add("chart-analysis", [](ScreenContext& c) { return chartWindow(c, 3, true); });
     r.add("quotes-board", quotesBoard);
     r.add("quotes-tiles", quotesTiles);
     r.add("symbol-chooser", symbolChooser);
@@ -399,6 +583,34 @@ void registerScreens(ScreenRegistry& r) {
     r.add("detail-market-sessions",
           [](ScreenContext& c) { return instrument(c, DetailType::MarketSessions); });
     r.add("detail-deposit-info", depositInfo);
+    r.add("ticket-simple", [](ScreenContext& c) { return static_cast<QWidget*>(ticket(c)); });
+    r.add("ticket-advanced", ticketAdvanced);
+    r.add("ticket-multi-account", ticketMultiAccount);
+    r.add("ticket-confirmation", ticketConfirmation);
+    r.add("advanced-detail", advancedDetail);
+    r.add("close-position", [](ScreenContext& c) {
+        return positionSheet(c, [&](QWidget* owner, ClientModel& session) -> QWidget* {
+            return openCloseDialog(c.context(), owner, CloseJob::Close, firstPosition(session));
+        });
+    });
+    r.add("cancel-order", [](ScreenContext& c) {
+        return positionSheet(c, [&](QWidget* owner, ClientModel& session) -> QWidget* {
+            return openCloseDialog(c.context(), owner, CloseJob::Cancel, firstPendingOrder(session));
+        });
+    });
+    r.add("modify-position", [](ScreenContext& c) {
+        return positionSheet(c, [&](QWidget* owner, ClientModel& session) -> QWidget* {
+            return openModifyDialog(c.context(), owner, ModifyMode::PositionBrackets, firstPosition(session));
+        });
+    });
+    r.add("modify-order", [](ScreenContext& c) {
+        return positionSheet(c, [&](QWidget* owner, ClientModel& session) -> QWidget* {
+            return openModifyDialog(c.context(), owner, ModifyMode::PendingOrder, firstPendingOrder(session));
+        });
+    });
+    r.add("offset-position", offsetSheet);
+    r.add("close-all", [](ScreenContext& c) { return closeAll(c, false); });
+    r.add("close-all-status", [](ScreenContext& c) { return closeAll(c, true); });
 }
 
 } // namespace tc::gui

@@ -72,7 +72,7 @@ struct ApprovalReq {
     std::int64_t approvalSubType = 0; // kDepositSubType or kWithdrawalSubType
     std::int64_t state = 0;
     RecordPtr<FinancialApproval> information; // absent until known
-    std::uint64_t transMasterId = 0;                // the gateway transaction it belongs to; 0 for none
+    std::uint64_t transMasterId = 0;          // the gateway transaction it belongs to; 0 for none
 
     // A "getapprovalrequest" row: 0 id, 1 type, 2 open, 3 sent on, 4 ready to post, 5 requested at,
     // 6 reference, 7 requested by, 8 remarks, 9 sub-type.

@@ -1,8 +1,11 @@
 #include "model/records/group_details.h"
 
-#include "model/collection_keys.h"
 #include "model/records/record_fields.h"
 #include "platform/log.h"
+
+#include <algorithm>
+#include <memory>
+#include <type_traits>
 
 namespace tc {
 
@@ -46,23 +49,168 @@ GroupInstruments GroupInstruments::fromAmpRecord(const RecordFields& f) {
     return g;
 }
 
-std::shared_ptr<GroupInstruments> GroupDetails::groupInstrument(std::int32_t instrumentId) const {
-    const auto* found = GroupInstrumentCollection.get(sessionKey(instrumentId));
-    return found ? *found : nullptr;
+// Entries are copied into raw block storage and never destroyed one by one.
+static_assert(std::is_trivially_copyable_v<GroupInstruments> &&
+              std::is_trivially_destructible_v<GroupInstruments>);
+
+namespace {
+
+constexpr std::size_t kFirstBlock = 16;
+
+std::size_t slotOf(std::int32_t id, std::size_t mask) {
+    // Fibonacci hashing spreads the dense ids servers use over the whole table.
+    const std::uint64_t h = std::uint64_t{static_cast<std::uint32_t>(id)} * 0x9E3779B97F4A7C15ull;
+    return static_cast<std::size_t>(h >> 32) & mask;
 }
 
-bool GroupDetails::fileGroupInstrument(std::shared_ptr<GroupInstruments> settings) {
-    if (!settings)
-        return false;
-    std::string key = sessionKey(settings->InstrumentId);
-    if (GroupInstrumentCollection.size() >= kMaxGroupInstruments &&
-        !GroupInstrumentCollection.contains(key)) {
-        platform::Log::warning("group {}: more than {} instrument settings, instrument {} dropped", GroupId,
-                               kMaxGroupInstruments, settings->InstrumentId);
-        return false;
+} // namespace
+
+GroupInstrumentTable::GroupInstrumentTable(const GroupInstrumentTable& other) {
+    reserve(other.size());
+    for (const auto& settings : other)
+        file(settings);
+}
+
+GroupInstrumentTable& GroupInstrumentTable::operator=(const GroupInstrumentTable& other) {
+    if (this != &other) {
+        GroupInstrumentTable copy(other);
+        *this = std::move(copy);
     }
-    GroupInstrumentCollection.insert_or_assign(std::move(key), std::move(settings));
-    return true;
+    return *this;
+}
+
+GroupInstrumentTable::GroupInstrumentTable(GroupInstrumentTable&& other) noexcept
+    : blocks_(std::exchange(other.blocks_, {})), index_(std::exchange(other.index_, {})),
+      size_(std::exchange(other.size_, 0)) {}
+
+GroupInstrumentTable& GroupInstrumentTable::operator=(GroupInstrumentTable&& other) noexcept {
+    if (this != &other) {
+        clear();
+        blocks_ = std::exchange(other.blocks_, {});
+        index_ = std::exchange(other.index_, {});
+        size_ = std::exchange(other.size_, 0);
+    }
+    return *this;
+}
+
+GroupInstrumentTable::~GroupInstrumentTable() {
+    clear();
+}
+
+void GroupInstrumentTable::clear() noexcept {
+    std::allocator<GroupInstruments> alloc;
+    for (const Block& b : blocks_)
+        alloc.deallocate(b.entries, b.capacity);
+    blocks_.clear();
+    index_.clear();
+    size_ = 0;
+}
+
+std::size_t GroupInstrumentTable::capacity() const noexcept {
+    std::size_t total = 0;
+    for (const Block& b : blocks_)
+        total += b.capacity;
+    return total;
+}
+
+GroupInstruments* GroupInstrumentTable::find(std::int32_t instrumentId) noexcept {
+    if (index_.empty())
+        return nullptr;
+    const std::size_t mask = index_.size() - 1;
+    for (std::size_t i = slotOf(instrumentId, mask);; i = (i + 1) & mask) {
+        const Slot& slot = index_[i];
+        if (!slot.entry)
+            return nullptr;
+        if (slot.id == instrumentId)
+            return slot.entry;
+    }
+}
+
+void GroupInstrumentTable::growIndex(std::size_t slots) {
+    std::vector<Slot> grown(slots);
+    const std::size_t mask = slots - 1;
+    for (const Slot& slot : index_) {
+        if (!slot.entry)
+            continue;
+        std::size_t i = slotOf(slot.id, mask);
+        while (grown[i].entry)
+            i = (i + 1) & mask;
+        grown[i] = slot;
+    }
+    index_.swap(grown);
+}
+
+void GroupInstrumentTable::reserve(std::size_t entries) {
+    const std::size_t have = capacity();
+    if (entries > have) {
+        std::allocator<GroupInstruments> alloc;
+        const std::size_t more = entries - have;
+        blocks_.reserve(blocks_.size() + 1);
+        blocks_.push_back(Block{alloc.allocate(more), more, 0});
+    }
+    std::size_t slots = index_.empty() ? kFirstBlock : index_.size();
+    while (slots < 2 * entries)
+        slots *= 2;
+    if (slots != index_.size())
+        growIndex(slots);
+}
+
+GroupInstruments* GroupInstrumentTable::place(std::int32_t instrumentId, NewEntry fill) {
+    // The first block with room: blocks fill in order, and reserve may have added empty ones.
+    auto block =
+        std::find_if(blocks_.begin(), blocks_.end(), [](const Block& b) { return b.size < b.capacity; });
+    if (block == blocks_.end()) {
+        std::allocator<GroupInstruments> alloc;
+        const std::size_t more = std::max(kFirstBlock, size_);
+        blocks_.reserve(blocks_.size() + 1);
+        blocks_.push_back(Block{alloc.allocate(more), more, 0});
+        block = std::prev(blocks_.end());
+    }
+    GroupInstruments* entry = block->entries + block->size;
+    if (fill == NewEntry::Defaults)
+        std::construct_at(entry)->InstrumentId = instrumentId;
+    ++block->size;
+    ++size_;
+    return entry;
+}
+
+std::pair<GroupInstruments*, bool> GroupInstrumentTable::claim(std::int32_t instrumentId, NewEntry fill) {
+    if (GroupInstruments* known = find(instrumentId))
+        return {known, false};
+    if (2 * (size_ + 1) > index_.size())
+        growIndex(index_.empty() ? kFirstBlock : 2 * index_.size());
+    GroupInstruments* entry = place(instrumentId, fill);
+    const std::size_t mask = index_.size() - 1;
+    std::size_t i = slotOf(instrumentId, mask);
+    while (index_[i].entry)
+        i = (i + 1) & mask;
+    index_[i] = Slot{instrumentId, entry};
+    return {entry, true};
+}
+
+std::pair<GroupInstruments*, bool> GroupInstrumentTable::file(const GroupInstruments& settings) {
+    auto claimed = claim(settings.InstrumentId);
+    *claimed.first = settings;
+    return claimed;
+}
+
+std::pair<GroupInstruments*, bool> GroupDetails::claimGroupInstrument(std::int32_t instrumentId,
+                                                                      GroupInstrumentTable::NewEntry fill) {
+    if (GroupInstrumentCollection.size() >= kMaxGroupInstruments) {
+        if (GroupInstruments* known = GroupInstrumentCollection.find(instrumentId))
+            return {known, false};
+        platform::Log::warning("group {}: more than {} instrument settings, instrument {} dropped", GroupId,
+                               kMaxGroupInstruments, instrumentId);
+        return {nullptr, false};
+    }
+    return GroupInstrumentCollection.claim(instrumentId, fill);
+}
+
+bool GroupDetails::fileGroupInstrument(const GroupInstruments& settings) {
+    GroupInstruments* entry = claimGroupInstrument(settings.InstrumentId).first;
+    if (entry)
+        *entry = settings;
+    return entry != nullptr;
 }
 
 GroupDetails GroupDetails::fromAmpRecord(const RecordFields& f) {

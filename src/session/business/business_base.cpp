@@ -802,10 +802,14 @@ void BusinessBase::ProcessNewMessage(InboundMessage& message) {
         services_.feed->messageCrackerOnInstrumentStatusChange(fields);
         services_.notifications->WatchlistTableNotification();
         break;
-    case msg::kCloseHedged:
+    case msg::kCloseHedged: {
         services_.notifications->CloseHedgedPositionsNotification();
-        events().offsetAnswered();
+        // A missing rejection code reads as 0: the offset was done.
+        const std::int32_t code = clampToInt32(tags.rejectionCode.value_or(0));
+        events().offsetAnswered(code,
+                                code != 0 ? orderReports()->GetOrderRejectionReason(code) : std::string());
         break;
+    }
     default:
         break;
     }

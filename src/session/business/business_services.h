@@ -72,8 +72,9 @@ public:
     // rejection names and the reason as shown).
     virtual void bulkCloseSettled(const std::shared_ptr<Order>& /*settlement*/) {}
     virtual void bulkCloseRejected(const std::string& /*orderNumber*/, const std::string& /*reason*/) {}
-    // The server answered an offset (close of hedged positions) request.
-    virtual void offsetAnswered() {}
+    // The server answered an offset (close of hedged positions) request: its rejection code (0 when
+    // done) and, for a rejection, the reason as shown.
+    virtual void offsetAnswered(std::int32_t /*rejectionCode*/, const std::string& /*reason*/) {}
 };
 
 // Named notifications, banners and the login journal lines of the session (SessionEvents and

@@ -3,8 +3,8 @@
 // and the instrument-status message of the trading stream. Pure parsing plus the application of a
 // decoded value to the session's records; nothing here is locked or posts a notification.
 #include "model/market_depth.h"
-#include "model/session_model.h"
 #include "model/records/item_details.h"
+#include "model/session_model.h"
 #include "platform/decimal.h"
 #include "platform/ordered_map.h"
 

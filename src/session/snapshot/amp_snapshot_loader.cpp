@@ -11,8 +11,10 @@
 
 #include <algorithm>
 #include <exception>
+#include <memory>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -213,17 +215,26 @@ private:
         return records;
     }
 
-    // parse(fields, dates) of every record, in record order. Reading a record touches nothing
-    // shared, so large sections are read by a few threads, each with its own fields and dates;
-    // only the filing that follows is in order on this thread.
+    // read(fields, dates) of every record, in record order.
     template <class T, class Read>
     std::vector<T> readRecords(const std::vector<std::string_view>& records, Read read) {
         std::vector<T> out(records.size());
+        forEachRecordAtOnce(records, [&](std::size_t i, const RecordFields& fields, DateRewriter& dates) {
+            out[i] = read(fields, dates);
+        });
+        return out;
+    }
+
+    // read(i, fields, dates) of every record i, its fields cut. Reading a record touches nothing
+    // shared, so large sections are read by a few threads, each with its own fields and dates;
+    // only the filing that follows is in order on this thread.
+    template <class Read>
+    void forEachRecordAtOnce(const std::vector<std::string_view>& records, Read read) {
         auto work = [&](std::size_t begin, std::size_t end, DateRewriter& dates) {
             RecordFields fields{std::string_view()};
             for (std::size_t i = begin; i < end; ++i) {
                 fields.reset(records[i]);
-                out[i] = read(std::as_const(fields), dates);
+                read(i, std::as_const(fields), dates);
             }
         };
         constexpr std::size_t kRecordsPerThread = 2048;
@@ -232,7 +243,7 @@ private:
             std::min({limits_.maxReadThreads, hardware, records.size() / kRecordsPerThread + 1});
         if (threads <= 1) {
             work(0, records.size(), dates_);
-            return out;
+            return;
         }
         const std::size_t chunk = (records.size() + threads - 1) / threads;
         std::vector<DateRewriter> dates(threads - 1);
@@ -268,7 +279,6 @@ private:
                 failure = f;
         if (failure)
             std::rethrow_exception(failure);
-        return out;
     }
 
     // Counts a malformed record; false so the caller can return it from its reader.
@@ -348,7 +358,7 @@ private:
 
     void loadGroupInstruments(std::string_view section) {
         const auto records = cutRecords(AmpSnapshotLoader::kGroupInstruments, section);
-        // Groups mostly carry settings for every instrument: sizing each index once for its share
+        // Groups mostly carry settings for every instrument: sizing each table once for its share
         // of the section saves growing it step by step. Bounded by the instruments loaded, so a
         // section of many groups with few settings each reserves little.
         if (!model_.GroupDetailCollection.empty()) {
@@ -359,23 +369,71 @@ private:
                 if (group)
                     group->GroupInstrumentCollection.reserve(share);
         }
-        auto all =
-            readRecords<std::shared_ptr<GroupInstruments>>(records, [](const RecordFields& f, DateRewriter&) {
-                return std::make_shared<GroupInstruments>(GroupInstruments::fromAmpRecord(f));
-            });
+        // Each record's entry is claimed in record order, from the two ids at its head, and the
+        // records are then read straight into their entries by the reading threads, which are also
+        // the first to touch that memory. A record for an instrument its group already holds is read
+        // after the others, in order, so the last one wins.
+        std::vector<std::string_view> first;
+        std::vector<GroupInstruments*> firstEntries;
+        std::vector<std::pair<std::string_view, GroupInstruments*>> repeats;
+        first.reserve(records.size());
+        firstEntries.reserve(records.size());
         // Settings arrive grouped, so the last group found is usually the next one wanted.
         std::int32_t lastId = 0;
         std::shared_ptr<GroupDetails> lastGroup;
-        for (auto& settings : all) {
-            if (!lastGroup || lastId != settings->GroupId) {
-                lastGroup = model_.group(settings->GroupId);
-                lastId = settings->GroupId;
+        for (const std::string_view record : records) {
+            const auto [groupId, instrumentId] = leadingIds(record);
+            if (!lastGroup || lastId != groupId) {
+                lastGroup = model_.group(groupId);
+                lastId = groupId;
             }
-            if (!lastGroup)
+            if (!lastGroup) {
                 skip(AmpSnapshotLoader::kGroupInstruments, "settings for a group not in the snapshot");
-            else if (!lastGroup->fileGroupInstrument(std::move(settings)))
+                continue;
+            }
+            const auto [entry, isNew] =
+                lastGroup->claimGroupInstrument(instrumentId, GroupInstrumentTable::NewEntry::Unwritten);
+            if (!entry) {
                 ++stats_.recordsDropped;
+            } else if (isNew) {
+                first.push_back(record);
+                firstEntries.push_back(entry);
+            } else {
+                repeats.emplace_back(record, entry);
+            }
         }
+        try {
+            forEachRecordAtOnce(first, [&](std::size_t i, const RecordFields& f, DateRewriter&) {
+                std::construct_at(firstEntries[i], GroupInstruments::fromAmpRecord(f));
+            });
+        } catch (...) {
+            // No entry stays unwritten: the new ones fall back to default settings.
+            for (std::size_t i = 0; i < first.size(); ++i) {
+                GroupInstruments* entry = std::construct_at(firstEntries[i]);
+                std::tie(entry->GroupId, entry->InstrumentId) = leadingIds(first[i]);
+            }
+            throw;
+        }
+        for (const auto& [record, entry] : repeats) {
+            fields_.reset(record);
+            *entry = GroupInstruments::fromAmpRecord(fields_);
+        }
+    }
+
+    // The group and instrument ids of a group-instrument record (fields 1 and 2), read as the whole
+    // record reads them: a missing field reads as 0.
+    static std::pair<std::int32_t, std::int32_t> leadingIds(std::string_view record) {
+        std::int32_t ids[2] = {0, 0};
+        std::size_t start = record.find(AmpSnapshotLoader::kFieldSeparator);
+        for (std::int32_t& id : ids) {
+            if (start == std::string_view::npos)
+                break;
+            const std::size_t end = record.find(AmpSnapshotLoader::kFieldSeparator, start + 1);
+            id = RecordFields::toInt(
+                record.substr(start + 1, end == std::string_view::npos ? end : end - start - 1));
+            start = end;
+        }
+        return {ids[0], ids[1]};
     }
 
     const AmpSnapshotLoader::Limits& limits_;

@@ -518,11 +518,9 @@ bool XmlSnapshotLoader::fillGroupInstruments(const XmlSnapshotRow& row, SessionM
     if (!group || !*group)
         return false;
     const std::int32_t instrumentId = RecordFields::toInt(*instrumentText);
-    auto settings = (*group)->groupInstrument(instrumentId);
-    const bool isNew = !settings;
-    if (isNew)
-        settings = std::make_shared<GroupInstruments>();
-    GroupInstruments& s = *settings;
+    // A row for settings already filed fills them in further.
+    const GroupInstruments* known = (*group)->groupInstrument(instrumentId);
+    GroupInstruments s = known ? *known : GroupInstruments();
     c.flag("AllowShortSelling", s.AllowShortSelling);
     c.integer("AutoExecutionModeId", s.AutoExecutionModeId);
     c.real("BTSTOrderMargin", s.BTSTOrderMargin);
@@ -552,7 +550,8 @@ bool XmlSnapshotLoader::fillGroupInstruments(const XmlSnapshotRow& row, SessionM
     c.real("InitialSellMargin", s.InitialSellMargin);
     c.integer("availableOrderSettings", s.availableOrderSettings);
     c.flag("isAvailableForTrading", s.isAvailableForTrading);
-    return isNew ? (*group)->fileGroupInstrument(std::move(settings)) : true;
+    // InstrumentId was read from the same text as instrumentId, so this replaces `known`.
+    return (*group)->fileGroupInstrument(s);
 }
 
 bool XmlSnapshotLoader::fillSessionSettingCollection(const XmlSnapshotRow& row, SessionModel& model) {

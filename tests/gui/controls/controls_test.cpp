@@ -1,5 +1,6 @@
 #include "gui/app/window_shake.h"
 #include "gui/controls/chart_drop_area.h"
+#include "gui/controls/decimal_text_field.h"
 #include "gui/controls/header_editor.h"
 #include "gui/controls/input_filters.h"
 #include "gui/gui_test_support.h"
@@ -45,6 +46,40 @@ TEST(InputFilters, TypedAndPastedTextIsHeldToTheSameRule) {
     tc::gui::installDecimalFilter(&quantity);
     QTest::keyClicks(quantity.lineEdit(), "0.1.");
     EXPECT_EQ(quantity.currentText(), "0.1");
+}
+
+TEST(DecimalTextField, TypingAndPastingStopAtTheDecimalLimit) {
+    tc::gui::DecimalTextField amount;
+    amount.show();
+    QTest::keyClicks(&amount, "12.5.07");
+    EXPECT_EQ(amount.text(), "12.50"); // the second point and the third decimal are refused
+    EXPECT_EQ(amount.decimalPlaces(), 2);
+    amount.setCursorPosition(0);
+    QTest::keyClicks(&amount, "9");
+    EXPECT_EQ(amount.text(), "912.50");
+    amount.end(false);
+    QTest::keyClick(&amount, Qt::Key_Backspace);
+    EXPECT_EQ(amount.text(), "912.5");
+
+    amount.clear();
+    QApplication::clipboard()->setText("1.2.3");
+    amount.paste();
+    EXPECT_EQ(amount.text(), "");
+    QApplication::clipboard()->setText("0.125");
+    amount.paste();
+    EXPECT_EQ(amount.text(), "");
+    QApplication::clipboard()->setText("2x");
+    amount.paste();
+    EXPECT_EQ(amount.text(), "");
+
+    amount.setMaximumDecimals(5); // a price at the instrument's decimals
+    amount.paste();
+    EXPECT_EQ(amount.text(), "");
+    QApplication::clipboard()->setText("1.23456");
+    amount.paste();
+    EXPECT_EQ(amount.text(), "1.23456");
+    QTest::keyClicks(&amount, "7");
+    EXPECT_EQ(amount.text(), "1.23456");
 }
 
 TEST(WindowShake, TheWindowComesToRestWhereItWasAlsoWhenShakenAgainMidSwing) {

@@ -64,7 +64,8 @@ TEST(GridTotals, AccountFiguresAreWorkedOutOnCopies) {
     s.model.GroupDetailCollection.get("7")->get()->RevLeverageOnFLoss = 50;
     OrderList positions;
     for (const char* account : {"11", "011", "12"})
-        positions.emplace_back(markettest::Session::order(std::to_string(positions.size() + 1), account, "X"));
+        positions.emplace_back(
+            markettest::Session::order(std::to_string(positions.size() + 1), account, "X"));
     positions[0]->UnrealisedPL = -30;
     positions[1]->UnrealisedPL = -10;
     positions[2]->UnrealisedPL = -500;

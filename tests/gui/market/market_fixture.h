@@ -37,10 +37,11 @@ struct Session {
     GroupInstruments& settings(std::int32_t instrumentId) {
         if (!model.GroupDetailCollection.contains("7"))
             model.GroupDetailCollection.insert_or_assign("7", std::make_shared<GroupDetails>());
-        auto settings = std::make_shared<GroupInstruments>();
-        settings->InstrumentId = instrumentId;
-        (*model.GroupDetailCollection.get("7"))->fileGroupInstrument(settings);
-        return *settings;
+        GroupInstruments settings;
+        settings.InstrumentId = instrumentId;
+        GroupDetails& group = **model.GroupDetailCollection.get("7");
+        group.fileGroupInstrument(settings);
+        return *group.groupInstrument(instrumentId);
     }
     static std::shared_ptr<Order> order(std::string id, std::string account, std::string code,
                                         std::string quantity = "1", std::int32_t side = 0) {

@@ -121,16 +121,16 @@ TEST_F(QuotesBoardTest, HiddenColumnsThroughTheHeaderMenuSurviveARestart) {
     EXPECT_FALSE(board().isColumnHiddenById("0021"));
 }
 
-TEST_F(QuotesBoardTest, RowMenuOffersDetailsAndKeepsTheTicketAndChartDisabled) {
+TEST_F(QuotesBoardTest, RowMenuOffersTheTicketAndDetailsAndKeepsTheChartDisabled) {
     WatchlistTableController& view = board();
     ASSERT_GT(view.model()->rowCount(), 0);
     std::unique_ptr<QMenu> menu(view.rowMenu(0));
     const auto actions = menu->actions();
     ASSERT_EQ(actions.size(), 4); // ticket, chart, separator, details
-    for (QAction* later : {actions[0], actions[1]}) {
-        EXPECT_FALSE(later->isEnabled());
-        EXPECT_EQ(later->toolTip(), context->text("90001"));
-    }
+    EXPECT_TRUE(actions[0]->isEnabled());
+    EXPECT_EQ(actions[0]->text(), context->text("0073"));
+    EXPECT_FALSE(actions[1]->isEnabled());
+    EXPECT_EQ(actions[1]->toolTip(), context->text("90001"));
     ASSERT_TRUE(actions[3]->isEnabled());
     auto* owner = new QWidget;
     owner->resize(900, 600);

@@ -21,7 +21,7 @@ std::string shown(const std::vector<MenuItem>& items) {
     return out;
 }
 
-// Items: modify brackets, close, offset, delivery receipt; E shown and enabled, d shown disabled.
+// Items: modify brackets, close, offset, delivery receipt; E shown and enabled, - not shown.
 TEST(RowMenus, OpenPositionItemsFollowTheGroupAndOrderTypeBits) {
     struct Case {
         std::int32_t settings, accountTypes, itemTypes;
@@ -29,8 +29,8 @@ TEST(RowMenus, OpenPositionItemsFollowTheGroupAndOrderTypeBits) {
         std::string items;
     };
     const Case cases[] = {
-        {3, 2 | 32, 4 | 32, false, "dd--"}, {3, 1, 32, false, "----"},  {3, 32 | 2, 2, false, "d---"},
-        {5, 38, 38, false, "---E"},         {7, 38, 38, false, "dd--"}, {4, 38, 38, false, "----"},
+        {3, 2 | 32, 4 | 32, false, "EE--"}, {3, 1, 32, false, "----"},  {3, 32 | 2, 2, false, "E---"},
+        {5, 38, 38, false, "---E"},         {7, 38, 38, false, "EE--"}, {4, 38, 38, false, "----"},
         {3, 38, 38, true, "----"},
     };
     for (const Case& c : cases) {
@@ -49,7 +49,7 @@ TEST(RowMenus, OffsetNeedsAnOppositePositionOfTheSameDelivery) {
     auto buy = markettest::Session::order("1", "11", "EURUSD", "1", 0);
     auto sell = markettest::Session::order("2", "11", "EURUSD", "1", 1);
     auto otherAccount = markettest::Session::order("3", "12", "EURUSD", "1", 1);
-    EXPECT_EQ(shown(openPositionMenu(*sell, {}, {buy, sell}, false)), "--d-");
+    EXPECT_EQ(shown(openPositionMenu(*sell, {}, {buy, sell}, false)), "--E-");
     EXPECT_FALSE(canOffset(*buy, {buy, otherAccount}));
     sell->deliveryMode = 2;
     EXPECT_FALSE(canOffset(*buy, {buy, sell}));
@@ -57,8 +57,8 @@ TEST(RowMenus, OffsetNeedsAnOppositePositionOfTheSameDelivery) {
 
 TEST(RowMenus, PendingAndExecutedMenus) {
     Order order;
-    for (auto [type, sheet, items, edit, cancel] : {std::tuple{3, false, "dd", "0255", "0253"},
-                                                    {2, false, "dd", "0254", "0252"},
+    for (auto [type, sheet, items, edit, cancel] : {std::tuple{3, false, "EE", "0255", "0253"},
+                                                    {2, false, "EE", "0254", "0252"},
                                                     {2, true, "--", "0254", "0252"},
                                                     {1, false, "--", "0254", "0252"}}) {
         order.orderType = type;
@@ -122,7 +122,9 @@ TEST(RowMenus, TheTicketOpensOnlyForActiveInstruments) {
     item.instrumentTradingStatus = 1;
     EXPECT_EQ(ticketRefusalKey(&item), std::nullopt);
     EXPECT_FALSE(isActionAvailable(RowAction::OpenTicket));
-    EXPECT_TRUE(isActionAvailable(RowAction::DeliveryReceipt));
+    for (RowAction action : {RowAction::DeliveryReceipt, RowAction::ClosePosition, RowAction::CancelOrder,
+                             RowAction::ModifyBrackets, RowAction::EditOrder, RowAction::OffsetPosition})
+        EXPECT_TRUE(isActionAvailable(action));
 }
 
 } // namespace

@@ -5,8 +5,10 @@
 
 #include <gtest/gtest.h>
 
-#include <memory>
 #include <tuple>
+#include <type_traits>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -20,41 +22,101 @@ std::string groupInstrumentRecord(const std::string& marginMode) {
         marginMode + "<C>x<C>x<C>900<C>6<C>1");
 }
 
+GroupInstruments settingsOf(std::int32_t instrumentId, std::int32_t spreadBid = 0) {
+    GroupInstruments s;
+    s.InstrumentId = instrumentId;
+    s.SpreadBid = spreadBid;
+    return s;
+}
+
+std::vector<std::int32_t> idsOf(const GroupInstrumentTable& table) {
+    std::vector<std::int32_t> ids;
+    for (const GroupInstruments& s : table)
+        ids.push_back(s.InstrumentId);
+    return ids;
+}
+
+// What a const group hands out cannot write its settings.
+static_assert(std::is_same_v<decltype(std::declval<const GroupDetails&>().groupInstrument(1)),
+                             const GroupInstruments*>);
+static_assert(
+    std::is_same_v<decltype(*std::declval<const GroupInstrumentTable&>().begin()), const GroupInstruments&>);
+static_assert(
+    std::is_same_v<decltype(std::declval<const GroupInstrumentTable&>().find(1)), const GroupInstruments*>);
+
 TEST(GroupDetails, NewGroupCanFileInstrumentsAtOnceAndLooksThemUp) {
     GroupDetails g;
     EXPECT_TRUE(g.GroupInstrumentCollection.empty());
     EXPECT_EQ(g.groupInstrument(12), nullptr);
 
-    auto first = std::make_shared<GroupInstruments>();
-    first->InstrumentId = 12;
-    first->SpreadBid = 1;
-    EXPECT_TRUE(g.fileGroupInstrument(first));
-    auto second = std::make_shared<GroupInstruments>();
-    second->InstrumentId = 3;
-    EXPECT_TRUE(g.fileGroupInstrument(second));
-    EXPECT_EQ(g.groupInstrument(12), first);
-    EXPECT_TRUE(g.GroupInstrumentCollection.contains("12"));
+    EXPECT_TRUE(g.fileGroupInstrument(settingsOf(12, 1)));
+    EXPECT_TRUE(g.fileGroupInstrument(settingsOf(3)));
+    ASSERT_NE(g.groupInstrument(12), nullptr);
+    EXPECT_EQ(g.groupInstrument(12)->SpreadBid, 1);
+    EXPECT_TRUE(g.GroupInstrumentCollection.contains(12));
+    EXPECT_FALSE(g.GroupInstrumentCollection.contains(4));
 
     // The same instrument again replaces the settings in their place.
-    auto again = std::make_shared<GroupInstruments>();
-    again->InstrumentId = 12;
-    again->SpreadBid = 9;
-    EXPECT_TRUE(g.fileGroupInstrument(again));
+    const GroupInstruments* first = g.groupInstrument(12);
+    EXPECT_TRUE(g.fileGroupInstrument(settingsOf(12, 9)));
     EXPECT_EQ(g.GroupInstrumentCollection.size(), 2u);
-    EXPECT_EQ(g.GroupInstrumentCollection.front().second->SpreadBid, 9);
-    EXPECT_FALSE(g.fileGroupInstrument(nullptr));
+    EXPECT_EQ(g.GroupInstrumentCollection.front().SpreadBid, 9);
+    EXPECT_EQ(g.groupInstrument(12), first);
+    EXPECT_EQ(idsOf(g.GroupInstrumentCollection), (std::vector<std::int32_t>{12, 3}));
 }
 
 TEST(GroupDetails, InstrumentCountIsCapped) {
     GroupDetails g;
     for (std::size_t i = 0; i < GroupDetails::kMaxGroupInstruments; ++i)
-        g.GroupInstrumentCollection.insert_or_assign(std::to_string(i), nullptr);
-    auto extra = std::make_shared<GroupInstruments>();
-    extra->InstrumentId = -1;
-    EXPECT_FALSE(g.fileGroupInstrument(extra));
-    extra->InstrumentId = 0; // replacing an existing key is still allowed
-    EXPECT_TRUE(g.fileGroupInstrument(extra));
+        g.GroupInstrumentCollection.file(settingsOf(static_cast<std::int32_t>(i)));
+    EXPECT_FALSE(g.fileGroupInstrument(settingsOf(-1)));
+    EXPECT_TRUE(g.fileGroupInstrument(settingsOf(0, 5))); // replacing an existing id is still allowed
     EXPECT_EQ(g.GroupInstrumentCollection.size(), GroupDetails::kMaxGroupInstruments);
+    EXPECT_EQ(g.GroupInstrumentCollection.front().SpreadBid, 5);
+}
+
+TEST(GroupInstrumentTable, EntriesStayPutKeepFilingOrderAndCopyWhole) {
+    GroupInstrumentTable table;
+    table.reserve(3);
+    // Ids far apart, negative, and many sharing the low bits, with growth past the reserve.
+    std::vector<std::int32_t> ids{2'000'000'000, -7, 0};
+    for (std::int32_t i = 1; i <= 5000; ++i)
+        ids.push_back(i * 1024);
+    std::vector<const GroupInstruments*> where;
+    for (std::int32_t id : ids)
+        where.push_back(table.file(settingsOf(id, id % 97)).first);
+    ASSERT_EQ(table.size(), ids.size());
+    EXPECT_EQ(idsOf(table), ids);
+    for (std::size_t i = 0; i < ids.size(); ++i) {
+        // References taken before the table grew still hold their entries.
+        ASSERT_EQ(table.find(ids[i]), where[i]) << ids[i];
+        EXPECT_EQ(where[i]->SpreadBid, ids[i] % 97);
+    }
+    EXPECT_EQ(table.find(1), nullptr);
+    EXPECT_EQ(table.find(1025), nullptr);
+
+    auto [again, isNew] = table.file(settingsOf(-7, 42));
+    EXPECT_FALSE(isNew);
+    EXPECT_EQ(again, where[1]);
+    EXPECT_EQ(where[1]->SpreadBid, 42);
+
+    GroupInstrumentTable copy(table);
+    EXPECT_EQ(idsOf(copy), ids);
+    EXPECT_NE(copy.find(-7), table.find(-7));
+    EXPECT_EQ(copy.find(-7)->SpreadBid, 42);
+    GroupInstrumentTable moved(std::move(copy));
+    EXPECT_EQ(moved.size(), ids.size());
+    EXPECT_TRUE(copy.empty());
+    EXPECT_EQ(copy.begin(), copy.end());
+
+    table.clear();
+    EXPECT_TRUE(table.empty());
+    EXPECT_EQ(table.find(-7), nullptr);
+    EXPECT_EQ(table.begin(), table.end());
+    table.file(settingsOf(5));
+    EXPECT_EQ(idsOf(table), (std::vector<std::int32_t>{5}));
+    table = moved;
+    EXPECT_EQ(idsOf(table), ids);
 }
 
 TEST(GroupInstruments, MarginModeZeroMeansNotApplicableAndUnknownModesLeaveItAlone) {

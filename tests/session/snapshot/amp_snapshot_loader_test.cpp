@@ -159,7 +159,10 @@ TEST_F(AmpFixture, GroupsAndTheirInstrumentSettings) {
     EXPECT_EQ(std::tuple(pro->StopOutLevel, pro->SendExecutionSMS, pro->CreditRating),
               std::tuple(30, true, 5));
 
-    EXPECT_EQ(keysOf(standard->GroupInstrumentCollection), (std::vector<std::string>{"1", "2", "3"}));
+    std::vector<std::int32_t> ids;
+    for (const GroupInstruments& settings : standard->GroupInstrumentCollection)
+        ids.push_back(settings.InstrumentId);
+    EXPECT_EQ(ids, (std::vector<std::int32_t>{1, 2, 3}));
     auto eur = standard->groupInstrument(1);
     ASSERT_TRUE(eur);
     EXPECT_EQ(std::tuple(eur->groupdetailsid, eur->SpreadTypeId, eur->Commission, eur->InitialSellMargin,

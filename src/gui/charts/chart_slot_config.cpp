@@ -1,0 +1,56 @@
+#include "gui/charts/chart_slot_config.h"
+
+#include <charconv>
+
+namespace tc::gui {
+namespace {
+
+constexpr std::size_t kMaxCodeLength = 64;
+
+std::optional<int> smallNumber(std::string_view text, int low, int high) {
+    int value = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || ec != std::errc() || end != text.data() + text.size() || value < low || value > high)
+        return std::nullopt;
+    return value;
+}
+
+} // namespace
+
+std::string slotText(const ChartSlotConfig& config) {
+    return config.code + "#" + std::to_string(config.interval) + "#" + std::to_string(config.type);
+}
+
+std::optional<ChartSlotConfig> parseSlotText(std::string_view text) {
+    const std::size_t first = text.find('#');
+    if (first == std::string_view::npos)
+        return std::nullopt;
+    const std::size_t second = text.find('#', first + 1);
+    if (second == std::string_view::npos)
+        return std::nullopt;
+    const std::string_view code = text.substr(0, first);
+    const auto interval = smallNumber(text.substr(first + 1, second - first - 1), 1, 8);
+    const auto type = smallNumber(text.substr(second + 1), 1, 3);
+    if (code.empty() || code.size() > kMaxCodeLength || !interval || !type)
+        return std::nullopt;
+    return ChartSlotConfig{std::string(code), *interval, *type};
+}
+
+std::array<std::optional<ChartSlotConfig>, kChartSlots>
+startingSlots(const std::vector<std::string>& stored, const std::vector<std::string>& watchList,
+              const std::function<bool(std::string_view code)>& known) {
+    std::array<std::optional<ChartSlotConfig>, kChartSlots> slots;
+    for (std::size_t i = 0; i < kChartSlots; ++i) {
+        if (i < stored.size()) {
+            if (auto config = parseSlotText(stored[i]); config && known(config->code)) {
+                slots[i] = std::move(*config);
+                continue;
+            }
+        }
+        if (!watchList.empty())
+            slots[i] = ChartSlotConfig{watchList.front(), static_cast<int>(i) + 1, 3};
+    }
+    return slots;
+}
+
+} // namespace tc::gui

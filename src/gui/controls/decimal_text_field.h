@@ -1,0 +1,40 @@
+#pragma once
+// A one-line field for an amount: digits and one point, at most a set number of decimals (two unless
+// the window asks for more, as a price at the instrument's decimals does). The text an edit would
+// leave is judged whole, so typing, pasting and dropping obey the same rule; deletions always pass.
+#include <QLineEdit>
+#include <QValidator>
+
+namespace tc::gui {
+
+class AmountValidator : public QValidator {
+    Q_OBJECT
+public:
+    explicit AmountValidator(int maxDecimals, QObject* parent = nullptr);
+    State validate(QString& input, int& pos) const override;
+    int maximumDecimals() const { return maxDecimals_; }
+    void setMaximumDecimals(int decimals);
+
+private:
+    int maxDecimals_;
+};
+
+class DecimalTextField : public QLineEdit {
+    Q_OBJECT
+public:
+    static constexpr int kDefaultDecimals = 2;
+
+    explicit DecimalTextField(QWidget* parent = nullptr);
+
+    int maximumDecimals() const;
+    // A text already standing with more decimals stays until it is edited; a later edit must bring
+    // it within the new limit or shorten it.
+    void setMaximumDecimals(int decimals);
+    // The decimals of the current text ("1.2.3" counts none).
+    int decimalPlaces() const;
+
+private:
+    AmountValidator* validator_;
+};
+
+} // namespace tc::gui

@@ -1,0 +1,178 @@
+#include "gui/trading/close_all_rules.h"
+
+#include "model/records/item_details.h"
+#include "model/records/order.h"
+#include "model/session_model.h"
+#include "platform/lenient.h"
+
+#include <fmt/format.h>
+
+#include <algorithm>
+#include <unordered_set>
+
+namespace tc::gui {
+namespace {
+
+std::shared_ptr<const Order> positionOf(const OrderView& listed, std::string_view id) {
+    for (const auto& p : listed)
+        if (p && p->OpenPositionId == id)
+            return p;
+    return nullptr;
+}
+
+CloseAllStatusRow rowOf(const SessionModel& model, const Order& position, double price) {
+    const ItemDetails* item = instrumentOf(model, position.ItemCode);
+    CloseAllStatusRow row;
+    row.positionId = position.OpenPositionId;
+    row.account = position.AccountNumber;
+    row.symbol = position.ItemCode;
+    row.side = position.tradingMode;
+    row.quantity = quantityText(position.RemainingQty);
+    row.price = priceText(price, item);
+    return row;
+}
+
+// The price a close of the position would take now: a buy sells at the Bid, a sell buys at the Ask.
+double closePrice(const SessionModel& model, const Order& position) {
+    const ItemDetails* item = instrumentOf(model, position.ItemCode);
+    if (!item)
+        return 0;
+    return position.tradingMode == 0 ? item->Bid : item->Ask;
+}
+
+} // namespace
+
+std::string refusalLine(std::string_view text) {
+    const auto first = text.find('\n');
+    if (first == std::string_view::npos)
+        return std::string(text);
+    const auto second = text.find('\n', first + 1);
+    return std::string(text.substr(first + 1, second == std::string_view::npos ? std::string_view::npos
+                                                                               : second - first - 1));
+}
+
+void CloseAllFlow::start(const OrderView& listed) {
+    phase_ = Phase::Choosing;
+    ticked_.clear();
+    refused_.clear();
+    status_.clear();
+    for (const auto& p : listed)
+        if (p && !p->OpenPositionId.empty() && !isTicked(p->OpenPositionId))
+            ticked_.push_back(p->OpenPositionId);
+}
+
+bool CloseAllFlow::isTicked(std::string_view id) const {
+    return std::find(ticked_.begin(), ticked_.end(), id) != ticked_.end();
+}
+
+void CloseAllFlow::toggle(std::string_view id) {
+    if (phase_ != Phase::Choosing || id.empty())
+        return;
+    const auto at = std::find(ticked_.begin(), ticked_.end(), id);
+    if (at != ticked_.end())
+        ticked_.erase(at);
+    else
+        ticked_.emplace_back(id);
+}
+
+void CloseAllFlow::follow(const OrderView& listed) {
+    std::erase_if(ticked_, [&](const std::string& id) { return !positionOf(listed, id); });
+}
+
+bool CloseAllFlow::isCloseAll(const OrderView& listed) const {
+    std::unordered_set<std::string_view> all;
+    for (const auto& p : listed)
+        if (p && !p->OpenPositionId.empty())
+            all.insert(p->OpenPositionId);
+    if (all.size() != ticked_.size())
+        return false;
+    return std::all_of(ticked_.begin(), ticked_.end(),
+                       [&](const std::string& id) { return all.contains(id); });
+}
+
+CloseAllFlow::Button CloseAllFlow::button(const OrderView& listed, std::int64_t language) const {
+    if (!ticked_.empty() && isCloseAll(listed))
+        return {languageText(language, kCloseAllTitleKey), true};
+    return {fmt::format("{} ({})", languageText(language, kCloseSelectedKey), ticked_.size()),
+            !ticked_.empty()};
+}
+
+bool CloseAllFlow::validate(const SessionModel& model, const SessionQueries& queries, const CheckFn& check) {
+    refused_.clear();
+    const OrderView listed = queries.getOpenOrderCollection();
+    for (const std::string& id : ticked_) {
+        const interfaces::OrderResult result = check(id);
+        if (result.sent())
+            continue;
+        CloseAllStatusRow row;
+        if (const auto position = positionOf(listed, id))
+            row = rowOf(model, *position, closePrice(model, *position));
+        else
+            row.positionId = id;
+        row.status = refusalLine(result.refusalText.empty() ? result.refusalKey : result.refusalText);
+        row.tone = Tone::Loss;
+        refused_.push_back(std::move(row));
+    }
+    phase_ = refused_.empty() ? Phase::Choosing : Phase::Refused;
+    return refused_.empty();
+}
+
+void CloseAllFlow::dismissRefusals() {
+    refused_.clear();
+    phase_ = Phase::Choosing;
+}
+
+std::vector<std::string> CloseAllFlow::idsToSend() const {
+    std::vector<std::string> ids;
+    for (const std::string& id : ticked_)
+        if (std::none_of(refused_.begin(), refused_.end(),
+                         [&](const CloseAllStatusRow& r) { return r.positionId == id; }))
+            ids.push_back(id);
+    return ids;
+}
+
+interfaces::CloseAllScope CloseAllFlow::scope(const OrderView& listed) const {
+    return refused_.empty() && isCloseAll(listed) ? interfaces::CloseAllScope::AllListed
+                                                  : interfaces::CloseAllScope::Selected;
+}
+
+void CloseAllFlow::sent(const SessionModel& model, const SessionQueries& queries,
+                        const std::vector<std::string>& ids, std::int64_t language) {
+    phase_ = Phase::Sent;
+    refused_.clear();
+    status_.clear();
+    const OrderView listed = queries.getOpenOrderCollection();
+    for (const std::string& id : ids) {
+        const auto position = positionOf(listed, id);
+        if (!position)
+            continue;
+        CloseAllStatusRow row = rowOf(model, *position, platform::lenientReal(position->OrderPrice));
+        row.status = languageText(language, kStatusSentKey);
+        row.tone = Tone::Gain;
+        status_.push_back(std::move(row));
+    }
+}
+
+bool CloseAllFlow::report(const interfaces::BulkCloseReport& report, std::int64_t language) {
+    if (phase_ != Phase::Sent)
+        return false;
+    const std::string id = report.kind == interfaces::BulkCloseReport::Kind::Settled
+                               ? (report.settlement ? report.settlement->OpenPositionId : std::string())
+                               : report.orderNumber;
+    if (id.empty())
+        return false;
+    const auto row = std::find_if(status_.begin(), status_.end(),
+                                  [&](const CloseAllStatusRow& r) { return r.positionId == id; });
+    if (row == status_.end())
+        return false;
+    if (report.kind == interfaces::BulkCloseReport::Kind::Settled) {
+        row->status = languageText(language, kStatusClosedKey);
+        row->tone = Tone::Gain;
+    } else {
+        row->status = report.reason;
+        row->tone = Tone::Loss;
+    }
+    return true;
+}
+
+} // namespace tc::gui

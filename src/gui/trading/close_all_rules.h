@@ -1,0 +1,99 @@
+#pragma once
+// The close-all window's course: choosing (every open position ticked at first), validating the
+// ticked ones without sending, the refusals in the status sheet (going on closes the others),
+// and once the request went out, one status row per sent position that the server's reports
+// turn to closed or rejected. Positions are kept by id. No Qt.
+#include "gui/market/grid_cells.h"
+#include "interfaces/orders.h"
+#include "model/session_queries.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tc {
+struct SessionModel;
+}
+
+namespace tc::gui {
+
+inline constexpr std::string_view kCloseAllTitleKey = "0243"; // every position ticked
+inline constexpr std::string_view kCloseSelectedKey = "0706"; // "<text> (<n>)"
+inline constexpr std::string_view kStatusSentKey = "0531";    // request sent, no report yet
+inline constexpr std::string_view kStatusClosedKey = "0019";  // settled
+inline constexpr std::string_view kAllRefusedKey = "1154";    // the sheet offers nothing more
+inline constexpr std::string_view kSomeRefusedKey = "1155";   // the sheet offers to go on
+
+// One row of the status sheet (refusals) or of the sent list.
+struct CloseAllStatusRow {
+    std::string positionId;
+    std::string account;
+    std::string symbol;
+    std::int32_t side = 0; // the position's own side, as the position table shows it
+    std::string quantity;
+    std::string price;
+    std::string status;
+    Tone tone = Tone::Gain; // Gain: sent or closed; Loss: refused or rejected
+};
+
+// The line of a refusal text the status shows: the second line of a text of several, else the text.
+std::string refusalLine(std::string_view text);
+
+class CloseAllFlow {
+public:
+    enum class Phase : std::uint8_t { Choosing, Refused, Sent };
+    struct Button {
+        std::string title;
+        bool enabled = false;
+    };
+    // Asks the core whether a position would close; Sent when it would.
+    using CheckFn = std::function<interfaces::OrderResult(const std::string& positionId)>;
+
+    // Choosing again: every listed position ticked, in list order.
+    void start(const OrderView& listed);
+    Phase phase() const { return phase_; }
+
+    bool isTicked(std::string_view id) const;
+    void toggle(std::string_view id);
+    // Ticks of positions no longer listed go.
+    void follow(const OrderView& listed);
+    const std::vector<std::string>& ticked() const { return ticked_; }
+    // The send button for the positions listed now.
+    Button button(const OrderView& listed, std::int64_t language) const;
+    // Every listed position ticked, and nothing else: the request for all of them.
+    bool isCloseAll(const OrderView& listed) const;
+
+    // Checks every ticked position; the refused ones become the status sheet's rows (Phase Refused)
+    // and nothing is sent. True when none was refused.
+    bool validate(const SessionModel& model, const SessionQueries& queries, const CheckFn& check);
+    const std::vector<CloseAllStatusRow>& refused() const { return refused_; }
+    // Whether some ticked position passed, so the sheet may go on with the others.
+    bool canGoOn() const { return refused_.size() < ticked_.size(); }
+    // The sheet's explanation.
+    std::string_view refusedTextKey() const { return canGoOn() ? kSomeRefusedKey : kAllRefusedKey; }
+    // Back to choosing after the sheet was dismissed.
+    void dismissRefusals();
+
+    // The request: every ticked position that was not refused; the scope is all only when nothing
+    // was refused and every listed position is ticked.
+    std::vector<std::string> idsToSend() const;
+    interfaces::CloseAllScope scope(const OrderView& listed) const;
+
+    // The request went out: one "sent" row per position sent.
+    void sent(const SessionModel& model, const SessionQueries& queries, const std::vector<std::string>& ids,
+              std::int64_t language);
+    const std::vector<CloseAllStatusRow>& statusRows() const { return status_; }
+    // A report of the server; the row it names changes. False when it names none.
+    bool report(const interfaces::BulkCloseReport& report, std::int64_t language);
+
+private:
+    Phase phase_ = Phase::Choosing;
+    std::vector<std::string> ticked_;
+    std::vector<CloseAllStatusRow> refused_;
+    std::vector<CloseAllStatusRow> status_;
+};
+
+} // namespace tc::gui

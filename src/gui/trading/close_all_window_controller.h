@@ -1,0 +1,61 @@
+#pragma once
+// The close-all window: a sheet on the main window listing every open position with a tick (all
+// ticked at each opening). Its button checks each ticked position without sending; refusals show
+// in the status sheet (ClosePositionStatusWindowController), whose going on closes the others. One
+// request goes out: for all positions only when exactly every listed position is ticked and none was
+// refused, else for the selection. Then the window lists the sent positions, and the server's
+// reports turn each to closed or rejected.
+#include "gui/app/sheet_controller.h"
+#include "gui/trading/close_all_rules.h"
+
+#include <QMetaObject>
+
+#include <memory>
+#include <vector>
+
+namespace Ui {
+class CloseAllWindowController;
+}
+
+namespace tc::gui {
+
+class ClosePositionStatusWindowController;
+class GuiContext;
+
+class CloseAllWindowController : public SheetController {
+    Q_OBJECT
+public:
+    explicit CloseAllWindowController(GuiContext& context, QWidget* parent = nullptr);
+    ~CloseAllWindowController() override;
+
+    const CloseAllFlow& flow() const { return flow_; }
+    Ui::CloseAllWindowController& ui() const { return *ui_; }
+    // The status sheet, once made.
+    ClosePositionStatusWindowController* statusSheet() const { return status_; }
+
+    void onWindowLoad() override;
+    void done(int result) override;
+    // A tick box of the position list, as a click on it.
+    void hitCheckbox(const std::string& positionId);
+    void closeAllButtonClicked();
+
+private:
+    void follow();
+    void dropSession();
+    void loadRows();
+    void refreshTableView();
+    void setButtonTitle();
+    void showOrderStatusTableView();
+    void send();
+    void showStatus();
+
+    std::unique_ptr<Ui::CloseAllWindowController> ui_;
+    GuiContext& context_;
+    CloseAllFlow flow_;
+    std::vector<std::string> rowIds_;
+    ClosePositionStatusWindowController* status_ = nullptr;
+    std::vector<QMetaObject::Connection> connections_;
+    bool loading_ = false;
+};
+
+} // namespace tc::gui

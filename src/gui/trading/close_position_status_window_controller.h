@@ -1,0 +1,48 @@
+#pragma once
+// The sheet the close-all window shows over itself when its check refused some ticked positions:
+// each refused position with its reason, and either a button to close the others and one to go
+// back, or (every ticked position refused) only the one to go back. It knows nothing of orders:
+// going on is the goOn signal.
+#include "gui/app/sheet_controller.h"
+#include "gui/trading/close_all_rules.h"
+
+#include <memory>
+#include <vector>
+
+class QTableWidget;
+
+namespace Ui {
+class ClosePositionStatusWindowController;
+}
+
+namespace tc::gui {
+
+class GuiContext;
+
+// The columns of the status tables: account, position, instrument, side, quantity, price, status.
+void fillStatusTable(QTableWidget& table, const std::vector<CloseAllStatusRow>& rows, GuiContext& context);
+void setStatusHeaders(QTableWidget& table, GuiContext& context);
+
+class ClosePositionStatusWindowController : public SheetController {
+    Q_OBJECT
+public:
+    explicit ClosePositionStatusWindowController(GuiContext& context, QWidget* parent = nullptr);
+    ~ClosePositionStatusWindowController() override;
+
+    // The refused rows; `canGoOn`: some ticked position passed.
+    void setRows(std::vector<CloseAllStatusRow> rows, bool canGoOn);
+    Ui::ClosePositionStatusWindowController& ui() const { return *ui_; }
+    void onWindowLoad() override;
+
+Q_SIGNALS:
+    // Close the positions that passed.
+    void goOn();
+
+private:
+    std::unique_ptr<Ui::ClosePositionStatusWindowController> ui_;
+    GuiContext& context_;
+    std::vector<CloseAllStatusRow> rows_;
+    bool canGoOn_ = false;
+};
+
+} // namespace tc::gui

@@ -1,0 +1,222 @@
+#include "gui/trading/modify_position_window_controller.h"
+
+#include "gui/app/gui_context.h"
+#include "gui/app/language.h"
+#include "gui/controls/input_filters.h"
+#include "gui/market/grid_cells.h"
+#include "interfaces/client.h"
+#include "model/records/item_details.h"
+#include "model/records/order.h"
+#include "ui_modify_position_window_controller.h"
+
+namespace tc::gui {
+namespace {
+
+QString qt(const std::string& text) {
+    return QString::fromStdString(text);
+}
+
+// A price typed, as the request takes it; a text that is not a number goes as NaN, which the core
+// refuses with its own text.
+Decimal priceOf(const QString& text) {
+    return typedDecimal(text.trimmed().toStdString()).value_or(Decimal::notANumber());
+}
+
+} // namespace
+
+ModifyPositionWindowController::ModifyPositionWindowController(GuiContext& context, QWidget* parent)
+    : RecordSheet(context, parent), ui_(std::make_unique<Ui::ModifyPositionWindowController>()) {
+    ui_->setupUi(this);
+    setObjectName(QStringLiteral("ModifyPositionWindowController"));
+    installDecimalFilter(ui_->QuantityComboField);
+    installDecimalFilter(ui_->OrderPriceTextField);
+    installDecimalFilter(ui_->TakeProfitTextField);
+    installDecimalFilter(ui_->StopLossTextField);
+    ui_->QuantityComboField->setInsertPolicy(QComboBox::NoInsert);
+    bindLanguage(this, context.language(), [this] {
+        ui_->TakeProfitTextField->setAccessibleName(text("0233"));
+        ui_->StopLossTextField->setAccessibleName(text("0234"));
+        // The titles follow the language; what the user typed stays.
+        interfaces::Client* c = client();
+        if (!c || !isVisible())
+            return;
+        if (const auto v =
+                modifyView(c->model(), c->queries(), mode_, record(), this->context().language().selected()))
+            showTitles(v->boxTitle, v->buttonTitle);
+    });
+    connect(ui_->takeProfitCheckBox, &QCheckBox::clicked, this,
+            &ModifyPositionWindowController::takeProfitCheckboxSelect);
+    connect(ui_->stopLossCheckBox, &QCheckBox::clicked, this,
+            &ModifyPositionWindowController::stopLossCheckboxSelect);
+    connect(ui_->takeProfitStepperUp, &QToolButton::clicked, this, [this] { step(true, 1); });
+    connect(ui_->takeProfitStepperDown, &QToolButton::clicked, this, [this] { step(true, -1); });
+    connect(ui_->stopLossStepperUp, &QToolButton::clicked, this, [this] { step(false, 1); });
+    connect(ui_->stopLossStepperDown, &QToolButton::clicked, this, [this] { step(false, -1); });
+    connect(ui_->QuantityComboField, &QComboBox::editTextChanged, this,
+            &ModifyPositionWindowController::UpdateValueFields);
+    connect(ui_->ModifyButton, &QPushButton::clicked, this,
+            &ModifyPositionWindowController::ModifyButtonClicked);
+    connect(ui_->notNowButton, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+ModifyPositionWindowController::~ModifyPositionWindowController() = default;
+
+bool ModifyPositionWindowController::openFor(ModifyMode mode, const std::string& id) {
+    mode_ = mode;
+    follow(id);
+    interfaces::Client* c = client();
+    if (!c || !modifyView(c->model(), c->queries(), mode_, id, context().language().selected())) {
+        closeAsGone();
+        return false;
+    }
+    fill();
+    openOn(parentWidget());
+    if (ui_->QuantityComboField->isEnabled())
+        ui_->QuantityComboField->setFocus();
+    else if (ui_->takeProfitCheckBox->isVisible())
+        ui_->takeProfitCheckBox->setFocus();
+    else
+        ui_->ModifyButton->setFocus();
+    return true;
+}
+
+void ModifyPositionWindowController::fill() {
+    interfaces::Client* c = client();
+    const auto v = c ? modifyView(c->model(), c->queries(), mode_, record(), context().language().selected())
+                     : std::nullopt;
+    if (!v) {
+        closeAsGone();
+        return;
+    }
+    tickSize_ = v->tickSize;
+    decimals_ = v->decimals;
+    const auto record = findRecord(c->queries(),
+                                   mode_ == ModifyMode::PositionBrackets ? DialogRecord::OpenPosition
+                                                                         : DialogRecord::PendingOrder,
+                                   this->record());
+    const ItemDetails* item = record ? instrumentOf(c->model(), record->ItemCode) : nullptr;
+    contractSize_ = item ? item->ContractSize : 0;
+    showTitles(v->boxTitle, v->buttonTitle);
+    ui_->AccountTextField->setText(qt(v->account));
+    ui_->SymbolTextField->setText(qt(v->symbol));
+    ui_->SymbolDescriptionTextField->setText(qt(v->name));
+    {
+        const QSignalBlocker block(ui_->QuantityComboField);
+        ui_->QuantityComboField->clear();
+        for (const std::string& entry : v->quantityList)
+            ui_->QuantityComboField->addItem(qt(entry));
+        ui_->QuantityComboField->setEditText(qt(v->quantity));
+    }
+    ui_->QuantityComboField->setEnabled(v->quantityEditable);
+    ui_->QuantityDescriptionTextField->setText(qt(v->quantityDescription));
+    ui_->orderTypeTextField->setText(qt(v->orderType));
+    ui_->OrderPriceTextField->setText(qt(v->price));
+    ui_->OrderPriceTextField->setReadOnly(!v->priceEditable);
+    ui_->takeProfitCheckBox->setChecked(v->takeProfitOn);
+    ui_->TakeProfitTextField->setText(qt(v->takeProfit));
+    ui_->stopLossCheckBox->setChecked(v->stopLossOn);
+    ui_->StopLossTextField->setText(qt(v->stopLoss));
+    for (QWidget* w :
+         {static_cast<QWidget*>(ui_->TakeProfitTextField), static_cast<QWidget*>(ui_->takeProfitStepperUp),
+          static_cast<QWidget*>(ui_->takeProfitStepperDown)})
+        w->setEnabled(v->takeProfitOn);
+    for (QWidget* w :
+         {static_cast<QWidget*>(ui_->StopLossTextField), static_cast<QWidget*>(ui_->stopLossStepperUp),
+          static_cast<QWidget*>(ui_->stopLossStepperDown)})
+        w->setEnabled(v->stopLossOn);
+    for (QWidget* w :
+         {static_cast<QWidget*>(ui_->takeProfitCheckBox), static_cast<QWidget*>(ui_->TakeProfitTextField),
+          static_cast<QWidget*>(ui_->takeProfitStepperUp), static_cast<QWidget*>(ui_->takeProfitStepperDown)})
+        w->setVisible(v->takeProfitShown);
+    for (QWidget* w :
+         {static_cast<QWidget*>(ui_->stopLossCheckBox), static_cast<QWidget*>(ui_->StopLossTextField),
+          static_cast<QWidget*>(ui_->stopLossStepperUp), static_cast<QWidget*>(ui_->stopLossStepperDown)})
+        w->setVisible(v->stopLossShown);
+}
+
+void ModifyPositionWindowController::showTitles(const std::string& box, const std::string& button) {
+    ui_->EditOrderBox->setTitle(qt(box));
+    setWindowTitle(qt(box));
+    ui_->ModifyButton->setText(qt(button));
+}
+
+void ModifyPositionWindowController::refresh(bool) {
+    interfaces::Client* c = client();
+    if (!c || !findRecord(c->queries(),
+                          mode_ == ModifyMode::PositionBrackets ? DialogRecord::OpenPosition
+                                                                : DialogRecord::PendingOrder,
+                          record()))
+        closeAsGone();
+}
+
+void ModifyPositionWindowController::UpdateValueFields() {
+    ui_->QuantityDescriptionTextField->setText(
+        qt(quantityDescription(ui_->QuantityComboField->currentText().toStdString(), contractSize_)));
+}
+
+void ModifyPositionWindowController::step(bool takeProfit, int steps) {
+    QLineEdit* field = takeProfit ? ui_->TakeProfitTextField : ui_->StopLossTextField;
+    field->setText(qt(steppedPrice(field->text().toStdString(), tickSize_, decimals_, steps)));
+}
+
+void ModifyPositionWindowController::takeProfitCheckboxSelect(bool ticked) {
+    interfaces::Client* c = client();
+    const auto record = c ? findRecord(c->queries(),
+                                       mode_ == ModifyMode::PositionBrackets ? DialogRecord::OpenPosition
+                                                                             : DialogRecord::PendingOrder,
+                                       this->record())
+                          : nullptr;
+    ui_->takeProfitCheckBox->setChecked(ticked);
+    ui_->TakeProfitTextField->setEnabled(ticked);
+    ui_->takeProfitStepperUp->setEnabled(ticked);
+    ui_->takeProfitStepperDown->setEnabled(ticked);
+    ui_->TakeProfitTextField->setText(
+        ticked && record ? qt(defaultBracketPrice(c->model(), *record, mode_, true)) : QString());
+}
+
+void ModifyPositionWindowController::stopLossCheckboxSelect(bool ticked) {
+    interfaces::Client* c = client();
+    const auto record = c ? findRecord(c->queries(),
+                                       mode_ == ModifyMode::PositionBrackets ? DialogRecord::OpenPosition
+                                                                             : DialogRecord::PendingOrder,
+                                       this->record())
+                          : nullptr;
+    ui_->stopLossCheckBox->setChecked(ticked);
+    ui_->StopLossTextField->setEnabled(ticked);
+    ui_->stopLossStepperUp->setEnabled(ticked);
+    ui_->stopLossStepperDown->setEnabled(ticked);
+    ui_->StopLossTextField->setText(
+        ticked && record ? qt(defaultBracketPrice(c->model(), *record, mode_, false)) : QString());
+}
+
+void ModifyPositionWindowController::ModifyButtonClicked() {
+    interfaces::Client* c = client();
+    if (!c)
+        return;
+    const bool position = mode_ == ModifyMode::PositionBrackets;
+    if (!findRecord(c->queries(), position ? DialogRecord::OpenPosition : DialogRecord::PendingOrder,
+                    record())) {
+        closeAsGone();
+        return;
+    }
+    std::optional<Decimal> takeProfit;
+    std::optional<Decimal> stopLoss;
+    if (ui_->takeProfitCheckBox->isChecked())
+        takeProfit = priceOf(ui_->TakeProfitTextField->text());
+    if (ui_->stopLossCheckBox->isChecked())
+        stopLoss = priceOf(ui_->StopLossTextField->text());
+    if (position) {
+        takeResult(c->orders().editPositionBrackets(record(), takeProfit, stopLoss));
+        return;
+    }
+    const std::string quantity = ui_->QuantityComboField->currentText().trimmed().toStdString();
+    const auto typed = typedDecimal(quantity);
+    if (!typed || !(*typed > Decimal())) {
+        showRefusal(refusalText(kBadQuantityKey));
+        return;
+    }
+    takeResult(c->orders().editPendingOrder(record(), *typed, priceOf(ui_->OrderPriceTextField->text()),
+                                            takeProfit, stopLoss));
+}
+
+} // namespace tc::gui

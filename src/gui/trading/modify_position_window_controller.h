@@ -1,0 +1,47 @@
+#pragma once
+// The sheet that changes an open position's take profit and stop loss (PositionBrackets), or a
+// pending order's price, quantity, take profit and stop loss (PendingOrder). It keeps the record's
+// id and reads the record again when it sends; the fields show the record as it was at the opening.
+#include "gui/trading/position_dialog_rules.h"
+#include "gui/trading/record_sheet.h"
+
+#include <memory>
+
+namespace Ui {
+class ModifyPositionWindowController;
+}
+
+namespace tc::gui {
+
+class ModifyPositionWindowController : public RecordSheet {
+    Q_OBJECT
+public:
+    explicit ModifyPositionWindowController(GuiContext& context, QWidget* parent = nullptr);
+    ~ModifyPositionWindowController() override;
+
+    bool openFor(ModifyMode mode, const std::string& id);
+    ModifyMode mode() const { return mode_; }
+    Ui::ModifyPositionWindowController& ui() const { return *ui_; }
+
+    void ModifyButtonClicked();
+    void takeProfitCheckboxSelect(bool ticked);
+    void stopLossCheckboxSelect(bool ticked);
+
+protected:
+    // No live values: only a record that went away matters.
+    void refresh(bool fromTick) override;
+
+private:
+    void fill();
+    void showTitles(const std::string& box, const std::string& button);
+    void step(bool takeProfit, int steps);
+    void UpdateValueFields();
+
+    std::unique_ptr<Ui::ModifyPositionWindowController> ui_;
+    ModifyMode mode_ = ModifyMode::PositionBrackets;
+    double tickSize_ = 0;
+    std::int32_t decimals_ = 0;
+    double contractSize_ = 0;
+};
+
+} // namespace tc::gui

@@ -1,0 +1,161 @@
+#include "gui/trading/multi_account_model.h"
+
+#include "gui/controls/input_rules.h"
+#include "gui/market/grid_cells.h"
+#include "model/records/account_details.h"
+
+#include <algorithm>
+
+namespace tc::gui {
+
+MultiAccountTableModel::MultiAccountTableModel(std::function<QString(std::string_view)> text, QObject* parent)
+    : QAbstractTableModel(parent), text_(std::move(text)) {
+    retitle();
+}
+
+int MultiAccountTableModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(rows_.size());
+}
+
+int MultiAccountTableModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : ColumnCount;
+}
+
+QString MultiAccountTableModel::marginText(int row) const {
+    const auto& account = rows_[static_cast<std::size_t>(row)].account;
+    return account ? QString::fromStdString(groupedMoneyText(account->AvailableMargin)) : QString();
+}
+
+QVariant MultiAccountTableModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || index.row() >= rowCount())
+        return {};
+    const MultiAccountRow& row = rows_[static_cast<std::size_t>(index.row())];
+    if (index.column() == Tick && role == Qt::CheckStateRole)
+        return row.ticked ? Qt::Checked : Qt::Unchecked;
+    if (role == Qt::TextAlignmentRole && index.column() != Tick)
+        return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
+    if (role != Qt::DisplayRole && role != Qt::EditRole)
+        return {};
+    switch (index.column()) {
+    case Account:
+        return row.account ? QString::number(row.account->AccountId) : QString();
+    case Quantity:
+        return QString::fromStdString(row.quantity.toString());
+    case Margin:
+        return margins_.value(index.row());
+    default:
+        return {};
+    }
+}
+
+bool MultiAccountTableModel::setData(const QModelIndex& index, const QVariant& value, int role) {
+    if (!index.isValid() || index.row() >= rowCount())
+        return false;
+    if (index.column() == Tick && role == Qt::CheckStateRole) {
+        setTicked(index.row(), value.toInt() == Qt::Checked);
+        return true;
+    }
+    if (index.column() == Quantity && role == Qt::EditRole)
+        return setQuantity(index.row(), value.toString());
+    return false;
+}
+
+Qt::ItemFlags MultiAccountTableModel::flags(const QModelIndex& index) const {
+    if (!index.isValid())
+        return Qt::NoItemFlags;
+    Qt::ItemFlags flags = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+    if (index.column() == Tick)
+        flags |= Qt::ItemIsUserCheckable;
+    if (index.column() == Quantity && rows_[static_cast<std::size_t>(index.row())].ticked)
+        flags |= Qt::ItemIsEditable;
+    return flags;
+}
+
+QVariant MultiAccountTableModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 || section >= ColumnCount)
+        return QAbstractTableModel::headerData(section, orientation, role);
+    return headers_.value(section);
+}
+
+void MultiAccountTableModel::setAccounts(const AccountList& accounts) {
+    beginResetModel();
+    rows_.clear();
+    rows_.reserve(accounts.size());
+    for (const auto& account : accounts)
+        rows_.push_back({account, platform::Decimal::fromInt64(0), false});
+    margins_.clear();
+    for (int row = 0; row < static_cast<int>(rows_.size()); ++row)
+        margins_.push_back(marginText(row));
+    endResetModel();
+    Q_EMIT orderChanged();
+}
+
+int MultiAccountTableModel::rowOf(std::int32_t accountId) const {
+    for (std::size_t i = 0; i < rows_.size(); ++i)
+        if (rows_[i].account && rows_[i].account->AccountId == accountId)
+            return static_cast<int>(i);
+    return -1;
+}
+
+void MultiAccountTableModel::setTicked(int row, bool ticked) {
+    if (row < 0 || row >= rowCount())
+        return;
+    MultiAccountRow& r = rows_[static_cast<std::size_t>(row)];
+    r.ticked = ticked;
+    r.quantity = platform::Decimal::fromInt64(0);
+    Q_EMIT dataChanged(index(row, Tick), index(row, Quantity));
+    Q_EMIT rowTicked(row);
+    Q_EMIT orderChanged();
+}
+
+bool MultiAccountTableModel::setQuantity(int row, const QString& text) {
+    if (row < 0 || row >= rowCount() || !rows_[static_cast<std::size_t>(row)].ticked)
+        return false;
+    const std::string typed = text.trimmed().toStdString();
+    if (!isDecimalText(typed))
+        return false;
+    rows_[static_cast<std::size_t>(row)].quantity =
+        fieldDecimal(typed).value_or(platform::Decimal::fromInt64(0));
+    Q_EMIT dataChanged(index(row, Quantity), index(row, Quantity));
+    Q_EMIT orderChanged();
+    return true;
+}
+
+void MultiAccountTableModel::tickAll(bool ticked) {
+    for (auto& row : rows_)
+        row.ticked = ticked;
+    if (!rows_.empty())
+        Q_EMIT dataChanged(index(0, Tick), index(rowCount() - 1, Quantity));
+    Q_EMIT orderChanged();
+}
+
+void MultiAccountTableModel::setTickedQuantity(const platform::Decimal& quantity) {
+    for (auto& row : rows_)
+        if (row.ticked)
+            row.quantity = quantity;
+    if (!rows_.empty())
+        Q_EMIT dataChanged(index(0, Quantity), index(rowCount() - 1, Quantity));
+    Q_EMIT orderChanged();
+}
+
+int MultiAccountTableModel::tickedCount() const {
+    return static_cast<int>(
+        std::count_if(rows_.begin(), rows_.end(), [](const auto& r) { return r.ticked; }));
+}
+
+void MultiAccountTableModel::refreshMargins() {
+    for (int row = 0; row < rowCount(); ++row) {
+        QString now = marginText(row);
+        if (now == margins_[row])
+            continue;
+        margins_[row] = std::move(now);
+        Q_EMIT dataChanged(index(row, Margin), index(row, Margin), {Qt::DisplayRole});
+    }
+}
+
+void MultiAccountTableModel::retitle() {
+    headers_ = {QStringLiteral(" "), text_("0380"), text_("0027"), text_("0014")};
+    Q_EMIT headerDataChanged(Qt::Horizontal, 0, ColumnCount - 1);
+}
+
+} // namespace tc::gui

@@ -1,0 +1,63 @@
+#pragma once
+// The multi-account rows of the order ticket: a tick, the account number, the quantity (editable on
+// ticked rows) and the account's available margin, which the one-second refresh follows cell by cell.
+// Rows are rebuilt whole when the order's settings change (ticks and quantities go with them).
+#include "gui/trading/ticket_rules.h"
+
+#include <QAbstractTableModel>
+#include <QStringList>
+
+#include <functional>
+
+namespace tc::gui {
+
+class MultiAccountTableModel : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    enum Column { Tick, Account, Quantity, Margin, ColumnCount };
+
+    // `text` looks a header's language key up.
+    explicit MultiAccountTableModel(std::function<QString(std::string_view)> text, QObject* parent = nullptr);
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    bool setData(const QModelIndex& index, const QVariant& value, int role) override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+
+    // A new set of rows, none ticked, every quantity 0.
+    void setAccounts(const AccountList& accounts);
+    const std::vector<MultiAccountRow>& rows() const { return rows_; }
+    // The row of an account, or -1.
+    int rowOf(std::int32_t accountId) const;
+    // Ticks a row (its quantity goes back to 0 whichever way it turns).
+    void setTicked(int row, bool ticked);
+    // The quantity of a ticked row; false for an unticked row or a text that is not a number.
+    bool setQuantity(int row, const QString& text);
+    // Ticks every row or none; quantities stay.
+    void tickAll(bool ticked);
+    // The quantity column's header edit: every ticked row takes the quantity.
+    void setTickedQuantity(const platform::Decimal& quantity);
+    int tickedCount() const;
+    // The one-second refresh: the margin cells whose text moved.
+    void refreshMargins();
+    // Headers in the language in force.
+    void retitle();
+
+Q_SIGNALS:
+    // A tick or a quantity changed: the order's total moved.
+    void orderChanged();
+    // The user ticked or unticked one row.
+    void rowTicked(int row);
+
+private:
+    QString marginText(int row) const;
+
+    std::function<QString(std::string_view)> text_;
+    std::vector<MultiAccountRow> rows_;
+    QStringList margins_; // as last shown
+    QStringList headers_;
+};
+
+} // namespace tc::gui

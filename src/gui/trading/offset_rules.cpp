@@ -1,0 +1,182 @@
+#include "gui/trading/offset_rules.h"
+
+#include "gui/market/grid_cells.h"
+#include "gui/trading/position_dialog_rules.h"
+#include "model/position_arithmetic.h"
+#include "model/records/account_details.h"
+#include "model/records/group_details.h"
+#include "model/records/item_details.h"
+#include "model/records/order.h"
+#include "model/records/session_settings.h"
+#include "model/session_model.h"
+#include "platform/lenient.h"
+
+#include <algorithm>
+
+namespace tc::gui {
+
+bool OffsetState::fill(const SessionModel& model, const SessionQueries& queries,
+                       std::string_view positionId) {
+    *this = {};
+    const OrderView positions = queries.getOpenOrderCollection();
+    const auto found = std::find_if(positions.begin(), positions.end(),
+                                    [&](const auto& p) { return p && p->OpenPositionId == positionId; });
+    if (found == positions.end())
+        return false;
+    const Order& position = **found;
+    const ItemDetails* item = instrumentOf(model, position.ItemCode);
+    positionId_ = position.OpenPositionId;
+    account_ = position.AccountNumber;
+    symbol_ = position.ItemCode;
+    openPriceValue_ = platform::lenientReal(position.OrderPrice);
+    openPrice_ = priceText(openPriceValue_, item);
+    side_ = position.tradingMode;
+    quantity_ = quantityText(position.RemainingQty);
+    for (const auto& other : positions) {
+        if (!other || other->AccountNumber != position.AccountNumber ||
+            other->ItemCode != position.ItemCode || other->deliveryMode != position.deliveryMode ||
+            other->tradingMode == position.tradingMode)
+            continue;
+        OffsetRow row;
+        row.positionId = other->OpenPositionId;
+        row.openPrice = priceText(platform::lenientReal(other->OrderPrice), item);
+        row.side = other->tradingMode;
+        row.totalQty = row.availableQty = quantityText(other->RemainingQty);
+        rows_.push_back(std::move(row));
+    }
+    return true;
+}
+
+bool OffsetState::isTicked(std::size_t row) const {
+    return row < rows_.size() &&
+           std::find(ticked_.begin(), ticked_.end(), rows_[row].positionId) != ticked_.end();
+}
+
+void OffsetState::toggle(std::size_t row) {
+    if (row >= rows_.size())
+        return;
+    OffsetRow& r = rows_[row];
+    const auto at = std::find(ticked_.begin(), ticked_.end(), r.positionId);
+    if (at != ticked_.end())
+        ticked_.erase(at);
+    else
+        ticked_.push_back(r.positionId);
+    r.offsetQty.assign(1, '0');
+    r.profitLoss = 0;
+    r.availableQty = r.totalQty;
+}
+
+void OffsetState::setQuantity(const SessionModel& model, std::size_t row, std::string_view quantity) {
+    if (row >= rows_.size())
+        return;
+    OffsetRow& r = rows_[row];
+    r.offsetQty = std::string(quantity);
+    const ItemDetails* item = instrumentOf(model, symbol_);
+    r.profitLoss = CalculateFloatingPL(item, r.side, platform::lenientReal(r.offsetQty),
+                                       platform::lenientReal(r.openPrice), openPriceValue_);
+    r.availableQty = (quantityValue(r.totalQty) - quantityValue(r.offsetQty)).toString();
+}
+
+platform::Decimal OffsetState::totalOf() const {
+    Decimal total;
+    for (std::size_t i = 0; i < rows_.size(); ++i)
+        if (isTicked(i))
+            total = total + quantityValue(rows_[i].offsetQty);
+    return total;
+}
+
+std::string OffsetState::offsetTotal() const {
+    return totalOf().toString();
+}
+
+std::string OffsetState::remaining() const {
+    return (quantityValue(quantity_) - totalOf()).toString();
+}
+
+std::vector<std::string> OffsetState::quantityList(const SessionModel& model, std::size_t row) const {
+    std::vector<std::string> list;
+    if (!isTicked(row))
+        return list;
+    const OffsetRow& r = rows_[row];
+    const Decimal total = quantityValue(r.totalQty);
+    const auto* account = model.AccountDetailCollection.get(account_);
+    const ItemDetails* item = instrumentOf(model, symbol_);
+    const GroupInstruments* settings = groupSettings(model, account ? account->get() : nullptr, item);
+    const Decimal step =
+        settings && settings->OrderQtyStep > 0 ? Decimal::fromDouble(settings->OrderQtyStep) : Decimal();
+    Decimal value;
+    list.push_back(value.toString());
+    // Arithmetic steps with a cap: a tiny step on a large position gives its first entries, then the total.
+    if (!step.isZero() && !step.isNaN())
+        for (value = step; value < total && list.size() + 1 < kMaxOffsetEntries; value = value + step)
+            list.push_back(value.toString());
+    if (quantityValue(list.back()) < total)
+        list.push_back(total.toString());
+    return list;
+}
+
+std::optional<std::string> OffsetState::refusalKey(const SessionModel& model, bool networkAvailable) const {
+    if (!networkAvailable)
+        return "1007";
+    if (ticked_.empty())
+        return std::string(kNothingTickedKey);
+    const Decimal total = totalOf();
+    if (total.isNaN() || total.isZero())
+        return "20241";
+    if (total > quantityValue(quantity_))
+        return "20242";
+    for (const std::string& id : ticked_) {
+        const auto row =
+            std::find_if(rows_.begin(), rows_.end(), [&](const OffsetRow& r) { return r.positionId == id; });
+        if (row == rows_.end())
+            continue;
+        // A text that is not one plain number offsets nothing.
+        const auto quantity = typedDecimal(row->offsetQty);
+        if (!quantity || !(*quantity > Decimal()))
+            return "20241";
+        if (*quantity > quantityValue(row->totalQty))
+            return "20243";
+    }
+    const auto* found = model.AccountDetailCollection.get(account_);
+    const AccountDetails* account = found ? found->get() : nullptr;
+    if (account) {
+        switch (account->tradingStatus) {
+        case 2:
+        case 6:
+            return "1068";
+        case 3:
+            return "0334";
+        case 5:
+            return "0333";
+        default:
+            break;
+        }
+        if (account->accountaccessType == 3)
+            return "1068";
+    }
+    const ItemDetails* item = instrumentOf(model, symbol_);
+    const GroupInstruments* settings = groupSettings(model, account, item);
+    if (!settings || !settings->isAvailableForTrading)
+        return "1069";
+    const auto session =
+        item && item->CurrentTradeSessionSettingId >= 0
+            ? model.sessionSettings(static_cast<std::uint64_t>(item->CurrentTradeSessionSettingId))
+            : nullptr;
+    if (!session || !session->allowNewMarket)
+        return "1050";
+    return std::nullopt;
+}
+
+std::vector<interfaces::OffsetLeg> OffsetState::legs() const {
+    std::vector<interfaces::OffsetLeg> out;
+    out.reserve(ticked_.size());
+    for (const std::string& id : ticked_) {
+        const auto row =
+            std::find_if(rows_.begin(), rows_.end(), [&](const OffsetRow& r) { return r.positionId == id; });
+        if (row != rows_.end())
+            out.push_back({row->positionId, quantityValue(row->offsetQty)});
+    }
+    return out;
+}
+
+} // namespace tc::gui

@@ -1,0 +1,86 @@
+#pragma once
+// The offset sheet's state: the position to offset, the opposite positions of its account,
+// instrument and delivery mode it may close against, which of them are ticked (in the order they
+// were ticked) and how much each gives, the totals, the checks before sending and the legs sent.
+// Rows are kept by position id; the records are read again from the session at every use. No Qt.
+#include "interfaces/orders.h"
+#include "model/session_queries.h"
+#include "platform/decimal.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tc {
+struct SessionModel;
+}
+
+namespace tc::gui {
+
+// Nothing is ticked: the sheet says so rather than doing nothing.
+inline constexpr std::string_view kNothingTickedKey = "20350";
+// Longest quantity list a row's combo box gets.
+inline constexpr std::size_t kMaxOffsetEntries = 1000;
+
+struct OffsetRow {
+    std::string positionId;
+    std::string openPrice; // formatted with the instrument's decimals
+    std::int32_t side = 0;
+    std::string totalQty;
+    std::string offsetQty = "0";
+    std::string availableQty;
+    double profitLoss = 0;
+};
+
+class OffsetState {
+public:
+    // Fills from the session: false when the position is gone (nothing is kept then).
+    bool fill(const SessionModel& model, const SessionQueries& queries, std::string_view positionId);
+
+    const std::string& positionId() const { return positionId_; }
+    const std::string& account() const { return account_; }
+    const std::string& symbol() const { return symbol_; }
+    const std::string& openPrice() const { return openPrice_; }
+    // The position's side (0 buy, else sell) as filled.
+    std::int32_t side() const { return side_; }
+    const std::string& quantity() const { return quantity_; }
+    const std::vector<OffsetRow>& rows() const { return rows_; }
+    bool isTicked(std::size_t row) const;
+    // The ticked rows' ids in the order they were ticked.
+    const std::vector<std::string>& ticked() const { return ticked_; }
+
+    // Ticks or unticks a row; either resets its quantity to "0".
+    void toggle(std::size_t row);
+    // The quantity chosen for a row (the text as typed or picked) and its result, valued as if
+    // closed at the position's open price.
+    void setQuantity(const SessionModel& model, std::size_t row, std::string_view quantity);
+    // The ticked rows' quantities summed, and the position's quantity less that.
+    std::string offsetTotal() const;
+    std::string remaining() const;
+    // A ticked row's list: 0, step, 2 × step, ... below its total, then the total; 0 and the total
+    // when the group has no step; nothing for an unticked row.
+    std::vector<std::string> quantityList(const SessionModel& model, std::size_t row) const;
+
+    // The sheet's checks in their order; the key of the first that fails, nullopt when it may go.
+    std::optional<std::string> refusalKey(const SessionModel& model, bool networkAvailable) const;
+    // What is sent: the ticked rows in tick order, each with its quantity.
+    std::vector<interfaces::OffsetLeg> legs() const;
+
+private:
+    platform::Decimal totalOf() const;
+
+    std::string positionId_;
+    std::string account_;
+    std::string symbol_;
+    std::string openPrice_;
+    double openPriceValue_ = 0;
+    std::int32_t side_ = 0;
+    std::string quantity_;
+    std::vector<OffsetRow> rows_;
+    std::vector<std::string> ticked_;
+};
+
+} // namespace tc::gui

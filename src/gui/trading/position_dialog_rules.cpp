@@ -1,0 +1,264 @@
+#include "gui/trading/position_dialog_rules.h"
+
+#include "gui/market/grid_cells.h"
+#include "model/position_arithmetic.h"
+#include "model/records/account_details.h"
+#include "model/records/group_details.h"
+#include "model/records/item_details.h"
+#include "model/records/order.h"
+#include "model/session_model.h"
+#include "model/session_model_lookup.h"
+#include "model/text/formatter.h"
+#include "platform/lenient.h"
+
+#include <fmt/format.h>
+
+#include <algorithm>
+#include <cmath>
+
+namespace tc::gui {
+namespace {
+
+// Order-type bits of accounts and instruments.
+constexpr std::int32_t kTakeProfitBit = 2;
+constexpr std::int32_t kStopLossBit = 4;
+// Account setting: a close may carry a price deviation.
+constexpr std::int64_t kDeviationSetting = 2;
+
+std::string text(std::int64_t language, std::string_view key) {
+    return languageText(language, key);
+}
+
+std::string titled(std::string_view word, std::string_view id) {
+    return fmt::format("{} #{}", word, id);
+}
+
+// The live price a job executes at: a position closes on the other side of its own, an order
+// is cancelled showing the price it would buy (Ask) or sell (Bid) at.
+double livePrice(const ItemDetails* item, std::int32_t side, CloseJob job) {
+    if (!item)
+        return 0;
+    const bool buy = side == 0;
+    if (job == CloseJob::Close)
+        return buy ? item->Bid : item->Ask;
+    return buy ? item->Ask : item->Bid;
+}
+
+// A bracket the record holds: a stored price that reads as a number other than 0 (the record
+// cannot tell an absent level from an empty one, and the server writes none as 0).
+bool holdsBracket(std::string_view price) {
+    const auto value = typedDecimal(price);
+    return value && !value->isZero();
+}
+
+} // namespace
+
+std::shared_ptr<const Order> findRecord(const SessionQueries& queries, DialogRecord list,
+                                        std::string_view id) {
+    if (id.empty())
+        return nullptr;
+    const OrderView orders = list == DialogRecord::OpenPosition ? queries.getOpenOrderCollection()
+                                                                : queries.getPendingOrderCollection();
+    for (const auto& order : orders)
+        if (order &&
+            (list == DialogRecord::OpenPosition ? order->OpenPositionId : order->PendingOrderId) == id)
+            return order;
+    return nullptr;
+}
+
+Decimal closingQuantity(const Order& position, const OrderView& pendingOrders) {
+    Decimal lots;
+    if (position.OpenPositionId.empty())
+        return lots;
+    for (const auto& order : pendingOrders)
+        if (order && order->LiqudateOrderNumber == position.OpenPositionId)
+            lots = lots + quantityValue(order->OrderQty);
+    return lots;
+}
+
+Decimal closableQuantity(const Order& position, const OrderView& pendingOrders) {
+    const Decimal left = quantityValue(position.RemainingQty) - closingQuantity(position, pendingOrders);
+    return left.isNaN() || left.isNegative() ? Decimal() : left;
+}
+
+std::vector<std::string> wholeQuantityList(const Decimal& upTo, std::size_t cap) {
+    std::vector<std::string> list;
+    if (upTo.isNaN() || !(upTo >= Decimal::fromInt64(1)))
+        return list;
+    const Decimal whole = upTo.rounded(0, platform::RoundingMode::Down);
+    const Decimal limit = Decimal::fromUInt64(cap);
+    const std::size_t n = static_cast<std::size_t>((whole < limit ? whole : limit).int64Value());
+    list.reserve(n);
+    for (std::size_t i = 1; i <= n; ++i)
+        list.push_back(std::to_string(i));
+    return list;
+}
+
+std::string quantityDescription(std::string_view quantityText, double contractSize) {
+    const double quantity = platform::lenientReal(quantityText);
+    return fmt::format("{} x {:.2f} = {:.2f}", quantityText, contractSize, contractSize * quantity);
+}
+
+std::optional<Decimal> typedDecimal(std::string_view text) {
+    // Blanks, signs and exponents are not typed into a quantity or price field.
+    if (text.empty() || text.find_first_not_of("0123456789.") != std::string_view::npos)
+        return std::nullopt;
+    const auto value = Decimal::fromString(text);
+    if (!value || value->isNaN())
+        return std::nullopt;
+    return value;
+}
+
+double estimatedCloseResult(const SessionModel& model, const Order& position, double quantity) {
+    const ItemDetails* item = instrumentOf(model, position.ItemCode);
+    if (!item)
+        return 0;
+    const double result =
+        CalculateFloatingPL(item, position.tradingMode, quantity, platform::lenientReal(position.OrderPrice),
+                            livePrice(item, position.tradingMode, CloseJob::Close));
+    const SessionModelLookup lookup(model);
+    return PositionArithmetic(lookup).calculateCurrencyConversionForValue(result, position);
+}
+
+std::optional<CloseView> closeView(const SessionModel& model, const SessionQueries& queries, CloseJob job,
+                                   std::string_view id, std::int64_t language,
+                                   std::optional<std::string_view> quantity) {
+    const bool close = job == CloseJob::Close;
+    const auto record =
+        findRecord(queries, close ? DialogRecord::OpenPosition : DialogRecord::PendingOrder, id);
+    if (!record)
+        return std::nullopt;
+    const Order& o = *record;
+    const RowRecords records = recordsOf(model, o);
+    const ItemDetails* item = records.item;
+    CloseView v;
+    v.account = o.AccountNumber;
+    v.symbol = o.ItemCode;
+    v.name = item ? item->Name : std::string();
+    v.orderPrice = priceText(platform::lenientReal(o.OrderPrice), item);
+    v.currentPrice = priceText(livePrice(item, o.tradingMode, job), item);
+    const double contract = item ? item->ContractSize : 0;
+    if (close) {
+        const Decimal closable = closableQuantity(o, queries.getPendingOrderCollection());
+        v.boxTitle = titled(text(language, "0250"), o.OpenPositionId);
+        v.quantity = quantity ? std::string(*quantity) : closable.toString();
+        v.quantityList = wholeQuantityList(closable);
+        v.quantityEditable = true;
+        v.orderType = "Market";
+        v.resultShown = true;
+        v.estimatedResult =
+            moneyText(estimatedCloseResult(model, o, std::max(0.0, platform::lenientReal(v.quantity))));
+        // The position's side is sold or bought back.
+        const std::string side = text(language, o.tradingMode == 0 ? "0010" : "0009");
+        v.buttonTitle = fmt::format("{} #{} ({} {} {} @ {})", text(language, "0246"), o.OpenPositionId, side,
+                                    v.quantity, o.ItemCode, text(language, "0068"));
+        v.deviationShown = records.account && (records.account->accountSettings & kDeviationSetting) != 0;
+    } else {
+        v.boxTitle = titled(text(language, "10968"), o.PendingOrderId);
+        v.quantity = quantityText(o.RemainingQty);
+        v.orderType = std::string(orderTypeText(o.orderType));
+        std::string_view word;
+        switch (o.orderType) {
+        case 1:
+            word = "0819";
+            break;
+        case 2:
+            word = "0252";
+            break;
+        case 3:
+            word = "0253";
+            break;
+        default:
+            break;
+        }
+        v.buttonTitle = titled(word.empty() ? std::string() : text(language, word), o.PendingOrderId);
+    }
+    v.quantityDescription = quantityDescription(v.quantity, contract);
+    return v;
+}
+
+std::optional<DialogRefusal> closeRefusal(std::string_view quantity, const Decimal& closable,
+                                          std::optional<std::string_view> deviation) {
+    if (deviation && deviation->empty())
+        return DialogRefusal{std::string(kDeviationMissingKey), {}};
+    const auto value = typedDecimal(quantity);
+    if (!value || !(*value > Decimal()))
+        return DialogRefusal{std::string(kBadQuantityKey), {}};
+    // Lots that pending orders already close are not offered again: closing them twice would open
+    // a position the other way once both fill.
+    if (*value > closable)
+        return DialogRefusal{std::string(kAboveClosableKey), closable.toString()};
+    return std::nullopt;
+}
+
+std::optional<ModifyView> modifyView(const SessionModel& model, const SessionQueries& queries,
+                                     ModifyMode mode, std::string_view id, std::int64_t language) {
+    const bool position = mode == ModifyMode::PositionBrackets;
+    const auto record =
+        findRecord(queries, position ? DialogRecord::OpenPosition : DialogRecord::PendingOrder, id);
+    if (!record)
+        return std::nullopt;
+    const Order& o = *record;
+    const RowRecords records = recordsOf(model, o);
+    const ItemDetails* item = records.item;
+    ModifyView v;
+    v.account = o.AccountNumber;
+    v.symbol = o.ItemCode;
+    v.name = item ? item->Name : std::string();
+    v.quantity = quantityText(o.RemainingQty);
+    v.quantityList = wholeQuantityList(quantityValue(o.RemainingQty));
+    v.quantityDescription = quantityDescription(v.quantity, item ? item->ContractSize : 0);
+    v.orderType = std::string(orderTypeText(o.orderType));
+    v.price = priceText(platform::lenientReal(o.OrderPrice), item);
+    if (position) {
+        v.boxTitle = titled(text(language, "0282"), o.OpenPositionId);
+    } else {
+        std::string caption;
+        if (o.orderType >= 1 && o.orderType <= 3)
+            caption = text(language, o.orderType == 1 ? "0820" : o.orderType == 2 ? "0254" : "0255");
+        v.boxTitle = titled(caption, o.PendingOrderId);
+        v.priceEditable = true;
+        // A take profit or stop loss of a position closes what the position holds.
+        v.quantityEditable = o.RefPositionIdOfBracket.empty();
+    }
+    v.buttonTitle = v.boxTitle;
+    v.takeProfitOn = holdsBracket(o.LimitPrice);
+    v.stopLossOn = holdsBracket(o.StopPrice);
+    if (v.takeProfitOn)
+        v.takeProfit = priceText(platform::lenientReal(o.LimitPrice), item);
+    if (v.stopLossOn)
+        v.stopLoss = priceText(platform::lenientReal(o.StopPrice), item);
+    const std::int32_t accountTypes = records.account ? records.account->availableOrderTypes : 0;
+    const std::int32_t itemTypes = item ? item->availableOrderTypes : 0;
+    v.takeProfitShown = (accountTypes & itemTypes & kTakeProfitBit) != 0;
+    v.stopLossShown = (accountTypes & itemTypes & kStopLossBit) != 0;
+    v.tickSize = item ? item->TickSize : 0;
+    v.decimals = item ? item->displayDecimalPlaces() : 0;
+    return v;
+}
+
+std::string defaultBracketPrice(const SessionModel& model, const Order& record, ModifyMode mode,
+                                bool takeProfit) {
+    const RowRecords records = recordsOf(model, record);
+    const ItemDetails* item = records.item;
+    const bool buy = record.tradingMode == 0;
+    double base = platform::lenientReal(record.OrderPrice);
+    if (mode == ModifyMode::PositionBrackets && item) {
+        base = buy ? item->Bid : item->Ask;
+        if (base == 0)
+            base = item->Last;
+    }
+    double distance = 0;
+    if (records.settings && item)
+        distance =
+            (takeProfit ? records.settings->LimitMinPips : records.settings->StopMinPips) * item->TickSize;
+    const bool up = buy == takeProfit;
+    return priceText(up ? base + distance : base - distance, item);
+}
+
+std::string steppedPrice(std::string_view text, double tickSize, std::int32_t decimals, int steps) {
+    const double value = platform::lenientReal(text) + steps * tickSize;
+    return Formatter::formatDecimal(std::max(0.0, value), decimals);
+}
+
+} // namespace tc::gui

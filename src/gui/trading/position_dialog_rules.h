@@ -1,0 +1,133 @@
+#pragma once
+// What the close and cancel sheet and the modify sheet show and send, worked out from the session's
+// records as they stand. The sheets keep only the record's id and call these at every fill, refresh
+// and send, so a record that went away is noticed (nullopt) instead of another row being used. No Qt.
+#include "model/session_queries.h"
+#include "platform/decimal.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tc {
+class ItemDetails;
+class Order;
+struct SessionModel;
+} // namespace tc
+
+namespace tc::gui {
+
+using platform::Decimal;
+
+// Alert title of every refusal a dialog finds itself.
+inline constexpr std::string_view kRefusalTitleKey = "10980";
+// Refusals of the dialogs themselves.
+inline constexpr std::string_view kDeviationMissingKey = "1076";
+inline constexpr std::string_view kBadQuantityKey = "1003";
+inline constexpr std::string_view kAboveClosableKey = "1030";
+// The record a dialog shows has gone (its id fills {0}).
+inline constexpr std::string_view kRecordGoneKey = "20261";
+// Longest quantity list a combo box gets: a huge remaining quantity lists its first lots only.
+inline constexpr std::size_t kMaxQuantityEntries = 1000;
+
+// The record's id and the list it lives in.
+enum class DialogRecord : std::uint8_t { OpenPosition, PendingOrder };
+std::shared_ptr<const Order> findRecord(const SessionQueries& queries, DialogRecord list,
+                                        std::string_view id);
+
+// The lots of the pending orders that close the position (LiqudateOrderNumber equal to its id).
+Decimal closingQuantity(const Order& position, const OrderView& pendingOrders);
+// What may still be closed: the remaining quantity less the lots pending orders already close;
+// never below 0.
+Decimal closableQuantity(const Order& position, const OrderView& pendingOrders);
+// "1", "2", ... up to the whole lots of `upTo`, at most `cap` entries; fractions get no entry.
+std::vector<std::string> wholeQuantityList(const Decimal& upTo, std::size_t cap = kMaxQuantityEntries);
+// "<quantity> x <contract %.2f> = <quantity × contract %.2f>".
+std::string quantityDescription(std::string_view quantityText, double contractSize);
+// A typed decimal: nullopt for text that is not one plain number.
+std::optional<Decimal> typedDecimal(std::string_view text);
+
+// The close's estimated result in the account's currency, valued at the live price the close
+// would take (a buy at the Bid, a sell at the Ask).
+double estimatedCloseResult(const SessionModel& model, const Order& position, double quantity);
+
+// ---- the close and cancel sheet
+
+enum class CloseJob : std::uint8_t { Close, Cancel };
+
+struct CloseView {
+    std::string boxTitle;
+    std::string account;
+    std::string symbol;
+    std::string name;
+    std::string quantity; // the closable (close) or remaining (cancel) quantity
+    std::vector<std::string> quantityList;
+    bool quantityEditable = false;
+    std::string quantityDescription;
+    std::string orderType;
+    std::string orderPrice;
+    std::string currentPrice;
+    bool resultShown = false;
+    std::string estimatedResult;
+    std::string buttonTitle;
+    bool deviationShown = false;
+};
+
+// The sheet's whole view for the record; nullopt when the record is gone. `quantity`: the quantity
+// typed, or none for the opening fill (then the closable quantity).
+std::optional<CloseView> closeView(const SessionModel& model, const SessionQueries& queries, CloseJob job,
+                                   std::string_view id, std::int64_t language,
+                                   std::optional<std::string_view> quantity = std::nullopt);
+
+// A close the sheet refuses before asking the core: the language key and the detail that follows
+// it. `deviation`: nullopt when the box is not ticked, else the field's text.
+struct DialogRefusal {
+    std::string key;
+    std::string detail;
+};
+std::optional<DialogRefusal> closeRefusal(std::string_view quantity, const Decimal& closable,
+                                          std::optional<std::string_view> deviation);
+
+// ---- the modify sheet
+
+enum class ModifyMode : std::uint8_t { PositionBrackets, PendingOrder };
+
+struct ModifyView {
+    std::string boxTitle;
+    std::string account;
+    std::string symbol;
+    std::string name;
+    std::string quantity;
+    std::vector<std::string> quantityList;
+    bool quantityEditable = false;
+    std::string quantityDescription;
+    std::string orderType;
+    std::string price;
+    bool priceEditable = false;
+    bool takeProfitOn = false;
+    std::string takeProfit;
+    bool stopLossOn = false;
+    std::string stopLoss;
+    bool takeProfitShown = false;
+    bool stopLossShown = false;
+    double tickSize = 0;
+    std::int32_t decimals = 0;
+    std::string buttonTitle;
+};
+
+std::optional<ModifyView> modifyView(const SessionModel& model, const SessionQueries& queries,
+                                     ModifyMode mode, std::string_view id, std::int64_t language);
+
+// The price a bracket box gets when it is ticked: the live price (position: a buy's Bid, a sell's Ask,
+// Last when 0) or the stored order price (pending order), moved by the group's minimum distance in
+// ticks, up for a buy's take profit and a sell's stop loss, down for the others.
+std::string defaultBracketPrice(const SessionModel& model, const Order& record, ModifyMode mode,
+                                bool takeProfit);
+
+// A price field's text moved by `steps` ticks of the instrument, at its decimals.
+std::string steppedPrice(std::string_view text, double tickSize, std::int32_t decimals, int steps);
+
+} // namespace tc::gui

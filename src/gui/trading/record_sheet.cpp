@@ -1,0 +1,97 @@
+#include "gui/trading/record_sheet.h"
+
+#include "gui/app/common_alert.h"
+#include "gui/app/gui_context.h"
+#include "gui/app/language.h"
+#include "gui/models/client_model.h"
+#include "gui/trading/position_dialog_rules.h"
+#include "interfaces/client.h"
+#include "model/text/positional_text.h"
+
+namespace tc::gui {
+
+RecordSheet::RecordSheet(GuiContext& context, QWidget* parent) : SheetController(parent), context_(context) {}
+
+RecordSheet::~RecordSheet() = default;
+
+interfaces::Client* RecordSheet::client() const {
+    return session_ ? &session_->client() : nullptr;
+}
+
+QString RecordSheet::text(std::string_view key) const {
+    return context_.text(key);
+}
+
+void RecordSheet::follow(const std::string& id) {
+    dropSession();
+    record_ = id;
+    session_ = context_.clientModel();
+    if (!session_)
+        return;
+    connections_.push_back(connect(session_, &ClientModel::clientAboutToBeReplaced, this, [this] {
+        // The records belong to the old client: let go of them at once.
+        dropSession();
+        if (isVisible())
+            reject();
+    }));
+    connections_.push_back(connect(session_, &ClientModel::tick, this, [this] {
+        if (isVisible())
+            refresh(true);
+    }));
+    connections_.push_back(connect(session_, &ClientModel::tablesChanged, this, [this] {
+        if (isVisible())
+            refresh(false);
+    }));
+}
+
+void RecordSheet::dropSession() {
+    for (const QMetaObject::Connection& connection : connections_)
+        disconnect(connection);
+    connections_.clear();
+    session_ = nullptr;
+}
+
+void RecordSheet::done(int result) {
+    // A sheet that is not showing follows nothing; the next opening follows its record again.
+    dropSession();
+    SheetController::done(result);
+}
+
+void RecordSheet::closeAsGone() {
+    const std::string id = record_;
+    const bool wasShowing = isVisible();
+    if (wasShowing)
+        reject();
+    dropSession();
+    Q_EMIT recordGone();
+    CommonAlert::open(parentWidget(), {refusalText(kRecordGoneKey, id),
+                                       {},
+                                       AlertSpec::Informational,
+                                       {},
+                                       QStringLiteral("dialogRecordGone")});
+}
+
+QString RecordSheet::refusalText(std::string_view key, std::string_view detail) const {
+    const std::string base = context_.text(key).toStdString();
+    if (detail.empty())
+        return QString::fromStdString(base);
+    if (base.find("{0}") != std::string::npos)
+        return QString::fromStdString(fillPositional(base, {detail}));
+    return QString::fromStdString(base + " " + std::string(detail));
+}
+
+void RecordSheet::showRefusal(const QString& message) {
+    CommonAlert::open(this, {text(kRefusalTitleKey), message, AlertSpec::Warning, {}, {}});
+}
+
+bool RecordSheet::takeResult(const interfaces::OrderResult& result) {
+    if (result.sent()) {
+        accept();
+        Q_EMIT requestSent();
+        return true;
+    }
+    showRefusal(QString::fromStdString(result.refusalText.empty() ? result.refusalKey : result.refusalText));
+    return false;
+}
+
+} // namespace tc::gui

@@ -1,0 +1,69 @@
+#pragma once
+// What the position dialogs share: a sheet on the main window that keeps the id of one record, looks
+// it up again at every use, and closes with a message when it is gone (or when the session is
+// replaced). Each request's outcome is the command's own answer: a refusal is shown here, on this
+// sheet, and nothing that another window sends or is refused closes or alerts this one.
+#include "gui/app/sheet_controller.h"
+
+#include <QMetaObject>
+#include <QString>
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace interfaces {
+class Client;
+struct OrderResult;
+} // namespace interfaces
+
+namespace tc::gui {
+
+class ClientModel;
+class GuiContext;
+
+class RecordSheet : public SheetController {
+    Q_OBJECT
+public:
+    explicit RecordSheet(GuiContext& context, QWidget* parent = nullptr);
+    ~RecordSheet() override;
+
+    const std::string& record() const { return record_; }
+    // Closing lets go of the session; the next opening follows its record again.
+    void done(int result) override;
+
+Q_SIGNALS:
+    // The record went away while the sheet showed it; the sheet closed and said so.
+    void recordGone();
+    // A request went out and the sheet closed.
+    void requestSent();
+
+protected:
+    // Keeps the id and follows the session (tick, table changes, replacement) while shown.
+    void follow(const std::string& id);
+    // Called at each tick and table change while the sheet shows; the subclass refreshes (and calls
+    // closeAsGone() when the record is gone).
+    virtual void refresh(bool fromTick) = 0;
+    // The sheet closes and says on its owner that the record is no longer held.
+    void closeAsGone();
+    // A refusal on this sheet: the text under the refusal title; the sheet stays open.
+    void showRefusal(const QString& text);
+    // The refusal text of a language key, with `detail` filling {0} or following it.
+    QString refusalText(std::string_view key, std::string_view detail = {}) const;
+    // The answer of a request this sheet made: sent closes the sheet, a refusal is shown.
+    bool takeResult(const interfaces::OrderResult& result);
+
+    interfaces::Client* client() const;
+    GuiContext& context() const { return context_; }
+    QString text(std::string_view key) const;
+
+private:
+    void dropSession();
+
+    GuiContext& context_;
+    std::string record_;
+    ClientModel* session_ = nullptr;
+    std::vector<QMetaObject::Connection> connections_;
+};
+
+} // namespace tc::gui

@@ -1,0 +1,159 @@
+// The chart slots' configuration as kept between sign-ins, and the account pie's numbers read from a
+// session built by hand (no widgets).
+#include "gui/charts/account_pie_data.h"
+#include "gui/charts/chart_slot_config.h"
+#include "model/records/account_details.h"
+#include "model/records/currency_records.h"
+#include "model/records/group_details.h"
+#include "model/records/item_details.h"
+#include "model/records/order.h"
+#include "model/session_model.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace tc;
+using tc::gui::ChartSlotConfig;
+
+TEST(ChartSlotConfig, TextsRoundTripAndRefuseWhatNoSlotCanShow) {
+    const ChartSlotConfig config{"EURUSD", 8, 2};
+    EXPECT_EQ(gui::slotText(config), "EURUSD#8#2");
+    EXPECT_EQ(gui::parseSlotText("EURUSD#8#2"), config);
+    for (const char* bad : {"", "EURUSD", "EURUSD#1", "#1#3", "EURUSD#0#3", "EURUSD#9#3", "EURUSD#1#4",
+                            "EURUSD#1#3#", "EURUSD#x#3", "EURUSD# 1#3", "EURUSD#1#-3"})
+        EXPECT_FALSE(gui::parseSlotText(bad)) << bad;
+    EXPECT_FALSE(gui::parseSlotText(std::string(65, 'A') + "#1#3")) << "no instrument code is that long";
+    EXPECT_TRUE(gui::parseSlotText(std::string(64, 'A') + "#1#3"));
+}
+
+TEST(ChartSlotConfig, SlotsStartFromWhatWasStoredElseFromTheWatchList) {
+    auto known = [](std::string_view code) { return code != "GONE"; };
+    const std::vector<std::string> watch{"GBPUSD", "EURUSD"};
+    // Nothing stored: the first watched instrument at M1, M5, M10 and M15, as candlesticks.
+    auto slots = gui::startingSlots({}, watch, known);
+    for (std::size_t i = 0; i < gui::kChartSlots; ++i) {
+        ASSERT_TRUE(slots[i]) << i;
+        EXPECT_EQ(*slots[i], (ChartSlotConfig{"GBPUSD", int(i) + 1, 3}));
+    }
+    // Stored slots come back; an unreadable text or an instrument the session lacks falls back.
+    slots = gui::startingSlots({"XAUUSD#7#1", "junk", "GONE#2#2"}, watch, known);
+    EXPECT_EQ(*slots[0], (ChartSlotConfig{"XAUUSD", 7, 1}));
+    EXPECT_EQ(*slots[1], (ChartSlotConfig{"GBPUSD", 2, 3}));
+    EXPECT_EQ(*slots[2], (ChartSlotConfig{"GBPUSD", 3, 3}));
+    EXPECT_EQ(*slots[3], (ChartSlotConfig{"GBPUSD", 4, 3}));
+    // An empty watch list leaves the slots without a stored chart empty.
+    slots = gui::startingSlots({"XAUUSD#1#3"}, {}, known);
+    EXPECT_TRUE(slots[0]);
+    EXPECT_FALSE(slots[1]);
+}
+
+// One account in a currency converted at twice the amount, two instruments, positions of this
+// account and of another.
+class AccountPieData : public ::testing::Test {
+protected:
+    AccountPieData() {
+        euro = instrument("EURUSD", 7, 1.2100, 1.2110);
+        gold = instrument("XAUUSD", 3, 2000, 2001);
+        auto conversion = instrument("USDJPY", 9, 2, 4);
+        (void)conversion;
+        auto currency = std::make_shared<TradeCurrency>();
+        currency->instrumentID = 9;
+        currency->conversionMode = 1;
+        account = std::make_shared<AccountDetails>();
+        account->AccountId = 1001;
+        account->GroupId = "5";
+        account->tradingStatus = 1;
+        account->accountaccessType = 1;
+        account->Equity = 10000;
+        account->AvailableMargin = 6000;
+        account->tradeCurrency = currency;
+        model.AccountDetailCollection.insert_or_assign("1001", account);
+        auto group = std::make_shared<GroupDetails>();
+        group->GroupId = 5;
+        for (std::int32_t id : {7, 3}) {
+            GroupInstruments settings;
+            settings.InstrumentId = id;
+            settings.InitialMargin = id == 7 ? 1000 : 500;
+            group->fileGroupInstrument(settings);
+        }
+        model.fileGroup(group);
+    }
+    std::shared_ptr<ItemDetails> instrument(const char* code, std::int32_t id, double bid, double ask) {
+        auto item = std::make_shared<ItemDetails>();
+        item->Code = code;
+        item->InstrumentId = id;
+        item->Bid = bid;
+        item->Ask = ask;
+        item->ContractSize = 100000;
+        item->PLCalcModeId = 1;
+        model.ItemCollection.insert_or_assign(code, item);
+        return item;
+    }
+    std::shared_ptr<const Order> position(const char* code, const char* qty, const char* price,
+                                          const char* accountNumber = "1001") {
+        auto o = std::make_shared<Order>();
+        o->AccountNumber = accountNumber;
+        o->ItemCode = code;
+        o->tradingMode = 0;
+        o->deliveryMode = 1;
+        o->RemainingQty = qty;
+        o->OrderPrice = price;
+        o->UnrealisedPL = 7; // what the core's last refresh left
+        positions.push_back(o);
+        return o;
+    }
+
+    SessionModel model;
+    std::shared_ptr<ItemDetails> euro, gold;
+    std::shared_ptr<AccountDetails> account;
+    OrderView positions;
+};
+
+TEST_F(AccountPieData, ProfitAndLossIsConvertedIntoThePiesOwnCopyOnly) {
+    position("EURUSD", "2", "1.2000");
+    position("EURUSD", "1", "1.2200");
+    position("XAUUSD", "1", "2000.5");
+    position("EURUSD", "5", "1.0000", "2002"); // another account's
+    const auto holdings = gui::pieHoldings(model, positions, 1001, gui::PieMode::ProfitLoss);
+    ASSERT_EQ(holdings.size(), 3u);
+    // (1.21 - 1.20) x 2 x 100000 = 2000, converted at twice: 4000; the second loses (1.22 - 1.21) x 1.
+    EXPECT_NEAR(holdings[0].amount, 4000, 1e-6);
+    EXPECT_NEAR(holdings[1].amount, -2000, 1e-6);
+    EXPECT_EQ(holdings[2].instrumentId, 3);
+    for (const auto& p : positions)
+        EXPECT_EQ(p->UnrealisedPL, 7) << "the session's records keep the core's figures";
+
+    const auto slices = gui::accountPieSlices(model, positions, 1001, gui::PieMode::ProfitLoss);
+    ASSERT_EQ(slices.size(), 2u);
+    EXPECT_EQ(slices[0].title, "EURUSD");
+    EXPECT_NEAR(slices[0].value, 2000, 1e-6) << "one slice per instrument, its positions summed";
+    EXPECT_EQ(slices[1].title, "XAUUSD");
+
+    // An account in Equity Hit keeps the server's figure.
+    account->tradingStatus = AccountDetails::kStatusEquityHit;
+    EXPECT_EQ(gui::pieHoldings(model, positions, 1001, gui::PieMode::ProfitLoss)[0].amount, 7);
+}
+
+TEST_F(AccountPieData, MarginSharesOfEquityAndNoneWithoutEquity) {
+    position("XAUUSD", "2", "2000");
+    position("EURUSD", "1", "1.2");
+    auto slices = gui::accountPieSlices(model, positions, 1001, gui::PieMode::Margin);
+    ASSERT_EQ(slices.size(), 3u);
+    // Margin by the group's amount per lot times the lots, then the available margin, of equity.
+    EXPECT_EQ(slices[0].title, "XAUUSD");
+    EXPECT_DOUBLE_EQ(slices[0].value, 10);
+    EXPECT_DOUBLE_EQ(slices[1].value, 10);
+    EXPECT_EQ(slices[1].title, "EURUSD") << "equal shares by instrument id";
+    EXPECT_EQ(slices[2].title, "Avl.Mgn");
+    EXPECT_DOUBLE_EQ(slices[2].value, 60);
+    account->Equity = 0;
+    EXPECT_TRUE(gui::accountPieSlices(model, positions, 1001, gui::PieMode::Margin).empty());
+    EXPECT_TRUE(gui::accountPieSlices(model, positions, 4444, gui::PieMode::Margin).empty())
+        << "an account the session does not hold";
+}
+
+} // namespace

@@ -1,0 +1,388 @@
+// The chart windows, the main window's chart slots and account pie, and the advanced detail window,
+// against the in-process test server signed in as demo.
+#include "charts/chart_interval.h"
+#include "gui/app/main_window_controller.h"
+#include "gui/app/theme_manager.h"
+#include "gui/charts/chart_analysis_view_controller.h"
+#include "gui/charts/chart_controller.h"
+#include "gui/charts/chart_view_controller.h"
+#include "gui/charts/chart_window_controller.h"
+#include "gui/charts/pie_chart_controller.h"
+#include "gui/charts/pie_chart_view_controller.h"
+#include "gui/market/advanced_detail_window_controller.h"
+#include "gui/market/detail_window_controller.h"
+#include "gui/market/grid_cells.h"
+#include "gui/market/watchlist_table_controller.h"
+#include "gui/models/client_model.h"
+#include "gui/models/session_fixture.h"
+#include "model/records/item_details.h"
+#include "model/records/order.h"
+#include "model/session_model.h"
+#include "model/session_queries.h"
+#include "platform/decimal.h"
+#include "platform/user_defaults.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMetaMethod>
+#include <QTableWidget>
+#include <QTimer>
+
+namespace {
+
+using guitest::waitFor;
+using tc::charts::Study;
+using namespace tc::gui;
+
+class NoIdle : public IdleSource {
+public:
+    std::int64_t idleSeconds() override { return 0; }
+};
+
+// How many connections a signal of the session model has: each chart request and each window that
+// follows the session holds one.
+int receivers(const ClientModel& model, const QMetaMethod& signal) {
+    struct Peek : QObject {
+        static int of(const QObject& o, const QByteArray& s) {
+            return static_cast<const Peek&>(o).receivers(s);
+        }
+    };
+    return Peek::of(model, QByteArray("2") + signal.methodSignature());
+}
+
+class ChartWindowTest : public guitest::SessionTest {
+protected:
+    void SetUp() override {
+        SessionTest::SetUp();
+        context->setClientModel(session.get());
+        ASSERT_TRUE(signIn());
+        ASSERT_TRUE(waitFor([&] {
+            const auto watch = session->client().watchList();
+            return !watch.empty() && session->client().model().ItemCollection.contains(watch.front());
+        }));
+        first = QString::fromStdString(session->client().watchList().front());
+    }
+    ChartWindowController* openWindow() {
+        auto* window = new ChartWindowController(*context);
+        window->resize(1000, 640);
+        window->show();
+        window->NeedReload();
+        return window;
+    }
+    bool loaded(const ChartController& chart) {
+        return waitFor([&] { return !chart.chart().bars().empty(); }, 15000);
+    }
+    int chartRequests() const { return server->stats().chartRequests; }
+
+    QString first;
+    NoIdle idle;
+};
+
+TEST_F(ChartWindowTest, TheChartButtonOpensAWindowOnTheFirstWatchedInstrumentInOneMinuteCandles) {
+    auto* main = new MainWindowController(*context, &idle);
+    main->show();
+    QAction* button = main->findChild<QAction*>("actionChart");
+    ASSERT_TRUE(button);
+    EXPECT_TRUE(button->isEnabled());
+    button->trigger();
+    button->trigger();
+    const auto windows = main->findChildren<ChartWindowController*>();
+    ASSERT_EQ(windows.size(), 2) << "a new window for every press";
+    ChartWindowController& window = *windows.front();
+    EXPECT_TRUE(window.isVisible());
+    EXPECT_FALSE(window.isModal());
+    EXPECT_EQ(window.itemCode(), first);
+    EXPECT_EQ(window.intervalIndex(), 1);
+    EXPECT_EQ(window.chartTypeIndex(), 3);
+    EXPECT_EQ(window.windowTitle(), first + ", M1");
+    ChartController& chart = window.chartController();
+    EXPECT_EQ(chart.chart().interval().code, 1);
+    EXPECT_EQ(chart.chart().type(), tc::charts::ChartType::Candlestick);
+    ASSERT_TRUE(loaded(chart));
+    EXPECT_TRUE(chart.graph().plot("Candlestick Plot"));
+    EXPECT_FALSE(window.lowerPaneShown());
+    delete main;
+}
+
+TEST_F(ChartWindowTest, IntervalsRestartTheChartWhileATypeChangeAsksNothingAndKeepsTheStudies) {
+    ChartWindowController* window = openWindow();
+    ChartController& chart = window->chartController();
+    ASSERT_TRUE(loaded(chart));
+
+    window->IntervalItemSelected(7);
+    EXPECT_EQ(window->windowTitle(), first + ", W1");
+    EXPECT_EQ(chart.chart().interval().code, 8) << "W1 asks interval code 8";
+    EXPECT_EQ(chart.chart().key(), tc::charts::chartKey(first.toStdString(), "W"));
+    ASSERT_TRUE(loaded(chart));
+    const std::size_t weeks = chart.chart().bars().size();
+
+    ChartAnalysisViewController& panel = window->analysisPanel();
+    panel.checkBox(Study::SimpleMovingAverage)->click();
+    ASSERT_TRUE(chart.studies().shows(Study::SimpleMovingAverage));
+    ASSERT_TRUE(chart.graph().plot("SMA"));
+    const int before = chartRequests();
+    window->ChartTypeControlSelected(1);
+    EXPECT_EQ(chart.chart().type(), tc::charts::ChartType::Ohlc);
+    EXPECT_TRUE(chart.graph().plot("OHLC Plot"));
+    EXPECT_FALSE(chart.graph().plot("Candlestick Plot"));
+    EXPECT_TRUE(chart.graph().plot("SMA")) << "the type change keeps the studies";
+    EXPECT_TRUE(panel.checkBox(Study::SimpleMovingAverage)->isChecked());
+    EXPECT_EQ(chart.chart().bars().size(), weeks);
+
+    // A new interval asks once and starts again with the type chosen, without studies. Requests are
+    // answered in order: once its reply is in, a request of the type change would have been counted.
+    window->IntervalItemSelected(6);
+    EXPECT_EQ(chart.chart().interval().code, 7);
+    EXPECT_EQ(chart.chart().type(), tc::charts::ChartType::Ohlc);
+    ASSERT_TRUE(waitFor([&] { return chartRequests() == before + 1 && !chart.chart().bars().empty(); }));
+    EXPECT_EQ(chartRequests(), before + 1);
+    EXPECT_FALSE(panel.checkBox(Study::SimpleMovingAverage)->isChecked()) << "unticked: no longer drawn";
+    EXPECT_FALSE(chart.graph().plot("SMA"));
+    EXPECT_FALSE(chart.liveUpdateFrozen());
+
+    // Its own chart theme until the next instrument or interval, then the program's again.
+    window->chartThemeMenuClicked(1);
+    EXPECT_EQ(chart.chartTheme(), 1);
+    window->IntervalItemSelected(0);
+    EXPECT_EQ(chart.chartTheme(), static_cast<int>(context->themes().getThemeForKey()));
+
+    // A watch list that changed since the choosers were filled starts again on its first instrument.
+    auto watch = session->client().watchList();
+    ASSERT_GE(watch.size(), 2u);
+    std::swap(watch[0], watch[1]);
+    session->client().setWatchList(watch);
+    window->NeedReload();
+    EXPECT_EQ(window->itemCode().toStdString(), watch.front());
+    EXPECT_EQ(chart.chart().code(), watch.front());
+    EXPECT_EQ(chart.chart().type(), tc::charts::ChartType::Candlestick);
+    window->close();
+}
+
+TEST_F(ChartWindowTest, OscillatorsTakeTheLowerPaneOneAtATimeAndAnyStudyHoldsTheLiveBars) {
+    ChartWindowController* window = openWindow();
+    ChartController& chart = window->chartController();
+    ASSERT_TRUE(loaded(chart));
+    window->analysisButtonClicked();
+    ASSERT_TRUE(window->analysisPopup() && window->analysisPopup()->isVisible());
+    ChartAnalysisViewController& panel = window->analysisPanel();
+
+    panel.checkBox(Study::SimpleMovingAverage)->click();
+    panel.checkBox(Study::Macd)->click();
+    EXPECT_TRUE(window->lowerPaneShown());
+    EXPECT_TRUE(chart.indicatorGraph().plot("MACDLinePlot"));
+    EXPECT_TRUE(chart.indicatorGraph().plot("MACDBarPlot"));
+    // The RSI replaces MACD quietly: its box goes off, the lower graph changes.
+    panel.checkBox(Study::RelativeStrengthIndex)->click();
+    EXPECT_FALSE(panel.checkBox(Study::Macd)->isChecked());
+    EXPECT_FALSE(chart.indicatorGraph().plot("MACDLinePlot"));
+    EXPECT_TRUE(chart.indicatorGraph().plot("RSILinePlot"));
+    const auto y = chart.indicatorGraph().defaultPlotSpace().yRange();
+    EXPECT_GT(y.length, 0);
+    EXPECT_GE(y.location, -1);
+    EXPECT_LE(y.end(), 111) << "the RSI's range follows its values";
+    panel.checkBox(Study::RelativeStrengthIndex)->click();
+    panel.checkBox(Study::Macd)->click();
+    ASSERT_TRUE(window->lowerPaneShown());
+
+    // A quote away from the newest bar's close: nothing grows while a study is shown.
+    const std::size_t bars = chart.chart().bars().size();
+    const double close = chart.chart().bars().back().close;
+    ASSERT_TRUE(server->setQuote(first.toStdString(), "1.20000", "1.20020"));
+    ASSERT_TRUE(waitFor([&] {
+        const auto* item = tc::gui::instrumentOf(session->client().model(), first.toStdString());
+        return item && item->Bid == 1.2;
+    }));
+    chart.newChartData();
+    EXPECT_EQ(chart.chart().bars().back().close, close);
+
+    panel.checkBox(Study::Macd)->click();
+    EXPECT_FALSE(window->lowerPaneShown()) << "MACD off hides the lower pane";
+    EXPECT_TRUE(chart.graph().plot("SMA"));
+    EXPECT_TRUE(chart.liveUpdateFrozen()) << "the SMA still stands on the bars it was computed from";
+    chart.newChartData();
+    EXPECT_EQ(chart.chart().bars().back().close, close);
+    EXPECT_EQ(chart.chart().bars().size(), bars);
+
+    panel.checkBox(Study::SimpleMovingAverage)->click();
+    EXPECT_FALSE(chart.liveUpdateFrozen());
+    chart.newChartData();
+    EXPECT_NE(chart.chart().bars().back().close, close) << "the last study off lets the bars grow again";
+
+    // A refused period draws nothing and says why beside the field.
+    panel.field(Study::CommodityChannelIndex, 0)->setText("0");
+    panel.checkBox(Study::CommodityChannelIndex)->click();
+    EXPECT_FALSE(panel.checkBox(Study::CommodityChannelIndex)->isChecked());
+    EXPECT_EQ(panel.refusalLabel(Study::CommodityChannelIndex)->text(), context->text("90470"));
+    EXPECT_FALSE(chart.indicatorGraph().plot("CCILinePlot"));
+    EXPECT_FALSE(window->lowerPaneShown());
+    EXPECT_FALSE(chart.liveUpdateFrozen());
+    QTest::keyClicks(panel.field(Study::CommodityChannelIndex, 0), "x123456");
+    EXPECT_EQ(panel.field(Study::CommodityChannelIndex, 0)->text(), "01234") << "digits only, at most five";
+    window->close();
+}
+
+TEST_F(ChartWindowTest, ASlotConfiguredBeforeItsViewDrawsOnceTheViewIsMade) {
+    ChartViewController slot(*context);
+    slot.setValue({first.toStdString(), 1, 3});
+    EXPECT_FALSE(slot.isViewLoaded());
+    EXPECT_FALSE(slot.chartController()) << "nothing is drawn without a view";
+    QWidget* view = slot.view();
+    view->resize(480, 300);
+    view->show();
+    ASSERT_TRUE(slot.chartController());
+    ChartController& chart = *slot.chartController();
+    EXPECT_EQ(chart.chart().interval().code, 1);
+    EXPECT_EQ(chart.chart().type(), tc::charts::ChartType::Candlestick);
+    ASSERT_TRUE(loaded(chart));
+    // H1 (tag 5) restarts at interval code 6; OHLC keeps the interval.
+    slot.intervalSelected(5);
+    EXPECT_EQ(chart.chart().interval().code, 6);
+    slot.chartTypeSelected(1);
+    EXPECT_EQ(chart.chart().interval().code, 6);
+    EXPECT_EQ(chart.chart().type(), tc::charts::ChartType::Ohlc);
+    EXPECT_EQ(tc::gui::slotText(*slot.configuration()), first.toStdString() + "#6#2");
+}
+
+TEST_F(ChartWindowTest, SlotsFollowDropsAndComeBackAtTheNextSignIn) {
+    auto* main = new MainWindowController(*context, &idle);
+    main->show();
+    for (std::size_t i = 0; i < 4; ++i) {
+        ASSERT_TRUE(main->chartSlot(i)->chartController()) << i;
+        EXPECT_EQ(main->chartSlot(i)->chartController()->chart().interval().code, int(i) + 1);
+        ASSERT_TRUE(loaded(*main->chartSlot(i)->chartController()));
+    }
+    main->ReloadDataforChart("XAUUSD", "Chart3");
+    main->ReloadDataforChart("GBPUSD", "Chart9"); // no such slot
+    EXPECT_EQ(main->chartSlot(2)->chartController()->chart().code(), "XAUUSD");
+    EXPECT_EQ(main->chartSlot(2)->currentInterval(), 3u) << "the drop keeps interval and type";
+    EXPECT_EQ(main->chartSlot(1)->chartController()->chart().code(), first.toStdString());
+    main->chartSlot(0)->chartTypeSelected(0);
+    delete main;
+
+    const auto stored = defaults->stringArrayForKey(tc::gui::kChartSlotsKey);
+    ASSERT_TRUE(stored);
+    ASSERT_EQ(stored->size(), 4u);
+    EXPECT_EQ((*stored)[0], first.toStdString() + "#1#1");
+    EXPECT_EQ((*stored)[2], "XAUUSD#3#3");
+    main = new MainWindowController(*context, &idle);
+    EXPECT_EQ(main->chartSlot(2)->chartController()->chart().code(), "XAUUSD");
+    EXPECT_EQ(main->chartSlot(0)->chartType(), 1u);
+    delete main;
+}
+
+TEST_F(ChartWindowTest, ClosedWindowsLeaveNoChartTimerOrHandlerBehind) {
+    const QMetaMethod arrived = QMetaMethod::fromSignal(&ClientModel::chartArrived);
+    const QMetaMethod replaced = QMetaMethod::fromSignal(&ClientModel::clientAboutToBeReplaced);
+    const int arrivedBefore = receivers(*session, arrived), replacedBefore = receivers(*session, replaced);
+    auto charts = [] {
+        int n = 0;
+        for (QWidget* w : QApplication::allWidgets())
+            n += qobject_cast<ChartController*>(w) != nullptr;
+        return n;
+    };
+    ASSERT_EQ(charts(), 0);
+    for (int i = 0; i < 100; ++i) {
+        ChartWindowController* window = openWindow();
+        window->analysisPanel().checkBox(Study::Macd)->click();
+        EXPECT_TRUE(window->chartController().liveTimer().isActive() ||
+                    receivers(*session, arrived) > arrivedBefore)
+            << "each window is live or waiting for its bars";
+        window->close();
+    }
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(charts(), 0) << "every chart went with its window";
+    EXPECT_EQ(receivers(*session, arrived), arrivedBefore) << "no request is left waiting";
+    EXPECT_EQ(receivers(*session, replaced), replacedBefore);
+}
+
+// Prices stay put, so a market order fills at the quote the client sees.
+class HeldPriceChartTest : public ChartWindowTest {
+protected:
+    void SetUp() override {
+        holdPrices = true;
+        ChartWindowTest::SetUp();
+    }
+};
+
+TEST_F(HeldPriceChartTest, TheAccountPieFollowsAFillAndKeepsToTheCurrentAccount) {
+    ASSERT_TRUE(waitFor([&] { return !session->client().queries().getOpenOrderCollection().empty(); }));
+    PieChartViewController pie(*context);
+    pie.resize(300, 300);
+    pie.show();
+    ASSERT_TRUE(session->client().setCurrentAccount(20001));
+    auto titles = [&pie] {
+        QStringList out;
+        for (const auto& slice : pie.pieChartController().slices())
+            out << QString::fromStdString(slice.title);
+        return out;
+    };
+    EXPECT_FALSE(pie.pieChartController().isGraphConstructed()) << "built at the first refresh";
+    session->tickNow();
+    ASSERT_TRUE(pie.pieChartController().isGraphConstructed());
+    EXPECT_TRUE(pie.isProfitLossPieChart());
+    EXPECT_EQ(pie.pieChartController().titleLabel().text(), context->text("0168"));
+    EXPECT_FALSE(titles().contains("GBPUSD"));
+
+    interfaces::OrderTicket ticket;
+    ticket.instrument = "GBPUSD";
+    ticket.account = 20001;
+    ticket.quantity = tc::platform::Decimal::fromInt64(1);
+    ASSERT_TRUE(session->client().orders().placeOrder(ticket).sent());
+    EXPECT_TRUE(waitFor([&] { return titles().contains("GBPUSD"); }))
+        << "the fill's instrument gets its slice";
+
+    pie.pieSegementButtonClicked(1);
+    EXPECT_EQ(pie.pieChartController().titleLabel().text(), context->text("0128")) << "the title at once";
+    session->tickNow();
+    ASSERT_FALSE(titles().isEmpty());
+    EXPECT_EQ(titles().back(), "Avl.Mgn");
+    EXPECT_FALSE(pie.showsEmptyText());
+}
+
+TEST_F(ChartWindowTest, TheAdvancedDetailWindowShowsTheInstrumentsPanesAndChart) {
+    AdvancedDetailWindowController window(*context);
+    window.resize(1300, 820);
+    window.runModalWindowForItem(first.toStdString());
+    EXPECT_TRUE(window.isVisible());
+    EXPECT_EQ(window.windowTitle(), first);
+    ASSERT_TRUE(waitFor([&] {
+        for (std::size_t i = 0; i < AdvancedDetailWindowController::kPanes; ++i)
+            if (window.paneTable(i)->rowCount() == 0)
+                return false;
+        return true;
+    }));
+    for (std::size_t i = 0; i < AdvancedDetailWindowController::kPanes; ++i) {
+        EXPECT_EQ(int(window.pane(i).detailViewType()), 3 + int(i));
+        EXPECT_FALSE(window.pane(i).isVisible()) << "a pane is never a window of its own";
+        EXPECT_EQ(window.paneTable(i)->window(), &window);
+    }
+    const auto* item = session->client().model().ItemCollection.at(first.toStdString()).get();
+    session->tickNow(); // the description as the session holds it now
+    EXPECT_EQ(window.description().toStdString(), item->descriptions);
+    ChartController& chart = window.chartController();
+    EXPECT_EQ(chart.chart().key(), tc::charts::chartKey(first.toStdString(), "BA"));
+    EXPECT_EQ(chart.chart().type(), tc::charts::ChartType::BidAsk);
+    ASSERT_TRUE(loaded(chart));
+
+    window.runModalWindowForItem("XAUUSD");
+    EXPECT_EQ(window.windowTitle(), "XAUUSD");
+    EXPECT_EQ(chart.chart().code(), "XAUUSD");
+    EXPECT_EQ(window.pane(0).record(), "XAUUSD");
+
+    // The quotes board's contract-detail button opens one such window, kept for the next click.
+    QWidget owner;
+    auto* board = new WatchlistTableController(*context, &owner);
+    owner.show();
+    ASSERT_TRUE(waitFor([&] { return board->model()->rowCount() > 1; }));
+    board->contractDetailButtonClicked(0);
+    board->contractDetailButtonClicked(1);
+    const auto opened = owner.findChildren<AdvancedDetailWindowController*>();
+    ASSERT_EQ(opened.size(), 1);
+    EXPECT_TRUE(opened.front()->isVisible());
+    EXPECT_EQ(opened.front()->itemCode(), board->codeAt(1));
+}
+
+} // namespace

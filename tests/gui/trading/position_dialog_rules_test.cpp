@@ -1,0 +1,340 @@
+// The close, cancel, modify, offset and close-all rules over a session filled by hand.
+#include "gui/market/market_fixture.h"
+#include "gui/trading/close_all_rules.h"
+#include "gui/trading/offset_rules.h"
+#include "gui/trading/position_dialog_rules.h"
+#include "model/records/session_settings.h"
+
+#include <gtest/gtest.h>
+
+#include <tuple>
+
+namespace {
+
+using namespace tc::gui;
+using markettest::Session;
+
+Decimal dec(const char* text) {
+    return *Decimal::fromString(text);
+}
+
+class DialogRules : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ItemDetails& eur = s.item("EURUSD", 1, 5);
+        eur.Name = "Euro";
+        eur.Bid = 1.1;
+        eur.Ask = 1.2;
+        eur.ContractSize = 1000;
+        eur.TickSize = 0.0001;
+        eur.availableOrderTypes = 2 | 4;
+        eur.CurrentTradeSessionSettingId = 1;
+        AccountDetails& account = s.account(20001);
+        account.availableOrderTypes = 2;
+        GroupInstruments& settings = s.settings(1);
+        settings.isAvailableForTrading = true;
+        settings.OrderQtyStep = 1;
+        settings.LimitMinPips = 10;
+        settings.StopMinPips = 20;
+        auto session = std::make_shared<SessionSettings>();
+        session->settingsID = 1;
+        session->allowNewMarket = true;
+        s.model.fileSessionSettings(session);
+    }
+    std::shared_ptr<Order> position(const char* id, const char* quantity, std::int32_t side = 0,
+                                    const char* price = "1.00000") {
+        auto p = Session::order(id, "20001", "EURUSD", quantity, side);
+        p->OrderPrice = price;
+        s.model.OpenOrderCollection.push_back(p);
+        return p;
+    }
+    std::shared_ptr<Order> pending(const char* id, const char* quantity, std::int32_t type,
+                                   std::int32_t side = 0, const char* closes = "") {
+        auto o = Session::order("", "20001", "EURUSD", quantity, side);
+        o->PendingOrderId = id;
+        o->orderType = type;
+        o->OrderPrice = "1.05";
+        o->LiqudateOrderNumber = closes;
+        s.model.PendingOrderCollection.push_back(o);
+        return o;
+    }
+    std::optional<CloseView> close(const char* id, CloseJob job = CloseJob::Close,
+                                   std::optional<std::string_view> typed = std::nullopt) {
+        return closeView(s.model, queries, job, id, 0, typed);
+    }
+
+    Session s;
+    SessionQueries queries{s.model};
+};
+
+TEST_F(DialogRules, ClosableQuantityListsAndLimit) {
+    position("1", "5");
+    pending("p1", "1.5", 2, 1, "1");
+    pending("p2", "0.5", 3, 1, "1");
+    pending("p3", "4", 2, 1, "other");
+    auto v = close("1");
+    ASSERT_TRUE(v);
+    EXPECT_EQ(v->quantity, "3");
+    EXPECT_EQ(v->quantityList, (std::vector<std::string>{"1", "2", "3"}));
+
+    position("2", "2.5");
+    EXPECT_EQ(close("2")->quantity, "2.5");
+    EXPECT_EQ(close("2")->quantityList, (std::vector<std::string>{"1", "2"}));
+    position("3", "0.5");
+    EXPECT_TRUE(close("3")->quantityList.empty());
+    // Closing orders for more than is held leave nothing, never a negative quantity.
+    pending("p4", "9", 2, 1, "3");
+    EXPECT_EQ(close("3")->quantity, "0");
+    // The list is worked out, not counted up to an absurd quantity.
+    EXPECT_EQ(wholeQuantityList(dec("1e30")).size(), kMaxQuantityEntries);
+
+    // The limit is what is left once pending closes are counted.
+    const Decimal closable =
+        closableQuantity(*s.model.OpenOrderCollection[0], queries.getPendingOrderCollection());
+    EXPECT_FALSE(closeRefusal("3", closable, std::nullopt));
+    const auto above = closeRefusal("3.5", closable, std::nullopt);
+    ASSERT_TRUE(above);
+    EXPECT_EQ(std::tie(above->key, above->detail), std::make_tuple(kAboveClosableKey, "3"));
+    EXPECT_EQ(closeRefusal("0", closable, std::nullopt)->key, kBadQuantityKey);
+    EXPECT_EQ(closeRefusal("1.2.3", closable, std::nullopt)->key, kBadQuantityKey);
+    EXPECT_EQ(closeRefusal("1", closable, std::string_view())->key, kDeviationMissingKey);
+    EXPECT_FALSE(closeRefusal("1", closable, std::string_view("0")));
+
+    // A record that went away is told, not replaced by another row.
+    EXPECT_FALSE(close("9"));
+    EXPECT_FALSE(close("1", CloseJob::Cancel));
+}
+
+TEST_F(DialogRules, CloseAndCancelViewsPriceAndEstimate) {
+    position("1", "2", 0, "1.00000");
+    position("2", "2", 1, "1.30000");
+    auto buy = close("1");
+    EXPECT_EQ(buy->currentPrice, "1.10000"); // a buy position closes at the Bid
+    // (1.1 - 1.0) × 2 × 1000, no conversion without a trade currency.
+    EXPECT_EQ(buy->estimatedResult, "200.00");
+    EXPECT_EQ(buy->quantityDescription, "2 x 1000.00 = 2000.00");
+    EXPECT_EQ(buy->boxTitle, "Close Position #1");
+    EXPECT_EQ(buy->buttonTitle, "Close #1 (Sell 2 EURUSD @ Market Rate)");
+    EXPECT_EQ(buy->orderType, "Market");
+    EXPECT_EQ(buy->orderPrice, "1.00000");
+    EXPECT_FALSE(buy->deviationShown);
+    // A typed quantity drives the estimate, the description and the title.
+    auto typed = close("1", CloseJob::Close, "0.5");
+    EXPECT_EQ(typed->estimatedResult, "50.00");
+    EXPECT_EQ(typed->buttonTitle, "Close #1 (Sell 0.5 EURUSD @ Market Rate)");
+    auto sell = close("2");
+    EXPECT_EQ(sell->currentPrice, "1.20000");
+    EXPECT_EQ(sell->estimatedResult, "200.00");
+    EXPECT_EQ(sell->buttonTitle, "Close #2 (Buy 2 EURUSD @ Market Rate)");
+    s.model.AccountDetailCollection.get("20001")->get()->accountSettings = 2;
+    EXPECT_TRUE(close("1")->deviationShown);
+
+    pending("p1", "1.50", 2, 0);
+    pending("p2", "1", 3, 1);
+    pending("p3", "1", 0, 1);
+    auto limit = close("p1", CloseJob::Cancel);
+    EXPECT_EQ(limit->currentPrice, "1.20000"); // a buy order shows the Ask
+    EXPECT_EQ(limit->quantity, "1.5");
+    EXPECT_FALSE(limit->quantityEditable);
+    EXPECT_FALSE(limit->resultShown);
+    EXPECT_EQ(limit->boxTitle, "Cancel Order #p1");
+    EXPECT_EQ(limit->buttonTitle, "Cancel Limit Order #p1");
+    EXPECT_EQ(close("p2", CloseJob::Cancel)->currentPrice, "1.10000");
+    EXPECT_EQ(close("p2", CloseJob::Cancel)->buttonTitle, "Cancel Stop Order #p2");
+    EXPECT_EQ(close("p3", CloseJob::Cancel)->orderType, "None");
+    EXPECT_EQ(close("p3", CloseJob::Cancel)->buttonTitle, " #p3");
+}
+
+TEST_F(DialogRules, ModifyViewsAndBracketDefaults) {
+    auto p = position("1", "2.5", 0, "1.00000");
+    p->LimitPrice = "1.25";
+    auto v = modifyView(s.model, queries, ModifyMode::PositionBrackets, "1", 0);
+    ASSERT_TRUE(v);
+    EXPECT_EQ(v->boxTitle, "Modify Position #1");
+    EXPECT_EQ(v->buttonTitle, v->boxTitle);
+    EXPECT_FALSE(v->quantityEditable);
+    EXPECT_FALSE(v->priceEditable);
+    EXPECT_EQ(v->quantityList, (std::vector<std::string>{"1", "2"}));
+    EXPECT_TRUE(v->takeProfitOn);
+    EXPECT_EQ(v->takeProfit, "1.25000");
+    EXPECT_FALSE(v->stopLossOn);
+    // Take profit offered by both the account and the instrument, stop loss by the instrument only.
+    EXPECT_TRUE(v->takeProfitShown);
+    EXPECT_FALSE(v->stopLossShown);
+    // Defaults from the live price: a buy's take profit above the Bid, its stop loss below.
+    EXPECT_EQ(defaultBracketPrice(s.model, *p, ModifyMode::PositionBrackets, true), "1.10100");
+    EXPECT_EQ(defaultBracketPrice(s.model, *p, ModifyMode::PositionBrackets, false), "1.09800");
+
+    auto o = pending("p1", "2", 3, 1);
+    o->RefPositionIdOfBracket = "1";
+    auto order = modifyView(s.model, queries, ModifyMode::PendingOrder, "p1", 0);
+    EXPECT_EQ(order->boxTitle, "Modify Stop Order #p1");
+    EXPECT_TRUE(order->priceEditable);
+    EXPECT_FALSE(order->quantityEditable); // a bracket of a position keeps its quantity
+    EXPECT_EQ(order->price, "1.05000");
+    // From the stored order price: a sell's take profit below it.
+    EXPECT_EQ(defaultBracketPrice(s.model, *o, ModifyMode::PendingOrder, true), "1.04900");
+    pending("p2", "2", 0, 0);
+    EXPECT_EQ(modifyView(s.model, queries, ModifyMode::PendingOrder, "p2", 0)->boxTitle, " #p2");
+    EXPECT_TRUE(modifyView(s.model, queries, ModifyMode::PendingOrder, "p2", 0)->quantityEditable);
+    EXPECT_EQ(steppedPrice("1.10000", 0.0001, 5, -2), "1.09980");
+    EXPECT_FALSE(modifyView(s.model, queries, ModifyMode::PendingOrder, "1", 0));
+}
+
+TEST_F(DialogRules, OffsetRowsListsAndChecksInOrder) {
+    position("1", "3", 0, "1.00000");
+    position("2", "2.5", 1, "1.10000");
+    position("3", "1", 1, "1.20000");
+    position("4", "1", 0, "1.20000"); // same side
+    s.model.OpenOrderCollection.back()->deliveryMode = 0;
+    auto other = position("5", "1", 1, "1.20000");
+    other->deliveryMode = 2; // another delivery mode
+    OffsetState offset;
+    ASSERT_TRUE(offset.fill(s.model, queries, "1"));
+    ASSERT_EQ(offset.rows().size(), 2u);
+    EXPECT_EQ(offset.rows()[0].positionId, "2");
+    EXPECT_EQ(offset.rows()[1].positionId, "3");
+    EXPECT_TRUE(offset.quantityList(s.model, 0).empty()); // not ticked
+
+    // Checks in their order: the network, a tick, the total, each row, the account, the settings,
+    // the session.
+    EXPECT_EQ(offset.refusalKey(s.model, false), "1007");
+    EXPECT_EQ(offset.refusalKey(s.model, true), kNothingTickedKey);
+    offset.toggle(1);
+    offset.toggle(0);
+    EXPECT_EQ(offset.refusalKey(s.model, true), "20241");
+    EXPECT_EQ(offset.quantityList(s.model, 0), (std::vector<std::string>{"0", "1", "2", "2.5"}));
+    s.model.GroupDetailCollection.get("7")->get()->groupInstrument(1)->OrderQtyStep = 0.5;
+    EXPECT_EQ(offset.quantityList(s.model, 0),
+              (std::vector<std::string>{"0", "0.5", "1", "1.5", "2", "2.5"}));
+    s.model.GroupDetailCollection.get("7")->get()->groupInstrument(1)->OrderQtyStep = 0;
+    EXPECT_EQ(offset.quantityList(s.model, 0), (std::vector<std::string>{"0", "2.5"}));
+
+    offset.setQuantity(s.model, 0, "2.5");
+    offset.setQuantity(s.model, 1, "1");
+    EXPECT_EQ(offset.offsetTotal(), "3.5");
+    EXPECT_EQ(offset.refusalKey(s.model, true), "20242");
+    offset.setQuantity(s.model, 0, "1.5");
+    EXPECT_EQ(offset.remaining(), "0.5");
+    EXPECT_EQ(offset.rows()[0].availableQty, "1");
+    // The sell leg valued as closed at the position's open price: (1.1 - 1.0) × 1.5 × 1000.
+    EXPECT_NEAR(offset.rows()[0].profitLoss, 150.0, 1e-6);
+    offset.setQuantity(s.model, 1, "0");
+    EXPECT_EQ(offset.refusalKey(s.model, true), "20241");
+    offset.setQuantity(s.model, 1, "1.2.3");
+    EXPECT_EQ(offset.refusalKey(s.model, true), "20241");
+    offset.setQuantity(s.model, 1, "1.5");
+    offset.setQuantity(s.model, 0, "1");
+    EXPECT_EQ(offset.refusalKey(s.model, true), "20243");
+    offset.setQuantity(s.model, 1, "1");
+    AccountDetails& account = *s.model.AccountDetailCollection.get("20001")->get();
+    for (const auto& [status, key] :
+         std::vector<std::pair<int, const char*>>{{2, "1068"}, {3, "0334"}, {5, "0333"}, {6, "1068"}}) {
+        account.tradingStatus = status;
+        EXPECT_EQ(offset.refusalKey(s.model, true), key) << status;
+    }
+    account.tradingStatus = 4; // close only passes
+    account.accountaccessType = 3;
+    EXPECT_EQ(offset.refusalKey(s.model, true), "1068");
+    account.accountaccessType = 1;
+    s.model.GroupDetailCollection.get("7")->get()->groupInstrument(1)->isAvailableForTrading = false;
+    EXPECT_EQ(offset.refusalKey(s.model, true), "1069");
+    s.model.GroupDetailCollection.get("7")->get()->groupInstrument(1)->isAvailableForTrading = true;
+    s.model.ItemCollection.get("EURUSD")->get()->CurrentTradeSessionSettingId = 9;
+    EXPECT_EQ(offset.refusalKey(s.model, true), "1050");
+    s.model.ItemCollection.get("EURUSD")->get()->CurrentTradeSessionSettingId = 1;
+    EXPECT_EQ(offset.refusalKey(s.model, true), std::nullopt);
+
+    // Legs in the order they were ticked, not the table's.
+    const auto legs = offset.legs();
+    ASSERT_EQ(legs.size(), 2u);
+    EXPECT_EQ(std::tie(legs[0].positionId, legs[1].positionId), std::make_tuple("3", "2"));
+    EXPECT_EQ(legs[0].quantity, dec("1"));
+    // Unticking resets the row.
+    offset.toggle(0);
+    EXPECT_EQ(std::tie(offset.rows()[0].offsetQty, offset.rows()[0].availableQty),
+              std::make_tuple("0", "2.5"));
+    EXPECT_EQ(offset.rows()[0].profitLoss, 0);
+    EXPECT_FALSE(offset.fill(s.model, queries, "99"));
+}
+
+TEST_F(DialogRules, CloseAllPhasesScopeAndReports) {
+    for (int i = 1; i <= 10; ++i)
+        position(std::to_string(i).c_str(), "1", i % 2);
+    CloseAllFlow flow;
+    OrderView listed = queries.getOpenOrderCollection();
+    flow.start(listed);
+    EXPECT_EQ(flow.button(listed, 0).title, "Close All");
+    EXPECT_TRUE(flow.button(listed, 0).enabled);
+    flow.toggle("3");
+    flow.toggle("4");
+    EXPECT_EQ(flow.button(listed, 0).title, "Close Selected (8)");
+    EXPECT_EQ(flow.scope(listed), interfaces::CloseAllScope::Selected);
+    flow.toggle("3");
+    flow.toggle("4");
+    EXPECT_EQ(flow.scope(listed), interfaces::CloseAllScope::AllListed);
+
+    // As many ticked as listed, but not the same positions: not "all".
+    s.model.OpenOrderCollection.erase(s.model.OpenOrderCollection.begin());
+    position("11", "1");
+    listed = queries.getOpenOrderCollection();
+    EXPECT_EQ(flow.scope(listed), interfaces::CloseAllScope::Selected);
+    flow.follow(listed);
+    EXPECT_EQ(flow.ticked().size(), 9u);
+    flow.start(listed);
+    for (const auto& p : listed)
+        flow.toggle(p->OpenPositionId);
+    EXPECT_EQ(flow.button(listed, 0).title, "Close Selected (0)");
+    EXPECT_FALSE(flow.button(listed, 0).enabled);
+
+    // Two refused: the sheet offers to go on, and going on sends the others as a selection.
+    flow.start(listed);
+    int checks = 0;
+    const auto twoRefused = [&](const std::string& id) {
+        ++checks;
+        if (id == "2" || id == "5")
+            return interfaces::OrderResult::refused("1023", "Quantity\nAbove the maximum (50).\nthird");
+        return interfaces::OrderResult::wasSent();
+    };
+    EXPECT_FALSE(flow.validate(s.model, queries, twoRefused));
+    EXPECT_EQ(checks, 10);
+    EXPECT_EQ(flow.phase(), CloseAllFlow::Phase::Refused);
+    ASSERT_EQ(flow.refused().size(), 2u);
+    EXPECT_EQ(flow.refused()[0].status, "Above the maximum (50).");
+    EXPECT_EQ(flow.refused()[0].tone, Tone::Loss);
+    EXPECT_EQ(flow.refused()[1].price, "1.20000"); // a sell closes at the Ask
+    EXPECT_TRUE(flow.canGoOn());
+    EXPECT_EQ(flow.refusedTextKey(), kSomeRefusedKey);
+    EXPECT_EQ(flow.idsToSend().size(), 8u);
+    EXPECT_EQ(flow.scope(listed), interfaces::CloseAllScope::Selected);
+    EXPECT_EQ(refusalLine("one line"), "one line");
+
+    flow.sent(s.model, queries, flow.idsToSend(), 0);
+    ASSERT_EQ(flow.statusRows().size(), 8u);
+    EXPECT_EQ(flow.statusRows()[0].status, "Sent");
+    auto settlement = std::make_shared<Order>();
+    settlement->OpenPositionId = "3";
+    EXPECT_TRUE(flow.report({interfaces::BulkCloseReport::Kind::Settled, settlement, {}, {}}, 0));
+    EXPECT_TRUE(flow.report({interfaces::BulkCloseReport::Kind::Rejected, nullptr, "4", "Market closed"}, 0));
+    EXPECT_FALSE(
+        flow.report({interfaces::BulkCloseReport::Kind::Rejected, nullptr, "2", "refused before"}, 0));
+    const auto& rows = flow.statusRows();
+    const auto row = [&](const char* id) -> const CloseAllStatusRow& {
+        return *std::find_if(rows.begin(), rows.end(), [&](const auto& r) { return r.positionId == id; });
+    };
+    EXPECT_EQ(std::tie(row("3").status, row("3").tone), std::make_tuple("Executed", Tone::Gain));
+    EXPECT_EQ(std::tie(row("4").status, row("4").tone), std::make_tuple("Market closed", Tone::Loss));
+
+    // Every ticked position refused: only dismissing.
+    flow.start(listed);
+    EXPECT_FALSE(flow.validate(s.model, queries, [](const std::string&) {
+        return interfaces::OrderResult::refused("1068", "No trading");
+    }));
+    EXPECT_FALSE(flow.canGoOn());
+    EXPECT_EQ(flow.refusedTextKey(), kAllRefusedKey);
+    EXPECT_TRUE(flow.idsToSend().empty());
+    flow.dismissRefusals();
+    EXPECT_EQ(flow.phase(), CloseAllFlow::Phase::Choosing);
+}
+
+} // namespace

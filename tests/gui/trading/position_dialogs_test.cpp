@@ -1,0 +1,357 @@
+// The position dialogs against the in-process test server, signed in as demo, opened from the main
+// window's grids as a user would: close in part and in full, modify brackets and a pending order,
+// cancel, offset (refusals, a server rejection, done), and close-all with one refused position.
+#include "gui/app/common_alert.h"
+#include "gui/app/main_window_controller.h"
+#include "gui/controls/grid_table.h"
+#include "gui/market/grid_pane.h"
+#include "gui/models/grid_model.h"
+#include "gui/models/grid_view_proxy.h"
+#include "gui/models/session_fixture.h"
+#include "gui/trading/close_all_window_controller.h"
+#include "gui/trading/close_position_status_window_controller.h"
+#include "gui/trading/closend_cancel_position_window_controller.h"
+#include "gui/trading/modify_position_window_controller.h"
+#include "gui/trading/offset_position_window_controller.h"
+#include "model/records/order.h"
+#include "platform/lenient.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QStackedWidget>
+#include <QTableWidget>
+#include <QToolButton>
+
+namespace {
+
+using guitest::waitFor;
+using namespace tc::gui;
+
+class PositionDialogsTest : public guitest::SessionTest {
+protected:
+    // 300901: the opposite of 300001 (20001, EURUSD, buy 1.5) for the offset; 300902: more lots
+    // than the group lets one order close (50), which the close-all check refuses.
+    void seedMarket(testserver::Market& market) override {
+        auto position = market.positions.front();
+        position.positionId = 300901;
+        position.isBuy = false;
+        position.qty = position.initialQty = "1";
+        market.positions.push_back(position);
+        position.positionId = 300902;
+        position.isBuy = true;
+        position.qty = position.initialQty = "60";
+        market.positions.push_back(position);
+        // 20001 may send a price deviation with a close.
+        for (auto& account : market.accounts)
+            if (account.id == 20001)
+                account.settings |= 2;
+    }
+    void SetUp() override {
+        holdPrices = true;
+        SessionTest::SetUp();
+        context->setClientModel(session.get());
+        ASSERT_TRUE(signIn());
+        window = std::make_unique<MainWindowController>(*context);
+        window->show();
+        open = window->gridPane(Grid::OpenPositions);
+        pending = window->gridPane(Grid::PendingOrders);
+        ASSERT_TRUE(waitFor([&] {
+            return open->gridModel().rowOf("300001") >= 0 && open->gridModel().rowOf("300902") >= 0 &&
+                   open->gridModel().rowOf("300002") >= 0;
+        }));
+    }
+    void TearDown() override {
+        window.reset();
+        SessionTest::TearDown();
+    }
+
+    std::optional<testserver::ServerPosition> serverPosition(std::int64_t id) {
+        return server->book().with(
+            [&](const testserver::Books& b) -> std::optional<testserver::ServerPosition> {
+                for (const auto& p : b.positions)
+                    if (p.positionId == id)
+                        return p;
+                return std::nullopt;
+            });
+    }
+    std::shared_ptr<const tc::Order> record(DialogRecord list, const std::string& id) {
+        return findRecord(session->client().queries(), list, id);
+    }
+    // The alert showing on a widget, if any.
+    static QMessageBox* alertOn(QWidget* owner) {
+        for (QMessageBox* box : owner->findChildren<QMessageBox*>(Qt::FindDirectChildrenOnly))
+            if (box->isVisible())
+                return box;
+        return nullptr;
+    }
+    template <class W>
+    static W* find(QObject* root, const char* name) {
+        W* found = root->findChild<W*>(QLatin1String(name));
+        EXPECT_TRUE(found) << name;
+        return found;
+    }
+    static void type(QComboBox* box, const QString& text) {
+        box->lineEdit()->selectAll();
+        QTest::keyClicks(box->lineEdit(), text);
+    }
+
+    std::unique_ptr<MainWindowController> window;
+    GridPane* open = nullptr;
+    GridPane* pending = nullptr;
+};
+
+TEST_F(PositionDialogsTest, CloseInPartThenInFullAndTheLimitCountsPendingCloses) {
+    // The trade menu closes the open position selected in its grid.
+    const GridModel& model = open->gridModel();
+    open->table().setCurrentIndex(open->table().proxy().mapFromSource(model.index(model.rowOf("300001"), 0)));
+    window->findChild<QAction*>(QStringLiteral("actionClosePosition"))->trigger();
+    auto* sheet = window->findChild<ClosendCancelPositionWindowController*>();
+    ASSERT_TRUE(sheet);
+    ASSERT_TRUE(waitFor([&] { return sheet->isVisible(); }));
+    EXPECT_EQ(sheet->windowModality(), Qt::WindowModal);
+    EXPECT_EQ(find<QComboBox>(sheet, "QuantityComboField")->currentText(), "1.5");
+    EXPECT_EQ(find<QComboBox>(sheet, "QuantityComboField")->count(), 1);
+    EXPECT_EQ(find<QPushButton>(sheet, "CloseandCancelButton")->text(),
+              "Close #300001 (Sell 1.5 EURUSD @ Market Rate)");
+
+    // More than is held is refused on the sheet, which stays open.
+    type(find<QComboBox>(sheet, "QuantityComboField"), "5");
+    EXPECT_EQ(find<QPushButton>(sheet, "CloseandCancelButton")->text(),
+              "Close #300001 (Sell 5 EURUSD @ Market Rate)");
+    QTest::mouseClick(find<QPushButton>(sheet, "CloseandCancelButton"), Qt::LeftButton);
+    QMessageBox* refusal = alertOn(sheet);
+    ASSERT_TRUE(refusal);
+    EXPECT_EQ(refusal->informativeText(), context->text("1030").replace("{0}", "1.5"));
+    // Shown once, on the sheet that asked: nothing on the main window.
+    EXPECT_FALSE(alertOn(window.get()));
+    refusal->accept();
+    EXPECT_TRUE(sheet->isVisible());
+
+    // The account may allow a deviation: ticking offers 0, and an emptied field is refused.
+    auto* deviation = find<QCheckBox>(sheet, "DeviationCheckBox");
+    ASSERT_TRUE(deviation->isVisible());
+    QTest::mouseClick(deviation, Qt::LeftButton);
+    EXPECT_EQ(find<QLineEdit>(sheet, "DeviationTextField")->text(), "0");
+    find<QLineEdit>(sheet, "DeviationTextField")->clear();
+    QTest::mouseClick(find<QPushButton>(sheet, "CloseandCancelButton"), Qt::LeftButton);
+    ASSERT_TRUE(alertOn(sheet));
+    EXPECT_EQ(alertOn(sheet)->informativeText(), context->text(kDeviationMissingKey));
+    alertOn(sheet)->accept();
+    QTest::keyClicks(find<QLineEdit>(sheet, "DeviationTextField"), "25");
+
+    type(find<QComboBox>(sheet, "QuantityComboField"), "0.5");
+    QTest::mouseClick(find<QPushButton>(sheet, "CloseandCancelButton"), Qt::LeftButton);
+    EXPECT_FALSE(sheet->isVisible());
+    ASSERT_TRUE(waitFor([&] { return serverPosition(300001) && serverPosition(300001)->qty == "1"; }));
+    ASSERT_TRUE(waitFor([&] { return record(DialogRecord::OpenPosition, "300001")->RemainingQty == "1"; }));
+
+    open->runAction(RowAction::ClosePosition, "300001");
+    ASSERT_TRUE(waitFor([&] { return sheet->isVisible(); }));
+    EXPECT_EQ(find<QComboBox>(sheet, "QuantityComboField")->currentText(), "1");
+    QTest::keyClick(find<QComboBox>(sheet, "QuantityComboField")->lineEdit(), Qt::Key_Return);
+    EXPECT_FALSE(sheet->isVisible());
+    ASSERT_TRUE(waitFor([&] { return !serverPosition(300001); }));
+    ASSERT_TRUE(waitFor([&] { return !record(DialogRecord::OpenPosition, "300001"); }));
+}
+
+TEST_F(PositionDialogsTest, ASheetWhoseRecordGoesClosesWithAMessageAndOthersAnswersLeaveItOpen) {
+    open->runAction(RowAction::ClosePosition, "300002");
+    auto* sheet = window->findChild<ClosendCancelPositionWindowController*>();
+    ASSERT_TRUE(sheet && waitFor([&] { return sheet->isVisible(); }));
+    // Another request answered (sent) elsewhere does not touch this sheet.
+    ASSERT_TRUE(
+        session->client().orders().closePosition("300902", *interfaces::Decimal::fromString("1")).sent());
+    ASSERT_TRUE(waitFor([&] { return serverPosition(300902) && serverPosition(300902)->qty == "59"; }));
+    EXPECT_TRUE(sheet->isVisible());
+    EXPECT_FALSE(alertOn(sheet));
+
+    // The position goes: the sheet closes and says so on the main window.
+    bool gone = false;
+    QObject::connect(sheet, &RecordSheet::recordGone, [&] { gone = true; });
+    ASSERT_TRUE(
+        session->client().orders().closePosition("300002", *interfaces::Decimal::fromString("0.2")).sent());
+    ASSERT_TRUE(waitFor([&] { return gone; }));
+    EXPECT_FALSE(sheet->isVisible());
+    QMessageBox* told = CommonAlert::showing(window.get(), QStringLiteral("dialogRecordGone"));
+    ASSERT_TRUE(told);
+    EXPECT_TRUE(told->text().contains("300002"));
+}
+
+TEST_F(PositionDialogsTest, ModifyBracketsThenEditAndCancelAPendingOrder) {
+    // The demo's take profit of 300001 comes with the pending orders, after the login.
+    ASSERT_TRUE(waitFor([&] { return !record(DialogRecord::OpenPosition, "300001")->LimitPrice.empty(); }));
+    open->runAction(RowAction::ModifyBrackets, "300001");
+    auto* modify = window->findChild<ModifyPositionWindowController*>();
+    ASSERT_TRUE(modify && waitFor([&] { return modify->isVisible(); }));
+    EXPECT_FALSE(find<QComboBox>(modify, "QuantityComboField")->isEnabled());
+    EXPECT_TRUE(find<QLineEdit>(modify, "OrderPriceTextField")->isReadOnly());
+    ASSERT_TRUE(find<QCheckBox>(modify, "takeProfitCheckBox")->isVisible());
+    // The demo's position holds a take profit: unticking empties it, ticking again offers the default.
+    ASSERT_TRUE(find<QCheckBox>(modify, "takeProfitCheckBox")->isChecked());
+    EXPECT_FALSE(find<QLineEdit>(modify, "TakeProfitTextField")->text().isEmpty());
+    QTest::mouseClick(find<QCheckBox>(modify, "takeProfitCheckBox"), Qt::LeftButton);
+    EXPECT_TRUE(find<QLineEdit>(modify, "TakeProfitTextField")->text().isEmpty());
+    EXPECT_FALSE(find<QLineEdit>(modify, "TakeProfitTextField")->isEnabled());
+    QTest::mouseClick(find<QCheckBox>(modify, "takeProfitCheckBox"), Qt::LeftButton);
+    ASSERT_TRUE(find<QCheckBox>(modify, "takeProfitCheckBox")->isChecked());
+    const QString takeProfit = find<QLineEdit>(modify, "TakeProfitTextField")->text();
+    EXPECT_FALSE(takeProfit.isEmpty());
+    QTest::mouseClick(find<QToolButton>(modify, "takeProfitStepperUp"), Qt::LeftButton);
+    const QString raised = find<QLineEdit>(modify, "TakeProfitTextField")->text();
+    EXPECT_NEAR(tc::platform::lenientReal(raised.toStdString()) -
+                    tc::platform::lenientReal(takeProfit.toStdString()),
+                0.00001, 1e-9);
+    QTest::mouseClick(find<QPushButton>(modify, "ModifyButton"), Qt::LeftButton);
+    EXPECT_FALSE(alertOn(modify)) << alertOn(modify)->informativeText().toStdString();
+    EXPECT_FALSE(modify->isVisible());
+    ASSERT_TRUE(waitFor([&] {
+        const auto p = record(DialogRecord::OpenPosition, "300001");
+        return p &&
+               tc::platform::lenientReal(p->LimitPrice) == tc::platform::lenientReal(raised.toStdString());
+    }));
+
+    // A limit order below the market, edited to another price, then cancelled.
+    const auto before = session->client().queries().getPendingOrderCollection().size();
+    interfaces::OrderTicket ticket;
+    ticket.instrument = "EURUSD";
+    ticket.account = 20001;
+    ticket.kind = interfaces::OrderKind::Limit;
+    ticket.quantity = *interfaces::Decimal::fromString("1");
+    ticket.price = *interfaces::Decimal::fromString("1.05000");
+    ASSERT_TRUE(session->client().orders().placeOrder(ticket).sent());
+    std::string id;
+    ASSERT_TRUE(waitFor([&] {
+        const auto orders = session->client().queries().getPendingOrderCollection();
+        for (const auto& o : orders)
+            if (o->orderType == 2 && tc::platform::lenientReal(o->OrderPrice) == 1.05 &&
+                !o->PendingOrderId.empty() && pending->gridModel().rowOf(o->PendingOrderId) >= 0)
+                id = o->PendingOrderId;
+        return orders.size() > before && !id.empty();
+    }));
+    pending->runAction(RowAction::EditOrder, id);
+    ASSERT_TRUE(waitFor([&] { return modify->isVisible(); }));
+    EXPECT_EQ(modify->mode(), ModifyMode::PendingOrder);
+    EXPECT_FALSE(find<QLineEdit>(modify, "OrderPriceTextField")->isReadOnly());
+    // An empty quantity is refused here; the sheet stays.
+    find<QComboBox>(modify, "QuantityComboField")->lineEdit()->clear();
+    QTest::mouseClick(find<QPushButton>(modify, "ModifyButton"), Qt::LeftButton);
+    ASSERT_TRUE(alertOn(modify));
+    alertOn(modify)->accept();
+    EXPECT_TRUE(modify->isVisible());
+    type(find<QComboBox>(modify, "QuantityComboField"), "2");
+    find<QLineEdit>(modify, "OrderPriceTextField")->selectAll();
+    QTest::keyClicks(find<QLineEdit>(modify, "OrderPriceTextField"), "1.04000");
+    QTest::mouseClick(find<QPushButton>(modify, "ModifyButton"), Qt::LeftButton);
+    EXPECT_FALSE(modify->isVisible());
+    ASSERT_TRUE(waitFor([&] {
+        const auto o = record(DialogRecord::PendingOrder, id);
+        return o && tc::platform::lenientReal(o->OrderPrice) == 1.04 && o->RemainingQty == "2";
+    }));
+
+    pending->runAction(RowAction::CancelOrder, id);
+    auto* cancel = window->findChild<ClosendCancelPositionWindowController*>();
+    ASSERT_TRUE(cancel && waitFor([&] { return cancel->isVisible(); }));
+    EXPECT_EQ(cancel->job(), CloseJob::Cancel);
+    EXPECT_FALSE(find<QComboBox>(cancel, "QuantityComboField")->isEnabled());
+    EXPECT_FALSE(find<QLineEdit>(cancel, "EstimatedPLTextField")->isVisible());
+    EXPECT_EQ(find<QPushButton>(cancel, "CloseandCancelButton")->text(),
+              QString("Cancel Limit Order #%1").arg(QString::fromStdString(id)));
+    QTest::mouseClick(find<QPushButton>(cancel, "CloseandCancelButton"), Qt::LeftButton);
+    EXPECT_FALSE(cancel->isVisible());
+    ASSERT_TRUE(waitFor([&] { return !record(DialogRecord::PendingOrder, id); }));
+}
+
+TEST_F(PositionDialogsTest, OffsetRefusalsARejectionAndTheOffset) {
+    open->runAction(RowAction::OffsetPosition, "300001");
+    auto* offset = window->findChild<OffsetPositionWindowController*>();
+    ASSERT_TRUE(offset && waitFor([&] { return offset->isVisible(); }));
+    ASSERT_EQ(find<QTableWidget>(offset, "offsetPositionTableView")->rowCount(), 1);
+    EXPECT_EQ(find<QTableWidget>(offset, "offsetPositionTableView")->item(0, 1)->text(), "300901");
+
+    // Nothing ticked says so.
+    QTest::mouseClick(find<QPushButton>(offset, "offsetButton"), Qt::LeftButton);
+    QMessageBox* told = alertOn(offset);
+    ASSERT_TRUE(told);
+    EXPECT_EQ(told->informativeText(), context->text(kNothingTickedKey));
+    told->accept();
+
+    find<QTableWidget>(offset, "offsetPositionTableView")->item(0, 0)->setCheckState(Qt::Checked);
+    auto* quantity =
+        qobject_cast<QComboBox*>(find<QTableWidget>(offset, "offsetPositionTableView")->cellWidget(0, 7));
+    ASSERT_TRUE(quantity && quantity->isEnabled());
+    // 0 up to the whole position in the group's steps.
+    EXPECT_EQ(quantity->itemText(0), "0");
+    EXPECT_EQ(quantity->itemText(quantity->count() - 1), "1");
+    type(quantity, "1");
+    EXPECT_EQ(find<QLineEdit>(offset, "OffsetQtyTextField")->text(), "1");
+    EXPECT_EQ(find<QLineEdit>(offset, "RemainingQtyTextField")->text(), "0.5");
+
+    // The server rejects it: the reason shows and the sheet stays, ready to send again.
+    ASSERT_TRUE(server->setMarketOpen("EURUSD", false));
+    QTest::mouseClick(find<QPushButton>(offset, "offsetButton"), Qt::LeftButton);
+    EXPECT_TRUE(offset->isWaiting());
+    EXPECT_FALSE(find<QPushButton>(offset, "offsetButton")->isEnabled());
+    ASSERT_TRUE(waitFor([&] { return alertOn(offset) != nullptr; }));
+    EXPECT_FALSE(alertOn(offset)->informativeText().isEmpty());
+    alertOn(offset)->accept();
+    EXPECT_TRUE(offset->isVisible());
+    EXPECT_TRUE(find<QPushButton>(offset, "offsetButton")->isEnabled());
+    EXPECT_EQ(serverPosition(300001)->qty, "1.5");
+
+    ASSERT_TRUE(server->setMarketOpen("EURUSD", true));
+    QTest::mouseClick(find<QPushButton>(offset, "offsetButton"), Qt::LeftButton);
+    ASSERT_TRUE(waitFor([&] { return !offset->isVisible(); }));
+    EXPECT_FALSE(CommonAlert::showing(window.get(), QStringLiteral("dialogRecordGone")));
+    ASSERT_TRUE(waitFor([&] { return !serverPosition(300901) && serverPosition(300001)->qty == "0.5"; }));
+}
+
+TEST_F(PositionDialogsTest, CloseAllWithOneRefusalSendsTheOthersAndFollowsTheirReports) {
+    // The open positions' totals bar opens it.
+    QTest::mouseClick(open->findChild<QPushButton*>(QStringLiteral("closeAllButton")), Qt::LeftButton);
+    auto* closeAll = window->findChild<CloseAllWindowController*>();
+    ASSERT_TRUE(closeAll && waitFor([&] { return closeAll->isVisible(); }));
+    const int positions = find<QTableWidget>(closeAll, "closeAllTableView")->rowCount();
+    ASSERT_GE(positions, 4);
+    EXPECT_EQ(find<QPushButton>(closeAll, "closeAllButton")->text(), context->text("0243"));
+    // Unticking one and ticking it again gives "all" back.
+    find<QTableWidget>(closeAll, "closeAllTableView")->item(0, 0)->setCheckState(Qt::Unchecked);
+    EXPECT_EQ(find<QPushButton>(closeAll, "closeAllButton")->text(),
+              QString("%1 (%2)").arg(context->text("0706")).arg(positions - 1));
+    find<QTableWidget>(closeAll, "closeAllTableView")->item(0, 0)->setCheckState(Qt::Checked);
+
+    QTest::mouseClick(find<QPushButton>(closeAll, "closeAllButton"), Qt::LeftButton);
+    ClosePositionStatusWindowController* status = closeAll->statusSheet();
+    ASSERT_TRUE(status && waitFor([&] { return status->isVisible(); }));
+    ASSERT_EQ(find<QTableWidget>(status, "statusTableView")->rowCount(), 1);
+    EXPECT_EQ(find<QTableWidget>(status, "statusTableView")->item(0, 1)->text(), "300902");
+    EXPECT_TRUE(find<QPushButton>(status, "button1")->isVisible());
+    EXPECT_EQ(find<QLabel>(status, "statusTextField")->text(), context->text(kSomeRefusedKey));
+    QTest::mouseClick(find<QPushButton>(status, "button1"), Qt::LeftButton);
+    EXPECT_FALSE(status->isVisible());
+    EXPECT_EQ(closeAll->flow().phase(), CloseAllFlow::Phase::Sent);
+    EXPECT_EQ(find<QStackedWidget>(closeAll, "closeAllTabView")->currentIndex(), 1);
+    ASSERT_EQ(find<QTableWidget>(closeAll, "closeAllStatusTableView")->rowCount(), positions - 1);
+    ASSERT_TRUE(waitFor([&] {
+        for (int row = 0; row < find<QTableWidget>(closeAll, "closeAllStatusTableView")->rowCount(); ++row)
+            if (find<QTableWidget>(closeAll, "closeAllStatusTableView")->item(row, 6)->text() !=
+                context->text(kStatusClosedKey))
+                return false;
+        return true;
+    }));
+    ASSERT_TRUE(waitFor([&] { return !serverPosition(300001) && !serverPosition(300002); }));
+    EXPECT_TRUE(serverPosition(300902));
+
+    // Opening again starts over with what is open now, all ticked.
+    closeAll->reject();
+    window->closeAllButtonClicked();
+    ASSERT_TRUE(waitFor([&] { return closeAll->isVisible(); }));
+    EXPECT_EQ(find<QStackedWidget>(closeAll, "closeAllTabView")->currentIndex(), 0);
+    EXPECT_EQ(closeAll->flow().ticked().size(), session->client().queries().getOpenOrderCollection().size());
+}
+
+} // namespace

@@ -1,0 +1,281 @@
+// The order ticket against the in-process test server, signed in as demo: it opens for the watch
+// list's first instrument, places market orders through its confirmation and limit orders straight
+// away, shows the order rules' refusals on itself, and sends one order over three accounts.
+#include "gui/app/common_alert.h"
+#include "gui/app/gui_objects.h"
+#include "gui/charts/chart_controller.h"
+#include "gui/controls/decimal_text_field.h"
+#include "gui/controls/price_stepper.h"
+#include "gui/market/advanced_watchlist_table_controller.h"
+#include "gui/market/market_depth_table_controller.h"
+#include "gui/models/session_fixture.h"
+#include "gui/trading/multi_account_model.h"
+#include "gui/trading/trade_ticket_window_controller.h"
+#include "model/records/account_details.h"
+#include "model/records/item_details.h"
+#include "model/records/order.h"
+#include "model/session_queries.h"
+
+#include <QAbstractItemModelTester>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTableView>
+#include <QToolButton>
+
+namespace {
+
+using guitest::waitFor;
+using tc::gui::MultiAccountTableModel;
+using tc::gui::TradeTicketWindowController;
+
+class TradeTicketTest : public guitest::SessionTest {
+protected:
+    void SetUp() override {
+        holdPrices = true;
+        SessionTest::SetUp();
+        context->setClientModel(session.get());
+        ASSERT_TRUE(signIn());
+        // The login's lists in, so that the records a test counts before hold what the server had.
+        ASSERT_TRUE(waitFor([&] {
+            const auto& queries = session->client().queries();
+            return queries.getOpenOrderCollection().size() >= 2 &&
+                   !queries.getSettledOrderCollection().empty() &&
+                   !queries.getCancelledOrderCollection().empty();
+        }));
+        ASSERT_TRUE(waitFor([&] {
+            const auto list = session->client().watchList();
+            if (list.empty())
+                return false;
+            const auto* item = session->client().model().ItemCollection.get(list.front());
+            return item && *item && (*item)->Bid > 0;
+        }));
+    }
+    void TearDown() override {
+        delete ticket.data();
+        SessionTest::TearDown();
+    }
+
+    TradeTicketWindowController& open() {
+        context->guiObjects().showTradeTicket(nullptr);
+        ticket = context->guiObjects().tradeTicketWindowController();
+        return *ticket;
+    }
+    template <class T>
+    T* child(const char* name) const {
+        return ticket->findChild<T*>(QString::fromLatin1(name));
+    }
+    std::size_t countOf(const tc::OrderView& orders, std::int32_t account) const {
+        std::size_t n = 0;
+        for (const auto& o : orders)
+            if (o->AccountNumber == std::to_string(account) && o->ItemCode == ticket->itemCode())
+                ++n;
+        return n;
+    }
+    std::size_t positions(std::int32_t account) const {
+        return countOf(session->client().queries().getOpenOrderCollection(), account);
+    }
+    std::size_t pendingOrders(std::int32_t account) const {
+        return countOf(session->client().queries().getPendingOrderCollection(), account);
+    }
+    void chooseOrderType(const char* name) {
+        auto* box = child<QComboBox>("OrderTypeComboBox");
+        const int at = box->findText(QString::fromLatin1(name));
+        ASSERT_GE(at, 0) << name;
+        box->setCurrentIndex(at);
+        Q_EMIT box->activated(at);
+    }
+    void setQuantity(const QString& quantity) {
+        auto* box = child<QComboBox>("QuantityComboBox");
+        box->setEditText(quantity);
+    }
+    QMessageBox* refusal() const {
+        return tc::gui::CommonAlert::showing(ticket, QStringLiteral("ticketRefusal"));
+    }
+
+    QPointer<TradeTicketWindowController> ticket;
+};
+
+TEST_F(TradeTicketTest, OpensForTheFirstWatchedInstrumentWithItsAccountsQuoteAndDrawers) {
+    open();
+    ASSERT_TRUE(ticket);
+    EXPECT_TRUE(ticket->isVisible());
+    EXPECT_EQ(ticket->itemCode(), session->client().watchList().front());
+    EXPECT_FALSE(ticket->isAdvancedMode());
+    EXPECT_GT(child<QComboBox>("AccountComboBox")->count(), 0);
+    EXPECT_EQ(child<QComboBox>("AccountComboBox")->currentText().toInt(), ticket->accountId());
+    EXPECT_GT(child<QComboBox>("QuantityComboBox")->count(), 1);
+    EXPECT_EQ(child<QComboBox>("QuantityComboBox")->itemText(0), "0");
+    EXPECT_FALSE(child<tc::gui::PriceButton>("buyButton")->price().isEmpty());
+    EXPECT_FALSE(child<QLabel>("SpreadTextLabel")->text().isEmpty());
+    EXPECT_FALSE(child<QWidget>("AdvancedTradeTicketBox")->isEnabled());
+    for (const QObject* o : ticket->findChildren<QObject*>()) {
+        const QString key = o->property("langKey").toString();
+        if (key.isEmpty())
+            continue;
+        EXPECT_NE(context->text(key.toStdString()), key) << "English text missing for " << key.toStdString();
+    }
+
+    // The right drawer: both ladders and the bid and ask chart follow the instrument.
+    const int narrow = ticket->width();
+    ticket->toggleRightDrawer();
+    EXPECT_TRUE(ticket->isMarketDepthOpen());
+    EXPECT_TRUE(ticket->buyDepth()->isVisible());
+    EXPECT_EQ(ticket->buyDepth()->itemCode(), ticket->itemCode());
+    EXPECT_EQ(ticket->sellDepth()->itemCode(), ticket->itemCode());
+    EXPECT_EQ(ticket->tradeChart()->chart().code(), ticket->itemCode());
+    EXPECT_GT(ticket->width(), narrow);
+
+    // Closing lets both drawers go and stops the refresh; the next opening starts them again.
+    ticket->close();
+    EXPECT_FALSE(ticket->isMarketDepthOpen());
+    context->guiObjects().showTradeTicket(nullptr);
+    EXPECT_EQ(context->guiObjects().tradeTicketWindowController(), ticket.data()); // one ticket
+    EXPECT_TRUE(ticket->isVisible());
+}
+
+TEST_F(TradeTicketTest, SimpleModePlacesAMarketOrderThroughTheConfirmationAndStaysOpen) {
+    open();
+    const std::int32_t account = ticket->accountId();
+    const std::size_t before = positions(account);
+    setQuantity("1");
+    QSignalSpy sent(ticket.data(), &TradeTicketWindowController::orderSent);
+    QTest::mouseClick(child<QPushButton>("buyButton"), Qt::LeftButton);
+    QMessageBox* sheet = ticket->confirmationSheet();
+    ASSERT_TRUE(sheet);
+    EXPECT_TRUE(sheet->isVisible());
+    EXPECT_TRUE(sheet->informativeText().startsWith(context->text("0009") + " 1 ("));
+    EXPECT_TRUE(sheet->informativeText().contains(QString::fromStdString(ticket->itemCode())));
+    // A second click while it shows stacks nothing.
+    QTest::mouseClick(child<QPushButton>("sellButton"), Qt::LeftButton);
+    EXPECT_EQ(ticket->confirmationSheet(), sheet);
+    sheet->findChild<QPushButton*>("confirmButton")->click();
+    EXPECT_EQ(sent.count(), 1);
+    EXPECT_TRUE(waitFor([&] { return positions(account) == before + 1; }));
+    EXPECT_TRUE(ticket->isVisible());
+
+    // "Do not ask again": the next simple-mode order goes out without a sheet.
+    QTest::mouseClick(child<QPushButton>("sellButton"), Qt::LeftButton);
+    ASSERT_TRUE(
+        waitFor([&] { return ticket->confirmationSheet() && ticket->confirmationSheet()->isVisible(); }));
+    ticket->confirmationSheet()->findChild<QCheckBox*>("suppressionCheckBox")->setChecked(true);
+    ticket->confirmationSheet()->findChild<QPushButton*>("confirmButton")->click();
+    EXPECT_EQ(sent.count(), 2);
+    EXPECT_TRUE(context->guiObjects().dontShowOrderConfirmation());
+    QTest::mouseClick(child<QPushButton>("buyButton"), Qt::LeftButton);
+    EXPECT_EQ(sent.count(), 3);
+    EXPECT_TRUE(waitFor([&] { return positions(account) >= before + 2; }));
+}
+
+TEST_F(TradeTicketTest, AdvancedModeSendsALimitOrderAtOnceAndShowsRefusalsOnTheTicket) {
+    open();
+    ticket->setMode(TradeTicketWindowController::kAdvancedMode);
+    EXPECT_TRUE(child<QWidget>("AdvancedTradeTicketBox")->isEnabled());
+    EXPECT_TRUE(child<QCheckBox>("BuyCheckBox")->isChecked());
+    chooseOrderType("Limit");
+    auto* price = child<tc::gui::DecimalTextField>("PriceTextField");
+    ASSERT_TRUE(price->isEnabled());
+    ASSERT_FALSE(price->text().isEmpty()); // the nearest level the rules allow
+    EXPECT_TRUE(child<QLabel>("contigentpricesuggestionLabel")->text().startsWith("<= "));
+    ticket->UpdateValuesinTimer();
+    EXPECT_EQ(price->property("priceCheck").toInt(), static_cast<int>(tc::gui::PriceCheck::Valid));
+
+    const std::int32_t account = ticket->accountId();
+    const std::size_t before = pendingOrders(account);
+    setQuantity("1");
+    QSignalSpy sent(ticket.data(), &TradeTicketWindowController::orderSent);
+    // A buy limit above its limit: red, and the rules refuse it on the ticket.
+    child<tc::gui::PriceStepper>("PriceStepper")->upButton()->click();
+    ticket->UpdateValuesinTimer();
+    EXPECT_EQ(price->property("priceCheck").toInt(), static_cast<int>(tc::gui::PriceCheck::Invalid));
+    child<QPushButton>("PlaceOrderButton")->click();
+    ASSERT_TRUE(refusal());
+    EXPECT_FALSE(refusal()->informativeText().isEmpty());
+    EXPECT_EQ(sent.count(), 0);
+    refusal()->close();
+
+    child<tc::gui::PriceStepper>("PriceStepper")->downButton()->click();
+    QTest::keyClick(price, Qt::Key_Return);    // the place button is the default
+    EXPECT_FALSE(ticket->confirmationSheet()); // limit orders are not confirmed
+    EXPECT_EQ(sent.count(), 1);
+    EXPECT_TRUE(waitFor([&] { return pendingOrders(account) == before + 1; }));
+
+    // A deviation box on with an empty field stops the place button.
+    chooseOrderType("Market");
+    auto* deviation = child<QCheckBox>("DeviationCheckBox");
+    if (deviation->isVisibleTo(ticket)) {
+        deviation->click();
+        child<QLineEdit>("DeviationTextField")->clear();
+        child<QPushButton>("PlaceOrderButton")->click();
+        ASSERT_TRUE(refusal());
+        EXPECT_EQ(refusal()->informativeText(), context->text("1076"));
+        EXPECT_EQ(sent.count(), 1);
+    }
+}
+
+TEST_F(TradeTicketTest, MultiAccountOrderOverThreeAccountsCountsTickedRowsOnly) {
+    open();
+    auto* button = child<QPushButton>("multitradeButton");
+    ASSERT_TRUE(button->isVisibleTo(ticket));
+    button->click();
+    ASSERT_TRUE(ticket->isMultiAccountMode());
+    MultiAccountTableModel& rows = ticket->multiAccountModel();
+    QAbstractItemModelTester tester(&rows, QAbstractItemModelTester::FailureReportingMode::Fatal);
+    ASSERT_EQ(rows.rowCount(), 3);
+    EXPECT_FALSE(child<QComboBox>("AccountComboBox")->isEnabled());
+
+    // Nothing ticked: refused with "3024".
+    QTest::mouseClick(child<QPushButton>("buyButton"), Qt::LeftButton);
+    ASSERT_TRUE(refusal());
+    EXPECT_EQ(refusal()->informativeText(), context->text("3024"));
+    refusal()->close();
+
+    // Select all, one quantity for every ticked row through the header, then one row unticked: its
+    // quantity is no longer ordered.
+    child<QCheckBox>("multiAccountSelectAllCheckBox")->click();
+    EXPECT_EQ(rows.tickedCount(), 3);
+    auto* view = child<QTableView>("multitradeTableView");
+    Q_EMIT view->horizontalHeader()->sectionDoubleClicked(MultiAccountTableModel::Quantity);
+    auto* header = view->horizontalHeader()->findChild<QLineEdit*>("headerEditor");
+    ASSERT_TRUE(header && header->isVisible());
+    header->setText("2");
+    Q_EMIT header->editingFinished();
+    EXPECT_EQ(child<QComboBox>("QuantityComboBox")->currentText(), "6");
+    rows.setTicked(2, false);
+    EXPECT_FALSE(child<QCheckBox>("multiAccountSelectAllCheckBox")->isChecked());
+    EXPECT_EQ(child<QComboBox>("QuantityComboBox")->currentText(), "4");
+    ASSERT_TRUE(rows.setQuantity(1, "1"));
+    EXPECT_FALSE(rows.setQuantity(2, "1")); // an unticked row takes no quantity
+    EXPECT_EQ(child<QComboBox>("QuantityComboBox")->currentText(), "3");
+
+    std::vector<std::int32_t> accounts;
+    std::vector<std::size_t> before;
+    for (const auto& row : rows.rows()) {
+        accounts.push_back(row.account->AccountId);
+        before.push_back(positions(row.account->AccountId));
+    }
+    QSignalSpy sent(ticket.data(), &TradeTicketWindowController::orderSent);
+    QTest::mouseClick(child<QPushButton>("buyButton"), Qt::LeftButton);
+    ASSERT_TRUE(ticket->confirmationSheet());
+    EXPECT_TRUE(ticket->confirmationSheet()->informativeText().startsWith(context->text("0009") + " 3 ("));
+    ticket->confirmationSheet()->findChild<QPushButton*>("confirmButton")->click();
+    EXPECT_EQ(sent.count(), 1);
+    EXPECT_TRUE(waitFor(
+        [&] { return positions(accounts[0]) == before[0] + 1 && positions(accounts[1]) == before[1] + 1; }));
+    EXPECT_EQ(positions(accounts[2]), before[2]);
+
+    // Simple mode never sends a limit order at a stale price: back in it the rows are for a market order.
+    ticket->setMode(TradeTicketWindowController::kAdvancedMode);
+    chooseOrderType("Limit");
+    EXPECT_EQ(ticket->orderKind(), interfaces::OrderKind::Limit);
+    ticket->setMode(TradeTicketWindowController::kSimpleMode);
+    EXPECT_EQ(ticket->orderKind(), interfaces::OrderKind::Market);
+    EXPECT_TRUE(child<tc::gui::DecimalTextField>("PriceTextField")->text().isEmpty());
+}
+
+} // namespace
