@@ -113,7 +113,7 @@ void writeGroups(Sections& s, const Market& m) {
         // 16 and 17 are the shares (percent) of a floating profit and loss that count into equity:
         // all of it, whatever the group's leverage.
         r.flag(13, true).set(14, g.marginCall).set(15, g.stopOut).set(16, 100).set(17, 100);
-        r.set(18, 365).flag(19, false).flag(20, false).set(21, 0);
+        r.set(18, g.historyDays).flag(19, false).flag(20, false).set(21, 0);
         addRecord(s[kSectionGroups], r);
         for (const auto& i : m.instruments) {
             AmpRecord gi;

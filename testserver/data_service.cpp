@@ -7,8 +7,11 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <concepts>
 #include <set>
+
+#include <fmt/format.h>
 
 using namespace tc;
 
@@ -228,6 +231,18 @@ std::string statementDocument(const Market& market, const AccountBook& book, con
             row.col("PositionQty", p.qty).col("OrderPrice", p.openPrice).col("CommisionPaid", p.commission);
             row.col("PositionDate", xmlDate(p.openedAt)).col("DeliveryModeId", p.deliveryMode);
             row.col("AccumulatingStorage", p.storage);
+            // Floating at the statement's closing prices (Table6): a buy closes at the bid, a sell
+            // at the ask; in the quote currency, like every profit of this server.
+            for (const auto& i : market.instruments) {
+                if (i.id != p.instrumentId)
+                    continue;
+                const double scale = std::pow(10.0, i.decimals);
+                const double close = static_cast<double>(p.isBuy ? i.price : i.price + i.spread) / scale;
+                const double moved = (close - std::strtod(p.openPrice.c_str(), nullptr)) * (p.isBuy ? 1 : -1);
+                row.col("UnrealisedPL",
+                        fmt::format("{:.2f}", moved * std::strtod(p.qty.c_str(), nullptr) *
+                                                  std::strtod(i.contractSize.c_str(), nullptr)));
+            }
             xml += row.str();
         }
         for (const auto& o : b.pendingOrders) {
@@ -324,6 +339,11 @@ void DataService::updateApproval(const Approval& approval) {
             a = approval;
 }
 
+void DataService::refuseProcedure(std::string procedure) {
+    std::lock_guard lock(mutex_);
+    refused_.push_back(std::move(procedure));
+}
+
 void DataService::addTransaction(FinancialTransaction transaction) {
     std::lock_guard lock(mutex_);
     std::int64_t next = 800001;
@@ -373,6 +393,8 @@ DataReply DataService::answer(const FieldMap& fields) {
     std::vector<FinancialTransaction> transactions;
     {
         std::lock_guard lock(mutex_);
+        if (std::find(refused_.begin(), refused_.end(), procedure) != refused_.end())
+            return error();
         approvals = approvals_;
         transactions = transactions_;
     }

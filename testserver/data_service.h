@@ -41,6 +41,8 @@ public:
     std::uint64_t addApproval(Approval approval);
     void updateApproval(const Approval& approval);
     void addTransaction(FinancialTransaction transaction);
+    // Answers every request of that procedure with the data service's error from now on.
+    void refuseProcedure(std::string procedure);
 
 private:
     const Market& market_;
@@ -49,6 +51,7 @@ private:
     std::vector<AccessMap> accessMaps_;
     std::vector<Approval> approvals_;
     std::vector<FinancialTransaction> transactions_;
+    std::vector<std::string> refused_;
 };
 
 // Fills the book with the market's positions, orders, settlements and cancellations; the seeded

@@ -572,6 +572,7 @@ void readRecord(Market& m, const Line& line) {
         g.spreadType = static_cast<int>(r.integer("spreadtype", 0, 0, 3));
         g.marginCall = r.number("margincall", g.marginCall);
         g.stopOut = r.number("stopout", g.stopOut);
+        g.historyDays = static_cast<int>(r.integer("history", 365, 0, 100000));
         m.groups.push_back(g);
     } else if (kind == "instrument") {
         Instrument i;

@@ -59,6 +59,7 @@ struct Group {
     int spreadType = 0;
     std::string marginCall = "100";
     std::string stopOut = "50";
+    int historyDays = 365; // how far back a statement may be asked for
 };
 
 struct Instrument {

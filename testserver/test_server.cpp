@@ -291,6 +291,10 @@ void TestServer::setDataServiceSilent(bool silent) {
     dataSilent_ = silent;
 }
 
+void TestServer::refuseDataServiceProcedure(std::string procedure) {
+    dataService_->refuseProcedure(std::move(procedure));
+}
+
 void TestServer::broadcast(const std::string& framedMessage) {
     post([this, framedMessage] {
         for (auto& c : clients_)

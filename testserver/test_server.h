@@ -109,6 +109,8 @@ public:
     void dropStreams();
     // Holds data-service requests unanswered while on (a silent peer); answers them once off again.
     void setDataServiceSilent(bool silent);
+    // Answers every data-service request of that procedure with an error from now on.
+    void refuseDataServiceProcedure(std::string procedure);
     // Sends a framed message to every signed-in stream client, sealed under its session key.
     void broadcast(const std::string& framedMessage);
     // Asks every signed-in stream client of `user` to sign in again on a new stream (type 1028).

@@ -151,6 +151,9 @@ public:
         later(&Events::bankDetails, interfaces::BankDetailsArrival{sequence, dataService_().bankDetails});
     }
     void fundingHistoryArrived(std::uint64_t sequence) override { later(&Events::fundingHistory, sequence); }
+    void statementCancelledOrdersArrived(std::uint64_t sequence) override {
+        later(&Events::statement, interfaces::StatementArrival{sequence, true});
+    }
     void bulkCloseSettled(const std::shared_ptr<Order>& settlement) override {
         interfaces::BulkCloseReport report;
         report.kind = interfaces::BulkCloseReport::Kind::Settled;

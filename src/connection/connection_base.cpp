@@ -56,7 +56,6 @@ ConnectionBase::~ConnectionBase() {
 void ConnectionBase::shutdown() {
     if (shutDown_.exchange(true))
         return;
-    isManualServerDisconnect_.store(true);
     socket_->synchronouslySetDelegate({});
     socket_->disconnect();
     const ZmqObjects zmq = existingZmqObjects();
@@ -77,11 +76,23 @@ ConnectError ConnectionBase::ConnectToServer(bool demoRegistration) {
 ConnectError ConnectionBase::reloginToServer() {
     // The server asks for a new sign-in while this stream is still up: it is closed here, quietly
     // (not a loss), so the new connection can be made; its login request follows on connect.
-    if (socket_->isConnected()) {
-        isManualServerDisconnect_.store(true);
-        socket_->disconnect();
-    }
+    closeStreamQuietly();
     return connectStream();
+}
+
+bool ConnectionBase::closeStreamQuietly() {
+    // Checked and closed in one step on the socket's queue: a stream that is started reports its end
+    // exactly once, so exactly that report is the one kept quiet. A stream that ended by itself just
+    // before reports its own end, a loss.
+    bool closing = false;
+    socket_->performBlock([&] {
+        closing = !socket_->isDisconnected();
+        if (closing) {
+            quietCloses_.fetch_add(1);
+            socket_->disconnect();
+        }
+    });
+    return closing;
 }
 
 ConnectError ConnectionBase::connectStream() {
@@ -135,8 +146,7 @@ void ConnectionBase::sendMessage(std::string_view framedText) {
 void ConnectionBase::DisconnectServer() {
     ++streamGeneration_;
     cancelledAttempt_.store(connectAttempts_.load());
-    isManualServerDisconnect_.store(true);
-    socket_->disconnect();
+    closeStreamQuietly();
     stopReceiveThreads();
 }
 
@@ -196,6 +206,11 @@ bool ConnectionBase::isRequesterRunning() const {
 std::size_t ConnectionBase::pendingRequests() const {
     const auto requester = existingZmqObjects().requester;
     return requester ? requester->pendingRequests() : 0;
+}
+
+std::size_t ConnectionBase::outstandingRequests() const {
+    const auto requester = existingZmqObjects().requester;
+    return requester ? requester->outstandingRequests() : 0;
 }
 
 ConnectionBase::ZmqObjects ConnectionBase::existingZmqObjects() const {
@@ -345,18 +360,17 @@ void ConnectionBase::socketDidConnectToHost(const std::shared_ptr<StreamSocket>&
     });
     sock->readDataWithTimeout(-1, nullptr, 0, options_.maxReadBytes, 0);
     if (demoRegistration_.load()) {
-        // The registration's own disconnect later is expected, not a loss.
-        isManualServerDisconnect_.store(true);
+        // The registration's own disconnect later is expected, not a loss: this stream's end is quiet.
+        registrationStreamUp_.store(true);
         owner_.connectionDidConnectStream(true);
         platform::NotificationCenter::defaultCenter().post(std::string(kSendLoginRegistrationRequest), this);
         return;
     }
-    isManualServerDisconnect_.store(false);
-    // A disconnect by hand may have come meanwhile (it marks the attempt first, then the flag): the
-    // close that follows is the user's, and no login goes out.
+    // A disconnect by hand may have come meanwhile (it marks the attempt before closing): this
+    // stream is closed again, quietly, and no login goes out.
     if (connectAttempts_.load() == cancelledAttempt_.load()) {
-        isManualServerDisconnect_.store(true);
         platform::Log::info("stream connected after it was cancelled; no login is sent");
+        closeStreamQuietly();
         return;
     }
     startLoginDeadline();
@@ -422,7 +436,15 @@ void ConnectionBase::socketDidDisconnect(const std::shared_ptr<StreamSocket>&,
                                          const std::optional<SocketError>& error) {
     platform::Log::info("socketDisconnect : {}", error ? error->description : std::string("(no error)"));
     ++streamGeneration_;
-    if (isManualServerDisconnect_.exchange(false) || !alive())
+    if (!alive())
+        return;
+    // The end of a stream closed on purpose (each such close reports exactly once, in order), or of
+    // a registration's stream.
+    const bool registration = registrationStreamUp_.exchange(false);
+    for (int quiet = quietCloses_.load(); quiet > 0;)
+        if (quietCloses_.compare_exchange_weak(quiet, quiet - 1))
+            return;
+    if (registration)
         return;
     isNetworkAvailable_.store(false);
     stopReceiveThreads();

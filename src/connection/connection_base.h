@@ -107,7 +107,8 @@ public:
     void LoginRequest();
     // Writes a framed text to the stream (no time-out).
     void sendMessage(std::string_view framedText);
-    // Manual disconnect: the coming disconnect callback stays silent; both receive threads stop.
+    // Manual disconnect: the stream's coming disconnect callback stays silent, a connect under way
+    // sends no login; both receive threads stop.
     void DisconnectServer();
     // The owner's word that the login has completed (any thread): the login time limit no longer
     // applies, and from now on the stream lives by whole messages.
@@ -127,11 +128,15 @@ public:
     void setIsNetworkAvailable(bool value) { isNetworkAvailable_.store(value); }
     bool isDemoRegistration() const { return demoRegistration_.load(); }
     bool isStreamConnected() const;
+    // Stream connects started so far (the first login and each relogin).
+    std::uint64_t streamConnectAttempts() const { return connectAttempts_.load(); }
     // The owner holds the stream's reading (it has too much work waiting).
     bool isReadingHeld() const { return readingHeld_.load(); }
     bool isFeedRunning() const;
     bool isRequesterRunning() const;
+    // Request-socket requests queued, and those sent and awaiting their replies.
     std::size_t pendingRequests() const;
+    std::size_t outstandingRequests() const;
     const std::shared_ptr<StreamSocket>& Socket() const { return socket_; }
     const std::shared_ptr<platform::SerialQueue>& delegateQueue() const { return newQueue_; }
 
@@ -148,6 +153,9 @@ public:
 
 private:
     ConnectError connectStream();
+    // Closes the stream unless it is already down; its disconnect callback then stays quiet. True
+    // when a stream was closed.
+    bool closeStreamQuietly();
     struct ZmqObjects {
         std::shared_ptr<ZMQFeedSubscriber> feed;
         std::shared_ptr<ZMQRequester> requester;
@@ -176,7 +184,12 @@ private:
     StreamDeframer replyDeframer_;  // request thread only
 
     std::atomic<bool> demoRegistration_{false};
-    std::atomic<bool> isManualServerDisconnect_{false};
+    // Streams closed on purpose whose end has not been reported yet: so many coming disconnects are
+    // not losses. Each belongs to the stream it closed, so overlapping closes and connects (a burst
+    // of relogins) cannot turn one into a loss.
+    std::atomic<int> quietCloses_{0};
+    // A demo registration's stream is up: its end is expected.
+    std::atomic<bool> registrationStreamUp_{false};
     // Stream connects started, and the one a manual disconnect last came for: a connect the user
     // cancelled before its callback ran sends no login and its close stays quiet.
     std::atomic<std::uint64_t> connectAttempts_{0};

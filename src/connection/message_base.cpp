@@ -1,6 +1,5 @@
 #include "connection/message_base.h"
 
-#include "connection/message_cracker.h"
 #include "connection/separators.h"
 #include "connection/wire_names.h"
 #include "platform/utf8.h"
@@ -58,8 +57,21 @@ std::int64_t MessageBase::typeOfFrame(std::string_view frameText) noexcept {
     wire::Field f;
     if (!it.next(f))
         return 0;
-    const std::size_t eq = f.text.find('=');
-    return eq == std::string_view::npos ? 0 : MessageCracker::integerValue(f.text.substr(eq + 1));
+    // Exactly "10=" and digits: noise on the stream must not pass for a refusal or a login elsewhere
+    // because a lenient reader found a number somewhere in it.
+    constexpr std::string_view prefix = "10=";
+    if (!f.text.starts_with(prefix))
+        return 0;
+    const std::string_view digits = f.text.substr(prefix.size());
+    if (digits.empty() || digits.size() > kMaxTypeDigits)
+        return 0;
+    std::int64_t type = 0;
+    for (const char c : digits) {
+        if (c < '0' || c > '9')
+            return 0;
+        type = type * 10 + (c - '0');
+    }
+    return type;
 }
 
 std::size_t MessageBase::fieldCount(std::string_view frameText) noexcept {

@@ -114,7 +114,10 @@ public:
     // emptied and read. Returns the type.
     std::int64_t loadFrame(std::string_view frameText, bool keepFields = true);
 
-    // The type (tag 10 of the first field) of a de-framed text; 0 when it has none.
+    // Most digits a message type may have.
+    static constexpr std::size_t kMaxTypeDigits = 9;
+    // The type of a de-framed text: its first field must be tag 10 and digits only ("10=18"); 0 for
+    // anything else (the text is then no message).
     static std::int64_t typeOfFrame(std::string_view frameText) noexcept;
     // How many fields the text has, counted without cutting it.
     static std::size_t fieldCount(std::string_view frameText) noexcept;

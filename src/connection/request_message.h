@@ -22,6 +22,8 @@ struct RequestMessage {
     // A data-service or chart request's number among the requests awaiting replies (0: none), so a
     // failure of the transport can name the request it ends.
     std::uint64_t requestSequence = 0;
+    // When the request socket queued it: its reply time limit runs from here.
+    std::chrono::steady_clock::time_point queuedAt{};
 };
 
 template <typename T>

@@ -12,9 +12,11 @@ namespace interfaces {
 
 using tc::StatementSelection;
 
-// An account statement installed: the request it answers.
+// An account statement installed, or (cancelledOrders) the period's cancelled orders filed in the
+// data-service collections' cancelledOrderInfo: the request it answers.
 struct StatementArrival {
     RequestId id = 0;
+    bool cancelledOrders = false;
 };
 
 class Statements {
@@ -25,7 +27,8 @@ public:
     virtual std::shared_ptr<const tc::statements::AccountStatementInfo> statement() const = 0;
 
     virtual RequestId requestAccountStatement(const StatementSelection& selection) = 0;
-    // The rows arrive in the data-service collections' cancelledOrderInfo.
+    // The rows arrive in the data-service collections' cancelledOrderInfo, announced as a
+    // StatementArrival with cancelledOrders set.
     virtual RequestId requestCancelledOrderHistory(const StatementSelection& selection) = 0;
 
     using ArrivedFn = std::function<void(const StatementArrival& arrival)>;

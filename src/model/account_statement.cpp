@@ -31,13 +31,17 @@ std::string itemKey(const Row& row) {
 
 template <class Rows, class Value>
 PieInput pieOf(const Rows& rows, Value value) {
+    // Slices by instrument id, so a row that came without its code still counts with its
+    // instrument; titled by the code where any row of it has one.
     PieInput pie;
-    std::unordered_map<std::string, std::size_t> slice;
+    std::unordered_map<std::uint64_t, std::size_t> slice;
     for (const auto& row : rows) {
-        const auto [at, added] = slice.try_emplace(itemKey(row), pie.titles.size());
+        const auto [at, added] = slice.try_emplace(row.InstrumentId, pie.titles.size());
         if (added) {
-            pie.titles.push_back(at->first);
+            pie.titles.push_back(itemKey(row));
             pie.values.push_back(0.0);
+        } else if (!row.ItemCode.empty() && pie.titles[at->second] == std::to_string(row.InstrumentId)) {
+            pie.titles[at->second] = row.ItemCode;
         }
         pie.values[at->second] += value(row);
     }

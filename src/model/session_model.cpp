@@ -3,6 +3,8 @@
 #include "model/collection_keys.h"
 #include "platform/log.h"
 
+#include <atomic>
+
 namespace tc {
 
 void logCollectionFull(std::string_view collectionName, std::size_t cap, std::string_view key) {
@@ -13,6 +15,12 @@ void logCollectionFull(std::string_view collectionName, std::size_t cap, std::st
 void logKeyTooLong(std::string_view collectionName, std::size_t keyBytes) {
     platform::Log::warning("{}: a key of {} bytes refused; a key may have {}", collectionName, keyBytes,
                            SessionModel::kMaxKeyBytes);
+}
+
+std::uint64_t SessionModel::nextGeneration() {
+    // Snapshots are read on the socket threads.
+    static std::atomic<std::uint64_t> last{0};
+    return last.fetch_add(1, std::memory_order_relaxed) + 1;
 }
 
 namespace {

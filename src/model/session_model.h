@@ -36,6 +36,12 @@ struct SessionModel {
     using Collection = platform::OrderedMap<std::string, RecordPtr<V>>;
     using OrderList = std::vector<RecordPtr<Order>>;
 
+    // Numbered afresh for every model made, and carried along by a move: a new login snapshot
+    // gives the session a new number. The instrument, account and group collections are filled
+    // before a model is handed over and never re-keyed afterwards, so a holder of pointers to their
+    // records (a grid's rows) keeps them while the number stands.
+    std::uint64_t generation = nextGeneration();
+
     // Replaced by each snapshot; carries the ports of the two data sockets and the product id.
     RecordPtr<UserInfo> userInfo;
 
@@ -80,6 +86,9 @@ struct SessionModel {
     bool fileResource(std::shared_ptr<ResourceDetails> resource);
     bool fileTradeCurrency(std::shared_ptr<TradeCurrency> currency);
     bool fileGroup(std::shared_ptr<GroupDetails> group);
+
+    // A number no model made before in this process has had (any thread).
+    static std::uint64_t nextGeneration();
 
     // Look-ups by id; nullptr when absent. A const model hands out read-only records.
     std::shared_ptr<const ItemType> itemType(std::int32_t instrumentTypeId) const;

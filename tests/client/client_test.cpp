@@ -525,6 +525,24 @@ TEST_F(ClientEvents, StatementArrivedInstallsOnlyTheLastRequestsStatement) {
     EXPECT_FALSE(s.InstrumentInfo.empty());
 }
 
+TEST_F(ClientEvents, CancelledOrderHistoryOfAStatementIsAnnouncedWithItsRequest) {
+    std::vector<interfaces::StatementArrival> arrivals;
+    auto handler = client->statements().handleStatementArrived(
+        [&](const interfaces::StatementArrival& a) { arrivals.push_back(a); });
+    signedIn();
+    const platform::Date jan1{1704067200.0}, jan31{1706659200.0};
+    const interfaces::RequestId id =
+        client->statements().requestCancelledOrderHistory({"20001", jan1, jan31});
+    ASSERT_NE(id, 0u);
+    ASSERT_TRUE(until([&] { return !arrivals.empty(); }));
+    EXPECT_EQ(arrivals[0].id, id);
+    EXPECT_TRUE(arrivals[0].cancelledOrders);
+    // The rows are filed before the event: the seeded cancellation of 20001 in January.
+    const auto& cancelled = client->dataService().cancelledOrderInfo;
+    ASSERT_EQ(cancelled.size(), 1u);
+    EXPECT_EQ(cancelled[0]->CancelledOrderId, "330001");
+}
+
 TEST_F(ClientEvents, ResourceStoredWritesTheDownloadOnceUnderTheDataFolder) {
     const auto home = std::filesystem::temp_directory_path() / ("tc_resources_" + std::to_string(::getpid()));
     std::filesystem::remove_all(home);

@@ -19,6 +19,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -75,15 +76,19 @@ protected:
         business->StreamingConnection(false);
         fd = listener.accept();
         EXPECT_NE(fd, -1);
+        EXPECT_EQ(readLoginRequest(fd), 1u);
+        return *business;
+    }
+    // Reads the login request off a new stream: how many frames it was (one).
+    static std::size_t readLoginRequest(int socket) {
         std::string login;
         while (login.empty() || login.back() != '\x02') {
-            const std::string byte = sockettest::receive(fd, 1);
+            const std::string byte = sockettest::receive(socket, 1);
             if (byte.empty())
                 break;
             login += byte;
         }
-        EXPECT_EQ(peer::frames(login).size(), 1u);
-        return *business;
+        return peer::frames(login).size();
     }
     void send(std::string_view bytes) { EXPECT_TRUE(sockettest::sendAll(fd, bytes)); }
     // The client closed the stream: an end of stream, or a reset when it left our bytes unread.
@@ -340,6 +345,144 @@ TEST_F(HostileServerTest, AFloodOfSmallMessagesHoldsTheStreamInsteadOfGrowingThe
     EXPECT_LT(notifications->log.count("HistoryDataUpdateNotification"), std::size_t{kMessages / 10});
 }
 
+// ---- relogins, junk, the feed ----
+
+TEST_F(HostileServerTest, ABurstOfReloginRequestsReopensTheStreamOnceAndALossIsReportedOnceForGood) {
+    LogLines log;
+    BusinessBase& b = open();
+    ASSERT_TRUE(logIn());
+    std::string burst;
+    for (int i = 0; i < 2'000; ++i)
+        burst += peer::frame("10=1028\x03");
+    const auto settingOf = [&b] {
+        return b.session().ItemCollection.get("USDJPY")->get()->CurrentTradeSessionSettingId;
+    };
+
+    // One relogin: the stream is closed quietly and one new stream asks to log in.
+    send(burst);
+    ASSERT_TRUE(within([&] { return b.conn().streamConnectAttempts() == 2; }));
+    const int second = listener.accept();
+    ASSERT_NE(second, -1);
+    EXPECT_EQ(readLoginRequest(second), 1u);
+    EXPECT_TRUE(clientHungUp());
+    EXPECT_NE(b.loginPhase(), LoginPhase::SignedIn);
+
+    // During the relogin's own login, more requests change nothing (the status behind them marks the
+    // end of the burst).
+    EXPECT_TRUE(sockettest::sendAll(second, burst + peer::frame("10=1049\x03"
+                                                                "12=USDJPY\x03"
+                                                                "574=7\x03")));
+    ASSERT_TRUE(within([&] { return settingOf() == 7; }));
+    EXPECT_EQ(b.conn().streamConnectAttempts(), 2u);
+    EXPECT_TRUE(log.contains("relogin request dropped: a login is under way"));
+    EXPECT_EQ(app.connectionFailures.load(), 0);
+    EXPECT_NE(b.loginPhase(), LoginPhase::SignedIn);
+
+    // The relogin's login completes: signed in again, nothing reported lost.
+    EXPECT_TRUE(sockettest::sendAll(second, peer::snapshotFrame(snapshot()) + peer::completionFrame()));
+    ASSERT_TRUE(within([&] { return notifications->log.count("LoginSuccessNotification") == 2; }));
+    EXPECT_EQ(b.loginPhase(), LoginPhase::SignedIn);
+
+    // The server goes away behind a burst: the one relogin finds no server, which is one loss, and
+    // the rest of the burst opens nothing behind it.
+    listener.close();
+    EXPECT_TRUE(sockettest::sendAll(second, burst));
+    ASSERT_TRUE(within([&] { return app.connectionFailures.load() == 1 && b.pendingMainWork() == 0; }));
+    EXPECT_EQ(b.conn().streamConnectAttempts(), 3u);
+    EXPECT_EQ(app.log.count("onConnectionLost"), 1u);
+    EXPECT_EQ(b.loginPhase(), LoginPhase::Lost);
+    EXPECT_FALSE(b.conn().isStreamConnected());
+    ::close(second);
+}
+
+TEST_F(HostileServerTest, AReloginWhoseRepliesAreSealedUnderTheLoginRequestsKeySignsInAgain) {
+    BusinessBase& b = open();
+    ASSERT_TRUE(logIn());
+    const std::string productKey = app.logindata().configuredSecurityKey().value_or("");
+    ASSERT_FALSE(productKey.empty());
+    // The key the snapshot below derives, as the server derives it.
+    const std::string sessionKey = peer::sessionKey("demo", "demo1234", "5", "20240102030405");
+    ASSERT_NE(app.logindata().SecurityKey().value_or(""), productKey);
+
+    send(peer::frame("10=1028\x03"));
+    ASSERT_TRUE(within([&] { return b.conn().streamConnectAttempts() == 2; }));
+    const int second = listener.accept();
+    ASSERT_NE(second, -1);
+    EXPECT_EQ(readLoginRequest(second), 1u);
+    EXPECT_EQ(b.loginPhase(), LoginPhase::Connecting);
+    EXPECT_TRUE(sockettest::sendAll(second, peer::seal(peer::snapshotFrame(snapshot()), productKey, false) +
+                                                peer::seal(peer::completionFrame(), sessionKey, false)));
+    ASSERT_TRUE(within([&] { return notifications->log.count("LoginSuccessNotification") == 2; }));
+    EXPECT_EQ(b.loginPhase(), LoginPhase::SignedIn);
+    EXPECT_EQ(app.logindata().SecurityKey(), sessionKey);
+    EXPECT_TRUE(app.log.calls().empty());
+
+    // A login reply under neither key ends that login at once, naming the server.
+    EXPECT_TRUE(sockettest::sendAll(second, peer::frame("10=1028\x03")));
+    ASSERT_TRUE(within([&] { return b.conn().streamConnectAttempts() == 3; }));
+    const int third = listener.accept();
+    ASSERT_NE(third, -1);
+    EXPECT_EQ(readLoginRequest(third), 1u);
+    EXPECT_TRUE(
+        sockettest::sendAll(third, peer::seal(peer::snapshotFrame(snapshot()), "not the key", false)));
+    ASSERT_TRUE(within([&] { return !app.log.calls().empty(); }));
+    EXPECT_EQ(app.log.calls(),
+              std::vector<std::string>{"onLoginRefused:" +
+                                       LanguageString::stringforSelectedLanguage(0, "20403").value()});
+    EXPECT_EQ(b.loginPhase(), LoginPhase::SignedOut);
+    EXPECT_EQ(app.connectionFailures.load(), 0);
+    ::close(second);
+    ::close(third);
+}
+
+TEST_F(HostileServerTest, JunkFramesAreDroppedAndTheLoginCompletes) {
+    LogLines log;
+    BusinessBase& b = open();
+    // Not one of them is a message: the first field must be tag 10 and digits.
+    std::string noise;
+    for (const std::string_view junk :
+         {"9=33\x03", "z=18\x03", "10=47xyz\x03", "\x7f=33\x03", "\xc3\xa9=44\x03", " 10=47\x03", "10=\x03",
+          "10=-47\x03", "010=18\x03", "10=4 7\x03", "10=0000000000047\x03"})
+        noise += peer::frame(junk);
+    send(noise);
+    ASSERT_TRUE(logIn());
+    send(noise + peer::frame("10=1049\x03"
+                             "12=USDJPY\x03"
+                             "574=9\x03"));
+    ASSERT_TRUE(within(
+        [&] { return b.session().ItemCollection.get("USDJPY")->get()->CurrentTradeSessionSettingId == 9; }));
+    EXPECT_TRUE(app.log.calls().empty());
+    EXPECT_EQ(b.loginPhase(), LoginPhase::SignedIn);
+    EXPECT_TRUE(b.conn().isStreamConnected());
+    EXPECT_TRUE(log.contains("frame dropped: its first field is not a message type"));
+}
+
+TEST_F(HostileServerTest, TheFeedCarriesInstrumentStatusAndNothingOfTheStream) {
+    LogLines log;
+    BusinessBase& b = open();
+    ASSERT_TRUE(logIn());
+    const std::vector<std::string> strangers = {
+        peer::frame("10=1028\x03"), peer::frame("10=18\x03"),
+        peer::frame("10=44\x03"
+                    "105=elsewhere\x03"),
+        peer::frame("10=47\x03"),
+        peer::frame(peer::body({{10, "105"}, {1050, peer::compressPayload(peer::frame("10=1028\x03"))}}))};
+    for (const std::string& text : strangers)
+        b.connectionDidReceiveFeedMessage("IS;" + text);
+    b.connectionDidReceiveFeedMessage("IS;" + peer::frame("10=1049\x03"
+                                                          "12=USDJPY\x03"
+                                                          "574=9\x03"));
+    ASSERT_TRUE(within(
+        [&] { return b.session().ItemCollection.get("USDJPY")->get()->CurrentTradeSessionSettingId == 9; }));
+    EXPECT_EQ(b.conn().streamConnectAttempts(), 1u);
+    EXPECT_TRUE(app.log.calls().empty());
+    EXPECT_EQ(b.loginPhase(), LoginPhase::SignedIn);
+    EXPECT_TRUE(b.conn().isStreamConnected());
+    EXPECT_EQ(notifications->log.count("LoginSuccessNotification"), 1u);
+    EXPECT_TRUE(log.contains("message type 1028 dropped: the feed carries instrument status only"));
+    EXPECT_TRUE(log.contains("message type 105 dropped: the feed carries instrument status only"));
+}
+
 // ---- the data-service channel ----
 
 class HostileDataServiceTest : public HostileServerTest {
@@ -352,6 +495,7 @@ protected:
         port = std::stoi(endpoint.substr(endpoint.rfind(':') + 1));
     }
     void TearDown() override {
+        stopAnswering = true;
         if (answering.joinable())
             answering.join();
         HostileServerTest::TearDown();
@@ -371,21 +515,109 @@ protected:
         });
     }
 
-    std::shared_ptr<ZMQContext> context;
-    std::shared_ptr<ZMQSocket> replier;
-    int port = 0;
-    std::thread answering;
-};
-
-TEST_F(HostileDataServiceTest, AStreamMessageOnTheDataChannelIsRefusedAndAnOversizeReplyFailsItsRequest) {
-    options.maxFrameBytes = 4096;
-    LogLines log;
+    // Answers every list request with an empty list of its procedure, and keep-alives, until the end.
+    void answerEmptyLists() {
+        answering = std::thread([this] {
+            while (!stopAnswering) {
+                zmq_pollitem_t item{replier->socket(), 0, ZMQ_POLLIN, 0};
+                if (ZMQContext::pollWithItems(&item, 1, 20'000) != 1)
+                    continue;
+                std::string request = replier->receiveDataWithFlags(0);
+                while (replier->hasMoreDataForOption(ZMQ_RCVMORE))
+                    request += replier->receiveDataWithFlags(0);
+                const auto frames = peer::frames(request);
+                const bool list = !frames.empty() && frames.front().type() == 1023;
+                replier->sendData(
+                    list ? peer::frame(peer::body({{10, "1024"}, {151, frames.front().at(151)}, {159, ""}}))
+                         : peer::frame("10=1002\x03"),
+                    0);
+            }
+        });
+    }
+    // Records the failed-request events.
     struct Failures final : SessionEventSink {
         void requestFailed(const PendingRequest& request, const std::string& reason) override {
             seen.push_back(request.procedure + ": " + reason);
         }
         std::vector<std::string> seen;
     };
+
+    std::shared_ptr<ZMQContext> context;
+    std::shared_ptr<ZMQSocket> replier;
+    int port = 0;
+    std::thread answering;
+    std::atomic<bool> stopAnswering{false};
+};
+
+TEST_F(HostileDataServiceTest, AUserWithEmptyListsGetsNoFailureEvent) {
+    auto failures = std::make_shared<Failures>();
+    services.events = failures;
+    services.requests = nullptr; // the login's own requests
+    answerEmptyLists();
+    BusinessBase& b = open();
+    ASSERT_TRUE(logIn(1, port));
+    EXPECT_GE(b.sessionRequests().pendingRequests().size(), 6u);
+    ASSERT_TRUE(within([&] { return b.sessionRequests().pendingRequests().size() == 0; }));
+    sessiontest::pump();
+    EXPECT_TRUE(failures->seen.empty()) << failures->seen.front();
+    EXPECT_TRUE(b.session().OpenOrderCollection.empty());
+}
+
+TEST_F(HostileDataServiceTest, ASilentServiceFailsEachRequestWithinItsTimeWithoutHoldingTheNext) {
+    options.requester.replyTimeout = 2s;
+    auto failures = std::make_shared<Failures>();
+    services.events = failures;
+    services.requests = nullptr;
+    // Bound, but nobody reads or answers: the requests wait in its queue.
+    BusinessBase& b = open();
+    ASSERT_TRUE(logIn(1, port));
+    const auto start = std::chrono::steady_clock::now();
+    for (std::uint64_t market : {7, 8, 9})
+        ASSERT_TRUE(b.sessionRequests().requestSessionSchedule(market));
+    const std::size_t asked = b.sessionRequests().pendingRequests().size();
+    const std::size_t limit = ZMQRequesterOptions{}.maxOutstanding;
+    ASSERT_GT(asked, limit); // more than may go out at once
+
+    std::size_t mostOutstanding = 0;
+    ASSERT_TRUE(within([&] {
+        mostOutstanding = std::max(mostOutstanding, b.conn().outstandingRequests());
+        return failures->seen.size() == asked;
+    }));
+    // One after the other they would take a time-out each; every one fails within its own (the
+    // bound leaves room for a slow build).
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 3 * options.requester.replyTimeout);
+    EXPECT_LE(mostOutstanding, limit);
+    EXPECT_EQ(b.sessionRequests().pendingRequests().size(), 0u);
+    EXPECT_EQ(
+        std::count(failures->seen.begin(), failures->seen.end(), "getsessionschedule: no reply in time"), 3);
+    EXPECT_TRUE(b.conn().isStreamConnected());
+}
+
+TEST_F(HostileDataServiceTest, AReplyOverTheRequestSocketsCapFailsAtOnceWithALogLine) {
+    options.requester.replyTimeout = std::chrono::minutes(1);
+    options.requester.maxReplySize = 4096;
+    LogLines log;
+    auto failures = std::make_shared<Failures>();
+    services.events = failures;
+    BusinessBase& b = open();
+    ASSERT_TRUE(logIn(1, port));
+    answer(
+        {peer::frame(peer::body({{10, "1024"}, {151, "getsessionschedule"}, {159, std::string(8000, '7')}})),
+         peer::frame(peer::body({{10, "1024"}, {151, "getsessionschedule"}, {159, ""}}))});
+    ASSERT_TRUE(b.sessionRequests().requestSessionSchedule(7));
+    ASSERT_TRUE(within([&] { return failures->seen.size() == 1; }));
+    EXPECT_EQ(failures->seen.front(),
+              std::string("getsessionschedule: ") + describe(ZMQRequestError::ConnectionDropped));
+    EXPECT_TRUE(log.contains("a reply frame over the 4096 byte cap drops it"));
+    // The channel is made anew: the next request is answered (an empty schedule, no failure).
+    ASSERT_TRUE(b.sessionRequests().requestSessionSchedule(8));
+    ASSERT_TRUE(within([&] { return b.sessionRequests().pendingRequests().size() == 0; }));
+    EXPECT_EQ(failures->seen.size(), 1u);
+}
+
+TEST_F(HostileDataServiceTest, AStreamMessageOnTheDataChannelIsRefusedAndAnOversizeReplyFailsItsRequest) {
+    options.maxFrameBytes = 4096;
+    LogLines log;
     auto failures = std::make_shared<Failures>();
     services.events = failures;
     BusinessBase& b = open();

@@ -40,9 +40,11 @@ protected:
         platform::Bundle::setResourcesRoot({});
     }
 
-    // Quotes per second, the random walk's seed, and whether prices stay still from the start.
+    // Quotes per second, the random walk's seed, whether prices stay still from the start, the
+    // snapshot's form, and whether the login's replies come sealed under the product key.
     void startServer(double rate, std::uint64_t seed, bool holdPrices = false,
-                     testserver::SnapshotForm snapshotForm = testserver::SnapshotForm::Amp) {
+                     testserver::SnapshotForm snapshotForm = testserver::SnapshotForm::Amp,
+                     bool sealLoginReplies = false) {
         auto market = testserver::loadMarketFile(testserver::defaultMarketPath());
         ASSERT_TRUE(market.market) << market.error;
         server = std::make_unique<testserver::TestServer>(std::move(*market.market));
@@ -51,6 +53,7 @@ protected:
         options.rate = rate;
         options.seed = seed;
         options.snapshotForm = snapshotForm;
+        options.sealLoginReplies = sealLoginReplies;
         if (holdPrices)
             server->holdPrices(true);
         ports = server->start(options);

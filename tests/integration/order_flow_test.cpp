@@ -764,6 +764,10 @@ TEST_F(OrderFlowTest, TheReportsOfOneRequestArriveAsOneCompressedMessage) {
 }
 
 TEST_F(OrderFlowTest, ARequestToSignInAgainIsFollowedOnANewStreamAndKeepsTheBook) {
+    // The login's replies come sealed under the product key, the relogin's as well: the relogin's
+    // login request was sealed under it too, whatever the session key is by then.
+    server->stop();
+    startServer(200, 11, true, testserver::SnapshotForm::Amp, true);
     Session& s = login();
     const auto positionsBefore = idsOf(lists(s).OpenOrderCollection, &Order::OpenPositionId);
     ASSERT_FALSE(positionsBefore.empty());

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <memory>
+#include <random>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -134,6 +136,50 @@ TEST(OrderedMap, HoldsMoveOnlyValues) {
     EXPECT_EQ(*m.at("a"), 2);
     auto moved = std::move(m);
     EXPECT_EQ(*moved.front().second, 2);
+}
+
+TEST(OrderedMap, CrowdedKeysAreFoundAfterEveryInsertAndErase) {
+    // Thousands of scattered keys make runs of neighbouring buckets in the index; erasing from the
+    // middle of a run must leave every later key of it reachable.
+    OrderedMap<int, int> m;
+    std::map<int, int> expected;
+    auto agree = [&] {
+        ASSERT_EQ(m.size(), expected.size());
+        for (const auto& [key, value] : expected) {
+            const int* found = m.get(key);
+            ASSERT_NE(found, nullptr) << key;
+            EXPECT_EQ(*found, value);
+        }
+    };
+    std::mt19937 random(7);
+    std::vector<int> keys(3000);
+    for (int& key : keys)
+        key = static_cast<int>(random() % 1'000'000);
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+        m.insert_or_assign(keys[i], static_cast<int>(i));
+        expected[keys[i]] = static_cast<int>(i);
+    }
+    agree();
+    for (std::size_t i = 0; i < keys.size(); i += 3) {
+        m.erase(keys[i]);
+        expected.erase(keys[i]);
+    }
+    agree();
+    EXPECT_FALSE(m.contains(keys[0]));
+    for (std::size_t i = 0; i < keys.size(); i += 7) {
+        m.insert_or_assign(keys[i], -1);
+        expected[keys[i]] = -1;
+    }
+    agree();
+    for (auto it = m.begin(); it != m.end();) {
+        if (it->first % 2 == 0) {
+            expected.erase(it->first);
+            it = m.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    agree();
 }
 
 } // namespace

@@ -143,6 +143,18 @@ TEST(StatementTotals, SumsAndPiesOverThePositions) {
     EXPECT_DOUBLE_EQ(s.getOpenQuantity(), 3);
     const auto empty = parseAccountStatement("<x/>");
     EXPECT_TRUE(empty.getSettledPLForItems().titles.empty());
+
+    // A row of a listed instrument that lacks its code still counts in that instrument's slice.
+    AccountStatementInfo mixed;
+    OpenPositionHistoryInfo coded, bare;
+    coded.InstrumentId = bare.InstrumentId = 7;
+    bare.UnrealisedPL = 2;
+    coded.ItemCode = "EURUSD";
+    coded.UnrealisedPL = 1;
+    mixed.OpenPositionInfo = {bare, coded};
+    const PieInput open = mixed.getOpendPLForItems();
+    EXPECT_EQ(open.titles, (std::vector<std::string>{"EURUSD"}));
+    EXPECT_EQ(open.values, (std::vector<double>{3}));
     EXPECT_DOUBLE_EQ(empty.getOpenProfitorLoss() + empty.getPendingQuantity(), 0);
 }
 

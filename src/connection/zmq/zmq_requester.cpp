@@ -7,8 +7,11 @@
 #include "platform/log.h"
 #include "platform/utf8.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <stdexcept>
+#include <vector>
 
 namespace tc {
 
@@ -20,6 +23,8 @@ const char* describe(ZMQRequestError error) {
         return "the request could not be sent";
     case ZMQRequestError::NoReply:
         return "no reply in time";
+    case ZMQRequestError::ConnectionDropped:
+        return "the connection dropped before the reply (a reply over the size cap drops it)";
     case ZMQRequestError::ReplyTooLarge:
         return "the reply is too large";
     case ZMQRequestError::MalformedReply:
@@ -37,6 +42,8 @@ ZMQRequester::ZMQRequester(std::shared_ptr<ZMQContext> context, Handlers handler
       dataQueue_(options.queueCapacity) {
     if (!context_)
         throw std::invalid_argument("ZMQRequester needs a context");
+    if (options_.maxOutstanding == 0)
+        options_.maxOutstanding = 1;
     // A manual clock moves without real time passing: the pacing wait must hear about it.
     clockObserver_ = Clock::addTimeObserver([this] {
         std::lock_guard lock(stateLock_);
@@ -65,26 +72,68 @@ void ZMQRequester::connectToEndpoint(const std::string& endpoint) {
     }
     stopRequested_.store(false);
     endpoint_ = endpoint;
-    auto socket = openSocket();
-    // From here on only the requester thread uses the socket; starting the thread publishes it there.
+    Channel channel = openChannel();
+    // From here on only the requester thread uses the sockets; starting the thread publishes them there.
     running_.store(true);
-    thread_ = std::thread([this, socket = std::move(socket)]() mutable { run(std::move(socket)); });
+    thread_ = std::thread([this, channel = std::move(channel)]() mutable { run(std::move(channel)); });
 }
 
-std::shared_ptr<ZMQSocket> ZMQRequester::openSocket() {
-    auto socket = context_->socketWithType(ZMQ_REQ);
+ZMQRequester::Channel ZMQRequester::openChannel() {
+    Channel channel;
+    channel.socket = context_->socketWithType(ZMQ_DEALER);
     try {
-        socket->setInt64Option(ZMQ_MAXMSGSIZE, options_.maxReplySize);
-        socket->setIntOption(ZMQ_LINGER, 0);
-        socket->connectToEndpoint(endpoint_);
+        channel.socket->setInt64Option(ZMQ_MAXMSGSIZE, options_.maxReplySize);
+        channel.socket->setIntOption(ZMQ_LINGER, 0);
+        // The library reports a dropped connection only to a monitor; without it a reply it refused
+        // for its size would be waited for until the time-out.
+        const std::string address = fmt::format("inproc://tc-requester-{}-{}", static_cast<const void*>(this),
+                                                monitors_.fetch_add(1));
+        channel.socket->monitor(address, ZMQ_EVENT_DISCONNECTED);
+        channel.monitor = context_->socketWithType(ZMQ_PAIR);
+        channel.monitor->setIntOption(ZMQ_LINGER, 0);
+        channel.monitor->connectToEndpoint(address);
+        channel.socket->connectToEndpoint(endpoint_);
     } catch (const ZMQException&) {
-        socket->close();
+        closeChannel(channel);
         throw;
     }
-    return socket;
+    return channel;
+}
+
+void ZMQRequester::closeChannel(Channel& channel) {
+    try {
+        if (channel.socket && channel.monitor)
+            channel.socket->monitor({}, 0);
+    } catch (const ZMQException&) {
+        // Logged; the socket goes either way.
+    }
+    for (auto* socket : {&channel.socket, &channel.monitor}) {
+        if (!*socket)
+            continue;
+        try {
+            (*socket)->close();
+        } catch (const ZMQException&) {
+            // Logged by close().
+        }
+        socket->reset();
+    }
+}
+
+void ZMQRequester::resetChannel(Channel& channel) {
+    resets_.fetch_add(1);
+    closeChannel(channel);
+    try {
+        Channel fresh = openChannel();
+        channel.socket = std::move(fresh.socket);
+        channel.monitor = std::move(fresh.monitor);
+    } catch (const ZMQException& e) {
+        // Tried again before the next request.
+        platform::Log::error("request socket: cannot reopen {}: {}", endpoint_, e.reason());
+    }
 }
 
 bool ZMQRequester::sendZMQRequestMessage(RequestMessage request) {
+    request.queuedAt = std::chrono::steady_clock::now();
     if (!dataQueue_.enqueue(std::move(request))) {
         platform::Log::warning("request queue holds {} requests, one refused", dataQueue_.capacity());
         return false;
@@ -144,164 +193,248 @@ void ZMQRequester::pingZMQRequestSocket(Clock::time_point now) {
     queueEmptyTime_ = now;
 }
 
-void ZMQRequester::waitForNextPass(Clock::time_point passStart) {
-    const auto deadline = passStart + options_.passInterval;
-    std::unique_lock lock(stateLock_);
-    while (!stopRequested_.load()) {
-        auto clock = Clock::current();
-        const auto now = clock->now();
-        if (now >= deadline)
-            return;
-        if (clock->isManual())
-            stateChanged_.wait(lock);
-        else
-            stateChanged_.wait_for(lock, deadline - now);
-    }
-}
-
-void ZMQRequester::run(std::shared_ptr<ZMQSocket> socket) {
-    bool alive = true;
+void ZMQRequester::run(Channel channel) {
     try {
-        while (alive && !stopRequested_.load()) {
+        while (!stopRequested_.load()) {
             const auto passStart = Clock::currentTime();
             pingZMQRequestSocket(passStart);
-            while (alive && !stopRequested_.load()) {
-                std::optional<RequestMessage> request = dataQueue_.dequeue();
-                if (!request)
-                    break;
-                setQueueEmptyTime();
-                alive = exchange(socket, *request);
-            }
+            // The queue drains until it is found empty; what comes later waits for the next pass.
+            const bool draining = sendQueued(channel);
             {
                 std::lock_guard lock(stateLock_);
                 lastPassTime_ = passStart;
                 stateChanged_.notify_all();
             }
-            if (alive)
-                waitForNextPass(passStart);
+            serve(channel, passStart, draining);
         }
     } catch (const std::exception& e) {
         platform::Log::error("request socket: thread ends after {}", e.what());
     }
-    if (socket) {
-        try {
-            socket->close();
-        } catch (const ZMQException&) {
-            // Logged by close().
-        }
-    }
+    failOutstanding(channel, ZMQRequestError::Stopped, "stopped while waiting for the reply");
+    closeChannel(channel);
     running_.store(false);
 }
 
-ZMQRequester::Wait ZMQRequester::waitFor(ZMQSocket& socket, short events) {
-    const auto deadline = std::chrono::steady_clock::now() + options_.replyTimeout;
+void ZMQRequester::serve(Channel& channel, Clock::time_point passStart, bool draining) {
+    const auto passDue = passStart + options_.passInterval;
     for (;;) {
         if (stopRequested_.load())
-            return Wait::Stopped;
-        const auto left = std::chrono::duration_cast<std::chrono::microseconds>(
-            deadline - std::chrono::steady_clock::now());
-        if (left.count() <= 0)
-            return Wait::TimedOut;
-        const auto slice = std::min<std::chrono::microseconds>(left, options_.pollSlice);
-        zmq_pollitem_t item;
-        socket.getPollItem(&item, events);
-        const int ready = ZMQContext::pollWithItems(&item, 1, static_cast<long>(slice.count()));
-        if (ready < 0) {
-            if (zmq_errno() == EINTR)
+            return;
+        auto clock = Clock::current();
+        const auto now = clock->now();
+        if (now >= passDue)
+            return;
+        expire(channel);
+        if (draining)
+            draining = sendQueued(channel);
+        if (!channel.outstanding.empty()) {
+            // Replies are awaited: watch the socket, in slices that see a stop, the next time limit
+            // and (on the real clock) the next pass.
+            auto limit = std::chrono::duration_cast<std::chrono::microseconds>(options_.pollSlice);
+            const auto untilDeadline = std::chrono::duration_cast<std::chrono::microseconds>(
+                channel.outstanding.front().deadline - std::chrono::steady_clock::now());
+            limit = std::max(std::chrono::microseconds(0), std::min(limit, untilDeadline));
+            if (!clock->isManual())
+                limit = std::min(limit, std::chrono::duration_cast<std::chrono::microseconds>(passDue - now));
+            pollChannel(channel, limit);
+            continue;
+        }
+        // Nothing awaited and the queue found empty: sleep until the next pass or a stop.
+        std::unique_lock lock(stateLock_);
+        if (stopRequested_.load())
+            continue;
+        if (clock->isManual())
+            stateChanged_.wait(lock);
+        else
+            stateChanged_.wait_for(lock, passDue - now);
+    }
+}
+
+bool ZMQRequester::sendQueued(Channel& channel) {
+    while (!stopRequested_.load()) {
+        if (channel.outstanding.size() >= options_.maxOutstanding)
+            return true;
+        std::optional<RequestMessage> request = dataQueue_.dequeue();
+        if (!request)
+            return false;
+        setQueueEmptyTime();
+        const SteadyTime deadline = request->queuedAt + options_.replyTimeout;
+        if (std::chrono::steady_clock::now() >= deadline) {
+            // Its time ran out while it waited for a place: it is not sent at all.
+            fail(*request, ZMQRequestError::NoReply,
+                 fmt::format("no place to send it in {} ms", options_.replyTimeout.count()));
+            continue;
+        }
+        if (!channel.socket) {
+            resetChannel(channel);
+            if (!channel.socket) {
+                fail(*request, ZMQRequestError::SocketError, "the request socket cannot be opened");
                 continue;
-            throw ZMQException::fromErrorNumber(zmq_errno());
+            }
         }
-        if (item.revents & events)
-            return Wait::Ready;
-    }
-}
-
-void ZMQRequester::resetSocket(std::shared_ptr<ZMQSocket>& socket) {
-    resets_.fetch_add(1);
-    if (socket) {
+        const std::uint32_t id = ++channel.nextId;
+        char envelope[sizeof id];
+        std::memcpy(envelope, &id, sizeof id);
         try {
-            socket->setIntOption(ZMQ_LINGER, 0);
-            socket->close();
-        } catch (const ZMQException&) {
-            // Logged; the handle is gone either way.
+            // The envelope comes back in front of the reply: [id, "", reply...].
+            if (!channel.socket->sendData(std::string_view(envelope, sizeof envelope),
+                                          ZMQ_SNDMORE | ZMQ_DONTWAIT) ||
+                !channel.socket->sendData({}, ZMQ_SNDMORE) ||
+                !channel.socket->sendData(request->message, 0)) {
+                platform::Log::error("FAIL: Couldn't send request");
+                // A message cut short would confuse the peer: the socket starts afresh.
+                resetChannel(channel);
+                failOutstanding(channel, ZMQRequestError::SendFailed, "the socket refused a request");
+                fail(*request, ZMQRequestError::SendFailed, "the socket refused the request");
+                continue;
+            }
+        } catch (const ZMQException& e) {
+            if (e.errorCode() == ETERM) {
+                fail(*request, ZMQRequestError::Stopped, e.reason());
+                stopRequested_.store(true);
+                return false;
+            }
+            resetChannel(channel);
+            failOutstanding(channel, ZMQRequestError::SocketError, e.reason());
+            fail(*request, ZMQRequestError::SocketError, e.reason());
+            continue;
         }
-        socket.reset();
+        channel.outstanding.push_back(Outstanding{id, std::move(*request), deadline});
+        outstanding_.store(channel.outstanding.size());
     }
-    try {
-        socket = openSocket();
-    } catch (const ZMQException& e) {
-        // Tried again before the next request.
-        platform::Log::error("request socket: cannot reopen {}: {}", endpoint_, e.reason());
-    }
+    return false;
 }
 
-bool ZMQRequester::exchange(std::shared_ptr<ZMQSocket>& socket, const RequestMessage& request) {
+void ZMQRequester::expire(Channel& channel) {
+    const auto now = std::chrono::steady_clock::now();
+    std::vector<Outstanding> expired;
+    // Deadlines run from the queueing, which is in sending order: the oldest are in front.
+    while (!channel.outstanding.empty() && channel.outstanding.front().deadline <= now) {
+        expired.push_back(std::move(channel.outstanding.front()));
+        channel.outstanding.pop_front();
+    }
+    if (expired.empty())
+        return;
+    outstanding_.store(channel.outstanding.size());
+    platform::Log::warning("request socket: {} requests got no reply from {} in {} ms", expired.size(),
+                           endpoint_, options_.replyTimeout.count());
+    // A silent peer may be a dead connection: with nothing else awaited, start afresh (before the
+    // failures are told, so whoever hears of them finds the new socket).
+    if (channel.outstanding.empty())
+        resetChannel(channel);
+    for (const Outstanding& o : expired)
+        fail(o.request, ZMQRequestError::NoReply,
+             fmt::format("no reply in {} ms", options_.replyTimeout.count()));
+}
+
+void ZMQRequester::pollChannel(Channel& channel, std::chrono::microseconds limit) {
+    if (!channel.socket)
+        return;
+    zmq_pollitem_t items[2];
+    channel.socket->getPollItem(&items[0], ZMQ_POLLIN);
+    channel.monitor->getPollItem(&items[1], ZMQ_POLLIN);
+    const int ready = ZMQContext::pollWithItems(items, 2, static_cast<long>(limit.count()));
+    if (ready < 0) {
+        if (zmq_errno() == EINTR)
+            return;
+        const int error = zmq_errno();
+        if (error == ETERM) {
+            stopRequested_.store(true);
+            return;
+        }
+        resetChannel(channel);
+        failOutstanding(channel, ZMQRequestError::SocketError, zmq_strerror(error));
+        return;
+    }
     try {
-        if (!socket)
-            socket = openSocket();
-
-        switch (waitFor(*socket, ZMQ_POLLOUT)) {
-        case Wait::Ready:
-            break;
-        case Wait::Stopped:
-            fail(request, ZMQRequestError::Stopped, "stopped before sending");
-            return false;
-        case Wait::TimedOut:
-            fail(request, ZMQRequestError::SendFailed, "the socket was not ready to send");
-            return true;
-        }
-        if (!socket->sendData(request.message, ZMQ_DONTWAIT)) {
-            platform::Log::error("FAIL: Couldn't send request");
-            // Nothing went out, so there is no reply to wait for.
-            fail(request, ZMQRequestError::SendFailed, "the socket refused the request");
-            return true;
-        }
-
-        switch (waitFor(*socket, ZMQ_POLLIN)) {
-        case Wait::Ready:
-            break;
-        case Wait::Stopped:
-            fail(request, ZMQRequestError::Stopped, "stopped while waiting for the reply");
-            return false;
-        case Wait::TimedOut:
-            platform::Log::warning("request socket: no reply from {} in {} ms, reopening", endpoint_,
-                                   options_.replyTimeout.count());
-            resetSocket(socket);
-            fail(request, ZMQRequestError::NoReply,
-                 fmt::format("no reply in {} ms", options_.replyTimeout.count()));
-            return true;
-        }
-
-        // A multipart message arrives whole, so the remaining frames are already there. Every frame is
-        // read even when only the first is wanted, or the socket could not send the next request.
-        std::string reply = socket->receiveDataWithFlags(ZMQ_DONTWAIT);
-        std::uint64_t total = reply.size();
-        while (socket->hasMoreDataForOption(ZMQ_RCVMORE)) {
-            std::string frame = socket->receiveDataWithFlags(ZMQ_DONTWAIT);
-            total += frame.size();
-            if (request.receivingStrategy == 1 && total <= static_cast<std::uint64_t>(options_.maxReplySize))
-                reply += frame;
-        }
-        if (total > static_cast<std::uint64_t>(options_.maxReplySize)) {
-            fail(request, ZMQRequestError::ReplyTooLarge,
-                 fmt::format("reply of {} bytes is over the {} byte cap", total, options_.maxReplySize));
-            return true;
-        }
-        if (!platform::isValidUtf8(reply)) {
-            fail(request, ZMQRequestError::MalformedReply, "reply is not UTF-8");
-            return true;
-        }
-        deliver(request, std::move(reply));
-        return true;
+        // Replies first: those that arrived before the connection dropped still count.
+        if (items[0].revents & ZMQ_POLLIN)
+            receiveReply(channel);
+        if (items[1].revents & ZMQ_POLLIN)
+            readMonitor(channel);
     } catch (const ZMQException& e) {
         if (e.errorCode() == ETERM) {
-            fail(request, ZMQRequestError::Stopped, e.reason());
-            return false;
+            stopRequested_.store(true);
+            return;
         }
-        resetSocket(socket);
-        fail(request, ZMQRequestError::SocketError, e.reason());
-        return true;
+        resetChannel(channel);
+        failOutstanding(channel, ZMQRequestError::SocketError, e.reason());
     }
+}
+
+void ZMQRequester::receiveReply(Channel& channel) {
+    while (std::optional<std::string> first = channel.socket->receiveIfWaiting()) {
+        // [id, "", frames...]; every frame is read, whatever is kept.
+        std::string delimiter;
+        const bool hasDelimiter = channel.socket->hasMoreDataForOption(ZMQ_RCVMORE);
+        if (hasDelimiter)
+            delimiter = channel.socket->receiveDataWithFlags(ZMQ_DONTWAIT);
+        std::vector<std::string> frames;
+        std::uint64_t total = 0;
+        while (channel.socket->hasMoreDataForOption(ZMQ_RCVMORE)) {
+            std::string frame = channel.socket->receiveDataWithFlags(ZMQ_DONTWAIT);
+            total += frame.size();
+            if (total <= static_cast<std::uint64_t>(options_.maxReplySize))
+                frames.push_back(std::move(frame));
+        }
+        std::uint32_t id = 0;
+        if (!hasDelimiter || !delimiter.empty() || first->size() != sizeof id) {
+            platform::Log::warning("request socket: a reply without its request's envelope dropped");
+            continue;
+        }
+        std::memcpy(&id, first->data(), sizeof id);
+        const auto it = std::find_if(channel.outstanding.begin(), channel.outstanding.end(),
+                                     [id](const Outstanding& o) { return o.id == id; });
+        if (it == channel.outstanding.end()) {
+            platform::Log::info("request socket: a late reply to a request that already failed dropped");
+            continue;
+        }
+        Outstanding done = std::move(*it);
+        channel.outstanding.erase(it);
+        outstanding_.store(channel.outstanding.size());
+        if (total > static_cast<std::uint64_t>(options_.maxReplySize)) {
+            fail(done.request, ZMQRequestError::ReplyTooLarge,
+                 fmt::format("reply of {} bytes is over the {} byte cap", total, options_.maxReplySize));
+            continue;
+        }
+        std::string reply = frames.empty() ? std::string() : std::move(frames.front());
+        if (done.request.receivingStrategy == 1)
+            for (std::size_t i = 1; i < frames.size(); ++i)
+                reply += frames[i];
+        if (!platform::isValidUtf8(reply)) {
+            fail(done.request, ZMQRequestError::MalformedReply, "reply is not UTF-8");
+            continue;
+        }
+        deliver(done.request, std::move(reply));
+    }
+}
+
+void ZMQRequester::readMonitor(Channel& channel) {
+    bool dropped = false;
+    while (std::optional<std::string> event = channel.monitor->receiveIfWaiting()) {
+        // An event: its number (16 bits) and value (32 bits), then a frame with the address.
+        while (channel.monitor->hasMoreDataForOption(ZMQ_RCVMORE))
+            channel.monitor->receiveDataWithFlags(ZMQ_DONTWAIT);
+        std::uint16_t number = 0;
+        if (event->size() >= sizeof number)
+            std::memcpy(&number, event->data(), sizeof number);
+        dropped = dropped || number == ZMQ_EVENT_DISCONNECTED;
+    }
+    if (!dropped || channel.outstanding.empty())
+        return;
+    platform::Log::warning("request socket: the connection to {} dropped with {} replies awaited; a reply "
+                           "frame over the {} byte cap drops it",
+                           endpoint_, channel.outstanding.size(), options_.maxReplySize);
+    // Their replies are gone with the connection; the library may not connect again by itself.
+    resetChannel(channel);
+    failOutstanding(channel, ZMQRequestError::ConnectionDropped, "the connection dropped before the reply");
+}
+
+void ZMQRequester::failOutstanding(Channel& channel, ZMQRequestError error, const std::string& detail) {
+    std::deque<Outstanding> failed = std::exchange(channel.outstanding, {});
+    outstanding_.store(0);
+    for (const Outstanding& o : failed)
+        fail(o.request, error, detail);
 }
 
 void ZMQRequester::fail(const RequestMessage& request, ZMQRequestError error, const std::string& detail) {

@@ -1,14 +1,21 @@
 #pragma once
-// The data-service request channel: a REQ socket owned by a thread of its own that drains a queue of
-// RequestMessages, one request in flight at a time.
+// The data-service request channel: a DEALER socket owned by a thread of its own that drains a queue
+// of RequestMessages, with up to maxOutstanding requests awaiting their replies at once.
 //
-// A pass runs every passInterval (0.5 s, measured on the platform clock): it first checks the keep-alive
+// Each request goes out behind an envelope of its own id and an empty delimiter frame, which a REP (or
+// ROUTER) service sends back in front of its reply: a reply is matched to its request by that id, so a
+// late reply to a request that already failed is recognised and dropped. A REP service answers one
+// connection's requests in the order they left.
+//
+// A pass runs every passInterval (0.5 s, measured on the platform clock) and checks the keep-alive
 // (queue empty and more than keepAliveInterval since the queue was last seen empty after taking a
-// request: the keep-alive handler is called, and it queues the keep-alive request), then sends every
-// queued request and waits for its reply. A peer that stays silent past replyTimeout does not block the
-// thread: the request fails, the socket is closed with a zero linger and a new one is connected to the
-// same endpoint, and later requests go out on it. Replies and failures reach the handlers on the
-// requester thread.
+// request: the keep-alive handler is called, and it queues the keep-alive request), then sends the
+// queued requests: as many as there are free places, the rest as replies free places, until the queue
+// is found empty (what is queued after that goes out on the next pass). A request not answered within
+// replyTimeout of being queued fails then, sent or not, and holds nobody: the others keep their own
+// time limits. A connection the library drops while replies are awaited (as it does for a reply frame
+// over maxReplySize) fails those requests at once, with a log line, and the socket is made anew.
+// Replies and failures reach the handlers on the requester thread.
 #include "connection/request_message.h"
 #include "platform/clock.h"
 
@@ -16,6 +23,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -30,12 +38,13 @@ class ZMQContext;
 class ZMQSocket;
 
 enum class ZMQRequestError {
-    SendFailed,     // the socket did not take the request
-    NoReply,        // no reply within the time-out; the socket was reopened
-    ReplyTooLarge,  // the reply's frames together passed the size cap
-    MalformedReply, // the reply is not UTF-8
-    SocketError,    // a library failure; the socket was reopened
-    Stopped,        // the requester stopped while the request was in flight
+    SendFailed,        // the socket did not take the request
+    NoReply,           // no reply within the time-out
+    ConnectionDropped, // the connection dropped while the reply was awaited (a reply over the cap)
+    ReplyTooLarge,     // the reply's frames together passed the size cap
+    MalformedReply,    // the reply is not UTF-8
+    SocketError,       // a library failure; the socket was reopened
+    Stopped,           // the requester stopped while the request was in flight
 };
 
 const char* describe(ZMQRequestError error);
@@ -43,8 +52,11 @@ const char* describe(ZMQRequestError error);
 struct ZMQRequesterOptions {
     platform::Clock::duration passInterval = std::chrono::milliseconds(500);
     platform::Clock::duration keepAliveInterval = std::chrono::seconds(60);
-    // Real time, as it waits on the network.
+    // Real time from the queueing of a request to its reply, as it waits on the network.
     std::chrono::milliseconds replyTimeout{15000};
+    // Requests sent and awaiting their replies at most; the rest wait in the queue (their time limits
+    // running).
+    std::size_t maxOutstanding = 8;
     // How often a wait on the socket looks at the stop flag.
     std::chrono::milliseconds pollSlice{100};
     // Cap on one frame (enforced by the library, which drops the connection) and on a whole reply.
@@ -80,13 +92,16 @@ public:
     // Appends to the queue (any thread); false when the queue is full.
     bool sendZMQRequestMessage(RequestMessage request);
 
-    // The request in flight, if any, fails with Stopped; queued requests stay.
+    // The requests awaiting replies fail with Stopped; queued requests stay.
     void stop();
     bool isRunning() const { return running_.load(); }
 
+    // Requests queued, not yet sent.
     std::size_t pendingRequests() const { return dataQueue_.size(); }
+    // Requests sent and awaiting their replies.
+    std::size_t outstandingRequests() const { return outstanding_.load(); }
     std::optional<platform::Clock::time_point> queueEmptyTime() const;
-    // How many times a socket was closed and reopened after a failed request.
+    // How many times a socket was closed and reopened after a failure of the channel.
     std::uint64_t socketResets() const { return resets_.load(); }
 
     // For observers that drive a manual clock: the clock time at which the latest finished pass began,
@@ -95,16 +110,38 @@ public:
     bool waitForPassAt(platform::Clock::time_point t, std::chrono::milliseconds timeout) const;
 
 private:
-    void run(std::shared_ptr<ZMQSocket> socket);
+    using SteadyTime = std::chrono::steady_clock::time_point;
+    struct Outstanding {
+        std::uint32_t id = 0;
+        RequestMessage request;
+        SteadyTime deadline;
+    };
+    // The requester thread's socket, the monitor that reports its dropped connections, and the
+    // requests awaiting replies on it.
+    struct Channel {
+        std::shared_ptr<ZMQSocket> socket;
+        std::shared_ptr<ZMQSocket> monitor;
+        std::deque<Outstanding> outstanding;
+        std::uint32_t nextId = 0;
+    };
+
+    void run(Channel channel);
     void pingZMQRequestSocket(platform::Clock::time_point now);
     void setQueueEmptyTime();
-    // False when the thread must end.
-    bool exchange(std::shared_ptr<ZMQSocket>& socket, const RequestMessage& request);
-    enum class Wait { Ready, TimedOut, Stopped };
-    Wait waitFor(ZMQSocket& socket, short events);
-    std::shared_ptr<ZMQSocket> openSocket();
-    void resetSocket(std::shared_ptr<ZMQSocket>& socket);
-    void waitForNextPass(platform::Clock::time_point passStart);
+    // Between two passes: receives, times out and (while the queue drains) sends until the next pass
+    // is due or a stop.
+    void serve(Channel& channel, platform::Clock::time_point passStart, bool draining);
+    // Sends queued requests while places are free; false once the queue was found empty.
+    bool sendQueued(Channel& channel);
+    void expire(Channel& channel);
+    // Waits on the socket and its monitor at most `limit`; handles what arrived.
+    void pollChannel(Channel& channel, std::chrono::microseconds limit);
+    void receiveReply(Channel& channel);
+    void readMonitor(Channel& channel);
+    void failOutstanding(Channel& channel, ZMQRequestError error, const std::string& detail);
+    Channel openChannel();
+    void closeChannel(Channel& channel);
+    void resetChannel(Channel& channel);
     void fail(const RequestMessage& request, ZMQRequestError error, const std::string& detail);
     void deliver(const RequestMessage& request, std::string reply);
 
@@ -112,6 +149,8 @@ private:
     Handlers handlers_;
     Options options_;
     RequestQueue dataQueue_;
+    std::atomic<std::size_t> outstanding_{0};
+    std::atomic<std::uint64_t> monitors_{0};
     std::string endpoint_; // written only while no thread runs
 
     std::atomic<bool> stopRequested_{false};

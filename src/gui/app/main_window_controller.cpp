@@ -24,6 +24,8 @@
 #include "gui/market/watchlist_table_controller.h"
 #include "gui/models/client_model.h"
 #include "gui/models/grid_model.h"
+#include "gui/statements/account_statement_window_controller.h"
+#include "gui/statements/statement_table_models.h"
 #include "gui/trading/position_dialogs.h"
 #include "gui/trading/trade_ticket_window_controller.h"
 #include "model/records/account_details.h"
@@ -38,8 +40,10 @@
 #include <QCloseEvent>
 #include <QDialog>
 #include <QGuiApplication>
+#include <QHeaderView>
 #include <QScreen>
 #include <QSplitter>
+#include <QTableView>
 #include <QVBoxLayout>
 #include <array>
 
@@ -88,6 +92,7 @@ MainWindowController::MainWindowController(GuiContext& context, IdleSource* idle
     }
     addGridTables();
     addQuotesBoard();
+    addJournal();
     addCharts();
 
     if (!idle) {
@@ -141,6 +146,8 @@ MainWindowController::MainWindowController(GuiContext& context, IdleSource* idle
             &MainWindowController::TradeTicketButtonClicked);
     connect(ui_->actionAddRemoveSymbols, &QAction::triggered, this,
             &MainWindowController::AddRemoveSymbolstoWatchlistClicked);
+    connect(ui_->actionAccountStatement, &QAction::triggered, this,
+            &MainWindowController::AccountStatementButtonClicked);
     connect(ui_->actionChart, &QAction::triggered, this, &MainWindowController::ChartButtonClicked);
     connect(ui_->actionAbout, &QAction::triggered, this, &MainWindowController::aboutApplication);
     connect(ui_->actionLockConsole, &QAction::triggered, this, &MainWindowController::lockConsole);
@@ -200,6 +207,41 @@ void MainWindowController::addQuotesBoard() {
     advancedWatchlist_ = new AdvancedWatchlistTableController(context_, tilesTab);
     tilesLayout->addWidget(advancedWatchlist_);
     ui_->watchlistTabView->addTab(tilesTab, context_.text("90071"));
+}
+
+void MainWindowController::addJournal() {
+    journal_ = new QTableView(ui_->journalTab);
+    journal_->setObjectName(QStringLiteral("journalTableView"));
+    journalModel_ = new JournalTableModel(context_.language(), journal_);
+    journal_->setModel(journalModel_);
+    journal_->setSelectionMode(QAbstractItemView::NoSelection);
+    journal_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    journal_->verticalHeader()->hide();
+    journal_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    journal_->horizontalHeader()->setStretchLastSection(true);
+    journal_->setColumnWidth(0, 170);
+    journal_->setWordWrap(false);
+    journal_->setAccessibleName(context_.text("90105"));
+    ui_->journalTabLayout->addWidget(journal_);
+
+    ClientModel& session = *context_.clientModel();
+    journalModel_->setLines(&session.client().journal());
+    connect(&session, &ClientModel::journalAppended, journalModel_,
+            [this] { journalModel_->lineAppended(); });
+    // The journal belongs to the client: let go of it before the client goes.
+    connect(&session, &ClientModel::clientAboutToBeReplaced, journalModel_,
+            [this] { journalModel_->setLines(nullptr); });
+    connect(&session, &ClientModel::clientReplaced, journalModel_,
+            [this] { journalModel_->setLines(&context_.clientModel()->client().journal()); });
+}
+
+void MainWindowController::AccountStatementButtonClicked() {
+    if (!statement_)
+        statement_ = new AccountStatementWindowController(context_, this);
+    statement_->show();
+    statement_->windowDidAppear();
+    statement_->raise();
+    statement_->activateWindow();
 }
 
 void MainWindowController::TradeTicketButtonClicked() {

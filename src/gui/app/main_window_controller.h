@@ -16,6 +16,8 @@
 #include <QMainWindow>
 #include <QPointer>
 
+class QTableView;
+
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -31,9 +33,11 @@ class ChartViewController;
 class ChartWindowController;
 class PieChartViewController;
 class AdvancedWatchlistTableController;
+class AccountStatementWindowController;
 class GridPane;
 class GridTable;
 class GuiContext;
+class JournalTableModel;
 class MarketDepthPane;
 class WatchlistTableController;
 
@@ -81,6 +85,11 @@ public:
     AddRemoveWindowController* addRemoveWindow() const { return addRemove_; }
     // The account, position and order grids (null for the watch list).
     GridPane* gridPane(Grid grid) const;
+    // The account statement window: made at the first press, kept, shown again at every press.
+    void AccountStatementButtonClicked();
+    AccountStatementWindowController* statementWindow() const { return statement_; }
+    // The journal's table (the journal tab), newest line first.
+    QTableView* journalTable() const { return journal_; }
     // A new chart window at every press, on the first watch-list instrument.
     ChartWindowController* ChartButtonClicked();
     // An instrument dropped on the slot "Chart1".."Chart4": that chart shows it, keeping its type
@@ -106,6 +115,7 @@ private:
     void loadAccountDetails();
     void addGridTables();
     void addQuotesBoard();
+    void addJournal();
     void updateLockAction();
     void addCharts();
     void saveChartSlots();
@@ -123,6 +133,9 @@ private:
     MarketDepthPane* depth_ = nullptr;
     AddRemoveWindowController* addRemove_ = nullptr;
     std::vector<GridPane*> panes_;
+    AccountStatementWindowController* statement_ = nullptr;
+    QTableView* journal_ = nullptr;
+    JournalTableModel* journalModel_ = nullptr;
     std::vector<ChartViewController*> charts_;
     PieChartViewController* pie_ = nullptr;
     bool refreshing_ = false;

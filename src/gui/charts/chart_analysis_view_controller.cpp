@@ -189,8 +189,12 @@ QString ChartAnalysisViewController::title(Study study) const {
 }
 
 void ChartAnalysisViewController::chooseColour(Study study, int index) {
-    // Window-modal on the panel's window; the choice arrives by signal.
-    auto* dialog = new QColorDialog(colours(study).value(index), window());
+    // Window-modal on the chart's window (the popup holding the panel closes at the next click
+    // outside it); the choice arrives by signal.
+    QWidget* owner = window();
+    if ((owner->windowFlags() & Qt::Popup) == Qt::Popup && owner->parentWidget())
+        owner = owner->parentWidget()->window();
+    auto* dialog = new QColorDialog(colours(study).value(index), owner);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->setWindowModality(Qt::WindowModal);
     connect(dialog, &QColorDialog::colorSelected, this,

@@ -91,10 +91,6 @@ RowRecords recordsOf(const SessionModel& model, const Order& order) {
     return records;
 }
 
-RowRecords RowRecordsCache::liveOf(const Order& order) {
-    return recordsOf(order, false);
-}
-
 RowRecords RowRecordsCache::of(const Order& order) {
     return recordsOf(order, true);
 }

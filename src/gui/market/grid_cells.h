@@ -63,8 +63,6 @@ class RowRecordsCache {
 public:
     explicit RowRecordsCache(const SessionModel& model) : model_(model) {}
     RowRecords of(const Order& order);
-    // Without the group's settings: all the live cells read.
-    RowRecords liveOf(const Order& order);
 
 private:
     RowRecords recordsOf(const Order& order, bool withSettings);

@@ -11,10 +11,14 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <string_view>
 #include <unordered_map>
 
 namespace tc::gui {
 namespace {
+
+// Account numbers remembered by accountFigures; past them each position's is read again.
+constexpr std::size_t kRememberedNumbers = 16;
 
 // A figure that is not a number would turn the whole total into one.
 void addFinite(double& sum, double value) {
@@ -29,18 +33,26 @@ OpenPositionTotals openPositionTotals(const SessionModel& model, const OrderView
     return openPositionTotals(records, positions);
 }
 
+PositionWeights positionWeights(const Order& position, const RowRecords& records) {
+    PositionWeights weights;
+    weights.quantity = quantityValue(position.RemainingQty);
+    if (records.item && records.settings)
+        addFinite(weights.margin, marginForSingleLot(position, records.settings, *records.item) *
+                                      platform::lenientReal(position.RemainingQty));
+    return weights;
+}
+
 OpenPositionTotals openPositionTotals(RowRecordsCache& records, const OrderView& positions) {
     OpenPositionTotals totals;
     for (const auto& position : positions) {
         if (!position)
             continue;
-        totals.quantity = totals.quantity + quantityValue(position->RemainingQty);
+        const PositionWeights weights = positionWeights(*position, records.of(*position));
+        totals.quantity = totals.quantity + weights.quantity;
+        totals.margin += weights.margin;
         addFinite(totals.profitLoss, position->UnrealisedPL);
         addFinite(totals.commission, position->Commision);
         addFinite(totals.storage, position->Storage);
-        if (const RowRecords row = records.of(*position); row.item && row.settings)
-            addFinite(totals.margin, marginForSingleLot(*position, row.settings, *row.item) *
-                                         platform::lenientReal(position->RemainingQty));
     }
     return totals;
 }
@@ -88,13 +100,26 @@ std::vector<AccountDetails> accountFigures(const SessionModel& model,
                                            const OrderView& openPositions) {
     // Positions name their account by number text, read as a 32-bit id as the account reads it.
     std::unordered_map<std::int32_t, double> floating;
+    // A few accounts hold many positions: each number text is read once.
+    std::vector<std::pair<std::string_view, double*>> sums;
     for (const auto& position : openPositions) {
         if (!position || !std::isfinite(position->UnrealisedPL))
             continue;
-        const auto id = static_cast<std::int32_t>(std::clamp<std::int64_t>(
-            platform::lenientInteger(position->AccountNumber), std::numeric_limits<std::int32_t>::min(),
-            std::numeric_limits<std::int32_t>::max()));
-        floating[id] += position->UnrealisedPL;
+        const std::string_view number = position->AccountNumber;
+        auto known =
+            std::find_if(sums.begin(), sums.end(), [&](const auto& entry) { return entry.first == number; });
+        if (known == sums.end()) {
+            const auto id = static_cast<std::int32_t>(std::clamp<std::int64_t>(
+                platform::lenientInteger(number), std::numeric_limits<std::int32_t>::min(),
+                std::numeric_limits<std::int32_t>::max()));
+            double* sum = &floating[id];
+            if (sums.size() >= kRememberedNumbers) {
+                *sum += position->UnrealisedPL;
+                continue;
+            }
+            known = sums.emplace(sums.end(), number, sum);
+        }
+        *known->second += position->UnrealisedPL;
     }
     const SessionModelLookup lookup(model);
     std::vector<AccountDetails> figures;

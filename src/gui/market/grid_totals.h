@@ -14,12 +14,14 @@
 
 namespace tc {
 class AccountDetails;
+class Order;
 struct SessionModel;
 } // namespace tc
 
 namespace tc::gui {
 
 class RowRecordsCache;
+struct RowRecords;
 
 struct OpenPositionTotals {
     platform::Decimal quantity; // exact: a sum of lots is never rounded
@@ -29,6 +31,13 @@ struct OpenPositionTotals {
     double storage = 0;
 };
 OpenPositionTotals openPositionTotals(const SessionModel& model, const OrderView& positions);
+// One position's lots and margin: they stand until its record or its records change, while its
+// profit and loss moves every second.
+struct PositionWeights {
+    platform::Decimal quantity;
+    double margin = 0; // 0 without the instrument or the group's settings
+};
+PositionWeights positionWeights(const Order& position, const RowRecords& records);
 // The same with the lookups of a pass that already ran over these positions.
 OpenPositionTotals openPositionTotals(RowRecordsCache& records, const OrderView& positions);
 

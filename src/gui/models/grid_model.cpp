@@ -8,12 +8,14 @@
 #include "model/records/item_details.h"
 #include "model/records/order.h"
 #include "model/session_model.h"
+#include "model/text/formatter.h"
 #include "platform/lenient.h"
 
 #include <QFont>
 
 #include <algorithm>
 #include <bit>
+#include <cmath>
 #include <unordered_map>
 #include <unordered_set>
 #include <utility>
@@ -33,20 +35,6 @@ struct GridModel::Snapshot {
     const SessionModel* model = nullptr;
     std::unique_ptr<RowRecordsCache> records;
 };
-
-// What every cell of one row reads, looked up once for the row.
-struct GridModel::RowInputs {
-    const ItemDetails* item = nullptr;
-    RowRecords records;
-};
-
-bool GridModel::CellKey::operator==(const CellKey& other) const {
-    // Bit for bit, so that a NaN figure that stays NaN counts as unchanged.
-    for (std::size_t i = 0; i < 3; ++i)
-        if (std::bit_cast<std::uint64_t>(values[i]) != std::bit_cast<std::uint64_t>(other.values[i]))
-            return false;
-    return known && other.known && state == other.state && record == other.record;
-}
 
 namespace {
 
@@ -154,7 +142,14 @@ GridModel::GridModel(ClientModel& session, Grid grid, QObject* parent)
         sorts_.push_back(isOrderGrid(grid) && column.sortable ? sortDescriptor(column.field, true)
                                                               : std::nullopt);
         keySlots_.push_back(isKeyed(grid, column.field) ? static_cast<int>(keyCount_++) : -1);
+        allColumns_.push_back(allColumns_.size());
+        if (column.live)
+            liveColumns_.push_back(allColumns_.back());
+        hasLiveColumns_ = hasLiveColumns_ || column.live;
+        liveKeyed_ = liveKeyed_ && (!column.live || keySlots_.back() >= 0);
     }
+    // A row's stale cells are the bits of one word.
+    Q_ASSERT(keyCount_ <= 32);
 
     connect(&session_, &ClientModel::tick, this, [this] {
         switch (grid_) {
@@ -162,8 +157,14 @@ GridModel::GridModel(ClientModel& session, Grid grid, QObject* parent)
         case Grid::PendingOrders:
             refresh(Scope::Live);
             break;
-        case Grid::Watchlist:
         case Grid::Accounts:
+            // The accounts' figures move only with what the session announces (their records, the
+            // positions and their figures), never with a quote: the tick has nothing new for them
+            // while no announcement came since their last refresh.
+            if (announcements_ != announcementsRead_)
+                refresh(Scope::All);
+            break;
+        case Grid::Watchlist:
         case Grid::BuyDepth:
         case Grid::SellDepth:
             refresh(Scope::All);
@@ -173,6 +174,7 @@ GridModel::GridModel(ClientModel& session, Grid grid, QObject* parent)
         }
     });
     connect(&session_, &ClientModel::tablesChanged, this, [this](interfaces::TableSet tables) {
+        ++announcements_;
         const auto table = tableOf(grid_);
         // Executed rows follow the open positions. An account's change (the session announces one
         // every second with the floating figures) shows or hides its orders and freezes or frees its
@@ -190,9 +192,13 @@ GridModel::GridModel(ClientModel& session, Grid grid, QObject* parent)
         if (isDepthGrid(grid_) && std::find(codes.begin(), codes.end(), instrument_) != codes.end())
             refresh(Scope::All);
     });
-    connect(&session_, &ClientModel::loginStateChanged, this, [this] { refresh(Scope::All); });
+    connect(&session_, &ClientModel::loginStateChanged, this, [this] {
+        ++announcements_;
+        refresh(Scope::All);
+    });
     connect(&session_, &ClientModel::clientAboutToBeReplaced, this, [this] { dropClient(); });
     connect(&session_, &ClientModel::clientReplaced, this, [this] {
+        ++announcements_;
         detached_ = false;
         refresh(Scope::All);
     });
@@ -220,7 +226,15 @@ const std::string& GridModel::rowId(int row) const {
 }
 
 const Cell& GridModel::cell(int row, int column) const {
-    return rows_[static_cast<std::size_t>(row)].cells[static_cast<std::size_t>(column)];
+    const Row& r = rows_[static_cast<std::size_t>(row)];
+    const auto c = static_cast<std::size_t>(column);
+    if (r.stale != 0) {
+        if (const int slot = keySlots_[c]; slot >= 0 && (r.stale >> slot & 1U) != 0) {
+            r.cells[c] = keyedCell(columns_[c].field, r.keys[static_cast<std::size_t>(slot)]);
+            r.stale &= ~(1U << slot);
+        }
+    }
+    return r.cells[c];
 }
 
 void GridModel::setInstrument(std::string code) {
@@ -252,22 +266,23 @@ bool GridModel::isTickColumn(int column) const {
            (grid_ == Grid::OpenPositions && field == Field::ClosingPrice);
 }
 
-std::optional<double> GridModel::livePrice(int row, int column) const {
+GridModel::LiveQuote GridModel::liveQuote(int row, int column) const {
     if (detached_ || row < 0 || row >= rowCount() || !isTickColumn(column))
-        return std::nullopt;
+        return {};
     // The price the last refresh read for the cell (its key), so the views' ticks follow the text
     // shown and look nothing up again.
     const Row& r = rows_[static_cast<std::size_t>(row)];
     const int slot = keySlots_[static_cast<std::size_t>(column)];
     if (slot < 0)
-        return std::nullopt;
+        return {};
     const CellKey& key = r.keys[static_cast<std::size_t>(slot)];
     if (!key.known)
-        return std::nullopt;
+        return {};
     if (grid_ == Grid::Watchlist)
-        return key.record ? std::optional<double>(key.values[0]) : std::nullopt;
+        return {key.record ? std::optional<double>(key.values[0]) : std::nullopt, false};
     // An open position's closing price: none when frozen (equity hit) or without its instrument.
-    return key.values[1] == kPriced ? std::optional<double>(key.values[0]) : std::nullopt;
+    return {key.values[1] == kPriced ? std::optional<double>(key.values[0]) : std::nullopt,
+            key.values[1] == kFrozen};
 }
 
 int GridModel::compareRows(int left, int right, int column) const {
@@ -293,20 +308,76 @@ void GridModel::refresh() {
 void GridModel::refresh(Scope scope) {
     if (detached_)
         return;
+    const SessionModel& model = session_.client().model();
+    if (model.generation != modelGeneration_ || (scope == Scope::All && isOrderGrid(grid_))) {
+        modelGeneration_ = model.generation;
+        ++recordsStamp_;
+    }
+    if (isOrderGrid(grid_)) {
+        // An order grid's rows change with its table's announcement, or when an account's change
+        // shows or hides its orders; else the live cells follow the records the rows hold.
+        std::vector<AccountState> accounts = accountStates(model);
+        if (scope != Scope::All && accounts == accountsSeen_ && rowsReadAt_ == recordsStamp_ && liveKeyed_) {
+            if (!hasLiveColumns_)
+                return;
+            updateCells(nullptr, scope);
+            if (grid_ == Grid::OpenPositions && scope == Scope::Figures) {
+                sumOpenPositionTotals();
+                Q_EMIT totalsChanged();
+            }
+            Q_EMIT refreshed();
+            return;
+        }
+        accountsSeen_ = std::move(accounts);
+    }
+    announcementsRead_ = announcements_;
     Snapshot snapshot = read();
-    applyRows(snapshot);
-    updateCells(snapshot, scope);
+    weightsMoved_ = applyRows(snapshot) || weightsMoved_;
+    weightsMoved_ = updateCells(&snapshot, scope) || weightsMoved_;
+    if (hasLiveColumns_ || scope == Scope::All)
+        rowsReadAt_ = recordsStamp_;
     // From the rows read, not from the cells: a hidden margin column still counts. Only when the
     // table or the positions' figures changed: the figures summed are the records', which the core
     // announces when its one-second refresh moves them, so the quote-driven tick has nothing to add.
     if (grid_ == Grid::OpenPositions && scope != Scope::Live) {
-        openTotals_ = tc::gui::openPositionTotals(*snapshot.records, snapshot.orders);
+        sumOpenPositionTotals();
         Q_EMIT totalsChanged();
     } else if (grid_ == Grid::SettledPositions && scope == Scope::All) {
         settledTotals_ = tc::gui::settledTotals(snapshot.orders);
         Q_EMIT totalsChanged();
     }
     Q_EMIT refreshed();
+}
+
+void GridModel::sumOpenPositionTotals() {
+    // The lots and margins only when some row's record or records changed; the figures every time.
+    if (std::exchange(weightsMoved_, false)) {
+        weightTotals_ = {};
+        for (const Row& row : rows_) {
+            weightTotals_.quantity = weightTotals_.quantity + row.weights.quantity;
+            weightTotals_.margin += row.weights.margin;
+        }
+    }
+    OpenPositionTotals totals = weightTotals_;
+    const auto add = [](double& sum, double value) {
+        if (std::isfinite(value))
+            sum += value;
+    };
+    for (const Row& row : rows_) {
+        add(totals.profitLoss, row.order->UnrealisedPL);
+        add(totals.commission, row.order->Commision);
+        add(totals.storage, row.order->Storage);
+    }
+    openTotals_ = totals;
+}
+
+std::vector<GridModel::AccountState> GridModel::accountStates(const SessionModel& model) const {
+    std::vector<AccountState> states;
+    states.reserve(model.AccountDetailCollection.size());
+    for (const auto& [key, account] : model.AccountDetailCollection)
+        if (account)
+            states.push_back({account.get(), account->tradingStatus, account->accountaccessType});
+    return states;
 }
 
 GridModel::Snapshot GridModel::read() const {
@@ -374,16 +445,19 @@ void GridModel::fillIds(Snapshot& s) const {
     s.idsFilled = true;
 }
 
-GridModel::RowInputs GridModel::inputsOf(const Snapshot& s, std::size_t i, bool liveOnly) const {
+void GridModel::lookUpRecords(Row& row, const Snapshot& s, std::size_t i) const {
     RowInputs inputs;
     if (grid_ == Grid::Watchlist) {
         inputs.item = instrumentOf(*s.model, s.codes[i]);
     } else if (isOrderGrid(grid_)) {
-        // The live cells read no group settings.
-        inputs.records = liveOnly ? s.records->liveOf(*s.orders[i]) : s.records->of(*s.orders[i]);
+        inputs.records = s.records->of(*s.orders[i]);
         inputs.item = inputs.records.item;
+        inputs.side = s.orders[i]->tradingMode;
+        if (grid_ == Grid::OpenPositions)
+            row.weights = positionWeights(*s.orders[i], inputs.records);
     }
-    return inputs;
+    row.inputs = inputs;
+    row.recordsStamp = recordsStamp_;
 }
 
 Cell GridModel::cellOf(const Snapshot& s, std::size_t i, const RowInputs& inputs,
@@ -401,8 +475,7 @@ Cell GridModel::cellOf(const Snapshot& s, std::size_t i, const RowInputs& inputs
     }
 }
 
-GridModel::CellKey GridModel::keyOf(const RowInputs& inputs, std::size_t i, const Snapshot& s,
-                                    Field field) const {
+GridModel::CellKey GridModel::keyOf(const RowInputs& inputs, const Order* order, Field field) const {
     // Each key holds every number its cell's text and tone are made of (see boardCell, orderCell).
     CellKey key;
     key.known = true;
@@ -444,20 +517,18 @@ GridModel::CellKey GridModel::keyOf(const RowInputs& inputs, std::size_t i, cons
         }
         return key;
     }
-    const Order& order = *s.orders[i];
     const bool frozen = isEquityHit(inputs.records.account);
     switch (field) {
-    case Field::ClosingPrice: {
-        const auto price = closingPrice(order, inputs.records);
-        key.values[0] = frozen ? order.EquityHitPrice : price.value_or(0);
-        key.values[1] = frozen ? kFrozen : price ? kPriced : kUnpriced;
+    case Field::ClosingPrice:
+        // closingPrice(): a buy closes at the bid, a sell at the ask; none when frozen or unpriced.
+        key.values[0] = frozen ? order->EquityHitPrice : !item ? 0 : inputs.side == 0 ? item->Bid : item->Ask;
+        key.values[1] = frozen ? kFrozen : item ? kPriced : kUnpriced;
         break;
-    }
     case Field::MarketPrice:
-        key.values[0] = frozen || !item ? 0 : order.tradingMode == 0 ? item->Ask : item->Bid;
+        key.values[0] = frozen || !item ? 0 : inputs.side == 0 ? item->Ask : item->Bid;
         break;
     case Field::UnrealisedPL:
-        key.values[0] = order.UnrealisedPL;
+        key.values[0] = order->UnrealisedPL;
         break;
     default:
         return {};
@@ -465,24 +536,60 @@ GridModel::CellKey GridModel::keyOf(const RowInputs& inputs, std::size_t i, cons
     return key;
 }
 
-GridModel::Row GridModel::makeRow(const Snapshot& s, std::size_t index) const {
+Cell GridModel::keyedCell(Field field, const CellKey& key) const {
+    // What boardCell and orderCell make of the same numbers (priceText: the instrument's decimals,
+    // none without an instrument).
+    const auto price = [&](double value) {
+        return Formatter::formatDecimal(value, key.record ? key.state : 0);
+    };
+    if (grid_ == Grid::Watchlist) {
+        switch (field) {
+        case Field::Bid:
+        case Field::Ask:
+            return {price(key.values[0]), Tone::TickSame};
+        case Field::SpreadTicks:
+            return {key.record && key.values[2] > 0
+                        ? sixDecimalText((key.values[0] - key.values[1]) / key.values[2])
+                        : std::string("0")};
+        default:
+            return {price(key.values[0])};
+        }
+    }
+    switch (field) {
+    case Field::ClosingPrice:
+        return {price(key.values[0]), key.values[1] == kFrozen ? Tone::Frozen : Tone::TickSame};
+    case Field::UnrealisedPL:
+        return {moneyText(key.values[0]), key.values[0] < 0 ? Tone::Loss : Tone::Gain};
+    default:
+        return {price(key.values[0])};
+    }
+}
+
+GridModel::Row GridModel::makeRow(const Snapshot& s, std::size_t index) {
     Row row;
     row.id = s.ids[index];
-    if (index < s.orders.size())
+    row.serial = ++lastSerial_;
+    const Order* order = nullptr;
+    if (index < s.orders.size()) {
         row.order = s.orders[index];
-    const RowInputs inputs = inputsOf(s, index, false);
-    row.cells.reserve(columns_.size());
+        order = row.order.get();
+    }
+    lookUpRecords(row, s, index);
+    row.cells.resize(columns_.size());
     row.keys.resize(keyCount_);
     for (std::size_t c = 0; c < columns_.size(); ++c) {
-        if (const int slot = keySlots_[c]; slot >= 0)
-            row.keys[static_cast<std::size_t>(slot)] = keyOf(inputs, index, s, columns_[c].field);
-        row.cells.push_back(cellOf(s, index, inputs, columns_[c]));
+        if (const int slot = keySlots_[c]; slot >= 0) {
+            row.keys[static_cast<std::size_t>(slot)] = keyOf(row.inputs, order, columns_[c].field);
+            row.stale |= 1U << slot;
+        } else {
+            row.cells[c] = cellOf(s, index, row.inputs, columns_[c]);
+        }
     }
     row.fresh = true;
     return row;
 }
 
-void GridModel::applyRows(Snapshot& snapshot) {
+bool GridModel::applyRows(Snapshot& snapshot) {
     // The rows of most refreshes: the same ids in the same order, compared without copying them.
     if (!snapshot.idsFilled) {
         const bool board = grid_ == Grid::Watchlist;
@@ -491,12 +598,12 @@ void GridModel::applyRows(Snapshot& snapshot) {
         for (std::size_t i = 0; same && i < count; ++i)
             same = rows_[i].id == (board ? snapshot.codes[i] : orderId(grid_, *snapshot.orders[i]));
         if (same)
-            return;
+            return false;
         fillIds(snapshot);
     } else if (rows_.size() == snapshot.ids.size() &&
                std::equal(rows_.begin(), rows_.end(), snapshot.ids.begin(),
                           [](const Row& row, const std::string& id) { return row.id == id; })) {
-        return;
+        return false;
     }
     std::vector<std::string> before;
     before.reserve(rows_.size());
@@ -511,7 +618,7 @@ void GridModel::applyRows(Snapshot& snapshot) {
     if (changes) {
         applyRemovals(*changes);
         applyInsertions(*changes, snapshot);
-        return;
+        return true;
     }
     // The rows that stayed changed places: removals first, then the moves, then the insertions.
     const std::unordered_set<std::string_view> inAfter(snapshot.ids.begin(), snapshot.ids.end());
@@ -529,6 +636,7 @@ void GridModel::applyRows(Snapshot& snapshot) {
     reorderRows(target);
     if (const auto insertions = rowChanges(target, snapshot.ids))
         applyInsertions(*insertions, snapshot);
+    return true;
 }
 
 void GridModel::applyRemovals(const std::vector<RowChange>& changes) {
@@ -601,66 +709,72 @@ void GridModel::reorderRows(const std::vector<std::string>& target) {
     Q_EMIT layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }
 
-void GridModel::updateCells(const Snapshot& snapshot, Scope scope) {
-    // Consecutive rows whose changes span the same columns are announced together.
-    int runFirst = -1;
-    int runLast = -1;
-    int spanFirst = 0;
-    int spanLast = 0;
-    const auto flush = [&] {
-        if (runFirst >= 0)
-            Q_EMIT dataChanged(index(runFirst, spanFirst), index(runLast, spanLast));
-        runFirst = -1;
-    };
+bool GridModel::updateCells(const Snapshot* snapshot, Scope scope) {
+    // One announcement for the refresh, over the rows and columns of every cell that changed: a
+    // view repaints what it shows of it at once, where a signal per row would cost each row's.
+    int rowFirst = -1;
+    int rowLast = -1;
+    int columnFirst = 0;
+    int columnLast = 0;
+    bool lookedUp = false;
     for (std::size_t r = 0; r < rows_.size(); ++r) {
         Row& row = rows_[r];
         if (row.fresh) {
             row.fresh = false;
-            flush();
+            lookedUp = true;
             continue;
         }
         bool all = scope == Scope::All;
-        if (r < snapshot.orders.size() && row.order != snapshot.orders[r]) {
-            row.order = snapshot.orders[r];
+        if (snapshot && r < snapshot->orders.size() && row.order != snapshot->orders[r]) {
+            row.order = snapshot->orders[r];
+            row.recordsStamp = 0;
             all = true;
         }
-        const RowInputs inputs = inputsOf(snapshot, r, !all);
+        if (!all && !hasLiveColumns_)
+            continue;
+        // Without a snapshot the rows and their records stand (see refresh): only keyed live cells.
+        if (snapshot && row.recordsStamp != recordsStamp_) {
+            lookUpRecords(row, *snapshot, r);
+            lookedUp = true;
+        }
         int first = -1;
         int last = -1;
-        for (std::size_t c = 0; c < columns_.size(); ++c) {
-            if (!all && !columns_[c].live)
-                continue;
+        for (const std::size_t c : all ? allColumns_ : liveColumns_) {
             if (const int slot = keySlots_[c]; slot >= 0) {
-                // A keyed cell whose numbers stand keeps its text: no formatting, no compare.
-                CellKey key = keyOf(inputs, r, snapshot, columns_[c].field);
+                // A keyed cell whose numbers stand keeps its text; one whose numbers moved is
+                // formatted when it is next read.
+                const CellKey key = keyOf(row.inputs, row.order.get(), columns_[c].field);
                 CellKey& kept = row.keys[static_cast<std::size_t>(slot)];
                 if (key == kept)
                     continue;
                 kept = key;
+                row.stale |= 1U << slot;
+            } else {
+                if (!snapshot)
+                    continue;
+                Cell now = cellOf(*snapshot, r, row.inputs, columns_[c]);
+                if (now == row.cells[c])
+                    continue;
+                row.cells[c] = std::move(now);
             }
-            Cell now = cellOf(snapshot, r, inputs, columns_[c]);
-            if (now == row.cells[c])
-                continue;
-            row.cells[c] = std::move(now);
             if (first < 0)
                 first = static_cast<int>(c);
             last = static_cast<int>(c);
         }
-        if (first < 0) {
-            flush();
+        if (first < 0)
             continue;
+        if (rowFirst < 0) {
+            rowFirst = static_cast<int>(r);
+            columnFirst = first;
+            columnLast = last;
         }
-        const int at = static_cast<int>(r);
-        if (runFirst >= 0 && runLast == at - 1 && spanFirst == first && spanLast == last) {
-            runLast = at;
-            continue;
-        }
-        flush();
-        runFirst = runLast = at;
-        spanFirst = first;
-        spanLast = last;
+        rowLast = static_cast<int>(r);
+        columnFirst = std::min(columnFirst, first);
+        columnLast = std::max(columnLast, last);
     }
-    flush();
+    if (rowFirst >= 0)
+        Q_EMIT dataChanged(index(rowFirst, columnFirst), index(rowLast, columnLast));
+    return lookedUp;
 }
 
 void GridModel::dropClient() {

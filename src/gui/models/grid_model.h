@@ -5,10 +5,16 @@
 // rules and are kept here between refreshes, so painting never reads the session.
 //
 // Refreshes compare: rows that came or went are inserted and removed, rows that changed places are
-// moved (many at once: one layout change), and dataChanged names only the cells whose text or tone
-// changed; never a reset, but when the client is replaced. The quotes board, the accounts and the
-// depth ladders refresh every cell on the session's tick; the open positions and pending orders their
-// live columns; every order grid all of its cells when its table (or the accounts) changed.
+// moved (many at once: one layout change), and one dataChanged spans the cells whose text or tone
+// changed; never a reset, but when the client is replaced. The quotes board and the depth ladders
+// refresh every cell on the session's tick, the accounts when the session announced something since;
+// the open positions and pending orders their live columns; every order grid all of its cells when
+// its table changed, and its rows when an account's change shows or hides orders.
+//
+// A row keeps the records it names (instrument, account, group settings) between its table's
+// changes, for as long as the session model stands (its generation). The cells made of a few numbers
+// (prices, profit and loss) keep those numbers as their key and are formatted only when first read
+// after the numbers moved, so a refresh of 10,000 positions formats only what a view shows.
 //
 // What belongs to one view stays in the view: the tick colours of live prices and the sort order
 // (GridViewProxy), hidden columns and widths (the header, from the column specs here). Date columns
@@ -22,6 +28,8 @@
 
 #include <QAbstractTableModel>
 
+#include <bit>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -65,7 +73,17 @@ public:
 
     // The live price a view's tick colour follows (the board's bid and ask, a position's closing
     // price) as the grid's last refresh read it; nullopt for other columns, or when the row has none.
-    std::optional<double> livePrice(int row, int column) const;
+    std::optional<double> livePrice(int row, int column) const { return liveQuote(row, column).price; }
+    // The live price with whether it is held (an account in equity hit: its tick stays as it was),
+    // in one look: what a view's ticks read of every row.
+    struct LiveQuote {
+        std::optional<double> price;
+        bool frozen = false;
+    };
+    LiveQuote liveQuote(int row, int column) const;
+    // A number of the row's own, never given to another row of this model: what a view keys its
+    // state of the row by, whichever place the row moves to.
+    std::uint64_t rowSerial(int row) const { return rows_[static_cast<std::size_t>(row)].serial; }
     // Whether the column's cells carry a tick colour.
     bool isTickColumn(int column) const;
     // The grid's order of two rows by a column (<0, 0, >0): the session's list order for the order
@@ -99,32 +117,61 @@ private:
         std::int32_t state = 0;
         const void* record = nullptr;
         bool known = false;
-        bool operator==(const CellKey& other) const;
+        // Bit for bit, so that a NaN figure that stays NaN counts as unchanged.
+        bool operator==(const CellKey& other) const {
+            for (std::size_t i = 0; i < 3; ++i)
+                if (std::bit_cast<std::uint64_t>(values[i]) != std::bit_cast<std::uint64_t>(other.values[i]))
+                    return false;
+            return known && other.known && state == other.state && record == other.record;
+        }
+    };
+    // What every cell of one row reads, looked up once for the row.
+    struct RowInputs {
+        const ItemDetails* item = nullptr;
+        RowRecords records;
+        std::int32_t side = 0; // the order's tradingMode, kept so the live keys leave the record be
     };
     struct Row {
         std::string id;
         std::shared_ptr<const Order> order; // the order grids' record
-        std::vector<Cell> cells;
+        // A keyed cell's text is made from its key when it is first read after the key moved (the
+        // bits of `stale`, by key slot): cells nobody looks at are never formatted.
+        mutable std::vector<Cell> cells;
         std::vector<CellKey> keys; // one per keyed column (keySlots_)
-        bool fresh = false;        // inserted by the refresh running now
+        RowInputs inputs;          // looked up under recordsStamp
+        PositionWeights weights;   // the open positions' lots and margin, with the inputs
+        std::uint64_t recordsStamp = 0;
+        std::uint64_t serial = 0;
+        mutable std::uint32_t stale = 0;
+        bool fresh = false; // inserted by the refresh running now
     };
     struct Snapshot;
-    struct RowInputs;
+    // The state of an account that decides whether its orders are listed.
+    struct AccountState {
+        const void* account = nullptr;
+        std::int32_t status = 0;
+        std::int32_t access = 0;
+        friend bool operator==(const AccountState&, const AccountState&) = default;
+    };
     // Live: the live cells. Figures: the live cells and the totals (the positions' figures moved).
     enum class Scope { Live, Figures, All };
 
     void refresh(Scope scope);
     Snapshot read() const;
-    void applyRows(Snapshot& snapshot);
+    bool applyRows(Snapshot& snapshot);
     void applyInsertions(const std::vector<RowChange>& changes, const Snapshot& snapshot);
     void applyRemovals(const std::vector<RowChange>& changes);
     void reorderRows(const std::vector<std::string>& target);
-    void updateCells(const Snapshot& snapshot, Scope scope);
-    Row makeRow(const Snapshot& snapshot, std::size_t index) const;
-    RowInputs inputsOf(const Snapshot& snapshot, std::size_t index, bool liveOnly) const;
+    // True when some row's records were looked up again. Without a snapshot, the rows as they stand.
+    bool updateCells(const Snapshot* snapshot, Scope scope);
+    Row makeRow(const Snapshot& snapshot, std::size_t index);
+    void lookUpRecords(Row& row, const Snapshot& snapshot, std::size_t index) const;
     Cell cellOf(const Snapshot& snapshot, std::size_t index, const RowInputs& inputs,
                 const ColumnSpec& column) const;
-    CellKey keyOf(const RowInputs& inputs, std::size_t index, const Snapshot& snapshot, Field field) const;
+    CellKey keyOf(const RowInputs& inputs, const Order* order, Field field) const;
+    Cell keyedCell(Field field, const CellKey& key) const;
+    std::vector<AccountState> accountStates(const SessionModel& model) const;
+    void sumOpenPositionTotals();
     void fillIds(Snapshot& snapshot) const;
     void dropClient();
 
@@ -134,7 +181,22 @@ private:
     std::vector<std::optional<OrderSortDescriptor>> sorts_;
     std::vector<int> keySlots_; // per column, its place in Row::keys; -1 for cells worked out always
     std::size_t keyCount_ = 0;
+    std::vector<std::size_t> allColumns_;  // 0, 1, 2, ...
+    std::vector<std::size_t> liveColumns_; // the columns refreshed every second
+    bool hasLiveColumns_ = false;
+    bool liveKeyed_ = true; // every live column is keyed: its cells follow the rows' records alone
     std::vector<Row> rows_;
+    std::uint64_t lastSerial_ = 0;
+    // Rows' records are looked up again when this moves: a new session model, or a table change of an
+    // order grid (its records may have been rewritten in place).
+    std::uint64_t recordsStamp_ = 1;
+    std::uint64_t modelGeneration_ = 0;
+    std::uint64_t rowsReadAt_ = 0; // the stamp under which every row was last read and looked up
+    std::vector<AccountState> accountsSeen_;
+    OpenPositionTotals weightTotals_;     // the lots and margin of the rows as they stand
+    bool weightsMoved_ = true;            // some row came, went or was looked up since weightTotals_
+    std::uint64_t announcements_ = 0;     // the session's table and login announcements heard
+    std::uint64_t announcementsRead_ = 0; // as of the last refresh that read the session
     OpenPositionTotals openTotals_;
     SettledTotals settledTotals_;
     std::string instrument_;

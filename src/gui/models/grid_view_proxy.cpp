@@ -3,6 +3,9 @@
 #include "gui/models/grid_model.h"
 #include "gui/models/grid_tones.h"
 
+#include <cmath>
+#include <unordered_map>
+
 namespace tc::gui {
 
 GridViewProxy::GridViewProxy(GridModel& grid, QObject* parent) : QSortFilterProxyModel(parent), grid_(grid) {
@@ -14,33 +17,85 @@ GridViewProxy::GridViewProxy(GridModel& grid, QObject* parent) : QSortFilterProx
         connect(&grid, &GridModel::refreshed, this, &GridViewProxy::noteTicks);
 }
 
+namespace {
+
+// Past this many ticks changed in one refresh, the view repaints the whole column at once.
+constexpr std::size_t kManyTicks = 16;
+
+bool isQuote(double price) {
+    return std::isfinite(price) && price != 0;
+}
+
+} // namespace
+
 Tick GridViewProxy::tick(int sourceRow, int column) const {
+    if (sourceRow < 0 || sourceRow >= grid_.rowCount())
+        return Tick::Same;
+    const auto row = static_cast<std::size_t>(sourceRow);
     for (const TickColumn& entry : tickColumns_)
         if (entry.column == column)
-            return entry.ticks.tick(grid_.rowId(sourceRow));
+            return row < entry.rows.size() && entry.rows[row].known &&
+                           entry.rows[row].serial == grid_.rowSerial(sourceRow)
+                       ? entry.rows[row].tick
+                       : Tick::Same;
     return Tick::Same;
 }
 
 void GridViewProxy::noteTicks() {
+    const int count = grid_.rowCount();
     for (TickColumn& entry : tickColumns_) {
-        for (int row = 0; row < grid_.rowCount(); ++row) {
-            const std::string& id = grid_.rowId(row);
-            // A frozen price (an account in equity hit) keeps the tick it had.
-            if (grid_.cell(row, entry.column).tone == Tone::Frozen) {
-                entry.ticks.keep(id);
-                continue;
+        std::vector<RowTick> next(static_cast<std::size_t>(count));
+        // The last refresh's places of its rows, made only once some row is found to have moved.
+        std::unordered_map<std::uint64_t, std::size_t> places;
+        std::vector<int> changed;
+        for (int row = 0; row < count; ++row) {
+            const auto at = static_cast<std::size_t>(row);
+            const std::uint64_t serial = grid_.rowSerial(row);
+            const RowTick* before = nullptr;
+            if (at < entry.rows.size() && entry.rows[at].serial == serial) {
+                before = &entry.rows[at];
+            } else if (!entry.rows.empty()) {
+                if (places.empty())
+                    for (std::size_t i = 0; i < entry.rows.size(); ++i)
+                        places.emplace(entry.rows[i].serial, i);
+                if (const auto found = places.find(serial); found != places.end())
+                    before = &entry.rows[found->second];
             }
-            const auto price = grid_.livePrice(row, entry.column);
-            if (!price)
-                continue;
-            const Tick before = entry.ticks.tick(id);
-            if (entry.ticks.note(id, *price) != before) {
-                const QModelIndex at = mapFromSource(grid_.index(row, entry.column));
-                if (at.isValid())
-                    Q_EMIT dataChanged(at, at, {Qt::BackgroundRole, Qt::ForegroundRole});
+            if (before && !before->known)
+                before = nullptr;
+            RowTick& now = next[at];
+            const GridModel::LiveQuote quote = grid_.liveQuote(row, entry.column);
+            if (quote.frozen) {
+                // A frozen price (an account in equity hit) keeps the tick it had.
+                if (before)
+                    now = *before;
+            } else if (const auto& price = quote.price) {
+                // The first price of a row, and a price of 0 or not finite on either side, give Same.
+                if (before && isQuote(*price) && isQuote(before->price))
+                    now.tick = *price > before->price   ? Tick::Up
+                               : *price < before->price ? Tick::Down
+                                                        : Tick::Same;
+                now.price = *price;
+                now.known = true;
             }
+            now.serial = serial;
+            if (now.tick != (before ? before->tick : Tick::Same))
+                changed.push_back(row);
         }
-        entry.ticks.endRefresh();
+        entry.rows = std::move(next);
+        if (changed.empty())
+            continue;
+        const int column = mapFromSource(grid_.index(0, entry.column)).column();
+        if (changed.size() > kManyTicks && column >= 0 && rowCount() > 0) {
+            Q_EMIT dataChanged(index(0, column), index(rowCount() - 1, column),
+                               {Qt::BackgroundRole, Qt::ForegroundRole});
+            continue;
+        }
+        for (const int row : changed) {
+            const QModelIndex at = mapFromSource(grid_.index(row, entry.column));
+            if (at.isValid())
+                Q_EMIT dataChanged(at, at, {Qt::BackgroundRole, Qt::ForegroundRole});
+        }
     }
 }
 

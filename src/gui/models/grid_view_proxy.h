@@ -11,6 +11,7 @@
 
 #include <QSortFilterProxyModel>
 
+#include <cstdint>
 #include <vector>
 
 namespace tc::gui {
@@ -35,9 +36,17 @@ protected:
 private:
     void noteTicks();
 
+    // A row's live price and tick as this view noted them last (as a TickTracker keeps a key's),
+    // under the grid's row serial: a row that moved keeps its own.
+    struct RowTick {
+        std::uint64_t serial = 0;
+        double price = 0;
+        Tick tick = Tick::Same;
+        bool known = false;
+    };
     struct TickColumn {
         int column = 0;
-        TickTracker ticks;
+        std::vector<RowTick> rows; // by the grid's rows as its last refresh left them
     };
     GridModel& grid_;
     std::vector<TickColumn> tickColumns_;

@@ -36,6 +36,7 @@
 #include "gui/models/chart_model.h"
 #include "gui/models/client_model.h"
 #include "gui/models/grid_model.h"
+#include "gui/statements/account_statement_window_controller.h"
 #include "gui/trading/close_all_window_controller.h"
 #include "gui/trading/close_position_status_window_controller.h"
 #include "gui/trading/closend_cancel_position_window_controller.h"
@@ -59,12 +60,16 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QMouseEvent>
+#include <QPrintPreviewWidget>
+#include <QPrinter>
 #include <QPushButton>
+#include <QTabWidget>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
 #include <charconv>
 #include <memory>
+#include <optional>
 
 namespace tc::gui {
 namespace {
@@ -545,6 +550,60 @@ QWidget* closeAll(ScreenContext& c, bool refused) {
 
 } // namespace
 
+// The statement window showing demo's January 2024 of account 20001, on a page of its own.
+AccountStatementWindowController* statementWindow(ScreenContext& c) {
+    c.session();
+    auto* window = c.own(new AccountStatementWindowController(c.context()));
+    window->resize(1240, 860);
+    window->show();
+    window->windowDidAppear();
+    auto shown = std::make_shared<int>(0);
+    c.keep(shown);
+    QObject::connect(window, &AccountStatementWindowController::statementShown, window,
+                     [shown] { ++*shown; });
+    c.waitUntil([shown] { return *shown > 0; }, 10000);
+    window->setAccountText(QStringLiteral("20001"));
+    window->setPeriod(QDateTime(QDate(2024, 1, 1), QTime(0, 0)),
+                      QDateTime(QDate(2024, 1, 31), QTime(23, 59)));
+    window->showAccountStatement();
+    c.waitUntil([shown] { return *shown > 1; }, 10000);
+    return window;
+}
+
+QWidget* statement(ScreenContext& c, std::optional<StatementTable> details) {
+    AccountStatementWindowController* window = statementWindow(c);
+    if (details)
+        window->showDetails(*details);
+    else
+        window->summaryButtonClicked();
+    c.waitUntil([] { return false; }, 300); // the pies' first layout
+    return window;
+}
+
+QWidget* statementPrintPreview(ScreenContext& c) {
+    AccountStatementWindowController* window = statementWindow(c);
+    auto printer = std::make_shared<QPrinter>();
+    AccountStatementWindowController::setUpPrinter(*printer);
+    c.keep(printer);
+    auto* preview = c.own(new QPrintPreviewWidget(printer.get()));
+    QObject::connect(preview, &QPrintPreviewWidget::paintRequested, window,
+                     [window](QPrinter* target) { window->printTo(*target); });
+    preview->resize(1100, 860);
+    preview->setZoomMode(QPrintPreviewWidget::FitInView);
+    preview->show();
+    preview->updatePreview();
+    c.waitUntil([preview] { return preview->pageCount() > 0; });
+    return preview;
+}
+
+QWidget* journal(ScreenContext& c) {
+    auto* window = static_cast<MainWindowController*>(mainWindow(c));
+    auto* tabs = window->findChild<QTabWidget*>(QStringLiteral("mainTabView"));
+    tabs->setCurrentWidget(window->findChild<QWidget*>(QStringLiteral("journalTab")));
+    c.waitUntil([window] { return window->journalTable()->model()->rowCount() > 0; });
+    return window;
+}
+
 void registerScreens(ScreenRegistry& r) {
     r.add("main-window", mainWindow);
     r.add("settings", [](ScreenContext& c) { return settingsWindow(c); });
@@ -583,6 +642,19 @@ void registerScreens(ScreenRegistry& r) {
     r.add("detail-market-sessions",
           [](ScreenContext& c) { return instrument(c, DetailType::MarketSessions); });
     r.add("detail-deposit-info", depositInfo);
+    r.add("statement-summary", [](ScreenContext& c) { return statement(c, std::nullopt); });
+    r.add("statement-open-positions",
+          [](ScreenContext& c) { return statement(c, StatementTable::OpenPositions); });
+    r.add("statement-settled-positions",
+          [](ScreenContext& c) { return statement(c, StatementTable::SettledPositions); });
+    r.add("statement-pending-orders",
+          [](ScreenContext& c) { return statement(c, StatementTable::PendingOrders); });
+    r.add("statement-cancelled-orders",
+          [](ScreenContext& c) { return statement(c, StatementTable::CancelledOrders); });
+    r.add("statement-instruments",
+          [](ScreenContext& c) { return statement(c, StatementTable::Instruments); });
+    r.add("statement-print-preview", statementPrintPreview);
+    r.add("journal", journal);
     r.add("ticket-simple", [](ScreenContext& c) { return static_cast<QWidget*>(ticket(c)); });
     r.add("ticket-advanced", ticketAdvanced);
     r.add("ticket-multi-account", ticketMultiAccount);

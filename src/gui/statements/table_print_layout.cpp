@@ -102,11 +102,24 @@ double maxLineWidth(std::string_view text, const TextMetrics& metrics) {
     }
 }
 
+// The widest word of a text: how narrow its column may get before a word has to break.
+double widestWord(std::string_view text, const TextMetrics& metrics) {
+    double widest = 0;
+    std::size_t start = 0;
+    while (start <= text.size()) {
+        const auto end = text.find_first_of(" \n", start);
+        const std::size_t stop = end == std::string_view::npos ? text.size() : end;
+        if (stop > start)
+            widest = std::max(widest, metrics.width(text.substr(start, stop - start)));
+        if (end == std::string_view::npos)
+            break;
+        start = end + 1;
+    }
+    return widest;
+}
+
 // Columns narrower than an equal share of what is left keep their width; the others share the rest.
-std::vector<double> fitWidths(const std::vector<double>& natural, double available) {
-    const double total = std::accumulate(natural.begin(), natural.end(), 0.0);
-    if (total <= available)
-        return natural;
+std::vector<double> shareWidths(const std::vector<double>& natural, double available) {
     std::vector<std::size_t> order(natural.size());
     std::iota(order.begin(), order.end(), 0);
     std::stable_sort(order.begin(), order.end(),
@@ -118,6 +131,23 @@ std::vector<double> fitWidths(const std::vector<double>& natural, double availab
         widths[order[i]] = std::min(natural[order[i]], share);
         left -= widths[order[i]];
     }
+    return widths;
+}
+
+// Too wide for the page: the columns first give up what their texts can wrap at blanks, each in
+// proportion to what it can give, so no word breaks while the widest words still fit side by side.
+std::vector<double> fitWidths(const std::vector<double>& natural, const std::vector<double>& words,
+                              double available) {
+    const double total = std::accumulate(natural.begin(), natural.end(), 0.0);
+    if (total <= available)
+        return natural;
+    const double least = std::accumulate(words.begin(), words.end(), 0.0);
+    if (least > available || total <= least)
+        return shareWidths(words, available);
+    const double keep = (available - least) / (total - least);
+    std::vector<double> widths(natural.size());
+    for (std::size_t c = 0; c < natural.size(); ++c)
+        widths[c] = words[c] + (natural[c] - words[c]) * keep;
     return widths;
 }
 
@@ -163,7 +193,21 @@ TableLayout layoutTable(const PrintRows& rows, const TextMetrics& metrics, PageA
     for (const auto& row : rows)
         for (std::size_t c = 0; c < columns && c < row.size(); ++c)
             natural[c] = std::max(natural[c], maxLineWidth(row[c], metrics) + inset);
-    layout.columnWidths = fitWidths(natural, page.width);
+    // The widest words are measured only when the table does not fit as it stands; a text without
+    // a blank is its own widest word.
+    std::vector<double> words = natural;
+    if (std::accumulate(natural.begin(), natural.end(), 0.0) > page.width) {
+        words.assign(columns, inset);
+        for (const auto& row : rows)
+            for (std::size_t c = 0; c < columns && c < row.size(); ++c) {
+                const std::string& text = row[c];
+                const double widest = text.find_first_of(" \n") == std::string::npos
+                                          ? metrics.width(text)
+                                          : widestWord(text, metrics);
+                words[c] = std::max(words[c], widest + inset);
+            }
+    }
+    layout.columnWidths = fitWidths(natural, words, page.width);
 
     static const std::string kEmpty;
     layout.cells.resize(rows.size());

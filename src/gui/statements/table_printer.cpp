@@ -12,6 +12,8 @@
 #include <QTableView>
 
 #include <algorithm>
+#include <array>
+#include <memory>
 #include <optional>
 
 namespace tc::gui {
@@ -81,22 +83,13 @@ public:
         scale_.k = printer.resolution() / 72.0;
         font_ = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
         font_.setPointSizeF(8);
-        metrics_ = std::make_unique<QFontMetricsF>(font_, &printer);
+        metrics_ = std::make_shared<QFontMetricsF>(font_, &printer);
         const QRectF area = printer.pageRect(QPrinter::Point);
         page_ = {area.width(), area.height()};
         stamp_ = QDateTime::currentDateTime().toString(QStringLiteral("MM/dd/yyyy HH:mm"));
     }
 
-    TextMetrics textMetrics() const {
-        const QFontMetricsF* metrics = metrics_.get();
-        const double k = scale_.k;
-        return {[metrics, k](std::string_view text) {
-                    return metrics->horizontalAdvance(
-                               QString::fromUtf8(text.data(), static_cast<int>(text.size()))) /
-                           k;
-                },
-                metrics->height() / k};
-    }
+    TextMetrics textMetrics() const { return measuring(metrics_); }
     // The area the tables take on every page.
     PageArea tableArea() const {
         return {page_.width, std::max(1.0, page_.height - kHeaderBand - kFooterBand)};
@@ -118,12 +111,42 @@ public:
     }
     void setPageCount(std::size_t count) { pageCount_ = count; }
 
+    QFont fontOf(const PrintTextStyle& style) const {
+        QFont font = QFontDatabase::systemFont(QFontDatabase::GeneralFont);
+        font.setPointSizeF(style.pointSize);
+        font.setBold(style.bold);
+        font.setUnderline(style.underline);
+        return font;
+    }
+    // Metrics of a text style in points.
+    TextMetrics metricsOf(const PrintTextStyle& style) const {
+        return measuring(std::make_shared<const QFontMetricsF>(fontOf(style), &printer_));
+    }
+
     void drawHeading(const QString& text, double top) {
         QFont bold = font_;
         bold.setBold(true);
         painter_.setFont(bold);
         painter_.setPen(Qt::black);
         painter_.drawText(QPointF(0, scale_(kHeaderBand + top) + metrics_->ascent()), text);
+    }
+
+    // One line of styled text, its background behind the text only.
+    void drawText(const QString& text, double top, const PrintTextStyle& style) {
+        const QFont font = fontOf(style);
+        const QFontMetricsF metrics(font, &printer_);
+        const QPointF at(0, scale_(kHeaderBand + top));
+        if (style.background.alpha() > 0)
+            painter_.fillRect(QRectF(at, QSizeF(metrics.horizontalAdvance(text), metrics.height())),
+                              style.background);
+        painter_.setFont(font);
+        painter_.setPen(style.foreground);
+        // Text, never markup: drawText lays out the string as it is.
+        painter_.drawText(QPointF(at.x(), at.y() + metrics.ascent()), text);
+    }
+
+    void drawImage(const QImage& image, double top, double width, double height) {
+        painter_.drawImage(QRectF(0, scale_(kHeaderBand + top), scale_(width), scale_(height)), image);
     }
 
     void drawRow(const TableLayout& layout, std::size_t row, double top, const TablePrintStyle& style) {
@@ -134,7 +157,9 @@ public:
             const double width = layout.columnWidths[c];
             const PrintCell& cell = layout.cells[row][c];
             const QRectF box(scale_(left), scale_(kHeaderBand + top), scale_(width), scale_(height));
-            painter_.fillRect(box, cell.fill == CellFill::Header ? QColor(Qt::lightGray) : QColor(Qt::white));
+            // The paper is white already: only shaded cells are filled.
+            if (cell.fill == CellFill::Header)
+                painter_.fillRect(box, QColor(Qt::lightGray));
             QPen border(QColor(Qt::darkGray));
             border.setWidthF(scale_(style.borderWidth));
             painter_.setPen(border);
@@ -154,6 +179,29 @@ public:
     }
 
 private:
+    // Widths in points. Plain ASCII texts (most cells: numbers, codes, dates) are summed from the
+    // advances of their characters, which is never narrower than the shaped text; shaping each of
+    // a long table's cells again and again would take seconds. Other texts are shaped.
+    TextMetrics measuring(std::shared_ptr<const QFontMetricsF> metrics) const {
+        const double k = scale_.k;
+        auto advances = std::make_shared<std::array<double, 128>>();
+        for (int c = 32; c < 127; ++c)
+            (*advances)[static_cast<std::size_t>(c)] = metrics->horizontalAdvance(QChar(c)) / k;
+        return {[metrics, advances, k](std::string_view text) {
+                    double width = 0;
+                    for (const char c : text) {
+                        const auto byte = static_cast<unsigned char>(c);
+                        if (byte < 32 || byte > 126)
+                            return metrics->horizontalAdvance(
+                                       QString::fromUtf8(text.data(), static_cast<int>(text.size()))) /
+                                   k;
+                        width += (*advances)[byte];
+                    }
+                    return width;
+                },
+                metrics->height() / k};
+    }
+
     void decorate() {
         painter_.setFont(font_);
         painter_.setPen(Qt::black);
@@ -173,7 +221,7 @@ private:
     QString title_;
     Scale scale_;
     QFont font_;
-    std::unique_ptr<QFontMetricsF> metrics_;
+    std::shared_ptr<QFontMetricsF> metrics_;
     PageArea page_;
     QString stamp_;
     std::size_t current_ = 0;
@@ -181,11 +229,44 @@ private:
     bool decorated_ = false;
 };
 
-struct PlacedBlock {
-    std::size_t headingPage = 0;
-    double headingTop = -1; // < 0: no heading
-    TableLayout layout;
+// What goes where: a heading, a table row, a line of text or an image, on a page at a height.
+struct Placed {
+    enum class What : std::uint8_t { Heading, Row, Text, Image } what = What::Row;
+    std::size_t block = 0;
+    std::size_t page = 0;
+    double top = 0;
+    std::size_t row = 0; // of a table, or the line of a text
+    double width = 0;    // of an image
+    double height = 0;
 };
+
+// The lines of a text wrapped to `width` points: at blanks, and within a word longer than a line.
+std::vector<QString> wrapLines(const QString& text, const TextMetrics& metrics, double width) {
+    std::vector<QString> out;
+    const auto fits = [&](const QString& line) { return metrics.width(line.toStdString()) <= width; };
+    for (const QString& paragraph : text.split(QLatin1Char('\n'))) {
+        QString line;
+        for (const QString& word : paragraph.split(QLatin1Char(' '))) {
+            const QString joined = line.isEmpty() ? word : line + QLatin1Char(' ') + word;
+            if (fits(joined)) {
+                line = joined;
+                continue;
+            }
+            if (!line.isEmpty())
+                out.push_back(line);
+            line = word;
+            while (line.size() > 1 && !fits(line)) {
+                qsizetype cut = line.size() - 1;
+                while (cut > 1 && !fits(line.left(cut)))
+                    --cut;
+                out.push_back(line.left(cut));
+                line = line.mid(cut);
+            }
+        }
+        out.push_back(line);
+    }
+    return out;
+}
 
 } // namespace
 
@@ -203,18 +284,55 @@ PrintRows printRowsOf(const QTableView& view, std::int64_t language, int identif
 TablePrinter::TablePrinter(QString jobTitle) : jobTitle_(std::move(jobTitle)) {}
 
 void TablePrinter::addHeading(QString text) {
-    blocks_.push_back({std::move(text), {}, {}});
+    Block block;
+    block.heading = std::move(text);
+    blocks_.push_back(std::move(block));
+}
+
+void TablePrinter::addHeading(QString text, const PrintTextStyle& style) {
+    addHeading(std::move(text));
+    blocks_.back().textStyle = style;
 }
 
 void TablePrinter::addTable(PrintRows rows, TablePrintStyle style) {
     if (rows.empty())
         return;
-    if (!blocks_.empty() && blocks_.back().rows.empty()) {
+    if (!blocks_.empty() && blocks_.back().kind == Kind::Table && blocks_.back().rows.empty()) {
         blocks_.back().rows = std::move(rows);
         blocks_.back().style = style;
         return;
     }
-    blocks_.push_back({QString(), std::move(rows), style});
+    Block block;
+    block.rows = std::move(rows);
+    block.style = style;
+    blocks_.push_back(std::move(block));
+}
+
+void TablePrinter::addText(QString text, PrintTextStyle style) {
+    Block block;
+    block.kind = Kind::Text;
+    block.heading = std::move(text);
+    block.textStyle = style;
+    blocks_.push_back(std::move(block));
+}
+
+void TablePrinter::addImage(QImage image, double height) {
+    if (image.isNull() || height <= 0)
+        return;
+    Block block;
+    block.kind = Kind::Image;
+    block.image = std::move(image);
+    block.height = height;
+    blocks_.push_back(std::move(block));
+}
+
+void TablePrinter::addLineFeeds(int count) {
+    if (count <= 0)
+        return;
+    Block block;
+    block.kind = Kind::Space;
+    block.height = count;
+    blocks_.push_back(std::move(block));
 }
 
 bool TablePrinter::print(QPrinter& printer) const {
@@ -227,47 +345,104 @@ bool TablePrinter::print(QPrinter& printer) const {
     const TextMetrics metrics = drawer.textMetrics();
     const PageArea area = drawer.tableArea();
     const double gap = metrics.lineHeight; // the empty paragraph before and after each table
-    const double headingHeight = metrics.lineHeight * 1.6;
+    const double feed = drawer.metricsOf(PrintTextStyle{}).lineHeight;
 
     // Lay everything out first, so every page can say how many there are.
-    std::vector<PlacedBlock> placed;
+    std::vector<Placed> placed;
+    std::vector<TableLayout> layouts(blocks_.size());
+    std::vector<std::vector<QString>> lines(blocks_.size());
     std::size_t page = 0;
     double top = 0;
-    for (const Block& block : blocks_) {
-        if (block.rows.empty())
-            continue;
-        PlacedBlock out;
-        const bool heading = !block.heading.isEmpty();
-        const double tableTop = top + gap + (heading ? headingHeight : 0);
-        out.layout = layoutTable(block.rows, metrics, area, block.style, page, tableTop);
-        if (heading && !out.layout.placed.empty() && out.layout.placed.front().page != page) {
-            // The table's first rows went on: its heading goes with them.
-            page = out.layout.placed.front().page;
-            out.layout = layoutTable(block.rows, metrics, area, block.style, page, headingHeight);
-            out.headingTop = 0;
-        } else if (heading) {
-            out.headingTop = top + gap;
+    // Moves on to the next page when `height` does not fit below `top` (unless the page is empty).
+    const auto makeRoom = [&](double height) {
+        if (top > 0 && top + height > area.height) {
+            ++page;
+            top = 0;
         }
-        out.headingPage = page;
-        page = out.layout.lastPage;
-        top = out.layout.endTop;
-        placed.push_back(std::move(out));
+    };
+    for (std::size_t b = 0; b < blocks_.size(); ++b) {
+        const Block& block = blocks_[b];
+        switch (block.kind) {
+        case Kind::Table: {
+            if (block.rows.empty())
+                continue;
+            const bool heading = !block.heading.isEmpty();
+            const double headingHeight =
+                (block.textStyle ? drawer.metricsOf(*block.textStyle).lineHeight : metrics.lineHeight) * 1.6;
+            const double tableTop = top + gap + (heading ? headingHeight : 0);
+            TableLayout& layout = layouts[b];
+            layout = layoutTable(block.rows, metrics, area, block.style, page, tableTop);
+            double headingTop = top + gap;
+            if (heading && !layout.placed.empty() && layout.placed.front().page != page) {
+                // The table's first rows went on: its heading goes with them.
+                page = layout.placed.front().page;
+                layout = layoutTable(block.rows, metrics, area, block.style, page, headingHeight);
+                headingTop = 0;
+            }
+            if (heading)
+                placed.push_back({Placed::What::Heading, b, page, headingTop});
+            for (const PlacedRow& row : layout.placed)
+                placed.push_back({Placed::What::Row, b, row.page, row.top, row.row});
+            page = layout.lastPage;
+            top = layout.endTop;
+            break;
+        }
+        case Kind::Text: {
+            const TextMetrics styled = drawer.metricsOf(*block.textStyle);
+            lines[b] = wrapLines(block.heading, styled, area.width);
+            for (std::size_t l = 0; l < lines[b].size(); ++l) {
+                makeRoom(styled.lineHeight);
+                placed.push_back({Placed::What::Text, b, page, top, l});
+                top += styled.lineHeight;
+            }
+            break;
+        }
+        case Kind::Image: {
+            const double aspect =
+                static_cast<double>(block.image.width()) / std::max(1, block.image.height());
+            double height = std::min(block.height, area.height);
+            double width = height * aspect;
+            if (width > area.width) {
+                width = area.width;
+                height = width / aspect;
+            }
+            makeRoom(height);
+            placed.push_back({Placed::What::Image, b, page, top, 0, width, height});
+            top += height;
+            break;
+        }
+        case Kind::Space:
+            top += block.height * feed;
+            if (top >= area.height) {
+                ++page;
+                top = 0;
+            }
+            break;
+        }
     }
     drawer.setPageCount(page + 1);
 
     bool ok = drawer.goTo(0);
-    for (std::size_t b = 0, index = 0; ok && b < blocks_.size(); ++b) {
-        if (blocks_[b].rows.empty())
-            continue;
-        const PlacedBlock& block = placed[index++];
-        if (block.headingTop >= 0) {
-            ok = drawer.goTo(block.headingPage);
-            drawer.drawHeading(blocks_[b].heading, block.headingTop);
-        }
-        for (const PlacedRow& row : block.layout.placed) {
-            if (!(ok = drawer.goTo(row.page)))
-                break;
-            drawer.drawRow(block.layout, row.row, row.top, blocks_[b].style);
+    for (const Placed& item : placed) {
+        if (!ok || !(ok = drawer.goTo(item.page)))
+            break;
+        const Block& block = blocks_[item.block];
+        switch (item.what) {
+        case Placed::What::Heading:
+            if (block.textStyle)
+                drawer.drawText(block.heading, item.top, *block.textStyle);
+            else
+                drawer.drawHeading(block.heading, item.top);
+            break;
+        case Placed::What::Row:
+            drawer.drawRow(layouts[item.block], item.row, item.top, block.style);
+            break;
+        case Placed::What::Text:
+            drawer.drawText(lines[item.block][item.row], item.top, *block.textStyle);
+            break;
+        case Placed::What::Image:
+            drawer.drawImage(block.image, item.top, item.width, item.height);
+            break;
         }
     }
     painter.end();

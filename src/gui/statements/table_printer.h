@@ -5,10 +5,13 @@
 // action of the program goes through it; the rows of an on-screen table come from printRowsOf.
 #include "gui/statements/table_print_layout.h"
 
+#include <QColor>
+#include <QImage>
 #include <QString>
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <vector>
 
 class QPrintDialog;
@@ -23,14 +26,31 @@ namespace tc::gui {
 // own text where a column has none), then every row of the view's model in the view's order.
 PrintRows printRowsOf(const QTableView& view, std::int64_t language, int identifierRole);
 
+// A run of text in the system font: its size, colours and underline.
+struct PrintTextStyle {
+    double pointSize = 12;
+    QColor foreground = Qt::black;
+    QColor background = Qt::transparent; // behind each line's text
+    bool bold = false;
+    bool underline = false;
+};
+
 class TablePrinter {
 public:
     explicit TablePrinter(QString jobTitle);
 
-    // A heading printed above the next table (kept on the page of the table's first rows).
+    // A heading printed above the next table (kept on the page of the table's first rows); bold
+    // 8-point text unless a style is given.
     void addHeading(QString text);
+    void addHeading(QString text, const PrintTextStyle& style);
     // A table; row 0 holds the header texts. A table without rows is left out.
     void addTable(PrintRows rows, TablePrintStyle style = {});
+    // Plain text (never read as markup): its lines as given, each wrapped to the page width.
+    void addText(QString text, PrintTextStyle style = {});
+    // An image at its aspect ratio, `height` points tall (narrowed to the page width).
+    void addImage(QImage image, double height);
+    // Empty lines of the 12-point font.
+    void addLineFeeds(int count);
 
     // Names the job and draws every table on `printer`; false when the printer cannot be painted on.
     bool print(QPrinter& printer) const;
@@ -38,10 +58,15 @@ public:
     std::size_t pagesPrinted() const { return pagesPrinted_; }
 
 private:
+    enum class Kind : std::uint8_t { Table, Text, Image, Space };
     struct Block {
-        QString heading;
+        Kind kind = Kind::Table;
+        QString heading; // a table's heading, or the text of a text block
         PrintRows rows;
         TablePrintStyle style;
+        std::optional<PrintTextStyle> textStyle; // of the heading or the text
+        QImage image;
+        double height = 0; // an image's height, or a space's number of lines
     };
     QString jobTitle_;
     std::vector<Block> blocks_;

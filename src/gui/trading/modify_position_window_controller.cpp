@@ -2,6 +2,7 @@
 
 #include "gui/app/gui_context.h"
 #include "gui/app/language.h"
+#include "gui/controls/decimal_text_field.h"
 #include "gui/controls/input_filters.h"
 #include "gui/market/grid_cells.h"
 #include "interfaces/client.h"
@@ -29,9 +30,6 @@ ModifyPositionWindowController::ModifyPositionWindowController(GuiContext& conte
     ui_->setupUi(this);
     setObjectName(QStringLiteral("ModifyPositionWindowController"));
     installDecimalFilter(ui_->QuantityComboField);
-    installDecimalFilter(ui_->OrderPriceTextField);
-    installDecimalFilter(ui_->TakeProfitTextField);
-    installDecimalFilter(ui_->StopLossTextField);
     ui_->QuantityComboField->setInsertPolicy(QComboBox::NoInsert);
     bindLanguage(this, context.language(), [this] {
         ui_->TakeProfitTextField->setAccessibleName(text("0233"));
@@ -90,6 +88,10 @@ void ModifyPositionWindowController::fill() {
     }
     tickSize_ = v->tickSize;
     decimals_ = v->decimals;
+    // Prices take the instrument's decimals and no more.
+    for (DecimalTextField* field :
+         {ui_->OrderPriceTextField, ui_->TakeProfitTextField, ui_->StopLossTextField})
+        field->setMaximumDecimals(decimals_);
     const auto record = findRecord(c->queries(),
                                    mode_ == ModifyMode::PositionBrackets ? DialogRecord::OpenPosition
                                                                          : DialogRecord::PendingOrder,

@@ -267,7 +267,16 @@ void TradeTicketWindowController::forgetSession() {
     close();
     accounts_.clear();
     multiModel_->setAccounts({});
-    // The ladders and the chart read the old session: the ticket is made afresh for the next one.
+    // The ladders and the chart read the old session: they go now (the session may go before the
+    // deferred delete), and the ticket is made afresh for the next one.
+    delete chart_;
+    chart_ = nullptr;
+    chartModel_.reset();
+    delete buyDepth_;
+    buyDepth_ = nullptr;
+    delete sellDepth_;
+    sellDepth_ = nullptr;
+    chartSession_ = nullptr;
     deleteLater();
 }
 
@@ -476,8 +485,15 @@ void TradeTicketWindowController::LoadValidity() {
     QStringList names;
     for (auto delivery : deliveries(settings()))
         names << qs(deliveryName(delivery));
-    // Regular is chosen even when the group carries no margin for it.
-    fill(ui_->ValidityComboBox, names, qs(deliveryName(interfaces::Delivery::Regular)));
+    // Regular is chosen even when the group carries no margin for it: then it shows as the box's
+    // placeholder, not as another entry's text.
+    const QString regular = qs(deliveryName(interfaces::Delivery::Regular));
+    fill(ui_->ValidityComboBox, names, regular);
+    ui_->ValidityComboBox->setPlaceholderText(regular);
+    if (!names.contains(regular)) {
+        const QSignalBlocker quiet(ui_->ValidityComboBox);
+        ui_->ValidityComboBox->setCurrentIndex(-1);
+    }
     delivery_ = interfaces::Delivery::Regular;
 }
 
@@ -984,6 +1000,8 @@ void TradeTicketWindowController::orderConfirmation(Side side, const QString& qu
     sheet->setWindowTitle(context_.text("2139"));
     sheet->setText(context_.text("2139"));
     sheet->setInformativeText(QString::fromStdString(body).trimmed());
+    // Room for the order's line without wrapping it.
+    sheet->setStyleSheet(QStringLiteral("QLabel#qt_msgbox_informativelabel { min-width: 300px; }"));
     QPushButton* place = sheet->addButton(context_.text("0124"), QMessageBox::AcceptRole);
     place->setObjectName(QStringLiteral("confirmButton"));
     QPushButton* cancel = sheet->addButton(context_.text("0060"), QMessageBox::RejectRole);

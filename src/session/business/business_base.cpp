@@ -346,6 +346,11 @@ void BusinessBase::connectionDidConnectStream(bool demoRegistration) {
         }
         return;
     }
+    // Until its snapshot arrives, this stream's login replies are sealed (if at all) under the key its
+    // login request used; until its completion or refusal, an envelope that opens under neither key
+    // ends the login. Set here, before the first read of this stream.
+    loginRepliesUnderProductKey_.store(true);
+    streamLoginUnderWay_.store(true);
     // Ahead of every message of this stream on the main queue: a new login sequence must bring its
     // own snapshot before its completion.
     postMain([this] {
@@ -358,6 +363,14 @@ void BusinessBase::connectionDidConnectStream(bool demoRegistration) {
 
 void BusinessBase::connectionDidLoseStream(const std::optional<SocketError>&) {
     postMain([this] {
+        // Once per session, and never for one that already ended (signed out, login ended): the user
+        // hears of it once, and nothing is reopened behind the report.
+        if (lossReported_ || loginPhase_ == LoginPhase::SignedOut) {
+            platform::Log::info("stream loss after the session ended; not reported");
+            return;
+        }
+        lossReported_ = true;
+        conn_->DisconnectServer();
         stopPingTimer();
         setLoginPhase(LoginPhase::Lost);
         application_.onConnectionLost();
@@ -452,6 +465,20 @@ void BusinessBase::ProcessMessage(std::string_view text) {
     processText(text, 0);
 }
 
+void BusinessBase::ProcessFeedMessage(std::string_view text) {
+    // The feed carries instrument status and nothing else: a relogin, a login completion or a login
+    // elsewhere there would act on the stream's session from a socket that has no part in it.
+    StreamDeframer deframer;
+    deframer.feed(text, [this](std::string_view frame) {
+        const std::int64_t type = MessageBase::typeOfFrame(frame);
+        if (type != msg::kInstrumentStatus) {
+            platform::Log::warning("message type {} dropped: the feed carries instrument status only", type);
+            return;
+        }
+        dispatch(frame, 0);
+    });
+}
+
 void BusinessBase::processText(std::string_view text, int depth) {
     // An envelope's content is whole frames; a tail without its frame end is dropped with the envelope.
     StreamDeframer deframer;
@@ -493,6 +520,10 @@ void BusinessBase::dispatch(std::string_view frameText, int depth) {
                              MessageBase::typeOfFrame(frameText), fields, MessageBase::kMaxFieldsPerFrame);
         return;
     }
+    if (MessageBase::typeOfFrame(frameText) == 0) {
+        platform::Log::warning("frame dropped: its first field is not a message type");
+        return;
+    }
     auto message = std::make_shared<InboundMessage>();
     message->arrivedAt = platform::Clock::currentTime();
     message->mb = std::make_shared<MessageBase>();
@@ -520,12 +551,19 @@ bool BusinessBase::readOnReceivingThread(InboundMessage& message, int depth) {
             platform::Log::warning("envelope nested too deep; dropped");
             return false;
         }
-        const std::optional<std::string> plain =
-            openEncryptedEnvelope(tags.sealedPayload.value_or(""), envelopeKey(false));
-        if (plain)
+        const std::optional<std::string> plain = openEnvelope(tags.sealedPayload.value_or(""));
+        if (plain) {
             processText(*plain, depth + 1);
-        else
+        } else {
             platform::Log::warning("encrypted envelope did not open; dropped");
+            // During the login nothing else would end it before its time limit, and the fault is the
+            // server's, not the network's.
+            if (streamLoginUnderWay_.load())
+                postMain([this] {
+                    if (!loginCompleted_)
+                        endLogin(loginText(kUnopenedLoginReplyKey));
+                });
+        }
         return false; // its messages are posted each in its turn; the envelope itself changes nothing
     }
     case msg::kCompressed: {
@@ -555,10 +593,15 @@ bool BusinessBase::readOnReceivingThread(InboundMessage& message, int depth) {
             logindata_.setSecurityKey(GenerateNewEncryptionKey(
                 logindata_.userName().value_or(""), logindata_.password().value_or(""),
                 tags.referenceId.value_or(""), tags.time.value_or("")));
+            loginRepliesUnderProductKey_.store(false);
         }
         return true;
     }
+    case msg::kLoginCompleted:
+        streamLoginUnderWay_.store(false);
+        return true;
     case msg::kLoginRefused:
+        streamLoginUnderWay_.store(false);
         if (tags.payloadForm && *tags.payloadForm == "AMP") {
             if (std::optional<SessionModel> model =
                     services_.snapshotLoader->load(tags.compressedField, true))
@@ -573,6 +616,20 @@ bool BusinessBase::readOnReceivingThread(InboundMessage& message, int depth) {
     default:
         return true;
     }
+}
+
+std::optional<std::string> BusinessBase::openEnvelope(std::string_view sealed) const {
+    // A login's replies come under the key its request used (the product key), the rest under the
+    // session key; a server may seal either way, so the other key is tried too.
+    const std::string product = envelopeKey(true);
+    const std::string session = envelopeKey(false);
+    const bool productFirst = loginRepliesUnderProductKey_.load();
+    const std::string& first = productFirst ? product : session;
+    const std::string& second = productFirst ? session : product;
+    std::optional<std::string> plain = openEncryptedEnvelope(sealed, first);
+    if (!plain && second != first)
+        plain = openEncryptedEnvelope(sealed, second);
+    return plain;
 }
 
 interfaces::TableSet BusinessBase::tablesOf(std::int64_t type) {
@@ -785,12 +842,9 @@ void BusinessBase::ProcessNewMessage(InboundMessage& message) {
     case msg::kDemoRegistrationReply:
         DemoUserCreationResponse(fields);
         break;
-    case msg::kRelogin: {
-        const ConnectError error = conn_->reloginToServer();
-        if (error != ConnectError::None)
-            platform::Log::warning("relogin not started: {}", describe(error));
+    case msg::kRelogin:
+        handleRelogin();
         break;
-    }
     case msg::kChartDataReply:
         // Keyed by the request number as it now stands: the chart raised it before asking.
         services_.dataService->fillChartData(tags.text, static_cast<std::uint32_t>(Requestid_));
@@ -830,6 +884,27 @@ void BusinessBase::handleLoginSnapshot(InboundMessage& message) {
     watchList_->LoadItemstoWatchlist();
     if (loginPhase_ == LoginPhase::Connecting)
         setLoginPhase(LoginPhase::Loading);
+}
+
+void BusinessBase::handleRelogin() {
+    // Only a signed-in session signs in again, and one relogin at a time: a burst of requests must not
+    // churn the stream, and a session reported lost or signed out stays down.
+    if (loginPhase_ != LoginPhase::SignedIn) {
+        if (!std::exchange(reloginDropLogged_, true))
+            platform::Log::warning("relogin request dropped: {}",
+                                   loginPhase_ == LoginPhase::Lost || loginPhase_ == LoginPhase::SignedOut
+                                       ? "the session has ended"
+                                       : "a login is under way");
+        return;
+    }
+    reloginDropLogged_ = false;
+    platform::Log::info("the server asks for a new sign-in; the stream is reopened");
+    stopPingTimer();
+    // Out of "signed in" until the new stream's login completes.
+    setLoginPhase(LoginPhase::Connecting);
+    const ConnectError error = conn_->reloginToServer();
+    if (error != ConnectError::None)
+        endLogin(std::string("The server cannot be reached: ") + describe(error) + ".");
 }
 
 void BusinessBase::handleLoginCompleted() {

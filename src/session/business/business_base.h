@@ -88,6 +88,7 @@ public:
     static constexpr std::string_view kLoginTimedOutKey = "20400";
     static constexpr std::string_view kUnreadableSnapshotKey = "20401";
     static constexpr std::string_view kCompletionWithoutSnapshotKey = "20402";
+    static constexpr std::string_view kUnopenedLoginReplyKey = "20403";
     // Work posted to the main queue counts against its budget until it has run: past the high mark
     // the stream is not read and the request and feed threads wait (each wait at most the limit, so
     // they stay stoppable), until the main queue is down to the low mark.
@@ -129,6 +130,8 @@ public:
     // the order of the calls.
     void NewMessage(std::string_view frameText);
     void ProcessMessage(std::string_view text);
+    // The framed messages of a feed "IS;" text: only the types the feed carries are taken.
+    void ProcessFeedMessage(std::string_view text);
 
     // Handlers of this object (called by the dispatcher; public for the windows' tests).
     void UpdateUserInfo(const std::vector<std::string>& fields);
@@ -284,6 +287,9 @@ private:
     void ProcessNewMessage(InboundMessage& message);
     void handleLoginSnapshot(InboundMessage& message);
     void handleLoginCompleted();
+    void handleRelogin();
+    // Receiving thread: the plain text of a sealed envelope, nothing when no key opens it.
+    std::optional<std::string> openEnvelope(std::string_view sealed) const;
     void completeLoginOnMain();
     void handleLoginRefused(const std::shared_ptr<LoginInfoMessage>& loginInfo);
     void handlePingReply(const std::vector<std::string>& fields, platform::Clock::time_point arrivedAt);
@@ -318,6 +324,13 @@ private:
     bool loginCompleted_ = false;
     bool endingLogin_ = false;
     std::atomic<bool> keepAlivePosted_{false};
+    // Stream thread: the stream's login replies come under the product key (until its snapshot), and
+    // its login is under way (until its completion or refusal is read).
+    std::atomic<bool> loginRepliesUnderProductKey_{false};
+    std::atomic<bool> streamLoginUnderWay_{false};
+    // Main queue: the loss was reported (once per session); a dropped relogin request was logged.
+    bool lossReported_ = false;
+    bool reloginDropLogged_ = false;
 
     // Main queue only.
     SessionModel session_;

@@ -68,6 +68,8 @@ public:
     virtual void bankDetailsArrived(std::uint64_t /*sequence*/) {}
     // A funding-history (financial transactions) reply was filed.
     virtual void fundingHistoryArrived(std::uint64_t /*sequence*/) {}
+    // The cancelled orders of a statement's period were filed.
+    virtual void statementCancelledOrdersArrived(std::uint64_t /*sequence*/) {}
     // Reports for the close-all window: a position settled, or an order rejected (the order number the
     // rejection names and the reason as shown).
     virtual void bulkCloseSettled(const std::shared_ptr<Order>& /*settlement*/) {}

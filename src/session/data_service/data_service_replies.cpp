@@ -22,9 +22,8 @@ namespace {
 
 constexpr int kStatementSubType = 10;
 
+// The service's word that it could not answer. An empty text is no failure: it is a list without rows.
 bool isFailure(std::string_view text) {
-    if (text.empty())
-        return true;
     constexpr std::string_view error = "ERROR";
     if (text.size() != error.size())
         return false;
@@ -150,6 +149,10 @@ DataServiceReply DataServiceReplies::parse(const PendingRequest& request,
     return parse(request.procedure, request.dsrequestType, data, compressedField);
 }
 
+bool DataServiceReplies::isRefusal(std::string_view text) {
+    return isFailure(text);
+}
+
 DataServiceReply DataServiceReplies::parse(std::string_view procedure, int dsrequestType,
                                            const std::optional<std::string>& data,
                                            std::string_view compressedField) {
@@ -174,7 +177,8 @@ DataServiceReply DataServiceReplies::parse(std::string_view procedure, int dsreq
         reply.value = Failed{};
         return reply;
     }
-    if (isFailure(text)) {
+    // A reply without its data field at all is unreadable; one with an empty field lists nothing.
+    if (!data || isFailure(text)) {
         reply.value = Failed{};
         return reply;
     }
@@ -321,10 +325,9 @@ DataServiceOutcome DataServiceReplies::apply(const DataServiceReply& reply, Sess
                 }
             },
             [&](const BankAccounts& v) {
-                if (v.details) {
-                    targets.bankDetails = v.details;
-                    out.events.push_back(DataServiceEvent::bankDetailsReceivedNotification);
-                }
+                // No account on file is an answer too: the window waiting for it hears of it.
+                targets.bankDetails = v.details;
+                out.events.push_back(DataServiceEvent::bankDetailsReceivedNotification);
             },
             [&](const ExecutedPositions& v) {
                 for (const auto& r : v.rows) {

@@ -150,6 +150,9 @@ public:
     // Larger reply texts are refused whole as failed replies.
     static constexpr std::size_t kMaxReplyBytes = 64 * 1024 * 1024;
 
+    // The data service's refusal: an empty reply text or "ERROR" (any case).
+    static bool isRefusal(std::string_view text);
+
     // The reply text (tag 159), the tag-1050 field as received, read as the reply to `request`.
     static DataServiceReply parse(const PendingRequest& request, const std::optional<std::string>& data,
                                   std::string_view compressedField);

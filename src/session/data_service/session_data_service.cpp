@@ -33,9 +33,17 @@ std::function<void()> SessionDataService::processDSResponse(const std::optional<
                 : DataServiceReplies::parse(procedure, 0, data, compressedField));
 
     // The statement is read here, off the main queue, by the statement reader; it installs it there.
-    if (const auto* statement = std::get_if<dsreply::AccountStatement>(&reply->value)) {
-        StatementHandlers* reader = business_.services().statements.get();
-        if (reader)
+    // A refusal, or a reply past the cap, fails its request: the window says so instead of showing an
+    // empty statement or waiting for one that never comes.
+    if (procedure == "getdsaccountstatement") {
+        const auto* statement = std::get_if<dsreply::AccountStatement>(&reply->value);
+        if (!statement || DataServiceReplies::isRefusal(statement->xml)) {
+            return [this, pending] {
+                if (pending)
+                    business_.events().requestFailed(*pending, "the data service refused the statement");
+            };
+        }
+        if (StatementHandlers* reader = business_.services().statements.get())
             return reader->readAccountStatement(pending ? &*pending : nullptr, statement->xml);
     }
 
@@ -108,6 +116,7 @@ std::function<void()> SessionDataService::processDSResponse(const std::optional<
                 break;
             case DataServiceEvent::accountStatementUpdateNotification:
                 events_.accountStatementUpdateNotification();
+                sink.statementCancelledOrdersArrived(sequence);
                 break;
             case DataServiceEvent::bankDetailsReceivedNotification:
                 events_.bankDetailsReceivedNotification();

@@ -96,7 +96,7 @@ void SessionFeed::ZMQNewMessage(const std::string& text) {
     }
     case FeedTextKind::ServerMessage:
         // The session's dispatcher moves whatever the message changes to the main queue itself.
-        business_.ProcessMessage(routed.body);
+        business_.ProcessFeedMessage(routed.body);
         return;
     case FeedTextKind::Bookmark:
         return;

@@ -30,7 +30,8 @@ public:
     explicit SessionFeed(BusinessBase& business) : business_(business) {}
 
     // Feed thread (any thread): quotes and ladders join the pending set, "IS;" messages go to the
-    // session's framer on this thread like stream messages, bookmarks and refused texts are dropped.
+    // session's feed framer on this thread (instrument status only), bookmarks and refused texts are
+    // dropped.
     void ZMQNewMessage(const std::string& text) override;
     // Main queue: the new trade-session setting of one instrument.
     void messageCrackerOnInstrumentStatusChange(const std::vector<std::string>& fields) override;

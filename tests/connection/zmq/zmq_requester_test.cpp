@@ -144,7 +144,7 @@ protected:
     std::size_t openRequestSockets() const {
         std::size_t n = 0;
         for (const auto& s : context->sockets())
-            n += s->type() == ZMQ_REQ ? 1 : 0;
+            n += s->type() == ZMQ_DEALER ? 1 : 0;
         return n;
     }
 
@@ -224,12 +224,16 @@ TEST_F(RequesterTest, UnusableRepliesFailButLeaveTheChannelWorking) {
     });
     auto options = fastOptions();
     options.maxReplySize = 1024;
-    options.replyTimeout = 3s;
+    // Far beyond the wait below: the oversize reply must fail on its own, not by the time-out.
+    options.replyTimeout = 60s;
     requester = makeRequester(options);
     requester->connectToEndpoint(peer.endpoint());
-    for (const char* text : {"parts", "binary", "one", "huge", "two"})
+    for (const char* text : {"parts", "binary", "one"})
         requester->sendZMQRequestMessage(request(text, 1));
-    ASSERT_TRUE(replies.waitForCount(2));
+    ASSERT_TRUE(replies.waitForCount(1));
+    ASSERT_TRUE(failures.waitForCount(2));
+    // Alone: the library drops the connection with every reply not yet read.
+    requester->sendZMQRequestMessage(request("huge", 1));
     ASSERT_TRUE(failures.waitForCount(3));
 
     const auto failed = failures.snapshot();
@@ -237,21 +241,64 @@ TEST_F(RequesterTest, UnusableRepliesFailButLeaveTheChannelWorking) {
     EXPECT_EQ(failed[0].error, ZMQRequestError::ReplyTooLarge);
     EXPECT_EQ(failed[1].request, "binary");
     EXPECT_EQ(failed[1].error, ZMQRequestError::MalformedReply);
-    // A frame over the cap never arrives: the library drops the connection, the request times out and the
-    // socket is reopened.
+    // A frame over the cap never arrives: the library drops the connection, which fails the request at
+    // once, and the socket is made anew.
     EXPECT_EQ(failed[2].request, "huge");
-    EXPECT_EQ(failed[2].error, ZMQRequestError::NoReply);
+    EXPECT_EQ(failed[2].error, ZMQRequestError::ConnectionDropped);
     EXPECT_EQ(requester->socketResets(), 1u);
+    EXPECT_EQ(requester->outstandingRequests(), 0u);
 
+    requester->sendZMQRequestMessage(request("two", 1));
+    ASSERT_TRUE(replies.waitForCount(2));
     const auto got = replies.snapshot();
     EXPECT_EQ(got[0].second, "re:one");
     EXPECT_EQ(got[1].second, "re:two");
+}
+
+TEST_F(RequesterTest, ASilentPeerFailsEachRequestInItsOwnTimeWithoutHoldingTheNext) {
+    // Held on the first request, the peer reads none of the others: silent to all of them.
+    RepPeer peer(*context, [](const std::string& r) -> std::optional<RepPeer::Frames> {
+        if (r == "silent0")
+            return std::nullopt;
+        return RepPeer::Frames{"re:" + r};
+    });
+    auto options = fastOptions();
+    options.replyTimeout = 2s;
+    options.maxOutstanding = 3;
+    requester = makeRequester(options);
+    requester->connectToEndpoint(peer.endpoint());
+    const auto start = std::chrono::steady_clock::now();
+    constexpr std::size_t kRequests = 8;
+    for (std::size_t i = 0; i < kRequests; ++i)
+        requester->sendZMQRequestMessage(request("silent" + std::to_string(i)));
+    // No more than the allowed number go out; the rest wait, their time running.
+    const auto limit = start + 10s;
+    while (requester->outstandingRequests() < 3 && std::chrono::steady_clock::now() < limit)
+        std::this_thread::yield();
+    ASSERT_EQ(requester->outstandingRequests(), 3u);
+    EXPECT_EQ(requester->pendingRequests(), kRequests - 3);
+
+    ASSERT_TRUE(failures.waitForCount(kRequests));
+    // One after the other they would take eight time-outs; each fails within its own instead (the
+    // bound leaves room for a slow build).
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 3 * options.replyTimeout);
+    for (const Failure& f : failures.snapshot())
+        EXPECT_EQ(f.error, ZMQRequestError::NoReply) << f.request;
+    EXPECT_EQ(requester->outstandingRequests(), 0u);
+
+    // The peer answers the old requests into the void (their connection is gone), then the new one.
+    peer.release();
+    requester->sendZMQRequestMessage(request("after"));
+    ASSERT_TRUE(replies.waitForCount(1));
+    EXPECT_EQ(replies.snapshot()[0], (std::pair<std::string, std::string>{"after", "re:after"}));
+    EXPECT_EQ(failures.snapshot().size(), kRequests);
 }
 
 TEST_F(RequesterTest, StopWhileWaitingForAReplyIsPromptAndReported) {
     RepPeer peer(*context, [](const std::string&) { return std::optional<RepPeer::Frames>{}; });
     auto options = fastOptions();
     options.replyTimeout = 60s;
+    options.maxOutstanding = 1;
     requester = makeRequester(options);
     requester->connectToEndpoint(peer.endpoint());
     requester->sendZMQRequestMessage(request("pending"));

@@ -24,12 +24,14 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QColorDialog>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMetaMethod>
 #include <QTableWidget>
 #include <QTimer>
+#include <QToolButton>
 
 namespace {
 
@@ -221,6 +223,26 @@ TEST_F(ChartWindowTest, OscillatorsTakeTheLowerPaneOneAtATimeAndAnyStudyHoldsThe
     EXPECT_FALSE(chart.liveUpdateFrozen());
     QTest::keyClicks(panel.field(Study::CommodityChannelIndex, 0), "x123456");
     EXPECT_EQ(panel.field(Study::CommodityChannelIndex, 0)->text(), "01234") << "digits only, at most five";
+    window->close();
+}
+
+TEST_F(ChartWindowTest, AColourChosenForAPriceStudyDrawsItsLineAndStaysWithThePanel) {
+    ChartWindowController* window = openWindow();
+    ASSERT_TRUE(loaded(window->chartController()));
+    window->analysisButtonClicked();
+    ChartAnalysisViewController& panel = window->analysisPanel();
+    panel.colourButton(Study::SimpleMovingAverage, 0)->click();
+    QColorDialog* dialog = nullptr;
+    ASSERT_TRUE(
+        waitFor([&] { return (dialog = window->findChild<QColorDialog*>()) && dialog->isVisible(); }));
+    EXPECT_EQ(dialog->windowModality(), Qt::WindowModal);
+    dialog->setCurrentColor(QColor(10, 200, 30));
+    dialog->accept();
+    EXPECT_EQ(panel.colours(Study::SimpleMovingAverage).value(0), QColor(10, 200, 30));
+    panel.checkBox(Study::SimpleMovingAverage)->click();
+    const auto* sma = dynamic_cast<const LinePlot*>(window->chartController().graph().plot("SMA"));
+    ASSERT_TRUE(sma);
+    EXPECT_EQ(sma->pen.color(), QColor(10, 200, 30));
     window->close();
 }
 

@@ -6,6 +6,9 @@
 #include "gui/models/grid_model.h"
 #include "gui/models/grid_tones.h"
 #include "gui/models/grid_view_proxy.h"
+#include "model/records/item_details.h"
+#include "model/records/order.h"
+#include "model/session_model.h"
 
 #include <QAbstractItemModelTester>
 #include <QPersistentModelIndex>
@@ -257,6 +260,27 @@ TEST_F(HeldPrices, EachViewKeepsItsOwnTicks) {
     EXPECT_EQ(second.tick(board.rowOf("EURUSD"), bid), Tick::Down);
 }
 
+TEST_F(HeldPrices, ATickFollowsItsRowWhenRowsMove) {
+    ASSERT_TRUE(signIn());
+    GridModel& board = grid(Grid::Watchlist);
+    watchList(board, {"EURUSD", "GBPUSD", "USDJPY"});
+    GridViewProxy& view = proxy(board);
+    const int bid = board.columnOf("0192");
+    session->tickNow();
+    // Moved rows compare with their own previous prices, not with the rows that stood there.
+    watchList(board, {"USDJPY", "EURUSD", "GBPUSD"});
+    for (const char* code : {"EURUSD", "GBPUSD", "USDJPY"})
+        EXPECT_EQ(view.tick(board.rowOf(code), bid), Tick::Same) << code;
+    const QString before = text(board, "GBPUSD", "0192");
+    ASSERT_TRUE(server->setQuote("GBPUSD", "1.30100", "1.30112"));
+    ASSERT_TRUE(waitFor([&] {
+        session->tickNow();
+        return text(board, "GBPUSD", "0192") != before;
+    }));
+    EXPECT_EQ(view.tick(board.rowOf("GBPUSD"), bid), Tick::Up);
+    EXPECT_EQ(view.tick(board.rowOf("EURUSD"), bid), Tick::Same);
+}
+
 TEST_F(HeldPrices, TheSecondsFiguresRefreshOnlyTheOpenPositionsLiveCells) {
     ASSERT_TRUE(signIn());
     GridModel& open = grid(Grid::OpenPositions);
@@ -352,3 +376,47 @@ TEST_F(GridModelTest, ReLoginLetsGoOfTheOldRowsAndShowsTheNewUsers) {
 }
 
 } // namespace
+
+TEST_F(HeldPrices, CellsMadeWhenFirstReadAreTheGridRulesCells) {
+    ASSERT_TRUE(signIn());
+    GridModel& board = grid(Grid::Watchlist);
+    GridModel& open = grid(Grid::OpenPositions);
+    GridModel& pending = grid(Grid::PendingOrders);
+    ASSERT_TRUE(waitFor([&] { return has(open, {"300001", "99"}) && has(pending, {"310001"}); }, 15000));
+    std::vector<std::string> codes;
+    for (const auto& instrument : server->market().instruments)
+        codes.push_back(instrument.code);
+    codes.push_back("NOSUCH"); // a code the session does not hold
+    watchList(board, codes);
+    // Moved prices: the keyed cells are made again from their new numbers.
+    const tc::SessionModel& model = session->client().model();
+    const tc::ItemDetails* euro = tc::gui::instrumentOf(model, "EURUSD");
+    ASSERT_NE(euro, nullptr);
+    const double bidBefore = euro->Bid;
+    ASSERT_TRUE(server->setQuote("EURUSD", "1.09100", "1.09113"));
+    ASSERT_TRUE(waitFor([&] { return euro->Bid != bidBefore; }, 15000));
+    session->tickNow();
+    Q_EMIT session->tablesChanged({interfaces::Table::OpenPositionFigures});
+
+    for (int row = 0; row < board.rowCount(); ++row)
+        for (int c = 0; c < board.columnCount(); ++c)
+            EXPECT_EQ(board.cell(row, c),
+                      tc::gui::boardCell(model, tc::gui::instrumentOf(model, board.rowId(row)),
+                                         board.columnSpec(c).field))
+                << board.rowId(row) << " " << board.columnSpec(c).identifier;
+    const auto ordersMatch = [&](const GridModel& grid, const tc::OrderView& orders,
+                                 const std::string tc::Order::*id) {
+        ASSERT_EQ(grid.rowCount(), static_cast<int>(orders.size()));
+        for (int row = 0; row < grid.rowCount(); ++row) {
+            const auto order = std::find_if(orders.begin(), orders.end(),
+                                            [&](const auto& o) { return (*o).*id == grid.rowId(row); });
+            ASSERT_NE(order, orders.end()) << grid.rowId(row);
+            for (int c = 0; c < grid.columnCount(); ++c)
+                EXPECT_EQ(grid.cell(row, c), tc::gui::orderCell(**order, tc::gui::recordsOf(model, **order),
+                                                                grid.columnSpec(c).field))
+                    << grid.rowId(row) << " " << grid.columnSpec(c).identifier;
+        }
+    };
+    ordersMatch(open, session->client().queries().getOpenOrderCollection(), &tc::Order::OpenPositionId);
+    ordersMatch(pending, session->client().queries().getPendingOrderCollection(), &tc::Order::PendingOrderId);
+}

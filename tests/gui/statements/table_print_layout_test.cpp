@@ -43,13 +43,18 @@ TEST(TablePrint, ColumnsFitThePageAndTextsWrap) {
     EXPECT_EQ(wide.cells[3][1].lines, (std::vector<std::string>{""})) << "a short row gets empty cells";
     EXPECT_EQ(wide.rowHeights[2], 20 + 2 + 0.1);
 
-    // 120 points: the narrow column keeps its width, the wide one takes the rest and wraps.
+    // 120 points: each column gives up a share of what it can wrap at blanks (the widest words,
+    // "Sessions" and "hundred)", are 40 points each): 10 of the first's, 55 of the second's.
     TableLayout narrow = layoutTable(rows, kMetrics, {120, 700});
     EXPECT_DOUBLE_EQ(narrow.columnWidths[0] + narrow.columnWidths[1], 120);
-    EXPECT_EQ(narrow.columnWidths[0], 50 + kInset);
+    const double keep = (120 - 2 * (40 + kInset)) / 65.0;
+    EXPECT_DOUBLE_EQ(narrow.columnWidths[0], 40 + kInset + 10 * keep);
     EXPECT_EQ(narrow.cells[1][1].lines, (std::vector<std::string>{"300 (three", "hundred)"}));
-    // Too narrow for either: both share the page.
-    EXPECT_EQ(layoutTable(rows, kMetrics, {100, 700}).columnWidths, (std::vector<double>{50, 50}));
+    // Down to the widest words no word breaks; narrower, the columns share the page.
+    const TableLayout words = layoutTable(rows, kMetrics, {2 * (40 + kInset), 700});
+    EXPECT_EQ(words.columnWidths, (std::vector<double>{40 + kInset, 40 + kInset}));
+    EXPECT_EQ(words.cells[2][0].lines, (std::vector<std::string>{"Sessions"}));
+    EXPECT_EQ(layoutTable(rows, kMetrics, {80, 700}).columnWidths, (std::vector<double>{40, 40}));
     // A word longer than its column is cut.
     TableLayout tiny = layoutTable({{"A"}, {"abcdefghij"}}, kMetrics, {30, 700});
     EXPECT_EQ(tiny.cells[1][0].lines, (std::vector<std::string>{"abcde", "fghij"}));

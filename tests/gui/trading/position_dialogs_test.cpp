@@ -246,6 +246,9 @@ TEST_F(PositionDialogsTest, ModifyBracketsThenEditAndCancelAPendingOrder) {
     type(find<QComboBox>(modify, "QuantityComboField"), "2");
     find<QLineEdit>(modify, "OrderPriceTextField")->selectAll();
     QTest::keyClicks(find<QLineEdit>(modify, "OrderPriceTextField"), "1.04000");
+    // A sixth decimal or a second point does not go in: the instrument has five.
+    QTest::keyClicks(find<QLineEdit>(modify, "OrderPriceTextField"), "1.");
+    EXPECT_EQ(find<QLineEdit>(modify, "OrderPriceTextField")->text(), "1.04000");
     QTest::mouseClick(find<QPushButton>(modify, "ModifyButton"), Qt::LeftButton);
     EXPECT_FALSE(modify->isVisible());
     ASSERT_TRUE(waitFor([&] {
@@ -322,7 +325,13 @@ TEST_F(PositionDialogsTest, CloseAllWithOneRefusalSendsTheOthersAndFollowsTheirR
     find<QTableWidget>(closeAll, "closeAllTableView")->item(0, 0)->setCheckState(Qt::Unchecked);
     EXPECT_EQ(find<QPushButton>(closeAll, "closeAllButton")->text(),
               QString("%1 (%2)").arg(context->text("0706")).arg(positions - 1));
-    find<QTableWidget>(closeAll, "closeAllTableView")->item(0, 0)->setCheckState(Qt::Checked);
+    // From the keyboard: Space on the tick cell ticks it again.
+    auto* table = find<QTableWidget>(closeAll, "closeAllTableView");
+    table->setFocus();
+    table->setCurrentCell(0, 0);
+    QTest::keyClick(table, Qt::Key_Space);
+    EXPECT_EQ(table->item(0, 0)->checkState(), Qt::Checked);
+    EXPECT_EQ(find<QPushButton>(closeAll, "closeAllButton")->text(), context->text("0243"));
 
     QTest::mouseClick(find<QPushButton>(closeAll, "closeAllButton"), Qt::LeftButton);
     ClosePositionStatusWindowController* status = closeAll->statusSheet();

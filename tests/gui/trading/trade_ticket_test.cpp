@@ -3,6 +3,7 @@
 // away, shows the order rules' refusals on itself, and sends one order over three accounts.
 #include "gui/app/common_alert.h"
 #include "gui/app/gui_objects.h"
+#include "gui/app/main_window_controller.h"
 #include "gui/charts/chart_controller.h"
 #include "gui/controls/decimal_text_field.h"
 #include "gui/controls/price_stepper.h"
@@ -17,6 +18,7 @@
 #include "model/session_queries.h"
 
 #include <QAbstractItemModelTester>
+#include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QHeaderView>
@@ -137,6 +139,42 @@ TEST_F(TradeTicketTest, OpensForTheFirstWatchedInstrumentWithItsAccountsQuoteAnd
     context->guiObjects().showTradeTicket(nullptr);
     EXPECT_EQ(context->guiObjects().tradeTicketWindowController(), ticket.data()); // one ticket
     EXPECT_TRUE(ticket->isVisible());
+
+    // Signed out: the ticket lets go of the session and goes; the next sign-in makes a new one.
+    context->setClientModel(nullptr);
+    EXPECT_FALSE(ticket->isVisible());
+    EXPECT_TRUE(waitFor([&] { return ticket.isNull(); }));
+    EXPECT_FALSE(context->guiObjects().getTradeTicketWindowController());
+}
+
+TEST_F(TradeTicketTest, TheMainWindowAndTheTilesOpenItAndAnEmptiedWatchListClosesIt) {
+    const auto watched = session->client().watchList();
+    ASSERT_GE(watched.size(), 2u);
+    auto* window = new tc::gui::MainWindowController(*context);
+    window->show();
+    auto* action = window->findChild<QAction*>(QStringLiteral("actionTradeTicket"));
+    ASSERT_TRUE(action);
+    ASSERT_TRUE(action->isEnabled());
+    action->trigger();
+    ticket = context->guiObjects().tradeTicketWindowController();
+    ASSERT_TRUE(ticket);
+    EXPECT_TRUE(ticket->isVisible());
+    EXPECT_EQ(ticket->itemCode(), watched.front());
+    EXPECT_EQ(ticket->parentWidget(), window); // above its owner
+
+    // A tile's sell button: the ticket for that tile's instrument.
+    auto* tiles = window->findChild<tc::gui::AdvancedWatchlistTableController*>();
+    ASSERT_TRUE(tiles);
+    ASSERT_GE(tiles->tileCount(), 2);
+    tiles->tile(1)->sellButton->click();
+    EXPECT_EQ(ticket->itemCode(), watched[1]);
+    EXPECT_EQ(child<QComboBox>("SymbolComboBox")->currentText().toStdString(), watched[1]);
+
+    session->client().setWatchList({});
+    ticket->updateItemsinSymbolComboBox();
+    EXPECT_FALSE(ticket->isVisible());
+    action->trigger(); // nothing to trade
+    EXPECT_FALSE(ticket->isVisible());
 }
 
 TEST_F(TradeTicketTest, SimpleModePlacesAMarketOrderThroughTheConfirmationAndStaysOpen) {

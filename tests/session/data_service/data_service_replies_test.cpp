@@ -129,7 +129,7 @@ TEST_F(DataServiceRepliesTest, ErrorRepliesClearBankDetailsButKeepTheRoutingStep
     EXPECT_EQ(out.events,
               (std::vector<E>{E::bankDetailsReceivedNotification, E::depositwithdrawalNotification}));
 
-    // Nothing to clear any more: no bank notification; an empty text counts as a failure too.
+    // Nothing to clear any more: no bank notification; an empty text is a list without rows.
     out = run("getsessionschedule", "");
     EXPECT_EQ(out.events, std::vector<E>{E::MarketSessionScheduleNotification});
     EXPECT_EQ(targets.marketSessionSchedulesCollection.size(), 0u);

@@ -1,0 +1,547 @@
+#include "gui/statements/account_statement_window_controller.h"
+
+#include "gui/app/common_alert.h"
+#include "gui/app/gui_context.h"
+#include "gui/app/language.h"
+#include "gui/app/theme_manager.h"
+#include "gui/charts/pie_chart_controller.h"
+#include "gui/market/grid_cells.h"
+#include "gui/models/client_model.h"
+#include "gui/statements/statement_table_models.h"
+#include "gui/statements/table_printer.h"
+#include "model/records/account_details.h"
+#include "model/records/group_details.h"
+#include "model/records/item_details.h"
+#include "model/session_model.h"
+#include "model/session_queries.h"
+#include "model/text/formatter.h"
+#include "platform/log.h"
+#include "ui_account_statement_window_controller.h"
+
+#include <QAction>
+#include <QGuiApplication>
+#include <QHeaderView>
+#include <QIcon>
+#include <QMenu>
+#include <QPrinter>
+#include <QShortcut>
+#include <QStyledItemDelegate>
+#include <QTableView>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <charconv>
+
+namespace tc::gui {
+namespace {
+
+constexpr std::size_t indexOf(StatementTable table) {
+    return static_cast<std::size_t>(table);
+}
+
+QString qt(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+platform::Date dateOf(const QDateTime& time) {
+    return platform::Date{static_cast<double>(time.toSecsSinceEpoch())};
+}
+
+QString displayDate(const QDateTime& time) {
+    return QString::fromStdString(Formatter::formatDate(dateOf(time)));
+}
+
+// Date-time columns 135 px wide or narrower show only the time, following the column as it is
+// dragged.
+class DateColumnDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
+        QStyledItemDelegate::initStyleOption(option, index);
+        option->text = QString::fromStdString(dateTimeForWidth(index.data().toString().toStdString(),
+                                                               static_cast<double>(option->rect.width())));
+    }
+};
+
+// The printed statement's pieces, styled as the statement prints them.
+PrintTextStyle sectionHeading() {
+    PrintTextStyle style;
+    style.background = QColor(158, 207, 224);
+    return style;
+}
+
+PrintTextStyle statusLineStyle() {
+    PrintTextStyle style;
+    style.pointSize = 10;
+    style.background = QColor(Qt::lightGray).lighter(115);
+    return style;
+}
+
+} // namespace
+
+AccountStatementWindowController::AccountStatementWindowController(GuiContext& context, QWidget* parent)
+    : QWidget(parent, Qt::Window), ui_(std::make_unique<Ui::AccountStatementWindowController>()),
+      context_(context) {
+    ui_->setupUi(this);
+    setObjectName(QStringLiteral("AccountStatementWindowController"));
+    Language& language = context_.language();
+
+    const std::pair<QTableView*, StatementTable> detail[] = {
+        {ui_->openPositionHistoryTableView, StatementTable::OpenPositions},
+        {ui_->settledPositionHistoryTableView, StatementTable::SettledPositions},
+        {ui_->pendingOrderHistoryTableView, StatementTable::PendingOrders},
+        {ui_->cancelledOrderHistoryTableView, StatementTable::CancelledOrders},
+        {ui_->instrumentHistoryTableView, StatementTable::Instruments},
+    };
+    for (const auto& [view, table] : detail) {
+        tables_[indexOf(table)] = new StatementTableModel(table, language, this);
+        prepareTable(view, table);
+    }
+    accountSummary_ = new SummaryTableModel(language, this);
+    orderSummary_ = new SummaryTableModel(language, this);
+    marginSummary_ = new SummaryTableModel(language, this);
+    for (const auto& [view, model] : {std::pair{ui_->accountSummaryHistoryTableView, accountSummary_},
+                                      std::pair{ui_->orderSummaryHistoryTableView, orderSummary_},
+                                      std::pair{ui_->marginSummaryHistoryTableView, marginSummary_}}) {
+        view->setModel(model);
+        view->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+        view->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
+        view->horizontalHeader()->setSectionResizeMode(1, QHeaderView::ResizeToContents);
+        view->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        view->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        view->setFocusPolicy(Qt::NoFocus);
+        fitSummaryHeight(view);
+    }
+    ui_->accountSummaryHistoryTableView->setMinimumWidth(360);
+    // The summaries sit at the top of their boxes, whatever height the row gives them.
+    for (QVBoxLayout* layout :
+         {ui_->accountSummaryBoxLayout, ui_->orderSummaryBoxLayout, ui_->marginSummaryBoxLayout})
+        layout->addStretch(1);
+
+    settledPie_ = new PieChartController(ui_->settledPLBox);
+    settledPie_->setObjectName(QStringLiteral("settledPLPieChart"));
+    ui_->settledPLBoxLayout->addWidget(settledPie_);
+    openPie_ = new PieChartController(ui_->unrealisedPLBox);
+    openPie_->setObjectName(QStringLiteral("openPLPieChart"));
+    ui_->unrealisedPLBoxLayout->addWidget(openPie_);
+    for (PieChartController* pie : {settledPie_, openPie_})
+        pie->setMinimumSize(280, 240);
+
+    connect(ui_->showButton, &QPushButton::clicked, this, [this] { showAccountStatement(); });
+    // Return anywhere in the window shows, as the default button of a sheet would; a typed account
+    // is looked up, never added to the list.
+    ui_->accountComboBox->setInsertPolicy(QComboBox::NoInsert);
+    for (const auto key : {Qt::Key_Return, Qt::Key_Enter}) {
+        auto* shortcut = new QShortcut(QKeySequence(key), this);
+        shortcut->setContext(Qt::WidgetWithChildrenShortcut);
+        connect(shortcut, &QShortcut::activated, this, [this] { showAccountStatement(); });
+    }
+    connect(ui_->summaryButton, &QPushButton::clicked, this,
+            &AccountStatementWindowController::summaryButtonClicked);
+    connect(ui_->detailsButton, &QPushButton::clicked, this,
+            &AccountStatementWindowController::detailsButtonClicked);
+    connect(ui_->printButton, &QPushButton::clicked, this, &AccountStatementWindowController::print);
+    connect(ui_->accountComboBox, &QComboBox::currentTextChanged, this, [this] { setMaxandMinDates(); });
+
+    ClientModel& session = *context_.clientModel();
+    connect(&session, &ClientModel::statementArrived, this,
+            &AccountStatementWindowController::statementArrived);
+    connect(&session, &ClientModel::requestFailed, this, &AccountStatementWindowController::requestFailed);
+    connect(&session, &ClientModel::clientAboutToBeReplaced, this, [this] {
+        // Nothing of the old session's requests may land here; the records shown stay as they are.
+        awaitedStatement_ = awaitedCancelled_ = 0;
+    });
+    connect(&context_.themes(), &ThemeManager::themeChanged, this, [this] { applyTheme(); });
+    bindLanguage(this, language, [this] { updateLanguageStrings(); });
+
+    setDateValues();
+    loadAccountCombo();
+    setMaxandMinDates();
+    applyTheme();
+    showAccountStatement();
+}
+
+AccountStatementWindowController::~AccountStatementWindowController() = default;
+
+void AccountStatementWindowController::prepareTable(QTableView* view, StatementTable table) {
+    StatementTableModel* model = tables_[indexOf(table)];
+    view->setModel(model);
+    // Rows of one height and columns of set widths: a table of thousands of rows fills at once.
+    view->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    view->verticalHeader()->setDefaultSectionSize(view->fontMetrics().height() + 8);
+    QHeaderView* header = view->horizontalHeader();
+    header->setSectionResizeMode(QHeaderView::Interactive);
+    header->setStretchLastSection(false);
+    auto* dates = new DateColumnDelegate(view);
+    for (int column = 0; column < model->columnCount(); ++column) {
+        const std::string_view key = model->columnKey(column);
+        const int title = header->fontMetrics().horizontalAdvance(context_.text(key)) + 28;
+        if (isStatementDateColumn(table, key)) {
+            view->setItemDelegateForColumn(column, dates);
+            view->setColumnWidth(column, std::max(title, 150));
+        } else {
+            view->setColumnWidth(column, std::max(title, 72));
+        }
+    }
+    view->setAccessibleName(
+        context_.text(table == StatementTable::Instruments ? "0276" : statementColumns(table)[0]));
+    if (hasStatementHeaderMenu(table))
+        buildHeaderMenu(table);
+}
+
+void AccountStatementWindowController::buildHeaderMenu(StatementTable table) {
+    QTableView* view = tableView(table);
+    StatementTableModel* model = tables_[indexOf(table)];
+    auto* menu = new QMenu(this);
+    menu->setObjectName(QStringLiteral("headerMenu"));
+    for (int column = 0; column < model->columnCount(); ++column) {
+        const QString key = qt(model->columnKey(column));
+        QAction* action = menu->addAction(context_.text(model->columnKey(column)));
+        action->setCheckable(true);
+        action->setChecked(!view->isColumnHidden(column));
+        action->setData(key);
+        action->setObjectName(QStringLiteral("column_") + key);
+        // Hidden columns are this window's only: the next window starts with every column.
+        connect(action, &QAction::toggled, view,
+                [view, column](bool shown) { view->setColumnHidden(column, !shown); });
+    }
+    QHeaderView* header = view->horizontalHeader();
+    header->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(header, &QWidget::customContextMenuRequested, menu,
+            [menu, header](const QPoint& at) { menu->popup(header->mapToGlobal(at)); });
+    headerMenus_[indexOf(table)] = menu;
+}
+
+void AccountStatementWindowController::windowDidAppear() {
+    updateLanguageStrings();
+    applyTheme();
+    setDateValues();
+    setMaxandMinDates();
+    summaryButtonClicked();
+}
+
+void AccountStatementWindowController::updateLanguageStrings() {
+    setWindowTitle(context_.text("0263"));
+    // Menu items and accessible names follow the language like the titles.
+    for (StatementTable table : kStatementTables) {
+        if (QMenu* menu = headerMenus_[indexOf(table)])
+            for (QAction* action : menu->actions())
+                action->setText(context_.text(action->data().toString().toStdString()));
+    }
+    ui_->accountSummaryHistoryTableView->setAccessibleName(context_.text("0700"));
+    ui_->orderSummaryHistoryTableView->setAccessibleName(context_.text("0701"));
+    ui_->marginSummaryHistoryTableView->setAccessibleName(context_.text("0702"));
+    ui_->openPositionHistoryTableView->setAccessibleName(context_.text("0103"));
+    ui_->settledPositionHistoryTableView->setAccessibleName(context_.text("0260"));
+    ui_->pendingOrderHistoryTableView->setAccessibleName(context_.text("0261"));
+    ui_->cancelledOrderHistoryTableView->setAccessibleName(context_.text("0088"));
+    ui_->instrumentHistoryTableView->setAccessibleName(context_.text("0276"));
+    ui_->accountComboBox->setAccessibleName(context_.text("0012"));
+    if (data_)
+        accountStatementUpdate();
+}
+
+void AccountStatementWindowController::applyTheme() {
+    const auto theme = static_cast<int>(context_.themes().getThemeForKey());
+    settledPie_->applyTheme(theme);
+    openPie_->applyTheme(theme);
+}
+
+void AccountStatementWindowController::setDateValues() {
+    const QDateTime now = QDateTime::currentDateTime();
+    // From today's start to now: the default period, set before the limits.
+    ui_->fromDatePicker->setDateTime(QDateTime(now.date(), QTime(0, 0)));
+    ui_->toDatePicker->setDateTime(now);
+}
+
+void AccountStatementWindowController::setMaxandMinDates() {
+    std::int32_t days = 0;
+    if (const auto account = accountOf(ui_->accountComboBox->currentText())) {
+        std::int32_t group = 0;
+        std::from_chars(account->GroupId.data(), account->GroupId.data() + account->GroupId.size(), group);
+        if (const auto details = context_.clientModel()->client().model().group(group))
+            days = std::max(0, details->ReportHistoryDaysLimit);
+    }
+    const QDateTime now = QDateTime::currentDateTime();
+    for (QDateTimeEdit* picker : {ui_->fromDatePicker, ui_->toDatePicker})
+        picker->setDateTimeRange(now.addDays(-days), now);
+}
+
+void AccountStatementWindowController::loadAccountCombo() {
+    const auto accounts = context_.clientModel()->client().queries().getAccountCollection();
+    QSignalBlocker block(ui_->accountComboBox);
+    ui_->accountComboBox->clear();
+    for (const auto& account : accounts)
+        ui_->accountComboBox->addItem(QString::number(account->AccountId));
+    if (!accounts.empty())
+        ui_->accountComboBox->setCurrentIndex(0);
+}
+
+std::shared_ptr<const AccountDetails> AccountStatementWindowController::accountOf(const QString& text) const {
+    bool number = false;
+    const int id = text.trimmed().toInt(&number);
+    if (!number)
+        return nullptr;
+    for (const auto& account : context_.clientModel()->client().queries().getAccountCollection())
+        if (account && account->AccountId == id)
+            return account;
+    return nullptr;
+}
+
+void AccountStatementWindowController::setPeriod(const QDateTime& from, const QDateTime& to) {
+    ui_->fromDatePicker->setDateTime(from);
+    ui_->toDatePicker->setDateTime(to);
+}
+
+void AccountStatementWindowController::setAccountText(const QString& account) {
+    ui_->accountComboBox->setCurrentText(account);
+}
+
+bool AccountStatementWindowController::showAccountStatement() {
+    const QString text = ui_->accountComboBox->currentText();
+    const auto account = accountOf(text);
+    const QDateTime from = ui_->fromDatePicker->dateTime();
+    const QDateTime to = ui_->toDatePicker->dateTime();
+    const auto refuse = [this](const QString& message) {
+        CommonAlert::open(
+            this, {context_.text("10980"), message, AlertSpec::Warning, {}, QStringLiteral("statement")});
+        return false;
+    };
+    if (!account)
+        return refuse(context_.text("90612").replace(QStringLiteral("{0}"), text.trimmed()));
+    if (from > to)
+        return refuse(context_.text("90611"));
+
+    selectedAccountId_ = account->AccountId;
+    ui_->accountNumberLabel->setText(QString::number(account->AccountId));
+    ui_->statementPeriodLabel->setText(QStringLiteral("%1 - %2").arg(displayDate(from), displayDate(to)));
+    ui_->leverageLabel->setText(QString::number(account->Leverage, 'f', 2));
+
+    interfaces::Statements& statements = context_.clientModel()->client().statements();
+    const StatementSelection selection{std::to_string(account->AccountId), dateOf(from), dateOf(to)};
+    awaitedStatement_ = statements.requestAccountStatement(selection);
+    awaitedCancelled_ = statements.requestCancelledOrderHistory(selection);
+    requestError_.clear();
+    if (awaitedStatement_ == 0 || awaitedCancelled_ == 0) {
+        awaitedStatement_ = awaitedCancelled_ = 0;
+        requestError_ = context_.text("90610").replace(QStringLiteral("{0}"), context_.text("90614"));
+    }
+    ui_->requestStatusLabel->setText(requestError_.isEmpty() ? context_.text("90613") : requestError_);
+    return true;
+}
+
+void AccountStatementWindowController::statementArrived(const interfaces::StatementArrival& arrival) {
+    interfaces::Client& client = context_.clientModel()->client();
+    if (arrival.cancelledOrders) {
+        if (arrival.id == 0 || arrival.id != awaitedCancelled_)
+            return; // an earlier show's rows
+        awaitedCancelled_ = 0;
+        const auto& rows = client.dataService().cancelledOrderInfo;
+        cancelled_.assign(rows.begin(), rows.end());
+    } else {
+        if (arrival.id == 0 || arrival.id != awaitedStatement_)
+            return;
+        awaitedStatement_ = 0;
+        statement_ = client.statements().statement();
+    }
+    const SessionModel& model = client.model();
+    data_ = std::make_shared<const StatementData>(
+        makeStatementData(statement_, cancelled_, [&model](std::string_view code) -> std::int32_t {
+            const auto* item = model.ItemCollection.get(std::string(code));
+            return item && *item ? (*item)->DecimalPlaces : -1;
+        }));
+    accountStatementUpdate();
+    finishWaiting();
+}
+
+void AccountStatementWindowController::requestFailed(const interfaces::RequestFailure& failure) {
+    if (failure.id == 0 || (failure.id != awaitedStatement_ && failure.id != awaitedCancelled_))
+        return;
+    (failure.id == awaitedStatement_ ? awaitedStatement_ : awaitedCancelled_) = 0;
+    requestError_ =
+        context_.text("90610").replace(QStringLiteral("{0}"), QString::fromStdString(failure.reason));
+    finishWaiting();
+}
+
+void AccountStatementWindowController::finishWaiting() {
+    if (awaitedStatement_ != 0 || awaitedCancelled_ != 0)
+        return;
+    ui_->requestStatusLabel->setText(requestError_);
+    Q_EMIT statementShown();
+}
+
+void AccountStatementWindowController::accountStatementUpdate() {
+    const std::int64_t language = context_.language().selected();
+    const statements::AccountStatementInfo* statement = data_ ? data_->statement.get() : nullptr;
+    for (StatementTableModel* model : tables_)
+        model->setStatement(data_);
+    ui_->openStatusLabel->setText(QString::fromStdString(openStatusLine(statement, language)));
+    ui_->closedStatusLabel->setText(QString::fromStdString(settledStatusLine(statement, language)));
+    accountSummary_->setRows(accountSummaryRows(statement, language));
+    if (selectedAccountId_ != 0 && statement) {
+        ui_->addressLabel->setText(
+            QString::fromStdString(statement->getClientAddressForAccountId(selectedAccountId_).value_or("")));
+        ui_->companyAddressLabel->setText(QString::fromStdString(
+            statement->getCompanyAddressForAccountId(selectedAccountId_).value_or("")));
+        marginSummary_->setRows(marginSummaryRows(statement, selectedAccountId_, language));
+    }
+    orderSummary_->setRows(data_ ? orderSummaryRows(*data_, language) : std::vector<SummaryRow>{});
+    for (QTableView* view : {ui_->accountSummaryHistoryTableView, ui_->orderSummaryHistoryTableView,
+                             ui_->marginSummaryHistoryTableView})
+        fitSummaryHeight(view);
+
+    const auto loadPie = [](PieChartController& pie, const statements::PieInput& input) {
+        QStringList titles;
+        QList<double> values;
+        for (std::size_t i = 0; i < input.titles.size() && i < input.values.size(); ++i) {
+            titles.push_back(QString::fromStdString(input.titles[i]));
+            values.push_back(input.values[i]);
+        }
+        pie.loadChart(titles, values);
+    };
+    loadPie(*settledPie_, statement ? statement->getSettledPLForItems() : statements::PieInput{});
+    loadPie(*openPie_, statement ? statement->getOpendPLForItems() : statements::PieInput{});
+}
+
+void AccountStatementWindowController::fitSummaryHeight(QTableView* view) {
+    // Every row shows: the summaries never scroll on their own.
+    const int rows = std::max(1, view->model()->rowCount());
+    const int height = view->horizontalHeader()->sizeHint().height() +
+                       rows * view->verticalHeader()->defaultSectionSize() + 2 * view->frameWidth();
+    view->setFixedHeight(height);
+}
+
+void AccountStatementWindowController::summaryButtonClicked() {
+    ui_->accountSummaryTabView->setCurrentIndex(0);
+}
+
+void AccountStatementWindowController::detailsButtonClicked() {
+    ui_->accountSummaryTabView->setCurrentIndex(1);
+}
+
+void AccountStatementWindowController::showDetails(StatementTable table) {
+    detailsButtonClicked();
+    ui_->detailsTabView->setCurrentIndex(static_cast<int>(indexOf(table)));
+}
+
+QTableView* AccountStatementWindowController::tableView(StatementTable table) const {
+    switch (table) {
+    case StatementTable::OpenPositions:
+        return ui_->openPositionHistoryTableView;
+    case StatementTable::SettledPositions:
+        return ui_->settledPositionHistoryTableView;
+    case StatementTable::PendingOrders:
+        return ui_->pendingOrderHistoryTableView;
+    case StatementTable::CancelledOrders:
+        return ui_->cancelledOrderHistoryTableView;
+    case StatementTable::Instruments:
+        break;
+    }
+    return ui_->instrumentHistoryTableView;
+}
+
+QTableView* AccountStatementWindowController::accountSummaryView() const {
+    return ui_->accountSummaryHistoryTableView;
+}
+QTableView* AccountStatementWindowController::orderSummaryView() const {
+    return ui_->orderSummaryHistoryTableView;
+}
+QTableView* AccountStatementWindowController::marginSummaryView() const {
+    return ui_->marginSummaryHistoryTableView;
+}
+QMenu* AccountStatementWindowController::headerMenu(StatementTable table) const {
+    return headerMenus_[indexOf(table)];
+}
+QString AccountStatementWindowController::openStatusText() const {
+    return ui_->openStatusLabel->text();
+}
+QString AccountStatementWindowController::settledStatusText() const {
+    return ui_->closedStatusLabel->text();
+}
+QString AccountStatementWindowController::requestStatusText() const {
+    return ui_->requestStatusLabel->text();
+}
+
+QPrinter& AccountStatementWindowController::printer() {
+    if (!printer_) {
+        printer_ = std::make_unique<QPrinter>();
+        setUpPrinter(*printer_);
+    }
+    return *printer_;
+}
+
+void AccountStatementWindowController::setUpPrinter(QPrinter& printer) {
+    // About half an inch on every side; across the page, so the settlements' seventeen columns
+    // keep their ids and prices on one line.
+    printer.setPageOrientation(QPageLayout::Landscape);
+    printer.setPageMargins(QMarginsF(36, 36, 36, 36), QPageLayout::Point);
+}
+
+void AccountStatementWindowController::print() {
+    openPrintDialog(this, printer(), [this] {
+        if (!printTo(printer()))
+            platform::Log::warning("the account statement could not be printed on {}",
+                                   printer().printerName().toStdString());
+    });
+}
+
+QString AccountStatementWindowController::accountBlock() const {
+    // The account chosen now, and the period set now, whether shown yet or not.
+    const auto account = accountOf(ui_->accountComboBox->currentText());
+    const QString lines[] = {
+        ui_->addressLabel->text(),
+        ui_->companyAddressLabel->text(),
+        QStringLiteral("%1 : %2").arg(context_.text("0012")).arg(account ? account->AccountId : 0),
+        QStringLiteral("%1 : %2").arg(context_.text("0239"),
+                                      account ? QString::fromStdString(account->AccountName) : QString()),
+        QStringLiteral("%1 : %2 - %3")
+            .arg(context_.text("0436"), displayDate(ui_->fromDatePicker->dateTime()),
+                 displayDate(ui_->toDatePicker->dateTime())),
+    };
+    QString block = QStringLiteral("\n\n");
+    for (const QString& line : lines)
+        block += line + QStringLiteral("\n\n");
+    return block;
+}
+
+bool AccountStatementWindowController::printTo(QPrinter& printer) const {
+    const std::int64_t language = context_.language().selected();
+    TablePrinter document(
+        QStringLiteral("%1 - %2").arg(QGuiApplication::applicationDisplayName(), context_.text("0263")));
+    const QIcon logo(QStringLiteral(":/images/Company_Logo.svg"));
+    document.addImage(logo.pixmap(QSize(720, 144)).toImage(), 36);
+    document.addLineFeeds(1);
+    PrintTextStyle title;
+    title.pointSize = 20;
+    title.foreground = QColor(Qt::darkGray);
+    title.underline = true;
+    document.addText(context_.text("0263"), title);
+    document.addText(accountBlock());
+
+    const auto section = [&](std::string_view heading, const QTableView* view) {
+        document.addHeading(context_.text(heading), sectionHeading());
+        document.addTable(printRowsOf(*view, language, IdentifierRole));
+    };
+    section("0700", ui_->accountSummaryHistoryTableView);
+    document.addLineFeeds(1);
+    section("0701", ui_->orderSummaryHistoryTableView);
+    document.addLineFeeds(1);
+    section("0702", ui_->marginSummaryHistoryTableView);
+    document.addLineFeeds(1);
+    section("0276", ui_->instrumentHistoryTableView);
+    document.addLineFeeds(1);
+    section("0260", ui_->settledPositionHistoryTableView);
+    document.addText(ui_->closedStatusLabel->text(), statusLineStyle());
+    document.addLineFeeds(3);
+    section("0103", ui_->openPositionHistoryTableView);
+    document.addText(ui_->openStatusLabel->text(), statusLineStyle());
+    document.addLineFeeds(3);
+    section("0261", ui_->pendingOrderHistoryTableView);
+    document.addLineFeeds(1);
+    section("0088", ui_->cancelledOrderHistoryTableView);
+    return document.print(printer);
+}
+
+} // namespace tc::gui

@@ -1,0 +1,123 @@
+#pragma once
+// The account statement window: one of the user's accounts and a period are chosen, the statement
+// and the period's cancelled orders are asked for together, and what comes back is shown on two
+// pages: the summary (account, order and margin summaries, the settled and open profit-and-loss
+// pies, the client's and the company's addresses) and the details (open, settled, pending and
+// cancelled tables with their status lines, and the statement's instruments). The whole statement
+// prints as one document.
+//
+// The main window makes it once and keeps it; each opening calls windowDidAppear. Replies are
+// matched to the requests by id: one of an earlier show arriving late is dropped, and a request that
+// fails shows its error in the window. The window keeps the records of the last replies (fresh
+// records, never refilled) until the next ones arrive, so its tables never read a list being filled.
+#include "gui/statements/statement_sections.h"
+#include "interfaces/client.h"
+
+#include <QDateTime>
+#include <QWidget>
+
+#include <array>
+#include <cstdint>
+#include <memory>
+
+class QMenu;
+class QPrinter;
+class QTableView;
+
+namespace Ui {
+class AccountStatementWindowController;
+}
+
+namespace tc::gui {
+
+class GuiContext;
+class PieChartController;
+class StatementTableModel;
+class SummaryTableModel;
+
+class AccountStatementWindowController : public QWidget {
+    Q_OBJECT
+public:
+    // Needs the context's client model, signed in. Fills the account list and asks for the first
+    // account's statement of today at once.
+    explicit AccountStatementWindowController(GuiContext& context, QWidget* parent = nullptr);
+    ~AccountStatementWindowController() override;
+
+    // Each opening: texts, theme, today's period and the summary page; sends nothing.
+    void windowDidAppear();
+
+    // Sends the two requests for the chosen account and period; refused with an alert (nothing
+    // sent, false) for a from-date after the to-date or an account the user does not hold.
+    bool showAccountStatement();
+    // The period and account the next show asks for (tests, the screenshots).
+    void setPeriod(const QDateTime& from, const QDateTime& to);
+    void setAccountText(const QString& account);
+
+    // Opens the print dialog, window-modal; the statement prints once it is accepted.
+    void print();
+    // Prints the statement as the window holds it now; false when the printer cannot be painted on.
+    bool printTo(QPrinter& printer) const;
+    // The statement's page settings, which the print dialog starts from.
+    static void setUpPrinter(QPrinter& printer);
+
+    void summaryButtonClicked();
+    void detailsButtonClicked();
+    // The details page at one table's tab.
+    void showDetails(StatementTable table);
+
+    QTableView* tableView(StatementTable table) const;
+    QTableView* accountSummaryView() const;
+    QTableView* orderSummaryView() const;
+    QTableView* marginSummaryView() const;
+    // The header menu of a detail table with one (null for the instruments).
+    QMenu* headerMenu(StatementTable table) const;
+    QString openStatusText() const;
+    QString settledStatusText() const;
+    // The error of the last show, or the wait for its replies; empty once both arrived.
+    QString requestStatusText() const;
+    PieChartController& settledPie() const { return *settledPie_; }
+    PieChartController& openPie() const { return *openPie_; }
+    std::int32_t selectedAccountId() const { return selectedAccountId_; }
+    const StatementData* shownData() const { return data_.get(); }
+
+Q_SIGNALS:
+    // Both replies of the last show arrived (or failed) and the window shows them.
+    void statementShown();
+
+private:
+    void updateLanguageStrings();
+    void applyTheme();
+    void setDateValues();
+    void setMaxandMinDates();
+    void loadAccountCombo();
+    void prepareTable(QTableView* view, StatementTable table);
+    void buildHeaderMenu(StatementTable table);
+    void statementArrived(const interfaces::StatementArrival& arrival);
+    void requestFailed(const interfaces::RequestFailure& failure);
+    void accountStatementUpdate();
+    void fitSummaryHeight(QTableView* view);
+    void finishWaiting();
+    std::shared_ptr<const AccountDetails> accountOf(const QString& text) const;
+    QString accountBlock() const;
+    QPrinter& printer();
+
+    std::unique_ptr<Ui::AccountStatementWindowController> ui_;
+    GuiContext& context_;
+    std::array<StatementTableModel*, 5> tables_{};
+    std::array<QMenu*, 5> headerMenus_{};
+    SummaryTableModel* accountSummary_ = nullptr;
+    SummaryTableModel* orderSummary_ = nullptr;
+    SummaryTableModel* marginSummary_ = nullptr;
+    PieChartController* settledPie_ = nullptr;
+    PieChartController* openPie_ = nullptr;
+    std::int32_t selectedAccountId_ = 0;
+    interfaces::RequestId awaitedStatement_ = 0;
+    interfaces::RequestId awaitedCancelled_ = 0;
+    QString requestError_;
+    std::shared_ptr<const statements::AccountStatementInfo> statement_;
+    std::vector<std::shared_ptr<const Order>> cancelled_;
+    std::shared_ptr<const StatementData> data_;
+    std::unique_ptr<QPrinter> printer_;
+};
+
+} // namespace tc::gui

@@ -1,0 +1,89 @@
+#pragma once
+// The table models of the statement window and the journal. A statement model reads the rows of
+// one arrival (StatementData, fresh records that nothing refills) and is reset when the next one
+// comes: statements arrive on request, never on the tick. Column titles are the selected language's
+// texts of the columns' keys; header data under IdentifierRole is the key itself, which the printed
+// copy titles its columns by. No row can be selected.
+#include "gui/statements/statement_sections.h"
+
+#include <QAbstractTableModel>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace tc::gui {
+
+class Language;
+
+enum StatementRole {
+    IdentifierRole = Qt::UserRole + 3, // header data: the column's language key (QString)
+};
+
+class StatementTableModel : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    StatementTableModel(StatementTable table, Language& language, QObject* parent = nullptr);
+
+    StatementTable table() const { return table_; }
+    void setStatement(std::shared_ptr<const StatementData> data);
+    std::string_view columnKey(int column) const;
+    int columnOf(std::string_view key) const;
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+
+private:
+    StatementTable table_;
+    Language& language_;
+    std::shared_ptr<const StatementData> data_;
+};
+
+// A two-column table of captions and values: the account, order and margin summaries.
+class SummaryTableModel : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    explicit SummaryTableModel(Language& language, QObject* parent = nullptr);
+
+    void setRows(std::vector<SummaryRow> rows);
+    const std::vector<SummaryRow>& rows() const { return rows_; }
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+
+private:
+    Language& language_;
+    std::vector<SummaryRow> rows_;
+};
+
+// The session's journal, newest line first: the time ("0153") and the event ("0157"). It reads the
+// client's journal as it stands; a line added is one row inserted at the top.
+class JournalTableModel : public QAbstractTableModel {
+    Q_OBJECT
+public:
+    // `lines` must outlive the model, or be replaced with setLines before it goes.
+    JournalTableModel(Language& language, QObject* parent = nullptr);
+
+    void setLines(const std::vector<std::string>* lines);
+    // The journal grew by one line (added last to the collection, shown first).
+    void lineAppended();
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
+
+private:
+    Language& language_;
+    const std::vector<std::string>* lines_ = nullptr;
+    int shown_ = 0; // the rows the view knows of
+};
+
+} // namespace tc::gui

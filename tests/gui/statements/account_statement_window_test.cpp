@@ -1,0 +1,247 @@
+// The account statement window against the in-process test server, signed in as demo: the seeded
+// statement of a period in every table, refusals before sending, replies of an earlier show dropped,
+// hidden columns left out of print, the printed PDF read back; the journal and the main window's action.
+#include "gui/app/common_alert.h"
+#include "gui/app/idle_time.h"
+#include "gui/app/language.h"
+#include "gui/app/main_window_controller.h"
+#include "gui/charts/pie_chart_controller.h"
+#include "gui/models/session_fixture.h"
+#include "gui/statements/account_statement_window_controller.h"
+#include "gui/statements/statement_table_models.h"
+
+#include <QAbstractItemModelTester>
+#include <QAction>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPrinter>
+#include <QSignalSpy>
+#include <QTableView>
+#include <QTemporaryDir>
+
+#include <memory>
+
+namespace {
+
+using guitest::waitFor;
+using tc::gui::AccountStatementWindowController;
+using tc::gui::StatementTable;
+
+class NoIdle : public tc::gui::IdleSource {
+public:
+    std::int64_t idleSeconds() override { return 0; }
+};
+
+const QDateTime kJanuary1(QDate(2024, 1, 1), QTime(0, 0));
+const QDateTime kJanuary31(QDate(2024, 1, 31), QTime(23, 59, 59));
+
+class StatementWindowTest : public guitest::SessionTest {
+protected:
+    void SetUp() override {
+        SessionTest::SetUp();
+        context->setClientModel(session.get());
+        ASSERT_TRUE(signIn());
+        window = new AccountStatementWindowController(*context);
+        shown = std::make_unique<QSignalSpy>(window, &AccountStatementWindowController::statementShown);
+        window->show();
+        window->windowDidAppear();
+        // The first opening asked for today's statement of the first account at once.
+        ASSERT_TRUE(waitFor([&] { return shown->count() == 1; }));
+        for (StatementTable table : tc::gui::kStatementTables)
+            testers.push_back(std::make_unique<QAbstractItemModelTester>(
+                window->tableView(table)->model(), QAbstractItemModelTester::FailureReportingMode::Fatal));
+    }
+    void TearDown() override {
+        testers.clear();
+        shown.reset();
+        delete window;
+        SessionTest::TearDown();
+    }
+
+    bool show(const QString& account, const QDateTime& from, const QDateTime& to) {
+        window->setAccountText(account);
+        window->setPeriod(from, to);
+        return window->showAccountStatement();
+    }
+    bool showAndWait(const QString& account, const QDateTime& from, const QDateTime& to) {
+        const int before = shown->count();
+        return show(account, from, to) && waitFor([&] { return shown->count() > before; });
+    }
+    QString cell(StatementTable table, int row, const char* key) const {
+        const QAbstractItemModel* model = window->tableView(table)->model();
+        for (int c = 0; c < model->columnCount(); ++c)
+            if (model->headerData(c, Qt::Horizontal, tc::gui::IdentifierRole).toString() == key)
+                return model->index(row, c).data().toString();
+        return QStringLiteral("<no column>");
+    }
+    int rows(StatementTable table) const { return window->tableView(table)->model()->rowCount(); }
+    static QString summary(const QTableView* view, int row, int column = 1) {
+        return view->model()->index(row, column).data().toString();
+    }
+
+    AccountStatementWindowController* window = nullptr;
+    std::unique_ptr<QSignalSpy> shown;
+    std::vector<std::unique_ptr<QAbstractItemModelTester>> testers;
+};
+
+TEST_F(StatementWindowTest, ShowsTheSeededStatementOfAPeriodInEveryTable) {
+    ASSERT_TRUE(showAndWait("20001", kJanuary1, kJanuary31));
+    EXPECT_EQ(window->selectedAccountId(), 20001);
+    EXPECT_TRUE(window->requestStatusText().isEmpty()) << window->requestStatusText().toStdString();
+
+    ASSERT_EQ(rows(StatementTable::OpenPositions), 2);
+    EXPECT_EQ(cell(StatementTable::OpenPositions, 0, "0317"), "300001");
+    EXPECT_EQ(cell(StatementTable::OpenPositions, 0, "0011"), "EURUSD");
+    EXPECT_EQ(cell(StatementTable::OpenPositions, 0, "0027"), "1.5");
+    EXPECT_EQ(cell(StatementTable::OpenPositions, 0, "0318"), "1.08320");
+    EXPECT_EQ(cell(StatementTable::OpenPositions, 1, "0020"), "S");
+    ASSERT_EQ(rows(StatementTable::PendingOrders), 2);
+    EXPECT_EQ(cell(StatementTable::PendingOrders, 1, "0287"), "300001");
+    EXPECT_EQ(cell(StatementTable::PendingOrders, 0, "0287"), "0");
+    ASSERT_EQ(rows(StatementTable::SettledPositions), 1);
+    EXPECT_EQ(cell(StatementTable::SettledPositions, 0, "0148"), "320001");
+    EXPECT_EQ(cell(StatementTable::SettledPositions, 0, "0319"), "125.40");
+    ASSERT_EQ(rows(StatementTable::CancelledOrders), 1);
+    EXPECT_EQ(cell(StatementTable::CancelledOrders, 0, "0011"), "AUDUSD");
+    EXPECT_EQ(cell(StatementTable::CancelledOrders, 0, "0232"), "0.66500");
+    EXPECT_GT(rows(StatementTable::Instruments), 10);
+
+    // The summaries: January's deposits and withdrawal of 20001, its two margin calls.
+    const QTableView* account = window->accountSummaryView();
+    ASSERT_EQ(account->model()->rowCount(), 16);
+    EXPECT_EQ(summary(account, 0), "10,000.00");
+    EXPECT_EQ(summary(account, 1), "10,500.00");
+    EXPECT_EQ(summary(account, 2), "-500.00");
+    EXPECT_EQ(summary(window->marginSummaryView(), 0), "2");
+    EXPECT_EQ(summary(window->orderSummaryView(), 0), "1");
+    EXPECT_EQ(summary(window->orderSummaryView(), 3), "1");
+    EXPECT_TRUE(window->settledStatusText().startsWith("Quantity : 1     P/L : 125.40     "))
+        << window->settledStatusText().toStdString();
+    EXPECT_TRUE(window->openStatusText().startsWith("Quantity : 1.7     "))
+        << window->openStatusText().toStdString();
+    ASSERT_EQ(window->settledPie().slices().size(), 1u);
+    EXPECT_EQ(window->openPie().slices().size(), 2u);
+}
+
+TEST_F(StatementWindowTest, RefusesABackwardPeriodAndAForeignAccountBeforeSending) {
+    const auto* before = window->shownData();
+    EXPECT_FALSE(show("20001", kJanuary31, kJanuary1));
+    QMessageBox* alert = tc::gui::CommonAlert::showing(window, QStringLiteral("statement"));
+    ASSERT_TRUE(alert);
+    EXPECT_TRUE(alert->informativeText().contains(context->text("90611")));
+    alert->close();
+    // The trader's account is not the demo's, nor is text that names no account.
+    EXPECT_FALSE(show("20011", kJanuary1, kJanuary31));
+    EXPECT_FALSE(show("twenty", kJanuary1, kJanuary31));
+    EXPECT_EQ(window->selectedAccountId(),
+              session->client().queries().getAccountCollection().front()->AccountId);
+    EXPECT_EQ(window->shownData(), before) << "nothing was sent, nothing arrived";
+}
+
+TEST_F(StatementWindowTest, TwoShowsInARowShowOnlyTheSecondsReplies) {
+    const int before = shown->count();
+    ASSERT_TRUE(show("20001", kJanuary1, kJanuary31));
+    ASSERT_TRUE(show("20003", QDateTime(QDate(2024, 3, 1), QTime(0, 0)),
+                     QDateTime(QDate(2024, 3, 31), QTime(23, 0))));
+    ASSERT_TRUE(waitFor([&] { return shown->count() > before; }));
+    EXPECT_EQ(shown->count(), before + 1);
+    // The data service answers in order: the first show's replies came and went unseen.
+    EXPECT_EQ(rows(StatementTable::OpenPositions), 0);
+    EXPECT_EQ(rows(StatementTable::CancelledOrders), 0);
+    const QTableView* account = window->accountSummaryView();
+    ASSERT_EQ(account->model()->rowCount(), 18) << "March of 20003 has daily and monthly TDS";
+    EXPECT_EQ(summary(account, 8, 0), "Daily TDS");
+    EXPECT_EQ(summary(account, 1), "1,500.00");
+}
+
+TEST_F(StatementWindowTest, ARefusedRequestShowsItsErrorInsteadOfWaiting) {
+    const auto statementBefore = window->shownData()->statement;
+    server->refuseDataServiceProcedure("getdsaccountstatement");
+    ASSERT_TRUE(showAndWait("20001", kJanuary1, kJanuary31));
+    EXPECT_TRUE(window->requestStatusText().startsWith(context->text("90610").section('{', 0, 0)))
+        << window->requestStatusText().toStdString();
+    // The cancelled orders came; the statement shown is still the one of before.
+    EXPECT_EQ(rows(StatementTable::CancelledOrders), 1);
+    EXPECT_EQ(window->shownData()->statement, statementBefore);
+}
+
+TEST_F(StatementWindowTest, PrintsTheStatementWithoutItsHiddenColumns) {
+    ASSERT_TRUE(showAndWait("20001", kJanuary1, kJanuary31));
+    QMenu* menu = window->headerMenu(StatementTable::OpenPositions);
+    ASSERT_TRUE(menu);
+    EXPECT_FALSE(window->headerMenu(StatementTable::Instruments));
+    QAction* marketPrice = menu->findChild<QAction*>("column_0147");
+    ASSERT_TRUE(marketPrice);
+    QTableView* open = window->tableView(StatementTable::OpenPositions);
+    const auto* model = static_cast<tc::gui::StatementTableModel*>(open->model());
+    marketPrice->trigger();
+    EXPECT_FALSE(marketPrice->isChecked());
+    EXPECT_TRUE(open->isColumnHidden(model->columnOf("0147")));
+    marketPrice->trigger();
+    EXPECT_FALSE(open->isColumnHidden(model->columnOf("0147")));
+    marketPrice->trigger();
+
+    QTemporaryDir dir;
+    QPrinter printer;
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(dir.filePath("statement.pdf"));
+    AccountStatementWindowController::setUpPrinter(printer);
+    ASSERT_TRUE(window->printTo(printer));
+    const QString text = guitest::pdfText(printer.outputFileName());
+    ASSERT_FALSE(text.isEmpty());
+    for (const char* expected :
+         {"Account : 20001", "Account Name : Demo USD", "Period : 01/01/2024 - 01/31/2024",
+          "1 Loopback Lane, Localhost", "Tradeclient Markets Ltd"})
+        EXPECT_TRUE(text.contains(expected)) << expected;
+    for (const char* heading : {"0700", "0701", "0702", "0276", "0260", "0103", "0261", "0088"})
+        EXPECT_TRUE(text.contains(context->text(heading))) << heading;
+    // Known rows, and the status lines.
+    for (const char* row : {"320001", "300001", "310002", "309001", "125.40", "TDS : 0.00"})
+        EXPECT_TRUE(text.contains(row)) << row;
+    EXPECT_FALSE(text.contains(context->text("0147"))) << "a hidden column is not printed";
+}
+
+TEST_F(StatementWindowTest, TheMainWindowOpensOneStatementWindowAndShowsTheJournal) {
+    NoIdle idle;
+    tc::gui::MainWindowController main(*context, &idle);
+    QAction* action = main.findChild<QAction*>("actionAccountStatement");
+    ASSERT_TRUE(action);
+    EXPECT_TRUE(action->isEnabled());
+    action->trigger();
+    AccountStatementWindowController* statement = main.statementWindow();
+    ASSERT_TRUE(statement);
+    EXPECT_TRUE(statement->isVisible());
+    action->trigger();
+    EXPECT_EQ(main.statementWindow(), statement);
+
+    // The journal: the login's lines, newest first, split at their separator.
+    const std::vector<std::string>& lines = session->client().journal();
+    ASSERT_FALSE(lines.empty());
+    QAbstractItemModel* journal = main.journalTable()->model();
+    QAbstractItemModelTester tester(journal, QAbstractItemModelTester::FailureReportingMode::Fatal);
+    ASSERT_EQ(journal->rowCount(), static_cast<int>(lines.size()));
+    const std::string& newest = lines.back();
+    EXPECT_EQ(journal->index(0, 0).data().toString().toStdString(), newest.substr(0, newest.find("#$#")));
+    EXPECT_FALSE(journal->index(0, 1).data().toString().contains("#$#"));
+}
+
+TEST(JournalTableModel, ALineAddedIsInsertedAtTheTop) {
+    auto defaults = tc::platform::UserDefaults::inMemory();
+    tc::gui::Language language(*defaults);
+    tc::gui::JournalTableModel model(language);
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Fatal);
+    std::vector<std::string> lines = {"10:00:01#$#Login"};
+    model.setLines(&lines);
+    EXPECT_EQ(model.headerData(0, Qt::Horizontal).toString(), "Time");
+    QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
+    lines.push_back("10:00:02#$#Order 7#$#");
+    model.lineAppended();
+    ASSERT_EQ(inserted.count(), 1);
+    EXPECT_EQ(inserted.front().at(1).toInt(), 0);
+    EXPECT_EQ(model.index(0, 1).data().toString(), "Order 7");
+    EXPECT_EQ(model.index(1, 1).data().toString(), "Login");
+    model.setLines(nullptr);
+    EXPECT_EQ(model.rowCount(), 0);
+}
+
+} // namespace

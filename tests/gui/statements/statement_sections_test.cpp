@@ -1,0 +1,186 @@
+// The statement window's rules without widgets: summary rows, status lines, detail cells, the journal.
+#include "gui/statements/statement_sections.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace {
+
+using tc::gui::JournalRow;
+using tc::gui::StatementData;
+using tc::gui::StatementTable;
+using tc::gui::SummaryRow;
+using tc::statements::AccountStatementInfo;
+
+std::shared_ptr<AccountStatementInfo> withSnapshots() {
+    auto s = std::make_shared<AccountStatementInfo>();
+    auto start = std::make_shared<tc::AccountHistoryInfo>();
+    start->OpeningBalanceOfDay = 12345.678;
+    start->Balance = 1; // the closing balance must come from the end snapshot
+    auto end = std::make_shared<tc::AccountHistoryInfo>();
+    end->Balance = 900;
+    end->AccumulatingStorage = -4;
+    end->UnrealisedPL = 55.5;
+    end->Equity = 955.5;
+    end->CollateralSecurity = 7;
+    end->UsedMargin = 100;
+    end->AvailableMargin = 855.5;
+    s->StartInfo = start;
+    s->EndInfo = end;
+    return s;
+}
+
+void addTransaction(AccountStatementInfo& s, std::int32_t subType, double credit, double debit) {
+    tc::statements::FinancialTransactionHistoryInfo t;
+    t.SubTransactionType = subType;
+    t.CrAmount = credit;
+    t.DrAmount = debit;
+    s.FinancialTransactionInfo.push_back(t);
+}
+
+std::vector<std::string> captions(const std::vector<SummaryRow>& rows) {
+    std::vector<std::string> out;
+    for (const auto& row : rows)
+        out.push_back(row.caption);
+    return out;
+}
+
+TEST(StatementSections, AccountSummaryHasSixteenRowsAndOneMorePerTdsKind) {
+    auto s = withSnapshots();
+    addTransaction(*s, 11, 500, 0);
+    addTransaction(*s, 2, 0, 20);
+    auto rows = tc::gui::accountSummaryRows(s.get(), 0);
+    ASSERT_EQ(rows.size(), 16u);
+    EXPECT_EQ(rows[0], (SummaryRow{"Opening Balance", "12,345.68"}));
+    EXPECT_EQ(rows[1].value, "500.00");
+    EXPECT_EQ(rows[2].value, "-20.00");
+    EXPECT_EQ(rows[3].value, "0.00");
+    // The closing figures come from the end snapshot.
+    EXPECT_EQ(rows[8], (SummaryRow{"Closing Balance", "900.00"}));
+    EXPECT_EQ(rows[10].value, "55.50");
+    EXPECT_EQ(rows[14].value, "855.50");
+    const auto all = captions(rows);
+    EXPECT_EQ(std::vector<std::string>(all.end() - 3, all.end()),
+              (std::vector<std::string>{"Used Margin", "Available Margin", "Miscellaneous"}));
+
+    addTransaction(*s, 15, 0, 0.5);
+    rows = tc::gui::accountSummaryRows(s.get(), 0);
+    ASSERT_EQ(rows.size(), 17u);
+    EXPECT_EQ(rows[8], (SummaryRow{"Daily TDS", "-0.50"}));
+
+    addTransaction(*s, 16, 0, 1.5);
+    rows = tc::gui::accountSummaryRows(s.get(), 0);
+    ASSERT_EQ(rows.size(), 18u);
+    EXPECT_EQ(rows[8].caption, "Daily TDS");
+    EXPECT_EQ(rows[9], (SummaryRow{"Monthly TDS", "-1.50"}));
+
+    // Without a snapshot, or without a statement, there is no row at all.
+    s->EndInfo.reset();
+    EXPECT_TRUE(tc::gui::accountSummaryRows(s.get(), 0).empty());
+    EXPECT_TRUE(tc::gui::accountSummaryRows(nullptr, 0).empty());
+}
+
+TEST(StatementSections, StatusLinesEndEveryItemWithFiveBlanks) {
+    EXPECT_EQ(tc::gui::openStatusLine(nullptr, 0),
+              "Quantity : 0     P/L : 0.00     Commission : 0.00     Storage : 0.00     ");
+    AccountStatementInfo s;
+    // Sums in double: single precision would show 16777217 lots as 16777216.
+    for (const char* qty : {"16777216", "1", "0.25"}) {
+        tc::OpenPositionHistoryInfo p;
+        p.RemainingQty = qty;
+        p.UnrealisedPL = 1000.5;
+        p.Commision = -1;
+        s.OpenPositionInfo.push_back(p);
+    }
+    EXPECT_EQ(tc::gui::openStatusLine(&s, 0),
+              "Quantity : 16777217.25     P/L : 3,001.50     Commission : -3.00     Storage : 0.00     ");
+    tc::SettledPositionHistoryInfo settled;
+    settled.SettledQty = "1.5";
+    settled.SettledPL = "-12.345";
+    settled.OtherCharges = 2;
+    s.SettledPositionInfo = {settled, settled};
+    EXPECT_EQ(tc::gui::settledStatusLine(&s, 0), "Quantity : 3     P/L : -24.69     Commission : 0.00     "
+                                                 "Storage : 0.00     TDS : 4.00     ");
+}
+
+TEST(StatementSections, OrderAndMarginSummaries) {
+    auto s = std::make_shared<AccountStatementInfo>();
+    tc::PendingOrderHistoryInfo pending;
+    pending.OrderQty = "12.5";
+    s->PendingOrderInfo = {pending};
+    s->marginCallSummaryInfo.insert_or_assign("20001", tc::MarginCallSummaryInfo{20001, 2});
+    auto cancelled = std::make_shared<tc::Order>();
+    cancelled->OrderQty = "1.000000";
+    const StatementData data = tc::gui::makeStatementData(s, {cancelled}, {});
+    EXPECT_EQ(tc::gui::orderSummaryRows(data, 0), (std::vector<SummaryRow>{{"Settled Positions", "0"},
+                                                                           {"Open Positions", "0"},
+                                                                           {"Pending Orders", "12.5"},
+                                                                           {"Cancelled Orders", "1"}}));
+    EXPECT_EQ(tc::gui::marginSummaryRows(s.get(), 20001, 0),
+              (std::vector<SummaryRow>{{"Margin Calls", "2"}}));
+    // An account without an entry has had none.
+    EXPECT_EQ(tc::gui::marginSummaryRows(s.get(), 20002, 0).front().value, "0");
+}
+
+TEST(StatementSections, DetailCellsFollowTheirColumnFormats) {
+    auto s = std::make_shared<AccountStatementInfo>();
+    s->InstrumentInfo.insert_or_assign(
+        "7", tc::statements::InstrumentHistoryInfo{7, "Euro", "EURUSD", 5, 1.1, 1.10012});
+    tc::OpenPositionHistoryInfo open;
+    open.InstrumentId = 7;
+    open.RemainingQty = "100.000";
+    open.tradingMode = 2;
+    open.OrderPrice = "1.0832";
+    open.deliveryMode = 4;
+    open.UnrealisedPL = -3.456;
+    s->OpenPositionInfo = {open};
+    tc::PendingOrderHistoryInfo pending;
+    pending.InstrumentId = 99; // not in the statement: two decimals
+    pending.OrderPrice = "150.25";
+    pending.orderType = 4;
+    pending.timeinForce = 3;
+    s->PendingOrderInfo = {pending};
+    auto cancelled = std::make_shared<tc::Order>();
+    cancelled->ItemCode = "USDJPY";
+    cancelled->OrderPrice = "150.250000";
+    const StatementData data = tc::gui::makeStatementData(
+        s, {cancelled}, [](std::string_view code) { return code == "USDJPY" ? 3 : -1; });
+
+    const auto open0 = [&](std::string_view key) {
+        return tc::gui::statementCell(data, StatementTable::OpenPositions, 0, key);
+    };
+    EXPECT_EQ(open0("0027"), "100");
+    EXPECT_EQ(open0("0020"), "S");
+    EXPECT_EQ(open0("0318"), "1.08320");
+    EXPECT_EQ(open0("0319"), "-3.46");
+    EXPECT_EQ(open0("0132"), "Unknown");
+    EXPECT_EQ(open0("9999"), "");
+    const auto pending0 = [&](std::string_view key) {
+        return tc::gui::statementCell(data, StatementTable::PendingOrders, 0, key);
+    };
+    EXPECT_EQ(pending0("0232"), "150.25");
+    EXPECT_EQ(pending0("0233"), "0.00");
+    EXPECT_EQ(pending0("0287"), "0");
+    EXPECT_EQ(pending0("0028"), "");
+    EXPECT_EQ(pending0("0337"), "");
+    EXPECT_EQ(tc::gui::statementCell(data, StatementTable::CancelledOrders, 0, "0232"), "150.250");
+    EXPECT_EQ(tc::gui::statementCell(data, StatementTable::CancelledOrders, 0, "0070"), "-");
+    EXPECT_EQ(tc::gui::statementCell(data, StatementTable::Instruments, 0, "0192"), "1.10000");
+    EXPECT_EQ(tc::gui::statementCell(data, StatementTable::Instruments, 1, "0192"), "");
+    EXPECT_EQ(tc::gui::statementRowCount(data, StatementTable::SettledPositions), 0u);
+    EXPECT_EQ(tc::gui::statementRowCount(StatementData{}, StatementTable::Instruments), 0u);
+    EXPECT_TRUE(tc::gui::isStatementDateColumn(StatementTable::CancelledOrders, "0495"));
+    EXPECT_FALSE(tc::gui::hasStatementHeaderMenu(StatementTable::Instruments));
+}
+
+TEST(StatementSections, JournalShowsTheNewestLineFirstSplitAtItsSeparators) {
+    const std::vector<std::string> lines = {"10:00:01#$#Login", "10:00:02#$#Order#$#extra", "no separator"};
+    EXPECT_EQ(tc::gui::journalRow(lines, 0), (JournalRow{"no separator", ""}));
+    EXPECT_EQ(tc::gui::journalRow(lines, 1), (JournalRow{"10:00:02", "Order"}));
+    EXPECT_EQ(tc::gui::journalRow(lines, 2), (JournalRow{"10:00:01", "Login"}));
+    EXPECT_EQ(tc::gui::journalRow(lines, 3), JournalRow{});
+    EXPECT_EQ(tc::gui::journalRow({}, 0), JournalRow{});
+}
+
+} // namespace
