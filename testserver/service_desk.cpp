@@ -127,6 +127,14 @@ std::optional<std::string> ServiceDesk::passwordOf(const std::string& user) cons
     return u ? std::optional<std::string>(u->password) : std::nullopt;
 }
 
+bool ServiceDesk::setPassword(const std::string& user, const std::string& password) {
+    std::lock_guard lock(mutex_);
+    if (!market_.findUser(user) || password.empty())
+        return false;
+    passwords_[user] = password;
+    return true;
+}
+
 // ---- funding
 
 std::vector<DeskMessage> ServiceDesk::payGateDeposit(const std::string& user, const Fields& f) {
@@ -289,6 +297,11 @@ std::vector<DeskMessage> ServiceDesk::passwordChange(const std::string& user, co
         return {{"", frameFields({typeField(msg::kPasswordChangeReply),
                                   {tag::kRequestId, valueOf(f, tag::kRequestId, "0")},
                                   {tag::kText, "The old password is not correct."}})}};
+    // The server's own rule, which the client does not know: it learns of it from the refusal.
+    if (newPassword.size() < kMinPasswordLength)
+        return {{"", frameFields({typeField(msg::kPasswordChangeReply),
+                                  {tag::kRequestId, valueOf(f, tag::kRequestId, "0")},
+                                  {tag::kText, "The new password must be at least 8 characters long."}})}};
     passwords_[user] = newPassword;
     return {{"", frameFields({typeField(msg::kPasswordChangeReply),
                               {tag::kRequestId, valueOf(f, tag::kRequestId, "0")},

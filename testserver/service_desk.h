@@ -32,6 +32,9 @@ inline constexpr int kGatewayLimitError = 7;
 inline constexpr std::size_t kMaxRooms = 10'000;
 inline constexpr std::size_t kMaxTranscript = 1'000;
 
+// A new password shorter than this is refused.
+inline constexpr std::size_t kMinPasswordLength = 8;
+
 class ServiceDesk {
 public:
     // Both must outlive the desk.
@@ -43,6 +46,8 @@ public:
 
     // The password the user signs in with now (the market's until changed).
     std::optional<std::string> passwordOf(const std::string& user) const;
+    // The user's password from now on, as if changed from another program; false for an unknown user.
+    bool setPassword(const std::string& user, const std::string& password);
     // Presence: the user's contacts hear of it (type 619).
     std::vector<DeskMessage> presenceChanged(const std::string& user, bool online);
     // A server notice for the user: a new notice room (601 with its title) and its message (603), the

@@ -339,6 +339,14 @@ bool TestServer::setMarketOpen(std::string_view code, bool open) {
     return true;
 }
 
+std::vector<AccessMap> TestServer::accessMaps() const {
+    return dataService_->accessMaps();
+}
+
+bool TestServer::setPassword(const std::string& user, const std::string& password) {
+    return desk_->setPassword(user, password);
+}
+
 // Reports go to every client signed in as the account's user; on the stream thread only. Several
 // reports for one user from one request travel together, compressed in one type-105 message.
 void TestServer::deliver(const EngineReports& reports) {

@@ -132,6 +132,11 @@ public:
     void sendNotice(const std::string& user, const std::string& title, const std::string& text);
     // A closed instrument refuses orders and triggers none; false for an unknown code.
     bool setMarketOpen(std::string_view code, bool open);
+    // The access maps as the data service holds them: the market's and the clients' changes.
+    std::vector<AccessMap> accessMaps() const;
+    // The user's password from now on, as if changed from another program: a session signed in
+    // with the old one then has its password change refused. False for an unknown user.
+    bool setPassword(const std::string& user, const std::string& password);
 
 private:
     struct Client;

@@ -527,6 +527,7 @@ protected:
                     request += replier->receiveDataWithFlags(0);
                 const auto frames = peer::frames(request);
                 const bool list = !frames.empty() && frames.front().type() == 1023;
+                listsAnswered += list ? 1 : 0;
                 replier->sendData(
                     list ? peer::frame(peer::body({{10, "1024"}, {151, frames.front().at(151)}, {159, ""}}))
                          : peer::frame("10=1002\x03"),
@@ -547,6 +548,7 @@ protected:
     int port = 0;
     std::thread answering;
     std::atomic<bool> stopAnswering{false};
+    std::atomic<int> listsAnswered{0};
 };
 
 TEST_F(HostileDataServiceTest, AUserWithEmptyListsGetsNoFailureEvent) {
@@ -556,9 +558,9 @@ TEST_F(HostileDataServiceTest, AUserWithEmptyListsGetsNoFailureEvent) {
     answerEmptyLists();
     BusinessBase& b = open();
     ASSERT_TRUE(logIn(1, port));
-    EXPECT_GE(b.sessionRequests().pendingRequests().size(), 6u);
     ASSERT_TRUE(within([&] { return b.sessionRequests().pendingRequests().size() == 0; }));
     sessiontest::pump();
+    EXPECT_GE(listsAnswered.load(), 6); // the login's lists, each answered empty
     EXPECT_TRUE(failures->seen.empty()) << failures->seen.front();
     EXPECT_TRUE(b.session().OpenOrderCollection.empty());
 }

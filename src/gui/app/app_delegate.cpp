@@ -88,6 +88,10 @@ void AppDelegate::loginSuccess() {
         mainWindow_ = std::make_unique<MainWindowController>(context_, options_.idle);
         // Logout, closing the window and the idle time-out end the program.
         connect(mainWindow_.get(), &MainWindowController::quitRequested, &shell_, &QtShell::quit);
+        // Only a change the server accepted reaches the remembered user's password.
+        mainWindow_->setPasswordChangedHandler([this](const std::string& password) {
+            remembered_->changePassword(login_->connectionTypeKey(), session_->client().userName(), password);
+        });
         connect(mainWindow_.get(), &MainWindowController::lockRequested, this,
                 &AppDelegate::lockAppMenuItemClicked);
         centreWindow(mainWindow_.get());

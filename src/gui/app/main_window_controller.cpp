@@ -16,6 +16,8 @@
 #include "gui/charts/pie_chart_view_controller.h"
 #include "gui/controls/chart_drop_area.h"
 #include "gui/controls/grid_table.h"
+#include "gui/funding/account_access_setting_window_controller.h"
+#include "gui/funding/change_password_window_controller.h"
 #include "gui/market/add_remove_window_controller.h"
 #include "gui/market/advanced_watchlist_table_controller.h"
 #include "gui/market/grid_cells.h"
@@ -115,6 +117,8 @@ MainWindowController::MainWindowController(GuiContext& context, IdleSource* idle
     connect(&session, &ClientModel::loginStateChanged, this, [this](interfaces::LoginState state) {
         if (state == interfaces::LoginState::Lost)
             changeNetworkStatusimage(context_.clientModel()->client().networkSpeed());
+        if (state == interfaces::LoginState::SignedIn)
+            updateAccountActions();
     });
     connect(&session, &ClientModel::clientReplaced, this, [this] {
         account_.reset();
@@ -142,6 +146,9 @@ MainWindowController::MainWindowController(GuiContext& context, IdleSource* idle
                 pane->runAction(row, id);
         });
     connect(ui_->actionSettings, &QAction::triggered, this, &MainWindowController::SettingsButtonClicked);
+    connect(ui_->actionChangePassword, &QAction::triggered, this,
+            &MainWindowController::ChangePasswordClicked);
+    connect(ui_->actionAccessRights, &QAction::triggered, this, &MainWindowController::AccountAccessClicked);
     connect(ui_->actionTradeTicket, &QAction::triggered, this,
             &MainWindowController::TradeTicketButtonClicked);
     connect(ui_->actionAddRemoveSymbols, &QAction::triggered, this,
@@ -157,6 +164,7 @@ MainWindowController::MainWindowController(GuiContext& context, IdleSource* idle
             [this](bool shown) { toggleLeftViewSelectedIndex(shown ? 1 : 0); });
 
     bindLanguage(this, context_.language(), [this] { updateLanguageStrings(); });
+    updateAccountActions();
     getAccountDetails();
     changeNetworkStatusimage(session.client().networkSpeed());
     loadAccountDetails();
@@ -434,15 +442,44 @@ SettingsWindowController* MainWindowController::settingsWindow() const {
 void MainWindowController::SettingsButtonClicked() {
     if (!settings_) {
         settings_ = new SettingsWindowController(context_, this);
-        const auto& user = context_.clientModel()->client().model().userInfo;
-        settings_->setAccountCapabilities(user && user->CanChangePassword,
-                                          context_.clientModel()->client().queries().canShowAERights());
+        updateAccountActions();
         settings_->setNetworkAvailableQuery(
             [this] { return context_.clientModel()->client().isNetworkAvailable(); });
+        settings_->setChangePasswordSheet([this](QWidget* owner) {
+            auto* sheet = new ChangePasswordWindowController(context_, owner);
+            sheet->setPasswordChangedHandler([this](const std::string& password) {
+                if (passwordChanged_)
+                    passwordChanged_(password);
+            });
+            return sheet;
+        });
+        settings_->setAccountAccessSheet(
+            [this](QWidget* owner) { return new AccountAccessSettingWindowController(context_, owner); });
     }
     settings_->show();
     settings_->raise();
     settings_->activateWindow();
+}
+
+void MainWindowController::updateAccountActions() {
+    const interfaces::Client& client = context_.clientModel()->client();
+    const auto& user = client.model().userInfo;
+    const bool password = user && user->CanChangePassword;
+    const bool access = client.queries().canShowAERights();
+    ui_->actionChangePassword->setEnabled(password);
+    ui_->actionAccessRights->setEnabled(access);
+    if (settings_)
+        settings_->setAccountCapabilities(password, access);
+}
+
+void MainWindowController::ChangePasswordClicked() {
+    SettingsButtonClicked();
+    settings_->ChangePasswordButtonClicked();
+}
+
+void MainWindowController::AccountAccessClicked() {
+    SettingsButtonClicked();
+    settings_->accountAccessSettingButtonClicked();
 }
 
 void MainWindowController::closeAllButtonClicked() {

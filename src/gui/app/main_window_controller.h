@@ -19,8 +19,10 @@
 class QTableView;
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
+#include <string>
 
 namespace Ui {
 class MainWindowController;
@@ -65,6 +67,13 @@ public:
     void toggleLeftViewSelectedIndex(int index);
 
     void SettingsButtonClicked();
+    // The settings window, then its password or account-access sheet on it.
+    void ChangePasswordClicked();
+    void AccountAccessClicked();
+    // Told the new password once the server accepted a change (the remembered user follows it).
+    void setPasswordChangedHandler(std::function<void(const std::string& password)> handler) {
+        passwordChanged_ = std::move(handler);
+    }
     // The order ticket, for the watch list's first instrument; nothing while the watch list is empty.
     void TradeTicketButtonClicked();
     // The close-all window, as a sheet on the window; nothing while no position is open.
@@ -117,6 +126,8 @@ private:
     void addQuotesBoard();
     void addJournal();
     void updateLockAction();
+    // The password and account-access actions follow what the signed-in user may do.
+    void updateAccountActions();
     void addCharts();
     void saveChartSlots();
 
@@ -138,6 +149,7 @@ private:
     JournalTableModel* journalModel_ = nullptr;
     std::vector<ChartViewController*> charts_;
     PieChartViewController* pie_ = nullptr;
+    std::function<void(const std::string&)> passwordChanged_;
     bool refreshing_ = false;
 };
 

@@ -140,6 +140,21 @@ void RememberedUsers::store(std::string_view mode, const RememberedForm& form) {
     });
 }
 
+bool RememberedUsers::changePassword(std::string_view mode, std::string_view userName,
+                                     const std::string& password) {
+    const std::optional<RememberedForm> entry = load(mode);
+    if (!entry || entry->userName != userName || password.empty())
+        return false;
+    secrets_.write(secretKey(mode, entry->server, entry->userName), password,
+                   [logged = failureLogged_](bool ok, const std::string& reason) {
+                       if (ok || *logged)
+                           return;
+                       *logged = true;
+                       platform::Log::warning("passwords are not remembered: {}", reason);
+                   });
+    return true;
+}
+
 void RememberedUsers::remove(std::string_view mode) {
     if (auto previous = load(mode))
         secrets_.remove(secretKey(mode, previous->server, previous->userName));

@@ -54,6 +54,9 @@ public:
     // Remembers the form for the mode (the login button with the remember box on). A password the
     // store cannot keep is not remembered; the log says why once.
     void store(std::string_view mode, const RememberedForm& form);
+    // The server accepted a new password for `userName`: the mode's remembered password follows it
+    // when that user is the one remembered; false (nothing written) otherwise.
+    bool changePassword(std::string_view mode, std::string_view userName, const std::string& password);
     // Forgets the mode's entry and its password (the remember box turned off).
     void remove(std::string_view mode);
 

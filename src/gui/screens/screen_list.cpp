@@ -12,6 +12,8 @@
 #include "gui/app/remembered_users.h"
 #include "gui/app/settings_window_controller.h"
 #include "gui/app/unlock_window_controller.h"
+#include "gui/funding/account_access_setting_window_controller.h"
+#include "gui/funding/change_password_window_controller.h"
 #include "gui/screens/screen_registry.h"
 #include "platform/user_defaults.h"
 
@@ -90,6 +92,35 @@ QWidget* settingsSheet(ScreenContext& c, bool fontSize) {
     QWidget* sheet =
         fontSize ? static_cast<QWidget*>(settings->fontSizeSheet()) : settings->idleTimeoutSheet();
     c.waitUntil([sheet] { return sheet->isVisible(); });
+    return sheet;
+}
+
+// The settings window with the password or the account-access sheet open on it. The access sheet
+// waits for the demo's maps of 20001 (trader may trade on it); the password sheet, with `refused`,
+// has sent a new password the server finds too short and shows its answer.
+QWidget* accountSheet(ScreenContext& c, bool access, bool refused) {
+    c.session();
+    SettingsWindowController* settings = settingsWindow(c);
+    if (access) {
+        auto* sheet = new AccountAccessSettingWindowController(c.context());
+        settings->setAccountAccessSheet([sheet](QWidget*) { return sheet; });
+        settings->accountAccessSettingButtonClicked();
+        c.waitUntil([sheet] { return sheet->isVisible() && sheet->form().user() != nullptr; });
+        return sheet;
+    }
+    auto* sheet = new ChangePasswordWindowController(c.context());
+    settings->setChangePasswordSheet([sheet](QWidget*) { return sheet; });
+    settings->ChangePasswordButtonClicked();
+    c.waitUntil([sheet] { return sheet->isVisible(); });
+    if (refused) {
+        for (const auto& [field, text] :
+             {std::pair{"OldPasswordTextField", "demo1234"}, std::pair{"NewPasswordField", "short"},
+              std::pair{"ConfirmPasswordField", "short"}})
+            if (auto* edit = sheet->findChild<QLineEdit*>(QString::fromLatin1(field)))
+                edit->setText(QString::fromLatin1(text));
+        sheet->ChangePasswordButtonClicked();
+        c.waitUntil([sheet] { return !sheet->waiting(); });
+    }
     return sheet;
 }
 
@@ -609,6 +640,9 @@ void registerScreens(ScreenRegistry& r) {
     r.add("settings", [](ScreenContext& c) { return settingsWindow(c); });
     r.add("settings-font-size", [](ScreenContext& c) { return settingsSheet(c, true); });
     r.add("settings-idle-timeout", [](ScreenContext& c) { return settingsSheet(c, false); });
+    r.add("access-rights", [](ScreenContext& c) { return accountSheet(c, true, false); });
+    r.add("change-password", [](ScreenContext& c) { return accountSheet(c, false, false); });
+    r.add("change-password-refused", [](ScreenContext& c) { return accountSheet(c, false, true); });
     r.add("about", about);
     r.add("banner", [](ScreenContext& c) { return banner(c, false); });
     r.add("banner-buttons", [](ScreenContext& c) { return banner(c, true); });

@@ -239,6 +239,8 @@ void AccountStatementWindowController::updateLanguageStrings() {
     ui_->cancelledOrderHistoryTableView->setAccessibleName(context_.text("0088"));
     ui_->instrumentHistoryTableView->setAccessibleName(context_.text("0276"));
     ui_->accountComboBox->setAccessibleName(context_.text("0012"));
+    settledPie_->setAccessibleName(context_.text("0152"));
+    openPie_->setAccessibleName(context_.text("0139"));
     if (data_)
         accountStatementUpdate();
 }

@@ -228,6 +228,13 @@ bool isStatementDateColumn(StatementTable table, std::string_view key) {
     return false;
 }
 
+bool isStatementNumberColumn(std::string_view key) {
+    static constexpr std::string_view kNumbers[] = {"0027", "0318", "0147", "0319", "0275", "0432",
+                                                    "0077", "0434", "0439", "0328", "0071", "0232",
+                                                    "0233", "0234", "0192", "0193"};
+    return std::find(std::begin(kNumbers), std::end(kNumbers), key) != std::end(kNumbers);
+}
+
 bool hasStatementHeaderMenu(StatementTable table) {
     return table != StatementTable::Instruments;
 }

@@ -48,6 +48,8 @@ inline constexpr StatementTable kStatementTables[] = {
 const std::vector<std::string_view>& statementColumns(StatementTable table);
 // Whether a column shows a "MM/dd/yyyy HH:mm:ss" text (only its time when the column is narrow).
 bool isStatementDateColumn(StatementTable table, std::string_view key);
+// Whether a column shows a quantity, price or amount (set right-aligned on screen).
+bool isStatementNumberColumn(std::string_view key);
 // Whether the table's header offers a menu that hides columns (all but the instruments).
 bool hasStatementHeaderMenu(StatementTable table);
 

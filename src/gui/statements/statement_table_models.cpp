@@ -61,7 +61,11 @@ int StatementTableModel::columnCount(const QModelIndex& parent) const {
 }
 
 QVariant StatementTableModel::data(const QModelIndex& index, int role) const {
-    if (!index.isValid() || !data_ || role != Qt::DisplayRole)
+    if (!index.isValid() || !data_)
+        return {};
+    if (role == Qt::TextAlignmentRole && isStatementNumberColumn(columnKey(index.column())))
+        return QVariant::fromValue(Qt::Alignment(Qt::AlignRight | Qt::AlignVCenter));
+    if (role != Qt::DisplayRole)
         return {};
     return QString::fromStdString(
         statementCell(*data_, table_, static_cast<std::size_t>(index.row()), columnKey(index.column())));

@@ -134,9 +134,8 @@ TEST_F(MainWindowTest, NetworkStatusTakesTheFourClassesAndNothingElse) {
 }
 
 TEST_F(MainWindowTest, LaterWindowsAreDisabledWithATooltipAndTheShellsActionsWork) {
-    for (const char* name :
-         {"actionDepositsWithdrawals", "actionNewDeposit", "actionNewWithdrawal", "actionChangePassword",
-          "actionAccessRights", "actionChat", "actionMessages", "actionNews", "actionResources"}) {
+    for (const char* name : {"actionDepositsWithdrawals", "actionNewDeposit", "actionNewWithdrawal",
+                             "actionChat", "actionMessages", "actionNews", "actionResources"}) {
         SCOPED_TRACE(name);
         ASSERT_TRUE(action(name));
         EXPECT_FALSE(action(name)->isEnabled());

@@ -109,5 +109,21 @@ TEST_F(RememberedUsersTest, AnEntryThatDoesNotDecryptShowsTheDefaults) {
     EXPECT_FALSE(RememberedUsers(*defaults, "another key", secrets).load(kDemoMode));
 }
 
+TEST_F(RememberedUsersTest, AnAcceptedPasswordChangeReachesOnlyTheRememberedUsersSecret) {
+    RememberedUsers users(*defaults, productKey, secrets);
+    users.store(kDemoMode, {"ann", "old-pass", "127.0.0.1", "5100"});
+    const std::string key = RememberedUsers::secretKey(kDemoMode, "127.0.0.1", "ann");
+
+    EXPECT_FALSE(users.changePassword(kDemoMode, "bob", "other-pass")) << "another user is not remembered";
+    EXPECT_FALSE(users.changePassword(kLiveMode, "ann", "other-pass")) << "nobody remembered in that mode";
+    EXPECT_FALSE(users.changePassword(kDemoMode, "ann", ""));
+    EXPECT_EQ(secrets.secrets.at(key), "old-pass");
+
+    EXPECT_TRUE(users.changePassword(kDemoMode, "ann", "new-pass"));
+    EXPECT_EQ(secrets.secrets.at(key), "new-pass");
+    EXPECT_EQ(secrets.secrets.size(), 1u);
+    EXPECT_EQ(users.load(kDemoMode)->userName, "ann") << "the entry itself stays";
+}
+
 } // namespace
 } // namespace tc::gui

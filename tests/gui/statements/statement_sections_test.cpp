@@ -172,6 +172,8 @@ TEST(StatementSections, DetailCellsFollowTheirColumnFormats) {
     EXPECT_EQ(tc::gui::statementRowCount(StatementData{}, StatementTable::Instruments), 0u);
     EXPECT_TRUE(tc::gui::isStatementDateColumn(StatementTable::CancelledOrders, "0495"));
     EXPECT_FALSE(tc::gui::hasStatementHeaderMenu(StatementTable::Instruments));
+    EXPECT_TRUE(tc::gui::isStatementNumberColumn("0319"));
+    EXPECT_FALSE(tc::gui::isStatementNumberColumn("0317")) << "ids are texts";
 }
 
 TEST(StatementSections, JournalShowsTheNewestLineFirstSplitAtItsSeparators) {

@@ -1,0 +1,61 @@
+#pragma once
+// The account-access sheet of the settings window: the accounts of which the signed-in user is the
+// primary holder, the other users mapped to the chosen account and the right of the chosen user.
+// Every opening and every change of account asks the server for that account's maps again. Apply
+// sends the chosen right; the sheet closes on the server's answer and says whether it was taken.
+#include "gui/app/sheet_controller.h"
+#include "gui/funding/account_access_rules.h"
+#include "interfaces/commands.h"
+
+#include <memory>
+#include <vector>
+
+namespace Ui {
+class AccountAccessSettingWindowController;
+}
+
+namespace interfaces {
+struct UserAccessArrival;
+struct UserAccessEdit;
+} // namespace interfaces
+
+namespace tc::gui {
+
+class GuiContext;
+
+class AccountAccessSettingWindowController : public SheetController {
+    Q_OBJECT
+public:
+    explicit AccountAccessSettingWindowController(GuiContext& context, QWidget* parent = nullptr);
+    ~AccountAccessSettingWindowController() override;
+
+    void onWindowLoad() override;
+    void applyButtonClicked();
+    const AccountAccessForm& form() const { return form_; }
+    // The maps request of the chosen account awaiting its reply (0 when none).
+    interfaces::RequestId mapRequest() const { return mapRequest_; }
+
+protected:
+    void done(int result) override;
+
+private:
+    void follow();
+    void dropSession();
+    void requestMaps();
+    void loadUsers();
+    void updateValuesinViews();
+    void accountChosen(int index);
+    void userChosen(int index);
+    void rightChosen(int index);
+    void mapsArrived(const interfaces::UserAccessArrival& arrival);
+    void editAnswered(bool accepted);
+
+    std::unique_ptr<Ui::AccountAccessSettingWindowController> ui_;
+    GuiContext& context_;
+    AccountAccessForm form_;
+    interfaces::RequestId mapRequest_ = 0;
+    interfaces::RequestId editRequest_ = 0;
+    std::vector<QMetaObject::Connection> connections_;
+};
+
+} // namespace tc::gui

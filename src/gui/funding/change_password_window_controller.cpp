@@ -1,0 +1,143 @@
+#include "gui/funding/change_password_window_controller.h"
+
+#include "gui/app/common_alert.h"
+#include "gui/app/gui_context.h"
+#include "gui/app/language.h"
+#include "gui/funding/account_access_rules.h"
+#include "gui/models/client_model.h"
+#include "ui_change_password_window_controller.h"
+
+#include <utility>
+
+namespace tc::gui {
+namespace {
+
+// A server's reason is shown as plain text, cut to a length the sheet can hold.
+constexpr int kMaxReasonChars = 300;
+
+QString readableReason(const std::string& reason) {
+    QString text = QString::fromUtf8(reason.data(), static_cast<qsizetype>(reason.size())).simplified();
+    QString shown;
+    for (const QChar c : text)
+        if (c.isPrint())
+            shown.append(c);
+    if (shown.size() > kMaxReasonChars)
+        shown = shown.left(kMaxReasonChars) + QChar(0x2026);
+    return shown;
+}
+
+} // namespace
+
+ChangePasswordWindowController::ChangePasswordWindowController(GuiContext& context, QWidget* parent)
+    : SheetController(parent), ui_(std::make_unique<Ui::ChangePasswordWindowController>()),
+      context_(context) {
+    ui_->setupUi(this);
+    bindLanguage(this, context_.language());
+    ui_->statusLabel->setTextFormat(Qt::PlainText);
+    ui_->statusLabel->hide();
+    replyTimer_.setSingleShot(true);
+    replyTimer_.setInterval(kReplyTimeoutMs);
+    connect(&replyTimer_, &QTimer::timeout, this, [this] {
+        if (!waiting_)
+            return;
+        // A late acceptance still reaches the remembered password (ShowStatusMessage).
+        setWaiting(false);
+        ui_->statusLabel->setText(context_.text("90886"));
+    });
+    connect(ui_->changeButton, &QPushButton::clicked, this,
+            &ChangePasswordWindowController::ChangePasswordButtonClicked);
+    connect(ui_->cancelButton, &QPushButton::clicked, this, &QDialog::reject);
+    // The answers of whichever client is signed in; a reply the sheet did not wait for is passed over.
+    if (ClientModel* session = context_.clientModel()) {
+        connect(session, &ClientModel::passwordChanged, this,
+                &ChangePasswordWindowController::ShowStatusMessage);
+        connect(session, &ClientModel::passwordRefused, this, &ChangePasswordWindowController::ShowRefusal);
+        connect(session, &ClientModel::clientAboutToBeReplaced, this, [this] {
+            setWaiting(false);
+            if (isVisible())
+                reject();
+        });
+    }
+}
+
+ChangePasswordWindowController::~ChangePasswordWindowController() = default;
+
+void ChangePasswordWindowController::onWindowLoad() {
+    setWaiting(false);
+    sentPassword_.clear();
+    ui_->OldPasswordTextField->clear();
+    ui_->NewPasswordField->clear();
+    ui_->ConfirmPasswordField->clear();
+    ui_->statusLabel->clear();
+    ui_->statusLabel->hide();
+    ui_->OldPasswordTextField->setFocus();
+}
+
+QString ChangePasswordWindowController::statusText() const {
+    return ui_->statusLabel->isHidden() ? QString() : ui_->statusLabel->text();
+}
+
+void ChangePasswordWindowController::ValidationAlert(const QString& text) {
+    CommonAlert::open(this, {context_.text("10980"), text, AlertSpec::Warning, {}, {}});
+}
+
+void ChangePasswordWindowController::setWaiting(bool waiting) {
+    waiting_ = waiting;
+    if (waiting)
+        replyTimer_.start();
+    else
+        replyTimer_.stop();
+    ui_->changeButton->setEnabled(!waiting);
+    ui_->OldPasswordTextField->setReadOnly(waiting);
+    ui_->NewPasswordField->setReadOnly(waiting);
+    ui_->ConfirmPasswordField->setReadOnly(waiting);
+    if (waiting) {
+        ui_->statusLabel->setText(context_.text("90885"));
+        ui_->statusLabel->show();
+    }
+}
+
+void ChangePasswordWindowController::ChangePasswordButtonClicked() {
+    ClientModel* session = context_.clientModel();
+    if (waiting_ || !session)
+        return;
+    const std::string oldText = ui_->OldPasswordTextField->text().toStdString();
+    const std::string newText = ui_->NewPasswordField->text().toStdString();
+    const std::string confirmText = ui_->ConfirmPasswordField->text().toStdString();
+    // Such a byte would cut the request on the wire; the core refuses it too, this says why.
+    if (holdsWireControlByte(oldText) || holdsWireControlByte(newText) || holdsWireControlByte(confirmText)) {
+        ValidationAlert(context_.text("90884"));
+        return;
+    }
+    const interfaces::CommandResult sent = session->client().changePassword(oldText, newText, confirmText);
+    if (!sent) {
+        ValidationAlert(QString::fromStdString(sent.error));
+        return;
+    }
+    sentPassword_ = newText;
+    setWaiting(true);
+}
+
+void ChangePasswordWindowController::ShowStatusMessage() {
+    const std::string password = std::exchange(sentPassword_, std::string());
+    if (!password.empty() && changed_)
+        changed_(password);
+    if (!waiting_)
+        return;
+    setWaiting(false);
+    QWidget* owner = parentWidget();
+    accept();
+    CommonAlert::open(owner,
+                      {context_.text("10980"), context_.text("0369"), AlertSpec::Informational, {}, {}});
+}
+
+void ChangePasswordWindowController::ShowRefusal(const std::string& reason) {
+    if (!waiting_)
+        return;
+    setWaiting(false);
+    sentPassword_.clear();
+    ui_->statusLabel->setText(context_.text("90880").replace(QStringLiteral("{0}"), readableReason(reason)));
+    ui_->statusLabel->show();
+}
+
+} // namespace tc::gui

@@ -1,0 +1,58 @@
+#pragma once
+// The password sheet of the settings window: the current password, the new one and its
+// confirmation. The form's checks are the core's; the sheet then waits for the server. Success
+// closes it and says so (text 0369); a refusal shows the server's reason in the sheet, which stays
+// open with the fields as typed. A remembered password is rewritten only on success.
+#include "gui/app/sheet_controller.h"
+
+#include <QTimer>
+
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace Ui {
+class ChangePasswordWindowController;
+}
+
+namespace tc::gui {
+
+class GuiContext;
+
+class ChangePasswordWindowController : public SheetController {
+    Q_OBJECT
+public:
+    // How long the sheet waits for the server's answer before it gives up on it.
+    static constexpr int kReplyTimeoutMs = 30'000;
+
+    explicit ChangePasswordWindowController(GuiContext& context, QWidget* parent = nullptr);
+    ~ChangePasswordWindowController() override;
+
+    // Told the new password once the server accepted it (the remembered user's record follows).
+    void setPasswordChangedHandler(std::function<void(const std::string& password)> handler) {
+        changed_ = std::move(handler);
+    }
+
+    void onWindowLoad() override;
+    void ChangePasswordButtonClicked();
+    // The server's answers while the sheet waits for one.
+    void ShowStatusMessage();
+    void ShowRefusal(const std::string& reason);
+    // Whether a change was sent and its answer has not come.
+    bool waiting() const { return waiting_; }
+    // The refusal shown in the sheet (empty when none).
+    QString statusText() const;
+
+private:
+    void ValidationAlert(const QString& text);
+    void setWaiting(bool waiting);
+
+    std::unique_ptr<Ui::ChangePasswordWindowController> ui_;
+    GuiContext& context_;
+    std::function<void(const std::string&)> changed_;
+    std::string sentPassword_;
+    bool waiting_ = false;
+    QTimer replyTimer_;
+};
+
+} // namespace tc::gui

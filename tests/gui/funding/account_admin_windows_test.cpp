@@ -1,0 +1,236 @@
+// The password and account-access sheets against the in-process test server, signed in as demo and
+// opened from the main window's actions as a user would.
+#include "gui/app/common_alert.h"
+#include "gui/app/main_window_controller.h"
+#include "gui/app/settings_window_controller.h"
+#include "gui/funding/account_access_setting_window_controller.h"
+#include "gui/funding/change_password_window_controller.h"
+#include "gui/models/session_fixture.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+
+#include <algorithm>
+
+namespace {
+
+using guitest::waitFor;
+using namespace tc::gui;
+
+class AccountAdminTest : public guitest::SessionTest {
+protected:
+    void SetUp() override {
+        SessionTest::SetUp();
+        context->setClientModel(session.get());
+        ASSERT_TRUE(signIn());
+        window = std::make_unique<MainWindowController>(*context);
+        window->setPasswordChangedHandler([this](const std::string& p) { remembered.push_back(p); });
+        window->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    }
+    void TearDown() override {
+        window.reset();
+        SessionTest::TearDown();
+    }
+    QAction* action(const char* name) const { return window->findChild<QAction*>(name); }
+    template <class W>
+    static W* find(QObject* root, const char* name) {
+        W* found = root->findChild<W*>(QLatin1String(name));
+        EXPECT_TRUE(found) << name;
+        return found;
+    }
+    static QMessageBox* alertOn(QWidget* owner) {
+        for (QMessageBox* box : owner->findChildren<QMessageBox*>(Qt::FindDirectChildrenOnly))
+            if (box->isVisible())
+                return box;
+        return nullptr;
+    }
+    template <class Sheet>
+    Sheet* openSheet(const char* actionName) {
+        QAction* a = action(actionName);
+        EXPECT_TRUE(a && a->isEnabled()) << actionName;
+        if (!a)
+            return nullptr;
+        a->trigger();
+        auto* sheet = window->settingsWindow() ? window->settingsWindow()->findChild<Sheet*>() : nullptr;
+        EXPECT_TRUE(sheet && waitFor([&] { return sheet->isVisible(); }));
+        return sheet;
+    }
+    int streamMessagesOf(int type) const {
+        const auto types = server->stats().streamTypes;
+        return static_cast<int>(std::count(types.begin(), types.end(), type));
+    }
+    void type(ChangePasswordWindowController* sheet, const QString& oldText, const QString& newText,
+              const QString& confirm) {
+        for (const auto& [name, text] :
+             {std::pair{"OldPasswordTextField", oldText}, std::pair{"NewPasswordField", newText},
+              std::pair{"ConfirmPasswordField", confirm}}) {
+            QLineEdit* edit = find<QLineEdit>(sheet, name);
+            edit->clear();
+            QTest::keyClicks(edit, text);
+        }
+    }
+
+    std::unique_ptr<MainWindowController> window;
+    std::vector<std::string> remembered;
+};
+
+TEST_F(AccountAdminTest, ARightGrantedToAMappedUserIsSeenOnTheServerAndAnAccountChangeReloadsTheUsers) {
+    auto* sheet = openSheet<AccountAccessSettingWindowController>("actionAccessRights");
+    ASSERT_TRUE(sheet);
+    auto* accounts = find<QComboBox>(sheet, "accountComboBox");
+    auto* users = find<QComboBox>(sheet, "userComboBox");
+    auto* rights = find<QComboBox>(sheet, "rightsComboBox");
+    auto* apply = find<QPushButton>(sheet, "applyButton");
+    ASSERT_GE(accounts->count(), 2) << "demo holds 20001, 20002 and 20003";
+    EXPECT_EQ(accounts->currentText(), "20001");
+    EXPECT_EQ(find<QLabel>(sheet, "accountNameLabel")->text(), "Demo USD");
+    EXPECT_EQ(rights->count(), 5);
+    EXPECT_FALSE(apply->isEnabled());
+    // trader (1002) may trade on 20001.
+    ASSERT_TRUE(waitFor([&] { return users->count() == 1 && sheet->mapRequest() == 0; }));
+    EXPECT_EQ(users->currentText(), "1002");
+    EXPECT_EQ(find<QLabel>(sheet, "userNameLabel")->text(), "trader");
+    EXPECT_EQ(rights->currentText(), "Trade");
+    ASSERT_TRUE(rights->isEnabled());
+
+    // Another account drops the listed user at once and asks for that account's maps.
+    accounts->setFocus();
+    QTest::keyClick(accounts, Qt::Key_Down);
+    EXPECT_EQ(accounts->currentText(), "20002");
+    EXPECT_EQ(users->count(), 0);
+    EXPECT_FALSE(rights->isEnabled());
+    EXPECT_NE(sheet->mapRequest(), 0u);
+    ASSERT_TRUE(waitFor([&] { return sheet->mapRequest() == 0; }));
+    EXPECT_EQ(users->count(), 0) << "nobody else is mapped to 20002";
+    EXPECT_FALSE(apply->isEnabled());
+    QTest::keyClick(accounts, Qt::Key_Up);
+    ASSERT_TRUE(waitFor([&] { return users->count() == 1 && sheet->mapRequest() == 0; }));
+
+    // Close Only for trader on 20001; the sheet closes and says the server took it.
+    rights->setFocus();
+    QTest::keyClick(rights, Qt::Key_Down);
+    EXPECT_EQ(rights->currentText(), "Close Only");
+    ASSERT_TRUE(apply->isEnabled());
+    QTest::mouseClick(apply, Qt::LeftButton);
+    EXPECT_FALSE(apply->isEnabled()) << "one edit at a time";
+    ASSERT_TRUE(waitFor([&] { return !sheet->isVisible(); }));
+    QMessageBox* told = alertOn(window->settingsWindow());
+    ASSERT_TRUE(told);
+    EXPECT_EQ(told->informativeText(), context->text("90881"));
+    const auto maps = server->accessMaps();
+    EXPECT_TRUE(std::any_of(maps.begin(), maps.end(), [](const testserver::AccessMap& m) {
+        return m.userId == 1002 && m.account == 20001 && m.type == 2;
+    }));
+    EXPECT_TRUE(std::none_of(maps.begin(), maps.end(), [](const testserver::AccessMap& m) {
+        return m.userId == 1002 && m.account != 20001;
+    })) << "nothing granted on another account";
+    told->close();
+
+    // The next opening shows the right the server holds now.
+    window->AccountAccessClicked();
+    ASSERT_TRUE(
+        waitFor([&] { return sheet->isVisible() && sheet->mapRequest() == 0 && users->count() == 1; }));
+    EXPECT_EQ(rights->currentText(), "Close Only");
+}
+
+TEST_F(AccountAdminTest, ARefusedEditClosesTheSheetAndSaysSo) {
+    server->refuseDataServiceProcedure("addedituac");
+    auto* sheet = openSheet<AccountAccessSettingWindowController>("actionAccessRights");
+    ASSERT_TRUE(sheet);
+    auto* rights = find<QComboBox>(sheet, "rightsComboBox");
+    ASSERT_TRUE(waitFor([&] { return rights->isEnabled() && sheet->mapRequest() == 0; }));
+    rights->setFocus();
+    QTest::keyClick(rights, Qt::Key_End);
+    EXPECT_EQ(rights->currentText(), "None");
+    QTest::mouseClick(find<QPushButton>(sheet, "applyButton"), Qt::LeftButton);
+    ASSERT_TRUE(waitFor([&] { return !sheet->isVisible(); }));
+    QMessageBox* told = alertOn(window->settingsWindow());
+    ASSERT_TRUE(told);
+    EXPECT_EQ(told->informativeText(), context->text("90882"));
+    const auto maps = server->accessMaps();
+    EXPECT_TRUE(std::any_of(maps.begin(), maps.end(), [](const testserver::AccessMap& m) {
+        return m.userId == 1002 && m.account == 20001 && m.type == 1;
+    })) << "the server's map keeps its right";
+}
+
+TEST_F(AccountAdminTest, AWrongOldPasswordIsRefusedAndTheSheetStaysOpenWithTheFieldsKept) {
+    auto* sheet = openSheet<ChangePasswordWindowController>("actionChangePassword");
+    ASSERT_TRUE(sheet);
+    // Refused here: nothing goes to the server.
+    type(sheet, "demo12345", "n3w-password", "n3w-password");
+    QTest::keyClick(find<QLineEdit>(sheet, "ConfirmPasswordField"), Qt::Key_Return);
+    QMessageBox* alert = alertOn(sheet);
+    ASSERT_TRUE(alert);
+    EXPECT_EQ(alert->informativeText(), context->text("20246"));
+    alert->close();
+    // A control byte comes only by pasting: keys do not type one.
+    type(sheet, "demo1234", "", "");
+    find<QLineEdit>(sheet, "NewPasswordField")->setText(QStringLiteral("n3w\x01pass"));
+    find<QLineEdit>(sheet, "ConfirmPasswordField")->setText(QStringLiteral("n3w\x01pass"));
+    QTest::mouseClick(find<QPushButton>(sheet, "changeButton"), Qt::LeftButton);
+    alert = alertOn(sheet);
+    ASSERT_TRUE(alert);
+    EXPECT_EQ(alert->informativeText(), context->text("90884"));
+    alert->close();
+    EXPECT_EQ(streamMessagesOf(37), 0);
+
+    // Refused by the server: the password was changed elsewhere since this session signed in.
+    ASSERT_TRUE(server->setPassword("demo", "changed-elsewhere"));
+    type(sheet, "demo1234", "n3w-password", "n3w-password");
+    QTest::mouseClick(find<QPushButton>(sheet, "changeButton"), Qt::LeftButton);
+    EXPECT_TRUE(sheet->waiting());
+    EXPECT_FALSE(find<QPushButton>(sheet, "changeButton")->isEnabled());
+    ASSERT_TRUE(waitFor([&] { return !sheet->waiting(); }));
+    EXPECT_TRUE(sheet->isVisible());
+    EXPECT_TRUE(sheet->statusText().contains("The old password is not correct."))
+        << sheet->statusText().toStdString();
+    EXPECT_EQ(find<QLineEdit>(sheet, "NewPasswordField")->text(), "n3w-password");
+    EXPECT_TRUE(find<QPushButton>(sheet, "changeButton")->isEnabled());
+    EXPECT_TRUE(remembered.empty()) << "a refusal leaves the remembered password alone";
+    EXPECT_TRUE(session->client().isSessionPassword("demo1234"));
+
+    // A rule of the server's own, which only its answer tells.
+    ASSERT_TRUE(server->setPassword("demo", "demo1234"));
+    type(sheet, "demo1234", "short", "short");
+    QTest::mouseClick(find<QPushButton>(sheet, "changeButton"), Qt::LeftButton);
+    ASSERT_TRUE(waitFor([&] { return !sheet->waiting(); }));
+    EXPECT_TRUE(sheet->statusText().contains("at least 8 characters")) << sheet->statusText().toStdString();
+    EXPECT_TRUE(sheet->isVisible());
+}
+
+TEST_F(AccountAdminTest, ARightPasswordChangesItAndTheNextSignInNeedsTheNewOne) {
+    auto* sheet = openSheet<ChangePasswordWindowController>("actionChangePassword");
+    ASSERT_TRUE(sheet);
+    type(sheet, "demo1234", "n3w-password", "n3w-password");
+    QTest::mouseClick(find<QPushButton>(sheet, "changeButton"), Qt::LeftButton);
+    ASSERT_TRUE(waitFor([&] { return !sheet->isVisible(); }));
+    QMessageBox* told = alertOn(window->settingsWindow());
+    ASSERT_TRUE(told);
+    EXPECT_EQ(told->informativeText(), context->text("0369"));
+    EXPECT_EQ(remembered, std::vector<std::string>{"n3w-password"});
+    EXPECT_TRUE(session->client().isSessionPassword("n3w-password"));
+    told->close();
+
+    // Opened again, the sheet starts empty.
+    window->ChangePasswordClicked();
+    ASSERT_TRUE(waitFor([&] { return sheet->isVisible(); }));
+    EXPECT_TRUE(find<QLineEdit>(sheet, "OldPasswordTextField")->text().isEmpty());
+    EXPECT_TRUE(sheet->statusText().isEmpty());
+    sheet->reject();
+
+    const int refusals = server->stats().refusals;
+    ASSERT_TRUE(session->signIn(loginOf("demo", "demo1234")));
+    ASSERT_TRUE(server->waitFor([&](const testserver::ServerStats& s) { return s.refusals > refusals; },
+                                std::chrono::seconds(15)))
+        << "the old password no longer signs in";
+    EXPECT_TRUE(waitFor([&] { return session->loginState() == interfaces::LoginState::SignedOut; }));
+    signalledState = interfaces::LoginState::SignedOut;
+    EXPECT_TRUE(signIn("demo", "n3w-password"));
+}
+
+} // namespace
