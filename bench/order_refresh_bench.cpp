@@ -43,9 +43,10 @@ struct RefreshSession {
             model.ItemCollection.insert_or_assign(item->Code, item);
         }
         // Modes 5 and 6 convert by another instrument's quote.
-        for (const auto& [code, item] : model.ItemCollection)
+        for (auto& [code, item] : model.ItemCollection)
             item->CalculationItems =
-                *model.ItemCollection.get(fmt::format("SYM{:04}", item->InstrumentId % kInstruments));
+                model.ItemCollection.get(fmt::format("SYM{:04}", item->InstrumentId % kInstruments))
+                    ->shared();
         for (int g = 0; g < 2; ++g) {
             auto group = std::make_shared<GroupDetails>();
             group->GroupId = g + 1;
@@ -132,7 +133,7 @@ void BM_PerPositionOperations(benchmark::State& state) {
     auto& s = fixture();
     PositionArithmetic arithmetic(s.session);
     for (auto _ : state) {
-        for (const auto& p : s.session.getOpenOrderCollection()) {
+        for (auto& p : s.model.OpenOrderCollection) {
             arithmetic.CalcPL(*p);
             p->UnrealisedPL = arithmetic.calculateCurrencyConversionForValue(p->UnrealisedPL, *p);
         }

@@ -99,7 +99,7 @@ void BM_SortOpenPositions(benchmark::State& state) {
     const ColumnSpec* column = sortableOpenColumns().at(static_cast<std::size_t>(state.range(0)));
     const auto descriptor = *sortDescriptor(column->field, true);
     std::mt19937 random(3);
-    OrderList shuffled = session().positions;
+    OrderList shuffled = shareRecords(session().positions);
     for (auto _ : state) {
         state.PauseTiming();
         std::shuffle(shuffled.begin(), shuffled.end(), random);

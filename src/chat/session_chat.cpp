@@ -125,7 +125,7 @@ interfaces::CommandResult SessionChat::SendChat(std::string_view roomKey, std::s
     if (!rtf)
         return interfaces::CommandResult::refused(tooLong);
     const std::string key(roomKey);
-    const auto& room = *chat_.ChatRoomCollection.get(key);
+    auto& room = *chat_.ChatRoomCollection.get(key);
     const WaitingTexts::Room state{room->isChatRoomCreated, room->RoomId, room->RoomName};
     WaitingTexts::Outcome outcome = waiting_.submit(key, std::move(*rtf), &state);
     if (!outcome.error.empty())
@@ -142,7 +142,7 @@ interfaces::CommandResult SessionChat::SendChat(std::string_view roomKey, std::s
 interfaces::CommandResult SessionChat::SendChatQueueRequest(std::string_view queueId, std::string_view text) {
     if (auto refusal = refusedText("The text", text))
         return interfaces::CommandResult::refused(*refusal);
-    const auto* queue = chat_.ChatQueueCollection.get(std::string(queueId));
+    auto* queue = chat_.ChatQueueCollection.get(std::string(queueId));
     if (!queue || !*queue)
         return interfaces::CommandResult::refused("No such support queue.");
     if (!business_.conn().isNetworkAvailable())
@@ -157,7 +157,7 @@ interfaces::CommandResult SessionChat::SendChatQueueRequest(std::string_view que
 }
 
 interfaces::CommandResult SessionChat::requestRoomMessage(std::string_view roomKey) {
-    const auto* room = chat_.ChatRoomCollection.get(std::string(roomKey));
+    auto* room = chat_.ChatRoomCollection.get(std::string(roomKey));
     if (!room || !*room)
         return interfaces::CommandResult::refused("No such conversation.");
     if (!business_.sessionRequests().requestRoomMessage((*room)->RoomName, (*room)->RoomId))
@@ -196,7 +196,7 @@ void SessionChat::FillChatRoomDetails(const Fields& fields, const std::string& r
         return true;
     };
 
-    if (const auto* held = chat_.ChatRoomCollection.get(roomKey); held && *held) {
+    if (auto* held = chat_.ChatRoomCollection.get(roomKey); held && *held) {
         ChatRoom& room = **held;
         for (const std::string& piece : fields)
             if (const wire::Field f = wire::parseField(piece); f.hasValue)
@@ -224,7 +224,7 @@ void SessionChat::FillChatRoomDetails(const Fields& fields, const std::string& r
             room->QueueId = std::string(f.value);
             room->isRoomCreationfromQueue = true;
             room->isChatRoomCreated = true;
-            const auto* queue = chat_.ChatQueueCollection.get(room->QueueId);
+            auto* queue = chat_.ChatQueueCollection.get(room->QueueId);
             if (auto agent = ChatTables::queueAgentOf(room->RoomUsers); queue && *queue && agent)
                 (*queue)->roomUserName = *agent;
         } else if (f.tag == kDisplayList) {
@@ -356,7 +356,7 @@ void SessionChat::FillOfflineMessages(const Fields& fields) {
         if (!f.hasValue || f.tag != tag::kText)
             continue;
         for (const std::string& roomId : ChatTables::readOfflineNoticeRooms(f.value)) {
-            if (const auto* room = chat_.ChatRoomCollection.get(roomId); room && *room) {
+            if (auto* room = chat_.ChatRoomCollection.get(roomId); room && *room) {
                 (*room)->isanUnreadMessage = true;
                 ++count;
             }
@@ -385,7 +385,7 @@ void SessionChat::FillRoomMessage(const Fields& fields) {
         if (f.tag != tag::kText)
             continue;
         tableSeen = true;
-        const auto* held = chat_.ChatRoomCollection.get(roomId);
+        auto* held = chat_.ChatRoomCollection.get(roomId);
         last = held ? *held : nullptr;
         lastRoomId = roomId;
         TableRead<RoomMessageRow> read = ChatTables::readRoomMessages(f.value);
@@ -432,8 +432,8 @@ void SessionChat::FillChatGroupsAndUsers(const Fields& fields) {
             TableRead<ChatUser> read = ChatTables::readUsers(f.value);
             for (ChatUser& u : read.rows) {
                 auto user = std::make_shared<ChatUser>(std::move(u));
-                if (const auto* group = chat_.GroupChatCollection.get(user->GroupId); group && *group) {
-                    user->Group = *group;
+                if (auto* group = chat_.GroupChatCollection.get(user->GroupId); group && *group) {
+                    user->Group = group->shared();
                     (*group)->GroupUsers.insert_or_assign(user->UserName, user);
                 }
                 if (chat_.UserChatCollection.contains(user->UserName))
@@ -467,7 +467,7 @@ void SessionChat::FillChatGroupsAndUsers(const Fields& fields) {
 }
 
 void SessionChat::UpdateChatUserStatus(const std::string& userName, const Fields& fields) {
-    if (const auto* user = chat_.UserChatCollection.get(userName); user && *user) {
+    if (auto* user = chat_.UserChatCollection.get(userName); user && *user) {
         for (const std::string& piece : fields)
             if (const wire::Field f = wire::parseField(piece); f.hasValue && f.tag == kStatus)
                 (*user)->setStatus(f.value);
@@ -477,7 +477,7 @@ void SessionChat::UpdateChatUserStatus(const std::string& userName, const Fields
 }
 
 void SessionChat::UpdateChatQueueStatus(const Fields& fields, const std::string& queueId) {
-    if (const auto* queue = chat_.ChatQueueCollection.get(queueId); queue && *queue) {
+    if (auto* queue = chat_.ChatQueueCollection.get(queueId); queue && *queue) {
         for (const std::string& piece : fields)
             if (const wire::Field f = wire::parseField(piece); f.hasValue && f.tag == kQueueAnswer)
                 (*queue)->isAvailable = platform::lenientFlag(f.value);
@@ -486,7 +486,7 @@ void SessionChat::UpdateChatQueueStatus(const Fields& fields, const std::string&
 }
 
 void SessionChat::UpdateChatResponseFromQueue(const Fields& fields, const std::string& queueId) {
-    if (const auto* queue = chat_.ChatQueueCollection.get(queueId); queue && *queue) {
+    if (auto* queue = chat_.ChatQueueCollection.get(queueId); queue && *queue) {
         for (const std::string& piece : fields)
             if (const wire::Field f = wire::parseField(piece); f.hasValue && f.tag == kQueueAnswer)
                 (*queue)->chartRequestStatus =

@@ -353,8 +353,8 @@ private:
             protectiveSide, info.itemCode, takeProfit, info.accountNo, info.orderType, entry, true));
     }
 
-    static std::shared_ptr<Order> record(const std::vector<std::shared_ptr<Order>>& list,
-                                         std::string Order::*field, std::string_view id) {
+    static std::shared_ptr<const Order> record(const SessionModel::OrderList& list, std::string Order::*field,
+                                               std::string_view id) {
         for (const auto& o : list)
             if (o && (*o).*field == id)
                 return o;
@@ -364,7 +364,7 @@ private:
         const auto* item = core_.business->session().ItemCollection.get(std::string(code));
         return item && *item ? (*item)->DecimalPlaces : 0;
     }
-    int decimalsOf(const std::shared_ptr<Order>& record) const {
+    int decimalsOf(const std::shared_ptr<const Order>& record) const {
         return record ? decimalsOf(record->ItemCode) : 0;
     }
     static std::string optionalPrice(const std::optional<Decimal>& value, int places) {

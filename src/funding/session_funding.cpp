@@ -300,7 +300,7 @@ SessionFunding::addOrUpdatePayGateTransaction(std::shared_ptr<PayGateTransaction
     if (!tx || tx->requestId == 0)
         return nullptr;
     const std::string key = platform::decimalText(tx->requestId);
-    if (const auto* held = collections_.payGateTransactions.get(key))
+    if (auto* held = collections_.payGateTransactions.get(key))
         return *held;
     if (collections_.payGateTransactions.size() >= FundingCollections::kMaxEntries) {
         platform::Log::warning("payGateTransactions is full; transaction {} dropped", tx->requestId);
@@ -354,7 +354,7 @@ void SessionFunding::payGateMasterResponse(const MessageBase& message) {
 
 void SessionFunding::payGateStatusResponse(const MessageBase& message) {
     const Tags tags = tagsOf(message.messageArray());
-    const auto* held =
+    auto* held =
         collections_.payGateTransactions.get(platform::decimalText(unsignedOf(tags, kGatewayRequestId)));
     if (!held || !*held)
         return;
@@ -398,7 +398,7 @@ void SessionFunding::payGateTransactionResponse(const MessageBase& message) {
 
 // ---- approvals
 
-std::shared_ptr<ApprovalReq> SessionFunding::findRequest(const Tags& tags) const {
+std::shared_ptr<ApprovalReq> SessionFunding::findRequest(const Tags& tags) {
     const std::uint64_t id = unsignedOf(tags, kApprovalRequestId);
     if (id == 0)
         return nullptr;
@@ -560,7 +560,7 @@ void SessionFunding::fillPayGateSettings(const std::vector<std::string>& rows) {
     const PayGateSettings::CurrencyLookup currencyOf =
         [&currencies](std::uint64_t id) -> std::shared_ptr<const TradeCurrency> {
         const auto* found = currencies.get(platform::decimalText(id));
-        return found ? *found : nullptr;
+        return found ? found->shared() : nullptr;
     };
     for (const std::string& row : rows)
         collections_.payGateSettings.fillPayGateSettingsDetails(row, currencyOf);

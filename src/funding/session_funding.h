@@ -91,7 +91,7 @@ private:
                          std::int64_t error);
     void announceApproval(std::int64_t action, const ApprovalReq& request);
     void newApprovalRequest(std::int64_t action, const Tags& tags);
-    std::shared_ptr<ApprovalReq> findRequest(const Tags& tags) const;
+    std::shared_ptr<ApprovalReq> findRequest(const Tags& tags);
     void emit(interfaces::FundingReply reply);
 
     BusinessBase& business_;

@@ -137,8 +137,7 @@ double AccountStatementInfo::getSettledTDS() const {
 double AccountStatementInfo::getPendingQuantity() const {
     return sum(PendingOrderInfo, [](const auto& o) { return number(o.OrderQty); });
 }
-double
-AccountStatementInfo::getCancelledQuantity(const std::vector<std::shared_ptr<Order>>& cancelledOrderInfo) {
+double AccountStatementInfo::getCancelledQuantity(const std::vector<RecordPtr<Order>>& cancelledOrderInfo) {
     return sum(cancelledOrderInfo, [](const auto& o) { return o ? number(o->OrderQty) : 0.0; });
 }
 

@@ -2,6 +2,7 @@
 // The account statement of one account over one period, as typed records, and the figures the
 // statement window shows (money movements by transaction sub-type, sums over the position and order
 // lists, profit-and-loss pie input). statements/statement_reader.h reads the server's reply into one.
+#include "model/record_ptr.h"
 #include "model/records/funding_records.h"
 #include "model/records/statement_rows.h"
 #include "platform/ordered_map.h"
@@ -89,7 +90,7 @@ struct AccountStatementInfo {
     // The orders cancelled in the period are not part of the statement's reply: the cancelled-order
     // reply that follows each statement request fills the data service's list
     // (DataServiceCollections::cancelledOrderInfo), which this sums.
-    static double getCancelledQuantity(const std::vector<std::shared_ptr<Order>>& cancelledOrderInfo);
+    static double getCancelledQuantity(const std::vector<RecordPtr<Order>>& cancelledOrderInfo);
 
     // Profit and loss by instrument. A position without an instrument code is grouped under its
     // instrument id (decimal), so no profit goes missing from the pie; titles come in the order the

@@ -10,15 +10,15 @@ namespace tc::chat {
 namespace {
 
 template <class Keep>
-std::vector<std::shared_ptr<ChatRoom>> roomsNewestFirst(const ChatCollections& chat, Keep keep) {
-    std::vector<std::pair<std::string_view, std::shared_ptr<ChatRoom>>> kept;
+std::vector<std::shared_ptr<const ChatRoom>> roomsNewestFirst(const ChatCollections& chat, Keep keep) {
+    std::vector<std::pair<std::string_view, std::shared_ptr<const ChatRoom>>> kept;
     for (const auto& [key, room] : chat.ChatRoomCollection)
         if (room && keep(*room))
-            kept.emplace_back(key, room);
+            kept.emplace_back(key, room.shared());
     const platform::NumericOrder order;
     std::stable_sort(kept.begin(), kept.end(),
                      [&](const auto& a, const auto& b) { return order.less(b.first, a.first); });
-    std::vector<std::shared_ptr<ChatRoom>> rooms;
+    std::vector<std::shared_ptr<const ChatRoom>> rooms;
     rooms.reserve(kept.size());
     for (auto& entry : kept)
         rooms.push_back(std::move(entry.second));
@@ -27,11 +27,11 @@ std::vector<std::shared_ptr<ChatRoom>> roomsNewestFirst(const ChatCollections& c
 
 } // namespace
 
-std::vector<std::shared_ptr<ChatRoom>> ChatCollections::getMessageNoticesCollection() const {
+std::vector<std::shared_ptr<const ChatRoom>> ChatCollections::getMessageNoticesCollection() const {
     return roomsNewestFirst(*this, [](const ChatRoom& r) { return r.isMessageNotices; });
 }
 
-std::vector<std::shared_ptr<ChatRoom>> ChatCollections::getrecentChatCollection() const {
+std::vector<std::shared_ptr<const ChatRoom>> ChatCollections::getrecentChatCollection() const {
     return roomsNewestFirst(*this,
                             [](const ChatRoom& r) { return !r.isMessageNotices && !r.isChatRoomCreated; });
 }

@@ -1,6 +1,7 @@
 #pragma once
 // What the data service's replies fill beside the session model: the row types and the collections
 // the windows read. The replies themselves are read in the session's data-service room.
+#include "model/record_ptr.h"
 #include "model/records/financial_transaction.h"
 #include "model/records/history_rows.h"
 #include "model/records/request_records.h"
@@ -58,7 +59,7 @@ struct ExecutedPositionRow {
 };
 
 // Keyed by UserAccountMaps::key(): one map per user and account.
-using UserAccountMapCollection = platform::OrderedMap<std::string, std::shared_ptr<UserAccountMaps>>;
+using UserAccountMapCollection = platform::OrderedMap<std::string, RecordPtr<UserAccountMaps>>;
 // Keyed "%lu" of the market id; each market's schedules in the order received.
 using MarketScheduleCollection = platform::OrderedMap<std::string, std::vector<SessionScheduleInfo>>;
 
@@ -69,7 +70,7 @@ struct DataServiceCollections {
     static constexpr std::size_t kMaxEntries = 100'000;
 
     std::vector<FinancialTransactionDetails> FinancialTransactionCollection;
-    std::vector<std::shared_ptr<Order>> ExecutedOrderSearchCollection;
+    std::vector<RecordPtr<Order>> ExecutedOrderSearchCollection;
     // The executed-positions table lists the search rows above instead of the live positions.
     bool isExecutedPositionSearch = false;
     std::vector<SessionScheduleInfo> sessionSchedulesArray;
@@ -77,7 +78,7 @@ struct DataServiceCollections {
     UserAccountMapCollection userAccountMapCollection;
     platform::OrderedMap<std::string, FileResource> resourceSearchCollection;
     std::optional<BankDetails> bankDetails;
-    std::vector<std::shared_ptr<Order>> cancelledOrderInfo; // of the account statement
+    std::vector<RecordPtr<Order>> cancelledOrderInfo; // of the account statement
 };
 
 } // namespace tc

@@ -3,6 +3,7 @@
 // and withdrawal windows read it: gateway transactions, approval requests with their money side, and
 // the gateways the server offers.
 #include "model/pay_gate_settings.h"
+#include "model/record_ptr.h"
 #include "model/records/financial_approval.h"
 #include "model/records/funding_records.h"
 #include "platform/ordered_map.h"
@@ -20,10 +21,9 @@ struct FundingCollections {
     static constexpr std::size_t kMaxEntries = 100'000;
 
     PayGateSettings payGateSettings;
-    platform::OrderedMap<std::string, std::shared_ptr<PayGateTransaction>>
-        payGateTransactions;                                                        // "%lu" requestId
-    std::map<std::uint64_t, std::shared_ptr<ApprovalReq>> approvalRequests;         // by approvalRequestId
-    std::map<std::uint64_t, std::shared_ptr<FinancialApproval>> financialApprovals; // by approvalRequestId
+    platform::OrderedMap<std::string, RecordPtr<PayGateTransaction>> payGateTransactions; // "%lu" requestId
+    std::map<std::uint64_t, RecordPtr<ApprovalReq>> approvalRequests;         // by approvalRequestId
+    std::map<std::uint64_t, RecordPtr<FinancialApproval>> financialApprovals; // by approvalRequestId
 };
 
 } // namespace tc::funding

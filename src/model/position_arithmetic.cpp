@@ -131,9 +131,9 @@ namespace {
 
 // What one pass needs of an account, found once.
 struct ResolvedAccount {
-    std::shared_ptr<AccountDetails> account;
-    std::shared_ptr<GroupDetails> group;
-    std::shared_ptr<ItemDetails> conversionInstrument;
+    std::shared_ptr<const AccountDetails> account;
+    std::shared_ptr<const GroupDetails> group;
+    std::shared_ptr<const ItemDetails> conversionInstrument;
     bool shown = true;
 };
 
@@ -169,14 +169,13 @@ double convertWith(double value, const ResolvedAccount& r) {
 
 } // namespace
 
-RefreshTotals refreshOpenPositions(std::span<const std::shared_ptr<Order>> positions,
-                                   const SessionLookup& session) {
+RefreshTotals refreshOpenPositions(std::span<RecordPtr<Order>> positions, const SessionLookup& session) {
     RefreshTotals totals;
     // Keys view the positions' own AccountNumber texts, which outlive the pass.
     std::unordered_map<std::string_view, ResolvedAccount> accounts;
     std::string_view lastNumber;
     const ResolvedAccount* last = nullptr;
-    for (const auto& position : positions) {
+    for (auto& position : positions) {
         if (!position)
             continue;
         Order& order = *position;

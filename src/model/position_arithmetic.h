@@ -3,6 +3,7 @@
 // the proration of a paid commission. These are the business object's account arithmetic: it wraps
 // them one to one (CalcPL, CalculateFloatingPL, calculateCurrencyConversionForValue,
 // currencyConversion, calcCommission). All amounts are doubles.
+#include "model/record_ptr.h"
 #include "model/session_services.h"
 
 #include <cstdint>
@@ -64,8 +65,7 @@ struct RefreshTotals {
 // (accounts suspended, closed, or with access type 4 or 10), so the list need not be copied first.
 // Instruments are found by code once per position; accounts, their conversion quote, group and the
 // group's settings are resolved once per pass, so the cost stays linear in the positions.
-RefreshTotals refreshOpenPositions(std::span<const std::shared_ptr<Order>> positions,
-                                   const SessionLookup& session);
+RefreshTotals refreshOpenPositions(std::span<RecordPtr<Order>> positions, const SessionLookup& session);
 
 // Margin of one lot of the position in doubles, by the rule of Order::GetMarginForSingleLot;
 // 0 without settings.

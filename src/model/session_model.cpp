@@ -25,10 +25,11 @@ std::uint64_t SessionModel::nextGeneration() {
 
 namespace {
 
-template <class V>
-std::shared_ptr<V> lookUp(const SessionModel::Collection<V>& collection, std::string_view key) {
-    const auto* found = collection.get(key);
-    return found ? *found : nullptr;
+// The share of the entry under `key`: read-only from a const collection, writable from one that is not.
+template <class Collection>
+auto lookUp(Collection& collection, std::string_view key) -> decltype(collection.get(key)->shared()) {
+    auto* found = collection.get(key);
+    return found ? found->shared() : nullptr;
 }
 
 } // namespace
@@ -75,23 +76,31 @@ bool SessionModel::fileGroup(std::shared_ptr<GroupDetails> group) {
     return file(GroupDetailCollection, std::move(key), std::move(group), "GroupDetailCollection");
 }
 
-std::shared_ptr<ItemType> SessionModel::itemType(std::int32_t instrumentTypeId) const {
+std::shared_ptr<const ItemType> SessionModel::itemType(std::int32_t instrumentTypeId) const {
     return lookUp(ItemTypeCollection, sessionKey(instrumentTypeId));
 }
 
-std::shared_ptr<SessionSettings> SessionModel::sessionSettings(std::uint64_t settingsID) const {
+std::shared_ptr<const SessionSettings> SessionModel::sessionSettings(std::uint64_t settingsID) const {
     return lookUp(SessionSettingCollection, sessionKey64(settingsID));
 }
 
-std::shared_ptr<TradeCurrency> SessionModel::tradeCurrency(std::uint64_t currencyID) const {
+std::shared_ptr<TradeCurrency> SessionModel::tradeCurrency(std::uint64_t currencyID) {
     return lookUp(tradeCurrencyCollection, sessionKey64(currencyID));
 }
 
-std::shared_ptr<GroupDetails> SessionModel::group(std::int32_t groupId) const {
+std::shared_ptr<const TradeCurrency> SessionModel::tradeCurrency(std::uint64_t currencyID) const {
+    return lookUp(tradeCurrencyCollection, sessionKey64(currencyID));
+}
+
+std::shared_ptr<GroupDetails> SessionModel::group(std::int32_t groupId) {
     return lookUp(GroupDetailCollection, sessionKey(groupId));
 }
 
-std::shared_ptr<LoginInfoMessage> SessionModel::loginInfoMessage(std::int32_t errorCode) const {
+std::shared_ptr<const GroupDetails> SessionModel::group(std::int32_t groupId) const {
+    return lookUp(GroupDetailCollection, sessionKey(groupId));
+}
+
+std::shared_ptr<const LoginInfoMessage> SessionModel::loginInfoMessage(std::int32_t errorCode) const {
     return lookUp(loginInfoMessageCollection, sessionKey(errorCode));
 }
 

@@ -2,6 +2,7 @@
 // The collections a login snapshot fills, built up by the snapshot loaders and then handed over
 // whole to the session object. Nothing here is locked: whoever shares a model between the
 // dispatching thread and the windows guards it.
+#include "model/record_ptr.h"
 #include "model/records/currency_records.h"
 #include "model/records/group_details.h"
 #include "model/records/session_settings.h"
@@ -14,6 +15,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <vector>
 
 namespace tc {
@@ -29,8 +31,10 @@ struct SessionModel {
     // Longest key a collection takes (codes, ids, captions from the server).
     static constexpr std::size_t kMaxKeyBytes = 256;
 
+    // Records are held by RecordPtr: through a const model every record reads as const.
     template <class V>
-    using Collection = platform::OrderedMap<std::string, std::shared_ptr<V>>;
+    using Collection = platform::OrderedMap<std::string, RecordPtr<V>>;
+    using OrderList = std::vector<RecordPtr<Order>>;
 
     // Numbered afresh for every model made, and carried along by a move: a new login snapshot
     // gives the session a new number. The instrument, account and group collections are filled
@@ -39,7 +43,7 @@ struct SessionModel {
     std::uint64_t generation = nextGeneration();
 
     // Replaced by each snapshot; carries the ports of the two data sockets and the product id.
-    std::shared_ptr<UserInfo> userInfo;
+    RecordPtr<UserInfo> userInfo;
 
     // Keyed "%d" of AccountId. Filled by the account loader.
     Collection<AccountDetails> AccountDetailCollection;
@@ -62,17 +66,18 @@ struct SessionModel {
     Collection<ResourceDetails> resourceCollection;
 
     // Order lists, filled from data-service replies after login, in the order received.
-    std::vector<std::shared_ptr<Order>> PendingOrderCollection;
-    std::vector<std::shared_ptr<Order>> CancelledOrderCollection;
-    std::vector<std::shared_ptr<Order>> OpenOrderCollection;
-    std::vector<std::shared_ptr<Order>> SettledOrderCollection;
+    OrderList PendingOrderCollection;
+    OrderList CancelledOrderCollection;
+    OrderList OpenOrderCollection;
+    OrderList SettledOrderCollection;
 
     // Puts `value` under `key`, replacing an entry of that key in its place. A key longer than
     // kMaxKeyBytes is refused, and so is a new key once the collection holds `cap` entries (false,
     // logged with `collectionName`).
     template <class V>
-    static bool file(platform::OrderedMap<std::string, V>& collection, std::string key, V value,
-                     std::string_view collectionName, std::size_t cap = kMaxEntriesPerCollection);
+    static bool file(platform::OrderedMap<std::string, V>& collection, std::string key,
+                     std::type_identity_t<V> value, std::string_view collectionName,
+                     std::size_t cap = kMaxEntriesPerCollection);
 
     // Typed filing under each collection's key; false for a null record or a full collection.
     bool fileItemType(std::shared_ptr<ItemType> type);
@@ -85,12 +90,14 @@ struct SessionModel {
     // A number no model made before in this process has had (any thread).
     static std::uint64_t nextGeneration();
 
-    // Look-ups by id; nullptr when absent.
-    std::shared_ptr<ItemType> itemType(std::int32_t instrumentTypeId) const;
-    std::shared_ptr<SessionSettings> sessionSettings(std::uint64_t settingsID) const;
-    std::shared_ptr<TradeCurrency> tradeCurrency(std::uint64_t currencyID) const;
-    std::shared_ptr<GroupDetails> group(std::int32_t groupId) const;
-    std::shared_ptr<LoginInfoMessage> loginInfoMessage(std::int32_t errorCode) const;
+    // Look-ups by id; nullptr when absent. A const model hands out read-only records.
+    std::shared_ptr<const ItemType> itemType(std::int32_t instrumentTypeId) const;
+    std::shared_ptr<const SessionSettings> sessionSettings(std::uint64_t settingsID) const;
+    std::shared_ptr<const TradeCurrency> tradeCurrency(std::uint64_t currencyID) const;
+    std::shared_ptr<TradeCurrency> tradeCurrency(std::uint64_t currencyID);
+    std::shared_ptr<const GroupDetails> group(std::int32_t groupId) const;
+    std::shared_ptr<GroupDetails> group(std::int32_t groupId);
+    std::shared_ptr<const LoginInfoMessage> loginInfoMessage(std::int32_t errorCode) const;
     // The name of an instrument type, nullopt when the type is unknown.
     std::optional<std::string> getInstrumentTypeName(std::int32_t instrumentTypeId) const;
 };
@@ -99,8 +106,8 @@ void logCollectionFull(std::string_view collectionName, std::size_t cap, std::st
 void logKeyTooLong(std::string_view collectionName, std::size_t keyBytes);
 
 template <class V>
-bool SessionModel::file(platform::OrderedMap<std::string, V>& collection, std::string key, V value,
-                        std::string_view collectionName, std::size_t cap) {
+bool SessionModel::file(platform::OrderedMap<std::string, V>& collection, std::string key,
+                        std::type_identity_t<V> value, std::string_view collectionName, std::size_t cap) {
     if (key.size() > kMaxKeyBytes) {
         logKeyTooLong(collectionName, key.size());
         return false;

@@ -14,18 +14,18 @@ namespace tc {
 namespace {
 
 template <class V>
-std::shared_ptr<V> entry(const SessionModel::Collection<V>& collection, std::string_view key) {
+std::shared_ptr<const V> entry(const SessionModel::Collection<V>& collection, std::string_view key) {
     const auto* found = collection.get(key);
-    return found ? *found : nullptr;
+    return found ? found->shared() : nullptr;
 }
 
 } // namespace
 
-std::shared_ptr<ItemDetails> SessionModelLookup::instrumentForCode(std::string_view code) const {
+std::shared_ptr<const ItemDetails> SessionModelLookup::instrumentForCode(std::string_view code) const {
     return entry(model_.ItemCollection, code);
 }
 
-std::shared_ptr<ItemDetails> SessionModelLookup::instrumentForId(std::int64_t instrumentId) const {
+std::shared_ptr<const ItemDetails> SessionModelLookup::instrumentForId(std::int64_t instrumentId) const {
     for (const auto& [code, item] : model_.ItemCollection) {
         if (item && item->InstrumentId == instrumentId)
             return item;
@@ -33,15 +33,15 @@ std::shared_ptr<ItemDetails> SessionModelLookup::instrumentForId(std::int64_t in
     return nullptr;
 }
 
-std::shared_ptr<GroupDetails> SessionModelLookup::groupForId(std::string_view groupId) const {
+std::shared_ptr<const GroupDetails> SessionModelLookup::groupForId(std::string_view groupId) const {
     return entry(model_.GroupDetailCollection, groupId);
 }
 
-std::shared_ptr<TradeCurrency> SessionModelLookup::currencyForId(std::uint64_t currencyId) const {
+std::shared_ptr<const TradeCurrency> SessionModelLookup::currencyForId(std::uint64_t currencyId) const {
     return model_.tradeCurrency(currencyId);
 }
 
-std::shared_ptr<AccountDetails> SessionModelLookup::accountForId(std::string_view accountId) const {
+std::shared_ptr<const AccountDetails> SessionModelLookup::accountForId(std::string_view accountId) const {
     return entry(model_.AccountDetailCollection, accountId);
 }
 
@@ -54,8 +54,8 @@ bool SessionModelLookup::isOrderOfVisibleAccount(const Order& order) const {
     return status != 3 && status != 6 && access != 4 && access != 10;
 }
 
-std::vector<std::shared_ptr<Order>> SessionModelLookup::getOpenOrderCollection() const {
-    std::vector<std::shared_ptr<Order>> visible;
+std::vector<std::shared_ptr<const Order>> SessionModelLookup::getOpenOrderCollection() const {
+    std::vector<std::shared_ptr<const Order>> visible;
     for (const auto& order : model_.OpenOrderCollection) {
         if (order && isOrderOfVisibleAccount(*order))
             visible.push_back(order);
@@ -86,8 +86,8 @@ void settleSpread(ItemDetails& item, const GroupInstruments& settings) {
 // indexed by id serves them; scattered ids fall back to hashing.
 class InstrumentsById {
 public:
-    explicit InstrumentsById(const SessionModel& model) {
-        for (const auto& [code, item] : model.ItemCollection)
+    explicit InstrumentsById(SessionModel& model) {
+        for (auto& [code, item] : model.ItemCollection)
             if (item)
                 items_.push_back(item.get());
         if (items_.empty())
@@ -157,7 +157,7 @@ void SetAllSymbolsSpread(SessionModel& model) {
         for (const GroupInstruments& settings : group->GroupInstrumentCollection)
             byId.forEach(settings.InstrumentId, [&](ItemDetails& item) { settleSpread(item, settings); });
     }
-    for (const auto& [code, item] : model.ItemCollection) {
+    for (auto& [code, item] : model.ItemCollection) {
         if (!item || item->Spreadtype == ItemDetails::kSpreadNone ||
             item->Spreadtype == ItemDetails::kSpreadGroupsDisagree)
             continue;

@@ -10,12 +10,12 @@ class SessionModelLookup : public SessionLookup {
 public:
     explicit SessionModelLookup(const SessionModel& model) : model_(model) {}
 
-    std::shared_ptr<ItemDetails> instrumentForCode(std::string_view code) const override;
-    std::shared_ptr<ItemDetails> instrumentForId(std::int64_t instrumentId) const override;
-    std::shared_ptr<GroupDetails> groupForId(std::string_view groupId) const override;
-    std::shared_ptr<TradeCurrency> currencyForId(std::uint64_t currencyId) const override;
-    std::shared_ptr<AccountDetails> accountForId(std::string_view accountId) const override;
-    std::vector<std::shared_ptr<Order>> getOpenOrderCollection() const override;
+    std::shared_ptr<const ItemDetails> instrumentForCode(std::string_view code) const override;
+    std::shared_ptr<const ItemDetails> instrumentForId(std::int64_t instrumentId) const override;
+    std::shared_ptr<const GroupDetails> groupForId(std::string_view groupId) const override;
+    std::shared_ptr<const TradeCurrency> currencyForId(std::uint64_t currencyId) const override;
+    std::shared_ptr<const AccountDetails> accountForId(std::string_view accountId) const override;
+    std::vector<std::shared_ptr<const Order>> getOpenOrderCollection() const override;
 
     // Whether the orders of the account under `accountNumber` may be listed: not when that account
     // is suspended (3) or closed (6) or has access type 4 (view market) or 10 (none); orders of

@@ -236,7 +236,7 @@ SessionQueries::getUserMappedWithAccount(std::uint64_t accountId) const {
 }
 
 std::vector<std::shared_ptr<const ResourceDetails>> SessionQueries::getResourceCollection() const {
-    std::vector<std::pair<std::string_view, std::shared_ptr<ResourceDetails>>> listed;
+    std::vector<std::pair<std::string_view, std::shared_ptr<const ResourceDetails>>> listed;
     for (const auto& [key, resource] : model_.resourceCollection) {
         if (!resource || !resource->isListed())
             continue;

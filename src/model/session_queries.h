@@ -22,7 +22,7 @@ namespace tc {
 class AccountDetails;
 class Order;
 
-using OrderList = std::vector<std::shared_ptr<Order>>;
+using OrderList = SessionModel::OrderList;
 // What the queries hand out: the records as they stand, which a reader cannot write.
 using OrderView = std::vector<std::shared_ptr<const Order>>;
 

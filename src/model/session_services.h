@@ -14,24 +14,24 @@ class ItemDetails;
 class Order;
 class TradeCurrency;
 
-// Look-ups over the session collections. Records that are not loaded come back null.
+// Read-only look-ups over the session collections. Records that are not loaded come back null.
 class SessionLookup {
 public:
     virtual ~SessionLookup() = default;
     // ItemCollection by Code.
-    virtual std::shared_ptr<ItemDetails> instrumentForCode(std::string_view code) const = 0;
+    virtual std::shared_ptr<const ItemDetails> instrumentForCode(std::string_view code) const = 0;
     // The first instrument (in collection order) with that InstrumentId.
-    virtual std::shared_ptr<ItemDetails> instrumentForId(std::int64_t instrumentId) const = 0;
+    virtual std::shared_ptr<const ItemDetails> instrumentForId(std::int64_t instrumentId) const = 0;
     // GroupDetailCollection by the account's group id text.
-    virtual std::shared_ptr<GroupDetails> groupForId(std::string_view groupId) const = 0;
+    virtual std::shared_ptr<const GroupDetails> groupForId(std::string_view groupId) const = 0;
     // tradeCurrencyCollection by currency id.
-    virtual std::shared_ptr<TradeCurrency> currencyForId(std::uint64_t currencyId) const = 0;
+    virtual std::shared_ptr<const TradeCurrency> currencyForId(std::uint64_t currencyId) const = 0;
     // AccountDetailCollection by account id text.
-    virtual std::shared_ptr<AccountDetails> accountForId(std::string_view accountId) const = 0;
+    virtual std::shared_ptr<const AccountDetails> accountForId(std::string_view accountId) const = 0;
     // The displayable open positions: the open-position collection in stored order without the
     // positions of suspended (3) or closed (6) accounts or of access type 4 or 10; positions of
     // accounts that are not loaded stay.
-    virtual std::vector<std::shared_ptr<Order>> getOpenOrderCollection() const = 0;
+    virtual std::vector<std::shared_ptr<const Order>> getOpenOrderCollection() const = 0;
 };
 
 // Position arithmetic of the order manager.

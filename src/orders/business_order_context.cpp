@@ -8,11 +8,11 @@ namespace tc {
 
 namespace {
 
-std::shared_ptr<Order> findById(const std::vector<std::shared_ptr<Order>>& list, std::string_view id,
+std::shared_ptr<Order> findById(SessionModel::OrderList& list, std::string_view id,
                                 std::string Order::*field) {
     if (id.empty())
         return nullptr;
-    for (const auto& o : list) {
+    for (auto& o : list) {
         if (o && (*o).*field == id)
             return o;
     }

@@ -9,7 +9,7 @@
 
 namespace tc {
 
-void addLotTotals(std::span<const std::shared_ptr<Order>> positions, std::string_view itemCode,
+void addLotTotals(std::span<const std::shared_ptr<const Order>> positions, std::string_view itemCode,
                   std::string_view accountNumber, std::int32_t deliveryMode, LotTotals& totals) {
     for (const auto& position : positions) {
         if (!position || position->deliveryMode != deliveryMode || position->AccountNumber != accountNumber ||

@@ -23,7 +23,7 @@ struct LotTotals {
 };
 
 // Adds the matching positions (AccountNumber and ItemCode equal, same deliveryMode) onto `totals`.
-void addLotTotals(std::span<const std::shared_ptr<Order>> positions, std::string_view itemCode,
+void addLotTotals(std::span<const std::shared_ptr<const Order>> positions, std::string_view itemCode,
                   std::string_view accountNumber, std::int32_t deliveryMode, LotTotals& totals);
 
 // Per-lot rate of a new order: 0 without settings; intraday (2) and BTST (3) rates; else initial.

@@ -374,7 +374,7 @@ void OrderCollections::UpdatePendingOrderCollection(const Fields& fields, const 
             {tag::kQuantity, tag::kPrice, tag::kLimitPrice, tag::kStopPrice, tag::kRemainingQuantity},
             "pending update"))
         return;
-    for (const auto& order : model_.PendingOrderCollection) {
+    for (auto& order : model_.PendingOrderCollection) {
         if (!order || !sameId(order->PendingOrderId, pendingOrderId))
             continue;
         // Brackets not restated by the report are gone.
@@ -437,7 +437,7 @@ void OrderCollections::FillCancelledOrderCollection(std::int64_t id, int status,
     // match by that kind only, so a request number never picks an order whose id happens to be equal.
     const auto pendingOrderId = lastValue(parsed, tag::kPendingOrderId);
     const bool byPendingOrderId = pendingOrderId && !pendingOrderId->empty();
-    for (const auto& order : model_.PendingOrderCollection) {
+    for (auto& order : model_.PendingOrderCollection) {
         const bool match = byPendingOrderId ? !order->PendingOrderId.empty() &&
                                                   MessageCracker::integerValue(order->PendingOrderId) == id
                                             : order->RequestId == id;
@@ -563,7 +563,7 @@ void OrderCollections::UpdateOpenOrderCollection(const std::string& positionId, 
     if (!reportReads(parsed, fields, {tag::kQuantity, tag::kPrice, tag::kRemainingQuantity},
                      "position update"))
         return;
-    for (const auto& position : open) {
+    for (auto& position : open) {
         if (!sameId(position->OpenPositionId, positionId))
             continue;
         Order& p = *position;
@@ -598,7 +598,7 @@ void OrderCollections::ModifyBracketOrderUpdateonOpenOrderCollection(
     const std::vector<Field> parsed = splitFields(fields);
     const bool legGone =
         status == report::kFullyFilled || status == report::kCancelled || status == report::kRejected;
-    for (const auto& position : model_.OpenOrderCollection) {
+    for (auto& position : model_.OpenOrderCollection) {
         if (!sameId(position->OpenPositionId, *refPositionId))
             continue;
         std::int64_t bracketType = 0;
@@ -754,7 +754,7 @@ void OrderCollections::clearBracketOfRejectedOrder(const std::string& pendingOrd
     for (const auto& order : pendingCopy_) {
         if (!sameId(order->PendingOrderId, pendingOrderId))
             continue;
-        for (const auto& position : model_.OpenOrderCollection) {
+        for (auto& position : model_.OpenOrderCollection) {
             if (!sameId(position->OpenPositionId, order->RefPositionIdOfBracket))
                 continue;
             if (order->orderType == 2)
@@ -918,7 +918,7 @@ void OrderCollections::FillInitialCancelledOrderCollection(const CancelledOrderH
 void OrderCollections::SetEquityHitPriceInOrders(const EquityHitPriceInfos& row) {
     if (!finite({row.HitPrice, row.UnrealisedPL}))
         return;
-    for (const auto& position : model_.OpenOrderCollection) {
+    for (auto& position : model_.OpenOrderCollection) {
         if (!sameId(position->OpenPositionId, row.PositionId))
             continue;
         position->EquityHitPrice = row.HitPrice;

@@ -46,7 +46,7 @@ public:
 
 class OrderCollections final : public OrderCollectionHandlers, public HistoryRowSink {
 public:
-    using OrderList = std::vector<std::shared_ptr<Order>>;
+    using OrderList = SessionModel::OrderList;
 
     OrderCollections(SessionModel& model, OrderCollectionsHost& host);
 

@@ -43,7 +43,7 @@ void OrderIdIndex::appended(const OrderList& list) {
         valid_ = false;
 }
 
-std::shared_ptr<Order> OrderIdIndex::find(const OrderList& list, std::string_view id) {
+std::shared_ptr<Order> OrderIdIndex::find(OrderList& list, std::string_view id) {
     if (id.empty())
         return nullptr;
     for (int attempt = 0; attempt < 2; ++attempt) {
@@ -52,7 +52,7 @@ std::shared_ptr<Order> OrderIdIndex::find(const OrderList& list, std::string_vie
         const auto it = positions_.find(id);
         if (it == positions_.end())
             return nullptr;
-        const auto& order = list[it->second];
+        auto& order = list[it->second];
         if (order && (*order).*member_ == id)
             return order;
         valid_ = false;

@@ -4,6 +4,8 @@
 // that other code may change too: the index keeps the list's length and end records as they were
 // when it last looked, and a list that changed otherwise than by an append it was told of is
 // indexed anew on the next look-up. A hit is checked against the record itself.
+#include "model/session_model.h"
+
 #include <cstddef>
 #include <functional>
 #include <memory>
@@ -18,12 +20,12 @@ class Order;
 
 class OrderIdIndex {
 public:
-    using OrderList = std::vector<std::shared_ptr<Order>>;
+    using OrderList = SessionModel::OrderList;
 
     explicit OrderIdIndex(std::string Order::*member) : member_(member) {}
 
     // The first record of `list` whose id is `id`; null for an empty id or none.
-    std::shared_ptr<Order> find(const OrderList& list, std::string_view id);
+    std::shared_ptr<Order> find(OrderList& list, std::string_view id);
     // After one record was appended to `list`.
     void appended(const OrderList& list);
     // After a record's id changed in place.

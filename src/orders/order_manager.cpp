@@ -97,9 +97,9 @@ bool onGrid(double price, const ItemDetails& item) {
 } // namespace
 
 struct OrderMananger::Context {
-    std::shared_ptr<AccountDetails> account;
-    std::shared_ptr<ItemDetails> item;
-    std::shared_ptr<GroupDetails> group;
+    std::shared_ptr<const AccountDetails> account;
+    std::shared_ptr<const ItemDetails> item;
+    std::shared_ptr<const GroupDetails> group;
     const GroupInstruments* settings = nullptr; // held by `group`
 
     const AccountDetails& acc() const { return account ? *account : kNoAccount; }

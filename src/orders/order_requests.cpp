@@ -451,7 +451,7 @@ bool OrderRequests::validatePositionForCloseAll(std::string_view positionId) con
     return GenerateOrder(closeAllRequestFor(*position)) != nullptr;
 }
 
-bool OrderRequests::createBulkClosePositionInfo(std::span<const std::shared_ptr<Order>> positions,
+bool OrderRequests::createBulkClosePositionInfo(std::span<const std::shared_ptr<const Order>> positions,
                                                 std::int32_t requestType) {
     if (!streamUp())
         return false;
@@ -535,7 +535,7 @@ bool OrderRequests::createBulkClosePositionInfo(std::span<const std::shared_ptr<
 }
 
 bool OrderRequests::closeAllPositions(std::span<const std::string> positionIds, std::int32_t requestType) {
-    std::vector<std::shared_ptr<Order>> positions;
+    std::vector<std::shared_ptr<const Order>> positions;
     positions.reserve(std::min(positionIds.size(), kMaxCloseAllPositions + 1));
     for (const std::string& id : positionIds) {
         auto p = context_.openPositionForId(id);

@@ -112,7 +112,7 @@ public:
     // The order of a multi-account request: priced, never validated, never null.
     std::shared_ptr<Order> GenerateBulkOrderDetails(const OrderInfo& info) const;
     // Close of many positions in one request (type 82); request type 1 all listed, 3 selected.
-    bool createBulkClosePositionInfo(std::span<const std::shared_ptr<Order>> positions,
+    bool createBulkClosePositionInfo(std::span<const std::shared_ptr<const Order>> positions,
                                      std::int32_t requestType);
     // The close-all window's check of one position; the refusal is posted with the order.
     void validateBeforeCloseAllPositions(const OrderInfo& info) const;

@@ -6,43 +6,44 @@
 
 namespace tc {
 
-std::shared_ptr<ItemDetails> ModelOrderSession::instrumentForCode(std::string_view code) const {
+std::shared_ptr<const ItemDetails> ModelOrderSession::instrumentForCode(std::string_view code) const {
     return lookup_.instrumentForCode(code);
 }
 
-std::shared_ptr<ItemDetails> ModelOrderSession::instrumentForId(std::int64_t instrumentId) const {
+std::shared_ptr<const ItemDetails> ModelOrderSession::instrumentForId(std::int64_t instrumentId) const {
     return lookup_.instrumentForId(instrumentId);
 }
 
-std::shared_ptr<GroupDetails> ModelOrderSession::groupForId(std::string_view groupId) const {
+std::shared_ptr<const GroupDetails> ModelOrderSession::groupForId(std::string_view groupId) const {
     return lookup_.groupForId(groupId);
 }
 
-std::shared_ptr<TradeCurrency> ModelOrderSession::currencyForId(std::uint64_t currencyId) const {
+std::shared_ptr<const TradeCurrency> ModelOrderSession::currencyForId(std::uint64_t currencyId) const {
     return lookup_.currencyForId(currencyId);
 }
 
-std::shared_ptr<AccountDetails> ModelOrderSession::accountForId(std::string_view accountId) const {
+std::shared_ptr<const AccountDetails> ModelOrderSession::accountForId(std::string_view accountId) const {
     return lookup_.accountForId(accountId);
 }
 
-std::vector<std::shared_ptr<Order>> ModelOrderSession::getOpenOrderCollection() const {
+std::vector<std::shared_ptr<const Order>> ModelOrderSession::getOpenOrderCollection() const {
     return lookup_.getOpenOrderCollection();
 }
 
-std::shared_ptr<SessionSettings> ModelOrderSession::sessionSettingsForId(std::int64_t settingsId) const {
+std::shared_ptr<const SessionSettings>
+ModelOrderSession::sessionSettingsForId(std::int64_t settingsId) const {
     // Setting ids are unsigned; a negative id names no setting.
     if (settingsId < 0)
         return nullptr;
     return model_.sessionSettings(static_cast<std::uint64_t>(settingsId));
 }
 
-std::vector<std::shared_ptr<Order>> ModelOrderSession::getPendingOrderCollection() const {
-    std::vector<std::shared_ptr<Order>> visible;
+std::vector<std::shared_ptr<const Order>> ModelOrderSession::getPendingOrderCollection() const {
+    std::vector<std::shared_ptr<const Order>> visible;
     visible.reserve(model_.PendingOrderCollection.size());
     for (const auto& order : model_.PendingOrderCollection) {
         if (order && lookup_.isOrderOfVisibleAccount(*order))
-            visible.push_back(order);
+            visible.push_back(order.shared());
     }
     return visible;
 }

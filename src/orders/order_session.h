@@ -21,9 +21,9 @@ struct SessionSettings;
 class OrderSession : public SessionLookup {
 public:
     // SessionSettingCollection by settingsID.
-    virtual std::shared_ptr<SessionSettings> sessionSettingsForId(std::int64_t settingsId) const = 0;
+    virtual std::shared_ptr<const SessionSettings> sessionSettingsForId(std::int64_t settingsId) const = 0;
     // The displayable working orders, filtered as getOpenOrderCollection filters positions.
-    virtual std::vector<std::shared_ptr<Order>> getPendingOrderCollection() const = 0;
+    virtual std::vector<std::shared_ptr<const Order>> getPendingOrderCollection() const = 0;
     // Whether the network path to the trading server is up.
     virtual bool isNetworkAvailable() const = 0;
     // The AccountId chosen in the main window.
@@ -44,15 +44,15 @@ public:
     std::int32_t selectedAccount = 0;
     platform::OrderedMap<std::string, std::string> HedgeMarginCollection;
 
-    std::shared_ptr<ItemDetails> instrumentForCode(std::string_view code) const override;
-    std::shared_ptr<ItemDetails> instrumentForId(std::int64_t instrumentId) const override;
-    std::shared_ptr<GroupDetails> groupForId(std::string_view groupId) const override;
-    std::shared_ptr<TradeCurrency> currencyForId(std::uint64_t currencyId) const override;
-    std::shared_ptr<AccountDetails> accountForId(std::string_view accountId) const override;
-    std::vector<std::shared_ptr<Order>> getOpenOrderCollection() const override;
+    std::shared_ptr<const ItemDetails> instrumentForCode(std::string_view code) const override;
+    std::shared_ptr<const ItemDetails> instrumentForId(std::int64_t instrumentId) const override;
+    std::shared_ptr<const GroupDetails> groupForId(std::string_view groupId) const override;
+    std::shared_ptr<const TradeCurrency> currencyForId(std::uint64_t currencyId) const override;
+    std::shared_ptr<const AccountDetails> accountForId(std::string_view accountId) const override;
+    std::vector<std::shared_ptr<const Order>> getOpenOrderCollection() const override;
 
-    std::shared_ptr<SessionSettings> sessionSettingsForId(std::int64_t settingsId) const override;
-    std::vector<std::shared_ptr<Order>> getPendingOrderCollection() const override;
+    std::shared_ptr<const SessionSettings> sessionSettingsForId(std::int64_t settingsId) const override;
+    std::vector<std::shared_ptr<const Order>> getPendingOrderCollection() const override;
     bool isNetworkAvailable() const override { return networkAvailable; }
     std::int32_t currentAccountSelected() const override { return selectedAccount; }
     void setHedgeMargin(std::string key, std::string marginText) override;

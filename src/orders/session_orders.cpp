@@ -82,7 +82,7 @@ bool SessionOrders::setCurrentAccount(std::int32_t accountId) {
 }
 
 void SessionOrders::refreshFloatingFigures() {
-    const SessionModel& model = business_.session();
+    SessionModel& model = business_.session();
     refreshOpenPositions(model.OpenOrderCollection, session_);
     // Every account's floating total, equity and available margin from the figures just written, as
     // calcAccountDetails sums them, in one pass over the displayed positions for all accounts.
@@ -95,7 +95,7 @@ void SessionOrders::refreshFloatingFigures() {
             number, std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max()))] +=
             position->UnrealisedPL;
     }
-    for (const auto& [key, account] : model.AccountDetailCollection)
+    for (auto& [key, account] : model.AccountDetailCollection)
         if (account) {
             const auto total = totals.find(account->AccountId);
             account->applyFloatingPL(total == totals.end() ? 0.0 : total->second, session_);

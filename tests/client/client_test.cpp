@@ -86,7 +86,7 @@ protected:
 
     std::shared_ptr<const AccountDetails> account(int id) const {
         const auto* found = client->model().AccountDetailCollection.get(std::to_string(id));
-        return found ? *found : nullptr;
+        return found ? found->shared() : nullptr;
     }
     funding::NewDeposit online(double amount) const {
         funding::NewDeposit d;

@@ -45,7 +45,9 @@ namespace {
 
 using namespace tc;
 using namespace std::chrono_literals;
-using OrderList = std::vector<std::shared_ptr<Order>>;
+using OrderList = SessionModel::OrderList;
+// Records read through the client, which hands them out read-only.
+using OrderRef = std::shared_ptr<const Order>;
 
 std::set<std::string> idsOf(const OrderList& list, std::string Order::*field) {
     std::set<std::string> out;
@@ -55,7 +57,7 @@ std::set<std::string> idsOf(const OrderList& list, std::string Order::*field) {
     return out;
 }
 
-std::shared_ptr<Order> findBy(const OrderList& list, std::string Order::*field, std::string_view id) {
+OrderRef findBy(const OrderList& list, std::string Order::*field, std::string_view id) {
     for (const auto& o : list)
         if (o && (*o).*field == id)
             return o;
@@ -206,10 +208,10 @@ TEST_F(OrderFlowTest, MarketBuyBecomesPendingThenOpenPosition) {
     ASSERT_TRUE(sent(client(s).orders().placeOrder(marketOrder("EURUSD", 20001, true, "1"))));
     // The local record joins the pending list at once, before any report.
     ASSERT_EQ(lists(s).PendingOrderCollection.size(), pendingBefore + 1);
-    const std::shared_ptr<Order> local = lists(s).PendingOrderCollection.back();
+    const OrderRef local = lists(s).PendingOrderCollection.back();
     EXPECT_TRUE(local->PendingOrderId.empty());
 
-    std::shared_ptr<Order> position;
+    OrderRef position;
     ASSERT_TRUE(until([&] {
         for (const auto& p : lists(s).OpenOrderCollection)
             if (p->ItemCode == "EURUSD" && p->AccountNumber == "20001" && p->OpenPositionId != "300001")
@@ -247,7 +249,7 @@ TEST_F(OrderFlowTest, LimitOrderWaitsThenTriggersWhenTheQuoteCrossesIt) {
     info.price = dec("1.08300");
     ASSERT_TRUE(sent(client(s).orders().placeOrder(info)));
 
-    std::shared_ptr<Order> pending;
+    OrderRef pending;
     ASSERT_TRUE(until([&] {
         pending = nullptr;
         for (const auto& o : lists(s).PendingOrderCollection)
@@ -268,7 +270,7 @@ TEST_F(OrderFlowTest, LimitOrderWaitsThenTriggersWhenTheQuoteCrossesIt) {
 
     // The ask falls through the limit: the order fills at that ask.
     ASSERT_TRUE(server->setQuote("EURUSD", "1.08280", "1.08292"));
-    std::shared_ptr<Order> position;
+    OrderRef position;
     ASSERT_TRUE(until([&] {
         position = findBy(lists(s).OpenOrderCollection, &Order::PendingOrderId, id);
         return position != nullptr;
@@ -293,7 +295,7 @@ TEST_F(OrderFlowTest, PartialCloseLeavesTheRemainderAndFullCloseSettles) {
     const auto position = findBy(lists(s).OpenOrderCollection, &Order::OpenPositionId, "300001");
     ASSERT_NE(position, nullptr);
     EXPECT_EQ(position->RemainingQty, "1");
-    const auto first = lists(s).SettledOrderCollection.back();
+    const OrderRef first = lists(s).SettledOrderCollection.back();
     // ItemCode the report names the instrument by its id.
     EXPECT_EQ(std::tuple(first->OpenPositionId, first->ItemCode, first->SettledQty, first->OrderPrice),
               std::tuple("300001", "EURUSD", "0.5", position->OrderPrice));
@@ -310,7 +312,7 @@ TEST_F(OrderFlowTest, PartialCloseLeavesTheRemainderAndFullCloseSettles) {
         return findBy(lists(s).OpenOrderCollection, &Order::OpenPositionId, "300001") == nullptr &&
                lists(s).SettledOrderCollection.size() == settledBefore + 2;
     }));
-    const auto last = lists(s).SettledOrderCollection.back();
+    const OrderRef last = lists(s).SettledOrderCollection.back();
     EXPECT_EQ(last->OpenPositionId, "300001");
     EXPECT_EQ(last->SettledQty, "1");
     EXPECT_NE(last->SettlementId, first->SettlementId);
@@ -373,7 +375,7 @@ TEST_F(OrderFlowTest, EditAndCancelOfAPendingOrderAndBracketsOfAPosition) {
         return findBy(lists(s).PendingOrderCollection, &Order::PendingOrderId, "310001") == nullptr;
     }));
     ASSERT_TRUE(until([&] { return lists(s).CancelledOrderCollection.size() == cancelledBefore + 1; }));
-    const auto cancelled = lists(s).CancelledOrderCollection.back();
+    const OrderRef cancelled = lists(s).CancelledOrderCollection.back();
     EXPECT_EQ(cancelled->PendingOrderId, "310001");
     EXPECT_EQ(cancelled->OrderQty, "1"); // what was still open
     EXPECT_FALSE(serverOrder("310001"));
@@ -425,7 +427,7 @@ TEST_F(OrderFlowTest, OffsetClosesHedgedPositionsAgainstEachOther) {
                !findBy(lists(s).OpenOrderCollection, &Order::OpenPositionId, sold) &&
                lists(s).SettledOrderCollection.size() == settledBefore + 1;
     }));
-    const auto settled = lists(s).SettledOrderCollection.back();
+    const OrderRef settled = lists(s).SettledOrderCollection.back();
     EXPECT_EQ(std::tuple(settled->OpenPositionId, settled->ClosingPositionId, settled->SettledQty),
               std::tuple(bought, sold, "1"));
     EXPECT_FALSE(serverPosition(bought));
@@ -439,9 +441,9 @@ TEST_F(OrderFlowTest, BulkCloseOfThreePositionsWithOneRefused) {
     const std::string b = openPosition(s, "EURUSD", 20002, false, "2");
     const std::string c = openPosition(s, "EURUSD", 20001, true, "0.3");
     ASSERT_FALSE(a.empty() || b.empty() || c.empty());
-    OrderList chosen{findBy(lists(s).OpenOrderCollection, &Order::OpenPositionId, a),
-                     findBy(lists(s).OpenOrderCollection, &Order::OpenPositionId, b),
-                     findBy(lists(s).OpenOrderCollection, &Order::OpenPositionId, c)};
+    std::vector<OrderRef> chosen{findBy(lists(s).OpenOrderCollection, &Order::OpenPositionId, a),
+                                 findBy(lists(s).OpenOrderCollection, &Order::OpenPositionId, b),
+                                 findBy(lists(s).OpenOrderCollection, &Order::OpenPositionId, c)};
     // The third is closed meanwhile; the close-all window still holds it.
     ASSERT_TRUE(sent(client(s).orders().closePosition(c, dec("0.3"))));
     ASSERT_TRUE(until([&] { return !findBy(lists(s).OpenOrderCollection, &Order::OpenPositionId, c); }));
@@ -558,7 +560,7 @@ TEST_F(OrderFlowTest, RejectionShowsTheTextOfItsCode) {
     const std::size_t cancelledBefore = lists(s).CancelledOrderCollection.size();
     const std::size_t pendingBefore = lists(s).PendingOrderCollection.size();
     ASSERT_TRUE(sent(client(s).orders().placeOrder(marketOrder("EURUSD", 20001, true, "1"))));
-    const std::shared_ptr<Order> local = lists(s).PendingOrderCollection.back();
+    const OrderRef local = lists(s).PendingOrderCollection.back();
     ASSERT_TRUE(until([&] { return !s.app->callsNamed("showMessageBanner").empty(); }));
     const auto banner = s.app->callsNamed("showMessageBanner")[0];
     const std::string reason = text("1065");
@@ -704,7 +706,9 @@ TEST_F(OrderFlowTest, EveryOrderMessageTypeIsAnsweredByTheServer) {
 
 TEST_F(OrderFlowTest, ASettledProfitStaysInTheBalanceAndEquityByTheServersAccountSummary) {
     Session& s = login();
-    const auto* held = lists(s).AccountDetailCollection.get("20001");
+    // The refresh below writes the account: through the session, not the client's read-only view.
+    SessionModel& model = tc::sessionOf(client(s)).session();
+    auto* held = model.AccountDetailCollection.get("20001");
     ASSERT_NE(held, nullptr);
     const std::shared_ptr<AccountDetails> account = *held;
     const double balanceBefore = account->Balance;
@@ -734,7 +738,7 @@ TEST_F(OrderFlowTest, ASettledProfitStaysInTheBalanceAndEquityByTheServersAccoun
     // The account refresh keeps the profit in equity: Balance plus what is still open.
     ModelOrderSession lookup(lists(s));
     PositionArithmetic arithmetic(lookup);
-    account->calculateAccountDetails(lookup, arithmetic);
+    account->calculateAccountDetails(model.OpenOrderCollection, lookup, arithmetic);
     EXPECT_DOUBLE_EQ(account->Equity, balanceBefore + profit + account->Leverage +
                                           account->AccumulatingStorage + account->CollateralSecurity);
 }

@@ -41,7 +41,7 @@ struct User {
     }
     std::shared_ptr<const AccountDetails> account(int id) const {
         const auto* found = client->model().AccountDetailCollection.get(std::to_string(id));
-        return found ? *found : nullptr;
+        return found ? found->shared() : nullptr;
     }
 };
 

@@ -233,7 +233,7 @@ void dumpCollection(std::string& out, std::string_view name, const SessionModel:
     }
 }
 
-void dumpOrders(std::string& out, std::string_view name, const std::vector<std::shared_ptr<Order>>& orders) {
+void dumpOrders(std::string& out, std::string_view name, const SessionModel::OrderList& orders) {
     out += std::string(name) + " count=" + std::to_string(orders.size()) + "\n";
     for (std::size_t i = 0; i < orders.size(); ++i) {
         const std::string prefix = std::string(name) + "#" + std::to_string(i);

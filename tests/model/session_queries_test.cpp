@@ -25,6 +25,11 @@ std::shared_ptr<AccountDetails> account(std::int32_t id, std::int32_t status, st
     return a;
 }
 
+// A stored list of the given records (a braced list alone holds them const, so it cannot fill one).
+OrderList listOf(std::initializer_list<std::shared_ptr<Order>> records) {
+    return OrderList(records.begin(), records.end());
+}
+
 std::shared_ptr<Order> order(std::string accountNumber, std::string positionId) {
     auto o = std::make_shared<Order>();
     o->AccountNumber = std::move(accountNumber);
@@ -122,8 +127,9 @@ TEST_F(SessionQueriesTest, OrderListsLeaveOutHiddenAccountsOnly) {
     for (const char* acct : {"1", "2", "3", "4", "5", "6", "7", "42"})
         model.OpenOrderCollection.push_back(order(acct, acct));
     model.OpenOrderCollection.push_back(nullptr);
-    model.PendingOrderCollection = model.CancelledOrderCollection = model.SettledOrderCollection =
-        model.OpenOrderCollection;
+    model.PendingOrderCollection = shareRecords(model.OpenOrderCollection);
+    model.CancelledOrderCollection = shareRecords(model.OpenOrderCollection);
+    model.SettledOrderCollection = shareRecords(model.OpenOrderCollection);
     const std::vector<std::string> expected{"1", "4", "5", "42"};
     const auto q = queries();
     EXPECT_EQ(positionIds(q.getOpenOrderCollection()), expected);
@@ -137,8 +143,9 @@ TEST_F(SessionQueriesTest, OrderListsLeaveOutHiddenAccountsOnly) {
 }
 
 TEST_F(SessionQueriesTest, ExecutedOrdersSortNumericallyWithStableTies) {
-    model.OpenOrderCollection = {order("1", "10"), order("2", "1"), order("1", "9"), order("4", "A10")};
-    OrderList copy{order("1", "9"), order("1", "A9"), order("1", "100")};
+    model.OpenOrderCollection =
+        listOf({order("1", "10"), order("2", "1"), order("1", "9"), order("4", "A10")});
+    OrderList copy = listOf({order("1", "9"), order("1", "A9"), order("1", "100")});
     sources.OpenOrderCollectionCopy = [&copy] { return &copy; };
     auto executed = queries().getExecutedOrderCollection();
     // Hidden account 2's position "1" is gone; 9 before 10 before 100; text after digits.
@@ -151,22 +158,22 @@ TEST_F(SessionQueriesTest, ExecutedOrdersSortNumericallyWithStableTies) {
     // follow the live search rows and flag.
     sources.dataService = &ds;
     const SessionQueries live = queries();
-    ds.ExecutedOrderSearchCollection = {order("2", "20"), order("7", "3")};
+    ds.ExecutedOrderSearchCollection = listOf({order("2", "20"), order("7", "3")});
     EXPECT_EQ(positionIds(live.getExecutedOrderCollection()).size(), 6u);
     ds.isExecutedPositionSearch = true;
     EXPECT_EQ(positionIds(live.getExecutedOrderCollection()), (std::vector<std::string>{"3", "20"}));
     // Leading zeros do not change a number's value: "007" and "7" tie and keep list order.
-    ds.ExecutedOrderSearchCollection = {order("1", "8"), order("1", "7"), order("1", "007"),
-                                        order("1", "07")};
+    ds.ExecutedOrderSearchCollection =
+        listOf({order("1", "8"), order("1", "7"), order("1", "007"), order("1", "07")});
     EXPECT_EQ(positionIds(live.getExecutedOrderCollection()),
               (std::vector<std::string>{"7", "007", "07", "8"}));
     // Numbers past what a machine word holds, and lists already in order, keep the same rule.
-    ds.ExecutedOrderSearchCollection = {order("1", "12345678901234567890"), order("1", "99"),
-                                        order("1", "123456789012345678")};
+    ds.ExecutedOrderSearchCollection =
+        listOf({order("1", "12345678901234567890"), order("1", "99"), order("1", "123456789012345678")});
     EXPECT_EQ(positionIds(live.getExecutedOrderCollection()),
               (std::vector<std::string>{"99", "123456789012345678", "12345678901234567890"}));
-    ds.ExecutedOrderSearchCollection = {order("1", "2"), order("1", "10"), order("1", "010"),
-                                        order("1", "B")};
+    ds.ExecutedOrderSearchCollection =
+        listOf({order("1", "2"), order("1", "10"), order("1", "010"), order("1", "B")});
     EXPECT_EQ(positionIds(live.getExecutedOrderCollection()),
               (std::vector<std::string>{"2", "10", "010", "B"}));
     ds.ExecutedOrderSearchCollection.clear();
@@ -174,7 +181,7 @@ TEST_F(SessionQueriesTest, ExecutedOrdersSortNumericallyWithStableTies) {
 }
 
 TEST(SessionCollectionWrites, SortByKeysAndUpdateAccessType) {
-    OrderList orders{order("2", "b"), nullptr, order("1", "c"), order("2", "a"), order("1", "d")};
+    OrderList orders = listOf({order("2", "b"), nullptr, order("1", "c"), order("2", "a"), order("1", "d")});
     const auto byAccount = [](const Order& a, const Order& b) {
         return a.AccountNumber.compare(b.AccountNumber);
     };

@@ -91,8 +91,8 @@ protected:
     void addPosition(const std::string& pos, const std::string& remaining = "10") {
         c.FillOpenOrderCollection(executedReport(pos, remaining));
     }
-    std::vector<std::string> ids(const std::vector<std::shared_ptr<Order>>& list,
-                                 std::string Order::*member) {
+    template <class List>
+    std::vector<std::string> ids(const List& list, std::string Order::*member) {
         std::vector<std::string> out;
         for (const auto& o : list)
             out.push_back((*o).*member);
@@ -529,8 +529,11 @@ TEST_F(OrderCollectionsTest, DuplicateRowsAreRefusedAlsoAfterTheListsChangedElse
 
 TEST_F(OrderCollectionsTest, FullListsRefuseNewRecords) {
     auto filler = std::make_shared<Order>();
-    model.OpenOrderCollection.assign(SessionModel::kMaxEntriesPerCollection, filler);
-    model.PendingOrderCollection.assign(SessionModel::kMaxEntriesPerCollection, filler);
+    for (auto* list : {&model.OpenOrderCollection, &model.PendingOrderCollection}) {
+        list->reserve(SessionModel::kMaxEntriesPerCollection);
+        for (std::size_t i = 0; i < SessionModel::kMaxEntriesPerCollection; ++i)
+            list->emplace_back(filler);
+    }
     addPosition("X1");
     addPending("P1");
     EXPECT_EQ(model.OpenOrderCollection.size(), SessionModel::kMaxEntriesPerCollection);

@@ -38,13 +38,13 @@ public:
     std::optional<platform::Date> serverDate() const override { return platform::Date{1710495000.0}; }
     interfaces::ApplicationInterface& application() override { return app_; }
     std::shared_ptr<Order> openPositionForId(std::string_view id) const override {
-        for (const auto& o : model_.OpenOrderCollection)
+        for (auto& o : model_.OpenOrderCollection)
             if (o->OpenPositionId == id)
                 return o;
         return nullptr;
     }
     std::shared_ptr<Order> pendingOrderForId(std::string_view id) const override {
-        for (const auto& o : model_.PendingOrderCollection)
+        for (auto& o : model_.PendingOrderCollection)
             if (o->PendingOrderId == id)
                 return o;
         return nullptr;
@@ -491,7 +491,7 @@ TEST_F(CloseAllTest, AllListedPositionsInOneRequest) {
 }
 
 TEST_F(CloseAllTest, SelectedPositionsListEachEntryWithAnEmptySecondField) {
-    const std::shared_ptr<Order> list[] = {p1, p2};
+    const std::shared_ptr<const Order> list[] = {p1, p2};
     ASSERT_TRUE(requests.createBulkClosePositionInfo(list, 3));
     EXPECT_EQ(
         bodyOf(lastFrame()),
@@ -504,7 +504,7 @@ TEST_F(CloseAllTest, EmptyListStillAnnouncesAndUnknownInstrumentsPriceAsZero) {
     ASSERT_TRUE(requests.createBulkClosePositionInfo({}, 1));
     EXPECT_EQ(bodyOf(lastFrame()), wireText("<S>1<S>2<S><S><S><S>0<S>0<S>0<S>0<S><S>"));
     p3->ItemCode = "XAUUSD";
-    const std::shared_ptr<Order> list[] = {p3};
+    const std::shared_ptr<const Order> list[] = {p3};
     ASSERT_TRUE(requests.createBulkClosePositionInfo(list, 1));
     EXPECT_EQ(bodyOf(lastFrame()),
               wireText("1002<R><S>1<S>2<S>0<R><S><S>0<C>0.000000<C>0.000000<C><R><S>0<S>0<S>0<S>0<S><S>"));

@@ -83,7 +83,7 @@ TEST_F(SnapshotAgreement, TheClientReadsWhatTheServerWrites) {
     EXPECT_EQ(model->GroupDetailCollection.size(), market.groups.size());
     // Whatever the group's leverage, a floating result counts into equity as it is.
     const SessionModelLookup lookup(*model);
-    for (const auto& [id, account] : model->AccountDetailCollection) {
+    for (auto& [id, account] : model->AccountDetailCollection) {
         for (const double floating : {250.0, -250.0}) {
             account->applyFloatingPL(floating, lookup);
             EXPECT_DOUBLE_EQ(account->Equity, account->Balance + floating) << id;

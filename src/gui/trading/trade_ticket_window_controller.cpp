@@ -48,7 +48,7 @@ QString qs(std::string_view text) {
 }
 
 template <class T>
-const T* entry(const platform::OrderedMap<std::string, std::shared_ptr<T>>& map, const std::string& key) {
+const T* entry(const tc::SessionModel::Collection<T>& map, const std::string& key) {
     const auto* found = map.get(key);
     return found && *found ? found->get() : nullptr;
 }

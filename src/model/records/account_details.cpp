@@ -22,6 +22,17 @@ std::string_view lookup(const std::array<std::string_view, N>& table, std::int64
     return table[static_cast<std::size_t>(code)];
 }
 
+// The rule of the displayable positions: not those of a suspended (3) or closed (6) account, nor of
+// access type 4 (view market) or 10 (none); those of an account that is not loaded are listed.
+bool isListed(const Order& position, const SessionLookup& session) {
+    const auto account = session.accountForId(position.AccountNumber);
+    if (!account)
+        return true;
+    const std::int32_t status = account->tradingStatus;
+    const std::int32_t access = account->accountaccessType;
+    return status != 3 && status != 6 && access != 4 && access != 10;
+}
+
 } // namespace
 
 std::string_view AccountDetails::getAccountStatus(std::int32_t code) {
@@ -51,10 +62,11 @@ bool AccountDetails::ownsPosition(const Order& position) const {
     return asInt32 == AccountId;
 }
 
-void AccountDetails::calculateAccountDetails(const SessionLookup& session, OrderServices& orders) {
+void AccountDetails::calculateAccountDetails(std::span<RecordPtr<Order>> openPositions,
+                                             const SessionLookup& session, OrderServices& orders) {
     double sum = 0;
-    for (const auto& position : session.getOpenOrderCollection()) {
-        if (!position || !ownsPosition(*position))
+    for (auto& position : openPositions) {
+        if (!position || !ownsPosition(*position) || !isListed(*position, session))
             continue;
         orders.CalcPL(*position);
         position->UnrealisedPL =

@@ -2,8 +2,11 @@
 // One trading account of the signed-in user, with its code-to-text tables and the arithmetic
 // that derives floating P/L, floating credit, equity and free margin from its open positions.
 // Plain record; the session model owns it and guards concurrent access.
+#include "model/record_ptr.h"
+
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -52,7 +55,7 @@ public:
     std::int32_t previousaccountMarginStatus = 0;
     std::int64_t tradeAccountType = 0;
     std::uint64_t currencyID = 0;
-    std::shared_ptr<TradeCurrency> tradeCurrency;
+    std::shared_ptr<const TradeCurrency> tradeCurrency;
     std::uint64_t primaryAccountHolderUserid = 0;
     double oneSideMargin = 0;
     std::string accountSettings2;
@@ -72,10 +75,12 @@ public:
     static std::string_view getAccountType(std::int64_t code);
     static std::string_view getAccountAccessType(std::int32_t code);
 
-    // Recomputes UnrealisedPL (each of this account's displayable positions recomputed by the
-    // order manager and converted into the account currency), Leverage, Equity (unless in Equity
-    // Hit) and AvailableMargin.
-    void calculateAccountDetails(const SessionLookup& session, OrderServices& orders);
+    // Recomputes UnrealisedPL (each of this account's displayable positions among `openPositions`,
+    // the stored list, recomputed by the order manager and converted into the account currency),
+    // Leverage, Equity (unless in Equity Hit) and AvailableMargin. The lookup is read-only, so the
+    // positions it writes come from their owner.
+    void calculateAccountDetails(std::span<RecordPtr<Order>> openPositions, const SessionLookup& session,
+                                 OrderServices& orders);
     // The same from the positions' stored UnrealisedPL, summed as they are (no recomputation, no
     // conversion): what the main window and the accounts table run.
     void calcAccountDetails(const SessionLookup& session);

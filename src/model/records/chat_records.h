@@ -1,6 +1,7 @@
 #pragma once
 // The chat's records: contacts and their groups, support queues, rooms (a server notice and a recent
 // conversation are rooms with flags) and the entries of a room's transcript.
+#include "model/record_ptr.h"
 #include "platform/ordered_map.h"
 
 #include <cstdint>
@@ -20,7 +21,7 @@ struct ChatUser {
     std::string Status;   // presence as the server sends it
     std::string DisplayName;
     std::string GroupId;
-    std::weak_ptr<ChatGroup> Group; // linked when the group was known as the user was read
+    std::weak_ptr<const ChatGroup> Group; // linked when the group was known as the user was read
     bool IsUserInMyContactList = false;
     bool IsUserOnline = false;
 
@@ -33,7 +34,7 @@ struct ChatGroup {
     std::string GroupName;
     std::string GroupID; // key
     std::string ParentID;
-    platform::OrderedMap<std::string, std::shared_ptr<ChatUser>> GroupUsers;
+    platform::OrderedMap<std::string, RecordPtr<ChatUser>> GroupUsers;
 };
 
 struct ChatQueue {

@@ -2,6 +2,7 @@
 // Bank and transfer deposits and all withdrawals travel as approval requests: `FinancialApproval`
 // holds the money side (its fourteen-field text goes out in tag 1059 and comes back in approval
 // actions and "getfinancialapprovals" rows), `ApprovalReq` the request itself.
+#include "model/record_ptr.h"
 #include "model/records/funding_records.h"
 
 #include <cstdint>
@@ -70,8 +71,8 @@ struct ApprovalReq {
     std::int64_t approvalType = 0;
     std::int64_t approvalSubType = 0; // kDepositSubType or kWithdrawalSubType
     std::int64_t state = 0;
-    std::shared_ptr<FinancialApproval> information; // absent until known
-    std::uint64_t transMasterId = 0;                // the gateway transaction it belongs to; 0 for none
+    RecordPtr<FinancialApproval> information; // absent until known
+    std::uint64_t transMasterId = 0;          // the gateway transaction it belongs to; 0 for none
 
     // A "getapprovalrequest" row: 0 id, 1 type, 2 open, 3 sent on, 4 ready to post, 5 requested at,
     // 6 reference, 7 requested by, 8 remarks, 9 sub-type.

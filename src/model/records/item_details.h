@@ -91,7 +91,7 @@ public:
     double Open = 0;
     // The instrument whose InstrumentId equals CurrencyID. Held weakly: the session's instrument
     // collection owns every instrument, and an instrument may name itself.
-    std::weak_ptr<ItemDetails> CalculationItems;
+    std::weak_ptr<const ItemDetails> CalculationItems;
     double previousBid = 0;
     double previousAsk = 0;
     std::int32_t BidSpread = 0;

@@ -157,7 +157,7 @@ struct OffsetPosition {
 
 struct MultiTrade {
     double quantity = 0;
-    std::shared_ptr<AccountDetails> accountDet;
+    std::shared_ptr<const AccountDetails> accountDet;
 };
 
 } // namespace tc

@@ -6,6 +6,7 @@
 // Threads: unless a method says otherwise it is called on the main queue.
 #include "connection/message_base.h"
 #include "interfaces/tables.h"
+#include "model/session_model.h"
 
 #include <cstdint>
 #include <functional>
@@ -148,7 +149,7 @@ public:
     virtual void clearBracketOfRejectedOrder(const std::string& pendingOrderId) = 0;
     // The positions that were closed or arrived closed, for the executed-positions query; null when
     // these handlers keep none.
-    virtual const std::vector<std::shared_ptr<Order>>* openPositionHistory() const { return nullptr; }
+    virtual const SessionModel::OrderList* openPositionHistory() const { return nullptr; }
 };
 
 // The order side of the session: the order rules, requests and live order lists live in a layer above

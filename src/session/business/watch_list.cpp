@@ -90,7 +90,7 @@ std::vector<std::string> WatchList::UpdateItemonWatchList(const std::vector<std:
 void WatchList::UpdateItemonAddRemoveList(const std::vector<std::string>& codes) {
     SessionModel& model = context_.model();
     for (const std::string& code : codes) {
-        const std::shared_ptr<ItemDetails>* item = model.ItemCollection.get(code);
+        RecordPtr<ItemDetails>* item = model.ItemCollection.get(code);
         if (item == nullptr || !*item)
             continue;
         (*item)->isWatchlistSymbol = true;
@@ -144,7 +144,7 @@ std::vector<std::string> WatchList::subscriptionSet(const std::vector<std::strin
     for (const std::string& code : watched)
         appendDistinct(out, seen, code);
     for (const auto* orders : {&model.OpenOrderCollection, &model.PendingOrderCollection}) {
-        for (const std::shared_ptr<Order>& order : *orders) {
+        for (const RecordPtr<Order>& order : *orders) {
             // A record whose instrument the snapshot lacks has no feed to follow.
             if (order && lookup.isOrderOfVisibleAccount(*order) &&
                 model.ItemCollection.contains(order->ItemCode))

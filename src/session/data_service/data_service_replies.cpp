@@ -235,7 +235,7 @@ DataServiceReply DataServiceReplies::parse(std::string_view procedure, int dsreq
     return reply;
 }
 
-DataServiceOutcome DataServiceReplies::apply(const DataServiceReply& reply, const SessionModel& model,
+DataServiceOutcome DataServiceReplies::apply(const DataServiceReply& reply, SessionModel& model,
                                              DataServiceCollections& targets, HistoryRowSink* rows,
                                              std::optional<std::uint64_t> accountId) {
     using namespace dsreply;

@@ -163,7 +163,7 @@ public:
     // Fills the collections from a parsed reply. `rows` may be null when no order collections are
     // attached (their rows are then dropped). A user-map reply for `accountId` (when given) first
     // drops the users filed for that account, so users whose access was revoked disappear.
-    static DataServiceOutcome apply(const DataServiceReply& reply, const SessionModel& model,
+    static DataServiceOutcome apply(const DataServiceReply& reply, SessionModel& model,
                                     DataServiceCollections& targets, HistoryRowSink* rows,
                                     std::optional<std::uint64_t> accountId = std::nullopt);
 };

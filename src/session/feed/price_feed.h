@@ -4,6 +4,7 @@
 // decoded value to the session's records; nothing here is locked or posts a notification.
 #include "model/market_depth.h"
 #include "model/records/item_details.h"
+#include "model/session_model.h"
 #include "platform/decimal.h"
 #include "platform/ordered_map.h"
 
@@ -18,7 +19,7 @@
 
 namespace tc {
 
-using ItemCollectionMap = platform::OrderedMap<std::string, std::shared_ptr<ItemDetails>>;
+using ItemCollectionMap = SessionModel::Collection<ItemDetails>;
 
 // Why a feed text was refused.
 enum class FeedError {

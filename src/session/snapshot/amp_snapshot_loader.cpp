@@ -340,12 +340,12 @@ private:
 
     // Every instrument with a CurrencyID points to the first instrument of that id.
     void linkCalculationItems() {
-        std::unordered_map<std::int32_t, std::shared_ptr<ItemDetails>> byId;
+        std::unordered_map<std::int32_t, std::shared_ptr<const ItemDetails>> byId;
         byId.reserve(model_.ItemCollection.size());
         for (const auto& [code, item] : model_.ItemCollection)
             if (item)
                 byId.try_emplace(item->InstrumentId, item);
-        for (const auto& [code, item] : model_.ItemCollection) {
+        for (auto& [code, item] : model_.ItemCollection) {
             if (!item || item->CurrencyID <= 0)
                 continue;
             const auto found = byId.find(item->CurrencyID);

@@ -514,7 +514,7 @@ bool XmlSnapshotLoader::fillGroupInstruments(const XmlSnapshotRow& row, SessionM
     const auto* instrumentText = c.get("InstrumentId");
     if (!groupKey || !instrumentText)
         return false;
-    const auto* group = model.GroupDetailCollection.get(*groupKey);
+    auto* group = model.GroupDetailCollection.get(*groupKey);
     if (!group || !*group)
         return false;
     const std::int32_t instrumentId = RecordFields::toInt(*instrumentText);

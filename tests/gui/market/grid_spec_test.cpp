@@ -157,7 +157,7 @@ TEST(GridSpec, ColumnsSortByValueAndDatesByTime) {
             field(*orders.emplace_back(std::make_shared<Order>())) = v;
         sortOrderCollection(orders, {*sortDescriptor(c.field, c.ascending)});
         std::vector<std::string> out;
-        for (const auto& o : orders)
+        for (auto& o : orders)
             out.push_back(field(*o));
         EXPECT_EQ(out, c.sorted);
     }

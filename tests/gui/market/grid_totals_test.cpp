@@ -15,9 +15,10 @@ TEST(GridTotals, OpenPositionTotalsNeedNoPainting) {
     s.item("GOLD", 2);
     s.account(11);
     s.settings(1).InitialMargin = 12.5; // GOLD has no settings in the group
-    OrderList positions = {markettest::Session::order("1", "11", "EURUSD", "0.1"),
-                           markettest::Session::order("2", "11", "EURUSD", "0.2"),
-                           markettest::Session::order("3", "11", "GOLD", "10000000")};
+    OrderList positions;
+    positions.emplace_back(markettest::Session::order("1", "11", "EURUSD", "0.1"));
+    positions.emplace_back(markettest::Session::order("2", "11", "EURUSD", "0.2"));
+    positions.emplace_back(markettest::Session::order("3", "11", "GOLD", "10000000"));
     positions[0]->UnrealisedPL = 1000.25;
     positions[1]->UnrealisedPL = -0.25;
     positions[2]->Commision = 1.5;
@@ -61,9 +62,10 @@ TEST(GridTotals, AccountFiguresAreWorkedOutOnCopies) {
     hit.Equity = 50;
     s.settings(1);
     s.model.GroupDetailCollection.get("7")->get()->RevLeverageOnFLoss = 50;
-    OrderList positions = {markettest::Session::order("1", "11", "X"),
-                           markettest::Session::order("2", "011", "X"),
-                           markettest::Session::order("3", "12", "X")};
+    OrderList positions;
+    for (const char* account : {"11", "011", "12"})
+        positions.emplace_back(
+            markettest::Session::order(std::to_string(positions.size() + 1), account, "X"));
     positions[0]->UnrealisedPL = -30;
     positions[1]->UnrealisedPL = -10;
     positions[2]->UnrealisedPL = -500;

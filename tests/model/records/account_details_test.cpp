@@ -43,7 +43,7 @@ TEST_F(AccountArithmetic, FloatingProfit) {
     const auto p1 = session.addPosition("42", "P1");
     const auto p2 = session.addPosition("42", "P2");
     const auto p3 = session.addPosition("43", "P3", 5);
-    account->calculateAccountDetails(session, orders);
+    account->calculateAccountDetails(session.openOrders, session, orders);
     EXPECT_DOUBLE_EQ(account->UnrealisedPL, 200);
     EXPECT_DOUBLE_EQ(account->Leverage, 100);
     EXPECT_DOUBLE_EQ(account->Equity, 10580);
@@ -60,7 +60,7 @@ TEST_F(AccountArithmetic, FloatingLoss) {
     orders.profitByPosition = {{"P1", -300}, {"P2", -50}};
     session.addPosition("42", "P1");
     session.addPosition("042", "P2"); // read as the integer 42
-    account->calculateAccountDetails(session, orders);
+    account->calculateAccountDetails(session.openOrders, session, orders);
     EXPECT_DOUBLE_EQ(account->UnrealisedPL, -700);
     EXPECT_DOUBLE_EQ(account->Leverage, -700);
     EXPECT_DOUBLE_EQ(account->Equity, 9780);
@@ -69,7 +69,7 @@ TEST_F(AccountArithmetic, FloatingLoss) {
 
 TEST_F(AccountArithmetic, NoPositionsAndZeroProfit) {
     // Equity = 10000 + 0 - 20 + 500 = 10480; free margin 9280.
-    account->calculateAccountDetails(session, orders);
+    account->calculateAccountDetails(session.openOrders, session, orders);
     EXPECT_EQ(account->UnrealisedPL, 0);
     EXPECT_EQ(account->Leverage, 0);
     EXPECT_DOUBLE_EQ(account->Equity, 10480);
@@ -77,7 +77,7 @@ TEST_F(AccountArithmetic, NoPositionsAndZeroProfit) {
     // Exactly 0 takes the profit percentage: 0 either way, never -0 trouble.
     orders.profitByPosition = {{"P1", 0}};
     session.addPosition("42", "P1");
-    account->calculateAccountDetails(session, orders);
+    account->calculateAccountDetails(session.openOrders, session, orders);
     EXPECT_EQ(account->Leverage, 0);
 }
 
@@ -87,14 +87,14 @@ TEST_F(AccountArithmetic, PercentagesApplyBySign) {
     orders.conversionFactor = 1;
     orders.profitByPosition = {{"P1", -250}};
     session.addPosition("42", "P1");
-    account->calculateAccountDetails(session, orders);
+    account->calculateAccountDetails(session.openOrders, session, orders);
     EXPECT_DOUBLE_EQ(account->Leverage, -250);
     orders.profitByPosition = {{"P1", 250}};
-    account->calculateAccountDetails(session, orders);
+    account->calculateAccountDetails(session.openOrders, session, orders);
     EXPECT_DOUBLE_EQ(account->Leverage, 0);
     // No group loaded: percentages read 0.
     account->GroupId = "99";
-    account->calculateAccountDetails(session, orders);
+    account->calculateAccountDetails(session.openOrders, session, orders);
     EXPECT_DOUBLE_EQ(account->UnrealisedPL, 250);
     EXPECT_EQ(account->Leverage, 0);
     EXPECT_DOUBLE_EQ(account->Equity, 10480);
@@ -105,7 +105,7 @@ TEST_F(AccountArithmetic, EquityHitKeepsServerEquity) {
     account->Equity = 7777;
     orders.profitByPosition = {{"P1", 100}};
     session.addPosition("42", "P1");
-    account->calculateAccountDetails(session, orders);
+    account->calculateAccountDetails(session.openOrders, session, orders);
     EXPECT_DOUBLE_EQ(account->UnrealisedPL, 200);
     EXPECT_DOUBLE_EQ(account->Leverage, 100);
     EXPECT_DOUBLE_EQ(account->Equity, 7777);
@@ -116,7 +116,7 @@ TEST_F(AccountArithmetic, PositionWithoutFinitePLDoesNotPoisonTheAccount) {
     orders.profitByPosition = {{"P1", std::nan("")}, {"P2", 40}};
     session.addPosition("42", "P1");
     session.addPosition("42", "P2");
-    account->calculateAccountDetails(session, orders);
+    account->calculateAccountDetails(session.openOrders, session, orders);
     EXPECT_DOUBLE_EQ(account->UnrealisedPL, 80);
     EXPECT_TRUE(std::isfinite(account->Equity));
 }

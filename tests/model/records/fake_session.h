@@ -5,6 +5,7 @@
 #include "model/records/group_details.h"
 #include "model/records/item_details.h"
 #include "model/records/order.h"
+#include "model/session_model.h"
 #include "model/session_services.h"
 
 #include <functional>
@@ -21,33 +22,38 @@ public:
     std::map<std::string, std::shared_ptr<GroupDetails>, std::less<>> groups;
     std::map<std::string, std::shared_ptr<AccountDetails>, std::less<>> accounts;
     std::map<std::uint64_t, std::shared_ptr<TradeCurrency>> currencies;
-    std::vector<std::shared_ptr<Order>> openOrders;
+    SessionModel::OrderList openOrders;
 
-    std::shared_ptr<ItemDetails> instrumentForCode(std::string_view code) const override {
+    std::shared_ptr<const ItemDetails> instrumentForCode(std::string_view code) const override {
         for (const auto& i : instruments)
             if (i->Code == code)
                 return i;
         return nullptr;
     }
-    std::shared_ptr<ItemDetails> instrumentForId(std::int64_t id) const override {
+    std::shared_ptr<const ItemDetails> instrumentForId(std::int64_t id) const override {
         for (const auto& i : instruments)
             if (i->InstrumentId == id)
                 return i;
         return nullptr;
     }
-    std::shared_ptr<GroupDetails> groupForId(std::string_view id) const override {
+    std::shared_ptr<const GroupDetails> groupForId(std::string_view id) const override {
         const auto it = groups.find(id);
         return it == groups.end() ? nullptr : it->second;
     }
-    std::shared_ptr<TradeCurrency> currencyForId(std::uint64_t id) const override {
+    std::shared_ptr<const TradeCurrency> currencyForId(std::uint64_t id) const override {
         const auto it = currencies.find(id);
         return it == currencies.end() ? nullptr : it->second;
     }
-    std::shared_ptr<AccountDetails> accountForId(std::string_view id) const override {
+    std::shared_ptr<const AccountDetails> accountForId(std::string_view id) const override {
         const auto it = accounts.find(id);
         return it == accounts.end() ? nullptr : it->second;
     }
-    std::vector<std::shared_ptr<Order>> getOpenOrderCollection() const override { return openOrders; }
+    std::vector<std::shared_ptr<const Order>> getOpenOrderCollection() const override {
+        std::vector<std::shared_ptr<const Order>> open;
+        for (const auto& o : openOrders)
+            open.push_back(o);
+        return open;
+    }
 
     std::shared_ptr<GroupDetails> addGroup(std::int32_t id, std::int32_t profitPercent,
                                            std::int32_t lossPercent) {

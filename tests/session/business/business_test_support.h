@@ -194,9 +194,9 @@ public:
             return std::nullopt;
         SessionModel copy;
         copy.userInfo = model->userInfo;
-        copy.AccountDetailCollection = model->AccountDetailCollection;
-        copy.loginInfoMessageCollection = model->loginInfoMessageCollection;
-        copy.ItemCollection = model->ItemCollection;
+        copy.AccountDetailCollection = shareRecords(model->AccountDetailCollection);
+        copy.loginInfoMessageCollection = shareRecords(model->loginInfoMessageCollection);
+        copy.ItemCollection = shareRecords(model->ItemCollection);
         return copy;
     }
     std::optional<SessionModel> model;

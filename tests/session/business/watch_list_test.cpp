@@ -55,7 +55,7 @@ protected:
                                       });
     }
 
-    void addOrder(std::vector<std::shared_ptr<Order>>& list, std::string code, std::string account = "1") {
+    void addOrder(SessionModel::OrderList& list, std::string code, std::string account = "1") {
         auto o = std::make_shared<Order>();
         o->ItemCode = std::move(code);
         o->AccountNumber = std::move(account);
@@ -194,7 +194,7 @@ TEST_F(WatchListTest, ListUnderTheOldBareKeyIsTakenOverOnlyWhenItNamesOurInstrum
 
     // A bare-key array naming no instrument is another setting: the default list is used instead.
     FakeWatchContext other;
-    other.session.ItemCollection = context.session.ItemCollection;
+    other.session.ItemCollection = shareRecords(context.session.ItemCollection);
     other.session.symbolTypeCollection = context.session.symbolTypeCollection;
     other.user = "AppleLanguages";
     defaults->setStringArray("AppleLanguages", {"en", "de"});

@@ -34,14 +34,14 @@ SessionModel loadOrFail(std::string_view text, AmpLoadStats* stats = nullptr,
     return model ? std::move(*model) : SessionModel{};
 }
 
-std::shared_ptr<ItemDetails> item(const SessionModel& m, std::string_view code) {
+std::shared_ptr<const ItemDetails> item(const SessionModel& m, std::string_view code) {
     const auto* found = m.ItemCollection.get(code);
-    return found ? *found : nullptr;
+    return found ? found->shared() : nullptr;
 }
 
-std::shared_ptr<AccountDetails> account(const SessionModel& m, std::string_view id) {
+std::shared_ptr<const AccountDetails> account(const SessionModel& m, std::string_view id) {
     const auto* found = m.AccountDetailCollection.get(id);
-    return found ? *found : nullptr;
+    return found ? found->shared() : nullptr;
 }
 
 std::vector<std::string> keysOf(const auto& map) {
@@ -194,10 +194,10 @@ TEST_F(AmpFixture, AccountsAndTheirCurrencies) {
     // USD comes only from the currency list; EUR is replaced by the trade-currency section.
     ASSERT_TRUE(usd->tradeCurrency);
     EXPECT_EQ(usd->tradeCurrency->currencyCode, "USD");
-    EXPECT_TRUE(dynamic_cast<CurrenyList*>(usd->tradeCurrency.get()));
+    EXPECT_TRUE(dynamic_cast<const CurrenyList*>(usd->tradeCurrency.get()));
     auto eur = account(model, "5002")->tradeCurrency;
     ASSERT_TRUE(eur);
-    EXPECT_FALSE(dynamic_cast<CurrenyList*>(eur.get()));
+    EXPECT_FALSE(dynamic_cast<const CurrenyList*>(eur.get()));
     EXPECT_EQ(eur->conversionMode, 5);
     EXPECT_EQ(eur->depositRate, 1.0);
     EXPECT_EQ(savings->tradeCurrency, eur);
@@ -393,7 +393,7 @@ TEST(AmpSnapshotLoader, TickSizesNeverLeaveAGridThatBreaksArithmetic) {
     EXPECT_EQ(item(m, "OWN")->priceTick, 0.5);
 
     // A fixed spread on the instrument without a grid leaves its quote alone.
-    auto flat = item(m, "FLAT");
+    const std::shared_ptr<ItemDetails> flat = *m.ItemCollection.get("FLAT");
     flat->Spreadtype = ItemDetails::kSpreadFixed;
     flat->BidSpread = 2;
     flat->AskSpread = 3;
