@@ -9,6 +9,8 @@
 #include "model/text/formatter.h"
 #include "platform/log.h"
 
+#include <sched.h>
+
 #include <algorithm>
 #include <exception>
 #include <memory>
@@ -22,6 +24,17 @@
 namespace tc {
 
 namespace {
+
+std::size_t usableCores() {
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    if (sched_getaffinity(0, sizeof(set), &set) == 0) {
+        const int n = CPU_COUNT(&set);
+        if (n > 0)
+            return static_cast<std::size_t>(n);
+    }
+    return std::max(1u, std::thread::hardware_concurrency());
+}
 
 // Calls visit(piece) for each piece of `text` cut at `separator`, empty ones included, until
 // visit returns false.
@@ -238,7 +251,8 @@ private:
             }
         };
         constexpr std::size_t kRecordsPerThread = 2048;
-        const std::size_t hardware = std::max(1u, std::thread::hardware_concurrency());
+        // Cores this process may run on, not the machine's: more readers than that only take turns.
+        const std::size_t hardware = usableCores();
         const std::size_t threads =
             std::min({limits_.maxReadThreads, hardware, records.size() / kRecordsPerThread + 1});
         if (threads <= 1) {
