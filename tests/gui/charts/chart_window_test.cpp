@@ -163,7 +163,17 @@ TEST_F(ChartWindowTest, IntervalsRestartTheChartWhileATypeChangeAsksNothingAndKe
     window->close();
 }
 
-TEST_F(ChartWindowTest, OscillatorsTakeTheLowerPaneOneAtATimeAndAnyStudyHoldsTheLiveBars) {
+// Prices stay put: a market order fills at the quote the client sees, and a quote the test sets
+// is not moved on by the feed before the test looks.
+class HeldPriceChartTest : public ChartWindowTest {
+protected:
+    void SetUp() override {
+        holdPrices = true;
+        ChartWindowTest::SetUp();
+    }
+};
+
+TEST_F(HeldPriceChartTest, OscillatorsTakeTheLowerPaneOneAtATimeAndAnyStudyHoldsTheLiveBars) {
     ChartWindowController* window = openWindow();
     ChartController& chart = window->chartController();
     ASSERT_TRUE(loaded(chart));
@@ -319,15 +329,6 @@ TEST_F(ChartWindowTest, ClosedWindowsLeaveNoChartTimerOrHandlerBehind) {
     EXPECT_EQ(receivers(*session, arrived), arrivedBefore) << "no request is left waiting";
     EXPECT_EQ(receivers(*session, replaced), replacedBefore);
 }
-
-// Prices stay put, so a market order fills at the quote the client sees.
-class HeldPriceChartTest : public ChartWindowTest {
-protected:
-    void SetUp() override {
-        holdPrices = true;
-        ChartWindowTest::SetUp();
-    }
-};
 
 TEST_F(HeldPriceChartTest, TheAccountPieFollowsAFillAndKeepsToTheCurrentAccount) {
     ASSERT_TRUE(waitFor([&] { return !session->client().queries().getOpenOrderCollection().empty(); }));
