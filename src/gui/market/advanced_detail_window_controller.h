@@ -1,6 +1,6 @@
 #pragma once
 // The contract details of one instrument in a floating window: seven two-column panes (symbol and
-// contract specification, margin requirement, daily price limits, market sessions, storage, related
+// contract terms, margin requirement, daily price limits, market sessions, storage, related
 // dates), the instrument's description and its live bid and ask chart. Not modal; opening it for
 // another instrument replaces everything and brings it to the front. Each pane is a detail window
 // controller that only feeds its table, which sits in a box of this window.
