@@ -1,4 +1,5 @@
 #include "gui/funding/withdrawal_request_window_controller.h"
+#include "gui/funding/caption_alignment.h"
 
 #include "gui/app/common_alert.h"
 #include "gui/app/gui_context.h"
@@ -26,23 +27,6 @@ QString qt(std::string_view text) {
 
 std::string str(const QString& text) {
     return text.toStdString();
-}
-
-// The form's groups are grids of their own: one width for every caption lines their fields up.
-void alignCaptions(QWidget* page) {
-    std::vector<QLabel*> captions;
-    for (QGridLayout* grid : page->findChildren<QGridLayout*>())
-        for (int row = 0; row < grid->rowCount(); ++row)
-            if (QLayoutItem* item = grid->itemAtPosition(row, 0))
-                if (auto* label = qobject_cast<QLabel*>(item->widget()))
-                    captions.push_back(label);
-    int width = 0;
-    for (QLabel* label : captions) {
-        label->setMinimumWidth(0);
-        width = std::max(width, label->sizeHint().width());
-    }
-    for (QLabel* label : captions)
-        label->setMinimumWidth(width);
 }
 
 } // namespace
