@@ -6,6 +6,7 @@
 #include "model/records/record_fields.h"
 #include "model/session_model_lookup.h"
 #include "model/text/formatter.h"
+#include "platform/cores.h"
 #include "platform/log.h"
 #include "wire/envelope_opener.h"
 
@@ -24,17 +25,6 @@
 namespace tc {
 
 namespace {
-
-std::size_t usableCores() {
-    cpu_set_t set;
-    CPU_ZERO(&set);
-    if (sched_getaffinity(0, sizeof(set), &set) == 0) {
-        const int n = CPU_COUNT(&set);
-        if (n > 0)
-            return static_cast<std::size_t>(n);
-    }
-    return std::max(1u, std::thread::hardware_concurrency());
-}
 
 // Calls visit(piece) for each piece of `text` cut at `separator`, empty ones included, until
 // visit returns false.
@@ -252,7 +242,7 @@ private:
         };
         constexpr std::size_t kRecordsPerThread = 2048;
         // Cores this process may run on, not the machine's: more readers than that only take turns.
-        const std::size_t hardware = usableCores();
+        const std::size_t hardware = platform::usableCores();
         const std::size_t threads =
             std::min({limits_.maxReadThreads, hardware, records.size() / kRecordsPerThread + 1});
         if (threads <= 1) {
