@@ -80,6 +80,12 @@ bool isValidUtf8(std::string_view bytes) noexcept {
     auto p = reinterpret_cast<const unsigned char*>(bytes.data());
     const auto end = p + bytes.size();
     while (p < end) {
+#if defined(__SSE2__)
+        if (end - p >= 16 && _mm_movemask_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p))) == 0) {
+            p += 16;
+            continue;
+        }
+#endif
         if (end - p >= 8 && asciiWord(p)) {
             p += 8;
             continue;
