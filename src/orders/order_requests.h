@@ -9,13 +9,13 @@
 // the stream is down it is refused, never reported as sent. The dialogs'
 // entry points take position and pending-order ids: a row index of a live list can name another
 // record by the time the user presses the button.
-#include "connection/message_base.h"
 #include "model/records/order.h"
 #include "orders/order_answer.h"
 #include "orders/order_manager.h"
 #include "orders/order_session.h"
 #include "platform/date_format.h"
 #include "platform/decimal.h"
+#include "wire/message_base.h"
 
 #include <cstddef>
 #include <cstdint>

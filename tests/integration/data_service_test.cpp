@@ -3,7 +3,6 @@
 // main queue. Requests the program's seam offers go through the client; the others through the
 // session behind it.
 #include "client/client_factory.h"
-#include "connection/login_inputdata.h"
 #include "funding/session_funding.h"
 #include "loopback_fixture.h"
 #include "market.h"
@@ -18,6 +17,7 @@
 #include "session/business/business_test_support.h"
 #include "statements/statement_reader.h"
 #include "test_server.h"
+#include "wire/login_inputdata.h"
 
 #include <gtest/gtest.h>
 
