@@ -89,8 +89,9 @@ struct Events {
     Signal<interfaces::DemoRegistrationResult> demoRegistered;
 };
 
-// The session's events as the client's: each is handed on from a main-queue task of its own, so a
-// subscriber is never called back inside a command it is making, and never after the client is gone.
+// The session's events as the client's: each is handed on from a main-queue task of its own (the
+// table changes from the session's flush task, the rest from one posted here), so a subscriber is
+// never called back inside a command it is making, and never after the client is gone.
 class EventRelay final : public SessionEventSink {
 public:
     EventRelay(std::shared_ptr<Events> events, platform::CallbackGuard::Scope client,
@@ -104,7 +105,11 @@ public:
     }
 
     void loginPhaseChanged(LoginPhase phase) override { later(&Events::loginState, stateOf(phase)); }
-    void tablesChanged(interfaces::TableSet tables) override { later(&Events::tables, tables); }
+    // The session's flush of table changes runs in a main-queue task of its own, never inside a
+    // command: it calls the subscribers itself.
+    void tablesChanged(interfaces::TableSet tables) override {
+        client_.bind([events = events_, tables] { events->tables.emit(tables); })();
+    }
     void feedApplied(const std::vector<std::string>& quoteCodes,
                      const std::vector<std::string>& depthCodes) override {
         if (!quoteCodes.empty())
@@ -191,8 +196,6 @@ struct ClientCore {
     chat::SessionChat* chat = nullptr;
     statements::SessionStatements* statements = nullptr;
     SessionResources* resources = nullptr;
-    bool answering = false;
-    std::optional<OrderResult> answer;
 
     explicit ClientCore(interfaces::ApplicationInterface& app) : application(app) {}
     SessionRequests& requests() { return business->sessionRequests(); }
@@ -312,14 +315,6 @@ public:
         return core_.events->offsetAnswered.connect(std::move(fn));
     }
 
-    // A refusal the order requests posted: the answer of the request running now, and an event.
-    void refused(std::string_view key, const std::string& text, const std::shared_ptr<Order>& order) {
-        if (core_.answering && !core_.answer)
-            core_.answer = OrderResult::refused(std::string(key), text);
-        core_.relay->later(&Events::orderRefused,
-                           OrderRefusal{OrderRefusal::Origin::Client, std::string(key), text, order, {}});
-    }
-
 private:
     OrderRequests& requests() { return core_.orders->requests(); }
 
@@ -388,18 +383,17 @@ private:
         return answer([&] { return request(info); });
     }
 
-    // Runs an order request; a refusal made while it runs is its answer.
+    // Runs an order request and hands on its answer; a refusal with a reason is also an event.
     template <typename Request>
     OrderResult answer(Request request) {
-        core_.answering = true;
-        core_.answer.reset();
-        const bool sent = request();
-        core_.answering = false;
-        if (sent)
+        OrderAnswer answer = request();
+        if (answer)
             return OrderResult::wasSent();
-        if (core_.answer)
-            return std::move(*core_.answer);
-        return OrderResult::refused({}, {});
+        if (!answer.key.empty())
+            core_.relay->later(
+                &Events::orderRefused,
+                OrderRefusal{OrderRefusal::Origin::Client, answer.key, answer.text, answer.order, {}});
+        return OrderResult::refused(std::move(answer.key), std::move(answer.text));
     }
 
     ClientCore& core_;
@@ -573,10 +567,6 @@ public:
         core_.statements = wired.statements;
         core_.resources = wired.resources;
         listenToParts();
-        core_.orders->manager().setRefusalListener(
-            [this](std::string_view key, const std::string& text, const std::shared_ptr<Order>& order) {
-                orders_.refused(key, text, order);
-            });
         // The product's own words for some texts: every lookup of this program goes through them.
         LanguageString::setProductLocalizationList(*core_.login->productLocalizationList());
         if (options.watchNetwork) {

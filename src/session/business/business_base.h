@@ -187,9 +187,8 @@ public:
     void clearExecutedOrderSearchCollection();
     // The typed events of this session (a sink that drops them when none was given).
     SessionEventSink& events() { return *services_.events; }
-    // Marks tables as changed; the event for everything marked goes out once per main-queue pass, with
-    // the tables' refresh (HistoryDataUpdateNotification) when an inbound message asked for one,
-    // whatever number of messages did.
+    // Marks tables as changed; the event for everything marked goes out once per main-queue pass,
+    // from a task of its own posted with the first mark, whatever number of messages marked them.
     void tablesChanged(interfaces::TableSet tables);
     std::vector<std::string>& JournalDataCollection() {
         TC_ASSERT_MAIN_QUEUE();
@@ -337,7 +336,6 @@ private:
     std::optional<SessionQueries> queries_;
     LoginPhase loginPhase_ = LoginPhase::SignedOut;
     interfaces::TableSet changedTables_;
-    bool refreshRequested_ = false;
     bool tablesFlushQueued_ = false;
     std::vector<std::string> journal_;
     MarketDepthStore marketDepth_;
