@@ -7,8 +7,6 @@
 // Argument: the sending rate in messages per second (0: unpaced).
 #include "bench_support.h"
 #include "client/session_wiring.h"
-#include "connection/data_additions.h"
-#include "connection/message_base.h"
 #include "model/records/item_details.h"
 #include "platform/base64.h"
 #include "platform/dispatch.h"
@@ -17,6 +15,8 @@
 #include "platform/user_defaults.h"
 #include "session/business/business_base.h"
 #include "session/business/notification_names.h"
+#include "wire/data_additions.h"
+#include "wire/message_base.h"
 
 #include <benchmark/benchmark.h>
 #include <fmt/format.h>

@@ -4,19 +4,19 @@
 #include "data_service.h"
 #include "server_wire.h"
 
-#include "connection/envelope_key.h"
-#include "connection/envelope_opener.h"
-#include "connection/login_inputdata.h"
-#include "connection/stream_deframer.h"
-#include "connection/wire_date.h"
-#include "connection/wire_fields.h"
-#include "connection/wire_names.h"
 #include "connection/zmq/zmq_context.h"
 #include "connection/zmq/zmq_exception.h"
 #include "connection/zmq/zmq_socket.h"
 #include "platform/date_format.h"
 #include "platform/lenient.h"
 #include "platform/log.h"
+#include "wire/envelope_key.h"
+#include "wire/envelope_opener.h"
+#include "wire/login_inputdata.h"
+#include "wire/stream_deframer.h"
+#include "wire/wire_date.h"
+#include "wire/wire_fields.h"
+#include "wire/wire_names.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>

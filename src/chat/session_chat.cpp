@@ -1,19 +1,19 @@
 #include "chat/session_chat.h"
 
 #include "chat/rtf_reader.h"
-#include "connection/login_inputdata.h"
-#include "connection/message_builders.h"
-#include "connection/message_cracker.h"
-#include "connection/record_text.h"
-#include "connection/wire_date.h"
-#include "connection/wire_fields.h"
-#include "connection/wire_names.h"
 #include "platform/lenient.h"
 #include "platform/log.h"
 #include "platform/rtf_writer.h"
 #include "session/business/business_base.h"
 #include "session/business/notification_names.h"
 #include "session/business/session_events.h"
+#include "wire/login_inputdata.h"
+#include "wire/message_builders.h"
+#include "wire/message_cracker.h"
+#include "wire/record_text.h"
+#include "wire/wire_date.h"
+#include "wire/wire_fields.h"
+#include "wire/wire_names.h"
 
 #include <optional>
 

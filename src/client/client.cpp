@@ -11,11 +11,7 @@
 #include "client/session_resources.h"
 #include "client/signal.h"
 #include "connection/device_info.h"
-#include "connection/login_inputdata.h"
-#include "connection/reachability.h"
-#include "connection/record_text.h"
-#include "connection/url_encoding.h"
-#include "connection/wire_names.h"
+#include "connection/reachability_notifier.h"
 #include "funding/session_funding.h"
 #include "model/collection_keys.h"
 #include "model/records/account_details.h"
@@ -29,6 +25,10 @@
 #include "platform/log.h"
 #include "session/business/business_base.h"
 #include "statements/session_statements.h"
+#include "wire/login_inputdata.h"
+#include "wire/record_text.h"
+#include "wire/url_encoding.h"
+#include "wire/wire_names.h"
 
 #include <utility>
 
@@ -585,7 +585,7 @@ public:
         if (options.watchNetwork) {
             // Without it the feed and data-service sockets would never be made again after the network
             // comes back. Its changes reach the session as "kReachabilityChangedNotification".
-            watcher_ = Reachability::reachabilityForInternetConnection();
+            watcher_ = ReachabilityNotifier::reachabilityForInternetConnection();
             if (!watcher_ || !watcher_->startNotifier())
                 platform::Log::warning("the internet connection is not watched; sockets are not remade "
                                        "when the network returns");
@@ -815,7 +815,7 @@ private:
     ChatPart chat_{core_};
     StatementsPart statements_{core_};
     ResourcesPart resources_{core_};
-    std::shared_ptr<Reachability> watcher_;
+    std::shared_ptr<ReachabilityNotifier> watcher_;
     bool signInStarted_ = false;
     platform::CallbackGuard guard_; // last: events queued for the main queue stop first
 };

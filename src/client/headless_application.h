@@ -1,9 +1,9 @@
 #pragma once
 // The application shell without a display, for tests, benchmarks and headless runs.
-#include "connection/login_inputdata.h"
 #include "interfaces/application_interface.h"
 #include "platform/handler.h"
 #include "platform/notification_center.h"
+#include "wire/login_inputdata.h"
 
 #include <cstdint>
 #include <functional>

@@ -1,10 +1,5 @@
 #include "funding/session_funding.h"
 
-#include "connection/login_inputdata.h"
-#include "connection/message_cracker.h"
-#include "connection/record_text.h"
-#include "connection/wire_fields.h"
-#include "connection/wire_names.h"
 #include "model/collection_keys.h"
 #include "model/records/account_details.h"
 #include "model/records/currency_records.h"
@@ -17,6 +12,11 @@
 #include "session/business/business_base.h"
 #include "session/business/notification_names.h"
 #include "session/business/session_events.h"
+#include "wire/login_inputdata.h"
+#include "wire/message_cracker.h"
+#include "wire/record_text.h"
+#include "wire/wire_fields.h"
+#include "wire/wire_names.h"
 
 #include <charconv>
 #include <cmath>

@@ -1,8 +1,5 @@
 #include "orders/order_collections.h"
 
-#include "connection/message_cracker.h"
-#include "connection/wire_date.h"
-#include "connection/wire_names.h"
 #include "model/position_arithmetic.h"
 #include "model/records/account_details.h"
 #include "model/records/history_rows.h"
@@ -14,6 +11,9 @@
 #include "platform/lenient.h"
 #include "platform/log.h"
 #include "session/business/session_events.h"
+#include "wire/message_cracker.h"
+#include "wire/wire_date.h"
+#include "wire/wire_names.h"
 
 #include <fmt/format.h>
 

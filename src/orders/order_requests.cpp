@@ -1,8 +1,5 @@
 #include "orders/order_requests.h"
 
-#include "connection/separators.h"
-#include "connection/wire_date.h"
-#include "connection/wire_names.h"
 #include "interfaces/application_interface.h"
 #include "model/records/item_details.h"
 #include "model/text/formatter.h"
@@ -13,6 +10,9 @@
 #include "platform/log.h"
 #include "session/business/notification_names.h"
 #include "session/business/session_requests.h"
+#include "wire/separators.h"
+#include "wire/wire_date.h"
+#include "wire/wire_names.h"
 
 #include <algorithm>
 #include <charconv>

@@ -8,13 +8,13 @@
 // Requests are refused with a notice, never reported as sent, while the stream is down. The dialogs'
 // entry points take position and pending-order ids: a row index of a live list can name another
 // record by the time the user presses the button.
-#include "connection/message_base.h"
 #include "model/records/order.h"
 #include "orders/order_manager.h"
 #include "orders/order_session.h"
 #include "platform/date_format.h"
 #include "platform/decimal.h"
 #include "platform/notification_center.h"
+#include "wire/message_base.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,12 +1,12 @@
 #include "orders/session_orders.h"
 
-#include "connection/login_inputdata.h"
 #include "model/position_arithmetic.h"
 #include "model/records/account_details.h"
 #include "model/text/language_string.h"
 #include "platform/decimal_text.h"
 #include "platform/lenient.h"
 #include "session/business/business_base.h"
+#include "wire/login_inputdata.h"
 
 #include <algorithm>
 #include <cmath>

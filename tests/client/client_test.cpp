@@ -2,7 +2,6 @@
 #include "chat/session_chat.h"
 #include "client/client_factory.h"
 #include "client/headless_application.h"
-#include "connection/envelope_opener.h"
 #include "funding/session_funding.h"
 #include "integration/loopback_fixture.h"
 #include "model/records/account_details.h"
@@ -14,7 +13,7 @@
 #include "platform/base64.h"
 #include "platform/bundle.h"
 #include "platform/clock.h"
-#include "platform/fake_reachability_source.h"
+#include "platform/fake_network_state_source.h"
 #include "platform/rtf_writer.h"
 #include "platform/user_defaults.h"
 #include "resources/resource_files.h"
@@ -25,6 +24,7 @@
 #include "support/capturing_sender.h"
 #include "support/temp_resources.h"
 #include "test_server.h"
+#include "wire/envelope_opener.h"
 
 #include <gtest/gtest.h>
 
@@ -347,7 +347,7 @@ TEST_F(ClientEvents, JournalLinesArriveAsTheyAreAddedAndNotAfterTheHandlerGoes) 
 }
 
 TEST_F(ClientEvents, MakeClientWatchesTheNetworkAndHandsTheProductsTextKeysToTheLookUp) {
-    testing_support::ScopedReachabilitySource network;
+    testing_support::ScopedNetworkStateSource network;
     network.fake->setFlags(platform::reachability_flags::kReachable);
     client.reset();
     {

@@ -3,7 +3,6 @@
 // main queue. Requests the program's seam offers go through the client; the others through the
 // session behind it.
 #include "client/client_factory.h"
-#include "connection/login_inputdata.h"
 #include "funding/session_funding.h"
 #include "loopback_fixture.h"
 #include "market.h"
@@ -20,6 +19,7 @@
 #include "statements/statement_reader.h"
 #include "support/notification_log.h"
 #include "test_server.h"
+#include "wire/login_inputdata.h"
 
 #include <gtest/gtest.h>
 

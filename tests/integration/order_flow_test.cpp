@@ -3,7 +3,6 @@
 // same book.
 #include "client/client_factory.h"
 #include "client/headless_application.h"
-#include "connection/login_inputdata.h"
 #include "funding/session_funding.h"
 #include "model/position_arithmetic.h"
 #include "model/records/account_details.h"
@@ -23,6 +22,7 @@
 #include "session/business/notification_names.h"
 #include "session/business/session_events.h"
 #include "support/wire_text.h"
+#include "wire/login_inputdata.h"
 
 #include "loopback_fixture.h"
 #include "market.h"

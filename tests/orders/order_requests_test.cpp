@@ -1,11 +1,11 @@
 #include "orders/order_requests.h"
 
 #include "client/headless_application.h"
-#include "connection/envelope_opener.h"
 #include "order_fixture.h"
 #include "platform/user_defaults.h"
 #include "support/capturing_sender.h"
 #include "support/wire_text.h"
+#include "wire/envelope_opener.h"
 
 #include <gtest/gtest.h>
 

@@ -12,8 +12,9 @@ QString qt(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-const std::vector<std::string_view> kNoticeColumns{"0452", "0157", "0153"};
-const std::vector<std::string_view> kRecentColumns{"0397", "0157"};
+// The message column reads "Message": the product's key for it names the journal's events here.
+const std::vector<std::string_view> kNoticeColumns{"0452", "91311", "0153"};
+const std::vector<std::string_view> kRecentColumns{"0397", "91311"};
 
 } // namespace
 
@@ -62,7 +63,7 @@ QVariant ChatRoomListModel::data(const QModelIndex& index, int role) const {
     case Qt::DisplayRole:
         if (key == "0452")
             return qt(room.MessageTitle);
-        if (key == "0157")
+        if (key == "91311")
             return qt(room.Message);
         if (key == "0153")
             return qt(noticeTime(room.chatTime));

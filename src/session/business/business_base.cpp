@@ -1,15 +1,7 @@
 #include "session/business/business_base.h"
 
-#include "session/business/session_reachability.h"
+#include "session/business/session_network_watch.h"
 
-#include "connection/envelope_key.h"
-#include "connection/envelope_opener.h"
-#include "connection/login_inputdata.h"
-#include "connection/message_cracker.h"
-#include "connection/separators.h"
-#include "connection/wire_date.h"
-#include "connection/wire_fields.h"
-#include "connection/wire_names.h"
 #include "model/collection_keys.h"
 #include "model/records/account_details.h"
 #include "model/records/order.h"
@@ -18,6 +10,14 @@
 #include "platform/log.h"
 #include "platform/user_defaults.h"
 #include "session/business/session_events.h"
+#include "wire/envelope_key.h"
+#include "wire/envelope_opener.h"
+#include "wire/login_inputdata.h"
+#include "wire/message_cracker.h"
+#include "wire/separators.h"
+#include "wire/wire_date.h"
+#include "wire/wire_fields.h"
+#include "wire/wire_names.h"
 
 #include <algorithm>
 #include <limits>
@@ -74,14 +74,14 @@ BusinessBase::BusinessBase(interfaces::ApplicationInterface& application, LoginI
                                          &dataServiceCollections_,
                                          [&application] { return application.selectedLanguage(); }});
     conn_ = ConnectionBase::create(*this, logindata_, *this, std::move(connectionOptions));
-    reachability_ = std::make_unique<SessionReachability>(*this);
+    networkWatch_ = std::make_unique<SessionNetworkWatch>(*this);
 }
 
 BusinessBase::~BusinessBase() {
     // Threads waiting for room on the main queue are let go, so they can be stopped.
     mainBudget_->close();
     // Receiving threads first: after this nothing calls back into this object.
-    reachability_.reset();
+    networkWatch_.reset();
     orderSide_.reset();
     conn_->shutdown();
     guard_.disconnect();

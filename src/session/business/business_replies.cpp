@@ -1,9 +1,4 @@
 // Account summary, password-change and demo-registration replies; the ping and the network speed.
-#include "connection/login_inputdata.h"
-#include "connection/message_cracker.h"
-#include "connection/wire_date.h"
-#include "connection/wire_fields.h"
-#include "connection/wire_names.h"
 #include "model/collection_keys.h"
 #include "model/records/account_details.h"
 #include "model/text/formatter.h"
@@ -11,6 +6,11 @@
 #include "platform/log.h"
 #include "session/business/business_base.h"
 #include "session/business/session_events.h"
+#include "wire/login_inputdata.h"
+#include "wire/message_cracker.h"
+#include "wire/wire_date.h"
+#include "wire/wire_fields.h"
+#include "wire/wire_names.h"
 
 #include <algorithm>
 #include <cctype>

@@ -4,9 +4,9 @@
 // business object is built; tests hand over their own in their place.
 //
 // Threads: unless a method says otherwise it is called on the main queue.
-#include "connection/message_base.h"
 #include "interfaces/tables.h"
 #include "model/session_model.h"
+#include "wire/message_base.h"
 
 #include <cstdint>
 #include <functional>

@@ -1,15 +1,15 @@
 #include "session/business/session_requests.h"
 
-#include "connection/record_text.h"
-#include "connection/separators.h"
-#include "connection/wire_date.h"
-#include "connection/wire_names.h"
 #include "model/records/account_details.h"
 #include "model/records/request_records.h"
 #include "model/session_model.h"
 #include "model/text/formatter.h"
 #include "platform/decimal_text.h"
 #include "platform/log.h"
+#include "wire/record_text.h"
+#include "wire/separators.h"
+#include "wire/wire_date.h"
+#include "wire/wire_names.h"
 
 #include <algorithm>
 #include <charconv>

@@ -1,12 +1,12 @@
 #include "session/data_service/session_data_service.h"
 
 #include "charts/chart_reply.h"
-#include "connection/wire_names.h"
 #include "platform/lenient.h"
 #include "platform/log.h"
 #include "session/business/business_base.h"
 #include "session/business/notification_names.h"
 #include "session/data_service/data_service_replies.h"
+#include "wire/wire_names.h"
 
 #include <memory>
 

@@ -2,9 +2,6 @@
 #include "session/business/business_base.h"
 #include "support/log_capture.h"
 
-#include "connection/envelope_key.h"
-#include "connection/envelope_opener.h"
-#include "connection/login_inputdata.h"
 #include "connection/socket/socket_test_support.h"
 #include "model/records/account_details.h"
 #include "model/records/item_details.h"
@@ -18,6 +15,9 @@
 #include "platform/user_defaults.h"
 #include "session/business/business_test_support.h"
 #include "session/snapshot/session_snapshot_loader.h"
+#include "wire/envelope_key.h"
+#include "wire/envelope_opener.h"
+#include "wire/login_inputdata.h"
 
 #include <gtest/gtest.h>
 

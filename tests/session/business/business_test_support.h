@@ -1,9 +1,6 @@
 #pragma once
 // Fakes around the session object: the application, its notifications, the login requests and the
 // snapshot loader, each recording what it was asked in order.
-#include "connection/data_additions.h"
-#include "connection/login_inputdata.h"
-#include "connection/message_base.h"
 #include "interfaces/application_interface.h"
 #include "model/records/history_rows.h"
 #include "model/session_model.h"
@@ -13,6 +10,9 @@
 #include "session/business/business_base.h"
 #include "session/business/business_services.h"
 #include "support/wire_text.h"
+#include "wire/data_additions.h"
+#include "wire/login_inputdata.h"
+#include "wire/message_base.h"
 
 #include <atomic>
 #include <map>
