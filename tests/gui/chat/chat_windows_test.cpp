@@ -166,6 +166,16 @@ TEST_F(ChatWindowsTest, TextsTypedBeforeTheRoomExistsGoOutOnceInOrderAndRepliesS
                                         line("demo", "fourth")}));
     EXPECT_EQ(sent(603), 4);
 
+    // The first group's heading changes nothing; any other heading empties the window.
+    QTreeWidget* tree = chat->contactsOutlineView();
+    tree->setCurrentItem(tree->topLevelItem(0));
+    EXPECT_EQ(chat->openConversation(), "trader");
+    tree->setCurrentItem(tree->topLevelItem(1));
+    EXPECT_TRUE(chat->openConversation().empty());
+    EXPECT_FALSE(chat->sendButton()->isEnabled());
+    EXPECT_EQ(chat->windowTitle(), context->text("0090"));
+    tree->setCurrentItem(contact(chat, "trader"));
+
     // Closing returns the window to its empty state: banners for every conversation again.
     chat->close();
     EXPECT_TRUE(chat->openConversation().empty());
@@ -256,6 +266,7 @@ TEST_F(ChatWindowsTest, RecentConversationsOpenTheirTranscripts) {
     tc::gui::RecentConversationWindowController* recent = chat->recentConversations();
     ASSERT_TRUE(recent && recent->isVisible());
     QTableView* table = recent->recentconversationTableView();
+    QAbstractItemModelTester tester(table->model(), QAbstractItemModelTester::FailureReportingMode::Warning);
     ASSERT_TRUE(waitFor([&] { return rowOf(table, "Trader Two") >= 0; }));
     const int row = rowOf(table, "Trader Two");
     EXPECT_EQ(table->model()->index(row, 1).data().toString(), "Thank you, please keep me posted.");
