@@ -5,7 +5,6 @@
 #include "platform/log.h"
 #include "platform/rtf_writer.h"
 #include "session/business/business_base.h"
-#include "session/business/notification_names.h"
 #include "session/business/session_events.h"
 #include "wire/login_inputdata.h"
 #include "wire/message_builders.h"
@@ -217,7 +216,6 @@ void SessionChat::FillChatRoomDetails(const Fields& fields, const std::string& r
         for (const std::string& piece : fields)
             if (const wire::Field f = wire::parseField(piece); f.hasValue)
                 apply(room, f);
-        events_->sendRoomCreationNotification(roomKey, room.RoomId, room.RoomName);
         // The texts typed while the room was being made go out now, in order, once.
         const RoomCreation creation{roomKey, room.RoomUsers, room.RoomId, room.RoomName};
         if (auto sent = sendAll(waiting_.roomCreated(creation)); !sent)
@@ -333,7 +331,6 @@ void SessionChat::FillChatMessages(const Fields& fields, const std::string& room
         return;
     if (notice) {
         events_->NewMessageNotification(noticeTitle);
-        events_->UpdateChatNotification(std::string(kNoticeMessageNotification));
         if (noticeListener_) {
             std::string roomId;
             for (const auto& [key, room] : chat_.ChatRoomCollection)
@@ -344,7 +341,6 @@ void SessionChat::FillChatMessages(const Fields& fields, const std::string& room
     } else {
         events_->NewChatMessageNotification({sender, lastText, displayName.value_or("")}, chat_.chatUserName,
                                             business_.logindata().userName().value_or(""));
-        events_->UpdateChatNotification(std::string(kUpdateChatMessageNotification));
     }
     changed(Kind::Message, roomName);
 }
@@ -420,9 +416,6 @@ void SessionChat::FillRoomMessage(const Fields& fields) {
     if (last && last->isMessageNotices) {
         business_.sessionRequests().requestChatMessageAcknowledgement(last->RoomName, last->MessageId);
         last->isanUnreadMessage = false;
-        events_->NoticeMessageReceivedNotification(last->RoomId);
-    } else {
-        events_->RecentConversationMessageReceivedNotification(last ? last->RoomId : std::string());
     }
     changed(Kind::Transcript, last ? last->RoomId : lastRoomId);
 }
@@ -488,7 +481,6 @@ void SessionChat::UpdateChatUserStatus(const std::string& userName, const Fields
             if (const wire::Field f = wire::parseField(piece); f.hasValue && f.tag == kStatus)
                 (*user)->setStatus(f.value);
     }
-    events_->postNotification(std::string(kUserStatusNotification));
     changed(Kind::Status, userName);
 }
 

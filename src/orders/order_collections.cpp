@@ -225,11 +225,6 @@ std::string sixDecimals(double value) {
 
 } // namespace
 
-void OrderCollectionsHost::pendingOrderStored(const std::shared_ptr<Order>& order) {
-    if (SessionEvents* notices = events())
-        notices->PendingOrderNotification(order);
-}
-
 OrderCollections::OrderCollections(SessionModel& model, OrderCollectionsHost& host)
     : model_(model), host_(host), openIndex_(&Order::OpenPositionId), pendingIndex_(&Order::PendingOrderId),
       settledIndex_(&Order::SettlementId), cancelledIndex_(&Order::CancelledOrderId) {}
@@ -695,7 +690,6 @@ void OrderCollections::FillSettledOrderCollection(const Fields& fields) {
     journal(JournalData::kPositionSettled, s);
     if (SessionEvents* events = host_.events()) {
         events->ShowSettledOrderNotification(s.ItemCode + '#' + s.SettledPrice + '#' + s.SettlementId);
-        events->bulkCloseSettledNotification(record);
     }
     host_.positionSettled(record);
 }

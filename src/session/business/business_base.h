@@ -17,6 +17,7 @@
 #include "charts/chart_cache.h"
 #include "connection/connection_base.h"
 #include "interfaces/application_interface.h"
+#include "interfaces/commands.h"
 #include "model/session_model.h"
 #include "model/session_queries.h"
 #include "platform/clock.h"
@@ -142,6 +143,14 @@ public:
     // Composes and sends the ping (type 1018) on the stream; the sender notes when it went out.
     void pingToserver();
 
+    // Commands of the signed-in user (main queue).
+    // The password form: every field given, the old password the session's, the new one confirmed and
+    // other than the old, the network up; then the request. Refused with the text shown, else done.
+    interfaces::CommandResult changePassword(std::string_view oldPassword, std::string_view newPassword,
+                                             std::string_view confirmPassword);
+    // A chart's bars: its reply is keyed by the request number it carries, so the number goes up first.
+    SentRequest requestChartData(std::string_view instrument, std::string_view interval, std::int32_t bars);
+
     // Ping and network speed. The ping timer is one per session; it stops on disconnect and loss.
     void startPingTimer();
     void stopPingTimer();
@@ -187,9 +196,8 @@ public:
     void clearExecutedOrderSearchCollection();
     // The typed events of this session (a sink that drops them when none was given).
     SessionEventSink& events() { return *services_.events; }
-    // Marks tables as changed; the event for everything marked goes out once per main-queue pass, with
-    // the tables' refresh (HistoryDataUpdateNotification) when an inbound message asked for one,
-    // whatever number of messages did.
+    // Marks tables as changed; the event for everything marked goes out once per main-queue pass,
+    // from a task of its own posted with the first mark, whatever number of messages marked them.
     void tablesChanged(interfaces::TableSet tables);
     std::vector<std::string>& JournalDataCollection() {
         TC_ASSERT_MAIN_QUEUE();
@@ -337,7 +345,6 @@ private:
     std::optional<SessionQueries> queries_;
     LoginPhase loginPhase_ = LoginPhase::SignedOut;
     interfaces::TableSet changedTables_;
-    bool refreshRequested_ = false;
     bool tablesFlushQueued_ = false;
     std::vector<std::string> journal_;
     MarketDepthStore marketDepth_;
