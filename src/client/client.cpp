@@ -492,6 +492,9 @@ public:
     CommandResult requestRoomMessages(std::string_view roomKey) override {
         return core_.chat ? core_.chat->requestRoomMessage(roomKey) : unavailable();
     }
+    CommandResult openNotice(std::string_view roomKey) override {
+        return core_.chat ? core_.chat->openNotice(roomKey) : unavailable();
+    }
 
     std::unique_ptr<interfaces::Handler> handleChatChanged(ChangedFn fn) override {
         return core_.events->chatChanged.connect(std::move(fn));

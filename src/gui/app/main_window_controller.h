@@ -32,6 +32,8 @@ class MainWindowController;
 namespace tc::gui {
 
 class AddRemoveWindowController;
+class ChatWindowController;
+class MessagesWindowController;
 class ChartViewController;
 class ChartWindowController;
 class PieChartViewController;
@@ -110,6 +112,12 @@ public:
     // The funding history: made at the first press, kept, shown again with its rows.
     void DepositsWithdrawalsButtonClicked();
     DepositsWithdrawalsWindowController* fundingHistoryWindow() const { return history_; }
+    // The chat window: made at the first press, kept, shown again in its empty state.
+    void ChatButtonClicked();
+    ChatWindowController* chatWindow() const { return chat_; }
+    // The notices window: made at the first press, kept, shown again with its rows afresh.
+    void MessagesButtonClicked();
+    MessagesWindowController* noticesWindow() const { return notices_; }
     // The browser the deposit windows open payment pages with (tests replace it).
     void setUrlOpener(std::function<bool(const QUrl&)> opener) { urlOpener_ = std::move(opener); }
     // The journal's table (the journal tab), newest line first.
@@ -162,6 +170,8 @@ private:
     AccountStatementWindowController* statement_ = nullptr;
     WithdrawalRequestWindowController* withdrawal_ = nullptr;
     DepositsWithdrawalsWindowController* history_ = nullptr;
+    ChatWindowController* chat_ = nullptr;
+    MessagesWindowController* notices_ = nullptr;
     // Which deposit window asked for which gateway payment, shared by all of them.
     std::shared_ptr<PayGateRequests> payGateRequests_;
     std::function<bool(const QUrl&)> urlOpener_;
