@@ -67,7 +67,8 @@ void applyExecutionReport(const ExecutionReport& r, OrderCollectionHandlers& lis
         break;
     case report::kFullyFilled:
         lists.RemovePendingOrder(id79, true);
-        lists.ModifyBracketOrderUpdateonOpenOrderCollection(r.fields, r.bracketPositionId, report::kFullyFilled);
+        lists.ModifyBracketOrderUpdateonOpenOrderCollection(r.fields, r.bracketPositionId,
+                                                            report::kFullyFilled);
         break;
     case report::kCancelled: {
         lists.RemovePendingOrder(id79, true);

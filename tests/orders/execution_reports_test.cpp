@@ -19,7 +19,9 @@ using namespace tc;
 // The lists' calls, in order, as texts.
 class RecordingLists final : public OrderCollectionHandlers {
 public:
-    void FillPendingOrderCollection(const Fields&, const std::string& id) override { log.push_back("FillPending:" + id); }
+    void FillPendingOrderCollection(const Fields&, const std::string& id) override {
+        log.push_back("FillPending:" + id);
+    }
     void UpdatePendingOrderCollection(const Fields&, const std::string& id) override {
         log.push_back("UpdatePending:" + id);
     }
@@ -38,7 +40,9 @@ public:
         log.push_back("Bracket:" + ref.value_or("none") + "/" + std::to_string(status));
     }
     void FillSettledOrderCollection(const Fields&) override { log.push_back("FillSettled"); }
-    std::string GetOrderRejectionReason(std::int32_t code) override { return "reason " + std::to_string(code); }
+    std::string GetOrderRejectionReason(std::int32_t code) override {
+        return "reason " + std::to_string(code);
+    }
     std::optional<std::string> refPositionIdOfRemovedPendingOrder(const std::string& id) override {
         log.push_back("LookupRef:" + id);
         return "P" + id;
@@ -124,9 +128,9 @@ TEST_F(ExecutionReportsTest, ARejectionIsMatchedByIdOrRequestNumberAndToldAsEven
     apply(62, 25, "", std::nullopt, 80, 3, "C1");
     // With one and a bracket reference: that position's bracket follows the rejection.
     apply(62, 25, "503", "P7", 81, 4);
-    const std::vector<std::string> expected = {"FillCancelled:80/25",       "RemovePending:80/request",
-                                               "ClearBracket:",             "FillCancelled:503/25",
-                                               "RemovePending:503/pending", "Bracket:P7/25"};
+    const std::vector<std::string> expected = {
+        "FillCancelled:80/25",  "RemovePending:80/request",  "ClearBracket:",
+        "FillCancelled:503/25", "RemovePending:503/pending", "Bracket:P7/25"};
     EXPECT_EQ(lists.log, expected);
     EXPECT_EQ(events.log, (std::vector<std::string>{"rejected:3/reason 3/C1", "bulkClose:C1/reason 3",
                                                     "rejected:4/reason 4/", "bulkClose:/reason 4"}));
