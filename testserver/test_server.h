@@ -4,6 +4,7 @@
 // each on its own thread. start() binds all three and returns once they accept; stop() joins them.
 #include "account_book.h"
 #include "market.h"
+#include "news_desk.h"
 #include "options.h"
 #include "order_engine.h"
 #include "price_book.h"
@@ -39,6 +40,8 @@ struct ServerPorts {
     int stream = 0;
     int feed = 0;
     int data = 0;
+    int news = 0;     // the news feed over HTTPS; 0 when not served
+    int newsHttp = 0; // and over HTTP
 };
 
 // What the server has seen and done; for tests and the log.
@@ -130,6 +133,8 @@ public:
     void holdPrices(bool hold) { pricesHeld_ = hold; }
     // Sends a server notice (a notice room and its RTF message) to the signed-in clients of `user`.
     void sendNotice(const std::string& user, const std::string& title, const std::string& text);
+    // The news feed's web service while running with news ports (null otherwise).
+    NewsDesk* newsDesk() { return news_.get(); }
     // A closed instrument refuses orders and triggers none; false for an unknown code.
     bool setMarketOpen(std::string_view code, bool open);
     // The access maps as the data service holds them: the market's and the clients' changes.
@@ -174,6 +179,7 @@ private:
     std::unique_ptr<OrderEngine> engine_;
     AccountBook book_;
     std::unique_ptr<DataService> dataService_;
+    std::unique_ptr<NewsDesk> news_;
     std::unique_ptr<ServiceDesk> desk_;
     ServerOptions options_;
     ServerPorts ports_;

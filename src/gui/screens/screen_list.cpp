@@ -41,6 +41,8 @@
 #include "gui/models/chart_model.h"
 #include "gui/models/client_model.h"
 #include "gui/models/grid_model.h"
+#include "gui/news/news_table_controller.h"
+#include "gui/resources/resources_view_controller.h"
 #include "gui/statements/account_statement_window_controller.h"
 #include "gui/trading/close_all_window_controller.h"
 #include "gui/trading/close_position_status_window_controller.h"
@@ -697,6 +699,29 @@ QWidget* fundingHistory(ScreenContext& c) {
     return window;
 }
 
+// The news view with the first category's items from the test server's desk.
+QWidget* news(ScreenContext& c) {
+    c.session();
+    auto* view = c.own(new NewsTableController(c.context()));
+    view->setWindowTitle(c.context().text("90106"));
+    view->resize(900, 520);
+    auto shown = std::make_shared<bool>(false);
+    c.keep(shown);
+    QObject::connect(view, &NewsTableController::newsShown, view, [shown] { *shown = true; });
+    view->show();
+    c.waitUntil([shown] { return *shown; }, 10000);
+    view->newsTableView()->selectRow(1);
+    return view;
+}
+
+// The resources panel: the demo login's resource list.
+QWidget* resourcesPanel(ScreenContext& c) {
+    c.session();
+    auto* panel = c.own(new ResourcesViewController(c.context()));
+    panel->showBelow(nullptr);
+    return panel;
+}
+
 } // namespace
 
 void registerScreens(ScreenRegistry& r) {
@@ -759,6 +784,8 @@ void registerScreens(ScreenRegistry& r) {
           [](ScreenContext& c) { return depositWindow(c, DepositScreen::GatewayResult); });
     r.add("withdrawal", withdrawalWindow);
     r.add("funding-history", fundingHistory);
+    r.add("news", news);
+    r.add("resources", resourcesPanel);
     r.add("ticket-simple", [](ScreenContext& c) { return static_cast<QWidget*>(ticket(c)); });
     r.add("ticket-advanced", ticketAdvanced);
     r.add("ticket-multi-account", ticketMultiAccount);
