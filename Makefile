@@ -28,9 +28,12 @@ run:
 	@tools/run.sh
 
 # Every window and sheet rendered offscreen in both themes, as PNG files under build/screenshots/.
+# LANGUAGES=all (or folders apart by commas: fr,ar,zh-Hans) writes the login and the main window in
+# each language instead, as <window>-<folder>-dark.png and -light.png.
+LANGUAGES ?=
 screenshots: build
 	rm -rf build/screenshots
-	build/tradegui_screens build/screenshots
+	build/tradegui_screens build/screenshots $(if $(LANGUAGES),--languages $(LANGUAGES))
 
 test: build
 	cd build && ctest --output-on-failure -j $(JOBS) --timeout 300

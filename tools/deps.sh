@@ -12,6 +12,9 @@ packages=(
     locales python3
     qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-multimedia-dev qtkeychain-qt6-dev
     nlohmann-json3-dev fonts-dejavu-core xvfb xauth poppler-utils
+    # the scripts of the twelve languages: Arabic, Bengali, Devanagari (Nepali) and the rest in
+    # core, Chinese in CJK; Latin and Cyrillic are DejaVu's
+    fonts-noto-core fonts-noto-cjk
 )
 # Yardsticks for the benchmarks only (`tools/deps.sh bench`); never linked into the product.
 if [ "${1:-}" = "bench" ]; then

@@ -1,13 +1,18 @@
 // tradegui_screens: renders every window and sheet offscreen, in both themes, to PNG files, signed
 // in as the demo user to the in-process test server, so every window shows live data.
-//   tradegui_screens [DIR] [SCREEN...]      (DIR defaults to build/screenshots)
+//   tradegui_screens [DIR] [--languages all|FOLDER,...] [SCREEN...]   (DIR defaults to build/screenshots)
+// With --languages, the screens named (the login and the main window when none is) are written once
+// per language, as <screen>-<folder>-dark.png and -light.png (folder: en, fr, zh-Hans, ...).
 #include "gui/app/gui_context.h"
+#include "gui/app/language.h"
+#include "gui/app/language_list.h"
 #include "gui/app/main_queue_pump.h"
 #include "gui/app/qt_shell.h"
 #include "gui/models/client_model.h"
 #include "gui/screens/screen_registry.h"
 #include "market.h"
 #include "model/session_queries.h"
+#include "model/text/language_string.h"
 #include "options.h"
 #include "platform/bundle.h"
 #include "platform/user_defaults.h"
@@ -21,6 +26,7 @@
 #include <QThread>
 
 #include <cstdio>
+#include <vector>
 
 namespace {
 
@@ -122,12 +128,56 @@ void useDesktopSizedScreen() {
     qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + config.toLocal8Bit());
 }
 
+// The folder names of the languages, by number.
+QStringList languageFolders() {
+    QStringList folders;
+    for (std::int64_t n = 0; n < static_cast<std::int64_t>(tc::gui::kLanguageNames.size()); ++n)
+        folders << QString::fromLatin1(tc::LanguageString::folderForLanguage(n));
+    return folders;
+}
+
+// "all", or folder names apart by commas; false when one is not a language's folder.
+bool pickLanguages(const QString& list, std::vector<std::int64_t>& out) {
+    const QStringList folders = languageFolders();
+    if (list == QStringLiteral("all")) {
+        for (qsizetype n = 0; n < folders.size(); ++n)
+            out.push_back(n);
+        return true;
+    }
+    for (const QString& name : list.split(QLatin1Char(','), Qt::SkipEmptyParts)) {
+        const qsizetype n = folders.indexOf(name.trimmed());
+        if (n < 0)
+            return false;
+        out.push_back(n);
+    }
+    return !out.empty();
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     useDesktopSizedScreen();
     QApplication app(argc, argv);
-    const QStringList args = QApplication::arguments().mid(1);
+    QStringList args = QApplication::arguments().mid(1);
+    QString languagesArg;
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        if (args[i].startsWith(QStringLiteral("--languages="))) {
+            languagesArg = args[i].section(QLatin1Char('='), 1);
+            args.removeAt(i);
+            break;
+        }
+        if (args[i] == QStringLiteral("--languages") && i + 1 < args.size()) {
+            languagesArg = args[i + 1];
+            args.remove(i, 2);
+            break;
+        }
+    }
+    std::vector<std::int64_t> languages;
+    if (!languagesArg.isEmpty() && !pickLanguages(languagesArg, languages)) {
+        std::fprintf(stderr, "tradegui_screens: unknown language in --languages %s (all, or folders: %s)\n",
+                     qPrintable(languagesArg), qPrintable(languageFolders().join(QLatin1Char(','))));
+        return 2;
+    }
     const QString dir = args.value(0, QStringLiteral("build/screenshots"));
 
     // The user's own settings are neither read nor changed, nor the resource files in the data folder:
@@ -149,6 +199,19 @@ int main(int argc, char** argv) {
     tc::gui::ScreenRegistry registry;
     tc::gui::registerScreens(registry);
     QTextStream out(stdout);
-    const int failures = tc::gui::captureScreens(context, shell, registry, dir, out, args.mid(1));
+    if (languages.empty()) {
+        const int failures = tc::gui::captureScreens(context, shell, registry, dir, out, args.mid(1));
+        return failures == 0 ? 0 : 1;
+    }
+    QStringList only = args.mid(1);
+    if (only.isEmpty())
+        only = {QStringLiteral("login"), QStringLiteral("main-window")};
+    int failures = 0;
+    for (std::int64_t language : languages) {
+        context.language().select(language);
+        const QString tag = QLatin1Char('-') + languageFolders().at(static_cast<qsizetype>(language));
+        failures += tc::gui::captureScreens(context, shell, registry, dir, out, only, tag);
+    }
+    context.language().select(0);
     return failures == 0 ? 0 : 1;
 }

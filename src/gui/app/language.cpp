@@ -7,6 +7,7 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -77,6 +78,11 @@ void applyTo(QObject* object, const Language& language) {
         setToolTip(object, language.text(key.toStdString()));
 }
 
+// Every window, open or opened later, follows the application's direction unless it set its own.
+void applyDirection(std::int64_t language) {
+    QGuiApplication::setLayoutDirection(isRightToLeft(language) ? Qt::RightToLeft : Qt::LeftToRight);
+}
+
 } // namespace
 
 QString lookupText(std::int64_t language, std::string_view key) {
@@ -92,12 +98,14 @@ Language::Language(platform::UserDefaults& defaults, QObject* parent) : QObject(
     if (defaults_.objectForKey(kLanguageKey))
         stored = defaults_.integerForKey(kLanguageKey);
     selected_ = languageForStoredValue(stored);
+    applyDirection(selected_);
 }
 
 bool Language::select(std::int64_t language) {
     if (!isLanguage(language))
         return false;
     selected_ = language;
+    applyDirection(language);
     defaults_.set(kLanguageKey, language);
     defaults_.synchronize();
     Q_EMIT changed();

@@ -28,14 +28,15 @@ QString lookupText(std::int64_t language, std::string_view key);
 class Language : public QObject {
     Q_OBJECT
 public:
-    // Takes the language stored under "LanguageKey"; a number outside the list means English and
-    // leaves the stored value as it is.
+    // Takes the language stored under "LanguageKey" and its layout direction; a number outside the
+    // list means English and leaves the stored value as it is.
     explicit Language(platform::UserDefaults& defaults, QObject* parent = nullptr);
 
     // The language number every text lookup uses; readable from any thread.
     std::int64_t selected() const { return selected_.load(); }
-    // Stores the number under "LanguageKey" and re-applies every bound window. A number outside
-    // 0..11 changes nothing (false).
+    // Stores the number under "LanguageKey", lays the application out right to left for Dari,
+    // Pashto and Arabic (left to right otherwise) and re-applies every bound window. A number
+    // outside 0..11 changes nothing (false).
     bool select(std::int64_t language);
     QString text(std::string_view key) const { return lookupText(selected(), key); }
 

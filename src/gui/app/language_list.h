@@ -15,6 +15,8 @@ inline constexpr std::array<std::string_view, 12> kLanguageNames = {
     "ру́сский", "français", "Indonesia", "বাংলা", "español", "Shqiptar",
 };
 bool isLanguage(std::int64_t number);
+// Dari, Pashto and Arabic are written right to left: their windows are laid out mirrored.
+bool isRightToLeft(std::int64_t language);
 // The language in force for a stored "LanguageKey": a number outside the list means English (0).
 std::int64_t languageForStoredValue(std::optional<std::int64_t> stored);
 

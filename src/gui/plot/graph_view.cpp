@@ -1,5 +1,6 @@
 #include "gui/plot/graph_view.h"
 
+#include <QFontMetricsF>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QWheelEvent>
@@ -16,6 +17,9 @@ GraphView::GraphView(QWidget* parent) : QWidget(parent), theme_(*PlotTheme::name
     QFont font = this->font();
     font.setPixelSize(12);
     xAxis_.font = yAxis_.font = font;
+    // Room below the plot for the time labels in whatever font the system gives (Noto is taller).
+    padding_.setBottom(
+        std::max(padding_.bottom(), std::ceil(xAxis_.tickLength + 1 + QFontMetricsF(font).height())));
     layout(rect());
 }
 

@@ -49,7 +49,7 @@ void settle() {
 } // namespace
 
 int captureScreens(GuiContext& gui, QtShell& shell, const ScreenRegistry& registry, const QString& dir,
-                   QTextStream& log, const QStringList& only) {
+                   QTextStream& log, const QStringList& only, const QString& tag) {
     QDir().mkpath(dir);
     const std::int64_t themeBefore = gui.themes().getThemeForKey();
     int failures = 0;
@@ -72,8 +72,8 @@ int captureScreens(GuiContext& gui, QtShell& shell, const ScreenRegistry& regist
                 ++failures;
                 break;
             }
-            const QString file =
-                QDir(dir).filePath(QStringLiteral("%1-%2.png").arg(screen.name, QLatin1String(suffix)));
+            const QString file = QDir(dir).filePath(
+                QStringLiteral("%1%2-%3.png").arg(screen.name, tag, QLatin1String(suffix)));
             if (!widget->grab().save(file)) {
                 log << "FAILED " << screen.name << ": cannot write " << file << "\n";
                 ++failures;

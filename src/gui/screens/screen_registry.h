@@ -75,9 +75,9 @@ private:
 void registerScreens(ScreenRegistry& registry);
 
 // Builds each screen (or those whose name is in `only`, when not empty), captures it in the dark and
-// the light theme into `dir`, and reports each file on `log`. Returns the number of screens that
-// could not be captured.
+// the light theme into `dir` as <name><tag>-dark.png and -light.png, and reports each file on `log`.
+// Returns the number of screens that could not be captured.
 int captureScreens(GuiContext& context, QtShell& shell, const ScreenRegistry& registry, const QString& dir,
-                   QTextStream& log, const QStringList& only = {});
+                   QTextStream& log, const QStringList& only = {}, const QString& tag = {});
 
 } // namespace tc::gui

@@ -1,9 +1,12 @@
 #include "gui/app/language.h"
 
+#include "gui/app/language_list.h"
 #include "gui/gui_test_support.h"
+#include "support/temp_resources.h"
 
 #include <QAction>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -12,6 +15,9 @@
 namespace {
 
 TEST(LanguageWalker, EveryKindOfStaticTextTakesItsKeyAndNoneStaysEmpty) {
+    tc::testing_support::ScopedResources resources("10992\tSettings\n11027\tFont Size\n0373\tApply\n"
+                                                   "0060\tHelp\n0078\tPassword\n0013\tBalance\n0038\tQuit\n");
+    resources.strings("fr", "0013\tSolde\n0373\t\n0038\tQuitter\n");
     auto defaults = tc::platform::UserDefaults::inMemory();
     tc::gui::Language language(*defaults);
     QWidget window;
@@ -34,25 +40,63 @@ TEST(LanguageWalker, EveryKindOfStaticTextTakesItsKeyAndNoneStaysEmpty) {
     action->setProperty(tc::gui::kLangKeyProperty, "0038");
 
     tc::gui::bindLanguage(&window, language);
-    EXPECT_EQ(window.windowTitle(), language.text("10992"));
-    EXPECT_EQ(box->title(), language.text("11027"));
-    EXPECT_EQ(button->text(), language.text("0373"));
-    EXPECT_EQ(icon->toolTip(), language.text("0060"));
+    EXPECT_EQ(window.windowTitle(), "Settings");
+    EXPECT_EQ(box->title(), "Font Size");
+    EXPECT_EQ(button->text(), "Apply");
+    EXPECT_EQ(icon->toolTip(), "Help");
     EXPECT_EQ(icon->accessibleName(), icon->toolTip()); // an icon-only button is read by its tooltip
-    EXPECT_EQ(field->placeholderText(), language.text("0078"));
-    EXPECT_EQ(tabs->tabText(0), language.text("0013"));
-    EXPECT_EQ(action->text(), language.text("0038"));
+    EXPECT_EQ(field->placeholderText(), "Password");
+    EXPECT_EQ(tabs->tabText(0), "Balance");
+    EXPECT_EQ(action->text(), "Quit");
     EXPECT_EQ(missing->text(), "99999");
-    EXPECT_NE(button->text(), "0373"); // English has the text
 
-    // A language whose table lacks the texts shows English, never an empty label; choosing it is
-    // remembered, and the window follows.
-    button->setText(QString());
+    // Choosing a language is remembered and the window follows; a text the language lacks, or
+    // holds empty, reads in English, never an empty label.
     ASSERT_TRUE(language.select(7));
     EXPECT_EQ(defaults->integerForKey("LanguageKey"), 7);
-    EXPECT_EQ(button->text(), tc::gui::lookupText(0, "0373"));
+    EXPECT_EQ(tabs->tabText(0), "Solde");
+    EXPECT_EQ(action->text(), "Quitter");
+    EXPECT_EQ(button->text(), "Apply");
+    EXPECT_EQ(window.windowTitle(), "Settings");
+    EXPECT_EQ(missing->text(), "99999");
     EXPECT_FALSE(language.select(12));
     EXPECT_EQ(language.selected(), 7);
+    ASSERT_TRUE(language.select(0));
+    EXPECT_EQ(tabs->tabText(0), "Balance");
+}
+
+// Dari, Pashto and Arabic mirror the layout of windows already open and of those opened later;
+// every other language lays out left to right again.
+TEST(LanguageDirection, RightToLeftLanguagesMirrorEveryWindowAndTheOthersTurnItBack) {
+    auto defaults = tc::platform::UserDefaults::inMemory();
+    defaults->set("LanguageKey", std::int64_t{5});
+    tc::gui::Language language(*defaults);
+    EXPECT_EQ(QGuiApplication::layoutDirection(), Qt::RightToLeft); // Arabic stored: mirrored at start
+
+    QWidget window;
+    auto* row = new QHBoxLayout(&window);
+    auto* first = new QPushButton(QStringLiteral("first"));
+    auto* second = new QPushButton(QStringLiteral("second"));
+    row->addWidget(first);
+    row->addWidget(second);
+    window.resize(300, 60);
+    window.show();
+    EXPECT_EQ(window.layoutDirection(), Qt::RightToLeft);
+    EXPECT_TRUE(guitest::waitFor([&] { return first->x() > second->x(); }));
+
+    for (std::int64_t n = 0; n < 12; ++n) {
+        ASSERT_TRUE(language.select(n));
+        const bool mirrored = n == 3 || n == 4 || n == 5;
+        EXPECT_EQ(tc::gui::isRightToLeft(n), mirrored) << n;
+        EXPECT_EQ(QGuiApplication::layoutDirection(), mirrored ? Qt::RightToLeft : Qt::LeftToRight) << n;
+        EXPECT_TRUE(guitest::waitFor([&] { return (first->x() > second->x()) == mirrored; })) << n;
+        EXPECT_EQ(window.layoutDirection(), mirrored ? Qt::RightToLeft : Qt::LeftToRight) << n;
+        QWidget later;
+        EXPECT_EQ(later.layoutDirection(), QGuiApplication::layoutDirection()) << n;
+    }
+    EXPECT_FALSE(language.select(-1));
+    EXPECT_EQ(QGuiApplication::layoutDirection(), Qt::LeftToRight); // Albanian, the last chosen
+    ASSERT_TRUE(language.select(0));
 }
 
 TEST(LanguageWalker, AStoredLanguageOutsideTheListShowsEnglishAndIsKept) {

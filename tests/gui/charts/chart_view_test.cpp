@@ -5,6 +5,7 @@
 #include "platform/clock.h"
 
 #include <QApplication>
+#include <QFontMetricsF>
 #include <QFrame>
 #include <QLabel>
 #include <QMouseEvent>
@@ -328,8 +329,10 @@ TEST(GraphViewAxis, LabelsStayWholeApartAndClearOfPriceTags) {
         if (i <= 8)
             price.labels.push_back({double(i), "1.08500"});
     }
-    // Labels a narrow chart cannot all hold, the last price on the top edge, a price tag at 4.5.
-    const QRectF bounds(0, 0, 260, 120), tag(200, space.viewY(4.5) - 8, 60, 16);
+    // Labels a narrow chart cannot all hold, the last price on the top edge, a price tag at 4.5; below
+    // the plot the room a graph view leaves for its time labels in the system's font.
+    const double below = std::max(20.0, std::ceil(time.tickLength + 1 + QFontMetricsF(time.font).height()));
+    const QRectF bounds(0, 0, 260, 100 + below), tag(200, space.viewY(4.5) - 8, 60, 16);
     for (const Axis* axis : {&time, &price}) {
         const auto laid = axis->layoutLabels(space, bounds, {tag});
         ASSERT_GE(laid.size(), 2u);
@@ -341,6 +344,12 @@ TEST(GraphViewAxis, LabelsStayWholeApartAndClearOfPriceTags) {
             EXPECT_FALSE(i > 0 && laid[i - 1].box.intersects(laid[i].box));
         }
     }
+
+    // A graph view leaves its time labels room enough, however tall the system's font.
+    tc::gui::GraphView view;
+    view.resize(300, 200);
+    const Axis& x = view.xAxis();
+    EXPECT_LE(view.plotArea().bottom() + x.tickLength + 1 + QFontMetricsF(x.font).height(), 200.0);
 }
 
 TEST(PieChartView, SlicesLegendAndAnglesFollowTheValuesInOrder) {
