@@ -182,7 +182,11 @@ void writeResourceLinks(Sections& s, const Market& m) {
     for (const auto& link : m.links) {
         AmpRecord r;
         r.set(0, link.id).set(1, link.caption).set(2, link.url).set(3, link.icon).set(4, link.group);
-        r.set(5, "").set(6, static_cast<std::int64_t>(m.product.id)).flag(7, false).flag(8, false).flag(9, true);
+        r.set(5, "")
+            .set(6, static_cast<std::int64_t>(m.product.id))
+            .flag(7, false)
+            .flag(8, false)
+            .flag(9, true);
         r.flag(10, false);
         addRecord(s[kSectionResources], r);
     }

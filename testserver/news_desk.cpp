@@ -89,7 +89,8 @@ std::string_view newsCertificatePem() {
 }
 
 std::string newsFeedDocument(std::string_view category, int count) {
-    static constexpr std::array<std::string_view, 7> kDays = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+    static constexpr std::array<std::string_view, 7> kDays = {"Sun", "Mon", "Tue", "Wed",
+                                                              "Thu", "Fri", "Sat"};
     static constexpr std::array<std::string_view, 12> kMonths = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                                                  "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
     // Newest first: one item every 47 minutes back from Monday 7 December 2026, 17:00 GMT.
@@ -104,7 +105,8 @@ std::string newsFeedDocument(std::string_view category, int count) {
         char date[64];
         std::snprintf(date, sizeof date, "%s, %02d %s %04d %02d:%02d:00 GMT",
                       kDays[static_cast<std::size_t>(t.tm_wday)].data(), t.tm_mday,
-                      kMonths[static_cast<std::size_t>(t.tm_mon)].data(), t.tm_year + 1900, t.tm_hour, t.tm_min);
+                      kMonths[static_cast<std::size_t>(t.tm_mon)].data(), t.tm_year + 1900, t.tm_hour,
+                      t.tm_min);
         out += "<item>\n<title>";
         out += replaced(kHeadlines[static_cast<std::size_t>(i) % kHeadlines.size()], category);
         out += "</title>\n<link>https://news.example.invalid/";

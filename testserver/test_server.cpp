@@ -225,7 +225,8 @@ ServerPorts TestServer::start(const ServerOptions& options) {
 
     if (options.newsPort >= 0 || options.newsHttpPort >= 0) {
         try {
-            news_ = std::make_unique<NewsDesk>(std::max(options.newsPort, 0), std::max(options.newsHttpPort, 0));
+            news_ =
+                std::make_unique<NewsDesk>(std::max(options.newsPort, 0), std::max(options.newsHttpPort, 0));
             ports_.news = news_->httpsPort();
             ports_.newsHttp = news_->httpPort();
         } catch (const std::runtime_error& e) {
@@ -239,8 +240,8 @@ ServerPorts TestServer::start(const ServerOptions& options) {
     streamThread_ = std::thread([this] { streamLoop(); });
     feedThread_ = std::thread([this] { feedLoop(); });
     dataThread_ = std::thread([this] { dataLoop(); });
-    Log::info("testserver: listening on {} stream={} feed={} data={} news={} news-http={}", host, ports_.stream,
-              ports_.feed, ports_.data, ports_.news, ports_.newsHttp);
+    Log::info("testserver: listening on {} stream={} feed={} data={} news={} news-http={}", host,
+              ports_.stream, ports_.feed, ports_.data, ports_.news, ports_.newsHttp);
     return ports_;
 }
 

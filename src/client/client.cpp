@@ -561,7 +561,8 @@ private:
 class NewsPart final : public interfaces::News {
 public:
     explicit NewsPart(ClientCore& core) : core_(core) {
-        service_.setListener([this](const interfaces::NewsLoad& load) { core_.events->newsLoaded.emit(load); });
+        service_.setListener(
+            [this](const interfaces::NewsLoad& load) { core_.events->newsLoaded.emit(load); });
     }
 
     interfaces::NewsSource source() const override { return service_.source(); }

@@ -103,8 +103,8 @@ interfaces::NewsSource sourceFromLoginList(const LoginInputdata& login, std::str
     }
     if (const std::string certificate = text("NewsCertificate"); !certificate.empty()) {
         const std::filesystem::path name(certificate);
-        if (const auto path = platform::Bundle::pathForResource(name.stem().string(),
-                                                                name.extension().string().substr(1)))
+        if (const auto path =
+                platform::Bundle::pathForResource(name.stem().string(), name.extension().string().substr(1)))
             source.pinnedCertificate = path->string();
         else
             platform::Log::warning("the news feed's certificate {} is not among the resources", certificate);

@@ -40,12 +40,14 @@ TEST(NewsFeed, ItemsWhereverTheyStandInStartTagOrderNestedAfterTheirParent) {
 }
 
 TEST(NewsFeed, EntitiesAreDecodedInTitlesAndLinksCdataAsItsContent) {
-    const auto feed = readNewsFeed(
-        "<rss><channel><item><title>Rates &amp; &quot;FX&quot; &lt;live&gt; &#8364;5 &#x2014; it&apos;s</title>"
-        "<link>https://n.test/a?x=1&amp;y=2</link></item>"
-        "<item><title><![CDATA[Plain <b>text</b>]]></title></item></channel></rss>");
+    const auto feed =
+        readNewsFeed("<rss><channel><item><title>Rates &amp; &quot;FX&quot; &lt;live&gt; &#8364;5 &#x2014; "
+                     "it&apos;s</title>"
+                     "<link>https://n.test/a?x=1&amp;y=2</link></item>"
+                     "<item><title><![CDATA[Plain <b>text</b>]]></title></item></channel></rss>");
     ASSERT_EQ(feed.items.size(), 2u);
-    EXPECT_EQ(feed.items[0].title, "Rates & \"FX\" <live> \xE2\x82\xAC" "5 \xE2\x80\x94 it's");
+    EXPECT_EQ(feed.items[0].title, "Rates & \"FX\" <live> \xE2\x82\xAC"
+                                   "5 \xE2\x80\x94 it's");
     EXPECT_EQ(feed.items[0].link, "https://n.test/a?x=1&y=2");
     EXPECT_EQ(feed.items[1].title, "Plain <b>text</b>");
 }
@@ -60,7 +62,7 @@ TEST(NewsFeed, UnknownOrBrokenReferencesStayAsTheyStand) {
 
 TEST(NewsFeed, ABodyThatIsNotAFeedDocumentIsAnErrorNotAnEmptyList) {
     for (const std::string& body : {std::string(), std::string("   \n"), std::string("Service unavailable"),
-                                   std::string("no <rss> here"), std::string("<rss>\xff\xfe</rss>")}) {
+                                    std::string("no <rss> here"), std::string("<rss>\xff\xfe</rss>")}) {
         SCOPED_TRACE(body);
         const auto feed = readNewsFeed(body);
         EXPECT_NE(feed.error, "");

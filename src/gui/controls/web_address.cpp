@@ -40,8 +40,8 @@ std::string_view schemeOf(std::string_view text) {
     std::size_t end = colon + 1;
     while (end < text.size() && isDigit(text[end]))
         ++end;
-    const bool portOnly = end > colon + 1 && (end == text.size() || text[end] == '/' || text[end] == '?' ||
-                                              text[end] == '#');
+    const bool portOnly =
+        end > colon + 1 && (end == text.size() || text[end] == '/' || text[end] == '?' || text[end] == '#');
     return portOnly ? std::string_view() : text.substr(0, colon);
 }
 

@@ -10,7 +10,6 @@
 #include <QDesktopServices>
 #include <QHeaderView>
 #include <QKeyEvent>
-#include <QShortcut>
 
 namespace tc::gui {
 namespace {
@@ -81,21 +80,16 @@ NewsTableController::NewsTableController(GuiContext& context, QWidget* parent)
     table->verticalHeader()->hide();
     table->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
     table->horizontalHeader()->setSectionResizeMode(1, QHeaderView::Interactive);
-    table->setColumnWidth(1, table->fontMetrics().horizontalAdvance(QStringLiteral("Mon, 07 Dec 2026 17:00:00 GMT")) + 24);
+    table->setColumnWidth(
+        1, table->fontMetrics().horizontalAdvance(QStringLiteral("Mon, 07 Dec 2026 17:00:00 GMT")) + 24);
     for (std::string_view category : interfaces::kNewsCategories)
         ui_->NewsCategoryPopButton->addItem(qt(category));
 
     connect(ui_->NewsCategoryPopButton, &QComboBox::activated, this, [this] { PopUpItemSelected(); });
-    connect(table, &QTableView::doubleClicked, this, [this](const QModelIndex& index) { openItem(index.row()); });
+    connect(table, &QTableView::doubleClicked, this,
+            [this](const QModelIndex& index) { openItem(index.row()); });
     // Return on the table opens the selected item, as a double click does.
-    for (const auto key : {Qt::Key_Return, Qt::Key_Enter}) {
-        auto* shortcut = new QShortcut(QKeySequence(key), table);
-        shortcut->setContext(Qt::WidgetShortcut);
-        connect(shortcut, &QShortcut::activated, this, [this, table] {
-            if (table->currentIndex().isValid())
-                openItem(table->currentIndex().row());
-        });
-    }
+    table->installEventFilter(this);
     ClientModel& session = *context_.clientModel();
     connect(&session, &ClientModel::newsLoaded, this, &NewsTableController::loaded);
     // A new client: the old one's load is gone with it; the chosen category is read again.
@@ -107,6 +101,17 @@ NewsTableController::NewsTableController(GuiContext& context, QWidget* parent)
 }
 
 NewsTableController::~NewsTableController() = default;
+
+bool NewsTableController::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == ui_->newsTableView && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if ((key == Qt::Key_Return || key == Qt::Key_Enter) && ui_->newsTableView->currentIndex().isValid()) {
+            openItem(ui_->newsTableView->currentIndex().row());
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
 
 void NewsTableController::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
@@ -147,7 +152,8 @@ bool NewsTableController::LoadNews(const QString& category) {
     if (ui_->NewsCategoryPopButton->currentIndex() != index)
         ui_->NewsCategoryPopButton->setCurrentIndex(index);
     const QByteArray name = category.toUtf8();
-    if (context_.clientModel()->client().news().loadCategory(std::string_view(name.data(), name.size())) == 0) {
+    if (context_.clientModel()->client().news().loadCategory(std::string_view(name.data(), name.size())) ==
+        0) {
         platform::Log::warning("news: no feed source for {}", std::string_view(name.data(), name.size()));
         return false;
     }

@@ -110,7 +110,8 @@ bool ResourcesViewController::openResourceURL(int row) {
         return false;
     const ResourceRow& entry = rows_[static_cast<std::size_t>(row)];
     if (!entry.address) {
-        platform::Log::warning("resource {} not opened: its address is not http or https", entry.caption.substr(0, 200));
+        platform::Log::warning("resource {} not opened: its address is not http or https",
+                               entry.caption.substr(0, 200));
         return false;
     }
     const QUrl url(qt(*entry.address), QUrl::StrictMode);

@@ -157,10 +157,13 @@ TEST_F(MainWindowTest, TheNewsActionShowsTheNewsTabAndResourcesOpensThePanel) {
     EXPECT_EQ(news->shownCategory(), "BreakingNews");
 
     // The panel's first showing downloads the files its entries name: into a folder of this test.
-    const auto home = std::filesystem::temp_directory_path() / ("tc_main_resources_" + std::to_string(::getpid()));
+    const auto home =
+        std::filesystem::temp_directory_path() / ("tc_main_resources_" + std::to_string(::getpid()));
     const char* before = std::getenv("XDG_DATA_HOME");
     const std::string saved = before ? before : "";
     ::setenv("XDG_DATA_HOME", home.c_str(), 1);
+    ASSERT_TRUE(waitFor(
+        [&] { return session->client().dataService().resourceSearchCollection.contains("holidays.ics"); }));
     EXPECT_FALSE(window->resourcesPanel());
     action("actionResources")->trigger();
     tc::gui::ResourcesViewController* panel = window->resourcesPanel();
@@ -172,7 +175,8 @@ TEST_F(MainWindowTest, TheNewsActionShowsTheNewsTabAndResourcesOpensThePanel) {
     EXPECT_EQ(window->resourcesPanel(), panel); // one panel, shown again
     EXPECT_TRUE(panel->isVisible());
     panel->hide();
-    EXPECT_TRUE(waitFor([&] { return std::filesystem::exists(home / "tradeclient" / "Resources" / "holidays.ics"); }));
+    EXPECT_TRUE(waitFor(
+        [&] { return std::filesystem::exists(home / "tradeclient" / "Resources" / "holidays.ics"); }));
     if (before)
         ::setenv("XDG_DATA_HOME", saved.c_str(), 1);
     else

@@ -13,9 +13,10 @@ TEST(WebAddress, HttpAndHttpsOnlyAnyLetterCaseBlanksAroundTrimmed) {
         EXPECT_EQ(webAddressToOpen("https://news.test/a?x=1&y=2", missing), "https://news.test/a?x=1&y=2");
         EXPECT_EQ(webAddressToOpen("  HTTP://News.test:8080/x \n", missing), "http://News.test:8080/x");
         EXPECT_EQ(webAddressToOpen("https://user@news.test/", missing), "https://user@news.test/");
-        for (const char* refused : {"javascript:alert(1)", "file:///etc/passwd", "ftp://files.test/a",
-                                    "mailto:desk@example.test", "data:text/html,x", "https://", "https:///path",
-                                    "https://:80/", "https://a b.test/", "https://a.test/\x01", "", "   "})
+        for (const char* refused :
+             {"javascript:alert(1)", "file:///etc/passwd", "ftp://files.test/a", "mailto:desk@example.test",
+              "data:text/html,x", "https://", "https:///path", "https://:80/", "https://a b.test/",
+              "https://a.test/\x01", "", "   "})
             EXPECT_FALSE(webAddressToOpen(refused, missing)) << refused;
     }
     EXPECT_FALSE(webAddressToOpen(std::string(9000, 'a'), MissingScheme::AssumeHttps));

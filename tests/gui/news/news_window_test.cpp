@@ -22,6 +22,7 @@ protected:
         SessionTest::SetUp();
         const auto certificate = tc::platform::Bundle::pathForResource("news-simulation", "pem");
         ASSERT_TRUE(certificate);
+        context->setClientModel(session.get());
         session->client().news().setSource({"https", "127.0.0.1", ports.news, certificate->string()});
         ASSERT_TRUE(signIn());
         view = std::make_unique<NewsTableController>(*context);
@@ -31,8 +32,8 @@ protected:
         });
         QObject::connect(view.get(), &NewsTableController::newsShown,
                          [this] { shown.push_back(view->shownCategory()); });
-        tester = std::make_unique<QAbstractItemModelTester>(view->model(),
-                                                            QAbstractItemModelTester::FailureReportingMode::Fatal);
+        tester = std::make_unique<QAbstractItemModelTester>(
+            view->model(), QAbstractItemModelTester::FailureReportingMode::Fatal);
     }
     void TearDown() override {
         server->newsDesk()->release();
@@ -40,9 +41,7 @@ protected:
         view.reset();
         SessionTest::TearDown();
     }
-    QString cell(int row, int column) const {
-        return view->model()->index(row, column).data().toString();
-    }
+    QString cell(int row, int column) const { return view->model()->index(row, column).data().toString(); }
 
     std::unique_ptr<NewsTableController> view;
     std::unique_ptr<QAbstractItemModelTester> tester;
@@ -69,7 +68,10 @@ TEST_F(NewsWindowTest, ShowingItLoadsTheFirstCategoryOverHttpsAndADoubleClickOpe
     EXPECT_EQ(server->newsDesk()->answered("BreakingNews"), 1u);
 
     QTableView* table = view->newsTableView();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(view.get()));
     const QRect second = table->visualRect(view->model()->index(1, 0));
+    ASSERT_TRUE(second.isValid());
+    QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, second.center());
     QTest::mouseDClick(table->viewport(), Qt::LeftButton, {}, second.center());
     EXPECT_EQ(opened, std::vector<QString>{"https://news.example.invalid/BreakingNews/2?src=rss&lang=en"});
 
@@ -102,7 +104,8 @@ TEST_F(NewsWindowTest, SwitchingCategoriesQuicklyShowsOnlyTheLast) {
     // The held replies go out late; the view keeps the category chosen.
     server->newsDesk()->release();
     ASSERT_TRUE(guitest::waitFor([&] {
-        return server->newsDesk()->answered("BreakingNews") == 1 && server->newsDesk()->answered("Business") == 1;
+        return server->newsDesk()->answered("BreakingNews") == 1 &&
+               server->newsDesk()->answered("Business") == 1;
     }));
     ASSERT_TRUE(view->LoadNews("Sports"));
     ASSERT_TRUE(guitest::waitFor([&] { return shown.size() == 2; }));

@@ -22,6 +22,7 @@ protected:
             savedHome = before;
         ::setenv("XDG_DATA_HOME", home.c_str(), 1);
         SessionTest::SetUp();
+        context->setClientModel(session.get());
         QObject::connect(session.get(), &tc::gui::ClientModel::resourceStored,
                          [this](const interfaces::ResourceStored& s) { stored.push_back(s); });
         ASSERT_TRUE(signIn());
@@ -60,7 +61,8 @@ TEST_F(ResourcesPanelTest, ListsTheServersEntriesDownloadsTheirFilesOnceAndOpens
         captions << list->item(row)->text();
     // The calendar's key is its file name; "Platform Guide 2" before "Platform Guide 10"; the caption
     // holding "#" is not listed.
-    EXPECT_EQ(captions, (QStringList{"Economic Calendar", "Platform Guide 2", "Platform Guide 10", "Trading Hours"}));
+    EXPECT_EQ(captions,
+              (QStringList{"Economic Calendar", "Platform Guide 2", "Platform Guide 10", "Trading Hours"}));
     EXPECT_FALSE(list->item(0)->icon().isNull());
 
     // The calendar entry names the server's calendar file: downloaded once, into the data folder.
@@ -76,11 +78,13 @@ TEST_F(ResourcesPanelTest, ListsTheServersEntriesDownloadsTheirFilesOnceAndOpens
 
     // A click opens the entry's address; one without a scheme as https.
     const auto click = [&](int row) {
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(row)).center());
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                          list->visualItemRect(list->item(row)).center());
     };
     click(3);
     click(1);
-    EXPECT_EQ(opened, (std::vector<QString>{"https://www.example.invalid/hours", "http://docs.example.invalid/guide/2"}));
+    EXPECT_EQ(opened, (std::vector<QString>{"https://www.example.invalid/hours",
+                                            "http://docs.example.invalid/guide/2"}));
     // Return on the current entry does the same.
     list->setFocus();
     list->setCurrentRow(0);
