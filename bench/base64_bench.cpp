@@ -1,6 +1,6 @@
 // Decoding and inflating a 1 MiB payload, the size class of a large login snapshot.
-#include "connection/data_additions.h"
 #include "platform/base64.h"
+#include "wire/data_additions.h"
 
 #include <benchmark/benchmark.h>
 

@@ -1,7 +1,7 @@
 #pragma once
 // What the benchmarks share: an application shell that does nothing.
-#include "connection/login_inputdata.h"
 #include "interfaces/application_interface.h"
+#include "wire/login_inputdata.h"
 
 #include <cstdint>
 #include <string>

@@ -1,6 +1,6 @@
 // Outgoing message speed: a new order with realistic values composed into its frame, and built
 // through BuildMessage into its sealed envelope.
-#include "connection/message_builders.h"
+#include "wire/message_builders.h"
 
 #include <benchmark/benchmark.h>
 

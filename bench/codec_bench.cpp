@@ -1,8 +1,8 @@
 // Wire codec speed: framing and field split of 10,000 realistic messages, the same messages as FIX
 // parsed by QuickFIX (validation off), and stream reassembly from 1460-byte reads.
-#include "connection/message_base.h"
-#include "connection/stream_deframer.h"
-#include "connection/wire_fields.h"
+#include "wire/message_base.h"
+#include "wire/stream_deframer.h"
+#include "wire/wire_fields.h"
 
 #include <benchmark/benchmark.h>
 

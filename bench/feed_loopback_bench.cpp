@@ -7,7 +7,6 @@
 // the client the drain interval of its feed handler in milliseconds (0: drain as soon as possible).
 #include "bench_support.h"
 #include "client/session_wiring.h"
-#include "connection/login_inputdata.h"
 #include "interfaces/application_interface.h"
 #include "model/records/item_details.h"
 #include "orders/session_orders.h"
@@ -15,6 +14,7 @@
 #include "platform/user_defaults.h"
 #include "session/business/business_base.h"
 #include "session/feed/session_feed.h"
+#include "wire/login_inputdata.h"
 
 #include <benchmark/benchmark.h>
 #include <fmt/format.h>

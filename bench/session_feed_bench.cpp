@@ -4,7 +4,6 @@
 // the main queue is pumped only now and then.
 #include "bench_support.h"
 #include "client/session_wiring.h"
-#include "connection/login_inputdata.h"
 #include "interfaces/application_interface.h"
 #include "orders/session_orders.h"
 #include "platform/dispatch.h"
@@ -12,6 +11,7 @@
 #include "session/business/business_base.h"
 #include "session/feed/price_feed.h"
 #include "session/feed/session_feed.h"
+#include "wire/login_inputdata.h"
 
 #include <benchmark/benchmark.h>
 #include <fmt/format.h>

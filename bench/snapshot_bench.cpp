@@ -2,14 +2,14 @@
 // instruments, 1,000 accounts, 100,000 group-instrument settings), compressed, Base64'd and sealed
 // in an encrypted envelope. Measures opening the envelope and inflating the payload alone, then
 // the whole load into a session model; the goal is a whole load at most 3x the opening alone.
-#include "connection/data_additions.h"
-#include "connection/envelope_opener.h"
-#include "connection/message_base.h"
-#include "connection/stream_deframer.h"
 #include "platform/base64.h"
 #include "platform/log.h"
 #include "platform/message_cipher.h"
 #include "session/snapshot/amp_snapshot_loader.h"
+#include "wire/data_additions.h"
+#include "wire/envelope_opener.h"
+#include "wire/message_base.h"
+#include "wire/stream_deframer.h"
 
 #include <benchmark/benchmark.h>
 

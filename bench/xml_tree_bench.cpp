@@ -1,4 +1,4 @@
-#include "connection/xml_tree.h"
+#include "wire/xml_tree.h"
 
 #include <benchmark/benchmark.h>
 

@@ -1,7 +1,7 @@
 // Strict and lenient Base64 decoding of arbitrary text; whatever decodes must survive a re-encode.
-#include "connection/data_additions.h"
 #include "fuzz_support.h"
 #include "platform/base64.h"
+#include "wire/data_additions.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -1,8 +1,8 @@
 // Feeding a stream in arbitrary chunks must give exactly the frames that feeding it whole gives.
 // Input: byte 0 picks the cap, byte 1 the number of chunk sizes, then the sizes, then the stream.
-#include "connection/stream_deframer.h"
 #include "platform/log.h"
 #include "platform/utf8.h"
+#include "wire/stream_deframer.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -1,11 +1,11 @@
 // Arbitrary text opened as the tag-27 value of an encrypted envelope under a fixed key, and as the
 // value of a compressed tag-1050 field. Whatever opens must be UTF-8 and seal back to the same bytes.
-#include "connection/envelope_opener.h"
 #include "fuzz_support.h"
 #include "platform/base64.h"
 #include "platform/crypto.h"
 #include "platform/message_cipher.h"
 #include "platform/utf8.h"
+#include "wire/envelope_opener.h"
 
 #include <cstdint>
 #include <cstdlib>

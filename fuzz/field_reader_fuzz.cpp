@@ -1,11 +1,11 @@
 // The body reader, the field-string reader and the extractor must agree on every input, and the
 // markup stripping must never fail.
-#include "connection/message_base.h"
-#include "connection/message_cracker.h"
-#include "connection/stream_deframer.h"
-#include "connection/wire_fields.h"
 #include "platform/log.h"
 #include "platform/utf8.h"
+#include "wire/message_base.h"
+#include "wire/message_cracker.h"
+#include "wire/stream_deframer.h"
+#include "wire/wire_fields.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -1,9 +1,9 @@
 // The funding record texts from the server: any bytes must read without a fault, and what the
 // readers produce must write back (where the client writes the form) to a text that reads the same.
-#include "connection/record_text.h"
 #include "fuzz_support.h"
 #include "model/records/financial_approval.h"
 #include "model/records/funding_records.h"
+#include "wire/record_text.h"
 
 #include <cstdint>
 #include <cstdlib>

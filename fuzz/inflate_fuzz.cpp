@@ -1,7 +1,7 @@
 // Inflation of arbitrary bytes under a lowered cap; what inflates must stay under it and deflate back;
 // the input itself must survive a deflate/inflate round trip.
-#include "connection/data_additions.h"
 #include "fuzz_support.h"
+#include "wire/data_additions.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -1,7 +1,7 @@
 // Any bytes: the reader must not crash or touch bytes outside its copy, and whatever tree it builds must
 // hold together: consistent links, no text on elements with children, nothing deeper than the cap.
-#include "connection/xml_tree.h"
 #include "fuzz_support.h"
+#include "wire/xml_tree.h"
 
 #include <cstdint>
 #include <cstdio>

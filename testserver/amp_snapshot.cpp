@@ -2,8 +2,8 @@
 
 #include "server_wire.h"
 
-#include "connection/separators.h"
 #include "platform/decimal.h"
+#include "wire/separators.h"
 
 #include <array>
 

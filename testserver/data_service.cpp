@@ -2,8 +2,8 @@
 
 #include "server_wire.h"
 
-#include "connection/wire_names.h"
 #include "platform/log.h"
+#include "wire/wire_names.h"
 
 #include <algorithm>
 #include <charconv>

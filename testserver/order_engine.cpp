@@ -2,10 +2,10 @@
 
 #include "server_wire.h"
 
-#include "connection/wire_date.h"
-#include "connection/wire_names.h"
 #include "platform/decimal.h"
 #include "platform/log.h"
+#include "wire/wire_date.h"
+#include "wire/wire_names.h"
 
 #include <algorithm>
 #include <charconv>

@@ -1,7 +1,7 @@
 #include "price_book.h"
 
-#include "connection/separators.h"
 #include "platform/date_format.h"
+#include "wire/separators.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,11 +1,11 @@
 #include "server_wire.h"
 
-#include "connection/data_additions.h"
-#include "connection/message_base.h"
-#include "connection/separators.h"
-#include "connection/wire_names.h"
 #include "platform/base64.h"
 #include "platform/message_cipher.h"
+#include "wire/data_additions.h"
+#include "wire/message_base.h"
+#include "wire/separators.h"
+#include "wire/wire_names.h"
 
 #include <cstdint>
 #include <span>

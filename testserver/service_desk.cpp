@@ -1,14 +1,14 @@
 #include "service_desk.h"
 
-#include "connection/record_text.h"
-#include "connection/wire_date.h"
-#include "connection/wire_names.h"
 #include "model/records/financial_approval.h"
 #include "model/records/funding_records.h"
 #include "platform/lenient.h"
 #include "platform/log.h"
 #include "platform/rtf_writer.h"
 #include "server_wire.h"
+#include "wire/record_text.h"
+#include "wire/wire_date.h"
+#include "wire/wire_names.h"
 
 #include <fmt/format.h>
 

@@ -3,20 +3,18 @@
 #include "amp_snapshot.h"
 #include "data_service.h"
 #include "server_wire.h"
+#include "server_zmq.h"
 
-#include "connection/envelope_key.h"
-#include "connection/envelope_opener.h"
-#include "connection/login_inputdata.h"
-#include "connection/stream_deframer.h"
-#include "connection/wire_date.h"
-#include "connection/wire_fields.h"
-#include "connection/wire_names.h"
-#include "connection/zmq/zmq_context.h"
-#include "connection/zmq/zmq_exception.h"
-#include "connection/zmq/zmq_socket.h"
 #include "platform/date_format.h"
 #include "platform/lenient.h"
 #include "platform/log.h"
+#include "wire/envelope_key.h"
+#include "wire/envelope_opener.h"
+#include "wire/login_inputdata.h"
+#include "wire/stream_deframer.h"
+#include "wire/wire_date.h"
+#include "wire/wire_fields.h"
+#include "wire/wire_names.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -89,25 +87,6 @@ int typeOf(const FieldMap& fields) {
 
 std::string now() {
     return wire::nowText();
-}
-
-int portOfEndpoint(const std::string& endpoint) {
-    const auto colon = endpoint.rfind(':');
-    int port = 0;
-    if (colon == std::string::npos)
-        return 0;
-    std::string_view digits(endpoint.c_str() + colon + 1);
-    std::from_chars(digits.data(), digits.data() + digits.size(), port);
-    return port;
-}
-
-int bindZmq(ZMQSocket& socket, const std::string& host, int port) {
-    socket.setIntOption(ZMQ_LINGER, 0);
-    socket.bindToEndpoint("tcp://" + host + ":" + (port == 0 ? std::string("*") : std::to_string(port)));
-    std::string endpoint = socket.dataForOption(ZMQ_LAST_ENDPOINT);
-    while (!endpoint.empty() && endpoint.back() == '\0')
-        endpoint.pop_back();
-    return portOfEndpoint(endpoint);
 }
 
 constexpr std::string_view kElsewhereText = "Your user name has signed in from another location.";
@@ -192,8 +171,6 @@ ServerPorts TestServer::start(const ServerOptions& options) {
         listener_ = wake_ = -1;
         feed_.reset();
         data_.reset();
-        if (zmq_)
-            zmq_->terminate();
         zmq_.reset();
     };
 
@@ -213,14 +190,14 @@ ServerPorts TestServer::start(const ServerOptions& options) {
     wake_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
 
     try {
-        zmq_ = ZMQContext::create(1);
-        feed_ = zmq_->socketWithType(ZMQ_PUB);
-        ports_.feed = bindZmq(*feed_, host, options.feedPort);
-        data_ = zmq_->socketWithType(ZMQ_REP);
-        ports_.data = bindZmq(*data_, host, options.dataPort);
-    } catch (const ZMQException& e) {
+        zmq_ = std::make_unique<ZmqServerContext>();
+        feed_ = zmq_->bind(ZMQ_PUB, host, options.feedPort);
+        ports_.feed = feed_->port();
+        data_ = zmq_->bind(ZMQ_REP, host, options.dataPort);
+        ports_.data = data_->port();
+    } catch (const ZmqFailure& e) {
         cleanup();
-        throw ServerError("cannot bind the feed or data-service port on " + host + ": " + e.reason());
+        throw ServerError("cannot bind the feed or data-service port on " + host + ": " + e.what());
     }
 
     if (options.newsPort >= 0 || options.newsHttpPort >= 0) {
@@ -268,7 +245,6 @@ void TestServer::stop() {
     listener_ = wake_ = -1;
     feed_.reset();
     data_.reset();
-    zmq_->terminate();
     zmq_.reset();
     news_.reset();
     Log::info("testserver: stopped");
@@ -762,7 +738,7 @@ bool TestServer::publishInstrumentStatus(std::string_view code, int status) {
 void TestServer::feedLoop() {
     auto sendStatuses = [this](std::vector<std::string> texts) {
         for (const auto& text : texts) {
-            feed_->sendData(text, 0);
+            feed_->send(text);
             updateStats([](ServerStats& s) { ++s.statusesPublished; });
         }
     };
@@ -779,8 +755,8 @@ void TestServer::feedLoop() {
             }
             try {
                 sendStatuses(std::move(texts));
-            } catch (const ZMQException& e) {
-                Log::error("testserver: feed stopped: {}", e.reason());
+            } catch (const ZmqFailure& e) {
+                Log::error("testserver: feed stopped: {}", e.what());
                 return;
             }
         }
@@ -804,8 +780,8 @@ void TestServer::feedLoop() {
         if (!texts.empty()) {
             try {
                 sendStatuses(std::move(texts));
-            } catch (const ZMQException& e) {
-                Log::error("testserver: feed stopped: {}", e.reason());
+            } catch (const ZmqFailure& e) {
+                Log::error("testserver: feed stopped: {}", e.what());
                 return;
             }
             // A status asked for between two quotes does not hurry the next quote.
@@ -821,13 +797,13 @@ void TestServer::feedLoop() {
         const Instrument& instrument = prices_->instrument(index);
         deliverLater(engine_->onQuote(index, q));
         try {
-            feed_->sendData(PriceBook::quoteText(instrument, q, now()), 0);
-            feed_->sendData(PriceBook::depthText(instrument, q), 0);
+            feed_->send(PriceBook::quoteText(instrument, q, now()));
+            feed_->send(PriceBook::depthText(instrument, q));
             // Now and then the instrument's own session: the client keeps trading it as before.
             if (++published % kStatusEveryQuotes == 0)
                 sendStatuses({instrumentStatusText(instrument.code, instrument.session)});
-        } catch (const ZMQException& e) {
-            Log::error("testserver: feed stopped: {}", e.reason());
+        } catch (const ZmqFailure& e) {
+            Log::error("testserver: feed stopped: {}", e.what());
             return;
         }
         index = (index + 1) % prices_->size();
@@ -840,14 +816,13 @@ void TestServer::feedLoop() {
 void TestServer::dataLoop() {
     while (!stopping_) {
         try {
-            zmq_pollitem_t item{};
-            data_->getPollItem(&item, ZMQ_POLLIN);
-            if (ZMQContext::pollWithItems(&item, 1, 100000) <= 0 || !(item.revents & ZMQ_POLLIN))
+            if (!data_->waitReadable(100))
                 continue;
-            std::string request = data_->receiveDataWithFlags(0);
+            bool more = false;
+            std::string request = data_->receive(more);
             bool oversize = request.size() > kMaxDataRequestBytes;
-            while (data_->hasMoreDataForOption(ZMQ_RCVMORE)) {
-                std::string part = data_->receiveDataWithFlags(0);
+            while (more) {
+                std::string part = data_->receive(more);
                 if (request.size() + part.size() > kMaxDataRequestBytes)
                     oversize = true;
                 else
@@ -861,10 +836,10 @@ void TestServer::dataLoop() {
             if (oversize)
                 Log::warning("testserver: data-service request over {} bytes; answered empty",
                              kMaxDataRequestBytes);
-            data_->sendData(oversize ? std::string() : answerDataRequest(request), 0);
-        } catch (const ZMQException& e) {
+            data_->send(oversize ? std::string() : answerDataRequest(request));
+        } catch (const ZmqFailure& e) {
             if (!stopping_)
-                Log::error("testserver: data service stopped: {}", e.reason());
+                Log::error("testserver: data service stopped: {}", e.what());
             return;
         }
     }

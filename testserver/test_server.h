@@ -22,14 +22,11 @@
 #include <thread>
 #include <vector>
 
-namespace tc {
-class ZMQContext;
-class ZMQSocket;
-} // namespace tc
-
 namespace testserver {
 
 class DataService;
+class ZmqServerContext;
+class ZmqServerSocket;
 
 // The feed carries an instrument-status message after this many quotes.
 inline constexpr std::uint64_t kStatusEveryQuotes = 50;
@@ -199,9 +196,9 @@ private:
     std::mutex commandsMutex_;
     std::vector<std::function<void()>> commands_;
 
-    std::shared_ptr<tc::ZMQContext> zmq_;
-    std::shared_ptr<tc::ZMQSocket> feed_;
-    std::shared_ptr<tc::ZMQSocket> data_;
+    std::unique_ptr<ZmqServerContext> zmq_;
+    std::unique_ptr<ZmqServerSocket> feed_;
+    std::unique_ptr<ZmqServerSocket> data_;
 
     std::mutex feedMutex_;
     std::condition_variable feedWake_;

@@ -1,14 +1,18 @@
 #!/usr/bin/env python3
 """Checks that every source of a layer includes only its own layer and the layers it sees.
 
-Usage: check_layers.py SRC_DIR LAYER=SEES,SEES ...
+Usage: check_layers.py SRC_DIR LAYER=SEES,SEES ... [PROGRAM_DIR:SEES,SEES ...]
 
 The build refuses a back-edge where a layer compiles the offending header; this also covers headers
 that no source of their own layer includes, and includes that climb out with "..". Every quoted include
 names its folder from src/ (uic's generated ui_*.h headers excepted), so an include of a folder that is
 no layer, or of one the layer may not see, is a fault; a program's main file may also include what the
 program links beside the layers. The desktop program (gui) is checked the same way
-against the layers behind its wall.
+against the layers behind its wall. A folder outside src/ given as PROGRAM_DIR:SEES (the test server)
+may include its own files by bare name and, of the layers, only those it sees.
+
+The session and the order layer tell what happened through typed events only: no source of theirs
+posts a named notification on the notification centre (observing the network watcher's is allowed).
 """
 import pathlib
 import re
@@ -19,17 +23,28 @@ GENERATED = re.compile(r"^ui_\w+\.h$")
 # A program's own file (main.cpp, screens_main.cpp) may include what the program links beside the
 # layers, such as the test server the screenshot tool starts; the layers it includes are still checked.
 PROGRAM = re.compile(r"^(\w+_)?main\.cpp$")
+# Layers that post no named notification, and what such a post on the centre looks like.
+EVENTS_ONLY = ("session", "orders")
+POST = re.compile(r"(\.|->)\s*(post|postOnMainQueue)\s*\(|NotificationCenter::defaultCenter\(\)\s*\.\s*post")
 
 
 def main(argv):
     src = pathlib.Path(argv[1])
     sees = {}
+    programs = {}
     for arg in argv[2:]:
+        if ":" in arg:
+            folder, _, below = arg.partition(":")
+            programs[folder] = {b for b in below.split(",") if b}
+            continue
         layer, _, below = arg.partition("=")
         sees[layer] = {layer} | {b for b in below.split(",") if b}
     faults = []
-    for layer, allowed in sees.items():
-        for path in sorted((src / layer).rglob("*")):
+    roots = [(layer, src / layer, allowed) for layer, allowed in sees.items()]
+    roots += [(pathlib.Path(folder).name, pathlib.Path(folder), allowed) for folder, allowed in programs.items()]
+    for layer, root, allowed in roots:
+        own = root if layer not in sees else None
+        for path in sorted(root.rglob("*")):
             if path.suffix not in (".h", ".cpp", ".inc"):
                 continue
             for number, line in enumerate(path.read_text(errors="replace").splitlines(), 1):
@@ -38,7 +53,9 @@ def main(argv):
                     continue
                 target = m.group(1)
                 top = target.split("/")[0]
-                where = f"{path.relative_to(src.parent)}:{number}"
+                where = f"{path.relative_to(root.parent)}:{number}"
+                if own is not None and "/" not in target and (path.parent / target).exists():
+                    continue
                 if top == ".." or "/../" in target:
                     faults.append(f'{where}: "{target}" climbs out of its layer')
                 elif top in allowed or GENERATED.match(target):
@@ -47,9 +64,17 @@ def main(argv):
                     faults.append(f'{where}: {layer} includes "{target}" of {top}, a layer it may not see')
                 elif not PROGRAM.match(path.name):
                     faults.append(f'{where}: {layer} includes "{target}", which no layer it sees holds')
+    for layer in EVENTS_ONLY:
+        for path in sorted((src / layer).rglob("*")) if (src / layer).is_dir() else []:
+            if path.suffix not in (".h", ".cpp", ".inc"):
+                continue
+            for number, line in enumerate(path.read_text(errors="replace").splitlines(), 1):
+                if POST.search(line) and ("center" in line.lower() or "Notification" in line):
+                    faults.append(f"{path.relative_to(src.parent)}:{number}: {layer} posts a named "
+                                  "notification; tell it through a typed event")
     for fault in faults:
         print(fault)
-    print(f"{len(sees)} layers, {len(faults)} faults")
+    print(f"{len(sees)} layers, {len(programs)} programs, {len(faults)} faults")
     return 1 if faults else 0
 
 

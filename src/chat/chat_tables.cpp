@@ -1,10 +1,10 @@
 #include "chat/chat_tables.h"
 
 #include "chat/rtf_reader.h"
-#include "connection/separators.h"
 #include "model/records/record_fields.h"
 #include "platform/lenient.h"
 #include "platform/log.h"
+#include "wire/separators.h"
 
 namespace tc::chat {
 namespace {

@@ -1,18 +1,17 @@
 #include "chat/session_chat.h"
 
 #include "chat/rtf_reader.h"
-#include "connection/login_inputdata.h"
-#include "connection/message_builders.h"
-#include "connection/message_cracker.h"
-#include "connection/record_text.h"
-#include "connection/wire_fields.h"
-#include "connection/wire_names.h"
 #include "platform/lenient.h"
 #include "platform/log.h"
 #include "platform/rtf_writer.h"
 #include "session/business/business_base.h"
-#include "session/business/notification_names.h"
 #include "session/business/session_events.h"
+#include "wire/login_inputdata.h"
+#include "wire/message_builders.h"
+#include "wire/message_cracker.h"
+#include "wire/record_text.h"
+#include "wire/wire_fields.h"
+#include "wire/wire_names.h"
 
 #include <optional>
 
@@ -201,7 +200,6 @@ void SessionChat::FillChatRoomDetails(const Fields& fields, const std::string& r
         for (const std::string& piece : fields)
             if (const wire::Field f = wire::parseField(piece); f.hasValue)
                 apply(room, f);
-        events_->sendRoomCreationNotification(roomKey, room.RoomId, room.RoomName);
         // The texts typed while the room was being made go out now, in order, once.
         const RoomCreation creation{roomKey, room.RoomUsers, room.RoomId, room.RoomName};
         if (auto sent = sendAll(waiting_.roomCreated(creation)); !sent)
@@ -317,7 +315,6 @@ void SessionChat::FillChatMessages(const Fields& fields, const std::string& room
         return;
     if (notice) {
         events_->NewMessageNotification(noticeTitle);
-        events_->UpdateChatNotification(std::string(kNoticeMessageNotification));
         if (noticeListener_) {
             std::string roomId;
             for (const auto& [key, room] : chat_.ChatRoomCollection)
@@ -328,7 +325,6 @@ void SessionChat::FillChatMessages(const Fields& fields, const std::string& room
     } else {
         events_->NewChatMessageNotification({sender, lastText, displayName.value_or("")}, chat_.chatUserName,
                                             business_.logindata().userName().value_or(""));
-        events_->UpdateChatNotification(std::string(kUpdateChatMessageNotification));
     }
     changed(Kind::Message, roomName);
 }
@@ -404,9 +400,6 @@ void SessionChat::FillRoomMessage(const Fields& fields) {
     if (last && last->isMessageNotices) {
         business_.sessionRequests().requestChatMessageAcknowledgement(last->RoomName, last->MessageId);
         last->isanUnreadMessage = false;
-        events_->NoticeMessageReceivedNotification(last->RoomId);
-    } else {
-        events_->RecentConversationMessageReceivedNotification(last ? last->RoomId : std::string());
     }
     changed(Kind::Transcript, last ? last->RoomId : lastRoomId);
 }
@@ -472,7 +465,6 @@ void SessionChat::UpdateChatUserStatus(const std::string& userName, const Fields
             if (const wire::Field f = wire::parseField(piece); f.hasValue && f.tag == kStatus)
                 (*user)->setStatus(f.value);
     }
-    events_->postNotification(std::string(kUserStatusNotification));
     changed(Kind::Status, userName);
 }
 

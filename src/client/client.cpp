@@ -11,11 +11,7 @@
 #include "client/session_resources.h"
 #include "client/signal.h"
 #include "connection/device_info.h"
-#include "connection/login_inputdata.h"
-#include "connection/reachability.h"
-#include "connection/record_text.h"
-#include "connection/url_encoding.h"
-#include "connection/wire_names.h"
+#include "connection/reachability_notifier.h"
 #include "funding/session_funding.h"
 #include "model/collection_keys.h"
 #include "model/records/account_details.h"
@@ -30,6 +26,10 @@
 #include "platform/log.h"
 #include "session/business/business_base.h"
 #include "statements/session_statements.h"
+#include "wire/login_inputdata.h"
+#include "wire/record_text.h"
+#include "wire/url_encoding.h"
+#include "wire/wire_names.h"
 
 #include <utility>
 
@@ -91,8 +91,9 @@ struct Events {
     Signal<interfaces::DemoRegistrationResult> demoRegistered;
 };
 
-// The session's events as the client's: each is handed on from a main-queue task of its own, so a
-// subscriber is never called back inside a command it is making, and never after the client is gone.
+// The session's events as the client's: each is handed on from a main-queue task of its own (the
+// table changes from the session's flush task, the rest from one posted here), so a subscriber is
+// never called back inside a command it is making, and never after the client is gone.
 class EventRelay final : public SessionEventSink {
 public:
     EventRelay(std::shared_ptr<Events> events, platform::CallbackGuard::Scope client,
@@ -106,7 +107,11 @@ public:
     }
 
     void loginPhaseChanged(LoginPhase phase) override { later(&Events::loginState, stateOf(phase)); }
-    void tablesChanged(interfaces::TableSet tables) override { later(&Events::tables, tables); }
+    // The session's flush of table changes runs in a main-queue task of its own, never inside a
+    // command: it calls the subscribers itself.
+    void tablesChanged(interfaces::TableSet tables) override {
+        client_.bind([events = events_, tables] { events->tables.emit(tables); })();
+    }
     void feedApplied(const std::vector<std::string>& quoteCodes,
                      const std::vector<std::string>& depthCodes) override {
         if (!quoteCodes.empty())
@@ -193,8 +198,6 @@ struct ClientCore {
     chat::SessionChat* chat = nullptr;
     statements::SessionStatements* statements = nullptr;
     SessionResources* resources = nullptr;
-    bool answering = false;
-    std::optional<OrderResult> answer;
 
     explicit ClientCore(interfaces::ApplicationInterface& app) : application(app) {}
     SessionRequests& requests() { return business->sessionRequests(); }
@@ -314,14 +317,6 @@ public:
         return core_.events->offsetAnswered.connect(std::move(fn));
     }
 
-    // A refusal the order requests posted: the answer of the request running now, and an event.
-    void refused(std::string_view key, const std::string& text, const std::shared_ptr<Order>& order) {
-        if (core_.answering && !core_.answer)
-            core_.answer = OrderResult::refused(std::string(key), text);
-        core_.relay->later(&Events::orderRefused,
-                           OrderRefusal{OrderRefusal::Origin::Client, std::string(key), text, order, {}});
-    }
-
 private:
     OrderRequests& requests() { return core_.orders->requests(); }
 
@@ -390,18 +385,17 @@ private:
         return answer([&] { return request(info); });
     }
 
-    // Runs an order request; a refusal made while it runs is its answer.
+    // Runs an order request and hands on its answer; a refusal with a reason is also an event.
     template <typename Request>
     OrderResult answer(Request request) {
-        core_.answering = true;
-        core_.answer.reset();
-        const bool sent = request();
-        core_.answering = false;
-        if (sent)
+        OrderAnswer answer = request();
+        if (answer)
             return OrderResult::wasSent();
-        if (core_.answer)
-            return std::move(*core_.answer);
-        return OrderResult::refused({}, {});
+        if (!answer.key.empty())
+            core_.relay->later(
+                &Events::orderRefused,
+                OrderRefusal{OrderRefusal::Origin::Client, answer.key, answer.text, answer.order, {}});
+        return OrderResult::refused(std::move(answer.key), std::move(answer.text));
     }
 
     ClientCore& core_;
@@ -608,16 +602,12 @@ public:
         core_.statements = wired.statements;
         core_.resources = wired.resources;
         listenToParts();
-        core_.orders->manager().setRefusalListener(
-            [this](std::string_view key, const std::string& text, const std::shared_ptr<Order>& order) {
-                orders_.refused(key, text, order);
-            });
         // The product's own words for some texts: every lookup of this program goes through them.
         LanguageString::setProductLocalizationList(*core_.login->productLocalizationList());
         if (options.watchNetwork) {
             // Without it the feed and data-service sockets would never be made again after the network
             // comes back. Its changes reach the session as "kReachabilityChangedNotification".
-            watcher_ = Reachability::reachabilityForInternetConnection();
+            watcher_ = ReachabilityNotifier::reachabilityForInternetConnection();
             if (!watcher_ || !watcher_->startNotifier())
                 platform::Log::warning("the internet connection is not watched; sockets are not remade "
                                        "when the network returns");
@@ -851,7 +841,7 @@ private:
     StatementsPart statements_{core_};
     ResourcesPart resources_{core_};
     NewsPart news_{core_};
-    std::shared_ptr<Reachability> watcher_;
+    std::shared_ptr<ReachabilityNotifier> watcher_;
     bool signInStarted_ = false;
     platform::CallbackGuard guard_; // last: events queued for the main queue stop first
 };

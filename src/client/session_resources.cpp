@@ -4,7 +4,6 @@
 #include "model/session_model.h"
 #include "platform/log.h"
 #include "session/business/business_base.h"
-#include "session/business/notification_names.h"
 #include "session/business/session_requests.h"
 
 namespace tc {
@@ -87,9 +86,6 @@ void SessionResources::storeDownload(interfaces::ResourceStored stored,
     }
     if (!stored.error.empty())
         platform::Log::warning("resource {} not stored: {}", stored.name, stored.error);
-    if (stored.calendarMerged)
-        platform::NotificationCenter::defaultCenter().postOnMainQueue(
-            std::string(kResourceDownloadCompletedNotification));
     if (listener_)
         listener_(stored);
 }

@@ -6,9 +6,9 @@
 //
 // BusinessServices is the test seam: a service given here is used in place of the real one.
 #include "connection/connection_base.h"
-#include "connection/login_inputdata.h"
 #include "interfaces/application_interface.h"
 #include "session/business/business_services.h"
+#include "wire/login_inputdata.h"
 
 #include <memory>
 

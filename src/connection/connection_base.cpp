@@ -2,16 +2,16 @@
 
 #include "connection/connection_notifications.h"
 #include "connection/device_info.h"
-#include "connection/login_inputdata.h"
-#include "connection/message_base.h"
-#include "connection/wire_date.h"
-#include "connection/wire_names.h"
 #include "connection/zmq/zmq_context.h"
 #include "connection/zmq/zmq_exception.h"
 #include "connection/zmq/zmq_feed_subscriber.h"
 #include "platform/date_format.h"
 #include "platform/log.h"
 #include "platform/notification_center.h"
+#include "wire/login_inputdata.h"
+#include "wire/message_base.h"
+#include "wire/wire_date.h"
+#include "wire/wire_names.h"
 
 #include <netinet/in.h>
 #include <netinet/tcp.h>

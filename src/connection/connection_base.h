@@ -6,11 +6,11 @@
 // requester's own thread and feed messages on the subscriber's. On each of them the connection only
 // cuts frames and hands them to its owner, on that same thread. What the owner does with them (and on
 // which queue) is the owner's business.
-#include "connection/request_message.h"
 #include "connection/socket/stream_socket.h"
-#include "connection/stream_deframer.h"
 #include "connection/zmq/zmq_requester.h"
 #include "platform/clock.h"
+#include "wire/request_message.h"
+#include "wire/stream_deframer.h"
 
 #include <atomic>
 #include <cstdint>

@@ -1,8 +1,8 @@
 #include "funding/funding_rules.h"
 
-#include "connection/record_text.h"
 #include "model/records/account_details.h"
 #include "model/session_queries.h"
+#include "wire/record_text.h"
 
 #include <cmath>
 #include <string_view>

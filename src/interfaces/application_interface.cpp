@@ -1,7 +1,7 @@
 #include "interfaces/application_interface.h"
 
-#include "connection/login_inputdata.h"
 #include "model/text/language_string.h"
+#include "wire/login_inputdata.h"
 
 namespace interfaces {
 

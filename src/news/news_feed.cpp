@@ -1,6 +1,6 @@
 #include "news/news_feed.h"
 
-#include "connection/xml_tree.h"
+#include "wire/xml_tree.h"
 #include "platform/utf8.h"
 
 #include <vector>

@@ -1,6 +1,6 @@
 #include "news/news_service.h"
 
-#include "connection/login_inputdata.h"
+#include "wire/login_inputdata.h"
 #include "http/request_operation_manager.h"
 #include "http/response_serializer.h"
 #include "news/news_feed.h"

@@ -1,8 +1,5 @@
 #include "orders/order_collections.h"
 
-#include "connection/message_cracker.h"
-#include "connection/wire_date.h"
-#include "connection/wire_names.h"
 #include "model/position_arithmetic.h"
 #include "model/records/account_details.h"
 #include "model/records/history_rows.h"
@@ -14,6 +11,9 @@
 #include "platform/lenient.h"
 #include "platform/log.h"
 #include "session/business/session_events.h"
+#include "wire/message_cracker.h"
+#include "wire/wire_date.h"
+#include "wire/wire_names.h"
 
 #include <fmt/format.h>
 
@@ -224,11 +224,6 @@ std::string sixDecimals(double value) {
 }
 
 } // namespace
-
-void OrderCollectionsHost::pendingOrderStored(const std::shared_ptr<Order>& order) {
-    if (SessionEvents* notices = events())
-        notices->PendingOrderNotification(order);
-}
 
 OrderCollections::OrderCollections(SessionModel& model, OrderCollectionsHost& host)
     : model_(model), host_(host), openIndex_(&Order::OpenPositionId), pendingIndex_(&Order::PendingOrderId),
@@ -695,7 +690,6 @@ void OrderCollections::FillSettledOrderCollection(const Fields& fields) {
     journal(JournalData::kPositionSettled, s);
     if (SessionEvents* events = host_.events()) {
         events->ShowSettledOrderNotification(s.ItemCode + '#' + s.SettledPrice + '#' + s.SettlementId);
-        events->bulkCloseSettledNotification(record);
     }
     host_.positionSettled(record);
 }

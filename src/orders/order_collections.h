@@ -38,8 +38,8 @@ public:
     virtual void appendJournal(std::string line) = 0;
     // Where pending-order, trade-confirmation and settlement notices go; null: nowhere.
     virtual SessionEvents* events() = 0;
-    // The server stored a limit or stop order: its notice by default.
-    virtual void pendingOrderStored(const std::shared_ptr<Order>& order);
+    // The server stored a limit or stop order; nothing by default.
+    virtual void pendingOrderStored(const std::shared_ptr<Order>& /*order*/) {}
     // A settlement was filed, after its notices; nothing by default.
     virtual void positionSettled(const std::shared_ptr<Order>& /*settlement*/) {}
 };

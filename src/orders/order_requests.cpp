@@ -1,8 +1,5 @@
 #include "orders/order_requests.h"
 
-#include "connection/separators.h"
-#include "connection/wire_date.h"
-#include "connection/wire_names.h"
 #include "interfaces/application_interface.h"
 #include "model/records/item_details.h"
 #include "model/text/formatter.h"
@@ -11,8 +8,10 @@
 #include "orders/order_numbers.h"
 #include "platform/decimal_text.h"
 #include "platform/log.h"
-#include "session/business/notification_names.h"
 #include "session/business/session_requests.h"
+#include "wire/separators.h"
+#include "wire/wire_date.h"
+#include "wire/wire_names.h"
 
 #include <algorithm>
 #include <charconv>
@@ -113,39 +112,30 @@ OrderInfo requestOnRecord(const Order& record, bool oppositeSide) {
 
 } // namespace
 
-OrderRequests::OrderRequests(OrderRequestContext& context, OrderSession& session, OrderMananger& manager,
-                             platform::NotificationCenter& center)
-    : context_(context), session_(session), manager_(manager), center_(center) {}
+OrderRequests::OrderRequests(OrderRequestContext& context, OrderSession& session, OrderMananger& manager)
+    : context_(context), session_(session), manager_(manager) {}
 
-OrderRequests::~OrderRequests() {
-    stopAwaiting();
+OrderAnswer OrderRequests::refuse(std::string_view key, std::string_view detail) const {
+    return OrderAnswer::refused(std::string(key), withDetail(session_.textForKey(key), detail));
 }
 
-bool OrderRequests::refuse(std::string_view key, std::string_view detail) const {
-    manager_.sendNotification(withDetail(session_.textForKey(key), detail), nullptr, key);
-    return false;
-}
-
-bool OrderRequests::streamUp() const {
+OrderAnswer OrderRequests::streamUp() const {
     if (context_.isStreamConnected())
-        return true;
+        return OrderAnswer::ok();
     platform::Log::warning("order request refused: the trading stream is down");
     return refuse(kNotConnectedKey);
 }
 
-bool OrderRequests::send(MessageBase& message) {
-    SendWatch watch(context_.sender());
-    message.setSender(&watch);
-    message.BuildMessage();
+OrderAnswer OrderRequests::send(MessageBase& message) {
+    message.setSender(&context_.sender());
+    const bool sent = message.BuildMessage();
     message.setSender(nullptr);
-    if (!watch.sent)
-        return refuse(kNotSendableKey);
-    return true;
+    return sent ? OrderAnswer::ok() : refuse(kNotSendableKey);
 }
 
 // ---- orders
 
-std::shared_ptr<Order> OrderRequests::GenerateOrder(const OrderInfo& info) const {
+OrderAnswer OrderRequests::GenerateOrder(const OrderInfo& info) const {
     auto order = std::make_shared<Order>();
     const auto found = session_.instrumentForCode(info.itemCode);
     const ItemDetails& item = found ? *found : kNoItem;
@@ -184,13 +174,14 @@ std::shared_ptr<Order> OrderRequests::GenerateOrder(const OrderInfo& info) const
     o.isTakeProfitEnabled = info.TakeProfitEnabled;
     o.isStopLossEnabled = info.StopLossEnabled;
 
-    o.validationResult = manager_.Validate(order);
-    return o.validationResult ? order : nullptr;
+    OrderAnswer answer = manager_.Validate(order);
+    o.validationResult = answer.passed;
+    answer.order = order;
+    return answer;
 }
 
-bool OrderRequests::ValidationsBeforeOrderPlacing(const OrderInfo& info) const {
-    const auto order = GenerateOrder(info);
-    return order && order->validationResult;
+OrderAnswer OrderRequests::ValidationsBeforeOrderPlacing(const OrderInfo& info) const {
+    return GenerateOrder(info);
 }
 
 void OrderRequests::fillOrderTags(MessageBase& m, const Order& o) const {
@@ -218,12 +209,12 @@ void OrderRequests::fillOrderTags(MessageBase& m, const Order& o) const {
     m.setValue(tag::kTransactionTime, o.TransactionDateTime);
 }
 
-std::shared_ptr<Order>
-OrderRequests::sendOrder(const OrderInfo& info, std::int64_t type, int subtype,
-                         const std::function<void(MessageBase&, const Order&)>& extra) {
-    const auto order = GenerateOrder(info);
-    if (!order)
-        return nullptr;
+OrderAnswer OrderRequests::sendOrder(const OrderInfo& info, std::int64_t type, int subtype,
+                                     const std::function<void(MessageBase&, const Order&)>& extra) {
+    OrderAnswer built = GenerateOrder(info);
+    if (!built)
+        return built;
+    const std::shared_ptr<Order>& order = built.order;
     MessageBase m;
     m.startRequest(type);
     if (type == msg::kEditOrder)
@@ -232,65 +223,62 @@ OrderRequests::sendOrder(const OrderInfo& info, std::int64_t type, int subtype,
         m.setNeworderrequestType(subtype);
     fillOrderTags(m, *order);
     extra(m, *order);
-    return send(m) ? order : nullptr;
+    OrderAnswer sent = send(m);
+    sent.order = order;
+    return sent;
 }
 
-std::optional<OrderInfo> OrderRequests::requestOn(const std::shared_ptr<Order>& record, std::string_view id,
-                                                  bool oppositeSide) const {
-    if (!record || !accountNumberOf(*record)) {
-        refuse(kUnknownRecordKey, id);
+std::optional<OrderInfo> OrderRequests::requestOn(const std::shared_ptr<Order>& record, bool oppositeSide) {
+    if (!record || !accountNumberOf(*record))
         return std::nullopt;
-    }
     return requestOnRecord(*record, oppositeSide);
 }
 
-bool OrderRequests::PlaceOrder(const OrderInfo& info) {
-    if (!streamUp())
-        return false;
-    const auto order = sendOrder(info, msg::kOrder, 0, fillEntryBrackets);
-    if (!order)
-        return false;
-    context_.addPendingOrder(order);
-    ShowNewOrderMessages(order, 0);
-    return true;
+OrderAnswer OrderRequests::PlaceOrder(const OrderInfo& info) {
+    if (OrderAnswer up = streamUp(); !up)
+        return up;
+    OrderAnswer sent = sendOrder(info, msg::kOrder, 0, fillEntryBrackets);
+    if (!sent)
+        return sent;
+    context_.addPendingOrder(sent.order);
+    ShowNewOrderMessages(sent.order, 0);
+    return sent;
 }
 
-bool OrderRequests::PlacePartialOrder(const OrderInfo& info) {
-    if (!streamUp())
-        return false;
+OrderAnswer OrderRequests::PlacePartialOrder(const OrderInfo& info) {
+    if (OrderAnswer up = streamUp(); !up)
+        return up;
     const auto quantity = strictDecimal(info.quantity);
     const Decimal remaining = strictDecimal(info.previousQuantity).value_or(Decimal());
     if (quantity && *quantity > remaining)
         return refuse(kAboveRemainingKey, remaining.toString());
     if (!quantity || !(*quantity > Decimal()))
         return refuse(kBadQuantityKey);
-    const auto order = sendOrder(info, msg::kOrder, 1, [&info](MessageBase& m, const Order& o) {
+    OrderAnswer sent = sendOrder(info, msg::kOrder, 1, [&info](MessageBase& m, const Order& o) {
         m.setValue(tag::kOffsetOrder, info.orderNo);
         m.setValue(tag::kDeviation, o.deviation);
     });
-    if (!order)
-        return false;
-    ShowNewOrderMessages(order, 1);
-    return true;
+    if (sent)
+        ShowNewOrderMessages(sent.order, 1);
+    return sent;
 }
 
-bool OrderRequests::PlaceEditBracketOrder(const OrderInfo& info) {
-    if (!streamUp())
-        return false;
-    const auto order = sendOrder(info, msg::kEditOrder, 0, [&info](MessageBase& m, const Order& o) {
+OrderAnswer OrderRequests::PlaceEditBracketOrder(const OrderInfo& info) {
+    if (OrderAnswer up = streamUp(); !up)
+        return up;
+    OrderAnswer sent = sendOrder(info, msg::kEditOrder, 0, [&info](MessageBase& m, const Order& o) {
         m.setValue(tag::kEditKind, "EBO");
         m.setValue(tag::kBracketPositionId, info.orderNo);
         fillEditBrackets(m, o, info);
     });
-    if (!order)
-        return false;
-    ShowEditOrderMessages(order, 0);
-    return true;
+    if (sent)
+        ShowEditOrderMessages(sent.order, 0);
+    return sent;
 }
 
-bool OrderRequests::PlaceEditWorkingOrder(const OrderInfo& info) {
-    if (!streamUp())
-        return false;
+OrderAnswer OrderRequests::PlaceEditWorkingOrder(const OrderInfo& info) {
+    if (OrderAnswer up = streamUp(); !up)
+        return up;
     const auto quantity = strictDecimal(info.quantity);
     if (!quantity || !(*quantity > Decimal()))
         return refuse(kBadQuantityKey);
@@ -298,27 +286,26 @@ bool OrderRequests::PlaceEditWorkingOrder(const OrderInfo& info) {
     if (info.editorderReqType != 1 && info.editorderReqType != 2)
         return refuse(kIncompleteKey);
     const bool cancel = info.editorderReqType == 1;
-    const auto order = sendOrder(info, msg::kEditOrder, info.editorderReqType,
+    OrderAnswer sent = sendOrder(info, msg::kEditOrder, info.editorderReqType,
                                  [&info, cancel](MessageBase& m, const Order& o) {
                                      m.setValue(tag::kEditKind, "EWO");
                                      m.setValue(tag::kPendingOrderId, info.orderNo);
                                      m.setValue(tag::kQuantity, cancel ? std::string("0") : o.OrderQty);
                                      fillEditBrackets(m, o, info);
                                  });
-    if (!order)
-        return false;
-    ShowEditOrderMessages(order, info.editorderReqType);
-    return true;
+    if (sent)
+        ShowEditOrderMessages(sent.order, info.editorderReqType);
+    return sent;
 }
 
-bool OrderRequests::PlaceOffsetOrder(std::string_view offsetDetails, std::string_view itemCode,
-                                     std::string_view accountNo) {
-    if (!streamUp())
-        return false;
+OrderAnswer OrderRequests::PlaceOffsetOrder(std::string_view offsetDetails, std::string_view itemCode,
+                                            std::string_view accountNo) {
+    if (OrderAnswer up = streamUp(); !up)
+        return up;
     if (offsetDetails.empty() || offsetDetails.size() > kMaxRecordText)
         return refuse(kIncompleteKey);
-    if (!manager_.validateOffsetPosition(itemCode, accountNo))
-        return false;
+    if (OrderAnswer allowed = manager_.validateOffsetPosition(itemCode, accountNo); !allowed)
+        return allowed;
     MessageBase m;
     m.startRequest(msg::kCloseHedged);
     m.setValue(tag::kAccount, accountNo);
@@ -347,9 +334,9 @@ std::string OrderRequests::offsetDetails(std::string_view positionId, const Deci
     return out;
 }
 
-bool OrderRequests::offsetPosition(std::string_view positionId, std::span<const OffsetLeg> legs) {
-    if (!streamUp())
-        return false;
+OrderAnswer OrderRequests::offsetPosition(std::string_view positionId, std::span<const OffsetLeg> legs) {
+    if (OrderAnswer up = streamUp(); !up)
+        return up;
     const auto position = context_.openPositionForId(positionId);
     if (!position)
         return refuse(kUnknownRecordKey, positionId);
@@ -408,9 +395,9 @@ std::string OrderRequests::multiAccountDetails(std::span<const AccountQuantity> 
     return out;
 }
 
-bool OrderRequests::CreateNewBulkOrderMessage(const OrderInfo& info) {
-    if (!streamUp())
-        return false;
+OrderAnswer OrderRequests::CreateNewBulkOrderMessage(const OrderInfo& info) {
+    if (OrderAnswer up = streamUp(); !up)
+        return up;
     // Without a record no account would receive the order, yet it would be journalled as sent.
     const std::size_t accounts = recordCount(info.orderDetails);
     if (accounts == 0 || info.orderDetails.size() > kMaxRecordText)
@@ -422,11 +409,11 @@ bool OrderRequests::CreateNewBulkOrderMessage(const OrderInfo& info) {
     fillOrderTags(m, *order);
     fillEntryBrackets(m, *order);
     m.setValue(tag::kAccountRecords, info.orderDetails);
-    if (!send(m))
-        return false;
+    OrderAnswer sent = send(m);
     // Each account gets its own stored order, so each is confirmed once.
-    ShowNewOrderMessages(order, 0, accounts);
-    return true;
+    if (sent)
+        ShowNewOrderMessages(order, 0, accounts);
+    return sent;
 }
 
 // ---- close-all
@@ -440,21 +427,18 @@ OrderInfo OrderRequests::closeAllRequestFor(const Order& position) {
     return info;
 }
 
-void OrderRequests::validateBeforeCloseAllPositions(const OrderInfo& info) const {
-    (void)GenerateOrder(info);
-}
-
-bool OrderRequests::validatePositionForCloseAll(std::string_view positionId) const {
+OrderAnswer OrderRequests::validatePositionForCloseAll(std::string_view positionId) const {
     const auto position = context_.openPositionForId(positionId);
     if (!position)
         return refuse(kUnknownRecordKey, positionId);
-    return GenerateOrder(closeAllRequestFor(*position)) != nullptr;
+    return GenerateOrder(closeAllRequestFor(*position));
 }
 
-bool OrderRequests::createBulkClosePositionInfo(std::span<const std::shared_ptr<const Order>> positions,
-                                                std::int32_t requestType) {
-    if (!streamUp())
-        return false;
+OrderAnswer
+OrderRequests::createBulkClosePositionInfo(std::span<const std::shared_ptr<const Order>> positions,
+                                           std::int32_t requestType) {
+    if (OrderAnswer up = streamUp(); !up)
+        return up;
     if ((requestType != 1 && requestType != 3) || positions.size() > kMaxCloseAllPositions)
         return refuse(kIncompleteKey);
 
@@ -526,15 +510,11 @@ bool OrderRequests::createBulkClosePositionInfo(std::span<const std::shared_ptr<
     m.setValue(tag::kReferenceId, context_.referenceId());
     const auto serverDate = context_.serverDate();
     m.setValue(tag::kTime, serverDate ? wire::dateText(*serverDate) : context_.serverTime());
-    if (!send(m))
-        return false;
-    platform::UserInfo info;
-    info.emplace("73", std::string("82"));
-    center_.post(std::string(kBulkCloseNotification), nullptr, std::move(info));
-    return true;
+    return send(m);
 }
 
-bool OrderRequests::closeAllPositions(std::span<const std::string> positionIds, std::int32_t requestType) {
+OrderAnswer OrderRequests::closeAllPositions(std::span<const std::string> positionIds,
+                                             std::int32_t requestType) {
     std::vector<std::shared_ptr<const Order>> positions;
     positions.reserve(std::min(positionIds.size(), kMaxCloseAllPositions + 1));
     for (const std::string& id : positionIds) {
@@ -557,24 +537,24 @@ bool OrderRequests::closeAllPositions(std::span<const std::string> positionIds, 
 
 // ---- by id
 
-bool OrderRequests::closePosition(std::string_view positionId, std::string_view quantity,
-                                  std::int32_t deviation) {
+OrderAnswer OrderRequests::closePosition(std::string_view positionId, std::string_view quantity,
+                                         std::int32_t deviation) {
     const auto p = context_.openPositionForId(positionId);
-    if (!requestOn(p, positionId, true))
-        return false;
+    if (!requestOn(p, true))
+        return refuse(kUnknownRecordKey, positionId);
     OrderInfo info = closeAllRequestFor(*p);
     info.quantity = quantity;
     info.deviation = deviation;
     return PlacePartialOrder(info);
 }
 
-bool OrderRequests::editPositionBrackets(std::string_view positionId, std::string_view takeProfit,
-                                         std::string_view stopLoss, bool takeProfitEnabled,
-                                         bool stopLossEnabled) {
+OrderAnswer OrderRequests::editPositionBrackets(std::string_view positionId, std::string_view takeProfit,
+                                                std::string_view stopLoss, bool takeProfitEnabled,
+                                                bool stopLossEnabled) {
     const auto p = context_.openPositionForId(positionId);
-    auto info = requestOn(p, positionId, true);
+    auto info = requestOn(p, true);
     if (!info)
-        return false;
+        return refuse(kUnknownRecordKey, positionId);
     info->price = p->OrderPrice;
     info->limitPrice = takeProfit;
     info->stopPrice = stopLoss;
@@ -586,14 +566,14 @@ bool OrderRequests::editPositionBrackets(std::string_view positionId, std::strin
     return PlaceEditBracketOrder(*info);
 }
 
-bool OrderRequests::editPendingOrder(std::string_view pendingOrderId, std::string_view quantity,
-                                     std::string_view price, std::string_view takeProfit,
-                                     std::string_view stopLoss, bool takeProfitEnabled,
-                                     bool stopLossEnabled) {
+OrderAnswer OrderRequests::editPendingOrder(std::string_view pendingOrderId, std::string_view quantity,
+                                            std::string_view price, std::string_view takeProfit,
+                                            std::string_view stopLoss, bool takeProfitEnabled,
+                                            bool stopLossEnabled) {
     const auto o = context_.pendingOrderForId(pendingOrderId);
-    auto info = requestOn(o, pendingOrderId, false);
+    auto info = requestOn(o, false);
     if (!info)
-        return false;
+        return refuse(kUnknownRecordKey, pendingOrderId);
     info->orderType = o->orderType;
     info->quantity = quantity;
     info->price = price;
@@ -608,11 +588,11 @@ bool OrderRequests::editPendingOrder(std::string_view pendingOrderId, std::strin
     return PlaceEditWorkingOrder(*info);
 }
 
-bool OrderRequests::cancelPendingOrder(std::string_view pendingOrderId) {
+OrderAnswer OrderRequests::cancelPendingOrder(std::string_view pendingOrderId) {
     const auto o = context_.pendingOrderForId(pendingOrderId);
-    auto info = requestOn(o, pendingOrderId, false);
+    auto info = requestOn(o, false);
     if (!info)
-        return false;
+        return refuse(kUnknownRecordKey, pendingOrderId);
     info->price = o->OrderPrice;
     info->limitPrice = "0";
     info->stopPrice = "0";
@@ -627,10 +607,6 @@ bool OrderRequests::cancelPendingOrder(std::string_view pendingOrderId) {
 
 void OrderRequests::ShowNewOrderMessages(const std::shared_ptr<Order>& order, std::int32_t mode,
                                          std::size_t confirmations) {
-    if (mode == 1) {
-        manager_.sendNotification(std::string(kAbortModal), nullptr);
-        return;
-    }
     if (mode != 0 || !order)
         return;
     JournalContext journal;
@@ -643,35 +619,16 @@ void OrderRequests::ShowNewOrderMessages(const std::shared_ptr<Order>& order, st
         platform::Log::info("Requesting Market Order {} {} lot(s) of @ Market Price",
                             order->tradingMode == 0 ? "Buy" : "Sell", order->OrderQty);
     } else if (order->orderType == 2 || order->orderType == 3) {
-        awaitConfirmations(confirmations);
+        awaitingConfirmations_ += confirmations;
     }
 }
 
 void OrderRequests::ShowEditOrderMessages(const std::shared_ptr<Order>&, std::int32_t mode) {
     if (mode == 1)
         context_.application().playSound(kCancelOrderSound);
-    if (mode == 0 || mode == 1 || mode == 2)
-        manager_.sendNotification(std::string(kAbortModal), nullptr);
 }
 
 // ---- confirmation of stored pending orders
-
-void OrderRequests::awaitConfirmations(std::size_t count) {
-    awaitingConfirmations_ += count;
-    if (confirmationObserver_ || awaitingConfirmations_ == 0)
-        return;
-    confirmationObserver_ =
-        center_.observe(std::string(kPendingOrderNotification), [this](const platform::Notification& n) {
-            if (const auto* order = n.objectAs<std::shared_ptr<Order>>(); order && *order)
-                ShowOrderConfirmation(**order);
-        });
-}
-
-void OrderRequests::stopAwaiting() {
-    confirmationObserver_.reset();
-    awaitingConfirmations_ = 0;
-    confirmedIds_.clear();
-}
 
 std::pair<std::string, std::string> OrderRequests::confirmationText(const Order& order) const {
     std::string_view key;
@@ -703,7 +660,7 @@ void OrderRequests::ShowOrderConfirmation(const Order& order) {
     // Counted before it is shown: a modal alert runs the main queue, and a stored order announced
     // meanwhile must find this one already confirmed.
     if (--awaitingConfirmations_ == 0)
-        stopAwaiting();
+        confirmedIds_.clear();
     interfaces::ApplicationInterface& app = context_.application();
     if (app.showConfirmationAlert()) {
         app.showMessageAlert(message, title);

@@ -1,12 +1,12 @@
 #include "orders/session_orders.h"
 
-#include "connection/login_inputdata.h"
 #include "model/position_arithmetic.h"
 #include "model/records/account_details.h"
 #include "model/text/language_string.h"
 #include "platform/decimal_text.h"
 #include "platform/lenient.h"
 #include "session/business/business_base.h"
+#include "wire/login_inputdata.h"
 
 #include <algorithm>
 #include <cmath>
@@ -27,10 +27,8 @@ std::string BusinessOrderSession::textForKey(std::string_view key) const {
     return text ? std::move(*text) : std::string(key);
 }
 
-BusinessOrderHost::BusinessOrderHost(BusinessBase& business)
-    : business_(business), events_(business.application(),
-                                   platform::NotificationObject(static_cast<const BusinessBase*>(&business)),
-                                   business.lifetime()) {}
+BusinessOrderHost::BusinessOrderHost(BusinessBase& business, OrderRequests& requests)
+    : business_(business), requests_(requests), events_(business.application(), business.lifetime()) {}
 
 std::int32_t BusinessOrderHost::Requestid() const {
     return business_.Requestid();
@@ -50,7 +48,8 @@ void BusinessOrderHost::appendJournal(std::string line) {
 }
 
 void BusinessOrderHost::pendingOrderStored(const std::shared_ptr<Order>& order) {
-    events_.PendingOrderNotification(order);
+    if (order)
+        requests_.ShowOrderConfirmation(*order);
     business_.events().orderStored(order);
 }
 
@@ -59,8 +58,8 @@ void BusinessOrderHost::positionSettled(const std::shared_ptr<Order>& settlement
 }
 
 SessionOrders::SessionOrders(BusinessBase& business)
-    : business_(business), host_(business), collections_(business.session(), host_), session_(business),
-      manager_(session_), context_(business), requests_(context_, session_, manager_),
+    : business_(business), host_(business, requests_), collections_(business.session(), host_),
+      session_(business), manager_(session_), context_(business), requests_(context_, session_, manager_),
       refreshTimer_(kRefreshInterval, [this] { refreshFloatingFigures(); }) {}
 
 void SessionOrders::loginPhaseChanged(LoginPhase phase) {

@@ -27,23 +27,24 @@ private:
     BusinessBase& business_;
 };
 
-// The order collections' view of the business object: its request number, language, journal and a
-// SessionEvents of its own for the order notices.
+// The order collections' view of the business object: its request number, language, journal, a
+// SessionEvents of its own for the order notices, and the requests that confirm a stored order.
 class BusinessOrderHost final : public OrderCollectionsHost {
 public:
-    explicit BusinessOrderHost(BusinessBase& business);
+    BusinessOrderHost(BusinessBase& business, OrderRequests& requests);
     // Reports are applied in arrival order: the live value is the one the report left.
     std::int32_t Requestid() const override;
     std::int64_t selectedLanguage() const override;
     JournalContext journalContext() const override;
     void appendJournal(std::string line) override;
     SessionEvents* events() override { return &events_; }
-    // Its notice, and the session's typed event.
+    // Its confirmation, and the session's typed event.
     void pendingOrderStored(const std::shared_ptr<Order>& order) override;
     void positionSettled(const std::shared_ptr<Order>& settlement) override;
 
 private:
     BusinessBase& business_;
+    OrderRequests& requests_;
     SessionEvents events_;
 };
 

@@ -586,7 +586,7 @@ ReachabilityFlags flagsFor(const NetworkModel& model, const ReachabilityTarget& 
 
 // ---- the monitor ----
 
-struct NetlinkReachabilitySource::Runtime {
+struct NetlinkStateSource::Runtime {
     static constexpr std::size_t kReceiveBufferBytes = 64 * 1024;
     static constexpr int kDumpTimeoutMs = 3000;
     static constexpr int kDumpAttempts = 3;
@@ -786,7 +786,7 @@ struct NetlinkReachabilitySource::Runtime {
     }
 };
 
-std::shared_ptr<NetlinkReachabilitySource> NetlinkReachabilitySource::start() {
+std::shared_ptr<NetlinkStateSource> NetlinkStateSource::start() {
     auto runtime = std::make_shared<Runtime>();
     runtime->fd = ::socket(AF_NETLINK, SOCK_RAW | SOCK_CLOEXEC | SOCK_NONBLOCK, NETLINK_ROUTE);
     if (runtime->fd < 0) {
@@ -811,13 +811,12 @@ std::shared_ptr<NetlinkReachabilitySource> NetlinkReachabilitySource::start() {
     if (!runtime->resynchronise())
         return nullptr;
     runtime->thread = std::thread(&Runtime::run, runtime);
-    return std::make_shared<NetlinkReachabilitySource>(std::move(runtime));
+    return std::make_shared<NetlinkStateSource>(std::move(runtime));
 }
 
-NetlinkReachabilitySource::NetlinkReachabilitySource(std::shared_ptr<Runtime> runtime)
-    : runtime_(std::move(runtime)) {}
+NetlinkStateSource::NetlinkStateSource(std::shared_ptr<Runtime> runtime) : runtime_(std::move(runtime)) {}
 
-NetlinkReachabilitySource::~NetlinkReachabilitySource() {
+NetlinkStateSource::~NetlinkStateSource() {
     runtime_->stopping.store(true);
     const std::uint64_t one = 1;
     [[maybe_unused]] const auto written = ::write(runtime_->wakeFd, &one, sizeof one);
@@ -831,24 +830,24 @@ NetlinkReachabilitySource::~NetlinkReachabilitySource() {
         runtime_->thread.join();
 }
 
-std::optional<ReachabilityFlags> NetlinkReachabilitySource::flagsFor(const ReachabilityTarget& target) const {
+std::optional<ReachabilityFlags> NetlinkStateSource::flagsFor(const ReachabilityTarget& target) const {
     std::lock_guard lock(runtime_->modelMutex);
     return platform::flagsFor(runtime_->model, target);
 }
 
-ReachabilitySource::SubscriptionId NetlinkReachabilitySource::subscribe(std::function<void()> onChange) {
+NetworkStateSource::SubscriptionId NetlinkStateSource::subscribe(std::function<void()> onChange) {
     std::lock_guard lock(runtime_->handlersMutex);
     const auto id = ++runtime_->nextId;
     runtime_->handlers.emplace(id, std::make_shared<std::function<void()>>(std::move(onChange)));
     return id;
 }
 
-void NetlinkReachabilitySource::unsubscribe(SubscriptionId id) {
+void NetlinkStateSource::unsubscribe(SubscriptionId id) {
     std::lock_guard lock(runtime_->handlersMutex);
     runtime_->handlers.erase(id);
 }
 
-NetworkModel NetlinkReachabilitySource::snapshot() const {
+NetworkModel NetlinkStateSource::snapshot() const {
     std::lock_guard lock(runtime_->modelMutex);
     return runtime_->model;
 }

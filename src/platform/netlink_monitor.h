@@ -149,11 +149,11 @@ ReachabilityFlags flagsFor(const NetworkModel& model, const ReachabilityTarget& 
 // both families, dumps the current state and then follows changes on a thread of its own, calling the
 // subscribers after every batch that changed the model. When the kernel drops messages (the socket
 // buffer overran) or a dump is interrupted, the state is dumped afresh.
-class NetlinkReachabilitySource final : public ReachabilitySource {
+class NetlinkStateSource final : public NetworkStateSource {
 public:
     // nullptr (logged) when the socket cannot be opened or the first dump fails.
-    static std::shared_ptr<NetlinkReachabilitySource> start();
-    ~NetlinkReachabilitySource() override;
+    static std::shared_ptr<NetlinkStateSource> start();
+    ~NetlinkStateSource() override;
 
     std::optional<ReachabilityFlags> flagsFor(const ReachabilityTarget& target) const override;
     SubscriptionId subscribe(std::function<void()> onChange) override;
@@ -162,7 +162,7 @@ public:
     NetworkModel snapshot() const;
 
     struct Runtime;
-    explicit NetlinkReachabilitySource(std::shared_ptr<Runtime> runtime);
+    explicit NetlinkStateSource(std::shared_ptr<Runtime> runtime);
 
 private:
     std::shared_ptr<Runtime> runtime_;

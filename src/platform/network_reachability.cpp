@@ -115,7 +115,7 @@ std::optional<IpAddress> IpAddress::fromText(std::string_view text) {
 namespace {
 
 // Stands in when the system monitor cannot run: nothing can be read, nothing ever changes.
-class UnavailableSource final : public ReachabilitySource {
+class UnavailableSource final : public NetworkStateSource {
 public:
     std::optional<ReachabilityFlags> flagsFor(const ReachabilityTarget&) const override {
         return std::nullopt;
@@ -128,14 +128,14 @@ private:
 };
 
 std::mutex gSharedMutex;
-std::shared_ptr<ReachabilitySource> gShared;
+std::shared_ptr<NetworkStateSource> gShared;
 
 } // namespace
 
-std::shared_ptr<ReachabilitySource> ReachabilitySource::shared() {
+std::shared_ptr<NetworkStateSource> NetworkStateSource::shared() {
     std::lock_guard lock(gSharedMutex);
     if (!gShared) {
-        gShared = NetlinkReachabilitySource::start();
+        gShared = NetlinkStateSource::start();
         if (!gShared) {
             Log::warning("network monitor unavailable; reachability cannot be read");
             gShared = std::make_shared<UnavailableSource>();
@@ -144,9 +144,9 @@ std::shared_ptr<ReachabilitySource> ReachabilitySource::shared() {
     return gShared;
 }
 
-std::shared_ptr<ReachabilitySource>
-ReachabilitySource::setShared(std::shared_ptr<ReachabilitySource> source) {
-    std::shared_ptr<ReachabilitySource> previous;
+std::shared_ptr<NetworkStateSource>
+NetworkStateSource::setShared(std::shared_ptr<NetworkStateSource> source) {
+    std::shared_ptr<NetworkStateSource> previous;
     {
         std::lock_guard lock(gSharedMutex);
         previous = std::exchange(gShared, std::move(source));
@@ -154,16 +154,16 @@ ReachabilitySource::setShared(std::shared_ptr<ReachabilitySource> source) {
     return previous;
 }
 
-// ---- NetworkReachability ----
+// ---- TargetWatch ----
 
-struct NetworkReachability::Inner : std::enable_shared_from_this<Inner> {
+struct TargetWatch::Inner : std::enable_shared_from_this<Inner> {
     ReachabilityTarget target;
-    std::shared_ptr<ReachabilitySource> source;
+    std::shared_ptr<NetworkStateSource> source;
 
     std::mutex mutex; // guards the fields below
     Callback callback;
     std::shared_ptr<SerialQueue> queue;
-    std::optional<ReachabilitySource::SubscriptionId> subscription;
+    std::optional<NetworkStateSource::SubscriptionId> subscription;
     std::uint64_t generation = 0; // bumped whenever deliveries stop; stale queued work sees the change
     std::optional<ReachabilityFlags> lastReported;
 
@@ -172,7 +172,7 @@ struct NetworkReachability::Inner : std::enable_shared_from_this<Inner> {
 
     void stopDeliveries() {
         std::shared_ptr<SerialQueue> current;
-        std::optional<ReachabilitySource::SubscriptionId> sub;
+        std::optional<NetworkStateSource::SubscriptionId> sub;
         {
             std::lock_guard lock(mutex);
             ++generation;
@@ -264,18 +264,17 @@ bool hostNameByteAllowed(unsigned char c) {
 
 } // namespace
 
-std::unique_ptr<NetworkReachability> NetworkReachability::createWithAddress(const sockaddr* address,
-                                                                            socklen_t length) {
+std::unique_ptr<TargetWatch> TargetWatch::createWithAddress(const sockaddr* address, socklen_t length) {
     auto ip = IpAddress::fromSockaddr(address, length);
     if (!ip)
         return nullptr;
     ReachabilityTarget target;
     target.kind = ReachabilityTarget::Kind::Address;
     target.address = *ip;
-    return std::make_unique<NetworkReachability>(std::move(target), ReachabilitySource::shared());
+    return std::make_unique<TargetWatch>(std::move(target), NetworkStateSource::shared());
 }
 
-std::unique_ptr<NetworkReachability> NetworkReachability::createWithName(std::string_view name) {
+std::unique_ptr<TargetWatch> TargetWatch::createWithName(std::string_view name) {
     if (name.empty() || name.size() > kMaxHostNameBytes)
         return nullptr;
     ReachabilityTarget target;
@@ -289,32 +288,31 @@ std::unique_ptr<NetworkReachability> NetworkReachability::createWithName(std::st
         target.kind = ReachabilityTarget::Kind::HostName;
         target.hostName = std::string(name);
     }
-    return std::make_unique<NetworkReachability>(std::move(target), ReachabilitySource::shared());
+    return std::make_unique<TargetWatch>(std::move(target), NetworkStateSource::shared());
 }
 
-NetworkReachability::NetworkReachability(ReachabilityTarget target,
-                                         std::shared_ptr<ReachabilitySource> source)
+TargetWatch::TargetWatch(ReachabilityTarget target, std::shared_ptr<NetworkStateSource> source)
     : inner_(std::make_shared<Inner>()) {
     inner_->target = std::move(target);
     inner_->source = std::move(source);
 }
 
-NetworkReachability::~NetworkReachability() {
+TargetWatch::~TargetWatch() {
     inner_->stopDeliveries();
     std::lock_guard lock(inner_->mutex);
     inner_->callback = nullptr;
     inner_->queue = nullptr;
 }
 
-const ReachabilityTarget& NetworkReachability::target() const {
+const ReachabilityTarget& TargetWatch::target() const {
     return inner_->target;
 }
 
-std::optional<ReachabilityFlags> NetworkReachability::flags() const {
+std::optional<ReachabilityFlags> TargetWatch::flags() const {
     return inner_->source->flagsFor(inner_->target);
 }
 
-bool NetworkReachability::setCallback(Callback callback) {
+bool TargetWatch::setCallback(Callback callback) {
     inner_->stopDeliveries();
     {
         std::lock_guard lock(inner_->mutex);
@@ -324,7 +322,7 @@ bool NetworkReachability::setCallback(Callback callback) {
     return true;
 }
 
-bool NetworkReachability::setDispatchQueue(std::shared_ptr<SerialQueue> queue) {
+bool TargetWatch::setDispatchQueue(std::shared_ptr<SerialQueue> queue) {
     inner_->stopDeliveries();
     {
         std::lock_guard lock(inner_->mutex);

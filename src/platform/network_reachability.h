@@ -3,8 +3,8 @@
 // host name), a set of reachability flag bits, and a handle that calls back on a serial queue whenever
 // the flags of its target change.
 //
-// The answers come from a ReachabilitySource. The process shares one source (the rtnetlink monitor on
-// Linux, see netlink_monitor.h); tests install a fake one through ReachabilitySource::setShared.
+// The answers come from a NetworkStateSource. The process shares one source (the rtnetlink monitor on
+// Linux, see netlink_monitor.h); tests install a fake one through NetworkStateSource::setShared.
 #include "platform/dispatch.h"
 
 #include <array>
@@ -64,11 +64,11 @@ struct ReachabilityTarget {
 };
 
 // The source of network state. flagsFor may be called from any thread.
-class ReachabilitySource {
+class NetworkStateSource {
 public:
     using SubscriptionId = std::uint64_t;
 
-    virtual ~ReachabilitySource() = default;
+    virtual ~NetworkStateSource() = default;
 
     // The flags for a target now; nullopt when the state cannot be read.
     virtual std::optional<ReachabilityFlags> flagsFor(const ReachabilityTarget& target) const = 0;
@@ -80,10 +80,10 @@ public:
 
     // The process-wide source, started on first use. When the system monitor cannot be started the
     // source answers nullopt for every target.
-    static std::shared_ptr<ReachabilitySource> shared();
+    static std::shared_ptr<NetworkStateSource> shared();
     // Installs a source for the whole process and returns the previous one; nullptr restores the
     // system monitor (started again on next use).
-    static std::shared_ptr<ReachabilitySource> setShared(std::shared_ptr<ReachabilitySource> source);
+    static std::shared_ptr<NetworkStateSource> setShared(std::shared_ptr<NetworkStateSource> source);
 };
 
 // A watched target: the Linux stand-in for the platform's reachability reference.
@@ -92,22 +92,22 @@ public:
 // flags, and again each time the flags change. Clearing either (or destroying the handle) stops the
 // deliveries: once that returns, no callback is running or will run, unless it was cleared from the
 // callback itself.
-class NetworkReachability {
+class TargetWatch {
 public:
     using Callback = std::function<void(ReachabilityFlags)>;
 
     static constexpr std::size_t kMaxHostNameBytes = 253;
 
     // nullptr when the address is not a complete IPv4 or IPv6 socket address.
-    static std::unique_ptr<NetworkReachability> createWithAddress(const sockaddr* address, socklen_t length);
+    static std::unique_ptr<TargetWatch> createWithAddress(const sockaddr* address, socklen_t length);
     // nullptr for an empty name, a name longer than kMaxHostNameBytes or one with bytes no host name
     // can hold. Numeric address text becomes an address target.
-    static std::unique_ptr<NetworkReachability> createWithName(std::string_view name);
+    static std::unique_ptr<TargetWatch> createWithName(std::string_view name);
 
-    NetworkReachability(ReachabilityTarget target, std::shared_ptr<ReachabilitySource> source);
-    ~NetworkReachability();
-    NetworkReachability(const NetworkReachability&) = delete;
-    NetworkReachability& operator=(const NetworkReachability&) = delete;
+    TargetWatch(ReachabilityTarget target, std::shared_ptr<NetworkStateSource> source);
+    ~TargetWatch();
+    TargetWatch(const TargetWatch&) = delete;
+    TargetWatch& operator=(const TargetWatch&) = delete;
 
     const ReachabilityTarget& target() const;
     std::optional<ReachabilityFlags> flags() const;

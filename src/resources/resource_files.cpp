@@ -1,9 +1,9 @@
 #include "resources/resource_files.h"
 
-#include "connection/data_additions.h"
 #include "platform/base64.h"
 #include "platform/log.h"
 #include "platform/utf8.h"
+#include "wire/data_additions.h"
 
 #include <fcntl.h>
 #include <unistd.h>

@@ -2,7 +2,6 @@
 #include "chat/session_chat.h"
 #include "client/client_factory.h"
 #include "client/headless_application.h"
-#include "connection/envelope_opener.h"
 #include "funding/session_funding.h"
 #include "integration/loopback_fixture.h"
 #include "model/records/account_details.h"
@@ -14,7 +13,7 @@
 #include "platform/base64.h"
 #include "platform/bundle.h"
 #include "platform/clock.h"
-#include "platform/fake_reachability_source.h"
+#include "platform/fake_network_state_source.h"
 #include "platform/rtf_writer.h"
 #include "platform/user_defaults.h"
 #include "resources/resource_files.h"
@@ -24,7 +23,9 @@
 #include "statements/statement_reader.h"
 #include "support/capturing_sender.h"
 #include "support/temp_resources.h"
+#include "support/wire_text.h"
 #include "test_server.h"
+#include "wire/envelope_opener.h"
 
 #include <gtest/gtest.h>
 
@@ -222,6 +223,34 @@ TEST_F(ClientEvents, OrderStoredNamesTheServersPendingOrder) {
     EXPECT_TRUE(std::any_of(pending.begin(), pending.end(), [&](const auto& o) { return o == stored[0]; }));
 }
 
+TEST_F(ClientEvents, AnExecutionReportReachesItsSubscribersInTwoMainQueueTasks) {
+    signedIn();
+    server->holdPrices(true);
+    // Pass 1 applies the report; pass 2 is the table-change flush, which hands the change on itself.
+    int pass = 0;
+    int tablesAt = 0;
+    int storedAt = 0;
+    auto tables = client->handleTablesChanged([&](interfaces::TableSet t) {
+        if (t.contains(interfaces::Table::PendingOrders) && tablesAt == 0)
+            tablesAt = pass;
+    });
+    auto stored = client->orders().handleOrderStored([&](const std::shared_ptr<const Order>& o) {
+        if (o && o->PendingOrderId == "W2TASK")
+            storedAt = pass;
+    });
+    ASSERT_TRUE(until([&] { return client->loginState() == LoginState::SignedIn; }));
+    while (platform::RunLoop::main().runOnce() > 0) {
+    }
+    // As the stream thread hands a report on: a limit order the server stored for a held account.
+    const std::string framed = MessageBase::frame(testing_support::body(
+        "10=62|73=28|34=20001|12=EURUSD|79=W2TASK|32=30|36=46|37=1|38=1.08000|76=1|117=52|43=48"));
+    sessionOf(*client).NewMessage(std::string_view(framed).substr(1, framed.size() - 2));
+    for (pass = 1; pass <= 3; ++pass)
+        platform::RunLoop::main().runOnce();
+    EXPECT_EQ(tablesAt, 2);
+    EXPECT_EQ(storedAt, 2);
+}
+
 TEST_F(ClientEvents, OrderRefusedTellsTheRequestersOwnRefusalFromTheServers) {
     std::vector<interfaces::OrderRefusal> refusals;
     auto handler = client->orders().handleOrderRefused(
@@ -347,7 +376,7 @@ TEST_F(ClientEvents, JournalLinesArriveAsTheyAreAddedAndNotAfterTheHandlerGoes) 
 }
 
 TEST_F(ClientEvents, MakeClientWatchesTheNetworkAndHandsTheProductsTextKeysToTheLookUp) {
-    testing_support::ScopedReachabilitySource network;
+    testing_support::ScopedNetworkStateSource network;
     network.fake->setFlags(platform::reachability_flags::kReachable);
     client.reset();
     {

@@ -1,13 +1,13 @@
 #include "connection/connection_base.h"
 #include "support/wire_text.h"
 
-#include "connection/envelope_opener.h"
-#include "connection/login_inputdata.h"
-#include "connection/message_base.h"
 #include "connection/zmq/zmq_context.h"
 #include "connection/zmq/zmq_socket.h"
 #include "platform/bundle.h"
 #include "socket/socket_test_support.h"
+#include "wire/envelope_opener.h"
+#include "wire/login_inputdata.h"
+#include "wire/message_base.h"
 #include "zmq/zmq_test_support.h"
 
 #include <gtest/gtest.h>

@@ -1,11 +1,11 @@
 // The funding requests' frames, spelled out from the protocol's tag lists, and the lines and banners
 // of approval notices.
-#include "connection/message_builders.h"
-#include "connection/message_golden.h"
 #include "funding/session_funding.h"
 #include "model/records/account_details.h"
 #include "model/text/event_texts.h"
 #include "support/wire_text.h"
+#include "wire/message_builders.h"
+#include "wire/message_golden.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,6 @@
 // ephemeral ports.
 #include "client/client_factory.h"
 #include "client/headless_application.h"
-#include "connection/login_inputdata.h"
 #include "model/text/language_string.h"
 #include "platform/bundle.h"
 #include "platform/clock.h"
@@ -10,8 +9,8 @@
 #include "platform/user_defaults.h"
 #include "session/business/business_base.h"
 #include "session/business/business_test_support.h"
-#include "session/business/notification_names.h"
-#include "session/business/session_reachability.h"
+#include "session/business/session_network_watch.h"
+#include "wire/login_inputdata.h"
 
 #include "loopback_fixture.h"
 #include "market.h"
@@ -81,6 +80,7 @@ protected:
         if (recordFeed)
             services.feed = s->feed;
         s->client = tc::makeClient(s->app, {s->defaults.get(), false}, services);
+        countLogins(*s->client);
         EXPECT_TRUE(s->client->signIn(loginOf(user, password)));
         sessions.push_back(std::move(s));
         return *sessions.back();
@@ -312,6 +312,8 @@ TEST_F(LoginRoadTest, HeadlessShellFollowsTheSessionThroughItsEvents) {
     HeadlessApplication app(*defaults);
     auto watchDefaults = platform::UserDefaults::inMemory();
     auto client = tc::makeClient(app, {watchDefaults.get(), false});
+    app.follow(*client);
+    countLogins(*client);
     ASSERT_TRUE(client->signIn(loginOf()));
     ASSERT_TRUE(loggedIn());
     ASSERT_TRUE(pumpUntil([&] { return app.loginSuccess(); }));
@@ -397,7 +399,7 @@ TEST_F(LoginRoadTest, NetworkLossAndReturnResubscribesOnce) {
     ASSERT_TRUE(pumpUntil([&] { return s.feed->anyStartsWith(watched); }));
 
     // Played by hand: the client's own watcher is off in these tests.
-    SessionReachability& reach = b.reachability();
+    SessionNetworkWatch& reach = b.networkWatch();
     // The loss is told in a banner: the program's name, "Network", the text of the loss.
     const std::string network = LanguageString::stringforSelectedLanguage(0, "1078").value_or("1078");
     const auto networkBanners = [&] {

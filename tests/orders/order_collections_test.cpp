@@ -9,9 +9,7 @@
 #include "model/text/language_string.h"
 #include "platform/bundle.h"
 #include "platform/dispatch.h"
-#include "platform/notification_center.h"
 #include "platform/user_defaults.h"
-#include "session/business/notification_names.h"
 #include "session/business/session_events.h"
 #include "support/temp_resources.h"
 
@@ -50,11 +48,13 @@ public:
     }
     void appendJournal(std::string line) override { journal.push_back(std::move(line)); }
     SessionEvents* events() override { return sessionEvents; }
+    void pendingOrderStored(const std::shared_ptr<Order>& order) override { stored.push_back(order); }
 
     std::int32_t requestId = 0;
     std::int64_t language = 0;
     std::vector<std::string> journal;
     SessionEvents* sessionEvents = nullptr;
+    std::vector<std::shared_ptr<Order>> stored;
 };
 
 class OrderCollectionsTest : public ::testing::Test {
@@ -190,29 +190,12 @@ TEST_F(OrderCollectionsTest, PendingUpdatesRestateTheBracketsOrClearThem) {
     EXPECT_EQ(o.RemainingQty, "2");
 }
 
-TEST_F(OrderCollectionsTest, OnlyLimitAndStopOrdersPostPendingOrderNotification) {
-    platform::RunLoop::main().bindToCurrentThread();
-    platform::RunLoop::main().discardPending();
-    platform::UserDefaults defaults;
-    platform::NotificationCenter center;
-    HeadlessApplication app(defaults, center);
-    int owner = 0;
-    SessionEvents events(app, &owner, center);
-    host.sessionEvents = &events;
-    std::vector<std::shared_ptr<Order>> posted;
-    center.addObserver(std::string(kPendingOrderNotification), [&](const platform::Notification& n) {
-        if (const auto* order = n.objectAs<std::shared_ptr<Order>>())
-            posted.push_back(*order);
-    });
-
+TEST_F(OrderCollectionsTest, OnlyLimitAndStopOrdersAreHandedOnAsStored) {
     addPending("M1", "29");
     addPending("L1", "30");
     addPending("S1", "31");
-    while (platform::RunLoop::main().runOnce() > 0) {
-    }
-    EXPECT_EQ(ids(posted, &Order::PendingOrderId), (std::vector<std::string>{"L1", "S1"}));
+    EXPECT_EQ(ids(host.stored, &Order::PendingOrderId), (std::vector<std::string>{"L1", "S1"}));
     EXPECT_EQ(host.journal.size(), 3u) << "every pending order has its journal line";
-    platform::RunLoop::main().discardPending();
 }
 
 // ---- 62/23, 24, 25: orders leaving the pending list

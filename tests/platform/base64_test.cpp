@@ -1,5 +1,5 @@
-#include "connection/data_additions.h"
 #include "platform/base64.h"
+#include "wire/data_additions.h"
 
 #include <gtest/gtest.h>
 

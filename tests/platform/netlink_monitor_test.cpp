@@ -506,7 +506,7 @@ TEST(NetworkFlags, ModelCapsAndChangeReporting) {
 // ---- the live monitor ----
 
 TEST(NetlinkMonitor, ReadsThisMachinesNetwork) {
-    auto source = NetlinkReachabilitySource::start();
+    auto source = NetlinkStateSource::start();
     if (!source)
         GTEST_SKIP() << "no routing socket in this environment";
     const auto model = source->snapshot();

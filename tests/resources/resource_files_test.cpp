@@ -1,6 +1,6 @@
-#include "connection/data_additions.h"
 #include "platform/base64.h"
 #include "resources/resource_files.h"
+#include "wire/data_additions.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 #pragma once
 // A message sender that keeps what the builders hand it, with keys of the test's own, and the
 // opening of a sealed stream message back into its inner frame.
-#include "connection/envelope_opener.h"
-#include "connection/message_base.h"
+#include "wire/envelope_opener.h"
+#include "wire/message_base.h"
 
 #include <gtest/gtest.h>
 

@@ -2,12 +2,12 @@
 // zlib and libzmq directly.
 #include "testserver/server_peer.h"
 
-#include "connection/envelope_key.h"
-#include "connection/envelope_opener.h"
-#include "connection/message_base.h"
-#include "connection/stream_deframer.h"
 #include "market.h"
 #include "test_server.h"
+#include "wire/envelope_key.h"
+#include "wire/envelope_opener.h"
+#include "wire/message_base.h"
+#include "wire/stream_deframer.h"
 
 #include <gtest/gtest.h>
 #include <zmq.h>

@@ -73,14 +73,19 @@ class Lister(unittest.TestCase):
         self.assertIn("# twice 0001: lines 1, 3", lines)
         self.assertTrue(all(line.startswith("#") or "\t" in line for line in lines))
 
-        self.table("0001\tA\n0002\t{0} {1}\n0003\tL\n0004\tV\n")
+        self.table("0001\tA\n0002\t{0} {1}\n0003\tLine\\none\n0004\tV\n")
         out = io.StringIO()
         stdout, sys.stdout = sys.stdout, out
         try:
             status = texts.main(["--resources", self.root, "7"])
+            self.assertEqual((status, out.getvalue()), (0, "# fr (French): complete\n"))
+            out.truncate(0)
+            out.seek(0)
+            texts.main(["--resources", self.root, "--same-as-english", "fr"])
         finally:
             sys.stdout = stdout
-        self.assertEqual((status, out.getvalue()), (0, "# fr (French): complete\n"))
+        # A text left in English is named on request; one without letters ({0} {1}) is no text.
+        self.assertEqual(out.getvalue(), "# fr (French): complete\n# same as English 0003: Line\\none\n")
 
     def test_keys_in_code_are_literals_outside_comments(self):
         source = ('// "1111" in a comment\n/* "2222"\n "3333" */ x = text("0004");\n'

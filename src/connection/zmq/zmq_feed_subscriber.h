@@ -5,8 +5,8 @@
 // they queue a command and wake the thread, which applies it before its next receive. The thread polls
 // with a short time-out and checks a stop flag, so stop() returns promptly. Each received frame that is
 // valid UTF-8 goes to the message handler on the feed thread; the owner moves it wherever it belongs.
-#include "connection/request_message.h"
 #include "connection/zmq/zmq_exception.h"
+#include "wire/request_message.h"
 
 #include <atomic>
 #include <chrono>

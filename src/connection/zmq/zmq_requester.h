@@ -16,8 +16,8 @@
 // time limits. A connection the library drops while replies are awaited (as it does for a reply frame
 // over maxReplySize) fails those requests at once, with a log line, and the socket is made anew.
 // Replies and failures reach the handlers on the requester thread.
-#include "connection/request_message.h"
 #include "platform/clock.h"
+#include "wire/request_message.h"
 
 #include <atomic>
 #include <chrono>

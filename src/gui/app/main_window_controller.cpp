@@ -58,6 +58,13 @@
 namespace tc::gui {
 namespace {
 
+// The first row as the current and selected one. QTableView::selectRow looks for its column at the
+// view's right edge in a right-to-left layout, and finds none before the view has its width.
+void selectFirstRow(QTableView* view) {
+    view->selectionModel()->setCurrentIndex(view->model()->index(0, 0),
+                                            QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+}
+
 constexpr int kStatusImageSize = 16;
 
 // "%.2f", then grouped, keeping both decimals (the grouping drops trailing zeros).
@@ -223,7 +230,7 @@ void MainWindowController::addQuotesBoard() {
     connect(watchlist_, &WatchlistTableController::instrumentSelected, depth_,
             &MarketDepthPane::setInstrument);
     if (watchlist_->model()->rowCount() > 0)
-        watchlist_->selectRow(0);
+        selectFirstRow(watchlist_);
 
     auto* tilesTab = new QWidget;
     tilesTab->setObjectName(QStringLiteral("advancedWatchlistTab"));
@@ -406,7 +413,7 @@ void MainWindowController::AddRemoveSymbolstoWatchlistClicked() {
             watchlist_->gridModel().refresh();
             advancedWatchlist_->RefreshTableview();
             if (!watchlist_->selectionModel()->hasSelection() && watchlist_->model()->rowCount() > 0)
-                watchlist_->selectRow(0);
+                selectFirstRow(watchlist_);
         });
     }
     addRemove_->openOn(this);

@@ -5,8 +5,11 @@
 
 #include <QApplication>
 #include <QColor>
+#include <QPointer>
+#include <QProxyStyle>
 #include <QStyle>
 #include <QStyleFactory>
+#include <QStyleOptionViewItem>
 
 namespace tc::gui {
 namespace {
@@ -14,6 +17,27 @@ namespace {
 QString cssColor(Rgba c) {
     return QStringLiteral("rgba(%1, %2, %3, %4)").arg(c.r).arg(c.g).arg(c.b).arg(c.a);
 }
+
+// Fusion, but the cells of item views read their figures, dates and codes left to right in a
+// right-to-left layout too ("-95.50", not "95.50-"); the cell keeps its mirrored alignment.
+class ProgramStyle : public QProxyStyle {
+public:
+    ProgramStyle() : QProxyStyle(QStyleFactory::create(QStringLiteral("Fusion"))) {}
+
+    void drawControl(ControlElement element, const QStyleOption* option, QPainter* painter,
+                     const QWidget* widget) const override {
+        const auto* item = qstyleoption_cast<const QStyleOptionViewItem*>(option);
+        if (element != CE_ItemViewItem || !item || item->direction != Qt::RightToLeft) {
+            QProxyStyle::drawControl(element, option, painter, widget);
+            return;
+        }
+        QStyleOptionViewItem leftToRight(*item);
+        leftToRight.displayAlignment =
+            QStyle::visualAlignment(Qt::RightToLeft, item->displayAlignment) | Qt::AlignAbsolute;
+        leftToRight.direction = Qt::LeftToRight;
+        QProxyStyle::drawControl(element, &leftToRight, painter, widget);
+    }
+};
 
 } // namespace
 
@@ -102,8 +126,12 @@ void ThemeManager::apply(std::int64_t theme) {
     if (!isTheme(theme))
         return; // an unknown number leaves the windows as they are
     // One style on every desktop, so the palette alone decides the colours.
-    if (QApplication::style()->name().compare(QLatin1String("fusion"), Qt::CaseInsensitive) != 0)
-        QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    // The application owns the style; the pointer forgets it when the application lets it go.
+    static QPointer<QStyle> installed;
+    if (!installed) {
+        installed = new ProgramStyle;
+        QApplication::setStyle(installed);
+    }
     QApplication::setPalette(palette(theme));
     qApp->setStyleSheet(styleSheet(theme));
 }

@@ -1,8 +1,8 @@
 #include "model/records/financial_approval.h"
 
-#include "connection/record_text.h"
 #include "model/records/account_details.h"
 #include "model/records/record_fields.h"
+#include "wire/record_text.h"
 
 #include <fmt/format.h>
 

@@ -1,8 +1,8 @@
 #include "model/records/funding_records.h"
 
-#include "connection/record_text.h"
 #include "model/records/record_fields.h"
 #include "model/text/formatter.h"
+#include "wire/record_text.h"
 
 #include <fmt/format.h>
 

@@ -1,8 +1,8 @@
 #include "model/records/history_rows.h"
 
-#include "connection/separators.h"
 #include "platform/lenient.h"
 #include "platform/log.h"
+#include "wire/separators.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,8 +1,8 @@
 #include "model/text/formatter.h"
 
-#include "connection/wire_date.h"
 #include "platform/log.h"
 #include "platform/rtf_writer.h"
+#include "wire/wire_date.h"
 
 #include <unicode/calendar.h>
 #include <unicode/gregocal.h>

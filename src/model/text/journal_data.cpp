@@ -1,10 +1,10 @@
 #include "model/text/journal_data.h"
 
-#include "connection/login_inputdata.h"
 #include "model/records/order.h"
 #include "model/text/formatter.h"
 #include "model/text/language_string.h"
 #include "model/text/positional_text.h"
+#include "wire/login_inputdata.h"
 
 #include <string>
 

@@ -1,15 +1,7 @@
 #include "session/business/business_base.h"
 
-#include "session/business/session_reachability.h"
+#include "session/business/session_network_watch.h"
 
-#include "connection/envelope_key.h"
-#include "connection/envelope_opener.h"
-#include "connection/login_inputdata.h"
-#include "connection/message_cracker.h"
-#include "connection/separators.h"
-#include "connection/wire_date.h"
-#include "connection/wire_fields.h"
-#include "connection/wire_names.h"
 #include "model/collection_keys.h"
 #include "model/records/account_details.h"
 #include "model/records/order.h"
@@ -18,6 +10,14 @@
 #include "platform/log.h"
 #include "platform/user_defaults.h"
 #include "session/business/session_events.h"
+#include "wire/envelope_key.h"
+#include "wire/envelope_opener.h"
+#include "wire/login_inputdata.h"
+#include "wire/message_cracker.h"
+#include "wire/separators.h"
+#include "wire/wire_date.h"
+#include "wire/wire_fields.h"
+#include "wire/wire_names.h"
 
 #include <algorithm>
 #include <limits>
@@ -59,12 +59,11 @@ BusinessBase::BusinessBase(interfaces::ApplicationInterface& application, LoginI
             throw std::invalid_argument(std::string("session wired without its ") + name);
     if (!services_.events)
         services_.events = std::make_shared<SessionEventSink>();
-    watchList_.emplace(
-        *this, services_.userDefaults ? *services_.userDefaults : platform::UserDefaults::standard(),
-        [this](const std::vector<std::string>& codes, bool subscribe) {
-            conn_->ProcessSubscribeandUnSubscribeItems(codes, subscribe);
-        },
-        platform::NotificationObject(static_cast<const BusinessBase*>(this)));
+    watchList_.emplace(*this,
+                       services_.userDefaults ? *services_.userDefaults : platform::UserDefaults::standard(),
+                       [this](const std::vector<std::string>& codes, bool subscribe) {
+                           conn_->ProcessSubscribeandUnSubscribeItems(codes, subscribe);
+                       });
     // The order side's closed positions are read live: it may be attached after this.
     queries_.emplace(session_,
                      SessionQuerySources{[this] {
@@ -74,14 +73,14 @@ BusinessBase::BusinessBase(interfaces::ApplicationInterface& application, LoginI
                                          &dataServiceCollections_,
                                          [&application] { return application.selectedLanguage(); }});
     conn_ = ConnectionBase::create(*this, logindata_, *this, std::move(connectionOptions));
-    reachability_ = std::make_unique<SessionReachability>(*this);
+    networkWatch_ = std::make_unique<SessionNetworkWatch>(*this);
 }
 
 BusinessBase::~BusinessBase() {
     // Threads waiting for room on the main queue are let go, so they can be stopped.
     mainBudget_->close();
     // Receiving threads first: after this nothing calls back into this object.
-    reachability_.reset();
+    networkWatch_.reset();
     orderSide_.reset();
     conn_->shutdown();
     guard_.disconnect();
@@ -181,7 +180,7 @@ void BusinessBase::clearExecutedOrderSearchCollection() {
 void BusinessBase::tablesChanged(interfaces::TableSet tables) {
     TC_ASSERT_MAIN_QUEUE();
     changedTables_ |= tables;
-    if ((changedTables_.empty() && !refreshRequested_) || tablesFlushQueued_)
+    if (changedTables_.empty() || tablesFlushQueued_)
         return;
     // Posted now, it runs in the next pass: after everything the messages of this pass changed.
     tablesFlushQueued_ = true;
@@ -190,10 +189,8 @@ void BusinessBase::tablesChanged(interfaces::TableSet tables) {
 
 void BusinessBase::flushTablesChanged() {
     tablesFlushQueued_ = false;
-    // One refresh for every message that asked since the last one: a flood of small messages must not
-    // post a table refresh each.
-    if (std::exchange(refreshRequested_, false))
-        services_.notifications->HistoryDataUpdateNotification();
+    // One event for every table marked since the last flush: a flood of small messages must not make
+    // an event each.
     const interfaces::TableSet tables = std::exchange(changedTables_, {});
     if (!tables.empty())
         events().tablesChanged(tables);
@@ -661,11 +658,8 @@ void BusinessBase::apply(InboundMessage& message) {
             platform::Log::warning("message type {} dropped", message.type);
         }
     }
-    if (message.type != msg::kEnvelope && message.type != msg::kCompressed &&
-        message.type != msg::kPingReply) {
-        refreshRequested_ = true;
+    if (message.type != msg::kEnvelope && message.type != msg::kCompressed && message.type != msg::kPingReply)
         tablesChanged(tablesOf(message.type));
-    }
 }
 
 CommonTags BusinessBase::readCommonTags(std::string_view frameText, std::int64_t type) {
@@ -822,11 +816,9 @@ void BusinessBase::ProcessNewMessage(InboundMessage& message) {
         break;
     case msg::kChatQueueReply:
         services_.chat->UpdateChatResponseFromQueue(fields, orEmpty(tags.queueId));
-        services_.notifications->ChatQueueStatusUpdateNotification();
         break;
     case msg::kChatQueueStatus:
         services_.chat->UpdateChatQueueStatus(fields, orEmpty(tags.queueId));
-        services_.notifications->ChatQueueStatusUpdateNotification();
         break;
     case msg::kApprovalReply:
         // A missing action code reads as 0, which no approval handler acts on.
@@ -854,10 +846,8 @@ void BusinessBase::ProcessNewMessage(InboundMessage& message) {
         break;
     case msg::kInstrumentStatus:
         services_.feed->messageCrackerOnInstrumentStatusChange(fields);
-        services_.notifications->WatchlistTableNotification();
         break;
     case msg::kCloseHedged: {
-        services_.notifications->CloseHedgedPositionsNotification();
         // A missing rejection code reads as 0: the offset was done.
         const std::int32_t code = clampToInt32(tags.rejectionCode.value_or(0));
         events().offsetAnswered(code,
@@ -1069,9 +1059,6 @@ void BusinessBase::handleOrderRejected(const std::vector<std::string>& fields, c
     const std::string reason = orders.GetOrderRejectionReason(code);
     events().orderRejected(code, reason, tags.offsetOrder.value_or(""));
     services_.notifications->OrderRejectionNotification(reason);
-    services_.notifications->bulkCloseRejectedNotification(
-        {{std::to_string(tag::kOffsetOrder), tags.offsetOrder.value_or("")},
-         {std::to_string(tag::kText), reason}});
     events().bulkCloseRejected(tags.offsetOrder.value_or(""), reason);
     if (!tags.bracketPositionId || tags.bracketPositionId->empty())
         orders.clearBracketOfRejectedOrder(id79);

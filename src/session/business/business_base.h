@@ -16,8 +16,6 @@
 // Create and destroy it on the main thread (the one that pumps platform::RunLoop::main()).
 #include "charts/chart_cache.h"
 #include "connection/connection_base.h"
-#include "connection/login_inputdata.h"
-#include "connection/message_base.h"
 #include "interfaces/application_interface.h"
 #include "model/session_model.h"
 #include "model/session_queries.h"
@@ -31,6 +29,8 @@
 #include "session/business/watch_list.h"
 #include "session/data_service/data_service_replies.h"
 #include "session/feed/price_feed.h"
+#include "wire/login_inputdata.h"
+#include "wire/message_base.h"
 
 #include <atomic>
 #include <chrono>
@@ -73,7 +73,7 @@ struct InboundMessage {
     std::function<void()> applyReply;            // a data-service reply's main-queue step
 };
 
-class SessionReachability;
+class SessionNetworkWatch;
 
 class BusinessBase final : public MessageSender,
                            public ConnectionOwner,
@@ -187,9 +187,8 @@ public:
     void clearExecutedOrderSearchCollection();
     // The typed events of this session (a sink that drops them when none was given).
     SessionEventSink& events() { return *services_.events; }
-    // Marks tables as changed; the event for everything marked goes out once per main-queue pass, with
-    // the tables' refresh (HistoryDataUpdateNotification) when an inbound message asked for one,
-    // whatever number of messages did.
+    // Marks tables as changed; the event for everything marked goes out once per main-queue pass,
+    // from a task of its own posted with the first mark, whatever number of messages marked them.
     void tablesChanged(interfaces::TableSet tables);
     std::vector<std::string>& JournalDataCollection() {
         TC_ASSERT_MAIN_QUEUE();
@@ -224,7 +223,7 @@ public:
     OrderCollectionHandlers* orderReports() const;
     HistoryRowSink* historyRows() const;
     // Follows the network watcher's reports (main queue).
-    SessionReachability& reachability() { return *reachability_; }
+    SessionNetworkWatch& networkWatch() { return *networkWatch_; }
 
     // The buy and sell depth ladders per instrument the feed delivered.
     MarketDepthStore& marketDepth() {
@@ -337,13 +336,12 @@ private:
     std::optional<SessionQueries> queries_;
     LoginPhase loginPhase_ = LoginPhase::SignedOut;
     interfaces::TableSet changedTables_;
-    bool refreshRequested_ = false;
     bool tablesFlushQueued_ = false;
     std::vector<std::string> journal_;
     MarketDepthStore marketDepth_;
     DataServiceCollections dataServiceCollections_;
     charts::ChartDataStore chartDataCollection_;
-    std::unique_ptr<SessionReachability> reachability_;
+    std::unique_ptr<SessionNetworkWatch> networkWatch_;
     std::unique_ptr<OrderSide> orderSide_;
     SessionRequests requests_{*this};
     std::optional<WatchList> watchList_;

@@ -1,9 +1,4 @@
 // Account summary, password-change and demo-registration replies; the ping and the network speed.
-#include "connection/login_inputdata.h"
-#include "connection/message_cracker.h"
-#include "connection/wire_date.h"
-#include "connection/wire_fields.h"
-#include "connection/wire_names.h"
 #include "model/collection_keys.h"
 #include "model/records/account_details.h"
 #include "model/text/formatter.h"
@@ -11,6 +6,11 @@
 #include "platform/log.h"
 #include "session/business/business_base.h"
 #include "session/business/session_events.h"
+#include "wire/login_inputdata.h"
+#include "wire/message_cracker.h"
+#include "wire/wire_date.h"
+#include "wire/wire_fields.h"
+#include "wire/wire_names.h"
 
 #include <algorithm>
 #include <cctype>
@@ -162,7 +162,6 @@ void BusinessBase::UpdateUserInfo(const std::vector<std::string>& fields) {
     if (success) {
         if (newPassword)
             logindata_.setPassword(*newPassword);
-        services_.notifications->passwordChangeNotification();
     } else if (text.empty()) {
         text = "The server refused the password change.";
     }
@@ -180,9 +179,7 @@ void BusinessBase::DemoUserCreationResponse(const std::vector<std::string>& fiel
         else if (f.tag == tag::kPassword)
             password = std::string(f.value);
     }
-    if (user && password)
-        services_.notifications->demoUserCreationNotification(*user, *password);
-    else
+    if (!user || !password)
         services_.notifications->demoUserCreationFailureNotification();
     services_.events->demoUserCreated(user && password, user.value_or(""), password.value_or(""));
 }
@@ -257,7 +254,6 @@ void BusinessBase::calculateNetworkSpeedFromServerDate() {
 
 void BusinessBase::announceNetworkSpeed() {
     postMain([this, text = ServerTime(), speed = networkspeedStatus_.load()] {
-        services_.notifications->postnetworkspeedNotification(text);
         events().networkSpeedChanged(speed, text.value_or(""));
     });
 }

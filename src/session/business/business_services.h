@@ -4,9 +4,9 @@
 // business object is built; tests hand over their own in their place.
 //
 // Threads: unless a method says otherwise it is called on the main queue.
-#include "connection/message_base.h"
 #include "interfaces/tables.h"
 #include "model/session_model.h"
+#include "wire/message_base.h"
 
 #include <cstdint>
 #include <functional>
@@ -79,27 +79,17 @@ public:
     virtual void offsetAnswered(std::int32_t /*rejectionCode*/, const std::string& /*reason*/) {}
 };
 
-// Named notifications, banners and the login journal lines of the session (SessionEvents and
-// JournalData by default).
+// What the session shows the user besides the typed events: the welcome sound, banners and alerts
+// (SessionEvents by default), and the login journal lines (JournalData).
 class SessionNotifications {
 public:
     virtual ~SessionNotifications() = default;
+    // Signed in: the welcome sound.
     virtual void LoginSuccessNotification() = 0;
-    // The table refresh after an incoming message.
-    virtual void HistoryDataUpdateNotification() = 0;
     virtual void appUpdateNotification(const std::string& message) = 0;
     virtual void OrderRejectionNotification(const std::string& text) = 0;
-    virtual void bulkCloseRejectedNotification(const std::map<std::string, std::string>& info) = 0;
-    virtual void CloseHedgedPositionsNotification() = 0;
-    virtual void ChatQueueStatusUpdateNotification() = 0;
     virtual void MarginCallNotification(const std::string& accountId) = 0;
-    virtual void passwordChangeNotification() = 0;
-    // The registered user name and password, carried apart (either may hold any character).
-    virtual void demoUserCreationNotification(const std::string& userName, const std::string& password) = 0;
     virtual void demoUserCreationFailureNotification() = 0;
-    // Nothing is posted for an absent text.
-    virtual void postnetworkspeedNotification(const std::optional<std::string>& serverTime) = 0;
-    virtual void WatchlistTableNotification() = 0;
     // The journal line of a login event: 0 connected, 1 snapshot received, 2 login completed. Any thread.
     virtual std::string getLoginJournalData(int event) = 0;
 };

@@ -4,9 +4,9 @@
 // thread never share a builder. Data-service and chart requests are also noted in a registry of
 // pending requests, so their replies can be routed by what the request asked for rather than by
 // whichever request happened to be built last.
-#include "connection/message_base.h"
 #include "model/records/request_records.h"
 #include "platform/date_format.h"
+#include "wire/message_base.h"
 
 #include <cstddef>
 #include <cstdint>

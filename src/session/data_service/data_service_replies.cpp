@@ -1,7 +1,5 @@
 #include "session/data_service/data_service_replies.h"
 
-#include "connection/envelope_opener.h"
-#include "connection/wire_date.h"
 #include "model/records/item_details.h"
 #include "model/records/order.h"
 #include "model/records/record_fields.h"
@@ -10,6 +8,8 @@
 #include "model/text/formatter.h"
 #include "platform/log.h"
 #include "session/business/session_requests.h"
+#include "wire/envelope_opener.h"
+#include "wire/wire_date.h"
 
 #include <fmt/format.h>
 

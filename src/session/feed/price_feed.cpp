@@ -1,12 +1,12 @@
 #include "session/feed/price_feed.h"
-#include "connection/wire_names.h"
+#include "wire/wire_names.h"
 
-#include "connection/message_cracker.h"
-#include "connection/separators.h"
-#include "connection/wire_date.h"
 #include "model/text/formatter.h"
 #include "platform/lenient.h"
 #include "platform/log.h"
+#include "wire/message_cracker.h"
+#include "wire/separators.h"
+#include "wire/wire_date.h"
 
 #include <algorithm>
 #include <array>

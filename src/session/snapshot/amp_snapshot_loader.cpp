@@ -1,6 +1,5 @@
 #include "session/snapshot/amp_snapshot_loader.h"
 
-#include "connection/envelope_opener.h"
 #include "model/collection_keys.h"
 #include "model/records/account_details.h"
 #include "model/records/item_details.h"
@@ -8,6 +7,7 @@
 #include "model/session_model_lookup.h"
 #include "model/text/formatter.h"
 #include "platform/log.h"
+#include "wire/envelope_opener.h"
 
 #include <sched.h>
 

@@ -1,9 +1,9 @@
 #include "session/snapshot/session_snapshot_loader.h"
 
-#include "connection/envelope_opener.h"
 #include "platform/log.h"
 #include "session/snapshot/amp_snapshot_loader.h"
 #include "session/snapshot/xml_snapshot_loader.h"
+#include "wire/envelope_opener.h"
 
 namespace tc {
 

@@ -1,6 +1,5 @@
 #include "session/snapshot/xml_snapshot_loader.h"
 
-#include "connection/xml_tree.h"
 #include "model/collection_keys.h"
 #include "model/records/account_details.h"
 #include "model/records/item_details.h"
@@ -11,6 +10,7 @@
 #include "platform/log.h"
 #include "platform/utf8.h"
 #include "platform/xml_entities.h"
+#include "wire/xml_tree.h"
 
 #include <charconv>
 #include <cmath>

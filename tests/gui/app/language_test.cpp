@@ -1,16 +1,20 @@
 #include "gui/app/language.h"
 
 #include "gui/app/language_list.h"
+#include "gui/app/theme_manager.h"
 #include "gui/gui_test_support.h"
 #include "support/temp_resources.h"
 
 #include <QAction>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStandardItemModel>
 #include <QTabWidget>
+#include <QTableView>
 
 namespace {
 
@@ -97,6 +101,36 @@ TEST(LanguageDirection, RightToLeftLanguagesMirrorEveryWindowAndTheOthersTurnItB
     EXPECT_FALSE(language.select(-1));
     EXPECT_EQ(QGuiApplication::layoutDirection(), Qt::LeftToRight); // Albanian, the last chosen
     ASSERT_TRUE(language.select(0));
+}
+
+// A mirrored table keeps a figure whole: "-95.50" in a right-to-left cell aligned to the (mirrored)
+// right edge reads exactly as in a left-to-right cell aligned to the left.
+TEST(LanguageDirection, MirroredCellsStillReadFiguresAndDatesLeftToRight) {
+    auto defaults = tc::platform::UserDefaults::inMemory();
+    tc::gui::ThemeManager themes(*defaults);
+    themes.saveTheme(1);
+    auto cell = [](Qt::LayoutDirection direction, Qt::Alignment alignment, const QString& text) {
+        QStandardItemModel model(1, 1);
+        model.setData(model.index(0, 0), text);
+        model.setData(model.index(0, 0), QVariant::fromValue(alignment | Qt::AlignVCenter),
+                      Qt::TextAlignmentRole);
+        QTableView view;
+        view.setLayoutDirection(direction);
+        view.setModel(&model);
+        view.horizontalHeader()->hide();
+        view.verticalHeader()->hide();
+        view.setShowGrid(false);
+        view.setFocusPolicy(Qt::NoFocus);
+        view.horizontalHeader()->setStretchLastSection(true);
+        view.resize(200, 60);
+        view.show();
+        return view.viewport()->grab().toImage();
+    };
+    for (const QString& text : {QStringLiteral("-95.50"), QStringLiteral("01/03/2024 09:15:00")}) {
+        const QImage mirrored = cell(Qt::RightToLeft, Qt::AlignRight, text);
+        EXPECT_EQ(mirrored, cell(Qt::LeftToRight, Qt::AlignLeft, text)) << text.toStdString();
+        EXPECT_NE(mirrored, cell(Qt::LeftToRight, Qt::AlignRight, text)) << text.toStdString();
+    }
 }
 
 TEST(LanguageWalker, AStoredLanguageOutsideTheListShowsEnglishAndIsKept) {

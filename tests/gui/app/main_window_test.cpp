@@ -1,6 +1,7 @@
 // The main window against the in-process test server, signed in as demo.
 #include "gui/app/common_alert.h"
 #include "gui/app/gui_context.h"
+#include "gui/app/language.h"
 #include "gui/app/main_window_controller.h"
 #include "gui/app/settings_window_controller.h"
 #include "gui/app/theme_manager.h"
@@ -95,6 +96,20 @@ TEST_F(MainWindowTest, ShowsTheDemosFirstAccountAndItsTablesAndFollowsTheTick) {
     window->setAccount(accounts.front()->AccountId);
     EXPECT_TRUE(waitFor([&] { return !label("ServerTimeTextField").isEmpty(); }, 10000));
     EXPECT_EQ(label("ConnectionStatusTextField"), context->text("0051"));
+}
+
+// A window made in a right-to-left language picks the board's first instrument (for the depth
+// ladders) as one made left to right does.
+TEST_F(MainWindowTest, AMirroredWindowStartsOnTheBoardsFirstInstrument) {
+    ASSERT_TRUE(waitFor([&] { return window->watchlistBoard()->model()->rowCount() > 0; }, 10000));
+    ASSERT_TRUE(context->language().select(5));
+    auto* mirrored = new MainWindowController(*context, &idle);
+    QTableView* board = mirrored->watchlistBoard();
+    EXPECT_EQ(mirrored->layoutDirection(), Qt::RightToLeft);
+    EXPECT_EQ(board->selectionModel()->currentIndex().row(), 0);
+    EXPECT_TRUE(board->selectionModel()->isRowSelected(0, {}));
+    delete mirrored;
+    ASSERT_TRUE(context->language().select(0));
 }
 
 TEST_F(MainWindowTest, TheSummaryShowsTheCoresRefreshOfTheAccountAsItIsAnnounced) {

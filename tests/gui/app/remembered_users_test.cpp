@@ -1,10 +1,10 @@
 #include "gui/app/remembered_users.h"
 
-#include "connection/login_inputdata.h"
 #include "gui/gui_test_support.h"
 #include "platform/base64.h"
 #include "platform/message_cipher.h"
 #include "platform/user_defaults.h"
+#include "wire/login_inputdata.h"
 
 #include <gtest/gtest.h>
 

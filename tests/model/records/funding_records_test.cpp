@@ -1,4 +1,3 @@
-#include "connection/record_text.h"
 #include "funding/funding_rules.h"
 #include "model/pay_gate_settings.h"
 #include "model/records/account_details.h"
@@ -6,6 +5,7 @@
 #include "model/records/financial_approval.h"
 #include "model/records/funding_records.h"
 #include "support/wire_text.h"
+#include "wire/record_text.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,6 @@
 #pragma once
 // Fakes around the session object: the application, its notifications, the login requests and the
 // snapshot loader, each recording what it was asked in order.
-#include "connection/data_additions.h"
-#include "connection/login_inputdata.h"
-#include "connection/message_base.h"
 #include "interfaces/application_interface.h"
 #include "model/records/history_rows.h"
 #include "model/session_model.h"
@@ -13,6 +10,9 @@
 #include "session/business/business_base.h"
 #include "session/business/business_services.h"
 #include "support/wire_text.h"
+#include "wire/data_additions.h"
+#include "wire/login_inputdata.h"
+#include "wire/message_base.h"
 
 #include <atomic>
 #include <map>
@@ -133,28 +133,44 @@ private:
 class FakeNotifications final : public SessionNotifications {
 public:
     void LoginSuccessNotification() override { log.add("LoginSuccessNotification"); }
-    void HistoryDataUpdateNotification() override { log.add("HistoryDataUpdateNotification"); }
     void appUpdateNotification(const std::string& m) override { log.add("appUpdateNotification:" + m); }
     void OrderRejectionNotification(const std::string& t) override {
         log.add("OrderRejectionNotification:" + t);
     }
-    void bulkCloseRejectedNotification(const std::map<std::string, std::string>& info) override {
-        log.add("bulkCloseRejectedNotification:" + info.at("125") + "/" + info.at("17"));
-    }
-    void CloseHedgedPositionsNotification() override { log.add("CloseHedgedPositionsNotification"); }
-    void ChatQueueStatusUpdateNotification() override { log.add("ChatQueueStatusUpdateNotification"); }
     void MarginCallNotification(const std::string& a) override { log.add("MarginCallNotification:" + a); }
-    void passwordChangeNotification() override { log.add("passwordChangeNotification"); }
-    void demoUserCreationNotification(const std::string& user, const std::string& password) override {
-        log.add("demoUserCreationNotification:" + user + "|" + password);
-    }
     void demoUserCreationFailureNotification() override { log.add("demoUserCreationFailureNotification"); }
-    void postnetworkspeedNotification(const std::optional<std::string>& t) override {
-        if (t)
-            log.add("NetworkSpeedNotification:" + *t);
-    }
-    void WatchlistTableNotification() override { log.add("WatchlistTableNotification"); }
     std::string getLoginJournalData(int event) override { return "journal " + std::to_string(event); }
+    CallLog log;
+};
+
+// Records some of the typed events: "tablesChanged" (one per flush), "passwordChangeAnswered:<0|1>|text",
+// "demoUserCreated:<0|1>|user|password", "bulkCloseRejected:<order number>/<reason>",
+// "offsetAnswered:<code>", "schedule:<market>", "bankDetails", "cancelledOrders", "chartArrived:<key>",
+// "networkSpeed:<class>|<time>".
+class FakeEvents final : public SessionEventSink {
+public:
+    void tablesChanged(interfaces::TableSet) override { log.add("tablesChanged"); }
+    void passwordChangeAnswered(bool accepted, const std::string& text) override {
+        log.add("passwordChangeAnswered:" + std::to_string(accepted) + "|" + text);
+    }
+    void demoUserCreated(bool registered, const std::string& user, const std::string& password) override {
+        log.add("demoUserCreated:" + std::to_string(registered) + "|" + user + "|" + password);
+    }
+    void bulkCloseRejected(const std::string& orderNumber, const std::string& reason) override {
+        log.add("bulkCloseRejected:" + orderNumber + "/" + reason);
+    }
+    void offsetAnswered(std::int32_t code, const std::string&) override {
+        log.add("offsetAnswered:" + std::to_string(code));
+    }
+    void sessionScheduleArrived(std::uint64_t, std::uint64_t market) override {
+        log.add("schedule:" + std::to_string(market));
+    }
+    void bankDetailsArrived(std::uint64_t) override { log.add("bankDetails"); }
+    void statementCancelledOrdersArrived(std::uint64_t) override { log.add("cancelledOrders"); }
+    void chartArrived(std::uint64_t, const std::string& key) override { log.add("chartArrived:" + key); }
+    void networkSpeedChanged(std::int32_t speedClass, const std::string& serverTime) override {
+        log.add("networkSpeed:" + std::to_string(speedClass) + "|" + serverTime);
+    }
     CallLog log;
 };
 

@@ -1,12 +1,12 @@
 #include "session/business/session_requests.h"
 
-#include "connection/envelope_opener.h"
-#include "connection/message_golden.h"
 #include "model/records/account_details.h"
 #include "model/records/request_records.h"
 #include "model/session_model.h"
 #include "platform/date_format.h"
 #include "support/capturing_sender.h"
+#include "wire/envelope_opener.h"
+#include "wire/message_golden.h"
 
 #include <gtest/gtest.h>
 

@@ -3,9 +3,9 @@
 #include "model/text/formatter.h"
 #include "platform/date_format.h"
 
-#include "connection/wire_date.h"
 #include "price_book.h"
 #include "support/depth_levels.h"
+#include "wire/wire_date.h"
 
 #include <gtest/gtest.h>
 

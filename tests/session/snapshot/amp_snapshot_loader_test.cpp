@@ -1,9 +1,9 @@
 #include "session/snapshot/amp_snapshot_loader.h"
 
-#include "connection/data_additions.h"
 #include "model/records/account_details.h"
 #include "model/records/item_details.h"
 #include "platform/log.h"
+#include "wire/data_additions.h"
 
 #include "model/model_dump.h"
 #include "support/log_capture.h"
