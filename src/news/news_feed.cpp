@@ -1,7 +1,7 @@
 #include "news/news_feed.h"
 
-#include "wire/xml_tree.h"
 #include "platform/utf8.h"
+#include "wire/xml_tree.h"
 
 #include <vector>
 

@@ -1,12 +1,12 @@
 #include "news/news_service.h"
 
-#include "wire/login_inputdata.h"
 #include "http/request_operation_manager.h"
 #include "http/response_serializer.h"
 #include "news/news_feed.h"
 #include "platform/bundle.h"
 #include "platform/dispatch.h"
 #include "platform/log.h"
+#include "wire/login_inputdata.h"
 
 #include <openssl/bio.h>
 #include <openssl/pem.h>

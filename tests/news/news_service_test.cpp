@@ -2,10 +2,10 @@
 // pinned test certificate, cancellation of a load by the next, and bodies that are no feed.
 #include "news/news_service.h"
 
-#include "wire/login_inputdata.h"
 #include "http/http_test_support.h"
 #include "news_desk.h"
 #include "platform/bundle.h"
+#include "wire/login_inputdata.h"
 
 #include <gtest/gtest.h>
 
