@@ -215,6 +215,15 @@ struct Notice {
     bool unread = true;
 };
 
+// One message of an earlier conversation between two users (its text plain; sent as RTF).
+struct ChatLine {
+    std::uint64_t room = 0;
+    std::string from;
+    std::string to;
+    std::string text;
+    std::string sent;
+};
+
 struct FinancialTransaction {
     std::int64_t id = 0;
     std::string code;
@@ -273,6 +282,7 @@ struct Market {
     std::vector<ChatContact> contacts;
     std::vector<ChatQueueSeed> queues;
     std::vector<Notice> notices;
+    std::vector<ChatLine> chatLines;
     std::vector<EquityHit> equityHits;
 
     const User* findUser(std::string_view name) const;

@@ -119,6 +119,15 @@ void TestServer::sendNotice(const std::string& user, const std::string& title, c
     post([this, user, title, text] { deliverDesk(nullptr, desk_->notice(user, title, text)); });
 }
 
+void TestServer::sendChatAs(const std::string& from, const std::string& to, const std::string& text) {
+    post([this, from, to, text] { deliverDesk(nullptr, desk_->chatAs(from, to, text)); });
+}
+
+std::vector<std::pair<std::string, std::string>> TestServer::chatConversation(const std::string& a,
+                                                                              const std::string& b) const {
+    return desk_->conversation(a, b);
+}
+
 TestServer::~TestServer() {
     stop();
 }

@@ -20,6 +20,7 @@
 #include <stdexcept>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace testserver {
@@ -132,6 +133,11 @@ public:
     void sendNotice(const std::string& user, const std::string& title, const std::string& text);
     // The news feed's web service while running with news ports (null otherwise).
     NewsDesk* newsDesk() { return news_.get(); }
+    // A chat text from `from` to the signed-in clients of `to`, as if `from` had typed it.
+    void sendChatAs(const std::string& from, const std::string& to, const std::string& text);
+    // The conversation of two users as the server keeps it: sender and RTF text, oldest first.
+    std::vector<std::pair<std::string, std::string>> chatConversation(const std::string& a,
+                                                                      const std::string& b) const;
     // A closed instrument refuses orders and triggers none; false for an unknown code.
     bool setMarketOpen(std::string_view code, bool open);
     // The access maps as the data service holds them: the market's and the clients' changes.

@@ -10,6 +10,7 @@
 #include "wire/message_builders.h"
 #include "wire/message_cracker.h"
 #include "wire/record_text.h"
+#include "wire/wire_date.h"
 #include "wire/wire_fields.h"
 #include "wire/wire_names.h"
 
@@ -133,6 +134,8 @@ interfaces::CommandResult SessionChat::SendChat(std::string_view roomKey, std::s
     ChatMessageEntry entry;
     entry.msg = std::string(text);
     entry.sender = business_.logindata().userName().value_or("");
+    // Stamped in the wire's time, as the server stamps what it relays, so both read alike.
+    entry.time = wire::nowText();
     append(*room, std::move(entry));
     room->SenderName = business_.logindata().userName().value_or("");
     return sendAll(outcome.sends);
@@ -161,6 +164,19 @@ interfaces::CommandResult SessionChat::requestRoomMessage(std::string_view roomK
         return interfaces::CommandResult::refused("No such conversation.");
     if (!business_.sessionRequests().requestRoomMessage((*room)->RoomName, (*room)->RoomId))
         return interfaces::CommandResult::refused("The request could not be sent.");
+    return interfaces::CommandResult::done();
+}
+
+interfaces::CommandResult SessionChat::openNotice(std::string_view roomKey) {
+    auto* held = chat_.ChatRoomCollection.get(std::string(roomKey));
+    if (!held || !*held || !(*held)->isMessageNotices)
+        return interfaces::CommandResult::refused("No such notice.");
+    ChatRoom& room = **held;
+    room.isanUnreadMessage = false;
+    if (room.messages.empty())
+        return requestRoomMessage(roomKey);
+    if (!business_.sessionRequests().requestChatMessageAcknowledgement(room.RoomName, room.MessageId))
+        return interfaces::CommandResult::refused("The notice could not be acknowledged.");
     return interfaces::CommandResult::done();
 }
 

@@ -1,17 +1,18 @@
 // The client: the composition root of a session and the program's one road into it. It wires the
-// real parts of the session (session_wiring.cpp), starts what the program needs beside it (the
-// internet watcher, the product's text keys for the language lookup), turns the session's events into
-// the typed events of interfaces::Client and its parts and answers their commands at once. The seam
+// real parts of the session (session_wiring.cpp), starts the internet watcher beside it, turns the
+// session's events into the typed events of interfaces::Client and its parts and hands their commands
+// to the part that answers them. It sets nothing process-wide: the program installs the product's
+// text keys itself (interfaces::installProductTexts). The seam
 // carries no wire text: tickets, offset legs and bracket prices are turned into the order requests'
 // texts and codes here.
 #include "client/client_factory.h"
 
 #include "chat/session_chat.h"
 #include "client/order_ticket.h"
-#include "client/session_resources.h"
 #include "client/signal.h"
 #include "connection/device_info.h"
 #include "connection/reachability_notifier.h"
+#include "downloads/session_resources.h"
 #include "funding/session_funding.h"
 #include "model/collection_keys.h"
 #include "model/records/account_details.h"
@@ -493,6 +494,9 @@ public:
     CommandResult requestRoomMessages(std::string_view roomKey) override {
         return core_.chat ? core_.chat->requestRoomMessage(roomKey) : unavailable();
     }
+    CommandResult openNotice(std::string_view roomKey) override {
+        return core_.chat ? core_.chat->openNotice(roomKey) : unavailable();
+    }
 
     std::unique_ptr<interfaces::Handler> handleChatChanged(ChangedFn fn) override {
         return core_.events->chatChanged.connect(std::move(fn));
@@ -602,8 +606,6 @@ public:
         core_.statements = wired.statements;
         core_.resources = wired.resources;
         listenToParts();
-        // The product's own words for some texts: every lookup of this program goes through them.
-        LanguageString::setProductLocalizationList(*core_.login->productLocalizationList());
         if (options.watchNetwork) {
             // Without it the feed and data-service sockets would never be made again after the network
             // comes back. Its changes reach the session as "kReachabilityChangedNotification".
@@ -689,21 +691,7 @@ public:
     }
     CommandResult changePassword(std::string_view oldPassword, std::string_view newPassword,
                                  std::string_view confirmPassword) override {
-        const std::string current = core_.login->password().value_or("");
-        const auto refuse = [this](std::string_view key) { return CommandResult::refused(core_.text(key)); };
-        if (oldPassword.empty() || newPassword.empty() || confirmPassword.empty())
-            return refuse("20245");
-        if (oldPassword != current)
-            return refuse("20246");
-        if (newPassword != confirmPassword)
-            return refuse("20244");
-        if (newPassword == current)
-            return refuse("20247");
-        if (!business().conn().isNetworkAvailable())
-            return refuse("1007");
-        if (!core_.requests().changeMyPassword(oldPassword, newPassword))
-            return CommandResult::refused("The new password holds a character that cannot be sent.");
-        return CommandResult::done();
+        return business().changePassword(oldPassword, newPassword, confirmPassword);
     }
 
     // ---- parts
@@ -738,10 +726,7 @@ public:
     }
     RequestId requestChartData(std::string_view instrument, std::string_view interval,
                                std::int32_t bars) override {
-        // The chart's reply is keyed by the request number it carries: the chart raises it first.
-        BusinessBase& b = *core_.business;
-        b.setRequestid(static_cast<std::int32_t>(static_cast<std::uint32_t>(b.Requestid()) + 1u));
-        return core_.requests().requestChartData(instrument, interval, bars).sequence;
+        return business().requestChartData(instrument, interval, bars).sequence;
     }
     RequestId searchExecutedPositions(const SearchInfo& search) override {
         const RequestId id = core_.requests().requestExecutedPosition(search).sequence;

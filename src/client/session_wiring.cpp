@@ -1,7 +1,7 @@
 #include "client/session_wiring.h"
 
 #include "chat/session_chat.h"
-#include "client/session_resources.h"
+#include "downloads/session_resources.h"
 #include "funding/session_funding.h"
 #include "orders/session_orders.h"
 #include "statements/session_statements.h"

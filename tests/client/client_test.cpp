@@ -375,7 +375,7 @@ TEST_F(ClientEvents, JournalLinesArriveAsTheyAreAddedAndNotAfterTheHandlerGoes) 
     EXPECT_EQ(lines.size(), heard);
 }
 
-TEST_F(ClientEvents, MakeClientWatchesTheNetworkAndHandsTheProductsTextKeysToTheLookUp) {
+TEST_F(ClientEvents, MakeClientWatchesTheNetworkAndTheProgramInstallsTheProductsTextKeys) {
     testing_support::ScopedNetworkStateSource network;
     network.fake->setFlags(platform::reachability_flags::kReachable);
     client.reset();
@@ -387,6 +387,9 @@ TEST_F(ClientEvents, MakeClientWatchesTheNetworkAndHandsTheProductsTextKeysToThe
         product.write("ProductLocalization.plist",
                       plist("<key>Ours</key><dict><key>1004</key><string>1088</string></dict>"));
         client = interfaces::MakeClient(app, {watchDefaults.get()});
+        // A client sets nothing process-wide; the program installs the product's keys.
+        EXPECT_EQ(LanguageString::getProductBasedKeyForKey("1004"), "1004");
+        interfaces::installProductTexts();
         EXPECT_EQ(LanguageString::getProductBasedKeyForKey("1004"), "1088");
     }
     platform::Bundle::setResourcesRoot(TC_TEST_RESOURCES);

@@ -14,6 +14,8 @@
 #include "gui/charts/chart_view_controller.h"
 #include "gui/charts/chart_window_controller.h"
 #include "gui/charts/pie_chart_view_controller.h"
+#include "gui/chat/chat_window_controller.h"
+#include "gui/chat/messages_window_controller.h"
 #include "gui/controls/chart_drop_area.h"
 #include "gui/controls/grid_table.h"
 #include "gui/funding/account_access_setting_window_controller.h"
@@ -175,6 +177,8 @@ MainWindowController::MainWindowController(GuiContext& context, IdleSource* idle
     connect(ui_->actionDepositsWithdrawals, &QAction::triggered, this,
             &MainWindowController::DepositsWithdrawalsButtonClicked);
     connect(ui_->actionChart, &QAction::triggered, this, &MainWindowController::ChartButtonClicked);
+    connect(ui_->actionChat, &QAction::triggered, this, &MainWindowController::ChatButtonClicked);
+    connect(ui_->actionMessages, &QAction::triggered, this, &MainWindowController::MessagesButtonClicked);
     connect(ui_->actionNews, &QAction::triggered, this, &MainWindowController::NewsButtonClicked);
     connect(ui_->actionResources, &QAction::triggered, this, &MainWindowController::resourcesButtonClicked);
     connect(ui_->actionAbout, &QAction::triggered, this, &MainWindowController::aboutApplication);
@@ -330,6 +334,24 @@ void MainWindowController::DepositsWithdrawalsButtonClicked() {
     history_->onWindowLoad();
     history_->raise();
     history_->activateWindow();
+}
+
+void MainWindowController::ChatButtonClicked() {
+    if (!chat_)
+        chat_ = new ChatWindowController(context_, this);
+    chat_->show();
+    chat_->showWindow();
+    chat_->raise();
+    chat_->activateWindow();
+}
+
+void MainWindowController::MessagesButtonClicked() {
+    if (!notices_)
+        notices_ = new MessagesWindowController(context_, this);
+    notices_->show();
+    notices_->showWindow();
+    notices_->raise();
+    notices_->activateWindow();
 }
 
 void MainWindowController::TradeTicketButtonClicked() {

@@ -7,8 +7,7 @@
 // What it asks of its owner goes out as signals: quitRequested (logout confirmed, the window
 // closed, the idle time-out reached) and lockRequested (the console lock). The trade menu closes,
 // modifies and offsets the selected open position and opens the close-all window; the news tab reads
-// the feed, the Resources button shows the resources panel; actions that open the windows of later
-// work are in the toolbar and menus, disabled, with a tooltip saying so.
+// the feed, the Resources button shows the resources panel.
 #include "gui/app/idle_time.h"
 #include "gui/app/settings_window_controller.h"
 #include "gui/market/grid_spec.h"
@@ -33,6 +32,8 @@ class MainWindowController;
 namespace tc::gui {
 
 class AddRemoveWindowController;
+class ChatWindowController;
+class MessagesWindowController;
 class ChartViewController;
 class ChartWindowController;
 class PieChartViewController;
@@ -113,6 +114,12 @@ public:
     // The funding history: made at the first press, kept, shown again with its rows.
     void DepositsWithdrawalsButtonClicked();
     DepositsWithdrawalsWindowController* fundingHistoryWindow() const { return history_; }
+    // The chat window: made at the first press, kept, shown again in its empty state.
+    void ChatButtonClicked();
+    ChatWindowController* chatWindow() const { return chat_; }
+    // The notices window: made at the first press, kept, shown again with its rows afresh.
+    void MessagesButtonClicked();
+    MessagesWindowController* noticesWindow() const { return notices_; }
     // The browser the deposit windows, the news and the resources panel open addresses with (tests
     // replace it).
     void setUrlOpener(std::function<bool(const QUrl&)> opener);
@@ -172,6 +179,8 @@ private:
     AccountStatementWindowController* statement_ = nullptr;
     WithdrawalRequestWindowController* withdrawal_ = nullptr;
     DepositsWithdrawalsWindowController* history_ = nullptr;
+    ChatWindowController* chat_ = nullptr;
+    MessagesWindowController* notices_ = nullptr;
     // Which deposit window asked for which gateway payment, shared by all of them.
     std::shared_ptr<PayGateRequests> payGateRequests_;
     std::function<bool(const QUrl&)> urlOpener_;

@@ -978,6 +978,40 @@ void BusinessBase::handleLoginRefused(const std::shared_ptr<LoginInfoMessage>& l
     });
 }
 
+// ---- commands ----
+
+interfaces::CommandResult BusinessBase::changePassword(std::string_view oldPassword,
+                                                       std::string_view newPassword,
+                                                       std::string_view confirmPassword) {
+    TC_ASSERT_MAIN_QUEUE();
+    const std::string current = logindata_.password().value_or("");
+    const auto refuse = [this](std::string_view key) {
+        return interfaces::CommandResult::refused(
+            LanguageString::stringforSelectedLanguage(application_.selectedLanguage(), key)
+                .value_or(std::string(key)));
+    };
+    if (oldPassword.empty() || newPassword.empty() || confirmPassword.empty())
+        return refuse("20245");
+    if (oldPassword != current)
+        return refuse("20246");
+    if (newPassword != confirmPassword)
+        return refuse("20244");
+    if (newPassword == current)
+        return refuse("20247");
+    if (!conn_->isNetworkAvailable())
+        return refuse("1007");
+    if (!requests_.changeMyPassword(oldPassword, newPassword))
+        return interfaces::CommandResult::refused("The new password holds a character that cannot be sent.");
+    return interfaces::CommandResult::done();
+}
+
+SentRequest BusinessBase::requestChartData(std::string_view instrument, std::string_view interval,
+                                           std::int32_t bars) {
+    TC_ASSERT_MAIN_QUEUE();
+    setRequestid(static_cast<std::int32_t>(static_cast<std::uint32_t>(Requestid()) + 1u));
+    return requests_.requestChartData(instrument, interval, bars);
+}
+
 // ---- execution reports ----
 
 void BusinessBase::handleExecutionReport(std::int64_t type, const std::vector<std::string>& fields,

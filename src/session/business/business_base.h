@@ -17,6 +17,7 @@
 #include "charts/chart_cache.h"
 #include "connection/connection_base.h"
 #include "interfaces/application_interface.h"
+#include "interfaces/commands.h"
 #include "model/session_model.h"
 #include "model/session_queries.h"
 #include "platform/clock.h"
@@ -141,6 +142,14 @@ public:
 
     // Composes and sends the ping (type 1018) on the stream; the sender notes when it went out.
     void pingToserver();
+
+    // Commands of the signed-in user (main queue).
+    // The password form: every field given, the old password the session's, the new one confirmed and
+    // other than the old, the network up; then the request. Refused with the text shown, else done.
+    interfaces::CommandResult changePassword(std::string_view oldPassword, std::string_view newPassword,
+                                             std::string_view confirmPassword);
+    // A chart's bars: its reply is keyed by the request number it carries, so the number goes up first.
+    SentRequest requestChartData(std::string_view instrument, std::string_view interval, std::int32_t bars);
 
     // Ping and network speed. The ping timer is one per session; it stops on disconnect and loss.
     void startPingTimer();

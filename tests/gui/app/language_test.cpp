@@ -6,6 +6,8 @@
 #include "support/temp_resources.h"
 
 #include <QAction>
+#include <QDateTimeEdit>
+#include <QDoubleSpinBox>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -105,7 +107,7 @@ TEST(LanguageDirection, RightToLeftLanguagesMirrorEveryWindowAndTheOthersTurnItB
 
 // A mirrored table keeps a figure whole: "-95.50" in a right-to-left cell aligned to the (mirrored)
 // right edge reads exactly as in a left-to-right cell aligned to the left.
-TEST(LanguageDirection, MirroredCellsStillReadFiguresAndDatesLeftToRight) {
+TEST(LanguageDirection, MirroredCellsAndFieldsStillReadFiguresAndDatesLeftToRight) {
     auto defaults = tc::platform::UserDefaults::inMemory();
     tc::gui::ThemeManager themes(*defaults);
     themes.saveTheme(1);
@@ -126,6 +128,31 @@ TEST(LanguageDirection, MirroredCellsStillReadFiguresAndDatesLeftToRight) {
         view.show();
         return view.viewport()->grab().toImage();
     };
+    // Date and number fields too, in a mirrored window.
+    QWidget window;
+    window.setLayoutDirection(Qt::RightToLeft);
+    auto* date = new QDateTimeEdit(QDateTime(QDate(2024, 1, 31), QTime(23, 59)), &window);
+    date->setFocusPolicy(Qt::NoFocus); // no blinking cursor to tell it from the one below
+    auto* amount = new QDoubleSpinBox(&window);
+    auto* name = new QLineEdit(&window);
+    window.show();
+    EXPECT_EQ(date->layoutDirection(), Qt::LeftToRight);
+    EXPECT_EQ(date->findChild<QLineEdit*>()->layoutDirection(), Qt::LeftToRight);
+    EXPECT_EQ(amount->layoutDirection(), Qt::LeftToRight);
+    EXPECT_EQ(name->layoutDirection(), Qt::RightToLeft);
+    QWidget plain;
+    auto* same = new QDateTimeEdit(date->dateTime(), &plain);
+    same->setFocusPolicy(Qt::NoFocus);
+    plain.show();
+    same->resize(date->size());
+    EXPECT_EQ(date->grab().toImage(), same->grab().toImage());
+    // A field shown before the language turns right to left stays as it is.
+    QGuiApplication::setLayoutDirection(Qt::RightToLeft);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(same->layoutDirection(), Qt::LeftToRight);
+    EXPECT_EQ(plain.layoutDirection(), Qt::RightToLeft);
+    QGuiApplication::setLayoutDirection(Qt::LeftToRight);
+
     for (const QString& text : {QStringLiteral("-95.50"), QStringLiteral("01/03/2024 09:15:00")}) {
         const QImage mirrored = cell(Qt::RightToLeft, Qt::AlignRight, text);
         EXPECT_EQ(mirrored, cell(Qt::LeftToRight, Qt::AlignLeft, text)) << text.toStdString();

@@ -199,16 +199,7 @@ TEST_F(MainWindowTest, TheNewsActionShowsTheNewsTabAndResourcesOpensThePanel) {
     std::filesystem::remove_all(home);
 }
 
-TEST_F(MainWindowTest, LaterWindowsAreDisabledWithATooltipAndTheShellsActionsWork) {
-    for (const char* name : {"actionChat", "actionMessages"}) {
-        SCOPED_TRACE(name);
-        ASSERT_TRUE(action(name));
-        EXPECT_FALSE(action(name)->isEnabled());
-        EXPECT_EQ(action(name)->toolTip(), context->text("90001"));
-        EXPECT_FALSE(action(name)->text().isEmpty());
-        EXPECT_NE(action(name)->text(), action(name)->property("langKey").toString())
-            << "English text missing";
-    }
+TEST_F(MainWindowTest, TheShellsActionsWork) {
     // Settings: one window, however often it is asked for.
     action("actionSettings")->trigger();
     auto* settings = window->settingsWindow();

@@ -1,4 +1,4 @@
-#include "client/session_resources.h"
+#include "downloads/session_resources.h"
 
 #include "model/records/request_records.h"
 #include "model/session_model.h"
