@@ -867,8 +867,6 @@ void registerScreens(ScreenRegistry& r) {
     r.add("funding-history", fundingHistory);
     r.add("news", news);
     r.add("resources", resourcesPanel);
-}
-
     r.add("chat-window", chatWindow);
     r.add("chat-queue-request", chatQueueRequest);
     r.add("notices", [](ScreenContext& c) { return static_cast<QWidget*>(noticesWindow(c)); });
