@@ -219,6 +219,9 @@ QWidget* unlock(ScreenContext& c) {
     main->show();
     auto* window = c.own(new UnlockWindowController(c.context(), c.shell(), c.session()));
     window->lock(main);
+    // The lock holds banners back; once captured they are let through again for later screens.
+    GuiContext& gui = c.context();
+    c.keep(std::shared_ptr<void>(nullptr, [&gui](void*) { gui.banners().setHeld(false); }));
     return window;
 }
 
