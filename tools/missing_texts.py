@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Lists what each language table still lacks, for the people who translate them.
 
-    tools/missing_texts.py [--resources DIR] [--summary] [LANGUAGE...]
+    tools/missing_texts.py [--resources DIR] [--summary] [--same-as-english] [LANGUAGE...]
 
 LANGUAGE is a folder name (fr, spanish, zh-Hans, ...), a language number (0-11) or "all" (the
 default). Per language it prints:
@@ -12,6 +12,8 @@ default). Per language it prints:
   twice         keys defined more than once (the later entry wins)
   unreadable    lines the program skips (no tab, bad key, unknown escape, control character)
   not in English  keys the English table does not have (a mistyped key, or one no longer used)
+With --same-as-english it also lists the keys whose text is the English text word for word (names
+and trading terms may rightly stay so; anything else is English left untranslated).
 Every other line of the output starts with "#", so the whole output reads as a table too.
 For English it also lists the keys the program uses (C++ string literals under src/, langKey and
 langToolTipKey of the .ui files) that have no English text.
@@ -160,6 +162,7 @@ class Problems:
         self.twice = []  # (key, line numbers)
         self.unreadable = []  # (line number, reason)
         self.unknown = []  # keys not in English
+        self.same = []  # keys whose text is the English one, letters and all
         self.used_without_text = []  # (key, where) keys the program uses that English lacks
 
     def faults(self):
@@ -183,6 +186,8 @@ def compare(english, table):
     p.twice = [(k, table.lines[k]) for k in table.twice()]
     p.unreadable = list(table.unreadable)
     p.unknown = [k for k in table.order if k not in english.texts]
+    p.same = [k for k in english.order if table.texts.get(k) == english.texts[k] and
+              any(ch.isalpha() for ch in english.texts[k])]
     return p
 
 
@@ -253,6 +258,20 @@ def keys_in_code(root):
     return used
 
 
+def stale_exceptions(root):
+    """Entries of NOT_TEXT_KEYS whose file no longer holds the literal (they would hide a key)."""
+    stale = []
+    for rel, literal in sorted(NOT_TEXT_KEYS):
+        path = os.path.join(root, rel)
+        literals = []
+        if os.path.isfile(path):
+            with open(path, encoding="utf-8", errors="replace") as f:
+                literals = cpp_string_literals(f.read())
+        if literal not in literals:
+            stale.append((rel, literal))
+    return stale
+
+
 def keys_in_forms(root):
     """Keys of the langKey and langToolTipKey properties of the .ui files under src/."""
     used = {}
@@ -316,7 +335,7 @@ def braces(numbers):
     return " ".join("{%s}" % n for n in numbers) or "none"
 
 
-def report(folder, name, english, p, summary, out):
+def report(folder, name, english, p, summary, out, same=False):
     counts = [("missing", len(p.missing)), ("placeholders", len(p.placeholders)),
               ("empty", len(p.empty)), ("twice", len(p.twice)), ("unreadable", len(p.unreadable)),
               ("not in English", len(p.unknown))]
@@ -341,6 +360,9 @@ def report(folder, name, english, p, summary, out):
         out.write("# unreadable line %d: %s\n" % (number, reason))
     for key in p.unknown:
         out.write("# not in English %s\n" % key)
+    if same:
+        for key in p.same:
+            out.write("# same as English %s: %s\n" % (key, escaped(english.texts[key])))
 
 
 def resolve(names):
@@ -366,6 +388,8 @@ def main(argv=None):
     parser.add_argument("--resources", default=os.path.join(ROOT, "resources"),
                         help="folder holding the <language>.lproj folders (default: resources/)")
     parser.add_argument("--summary", action="store_true", help="one line per language, no details")
+    parser.add_argument("--same-as-english", action="store_true",
+                        help="also list texts that are the English text word for word")
     args = parser.parse_args(argv)
 
     english = load_table(args.resources, "en")
@@ -381,7 +405,7 @@ def main(argv=None):
             table = load_table(args.resources, folder)
             p = compare(english, table if table is not None else Table())
         faults += p.faults()
-        report(folder, name, english, p, args.summary, sys.stdout)
+        report(folder, name, english, p, args.summary, sys.stdout, args.same_as_english)
     return 1 if faults else 0
 
 

@@ -73,14 +73,19 @@ class Lister(unittest.TestCase):
         self.assertIn("# twice 0001: lines 1, 3", lines)
         self.assertTrue(all(line.startswith("#") or "\t" in line for line in lines))
 
-        self.table("0001\tA\n0002\t{0} {1}\n0003\tL\n0004\tV\n")
+        self.table("0001\tA\n0002\t{0} {1}\n0003\tLine\\none\n0004\tV\n")
         out = io.StringIO()
         stdout, sys.stdout = sys.stdout, out
         try:
             status = texts.main(["--resources", self.root, "7"])
+            self.assertEqual((status, out.getvalue()), (0, "# fr (French): complete\n"))
+            out.truncate(0)
+            out.seek(0)
+            texts.main(["--resources", self.root, "--same-as-english", "fr"])
         finally:
             sys.stdout = stdout
-        self.assertEqual((status, out.getvalue()), (0, "# fr (French): complete\n"))
+        # A text left in English is named on request; one without letters ({0} {1}) is no text.
+        self.assertEqual(out.getvalue(), "# fr (French): complete\n# same as English 0003: Line\\none\n")
 
     def test_keys_in_code_are_literals_outside_comments(self):
         source = ('// "1111" in a comment\n/* "2222"\n "3333" */ x = text("0004");\n'
@@ -93,6 +98,7 @@ class Lister(unittest.TestCase):
               '<property name="langToolTipKey" stdset="0"><string>90001</string></property>'
               '<property name="text"><string>7777</string></property></widget></ui>')
         self.assertEqual(sorted(texts.keys_in_code(self.root)), ["0004", "44444"])
+        self.assertEqual(len(texts.stale_exceptions(self.root)), len(texts.NOT_TEXT_KEYS))
         self.assertEqual(texts.keys_in_forms(self.root), {"0012": "src/gui/a.ui", "90001": "src/gui/a.ui"})
         english = texts.load_table(self.root, "en")
         p = texts.check_english(english, texts.keys_used(self.root, self.root))
@@ -119,6 +125,8 @@ class ShippedTables(unittest.TestCase):
         self.assertEqual(p.used_without_text, [], "keys with no English text (key, first use)")
         self.assertEqual(p.empty, [], "English keys with an empty text")
         self.assertEqual(p.unreadable, [], "English lines the program skips (line, reason)")
+        self.assertEqual(texts.stale_exceptions(texts.ROOT), [],
+                         "literals NOT_TEXT_KEYS passes over that their file no longer holds")
 
     def test_no_key_twice_in_any_table(self):
         for folder, _ in texts.LANGUAGES:

@@ -3,10 +3,15 @@
 #include "gui/app/theme_table.h"
 #include "platform/user_defaults.h"
 
+#include <QAbstractSpinBox>
 #include <QApplication>
 #include <QColor>
+#include <QDateTimeEdit>
+#include <QPointer>
+#include <QProxyStyle>
 #include <QStyle>
 #include <QStyleFactory>
+#include <QStyleOptionViewItem>
 
 namespace tc::gui {
 namespace {
@@ -14,6 +19,46 @@ namespace {
 QString cssColor(Rgba c) {
     return QStringLiteral("rgba(%1, %2, %3, %4)").arg(c.r).arg(c.g).arg(c.b).arg(c.a);
 }
+
+// Fusion, but in a right-to-left layout the cells of item views still read their figures, dates and
+// codes left to right ("-95.50", not "95.50-"; the cell keeps its mirrored alignment), and so do
+// date, time and number fields.
+class ProgramStyle : public QProxyStyle {
+public:
+    ProgramStyle() : QProxyStyle(QStyleFactory::create(QStringLiteral("Fusion"))) {}
+
+    using QProxyStyle::polish;
+    void polish(QWidget* widget) override {
+        QProxyStyle::polish(widget);
+        // Dates, times and numbers in a field are typed and read left to right in every language.
+        // Set even when already so, so that a later switch of language leaves the field as it is.
+        auto* field = qobject_cast<QAbstractSpinBox*>(widget);
+        if (!field)
+            return;
+        // A date field made right to left shows its format's sections in reverse order; read while
+        // it is still so, the format is set anew once the field is left to right.
+        auto* date =
+            field->layoutDirection() == Qt::RightToLeft ? qobject_cast<QDateTimeEdit*>(field) : nullptr;
+        const QString format = date ? date->displayFormat() : QString();
+        field->setLayoutDirection(Qt::LeftToRight);
+        if (date)
+            date->setDisplayFormat(format);
+    }
+
+    void drawControl(ControlElement element, const QStyleOption* option, QPainter* painter,
+                     const QWidget* widget) const override {
+        const auto* item = qstyleoption_cast<const QStyleOptionViewItem*>(option);
+        if (element != CE_ItemViewItem || !item || item->direction != Qt::RightToLeft) {
+            QProxyStyle::drawControl(element, option, painter, widget);
+            return;
+        }
+        QStyleOptionViewItem leftToRight(*item);
+        leftToRight.displayAlignment =
+            QStyle::visualAlignment(Qt::RightToLeft, item->displayAlignment) | Qt::AlignAbsolute;
+        leftToRight.direction = Qt::LeftToRight;
+        QProxyStyle::drawControl(element, &leftToRight, painter, widget);
+    }
+};
 
 } // namespace
 
@@ -102,8 +147,12 @@ void ThemeManager::apply(std::int64_t theme) {
     if (!isTheme(theme))
         return; // an unknown number leaves the windows as they are
     // One style on every desktop, so the palette alone decides the colours.
-    if (QApplication::style()->name().compare(QLatin1String("fusion"), Qt::CaseInsensitive) != 0)
-        QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    // The application owns the style; the pointer forgets it when the application lets it go.
+    static QPointer<QStyle> installed;
+    if (!installed) {
+        installed = new ProgramStyle;
+        QApplication::setStyle(installed);
+    }
     QApplication::setPalette(palette(theme));
     qApp->setStyleSheet(styleSheet(theme));
 }

@@ -14,6 +14,8 @@ GraphView::GraphView(QWidget* parent) : QWidget(parent), theme_(*PlotTheme::name
     spaces_.push_back(std::make_unique<PlotSpace>(kDefaultSpace));
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMouseTracking(false);
+    // Time runs left to right and labels read so in every language: a chart is never mirrored.
+    setLayoutDirection(Qt::LeftToRight);
     QFont font = this->font();
     font.setPixelSize(12);
     xAxis_.font = yAxis_.font = font;
@@ -112,6 +114,8 @@ void GraphView::layout(const QRectF& bounds) {
 }
 
 void GraphView::paint(QPainter& painter, const QRect& target) {
+    // Also when painted into a pixmap or a printer, which take the application's direction.
+    painter.setLayoutDirection(Qt::LeftToRight);
     layout(target);
     const PlotSpace& space = *spaces_.front();
     const QRectF area = space.area();
