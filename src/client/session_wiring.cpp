@@ -34,9 +34,6 @@ public:
     void appUpdateNotification(const std::string& message) override {
         events_->appUpdateNotification(message);
     }
-    void OrderRejectionNotification(const std::string& text) override {
-        events_->OrderRejectionNotification(text);
-    }
     void MarginCallNotification(const std::string& accountId) override {
         events_->MarginCallNotification(static_cast<std::int32_t>(platform::lenientInteger(accountId)));
     }

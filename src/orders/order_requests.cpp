@@ -2,12 +2,14 @@
 
 #include "interfaces/application_interface.h"
 #include "model/records/item_details.h"
+#include "model/session_model.h"
 #include "model/text/formatter.h"
 #include "model/text/journal_data.h"
 #include "model/text/positional_text.h"
 #include "orders/order_numbers.h"
 #include "platform/decimal_text.h"
 #include "platform/log.h"
+#include "session/business/order_host.h"
 #include "session/business/session_requests.h"
 #include "wire/separators.h"
 #include "wire/wire_date.h"
@@ -112,22 +114,54 @@ OrderInfo requestOnRecord(const Order& record, bool oppositeSide) {
 
 } // namespace
 
-OrderRequests::OrderRequests(OrderRequestContext& context, OrderSession& session, OrderMananger& manager)
-    : context_(context), session_(session), manager_(manager) {}
+OrderRequests::OrderRequests(OrderHost& host, OrderSession& session, OrderMananger& manager)
+    : host_(host), session_(session), manager_(manager) {}
+
+namespace {
+
+std::shared_ptr<Order> findById(SessionModel::OrderList& list, std::string_view id,
+                                std::string Order::*field) {
+    if (id.empty())
+        return nullptr;
+    for (auto& o : list)
+        if (o && (*o).*field == id)
+            return o;
+    return nullptr;
+}
+
+} // namespace
+
+std::shared_ptr<Order> OrderRequests::openPositionForId(std::string_view positionId) const {
+    return findById(host_.model().OpenOrderCollection, positionId, &Order::OpenPositionId);
+}
+
+std::shared_ptr<Order> OrderRequests::pendingOrderForId(std::string_view pendingOrderId) const {
+    return findById(host_.model().PendingOrderCollection, pendingOrderId, &Order::PendingOrderId);
+}
+
+void OrderRequests::addPendingOrder(std::shared_ptr<Order> order) {
+    auto& list = host_.model().PendingOrderCollection;
+    if (list.size() >= kMaxPendingOrders) {
+        platform::Log::warning("pending order list full; local record of request {} not kept",
+                               order->RequestId);
+        return;
+    }
+    list.push_back(std::move(order));
+}
 
 OrderAnswer OrderRequests::refuse(std::string_view key, std::string_view detail) const {
     return OrderAnswer::refused(std::string(key), withDetail(session_.textForKey(key), detail));
 }
 
 OrderAnswer OrderRequests::streamUp() const {
-    if (context_.isStreamConnected())
+    if (host_.isStreamConnected())
         return OrderAnswer::ok();
     platform::Log::warning("order request refused: the trading stream is down");
     return refuse(kNotConnectedKey);
 }
 
 OrderAnswer OrderRequests::send(MessageBase& message) {
-    message.setSender(&context_.sender());
+    message.setSender(&host_.sender());
     const bool sent = message.BuildMessage();
     message.setSender(nullptr);
     return sent ? OrderAnswer::ok() : refuse(kNotSendableKey);
@@ -142,9 +176,9 @@ OrderAnswer OrderRequests::GenerateOrder(const OrderInfo& info) const {
     Order& o = *order;
 
     o.AccountNumber = platform::decimalText(info.accountNo);
-    o.RequestId = followingRequestId(context_.requestId());
+    o.RequestId = followingRequestId(host_.requestId());
     o.ItemCode = item.Code;
-    fillFromRequest(o, info, item, context_.serverTime());
+    fillFromRequest(o, info, item, host_.serverTime());
     o.deliveryMode = info.deliveryMode;
     o.tradingMode = info.tradingMode;
     o.timeinForce = info.timeinForce;
@@ -186,9 +220,9 @@ OrderAnswer OrderRequests::ValidationsBeforeOrderPlacing(const OrderInfo& info) 
 
 void OrderRequests::fillOrderTags(MessageBase& m, const Order& o) const {
     m.setValue(tag::kAccount, o.AccountNumber);
-    m.setValue(tag::kUserName, context_.userName());
+    m.setValue(tag::kUserName, host_.userName());
     m.setValue(tag::kOrderRequestId, o.RequestId);
-    m.setValue(tag::kReferenceId, context_.referenceId());
+    m.setValue(tag::kReferenceId, host_.referenceId());
     m.setValue(tag::kInstrument, o.ItemCode);
     m.setValue(tag::kOrderType, o.orderTypeTag);
     m.setValue(tag::kDeliveryMode, o.deliveryModeTag);
@@ -240,7 +274,7 @@ OrderAnswer OrderRequests::PlaceOrder(const OrderInfo& info) {
     OrderAnswer sent = sendOrder(info, msg::kOrder, 0, fillEntryBrackets);
     if (!sent)
         return sent;
-    context_.addPendingOrder(sent.order);
+    addPendingOrder(sent.order);
     ShowNewOrderMessages(sent.order, 0);
     return sent;
 }
@@ -311,9 +345,9 @@ OrderAnswer OrderRequests::PlaceOffsetOrder(std::string_view offsetDetails, std:
     m.setValue(tag::kAccount, accountNo);
     m.setValue(tag::kInstrument, itemCode);
     m.setValue(tag::kCloseRecords, offsetDetails);
-    m.setValue(tag::kUserName, context_.userName());
-    m.setValue(tag::kReferenceId, context_.referenceId());
-    m.setValue(tag::kTime, context_.serverTime());
+    m.setValue(tag::kUserName, host_.userName());
+    m.setValue(tag::kReferenceId, host_.referenceId());
+    m.setValue(tag::kTime, host_.serverTime());
     return send(m);
 }
 
@@ -337,14 +371,14 @@ std::string OrderRequests::offsetDetails(std::string_view positionId, const Deci
 OrderAnswer OrderRequests::offsetPosition(std::string_view positionId, std::span<const OffsetLeg> legs) {
     if (OrderAnswer up = streamUp(); !up)
         return up;
-    const auto position = context_.openPositionForId(positionId);
+    const auto position = openPositionForId(positionId);
     if (!position)
         return refuse(kUnknownRecordKey, positionId);
     if (legs.empty() || legs.size() > kMaxCloseAllPositions)
         return refuse(kIncompleteKey);
     Decimal total;
     for (const OffsetLeg& leg : legs) {
-        const auto other = context_.openPositionForId(leg.positionId);
+        const auto other = openPositionForId(leg.positionId);
         if (!other)
             return refuse(kUnknownRecordKey, leg.positionId);
         // Only an opposite position of the same account, instrument and delivery offsets this one.
@@ -369,7 +403,7 @@ std::shared_ptr<Order> OrderRequests::GenerateBulkOrderDetails(const OrderInfo& 
     const ItemDetails& item = found ? *found : kNoItem;
     Order& o = *order;
     o.ItemCode = info.itemCode;
-    fillFromRequest(o, info, item, context_.serverTime());
+    fillFromRequest(o, info, item, host_.serverTime());
     const std::string marketPrice = info.tradingMode == 0 ? o.Ask : o.Bid;
     if (info.orderType == 1 || info.orderType == 2 || info.orderType == 3) {
         o.OrderPrice = info.orderType != 1 && !info.price.empty() ? info.price : marketPrice;
@@ -382,7 +416,7 @@ std::shared_ptr<Order> OrderRequests::GenerateBulkOrderDetails(const OrderInfo& 
 }
 
 std::string OrderRequests::multiAccountDetails(std::span<const AccountQuantity> accounts) const {
-    const std::string requestId = platform::decimalText(followingRequestId(context_.requestId()));
+    const std::string requestId = platform::decimalText(followingRequestId(host_.requestId()));
     std::string out;
     for (const AccountQuantity& a : accounts) {
         out += platform::decimalText(a.accountId);
@@ -428,7 +462,7 @@ OrderInfo OrderRequests::closeAllRequestFor(const Order& position) {
 }
 
 OrderAnswer OrderRequests::validatePositionForCloseAll(std::string_view positionId) const {
-    const auto position = context_.openPositionForId(positionId);
+    const auto position = openPositionForId(positionId);
     if (!position)
         return refuse(kUnknownRecordKey, positionId);
     return GenerateOrder(closeAllRequestFor(*position));
@@ -505,11 +539,11 @@ OrderRequests::createBulkClosePositionInfo(std::span<const std::shared_ptr<const
     MessageBase m;
     m.startRequest(msg::kCloseAll);
     m.setValue(tag::kCloseRecords, body);
-    m.setValue(tag::kRequestId, static_cast<std::int64_t>(context_.requestId()) + 1);
-    m.setValue(tag::kUserName, context_.userName());
-    m.setValue(tag::kReferenceId, context_.referenceId());
-    const auto serverDate = context_.serverDate();
-    m.setValue(tag::kTime, serverDate ? wire::dateText(*serverDate) : context_.serverTime());
+    m.setValue(tag::kRequestId, static_cast<std::int64_t>(host_.requestId()) + 1);
+    m.setValue(tag::kUserName, host_.userName());
+    m.setValue(tag::kReferenceId, host_.referenceId());
+    const auto serverDate = host_.serverDate();
+    m.setValue(tag::kTime, serverDate ? wire::dateText(*serverDate) : host_.serverTime());
     return send(m);
 }
 
@@ -518,7 +552,7 @@ OrderAnswer OrderRequests::closeAllPositions(std::span<const std::string> positi
     std::vector<std::shared_ptr<const Order>> positions;
     positions.reserve(std::min(positionIds.size(), kMaxCloseAllPositions + 1));
     for (const std::string& id : positionIds) {
-        auto p = context_.openPositionForId(id);
+        auto p = openPositionForId(id);
         if (!p) {
             platform::Log::info("close-all: position {} is no longer open", id);
             continue;
@@ -539,7 +573,7 @@ OrderAnswer OrderRequests::closeAllPositions(std::span<const std::string> positi
 
 OrderAnswer OrderRequests::closePosition(std::string_view positionId, std::string_view quantity,
                                          std::int32_t deviation) {
-    const auto p = context_.openPositionForId(positionId);
+    const auto p = openPositionForId(positionId);
     if (!requestOn(p, true))
         return refuse(kUnknownRecordKey, positionId);
     OrderInfo info = closeAllRequestFor(*p);
@@ -551,7 +585,7 @@ OrderAnswer OrderRequests::closePosition(std::string_view positionId, std::strin
 OrderAnswer OrderRequests::editPositionBrackets(std::string_view positionId, std::string_view takeProfit,
                                                 std::string_view stopLoss, bool takeProfitEnabled,
                                                 bool stopLossEnabled) {
-    const auto p = context_.openPositionForId(positionId);
+    const auto p = openPositionForId(positionId);
     auto info = requestOn(p, true);
     if (!info)
         return refuse(kUnknownRecordKey, positionId);
@@ -570,7 +604,7 @@ OrderAnswer OrderRequests::editPendingOrder(std::string_view pendingOrderId, std
                                             std::string_view price, std::string_view takeProfit,
                                             std::string_view stopLoss, bool takeProfitEnabled,
                                             bool stopLossEnabled) {
-    const auto o = context_.pendingOrderForId(pendingOrderId);
+    const auto o = pendingOrderForId(pendingOrderId);
     auto info = requestOn(o, false);
     if (!info)
         return refuse(kUnknownRecordKey, pendingOrderId);
@@ -589,7 +623,7 @@ OrderAnswer OrderRequests::editPendingOrder(std::string_view pendingOrderId, std
 }
 
 OrderAnswer OrderRequests::cancelPendingOrder(std::string_view pendingOrderId) {
-    const auto o = context_.pendingOrderForId(pendingOrderId);
+    const auto o = pendingOrderForId(pendingOrderId);
     auto info = requestOn(o, false);
     if (!info)
         return refuse(kUnknownRecordKey, pendingOrderId);
@@ -610,11 +644,11 @@ void OrderRequests::ShowNewOrderMessages(const std::shared_ptr<Order>& order, st
     if (mode != 0 || !order)
         return;
     JournalContext journal;
-    journal.language = context_.application().selectedLanguage();
-    journal.ServerTime = context_.serverTime();
+    journal.language = host_.application().selectedLanguage();
+    journal.ServerTime = host_.serverTime();
     std::string line = JournalData::getOrderJournalData(JournalData::kNewOrder, *order, journal);
     if (!line.empty())
-        context_.appendJournal(std::move(line));
+        host_.appendJournal(std::move(line));
     if (order->orderType == 1) {
         platform::Log::info("Requesting Market Order {} {} lot(s) of @ Market Price",
                             order->tradingMode == 0 ? "Buy" : "Sell", order->OrderQty);
@@ -625,7 +659,7 @@ void OrderRequests::ShowNewOrderMessages(const std::shared_ptr<Order>& order, st
 
 void OrderRequests::ShowEditOrderMessages(const std::shared_ptr<Order>&, std::int32_t mode) {
     if (mode == 1)
-        context_.application().playSound(kCancelOrderSound);
+        host_.application().playSound(kCancelOrderSound);
 }
 
 // ---- confirmation of stored pending orders
@@ -661,7 +695,7 @@ void OrderRequests::ShowOrderConfirmation(const Order& order) {
     // meanwhile must find this one already confirmed.
     if (--awaitingConfirmations_ == 0)
         confirmedIds_.clear();
-    interfaces::ApplicationInterface& app = context_.application();
+    interfaces::ApplicationInterface& app = host_.application();
     if (app.showConfirmationAlert()) {
         app.showMessageAlert(message, title);
     } else {

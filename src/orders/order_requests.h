@@ -33,34 +33,7 @@ class ApplicationInterface;
 
 namespace tc {
 
-// What the requests need of the signed-in session. The business object's adapter implements it
-// (BusinessOrderContext); tests give fakes.
-class OrderRequestContext {
-public:
-    virtual ~OrderRequestContext() = default;
-    // Receives the built messages, already in their encrypted envelope.
-    virtual MessageSender& sender() = 0;
-    // Whether the trading stream is up now.
-    virtual bool isStreamConnected() const = 0;
-    // Tag 23: the login user name.
-    virtual std::string userName() const = 0;
-    // Tag 19 of the login snapshot.
-    virtual std::string referenceId() const = 0;
-    // The last request number received from the server.
-    virtual std::int32_t requestId() const = 0;
-    // The server clock as wire text ("yyyyMMddHHmmss"); empty before the first ping reply.
-    virtual std::string serverTime() const = 0;
-    // The server clock as a date; none before the first ping reply.
-    virtual std::optional<platform::Date> serverDate() const = 0;
-    // Sounds, alerts, banners and the user's language.
-    virtual interfaces::ApplicationInterface& application() = 0;
-    // The live records by id (OpenPositionId, PendingOrderId); null when none is held.
-    virtual std::shared_ptr<Order> openPositionForId(std::string_view positionId) const = 0;
-    virtual std::shared_ptr<Order> pendingOrderForId(std::string_view pendingOrderId) const = 0;
-    // The local record of a new single-account order, until the execution reports replace it.
-    virtual void addPendingOrder(std::shared_ptr<Order> order) = 0;
-    virtual void appendJournal(std::string line) = 0;
-};
+class OrderHost;
 
 class OrderRequests {
 public:
@@ -76,12 +49,15 @@ public:
     static constexpr std::string_view kLegAboveHeldKey = "20243";    // a leg above what it holds
     static constexpr std::string_view kAbortModal = "AbortModal";
     static constexpr std::string_view kCancelOrderSound = "cancelOrder";
+    // Past this the local record of a new order is not kept (the execution reports still bring it).
+    static constexpr std::size_t kMaxPendingOrders = 100'000;
     // Longest text taken from a window for the offset details and the multi-account records.
     static constexpr std::size_t kMaxRecordText = 64 * 1024;
     // Most positions in one close-all request.
     static constexpr std::size_t kMaxCloseAllPositions = 5000;
 
-    OrderRequests(OrderRequestContext& context, OrderSession& session, OrderMananger& manager);
+    // The messages go to the host's sender; the live records are the host's model's.
+    OrderRequests(OrderHost& host, OrderSession& session, OrderMananger& manager);
     OrderRequests(const OrderRequests&) = delete;
     OrderRequests& operator=(const OrderRequests&) = delete;
 
@@ -180,7 +156,13 @@ private:
     // its account does not read.
     static std::optional<OrderInfo> requestOn(const std::shared_ptr<Order>& record, bool oppositeSide);
 
-    OrderRequestContext& context_;
+    // The live records by id (OpenPositionId, PendingOrderId); null when none is held.
+    std::shared_ptr<Order> openPositionForId(std::string_view positionId) const;
+    std::shared_ptr<Order> pendingOrderForId(std::string_view pendingOrderId) const;
+    // The local record of a new single-account order, until the execution reports replace it.
+    void addPendingOrder(std::shared_ptr<Order> order);
+
+    OrderHost& host_;
     OrderSession& session_;
     OrderMananger& manager_;
     std::size_t awaitingConfirmations_ = 0;

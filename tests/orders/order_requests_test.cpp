@@ -1,6 +1,7 @@
 #include "orders/order_requests.h"
 
 #include "client/headless_application.h"
+#include "fake_order_host.h"
 #include "order_fixture.h"
 #include "platform/user_defaults.h"
 #include "support/capturing_sender.h"
@@ -23,45 +24,6 @@ using namespace tc;
 using testing_support::asciiFrame;
 using testing_support::body;
 using testing_support::wireText;
-
-class FakeOrderContext : public OrderRequestContext {
-public:
-    explicit FakeOrderContext(SessionModel& model, interfaces::ApplicationInterface& app)
-        : model_(model), app_(app) {}
-    MessageSender& sender() override { return capture; }
-    bool isStreamConnected() const override { return streamUp; }
-    std::string userName() const override { return "jdoe"; }
-    std::string referenceId() const override { return "REF77"; }
-    std::int32_t requestId() const override { return 41; }
-    std::string serverTime() const override { return "20240315093000"; }
-    // 2024-03-15 09:30:00 UTC.
-    std::optional<platform::Date> serverDate() const override { return platform::Date{1710495000.0}; }
-    interfaces::ApplicationInterface& application() override { return app_; }
-    std::shared_ptr<Order> openPositionForId(std::string_view id) const override {
-        for (auto& o : model_.OpenOrderCollection)
-            if (o->OpenPositionId == id)
-                return o;
-        return nullptr;
-    }
-    std::shared_ptr<Order> pendingOrderForId(std::string_view id) const override {
-        for (auto& o : model_.PendingOrderCollection)
-            if (o->PendingOrderId == id)
-                return o;
-        return nullptr;
-    }
-    void addPendingOrder(std::shared_ptr<Order> order) override {
-        model_.PendingOrderCollection.push_back(std::move(order));
-    }
-    void appendJournal(std::string line) override { journal.push_back(std::move(line)); }
-
-    testing_support::CapturingSender capture;
-    bool streamUp = true;
-    std::vector<std::string> journal;
-
-private:
-    SessionModel& model_;
-    interfaces::ApplicationInterface& app_;
-};
 
 // Texts are the keys, but for the confirmation's line, which shows how its placeholders fill.
 class TextSession : public ModelOrderSession {
@@ -96,12 +58,12 @@ protected:
 
     std::vector<std::string> sentFrames() {
         std::vector<std::string> out;
-        for (const auto& r : context.capture.sent)
-            out.push_back(context.capture.opened(r));
+        for (const auto& r : host.capture.sent)
+            out.push_back(host.capture.opened(r));
         return out;
     }
     std::string lastFrame() {
-        return context.capture.sent.empty() ? "" : context.capture.opened(context.capture.sent.back());
+        return host.capture.sent.empty() ? "" : host.capture.opened(host.capture.sent.back());
     }
     std::vector<std::string> noticeTexts() const {
         std::vector<std::string> out;
@@ -146,9 +108,9 @@ protected:
 
     std::unique_ptr<platform::UserDefaults> defaults = platform::UserDefaults::inMemory();
     HeadlessApplication app{*defaults};
-    FakeOrderContext context{model, app};
+    FakeOrderHost host{model, app};
     TextSession texts{model};
-    OrderRequests requests{context, texts, manager};
+    OrderRequests requests{host, texts, manager};
 };
 
 // ---- new orders
@@ -162,7 +124,7 @@ TEST_F(OrderRequestsTest, MarketOrdersArePricedFromTheLiveQuoteAndJoinThePending
                       "90=0|36=45|77=-1|24=0|43=47"));
     ASSERT_EQ(model.PendingOrderCollection.size(), 1u);
     EXPECT_EQ(model.PendingOrderCollection[0]->RequestId, 42);
-    EXPECT_EQ(context.journal.size(), 1u);
+    EXPECT_EQ(host.journal.size(), 1u);
     EXPECT_EQ(requests.awaitingConfirmations(), 0u);
     EXPECT_TRUE(notices.empty());
 
@@ -200,11 +162,11 @@ TEST_F(OrderRequestsTest, RefusedOrderTouchesNothing) {
     EXPECT_FALSE(kept(requests.PlaceOrder(bad)));
     EXPECT_FALSE(kept(requests.ValidationsBeforeOrderPlacing(bad)));
     EXPECT_EQ(noticeTexts(), (std::vector<std::string>{"1003", "1003"}));
-    EXPECT_TRUE(context.capture.sent.empty());
+    EXPECT_TRUE(host.capture.sent.empty());
     EXPECT_TRUE(model.PendingOrderCollection.empty());
-    EXPECT_TRUE(context.journal.empty());
+    EXPECT_TRUE(host.journal.empty());
     EXPECT_TRUE(kept(requests.ValidationsBeforeOrderPlacing(marketBuy())));
-    EXPECT_TRUE(context.capture.sent.empty());
+    EXPECT_TRUE(host.capture.sent.empty());
 }
 
 // ---- close, bracket change, edit, cancel (addressed by id)
@@ -222,7 +184,7 @@ TEST_F(OrderRequestsTest, CloseOfAPositionByIdSendsTheMarketPriceOfTheClosingSid
               frameOf("10=60|34=1001|125=P1|23=jdoe|33=42|19=REF77|12=EURUSD|32=29|117=51|37=1.5|38=1.2000|"
                       "90=0|36=46|77=5|24=0|43=47"));
     EXPECT_TRUE(notices.empty());
-    EXPECT_TRUE(context.journal.empty());
+    EXPECT_TRUE(host.journal.empty());
     EXPECT_TRUE(model.PendingOrderCollection.empty());
 
     // The whole remainder is allowed.
@@ -237,7 +199,7 @@ TEST_F(OrderRequestsTest, CloseQuantityChecksComeBeforeEverythingElse) {
     EXPECT_FALSE(kept(requests.closePosition("P1", "one", -1)));
     EXPECT_FALSE(kept(requests.closePosition("P9", "1", -1)));
     EXPECT_EQ(noticeTexts(), (std::vector<std::string>{"1030 1", "1003", "1003", "1003", "20261 P9"}));
-    EXPECT_TRUE(context.capture.sent.empty());
+    EXPECT_TRUE(host.capture.sent.empty());
 }
 
 TEST_F(OrderRequestsTest, BracketChangeSendsZeroForAnUntickedLeg) {
@@ -264,7 +226,7 @@ TEST_F(OrderRequestsTest, EditAndCancelOfAPendingOrder) {
                                    "117=51|37=0|38=1.1980|39=0|40=0|90=0|36=45|24=0|43=47"));
     EXPECT_EQ(app.soundsPlayed(), (std::vector<std::string>{"cancelOrder"}));
     EXPECT_TRUE(notices.empty());
-    EXPECT_TRUE(context.journal.empty());
+    EXPECT_TRUE(host.journal.empty());
 }
 
 TEST_F(OrderRequestsTest, AWorkingSellKeepsItsOwnLotsForItsCancelOrReductionAfterTheLongLotsWent) {
@@ -285,7 +247,7 @@ TEST_F(OrderRequestsTest, AWorkingSellKeepsItsOwnLotsForItsCancelOrReductionAfte
     // Growing it still needs free long lots.
     EXPECT_FALSE(kept(requests.editPendingOrder("W1", "3", "1.2040", "", "", false, false)));
     EXPECT_EQ(noticeTexts(), (std::vector<std::string>{"1196"}));
-    EXPECT_EQ(context.capture.sent.size(), 3u);
+    EXPECT_EQ(host.capture.sent.size(), 3u);
 }
 
 TEST_F(OrderRequestsTest, CancelOfAnOrderWithNothingRemainingIsRefusedWhateverTheZeroLooksLike) {
@@ -297,13 +259,13 @@ TEST_F(OrderRequestsTest, CancelOfAnOrderWithNothingRemainingIsRefusedWhateverTh
     EXPECT_FALSE(kept(requests.cancelPendingOrder("W3")));
     EXPECT_FALSE(kept(requests.cancelPendingOrder("gone")));
     EXPECT_EQ(noticeTexts(), (std::vector<std::string>{"1003", "1003", "1003", "20261 gone"}));
-    EXPECT_TRUE(context.capture.sent.empty());
+    EXPECT_TRUE(host.capture.sent.empty());
     EXPECT_TRUE(app.soundsPlayed().empty());
 }
 
 TEST_F(OrderRequestsTest, RefusalsOfTheRequestsFillTheirValueIntoTheEnglishText) {
     ModelOrderSession english(model);
-    OrderRequests englishRequests(context, english, manager);
+    OrderRequests englishRequests(host, english, manager);
     heldPosition("P1", 0, "2.50");
     EXPECT_FALSE(kept(englishRequests.cancelPendingOrder("W404")));
     EXPECT_FALSE(kept(englishRequests.closePosition("P1", "3", -1)));
@@ -323,7 +285,7 @@ TEST_F(OrderRequestsTest, WorkingEditWithoutACancelOrEditSubtypeIsNotSent) {
     info.orderNo = "W9";
     info.editorderReqType = 0;
     EXPECT_FALSE(kept(requests.PlaceEditWorkingOrder(info)));
-    EXPECT_TRUE(context.capture.sent.empty());
+    EXPECT_TRUE(host.capture.sent.empty());
     // Said as an incomplete request, not as characters the server refuses.
     EXPECT_EQ(noticeTexts(), std::vector<std::string>{std::string(OrderRequests::kIncompleteKey)});
 }
@@ -341,7 +303,7 @@ TEST_F(OrderRequestsTest, OffsetSendsTheDetailsAsComposedByTheWindow) {
     EXPECT_EQ(lastFrame(), asciiFrame(body("10=1052|34=1001|12=EURUSD|583=P1<C>2<R><S>P7<C>1<R>P8<C>1<R><S>|"
                                            "23=jdoe|19=REF77|21=20240315093000")));
     EXPECT_TRUE(notices.empty());
-    EXPECT_TRUE(context.journal.empty());
+    EXPECT_TRUE(host.journal.empty());
 
     // The session of the fixture's instrument does not allow offsets: refused by the check.
     item->CurrentTradeSessionSettingId = 3;
@@ -350,7 +312,7 @@ TEST_F(OrderRequestsTest, OffsetSendsTheDetailsAsComposedByTheWindow) {
     // A field end inside the details would cut the frame.
     item->CurrentTradeSessionSettingId = 1;
     EXPECT_FALSE(kept(requests.PlaceOffsetOrder(wireText("P1<F>"), "EURUSD", "1001")));
-    EXPECT_EQ(context.capture.sent.size(), 1u);
+    EXPECT_EQ(host.capture.sent.size(), 1u);
 }
 
 TEST_F(OrderRequestsTest, OffsetByLegsComposesTheDetailsFromTheHeldPositions) {
@@ -397,7 +359,7 @@ TEST_F(OrderRequestsTest, OffsetByLegsComposesTheDetailsFromTheHeldPositions) {
         keys.push_back(n.text.substr(0, 5));
     EXPECT_EQ(keys, (std::vector<std::string>{"20262", "20262", "20243", "20242", "20241", "20261", "20262",
                                               "20261"}));
-    EXPECT_EQ(context.capture.sent.size(), 1u);
+    EXPECT_EQ(host.capture.sent.size(), 1u);
 }
 
 TEST_F(OrderRequestsTest, MultiAccountOrderCarriesOneRecordPerAccountWithTheSameRequestId) {
@@ -419,13 +381,13 @@ TEST_F(OrderRequestsTest, MultiAccountOrderCarriesOneRecordPerAccountWithTheSame
                       "77=-1|24=0|43=54",
                       "91=1001<C>1.000000<C>42<R>1002<C>2.500000<C>42<R>1003<C>0.100000<C>42<R>"));
     EXPECT_TRUE(model.PendingOrderCollection.empty());
-    EXPECT_EQ(context.journal.size(), 1u);
+    EXPECT_EQ(host.journal.size(), 1u);
     EXPECT_EQ(requests.awaitingConfirmations(), 3u);
 
     // No account at all: nothing to send.
     info.orderDetails.clear();
     EXPECT_FALSE(kept(requests.CreateNewBulkOrderMessage(info)));
-    EXPECT_EQ(context.capture.sent.size(), 1u);
+    EXPECT_EQ(host.capture.sent.size(), 1u);
 }
 
 TEST_F(OrderRequestsTest, MultiAccountOrderNamesTheTypedInstrumentEvenWithoutAQuote) {
@@ -501,7 +463,7 @@ TEST_F(CloseAllTest, EmptyListStillGoesOutAndUnknownInstrumentsPriceAsZero) {
     ASSERT_TRUE(kept(requests.createBulkClosePositionInfo(list, 1)));
     EXPECT_EQ(bodyOf(lastFrame()),
               wireText("1002<R><S>1<S>2<S>0<R><S><S>0<C>0.000000<C>0.000000<C><R><S>0<S>0<S>0<S>0<S><S>"));
-    EXPECT_EQ(context.capture.sent.size(), 2u);
+    EXPECT_EQ(host.capture.sent.size(), 2u);
 }
 
 TEST_F(CloseAllTest, GonePositionsAndClosedRemaindersAreLeftOut) {
@@ -512,7 +474,7 @@ TEST_F(CloseAllTest, GonePositionsAndClosedRemaindersAreLeftOut) {
                                             "1.201000<C>20240315092958<R><S>0<S>0<S>0<S>0<S><S>"));
     // Request types other than 1 and 3 are not sent.
     EXPECT_FALSE(kept(requests.closeAllPositions(ids, 2)));
-    EXPECT_EQ(context.capture.sent.size(), 1u);
+    EXPECT_EQ(host.capture.sent.size(), 1u);
 }
 
 TEST_F(CloseAllTest, PerPositionCheckAnswersWithTheRefusedOrder) {
@@ -525,13 +487,13 @@ TEST_F(CloseAllTest, PerPositionCheckAnswersWithTheRefusedOrder) {
     EXPECT_EQ(std::tuple(notices[0].order->LiqudateOrderNumber, notices[0].order->tradingMode,
                          notices[0].order->isCloseNew),
               std::tuple("P1", 1, true));
-    EXPECT_TRUE(context.capture.sent.empty());
+    EXPECT_TRUE(host.capture.sent.empty());
 }
 
 // ---- stream down
 
 TEST_F(CloseAllTest, EveryRequestIsRefusedWhileTheStreamIsDown) {
-    context.streamUp = false;
+    host.streamUp = false;
     workingLimitBuy("W9", "1");
     OrderInfo multi = marketBuy();
     multi.orderDetails = wireText("1001<C>1.000000<C>42<R>");
@@ -545,13 +507,13 @@ TEST_F(CloseAllTest, EveryRequestIsRefusedWhileTheStreamIsDown) {
     EXPECT_FALSE(kept(requests.CreateNewBulkOrderMessage(multi)));
     EXPECT_FALSE(kept(requests.closeAllPositions(ids, 1)));
     EXPECT_EQ(noticeTexts(), std::vector<std::string>(8, "1007"));
-    EXPECT_TRUE(context.capture.sent.empty());
+    EXPECT_TRUE(host.capture.sent.empty());
     EXPECT_EQ(model.PendingOrderCollection.size(), 1u);
-    EXPECT_TRUE(context.journal.empty());
+    EXPECT_TRUE(host.journal.empty());
     EXPECT_TRUE(app.soundsPlayed().empty());
     EXPECT_EQ(requests.awaitingConfirmations(), 0u);
 
-    context.streamUp = true;
+    host.streamUp = true;
     EXPECT_TRUE(kept(requests.PlaceOrder(marketBuy())));
 }
 
@@ -635,7 +597,7 @@ public:
 
 TEST_F(OrderRequestsTest, AnOrderAnnouncedWhileTheConfirmationIsOpenIsNotConfirmedInItsPlace) {
     ModalAlertApplication modal{*defaults};
-    FakeOrderContext modalContext{model, modal};
+    FakeOrderHost modalContext{model, modal};
     OrderRequests modalRequests{modalContext, texts, manager};
     modal.orderRequests = &modalRequests;
 

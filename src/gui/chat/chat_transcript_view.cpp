@@ -22,6 +22,11 @@ QString qt(const std::string& text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
+// What a row draws: the head, at least a space, the tab, the text.
+QString drawnText(const QString& head, const QString& text) {
+    return head + QStringLiteral(" \t") + text;
+}
+
 // Lays the line out at `width`; answers its height.
 qreal layOut(QTextLayout& layout, qreal width) {
     QTextOption option;
@@ -110,7 +115,7 @@ TranscriptDelegate::TranscriptDelegate(ThemeManager& themes, QObject* parent)
     : QStyledItemDelegate(parent), themes_(themes) {}
 
 int TranscriptDelegate::heightFor(const TranscriptLine& line, int width, const QFont& font) const {
-    QTextLayout layout(qt(line.whole()), font);
+    QTextLayout layout(drawnText(qt(line.head), qt(line.text)), font);
     const qreal height = layOut(layout, width - 2 * kHorizontalMargin);
     return static_cast<int>(std::ceil(height)) + 2 * kVerticalMargin;
 }
@@ -133,7 +138,7 @@ void TranscriptDelegate::paint(QPainter* painter, const QStyleOptionViewItem& op
     style->drawPrimitive(QStyle::PE_PanelItemViewItem, &opt, painter, widget);
 
     const QString head = index.data(TranscriptModel::HeadRole).toString();
-    const QString whole = index.data(Qt::DisplayRole).toString();
+    const QString whole = drawnText(head, index.data(TranscriptModel::TextRole).toString());
     const bool own = index.data(TranscriptModel::OwnRole).toBool();
     const Rgba c =
         colourOf(themes_.getThemeForKey(), own ? ThemeRole::ChatOwnHead : ThemeRole::ChatOtherHead);

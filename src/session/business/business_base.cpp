@@ -28,7 +28,6 @@
 namespace tc {
 
 namespace msg = wire::msg;
-namespace report = wire::report;
 namespace tag = wire::tag;
 
 namespace {
@@ -67,8 +66,8 @@ BusinessBase::BusinessBase(interfaces::ApplicationInterface& application, LoginI
     // The order side's closed positions are read live: it may be attached after this.
     queries_.emplace(session_,
                      SessionQuerySources{[this] {
-                                             const OrderCollectionHandlers* reports = orderReports();
-                                             return reports ? reports->openPositionHistory() : nullptr;
+                                             const OrderSide* side = orderReports();
+                                             return side ? side->openPositionHistory() : nullptr;
                                          },
                                          &dataServiceCollections_,
                                          [&application] { return application.selectedLanguage(); }});
@@ -91,10 +90,20 @@ void BusinessBase::attachOrderSide(std::unique_ptr<OrderSide> side) {
     orderSide_ = std::move(side);
 }
 
-OrderCollectionHandlers* BusinessBase::orderReports() const {
-    if (services_.orders)
-        return services_.orders.get();
-    return orderSide_ ? &orderSide_->executionReports() : nullptr;
+OrderSide* BusinessBase::orderReports() const {
+    return services_.orders ? services_.orders.get() : orderSide_.get();
+}
+
+bool BusinessBase::isStreamConnected() const {
+    return conn_->isStreamConnected();
+}
+
+bool BusinessBase::isNetworkAvailable() const {
+    return conn_->isNetworkAvailable();
+}
+
+JournalContext BusinessBase::journalContext() const {
+    return JournalContext::from(logindata_, application_.selectedLanguage(), ServerTime().value_or(""));
 }
 
 HistoryRowSink* BusinessBase::historyRows() const {
@@ -847,13 +856,9 @@ void BusinessBase::ProcessNewMessage(InboundMessage& message) {
     case msg::kInstrumentStatus:
         services_.feed->messageCrackerOnInstrumentStatusChange(fields);
         break;
-    case msg::kCloseHedged: {
-        // A missing rejection code reads as 0: the offset was done.
-        const std::int32_t code = clampToInt32(tags.rejectionCode.value_or(0));
-        events().offsetAnswered(code,
-                                code != 0 ? orderReports()->GetOrderRejectionReason(code) : std::string());
+    case msg::kCloseHedged:
+        handleExecutionReport(message.type, fields, tags);
         break;
-    }
     default:
         break;
     }
@@ -1016,89 +1021,22 @@ SentRequest BusinessBase::requestChartData(std::string_view instrument, std::str
 
 void BusinessBase::handleExecutionReport(std::int64_t type, const std::vector<std::string>& fields,
                                          const CommonTags& tags) {
-    // The request number as this report left it (reports are applied in arrival order).
-    const std::int32_t requestId = Requestid_;
-    {
-        OrderCollectionHandlers* side = orderReports();
-        if (!side) {
-            platform::Log::debug("execution report dropped: no order side");
-            return;
-        }
-        OrderCollectionHandlers& orders = *side;
-        const std::string id79 = tags.pendingOrderId.value_or("");
-        const int status = static_cast<int>(tags.reportStatus.value_or(0));
-        if (type == msg::kPositionSettled) {
-            orders.FillSettledOrderCollection(fields);
-            return;
-        }
-        if (type == msg::kPositionReport) {
-            if (status == report::kPositionUpdate)
-                orders.UpdateOpenOrderCollection(tags.positionId.value_or(""), fields,
-                                                 tags.remainingQuantity.value_or(""));
-            else if (status == report::kPositionOpened)
-                orders.FillOpenOrderCollection(fields);
-            return;
-        }
-        switch (status) {
-        case report::kPartlyFilled:
-        case report::kEdited:
-            orders.UpdatePendingOrderCollection(fields, id79);
-            orders.ModifyBracketOrderUpdateonOpenOrderCollection(fields, tags.bracketPositionId, status);
-            break;
-        case report::kFullyFilled:
-            orders.RemovePendingOrder(id79, true);
-            orders.ModifyBracketOrderUpdateonOpenOrderCollection(fields, tags.bracketPositionId,
-                                                                 report::kFullyFilled);
-            break;
-        case report::kCancelled: {
-            orders.RemovePendingOrder(id79, true);
-            orders.FillCancelledOrderCollection(requestId, report::kCancelled, fields);
-            const std::optional<std::string> reference =
-                tags.bracketPositionId ? tags.bracketPositionId
-                                       : orders.refPositionIdOfRemovedPendingOrder(id79);
-            orders.ModifyBracketOrderUpdateonOpenOrderCollection(fields, reference, report::kCancelled);
-            break;
-        }
-        case report::kRejected:
-            handleOrderRejected(fields, tags, requestId);
-            break;
-        case report::kExpired:
-        case report::kSuspended:
-            orders.ModifyBracketOrderUpdateonOpenOrderCollection(fields, tags.bracketPositionId, status);
-            break;
-        case report::kPending:
-            orders.FillPendingOrderCollection(fields, id79);
-            orders.ModifyBracketOrderUpdateonOpenOrderCollection(fields, tags.bracketPositionId,
-                                                                 report::kPending);
-            break;
-        default:
-            break;
-        }
+    OrderSide* side = orderReports();
+    if (!side) {
+        platform::Log::debug("execution report dropped: no order side");
+        return;
     }
-}
-
-void BusinessBase::handleOrderRejected(const std::vector<std::string>& fields, const CommonTags& tags,
-                                       std::int32_t requestId) {
-    OrderCollectionHandlers& orders = *orderReports();
-    const std::string id79 = tags.pendingOrderId.value_or("");
-    if (id79.empty()) {
-        orders.FillCancelledOrderCollection(requestId, report::kRejected, fields);
-        orders.RemovePendingOrder(sessionKey(requestId), false);
-    } else {
-        orders.FillCancelledOrderCollection(MessageCracker::integerValue(id79), report::kRejected, fields);
-        orders.RemovePendingOrder(id79, true);
-    }
-    // A missing rejection code reads as 0: the general text.
-    const std::int32_t code = clampToInt32(tags.rejectionCode.value_or(0));
-    const std::string reason = orders.GetOrderRejectionReason(code);
-    events().orderRejected(code, reason, tags.offsetOrder.value_or(""));
-    services_.notifications->OrderRejectionNotification(reason);
-    events().bulkCloseRejected(tags.offsetOrder.value_or(""), reason);
-    if (!tags.bracketPositionId || tags.bracketPositionId->empty())
-        orders.clearBracketOfRejectedOrder(id79);
-    else
-        orders.ModifyBracketOrderUpdateonOpenOrderCollection(fields, tags.bracketPositionId,
-                                                             report::kRejected);
+    ExecutionReport report(type, fields);
+    report.status = static_cast<int>(tags.reportStatus.value_or(0));
+    report.pendingOrderId = tags.pendingOrderId.value_or("");
+    report.bracketPositionId = tags.bracketPositionId;
+    report.positionId = tags.positionId.value_or("");
+    report.remainingQuantity = tags.remainingQuantity.value_or("");
+    report.offsetOrder = tags.offsetOrder.value_or("");
+    // A missing rejection code reads as 0: done, or the general text.
+    report.rejectionCode = clampToInt32(tags.rejectionCode.value_or(0));
+    report.requestId = Requestid_;
+    side->executionReport(report);
 }
 
 } // namespace tc

@@ -17,6 +17,7 @@
 #include <QStandardItemModel>
 #include <QTabWidget>
 #include <QTableView>
+#include <QTextLayout>
 
 namespace {
 
@@ -158,6 +159,32 @@ TEST(LanguageDirection, MirroredCellsAndFieldsStillReadFiguresAndDatesLeftToRigh
         EXPECT_EQ(mirrored, cell(Qt::LeftToRight, Qt::AlignLeft, text)) << text.toStdString();
         EXPECT_NE(mirrored, cell(Qt::LeftToRight, Qt::AlignRight, text)) << text.toStdString();
     }
+}
+
+// A line of captions and figures keeps each minus sign before its number in a right-to-left
+// language: it shows as the same line written left to right in reverse order would.
+TEST(LanguageDirection, ALineOfFiguresKeepsEachMinusBeforeItsNumber) {
+    const QString line = QStringLiteral("ع : -24.69");
+    EXPECT_EQ(tc::gui::figuresKeptWhole(0, line), line);
+    EXPECT_EQ(tc::gui::figuresKeptWhole(7, line), line);
+    EXPECT_EQ(tc::gui::figuresKeptWhole(5, QStringLiteral("a : -1  b : 2 - 3  c : -4.5")),
+              QStringLiteral("a : \u200E-1  b : 2 - 3  c : \u200E-4.5"));
+    EXPECT_EQ(tc::gui::figuresKeptWhole(3, QStringLiteral("-")), QStringLiteral("-"));
+
+    // Where a right-to-left line shows the minus: left of the digits, or after them ("24.69- : ع").
+    auto minusLeftOfDigits = [](const QString& text) {
+        QTextLayout layout(text, QFont());
+        QTextOption option;
+        option.setTextDirection(Qt::RightToLeft);
+        layout.setTextOption(option);
+        layout.beginLayout();
+        QTextLine row = layout.createLine();
+        layout.endLayout();
+        const int minus = static_cast<int>(text.indexOf(QLatin1Char('-')));
+        return row.cursorToX(minus) < row.cursorToX(minus + 1);
+    };
+    EXPECT_TRUE(minusLeftOfDigits(tc::gui::figuresKeptWhole(5, line)));
+    EXPECT_FALSE(minusLeftOfDigits(line));
 }
 
 TEST(LanguageWalker, AStoredLanguageOutsideTheListShowsEnglishAndIsKept) {

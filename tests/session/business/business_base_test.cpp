@@ -540,71 +540,42 @@ TEST_F(BusinessStreamTest, LoginGoesOutOnConnectAndMessagesRouteByTransport) {
 
 namespace {
 
-class RecordingOrders final : public OrderCollectionHandlers {
+// The order side as the session hands it its messages: each report as "type/status/79/573/80/76/125/74/
+// request number" ("-" for a missing 573).
+class RecordingSide final : public OrderSide {
 public:
-    void FillPendingOrderCollection(const Fields&, const std::string& id) override {
-        log.add("FillPending:" + id);
+    void executionReport(const ExecutionReport& r) override {
+        log.add(std::to_string(r.type) + "/" + std::to_string(r.status) + "/" + r.pendingOrderId + "/" +
+                r.bracketPositionId.value_or("-") + "/" + r.positionId + "/" + r.remainingQuantity + "/" +
+                r.offsetOrder + "/" + std::to_string(r.rejectionCode) + "/" + std::to_string(r.requestId));
     }
-    void UpdatePendingOrderCollection(const Fields&, const std::string& id) override {
-        log.add("UpdatePending:" + id);
-    }
-    void RemovePendingOrder(const std::string& id, bool byPendingId) override {
-        log.add("RemovePending:" + id + (byPendingId ? "/pending" : "/request"));
-    }
-    void FillCancelledOrderCollection(std::int64_t id, int status, const Fields&) override {
-        log.add("FillCancelled:" + std::to_string(id) + "/" + std::to_string(status));
-    }
-    void FillOpenOrderCollection(const Fields&) override { log.add("FillOpen"); }
-    void UpdateOpenOrderCollection(const std::string& id, const Fields&, const std::string& rest) override {
-        log.add("UpdateOpen:" + id + "/" + rest);
-    }
-    void ModifyBracketOrderUpdateonOpenOrderCollection(const Fields&, const std::optional<std::string>& ref,
-                                                       int status) override {
-        log.add("Bracket:" + ref.value_or("none") + "/" + std::to_string(status));
-    }
-    void FillSettledOrderCollection(const Fields&) override { log.add("FillSettled"); }
-    std::string GetOrderRejectionReason(std::int32_t code) override {
-        return "reason " + std::to_string(code);
-    }
-    std::optional<std::string> refPositionIdOfRemovedPendingOrder(const std::string& id) override {
-        log.add("LookupRef:" + id);
-        return "P" + id;
-    }
-    void clearBracketOfRejectedOrder(const std::string& id) override { log.add("ClearBracket:" + id); }
+    HistoryRowSink& historyRows() override { return rows; }
+    RowLog rows;
     CallLog log;
 };
 
-TEST_F(BusinessBaseTest, ExecutionReportsFollowTheStatusTable) {
-    auto orders = std::make_shared<RecordingOrders>();
-    services.orders = orders;
+TEST_F(BusinessBaseTest, ExecutionReportsAndOffsetAnswersGoToTheOrderSideAsRead) {
+    auto side = std::make_shared<RecordingSide>();
+    services.orders = side;
     make();
     deliver("10=62|73=28|79=501|573=P9");
-    deliver("10=62|73=24|79=502|20=77");
     deliver("10=62|73=25|74=3|125=C1|20=80");
-    deliver("10=62|73=25|79=503|573=P7|74=4");
-    deliver("10=62|73=21|79=504");
     deliver("10=67|73=73|80=900|76=0");
-    deliver("10=67|73=74|80=901");
-    deliver("10=67|73=99");
     deliver("10=66|80=902");
+    deliver("10=1052|74=12");
+    deliver("10=1052");
     pump();
-    const std::vector<std::string> expected = {
-        "FillPending:501", "Bracket:P9/28",
-        // Cancelled: the bracket reference comes from the removed order when the report lacks it.
-        "RemovePending:502/pending", "FillCancelled:77/24", "LookupRef:502", "Bracket:P502/24",
-        // Rejected without a pending-order id: matched by the request number.
-        "FillCancelled:80/25", "RemovePending:80/request", "ClearBracket:", "FillCancelled:503/25",
-        "RemovePending:503/pending", "Bracket:P7/25", "UpdateOpen:900/0", "FillOpen", "FillSettled"};
-    EXPECT_EQ(orders->log.calls(), expected);
-    EXPECT_EQ(notifications->log.count("OrderRejectionNotification:reason 3"), 1u);
-    EXPECT_EQ(events->log.count("bulkCloseRejected:C1/reason 3"), 1u);
-    EXPECT_EQ(notifications->log.count("OrderRejectionNotification:reason 4"), 1u);
-    EXPECT_EQ(refreshes(), 9u);
+    const std::vector<std::string> expected = {"62/28/501/P9////0/0",  "62/25//-///C1/3/80",
+                                               "67/73//-/900/0//0/80", "66/0//-/902///0/80",
+                                               "1052/0//-////12/80",   "1052/0//-////0/80"};
+    EXPECT_EQ(side->log.calls(), expected);
+    // The reports touch the order tables; an offset answer touches none.
+    EXPECT_EQ(refreshes(), 4u);
 }
 
 TEST_F(BusinessBaseTest, AMessageWithMoreFieldsThanTheCapIsDroppedWhole) {
-    auto orders = std::make_shared<RecordingOrders>();
-    services.orders = orders;
+    auto side = std::make_shared<RecordingSide>();
+    services.orders = side;
     BusinessBase& b = make();
     testing_support::LogCapture log(platform::LogLevel::Error);
     // Four fields, the padding, and the empty piece after the last separator.
@@ -624,7 +595,7 @@ TEST_F(BusinessBaseTest, AMessageWithMoreFieldsThanTheCapIsDroppedWhole) {
     const auto errors = log.lines();
     pump();
     EXPECT_EQ(b.Requestid(), 7);
-    EXPECT_EQ(orders->log.calls(), (std::vector<std::string>{"FillPending:501", "Bracket:none/28"}));
+    EXPECT_EQ(side->log.calls(), (std::vector<std::string>{"62/28/501/-////0/7"}));
     ASSERT_EQ(errors.size(), 2u);
     EXPECT_NE(errors[0].find("type 62 of 65537 fields dropped"), std::string::npos) << errors[0];
     EXPECT_NE(errors[1].find("type 0 of 3000001 fields dropped"), std::string::npos) << errors[1];

@@ -134,9 +134,6 @@ class FakeNotifications final : public SessionNotifications {
 public:
     void LoginSuccessNotification() override { log.add("LoginSuccessNotification"); }
     void appUpdateNotification(const std::string& m) override { log.add("appUpdateNotification:" + m); }
-    void OrderRejectionNotification(const std::string& t) override {
-        log.add("OrderRejectionNotification:" + t);
-    }
     void MarginCallNotification(const std::string& a) override { log.add("MarginCallNotification:" + a); }
     void demoUserCreationFailureNotification() override { log.add("demoUserCreationFailureNotification"); }
     std::string getLoginJournalData(int event) override { return "journal " + std::to_string(event); }
