@@ -439,6 +439,16 @@ bool readSeed(Market& m, Reader& r, const std::string& kind) {
         if (res.name.empty() || res.kind.empty())
             throw MarketError(r.number(), "a resource needs a name and a kind");
         m.resources.push_back(std::move(res));
+    } else if (kind == "link") {
+        ResourceLink link;
+        link.id = id("id");
+        link.caption = r.text("caption");
+        link.url = r.text("url", "");
+        link.icon = r.text("icon", "");
+        link.group = r.text("group", "");
+        if (link.caption.empty())
+            throw MarketError(r.number(), "a link needs a caption");
+        m.links.push_back(std::move(link));
     } else if (kind == "paygate") {
         PayGate g;
         g.id = static_cast<std::uint64_t>(id("id"));

@@ -132,6 +132,16 @@ struct AccessMap {
     int type = 0; // kind of access granted
 };
 
+// An entry of the login's resource list: a caption the resources panel lists and the address it
+// opens; icon names the entry's file among the resources (its key when set).
+struct ResourceLink {
+    std::int64_t id = 0;
+    std::string caption;
+    std::string url;
+    std::string icon;
+    std::string group;
+};
+
 struct Resource {
     std::string name; // file name, unique
     std::string kind; // the type text searched for: "CAL", "ICO"
@@ -264,6 +274,7 @@ struct Market {
     std::vector<BankAccount> banks;
     std::vector<AccessMap> accessMaps;
     std::vector<Resource> resources;
+    std::vector<ResourceLink> links;
     std::vector<PayGate> payGates;
     std::vector<Approval> approvals;
     std::vector<FinancialTransaction> transactions;

@@ -4,6 +4,7 @@
 // each on its own thread. start() binds all three and returns once they accept; stop() joins them.
 #include "account_book.h"
 #include "market.h"
+#include "news_desk.h"
 #include "options.h"
 #include "order_engine.h"
 #include "price_book.h"
@@ -37,6 +38,8 @@ struct ServerPorts {
     int stream = 0;
     int feed = 0;
     int data = 0;
+    int news = 0;     // the news feed over HTTPS; 0 when not served
+    int newsHttp = 0; // and over HTTP
 };
 
 // What the server has seen and done; for tests and the log.
@@ -128,6 +131,8 @@ public:
     void holdPrices(bool hold) { pricesHeld_ = hold; }
     // Sends a server notice (a notice room and its RTF message) to the signed-in clients of `user`.
     void sendNotice(const std::string& user, const std::string& title, const std::string& text);
+    // The news feed's web service while running with news ports (null otherwise).
+    NewsDesk* newsDesk() { return news_.get(); }
     // A chat text from `from` to the signed-in clients of `to`, as if `from` had typed it.
     void sendChatAs(const std::string& from, const std::string& to, const std::string& text);
     // The conversation of two users as the server keeps it: sender and RTF text, oldest first.
@@ -177,6 +182,7 @@ private:
     std::unique_ptr<OrderEngine> engine_;
     AccountBook book_;
     std::unique_ptr<DataService> dataService_;
+    std::unique_ptr<NewsDesk> news_;
     std::unique_ptr<ServiceDesk> desk_;
     ServerOptions options_;
     ServerPorts ports_;

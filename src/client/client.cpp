@@ -20,6 +20,7 @@
 #include "model/records/item_details.h"
 #include "model/records/order.h"
 #include "model/text/language_string.h"
+#include "news/news_service.h"
 #include "orders/order_requests.h"
 #include "orders/session_orders.h"
 #include "platform/dispatch.h"
@@ -87,6 +88,7 @@ struct Events {
     Signal<interfaces::NoticeArrival> notice;
     Signal<interfaces::StatementArrival> statement;
     Signal<interfaces::ResourceStored> resourceStored;
+    Signal<interfaces::NewsLoad> newsLoaded;
     Signal<interfaces::DemoRegistrationResult> demoRegistered;
 };
 
@@ -543,12 +545,45 @@ public:
     RequestId downloadResource(std::string_view resourceName) override {
         return core_.resources ? core_.resources->downloadResource(resourceName) : 0;
     }
+    std::size_t requestFileResourceForExtension(std::string_view text) override {
+        return core_.resources ? core_.resources->requestFileResourceForExtension(text) : 0;
+    }
     std::unique_ptr<interfaces::Handler> handleResourceStored(StoredFn fn) override {
         return core_.events->resourceStored.connect(std::move(fn));
     }
 
 private:
     ClientCore& core_;
+};
+
+class NewsPart final : public interfaces::News {
+public:
+    explicit NewsPart(ClientCore& core) : core_(core) {
+        service_.setListener(
+            [this](const interfaces::NewsLoad& load) { core_.events->newsLoaded.emit(load); });
+    }
+
+    interfaces::NewsSource source() const override { return service_.source(); }
+    void setSource(const interfaces::NewsSource& source) override {
+        chosen_ = true;
+        service_.setSource(source);
+    }
+    RequestId loadCategory(std::string_view category) override { return service_.loadCategory(category); }
+    void cancelLoad() override { service_.cancelLoad(); }
+    std::unique_ptr<interfaces::Handler> handleNewsLoaded(LoadedFn fn) override {
+        return core_.events->newsLoaded.connect(std::move(fn));
+    }
+
+    // The login's mode names the feed's server, unless a source was chosen before.
+    void followLogin(std::string_view section) {
+        if (!chosen_)
+            service_.setSource(news::sourceFromLoginList(*core_.login, section));
+    }
+
+private:
+    ClientCore& core_;
+    news::NewsService service_;
+    bool chosen_ = false;
 };
 
 class ClientImpl final : public interfaces::Client {
@@ -603,8 +638,10 @@ public:
             if (!login.isLiveModeAvailable())
                 return {false, "Live mode is not offered by this program."};
             login.loadLiveSettings();
+            news_.followLogin("LiveMode");
         } else {
             login.loadDemoSettings();
+            news_.followLogin("SimulationMode");
         }
         if (!settings.server.empty())
             login.setIPAddress(settings.server);
@@ -664,6 +701,7 @@ public:
     interfaces::Chat& chat() override { return chat_; }
     interfaces::Statements& statements() override { return statements_; }
     interfaces::Resources& resources() override { return resources_; }
+    interfaces::News& news() override { return news_; }
 
     // ---- views
 
@@ -787,6 +825,7 @@ private:
     ChatPart chat_{core_};
     StatementsPart statements_{core_};
     ResourcesPart resources_{core_};
+    NewsPart news_{core_};
     std::shared_ptr<ReachabilityNotifier> watcher_;
     bool signInStarted_ = false;
     platform::CallbackGuard guard_; // last: events queued for the main queue stop first

@@ -25,6 +25,21 @@ interfaces::RequestId SessionResources::downloadResource(std::string_view resour
     return business_.sessionRequests().requestFileResourceDownload(*found).sequence;
 }
 
+std::size_t SessionResources::requestFileResourceForExtension(std::string_view text) {
+    if (!store_)
+        store_ = resources::ResourceStore::standard();
+    if (!store_ || text.empty())
+        return 0;
+    std::vector<std::string> names;
+    for (const auto& [name, resource] : business_.dataServiceCollections().resourceSearchCollection)
+        names.push_back(name);
+    std::size_t asked = 0;
+    for (const std::string& name : store_->missingFiles(names, text))
+        if (downloadResource(name) != 0)
+            ++asked;
+    return asked;
+}
+
 std::vector<std::string> SessionResources::resourceKeys() const {
     // The calendars the user is offered are those of the login's resource list, not every file the
     // searches found: the merge waits only for those.

@@ -32,6 +32,8 @@
 #include "gui/market/watchlist_table_controller.h"
 #include "gui/models/client_model.h"
 #include "gui/models/grid_model.h"
+#include "gui/news/news_table_controller.h"
+#include "gui/resources/resources_view_controller.h"
 #include "gui/statements/account_statement_window_controller.h"
 #include "gui/statements/statement_table_models.h"
 #include "gui/trading/position_dialogs.h"
@@ -109,6 +111,8 @@ MainWindowController::MainWindowController(GuiContext& context, IdleSource* idle
     addQuotesBoard();
     addJournal();
     addCharts();
+    news_ = new NewsTableController(context_, ui_->newsTab);
+    ui_->newsTabLayout->addWidget(news_);
 
     if (!idle) {
         ownIdle_ = std::make_unique<DesktopIdleSource>();
@@ -175,6 +179,8 @@ MainWindowController::MainWindowController(GuiContext& context, IdleSource* idle
     connect(ui_->actionChart, &QAction::triggered, this, &MainWindowController::ChartButtonClicked);
     connect(ui_->actionChat, &QAction::triggered, this, &MainWindowController::ChatButtonClicked);
     connect(ui_->actionMessages, &QAction::triggered, this, &MainWindowController::MessagesButtonClicked);
+    connect(ui_->actionNews, &QAction::triggered, this, &MainWindowController::NewsButtonClicked);
+    connect(ui_->actionResources, &QAction::triggered, this, &MainWindowController::resourcesButtonClicked);
     connect(ui_->actionAbout, &QAction::triggered, this, &MainWindowController::aboutApplication);
     connect(ui_->actionLockConsole, &QAction::triggered, this, &MainWindowController::lockConsole);
     connect(ui_->actionLogout, &QAction::triggered, this, &MainWindowController::logout);
@@ -273,6 +279,27 @@ void MainWindowController::AccountStatementButtonClicked() {
     statement_->windowDidAppear();
     statement_->raise();
     statement_->activateWindow();
+}
+
+void MainWindowController::setUrlOpener(std::function<bool(const QUrl&)> opener) {
+    urlOpener_ = std::move(opener);
+    news_->setUrlOpener(urlOpener_);
+    if (resources_)
+        resources_->setUrlOpener(urlOpener_);
+}
+
+void MainWindowController::NewsButtonClicked() {
+    ui_->mainTabView->setCurrentWidget(ui_->newsTab);
+    news_->setFocus();
+}
+
+void MainWindowController::resourcesButtonClicked() {
+    if (!resources_) {
+        resources_ = new ResourcesViewController(context_, this);
+        if (urlOpener_)
+            resources_->setUrlOpener(urlOpener_);
+    }
+    resources_->showBelow(ui_->mainToolbar->widgetForAction(ui_->actionResources));
 }
 
 DepositRequestWindowController* MainWindowController::newDepositRequest() {

@@ -46,6 +46,8 @@
 #include "gui/models/chart_model.h"
 #include "gui/models/client_model.h"
 #include "gui/models/grid_model.h"
+#include "gui/news/news_table_controller.h"
+#include "gui/resources/resources_view_controller.h"
 #include "gui/statements/account_statement_window_controller.h"
 #include "gui/trading/close_all_window_controller.h"
 #include "gui/trading/close_position_status_window_controller.h"
@@ -706,6 +708,29 @@ QWidget* fundingHistory(ScreenContext& c) {
     return window;
 }
 
+// The news view with the first category's items from the test server's desk.
+QWidget* news(ScreenContext& c) {
+    c.session();
+    auto* view = c.own(new NewsTableController(c.context()));
+    view->setWindowTitle(c.context().text("90106"));
+    view->resize(900, 520);
+    auto shown = std::make_shared<bool>(false);
+    c.keep(shown);
+    QObject::connect(view, &NewsTableController::newsShown, view, [shown] { *shown = true; });
+    view->show();
+    c.waitUntil([shown] { return *shown; }, 10000);
+    view->newsTableView()->selectRow(1);
+    return view;
+}
+
+// The resources panel: the demo login's resource list.
+QWidget* resourcesPanel(ScreenContext& c) {
+    c.session();
+    auto* panel = c.own(new ResourcesViewController(c.context()));
+    panel->showBelow(nullptr);
+    return panel;
+}
+
 // The chat window on the support queue's conversation: the agent's greeting and the user's answer.
 QWidget* chatWindow(ScreenContext& c) {
     interfaces::Chat& chat = c.session().client().chat();
@@ -843,6 +868,8 @@ void registerScreens(ScreenRegistry& r) {
           [](ScreenContext& c) { return depositWindow(c, DepositScreen::GatewayResult); });
     r.add("withdrawal", withdrawalWindow);
     r.add("funding-history", fundingHistory);
+    r.add("news", news);
+    r.add("resources", resourcesPanel);
     r.add("chat-window", chatWindow);
     r.add("chat-queue-request", chatQueueRequest);
     r.add("notices", [](ScreenContext& c) { return static_cast<QWidget*>(noticesWindow(c)); });
