@@ -1,11 +1,15 @@
 // The initial lists from the data service, filled on the main queue: 100,000 settled rows, and
 // 100,000 open positions with a take-profit order each. Each row's duplicate check and bracket link
 // is a look-up by id, so the fill grows with the rows, not with their square.
+#include "client/headless_application.h"
 #include "model/records/account_details.h"
 #include "model/records/history_rows.h"
 #include "model/records/item_details.h"
 #include "model/session_model.h"
 #include "orders/order_collections.h"
+#include "platform/user_defaults.h"
+#include "session/business/order_host.h"
+#include "wire/message_base.h"
 
 #include <benchmark/benchmark.h>
 #include <fmt/format.h>
@@ -20,13 +24,39 @@ using namespace tc;
 constexpr int kRows = 100'000;
 constexpr int kInstruments = 200;
 
-class QuietHost final : public OrderCollectionsHost {
+// The session around the lists: its model, nothing sent, no journal, no events.
+class QuietHost final : public OrderHost {
 public:
-    std::int32_t Requestid() const override { return 0; }
-    std::int64_t selectedLanguage() const override { return 0; }
+    explicit QuietHost(SessionModel& model) : model_(model), app_(*defaults_) {}
+    SessionModel& model() override { return model_; }
+    const SessionModel& model() const override { return model_; }
+    MessageSender& sender() override { return sender_; }
+    bool isStreamConnected() const override { return true; }
+    bool isNetworkAvailable() const override { return true; }
+    std::string userName() const override { return {}; }
+    std::string referenceId() const override { return {}; }
+    std::int32_t requestId() const override { return 0; }
+    std::string serverTime() const override { return {}; }
+    std::optional<platform::Date> serverDate() const override { return std::nullopt; }
+    interfaces::ApplicationInterface& application() override { return app_; }
     JournalContext journalContext() const override { return {}; }
     void appendJournal(std::string) override {}
-    SessionEvents* events() override { return nullptr; }
+    SessionEventSink& events() override { return events_; }
+    void tablesChanged(interfaces::TableSet) override {}
+    const platform::CallbackGuard::Scope& lifetime() const override { return guard_.scope(); }
+
+private:
+    class NoSender final : public MessageSender {
+    public:
+        void sendMessage(RequestMessage) override {}
+        std::string envelopeKey(bool) const override { return {}; }
+    };
+    SessionModel& model_;
+    std::unique_ptr<platform::UserDefaults> defaults_ = platform::UserDefaults::inMemory();
+    HeadlessApplication app_;
+    NoSender sender_;
+    SessionEventSink events_;
+    platform::CallbackGuard guard_;
 };
 
 void fillSnapshot(SessionModel& model) {
@@ -70,8 +100,8 @@ void timeFill(benchmark::State& state, std::int64_t rows, Fill fill) {
         state.PauseTiming();
         auto model = std::make_unique<SessionModel>();
         fillSnapshot(*model);
-        QuietHost host;
-        auto collections = std::make_unique<OrderCollections>(*model, host);
+        QuietHost host(*model);
+        auto collections = std::make_unique<OrderCollections>(host);
         state.ResumeTiming();
         fill(*collections, *model);
         state.PauseTiming();

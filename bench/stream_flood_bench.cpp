@@ -11,10 +11,8 @@
 #include "platform/base64.h"
 #include "platform/dispatch.h"
 #include "platform/log.h"
-#include "platform/notification_center.h"
 #include "platform/user_defaults.h"
 #include "session/business/business_base.h"
-#include "session/business/notification_names.h"
 #include "wire/data_additions.h"
 #include "wire/message_base.h"
 
@@ -228,14 +226,12 @@ void BM_StreamFlood(benchmark::State& state) {
         BusinessServices services;
         services.userDefaults = defaults.get();
         services.requests = std::make_shared<NoRequests>();
-        bool loggedIn = false;
-        const auto observer = platform::NotificationCenter::defaultCenter().addObserver(
-            std::string(kLoginSuccessNotification), [&](const platform::Notification&) { loggedIn = true; });
         const bool peakReset = resetPeakMemory();
         auto business = makeSession(app, app.logindata(), services);
         server.start(rate);
         business->StreamingConnection(false);
-        platform::RunLoop::main().runUntil([&] { return loggedIn; }, std::chrono::seconds(10));
+        const bool loggedIn = platform::RunLoop::main().runUntil(
+            [&] { return business->loginPhase() == LoginPhase::SignedIn; }, std::chrono::seconds(10));
         const auto item = business->session().ItemCollection.get("EURUSD");
         if (!loggedIn || !item) {
             state.SkipWithError("the client did not log in");
@@ -272,7 +268,6 @@ void BM_StreamFlood(benchmark::State& state) {
         peakMiB = std::max(peakMiB, peakMemoryMiB());
         perSecond = static_cast<double>(kMessages) / elapsed;
         state.SetIterationTime(elapsed);
-        platform::NotificationCenter::defaultCenter().removeObserver(observer);
         business.reset();
         platform::RunLoop::main().discardPending();
         if (!peakReset)

@@ -178,6 +178,20 @@ void writeCurrencies(Sections& s, const Market& m) {
     }
 }
 
+void writeResourceLinks(Sections& s, const Market& m) {
+    for (const auto& link : m.links) {
+        AmpRecord r;
+        r.set(0, link.id).set(1, link.caption).set(2, link.url).set(3, link.icon).set(4, link.group);
+        r.set(5, "")
+            .set(6, static_cast<std::int64_t>(m.product.id))
+            .flag(7, false)
+            .flag(8, false)
+            .flag(9, true);
+        r.flag(10, false);
+        addRecord(s[kSectionResources], r);
+    }
+}
+
 } // namespace
 
 namespace {
@@ -192,6 +206,7 @@ Sections snapshotSections(const Market& market, const User& user, const std::vec
     writeGroups(s, market);
     writeAccounts(s, market, user, context);
     writeCurrencies(s, market);
+    writeResourceLinks(s, market);
     return s;
 }
 
@@ -364,6 +379,10 @@ const std::vector<XmlTable>& xmlTables() {
           "EditMarketOrder", "ExecuteOrders", "PublishMarketData", "PublishTradeData", "MatchMMwithMMOrders",
           "EnterMarketMakerOrder", "EditMarketMakertOrder", "SessionColor", "UseELP", "",
           "marketTradingStatus"}},
+        {kSectionResources,
+         "Table11",
+         {"resourceId", "caption", "URL", "iconResourceId", "groupName", "resourceType", "productId", "isNew",
+          "showFocus", "enabled", "extraData"}},
         {kSectionTradeCurrencies,
          "Table12",
          {"currencyID", "currencyCode", "instrumentID", "bidRate", "askRate", "conversionMode", "isDirect",

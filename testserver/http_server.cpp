@@ -103,9 +103,9 @@ std::string lower(std::string s) {
 
 } // namespace
 
-HttpServer::HttpServer(Handler handler) : HttpServer(std::move(handler), Tls{}) {}
+HttpServer::HttpServer(Handler handler, int port) : HttpServer(std::move(handler), Tls{}, port) {}
 
-HttpServer::HttpServer(Handler handler, const Tls& tls) : handler_(std::move(handler)) {
+HttpServer::HttpServer(Handler handler, const Tls& tls, int port) : handler_(std::move(handler)) {
     // TLS writes go through write(2): a client that hangs up must not end the process.
     std::signal(SIGPIPE, SIG_IGN);
     if (tls.certificate) {
@@ -121,9 +121,14 @@ HttpServer::HttpServer(Handler handler, const Tls& tls) : handler_(std::move(han
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
     addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (::bind(listenFd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
-        ::listen(listenFd_, 64) != 0)
-        throw std::runtime_error("http test server: cannot listen");
+    addr.sin_port = htons(static_cast<std::uint16_t>(port));
+    if (port < 0 || port > 65535 || ::bind(listenFd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
+        ::listen(listenFd_, 64) != 0) {
+        ::close(listenFd_);
+        if (tls_)
+            SSL_CTX_free(tls_);
+        throw std::runtime_error("http test server: cannot listen on port " + std::to_string(port));
+    }
     socklen_t len = sizeof addr;
     ::getsockname(listenFd_, reinterpret_cast<sockaddr*>(&addr), &len);
     port_ = ntohs(addr.sin_port);

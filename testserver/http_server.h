@@ -47,8 +47,9 @@ public:
         EVP_PKEY* key = nullptr;
     };
 
-    explicit HttpServer(Handler handler);
-    HttpServer(Handler handler, const Tls& tls);
+    // Listens on 127.0.0.1 at `port`, any free one when 0; throws std::runtime_error when it cannot.
+    explicit HttpServer(Handler handler, int port = 0);
+    HttpServer(Handler handler, const Tls& tls, int port = 0);
     ~HttpServer();
     HttpServer(const HttpServer&) = delete;
     HttpServer& operator=(const HttpServer&) = delete;

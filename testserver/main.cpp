@@ -1,6 +1,6 @@
 // trade-testserver: the loopback trading server behind the simulation mode and the integration tests.
-// Prints one line "listening stream=P feed=P data=P" once every socket accepts, and stops cleanly on
-// SIGINT or SIGTERM.
+// Prints one line "listening stream=P feed=P data=P news=P news-http=P" once every socket accepts, and stops
+// cleanly on SIGINT or SIGTERM.
 #include "market.h"
 #include "options.h"
 #include "test_server.h"
@@ -51,7 +51,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "trade-testserver: %s\n", e.what());
         return 1;
     }
-    std::printf("listening stream=%d feed=%d data=%d\n", ports.stream, ports.feed, ports.data);
+    std::printf("listening stream=%d feed=%d data=%d news=%d news-http=%d\n", ports.stream, ports.feed,
+                ports.data, ports.news, ports.newsHttp);
     std::fflush(stdout);
 
     int received = 0;

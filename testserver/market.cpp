@@ -439,6 +439,16 @@ bool readSeed(Market& m, Reader& r, const std::string& kind) {
         if (res.name.empty() || res.kind.empty())
             throw MarketError(r.number(), "a resource needs a name and a kind");
         m.resources.push_back(std::move(res));
+    } else if (kind == "link") {
+        ResourceLink link;
+        link.id = id("id");
+        link.caption = r.text("caption");
+        link.url = r.text("url", "");
+        link.icon = r.text("icon", "");
+        link.group = r.text("group", "");
+        if (link.caption.empty())
+            throw MarketError(r.number(), "a link needs a caption");
+        m.links.push_back(std::move(link));
     } else if (kind == "paygate") {
         PayGate g;
         g.id = static_cast<std::uint64_t>(id("id"));
@@ -506,6 +516,14 @@ bool readSeed(Market& m, Reader& r, const std::string& kind) {
         n.sent = r.date("sent");
         n.unread = r.flag("unread", true);
         m.notices.push_back(n);
+    } else if (kind == "chatline") {
+        ChatLine l;
+        l.room = static_cast<std::uint64_t>(id("room"));
+        l.from = r.text("from");
+        l.to = r.text("to");
+        l.text = r.text("text");
+        l.sent = r.date("sent");
+        m.chatLines.push_back(l);
     } else if (kind == "equityhit") {
         EquityHit e;
         e.id = static_cast<int>(id("id"));
@@ -705,6 +723,13 @@ void validateSeeds(const Market& m) {
     for (const auto& n : m.notices)
         if (!m.findUser(n.user))
             throw MarketError(0, "notice for an unknown user " + n.user);
+    for (const auto& l : m.chatLines) {
+        if (!m.findUser(l.from) || !m.findUser(l.to) || l.from == l.to)
+            throw MarketError(0, "chat line between unknown users " + l.from + " and " + l.to);
+        for (const auto& n : m.notices)
+            if (n.room == l.room)
+                throw MarketError(0, "chat line in notice room " + std::to_string(l.room));
+    }
     for (const auto& c : m.contacts)
         if (!m.findUser(c.name))
             throw MarketError(0, "chat contact of an unknown user " + c.name);

@@ -132,6 +132,16 @@ struct AccessMap {
     int type = 0; // kind of access granted
 };
 
+// An entry of the login's resource list: a caption the resources panel lists and the address it
+// opens; icon names the entry's file among the resources (its key when set).
+struct ResourceLink {
+    std::int64_t id = 0;
+    std::string caption;
+    std::string url;
+    std::string icon;
+    std::string group;
+};
+
 struct Resource {
     std::string name; // file name, unique
     std::string kind; // the type text searched for: "CAL", "ICO"
@@ -205,6 +215,15 @@ struct Notice {
     bool unread = true;
 };
 
+// One message of an earlier conversation between two users (its text plain; sent as RTF).
+struct ChatLine {
+    std::uint64_t room = 0;
+    std::string from;
+    std::string to;
+    std::string text;
+    std::string sent;
+};
+
 struct FinancialTransaction {
     std::int64_t id = 0;
     std::string code;
@@ -255,6 +274,7 @@ struct Market {
     std::vector<BankAccount> banks;
     std::vector<AccessMap> accessMaps;
     std::vector<Resource> resources;
+    std::vector<ResourceLink> links;
     std::vector<PayGate> payGates;
     std::vector<Approval> approvals;
     std::vector<FinancialTransaction> transactions;
@@ -262,6 +282,7 @@ struct Market {
     std::vector<ChatContact> contacts;
     std::vector<ChatQueueSeed> queues;
     std::vector<Notice> notices;
+    std::vector<ChatLine> chatLines;
     std::vector<EquityHit> equityHits;
 
     const User* findUser(std::string_view name) const;

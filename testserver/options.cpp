@@ -20,9 +20,10 @@ bool parseNumber(std::string_view text, T& out) {
 std::string usage() {
     return "usage: trade-testserver [--host 127.0.0.1] [--port N] [--feed-port N] [--data-port N]\n"
            "                        [--market FILE] [--rate QUOTES_PER_SECOND] [--seed N]\n"
-           "                        [--snapshot amp|xml]\n"
+           "                        [--snapshot amp|xml] [--news-port N] [--news-http-port N]\n"
            "Port 0 picks any free port. Defaults: 127.0.0.1, ports 5100, 5101, 5102, the default market,\n"
-           "20 quotes per second, seed 1, the login snapshot in its AMP form.\n";
+           "20 quotes per second, seed 1, the login snapshot in its AMP form, the news feed over HTTPS on\n"
+           "5103 and over HTTP on 5104.\n";
 }
 
 std::filesystem::path defaultMarketPath() {
@@ -40,6 +41,8 @@ std::filesystem::path defaultMarketPath() {
 CommandLine parseCommandLine(std::span<const std::string_view> args) {
     CommandLine result;
     ServerOptions options;
+    options.newsPort = kDefaultNewsPort;
+    options.newsHttpPort = kDefaultNewsHttpPort;
     auto fail = [&result](std::string message) {
         result.error = std::move(message);
         return result;
@@ -52,7 +55,7 @@ CommandLine parseCommandLine(std::span<const std::string_view> args) {
         }
         const bool known = arg == "--host" || arg == "--port" || arg == "--feed-port" ||
                            arg == "--data-port" || arg == "--market" || arg == "--rate" || arg == "--seed" ||
-                           arg == "--snapshot";
+                           arg == "--snapshot" || arg == "--news-port" || arg == "--news-http-port";
         if (!known)
             return fail("unknown option " + std::string(arg));
         if (i + 1 >= args.size())
@@ -90,9 +93,11 @@ CommandLine parseCommandLine(std::span<const std::string_view> args) {
             int port = -1;
             if (!parseNumber(value, port) || port < 0 || port > 65535)
                 return fail(std::string(arg) + " takes a port from 0 to 65535, not " + std::string(value));
-            (arg == "--port"        ? options.port
-             : arg == "--feed-port" ? options.feedPort
-                                    : options.dataPort) = port;
+            (arg == "--port"             ? options.port
+             : arg == "--feed-port"      ? options.feedPort
+             : arg == "--news-port"      ? options.newsPort
+             : arg == "--news-http-port" ? options.newsHttpPort
+                                         : options.dataPort) = port;
         }
     }
     if (options.market.empty())

@@ -2,6 +2,7 @@
 // The server's settings and its command line:
 //   trade-testserver [--host 127.0.0.1] [--port N] [--feed-port N] [--data-port N] [--market FILE]
 //                    [--rate QUOTES_PER_SECOND] [--seed N] [--snapshot amp|xml]
+//                    [--news-port N] [--news-http-port N]
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -17,6 +18,9 @@ inline constexpr std::string_view kDefaultHost = "127.0.0.1";
 inline constexpr int kDefaultStreamPort = 5100;
 inline constexpr int kDefaultFeedPort = 5101;
 inline constexpr int kDefaultDataPort = 5102;
+// The news feed's web service (HTTPS, and plain HTTP), as the simulation entry names it.
+inline constexpr int kDefaultNewsPort = 5103;
+inline constexpr int kDefaultNewsHttpPort = 5104;
 inline constexpr double kDefaultRate = 20.0;
 inline constexpr double kMaxRate = 100000.0;
 
@@ -28,6 +32,10 @@ struct ServerOptions {
     int port = kDefaultStreamPort; // 0: any free port
     int feedPort = kDefaultFeedPort;
     int dataPort = kDefaultDataPort;
+    // The news feed's web service over HTTPS and HTTP: -1 serves no news (what tests that need none
+    // keep), 0 any free port; the command line defaults to kDefaultNewsPort and kDefaultNewsHttpPort.
+    int newsPort = -1;
+    int newsHttpPort = -1;
     std::filesystem::path market; // empty: the default market file
     double rate = kDefaultRate;   // quotes per second over all instruments; 0 stops the feed
     std::uint64_t seed = 1;

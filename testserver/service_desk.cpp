@@ -68,6 +68,15 @@ ServiceDesk::ServiceDesk(const Market& market, DataService& data) : market_(mark
             room.unread.insert(n.user);
         rooms_[room.id] = std::move(room);
     }
+    for (const ChatLine& l : market.chatLines) {
+        Room& room = rooms_[l.room];
+        room.id = l.room;
+        room.name = "R" + std::to_string(l.room);
+        room.users.insert(l.from);
+        room.users.insert(l.to);
+        room.messages.push_back(
+            {std::to_string(nextMessage_++), l.from, tc::platform::rtfFromPlainText(l.text), l.sent});
+    }
 }
 
 bool ServiceDesk::handles(int type) {
@@ -378,32 +387,66 @@ std::vector<DeskMessage> ServiceDesk::offlineMessages(const std::string& user) {
     return {{"", frameFields({typeField(msg::kOfflineMessagesReply), {tag::kText, table}})}};
 }
 
+ServiceDesk::Room* ServiceDesk::conversationRoom(const std::string& a, const std::string& b) {
+    for (auto& [id, r] : rooms_)
+        if (r.title.empty() && r.queue == 0 && r.users == std::set<std::string>{a, b})
+            return &r;
+    return newRoom({a, b});
+}
+
+std::string ServiceDesk::roomFrame(std::int64_t type, const Room& room, const std::string& key,
+                                   const std::string& other, const std::string& requestId) const {
+    const User* o = market_.findUser(other);
+    return frameFields({typeField(type),
+                        {tag::kRequestId, requestId},
+                        {tag::kChatPartner, key},
+                        {tag::kRoomId, std::to_string(room.id)},
+                        {tag::kRoomName, room.name},
+                        {tag::kChatUser, other},
+                        {tag::kRoomState, "0"},
+                        {1051, std::to_string(o ? o->id : 0) + kColumn + display(other)}});
+}
+
 std::vector<DeskMessage> ServiceDesk::roomRequest(const std::string& user, const Fields& f) {
     const std::string partner = valueOf(f, tag::kChatPartner);
     if (partner.empty() || partner == user || !market_.findUser(partner))
         return {};
-    Room* room = nullptr;
-    for (auto& [id, r] : rooms_)
-        if (r.title.empty() && r.queue == 0 && r.users == std::set<std::string>{user, partner})
-            room = &r;
-    if (!room)
-        room = newRoom({user, partner});
+    Room* room = conversationRoom(user, partner);
     if (!room)
         return {};
-    const auto frame = [&](std::int64_t type, const std::string& key, const std::string& other) {
-        const User* o = market_.findUser(other);
-        return frameFields({typeField(type),
-                            {tag::kRequestId, valueOf(f, tag::kRequestId, "0")},
-                            {tag::kChatPartner, key},
-                            {tag::kRoomId, std::to_string(room->id)},
-                            {tag::kRoomName, room->name},
-                            {tag::kChatUser, other},
-                            {tag::kRoomState, "0"},
-                            {1051, std::to_string(o ? o->id : 0) + kColumn + display(other)}});
-    };
+    const std::string requestId = valueOf(f, tag::kRequestId, "0");
     // The requester's room is stored under the partner's name; the partner's under the requester's.
-    return {{"", frame(msg::kRoomCreationReply, partner, partner)},
-            {partner, frame(msg::kRoomCreation, user, user)}};
+    return {{"", roomFrame(msg::kRoomCreationReply, *room, partner, partner, requestId)},
+            {partner, roomFrame(msg::kRoomCreation, *room, user, user, requestId)}};
+}
+
+std::vector<DeskMessage> ServiceDesk::chatAs(const std::string& from, const std::string& to,
+                                             const std::string& text) {
+    std::lock_guard lock(mutex_);
+    if (from == to || !market_.findUser(from) || !market_.findUser(to))
+        return {};
+    Room* room = conversationRoom(from, to);
+    if (!room)
+        return {};
+    // The room is announced with every text: the receiver may not hold it under the sender's name.
+    std::vector<DeskMessage> out{{to, roomFrame(msg::kRoomCreation, *room, from, from, "0")}};
+    if (room->messages.size() >= kMaxTranscript)
+        room->messages.erase(room->messages.begin());
+    room->messages.push_back(
+        {std::to_string(nextMessage_++), from, tc::platform::rtfFromPlainText(text), now()});
+    out.push_back({to, messageFrame(*room, room->messages.back())});
+    return out;
+}
+
+std::vector<std::pair<std::string, std::string>> ServiceDesk::conversation(const std::string& a,
+                                                                           const std::string& b) const {
+    std::lock_guard lock(mutex_);
+    std::vector<std::pair<std::string, std::string>> out;
+    for (const auto& [id, r] : rooms_)
+        if (r.title.empty() && r.queue == 0 && r.users == std::set<std::string>{a, b})
+            for (const Message& m : r.messages)
+                out.emplace_back(m.sender, m.text);
+    return out;
 }
 
 std::string ServiceDesk::messageFrame(const Room& room, const Message& m) const {

@@ -15,6 +15,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace testserver {
@@ -54,6 +55,13 @@ public:
     // text sent as RTF.
     std::vector<DeskMessage> notice(const std::string& user, const std::string& title,
                                     const std::string& text);
+    // A text from `from` to `to` as if typed by `from` (sent as RTF): their room (601 to `to`, made
+    // when there is none) and the message (603 to `to`). Empty for unknown or equal users.
+    std::vector<DeskMessage> chatAs(const std::string& from, const std::string& to, const std::string& text);
+    // The messages of the conversation between two users as the server keeps them: sender and RTF
+    // text, oldest first.
+    std::vector<std::pair<std::string, std::string>> conversation(const std::string& a,
+                                                                  const std::string& b) const;
 
 private:
     struct Message {
@@ -84,6 +92,9 @@ private:
     std::string display(const std::string& user) const;
     std::string messageFrame(const Room& room, const Message& m) const;
     Room* findRoom(std::uint64_t id);
+    Room* conversationRoom(const std::string& a, const std::string& b);
+    std::string roomFrame(std::int64_t type, const Room& room, const std::string& key,
+                          const std::string& other, const std::string& requestId) const;
 
     const Market& market_;
     DataService& data_;

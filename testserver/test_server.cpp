@@ -119,6 +119,15 @@ void TestServer::sendNotice(const std::string& user, const std::string& title, c
     post([this, user, title, text] { deliverDesk(nullptr, desk_->notice(user, title, text)); });
 }
 
+void TestServer::sendChatAs(const std::string& from, const std::string& to, const std::string& text) {
+    post([this, from, to, text] { deliverDesk(nullptr, desk_->chatAs(from, to, text)); });
+}
+
+std::vector<std::pair<std::string, std::string>> TestServer::chatConversation(const std::string& a,
+                                                                              const std::string& b) const {
+    return desk_->conversation(a, b);
+}
+
 TestServer::~TestServer() {
     stop();
 }
@@ -200,13 +209,25 @@ ServerPorts TestServer::start(const ServerOptions& options) {
         throw ServerError("cannot bind the feed or data-service port on " + host + ": " + e.what());
     }
 
+    if (options.newsPort >= 0 || options.newsHttpPort >= 0) {
+        try {
+            news_ =
+                std::make_unique<NewsDesk>(std::max(options.newsPort, 0), std::max(options.newsHttpPort, 0));
+            ports_.news = news_->httpsPort();
+            ports_.newsHttp = news_->httpPort();
+        } catch (const std::runtime_error& e) {
+            cleanup();
+            throw ServerError(std::string("cannot serve the news feed: ") + e.what());
+        }
+    }
+
     stopping_ = false;
     running_ = true;
     streamThread_ = std::thread([this] { streamLoop(); });
     feedThread_ = std::thread([this] { feedLoop(); });
     dataThread_ = std::thread([this] { dataLoop(); });
-    Log::info("testserver: listening on {} stream={} feed={} data={}", host, ports_.stream, ports_.feed,
-              ports_.data);
+    Log::info("testserver: listening on {} stream={} feed={} data={} news={} news-http={}", host,
+              ports_.stream, ports_.feed, ports_.data, ports_.news, ports_.newsHttp);
     return ports_;
 }
 
@@ -234,6 +255,7 @@ void TestServer::stop() {
     feed_.reset();
     data_.reset();
     zmq_.reset();
+    news_.reset();
     Log::info("testserver: stopped");
 }
 

@@ -4,6 +4,7 @@
 // each on its own thread. start() binds all three and returns once they accept; stop() joins them.
 #include "account_book.h"
 #include "market.h"
+#include "news_desk.h"
 #include "options.h"
 #include "order_engine.h"
 #include "price_book.h"
@@ -19,6 +20,7 @@
 #include <stdexcept>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace testserver {
@@ -36,6 +38,8 @@ struct ServerPorts {
     int stream = 0;
     int feed = 0;
     int data = 0;
+    int news = 0;     // the news feed over HTTPS; 0 when not served
+    int newsHttp = 0; // and over HTTP
 };
 
 // What the server has seen and done; for tests and the log.
@@ -127,6 +131,13 @@ public:
     void holdPrices(bool hold) { pricesHeld_ = hold; }
     // Sends a server notice (a notice room and its RTF message) to the signed-in clients of `user`.
     void sendNotice(const std::string& user, const std::string& title, const std::string& text);
+    // The news feed's web service while running with news ports (null otherwise).
+    NewsDesk* newsDesk() { return news_.get(); }
+    // A chat text from `from` to the signed-in clients of `to`, as if `from` had typed it.
+    void sendChatAs(const std::string& from, const std::string& to, const std::string& text);
+    // The conversation of two users as the server keeps it: sender and RTF text, oldest first.
+    std::vector<std::pair<std::string, std::string>> chatConversation(const std::string& a,
+                                                                      const std::string& b) const;
     // A closed instrument refuses orders and triggers none; false for an unknown code.
     bool setMarketOpen(std::string_view code, bool open);
     // The access maps as the data service holds them: the market's and the clients' changes.
@@ -171,6 +182,7 @@ private:
     std::unique_ptr<OrderEngine> engine_;
     AccountBook book_;
     std::unique_ptr<DataService> dataService_;
+    std::unique_ptr<NewsDesk> news_;
     std::unique_ptr<ServiceDesk> desk_;
     ServerOptions options_;
     ServerPorts ports_;

@@ -10,6 +10,9 @@ no layer, or of one the layer may not see, is a fault; a program's main file may
 program links beside the layers. The desktop program (gui) is checked the same way
 against the layers behind its wall. A folder outside src/ given as PROGRAM_DIR:SEES (the test server)
 may include its own files by bare name and, of the layers, only those it sees.
+
+The session and the order layer tell what happened through typed events only: no source of theirs
+posts a named notification on the notification centre (observing the network watcher's is allowed).
 """
 import pathlib
 import re
@@ -20,6 +23,9 @@ GENERATED = re.compile(r"^ui_\w+\.h$")
 # A program's own file (main.cpp, screens_main.cpp) may include what the program links beside the
 # layers, such as the test server the screenshot tool starts; the layers it includes are still checked.
 PROGRAM = re.compile(r"^(\w+_)?main\.cpp$")
+# Layers that post no named notification, and what such a post on the centre looks like.
+EVENTS_ONLY = ("session", "orders")
+POST = re.compile(r"(\.|->)\s*(post|postOnMainQueue)\s*\(|NotificationCenter::defaultCenter\(\)\s*\.\s*post")
 
 
 def main(argv):
@@ -58,6 +64,14 @@ def main(argv):
                     faults.append(f'{where}: {layer} includes "{target}" of {top}, a layer it may not see')
                 elif not PROGRAM.match(path.name):
                     faults.append(f'{where}: {layer} includes "{target}", which no layer it sees holds')
+    for layer in EVENTS_ONLY:
+        for path in sorted((src / layer).rglob("*")) if (src / layer).is_dir() else []:
+            if path.suffix not in (".h", ".cpp", ".inc"):
+                continue
+            for number, line in enumerate(path.read_text(errors="replace").splitlines(), 1):
+                if POST.search(line) and ("center" in line.lower() or "Notification" in line):
+                    faults.append(f"{path.relative_to(src.parent)}:{number}: {layer} posts a named "
+                                  "notification; tell it through a typed event")
     for fault in faults:
         print(fault)
     print(f"{len(sees)} layers, {len(programs)} programs, {len(faults)} faults")

@@ -258,6 +258,20 @@ def keys_in_code(root):
     return used
 
 
+def stale_exceptions(root):
+    """Entries of NOT_TEXT_KEYS whose file no longer holds the literal (they would hide a key)."""
+    stale = []
+    for rel, literal in sorted(NOT_TEXT_KEYS):
+        path = os.path.join(root, rel)
+        literals = []
+        if os.path.isfile(path):
+            with open(path, encoding="utf-8", errors="replace") as f:
+                literals = cpp_string_literals(f.read())
+        if literal not in literals:
+            stale.append((rel, literal))
+    return stale
+
+
 def keys_in_forms(root):
     """Keys of the langKey and langToolTipKey properties of the .ui files under src/."""
     used = {}

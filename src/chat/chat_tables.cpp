@@ -86,6 +86,9 @@ std::vector<ChatRoom> ChatTables::readRecentConversations(std::string_view table
         ChatRoom r;
         f.readText(0, r.SenderName);
         f.readText(1, r.Message);
+        // The last text may come as the RTF document it was sent as: the lists show its plain text.
+        if (r.Message.starts_with("{\\rtf"))
+            r.Message = RtfReader::ConvertRTFtoString(r.Message);
         f.readText(2, r.RoomUsers);
         f.readText(3, r.chatTime);
         f.readText(4, r.RoomId);

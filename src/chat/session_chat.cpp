@@ -5,12 +5,12 @@
 #include "platform/log.h"
 #include "platform/rtf_writer.h"
 #include "session/business/business_base.h"
-#include "session/business/notification_names.h"
 #include "session/business/session_events.h"
 #include "wire/login_inputdata.h"
 #include "wire/message_builders.h"
 #include "wire/message_cracker.h"
 #include "wire/record_text.h"
+#include "wire/wire_date.h"
 #include "wire/wire_fields.h"
 #include "wire/wire_names.h"
 
@@ -134,6 +134,8 @@ interfaces::CommandResult SessionChat::SendChat(std::string_view roomKey, std::s
     ChatMessageEntry entry;
     entry.msg = std::string(text);
     entry.sender = business_.logindata().userName().value_or("");
+    // Stamped in the wire's time, as the server stamps what it relays, so both read alike.
+    entry.time = wire::nowText();
     append(*room, std::move(entry));
     room->SenderName = business_.logindata().userName().value_or("");
     return sendAll(outcome.sends);
@@ -162,6 +164,19 @@ interfaces::CommandResult SessionChat::requestRoomMessage(std::string_view roomK
         return interfaces::CommandResult::refused("No such conversation.");
     if (!business_.sessionRequests().requestRoomMessage((*room)->RoomName, (*room)->RoomId))
         return interfaces::CommandResult::refused("The request could not be sent.");
+    return interfaces::CommandResult::done();
+}
+
+interfaces::CommandResult SessionChat::openNotice(std::string_view roomKey) {
+    auto* held = chat_.ChatRoomCollection.get(std::string(roomKey));
+    if (!held || !*held || !(*held)->isMessageNotices)
+        return interfaces::CommandResult::refused("No such notice.");
+    ChatRoom& room = **held;
+    room.isanUnreadMessage = false;
+    if (room.messages.empty())
+        return requestRoomMessage(roomKey);
+    if (!business_.sessionRequests().requestChatMessageAcknowledgement(room.RoomName, room.MessageId))
+        return interfaces::CommandResult::refused("The notice could not be acknowledged.");
     return interfaces::CommandResult::done();
 }
 
@@ -201,7 +216,6 @@ void SessionChat::FillChatRoomDetails(const Fields& fields, const std::string& r
         for (const std::string& piece : fields)
             if (const wire::Field f = wire::parseField(piece); f.hasValue)
                 apply(room, f);
-        events_->sendRoomCreationNotification(roomKey, room.RoomId, room.RoomName);
         // The texts typed while the room was being made go out now, in order, once.
         const RoomCreation creation{roomKey, room.RoomUsers, room.RoomId, room.RoomName};
         if (auto sent = sendAll(waiting_.roomCreated(creation)); !sent)
@@ -317,7 +331,6 @@ void SessionChat::FillChatMessages(const Fields& fields, const std::string& room
         return;
     if (notice) {
         events_->NewMessageNotification(noticeTitle);
-        events_->UpdateChatNotification(std::string(kNoticeMessageNotification));
         if (noticeListener_) {
             std::string roomId;
             for (const auto& [key, room] : chat_.ChatRoomCollection)
@@ -328,7 +341,6 @@ void SessionChat::FillChatMessages(const Fields& fields, const std::string& room
     } else {
         events_->NewChatMessageNotification({sender, lastText, displayName.value_or("")}, chat_.chatUserName,
                                             business_.logindata().userName().value_or(""));
-        events_->UpdateChatNotification(std::string(kUpdateChatMessageNotification));
     }
     changed(Kind::Message, roomName);
 }
@@ -404,9 +416,6 @@ void SessionChat::FillRoomMessage(const Fields& fields) {
     if (last && last->isMessageNotices) {
         business_.sessionRequests().requestChatMessageAcknowledgement(last->RoomName, last->MessageId);
         last->isanUnreadMessage = false;
-        events_->NoticeMessageReceivedNotification(last->RoomId);
-    } else {
-        events_->RecentConversationMessageReceivedNotification(last ? last->RoomId : std::string());
     }
     changed(Kind::Transcript, last ? last->RoomId : lastRoomId);
 }
@@ -472,7 +481,6 @@ void SessionChat::UpdateChatUserStatus(const std::string& userName, const Fields
             if (const wire::Field f = wire::parseField(piece); f.hasValue && f.tag == kStatus)
                 (*user)->setStatus(f.value);
     }
-    events_->postNotification(std::string(kUserStatusNotification));
     changed(Kind::Status, userName);
 }
 

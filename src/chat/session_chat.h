@@ -39,6 +39,8 @@ public:
     interfaces::CommandResult SendChat(std::string_view roomKey, std::string_view text);
     interfaces::CommandResult SendChatQueueRequest(std::string_view queueId, std::string_view text);
     interfaces::CommandResult requestRoomMessage(std::string_view roomKey);
+    // Marks the notice read, then acknowledges its messages, or asks for them when none are here.
+    interfaces::CommandResult openNotice(std::string_view roomKey);
     void setChatUserName(std::string_view userName) { chat_.chatUserName = std::string(userName); }
 
     // ChatHandlers.

@@ -1,17 +1,18 @@
 // The client: the composition root of a session and the program's one road into it. It wires the
-// real parts of the session (session_wiring.cpp), starts what the program needs beside it (the
-// internet watcher, the product's text keys for the language lookup), turns the session's events into
-// the typed events of interfaces::Client and its parts and answers their commands at once. The seam
+// real parts of the session (session_wiring.cpp), starts the internet watcher beside it, turns the
+// session's events into the typed events of interfaces::Client and its parts and hands their commands
+// to the part that answers them. It sets nothing process-wide: the program installs the product's
+// text keys itself (interfaces::installProductTexts). The seam
 // carries no wire text: tickets, offset legs and bracket prices are turned into the order requests'
 // texts and codes here.
 #include "client/client_factory.h"
 
 #include "chat/session_chat.h"
 #include "client/order_ticket.h"
-#include "client/session_resources.h"
 #include "client/signal.h"
 #include "connection/device_info.h"
 #include "connection/reachability_notifier.h"
+#include "downloads/session_resources.h"
 #include "funding/session_funding.h"
 #include "model/collection_keys.h"
 #include "model/records/account_details.h"
@@ -19,6 +20,7 @@
 #include "model/records/item_details.h"
 #include "model/records/order.h"
 #include "model/text/language_string.h"
+#include "news/news_service.h"
 #include "orders/order_requests.h"
 #include "orders/session_orders.h"
 #include "platform/dispatch.h"
@@ -86,11 +88,13 @@ struct Events {
     Signal<interfaces::NoticeArrival> notice;
     Signal<interfaces::StatementArrival> statement;
     Signal<interfaces::ResourceStored> resourceStored;
+    Signal<interfaces::NewsLoad> newsLoaded;
     Signal<interfaces::DemoRegistrationResult> demoRegistered;
 };
 
-// The session's events as the client's: each is handed on from a main-queue task of its own, so a
-// subscriber is never called back inside a command it is making, and never after the client is gone.
+// The session's events as the client's: each is handed on from a main-queue task of its own (the
+// table changes from the session's flush task, the rest from one posted here), so a subscriber is
+// never called back inside a command it is making, and never after the client is gone.
 class EventRelay final : public SessionEventSink {
 public:
     EventRelay(std::shared_ptr<Events> events, platform::CallbackGuard::Scope client,
@@ -104,7 +108,11 @@ public:
     }
 
     void loginPhaseChanged(LoginPhase phase) override { later(&Events::loginState, stateOf(phase)); }
-    void tablesChanged(interfaces::TableSet tables) override { later(&Events::tables, tables); }
+    // The session's flush of table changes runs in a main-queue task of its own, never inside a
+    // command: it calls the subscribers itself.
+    void tablesChanged(interfaces::TableSet tables) override {
+        client_.bind([events = events_, tables] { events->tables.emit(tables); })();
+    }
     void feedApplied(const std::vector<std::string>& quoteCodes,
                      const std::vector<std::string>& depthCodes) override {
         if (!quoteCodes.empty())
@@ -191,8 +199,6 @@ struct ClientCore {
     chat::SessionChat* chat = nullptr;
     statements::SessionStatements* statements = nullptr;
     SessionResources* resources = nullptr;
-    bool answering = false;
-    std::optional<OrderResult> answer;
 
     explicit ClientCore(interfaces::ApplicationInterface& app) : application(app) {}
     SessionRequests& requests() { return business->sessionRequests(); }
@@ -312,14 +318,6 @@ public:
         return core_.events->offsetAnswered.connect(std::move(fn));
     }
 
-    // A refusal the order requests posted: the answer of the request running now, and an event.
-    void refused(std::string_view key, const std::string& text, const std::shared_ptr<Order>& order) {
-        if (core_.answering && !core_.answer)
-            core_.answer = OrderResult::refused(std::string(key), text);
-        core_.relay->later(&Events::orderRefused,
-                           OrderRefusal{OrderRefusal::Origin::Client, std::string(key), text, order, {}});
-    }
-
 private:
     OrderRequests& requests() { return core_.orders->requests(); }
 
@@ -388,18 +386,17 @@ private:
         return answer([&] { return request(info); });
     }
 
-    // Runs an order request; a refusal made while it runs is its answer.
+    // Runs an order request and hands on its answer; a refusal with a reason is also an event.
     template <typename Request>
     OrderResult answer(Request request) {
-        core_.answering = true;
-        core_.answer.reset();
-        const bool sent = request();
-        core_.answering = false;
-        if (sent)
+        OrderAnswer answer = request();
+        if (answer)
             return OrderResult::wasSent();
-        if (core_.answer)
-            return std::move(*core_.answer);
-        return OrderResult::refused({}, {});
+        if (!answer.key.empty())
+            core_.relay->later(
+                &Events::orderRefused,
+                OrderRefusal{OrderRefusal::Origin::Client, answer.key, answer.text, answer.order, {}});
+        return OrderResult::refused(std::move(answer.key), std::move(answer.text));
     }
 
     ClientCore& core_;
@@ -497,6 +494,9 @@ public:
     CommandResult requestRoomMessages(std::string_view roomKey) override {
         return core_.chat ? core_.chat->requestRoomMessage(roomKey) : unavailable();
     }
+    CommandResult openNotice(std::string_view roomKey) override {
+        return core_.chat ? core_.chat->openNotice(roomKey) : unavailable();
+    }
 
     std::unique_ptr<interfaces::Handler> handleChatChanged(ChangedFn fn) override {
         return core_.events->chatChanged.connect(std::move(fn));
@@ -545,12 +545,45 @@ public:
     RequestId downloadResource(std::string_view resourceName) override {
         return core_.resources ? core_.resources->downloadResource(resourceName) : 0;
     }
+    std::size_t requestFileResourceForExtension(std::string_view text) override {
+        return core_.resources ? core_.resources->requestFileResourceForExtension(text) : 0;
+    }
     std::unique_ptr<interfaces::Handler> handleResourceStored(StoredFn fn) override {
         return core_.events->resourceStored.connect(std::move(fn));
     }
 
 private:
     ClientCore& core_;
+};
+
+class NewsPart final : public interfaces::News {
+public:
+    explicit NewsPart(ClientCore& core) : core_(core) {
+        service_.setListener(
+            [this](const interfaces::NewsLoad& load) { core_.events->newsLoaded.emit(load); });
+    }
+
+    interfaces::NewsSource source() const override { return service_.source(); }
+    void setSource(const interfaces::NewsSource& source) override {
+        chosen_ = true;
+        service_.setSource(source);
+    }
+    RequestId loadCategory(std::string_view category) override { return service_.loadCategory(category); }
+    void cancelLoad() override { service_.cancelLoad(); }
+    std::unique_ptr<interfaces::Handler> handleNewsLoaded(LoadedFn fn) override {
+        return core_.events->newsLoaded.connect(std::move(fn));
+    }
+
+    // The login's mode names the feed's server, unless a source was chosen before.
+    void followLogin(std::string_view section) {
+        if (!chosen_)
+            service_.setSource(news::sourceFromLoginList(*core_.login, section));
+    }
+
+private:
+    ClientCore& core_;
+    news::NewsService service_;
+    bool chosen_ = false;
 };
 
 class ClientImpl final : public interfaces::Client {
@@ -573,12 +606,6 @@ public:
         core_.statements = wired.statements;
         core_.resources = wired.resources;
         listenToParts();
-        core_.orders->manager().setRefusalListener(
-            [this](std::string_view key, const std::string& text, const std::shared_ptr<Order>& order) {
-                orders_.refused(key, text, order);
-            });
-        // The product's own words for some texts: every lookup of this program goes through them.
-        LanguageString::setProductLocalizationList(*core_.login->productLocalizationList());
         if (options.watchNetwork) {
             // Without it the feed and data-service sockets would never be made again after the network
             // comes back. Its changes reach the session as "kReachabilityChangedNotification".
@@ -611,8 +638,10 @@ public:
             if (!login.isLiveModeAvailable())
                 return {false, "Live mode is not offered by this program."};
             login.loadLiveSettings();
+            news_.followLogin("LiveMode");
         } else {
             login.loadDemoSettings();
+            news_.followLogin("SimulationMode");
         }
         if (!settings.server.empty())
             login.setIPAddress(settings.server);
@@ -662,21 +691,7 @@ public:
     }
     CommandResult changePassword(std::string_view oldPassword, std::string_view newPassword,
                                  std::string_view confirmPassword) override {
-        const std::string current = core_.login->password().value_or("");
-        const auto refuse = [this](std::string_view key) { return CommandResult::refused(core_.text(key)); };
-        if (oldPassword.empty() || newPassword.empty() || confirmPassword.empty())
-            return refuse("20245");
-        if (oldPassword != current)
-            return refuse("20246");
-        if (newPassword != confirmPassword)
-            return refuse("20244");
-        if (newPassword == current)
-            return refuse("20247");
-        if (!business().conn().isNetworkAvailable())
-            return refuse("1007");
-        if (!core_.requests().changeMyPassword(oldPassword, newPassword))
-            return CommandResult::refused("The new password holds a character that cannot be sent.");
-        return CommandResult::done();
+        return business().changePassword(oldPassword, newPassword, confirmPassword);
     }
 
     // ---- parts
@@ -686,6 +701,7 @@ public:
     interfaces::Chat& chat() override { return chat_; }
     interfaces::Statements& statements() override { return statements_; }
     interfaces::Resources& resources() override { return resources_; }
+    interfaces::News& news() override { return news_; }
 
     // ---- views
 
@@ -710,10 +726,7 @@ public:
     }
     RequestId requestChartData(std::string_view instrument, std::string_view interval,
                                std::int32_t bars) override {
-        // The chart's reply is keyed by the request number it carries: the chart raises it first.
-        BusinessBase& b = *core_.business;
-        b.setRequestid(static_cast<std::int32_t>(static_cast<std::uint32_t>(b.Requestid()) + 1u));
-        return core_.requests().requestChartData(instrument, interval, bars).sequence;
+        return business().requestChartData(instrument, interval, bars).sequence;
     }
     RequestId searchExecutedPositions(const SearchInfo& search) override {
         const RequestId id = core_.requests().requestExecutedPosition(search).sequence;
@@ -812,6 +825,7 @@ private:
     ChatPart chat_{core_};
     StatementsPart statements_{core_};
     ResourcesPart resources_{core_};
+    NewsPart news_{core_};
     std::shared_ptr<ReachabilityNotifier> watcher_;
     bool signInStarted_ = false;
     platform::CallbackGuard guard_; // last: events queued for the main queue stop first

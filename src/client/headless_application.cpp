@@ -3,7 +3,6 @@
 #include "platform/dispatch.h"
 #include "platform/log.h"
 #include "platform/user_defaults.h"
-#include "session/business/notification_names.h"
 
 #include <chrono>
 
@@ -24,14 +23,14 @@ std::string_view clip(std::string_view text) {
 
 } // namespace
 
-HeadlessApplication::HeadlessApplication(platform::UserDefaults& defaults,
-                                         platform::NotificationCenter& center)
-    : defaults_(defaults), logindata_(std::make_unique<LoginInputdata>()) {
-    loginObserver_ =
-        center.observe(std::string(kLoginSuccessNotification), [this](const platform::Notification&) {
-            std::lock_guard lock(mutex_);
-            loginSuccess_ = true;
-        });
+HeadlessApplication::HeadlessApplication(platform::UserDefaults& defaults)
+    : defaults_(defaults), logindata_(std::make_unique<LoginInputdata>()) {}
+
+void HeadlessApplication::follow(interfaces::Client& client) {
+    loginState_ = client.handleLoginStateChanged([this](interfaces::LoginState state) {
+        std::lock_guard lock(mutex_);
+        loginSuccess_ = state == interfaces::LoginState::SignedIn;
+    });
 }
 
 HeadlessApplication::~HeadlessApplication() = default;

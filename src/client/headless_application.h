@@ -1,8 +1,8 @@
 #pragma once
 // The application shell without a display, for tests, benchmarks and headless runs.
 #include "interfaces/application_interface.h"
+#include "interfaces/client.h"
 #include "platform/handler.h"
-#include "platform/notification_center.h"
 #include "wire/login_inputdata.h"
 
 #include <cstdint>
@@ -21,8 +21,8 @@ class UserDefaults;
 }
 
 // Runs the session without a display: logs what a window would show and records every call for
-// inspection. It reads "SoundKey" from the given defaults and sets
-// loginSuccess when "LoginSuccessNotification" is posted on its centre. Thread-safe.
+// inspection. It reads "SoundKey" from the given defaults and takes loginSuccess from the login-state
+// event of the client it follows. Thread-safe.
 class HeadlessApplication : public interfaces::ApplicationInterface {
 public:
     struct Call {
@@ -35,13 +35,13 @@ public:
     // Delay before the connection-failure follow-up runs.
     static constexpr double kConnectionFailureFollowUpSeconds = 3.5;
 
-    explicit HeadlessApplication(
-        platform::UserDefaults& defaults,
-        platform::NotificationCenter& center = platform::NotificationCenter::defaultCenter());
+    explicit HeadlessApplication(platform::UserDefaults& defaults);
     ~HeadlessApplication() override;
     HeadlessApplication(const HeadlessApplication&) = delete;
     HeadlessApplication& operator=(const HeadlessApplication&) = delete;
 
+    // Main queue: loginSuccess follows the client's login state from now on (signed in: true).
+    void follow(interfaces::Client& client);
     // Sign-in data for a session made without a client (makeSession); a client keeps its own.
     LoginInputdata& logindata() { return *logindata_; }
     std::int64_t selectedLanguage() const override;
@@ -84,7 +84,7 @@ private:
 
     platform::UserDefaults& defaults_;
     std::unique_ptr<LoginInputdata> logindata_;
-    std::unique_ptr<platform::Handler> loginObserver_;
+    std::unique_ptr<interfaces::Handler> loginState_;
 
     mutable std::mutex mutex_;
     std::int64_t selectedLanguage_ = 0;

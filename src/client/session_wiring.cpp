@@ -1,7 +1,7 @@
 #include "client/session_wiring.h"
 
 #include "chat/session_chat.h"
-#include "client/session_resources.h"
+#include "downloads/session_resources.h"
 #include "funding/session_funding.h"
 #include "orders/session_orders.h"
 #include "statements/session_statements.h"
@@ -12,9 +12,7 @@
 #include "model/text/journal_data.h"
 #include "platform/lenient.h"
 #include "platform/log.h"
-#include "platform/notification_center.h"
 #include "session/business/business_base.h"
-#include "session/business/notification_names.h"
 #include "session/business/session_events.h"
 #include "session/data_service/session_data_service.h"
 #include "session/feed/session_feed.h"
@@ -26,44 +24,20 @@ namespace tc {
 
 namespace {
 
-using platform::NotificationCenter;
-
-// The session's events: notifications and banners of SessionEvents, login lines of JournalData.
+// What the session shows the user: sounds and banners of SessionEvents, login lines of JournalData.
 class EventNotifications final : public SessionNotifications {
 public:
     explicit EventNotifications(BusinessBase& business)
-        : business_(business), events_(std::make_shared<SessionEvents>(
-                                   business.application(),
-                                   platform::NotificationObject(static_cast<const BusinessBase*>(&business)),
-                                   business.lifetime())) {}
+        : business_(business),
+          events_(std::make_shared<SessionEvents>(business.application(), business.lifetime())) {}
     void LoginSuccessNotification() override { events_->LoginSuccessNotification(); }
-    void HistoryDataUpdateNotification() override { events_->HistoryDataUpdateNotification(); }
     void appUpdateNotification(const std::string& message) override {
         events_->appUpdateNotification(message);
     }
-    void OrderRejectionNotification(const std::string& text) override {
-        events_->OrderRejectionNotification(text);
-    }
-    void bulkCloseRejectedNotification(const std::map<std::string, std::string>& info) override {
-        events_->bulkCloseRejectedNotification(SessionEvents::TextDictionary(info.begin(), info.end()));
-    }
-    void CloseHedgedPositionsNotification() override { events_->CloseHedgedPositionsNotification(); }
-    void ChatQueueStatusUpdateNotification() override { events_->ChatQueueStatusUpdateNotification(); }
     void MarginCallNotification(const std::string& accountId) override {
         events_->MarginCallNotification(static_cast<std::int32_t>(platform::lenientInteger(accountId)));
     }
-    void passwordChangeNotification() override { events_->passwordChangeNotification(); }
-    void demoUserCreationNotification(const std::string& userName, const std::string& password) override {
-        events_->demoUserCreationNotification(userName, password);
-    }
     void demoUserCreationFailureNotification() override { events_->demoUserCreationFailureNotification(); }
-    void postnetworkspeedNotification(const std::optional<std::string>& serverTime) override {
-        if (serverTime)
-            NotificationCenter::defaultCenter().post(std::string(kNetworkSpeedNotification), *serverTime);
-    }
-    void WatchlistTableNotification() override {
-        NotificationCenter::defaultCenter().post(std::string(kWatchlistTableNotification));
-    }
     std::string getLoginJournalData(int event) override {
         return JournalData::getLoginJournalData(
             event, JournalContext::from(business_.logindata(), business_.application().selectedLanguage(),

@@ -10,7 +10,6 @@
 #include "platform/lenient.h"
 #include "platform/log.h"
 #include "session/business/business_base.h"
-#include "session/business/notification_names.h"
 #include "session/business/session_events.h"
 #include "wire/login_inputdata.h"
 #include "wire/message_cracker.h"
@@ -312,7 +311,6 @@ SessionFunding::addOrUpdatePayGateTransaction(std::shared_ptr<PayGateTransaction
 
 void SessionFunding::announcePayGate(std::int32_t state, const std::shared_ptr<PayGateTransaction>& tx,
                                      std::int64_t error) {
-    events_->postNotification(std::string(kPayGateTransactionNotification), PayGateNotice{state, tx, error});
     using Kind = interfaces::FundingReply::Kind;
     const Kind kind = state == 1   ? Kind::PayGateStarted
                       : state == 2 ? Kind::PayGateProgress
@@ -431,8 +429,6 @@ void SessionFunding::announceApproval(std::int64_t action, const ApprovalReq& re
     using Kind = interfaces::FundingReply::Kind;
     if (action == 801 || action == 802) {
         std::vector<std::string> lines = approvalLines(action, request, language);
-        events_->postNotification(
-            std::string(action == 801 ? kDepositRequestNotification : kWithdrawalRequestNotification), lines);
         emit({action == 801 ? Kind::DepositRequested : Kind::WithdrawalRequested, request.approvalRequestId,
               action, 0, labelValuesOf(lines)});
         return;

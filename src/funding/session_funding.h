@@ -26,13 +26,6 @@ class SessionEvents;
 
 namespace tc::funding {
 
-// The object of "PayGateTransactionNotification": State 1 after reply 94, 2 after 98, 3 after 96.
-struct PayGateNotice {
-    std::int32_t State = 0;
-    std::shared_ptr<const PayGateTransaction> Data;
-    std::int64_t Error = 0;
-};
-
 // The message of a deposit (93 for an online payment, else 693 with action 801) or a withdrawal (693
 // with 802), without the request number, user id and header; `error` when a value cannot be written.
 struct FundingMessage {

@@ -14,6 +14,7 @@
 #include "model/session_queries.h"
 #include "model/text/language_string.h"
 #include "options.h"
+#include "platform/bundle.h"
 #include "platform/user_defaults.h"
 #include "test_server.h"
 
@@ -71,6 +72,7 @@ struct DemoSession {
         server = std::make_unique<testserver::TestServer>(std::move(*market.market));
         testserver::ServerOptions options;
         options.port = options.feedPort = options.dataPort = 0;
+        options.newsPort = options.newsHttpPort = 0;
         const testserver::ServerPorts ports = server->start(options);
         session = std::make_unique<tc::gui::ClientModel>([&shell, &defaults] {
             interfaces::ClientOptions client;
@@ -78,6 +80,10 @@ struct DemoSession {
             client.watchNetwork = false;
             return interfaces::MakeClient(shell, client);
         });
+        // The news feed from this server's desk, over HTTPS with its certificate pinned.
+        const auto certificate = tc::platform::Bundle::pathForResource("news-simulation", "pem");
+        session->client().news().setSource(
+            {"https", "127.0.0.1", ports.news, certificate ? certificate->string() : std::string()});
         const auto started = session->signIn(
             {interfaces::LoginMode::Simulation, "127.0.0.1", ports.stream, "demo", "demo1234"});
         if (!started) {
@@ -174,8 +180,11 @@ int main(int argc, char** argv) {
     }
     const QString dir = args.value(0, QStringLiteral("build/screenshots"));
 
-    // The user's own settings are neither read nor changed.
+    // The user's own settings are neither read nor changed, nor the resource files in the data folder:
+    // the resources panel downloads into a folder of its own.
     auto defaults = tc::platform::UserDefaults::inMemory();
+    const QString data = QDir::temp().filePath(QStringLiteral("tradegui-screens-data"));
+    qputenv("XDG_DATA_HOME", data.toLocal8Bit());
     tc::gui::MainQueuePump pump;
     tc::gui::GuiContext context(*defaults);
     tc::gui::QtShell shell(context);

@@ -72,7 +72,7 @@ struct ProductInfo {
 ProductInfo productInfo();
 
 // Makes the product's own words for some texts (its localization list beside the program) part of
-// every text lookup of the program. The shell calls it once at start-up; a client does it again.
+// every text lookup of the program. The program calls it once at start-up (the desktop shell does).
 void installProductTexts();
 
 // The read-only queries (selectedLanguage() through applicationName()) may be called from any thread.

@@ -52,6 +52,9 @@ public:
     virtual void setOpenConversation(std::string_view userName) = 0;
     // The earlier messages of a notice or recent conversation (by its room key).
     virtual CommandResult requestRoomMessages(std::string_view roomKey) = 0;
+    // The user opens a notice: it is read from now on. With its messages here they are acknowledged
+    // to the server; without, they are asked for (the Transcript change of its room id follows).
+    virtual CommandResult openNotice(std::string_view roomKey) = 0;
 
     using ChangedFn = std::function<void(const ChatChange& change)>;
     using NoticeFn = std::function<void(const NoticeArrival& notice)>;

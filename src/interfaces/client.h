@@ -1,7 +1,7 @@
 #pragma once
 // The one road from a program to a trading session. The client keeps session control, the market and
 // account views, the tables, the journal and the network; it hands out one part each for orders,
-// funding, chat, statements and resources (orders.h and its neighbours), each with its commands, views
+// funding, chat, statements, resources and news (orders.h and its neighbours), each with its commands, views
 // and events. Views are read-only, commands answer at once, events are typed. The desktop program
 // reaches the core only through these headers and application_interface.h (which the core calls
 // back). No Qt here.
@@ -22,6 +22,7 @@
 #include "interfaces/commands.h"
 #include "interfaces/funding.h"
 #include "interfaces/handler.h"
+#include "interfaces/news.h"
 #include "interfaces/orders.h"
 #include "interfaces/resources.h"
 #include "interfaces/statements.h"
@@ -169,6 +170,9 @@ public:
     virtual Chat& chat() = 0;
     virtual Statements& statements() = 0;
     virtual Resources& resources() = 0;
+    // The news feed; its source is the login property list's entry for the mode signed in with,
+    // unless set before.
+    virtual News& news() = 0;
 
     // ---- read-only views, current as of the last event. The lists a window shows come from queries(),
     // which hand out each record as const; the model's look-ups are for reading only as well.

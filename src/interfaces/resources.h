@@ -3,6 +3,7 @@
 #include "interfaces/commands.h"
 #include "interfaces/handler.h"
 
+#include <cstddef>
 #include <functional>
 #include <memory>
 #include <string>
@@ -28,6 +29,9 @@ public:
     // downloads of a found resource by name; the file arrives as a ResourceStored event.
     virtual RequestId searchResources(std::string_view resourceType) = 0;
     virtual RequestId downloadResource(std::string_view resourceName) = 0;
+    // Downloads every file the searches found whose name holds `text` and that is not stored yet (what
+    // a listed entry names by its icon id); how many were asked for. An empty text asks for none.
+    virtual std::size_t requestFileResourceForExtension(std::string_view text) = 0;
 
     using StoredFn = std::function<void(const ResourceStored& stored)>;
     virtual std::unique_ptr<Handler> handleResourceStored(StoredFn fn) = 0;

@@ -1,5 +1,7 @@
 #include "orders/order_collections.h"
 
+#include "session/business/order_host.h"
+
 #include "model/position_arithmetic.h"
 #include "model/records/account_details.h"
 #include "model/records/history_rows.h"
@@ -225,14 +227,10 @@ std::string sixDecimals(double value) {
 
 } // namespace
 
-void OrderCollectionsHost::pendingOrderStored(const std::shared_ptr<Order>& order) {
-    if (SessionEvents* notices = events())
-        notices->PendingOrderNotification(order);
-}
-
-OrderCollections::OrderCollections(SessionModel& model, OrderCollectionsHost& host)
-    : model_(model), host_(host), openIndex_(&Order::OpenPositionId), pendingIndex_(&Order::PendingOrderId),
-      settledIndex_(&Order::SettlementId), cancelledIndex_(&Order::CancelledOrderId) {}
+OrderCollections::OrderCollections(OrderHost& host)
+    : host_(host), model_(host.model()), openIndex_(&Order::OpenPositionId),
+      pendingIndex_(&Order::PendingOrderId), settledIndex_(&Order::SettlementId),
+      cancelledIndex_(&Order::CancelledOrderId) {}
 
 OrderIdIndex* OrderCollections::indexOf(const OrderList& list) const {
     if (&list == &model_.OpenOrderCollection)
@@ -347,7 +345,7 @@ void OrderCollections::FillPendingOrderCollection(const Fields& fields, const st
         for (const Field& f : parsed)
             if (f.tag == tag::kRequestId || f.tag == tag::kOrderRequestId)
                 last = f.value;
-        return last ? integer32(*last) : host_.Requestid();
+        return last ? integer32(*last) : host_.requestId();
     }();
     auto& pending = model_.PendingOrderCollection;
     for (auto it = pending.begin(); it != pending.end(); ++it) {
@@ -362,7 +360,8 @@ void OrderCollections::FillPendingOrderCollection(const Fields& fields, const st
         return;
     journal(JournalData::kPendingOrder, *order);
     if (order->orderType == 2 || order->orderType == 3)
-        host_.pendingOrderStored(order);
+        if (pendingOrderStored_)
+            pendingOrderStored_(order);
 }
 
 void OrderCollections::UpdatePendingOrderCollection(const Fields& fields, const std::string& pendingOrderId) {
@@ -537,7 +536,7 @@ void OrderCollections::FillOpenOrderCollection(const Fields& fields) {
     } else if (!append(model_.OpenOrderCollection, position, "OpenOrderCollection")) {
         return;
     }
-    if (SessionEvents* events = host_.events()) {
+    if (SessionEvents* events = banners_) {
         if (auto line = events->orderexecutedNotification(position, host_.journalContext());
             line && !line->empty())
             host_.appendJournal(std::move(*line));
@@ -693,11 +692,11 @@ void OrderCollections::FillSettledOrderCollection(const Fields& fields) {
     if (!append(model_.SettledOrderCollection, record, "SettledOrderCollection"))
         return;
     journal(JournalData::kPositionSettled, s);
-    if (SessionEvents* events = host_.events()) {
+    if (SessionEvents* events = banners_) {
         events->ShowSettledOrderNotification(s.ItemCode + '#' + s.SettledPrice + '#' + s.SettlementId);
-        events->bulkCloseSettledNotification(record);
     }
-    host_.positionSettled(record);
+    if (positionSettled_)
+        positionSettled_(record);
 }
 
 std::string_view OrderCollections::rejectionReasonKey(std::int32_t code) {
@@ -736,7 +735,7 @@ std::string_view OrderCollections::rejectionReasonKey(std::int32_t code) {
 
 std::string OrderCollections::GetOrderRejectionReason(std::int32_t code) {
     const std::string_view key = rejectionReasonKey(code);
-    if (auto text = LanguageString::stringforSelectedLanguage(host_.selectedLanguage(), key))
+    if (auto text = LanguageString::stringforSelectedLanguage(host_.application().selectedLanguage(), key))
         return *text;
     // A language without its table still shows the English text.
     return LanguageString::stringforSelectedLanguage(0, key).value_or(std::string(key));

@@ -8,12 +8,14 @@
 //
 // Main queue only: the lists carry no lock.
 #include "model/text/journal_data.h"
+#include "orders/execution_reports.h"
 #include "orders/order_id_index.h"
 #include "session/business/business_services.h"
 #include "session/data_service/data_service_replies.h"
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -23,32 +25,26 @@
 namespace tc {
 
 class Order;
+class OrderHost;
 class SessionEvents;
 struct SessionModel;
-
-// What the lists need of the session object around them.
-class OrderCollectionsHost {
-public:
-    virtual ~OrderCollectionsHost() = default;
-    // The request number as it stood when the report in hand arrived; used only for a report that
-    // carries none itself.
-    virtual std::int32_t Requestid() const = 0;
-    virtual std::int64_t selectedLanguage() const = 0;
-    virtual JournalContext journalContext() const = 0;
-    virtual void appendJournal(std::string line) = 0;
-    // Where pending-order, trade-confirmation and settlement notices go; null: nowhere.
-    virtual SessionEvents* events() = 0;
-    // The server stored a limit or stop order: its notice by default.
-    virtual void pendingOrderStored(const std::shared_ptr<Order>& order);
-    // A settlement was filed, after its notices; nothing by default.
-    virtual void positionSettled(const std::shared_ptr<Order>& /*settlement*/) {}
-};
 
 class OrderCollections final : public OrderCollectionHandlers, public HistoryRowSink {
 public:
     using OrderList = SessionModel::OrderList;
 
-    OrderCollections(SessionModel& model, OrderCollectionsHost& host);
+    // The lists are the host's model's; its request number is used only for a report that carries
+    // none itself.
+    explicit OrderCollections(OrderHost& host);
+
+    // Where the pending-order, trade-confirmation and settlement banners go; none by default.
+    void setBanners(SessionEvents* banners) { banners_ = banners; }
+    SessionEvents* banners() const { return banners_; }
+    // Told when the server stored a limit or stop order, and when a settlement was filed (after its
+    // banner). Nothing by default.
+    using OrderHandler = std::function<void(const std::shared_ptr<Order>&)>;
+    void onPendingOrderStored(OrderHandler handler) { pendingOrderStored_ = std::move(handler); }
+    void onPositionSettled(OrderHandler handler) { positionSettled_ = std::move(handler); }
 
     // OrderCollectionHandlers.
     void FillPendingOrderCollection(const Fields& fields, const std::string& pendingOrderId) override;
@@ -65,7 +61,6 @@ public:
     std::string GetOrderRejectionReason(std::int32_t code) override;
     std::optional<std::string> refPositionIdOfRemovedPendingOrder(const std::string& pendingOrderId) override;
     void clearBracketOfRejectedOrder(const std::string& pendingOrderId) override;
-    const OrderList* openPositionHistory() const override { return &openCopy_; }
 
     // HistoryRowSink.
     void FillInitialOpenOrderCollection(const OpenOrderHD& row) override;
@@ -105,8 +100,11 @@ private:
 
     OrderIdIndex* indexOf(const OrderList& list) const;
 
+    OrderHost& host_;
     SessionModel& model_;
-    OrderCollectionsHost& host_;
+    SessionEvents* banners_ = nullptr;
+    OrderHandler pendingOrderStored_;
+    OrderHandler positionSettled_;
     OrderList pendingCopy_;
     OrderList openCopy_;
     // Look-ups by id of the four lists; they follow the lists by themselves.

@@ -9,7 +9,6 @@
 #include "model/text/positional_text.h"
 #include "orders/order_numbers.h"
 #include "platform/lenient.h"
-#include "session/business/notification_names.h"
 
 #include <fmt/format.h>
 
@@ -118,36 +117,23 @@ OrderMananger::Context OrderMananger::contextOf(const Order& order) const {
     return c;
 }
 
-void OrderMananger::sendNotification(const std::string& text, const std::shared_ptr<Order>& order,
-                                     std::string_view refusalKey) const {
-    platform::UserInfo info;
-    if (order)
-        info.emplace("ValidationKey", order);
-    if (!refusalKey.empty() && refusalListener_)
-        refusalListener_(refusalKey, text, order);
-    center_.post(std::string(kPlaceOrderNotification), text, std::move(info));
+OrderAnswer OrderMananger::refuse(std::string_view key, const std::shared_ptr<Order>& order) const {
+    return OrderAnswer::refused(std::string(key), session_.textForKey(key), order);
 }
 
-bool OrderMananger::refuse(std::string_view key, const std::shared_ptr<Order>& order) const {
-    sendNotification(session_.textForKey(key), order, key);
-    return false;
+OrderAnswer OrderMananger::refuse(std::string_view key, std::string_view detail,
+                                  const std::shared_ptr<Order>& order) const {
+    return OrderAnswer::refused(std::string(key), withDetail(session_.textForKey(key), detail), order);
 }
 
-bool OrderMananger::refuse(std::string_view key, std::string_view detail,
-                           const std::shared_ptr<Order>& order) const {
-    sendNotification(withDetail(session_.textForKey(key), detail), order, key);
-    return false;
+OrderAnswer OrderMananger::refuseBracketed(std::string_view key, std::string_view detail,
+                                           const std::shared_ptr<Order>& order) const {
+    return OrderAnswer::refused(std::string(key), withDetail(session_.textForKey(key), detail, true), order);
 }
 
-bool OrderMananger::refuseBracketed(std::string_view key, std::string_view detail,
-                                    const std::shared_ptr<Order>& order) const {
-    sendNotification(withDetail(session_.textForKey(key), detail, true), order, key);
-    return false;
-}
-
-bool OrderMananger::Validate(const std::shared_ptr<Order>& order) const {
+OrderAnswer OrderMananger::Validate(const std::shared_ptr<Order>& order) const {
     if (!order)
-        return false;
+        return OrderAnswer::refused({}, {});
     const Order& o = *order;
     if (!session_.isNetworkAvailable())
         return refuse("1007", order);
@@ -195,18 +181,19 @@ bool OrderMananger::Validate(const std::shared_ptr<Order>& order) const {
     }
     if (!c.settings || !c.settings->isAvailableForTrading)
         return refuse("1069", order);
-    if (o.tradingMode != 0 && !verifyShortSellAllowed(order))
-        return false;
-    if (!validateOrderSettingsRights(order))
-        return false;
+    if (o.tradingMode != 0)
+        if (OrderAnswer shortSell = verifyShortSellAllowed(order); !shortSell)
+            return shortSell;
+    if (OrderAnswer rights = validateOrderSettingsRights(order); !rights)
+        return rights;
     if (o.orderType >= 1 && o.orderType <= 3)
         return VerifyOrder(order);
-    return true;
+    return OrderAnswer::ok();
 }
 
-bool OrderMananger::VerifyOrder(const std::shared_ptr<Order>& order) const {
+OrderAnswer OrderMananger::VerifyOrder(const std::shared_ptr<Order>& order) const {
     if (!order)
-        return false;
+        return OrderAnswer::refused({}, {});
     const Order& o = *order;
     const Context c = contextOf(o);
     const ItemDetails& item = c.itm();
@@ -272,25 +259,27 @@ bool OrderMananger::VerifyOrder(const std::shared_ptr<Order>& order) const {
                 return refuse(key, written, order);
             }
         }
-        if (enforcesBand && !verifyCircuitLimit(c.item.get(), order, p))
-            return false;
+        if (enforcesBand)
+            if (OrderAnswer band = verifyCircuitLimit(c.item.get(), order, p); !band)
+                return band;
     }
     if (isOrderAlongWithTPSL(o)) {
         double base = p;
         if (!o.isEditBracketOrder && o.orderType == 1)
             base = o.tradingMode == 0 ? bid : ask;
-        if (!checkProtectivePrices(order, c, base))
-            return false;
-        if (enforcesBand && !verifyCircuitLimit(c.item.get(), order, base))
-            return false;
+        if (OrderAnswer protective = checkProtectivePrices(order, c, base); !protective)
+            return protective;
+        if (enforcesBand)
+            if (OrderAnswer band = verifyCircuitLimit(c.item.get(), order, base); !band)
+                return band;
     }
     if (!CheckMargin(o))
         return refuse("1067", order);
-    return true;
+    return OrderAnswer::ok();
 }
 
-bool OrderMananger::checkProtectivePrices(const std::shared_ptr<Order>& order, const Context& c,
-                                          double base) const {
+OrderAnswer OrderMananger::checkProtectivePrices(const std::shared_ptr<Order>& order, const Context& c,
+                                                 double base) const {
     const Order& o = *order;
     const ItemDetails& item = c.itm();
     // A new order is protected by the opposite side; an edited bracket already names that side.
@@ -319,24 +308,25 @@ bool OrderMananger::checkProtectivePrices(const std::shared_ptr<Order>& order, c
                 return refuse(sells ? "20230" : "20228", written, order);
         }
     }
-    return true;
+    return OrderAnswer::ok();
 }
 
 bool OrderMananger::hasOrderSettingsRights(const GroupInstruments* settings, std::int32_t mask) {
     return settings && (settings->availableOrderSettings & mask) != 0;
 }
 
-bool OrderMananger::validateOrderSettingsRights(const std::shared_ptr<Order>& order) const {
+OrderAnswer OrderMananger::validateOrderSettingsRights(const std::shared_ptr<Order>& order) const {
     if (!order)
-        return false;
+        return OrderAnswer::refused({}, {});
     const Context c = contextOf(*order);
     const bool buy = order->tradingMode == 0;
     if (!hasOrderSettingsRights(c.settings, buy ? 1 : 2))
         return refuse(buy ? "1106" : "1107", order);
-    return true;
+    return OrderAnswer::ok();
 }
 
-bool OrderMananger::validateOffsetPosition(std::string_view itemCode, std::string_view accountNumber) const {
+OrderAnswer OrderMananger::validateOffsetPosition(std::string_view itemCode,
+                                                  std::string_view accountNumber) const {
     const auto account = session_.accountForId(accountNumber);
     const auto item = session_.instrumentForCode(itemCode);
     const AccountDetails& acc = account ? *account : kNoAccount;
@@ -365,7 +355,7 @@ bool OrderMananger::validateOffsetPosition(std::string_view itemCode, std::strin
         return refuse("1072", nullptr);
     if (!group->groupInstrument(itm.InstrumentId))
         return refuse("1075", nullptr);
-    return true;
+    return OrderAnswer::ok();
 }
 
 platform::Decimal OrderMananger::CheckTickPrice(double price, std::int32_t decimalPlaces, double tickSize) {
@@ -393,18 +383,19 @@ bool OrderMananger::verifyFluctuationLimit(const ItemDetails* item, double price
     return tc::verifyFluctuationLimit(item, price, up, down);
 }
 
-bool OrderMananger::verifyCircuitLimit(const ItemDetails* item, const std::shared_ptr<Order>& order,
-                                       double price) const {
+OrderAnswer OrderMananger::verifyCircuitLimit(const ItemDetails* item, const std::shared_ptr<Order>& order,
+                                              double price) const {
     double up = 0;
     double down = 0;
     if (tc::verifyFluctuationLimit(item, price, &up, &down))
-        return true;
+        return OrderAnswer::ok();
     const std::int32_t decimals = item ? item->DecimalPlaces : 0;
-    sendNotification(fmt::format("{}\n{} : {}\t{} : {}", session_.textForKey("1202"),
-                                 session_.textForKey("0760"), Formatter::formatDecimal(up, decimals),
-                                 session_.textForKey("0761"), Formatter::formatDecimal(down, decimals)),
-                     order, "1202");
-    return false;
+    return OrderAnswer::refused(
+        "1202",
+        fmt::format("{}\n{} : {}\t{} : {}", session_.textForKey("1202"), session_.textForKey("0760"),
+                    Formatter::formatDecimal(up, decimals), session_.textForKey("0761"),
+                    Formatter::formatDecimal(down, decimals)),
+        order);
 }
 
 std::string OrderMananger::OrderTypeChange(std::int32_t orderType, std::int32_t side,
@@ -560,17 +551,17 @@ double OrderMananger::getAllowedSellLots(std::string_view itemCode, std::string_
     return freeSellLots(itemCode, accountNumber, deliveryMode, {}, {});
 }
 
-bool OrderMananger::verifyShortSellAllowed(const std::shared_ptr<Order>& order) const {
+OrderAnswer OrderMananger::verifyShortSellAllowed(const std::shared_ptr<Order>& order) const {
     if (!order)
-        return false;
+        return OrderAnswer::refused({}, {});
     const Order& o = *order;
     if (o.tradingMode == 0)
-        return true;
+        return OrderAnswer::ok();
     const Context c = contextOf(o);
     if (c.settings && c.settings->AllowShortSelling)
-        return true;
+        return OrderAnswer::ok();
     if (isOrderAlongWithTPSL(o))
-        return true;
+        return OrderAnswer::ok();
     // The edited order's id travels as the request's order number when the record has none.
     const auto idOf = [&o](const std::string& own) -> std::string_view {
         return own.empty() ? std::string_view(o.LiqudateOrderNumber) : std::string_view(own);
@@ -582,7 +573,7 @@ bool OrderMananger::verifyShortSellAllowed(const std::shared_ptr<Order>& order) 
         freeSellLots(o.ItemCode, o.AccountNumber, o.deliveryMode, editedOrder, editedPosition);
     if (strictNumber(o.OrderQty).value_or(0) > free)
         return refuse("1196", order);
-    return true;
+    return OrderAnswer::ok();
 }
 
 } // namespace tc

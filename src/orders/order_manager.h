@@ -2,16 +2,15 @@
 // The order manager: the one service through which the order windows send their requests. This
 // part holds its rules: the validation chain an order passes before it may be sent, the price grid
 // and band checks, the margin check, the short-sell limit, the pie chart's hedge-margin figure, the
-// price hints of the ticket and the refusal notice. It keeps nothing between calls; the session
-// state comes through OrderSession.
+// price hints of the ticket. A check answers with its refusal (OrderAnswer); it keeps nothing between calls;
+// the session state comes through OrderSession.
 #include "model/records/order.h"
 #include "orders/margin_rules.h"
+#include "orders/order_answer.h"
 #include "orders/order_session.h"
 #include "platform/decimal.h"
-#include "platform/notification_center.h"
 
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -23,33 +22,21 @@ class ItemDetails;
 
 class OrderMananger {
 public:
-    explicit OrderMananger(OrderSession& session, platform::NotificationCenter& center =
-                                                      platform::NotificationCenter::defaultCenter())
-        : session_(session), center_(center) {}
+    explicit OrderMananger(OrderSession& session) : session_(session) {}
 
-    // Posts "PlaceOrderNotification" with `text` as object and, with an order, {"ValidationKey": order}.
-    // A refusal names its language key; it also goes to the refusal listener, before the post.
-    void sendNotification(const std::string& text, const std::shared_ptr<Order>& order,
-                          std::string_view refusalKey = {}) const;
-    // Told of every refusal (language key, text as posted, the order if one was built), on the
-    // calling thread; the composition gives the program's seam here.
-    using RefusalListener = std::function<void(std::string_view key, const std::string& text,
-                                               const std::shared_ptr<Order>& order)>;
-    void setRefusalListener(RefusalListener listener) { refusalListener_ = std::move(listener); }
-
-    // The whole chain; true when the order may be sent. A refusal posts exactly one notice.
-    bool Validate(const std::shared_ptr<Order>& order) const;
+    // The whole chain; passed when the order may be sent, else the first refusal, carrying the order.
+    OrderAnswer Validate(const std::shared_ptr<Order>& order) const;
     // The session, group, quantity, price-grid, distance, band and margin checks of market, limit
     // and stop orders; reached through Validate.
-    bool VerifyOrder(const std::shared_ptr<Order>& order) const;
-    // Pre-check of closing hedged positions; refusals post without an order.
-    bool validateOffsetPosition(std::string_view itemCode, std::string_view accountNumber) const;
+    OrderAnswer VerifyOrder(const std::shared_ptr<Order>& order) const;
+    // Pre-check of closing hedged positions; its refusals carry no order.
+    OrderAnswer validateOffsetPosition(std::string_view itemCode, std::string_view accountNumber) const;
     static bool isContigentOrder(const Order& order) { return order.orderType == 2 || order.orderType == 3; }
     static bool isOrderAlongWithTPSL(const Order& order) {
         return order.isTakeProfitEnabled || order.isStopLossEnabled;
     }
     // Buying needs bit 1, selling bit 2 of the group's availableOrderSettings ("1106" / "1107").
-    bool validateOrderSettingsRights(const std::shared_ptr<Order>& order) const;
+    OrderAnswer validateOrderSettingsRights(const std::shared_ptr<Order>& order) const;
     static bool hasOrderSettingsRights(const GroupInstruments* settings, std::int32_t mask);
 
     // Price grid and band.
@@ -59,8 +46,9 @@ public:
     static double getFluctuationLimitUpPrice(const ItemDetails* item);
     static double getFluctuationLimitDownPrice(const ItemDetails* item);
     static bool verifyFluctuationLimit(const ItemDetails* item, double price, double* up, double* down);
-    // The band test with its notice ("1202" with both limits).
-    bool verifyCircuitLimit(const ItemDetails* item, const std::shared_ptr<Order>& order, double price) const;
+    // The band test; its refusal is "1202" with both limits.
+    OrderAnswer verifyCircuitLimit(const ItemDetails* item, const std::shared_ptr<Order>& order,
+                                   double price) const;
 
     // Price hints: the bound an entry order must respect ("" for order types other than 2 and 3),
     // and the bound of a take-profit or stop-loss price for the protective side. With sign, the
@@ -94,7 +82,7 @@ public:
     void CalcHedgeMargin(const Order& order) const;
 
     // Short selling.
-    bool verifyShortSellAllowed(const std::shared_ptr<Order>& order) const;
+    OrderAnswer verifyShortSellAllowed(const std::shared_ptr<Order>& order) const;
     // Lots of the account still free to sell: long lots less short lots, the account's working
     // sell orders and one protective leg per position. May be negative.
     double getAllowedSellLots(std::string_view itemCode, std::string_view accountNumber,
@@ -103,17 +91,17 @@ public:
 private:
     struct Context;
     Context contextOf(const Order& order) const;
-    bool refuse(std::string_view key, const std::shared_ptr<Order>& order) const;
-    bool refuse(std::string_view key, std::string_view detail, const std::shared_ptr<Order>& order) const;
-    bool refuseBracketed(std::string_view key, std::string_view detail,
-                         const std::shared_ptr<Order>& order) const;
-    bool checkProtectivePrices(const std::shared_ptr<Order>& order, const Context& c, double base) const;
+    OrderAnswer refuse(std::string_view key, const std::shared_ptr<Order>& order) const;
+    OrderAnswer refuse(std::string_view key, std::string_view detail,
+                       const std::shared_ptr<Order>& order) const;
+    OrderAnswer refuseBracketed(std::string_view key, std::string_view detail,
+                                const std::shared_ptr<Order>& order) const;
+    OrderAnswer checkProtectivePrices(const std::shared_ptr<Order>& order, const Context& c,
+                                      double base) const;
     double freeSellLots(std::string_view itemCode, std::string_view accountNumber, std::int32_t deliveryMode,
                         std::string_view editedOrderId, std::string_view editedPositionId) const;
 
     OrderSession& session_;
-    platform::NotificationCenter& center_;
-    RefusalListener refusalListener_;
 };
 
 } // namespace tc

@@ -2,13 +2,14 @@
 
 #include "interfaces/application_interface.h"
 #include "model/records/item_details.h"
+#include "model/session_model.h"
 #include "model/text/formatter.h"
 #include "model/text/journal_data.h"
 #include "model/text/positional_text.h"
 #include "orders/order_numbers.h"
 #include "platform/decimal_text.h"
 #include "platform/log.h"
-#include "session/business/notification_names.h"
+#include "session/business/order_host.h"
 #include "session/business/session_requests.h"
 #include "wire/separators.h"
 #include "wire/wire_date.h"
@@ -113,48 +114,71 @@ OrderInfo requestOnRecord(const Order& record, bool oppositeSide) {
 
 } // namespace
 
-OrderRequests::OrderRequests(OrderRequestContext& context, OrderSession& session, OrderMananger& manager,
-                             platform::NotificationCenter& center)
-    : context_(context), session_(session), manager_(manager), center_(center) {}
+OrderRequests::OrderRequests(OrderHost& host, OrderSession& session, OrderMananger& manager)
+    : host_(host), session_(session), manager_(manager) {}
 
-OrderRequests::~OrderRequests() {
-    stopAwaiting();
+namespace {
+
+std::shared_ptr<Order> findById(SessionModel::OrderList& list, std::string_view id,
+                                std::string Order::*field) {
+    if (id.empty())
+        return nullptr;
+    for (auto& o : list)
+        if (o && (*o).*field == id)
+            return o;
+    return nullptr;
 }
 
-bool OrderRequests::refuse(std::string_view key, std::string_view detail) const {
-    manager_.sendNotification(withDetail(session_.textForKey(key), detail), nullptr, key);
-    return false;
+} // namespace
+
+std::shared_ptr<Order> OrderRequests::openPositionForId(std::string_view positionId) const {
+    return findById(host_.model().OpenOrderCollection, positionId, &Order::OpenPositionId);
 }
 
-bool OrderRequests::streamUp() const {
-    if (context_.isStreamConnected())
-        return true;
+std::shared_ptr<Order> OrderRequests::pendingOrderForId(std::string_view pendingOrderId) const {
+    return findById(host_.model().PendingOrderCollection, pendingOrderId, &Order::PendingOrderId);
+}
+
+void OrderRequests::addPendingOrder(std::shared_ptr<Order> order) {
+    auto& list = host_.model().PendingOrderCollection;
+    if (list.size() >= kMaxPendingOrders) {
+        platform::Log::warning("pending order list full; local record of request {} not kept",
+                               order->RequestId);
+        return;
+    }
+    list.push_back(std::move(order));
+}
+
+OrderAnswer OrderRequests::refuse(std::string_view key, std::string_view detail) const {
+    return OrderAnswer::refused(std::string(key), withDetail(session_.textForKey(key), detail));
+}
+
+OrderAnswer OrderRequests::streamUp() const {
+    if (host_.isStreamConnected())
+        return OrderAnswer::ok();
     platform::Log::warning("order request refused: the trading stream is down");
     return refuse(kNotConnectedKey);
 }
 
-bool OrderRequests::send(MessageBase& message) {
-    SendWatch watch(context_.sender());
-    message.setSender(&watch);
-    message.BuildMessage();
+OrderAnswer OrderRequests::send(MessageBase& message) {
+    message.setSender(&host_.sender());
+    const bool sent = message.BuildMessage();
     message.setSender(nullptr);
-    if (!watch.sent)
-        return refuse(kNotSendableKey);
-    return true;
+    return sent ? OrderAnswer::ok() : refuse(kNotSendableKey);
 }
 
 // ---- orders
 
-std::shared_ptr<Order> OrderRequests::GenerateOrder(const OrderInfo& info) const {
+OrderAnswer OrderRequests::GenerateOrder(const OrderInfo& info) const {
     auto order = std::make_shared<Order>();
     const auto found = session_.instrumentForCode(info.itemCode);
     const ItemDetails& item = found ? *found : kNoItem;
     Order& o = *order;
 
     o.AccountNumber = platform::decimalText(info.accountNo);
-    o.RequestId = followingRequestId(context_.requestId());
+    o.RequestId = followingRequestId(host_.requestId());
     o.ItemCode = item.Code;
-    fillFromRequest(o, info, item, context_.serverTime());
+    fillFromRequest(o, info, item, host_.serverTime());
     o.deliveryMode = info.deliveryMode;
     o.tradingMode = info.tradingMode;
     o.timeinForce = info.timeinForce;
@@ -184,20 +208,21 @@ std::shared_ptr<Order> OrderRequests::GenerateOrder(const OrderInfo& info) const
     o.isTakeProfitEnabled = info.TakeProfitEnabled;
     o.isStopLossEnabled = info.StopLossEnabled;
 
-    o.validationResult = manager_.Validate(order);
-    return o.validationResult ? order : nullptr;
+    OrderAnswer answer = manager_.Validate(order);
+    o.validationResult = answer.passed;
+    answer.order = order;
+    return answer;
 }
 
-bool OrderRequests::ValidationsBeforeOrderPlacing(const OrderInfo& info) const {
-    const auto order = GenerateOrder(info);
-    return order && order->validationResult;
+OrderAnswer OrderRequests::ValidationsBeforeOrderPlacing(const OrderInfo& info) const {
+    return GenerateOrder(info);
 }
 
 void OrderRequests::fillOrderTags(MessageBase& m, const Order& o) const {
     m.setValue(tag::kAccount, o.AccountNumber);
-    m.setValue(tag::kUserName, context_.userName());
+    m.setValue(tag::kUserName, host_.userName());
     m.setValue(tag::kOrderRequestId, o.RequestId);
-    m.setValue(tag::kReferenceId, context_.referenceId());
+    m.setValue(tag::kReferenceId, host_.referenceId());
     m.setValue(tag::kInstrument, o.ItemCode);
     m.setValue(tag::kOrderType, o.orderTypeTag);
     m.setValue(tag::kDeliveryMode, o.deliveryModeTag);
@@ -218,12 +243,12 @@ void OrderRequests::fillOrderTags(MessageBase& m, const Order& o) const {
     m.setValue(tag::kTransactionTime, o.TransactionDateTime);
 }
 
-std::shared_ptr<Order>
-OrderRequests::sendOrder(const OrderInfo& info, std::int64_t type, int subtype,
-                         const std::function<void(MessageBase&, const Order&)>& extra) {
-    const auto order = GenerateOrder(info);
-    if (!order)
-        return nullptr;
+OrderAnswer OrderRequests::sendOrder(const OrderInfo& info, std::int64_t type, int subtype,
+                                     const std::function<void(MessageBase&, const Order&)>& extra) {
+    OrderAnswer built = GenerateOrder(info);
+    if (!built)
+        return built;
+    const std::shared_ptr<Order>& order = built.order;
     MessageBase m;
     m.startRequest(type);
     if (type == msg::kEditOrder)
@@ -232,65 +257,62 @@ OrderRequests::sendOrder(const OrderInfo& info, std::int64_t type, int subtype,
         m.setNeworderrequestType(subtype);
     fillOrderTags(m, *order);
     extra(m, *order);
-    return send(m) ? order : nullptr;
+    OrderAnswer sent = send(m);
+    sent.order = order;
+    return sent;
 }
 
-std::optional<OrderInfo> OrderRequests::requestOn(const std::shared_ptr<Order>& record, std::string_view id,
-                                                  bool oppositeSide) const {
-    if (!record || !accountNumberOf(*record)) {
-        refuse(kUnknownRecordKey, id);
+std::optional<OrderInfo> OrderRequests::requestOn(const std::shared_ptr<Order>& record, bool oppositeSide) {
+    if (!record || !accountNumberOf(*record))
         return std::nullopt;
-    }
     return requestOnRecord(*record, oppositeSide);
 }
 
-bool OrderRequests::PlaceOrder(const OrderInfo& info) {
-    if (!streamUp())
-        return false;
-    const auto order = sendOrder(info, msg::kOrder, 0, fillEntryBrackets);
-    if (!order)
-        return false;
-    context_.addPendingOrder(order);
-    ShowNewOrderMessages(order, 0);
-    return true;
+OrderAnswer OrderRequests::PlaceOrder(const OrderInfo& info) {
+    if (OrderAnswer up = streamUp(); !up)
+        return up;
+    OrderAnswer sent = sendOrder(info, msg::kOrder, 0, fillEntryBrackets);
+    if (!sent)
+        return sent;
+    addPendingOrder(sent.order);
+    ShowNewOrderMessages(sent.order, 0);
+    return sent;
 }
 
-bool OrderRequests::PlacePartialOrder(const OrderInfo& info) {
-    if (!streamUp())
-        return false;
+OrderAnswer OrderRequests::PlacePartialOrder(const OrderInfo& info) {
+    if (OrderAnswer up = streamUp(); !up)
+        return up;
     const auto quantity = strictDecimal(info.quantity);
     const Decimal remaining = strictDecimal(info.previousQuantity).value_or(Decimal());
     if (quantity && *quantity > remaining)
         return refuse(kAboveRemainingKey, remaining.toString());
     if (!quantity || !(*quantity > Decimal()))
         return refuse(kBadQuantityKey);
-    const auto order = sendOrder(info, msg::kOrder, 1, [&info](MessageBase& m, const Order& o) {
+    OrderAnswer sent = sendOrder(info, msg::kOrder, 1, [&info](MessageBase& m, const Order& o) {
         m.setValue(tag::kOffsetOrder, info.orderNo);
         m.setValue(tag::kDeviation, o.deviation);
     });
-    if (!order)
-        return false;
-    ShowNewOrderMessages(order, 1);
-    return true;
+    if (sent)
+        ShowNewOrderMessages(sent.order, 1);
+    return sent;
 }
 
-bool OrderRequests::PlaceEditBracketOrder(const OrderInfo& info) {
-    if (!streamUp())
-        return false;
-    const auto order = sendOrder(info, msg::kEditOrder, 0, [&info](MessageBase& m, const Order& o) {
+OrderAnswer OrderRequests::PlaceEditBracketOrder(const OrderInfo& info) {
+    if (OrderAnswer up = streamUp(); !up)
+        return up;
+    OrderAnswer sent = sendOrder(info, msg::kEditOrder, 0, [&info](MessageBase& m, const Order& o) {
         m.setValue(tag::kEditKind, "EBO");
         m.setValue(tag::kBracketPositionId, info.orderNo);
         fillEditBrackets(m, o, info);
     });
-    if (!order)
-        return false;
-    ShowEditOrderMessages(order, 0);
-    return true;
+    if (sent)
+        ShowEditOrderMessages(sent.order, 0);
+    return sent;
 }
 
-bool OrderRequests::PlaceEditWorkingOrder(const OrderInfo& info) {
-    if (!streamUp())
-        return false;
+OrderAnswer OrderRequests::PlaceEditWorkingOrder(const OrderInfo& info) {
+    if (OrderAnswer up = streamUp(); !up)
+        return up;
     const auto quantity = strictDecimal(info.quantity);
     if (!quantity || !(*quantity > Decimal()))
         return refuse(kBadQuantityKey);
@@ -298,35 +320,34 @@ bool OrderRequests::PlaceEditWorkingOrder(const OrderInfo& info) {
     if (info.editorderReqType != 1 && info.editorderReqType != 2)
         return refuse(kIncompleteKey);
     const bool cancel = info.editorderReqType == 1;
-    const auto order = sendOrder(info, msg::kEditOrder, info.editorderReqType,
+    OrderAnswer sent = sendOrder(info, msg::kEditOrder, info.editorderReqType,
                                  [&info, cancel](MessageBase& m, const Order& o) {
                                      m.setValue(tag::kEditKind, "EWO");
                                      m.setValue(tag::kPendingOrderId, info.orderNo);
                                      m.setValue(tag::kQuantity, cancel ? std::string("0") : o.OrderQty);
                                      fillEditBrackets(m, o, info);
                                  });
-    if (!order)
-        return false;
-    ShowEditOrderMessages(order, info.editorderReqType);
-    return true;
+    if (sent)
+        ShowEditOrderMessages(sent.order, info.editorderReqType);
+    return sent;
 }
 
-bool OrderRequests::PlaceOffsetOrder(std::string_view offsetDetails, std::string_view itemCode,
-                                     std::string_view accountNo) {
-    if (!streamUp())
-        return false;
+OrderAnswer OrderRequests::PlaceOffsetOrder(std::string_view offsetDetails, std::string_view itemCode,
+                                            std::string_view accountNo) {
+    if (OrderAnswer up = streamUp(); !up)
+        return up;
     if (offsetDetails.empty() || offsetDetails.size() > kMaxRecordText)
         return refuse(kIncompleteKey);
-    if (!manager_.validateOffsetPosition(itemCode, accountNo))
-        return false;
+    if (OrderAnswer allowed = manager_.validateOffsetPosition(itemCode, accountNo); !allowed)
+        return allowed;
     MessageBase m;
     m.startRequest(msg::kCloseHedged);
     m.setValue(tag::kAccount, accountNo);
     m.setValue(tag::kInstrument, itemCode);
     m.setValue(tag::kCloseRecords, offsetDetails);
-    m.setValue(tag::kUserName, context_.userName());
-    m.setValue(tag::kReferenceId, context_.referenceId());
-    m.setValue(tag::kTime, context_.serverTime());
+    m.setValue(tag::kUserName, host_.userName());
+    m.setValue(tag::kReferenceId, host_.referenceId());
+    m.setValue(tag::kTime, host_.serverTime());
     return send(m);
 }
 
@@ -347,17 +368,17 @@ std::string OrderRequests::offsetDetails(std::string_view positionId, const Deci
     return out;
 }
 
-bool OrderRequests::offsetPosition(std::string_view positionId, std::span<const OffsetLeg> legs) {
-    if (!streamUp())
-        return false;
-    const auto position = context_.openPositionForId(positionId);
+OrderAnswer OrderRequests::offsetPosition(std::string_view positionId, std::span<const OffsetLeg> legs) {
+    if (OrderAnswer up = streamUp(); !up)
+        return up;
+    const auto position = openPositionForId(positionId);
     if (!position)
         return refuse(kUnknownRecordKey, positionId);
     if (legs.empty() || legs.size() > kMaxCloseAllPositions)
         return refuse(kIncompleteKey);
     Decimal total;
     for (const OffsetLeg& leg : legs) {
-        const auto other = context_.openPositionForId(leg.positionId);
+        const auto other = openPositionForId(leg.positionId);
         if (!other)
             return refuse(kUnknownRecordKey, leg.positionId);
         // Only an opposite position of the same account, instrument and delivery offsets this one.
@@ -382,7 +403,7 @@ std::shared_ptr<Order> OrderRequests::GenerateBulkOrderDetails(const OrderInfo& 
     const ItemDetails& item = found ? *found : kNoItem;
     Order& o = *order;
     o.ItemCode = info.itemCode;
-    fillFromRequest(o, info, item, context_.serverTime());
+    fillFromRequest(o, info, item, host_.serverTime());
     const std::string marketPrice = info.tradingMode == 0 ? o.Ask : o.Bid;
     if (info.orderType == 1 || info.orderType == 2 || info.orderType == 3) {
         o.OrderPrice = info.orderType != 1 && !info.price.empty() ? info.price : marketPrice;
@@ -395,7 +416,7 @@ std::shared_ptr<Order> OrderRequests::GenerateBulkOrderDetails(const OrderInfo& 
 }
 
 std::string OrderRequests::multiAccountDetails(std::span<const AccountQuantity> accounts) const {
-    const std::string requestId = platform::decimalText(followingRequestId(context_.requestId()));
+    const std::string requestId = platform::decimalText(followingRequestId(host_.requestId()));
     std::string out;
     for (const AccountQuantity& a : accounts) {
         out += platform::decimalText(a.accountId);
@@ -408,9 +429,9 @@ std::string OrderRequests::multiAccountDetails(std::span<const AccountQuantity> 
     return out;
 }
 
-bool OrderRequests::CreateNewBulkOrderMessage(const OrderInfo& info) {
-    if (!streamUp())
-        return false;
+OrderAnswer OrderRequests::CreateNewBulkOrderMessage(const OrderInfo& info) {
+    if (OrderAnswer up = streamUp(); !up)
+        return up;
     // Without a record no account would receive the order, yet it would be journalled as sent.
     const std::size_t accounts = recordCount(info.orderDetails);
     if (accounts == 0 || info.orderDetails.size() > kMaxRecordText)
@@ -422,11 +443,11 @@ bool OrderRequests::CreateNewBulkOrderMessage(const OrderInfo& info) {
     fillOrderTags(m, *order);
     fillEntryBrackets(m, *order);
     m.setValue(tag::kAccountRecords, info.orderDetails);
-    if (!send(m))
-        return false;
+    OrderAnswer sent = send(m);
     // Each account gets its own stored order, so each is confirmed once.
-    ShowNewOrderMessages(order, 0, accounts);
-    return true;
+    if (sent)
+        ShowNewOrderMessages(order, 0, accounts);
+    return sent;
 }
 
 // ---- close-all
@@ -440,21 +461,18 @@ OrderInfo OrderRequests::closeAllRequestFor(const Order& position) {
     return info;
 }
 
-void OrderRequests::validateBeforeCloseAllPositions(const OrderInfo& info) const {
-    (void)GenerateOrder(info);
-}
-
-bool OrderRequests::validatePositionForCloseAll(std::string_view positionId) const {
-    const auto position = context_.openPositionForId(positionId);
+OrderAnswer OrderRequests::validatePositionForCloseAll(std::string_view positionId) const {
+    const auto position = openPositionForId(positionId);
     if (!position)
         return refuse(kUnknownRecordKey, positionId);
-    return GenerateOrder(closeAllRequestFor(*position)) != nullptr;
+    return GenerateOrder(closeAllRequestFor(*position));
 }
 
-bool OrderRequests::createBulkClosePositionInfo(std::span<const std::shared_ptr<const Order>> positions,
-                                                std::int32_t requestType) {
-    if (!streamUp())
-        return false;
+OrderAnswer
+OrderRequests::createBulkClosePositionInfo(std::span<const std::shared_ptr<const Order>> positions,
+                                           std::int32_t requestType) {
+    if (OrderAnswer up = streamUp(); !up)
+        return up;
     if ((requestType != 1 && requestType != 3) || positions.size() > kMaxCloseAllPositions)
         return refuse(kIncompleteKey);
 
@@ -521,24 +539,20 @@ bool OrderRequests::createBulkClosePositionInfo(std::span<const std::shared_ptr<
     MessageBase m;
     m.startRequest(msg::kCloseAll);
     m.setValue(tag::kCloseRecords, body);
-    m.setValue(tag::kRequestId, static_cast<std::int64_t>(context_.requestId()) + 1);
-    m.setValue(tag::kUserName, context_.userName());
-    m.setValue(tag::kReferenceId, context_.referenceId());
-    const auto serverDate = context_.serverDate();
-    m.setValue(tag::kTime, serverDate ? wire::dateText(*serverDate) : context_.serverTime());
-    if (!send(m))
-        return false;
-    platform::UserInfo info;
-    info.emplace("73", std::string("82"));
-    center_.post(std::string(kBulkCloseNotification), nullptr, std::move(info));
-    return true;
+    m.setValue(tag::kRequestId, static_cast<std::int64_t>(host_.requestId()) + 1);
+    m.setValue(tag::kUserName, host_.userName());
+    m.setValue(tag::kReferenceId, host_.referenceId());
+    const auto serverDate = host_.serverDate();
+    m.setValue(tag::kTime, serverDate ? wire::dateText(*serverDate) : host_.serverTime());
+    return send(m);
 }
 
-bool OrderRequests::closeAllPositions(std::span<const std::string> positionIds, std::int32_t requestType) {
+OrderAnswer OrderRequests::closeAllPositions(std::span<const std::string> positionIds,
+                                             std::int32_t requestType) {
     std::vector<std::shared_ptr<const Order>> positions;
     positions.reserve(std::min(positionIds.size(), kMaxCloseAllPositions + 1));
     for (const std::string& id : positionIds) {
-        auto p = context_.openPositionForId(id);
+        auto p = openPositionForId(id);
         if (!p) {
             platform::Log::info("close-all: position {} is no longer open", id);
             continue;
@@ -557,24 +571,24 @@ bool OrderRequests::closeAllPositions(std::span<const std::string> positionIds, 
 
 // ---- by id
 
-bool OrderRequests::closePosition(std::string_view positionId, std::string_view quantity,
-                                  std::int32_t deviation) {
-    const auto p = context_.openPositionForId(positionId);
-    if (!requestOn(p, positionId, true))
-        return false;
+OrderAnswer OrderRequests::closePosition(std::string_view positionId, std::string_view quantity,
+                                         std::int32_t deviation) {
+    const auto p = openPositionForId(positionId);
+    if (!requestOn(p, true))
+        return refuse(kUnknownRecordKey, positionId);
     OrderInfo info = closeAllRequestFor(*p);
     info.quantity = quantity;
     info.deviation = deviation;
     return PlacePartialOrder(info);
 }
 
-bool OrderRequests::editPositionBrackets(std::string_view positionId, std::string_view takeProfit,
-                                         std::string_view stopLoss, bool takeProfitEnabled,
-                                         bool stopLossEnabled) {
-    const auto p = context_.openPositionForId(positionId);
-    auto info = requestOn(p, positionId, true);
+OrderAnswer OrderRequests::editPositionBrackets(std::string_view positionId, std::string_view takeProfit,
+                                                std::string_view stopLoss, bool takeProfitEnabled,
+                                                bool stopLossEnabled) {
+    const auto p = openPositionForId(positionId);
+    auto info = requestOn(p, true);
     if (!info)
-        return false;
+        return refuse(kUnknownRecordKey, positionId);
     info->price = p->OrderPrice;
     info->limitPrice = takeProfit;
     info->stopPrice = stopLoss;
@@ -586,14 +600,14 @@ bool OrderRequests::editPositionBrackets(std::string_view positionId, std::strin
     return PlaceEditBracketOrder(*info);
 }
 
-bool OrderRequests::editPendingOrder(std::string_view pendingOrderId, std::string_view quantity,
-                                     std::string_view price, std::string_view takeProfit,
-                                     std::string_view stopLoss, bool takeProfitEnabled,
-                                     bool stopLossEnabled) {
-    const auto o = context_.pendingOrderForId(pendingOrderId);
-    auto info = requestOn(o, pendingOrderId, false);
+OrderAnswer OrderRequests::editPendingOrder(std::string_view pendingOrderId, std::string_view quantity,
+                                            std::string_view price, std::string_view takeProfit,
+                                            std::string_view stopLoss, bool takeProfitEnabled,
+                                            bool stopLossEnabled) {
+    const auto o = pendingOrderForId(pendingOrderId);
+    auto info = requestOn(o, false);
     if (!info)
-        return false;
+        return refuse(kUnknownRecordKey, pendingOrderId);
     info->orderType = o->orderType;
     info->quantity = quantity;
     info->price = price;
@@ -608,11 +622,11 @@ bool OrderRequests::editPendingOrder(std::string_view pendingOrderId, std::strin
     return PlaceEditWorkingOrder(*info);
 }
 
-bool OrderRequests::cancelPendingOrder(std::string_view pendingOrderId) {
-    const auto o = context_.pendingOrderForId(pendingOrderId);
-    auto info = requestOn(o, pendingOrderId, false);
+OrderAnswer OrderRequests::cancelPendingOrder(std::string_view pendingOrderId) {
+    const auto o = pendingOrderForId(pendingOrderId);
+    auto info = requestOn(o, false);
     if (!info)
-        return false;
+        return refuse(kUnknownRecordKey, pendingOrderId);
     info->price = o->OrderPrice;
     info->limitPrice = "0";
     info->stopPrice = "0";
@@ -627,51 +641,28 @@ bool OrderRequests::cancelPendingOrder(std::string_view pendingOrderId) {
 
 void OrderRequests::ShowNewOrderMessages(const std::shared_ptr<Order>& order, std::int32_t mode,
                                          std::size_t confirmations) {
-    if (mode == 1) {
-        manager_.sendNotification(std::string(kAbortModal), nullptr);
-        return;
-    }
     if (mode != 0 || !order)
         return;
     JournalContext journal;
-    journal.language = context_.application().selectedLanguage();
-    journal.ServerTime = context_.serverTime();
+    journal.language = host_.application().selectedLanguage();
+    journal.ServerTime = host_.serverTime();
     std::string line = JournalData::getOrderJournalData(JournalData::kNewOrder, *order, journal);
     if (!line.empty())
-        context_.appendJournal(std::move(line));
+        host_.appendJournal(std::move(line));
     if (order->orderType == 1) {
         platform::Log::info("Requesting Market Order {} {} lot(s) of @ Market Price",
                             order->tradingMode == 0 ? "Buy" : "Sell", order->OrderQty);
     } else if (order->orderType == 2 || order->orderType == 3) {
-        awaitConfirmations(confirmations);
+        awaitingConfirmations_ += confirmations;
     }
 }
 
 void OrderRequests::ShowEditOrderMessages(const std::shared_ptr<Order>&, std::int32_t mode) {
     if (mode == 1)
-        context_.application().playSound(kCancelOrderSound);
-    if (mode == 0 || mode == 1 || mode == 2)
-        manager_.sendNotification(std::string(kAbortModal), nullptr);
+        host_.application().playSound(kCancelOrderSound);
 }
 
 // ---- confirmation of stored pending orders
-
-void OrderRequests::awaitConfirmations(std::size_t count) {
-    awaitingConfirmations_ += count;
-    if (confirmationObserver_ || awaitingConfirmations_ == 0)
-        return;
-    confirmationObserver_ =
-        center_.observe(std::string(kPendingOrderNotification), [this](const platform::Notification& n) {
-            if (const auto* order = n.objectAs<std::shared_ptr<Order>>(); order && *order)
-                ShowOrderConfirmation(**order);
-        });
-}
-
-void OrderRequests::stopAwaiting() {
-    confirmationObserver_.reset();
-    awaitingConfirmations_ = 0;
-    confirmedIds_.clear();
-}
 
 std::pair<std::string, std::string> OrderRequests::confirmationText(const Order& order) const {
     std::string_view key;
@@ -703,8 +694,8 @@ void OrderRequests::ShowOrderConfirmation(const Order& order) {
     // Counted before it is shown: a modal alert runs the main queue, and a stored order announced
     // meanwhile must find this one already confirmed.
     if (--awaitingConfirmations_ == 0)
-        stopAwaiting();
-    interfaces::ApplicationInterface& app = context_.application();
+        confirmedIds_.clear();
+    interfaces::ApplicationInterface& app = host_.application();
     if (app.showConfirmationAlert()) {
         app.showMessageAlert(message, title);
     } else {

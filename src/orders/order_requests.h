@@ -5,15 +5,16 @@
 // hands it to the session's sender. Also the confirmation shown when the server has stored a limit
 // or stop order the user placed. Main thread only.
 //
-// Requests are refused with a notice, never reported as sent, while the stream is down. The dialogs'
+// Every request answers with what it came to (OrderAnswer): sent, or refused with the reason; while
+// the stream is down it is refused, never reported as sent. The dialogs'
 // entry points take position and pending-order ids: a row index of a live list can name another
 // record by the time the user presses the button.
 #include "model/records/order.h"
+#include "orders/order_answer.h"
 #include "orders/order_manager.h"
 #include "orders/order_session.h"
 #include "platform/date_format.h"
 #include "platform/decimal.h"
-#include "platform/notification_center.h"
 #include "wire/message_base.h"
 
 #include <cstddef>
@@ -32,34 +33,7 @@ class ApplicationInterface;
 
 namespace tc {
 
-// What the requests need of the signed-in session. The business object's adapter implements it
-// (BusinessOrderContext); tests give fakes.
-class OrderRequestContext {
-public:
-    virtual ~OrderRequestContext() = default;
-    // Receives the built messages, already in their encrypted envelope.
-    virtual MessageSender& sender() = 0;
-    // Whether the trading stream is up now.
-    virtual bool isStreamConnected() const = 0;
-    // Tag 23: the login user name.
-    virtual std::string userName() const = 0;
-    // Tag 19 of the login snapshot.
-    virtual std::string referenceId() const = 0;
-    // The last request number received from the server.
-    virtual std::int32_t requestId() const = 0;
-    // The server clock as wire text ("yyyyMMddHHmmss"); empty before the first ping reply.
-    virtual std::string serverTime() const = 0;
-    // The server clock as a date; none before the first ping reply.
-    virtual std::optional<platform::Date> serverDate() const = 0;
-    // Sounds, alerts, banners and the user's language.
-    virtual interfaces::ApplicationInterface& application() = 0;
-    // The live records by id (OpenPositionId, PendingOrderId); null when none is held.
-    virtual std::shared_ptr<Order> openPositionForId(std::string_view positionId) const = 0;
-    virtual std::shared_ptr<Order> pendingOrderForId(std::string_view pendingOrderId) const = 0;
-    // The local record of a new single-account order, until the execution reports replace it.
-    virtual void addPendingOrder(std::shared_ptr<Order> order) = 0;
-    virtual void appendJournal(std::string line) = 0;
-};
+class OrderHost;
 
 class OrderRequests {
 public:
@@ -75,61 +49,59 @@ public:
     static constexpr std::string_view kLegAboveHeldKey = "20243";    // a leg above what it holds
     static constexpr std::string_view kAbortModal = "AbortModal";
     static constexpr std::string_view kCancelOrderSound = "cancelOrder";
+    // Past this the local record of a new order is not kept (the execution reports still bring it).
+    static constexpr std::size_t kMaxPendingOrders = 100'000;
     // Longest text taken from a window for the offset details and the multi-account records.
     static constexpr std::size_t kMaxRecordText = 64 * 1024;
     // Most positions in one close-all request.
     static constexpr std::size_t kMaxCloseAllPositions = 5000;
 
-    OrderRequests(OrderRequestContext& context, OrderSession& session, OrderMananger& manager,
-                  platform::NotificationCenter& center = platform::NotificationCenter::defaultCenter());
-    ~OrderRequests();
+    // The messages go to the host's sender; the live records are the host's model's.
+    OrderRequests(OrderHost& host, OrderSession& session, OrderMananger& manager);
     OrderRequests(const OrderRequests&) = delete;
     OrderRequests& operator=(const OrderRequests&) = delete;
 
-    // Builds the order of a request priced from the live instrument and validates it; null when
-    // refused (the refusal has been posted).
-    std::shared_ptr<Order> GenerateOrder(const OrderInfo& info) const;
+    // Builds the order of a request priced from the live instrument and validates it: passed with the
+    // order, or the refusal.
+    OrderAnswer GenerateOrder(const OrderInfo& info) const;
     // The ticket's pre-check: GenerateOrder without sending.
-    bool ValidationsBeforeOrderPlacing(const OrderInfo& info) const;
+    OrderAnswer ValidationsBeforeOrderPlacing(const OrderInfo& info) const;
 
-    // Every request below returns true when its message was handed to the sender, false when it was
-    // refused (the reason has been posted as "PlaceOrderNotification").
+    // Every request below answers passed when its message was handed to the sender, else the refusal.
 
     // New single-account order (type 60, sub-type 0); joins the pending list at once.
-    bool PlaceOrder(const OrderInfo& info);
+    OrderAnswer PlaceOrder(const OrderInfo& info);
     // Close all or part of a position (type 60, sub-type 1).
-    bool PlacePartialOrder(const OrderInfo& info);
+    OrderAnswer PlacePartialOrder(const OrderInfo& info);
     // Take-profit and stop-loss change of a position (type 72, sub-type 0).
-    bool PlaceEditBracketOrder(const OrderInfo& info);
+    OrderAnswer PlaceEditBracketOrder(const OrderInfo& info);
     // Edit (editorderReqType 2) or cancel (1) of a pending order (type 72).
-    bool PlaceEditWorkingOrder(const OrderInfo& info);
+    OrderAnswer PlaceEditWorkingOrder(const OrderInfo& info);
     // Close of a position against opposite positions (type 1052); the details as the offset window
     // composes them.
-    bool PlaceOffsetOrder(std::string_view offsetDetails, std::string_view itemCode,
-                          std::string_view accountNo);
+    OrderAnswer PlaceOffsetOrder(std::string_view offsetDetails, std::string_view itemCode,
+                                 std::string_view accountNo);
     // One order for several accounts (type 77); info.orderDetails holds the per-account records.
-    bool CreateNewBulkOrderMessage(const OrderInfo& info);
+    OrderAnswer CreateNewBulkOrderMessage(const OrderInfo& info);
     // The order of a multi-account request: priced, never validated, never null.
     std::shared_ptr<Order> GenerateBulkOrderDetails(const OrderInfo& info) const;
     // Close of many positions in one request (type 82); request type 1 all listed, 3 selected.
-    bool createBulkClosePositionInfo(std::span<const std::shared_ptr<const Order>> positions,
-                                     std::int32_t requestType);
-    // The close-all window's check of one position; the refusal is posted with the order.
-    void validateBeforeCloseAllPositions(const OrderInfo& info) const;
+    OrderAnswer createBulkClosePositionInfo(std::span<const std::shared_ptr<const Order>> positions,
+                                            std::int32_t requestType);
 
     // The dialogs' entry points, by record id.
-    bool closePosition(std::string_view positionId, std::string_view quantity, std::int32_t deviation);
-    bool editPositionBrackets(std::string_view positionId, std::string_view takeProfit,
-                              std::string_view stopLoss, bool takeProfitEnabled, bool stopLossEnabled);
-    bool editPendingOrder(std::string_view pendingOrderId, std::string_view quantity, std::string_view price,
-                          std::string_view takeProfit, std::string_view stopLoss, bool takeProfitEnabled,
-                          bool stopLossEnabled);
-    bool cancelPendingOrder(std::string_view pendingOrderId);
-    // The close-all window's request for one position, and its check; false when refused.
+    OrderAnswer closePosition(std::string_view positionId, std::string_view quantity, std::int32_t deviation);
+    OrderAnswer editPositionBrackets(std::string_view positionId, std::string_view takeProfit,
+                                     std::string_view stopLoss, bool takeProfitEnabled, bool stopLossEnabled);
+    OrderAnswer editPendingOrder(std::string_view pendingOrderId, std::string_view quantity,
+                                 std::string_view price, std::string_view takeProfit,
+                                 std::string_view stopLoss, bool takeProfitEnabled, bool stopLossEnabled);
+    OrderAnswer cancelPendingOrder(std::string_view pendingOrderId);
+    // The close-all window's request for one position, and its check.
     static OrderInfo closeAllRequestFor(const Order& position);
-    bool validatePositionForCloseAll(std::string_view positionId) const;
-    // Unknown ids are left out (logged); the announcement is posted even when none is left.
-    bool closeAllPositions(std::span<const std::string> positionIds, std::int32_t requestType);
+    OrderAnswer validatePositionForCloseAll(std::string_view positionId) const;
+    // Unknown ids are left out (logged); the request goes even when none is left.
+    OrderAnswer closeAllPositions(std::span<const std::string> positionIds, std::int32_t requestType);
 
     // One opposite position of an offset and the quantity taken from it.
     struct OffsetLeg {
@@ -140,7 +112,7 @@ public:
     // delivery: each leg is checked (held, opposite, a quantity above 0 and within what it holds, the
     // legs' sum within the position), the details text composed and PlaceOffsetOrder sent with the
     // position's instrument and account.
-    bool offsetPosition(std::string_view positionId, std::span<const OffsetLeg> legs);
+    OrderAnswer offsetPosition(std::string_view positionId, std::span<const OffsetLeg> legs);
     // The details text (tag 583): the position, 0x05, the offset quantity, 0x06, 0x07; each leg's
     // position, 0x05, its quantity, 0x06; then 0x07. Quantities in plain decimal text.
     static std::string offsetDetails(std::string_view positionId, const platform::Decimal& offsetQuantity,
@@ -158,7 +130,8 @@ public:
                               std::size_t confirmations = 1);
     // The step after an edit request: 0 bracket, 1 cancel, 2 edit.
     void ShowEditOrderMessages(const std::shared_ptr<Order>& order, std::int32_t mode);
-    // Confirms a stored pending limit or stop order (the "PendingOrderNotification" object).
+    // Confirms a stored pending limit or stop order, when one is awaited; the order lists call it as
+    // the server's report files the order.
     void ShowOrderConfirmation(const Order& order);
 
     // Stored limit and stop orders still awaiting their confirmation.
@@ -167,32 +140,33 @@ public:
     std::pair<std::string, std::string> confirmationText(const Order& order) const;
 
 private:
-    // Refusal of a request: the text of `key` (with a detail) as "PlaceOrderNotification".
-    bool refuse(std::string_view key, std::string_view detail = {}) const;
-    bool streamUp() const;
-    // Composes the message with its header and hands it over; false when nothing was sent.
-    bool send(MessageBase& message);
+    // Refusal of a request: the text of `key` with a detail.
+    OrderAnswer refuse(std::string_view key, std::string_view detail = {}) const;
+    OrderAnswer streamUp() const;
+    // Composes the message with its header and hands it over; refused when nothing was sent.
+    OrderAnswer send(MessageBase& message);
     void fillOrderTags(MessageBase& message, const Order& order) const;
     // The road of every single-account order request once its own checks have passed: the order built
     // and validated, its tags and the `extra` ones of the request's kind written, the message handed
-    // over. The order sent; null when refused (the refusal has been posted).
-    std::shared_ptr<Order> sendOrder(const OrderInfo& info, std::int64_t type, int subtype,
-                                     const std::function<void(MessageBase&, const Order&)>& extra);
+    // over. Passed with the order sent, or the refusal.
+    OrderAnswer sendOrder(const OrderInfo& info, std::int64_t type, int subtype,
+                          const std::function<void(MessageBase&, const Order&)>& extra);
     // The market request on a stored record (its instrument, account, delivery, time in force and
-    // remaining quantity, on its own side or the opposite one); nullopt, refused with the id, when the
-    // record is gone or its account does not read.
-    std::optional<OrderInfo> requestOn(const std::shared_ptr<Order>& record, std::string_view id,
-                                       bool oppositeSide) const;
-    void awaitConfirmations(std::size_t count);
-    void stopAwaiting();
+    // remaining quantity, on its own side or the opposite one); nullopt when the record is gone or
+    // its account does not read.
+    static std::optional<OrderInfo> requestOn(const std::shared_ptr<Order>& record, bool oppositeSide);
 
-    OrderRequestContext& context_;
+    // The live records by id (OpenPositionId, PendingOrderId); null when none is held.
+    std::shared_ptr<Order> openPositionForId(std::string_view positionId) const;
+    std::shared_ptr<Order> pendingOrderForId(std::string_view pendingOrderId) const;
+    // The local record of a new single-account order, until the execution reports replace it.
+    void addPendingOrder(std::shared_ptr<Order> order);
+
+    OrderHost& host_;
     OrderSession& session_;
     OrderMananger& manager_;
-    platform::NotificationCenter& center_;
     std::size_t awaitingConfirmations_ = 0;
     std::unordered_set<std::string> confirmedIds_;
-    std::unique_ptr<platform::Handler> confirmationObserver_;
 };
 
 } // namespace tc

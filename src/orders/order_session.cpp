@@ -3,8 +3,16 @@
 #include "model/records/order.h"
 #include "model/session_model.h"
 #include "model/text/language_string.h"
+#include "session/business/order_host.h"
 
 namespace tc {
+
+ModelOrderSession::ModelOrderSession(OrderHost& host)
+    : host_(&host), model_(host.model()), lookup_(host.model()) {}
+
+bool ModelOrderSession::isNetworkAvailable() const {
+    return host_ ? host_->isNetworkAvailable() : networkAvailable;
+}
 
 std::shared_ptr<const ItemDetails> ModelOrderSession::instrumentForCode(std::string_view code) const {
     return lookup_.instrumentForCode(code);
@@ -53,7 +61,8 @@ void ModelOrderSession::setHedgeMargin(std::string key, std::string marginText) 
 }
 
 std::string ModelOrderSession::textForKey(std::string_view key) const {
-    auto text = LanguageString::stringforSelectedLanguage(selectedLanguage, key);
+    auto text = LanguageString::stringforSelectedLanguage(
+        host_ ? host_->application().selectedLanguage() : selectedLanguage, key);
     return text ? std::move(*text) : std::string(key);
 }
 

@@ -1,8 +1,9 @@
 #pragma once
 // What the order rules read and write of the signed-in session beyond the record look-ups: the
 // session permissions, the working orders, the connection flag, the account chosen in the main
-// window, the hedge-margin figures of the pie chart and the user's language. The business object
-// implements it; tests and tools use ModelOrderSession over a plain SessionModel.
+// window, the hedge-margin figures of the pie chart and the user's language. ModelOrderSession keeps
+// it over a session model: the signed-in session's (its network flag and language read from the
+// session), or a plain one for tests and tools.
 #include "model/session_model_lookup.h"
 #include "model/session_services.h"
 #include "platform/ordered_map.h"
@@ -15,6 +16,7 @@
 
 namespace tc {
 
+class OrderHost;
 struct SessionModel;
 struct SessionSettings;
 
@@ -34,10 +36,13 @@ public:
     virtual std::string textForKey(std::string_view key) const = 0;
 };
 
-// The order session over a session model's collections, with the business-object state kept here.
+// The order session over a session model's collections, with the state the rules keep here.
 class ModelOrderSession : public OrderSession {
 public:
+    // Over a plain model: the network flag and language are the fields below.
     explicit ModelOrderSession(const SessionModel& model) : model_(model), lookup_(model) {}
+    // Over the signed-in session's model: the network flag and language are the session's.
+    explicit ModelOrderSession(OrderHost& host);
 
     bool networkAvailable = true;
     std::int64_t selectedLanguage = 0;
@@ -53,13 +58,14 @@ public:
 
     std::shared_ptr<const SessionSettings> sessionSettingsForId(std::int64_t settingsId) const override;
     std::vector<std::shared_ptr<const Order>> getPendingOrderCollection() const override;
-    bool isNetworkAvailable() const override { return networkAvailable; }
+    bool isNetworkAvailable() const override;
     std::int32_t currentAccountSelected() const override { return selectedAccount; }
     void setHedgeMargin(std::string key, std::string marginText) override;
     // The language table's text; the key itself when the language's table is not installed.
     std::string textForKey(std::string_view key) const override;
 
 private:
+    OrderHost* host_ = nullptr;
     const SessionModel& model_;
     SessionModelLookup lookup_;
 };

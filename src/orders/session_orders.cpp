@@ -6,6 +6,7 @@
 #include "platform/decimal_text.h"
 #include "platform/lenient.h"
 #include "session/business/business_base.h"
+#include "session/business/order_host.h"
 #include "wire/login_inputdata.h"
 
 #include <algorithm>
@@ -15,53 +16,24 @@
 
 namespace tc {
 
-BusinessOrderSession::BusinessOrderSession(BusinessBase& business)
-    : ModelOrderSession(business.session()), business_(business) {}
-
-bool BusinessOrderSession::isNetworkAvailable() const {
-    return business_.conn().isNetworkAvailable();
+SessionOrders::SessionOrders(OrderHost& host)
+    : host_(host), banners_(host.application(), host.lifetime()), collections_(host), session_(host),
+      manager_(session_), requests_(host, session_, manager_),
+      refreshTimer_(kRefreshInterval, [this] { refreshFloatingFigures(); }) {
+    collections_.setBanners(&banners_);
+    // A stored limit or stop order is confirmed by the requests that placed it, then told as an event.
+    collections_.onPendingOrderStored([this](const std::shared_ptr<Order>& order) {
+        if (order)
+            requests_.ShowOrderConfirmation(*order);
+        host_.events().orderStored(order);
+    });
+    collections_.onPositionSettled(
+        [this](const std::shared_ptr<Order>& settlement) { host_.events().bulkCloseSettled(settlement); });
 }
 
-std::string BusinessOrderSession::textForKey(std::string_view key) const {
-    auto text = LanguageString::stringforSelectedLanguage(business_.application().selectedLanguage(), key);
-    return text ? std::move(*text) : std::string(key);
+void SessionOrders::executionReport(const ExecutionReport& report) {
+    applyExecutionReport(report, collections_, host_, &banners_);
 }
-
-BusinessOrderHost::BusinessOrderHost(BusinessBase& business)
-    : business_(business), events_(business.application(),
-                                   platform::NotificationObject(static_cast<const BusinessBase*>(&business)),
-                                   business.lifetime()) {}
-
-std::int32_t BusinessOrderHost::Requestid() const {
-    return business_.Requestid();
-}
-
-std::int64_t BusinessOrderHost::selectedLanguage() const {
-    return business_.application().selectedLanguage();
-}
-
-JournalContext BusinessOrderHost::journalContext() const {
-    return JournalContext::from(business_.logindata(), selectedLanguage(),
-                                business_.ServerTime().value_or(""));
-}
-
-void BusinessOrderHost::appendJournal(std::string line) {
-    business_.appendJournal(std::move(line));
-}
-
-void BusinessOrderHost::pendingOrderStored(const std::shared_ptr<Order>& order) {
-    events_.PendingOrderNotification(order);
-    business_.events().orderStored(order);
-}
-
-void BusinessOrderHost::positionSettled(const std::shared_ptr<Order>& settlement) {
-    business_.events().bulkCloseSettled(settlement);
-}
-
-SessionOrders::SessionOrders(BusinessBase& business)
-    : business_(business), host_(business), collections_(business.session(), host_), session_(business),
-      manager_(session_), context_(business), requests_(context_, session_, manager_),
-      refreshTimer_(kRefreshInterval, [this] { refreshFloatingFigures(); }) {}
 
 void SessionOrders::loginPhaseChanged(LoginPhase phase) {
     // Only a signed-in session has figures to refresh; nothing runs on the main queue otherwise.
@@ -76,13 +48,13 @@ bool SessionOrders::setCurrentAccount(std::int32_t accountId) {
         return false;
     if (session_.selectedAccount != accountId) {
         session_.selectedAccount = accountId;
-        business_.tablesChanged({interfaces::Table::Accounts});
+        host_.tablesChanged({interfaces::Table::Accounts});
     }
     return true;
 }
 
 void SessionOrders::refreshFloatingFigures() {
-    SessionModel& model = business_.session();
+    SessionModel& model = host_.model();
     refreshOpenPositions(model.OpenOrderCollection, session_);
     // Every account's floating total, equity and available margin from the figures just written, as
     // calcAccountDetails sums them, in one pass over the displayed positions for all accounts.
@@ -101,7 +73,7 @@ void SessionOrders::refreshFloatingFigures() {
             account->applyFloatingPL(total == totals.end() ? 0.0 : total->second, session_);
         }
     // Only the positions' figures moved: the grids refresh their live cells, not every cell.
-    business_.tablesChanged({interfaces::Table::OpenPositionFigures, interfaces::Table::Accounts});
+    host_.tablesChanged({interfaces::Table::OpenPositionFigures, interfaces::Table::Accounts});
 }
 
 SessionOrders& attachSessionOrders(BusinessBase& business) {

@@ -1,8 +1,9 @@
 #pragma once
 // The order side of one signed-in session: the order rules over the session's collections, the
-// requests that place, edit, close and offset, and the live lists the execution reports keep.
-// Main queue only, like the collections it reads.
-#include "orders/business_order_context.h"
+// requests that place, edit, close and offset, the live lists the execution reports keep, and the
+// status switch that files each report. Everything it needs of the session comes through one host
+// (OrderHost), which the business object implements. Main queue only, like the collections it reads.
+#include "orders/execution_reports.h"
 #include "orders/order_collections.h"
 #include "orders/order_manager.h"
 #include "orders/order_requests.h"
@@ -14,45 +15,14 @@
 namespace tc {
 
 class BusinessBase;
-
-// The order rules' view of the business object: the model's records, the connection's network flag
-// and the user's language as they stand now.
-class BusinessOrderSession final : public ModelOrderSession {
-public:
-    explicit BusinessOrderSession(BusinessBase& business);
-    bool isNetworkAvailable() const override;
-    std::string textForKey(std::string_view key) const override;
-
-private:
-    BusinessBase& business_;
-};
-
-// The order collections' view of the business object: its request number, language, journal and a
-// SessionEvents of its own for the order notices.
-class BusinessOrderHost final : public OrderCollectionsHost {
-public:
-    explicit BusinessOrderHost(BusinessBase& business);
-    // Reports are applied in arrival order: the live value is the one the report left.
-    std::int32_t Requestid() const override;
-    std::int64_t selectedLanguage() const override;
-    JournalContext journalContext() const override;
-    void appendJournal(std::string line) override;
-    SessionEvents* events() override { return &events_; }
-    // Its notice, and the session's typed event.
-    void pendingOrderStored(const std::shared_ptr<Order>& order) override;
-    void positionSettled(const std::shared_ptr<Order>& settlement) override;
-
-private:
-    BusinessBase& business_;
-    SessionEvents events_;
-};
+class OrderHost;
 
 class SessionOrders final : public OrderSide {
 public:
     static constexpr platform::Clock::duration kRefreshInterval = std::chrono::seconds(1);
 
     // Main queue.
-    explicit SessionOrders(BusinessBase& business);
+    explicit SessionOrders(OrderHost& host);
     SessionOrders(const SessionOrders&) = delete;
     SessionOrders& operator=(const SessionOrders&) = delete;
 
@@ -60,7 +30,7 @@ public:
     OrderMananger& manager() { return manager_; }
     OrderRequests& requests() { return requests_; }
     // The live lists with their look-ups by id. They follow the execution reports unless the business
-    // object was given other handlers for them.
+    // object was given another order side for them.
     OrderCollections& collections() { return collections_; }
 
     // The account the main window follows (its AccountId), which the hedge margin is worked out for;
@@ -74,18 +44,20 @@ public:
     void refreshFloatingFigures();
 
     // OrderSide.
-    OrderCollectionHandlers& executionReports() override { return collections_; }
+    void executionReport(const ExecutionReport& report) override;
     HistoryRowSink& historyRows() override { return collections_; }
+    const SessionModel::OrderList* openPositionHistory() const override {
+        return &collections_.OpenOrderCollectionCopy();
+    }
     // The refresh runs while signed in.
     void loginPhaseChanged(LoginPhase phase) override;
 
 private:
-    BusinessBase& business_;
-    BusinessOrderHost host_;
+    OrderHost& host_;
+    SessionEvents banners_;
     OrderCollections collections_;
-    BusinessOrderSession session_;
+    ModelOrderSession session_;
     OrderMananger manager_;
-    BusinessOrderContext context_;
     OrderRequests requests_;
     platform::RepeatingTimer refreshTimer_; // last: stops before the members it reads go
 };

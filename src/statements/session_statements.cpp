@@ -2,14 +2,12 @@
 
 #include "platform/log.h"
 #include "session/business/business_base.h"
-#include "session/business/session_events.h"
 #include "session/business/session_requests.h"
 #include "statements/statement_reader.h"
 
 namespace tc::statements {
 
-SessionStatements::SessionStatements(BusinessBase& business)
-    : business_(business), events_(SessionEvents::forPartOf(business)) {}
+SessionStatements::SessionStatements(BusinessBase& business) : business_(business) {}
 
 SessionStatements::~SessionStatements() = default;
 
@@ -35,7 +33,6 @@ std::function<void()> SessionStatements::readAccountStatement(const PendingReque
             return;
         statement_ = parsed;
         awaited_.store(0);
-        events_->accountStatementUpdateNotification();
         if (listener_)
             listener_({sequence});
     };

@@ -14,7 +14,6 @@
 
 namespace tc {
 class BusinessBase;
-class SessionEvents;
 struct StatementSelection;
 } // namespace tc
 
@@ -38,7 +37,6 @@ public:
 
 private:
     BusinessBase& business_;
-    std::unique_ptr<SessionEvents> events_;
     // The request whose reply is awaited (0: none); written on the main queue, read on the receiving
     // thread to skip reading replies nobody waits for.
     std::atomic<std::uint64_t> awaited_{0};

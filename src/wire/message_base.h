@@ -27,29 +27,6 @@ public:
     virtual void pingSent() {}
 };
 
-// Forwards to another sender and notes whether the builder handed anything over, since the builder
-// reports its refusals only in the log. One per request being built.
-class SendWatch final : public MessageSender {
-public:
-    explicit SendWatch(MessageSender& target, std::uint64_t requestSequence = 0)
-        : target_(target), requestSequence_(requestSequence) {}
-    void sendMessage(RequestMessage message) override {
-        message.requestSequence = requestSequence_;
-        target_.sendMessage(std::move(message));
-        sent = true;
-    }
-    std::string envelopeKey(bool isInitialRequest) const override {
-        return target_.envelopeKey(isInitialRequest);
-    }
-    void pingSent() override { target_.pingSent(); }
-
-    bool sent = false;
-
-private:
-    MessageSender& target_;
-    std::uint64_t requestSequence_;
-};
-
 class MessageBase {
 public:
     // Tag -> the value text as it goes on (or came off) the wire. Ordered, so dumps and tests read in
@@ -97,9 +74,10 @@ public:
     void setSender(MessageSender* sender) noexcept { sender_ = sender; }
     MessageSender* sender() const noexcept { return sender_; }
 
-    // Builds the message described by the type, sub-types and dictionary, hands it to the sender,
-    // then empties the dictionary (type and sub-types keep their values).
-    void BuildMessage();
+    // Builds the message described by the type, sub-types and dictionary, hands it to the sender
+    // (a request-socket message carrying `requestSequence`), then empties the dictionary (type and
+    // sub-types keep their values). True when the message went out; a refusal is logged.
+    bool BuildMessage(std::uint64_t requestSequence = 0);
     // Wraps a framed stream message in the encrypted type-76 envelope and hands it to the sender.
     void EncryptMessage(std::string_view framedMessage, bool isInitialRequest, bool toZMQ);
 

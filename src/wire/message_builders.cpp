@@ -378,7 +378,8 @@ std::string_view refusalReason(ComposeStatus status) noexcept {
 
 } // namespace
 
-void MessageBase::BuildMessage() {
+bool MessageBase::BuildMessage(std::uint64_t requestSequence) {
+    bool sent = false;
     try {
         ComposedMessage built = composeMessage(*this);
         switch (built.status) {
@@ -404,18 +405,21 @@ void MessageBase::BuildMessage() {
             if (layout.hook == BuildHook::PingSent)
                 sender_->pingSent();
             if (layout.isZMQ()) {
-                sender_->sendMessage(
-                    RequestMessage{std::move(built.framed), true, 0, layout.receivingStrategy});
+                sender_->sendMessage(RequestMessage{std::move(built.framed), true, 0,
+                                                    layout.receivingStrategy, requestSequence});
             } else {
                 EncryptMessage(built.framed, layout.isInitialRequest(), false);
             }
+            sent = true;
             break;
         }
         }
     } catch (...) {
         // A build that fails ends quietly; the dictionary is emptied all the same.
+        sent = false;
     }
     messageDataDictionary_.clear();
+    return sent;
 }
 
 } // namespace tc

@@ -49,6 +49,12 @@ TEST(ChatTables, RecentOfflineAndRoomMessageTables) {
     EXPECT_EQ(recent[0].RoomUserDisplayName, "Alice");
     EXPECT_TRUE(recent[1].isMessageNotices);
     EXPECT_EQ(recent[1].MessageTitle, "Maintenance");
+    EXPECT_EQ(recent[0].Message, "hi");
+    // A last text sent as its RTF document is kept as its plain text.
+    const auto rtf = ChatTables::readRecentConversations(
+        wireText("bob<C>{\\rtf1\\ansi Fine, thanks.}<C>bob;me<C>t3<C>R3<C>room3<C><C><C>Bob<R>"));
+    ASSERT_EQ(rtf.size(), 1u);
+    EXPECT_EQ(rtf[0].Message, "Fine, thanks.");
 
     // Two notices and one chat message: the notices' rooms.
     const auto offline = ChatTables::readOfflineNoticeRooms(

@@ -23,6 +23,7 @@
 #include "statements/statement_reader.h"
 #include "support/capturing_sender.h"
 #include "support/temp_resources.h"
+#include "support/wire_text.h"
 #include "test_server.h"
 #include "wire/envelope_opener.h"
 
@@ -222,6 +223,34 @@ TEST_F(ClientEvents, OrderStoredNamesTheServersPendingOrder) {
     EXPECT_TRUE(std::any_of(pending.begin(), pending.end(), [&](const auto& o) { return o == stored[0]; }));
 }
 
+TEST_F(ClientEvents, AnExecutionReportReachesItsSubscribersInTwoMainQueueTasks) {
+    signedIn();
+    server->holdPrices(true);
+    // Pass 1 applies the report; pass 2 is the table-change flush, which hands the change on itself.
+    int pass = 0;
+    int tablesAt = 0;
+    int storedAt = 0;
+    auto tables = client->handleTablesChanged([&](interfaces::TableSet t) {
+        if (t.contains(interfaces::Table::PendingOrders) && tablesAt == 0)
+            tablesAt = pass;
+    });
+    auto stored = client->orders().handleOrderStored([&](const std::shared_ptr<const Order>& o) {
+        if (o && o->PendingOrderId == "W2TASK")
+            storedAt = pass;
+    });
+    ASSERT_TRUE(until([&] { return client->loginState() == LoginState::SignedIn; }));
+    while (platform::RunLoop::main().runOnce() > 0) {
+    }
+    // As the stream thread hands a report on: a limit order the server stored for a held account.
+    const std::string framed = MessageBase::frame(testing_support::body(
+        "10=62|73=28|34=20001|12=EURUSD|79=W2TASK|32=30|36=46|37=1|38=1.08000|76=1|117=52|43=48"));
+    sessionOf(*client).NewMessage(std::string_view(framed).substr(1, framed.size() - 2));
+    for (pass = 1; pass <= 3; ++pass)
+        platform::RunLoop::main().runOnce();
+    EXPECT_EQ(tablesAt, 2);
+    EXPECT_EQ(storedAt, 2);
+}
+
 TEST_F(ClientEvents, OrderRefusedTellsTheRequestersOwnRefusalFromTheServers) {
     std::vector<interfaces::OrderRefusal> refusals;
     auto handler = client->orders().handleOrderRefused(
@@ -346,7 +375,7 @@ TEST_F(ClientEvents, JournalLinesArriveAsTheyAreAddedAndNotAfterTheHandlerGoes) 
     EXPECT_EQ(lines.size(), heard);
 }
 
-TEST_F(ClientEvents, MakeClientWatchesTheNetworkAndHandsTheProductsTextKeysToTheLookUp) {
+TEST_F(ClientEvents, MakeClientWatchesTheNetworkAndTheProgramInstallsTheProductsTextKeys) {
     testing_support::ScopedNetworkStateSource network;
     network.fake->setFlags(platform::reachability_flags::kReachable);
     client.reset();
@@ -358,6 +387,9 @@ TEST_F(ClientEvents, MakeClientWatchesTheNetworkAndHandsTheProductsTextKeysToThe
         product.write("ProductLocalization.plist",
                       plist("<key>Ours</key><dict><key>1004</key><string>1088</string></dict>"));
         client = interfaces::MakeClient(app, {watchDefaults.get()});
+        // A client sets nothing process-wide; the program installs the product's keys.
+        EXPECT_EQ(LanguageString::getProductBasedKeyForKey("1004"), "1004");
+        interfaces::installProductTexts();
         EXPECT_EQ(LanguageString::getProductBasedKeyForKey("1004"), "1088");
     }
     platform::Bundle::setResourcesRoot(TC_TEST_RESOURCES);

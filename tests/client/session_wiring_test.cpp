@@ -1,8 +1,8 @@
 // The composition root assembles the session's parts, and a service given in their place is kept.
 #include "chat/session_chat.h"
 #include "client/headless_application.h"
-#include "client/session_resources.h"
 #include "client/session_wiring.h"
+#include "downloads/session_resources.h"
 #include "funding/session_funding.h"
 #include "platform/dispatch.h"
 #include "platform/user_defaults.h"

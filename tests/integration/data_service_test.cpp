@@ -15,9 +15,7 @@
 #include "platform/user_defaults.h"
 #include "session/business/business_base.h"
 #include "session/business/business_test_support.h"
-#include "session/business/notification_names.h"
 #include "statements/statement_reader.h"
-#include "support/notification_log.h"
 #include "test_server.h"
 #include "wire/login_inputdata.h"
 
@@ -34,8 +32,6 @@ namespace {
 using namespace tc;
 using namespace std::chrono_literals;
 using namespace sessiontest;
-
-using Counted = testing_support::NotificationLog;
 
 platform::Date utc(int year, int month, int day) {
     // Days from civil date (proleptic Gregorian), enough for test dates.
@@ -56,6 +52,7 @@ protected:
         BusinessServices services;
         services.historyRows = rows;
         client = tc::makeClient(app, {defaults.get(), false}, services);
+        countLogins(*client);
         ASSERT_TRUE(client->signIn(loginOf()));
         ASSERT_TRUE(loggedIn());
         // The login's own requests are answered in order; the last is the financial approvals.
@@ -117,13 +114,19 @@ TEST_F(DataServiceRoundTrip, LoginRequestsFillTheOrderListsInstrumentsResourcesA
 }
 
 TEST_F(DataServiceRoundTrip, AccountDetailsSchedulesAndAccessMaps) {
-    Counted seen({kBankDetailsNotification, kMarketSessionScheduleNotification, kUserAccountMapNotification,
-                  kEditUserAccountAccessSucessNotification, kEditUserAccountAccessFailureNotification});
+    int banks = 0, schedules = 0, maps = 0, accepted = 0, refused = 0;
+    auto bankEvents =
+        client->funding().handleBankDetails([&](const interfaces::BankDetailsArrival&) { ++banks; });
+    auto scheduleEvents =
+        client->handleSessionSchedule([&](const interfaces::ScheduleArrival&) { ++schedules; });
+    auto mapEvents = client->handleUserAccess([&](const interfaces::UserAccessArrival&) { ++maps; });
+    auto editEvents = client->handleUserAccessEdited(
+        [&](const interfaces::UserAccessEdit& e) { ++(e.accepted ? accepted : refused); });
     ASSERT_NE(client->funding().requestBankDetails(20001), 0u);
     ASSERT_NE(client->requestSessionSchedule(1), 0u);
     ASSERT_NE(client->requestUserMapWithAccount(20001), 0u);
     ASSERT_TRUE(answered());
-    ASSERT_TRUE(eventually([&] { return seen.distinct() >= 3; }));
+    ASSERT_TRUE(eventually([&] { return banks == 1 && schedules == 1 && maps == 1; }));
     ASSERT_TRUE(got().bankDetails);
     EXPECT_EQ(got().bankDetails->BankName, "First Loopback Bank");
     EXPECT_EQ(got().bankDetails->BankAccountNumber, 123456789);
@@ -138,8 +141,7 @@ TEST_F(DataServiceRoundTrip, AccountDetailsSchedulesAndAccessMaps) {
     ASSERT_NE(client->requestEditUserAccess(change), 0u);
     ASSERT_NE(client->requestUserMapWithAccount(20001), 0u);
     ASSERT_TRUE(answered());
-    ASSERT_TRUE(platform::RunLoop::main().runUntil(
-        [&] { return seen.count(kEditUserAccountAccessSucessNotification) == 1; }, 2s));
+    ASSERT_TRUE(platform::RunLoop::main().runUntil([&] { return accepted == 1; }, 2s));
     EXPECT_TRUE(eventually(
         [&] { return got().userAccountMapCollection.at("1002:20001")->accountAccessTypeId == 2u; }));
 
@@ -148,9 +150,9 @@ TEST_F(DataServiceRoundTrip, AccountDetailsSchedulesAndAccessMaps) {
     foreign.AccountId = 20011;
     ASSERT_TRUE(ask().requestBankDetails(foreign));
     ASSERT_TRUE(answered());
-    ASSERT_TRUE(eventually([&] { return seen.count(kBankDetailsNotification) == 2; }));
+    ASSERT_TRUE(eventually([&] { return banks == 2; }));
     EXPECT_FALSE(got().bankDetails);
-    EXPECT_EQ(seen.count(kEditUserAccountAccessFailureNotification), 0);
+    EXPECT_EQ(refused, 0);
 }
 
 TEST_F(DataServiceRoundTrip, EachReplyAWindowWaitsForComesAsATypedEventNamingItsRequest) {
@@ -200,8 +202,10 @@ TEST_F(DataServiceRoundTrip, EachReplyAWindowWaitsForComesAsATypedEventNamingIts
 }
 
 TEST_F(DataServiceRoundTrip, SearchesStatementsAndEquityHits) {
-    Counted seen({kExecutedPositionTableNotification, kDepositWithdrawalTableNotification,
-                  kAccountStatementNotification});
+    int histories = 0, statementsArrived = 0;
+    auto historyEvents = client->funding().handleFundingHistory([&](interfaces::RequestId) { ++histories; });
+    auto statementEvents = client->statements().handleStatementArrived(
+        [&](const interfaces::StatementArrival&) { ++statementsArrived; });
     SearchInfo year;
     year.FromDate = utc(2024, 1, 1);
     year.ToDate = utc(2024, 12, 31);
@@ -213,7 +217,10 @@ TEST_F(DataServiceRoundTrip, SearchesStatementsAndEquityHits) {
     ASSERT_NE(client->statements().requestCancelledOrderHistory(january), 0u);
     ASSERT_TRUE(ask().requestEquityPriceinfo(20003));
     ASSERT_TRUE(answered());
-    ASSERT_TRUE(eventually([&] { return seen.distinct() == 3 && !rows->of("equity").empty(); }));
+    ASSERT_TRUE(eventually([&] {
+        return histories == 1 && statementsArrived == 2 && got().ExecutedOrderSearchCollection.size() == 2 &&
+               !rows->of("equity").empty();
+    }));
 
     // The executed-positions table now lists the search.
     std::set<std::string> executed;
@@ -248,12 +255,15 @@ TEST_F(DataServiceRoundTrip, PayGateSettingsAreRead) {
 }
 
 TEST_F(DataServiceRoundTrip, ChartRequestIsStoredAndAnnounced) {
-    // The chart raises the request number and its reply is announced under it.
-    const std::string name = std::string(kChartDataReceivedNotification) +
-                             std::to_string(static_cast<std::int64_t>(inside().Requestid()) + 1);
-    Counted seen({name});
-    ASSERT_NE(client->requestChartData("EURUSD", "60", 50), 0u);
-    ASSERT_TRUE(eventually([&] { return seen.count(name) == 1; }));
+    // The chart's reply is announced with the request it answers and the key it is kept under.
+    std::vector<interfaces::ChartArrival> arrivals;
+    auto chartEvents =
+        client->handleChartArrived([&](const interfaces::ChartArrival& a) { arrivals.push_back(a); });
+    const interfaces::RequestId id = client->requestChartData("EURUSD", "60", 50);
+    ASSERT_NE(id, 0u);
+    ASSERT_TRUE(eventually([&] { return arrivals.size() == 1; }));
+    EXPECT_EQ(arrivals[0].id, id);
+    EXPECT_FALSE(arrivals[0].key.empty());
     EXPECT_EQ(client->chartData().size(), 1u);
 }
 

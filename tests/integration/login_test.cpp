@@ -9,7 +9,6 @@
 #include "platform/user_defaults.h"
 #include "session/business/business_base.h"
 #include "session/business/business_test_support.h"
-#include "session/business/notification_names.h"
 #include "session/business/session_network_watch.h"
 #include "wire/login_inputdata.h"
 
@@ -81,6 +80,7 @@ protected:
         if (recordFeed)
             services.feed = s->feed;
         s->client = tc::makeClient(s->app, {s->defaults.get(), false}, services);
+        countLogins(*s->client);
         EXPECT_TRUE(s->client->signIn(loginOf(user, password)));
         sessions.push_back(std::move(s));
         return *sessions.back();
@@ -312,6 +312,8 @@ TEST_F(LoginRoadTest, HeadlessShellFollowsTheSessionThroughItsEvents) {
     HeadlessApplication app(*defaults);
     auto watchDefaults = platform::UserDefaults::inMemory();
     auto client = tc::makeClient(app, {watchDefaults.get(), false});
+    app.follow(*client);
+    countLogins(*client);
     ASSERT_TRUE(client->signIn(loginOf()));
     ASSERT_TRUE(loggedIn());
     ASSERT_TRUE(pumpUntil([&] { return app.loginSuccess(); }));

@@ -1,13 +1,12 @@
 #pragma once
 // The base of the integration tests: the loopback server with the default market on free ports, the
-// main run loop bound to the test's thread, and a count of "LoginSuccessNotification" posts.
+// main run loop bound to the test's thread, and a count of the logins completed by the clients it
+// watches.
 // Subclasses close their sessions in TearDown before calling this TearDown.
 #include "interfaces/client.h"
 #include "market.h"
 #include "platform/bundle.h"
 #include "platform/dispatch.h"
-#include "platform/notification_center.h"
-#include "session/business/notification_names.h"
 #include "test_server.h"
 
 #include <gtest/gtest.h>
@@ -17,6 +16,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <vector>
 
 namespace tc {
 
@@ -26,14 +26,9 @@ protected:
         platform::Bundle::setResourcesRoot(TC_TEST_RESOURCES);
         platform::RunLoop::main().bindToCurrentThread();
         platform::RunLoop::main().discardPending();
-        loginObserver = platform::NotificationCenter::defaultCenter().observe(
-            std::string(kLoginSuccessNotification), [this](const platform::Notification&) {
-                ++logins;
-                loginsPostedOnMain = loginsPostedOnMain && platform::MainQueue::isMainThread();
-            });
     }
     void TearDown() override {
-        loginObserver.reset();
+        loginWatches.clear();
         if (server)
             server->stop();
         platform::RunLoop::main().discardPending();
@@ -90,14 +85,23 @@ protected:
         return static_cast<int>(std::count(types.begin(), types.end(), type));
     }
 
-    // Pumps the main queue until `n` logins have succeeded in all.
+    // Counts the logins `client` completes (each time its state becomes signed in).
+    void countLogins(interfaces::Client& client) {
+        loginWatches.push_back(client.handleLoginStateChanged([this](interfaces::LoginState state) {
+            if (state != interfaces::LoginState::SignedIn)
+                return;
+            ++logins;
+            loginsPostedOnMain = loginsPostedOnMain && platform::MainQueue::isMainThread();
+        }));
+    }
+    // Pumps the main queue until `n` logins of the watched clients have succeeded in all.
     bool loggedIn(int n = 1, std::chrono::milliseconds timeout = std::chrono::seconds(10)) {
         return platform::RunLoop::main().runUntil([&] { return logins >= n; }, timeout);
     }
 
     std::unique_ptr<testserver::TestServer> server;
     testserver::ServerPorts ports;
-    std::unique_ptr<platform::Handler> loginObserver;
+    std::vector<std::unique_ptr<interfaces::Handler>> loginWatches;
     int logins = 0;
     bool loginsPostedOnMain = true;
 };

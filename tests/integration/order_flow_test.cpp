@@ -19,14 +19,12 @@
 #include "platform/user_defaults.h"
 #include "session/business/business_base.h"
 #include "session/business/business_test_support.h"
-#include "session/business/notification_names.h"
 #include "session/business/session_events.h"
 #include "support/wire_text.h"
 #include "wire/login_inputdata.h"
 
 #include "loopback_fixture.h"
 #include "market.h"
-#include "support/notification_log.h"
 #include "test_server.h"
 
 #include <gtest/gtest.h>
@@ -80,8 +78,6 @@ bool demoAccount(int account) {
     return account == 20001 || account == 20002 || account == 20003;
 }
 
-using Recorded = testing_support::NotificationLog;
-
 class OrderFlowTest : public LoopbackTest {
 protected:
     void SetUp() override {
@@ -106,6 +102,7 @@ protected:
         auto s = std::make_unique<Session>();
         s->app = std::make_unique<HeadlessApplication>(*s->appDefaults);
         s->client = tc::makeClient(*s->app, {s->defaults.get(), false});
+        countLogins(*s->client);
         const int before = logins;
         EXPECT_TRUE(s->client->signIn(loginOf()));
         sessions.push_back(std::move(s));
@@ -396,7 +393,6 @@ TEST_F(OrderFlowTest, OffsetClosesHedgedPositionsAgainstEachOther) {
     ASSERT_FALSE(bought.empty());
     ASSERT_FALSE(sold.empty());
 
-    Recorded r{kCloseHedgePositionNotification};
     int answers = 0;
     interfaces::OffsetAnswer last{false, "unset", {}};
     auto answer = client(s).orders().handleOffsetAnswered([&](const interfaces::OffsetAnswer& a) {
@@ -419,7 +415,7 @@ TEST_F(OrderFlowTest, OffsetClosesHedgedPositionsAgainstEachOther) {
     const int reports = server->stats().orderReports;
     ASSERT_TRUE(sent(client(s).orders().offsetPosition(bought, legs)));
     EXPECT_TRUE(answered(1052, reports));
-    ASSERT_TRUE(until([&] { return !r.named(kCloseHedgePositionNotification).empty() && answers == 1; }));
+    ASSERT_TRUE(until([&] { return answers == 1; }));
     EXPECT_TRUE(last.accepted);
     EXPECT_EQ(last.code, "");
     ASSERT_TRUE(until([&] {
@@ -454,7 +450,6 @@ TEST_F(OrderFlowTest, BulkCloseOfThreePositionsWithOneRefused) {
     EXPECT_EQ(client(s).orders().checkClosePosition(c).refusalKey, OrderRequests::kUnknownRecordKey);
     EXPECT_EQ(streamCount(60), streamBefore);
 
-    Recorded r{kBulkCloseNotification};
     std::vector<interfaces::BulkCloseReport> reported;
     auto bulkReports = client(s).orders().handleBulkCloseReport(
         [&](const interfaces::BulkCloseReport& report) { reported.push_back(report); });
@@ -462,40 +457,21 @@ TEST_F(OrderFlowTest, BulkCloseOfThreePositionsWithOneRefused) {
     // By the records the window still holds (the client's close-all takes ids and leaves gone ones out).
     ASSERT_TRUE(tc::ordersOf(client(s)).requests().createBulkClosePositionInfo(chosen, 3));
     EXPECT_TRUE(answered(82, reports));
-    const auto kind = [](const platform::Notification& n) {
-        const auto* k = n.info<std::string>(SessionEvents::kBulkCloseKindKey);
-        return k ? *k : std::string();
-    };
-    // Settlements of the chosen positions only: the earlier close of the third is announced too.
+    // Settlements of the chosen positions only: the earlier close of the third is reported too.
     const auto settledOf = [&] {
         std::set<std::string> ids;
-        for (const auto& n : r.seen())
-            if (const auto* order = n.objectAs<std::shared_ptr<Order>>();
-                order && *order && kind(n) == SessionEvents::kBulkCloseSettled)
-                ids.insert((*order)->OpenPositionId);
+        for (const auto& report : reported)
+            if (report.kind == interfaces::BulkCloseReport::Kind::Settled && report.settlement)
+                ids.insert(report.settlement->OpenPositionId);
         ids.erase(c);
         return ids;
     };
     const auto rejections = [&] {
-        const auto seen = r.seen();
-        return std::count_if(seen.begin(), seen.end(), [&](const platform::Notification& n) {
-            return kind(n) == SessionEvents::kBulkCloseRejected;
+        return std::count_if(reported.begin(), reported.end(), [](const interfaces::BulkCloseReport& report) {
+            return report.kind == interfaces::BulkCloseReport::Kind::Rejected;
         });
     };
     ASSERT_TRUE(until([&] { return settledOf().size() == 2 && rejections() == 1; }));
-    // The request's own announcement comes first.
-    ASSERT_FALSE(r.seen().empty());
-    EXPECT_EQ(kind(r.seen().front()), "82");
-
-    for (const auto& n : r.seen()) {
-        if (kind(n) != SessionEvents::kBulkCloseRejected)
-            continue;
-        const auto* info = n.objectAs<SessionEvents::TextDictionary>();
-        ASSERT_NE(info, nullptr);
-        EXPECT_EQ(info->at("125"), c);
-        EXPECT_EQ(info->at("17"), text("3108")); // no such position
-        EXPECT_FALSE(info->at("17").empty());
-    }
     EXPECT_EQ(settledOf(), (std::set<std::string>{a, b}));
     EXPECT_TRUE(until([&] {
         return !findBy(lists(s).OpenOrderCollection, &Order::OpenPositionId, a) &&

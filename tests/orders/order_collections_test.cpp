@@ -1,5 +1,7 @@
 #include "orders/order_collections.h"
 
+#include "fake_order_host.h"
+
 #include "client/headless_application.h"
 #include "model/records/account_details.h"
 #include "model/records/history_rows.h"
@@ -9,9 +11,7 @@
 #include "model/text/language_string.h"
 #include "platform/bundle.h"
 #include "platform/dispatch.h"
-#include "platform/notification_center.h"
 #include "platform/user_defaults.h"
-#include "session/business/notification_names.h"
 #include "session/business/session_events.h"
 #include "support/temp_resources.h"
 
@@ -39,22 +39,16 @@ Fields report(std::string_view text) {
     return out;
 }
 
-class RecordingHost : public OrderCollectionsHost {
-public:
-    std::int32_t Requestid() const override { return requestId; }
-    std::int64_t selectedLanguage() const override { return language; }
-    JournalContext journalContext() const override {
-        JournalContext c;
-        c.ServerTime = "20240131120000";
-        return c;
+// The session around the lists: the fake host over the test's model, with the shell's language; the
+// stored orders the lists hand on are kept.
+struct ListsHost {
+    explicit ListsHost(SessionModel& model) : host(model, app) {
+        host.journalTime = "20240131120000";
+        host.requestNumber = 0;
     }
-    void appendJournal(std::string line) override { journal.push_back(std::move(line)); }
-    SessionEvents* events() override { return sessionEvents; }
-
-    std::int32_t requestId = 0;
-    std::int64_t language = 0;
-    std::vector<std::string> journal;
-    SessionEvents* sessionEvents = nullptr;
+    platform::UserDefaults defaults;
+    HeadlessApplication app{defaults};
+    FakeOrderHost host;
 };
 
 class OrderCollectionsTest : public ::testing::Test {
@@ -100,8 +94,13 @@ protected:
     }
 
     SessionModel model;
-    RecordingHost host;
-    OrderCollections c{model, host};
+    ListsHost around{model};
+    FakeOrderHost& host = around.host;
+    std::vector<std::shared_ptr<Order>> stored;
+    OrderCollections c{host};
+    void SetUp() override {
+        c.onPendingOrderStored([this](const std::shared_ptr<Order>& order) { stored.push_back(order); });
+    }
 };
 
 // ---- 62/28 and the pending list
@@ -144,7 +143,7 @@ TEST_F(OrderCollectionsTest, PendingReportWithoutOwnRequestNumberUsesTheSessions
     auto local = std::make_shared<Order>();
     local->RequestId = 12;
     model.PendingOrderCollection.push_back(local);
-    host.requestId = 12;
+    host.requestNumber = 12;
     addPending("P1");
     EXPECT_EQ(ids(model.PendingOrderCollection, &Order::PendingOrderId), (std::vector<std::string>{"P1"}));
 }
@@ -190,29 +189,12 @@ TEST_F(OrderCollectionsTest, PendingUpdatesRestateTheBracketsOrClearThem) {
     EXPECT_EQ(o.RemainingQty, "2");
 }
 
-TEST_F(OrderCollectionsTest, OnlyLimitAndStopOrdersPostPendingOrderNotification) {
-    platform::RunLoop::main().bindToCurrentThread();
-    platform::RunLoop::main().discardPending();
-    platform::UserDefaults defaults;
-    platform::NotificationCenter center;
-    HeadlessApplication app(defaults, center);
-    int owner = 0;
-    SessionEvents events(app, &owner, center);
-    host.sessionEvents = &events;
-    std::vector<std::shared_ptr<Order>> posted;
-    center.addObserver(std::string(kPendingOrderNotification), [&](const platform::Notification& n) {
-        if (const auto* order = n.objectAs<std::shared_ptr<Order>>())
-            posted.push_back(*order);
-    });
-
+TEST_F(OrderCollectionsTest, OnlyLimitAndStopOrdersAreHandedOnAsStored) {
     addPending("M1", "29");
     addPending("L1", "30");
     addPending("S1", "31");
-    while (platform::RunLoop::main().runOnce() > 0) {
-    }
-    EXPECT_EQ(ids(posted, &Order::PendingOrderId), (std::vector<std::string>{"L1", "S1"}));
+    EXPECT_EQ(ids(stored, &Order::PendingOrderId), (std::vector<std::string>{"L1", "S1"}));
     EXPECT_EQ(host.journal.size(), 3u) << "every pending order has its journal line";
-    platform::RunLoop::main().discardPending();
 }
 
 // ---- 62/23, 24, 25: orders leaving the pending list
@@ -551,8 +533,8 @@ protected:
         "3108\tr15\n3069\tr50\n1064\tr80\n1063\tr81\n1062\tr83\n"
         "20291\tr86\n1077\tother\n"};
     SessionModel model;
-    RecordingHost host;
-    OrderCollections c{model, host};
+    ListsHost around{model};
+    OrderCollections c{around.host};
 };
 
 TEST_F(RejectionTexts, EachCodeShowsItsText) {
@@ -568,7 +550,7 @@ TEST_F(RejectionTexts, EachCodeShowsItsText) {
 }
 
 TEST_F(RejectionTexts, LanguageWithoutTableFallsBackToEnglish) {
-    host.language = 5; // no such folder in this bundle
+    around.app.setSelectedLanguage(5); // no such folder in this bundle
     EXPECT_EQ(c.GetOrderRejectionReason(86), "r86");
 }
 

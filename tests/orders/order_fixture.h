@@ -1,6 +1,6 @@
 #pragma once
 // A small signed-in session built by hand: one instrument, one account in one group with settings
-// for the instrument, one trading session, and a capture of the refusal notices. Texts are the
+// for the instrument, one trading session, and the refusals the answers gave. Texts are the
 // language keys themselves, so a test reads which check refused.
 #include "model/records/account_details.h"
 #include "model/records/group_details.h"
@@ -10,8 +10,6 @@
 #include "model/session_model.h"
 #include "orders/order_manager.h"
 #include "orders/order_session.h"
-#include "platform/notification_center.h"
-#include "session/business/notification_names.h"
 
 #include <gtest/gtest.h>
 
@@ -27,10 +25,11 @@ public:
     std::string textForKey(std::string_view key) const override { return std::string(key); }
 };
 
+// A refusal as its answer gave it.
 struct PostedNotice {
     std::string text;
-    std::shared_ptr<Order> order; // under "ValidationKey"
-    bool hasUserInfo = false;
+    std::shared_ptr<Order> order;
+    std::string key;
 };
 
 class OrderFixture : public ::testing::Test {
@@ -84,16 +83,6 @@ protected:
         tradingSession->allowNewContigent = true;
         tradingSession->allowNewTpSl = true;
         model.fileSessionSettings(tradingSession);
-
-        observer = center.addObserver(std::string(kPlaceOrderNotification), [this](const auto& n) {
-            PostedNotice notice;
-            if (const auto* text = n.template objectAs<std::string>())
-                notice.text = *text;
-            notice.hasUserInfo = !n.userInfo.empty();
-            if (const auto* order = n.template info<std::shared_ptr<Order>>("ValidationKey"))
-                notice.order = *order;
-            notices.push_back(notice);
-        });
     }
 
     // A limit buy of 1 lot exactly on its distance bound (ask 1.2010 - 4 ticks).
@@ -146,28 +135,33 @@ protected:
     // Runs the chain and expects one refusal with `text`, carrying the order.
     void expectRefused(const std::shared_ptr<Order>& order, const std::string& text) {
         notices.clear();
-        EXPECT_FALSE(manager.Validate(order));
+        EXPECT_FALSE(kept(manager.Validate(order)));
         ASSERT_EQ(notices.size(), 1u);
         EXPECT_EQ(notices[0].text, text);
         EXPECT_EQ(notices[0].order, order);
     }
     void expectAccepted(const std::shared_ptr<Order>& order) {
         notices.clear();
-        EXPECT_TRUE(manager.Validate(order));
+        EXPECT_TRUE(kept(manager.Validate(order)));
         EXPECT_TRUE(notices.empty()) << notices.front().text;
+    }
+
+    // Keeps the refusal of an answer among the notices and hands the answer on.
+    OrderAnswer kept(OrderAnswer answer) {
+        if (!answer)
+            notices.push_back({answer.text, answer.order, answer.key});
+        return answer;
     }
 
     SessionModel model;
     KeyTextSession session{model};
-    platform::NotificationCenter center;
-    OrderMananger manager{session, center};
+    OrderMananger manager{session};
     std::shared_ptr<ItemDetails> item;
     std::shared_ptr<AccountDetails> account;
     std::shared_ptr<GroupDetails> group;
     GroupInstruments* settings = nullptr; // the group's own entry
     std::shared_ptr<SessionSettings> tradingSession;
     std::vector<PostedNotice> notices;
-    platform::ObserverId observer;
 };
 
 } // namespace tc

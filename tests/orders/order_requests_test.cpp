@@ -1,6 +1,7 @@
 #include "orders/order_requests.h"
 
 #include "client/headless_application.h"
+#include "fake_order_host.h"
 #include "order_fixture.h"
 #include "platform/user_defaults.h"
 #include "support/capturing_sender.h"
@@ -23,45 +24,6 @@ using namespace tc;
 using testing_support::asciiFrame;
 using testing_support::body;
 using testing_support::wireText;
-
-class FakeOrderContext : public OrderRequestContext {
-public:
-    explicit FakeOrderContext(SessionModel& model, interfaces::ApplicationInterface& app)
-        : model_(model), app_(app) {}
-    MessageSender& sender() override { return capture; }
-    bool isStreamConnected() const override { return streamUp; }
-    std::string userName() const override { return "jdoe"; }
-    std::string referenceId() const override { return "REF77"; }
-    std::int32_t requestId() const override { return 41; }
-    std::string serverTime() const override { return "20240315093000"; }
-    // 2024-03-15 09:30:00 UTC.
-    std::optional<platform::Date> serverDate() const override { return platform::Date{1710495000.0}; }
-    interfaces::ApplicationInterface& application() override { return app_; }
-    std::shared_ptr<Order> openPositionForId(std::string_view id) const override {
-        for (auto& o : model_.OpenOrderCollection)
-            if (o->OpenPositionId == id)
-                return o;
-        return nullptr;
-    }
-    std::shared_ptr<Order> pendingOrderForId(std::string_view id) const override {
-        for (auto& o : model_.PendingOrderCollection)
-            if (o->PendingOrderId == id)
-                return o;
-        return nullptr;
-    }
-    void addPendingOrder(std::shared_ptr<Order> order) override {
-        model_.PendingOrderCollection.push_back(std::move(order));
-    }
-    void appendJournal(std::string line) override { journal.push_back(std::move(line)); }
-
-    testing_support::CapturingSender capture;
-    bool streamUp = true;
-    std::vector<std::string> journal;
-
-private:
-    SessionModel& model_;
-    interfaces::ApplicationInterface& app_;
-};
 
 // Texts are the keys, but for the confirmation's line, which shows how its placeholders fill.
 class TextSession : public ModelOrderSession {
@@ -96,12 +58,12 @@ protected:
 
     std::vector<std::string> sentFrames() {
         std::vector<std::string> out;
-        for (const auto& r : context.capture.sent)
-            out.push_back(context.capture.opened(r));
+        for (const auto& r : host.capture.sent)
+            out.push_back(host.capture.opened(r));
         return out;
     }
     std::string lastFrame() {
-        return context.capture.sent.empty() ? "" : context.capture.opened(context.capture.sent.back());
+        return host.capture.sent.empty() ? "" : host.capture.opened(host.capture.sent.back());
     }
     std::vector<std::string> noticeTexts() const {
         std::vector<std::string> out;
@@ -145,11 +107,10 @@ protected:
     }
 
     std::unique_ptr<platform::UserDefaults> defaults = platform::UserDefaults::inMemory();
-    platform::NotificationCenter appCenter;
-    HeadlessApplication app{*defaults, appCenter};
-    FakeOrderContext context{model, app};
+    HeadlessApplication app{*defaults};
+    FakeOrderHost host{model, app};
     TextSession texts{model};
-    OrderRequests requests{context, texts, manager, center};
+    OrderRequests requests{host, texts, manager};
 };
 
 // ---- new orders
@@ -157,13 +118,13 @@ protected:
 TEST_F(OrderRequestsTest, MarketOrdersArePricedFromTheLiveQuoteAndJoinThePendingListAtOnce) {
     OrderInfo buy = marketBuy();
     buy.price = "9.9999"; // a market order ignores the typed price
-    ASSERT_TRUE(requests.PlaceOrder(buy)) << (notices.empty() ? "" : notices[0].text);
+    ASSERT_TRUE(kept(requests.PlaceOrder(buy))) << (notices.empty() ? "" : notices[0].text);
     EXPECT_EQ(lastFrame(),
               frameOf("10=60|34=1001|23=jdoe|33=42|19=REF77|12=EURUSD|32=29|117=51|37=1|38=1.2010|39=|40=|"
                       "90=0|36=45|77=-1|24=0|43=47"));
     ASSERT_EQ(model.PendingOrderCollection.size(), 1u);
     EXPECT_EQ(model.PendingOrderCollection[0]->RequestId, 42);
-    EXPECT_EQ(context.journal.size(), 1u);
+    EXPECT_EQ(host.journal.size(), 1u);
     EXPECT_EQ(requests.awaitingConfirmations(), 0u);
     EXPECT_TRUE(notices.empty());
 
@@ -173,7 +134,7 @@ TEST_F(OrderRequestsTest, MarketOrdersArePricedFromTheLiveQuoteAndJoinThePending
     sell.limitPrice = "0";
     sell.timeinForce = 3; // no wire value: the writer puts (null)
     sell.deliveryMode = 2;
-    ASSERT_TRUE(requests.PlaceOrder(sell));
+    ASSERT_TRUE(kept(requests.PlaceOrder(sell)));
     EXPECT_EQ(lastFrame(),
               frameOf("10=60|34=1001|23=jdoe|33=42|19=REF77|12=EURUSD|32=29|117=52|37=1|38=1.2000|39=|40=|"
                       "90=0|36=46|77=-1|24=0|43=(null)"));
@@ -187,7 +148,7 @@ TEST_F(OrderRequestsTest, LimitOrderCarriesItsPriceAndProtectivePricesAndAwaitsO
     limit.limitPrice = "1.2100";
     limit.TakeProfitEnabled = true;
     limit.timeinForce = 5;
-    ASSERT_TRUE(requests.PlaceOrder(limit)) << (notices.empty() ? "" : notices[0].text);
+    ASSERT_TRUE(kept(requests.PlaceOrder(limit))) << (notices.empty() ? "" : notices[0].text);
     EXPECT_EQ(lastFrame(),
               frameOf("10=60|34=1001|23=jdoe|33=42|19=REF77|12=EURUSD|32=30|117=51|37=1|38=1.1990|39=1.2100|"
                       "40=|90=0|36=45|77=-1|24=0|43=54"));
@@ -198,14 +159,14 @@ TEST_F(OrderRequestsTest, LimitOrderCarriesItsPriceAndProtectivePricesAndAwaitsO
 TEST_F(OrderRequestsTest, RefusedOrderTouchesNothing) {
     OrderInfo bad = marketBuy();
     bad.quantity = "0";
-    EXPECT_FALSE(requests.PlaceOrder(bad));
-    EXPECT_FALSE(requests.ValidationsBeforeOrderPlacing(bad));
+    EXPECT_FALSE(kept(requests.PlaceOrder(bad)));
+    EXPECT_FALSE(kept(requests.ValidationsBeforeOrderPlacing(bad)));
     EXPECT_EQ(noticeTexts(), (std::vector<std::string>{"1003", "1003"}));
-    EXPECT_TRUE(context.capture.sent.empty());
+    EXPECT_TRUE(host.capture.sent.empty());
     EXPECT_TRUE(model.PendingOrderCollection.empty());
-    EXPECT_TRUE(context.journal.empty());
-    EXPECT_TRUE(requests.ValidationsBeforeOrderPlacing(marketBuy()));
-    EXPECT_TRUE(context.capture.sent.empty());
+    EXPECT_TRUE(host.journal.empty());
+    EXPECT_TRUE(kept(requests.ValidationsBeforeOrderPlacing(marketBuy())));
+    EXPECT_TRUE(host.capture.sent.empty());
 }
 
 // ---- close, bracket change, edit, cancel (addressed by id)
@@ -218,54 +179,54 @@ TEST_F(OrderRequestsTest, CloseOfAPositionByIdSendsTheMarketPriceOfTheClosingSid
                 model.OpenOrderCollection.end());
     ASSERT_EQ(model.OpenOrderCollection.front(), other);
 
-    ASSERT_TRUE(requests.closePosition("P1", "1.5", 5)) << (notices.empty() ? "" : notices[0].text);
+    ASSERT_TRUE(kept(requests.closePosition("P1", "1.5", 5))) << (notices.empty() ? "" : notices[0].text);
     EXPECT_EQ(lastFrame(),
               frameOf("10=60|34=1001|125=P1|23=jdoe|33=42|19=REF77|12=EURUSD|32=29|117=51|37=1.5|38=1.2000|"
                       "90=0|36=46|77=5|24=0|43=47"));
-    EXPECT_EQ(noticeTexts(), (std::vector<std::string>{"AbortModal"}));
-    EXPECT_TRUE(context.journal.empty());
+    EXPECT_TRUE(notices.empty());
+    EXPECT_TRUE(host.journal.empty());
     EXPECT_TRUE(model.PendingOrderCollection.empty());
 
     // The whole remainder is allowed.
-    EXPECT_TRUE(requests.closePosition("P1", "2.0", -1));
+    EXPECT_TRUE(kept(requests.closePosition("P1", "2.0", -1)));
 }
 
 TEST_F(OrderRequestsTest, CloseQuantityChecksComeBeforeEverythingElse) {
     heldPosition("P1", 0, "1.00");
-    EXPECT_FALSE(requests.closePosition("P1", "1.5", -1));
-    EXPECT_FALSE(requests.closePosition("P1", "0", -1));
-    EXPECT_FALSE(requests.closePosition("P1", "-1", -1));
-    EXPECT_FALSE(requests.closePosition("P1", "one", -1));
-    EXPECT_FALSE(requests.closePosition("P9", "1", -1));
+    EXPECT_FALSE(kept(requests.closePosition("P1", "1.5", -1)));
+    EXPECT_FALSE(kept(requests.closePosition("P1", "0", -1)));
+    EXPECT_FALSE(kept(requests.closePosition("P1", "-1", -1)));
+    EXPECT_FALSE(kept(requests.closePosition("P1", "one", -1)));
+    EXPECT_FALSE(kept(requests.closePosition("P9", "1", -1)));
     EXPECT_EQ(noticeTexts(), (std::vector<std::string>{"1030 1", "1003", "1003", "1003", "20261 P9"}));
-    EXPECT_TRUE(context.capture.sent.empty());
+    EXPECT_TRUE(host.capture.sent.empty());
 }
 
 TEST_F(OrderRequestsTest, BracketChangeSendsZeroForAnUntickedLeg) {
     heldPosition("P1", 0, "2");
-    ASSERT_TRUE(requests.editPositionBrackets("P1", "1.2100", "1.1900", true, false))
+    ASSERT_TRUE(kept(requests.editPositionBrackets("P1", "1.2100", "1.1900", true, false)))
         << (notices.empty() ? "" : notices[0].text);
     EXPECT_EQ(lastFrame(), frameOf("10=72|1035=EBO|34=1001|23=jdoe|573=P1|33=42|19=REF77|12=EURUSD|32=29|"
                                    "117=51|37=2|38=1.1950|39=1.2100|40=0|90=0|36=46|24=0|43=47"));
-    EXPECT_EQ(noticeTexts(), (std::vector<std::string>{"AbortModal"}));
+    EXPECT_TRUE(notices.empty());
     EXPECT_TRUE(app.soundsPlayed().empty());
 }
 
 TEST_F(OrderRequestsTest, EditAndCancelOfAPendingOrder) {
     workingLimitBuy("W9", "1");
-    ASSERT_TRUE(requests.editPendingOrder("W9", "3", "1.1985", "", "", false, false))
+    ASSERT_TRUE(kept(requests.editPendingOrder("W9", "3", "1.1985", "", "", false, false)))
         << (notices.empty() ? "" : notices[0].text);
     EXPECT_EQ(lastFrame(), frameOf("10=72|1035=EWO|34=1001|23=jdoe|79=W9|33=42|19=REF77|12=EURUSD|32=30|"
                                    "117=51|37=3|38=1.1985|39=0|40=0|90=0|36=45|24=0|43=47"));
     EXPECT_TRUE(app.soundsPlayed().empty());
 
     // A cancel goes out as a market order of quantity 0 at the order's own price.
-    ASSERT_TRUE(requests.cancelPendingOrder("W9")) << notices.back().text;
+    ASSERT_TRUE(kept(requests.cancelPendingOrder("W9"))) << (notices.empty() ? "" : notices.back().text);
     EXPECT_EQ(lastFrame(), frameOf("10=72|1035=EWO|34=1001|23=jdoe|79=W9|33=42|19=REF77|12=EURUSD|32=29|"
                                    "117=51|37=0|38=1.1980|39=0|40=0|90=0|36=45|24=0|43=47"));
     EXPECT_EQ(app.soundsPlayed(), (std::vector<std::string>{"cancelOrder"}));
-    EXPECT_EQ(noticeTexts(), (std::vector<std::string>{"AbortModal", "AbortModal"}));
-    EXPECT_TRUE(context.journal.empty());
+    EXPECT_TRUE(notices.empty());
+    EXPECT_TRUE(host.journal.empty());
 }
 
 TEST_F(OrderRequestsTest, AWorkingSellKeepsItsOwnLotsForItsCancelOrReductionAfterTheLongLotsWent) {
@@ -278,34 +239,36 @@ TEST_F(OrderRequestsTest, AWorkingSellKeepsItsOwnLotsForItsCancelOrReductionAfte
     workingLimitBuy("W2", "2")->tradingMode = 1;
     ASSERT_LT(manager.getAllowedSellLots("EURUSD", "1001", 1), 0);
 
-    EXPECT_TRUE(requests.cancelPendingOrder("W1")) << notices.back().text;
-    EXPECT_TRUE(requests.editPendingOrder("W1", "1", "1.2040", "", "", false, false)) << notices.back().text;
-    EXPECT_TRUE(requests.editPendingOrder("W1", "2", "1.2040", "", "", false, false)) << notices.back().text;
+    EXPECT_TRUE(kept(requests.cancelPendingOrder("W1"))) << (notices.empty() ? "" : notices.back().text);
+    EXPECT_TRUE(kept(requests.editPendingOrder("W1", "1", "1.2040", "", "", false, false)))
+        << (notices.empty() ? "" : notices.back().text);
+    EXPECT_TRUE(kept(requests.editPendingOrder("W1", "2", "1.2040", "", "", false, false)))
+        << (notices.empty() ? "" : notices.back().text);
     // Growing it still needs free long lots.
-    EXPECT_FALSE(requests.editPendingOrder("W1", "3", "1.2040", "", "", false, false));
-    EXPECT_EQ(noticeTexts(), (std::vector<std::string>{"AbortModal", "AbortModal", "AbortModal", "1196"}));
-    EXPECT_EQ(context.capture.sent.size(), 3u);
+    EXPECT_FALSE(kept(requests.editPendingOrder("W1", "3", "1.2040", "", "", false, false)));
+    EXPECT_EQ(noticeTexts(), (std::vector<std::string>{"1196"}));
+    EXPECT_EQ(host.capture.sent.size(), 3u);
 }
 
 TEST_F(OrderRequestsTest, CancelOfAnOrderWithNothingRemainingIsRefusedWhateverTheZeroLooksLike) {
     workingLimitBuy("W1", "0");
     workingLimitBuy("W2", "0.0");
     workingLimitBuy("W3", "0.000000");
-    EXPECT_FALSE(requests.cancelPendingOrder("W1"));
-    EXPECT_FALSE(requests.cancelPendingOrder("W2"));
-    EXPECT_FALSE(requests.cancelPendingOrder("W3"));
-    EXPECT_FALSE(requests.cancelPendingOrder("gone"));
+    EXPECT_FALSE(kept(requests.cancelPendingOrder("W1")));
+    EXPECT_FALSE(kept(requests.cancelPendingOrder("W2")));
+    EXPECT_FALSE(kept(requests.cancelPendingOrder("W3")));
+    EXPECT_FALSE(kept(requests.cancelPendingOrder("gone")));
     EXPECT_EQ(noticeTexts(), (std::vector<std::string>{"1003", "1003", "1003", "20261 gone"}));
-    EXPECT_TRUE(context.capture.sent.empty());
+    EXPECT_TRUE(host.capture.sent.empty());
     EXPECT_TRUE(app.soundsPlayed().empty());
 }
 
 TEST_F(OrderRequestsTest, RefusalsOfTheRequestsFillTheirValueIntoTheEnglishText) {
     ModelOrderSession english(model);
-    OrderRequests englishRequests(context, english, manager, center);
+    OrderRequests englishRequests(host, english, manager);
     heldPosition("P1", 0, "2.50");
-    EXPECT_FALSE(englishRequests.cancelPendingOrder("W404"));
-    EXPECT_FALSE(englishRequests.closePosition("P1", "3", -1));
+    EXPECT_FALSE(kept(englishRequests.cancelPendingOrder("W404")));
+    EXPECT_FALSE(kept(englishRequests.closePosition("P1", "3", -1)));
     EXPECT_EQ(noticeTexts(),
               (std::vector<std::string>{"Position or order W404 is no longer held.",
                                         "The quantity is more than the position holds (2.5 lots)."}));
@@ -321,8 +284,8 @@ TEST_F(OrderRequestsTest, WorkingEditWithoutACancelOrEditSubtypeIsNotSent) {
     info.price = "1.1985";
     info.orderNo = "W9";
     info.editorderReqType = 0;
-    EXPECT_FALSE(requests.PlaceEditWorkingOrder(info));
-    EXPECT_TRUE(context.capture.sent.empty());
+    EXPECT_FALSE(kept(requests.PlaceEditWorkingOrder(info)));
+    EXPECT_TRUE(host.capture.sent.empty());
     // Said as an incomplete request, not as characters the server refuses.
     EXPECT_EQ(noticeTexts(), std::vector<std::string>{std::string(OrderRequests::kIncompleteKey)});
 }
@@ -335,21 +298,21 @@ TEST_F(OrderRequestsTest, OffsetSendsTheDetailsAsComposedByTheWindow) {
     model.fileSessionSettings(hedgeSession);
     item->CurrentTradeSessionSettingId = 1;
     const std::string details = wireText("P1<C>2<R><S>P7<C>1<R>P8<C>1<R><S>");
-    ASSERT_TRUE(requests.PlaceOffsetOrder(details, "EURUSD", "1001"))
+    ASSERT_TRUE(kept(requests.PlaceOffsetOrder(details, "EURUSD", "1001")))
         << (notices.empty() ? "" : notices[0].text);
     EXPECT_EQ(lastFrame(), asciiFrame(body("10=1052|34=1001|12=EURUSD|583=P1<C>2<R><S>P7<C>1<R>P8<C>1<R><S>|"
                                            "23=jdoe|19=REF77|21=20240315093000")));
     EXPECT_TRUE(notices.empty());
-    EXPECT_TRUE(context.journal.empty());
+    EXPECT_TRUE(host.journal.empty());
 
     // The session of the fixture's instrument does not allow offsets: refused by the check.
     item->CurrentTradeSessionSettingId = 3;
-    EXPECT_FALSE(requests.PlaceOffsetOrder(details, "EURUSD", "1001"));
+    EXPECT_FALSE(kept(requests.PlaceOffsetOrder(details, "EURUSD", "1001")));
     EXPECT_EQ(noticeTexts(), (std::vector<std::string>{"1071"}));
     // A field end inside the details would cut the frame.
     item->CurrentTradeSessionSettingId = 1;
-    EXPECT_FALSE(requests.PlaceOffsetOrder(wireText("P1<F>"), "EURUSD", "1001"));
-    EXPECT_EQ(context.capture.sent.size(), 1u);
+    EXPECT_FALSE(kept(requests.PlaceOffsetOrder(wireText("P1<F>"), "EURUSD", "1001")));
+    EXPECT_EQ(host.capture.sent.size(), 1u);
 }
 
 TEST_F(OrderRequestsTest, OffsetByLegsComposesTheDetailsFromTheHeldPositions) {
@@ -370,7 +333,7 @@ TEST_F(OrderRequestsTest, OffsetByLegsComposesTheDetailsFromTheHeldPositions) {
     heldPosition("P9", 1, "1", "1002"); // another account
     const auto q = [](std::string_view text) { return *platform::Decimal::fromString(text); };
     const Leg legs[] = {{"P7", q("1.0")}, {"P8", q("0.5")}};
-    ASSERT_TRUE(requests.offsetPosition("P1", legs)) << (notices.empty() ? "" : notices[0].text);
+    ASSERT_TRUE(kept(requests.offsetPosition("P1", legs))) << (notices.empty() ? "" : notices[0].text);
     EXPECT_EQ(lastFrame(),
               asciiFrame(body("10=1052|34=1001|12=EURUSD|583=P1<C>1.5<R><S>P7<C>1<R>P8<C>0.5<R><S>|"
                               "23=jdoe|19=REF77|21=20240315093000")));
@@ -383,20 +346,20 @@ TEST_F(OrderRequestsTest, OffsetByLegsComposesTheDetailsFromTheHeldPositions) {
     const Leg zero[] = {{"P7", q("0")}};
     const Leg gone[] = {{"P6", q("1")}};
     notices.clear();
-    EXPECT_FALSE(requests.offsetPosition("P1", ownSide));
-    EXPECT_FALSE(requests.offsetPosition("P1", otherAccount));
-    EXPECT_FALSE(requests.offsetPosition("P1", aboveLeg));
-    EXPECT_FALSE(requests.offsetPosition("P1", aboveTotal));
-    EXPECT_FALSE(requests.offsetPosition("P1", zero));
-    EXPECT_FALSE(requests.offsetPosition("P1", gone));
-    EXPECT_FALSE(requests.offsetPosition("P1", {}));
-    EXPECT_FALSE(requests.offsetPosition("P6", legs));
+    EXPECT_FALSE(kept(requests.offsetPosition("P1", ownSide)));
+    EXPECT_FALSE(kept(requests.offsetPosition("P1", otherAccount)));
+    EXPECT_FALSE(kept(requests.offsetPosition("P1", aboveLeg)));
+    EXPECT_FALSE(kept(requests.offsetPosition("P1", aboveTotal)));
+    EXPECT_FALSE(kept(requests.offsetPosition("P1", zero)));
+    EXPECT_FALSE(kept(requests.offsetPosition("P1", gone)));
+    EXPECT_FALSE(kept(requests.offsetPosition("P1", {})));
+    EXPECT_FALSE(kept(requests.offsetPosition("P6", legs)));
     std::vector<std::string> keys; // the texts are the keys, some with the id after them
     for (const auto& n : notices)
         keys.push_back(n.text.substr(0, 5));
     EXPECT_EQ(keys, (std::vector<std::string>{"20262", "20262", "20243", "20242", "20241", "20261", "20262",
                                               "20261"}));
-    EXPECT_EQ(context.capture.sent.size(), 1u);
+    EXPECT_EQ(host.capture.sent.size(), 1u);
 }
 
 TEST_F(OrderRequestsTest, MultiAccountOrderCarriesOneRecordPerAccountWithTheSameRequestId) {
@@ -412,19 +375,19 @@ TEST_F(OrderRequestsTest, MultiAccountOrderCarriesOneRecordPerAccountWithTheSame
     info.orderDetails = requests.multiAccountDetails(accounts);
     EXPECT_EQ(info.orderDetails,
               wireText("1001<C>1.000000<C>42<R>1002<C>2.500000<C>42<R>1003<C>0.100000<C>42<R>"));
-    ASSERT_TRUE(requests.CreateNewBulkOrderMessage(info));
+    ASSERT_TRUE(kept(requests.CreateNewBulkOrderMessage(info)));
     EXPECT_EQ(lastFrame(),
               frameOf("10=77|23=jdoe|19=REF77|12=EURUSD|32=30|117=52|38=1.2050|39=|40=|90=0|36=46|"
                       "77=-1|24=0|43=54",
                       "91=1001<C>1.000000<C>42<R>1002<C>2.500000<C>42<R>1003<C>0.100000<C>42<R>"));
     EXPECT_TRUE(model.PendingOrderCollection.empty());
-    EXPECT_EQ(context.journal.size(), 1u);
+    EXPECT_EQ(host.journal.size(), 1u);
     EXPECT_EQ(requests.awaitingConfirmations(), 3u);
 
     // No account at all: nothing to send.
     info.orderDetails.clear();
-    EXPECT_FALSE(requests.CreateNewBulkOrderMessage(info));
-    EXPECT_EQ(context.capture.sent.size(), 1u);
+    EXPECT_FALSE(kept(requests.CreateNewBulkOrderMessage(info)));
+    EXPECT_EQ(host.capture.sent.size(), 1u);
 }
 
 TEST_F(OrderRequestsTest, MultiAccountOrderNamesTheTypedInstrumentEvenWithoutAQuote) {
@@ -434,7 +397,7 @@ TEST_F(OrderRequestsTest, MultiAccountOrderNamesTheTypedInstrumentEvenWithoutAQu
     info.deliveryMode = 1;
     info.timeinForce = 1;
     info.orderDetails = wireText("1001<C>1.000000<C>42<R>");
-    ASSERT_TRUE(requests.CreateNewBulkOrderMessage(info));
+    ASSERT_TRUE(kept(requests.CreateNewBulkOrderMessage(info)));
     EXPECT_EQ(lastFrame(),
               asciiFrame(body("10=77|23=jdoe|19=REF77|12=NOPE|32=29|117=51|38=0.00|39=|40=|90=0|36=45|"
                               "77=0|24=0|43=47|56=0.00|54=0.00|61=0.00|60=0.00|62=0.00|67=|"
@@ -459,11 +422,6 @@ protected:
         p2 = heldPosition("P2", 1, "1", "1002");
         p2->ItemCode = "GBPUSD";
         p3 = heldPosition("P3", 0, "0.5", "1002");
-        bulkClose = center.addObserver(std::string(kBulkCloseNotification), [this](const auto& n) {
-            const auto* type = n.template info<std::string>("73");
-            announcements.push_back(type ? *type : "?");
-            EXPECT_FALSE(n.object.hasValue());
-        });
     }
     std::string bodyOf(const std::string& frame) {
         MessageBase m;
@@ -475,24 +433,21 @@ protected:
     }
 
     std::shared_ptr<Order> p1, p2, p3;
-    std::vector<std::string> announcements;
-    platform::ObserverId bulkClose;
 };
 
 TEST_F(CloseAllTest, AllListedPositionsInOneRequest) {
     const std::string ids[] = {"P1", "P2", "P3"};
-    ASSERT_TRUE(requests.closeAllPositions(ids, 1));
+    ASSERT_TRUE(kept(requests.closeAllPositions(ids, 1)));
     EXPECT_EQ(lastFrame(),
               asciiFrame(body("10=82|583=1001<R>1002<R><S>1<S>2<S>7<R>8<R>7<R><S><S>"
                               "7<C>1.200000<C>1.201000<C>20240315092958<R>"
                               "8<C>1.300000<C>1.300200<C>20240315092959<R><S>0<S>0<S>0<S>0<S><S>|"
                               "20=42|23=jdoe|19=REF77|21=20240315093000")));
-    EXPECT_EQ(announcements, (std::vector<std::string>{"82"}));
 }
 
 TEST_F(CloseAllTest, SelectedPositionsListEachEntryWithAnEmptySecondField) {
     const std::shared_ptr<const Order> list[] = {p1, p2};
-    ASSERT_TRUE(requests.createBulkClosePositionInfo(list, 3));
+    ASSERT_TRUE(kept(requests.createBulkClosePositionInfo(list, 3)));
     EXPECT_EQ(
         bodyOf(lastFrame()),
         wireText(
@@ -500,67 +455,66 @@ TEST_F(CloseAllTest, SelectedPositionsListEachEntryWithAnEmptySecondField) {
             "201000<C>20240315092958<R>8<C>1.300000<C>1.300200<C>20240315092959<R><S>0<S>0<S>0<S>0<S><S>"));
 }
 
-TEST_F(CloseAllTest, EmptyListStillAnnouncesAndUnknownInstrumentsPriceAsZero) {
-    ASSERT_TRUE(requests.createBulkClosePositionInfo({}, 1));
+TEST_F(CloseAllTest, EmptyListStillGoesOutAndUnknownInstrumentsPriceAsZero) {
+    ASSERT_TRUE(kept(requests.createBulkClosePositionInfo({}, 1)));
     EXPECT_EQ(bodyOf(lastFrame()), wireText("<S>1<S>2<S><S><S><S>0<S>0<S>0<S>0<S><S>"));
     p3->ItemCode = "XAUUSD";
     const std::shared_ptr<const Order> list[] = {p3};
-    ASSERT_TRUE(requests.createBulkClosePositionInfo(list, 1));
+    ASSERT_TRUE(kept(requests.createBulkClosePositionInfo(list, 1)));
     EXPECT_EQ(bodyOf(lastFrame()),
               wireText("1002<R><S>1<S>2<S>0<R><S><S>0<C>0.000000<C>0.000000<C><R><S>0<S>0<S>0<S>0<S><S>"));
-    EXPECT_EQ(announcements, (std::vector<std::string>{"82", "82"}));
+    EXPECT_EQ(host.capture.sent.size(), 2u);
 }
 
 TEST_F(CloseAllTest, GonePositionsAndClosedRemaindersAreLeftOut) {
     p2->RemainingQty = "0.0";
     const std::string ids[] = {"P2", "P9", "P3"};
-    ASSERT_TRUE(requests.closeAllPositions(ids, 3));
+    ASSERT_TRUE(kept(requests.closeAllPositions(ids, 3)));
     EXPECT_EQ(bodyOf(lastFrame()), wireText("1002<R><S>3<S>2<S>7<R><S>P3<C><C>0.5<C>1002<R><S>7<C>1.200000<C>"
                                             "1.201000<C>20240315092958<R><S>0<S>0<S>0<S>0<S><S>"));
     // Request types other than 1 and 3 are not sent.
-    EXPECT_FALSE(requests.closeAllPositions(ids, 2));
-    EXPECT_EQ(announcements, (std::vector<std::string>{"82"}));
+    EXPECT_FALSE(kept(requests.closeAllPositions(ids, 2)));
+    EXPECT_EQ(host.capture.sent.size(), 1u);
 }
 
-TEST_F(CloseAllTest, PerPositionCheckPostsTheRefusedOrder) {
-    EXPECT_TRUE(requests.validatePositionForCloseAll("P1"));
+TEST_F(CloseAllTest, PerPositionCheckAnswersWithTheRefusedOrder) {
+    EXPECT_TRUE(kept(requests.validatePositionForCloseAll("P1")));
     account->tradingStatus = 3;
-    EXPECT_FALSE(requests.validatePositionForCloseAll("P1"));
+    EXPECT_FALSE(kept(requests.validatePositionForCloseAll("P1")));
     ASSERT_EQ(notices.size(), 1u);
     EXPECT_EQ(notices[0].text, "0334");
     ASSERT_NE(notices[0].order, nullptr);
     EXPECT_EQ(std::tuple(notices[0].order->LiqudateOrderNumber, notices[0].order->tradingMode,
                          notices[0].order->isCloseNew),
               std::tuple("P1", 1, true));
-    EXPECT_TRUE(context.capture.sent.empty());
+    EXPECT_TRUE(host.capture.sent.empty());
 }
 
 // ---- stream down
 
 TEST_F(CloseAllTest, EveryRequestIsRefusedWhileTheStreamIsDown) {
-    context.streamUp = false;
+    host.streamUp = false;
     workingLimitBuy("W9", "1");
     OrderInfo multi = marketBuy();
     multi.orderDetails = wireText("1001<C>1.000000<C>42<R>");
     const std::string ids[] = {"P1"};
-    EXPECT_FALSE(requests.PlaceOrder(marketBuy()));
-    EXPECT_FALSE(requests.closePosition("P1", "1", -1));
-    EXPECT_FALSE(requests.editPositionBrackets("P1", "1.2100", "", true, false));
-    EXPECT_FALSE(requests.editPendingOrder("W9", "1", "1.1985", "", "", false, false));
-    EXPECT_FALSE(requests.cancelPendingOrder("W9"));
-    EXPECT_FALSE(requests.PlaceOffsetOrder(wireText("P1<C>1<R><S><S>"), "EURUSD", "1001"));
-    EXPECT_FALSE(requests.CreateNewBulkOrderMessage(multi));
-    EXPECT_FALSE(requests.closeAllPositions(ids, 1));
+    EXPECT_FALSE(kept(requests.PlaceOrder(marketBuy())));
+    EXPECT_FALSE(kept(requests.closePosition("P1", "1", -1)));
+    EXPECT_FALSE(kept(requests.editPositionBrackets("P1", "1.2100", "", true, false)));
+    EXPECT_FALSE(kept(requests.editPendingOrder("W9", "1", "1.1985", "", "", false, false)));
+    EXPECT_FALSE(kept(requests.cancelPendingOrder("W9")));
+    EXPECT_FALSE(kept(requests.PlaceOffsetOrder(wireText("P1<C>1<R><S><S>"), "EURUSD", "1001")));
+    EXPECT_FALSE(kept(requests.CreateNewBulkOrderMessage(multi)));
+    EXPECT_FALSE(kept(requests.closeAllPositions(ids, 1)));
     EXPECT_EQ(noticeTexts(), std::vector<std::string>(8, "1007"));
-    EXPECT_TRUE(context.capture.sent.empty());
+    EXPECT_TRUE(host.capture.sent.empty());
     EXPECT_EQ(model.PendingOrderCollection.size(), 1u);
-    EXPECT_TRUE(context.journal.empty());
-    EXPECT_TRUE(announcements.empty());
+    EXPECT_TRUE(host.journal.empty());
     EXPECT_TRUE(app.soundsPlayed().empty());
     EXPECT_EQ(requests.awaitingConfirmations(), 0u);
 
-    context.streamUp = true;
-    EXPECT_TRUE(requests.PlaceOrder(marketBuy()));
+    host.streamUp = true;
+    EXPECT_TRUE(kept(requests.PlaceOrder(marketBuy())));
 }
 
 // ---- confirmation of stored pending orders
@@ -596,23 +550,21 @@ TEST_F(OrderRequestsTest, OnePendingOrderOneConfirmationHoweverManyWereSent) {
     OrderInfo limit = marketBuy();
     limit.orderType = 2;
     limit.price = "1.1990";
-    ASSERT_TRUE(requests.PlaceOrder(limit));
-    ASSERT_TRUE(requests.PlaceOrder(limit));
+    ASSERT_TRUE(kept(requests.PlaceOrder(limit)));
+    ASSERT_TRUE(kept(requests.PlaceOrder(limit)));
     ASSERT_EQ(requests.awaitingConfirmations(), 2u);
-    const std::size_t observersWhileWaiting = center.observerCount();
 
     const auto a = storedLimitBuy("A");
-    center.post(std::string(kPendingOrderNotification), a);
-    center.post(std::string(kPendingOrderNotification), a); // the same order again
-    center.post(std::string(kPendingOrderNotification), storedLimitBuy("B"));
-    center.post(std::string(kPendingOrderNotification), storedLimitBuy("C"));
+    requests.ShowOrderConfirmation(*a);
+    requests.ShowOrderConfirmation(*a); // the same order again
+    requests.ShowOrderConfirmation(*storedLimitBuy("B"));
+    requests.ShowOrderConfirmation(*storedLimitBuy("C"));
 
     const auto alerts = app.callsNamed("showMessageAlert");
     ASSERT_EQ(alerts.size(), 2u);
     EXPECT_NE(alerts[0].args.at(0).find("0070 : A\n"), std::string::npos);
     EXPECT_NE(alerts[1].args.at(0).find("0070 : B\n"), std::string::npos);
     EXPECT_EQ(requests.awaitingConfirmations(), 0u);
-    EXPECT_EQ(center.observerCount(), observersWhileWaiting - 1);
 }
 
 TEST_F(OrderRequestsTest, WithoutTheAlertPreferenceTheUserGetsABannerAndASystemNotification) {
@@ -620,8 +572,8 @@ TEST_F(OrderRequestsTest, WithoutTheAlertPreferenceTheUserGetsABannerAndASystemN
     OrderInfo limit = marketBuy();
     limit.orderType = 2;
     limit.price = "1.1990";
-    ASSERT_TRUE(requests.PlaceOrder(limit));
-    center.post(std::string(kPendingOrderNotification), storedLimitBuy("A"));
+    ASSERT_TRUE(kept(requests.PlaceOrder(limit)));
+    requests.ShowOrderConfirmation(*storedLimitBuy("A"));
     EXPECT_TRUE(app.callsNamed("showMessageAlert").empty());
     const auto banners = app.callsNamed("showMessageBanner");
     const auto system = app.callsNamed("showSystemNotification");
@@ -630,51 +582,49 @@ TEST_F(OrderRequestsTest, WithoutTheAlertPreferenceTheUserGetsABannerAndASystemN
     EXPECT_EQ(banners[0].args, (std::vector<std::string>{system[0].args.at(1), system[0].args.at(0)}));
 }
 
-// A modal alert runs the main queue, so the next stored order can be announced while it is open.
+// A modal alert runs the main queue, so the next stored order can be filed while it is open.
 class ModalAlertApplication : public HeadlessApplication {
 public:
     using HeadlessApplication::HeadlessApplication;
     void showMessageAlert(const std::string& message, const std::string& title) override {
         HeadlessApplication::showMessageAlert(message, title);
         if (auto next = std::exchange(announceWhileOpen, nullptr))
-            orderCenter->post(std::string(kPendingOrderNotification), next);
+            orderRequests->ShowOrderConfirmation(*next);
     }
-    platform::NotificationCenter* orderCenter = nullptr;
+    OrderRequests* orderRequests = nullptr;
     std::shared_ptr<Order> announceWhileOpen;
 };
 
 TEST_F(OrderRequestsTest, AnOrderAnnouncedWhileTheConfirmationIsOpenIsNotConfirmedInItsPlace) {
-    ModalAlertApplication modal{*defaults, appCenter};
-    modal.orderCenter = &center;
-    FakeOrderContext modalContext{model, modal};
-    OrderRequests modalRequests{modalContext, texts, manager, center};
-    const std::size_t observersBefore = center.observerCount();
+    ModalAlertApplication modal{*defaults};
+    FakeOrderHost modalContext{model, modal};
+    OrderRequests modalRequests{modalContext, texts, manager};
+    modal.orderRequests = &modalRequests;
 
     OrderInfo limit = marketBuy();
     limit.orderType = 2;
     limit.price = "1.1990";
-    ASSERT_TRUE(modalRequests.PlaceOrder(limit));
+    ASSERT_TRUE(kept(modalRequests.PlaceOrder(limit)));
     modal.announceWhileOpen = storedLimitBuy("B");
-    center.post(std::string(kPendingOrderNotification), storedLimitBuy("A"));
+    modalRequests.ShowOrderConfirmation(*storedLimitBuy("A"));
 
     // One order placed, one confirmation, and nothing left waiting.
     const auto alerts = modal.callsNamed("showMessageAlert");
     ASSERT_EQ(alerts.size(), 1u);
     EXPECT_NE(alerts[0].args.at(0).find("0070 : A\n"), std::string::npos);
     EXPECT_EQ(modalRequests.awaitingConfirmations(), 0u);
-    EXPECT_EQ(center.observerCount(), observersBefore);
 
     // The next limit order is confirmed as usual.
-    ASSERT_TRUE(modalRequests.PlaceOrder(limit));
+    ASSERT_TRUE(kept(modalRequests.PlaceOrder(limit)));
     EXPECT_EQ(modalRequests.awaitingConfirmations(), 1u);
-    center.post(std::string(kPendingOrderNotification), storedLimitBuy("C"));
+    modalRequests.ShowOrderConfirmation(*storedLimitBuy("C"));
     ASSERT_EQ(modal.callsNamed("showMessageAlert").size(), 2u);
     EXPECT_EQ(modalRequests.awaitingConfirmations(), 0u);
 }
 
 TEST_F(OrderRequestsTest, StoredOrdersWhileNothingIsAwaitedAreNotConfirmed) {
-    ASSERT_TRUE(requests.PlaceOrder(marketBuy()));
-    center.post(std::string(kPendingOrderNotification), storedLimitBuy("A"));
+    ASSERT_TRUE(kept(requests.PlaceOrder(marketBuy())));
+    requests.ShowOrderConfirmation(*storedLimitBuy("A"));
     EXPECT_TRUE(app.callsNamed("showMessageAlert").empty());
 }
 

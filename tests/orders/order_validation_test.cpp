@@ -169,7 +169,7 @@ TEST_F(Verify, GroupTradingSwitchAndMissingSettings) {
     // Validate stops a missing setting earlier; called on its own the second half names it.
     group->GroupInstrumentCollection = {};
     notices.clear();
-    EXPECT_FALSE(manager.VerifyOrder(limitBuy()));
+    EXPECT_FALSE(kept(manager.VerifyOrder(limitBuy())));
     ASSERT_EQ(notices.size(), 1u);
     EXPECT_EQ(notices[0].text, "1075");
 }
@@ -353,10 +353,11 @@ using OffsetCheck = OrderFixture;
 TEST_F(OffsetCheck, RefusalsCarryNoOrder) {
     const auto expectOffsetRefused = [this](const std::string& key) {
         notices.clear();
-        EXPECT_FALSE(manager.validateOffsetPosition("EURUSD", "1001"));
+        EXPECT_FALSE(kept(manager.validateOffsetPosition("EURUSD", "1001")));
         ASSERT_EQ(notices.size(), 1u);
         EXPECT_EQ(notices[0].text, key);
-        EXPECT_FALSE(notices[0].hasUserInfo);
+        EXPECT_EQ(notices[0].key, key);
+        EXPECT_EQ(notices[0].order, nullptr);
     };
     item->CurrentTradeSessionSettingId = 4;
     expectOffsetRefused("1049");
@@ -367,7 +368,7 @@ TEST_F(OffsetCheck, RefusalsCarryNoOrder) {
     model.fileSessionSettings(tradingSession);
     item->CurrentTradeSessionSettingId = 1;
     notices.clear();
-    EXPECT_TRUE(manager.validateOffsetPosition("EURUSD", "1001"));
+    EXPECT_TRUE(kept(manager.validateOffsetPosition("EURUSD", "1001")));
     EXPECT_TRUE(notices.empty());
     for (const auto& [status, key] : std::vector<std::pair<int, std::string>>{
              {2, "1072"}, {4, "1072"}, {6, "1072"}, {3, "0334"}, {5, "0333"}}) {
@@ -385,20 +386,20 @@ TEST_F(OffsetCheck, RefusalsCarryNoOrder) {
     expectOffsetRefused("1075");
 }
 
-using RefusalNotice = OrderFixture;
+using RefusalAnswer = OrderFixture;
 
-TEST_F(RefusalNotice, AbortModalAndRefusalsWithoutAnOrderHaveNoUserInfo) {
-    manager.sendNotification("AbortModal", nullptr);
-    ASSERT_EQ(notices.size(), 1u);
-    EXPECT_EQ(notices[0].text, "AbortModal");
-    EXPECT_FALSE(notices[0].hasUserInfo);
-    auto o = limitBuy();
-    manager.sendNotification("refused", o);
-    ASSERT_EQ(notices.size(), 2u);
-    EXPECT_EQ(notices[1].order, o);
+TEST_F(RefusalAnswer, CarriesItsKeyTextAndOrderAndAPassCarriesNone) {
+    auto o = limitBuy("1.1990", "0");
+    const OrderAnswer refused = manager.Validate(o);
+    EXPECT_FALSE(refused);
+    EXPECT_EQ(std::tuple(refused.key, refused.text, refused.order), std::tuple("1003", "1003", o));
+    const OrderAnswer passed = manager.Validate(limitBuy());
+    EXPECT_TRUE(passed);
+    EXPECT_TRUE(passed.key.empty() && passed.text.empty());
+    EXPECT_FALSE(manager.Validate(nullptr));
 }
 
-TEST_F(RefusalNotice, ModelSessionLooksTheTextUpInTheUsersLanguage) {
+TEST_F(RefusalAnswer, ModelSessionLooksTheTextUpInTheUsersLanguage) {
     ModelOrderSession plain(model);
     // Without a string table the key stands for its text; with one the text differs from the key.
     const std::string text = plain.textForKey("1007");

@@ -10,7 +10,7 @@ protected:
     ShortSell() { settings->AllowShortSelling = false; }
     bool allowed(const std::shared_ptr<Order>& order) {
         notices.clear();
-        return manager.verifyShortSellAllowed(order);
+        return kept(manager.verifyShortSellAllowed(order)).passed;
     }
 };
 

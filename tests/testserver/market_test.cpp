@@ -106,12 +106,22 @@ TEST(CommandLine, DefaultsMatchTheSimulationEntry) {
               std::tuple("127.0.0.1", 5100, 5101, 5102, testserver::defaultMarketPath()));
     EXPECT_GT(line.options->rate, 0);
     EXPECT_EQ(line.options->snapshotForm, testserver::SnapshotForm::Amp);
+    // The news feed where the simulation entry reads it; servers made in-process serve none.
+    EXPECT_EQ(std::pair(line.options->newsPort, line.options->newsHttpPort), std::pair(5103, 5104));
+    EXPECT_EQ(testserver::ServerOptions().newsPort, -1);
 }
 
 TEST(CommandLine, ReadsEveryOption) {
-    const auto v =
-        args({"--host", "127.0.0.2", "--port", "0", "--feed-port", "6001", "--data-port", "65535", "--market",
-              "/tmp/m.market", "--rate", "2.5", "--seed", "18446744073709551615", "--snapshot", "xml"});
+    const auto v = args({"--host",           "127.0.0.2",
+                         "--port",           "0",
+                         "--feed-port",      "6001",
+                         "--data-port",      "65535",
+                         "--market",         "/tmp/m.market",
+                         "--rate",           "2.5",
+                         "--seed",           "18446744073709551615",
+                         "--snapshot",       "xml",
+                         "--news-port",      "0",
+                         "--news-http-port", "7004"});
     auto line = testserver::parseCommandLine(v);
     ASSERT_TRUE(line.options) << line.error;
     EXPECT_EQ(std::tuple(line.options->host, line.options->port, line.options->feedPort,
@@ -120,14 +130,16 @@ TEST(CommandLine, ReadsEveryOption) {
     EXPECT_DOUBLE_EQ(line.options->rate, 2.5);
     EXPECT_EQ(line.options->seed, 18446744073709551615ULL);
     EXPECT_EQ(line.options->snapshotForm, testserver::SnapshotForm::Xml);
+    EXPECT_EQ(std::pair(line.options->newsPort, line.options->newsHttpPort), std::pair(0, 7004));
 }
 
 TEST(CommandLine, RefusesBadLines) {
     const std::vector<std::vector<std::string_view>> bad = {
-        {"--port"},          {"--port", "65536"},    {"--port", "-1"},  {"--port", "80x"},
-        {"--feed-port", ""}, {"--rate", "-1"},       {"--rate", "nan"}, {"--rate", "1e9"},
-        {"--seed", "-3"},    {"--market", ""},       {"--verbose"},     {"5100"},
-        {"--host", ""},      {"--snapshot", "json"}, {"--snapshot"},
+        {"--port"},           {"--port", "65536"},    {"--port", "-1"},  {"--port", "80x"},
+        {"--feed-port", ""},  {"--rate", "-1"},       {"--rate", "nan"}, {"--rate", "1e9"},
+        {"--seed", "-3"},     {"--market", ""},       {"--verbose"},     {"5100"},
+        {"--host", ""},       {"--snapshot", "json"}, {"--snapshot"},    {"--news-port", "70000"},
+        {"--news-http-port"},
     };
     for (const auto& v : bad) {
         auto line = testserver::parseCommandLine(v);

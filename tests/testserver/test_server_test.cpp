@@ -371,8 +371,20 @@ TEST(ServerProgram, PrintsTheListeningLineAndStopsOnSigterm) {
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, out[1], 1);
     posix_spawn_file_actions_addclose(&actions, out[0]);
-    const char* argv[] = {TC_TESTSERVER_BINARY, "--port", "0",      "--feed-port", "0",
-                          "--data-port",        "0",      "--rate", "5",           nullptr};
+    const char* argv[] = {TC_TESTSERVER_BINARY,
+                          "--port",
+                          "0",
+                          "--feed-port",
+                          "0",
+                          "--data-port",
+                          "0",
+                          "--news-port",
+                          "0",
+                          "--news-http-port",
+                          "0",
+                          "--rate",
+                          "5",
+                          nullptr};
     pid_t pid = 0;
     ASSERT_EQ(posix_spawn(&pid, TC_TESTSERVER_BINARY, &actions, nullptr, const_cast<char**>(argv), environ),
               0);
@@ -385,8 +397,10 @@ TEST(ServerProgram, PrintsTheListeningLineAndStopsOnSigterm) {
     while (line.find('\n') == std::string::npos && ::poll(&p, 1, 10000) > 0 && ::read(out[0], &c, 1) == 1)
         line.push_back(c);
     std::smatch m;
-    const bool matched =
-        std::regex_match(line, m, std::regex("listening stream=([0-9]+) feed=([0-9]+) data=([0-9]+)\n"));
+    const bool matched = std::regex_match(
+        line, m,
+        std::regex(
+            "listening stream=([0-9]+) feed=([0-9]+) data=([0-9]+) news=([0-9]+) news-http=([0-9]+)\n"));
     EXPECT_TRUE(matched) << line;
     if (matched) {
         peer::StreamClient client(std::stoi(m[1]));

@@ -98,6 +98,7 @@ class Lister(unittest.TestCase):
               '<property name="langToolTipKey" stdset="0"><string>90001</string></property>'
               '<property name="text"><string>7777</string></property></widget></ui>')
         self.assertEqual(sorted(texts.keys_in_code(self.root)), ["0004", "44444"])
+        self.assertEqual(len(texts.stale_exceptions(self.root)), len(texts.NOT_TEXT_KEYS))
         self.assertEqual(texts.keys_in_forms(self.root), {"0012": "src/gui/a.ui", "90001": "src/gui/a.ui"})
         english = texts.load_table(self.root, "en")
         p = texts.check_english(english, texts.keys_used(self.root, self.root))
@@ -124,6 +125,8 @@ class ShippedTables(unittest.TestCase):
         self.assertEqual(p.used_without_text, [], "keys with no English text (key, first use)")
         self.assertEqual(p.empty, [], "English keys with an empty text")
         self.assertEqual(p.unreadable, [], "English lines the program skips (line, reason)")
+        self.assertEqual(texts.stale_exceptions(texts.ROOT), [],
+                         "literals NOT_TEXT_KEYS passes over that their file no longer holds")
 
     def test_no_key_twice_in_any_table(self):
         for folder, _ in texts.LANGUAGES:

@@ -42,10 +42,11 @@ TEST(BuildMessage, ControlMessageGoesPlainToTheRequestSocket) {
     m.setMessagetype(1002);
     m.setValue(10, 1002);
     fillCommon(m);
-    m.BuildMessage();
+    EXPECT_TRUE(m.BuildMessage(17));
     ASSERT_EQ(sender.sent.size(), 1u);
     const RequestMessage& r = sender.sent[0];
     EXPECT_TRUE(r.isZMQ);
+    EXPECT_EQ(r.requestSequence, 17u) << "the request it answers travels with it";
     EXPECT_EQ(std::tuple(r.framingStrategy, r.receivingStrategy, r.message),
               std::tuple(0, 0, wireText("<B>43<F>10=1002<F>23=jdoe<F>19=REF77<F>21=20240315093000<F><E>")));
     EXPECT_EQ(m.messageLength(), 43u);
@@ -93,7 +94,7 @@ TEST(BuildMessage, NothingToSendStillEmptiesTheDictionaryAndKeepsTheSubtypes) {
         m.setDsrequestType(c.ds);
         m.setValue(10, c.type);
         fillCommon(m);
-        m.BuildMessage();
+        EXPECT_FALSE(m.BuildMessage());
         EXPECT_TRUE(sender.sent.empty());
         EXPECT_TRUE(sender.events.empty());
         EXPECT_TRUE(m.messageDataDictionary().empty());
@@ -109,7 +110,7 @@ TEST(BuildMessage, WithoutASenderNothingIsSent) {
     MessageBase m;
     m.setMessagetype(1002);
     m.setValue(10, 1002);
-    m.BuildMessage(); // must not crash
+    EXPECT_FALSE(m.BuildMessage()); // must not crash
     EXPECT_TRUE(m.messageDataDictionary().empty());
     ASSERT_FALSE(log.entries().empty());
     EXPECT_EQ(log.entries().back().first, platform::LogLevel::Debug);
@@ -125,7 +126,7 @@ TEST(BuildMessage, SeparatorInAValueRefusesTheMessageAndSaysWhere) {
     m.setValue(10, 1023);
     m.setValue(551, wireText("#DWR<F>34=666"));
     fillCommon(m);
-    m.BuildMessage();
+    EXPECT_FALSE(m.BuildMessage());
     EXPECT_TRUE(sender.sent.empty());
     EXPECT_TRUE(m.messageDataDictionary().empty());
     EXPECT_EQ(m.dsrequestType(), 2);

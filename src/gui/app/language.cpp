@@ -93,6 +93,17 @@ QString lookupText(std::int64_t language, std::string_view key) {
     return QString::fromStdString(text ? *text : padded);
 }
 
+QString figuresKeptWhole(std::int64_t language, QString line) {
+    if (!isRightToLeft(language))
+        return line;
+    // A left-to-right mark makes the minus and the digits after it one left-to-right run.
+    constexpr QChar kLeftToRightMark(0x200E);
+    for (qsizetype i = line.size() - 2; i >= 0; --i)
+        if (line[i] == QLatin1Char('-') && line[i + 1].isDigit())
+            line.insert(i, kLeftToRightMark);
+    return line;
+}
+
 Language::Language(platform::UserDefaults& defaults, QObject* parent) : QObject(parent), defaults_(defaults) {
     std::optional<std::int64_t> stored;
     if (defaults_.objectForKey(kLanguageKey))

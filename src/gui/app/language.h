@@ -48,6 +48,11 @@ private:
     std::atomic<std::int64_t> selected_{0};
 };
 
+// A line of captions and figures ("P/L : -24.69     ...") as a right-to-left language shows it: each
+// minus sign directly before a digit is bound to its number, which would otherwise read "24.69-".
+// Left-to-right languages get the line unchanged.
+QString figuresKeptWhole(std::int64_t language, QString line);
+
 // Puts the selected language's texts on `root` and every object inside it that carries a key:
 // button and label texts, group-box titles, line-edit placeholders, action texts, the titles of
 // windows and of tab pages, tooltips.

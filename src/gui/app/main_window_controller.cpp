@@ -14,6 +14,8 @@
 #include "gui/charts/chart_view_controller.h"
 #include "gui/charts/chart_window_controller.h"
 #include "gui/charts/pie_chart_view_controller.h"
+#include "gui/chat/chat_window_controller.h"
+#include "gui/chat/messages_window_controller.h"
 #include "gui/controls/chart_drop_area.h"
 #include "gui/controls/grid_table.h"
 #include "gui/funding/account_access_setting_window_controller.h"
@@ -30,6 +32,8 @@
 #include "gui/market/watchlist_table_controller.h"
 #include "gui/models/client_model.h"
 #include "gui/models/grid_model.h"
+#include "gui/news/news_table_controller.h"
+#include "gui/resources/resources_view_controller.h"
 #include "gui/statements/account_statement_window_controller.h"
 #include "gui/statements/statement_table_models.h"
 #include "gui/trading/position_dialogs.h"
@@ -107,6 +111,8 @@ MainWindowController::MainWindowController(GuiContext& context, IdleSource* idle
     addQuotesBoard();
     addJournal();
     addCharts();
+    news_ = new NewsTableController(context_, ui_->newsTab);
+    ui_->newsTabLayout->addWidget(news_);
 
     if (!idle) {
         ownIdle_ = std::make_unique<DesktopIdleSource>();
@@ -171,6 +177,10 @@ MainWindowController::MainWindowController(GuiContext& context, IdleSource* idle
     connect(ui_->actionDepositsWithdrawals, &QAction::triggered, this,
             &MainWindowController::DepositsWithdrawalsButtonClicked);
     connect(ui_->actionChart, &QAction::triggered, this, &MainWindowController::ChartButtonClicked);
+    connect(ui_->actionChat, &QAction::triggered, this, &MainWindowController::ChatButtonClicked);
+    connect(ui_->actionMessages, &QAction::triggered, this, &MainWindowController::MessagesButtonClicked);
+    connect(ui_->actionNews, &QAction::triggered, this, &MainWindowController::NewsButtonClicked);
+    connect(ui_->actionResources, &QAction::triggered, this, &MainWindowController::resourcesButtonClicked);
     connect(ui_->actionAbout, &QAction::triggered, this, &MainWindowController::aboutApplication);
     connect(ui_->actionLockConsole, &QAction::triggered, this, &MainWindowController::lockConsole);
     connect(ui_->actionLogout, &QAction::triggered, this, &MainWindowController::logout);
@@ -271,6 +281,27 @@ void MainWindowController::AccountStatementButtonClicked() {
     statement_->activateWindow();
 }
 
+void MainWindowController::setUrlOpener(std::function<bool(const QUrl&)> opener) {
+    urlOpener_ = std::move(opener);
+    news_->setUrlOpener(urlOpener_);
+    if (resources_)
+        resources_->setUrlOpener(urlOpener_);
+}
+
+void MainWindowController::NewsButtonClicked() {
+    ui_->mainTabView->setCurrentWidget(ui_->newsTab);
+    news_->setFocus();
+}
+
+void MainWindowController::resourcesButtonClicked() {
+    if (!resources_) {
+        resources_ = new ResourcesViewController(context_, this);
+        if (urlOpener_)
+            resources_->setUrlOpener(urlOpener_);
+    }
+    resources_->showBelow(ui_->mainToolbar->widgetForAction(ui_->actionResources));
+}
+
 DepositRequestWindowController* MainWindowController::newDepositRequest() {
     if (!payGateRequests_)
         payGateRequests_ = std::make_shared<PayGateRequests>();
@@ -303,6 +334,24 @@ void MainWindowController::DepositsWithdrawalsButtonClicked() {
     history_->onWindowLoad();
     history_->raise();
     history_->activateWindow();
+}
+
+void MainWindowController::ChatButtonClicked() {
+    if (!chat_)
+        chat_ = new ChatWindowController(context_, this);
+    chat_->show();
+    chat_->showWindow();
+    chat_->raise();
+    chat_->activateWindow();
+}
+
+void MainWindowController::MessagesButtonClicked() {
+    if (!notices_)
+        notices_ = new MessagesWindowController(context_, this);
+    notices_->show();
+    notices_->showWindow();
+    notices_->raise();
+    notices_->activateWindow();
 }
 
 void MainWindowController::TradeTicketButtonClicked() {

@@ -6,8 +6,8 @@
 //
 // What it asks of its owner goes out as signals: quitRequested (logout confirmed, the window
 // closed, the idle time-out reached) and lockRequested (the console lock). The trade menu closes,
-// modifies and offsets the selected open position and opens the close-all window; actions that open
-// the windows of later work are in the toolbar and menus, disabled, with a tooltip saying so.
+// modifies and offsets the selected open position and opens the close-all window; the news tab reads
+// the feed, the Resources button shows the resources panel.
 #include "gui/app/idle_time.h"
 #include "gui/app/settings_window_controller.h"
 #include "gui/market/grid_spec.h"
@@ -32,6 +32,8 @@ class MainWindowController;
 namespace tc::gui {
 
 class AddRemoveWindowController;
+class ChatWindowController;
+class MessagesWindowController;
 class ChartViewController;
 class ChartWindowController;
 class PieChartViewController;
@@ -46,6 +48,8 @@ class GridTable;
 class GuiContext;
 class JournalTableModel;
 class MarketDepthPane;
+class NewsTableController;
+class ResourcesViewController;
 class WatchlistTableController;
 
 class MainWindowController : public QMainWindow {
@@ -110,8 +114,21 @@ public:
     // The funding history: made at the first press, kept, shown again with its rows.
     void DepositsWithdrawalsButtonClicked();
     DepositsWithdrawalsWindowController* fundingHistoryWindow() const { return history_; }
-    // The browser the deposit windows open payment pages with (tests replace it).
-    void setUrlOpener(std::function<bool(const QUrl&)> opener) { urlOpener_ = std::move(opener); }
+    // The chat window: made at the first press, kept, shown again in its empty state.
+    void ChatButtonClicked();
+    ChatWindowController* chatWindow() const { return chat_; }
+    // The notices window: made at the first press, kept, shown again with its rows afresh.
+    void MessagesButtonClicked();
+    MessagesWindowController* noticesWindow() const { return notices_; }
+    // The browser the deposit windows, the news and the resources panel open addresses with (tests
+    // replace it).
+    void setUrlOpener(std::function<bool(const QUrl&)> opener);
+    // The news tab, brought forward; the feed is read when it is first shown.
+    void NewsButtonClicked();
+    NewsTableController* newsView() const { return news_; }
+    // The resources panel, a popup under the toolbar's Resources button (made at the first press).
+    void resourcesButtonClicked();
+    ResourcesViewController* resourcesPanel() const { return resources_; }
     // The journal's table (the journal tab), newest line first.
     QTableView* journalTable() const { return journal_; }
     // A new chart window at every press, on the first watch-list instrument.
@@ -162,6 +179,8 @@ private:
     AccountStatementWindowController* statement_ = nullptr;
     WithdrawalRequestWindowController* withdrawal_ = nullptr;
     DepositsWithdrawalsWindowController* history_ = nullptr;
+    ChatWindowController* chat_ = nullptr;
+    MessagesWindowController* notices_ = nullptr;
     // Which deposit window asked for which gateway payment, shared by all of them.
     std::shared_ptr<PayGateRequests> payGateRequests_;
     std::function<bool(const QUrl&)> urlOpener_;
@@ -169,6 +188,8 @@ private:
     JournalTableModel* journalModel_ = nullptr;
     std::vector<ChartViewController*> charts_;
     PieChartViewController* pie_ = nullptr;
+    NewsTableController* news_ = nullptr;
+    ResourcesViewController* resources_ = nullptr;
     std::function<void(const std::string&)> passwordChanged_;
     bool refreshing_ = false;
 };

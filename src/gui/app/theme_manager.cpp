@@ -3,8 +3,10 @@
 #include "gui/app/theme_table.h"
 #include "platform/user_defaults.h"
 
+#include <QAbstractSpinBox>
 #include <QApplication>
 #include <QColor>
+#include <QDateTimeEdit>
 #include <QPointer>
 #include <QProxyStyle>
 #include <QStyle>
@@ -18,11 +20,30 @@ QString cssColor(Rgba c) {
     return QStringLiteral("rgba(%1, %2, %3, %4)").arg(c.r).arg(c.g).arg(c.b).arg(c.a);
 }
 
-// Fusion, but the cells of item views read their figures, dates and codes left to right in a
-// right-to-left layout too ("-95.50", not "95.50-"); the cell keeps its mirrored alignment.
+// Fusion, but in a right-to-left layout the cells of item views still read their figures, dates and
+// codes left to right ("-95.50", not "95.50-"; the cell keeps its mirrored alignment), and so do
+// date, time and number fields.
 class ProgramStyle : public QProxyStyle {
 public:
     ProgramStyle() : QProxyStyle(QStyleFactory::create(QStringLiteral("Fusion"))) {}
+
+    using QProxyStyle::polish;
+    void polish(QWidget* widget) override {
+        QProxyStyle::polish(widget);
+        // Dates, times and numbers in a field are typed and read left to right in every language.
+        // Set even when already so, so that a later switch of language leaves the field as it is.
+        auto* field = qobject_cast<QAbstractSpinBox*>(widget);
+        if (!field)
+            return;
+        // A date field made right to left shows its format's sections in reverse order; read while
+        // it is still so, the format is set anew once the field is left to right.
+        auto* date =
+            field->layoutDirection() == Qt::RightToLeft ? qobject_cast<QDateTimeEdit*>(field) : nullptr;
+        const QString format = date ? date->displayFormat() : QString();
+        field->setLayoutDirection(Qt::LeftToRight);
+        if (date)
+            date->setDisplayFormat(format);
+    }
 
     void drawControl(ControlElement element, const QStyleOption* option, QPainter* painter,
                      const QWidget* widget) const override {

@@ -82,6 +82,10 @@ constexpr std::array<ThemeEntry, kThemeRoleCount> kTable{{
     {R::PieSlice3, "PieSlice3", {0x3e, 0xad, 0xdb}, {0x1f, 0x7e, 0xad}},
     {R::PieSlice4, "PieSlice4", {0xe5, 0x42, 0x73}, {0xc8, 0x2a, 0x5a}},
     {R::PieSlice5, "PieSlice5", {0x94, 0x8d, 0x8b}, {0x6e, 0x68, 0x66}},
+    // The product's dark red (0.6, 0, 0) and green (0, 0.6, 0): as they are on light rows (the green
+    // darkened to read as text), lightened on dark ones.
+    {R::ChatOwnHead, "ChatOwnHead", {0xff, 0x80, 0x80}, {0x99, 0x00, 0x00}},
+    {R::ChatOtherHead, "ChatOtherHead", {0x5c, 0xd6, 0x5c}, {0x00, 0x7a, 0x00}},
 }};
 
 double channel(std::uint8_t value) {

@@ -99,6 +99,9 @@ enum class ThemeRole : std::uint8_t {
     PieSlice3,
     PieSlice4,
     PieSlice5,
+    // The head of a chat transcript row: the user's own messages and the other party's.
+    ChatOwnHead,
+    ChatOtherHead,
     Count
 };
 inline constexpr std::size_t kThemeRoleCount = static_cast<std::size_t>(ThemeRole::Count);

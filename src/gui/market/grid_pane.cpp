@@ -368,8 +368,9 @@ void GridPane::updateTotals() {
         for (std::size_t i = 0; i < entries.size() && i < totalValues_.size(); ++i)
             totalValues_[i]->setText(QStringLiteral(": ") + QString::fromStdString(entries[i].value));
     } else if (statusLine_) {
-        statusLine_->setText(QString::fromStdString(
-            tc::gui::settledStatusLine(gridModel().settledTotals(), context_.language().selected())));
+        const std::int64_t language = context_.language().selected();
+        statusLine_->setText(figuresKeptWhole(language, QString::fromStdString(tc::gui::settledStatusLine(
+                                                            gridModel().settledTotals(), language))));
     }
 }
 

@@ -97,6 +97,7 @@ void ClientModel::subscribe() {
         [this](const interfaces::StatementArrival& arrival) { Q_EMIT statementArrived(arrival); }));
     keep(c.resources().handleResourceStored(
         [this](const interfaces::ResourceStored& stored) { Q_EMIT resourceStored(stored); }));
+    keep(c.news().handleNewsLoaded([this](const interfaces::NewsLoad& load) { Q_EMIT newsLoaded(load); }));
     keep(c.handlePasswordChanged([this] { Q_EMIT passwordChanged(); }));
     keep(c.handlePasswordRefused([this](const std::string& text) { Q_EMIT passwordRefused(text); }));
     keep(c.handleSessionSchedule(

@@ -84,6 +84,8 @@ Q_SIGNALS:
     void noticeArrived(const interfaces::NoticeArrival& notice);
     void statementArrived(const interfaces::StatementArrival& arrival);
     void resourceStored(const interfaces::ResourceStored& stored);
+    // A news category loaded (or why it could not be); only the latest load is announced.
+    void newsLoaded(const interfaces::NewsLoad& load);
     void passwordChanged();
     void passwordRefused(const std::string& text);
     void sessionScheduleArrived(const interfaces::ScheduleArrival& arrival);

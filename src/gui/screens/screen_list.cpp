@@ -27,6 +27,11 @@
 #include "gui/charts/chart_window_controller.h"
 #include "gui/charts/pie_chart_controller.h"
 #include "gui/charts/pie_chart_view_controller.h"
+#include "gui/chat/chat_message_window_controller.h"
+#include "gui/chat/chat_transcript_view.h"
+#include "gui/chat/chat_window_controller.h"
+#include "gui/chat/messages_window_controller.h"
+#include "gui/chat/recent_conversation_window_controller.h"
 #include "gui/controls/grid_table.h"
 #include "gui/funding/deposit_request_window_controller.h"
 #include "gui/funding/deposits_withdrawals_window_controller.h"
@@ -41,6 +46,8 @@
 #include "gui/models/chart_model.h"
 #include "gui/models/client_model.h"
 #include "gui/models/grid_model.h"
+#include "gui/news/news_table_controller.h"
+#include "gui/resources/resources_view_controller.h"
 #include "gui/statements/account_statement_window_controller.h"
 #include "gui/trading/close_all_window_controller.h"
 #include "gui/trading/close_position_status_window_controller.h"
@@ -70,6 +77,7 @@
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTableWidget>
+#include <QTreeWidget>
 #include <QVBoxLayout>
 
 #include <charconv>
@@ -213,6 +221,9 @@ QWidget* unlock(ScreenContext& c) {
     main->show();
     auto* window = c.own(new UnlockWindowController(c.context(), c.shell(), c.session()));
     window->lock(main);
+    // The lock holds banners back; once captured they are let through again for later screens.
+    GuiContext& gui = c.context();
+    c.keep(std::shared_ptr<void>(nullptr, [&gui](void*) { gui.banners().setHeld(false); }));
     return window;
 }
 
@@ -697,6 +708,104 @@ QWidget* fundingHistory(ScreenContext& c) {
     return window;
 }
 
+// The news view with the first category's items from the test server's desk.
+QWidget* news(ScreenContext& c) {
+    c.session();
+    auto* view = c.own(new NewsTableController(c.context()));
+    view->setWindowTitle(c.context().text("90106"));
+    view->resize(900, 520);
+    auto shown = std::make_shared<bool>(false);
+    c.keep(shown);
+    QObject::connect(view, &NewsTableController::newsShown, view, [shown] { *shown = true; });
+    view->show();
+    c.waitUntil([shown] { return *shown; }, 10000);
+    view->newsTableView()->selectRow(1);
+    return view;
+}
+
+// The resources panel: the demo login's resource list.
+QWidget* resourcesPanel(ScreenContext& c) {
+    c.session();
+    auto* panel = c.own(new ResourcesViewController(c.context()));
+    panel->showBelow(nullptr);
+    return panel;
+}
+
+// The chat window on the support queue's conversation: the agent's greeting and the user's answer.
+QWidget* chatWindow(ScreenContext& c) {
+    interfaces::Chat& chat = c.session().client().chat();
+    const auto accepted = [&chat] {
+        const auto* queue = chat.collections().ChatQueueCollection.get("1");
+        const auto* room = chat.collections().ChatRoomCollection.get("1");
+        return queue && *queue && (*queue)->chartRequestStatus == 2 && room && *room &&
+               !(*room)->messages.empty();
+    };
+    if (!accepted()) {
+        c.waitUntil([&chat] { return chat.collections().ChatQueueCollection.contains("1"); }, 10000);
+        chat.requestChatQueue("1", "Hi");
+        c.waitUntil(accepted, 10000);
+    }
+    auto* window = c.own(new ChatWindowController(c.context()));
+    window->resize(860, 520);
+    window->show();
+    window->showWindow();
+    window->chatQueueTableView()->selectRow(0);
+    if (window->messageTableView()->transcript()->rowCount() < 2) {
+        window->messageTextView()->setText(QStringLiteral("Thanks. Could you explain the margin I need for "
+                                                          "one lot of EURUSD on my demo account?"));
+        window->SendChatButtonClicked();
+    }
+    return window;
+}
+
+QWidget* chatQueueRequest(ScreenContext& c) {
+    auto* window = c.own(new ChatWindowController(c.context()));
+    window->show();
+    auto* sheet = new QueueRequestSheet(c.context(), window);
+    sheet->openOn(window);
+    c.waitUntil([sheet] { return sheet->isVisible(); });
+    return sheet;
+}
+
+MessagesWindowController* noticesWindow(ScreenContext& c) {
+    auto* window = c.own(new MessagesWindowController(c.context()));
+    window->show();
+    window->showWindow();
+    c.waitUntil([window] { return window->messagesTableView()->model()->rowCount() >= 2; }, 10000);
+    return window;
+}
+
+int rowShowing(QAbstractItemModel* model, const QString& text) {
+    for (int r = 0; r < model->rowCount(); ++r)
+        if (model->index(r, 0).data().toString() == text)
+            return r;
+    return -1;
+}
+
+// The notice read already, so the notices screen keeps its unread one.
+QWidget* noticePopup(ScreenContext& c) {
+    MessagesWindowController* window = noticesWindow(c);
+    window->doubleAction(rowShowing(window->messagesTableView()->model(), QStringLiteral("Welcome")));
+    c.waitUntil([window] { return window->noticeWindow() && window->noticeWindow()->isVisible(); }, 10000);
+    return window->noticeWindow();
+}
+
+RecentConversationWindowController* recentConversations(ScreenContext& c) {
+    auto* chat = c.own(new ChatWindowController(c.context()));
+    RecentConversationWindowController* window = chat->RecentConversationButtonClicked();
+    c.waitUntil([window] { return window->recentconversationTableView()->model()->rowCount() > 0; }, 10000);
+    return window;
+}
+
+QWidget* chatTranscript(ScreenContext& c) {
+    RecentConversationWindowController* recent = recentConversations(c);
+    recent->doubleAction(
+        rowShowing(recent->recentconversationTableView()->model(), QStringLiteral("Trader Two")));
+    c.waitUntil([recent] { return recent->transcriptWindow() && recent->transcriptWindow()->isVisible(); },
+                10000);
+    return recent->transcriptWindow();
+}
+
 } // namespace
 
 void registerScreens(ScreenRegistry& r) {
@@ -759,6 +868,15 @@ void registerScreens(ScreenRegistry& r) {
           [](ScreenContext& c) { return depositWindow(c, DepositScreen::GatewayResult); });
     r.add("withdrawal", withdrawalWindow);
     r.add("funding-history", fundingHistory);
+    r.add("news", news);
+    r.add("resources", resourcesPanel);
+    r.add("chat-window", chatWindow);
+    r.add("chat-queue-request", chatQueueRequest);
+    r.add("notices", [](ScreenContext& c) { return static_cast<QWidget*>(noticesWindow(c)); });
+    r.add("notice-popup", noticePopup);
+    r.add("recent-conversations",
+          [](ScreenContext& c) { return static_cast<QWidget*>(recentConversations(c)); });
+    r.add("chat-transcript", chatTranscript);
     r.add("ticket-simple", [](ScreenContext& c) { return static_cast<QWidget*>(ticket(c)); });
     r.add("ticket-advanced", ticketAdvanced);
     r.add("ticket-multi-account", ticketMultiAccount);

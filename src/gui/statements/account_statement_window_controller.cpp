@@ -379,8 +379,10 @@ void AccountStatementWindowController::accountStatementUpdate() {
     const statements::AccountStatementInfo* statement = data_ ? data_->statement.get() : nullptr;
     for (StatementTableModel* model : tables_)
         model->setStatement(data_);
-    ui_->openStatusLabel->setText(QString::fromStdString(openStatusLine(statement, language)));
-    ui_->closedStatusLabel->setText(QString::fromStdString(settledStatusLine(statement, language)));
+    ui_->openStatusLabel->setText(
+        figuresKeptWhole(language, QString::fromStdString(openStatusLine(statement, language))));
+    ui_->closedStatusLabel->setText(
+        figuresKeptWhole(language, QString::fromStdString(settledStatusLine(statement, language))));
     accountSummary_->setRows(accountSummaryRows(statement, language));
     if (selectedAccountId_ != 0 && statement) {
         ui_->addressLabel->setText(

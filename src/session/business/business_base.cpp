@@ -28,7 +28,6 @@
 namespace tc {
 
 namespace msg = wire::msg;
-namespace report = wire::report;
 namespace tag = wire::tag;
 
 namespace {
@@ -59,17 +58,16 @@ BusinessBase::BusinessBase(interfaces::ApplicationInterface& application, LoginI
             throw std::invalid_argument(std::string("session wired without its ") + name);
     if (!services_.events)
         services_.events = std::make_shared<SessionEventSink>();
-    watchList_.emplace(
-        *this, services_.userDefaults ? *services_.userDefaults : platform::UserDefaults::standard(),
-        [this](const std::vector<std::string>& codes, bool subscribe) {
-            conn_->ProcessSubscribeandUnSubscribeItems(codes, subscribe);
-        },
-        platform::NotificationObject(static_cast<const BusinessBase*>(this)));
+    watchList_.emplace(*this,
+                       services_.userDefaults ? *services_.userDefaults : platform::UserDefaults::standard(),
+                       [this](const std::vector<std::string>& codes, bool subscribe) {
+                           conn_->ProcessSubscribeandUnSubscribeItems(codes, subscribe);
+                       });
     // The order side's closed positions are read live: it may be attached after this.
     queries_.emplace(session_,
                      SessionQuerySources{[this] {
-                                             const OrderCollectionHandlers* reports = orderReports();
-                                             return reports ? reports->openPositionHistory() : nullptr;
+                                             const OrderSide* side = orderReports();
+                                             return side ? side->openPositionHistory() : nullptr;
                                          },
                                          &dataServiceCollections_,
                                          [&application] { return application.selectedLanguage(); }});
@@ -92,10 +90,20 @@ void BusinessBase::attachOrderSide(std::unique_ptr<OrderSide> side) {
     orderSide_ = std::move(side);
 }
 
-OrderCollectionHandlers* BusinessBase::orderReports() const {
-    if (services_.orders)
-        return services_.orders.get();
-    return orderSide_ ? &orderSide_->executionReports() : nullptr;
+OrderSide* BusinessBase::orderReports() const {
+    return services_.orders ? services_.orders.get() : orderSide_.get();
+}
+
+bool BusinessBase::isStreamConnected() const {
+    return conn_->isStreamConnected();
+}
+
+bool BusinessBase::isNetworkAvailable() const {
+    return conn_->isNetworkAvailable();
+}
+
+JournalContext BusinessBase::journalContext() const {
+    return JournalContext::from(logindata_, application_.selectedLanguage(), ServerTime().value_or(""));
 }
 
 HistoryRowSink* BusinessBase::historyRows() const {
@@ -181,7 +189,7 @@ void BusinessBase::clearExecutedOrderSearchCollection() {
 void BusinessBase::tablesChanged(interfaces::TableSet tables) {
     TC_ASSERT_MAIN_QUEUE();
     changedTables_ |= tables;
-    if ((changedTables_.empty() && !refreshRequested_) || tablesFlushQueued_)
+    if (changedTables_.empty() || tablesFlushQueued_)
         return;
     // Posted now, it runs in the next pass: after everything the messages of this pass changed.
     tablesFlushQueued_ = true;
@@ -190,10 +198,8 @@ void BusinessBase::tablesChanged(interfaces::TableSet tables) {
 
 void BusinessBase::flushTablesChanged() {
     tablesFlushQueued_ = false;
-    // One refresh for every message that asked since the last one: a flood of small messages must not
-    // post a table refresh each.
-    if (std::exchange(refreshRequested_, false))
-        services_.notifications->HistoryDataUpdateNotification();
+    // One event for every table marked since the last flush: a flood of small messages must not make
+    // an event each.
     const interfaces::TableSet tables = std::exchange(changedTables_, {});
     if (!tables.empty())
         events().tablesChanged(tables);
@@ -661,11 +667,8 @@ void BusinessBase::apply(InboundMessage& message) {
             platform::Log::warning("message type {} dropped", message.type);
         }
     }
-    if (message.type != msg::kEnvelope && message.type != msg::kCompressed &&
-        message.type != msg::kPingReply) {
-        refreshRequested_ = true;
+    if (message.type != msg::kEnvelope && message.type != msg::kCompressed && message.type != msg::kPingReply)
         tablesChanged(tablesOf(message.type));
-    }
 }
 
 CommonTags BusinessBase::readCommonTags(std::string_view frameText, std::int64_t type) {
@@ -822,11 +825,9 @@ void BusinessBase::ProcessNewMessage(InboundMessage& message) {
         break;
     case msg::kChatQueueReply:
         services_.chat->UpdateChatResponseFromQueue(fields, orEmpty(tags.queueId));
-        services_.notifications->ChatQueueStatusUpdateNotification();
         break;
     case msg::kChatQueueStatus:
         services_.chat->UpdateChatQueueStatus(fields, orEmpty(tags.queueId));
-        services_.notifications->ChatQueueStatusUpdateNotification();
         break;
     case msg::kApprovalReply:
         // A missing action code reads as 0, which no approval handler acts on.
@@ -854,16 +855,10 @@ void BusinessBase::ProcessNewMessage(InboundMessage& message) {
         break;
     case msg::kInstrumentStatus:
         services_.feed->messageCrackerOnInstrumentStatusChange(fields);
-        services_.notifications->WatchlistTableNotification();
         break;
-    case msg::kCloseHedged: {
-        services_.notifications->CloseHedgedPositionsNotification();
-        // A missing rejection code reads as 0: the offset was done.
-        const std::int32_t code = clampToInt32(tags.rejectionCode.value_or(0));
-        events().offsetAnswered(code,
-                                code != 0 ? orderReports()->GetOrderRejectionReason(code) : std::string());
+    case msg::kCloseHedged:
+        handleExecutionReport(message.type, fields, tags);
         break;
-    }
     default:
         break;
     }
@@ -988,96 +983,60 @@ void BusinessBase::handleLoginRefused(const std::shared_ptr<LoginInfoMessage>& l
     });
 }
 
+// ---- commands ----
+
+interfaces::CommandResult BusinessBase::changePassword(std::string_view oldPassword,
+                                                       std::string_view newPassword,
+                                                       std::string_view confirmPassword) {
+    TC_ASSERT_MAIN_QUEUE();
+    const std::string current = logindata_.password().value_or("");
+    const auto refuse = [this](std::string_view key) {
+        return interfaces::CommandResult::refused(
+            LanguageString::stringforSelectedLanguage(application_.selectedLanguage(), key)
+                .value_or(std::string(key)));
+    };
+    if (oldPassword.empty() || newPassword.empty() || confirmPassword.empty())
+        return refuse("20245");
+    if (oldPassword != current)
+        return refuse("20246");
+    if (newPassword != confirmPassword)
+        return refuse("20244");
+    if (newPassword == current)
+        return refuse("20247");
+    if (!conn_->isNetworkAvailable())
+        return refuse("1007");
+    if (!requests_.changeMyPassword(oldPassword, newPassword))
+        return interfaces::CommandResult::refused("The new password holds a character that cannot be sent.");
+    return interfaces::CommandResult::done();
+}
+
+SentRequest BusinessBase::requestChartData(std::string_view instrument, std::string_view interval,
+                                           std::int32_t bars) {
+    TC_ASSERT_MAIN_QUEUE();
+    setRequestid(static_cast<std::int32_t>(static_cast<std::uint32_t>(Requestid()) + 1u));
+    return requests_.requestChartData(instrument, interval, bars);
+}
+
 // ---- execution reports ----
 
 void BusinessBase::handleExecutionReport(std::int64_t type, const std::vector<std::string>& fields,
                                          const CommonTags& tags) {
-    // The request number as this report left it (reports are applied in arrival order).
-    const std::int32_t requestId = Requestid_;
-    {
-        OrderCollectionHandlers* side = orderReports();
-        if (!side) {
-            platform::Log::debug("execution report dropped: no order side");
-            return;
-        }
-        OrderCollectionHandlers& orders = *side;
-        const std::string id79 = tags.pendingOrderId.value_or("");
-        const int status = static_cast<int>(tags.reportStatus.value_or(0));
-        if (type == msg::kPositionSettled) {
-            orders.FillSettledOrderCollection(fields);
-            return;
-        }
-        if (type == msg::kPositionReport) {
-            if (status == report::kPositionUpdate)
-                orders.UpdateOpenOrderCollection(tags.positionId.value_or(""), fields,
-                                                 tags.remainingQuantity.value_or(""));
-            else if (status == report::kPositionOpened)
-                orders.FillOpenOrderCollection(fields);
-            return;
-        }
-        switch (status) {
-        case report::kPartlyFilled:
-        case report::kEdited:
-            orders.UpdatePendingOrderCollection(fields, id79);
-            orders.ModifyBracketOrderUpdateonOpenOrderCollection(fields, tags.bracketPositionId, status);
-            break;
-        case report::kFullyFilled:
-            orders.RemovePendingOrder(id79, true);
-            orders.ModifyBracketOrderUpdateonOpenOrderCollection(fields, tags.bracketPositionId,
-                                                                 report::kFullyFilled);
-            break;
-        case report::kCancelled: {
-            orders.RemovePendingOrder(id79, true);
-            orders.FillCancelledOrderCollection(requestId, report::kCancelled, fields);
-            const std::optional<std::string> reference =
-                tags.bracketPositionId ? tags.bracketPositionId
-                                       : orders.refPositionIdOfRemovedPendingOrder(id79);
-            orders.ModifyBracketOrderUpdateonOpenOrderCollection(fields, reference, report::kCancelled);
-            break;
-        }
-        case report::kRejected:
-            handleOrderRejected(fields, tags, requestId);
-            break;
-        case report::kExpired:
-        case report::kSuspended:
-            orders.ModifyBracketOrderUpdateonOpenOrderCollection(fields, tags.bracketPositionId, status);
-            break;
-        case report::kPending:
-            orders.FillPendingOrderCollection(fields, id79);
-            orders.ModifyBracketOrderUpdateonOpenOrderCollection(fields, tags.bracketPositionId,
-                                                                 report::kPending);
-            break;
-        default:
-            break;
-        }
+    OrderSide* side = orderReports();
+    if (!side) {
+        platform::Log::debug("execution report dropped: no order side");
+        return;
     }
-}
-
-void BusinessBase::handleOrderRejected(const std::vector<std::string>& fields, const CommonTags& tags,
-                                       std::int32_t requestId) {
-    OrderCollectionHandlers& orders = *orderReports();
-    const std::string id79 = tags.pendingOrderId.value_or("");
-    if (id79.empty()) {
-        orders.FillCancelledOrderCollection(requestId, report::kRejected, fields);
-        orders.RemovePendingOrder(sessionKey(requestId), false);
-    } else {
-        orders.FillCancelledOrderCollection(MessageCracker::integerValue(id79), report::kRejected, fields);
-        orders.RemovePendingOrder(id79, true);
-    }
-    // A missing rejection code reads as 0: the general text.
-    const std::int32_t code = clampToInt32(tags.rejectionCode.value_or(0));
-    const std::string reason = orders.GetOrderRejectionReason(code);
-    events().orderRejected(code, reason, tags.offsetOrder.value_or(""));
-    services_.notifications->OrderRejectionNotification(reason);
-    services_.notifications->bulkCloseRejectedNotification(
-        {{std::to_string(tag::kOffsetOrder), tags.offsetOrder.value_or("")},
-         {std::to_string(tag::kText), reason}});
-    events().bulkCloseRejected(tags.offsetOrder.value_or(""), reason);
-    if (!tags.bracketPositionId || tags.bracketPositionId->empty())
-        orders.clearBracketOfRejectedOrder(id79);
-    else
-        orders.ModifyBracketOrderUpdateonOpenOrderCollection(fields, tags.bracketPositionId,
-                                                             report::kRejected);
+    ExecutionReport report(type, fields);
+    report.status = static_cast<int>(tags.reportStatus.value_or(0));
+    report.pendingOrderId = tags.pendingOrderId.value_or("");
+    report.bracketPositionId = tags.bracketPositionId;
+    report.positionId = tags.positionId.value_or("");
+    report.remainingQuantity = tags.remainingQuantity.value_or("");
+    report.offsetOrder = tags.offsetOrder.value_or("");
+    // A missing rejection code reads as 0: done, or the general text.
+    report.rejectionCode = clampToInt32(tags.rejectionCode.value_or(0));
+    report.requestId = Requestid_;
+    side->executionReport(report);
 }
 
 } // namespace tc

@@ -17,6 +17,7 @@
 #include "charts/chart_cache.h"
 #include "connection/connection_base.h"
 #include "interfaces/application_interface.h"
+#include "interfaces/commands.h"
 #include "model/session_model.h"
 #include "model/session_queries.h"
 #include "platform/clock.h"
@@ -25,6 +26,7 @@
 #include "platform/handler.h"
 #include "platform/work_budget.h"
 #include "session/business/business_services.h"
+#include "session/business/order_host.h"
 #include "session/business/session_requests.h"
 #include "session/business/watch_list.h"
 #include "session/data_service/data_service_replies.h"
@@ -78,7 +80,8 @@ class SessionNetworkWatch;
 class BusinessBase final : public MessageSender,
                            public ConnectionOwner,
                            public RequestContext,
-                           public WatchListContext {
+                           public WatchListContext,
+                           public OrderHost {
 public:
     // How deep envelopes may nest inside envelopes before the inner ones are dropped.
     static constexpr int kMaxEnvelopeDepth = 4;
@@ -142,6 +145,14 @@ public:
     // Composes and sends the ping (type 1018) on the stream; the sender notes when it went out.
     void pingToserver();
 
+    // Commands of the signed-in user (main queue).
+    // The password form: every field given, the old password the session's, the new one confirmed and
+    // other than the old, the network up; then the request. Refused with the text shown, else done.
+    interfaces::CommandResult changePassword(std::string_view oldPassword, std::string_view newPassword,
+                                             std::string_view confirmPassword);
+    // A chart's bars: its reply is keyed by the request number it carries, so the number goes up first.
+    SentRequest requestChartData(std::string_view instrument, std::string_view interval, std::int32_t bars);
+
     // Ping and network speed. The ping timer is one per session; it stops on disconnect and loss.
     void startPingTimer();
     void stopPingTimer();
@@ -162,7 +173,7 @@ public:
     void setRequestid(std::int32_t value);
     std::string Referenceid() const;
     std::optional<platform::Clock::time_point> pingTime() const;
-    std::optional<platform::Date> serverDate() const;
+    std::optional<platform::Date> serverDate() const override;
     std::optional<std::string> ServerTime() const;
     std::int32_t networkspeedStatus() const { return networkspeedStatus_.load(); }
     bool isSnapshotLoaded() const { return snapshotLoaded_; }
@@ -186,16 +197,15 @@ public:
     void setExecutedPositionState(bool searching);
     void clearExecutedOrderSearchCollection();
     // The typed events of this session (a sink that drops them when none was given).
-    SessionEventSink& events() { return *services_.events; }
-    // Marks tables as changed; the event for everything marked goes out once per main-queue pass, with
-    // the tables' refresh (HistoryDataUpdateNotification) when an inbound message asked for one,
-    // whatever number of messages did.
-    void tablesChanged(interfaces::TableSet tables);
+    SessionEventSink& events() override { return *services_.events; }
+    // Marks tables as changed; the event for everything marked goes out once per main-queue pass,
+    // from a task of its own posted with the first mark, whatever number of messages marked them.
+    void tablesChanged(interfaces::TableSet tables) override;
     std::vector<std::string>& JournalDataCollection() {
         TC_ASSERT_MAIN_QUEUE();
         return journal_;
     }
-    void appendJournal(std::string line);
+    void appendJournal(std::string line) override;
     std::vector<std::string> selectedSymbols() const { return watchList_->selectedSymbols(); }
     WatchList& watchList() { return *watchList_; }
     SessionRequests& sessionRequests() { return requests_; }
@@ -219,9 +229,10 @@ public:
     // implements them (main queue, before the stream starts; owned from then on). Null until attached.
     void attachOrderSide(std::unique_ptr<OrderSide> side);
     OrderSide* orderSide() const { return orderSide_.get(); }
-    // Where execution reports and the data service's order rows go: the handlers given in the services,
-    // else the attached order side; null while there is neither (they are dropped then).
-    OrderCollectionHandlers* orderReports() const;
+    // Where execution reports go: the order side given in the services, else the attached one; null
+    // while there is neither (they are dropped then). The data service's order rows go to the rows
+    // given in the services, else to the attached side.
+    OrderSide* orderReports() const;
     HistoryRowSink* historyRows() const;
     // Follows the network watcher's reports (main queue).
     SessionNetworkWatch& networkWatch() { return *networkWatch_; }
@@ -237,7 +248,7 @@ public:
     }
 
     // The guard of everything this object posts or leaves behind, for its parts to bind with.
-    const platform::CallbackGuard::Scope& lifetime() const { return guard_.scope(); }
+    const platform::CallbackGuard::Scope& lifetime() const override { return guard_.scope(); }
     // Runs `work` on the main queue unless this object is gone by then (any thread); it counts against
     // the main queue's budget until it has run or been dropped.
     void postMain(std::function<void()> work);
@@ -246,7 +257,7 @@ public:
     void postMainAfter(platform::Clock::duration delay, std::function<void()> work);
 
     ConnectionBase& conn() { return *conn_; }
-    interfaces::ApplicationInterface& application() { return application_; }
+    interfaces::ApplicationInterface& application() override { return application_; }
     LoginInputdata& logindata() const { return logindata_; }
     const BusinessServices& services() const { return services_; }
 
@@ -262,8 +273,12 @@ public:
     bool connectionSubscriptionsAllowed() const override;
     void connectionRequestFailed(const RequestMessage& request, const std::string& reason) override;
 
-    // RequestContext and WatchListContext.
+    // RequestContext, WatchListContext and OrderHost.
     MessageSender& sender() override { return *this; }
+    bool isStreamConnected() const override;
+    bool isNetworkAvailable() const override;
+    std::string serverTime() const override { return ServerTime().value_or(""); }
+    JournalContext journalContext() const override;
     std::string userName() const override;
     std::string referenceId() const override { return Referenceid(); }
     std::int32_t requestId() const override { return Requestid(); }
@@ -293,10 +308,9 @@ private:
     void completeLoginOnMain();
     void handleLoginRefused(const std::shared_ptr<LoginInfoMessage>& loginInfo);
     void handlePingReply(const std::vector<std::string>& fields, platform::Clock::time_point arrivedAt);
+    // Execution reports and offset answers: read into their report and handed to the order side.
     void handleExecutionReport(std::int64_t type, const std::vector<std::string>& fields,
                                const CommonTags& tags);
-    void handleOrderRejected(const std::vector<std::string>& fields, const CommonTags& tags,
-                             std::int32_t requestId);
     void endLogin(const std::string& reason);
     // A text of the user's language by key.
     std::string loginText(std::string_view key) const;
@@ -337,7 +351,6 @@ private:
     std::optional<SessionQueries> queries_;
     LoginPhase loginPhase_ = LoginPhase::SignedOut;
     interfaces::TableSet changedTables_;
-    bool refreshRequested_ = false;
     bool tablesFlushQueued_ = false;
     std::vector<std::string> journal_;
     MarketDepthStore marketDepth_;

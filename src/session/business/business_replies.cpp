@@ -162,7 +162,6 @@ void BusinessBase::UpdateUserInfo(const std::vector<std::string>& fields) {
     if (success) {
         if (newPassword)
             logindata_.setPassword(*newPassword);
-        services_.notifications->passwordChangeNotification();
     } else if (text.empty()) {
         text = "The server refused the password change.";
     }
@@ -180,9 +179,7 @@ void BusinessBase::DemoUserCreationResponse(const std::vector<std::string>& fiel
         else if (f.tag == tag::kPassword)
             password = std::string(f.value);
     }
-    if (user && password)
-        services_.notifications->demoUserCreationNotification(*user, *password);
-    else
+    if (!user || !password)
         services_.notifications->demoUserCreationFailureNotification();
     services_.events->demoUserCreated(user && password, user.value_or(""), password.value_or(""));
 }
@@ -257,7 +254,6 @@ void BusinessBase::calculateNetworkSpeedFromServerDate() {
 
 void BusinessBase::announceNetworkSpeed() {
     postMain([this, text = ServerTime(), speed = networkspeedStatus_.load()] {
-        services_.notifications->postnetworkspeedNotification(text);
         events().networkSpeedChanged(speed, text.value_or(""));
     });
 }

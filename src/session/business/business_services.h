@@ -79,27 +79,16 @@ public:
     virtual void offsetAnswered(std::int32_t /*rejectionCode*/, const std::string& /*reason*/) {}
 };
 
-// Named notifications, banners and the login journal lines of the session (SessionEvents and
-// JournalData by default).
+// What the session shows the user besides the typed events: the welcome sound, banners and alerts
+// (SessionEvents by default), and the login journal lines (JournalData).
 class SessionNotifications {
 public:
     virtual ~SessionNotifications() = default;
+    // Signed in: the welcome sound.
     virtual void LoginSuccessNotification() = 0;
-    // The table refresh after an incoming message.
-    virtual void HistoryDataUpdateNotification() = 0;
     virtual void appUpdateNotification(const std::string& message) = 0;
-    virtual void OrderRejectionNotification(const std::string& text) = 0;
-    virtual void bulkCloseRejectedNotification(const std::map<std::string, std::string>& info) = 0;
-    virtual void CloseHedgedPositionsNotification() = 0;
-    virtual void ChatQueueStatusUpdateNotification() = 0;
     virtual void MarginCallNotification(const std::string& accountId) = 0;
-    virtual void passwordChangeNotification() = 0;
-    // The registered user name and password, carried apart (either may hold any character).
-    virtual void demoUserCreationNotification(const std::string& userName, const std::string& password) = 0;
     virtual void demoUserCreationFailureNotification() = 0;
-    // Nothing is posted for an absent text.
-    virtual void postnetworkspeedNotification(const std::optional<std::string>& serverTime) = 0;
-    virtual void WatchlistTableNotification() = 0;
     // The journal line of a login event: 0 connected, 1 snapshot received, 2 login completed. Any thread.
     virtual std::string getLoginJournalData(int event) = 0;
 };
@@ -125,42 +114,38 @@ public:
     virtual void requestControlClientConnectMessage() = 0;
 };
 
-// The order collections' handlers of execution reports (types 62, 66, 67).
-class OrderCollectionHandlers {
-public:
-    using Fields = std::vector<std::string>;
-    virtual ~OrderCollectionHandlers() = default;
-    virtual void FillPendingOrderCollection(const Fields& fields, const std::string& pendingOrderId) = 0;
-    virtual void UpdatePendingOrderCollection(const Fields& fields, const std::string& pendingOrderId) = 0;
-    virtual void RemovePendingOrder(const std::string& id, bool byPendingOrderId) = 0;
-    virtual void FillCancelledOrderCollection(std::int64_t id, int status, const Fields& fields) = 0;
-    virtual void FillOpenOrderCollection(const Fields& fields) = 0;
-    virtual void UpdateOpenOrderCollection(const std::string& positionId, const Fields& fields,
-                                           const std::string& remainingQuantity) = 0;
-    virtual void ModifyBracketOrderUpdateonOpenOrderCollection(
-        const Fields& fields, const std::optional<std::string>& refPositionId, int status) = 0;
-    virtual void FillSettledOrderCollection(const Fields& fields) = 0;
-    virtual std::string GetOrderRejectionReason(std::int32_t code) = 0;
-    // The bracket reference of the removed pending order with that id (the last match), if any.
-    virtual std::optional<std::string>
-    refPositionIdOfRemovedPendingOrder(const std::string& pendingOrderId) = 0;
-    // A rejected bracket order without tag 573: clears the take-profit (order type 2) or stop-loss
-    // (order type 3) of the positions it referred to.
-    virtual void clearBracketOfRejectedOrder(const std::string& pendingOrderId) = 0;
-    // The positions that were closed or arrived closed, for the executed-positions query; null when
-    // these handlers keep none.
-    virtual const SessionModel::OrderList* openPositionHistory() const { return nullptr; }
+// An execution report (types 62, 66, 67) or the answer to an offset (1052) as the session read it:
+// its fields and the tags the order side's status switch reads.
+struct ExecutionReport {
+    ExecutionReport(std::int64_t messageType, const std::vector<std::string>& messageFields)
+        : type(messageType), fields(messageFields) {}
+
+    std::int64_t type = 0;
+    const std::vector<std::string>& fields;
+    int status = 0;                               // tag 73
+    std::string pendingOrderId;                   // tag 79
+    std::optional<std::string> bracketPositionId; // tag 573
+    std::string positionId;                       // tag 80
+    std::string remainingQuantity;                // tag 76
+    std::string offsetOrder;                      // tag 125
+    std::int32_t rejectionCode = 0;               // tag 74 (0 when absent)
+    // The request number as this report left it (reports are applied in arrival order).
+    std::int32_t requestId = 0;
 };
 
 // The order side of the session: the order rules, requests and live order lists live in a layer above
 // the session, which implements this and attaches it to the business object (attachSessionOrders).
-// Execution reports and the data service's order rows go to it unless the business object was given
-// handlers of its own. Main queue only.
+// The session hands it the messages that are its own. Main queue only.
 class OrderSide {
 public:
     virtual ~OrderSide() = default;
-    virtual OrderCollectionHandlers& executionReports() = 0;
+    // Files an execution report or an offset answer in the lists and tells its events, in arrival order.
+    virtual void executionReport(const ExecutionReport& report) = 0;
+    // Where the data service's order rows go.
     virtual HistoryRowSink& historyRows() = 0;
+    // The positions that were closed or arrived closed, for the executed-positions query; null when
+    // this side keeps none.
+    virtual const SessionModel::OrderList* openPositionHistory() const { return nullptr; }
     // Where the login now stands.
     virtual void loginPhaseChanged(LoginPhase /*phase*/) {}
 };
@@ -263,14 +248,14 @@ struct BusinessServices {
     std::shared_ptr<SessionNotifications> notifications;
     std::shared_ptr<LoginRequests> requests;
     // Where execution reports go; the attached order side unless given.
-    std::shared_ptr<OrderCollectionHandlers> orders;
+    std::shared_ptr<OrderSide> orders;
     std::shared_ptr<ChatHandlers> chat;
     std::shared_ptr<FundingHandlers> funding;
     std::shared_ptr<StatementHandlers> statements;
     std::shared_ptr<ResourceHandlers> resources;
     std::shared_ptr<DataServiceHandlers> dataService;
-    // Where the order rows of the data service's history replies go; `orders` when it takes them,
-    // otherwise the attached order side.
+    // Where the order rows of the data service's history replies go; the attached order side unless
+    // given.
     std::shared_ptr<HistoryRowSink> historyRows;
     std::shared_ptr<FeedHandler> feed;
     std::shared_ptr<SnapshotLoader> snapshotLoader;

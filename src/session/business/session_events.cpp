@@ -8,7 +8,6 @@
 #include "platform/lenient.h"
 #include "platform/log.h"
 #include "session/business/business_base.h"
-#include "session/business/notification_names.h"
 
 #include <array>
 #include <utility>
@@ -21,12 +20,6 @@ constexpr double kChatBannerSeconds = 15.0;
 constexpr double kNoticeBannerSeconds = 30.0;
 constexpr double kMarginCallBannerSeconds = 30.0;
 constexpr double kStaysUntilActed = -1.0;
-
-constexpr std::array<std::string_view, 7> kTableNotifications = {
-    kOpenPositionTableNotification,    kPieChartUpdateNotification,      kPendingOrderTableNotification,
-    kSettledPositionTableNotification, kCancelledOrderTableNotification, kExecutedPositionTableNotification,
-    kJournalTableNotification,
-};
 
 std::string text(std::int64_t language, std::string_view key) {
     return LanguageString::stringforSelectedLanguage(language, key).value_or(std::string(key));
@@ -61,14 +54,11 @@ interfaces::InAppNotification banner(std::string title, std::string subtitle, st
 } // namespace
 
 struct SessionEvents::Context : std::enable_shared_from_this<SessionEvents::Context> {
-    Context(interfaces::ApplicationInterface& a, platform::NotificationObject s,
-            platform::NotificationCenter& c, platform::CallbackGuard::Scope o,
+    Context(interfaces::ApplicationInterface& a, platform::CallbackGuard::Scope o,
             platform::CallbackGuard::Scope b)
-        : app(a), sender(std::move(s)), center(c), owner(std::move(o)), banners(std::move(b)) {}
+        : app(a), owner(std::move(o)), banners(std::move(b)) {}
 
     interfaces::ApplicationInterface& app;
-    platform::NotificationObject sender;
-    platform::NotificationCenter& center;
     platform::CallbackGuard::Scope owner;
     // The events object's own: a banner it delivered answers clicks while it lives.
     platform::CallbackGuard::Scope banners;
@@ -105,123 +95,22 @@ void SessionEvents::Context::activate(const interfaces::InAppNotification& notif
     app.quit();
 }
 
-SessionEvents::SessionEvents(interfaces::ApplicationInterface& app, platform::NotificationObject sender,
-                             platform::NotificationCenter& center)
-    : SessionEvents(app, std::move(sender), {}, center) {}
+SessionEvents::SessionEvents(interfaces::ApplicationInterface& app) : SessionEvents(app, {}) {}
 
-SessionEvents::SessionEvents(interfaces::ApplicationInterface& app, platform::NotificationObject sender,
-                             platform::CallbackGuard::Scope owner, platform::NotificationCenter& center)
-    : context_(std::make_shared<const Context>(app, std::move(sender), center, std::move(owner),
-                                               bannerGuard_.scope())) {}
+SessionEvents::SessionEvents(interfaces::ApplicationInterface& app, platform::CallbackGuard::Scope owner)
+    : context_(std::make_shared<const Context>(app, std::move(owner), bannerGuard_.scope())) {}
 
 void SessionEvents::onMain(std::function<void(const Context&)> work) const {
     platform::MainQueue::async(
         context_->owner.bind([context = context_, work = std::move(work)] { work(*context); }));
 }
 
-void SessionEvents::post(std::string name, bool withSender) const {
-    onMain([name = std::move(name), withSender](const Context& c) {
-        c.center.post(name, withSender ? c.sender : platform::NotificationObject{});
-    });
-}
-
-// ---- plain notifications
-
-void SessionEvents::postNotification(std::string name) {
-    post(std::move(name), false);
-}
-void SessionEvents::passwordChangeNotification() {
-    post(std::string(kPasswordChangeNotification), true);
-}
-void SessionEvents::demoUserCreationNotification(std::string userName, std::string password) {
-    onMain([userName = std::move(userName), password = std::move(password)](const Context& c) {
-        c.center.post(std::string(kDemoUserCreationNotification), c.sender,
-                      {{"UserName", userName}, {"Password", password}});
-    });
-}
-void SessionEvents::sendRoomCreationNotification(std::string roomUsers, std::string roomId,
-                                                 std::string roomName) {
-    onMain(
-        [users = std::move(roomUsers), id = std::move(roomId), name = std::move(roomName)](const Context& c) {
-            c.center.post(std::string(kChatRoomCreationNotification), c.sender,
-                          {{"RoomUsers", users}, {"RoomId", id}, {"RoomName", name}});
-        });
-}
-void SessionEvents::UpdateChatNotification(std::string name) {
-    post(std::move(name), true);
-}
-void SessionEvents::chartDataReceivedNotification(std::uint64_t requestId) {
-    onMain([id = std::to_string(requestId)](const Context& c) {
-        c.center.post(std::string(kChartDataReceivedNotification) + id, id);
-    });
-}
-void SessionEvents::CloseHedgedPositionsNotification() {
-    post(std::string(kCloseHedgePositionNotification), true);
-}
-void SessionEvents::ChatQueueStatusUpdateNotification() {
-    post(std::string(kChatQueueStatusUpdate), true);
-}
 void SessionEvents::LoginSuccessNotification() {
-    onMain([](const Context& c) {
-        c.center.post(std::string(kLoginSuccessNotification));
-        c.app.playSound("welcome");
-    });
-}
-void SessionEvents::HistoryDataUpdateNotification() {
-    onMain([](const Context& c) {
-        for (auto name : kTableNotifications)
-            c.center.post(std::string(name));
-    });
-}
-void SessionEvents::PendingOrderNotification(std::shared_ptr<Order> order) {
-    onMain([order = std::move(order)](const Context& c) {
-        c.center.post(std::string(kPendingOrderNotification), order);
-    });
-}
-void SessionEvents::depositwithdrawalNotification() {
-    post(std::string(kDepositWithdrawalTableNotification), false);
-}
-void SessionEvents::NoticeMessageReceivedNotification(std::string roomId) {
-    onMain([roomId = std::move(roomId)](const Context& c) {
-        c.center.post(std::string(kNoticeMessageReceivedNotification), roomId);
-    });
-}
-void SessionEvents::RecentConversationMessageReceivedNotification(std::string roomId) {
-    onMain([roomId = std::move(roomId)](const Context& c) {
-        c.center.post(std::string(kRecentConversationReceivedNotification), roomId);
-    });
-}
-void SessionEvents::accountStatementUpdateNotification() {
-    post(std::string(kAccountStatementNotification), false);
-}
-void SessionEvents::bankDetailsReceivedNotification() {
-    post(std::string(kBankDetailsNotification), false);
-}
-void SessionEvents::executedPositionSearchNotification() {
-    post(std::string(kExecutedPositionTableNotification), false);
-}
-void SessionEvents::bulkCloseSettledNotification(std::shared_ptr<Order> order) {
-    onMain([order = std::move(order)](const Context& c) {
-        c.center.post(std::string(kBulkCloseNotification), order,
-                      {{std::string(kBulkCloseKindKey), std::string(kBulkCloseSettled)}});
-    });
-}
-void SessionEvents::bulkCloseRejectedNotification(TextDictionary rejection) {
-    onMain([rejection = std::move(rejection)](const Context& c) {
-        c.center.post(std::string(kBulkCloseNotification), rejection,
-                      {{std::string(kBulkCloseKindKey), std::string(kBulkCloseRejected)}});
-    });
-}
-std::unique_ptr<SessionEvents> SessionEvents::forPartOf(BusinessBase& business) {
-    return std::make_unique<SessionEvents>(
-        business.application(), platform::NotificationObject(static_cast<const BusinessBase*>(&business)),
-        business.lifetime());
+    onMain([](const Context& c) { c.app.playSound("welcome"); });
 }
 
-void SessionEvents::postNotification(std::string name, platform::NotificationObject object) {
-    onMain([name = std::move(name), object = std::move(object)](const Context& c) {
-        c.center.post(name, object);
-    });
+std::unique_ptr<SessionEvents> SessionEvents::forPartOf(BusinessBase& business) {
+    return std::make_unique<SessionEvents>(business.application(), business.lifetime());
 }
 
 void SessionEvents::commonUserNotification(std::string message, std::string title) {
@@ -297,8 +186,6 @@ void SessionEvents::appUpdateNotification(std::string message) {
 
 void SessionEvents::ShowSettledOrderNotification(std::string settlement) {
     onMain([settlement = bounded(std::move(settlement))](const Context& c) {
-        for (auto name : kTableNotifications)
-            c.center.post(std::string(name));
         std::array<std::string, 3> parts; // ItemCode, SettledPrice, SettlementId
         std::size_t start = 0;
         for (std::size_t i = 0; i < parts.size() && start <= settlement.size(); ++i) {

@@ -1,13 +1,12 @@
 #pragma once
-// How the session tells the rest of the program what the server sent: named notifications that the
-// windows observe, and banners, alerts and sounds through the application shell. Every method may be
-// called from any thread; the posts and the banners happen later on the main queue, in call order.
+// How the session shows the user what the server sent: banners, alerts and sounds through the
+// application shell (the windows follow the typed events instead). Every method may be called from
+// any thread; the banners happen later on the main queue, in call order.
 // Texts from the server are shown as they stand: they are never read as a format, and addresses
 // from the server are opened only when they are http or https.
 #include "interfaces/application_interface.h"
 #include "model/text/journal_data.h"
 #include "platform/handler.h"
-#include "platform/notification_center.h"
 
 #include <cstdint>
 #include <functional>
@@ -25,60 +24,22 @@ class Order;
 
 class SessionEvents {
 public:
-    // A dictionary of texts handed on as a notification's object (the bulk-close rejection).
-    using TextDictionary = std::map<std::string, std::string, std::less<>>;
-
     // Longest server text a banner shows; longer texts are cut (at a character boundary) and logged.
     static constexpr std::size_t kMaxServerTextBytes = 16 * 1024;
     static constexpr std::size_t kMaxURLBytes = 2048;
     static constexpr std::string_view kAppDownloadURLKey = "AppDownloadURL";
-    static constexpr std::string_view kBulkCloseKindKey = "73";
-    static constexpr std::string_view kBulkCloseSettled = "66";
-    static constexpr std::string_view kBulkCloseRejected = "25";
 
-    // `sender` is the object of the notifications that carry the business object.
-    SessionEvents(interfaces::ApplicationInterface& app, platform::NotificationObject sender,
-                  platform::NotificationCenter& center = platform::NotificationCenter::defaultCenter());
+    SessionEvents(interfaces::ApplicationInterface& app);
     // The same for a part of an owner: once the owner's guard is disconnected, nothing queued here is
-    // posted or shown any more, and a banner it delivered no longer answers a click.
-    SessionEvents(interfaces::ApplicationInterface& app, platform::NotificationObject sender,
-                  platform::CallbackGuard::Scope owner,
-                  platform::NotificationCenter& center = platform::NotificationCenter::defaultCenter());
+    // shown any more, and a banner it delivered no longer answers a click.
+    SessionEvents(interfaces::ApplicationInterface& app, platform::CallbackGuard::Scope owner);
 
-    // The events of a part of the session (funding, chat, statements): the business object is the
-    // notifications' object, and nothing queued is posted once it is going.
+    // The events of a part of the session (funding, chat, statements): nothing queued is shown once
+    // the business object is going.
     static std::unique_ptr<SessionEvents> forPartOf(BusinessBase& business);
 
-    // Plain notifications.
-    void postNotification(std::string name);
-    void passwordChangeNotification();
-    // User information "UserName" and "Password" of the reply, each whole (a "/" in either is kept).
-    void demoUserCreationNotification(std::string userName, std::string password);
-    // User information "RoomUsers" (the key the room is stored under), "RoomId" and "RoomName",
-    // each whole.
-    void sendRoomCreationNotification(std::string roomUsers, std::string roomId, std::string roomName);
-    void UpdateChatNotification(std::string name);
-    // "ChartDataReceivedNotification<id>" with the id's text as object.
-    void chartDataReceivedNotification(std::uint64_t requestId);
-    void CloseHedgedPositionsNotification();
-    void ChatQueueStatusUpdateNotification();
-    // Then plays "welcome".
+    // Plays "welcome".
     void LoginSuccessNotification();
-    // The seven table notifications, in the tables' fixed order.
-    void HistoryDataUpdateNotification();
-    void PendingOrderNotification(std::shared_ptr<Order> order);
-    void depositwithdrawalNotification();
-    void NoticeMessageReceivedNotification(std::string roomId);
-    void RecentConversationMessageReceivedNotification(std::string roomId);
-    void accountStatementUpdateNotification();
-    void bankDetailsReceivedNotification();
-    void executedPositionSearchNotification();
-    void bulkCloseSettledNotification(std::shared_ptr<Order> order);
-    // {"125": the order's tag 125, "17": the rejection text}.
-    void bulkCloseRejectedNotification(TextDictionary rejection);
-    // A notification carrying an object (the funding and chat parts post theirs through here, so
-    // their posts keep the session's order and stop with it).
-    void postNotification(std::string name, platform::NotificationObject object);
     // The banner and system notification of an approval: title and message as composed by the caller.
     void commonUserNotification(std::string message, std::string title);
 
@@ -94,7 +55,7 @@ public:
     void MarginCallNotification(std::int32_t accountNumber);
     // A lasting banner with a "Download" button; the message is also the download address.
     void appUpdateNotification(std::string message);
-    // "<ItemCode>#<SettledPrice>#<SettlementId>"; refreshes the tables first.
+    // "<ItemCode>#<SettledPrice>#<SettlementId>".
     void ShowSettledOrderNotification(std::string settlement);
     void OrderRejectionNotification(std::string reason);
     // Sound "order", then the modal alert or the banner as the user prefers, then the system notification.
@@ -116,7 +77,6 @@ public:
 private:
     struct Context;
     void onMain(std::function<void(const Context&)> work) const;
-    void post(std::string name, bool withSender) const;
 
     platform::CallbackGuard bannerGuard_;
     std::shared_ptr<const Context> context_;

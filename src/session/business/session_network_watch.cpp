@@ -1,10 +1,10 @@
 #include "session/business/session_network_watch.h"
 
+#include "connection/connection_notifications.h"
 #include "connection/reachability_notifier.h"
 #include "model/text/language_string.h"
 #include "platform/log.h"
 #include "session/business/business_base.h"
-#include "session/business/notification_names.h"
 
 namespace tc {
 

@@ -139,11 +139,10 @@ bool SessionRequests::sendRequest(MessageBase& message) {
 
 bool SessionRequests::send(MessageBase& message) {
     setMessageProperties(message);
-    SendWatch watch(context_.sender());
-    message.setSender(&watch);
-    message.BuildMessage();
+    message.setSender(&context_.sender());
+    const bool sent = message.BuildMessage();
     message.setSender(nullptr);
-    return watch.sent;
+    return sent;
 }
 
 SentRequest SessionRequests::send(MessageBase& message, PendingRequest pending) {
@@ -152,11 +151,10 @@ SentRequest SessionRequests::send(MessageBase& message, PendingRequest pending) 
     const std::uint64_t sequence = pending_.add(std::move(pending), &dropped);
     if (dropped)
         context_.requestAbandoned(*dropped, "no reply came before too many later requests");
-    SendWatch watch(context_.sender(), sequence);
-    message.setSender(&watch);
-    message.BuildMessage();
+    message.setSender(&context_.sender());
+    const bool sent = message.BuildMessage(sequence);
     message.setSender(nullptr);
-    if (!watch.sent) {
+    if (!sent) {
         pending_.withdraw(sequence);
         return {};
     }

@@ -6,7 +6,6 @@
 #include "model/session_model_lookup.h"
 #include "platform/log.h"
 #include "platform/user_defaults.h"
-#include "session/business/notification_names.h"
 
 #include <unordered_set>
 #include <utility>
@@ -34,10 +33,8 @@ void appendDistinct(std::vector<std::string>& out, std::unordered_set<std::strin
 
 } // namespace
 
-WatchList::WatchList(WatchListContext& context, platform::UserDefaults& defaults, SubscribeCallback subscribe,
-                     platform::NotificationObject owner, platform::NotificationCenter& center)
-    : context_(context), defaults_(defaults), subscribe_(std::move(subscribe)), owner_(std::move(owner)),
-      center_(center) {}
+WatchList::WatchList(WatchListContext& context, platform::UserDefaults& defaults, SubscribeCallback subscribe)
+    : context_(context), defaults_(defaults), subscribe_(std::move(subscribe)) {}
 
 std::string WatchList::storageKey(std::string_view userName) {
     std::string key(kKeyPrefix);
@@ -185,11 +182,6 @@ void WatchList::SaveItemstoWatchList(const std::vector<std::string>& codes) {
         selected_ = codes;
     }
     updated_.store(true);
-    center_.postOnMainQueue(std::string(kWatchlistUpdateNotification), owner_);
-}
-
-void WatchList::watchlistUpdateNotification() {
-    center_.post(std::string(kWatchlistUpdateNotification), owner_);
 }
 
 } // namespace tc

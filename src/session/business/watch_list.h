@@ -1,7 +1,6 @@
 #pragma once
 // The user's watch list: kept per login user in the user defaults, restored after each snapshot,
 // and on every change turned into feed subscriptions for everything watched or traded.
-#include "platform/notification_center.h"
 
 #include <atomic>
 #include <cstddef>
@@ -40,10 +39,7 @@ public:
     // Stored lists live under this prefix plus the user name, apart from every other settings key.
     static constexpr std::string_view kKeyPrefix = "Watchlist.";
 
-    // `owner` is the object of "WatchlistUpdateNotification" (the business object).
-    WatchList(WatchListContext& context, platform::UserDefaults& defaults, SubscribeCallback subscribe,
-              platform::NotificationObject owner = {},
-              platform::NotificationCenter& center = platform::NotificationCenter::defaultCenter());
+    WatchList(WatchListContext& context, platform::UserDefaults& defaults, SubscribeCallback subscribe);
 
     // The defaults key of a user's list.
     static std::string storageKey(std::string_view userName);
@@ -53,8 +49,7 @@ public:
     // earlier versions under the bare user name is taken over when nothing is stored under the
     // prefixed key and it names at least one loaded instrument.
     void LoadItemstoWatchlist();
-    // Stores the new list, subscribes its set and unsubscribes what is no longer needed, then posts
-    // "WatchlistUpdateNotification" on the main queue.
+    // Stores the new list, subscribes its set and unsubscribes what is no longer needed.
     void SaveItemstoWatchList(const std::vector<std::string>& codes);
     // The codes that name a loaded instrument, in the given order, duplicates kept.
     std::vector<std::string> UpdateItemonWatchList(const std::vector<std::string>& codes);
@@ -68,9 +63,6 @@ public:
     bool isWatchlistDataUpdated() const noexcept { return updated_.load(); }
     void setWatchlistDataUpdated(bool value) noexcept { updated_.store(value); }
 
-    // Posts "WatchlistUpdateNotification" on this thread.
-    void watchlistUpdateNotification();
-
 private:
     std::vector<std::string> subscriptionSet(const std::vector<std::string>& watched);
     void store(const std::vector<std::string>& codes);
@@ -79,8 +71,6 @@ private:
     WatchListContext& context_;
     platform::UserDefaults& defaults_;
     SubscribeCallback subscribe_;
-    platform::NotificationObject owner_;
-    platform::NotificationCenter& center_;
 
     mutable std::mutex mutex_; // guards selected_
     std::vector<std::string> selected_;

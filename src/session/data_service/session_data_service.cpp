@@ -4,7 +4,6 @@
 #include "platform/lenient.h"
 #include "platform/log.h"
 #include "session/business/business_base.h"
-#include "session/business/notification_names.h"
 #include "session/data_service/data_service_replies.h"
 #include "wire/wire_names.h"
 
@@ -12,10 +11,7 @@
 
 namespace tc {
 
-SessionDataService::SessionDataService(BusinessBase& business)
-    : business_(business), events_(business.application(),
-                                   platform::NotificationObject(static_cast<const BusinessBase*>(&business)),
-                                   business.lifetime()) {}
+SessionDataService::SessionDataService(BusinessBase& business) : business_(business) {}
 
 std::function<void()> SessionDataService::processDSResponse(const std::optional<std::string>& data,
                                                             const std::string& compressedField,
@@ -86,14 +82,11 @@ std::function<void()> SessionDataService::processDSResponse(const std::optional<
         for (const DataServiceEvent event : outcome.events) {
             switch (event) {
             case DataServiceEvent::depositwithdrawalNotification:
-                events_.depositwithdrawalNotification();
                 sink.fundingHistoryArrived(sequence);
                 break;
             case DataServiceEvent::executedPositionSearchNotification:
-                events_.executedPositionSearchNotification();
                 break;
             case DataServiceEvent::MarketSessionScheduleNotification: {
-                events_.postNotification(std::string(kMarketSessionScheduleNotification));
                 // The market asked about; else the one the reply's rows name.
                 std::uint64_t market = 0;
                 if (pending && !pending->subject.empty())
@@ -104,22 +97,17 @@ std::function<void()> SessionDataService::processDSResponse(const std::optional<
                 break;
             }
             case DataServiceEvent::UserAccountMapNotification:
-                events_.postNotification(std::string(kUserAccountMapNotification));
                 break;
             case DataServiceEvent::EditUserAccountAccessSucessNotification:
-                events_.postNotification(std::string(kEditUserAccountAccessSucessNotification));
                 sink.userAccessEdited(sequence, true);
                 break;
             case DataServiceEvent::EditUserAccountAccessFailureNotification:
-                events_.postNotification(std::string(kEditUserAccountAccessFailureNotification));
                 sink.userAccessEdited(sequence, false);
                 break;
             case DataServiceEvent::accountStatementUpdateNotification:
-                events_.accountStatementUpdateNotification();
                 sink.statementCancelledOrdersArrived(sequence);
                 break;
             case DataServiceEvent::bankDetailsReceivedNotification:
-                events_.bankDetailsReceivedNotification();
                 sink.bankDetailsArrived(sequence);
                 break;
             case DataServiceEvent::resourcesFound:
@@ -139,12 +127,10 @@ void SessionDataService::fillChartData(const std::optional<std::string>& data, s
         wire::msg::kChartData, static_cast<std::int32_t>(static_cast<std::uint32_t>(requestId)));
     const std::string key = data ? charts::chartReplyKey(*data).value_or("") : "";
     const bool stored = business_.chartDataCollection().fillChartData(data, requestId);
-    if (stored) {
-        events_.chartDataReceivedNotification(requestId);
+    if (stored)
         business_.events().chartArrived(pending ? pending->sequence : 0, key);
-    } else if (pending) {
+    else if (pending)
         business_.events().requestFailed(*pending, "the chart reply could not be kept");
-    }
 }
 
 } // namespace tc

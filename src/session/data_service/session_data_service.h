@@ -1,10 +1,9 @@
 #pragma once
 // The session's handler of data-service and chart replies. A reply is read on the thread that
 // received it, into a value that shares nothing; the value is applied to the collections on the main
-// queue, and the notifications follow from there. Which request a reply answers is taken from the
+// queue, and the typed events follow from there. Which request a reply answers is taken from the
 // pending request recorded when it was sent, so its sub-type is that request's own.
 #include "session/business/business_services.h"
-#include "session/business/session_events.h"
 
 namespace tc {
 
@@ -23,7 +22,6 @@ public:
 
 private:
     BusinessBase& business_;
-    SessionEvents events_;
 };
 
 } // namespace tc

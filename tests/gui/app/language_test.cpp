@@ -6,6 +6,8 @@
 #include "support/temp_resources.h"
 
 #include <QAction>
+#include <QDateTimeEdit>
+#include <QDoubleSpinBox>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -15,6 +17,7 @@
 #include <QStandardItemModel>
 #include <QTabWidget>
 #include <QTableView>
+#include <QTextLayout>
 
 namespace {
 
@@ -105,7 +108,7 @@ TEST(LanguageDirection, RightToLeftLanguagesMirrorEveryWindowAndTheOthersTurnItB
 
 // A mirrored table keeps a figure whole: "-95.50" in a right-to-left cell aligned to the (mirrored)
 // right edge reads exactly as in a left-to-right cell aligned to the left.
-TEST(LanguageDirection, MirroredCellsStillReadFiguresAndDatesLeftToRight) {
+TEST(LanguageDirection, MirroredCellsAndFieldsStillReadFiguresAndDatesLeftToRight) {
     auto defaults = tc::platform::UserDefaults::inMemory();
     tc::gui::ThemeManager themes(*defaults);
     themes.saveTheme(1);
@@ -126,11 +129,62 @@ TEST(LanguageDirection, MirroredCellsStillReadFiguresAndDatesLeftToRight) {
         view.show();
         return view.viewport()->grab().toImage();
     };
+    // Date and number fields too, in a mirrored window.
+    QWidget window;
+    window.setLayoutDirection(Qt::RightToLeft);
+    auto* date = new QDateTimeEdit(QDateTime(QDate(2024, 1, 31), QTime(23, 59)), &window);
+    date->setFocusPolicy(Qt::NoFocus); // no blinking cursor to tell it from the one below
+    auto* amount = new QDoubleSpinBox(&window);
+    auto* name = new QLineEdit(&window);
+    window.show();
+    EXPECT_EQ(date->layoutDirection(), Qt::LeftToRight);
+    EXPECT_EQ(date->findChild<QLineEdit*>()->layoutDirection(), Qt::LeftToRight);
+    EXPECT_EQ(amount->layoutDirection(), Qt::LeftToRight);
+    EXPECT_EQ(name->layoutDirection(), Qt::RightToLeft);
+    QWidget plain;
+    auto* same = new QDateTimeEdit(date->dateTime(), &plain);
+    same->setFocusPolicy(Qt::NoFocus);
+    plain.show();
+    same->resize(date->size());
+    EXPECT_EQ(date->grab().toImage(), same->grab().toImage());
+    // A field shown before the language turns right to left stays as it is.
+    QGuiApplication::setLayoutDirection(Qt::RightToLeft);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(same->layoutDirection(), Qt::LeftToRight);
+    EXPECT_EQ(plain.layoutDirection(), Qt::RightToLeft);
+    QGuiApplication::setLayoutDirection(Qt::LeftToRight);
+
     for (const QString& text : {QStringLiteral("-95.50"), QStringLiteral("01/03/2024 09:15:00")}) {
         const QImage mirrored = cell(Qt::RightToLeft, Qt::AlignRight, text);
         EXPECT_EQ(mirrored, cell(Qt::LeftToRight, Qt::AlignLeft, text)) << text.toStdString();
         EXPECT_NE(mirrored, cell(Qt::LeftToRight, Qt::AlignRight, text)) << text.toStdString();
     }
+}
+
+// A line of captions and figures keeps each minus sign before its number in a right-to-left
+// language: it shows as the same line written left to right in reverse order would.
+TEST(LanguageDirection, ALineOfFiguresKeepsEachMinusBeforeItsNumber) {
+    const QString line = QStringLiteral("ع : -24.69");
+    EXPECT_EQ(tc::gui::figuresKeptWhole(0, line), line);
+    EXPECT_EQ(tc::gui::figuresKeptWhole(7, line), line);
+    EXPECT_EQ(tc::gui::figuresKeptWhole(5, QStringLiteral("a : -1  b : 2 - 3  c : -4.5")),
+              QStringLiteral("a : \u200E-1  b : 2 - 3  c : \u200E-4.5"));
+    EXPECT_EQ(tc::gui::figuresKeptWhole(3, QStringLiteral("-")), QStringLiteral("-"));
+
+    // Where a right-to-left line shows the minus: left of the digits, or after them ("24.69- : ع").
+    auto minusLeftOfDigits = [](const QString& text) {
+        QTextLayout layout(text, QFont());
+        QTextOption option;
+        option.setTextDirection(Qt::RightToLeft);
+        layout.setTextOption(option);
+        layout.beginLayout();
+        QTextLine row = layout.createLine();
+        layout.endLayout();
+        const int minus = static_cast<int>(text.indexOf(QLatin1Char('-')));
+        return row.cursorToX(minus) < row.cursorToX(minus + 1);
+    };
+    EXPECT_TRUE(minusLeftOfDigits(tc::gui::figuresKeptWhole(5, line)));
+    EXPECT_FALSE(minusLeftOfDigits(line));
 }
 
 TEST(LanguageWalker, AStoredLanguageOutsideTheListShowsEnglishAndIsKept) {

@@ -10,6 +10,8 @@
 #include "gui/market/watchlist_table_controller.h"
 #include "gui/models/grid_model.h"
 #include "gui/models/session_fixture.h"
+#include "gui/news/news_table_controller.h"
+#include "gui/resources/resources_view_controller.h"
 #include "model/records/account_details.h"
 #include "model/session_queries.h"
 
@@ -20,6 +22,10 @@
 #include <QMessageBox>
 #include <QSignalSpy>
 #include <QSplitter>
+
+#include <cstdlib>
+#include <filesystem>
+#include <unistd.h>
 
 namespace {
 
@@ -148,16 +154,52 @@ TEST_F(MainWindowTest, NetworkStatusTakesTheFourClassesAndNothingElse) {
     EXPECT_NE(window->findChild<QLabel*>("NetworkStatusIndicatorImage")->pixmap().toImage(), poor);
 }
 
-TEST_F(MainWindowTest, LaterWindowsAreDisabledWithATooltipAndTheShellsActionsWork) {
-    for (const char* name : {"actionChat", "actionMessages", "actionNews", "actionResources"}) {
+TEST_F(MainWindowTest, TheNewsActionShowsTheNewsTabAndResourcesOpensThePanel) {
+    for (const char* name : {"actionNews", "actionResources"}) {
         SCOPED_TRACE(name);
         ASSERT_TRUE(action(name));
-        EXPECT_FALSE(action(name)->isEnabled());
-        EXPECT_EQ(action(name)->toolTip(), context->text("90001"));
-        EXPECT_FALSE(action(name)->text().isEmpty());
-        EXPECT_NE(action(name)->text(), action(name)->property("langKey").toString())
-            << "English text missing";
+        EXPECT_TRUE(action(name)->isEnabled());
+        EXPECT_NE(action(name)->toolTip(), context->text("90001"));
     }
+    tc::gui::NewsTableController* news = window->newsView();
+    ASSERT_TRUE(news);
+    bool shown = false;
+    QObject::connect(news, &tc::gui::NewsTableController::newsShown, [&] { shown = true; });
+    action("actionNews")->trigger();
+    EXPECT_TRUE(news->isVisible());
+    // Shown for the first time, it reads the first category (items, or why there are none).
+    EXPECT_TRUE(waitFor([&] { return shown; }, 20000));
+    EXPECT_EQ(news->shownCategory(), "BreakingNews");
+
+    // The panel's first showing downloads the files its entries name: into a folder of this test.
+    const auto home =
+        std::filesystem::temp_directory_path() / ("tc_main_resources_" + std::to_string(::getpid()));
+    const char* before = std::getenv("XDG_DATA_HOME");
+    const std::string saved = before ? before : "";
+    ::setenv("XDG_DATA_HOME", home.c_str(), 1);
+    ASSERT_TRUE(waitFor(
+        [&] { return session->client().dataService().resourceSearchCollection.contains("holidays.ics"); }));
+    EXPECT_FALSE(window->resourcesPanel());
+    action("actionResources")->trigger();
+    tc::gui::ResourcesViewController* panel = window->resourcesPanel();
+    ASSERT_TRUE(panel);
+    EXPECT_TRUE(panel->isVisible());
+    EXPECT_EQ(panel->rows().size(), 4u);
+    panel->hide();
+    action("actionResources")->trigger();
+    EXPECT_EQ(window->resourcesPanel(), panel); // one panel, shown again
+    EXPECT_TRUE(panel->isVisible());
+    panel->hide();
+    EXPECT_TRUE(waitFor(
+        [&] { return std::filesystem::exists(home / "tradeclient" / "Resources" / "holidays.ics"); }));
+    if (before)
+        ::setenv("XDG_DATA_HOME", saved.c_str(), 1);
+    else
+        ::unsetenv("XDG_DATA_HOME");
+    std::filesystem::remove_all(home);
+}
+
+TEST_F(MainWindowTest, TheShellsActionsWork) {
     // Settings: one window, however often it is asked for.
     action("actionSettings")->trigger();
     auto* settings = window->settingsWindow();

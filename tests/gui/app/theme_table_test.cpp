@@ -62,6 +62,8 @@ constexpr Pair kPairs[] = {
     {R::PieSlice3, R::ChartGround, 3.0},
     {R::PieSlice4, R::ChartGround, 3.0},
     {R::PieSlice5, R::ChartGround, 3.0},
+    {R::ChatOwnHead, R::Base, 4.5},
+    {R::ChatOtherHead, R::Base, 4.5},
 };
 
 TEST(ThemeTable, EveryRoleIsSetOnceInItsPlaceForBothThemes) {

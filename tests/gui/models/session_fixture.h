@@ -25,6 +25,7 @@ protected:
         server->holdPrices(holdPrices);
         testserver::ServerOptions options;
         options.port = options.feedPort = options.dataPort = 0;
+        serverOptions(options);
         ports = server->start(options);
         session = std::make_unique<tc::gui::ClientModel>([this] {
             interfaces::ClientOptions options;
@@ -44,6 +45,8 @@ protected:
 
     // Records a test adds to the default market before the server starts.
     virtual void seedMarket(testserver::Market&) {}
+    // Settings a test changes before the server starts (ports are free ones, no news desk).
+    virtual void serverOptions(testserver::ServerOptions&) {}
 
     interfaces::LoginSettings loginOf(const std::string& user = "demo",
                                       const std::string& password = "demo1234") {

@@ -44,6 +44,7 @@ protected:
         app.logindata().setIPAddress("127.0.0.1");
         app.logindata().setPortNo(1); // never connected in these tests
         services.notifications = notifications;
+        services.events = events;
         services.requests = requests;
         services.snapshotLoader = loader;
         services.userDefaults = defaults.get();
@@ -81,10 +82,12 @@ protected:
         pump();
     }
 
-    std::size_t refreshes() const { return notifications->log.count("HistoryDataUpdateNotification"); }
+    // Table-change events: one per flush of what the passes before it marked.
+    std::size_t refreshes() const { return events->log.count("tablesChanged"); }
 
     FakeApplication app;
     std::shared_ptr<FakeNotifications> notifications = std::make_shared<FakeNotifications>();
+    std::shared_ptr<FakeEvents> events = std::make_shared<FakeEvents>();
     std::shared_ptr<FakeRequests> requests = std::make_shared<FakeRequests>();
     std::shared_ptr<FakeSnapshotLoader> loader = std::make_shared<FakeSnapshotLoader>();
     std::unique_ptr<platform::UserDefaults> defaults = platform::UserDefaults::inMemory();
@@ -109,7 +112,7 @@ TEST_F(BusinessBaseTest, MessagesOfAReceivingThreadAreAppliedOnTheMainQueueInThe
     BusinessBase& b = make();
     std::thread stream([&] {
         for (int i = 1; i <= 50; ++i)
-            b.NewMessage(frameText(body(std::string("10=999|20=") + std::to_string(i))));
+            b.NewMessage(frameText(body(std::string("10=1045|20=") + std::to_string(i))));
     });
     stream.join();
     // Nothing of it is applied off the main queue.
@@ -123,12 +126,12 @@ TEST_F(BusinessBaseTest, MessagesOfAReceivingThreadAreAppliedOnTheMainQueueInThe
 TEST_F(BusinessBaseTest, ABurstOfMessagesRefreshesTheTablesOncePerPassAfterItsChanges) {
     BusinessBase& b = make();
     for (int i = 1; i <= 3; ++i)
-        b.NewMessage(frameText(body(std::string("10=1049|12=EURUSD|574=") + std::to_string(i))));
+        b.NewMessage(frameText(body(std::string("10=1045|34=") + std::to_string(i))));
     pump();
-    deliver("10=1049|12=EURUSD|574=4");
+    EXPECT_EQ(refreshes(), 1u);
+    deliver("10=1045|34=4");
     pump();
-    const std::string w = "WatchlistTableNotification", h = "HistoryDataUpdateNotification";
-    EXPECT_EQ(notifications->log.calls(), (std::vector<std::string>{w, w, w, h, w, h}));
+    EXPECT_EQ(refreshes(), 2u);
 }
 
 TEST_F(BusinessBaseTest, ReferenceIdIsTakenOnlyFromTheLoginSnapshot) {
@@ -142,9 +145,9 @@ TEST_F(BusinessBaseTest, ReferenceIdIsTakenOnlyFromTheLoginSnapshot) {
     EXPECT_EQ(b.Referenceid(), "42");
 }
 
-TEST_F(BusinessBaseTest, EveryMessageButEnvelopesAndPingReplyRefreshesTheTables) {
+TEST_F(BusinessBaseTest, EveryMessageButEnvelopesAndPingReplyRefreshesTheTablesItTouches) {
     make();
-    deliver("10=999");
+    deliver("10=1045");
     deliver("10=1019");
     deliver("10=76|27=bm90IGEgY2lwaGVy");
     deliver("10=105|1050=AAAA");
@@ -156,14 +159,14 @@ TEST_F(BusinessBaseTest, EnvelopeContentsAreDispatchedInOrderAndRefreshTheTables
     BusinessBase& b = make();
     const std::string key = app.logindata().SecurityKey().value();
     const std::string inner =
-        MessageBase::frame(body("10=999|20=3")) + MessageBase::frame(body("10=998|20=8"));
+        MessageBase::frame(body("10=1045|20=3")) + MessageBase::frame(body("10=62|20=8"));
     b.NewMessage(envelopeText(inner, key));
     pump();
     EXPECT_EQ(b.Requestid(), 8); // both opened on this thread, applied in order
     EXPECT_EQ(refreshes(), 1u);
 
     // A compressed message holding an envelope holding a message: each level opens.
-    const std::string nested = "\x01" + envelopeText(MessageBase::frame(body("10=997|20=21")), key) + "\x02";
+    const std::string nested = "\x01" + envelopeText(MessageBase::frame(body("10=1045|20=21")), key) + "\x02";
     deliver(std::string("10=105|") + compressedField(nested));
     EXPECT_EQ(b.Requestid(), 21);
     pump();
@@ -345,14 +348,14 @@ TEST_F(BusinessBaseTest, PasswordIsReplacedOnlyOnSuccess) {
     deliver("10=38|17=Failed|103=newpass1");
     pump();
     EXPECT_EQ(app.logindata().password(), "demo1234");
-    EXPECT_EQ(notifications->log.count("passwordChangeNotification"), 0u);
+    EXPECT_EQ(events->log.count("passwordChangeAnswered:0|Failed"), 1u);
     deliver("10=38|103=newpass2");
     pump();
     EXPECT_EQ(app.logindata().password(), "demo1234");
     deliver("10=38|17=SuCcEsS|103=newpass3");
     pump();
     EXPECT_EQ(app.logindata().password(), "newpass3");
-    EXPECT_EQ(notifications->log.count("passwordChangeNotification"), 1u);
+    EXPECT_EQ(events->log.count("passwordChangeAnswered:1|"), 1u);
 }
 
 TEST_F(BusinessBaseTest, DemoRegistrationNeedsBothUserAndPassword) {
@@ -362,7 +365,7 @@ TEST_F(BusinessBaseTest, DemoRegistrationNeedsBothUserAndPassword) {
     pump();
     EXPECT_EQ(notifications->log.count("demoUserCreationFailureNotification"), 1u);
     // The password keeps its "/": the two values travel apart.
-    EXPECT_EQ(notifications->log.count("demoUserCreationNotification:second|p/w"), 1u);
+    EXPECT_EQ(events->log.count("demoUserCreated:1|second|p/w"), 1u);
 }
 
 TEST_F(BusinessBaseTest, AccountSummaryUpdatesOnlyKnownAccounts) {
@@ -413,14 +416,14 @@ TEST_F(BusinessBaseTest, PingReplyClassifiesOnThePlatformClock) {
     platform::ScopedClock clock(manual);
     BusinessBase& b = make();
 
-    // No server date yet: the class is updated but nothing is posted.
+    // No server date yet: the class is told without a time.
     b.pingSent();
     manual->advance(std::chrono::milliseconds(1500));
     deliver("10=1019");
     pump();
     EXPECT_EQ(b.networkspeedStatus(), 1);
     EXPECT_FALSE(b.ServerTime().has_value());
-    EXPECT_TRUE(notifications->log.calls().empty());
+    EXPECT_EQ(events->log.calls(), std::vector<std::string>{"networkSpeed:1|"});
 
     b.pingSent();
     manual->advance(std::chrono::milliseconds(2500));
@@ -428,8 +431,7 @@ TEST_F(BusinessBaseTest, PingReplyClassifiesOnThePlatformClock) {
     pump();
     EXPECT_EQ(b.networkspeedStatus(), 2);
     EXPECT_EQ(b.ServerTime(), "20240102030405");
-    EXPECT_EQ(notifications->log.calls(),
-              std::vector<std::string>{"NetworkSpeedNotification:20240102030405"});
+    EXPECT_EQ(events->log.count("networkSpeed:2|20240102030405"), 1u);
 
     // A reply without tag 21 keeps the previous server time.
     b.pingSent();
@@ -437,7 +439,7 @@ TEST_F(BusinessBaseTest, PingReplyClassifiesOnThePlatformClock) {
     deliver("10=1019");
     pump();
     EXPECT_EQ(b.networkspeedStatus(), 0);
-    EXPECT_EQ(notifications->log.count("NetworkSpeedNotification:20240102030405"), 2u);
+    EXPECT_EQ(events->log.count("networkSpeed:0|20240102030405"), 1u);
 }
 
 TEST_F(BusinessBaseTest, PortOutOfRangeEndsTheLoginAtOnce) {
@@ -453,13 +455,13 @@ TEST_F(BusinessBaseTest, PortOutOfRangeEndsTheLoginAtOnce) {
     }
 }
 
-TEST_F(BusinessBaseTest, UnknownTypeChangesNothingButRefreshes) {
+TEST_F(BusinessBaseTest, UnknownTypeChangesNothing) {
     BusinessBase& b = make();
     deliver("10=4242|99=x");
     // No message at all (its first field is not the type): dropped before anything, no refresh.
     deliver("garbage without fields");
     pump();
-    EXPECT_EQ(refreshes(), 1u);
+    EXPECT_EQ(refreshes(), 0u) << "it touches no table";
     EXPECT_EQ(b.Requestid(), 0);
     EXPECT_TRUE(app.log.calls().empty());
 }
@@ -538,71 +540,42 @@ TEST_F(BusinessStreamTest, LoginGoesOutOnConnectAndMessagesRouteByTransport) {
 
 namespace {
 
-class RecordingOrders final : public OrderCollectionHandlers {
+// The order side as the session hands it its messages: each report as "type/status/79/573/80/76/125/74/
+// request number" ("-" for a missing 573).
+class RecordingSide final : public OrderSide {
 public:
-    void FillPendingOrderCollection(const Fields&, const std::string& id) override {
-        log.add("FillPending:" + id);
+    void executionReport(const ExecutionReport& r) override {
+        log.add(std::to_string(r.type) + "/" + std::to_string(r.status) + "/" + r.pendingOrderId + "/" +
+                r.bracketPositionId.value_or("-") + "/" + r.positionId + "/" + r.remainingQuantity + "/" +
+                r.offsetOrder + "/" + std::to_string(r.rejectionCode) + "/" + std::to_string(r.requestId));
     }
-    void UpdatePendingOrderCollection(const Fields&, const std::string& id) override {
-        log.add("UpdatePending:" + id);
-    }
-    void RemovePendingOrder(const std::string& id, bool byPendingId) override {
-        log.add("RemovePending:" + id + (byPendingId ? "/pending" : "/request"));
-    }
-    void FillCancelledOrderCollection(std::int64_t id, int status, const Fields&) override {
-        log.add("FillCancelled:" + std::to_string(id) + "/" + std::to_string(status));
-    }
-    void FillOpenOrderCollection(const Fields&) override { log.add("FillOpen"); }
-    void UpdateOpenOrderCollection(const std::string& id, const Fields&, const std::string& rest) override {
-        log.add("UpdateOpen:" + id + "/" + rest);
-    }
-    void ModifyBracketOrderUpdateonOpenOrderCollection(const Fields&, const std::optional<std::string>& ref,
-                                                       int status) override {
-        log.add("Bracket:" + ref.value_or("none") + "/" + std::to_string(status));
-    }
-    void FillSettledOrderCollection(const Fields&) override { log.add("FillSettled"); }
-    std::string GetOrderRejectionReason(std::int32_t code) override {
-        return "reason " + std::to_string(code);
-    }
-    std::optional<std::string> refPositionIdOfRemovedPendingOrder(const std::string& id) override {
-        log.add("LookupRef:" + id);
-        return "P" + id;
-    }
-    void clearBracketOfRejectedOrder(const std::string& id) override { log.add("ClearBracket:" + id); }
+    HistoryRowSink& historyRows() override { return rows; }
+    RowLog rows;
     CallLog log;
 };
 
-TEST_F(BusinessBaseTest, ExecutionReportsFollowTheStatusTable) {
-    auto orders = std::make_shared<RecordingOrders>();
-    services.orders = orders;
+TEST_F(BusinessBaseTest, ExecutionReportsAndOffsetAnswersGoToTheOrderSideAsRead) {
+    auto side = std::make_shared<RecordingSide>();
+    services.orders = side;
     make();
     deliver("10=62|73=28|79=501|573=P9");
-    deliver("10=62|73=24|79=502|20=77");
     deliver("10=62|73=25|74=3|125=C1|20=80");
-    deliver("10=62|73=25|79=503|573=P7|74=4");
-    deliver("10=62|73=21|79=504");
     deliver("10=67|73=73|80=900|76=0");
-    deliver("10=67|73=74|80=901");
-    deliver("10=67|73=99");
     deliver("10=66|80=902");
+    deliver("10=1052|74=12");
+    deliver("10=1052");
     pump();
-    const std::vector<std::string> expected = {
-        "FillPending:501", "Bracket:P9/28",
-        // Cancelled: the bracket reference comes from the removed order when the report lacks it.
-        "RemovePending:502/pending", "FillCancelled:77/24", "LookupRef:502", "Bracket:P502/24",
-        // Rejected without a pending-order id: matched by the request number.
-        "FillCancelled:80/25", "RemovePending:80/request", "ClearBracket:", "FillCancelled:503/25",
-        "RemovePending:503/pending", "Bracket:P7/25", "UpdateOpen:900/0", "FillOpen", "FillSettled"};
-    EXPECT_EQ(orders->log.calls(), expected);
-    EXPECT_EQ(notifications->log.count("OrderRejectionNotification:reason 3"), 1u);
-    EXPECT_EQ(notifications->log.count("bulkCloseRejectedNotification:C1/reason 3"), 1u);
-    EXPECT_EQ(notifications->log.count("OrderRejectionNotification:reason 4"), 1u);
-    EXPECT_EQ(refreshes(), 9u);
+    const std::vector<std::string> expected = {"62/28/501/P9////0/0",  "62/25//-///C1/3/80",
+                                               "67/73//-/900/0//0/80", "66/0//-/902///0/80",
+                                               "1052/0//-////12/80",   "1052/0//-////0/80"};
+    EXPECT_EQ(side->log.calls(), expected);
+    // The reports touch the order tables; an offset answer touches none.
+    EXPECT_EQ(refreshes(), 4u);
 }
 
 TEST_F(BusinessBaseTest, AMessageWithMoreFieldsThanTheCapIsDroppedWhole) {
-    auto orders = std::make_shared<RecordingOrders>();
-    services.orders = orders;
+    auto side = std::make_shared<RecordingSide>();
+    services.orders = side;
     BusinessBase& b = make();
     testing_support::LogCapture log(platform::LogLevel::Error);
     // Four fields, the padding, and the empty piece after the last separator.
@@ -622,7 +595,7 @@ TEST_F(BusinessBaseTest, AMessageWithMoreFieldsThanTheCapIsDroppedWhole) {
     const auto errors = log.lines();
     pump();
     EXPECT_EQ(b.Requestid(), 7);
-    EXPECT_EQ(orders->log.calls(), (std::vector<std::string>{"FillPending:501", "Bracket:none/28"}));
+    EXPECT_EQ(side->log.calls(), (std::vector<std::string>{"62/28/501/-////0/7"}));
     ASSERT_EQ(errors.size(), 2u);
     EXPECT_NE(errors[0].find("type 62 of 65537 fields dropped"), std::string::npos) << errors[0];
     EXPECT_NE(errors[1].find("type 0 of 3000001 fields dropped"), std::string::npos) << errors[1];

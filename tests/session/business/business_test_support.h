@@ -133,28 +133,41 @@ private:
 class FakeNotifications final : public SessionNotifications {
 public:
     void LoginSuccessNotification() override { log.add("LoginSuccessNotification"); }
-    void HistoryDataUpdateNotification() override { log.add("HistoryDataUpdateNotification"); }
     void appUpdateNotification(const std::string& m) override { log.add("appUpdateNotification:" + m); }
-    void OrderRejectionNotification(const std::string& t) override {
-        log.add("OrderRejectionNotification:" + t);
-    }
-    void bulkCloseRejectedNotification(const std::map<std::string, std::string>& info) override {
-        log.add("bulkCloseRejectedNotification:" + info.at("125") + "/" + info.at("17"));
-    }
-    void CloseHedgedPositionsNotification() override { log.add("CloseHedgedPositionsNotification"); }
-    void ChatQueueStatusUpdateNotification() override { log.add("ChatQueueStatusUpdateNotification"); }
     void MarginCallNotification(const std::string& a) override { log.add("MarginCallNotification:" + a); }
-    void passwordChangeNotification() override { log.add("passwordChangeNotification"); }
-    void demoUserCreationNotification(const std::string& user, const std::string& password) override {
-        log.add("demoUserCreationNotification:" + user + "|" + password);
-    }
     void demoUserCreationFailureNotification() override { log.add("demoUserCreationFailureNotification"); }
-    void postnetworkspeedNotification(const std::optional<std::string>& t) override {
-        if (t)
-            log.add("NetworkSpeedNotification:" + *t);
-    }
-    void WatchlistTableNotification() override { log.add("WatchlistTableNotification"); }
     std::string getLoginJournalData(int event) override { return "journal " + std::to_string(event); }
+    CallLog log;
+};
+
+// Records some of the typed events: "tablesChanged" (one per flush), "passwordChangeAnswered:<0|1>|text",
+// "demoUserCreated:<0|1>|user|password", "bulkCloseRejected:<order number>/<reason>",
+// "offsetAnswered:<code>", "schedule:<market>", "bankDetails", "cancelledOrders", "chartArrived:<key>",
+// "networkSpeed:<class>|<time>".
+class FakeEvents final : public SessionEventSink {
+public:
+    void tablesChanged(interfaces::TableSet) override { log.add("tablesChanged"); }
+    void passwordChangeAnswered(bool accepted, const std::string& text) override {
+        log.add("passwordChangeAnswered:" + std::to_string(accepted) + "|" + text);
+    }
+    void demoUserCreated(bool registered, const std::string& user, const std::string& password) override {
+        log.add("demoUserCreated:" + std::to_string(registered) + "|" + user + "|" + password);
+    }
+    void bulkCloseRejected(const std::string& orderNumber, const std::string& reason) override {
+        log.add("bulkCloseRejected:" + orderNumber + "/" + reason);
+    }
+    void offsetAnswered(std::int32_t code, const std::string&) override {
+        log.add("offsetAnswered:" + std::to_string(code));
+    }
+    void sessionScheduleArrived(std::uint64_t, std::uint64_t market) override {
+        log.add("schedule:" + std::to_string(market));
+    }
+    void bankDetailsArrived(std::uint64_t) override { log.add("bankDetails"); }
+    void statementCancelledOrdersArrived(std::uint64_t) override { log.add("cancelledOrders"); }
+    void chartArrived(std::uint64_t, const std::string& key) override { log.add("chartArrived:" + key); }
+    void networkSpeedChanged(std::int32_t speedClass, const std::string& serverTime) override {
+        log.add("networkSpeed:" + std::to_string(speedClass) + "|" + serverTime);
+    }
     CallLog log;
 };
 

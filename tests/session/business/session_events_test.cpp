@@ -8,7 +8,6 @@
 #include "platform/dispatch.h"
 #include "platform/user_defaults.h"
 #include "platform/utf8.h"
-#include "session/business/notification_names.h"
 
 #include <gtest/gtest.h>
 
@@ -26,14 +25,9 @@ using testing_support::wireText;
 
 using platform::RunLoop;
 
-struct BusinessObjectStandIn {};
-
 class SessionEventsTest : public ::testing::Test {
 protected:
-    SessionEventsTest() : app_(defaults_, center_), events_(app_, &owner_, center_) {
-        app_.setApplicationName("Trader");
-        center_.addObserver({}, [this](const platform::Notification& n) { posted_.push_back(n); });
-    }
+    SessionEventsTest() : app_(defaults_), events_(app_) { app_.setApplicationName("Trader"); }
     void SetUp() override {
         RunLoop::main().bindToCurrentThread();
         RunLoop::main().discardPending();
@@ -45,13 +39,6 @@ protected:
         while (RunLoop::main().runOnce() > 0) {
         }
     }
-    std::vector<std::string> names() const {
-        std::vector<std::string> out;
-        for (const auto& n : posted_)
-            out.push_back(n.name);
-        return out;
-    }
-    bool fromOwner(const platform::Notification& n) const { return n.object.identity() == &owner_; }
     std::vector<interfaces::InAppNotification> banners() const {
         std::vector<interfaces::InAppNotification> out;
         for (const auto& c : app_.callsNamed("showBanner"))
@@ -74,111 +61,38 @@ protected:
 
     EventTextsBundle bundle_;
     platform::UserDefaults defaults_;
-    platform::NotificationCenter center_;
-    BusinessObjectStandIn owner_;
     HeadlessApplication app_;
     SessionEvents events_;
-    std::vector<platform::Notification> posted_;
 };
 
-TEST_F(SessionEventsTest, NothingQueuedByAPartOfAGoneOwnerIsPostedOrShown) {
+TEST_F(SessionEventsTest, NothingQueuedByAPartOfAGoneOwnerIsShown) {
     auto owner = std::make_unique<platform::CallbackGuard>();
-    SessionEvents part(app_, &owner_, owner->scope(), center_);
-    part.passwordChangeNotification();
+    SessionEvents part(app_, owner->scope());
+    part.LoginSuccessNotification();
     part.MarginCallNotification(7);
-    // The owner goes before the main queue gets to them: a later login's windows must not see them.
+    // The owner goes before the main queue gets to them: a later login's user must not see them.
     owner.reset();
     pump();
-    EXPECT_TRUE(posted_.empty());
     EXPECT_TRUE(app_.calls().empty());
-}
-
-TEST_F(SessionEventsTest, PlainNotificationsArePostedOnlyOnTheMainQueueInCallOrder) {
-    auto order = std::make_shared<Order>();
-    events_.passwordChangeNotification();
-    events_.demoUserCreationNotification("u1", "p/w");
-    events_.sendRoomCreationNotification("a;b", "7", "Desk/2");
-    events_.UpdateChatNotification("UserStatusNotification");
-    events_.chartDataReceivedNotification(42);
-    events_.CloseHedgedPositionsNotification();
-    events_.ChatQueueStatusUpdateNotification();
-    events_.PendingOrderNotification(order);
-    events_.depositwithdrawalNotification();
-    events_.NoticeMessageReceivedNotification("R1");
-    events_.RecentConversationMessageReceivedNotification("R2");
-    events_.accountStatementUpdateNotification();
-    events_.bankDetailsReceivedNotification();
-    events_.executedPositionSearchNotification();
-    events_.postNotification("MarketSessionScheduleNotification");
-    EXPECT_TRUE(posted_.empty());
-
-    pump();
-    const std::vector<std::string> expected{"PasswordChangeNotification",
-                                            "DemoUserCreationNotification",
-                                            "ChatRoomCreationNotification",
-                                            "UserStatusNotification",
-                                            "ChartDataReceivedNotification42",
-                                            "CloseHedgePositionNotification",
-                                            "ChatQueueStatusUpdate",
-                                            "PendingOrderNotification",
-                                            "DepositWithdrawalTableNotification",
-                                            "NoticeMessageReceivedNotification",
-                                            "RecentConversationReceivedNotification",
-                                            "AccountStatementNotification",
-                                            "BankDetailsNotification",
-                                            "ExecutedPositionTableNotification",
-                                            "MarketSessionScheduleNotification"};
-    ASSERT_EQ(names(), expected);
-
-    // The business object is the object of exactly these.
-    for (std::size_t i : {0, 1, 2, 3, 5, 6})
-        EXPECT_TRUE(fromOwner(posted_[i])) << posted_[i].name;
-    for (std::size_t i : {8, 11, 12, 13, 14})
-        EXPECT_FALSE(posted_[i].object.hasValue()) << posted_[i].name;
-
-    // Values that may hold "/" travel apart, never joined and split again.
-    for (const auto& [i, key, value] :
-         {std::tuple<std::size_t, const char*, const char*>{1, "UserName", "u1"},
-          {1, "Password", "p/w"},
-          {2, "RoomUsers", "a;b"},
-          {2, "RoomId", "7"},
-          {2, "RoomName", "Desk/2"}}) {
-        ASSERT_NE(posted_[i].info<std::string>(key), nullptr) << key;
-        EXPECT_EQ(*posted_[i].info<std::string>(key), value);
-    }
-    ASSERT_NE(posted_[4].objectAs<std::string>(), nullptr);
-    EXPECT_EQ(*posted_[4].objectAs<std::string>(), "42");
-    EXPECT_EQ(posted_[7].object.identity(), order.get());
-    EXPECT_EQ(*posted_[9].objectAs<std::string>(), "R1");
-    EXPECT_EQ(*posted_[10].objectAs<std::string>(), "R2");
 }
 
 TEST_F(SessionEventsTest, CallsFromAReceivingThreadWaitForTheMainQueue) {
     std::thread receiver([this] {
         events_.OrderRejectionNotification("late");
-        events_.bulkCloseRejectedNotification({{"125", "1"}, {"17", "late"}});
+        events_.LoginSuccessNotification();
     });
     receiver.join();
     EXPECT_TRUE(app_.calls().empty());
-    EXPECT_TRUE(posted_.empty());
     pump();
     EXPECT_EQ(app_.callsNamed("showMessageBanner").size(), 1u);
-    EXPECT_EQ(names(), std::vector<std::string>{"BulkCloseNotification"});
+    ASSERT_FALSE(app_.soundsPlayed().empty());
+    EXPECT_EQ(app_.soundsPlayed().back(), "welcome");
 }
 
-TEST_F(SessionEventsTest, TableRefreshAndLoginSuccess) {
-    events_.HistoryDataUpdateNotification();
+TEST_F(SessionEventsTest, LoginSuccessPlaysTheWelcomeOnTheMainQueue) {
     events_.LoginSuccessNotification();
-    EXPECT_FALSE(app_.loginSuccess());
+    EXPECT_TRUE(app_.calls().empty());
     pump();
-    const std::vector<std::string> expected{
-        "OpenPositionTableNotification",   "PieChartUpdateNotification",
-        "PendingOrderTableNotification",   "SettledPositionTableNotification",
-        "CancelledOrderTableNotification", "ExecutedPositionTableNotification",
-        "JournalTableNotification",        "LoginSuccessNotification"};
-    EXPECT_EQ(names(), expected);
-    EXPECT_FALSE(posted_.back().object.hasValue());
-    EXPECT_TRUE(app_.loginSuccess());
     EXPECT_EQ(app_.soundsPlayed(), std::vector<std::string>{"welcome"});
 
     // With sounds switched off the welcome stays silent.
@@ -188,25 +102,6 @@ TEST_F(SessionEventsTest, TableRefreshAndLoginSuccess) {
     pump();
     EXPECT_EQ(app_.callsNamed("playSound").size(), 1u);
     EXPECT_TRUE(app_.soundsPlayed().empty());
-}
-
-TEST_F(SessionEventsTest, BulkCloseAndPaymentCarryTheirObjects) {
-    auto settled = std::make_shared<Order>();
-    events_.bulkCloseSettledNotification(settled);
-    events_.bulkCloseRejectedNotification({{"125", "9001"}, {"17", "No margin"}});
-    auto tx = std::make_shared<int>(3);
-    events_.postNotification("PayGateTransactionNotification", tx);
-    pump();
-    ASSERT_EQ(names(), (std::vector<std::string>{"BulkCloseNotification", "BulkCloseNotification",
-                                                 "PayGateTransactionNotification"}));
-    EXPECT_EQ(posted_[0].object.identity(), settled.get());
-    EXPECT_EQ(*posted_[0].info<std::string>("73"), "66");
-    const auto* rejection = posted_[1].objectAs<SessionEvents::TextDictionary>();
-    ASSERT_NE(rejection, nullptr);
-    EXPECT_EQ(rejection->at("125"), "9001");
-    EXPECT_EQ(rejection->at("17"), "No margin");
-    EXPECT_EQ(*posted_[1].info<std::string>("73"), "25");
-    EXPECT_EQ(posted_[2].object.identity(), tx.get());
 }
 
 TEST_F(SessionEventsTest, InAppBannersCarryTheirTextsDelaysAndSounds) {
@@ -251,13 +146,10 @@ TEST_F(SessionEventsTest, ChatBannersSkipTheSignedInUser) {
     EXPECT_EQ(systemNotifications(), (std::vector<std::vector<std::string>>{{"Chat : Ann B", "hello %n"}}));
 }
 
-TEST_F(SessionEventsTest, SettledOrderRefreshesTablesThenShowsTheBanner) {
+TEST_F(SessionEventsTest, SettledOrderShowsTheBanner) {
     events_.ShowSettledOrderNotification("EURUSD#1.0921#S17");
     events_.ShowSettledOrderNotification("XAU");
     pump();
-    ASSERT_EQ(posted_.size(), 14u);
-    EXPECT_EQ(posted_.front().name, "OpenPositionTableNotification");
-    EXPECT_EQ(posted_[6].name, "JournalTableNotification");
     const auto common = app_.callsNamed("showMessageBanner");
     ASSERT_EQ(common.size(), 2u);
     EXPECT_EQ(common[0].args, (std::vector<std::string>{"#S17\nSettled EURUSD @1.0921 ", "Settlement"}));
@@ -381,7 +273,7 @@ TEST_F(SessionEventsTest, AppUpdateBannerOpensOnlyWebAddresses) {
 
     // A session that is gone no longer acts on clicks.
     {
-        SessionEvents replaced(app_, &owner_, center_);
+        SessionEvents replaced(app_);
         replaced.MarginCallNotification(1);
         pump();
     }
@@ -431,7 +323,7 @@ TEST_F(SessionEventsTest, HeadlessApplicationShellBehaviour) {
     // A follow-up still pending when the shell goes away is dropped.
     {
         platform::UserDefaults defaults;
-        HeadlessApplication gone(defaults, center_);
+        HeadlessApplication gone(defaults);
         gone.setConnectionFailureFollowUp([&] { ++followUps; });
         gone.onConnectionLost();
     }

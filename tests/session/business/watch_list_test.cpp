@@ -6,7 +6,6 @@
 #include "model/session_model.h"
 #include "platform/dispatch.h"
 #include "platform/user_defaults.h"
-#include "session/business/notification_names.h"
 
 #include <gtest/gtest.h>
 
@@ -48,11 +47,6 @@ protected:
         }
         context.session.symbolTypeCollection.insert_or_assign("Forex", "EURUSD:Euro,GBPUSD:Pound");
         context.session.symbolTypeCollection.insert_or_assign("Metal", "XAUUSD:Gold");
-        observer = center.addObserver(std::string(kWatchlistUpdateNotification),
-                                      [this](const platform::Notification& n) {
-                                          ++notified;
-                                          notifiedOwner = n.object.identity();
-                                      });
     }
 
     void addOrder(SessionModel::OrderList& list, std::string code, std::string account = "1") {
@@ -68,17 +62,10 @@ protected:
 
     FakeWatchContext context;
     std::unique_ptr<platform::UserDefaults> defaults = platform::UserDefaults::inMemory();
-    platform::NotificationCenter center;
     std::vector<SubscribeCall> calls;
-    int owner = 0;
-    WatchList list{context, *defaults,
-                   [this](const Codes& codes, bool subscribe) {
+    WatchList list{context, *defaults, [this](const Codes& codes, bool subscribe) {
                        calls.push_back({codes, subscribe});
-                   },
-                   &owner, center};
-    platform::ObserverId observer;
-    int notified = 0;
-    const void* notifiedOwner = nullptr;
+                   }};
 };
 
 TEST_F(WatchListTest, LoadRestoresTheStoredListWithoutInstrumentsTheSnapshotLacks) {
@@ -91,10 +78,8 @@ TEST_F(WatchListTest, LoadRestoresTheStoredListWithoutInstrumentsTheSnapshotLack
     EXPECT_TRUE(watched("XAUUSD"));
     EXPECT_TRUE(watched("EURUSD"));
     EXPECT_FALSE(watched("GBPUSD"));
-    // Loading neither subscribes nor announces.
+    // Loading neither subscribes nor marks the list as updated.
     EXPECT_TRUE(calls.empty());
-    platform::RunLoop::main().runOnce();
-    EXPECT_EQ(notified, 0);
     EXPECT_FALSE(list.isWatchlistDataUpdated());
 }
 
@@ -111,7 +96,7 @@ TEST_F(WatchListTest, LoadWithoutStoredListTakesTheFirstInstrumentType) {
     // No instrument types at all: nothing is chosen or stored.
     FakeWatchContext bare;
     bare.user = "other";
-    WatchList empty(bare, *defaults, {}, {}, center);
+    WatchList empty(bare, *defaults, {});
     empty.LoadItemstoWatchlist();
     EXPECT_TRUE(empty.selectedSymbols().empty());
     EXPECT_FALSE(defaults->objectForKey("Watchlist.other"));
@@ -134,12 +119,6 @@ TEST_F(WatchListTest, SaveSubscribesTheNewSetAndDropsOnlyWhatIsNoLongerNeeded) {
     EXPECT_EQ(list.selectedSymbols(), (Codes{"XAUUSD", "EURUSD"}));
     EXPECT_EQ(defaults->stringArrayForKey("Watchlist.jdoe"), (Codes{"XAUUSD", "EURUSD"}));
     EXPECT_TRUE(list.isWatchlistDataUpdated());
-
-    // The notification waits for the main queue and names the owner.
-    EXPECT_EQ(notified, 0);
-    platform::RunLoop::main().runOnce();
-    EXPECT_EQ(notified, 1);
-    EXPECT_EQ(notifiedOwner, &owner);
 
     // Saving the same list again drops nothing.
     calls.clear();
@@ -198,7 +177,7 @@ TEST_F(WatchListTest, ListUnderTheOldBareKeyIsTakenOverOnlyWhenItNamesOurInstrum
     other.session.symbolTypeCollection = context.session.symbolTypeCollection;
     other.user = "AppleLanguages";
     defaults->setStringArray("AppleLanguages", {"en", "de"});
-    WatchList second(other, *defaults, {}, {}, center);
+    WatchList second(other, *defaults, {});
     second.LoadItemstoWatchlist();
     EXPECT_EQ(second.selectedSymbols(), (Codes{"EURUSD", "GBPUSD"}));
     EXPECT_EQ(defaults->stringArrayForKey("AppleLanguages"), (Codes{"en", "de"}));

@@ -1,15 +1,13 @@
 #include "client/session_wiring.h"
 #include "session/data_service/session_data_service.h"
 
+#include "charts/chart_reply.h"
 #include "model/records/account_details.h"
 #include "model/records/item_details.h"
 #include "model/records/order.h"
-#include "platform/notification_center.h"
 #include "platform/user_defaults.h"
 #include "session/business/business_test_support.h"
-#include "session/business/notification_names.h"
 #include "session/data_service/data_service_replies.h"
-#include "support/notification_log.h"
 
 #include <gtest/gtest.h>
 
@@ -44,8 +42,6 @@ public:
     int calls = 0;
 };
 
-using Observed = testing_support::NotificationLog;
-
 class SessionDataServiceTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -56,6 +52,7 @@ protected:
         app.logindata().setIPAddress("127.0.0.1");
         app.logindata().setPortNo(1);
         services.notifications = std::make_shared<FakeNotifications>();
+        services.events = events;
         services.requests = std::make_shared<FakeRequests>();
         services.historyRows = historyRows;
         services.subscriptions = subscriptions;
@@ -88,6 +85,7 @@ protected:
     }
 
     FakeApplication app;
+    std::shared_ptr<FakeEvents> events = std::make_shared<FakeEvents>();
     std::shared_ptr<RowLog> historyRows = std::make_shared<RowLog>();
     std::shared_ptr<CountingSubscriptions> subscriptions = std::make_shared<CountingSubscriptions>();
     std::shared_ptr<RecordingResources> resources = std::make_shared<RecordingResources>();
@@ -97,7 +95,6 @@ protected:
 };
 
 TEST_F(SessionDataServiceTest, RepliesLandOnTheMainQueueAndAnnounceThemselves) {
-    Observed observed({kMarketSessionScheduleNotification, kBankDetailsNotification});
     expect("getsessionschedule", 7);
     reply("getsessionschedule", wireText("1<C>7<C>3<C>2<C>08:00<C>17:00<R>2<C>7<C>3<C>3<C>08:00<C>17:00<R>"));
     // Nothing changes before the main queue runs.
@@ -118,13 +115,11 @@ TEST_F(SessionDataServiceTest, RepliesLandOnTheMainQueueAndAnnounceThemselves) {
     reply("getexecutedpositions", "error");
     pump();
     EXPECT_FALSE(business->dataServiceCollections().bankDetails);
-    EXPECT_EQ(observed.texts(),
-              (std::vector<std::string>{"MarketSessionScheduleNotification", "BankDetailsNotification",
-                                        "BankDetailsNotification"}));
+    EXPECT_EQ(events->log.count("schedule:7"), 1u);
+    EXPECT_EQ(events->log.count("bankDetails"), 2u);
 }
 
 TEST_F(SessionDataServiceTest, TwoCancelledOrderRequestsInFlightKeepTheirOwnPurpose) {
-    Observed observed({kAccountStatementNotification});
     // The login's list (sub-type 0) and then the statement's (sub-type 10), both "getcancelledorders":
     // the statement request was composed last, yet the first reply still belongs to the login.
     expect("getcancelledorders", 0);
@@ -139,7 +134,7 @@ TEST_F(SessionDataServiceTest, TwoCancelledOrderRequestsInFlightKeepTheirOwnPurp
     ASSERT_EQ(statement.size(), 1u);
     EXPECT_EQ(statement[0]->ItemCode, "EURUSD");
     EXPECT_EQ(statement[0]->TransactionDateTime, "01/05/2026 10:30:00");
-    EXPECT_EQ(observed.texts(), std::vector<std::string>{"AccountStatementNotification"});
+    EXPECT_EQ(events->log.count("cancelledOrders"), 1u);
     EXPECT_EQ(business->sessionRequests().pendingRequests().size(), 0u);
 }
 
@@ -163,7 +158,6 @@ TEST_F(SessionDataServiceTest, AReplyNobodyAskedForIsReadAsTheLogins) {
 }
 
 TEST_F(SessionDataServiceTest, ChartRepliesReplaceTheOlderPerKeyAndAnnounceEach) {
-    Observed observed({"ChartDataReceivedNotification41", "ChartDataReceivedNotification42"});
     business->NewMessage(frameText(body("10=1041|20=41|17=<H~EURUSD~60>01/02/24#10:00:00#1.5#1.6#1.4#1.45")));
     business->NewMessage(frameText(body("10=1041|20=42|17=<H~EURUSD~60>01/02/24#10:01:00#1.7#1.8#1.6#1.65")));
     // No header: dropped without a word.
@@ -175,8 +169,7 @@ TEST_F(SessionDataServiceTest, ChartRepliesReplaceTheOlderPerKeyAndAnnounceEach)
     ASSERT_EQ(entry->bars->size(), 1u);
     EXPECT_EQ(entry->bars->closes()[0], 1.7);
     EXPECT_EQ(business->chartDataCollection().size(), 1u);
-    EXPECT_EQ(observed.texts(), (std::vector<std::string>{"ChartDataReceivedNotification41:41",
-                                                          "ChartDataReceivedNotification42:42"}));
+    EXPECT_EQ(events->log.count("chartArrived:" + charts::chartReplyKey("<H~EURUSD~60>").value_or("?")), 2u);
 }
 
 TEST_F(SessionDataServiceTest, ADownloadIsDecodedOnTheReceivingThreadAndStoredOnTheMainQueue) {

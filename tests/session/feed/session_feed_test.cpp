@@ -210,25 +210,25 @@ TEST_F(SessionFeedTest, DepthIsStoredPerInstrumentAndTheLatestLadderWins) {
 
 TEST_F(SessionFeedTest, ServerMessageOnTheFeedIsDispatchedLikeAStreamMessage) {
     feed->ZMQNewMessage("IS;" + MessageBase::frame(body("10=1049|12=GBPUSD|574=9")));
-    ASSERT_TRUE(pumpUntil([&] { return notifications->log.count("WatchlistTableNotification") == 1; }));
-    EXPECT_EQ(item("GBPUSD").CurrentTradeSessionSettingId, 9);
+    ASSERT_TRUE(pumpUntil([&] { return item("GBPUSD").CurrentTradeSessionSettingId == 9; }));
     EXPECT_EQ(item("EURUSD").CurrentTradeSessionSettingId, 2);
     // Bookmarks and a bare "IS;" change nothing.
     feed->ZMQNewMessage("*#bm#*:42");
     feed->ZMQNewMessage("IS;");
     pump();
-    EXPECT_EQ(notifications->log.count("WatchlistTableNotification"), 1u);
+    EXPECT_EQ(item("GBPUSD").CurrentTradeSessionSettingId, 9);
+    EXPECT_EQ(item("EURUSD").CurrentTradeSessionSettingId, 2);
     EXPECT_EQ(feed->pendingCodes(), 0u);
 }
 
-TEST_F(SessionFeedTest, InstrumentStatusOnTheStreamPostsTheTableRefreshEvenWhenUnchanged) {
+TEST_F(SessionFeedTest, InstrumentStatusOnTheStreamIsAppliedInItsTurnAndAnUnknownCodeChangesNothing) {
     business->NewMessage(frameText(body("10=1049|12=EURUSD|574=0")));
     business->NewMessage(frameText(body("10=1049|12=NOSUCH|574=4")));
-    ASSERT_TRUE(pumpUntil([&] { return notifications->log.count("WatchlistTableNotification") == 2; }));
+    pump();
     EXPECT_EQ(item("EURUSD").CurrentTradeSessionSettingId, 2);
+    EXPECT_EQ(business->session().ItemCollection.get("NOSUCH"), nullptr);
     business->NewMessage(frameText(body("10=1049|12=EURUSD|574=5|574=6")));
-    ASSERT_TRUE(pumpUntil([&] { return notifications->log.count("WatchlistTableNotification") == 3; }));
-    EXPECT_EQ(item("EURUSD").CurrentTradeSessionSettingId, 6);
+    ASSERT_TRUE(pumpUntil([&] { return item("EURUSD").CurrentTradeSessionSettingId == 6; }));
 }
 
 TEST_F(SessionFeedTest, QuotesFromAnotherThreadAllArriveAsTheLastOne) {

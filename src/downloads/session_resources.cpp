@@ -1,10 +1,9 @@
-#include "client/session_resources.h"
+#include "downloads/session_resources.h"
 
 #include "model/records/request_records.h"
 #include "model/session_model.h"
 #include "platform/log.h"
 #include "session/business/business_base.h"
-#include "session/business/notification_names.h"
 #include "session/business/session_requests.h"
 
 namespace tc {
@@ -24,6 +23,21 @@ interfaces::RequestId SessionResources::downloadResource(std::string_view resour
     if (!found || !resources::safeBaseName(resourceName).ok())
         return 0;
     return business_.sessionRequests().requestFileResourceDownload(*found).sequence;
+}
+
+std::size_t SessionResources::requestFileResourceForExtension(std::string_view text) {
+    if (!store_)
+        store_ = resources::ResourceStore::standard();
+    if (!store_ || text.empty())
+        return 0;
+    std::vector<std::string> names;
+    for (const auto& [name, resource] : business_.dataServiceCollections().resourceSearchCollection)
+        names.push_back(name);
+    std::size_t asked = 0;
+    for (const std::string& name : store_->missingFiles(names, text))
+        if (downloadResource(name) != 0)
+            ++asked;
+    return asked;
 }
 
 std::vector<std::string> SessionResources::resourceKeys() const {
@@ -72,9 +86,6 @@ void SessionResources::storeDownload(interfaces::ResourceStored stored,
     }
     if (!stored.error.empty())
         platform::Log::warning("resource {} not stored: {}", stored.name, stored.error);
-    if (stored.calendarMerged)
-        platform::NotificationCenter::defaultCenter().postOnMainQueue(
-            std::string(kResourceDownloadCompletedNotification));
     if (listener_)
         listener_(stored);
 }

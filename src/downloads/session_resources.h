@@ -26,6 +26,8 @@ public:
     interfaces::RequestId searchResources(std::string_view resourceType);
     // A resource the searches found; 0 (nothing sent) for an unknown or unsafe name.
     interfaces::RequestId downloadResource(std::string_view resourceName);
+    // Downloads the found files whose name holds `text` and which the store lacks; how many were asked.
+    std::size_t requestFileResourceForExtension(std::string_view text);
     void setListener(Listener listener) { listener_ = std::move(listener); }
     const resources::ResourceStore* store() const { return store_ ? &*store_ : nullptr; }
 

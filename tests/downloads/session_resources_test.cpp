@@ -1,8 +1,8 @@
 // The session's resource part: a download is decoded on the thread that received it and stored on the
 // main queue; a payload that does not decode writes nothing; the merged calendar waits for the
 // calendars of the login's resource list, not for every file the searches found.
-#include "client/session_resources.h"
 #include "client/session_wiring.h"
+#include "downloads/session_resources.h"
 
 #include "model/records/currency_records.h"
 #include "model/session_model.h"

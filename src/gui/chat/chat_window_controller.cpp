@@ -1,0 +1,369 @@
+#include "gui/chat/chat_window_controller.h"
+
+#include "gui/app/gui_context.h"
+#include "gui/app/images.h"
+#include "gui/app/language.h"
+#include "gui/chat/chat_transcript_view.h"
+#include "gui/chat/recent_conversation_window_controller.h"
+#include "gui/models/client_model.h"
+#include "ui_chat_window_controller.h"
+#include "ui_queue_request_sheet.h"
+
+#include <QCloseEvent>
+#include <QHeaderView>
+#include <QPushButton>
+#include <QSignalBlocker>
+
+namespace tc::gui {
+namespace {
+
+constexpr int kUserNameRole = Qt::UserRole + 1;
+constexpr int kQueueIdRole = Qt::UserRole + 2;
+
+QString qt(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+QIcon statusImage(bool online) {
+    return image(online ? "network-status-online" : "network-status-offline");
+}
+
+} // namespace
+
+// ---- the queue request
+
+QueueRequestSheet::QueueRequestSheet(GuiContext& context, QWidget* parent)
+    : SheetController(parent), ui_(std::make_unique<Ui::QueueRequestSheet>()), context_(context) {
+    ui_->setupUi(this);
+    setObjectName(QStringLiteral("QueueRequestSheet"));
+    connect(ui_->buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(ui_->buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    bindLanguage(this, context_.language(), [this] {
+        ui_->buttons->button(QDialogButtonBox::Ok)->setText(context_.text("91302"));
+        ui_->buttons->button(QDialogButtonBox::Cancel)->setText(context_.text("0060"));
+    });
+}
+
+QueueRequestSheet::~QueueRequestSheet() = default;
+
+void QueueRequestSheet::onWindowLoad() {
+    ui_->messageField->setText(context_.text("91304"));
+    ui_->messageField->selectAll();
+    ui_->messageField->setFocus();
+}
+
+QLineEdit* QueueRequestSheet::messageField() const {
+    return ui_->messageField;
+}
+
+QPushButton* QueueRequestSheet::requestButton() const {
+    return ui_->buttons->button(QDialogButtonBox::Ok);
+}
+
+// ---- the chat window
+
+ChatWindowController::ChatWindowController(GuiContext& context, QWidget* parent)
+    : QMainWindow(parent, Qt::Window), ui_(std::make_unique<Ui::ChatWindowController>()), context_(context) {
+    ui_->setupUi(this);
+    setObjectName(QStringLiteral("ChatWindowController"));
+    ui_->messageTableView->setThemes(context_.themes());
+    ui_->mainSplitView->setStretchFactor(1, 1);
+    ui_->chatQueueTableView->horizontalHeader()->setHighlightSections(false);
+    ui_->chatQueueTableView->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+
+    connect(ui_->contactsOutlineView, &QTreeWidget::itemSelectionChanged, this,
+            &ChatWindowController::contactSelectionChanged);
+    connect(ui_->chatQueueTableView, &QTableWidget::itemSelectionChanged, this,
+            &ChatWindowController::queueSelectionChanged);
+    connect(ui_->sendButton, &QPushButton::clicked, this, &ChatWindowController::SendChatButtonClicked);
+    connect(ui_->messageTextView, &QLineEdit::returnPressed, this,
+            &ChatWindowController::SendChatButtonClicked);
+    connect(ui_->rcToolbarItem, &QAction::triggered, this, [this] { RecentConversationButtonClicked(); });
+
+    ClientModel& session = *context_.clientModel();
+    connect(&session, &ClientModel::chatChanged, this, &ChatWindowController::chatChanged);
+    // Nothing of the old client is kept: the transcript lets go of its room, the lists start again.
+    connect(&session, &ClientModel::clientAboutToBeReplaced, this, [this] {
+        ui_->messageTableView->transcript()->setRoom(nullptr, {});
+        userName_.clear();
+    });
+    connect(&session, &ClientModel::clientReplaced, this, [this] {
+        buildContactTree();
+        reloadQueueTable();
+        loadDefaults();
+    });
+    bindLanguage(this, context_.language(), [this] { updateLanguageStrings(); });
+
+    buildContactTree();
+    reloadQueueTable();
+    loadDefaults();
+}
+
+ChatWindowController::~ChatWindowController() = default;
+
+QTreeWidget* ChatWindowController::contactsOutlineView() const {
+    return ui_->contactsOutlineView;
+}
+QTableWidget* ChatWindowController::chatQueueTableView() const {
+    return ui_->chatQueueTableView;
+}
+TranscriptView* ChatWindowController::messageTableView() const {
+    return ui_->messageTableView;
+}
+QLineEdit* ChatWindowController::messageTextView() const {
+    return ui_->messageTextView;
+}
+QPushButton* ChatWindowController::sendButton() const {
+    return ui_->sendButton;
+}
+
+void ChatWindowController::showWindow() {
+    updateLanguageStrings();
+    loadDefaults();
+}
+
+void ChatWindowController::updateLanguageStrings() {
+    ui_->contactsOutlineView->setHeaderLabels({context_.text("91307")});
+    ui_->contactsOutlineView->setAccessibleName(context_.text("91307"));
+    ui_->chatQueueTableView->setHorizontalHeaderLabels({context_.text("0165")});
+    ui_->chatQueueTableView->setAccessibleName(context_.text("0165"));
+    ui_->messageTableView->setAccessibleName(context_.text("91308"));
+    ui_->messageTextView->setAccessibleName(context_.text("91309"));
+    ui_->messageTextView->setPlaceholderText(context_.text("91309"));
+    ui_->rcToolbarItem->setIconText(context_.text("0309"));
+    if (userName_.empty())
+        setWindowTitle(context_.text("0090"));
+    reloadQueueTable();
+}
+
+void ChatWindowController::loadDefaults() {
+    userName_.clear();
+    if (context_.clientModel())
+        context_.clientModel()->client().chat().setOpenConversation({});
+    setWindowTitle(context_.text("0090"));
+    ui_->sendButton->setEnabled(false);
+    ui_->messageTextView->clear();
+    if (QWidget* focused = focusWidget())
+        focused->clearFocus();
+    reloadTranscript();
+    deselectContacts();
+    deselectQueues();
+}
+
+void ChatWindowController::closeEvent(QCloseEvent* event) {
+    loadDefaults();
+    QMainWindow::closeEvent(event);
+}
+
+// ---- contacts
+
+void ChatWindowController::buildContactTree() {
+    tree_ = ::tc::gui::buildContactTree(context_.clientModel()->client().chat().collections());
+    QTreeWidget* view = ui_->contactsOutlineView;
+    QSignalBlocker block(view);
+    const std::string chosen = userName_;
+    view->clear();
+    QFont heading = view->font();
+    heading.setBold(true);
+    for (const ContactNode& group : tree_) {
+        auto* groupItem = new QTreeWidgetItem(view, {qt(group.displayName)});
+        groupItem->setFont(0, heading);
+        for (const ContactNode& contact : group.children) {
+            auto* item = new QTreeWidgetItem(groupItem, {qt(contact.displayName)});
+            item->setData(0, kUserNameRole, qt(contact.userName));
+            item->setIcon(0, statusImage(contact.online));
+            if (!chosen.empty() && contact.userName == chosen)
+                item->setSelected(true);
+        }
+    }
+    view->expandAll();
+}
+
+void ChatWindowController::updateOnlineMarks() {
+    if (!::tc::gui::updateOnlineMarks(tree_, context_.clientModel()->client().chat().collections()))
+        return;
+    QTreeWidget* view = ui_->contactsOutlineView;
+    for (int g = 0; g < view->topLevelItemCount() && static_cast<std::size_t>(g) < tree_.size(); ++g) {
+        QTreeWidgetItem* groupItem = view->topLevelItem(g);
+        const auto& contacts = tree_[static_cast<std::size_t>(g)].children;
+        for (int c = 0; c < groupItem->childCount() && static_cast<std::size_t>(c) < contacts.size(); ++c)
+            groupItem->child(c)->setIcon(0, statusImage(contacts[static_cast<std::size_t>(c)].online));
+    }
+}
+
+void ChatWindowController::contactSelectionChanged() {
+    const QList<QTreeWidgetItem*> selected = ui_->contactsOutlineView->selectedItems();
+    if (selected.isEmpty())
+        return;
+    QTreeWidgetItem* item = selected.front();
+    // The first row (the first group's heading) opens nothing and empties nothing.
+    if (item == ui_->contactsOutlineView->topLevelItem(0))
+        return;
+    const QString userName = item->data(0, kUserNameRole).toString();
+    if (userName.isEmpty()) {
+        userSelectedAtIndex({}, {});
+        return;
+    }
+    userSelectedAtIndex(userName.toStdString(), item->text(0).toStdString());
+}
+
+void ChatWindowController::userSelectedAtIndex(const std::string& userName, const std::string& displayName) {
+    deselectQueues();
+    if (userName.empty()) {
+        loadDefaults();
+        return;
+    }
+    interfaces::Chat& chat = context_.clientModel()->client().chat();
+    ui_->sendButton->setEnabled(true);
+    userName_ = userName;
+    chat.setOpenConversation(userName);
+    setWindowTitle(qt(displayName.empty() ? userName : displayName));
+    chat.createChatRoom(userName);
+    reloadTranscript();
+    reloadQueueTable();
+}
+
+void ChatWindowController::deselectContacts() {
+    QSignalBlocker block(ui_->contactsOutlineView);
+    ui_->contactsOutlineView->clearSelection();
+}
+
+// ---- support queues
+
+void ChatWindowController::reloadQueueTable() {
+    QTableWidget* table = ui_->chatQueueTableView;
+    const std::vector<QueueRow> rows = queueRows(context_.clientModel()->client().chat().collections());
+    QSignalBlocker block(table);
+    const QString chosen = table->currentItem() && table->currentItem()->isSelected()
+                               ? table->currentItem()->data(kQueueIdRole).toString()
+                               : QString();
+    table->setRowCount(static_cast<int>(rows.size()));
+    for (int r = 0; r < static_cast<int>(rows.size()); ++r) {
+        const QueueRow& row = rows[static_cast<std::size_t>(r)];
+        auto* item =
+            new QTableWidgetItem(row.mark == QueueMark::Waiting ? context_.text("91300") : qt(row.name));
+        item->setData(kQueueIdRole, qt(row.queueId));
+        item->setIcon(image(row.mark == QueueMark::Waiting     ? "network-status-away"
+                            : row.mark == QueueMark::Available ? "network-status-online"
+                                                               : "network-status-offline"));
+        table->setItem(r, 0, item);
+        if (!chosen.isEmpty() && item->data(kQueueIdRole).toString() == chosen)
+            table->selectRow(r);
+    }
+}
+
+void ChatWindowController::queueSelectionChanged() {
+    const QList<QTableWidgetItem*> selected = ui_->chatQueueTableView->selectedItems();
+    if (selected.isEmpty())
+        return;
+    const std::string queueId = selected.front()->data(kQueueIdRole).toString().toStdString();
+    const auto* queue =
+        context_.clientModel()->client().chat().collections().ChatQueueCollection.get(queueId);
+    // A queue waiting for acceptance cannot be opened.
+    if (queue && *queue && chooseQueue(**queue) == QueueChoice::Ignore)
+        return;
+    ChatSupportSelectedAtIndex(queueId);
+}
+
+void ChatWindowController::ChatSupportSelectedAtIndex(const std::string& queueId) {
+    deselectContacts();
+    interfaces::Chat& chat = context_.clientModel()->client().chat();
+    const auto* held = chat.collections().ChatQueueCollection.get(queueId);
+    if (!held || !*held) {
+        loadDefaults();
+        return;
+    }
+    const chat::ChatQueue& queue = **held;
+    const QueueChoice choice = chooseQueue(queue);
+    if (choice == QueueChoice::Ignore)
+        return;
+    userName_ = queueId;
+    chat.setOpenConversation(queue.roomUserName);
+    setWindowTitle(qt(queue.QueueName));
+    reloadTranscript();
+    ui_->sendButton->setEnabled(false);
+    if (choice == QueueChoice::Empty) {
+        loadDefaults();
+        return;
+    }
+    ui_->sendButton->setEnabled(true);
+    if (choice == QueueChoice::AskFirst)
+        loadRequestQueueMessageSheet();
+}
+
+void ChatWindowController::loadRequestQueueMessageSheet() {
+    if (!queueSheet_) {
+        queueSheet_ = new QueueRequestSheet(context_, this);
+        connect(queueSheet_, &QDialog::accepted, this, [this] {
+            if (userName_.empty())
+                return;
+            const std::string text = queueSheet_->messageField()->text().toStdString();
+            context_.clientModel()->client().chat().requestChatQueue(userName_, text);
+        });
+        connect(queueSheet_, &QDialog::rejected, this, &ChatWindowController::loadDefaults);
+    }
+    queueSheet_->openOn(this);
+}
+
+void ChatWindowController::deselectQueues() {
+    QSignalBlocker block(ui_->chatQueueTableView);
+    ui_->chatQueueTableView->clearSelection();
+}
+
+// ---- the conversation
+
+void ChatWindowController::SendChatButtonClicked() {
+    const QString text = ui_->messageTextView->text();
+    if (text.isEmpty() || userName_.empty() || !ui_->sendButton->isEnabled())
+        return;
+    // A refused text stays in the field, so nothing typed is lost.
+    if (!context_.clientModel()->client().chat().sendChat(userName_, text.toStdString()))
+        return;
+    ui_->messageTextView->clear();
+    reloadTranscript();
+}
+
+void ChatWindowController::reloadTranscript() {
+    TranscriptModel* model = ui_->messageTableView->transcript();
+    if (userName_.empty() || !context_.clientModel()) {
+        model->setRoom(nullptr, {});
+        return;
+    }
+    interfaces::Client& client = context_.clientModel()->client();
+    model->setRoom(roomOf(client.chat().collections(), userName_), client.userName());
+}
+
+void ChatWindowController::chatChanged(const interfaces::ChatChange& change) {
+    using Kind = interfaces::ChatChange::Kind;
+    switch (change.kind) {
+    case Kind::Contacts:
+        // Contacts that come after the window was made are listed too.
+        buildContactTree();
+        reloadQueueTable();
+        break;
+    case Kind::Status:
+        updateOnlineMarks();
+        break;
+    case Kind::Queue:
+        reloadQueueTable();
+        break;
+    case Kind::RoomReady:
+    case Kind::Message:
+    case Kind::Transcript:
+    case Kind::Recent:
+        reloadTranscript();
+        break;
+    }
+}
+
+RecentConversationWindowController* ChatWindowController::RecentConversationButtonClicked() {
+    if (!recent_)
+        recent_ = new RecentConversationWindowController(context_, this);
+    recent_->show();
+    recent_->showWindow();
+    recent_->raise();
+    recent_->activateWindow();
+    return recent_;
+}
+
+} // namespace tc::gui

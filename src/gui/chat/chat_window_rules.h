@@ -1,0 +1,73 @@
+#pragma once
+// What the chat windows show, worked out without widgets: the contact tree from the chat
+// collections, the support-queue rows and what choosing one does, the transcript's lines (head and
+// text, own or not) and the notice and recent-conversation cells.
+#include "model/chat_collections.h"
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tc::gui {
+
+// A group heading with its contacts, or a contact.
+struct ContactNode {
+    std::string displayName; // the group's name or the contact's display name
+    std::string userName;    // the contact's user name; empty for a group
+    bool isGroup = false;
+    bool online = false;
+    std::vector<ContactNode> children; // a group's contacts
+};
+
+// The groups in the order of their ids, digit runs by value; under each, the contacts whose group id
+// is the group's, in the order of their user names. A contact of no listed group is left out; a
+// group without contacts is shown empty.
+std::vector<ContactNode> buildContactTree(const chat::ChatCollections& chat);
+// Each listed contact's online mark as the collections hold it now (off for a contact no longer
+// there); true when any mark changed. The tree itself is not rebuilt.
+bool updateOnlineMarks(std::vector<ContactNode>& groups, const chat::ChatCollections& chat);
+
+enum class QueueMark { Available, Unavailable, Waiting };
+
+struct QueueRow {
+    std::string queueId;
+    std::string name; // the queue's name; the caller shows its "waiting" text instead while waiting
+    QueueMark mark = QueueMark::Unavailable;
+};
+
+// One row per support queue, in the order the collection holds them.
+std::vector<QueueRow> queueRows(const chat::ChatCollections& chat);
+
+// What choosing a queue does.
+enum class QueueChoice {
+    Ignore,   // it waits for acceptance: nothing happens
+    Empty,    // unavailable: the window returns to its empty state
+    Open,     // accepted before: its conversation opens
+    AskFirst, // its conversation opens behind the request dialog
+};
+QueueChoice chooseQueue(const chat::ChatQueue& queue);
+
+// One transcript row: "name[time]:" then a tab and the text; the head is coloured by whose it is.
+struct TranscriptLine {
+    std::string head;
+    std::string text;
+    bool own = false;
+    std::string whole() const { return head + "\t" + text; }
+};
+
+// The head names the sender's display name (the user name when the server sent none) and the time
+// as "dd/MM/yyyy hh:mm:ss a"; a missing or null time leaves the brackets empty. Own: the entry's
+// sender is the signed-in user.
+TranscriptLine transcriptLine(const chat::ChatMessageEntry& entry, std::string_view ownUserName);
+
+// A wire time ("yyyyMMddHHmmss") as "MM/dd/yyyy HH:mm:ss"; "" for an empty, null or unreadable one.
+std::string noticeTime(std::string_view wireTime);
+// The other party of a recent conversation: its display name, else the sender's name.
+std::string recentConversationName(const chat::ChatRoom& room);
+
+// The room under a key, or null.
+std::shared_ptr<const chat::ChatRoom> roomOf(const chat::ChatCollections& chat, std::string_view key);
+
+} // namespace tc::gui

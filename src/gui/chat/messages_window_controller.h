@@ -1,0 +1,71 @@
+#pragma once
+// The notices window: the server's notices (subject, text, time), unread ones in bold, newest first.
+// A double click (or Return) opens one: it is read from then on, the server is told (or asked for
+// its messages when none are here), and the notice pop-up shows its first message. Made once by the
+// main window and kept; a notice that arrives refreshes the list.
+#include "interfaces/client.h"
+
+#include <QWidget>
+
+#include <memory>
+#include <set>
+#include <string>
+
+class QLabel;
+class QPlainTextEdit;
+class QTableView;
+
+namespace Ui {
+class MessagesWindowController;
+class NoticeMessageWindowController;
+} // namespace Ui
+
+namespace tc::gui {
+
+class ChatRoomListModel;
+class GuiContext;
+
+// One notice: "Subject: " and its title, "Time: " and the first message's time, then its text.
+class NoticeMessageWindowController : public QWidget {
+    Q_OBJECT
+public:
+    explicit NoticeMessageWindowController(GuiContext& context, QWidget* parent = nullptr);
+    ~NoticeMessageWindowController() override;
+
+    // The notice under the key in the chat collections; without messages the texts stay as they were.
+    void showWindow(const std::string& roomKey);
+    QLabel* subjectLabel() const;
+    QLabel* timeLabel() const;
+    QPlainTextEdit* messageTextView() const;
+
+private:
+    std::unique_ptr<Ui::NoticeMessageWindowController> ui_;
+    GuiContext& context_;
+};
+
+class MessagesWindowController : public QWidget {
+    Q_OBJECT
+public:
+    // Needs the context's client model.
+    explicit MessagesWindowController(GuiContext& context, QWidget* parent = nullptr);
+    ~MessagesWindowController() override;
+
+    // Texts, no selection, the rows afresh.
+    void showWindow();
+    // The double click on a row.
+    void doubleAction(int row);
+    QTableView* messagesTableView() const;
+    NoticeMessageWindowController* noticeWindow() const { return notice_; }
+
+private:
+    void reload();
+    void openNoticeMessageWindow(const std::string& roomKey);
+
+    std::unique_ptr<Ui::MessagesWindowController> ui_;
+    GuiContext& context_;
+    ChatRoomListModel* model_ = nullptr;
+    NoticeMessageWindowController* notice_ = nullptr;
+    std::set<std::string> awaited_; // notices whose messages were asked for
+};
+
+} // namespace tc::gui

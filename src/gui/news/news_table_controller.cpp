@@ -1,0 +1,201 @@
+#include "gui/news/news_table_controller.h"
+
+#include "gui/app/gui_context.h"
+#include "gui/app/language.h"
+#include "gui/controls/web_address.h"
+#include "gui/models/client_model.h"
+#include "platform/log.h"
+#include "ui_news_table_controller.h"
+
+#include <QDesktopServices>
+#include <QHeaderView>
+#include <QKeyEvent>
+
+namespace tc::gui {
+namespace {
+
+QString qt(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+bool openInBrowser(const QUrl& address) {
+    return QDesktopServices::openUrl(address);
+}
+
+} // namespace
+
+NewsTableModel::NewsTableModel(Language& language, QObject* parent)
+    : QAbstractTableModel(parent), language_(language),
+      items_(std::make_shared<const std::vector<interfaces::NewsItem>>()) {
+    connect(&language_, &Language::changed, this,
+            [this] { Q_EMIT headerDataChanged(Qt::Horizontal, 0, columnCount() - 1); });
+}
+
+void NewsTableModel::setItems(std::shared_ptr<const std::vector<interfaces::NewsItem>> items) {
+    beginResetModel();
+    items_ = items ? std::move(items) : std::make_shared<const std::vector<interfaces::NewsItem>>();
+    endResetModel();
+}
+
+const interfaces::NewsItem* NewsTableModel::item(int row) const {
+    if (row < 0 || row >= rowCount())
+        return nullptr;
+    return &(*items_)[static_cast<std::size_t>(row)];
+}
+
+int NewsTableModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(items_->size());
+}
+
+int NewsTableModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(kColumns.size());
+}
+
+QVariant NewsTableModel::data(const QModelIndex& index, int role) const {
+    const interfaces::NewsItem* news = index.isValid() ? item(index.row()) : nullptr;
+    if (!news || index.column() >= columnCount())
+        return {};
+    if (role == Qt::DisplayRole || role == Qt::ToolTipRole)
+        return qt(index.column() == 0 ? news->title : news->pubDate);
+    return {};
+}
+
+QVariant NewsTableModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal || section < 0 || section >= columnCount() || role != Qt::DisplayRole)
+        return QAbstractTableModel::headerData(section, orientation, role);
+    return language_.text(kColumns[static_cast<std::size_t>(section)]);
+}
+
+NewsTableController::NewsTableController(GuiContext& context, QWidget* parent)
+    : QWidget(parent), ui_(std::make_unique<Ui::NewsTableController>()), context_(context),
+      opener_(openInBrowser) {
+    ui_->setupUi(this);
+    setObjectName(QStringLiteral("NewsTableController"));
+    model_ = new NewsTableModel(context_.language(), this);
+    QTableView* table = ui_->newsTableView;
+    table->setModel(model_);
+    // Rows of one height and a fixed date column: a feed of thousands of items lays out at once.
+    table->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    table->verticalHeader()->setDefaultSectionSize(table->fontMetrics().height() + 8);
+    table->verticalHeader()->hide();
+    table->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
+    table->horizontalHeader()->setSectionResizeMode(1, QHeaderView::Interactive);
+    table->setColumnWidth(
+        1, table->fontMetrics().horizontalAdvance(QStringLiteral("Mon, 07 Dec 2026 17:00:00 GMT")) + 24);
+    for (std::string_view category : interfaces::kNewsCategories)
+        ui_->NewsCategoryPopButton->addItem(qt(category));
+
+    connect(ui_->NewsCategoryPopButton, &QComboBox::activated, this, [this] { PopUpItemSelected(); });
+    connect(table, &QTableView::doubleClicked, this,
+            [this](const QModelIndex& index) { openItem(index.row()); });
+    // Return on the table opens the selected item, as a double click does.
+    table->installEventFilter(this);
+    ClientModel& session = *context_.clientModel();
+    connect(&session, &ClientModel::newsLoaded, this, &NewsTableController::loaded);
+    // A new client: the old one's load is gone with it; the chosen category is read again.
+    connect(&session, &ClientModel::clientReplaced, this, [this] {
+        if (started_)
+            PopUpItemSelected();
+    });
+    bindLanguage(this, context_.language(), [this] { updateLanguageStrings(); });
+}
+
+NewsTableController::~NewsTableController() = default;
+
+bool NewsTableController::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == ui_->newsTableView && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if ((key == Qt::Key_Return || key == Qt::Key_Enter) && ui_->newsTableView->currentIndex().isValid()) {
+            openItem(ui_->newsTableView->currentIndex().row());
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void NewsTableController::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    // The feed is read once the view is first looked at.
+    if (!started_) {
+        started_ = true;
+        PopUpItemSelected();
+    }
+}
+
+void NewsTableController::updateLanguageStrings() {
+    ui_->newsTableView->setAccessibleName(context_.text("90106"));
+    if (!error_.isEmpty())
+        showError(error_);
+}
+
+QComboBox* NewsTableController::categoryPopUp() const {
+    return ui_->NewsCategoryPopButton;
+}
+
+QTableView* NewsTableController::newsTableView() const {
+    return ui_->newsTableView;
+}
+
+QLabel* NewsTableController::errorLabel() const {
+    return ui_->newsErrorLabel;
+}
+
+void NewsTableController::PopUpItemSelected() {
+    LoadNews(ui_->NewsCategoryPopButton->currentText());
+}
+
+bool NewsTableController::LoadNews(const QString& category) {
+    const int index = ui_->NewsCategoryPopButton->findText(category);
+    if (index < 0)
+        return false;
+    started_ = true;
+    if (ui_->NewsCategoryPopButton->currentIndex() != index)
+        ui_->NewsCategoryPopButton->setCurrentIndex(index);
+    const QByteArray name = category.toUtf8();
+    if (context_.clientModel()->client().news().loadCategory(std::string_view(name.data(), name.size())) ==
+        0) {
+        platform::Log::warning("news: no feed source for {}", std::string_view(name.data(), name.size()));
+        return false;
+    }
+    return true;
+}
+
+void NewsTableController::loaded(const interfaces::NewsLoad& load) {
+    shown_ = qt(load.category);
+    if (!load.error.empty()) {
+        // Why, instead of a list that would look like a category without news.
+        model_->setItems(nullptr);
+        showError(qt(load.error));
+    } else {
+        error_.clear();
+        ui_->newsErrorLabel->hide();
+        model_->setItems(load.items);
+    }
+    Q_EMIT newsShown();
+}
+
+void NewsTableController::showError(const QString& detail) {
+    error_ = detail;
+    ui_->newsErrorLabel->setText(context_.text("90940").replace(QStringLiteral("{0}"), detail));
+    ui_->newsErrorLabel->show();
+}
+
+bool NewsTableController::openItem(int row) {
+    const interfaces::NewsItem* news = model_->item(row);
+    if (!news)
+        return false;
+    const std::optional<std::string> address = webAddressToOpen(news->link, MissingScheme::Refuse);
+    if (!address) {
+        platform::Log::warning("news link not opened, not an http or https address: {}",
+                               news->link.substr(0, 200));
+        return false;
+    }
+    const QUrl url(qt(*address), QUrl::StrictMode);
+    if (!url.isValid() || !opener_ || !opener_(url)) {
+        platform::Log::warning("Failed to open url: {}", address->substr(0, 200));
+        return false;
+    }
+    return true;
+}
+
+} // namespace tc::gui

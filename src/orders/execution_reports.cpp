@@ -1,0 +1,97 @@
+#include "orders/execution_reports.h"
+
+#include "model/collection_keys.h"
+#include "session/business/order_host.h"
+#include "session/business/session_events.h"
+#include "wire/message_cracker.h"
+#include "wire/wire_names.h"
+
+namespace tc {
+
+namespace {
+
+namespace report = wire::report;
+
+void applyRejection(const ExecutionReport& r, OrderCollectionHandlers& lists, OrderHost& host,
+                    SessionEvents* banners) {
+    if (r.pendingOrderId.empty()) {
+        // Without a pending-order id the rejection is matched by the request number.
+        lists.FillCancelledOrderCollection(r.requestId, report::kRejected, r.fields);
+        lists.RemovePendingOrder(sessionKey(r.requestId), false);
+    } else {
+        lists.FillCancelledOrderCollection(MessageCracker::integerValue(r.pendingOrderId), report::kRejected,
+                                           r.fields);
+        lists.RemovePendingOrder(r.pendingOrderId, true);
+    }
+    const std::string reason = lists.GetOrderRejectionReason(r.rejectionCode);
+    host.events().orderRejected(r.rejectionCode, reason, r.offsetOrder);
+    if (banners)
+        banners->OrderRejectionNotification(reason);
+    host.events().bulkCloseRejected(r.offsetOrder, reason);
+    if (!r.bracketPositionId || r.bracketPositionId->empty())
+        lists.clearBracketOfRejectedOrder(r.pendingOrderId);
+    else
+        lists.ModifyBracketOrderUpdateonOpenOrderCollection(r.fields, r.bracketPositionId, report::kRejected);
+}
+
+} // namespace
+
+void applyExecutionReport(const ExecutionReport& r, OrderCollectionHandlers& lists, OrderHost& host,
+                          SessionEvents* banners) {
+    const std::string& id79 = r.pendingOrderId;
+    switch (r.type) {
+    case wire::msg::kPositionSettled:
+        lists.FillSettledOrderCollection(r.fields);
+        return;
+    case wire::msg::kPositionReport:
+        if (r.status == report::kPositionUpdate)
+            lists.UpdateOpenOrderCollection(r.positionId, r.fields, r.remainingQuantity);
+        else if (r.status == report::kPositionOpened)
+            lists.FillOpenOrderCollection(r.fields);
+        return;
+    case wire::msg::kCloseHedged:
+        host.events().offsetAnswered(r.rejectionCode, r.rejectionCode != 0
+                                                          ? lists.GetOrderRejectionReason(r.rejectionCode)
+                                                          : std::string());
+        return;
+    case wire::msg::kExecutionReport:
+        break;
+    default:
+        return;
+    }
+    switch (r.status) {
+    case report::kPartlyFilled:
+    case report::kEdited:
+        lists.UpdatePendingOrderCollection(r.fields, id79);
+        lists.ModifyBracketOrderUpdateonOpenOrderCollection(r.fields, r.bracketPositionId, r.status);
+        break;
+    case report::kFullyFilled:
+        lists.RemovePendingOrder(id79, true);
+        lists.ModifyBracketOrderUpdateonOpenOrderCollection(r.fields, r.bracketPositionId,
+                                                            report::kFullyFilled);
+        break;
+    case report::kCancelled: {
+        lists.RemovePendingOrder(id79, true);
+        lists.FillCancelledOrderCollection(r.requestId, report::kCancelled, r.fields);
+        const std::optional<std::string> reference =
+            r.bracketPositionId ? r.bracketPositionId : lists.refPositionIdOfRemovedPendingOrder(id79);
+        lists.ModifyBracketOrderUpdateonOpenOrderCollection(r.fields, reference, report::kCancelled);
+        break;
+    }
+    case report::kRejected:
+        applyRejection(r, lists, host, banners);
+        break;
+    case report::kExpired:
+    case report::kSuspended:
+        lists.ModifyBracketOrderUpdateonOpenOrderCollection(r.fields, r.bracketPositionId, r.status);
+        break;
+    case report::kPending:
+        lists.FillPendingOrderCollection(r.fields, id79);
+        lists.ModifyBracketOrderUpdateonOpenOrderCollection(r.fields, r.bracketPositionId, report::kPending);
+        break;
+    default:
+        break;
+    }
+}
+
+} // namespace tc

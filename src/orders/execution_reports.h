@@ -1,0 +1,47 @@
+#pragma once
+// The order layer's own messages: the status switch of execution reports (types 62, 66, 67) and of
+// offset answers (1052), which files each in the live order lists and tells the session's events and
+// the user what the server did with an order. Main queue only.
+#include "session/business/business_services.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tc {
+
+class OrderHost;
+class SessionEvents;
+
+// The order lists' handlers of execution reports, as the status switch drives them.
+class OrderCollectionHandlers {
+public:
+    using Fields = std::vector<std::string>;
+    virtual ~OrderCollectionHandlers() = default;
+    virtual void FillPendingOrderCollection(const Fields& fields, const std::string& pendingOrderId) = 0;
+    virtual void UpdatePendingOrderCollection(const Fields& fields, const std::string& pendingOrderId) = 0;
+    virtual void RemovePendingOrder(const std::string& id, bool byPendingOrderId) = 0;
+    virtual void FillCancelledOrderCollection(std::int64_t id, int status, const Fields& fields) = 0;
+    virtual void FillOpenOrderCollection(const Fields& fields) = 0;
+    virtual void UpdateOpenOrderCollection(const std::string& positionId, const Fields& fields,
+                                           const std::string& remainingQuantity) = 0;
+    virtual void ModifyBracketOrderUpdateonOpenOrderCollection(
+        const Fields& fields, const std::optional<std::string>& refPositionId, int status) = 0;
+    virtual void FillSettledOrderCollection(const Fields& fields) = 0;
+    virtual std::string GetOrderRejectionReason(std::int32_t code) = 0;
+    // The bracket reference of the removed pending order with that id (the last match), if any.
+    virtual std::optional<std::string>
+    refPositionIdOfRemovedPendingOrder(const std::string& pendingOrderId) = 0;
+    // A rejected bracket order without tag 573: clears the take-profit (order type 2) or stop-loss
+    // (order type 3) of the positions it referred to.
+    virtual void clearBracketOfRejectedOrder(const std::string& pendingOrderId) = 0;
+};
+
+// Files `report` in `lists` by its type and status. A rejection is also told as the session's typed
+// events (the order refused, the close-all report) and, through `banners` when given, as a banner; an
+// offset answer as the typed event alone.
+void applyExecutionReport(const ExecutionReport& report, OrderCollectionHandlers& lists, OrderHost& host,
+                          SessionEvents* banners);
+
+} // namespace tc

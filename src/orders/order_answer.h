@@ -1,0 +1,26 @@
+#pragma once
+// What an order check or request came to: passed (for a request: handed to the server), or refused
+// here with the language key of the reason, the reason as shown and the order built, when one was.
+// The caller gets it back; nothing else is told of a refusal.
+#include <memory>
+#include <string>
+#include <utility>
+
+namespace tc {
+
+class Order;
+
+struct [[nodiscard]] OrderAnswer {
+    bool passed = false;
+    std::string key;
+    std::string text;
+    std::shared_ptr<Order> order;
+
+    static OrderAnswer ok() { return {true, {}, {}, nullptr}; }
+    static OrderAnswer refused(std::string key, std::string text, std::shared_ptr<Order> order = nullptr) {
+        return {false, std::move(key), std::move(text), std::move(order)};
+    }
+    explicit operator bool() const noexcept { return passed; }
+};
+
+} // namespace tc

@@ -1,0 +1,51 @@
+#pragma once
+// What the order layer needs of the signed-in session, in one place: the business object implements
+// it, and the order rules, requests and lists above the session reach it only through this.
+// Main queue only.
+#include "interfaces/application_interface.h"
+#include "interfaces/tables.h"
+#include "model/text/journal_data.h"
+#include "platform/date_format.h"
+#include "platform/handler.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace tc {
+
+class MessageSender;
+class SessionEventSink;
+struct SessionModel;
+
+class OrderHost {
+public:
+    virtual ~OrderHost() = default;
+    // The live lists the order side keeps and the records its rules read.
+    virtual SessionModel& model() = 0;
+    virtual const SessionModel& model() const = 0;
+    // Receives the built messages, already in their encrypted envelope.
+    virtual MessageSender& sender() = 0;
+    // Whether the trading stream is up, and whether the network path to the server is.
+    virtual bool isStreamConnected() const = 0;
+    virtual bool isNetworkAvailable() const = 0;
+    // Tag 23 (the login user name), tag 19 of the login snapshot, and the last request number received.
+    virtual std::string userName() const = 0;
+    virtual std::string referenceId() const = 0;
+    virtual std::int32_t requestId() const = 0;
+    // The server clock as wire text ("yyyyMMddHHmmss", empty) and as a date (none) before the first ping
+    // reply.
+    virtual std::string serverTime() const = 0;
+    virtual std::optional<platform::Date> serverDate() const = 0;
+    // Sounds, alerts, banners and the user's language.
+    virtual interfaces::ApplicationInterface& application() = 0;
+    virtual JournalContext journalContext() const = 0;
+    virtual void appendJournal(std::string line) = 0;
+    // The session's typed events, and its tables marked as changed (announced once per pass).
+    virtual SessionEventSink& events() = 0;
+    virtual void tablesChanged(interfaces::TableSet tables) = 0;
+    // The guard of everything the session leaves behind, for the order side's banners to bind with.
+    virtual const platform::CallbackGuard::Scope& lifetime() const = 0;
+};
+
+} // namespace tc

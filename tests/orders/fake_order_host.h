@@ -1,0 +1,59 @@
+#pragma once
+// The signed-in session as the order layer sees it, over a model the test fills: the messages the
+// requests hand over, the journal lines, the table changes and the typed events are kept.
+#include "interfaces/application_interface.h"
+#include "model/session_model.h"
+#include "session/business/business_services.h"
+#include "session/business/order_host.h"
+#include "support/capturing_sender.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tc {
+
+class FakeOrderHost : public OrderHost {
+public:
+    FakeOrderHost(SessionModel& model, interfaces::ApplicationInterface& app) : model_(model), app_(app) {}
+
+    SessionModel& model() override { return model_; }
+    const SessionModel& model() const override { return model_; }
+    MessageSender& sender() override { return capture; }
+    bool isStreamConnected() const override { return streamUp; }
+    bool isNetworkAvailable() const override { return networkUp; }
+    std::string userName() const override { return "jdoe"; }
+    std::string referenceId() const override { return "REF77"; }
+    std::int32_t requestId() const override { return requestNumber; }
+    std::string serverTime() const override { return "20240315093000"; }
+    // 2024-03-15 09:30:00 UTC.
+    std::optional<platform::Date> serverDate() const override { return platform::Date{1710495000.0}; }
+    interfaces::ApplicationInterface& application() override { return app_; }
+    JournalContext journalContext() const override {
+        JournalContext c;
+        c.ServerTime = journalTime;
+        return c;
+    }
+    void appendJournal(std::string line) override { journal.push_back(std::move(line)); }
+    SessionEventSink& events() override { return eventSink ? *eventSink : noEvents_; }
+    void tablesChanged(interfaces::TableSet t) override { tables.push_back(t); }
+    const platform::CallbackGuard::Scope& lifetime() const override { return guard_.scope(); }
+
+    testing_support::CapturingSender capture;
+    bool streamUp = true;
+    bool networkUp = true;
+    std::int32_t requestNumber = 41;
+    std::string journalTime = "20240315093000";
+    std::vector<std::string> journal;
+    std::vector<interfaces::TableSet> tables;
+    SessionEventSink* eventSink = nullptr; // none: the events go nowhere
+
+private:
+    SessionModel& model_;
+    interfaces::ApplicationInterface& app_;
+    SessionEventSink noEvents_;
+    platform::CallbackGuard guard_;
+};
+
+} // namespace tc
