@@ -54,12 +54,16 @@ void SessionFeed::ZMQNewMessage(const std::string& text) {
     const RoutedFeedText routed = routeFeedText(text);
     switch (routed.kind) {
     case FeedTextKind::Price: {
-        PriceDecoding decoded = decodePriceText(routed.body);
-        if (!decoded.quote) {
-            platform::Log::debug("PriceUpdateDecode: {}", feedErrorText(decoded.error));
-            return;
+        std::optional<PriceUpdate> plain = decodePlainPriceUpdate(routed.body);
+        if (!plain) {
+            PriceDecoding decoded = decodePriceText(routed.body);
+            if (!decoded.quote) {
+                platform::Log::debug("PriceUpdateDecode: {}", feedErrorText(decoded.error));
+                return;
+            }
+            plain = std::move(*decoded.quote).toPriceUpdate();
         }
-        PriceUpdate update = decoded.quote->toPriceUpdate();
+        PriceUpdate& update = *plain;
         std::lock_guard lock(lock_);
         if (auto it = quotes_.find(update.ItemCode); it != quotes_.end()) {
             mergeQuote(it->second, update);
