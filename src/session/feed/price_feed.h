@@ -84,8 +84,9 @@ struct PriceDecoding {
 PriceDecoding decodePriceText(std::string_view text);
 // The usual quote (a plain base of at most six decimals, plain whole offsets) read straight into its
 // price update, as decodePriceText and toPriceUpdate give it but without the decimal arithmetic;
-// nullopt for anything else, which decodePriceText reads.
-std::optional<PriceUpdate> decodePlainPriceUpdate(std::string_view text);
+// false for anything else, which decodePriceText reads. On success every field of `out` is written (its
+// texts keep their storage); on failure `out` holds nothing of use.
+bool decodePlainPriceUpdate(std::string_view text, PriceUpdate& out);
 
 // Puts the quote on its instrument: the instrument's spread, the update time (always), each price
 // the quote carries (0 = not carried), and the price-received mark. False when the quote is for

@@ -84,7 +84,10 @@ TEST(PlainPriceUpdate, MatchesTheGeneralReadingWheneverItIsTaken) {
             f.push_back(offsets[pick(offsets.size())]);
         f.push_back(counts[pick(counts.size())]);
         const std::string text = quote(f);
-        const auto plain = decodePlainPriceUpdate(text);
+        PriceUpdate reused;
+        reused.Last = 9; // a reading writes every field, whatever a reused update held
+        reused.Time = "stale";
+        const auto plain = decodePlainPriceUpdate(text, reused) ? std::optional(reused) : std::nullopt;
         const PriceDecoding general = decodePriceText(text);
         if (!plain)
             continue;
@@ -103,8 +106,9 @@ TEST(PlainPriceUpdate, MatchesTheGeneralReadingWheneverItIsTaken) {
     EXPECT_EQ(taken, compared);
     EXPECT_GT(taken, 2'000u);
     // The usual quote takes it.
+    PriceUpdate usual;
     EXPECT_TRUE(
-        decodePlainPriceUpdate(quote({"EURUSD", "20240305101112", "1.08", "100", "105", "110", "5"})));
+        decodePlainPriceUpdate(quote({"EURUSD", "20240305101112", "1.08", "100", "105", "110", "5"}), usual));
 }
 
 } // namespace
