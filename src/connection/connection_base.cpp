@@ -1,13 +1,11 @@
 #include "connection/connection_base.h"
 
-#include "connection/connection_notifications.h"
 #include "connection/device_info.h"
 #include "connection/zmq/zmq_context.h"
 #include "connection/zmq/zmq_exception.h"
 #include "connection/zmq/zmq_feed_subscriber.h"
 #include "platform/date_format.h"
 #include "platform/log.h"
-#include "platform/notification_center.h"
 #include "wire/login_inputdata.h"
 #include "wire/message_base.h"
 #include "wire/wire_date.h"
@@ -229,9 +227,9 @@ ConnectionBase::ZmqObjects ConnectionBase::zmqObjects() {
     if (!feed_) {
         feed_ = std::make_shared<ZMQFeedSubscriber>(
             zmqContext_,
-            [this](std::string text) {
+            [this](const std::string& text) {
                 if (alive())
-                    owner_.connectionDidReceiveFeedMessage(std::move(text));
+                    owner_.connectionDidReceiveFeedMessage(text);
             },
             [](const ZMQException& error) { platform::Log::warning("feed stopped: {}", error.what()); });
     }
@@ -363,7 +361,6 @@ void ConnectionBase::socketDidConnectToHost(const std::shared_ptr<StreamSocket>&
         // The registration's own disconnect later is expected, not a loss: this stream's end is quiet.
         registrationStreamUp_.store(true);
         owner_.connectionDidConnectStream(true);
-        platform::NotificationCenter::defaultCenter().post(std::string(kSendLoginRegistrationRequest), this);
         return;
     }
     // A disconnect by hand may have come meanwhile (it marks the attempt before closing): this

@@ -182,6 +182,19 @@ TEST_F(ChatWindowsTest, TextsTypedBeforeTheRoomExistsGoOutOnceInOrderAndRepliesS
     EXPECT_EQ(transcript->rowCount(), 0);
 }
 
+TEST_F(ChatWindowsTest, ATextTheCoreRefusesStaysInTheField) {
+    action("actionChat")->trigger();
+    ChatWindowController* chat = main->chatWindow();
+    ASSERT_TRUE(waitFor([&] { return contact(chat, "trader") != nullptr; }));
+    chat->contactsOutlineView()->setCurrentItem(contact(chat, "trader"));
+    server->dropStreams();
+    ASSERT_TRUE(waitFor([&] { return !session->client().isNetworkAvailable(); }));
+    type(chat, "kept", true);
+    EXPECT_EQ(chat->messageTextView()->text(), "kept");
+    EXPECT_EQ(chat->messageTableView()->transcript()->rowCount(), 0);
+    EXPECT_EQ(sent(601) + sent(603), 0);
+}
+
 TEST_F(ChatWindowsTest, ASupportQueueIsAskedFirstThenItsConversationOpens) {
     action("actionChat")->trigger();
     ChatWindowController* chat = main->chatWindow();
