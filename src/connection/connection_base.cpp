@@ -227,9 +227,9 @@ ConnectionBase::ZmqObjects ConnectionBase::zmqObjects() {
     if (!feed_) {
         feed_ = std::make_shared<ZMQFeedSubscriber>(
             zmqContext_,
-            [this](std::string text) {
+            [this](const std::string& text) {
                 if (alive())
-                    owner_.connectionDidReceiveFeedMessage(std::move(text));
+                    owner_.connectionDidReceiveFeedMessage(text);
             },
             [](const ZMQException& error) { platform::Log::warning("feed stopped: {}", error.what()); });
     }

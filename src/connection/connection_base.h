@@ -39,7 +39,7 @@ public:
     // not one the data service may send (it is refused, and does not answer the request).
     virtual bool connectionDidReceiveReply(std::string_view frameText) = 0;
     // One feed message, on the feed thread.
-    virtual void connectionDidReceiveFeedMessage(std::string text) = 0;
+    virtual void connectionDidReceiveFeedMessage(const std::string& text) = 0;
     // The stream is up (on "NewQueue"), before the login request goes out; for a demo registration no
     // login request follows.
     virtual void connectionDidConnectStream(bool demoRegistration) = 0;

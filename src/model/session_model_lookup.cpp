@@ -4,8 +4,11 @@
 #include "model/records/item_details.h"
 #include "model/records/order.h"
 #include "model/session_model.h"
+#include "platform/cores.h"
 
 #include <algorithm>
+#include <cstddef>
+#include <cstdint>
 #include <unordered_map>
 #include <vector>
 
@@ -65,20 +68,28 @@ std::vector<std::shared_ptr<const Order>> SessionModelLookup::getOpenOrderCollec
 
 namespace {
 
+// An instrument's spread while it is being settled: kept apart from the instrument, so the settling
+// pass reads a small table rather than every instrument's whole record (those are scattered in memory
+// and are met in the order of the groups' settings, not their own).
+struct SpreadState {
+    std::int32_t type = ItemDetails::kSpreadNone;
+    std::int32_t bid = 0;
+    std::int32_t ask = 0;
+};
+
 // One step of settling an instrument's spread with one group's settings.
-void settleSpread(ItemDetails& item, const GroupInstruments& settings) {
+void settleSpread(SpreadState& item, const GroupInstruments& settings) {
     const std::int32_t type = settings.SpreadTypeId;
     if (type == ItemDetails::kSpreadNone || type == ItemDetails::kSpreadGroupsDisagree)
         return;
-    if (item.Spreadtype == ItemDetails::kSpreadNone) {
-        item.BidSpread = settings.SpreadBid;
-        item.AskSpread = settings.SpreadAsk;
-        item.Spreadtype = type;
-    } else if (item.Spreadtype != type || item.BidSpread != settings.SpreadBid ||
-               item.AskSpread != settings.SpreadAsk) {
-        item.BidSpread = 0;
-        item.AskSpread = 0;
-        item.Spreadtype = ItemDetails::kSpreadGroupsDisagree;
+    if (item.type == ItemDetails::kSpreadNone) {
+        item.bid = settings.SpreadBid;
+        item.ask = settings.SpreadAsk;
+        item.type = type;
+    } else if (item.type != type || item.bid != settings.SpreadBid || item.ask != settings.SpreadAsk) {
+        item.bid = 0;
+        item.ask = 0;
+        item.type = ItemDetails::kSpreadGroupsDisagree;
     }
 }
 
@@ -107,10 +118,13 @@ public:
             }
         } else {
             for (std::size_t i = 0; i < items_.size(); ++i)
-                hashed_.emplace(items_[i]->InstrumentId, items_[i]);
+                hashed_.emplace(items_[i]->InstrumentId, i);
         }
     }
 
+    const std::vector<ItemDetails*>& items() const { return items_; }
+
+    // f(index) for the index in items() of each instrument of the id.
     template <class F>
     void forEach(std::int32_t id, F&& f) const {
         if (!head_.empty()) {
@@ -119,12 +133,12 @@ public:
                 return;
             for (std::int32_t i = head_[static_cast<std::size_t>(slot)]; i >= 0;
                  i = next_[static_cast<std::size_t>(i)])
-                f(*items_[static_cast<std::size_t>(i)]);
+                f(static_cast<std::size_t>(i));
             return;
         }
         const auto [first, last] = hashed_.equal_range(id);
         for (auto it = first; it != last; ++it)
-            f(*it->second);
+            f(it->second);
     }
 
 private:
@@ -132,8 +146,24 @@ private:
     std::int32_t min_ = 0;
     std::vector<std::int32_t> head_;
     std::vector<std::int32_t> next_;
-    std::unordered_multimap<std::int32_t, ItemDetails*> hashed_;
+    std::unordered_multimap<std::int32_t, std::size_t> hashed_;
 };
+
+// The instrument's own prices with its settled spread applied.
+void applyOwnSpread(ItemDetails& item) {
+    PriceUpdate update;
+    update.ItemCode = item.Code;
+    update.Time = item.UpdateTime;
+    update.Bid = item.Bid;
+    update.Ask = item.Ask;
+    update.High = item.High;
+    update.Last = item.Last;
+    update.Low = item.Low;
+    update.Open = item.Open;
+    item.ApplySpread(update);
+    item.Bid = update.Bid;
+    item.Ask = update.Ask;
+}
 
 } // namespace
 
@@ -153,27 +183,41 @@ void SetAllSymbolsSpread(SessionModel& model) {
             groups.push_back(group->get());
     }
     const InstrumentsById byId(model);
+    std::vector<SpreadState> spreads(byId.items().size());
+    for (std::size_t i = 0; i < spreads.size(); ++i) {
+        const ItemDetails& item = *byId.items()[i];
+        spreads[i] = {item.Spreadtype, item.BidSpread, item.AskSpread};
+    }
     for (const GroupDetails* group : groups) {
-        for (const GroupInstruments& settings : group->GroupInstrumentCollection)
-            byId.forEach(settings.InstrumentId, [&](ItemDetails& item) { settleSpread(item, settings); });
+        for (const GroupInstruments& settings : group->GroupInstrumentCollection) {
+            // The settings are streamed from memory (a group's table is far larger than the caches):
+            // asking a few entries ahead hides most of the wait. A prefetch never faults, so running
+            // past the end of a block is harmless.
+            const auto ahead = reinterpret_cast<std::uintptr_t>(&settings) + 8 * sizeof(GroupInstruments);
+            __builtin_prefetch(reinterpret_cast<const void*>(ahead));
+            __builtin_prefetch(
+                reinterpret_cast<const void*>(ahead + offsetof(GroupInstruments, SpreadTypeId)));
+            byId.forEach(settings.InstrumentId, [&](std::size_t i) { settleSpread(spreads[i], settings); });
+        }
     }
+    for (std::size_t i = 0; i < spreads.size(); ++i) {
+        ItemDetails& item = *byId.items()[i];
+        item.Spreadtype = spreads[i].type;
+        item.BidSpread = spreads[i].bid;
+        item.AskSpread = spreads[i].ask;
+    }
+    // The prices with their spread applied: a tick correction in decimal arithmetic each, and every
+    // instrument on its own, so a large list is shared out over the cores.
+    std::vector<ItemDetails*> spreadItems;
     for (auto& [code, item] : model.ItemCollection) {
-        if (!item || item->Spreadtype == ItemDetails::kSpreadNone ||
-            item->Spreadtype == ItemDetails::kSpreadGroupsDisagree)
-            continue;
-        PriceUpdate update;
-        update.ItemCode = item->Code;
-        update.Time = item->UpdateTime;
-        update.Bid = item->Bid;
-        update.Ask = item->Ask;
-        update.High = item->High;
-        update.Last = item->Last;
-        update.Low = item->Low;
-        update.Open = item->Open;
-        item->ApplySpread(update);
-        item->Bid = update.Bid;
-        item->Ask = update.Ask;
+        if (item && item->Spreadtype != ItemDetails::kSpreadNone &&
+            item->Spreadtype != ItemDetails::kSpreadGroupsDisagree)
+            spreadItems.push_back(item.get());
     }
+    platform::forEachShare(spreadItems.size(), 2048, [&](std::size_t begin, std::size_t end) {
+        for (std::size_t i = begin; i < end; ++i)
+            applyOwnSpread(*spreadItems[i]);
+    });
 }
 
 } // namespace tc

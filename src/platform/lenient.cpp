@@ -78,7 +78,9 @@ bool readShortDecimal(std::string_view s, double& out) noexcept {
     // An exponent, or no digit at all, is the general reader's.
     if (digits == 0 || (i < s.size() && (s[i] == 'e' || s[i] == 'E')))
         return false;
-    const double value = static_cast<double>(mantissa) / kExactPowers[fraction];
+    // Whole numbers are common and need no division (its latency is most of a short number's cost).
+    const double whole = static_cast<double>(mantissa);
+    const double value = fraction == 0 ? whole : whole / kExactPowers[fraction];
     out = negative ? -value : value;
     return true;
 }

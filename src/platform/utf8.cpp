@@ -1,5 +1,9 @@
 #include "platform/utf8.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include <cstring>
 
 namespace tc::platform {
@@ -76,6 +80,12 @@ bool isValidUtf8(std::string_view bytes) noexcept {
     auto p = reinterpret_cast<const unsigned char*>(bytes.data());
     const auto end = p + bytes.size();
     while (p < end) {
+#if defined(__SSE2__)
+        if (end - p >= 16 && _mm_movemask_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p))) == 0) {
+            p += 16;
+            continue;
+        }
+#endif
         if (end - p >= 8 && asciiWord(p)) {
             p += 8;
             continue;
@@ -114,6 +124,25 @@ std::uint64_t utf16Length(std::string_view utf8) noexcept {
     std::uint64_t units = 0;
     auto p = reinterpret_cast<const unsigned char*>(utf8.data());
     const auto end = p + utf8.size();
+#if defined(__SSE2__)
+    // Sixteen at a time: the units are the bytes less the continuation bytes plus the 4-byte leads.
+    const __m128i continuationBelow = _mm_set1_epi8(-64); // 0x80..0xBF are -128..-65 as signed bytes
+    const __m128i fourByteBelow = _mm_set1_epi8(-17);     // 0xF0..0xFF are -16..-1
+    const __m128i zero = _mm_setzero_si128();
+    for (; end - p >= 16; p += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        const int high = _mm_movemask_epi8(v);
+        if (high == 0) {
+            units += 16;
+            continue;
+        }
+        const int continuation = _mm_movemask_epi8(_mm_cmpgt_epi8(continuationBelow, v));
+        const int fourByte =
+            _mm_movemask_epi8(_mm_and_si128(_mm_cmpgt_epi8(v, fourByteBelow), _mm_cmplt_epi8(v, zero)));
+        units += static_cast<std::uint64_t>(16 - __builtin_popcount(static_cast<unsigned>(continuation)) +
+                                            __builtin_popcount(static_cast<unsigned>(fourByte)));
+    }
+#endif
     for (; end - p >= 8; p += 8) {
         if (asciiWord(p)) {
             units += 8;

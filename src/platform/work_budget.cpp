@@ -21,6 +21,7 @@ WorkBudget::Token WorkBudget::take() {
     {
         std::lock_guard lock(mutex_);
         ++outstanding_;
+        full_.store(!closed_ && outstanding_ >= high_, std::memory_order_release);
     }
     return Token(shared_from_this());
 }
@@ -37,6 +38,7 @@ void WorkBudget::give() {
         std::lock_guard lock(mutex_);
         if (outstanding_ > 0)
             --outstanding_;
+        full_.store(!closed_ && outstanding_ >= high_, std::memory_order_release);
         if (outstanding_ <= low_) {
             resumes.swap(resumes_);
             wake = waiters_ > 0;
@@ -57,6 +59,8 @@ bool WorkBudget::holdUntilRoom(std::function<void()> resume) {
 }
 
 void WorkBudget::waitForRoom(std::chrono::milliseconds limit) {
+    if (!full_.load(std::memory_order_acquire))
+        return;
     std::unique_lock lock(mutex_);
     if (closed_ || outstanding_ < high_)
         return;
@@ -70,6 +74,7 @@ void WorkBudget::close() {
     {
         std::lock_guard lock(mutex_);
         closed_ = true;
+        full_.store(false, std::memory_order_release);
         dropped.swap(resumes_);
     }
     room_.notify_all();

@@ -4,6 +4,7 @@
 // was dropped. A producer over the high mark holds off: a thread of its own waits, and a producer
 // driven by callbacks (a socket's reads) asks to be resumed, which happens once the consumer has
 // brought the count down to the low mark. So a flood slows its source instead of growing the queue.
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstddef>
@@ -64,6 +65,9 @@ private:
     std::size_t waiters_ = 0;
     bool closed_ = false;
     std::vector<std::function<void()>> resumes_;
+    // outstanding_ >= high_ and not closed, written under mutex_: a producer with room (the usual case,
+    // once per feed message) checks it without the lock.
+    std::atomic<bool> full_{false};
 };
 
 } // namespace tc::platform

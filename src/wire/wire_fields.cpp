@@ -2,6 +2,10 @@
 
 #include "wire/separators.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include <charconv>
 #include <climits>
 #include <cstring>
@@ -66,6 +70,25 @@ Field parseField(std::string_view piece) noexcept {
     f.value = piece.substr(at + needle.size());
     f.hasValue = true;
     return f;
+}
+
+void FieldIterator::fill(const char* from) noexcept {
+    const std::size_t n = static_cast<std::size_t>(e_ - from) < 64 ? static_cast<std::size_t>(e_ - from) : 64;
+    std::uint64_t mask = 0;
+    std::size_t i = 0;
+#if defined(__SSE2__)
+    const __m128i end = _mm_set1_epi8(kFieldEnd);
+    for (; i + 16 <= n; i += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + i));
+        const auto bits = static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, end)));
+        mask |= static_cast<std::uint64_t>(bits) << i;
+    }
+#endif
+    for (; i < n; ++i)
+        mask |= static_cast<std::uint64_t>(from[i] == kFieldEnd) << i;
+    block_ = from;
+    blockEnd_ = from + n;
+    mask_ = mask;
 }
 
 FieldIterator FieldIterator::overFrame(std::string_view frameText) noexcept {

@@ -20,9 +20,13 @@ Field parseField(std::string_view piece) noexcept;
 
 // Yields every piece of the body split at 0x03, in order; a body ending in 0x03 yields a last empty
 // piece, as the split does.
+//
+// The ends of the pieces are found 64 bytes at a time into a bit mask, one bit per 0x03, so a piece
+// costs a bit scan rather than a pass over its bytes (fields are about ten bytes long).
 class FieldIterator {
 public:
-    explicit FieldIterator(std::string_view body) noexcept : rest_(body) {}
+    explicit FieldIterator(std::string_view body) noexcept
+        : p_(body.data()), e_(body.data() + body.size()), block_(p_), blockEnd_(p_) {}
 
     // For the text that the de-framer hands on (length, 0x03, body): the length piece is skipped, and a
     // text without any 0x03 has no fields at all.
@@ -31,15 +35,13 @@ public:
     bool next(Field& out) noexcept {
         if (done_)
             return false;
-        const char* const b = rest_.data();
-        const char* const e = b + rest_.size();
-        const char* cut = findFieldEnd(b, e);
+        const char* const b = p_;
+        const char* const cut = nextCut();
         const std::string_view piece(b, static_cast<std::size_t>(cut - b));
-        if (cut == e) {
+        if (cut == e_)
             done_ = true;
-        } else {
-            rest_ = std::string_view(cut + 1, static_cast<std::size_t>(e - cut - 1));
-        }
+        else
+            p_ = cut + 1;
         // Usual case inline: canonical digits then '=', so "<tag>=" stands at position 0.
         const char* q = b;
         unsigned tag = 0;
@@ -59,24 +61,26 @@ public:
     }
 
 private:
-    // First 0x03 in [p, e), or e; eight bytes at a time, values are mostly short printable text.
-    static const char* findFieldEnd(const char* p, const char* e) noexcept {
-        constexpr std::uint64_t ones = 0x0101010101010101ULL;
-        while (e - p >= 8) {
-            std::uint64_t w;
-            std::memcpy(&w, p, sizeof w);
-            const std::uint64_t x = w ^ (ones * 0x03);
-            if (((x - ones) & ~x) & (ones * 0x80))
-                break;
-            p += 8;
+    // The next 0x03 at or after p_ (the mask holds only those), or e_.
+    const char* nextCut() noexcept {
+        while (mask_ == 0) {
+            if (blockEnd_ == e_)
+                return e_;
+            fill(blockEnd_);
         }
-        while (p < e && *p != '\x03')
-            ++p;
-        return p;
+        const char* cut = block_ + __builtin_ctzll(mask_);
+        mask_ &= mask_ - 1;
+        return cut;
     }
+    // The mask of the 0x03 bytes in [from, from + 64), cut at e_.
+    void fill(const char* from) noexcept;
 
     FieldIterator() noexcept : done_(true) {}
-    std::string_view rest_;
+    const char* p_ = nullptr; // start of the next piece
+    const char* e_ = nullptr;
+    const char* block_ = nullptr; // bit i of mask_ stands for block_[i]
+    const char* blockEnd_ = nullptr;
+    std::uint64_t mask_ = 0;
     bool done_ = false;
 };
 

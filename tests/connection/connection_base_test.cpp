@@ -45,7 +45,7 @@ public:
     void connectionRequestFailed(const RequestMessage& request, const std::string& reason) override {
         failures.push(request.message + ": " + std::string(reason));
     }
-    void connectionDidReceiveFeedMessage(std::string text) override { feed.push(std::move(text)); }
+    void connectionDidReceiveFeedMessage(const std::string& text) override { feed.push(text); }
     void connectionDidConnectStream(bool demo) override {
         events.push(demo ? "connected-demo" : "connected");
     }

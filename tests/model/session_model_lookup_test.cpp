@@ -9,6 +9,7 @@
 
 #include <array>
 #include <tuple>
+#include <vector>
 
 namespace {
 
@@ -167,6 +168,48 @@ TEST_F(GroupSpreads, NoHeldQuoteGetsSettingsOnly) {
     expectSpread(3, 2, 3);
     EXPECT_EQ(item->Bid, 0);
     EXPECT_EQ(item->Ask, 1.10010);
+}
+
+// A large list is shared out over the cores: every instrument gets its own group's spread applied
+// once, as the one instrument above does.
+TEST_F(GroupSpreads, ALargeListGetsEverySpreadAppliedOnce) {
+    group(7, 1, 2, 3);
+    account(1, 7);
+    auto g = std::make_shared<GroupDetails>();
+    g->GroupId = 7;
+    GroupInstruments own;
+    own.InstrumentId = 5;
+    own.SpreadTypeId = 1;
+    own.SpreadBid = 2;
+    own.SpreadAsk = 3;
+    g->fileGroupInstrument(own);
+    model.GroupDetailCollection.insert_or_assign("7", g);
+    std::vector<std::shared_ptr<ItemDetails>> items;
+    for (int n = 0; n < 10'000; ++n) {
+        auto other = std::make_shared<ItemDetails>(*item);
+        other->InstrumentId = 100 + n;
+        other->Code = "X" + std::to_string(n);
+        GroupInstruments s;
+        s.InstrumentId = other->InstrumentId;
+        s.SpreadTypeId = n % 3 == 0 ? 3 : 1; // top-up or fixed
+        s.SpreadBid = 2;
+        s.SpreadAsk = 3;
+        g->fileGroupInstrument(s);
+        model.ItemCollection.insert_or_assign(other->Code, other);
+        items.push_back(other);
+    }
+    SetAllSymbolsSpread(model);
+    for (std::size_t n = 0; n < items.size(); ++n) {
+        if (n % 3 == 0) {
+            // Top-up: the raw quote widened by the points, once.
+            EXPECT_NEAR(items[n]->Bid, 1.10000 - 0.00002, kEps) << n;
+            EXPECT_NEAR(items[n]->Ask, 1.10010 + 0.00003, kEps) << n;
+        } else {
+            EXPECT_NEAR(items[n]->Bid, 1.10003, kEps) << n;
+            EXPECT_NEAR(items[n]->Ask, 1.10008, kEps) << n;
+        }
+    }
+    EXPECT_NEAR(item->Bid, 1.10003, kEps);
 }
 
 TEST_F(GroupSpreads, NothingLoadedChangesNothing) {

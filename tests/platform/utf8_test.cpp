@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
 
 namespace {
@@ -34,6 +35,21 @@ TEST(Utf8, Utf16LengthCountsAstralCharactersTwice) {
     EXPECT_EQ(platform::utf16Length("\xC3\xA9"), 1u);
     EXPECT_EQ(platform::utf16Length("\xE2\x82\xAC"), 1u);
     EXPECT_EQ(platform::utf16Length("\xF0\x9F\x98\x80"), 2u);
+
+    // Long texts are counted many bytes at a time: every mix and offset counts as one byte at a time does.
+    auto oneByOne = [](const std::string& text) {
+        std::uint64_t units = 0;
+        for (unsigned char c : text)
+            units += ((c & 0xC0) != 0x80) + (c >= 0xF0);
+        return units;
+    };
+    const std::string pieces[] = {"a", "\xC3\xA9", "\xE2\x82\xAC", "\xF0\x9F\x98\x80", "\xBF", "\xFF"};
+    std::string text;
+    for (std::size_t i = 0; i < 200; ++i) {
+        text += pieces[(i * 7 + i / 5) % 6];
+        EXPECT_EQ(platform::utf16Length(text), oneByOne(text)) << i;
+    }
+    EXPECT_EQ(platform::utf16Length(std::string(40, 'x') + "\xF0\x9F\x98\x80"), 42u);
 }
 
 TEST(Utf8, AppendWritesEveryFormAndReplacesWhatIsNoCharacter) {

@@ -141,4 +141,35 @@ TEST(FieldIterator, WalksPiecesWithoutCopying) {
     EXPECT_EQ(count, 2);
 }
 
+// Field ends are found a block of bytes at a time: the pieces must match a plain split wherever the
+// ends fall, before, on and after the block edges, up to a body with no end at all.
+TEST(FieldIterator, PiecesMatchAPlainSplitWhereverTheEndsFall) {
+    auto plainSplit = [](const std::string& body) {
+        std::vector<std::string> pieces(1);
+        for (char c : body) {
+            if (c == '\x03')
+                pieces.emplace_back();
+            else
+                pieces.back() += c;
+        }
+        return pieces;
+    };
+    for (std::size_t length : {1u, 15u, 16u, 17u, 63u, 64u, 65u, 127u, 128u, 129u, 300u}) {
+        for (std::size_t step : {1u, 2u, 7u, 16u, 64u, 1000u}) {
+            std::string body;
+            for (std::size_t i = 0; i < length; ++i)
+                body += (i + 1) % step == 0 ? '\x03' : static_cast<char>('a' + i % 26);
+            std::vector<std::string> pieces;
+            wire::forEachField(body, [&](const wire::Field& f) { pieces.emplace_back(f.text); });
+            EXPECT_EQ(pieces, plainSplit(body)) << "length " << length << " step " << step;
+        }
+    }
+    // A piece that straddles a block edge keeps its tag and value.
+    const std::string longValue(100, 'v');
+    const std::string body = "10=1\x03" + std::string("27=") + longValue + "\x03" + "34=x";
+    std::vector<std::pair<int, std::string>> seen;
+    wire::forEachField(body, [&](const wire::Field& f) { seen.emplace_back(f.tag, std::string(f.value)); });
+    EXPECT_EQ(seen, (std::vector<std::pair<int, std::string>>{{10, "1"}, {27, longValue}, {34, "x"}}));
+}
+
 } // namespace

@@ -154,6 +154,7 @@ void ZMQFeedSubscriber::reconnectAfterDrop(ZMQSocket& socket, ZMQSocket& monitor
 }
 
 void ZMQFeedSubscriber::run(std::shared_ptr<ZMQSocket> socket, std::shared_ptr<ZMQSocket> monitor) {
+    std::string frame; // reused: a frame costs no allocation once the buffer has grown
     try {
         while (!stopRequested_.load()) {
             applyCommands(*socket);
@@ -176,16 +177,15 @@ void ZMQFeedSubscriber::run(std::shared_ptr<ZMQSocket> socket, std::shared_ptr<Z
             // Everything already waiting, up to a batch, before polling again: one poll per message
             // costs more than the message itself at high rates.
             for (int n = 0; n < kReceiveBatch && !stopRequested_.load(std::memory_order_relaxed); ++n) {
-                std::optional<std::string> frame = socket->receiveIfWaiting();
-                if (!frame)
+                if (!socket->receiveIfWaiting(frame))
                     break;
-                if (!platform::isValidUtf8(*frame)) {
+                if (!platform::isValidUtf8(frame)) {
                     platform::Log::warning("feed: dropped a frame of {} bytes that is not UTF-8",
-                                           frame->size());
+                                           frame.size());
                     continue;
                 }
                 try {
-                    onMessage_(std::move(*frame));
+                    onMessage_(frame);
                 } catch (const std::exception& e) {
                     platform::Log::error("feed: message handler failed: {}", e.what());
                 }

@@ -42,7 +42,8 @@ public:
     static std::string tcpEndpoint(std::string_view host, int port);
 
     using Options = ZMQFeedOptions;
-    using MessageHandler = std::function<void(std::string text)>;
+    // The text lives in a buffer the thread reuses: a handler keeps a copy of what it keeps.
+    using MessageHandler = std::function<void(const std::string& text)>;
     // A library failure that ended the feed thread (never called for a stop or a terminated context).
     using FailureHandler = std::function<void(const ZMQException& error)>;
 

@@ -177,6 +177,13 @@ std::string ZMQSocket::receiveDataWithFlags(int flags) {
 }
 
 std::optional<std::string> ZMQSocket::receiveIfWaiting() {
+    std::string data;
+    if (!receiveIfWaiting(data))
+        return std::nullopt;
+    return data;
+}
+
+bool ZMQSocket::receiveIfWaiting(std::string& into) {
     zmq_msg_t message;
     if (zmq_msg_init(&message) != 0)
         fail("zmq_msg_init", zmq_errno());
@@ -184,13 +191,13 @@ std::optional<std::string> ZMQSocket::receiveIfWaiting() {
         const int error = zmq_errno();
         zmq_msg_close(&message);
         if (error == EAGAIN)
-            return std::nullopt;
+            return false;
         fail("zmq_recv", error);
     }
-    std::string data(static_cast<const char*>(zmq_msg_data(&message)), zmq_msg_size(&message));
+    into.assign(static_cast<const char*>(zmq_msg_data(&message)), zmq_msg_size(&message));
     if (zmq_msg_close(&message) != 0)
         logError("zmq_msg_close", zmq_errno());
-    return data;
+    return true;
 }
 
 bool ZMQSocket::subscribe(std::string_view topic) {

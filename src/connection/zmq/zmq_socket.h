@@ -64,6 +64,8 @@ public:
     std::string receiveDataWithFlags(int flags);
     // One message if one is waiting, nullopt (quietly) if none is; other failures throw.
     std::optional<std::string> receiveIfWaiting();
+    // The same into `into` (its storage kept from message to message); false when none is waiting.
+    bool receiveIfWaiting(std::string& into);
 
     // false (logged) when the library refuses; never throws.
     bool subscribe(std::string_view topic);

@@ -2,6 +2,10 @@
 
 #include "platform/lenient.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include <algorithm>
 #include <bit>
 #include <cmath>
@@ -16,6 +20,7 @@ RecordFields::RecordFields(std::string_view record, char separator) {
 
 namespace {
 
+#if !defined(__SSE2__)
 // Offset of the first byte equal to `separator` in the 8 bytes at `p`, or 8. The zero-byte test
 // has no misses, and its lowest flagged byte is always a true match.
 inline std::size_t separatorInWord(const char* p, std::uint64_t pattern) {
@@ -25,6 +30,7 @@ inline std::size_t separatorInWord(const char* p, std::uint64_t pattern) {
     const std::uint64_t found = (word - 0x0101010101010101ULL) & ~word & 0x8080808080808080ULL;
     return found ? static_cast<std::size_t>(std::countr_zero(found)) / 8 : 8;
 }
+#endif
 
 } // namespace
 
@@ -34,8 +40,32 @@ void RecordFields::reset(std::string_view record, char separator) {
     const std::size_t size = record.size();
     std::size_t start = 0;
     std::size_t i = 0;
-    // A snapshot holds millions of short fields: eight bytes per step finds their ends several
-    // times faster than a byte loop, and a search call per field would cost more than it saves.
+    // A snapshot holds millions of short fields: the separators of 64 bytes at a time become a bit
+    // mask, so a field costs a bit scan rather than a pass over its few bytes.
+#if defined(__SSE2__)
+    const __m128i pattern = _mm_set1_epi8(separator);
+    auto maskOf16 = [&](std::size_t at) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + at));
+        return static_cast<std::uint64_t>(
+            static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, pattern))));
+    };
+    while (i + 16 <= size) {
+        const std::size_t block = i + 64 <= size ? 64 : 16;
+        std::uint64_t mask = maskOf16(i);
+        if (block == 64)
+            mask |= maskOf16(i + 16) << 16 | maskOf16(i + 32) << 32 | maskOf16(i + 48) << 48;
+        while (mask != 0) {
+            const std::size_t at = i + static_cast<std::size_t>(std::countr_zero(mask));
+            mask &= mask - 1;
+            fields_.emplace_back(data + start, at - start);
+            start = at + 1;
+            if (fields_.size() == kMaxFields)
+                return;
+        }
+        i += block;
+    }
+#else
+    // Eight bytes per step where there is no vector unit to hand.
     if constexpr (std::endian::native == std::endian::little) {
         const std::uint64_t pattern = 0x0101010101010101ULL * static_cast<unsigned char>(separator);
         while (i + 8 <= size) {
@@ -51,6 +81,7 @@ void RecordFields::reset(std::string_view record, char separator) {
                 return;
         }
     }
+#endif
     for (; i < size; ++i) {
         if (data[i] != separator)
             continue;

@@ -324,7 +324,7 @@ bool BusinessBase::connectionDidReceiveReply(std::string_view frameText) {
     return true;
 }
 
-void BusinessBase::connectionDidReceiveFeedMessage(std::string text) {
+void BusinessBase::connectionDidReceiveFeedMessage(const std::string& text) {
     // Decoded here; the feed handler moves the changes to the main queue, coalesced.
     // A text that throws is dropped; the feed goes on.
     if (!platform::MainQueue::isMainThread())

@@ -266,7 +266,7 @@ public:
     bool connectionDidReceiveReply(std::string_view frameText) override;
     void connectionLoginTimedOut() override;
     bool connectionHoldReading(std::function<void()> resume) override;
-    void connectionDidReceiveFeedMessage(std::string text) override;
+    void connectionDidReceiveFeedMessage(const std::string& text) override;
     void connectionDidConnectStream(bool demoRegistration) override;
     void connectionDidLoseStream(const std::optional<SocketError>& error) override;
     void connectionKeepAliveDue() override;

@@ -96,10 +96,14 @@ RoutedFeedText routeFeedText(std::string_view text) {
     return {FeedTextKind::Price, text};
 }
 
-PriceUpdate FeedQuote::toPriceUpdate() const {
+PriceUpdate FeedQuote::toPriceUpdate() const& {
+    return FeedQuote(*this).toPriceUpdate();
+}
+
+PriceUpdate FeedQuote::toPriceUpdate() && {
     PriceUpdate u;
-    u.ItemCode = ItemCode;
-    u.Time = Time;
+    u.ItemCode = std::move(ItemCode);
+    u.Time = std::move(Time);
     u.DotPosition = PriceUpdate::dotPositionForDecimals(Decimals);
     auto price = [](const std::optional<Decimal>& v) { return v ? v->toDouble() : 0.0; };
     u.Last = price(Last);
@@ -126,10 +130,12 @@ Decimal shiftedDown(const Decimal& offset, int decimals) {
 }
 
 // An offset written as plain digits (a sign allowed, the leading number only, as leadingDecimal
-// reads it); nullopt when it needs the general reader: a fraction, an exponent, no digits or more
-// than 18 of them.
-std::optional<std::int64_t> plainInteger(std::string_view text) {
-    const std::string_view s = platform::skipBlanks(text);
+// reads it) into `out`; false when it needs the general reader: a fraction, an exponent, no digits or
+// more than 18 of them. Inline: it runs for every price of every quote.
+[[gnu::always_inline]] inline bool readPlainInteger(std::string_view text, std::int64_t& out) {
+    // Offsets seldom start with a blank; the test spares a call per field.
+    const bool plainStart = !text.empty() && (isDigit(text[0]) || text[0] == '-' || text[0] == '+');
+    const std::string_view s = plainStart ? text : platform::skipBlanks(text);
     std::size_t i = 0;
     bool negative = false;
     if (i < s.size() && (s[i] == '+' || s[i] == '-'))
@@ -138,12 +144,20 @@ std::optional<std::int64_t> plainInteger(std::string_view text) {
     std::size_t digits = 0;
     while (i < s.size() && isDigit(s[i])) {
         if (++digits > 18)
-            return std::nullopt;
+            return false;
         value = value * 10 + (s[i++] - '0');
     }
     if (digits == 0 || (i < s.size() && (s[i] == '.' || s[i] == 'e' || s[i] == 'E')))
+        return false;
+    out = negative ? -value : value;
+    return true;
+}
+
+std::optional<std::int64_t> plainInteger(std::string_view text) {
+    std::int64_t value = 0;
+    if (!readPlainInteger(text, value))
         return std::nullopt;
-    return negative ? -value : value;
+    return value;
 }
 
 constexpr std::int64_t kPow10[] = {1,
@@ -169,12 +183,8 @@ constexpr std::int64_t kPow10[] = {1,
 // base + offset / 10^decimals held to six decimals, in whole units of 10^-6: the same value as the
 // decimal arithmetic of the general path (the offset rounded half away from zero to six decimals,
 // then added), without it. nullopt when the base does not fit this form.
-std::optional<Decimal> integerPrice(const Decimal& base, std::int64_t offset, int decimals) {
-    if (base.isNaN() || base.exponent() < -kHeldDecimals || base.exponent() > 12 ||
-        base.mantissa() >= static_cast<unsigned __int128>(kPow10[18]))
-        return std::nullopt;
-    const __int128 units = static_cast<__int128>(base.mantissa()) * kPow10[base.exponent() + kHeldDecimals];
-    const __int128 b = base.isNegative() ? -units : units;
+// The offset's part of such a price, in the same units.
+__int128 offsetUnits(std::int64_t offset, int decimals) {
     __int128 o = 0;
     if (decimals <= kHeldDecimals) {
         o = static_cast<__int128>(offset) * kPow10[kHeldDecimals - decimals];
@@ -187,26 +197,156 @@ std::optional<Decimal> integerPrice(const Decimal& base, std::int64_t offset, in
             ++q;
         o = offset < 0 ? -static_cast<__int128>(q) : static_cast<__int128>(q);
     }
-    const __int128 sum = b + o;
+    return o;
+}
+
+std::optional<Decimal> integerPrice(const Decimal& base, std::int64_t offset, int decimals) {
+    if (base.isNaN() || base.exponent() < -kHeldDecimals || base.exponent() > 12 ||
+        base.mantissa() >= static_cast<unsigned __int128>(kPow10[18]))
+        return std::nullopt;
+    const __int128 units = static_cast<__int128>(base.mantissa()) * kPow10[base.exponent() + kHeldDecimals];
+    const __int128 b = base.isNegative() ? -units : units;
+    const __int128 sum = b + offsetUnits(offset, decimals);
     return Decimal::fromParts(sum < 0, static_cast<unsigned __int128>(sum < 0 ? -sum : sum), -kHeldDecimals);
 }
 
-// "yyyyMMddHHmmss" to "MM/dd/yyyy HH:mm:ss", the server's clock as it stands.
+// A base written "[-]digits[.digits]" with at most six decimals and fifteen digits, nothing around
+// it, in units of 10^-6 (exact: the rounding to six decimals changes nothing); nullopt otherwise.
+std::optional<std::int64_t> plainBaseUnits(std::string_view s) {
+    std::size_t i = 0;
+    const bool negative = !s.empty() && s[0] == '-';
+    if (negative)
+        ++i;
+    std::int64_t mantissa = 0;
+    int digits = 0;
+    int fraction = -1; // digits after the point; -1 before it
+    for (; i < s.size(); ++i) {
+        const char c = s[i];
+        if (isDigit(c)) {
+            if (++digits > 15)
+                return std::nullopt;
+            mantissa = mantissa * 10 + (c - '0');
+            if (fraction >= 0 && ++fraction > kHeldDecimals)
+                return std::nullopt;
+        } else if (c == '.' && fraction < 0 && digits > 0) {
+            fraction = 0;
+        } else {
+            return std::nullopt;
+        }
+    }
+    if (digits == 0 || fraction == 0)
+        return std::nullopt;
+    // Fifteen digits and six more places may pass 64 bits; such a base is the general reader's.
+    const __int128 units = static_cast<__int128>(mantissa) * kPow10[kHeldDecimals - std::max(fraction, 0)];
+    if (units >= (__int128{1} << 62))
+        return std::nullopt;
+    return negative ? -static_cast<std::int64_t>(units) : static_cast<std::int64_t>(units);
+}
+
+// "yyyyMMddHHmmss" to "MM/dd/yyyy HH:mm:ss", the server's clock as it stands. The feed's quotes
+// carry the same second many times over, so each thread keeps its last reading.
+void quoteTimeInto(std::string_view t, std::string& out) {
+    struct Last {
+        std::string wire;
+        std::string display;
+    };
+    thread_local Last last;
+    if (t.size() == last.wire.size() && t == last.wire && !last.wire.empty()) {
+        out.assign(last.display);
+        return;
+    }
+    std::string display = Formatter::wireDateString(t, Formatter::kWireDateTime, Formatter::kDisplayDateTime)
+                              .value_or(std::string());
+    if (t.size() <= 32) {
+        last.wire.assign(t);
+        last.display = display;
+    }
+    out = std::move(display);
+}
+
 std::string quoteTime(std::string_view t) {
-    return Formatter::wireDateString(t, Formatter::kWireDateTime, Formatter::kDisplayDateTime)
-        .value_or(std::string());
+    std::string display;
+    quoteTimeInto(t, display);
+    return display;
+}
+
+// The pieces of a quote a decoding reads: the first kRead pieces and the last one, of `count` in all.
+struct QuotePieces {
+    static constexpr std::size_t kRead = 10;
+    std::array<std::string_view, kRead> first{};
+    std::string_view last;
+    std::size_t count = 0;
+
+    std::string_view operator[](std::size_t i) const { return i + 1 == count ? last : first[i]; }
+};
+
+// Pieces are a few bytes long: one pass over the bytes costs less than a search call per piece.
+QuotePieces quotePieces(std::string_view text, char separator) {
+    QuotePieces out;
+    const char* const data = text.data();
+    std::size_t from = 0;
+    auto cut = [&](std::size_t at) {
+        const std::string_view piece(data + from, at - from);
+        if (out.count < QuotePieces::kRead)
+            out.first[out.count] = piece;
+        ++out.count;
+        from = at + 1;
+    };
+    for (std::size_t i = 0; i < text.size(); ++i)
+        if (data[i] == separator)
+            cut(i);
+    out.last = std::string_view(data + from, text.size() - from);
+    if (out.count < QuotePieces::kRead)
+        out.first[out.count] = out.last;
+    ++out.count;
+    return out;
 }
 
 } // namespace
 
+bool decodePlainPriceUpdate(std::string_view text, PriceUpdate& u) {
+    if (text.size() > kMaxPriceTextLength)
+        return false;
+    const QuotePieces fields = quotePieces(text, wire::kFeedField);
+    if (fields.count < 4 || fields[0].size() > ItemDetails::kMaxCodeBytes)
+        return false;
+    const auto base = plainBaseUnits(fields[2]);
+    if (!base)
+        return false;
+    const std::size_t last = fields.count - 1;
+    const int decimals = static_cast<int>(
+        std::clamp<std::int64_t>(platform::lenientInteger(fields[last]), 0, PriceUpdate::kMaxDotDecimals));
+    std::array<double*, 7> prices{&u.Last, &u.Bid, &u.Ask, &u.High, &u.Low, &u.Open, &u.PreviousClose};
+    for (double* price : prices)
+        *price = 0;
+    // Below 2^53 units a price and a power of ten are exact doubles: one division rounds as the decimal
+    // reading does.
+    constexpr __int128 kExact = __int128{1} << 53;
+    for (std::size_t i = 3; i < last && i <= 9; ++i) {
+        if (fields[i].empty())
+            continue; // not carried
+        std::int64_t whole = 0;
+        if (!readPlainInteger(fields[i], whole))
+            return false;
+        const __int128 sum = __int128{*base} + offsetUnits(whole, decimals);
+        if (sum >= kExact || sum <= -kExact)
+            return false;
+        *prices[i - 3] = static_cast<double>(static_cast<std::int64_t>(sum)) / 1e6;
+    }
+    u.ItemCode.assign(fields[0]);
+    quoteTimeInto(fields[1], u.Time);
+    u.DotPosition = PriceUpdate::dotPositionForDecimals(decimals);
+    return true;
+}
+
 PriceDecoding decodePriceText(std::string_view text) {
     if (text.size() > kMaxPriceTextLength)
         return {std::nullopt, FeedError::TooLong};
-    const auto fields = split(text, wire::kFeedField);
+    const QuotePieces fields = quotePieces(text, wire::kFeedField);
     // Code, time, base and the decimals count at least.
-    if (fields.size() < 4)
+    if (fields.count < 4)
         return {std::nullopt, FeedError::TooFewFields};
-    const std::size_t last = fields.size() - 1;
+    const std::size_t last = fields.count - 1;
     if (fields[0].size() > ItemDetails::kMaxCodeBytes)
         return {std::nullopt, FeedError::CodeTooLong};
 

@@ -70,7 +70,9 @@ struct FeedQuote {
     std::optional<platform::Decimal> Last, Bid, Ask, High, Low, Open, PreviousClose;
 
     // Prices not carried become 0.
-    PriceUpdate toPriceUpdate() const;
+    PriceUpdate toPriceUpdate() const&;
+    // The same, taking the code and time texts along.
+    PriceUpdate toPriceUpdate() &&;
 };
 struct PriceDecoding {
     std::optional<FeedQuote> quote;
@@ -80,6 +82,11 @@ struct PriceDecoding {
 // previous close, and the decimals count, which is always the last field and never a price. A
 // short quote carries the prices of the fields it has before its decimals count.
 PriceDecoding decodePriceText(std::string_view text);
+// The usual quote (a plain base of at most six decimals, plain whole offsets) read straight into its
+// price update, as decodePriceText and toPriceUpdate give it but without the decimal arithmetic;
+// false for anything else, which decodePriceText reads. On success every field of `out` is written (its
+// texts keep their storage); on failure `out` holds nothing of use.
+bool decodePlainPriceUpdate(std::string_view text, PriceUpdate& out);
 
 // Puts the quote on its instrument: the instrument's spread, the update time (always), each price
 // the quote carries (0 = not carried), and the price-received mark. False when the quote is for

@@ -6,6 +6,7 @@
 #include "model/records/record_fields.h"
 #include "model/session_model_lookup.h"
 #include "model/text/formatter.h"
+#include "platform/cores.h"
 #include "platform/log.h"
 #include "wire/envelope_opener.h"
 
@@ -24,17 +25,6 @@
 namespace tc {
 
 namespace {
-
-std::size_t usableCores() {
-    cpu_set_t set;
-    CPU_ZERO(&set);
-    if (sched_getaffinity(0, sizeof(set), &set) == 0) {
-        const int n = CPU_COUNT(&set);
-        if (n > 0)
-            return static_cast<std::size_t>(n);
-    }
-    return std::max(1u, std::thread::hardware_concurrency());
-}
 
 // Calls visit(piece) for each piece of `text` cut at `separator`, empty ones included, until
 // visit returns false.
@@ -252,7 +242,7 @@ private:
         };
         constexpr std::size_t kRecordsPerThread = 2048;
         // Cores this process may run on, not the machine's: more readers than that only take turns.
-        const std::size_t hardware = usableCores();
+        const std::size_t hardware = platform::usableCores();
         const std::size_t threads =
             std::min({limits_.maxReadThreads, hardware, records.size() / kRecordsPerThread + 1});
         if (threads <= 1) {
@@ -383,54 +373,114 @@ private:
                 if (group)
                     group->GroupInstrumentCollection.reserve(share);
         }
-        // Each record's entry is claimed in record order, from the two ids at its head, and the
-        // records are then read straight into their entries by the reading threads, which are also
-        // the first to touch that memory. A record for an instrument its group already holds is read
-        // after the others, in order, so the last one wins.
-        std::vector<std::string_view> first;
-        std::vector<GroupInstruments*> firstEntries;
-        std::vector<std::pair<std::string_view, GroupInstruments*>> repeats;
-        first.reserve(records.size());
-        firstEntries.reserve(records.size());
-        // Settings arrive grouped, so the last group found is usually the next one wanted.
-        std::int32_t lastId = 0;
-        std::shared_ptr<GroupDetails> lastGroup;
-        for (const std::string_view record : records) {
-            const auto [groupId, instrumentId] = leadingIds(record);
-            if (!lastGroup || lastId != groupId) {
-                lastGroup = model_.group(groupId);
-                lastId = groupId;
-            }
-            if (!lastGroup) {
-                skip(AmpSnapshotLoader::kGroupInstruments, "settings for a group not in the snapshot");
-                continue;
-            }
-            const auto [entry, isNew] =
-                lastGroup->claimGroupInstrument(instrumentId, GroupInstrumentTable::NewEntry::Unwritten);
-            if (!entry) {
-                ++stats_.recordsDropped;
-            } else if (isNew) {
-                first.push_back(record);
-                firstEntries.push_back(entry);
-            } else {
-                repeats.emplace_back(record, entry);
+        // Each record's entry is claimed in record order within its group, from the two ids at its
+        // head, and the records are then read straight into their entries by the reading threads,
+        // which are also the first to touch that memory. A record for an instrument its group already
+        // holds is read after the others, in order, so the last one wins. Groups keep their settings
+        // apart, so the groups are claimed for at once, each on one thread.
+        std::vector<std::pair<std::int32_t, std::int32_t>> ids(records.size());
+        platform::forEachShare(records.size(), 8192, [&](std::size_t begin, std::size_t end) {
+            for (std::size_t i = begin; i < end; ++i)
+                ids[i] = leadingIds(records[i]);
+        });
+        struct Claims {
+            GroupDetails* group = nullptr;
+            std::vector<std::size_t> records;
+            std::vector<std::size_t> first;
+            std::vector<GroupInstruments*> firstEntries;
+            std::vector<std::pair<std::size_t, GroupInstruments*>> repeats;
+            std::size_t dropped = 0;
+        };
+        std::vector<Claims> claims;
+        {
+            // Settings arrive grouped, so the last group found is usually the next one wanted.
+            std::int32_t lastId = 0;
+            std::shared_ptr<GroupDetails> lastGroup;
+            std::size_t lastClaims = 0;
+            for (std::size_t i = 0; i < records.size(); ++i) {
+                const std::int32_t groupId = ids[i].first;
+                if (!lastGroup || lastId != groupId) {
+                    lastGroup = model_.group(groupId);
+                    lastId = groupId;
+                    if (lastGroup) {
+                        const auto found = std::find_if(claims.begin(), claims.end(), [&](const Claims& c) {
+                            return c.group == lastGroup.get();
+                        });
+                        lastClaims = static_cast<std::size_t>(found - claims.begin());
+                        if (found == claims.end())
+                            claims.push_back(Claims{lastGroup.get(), {}, {}, {}, {}, 0});
+                    }
+                }
+                if (!lastGroup) {
+                    skip(AmpSnapshotLoader::kGroupInstruments, "settings for a group not in the snapshot");
+                    continue;
+                }
+                claims[lastClaims].records.push_back(i);
             }
         }
-        try {
-            forEachRecordAtOnce(first, [&](std::size_t i, const RecordFields& f, DateRewriter&) {
-                std::construct_at(firstEntries[i], GroupInstruments::fromAmpRecord(f));
-            });
-        } catch (...) {
-            // No entry stays unwritten: the new ones fall back to default settings.
-            for (std::size_t i = 0; i < first.size(); ++i) {
-                GroupInstruments* entry = std::construct_at(firstEntries[i]);
-                std::tie(entry->GroupId, entry->InstrumentId) = leadingIds(first[i]);
+        auto claimAll = [&](std::size_t begin, std::size_t end) {
+            for (std::size_t g = begin; g < end; ++g) {
+                Claims& c = claims[g];
+                c.first.reserve(c.records.size());
+                c.firstEntries.reserve(c.records.size());
+                for (const std::size_t i : c.records) {
+                    const auto [entry, isNew] = c.group->claimGroupInstrument(
+                        ids[i].second, GroupInstrumentTable::NewEntry::Unwritten);
+                    if (!entry) {
+                        ++c.dropped;
+                    } else if (isNew) {
+                        c.first.push_back(i);
+                        c.firstEntries.push_back(entry);
+                    } else {
+                        c.repeats.emplace_back(i, entry);
+                    }
+                }
             }
+        };
+        std::vector<std::size_t> first;
+        std::vector<GroupInstruments*> firstEntries;
+        // No entry stays unwritten: on a failure the new ones fall back to default settings.
+        auto writeDefaults = [&] {
+            for (const Claims& c : claims) {
+                for (std::size_t k = 0; k < c.firstEntries.size(); ++k) {
+                    GroupInstruments* entry = std::construct_at(c.firstEntries[k]);
+                    std::tie(entry->GroupId, entry->InstrumentId) = ids[c.first[k]];
+                }
+            }
+        };
+        try {
+            platform::forEachShare(claims.size(), 1, claimAll);
+            std::size_t total = 0;
+            for (const Claims& c : claims)
+                total += c.first.size();
+            first.reserve(total);
+            firstEntries.reserve(total);
+            for (const Claims& c : claims) {
+                first.insert(first.end(), c.first.begin(), c.first.end());
+                firstEntries.insert(firstEntries.end(), c.firstEntries.begin(), c.firstEntries.end());
+            }
+        } catch (...) {
+            writeDefaults();
             throw;
         }
-        for (const auto& [record, entry] : repeats) {
-            fields_.reset(record);
-            *entry = GroupInstruments::fromAmpRecord(fields_);
+        for (const Claims& c : claims)
+            stats_.recordsDropped += c.dropped;
+        std::vector<std::string_view> firstRecords(first.size());
+        for (std::size_t k = 0; k < first.size(); ++k)
+            firstRecords[k] = records[first[k]];
+        try {
+            forEachRecordAtOnce(firstRecords, [&](std::size_t k, const RecordFields& f, DateRewriter&) {
+                std::construct_at(firstEntries[k], GroupInstruments::fromAmpRecord(f));
+            });
+        } catch (...) {
+            writeDefaults();
+            throw;
+        }
+        for (const Claims& c : claims) {
+            for (const auto& [i, entry] : c.repeats) {
+                fields_.reset(records[i]);
+                *entry = GroupInstruments::fromAmpRecord(fields_);
+            }
         }
     }
 

@@ -97,11 +97,11 @@ TEST(RecordFields, FieldAndPieceCountsAreBounded) {
     EXPECT_TRUE(nonEmptyPieces("", '\x06', 5).empty());
 }
 
-// Fields end at every offset within and across eight-byte steps, next to bytes that differ from
+// Fields end at every offset within and across the blocks read at once, next to bytes that differ from
 // the separator by one or have the high bit set; each cut matches a plain byte-by-byte split.
 TEST(RecordFields, CutsMatchAPlainSplitAtEveryOffset) {
     const char fillers[] = {'a', '\x04', '\x06', '\x85', '\xff', '\0'};
-    for (std::size_t length = 0; length < 40; ++length) {
+    for (std::size_t length = 0; length < 150; ++length) {
         for (std::size_t seed = 0; seed < 12; ++seed) {
             std::string text;
             for (std::size_t k = 0; k < length; ++k)

@@ -9,6 +9,9 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
+#include <cstdint>
+#include <iterator>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -46,6 +49,66 @@ std::shared_ptr<ItemDetails> instrument(std::string code) {
     auto item = std::make_shared<ItemDetails>();
     item->Code = std::move(code);
     return item;
+}
+
+// The plain quote is read without decimal arithmetic: whenever that reading is taken it gives exactly
+// the general reading's update, bit for bit, and the quotes a server usually sends take it.
+TEST(PlainPriceUpdate, MatchesTheGeneralReadingWheneverItIsTaken) {
+    const std::vector<std::string> bases = {
+        "1.08", "1.0", "0",  "-0.5", "123456.123456", "1.1234567",         "99999999",       "1e3", " 1.2",
+        "+1.2", "1.",  ".5", "",     "abc",           "9007199254.740993", "100000000000000"};
+    const std::vector<std::string> offsets = {"0",
+                                              "12",
+                                              "-7",
+                                              "",
+                                              "3.5",
+                                              " 4",
+                                              "+9",
+                                              "123456789012",
+                                              "x1",
+                                              "1e2",
+                                              "-0",
+                                              "4000",
+                                              "99999999999999999"};
+    const std::vector<std::string> counts = {"0", "2", "5", "6", "7", "9", "15", "40", "-3", "x"};
+    std::size_t taken = 0, compared = 0;
+    unsigned seed = 7;
+    auto pick = [&seed](std::size_t n) {
+        seed = seed * 1103515245u + 12345u;
+        return static_cast<std::size_t>((seed >> 16) % n);
+    };
+    for (int n = 0; n < 20'000; ++n) {
+        std::vector<std::string> f = {"EURUSD", "20240305101112", bases[pick(bases.size())]};
+        const std::size_t prices = pick(10);
+        for (std::size_t i = 0; i < prices; ++i)
+            f.push_back(offsets[pick(offsets.size())]);
+        f.push_back(counts[pick(counts.size())]);
+        const std::string text = quote(f);
+        PriceUpdate reused;
+        reused.Last = 9; // a reading writes every field, whatever a reused update held
+        reused.Time = "stale";
+        const auto plain = decodePlainPriceUpdate(text, reused) ? std::optional(reused) : std::nullopt;
+        const PriceDecoding general = decodePriceText(text);
+        if (!plain)
+            continue;
+        ++taken;
+        ASSERT_TRUE(general.quote.has_value()) << text;
+        const PriceUpdate g = general.quote->toPriceUpdate();
+        ++compared;
+        EXPECT_EQ(std::tie(plain->ItemCode, plain->Time), std::tie(g.ItemCode, g.Time)) << text;
+        const double mine[] = {plain->DotPosition, plain->Last, plain->Bid,  plain->Ask,
+                               plain->High,        plain->Low,  plain->Open, plain->PreviousClose};
+        const double theirs[] = {g.DotPosition, g.Last, g.Bid, g.Ask, g.High, g.Low, g.Open, g.PreviousClose};
+        for (std::size_t k = 0; k < std::size(mine); ++k)
+            EXPECT_EQ(std::bit_cast<std::uint64_t>(mine[k]), std::bit_cast<std::uint64_t>(theirs[k]))
+                << text << " value " << k << ": " << mine[k] << " vs " << theirs[k];
+    }
+    EXPECT_EQ(taken, compared);
+    EXPECT_GT(taken, 2'000u);
+    // The usual quote takes it.
+    PriceUpdate usual;
+    EXPECT_TRUE(
+        decodePlainPriceUpdate(quote({"EURUSD", "20240305101112", "1.08", "100", "105", "110", "5"}), usual));
 }
 
 } // namespace
