@@ -152,8 +152,8 @@ private:
 // The instrument's own prices with its settled spread applied.
 void applyOwnSpread(ItemDetails& item) {
     PriceUpdate update;
+    // The spread reads the prices and the code alone; the time would only cost a copy.
     update.ItemCode = item.Code;
-    update.Time = item.UpdateTime;
     update.Bid = item.Bid;
     update.Ask = item.Ask;
     update.High = item.High;

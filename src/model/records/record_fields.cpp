@@ -103,13 +103,6 @@ std::int64_t RecordFields::toInt64(std::string_view text) {
     return platform::lenientInteger(text);
 }
 
-bool RecordFields::readInt(std::size_t pos, std::int32_t& out) const {
-    if (!has(pos))
-        return false;
-    out = toInt(fields_[pos]);
-    return true;
-}
-
 bool RecordFields::readInt(std::size_t pos, std::int64_t& out) const {
     if (!has(pos))
         return false;
@@ -138,13 +131,10 @@ bool RecordFields::readInt64(std::size_t pos, std::uint64_t& out) const {
     return true;
 }
 
-bool RecordFields::readDouble(std::size_t pos, double& out) const {
-    if (!has(pos))
-        return false;
+double RecordFields::toDouble(std::string_view text) {
     // "nan" and "inf" are not numbers the server means; they would poison every sum they reach.
-    double v = platform::lenientReal(fields_[pos]);
-    out = std::isfinite(v) ? v : 0.0;
-    return true;
+    const double v = platform::lenientReal(text);
+    return std::isfinite(v) ? v : 0.0;
 }
 
 bool RecordFields::readBool(std::size_t pos, bool& out) const {

@@ -29,7 +29,13 @@ public:
     static std::int64_t toInt64(std::string_view text);
 
     // Each stores the field's reading into `out` when the field exists.
-    bool readInt(std::size_t pos, std::int32_t& out) const;
+    bool readInt(std::size_t pos, std::int32_t& out) const {
+        if (!has(pos))
+            return false;
+        if (!plainInt(fields_[pos], out))
+            out = toInt(fields_[pos]);
+        return true;
+    }
     // A 32-bit reading sign-extended into a 64-bit target.
     bool readInt(std::size_t pos, std::int64_t& out) const;
     bool readInt(std::size_t pos, std::uint64_t& out) const;
@@ -37,13 +43,70 @@ public:
     // The 64-bit reading, two's complement into an unsigned target.
     bool readInt64(std::size_t pos, std::uint64_t& out) const;
     // Non-finite readings ("nan", "inf") give 0.
-    bool readDouble(std::size_t pos, double& out) const;
+    bool readDouble(std::size_t pos, double& out) const {
+        if (!has(pos))
+            return false;
+        if (!plainDecimal(fields_[pos], out))
+            out = toDouble(fields_[pos]);
+        return true;
+    }
     bool readBool(std::size_t pos, bool& out) const;
     // A flag stored as 0 or 1.
     bool readBool(std::size_t pos, std::int32_t& out) const;
     bool readText(std::size_t pos, std::string& out) const;
 
 private:
+    // Snapshots carry millions of plain numbers: these read the usual forms where they are used, and
+    // leave anything else (blanks, a plus sign, trailing text, long or exponent forms) to the
+    // general readings, which give the same value for the plain forms.
+    // An optional '-' and 1 to 9 digits, nothing else.
+    static bool plainInt(std::string_view text, std::int32_t& out) {
+        std::size_t i = !text.empty() && text[0] == '-' ? 1 : 0;
+        if (text.size() <= i || text.size() - i > 9)
+            return false;
+        std::int32_t v = 0;
+        for (; i < text.size(); ++i) {
+            const unsigned digit = static_cast<unsigned char>(text[i]) - unsigned{'0'};
+            if (digit > 9)
+                return false;
+            v = v * 10 + static_cast<std::int32_t>(digit);
+        }
+        out = text[0] == '-' ? -v : v;
+        return true;
+    }
+    // An optional '-', then at most 15 digits with at most one point among or after them, nothing
+    // else: the digits and a power of ten are exact doubles, so one division rounds correctly.
+    static bool plainDecimal(std::string_view text, double& out) {
+        static constexpr double kPowers[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                             1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+        std::size_t i = !text.empty() && text[0] == '-' ? 1 : 0;
+        std::uint64_t mantissa = 0;
+        int digits = 0;
+        int fraction = 0;
+        bool point = false;
+        for (; i < text.size(); ++i) {
+            const unsigned digit = static_cast<unsigned char>(text[i]) - unsigned{'0'};
+            if (digit <= 9) {
+                if (++digits > 15)
+                    return false;
+                mantissa = mantissa * 10 + digit;
+                fraction += point ? 1 : 0;
+            } else if (text[i] == '.' && !point) {
+                point = true;
+            } else {
+                return false;
+            }
+        }
+        if (digits == 0)
+            return false;
+        const double whole = static_cast<double>(mantissa);
+        const double value = fraction == 0 ? whole : whole / kPowers[fraction];
+        out = text[0] == '-' ? -value : value;
+        return true;
+    }
+    // The general reading, non-finite as 0.
+    static double toDouble(std::string_view text);
+
     std::vector<std::string_view> fields_;
 };
 

@@ -1,8 +1,11 @@
 #include "model/records/record_fields.h"
+#include "platform/lenient.h"
 #include "support/wire_text.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <limits>
 #include <string>
@@ -125,6 +128,67 @@ TEST(RecordFields, CutsMatchAPlainSplitAtEveryOffset) {
     RecordFields capped(manyLong);
     ASSERT_EQ(capped.size(), RecordFields::kMaxFields);
     EXPECT_EQ(capped.text(RecordFields::kMaxFields - 1), "field255");
+}
+
+// Every field reads as the general readings read it, whether it takes the quick path for plain numbers
+// or not: signs, points, leading zeros, digit counts at and past the quick limits, trailing text.
+TEST(RecordFields, NumbersReadAsTheGeneralReadingsReadThem) {
+    const char* const texts[] = {"0",
+                                 "-0",
+                                 "7",
+                                 "-7",
+                                 "007",
+                                 "123456789",
+                                 "-123456789",
+                                 "1234567890",
+                                 "2147483647",
+                                 "2147483648",
+                                 "-2147483648",
+                                 "-2147483649",
+                                 "99999999999",
+                                 "-",
+                                 "",
+                                 ".",
+                                 "-.",
+                                 "+5",
+                                 " 5",
+                                 "5 ",
+                                 "5x",
+                                 "1e3",
+                                 "0.5",
+                                 "-0.25",
+                                 ".5",
+                                 "5.",
+                                 "1.2.3",
+                                 "0.00001",
+                                 "1.00013",
+                                 "123456789012345",
+                                 "1234567890123456",
+                                 "0.123456789012345",
+                                 "0.1234567890123456",
+                                 "12345678901234.5",
+                                 "-999999999999999",
+                                 "1,5",
+                                 "\x85"};
+    std::string text;
+    for (const char* t : texts) {
+        text += t;
+        text += '\x05';
+    }
+    RecordFields f(text);
+    for (std::size_t pos = 0; pos < std::size(texts); ++pos) {
+        std::int32_t i = -99;
+        ASSERT_TRUE(f.readInt(pos, i));
+        const std::int64_t wide = platform::lenientInteger(texts[pos]);
+        EXPECT_EQ(i, std::clamp<std::int64_t>(wide, std::numeric_limits<std::int32_t>::min(),
+                                              std::numeric_limits<std::int32_t>::max()))
+            << texts[pos];
+        double d = -99;
+        ASSERT_TRUE(f.readDouble(pos, d));
+        const double general = platform::lenientReal(texts[pos]);
+        EXPECT_EQ(d, std::isfinite(general) ? general : 0.0) << texts[pos];
+        EXPECT_EQ(std::signbit(d), std::signbit(general)) << texts[pos];
+    }
 }
 
 } // namespace
