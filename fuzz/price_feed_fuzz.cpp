@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -27,6 +28,17 @@ bool finiteOrZero(const std::optional<platform::Decimal>& v) {
 void quote(std::string_view body) {
     const PriceDecoding d = decodePriceText(body);
     check(d.quote.has_value() == (d.error == FeedError::None));
+    // The plain reading, when it is taken, gives the general reading's update bit for bit.
+    PriceUpdate plain;
+    if (decodePlainPriceUpdate(body, plain)) {
+        check(d.quote.has_value());
+        const PriceUpdate g = d.quote->toPriceUpdate();
+        check(plain.ItemCode == g.ItemCode && plain.Time == g.Time);
+        const double mine[] = {plain.DotPosition, plain.Last, plain.Low,  plain.Bid,
+                               plain.Ask,         plain.High, plain.Open, plain.PreviousClose};
+        const double theirs[] = {g.DotPosition, g.Last, g.Low, g.Bid, g.Ask, g.High, g.Open, g.PreviousClose};
+        check(std::memcmp(mine, theirs, sizeof mine) == 0);
+    }
     if (!d.quote)
         return;
     const FeedQuote& q = *d.quote;

@@ -236,8 +236,11 @@ std::optional<std::int64_t> plainBaseUnits(std::string_view s) {
     }
     if (digits == 0 || fraction == 0)
         return std::nullopt;
-    const std::int64_t units = mantissa * kPow10[kHeldDecimals - std::max(fraction, 0)];
-    return negative ? -units : units;
+    // Fifteen digits and six more places may pass 64 bits; such a base is the general reader's.
+    const __int128 units = static_cast<__int128>(mantissa) * kPow10[kHeldDecimals - std::max(fraction, 0)];
+    if (units >= (__int128{1} << 62))
+        return std::nullopt;
+    return negative ? -static_cast<std::int64_t>(units) : static_cast<std::int64_t>(units);
 }
 
 // "yyyyMMddHHmmss" to "MM/dd/yyyy HH:mm:ss", the server's clock as it stands. The feed's quotes
