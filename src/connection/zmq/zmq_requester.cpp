@@ -243,10 +243,12 @@ void ZMQRequester::serve(Channel& channel, Clock::time_point passStart, bool dra
         std::unique_lock lock(stateLock_);
         if (stopRequested_.load())
             continue;
-        if (clock->isManual())
-            stateChanged_.wait(lock);
-        else
+        // A manual clock may have moved since it was read, its notice sent before this wait began:
+        // read it again under the lock, or the wait would outlast the pass it missed.
+        if (!clock->isManual())
             stateChanged_.wait_for(lock, passDue - now);
+        else if (clock->now() < passDue)
+            stateChanged_.wait(lock);
     }
 }
 
