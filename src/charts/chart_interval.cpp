@@ -31,20 +31,20 @@ std::optional<ChartType> chartTypeOf(int value) {
 
 ChartInterval chartInterval(int code) {
     static constexpr std::array<ChartInterval, 10> kTable{{
-        {0, "T", "Tick", 1},
-        {1, "O", "One Minute", 60},
-        {2, "5", "Five Minutes", 300},
-        {3, "1", "Ten Minutes", 600},
-        {4, "15", "Fifteen Minutes", 900},
-        {5, "3", "Thirty Minutes", 1800},
-        {6, "H", "Hourly", 3600},
-        {7, "D", "Daily", 86400},
-        {8, "W", "Weekly", 604800},
-        {9, "BA", "Mini Tick", 1},
+        {0, "T", "Tick", 1, "90500"},
+        {1, "O", "One Minute", 60, "90501"},
+        {2, "5", "Five Minutes", 300, "90502"},
+        {3, "1", "Ten Minutes", 600, "90503"},
+        {4, "15", "Fifteen Minutes", 900, "90504"},
+        {5, "3", "Thirty Minutes", 1800, "90505"},
+        {6, "H", "Hourly", 3600, "90506"},
+        {7, "D", "Daily", 86400, "90507"},
+        {8, "W", "Weekly", 604800, "90508"},
+        {9, "BA", "Mini Tick", 1, "90509"},
     }};
     if (code >= 0 && code < static_cast<int>(kTable.size()))
         return kTable[static_cast<std::size_t>(code)];
-    return {code, "T", {}, 1};
+    return {code, "T", {}, 1, {}};
 }
 
 std::optional<StartKey> parseStartKey(std::string_view key) {

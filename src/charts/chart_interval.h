@@ -16,8 +16,9 @@ std::optional<ChartType> chartTypeOf(int value);
 struct ChartInterval {
     int code = 0;
     std::string_view text; // sent to the server: "T", "O", "5", "1", "15", "3", "H", "D", "W", "BA"
-    std::string_view name; // shown in the chart title; empty for an unknown code
+    std::string_view name; // the English name, for logs and title(); empty for an unknown code
     std::int64_t seconds = 1;
+    std::string_view textKey; // the name's key in the language tables; empty for an unknown code
 };
 
 // Codes 0..9; any other code sends "T" with 1-second bars and has no name of its own (the chart

@@ -60,8 +60,10 @@ void PriceChart::start(std::string code, int decimals, int intervalCode, int typ
     code_ = std::move(code);
     decimals_ = clampedDecimals(decimals);
     interval_ = chartInterval(intervalCode);
-    if (!interval_.name.empty())
+    if (!interval_.name.empty()) {
         intervalName_ = interval_.name;
+        intervalTextKey_ = interval_.textKey;
+    }
     key_ = chartKey(code_, interval_.text);
     type_ = chartTypeOf(type);
     bars_.clear();

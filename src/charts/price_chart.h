@@ -60,6 +60,8 @@ public:
     int decimals() const { return decimals_; }
     const ChartInterval& interval() const { return interval_; }
     const std::string& intervalName() const { return intervalName_; }
+    // The language key of intervalName(), for a title in the selected language.
+    const std::string& intervalTextKey() const { return intervalTextKey_; }
     const std::string& key() const { return key_; }
     std::optional<ChartType> type() const { return type_; }
     const BarSeries& bars() const { return bars_; }
@@ -93,6 +95,7 @@ private:
     int decimals_ = 0;
     ChartInterval interval_;
     std::string intervalName_;
+    std::string intervalTextKey_;
     std::string key_;
     std::optional<ChartType> type_;
     BarSeries bars_;

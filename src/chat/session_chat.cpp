@@ -279,6 +279,12 @@ void SessionChat::FillChatMessages(const Fields& fields, const std::string& room
             continue;
         ChatRoom& room = *roomPtr;
         matched = true;
+        // A message in a notice room is a notice, whatever fields it carries: it must never pass
+        // for a chat message from the notice's sender.
+        if (room.isMessageNotices) {
+            notice = true;
+            noticeTitle = room.MessageTitle;
+        }
         std::optional<std::string> display;
         bool textSeen = false;
         for (const std::string& piece : fields) {
@@ -319,10 +325,6 @@ void SessionChat::FillChatMessages(const Fields& fields, const std::string& room
                     display = std::string(f.value);
                 break;
             default:
-                if (room.isMessageNotices) {
-                    notice = true;
-                    noticeTitle = room.MessageTitle;
-                }
                 break;
             }
         }

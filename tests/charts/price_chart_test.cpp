@@ -177,6 +177,7 @@ TEST(PriceChart, LiveQuotesMoveAFollowingWindowAndStartKeysPickTheInterval) {
     chart.start("EURUSD", 5, 12, 9);
     EXPECT_EQ(chart.key(), "EURUSD^T");
     EXPECT_EQ(chart.title(), "EURUSD, Mini Tick") << "an unknown interval keeps the name";
+    EXPECT_EQ(chart.intervalTextKey(), "90509") << "and its language key";
     EXPECT_EQ(chart.interval().seconds, 1);
     EXPECT_FALSE(chart.type());
     EXPECT_FALSE(charts::parseStartKey("12"));

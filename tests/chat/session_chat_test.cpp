@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace {
 
 using namespace tc;
@@ -51,6 +53,55 @@ TEST_F(SessionChatTest, ContactRepliesCannotGrowTheContactsAndQueuesWithoutEnd) 
     EXPECT_EQ(chat.collections().UserChatCollection.size(), chat::ChatCollections::kMaxUsers);
     EXPECT_EQ(chat.collections().ChatQueueCollection.size(), chat::ChatCollections::kMaxQueues);
     EXPECT_TRUE(chat.collections().UserChatCollection.contains("u0"));
+}
+
+TEST_F(SessionChatTest, ANoticeRaisesTheNoticeBannerAndAChatMessageTheChatBanner) {
+    chat::SessionChat& chat = *wired.chat;
+    std::vector<interfaces::NoticeArrival> notices;
+    chat.setListeners({}, [&](const interfaces::NoticeArrival& n) { notices.push_back(n); });
+    // A notice room and a conversation, as the server opens them (601).
+    chat.FillChatRoomDetails({"10=601", "161=Maintenance", "501=77", "502=N77", "503=77", "504=Server"},
+                             "77");
+    chat.FillChatRoomDetails({"10=601", "501=78", "502=R78", "503=carol", "504=carol"}, "carol");
+    const auto noticeBanners = [&] {
+        return std::count_if(app.banners.begin(), app.banners.end(), [](const auto& b) {
+            return b.subtitle == "Maintenance" && b.feature.dismissDelayTime == 30.0;
+        });
+    };
+    const auto chatBanners = [&] {
+        return std::count_if(app.banners.begin(), app.banners.end(),
+                             [](const auto& b) { return b.subtitle.starts_with("New Message : "); });
+    };
+
+    // The notice's message with the type field first, then one of only the fields read by name
+    // (a sender among them): each is a notice, never a chat message from "Server".
+    for (const std::vector<std::string>& message :
+         {std::vector<std::string>{"10=603", "501=77", "502=N77", "506=1", "21=20240501-09:00:00",
+                                   "17=Early close"},
+          std::vector<std::string>{"501=77", "502=N77", "504=Server", "506=2", "17=Late open"}}) {
+        app.banners.clear();
+        chat.FillChatMessages(message, "N77");
+        pump();
+        EXPECT_EQ(noticeBanners(), 1) << message.front();
+        EXPECT_EQ(chatBanners(), 0) << message.front();
+    }
+    ASSERT_EQ(notices.size(), 2u);
+    EXPECT_EQ(notices[1].roomId, "77");
+    EXPECT_EQ(notices[1].title, "Maintenance");
+    const auto& room = **chat.collections().ChatRoomCollection.get("77");
+    ASSERT_EQ(room.messages.size(), 2u);
+    EXPECT_EQ(room.messages[1].msg, "Late open");
+
+    // A chat message, whatever stray fields it carries, stays a chat message.
+    app.banners.clear();
+    chat.FillChatMessages({"10=603", "501=78", "502=R78", "504=carol", "517=Carol", "17=Hello", "999=x"},
+                          "R78");
+    pump();
+    EXPECT_EQ(noticeBanners(), 0);
+    ASSERT_EQ(chatBanners(), 1);
+    EXPECT_NE(app.banners.front().subtitle.find("Carol"), std::string::npos);
+    EXPECT_EQ(app.banners.front().informativeText, "Hello");
+    EXPECT_EQ(notices.size(), 2u);
 }
 
 } // namespace

@@ -519,6 +519,14 @@ TEST_F(ClientEvents, NoticeArrivedTellsOfOfflineNoticesAndANewNoticeInRtf) {
     server->sendNotice("demo", "Maintenance", text);
     ASSERT_TRUE(until([&] { return notices.size() == 2; }));
     EXPECT_EQ(notices[1].title, "Maintenance");
+    // The live notice raises the notice banner, and no chat banner for the notice's sender.
+    ASSERT_TRUE(until([&] {
+        const auto banners = app.callsNamed("showBanner");
+        return std::any_of(banners.begin(), banners.end(),
+                           [](const auto& c) { return c.banner && c.banner->subtitle == "Maintenance"; });
+    }));
+    for (const auto& call : app.callsNamed("showBanner"))
+        EXPECT_FALSE(call.banner->subtitle.starts_with("New Message : ")) << call.banner->subtitle;
     const auto* room = client->chat().collections().ChatRoomCollection.get(notices[1].roomId);
     ASSERT_TRUE(room && *room);
     EXPECT_TRUE((*room)->isMessageNotices);

@@ -1,5 +1,6 @@
 #include "gui/charts/chart_controller.h"
 
+#include "gui/app/language.h"
 #include "gui/charts/titled_graph.h"
 
 #include <QFrame>
@@ -88,7 +89,7 @@ void ChartController::setValue(const QString& code, const QString& startKey) {
     const auto instrument = source_.instrument(code.toStdString());
     chart_.start(instrument ? instrument->code : code.toStdString(), instrument ? instrument->decimals : 0,
                  key->interval, key->type);
-    title_->setText(QString::fromStdString(chart_.title()));
+    retitle();
     refreshView();
     if (instrument)
         loadBars();
@@ -314,6 +315,25 @@ void ChartController::setSeriesTitles(const QString& bid, const QString& ask) {
 
 void ChartController::setHeaderHidden(bool hidden) {
     title_->setHidden(hidden);
+}
+
+void ChartController::setLanguage(Language& language) {
+    if (language_ == &language)
+        return;
+    if (language_)
+        disconnect(language_, nullptr, this, nullptr);
+    language_ = &language;
+    connect(&language, &Language::changed, this, &ChartController::retitle);
+    retitle();
+}
+
+void ChartController::retitle() {
+    const std::string& key = chart_.intervalTextKey();
+    if (!language_ || key.empty()) {
+        title_->setText(QString::fromStdString(chart_.title()));
+        return;
+    }
+    title_->setText(QString::fromStdString(chart_.code()) + QStringLiteral(", ") + language_->text(key));
 }
 
 std::size_t ChartController::numberOfRecords(const Plot& plot) const {

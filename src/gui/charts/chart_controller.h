@@ -22,6 +22,8 @@ class QTimer;
 
 namespace tc::gui {
 
+class Language;
+
 class ChartController : public QWidget, private PlotDataSource, private PlotSpaceDelegate {
     Q_OBJECT
 
@@ -50,6 +52,9 @@ public:
     void setSeriesTitles(const QString& bid, const QString& ask);
     // Hides the title line ("EURUSD, One Minute") above the graph.
     void setHeaderHidden(bool hidden);
+    // The title names the interval in this language from now on, and follows its changes; without
+    // one it reads in English.
+    void setLanguage(Language& language);
 
     // Studies, computed from the bars held now. The price studies draw over the prices in
     // `colours` (one per line: the SMA and EMA one, the bands one for all three, the Alligator's
@@ -93,6 +98,7 @@ private:
     bool shouldHandlePointerUp(PlotSpace&, QPointF view) override;
     bool shouldHandlePointerCancelled(PlotSpace&) override;
 
+    void retitle();
     void loadBars();
     void barsArrived();
     void constructGraph();
@@ -124,6 +130,7 @@ private:
     bool crosshairMode_ = false;
     std::optional<std::size_t> selected_;
     QString bidTitle_, askTitle_;
+    QPointer<Language> language_;
     QLabel* title_ = nullptr;
     GraphView* graph_ = nullptr;
     QFrame* overlay_ = nullptr;

@@ -63,6 +63,7 @@ QWidget* ChartViewController::view() {
     ui_->setupUi(view);
     chart_ = new ChartController(source_, ui_->chartPane);
     chart_->setHeaderHidden(false);
+    chart_->setLanguage(context_.language());
     ui_->chartPaneLayout->addWidget(chart_);
 
     auto* types = new QMenu(ui_->chartTypeButton);

@@ -51,6 +51,7 @@ ChartWindowController::ChartWindowController(GuiContext& context, QWidget* paren
     setAttribute(Qt::WA_DeleteOnClose);
     chart_ = new ChartController(source_, ui_->chartPane);
     chart_->setSeriesTitles(context_.text("0192"), context_.text("0193"));
+    chart_->setLanguage(context_.language());
     ui_->chartPaneLayout->addWidget(chart_);
     ui_->indicatorPaneLayout->addWidget(&chart_->indicatorView());
     ui_->chartSplitView->setStretchFactor(0, 3);

@@ -45,6 +45,7 @@ AdvancedDetailWindowController::AdvancedDetailWindowController(GuiContext& conte
     }
     chart_ = new ChartController(*source_, ui_->chartPane);
     chart_->setSeriesTitles(context_.text("0192"), context_.text("0193"));
+    chart_->setLanguage(context_.language());
     ui_->chartPaneLayout->addWidget(chart_);
     connect(&context_.themes(), &ThemeManager::themeChanged, this,
             [this](std::int64_t theme) { chart_->applyChartTheme(static_cast<int>(theme)); });

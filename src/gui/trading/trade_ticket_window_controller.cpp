@@ -126,6 +126,7 @@ TradeTicketWindowController::TradeTicketWindowController(GuiContext& context, QW
         chartSession_ = context_.clientModel();
         chart_ = new ChartController(*chartModel_, ui_->TradeChart);
         chart_->setObjectName(QStringLiteral("TradeChartView"));
+        chart_->setLanguage(context_.language());
         ui_->chartLayout->addWidget(chart_);
     }
     multiModel_ =

@@ -1,6 +1,7 @@
 // The chart windows, the main window's chart slots and account pie, and the advanced detail window,
 // against the in-process test server signed in as demo.
 #include "charts/chart_interval.h"
+#include "gui/app/language.h"
 #include "gui/app/main_window_controller.h"
 #include "gui/app/theme_manager.h"
 #include "gui/charts/chart_analysis_view_controller.h"
@@ -254,6 +255,35 @@ TEST_F(ChartWindowTest, AColourChosenForAPriceStudyDrawsItsLineAndStaysWithThePa
     ASSERT_TRUE(sma);
     EXPECT_EQ(sma->pen.color(), QColor(10, 200, 30));
     window->close();
+}
+
+TEST_F(ChartWindowTest, ChartTitlesNameTheIntervalInTheSelectedLanguageAndFollowItsChanges) {
+    constexpr std::int64_t kFrench = 7, kRussian = 6;
+    const auto titled = [&](std::int64_t language, const char* key) {
+        return first + ", " + lookupText(language, key);
+    };
+    ASSERT_NE(lookupText(kFrench, "90501"), lookupText(0, "90501")) << "the French name is French";
+    ASSERT_TRUE(context->language().select(kFrench));
+    ChartWindowController* window = openWindow();
+    ChartController& chart = window->chartController();
+    EXPECT_EQ(chart.titleLabel().text(), titled(kFrench, "90501"));
+    window->IntervalItemSelected(7);
+    EXPECT_EQ(chart.titleLabel().text(), titled(kFrench, "90508"));
+    auto* main = new MainWindowController(*context, &idle);
+    ChartController* slot = main->chartSlot(1)->chartController();
+    ASSERT_TRUE(slot);
+    EXPECT_EQ(slot->titleLabel().text(), titled(kFrench, "90502")) << "the second slot starts at M5";
+
+    // A language change re-titles the open charts, and the stored chart key stays as it was.
+    ASSERT_TRUE(context->language().select(kRussian));
+    EXPECT_EQ(chart.titleLabel().text(), titled(kRussian, "90508"));
+    EXPECT_EQ(slot->titleLabel().text(), titled(kRussian, "90502"));
+    EXPECT_EQ(chart.chart().key(), tc::charts::chartKey(first.toStdString(), "W"));
+    ASSERT_TRUE(context->language().select(0));
+    EXPECT_EQ(chart.titleLabel().text(), first + ", Weekly");
+    EXPECT_EQ(chart.titleLabel().text().toStdString(), chart.chart().title());
+    delete main;
+    delete window;
 }
 
 TEST_F(ChartWindowTest, ASlotConfiguredBeforeItsViewDrawsOnceTheViewIsMade) {
