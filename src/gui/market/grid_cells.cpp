@@ -15,6 +15,7 @@
 #include <fmt/format.h>
 
 #include <cmath>
+#include <utility>
 
 namespace tc::gui {
 namespace {
@@ -202,6 +203,23 @@ std::string_view timeInForceText(std::int32_t tif) {
     }
 }
 
+std::string_view nameKey(std::string_view name) {
+    static constexpr std::pair<std::string_view, std::string_view> kKeys[] = {
+        {"Market", "91870"},  {"Limit", "91871"},    {"Stop", "91872"},     {"None", "91873"},
+        {"Regular", "91874"}, {"Intraday", "91875"}, {"IntraDay", "91876"}, {"BTST", "91877"},
+        {"Unknown", "91878"}, {"Day", "91879"},      {"GTF", "91880"},      {"GTC", "91881"},
+        {"B", "91882"},       {"S", "91883"}};
+    for (const auto& [english, key] : kKeys)
+        if (english == name)
+            return key;
+    return {};
+}
+
+std::string shownName(std::int64_t language, std::string_view name) {
+    const std::string_view key = nameKey(name);
+    return key.empty() ? std::string(name) : languageText(language, key);
+}
+
 std::string timeOnly(std::string_view t) {
     // The board asks this of every instrument each second: the fixed form is checked and cut here
     // rather than read by a date formatter made per call.
@@ -362,6 +380,15 @@ std::optional<double> closingPrice(const Order& position, const RowRecords& reco
     return position.tradingMode == 0 ? records.item->Bid : records.item->Ask;
 }
 
+namespace {
+// A name the grid shows in the user's language.
+Cell named(std::string_view english) {
+    Cell cell{std::string(english)};
+    cell.textKey = nameKey(english);
+    return cell;
+}
+} // namespace
+
 Cell orderCell(const Order& order, const RowRecords& records, Field field, const CellOptions& options) {
     const ItemDetails* item = records.item;
     switch (field) {
@@ -391,9 +418,9 @@ Cell orderCell(const Order& order, const RowRecords& records, Field field, const
         return {quantityText(platform::lenientReal(order.RemainingQty) != 0 ? order.RemainingQty
                                                                             : order.OrderQty)};
     case Field::Side:
-        return {std::string(sideText(order.tradingMode))};
+        return named(sideText(order.tradingMode));
     case Field::OrderType:
-        return {std::string(orderTypeText(order.orderType))};
+        return named(orderTypeText(order.orderType));
     case Field::OrderPrice:
         return {storedPriceText(order.OrderPrice, item)};
     case Field::SettledPrice:
@@ -438,9 +465,9 @@ Cell orderCell(const Order& order, const RowRecords& records, Field field, const
     case Field::AccountCurrencyRate:
         return {fmt::format("{:f}", order.accountCurrencyRate)};
     case Field::DeliveryMode:
-        return {std::string(deliveryModeText(order.deliveryMode))};
+        return named(deliveryModeText(order.deliveryMode));
     case Field::TimeInForce:
-        return {std::string(timeInForceText(order.timeinForce))};
+        return named(timeInForceText(order.timeinForce));
     case Field::BracketPosition:
         return {order.RefPositionIdOfBracket.empty() ? std::string("0") : order.RefPositionIdOfBracket};
     case Field::ValueDate:

@@ -46,6 +46,9 @@ struct Cell {
     Tone tone = Tone::Plain;
     // The board's instrument code: the colour of its current trading session, when it has one.
     std::optional<CalibratedColor> background;
+    // The language key of a name shown in the user's language (see nameKey); the text stays English
+    // for sorting.
+    std::string_view textKey;
     friend bool operator==(const Cell&, const Cell&) = default;
 };
 
@@ -99,6 +102,11 @@ std::string_view sideText(std::int32_t tradingMode);    // "B" for 0, else "S"
 std::string_view orderTypeText(std::int32_t orderType); // None, Market, Limit, Stop; "" otherwise
 std::string_view deliveryModeText(std::int32_t mode);   // Regular, Intraday, BTST; "Unknown" otherwise
 std::string_view timeInForceText(std::int32_t tif);     // Unknown (0), GTC, GTF, Day; "" otherwise
+// The language key of one of the English names above (and of the ticket's order type, validity and
+// time in force names); "" for any other text.
+std::string_view nameKey(std::string_view name);
+// The name in the language; a text without a key as it is.
+std::string shownName(std::int64_t language, std::string_view name);
 // A "MM/dd/yyyy HH:mm:ss" text as a date column of that width shows it: only the time when the
 // column is kNarrowDateColumnWidth or narrower.
 std::string dateTimeForWidth(std::string_view text, double columnWidth);

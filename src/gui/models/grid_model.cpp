@@ -249,6 +249,9 @@ void GridModel::setLanguage(std::int64_t language) {
         return;
     language_ = language;
     Q_EMIT headerDataChanged(Qt::Horizontal, 0, columnCount() - 1);
+    // The names in the cells (side, order type, validity, time in force) read in the new language.
+    if (!rows_.empty())
+        Q_EMIT dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1), {Qt::DisplayRole});
 }
 
 void GridModel::setTheme(std::int64_t theme) {
@@ -801,7 +804,7 @@ QVariant GridModel::data(const QModelIndex& index, int role) const {
     const Cell& c = cell(index.row(), index.column());
     switch (role) {
     case Qt::DisplayRole:
-        return QString::fromStdString(c.text);
+        return QString::fromStdString(c.textKey.empty() ? c.text : languageText(language_, c.textKey));
     case Qt::TextAlignmentRole:
         return QVariant::fromValue(Qt::Alignment(
             (columnSpec(index.column()).numeric ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter));

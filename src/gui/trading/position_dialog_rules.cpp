@@ -144,7 +144,7 @@ std::optional<CloseView> closeView(const SessionModel& model, const SessionQueri
         v.quantity = quantity ? std::string(*quantity) : closable.toString();
         v.quantityList = wholeQuantityList(closable);
         v.quantityEditable = true;
-        v.orderType = "Market";
+        v.orderType = shownName(language, "Market");
         v.resultShown = true;
         v.estimatedResult =
             moneyText(estimatedCloseResult(model, o, std::max(0.0, platform::lenientReal(v.quantity))));
@@ -156,7 +156,7 @@ std::optional<CloseView> closeView(const SessionModel& model, const SessionQueri
     } else {
         v.boxTitle = titled(text(language, "10968"), o.PendingOrderId);
         v.quantity = quantityText(o.RemainingQty);
-        v.orderType = std::string(orderTypeText(o.orderType));
+        v.orderType = shownName(language, orderTypeText(o.orderType));
         std::string_view word;
         switch (o.orderType) {
         case 1:
@@ -208,7 +208,7 @@ std::optional<ModifyView> modifyView(const SessionModel& model, const SessionQue
     v.quantity = quantityText(o.RemainingQty);
     v.quantityList = wholeQuantityList(quantityValue(o.RemainingQty));
     v.quantityDescription = quantityDescription(v.quantity, item ? item->ContractSize : 0);
-    v.orderType = std::string(orderTypeText(o.orderType));
+    v.orderType = shownName(language, orderTypeText(o.orderType));
     v.price = priceText(platform::lenientReal(o.OrderPrice), item);
     if (position) {
         v.boxTitle = titled(text(language, "0282"), o.OpenPositionId);

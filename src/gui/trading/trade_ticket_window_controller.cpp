@@ -350,6 +350,30 @@ void TradeTicketWindowController::updateLanguageStrings() {
     if (chart_)
         chart_->setSeriesTitles(context_.text("0192"), context_.text("0193"));
     multiModel_->retitle();
+    // The names in the order type, time in force and validity lists, in the lists' order.
+    for (int i = 0; i < ui_->OrderTypeComboBox->count() && i < static_cast<int>(kinds_.size()); ++i)
+        ui_->OrderTypeComboBox->setItemText(i, shown(orderKindName(kinds_[static_cast<std::size_t>(i)])));
+    for (int i = 0; i < ui_->TimeinforceComboBox->count() && i < static_cast<int>(std::size(kTimesInForce));
+         ++i)
+        ui_->TimeinforceComboBox->setItemText(i, shown(timeInForceName(kTimesInForce[i])));
+    const auto offered = deliveries(settings());
+    for (int i = 0; i < ui_->ValidityComboBox->count() && i < static_cast<int>(offered.size()); ++i)
+        ui_->ValidityComboBox->setItemText(i, shown(deliveryName(offered[static_cast<std::size_t>(i)])));
+    ui_->ValidityComboBox->setPlaceholderText(shown(deliveryName(interfaces::Delivery::Regular)));
+    if (const ItemDetails* instrument = item()) {
+        ui_->LowTextLabel->setText(rangeText("0196", instrument->Low, instrument));
+        ui_->HighTextLabel->setText(rangeText("0195", instrument->High, instrument));
+    }
+}
+
+// "Low : 1.2345", "High : ..." in the selected language.
+QString TradeTicketWindowController::rangeText(std::string_view key, double price,
+                                               const ItemDetails* item) const {
+    return context_.text(key) + QStringLiteral(" : ") + qs(priceText(price, item));
+}
+
+QString TradeTicketWindowController::shown(std::string_view name) const {
+    return qs(shownName(context_.language().selected(), name));
 }
 
 void TradeTicketWindowController::updateItemsinSymbolComboBox() {
@@ -456,7 +480,7 @@ void TradeTicketWindowController::LoadOrderType() {
     kinds_ = toggleMultiTrade_ ? orderKinds(item(), accounts_) : orderKinds(item(), account());
     QStringList names;
     for (OrderKind kind : kinds_)
-        names << qs(orderKindName(kind));
+        names << shown(orderKindName(kind));
     fill(ui_->OrderTypeComboBox, names, names.value(0));
     SetOrderType(kinds_.empty() ? std::nullopt : std::optional<OrderKind>(kinds_.front()));
     SetFieldsforAvailableOrderTypes();
@@ -465,7 +489,7 @@ void TradeTicketWindowController::LoadOrderType() {
 void TradeTicketWindowController::SetOrderType(std::optional<OrderKind> kind) {
     {
         const QSignalBlocker quiet(ui_->OrderTypeComboBox);
-        ui_->OrderTypeComboBox->setCurrentText(kind ? qs(orderKindName(*kind)) : QString());
+        ui_->OrderTypeComboBox->setCurrentText(kind ? shown(orderKindName(*kind)) : QString());
     }
     LoadTimeinForce();
     kind_ = kind;
@@ -477,7 +501,7 @@ void TradeTicketWindowController::SetOrderType(std::optional<OrderKind> kind) {
 void TradeTicketWindowController::LoadTimeinForce() {
     QStringList names;
     for (auto tif : kTimesInForce)
-        names << qs(timeInForceName(tif));
+        names << shown(timeInForceName(tif));
     fill(ui_->TimeinforceComboBox, names, names.front());
     timeInForce_ = interfaces::TimeInForce::Day;
 }
@@ -485,10 +509,10 @@ void TradeTicketWindowController::LoadTimeinForce() {
 void TradeTicketWindowController::LoadValidity() {
     QStringList names;
     for (auto delivery : deliveries(settings()))
-        names << qs(deliveryName(delivery));
+        names << shown(deliveryName(delivery));
     // Regular is chosen even when the group carries no margin for it: then it shows as the box's
     // placeholder, not as another entry's text.
-    const QString regular = qs(deliveryName(interfaces::Delivery::Regular));
+    const QString regular = shown(deliveryName(interfaces::Delivery::Regular));
     fill(ui_->ValidityComboBox, names, regular);
     ui_->ValidityComboBox->setPlaceholderText(regular);
     if (!names.contains(regular)) {
@@ -765,8 +789,8 @@ void TradeTicketWindowController::UpdateValuesinTimer() {
         ui_->sellButton->setPrice(QString(), 0, 0);
     } else {
         setText(ui_->TimeTextLabel, qs(timeOnly(instrument->UpdateTime)));
-        setText(ui_->LowTextLabel, QStringLiteral("Low : ") + qs(priceText(instrument->Low, instrument)));
-        setText(ui_->HighTextLabel, QStringLiteral("High : ") + qs(priceText(instrument->High, instrument)));
+        setText(ui_->LowTextLabel, rangeText("0196", instrument->Low, instrument));
+        setText(ui_->HighTextLabel, rangeText("0195", instrument->High, instrument));
         setText(ui_->SpreadTextLabel, qs(spreadText(*instrument)));
         const auto big = static_cast<std::size_t>(instrument->mostSignificantDigitLength);
         const auto small = static_cast<std::size_t>(instrument->leastSignificantDigitLength);

@@ -16,6 +16,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 
 class QMessageBox;
 
@@ -97,6 +98,9 @@ private:
     const GroupInstruments* settings() const;
 
     void updateLanguageStrings();
+    // An order type, time in force or validity name in the selected language.
+    QString shown(std::string_view name) const;
+    QString rangeText(std::string_view key, double price, const ItemDetails* item) const;
     void LoadAccountDetails();
     void AccountSelectionIsChanging(const QString& accountText);
     void LoadSymbolDetails(bool named);

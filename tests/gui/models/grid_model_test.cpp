@@ -349,6 +349,34 @@ TEST_F(GridModelTest, ThemeAndLanguageRepaintCellsAndHeadersWithoutAReset) {
     EXPECT_EQ(resets, 0);
 }
 
+// The order's names read in the language chosen and back in English; the cells keep the English
+// names they sort by.
+TEST_F(GridModelTest, PendingOrderNamesFollowTheLanguage) {
+    ASSERT_TRUE(signIn());
+    GridModel& pending = grid(Grid::PendingOrders);
+    ASSERT_TRUE(waitFor([&] { return has(pending, {"310001"}); }, 15000));
+    const auto names = [&] {
+        QStringList out;
+        for (const char* column : {"0020", "0028", "0337", "0132"})
+            out << text(pending, "310001", column);
+        return out;
+    };
+    const QStringList english = names();
+    EXPECT_EQ(english, (QStringList{"B", "Limit", "Unknown", "Regular"}));
+    QList<int> roles;
+    QObject::connect(&pending, &QAbstractItemModel::dataChanged,
+                     [&](const QModelIndex&, const QModelIndex&, const QList<int>& r) { roles = r; });
+
+    pending.setLanguage(7); // French
+    EXPECT_TRUE(roles.contains(Qt::DisplayRole));
+    EXPECT_EQ(names(), (QStringList{"A", "Limite", "Inconnu", "Normal"}));
+    const int row = pending.rowOf("310001");
+    EXPECT_EQ(pending.cell(row, pending.columnOf("0028")).text, "Limit");
+    pending.setLanguage(0);
+    EXPECT_EQ(names(), english);
+    EXPECT_EQ(resets, 0);
+}
+
 TEST_F(GridModelTest, ClosedPositionLeavesOneGridAndEntersAnother) {
     ASSERT_TRUE(signIn());
     GridModel& open = grid(Grid::OpenPositions);

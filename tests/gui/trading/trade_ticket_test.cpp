@@ -3,6 +3,7 @@
 // away, shows the order rules' refusals on itself, and sends one order over three accounts.
 #include "gui/app/common_alert.h"
 #include "gui/app/gui_objects.h"
+#include "gui/app/language.h"
 #include "gui/app/main_window_controller.h"
 #include "gui/charts/chart_controller.h"
 #include "gui/controls/decimal_text_field.h"
@@ -254,6 +255,41 @@ TEST_F(TradeTicketTest, AdvancedModeSendsALimitOrderAtOnceAndShowsRefusalsOnTheT
         EXPECT_EQ(refusal()->informativeText(), context->text("1076"));
         EXPECT_EQ(sent.count(), 1);
     }
+}
+
+// The lists' names and the day's range read in the language chosen; the choice made stays, and
+// English comes back.
+TEST_F(TradeTicketTest, NamesFollowTheLanguageAndTheChoiceStays) {
+    open();
+    ticket->setMode(TradeTicketWindowController::kAdvancedMode);
+    chooseOrderType("Limit");
+    ticket->UpdateValuesinTimer();
+    const auto items = [&](const char* name) {
+        auto* box = child<QComboBox>(name);
+        QStringList out;
+        for (int i = 0; i < box->count(); ++i)
+            out << box->itemText(i);
+        return out;
+    };
+    const auto shown = [&] {
+        return QStringList{items("OrderTypeComboBox").join(','), items("TimeinforceComboBox").join(','),
+                           child<QComboBox>("OrderTypeComboBox")->currentText(),
+                           child<QLabel>("LowTextLabel")->text().section(" : ", 0, 0),
+                           child<QLabel>("HighTextLabel")->text().section(" : ", 0, 0)};
+    };
+    const QStringList english = shown();
+    EXPECT_TRUE(english[0].startsWith("Market,Limit")) << english[0].toStdString();
+    EXPECT_EQ(english.mid(1), (QStringList{"Day,GTF,GTC", "Limit", "Low", "High"}));
+
+    ASSERT_TRUE(context->language().select(7)); // French
+    const QStringList french = shown();
+    EXPECT_TRUE(french[0].startsWith(QString::fromUtf8("Marché,Limite"))) << french[0].toStdString();
+    EXPECT_EQ(french.mid(1), (QStringList{"Jour,GTF,GTC", "Limite", "Bas", "Haut"}));
+    EXPECT_EQ(child<QComboBox>("ValidityComboBox")->placeholderText(), "Normal");
+
+    ASSERT_TRUE(context->language().select(0));
+    EXPECT_EQ(shown(), english);
+    EXPECT_EQ(child<QComboBox>("ValidityComboBox")->placeholderText(), "Regular");
 }
 
 TEST_F(TradeTicketTest, MultiAccountOrderOverThreeAccountsCountsTickedRowsOnly) {
