@@ -51,6 +51,8 @@ CloseAllWindowController::CloseAllWindowController(GuiContext& context, QWidget*
         ui_->closeAllTableView->setHorizontalHeaderLabels(headers);
         setStatusHeaders(*ui_->closeAllStatusTableView, context_);
         setButtonTitle();
+        if (isVisible())
+            loadRows(); // the side letters
     });
     connect(table, &QTableWidget::itemChanged, this, [this](QTableWidgetItem* item) {
         if (loading_ || item->column() != kTickColumn || item->row() >= static_cast<int>(rowIds_.size()))
@@ -150,7 +152,7 @@ void CloseAllWindowController::loadRows() {
         table->setItem(row, 1, cell(p->AccountNumber));
         table->setItem(row, 2, cell(p->OpenPositionId));
         table->setItem(row, 3, cell(p->ItemCode));
-        table->setItem(row, 4, cell(std::string(sideText(p->tradingMode))));
+        table->setItem(row, 4, cell(shownName(context_.language().selected(), sideText(p->tradingMode))));
         table->setItem(row, 5, cell(quantityText(p->RemainingQty)));
         table->setItem(row, 6, cell(priceText(platform::lenientReal(p->OrderPrice), item)));
         ++row;

@@ -43,7 +43,7 @@ void fillStatusTable(QTableWidget& table, const std::vector<CloseAllStatusRow>& 
         table.setItem(i, 0, cell(r.account));
         table.setItem(i, 1, cell(r.positionId));
         table.setItem(i, 2, cell(r.symbol));
-        table.setItem(i, 3, cell(std::string(sideText(r.side))));
+        table.setItem(i, 3, cell(shownName(context.language().selected(), sideText(r.side))));
         table.setItem(i, 4, cell(r.quantity));
         table.setItem(i, 5, cell(r.price));
         QTableWidgetItem* status = cell(r.status);

@@ -139,7 +139,7 @@ void OffsetPositionWindowController::updateRow(int row) {
     table->item(row, kTickColumn)->setCheckState(ticked ? Qt::Checked : Qt::Unchecked);
     table->setItem(row, 1, cell(qt(r.positionId)));
     table->setItem(row, 2, cell(qt(r.openPrice)));
-    table->setItem(row, 3, cell(qt(std::string(sideText(r.side)))));
+    table->setItem(row, 3, cell(qt(shownName(context().language().selected(), sideText(r.side)))));
     table->setItem(row, 4, cell(qt(moneyText(r.profitLoss))));
     table->setItem(row, 5, cell(qt(r.totalQty)));
     table->setItem(row, 6, cell(qt(r.availableQty)));

@@ -2,6 +2,7 @@
 // window's grids as a user would: close in part and in full, modify brackets and a pending order,
 // cancel, offset (refusals, a server rejection, done), and close-all with one refused position.
 #include "gui/app/common_alert.h"
+#include "gui/app/language.h"
 #include "gui/app/main_window_controller.h"
 #include "gui/controls/grid_table.h"
 #include "gui/market/grid_pane.h"
@@ -321,6 +322,12 @@ TEST_F(PositionDialogsTest, CloseAllWithOneRefusalSendsTheOthersAndFollowsTheirR
     const int positions = find<QTableWidget>(closeAll, "closeAllTableView")->rowCount();
     ASSERT_GE(positions, 4);
     EXPECT_EQ(find<QPushButton>(closeAll, "closeAllButton")->text(), context->text("0243"));
+    // The side letters read in the language chosen, and in English again.
+    const auto side = [&] { return find<QTableWidget>(closeAll, "closeAllTableView")->item(0, 4)->text(); };
+    ASSERT_TRUE(context->language().select(7)); // French
+    EXPECT_TRUE(side() == "A" || side() == "V") << side().toStdString();
+    ASSERT_TRUE(context->language().select(0));
+    EXPECT_TRUE(side() == "B" || side() == "S") << side().toStdString();
     // Unticking one and ticking it again gives "all" back.
     find<QTableWidget>(closeAll, "closeAllTableView")->item(0, 0)->setCheckState(Qt::Unchecked);
     EXPECT_EQ(find<QPushButton>(closeAll, "closeAllButton")->text(),
