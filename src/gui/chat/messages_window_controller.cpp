@@ -2,13 +2,11 @@
 
 #include "gui/app/gui_context.h"
 #include "gui/app/language.h"
-#include "gui/chat/chat_room_list_model.h"
+#include "gui/chat/chat_room_list.h"
 #include "gui/chat/chat_window_rules.h"
 #include "gui/models/client_model.h"
 #include "ui_messages_window_controller.h"
 #include "ui_notice_message_window_controller.h"
-
-#include <QHeaderView>
 
 namespace tc::gui {
 namespace {
@@ -62,33 +60,18 @@ MessagesWindowController::MessagesWindowController(GuiContext& context, QWidget*
     : QWidget(parent, Qt::Window), ui_(std::make_unique<Ui::MessagesWindowController>()), context_(context) {
     ui_->setupUi(this);
     setObjectName(QStringLiteral("MessagesWindowController"));
-    model_ = new ChatRoomListModel(ChatRoomListModel::Kind::Notices, context_.language(), this);
-    QTableView* table = ui_->messagesTableView;
-    table->setModel(model_);
-    table->setColumnWidth(0, 180);
-    table->setColumnWidth(1, 300);
-    table->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    // A double click, or Return on the row.
-    connect(table, &QTableView::activated, this,
-            [this](const QModelIndex& index) { doubleAction(index.row()); });
-
-    ClientModel& session = *context_.clientModel();
-    connect(&session, &ClientModel::chatChanged, this, [this](const interfaces::ChatChange& change) {
+    ChatRoomList::Hooks hooks;
+    hooks.activated = [this](int row) { doubleAction(row); };
+    hooks.open = [this](const std::string& key) { openNoticeMessageWindow(key); };
+    hooks.reloadsOn = [](interfaces::ChatChange::Kind kind) {
         using Kind = interfaces::ChatChange::Kind;
-        if (change.kind == Kind::Transcript && awaited_.erase(change.key) > 0)
-            openNoticeMessageWindow(change.key);
-        if (change.kind != Kind::Status && change.kind != Kind::Queue && change.kind != Kind::Contacts)
-            reload();
-    });
-    connect(&session, &ClientModel::noticeArrived, this, [this] { reload(); });
-    connect(&session, &ClientModel::clientAboutToBeReplaced, this, [this] {
-        awaited_.clear();
-        model_->clear();
-    });
-    connect(&session, &ClientModel::clientReplaced, this, [this] { reload(); });
-    bindLanguage(this, context_.language(),
-                 [this] { ui_->messagesTableView->setAccessibleName(context_.text("0099")); });
-    reload();
+        return kind != Kind::Status && kind != Kind::Queue && kind != Kind::Contacts;
+    };
+    rooms_ = std::make_unique<ChatRoomList>(this, context_, ChatRoomListModel::Kind::Notices,
+                                            ui_->messagesTableView, "0099", std::move(hooks));
+    ui_->messagesTableView->setColumnWidth(1, 300);
+    connect(context_.clientModel(), &ClientModel::noticeArrived, this, [this] { rooms_->reload(); });
+    rooms_->reload();
 }
 
 MessagesWindowController::~MessagesWindowController() = default;
@@ -98,39 +81,28 @@ QTableView* MessagesWindowController::messagesTableView() const {
 }
 
 void MessagesWindowController::showWindow() {
-    applyLanguage(this, context_.language());
-    ui_->messagesTableView->clearSelection();
-    reload();
-}
-
-void MessagesWindowController::reload() {
-    model_->reload(context_.clientModel()->client().chat().collections());
+    rooms_->showWindow();
 }
 
 void MessagesWindowController::doubleAction(int row) {
-    const auto room = model_->roomAt(row);
+    const auto room = rooms_->model()->roomAt(row);
     if (!room)
         return;
     const std::string key = room->RoomId;
     const bool here = !room->messages.empty();
-    if (!here && awaited_.contains(key))
+    if (!here && rooms_->awaited().contains(key))
         return; // asked already: opens when they come
     // Read from now on; acknowledged, or its messages asked for.
     const bool sent = static_cast<bool>(context_.clientModel()->client().chat().openNotice(key));
-    reload();
+    rooms_->reload();
     if (here)
         openNoticeMessageWindow(key);
     else if (sent)
-        awaited_.insert(key);
+        rooms_->awaited().insert(key);
 }
 
 void MessagesWindowController::openNoticeMessageWindow(const std::string& roomKey) {
-    if (!notice_)
-        notice_ = new NoticeMessageWindowController(context_, this);
-    notice_->showWindow(roomKey);
-    notice_->show();
-    notice_->raise();
-    notice_->activateWindow();
+    showRoomWindow(notice_, context_, this, roomKey);
 }
 
 } // namespace tc::gui

@@ -8,7 +8,6 @@
 #include <QWidget>
 
 #include <memory>
-#include <set>
 #include <string>
 
 class QLabel;
@@ -22,7 +21,7 @@ class NoticeMessageWindowController;
 
 namespace tc::gui {
 
-class ChatRoomListModel;
+class ChatRoomList;
 class GuiContext;
 
 // One notice: "Subject: " and its title, "Time: " and the first message's time, then its text.
@@ -58,14 +57,12 @@ public:
     NoticeMessageWindowController* noticeWindow() const { return notice_; }
 
 private:
-    void reload();
     void openNoticeMessageWindow(const std::string& roomKey);
 
     std::unique_ptr<Ui::MessagesWindowController> ui_;
     GuiContext& context_;
-    ChatRoomListModel* model_ = nullptr;
+    std::unique_ptr<ChatRoomList> rooms_;
     NoticeMessageWindowController* notice_ = nullptr;
-    std::set<std::string> awaited_; // notices whose messages were asked for
 };
 
 } // namespace tc::gui

@@ -1,13 +1,10 @@
 #include "gui/chat/recent_conversation_window_controller.h"
 
 #include "gui/app/gui_context.h"
-#include "gui/app/language.h"
 #include "gui/chat/chat_message_window_controller.h"
-#include "gui/chat/chat_room_list_model.h"
+#include "gui/chat/chat_room_list.h"
 #include "gui/models/client_model.h"
 #include "ui_recent_conversation_window_controller.h"
-
-#include <QHeaderView>
 
 namespace tc::gui {
 
@@ -16,31 +13,16 @@ RecentConversationWindowController::RecentConversationWindowController(GuiContex
       context_(context) {
     ui_->setupUi(this);
     setObjectName(QStringLiteral("RecentConversationWindowController"));
-    model_ = new ChatRoomListModel(ChatRoomListModel::Kind::RecentConversations, context_.language(), this);
-    QTableView* table = ui_->recentconversationTableView;
-    table->setModel(model_);
-    table->setColumnWidth(0, 180);
-    table->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    // A double click, or Return on the row.
-    connect(table, &QTableView::activated, this,
-            [this](const QModelIndex& index) { doubleAction(index.row()); });
-
-    ClientModel& session = *context_.clientModel();
-    connect(&session, &ClientModel::chatChanged, this, [this](const interfaces::ChatChange& change) {
+    ChatRoomList::Hooks hooks;
+    hooks.activated = [this](int row) { doubleAction(row); };
+    hooks.open = [this](const std::string& key) { openRecentConversation(key); };
+    hooks.reloadsOn = [](interfaces::ChatChange::Kind kind) {
         using Kind = interfaces::ChatChange::Kind;
-        if (change.kind == Kind::Transcript && awaited_.erase(change.key) > 0)
-            openRecentConversation(change.key);
-        if (change.kind == Kind::Recent || change.kind == Kind::Transcript || change.kind == Kind::RoomReady)
-            reload();
-    });
-    connect(&session, &ClientModel::clientAboutToBeReplaced, this, [this] {
-        awaited_.clear();
-        model_->clear();
-    });
-    connect(&session, &ClientModel::clientReplaced, this, [this] { reload(); });
-    bindLanguage(this, context_.language(),
-                 [this] { ui_->recentconversationTableView->setAccessibleName(context_.text("0309")); });
-    reload();
+        return kind == Kind::Recent || kind == Kind::Transcript || kind == Kind::RoomReady;
+    };
+    rooms_ = std::make_unique<ChatRoomList>(this, context_, ChatRoomListModel::Kind::RecentConversations,
+                                            ui_->recentconversationTableView, "0309", std::move(hooks));
+    rooms_->reload();
 }
 
 RecentConversationWindowController::~RecentConversationWindowController() = default;
@@ -50,37 +32,26 @@ QTableView* RecentConversationWindowController::recentconversationTableView() co
 }
 
 void RecentConversationWindowController::showWindow() {
-    applyLanguage(this, context_.language());
-    ui_->recentconversationTableView->clearSelection();
-    reload();
-}
-
-void RecentConversationWindowController::reload() {
-    model_->reload(context_.clientModel()->client().chat().collections());
+    rooms_->showWindow();
 }
 
 void RecentConversationWindowController::doubleAction(int row) {
-    const auto room = model_->roomAt(row);
+    const auto room = rooms_->model()->roomAt(row);
     if (!room)
         return;
     const std::string key = room->RoomId;
     if (room->messages.empty()) {
-        if (awaited_.contains(key))
+        if (rooms_->awaited().contains(key))
             return; // asked already: opens when they come
         if (context_.clientModel()->client().chat().requestRoomMessages(key))
-            awaited_.insert(key);
+            rooms_->awaited().insert(key);
         return;
     }
     openRecentConversation(key);
 }
 
 void RecentConversationWindowController::openRecentConversation(const std::string& roomKey) {
-    if (!transcript_)
-        transcript_ = new ChatMessageWindowController(context_, this);
-    transcript_->showWindow(roomKey);
-    transcript_->show();
-    transcript_->raise();
-    transcript_->activateWindow();
+    showRoomWindow(transcript_, context_, this, roomKey);
 }
 
 } // namespace tc::gui

@@ -8,7 +8,6 @@
 #include <QWidget>
 
 #include <memory>
-#include <set>
 #include <string>
 
 class QTableView;
@@ -20,7 +19,7 @@ class RecentConversationWindowController;
 namespace tc::gui {
 
 class ChatMessageWindowController;
-class ChatRoomListModel;
+class ChatRoomList;
 class GuiContext;
 
 class RecentConversationWindowController : public QWidget {
@@ -38,14 +37,12 @@ public:
     ChatMessageWindowController* transcriptWindow() const { return transcript_; }
 
 private:
-    void reload();
     void openRecentConversation(const std::string& roomKey);
 
     std::unique_ptr<Ui::RecentConversationWindowController> ui_;
     GuiContext& context_;
-    ChatRoomListModel* model_ = nullptr;
+    std::unique_ptr<ChatRoomList> rooms_;
     ChatMessageWindowController* transcript_ = nullptr;
-    std::set<std::string> awaited_; // rooms whose messages were asked for
 };
 
 } // namespace tc::gui
