@@ -302,6 +302,18 @@ std::string statementCell(const StatementData& data, StatementTable table, std::
     return {};
 }
 
+bool isStatementNameColumn(std::string_view key) {
+    // Side, order type, delivery, time in force.
+    return key == "0020" || key == "0028" || key == "0132" || key == "0337";
+}
+
+std::string statementShownCell(const StatementData& data, StatementTable table, std::size_t row,
+                               std::string_view key, std::int64_t language) {
+    std::string cell = statementCell(data, table, row, key);
+    // Only these columns: an item code or id that happens to read "B" stays as it is.
+    return isStatementNameColumn(key) ? shownName(language, cell) : cell;
+}
+
 std::vector<SummaryRow> accountSummaryRows(const AccountStatementInfo* s, std::int64_t language) {
     std::vector<SummaryRow> rows;
     if (!s || !s->StartInfo || !s->EndInfo)

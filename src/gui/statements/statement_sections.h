@@ -58,6 +58,13 @@ std::size_t statementRowCount(const StatementData& data, StatementTable table);
 std::string statementCell(const StatementData& data, StatementTable table, std::size_t row,
                           std::string_view key);
 
+// The cell as the window shows and prints it: sides, order types, deliveries and times in force in
+// the language; every other column as statementCell gives it.
+std::string statementShownCell(const StatementData& data, StatementTable table, std::size_t row,
+                               std::string_view key, std::int64_t language);
+// Whether a column's cells are names that read in the selected language.
+bool isStatementNameColumn(std::string_view key);
+
 // A row of the two-column summary tables: caption and value.
 struct SummaryRow {
     std::string caption;

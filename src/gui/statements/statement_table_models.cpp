@@ -27,8 +27,12 @@ QVariant header(const Language& language, std::string_view key, Qt::Orientation 
 
 StatementTableModel::StatementTableModel(StatementTable table, Language& language, QObject* parent)
     : QAbstractTableModel(parent), table_(table), language_(language) {
-    connect(&language_, &Language::changed, this,
-            [this] { Q_EMIT headerDataChanged(Qt::Horizontal, 0, columnCount() - 1); });
+    connect(&language_, &Language::changed, this, [this] {
+        Q_EMIT headerDataChanged(Qt::Horizontal, 0, columnCount() - 1);
+        // The name columns read in the new language.
+        if (rowCount() > 0)
+            Q_EMIT dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1), {Qt::DisplayRole});
+    });
 }
 
 void StatementTableModel::setStatement(std::shared_ptr<const StatementData> data) {
@@ -67,8 +71,8 @@ QVariant StatementTableModel::data(const QModelIndex& index, int role) const {
         return QVariant::fromValue(Qt::Alignment(Qt::AlignRight | Qt::AlignVCenter));
     if (role != Qt::DisplayRole)
         return {};
-    return QString::fromStdString(
-        statementCell(*data_, table_, static_cast<std::size_t>(index.row()), columnKey(index.column())));
+    return QString::fromStdString(statementShownCell(*data_, table_, static_cast<std::size_t>(index.row()),
+                                                     columnKey(index.column()), language_.selected()));
 }
 
 QVariant StatementTableModel::headerData(int section, Qt::Orientation orientation, int role) const {

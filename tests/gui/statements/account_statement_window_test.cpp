@@ -9,6 +9,7 @@
 #include "gui/models/session_fixture.h"
 #include "gui/statements/account_statement_window_controller.h"
 #include "gui/statements/statement_table_models.h"
+#include "gui/statements/table_printer.h"
 
 #include <QAbstractItemModelTester>
 #include <QAction>
@@ -19,6 +20,7 @@
 #include <QTableView>
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <memory>
 
 namespace {
@@ -199,6 +201,36 @@ TEST_F(StatementWindowTest, PrintsTheStatementWithoutItsHiddenColumns) {
     for (const char* row : {"320001", "300001", "310002", "309001", "125.40", "TDS : 0.00"})
         EXPECT_TRUE(text.contains(row)) << row;
     EXPECT_FALSE(text.contains(context->text("0147"))) << "a hidden column is not printed";
+}
+
+// The order names read in the language chosen, on screen and in print, and back in English; the
+// section cells the window works from stay English.
+TEST_F(StatementWindowTest, OrderNamesFollowTheLanguage) {
+    ASSERT_TRUE(showAndWait("20001", kJanuary1, kJanuary31));
+    const auto names = [&] {
+        QStringList out;
+        for (const char* column : {"0020", "0028", "0337", "0132"})
+            out << cell(StatementTable::PendingOrders, 0, column);
+        out << cell(StatementTable::OpenPositions, 1, "0020")
+            << cell(StatementTable::CancelledOrders, 0, "0028");
+        return out;
+    };
+    const QStringList english = names();
+    EXPECT_EQ(english, (QStringList{"B", "Limit", "Unknown", "Regular", "S", "Limit"}));
+    QTableView* pending = window->tableView(StatementTable::PendingOrders);
+    QSignalSpy changed(pending->model(), &QAbstractItemModel::dataChanged);
+
+    ASSERT_TRUE(context->language().select(7)); // French
+    EXPECT_GE(changed.count(), 1);
+    EXPECT_EQ(names(), (QStringList{"A", "Limite", "Inconnu", "Normal", "V", "Limite"}));
+    const tc::gui::PrintRows printed = tc::gui::printRowsOf(*pending, 7, tc::gui::IdentifierRole);
+    ASSERT_GE(printed.size(), 2u);
+    EXPECT_NE(std::find(printed[1].begin(), printed[1].end(), "Limite"), printed[1].end());
+    EXPECT_EQ(tc::gui::statementCell(*window->shownData(), StatementTable::PendingOrders, 0, "0028"),
+              "Limit");
+
+    ASSERT_TRUE(context->language().select(0));
+    EXPECT_EQ(names(), english);
 }
 
 TEST_F(StatementWindowTest, TheMainWindowOpensOneStatementWindowAndShowsTheJournal) {
