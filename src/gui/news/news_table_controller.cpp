@@ -1,28 +1,18 @@
 #include "gui/news/news_table_controller.h"
 
+#include "gui/app/browser.h"
 #include "gui/app/gui_context.h"
 #include "gui/app/language.h"
+#include "gui/app/qt_text.h"
 #include "gui/controls/web_address.h"
 #include "gui/models/client_model.h"
 #include "platform/log.h"
 #include "ui_news_table_controller.h"
 
-#include <QDesktopServices>
 #include <QHeaderView>
 #include <QKeyEvent>
 
 namespace tc::gui {
-namespace {
-
-QString qt(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-bool openInBrowser(const QUrl& address) {
-    return QDesktopServices::openUrl(address);
-}
-
-} // namespace
 
 NewsTableModel::NewsTableModel(Language& language, QObject* parent)
     : QAbstractTableModel(parent), language_(language),

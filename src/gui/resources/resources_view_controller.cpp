@@ -1,29 +1,19 @@
 #include "gui/resources/resources_view_controller.h"
 
+#include "gui/app/browser.h"
 #include "gui/app/gui_context.h"
 #include "gui/app/images.h"
 #include "gui/app/language.h"
+#include "gui/app/qt_text.h"
 #include "gui/models/client_model.h"
 #include "platform/log.h"
 #include "ui_resources_view_controller.h"
 
-#include <QDesktopServices>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QShortcut>
 
 namespace tc::gui {
-namespace {
-
-QString qt(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-bool openInBrowser(const QUrl& address) {
-    return QDesktopServices::openUrl(address);
-}
-
-} // namespace
 
 ResourcesViewController::ResourcesViewController(GuiContext& context, QWidget* parent)
     : QWidget(parent, Qt::Popup), ui_(std::make_unique<Ui::ResourcesViewController>()), context_(context),
