@@ -7,22 +7,14 @@
 // each sortable column (sort_ms_worst; each column's figure printed). Goals: refresh under 5 ms,
 // delay under 16 ms, every sort under 20 ms.
 #include "client/client_factory.h"
-#include "gui/app/gui_context.h"
-#include "gui/app/main_queue_pump.h"
-#include "gui/app/qt_shell.h"
-#include "gui/models/client_model.h"
 #include "gui/models/grid_model.h"
 #include "gui/models/grid_view_proxy.h"
-#include "market.h"
 #include "model/position_arithmetic.h"
 #include "model/session_model.h"
 #include "model/session_model_lookup.h"
 #include "model/session_queries.h"
-#include "options.h"
 #include "platform/dispatch.h"
-#include "platform/user_defaults.h"
 #include "session/business/business_base.h"
-#include "test_server.h"
 
 #include "gui_bench_support.h"
 
@@ -82,27 +74,17 @@ testserver::Market bigMarket() {
 
 void BM_AllGridsRefresh(benchmark::State& state) {
     ensureApplication();
-    auto defaults = tc::platform::UserDefaults::inMemory();
-    tc::gui::MainQueuePump pump;
-    tc::gui::GuiContext context(*defaults);
-    tc::gui::QtShell shell(context);
+    BenchDesktop desktop;
+    tc::gui::GuiContext& context = desktop.context;
     testserver::Market market = bigMarket();
     if (market.instruments.empty()) {
         state.SkipWithError("no market beside the program");
         return;
     }
     testserver::TestServer server(std::move(market));
-    testserver::ServerOptions options;
-    options.port = options.feedPort = options.dataPort = 0;
-    options.rate = kQuotesPerSecond;
-    const testserver::ServerPorts ports = server.start(options);
+    const testserver::ServerPorts ports = startOnFreePorts(server, kQuotesPerSecond);
     {
-        tc::gui::ClientModel session([&] {
-            interfaces::ClientOptions client;
-            client.userDefaults = defaults.get();
-            client.watchNetwork = false;
-            return interfaces::MakeClient(shell, client);
-        });
+        tc::gui::ClientModel session(desktop.clientFactory());
         context.setClientModel(&session);
         // Connected before the grids and after them: the two stamps bracket the grids' own work.
         Clock::time_point started;

@@ -10,20 +10,14 @@
 //                   10 ms from another thread while every chart runs. Goal: under 16 ms.
 #include "charts/chart_interval.h"
 #include "charts/chart_source.h"
-#include "gui/app/gui_context.h"
-#include "gui/app/main_queue_pump.h"
-#include "gui/app/qt_shell.h"
 #include "gui/charts/chart_analysis_view_controller.h"
 #include "gui/charts/chart_controller.h"
 #include "gui/charts/chart_view_controller.h"
 #include "gui/charts/chart_window_controller.h"
 #include "gui/models/chart_model.h"
-#include "gui/models/client_model.h"
 #include "model/session_queries.h"
 #include "platform/clock.h"
 #include "platform/dispatch.h"
-#include "platform/user_defaults.h"
-#include "test_server.h"
 
 #include "gui_bench_support.h"
 
@@ -103,35 +97,19 @@ private:
 
 void BM_ChartsLive(benchmark::State& state) {
     ensureApplication();
-    auto defaults = tc::platform::UserDefaults::inMemory();
-    tc::gui::MainQueuePump pump;
-    tc::gui::GuiContext context(*defaults);
-    tc::gui::QtShell shell(context);
+    BenchDesktop desktop;
+    tc::gui::GuiContext& context = desktop.context;
     testserver::Market market = widenedMarket(0);
     if (market.instruments.empty()) {
         state.SkipWithError("no market beside the program");
         return;
     }
     testserver::TestServer server(std::move(market));
-    testserver::ServerOptions options;
-    options.port = options.feedPort = options.dataPort = 0;
-    options.rate = kQuotesPerSecond;
-    const testserver::ServerPorts ports = server.start(options);
+    const testserver::ServerPorts ports = startOnFreePorts(server, kQuotesPerSecond);
     {
-        tc::gui::ClientModel session([&] {
-            interfaces::ClientOptions client;
-            client.userDefaults = defaults.get();
-            client.watchNetwork = false;
-            return interfaces::MakeClient(shell, client);
-        });
+        tc::gui::ClientModel session(desktop.clientFactory());
         context.setClientModel(&session);
-        session.signIn({interfaces::LoginMode::Simulation, "127.0.0.1", ports.stream, "demo", "demo1234"});
-        if (!pumpUntil(
-                [&] {
-                    return session.loginState() == interfaces::LoginState::SignedIn &&
-                           !session.client().watchList().empty();
-                },
-                30000)) {
+        if (!signInDemo(session, ports, [&] { return !session.client().watchList().empty(); })) {
             state.SkipWithError("the demo session did not load");
             context.setClientModel(nullptr);
             server.stop();

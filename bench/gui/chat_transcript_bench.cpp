@@ -5,14 +5,8 @@
 //               painting), mean and worst of 200 messages. Goal: under 2 ms.
 //   scroll_ms   a jump to another place of the transcript and its repaint, mean and worst of 200.
 //   open_ms     the conversation chosen again: all its rows taken, sized and painted.
-#include "gui/app/gui_context.h"
-#include "gui/app/main_queue_pump.h"
-#include "gui/app/qt_shell.h"
 #include "gui/chat/chat_transcript_view.h"
 #include "gui/chat/chat_window_controller.h"
-#include "gui/models/client_model.h"
-#include "platform/user_defaults.h"
-#include "test_server.h"
 
 #include "gui_bench_support.h"
 
@@ -52,30 +46,20 @@ bool waitUntil(const std::function<bool()>& done, int timeoutMs) {
 
 void BM_ChatTranscript(benchmark::State& state) {
     ensureApplication();
-    auto defaults = tc::platform::UserDefaults::inMemory();
-    tc::gui::MainQueuePump pump;
-    tc::gui::GuiContext context(*defaults);
-    tc::gui::QtShell shell(context);
+    BenchDesktop desktop;
+    tc::gui::GuiContext& context = desktop.context;
     testserver::Market market = widenedMarket(0);
     if (market.instruments.empty()) {
         state.SkipWithError("no market beside the program");
         return;
     }
     testserver::TestServer server(std::move(market));
-    testserver::ServerOptions options;
-    options.port = options.feedPort = options.dataPort = 0;
-    options.rate = 1; // a quiet feed: the main thread's time is the chat's
-    const testserver::ServerPorts ports = server.start(options);
+    // A quiet feed: the main thread's time is the chat's.
+    const testserver::ServerPorts ports = startOnFreePorts(server, 1);
     {
-        tc::gui::ClientModel session([&] {
-            interfaces::ClientOptions client;
-            client.userDefaults = defaults.get();
-            client.watchNetwork = false;
-            return interfaces::MakeClient(shell, client);
-        });
+        tc::gui::ClientModel session(desktop.clientFactory());
         context.setClientModel(&session);
-        session.signIn({interfaces::LoginMode::Simulation, "127.0.0.1", ports.stream, "demo", "demo1234"});
-        if (!pumpUntil([&] { return session.loginState() == interfaces::LoginState::SignedIn; }, 30000)) {
+        if (!signInDemo(session, ports)) {
             state.SkipWithError("the demo session did not sign in");
             context.setClientModel(nullptr);
             server.stop();

@@ -1,8 +1,14 @@
 #pragma once
-// What the drawing and window benchmarks share: the QApplication, pumping Qt's loop, and the test
-// server's default market widened to many instruments.
+// What the drawing and window benchmarks share: the QApplication, pumping Qt's loop, the test
+// server's default market widened to many instruments, and the desktop side a signed-in window needs.
+#include "gui/app/gui_context.h"
+#include "gui/app/main_queue_pump.h"
+#include "gui/app/qt_shell.h"
+#include "gui/models/client_model.h"
 #include "market.h"
 #include "options.h"
+#include "platform/user_defaults.h"
+#include "test_server.h"
 
 #include <QApplication>
 #include <QDeadlineTimer>
@@ -11,6 +17,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <functional>
+#include <memory>
 
 // Offscreen unless a platform is set. Made once and never destroyed: torn down at exit, after Qt's
 // own globals, it would crash.
@@ -60,4 +67,42 @@ inline testserver::Market widenedMarket(std::size_t instruments) {
         market.instruments.push_back(copy);
     }
     return market;
+}
+
+// In-memory settings, the main queue, the context and the shell the session calls back, torn down
+// in the reverse order. Made after ensureApplication().
+struct BenchDesktop {
+    std::unique_ptr<tc::platform::UserDefaults> defaults = tc::platform::UserDefaults::inMemory();
+    tc::gui::MainQueuePump pump;
+    tc::gui::GuiContext context{*defaults};
+    tc::gui::QtShell shell{context};
+
+    // How a ClientModel makes its clients here: over the shell, settings in memory, no network watch.
+    tc::gui::ClientModel::ClientFactory clientFactory() {
+        return [this] {
+            interfaces::ClientOptions client;
+            client.userDefaults = defaults.get();
+            client.watchNetwork = false;
+            return interfaces::MakeClient(shell, client);
+        };
+    }
+};
+
+// Starts `server` on free ports, its feed at `rate` quotes a second over all instruments.
+inline testserver::ServerPorts startOnFreePorts(testserver::TestServer& server,
+                                                double rate = testserver::kDefaultRate) {
+    testserver::ServerOptions options;
+    options.port = options.feedPort = options.dataPort = 0;
+    options.rate = rate;
+    return server.start(options);
+}
+
+// Signs the demo user in to the server's stream port and pumps Qt until signed in and `loaded` (when
+// given); false after 30 s.
+inline bool signInDemo(tc::gui::ClientModel& session, const testserver::ServerPorts& ports,
+                       const std::function<bool()>& loaded = {}) {
+    session.signIn({interfaces::LoginMode::Simulation, "127.0.0.1", ports.stream, "demo", "demo1234"});
+    return pumpUntil(
+        [&] { return session.loginState() == interfaces::LoginState::SignedIn && (!loaded || loaded()); },
+        30000);
 }

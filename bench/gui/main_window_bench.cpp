@@ -4,16 +4,8 @@
 // its worst, and the window's own part (summary_us). Goal: under 2 ms. Then, for 30 s of the same
 // session with the window showing and ticking, the worst delay of a task posted to the main queue
 // every 10 ms from another thread (worst_delay_ms). Goal: under 16 ms (one frame).
-#include "gui/app/gui_context.h"
-#include "gui/app/main_queue_pump.h"
 #include "gui/app/main_window_controller.h"
-#include "gui/app/qt_shell.h"
-#include "gui/models/client_model.h"
-#include "market.h"
 #include "model/session_queries.h"
-#include "options.h"
-#include "platform/user_defaults.h"
-#include "test_server.h"
 
 #include "gui_bench_support.h"
 
@@ -35,35 +27,20 @@ constexpr double kQuotesPerSecond = 2000;
 
 void BM_MainWindowRefresh(benchmark::State& state) {
     ensureApplication();
-    auto defaults = tc::platform::UserDefaults::inMemory();
-    tc::gui::MainQueuePump pump;
-    tc::gui::GuiContext context(*defaults);
-    tc::gui::QtShell shell(context);
+    BenchDesktop desktop;
+    tc::gui::GuiContext& context = desktop.context;
     testserver::Market market = widenedMarket(kInstruments);
     if (market.instruments.empty()) {
         state.SkipWithError("no market beside the program");
         return;
     }
     testserver::TestServer server(std::move(market));
-    testserver::ServerOptions options;
-    options.port = options.feedPort = options.dataPort = 0;
-    options.rate = kQuotesPerSecond;
-    const testserver::ServerPorts ports = server.start(options);
+    const testserver::ServerPorts ports = startOnFreePorts(server, kQuotesPerSecond);
     {
-        tc::gui::ClientModel session([&] {
-            interfaces::ClientOptions client;
-            client.userDefaults = defaults.get();
-            client.watchNetwork = false;
-            return interfaces::MakeClient(shell, client);
-        });
+        tc::gui::ClientModel session(desktop.clientFactory());
         context.setClientModel(&session);
-        session.signIn({interfaces::LoginMode::Simulation, "127.0.0.1", ports.stream, "demo", "demo1234"});
-        const bool loaded = pumpUntil(
-            [&] {
-                return session.loginState() == interfaces::LoginState::SignedIn &&
-                       !session.client().queries().getOpenOrderCollection().empty();
-            },
-            30000);
+        const bool loaded = signInDemo(
+            session, ports, [&] { return !session.client().queries().getOpenOrderCollection().empty(); });
         if (!loaded) {
             state.SkipWithError("the demo session did not load");
             context.setClientModel(nullptr);

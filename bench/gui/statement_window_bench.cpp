@@ -6,15 +6,7 @@
 // is the show, the window's handling of the two replies and one paint of the filled window;
 // wait_cpu_ms is all of the main thread's time until the window was filled, the session's own
 // once-a-second refresh of the 2,000 positions and the event loop's polling included.
-#include "gui/app/gui_context.h"
-#include "gui/app/main_queue_pump.h"
-#include "gui/app/qt_shell.h"
-#include "gui/models/client_model.h"
 #include "gui/statements/account_statement_window_controller.h"
-#include "market.h"
-#include "options.h"
-#include "platform/user_defaults.h"
-#include "test_server.h"
 
 #include "gui_bench_support.h"
 
@@ -79,29 +71,19 @@ testserver::Market bigStatementMarket() {
 
 void BM_StatementWindow(benchmark::State& state) {
     ensureApplication();
-    auto defaults = tc::platform::UserDefaults::inMemory();
-    tc::gui::MainQueuePump pump;
-    tc::gui::GuiContext context(*defaults);
-    tc::gui::QtShell shell(context);
+    BenchDesktop desktop;
+    tc::gui::GuiContext& context = desktop.context;
     testserver::Market market = bigStatementMarket();
     if (market.instruments.empty()) {
         state.SkipWithError("no market beside the program");
         return;
     }
     testserver::TestServer server(std::move(market));
-    testserver::ServerOptions options;
-    options.port = options.feedPort = options.dataPort = 0;
-    const testserver::ServerPorts ports = server.start(options);
+    const testserver::ServerPorts ports = startOnFreePorts(server);
     {
-        tc::gui::ClientModel session([&] {
-            interfaces::ClientOptions client;
-            client.userDefaults = defaults.get();
-            client.watchNetwork = false;
-            return interfaces::MakeClient(shell, client);
-        });
+        tc::gui::ClientModel session(desktop.clientFactory());
         context.setClientModel(&session);
-        session.signIn({interfaces::LoginMode::Simulation, "127.0.0.1", ports.stream, "demo", "demo1234"});
-        if (!pumpUntil([&] { return session.loginState() == interfaces::LoginState::SignedIn; }, 30000)) {
+        if (!signInDemo(session, ports)) {
             state.SkipWithError("the demo session did not load");
             context.setClientModel(nullptr);
             server.stop();

@@ -9,10 +9,7 @@
 //    and painted, the first time (made then: open_first_ms) and again (open_ms). Goal: under 100 ms.
 //  - BM_MultiAccountRebuild: the multi-account rows rebuilt for the order's settings over 200 accounts
 //    of the signed-in user, with the table laid out again (rebuild_ms). Goal: under 20 ms.
-#include "gui/app/gui_context.h"
 #include "gui/app/gui_objects.h"
-#include "gui/app/main_queue_pump.h"
-#include "gui/app/qt_shell.h"
 #include "gui/charts/chart_controller.h"
 #include "gui/market/market_depth_table_controller.h"
 #include "gui/models/client_model.h"
@@ -22,7 +19,6 @@
 #include "market.h"
 #include "model/session_queries.h"
 #include "options.h"
-#include "platform/user_defaults.h"
 #include "test_server.h"
 
 #include "gui_bench_support.h"
@@ -43,26 +39,14 @@ double msSince(std::chrono::steady_clock::time_point start) {
 }
 
 // The demo user signed in over the market, with a context and shell around it.
-struct Signed {
-    std::unique_ptr<tc::platform::UserDefaults> defaults = tc::platform::UserDefaults::inMemory();
-    tc::gui::MainQueuePump pump;
-    tc::gui::GuiContext context{*defaults};
-    tc::gui::QtShell shell{context};
+struct Signed : BenchDesktop {
     std::unique_ptr<testserver::TestServer> server;
     std::unique_ptr<tc::gui::ClientModel> session;
 
     explicit Signed(testserver::Market market) {
         server = std::make_unique<testserver::TestServer>(std::move(market));
-        testserver::ServerOptions options;
-        options.port = options.feedPort = options.dataPort = 0;
-        options.rate = kQuotesPerSecond;
-        const testserver::ServerPorts ports = server->start(options);
-        session = std::make_unique<tc::gui::ClientModel>([this] {
-            interfaces::ClientOptions client;
-            client.userDefaults = defaults.get();
-            client.watchNetwork = false;
-            return interfaces::MakeClient(shell, client);
-        });
+        const testserver::ServerPorts ports = startOnFreePorts(*server, kQuotesPerSecond);
+        session = std::make_unique<tc::gui::ClientModel>(clientFactory());
         context.setClientModel(session.get());
         session->signIn({interfaces::LoginMode::Simulation, "127.0.0.1", ports.stream, "demo", "demo1234"});
     }
