@@ -35,9 +35,11 @@ ModifyPositionWindowController::ModifyPositionWindowController(GuiContext& conte
         interfaces::Client* c = client();
         if (!c || !isVisible())
             return;
-        if (const auto v =
-                modifyView(c->model(), c->queries(), mode_, record(), this->context().language().selected()))
+        if (const auto v = modifyView(c->model(), c->queries(), mode_, record(),
+                                      this->context().language().selected())) {
             showTitles(v->boxTitle, v->buttonTitle);
+            ui_->orderTypeTextField->setText(qt(v->orderType));
+        }
     });
     connect(ui_->takeProfitCheckBox, &QCheckBox::clicked, this,
             &ModifyPositionWindowController::takeProfitCheckboxSelect);

@@ -49,6 +49,12 @@ OffsetPositionWindowController::OffsetPositionWindowController(GuiContext& conte
         ui_->offsetPositionTableView->setHorizontalHeaderLabels(headers);
         if (!state_.positionId().empty())
             showTitle();
+        // The side letters; ticks and typed quantities stay as they are.
+        QTableWidget* rows = ui_->offsetPositionTableView;
+        for (int row = 0; row < rows->rowCount() && static_cast<std::size_t>(row) < state_.rows().size();
+             ++row)
+            if (QTableWidgetItem* side = rows->item(row, 3))
+                side->setText(qt(sideName(state_.rows()[static_cast<std::size_t>(row)].side)));
     });
     connect(table, &QTableWidget::itemChanged, this, [this](QTableWidgetItem* item) {
         if (showing_ || item->column() != kTickColumn)
@@ -81,9 +87,13 @@ bool OffsetPositionWindowController::openFor(const std::string& positionId) {
     return true;
 }
 
+std::string OffsetPositionWindowController::sideName(std::int32_t side) const {
+    return shownName(context().language().selected(), sideText(side));
+}
+
 void OffsetPositionWindowController::showTitle() {
-    const QString side = state_.side() == 0 ? QStringLiteral("B") : QStringLiteral("S");
-    const QString title = QStringLiteral("%1 #%2 (%3)").arg(text("0447"), qt(state_.positionId()), side);
+    const QString title =
+        QStringLiteral("%1 #%2 (%3)").arg(text("0447"), qt(state_.positionId()), qt(sideName(state_.side())));
     ui_->OffsetBox->setTitle(title);
     setWindowTitle(title);
 }
@@ -136,7 +146,7 @@ void OffsetPositionWindowController::updateRow(int row) {
     table->item(row, kTickColumn)->setCheckState(ticked ? Qt::Checked : Qt::Unchecked);
     table->setItem(row, 1, cell(qt(r.positionId)));
     table->setItem(row, 2, cell(qt(r.openPrice)));
-    table->setItem(row, 3, cell(qt(shownName(context().language().selected(), sideText(r.side)))));
+    table->setItem(row, 3, cell(qt(sideName(r.side))));
     table->setItem(row, 4, cell(qt(moneyText(r.profitLoss))));
     table->setItem(row, 5, cell(qt(r.totalQty)));
     table->setItem(row, 6, cell(qt(r.availableQty)));

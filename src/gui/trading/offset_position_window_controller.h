@@ -6,7 +6,9 @@
 #include "gui/trading/offset_rules.h"
 #include "gui/trading/record_sheet.h"
 
+#include <cstdint>
 #include <memory>
+#include <string>
 
 class QComboBox;
 
@@ -45,6 +47,7 @@ protected:
 private:
     void fill();
     void showTitle();
+    std::string sideName(std::int32_t side) const; // "B" or "S" in the selected language
     void showRows();
     void updateRow(int row);
     void updateTextFieldValues();

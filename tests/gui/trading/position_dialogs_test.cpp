@@ -238,6 +238,12 @@ TEST_F(PositionDialogsTest, ModifyBracketsThenEditAndCancelAPendingOrder) {
     ASSERT_TRUE(waitFor([&] { return modify->isVisible(); }));
     EXPECT_EQ(modify->mode(), ModifyMode::PendingOrder);
     EXPECT_FALSE(find<QLineEdit>(modify, "OrderPriceTextField")->isReadOnly());
+    // The order type follows a language change while the sheet is open.
+    EXPECT_EQ(find<QLineEdit>(modify, "orderTypeTextField")->text(), "Limit");
+    ASSERT_TRUE(context->language().select(7)); // French
+    EXPECT_EQ(find<QLineEdit>(modify, "orderTypeTextField")->text(), "Limite");
+    ASSERT_TRUE(context->language().select(0));
+    EXPECT_EQ(find<QLineEdit>(modify, "orderTypeTextField")->text(), "Limit");
     // An empty quantity is refused here; the sheet stays.
     find<QComboBox>(modify, "QuantityComboField")->lineEdit()->clear();
     QTest::mouseClick(find<QPushButton>(modify, "ModifyButton"), Qt::LeftButton);
@@ -294,6 +300,20 @@ TEST_F(PositionDialogsTest, OffsetRefusalsARejectionAndTheOffset) {
     type(quantity, "1");
     EXPECT_EQ(find<QLineEdit>(offset, "OffsetQtyTextField")->text(), "1");
     EXPECT_EQ(find<QLineEdit>(offset, "RemainingQtyTextField")->text(), "0.5");
+    // The side letters follow a language change; the tick and the quantity typed stay.
+    const auto side = [&] {
+        return find<QTableWidget>(offset, "offsetPositionTableView")->item(0, 3)->text();
+    };
+    const QString english = side();
+    ASSERT_TRUE(english == "B" || english == "S") << english.toStdString();
+    ASSERT_TRUE(context->language().select(7)); // French
+    EXPECT_EQ(side(), english == "B" ? "A" : "V");
+    EXPECT_TRUE(offset->windowTitle().endsWith("(A)") || offset->windowTitle().endsWith("(V)"))
+        << offset->windowTitle().toStdString();
+    EXPECT_EQ(quantity->currentText(), "1");
+    EXPECT_EQ(find<QTableWidget>(offset, "offsetPositionTableView")->item(0, 0)->checkState(), Qt::Checked);
+    ASSERT_TRUE(context->language().select(0));
+    EXPECT_EQ(side(), english);
 
     // The server rejects it: the reason shows and the sheet stays, ready to send again.
     ASSERT_TRUE(server->setMarketOpen("EURUSD", false));
