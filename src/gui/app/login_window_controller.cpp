@@ -8,6 +8,7 @@
 #include "gui/app/login_form_checks.h"
 #include "gui/app/login_registration_window_controller.h"
 #include "gui/app/qt_shell.h"
+#include "gui/app/qt_text.h"
 #include "gui/app/remembered_users.h"
 #include "gui/controls/input_filters.h"
 #include "gui/models/client_model.h"
@@ -24,10 +25,6 @@ namespace {
 
 constexpr int kLiveSegment = 0;
 constexpr int kDemoSegment = 1;
-
-QString qt(const std::string& text) {
-    return QString::fromStdString(text);
-}
 
 } // namespace
 

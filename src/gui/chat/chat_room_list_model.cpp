@@ -1,16 +1,13 @@
 #include "gui/chat/chat_room_list_model.h"
 
 #include "gui/app/language.h"
+#include "gui/app/qt_text.h"
 #include "gui/chat/chat_window_rules.h"
 
 #include <QFont>
 
 namespace tc::gui {
 namespace {
-
-QString qt(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 // The message column reads "Message": the product's key for it names the journal's events here.
 const std::vector<std::string_view> kNoticeColumns{"0452", "91311", "0153"};

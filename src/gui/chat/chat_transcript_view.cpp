@@ -1,5 +1,6 @@
 #include "gui/chat/chat_transcript_view.h"
 
+#include "gui/app/qt_text.h"
 #include "gui/app/theme_manager.h"
 #include "gui/app/theme_table.h"
 
@@ -17,10 +18,6 @@ namespace {
 
 constexpr int kHorizontalMargin = 6;
 constexpr int kVerticalMargin = 3;
-
-QString qt(const std::string& text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 // What a row draws: the head, at least a space, the tab, the text.
 QString drawnText(const QString& head, const QString& text) {

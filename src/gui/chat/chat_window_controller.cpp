@@ -3,6 +3,7 @@
 #include "gui/app/gui_context.h"
 #include "gui/app/images.h"
 #include "gui/app/language.h"
+#include "gui/app/qt_text.h"
 #include "gui/chat/chat_transcript_view.h"
 #include "gui/chat/recent_conversation_window_controller.h"
 #include "gui/models/client_model.h"
@@ -19,10 +20,6 @@ namespace {
 
 constexpr int kUserNameRole = Qt::UserRole + 1;
 constexpr int kQueueIdRole = Qt::UserRole + 2;
-
-QString qt(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 QIcon statusImage(bool online) {
     return image(online ? "network-status-online" : "network-status-offline");

@@ -2,6 +2,7 @@
 
 #include "gui/app/gui_context.h"
 #include "gui/app/language.h"
+#include "gui/app/qt_text.h"
 #include "gui/chat/chat_room_list.h"
 #include "gui/chat/chat_window_rules.h"
 #include "gui/models/client_model.h"
@@ -9,13 +10,6 @@
 #include "ui_notice_message_window_controller.h"
 
 namespace tc::gui {
-namespace {
-
-QString qt(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-} // namespace
 
 // ---- the pop-up
 

@@ -4,6 +4,7 @@
 #include "gui/app/common_alert.h"
 #include "gui/app/gui_context.h"
 #include "gui/app/language.h"
+#include "gui/app/qt_text.h"
 #include "gui/market/detail_window_controller.h"
 #include "gui/models/client_model.h"
 #include "model/records/account_details.h"
@@ -25,17 +26,6 @@
 #include <algorithm>
 
 namespace tc::gui {
-namespace {
-
-QString qt(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-std::string str(const QString& text) {
-    return text.toStdString();
-}
-
-} // namespace
 
 DepositRequestWindowController::DepositRequestWindowController(GuiContext& context,
                                                                std::shared_ptr<PayGateRequests> requests,

@@ -2,6 +2,7 @@
 
 #include "gui/app/gui_context.h"
 #include "gui/app/language.h"
+#include "gui/app/qt_text.h"
 #include "gui/funding/funding_window_rules.h"
 #include "gui/models/client_model.h"
 #include "gui/statements/statement_table_models.h"
@@ -18,10 +19,6 @@
 
 namespace tc::gui {
 namespace {
-
-QString qt(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 platform::Date dateOf(const QDateTime& time) {
     return platform::Date{static_cast<double>(time.toSecsSinceEpoch())};

@@ -4,6 +4,7 @@
 #include "gui/app/common_alert.h"
 #include "gui/app/gui_context.h"
 #include "gui/app/language.h"
+#include "gui/app/qt_text.h"
 #include "gui/market/detail_window_controller.h"
 #include "gui/models/client_model.h"
 #include "model/records/account_details.h"
@@ -19,17 +20,6 @@
 #include <algorithm>
 
 namespace tc::gui {
-namespace {
-
-QString qt(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-std::string str(const QString& text) {
-    return text.toStdString();
-}
-
-} // namespace
 
 WithdrawalRequestWindowController::WithdrawalRequestWindowController(GuiContext& context, QWidget* parent)
     : QWidget(parent, Qt::Window), ui_(std::make_unique<Ui::WithdrawalRequestWindowController>()),

@@ -3,6 +3,7 @@
 #include "gui/app/common_alert.h"
 #include "gui/app/gui_context.h"
 #include "gui/app/language.h"
+#include "gui/app/qt_text.h"
 #include "gui/market/grid_cells.h"
 #include "gui/models/client_model.h"
 #include "gui/models/grid_model.h"
@@ -23,10 +24,6 @@
 
 namespace tc::gui {
 namespace {
-
-QString qt(const std::string& text) {
-    return QString::fromStdString(text);
-}
 
 QTableWidgetItem* cellItem(const std::string& text) {
     auto* item = new QTableWidgetItem(qt(text));

@@ -3,6 +3,7 @@
 #include "gui/app/common_alert.h"
 #include "gui/app/gui_context.h"
 #include "gui/app/language.h"
+#include "gui/app/qt_text.h"
 #include "gui/app/theme_manager.h"
 #include "gui/charts/pie_chart_controller.h"
 #include "gui/market/grid_cells.h"
@@ -37,10 +38,6 @@ namespace {
 
 constexpr std::size_t indexOf(StatementTable table) {
     return static_cast<std::size_t>(table);
-}
-
-QString qt(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
 platform::Date dateOf(const QDateTime& time) {

@@ -1,13 +1,10 @@
 #include "gui/statements/statement_table_models.h"
 
 #include "gui/app/language.h"
+#include "gui/app/qt_text.h"
 
 namespace tc::gui {
 namespace {
-
-QString qt(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 constexpr std::string_view kSummaryColumns[] = {"90608", "90609"};
 constexpr std::string_view kJournalColumns[] = {"0153", "0157"};

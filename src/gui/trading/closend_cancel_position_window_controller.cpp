@@ -2,6 +2,7 @@
 
 #include "gui/app/gui_context.h"
 #include "gui/app/language.h"
+#include "gui/app/qt_text.h"
 #include "gui/controls/input_filters.h"
 #include "interfaces/client.h"
 #include "ui_closend_cancel_position_window_controller.h"
@@ -11,13 +12,6 @@
 #include <charconv>
 
 namespace tc::gui {
-namespace {
-
-QString qt(const std::string& text) {
-    return QString::fromStdString(text);
-}
-
-} // namespace
 
 ClosendCancelPositionWindowController::ClosendCancelPositionWindowController(GuiContext& context,
                                                                              QWidget* parent)

@@ -2,6 +2,7 @@
 
 #include "gui/app/gui_context.h"
 #include "gui/app/language.h"
+#include "gui/app/qt_text.h"
 #include "gui/controls/decimal_text_field.h"
 #include "gui/controls/input_filters.h"
 #include "gui/market/grid_cells.h"
@@ -12,10 +13,6 @@
 
 namespace tc::gui {
 namespace {
-
-QString qt(const std::string& text) {
-    return QString::fromStdString(text);
-}
 
 // A price typed, as the request takes it; a text that is not a number goes as NaN, which the core
 // refuses with its own text.

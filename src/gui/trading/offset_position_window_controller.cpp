@@ -1,5 +1,6 @@
 #include "gui/trading/offset_position_window_controller.h"
 
+#include "gui/app/qt_text.h"
 #include "gui/trading/position_dialog_rules.h"
 
 #include "gui/app/gui_context.h"
@@ -24,10 +25,6 @@ constexpr std::array<std::string_view, 8> kColumns = {"0",    "0317",  "0457",  
                                                       "0139", "11005", "10994", "10985"};
 constexpr int kTickColumn = 0;
 constexpr int kQuantityColumn = 7;
-
-QString qt(const std::string& text) {
-    return QString::fromStdString(text);
-}
 
 QTableWidgetItem* cell(const QString& text) {
     auto* item = new QTableWidgetItem(text);
