@@ -1,5 +1,6 @@
 #include "gui/funding/deposit_request_window_controller.h"
 #include "gui/funding/caption_alignment.h"
+#include "gui/funding/request_sheet_keys.h"
 
 #include "gui/app/common_alert.h"
 #include "gui/app/gui_context.h"
@@ -21,7 +22,6 @@
 #include <QGridLayout>
 #include <QLabel>
 #include <QPushButton>
-#include <QShortcut>
 
 #include <algorithm>
 
@@ -56,20 +56,7 @@ DepositRequestWindowController::DepositRequestWindowController(GuiContext& conte
     connect(ui_->sendRequestButton, &QPushButton::clicked, this, [this] { sendRequest(); });
     connect(ui_->notNowButton, &QPushButton::clicked, this, &QWidget::close);
     connect(ui_->okButton, &QPushButton::clicked, this, &QWidget::close);
-    // Return presses the page's default button, Escape closes, as a sheet would.
-    for (const auto key : {Qt::Key_Return, Qt::Key_Enter}) {
-        auto* shortcut = new QShortcut(QKeySequence(key), this);
-        shortcut->setContext(Qt::WidgetWithChildrenShortcut);
-        connect(shortcut, &QShortcut::activated, this, [this] {
-            QPushButton* button =
-                ui_->depositRequestTabView->currentIndex() == 0 ? ui_->sendRequestButton : ui_->okButton;
-            if (button->isEnabled())
-                button->click();
-        });
-    }
-    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
-    escape->setContext(Qt::WidgetWithChildrenShortcut);
-    connect(escape, &QShortcut::activated, this, &QWidget::close);
+    installRequestSheetKeys(this, ui_->depositRequestTabView, ui_->sendRequestButton, ui_->okButton);
 
     timer_.setInterval(ClientModel::kTickMilliseconds);
     connect(&timer_, &QTimer::timeout, this, &DepositRequestWindowController::calcAccountDetails);

@@ -1,5 +1,6 @@
 #include "gui/funding/withdrawal_request_window_controller.h"
 #include "gui/funding/caption_alignment.h"
+#include "gui/funding/request_sheet_keys.h"
 
 #include "gui/app/common_alert.h"
 #include "gui/app/gui_context.h"
@@ -15,7 +16,6 @@
 #include <QGridLayout>
 #include <QLabel>
 #include <QPushButton>
-#include <QShortcut>
 
 #include <algorithm>
 
@@ -41,20 +41,7 @@ WithdrawalRequestWindowController::WithdrawalRequestWindowController(GuiContext&
     connect(ui_->sendRequestButton, &QPushButton::clicked, this, [this] { sendRequest(); });
     connect(ui_->notNowButton, &QPushButton::clicked, this, &QWidget::close);
     connect(ui_->okButton, &QPushButton::clicked, this, &QWidget::close);
-    // Return presses the page's default button, Escape closes, as a sheet would.
-    for (const auto key : {Qt::Key_Return, Qt::Key_Enter}) {
-        auto* shortcut = new QShortcut(QKeySequence(key), this);
-        shortcut->setContext(Qt::WidgetWithChildrenShortcut);
-        connect(shortcut, &QShortcut::activated, this, [this] {
-            QPushButton* button =
-                ui_->withdrawalRequestTabView->currentIndex() == 0 ? ui_->sendRequestButton : ui_->okButton;
-            if (button->isEnabled())
-                button->click();
-        });
-    }
-    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
-    escape->setContext(Qt::WidgetWithChildrenShortcut);
-    connect(escape, &QShortcut::activated, this, &QWidget::close);
+    installRequestSheetKeys(this, ui_->withdrawalRequestTabView, ui_->sendRequestButton, ui_->okButton);
 
     timer_.setInterval(ClientModel::kTickMilliseconds);
     connect(&timer_, &QTimer::timeout, this, &WithdrawalRequestWindowController::updateAccountDetails);
