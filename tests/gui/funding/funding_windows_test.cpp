@@ -13,6 +13,7 @@
 
 #include <QAbstractItemModelTester>
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -188,14 +189,19 @@ TEST_F(FundingWindowsTest, WithdrawalRefusedAboveTheWithdrawableAmountAndAccepte
     const double balance = client().model().AccountDetailCollection.get("20001")->get()->Balance;
     EXPECT_EQ(window->resultingBalanceTextField()->text(), QString::number(balance - 100, 'f', 2));
     QSignalSpy shown(window, &WithdrawalRequestWindowController::resultShown);
-    QTest::mouseClick(window->sendRequestButton(), Qt::LeftButton);
+    // Return presses the form's default button.
+    QApplication::setActiveWindow(window);
+    window->amountTextField()->setFocus();
+    QTest::keyClick(window->amountTextField(), Qt::Key_Return);
     EXPECT_FALSE(window->sendRequestButton()->isEnabled());
     ASSERT_TRUE(waitFor([&] { return shown.count() > 0; }));
     EXPECT_EQ(window->currentPage(), 1);
     EXPECT_EQ(window->detailWindow()->detailTableView()->rowCount(), 5);
     EXPECT_EQ(detailValue(window->detailWindow(), 1), "20001");
-    // Closing stops its refresh; the next opening starts on an empty form.
-    window->close();
+    // Escape closes it, which stops its refresh; the next opening starts on an empty form.
+    QApplication::setActiveWindow(window);
+    QTest::keyClick(window, Qt::Key_Escape);
+    EXPECT_FALSE(window->isVisible());
     EXPECT_FALSE(window->isTimerRunning());
     window->show();
     window->windowDidAppear();
