@@ -1,5 +1,6 @@
 #include "gui/funding/withdrawal_request_window_controller.h"
 #include "gui/funding/caption_alignment.h"
+#include "gui/funding/funding_accounts.h"
 #include "gui/funding/request_sheet_keys.h"
 
 #include "gui/app/common_alert.h"
@@ -92,20 +93,8 @@ void WithdrawalRequestWindowController::setDefaults() {
 }
 
 void WithdrawalRequestWindowController::loadAccountsData() {
-    accounts_.clear();
-    accountId_ = 0;
-    QSignalBlocker block(ui_->accountComboBox);
-    ui_->accountComboBox->clear();
-    if (!client())
-        return;
-    for (const auto& account : client()->queries().getAccountCollection()) {
-        if (!account || (account->accountSettings & kWithdrawalsAllowedBit) == 0)
-            continue;
-        accounts_.push_back(account->AccountId);
-        ui_->accountComboBox->addItem(QString::number(account->AccountId));
-    }
-    if (!accounts_.empty())
-        accountId_ = accounts_.front();
+    accounts_ = listFundingAccounts(ui_->accountComboBox, client(), kWithdrawalsAllowedBit);
+    accountId_ = accounts_.empty() ? 0 : accounts_.front();
 }
 
 std::shared_ptr<const AccountDetails> WithdrawalRequestWindowController::account() const {
