@@ -24,7 +24,21 @@ PieChartController::PieChartController(QWidget* parent) : QWidget(parent) {
     graph_->xAxis().visible = false;
     graph_->yAxis().visible = false;
     graph_->border.setWidthF(1.0);
+    empty_ = new QLabel(graph_);
+    empty_->setObjectName(QStringLiteral("emptyPieLabel"));
+    empty_->setAlignment(Qt::AlignCenter);
+    empty_->setWordWrap(true);
+    empty_->hide();
     applyTheme(0);
+}
+
+void PieChartController::setEmptyText(const QString& text) {
+    empty_->setText(text);
+    layoutPie();
+}
+
+QString PieChartController::shownEmptyText() const {
+    return empty_->isHidden() ? QString() : empty_->text();
 }
 
 PieChartController::~PieChartController() {
@@ -66,6 +80,13 @@ void PieChartController::constructGraph() {
 void PieChartController::layoutPie() {
     if (!pie_)
         return;
+    // Nothing to draw: the plot area says so instead of standing empty.
+    const bool nothing = slices_.empty() && !empty_->text().isEmpty();
+    empty_->setVisible(nothing);
+    if (nothing) {
+        empty_->setGeometry(graph_->rect().adjusted(8, 8, -8, -8));
+        empty_->raise();
+    }
     Legend legend;
     legend.anchor = Legend::Anchor::Right;
     legend.columns = 1;
@@ -100,6 +121,9 @@ void PieChartController::applyTheme(int theme) {
         return;
     graph_->setTheme(*named);
     applyTitleTheme(*title_, *named);
+    QPalette palette = empty_->palette();
+    palette.setColor(QPalette::WindowText, named->legendText);
+    empty_->setPalette(palette);
     layoutPie(); // the legend's swatches take the theme's slice colours
 }
 
