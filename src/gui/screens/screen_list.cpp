@@ -1,5 +1,6 @@
 // Every window and sheet of the program, as the screenshot tool shows them. One line per screen.
 #include "gui/app/about_window_controller.h"
+#include "gui/app/app_delegate.h"
 #include "gui/app/common_alert.h"
 #include "gui/app/font_size_settings_window_controller.h"
 #include "gui/app/gui_context.h"
@@ -86,6 +87,9 @@
 
 namespace tc::gui {
 namespace {
+
+// A laptop's screen, 1600 by 1000 free of panels: the main window's first-run size there.
+const QRect kFirstRunScreen(0, 0, 1600, 1000);
 
 SettingsWindowController* settingsWindow(ScreenContext& c) {
     auto* settings = c.own(new SettingsWindowController(c.context()));
@@ -397,11 +401,11 @@ QWidget* gridPane(ScreenContext& c, Grid which) {
     return pane;
 }
 
-// The main window signed in as demo, at a desktop's size.
-QWidget* mainWindow(ScreenContext& c) {
+// The main window signed in as demo, as it first opens on a screen whose free room is `screen`.
+QWidget* mainWindow(ScreenContext& c, const QRect& screen) {
     auto* window = c.own(new MainWindowController(c.context()));
     window->setUserName(QStringLiteral("demo"));
-    window->setGeometry(0, 0, 1600, 1000);
+    fillScreen(window, screen);
     window->show();
     c.session().tickNow();
     GridTable* positions = window->gridTable(Grid::OpenPositions);
@@ -425,6 +429,10 @@ QWidget* mainWindow(ScreenContext& c) {
         15000);
     window->accountPie()->reloadData();
     return window;
+}
+
+QWidget* mainWindow(ScreenContext& c) {
+    return mainWindow(c, kFirstRunScreen);
 }
 
 // A detail window as a sheet on a plain owner, filled from the demo's session.
@@ -809,7 +817,8 @@ QWidget* chatTranscript(ScreenContext& c) {
 } // namespace
 
 void registerScreens(ScreenRegistry& r) {
-    r.add("main-window", mainWindow);
+    r.add("main-window", [](ScreenContext& c) { return mainWindow(c); });
+    r.add("main-window-wide", [](ScreenContext& c) { return mainWindow(c, QRect(0, 0, 1920, 1050)); });
     r.add("settings", [](ScreenContext& c) { return settingsWindow(c); });
     r.add("settings-font-size", [](ScreenContext& c) { return settingsSheet(c, true); });
     r.add("settings-idle-timeout", [](ScreenContext& c) { return settingsSheet(c, false); });
