@@ -80,13 +80,6 @@ void PieChartController::constructGraph() {
 void PieChartController::layoutPie() {
     if (!pie_)
         return;
-    // Nothing to draw: the plot area says so instead of standing empty.
-    const bool nothing = slices_.empty() && !empty_->text().isEmpty();
-    empty_->setVisible(nothing);
-    if (nothing) {
-        empty_->setGeometry(graph_->rect().adjusted(8, 8, -8, -8));
-        empty_->raise();
-    }
     Legend legend;
     legend.anchor = Legend::Anchor::Right;
     legend.columns = 1;
@@ -104,6 +97,14 @@ void PieChartController::layoutPie() {
     const QRectF area = graph_->plotArea();
     const double frame = std::min(graph_->width(), graph_->height());
     pie_->radius = std::max(1.0, std::min(frame * 0.35, std::min(area.width(), area.height()) / 2 - 2));
+    // Nothing to draw: the plot area says so instead of standing empty.
+    const bool nothing = slices_.empty() && !empty_->text().isEmpty();
+    empty_->setVisible(nothing);
+    if (nothing) {
+        // Over the whole view: the legend's room is free, and a small pie needs it for the words.
+        empty_->setGeometry(graph_->rect().adjusted(6, 6, -6, -6));
+        empty_->raise();
+    }
     graph_->update();
 }
 

@@ -331,6 +331,20 @@ QWidget* pie(ScreenContext& c) {
     return view;
 }
 
+// A pie with nothing to show, as the statement's settled pie of a period without settlements.
+QWidget* emptyPie(ScreenContext& c) {
+    auto* view = c.own(new PieChartController);
+    view->resize(420, 260);
+    view->applyTheme(static_cast<int>(c.context().themes().getThemeForKey()));
+    QObject::connect(&c.context().themes(), &ThemeManager::themeChanged, view,
+                     [view](std::int64_t theme) { view->applyTheme(static_cast<int>(theme)); });
+    view->titleLabel().setText(c.context().text("0152"));
+    view->setEmptyText(c.context().text("90488"));
+    view->loadChart({}, {});
+    view->show();
+    return view;
+}
+
 // The advanced detail window of the first watched instrument, its market sessions and chart in.
 QWidget* advancedDetail(ScreenContext& c) {
     const std::string code = c.session().client().watchList().front();
@@ -838,6 +852,7 @@ void registerScreens(ScreenRegistry& r) {
     r.add("chart-candle", [](ScreenContext& c) { return chart(c, 3, false); });
     r.add("chart-crosshair", [](ScreenContext& c) { return chart(c, 3, true); });
     r.add("pie", pie);
+    r.add("pie-empty", emptyPie);
     r.add("chart-window-line", [](ScreenContext& c) { return chartWindow(c, 1, false); });
     r.add("chart-window-ohlc", [](ScreenContext& c) { return chartWindow(c, 2, false); });
     r.add("chart-window-candle", [](ScreenContext& c) { return chartWindow(c, 3, false); });
