@@ -316,8 +316,8 @@ std::string statementDocument(const Market& market, const AccountBook& book, con
     book.with([&](const Books& b) {
         const auto balance = b.balances.find(account.id);
         const double today = amountOf(balance == b.balances.end() ? account.balance : balance->second);
-        const auto later = movementsOf(b, transactions, account.id,
-                                       [&](std::string_view date) { return date > period.to; });
+        const auto later =
+            movementsOf(b, transactions, account.id, [&](std::string_view date) { return date > period.to; });
         closingBalance = today - sumOf(later);
         moved = movementsOf(b, transactions, account.id,
                             [&](std::string_view date) { return period.contains(date); });
