@@ -210,9 +210,9 @@ void MainWindowController::followLoginState() {
                             ui_->actionModifyPosition, ui_->actionOffsetPosition})
         action->setEnabled(live);
     // The summary keeps the session's last figures, greyed: they no longer move.
-    for (QLabel* value : {ui_->AccountIdValueTextField, ui_->equityValueTextField, ui_->BalanceValueTextField,
-                          ui_->ProfitLossValueTextField, ui_->UsedMarginValueTextField,
-                          ui_->AvailableMarginValueTextField})
+    for (QLabel* value :
+         {ui_->AccountIdValueTextField, ui_->equityValueTextField, ui_->BalanceValueTextField,
+          ui_->ProfitLossValueTextField, ui_->UsedMarginValueTextField, ui_->AvailableMarginValueTextField})
         value->setEnabled(live);
 }
 

@@ -14,9 +14,9 @@
 #include "gui/app/main_window_controller.h"
 #include "gui/app/remembered_users.h"
 #include "gui/app/sound_notification.h"
-#include "gui/app/unlock_window_controller.h"
 #include "gui/app/theme_manager.h"
 #include "gui/app/theme_table.h"
+#include "gui/app/unlock_window_controller.h"
 #include "gui/charts/chart_controller.h"
 #include "gui/charts/chart_view_controller.h"
 #include "gui/charts/pie_chart_controller.h"
@@ -30,8 +30,8 @@
 #include "gui/models/grid_model.h"
 #include "gui/models/grid_view_proxy.h"
 #include "gui/trading/trade_ticket_window_controller.h"
-#include "model/text/positional_text.h"
 #include "market.h"
+#include "model/text/positional_text.h"
 #include "options.h"
 #include "test_server.h"
 
@@ -349,16 +349,17 @@ std::ostream& operator<<(std::ostream& out, const ConsoleLook& look) {
 
 ConsoleLook lookOf(tc::gui::MainWindowController& main) {
     ConsoleLook look;
-    for (const char* name : {"AccountIdValueTextField", "equityValueTextField", "BalanceValueTextField",
-                             "ProfitLossValueTextField", "UsedMarginValueTextField",
-                             "AvailableMarginValueTextField"})
+    for (const char* name :
+         {"AccountIdValueTextField", "equityValueTextField", "BalanceValueTextField",
+          "ProfitLossValueTextField", "UsedMarginValueTextField", "AvailableMarginValueTextField"})
         look.summary << main.findChild<QLabel*>(QLatin1String(name))->text();
     for (std::size_t i = 0; i < 4; ++i) {
         const tc::gui::ChartController* chart = main.chartSlot(i)->chartController();
-        look.slots.push_back(chart && !chart->chart().bars().empty()
-                                 ? chart->chart().code() + "#" + std::to_string(chart->chart().interval().code) +
-                                       "#" + std::to_string(int(chart->chart().type().value_or(tc::charts::ChartType{})))
-                                 : std::string());
+        look.slots.push_back(
+            chart && !chart->chart().bars().empty()
+                ? chart->chart().code() + "#" + std::to_string(chart->chart().interval().code) + "#" +
+                      std::to_string(int(chart->chart().type().value_or(tc::charts::ChartType{})))
+                : std::string());
     }
     for (const auto& slice : main.accountPie()->pieChartController().slices())
         look.pie.emplace_back(slice.title, slice.value);
@@ -401,10 +402,13 @@ TEST_F(HeldPricesLoginTest, ASignInAfterALostServerShowsWhatTheFirstSignInShowed
 
     loseTheServerAndOkTheAlert();
     restartServer();
+    const int chartRequests = server->stats().chartRequests;
     QTest::keyClick(field("passwordTextField"), Qt::Key_Return);
     ASSERT_TRUE(signedIn());
-    // The new client's figures, charts and pie, as the first sign-in showed them.
+    // The new client's figures, charts and pie, as the first sign-in showed them; the four slots ask
+    // the new session for their bars.
     EXPECT_TRUE(waitFor([&] { return lookOf(main) == first; }, 20000)) << lookOf(main) << "\n" << first;
+    EXPECT_TRUE(waitFor([&] { return server->stats().chartRequests >= chartRequests + 4; }));
     EXPECT_EQ(main.account(), std::optional<std::int32_t>(first.summary.front().mid(2).toInt()));
     EXPECT_EQ(delegate->session().client().currentAccount(), *main.account());
     EXPECT_EQ(items(), accounts);
@@ -457,7 +461,8 @@ TEST_F(LoginWindowTest, AfterALossPricesReadAsStaleAndNoOrderCanBeStarted) {
         return Tone(grid.index(0, column).data(GridModel::ToneRole).toInt());
     };
     const QColor stale = [&] {
-        const tc::gui::Rgba c = tc::gui::colourOf(context->themes().getThemeForKey(), tc::gui::ThemeRole::StaleText);
+        const tc::gui::Rgba c =
+            tc::gui::colourOf(context->themes().getThemeForKey(), tc::gui::ThemeRole::StaleText);
         return QColor(c.r, c.g, c.b, c.a);
     }();
     const std::vector<QAction*> orderActions = {
@@ -470,7 +475,8 @@ TEST_F(LoginWindowTest, AfterALossPricesReadAsStaleAndNoOrderCanBeStarted) {
 
     // Signed in: live prices, the ticket's buttons and every order action.
     main.TradeTicketButtonClicked();
-    QPointer<tc::gui::TradeTicketWindowController> ticket = context->guiObjects().tradeTicketWindowController();
+    QPointer<tc::gui::TradeTicketWindowController> ticket =
+        context->guiObjects().tradeTicketWindowController();
     ASSERT_TRUE(ticket && ticket->isVisible());
     auto* buy = ticket->findChild<tc::gui::PriceButton*>("buyButton");
     auto* sell = ticket->findChild<tc::gui::PriceButton*>("sellButton");
