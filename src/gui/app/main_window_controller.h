@@ -164,6 +164,8 @@ private:
     // Signed out (lost, or a new login under way): the order actions are off, the summary greyed.
     void followLoginState();
     bool isSignedIn() const;
+    // Close, modify and offset: enabled when the selected open position offers them.
+    void updatePositionActions();
     void addCharts();
     // The slots' charts as a sign-in starts them: the stored slots, else the first watched instrument.
     void startCharts();

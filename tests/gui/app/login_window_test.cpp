@@ -465,10 +465,11 @@ TEST_F(LoginWindowTest, AfterALossPricesReadAsStaleAndNoOrderCanBeStarted) {
             tc::gui::colourOf(context->themes().getThemeForKey(), tc::gui::ThemeRole::StaleText);
         return QColor(c.r, c.g, c.b, c.a);
     }();
-    const std::vector<QAction*> orderActions = {
-        main.findChild<QAction*>("actionTradeTicket"), main.findChild<QAction*>("actionCloseAll"),
-        main.findChild<QAction*>("actionClosePosition"), main.findChild<QAction*>("actionModifyPosition"),
-        main.findChild<QAction*>("actionOffsetPosition")};
+    // The position commands act on the selected position.
+    positions.table().selectRow(0);
+    const std::vector<QAction*> orderActions = {main.findChild<QAction*>("actionTradeTicket"),
+                                                main.findChild<QAction*>("actionCloseAll"),
+                                                main.findChild<QAction*>("actionClosePosition")};
     auto* equity = main.findChild<QLabel*>("equityValueTextField");
     auto* totalProfit = positions.findChild<QLabel*>("ProfitLossValueTextField");
     auto* closeAll = positions.findChild<QPushButton*>("closeAllButton");
@@ -529,6 +530,8 @@ TEST_F(LoginWindowTest, AfterALossPricesReadAsStaleAndNoOrderCanBeStarted) {
     QTest::keyClick(field("passwordTextField"), Qt::Key_Return);
     ASSERT_TRUE(signedIn());
     ASSERT_TRUE(waitFor([&] { return quotes.rowCount() > 0 && tone(quotes, bid) != Tone::Stale; }));
+    ASSERT_TRUE(waitFor([&] { return positions.gridModel().rowCount() > 0; }));
+    positions.table().selectRow(0);
     for (QAction* action : orderActions)
         EXPECT_TRUE(action->isEnabled()) << action->objectName().toStdString();
     EXPECT_TRUE(equity->isEnabled() && totalProfit->isEnabled() && closeAll->isEnabled());
