@@ -45,6 +45,7 @@
 #include <QPropertyAnimation>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QToolButton>
 
@@ -196,6 +197,11 @@ TEST_F(LoginWindowTest, TypingTheDemoUserAndPressingReturnOpensTheMainWindowAndC
     EXPECT_TRUE(shell->loginSuccess());
     EXPECT_EQ(shell->primaryWindow(), delegate->mainWindow());
     EXPECT_EQ(context->clientModel(), &delegate->session());
+    // The main window opens filling the screen's free room (as far as its smallest size lets it).
+    QWidget* main = delegate->mainWindow();
+    const QRect room = main->screen()->availableGeometry();
+    EXPECT_EQ(main->frameGeometry().topLeft(), room.topLeft());
+    EXPECT_EQ(main->size(), room.size().expandedTo(main->minimumSize()));
     // The form with the remember box on was remembered, its password in the secret store only.
     const auto remembered =
         tc::gui::RememberedUsers(*defaults, interfaces::productInfo().productKey, secrets).load("Demo");
