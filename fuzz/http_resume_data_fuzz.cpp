@@ -20,9 +20,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!encoded)
         return 0; // the address written in full may pass the cap
     auto again = DownloadResumeData::decode(*encoded, &error);
-    if (!again || again->url.absoluteString() != decoded->url.absoluteString() || again->file != decoded->file ||
-        again->offset != decoded->offset || again->entityTag != decoded->entityTag ||
-        again->lastModified != decoded->lastModified || again->headers != decoded->headers) {
+    if (!again || again->url.absoluteString() != decoded->url.absoluteString() ||
+        again->file != decoded->file || again->offset != decoded->offset ||
+        again->entityTag != decoded->entityTag || again->lastModified != decoded->lastModified ||
+        again->headers != decoded->headers) {
         std::fprintf(stderr, "resume data changed on the way through the writer\n");
         std::abort();
     }

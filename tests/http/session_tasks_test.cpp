@@ -331,7 +331,8 @@ TEST_F(SessionTasksTest, BodyStreamSendProgressAndResponseDispositions) {
     URLRequest put = get("/echo");
     put.headers.set("Content-Length", "42");
     std::shared_ptr<Progress> unknown;
-    auto unsized = manager->uploadTaskWithRequest(put, URL::fileURL((folder / "absent").string()), &unknown, nullptr);
+    auto unsized =
+        manager->uploadTaskWithRequest(put, URL::fileURL((folder / "absent").string()), &unknown, nullptr);
     EXPECT_EQ(unknown->totalUnitCount.load(), 42);
     unsized->cancel();
 
