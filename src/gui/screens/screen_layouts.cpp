@@ -95,7 +95,9 @@ int checkScreenLayouts(GuiContext& gui, QtShell& shell, const ScreenRegistry& re
                 if (size == smallest && smallest == firstRun)
                     break;
             }
-            log << "checked " << screen.name << " [" << folder << "] in " << clock.elapsed() << " ms\n";
+            log << "checked " << screen.name << " [" << folder << "] at " << firstRun.width() << 'x'
+                << firstRun.height() << " and " << smallest.width() << 'x' << smallest.height() << " in "
+                << clock.elapsed() << " ms\n";
             log.flush();
         }
     }
