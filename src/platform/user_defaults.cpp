@@ -2,11 +2,14 @@
 
 #include "platform/log.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <ctime>
 #include <system_error>
+#include <utility>
+#include <vector>
 
 namespace tc::platform {
 namespace {
@@ -33,6 +36,27 @@ std::string utcStamp() {
     gmtime_r(&now, &tm);
     return fmt::format("{:04}{:02}{:02}T{:02}{:02}{:02}Z", tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday,
                        tm.tm_hour, tm.tm_min, tm.tm_sec);
+}
+
+// Only the newest set-aside copies stay: a file that keeps going bad must not fill the folder. Their
+// names end in a UTC stamp (and a counter within one second), so they sort by age.
+void removeOldCopies(const std::filesystem::path& folder, const std::string& prefix) {
+    std::error_code ec;
+    std::vector<std::filesystem::path> copies;
+    for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
+        if (it->path().filename().string().rfind(prefix, 0) == 0)
+            copies.push_back(it->path());
+    if (copies.size() <= UserDefaults::kCorruptCopiesKept)
+        return;
+    const auto age = [](const std::filesystem::path& p) {
+        const std::string name = p.filename().string();
+        const std::size_t dash = name.find('-', name.rfind("corrupt-") + 8);
+        const int counter = dash == std::string::npos ? 0 : std::atoi(name.c_str() + dash + 1);
+        return std::pair(name.substr(0, dash), counter);
+    };
+    std::sort(copies.begin(), copies.end(), [&](const auto& a, const auto& b) { return age(a) < age(b); });
+    for (std::size_t i = 0; i + UserDefaults::kCorruptCopiesKept < copies.size(); ++i)
+        std::filesystem::remove(copies[i], ec);
 }
 
 void removeStaleTemporaries(const std::filesystem::path& file) {
@@ -126,7 +150,15 @@ void UserDefaults::loadLocked() {
         }
         return;
     }
-    auto read = PropertyList::readFile(file);
+    // Refused by its size before a byte is read: a huge file must not cost the memory of reading it.
+    if (const std::uintmax_t size = std::filesystem::file_size(file, ec); !ec && size > kMaxFileBytes) {
+        setAsideLocked(file,
+                       fmt::format("{} bytes, over the {} a settings file may have", size, kMaxFileBytes));
+        return;
+    }
+    PlistLimits limits;
+    limits.maxBytes = kMaxFileBytes;
+    auto read = PropertyList::readFile(file, limits);
     if (read && read.value().isDictionary()) {
         values_ = *std::move(read).value().dictionary();
         return;
@@ -134,7 +166,7 @@ void UserDefaults::loadLocked() {
     // An earlier version wrote bytes that are not UTF-8, U+FFFE and U+FFFF as they came: such a file is
     // read with them as U+FFFD and written back clean at the next save.
     if (!read) {
-        if (auto repaired = PropertyList::readFileRepairingText(file);
+        if (auto repaired = PropertyList::readFileRepairingText(file, limits);
             repaired && repaired.value().isDictionary()) {
             Log::warning("settings file {} held text that is not XML ({}); read with U+FFFD in its place",
                          file.string(), read.error());
@@ -143,9 +175,14 @@ void UserDefaults::loadLocked() {
             return;
         }
     }
-    const std::string reason = read ? std::string("the top level is not a dictionary") : read.error();
+    setAsideLocked(file, read ? std::string("the top level is not a dictionary") : read.error());
+}
+
+void UserDefaults::setAsideLocked(const std::filesystem::path& file, const std::string& reason) {
+    std::error_code ec;
     // Keep the unreadable file for inspection under a name of its own, never overwrite it.
-    const std::string base = file.filename().string() + ".corrupt-" + utcStamp();
+    const std::string prefix = file.filename().string() + ".corrupt-";
+    const std::string base = prefix + utcStamp();
     auto aside = file.parent_path() / base;
     for (int n = 1; std::filesystem::exists(aside, ec) && n < 1000; ++n)
         aside = file.parent_path() / (base + "-" + std::to_string(n));
@@ -159,6 +196,7 @@ void UserDefaults::loadLocked() {
     }
     Log::warning("settings file {} is unreadable ({}); set aside as {}, starting with empty settings",
                  file.string(), reason, aside.string());
+    removeOldCopies(file.parent_path(), prefix);
 }
 
 void UserDefaults::set(std::string_view key, PlistValue value) {
@@ -255,7 +293,8 @@ bool UserDefaults::synchronize() {
         if (!path_)
             return true;
         if (!writable_) {
-            Log::warning("settings not saved: {} was left alone at load", path_->string());
+            if (!std::exchange(saveFailureLogged_, true))
+                Log::warning("settings not saved: {} was left alone at load", path_->string());
             return false;
         }
         if (generation_ == savedGeneration_)
@@ -267,16 +306,19 @@ bool UserDefaults::synchronize() {
     std::error_code ec;
     if (!file.parent_path().empty())
         std::filesystem::create_directories(file.parent_path(), ec);
-    if (ec) {
-        Log::warning("settings not saved: cannot create {}: {}", file.parent_path().string(), ec.message());
+    const auto failed = [this](const std::string& reason) {
+        std::lock_guard lock(mutex_);
+        if (!std::exchange(saveFailureLogged_, true))
+            Log::warning("settings not saved: {}", reason);
         return false;
-    }
-    if (auto st = PropertyList::writeFile(file, snapshot); !st) {
-        Log::warning("settings not saved: {}", st.error);
-        return false;
-    }
+    };
+    if (ec)
+        return failed(fmt::format("cannot create {}: {}", file.parent_path().string(), ec.message()));
+    if (auto st = PropertyList::writeFile(file, snapshot); !st)
+        return failed(st.error);
     std::lock_guard lock(mutex_);
     savedGeneration_ = generation;
+    saveFailureLogged_ = false;
     return true;
 }
 
