@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <system_error>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -38,25 +39,28 @@ std::string utcStamp() {
                        tm.tm_hour, tm.tm_min, tm.tm_sec);
 }
 
-// Only the newest set-aside copies stay: a file that keeps going bad must not fill the folder. Their
-// names end in a UTC stamp (and a counter within one second), so they sort by age.
-void removeOldCopies(const std::filesystem::path& folder, const std::string& prefix) {
+// The set-aside copies of a settings file, oldest first. Their names end in a UTC stamp and, for
+// more than one within a second, a counter.
+struct SetAsideCopy {
+    std::filesystem::path path;
+    std::string stamp;
+    int counter = 0;
+};
+std::vector<SetAsideCopy> setAsideCopies(const std::filesystem::path& folder, const std::string& prefix) {
     std::error_code ec;
-    std::vector<std::filesystem::path> copies;
-    for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
-        if (it->path().filename().string().rfind(prefix, 0) == 0)
-            copies.push_back(it->path());
-    if (copies.size() <= UserDefaults::kCorruptCopiesKept)
-        return;
-    const auto age = [](const std::filesystem::path& p) {
-        const std::string name = p.filename().string();
-        const std::size_t dash = name.find('-', name.rfind("corrupt-") + 8);
-        const int counter = dash == std::string::npos ? 0 : std::atoi(name.c_str() + dash + 1);
-        return std::pair(name.substr(0, dash), counter);
-    };
-    std::sort(copies.begin(), copies.end(), [&](const auto& a, const auto& b) { return age(a) < age(b); });
-    for (std::size_t i = 0; i + UserDefaults::kCorruptCopiesKept < copies.size(); ++i)
-        std::filesystem::remove(copies[i], ec);
+    std::vector<SetAsideCopy> copies;
+    for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        if (name.rfind(prefix, 0) != 0)
+            continue;
+        const std::size_t dash = name.find('-', prefix.size());
+        copies.push_back({it->path(), name.substr(prefix.size(), dash - std::min(dash, prefix.size())),
+                          dash == std::string::npos ? 0 : std::atoi(name.c_str() + dash + 1)});
+    }
+    std::sort(copies.begin(), copies.end(), [](const auto& a, const auto& b) {
+        return std::tie(a.stamp, a.counter) < std::tie(b.stamp, b.counter);
+    });
+    return copies;
 }
 
 void removeStaleTemporaries(const std::filesystem::path& file) {
@@ -182,10 +186,17 @@ void UserDefaults::setAsideLocked(const std::filesystem::path& file, const std::
     std::error_code ec;
     // Keep the unreadable file for inspection under a name of its own, never overwrite it.
     const std::string prefix = file.filename().string() + ".corrupt-";
-    const std::string base = prefix + utcStamp();
-    auto aside = file.parent_path() / base;
-    for (int n = 1; std::filesystem::exists(aside, ec) && n < 1000; ++n)
-        aside = file.parent_path() / (base + "-" + std::to_string(n));
+    const std::filesystem::path folder = file.parent_path().empty() ? "." : file.parent_path();
+    const std::string stamp = utcStamp();
+    // Past every copy of this second, never in a gap an old copy's removal left: names keep their age.
+    int counter = 0;
+    for (const SetAsideCopy& copy : setAsideCopies(folder, prefix))
+        if (copy.stamp == stamp)
+            counter = std::max(counter, copy.counter + 1);
+    const auto named = [&](int n) { return folder / (prefix + stamp + (n ? "-" + std::to_string(n) : "")); };
+    auto aside = named(counter);
+    for (int tries = 0; std::filesystem::exists(aside, ec) && tries < 1000; ++tries)
+        aside = named(++counter);
     std::filesystem::rename(file, aside, ec);
     if (ec) {
         writable_ = false;
@@ -196,7 +207,10 @@ void UserDefaults::setAsideLocked(const std::filesystem::path& file, const std::
     }
     Log::warning("settings file {} is unreadable ({}); set aside as {}, starting with empty settings",
                  file.string(), reason, aside.string());
-    removeOldCopies(file.parent_path(), prefix);
+    // Only the newest copies stay: a file that keeps going bad must not fill the folder.
+    const std::vector<SetAsideCopy> copies = setAsideCopies(folder, prefix);
+    for (std::size_t i = 0; i + kCorruptCopiesKept < copies.size(); ++i)
+        std::filesystem::remove(copies[i].path, ec);
 }
 
 void UserDefaults::set(std::string_view key, PlistValue value) {
