@@ -46,6 +46,7 @@ MarketDepthTableController::~MarketDepthTableController() = default;
 
 void MarketDepthTableController::setHeaderTitles() {
     model_->setLanguage(context_.language().selected());
+    setAccessibleName(context_.text(gridNameKey(model_->grid())));
 }
 
 void MarketDepthTableController::setValue(const std::string& code) {
