@@ -89,7 +89,6 @@ std::string now() {
     return wire::nowText();
 }
 
-
 } // namespace
 
 TestServer::TestServer(Market market)
@@ -674,9 +673,8 @@ void TestServer::handleLogin(Client& client, const FieldMap& fields) {
             continue;
         updateStats([](ServerStats& s) { ++s.loggedOutElsewhere; });
         sendSealed(*other,
-                   frameFields({typeField(msg::kLoggedInElsewhere),
-                                {tag::kNotice, newAddress},
-                                {tag::kTime, now()}}),
+                   frameFields(
+                       {typeField(msg::kLoggedInElsewhere), {tag::kNotice, newAddress}, {tag::kTime, now()}}),
                    other->sessionKey);
         other->signedIn = false;
     }

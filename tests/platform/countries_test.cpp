@@ -13,15 +13,15 @@ using tc::platform::countriesNamedIn;
 using tc::platform::Country;
 
 std::string nameOf(const std::vector<Country>& countries, std::string_view code) {
-    const auto at = std::find_if(countries.begin(), countries.end(),
-                                 [&](const Country& c) { return c.code == code; });
+    const auto at =
+        std::find_if(countries.begin(), countries.end(), [&](const Country& c) { return c.code == code; });
     return at == countries.end() ? std::string() : at->name;
 }
 
 std::size_t placeOf(const std::vector<Country>& countries, std::string_view code) {
-    return static_cast<std::size_t>(std::find_if(countries.begin(), countries.end(),
-                                                 [&](const Country& c) { return c.code == code; }) -
-                                    countries.begin());
+    return static_cast<std::size_t>(
+        std::find_if(countries.begin(), countries.end(), [&](const Country& c) { return c.code == code; }) -
+        countries.begin());
 }
 
 TEST(Countries, EachLanguageNamesEveryCountryOnceInItsOwnWords) {
@@ -35,7 +35,8 @@ TEST(Countries, EachLanguageNamesEveryCountryOnceInItsOwnWords) {
     EXPECT_EQ(nameOf(countriesNamedIn("sq"), "DE"), "Gjermani");
     EXPECT_EQ(nameOf(countriesNamedIn("zh_Hans"), "DE"), "德国");
     EXPECT_EQ(nameOf(countriesNamedIn("ar"), "DE"), "ألمانيا");
-    for (const char* language : {"en", "zh_Hans", "ne", "fa_AF", "ps_AF", "ar", "ru", "fr", "id", "bn", "es", "sq"}) {
+    for (const char* language :
+         {"en", "zh_Hans", "ne", "fa_AF", "ps_AF", "ar", "ru", "fr", "id", "bn", "es", "sq"}) {
         const auto countries = countriesNamedIn(language);
         EXPECT_EQ(countries.size(), english.size()) << language;
         std::set<std::string> codes;

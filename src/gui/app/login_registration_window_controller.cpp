@@ -56,10 +56,12 @@ void LoginRegistrationWindowController::loadDepositData() {
 void LoginRegistrationWindowController::loadCountriesData() {
     // The countries named in the program's language and in its order; the name shown is sent.
     const std::int64_t language = context_.language().selected();
-    const std::string_view locale = kLanguageLocales[static_cast<std::size_t>(isLanguage(language) ? language : 0)];
+    const std::string_view locale =
+        kLanguageLocales[static_cast<std::size_t>(isLanguage(language) ? language : 0)];
     ui_->CountryComboBox->clear();
     for (const platform::Country& country : platform::countriesNamedIn(locale))
-        ui_->CountryComboBox->addItem(QString::fromStdString(country.name), QString::fromStdString(country.code));
+        ui_->CountryComboBox->addItem(QString::fromStdString(country.name),
+                                      QString::fromStdString(country.code));
     ui_->CountryComboBox->setCurrentIndex(-1);
 }
 

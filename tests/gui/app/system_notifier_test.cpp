@@ -8,7 +8,8 @@
 namespace {
 
 TEST(SystemNotifications, TheDesktopShowsThemForAWhileAndDoesNotKeepThem) {
-    const QDBusMessage call = tc::gui::notifyCall(QStringLiteral("Notices"), QStringLiteral("New notices: 1"));
+    const QDBusMessage call =
+        tc::gui::notifyCall(QStringLiteral("Notices"), QStringLiteral("New notices: 1"));
     EXPECT_EQ(call.service(), QStringLiteral("org.freedesktop.Notifications"));
     EXPECT_EQ(call.member(), QStringLiteral("Notify"));
     const QList<QVariant> args = call.arguments();
