@@ -62,6 +62,7 @@ struct DemoSession {
             position.positionId = 300901;
             position.isBuy = !position.isBuy;
             position.qty = position.initialQty = "0.5";
+            position.commission = "0"; // none paid out of the market file's balance
             market.market->positions.push_back(position);
             position.positionId = 300902;
             position.accountId = 20002; // not the main window's account: its summary stays the demo's

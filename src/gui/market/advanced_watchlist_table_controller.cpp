@@ -72,12 +72,18 @@ void PriceButton::paintEvent(QPaintEvent*) {
     initStyleOption(&option);
     option.text.clear();
     painter.drawControl(QStyle::CE_PushButton, option);
+    // A disabled button's price still reads well; a stale one is greyed.
     const QColor colour =
-        palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::ButtonText);
-    // Disabled until the order ticket exists, but the price must still read well.
-    drawPriceText(
-        painter, rect(), priceHighlight(price_.toStdString(), bigDigits_, smallDigits_),
-        priceStyle(font(), isEnabled() ? colour : palette().color(QPalette::Active, QPalette::ButtonText)));
+        palette().color(stale_ ? QPalette::Disabled : QPalette::Active, QPalette::ButtonText);
+    drawPriceText(painter, rect(), priceHighlight(price_.toStdString(), bigDigits_, smallDigits_),
+                  priceStyle(font(), colour));
+}
+
+void PriceButton::setStale(bool stale) {
+    if (stale == stale_)
+        return;
+    stale_ = stale;
+    update();
 }
 
 AdvancedTableCell::AdvancedTableCell(GuiContext& context, QWidget* parent)
@@ -213,6 +219,13 @@ void AdvancedWatchlistTableController::RefreshTableview() {
         tiles_.push_back(tile);
     }
     codes_ = codes;
+    // Signed out, the tiles keep the last prices, greyed, and their buttons start no order.
+    const bool live = client.loginState() == interfaces::LoginState::SignedIn;
+    for (AdvancedTableCell* tile : tiles_) {
+        tile->setEnabled(live);
+        tile->buyButton->setStale(!live);
+        tile->sellButton->setStale(!live);
+    }
     // The tiles are filled while they are on screen; a hidden board only keeps its ticks.
     if (isVisible())
         fillTiles();

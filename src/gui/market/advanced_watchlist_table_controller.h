@@ -2,8 +2,8 @@
 // The advanced watch list: the watch list as tiles, one per instrument, with its code, update time,
 // day's low and high, spread in ticks, and two large price buttons (buy at the ask, sell at the bid),
 // each with an arrow for the direction of the price's last tick. The ticks are this view's own, noted
-// once per refresh (the session's tick). The buttons open the order ticket, which this version does
-// not have yet: they stay disabled with a tooltip saying so.
+// once per refresh (the session's tick). The buttons open the order ticket. While the session is not
+// signed in the tiles are disabled and their prices greyed.
 #include "gui/market/tick_tracker.h"
 
 #include <QFrame>
@@ -28,6 +28,9 @@ public:
     using QPushButton::QPushButton;
     void setPrice(const QString& price, std::size_t bigDigits, std::size_t smallDigits);
     const QString& price() const { return price_; }
+    // The price is what a session that is no longer signed in last heard: it is greyed.
+    void setStale(bool stale);
+    bool isStale() const { return stale_; }
     QSize sizeHint() const override;
 
 protected:
@@ -37,6 +40,7 @@ private:
     QString price_;
     std::size_t bigDigits_ = 0;
     std::size_t smallDigits_ = 0;
+    bool stale_ = false;
 };
 
 class AdvancedTableCell : public QFrame {

@@ -595,7 +595,8 @@ QWidget* closeAll(ScreenContext& c, bool refused) {
 
 } // namespace
 
-// The statement window showing demo's January 2024 of account 20001, on a page of its own.
+// The statement window showing account 20001 from January 2024 to now: its positions, valued at the
+// quotes of the moment as the header's floating credit is, and its settlement and transactions.
 AccountStatementWindowController* statementWindow(ScreenContext& c) {
     c.session();
     auto* window = c.own(new AccountStatementWindowController(c.context()));
@@ -607,9 +608,16 @@ AccountStatementWindowController* statementWindow(ScreenContext& c) {
     QObject::connect(window, &AccountStatementWindowController::statementShown, window,
                      [shown] { ++*shown; });
     c.waitUntil([shown] { return *shown > 0; }, 10000);
+    // The header's floating credit as the core's first refresh values the positions, not the
+    // sign-in's zero.
+    c.waitUntil([&c] {
+        for (const auto& account : c.session().client().queries().getAccountCollection())
+            if (account && account->AccountId == 20001)
+                return account->Leverage != 0;
+        return false;
+    });
     window->setAccountText(QStringLiteral("20001"));
-    window->setPeriod(QDateTime(QDate(2024, 1, 1), QTime(0, 0)),
-                      QDateTime(QDate(2024, 1, 31), QTime(23, 59)));
+    window->setPeriod(QDateTime(QDate(2024, 1, 1), QTime(0, 0)), QDateTime::currentDateTime());
     window->showAccountStatement();
     c.waitUntil([shown] { return *shown > 1; }, 10000);
     return window;

@@ -97,7 +97,8 @@ AccountStatementWindowController::AccountStatementWindowController(GuiContext& c
         prepareTable(view, table);
     }
     accountSummary_ = new SummaryTableModel(language, this);
-    orderSummary_ = new SummaryTableModel(language, this);
+    // Its figures are lots (the quantities of each list), titled so.
+    orderSummary_ = new SummaryTableModel(language, this, "0027");
     marginSummary_ = new SummaryTableModel(language, this);
     for (const auto& [view, model] : {std::pair{ui_->accountSummaryHistoryTableView, accountSummary_},
                                       std::pair{ui_->orderSummaryHistoryTableView, orderSummary_},
@@ -316,6 +317,8 @@ bool AccountStatementWindowController::showAccountStatement() {
     selectedAccountId_ = account->AccountId;
     ui_->accountNumberLabel->setText(QString::number(account->AccountId));
     ui_->statementPeriodLabel->setText(QStringLiteral("%1 - %2").arg(displayDate(from), displayDate(to)));
+    // The account's floating credit now (its group's share of the floating result), under that name:
+    // it is no leverage.
     ui_->leverageLabel->setText(QString::number(account->Leverage, 'f', 2));
 
     interfaces::Statements& statements = context_.clientModel()->client().statements();
