@@ -71,7 +71,12 @@ LoginWindowController::LoginWindowController(GuiContext& context, QtShell& shell
     connect(ui_->openliveaccountButton, &QPushButton::clicked, this,
             &LoginWindowController::liveAccountRegistrationButtonClicked);
     // A refusal or a lost stream gives the form back; the shell has shaken the window and tells why.
-    connect(&shell_, &QtShell::loginRefused, this, &LoginWindowController::setEnableUIObjects);
+    connect(&shell_, &QtShell::loginRefused, this, [this] {
+        setEnableUIObjects();
+        // A registration that could not reach its server ends the same way.
+        if (registrationSheet_)
+            registrationSheet_->setWaiting(false);
+    });
     connect(&shell_, &QtShell::connectionLost, this, [this] {
         setEnableUIObjects();
         if (registrationSheet_)

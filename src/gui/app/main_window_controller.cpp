@@ -107,6 +107,9 @@ MainWindowController::MainWindowController(GuiContext& context, IdleSource* idle
     ui_->marketSplitView->setStretchFactor(1, 1);
     ui_->openPositionSplitView->setStretchFactor(1, 1);
     ui_->marketSplitView->setSizes({560, width() - 560});
+    // Every tab stays in sight: the window's smallest width is set by them, never by scroll arrows.
+    ui_->mainTabView->setUsesScrollButtons(false);
+    ui_->watchlistTabView->setUsesScrollButtons(false);
     // The chart slots keep their places until charts fill them.
     for (QWidget* slot : {static_cast<QWidget*>(ui_->ChartView1), static_cast<QWidget*>(ui_->ChartView2),
                           static_cast<QWidget*>(ui_->ChartView3), static_cast<QWidget*>(ui_->ChartView4)}) {
@@ -468,12 +471,7 @@ void MainWindowController::saveChartSlots() {
 }
 
 ChartWindowController* MainWindowController::ChartButtonClicked() {
-    auto* window = new ChartWindowController(context_, this);
-    window->show();
-    window->NeedReload();
-    window->raise();
-    window->activateWindow();
-    return window;
+    return openChartWindow(context_, this);
 }
 
 void MainWindowController::AddRemoveSymbolstoWatchlistClicked() {

@@ -5,6 +5,7 @@
 #include "gui/app/gui_objects.h"
 #include "gui/app/images.h"
 #include "gui/app/language.h"
+#include "gui/controls/chart_drop_area.h"
 #include "gui/controls/input_rules.h"
 #include "gui/controls/price_text.h"
 #include "gui/market/grid_cells.h"
@@ -13,8 +14,10 @@
 #include "model/records/item_details.h"
 #include "model/session_model.h"
 
+#include <QApplication>
 #include <QGridLayout>
 #include <QLabel>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QStyleOptionButton>
 #include <QStylePainter>
@@ -159,7 +162,24 @@ void AdvancedTableCell::retitle() {
     buyButton->setAccessibleName(context_.text("0009"));
 }
 
+void AdvancedTableCell::mousePressEvent(QMouseEvent* event) {
+    pressed_ = event->button() == Qt::LeftButton;
+    pressedAt_ = event->position().toPoint();
+    QFrame::mousePressEvent(event);
+}
+
+void AdvancedTableCell::mouseMoveEvent(QMouseEvent* event) {
+    if (!pressed_ || !(event->buttons() & Qt::LeftButton) ||
+        (event->position().toPoint() - pressedAt_).manhattanLength() < QApplication::startDragDistance()) {
+        QFrame::mouseMoveEvent(event);
+        return;
+    }
+    pressed_ = false;
+    dragInstrumentCode(this, code_);
+}
+
 void AdvancedTableCell::fill(const AdvancedTile& tile, std::size_t bigDigits, std::size_t smallDigits) {
+    code_ = text(tile.code);
     symbolTextLabel->setText(text(tile.code));
     timeTextLabel->setText(text(tile.time));
     lowTextLabel->setText(text(tile.low));

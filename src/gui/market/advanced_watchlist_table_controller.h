@@ -2,7 +2,8 @@
 // The advanced watch list: the watch list as tiles, one per instrument, with its code, update time,
 // day's low and high, spread in ticks, and two large price buttons (buy at the ask, sell at the bid),
 // each with an arrow for the direction of the price's last tick. The ticks are this view's own, noted
-// once per refresh (the session's tick). The buttons open the order ticket. While the session is not
+// once per refresh (the session's tick). The buttons open the order ticket; a tile dragged by its
+// face onto a chart slot charts its instrument there, as a board row does. While the session is not
 // signed in the tiles are disabled and their prices greyed.
 #include "gui/market/tick_tracker.h"
 
@@ -49,6 +50,8 @@ public:
     explicit AdvancedTableCell(GuiContext& context, QWidget* parent = nullptr);
     void fill(const AdvancedTile& tile, std::size_t bigDigits, std::size_t smallDigits);
     void retitle();
+    // The instrument the tile shows (dragged onto a chart slot, it charts there).
+    const QString& code() const { return code_; }
 
     QLabel* symbolTextLabel = nullptr;
     QLabel* timeTextLabel = nullptr;
@@ -62,8 +65,15 @@ public:
     QLabel* buyTitle = nullptr;
     QLabel* sellTitle = nullptr;
 
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+
 private:
     GuiContext& context_;
+    QString code_;
+    QPoint pressedAt_;
+    bool pressed_ = false;
 };
 
 class AdvancedWatchlistTableController : public QScrollArea {

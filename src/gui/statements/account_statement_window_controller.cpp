@@ -239,6 +239,8 @@ void AccountStatementWindowController::updateLanguageStrings() {
     ui_->accountComboBox->setAccessibleName(context_.text("0012"));
     settledPie_->setAccessibleName(context_.text("0152"));
     openPie_->setAccessibleName(context_.text("0139"));
+    settledPie_->setEmptyText(context_.text("90488"));
+    openPie_->setEmptyText(context_.text("90489"));
     if (data_)
         accountStatementUpdate();
 }

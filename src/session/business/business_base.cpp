@@ -375,9 +375,10 @@ void BusinessBase::connectionDidLoseStream(const std::optional<SocketError>&) {
 void BusinessBase::connectionDidFailToConnect(const std::optional<SocketError>& error) {
     const std::string reason = error ? error->description : std::string("no answer");
     postMain([this, reason] {
-        // A first login that never reached its server lost nothing: the login ends and says so. A
-        // session that was signed in (a relogin's connect) has ended, which is a loss.
-        if (everSignedIn_ || loginPhase_ != LoginPhase::Connecting) {
+        // A first login or a demo registration that never reached its server lost nothing: it ends
+        // and says so. A session that was signed in (a relogin's connect) has ended, which is a loss.
+        const bool registration = conn_->isDemoRegistration();
+        if (!registration && (everSignedIn_ || loginPhase_ != LoginPhase::Connecting)) {
             reportLoss();
             return;
         }

@@ -46,6 +46,7 @@
 #include <QPropertyAnimation>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QToolButton>
 
@@ -197,6 +198,11 @@ TEST_F(LoginWindowTest, TypingTheDemoUserAndPressingReturnOpensTheMainWindowAndC
     EXPECT_TRUE(shell->loginSuccess());
     EXPECT_EQ(shell->primaryWindow(), delegate->mainWindow());
     EXPECT_EQ(context->clientModel(), &delegate->session());
+    // The main window opens filling the screen's free room (as far as its smallest size lets it).
+    QWidget* main = delegate->mainWindow();
+    const QRect room = main->screen()->availableGeometry();
+    EXPECT_EQ(main->frameGeometry().topLeft(), room.topLeft());
+    EXPECT_EQ(main->size(), room.size().expandedTo(main->minimumSize()));
     // The form with the remember box on was remembered, its password in the secret store only.
     const auto remembered =
         tc::gui::RememberedUsers(*defaults, interfaces::productInfo().productKey, secrets).load("Demo");
@@ -694,6 +700,29 @@ TEST_F(LoginWindowTest, TheRegistrationNamesCountriesInTheLanguageChosenAndSends
     ASSERT_TRUE(context->language().select(0));
     EXPECT_EQ(sheet->form().country, "Germany");
     sheet->reject();
+}
+
+TEST_F(LoginWindowTest, ADemoRegistrationThatCannotReachItsServerSaysSoAndStopsWaiting) {
+    server->stop();
+    login->selectConnectionMode(1);
+    QTest::mouseClick(child<QToolButton>(login, "drawerButton"), Qt::LeftButton);
+    type("portTextField", QString::number(ports.stream));
+    QTest::mouseClick(child<QPushButton>(login, "demouserCreationButton"), Qt::LeftButton);
+    tc::gui::LoginRegistrationWindowController* sheet = login->registrationSheet();
+    ASSERT_TRUE(sheet);
+    ASSERT_TRUE(waitFor([&] { return sheet->isVisible(); }));
+    QTest::keyClicks(child<QLineEdit>(sheet, "NameTextField"), QStringLiteral("Ann Example"));
+    QTest::keyClicks(child<QLineEdit>(sheet, "EmailTextField"), QStringLiteral("ann@example.org"));
+    QTest::keyClicks(child<QLineEdit>(sheet, "PhoneTextField"), QStringLiteral("+977 1 4000000"));
+    child<QComboBox>(sheet, "CountryComboBox")->setCurrentIndex(3);
+    QTest::mouseClick(child<QPushButton>(sheet, "submitButton"), Qt::LeftButton);
+    ASSERT_FALSE(child<QPushButton>(sheet, "submitButton")->isEnabled()) << "waiting for the server";
+    ASSERT_TRUE(waitFor([&] { return !alertsOn(login).isEmpty(); }, 15000));
+    EXPECT_EQ(alertsOn(login).front()->informativeText().toStdString(),
+              tc::fillPositional(context->text("20404").toStdString(),
+                                 {"127.0.0.1", std::to_string(ports.stream)}));
+    EXPECT_TRUE(child<QPushButton>(sheet, "submitButton")->isEnabled()) << "the sheet no longer waits";
+    EXPECT_TRUE(sheet->isVisible());
 }
 
 TEST_F(LoginWindowTest, ADemoRegistrationFillsTheFormAndThatUserSignsIn) {
