@@ -89,8 +89,6 @@ std::string now() {
     return wire::nowText();
 }
 
-constexpr std::string_view kElsewhereText = "Your user name has signed in from another location.";
-
 } // namespace
 
 TestServer::TestServer(Market market)
@@ -669,15 +667,16 @@ void TestServer::handleLogin(Client& client, const FieldMap& fields) {
         return;
     }
 
-    // One session per user: an earlier one hears that it was replaced.
+    // One session per user: an earlier one hears that it was replaced, and from which address (the
+    // client words the rest).
+    const std::string newAddress = valueOr(fields, tag::kDeviceAddress);
     for (auto& other : clients_) {
         if (other.get() == &client || other->fd < 0 || !other->signedIn || other->user != userName)
             continue;
         updateStats([](ServerStats& s) { ++s.loggedOutElsewhere; });
         sendSealed(*other,
-                   frameFields({typeField(msg::kLoggedInElsewhere),
-                                {tag::kNotice, std::string(kElsewhereText)},
-                                {tag::kTime, now()}}),
+                   frameFields(
+                       {typeField(msg::kLoggedInElsewhere), {tag::kNotice, newAddress}, {tag::kTime, now()}}),
                    other->sessionKey);
         other->signedIn = false;
     }
