@@ -39,6 +39,10 @@ TEST(MarketFile, DefaultMarketHoldsWhatTheSimulationNeeds) {
     const auto* usdjpy = m.findInstrument("USDJPY");
     ASSERT_NE(usdjpy, nullptr);
     EXPECT_EQ(usdjpy->price, 151200);
+    // Every pending order has a time in force; without one a grid could only call it unknown.
+    ASSERT_FALSE(m.orders.empty());
+    for (const auto& o : m.orders)
+        EXPECT_NE(o.timeInForce, 0) << o.pendingOrderId;
 }
 
 const char* kSmall =
