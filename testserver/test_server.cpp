@@ -612,8 +612,8 @@ bool TestServer::sendLoginReply(Client& client, const std::string& framed) {
 void TestServer::handleDemoRegistration(Client& client, const FieldMap& fields) {
     auto answer = [&](WireFields reply) {
         reply.insert(reply.begin(), typeField(msg::kDemoRegistrationReply));
-        reply.emplace_back(tag::kRequestId, valueOr(fields, tag::kRequestId, "0"));
-        reply.emplace_back(tag::kTime, now());
+        reply.push_back({tag::kRequestId, valueOr(fields, tag::kRequestId, "0")});
+        reply.push_back({tag::kTime, now()});
         return sendLoginReply(client, frameFields(reply));
     };
     const std::string name = valueOr(fields, tag::kFullName);
