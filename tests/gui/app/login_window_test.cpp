@@ -252,6 +252,7 @@ TEST_F(LoginWindowTest, EachModeShowsItsRememberedUserAndTheBoxTurnedOffForgetsI
     QTest::keyClick(languages->view(), Qt::Key_Return);
     EXPECT_TRUE(waitFor([&] { return !languages->view()->isVisible(); }));
     EXPECT_EQ(defaults->integerForKey(tc::gui::kLanguageKey), 7);
+    EXPECT_EQ(languages->accessibleName(), context->text("90300")); // named in the language chosen
     EXPECT_FALSE(login->isLoggingIn());
     EXPECT_EQ(login->windowTitle(), context->text("0037"));
     EXPECT_FALSE(login->windowTitle().isEmpty());

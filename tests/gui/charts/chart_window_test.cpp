@@ -114,6 +114,14 @@ TEST_F(ChartWindowTest, TheChartButtonOpensAWindowOnTheFirstWatchedInstrumentInO
     ASSERT_TRUE(loaded(chart));
     EXPECT_TRUE(chart.graph().plot("Candlestick Plot"));
     EXPECT_FALSE(window.lowerPaneShown());
+    // The crosshair follows its button's state, however it changed.
+    auto* crosshair = window.findChild<QAbstractButton*>("crosshairButton");
+    ASSERT_TRUE(guitest::accessibleToggle(crosshair));
+    EXPECT_TRUE(chart.crosshairMode());
+    crosshair->setChecked(false);
+    EXPECT_FALSE(chart.crosshairMode());
+    QTest::mouseClick(crosshair, Qt::LeftButton);
+    EXPECT_TRUE(chart.crosshairMode());
     delete main;
 }
 
@@ -459,6 +467,13 @@ TEST_F(HeldPriceChartTest, TheAccountPieFollowsAFillAndKeepsToTheCurrentAccount)
     ASSERT_FALSE(titles().isEmpty());
     EXPECT_EQ(titles().back(), "Avl.Mgn");
     EXPECT_FALSE(pie.showsEmptyText());
+
+    // The segments act on their state: a screen reader's toggle switches the pie as a click does.
+    ASSERT_TRUE(guitest::accessibleToggle(pie.findChild<QAbstractButton*>("profitLossSegment")));
+    EXPECT_TRUE(pie.isProfitLossPieChart());
+    EXPECT_EQ(pie.pieChartController().titleLabel().text(), context->text("0168"));
+    pie.findChild<QAbstractButton*>("marginSegment")->setChecked(true);
+    EXPECT_FALSE(pie.isProfitLossPieChart());
 }
 
 TEST_F(ChartWindowTest, TheAdvancedDetailWindowShowsTheInstrumentsPanesAndChart) {
