@@ -48,9 +48,14 @@ bool SessionOrders::setCurrentAccount(std::int32_t accountId) {
         return false;
     if (session_.selectedAccount != accountId) {
         session_.selectedAccount = accountId;
+        refreshHedgeMargins();
         host_.tablesChanged({interfaces::Table::Accounts});
     }
     return true;
+}
+
+void SessionOrders::refreshHedgeMargins() {
+    host_.model().HedgeMarginCollection = manager_.hedgeMargins();
 }
 
 void SessionOrders::refreshFloatingFigures() {
@@ -72,6 +77,7 @@ void SessionOrders::refreshFloatingFigures() {
             const auto total = totals.find(account->AccountId);
             account->applyFloatingPL(total == totals.end() ? 0.0 : total->second, session_);
         }
+    refreshHedgeMargins();
     // Only the positions' figures moved: the grids refresh their live cells, not every cell.
     host_.tablesChanged({interfaces::Table::OpenPositionFigures, interfaces::Table::Accounts});
 }

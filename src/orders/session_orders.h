@@ -40,8 +40,12 @@ public:
 
     // The once-a-second refresh while signed in: every displayed open position's floating P/L at the
     // live quote converted into its account currency, then every account's floating total, equity
-    // and available margin from them; announced as a change of the open-position and account tables.
+    // and available margin from them, then the current account's hedge margins; announced as a
+    // change of the open-position and account tables.
     void refreshFloatingFigures();
+    // HedgeMarginCollection made afresh for the current account's open positions (also at each
+    // change of the current account).
+    void refreshHedgeMargins();
 
     // OrderSide.
     void executionReport(const ExecutionReport& report) override;
