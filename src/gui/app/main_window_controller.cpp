@@ -85,6 +85,13 @@ QString summaryValue(const QString& value) {
     return QStringLiteral(": ") + value;
 }
 
+// The trade menu's commands on the selected open position.
+std::array<std::pair<QAction*, RowAction>, 3> positionActions(const Ui::MainWindowController& ui) {
+    return {{{ui.actionClosePosition, RowAction::ClosePosition},
+             {ui.actionModifyPosition, RowAction::ModifyBrackets},
+             {ui.actionOffsetPosition, RowAction::OffsetPosition}}};
+}
+
 } // namespace
 
 MainWindowController::MainWindowController(GuiContext& context, IdleSource* idle, QWidget* parent)
@@ -150,18 +157,19 @@ MainWindowController::MainWindowController(GuiContext& context, IdleSource* idle
     connect(&context_.themes(), &ThemeManager::themeChanged, this, [this] { update(); });
 
     connect(ui_->actionCloseAll, &QAction::triggered, this, &MainWindowController::closeAllButtonClicked);
-    // The trade menu's position commands act on the open position selected in its grid.
-    for (const auto& [action, row] : {std::pair{ui_->actionClosePosition, RowAction::ClosePosition},
-                                      std::pair{ui_->actionModifyPosition, RowAction::ModifyBrackets},
-                                      std::pair{ui_->actionOffsetPosition, RowAction::OffsetPosition}})
+    // The trade menu's position commands act on the open position selected in its grid (not the
+    // focused row), and are offered only as that row's own menu would offer them.
+    for (const auto& [action, row] : positionActions(*ui_))
         connect(action, &QAction::triggered, this, [this, row = row] {
             GridPane* pane = gridPane(Grid::OpenPositions);
-            const std::string id =
-                pane ? pane->table().currentIndex().data(GridModel::IdRole).toString().toStdString() : "";
-            // As the row's own menu would: only what the position's settings offer.
+            const std::string id = pane ? pane->selectedId() : std::string();
             if (!id.empty() && pane->offers(row, id))
                 pane->runAction(row, id);
         });
+    if (GridPane* pane = gridPane(Grid::OpenPositions))
+        connect(pane, &GridPane::selectionChanged, this, &MainWindowController::updatePositionActions);
+    connect(ui_->tradeMenu, &QMenu::aboutToShow, this, &MainWindowController::updatePositionActions);
+    connect(&session, &ClientModel::tablesChanged, this, &MainWindowController::updatePositionActions);
     connect(ui_->actionSettings, &QAction::triggered, this, &MainWindowController::SettingsButtonClicked);
     connect(ui_->actionChangePassword, &QAction::triggered, this,
             &MainWindowController::ChangePasswordClicked);
@@ -190,6 +198,7 @@ MainWindowController::MainWindowController(GuiContext& context, IdleSource* idle
 
     bindLanguage(this, context_.language(), [this] { updateLanguageStrings(); });
     updateAccountActions();
+    updatePositionActions();
     getAccountDetails();
     changeNetworkStatusimage(session.client().networkSpeed());
     loadAccountDetails();
@@ -572,6 +581,13 @@ void MainWindowController::updateAccountActions() {
     ui_->actionAccessRights->setEnabled(access);
     if (settings_)
         settings_->setAccountCapabilities(password, access);
+}
+
+void MainWindowController::updatePositionActions() {
+    const GridPane* pane = gridPane(Grid::OpenPositions);
+    const std::string id = pane ? pane->selectedId() : std::string();
+    for (const auto& [action, row] : positionActions(*ui_))
+        action->setEnabled(!id.empty() && pane->offers(row, id));
 }
 
 void MainWindowController::ChangePasswordClicked() {

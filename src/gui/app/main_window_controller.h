@@ -160,6 +160,8 @@ private:
     void updateLockAction();
     // The password and account-access actions follow what the signed-in user may do.
     void updateAccountActions();
+    // Close, modify and offset: enabled when the selected open position offers them.
+    void updatePositionActions();
     void addCharts();
     void saveChartSlots();
 

@@ -24,6 +24,7 @@
 #include <QDateEdit>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
@@ -183,6 +184,10 @@ GridPane::GridPane(GuiContext& context, Grid grid, const ColumnSwitches& switche
 
     table_->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(table_, &QWidget::customContextMenuRequested, this, &GridPane::showRowMenu);
+    connect(table_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &GridPane::selectionChanged);
+    connect(&table_->proxy(), &QAbstractItemModel::rowsRemoved, this, &GridPane::selectionChanged);
+    connect(&table_->proxy(), &QAbstractItemModel::modelReset, this, &GridPane::selectionChanged);
     // Clicks on the header reach neither signal.
     connect(table_, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex& index) {
         const std::string id = idAt(index);
@@ -514,6 +519,11 @@ void GridPane::runAction(RowAction action, const std::string& id) {
     case RowAction::OpenTicket:
         return;
     }
+}
+
+std::string GridPane::selectedId() const {
+    const QModelIndexList rows = table_->selectionModel()->selectedRows();
+    return rows.size() == 1 ? idAt(rows.front()) : std::string();
 }
 
 void GridPane::showRowMenu(const QPoint& at) {

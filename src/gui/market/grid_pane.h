@@ -58,6 +58,9 @@ public:
     bool offers(RowAction action, const std::string& id) const;
     // What the menu's action does: its sheet opens on the pane's window for the record.
     void runAction(RowAction action, const std::string& id);
+    // The record of the one selected row; empty when no row, or more than one, is selected. The
+    // current (focused) row may be another one: keyboard moves with Ctrl leave the selection.
+    std::string selectedId() const;
 
     // The open positions' totals: caption and value texts by the caption's key ("0027", "0319",
     // "0275", "0128", "0432"); empty for other grids.
@@ -76,6 +79,8 @@ public:
 Q_SIGNALS:
     // A double click on a row (not on the header): the row's record id.
     void rowDoubleClicked(tc::gui::Grid grid, const QString& id);
+    // The selected rows changed, or rows came or went.
+    void selectionChanged();
     // The accounts grid: a row clicked makes its account the current one.
     void accountChosen(std::int32_t accountId);
     // The accounts grid's request buttons.

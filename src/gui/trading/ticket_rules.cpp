@@ -295,11 +295,10 @@ std::string stepPrice(std::string_view fieldText, double tickSize, std::int32_t 
 std::string confirmationBody(const ConfirmationTexts& texts, std::string_view quantity, double contractSize,
                              std::string_view code, std::optional<std::string_view> takeProfit,
                              std::optional<std::string_view> stopLoss) {
-    // Single precision, as the order is worded to the user.
-    const float lots = static_cast<float>(fieldDecimal(quantity).value_or(platform::Decimal()).toDouble());
-    const float value = lots * static_cast<float>(contractSize);
+    const platform::Decimal lots = fieldDecimal(quantity).value_or(platform::Decimal());
+    const double units = lots.toDouble() * contractSize;
     std::string body =
-        fmt::format("{} {} ({:.0f}) {} @ {}\n\n", texts.side, quantity, value, code, texts.atMarket);
+        fmt::format("{} {} ({:.0f}) {} @ {}\n\n", texts.side, lots.toString(), units, code, texts.atMarket);
     if (takeProfit)
         body += fmt::format("{} @ {}\n\n", texts.takeProfit, *takeProfit);
     if (stopLoss)

@@ -145,6 +145,8 @@ inline constexpr std::string_view kTicketAlertTitleKey = "10980";
 
 // The confirmation's text: "<side> <quantity> (<quantity x contract size>) <code> @ <market>", then
 // a line for the take profit and the stop loss when they are on, each followed by a blank line.
+// The quantity is written as the number the order carries ("0531.50" reads "531.5"), and the units
+// are worked from that number as the ticket's contract value is.
 struct ConfirmationTexts {
     std::string side;       // the text of "0009" or "0010"
     std::string atMarket;   // the text of "0068"

@@ -921,6 +921,20 @@ void TradeTicketWindowController::showRefusal(const interfaces::OrderResult& res
         {context_.text(kTicketAlertTitleKey), text, AlertSpec::Warning, {}, QStringLiteral("ticketRefusal")});
 }
 
+interfaces::OrderTicket TradeTicketWindowController::ticketFor(Side side, bool simple) const {
+    interfaces::OrderTicket t = currentTicket();
+    t.side = side;
+    if (simple) {
+        // Simple mode sends at the market, without brackets or a deviation.
+        t.kind = OrderKind::Market;
+        t.price.reset();
+        t.takeProfit.reset();
+        t.stopLoss.reset();
+        t.deviation.reset();
+    }
+    return t;
+}
+
 bool TradeTicketWindowController::validate(Side side, bool placeButton) {
     ClientModel* model = session();
     if (!model)
@@ -939,15 +953,10 @@ bool TradeTicketWindowController::validate(Side side, bool placeButton) {
         }
     }
     interfaces::Orders& orders = model->client().orders();
-    interfaces::OrderTicket t = currentTicket();
-    t.side = side;
-    if (!placeButton) {
-        t.kind = OrderKind::Market;
-        t.price.reset();
-    }
+    interfaces::OrderTicket t = ticketFor(side, !placeButton);
+    // The order rules' checks run before the confirmation, so that nothing they would refuse is
+    // confirmed first.
     if (!toggleMultiTrade_) {
-        if (!placeButton)
-            return true; // the order rules check it as it goes out
         const auto result = orders.checkOrder(t);
         if (!result.sent()) {
             showRefusal(result);
@@ -971,31 +980,31 @@ bool TradeTicketWindowController::validate(Side side, bool placeButton) {
     return true;
 }
 
+platform::Decimal TradeTicketWindowController::orderQuantity(Side side, bool simple) const {
+    return toggleMultiTrade_ ? tickedTotal(multiModel_->rows()) : ticketFor(side, simple).quantity;
+}
+
 void TradeTicketWindowController::sideButtonClicked(Side side) {
     if (!validate(side, false))
         return;
     selectSide(side);
-    const QString quantity = toggleMultiTrade_ ? qs(tickedTotal(multiModel_->rows()).toString())
-                                               : ui_->QuantityComboBox->currentText();
     if (context_.guiObjects().dontShowOrderConfirmation())
         sendPlaceorderObjects(side, true);
     else
-        orderConfirmation(side, quantity);
+        orderConfirmation(side, orderQuantity(side, true));
 }
 
 void TradeTicketWindowController::placeOrderButtonClicked() {
     if (!validate(side_, true))
         return;
     if (kind_ == OrderKind::Market && !context_.guiObjects().dontShowOrderConfirmation()) {
-        const QString quantity = toggleMultiTrade_ ? qs(tickedTotal(multiModel_->rows()).toString())
-                                                   : ui_->QuantityComboBox->currentText();
-        orderConfirmation(side_, quantity);
+        orderConfirmation(side_, orderQuantity(side_, false));
         return;
     }
     sendPlaceorderObjects(side_, false);
 }
 
-void TradeTicketWindowController::orderConfirmation(Side side, const QString& quantity) {
+void TradeTicketWindowController::orderConfirmation(Side side, const platform::Decimal& quantity) {
     if (confirmation_ && confirmation_->isVisible())
         return; // one sheet at a time
     const ItemDetails* instrument = item();
@@ -1012,7 +1021,7 @@ void TradeTicketWindowController::orderConfirmation(Side side, const QString& qu
     const auto takeProfit = optional(ui_->TakeProfitCheckBox, ui_->TakeProfitPriceTextField);
     const auto stopLoss = optional(ui_->StopLossCheckBox, ui_->StopLossPriceTextField);
     const std::string body =
-        confirmationBody(texts, quantity.toStdString(), instrument ? instrument->ContractSize : 0, itemCode_,
+        confirmationBody(texts, quantity.toString(), instrument ? instrument->ContractSize : 0, itemCode_,
                          takeProfit ? std::optional<std::string_view>(*takeProfit) : std::nullopt,
                          stopLoss ? std::optional<std::string_view>(*stopLoss) : std::nullopt);
 
@@ -1053,15 +1062,7 @@ void TradeTicketWindowController::sendPlaceorderObjects(Side side, bool simple) 
     ClientModel* model = session();
     if (!model)
         return;
-    interfaces::OrderTicket t = currentTicket();
-    t.side = side;
-    if (simple) {
-        t.kind = OrderKind::Market;
-        t.price.reset();
-        t.takeProfit.reset();
-        t.stopLoss.reset();
-        t.deviation.reset();
-    }
+    const interfaces::OrderTicket t = ticketFor(side, simple);
     interfaces::Orders& orders = model->client().orders();
     const interfaces::OrderResult result =
         toggleMultiTrade_ ? orders.placeMultiAccountOrder(t, tickedAccounts(multiModel_->rows()))

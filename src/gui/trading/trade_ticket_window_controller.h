@@ -139,8 +139,12 @@ private:
     void sideButtonClicked(interfaces::Side side);
     void placeOrderButtonClicked();
     // The ticket's own checks and the order rules' per order (or per ticked row); false after an alert.
+    // The order as it goes out: simple mode's at the market, without brackets or a deviation.
+    interfaces::OrderTicket ticketFor(interfaces::Side side, bool simple) const;
+    // The lots ordered: the quantity field's number, or the ticked rows' total.
+    platform::Decimal orderQuantity(interfaces::Side side, bool simple) const;
     bool validate(interfaces::Side side, bool placeButton);
-    void orderConfirmation(interfaces::Side side, const QString& quantity);
+    void orderConfirmation(interfaces::Side side, const platform::Decimal& quantity);
     void sendPlaceorderObjects(interfaces::Side side, bool simple);
     void showRefusal(const interfaces::OrderResult& result);
     void alert(std::string_view key);

@@ -2,8 +2,10 @@
 // window's grids as a user would: close in part and in full, modify brackets and a pending order,
 // cancel, offset (refusals, a server rejection, done), and close-all with one refused position.
 #include "gui/app/common_alert.h"
+#include "gui/app/in_app_notification_center.h"
 #include "gui/app/language.h"
 #include "gui/app/main_window_controller.h"
+#include "gui/app/sound_notification.h"
 #include "gui/controls/grid_table.h"
 #include "gui/market/grid_pane.h"
 #include "gui/models/grid_model.h"
@@ -24,6 +26,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QStackedWidget>
 #include <QTableWidget>
 #include <QToolButton>
@@ -158,6 +161,93 @@ TEST_F(PositionDialogsTest, CloseInPartThenInFullAndTheLimitCountsPendingCloses)
     EXPECT_FALSE(sheet->isVisible());
     ASSERT_TRUE(waitFor([&] { return !serverPosition(300001); }));
     ASSERT_TRUE(waitFor([&] { return !record(DialogRecord::OpenPosition, "300001"); }));
+}
+
+TEST_F(PositionDialogsTest, TheTradeMenuActsOnTheSelectedPositionNotTheFocusedOne) {
+    auto* close = window->findChild<QAction*>(QStringLiteral("actionClosePosition"));
+    auto* modify = window->findChild<QAction*>(QStringLiteral("actionModifyPosition"));
+    auto* offset = window->findChild<QAction*>(QStringLiteral("actionOffsetPosition"));
+    ASSERT_TRUE(close && modify && offset);
+    // Nothing selected: nothing to act on.
+    GridTable& table = open->table();
+    const auto selected = [&] {
+        QStringList ids;
+        for (const QModelIndex& row : table.selectionModel()->selectedRows())
+            ids << row.data(GridModel::IdRole).toString();
+        return ids;
+    };
+    table.clearSelection();
+    EXPECT_FALSE(close->isEnabled());
+    EXPECT_FALSE(modify->isEnabled());
+    EXPECT_FALSE(offset->isEnabled());
+
+    // A click on 300001 (on its id, not its price), then Ctrl+End: the focus goes to the last row,
+    // the selection stays.
+    const GridModel& model = open->gridModel();
+    const QModelIndex clicked = table.proxy().mapFromSource(model.index(model.rowOf("300001"), 0));
+    ASSERT_TRUE(waitFor([&] { return table.visualRect(clicked).isValid(); }));
+    QTest::mouseClick(table.viewport(), Qt::LeftButton, {}, table.visualRect(clicked).center());
+    ASSERT_EQ(selected(), QStringList{"300001"});
+    EXPECT_TRUE(close->isEnabled());
+    EXPECT_TRUE(modify->isEnabled());
+    EXPECT_TRUE(offset->isEnabled()); // 300901 is its opposite
+    QTest::keyClick(&table, Qt::Key_End, Qt::ControlModifier);
+    ASSERT_EQ(table.currentIndex().row(), table.model()->rowCount() - 1);
+    ASSERT_NE(table.currentIndex().data(GridModel::IdRole).toString(), "300001");
+    EXPECT_EQ(selected(), QStringList{"300001"});
+
+    close->trigger();
+    auto* sheet = window->findChild<ClosendCancelPositionWindowController*>();
+    ASSERT_TRUE(sheet && waitFor([&] { return sheet->isVisible(); }));
+    EXPECT_EQ(sheet->record(), "300001");
+    sheet->reject();
+    ASSERT_TRUE(waitFor([&] { return !sheet->isVisible(); }));
+
+    // 300002 has no opposite position: no offset for it.
+    const QModelIndex other = table.proxy().mapFromSource(model.index(model.rowOf("300002"), 0));
+    QTest::mouseClick(table.viewport(), Qt::LeftButton, {}, table.visualRect(other).center());
+    ASSERT_EQ(selected(), QStringList{"300002"});
+    EXPECT_TRUE(close->isEnabled());
+    EXPECT_FALSE(offset->isEnabled());
+    // Two rows selected name no one position.
+    QTest::mouseClick(table.viewport(), Qt::LeftButton, Qt::ControlModifier,
+                      table.visualRect(clicked).center());
+    EXPECT_EQ(selected().size(), 2);
+    EXPECT_FALSE(close->isEnabled());
+}
+
+TEST_F(PositionDialogsTest, AClosedPositionIsAnnouncedWithTheSettlementBannerAndItsSound) {
+    QSignalSpy sounds(&context->sounds(), &SoundNotification::soundRequested);
+    open->runAction(RowAction::ClosePosition, "300002");
+    auto* sheet = window->findChild<ClosendCancelPositionWindowController*>();
+    ASSERT_TRUE(sheet && waitFor([&] { return sheet->isVisible(); }));
+    QTest::mouseClick(find<QPushButton>(sheet, "CloseandCancelButton"), Qt::LeftButton);
+    EXPECT_FALSE(sheet->isVisible());
+
+    std::shared_ptr<const tc::Order> settled;
+    ASSERT_TRUE(waitFor([&] {
+        for (const auto& s : session->client().queries().getSettledOrderCollection())
+            if (s->OpenPositionId == "300002")
+                settled = s;
+        return settled != nullptr;
+    }));
+    const std::string expected = "#" + settled->SettlementId + "\n" + context->text("1020").toStdString() +
+                                 " " + settled->ItemCode + " @" + settled->SettledPrice + " ";
+    InAppNotificationBannerController* shown = nullptr;
+    ASSERT_TRUE(waitFor([&] {
+        for (auto* banner : context->banners().banners())
+            if (banner->notification().informativeText == expected)
+                shown = banner;
+        return shown != nullptr;
+    })) << expected;
+    EXPECT_EQ(shown->notification().subtitle, context->text(kValidationTitleKey).toStdString());
+    // On screen, not only made.
+    EXPECT_TRUE(waitFor([&] { return shown->phase() == InAppNotificationBannerController::Phase::Shown; }));
+    EXPECT_TRUE(shown->isVisible());
+    EXPECT_FALSE(settled->SettledPrice.empty());
+    EXPECT_TRUE(
+        sounds.contains(QVariantList{QString::fromUtf8(interfaces::kInAppNotificationDefaultSound.data(),
+                                                       interfaces::kInAppNotificationDefaultSound.size())}));
 }
 
 TEST_F(PositionDialogsTest, ASheetWhoseRecordGoesClosesWithAMessageAndOthersAnswersLeaveItOpen) {

@@ -186,6 +186,11 @@ TEST(TicketConfirmation, TheOrderInWordsWithItsBrackets) {
               "Buy 1 (10) XAUUSD @ Market\n\nTake Profit @ 2050.5\n\nStop Loss @ 1990\n\n");
     EXPECT_EQ(confirmationBody(texts, "0.1", 1, "X", std::nullopt, "5"),
               "Buy 0.1 (0) X @ Market\n\nStop Loss @ 5\n\n");
+    // The quantity as the order carries it, and the units from that same number.
+    EXPECT_EQ(confirmationBody(texts, "01.50", 100000, "EURUSD", std::nullopt, std::nullopt),
+              "Buy 1.5 (150000) EURUSD @ Market\n\n");
+    EXPECT_EQ(confirmationBody(texts, "0531.2399999999999", 100000, "EURUSD", std::nullopt, std::nullopt),
+              "Buy 531.2399999999999 (53124000) EURUSD @ Market\n\n");
 }
 
 } // namespace

@@ -211,6 +211,42 @@ TEST_F(TradeTicketTest, SimpleModePlacesAMarketOrderThroughTheConfirmationAndSta
     EXPECT_TRUE(waitFor([&] { return positions(account) >= before + 2; }));
 }
 
+TEST_F(TradeTicketTest, SimpleModeRefusesWhatTheRulesWouldBeforeAnyConfirmation) {
+    open();
+    const std::int32_t account = ticket->accountId();
+    ASSERT_EQ(account, 20001); // the Standard group: 0.01 to 50 lots in steps of 0.01
+    QSignalSpy sent(ticket.data(), &TradeTicketWindowController::orderSent);
+    const std::pair<const char*, const char*> refused[] = {{"0", "1003"}, {"51", "1023"}, {"0.015", "1034"}};
+    for (const auto& [quantity, key] : refused) {
+        setQuantity(QString::fromLatin1(quantity));
+        QTest::mouseClick(child<QPushButton>("buyButton"), Qt::LeftButton);
+        EXPECT_FALSE(ticket->confirmationSheet() && ticket->confirmationSheet()->isVisible()) << quantity;
+        ASSERT_TRUE(refusal()) << quantity;
+        EXPECT_TRUE(
+            refusal()->informativeText().startsWith(context->text(key).section(QLatin1Char('{'), 0, 0)))
+            << quantity << ": " << refusal()->informativeText().toStdString();
+        refusal()->close();
+    }
+    EXPECT_EQ(sent.count(), 0);
+
+    // A quantity it takes is confirmed as the number the order carries, its units worked from it as
+    // the ticket's contract value is.
+    setQuantity("01.50");
+    QTest::mouseClick(child<QPushButton>("sellButton"), Qt::LeftButton);
+    QMessageBox* sheet = ticket->confirmationSheet();
+    ASSERT_TRUE(sheet && sheet->isVisible());
+    const double contract =
+        session->client().model().ItemCollection.get(ticket->itemCode())->get()->ContractSize;
+    EXPECT_TRUE(child<QLabel>("QuantityDescriptionTextField")
+                    ->text()
+                    .endsWith(QString::number(1.5 * contract, 'f', 2)));
+    EXPECT_TRUE(sheet->informativeText().startsWith(
+        context->text("0010") + QStringLiteral(" 1.5 (%1) ").arg(QString::number(1.5 * contract, 'f', 0))))
+        << sheet->informativeText().toStdString();
+    sheet->findChild<QPushButton*>("cancelButton")->click();
+    EXPECT_EQ(sent.count(), 0);
+}
+
 TEST_F(TradeTicketTest, AdvancedModeSendsALimitOrderAtOnceAndShowsRefusalsOnTheTicket) {
     open();
     ticket->setMode(TradeTicketWindowController::kAdvancedMode);
