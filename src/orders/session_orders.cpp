@@ -54,6 +54,11 @@ bool SessionOrders::setCurrentAccount(std::int32_t accountId) {
     return true;
 }
 
+void SessionOrders::tablesAboutToBeAnnounced(interfaces::TableSet tables) {
+    if (tables.contains(interfaces::Table::OpenPositions) || tables.contains(interfaces::Table::Accounts))
+        refreshHedgeMargins();
+}
+
 void SessionOrders::refreshHedgeMargins() {
     host_.model().HedgeMarginCollection = manager_.hedgeMargins();
 }
@@ -77,7 +82,6 @@ void SessionOrders::refreshFloatingFigures() {
             const auto total = totals.find(account->AccountId);
             account->applyFloatingPL(total == totals.end() ? 0.0 : total->second, session_);
         }
-    refreshHedgeMargins();
     // Only the positions' figures moved: the grids refresh their live cells, not every cell.
     host_.tablesChanged({interfaces::Table::OpenPositionFigures, interfaces::Table::Accounts});
 }

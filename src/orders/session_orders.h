@@ -40,11 +40,11 @@ public:
 
     // The once-a-second refresh while signed in: every displayed open position's floating P/L at the
     // live quote converted into its account currency, then every account's floating total, equity
-    // and available margin from them, then the current account's hedge margins; announced as a
-    // change of the open-position and account tables.
+    // and available margin from them; announced as a change of the open-position and account tables.
     void refreshFloatingFigures();
-    // HedgeMarginCollection made afresh for the current account's open positions (also at each
-    // change of the current account).
+    // HedgeMarginCollection made afresh for the current account's open positions: before every
+    // announced change of the open positions or accounts, and at once when the current account
+    // changes.
     void refreshHedgeMargins();
 
     // OrderSide.
@@ -55,6 +55,8 @@ public:
     }
     // The refresh runs while signed in.
     void loginPhaseChanged(LoginPhase phase) override;
+    // A change of the open positions or accounts makes the hedge margins afresh before it is told.
+    void tablesAboutToBeAnnounced(interfaces::TableSet tables) override;
 
 private:
     OrderHost& host_;

@@ -853,10 +853,20 @@ TEST_F(OrderFlowTest, TheCurrentAccountsHedgeMarginsFollowItsPositions) {
     // Seeded: 1.5 EURUSD bought and 0.2 XAUUSD sold; the group holds 1 per lot, net lots only.
     ASSERT_TRUE(until([&] { return figure("EURUSD#1") == "1.50"; })) << figure("EURUSD#1");
     EXPECT_EQ(figure("XAUUSD#1"), "0.20");
+    // What a subscriber reads when the fill is announced is already the new figure.
+    std::vector<std::string> announced;
+    auto tables = client(s).handleTablesChanged([&](interfaces::TableSet t) {
+        for (const auto& p : lists(s).OpenOrderCollection)
+            if (t.contains(interfaces::Table::OpenPositions) && p->ItemCode == "EURUSD" &&
+                p->tradingMode == 1)
+                return announced.push_back(figure("EURUSD#1"));
+    });
     alignQuote(s, "EURUSD");
     ASSERT_FALSE(openPosition(s, "EURUSD", 20001, false, "0.5").empty());
     // 1.5 bought and 0.5 sold hold the margin of one lot, not of two.
-    EXPECT_TRUE(until([&] { return figure("EURUSD#1") == "1.00"; })) << figure("EURUSD#1");
+    ASSERT_TRUE(until([&] { return !announced.empty(); }));
+    EXPECT_EQ(announced.front(), "1.00");
+    tables.reset();
     // An instrument no longer held leaves no figure behind.
     alignQuote(s, "XAUUSD");
     ASSERT_TRUE(sent(client(s).orders().closePosition("300002", dec("0.2"))));
