@@ -203,24 +203,125 @@ std::vector<std::string> recordFields(std::string_view record) {
     }
 }
 
+double amountOf(const std::string& text) {
+    return std::strtod(text.c_str(), nullptr);
+}
+
+// Two decimals, never "-0.00".
+std::string money(double value) {
+    return fmt::format("{:.2f}", std::abs(value) < 0.005 ? 0.0 : value);
+}
+
+// A money movement of a statement: its transaction sub-type, credit and debit.
+struct Movement {
+    std::int64_t sub = 0;
+    double credit = 0;
+    double debit = 0;
+    int type = 3; // 1 deposit, 2 withdrawal, 3 any other
+};
+
+// The sub-types the account summary counts (3, 0 and 20 on it never enter a figure). Of 4, 5, 6,
+// 7, 8, 9, 15 and 16 it reads the first row only, so a statement carries one row of each: the
+// period's total.
+bool counted(std::int64_t sub) {
+    return sub >= 1 && sub <= 19 && sub != 3;
+}
+bool totalled(std::int64_t sub) {
+    return sub == 4 || sub == 5 || sub == 6 || sub == 7 || sub == 8 || sub == 9 || sub == 15 || sub == 16;
+}
+
+// The account's money movements dated within `within`: its transactions; its settlements, as settled
+// profit (8) or loss (7) and the commission they paid (4); the commission its open positions paid
+// when they opened.
+template <typename Within>
+std::vector<Movement> movementsOf(const Books& books, const std::vector<FinancialTransaction>& transactions,
+                                  int account, Within within) {
+    std::vector<Movement> out;
+    const auto commission = [&](const std::string& paid) {
+        if (const double amount = amountOf(paid); amount != 0)
+            out.push_back({4, 0, amount, 3});
+    };
+    for (const auto& t : transactions)
+        if (t.account == account && counted(t.subId) && within(t.date))
+            out.push_back({t.subId, amountOf(t.credit), amountOf(t.debit), t.type});
+    for (const auto& s : books.settlements) {
+        if (s.accountId != account || !within(s.settledAt))
+            continue;
+        const double pl = amountOf(s.pl);
+        out.push_back(pl < 0 ? Movement{7, 0, -pl, 3} : Movement{8, pl, 0, 3});
+        commission(s.commission);
+    }
+    for (const auto& p : books.positions)
+        if (p.accountId == account && within(p.openedAt))
+            commission(p.commission);
+    return out;
+}
+
+double sumOf(const std::vector<Movement>& movements) {
+    double sum = 0;
+    for (const auto& m : movements)
+        sum += m.credit - m.debit;
+    return sum;
+}
+
+// The rows of "Table4": each movement of a summed sub-type, one total of each totalled sub-type (in
+// the place of its first movement).
+std::vector<Movement> transactionRows(const std::vector<Movement>& movements) {
+    std::vector<Movement> rows;
+    for (const auto& m : movements) {
+        const auto same =
+            std::find_if(rows.begin(), rows.end(), [&](const Movement& r) { return r.sub == m.sub; });
+        if (totalled(m.sub) && same != rows.end()) {
+            same->credit += m.credit;
+            same->debit += m.debit;
+        } else {
+            rows.push_back(m);
+        }
+    }
+    return rows;
+}
+
 // The statement of one account over one period: the data set of tables the statement reader takes
 // ("Table" the account at the start and the end, "Table1" to "Table6" positions, orders,
-// settlements, transactions, instruments and closing prices).
+// settlements, transactions, instruments and closing prices). The closing prices are the quotes of
+// the moment (the market file's when there is no price book). The account's figures at the end agree
+// with what the statement lists: the balance then (today's less what moved it since), the floating
+// result and storage of the listed positions, equity (balance, the whole floating result and
+// storage, as the login's groups count it), the margin the listed lots hold at the group's amount
+// per lot and the rest as available. The opening balance is the closing one less the period's
+// movements, so the summary adds up.
 std::string statementDocument(const Market& market, const AccountBook& book, const Account& account,
-                              const Period& period, const std::vector<FinancialTransaction>& transactions) {
-    std::string xml = "<NewDataSet>";
-    for (const std::string& date : {period.from, period.to}) {
-        XmlRow row("Table");
-        row.col("TAHId", date == period.from ? 1 : 2).col("TAHDate", xmlDate(date));
-        row.col("TAHEntryDateTime", xmlDate(date)).col("AccountId", account.id);
-        row.col("AccountName", account.name).col("TradingEnabled", "true").col("Enabled", "true");
-        row.col("GroupId", std::to_string(account.group)).col("OpeningBalanceOfDay", account.balance);
-        row.col("Balance", account.balance).col("Equity", account.balance);
-        row.col("AvailableMargin", account.balance).col("UsedMargin", "0").col("UnrealisedPL", "0");
-        row.col("CurrencyID", account.currency).col("TradingStatusId", account.tradingStatus);
-        xml += row.str();
-    }
+                              const Period& period, const std::vector<FinancialTransaction>& transactions,
+                              const PriceBook* prices) {
+    const auto closingQuote = [&](const Instrument& i) {
+        if (prices)
+            if (const std::size_t index = prices->indexOf(i.code); index < prices->size()) {
+                const Quote q = prices->quote(index);
+                return std::pair{q.bid, q.ask};
+            }
+        return std::pair{i.price, i.price + i.spread};
+    };
+    const auto group = std::find_if(market.groups.begin(), market.groups.end(),
+                                    [&](const Group& g) { return g.id == account.group; });
+    const double marginPerLot = group == market.groups.end() ? 0.0 : amountOf(group->margin);
+
+    std::string positions;
+    std::string orders;
+    std::string settlements;
+    double floating = 0;
+    double storage = 0;
+    double lots = 0;
+    double closingBalance = 0;
+    std::vector<Movement> moved;
     book.with([&](const Books& b) {
+        const auto balance = b.balances.find(account.id);
+        const double today = amountOf(balance == b.balances.end() ? account.balance : balance->second);
+        const auto later =
+            movementsOf(b, transactions, account.id, [&](std::string_view date) { return date > period.to; });
+        closingBalance = today - sumOf(later);
+        moved = movementsOf(b, transactions, account.id,
+                            [&](std::string_view date) { return period.contains(date); });
+
         for (const auto& p : b.positions) {
             if (p.accountId != account.id || p.openedAt > period.to)
                 continue;
@@ -231,19 +332,21 @@ std::string statementDocument(const Market& market, const AccountBook& book, con
             row.col("PositionQty", p.qty).col("OrderPrice", p.openPrice).col("CommisionPaid", p.commission);
             row.col("PositionDate", xmlDate(p.openedAt)).col("DeliveryModeId", p.deliveryMode);
             row.col("AccumulatingStorage", p.storage);
-            // Floating at the statement's closing prices (Table6): a buy closes at the bid, a sell
-            // at the ask; in the quote currency, like every profit of this server.
+            // Floating at the closing prices (Table6): a buy closes at the bid, a sell at the ask;
+            // in the quote currency, like every profit of this server.
             for (const auto& i : market.instruments) {
                 if (i.id != p.instrumentId)
                     continue;
-                const double scale = std::pow(10.0, i.decimals);
-                const double close = static_cast<double>(p.isBuy ? i.price : i.price + i.spread) / scale;
-                const double moved = (close - std::strtod(p.openPrice.c_str(), nullptr)) * (p.isBuy ? 1 : -1);
-                row.col("UnrealisedPL",
-                        fmt::format("{:.2f}", moved * std::strtod(p.qty.c_str(), nullptr) *
-                                                  std::strtod(i.contractSize.c_str(), nullptr)));
+                const auto [bid, ask] = closingQuote(i);
+                const double close = static_cast<double>(p.isBuy ? bid : ask) / std::pow(10.0, i.decimals);
+                const double gain = (close - amountOf(p.openPrice)) * (p.isBuy ? 1 : -1);
+                const std::string pl = money(gain * amountOf(p.qty) * amountOf(i.contractSize));
+                row.col("UnrealisedPL", pl);
+                floating += amountOf(pl);
             }
-            xml += row.str();
+            storage += amountOf(p.storage);
+            lots += amountOf(p.qty);
+            positions += row.str();
         }
         for (const auto& o : b.pendingOrders) {
             if (o.accountId != account.id || o.placedAt > period.to)
@@ -258,7 +361,7 @@ std::string statementDocument(const Market& market, const AccountBook& book, con
             row.col("OrderTime", xmlDate(o.placedAt));
             if (o.refPositionId != 0)
                 row.col("RefPosIdOfBracket", o.refPositionId);
-            xml += row.str();
+            orders += row.str();
         }
         for (const auto& s : b.settlements) {
             if (s.accountId != account.id || !period.contains(s.settledAt))
@@ -272,15 +375,41 @@ std::string statementDocument(const Market& market, const AccountBook& book, con
             row.col("OpenPrice", s.openPrice).col("ClosePrice", s.closePrice);
             row.col("OpenDate", xmlDate(s.openedAt)).col("CloseDate", xmlDate(s.closedAt));
             row.col("DeliveryModeId", s.deliveryMode);
-            xml += row.str();
+            settlements += row.str();
         }
     });
-    for (const auto& t : transactions) {
-        if (t.account != account.id || !period.contains(t.date))
-            continue;
+
+    const double openingBalance = closingBalance - sumOf(moved);
+    const double equity = closingBalance + floating + storage;
+    const double used = marginPerLot * lots;
+    std::string xml = "<NewDataSet>";
+    for (const bool start : {true, false}) {
+        const std::string& date = start ? period.from : period.to;
+        const double balance = start ? openingBalance : closingBalance;
+        XmlRow row("Table");
+        row.col("TAHId", start ? 1 : 2).col("TAHDate", xmlDate(date));
+        row.col("TAHEntryDateTime", xmlDate(date)).col("AccountId", account.id);
+        row.col("AccountName", account.name).col("TradingEnabled", "true").col("Enabled", "true");
+        row.col("GroupId", std::to_string(account.group)).col("OpeningBalanceOfDay", money(balance));
+        row.col("Balance", money(balance)).col("CollateralSecurity", "0");
+        if (start) {
+            // Only its balance is read: the summary opens with it.
+            row.col("Equity", money(balance)).col("AvailableMargin", money(balance));
+            row.col("UsedMargin", "0").col("UnrealisedPL", "0").col("AccumulatingStorage", "0");
+        } else {
+            row.col("Equity", money(equity)).col("AvailableMargin", money(equity - used));
+            row.col("UsedMargin", money(used)).col("UnrealisedPL", money(floating));
+            row.col("AccumulatingStorage", money(storage));
+        }
+        row.col("CurrencyID", account.currency).col("TradingStatusId", account.tradingStatus);
+        xml += row.str();
+    }
+    xml += positions + orders + settlements;
+    for (const auto& m : transactionRows(moved)) {
         XmlRow row("Table4");
-        row.col("DrAmount", t.debit).col("CrAmount", t.credit).col("FinancialTransactionTypeId", t.type);
-        row.col("SubFinancialTransactionTypeId", t.subId).col("AccountId", t.account);
+        row.col("DrAmount", money(m.debit)).col("CrAmount", money(m.credit));
+        row.col("FinancialTransactionTypeId", m.type);
+        row.col("SubFinancialTransactionTypeId", m.sub).col("AccountId", account.id);
         xml += row.str();
     }
     for (const auto& i : market.instruments) {
@@ -292,9 +421,10 @@ std::string statementDocument(const Market& market, const AccountBook& book, con
         xml += row.str();
     }
     for (const auto& i : market.instruments) {
+        const auto [bid, ask] = closingQuote(i);
         XmlRow row("Table6");
-        row.col("InstrumentId", i.id).col("Bid", formatScaled(i.price, i.decimals));
-        row.col("Ask", formatScaled(i.price + i.spread, i.decimals));
+        row.col("InstrumentId", i.id).col("Bid", formatScaled(bid, i.decimals));
+        row.col("Ask", formatScaled(ask, i.decimals));
         xml += row.str();
     }
     XmlRow calls("Table7");
@@ -613,7 +743,8 @@ DataReply DataService::answer(const FieldMap& fields) {
         const auto period = request.period();
         if (!account || !period)
             return error();
-        return {statementDocument(market_, book_, *market_.findAccount(*account), *period, transactions),
+        return {statementDocument(market_, book_, *market_.findAccount(*account), *period, transactions,
+                                  prices_.load()),
                 std::nullopt};
     }
     platform::Log::warning("testserver: unknown data-service procedure \"{}\"", procedure);

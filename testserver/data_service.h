@@ -7,7 +7,9 @@
 // malformed dates or records) answers "ERROR".
 #include "account_book.h"
 #include "market.h"
+#include "price_book.h"
 
+#include <atomic>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -43,6 +45,9 @@ public:
     void addTransaction(FinancialTransaction transaction);
     // Answers every request of that procedure with the data service's error from now on.
     void refuseProcedure(std::string procedure);
+    // The quotes a statement closes at (must outlive the service, or be replaced first); without
+    // them, the market file's prices.
+    void setPrices(const PriceBook* prices) { prices_.store(prices); }
 
 private:
     const Market& market_;
@@ -52,6 +57,7 @@ private:
     std::vector<Approval> approvals_;
     std::vector<FinancialTransaction> transactions_;
     std::vector<std::string> refused_;
+    std::atomic<const PriceBook*> prices_{nullptr};
 };
 
 // Fills the book with the market's positions, orders, settlements and cancellations; the seeded

@@ -103,6 +103,37 @@ std::string lower(std::string s) {
 
 } // namespace
 
+HttpResponse rangedResponse(const HttpRequest& request, const std::string& body, const std::string& etag) {
+    HttpResponse r;
+    r.headers = {{"ETag", etag}, {"Accept-Ranges", "bytes"}};
+    std::string range = request.header("range");
+    std::string ifRange = request.header("if-range");
+    std::size_t from = 0;
+    bool partial = range.starts_with("bytes=") && range.back() == '-' && (ifRange.empty() || ifRange == etag);
+    if (partial) {
+        try {
+            from = std::stoul(range.substr(6));
+        } catch (const std::exception&) {
+            partial = false;
+        }
+    }
+    if (!partial) {
+        r.body = body;
+        return r;
+    }
+    if (from >= body.size()) {
+        r.status = 416;
+        r.headers.push_back({"Content-Range", "bytes */" + std::to_string(body.size())});
+        return r;
+    }
+    r.status = 206;
+    r.headers.push_back({"Content-Range", "bytes " + std::to_string(from) + "-" +
+                                              std::to_string(body.size() - 1) + "/" +
+                                              std::to_string(body.size())});
+    r.body = body.substr(from);
+    return r;
+}
+
 HttpServer::HttpServer(Handler handler, int port) : HttpServer(std::move(handler), Tls{}, port) {}
 
 HttpServer::HttpServer(Handler handler, const Tls& tls, int port) : handler_(std::move(handler)) {

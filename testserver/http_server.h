@@ -38,6 +38,10 @@ struct HttpResponse {
     bool close = false;
 };
 
+// The answer to a GET of `body` tagged `etag`: "Range: bytes=N-" (with an If-Range that still matches)
+// gets 206 and the rest, a start past the end 416, anything else 200 and the whole body.
+HttpResponse rangedResponse(const HttpRequest& request, const std::string& body, const std::string& etag);
+
 class HttpServer {
 public:
     using Handler = std::function<HttpResponse(const HttpRequest&)>;

@@ -157,8 +157,10 @@ ServerPorts TestServer::start(const ServerOptions& options) {
     if (running_)
         throw ServerError("server already running");
     options_ = options;
+    dataService_->setPrices(nullptr);
     prices_ = std::make_unique<PriceBook>(market_.instruments, options.seed);
     engine_ = std::make_unique<OrderEngine>(market_, *prices_, book_);
+    dataService_->setPrices(prices_.get());
     productKey_ = options.productKey;
     if (productKey_.empty())
         productKey_ = LoginInputdata().configuredSecurityKey().value_or("");

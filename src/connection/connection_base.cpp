@@ -102,6 +102,7 @@ ConnectError ConnectionBase::connectStream() {
         return ConnectError::PortOutOfRange;
     // A stream that is still connected is left as it is; the socket refuses a second connect.
     connectAttempts_.fetch_add(1);
+    streamReached_.store(false);
     SocketError error;
     if (!socket_->connectToHost(*host, static_cast<std::uint16_t>(port), &error)) {
         platform::Log::warning("stream connect to {}:{} refused: {}", *host, port, error.description);
@@ -345,6 +346,7 @@ void ConnectionBase::socketDidConnectToHost(const std::shared_ptr<StreamSocket>&
     if (!alive())
         return;
     ++streamGeneration_;
+    streamReached_.store(true);
     loginCompleted_.store(false);
     lastMessageAt_ = platform::Clock::currentTime();
     streamDeframer_.reset();
@@ -443,9 +445,13 @@ void ConnectionBase::socketDidDisconnect(const std::shared_ptr<StreamSocket>&,
             return;
     if (registration)
         return;
+    const bool reached = streamReached_.exchange(false);
     isNetworkAvailable_.store(false);
     stopReceiveThreads();
-    owner_.connectionDidLoseStream(error);
+    if (reached)
+        owner_.connectionDidLoseStream(error);
+    else
+        owner_.connectionDidFailToConnect(error);
 }
 
 } // namespace tc

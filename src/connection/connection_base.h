@@ -45,6 +45,11 @@ public:
     virtual void connectionDidConnectStream(bool demoRegistration) = 0;
     // The stream ended without a manual disconnect (on "NewQueue"); called once per loss.
     virtual void connectionDidLoseStream(const std::optional<SocketError>& error) = 0;
+    // The stream never came up: the connect was refused or timed out (on "NewQueue"). Nothing was
+    // lost, the server was not reached; an owner that does not tell the two apart takes it as a loss.
+    virtual void connectionDidFailToConnect(const std::optional<SocketError>& error) {
+        connectionDidLoseStream(error);
+    }
     // The login was not completed within the login time limit of the connect (on "NewQueue"); the
     // stream is still up, the owner ends the login.
     virtual void connectionLoginTimedOut() = 0;
@@ -190,6 +195,8 @@ private:
     std::atomic<int> quietCloses_{0};
     // A demo registration's stream is up: its end is expected.
     std::atomic<bool> registrationStreamUp_{false};
+    // The stream of the latest connect reached its server: its end is a loss, not a failed connect.
+    std::atomic<bool> streamReached_{false};
     // Stream connects started, and the one a manual disconnect last came for: a connect the user
     // cancelled before its callback ran sends no login and its close stays quiet.
     std::atomic<std::uint64_t> connectAttempts_{0};

@@ -3,12 +3,16 @@
 //   tradegui_screens [DIR] [--languages all|FOLDER,...] [SCREEN...]   (DIR defaults to build/screenshots)
 // With --languages, the screens named (the login and the main window when none is) are written once
 // per language, as <screen>-<folder>-dark.png and -light.png (folder: en, fr, zh-Hans, ...).
+//   tradegui_screens --check-layout [--languages FOLDER,...] [SCREEN...]
+// lays every screen (or those named) out at its first-run and its smallest size, in English and
+// Arabic unless --languages names others, and fails on a cut, elided or overlapping control.
 #include "gui/app/gui_context.h"
 #include "gui/app/language.h"
 #include "gui/app/language_list.h"
 #include "gui/app/main_queue_pump.h"
 #include "gui/app/qt_shell.h"
 #include "gui/models/client_model.h"
+#include "gui/screens/screen_layouts.h"
 #include "gui/screens/screen_registry.h"
 #include "market.h"
 #include "model/session_queries.h"
@@ -22,6 +26,7 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
+#include <QTemporaryDir>
 #include <QTextStream>
 #include <QThread>
 
@@ -62,6 +67,7 @@ struct DemoSession {
             position.positionId = 300901;
             position.isBuy = !position.isBuy;
             position.qty = position.initialQty = "0.5";
+            position.commission = "0"; // none paid out of the market file's balance
             market.market->positions.push_back(position);
             position.positionId = 300902;
             position.accountId = 20002; // not the main window's account: its summary stays the demo's
@@ -118,7 +124,11 @@ void useDesktopSizedScreen() {
     const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
     if (!platform.isEmpty() && platform != "offscreen")
         return;
-    const QString config = QDir::temp().filePath(QStringLiteral("tradegui-screens-offscreen.json"));
+    // A folder of this run's own: the layout check runs once per language at the same time.
+    static QTemporaryDir folder(QDir::temp().filePath(QStringLiteral("tradegui-screens-XXXXXX")));
+    if (!folder.isValid())
+        return;
+    const QString config = folder.filePath(QStringLiteral("offscreen.json"));
     QFile file(config);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return;
@@ -172,6 +182,7 @@ int main(int argc, char** argv) {
             break;
         }
     }
+    const bool checkLayout = args.removeAll(QStringLiteral("--check-layout")) > 0;
     std::vector<std::int64_t> languages;
     if (!languagesArg.isEmpty() && !pickLanguages(languagesArg, languages)) {
         std::fprintf(stderr, "tradegui_screens: unknown language in --languages %s (all, or folders: %s)\n",
@@ -183,7 +194,8 @@ int main(int argc, char** argv) {
     // The user's own settings are neither read nor changed, nor the resource files in the data folder:
     // the resources panel downloads into a folder of its own.
     auto defaults = tc::platform::UserDefaults::inMemory();
-    const QString data = QDir::temp().filePath(QStringLiteral("tradegui-screens-data"));
+    QTemporaryDir dataFolder(QDir::temp().filePath(QStringLiteral("tradegui-screens-data-XXXXXX")));
+    const QString data = dataFolder.path();
     qputenv("XDG_DATA_HOME", data.toLocal8Bit());
     tc::gui::MainQueuePump pump;
     tc::gui::GuiContext context(*defaults);
@@ -199,6 +211,13 @@ int main(int argc, char** argv) {
     tc::gui::ScreenRegistry registry;
     tc::gui::registerScreens(registry);
     QTextStream out(stdout);
+    if (checkLayout) {
+        if (languages.empty())
+            pickLanguages(QStringLiteral("en,ar"), languages);
+        const int faults = tc::gui::checkScreenLayouts(context, shell, registry, languages, out, args);
+        out << faults << " layout fault(s)\n";
+        return faults == 0 ? 0 : 1;
+    }
     if (languages.empty()) {
         const int failures = tc::gui::captureScreens(context, shell, registry, dir, out, args.mid(1));
         return failures == 0 ? 0 : 1;

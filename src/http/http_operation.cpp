@@ -408,7 +408,8 @@ bool URLConnectionOperation::didReceiveServerTrustChallenge(std::uint64_t run, c
     if (block) {
         switch (block(AuthenticationChallenge{trust.host(), &trust})) {
         case ChallengeDisposition::UseCredential:
-            return true;
+            // The block cannot vouch for a chain: it is still examined, under the operation's policy.
+            return policy && policy->evaluateServerTrust(trust, trust.host());
         case ChallengeDisposition::PerformDefaultHandling:
             return SecurityPolicy::defaultPolicy()->evaluateServerTrust(trust, trust.host());
         case ChallengeDisposition::CancelChallenge:

@@ -17,8 +17,6 @@ inline constexpr char kOperationDidFinishNotification[] = "com.tradeclient.netwo
 // The body cap of operations and tasks that keep the body in memory (the news feed's documents).
 inline constexpr std::size_t kDefaultMaximumResponseBytes = std::size_t{8} << 20;
 
-enum class ChallengeDisposition { UseCredential = 0, PerformDefaultHandling = 1, CancelChallenge = 2 };
-
 // A server-trust challenge as the owner's challenge callable sees it.
 struct AuthenticationChallenge {
     std::string host;

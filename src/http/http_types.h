@@ -48,6 +48,7 @@ inline constexpr int kCannotConnectToHost = -1004;
 inline constexpr int kNetworkConnectionLost = -1005;
 inline constexpr int kHTTPTooManyRedirects = -1007;
 inline constexpr int kBadServerResponse = -1011;
+inline constexpr int kUserCancelledAuthentication = -1012;
 inline constexpr int kUserAuthenticationRequired = -1013;
 inline constexpr int kCannotDecodeContentData = -1016;
 inline constexpr int kDataLengthExceedsMaximum = -1103;
@@ -55,6 +56,7 @@ inline constexpr int kSecureConnectionFailed = -1200;
 inline constexpr int kServerCertificateUntrusted = -1202;
 inline constexpr int kCannotWriteToFile = -3003;
 inline constexpr int kCannotMoveFile = -3005;
+inline constexpr int kCannotResumeDownload = -3010; // resume data refused, or the server resumed elsewhere
 inline constexpr int kRequestBodyStreamExhausted = -1021;
 } // namespace urlerror
 

@@ -208,12 +208,19 @@ bool SecurityPolicy::evaluateServerTrust(const ServerTrust& trust,
             "In order to validate a domain name for self signed certificates, you MUST use pinning.");
         return false;
     }
+    // Without pinning only the chain and the host name authenticate the server: a policy that skips
+    // either would take any certificate (or any trusted one, for any host).
+    if (pinningMode == SSLPinningMode::None && (allowInvalidCertificates || !validatesDomainName)) {
+        platform::Log::warning("Without pinning, the server's chain and host name must both be validated; "
+                               "the certificate is refused.");
+        return false;
+    }
     std::optional<std::string> sslDomain;
     if (validatesDomainName)
         sslDomain = domain.value_or(""); // a TLS server chain; the host is checked when one is given
     switch (pinningMode) {
     case SSLPinningMode::None:
-        return allowInvalidCertificates || trust.evaluate(sslDomain, nullptr);
+        return trust.evaluate(sslDomain, nullptr);
     case SSLPinningMode::PublicKey: {
         if (!allowInvalidCertificates && !trust.evaluate(sslDomain, nullptr))
             return false;

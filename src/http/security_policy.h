@@ -38,6 +38,8 @@ std::optional<Bytes> publicKeyOfCertificate(const Bytes& der);
 
 enum class SSLPinningMode : unsigned { None = 0, PublicKey = 1, Certificate = 2 };
 
+// Without pinning, a chain is accepted only when it is trusted and issued for the host: settings that
+// would skip either check refuse every chain instead.
 class SecurityPolicy {
 public:
     static std::shared_ptr<SecurityPolicy> defaultPolicy() { return std::make_shared<SecurityPolicy>(); }

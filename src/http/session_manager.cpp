@@ -2,6 +2,8 @@
 
 #include <fmt/format.h>
 
+#include <charconv>
+
 namespace tc::http {
 
 struct URLSessionManager::TaskDelegate {
@@ -35,34 +37,152 @@ std::optional<Error> moveFile(const std::filesystem::path& from, const std::file
 
 } // namespace
 
+struct URLSessionManager::Blocks {
+    std::function<void(const SessionPtr&, const std::optional<Error>&)> sessionDidBecomeInvalid;
+    SessionChallengeBlock sessionDidReceiveAuthenticationChallenge;
+    std::function<void(const SessionPtr&)> didFinishEventsForBackgroundURLSession;
+    std::function<std::optional<URLRequest>(const TaskPtr&, const HTTPURLResponse&, const URLRequest&)>
+        taskWillPerformHTTPRedirection;
+    TaskChallengeBlock taskDidReceiveAuthenticationChallenge;
+    std::function<std::shared_ptr<InputStream>(const TaskPtr&)> taskNeedNewBodyStream;
+    std::function<void(const TaskPtr&, std::int64_t, std::int64_t, std::int64_t)> taskDidSendBodyData;
+    std::function<void(const TaskPtr&, const std::optional<Error>&)> taskDidComplete;
+    std::function<ResponseDisposition(const TaskPtr&, const HTTPURLResponse&)> dataTaskDidReceiveResponse;
+    std::function<void(const TaskPtr&, const TaskPtr&)> dataTaskDidBecomeDownloadTask;
+    std::function<void(const TaskPtr&, const Bytes&)> dataTaskDidReceiveData;
+    std::function<std::optional<CachedURLResponse>(const TaskPtr&, const CachedURLResponse&)>
+        dataTaskWillCacheResponse;
+    std::function<std::optional<URL>(const TaskPtr&, const URL&)> downloadTaskDidFinishDownloading;
+    std::function<void(const TaskPtr&, std::int64_t, std::int64_t, std::int64_t)> downloadTaskDidWriteData;
+    std::function<void(const TaskPtr&, std::int64_t, std::int64_t)> downloadTaskDidResume;
+};
+
+template <typename F>
+void URLSessionManager::setBlock(F Blocks::*field, F block) {
+    std::lock_guard lock(mutex_);
+    (*blocks_).*field = std::move(block);
+}
+
+template <typename F>
+F URLSessionManager::block(F Blocks::*field) const {
+    std::lock_guard lock(mutex_);
+    return (*blocks_).*field;
+}
+
+namespace {
+
+std::int64_t contentLength(const URLRequest& request) {
+    if (auto cl = request.headers.value("Content-Length")) {
+        std::int64_t n = -1;
+        auto [p, ec] = std::from_chars(cl->data(), cl->data() + cl->size(), n);
+        if (ec == std::errc() && p == cl->data() + cl->size() && n >= 0)
+            return n;
+    }
+    return -1;
+}
+
+} // namespace
+
 struct URLSessionManager::SessionDelegate final : URLSessionDelegate {
     std::weak_ptr<URLSessionManager> manager;
 
     bool didReceiveServerTrustChallenge(const std::shared_ptr<URLSessionTask>&,
                                         const ServerTrust& trust) override {
         auto m = manager.lock();
-        return m && m->securityPolicy && m->securityPolicy->evaluateServerTrust(trust, trust.host());
+        if (!m)
+            return false;
+        auto policy = m->securityPolicy;
+        auto byPolicy = [&] { return policy && policy->evaluateServerTrust(trust, trust.host()); };
+        auto answer = m->block(&Blocks::sessionDidReceiveAuthenticationChallenge);
+        if (!answer)
+            return byPolicy();
+        URLAuthenticationChallenge challenge;
+        challenge.authenticationMethod = URLAuthenticationChallenge::Method::ServerTrust;
+        challenge.protocol = "https";
+        challenge.host = trust.host();
+        challenge.serverTrust = &trust;
+        std::optional<URLCredential> credential;
+        switch (answer(m->session_, challenge, credential)) {
+        case ChallengeDisposition::UseCredential:
+            return byPolicy(); // the block cannot vouch for a chain the policy refuses
+        case ChallengeDisposition::PerformDefaultHandling:
+            return SecurityPolicy::defaultPolicy()->evaluateServerTrust(trust, trust.host());
+        case ChallengeDisposition::CancelChallenge:
+            return false;
+        }
+        return false;
+    }
+    ChallengeDisposition
+    didReceiveHTTPAuthenticationChallenge(const std::shared_ptr<URLSessionTask>& task,
+                                          const HTTPAuthenticationChallenge& http,
+                                          std::optional<URLCredential>& credential) override {
+        auto m = manager.lock();
+        auto answer = m ? m->block(&Blocks::taskDidReceiveAuthenticationChallenge) : nullptr;
+        if (!answer)
+            return ChallengeDisposition::PerformDefaultHandling;
+        URLAuthenticationChallenge challenge;
+        challenge.authenticationMethod = URLAuthenticationChallenge::Method::HTTPBasic;
+        challenge.protocol = http.protocol;
+        challenge.host = http.host;
+        challenge.port = http.port;
+        challenge.realm = http.realm;
+        challenge.previousFailureCount = http.previousFailureCount;
+        challenge.failureResponse = http.failureResponse;
+        return answer(task, challenge, credential);
+    }
+    std::shared_ptr<InputStream> needNewBodyStream(const std::shared_ptr<URLSessionTask>& task) override {
+        auto m = manager.lock();
+        if (auto b = m ? m->block(&Blocks::taskNeedNewBodyStream) : nullptr)
+            return b(task);
+        return URLSessionDelegate::needNewBodyStream(task);
     }
     std::optional<URLRequest> willPerformHTTPRedirection(const std::shared_ptr<URLSessionTask>& task,
                                                          const HTTPURLResponse& response,
                                                          const URLRequest& request) override {
         auto m = manager.lock();
-        if (m && m->taskWillPerformHTTPRedirection)
-            return m->taskWillPerformHTTPRedirection(task, response, request);
+        if (auto b = m ? m->block(&Blocks::taskWillPerformHTTPRedirection) : nullptr)
+            return b(task, response, request);
         return request;
     }
-    void didSendBodyData(const std::shared_ptr<URLSessionTask>& task, std::int64_t, std::int64_t total,
+    void didSendBodyData(const std::shared_ptr<URLSessionTask>& task, std::int64_t sent, std::int64_t total,
                          std::int64_t expected) override {
         auto m = manager.lock();
         if (!m)
             return;
         if (expected < 0)
-            if (auto cl = task->originalRequest().headers.value("Content-Length"))
-                expected = std::atoll(cl->c_str());
+            expected = contentLength(task->originalRequest());
         if (auto td = m->delegateForTask(*task)) {
             td->uploadProgress->totalUnitCount = expected;
             td->uploadProgress->completedUnitCount = total;
         }
+        if (auto b = m->block(&Blocks::taskDidSendBodyData))
+            b(task, sent, total, expected);
+    }
+    bool decidesResponseDisposition() const override {
+        auto m = manager.lock();
+        return m && m->respondsTo(OptionalCallback::DataTaskDidReceiveResponse);
+    }
+    ResponseDisposition didReceiveResponse(const std::shared_ptr<URLSessionTask>& task,
+                                           const HTTPURLResponse& response) override {
+        auto m = manager.lock();
+        if (task->kind() != URLSessionTask::Kind::Data)
+            return ResponseDisposition::Allow;
+        if (auto b = m ? m->block(&Blocks::dataTaskDidReceiveResponse) : nullptr)
+            return b(task, response);
+        return ResponseDisposition::Allow;
+    }
+    void didBecomeDownloadTask(const std::shared_ptr<URLSessionTask>& dataTask,
+                               const std::shared_ptr<URLSessionTask>& downloadTask) override {
+        auto m = manager.lock();
+        if (!m)
+            return;
+        if (auto td = m->delegateForTask(*dataTask)) {
+            m->removeDelegateForTask(*dataTask);
+            std::lock_guard lock(m->mutex_);
+            m->delegates_[downloadTask->taskIdentifier()] = td;
+        }
+        if (auto b = m->block(&Blocks::dataTaskDidBecomeDownloadTask))
+            b(dataTask, downloadTask);
     }
     void didReceiveData(const std::shared_ptr<URLSessionTask>& task, const Bytes& bytes) override {
         auto m = manager.lock();
@@ -70,8 +190,15 @@ struct URLSessionManager::SessionDelegate final : URLSessionDelegate {
             return;
         if (auto td = m->delegateForTask(*task))
             td->data.insert(td->data.end(), bytes.begin(), bytes.end());
-        if (m->dataTaskDidReceiveData)
-            m->dataTaskDidReceiveData(task, bytes);
+        if (auto b = m->block(&Blocks::dataTaskDidReceiveData))
+            b(task, bytes);
+    }
+    std::optional<CachedURLResponse> willCacheResponse(const std::shared_ptr<URLSessionTask>& task,
+                                                       CachedURLResponse proposed) override {
+        auto m = manager.lock();
+        if (auto b = m ? m->block(&Blocks::dataTaskWillCacheResponse) : nullptr)
+            return b(task, proposed);
+        return proposed;
     }
     void didWriteData(const std::shared_ptr<URLSessionTask>& task, std::int64_t written, std::int64_t total,
                       std::int64_t expected) override {
@@ -82,8 +209,20 @@ struct URLSessionManager::SessionDelegate final : URLSessionDelegate {
             td->downloadProgress->totalUnitCount = expected;
             td->downloadProgress->completedUnitCount = total;
         }
-        if (m->downloadTaskDidWriteData)
-            m->downloadTaskDidWriteData(task, written, total, expected);
+        if (auto b = m->block(&Blocks::downloadTaskDidWriteData))
+            b(task, written, total, expected);
+    }
+    void didResumeAtOffset(const std::shared_ptr<URLSessionTask>& task, std::int64_t offset,
+                           std::int64_t expected) override {
+        auto m = manager.lock();
+        if (!m)
+            return;
+        if (auto td = m->delegateForTask(*task)) {
+            td->downloadProgress->totalUnitCount = expected;
+            td->downloadProgress->completedUnitCount = offset;
+        }
+        if (auto b = m->block(&Blocks::downloadTaskDidResume))
+            b(task, offset, expected);
     }
     void didFinishDownloadingToURL(const std::shared_ptr<URLSessionTask>& task,
                                    const URL& temporary) override {
@@ -92,8 +231,8 @@ struct URLSessionManager::SessionDelegate final : URLSessionDelegate {
             return;
         auto td = m->delegateForTask(*task);
         std::optional<URL> target;
-        if (m->downloadTaskDidFinishDownloading)
-            target = m->downloadTaskDidFinishDownloading(task, temporary);
+        if (auto b = m->block(&Blocks::downloadTaskDidFinishDownloading))
+            target = b(task, temporary);
         else if (td && td->destination) {
             auto response = task->response();
             target = td->destination(temporary, response.get());
@@ -118,13 +257,21 @@ struct URLSessionManager::SessionDelegate final : URLSessionDelegate {
             m->removeDelegateForTask(*task);
             complete(*m, task, *td, error);
         }
-        if (m->taskDidComplete)
-            m->taskDidComplete(task, error);
+        if (auto b = m->block(&Blocks::taskDidComplete))
+            b(task, error);
     }
-    void didBecomeInvalid(const std::optional<Error>&) override {
+    void didFinishEventsForBackgroundURLSession() override {
+        auto m = manager.lock();
+        auto b = m ? m->block(&Blocks::didFinishEventsForBackgroundURLSession) : nullptr;
+        if (b)
+            platform::MainQueue::async([b, session = m->session_] { b(session); });
+    }
+    void didBecomeInvalid(const std::optional<Error>& error) override {
         auto m = manager.lock();
         if (!m)
             return;
+        if (auto b = m->block(&Blocks::sessionDidBecomeInvalid))
+            b(m->session_, error);
         {
             std::lock_guard lock(m->mutex_);
             m->delegates_.clear();
@@ -186,6 +333,7 @@ std::shared_ptr<URLSessionManager> URLSessionManager::create(URLSessionConfigura
 }
 
 void URLSessionManager::setUp(URLSessionConfiguration configuration) {
+    blocks_ = std::make_shared<Blocks>();
     auto delegate = std::make_shared<SessionDelegate>();
     delegate->manager = weak_from_this();
     session_ = URLSession::create(
@@ -291,20 +439,123 @@ std::shared_ptr<URLSessionTask> URLSessionManager::uploadTaskWithStreamedRequest
     const URLRequest& request, std::shared_ptr<Progress>* progress, CompletionHandler completion) {
     auto task = session_->uploadTaskWithStreamedRequest(request);
     auto td = addDelegate(task, std::move(completion));
-    if (auto cl = request.headers.value("Content-Length"))
-        td->uploadProgress->totalUnitCount = std::atoll(cl->c_str());
+    if (auto length = contentLength(request); length >= 0)
+        td->uploadProgress->totalUnitCount = length;
     handOut(td->uploadProgress, progress);
     return task;
+}
+
+std::shared_ptr<URLSessionManager::TaskDelegate>
+URLSessionManager::addDownloadDelegate(const std::shared_ptr<URLSessionTask>& task,
+                                       std::shared_ptr<Progress>* progress, Destination destination,
+                                       CompletionHandler completion) {
+    auto td = addDelegate(task, std::move(completion));
+    td->destination = std::move(destination);
+    handOut(td->downloadProgress, progress);
+    return td;
 }
 
 std::shared_ptr<URLSessionTask>
 URLSessionManager::downloadTaskWithRequest(const URLRequest& request, std::shared_ptr<Progress>* progress,
                                            Destination destination, CompletionHandler completion) {
     auto task = session_->downloadTask(request);
-    auto td = addDelegate(task, std::move(completion));
-    td->destination = std::move(destination);
-    handOut(td->downloadProgress, progress);
+    addDownloadDelegate(task, progress, std::move(destination), std::move(completion));
     return task;
+}
+
+std::shared_ptr<URLSessionTask>
+URLSessionManager::downloadTaskWithResumeData(const Bytes& resumeData, std::shared_ptr<Progress>* progress,
+                                              Destination destination, CompletionHandler completion) {
+    auto task = session_->downloadTaskWithResumeData(resumeData);
+    addDownloadDelegate(task, progress, std::move(destination), std::move(completion));
+    return task;
+}
+
+std::vector<std::shared_ptr<URLSessionTask>> URLSessionManager::tasks() const {
+    auto lists = session_->getTasks();
+    auto out = std::move(lists.data);
+    out.insert(out.end(), lists.upload.begin(), lists.upload.end());
+    out.insert(out.end(), lists.download.begin(), lists.download.end());
+    return out;
+}
+
+std::string URLSessionManager::description() const {
+    return fmt::format("<URLSessionManager: {}, session: {}, operationQueue: {}>",
+                       static_cast<const void*>(this), static_cast<const void*>(session_.get()),
+                       static_cast<const void*>(session_->delegateQueue().get()));
+}
+
+bool URLSessionManager::respondsTo(OptionalCallback callback) const {
+    std::lock_guard lock(mutex_);
+    switch (callback) {
+    case OptionalCallback::TaskWillPerformHTTPRedirection:
+        return static_cast<bool>(blocks_->taskWillPerformHTTPRedirection);
+    case OptionalCallback::DataTaskDidReceiveResponse:
+        return static_cast<bool>(blocks_->dataTaskDidReceiveResponse);
+    case OptionalCallback::DataTaskWillCacheResponse:
+        return static_cast<bool>(blocks_->dataTaskWillCacheResponse);
+    case OptionalCallback::DidFinishEventsForBackgroundURLSession:
+        return static_cast<bool>(blocks_->didFinishEventsForBackgroundURLSession);
+    }
+    return false;
+}
+
+void URLSessionManager::setSessionDidBecomeInvalidBlock(
+    std::function<void(const SessionPtr&, const std::optional<Error>&)> b) {
+    setBlock(&Blocks::sessionDidBecomeInvalid, std::move(b));
+}
+void URLSessionManager::setSessionDidReceiveAuthenticationChallengeBlock(SessionChallengeBlock b) {
+    setBlock(&Blocks::sessionDidReceiveAuthenticationChallenge, std::move(b));
+}
+void URLSessionManager::setDidFinishEventsForBackgroundURLSessionBlock(
+    std::function<void(const SessionPtr&)> b) {
+    setBlock(&Blocks::didFinishEventsForBackgroundURLSession, std::move(b));
+}
+void URLSessionManager::setTaskWillPerformHTTPRedirectionBlock(
+    std::function<std::optional<URLRequest>(const TaskPtr&, const HTTPURLResponse&, const URLRequest&)> b) {
+    setBlock(&Blocks::taskWillPerformHTTPRedirection, std::move(b));
+}
+void URLSessionManager::setTaskDidReceiveAuthenticationChallengeBlock(TaskChallengeBlock b) {
+    setBlock(&Blocks::taskDidReceiveAuthenticationChallenge, std::move(b));
+}
+void URLSessionManager::setTaskNeedNewBodyStreamBlock(
+    std::function<std::shared_ptr<InputStream>(const TaskPtr&)> b) {
+    setBlock(&Blocks::taskNeedNewBodyStream, std::move(b));
+}
+void URLSessionManager::setTaskDidSendBodyDataBlock(
+    std::function<void(const TaskPtr&, std::int64_t, std::int64_t, std::int64_t)> b) {
+    setBlock(&Blocks::taskDidSendBodyData, std::move(b));
+}
+void URLSessionManager::setTaskDidCompleteBlock(
+    std::function<void(const TaskPtr&, const std::optional<Error>&)> b) {
+    setBlock(&Blocks::taskDidComplete, std::move(b));
+}
+void URLSessionManager::setDataTaskDidReceiveResponseBlock(
+    std::function<ResponseDisposition(const TaskPtr&, const HTTPURLResponse&)> b) {
+    setBlock(&Blocks::dataTaskDidReceiveResponse, std::move(b));
+}
+void URLSessionManager::setDataTaskDidBecomeDownloadTaskBlock(
+    std::function<void(const TaskPtr&, const TaskPtr&)> b) {
+    setBlock(&Blocks::dataTaskDidBecomeDownloadTask, std::move(b));
+}
+void URLSessionManager::setDataTaskDidReceiveDataBlock(std::function<void(const TaskPtr&, const Bytes&)> b) {
+    setBlock(&Blocks::dataTaskDidReceiveData, std::move(b));
+}
+void URLSessionManager::setDataTaskWillCacheResponseBlock(
+    std::function<std::optional<CachedURLResponse>(const TaskPtr&, const CachedURLResponse&)> b) {
+    setBlock(&Blocks::dataTaskWillCacheResponse, std::move(b));
+}
+void URLSessionManager::setDownloadTaskDidFinishDownloadingBlock(
+    std::function<std::optional<URL>(const TaskPtr&, const URL&)> b) {
+    setBlock(&Blocks::downloadTaskDidFinishDownloading, std::move(b));
+}
+void URLSessionManager::setDownloadTaskDidWriteDataBlock(
+    std::function<void(const TaskPtr&, std::int64_t, std::int64_t, std::int64_t)> b) {
+    setBlock(&Blocks::downloadTaskDidWriteData, std::move(b));
+}
+void URLSessionManager::setDownloadTaskDidResumeBlock(
+    std::function<void(const TaskPtr&, std::int64_t, std::int64_t)> b) {
+    setBlock(&Blocks::downloadTaskDidResume, std::move(b));
 }
 
 std::shared_ptr<Progress>

@@ -4,6 +4,7 @@
 // posts the task notifications; and its HTTP form with a base URL and a request serializer.
 #include "http/request_operation_manager.h"
 #include "http/url_session.h"
+#include "platform/network_status_monitor.h"
 
 namespace tc::http {
 
@@ -32,12 +33,33 @@ struct Progress {
     }
 };
 
+// A challenge as the owner's blocks see it: the chain a TLS server presented, or a 401 answer's request
+// for a user and password.
+struct URLAuthenticationChallenge {
+    enum class Method { ServerTrust, HTTPBasic };
+    Method authenticationMethod = Method::ServerTrust;
+    std::string protocol;
+    std::string host;
+    int port = 0;
+    std::string realm;
+    const ServerTrust* serverTrust = nullptr; // ServerTrust only
+    int previousFailureCount = 0;
+    std::shared_ptr<const HTTPURLResponse> failureResponse;
+};
+
 class URLSessionManager : public std::enable_shared_from_this<URLSessionManager> {
 public:
     using CompletionHandler = std::function<void(std::shared_ptr<const HTTPURLResponse>,
                                                  const ResponseObject&, const std::optional<Error>&)>;
     using Destination =
         std::function<std::optional<URL>(const URL& temporary, const HTTPURLResponse* response)>;
+    using SessionPtr = std::shared_ptr<URLSession>;
+    using TaskPtr = std::shared_ptr<URLSessionTask>;
+    // Challenge blocks answer on the network thread; they must not wait for other work.
+    using SessionChallengeBlock = std::function<ChallengeDisposition(
+        const SessionPtr&, const URLAuthenticationChallenge&, std::optional<URLCredential>& credential)>;
+    using TaskChallengeBlock = std::function<ChallengeDisposition(
+        const TaskPtr&, const URLAuthenticationChallenge&, std::optional<URLCredential>& credential)>;
 
     static std::shared_ptr<URLSessionManager> create(URLSessionConfiguration configuration = {});
     virtual ~URLSessionManager();
@@ -46,10 +68,13 @@ public:
     std::shared_ptr<HTTPResponseSerializer> responseSerializer() const;
     void setResponseSerializer(std::shared_ptr<HTTPResponseSerializer> serializer);
     std::shared_ptr<SecurityPolicy> securityPolicy = SecurityPolicy::defaultPolicy();
+    // The process's reachability manager: held for the owner, never started here.
+    std::shared_ptr<NetworkStatusMonitor> reachabilityManager = NetworkStatusMonitor::sharedManager();
     std::optional<DispatchQueue> completionQueue;
     std::shared_ptr<DispatchGroup> completionGroup;
     // Every task this manager makes carries it as its description.
     std::string taskDescriptionForSessionTasks() const;
+    std::string description() const;
 
     std::shared_ptr<URLSessionTask> dataTaskWithRequest(const URLRequest& request,
                                                         CompletionHandler completion);
@@ -66,21 +91,71 @@ public:
                                                             std::shared_ptr<Progress>* progress,
                                                             Destination destination,
                                                             CompletionHandler completion);
+    // Resume data comes from URLSessionTask::cancelByProducingResumeData; refused resume data gives a task
+    // that completes with a kCannotResumeDownload error once resumed.
+    std::shared_ptr<URLSessionTask> downloadTaskWithResumeData(const Bytes& resumeData,
+                                                               std::shared_ptr<Progress>* progress,
+                                                               Destination destination,
+                                                               CompletionHandler completion);
     std::shared_ptr<Progress> uploadProgressForTask(const std::shared_ptr<URLSessionTask>& task) const;
     std::shared_ptr<Progress> downloadProgressForTask(const std::shared_ptr<URLSessionTask>& task) const;
-    std::vector<std::shared_ptr<URLSessionTask>> tasks() const { return session_->tasks(); }
+    // The session's live tasks: data, then upload, then download tasks.
+    std::vector<TaskPtr> tasks() const;
+    std::vector<TaskPtr> dataTasks() const { return session_->getTasks().data; }
+    std::vector<TaskPtr> uploadTasks() const { return session_->getTasks().upload; }
+    std::vector<TaskPtr> downloadTasks() const { return session_->getTasks().download; }
     void invalidateSessionCancelingTasks(bool cancelPendingTasks);
 
-    // Owner callbacks beside the per-task records.
-    std::function<void(const std::shared_ptr<URLSessionTask>&, const std::optional<Error>&)> taskDidComplete;
-    std::function<void(const std::shared_ptr<URLSessionTask>&, const Bytes&)> dataTaskDidReceiveData;
-    std::function<void(const std::shared_ptr<URLSessionTask>&, std::int64_t, std::int64_t, std::int64_t)>
-        downloadTaskDidWriteData;
-    std::function<std::optional<URL>(const std::shared_ptr<URLSessionTask>&, const URL&)>
-        downloadTaskDidFinishDownloading;
-    std::function<std::optional<URLRequest>(const std::shared_ptr<URLSessionTask>&, const HTTPURLResponse&,
-                                            const URLRequest&)>
-        taskWillPerformHTTPRedirection;
+    // Owner callbacks beside the per-task records; each setter keeps a copy. They run on the session's
+    // delegate queue, except where said.
+    void
+    setSessionDidBecomeInvalidBlock(std::function<void(const SessionPtr&, const std::optional<Error>&)> b);
+    // Server-trust challenges. Without the block the security policy decides. A block's "use credential"
+    // is still checked by the security policy and "default handling" by the default policy: no answer
+    // takes a chain unexamined.
+    void setSessionDidReceiveAuthenticationChallengeBlock(SessionChallengeBlock block);
+    // Runs on the main queue when a session with an identifier has delivered every event of its tasks.
+    void setDidFinishEventsForBackgroundURLSessionBlock(std::function<void(const SessionPtr&)> block);
+    // Network thread. nullopt takes the redirect response as the answer.
+    void setTaskWillPerformHTTPRedirectionBlock(
+        std::function<std::optional<URLRequest>(const TaskPtr&, const HTTPURLResponse&, const URLRequest&)>
+            b);
+    // 401 answers with a Basic challenge (network thread). Without the block the 401 is the answer.
+    void setTaskDidReceiveAuthenticationChallengeBlock(TaskChallengeBlock block);
+    // Network thread: the body again for a request sent again. Without the block, a copy of the original
+    // request's body stream.
+    void setTaskNeedNewBodyStreamBlock(std::function<std::shared_ptr<InputStream>(const TaskPtr&)> block);
+    void setTaskDidSendBodyDataBlock(std::function<void(const TaskPtr&, std::int64_t bytesSent,
+                                                        std::int64_t totalSent, std::int64_t totalExpected)>
+                                         block);
+    void setTaskDidCompleteBlock(std::function<void(const TaskPtr&, const std::optional<Error>&)> block);
+    // With the block set, a data task's body waits for its answer.
+    void setDataTaskDidReceiveResponseBlock(
+        std::function<ResponseDisposition(const TaskPtr&, const HTTPURLResponse&)> block);
+    void setDataTaskDidBecomeDownloadTaskBlock(
+        std::function<void(const TaskPtr& dataTask, const TaskPtr& downloadTask)> block);
+    void setDataTaskDidReceiveDataBlock(std::function<void(const TaskPtr&, const Bytes&)> block);
+    // Asked only when the configuration has a cache; nullopt stores nothing.
+    void setDataTaskWillCacheResponseBlock(
+        std::function<std::optional<CachedURLResponse>(const TaskPtr&, const CachedURLResponse& proposed)>
+            block);
+    void setDownloadTaskDidFinishDownloadingBlock(
+        std::function<std::optional<URL>(const TaskPtr&, const URL& temporary)> block);
+    void setDownloadTaskDidWriteDataBlock(
+        std::function<void(const TaskPtr&, std::int64_t bytesWritten, std::int64_t totalWritten,
+                           std::int64_t totalExpected)>
+            block);
+    void setDownloadTaskDidResumeBlock(
+        std::function<void(const TaskPtr&, std::int64_t fileOffset, std::int64_t expectedTotal)> block);
+
+    // Callbacks the session sees only while their block is set.
+    enum class OptionalCallback {
+        TaskWillPerformHTTPRedirection,
+        DataTaskDidReceiveResponse,
+        DataTaskWillCacheResponse,
+        DidFinishEventsForBackgroundURLSession
+    };
+    bool respondsTo(OptionalCallback callback) const;
 
 protected:
     URLSessionManager() = default;
@@ -89,15 +164,24 @@ protected:
 private:
     struct TaskDelegate;
     struct SessionDelegate;
+    struct Blocks;
     std::shared_ptr<TaskDelegate> addDelegate(const std::shared_ptr<URLSessionTask>& task,
                                               CompletionHandler completion);
     std::shared_ptr<TaskDelegate> delegateForTask(const URLSessionTask& task) const;
     void removeDelegateForTask(const URLSessionTask& task);
+    std::shared_ptr<TaskDelegate> addDownloadDelegate(const std::shared_ptr<URLSessionTask>& task,
+                                                      std::shared_ptr<Progress>* progress,
+                                                      Destination destination, CompletionHandler completion);
+    template <typename F>
+    void setBlock(F Blocks::*field, F block);
+    template <typename F>
+    F block(F Blocks::*field) const;
 
     std::shared_ptr<URLSession> session_;
-    mutable std::mutex mutex_; // the registry and the serializer
+    mutable std::mutex mutex_; // the registry, the serializer and the blocks
     std::map<unsigned, std::shared_ptr<TaskDelegate>> delegates_;
     std::shared_ptr<HTTPResponseSerializer> responseSerializer_ = JSONResponseSerializer::serializer();
+    std::shared_ptr<Blocks> blocks_;
     platform::ObserverId resumeObserver_, suspendObserver_;
 };
 

@@ -1,5 +1,6 @@
 #include "http/url_loader.h"
 
+#include "platform/base64.h"
 #include "platform/log.h"
 
 #include <curl/curl.h>
@@ -220,6 +221,7 @@ struct URLConnection::Transfer {
     std::int64_t uploadTotal = -1;
     std::int64_t uploadSent = 0;
     int hops = 0;
+    int credentialsSent = 0; // answers to 401 challenges, across the request's hops
     int status = 0;
     HeaderFields headers;
     std::size_t headerBytes = 0;
@@ -257,6 +259,7 @@ struct URLConnection::Transfer {
     void release();
     void headersComplete();
     std::optional<URLRequest> redirectRequest(const HTTPURLResponse& response);
+    bool answerChallenge(const std::shared_ptr<const HTTPURLResponse>& response);
 
     static size_t onHeader(char* data, size_t size, size_t count, void* p);
     static size_t onWrite(char* data, size_t size, size_t count, void* p);
@@ -652,8 +655,72 @@ void URLConnection::Transfer::headersComplete() {
             return;
         }
     }
+    if (response->statusCode() == 401 && answerChallenge(response))
+        return;
     responseDelivered = true;
     delegate().didReceiveResponse(std::move(response));
+}
+
+namespace {
+
+// The realm of a Basic challenge among the WWW-Authenticate challenges; nullopt when none is Basic.
+std::optional<std::string> basicRealm(std::string_view field) {
+    constexpr std::size_t kMaxRealm = 1024;
+    std::string lower = toLowerASCII(field);
+    for (auto at = lower.find("basic"); at != std::string::npos; at = lower.find("basic", at + 1)) {
+        bool starts = at == 0 || lower[at - 1] == ' ' || lower[at - 1] == ',';
+        bool ends = at + 5 == lower.size() || lower[at + 5] == ' ' || lower[at + 5] == ',';
+        if (!starts || !ends)
+            continue;
+        std::string_view realm;
+        if (auto r = lower.find("realm=", at + 5); r != std::string::npos) {
+            realm = field.substr(r + 6);
+            if (!realm.empty() && realm.front() == '"') {
+                realm.remove_prefix(1);
+                realm = realm.substr(0, realm.find('"'));
+            } else
+                realm = realm.substr(0, realm.find_first_of(", "));
+        }
+        return std::string(realm.substr(0, kMaxRealm));
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+// A 401 with a Basic challenge asks the delegate; true when the request goes again with a credential or
+// the transfer stops.
+bool URLConnection::Transfer::answerChallenge(const std::shared_ptr<const HTTPURLResponse>& response) {
+    auto field = response->valueForHTTPHeaderField("WWW-Authenticate");
+    auto realm = field ? basicRealm(*field) : std::nullopt;
+    if (!realm || credentialsSent >= kMaximumAuthenticationAttempts)
+        return false;
+    HTTPAuthenticationChallenge challenge;
+    challenge.protocol = request.url.scheme();
+    challenge.host = request.url.host();
+    challenge.port = request.url.port().value_or(request.url.scheme() == "https" ? 443 : 80);
+    challenge.realm = *realm;
+    challenge.previousFailureCount = credentialsSent;
+    challenge.failureResponse = response;
+    std::optional<URLCredential> credential;
+    ChallengeDisposition answer = delegate().didReceiveHTTPAuthenticationChallenge(challenge, credential);
+    if (stopping())
+        return true;
+    if (answer == ChallengeDisposition::CancelChallenge) {
+        abortError =
+            urlError(urlerror::kUserCancelledAuthentication,
+                     "The server asked for a user and password, and the request was cancelled.", request.url);
+        return true;
+    }
+    if (answer != ChallengeDisposition::UseCredential || !credential)
+        return false;
+    ++credentialsSent;
+    URLRequest again = request;
+    again.headers.set("Authorization", "Basic " + platform::Base64::encodeBase64WithString(
+                                                      credential->user + ":" + credential->password)
+                                                      .value_or(""));
+    redirect = std::move(again); // sent again the way a followed redirect is
+    return true;
 }
 
 size_t URLConnection::Transfer::onHeader(char* data, size_t size, size_t count, void* p) {

@@ -15,6 +15,21 @@ struct URLCredential {
     std::string password;
 };
 
+enum class ChallengeDisposition { UseCredential = 0, PerformDefaultHandling = 1, CancelChallenge = 2 };
+
+// A server's request for a user and password (a 401 answer with a Basic challenge).
+struct HTTPAuthenticationChallenge {
+    std::string protocol; // "http" or "https"
+    std::string host;
+    int port = 0;
+    std::string realm;
+    int previousFailureCount = 0; // credentials already refused for this request
+    std::shared_ptr<const HTTPURLResponse> failureResponse;
+};
+
+// Credentials answered for one request before its 401 is taken as the answer.
+inline constexpr int kMaximumAuthenticationAttempts = 8;
+
 // What a connection tells its owner. Every call runs on the network thread, in this order: redirects
 // and trust challenges, then one response, data, and exactly one of finish or failure (none after
 // cancel()).
@@ -29,6 +44,14 @@ public:
     }
     // True to accept the server's chain. Unanswered challenges are refused.
     virtual bool didReceiveServerTrustChallenge(const ServerTrust& trust) = 0;
+    // Use a credential (the request is sent again with it), take the 401 as the answer (default
+    // handling), or cancel (the transfer fails with kUserCancelledAuthentication).
+    virtual ChallengeDisposition
+    didReceiveHTTPAuthenticationChallenge(const HTTPAuthenticationChallenge&,
+                                          std::optional<URLCredential>& credential) {
+        (void)credential;
+        return ChallengeDisposition::PerformDefaultHandling;
+    }
     // A new body stream for a redirected request whose stream was consumed; null when there is none.
     virtual std::shared_ptr<InputStream> needNewBodyStream(const URLRequest& request) {
         return request.httpBodyStream ? request.httpBodyStream->copy() : nullptr;

@@ -1,17 +1,59 @@
 #include "http/url_session.h"
 
 #include <fmt/format.h>
+
+#include <charconv>
 #include <unistd.h>
 
 namespace tc::http {
 
-// One task's connection events, handed to the session's delegate queue.
-struct URLSessionTask::Adaptor final : URLConnectionDelegate {
+namespace {
+
+constexpr std::string_view kDownloadFilePrefix = "tc-download-";
+constexpr std::string_view kDownloadFileSuffix = ".tmp";
+
+// "bytes first-last/total": the first byte and the total (-1 when "*"); nullopt when malformed.
+std::optional<std::pair<std::uint64_t, std::int64_t>> parseContentRange(std::string_view v) {
+    if (!v.starts_with("bytes "))
+        return std::nullopt;
+    v.remove_prefix(6);
+    std::uint64_t first = 0;
+    auto [p, ec] = std::from_chars(v.data(), v.data() + v.size(), first);
+    if (ec != std::errc() || p == v.data() + v.size() || *p != '-')
+        return std::nullopt;
+    auto slash = v.find('/');
+    if (slash == std::string_view::npos)
+        return std::nullopt;
+    std::string_view total = v.substr(slash + 1);
+    if (total == "*")
+        return std::pair{first, std::int64_t{-1}};
+    std::int64_t n = -1;
+    auto [q, ec2] = std::from_chars(total.data(), total.data() + total.size(), n);
+    if (ec2 != std::errc() || q != total.data() + total.size() || n < 0)
+        return std::nullopt;
+    return std::pair{first, n};
+}
+
+bool isIdentityEncoded(const HTTPURLResponse& response) {
+    auto encoding = response.valueForHTTPHeaderField("Content-Encoding");
+    return !encoding || encoding->empty() || equalsIgnoringCase(*encoding, "identity");
+}
+
+} // namespace
+
+// One task's connection events, handed to the session's delegate queue. Its fields belong to the network
+// thread.
+struct URLSessionTask::Adaptor final : URLConnectionDelegate, std::enable_shared_from_this<Adaptor> {
     std::shared_ptr<URLSessionTask> task;
     std::shared_ptr<URLSession> session;
     std::uint64_t received = 0;
+    std::uint64_t base = 0; // bytes of a resumed download kept from before
     std::shared_ptr<FileOutputStream> file;
     std::filesystem::path filePath;
+    std::optional<DownloadResumeData> resume;
+    bool awaitingDisposition = false;
+    std::optional<Bytes> cacheBody; // kept for the configuration's cache while it fits
+    std::size_t cacheLimit = 0;
 
     void post(std::function<void(URLSessionDelegate&)> work) {
         auto s = session;
@@ -30,29 +72,132 @@ struct URLSessionTask::Adaptor final : URLConnectionDelegate {
     bool didReceiveServerTrustChallenge(const ServerTrust& trust) override {
         return session->delegate_->didReceiveServerTrustChallenge(task, trust);
     }
+    ChallengeDisposition
+    didReceiveHTTPAuthenticationChallenge(const HTTPAuthenticationChallenge& challenge,
+                                          std::optional<URLCredential>& credential) override {
+        return session->delegate_->didReceiveHTTPAuthenticationChallenge(task, challenge, credential);
+    }
+    std::shared_ptr<InputStream> needNewBodyStream(const URLRequest&) override {
+        return session->delegate_->needNewBodyStream(task);
+    }
+    bool openDownloadFile(const HTTPURLResponse& response) {
+        bool append = false;
+        if (resume) {
+            filePath = resume->file;
+            if (response.statusCode() == 206) {
+                auto range =
+                    parseContentRange(response.valueForHTTPHeaderField("Content-Range").value_or(""));
+                if (!range || range->first != resume->offset) {
+                    fail(Error::make(kURLErrorDomain, urlerror::kCannotResumeDownload,
+                                     fmt::format("The download cannot be resumed: the server sent the body "
+                                                 "from another place than byte {}.",
+                                                 resume->offset)));
+                    return false;
+                }
+                append = true;
+                base = resume->offset;
+            }
+        } else
+            filePath =
+                session->configuration().temporaryDirectory /
+                fmt::format("{}{}-{}-{}{}", kDownloadFilePrefix, ::getpid(),
+                            static_cast<const void*>(session.get()), task->identifier_, kDownloadFileSuffix);
+        file = std::make_shared<FileOutputStream>(filePath, append);
+        file->open();
+        if (auto e = file->streamError()) {
+            fail(*e);
+            return false;
+        }
+        return true;
+    }
+    std::int64_t expectedTotal(const HTTPURLResponse& response) const {
+        auto length = response.expectedContentLength();
+        if (response.statusCode() == 206)
+            if (auto range =
+                    parseContentRange(response.valueForHTTPHeaderField("Content-Range").value_or(""));
+                range && range->second >= 0)
+                return range->second;
+        return length < 0 ? -1 : static_cast<std::int64_t>(base) + length;
+    }
     void didReceiveResponse(std::shared_ptr<const HTTPURLResponse> response) override {
         {
             std::lock_guard lock(task->mutex_);
             task->response_ = response;
         }
-        if (task->kind_ == Kind::Download) {
-            filePath = session->configuration().temporaryDirectory /
-                       fmt::format("tc-download-{}-{}-{}.tmp", ::getpid(),
-                                   static_cast<const void*>(session.get()), task->identifier_);
-            file = std::make_shared<FileOutputStream>(filePath, false);
-            file->open();
-            if (auto e = file->streamError())
-                return fail(*e);
-        }
         auto t = task;
-        post([t, response](URLSessionDelegate& d) { d.didReceiveResponse(t, *response); });
+        if (task->kind_ == Kind::Download) {
+            if (!openDownloadFile(*response))
+                return;
+            if (resume) {
+                auto offset = static_cast<std::int64_t>(base);
+                auto expected = expectedTotal(*response);
+                post([t, offset, expected](URLSessionDelegate& d) {
+                    d.didResumeAtOffset(t, offset, expected);
+                });
+            }
+            post([t, response](URLSessionDelegate& d) { d.didReceiveResponse(t, *response); });
+            return;
+        }
+        const auto& cache = session->configuration().urlCache;
+        if (cache && task->kind_ == Kind::Data && equalsIgnoringCase(task->original_.httpMethod, "GET") &&
+            response->statusCode() == 200) {
+            cacheBody.emplace();
+            cacheLimit = cache->memoryCapacity() / 20; // one answer takes at most a twentieth
+        }
+        if (!session->delegate_->decidesResponseDisposition()) {
+            post([t, response](URLSessionDelegate& d) { d.didReceiveResponse(t, *response); });
+            return;
+        }
+        // The body waits for the owner's answer.
+        awaitingDisposition = true;
+        auto self = shared_from_this();
+        post([self, t, response](URLSessionDelegate& d) {
+            ResponseDisposition answer = d.didReceiveResponse(t, *response);
+            NetworkThread::post([self, answer] { self->apply(answer); });
+        });
     }
+    void apply(ResponseDisposition answer) {
+        auto state = task->state();
+        if (state == State::Canceling || state == State::Completed)
+            return;
+        if (answer == ResponseDisposition::Cancel) {
+            task->cancel();
+            return;
+        }
+        if (answer == ResponseDisposition::BecomeDownload) {
+            auto dataTask = task;
+            auto response = dataTask->response();
+            auto downloadTask = session->becomeDownload(dataTask);
+            if (!downloadTask)
+                return;
+            task = downloadTask;
+            cacheBody.reset();
+            {
+                std::lock_guard lock(downloadTask->mutex_);
+                downloadTask->adaptor_ = weak_from_this();
+            }
+            post([dataTask, downloadTask](URLSessionDelegate& d) {
+                d.didBecomeDownloadTask(dataTask, downloadTask);
+            });
+            if (!response || !openDownloadFile(*response))
+                return;
+        }
+        awaitingDisposition = false;
+        std::shared_ptr<URLConnection> connection;
+        {
+            std::lock_guard lock(task->mutex_);
+            connection = task->connection_;
+        }
+        if (connection)
+            connection->resumeReceiving();
+    }
+    bool shouldPauseReceiving() override { return awaitingDisposition; }
     void didReceiveData(const std::uint8_t* data, std::size_t length) override {
         received += length;
         const auto& config = session->configuration();
         std::uint64_t cap =
             task->kind_ == Kind::Download ? config.maximumDownloadBytes : config.maximumResponseBytes;
-        if (received > cap)
+        if (base + received > cap)
             return fail(
                 Error::make(kURLErrorDomain, urlerror::kDataLengthExceedsMaximum,
                             fmt::format("The response body is larger than the limit of {} bytes.", cap)));
@@ -60,12 +205,19 @@ struct URLSessionTask::Adaptor final : URLConnectionDelegate {
         if (task->kind_ == Kind::Download) {
             if (auto e = writeFully(*file, data, length))
                 return fail(*e);
-            std::int64_t total = static_cast<std::int64_t>(received);
-            std::int64_t expected = task->response() ? task->response()->expectedContentLength() : -1;
+            auto total = static_cast<std::int64_t>(base + received);
+            auto response = task->response();
+            std::int64_t expected = response ? expectedTotal(*response) : -1;
             post([t, length, total, expected](URLSessionDelegate& d) {
                 d.didWriteData(t, static_cast<std::int64_t>(length), total, expected);
             });
             return;
+        }
+        if (cacheBody) {
+            if (cacheBody->size() + length > cacheLimit)
+                cacheBody.reset();
+            else
+                cacheBody->insert(cacheBody->end(), data, data + length);
         }
         Bytes bytes(data, data + length);
         post([t, bytes = std::move(bytes)](URLSessionDelegate& d) { d.didReceiveData(t, bytes); });
@@ -76,11 +228,44 @@ struct URLSessionTask::Adaptor final : URLConnectionDelegate {
             d.didSendBodyData(t, sent, total, expected);
         });
     }
+    // After a cancel (network thread): resume data for a download that can go on, else the file goes.
+    std::optional<Bytes> stopFile(bool keep) {
+        if (!file)
+            return std::nullopt;
+        file->close();
+        file.reset();
+        std::optional<Bytes> data;
+        auto response = task->response();
+        const URLRequest& request = task->original_;
+        if (keep && task->kind_ == Kind::Download && response &&
+            (response->statusCode() == 200 || response->statusCode() == 206) &&
+            isIdentityEncoded(*response) && equalsIgnoringCase(request.httpMethod, "GET") &&
+            !request.httpBody && !request.httpBodyStream) {
+            DownloadResumeData r;
+            r.url = request.url;
+            r.file = filePath;
+            r.offset = base + received;
+            auto tag = response->valueForHTTPHeaderField("ETag").value_or("");
+            if (tag.size() >= 2 && tag.front() == '"' && tag.back() == '"')
+                r.entityTag = tag;
+            r.lastModified = response->valueForHTTPHeaderField("Last-Modified").value_or("");
+            r.headers = request.headers;
+            r.headers.remove("Accept-Encoding");
+            data = r.encode();
+        }
+        if (!data) {
+            std::error_code ec;
+            std::filesystem::remove(filePath, ec);
+        }
+        return data;
+    }
     void complete(std::optional<Error> error) {
         if (file)
             file->close();
         {
             std::lock_guard lock(task->mutex_);
+            if (task->state_ == State::Canceling)
+                return; // the cancel ends the task and deals with the file
             task->state_ = State::Completed;
             task->connection_.reset();
         }
@@ -88,9 +273,14 @@ struct URLSessionTask::Adaptor final : URLConnectionDelegate {
         auto s = session;
         auto path = filePath;
         bool downloaded = file && !error;
-        post([t, s, error, path, downloaded](URLSessionDelegate& d) {
+        std::optional<Bytes> cached;
+        if (!error && cacheBody)
+            cached = std::move(cacheBody);
+        post([t, s, error, path, downloaded, cached](URLSessionDelegate& d) {
             if (downloaded)
                 d.didFinishDownloadingToURL(t, URL::fileURL(path.string()));
+            if (cached)
+                s->storeInCache(t, *cached);
             d.didCompleteWithError(t, error);
             std::error_code ec;
             if (!path.empty())
@@ -164,16 +354,27 @@ void URLSessionTask::suspend() {
 }
 
 void URLSessionTask::cancel() {
+    cancelTask(nullptr);
+}
+
+void URLSessionTask::cancelByProducingResumeData(std::function<void(std::optional<Bytes>)> handler) {
+    cancelTask(handler ? std::move(handler) : [](std::optional<Bytes>) {});
+}
+
+void URLSessionTask::cancelTask(std::function<void(std::optional<Bytes>)> handler) {
     std::shared_ptr<URLConnection> connection;
-    bool wasStarted;
+    std::shared_ptr<Adaptor> adaptor;
     {
         std::lock_guard lock(mutex_);
-        if (state_ == State::Canceling || state_ == State::Completed)
+        if (state_ == State::Canceling || state_ == State::Completed) {
+            if (auto s = session_.lock(); s && handler)
+                s->delegateQueue()->async([handler] { handler(std::nullopt); });
             return;
+        }
         state_ = State::Canceling;
-        connection = connection_;
+        connection = std::move(connection_);
         connection_.reset();
-        wasStarted = started_;
+        adaptor = adaptor_.lock();
     }
     if (connection)
         connection->cancel();
@@ -183,15 +384,23 @@ void URLSessionTask::cancel() {
     Error e = Error::make(kURLErrorDomain, urlerror::kCancelled, "cancelled");
     e.failingURL = original_.url.absoluteString();
     auto t = shared_from_this();
-    (void)wasStarted;
-    s->delegateQueue()->async([s, t, e] {
-        {
-            std::lock_guard lock(t->mutex_);
-            t->state_ = State::Completed;
-        }
-        s->delegate_->didCompleteWithError(t, e);
-        s->taskEnded(t);
-    });
+    auto end = [s, t, e, handler](std::optional<Bytes> resumeData) {
+        s->delegateQueue()->async([s, t, e, handler, resumeData] {
+            {
+                std::lock_guard lock(t->mutex_);
+                t->state_ = State::Completed;
+            }
+            if (handler)
+                handler(resumeData);
+            s->delegate_->didCompleteWithError(t, e);
+            s->taskEnded(t);
+        });
+    };
+    if (!adaptor)
+        return end(std::nullopt);
+    // After the connection's cancel on the network thread, which owns the partial file.
+    bool keep = handler != nullptr;
+    NetworkThread::post([adaptor, keep, end] { end(adaptor->stopFile(keep)); });
 }
 
 // ---- the session
@@ -257,6 +466,37 @@ std::shared_ptr<URLSessionTask> URLSession::downloadTask(const URLRequest& reque
     return make(URLSessionTask::Kind::Download, request);
 }
 
+std::shared_ptr<URLSessionTask> URLSession::downloadTaskWithResumeData(const Bytes& resumeData) {
+    Error error;
+    auto data = DownloadResumeData::decode(resumeData, &error);
+    if (data) {
+        // Only a partial file this session's kind wrote: resume data from elsewhere must not make the
+        // download write into (and then move) an arbitrary file.
+        auto name = data->file.filename().string();
+        std::error_code ec;
+        auto folder = std::filesystem::weakly_canonical(configuration_.temporaryDirectory, ec);
+        auto parent = ec ? folder : std::filesystem::weakly_canonical(data->file.parent_path(), ec);
+        if (ec || parent != folder || !name.starts_with(kDownloadFilePrefix) ||
+            !name.ends_with(kDownloadFileSuffix) || data->offset > configuration_.maximumDownloadBytes) {
+            error = Error::make(kURLErrorDomain, urlerror::kCannotResumeDownload,
+                                "The download cannot be resumed: the resume data names a file that is not a "
+                                "partial download of this session's temporary folder.");
+            data.reset();
+        }
+    }
+    URLRequest request;
+    if (data) {
+        request.url = data->url;
+        request.headers = data->headers;
+    }
+    auto task = make(URLSessionTask::Kind::Download, std::move(request));
+    if (data)
+        task->resumeData_ = std::move(data);
+    else
+        task->startError_ = error;
+    return task;
+}
+
 std::vector<std::shared_ptr<URLSessionTask>> URLSession::tasks() const {
     std::lock_guard lock(mutex_);
     std::vector<std::shared_ptr<URLSessionTask>> out;
@@ -265,7 +505,27 @@ std::vector<std::shared_ptr<URLSessionTask>> URLSession::tasks() const {
     return out;
 }
 
+URLSession::TaskLists URLSession::getTasks() const {
+    TaskLists lists;
+    for (auto& t : tasks()) {
+        switch (t->kind()) {
+        case URLSessionTask::Kind::Data:
+            lists.data.push_back(t);
+            break;
+        case URLSessionTask::Kind::Upload:
+            lists.upload.push_back(t);
+            break;
+        case URLSessionTask::Kind::Download:
+            lists.download.push_back(t);
+            break;
+        }
+    }
+    return lists;
+}
+
 void URLSession::startTask(const std::shared_ptr<URLSessionTask>& task) {
+    if (task->startError_)
+        return failBeforeStart(task, *task->startError_);
     auto adaptor = std::make_shared<URLSessionTask::Adaptor>();
     adaptor->task = task;
     adaptor->session = shared_from_this();
@@ -274,21 +534,91 @@ void URLSession::startTask(const std::shared_ptr<URLSessionTask>& task) {
         request.timeoutInterval = configuration_.timeoutIntervalForRequest;
     URLConnectionOptions options;
     options.shareConnections = false; // the delegate judges trust per task
+    if (const auto& resume = task->resumeData_) {
+        std::error_code ec;
+        auto status = std::filesystem::symlink_status(resume->file, ec);
+        auto size = ec ? 0 : std::filesystem::file_size(resume->file, ec);
+        if (ec || !std::filesystem::is_regular_file(status) || size < resume->offset)
+            return failBeforeStart(
+                task,
+                Error::make(kURLErrorDomain, urlerror::kCannotResumeDownload,
+                            "The download cannot be resumed: its partial file is missing or shorter than "
+                            "the resume data says."));
+        std::filesystem::resize_file(resume->file, resume->offset, ec);
+        options.resumeOffset = resume->offset;
+        options.ifRange = !resume->entityTag.empty() ? resume->entityTag : resume->lastModified;
+        request.headers.set("Accept-Encoding", "identity"); // byte offsets of the body as stored
+        adaptor->resume = resume;
+    }
     auto connection = URLConnection::create(request, adaptor, options);
     {
         std::lock_guard lock(task->mutex_);
         task->connection_ = connection;
+        task->adaptor_ = adaptor;
     }
     connection->start();
 }
 
-void URLSession::taskEnded(const std::shared_ptr<URLSessionTask>& task) {
-    bool invalidateNow = false;
+void URLSession::failBeforeStart(const std::shared_ptr<URLSessionTask>& task, Error error) {
+    if (error.failingURL.empty())
+        error.failingURL = task->original_.url.absoluteString();
+    {
+        std::lock_guard lock(task->mutex_);
+        task->state_ = URLSessionTask::State::Completed;
+    }
+    auto self = shared_from_this();
+    delegateQueue_->async([self, task, error] {
+        self->delegate_->didCompleteWithError(task, error);
+        self->taskEnded(task);
+    });
+}
+
+std::shared_ptr<URLSessionTask> URLSession::becomeDownload(const std::shared_ptr<URLSessionTask>& dataTask) {
+    std::shared_ptr<URLSessionTask> download;
     {
         std::lock_guard lock(mutex_);
-        tasks_.erase(task->identifier_);
+        download = std::shared_ptr<URLSessionTask>(new URLSessionTask(
+            weak_from_this(), nextId_++, URLSessionTask::Kind::Download, dataTask->original_));
+        tasks_[download->identifier_] = download;
+        tasks_.erase(dataTask->identifier_);
+    }
+    std::lock_guard lock(dataTask->mutex_);
+    download->state_ = dataTask->state_;
+    download->started_ = true;
+    download->description_ = dataTask->description_;
+    download->response_ = dataTask->response_;
+    download->connection_ = std::move(dataTask->connection_);
+    dataTask->connection_.reset();
+    dataTask->state_ = URLSessionTask::State::Completed;
+    return download;
+}
+
+void URLSession::storeInCache(const std::shared_ptr<URLSessionTask>& task, const Bytes& body) {
+    const auto& cache = configuration_.urlCache;
+    auto response = task->response();
+    if (!cache || !response)
+        return;
+    auto noStore = [](const std::optional<std::string>& field) {
+        return field && toLowerASCII(*field).find("no-store") != std::string::npos;
+    };
+    if (noStore(response->valueForHTTPHeaderField("Cache-Control")) ||
+        noStore(task->original_.valueForHTTPHeaderField("Cache-Control")))
+        return;
+    if (auto chosen = delegate_->willCacheResponse(task, CachedURLResponse{response, body}))
+        cache->storeCachedResponse(std::move(*chosen), task->original_);
+}
+
+void URLSession::taskEnded(const std::shared_ptr<URLSessionTask>& task) {
+    bool invalidateNow = false;
+    bool eventsDone = false;
+    {
+        std::lock_guard lock(mutex_);
+        eventsDone =
+            tasks_.erase(task->identifier_) > 0 && tasks_.empty() && !configuration_.identifier.empty();
         invalidateNow = invalidating_ && tasks_.empty();
     }
+    if (eventsDone)
+        delegate_->didFinishEventsForBackgroundURLSession();
     if (invalidateNow)
         delegate_->didBecomeInvalid(std::nullopt);
 }
@@ -311,6 +641,53 @@ void URLSession::invalidateAndCancel() {
     finishTasksAndInvalidate();
     for (auto& t : live)
         t->cancel();
+}
+
+// ---- the cache
+
+namespace {
+std::string cacheKey(const URLRequest& request) {
+    return request.url.absoluteString();
+}
+} // namespace
+
+std::optional<CachedURLResponse> URLCache::cachedResponseForRequest(const URLRequest& request) const {
+    std::lock_guard lock(mutex_);
+    auto key = cacheKey(request);
+    for (const auto& [k, cached] : entries_)
+        if (k == key)
+            return cached;
+    return std::nullopt;
+}
+
+void URLCache::storeCachedResponse(CachedURLResponse cached, const URLRequest& request) {
+    std::lock_guard lock(mutex_);
+    auto key = cacheKey(request);
+    std::erase_if(entries_, [&](const auto& e) {
+        if (e.first != key)
+            return false;
+        usage_ -= e.second.data.size();
+        return true;
+    });
+    if (cached.data.size() > capacity_)
+        return;
+    usage_ += cached.data.size();
+    entries_.emplace_back(std::move(key), std::move(cached));
+    while (usage_ > capacity_ && !entries_.empty()) {
+        usage_ -= entries_.front().second.data.size();
+        entries_.erase(entries_.begin());
+    }
+}
+
+void URLCache::removeAllCachedResponses() {
+    std::lock_guard lock(mutex_);
+    entries_.clear();
+    usage_ = 0;
+}
+
+std::size_t URLCache::currentMemoryUsage() const {
+    std::lock_guard lock(mutex_);
+    return usage_;
 }
 
 } // namespace tc::http

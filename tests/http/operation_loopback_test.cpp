@@ -457,14 +457,50 @@ TEST_F(TlsTest, DefaultPolicyChecksTheChainAndTheHostName) {
     EXPECT_EQ(untrusted.error->code, urlerror::kServerCertificateUntrusted);
     EXPECT_EQ(wrongHost->requestCount() + self->requestCount(), 0u); // nothing was sent to them
 
-    // Relaxed by the explicit setting, without a host to check, a self-signed chain passes.
+    // Without pinning, settings that skip the chain or the host check refuse every chain rather than
+    // take any certificate.
     auto relaxed = SecurityPolicy::defaultPolicy();
     relaxed->allowInvalidCertificates = true;
     relaxed->validatesDomainName = false;
-    EXPECT_TRUE(fetch(self->url("/"), relaxed).succeeded);
+    EXPECT_TRUE(fetch(self->url("/"), relaxed).error);
+    relaxed->allowInvalidCertificates = false;
+    EXPECT_TRUE(fetch(wrongHost->url("/"), relaxed).error);
+    EXPECT_TRUE(fetch(good->url("/"), relaxed).error);
     // Host validation of an untrusted chain needs pinning.
+    relaxed->allowInvalidCertificates = true;
     relaxed->validatesDomainName = true;
     EXPECT_TRUE(fetch(self->url("/"), relaxed).error);
+    EXPECT_EQ(self->requestCount(), 0u);
+}
+
+// A challenge block that answers "use the credential" does not vouch for the chain: it is still examined.
+TEST_F(TlsTest, ChallengeBlockCannotAcceptAnUnexaminedChain) {
+    auto self = serve(pki.selfSigned.get(), pki.selfKey.get());
+    auto good = serve(pki.leaf.get(), pki.leafKey.get());
+    auto fetchAnswering = [&](const std::string& url, ChallengeDisposition answer) {
+        auto m = HTTPRequestOperationManager::manager();
+        m->setResponseSerializer(HTTPResponseSerializer::serializer());
+        Outcome out;
+        auto op = m->HTTPRequestOperationWithHTTPMethod(
+            "GET", url, std::nullopt, [&](auto&, auto&) { out.done = out.succeeded = true; },
+            [&](auto&, const Error& e) { out.done = true, out.error = e; });
+        int asked = 0;
+        op->setWillSendRequestForAuthenticationChallengeBlock([&](const AuthenticationChallenge& c) {
+            ++asked;
+            EXPECT_EQ(c.host, "127.0.0.1");
+            return answer;
+        });
+        m->operationQueue()->addOperation(op);
+        EXPECT_TRUE(http_test::pumpUntil([&] { return out.done; }));
+        EXPECT_GE(asked, 1);
+        return out;
+    };
+    Outcome forced = fetchAnswering(self->url("/"), ChallengeDisposition::UseCredential);
+    ASSERT_TRUE(forced.error);
+    EXPECT_EQ(forced.error->code, urlerror::kServerCertificateUntrusted);
+    EXPECT_EQ(self->requestCount(), 0u);
+    EXPECT_TRUE(fetchAnswering(good->url("/"), ChallengeDisposition::UseCredential).succeeded);
+    EXPECT_TRUE(fetchAnswering(good->url("/"), ChallengeDisposition::CancelChallenge).error);
 }
 
 TEST_F(TlsTest, PinningAcceptsOnlyThePinnedCertificateOrKey) {

@@ -270,6 +270,20 @@ TEST_F(LoginRoadTest, LostStreamIsReportedOnceWithoutReconnecting) {
     EXPECT_EQ(server->stats().connections, 1);
 }
 
+TEST_F(LoginRoadTest, AServerThatCannotBeReachedEndsTheLoginSayingSoNotAsALoss) {
+    // Nothing listens on the port any more: the connect is refused.
+    server->stop();
+    Session& s = open("demo", "demo1234");
+    ASSERT_TRUE(pumpUntil([&] { return !s.app.loginMessages().empty(); }));
+    const interfaces::LoginMessageAlert alert = s.app.loginMessages().front();
+    EXPECT_EQ(alert.message, "The server at 127.0.0.1:" + std::to_string(ports.stream) +
+                                 " could not be reached. Please check the server address, the port and your "
+                                 "network connection, then try again.");
+    EXPECT_EQ(alert.tag, "0");
+    EXPECT_EQ(s.app.connectionFailures.load(), 0) << "nothing was lost: the server was never reached";
+    EXPECT_EQ(s.client->loginState(), interfaces::LoginState::SignedOut);
+}
+
 TEST_F(LoginRoadTest, PingRoundTripsOnThePumpedClock) {
     auto clock = std::make_shared<platform::ManualClock>();
     platform::ScopedClock scoped(clock);

@@ -8,6 +8,7 @@
 #include "market.h"
 #include "model/records/history_rows.h"
 #include "session/data_service/data_service_replies.h"
+#include "statements/statement_reader.h"
 #include "test_server.h"
 
 #include <gtest/gtest.h>
@@ -48,6 +49,7 @@ protected:
     void SetUp() override {
         auto market = testserver::loadMarketFile(testserver::defaultMarketPath());
         ASSERT_TRUE(market.market) << market.error;
+        seedMarket(*market.market);
         testserver::ServerOptions options;
         options.port = options.feedPort = options.dataPort = 0;
         options.rate = 0;
@@ -56,6 +58,8 @@ protected:
         req_ = std::make_unique<peer::Zmq>(ZMQ_REQ, ports_.data);
     }
     void TearDown() override { server_->stop(); }
+    // Records a test adds to the default market before the server starts.
+    virtual void seedMarket(testserver::Market&) {}
 
     // The reply frame to a type-1023 request of `procedure` with the extra fields ("tag=value|...").
     peer::Frame ask(std::string_view procedure, const std::string& extra = "", const Asker& who = {}) {
@@ -184,7 +188,7 @@ TEST_F(DataServiceTest, StatementRequestsFilterByPeriodAndRefuseBadDates) {
         rows("getfinancialtransactions", statementOf("20001", "20240101000000", "20240110000000"));
     ASSERT_EQ(early.size(), 2u);
     ASSERT_EQ(early[0].size(), 10u);
-    EXPECT_EQ(pick(early[0], {0, 4, 9}), (Row{"800001", "10000", "20240101100000"}));
+    EXPECT_EQ(pick(early[0], {0, 4, 9}), (Row{"800001", "9880.10", "20240101100000"}));
     EXPECT_EQ(early[1][0], "800002");
     EXPECT_EQ(early[1][5], "500");
     EXPECT_EQ(
@@ -221,6 +225,90 @@ TEST_F(DataServiceTest, AccountStatementIsADataSetOfTheAccountAndPeriod) {
     EXPECT_EQ(before.find("<Table3>"), std::string::npos);
     EXPECT_EQ(before.find("<Table4>"), std::string::npos);
     EXPECT_NE(before.find("<Table5>"), std::string::npos);
+}
+
+// The period's movements as the account summary lists them.
+double movementsOf(const statements::AccountStatementInfo& s) {
+    return s.getDeposit() + s.getWithDrawal() + s.getAdjustments() + s.getCommission() +
+           s.getRealizedStorage() + s.getSettledPL() + s.getTDS() + s.getDailyTDS() + s.getMonthlyTDS() +
+           s.getMiscellaneous();
+}
+
+TEST_F(DataServiceTest, AStatementsAccountFiguresAgreeWithWhatItLists) {
+    ASSERT_TRUE(server_->setQuote("EURUSD", "1.08600", "1.08612"));
+    const auto s = statements::parseAccountStatement(
+        text("getdsaccountstatement", statementOf("20001", "20240101000000", "20240131235959")));
+    ASSERT_TRUE(s.StartInfo && s.EndInfo);
+    ASSERT_EQ(s.OpenPositionInfo.size(), 2u);
+    // Closed at the quotes of the moment: EURUSD bought 1.5 at 1.08320, bid now 1.08600 (420.00);
+    // XAUUSD sold 0.2 at 2041.25, ask 2034.85 (128.00).
+    EXPECT_DOUBLE_EQ(s.OpenPositionInfo[0].CurrentPrice, 1.086);
+    EXPECT_DOUBLE_EQ(s.OpenPositionInfo[0].UnrealisedPL, 420);
+    EXPECT_DOUBLE_EQ(s.getOpenProfitorLoss(), 548);
+
+    // The end: the balance, the floating result of the positions listed, equity counting all of it,
+    // the margin the 1.7 lots hold at the group's 1 per lot, the rest available.
+    const AccountHistoryInfo& end = *s.EndInfo;
+    EXPECT_DOUBLE_EQ(end.Balance, 10000);
+    EXPECT_DOUBLE_EQ(end.UnrealisedPL, s.getOpenProfitorLoss());
+    EXPECT_DOUBLE_EQ(end.AccumulatingStorage, s.getOpenStorage());
+    EXPECT_DOUBLE_EQ(end.Equity, end.Balance + end.UnrealisedPL + end.AccumulatingStorage);
+    EXPECT_DOUBLE_EQ(end.UsedMargin, 1.7);
+    EXPECT_DOUBLE_EQ(end.AvailableMargin, end.Equity - end.UsedMargin);
+
+    // The settlement of 2 January is the period's settled profit; its commission and that of the
+    // position opened on 3 January are the period's; the summary adds up from an opening balance of
+    // 0 (before the opening deposit).
+    EXPECT_DOUBLE_EQ(s.getSettledPL(), 125.40);
+    EXPECT_DOUBLE_EQ(s.getSettledPL(), s.getSettledProfitorLoss());
+    EXPECT_DOUBLE_EQ(s.getCommission(), -5.5);
+    EXPECT_DOUBLE_EQ(s.getCommission(), -(s.getOpenCommission() + s.getSettledCommission()));
+    EXPECT_NEAR(s.StartInfo->OpeningBalanceOfDay, 0, 1e-9);
+    EXPECT_NEAR(s.StartInfo->OpeningBalanceOfDay + movementsOf(s), end.Balance, 1e-9);
+}
+
+// Settlements of the professional account: two in March beside the March transactions' own settled
+// profit (120) and loss (20), one in April.
+class StatementTotalsTest : public DataServiceTest {
+protected:
+    void seedMarket(testserver::Market& market) override {
+        testserver::ServerSettlement s;
+        s.accountId = 20003;
+        s.instrumentId = 1;
+        s.settlementId = 329001;
+        s.pl = "30";
+        s.settledAt = s.closedAt = "20240320100000";
+        market.settlements.push_back(s);
+        s.settlementId = 329002;
+        s.pl = "-12.5";
+        s.settledAt = s.closedAt = "20240321100000";
+        market.settlements.push_back(s);
+        s.settlementId = 329003;
+        s.pl = "50";
+        s.settledAt = s.closedAt = "20240410100000";
+        market.settlements.push_back(s);
+    }
+};
+
+TEST_F(StatementTotalsTest, SettledResultsAreTotalledAndTheBalanceIsThatOfThePeriodsEnd) {
+    const auto march = statements::parseAccountStatement(
+        text("getdsaccountstatement", statementOf("20003", "20240301000000", "20240331235959")));
+    ASSERT_TRUE(march.StartInfo && march.EndInfo);
+    // One row per totalled sub-type, or the summary would count only the first.
+    EXPECT_DOUBLE_EQ(march.getSettledPL(), 120 + 30 - 20 - 12.5);
+    EXPECT_DOUBLE_EQ(march.getFinancialTransactionHistoryInfo(8)->CrAmount, 150);
+    EXPECT_DOUBLE_EQ(march.getFinancialTransactionHistoryInfo(7)->DrAmount, 32.5);
+    EXPECT_DOUBLE_EQ(march.getDeposit(), 1500);
+    // Today's balance (25000, the market file's) less April's settled 50.
+    EXPECT_DOUBLE_EQ(march.EndInfo->Balance, 24950);
+    EXPECT_NEAR(march.StartInfo->OpeningBalanceOfDay + movementsOf(march), march.EndInfo->Balance, 1e-9);
+
+    const auto april = statements::parseAccountStatement(
+        text("getdsaccountstatement", statementOf("20003", "20240401000000", "20240430235959")));
+    ASSERT_TRUE(april.StartInfo && april.EndInfo);
+    EXPECT_DOUBLE_EQ(april.StartInfo->OpeningBalanceOfDay, march.EndInfo->Balance);
+    EXPECT_DOUBLE_EQ(april.EndInfo->Balance, 25000);
+    EXPECT_DOUBLE_EQ(april.getSettledPL(), 50);
 }
 
 TEST_F(DataServiceTest, ReferenceDataBankAndEquityHits) {

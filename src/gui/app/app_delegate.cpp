@@ -28,6 +28,18 @@ void centreWindow(QWidget* window) {
     }
 }
 
+void fillScreen(QWidget* window, const QRect& available) {
+    if (!window || available.isEmpty())
+        return;
+    window->setGeometry(available);
+    window->move(available.topLeft()); // the frame's corner, not the contents'
+}
+
+void fillScreen(QWidget* window) {
+    if (window && window->screen())
+        fillScreen(window, window->screen()->availableGeometry());
+}
+
 AppDelegate::AppDelegate(GuiContext& context, QtShell& shell, Options options, QObject* parent)
     : QObject(parent), context_(context), shell_(shell), options_(std::move(options)) {
     if (!options_.secrets) {
@@ -94,7 +106,8 @@ void AppDelegate::loginSuccess() {
         });
         connect(mainWindow_.get(), &MainWindowController::lockRequested, this,
                 &AppDelegate::lockAppMenuItemClicked);
-        centreWindow(mainWindow_.get());
+        // It opens filling the screen; centring would shrink it to its size hint.
+        fillScreen(mainWindow_.get());
     }
     mainWindow_->setUserName(QString::fromStdString(session_->client().userName()));
     if (!unlock_->isLocked()) {

@@ -12,6 +12,7 @@
 #include <functional>
 #include <memory>
 
+class QRect;
 class QWidget;
 
 namespace tc::gui {
@@ -75,5 +76,9 @@ private:
 
 // Moves a window to the middle of its screen.
 void centreWindow(QWidget* window);
+// Gives a window the whole of `available` (a screen's room without its panels), or of its own
+// screen's: the main window's first-run size.
+void fillScreen(QWidget* window, const QRect& available);
+void fillScreen(QWidget* window);
 
 } // namespace tc::gui

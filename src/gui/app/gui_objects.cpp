@@ -2,6 +2,7 @@
 
 #include "gui/app/about_window_controller.h"
 #include "gui/app/gui_context.h"
+#include "gui/models/client_model.h"
 #include "gui/trading/trade_ticket_window_controller.h"
 
 namespace tc::gui {
@@ -24,6 +25,10 @@ TradeTicketWindowController* GUIObjects::getTradeTicketWindowController() {
 }
 
 void GUIObjects::showTradeTicket(QWidget* owner, std::optional<std::string> itemCode) {
+    // No order starts from a session that is not signed in (lost, or a new login under way).
+    const ClientModel* model = context_.clientModel();
+    if (!model || model->loginState() != interfaces::LoginState::SignedIn)
+        return;
     TradeTicketWindowController* ticket = getTradeTicketWindowController();
     if (!ticket)
         return;

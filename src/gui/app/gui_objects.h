@@ -33,7 +33,8 @@ public:
     TradeTicketWindowController* tradeTicketWindowController() const;
     // The order ticket: one for the session, made on first request (nullptr while signed out).
     TradeTicketWindowController* getTradeTicketWindowController();
-    // Opens the ticket above `owner`, for the instrument named, else for the watch list's first.
+    // Opens the ticket above `owner`, for the instrument named, else for the watch list's first;
+    // nothing while the session is not signed in.
     void showTradeTicket(QWidget* owner, std::optional<std::string> itemCode = std::nullopt);
 
     // The About window if it was made, else nullptr.

@@ -107,6 +107,9 @@ MainWindowController::MainWindowController(GuiContext& context, IdleSource* idle
     ui_->marketSplitView->setStretchFactor(1, 1);
     ui_->openPositionSplitView->setStretchFactor(1, 1);
     ui_->marketSplitView->setSizes({560, width() - 560});
+    // Every tab stays in sight: the window's smallest width is set by them, never by scroll arrows.
+    ui_->mainTabView->setUsesScrollButtons(false);
+    ui_->watchlistTabView->setUsesScrollButtons(false);
     // The chart slots keep their places until charts fill them.
     for (QWidget* slot : {static_cast<QWidget*>(ui_->ChartView1), static_cast<QWidget*>(ui_->ChartView2),
                           static_cast<QWidget*>(ui_->ChartView3), static_cast<QWidget*>(ui_->ChartView4)}) {
@@ -141,17 +144,19 @@ MainWindowController::MainWindowController(GuiContext& context, IdleSource* idle
     connect(&session, &ClientModel::loginStateChanged, this, [this](interfaces::LoginState state) {
         if (state == interfaces::LoginState::Lost)
             changeNetworkStatusimage(context_.clientModel()->client().networkSpeed());
-        if (state == interfaces::LoginState::SignedIn)
+        followLoginState();
+        if (state == interfaces::LoginState::SignedIn) {
             updateAccountActions();
+            // A new client holds nothing until its login completes: the window takes it up now, as
+            // it did the first client's when it was made.
+            if (boundGeneration_ != context_.clientModel()->generation())
+                bindSession();
+        }
     });
     connect(&session, &ClientModel::clientReplaced, this, [this] {
         account_.reset();
-        getAccountDetails();
         loadAccountDetails();
-        // The slots' charts start again on the new client's bars.
-        for (ChartViewController* chart : charts_)
-            if (const auto config = chart->configuration())
-                chart->setValue(*config);
+        followLoginState();
     });
     // The palette is the program's; the grids take their cell colours from the theme themselves.
     connect(&context_.themes(), &ThemeManager::themeChanged, this, [this] { update(); });
@@ -198,10 +203,39 @@ MainWindowController::MainWindowController(GuiContext& context, IdleSource* idle
 
     bindLanguage(this, context_.language(), [this] { updateLanguageStrings(); });
     updateAccountActions();
-    updatePositionActions();
+    boundGeneration_ = session.generation();
     getAccountDetails();
     changeNetworkStatusimage(session.client().networkSpeed());
     loadAccountDetails();
+    followLoginState();
+}
+
+bool MainWindowController::isSignedIn() const {
+    return context_.clientModel()->loginState() == interfaces::LoginState::SignedIn;
+}
+
+void MainWindowController::followLoginState() {
+    const bool live = isSignedIn();
+    // No order starts from a session that is not signed in (the position commands follow the
+    // grid's row menu, which offers none then).
+    for (QAction* action : {ui_->actionTradeTicket, ui_->actionCloseAll})
+        action->setEnabled(live);
+    updatePositionActions();
+    // The summary keeps the session's last figures, greyed: they no longer move.
+    for (QLabel* value :
+         {ui_->AccountIdValueTextField, ui_->equityValueTextField, ui_->BalanceValueTextField,
+          ui_->ProfitLossValueTextField, ui_->UsedMarginValueTextField, ui_->AvailableMarginValueTextField})
+        value->setEnabled(live);
+}
+
+void MainWindowController::bindSession() {
+    boundGeneration_ = context_.clientModel()->generation();
+    account_.reset();
+    getAccountDetails();
+    loadAccountDetails();
+    if (!watchlist_->selectionModel()->hasSelection() && watchlist_->model()->rowCount() > 0)
+        selectFirstRow(watchlist_);
+    startCharts();
 }
 
 MainWindowController::~MainWindowController() = default;
@@ -364,12 +398,29 @@ void MainWindowController::MessagesButtonClicked() {
 }
 
 void MainWindowController::TradeTicketButtonClicked() {
-    if (context_.clientModel()->client().watchList().empty())
+    if (!isSignedIn() || context_.clientModel()->client().watchList().empty())
         return;
     context_.guiObjects().showTradeTicket(this);
 }
 
 void MainWindowController::addCharts() {
+    const std::array<ChartDropArea*, kChartSlots> slots{ui_->ChartView1, ui_->ChartView2, ui_->ChartView3,
+                                                        ui_->ChartView4};
+    for (std::size_t i = 0; i < kChartSlots; ++i) {
+        auto* layout = new QVBoxLayout(slots[i]);
+        layout->setContentsMargins(0, 0, 0, 0);
+        auto* chart = new ChartViewController(context_, this);
+        charts_.push_back(chart);
+        connect(chart, &ChartViewController::configurationChanged, this,
+                &MainWindowController::saveChartSlots);
+        connect(slots[i], &ChartDropArea::symbolDropped, this, &MainWindowController::ReloadDataforChart);
+    }
+    startCharts();
+    pie_ = new PieChartViewController(context_, ui_->pieChartPane);
+    ui_->pieLayout->addWidget(pie_);
+}
+
+void MainWindowController::startCharts() {
     const std::array<ChartDropArea*, kChartSlots> slots{ui_->ChartView1, ui_->ChartView2, ui_->ChartView3,
                                                         ui_->ChartView4};
     const interfaces::Client& client = context_.clientModel()->client();
@@ -378,22 +429,15 @@ void MainWindowController::addCharts() {
     const auto starts = startingSlots(stored, client.watchList(), [&client](std::string_view code) {
         return instrumentOf(client.model(), code) != nullptr;
     });
-    for (std::size_t i = 0; i < kChartSlots; ++i) {
-        auto* layout = new QVBoxLayout(slots[i]);
-        layout->setContentsMargins(0, 0, 0, 0);
-        auto* chart = new ChartViewController(context_, this);
-        charts_.push_back(chart);
-        // Configured first: the chart starts as its view is made.
-        if (starts[i]) {
-            chart->setValue(*starts[i]);
-            layout->addWidget(chart->view());
-        }
-        connect(chart, &ChartViewController::configurationChanged, this,
-                &MainWindowController::saveChartSlots);
-        connect(slots[i], &ChartDropArea::symbolDropped, this, &MainWindowController::ReloadDataforChart);
+    for (std::size_t i = 0; i < kChartSlots && i < charts_.size(); ++i) {
+        if (!starts[i])
+            continue;
+        ChartViewController* chart = charts_[i];
+        // Configured first: the chart starts as its view is made (or at once, when it has one).
+        chart->setValue(*starts[i]);
+        if (!chart->isViewLoaded())
+            slots[i]->layout()->addWidget(chart->view());
     }
-    pie_ = new PieChartViewController(context_, ui_->pieChartPane);
-    ui_->pieLayout->addWidget(pie_);
 }
 
 ChartViewController* MainWindowController::chartSlot(std::size_t index) const {
@@ -427,12 +471,7 @@ void MainWindowController::saveChartSlots() {
 }
 
 ChartWindowController* MainWindowController::ChartButtonClicked() {
-    auto* window = new ChartWindowController(context_, this);
-    window->show();
-    window->NeedReload();
-    window->raise();
-    window->activateWindow();
-    return window;
+    return openChartWindow(context_, this);
 }
 
 void MainWindowController::AddRemoveSymbolstoWatchlistClicked() {

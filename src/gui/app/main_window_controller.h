@@ -83,7 +83,8 @@ public:
     void setPasswordChangedHandler(std::function<void(const std::string& password)> handler) {
         passwordChanged_ = std::move(handler);
     }
-    // The order ticket, for the watch list's first instrument; nothing while the watch list is empty.
+    // The order ticket, for the watch list's first instrument; nothing while the watch list is empty
+    // or the session is not signed in.
     void TradeTicketButtonClicked();
     // The close-all window, as a sheet on the window; nothing while no position is open.
     void closeAllButtonClicked();
@@ -160,9 +161,16 @@ private:
     void updateLockAction();
     // The password and account-access actions follow what the signed-in user may do.
     void updateAccountActions();
+    // Signed out (lost, or a new login under way): the order actions are off, the summary greyed.
+    void followLoginState();
+    bool isSignedIn() const;
     // Close, modify and offset: enabled when the selected open position offers them.
     void updatePositionActions();
     void addCharts();
+    // The slots' charts as a sign-in starts them: the stored slots, else the first watched instrument.
+    void startCharts();
+    // Takes up the session's current client: its first account, the board's first row, the charts.
+    void bindSession();
     void saveChartSlots();
 
     std::unique_ptr<Ui::MainWindowController> ui_;
@@ -194,6 +202,8 @@ private:
     ResourcesViewController* resources_ = nullptr;
     std::function<void(const std::string&)> passwordChanged_;
     bool refreshing_ = false;
+    // The client (ClientModel::generation) whose session the window has taken up.
+    std::uint64_t boundGeneration_ = 0;
 };
 
 } // namespace tc::gui

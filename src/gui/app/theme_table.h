@@ -59,6 +59,7 @@ enum class ThemeRole : std::uint8_t {
     FrozenGround,       // the price of an account in equity hit
     FrozenText,         //
     AlertText,          // the equity-hit status (bold)
+    StaleText,          // a live figure of a session that is not signed in
     // The order ticket's price fields against their limits.
     PriceValidGround,
     PriceValidText,

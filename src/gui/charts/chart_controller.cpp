@@ -9,6 +9,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 
@@ -48,6 +49,9 @@ ChartController::ChartController(tc::charts::ChartSource& source, QWidget* paren
     overlayLabel_ = new QLabel(overlay_);
     overlayLayout->addWidget(overlayLabel_);
     overlay_->hide();
+    // The crosshair's box (a date and four prices) stands whole inside the smallest graph.
+    const int boxHeight = 5 * overlayLabel_->fontMetrics().lineSpacing() + 8 + 2 * overlay_->frameWidth();
+    graph_->setMinimumHeight(std::max(graph_->minimumHeight(), boxHeight + 2 * 6 + 20));
 
     // The lower graph: no interaction of its own, it follows the price graph's window.
     indicatorView_ = new QWidget;

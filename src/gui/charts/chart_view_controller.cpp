@@ -86,6 +86,10 @@ QWidget* ChartViewController::view() {
         connect(item, &QAction::triggered, this, [this, tag = tag] { chartThemeMenuClicked(tag); });
     }
     ui_->chartThemeButton->setMenu(themes);
+    // Pictures, not words: the slot's row stays whole at the narrowest slot, in every language.
+    ui_->crosshairButton->setIcon(image("crosshair"));
+    ui_->scrollToEndButton->setIcon(image("scroll_to_end"));
+    ui_->chartThemeButton->setIcon(image("chart_theme"));
     // A menu first turns the crosshair off.
     for (QMenu* menu : {types, intervals, themes})
         connect(menu, &QMenu::aboutToShow, this, &ChartViewController::resetCrosshair);
@@ -164,8 +168,9 @@ void ChartViewController::updateLanguageStrings() {
             if (const QString key = item->property(kLangKeyProperty).toString(); !key.isEmpty())
                 item->setText(context_.text(key.toStdString()));
     // Buttons showing an image or a code are read out by their tooltips.
-    ui_->chartTypeButton->setAccessibleName(ui_->chartTypeButton->toolTip());
-    ui_->chartIntervalButton->setAccessibleName(ui_->chartIntervalButton->toolTip());
+    for (QToolButton* button : {ui_->chartTypeButton, ui_->chartIntervalButton, ui_->crosshairButton,
+                                ui_->scrollToEndButton, ui_->chartThemeButton})
+        button->setAccessibleName(button->toolTip());
 }
 
 } // namespace tc::gui

@@ -164,6 +164,14 @@ void ChartWindowController::LoadChart() {
     setWindowTitle(QStringLiteral("%1, %2").arg(itemCode_, intervalTitle_));
 }
 
+bool ChartWindowController::showInstrument(const QString& code) {
+    const int index = ui_->symbolPopButton->findText(code);
+    if (index < 0)
+        return false;
+    SymbolPopUpItemSelected(index);
+    return true;
+}
+
 void ChartWindowController::SymbolPopUpItemSelected(int index) {
     if (index < 0 || index >= ui_->symbolPopButton->count())
         return;
@@ -255,6 +263,17 @@ void ChartWindowController::updateLanguageStrings() {
         ui_->chartTypePopButton->setItemText(i, context_.text(kTypeKeys[i]));
     for (QAction* item : ui_->chartThemeButton->menu()->actions())
         item->setText(context_.text(item->property(kLangKeyProperty).toString().toStdString()));
+}
+
+ChartWindowController* openChartWindow(GuiContext& context, QWidget* parent, const QString& code) {
+    auto* window = new ChartWindowController(context, parent);
+    window->show();
+    window->NeedReload();
+    if (!code.isEmpty())
+        window->showInstrument(code);
+    window->raise();
+    window->activateWindow();
+    return window;
 }
 
 } // namespace tc::gui

@@ -46,6 +46,8 @@ public:
     // Fills the choosers and starts the chart.
     void windowDidAppear();
 
+    // Restarts on an instrument of the watch list, as choosing it would; false for one not in it.
+    bool showInstrument(const QString& code);
     void SymbolPopUpItemSelected(int index);
     void IntervalItemSelected(int index);
     void ChartTypeControlSelected(int index);
@@ -89,5 +91,9 @@ private:
     int chartTheme_ = -1;
     bool filling_ = false;
 };
+
+// A new chart window above `parent`, shown and brought forward: on the watch list's first instrument,
+// or on `code` when the watch list holds it. It deletes itself once closed.
+ChartWindowController* openChartWindow(GuiContext& context, QWidget* parent, const QString& code = {});
 
 } // namespace tc::gui

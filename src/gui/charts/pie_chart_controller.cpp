@@ -24,7 +24,21 @@ PieChartController::PieChartController(QWidget* parent) : QWidget(parent) {
     graph_->xAxis().visible = false;
     graph_->yAxis().visible = false;
     graph_->border.setWidthF(1.0);
+    empty_ = new QLabel(graph_);
+    empty_->setObjectName(QStringLiteral("emptyPieLabel"));
+    empty_->setAlignment(Qt::AlignCenter);
+    empty_->setWordWrap(true);
+    empty_->hide();
     applyTheme(0);
+}
+
+void PieChartController::setEmptyText(const QString& text) {
+    empty_->setText(text);
+    layoutPie();
+}
+
+QString PieChartController::shownEmptyText() const {
+    return empty_->isHidden() ? QString() : empty_->text();
 }
 
 PieChartController::~PieChartController() {
@@ -83,6 +97,14 @@ void PieChartController::layoutPie() {
     const QRectF area = graph_->plotArea();
     const double frame = std::min(graph_->width(), graph_->height());
     pie_->radius = std::max(1.0, std::min(frame * 0.35, std::min(area.width(), area.height()) / 2 - 2));
+    // Nothing to draw: the plot area says so instead of standing empty.
+    const bool nothing = slices_.empty() && !empty_->text().isEmpty();
+    empty_->setVisible(nothing);
+    if (nothing) {
+        // Over the whole view: the legend's room is free, and a small pie needs it for the words.
+        empty_->setGeometry(graph_->rect().adjusted(6, 6, -6, -6));
+        empty_->raise();
+    }
     graph_->update();
 }
 
@@ -100,6 +122,9 @@ void PieChartController::applyTheme(int theme) {
         return;
     graph_->setTheme(*named);
     applyTitleTheme(*title_, *named);
+    QPalette palette = empty_->palette();
+    palette.setColor(QPalette::WindowText, named->legendText);
+    empty_->setPalette(palette);
     layoutPie(); // the legend's swatches take the theme's slice colours
 }
 

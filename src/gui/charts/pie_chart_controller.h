@@ -35,6 +35,10 @@ public:
     QColor sliceColor(std::size_t index) const;
     const std::vector<tc::charts::PieSlice>& slices() const { return slices_; }
     QLabel& titleLabel() { return *title_; }
+    // Said in the pie's place once a load brought no slice (none by default).
+    void setEmptyText(const QString& text);
+    // The text showing in the pie's place, empty while the pie has slices.
+    QString shownEmptyText() const;
     GraphView& graph() { return *graph_; }
     // The pie's centre and radius in the graph's coordinates.
     QPointF pieCentre() const;
@@ -56,6 +60,7 @@ private:
     std::vector<double> sizes_;
     bool constructed_ = false;
     QLabel* title_ = nullptr;
+    QLabel* empty_ = nullptr;
     GraphView* graph_ = nullptr;
     PiePlot* pie_ = nullptr;
 };

@@ -40,6 +40,8 @@ PieChartViewController::~PieChartViewController() = default;
 
 void PieChartViewController::updateLanguageStrings() {
     pie_->titleLabel().setText(context_.text(mode_ == PieMode::Margin ? "0128" : "0168"));
+    // The margin pie without equity has its own text below.
+    pie_->setEmptyText(mode_ == PieMode::Margin ? QString() : context_.text("90489"));
 }
 
 void PieChartViewController::applyTheme() {

@@ -2,6 +2,7 @@
 
 #include "platform/log.h"
 
+#include <QDrag>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QMimeData>
@@ -43,6 +44,16 @@ void ChartDropArea::dropEvent(QDropEvent* event) {
     event->setDropAction(Qt::CopyAction);
     event->accept();
     Q_EMIT symbolDropped(code, objectName());
+}
+
+void dragInstrumentCode(QWidget* source, const QString& code) {
+    if (!source || code.isEmpty())
+        return;
+    auto* mime = new QMimeData;
+    mime->setText(code);
+    auto* drag = new QDrag(source);
+    drag->setMimeData(mime);
+    drag->exec(Qt::CopyAction);
 }
 
 } // namespace tc::gui

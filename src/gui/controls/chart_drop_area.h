@@ -19,4 +19,8 @@ protected:
     void dropEvent(QDropEvent* event) override;
 };
 
+// Drags an instrument code from `source` to the chart slots, as plain text (copied). Returns when the
+// drag ends.
+void dragInstrumentCode(QWidget* source, const QString& code);
+
 } // namespace tc::gui

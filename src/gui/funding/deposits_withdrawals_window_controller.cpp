@@ -17,6 +17,8 @@
 #include <QPrinter>
 #include <QShortcut>
 
+#include <utility>
+
 namespace tc::gui {
 namespace {
 
@@ -115,7 +117,14 @@ DepositsWithdrawalsWindowController::DepositsWithdrawalsWindowController(GuiCont
     connect(&session, &ClientModel::fundingHistoryArrived, this,
             &DepositsWithdrawalsWindowController::historyArrived);
     connect(&session, &ClientModel::clientAboutToBeReplaced, this, [this] { awaited_ = 0; });
-    connect(&session, &ClientModel::clientReplaced, this, [this] { loadAccountCombo(); });
+    connect(&session, &ClientModel::clientReplaced, this, [this] {
+        loadAccountCombo();
+        accountsAwaited_ = true;
+    });
+    connect(&session, &ClientModel::loginStateChanged, this, [this](interfaces::LoginState state) {
+        if (state == interfaces::LoginState::SignedIn && std::exchange(accountsAwaited_, false))
+            loadAccountCombo();
+    });
     bindLanguage(this, context_.language(), [this] { updateLanguageStrings(); });
 
     setDefaultValues();

@@ -88,6 +88,8 @@ private:
     GuiContext& context_;
     FundingHistoryTableModel* model_ = nullptr;
     interfaces::RequestId awaited_ = 0;
+    // A new client lists its accounts once its login completes.
+    bool accountsAwaited_ = false;
     std::unique_ptr<QPrinter> printer_;
 };
 

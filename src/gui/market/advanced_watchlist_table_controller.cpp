@@ -5,6 +5,7 @@
 #include "gui/app/gui_objects.h"
 #include "gui/app/images.h"
 #include "gui/app/language.h"
+#include "gui/controls/chart_drop_area.h"
 #include "gui/controls/input_rules.h"
 #include "gui/controls/price_text.h"
 #include "gui/market/grid_cells.h"
@@ -13,8 +14,10 @@
 #include "model/records/item_details.h"
 #include "model/session_model.h"
 
+#include <QApplication>
 #include <QGridLayout>
 #include <QLabel>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QStyleOptionButton>
 #include <QStylePainter>
@@ -72,12 +75,18 @@ void PriceButton::paintEvent(QPaintEvent*) {
     initStyleOption(&option);
     option.text.clear();
     painter.drawControl(QStyle::CE_PushButton, option);
+    // A disabled button's price still reads well; a stale one is greyed.
     const QColor colour =
-        palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::ButtonText);
-    // Disabled until the order ticket exists, but the price must still read well.
-    drawPriceText(
-        painter, rect(), priceHighlight(price_.toStdString(), bigDigits_, smallDigits_),
-        priceStyle(font(), isEnabled() ? colour : palette().color(QPalette::Active, QPalette::ButtonText)));
+        palette().color(stale_ ? QPalette::Disabled : QPalette::Active, QPalette::ButtonText);
+    drawPriceText(painter, rect(), priceHighlight(price_.toStdString(), bigDigits_, smallDigits_),
+                  priceStyle(font(), colour));
+}
+
+void PriceButton::setStale(bool stale) {
+    if (stale == stale_)
+        return;
+    stale_ = stale;
+    update();
 }
 
 AdvancedTableCell::AdvancedTableCell(GuiContext& context, QWidget* parent)
@@ -153,7 +162,24 @@ void AdvancedTableCell::retitle() {
     buyButton->setAccessibleName(context_.text("0009"));
 }
 
+void AdvancedTableCell::mousePressEvent(QMouseEvent* event) {
+    pressed_ = event->button() == Qt::LeftButton;
+    pressedAt_ = event->position().toPoint();
+    QFrame::mousePressEvent(event);
+}
+
+void AdvancedTableCell::mouseMoveEvent(QMouseEvent* event) {
+    if (!pressed_ || !(event->buttons() & Qt::LeftButton) ||
+        (event->position().toPoint() - pressedAt_).manhattanLength() < QApplication::startDragDistance()) {
+        QFrame::mouseMoveEvent(event);
+        return;
+    }
+    pressed_ = false;
+    dragInstrumentCode(this, code_);
+}
+
 void AdvancedTableCell::fill(const AdvancedTile& tile, std::size_t bigDigits, std::size_t smallDigits) {
+    code_ = text(tile.code);
     symbolTextLabel->setText(text(tile.code));
     timeTextLabel->setText(text(tile.time));
     lowTextLabel->setText(text(tile.low));
@@ -211,6 +237,13 @@ void AdvancedWatchlistTableController::RefreshTableview() {
         tiles_.push_back(tile);
     }
     codes_ = codes;
+    // Signed out, the tiles keep the last prices, greyed, and their buttons start no order.
+    const bool live = client.loginState() == interfaces::LoginState::SignedIn;
+    for (AdvancedTableCell* tile : tiles_) {
+        tile->setEnabled(live);
+        tile->buyButton->setStale(!live);
+        tile->sellButton->setStale(!live);
+    }
     // The tiles are filled while they are on screen; a hidden board only keeps its ticks.
     if (isVisible())
         fillTiles();

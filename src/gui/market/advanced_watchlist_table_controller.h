@@ -2,8 +2,9 @@
 // The advanced watch list: the watch list as tiles, one per instrument, with its code, update time,
 // day's low and high, spread in ticks, and two large price buttons (buy at the ask, sell at the bid),
 // each with an arrow for the direction of the price's last tick. The ticks are this view's own, noted
-// once per refresh (the session's tick). The buttons open the order ticket, which this version does
-// not have yet: they stay disabled with a tooltip saying so.
+// once per refresh (the session's tick). The buttons open the order ticket; a tile dragged by its
+// face onto a chart slot charts its instrument there, as a board row does. While the session is not
+// signed in the tiles are disabled and their prices greyed.
 #include "gui/market/tick_tracker.h"
 
 #include <QFrame>
@@ -28,6 +29,9 @@ public:
     using QPushButton::QPushButton;
     void setPrice(const QString& price, std::size_t bigDigits, std::size_t smallDigits);
     const QString& price() const { return price_; }
+    // The price is what a session that is no longer signed in last heard: it is greyed.
+    void setStale(bool stale);
+    bool isStale() const { return stale_; }
     QSize sizeHint() const override;
 
 protected:
@@ -37,6 +41,7 @@ private:
     QString price_;
     std::size_t bigDigits_ = 0;
     std::size_t smallDigits_ = 0;
+    bool stale_ = false;
 };
 
 class AdvancedTableCell : public QFrame {
@@ -45,6 +50,8 @@ public:
     explicit AdvancedTableCell(GuiContext& context, QWidget* parent = nullptr);
     void fill(const AdvancedTile& tile, std::size_t bigDigits, std::size_t smallDigits);
     void retitle();
+    // The instrument the tile shows (dragged onto a chart slot, it charts there).
+    const QString& code() const { return code_; }
 
     QLabel* symbolTextLabel = nullptr;
     QLabel* timeTextLabel = nullptr;
@@ -58,8 +65,15 @@ public:
     QLabel* buyTitle = nullptr;
     QLabel* sellTitle = nullptr;
 
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+
 private:
     GuiContext& context_;
+    QString code_;
+    QPoint pressedAt_;
+    bool pressed_ = false;
 };
 
 class AdvancedWatchlistTableController : public QScrollArea {

@@ -35,6 +35,7 @@ enum class Tone : std::uint8_t {
     TickSame, // unchanged, or not known yet
     Frozen,   // the price of an account in equity hit: no tick colour
     Alert,    // the equity-hit status: bold red
+    Stale,    // a live figure while the session is not signed in: greyed, no tick colour
 };
 
 struct Cell {

@@ -221,6 +221,9 @@ GridPane::GridPane(GuiContext& context, Grid grid, const ColumnSwitches& switche
     // The font size setting shows at the next refresh, without a notification.
     applyFontSize();
     connect(context_.clientModel(), &ClientModel::tick, this, &GridPane::applyFontSize);
+    connect(context_.clientModel(), &ClientModel::loginStateChanged, this, &GridPane::followLoginState);
+    connect(context_.clientModel(), &ClientModel::clientReplaced, this, &GridPane::followLoginState);
+    followLoginState();
     bindLanguage(this, context_.language(), [this] {
         updateHeaderMenu();
         updateTotals();
@@ -293,7 +296,7 @@ void GridPane::addTotalsBar() {
         totalValues_.push_back(value);
     }
     row->addStretch(1);
-    auto* closeAll = new QPushButton(bar);
+    auto* closeAll = closeAllButton_ = new QPushButton(bar);
     closeAll->setObjectName(QStringLiteral("closeAllButton"));
     closeAll->setProperty("langKey", QStringLiteral("0243"));
     connect(closeAll, &QPushButton::clicked, this, [this] { openCloseAll(context_, window()); });
@@ -379,6 +382,18 @@ void GridPane::updateTotals() {
     }
 }
 
+bool GridPane::signedIn() const {
+    return context_.clientModel()->loginState() == interfaces::LoginState::SignedIn;
+}
+
+void GridPane::followLoginState() {
+    const bool live = signedIn();
+    for (QLabel* value : totalValues_)
+        value->setEnabled(live);
+    if (closeAllButton_)
+        closeAllButton_->setEnabled(live);
+}
+
 QString GridPane::totalValue(std::string_view key) const {
     for (std::size_t i = 0; i < kTotalsFields.size() && i < totalValues_.size(); ++i)
         if (kTotalsFields[i].key == key)
@@ -429,17 +444,26 @@ std::vector<MenuItem> GridPane::menuItems(const std::string& id) const {
     if (!order)
         return {};
     const SessionModel& model = client.model();
+    std::vector<MenuItem> items;
     switch (grid_) {
     case Grid::OpenPositions:
-        return openPositionMenu(*order, recordsOf(model, *order), client.queries().getOpenOrderCollection(),
-                                sheetOpen());
+        items = openPositionMenu(*order, recordsOf(model, *order), client.queries().getOpenOrderCollection(),
+                                 sheetOpen());
+        break;
     case Grid::PendingOrders:
-        return pendingOrderMenu(*order, sheetOpen());
+        items = pendingOrderMenu(*order, sheetOpen());
+        break;
     case Grid::ExecutedPositions:
-        return executedPositionMenu(recordsOf(model, *order), sheetOpen());
+        items = executedPositionMenu(recordsOf(model, *order), sheetOpen());
+        break;
     default:
-        return {};
+        break;
     }
+    // A session that is not signed in sends no order: the order actions show, but cannot be chosen.
+    if (!signedIn())
+        for (MenuItem& item : items)
+            item.enabled = item.enabled && !isOrderAction(item.action);
+    return items;
 }
 
 bool GridPane::offers(RowAction action, const std::string& id) const {
@@ -471,7 +495,7 @@ QMenu* GridPane::rowMenu(const std::string& id) {
 }
 
 void GridPane::runAction(RowAction action, const std::string& id) {
-    if (!isActionAvailable(action))
+    if (!isActionAvailable(action) || (isOrderAction(action) && !signedIn()))
         return;
     switch (action) {
     case RowAction::ClosePosition: {

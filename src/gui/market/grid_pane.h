@@ -97,6 +97,9 @@ private:
     void addRequestButtons();
     void updateTotals();
     void applyFontSize();
+    // While the session is not signed in the totals read as stale and no order action starts.
+    void followLoginState();
+    bool signedIn() const;
     void showRowMenu(const QPoint& at);
     std::string idAt(const QModelIndex& index) const;
     std::vector<MenuItem> menuItems(const std::string& id) const;
@@ -108,6 +111,7 @@ private:
     QMenu* headerMenu_ = nullptr;
     QMenu* rowMenu_ = nullptr;
     std::vector<QLabel*> totalValues_;
+    QPushButton* closeAllButton_ = nullptr;
     QLabel* statusLine_ = nullptr;
     QDateEdit* searchDate_ = nullptr;
     bool searching_ = false;

@@ -9,7 +9,10 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QStyle>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace tc::gui {
 
@@ -46,6 +49,14 @@ MarketDepthTableController::~MarketDepthTableController() = default;
 
 void MarketDepthTableController::setHeaderTitles() {
     model_->setLanguage(context_.language().selected());
+    // The columns share the width evenly: each gets room for the widest title, none is cut.
+    const QHeaderView& header = *horizontalHeader();
+    const int margin = header.style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, &header);
+    int widest = 0;
+    for (int column = 0; column < model_->columnCount(); ++column)
+        widest = std::max(widest, header.fontMetrics().horizontalAdvance(
+                                      model_->headerData(column, Qt::Horizontal).toString()));
+    setMinimumWidth(model_->columnCount() * (widest + 2 * margin + 2) + 2 * frameWidth());
 }
 
 void MarketDepthTableController::setValue(const std::string& code) {

@@ -35,6 +35,10 @@ bool isActionAvailable(RowAction action) {
     return action != RowAction::OpenTicket;
 }
 
+bool isOrderAction(RowAction action) {
+    return action != RowAction::DeliveryReceipt;
+}
+
 bool canOffset(const Order& position, const OrderView& openPositions) {
     for (const auto& other : openPositions)
         if (other && other->AccountNumber == position.AccountNumber && other->ItemCode == position.ItemCode &&

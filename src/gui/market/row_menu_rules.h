@@ -31,6 +31,8 @@ enum class RowAction : std::uint8_t {
 inline constexpr std::string_view kNotAvailableKey = "90001";
 // Whether the dialog an action opens exists; the others are shown disabled with that tooltip.
 bool isActionAvailable(RowAction action);
+// The actions that send an order or change one (all but the delivery receipt).
+bool isOrderAction(RowAction action);
 
 struct MenuItem {
     RowAction action;

@@ -7,6 +7,8 @@
 #include "gui/app/images.h"
 #include "gui/app/language.h"
 #include "gui/app/theme_manager.h"
+#include "gui/charts/chart_window_controller.h"
+#include "gui/controls/chart_drop_area.h"
 #include "gui/controls/input_rules.h"
 #include "gui/controls/price_text.h"
 #include "gui/market/advanced_detail_window_controller.h"
@@ -18,10 +20,8 @@
 #include "gui/models/grid_view_proxy.h"
 #include "model/records/item_details.h"
 
-#include <QDrag>
 #include <QHeaderView>
 #include <QMenu>
-#include <QMimeData>
 #include <QPainter>
 #include <QStyle>
 #include <QStyledItemDelegate>
@@ -272,16 +272,15 @@ QMenu* WatchlistTableController::rowMenu(int row) {
     auto* menu = new QMenu(this);
     menu->setToolTipsVisible(true);
     const std::string code = codeAt(row);
-    const auto unavailable = [&](std::string_view key) {
-        QAction* action = menu->addAction(context_.text(key));
-        action->setEnabled(false);
-        action->setToolTip(context_.text(kNotAvailableKey));
-    };
     QAction* ticket = menu->addAction(context_.text("0073"));
     ticket->setObjectName(QStringLiteral("newOrderAction"));
     ticket->setEnabled(!code.empty());
     connect(ticket, &QAction::triggered, this, [this, row] { openTicket(row); });
-    unavailable("90111"); // a chart of the instrument
+    QAction* chart = menu->addAction(context_.text("90111"));
+    chart->setObjectName(QStringLiteral("chartAction"));
+    chart->setEnabled(!code.empty());
+    connect(chart, &QAction::triggered, this,
+            [this, code] { openChartWindow(context_, window(), QString::fromStdString(code)); });
     menu->addSeparator();
     QAction* details = menu->addAction(context_.text("90070"));
     details->setEnabled(!code.empty());
@@ -324,14 +323,7 @@ void WatchlistTableController::contractDetailButtonClicked(int row) {
 void WatchlistTableController::startDrag(Qt::DropActions) {
     // A row dragged onto a chart slot charts its instrument: the code as plain text.
     const QModelIndex current = currentIndex();
-    const std::string code = codeAt(current.isValid() ? current.row() : -1);
-    if (code.empty())
-        return;
-    auto* mime = new QMimeData;
-    mime->setText(QString::fromStdString(code));
-    auto* drag = new QDrag(this);
-    drag->setMimeData(mime);
-    drag->exec(Qt::CopyAction);
+    dragInstrumentCode(this, QString::fromStdString(codeAt(current.isValid() ? current.row() : -1)));
 }
 
 } // namespace tc::gui

@@ -4,8 +4,8 @@
 // spread in ticks, the update time, the session and the trading status, and a contract-detail button.
 //
 // The header's menu hides and shows columns; the choice is kept per grid in the user defaults, so a
-// new board (the next start) shows the same columns. The row menu offers the order ticket and the
-// chart (disabled until they exist) and the instrument's details sheet. A double click opens the order
+// new board (the next start) shows the same columns. The row menu offers the order ticket, a chart
+// window and the instrument's details sheet. A double click opens the order
 // ticket of an active instrument (refused with an alert for one that is not), and on the
 // contract-detail column the advanced detail window. The selected instrument goes out as instrumentSelected,
 // for the depth ladders.

@@ -195,14 +195,42 @@ GridModel::GridModel(ClientModel& session, Grid grid, QObject* parent)
     connect(&session_, &ClientModel::loginStateChanged, this, [this] {
         ++announcements_;
         refresh(Scope::All);
+        followLoginState();
     });
     connect(&session_, &ClientModel::clientAboutToBeReplaced, this, [this] { dropClient(); });
     connect(&session_, &ClientModel::clientReplaced, this, [this] {
         ++announcements_;
         detached_ = false;
         refresh(Scope::All);
+        followLoginState();
     });
+    signedOut_ = session_.loginState() != interfaces::LoginState::SignedIn;
     refresh(Scope::All);
+}
+
+void GridModel::followLoginState() {
+    const bool signedOut = session_.loginState() != interfaces::LoginState::SignedIn;
+    if (signedOut == signedOut_)
+        return;
+    signedOut_ = signedOut;
+    if (!rows_.empty())
+        Q_EMIT dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1),
+                           {Qt::ForegroundRole, Qt::BackgroundRole, Qt::FontRole, ToneRole});
+}
+
+bool GridModel::isLiveColumn(int column) const {
+    switch (grid_) {
+    case Grid::Watchlist:
+    case Grid::BuyDepth:
+    case Grid::SellDepth:
+    case Grid::Accounts:
+        return true;
+    case Grid::OpenPositions:
+    case Grid::PendingOrders:
+        return columnSpec(column).live || isTickColumn(column);
+    default:
+        return false;
+    }
 }
 
 GridModel::~GridModel() = default;
@@ -802,6 +830,20 @@ QVariant GridModel::data(const QModelIndex& index, int role) const {
     if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
         return {};
     const Cell& c = cell(index.row(), index.column());
+    if (signedOut_ && isLiveColumn(index.column())) {
+        // What the session last heard, greyed: no tick, session or sign colour reads as live.
+        switch (role) {
+        case Qt::ForegroundRole:
+            return *toneStyle(grid_, Tone::Stale, theme_).foreground;
+        case Qt::BackgroundRole:
+        case Qt::FontRole:
+            return {};
+        case ToneRole:
+            return static_cast<int>(Tone::Stale);
+        default:
+            break;
+        }
+    }
     switch (role) {
     case Qt::DisplayRole:
         return QString::fromStdString(c.textKey.empty() ? c.text : languageText(language_, c.textKey));

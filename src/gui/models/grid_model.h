@@ -93,6 +93,13 @@ public:
     // Reads the session now and signals what changed (the tick and the client's events do this).
     void refresh();
 
+    // The session is not signed in: the live cells (prices, figures) are what it last heard, and read
+    // as stale (Tone::Stale, no tick colour) until a login completes.
+    bool isSignedOut() const { return signedOut_; }
+    // Whether the column's cells are live figures: the whole quotes board, depth ladders and accounts,
+    // the live columns of the open positions and pending orders; never the history grids.
+    bool isLiveColumn(int column) const;
+
     // The open positions' totals bar and the settled positions' totals, worked out from the rows of
     // every refresh (zero for the other grids), whichever columns a view shows.
     const OpenPositionTotals& openPositionTotals() const { return openTotals_; }
@@ -174,6 +181,7 @@ private:
     void sumOpenPositionTotals();
     void fillIds(Snapshot& snapshot) const;
     void dropClient();
+    void followLoginState();
 
     ClientModel& session_;
     const Grid grid_;
@@ -203,6 +211,7 @@ private:
     std::int64_t language_ = 0;
     std::int64_t theme_ = 0;
     bool detached_ = false; // between clientAboutToBeReplaced and clientReplaced
+    bool signedOut_ = false;
 };
 
 } // namespace tc::gui

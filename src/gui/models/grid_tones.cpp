@@ -47,6 +47,9 @@ ToneStyle toneStyle(Grid grid, Tone tone, std::int64_t theme) {
         style.foreground = colour(ThemeRole::AlertText);
         style.bold = true;
         break;
+    case Tone::Stale:
+        style.foreground = colour(ThemeRole::StaleText);
+        break;
     }
     return style;
 }

@@ -101,8 +101,9 @@ void GridViewProxy::noteTicks() {
 
 QVariant GridViewProxy::data(const QModelIndex& index, int role) const {
     // The view's tick colours its ground, and the text on it with it.
+    // A signed-out grid's prices are stale: the grid's own grey, no tick.
     if ((role == Qt::BackgroundRole || role == Qt::ForegroundRole) && index.isValid() &&
-        !tickColumns_.empty()) {
+        !tickColumns_.empty() && !grid_.isSignedOut()) {
         const QModelIndex source = mapToSource(index);
         const Tone tone = grid_.cell(source.row(), source.column()).tone;
         const bool ticking = tone == Tone::TickSame || tone == Tone::TickUp || tone == Tone::TickDown;

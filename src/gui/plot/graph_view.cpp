@@ -139,7 +139,9 @@ void GraphView::paint(QPainter& painter, const QRect& target) {
         QPen pen = border;
         pen.setColor(theme_.border);
         painter.setPen(pen);
-        painter.drawRect(area);
+        // A plot area reaching the view's edge keeps its whole frame: the line falls inside the view.
+        const double inset = std::max(1.0, pen.widthF());
+        painter.drawRect(area.intersected(QRectF(target).adjusted(0, 0, -inset, -inset)));
         painter.restore();
     }
     // Price tags and the crosshair's tag are drawn over the price axis: its labels give way.

@@ -1,5 +1,6 @@
 // Every window and sheet of the program, as the screenshot tool shows them. One line per screen.
 #include "gui/app/about_window_controller.h"
+#include "gui/app/app_delegate.h"
 #include "gui/app/common_alert.h"
 #include "gui/app/font_size_settings_window_controller.h"
 #include "gui/app/gui_context.h"
@@ -86,6 +87,9 @@
 
 namespace tc::gui {
 namespace {
+
+// A laptop's screen, 1600 by 1000 free of panels: the main window's first-run size there.
+const QRect kFirstRunScreen(0, 0, 1600, 1000);
 
 SettingsWindowController* settingsWindow(ScreenContext& c) {
     auto* settings = c.own(new SettingsWindowController(c.context()));
@@ -327,6 +331,20 @@ QWidget* pie(ScreenContext& c) {
     return view;
 }
 
+// A pie with nothing to show, as the statement's settled pie of a period without settlements.
+QWidget* emptyPie(ScreenContext& c) {
+    auto* view = c.own(new PieChartController);
+    view->resize(420, 260);
+    view->applyTheme(static_cast<int>(c.context().themes().getThemeForKey()));
+    QObject::connect(&c.context().themes(), &ThemeManager::themeChanged, view,
+                     [view](std::int64_t theme) { view->applyTheme(static_cast<int>(theme)); });
+    view->titleLabel().setText(c.context().text("0152"));
+    view->setEmptyText(c.context().text("90488"));
+    view->loadChart({}, {});
+    view->show();
+    return view;
+}
+
 // The advanced detail window of the first watched instrument, its market sessions and chart in.
 QWidget* advancedDetail(ScreenContext& c) {
     const std::string code = c.session().client().watchList().front();
@@ -397,11 +415,11 @@ QWidget* gridPane(ScreenContext& c, Grid which) {
     return pane;
 }
 
-// The main window signed in as demo, at a desktop's size.
-QWidget* mainWindow(ScreenContext& c) {
+// The main window signed in as demo, as it first opens on a screen whose free room is `screen`.
+QWidget* mainWindow(ScreenContext& c, const QRect& screen) {
     auto* window = c.own(new MainWindowController(c.context()));
     window->setUserName(QStringLiteral("demo"));
-    window->setGeometry(0, 0, 1600, 1000);
+    fillScreen(window, screen);
     window->show();
     c.session().tickNow();
     GridTable* positions = window->gridTable(Grid::OpenPositions);
@@ -425,6 +443,10 @@ QWidget* mainWindow(ScreenContext& c) {
         15000);
     window->accountPie()->reloadData();
     return window;
+}
+
+QWidget* mainWindow(ScreenContext& c) {
+    return mainWindow(c, kFirstRunScreen);
 }
 
 // A detail window as a sheet on a plain owner, filled from the demo's session.
@@ -595,7 +617,8 @@ QWidget* closeAll(ScreenContext& c, bool refused) {
 
 } // namespace
 
-// The statement window showing demo's January 2024 of account 20001, on a page of its own.
+// The statement window showing account 20001 from January 2024 to now: its positions, valued at the
+// quotes of the moment as the header's floating credit is, and its settlement and transactions.
 AccountStatementWindowController* statementWindow(ScreenContext& c) {
     c.session();
     auto* window = c.own(new AccountStatementWindowController(c.context()));
@@ -607,9 +630,16 @@ AccountStatementWindowController* statementWindow(ScreenContext& c) {
     QObject::connect(window, &AccountStatementWindowController::statementShown, window,
                      [shown] { ++*shown; });
     c.waitUntil([shown] { return *shown > 0; }, 10000);
+    // The header's floating credit as the core's first refresh values the positions, not the
+    // sign-in's zero.
+    c.waitUntil([&c] {
+        for (const auto& account : c.session().client().queries().getAccountCollection())
+            if (account && account->AccountId == 20001)
+                return account->Leverage != 0;
+        return false;
+    });
     window->setAccountText(QStringLiteral("20001"));
-    window->setPeriod(QDateTime(QDate(2024, 1, 1), QTime(0, 0)),
-                      QDateTime(QDate(2024, 1, 31), QTime(23, 59)));
+    window->setPeriod(QDateTime(QDate(2024, 1, 1), QTime(0, 0)), QDateTime::currentDateTime());
     window->showAccountStatement();
     c.waitUntil([shown] { return *shown > 1; }, 10000);
     return window;
@@ -809,7 +839,8 @@ QWidget* chatTranscript(ScreenContext& c) {
 } // namespace
 
 void registerScreens(ScreenRegistry& r) {
-    r.add("main-window", mainWindow);
+    r.add("main-window", [](ScreenContext& c) { return mainWindow(c); });
+    r.add("main-window-wide", [](ScreenContext& c) { return mainWindow(c, QRect(0, 0, 1920, 1050)); });
     r.add("settings", [](ScreenContext& c) { return settingsWindow(c); });
     r.add("settings-font-size", [](ScreenContext& c) { return settingsSheet(c, true); });
     r.add("settings-idle-timeout", [](ScreenContext& c) { return settingsSheet(c, false); });
@@ -829,6 +860,7 @@ void registerScreens(ScreenRegistry& r) {
     r.add("chart-candle", [](ScreenContext& c) { return chart(c, 3, false); });
     r.add("chart-crosshair", [](ScreenContext& c) { return chart(c, 3, true); });
     r.add("pie", pie);
+    r.add("pie-empty", emptyPie);
     r.add("chart-window-line", [](ScreenContext& c) { return chartWindow(c, 1, false); });
     r.add("chart-window-ohlc", [](ScreenContext& c) { return chartWindow(c, 2, false); });
     r.add("chart-window-candle", [](ScreenContext& c) { return chartWindow(c, 3, false); });

@@ -97,7 +97,8 @@ AccountStatementWindowController::AccountStatementWindowController(GuiContext& c
         prepareTable(view, table);
     }
     accountSummary_ = new SummaryTableModel(language, this);
-    orderSummary_ = new SummaryTableModel(language, this);
+    // Its figures are lots (the quantities of each list), titled so.
+    orderSummary_ = new SummaryTableModel(language, this, "0027");
     marginSummary_ = new SummaryTableModel(language, this);
     for (const auto& [view, model] : {std::pair{ui_->accountSummaryHistoryTableView, accountSummary_},
                                       std::pair{ui_->orderSummaryHistoryTableView, orderSummary_},
@@ -238,6 +239,8 @@ void AccountStatementWindowController::updateLanguageStrings() {
     ui_->accountComboBox->setAccessibleName(context_.text("0012"));
     settledPie_->setAccessibleName(context_.text("0152"));
     openPie_->setAccessibleName(context_.text("0139"));
+    settledPie_->setEmptyText(context_.text("90488"));
+    openPie_->setEmptyText(context_.text("90489"));
     if (data_)
         accountStatementUpdate();
 }
@@ -316,6 +319,8 @@ bool AccountStatementWindowController::showAccountStatement() {
     selectedAccountId_ = account->AccountId;
     ui_->accountNumberLabel->setText(QString::number(account->AccountId));
     ui_->statementPeriodLabel->setText(QStringLiteral("%1 - %2").arg(displayDate(from), displayDate(to)));
+    // The account's floating credit now (its group's share of the floating result), under that name:
+    // it is no leverage.
     ui_->leverageLabel->setText(QString::number(account->Leverage, 'f', 2));
 
     interfaces::Statements& statements = context_.clientModel()->client().statements();

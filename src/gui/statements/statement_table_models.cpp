@@ -6,7 +6,7 @@
 namespace tc::gui {
 namespace {
 
-constexpr std::string_view kSummaryColumns[] = {"90608", "90609"};
+constexpr std::string_view kSummaryCaptionColumn = "90608";
 constexpr std::string_view kJournalColumns[] = {"0153", "0157"};
 
 // Header data shared by the models: the title in the selected language, or the key.
@@ -80,8 +80,8 @@ Qt::ItemFlags StatementTableModel::flags(const QModelIndex& index) const {
     return index.isValid() ? Qt::ItemIsEnabled : Qt::NoItemFlags;
 }
 
-SummaryTableModel::SummaryTableModel(Language& language, QObject* parent)
-    : QAbstractTableModel(parent), language_(language) {
+SummaryTableModel::SummaryTableModel(Language& language, QObject* parent, std::string_view valueKey)
+    : QAbstractTableModel(parent), language_(language), valueKey_(valueKey) {
     connect(&language_, &Language::changed, this, [this] { Q_EMIT headerDataChanged(Qt::Horizontal, 0, 1); });
 }
 
@@ -113,7 +113,7 @@ QVariant SummaryTableModel::data(const QModelIndex& index, int role) const {
 QVariant SummaryTableModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (section < 0 || section > 1)
         return {};
-    return header(language_, kSummaryColumns[section], orientation, role);
+    return header(language_, section == 0 ? kSummaryCaptionColumn : valueKey_, orientation, role);
 }
 
 Qt::ItemFlags SummaryTableModel::flags(const QModelIndex& index) const {

@@ -10,6 +10,7 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace tc::gui {
@@ -42,11 +43,13 @@ private:
     std::shared_ptr<const StatementData> data_;
 };
 
-// A two-column table of captions and values: the account, order and margin summaries.
+// A two-column table of captions and values: the account, order and margin summaries. The value
+// column is titled by `valueKey`: the order summary's figures are quantities, not counts.
 class SummaryTableModel : public QAbstractTableModel {
     Q_OBJECT
 public:
-    explicit SummaryTableModel(Language& language, QObject* parent = nullptr);
+    explicit SummaryTableModel(Language& language, QObject* parent = nullptr,
+                               std::string_view valueKey = "90609");
 
     void setRows(std::vector<SummaryRow> rows);
     const std::vector<SummaryRow>& rows() const { return rows_; }
@@ -59,6 +62,7 @@ public:
 
 private:
     Language& language_;
+    std::string_view valueKey_;
     std::vector<SummaryRow> rows_;
 };
 

@@ -13,6 +13,12 @@
 namespace tc::gui {
 namespace {
 
+// The sheets start orders: none from a session that is not signed in.
+bool signedIn(const GuiContext& context) {
+    const ClientModel* session = context.clientModel();
+    return session && session->loginState() == interfaces::LoginState::SignedIn;
+}
+
 template <class Window>
 Window* kept(GuiContext& context, QWidget* owner, const char* name) {
     if (owner)
@@ -29,7 +35,7 @@ Window* kept(GuiContext& context, QWidget* owner, const char* name) {
 
 ClosendCancelPositionWindowController* openCloseDialog(GuiContext& context, QWidget* owner, CloseJob job,
                                                        const std::string& id) {
-    if (!context.clientModel())
+    if (!signedIn(context))
         return nullptr;
     auto* sheet = kept<ClosendCancelPositionWindowController>(context, owner, "closeCancelSheet");
     return sheet->openFor(job, id) ? sheet : nullptr;
@@ -37,7 +43,7 @@ ClosendCancelPositionWindowController* openCloseDialog(GuiContext& context, QWid
 
 ModifyPositionWindowController* openModifyDialog(GuiContext& context, QWidget* owner, ModifyMode mode,
                                                  const std::string& id) {
-    if (!context.clientModel())
+    if (!signedIn(context))
         return nullptr;
     auto* sheet = kept<ModifyPositionWindowController>(context, owner, "modifySheet");
     return sheet->openFor(mode, id) ? sheet : nullptr;
@@ -45,7 +51,7 @@ ModifyPositionWindowController* openModifyDialog(GuiContext& context, QWidget* o
 
 OffsetPositionWindowController* openOffsetDialog(GuiContext& context, QWidget* owner,
                                                  const std::string& positionId) {
-    if (!context.clientModel())
+    if (!signedIn(context))
         return nullptr;
     auto* sheet = kept<OffsetPositionWindowController>(context, owner, "offsetSheet");
     return sheet->openFor(positionId) ? sheet : nullptr;
@@ -53,7 +59,7 @@ OffsetPositionWindowController* openOffsetDialog(GuiContext& context, QWidget* o
 
 CloseAllWindowController* openCloseAll(GuiContext& context, QWidget* owner) {
     ClientModel* session = context.clientModel();
-    if (!session || session->client().queries().getOpenOrderCollection().empty())
+    if (!signedIn(context) || session->client().queries().getOpenOrderCollection().empty())
         return nullptr;
     auto* window = kept<CloseAllWindowController>(context, owner, "closeAllWindow");
     window->openOn(owner);

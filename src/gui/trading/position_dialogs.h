@@ -2,6 +2,7 @@
 // Opening the position dialogs from the grids and the main window. Each dialog is a sheet on
 // `owner` (the main window), one of each kind per owner, made on first use and reused; each opening
 // hands it the record's id. When the record is not held the owner says so and nullptr comes back.
+// None opens while the session is not signed in: they all start orders.
 #include "gui/trading/position_dialog_rules.h"
 
 #include <string>

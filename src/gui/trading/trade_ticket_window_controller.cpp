@@ -227,8 +227,11 @@ TradeTicketWindowController::TradeTicketWindowController(GuiContext& context, QW
         chart_->applyChartTheme(static_cast<int>(context_.themes().getThemeForKey()));
     // Another session: the ticket lets go of every record of the old one.
     connect(&context_, &GuiContext::clientModelChanged, this, [this] { forgetSession(); });
-    if (ClientModel* model = context_.clientModel())
+    if (ClientModel* model = context_.clientModel()) {
         connect(model, &ClientModel::clientAboutToBeReplaced, this, [this] { forgetSession(); });
+        connect(model, &ClientModel::loginStateChanged, this, [this] { followLoginState(); });
+    }
+    followLoginState();
 
     bindLanguage(this, context_.language(), [this] { updateLanguageStrings(); });
 }
@@ -264,6 +267,16 @@ bool TradeTicketWindowController::isAdvancedMode() const {
     return ui_->advancedRadioButton->isChecked();
 }
 
+void TradeTicketWindowController::followLoginState() {
+    const ClientModel* model = session();
+    const bool live = model && model->loginState() == interfaces::LoginState::SignedIn;
+    for (PriceButton* button : {ui_->buyButton, ui_->sellButton}) {
+        button->setEnabled(live);
+        button->setStale(!live);
+    }
+    ui_->PlaceOrderButton->setEnabled(live);
+}
+
 void TradeTicketWindowController::forgetSession() {
     close();
     accounts_.clear();
@@ -286,6 +299,7 @@ void TradeTicketWindowController::forgetSession() {
 void TradeTicketWindowController::windowDidAppear() {
     if (!session())
         return;
+    followLoginState();
     updateLanguageStrings();
     LoadAccountDetails();
     LoadSymbolDetails(fromWatchlist_);
@@ -937,7 +951,7 @@ interfaces::OrderTicket TradeTicketWindowController::ticketFor(Side side, bool s
 
 bool TradeTicketWindowController::validate(Side side, bool placeButton) {
     ClientModel* model = session();
-    if (!model)
+    if (!model || model->loginState() != interfaces::LoginState::SignedIn)
         return false;
     if (placeButton && ui_->DeviationCheckBox->isChecked() && ui_->DeviationTextField->text().isEmpty()) {
         alert(kNoDeviationKey);

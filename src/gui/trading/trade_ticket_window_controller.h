@@ -149,6 +149,8 @@ private:
     void showRefusal(const interfaces::OrderResult& result);
     void alert(std::string_view key);
     void forgetSession();
+    // Signed out (the stream lost): the prices stay, greyed, and Buy, Sell and Place are off.
+    void followLoginState();
 
     std::unique_ptr<Ui::TradeTicketWindowController> ui_;
     GuiContext& context_;

@@ -7,6 +7,7 @@
 #include "model/records/order.h"
 #include "model/text/formatter.h"
 #include "model/text/language_string.h"
+#include "model/text/positional_text.h"
 #include "platform/log.h"
 #include "platform/user_defaults.h"
 #include "session/business/session_events.h"
@@ -371,19 +372,37 @@ void BusinessBase::connectionDidConnectStream(bool demoRegistration) {
 }
 
 void BusinessBase::connectionDidLoseStream(const std::optional<SocketError>&) {
-    postMain([this] {
-        // Once per session, and never for one that already ended (signed out, login ended): the user
-        // hears of it once, and nothing is reopened behind the report.
-        if (lossReported_ || loginPhase_ == LoginPhase::SignedOut) {
-            platform::Log::info("stream loss after the session ended; not reported");
+    postMain([this] { reportLoss(); });
+}
+
+void BusinessBase::connectionDidFailToConnect(const std::optional<SocketError>& error) {
+    const std::string reason = error ? error->description : std::string("no answer");
+    postMain([this, reason] {
+        // A first login that never reached its server lost nothing: the login ends and says so. A
+        // session that was signed in (a relogin's connect) has ended, which is a loss.
+        if (everSignedIn_ || loginPhase_ != LoginPhase::Connecting) {
+            reportLoss();
             return;
         }
-        lossReported_ = true;
-        conn_->DisconnectServer();
-        stopPingTimer();
-        setLoginPhase(LoginPhase::Lost);
-        application_.onConnectionLost();
+        platform::Log::warning("the server cannot be reached: {}", reason);
+        const std::string host = logindata_.IPAddress().value_or("");
+        const std::string port = std::to_string(logindata_.PortNo());
+        endLogin(fillPositional(loginText(kServerUnreachableKey), {host, port}));
     });
+}
+
+void BusinessBase::reportLoss() {
+    // Once per session, and never for one that already ended (signed out, login ended): the user
+    // hears of it once, and nothing is reopened behind the report.
+    if (lossReported_ || loginPhase_ == LoginPhase::SignedOut) {
+        platform::Log::info("stream loss after the session ended; not reported");
+        return;
+    }
+    lossReported_ = true;
+    conn_->DisconnectServer();
+    stopPingTimer();
+    setLoginPhase(LoginPhase::Lost);
+    application_.onConnectionLost();
 }
 
 void BusinessBase::connectionLoginTimedOut() {
@@ -949,6 +968,7 @@ void BusinessBase::completeLoginOnMain() {
     r.requestFinancialApprovals();
 
     subscribeAllItems(true);
+    everSignedIn_ = true;
     setLoginPhase(LoginPhase::SignedIn);
     services_.notifications->LoginSuccessNotification();
     if (loginInfo && loginInfo->ErrorCode == 15)

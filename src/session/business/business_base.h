@@ -92,6 +92,8 @@ public:
     static constexpr std::string_view kUnreadableSnapshotKey = "20401";
     static constexpr std::string_view kCompletionWithoutSnapshotKey = "20402";
     static constexpr std::string_view kUnopenedLoginReplyKey = "20403";
+    // The server at {0}:{1} could not be reached.
+    static constexpr std::string_view kServerUnreachableKey = "20404";
     // Work posted to the main queue counts against its budget until it has run: past the high mark
     // the stream is not read and the request and feed threads wait (each wait at most the limit, so
     // they stay stoppable), until the main queue is down to the low mark.
@@ -269,6 +271,7 @@ public:
     void connectionDidReceiveFeedMessage(const std::string& text) override;
     void connectionDidConnectStream(bool demoRegistration) override;
     void connectionDidLoseStream(const std::optional<SocketError>& error) override;
+    void connectionDidFailToConnect(const std::optional<SocketError>& error) override;
     void connectionKeepAliveDue() override;
     bool connectionSubscriptionsAllowed() const override;
     void connectionRequestFailed(const RequestMessage& request, const std::string& reason) override;
@@ -312,6 +315,8 @@ private:
     void handleExecutionReport(std::int64_t type, const std::vector<std::string>& fields,
                                const CommonTags& tags);
     void endLogin(const std::string& reason);
+    // The stream of a session that was under way or signed in ended: told once (main queue).
+    void reportLoss();
     // A text of the user's language by key.
     std::string loginText(std::string_view key) const;
     void setLoginPhase(LoginPhase phase);
@@ -345,6 +350,8 @@ private:
     // Main queue: the loss was reported (once per session); a dropped relogin request was logged.
     bool lossReported_ = false;
     bool reloginDropLogged_ = false;
+    // Main queue: a login of this session has completed; a connect that fails later ends a session.
+    bool everSignedIn_ = false;
 
     // Main queue only.
     SessionModel session_;

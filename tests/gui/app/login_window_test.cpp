@@ -14,9 +14,24 @@
 #include "gui/app/main_window_controller.h"
 #include "gui/app/remembered_users.h"
 #include "gui/app/sound_notification.h"
+#include "gui/app/theme_manager.h"
+#include "gui/app/theme_table.h"
 #include "gui/app/unlock_window_controller.h"
+#include "gui/charts/chart_controller.h"
+#include "gui/charts/chart_view_controller.h"
+#include "gui/charts/pie_chart_controller.h"
+#include "gui/charts/pie_chart_view_controller.h"
+#include "gui/controls/grid_table.h"
+#include "gui/funding/deposits_withdrawals_window_controller.h"
 #include "gui/gui_test_support.h"
+#include "gui/market/advanced_watchlist_table_controller.h"
+#include "gui/market/grid_pane.h"
+#include "gui/market/watchlist_table_controller.h"
+#include "gui/models/grid_model.h"
+#include "gui/models/grid_view_proxy.h"
+#include "gui/trading/trade_ticket_window_controller.h"
 #include "market.h"
+#include "model/text/positional_text.h"
 #include "options.h"
 #include "test_server.h"
 
@@ -29,6 +44,8 @@
 #include <QMessageBox>
 #include <QPropertyAnimation>
 #include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QToolButton>
 
@@ -66,6 +83,7 @@ protected:
         auto market = testserver::loadMarketFile(testserver::defaultMarketPath());
         ASSERT_TRUE(market.market) << market.error;
         server = std::make_unique<testserver::TestServer>(std::move(*market.market));
+        server->holdPrices(holdPrices);
         testserver::ServerOptions options;
         options.port = options.feedPort = options.dataPort = 0;
         ports = server->start(options);
@@ -132,6 +150,25 @@ protected:
         return window->findChild<QPropertyAnimation*>(QStringLiteral("tcShakeAnimation")) != nullptr;
     }
 
+    // The server stopped, then started again on the same ports (a server restart).
+    void restartServer() {
+        server->stop();
+        testserver::ServerOptions options;
+        options.port = ports.stream;
+        options.feedPort = ports.feed;
+        options.dataPort = ports.data;
+        ASSERT_EQ(server->start(options).stream, ports.stream);
+    }
+    // Drops the server and waits for the loss alert on the login window; OK closes it.
+    void loseTheServerAndOkTheAlert() {
+        server->stop();
+        ASSERT_TRUE(waitFor([&] { return login->isVisible() && !alertsOn(login).isEmpty(); }, 15000));
+        ASSERT_EQ(alertsOn(login).front()->informativeText(), context->text("20251"));
+        alertsOn(login).front()->buttons().front()->click();
+    }
+
+    // Quotes stay where they are, so two sign-ins see the same figures.
+    bool holdPrices = false;
     MemorySecrets secrets;
     FakeIdle idle;
     std::unique_ptr<tc::platform::UserDefaults> clientDefaults = tc::platform::UserDefaults::inMemory();
@@ -160,6 +197,11 @@ TEST_F(LoginWindowTest, TypingTheDemoUserAndPressingReturnOpensTheMainWindowAndC
     EXPECT_TRUE(shell->loginSuccess());
     EXPECT_EQ(shell->primaryWindow(), delegate->mainWindow());
     EXPECT_EQ(context->clientModel(), &delegate->session());
+    // The main window opens filling the screen's free room (as far as its smallest size lets it).
+    QWidget* main = delegate->mainWindow();
+    const QRect room = main->screen()->availableGeometry();
+    EXPECT_EQ(main->frameGeometry().topLeft(), room.topLeft());
+    EXPECT_EQ(main->size(), room.size().expandedTo(main->minimumSize()));
     // The form with the remember box on was remembered, its password in the secret store only.
     const auto remembered =
         tc::gui::RememberedUsers(*defaults, interfaces::productInfo().productKey, secrets).load("Demo");
@@ -289,6 +331,216 @@ TEST_F(LoginWindowTest, ALostStreamPlaysItsSoundBringsTheFormBackAndAlerts) {
     QTest::keyClick(field("passwordTextField"), Qt::Key_Return);
     EXPECT_TRUE(signedIn());
     EXPECT_EQ(server->stats().logins, 2);
+}
+
+// What a sign-in shows on the console: the status strip, the four chart slots, the pie and the
+// board's selected instrument.
+struct ConsoleLook {
+    QStringList summary;
+    std::vector<std::string> slots; // "code#interval#type", "" while a slot has no bars
+    std::vector<std::pair<std::string, double>> pie;
+    QString selected;
+    bool operator==(const ConsoleLook&) const = default;
+};
+
+std::ostream& operator<<(std::ostream& out, const ConsoleLook& look) {
+    out << look.summary.join(QLatin1Char(' ')).toStdString() << " |";
+    for (const auto& slot : look.slots)
+        out << ' ' << slot;
+    out << " |";
+    for (const auto& [title, value] : look.pie)
+        out << ' ' << title << '=' << value;
+    return out << " | " << look.selected.toStdString();
+}
+
+ConsoleLook lookOf(tc::gui::MainWindowController& main) {
+    ConsoleLook look;
+    for (const char* name :
+         {"AccountIdValueTextField", "equityValueTextField", "BalanceValueTextField",
+          "ProfitLossValueTextField", "UsedMarginValueTextField", "AvailableMarginValueTextField"})
+        look.summary << main.findChild<QLabel*>(QLatin1String(name))->text();
+    for (std::size_t i = 0; i < 4; ++i) {
+        const tc::gui::ChartController* chart = main.chartSlot(i)->chartController();
+        look.slots.push_back(
+            chart && !chart->chart().bars().empty()
+                ? chart->chart().code() + "#" + std::to_string(chart->chart().interval().code) + "#" +
+                      std::to_string(int(chart->chart().type().value_or(tc::charts::ChartType{})))
+                : std::string());
+    }
+    for (const auto& slice : main.accountPie()->pieChartController().slices())
+        look.pie.emplace_back(slice.title, slice.value);
+    const QModelIndex current = main.watchlistBoard()->currentIndex();
+    look.selected = current.isValid() ? current.data(tc::gui::GridModel::IdRole).toString() : QString();
+    return look;
+}
+
+bool settled(const ConsoleLook& look) {
+    return look.summary.front() != QStringLiteral(": 0") && !look.pie.empty() && !look.selected.isEmpty() &&
+           std::none_of(look.slots.begin(), look.slots.end(), [](const std::string& s) { return s.empty(); });
+}
+
+class HeldPricesLoginTest : public LoginWindowTest {
+protected:
+    void SetUp() override {
+        holdPrices = true;
+        LoginWindowTest::SetUp();
+    }
+};
+
+TEST_F(HeldPricesLoginTest, ASignInAfterALostServerShowsWhatTheFirstSignInShowed) {
+    signInByTyping(QStringLiteral("demo"), QStringLiteral("demo1234"));
+    ASSERT_TRUE(signedIn());
+    tc::gui::MainWindowController& main = *delegate->mainWindow();
+    ASSERT_TRUE(waitFor([&] { return settled(lookOf(main)); }, 20000)) << lookOf(main);
+    const ConsoleLook first = lookOf(main);
+    // The funding history lists the accounts of the session.
+    main.DepositsWithdrawalsButtonClicked();
+    QComboBox* historyAccounts = main.fundingHistoryWindow()->accountComboBox();
+    const auto items = [historyAccounts] {
+        QStringList texts;
+        for (int i = 0; i < historyAccounts->count(); ++i)
+            texts << historyAccounts->itemText(i);
+        return texts;
+    };
+    const QStringList accounts = items();
+    ASSERT_FALSE(accounts.isEmpty());
+    main.fundingHistoryWindow()->close();
+
+    loseTheServerAndOkTheAlert();
+    restartServer();
+    const int chartRequests = server->stats().chartRequests;
+    QTest::keyClick(field("passwordTextField"), Qt::Key_Return);
+    ASSERT_TRUE(signedIn());
+    // The new client's figures, charts and pie, as the first sign-in showed them; the four slots ask
+    // the new session for their bars.
+    EXPECT_TRUE(waitFor([&] { return lookOf(main) == first; }, 20000)) << lookOf(main) << "\n" << first;
+    EXPECT_TRUE(waitFor([&] { return server->stats().chartRequests >= chartRequests + 4; }));
+    EXPECT_EQ(main.account(), std::optional<std::int32_t>(first.summary.front().mid(2).toInt()));
+    EXPECT_EQ(delegate->session().client().currentAccount(), *main.account());
+    EXPECT_EQ(items(), accounts);
+}
+
+TEST_F(LoginWindowTest, AServerThatCannotBeReachedIsToldSoNotAsALostConnection) {
+    server->stop();
+    QSignalSpy sounds(&context->sounds(), &tc::gui::SoundNotification::soundRequested);
+    signInByTyping(QStringLiteral("demo"), QStringLiteral("demo1234"));
+    ASSERT_TRUE(waitFor([&] { return !alertsOn(login).isEmpty(); }, 15000));
+    const std::string port = std::to_string(ports.stream);
+    EXPECT_EQ(alertsOn(login).front()->informativeText().toStdString(),
+              tc::fillPositional(context->text("20404").toStdString(), {"127.0.0.1", port}));
+    EXPECT_NE(alertsOn(login).front()->text(), context->text("0052"));
+    EXPECT_TRUE(std::none_of(sounds.begin(), sounds.end(), [](const QList<QVariant>& s) {
+        return s.front().toString() == "connectionLost";
+    }));
+    EXPECT_FALSE(login->isLoggingIn());
+    EXPECT_TRUE(field("usernameTextField")->isEnabled());
+    // Once the server is back, the same form signs in.
+    alertsOn(login).front()->buttons().front()->click();
+    restartServer();
+    QTest::keyClick(field("passwordTextField"), Qt::Key_Return);
+    EXPECT_TRUE(signedIn());
+}
+
+// The colour a grid cell's text is drawn in, through the view's proxy.
+QColor textColour(const QAbstractItemModel& model, int row, int column) {
+    return model.index(row, column).data(Qt::ForegroundRole).value<QColor>();
+}
+
+TEST_F(LoginWindowTest, AfterALossPricesReadAsStaleAndNoOrderCanBeStarted) {
+    using tc::gui::Grid;
+    using tc::gui::GridModel;
+    using tc::gui::Tone;
+    signInByTyping(QStringLiteral("demo"), QStringLiteral("demo1234"));
+    ASSERT_TRUE(signedIn());
+    tc::gui::MainWindowController& main = *delegate->mainWindow();
+    tc::gui::WatchlistTableController& board = *main.watchlistBoard();
+    GridModel& quotes = board.gridModel();
+    tc::gui::GridPane& positions = *main.gridPane(Grid::OpenPositions);
+    ASSERT_TRUE(waitFor([&] { return quotes.rowCount() > 0 && positions.gridModel().rowCount() > 0; }));
+    int bid = -1;
+    for (int c = 0; c < quotes.columnCount() && bid < 0; ++c)
+        if (quotes.isTickColumn(c))
+            bid = c;
+    ASSERT_GE(bid, 0);
+    const std::string position = positions.gridModel().rowId(0);
+    const auto tone = [&](const GridModel& grid, int column) {
+        return Tone(grid.index(0, column).data(GridModel::ToneRole).toInt());
+    };
+    const QColor stale = [&] {
+        const tc::gui::Rgba c =
+            tc::gui::colourOf(context->themes().getThemeForKey(), tc::gui::ThemeRole::StaleText);
+        return QColor(c.r, c.g, c.b, c.a);
+    }();
+    // The position commands act on the selected position.
+    positions.table().selectRow(0);
+    const std::vector<QAction*> orderActions = {main.findChild<QAction*>("actionTradeTicket"),
+                                                main.findChild<QAction*>("actionCloseAll"),
+                                                main.findChild<QAction*>("actionClosePosition")};
+    auto* equity = main.findChild<QLabel*>("equityValueTextField");
+    auto* totalProfit = positions.findChild<QLabel*>("ProfitLossValueTextField");
+    auto* closeAll = positions.findChild<QPushButton*>("closeAllButton");
+
+    // Signed in: live prices, the ticket's buttons and every order action.
+    main.TradeTicketButtonClicked();
+    QPointer<tc::gui::TradeTicketWindowController> ticket =
+        context->guiObjects().tradeTicketWindowController();
+    ASSERT_TRUE(ticket && ticket->isVisible());
+    auto* buy = ticket->findChild<tc::gui::PriceButton*>("buyButton");
+    auto* sell = ticket->findChild<tc::gui::PriceButton*>("sellButton");
+    auto* place = ticket->findChild<QPushButton*>("PlaceOrderButton");
+    // The advanced mode, whose place button sends the order.
+    QTest::mouseClick(ticket->findChild<QRadioButton*>("advancedRadioButton"), Qt::LeftButton);
+    ASSERT_TRUE(ticket->isAdvancedMode());
+    EXPECT_TRUE(buy->isEnabled() && sell->isEnabled() && place->isEnabled());
+    EXPECT_FALSE(buy->isStale());
+    EXPECT_NE(tone(quotes, bid), Tone::Stale);
+    EXPECT_NE(textColour(board.proxy(), 0, bid), stale);
+    EXPECT_TRUE(positions.offers(tc::gui::RowAction::ClosePosition, position));
+    for (QAction* action : orderActions)
+        EXPECT_TRUE(action->isEnabled()) << action->objectName().toStdString();
+    EXPECT_TRUE(equity->isEnabled() && totalProfit->isEnabled() && closeAll->isEnabled());
+
+    server->dropStreams();
+    ASSERT_TRUE(waitFor([&] { return !alertsOn(login).isEmpty(); }, 15000));
+    ASSERT_TRUE(waitFor([&] { return !buy->isEnabled(); }));
+    // The last prices stay, greyed, with no tick colour; nothing starts an order.
+    EXPECT_FALSE(sell->isEnabled() || place->isEnabled());
+    EXPECT_TRUE(buy->isStale() && sell->isStale());
+    EXPECT_FALSE(buy->price().isEmpty()) << "the last price stays, marked stale";
+    EXPECT_EQ(tone(quotes, bid), Tone::Stale);
+    EXPECT_EQ(textColour(board.proxy(), 0, bid), stale);
+    EXPECT_FALSE(board.proxy().index(0, bid).data(Qt::BackgroundRole).isValid());
+    const int closing = [&] {
+        for (int c = 0; c < positions.gridModel().columnCount(); ++c)
+            if (positions.gridModel().isTickColumn(c))
+                return c;
+        return -1;
+    }();
+    ASSERT_GE(closing, 0);
+    EXPECT_EQ(tone(positions.gridModel(), closing), Tone::Stale);
+    EXPECT_FALSE(positions.offers(tc::gui::RowAction::ClosePosition, position));
+    for (QAction* action : orderActions)
+        EXPECT_FALSE(action->isEnabled()) << action->objectName().toStdString();
+    EXPECT_FALSE(equity->isEnabled() || totalProfit->isEnabled() || closeAll->isEnabled());
+    for (int i = 0; i < main.advancedWatchlist()->tileCount(); ++i)
+        EXPECT_FALSE(main.advancedWatchlist()->tile(i)->buyButton->isEnabled());
+    // Neither the board's ticket nor a position's sheet opens.
+    alertsOn(login).front()->buttons().front()->click();
+    ticket->close();
+    context->guiObjects().showTradeTicket(&main, quotes.rowId(0));
+    EXPECT_FALSE(ticket->isVisible());
+    positions.runAction(tc::gui::RowAction::ClosePosition, position);
+    EXPECT_TRUE(main.findChildren<QWidget*>(QStringLiteral("closeCancelSheet")).isEmpty());
+
+    // A new sign-in is live again.
+    QTest::keyClick(field("passwordTextField"), Qt::Key_Return);
+    ASSERT_TRUE(signedIn());
+    ASSERT_TRUE(waitFor([&] { return quotes.rowCount() > 0 && tone(quotes, bid) != Tone::Stale; }));
+    ASSERT_TRUE(waitFor([&] { return positions.gridModel().rowCount() > 0; }));
+    positions.table().selectRow(0);
+    for (QAction* action : orderActions)
+        EXPECT_TRUE(action->isEnabled()) << action->objectName().toStdString();
+    EXPECT_TRUE(equity->isEnabled() && totalProfit->isEnabled() && closeAll->isEnabled());
 }
 
 TEST_F(LoginWindowTest, TheLoginWindowOffersTheAboutWindowBeforeAnyLogin) {

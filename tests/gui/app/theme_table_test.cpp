@@ -29,6 +29,8 @@ constexpr Pair kPairs[] = {
     {R::Link, R::Window, 4.5},
     {R::PlaceholderText, R::Base, 3.0},
     {R::DisabledText, R::Window, 2.0},
+    {R::StaleText, R::Base, 4.5},
+    {R::StaleText, R::AlternateBase, 4.5},
     {R::PriceValidText, R::PriceValidGround, 4.5},
     {R::PriceInvalidText, R::PriceInvalidGround, 4.5},
     {R::ChartAxis, R::ChartGround, 4.5},

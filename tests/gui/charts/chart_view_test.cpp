@@ -389,4 +389,30 @@ TEST(PieChartView, SlicesLegendAndAnglesFollowTheValuesInOrder) {
     EXPECT_TRUE(pie.graph().legend()->entries.isEmpty()) << "no slices, so no legend either";
 }
 
+// A pie that fills its view keeps its frame on all four sides, and one without slices says so.
+TEST(PieChartView, TheFrameStaysWholeAndAnEmptyPieSaysThereIsNothing) {
+    tc::gui::PieChartController pie;
+    pie.resize(300, 200);
+    pie.titleLabel().hide();
+    pie.show();
+    pie.loadChart({"EURUSD"}, {50});
+    const QImage img = pie.graph().grab().toImage();
+    const QRgb frame = pie.graph().theme().border.rgb();
+    const QPoint middle(static_cast<int>(pie.graph().plotArea().center().x()), img.height() / 2);
+    EXPECT_EQ(img.pixelColor(middle.x(), 0).rgb(), frame) << "top";
+    EXPECT_EQ(img.pixelColor(middle.x(), img.height() - 1).rgb(), frame) << "bottom, at the view's edge";
+    EXPECT_EQ(img.pixelColor(0, middle.y()).rgb(), frame) << "left";
+    EXPECT_EQ(pie.shownEmptyText(), "") << "slices: nothing to say";
+
+    pie.setEmptyText(QStringLiteral("No settled positions in this period."));
+    EXPECT_EQ(pie.shownEmptyText(), "") << "the pie still has its slice";
+    pie.loadChart({}, {});
+    EXPECT_EQ(pie.shownEmptyText(), "No settled positions in this period.");
+    auto* said = pie.findChild<QLabel*>(QStringLiteral("emptyPieLabel"));
+    ASSERT_TRUE(said);
+    EXPECT_TRUE(pie.graph().rect().contains(said->geometry())) << "inside the pie's frame";
+    pie.loadChart({"EURUSD"}, {50});
+    EXPECT_EQ(pie.shownEmptyText(), "");
+}
+
 } // namespace

@@ -11,11 +11,13 @@
 #include "gui/charts/pie_chart_controller.h"
 #include "gui/charts/pie_chart_view_controller.h"
 #include "gui/market/advanced_detail_window_controller.h"
+#include "gui/market/advanced_watchlist_table_controller.h"
 #include "gui/market/detail_window_controller.h"
 #include "gui/market/grid_cells.h"
 #include "gui/market/watchlist_table_controller.h"
 #include "gui/models/client_model.h"
 #include "gui/models/session_fixture.h"
+#include "gui/plot/plot_theme.h"
 #include "model/records/account_details.h"
 #include "model/records/item_details.h"
 #include "model/records/order.h"
@@ -27,10 +29,15 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QColorDialog>
+#include <QDrag>
+#include <QDragEnterEvent>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMetaMethod>
+#include <QMimeData>
+#include <QMouseEvent>
+#include <QTabWidget>
 #include <QTableWidget>
 #include <QTimer>
 #include <QToolButton>
@@ -111,6 +118,65 @@ TEST_F(ChartWindowTest, TheChartButtonOpensAWindowOnTheFirstWatchedInstrumentInO
     ASSERT_TRUE(loaded(chart));
     EXPECT_TRUE(chart.graph().plot("Candlestick Plot"));
     EXPECT_FALSE(window.lowerPaneShown());
+    delete main;
+}
+
+// In the light theme a new window's chart is light from the start, and so are the slots'.
+TEST_F(ChartWindowTest, NewChartsStartInTheProgramsTheme) {
+    context->themes().saveTheme(1);
+    const QColor light = PlotTheme::named(1)->background;
+    ChartWindowController* window = openWindow();
+    ChartController& chart = window->chartController();
+    EXPECT_EQ(chart.chartTheme(), 1);
+    EXPECT_EQ(chart.graph().theme().background, light);
+    ASSERT_TRUE(loaded(chart));
+    EXPECT_EQ(chart.graph().theme().background, light) << "the bars' arrival keeps it";
+    ChartViewController slot(*context);
+    slot.setValue({first.toStdString(), 1, 3});
+    slot.view();
+    EXPECT_EQ(slot.chartController()->graph().theme().background, light);
+    delete window;
+    context->themes().saveTheme(0);
+}
+
+// A tile dragged by its face carries its instrument's code; dropped on a slot, that slot charts it.
+TEST_F(ChartWindowTest, ATileDraggedOntoASlotChartsItsInstrumentThere) {
+    auto* main = new MainWindowController(*context, &idle);
+    main->show();
+    auto* tabs = main->findChild<QTabWidget*>(QStringLiteral("watchlistTabView"));
+    ASSERT_TRUE(tabs);
+    tabs->setCurrentWidget(main->findChild<QWidget*>(QStringLiteral("advancedWatchlistTab")));
+    AdvancedWatchlistTableController& tiles = *main->advancedWatchlist();
+    ASSERT_TRUE(waitFor([&] { return tiles.tileCount() > 1 && !tiles.tile(1)->code().isEmpty(); }));
+    AdvancedTableCell& tile = *tiles.tile(1);
+    const QString code = tile.code();
+    ASSERT_NE(code, first);
+
+    // Pressed on its face (not a price button) and moved past the drag distance.
+    const QPoint at = tile.symbolTextLabel->geometry().center();
+    const auto send = [&](QEvent::Type type, QPoint point, Qt::MouseButtons buttons) {
+        QMouseEvent event(type, point, tile.mapToGlobal(point), Qt::LeftButton, buttons, Qt::NoModifier);
+        QApplication::sendEvent(&tile, &event);
+    };
+    send(QEvent::MouseButtonPress, at, Qt::LeftButton);
+    send(QEvent::MouseMove, at + QPoint(QApplication::startDragDistance() + 10, 0), Qt::LeftButton);
+    const auto* drag = tile.findChild<QDrag*>();
+    ASSERT_TRUE(drag) << "the tile started a drag";
+    ASSERT_TRUE(drag->mimeData());
+    EXPECT_EQ(drag->mimeData()->text(), code);
+
+    // What the drag carries, dropped on the third slot.
+    auto* slot = main->findChild<QWidget*>(QStringLiteral("Chart3"));
+    ASSERT_TRUE(slot);
+    QMimeData carried;
+    carried.setText(drag->mimeData()->text());
+    QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &carried, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(slot, &enter);
+    ASSERT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &carried, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(slot, &drop);
+    EXPECT_EQ(QString::fromStdString(main->chartSlot(2)->chartController()->chart().code()), code);
+    EXPECT_EQ(QString::fromStdString(main->chartSlot(1)->chartController()->chart().code()), first);
     delete main;
 }
 

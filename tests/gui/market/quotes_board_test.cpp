@@ -3,6 +3,7 @@
 #include "gui/app/common_alert.h"
 #include "gui/app/idle_time.h"
 #include "gui/app/main_window_controller.h"
+#include "gui/charts/chart_window_controller.h"
 #include "gui/market/add_remove_window_controller.h"
 #include "gui/market/advanced_watchlist_table_controller.h"
 #include "gui/market/detail_window_controller.h"
@@ -121,16 +122,15 @@ TEST_F(QuotesBoardTest, HiddenColumnsThroughTheHeaderMenuSurviveARestart) {
     EXPECT_FALSE(board().isColumnHiddenById("0021"));
 }
 
-TEST_F(QuotesBoardTest, RowMenuOffersTheTicketAndDetailsAndKeepsTheChartDisabled) {
+TEST_F(QuotesBoardTest, RowMenuOffersTheTicketTheRowsChartAndDetails) {
     WatchlistTableController& view = board();
-    ASSERT_GT(view.model()->rowCount(), 0);
+    ASSERT_GT(view.model()->rowCount(), 1);
     std::unique_ptr<QMenu> menu(view.rowMenu(0));
     const auto actions = menu->actions();
     ASSERT_EQ(actions.size(), 4); // ticket, chart, separator, details
     EXPECT_TRUE(actions[0]->isEnabled());
     EXPECT_EQ(actions[0]->text(), context->text("0073"));
-    EXPECT_FALSE(actions[1]->isEnabled());
-    EXPECT_EQ(actions[1]->toolTip(), context->text("90001"));
+    EXPECT_EQ(actions[1]->text(), context->text("90111"));
     ASSERT_TRUE(actions[3]->isEnabled());
     auto* owner = new QWidget;
     owner->resize(900, 600);
@@ -141,6 +141,18 @@ TEST_F(QuotesBoardTest, RowMenuOffersTheTicketAndDetailsAndKeepsTheChartDisabled
         const auto* detail = owner->findChild<tc::gui::DetailWindowController*>();
         return detail && detail->isVisible();
     }));
+
+    // The chart item of the second row opens a chart window of that row's instrument, not the first's.
+    std::unique_ptr<QMenu> second(view.rowMenu(1));
+    QAction* chart = second->findChild<QAction*>(QStringLiteral("chartAction"));
+    ASSERT_TRUE(chart);
+    ASSERT_TRUE(chart->isEnabled());
+    chart->trigger();
+    const auto* window = owner->findChild<tc::gui::ChartWindowController*>();
+    ASSERT_TRUE(window);
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(window->itemCode().toStdString(), view.codeAt(1));
+    EXPECT_NE(view.codeAt(1), view.codeAt(0));
     view.setParent(nullptr);
     delete owner;
 }

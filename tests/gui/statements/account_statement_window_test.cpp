@@ -13,6 +13,7 @@
 
 #include <QAbstractItemModelTester>
 #include <QAction>
+#include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPrinter>
@@ -21,6 +22,7 @@
 #include <QTemporaryDir>
 
 #include <algorithm>
+#include <cmath>
 #include <memory>
 
 namespace {
@@ -111,8 +113,8 @@ TEST_F(StatementWindowTest, ShowsTheSeededStatementOfAPeriodInEveryTable) {
     // The summaries: January's deposits and withdrawal of 20001, its two margin calls.
     const QTableView* account = window->accountSummaryView();
     ASSERT_EQ(account->model()->rowCount(), 16);
-    EXPECT_EQ(summary(account, 0), "10,000.00");
-    EXPECT_EQ(summary(account, 1), "10,500.00");
+    EXPECT_EQ(summary(account, 0), "0.00");
+    EXPECT_EQ(summary(account, 1), "10,380.10");
     EXPECT_EQ(summary(account, 2), "-500.00");
     EXPECT_EQ(summary(window->marginSummaryView(), 0), "2");
     EXPECT_EQ(summary(window->orderSummaryView(), 0), "1");
@@ -123,6 +125,71 @@ TEST_F(StatementWindowTest, ShowsTheSeededStatementOfAPeriodInEveryTable) {
         << window->openStatusText().toStdString();
     ASSERT_EQ(window->settledPie().slices().size(), 1u);
     EXPECT_EQ(window->openPie().slices().size(), 2u);
+}
+
+// Quotes held at the market's: the session values demo's positions as the server's statement does.
+class HeldQuotesStatementTest : public StatementWindowTest {
+protected:
+    HeldQuotesStatementTest() { holdPrices = true; }
+
+    // The value of the summary row with that caption.
+    static QString row(const QTableView* view, const QString& caption) {
+        for (int r = 0; r < view->model()->rowCount(); ++r)
+            if (summary(view, r, 0) == caption)
+                return summary(view, r);
+        return QStringLiteral("<no row %1>").arg(caption);
+    }
+    QString label(const char* name) const {
+        const auto* found = window->findChild<QLabel*>(name);
+        return found ? found->text() : QStringLiteral("<no label>");
+    }
+};
+
+TEST_F(HeldQuotesStatementTest, OneStatementOfAnAccountWithPositionsAgreesWithItself) {
+    // EURUSD bought 1.5 at 1.08320 (bid 1.08500: 270.00), XAUUSD sold 0.2 at 2041.25 (ask 2034.85:
+    // 128.00); the group credits the whole floating result.
+    const auto floatingCredit = [&] {
+        for (const auto& a : session->client().queries().getAccountCollection())
+            if (a && a->AccountId == 20001)
+                return a->Leverage;
+        return 0.0;
+    };
+    ASSERT_TRUE(waitFor([&] { return std::abs(floatingCredit() - 398) < 0.005; }));
+    ASSERT_TRUE(showAndWait("20001", kJanuary1, QDateTime::currentDateTime()));
+
+    // The header: the account's floating credit, named so.
+    EXPECT_EQ(label("leverageCaption"), context->text("0438"));
+    EXPECT_EQ(label("leverageCaption"), "Floating Credit");
+    EXPECT_EQ(label("leverageLabel"), "398.00");
+    EXPECT_EQ(label("accountNumberLabel"), "20001");
+
+    // The details' totals.
+    EXPECT_TRUE(window->openStatusText().startsWith("Quantity : 1.7     P/L : 398.00     "))
+        << window->openStatusText().toStdString();
+    EXPECT_TRUE(window->settledStatusText().startsWith("Quantity : 1     P/L : 125.40     "))
+        << window->settledStatusText().toStdString();
+
+    // The summary agrees with both: the floating result listed, equity the closing balance and it,
+    // the settled profit; the movements lead from the opening balance to the closing one.
+    const QTableView* account = window->accountSummaryView();
+    EXPECT_EQ(row(account, context->text("0139")), "398.00");
+    EXPECT_EQ(row(account, context->text("0222")), "10,398.00");
+    EXPECT_EQ(row(account, context->text("0430")), "10,000.00");
+    EXPECT_EQ(row(account, context->text("0429")), "0.00");
+    EXPECT_EQ(row(account, context->text("0152")), "125.40");
+    EXPECT_EQ(row(account, context->text("0092")), "10,380.10");
+    EXPECT_EQ(row(account, context->text("0275")), "-5.50");
+    EXPECT_EQ(row(account, context->text("0112")), "-500.00");
+    EXPECT_EQ(row(account, context->text("0015")), "1.70");
+    EXPECT_EQ(row(account, context->text("0014")), "10,396.30");
+
+    // The order summary's figures are lots, and say so.
+    const QTableView* orders = window->orderSummaryView();
+    EXPECT_EQ(orders->model()->headerData(1, Qt::Horizontal).toString(), context->text("0027"));
+    EXPECT_EQ(row(orders, context->text("0103")), "1.7");
+    EXPECT_EQ(row(orders, context->text("0261")), "3.5");
+    EXPECT_EQ(window->accountSummaryView()->model()->headerData(1, Qt::Horizontal).toString(),
+              context->text("90609"));
 }
 
 TEST_F(StatementWindowTest, RefusesABackwardPeriodAndAForeignAccountBeforeSending) {

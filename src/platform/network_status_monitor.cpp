@@ -1,4 +1,4 @@
-#include "connection/network_status_monitor.h"
+#include "platform/network_status_monitor.h"
 
 #include "platform/dispatch.h"
 #include "platform/notification_center.h"

@@ -1,0 +1,464 @@
+#include "gui/screens/layout_check.h"
+
+#include <QAbstractButton>
+#include <QAbstractItemView>
+#include <QAbstractSlider>
+#include <QAbstractSpinBox>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QFocusFrame>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QImage>
+#include <QLabel>
+#include <QLayout>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPainter>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QRubberBand>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QSizeGrip>
+#include <QSplitterHandle>
+#include <QStyle>
+#include <QStyleOptionButton>
+#include <QTabBar>
+#include <QToolButton>
+
+#include <algorithm>
+
+namespace tc::gui {
+namespace {
+
+// A glyph may touch the edge of its room by this much without being cut.
+constexpr int kSlack = 1;
+
+// The text as drawn: mnemonic marks gone, "&&" kept as one "&".
+QString shownText(const QString& text) {
+    QString out;
+    out.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i] == QLatin1Char('&') && i + 1 < text.size()) {
+            ++i;
+            if (text[i] == QLatin1Char('&'))
+                out += QLatin1Char('&');
+            else
+                out += text[i];
+            continue;
+        }
+        out += text[i];
+    }
+    return out;
+}
+
+int textWidth(const QFontMetrics& metrics, const QString& text) {
+    int widest = 0;
+    for (const QString& line : text.split(QLatin1Char('\n')))
+        widest = std::max(widest, metrics.horizontalAdvance(line));
+    return widest;
+}
+
+// Whether the letters of a text set in `contents` with `alignment` stay inside `clip` from top to
+// bottom. The line's own height may pass the edge; only the ink counts.
+QString quoted(const QString& text) {
+    QString oneLine = text;
+    oneLine.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    return QLatin1Char('"') + oneLine + QLatin1Char('"');
+}
+
+struct Ink {
+    int top;
+    int bottom;
+    bool fits;
+};
+
+// Where the letters of a text fall when drawn as a label draws it (`contents` with `alignment`),
+// and whether they stay inside rows 0 to `height` - 1. Drawn into an image of its own, with room
+// above and below: glyphs of a fallback font (Arabic in a Latin font) can be taller than the
+// font's own metrics say.
+Ink inkOf(const QFont& font, const QString& text, Qt::Alignment alignment, const QRect& contents,
+          int height) {
+    const int pad = QFontMetrics(font).height();
+    QImage image(std::max(1, contents.right() + 1), height + 2 * pad, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    {
+        QPainter painter(&image);
+        painter.setFont(font);
+        painter.setPen(Qt::black);
+        // Unclipped, to see where the letters would go; the label itself cuts them at its edge.
+        painter.drawText(contents.translated(0, pad), static_cast<int>(alignment) | Qt::TextDontClip, text);
+    }
+    int top = -1;
+    int bottom = -1;
+    for (int y = 0; y < image.height(); ++y) {
+        const auto* row = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+        for (int x = 0; x < image.width(); ++x) {
+            if (qAlpha(row[x]) > 96) {
+                if (top < 0)
+                    top = y;
+                bottom = y;
+                break;
+            }
+        }
+    }
+    if (top < 0)
+        return {0, 0, true};
+    return {top - pad, bottom - pad, top - pad + kSlack >= 0 && bottom - pad <= height - 1 + kSlack};
+}
+
+QString inkRoom(const QString& text, const Ink& ink, int height) {
+    return QStringLiteral("%1: its letters reach from %2 to %3 px, it shows 0 to %4")
+        .arg(quoted(text))
+        .arg(ink.top)
+        .arg(ink.bottom)
+        .arg(height - 1);
+}
+
+QString room(const QString& text, int needs, int has) {
+    return QStringLiteral("%1 needs %2 px, has %3").arg(quoted(text)).arg(needs).arg(has);
+}
+
+QRect inWindow(const QWidget* widget, const QWidget* window) {
+    return {widget->mapTo(window, QPoint(0, 0)), widget->size()};
+}
+
+bool isInternal(const QWidget* widget) {
+    return qobject_cast<const QScrollBar*>(widget) || qobject_cast<const QSplitterHandle*>(widget) ||
+           qobject_cast<const QSizeGrip*>(widget) || qobject_cast<const QRubberBand*>(widget) ||
+           qobject_cast<const QFocusFrame*>(widget) || qobject_cast<const QMenu*>(widget) ||
+           // a tab bar's scroll arrows
+           qobject_cast<const QTabBar*>(widget->parentWidget());
+}
+
+bool isControl(const QWidget* widget) {
+    return qobject_cast<const QLabel*>(widget) || qobject_cast<const QAbstractButton*>(widget) ||
+           qobject_cast<const QLineEdit*>(widget) || qobject_cast<const QComboBox*>(widget) ||
+           qobject_cast<const QAbstractSpinBox*>(widget) || qobject_cast<const QAbstractSlider*>(widget) ||
+           qobject_cast<const QProgressBar*>(widget);
+}
+
+// A widget that draws itself (a graph, a price button's kin) rather than holding others.
+bool isDrawnLeaf(const QWidget* widget) {
+    for (const QObject* child : widget->children())
+        if (const auto* w = qobject_cast<const QWidget*>(child); w && !w->isHidden() && !w->isWindow())
+            return false;
+    const QString name = QString::fromLatin1(widget->metaObject()->className());
+    static const QStringList plain{QStringLiteral("QWidget"),        QStringLiteral("QFrame"),
+                                   QStringLiteral("QStackedWidget"), QStringLiteral("QSplitter"),
+                                   QStringLiteral("QMainWindow"),    QStringLiteral("QDialog")};
+    return !plain.contains(name) && !name.startsWith(QLatin1String("QToolBar")) &&
+           name != QLatin1String("tc::gui::ChartDropArea");
+}
+
+struct Placed {
+    const QWidget* widget;
+    QRect seen; // what shows of it in the window
+};
+
+class Walker {
+public:
+    explicit Walker(QWidget* window) : window_(window) {}
+
+    std::vector<LayoutFault> run() {
+        const QRect all = inWindow(window_, window_);
+        visit(window_, all, all);
+        findOverlaps();
+        return std::move(faults_);
+    }
+
+private:
+    void fault(LayoutFault::Kind kind, const QWidget* widget, QString detail) {
+        faults_.push_back({kind, widgetPath(widget, window_), std::move(detail)});
+    }
+
+    void visitChildren(const QWidget* parent, const QRect& clipAll, const QRect& clipPage) {
+        for (const QObject* child : parent->children()) {
+            const auto* w = qobject_cast<const QWidget*>(child);
+            if (!w || w->isHidden() || w->isWindow() || isInternal(w))
+                continue;
+            visit(w, clipAll, clipPage);
+        }
+    }
+
+    void visit(const QWidget* w, const QRect& clipAll, const QRect& clipPage) {
+        const QRect whole = inWindow(w, window_);
+        const QRect seenAll = whole & clipAll;
+        const QRect seenPage = whole & clipPage;
+        if (const auto* header = qobject_cast<const QHeaderView*>(w)) {
+            checkHeader(header);
+            return;
+        }
+        if (const auto* bar = qobject_cast<const QTabBar*>(w)) {
+            checkTabs(bar);
+            place(w, whole, seenAll, seenPage);
+            return;
+        }
+        if (qobject_cast<const QAbstractItemView*>(w)) {
+            place(w, whole, seenAll, seenPage);
+            // Its cells scroll; its headers are read on their own.
+            for (const QObject* child : w->children())
+                if (const auto* header = qobject_cast<const QHeaderView*>(child);
+                    header && !header->isHidden())
+                    checkHeader(header);
+            return;
+        }
+        if (const auto* area = qobject_cast<const QAbstractScrollArea*>(w)) {
+            place(w, whole, seenAll, seenPage);
+            const auto* scroll = qobject_cast<const QScrollArea*>(area);
+            if (scroll && scroll->widget() && !scroll->widget()->isHidden()) {
+                // The page scrolls: judged against itself, seen through the viewport.
+                const QWidget* page = scroll->widget();
+                const QRect viewport = inWindow(scroll->viewport(), window_) & seenAll;
+                const QRect pageRect = inWindow(page, window_);
+                if (!qobject_cast<const QMenu*>(page))
+                    visitChildren(page, pageRect & viewport, pageRect);
+            }
+            return;
+        }
+        if (isControl(w)) {
+            checkText(w);
+            place(w, whole, seenAll, seenPage);
+            return;
+        }
+        if (const auto* box = qobject_cast<const QGroupBox*>(w))
+            checkGroupTitle(box);
+        if (isDrawnLeaf(w)) {
+            place(w, whole, seenAll, seenPage);
+            return;
+        }
+        visitChildren(w, seenAll, seenPage);
+    }
+
+    void place(const QWidget* w, const QRect& whole, const QRect& seenAll, const QRect& seenPage) {
+        if (whole.isEmpty())
+            return;
+        if (seenPage.width() + kSlack < whole.width() || seenPage.height() + kSlack < whole.height())
+            fault(LayoutFault::Kind::CutByPane, w,
+                  QStringLiteral("%1x%2 of %3x%4 shows")
+                      .arg(seenPage.width())
+                      .arg(seenPage.height())
+                      .arg(whole.width())
+                      .arg(whole.height()));
+        placed_.push_back({w, seenAll});
+    }
+
+    void checkText(const QWidget* w) {
+        if (const auto* label = qobject_cast<const QLabel*>(w)) {
+            checkLabel(label);
+            return;
+        }
+        const auto* button = qobject_cast<const QAbstractButton*>(w);
+        if (!button)
+            return;
+        const QString text = shownText(button->text());
+        if (text.isEmpty())
+            return;
+        const QFontMetrics metrics = button->fontMetrics();
+        QSize needs;
+        if (const auto* push = qobject_cast<const QPushButton*>(button)) {
+            QStyleOptionButton option;
+            option.initFrom(push);
+            option.features = QStyleOptionButton::None;
+            if (push->isFlat())
+                option.features |= QStyleOptionButton::Flat;
+            if (push->menu())
+                option.features |= QStyleOptionButton::HasMenu;
+            if (push->autoDefault() || push->isDefault())
+                option.features |= QStyleOptionButton::AutoDefaultButton;
+            if (push->isDefault())
+                option.features |= QStyleOptionButton::DefaultButton;
+            option.icon = push->icon();
+            option.iconSize = push->iconSize();
+            // No text in the option: some styles widen every button with text to a floor of theirs.
+            QSize contents(textWidth(metrics, text), metrics.height());
+            if (!push->icon().isNull())
+                contents = QSize(contents.width() + push->iconSize().width() + 4,
+                                 std::max(contents.height(), push->iconSize().height()));
+            if (push->menu())
+                contents.rwidth() +=
+                    push->style()->pixelMetric(QStyle::PM_MenuButtonIndicator, &option, push);
+            needs = push->style()->sizeFromContents(QStyle::CT_PushButton, &option, contents, push);
+        } else if (const auto* tool = qobject_cast<const QToolButton*>(button)) {
+            if (tool->toolButtonStyle() == Qt::ToolButtonIconOnly && !tool->icon().isNull())
+                return;
+            needs = tool->sizeHint();
+        } else {
+            needs = button->sizeHint();
+        }
+        if (button->width() + kSlack < needs.width())
+            fault(LayoutFault::Kind::TextCut, w, room(text, needs.width(), button->width()));
+        else if (const Ink ink =
+                     inkOf(button->font(), text, Qt::AlignCenter, button->rect(), button->height());
+                 !ink.fits)
+            fault(LayoutFault::Kind::TextCut, w, inkRoom(text, ink, button->height()));
+    }
+
+    void checkLabel(const QLabel* label) {
+        if (!label->pixmap().isNull() || label->text().isEmpty())
+            return;
+        const QSize least = label->minimumSizeHint();
+        if (label->wordWrap()) {
+            const int high = label->heightForWidth(label->width());
+            if (label->width() + kSlack < least.width())
+                fault(LayoutFault::Kind::TextCut, label, room(label->text(), least.width(), label->width()));
+            else if (high > 0 && label->height() + kSlack < high)
+                fault(LayoutFault::Kind::TextCut, label,
+                      QStringLiteral("%1 needs %2 px of height, has %3")
+                          .arg(quoted(label->text()))
+                          .arg(high)
+                          .arg(label->height()));
+            return;
+        }
+        if (label->width() + kSlack < least.width())
+            fault(LayoutFault::Kind::TextCut, label, room(label->text(), least.width(), label->width()));
+        else if (const Ink ink = inkOf(label->font(), label->text(), label->alignment(),
+                                       label->contentsRect(), label->height());
+                 !ink.fits)
+            fault(LayoutFault::Kind::TextCut, label, inkRoom(label->text(), ink, label->height()));
+    }
+
+    void checkGroupTitle(const QGroupBox* box) {
+        const QString title = shownText(box->title());
+        if (title.isEmpty())
+            return;
+        int needs = box->fontMetrics().horizontalAdvance(title) + 8;
+        if (box->isCheckable())
+            needs += box->style()->pixelMetric(QStyle::PM_IndicatorWidth, nullptr, box) + 4;
+        if (box->width() + kSlack < needs)
+            fault(LayoutFault::Kind::TextCut, box, room(title, needs, box->width()));
+    }
+
+    void checkHeader(const QHeaderView* header) {
+        const QAbstractItemModel* model = header->model();
+        if (!model || header->orientation() != Qt::Horizontal || header->isHidden())
+            return;
+        const int margin = header->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, header);
+        for (int section = 0; section < header->count(); ++section) {
+            const int width = header->sectionSize(section);
+            if (header->isSectionHidden(section) || width <= 0)
+                continue;
+            const QString title = model->headerData(section, Qt::Horizontal, Qt::DisplayRole).toString();
+            if (title.isEmpty())
+                continue;
+            const QVariant font = model->headerData(section, Qt::Horizontal, Qt::FontRole);
+            const QFontMetrics metrics(font.canConvert<QFont>() ? font.value<QFont>() : header->font());
+            const int needs = textWidth(metrics, title) + 2 * margin;
+            if (width + kSlack < needs)
+                fault(LayoutFault::Kind::Elided, header,
+                      QStringLiteral("column %1: %2").arg(section).arg(room(title, needs, width)));
+        }
+    }
+
+    void checkTabs(const QTabBar* bar) {
+        const bool vertical = bar->shape() == QTabBar::RoundedWest || bar->shape() == QTabBar::RoundedEast ||
+                              bar->shape() == QTabBar::TriangularWest ||
+                              bar->shape() == QTabBar::TriangularEast;
+        const QSize needs = bar->sizeHint();
+        const int has = vertical ? bar->height() : bar->width();
+        const int wants = vertical ? needs.height() : needs.width();
+        if (has + kSlack >= wants)
+            return;
+        // Elided, or out of sight behind the scroll arrows.
+        QStringList hidden;
+        const QRect inside = bar->rect();
+        for (int i = 0; i < bar->count(); ++i)
+            if (bar->isTabVisible(i) &&
+                (!inside.contains(bar->tabRect(i)) || bar->elideMode() != Qt::ElideNone))
+                hidden << quoted(bar->tabText(i));
+        fault(LayoutFault::Kind::Elided, bar,
+              QStringLiteral("tabs need %1 px, have %2: %3")
+                  .arg(wants)
+                  .arg(has)
+                  .arg(hidden.join(QStringLiteral(", "))));
+    }
+
+    void findOverlaps() {
+        for (std::size_t i = 0; i < placed_.size(); ++i) {
+            for (std::size_t j = i + 1; j < placed_.size(); ++j) {
+                const QRect common = placed_[i].seen & placed_[j].seen;
+                if (common.width() <= kSlack || common.height() <= kSlack)
+                    continue;
+                const QWidget* a = placed_[i].widget;
+                const QWidget* b = placed_[j].widget;
+                if (a->isAncestorOf(b) || b->isAncestorOf(a))
+                    continue;
+                fault(LayoutFault::Kind::Overlap, a,
+                      QStringLiteral("overlaps %1 by %2x%3")
+                          .arg(widgetPath(b, window_))
+                          .arg(common.width())
+                          .arg(common.height()));
+            }
+        }
+    }
+
+    QWidget* window_;
+    std::vector<Placed> placed_;
+    std::vector<LayoutFault> faults_;
+};
+
+} // namespace
+
+QString kindName(LayoutFault::Kind kind) {
+    switch (kind) {
+    case LayoutFault::Kind::TextCut:
+        return QStringLiteral("text cut");
+    case LayoutFault::Kind::Elided:
+        return QStringLiteral("elided");
+    case LayoutFault::Kind::Overlap:
+        return QStringLiteral("overlap");
+    case LayoutFault::Kind::CutByPane:
+        return QStringLiteral("cut by its pane");
+    }
+    return {};
+}
+
+QString widgetPath(const QWidget* widget, const QWidget* window) {
+    QStringList parts;
+    for (const QWidget* w = widget; w && w != window; w = w->parentWidget()) {
+        QString name = w->objectName();
+        if (name.isEmpty() || name.startsWith(QLatin1String("qt_"))) {
+            name = QString::fromLatin1(w->metaObject()->className());
+            name.remove(QStringLiteral("tc::gui::"));
+        }
+        parts.prepend(name);
+    }
+    return parts.join(QLatin1Char('/'));
+}
+
+std::vector<LayoutFault> layoutFaults(QWidget* window) {
+    if (!window)
+        return {};
+    return Walker(window).run();
+}
+
+QSize smallestSize(QWidget* window) {
+    if (!window)
+        return {};
+    const bool fixed = window->windowType() == Qt::Popup || window->windowType() == Qt::ToolTip ||
+                       qobject_cast<QMessageBox*>(window) || window->minimumSize() == window->maximumSize() ||
+                       (window->layout() && window->layout()->sizeConstraint() == QLayout::SetFixedSize);
+    if (fixed)
+        return window->size();
+    if (window->layout())
+        window->layout()->activate();
+    QSize least = window->minimumSize();
+    if (least.width() <= 0 || least.height() <= 0)
+        least = least.expandedTo(window->minimumSizeHint());
+    if (least.width() <= 0 || least.height() <= 0)
+        return window->size();
+    return least.boundedTo(window->maximumSize());
+}
+
+void settleLayout() {
+    for (int i = 0; i < 4; ++i) {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    }
+}
+
+} // namespace tc::gui

@@ -1,0 +1,107 @@
+#include "gui/screens/screen_layouts.h"
+
+#include "gui/app/gui_context.h"
+#include "gui/app/language.h"
+#include "gui/screens/screen_registry.h"
+#include "model/text/language_string.h"
+
+#include <QElapsedTimer>
+#include <QPointer>
+#include <QTextStream>
+#include <QWidget>
+
+namespace tc::gui {
+
+const std::vector<LayoutAllowance>& layoutAllowances() {
+    // Faults let through for now, each with its reason. An entry goes once its fault is mended. A
+    // screen name ending in "*" stands for every screen starting so.
+    using Kind = LayoutFault::Kind;
+    static const std::vector<LayoutAllowance> allowed{
+        // The order ticket's left column is narrower at the ticket's smallest width than these
+        // texts; the ticket's layout is being reworked with the trading dialogs.
+        {"ticket-*", "showConfirmationCheckBox", Kind::TextCut, "order ticket layout, trading dialogs' work"},
+        {"ticket-*", "marketDepthChartButton", Kind::TextCut, "order ticket layout, trading dialogs' work"},
+        {"ticket-*", "DeviationCheckBox", Kind::TextCut, "order ticket layout, trading dialogs' work"},
+        {"ticket-*", "multitradeTableView/QHeaderView", Kind::Elided,
+         "multi-account columns of the order ticket, trading dialogs' work"},
+        // The confirmation sheet's bold title in Arabic reaches 2 px above its label.
+        {"ticket-confirmation", "QLabel", Kind::TextCut, "order confirmation sheet, trading dialogs' work"},
+    };
+    return allowed;
+}
+
+namespace {
+
+const LayoutAllowance* allowanceFor(const QString& screen, const LayoutFault& fault) {
+    for (const LayoutAllowance& entry : layoutAllowances()) {
+        const QString name = QString::fromLatin1(entry.screen);
+        const bool screenMatches =
+            name.endsWith(QLatin1Char('*')) ? screen.startsWith(name.chopped(1)) : screen == name;
+        if (screenMatches && entry.kind == fault.kind && fault.widget.contains(QLatin1String(entry.widget)))
+            return &entry;
+    }
+    return nullptr;
+}
+
+void settleScreen() {
+    settleLayout();
+}
+
+} // namespace
+
+int checkScreenLayouts(GuiContext& gui, QtShell& shell, const ScreenRegistry& registry,
+                       const std::vector<std::int64_t>& languages, QTextStream& log,
+                       const QStringList& only) {
+    int faults = 0;
+    const std::int64_t languageBefore = gui.language().selected();
+    for (const std::int64_t language : languages) {
+        gui.language().select(language);
+        const QString folder = QString::fromLatin1(LanguageString::folderForLanguage(language));
+        for (const Screen& screen : registry.screens()) {
+            if (!only.isEmpty() && !only.contains(screen.name))
+                continue;
+            QElapsedTimer clock;
+            clock.start();
+            ScreenContext context(gui, shell);
+            QPointer<QWidget> widget = context.own(screen.build(context));
+            if (!widget) {
+                log << "FAILED " << screen.name << " [" << folder << "]: nothing to lay out\n";
+                ++faults;
+                continue;
+            }
+            widget->show();
+            settleScreen();
+            const QSize firstRun = widget->size();
+            const QSize smallest = smallestSize(widget);
+            for (const auto& [size, label] :
+                 {std::pair{firstRun, "first-run"}, std::pair{smallest, "smallest"}}) {
+                if (!widget)
+                    break;
+                if (widget->size() != size) {
+                    widget->resize(size);
+                    settleScreen();
+                }
+                for (const LayoutFault& fault : layoutFaults(widget)) {
+                    const LayoutAllowance* allowed = allowanceFor(screen.name, fault);
+                    if (!allowed)
+                        ++faults;
+                    log << (allowed ? "allowed " : "FAULT ") << screen.name << " [" << folder << ", " << label
+                        << ' ' << widget->width() << 'x' << widget->height() << "] " << kindName(fault.kind)
+                        << ": " << fault.widget << ": " << fault.detail;
+                    if (allowed)
+                        log << " (" << allowed->why << ')';
+                    log << '\n';
+                }
+                if (size == smallest && smallest == firstRun)
+                    break;
+            }
+            log << "checked " << screen.name << " [" << folder << "] in " << clock.elapsed() << " ms\n";
+            log.flush();
+        }
+    }
+    gui.language().select(languageBefore);
+    log.flush();
+    return faults;
+}
+
+} // namespace tc::gui

@@ -1,0 +1,37 @@
+#pragma once
+// The layout check over the screen registry: every screen is built, then laid out (not painted) at
+// the size it first opens with and at the smallest size the program lets it take, in each language
+// asked for; every text that does not fit, every overlap and every control cut by its pane is a
+// fault, unless the allow-list (screen_layouts.cpp) names it with the reason.
+//   tradegui_screens --check-layout [--languages en,ar] [SCREEN...]
+#include "gui/screens/layout_check.h"
+
+#include <QStringList>
+
+#include <cstdint>
+#include <vector>
+
+class QTextStream;
+
+namespace tc::gui {
+
+class GuiContext;
+class QtShell;
+class ScreenRegistry;
+
+struct LayoutAllowance {
+    const char* screen; // the screen's name
+    const char* widget; // a part of the control's path
+    LayoutFault::Kind kind;
+    const char* why; // who owns the fault and why it is let through for now
+};
+
+const std::vector<LayoutAllowance>& layoutAllowances();
+
+// Checks the screens (all, or those in `only`) in each language; reports every fault on `log`, the
+// allowed ones marked so. Returns the number of faults not allowed.
+int checkScreenLayouts(GuiContext& context, QtShell& shell, const ScreenRegistry& registry,
+                       const std::vector<std::int64_t>& languages, QTextStream& log,
+                       const QStringList& only = {});
+
+} // namespace tc::gui

@@ -1,0 +1,153 @@
+// The layout check: what it calls a fault on plain widgets laid out offscreen.
+#include "gui/gui_test_support.h"
+#include "gui/screens/layout_check.h"
+
+#include <QCheckBox>
+#include <QDialog>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QStandardItemModel>
+#include <QTabWidget>
+#include <QTableView>
+#include <QVBoxLayout>
+
+namespace {
+
+using tc::gui::LayoutFault;
+using tc::gui::layoutFaults;
+
+std::vector<LayoutFault> faultsOf(QWidget& window, LayoutFault::Kind kind) {
+    tc::gui::settleLayout();
+    std::vector<LayoutFault> out;
+    for (const LayoutFault& fault : layoutFaults(&window))
+        if (fault.kind == kind)
+            out.push_back(fault);
+    return out;
+}
+
+QString widgets(const std::vector<LayoutFault>& faults) {
+    QStringList names;
+    for (const LayoutFault& fault : faults)
+        names << fault.widget;
+    return names.join(QLatin1Char(','));
+}
+
+TEST(LayoutCheck, TextsThatDoNotFitTheirLabelsAndButtonsAreCut) {
+    QWidget window;
+    window.resize(400, 200);
+    auto* label = new QLabel(QStringLiteral("A caption far too long for its room"), &window);
+    label->setObjectName(QStringLiteral("caption"));
+    auto* button = new QPushButton(QStringLiteral("Scroll to End"), &window);
+    button->setObjectName(QStringLiteral("scroll"));
+    auto* box = new QCheckBox(QStringLiteral("Show confirmations as alerts"), &window);
+    box->setObjectName(QStringLiteral("confirm"));
+    auto* low = new QLabel(QStringLiteral("Glyphs"), &window);
+    low->setObjectName(QStringLiteral("low"));
+    window.show();
+
+    // Each at its natural size: nothing is cut.
+    label->setGeometry(QRect(QPoint(0, 0), label->sizeHint()));
+    button->setGeometry(QRect(QPoint(0, 40), button->sizeHint()));
+    box->setGeometry(QRect(QPoint(0, 80), box->sizeHint()));
+    low->setGeometry(QRect(QPoint(0, 120), low->sizeHint()));
+    EXPECT_EQ(widgets(faultsOf(window, LayoutFault::Kind::TextCut)), "");
+
+    // Narrower than their texts, and a label too low for its letters.
+    label->resize(label->sizeHint().width() / 2, label->height());
+    button->resize(button->sizeHint().width() / 2, button->height());
+    box->resize(box->sizeHint().width() - 20, box->height());
+    low->resize(low->width(), low->fontMetrics().height() / 3);
+    EXPECT_EQ(widgets(faultsOf(window, LayoutFault::Kind::TextCut)), "caption,scroll,confirm,low");
+}
+
+TEST(LayoutCheck, OverlappingControlsAndControlsOutsideTheirPaneAreFound) {
+    QWidget window;
+    window.resize(300, 200);
+    auto* pane = new QWidget(&window);
+    pane->setObjectName(QStringLiteral("pane"));
+    pane->setGeometry(0, 0, 150, 100);
+    auto* first = new QPushButton(QStringLiteral("One"), pane);
+    first->setObjectName(QStringLiteral("one"));
+    auto* second = new QPushButton(QStringLiteral("Two"), pane);
+    second->setObjectName(QStringLiteral("two"));
+    window.show();
+    first->setGeometry(0, 0, 70, 30);
+    second->setGeometry(74, 0, 70, 30);
+    EXPECT_TRUE(faultsOf(window, LayoutFault::Kind::Overlap).empty());
+    EXPECT_TRUE(faultsOf(window, LayoutFault::Kind::CutByPane).empty());
+
+    second->move(40, 10);
+    const auto overlaps = faultsOf(window, LayoutFault::Kind::Overlap);
+    ASSERT_EQ(overlaps.size(), 1u);
+    EXPECT_EQ(overlaps.front().widget, "pane/one");
+    EXPECT_TRUE(overlaps.front().detail.contains("pane/two")) << overlaps.front().detail.toStdString();
+
+    second->move(120, 0); // its right half outside the pane
+    EXPECT_EQ(widgets(faultsOf(window, LayoutFault::Kind::CutByPane)), "pane/two");
+}
+
+TEST(LayoutCheck, APageThatScrollsIsJudgedOnItsOwnNotByTheView) {
+    QWidget window;
+    auto* layout = new QVBoxLayout(&window);
+    auto* area = new QScrollArea(&window);
+    layout->addWidget(area);
+    auto* page = new QWidget;
+    page->setObjectName(QStringLiteral("page"));
+    auto* rows = new QVBoxLayout(page);
+    for (int i = 0; i < 30; ++i)
+        rows->addWidget(new QPushButton(QStringLiteral("Row %1").arg(i)));
+    area->setWidget(page);
+    area->setWidgetResizable(true);
+    window.resize(200, 150);
+    window.show();
+    EXPECT_TRUE(layoutFaults(&window).empty()) << layoutFaults(&window).front().widget.toStdString();
+}
+
+TEST(LayoutCheck, HeaderTitlesAndTabsThatDoNotFitAreElided) {
+    QWidget window;
+    auto* layout = new QVBoxLayout(&window);
+    auto* table = new QTableView(&window);
+    QStandardItemModel model(2, 2);
+    model.setHorizontalHeaderLabels({QStringLiteral("Available Margin"), QStringLiteral("Id")});
+    table->setModel(&model);
+    layout->addWidget(table);
+    auto* tabs = new QTabWidget(&window);
+    for (const char* title : {"Open Positions", "Pending Orders", "Settled Positions", "Journal"})
+        tabs->addTab(new QWidget, QString::fromLatin1(title));
+    layout->addWidget(tabs);
+    window.resize(900, 400);
+    window.show();
+    table->setColumnWidth(0, 200);
+    EXPECT_TRUE(faultsOf(window, LayoutFault::Kind::Elided).empty());
+
+    table->setColumnWidth(0, 30);
+    tabs->setMinimumWidth(0);
+    window.setMinimumWidth(0);
+    window.resize(160, 400);
+    const auto elided = faultsOf(window, LayoutFault::Kind::Elided);
+    ASSERT_EQ(elided.size(), 2u) << widgets(elided).toStdString();
+    EXPECT_TRUE(elided[0].detail.contains("Available Margin")) << elided[0].detail.toStdString();
+    EXPECT_TRUE(elided[1].detail.contains("Journal")) << elided[1].detail.toStdString();
+}
+
+TEST(LayoutCheck, TheSmallestSizeIsTheLayoutsMinimumOrTheSizeOfAWindowThatCannotResize) {
+    QDialog sheet;
+    auto* layout = new QHBoxLayout(&sheet);
+    auto* button = new QPushButton(QStringLiteral("A button of some width"), &sheet);
+    button->setMinimumHeight(60);
+    layout->addWidget(button);
+    sheet.resize(600, 300);
+    const QSize least = tc::gui::smallestSize(&sheet);
+    EXPECT_EQ(least, layout->totalMinimumSize());
+    EXPECT_LT(least.width(), 600);
+    EXPECT_GE(least.height(), 60);
+
+    QDialog fixed;
+    fixed.setFixedSize(320, 180);
+    EXPECT_EQ(tc::gui::smallestSize(&fixed), QSize(320, 180));
+}
+
+} // namespace
