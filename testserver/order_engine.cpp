@@ -304,6 +304,7 @@ ServerPendingOrder legOf(const ServerPosition& p, std::int64_t id, std::int64_t 
     leg.orderQty = leg.remainingQty = p.qty;
     leg.orderPrice = std::move(price);
     leg.deliveryMode = p.deliveryMode;
+    leg.timeInForce = 1; // a take profit or stop loss stands until its position closes (GTC)
     leg.placedAt = std::move(placedAt);
     leg.refPositionId = p.positionId;
     return leg;
@@ -451,7 +452,8 @@ void OrderEngine::fill(Call& c, ServerPendingOrder o, std::int64_t price, const 
         if (text == "0")
             continue;
         ServerPendingOrder leg = legOf(p, c.books.newId(), o.ticketId, type, text, c.time);
-        leg.timeInForce = o.timeInForce;
+        if (o.timeInForce != 0)
+            leg.timeInForce = o.timeInForce;
         c.send(user, orderFields(leg, *instrument, 28, c.time, {}));
         c.books.pendingOrders.push_back(std::move(leg));
     }

@@ -90,8 +90,6 @@ std::string now() {
     return wire::nowText();
 }
 
-constexpr std::string_view kElsewhereText = "Your user name has signed in from another location.";
-
 } // namespace
 
 TestServer::TestServer(Market market)
@@ -615,8 +613,8 @@ bool TestServer::sendLoginReply(Client& client, const std::string& framed) {
 void TestServer::handleDemoRegistration(Client& client, const FieldMap& fields) {
     auto answer = [&](WireFields reply) {
         reply.insert(reply.begin(), typeField(msg::kDemoRegistrationReply));
-        reply.emplace_back(tag::kRequestId, valueOr(fields, tag::kRequestId, "0"));
-        reply.emplace_back(tag::kTime, now());
+        reply.push_back({tag::kRequestId, valueOr(fields, tag::kRequestId, "0")});
+        reply.push_back({tag::kTime, now()});
         return sendLoginReply(client, frameFields(reply));
     };
     const std::string name = valueOr(fields, tag::kFullName);
@@ -670,15 +668,16 @@ void TestServer::handleLogin(Client& client, const FieldMap& fields) {
         return;
     }
 
-    // One session per user: an earlier one hears that it was replaced.
+    // One session per user: an earlier one hears that it was replaced, and from which address (the
+    // client words the rest).
+    const std::string newAddress = valueOr(fields, tag::kDeviceAddress);
     for (auto& other : clients_) {
         if (other.get() == &client || other->fd < 0 || !other->signedIn || other->user != userName)
             continue;
         updateStats([](ServerStats& s) { ++s.loggedOutElsewhere; });
         sendSealed(*other,
-                   frameFields({typeField(msg::kLoggedInElsewhere),
-                                {tag::kNotice, std::string(kElsewhereText)},
-                                {tag::kTime, now()}}),
+                   frameFields(
+                       {typeField(msg::kLoggedInElsewhere), {tag::kNotice, newAddress}, {tag::kTime, now()}}),
                    other->sessionKey);
         other->signedIn = false;
     }

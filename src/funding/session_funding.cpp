@@ -444,9 +444,22 @@ void SessionFunding::newApprovalRequest(std::int64_t action, const Tags& tags) {
     auto approval = std::make_shared<FinancialApproval>();
     readFinancialApproval(*approval, tags);
     const std::uint64_t account = action == 801 ? approval->beneficiaryAccount : approval->benefactorAccount;
-    if (id == 0 || approval->approvalRequestId != id || account == 0 ||
-        collections_.approvalRequests.contains(id))
+    if (id == 0 || approval->approvalRequestId != id || account == 0)
         return;
+    if (const auto known = collections_.approvalRequests.find(id);
+        known != collections_.approvalRequests.end()) {
+        // The login's list of requests and the answer to a request sent at once cross on the wire: the
+        // list may bring the record first, and the answer is still the user's, told once.
+        ApprovalReq& request = *known->second;
+        if (!request.information) {
+            request.information = approval;
+            collections_.financialApprovals.try_emplace(id, approval);
+        }
+        setApprovalStatus(request, tags);
+        if (announced_.insert(id).second && (action == 802 || request.transMasterId == 0))
+            announceApproval(action, request);
+        return;
+    }
     if (collections_.approvalRequests.size() >= FundingCollections::kMaxEntries) {
         platform::Log::warning("approvalRequests is full; request {} dropped", id);
         return;
@@ -463,6 +476,7 @@ void SessionFunding::newApprovalRequest(std::int64_t action, const Tags& tags) {
     setApprovalStatus(*request, tags);
     collections_.approvalRequests[id] = request;
     collections_.financialApprovals[id] = approval;
+    announced_.insert(id);
     // A gateway deposit is followed by the gateway's own announcements instead.
     if (action == 802 || request->transMasterId == 0)
         announceApproval(action, *request);

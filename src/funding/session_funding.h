@@ -17,6 +17,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 namespace tc {
@@ -90,6 +91,8 @@ private:
     BusinessBase& business_;
     std::unique_ptr<SessionEvents> events_;
     FundingCollections collections_;
+    // Requests whose answer (801, 802) was told; within the requests held, so bounded by them.
+    std::unordered_set<std::uint64_t> announced_;
     ReplyListener replyListener_;
     FailureListener failureListener_;
 };

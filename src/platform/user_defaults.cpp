@@ -2,11 +2,15 @@
 
 #include "platform/log.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <ctime>
 #include <system_error>
+#include <tuple>
+#include <utility>
+#include <vector>
 
 namespace tc::platform {
 namespace {
@@ -33,6 +37,30 @@ std::string utcStamp() {
     gmtime_r(&now, &tm);
     return fmt::format("{:04}{:02}{:02}T{:02}{:02}{:02}Z", tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday,
                        tm.tm_hour, tm.tm_min, tm.tm_sec);
+}
+
+// The set-aside copies of a settings file, oldest first. Their names end in a UTC stamp and, for
+// more than one within a second, a counter.
+struct SetAsideCopy {
+    std::filesystem::path path;
+    std::string stamp;
+    int counter = 0;
+};
+std::vector<SetAsideCopy> setAsideCopies(const std::filesystem::path& folder, const std::string& prefix) {
+    std::error_code ec;
+    std::vector<SetAsideCopy> copies;
+    for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        if (name.rfind(prefix, 0) != 0)
+            continue;
+        const std::size_t dash = name.find('-', prefix.size());
+        copies.push_back({it->path(), name.substr(prefix.size(), dash - std::min(dash, prefix.size())),
+                          dash == std::string::npos ? 0 : std::atoi(name.c_str() + dash + 1)});
+    }
+    std::sort(copies.begin(), copies.end(), [](const auto& a, const auto& b) {
+        return std::tie(a.stamp, a.counter) < std::tie(b.stamp, b.counter);
+    });
+    return copies;
 }
 
 void removeStaleTemporaries(const std::filesystem::path& file) {
@@ -126,7 +154,15 @@ void UserDefaults::loadLocked() {
         }
         return;
     }
-    auto read = PropertyList::readFile(file);
+    // Refused by its size before a byte is read: a huge file must not cost the memory of reading it.
+    if (const std::uintmax_t size = std::filesystem::file_size(file, ec); !ec && size > kMaxFileBytes) {
+        setAsideLocked(file,
+                       fmt::format("{} bytes, over the {} a settings file may have", size, kMaxFileBytes));
+        return;
+    }
+    PlistLimits limits;
+    limits.maxBytes = kMaxFileBytes;
+    auto read = PropertyList::readFile(file, limits);
     if (read && read.value().isDictionary()) {
         values_ = *std::move(read).value().dictionary();
         return;
@@ -134,7 +170,7 @@ void UserDefaults::loadLocked() {
     // An earlier version wrote bytes that are not UTF-8, U+FFFE and U+FFFF as they came: such a file is
     // read with them as U+FFFD and written back clean at the next save.
     if (!read) {
-        if (auto repaired = PropertyList::readFileRepairingText(file);
+        if (auto repaired = PropertyList::readFileRepairingText(file, limits);
             repaired && repaired.value().isDictionary()) {
             Log::warning("settings file {} held text that is not XML ({}); read with U+FFFD in its place",
                          file.string(), read.error());
@@ -143,12 +179,24 @@ void UserDefaults::loadLocked() {
             return;
         }
     }
-    const std::string reason = read ? std::string("the top level is not a dictionary") : read.error();
+    setAsideLocked(file, read ? std::string("the top level is not a dictionary") : read.error());
+}
+
+void UserDefaults::setAsideLocked(const std::filesystem::path& file, const std::string& reason) {
+    std::error_code ec;
     // Keep the unreadable file for inspection under a name of its own, never overwrite it.
-    const std::string base = file.filename().string() + ".corrupt-" + utcStamp();
-    auto aside = file.parent_path() / base;
-    for (int n = 1; std::filesystem::exists(aside, ec) && n < 1000; ++n)
-        aside = file.parent_path() / (base + "-" + std::to_string(n));
+    const std::string prefix = file.filename().string() + ".corrupt-";
+    const std::filesystem::path folder = file.parent_path().empty() ? "." : file.parent_path();
+    const std::string stamp = utcStamp();
+    // Past every copy of this second, never in a gap an old copy's removal left: names keep their age.
+    int counter = 0;
+    for (const SetAsideCopy& copy : setAsideCopies(folder, prefix))
+        if (copy.stamp == stamp)
+            counter = std::max(counter, copy.counter + 1);
+    const auto named = [&](int n) { return folder / (prefix + stamp + (n ? "-" + std::to_string(n) : "")); };
+    auto aside = named(counter);
+    for (int tries = 0; std::filesystem::exists(aside, ec) && tries < 1000; ++tries)
+        aside = named(++counter);
     std::filesystem::rename(file, aside, ec);
     if (ec) {
         writable_ = false;
@@ -159,6 +207,10 @@ void UserDefaults::loadLocked() {
     }
     Log::warning("settings file {} is unreadable ({}); set aside as {}, starting with empty settings",
                  file.string(), reason, aside.string());
+    // Only the newest copies stay: a file that keeps going bad must not fill the folder.
+    const std::vector<SetAsideCopy> copies = setAsideCopies(folder, prefix);
+    for (std::size_t i = 0; i + kCorruptCopiesKept < copies.size(); ++i)
+        std::filesystem::remove(copies[i].path, ec);
 }
 
 void UserDefaults::set(std::string_view key, PlistValue value) {
@@ -255,7 +307,8 @@ bool UserDefaults::synchronize() {
         if (!path_)
             return true;
         if (!writable_) {
-            Log::warning("settings not saved: {} was left alone at load", path_->string());
+            if (!std::exchange(saveFailureLogged_, true))
+                Log::warning("settings not saved: {} was left alone at load", path_->string());
             return false;
         }
         if (generation_ == savedGeneration_)
@@ -267,16 +320,19 @@ bool UserDefaults::synchronize() {
     std::error_code ec;
     if (!file.parent_path().empty())
         std::filesystem::create_directories(file.parent_path(), ec);
-    if (ec) {
-        Log::warning("settings not saved: cannot create {}: {}", file.parent_path().string(), ec.message());
+    const auto failed = [this](const std::string& reason) {
+        std::lock_guard lock(mutex_);
+        if (!std::exchange(saveFailureLogged_, true))
+            Log::warning("settings not saved: {}", reason);
         return false;
-    }
-    if (auto st = PropertyList::writeFile(file, snapshot); !st) {
-        Log::warning("settings not saved: {}", st.error);
-        return false;
-    }
+    };
+    if (ec)
+        return failed(fmt::format("cannot create {}: {}", file.parent_path().string(), ec.message()));
+    if (auto st = PropertyList::writeFile(file, snapshot); !st)
+        return failed(st.error);
     std::lock_guard lock(mutex_);
     savedGeneration_ = generation;
+    saveFailureLogged_ = false;
     return true;
 }
 

@@ -27,6 +27,11 @@ public:
 
     static std::unique_ptr<UserDefaults> inMemory() { return std::make_unique<UserDefaults>(); }
 
+    // A settings file past this size is set aside unread: settings are a few kilobytes.
+    static constexpr std::uintmax_t kMaxFileBytes = 4u << 20;
+    // Set-aside copies kept beside the file; older ones are removed.
+    static constexpr std::size_t kCorruptCopiesKept = 3;
+
     // The application's store, in $XDG_CONFIG_HOME/tradeclient/defaults.plist (or
     // ~/.config/tradeclient/defaults.plist); memory only when neither folder can be found.
     static UserDefaults& standard();
@@ -62,6 +67,7 @@ public:
 private:
     void reopen(std::optional<std::filesystem::path> file);
     void loadLocked();
+    void setAsideLocked(const std::filesystem::path& file, const std::string& reason);
 
     mutable std::mutex mutex_; // guards everything below
     std::mutex writeMutex_;    // orders whole synchronize() calls
@@ -70,6 +76,8 @@ private:
     std::uint64_t generation_ = 0; // bumped by every change
     std::uint64_t savedGeneration_ = 0;
     bool writable_ = true;
+    // A failure to save is logged once until a save succeeds again: saves are retried at every change.
+    bool saveFailureLogged_ = false;
 };
 
 } // namespace tc::platform

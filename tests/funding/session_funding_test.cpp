@@ -1,8 +1,12 @@
 // The funding requests' frames, spelled out from the protocol's tag lists, and the lines and banners
 // of approval notices.
+#include "client/session_wiring.h"
 #include "funding/session_funding.h"
 #include "model/records/account_details.h"
 #include "model/text/event_texts.h"
+#include "platform/user_defaults.h"
+#include "session/business/business_base.h"
+#include "session/business/business_test_support.h"
 #include "support/wire_text.h"
 #include "wire/message_builders.h"
 #include "wire/message_golden.h"
@@ -125,6 +129,60 @@ TEST(FundingNotices, ApprovalRequestsBecomeLabelledLinesAndBanners) {
         EXPECT_EQ(b.title, c.title) << c.subType << " " << c.action;
         EXPECT_EQ(b.message, c.message) << c.subType << " " << c.action;
     }
+}
+
+// The login's list of requests can bring a request's record before the answer to the request itself.
+TEST(FundingNotices, TheAnswerToARequestIsToldOnceEvenWhenTheListBroughtItsRecordFirst) {
+    platform::RunLoop::main().bindToCurrentThread();
+    sessiontest::FakeApplication app;
+    auto defaults = platform::UserDefaults::inMemory();
+    BusinessServices services;
+    services.notifications = std::make_shared<sessiontest::FakeNotifications>();
+    services.requests = std::make_shared<sessiontest::FakeRequests>();
+    services.userDefaults = defaults.get();
+    WiredSession wired = wireSession(app, app.logindata(), services);
+    SessionFunding& funding = *wired.funding;
+    std::vector<interfaces::FundingReply> replies;
+    funding.setListeners([&](const interfaces::FundingReply& r) { replies.push_back(r); }, {});
+
+    // Request 55, open, listed by the data service before its answer arrives.
+    funding.fillApprovalRequests({"55\x05"
+                                  "1\x05"
+                                  "1\x05"
+                                  "0\x05"
+                                  "0\x05"
+                                  "20240601090000\x05"
+                                  "0\x05"
+                                  "7\x05"
+                                  "June\x05"
+                                  "1"});
+    const std::vector<std::string> answer = {"10=694",
+                                             "1035=801",
+                                             "1054=55",
+                                             "1055=1",
+                                             "1059=55\x05"
+                                             "9055\x05"
+                                             "20003\x05"
+                                             "0\x05"
+                                             "750\x05"
+                                             "0\x05"
+                                             "1",
+                                             "1060=0",
+                                             "1063=1",
+                                             "1040=7",
+                                             "535=June"};
+    funding.createApprovalAction(801, answer);
+    funding.createApprovalAction(801, answer); // a repeat tells nothing new
+    ASSERT_EQ(replies.size(), 1u);
+    EXPECT_EQ(replies[0].kind, interfaces::FundingReply::Kind::DepositRequested);
+    EXPECT_EQ(replies[0].id, 55u);
+    const ApprovalReq& request = *funding.collections().approvalRequests.at(55);
+    ASSERT_TRUE(request.information);
+    EXPECT_EQ(request.information->beneficiaryAccount, 20003u);
+    EXPECT_EQ(request.information->requestedAmount, 750);
+
+    wired.business.reset();
+    platform::RunLoop::main().discardPending();
 }
 
 } // namespace

@@ -327,6 +327,15 @@ TEST_F(SessionTasksTest, BodyStreamSendProgressAndResponseDispositions) {
     EXPECT_EQ(sentTotal, 5000);
     EXPECT_EQ(expectedTotal, 5000);
 
+    // A file whose size the session cannot tell: the progress total comes from Content-Length.
+    URLRequest put = get("/echo");
+    put.headers.set("Content-Length", "42");
+    std::shared_ptr<Progress> unknown;
+    auto unsized =
+        manager->uploadTaskWithRequest(put, URL::fileURL((folder / "absent").string()), &unknown, nullptr);
+    EXPECT_EQ(unknown->totalUnitCount.load(), 42);
+    unsized->cancel();
+
     EXPECT_FALSE(manager->respondsTo(URLSessionManager::OptionalCallback::DataTaskDidReceiveResponse));
     ResponseDisposition disposition = ResponseDisposition::Cancel;
     manager->setDataTaskDidReceiveResponseBlock([&](const auto&, const HTTPURLResponse& r) {

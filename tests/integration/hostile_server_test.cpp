@@ -413,22 +413,57 @@ TEST_F(HostileServerTest, AReloginWhoseRepliesAreSealedUnderTheLoginRequestsKeyS
     EXPECT_EQ(app.logindata().SecurityKey(), sessionKey);
     EXPECT_TRUE(app.log.calls().empty());
 
-    // A login reply under neither key ends that login at once, naming the server.
-    EXPECT_TRUE(sockettest::sendAll(second, peer::frame("10=1028\x03")));
-    ASSERT_TRUE(within([&] { return b.conn().streamConnectAttempts() == 3; }));
-    const int third = listener.accept();
-    ASSERT_NE(third, -1);
-    EXPECT_EQ(readLoginRequest(third), 1u);
-    EXPECT_TRUE(
-        sockettest::sendAll(third, peer::seal(peer::snapshotFrame(snapshot()), "not the key", false)));
+    ::close(second);
+}
+
+TEST_F(HostileServerTest, AnUnreadableLoginReplyIsDroppedAndARefusalEndsTheLoginForGood) {
+    options.loginTimeout = 0.5;
+    const std::string unreadable = peer::seal(peer::snapshotFrame(snapshot()), "not the key", false);
+    // The good replies are already on the wire behind the bad one, in either order.
+    const std::vector<std::pair<const char*, std::string>> orders = {
+        {"unreadable first", unreadable + peer::snapshotFrame(snapshot()) + peer::completionFrame()},
+        {"unreadable between", peer::snapshotFrame(snapshot()) + unreadable + peer::completionFrame()},
+    };
+    for (const auto& [name, bytes] : orders) {
+        SCOPED_TRACE(name);
+        LogLines log;
+        notifications->log.clear();
+        BusinessBase& b = open();
+        send(bytes);
+        ASSERT_TRUE(within([&] { return notifications->log.count("LoginSuccessNotification") == 1; }));
+        EXPECT_EQ(b.loginPhase(), LoginPhase::SignedIn);
+        EXPECT_TRUE(app.log.calls().empty());
+        EXPECT_TRUE(log.contains("encrypted envelope did not open; dropped"));
+    }
+
+    // Alone, it leaves the login to its deadline, which then names the server's reply.
+    {
+        BusinessBase& b = open();
+        send(unreadable);
+        ASSERT_TRUE(within([&] { return !app.log.calls().empty(); }));
+        EXPECT_EQ(app.log.calls(),
+                  std::vector<std::string>{"onLoginRefused:" +
+                                           LanguageString::stringforSelectedLanguage(0, "20403").value()});
+        EXPECT_EQ(b.loginPhase(), LoginPhase::SignedOut);
+    }
+
+    // A refusal followed by a whole login: nothing behind the refusal applies.
+    notifications->log.clear();
+    requests->log.clear();
+    BusinessBase& b = open();
+    send(peer::frame("10=47\x03") + peer::snapshotFrame(snapshot()) + peer::completionFrame());
     ASSERT_TRUE(within([&] { return !app.log.calls().empty(); }));
+    EXPECT_TRUE(clientHungUp());
+    sessiontest::pump();
     EXPECT_EQ(app.log.calls(),
               std::vector<std::string>{"onLoginRefused:" +
-                                       LanguageString::stringforSelectedLanguage(0, "20403").value()});
+                                       LanguageString::stringforSelectedLanguage(0, "1004").value()});
     EXPECT_EQ(b.loginPhase(), LoginPhase::SignedOut);
-    EXPECT_EQ(app.connectionFailures.load(), 0);
-    ::close(second);
-    ::close(third);
+    EXPECT_FALSE(b.isSnapshotLoaded());
+    EXPECT_FALSE(b.isLoginCompleted());
+    EXPECT_EQ(notifications->log.count("LoginSuccessNotification"), 0u);
+    EXPECT_EQ(requests->log.count("requestOpenPosition"), 0u);
+    EXPECT_TRUE(b.session().AccountDetailCollection.empty());
 }
 
 TEST_F(HostileServerTest, JunkFramesAreDroppedAndTheLoginCompletes) {

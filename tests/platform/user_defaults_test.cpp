@@ -8,6 +8,7 @@
 #include <fmt/format.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -229,6 +230,54 @@ TEST(UserDefaults, FailedWritesAreReportedAndRetried) {
     fs::remove(dir.path() / "blocker");
     EXPECT_TRUE(d.synchronize());
     EXPECT_EQ(UserDefaults(dir.path() / "blocker" / "defaults.plist").integerForKey("k"), 1);
+}
+
+TEST(UserDefaults, AnOversizedFileIsSetAsideUnreadAndFewCopiesAreKept) {
+    TempDir dir;
+    const auto file = dir.path() / "defaults.plist";
+    testing_support::LogCapture warnings(platform::LogLevel::Warning);
+    // Sparse: 64 MiB that cost no disk; a reader that read it would also pay its memory.
+    { std::ofstream(file) << "<plist><dict>"; }
+    fs::resize_file(file, std::uintmax_t{64} << 20);
+    {
+        UserDefaults d(file);
+        EXPECT_TRUE(d.dictionaryRepresentation().empty());
+    }
+    ASSERT_FALSE(warnings.lines().empty());
+    EXPECT_NE(warnings.lines().back().find("67108864 bytes"), std::string::npos);
+    EXPECT_FALSE(fs::exists(file));
+
+    // A file that goes bad at every start leaves only the newest copies behind.
+    for (int i = 0; i < 6; ++i) {
+        { std::ofstream(file) << "broken " << i; }
+        UserDefaults again(file);
+    }
+    const auto files = filesIn(dir.path());
+    ASSERT_EQ(files.size(), UserDefaults::kCorruptCopiesKept);
+    std::vector<std::string> kept;
+    for (const auto& f : files)
+        kept.push_back(contents(dir.path() / f));
+    std::sort(kept.begin(), kept.end());
+    EXPECT_EQ(kept, (std::vector<std::string>{"broken 3", "broken 4", "broken 5"}));
+}
+
+TEST(UserDefaults, AFailureToSaveIsLoggedOnceUntilASaveSucceeds) {
+    TempDir dir;
+    { std::ofstream(dir.path() / "blocker") << "a file where a folder should be"; }
+    testing_support::LogCapture warnings(platform::LogLevel::Warning);
+    UserDefaults d(dir.path() / "blocker" / "defaults.plist");
+    for (int i = 0; i < 5; ++i) {
+        d.set("k", i);
+        EXPECT_FALSE(d.synchronize());
+    }
+    EXPECT_EQ(warnings.lines().size(), 1u);
+    fs::remove(dir.path() / "blocker");
+    EXPECT_TRUE(d.synchronize());
+    fs::remove_all(dir.path() / "blocker");
+    { std::ofstream(dir.path() / "blocker") << "in the way again"; }
+    d.set("k", 9);
+    EXPECT_FALSE(d.synchronize());
+    EXPECT_EQ(warnings.lines().size(), 2u);
 }
 
 TEST(UserDefaults, StandardStoreFollowsTheConfigurationFolder) {

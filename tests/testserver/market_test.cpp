@@ -47,6 +47,10 @@ TEST(MarketFile, DefaultMarketHoldsWhatTheSimulationNeeds) {
     }
     ASSERT_NE(m.findInstrument("XAUUSD"), nullptr);
     EXPECT_EQ(m.findInstrument("XAUUSD")->unit, 9);
+    // Every pending order has a time in force; without one a grid could only call it unknown.
+    ASSERT_FALSE(m.orders.empty());
+    for (const auto& o : m.orders)
+        EXPECT_NE(o.timeInForce, 0) << o.pendingOrderId;
 }
 
 const char* kSmall =

@@ -319,6 +319,9 @@ TEST_F(OrderEngineTest, BracketEditAddsMovesAndDropsLegs) {
     EXPECT_EQ(got[0].at(32), "30");
     EXPECT_EQ(got[0].at(38), "1.08700");
     EXPECT_EQ(got[1].at({32, 38, 573}), (std::vector<std::string>{"31", "1.08300", position}));
+    // Legs stand until their position closes: good till cancelled, never "not applicable".
+    EXPECT_EQ(got[0].at(43), "47");
+    EXPECT_EQ(got[1].at(43), "47");
     const std::string stopLeg = got[1].at(79);
 
     send(edit("EBO", 573, position, "1", "1.08512", "1.08750", "0", "29"));

@@ -50,6 +50,8 @@ void ZMQFeedSubscriber::connectToEndpoint(const std::string& endpoint) {
     int major = 0, minor = 0, patch = 0;
     ZMQContext::getZMQVersion(&major, &minor, &patch);
     platform::Log::info("Current ØMQ version is {}.{}.{}.", major, minor, patch);
+    platform::Log::info("feed: a frame over {} bytes is refused and drops the connection",
+                        options_.maxMessageSize);
 
     auto socket = context_->socketWithType(ZMQ_SUB);
     std::shared_ptr<ZMQSocket> monitor;
@@ -145,9 +147,8 @@ void ZMQFeedSubscriber::reconnectAfterDrop(ZMQSocket& socket, ZMQSocket& monitor
     if (event != ZMQ_EVENT_DISCONNECTED || stopRequested_.load())
         return;
     const std::string endpoint = socket.endpoint();
-    platform::Log::warning(
-        "feed: connection to {} dropped (frames over {} bytes are refused); connecting again", endpoint,
-        options_.maxMessageSize);
+    // The event carries no cause: a closed peer, the network or an oversize frame look alike here.
+    platform::Log::warning("feed: connection to {} dropped; connecting again", endpoint);
     // Subscriptions stay with the socket and go out again on the new connection.
     socket.disconnectFromEndpoint(endpoint);
     socket.connectToEndpoint(endpoint);

@@ -8,12 +8,15 @@
 
 #include <QApplication>
 #include <QIcon>
+#include <QLayout>
 
 namespace tc::gui {
 
 AboutWindowController::AboutWindowController(GuiContext& context, QWidget* parent)
     : QDialog(parent), ui_(std::make_unique<Ui::AboutWindowController>()), language_(context.language()) {
     ui_->setupUi(this);
+    // As big as its texts in the language shown, and no smaller: wrapped lines are never cut.
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
     QFont name = ui_->appNameLabel->font();
     name.setBold(true);
     name.setPointSizeF(name.pointSizeF() * 1.4);

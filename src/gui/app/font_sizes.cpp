@@ -19,7 +19,14 @@ void PreferenceManager::saveFontSizeInfo(platform::UserDefaults& defaults, std::
 
 std::int64_t PreferenceManager::getFontSizeInfoForKey(const platform::UserDefaults& defaults,
                                                       std::string_view key) {
-    return defaults.integerForKey(key);
+    if (!isFontSizeAvailableForKey(defaults, key))
+        return 0;
+    // A size the settings window does not offer (a hand-edited or damaged file) would draw rows as
+    // empty boxes or unreadably small: the default stands in.
+    const std::int64_t size = defaults.integerForKey(key);
+    if (size < kFontSizeChoices.front().size || size > kFontSizeChoices.back().size)
+        return kDefaultFontSize;
+    return size;
 }
 
 bool PreferenceManager::isFontSizeAvailableForKey(const platform::UserDefaults& defaults,

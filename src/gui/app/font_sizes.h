@@ -33,7 +33,7 @@ std::optional<std::size_t> fontSizeChoiceIndex(std::int64_t size);
 class PreferenceManager {
 public:
     static void saveFontSizeInfo(platform::UserDefaults& defaults, std::int64_t size, std::string_view key);
-    // 0 when nothing is stored.
+    // 0 when nothing is stored; kDefaultFontSize for a size outside the offered range.
     static std::int64_t getFontSizeInfoForKey(const platform::UserDefaults& defaults, std::string_view key);
     static bool isFontSizeAvailableForKey(const platform::UserDefaults& defaults, std::string_view key);
     // At start-up: both sizes that are not stored yet become kDefaultFontSize.

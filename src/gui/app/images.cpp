@@ -1,6 +1,7 @@
 #include "gui/app/images.h"
 
 #include <QFile>
+#include <QHash>
 
 namespace tc::gui {
 namespace {
@@ -17,8 +18,18 @@ QString resourcePath(QString name) {
 } // namespace
 
 QIcon image(std::string_view name) {
-    const QString path = resourcePath(QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size())));
-    return path.isEmpty() ? QIcon() : QIcon(path);
+    // Windows ask for the same few images again and again; each QIcon of a file renders and keeps its
+    // own pixmaps, so one per name is kept for the process (GUI thread only).
+    // Never destroyed: icons must not outlive the application object at exit.
+    static auto& icons = *new QHash<QString, QIcon>;
+    const QString key = QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()));
+    if (const auto it = icons.constFind(key); it != icons.constEnd())
+        return *it;
+    const QString path = resourcePath(key);
+    const QIcon icon = path.isEmpty() ? QIcon() : QIcon(path);
+    if (!path.isEmpty())
+        icons.insert(key, icon);
+    return icon;
 }
 
 QIcon instrumentTypeImage(const QString& typeName) {

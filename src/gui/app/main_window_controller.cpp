@@ -56,6 +56,7 @@
 #include <QTableView>
 #include <QVBoxLayout>
 #include <array>
+#include <utility>
 
 namespace tc::gui {
 namespace {
@@ -566,10 +567,12 @@ void MainWindowController::changeNetworkStatusimage(const interfaces::NetworkSpe
     const auto look = networkStatusLook(lost ? kNoConnectionClass : speed.speedClass);
     if (!look)
         return;
-    ui_->NetworkStatusIndicatorImage->setPixmap(
-        image(look->speedImage).pixmap(kStatusImageSize, kStatusImageSize));
-    ui_->ConnectionStatusImage->setPixmap(
-        image(look->connectionImage).pixmap(kStatusImageSize, kStatusImageSize));
+    if (std::exchange(shownSpeedImage_, look->speedImage) != look->speedImage)
+        ui_->NetworkStatusIndicatorImage->setPixmap(
+            image(look->speedImage).pixmap(kStatusImageSize, kStatusImageSize));
+    if (std::exchange(shownConnectionImage_, look->connectionImage) != look->connectionImage)
+        ui_->ConnectionStatusImage->setPixmap(
+            image(look->connectionImage).pixmap(kStatusImageSize, kStatusImageSize));
     ui_->ConnectionStatusTextField->setProperty(
         kLangKeyProperty, QString::fromUtf8(look->textKey.data(), static_cast<int>(look->textKey.size())));
     ui_->ConnectionStatusTextField->setText(context_.text(look->textKey));

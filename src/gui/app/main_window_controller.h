@@ -24,6 +24,7 @@ class QTableView;
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace Ui {
 class MainWindowController;
@@ -178,6 +179,9 @@ private:
     std::unique_ptr<IdleSource> ownIdle_;
     std::unique_ptr<IdleTimeChecker> idleChecker_;
     QString userName_;
+    // The status images shown: set again only when they change, not at every second's ping.
+    std::string_view shownSpeedImage_;
+    std::string_view shownConnectionImage_;
     std::optional<std::int32_t> account_;
     QPointer<SettingsWindowController> settings_;
     std::vector<GridTable*> tables_;

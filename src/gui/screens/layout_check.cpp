@@ -151,6 +151,7 @@ bool isDrawnLeaf(const QWidget* widget) {
     static const QStringList plain{QStringLiteral("QWidget"),        QStringLiteral("QFrame"),
                                    QStringLiteral("QStackedWidget"), QStringLiteral("QSplitter"),
                                    QStringLiteral("QMainWindow"),    QStringLiteral("QDialog")};
+    // An empty chart slot is a place kept for a chart, not a control.
     return !plain.contains(name) && !name.startsWith(QLatin1String("QToolBar")) &&
            name != QLatin1String("tc::gui::ChartDropArea");
 }

@@ -10,6 +10,8 @@
 #include <QTextStream>
 #include <QWidget>
 
+#include <set>
+
 namespace tc::gui {
 
 const std::vector<LayoutAllowance>& layoutAllowances() {
@@ -32,13 +34,16 @@ const std::vector<LayoutAllowance>& layoutAllowances() {
 
 namespace {
 
-const LayoutAllowance* allowanceFor(const QString& screen, const LayoutFault& fault) {
+const LayoutAllowance* allowanceFor(const QString& screen, const LayoutFault& fault,
+                                    std::set<const LayoutAllowance*>& used) {
     for (const LayoutAllowance& entry : layoutAllowances()) {
         const QString name = QString::fromLatin1(entry.screen);
         const bool screenMatches =
             name.endsWith(QLatin1Char('*')) ? screen.startsWith(name.chopped(1)) : screen == name;
-        if (screenMatches && entry.kind == fault.kind && fault.widget.contains(QLatin1String(entry.widget)))
+        if (screenMatches && entry.kind == fault.kind && fault.widget.contains(QLatin1String(entry.widget))) {
+            used.insert(&entry);
             return &entry;
+        }
     }
     return nullptr;
 }
@@ -53,6 +58,7 @@ int checkScreenLayouts(GuiContext& gui, QtShell& shell, const ScreenRegistry& re
                        const std::vector<std::int64_t>& languages, QTextStream& log,
                        const QStringList& only) {
     int faults = 0;
+    std::set<const LayoutAllowance*> used;
     const std::int64_t languageBefore = gui.language().selected();
     for (const std::int64_t language : languages) {
         gui.language().select(language);
@@ -82,7 +88,7 @@ int checkScreenLayouts(GuiContext& gui, QtShell& shell, const ScreenRegistry& re
                     settleScreen();
                 }
                 for (const LayoutFault& fault : layoutFaults(widget)) {
-                    const LayoutAllowance* allowed = allowanceFor(screen.name, fault);
+                    const LayoutAllowance* allowed = allowanceFor(screen.name, fault, used);
                     if (!allowed)
                         ++faults;
                     log << (allowed ? "allowed " : "FAULT ") << screen.name << " [" << folder << ", " << label
@@ -95,11 +101,19 @@ int checkScreenLayouts(GuiContext& gui, QtShell& shell, const ScreenRegistry& re
                 if (size == smallest && smallest == firstRun)
                     break;
             }
-            log << "checked " << screen.name << " [" << folder << "] in " << clock.elapsed() << " ms\n";
+            log << "checked " << screen.name << " [" << folder << "] at " << firstRun.width() << 'x'
+                << firstRun.height() << " and " << smallest.width() << 'x' << smallest.height() << " in "
+                << clock.elapsed() << " ms\n";
             log.flush();
         }
     }
     gui.language().select(languageBefore);
+    // An allowance nothing needed any more is named, so that it can go (all screens checked only).
+    if (only.isEmpty())
+        for (const LayoutAllowance& entry : layoutAllowances())
+            if (!used.contains(&entry))
+                log << "unused allowance " << entry.screen << ": " << entry.widget << " (" << entry.why
+                    << ")\n";
     log.flush();
     return faults;
 }

@@ -361,6 +361,7 @@ void BusinessBase::connectionDidConnectStream(bool demoRegistration) {
     // ends the login. Set here, before the first read of this stream.
     loginRepliesUnderProductKey_.store(true);
     streamLoginUnderWay_.store(true);
+    unopenedLoginReply_.store(false);
     // Ahead of every message of this stream on the main queue: a new login sequence must bring its
     // own snapshot before its completion.
     postMain([this] {
@@ -378,9 +379,10 @@ void BusinessBase::connectionDidLoseStream(const std::optional<SocketError>&) {
 void BusinessBase::connectionDidFailToConnect(const std::optional<SocketError>& error) {
     const std::string reason = error ? error->description : std::string("no answer");
     postMain([this, reason] {
-        // A first login that never reached its server lost nothing: the login ends and says so. A
-        // session that was signed in (a relogin's connect) has ended, which is a loss.
-        if (everSignedIn_ || loginPhase_ != LoginPhase::Connecting) {
+        // A first login or a demo registration that never reached its server lost nothing: it ends
+        // and says so. A session that was signed in (a relogin's connect) has ended, which is a loss.
+        const bool registration = conn_->isDemoRegistration();
+        if (!registration && (everSignedIn_ || loginPhase_ != LoginPhase::Connecting)) {
             reportLoss();
             return;
         }
@@ -409,7 +411,7 @@ void BusinessBase::connectionLoginTimedOut() {
     // Behind whatever this stream delivered before: a completion already on its way still counts.
     postMain([this] {
         if (!loginCompleted_)
-            endLogin(loginText(kLoginTimedOutKey));
+            endLogin(loginText(unopenedLoginReply_.load() ? kUnopenedLoginReplyKey : kLoginTimedOutKey));
     });
 }
 
@@ -464,6 +466,7 @@ std::string BusinessBase::loginText(std::string_view key) const {
 void BusinessBase::endLogin(const std::string& reason) {
     // What the stream still delivers after the end (the completion behind a bad snapshot) is not a
     // second reason to tell the user.
+    loginOver_ = true;
     if (std::exchange(endingLogin_, true)) {
         platform::Log::info("login already ended; also: {}", reason);
         return;
@@ -584,13 +587,10 @@ bool BusinessBase::readOnReceivingThread(InboundMessage& message, int depth) {
             processText(*plain, depth + 1);
         } else {
             platform::Log::warning("encrypted envelope did not open; dropped");
-            // During the login nothing else would end it before its time limit, and the fault is the
-            // server's, not the network's.
+            // One unreadable reply does not end a login whose good replies may follow; if it never
+            // completes, its deadline names the cause.
             if (streamLoginUnderWay_.load())
-                postMain([this] {
-                    if (!loginCompleted_)
-                        endLogin(loginText(kUnopenedLoginReplyKey));
-                });
+                unopenedLoginReply_.store(true);
         }
         return false; // its messages are posted each in its turn; the envelope itself changes nothing
     }
@@ -679,6 +679,11 @@ interfaces::TableSet BusinessBase::tablesOf(std::int64_t type) {
 }
 
 void BusinessBase::apply(InboundMessage& message) {
+    // Replies read behind a refusal or an ended login belong to no session.
+    if (loginOver_) {
+        platform::Log::debug("message type {} dropped: the login has ended", message.type);
+        return;
+    }
     if (!message.failed) {
         applySessionValues(message.tags, message.type);
         try {
@@ -976,6 +981,7 @@ void BusinessBase::completeLoginOnMain() {
 }
 
 void BusinessBase::handleLoginRefused(const std::shared_ptr<LoginInfoMessage>& loginInfo) {
+    loginOver_ = true;
     disconnectServer();
     const std::int32_t code = loginInfo ? loginInfo->ErrorCode : 0;
     const std::int64_t language = application_.selectedLanguage();

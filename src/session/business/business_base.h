@@ -342,11 +342,15 @@ private:
     bool snapshotLoaded_ = false;
     bool loginCompleted_ = false;
     bool endingLogin_ = false;
+    // Set when a login ends or is refused, never cleared: what arrives after it is not applied.
+    bool loginOver_ = false;
     std::atomic<bool> keepAlivePosted_{false};
     // Stream thread: the stream's login replies come under the product key (until its snapshot), and
     // its login is under way (until its completion or refusal is read).
     std::atomic<bool> loginRepliesUnderProductKey_{false};
     std::atomic<bool> streamLoginUnderWay_{false};
+    // A reply of the login under way did not open; named if the login then runs out of time.
+    std::atomic<bool> unopenedLoginReply_{false};
     // Main queue: the loss was reported (once per session); a dropped relogin request was logged.
     bool lossReported_ = false;
     bool reloginDropLogged_ = false;

@@ -1,3 +1,4 @@
+#include "gui/app/images.h"
 #include "gui/app/network_status.h"
 
 #include <gtest/gtest.h>
@@ -11,6 +12,15 @@ TEST(NetworkStatus, NetworkStatusOutsideTheFourClassesChangesNothing) {
     EXPECT_EQ(networkStatusLook(3)->textKey, "1007");
     EXPECT_FALSE(networkStatusLook(4));
     EXPECT_FALSE(networkStatusLook(-1));
+}
+
+// The status images are asked for every second: each name is rendered into one icon once, not anew.
+TEST(NetworkStatus, StatusImagesAreMadeOncePerName) {
+    const QIcon first = image(networkStatusLook(0)->speedImage);
+    ASSERT_FALSE(first.isNull());
+    EXPECT_EQ(image(networkStatusLook(0)->speedImage).cacheKey(), first.cacheKey());
+    EXPECT_NE(image(networkStatusLook(3)->speedImage).cacheKey(), first.cacheKey());
+    EXPECT_TRUE(image("no-such-image").isNull());
 }
 
 } // namespace

@@ -307,6 +307,7 @@ TEST_F(BusinessBaseTest, RefusalCodesPickTheirTextTagAndAddress) {
         info.ErrorCode = code;
         info.Message = message;
         prepareSnapshot({}, info);
+        make(); // a refusal ends its login for good: each code needs a login of its own
         deliver(std::string("10=47|160=AMP|") + compressedField("r"));
         pump();
         return app.loginMessages().back();
@@ -330,6 +331,7 @@ TEST_F(BusinessBaseTest, RefusalCodesPickTheirTextTagAndAddress) {
     EXPECT_EQ(m.message, text("1087"));
     // No login information at all: the general text.
     loader->model.reset();
+    make();
     deliver("10=47|160=AMP|1050=AAAA");
     pump();
     EXPECT_EQ(app.loginMessages().back().message, text("1004"));
