@@ -3,7 +3,7 @@
 //   tradegui_soak [--minutes N] [--rate QUOTES_PER_SECOND] [--sample-seconds S] [--warmup-seconds W]
 //                 [--limit-kib K]
 // The login window signs the demo user in as a person would, the main window opens and runs (the
-// idle time-out is off, as it is by default; settings and secrets are kept in memory). After
+// idle time-out is off, as it is by default; settings are kept in a scratch folder, secrets in memory). After
 // the warm-up (default 60 s) RSS is sampled every S seconds (default 60); at the end it prints RSS
 // after the warm-up and at the end, the growth between them and its slope per hour, and exits 1 when
 // the growth reaches K KiB (default 1024).
@@ -160,6 +160,8 @@ int main(int argc, char** argv) {
     QTemporaryDir scratch(QDir::temp().filePath(QStringLiteral("tradegui-soak-XXXXXX")));
     useDesktopSizedScreen(scratch);
     qputenv("XDG_DATA_HOME", scratch.path().toLocal8Bit());
+    // The program's own settings file, kept in the scratch folder.
+    qputenv("XDG_CONFIG_HOME", scratch.path().toLocal8Bit());
     QApplication app(argc, argv);
     Settings settings;
     if (!parse(QApplication::arguments().mid(1), settings)) {
@@ -180,11 +182,11 @@ int main(int argc, char** argv) {
     serverOptions.rate = settings.rate;
     const testserver::ServerPorts ports = server.start(serverOptions);
 
-    auto defaults = tc::platform::UserDefaults::inMemory();
+    tc::platform::UserDefaults& defaults = tc::platform::UserDefaults::standard();
     int status = 0;
     {
         tc::gui::MainQueuePump pump;
-        tc::gui::GuiContext context(*defaults);
+        tc::gui::GuiContext context(defaults);
         tc::gui::QtShell shell(context);
         shell.setTerminationHandler([] {});
         MemorySecrets secrets;
@@ -193,7 +195,7 @@ int main(int argc, char** argv) {
         options.simulation = true;
         options.clients = [&shell, &defaults] {
             interfaces::ClientOptions client;
-            client.userDefaults = defaults.get();
+            client.userDefaults = &defaults;
             return interfaces::MakeClient(shell, client);
         };
         tc::gui::AppDelegate delegate(context, shell, std::move(options));
