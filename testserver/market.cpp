@@ -614,6 +614,7 @@ void readRecord(Market& m, const Line& line) {
         i.exchange = r.text("exchange", "");
         i.description = r.text("description", "");
         i.icon = r.text("icon", "");
+        i.unit = static_cast<int>(r.integer("unit", 0, 0, kMaxUnit));
         m.instruments.push_back(i);
     } else if (kind == "user") {
         User u;
