@@ -32,6 +32,10 @@
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QStyle>
+#include <QTableView>
+
+#include <algorithm>
 
 namespace tc::gui {
 namespace {
@@ -42,6 +46,9 @@ using interfaces::Side;
 constexpr int kArrowSize = 14;
 // The drawers' room beside the ticket.
 constexpr int kDrawerSpacing = 10;
+// The multi-account drawer's widest, and its layout's margin.
+constexpr int kLeftDrawerWidth = 400;
+constexpr int kDrawerMargin = 6;
 
 QString qs(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
@@ -63,6 +70,28 @@ void setArrow(QLabel* view, Tick tick) {
     else
         view->setPixmap(
             image(shown > 0 ? "banner_green_arrow" : "banner_red_arrow").pixmap(kArrowSize, kArrowSize));
+}
+
+// The stretched columns share the width equally, so the table is kept wide enough for its widest
+// title in each of them, with room for a vertical scroll bar once the rows outgrow it.
+int widthForTitles(const QTableView* table) {
+    const QHeaderView* header = table->horizontalHeader();
+    int fixed = 0;
+    int widest = 0;
+    int stretched = 0;
+    for (int section = 0; section < header->count(); ++section) {
+        if (header->isSectionHidden(section))
+            continue;
+        const int wants = header->sectionSizeHint(section);
+        if (header->sectionResizeMode(section) == QHeaderView::Stretch) {
+            widest = std::max(widest, wants);
+            ++stretched;
+        } else {
+            fixed += std::max(wants, header->sectionSize(section));
+        }
+    }
+    return fixed + stretched * widest + 2 * table->frameWidth() +
+           table->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, table);
 }
 
 // Lists a combo box's entries without announcing them as the user's choice.
@@ -102,7 +131,6 @@ TradeTicketWindowController::TradeTicketWindowController(GuiContext& context, QW
     QFont code = ui_->SymbolTextLabel->font();
     code.setBold(true);
     ui_->SymbolTextLabel->setFont(code);
-    ui_->leftDrawer->setMaximumWidth(400);
     ui_->leftDrawer->hide();
     ui_->rightDrawer->hide();
 
@@ -364,6 +392,11 @@ void TradeTicketWindowController::updateLanguageStrings() {
     if (chart_)
         chart_->setSeriesTitles(context_.text("0192"), context_.text("0193"));
     multiModel_->retitle();
+    const int tableWidth = widthForTitles(ui_->multitradeTableView);
+    ui_->multitradeTableView->setMinimumWidth(tableWidth);
+    // The drawer does not grow with the window beyond its rows' needs; the ticket takes the rest.
+    ui_->leftDrawer->setMaximumWidth(std::max(kLeftDrawerWidth, tableWidth + 2 * kDrawerMargin +
+                                                                    2 * ui_->leftDrawer->frameWidth()));
     // The names in the order type, time in force and validity lists, in the lists' order.
     for (int i = 0; i < ui_->OrderTypeComboBox->count() && i < static_cast<int>(kinds_.size()); ++i)
         ui_->OrderTypeComboBox->setItemText(i, shown(orderKindName(kinds_[static_cast<std::size_t>(i)])));
@@ -828,19 +861,24 @@ void TradeTicketWindowController::UpdateValuesinTimer() {
 void TradeTicketWindowController::toggleRightDrawer() {
     toggleMarketDepth_ = !ui_->rightDrawer->isVisible();
     const int room = ui_->rightDrawer->sizeHint().width() + kDrawerSpacing;
+    // Read before the drawer shows: showing it already widens the window to its new minimum.
+    const int before = width();
     ui_->rightDrawer->setVisible(toggleMarketDepth_);
     ui_->marketDepthChartButton->setChecked(toggleMarketDepth_);
     if (isVisible())
-        resize(width() + (toggleMarketDepth_ ? room : -room), height());
+        resize(before + (toggleMarketDepth_ ? room : -room), height());
 }
 
 void TradeTicketWindowController::toggleLeftDrawer() {
     toggleMultiTrade_ = !ui_->leftDrawer->isVisible();
-    const int room = ui_->leftDrawer->sizeHint().width() + kDrawerSpacing;
+    // The drawer takes what it wants up to its widest; the ticket keeps its own width.
+    const int room =
+        std::min(ui_->leftDrawer->sizeHint().width(), ui_->leftDrawer->maximumWidth()) + kDrawerSpacing;
+    const int before = width();
     ui_->leftDrawer->setVisible(toggleMultiTrade_);
     ui_->multitradeButton->setChecked(toggleMultiTrade_);
     if (isVisible())
-        resize(width() + (toggleMultiTrade_ ? room : -room), height());
+        resize(before + (toggleMultiTrade_ ? room : -room), height());
     DisableControlsonMultiTrade();
     LoadOrderType();
 }
