@@ -126,8 +126,7 @@ TradeTicketWindowController::TradeTicketWindowController(GuiContext& context, QW
     installPortFilter(ui_->DeviationTextField); // digits only, at most five
     for (QLabel* arrow : {ui_->buyIndicatorImageView, ui_->sellIndicatorImageView})
         arrow->setFixedSize(kArrowSize, kArrowSize);
-    for (QLabel* description : {ui_->SymbolDescriptionTextField, ui_->QuantityDescriptionTextField})
-        description->setMinimumWidth(150);
+    // No width of their own: the contract value grows with the quantity, and the window with it.
     QFont code = ui_->SymbolTextLabel->font();
     code.setBold(true);
     ui_->SymbolTextLabel->setFont(code);
@@ -395,8 +394,8 @@ void TradeTicketWindowController::updateLanguageStrings() {
     const int tableWidth = widthForTitles(ui_->multitradeTableView);
     ui_->multitradeTableView->setMinimumWidth(tableWidth);
     // The drawer does not grow with the window beyond its rows' needs; the ticket takes the rest.
-    ui_->leftDrawer->setMaximumWidth(std::max(kLeftDrawerWidth, tableWidth + 2 * kDrawerMargin +
-                                                                    2 * ui_->leftDrawer->frameWidth()));
+    ui_->leftDrawer->setMaximumWidth(
+        std::max(kLeftDrawerWidth, tableWidth + 2 * kDrawerMargin + 2 * ui_->leftDrawer->frameWidth()));
     // The names in the order type, time in force and validity lists, in the lists' order.
     for (int i = 0; i < ui_->OrderTypeComboBox->count() && i < static_cast<int>(kinds_.size()); ++i)
         ui_->OrderTypeComboBox->setItemText(i, shown(orderKindName(kinds_[static_cast<std::size_t>(i)])));
