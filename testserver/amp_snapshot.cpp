@@ -90,7 +90,7 @@ void writeInstruments(Sections& s, const Market& m, const std::vector<Quote>& qu
         const std::string tick = tickText(i.decimals);
         AmpRecord r;
         r.set(0, i.id).set(1, i.name).set(2, i.code).set(3, i.conversion).flag(4, true).set(5, i.type);
-        r.set(6, tick).set(7, tick).set(8, i.decimals).set(9, "").set(10, i.contractSize).set(11, 1);
+        r.set(6, tick).set(7, tick).set(8, i.decimals).set(9, "").set(10, i.contractSize).set(11, i.unit);
         r.set(12, 1).flag(13, true).set(14, 0).set(15, "0").set(16, 0).set(17, "").set(18, "");
         r.set(19, "0").set(20, 1);
         r.set(21, formatScaled(q.bid, i.decimals)).set(22, formatScaled(q.ask, i.decimals));
@@ -139,6 +139,7 @@ void writeAccounts(Sections& s, const Market& m, const User& u, const SnapshotCo
         // Equity is the balance (positions are valued by the client); what they hold is not free.
         const auto held = c.usedMargins.find(a->id);
         const std::string used = held == c.usedMargins.end() ? "0" : held->second;
+        const auto oneSide = c.oneSideMargins.find(a->id);
         const std::string available =
             platform::Decimal::fromString(balance)
                 .value_or(platform::Decimal())
@@ -163,7 +164,7 @@ void writeAccounts(Sections& s, const Market& m, const User& u, const SnapshotCo
             .set(32, "")
             .set(33, a->currency)
             .set(34, "");
-        r.set(35, "0");
+        r.set(35, oneSide == c.oneSideMargins.end() ? "0" : oneSide->second);
         addRecord(s[kSectionAccounts], r);
     }
 }

@@ -54,6 +54,8 @@ struct SnapshotContext {
     std::map<int, std::string> balances;
     // The margin each account's open positions hold (decimal text); none missing here holds any.
     std::map<int, std::string> usedMargins;
+    // Each account's one-side margin (decimal text); 0 for an account missing here.
+    std::map<int, std::string> oneSideMargins;
 };
 
 // The whole snapshot of one signed-in user: every section 0 to 21, accounts of that user only, the

@@ -354,7 +354,7 @@ bool readSeed(Market& m, Reader& r, const std::string& kind) {
         o.orderPrice = r.number("price", "");
         o.limitPrice = r.number("limit", "0");
         o.stopPrice = r.number("stop", "0");
-        o.timeInForce = static_cast<int>(r.integer("tif", 0, 0, 9));
+        o.timeInForce = static_cast<int>(r.integer("tif", 1, 0, 9)); // GTC unless said
         o.expiry = r.date("expiry", "");
         o.placedAt = r.date("placed");
         o.refPositionId = r.integer("bracket", 0, 0, kMaxId);
@@ -614,6 +614,7 @@ void readRecord(Market& m, const Line& line) {
         i.exchange = r.text("exchange", "");
         i.description = r.text("description", "");
         i.icon = r.text("icon", "");
+        i.unit = static_cast<int>(r.integer("unit", 0, 0, kMaxUnit));
         m.instruments.push_back(i);
     } else if (kind == "user") {
         User u;

@@ -78,6 +78,7 @@ struct Instrument {
     std::string exchange;
     std::string description;
     std::string icon; // resource name of its icon
+    int unit = 0;     // UnitId of the snapshot: 17 currency, 9 troy ounces, 18 index...; 0 for none
 };
 
 enum class UserStatus { Enabled, Disabled, Locked };
@@ -298,6 +299,8 @@ inline constexpr std::size_t kMaxMarketLineBytes = 4096;
 inline constexpr std::size_t kMaxMarketRecords = 10000;
 inline constexpr std::size_t kMaxMarketValueBytes = 256;
 inline constexpr int kMaxDecimals = 8;
+// The highest unit number the client names (22, bales).
+inline constexpr int kMaxUnit = 22;
 
 struct MarketResult {
     std::optional<Market> market;

@@ -1,5 +1,6 @@
 #include "order_engine.h"
 
+#include "account_figures.h"
 #include "server_wire.h"
 
 #include "platform/decimal.h"
@@ -303,6 +304,7 @@ ServerPendingOrder legOf(const ServerPosition& p, std::int64_t id, std::int64_t 
     leg.orderQty = leg.remainingQty = p.qty;
     leg.orderPrice = std::move(price);
     leg.deliveryMode = p.deliveryMode;
+    leg.timeInForce = 1; // a take profit or stop loss stands until its position closes (GTC)
     leg.placedAt = std::move(placedAt);
     leg.refPositionId = p.positionId;
     return leg;
@@ -450,7 +452,8 @@ void OrderEngine::fill(Call& c, ServerPendingOrder o, std::int64_t price, const 
         if (text == "0")
             continue;
         ServerPendingOrder leg = legOf(p, c.books.newId(), o.ticketId, type, text, c.time);
-        leg.timeInForce = o.timeInForce;
+        if (o.timeInForce != 0)
+            leg.timeInForce = o.timeInForce;
         c.send(user, orderFields(leg, *instrument, 28, c.time, {}));
         c.books.pendingOrders.push_back(std::move(leg));
     }
@@ -1053,64 +1056,6 @@ void OrderEngine::offset(Call& c) {
     answer(0);
 }
 
-namespace {
-
-// The server's trading-status code of an account status (tag 24 of an account summary).
-std::string tradingStatusCode(int status) {
-    switch (status) {
-    case 2:
-        return "815";
-    case 3:
-        return "816";
-    case 4:
-        return "817";
-    case 5:
-        return "825";
-    case 6:
-        return "819";
-    default:
-        return "814";
-    }
-}
-
-// The account summary (1045) after a change of balance or of open positions. This server checks no
-// margin and values no position: equity is the balance, and what the positions hold is not free.
-WireFields accountSummaryFields(const Account& account, const std::string& balance, const std::string& used,
-                                const std::string& time) {
-    using platform::Decimal;
-    const Decimal available = Decimal::fromString(balance).value_or(Decimal()).subtract(
-        Decimal::fromString(used).value_or(Decimal()));
-    return {typeField(msg::kAccountSummary),
-            {tag::kTime, time},
-            {tag::kAccount, std::to_string(account.id)},
-            {tag::kAccountStatus, tradingStatusCode(account.tradingStatus)},
-            {tag::kBalance, balance},
-            {tag::kEquity, balance},
-            {tag::kUsedMargin, used},
-            {tag::kAvailableMargin, available.rounded(2).toString()},
-            {tag::kMarginStatus, "0"}};
-}
-
-} // namespace
-
-std::string usedMarginOf(const Market& market, const Books& books, int accountId) {
-    using platform::Decimal;
-    const Account* account = market.findAccount(accountId);
-    const auto group = account ? std::find_if(market.groups.begin(), market.groups.end(),
-                                              [&](const Group& g) { return g.id == account->group; })
-                               : market.groups.end();
-    if (group == market.groups.end())
-        return "0";
-    // Every delivery mode and side takes the group's one margin per lot (the snapshot sends it as
-    // the initial, sell, intraday and BTST margin alike).
-    const Decimal perLot = Decimal::fromString(group->margin).value_or(Decimal());
-    Decimal used;
-    for (const auto& p : books.positions)
-        if (p.accountId == accountId)
-            used = used.add(perLot.multiply(Decimal::fromString(p.qty).value_or(Decimal())));
-    return used.rounded(2).toString();
-}
-
 void OrderEngine::settle(Call& c, const std::string&, ServerSettlement settlement) {
     using platform::Decimal;
     const int accountId = settlement.accountId;
@@ -1126,11 +1071,7 @@ void OrderEngine::sendSummaries(Call& c) {
         const Account* account = accountOf(accountId);
         if (!account)
             continue;
-        const auto balance = c.books.balances.find(accountId);
-        c.send(account->user,
-               accountSummaryFields(*account,
-                                    balance == c.books.balances.end() ? account->balance : balance->second,
-                                    usedMarginOf(market_, c.books, accountId), c.time));
+        c.send(account->user, accountSummaryFields(market_, c.books, *account, c.time));
     }
     c.summarize.clear();
 }

@@ -48,10 +48,6 @@ inline constexpr std::size_t kMaxOrderValueBytes = 64;
 // Quantities are kept in units of 10^-kQuantityDecimals.
 inline constexpr int kQuantityDecimals = 8;
 
-// The margin the account's open positions hold, as the client works it out from the group settings
-// the snapshot sends: the group's margin is an amount per lot. Decimal text, two places at most.
-std::string usedMarginOf(const Market& market, const Books& books, int accountId);
-
 class OrderEngine {
 public:
     // `market` and `prices` must outlive the engine; the price book supplies the fill quotes.

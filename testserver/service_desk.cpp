@@ -1,7 +1,9 @@
 #include "service_desk.h"
 
+#include "account_figures.h"
 #include "model/records/financial_approval.h"
 #include "model/records/funding_records.h"
+#include "platform/decimal.h"
 #include "platform/lenient.h"
 #include "platform/log.h"
 #include "platform/rtf_writer.h"
@@ -55,7 +57,8 @@ std::string number(double value) {
 
 } // namespace
 
-ServiceDesk::ServiceDesk(const Market& market, DataService& data) : market_(market), data_(data) {
+ServiceDesk::ServiceDesk(const Market& market, DataService& data, AccountBook& book)
+    : market_(market), data_(data), book_(book) {
     for (const Notice& n : market.notices) {
         Room room;
         room.id = n.room;
@@ -226,7 +229,18 @@ std::vector<DeskMessage> ServiceDesk::payGateDeposit(const std::string& user, co
     t.date = now();
     t.type = 1;
     data_.addTransaction(t);
+    out.push_back(moveBalance(*account, amount));
     return out;
+}
+
+DeskMessage ServiceDesk::moveBalance(const Account& account, double amount) {
+    using tc::platform::Decimal;
+    const Decimal change = Decimal::fromString(number(amount)).value_or(Decimal());
+    return book_.with([&](Books& books) {
+        const Decimal before = Decimal::fromString(balanceOf(market_, books, account.id)).value_or(Decimal());
+        books.balances.insert_or_assign(account.id, before.add(change).rounded(2).toString());
+        return DeskMessage{account.user, frameFields(accountSummaryFields(market_, books, account, now()))};
+    });
 }
 
 std::vector<DeskMessage> ServiceDesk::approvalRequest(const std::string& user, const Fields& f) {
@@ -291,6 +305,8 @@ std::vector<DeskMessage> ServiceDesk::approvalRequest(const std::string& user, c
     t.date = now();
     t.type = deposit ? 1 : 2;
     data_.addTransaction(t);
+    // As a trading server does, the account's new balance follows the approval.
+    out.push_back(moveBalance(*account, deposit ? money.approvedAmount : -money.approvedAmount));
     return out;
 }
 

@@ -1,11 +1,13 @@
 #pragma once
 // The server's side of the services around trading on the stream: gateway deposits (93 -> 94, 98,
 // 96), approval requests for bank deposits and withdrawals (693 -> 694 801/802, then 930 once
-// approved), the chat (contact tree, rooms, messages between signed-in users, support queues with
+// approved; an approved or paid amount moves the account's balance in the book, told in an account
+// summary 1045), the chat (contact tree, rooms, messages between signed-in users, support queues with
 // an agent's greeting, recent conversations, offline notices, room transcripts, acknowledgements,
 // presence changes) and the password change (37 -> 38). Bookings land in the data service, so its
 // approval and transaction lists show them. Pure apart from that: the caller delivers the messages
 // it returns. Thread-safe.
+#include "account_book.h"
 #include "data_service.h"
 #include "market.h"
 
@@ -38,8 +40,8 @@ inline constexpr std::size_t kMinPasswordLength = 8;
 
 class ServiceDesk {
 public:
-    // Both must outlive the desk.
-    ServiceDesk(const Market& market, DataService& data);
+    // All must outlive the desk.
+    ServiceDesk(const Market& market, DataService& data, AccountBook& book);
 
     static bool handles(int type);
     // A stream message of a signed-in user, by its fields.
@@ -79,6 +81,9 @@ private:
 
     std::vector<DeskMessage> payGateDeposit(const std::string& user, const std::map<int, std::string>& f);
     std::vector<DeskMessage> approvalRequest(const std::string& user, const std::map<int, std::string>& f);
+    // Adds `amount` (negative: takes it) to the account's balance in the book; the account summary
+    // that tells its clients.
+    DeskMessage moveBalance(const Account& account, double amount);
     std::vector<DeskMessage> contactList(const std::string& user);
     std::vector<DeskMessage> recentConversations(const std::string& user);
     std::vector<DeskMessage> offlineMessages(const std::string& user);
@@ -98,6 +103,7 @@ private:
 
     const Market& market_;
     DataService& data_;
+    AccountBook& book_;
     mutable std::mutex mutex_;
     std::map<std::string, std::string> passwords_; // changed passwords
     std::set<std::string> online_;

@@ -1,5 +1,6 @@
 #include "test_server.h"
 
+#include "account_figures.h"
 #include "amp_snapshot.h"
 #include "data_service.h"
 #include "server_wire.h"
@@ -89,8 +90,6 @@ std::string now() {
     return wire::nowText();
 }
 
-constexpr std::string_view kElsewhereText = "Your user name has signed in from another location.";
-
 } // namespace
 
 TestServer::TestServer(Market market)
@@ -98,7 +97,7 @@ TestServer::TestServer(Market market)
       prices_(std::make_unique<PriceBook>(market_.instruments, 1)),
       engine_(std::make_unique<OrderEngine>(market_, *prices_, book_)),
       dataService_(std::make_unique<DataService>(market_, book_)),
-      desk_(std::make_unique<ServiceDesk>(market_, *dataService_)) {
+      desk_(std::make_unique<ServiceDesk>(market_, *dataService_, book_)) {
     seedAccountBook(market_, book_);
 }
 
@@ -669,15 +668,16 @@ void TestServer::handleLogin(Client& client, const FieldMap& fields) {
         return;
     }
 
-    // One session per user: an earlier one hears that it was replaced.
+    // One session per user: an earlier one hears that it was replaced, and from which address (the
+    // client words the rest).
+    const std::string newAddress = valueOr(fields, tag::kDeviceAddress);
     for (auto& other : clients_) {
         if (other.get() == &client || other->fd < 0 || !other->signedIn || other->user != userName)
             continue;
         updateStats([](ServerStats& s) { ++s.loggedOutElsewhere; });
         sendSealed(*other,
-                   frameFields({typeField(msg::kLoggedInElsewhere),
-                                {tag::kNotice, std::string(kElsewhereText)},
-                                {tag::kTime, now()}}),
+                   frameFields(
+                       {typeField(msg::kLoggedInElsewhere), {tag::kNotice, newAddress}, {tag::kTime, now()}}),
                    other->sessionKey);
         other->signedIn = false;
     }
@@ -685,11 +685,13 @@ void TestServer::handleLogin(Client& client, const FieldMap& fields) {
     const int referenceId = nextReferenceId_++;
     const std::string reference = std::to_string(referenceId);
     const std::string serverTime = now();
-    SnapshotContext context{ports_.feed, ports_.data, referenceId, serverTime, {}, {}};
+    SnapshotContext context{ports_.feed, ports_.data, referenceId, serverTime, {}, {}, {}};
     book_.with([&](const Books& b) {
         context.balances = b.balances;
-        for (const Account* account : market_.accountsOf(userName))
+        for (const Account* account : market_.accountsOf(userName)) {
             context.usedMargins[account->id] = usedMarginOf(market_, b, account->id);
+            context.oneSideMargins[account->id] = oneSideMarginOf(market_, b, account->id);
+        }
     });
     const bool xml = options_.snapshotForm == SnapshotForm::Xml;
     auto payload = compressPayload(xml ? xmlLoginSnapshot(market_, *user, prices_->quotes(), context)

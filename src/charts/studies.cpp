@@ -310,11 +310,14 @@ struct Pair {
 
 Pair stochastic(std::span<const double> h, std::span<const double> l, std::span<const double> c,
                 std::size_t k, std::size_t d, std::size_t slowing) {
-    Series main = rangePosition(h, l, c, k, [](double close, double hh, double ll) {
-        const double raw = (close - ll) / (hh - ll) * 100;
-        return std::isnan(raw) ? raw : std::clamp(raw, 0.0, 100.0);
+    const Series raw = rangePosition(h, l, c, k, [](double close, double hh, double ll) {
+        const double position = (close - ll) / (hh - ll) * 100;
+        return std::isnan(position) ? position : std::clamp(position, 0.0, 100.0);
     });
-    Series signal = simpleMovingAverage(simpleMovingAverage(main, slowing), d);
+    // The main line is the slowed %K, so that Slowing changes what is drawn and the signal line
+    // averages the line shown beside it; slowing 1 leaves raw %K.
+    Series main = simpleMovingAverage(raw, slowing);
+    Series signal = simpleMovingAverage(main, d);
     return {std::move(main), std::move(signal)};
 }
 

@@ -72,6 +72,8 @@ struct Error {
     std::shared_ptr<const HTTPURLResponse> response;
     std::optional<Bytes> data;
     std::shared_ptr<const Error> underlying;
+    // A download the network broke off: what downloadTaskWithResumeData takes to fetch only the rest.
+    std::optional<Bytes> resumeData;
 
     static Error make(std::string domain, int code, std::string description);
     // The error itself when there is no earlier one, the earlier one when there is no error, otherwise a

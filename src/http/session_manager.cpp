@@ -81,6 +81,12 @@ std::int64_t contentLength(const URLRequest& request) {
     return -1;
 }
 
+// What an upload will send: the session's count, else the request's Content-Length (-1 when unknown).
+std::int64_t expectedToSend(const URLSessionTask& task) {
+    auto expected = task.countOfBytesExpectedToSend();
+    return expected >= 0 ? expected : contentLength(task.originalRequest());
+}
+
 } // namespace
 
 struct URLSessionManager::SessionDelegate final : URLSessionDelegate {
@@ -419,7 +425,7 @@ std::shared_ptr<URLSessionTask> URLSessionManager::uploadTaskWithRequest(const U
                                                                          CompletionHandler completion) {
     auto task = session_->uploadTask(request, fromFile);
     auto td = addDelegate(task, std::move(completion));
-    td->uploadProgress->totalUnitCount = task->countOfBytesExpectedToSend();
+    td->uploadProgress->totalUnitCount = expectedToSend(*task);
     handOut(td->uploadProgress, progress);
     return task;
 }
@@ -430,7 +436,7 @@ std::shared_ptr<URLSessionTask> URLSessionManager::uploadTaskWithRequest(const U
                                                                          CompletionHandler completion) {
     auto task = session_->uploadTask(request, std::move(body));
     auto td = addDelegate(task, std::move(completion));
-    td->uploadProgress->totalUnitCount = task->countOfBytesExpectedToSend();
+    td->uploadProgress->totalUnitCount = expectedToSend(*task);
     handOut(td->uploadProgress, progress);
     return task;
 }

@@ -228,31 +228,34 @@ struct URLSessionTask::Adaptor final : URLConnectionDelegate, std::enable_shared
             d.didSendBodyData(t, sent, total, expected);
         });
     }
+    // Resume data for the download's closed file: nullopt unless the bytes can be asked for again.
+    std::optional<Bytes> resumeData() const {
+        auto response = task->response();
+        const URLRequest& request = task->original_;
+        if (task->kind_ != Kind::Download || !response ||
+            (response->statusCode() != 200 && response->statusCode() != 206) ||
+            !isIdentityEncoded(*response) || !equalsIgnoringCase(request.httpMethod, "GET") ||
+            request.httpBody || request.httpBodyStream)
+            return std::nullopt;
+        DownloadResumeData r;
+        r.url = request.url;
+        r.file = filePath;
+        r.offset = base + received;
+        auto tag = response->valueForHTTPHeaderField("ETag").value_or("");
+        if (tag.size() >= 2 && tag.front() == '"' && tag.back() == '"')
+            r.entityTag = tag;
+        r.lastModified = response->valueForHTTPHeaderField("Last-Modified").value_or("");
+        r.headers = request.headers;
+        r.headers.remove("Accept-Encoding");
+        return r.encode();
+    }
     // After a cancel (network thread): resume data for a download that can go on, else the file goes.
     std::optional<Bytes> stopFile(bool keep) {
         if (!file)
             return std::nullopt;
         file->close();
         file.reset();
-        std::optional<Bytes> data;
-        auto response = task->response();
-        const URLRequest& request = task->original_;
-        if (keep && task->kind_ == Kind::Download && response &&
-            (response->statusCode() == 200 || response->statusCode() == 206) &&
-            isIdentityEncoded(*response) && equalsIgnoringCase(request.httpMethod, "GET") &&
-            !request.httpBody && !request.httpBodyStream) {
-            DownloadResumeData r;
-            r.url = request.url;
-            r.file = filePath;
-            r.offset = base + received;
-            auto tag = response->valueForHTTPHeaderField("ETag").value_or("");
-            if (tag.size() >= 2 && tag.front() == '"' && tag.back() == '"')
-                r.entityTag = tag;
-            r.lastModified = response->valueForHTTPHeaderField("Last-Modified").value_or("");
-            r.headers = request.headers;
-            r.headers.remove("Accept-Encoding");
-            data = r.encode();
-        }
+        std::optional<Bytes> data = keep ? resumeData() : std::nullopt;
         if (!data) {
             std::error_code ec;
             std::filesystem::remove(filePath, ec);
@@ -269,9 +272,13 @@ struct URLSessionTask::Adaptor final : URLConnectionDelegate, std::enable_shared
             task->state_ = State::Completed;
             task->connection_.reset();
         }
+        // A download the network broke off keeps its bytes for a later task.
+        if (error && file && error->domain == kURLErrorDomain &&
+            (error->code == urlerror::kNetworkConnectionLost || error->code == urlerror::kTimedOut))
+            error->resumeData = resumeData();
         auto t = task;
         auto s = session;
-        auto path = filePath;
+        auto path = error && error->resumeData ? std::filesystem::path() : filePath;
         bool downloaded = file && !error;
         std::optional<Bytes> cached;
         if (!error && cacheBody)

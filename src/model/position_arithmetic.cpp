@@ -5,6 +5,7 @@
 #include "model/records/group_details.h"
 #include "model/records/item_details.h"
 #include "model/records/order.h"
+#include "model/session_model.h"
 #include "platform/lenient.h"
 
 #include <array>
@@ -206,6 +207,18 @@ RefreshTotals refreshOpenPositions(std::span<RecordPtr<Order>> positions, const 
         ++totals.positions;
     }
     return totals;
+}
+
+double hedgeMarginOfInstrument(const SessionModel& model, std::string_view code) {
+    double sum = 0;
+    for (const auto& [key, text] : model.HedgeMarginCollection) {
+        if (std::string_view(key).substr(0, key.find('#')) != code)
+            continue;
+        const double margin = platform::lenientReal(text);
+        if (std::isfinite(margin))
+            sum += margin;
+    }
+    return sum;
 }
 
 } // namespace tc

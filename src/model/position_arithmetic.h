@@ -18,6 +18,7 @@ class AccountDetails;
 struct GroupInstruments;
 class ItemDetails;
 class Order;
+struct SessionModel;
 
 // Profit (positive) or loss (negative) of `quantity` opened at `openPrice` and valued at
 // `currentPrice`, in the instrument's terms, by its PLCalcModeId (0 or below counts as 1, above 6
@@ -70,5 +71,10 @@ RefreshTotals refreshOpenPositions(std::span<RecordPtr<Order>> positions, const 
 // Margin of one lot of the position in doubles, by the rule of Order::GetMarginForSingleLot;
 // 0 without settings.
 double marginForSingleLot(const Order& position, const GroupInstruments* settings, const ItemDetails& item);
+
+// The margin the current account holds in one instrument: the sum of the model's hedge-margin
+// figures whose key, up to its first "#", is the code; 0 when there is none. Figures that do not
+// read as finite numbers count as 0.
+double hedgeMarginOfInstrument(const SessionModel& model, std::string_view code);
 
 } // namespace tc

@@ -65,6 +65,12 @@ struct SessionModel {
     // Keyed by iconResourceId, or the caption when that is empty.
     Collection<ResourceDetails> resourceCollection;
 
+    // The margin the current account's open positions hold per instrument and delivery mode under
+    // the hedge rule of its group ("%.2f" under "CODE#mode"), which the account pie shares out. The
+    // order side fills it afresh for the current account, so an instrument or mode no longer held
+    // leaves no figure behind.
+    platform::OrderedMap<std::string, std::string> HedgeMarginCollection;
+
     // Order lists, filled from data-service replies after login, in the order received.
     OrderList PendingOrderCollection;
     OrderList CancelledOrderCollection;

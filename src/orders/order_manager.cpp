@@ -490,8 +490,8 @@ bool OrderMananger::CheckMargin(const Order& order) const {
     return c.acc().Equity > c.acc().UsedMargin - before + after;
 }
 
-void OrderMananger::CalcHedgeMargin(const Order& order) const {
-    const auto account = session_.accountForId(std::to_string(session_.currentAccountSelected()));
+double OrderMananger::hedgeMarginOf(const Order& order, const AccountDetails* account, double totalBuy,
+                                    double totalSell) const {
     const auto item = session_.instrumentForCode(order.ItemCode);
     const auto group = account ? session_.groupForId(account->GroupId) : nullptr;
     const GroupInstruments* settings =
@@ -499,13 +499,47 @@ void OrderMananger::CalcHedgeMargin(const Order& order) const {
     const double percent = settings ? settings->LiquidationMargin : 0;
     const auto perLot = order.GetMarginForSingleLot(settings, item ? *item : kNoItem);
     const double rate = perLot ? perLot->toDouble() : 0;
+    const bool netOnly = (account ? account->HedgeModeId : kNoAccount.HedgeModeId) != 1;
+    return Hedge(account, totalBuy, totalSell, rate, percent, netOnly, false);
+}
+
+void OrderMananger::CalcHedgeMargin(const Order& order) const {
+    const auto account = session_.accountForId(std::to_string(session_.currentAccountSelected()));
     const AccountDetails& acc = account ? *account : kNoAccount;
     double buy = 0;
     double sell = 0;
     getTotalLots(order.ItemCode, std::to_string(acc.AccountId), order.deliveryMode, &buy, &sell);
-    const double margin = Hedge(account.get(), buy, sell, rate, percent, acc.HedgeModeId != 1, false);
     session_.setHedgeMargin(fmt::format("{}#{}", order.ItemCode, order.deliveryMode),
-                            fmt::format("{:.2f}", margin));
+                            fmt::format("{:.2f}", hedgeMarginOf(order, account.get(), buy, sell)));
+}
+
+platform::OrderedMap<std::string, std::string> OrderMananger::hedgeMargins() const {
+    platform::OrderedMap<std::string, std::string> out;
+    const auto account = session_.accountForId(std::to_string(session_.currentAccountSelected()));
+    if (!account)
+        return out;
+    const std::string accountNumber = std::to_string(account->AccountId);
+    // One pass: the lots of each instrument and delivery mode, and its last position, whose
+    // per-lot margin the figure takes as when every position is worked out in turn.
+    struct Held {
+        LotTotals lots;
+        const Order* last = nullptr;
+    };
+    platform::OrderedMap<std::string, Held> held;
+    const auto positions = session_.getOpenOrderCollection();
+    for (const auto& position : positions) {
+        if (!position || position->AccountNumber != accountNumber)
+            continue;
+        Held& h = held[fmt::format("{}#{}", position->ItemCode, position->deliveryMode)];
+        addLotTotals(std::span(&position, 1), position->ItemCode, accountNumber, position->deliveryMode,
+                     h.lots);
+        h.last = position.get();
+    }
+    out.reserve(held.size());
+    for (const auto& [key, h] : held)
+        out.insert_or_assign(key, fmt::format("{:.2f}", hedgeMarginOf(*h.last, account.get(), h.lots.buyLots,
+                                                                      h.lots.sellLots)));
+    return out;
 }
 
 double OrderMananger::freeSellLots(std::string_view itemCode, std::string_view accountNumber,

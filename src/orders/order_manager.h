@@ -9,6 +9,7 @@
 #include "orders/order_answer.h"
 #include "orders/order_session.h"
 #include "platform/decimal.h"
+#include "platform/ordered_map.h"
 
 #include <cstdint>
 #include <memory>
@@ -80,6 +81,9 @@ public:
     // Stores the margin figure of the order's instrument and delivery mode for the account chosen
     // in the main window into HedgeMarginCollection ("%.2f" under "CODE#mode").
     void CalcHedgeMargin(const Order& order) const;
+    // The figures CalcHedgeMargin stores, for every instrument and delivery mode the chosen
+    // account holds, in one pass over the open positions: what HedgeMarginCollection is to hold.
+    platform::OrderedMap<std::string, std::string> hedgeMargins() const;
 
     // Short selling.
     OrderAnswer verifyShortSellAllowed(const std::shared_ptr<Order>& order) const;
@@ -98,6 +102,9 @@ private:
                                 const std::shared_ptr<Order>& order) const;
     OrderAnswer checkProtectivePrices(const std::shared_ptr<Order>& order, const Context& c,
                                       double base) const;
+    // The hedge rule over these lots at the order's per-lot margin, by the account's hedge mode.
+    double hedgeMarginOf(const Order& order, const AccountDetails* account, double totalBuy,
+                         double totalSell) const;
     double freeSellLots(std::string_view itemCode, std::string_view accountNumber, std::int32_t deliveryMode,
                         std::string_view editedOrderId, std::string_view editedPositionId) const;
 

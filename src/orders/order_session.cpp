@@ -3,12 +3,13 @@
 #include "model/records/order.h"
 #include "model/session_model.h"
 #include "model/text/language_string.h"
+#include "platform/log.h"
 #include "session/business/order_host.h"
 
 namespace tc {
 
 ModelOrderSession::ModelOrderSession(OrderHost& host)
-    : host_(&host), model_(host.model()), lookup_(host.model()) {}
+    : host_(&host), writable_(&host.model()), model_(host.model()), lookup_(host.model()) {}
 
 bool ModelOrderSession::isNetworkAvailable() const {
     return host_ ? host_->isNetworkAvailable() : networkAvailable;
@@ -57,7 +58,12 @@ std::vector<std::shared_ptr<const Order>> ModelOrderSession::getPendingOrderColl
 }
 
 void ModelOrderSession::setHedgeMargin(std::string key, std::string marginText) {
-    SessionModel::file(HedgeMarginCollection, std::move(key), std::move(marginText), "HedgeMarginCollection");
+    if (!writable_) {
+        platform::Log::warning("order rules: a read-only session keeps no hedge margin for {}", key);
+        return;
+    }
+    SessionModel::file(writable_->HedgeMarginCollection, std::move(key), std::move(marginText),
+                       "HedgeMarginCollection");
 }
 
 std::string ModelOrderSession::textForKey(std::string_view key) const {

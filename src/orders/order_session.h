@@ -6,7 +6,6 @@
 // session), or a plain one for tests and tools.
 #include "model/session_model_lookup.h"
 #include "model/session_services.h"
-#include "platform/ordered_map.h"
 
 #include <cstdint>
 #include <memory>
@@ -36,18 +35,20 @@ public:
     virtual std::string textForKey(std::string_view key) const = 0;
 };
 
-// The order session over a session model's collections, with the state the rules keep here.
+// The order session over a session model's collections, with the state the rules keep here. The
+// hedge-margin figures go into the model's HedgeMarginCollection.
 class ModelOrderSession : public OrderSession {
 public:
-    // Over a plain model: the network flag and language are the fields below.
+    // Over a plain model: the network flag and language are the fields below. A read-only model
+    // takes no hedge-margin figures (they are logged and dropped).
     explicit ModelOrderSession(const SessionModel& model) : model_(model), lookup_(model) {}
+    explicit ModelOrderSession(SessionModel& model) : writable_(&model), model_(model), lookup_(model) {}
     // Over the signed-in session's model: the network flag and language are the session's.
     explicit ModelOrderSession(OrderHost& host);
 
     bool networkAvailable = true;
     std::int64_t selectedLanguage = 0;
     std::int32_t selectedAccount = 0;
-    platform::OrderedMap<std::string, std::string> HedgeMarginCollection;
 
     std::shared_ptr<const ItemDetails> instrumentForCode(std::string_view code) const override;
     std::shared_ptr<const ItemDetails> instrumentForId(std::int64_t instrumentId) const override;
@@ -66,6 +67,7 @@ public:
 
 private:
     OrderHost* host_ = nullptr;
+    SessionModel* writable_ = nullptr;
     const SessionModel& model_;
     SessionModelLookup lookup_;
 };

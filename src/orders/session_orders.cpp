@@ -48,9 +48,19 @@ bool SessionOrders::setCurrentAccount(std::int32_t accountId) {
         return false;
     if (session_.selectedAccount != accountId) {
         session_.selectedAccount = accountId;
+        refreshHedgeMargins();
         host_.tablesChanged({interfaces::Table::Accounts});
     }
     return true;
+}
+
+void SessionOrders::tablesAboutToBeAnnounced(interfaces::TableSet tables) {
+    if (tables.contains(interfaces::Table::OpenPositions) || tables.contains(interfaces::Table::Accounts))
+        refreshHedgeMargins();
+}
+
+void SessionOrders::refreshHedgeMargins() {
+    host_.model().HedgeMarginCollection = manager_.hedgeMargins();
 }
 
 void SessionOrders::refreshFloatingFigures() {

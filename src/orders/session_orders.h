@@ -42,6 +42,10 @@ public:
     // live quote converted into its account currency, then every account's floating total, equity
     // and available margin from them; announced as a change of the open-position and account tables.
     void refreshFloatingFigures();
+    // HedgeMarginCollection made afresh for the current account's open positions: before every
+    // announced change of the open positions or accounts, and at once when the current account
+    // changes.
+    void refreshHedgeMargins();
 
     // OrderSide.
     void executionReport(const ExecutionReport& report) override;
@@ -51,6 +55,8 @@ public:
     }
     // The refresh runs while signed in.
     void loginPhaseChanged(LoginPhase phase) override;
+    // A change of the open positions or accounts makes the hedge margins afresh before it is told.
+    void tablesAboutToBeAnnounced(interfaces::TableSet tables) override;
 
 private:
     OrderHost& host_;

@@ -191,10 +191,11 @@ std::vector<V> expected(Study study, const Ohlc& s, const StudyParams& q) {
     case Study::StochasticOscillator: {
         const std::size_t k = 5;
         const V hh = extreme(s.h, k, true), ll = extreme(s.l, k, false);
-        V main(s.n());
+        V raw(s.n());
         for (std::size_t i = 0; i < s.n(); ++i)
-            main[i] = std::clamp((s.c[i] - ll[i]) / (hh[i] - ll[i]) * 100, 0.0, 100.0);
-        return {main, sma(sma(main, 3), 3)};
+            raw[i] = std::clamp((s.c[i] - ll[i]) / (hh[i] - ll[i]) * 100, 0.0, 100.0);
+        const V main = sma(raw, 3); // slowed %K
+        return {main, sma(main, 3)};
     }
     case Study::DeMarker: {
         V up(s.n(), 0.0), down(s.n(), 0.0);
@@ -327,6 +328,36 @@ TEST(Studies, HandWorkedValues) {
     // Flat bars: the stochastic's 0 / 0 and the RVI's h = l are not numbers, not clamped.
     EXPECT_TRUE(std::isnan(run(Study::StochasticOscillator, {2, 2, 2, 2, 2, 2}, 1)[5]));
     EXPECT_TRUE(std::isnan(run(Study::RelativeVigourIndex, {2, 2, 2}, 1)[2]));
+}
+
+TEST(Studies, StochasticDrawsTheSlowedKAndItsAverage) {
+    // %K 5, %D 3, Slowing 3 over eight bars (high, low, close):
+    //   (10 8 9) (11 9 10) (12 10 11) (12 10 10) (13 10 12) (14 11 13) (13 11 11) (12 10 10)
+    // Raw %K = (c - LL) / (HH - LL) x 100; the first four bars use their own high and low:
+    //   1/2, 1/2, 1/2, 0/2 -> 50 50 50 0; bar 4 over bars 0-4: HH 13, LL 8, (12 - 8) / 5 -> 80;
+    //   bar 5 over 1-5: HH 14, LL 9, 4/5 -> 80; bar 6 over 2-6: HH 14, LL 10, 1/4 -> 25;
+    //   bar 7 over 3-7: HH 14, LL 10, 0/4 -> 0.
+    // Main (slowed %K, average of the last 3 raw values, fewer at the start):
+    //   50, 50, 50, 100/3, 130/3, 160/3, 185/3, 105/3 = 35.
+    // Signal (average of the last 3 main values):
+    //   50, 50, 50, (150 + 100/3) / 3 = 400/9, (50 + 230/3) / 3 = 380/9, 390/9, 475/9, 450/9 = 50.
+    Ohlc s{{},
+           {10, 11, 12, 12, 13, 14, 13, 12},
+           {8, 9, 10, 10, 10, 11, 11, 10},
+           {9, 10, 11, 10, 12, 13, 11, 10}};
+    s.o = s.c;
+    StudyParams q;
+    q.kPeriod = 5;
+    q.dPeriod = 3;
+    q.slowing = 3;
+    expectSeries(charts::computeStudy(Study::StochasticOscillator, q, toBars(s)),
+                 {{50, 50, 50, 100.0 / 3, 130.0 / 3, 160.0 / 3, 185.0 / 3, 35},
+                  {50, 50, 50, 400.0 / 9, 380.0 / 9, 390.0 / 9, 475.0 / 9, 50}});
+    // Slowing 1 draws raw %K; the signal averages it.
+    q.slowing = 1;
+    expectSeries(
+        charts::computeStudy(Study::StochasticOscillator, q, toBars(s)),
+        {{50, 50, 50, 0, 80, 80, 25, 0}, {50, 50, 50, 100.0 / 3, 130.0 / 3, 160.0 / 3, 185.0 / 3, 35}});
 }
 
 TEST(Studies, FiveDecimalPricesKeepEveryDigit) {

@@ -6,6 +6,9 @@
 #include "platform/user_defaults.h"
 #include "support/log_capture.h"
 
+#include <QAbstractButton>
+#include <QAccessible>
+#include <QAccessibleActionInterface>
 #include <QApplication>
 #include <QFile>
 #include <QPointer>
@@ -30,6 +33,17 @@ inline bool waitFor(const std::function<bool()>& done, int timeoutMs = 15000) {
 }
 
 using LogCapture = tc::testing_support::LogCapture;
+
+// What a screen reader does to a check box, radio or toggle button: its accessible toggle action
+// (the button's state changes; no click). False when the button offers no such action.
+inline bool accessibleToggle(QAbstractButton* button) {
+    QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(button);
+    QAccessibleActionInterface* actions = accessible ? accessible->actionInterface() : nullptr;
+    if (!actions || !actions->actionNames().contains(QAccessibleActionInterface::toggleAction()))
+        return false;
+    actions->doAction(QAccessibleActionInterface::toggleAction());
+    return true;
+}
 
 // The text of a PDF as pdftotext reads it (poppler-utils), in reading order; empty when it cannot.
 // Started with posix_spawn, not QProcess: under ThreadSanitizer the child of QProcess's fork shares

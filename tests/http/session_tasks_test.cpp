@@ -86,6 +86,18 @@ struct SessionTasksTest : ::testing::Test {
                     return *sent < whole->size();
                 };
             }
+        } else if (req.target == "/broken") {
+            r = testserver::rangedResponse(req, body(), "\"v1\"");
+            if (r.status == 200) {
+                // The connection drops after the first part.
+                auto first = std::make_shared<std::string>(r.body.substr(0, kFirstPart));
+                r.length = static_cast<std::int64_t>(r.body.size());
+                r.produce = [first](std::string& chunk) {
+                    chunk = *first;
+                    return false;
+                };
+                r.close = true;
+            }
         } else if (req.target == "/secret") {
             if (req.header("authorization") == credentials)
                 r.headers = {{"Content-Type", "application/json"}}, r.body = R"({"ok":true})";
@@ -200,6 +212,26 @@ TEST_F(SessionTasksTest, CancelledDownloadResumesWhereItStopped) {
     version = 2;
     EXPECT_TRUE(resume(*resumeData, folder / "two.bin"));
     EXPECT_EQ(resumedAt.at(1).first, 0);
+}
+
+TEST_F(SessionTasksTest, ADownloadTheNetworkBrokeOffResumesFromItsError) {
+    Outcome broken;
+    manager->downloadTaskWithRequest(get("/broken"), nullptr, nullptr, broken.handler())->resume();
+    ASSERT_TRUE(waitFor([&] { return broken.done.load(); }));
+    ASSERT_TRUE(broken.error);
+    EXPECT_EQ(broken.error->code, urlerror::kNetworkConnectionLost);
+    ASSERT_TRUE(broken.error->resumeData);
+    EXPECT_TRUE(waitFor([&] { return partialFiles() == 1; }));
+
+    Outcome resumed;
+    auto target = folder / "mended.bin";
+    manager->downloadTaskWithResumeData(*broken.error->resumeData, nullptr, to(target), resumed.handler())
+        ->resume();
+    ASSERT_TRUE(waitFor([&] { return resumed.done.load(); }));
+    ASSERT_FALSE(resumed.error) << resumed.error->describe();
+    EXPECT_EQ(requests().back().header("range"), "bytes=" + std::to_string(kFirstPart) + "-");
+    EXPECT_EQ(readFile(target), body());
+    EXPECT_EQ(partialFiles(), 0u);
 }
 
 // A cancelled download used to leave its partial file in the temporary folder for good.
@@ -326,6 +358,15 @@ TEST_F(SessionTasksTest, BodyStreamSendProgressAndResponseDispositions) {
     EXPECT_EQ(newStreams, 1);
     EXPECT_EQ(sentTotal, 5000);
     EXPECT_EQ(expectedTotal, 5000);
+
+    // A file whose size the session cannot tell: the progress total comes from Content-Length.
+    URLRequest put = get("/echo");
+    put.headers.set("Content-Length", "42");
+    std::shared_ptr<Progress> unknown;
+    auto unsized =
+        manager->uploadTaskWithRequest(put, URL::fileURL((folder / "absent").string()), &unknown, nullptr);
+    EXPECT_EQ(unknown->totalUnitCount.load(), 42);
+    unsized->cancel();
 
     EXPECT_FALSE(manager->respondsTo(URLSessionManager::OptionalCallback::DataTaskDidReceiveResponse));
     ResponseDisposition disposition = ResponseDisposition::Cancel;

@@ -843,4 +843,38 @@ TEST_F(OrderFlowTest, TheCoreRefreshesFloatingFiguresOnceASecondAndAnnouncesTheT
     EXPECT_EQ(tc::ordersOf(client(s)).orderSession().currentAccountSelected(), 20002);
 }
 
+TEST_F(OrderFlowTest, TheCurrentAccountsHedgeMarginsFollowItsPositions) {
+    Session& s = login();
+    ASSERT_TRUE(client(s).setCurrentAccount(20001));
+    const auto figure = [&](const char* key) {
+        const std::string* text = lists(s).HedgeMarginCollection.get(key);
+        return text ? *text : std::string("none");
+    };
+    // Seeded: 1.5 EURUSD bought and 0.2 XAUUSD sold; the group holds 1 per lot, net lots only.
+    ASSERT_TRUE(until([&] { return figure("EURUSD#1") == "1.50"; })) << figure("EURUSD#1");
+    EXPECT_EQ(figure("XAUUSD#1"), "0.20");
+    // What a subscriber reads when the fill is announced is already the new figure.
+    std::vector<std::string> announced;
+    auto tables = client(s).handleTablesChanged([&](interfaces::TableSet t) {
+        for (const auto& p : lists(s).OpenOrderCollection)
+            if (t.contains(interfaces::Table::OpenPositions) && p->ItemCode == "EURUSD" &&
+                p->tradingMode == 1)
+                return announced.push_back(figure("EURUSD#1"));
+    });
+    alignQuote(s, "EURUSD");
+    ASSERT_FALSE(openPosition(s, "EURUSD", 20001, false, "0.5").empty());
+    // 1.5 bought and 0.5 sold hold the margin of one lot, not of two.
+    ASSERT_TRUE(until([&] { return !announced.empty(); }));
+    EXPECT_EQ(announced.front(), "1.00");
+    tables.reset();
+    // An instrument no longer held leaves no figure behind.
+    alignQuote(s, "XAUUSD");
+    ASSERT_TRUE(sent(client(s).orders().closePosition("300002", dec("0.2"))));
+    EXPECT_TRUE(until([&] { return figure("XAUUSD#1") == "none"; })) << figure("XAUUSD#1");
+    EXPECT_EQ(figure("EURUSD#1"), "1.00");
+    // Another account's figures replace them at once: 20002 holds nothing.
+    ASSERT_TRUE(client(s).setCurrentAccount(20002));
+    EXPECT_TRUE(lists(s).HedgeMarginCollection.empty());
+}
+
 } // namespace

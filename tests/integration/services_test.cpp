@@ -66,6 +66,8 @@ TEST_F(ServicesRoundTrip, BankDepositAndWithdrawalBecomeApprovedRequestsAndTrans
     std::vector<interfaces::FundingReply> replies;
     auto handler = demo.client->funding().handleFundingReply(
         [&](const interfaces::FundingReply& r) { replies.push_back(r); });
+    const double depositedBefore = demo.account(20003)->Balance;
+    const double withdrawnBefore = demo.account(20001)->Balance;
     funding::NewDeposit deposit;
     deposit.accountDetail = demo.account(20003);
     deposit.mode = funding::kBankTransfer;
@@ -79,6 +81,16 @@ TEST_F(ServicesRoundTrip, BankDepositAndWithdrawalBecomeApprovedRequestsAndTrans
     withdrawal.amount = 125.5;
     ASSERT_TRUE(demo.client->funding().requestWithdrawal(withdrawal));
     ASSERT_TRUE(until([&] { return replies.size() == 4; }));
+    // Once approved, the money has moved: the server tells each account's new balance.
+    EXPECT_TRUE(until([&] {
+        return demo.account(20003)->Balance == depositedBefore + 750 &&
+               demo.account(20001)->Balance == withdrawnBefore - 125.5;
+    })) << demo.account(20003)->Balance
+        << " and " << demo.account(20001)->Balance;
+    server->book().with([](const testserver::Books& b) {
+        EXPECT_EQ(b.balances.at(20003), "25750");
+        EXPECT_EQ(b.balances.at(20001), "9874.5");
+    });
     using Kind = interfaces::FundingReply::Kind;
     EXPECT_EQ(replies[0].kind, Kind::DepositRequested);
     EXPECT_EQ(replies[1].kind, Kind::ApprovalCompleted);

@@ -212,12 +212,42 @@ TEST_F(PieChartMargin, SelectedAccountsFigureWithTwoDecimals) {
     o->AccountNumber = "2002"; // the selected account counts, not the order's
     account->HedgeModeId = 1;
     manager.CalcHedgeMargin(*o);
-    ASSERT_NE(session.HedgeMarginCollection.get("EURUSD#1"), nullptr);
-    EXPECT_EQ(*session.HedgeMarginCollection.get("EURUSD#1"), "350.00");
+    ASSERT_NE(model.HedgeMarginCollection.get("EURUSD#1"), nullptr);
+    EXPECT_EQ(*model.HedgeMarginCollection.get("EURUSD#1"), "350.00");
     account->HedgeModeId = 0; // net lots only: 2 × 100
     manager.CalcHedgeMargin(*o);
-    EXPECT_EQ(*session.HedgeMarginCollection.get("EURUSD#1"), "200.00");
-    EXPECT_EQ(session.HedgeMarginCollection.size(), 1u);
+    EXPECT_EQ(*model.HedgeMarginCollection.get("EURUSD#1"), "200.00");
+    EXPECT_EQ(model.HedgeMarginCollection.size(), 1u);
+}
+
+TEST_F(PieChartMargin, EveryInstrumentAndModeOfTheSelectedAccountInOnePass) {
+    settings->LiquidationMargin = 50;
+    settings->InitialMargin = 100;
+    session.selectedAccount = 1001;
+    // 1.5 lots bought and 0.5 sold: the sold half-lot offsets, it is not charged again.
+    position(0, "1.5");
+    position(1, "0.5");
+    position(0, "2")->deliveryMode = 2; // intraday: rate 0 here
+    position(0, "50", "1.2", "2002");   // another account
+    auto figure = [this](const char* key) {
+        const std::string* text = manager.hedgeMargins().get(key);
+        return text ? *text : std::string("none");
+    };
+    // Net lots only: |1.5 - 0.5| x 100.
+    EXPECT_EQ(figure("EURUSD#1"), "100.00");
+    EXPECT_EQ(figure("EURUSD#2"), "0.00");
+    EXPECT_EQ(manager.hedgeMargins().size(), 2u);
+    // Hedge mode 1: 100 + 0.5 x 0.5 x 100; the gross 2 x 100 is never the figure.
+    account->HedgeModeId = 1;
+    EXPECT_EQ(figure("EURUSD#1"), "125.00");
+    // As many single figures in turn would leave, the last position's per-lot rate counts.
+    settings->InitialSellMargin = 200; // the sold position is last: 200 + 0.5 x 0.5 x 200
+    EXPECT_EQ(figure("EURUSD#1"), "250.00");
+    manager.CalcHedgeMargin(*model.OpenOrderCollection[1]);
+    EXPECT_EQ(*model.HedgeMarginCollection.get("EURUSD#1"), "250.00");
+    // No account chosen, or one the session lacks: no figures.
+    session.selectedAccount = 4444;
+    EXPECT_TRUE(manager.hedgeMargins().empty());
 }
 
 } // namespace

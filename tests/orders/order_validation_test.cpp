@@ -406,9 +406,13 @@ TEST_F(RefusalAnswer, ModelSessionLooksTheTextUpInTheUsersLanguage) {
     EXPECT_FALSE(text.empty());
     plain.setHedgeMargin("EURUSD#1", "1.00");
     plain.setHedgeMargin("EURUSD#1", "2.00");
-    ASSERT_NE(plain.HedgeMarginCollection.get("EURUSD#1"), nullptr);
-    EXPECT_EQ(*plain.HedgeMarginCollection.get("EURUSD#1"), "2.00");
-    EXPECT_EQ(plain.HedgeMarginCollection.size(), 1u);
+    ASSERT_NE(model.HedgeMarginCollection.get("EURUSD#1"), nullptr);
+    EXPECT_EQ(*model.HedgeMarginCollection.get("EURUSD#1"), "2.00");
+    EXPECT_EQ(model.HedgeMarginCollection.size(), 1u);
+    // A session over a read-only model keeps no figure.
+    ModelOrderSession readOnly(static_cast<const SessionModel&>(model));
+    readOnly.setHedgeMargin("EURUSD#2", "3.00");
+    EXPECT_EQ(model.HedgeMarginCollection.size(), 1u);
 }
 
 } // namespace

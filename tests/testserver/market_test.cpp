@@ -39,6 +39,18 @@ TEST(MarketFile, DefaultMarketHoldsWhatTheSimulationNeeds) {
     const auto* usdjpy = m.findInstrument("USDJPY");
     ASSERT_NE(usdjpy, nullptr);
     EXPECT_EQ(usdjpy->price, 151200);
+    // Lots count in the instrument's own unit: currency for the pairs, troy ounces for the metals.
+    for (const auto& i : m.instruments) {
+        if (i.type == 1) {
+            EXPECT_EQ(i.unit, 17) << i.code;
+        }
+    }
+    ASSERT_NE(m.findInstrument("XAUUSD"), nullptr);
+    EXPECT_EQ(m.findInstrument("XAUUSD")->unit, 9);
+    // Every pending order has a time in force; without one a grid could only call it unknown.
+    ASSERT_FALSE(m.orders.empty());
+    for (const auto& o : m.orders)
+        EXPECT_NE(o.timeInForce, 0) << o.pendingOrderId;
 }
 
 const char* kSmall =
@@ -59,6 +71,7 @@ TEST(MarketFile, ReadsQuotedValuesHexColoursAndShortPrices) {
     EXPECT_EQ(r.market->instruments[0].price, 108500);
     EXPECT_EQ(r.market->accounts[0].balance, "100.5");
     EXPECT_EQ(r.market->groups[0].spreadType, 0) << "a group puts no spread on the quotes unless told";
+    EXPECT_EQ(r.market->instruments[0].unit, 0) << "no unit unless told";
 }
 
 TEST(MarketFile, RefusesFaultsWithTheirLine) {

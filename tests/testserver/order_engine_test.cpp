@@ -244,20 +244,30 @@ TEST_F(OrderEngineTest, PartialThenFullCloseSettlesEachPart) {
     server_->book().with([](const testserver::Books& b) { EXPECT_EQ(b.settlements.size(), 2u); });
 
     // The open and each settlement are announced in an account summary: the balance (10000 in the
-    // market file) moved by each settled profit, and the margin the open lots hold (the group's 1
-    // per lot) taken from what is free; the reports of each close came as one compressed message.
+    // market file) moved by each settled profit, the margin the open lots hold (the group's 1 per
+    // lot) taken from what is free, and the one-side margin; the reports of each close came as one
+    // compressed message.
     ASSERT_EQ(summaries_.size(), 3u);
     std::vector<std::vector<std::string>> figures;
     for (const auto& summary : summaries_) {
         EXPECT_EQ(summary.at(34), "20001");
         EXPECT_EQ(summary.at(24), "814");
-        figures.push_back(summary.at({560, 130, 84, 85}));
+        figures.push_back(summary.at({560, 130, 84, 85, 120}));
     }
-    EXPECT_EQ(figures, (std::vector<std::vector<std::string>>{{"10000", "10000", "2", "9998"},
-                                                              {"9994", "9994", "1.5", "9992.5"},
-                                                              {"9976", "9976", "0", "9976"}}));
+    EXPECT_EQ(figures, (std::vector<std::vector<std::string>>{{"10000", "10000", "2", "9998", "2"},
+                                                              {"9994", "9994", "1.5", "9992.5", "1.5"},
+                                                              {"9976", "9976", "0", "9976", "0"}}));
     EXPECT_GE(bursts_, 2);
     server_->book().with([](const testserver::Books& b) { EXPECT_EQ(b.balances.at(20001), "9976"); });
+}
+
+TEST_F(OrderEngineTest, TheOneSideMarginChargesTheLargerSideOfEachInstrument) {
+    // 2 bought and 0.5 sold of EURUSD: both sides are used, the larger is the one-side margin (the
+    // group's 1 per lot).
+    ASSERT_FALSE(openPosition("45", "2").empty());
+    ASSERT_FALSE(openPosition("46", "0.5").empty());
+    ASSERT_EQ(summaries_.size(), 2u);
+    EXPECT_EQ(summaries_.back().at({84, 85, 120}), (std::vector<std::string>{"2.5", "9997.5", "2"}));
 }
 
 TEST_F(OrderEngineTest, PendingOrderEditedThenCancelled) {
@@ -309,6 +319,9 @@ TEST_F(OrderEngineTest, BracketEditAddsMovesAndDropsLegs) {
     EXPECT_EQ(got[0].at(32), "30");
     EXPECT_EQ(got[0].at(38), "1.08700");
     EXPECT_EQ(got[1].at({32, 38, 573}), (std::vector<std::string>{"31", "1.08300", position}));
+    // Legs stand until their position closes: good till cancelled, never "not applicable".
+    EXPECT_EQ(got[0].at(43), "47");
+    EXPECT_EQ(got[1].at(43), "47");
     const std::string stopLeg = got[1].at(79);
 
     send(edit("EBO", 573, position, "1", "1.08512", "1.08750", "0", "29"));

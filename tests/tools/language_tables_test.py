@@ -135,6 +135,16 @@ class ShippedTables(unittest.TestCase):
             self.assertEqual([(k, table.lines[k]) for k in table.twice()], [],
                              "%s: keys defined twice (key, lines)" % folder)
 
+    def test_counted_texts_read_right_for_one(self):
+        # A count written before a plural noun reads wrong for one ("1 new notices"): these texts
+        # name the thing first and give the count after it, which suits every count in every language.
+        for folder, _ in texts.LANGUAGES:
+            with self.subTest(language=folder):
+                table = texts.load_table(self.resources, folder)
+                self.assertIsNotNone(table)
+                for key in ("20234",):
+                    self.assertRegex(table.texts.get(key, ""), r"\{0\}[.。۔]?$", "%s: %s" % (folder, key))
+
     def test_finished_languages_are_complete(self):
         folders = [f for f, _ in texts.LANGUAGES]
         for folder in texts.finished_languages():

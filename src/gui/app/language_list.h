@@ -14,6 +14,10 @@ inline constexpr std::array<std::string_view, 12> kLanguageNames = {
     "English", "中文",     "नेपाली",     "Dari",  "Pashto",  "العربية",
     "ру́сский", "français", "Indonesia", "বাংলা", "español", "Shqiptar",
 };
+// The ICU locale of each language, for names the locale data gives (countries).
+inline constexpr std::array<std::string_view, 12> kLanguageLocales = {
+    "en", "zh_Hans", "ne", "fa_AF", "ps_AF", "ar", "ru", "fr", "id", "bn", "es", "sq",
+};
 bool isLanguage(std::int64_t number);
 // Dari, Pashto and Arabic are written right to left: their windows are laid out mirrored.
 bool isRightToLeft(std::int64_t language);

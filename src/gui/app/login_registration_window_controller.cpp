@@ -3,10 +3,10 @@
 #include "gui/app/common_alert.h"
 #include "gui/app/gui_context.h"
 #include "gui/app/language.h"
+#include "gui/app/language_list.h"
 #include "gui/app/login_rules.h"
+#include "platform/countries.h"
 #include "ui_login_registration_window_controller.h"
-
-#include <QLocale>
 
 namespace tc::gui {
 
@@ -16,7 +16,13 @@ LoginRegistrationWindowController::LoginRegistrationWindowController(GuiContext&
     : SheetController(parent), ui_(std::make_unique<Ui::LoginRegistrationWindowController>()),
       context_(context), depositListType_(std::move(depositListType)) {
     ui_->setupUi(this);
-    bindLanguage(this, context_.language());
+    bindLanguage(this, context_.language(), [this] {
+        // The countries follow the language; the one chosen stays chosen.
+        const QString chosen = ui_->CountryComboBox->currentData().toString();
+        loadCountriesData();
+        if (!chosen.isEmpty())
+            ui_->CountryComboBox->setCurrentIndex(ui_->CountryComboBox->findData(chosen));
+    });
     connect(ui_->submitButton, &QPushButton::clicked, this,
             &LoginRegistrationWindowController::registerButtonClicked);
     connect(ui_->cancelButton, &QPushButton::clicked, this, &QDialog::reject);
@@ -48,18 +54,14 @@ void LoginRegistrationWindowController::loadDepositData() {
 }
 
 void LoginRegistrationWindowController::loadCountriesData() {
-    // The countries by their ISO codes (regions such as "World" have numeric codes and are left
-    // out), each under the name Qt gives it.
+    // The countries named in the program's language and in its order; the name shown is sent.
+    const std::int64_t language = context_.language().selected();
+    const std::string_view locale =
+        kLanguageLocales[static_cast<std::size_t>(isLanguage(language) ? language : 0)];
     ui_->CountryComboBox->clear();
-    for (int t = 1; t <= static_cast<int>(QLocale::LastTerritory); ++t) {
-        const auto territory = static_cast<QLocale::Territory>(t);
-        const QString code = QLocale::territoryToCode(territory);
-        if (code.size() != 2 || !code.at(0).isLetter())
-            continue;
-        const QString name = QLocale::territoryToString(territory);
-        if (!name.isEmpty() && ui_->CountryComboBox->findText(name) < 0)
-            ui_->CountryComboBox->addItem(name);
-    }
+    for (const platform::Country& country : platform::countriesNamedIn(locale))
+        ui_->CountryComboBox->addItem(QString::fromStdString(country.name),
+                                      QString::fromStdString(country.code));
     ui_->CountryComboBox->setCurrentIndex(-1);
 }
 

@@ -11,6 +11,7 @@
 #include "gui/app/qt_text.h"
 #include "gui/app/remembered_users.h"
 #include "gui/controls/input_filters.h"
+#include "gui/controls/toggles.h"
 #include "gui/models/client_model.h"
 #include "platform/log.h"
 #include "ui_login_window_controller.h"
@@ -55,11 +56,14 @@ LoginWindowController::LoginWindowController(GuiContext& context, QtShell& shell
     bindLanguage(this, context_.language(), [this] { updateLanguageStrings(); });
     connect(ui_->languagesComboBox, &QComboBox::activated, this,
             [this](int index) { context_.language().select(index); });
-    connect(modes_, &QButtonGroup::idClicked, this, &LoginWindowController::connectionSegmentControlChanged);
-    connect(ui_->CheckBox, &QCheckBox::clicked, this, &LoginWindowController::checkBoxStatus);
+    connect(modes_, &QButtonGroup::idToggled, this, [this](int segment, bool on) {
+        if (on)
+            connectionSegmentControlChanged(segment);
+    });
+    connect(ui_->CheckBox, &QCheckBox::toggled, this, &LoginWindowController::checkBoxStatus);
     connect(ui_->loginButton, &QPushButton::clicked, this, &LoginWindowController::loginButtonClicked);
     connect(ui_->cancelButton, &QPushButton::clicked, this, &LoginWindowController::cancelButtonClicked);
-    connect(ui_->drawerButton, &QToolButton::clicked, this, &LoginWindowController::toggleRightDrawer);
+    connect(ui_->drawerButton, &QToolButton::toggled, ui_->rightDrawer, &QWidget::setVisible);
     connect(ui_->resetdefaultsButton, &QPushButton::clicked, this,
             &LoginWindowController::resetConnectionSettingsDefault);
     connect(ui_->demouserCreationButton, &QPushButton::clicked, this,
@@ -127,7 +131,7 @@ bool LoginWindowController::isDrawerOpen() const {
 
 void LoginWindowController::selectConnectionMode(int segment) {
     if (QAbstractButton* button = modes_->button(segment))
-        button->setChecked(true);
+        setCheckedQuietly(button, true);
     connectionSegmentControlChanged(segment);
 }
 
@@ -149,7 +153,7 @@ void LoginWindowController::loadUserInfo(std::string_view mode) {
     ui_->passwordTextField->clear();
     ui_->serverTextField->setText(qt(entry->server));
     ui_->portTextField->setText(qt(entry->port));
-    ui_->CheckBox->setChecked(true);
+    setCheckedQuietly(ui_->CheckBox, true);
     // The password comes from the secret store, maybe later; it is put in only while the form still
     // shows the same user and nothing was typed meanwhile.
     remembered_.loadPassword(mode, *entry,
@@ -170,7 +174,7 @@ void LoginWindowController::fillDefaults(std::string_view mode) {
     ui_->passwordTextField->clear();
     ui_->serverTextField->setText(qt(server.host));
     ui_->portTextField->setText(server.port > 0 ? QString::number(server.port) : QString());
-    ui_->CheckBox->setChecked(false);
+    setCheckedQuietly(ui_->CheckBox, false);
 }
 
 void LoginWindowController::storeUserInfo(std::string_view mode) {
@@ -187,9 +191,7 @@ void LoginWindowController::checkBoxStatus(bool on) {
 }
 
 void LoginWindowController::toggleRightDrawer() {
-    const bool open = !ui_->rightDrawer->isVisible();
-    ui_->rightDrawer->setVisible(open);
-    ui_->drawerButton->setChecked(open);
+    ui_->drawerButton->toggle();
 }
 
 void LoginWindowController::resetConnectionSettingsDefault() {
@@ -276,7 +278,6 @@ void LoginWindowController::setDisableUIObjects() {
 
 void LoginWindowController::closeAfterLogin() {
     setEnableUIObjects();
-    ui_->rightDrawer->hide();
     ui_->drawerButton->setChecked(false);
     hide();
 }

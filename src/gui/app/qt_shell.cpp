@@ -61,7 +61,9 @@ void QtShell::onConnectionLost() {
 }
 
 void QtShell::onSignedInElsewhere(const std::string& text) {
-    const QString message = QStringLiteral("%1 : %2 !").arg(this->text("0008"), fromStd(text));
+    // The server names where the other login came from; without a name the sentence stands alone.
+    const QString message = text.empty() ? this->text("0008")
+                                         : QStringLiteral("%1 : %2 !").arg(this->text("0008"), fromStd(text));
     showAlert({fromStd(applicationName_), message, AlertSpec::Critical, {}, QStringLiteral("loginElsewhere")},
               [this](int) { quit(); });
 }

@@ -30,6 +30,16 @@ bool sessionBusAvailable() {
     return false;
 }
 
+QDBusMessage notifyCall(const QString& title, const QString& text) {
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("/org/freedesktop/Notifications"),
+        QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("Notify"));
+    const QVariantMap hints{{QStringLiteral("transient"), true}};
+    call << QApplication::applicationDisplayName() << 0u << QStringLiteral("dialog-information") << title
+         << text << QStringList() << hints << kShowMs;
+    return call;
+}
+
 SystemNotifier::SystemNotifier(QObject* parent) : QObject(parent) {}
 
 void SystemNotifier::notify(const QString& title, const QString& text) {
@@ -41,12 +51,8 @@ void SystemNotifier::deliver(const QString& title, const QString& text) {
         showInTray(title, text);
         return;
     }
-    QDBusMessage call = QDBusMessage::createMethodCall(
-        QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("/org/freedesktop/Notifications"),
-        QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("Notify"));
-    call << QApplication::applicationDisplayName() << 0u << QStringLiteral("dialog-information") << title
-         << text << QStringList() << QVariantMap() << kShowMs;
-    auto* watcher = new QDBusPendingCallWatcher(QDBusConnection::sessionBus().asyncCall(call), this);
+    auto* watcher =
+        new QDBusPendingCallWatcher(QDBusConnection::sessionBus().asyncCall(notifyCall(title, text)), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, watcher, title, text] {
         watcher->deleteLater();
         if (watcher->isError()) {
@@ -68,9 +74,14 @@ void SystemNotifier::showInTray(const QString& title, const QString& text) {
     }
     if (!tray_) {
         tray_ = new QSystemTrayIcon(QApplication::windowIcon(), this);
-        tray_->show();
+        // The icon is there only for its messages: it goes with the last one, not with the session.
+        trayTimer_ = new QTimer(this);
+        trayTimer_->setSingleShot(true);
+        connect(trayTimer_, &QTimer::timeout, tray_, &QSystemTrayIcon::hide);
     }
+    tray_->show();
     tray_->showMessage(title, text, QSystemTrayIcon::Information, kShowMs);
+    trayTimer_->start(kShowMs);
     Q_EMIT delivered(QStringLiteral("tray"));
 }
 

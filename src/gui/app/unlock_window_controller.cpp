@@ -20,6 +20,9 @@ UnlockWindowController::UnlockWindowController(GuiContext& context, QtShell& she
     : QDialog(parent), ui_(std::make_unique<Ui::UnlockWindowController>()), context_(context), shell_(shell),
       session_(session) {
     ui_->setupUi(this);
+    ui_->unlockErrorLabel->hide();
+    // A refusal is said in words as well as by the shake; typing again takes it away.
+    connect(ui_->lockPasswordTextField, &QLineEdit::textEdited, ui_->unlockErrorLabel, &QWidget::hide);
     bindLanguage(this, context_.language(), [this] { updateLanguageStrings(); });
     connect(ui_->unlockButton, &QPushButton::clicked, this, &UnlockWindowController::unLockButtonClicked);
     connect(ui_->quitButton, &QPushButton::clicked, this, &UnlockWindowController::quitButtonClicked);
@@ -46,6 +49,7 @@ void UnlockWindowController::lock(QWidget* mainWindow) {
             window->hide();
         context_.banners().setHeld(true);
         ui_->lockPasswordTextField->clear();
+        ui_->unlockErrorLabel->hide();
         show();
         raise();
         activateWindow();
@@ -58,8 +62,13 @@ void UnlockWindowController::unLockButtonClicked() {
     // Compared exactly, as typed: the password is not trimmed.
     if (!session_.client().isSessionPassword(ui_->lockPasswordTextField->text().toStdString())) {
         shakeWindow(this);
+        ui_->unlockErrorLabel->show();
+        ui_->lockPasswordTextField->setAccessibleDescription(ui_->unlockErrorLabel->text());
+        ui_->lockPasswordTextField->selectAll();
         return;
     }
+    ui_->unlockErrorLabel->hide();
+    ui_->lockPasswordTextField->setAccessibleDescription(QString());
     ui_->lockPasswordTextField->clear();
     hide();
     context_.banners().setHeld(false);

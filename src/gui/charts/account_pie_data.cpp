@@ -9,6 +9,7 @@
 #include "model/session_model_lookup.h"
 #include "platform/lenient.h"
 
+#include <set>
 #include <string>
 
 namespace tc::gui {
@@ -16,17 +17,18 @@ namespace tc::gui {
 std::vector<charts::PieHolding> pieHoldings(const SessionModel& model, const OrderView& positions,
                                             std::int32_t accountId, PieMode mode) {
     std::vector<charts::PieHolding> out;
-    const std::string account = std::to_string(accountId);
     const SessionModelLookup lookup(model);
+    std::set<std::string, std::less<>> instruments;
     for (const auto& position : positions) {
         if (!position || platform::lenientReal(position->AccountNumber) != accountId)
             continue;
         const RowRecords row = recordsOf(model, *position);
         charts::PieHolding holding{position->ItemCode, row.item ? row.item->InstrumentId : 0, 0};
         if (mode == PieMode::Margin) {
-            if (row.item && row.settings)
-                holding.amount = marginForSingleLot(*position, row.settings, *row.item) *
-                                 platform::lenientReal(position->RemainingQty);
+            // The instrument's figure under the hedge rule covers all its positions: once.
+            if (!instruments.insert(position->ItemCode).second)
+                continue;
+            holding.amount = hedgeMarginOfInstrument(model, position->ItemCode);
         } else if (const auto pl = floatingPLOfPosition(*position, row.item, row.account)) {
             // The pie's own figure; the position's record is the core's to refresh.
             holding.amount = convertIntoAccountCurrency(*pl, *position, lookup);

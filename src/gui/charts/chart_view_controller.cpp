@@ -93,7 +93,10 @@ QWidget* ChartViewController::view() {
     // A menu first turns the crosshair off.
     for (QMenu* menu : {types, intervals, themes})
         connect(menu, &QMenu::aboutToShow, this, &ChartViewController::resetCrosshair);
-    connect(ui_->crosshairButton, &QToolButton::clicked, this, &ChartViewController::crosshairButtonClicked);
+    connect(ui_->crosshairButton, &QToolButton::toggled, this, [this](bool on) {
+        if (chart_ && chart_->crosshairMode() != on)
+            crosshairButtonClicked();
+    });
     connect(ui_->scrollToEndButton, &QToolButton::clicked, this, &ChartViewController::chartScrollToEnd);
 
     bindLanguage(view, context_.language(), [this] { updateLanguageStrings(); });

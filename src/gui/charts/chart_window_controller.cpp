@@ -78,8 +78,10 @@ ChartWindowController::ChartWindowController(GuiContext& context, QWidget* paren
     connect(ui_->chartTypePopButton, &QComboBox::activated, this,
             &ChartWindowController::ChartTypeControlSelected);
     connect(ui_->analysisButton, &QToolButton::clicked, this, &ChartWindowController::analysisButtonClicked);
-    connect(ui_->crosshairButton, &QToolButton::clicked, this,
-            &ChartWindowController::crosshairButtonClicked);
+    connect(ui_->crosshairButton, &QToolButton::toggled, this, [this](bool on) {
+        if (chart_->crosshairMode() != on)
+            crosshairButtonClicked();
+    });
     connect(ui_->scrollToEndButton, &QToolButton::clicked, this, &ChartWindowController::chartScrollToEnd);
     connect(&context_.themes(), &ThemeManager::themeChanged, this, [this] { applyTheme(); });
 

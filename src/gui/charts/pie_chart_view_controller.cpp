@@ -19,8 +19,14 @@ PieChartViewController::PieChartViewController(GuiContext& context, QWidget* par
     pie_->setMinimumSize(160, 120);
     ui_->piePaneLayout->addWidget(pie_);
     ui_->emptyPieLabel->hide();
-    connect(ui_->profitLossSegment, &QToolButton::clicked, this, [this] { pieSegementButtonClicked(0); });
-    connect(ui_->marginSegment, &QToolButton::clicked, this, [this] { pieSegementButtonClicked(1); });
+    connect(ui_->profitLossSegment, &QToolButton::toggled, this, [this](bool on) {
+        if (on)
+            pieSegementButtonClicked(0);
+    });
+    connect(ui_->marginSegment, &QToolButton::toggled, this, [this](bool on) {
+        if (on)
+            pieSegementButtonClicked(1);
+    });
 
     ClientModel& session = *context_.clientModel();
     // The session's second, not a timer of the pie's own: nothing runs once the pie is gone.

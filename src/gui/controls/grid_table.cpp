@@ -32,8 +32,10 @@ GridTable::GridTable(GuiContext& context, Grid grid, QWidget* parent) : QTableVi
     fitColumns();
     // No sort until the user picks a column: the session's order stands.
     horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
-    connect(&context.language(), &Language::changed, this, [this, &context] {
+    setAccessibleName(context.text(gridNameKey(grid)));
+    connect(&context.language(), &Language::changed, this, [this, &context, grid] {
         model_->setLanguage(context.language().selected());
+        setAccessibleName(context.text(gridNameKey(grid)));
         fitColumns();
     });
     connect(&context.themes(), &ThemeManager::themeChanged, this,

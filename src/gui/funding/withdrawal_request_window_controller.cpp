@@ -220,6 +220,12 @@ QLineEdit* WithdrawalRequestWindowController::amountTextField() const {
 QLineEdit* WithdrawalRequestWindowController::remarksTextField() const {
     return ui_->remarksTextField;
 }
+QLineEdit* WithdrawalRequestWindowController::balanceTextField() const {
+    return ui_->balanceTextField;
+}
+QLineEdit* WithdrawalRequestWindowController::marginTextField() const {
+    return ui_->marginTextField;
+}
 QLineEdit* WithdrawalRequestWindowController::withdrawableFundTextField() const {
     return ui_->withdrawableFundTextField;
 }

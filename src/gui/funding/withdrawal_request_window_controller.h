@@ -47,6 +47,8 @@ public:
     QComboBox* accountComboBox() const;
     QLineEdit* amountTextField() const;
     QLineEdit* remarksTextField() const;
+    QLineEdit* balanceTextField() const;
+    QLineEdit* marginTextField() const;
     QLineEdit* withdrawableFundTextField() const;
     QLineEdit* resultingBalanceTextField() const;
     QLineEdit* pendingWithdrawalsTextField() const;

@@ -209,7 +209,9 @@ AdvancedWatchlistTableController::AdvancedWatchlistTableController(GuiContext& c
     connect(&session, &ClientModel::clientAboutToBeReplaced, this, [this] { ticks_ = {}; });
     connect(&session, &ClientModel::clientReplaced, this,
             &AdvancedWatchlistTableController::RefreshTableview);
-    connect(&context.language(), &Language::changed, this, [this] {
+    setAccessibleName(context.text("90071"));
+    connect(&context.language(), &Language::changed, this, [this, &context] {
+        setAccessibleName(context.text("90071"));
         for (AdvancedTableCell* tile : tiles_)
             tile->retitle();
     });

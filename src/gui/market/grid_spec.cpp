@@ -493,4 +493,28 @@ bool isSortableGrid(Grid grid) {
            grid == Grid::CancelledOrders;
 }
 
+std::string_view gridNameKey(Grid grid) {
+    switch (grid) {
+    case Grid::Watchlist:
+        return "90107";
+    case Grid::Accounts:
+        return "90104";
+    case Grid::OpenPositions:
+        return "90100";
+    case Grid::PendingOrders:
+        return "90101";
+    case Grid::SettledPositions:
+        return "90102";
+    case Grid::ExecutedPositions:
+        return "90103";
+    case Grid::CancelledOrders:
+        return "0088";
+    case Grid::BuyDepth:
+        return "90130";
+    case Grid::SellDepth:
+        return "90131";
+    }
+    return "90107";
+}
+
 } // namespace tc::gui

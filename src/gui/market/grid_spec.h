@@ -161,6 +161,9 @@ int naturalCompare(std::string_view a, std::string_view b);
 // position-id order.
 bool isSortableGrid(Grid grid);
 
+// The text key of the grid's accessible name, the name a screen reader gives the table.
+std::string_view gridNameKey(Grid grid);
+
 // Date columns this wide or narrower show only the time of a date-time text.
 inline constexpr double kNarrowDateColumnWidth = 135.0;
 

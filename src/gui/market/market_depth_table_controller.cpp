@@ -49,6 +49,7 @@ MarketDepthTableController::~MarketDepthTableController() = default;
 
 void MarketDepthTableController::setHeaderTitles() {
     model_->setLanguage(context_.language().selected());
+    setAccessibleName(context_.text(gridNameKey(model_->grid())));
     // The columns share the width evenly: each gets room for the widest title, none is cut.
     const QHeaderView& header = *horizontalHeader();
     const int margin = header.style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, &header);

@@ -191,7 +191,7 @@ void WatchlistTableController::SetHeaderMenuItems() {
         item->setData(identifier);
         item->setCheckable(true);
         item->setChecked(!state.hidden);
-        connect(item, &QAction::triggered, this, [this, identifier](bool shown) {
+        connect(item, &QAction::toggled, this, [this, identifier](bool shown) {
             HideandShowTableColumns(identifier.toStdString(), !shown);
         });
     }
@@ -200,6 +200,7 @@ void WatchlistTableController::SetHeaderMenuItems() {
 }
 
 void WatchlistTableController::retitleHeaderMenu() {
+    setAccessibleName(context_.text(gridNameKey(Grid::Watchlist)));
     for (QAction* item : headerMenu_->actions()) {
         const int column = model_->columnOf(item->data().toString().toStdString());
         item->setText(model_->headerData(column, Qt::Horizontal).toString());

@@ -5,6 +5,7 @@
 #include "gui/app/qt_text.h"
 #include "gui/controls/decimal_text_field.h"
 #include "gui/controls/input_filters.h"
+#include "gui/controls/toggles.h"
 #include "gui/market/grid_cells.h"
 #include "interfaces/client.h"
 #include "model/records/item_details.h"
@@ -41,9 +42,9 @@ ModifyPositionWindowController::ModifyPositionWindowController(GuiContext& conte
             ui_->orderTypeTextField->setText(qt(v->orderType));
         }
     });
-    connect(ui_->takeProfitCheckBox, &QCheckBox::clicked, this,
+    connect(ui_->takeProfitCheckBox, &QCheckBox::toggled, this,
             &ModifyPositionWindowController::takeProfitCheckboxSelect);
-    connect(ui_->stopLossCheckBox, &QCheckBox::clicked, this,
+    connect(ui_->stopLossCheckBox, &QCheckBox::toggled, this,
             &ModifyPositionWindowController::stopLossCheckboxSelect);
     connect(ui_->takeProfitStepperUp, &QToolButton::clicked, this, [this] { step(true, 1); });
     connect(ui_->takeProfitStepperDown, &QToolButton::clicked, this, [this] { step(true, -1); });
@@ -113,9 +114,9 @@ void ModifyPositionWindowController::fill() {
     ui_->orderTypeTextField->setText(qt(v->orderType));
     ui_->OrderPriceTextField->setText(qt(v->price));
     ui_->OrderPriceTextField->setReadOnly(!v->priceEditable);
-    ui_->takeProfitCheckBox->setChecked(v->takeProfitOn);
+    setCheckedQuietly(ui_->takeProfitCheckBox, v->takeProfitOn);
     ui_->TakeProfitTextField->setText(qt(v->takeProfit));
-    ui_->stopLossCheckBox->setChecked(v->stopLossOn);
+    setCheckedQuietly(ui_->stopLossCheckBox, v->stopLossOn);
     ui_->StopLossTextField->setText(qt(v->stopLoss));
     for (QWidget* w :
          {static_cast<QWidget*>(ui_->TakeProfitTextField), static_cast<QWidget*>(ui_->takeProfitStepperUp),
@@ -167,7 +168,7 @@ void ModifyPositionWindowController::takeProfitCheckboxSelect(bool ticked) {
                                                                              : DialogRecord::PendingOrder,
                                        this->record())
                           : nullptr;
-    ui_->takeProfitCheckBox->setChecked(ticked);
+    setCheckedQuietly(ui_->takeProfitCheckBox, ticked);
     ui_->TakeProfitTextField->setEnabled(ticked);
     ui_->takeProfitStepperUp->setEnabled(ticked);
     ui_->takeProfitStepperDown->setEnabled(ticked);
@@ -182,7 +183,7 @@ void ModifyPositionWindowController::stopLossCheckboxSelect(bool ticked) {
                                                                              : DialogRecord::PendingOrder,
                                        this->record())
                           : nullptr;
-    ui_->stopLossCheckBox->setChecked(ticked);
+    setCheckedQuietly(ui_->stopLossCheckBox, ticked);
     ui_->StopLossTextField->setEnabled(ticked);
     ui_->stopLossStepperUp->setEnabled(ticked);
     ui_->stopLossStepperDown->setEnabled(ticked);

@@ -11,6 +11,7 @@
 #include "gui/controls/header_editor.h"
 #include "gui/controls/input_filters.h"
 #include "gui/controls/price_stepper.h"
+#include "gui/controls/toggles.h"
 #include "gui/market/advanced_watchlist_table_controller.h"
 #include "gui/market/depth_ladder.h"
 #include "gui/market/grid_cells.h"
@@ -120,7 +121,10 @@ TradeTicketWindowController::TradeTicketWindowController(GuiContext& context, QW
     modes->setObjectName(QStringLiteral("TradeTicketRadioGroup"));
     modes->addButton(ui_->simpleRadioButton, kSimpleMode);
     modes->addButton(ui_->advancedRadioButton, kAdvancedMode);
-    connect(modes, &QButtonGroup::idClicked, this, [this](int) { TradeTicketRadioButtonClicked(); });
+    connect(modes, &QButtonGroup::idToggled, this, [this](int, bool on) {
+        if (on)
+            TradeTicketRadioButtonClicked();
+    });
 
     installDecimalFilter(ui_->QuantityComboBox);
     installPortFilter(ui_->DeviationTextField); // digits only, at most five
@@ -173,8 +177,8 @@ TradeTicketWindowController::TradeTicketWindowController(GuiContext& context, QW
     connect(multiModel_, &MultiAccountTableModel::orderChanged, this,
             &TradeTicketWindowController::showMultiAccountQuantity);
     connect(multiModel_, &MultiAccountTableModel::rowTicked, this,
-            [this] { ui_->multiAccountSelectAllCheckBox->setChecked(false); });
-    connect(ui_->multiAccountSelectAllCheckBox, &QCheckBox::clicked, this,
+            [this] { setCheckedQuietly(ui_->multiAccountSelectAllCheckBox, false); });
+    connect(ui_->multiAccountSelectAllCheckBox, &QCheckBox::toggled, this,
             [this](bool all) { multiModel_->tickAll(all); });
 
     connect(ui_->AccountComboBox, &QComboBox::activated, this, [this] {
@@ -213,14 +217,15 @@ TradeTicketWindowController::TradeTicketWindowController(GuiContext& context, QW
         if (index >= 0 && index < static_cast<int>(offered.size()))
             delivery_ = offered[static_cast<std::size_t>(index)];
     });
-    connect(ui_->TakeProfitCheckBox, &QCheckBox::clicked, this,
+    connect(ui_->TakeProfitCheckBox, &QCheckBox::toggled, this,
             &TradeTicketWindowController::takeProfitCheckboxSelect);
-    connect(ui_->StopLossCheckBox, &QCheckBox::clicked, this,
+    connect(ui_->StopLossCheckBox, &QCheckBox::toggled, this,
             &TradeTicketWindowController::stopLossCheckboxSelect);
-    connect(ui_->DeviationCheckBox, &QCheckBox::clicked, this,
+    connect(ui_->DeviationCheckBox, &QCheckBox::toggled, this,
             &TradeTicketWindowController::deviationCheckboxSelect);
-    connect(ui_->BuyCheckBox, &QCheckBox::clicked, this, [this] { selectSide(Side::Buy); });
-    connect(ui_->SellCheckBox, &QCheckBox::clicked, this, [this] { selectSide(Side::Sell); });
+    // The two sides act as a pair: either box, on or off, leaves its own side chosen.
+    connect(ui_->BuyCheckBox, &QCheckBox::toggled, this, [this] { selectSide(Side::Buy); });
+    connect(ui_->SellCheckBox, &QCheckBox::toggled, this, [this] { selectSide(Side::Sell); });
     connect(ui_->PriceStepper, &PriceStepper::stepped, this,
             [this](bool up) { stepField(ui_->PriceTextField, up); });
     connect(ui_->TakeProfitStepper, &PriceStepper::stepped, this,
@@ -231,13 +236,12 @@ TradeTicketWindowController::TradeTicketWindowController(GuiContext& context, QW
     connect(ui_->sellButton, &QPushButton::clicked, this, &TradeTicketWindowController::sellButtonClicked);
     connect(ui_->PlaceOrderButton, &QPushButton::clicked, this,
             &TradeTicketWindowController::placeOrderButtonClicked);
-    connect(ui_->showConfirmationCheckBox, &QCheckBox::clicked, this,
-            [this](bool on) { context_.guiObjects().setShowConfirmationAlert(on); });
     ui_->showConfirmationCheckBox->setChecked(context_.guiObjects().showConfirmationAlert());
-    connect(ui_->multitradeButton, &QPushButton::clicked, this,
-            &TradeTicketWindowController::toggleLeftDrawer);
-    connect(ui_->marketDepthChartButton, &QPushButton::clicked, this,
-            &TradeTicketWindowController::toggleRightDrawer);
+    connect(ui_->showConfirmationCheckBox, &QCheckBox::toggled, this,
+            [this](bool on) { context_.guiObjects().setShowConfirmationAlert(on); });
+    connect(ui_->multitradeButton, &QPushButton::toggled, this, &TradeTicketWindowController::showLeftDrawer);
+    connect(ui_->marketDepthChartButton, &QPushButton::toggled, this,
+            &TradeTicketWindowController::showRightDrawer);
 
     timer_.setInterval(ClientModel::kTickMilliseconds);
     connect(&timer_, &QTimer::timeout, this, &TradeTicketWindowController::UpdateValuesinTimer);
@@ -330,7 +334,7 @@ void TradeTicketWindowController::windowDidAppear() {
     updateLanguageStrings();
     LoadAccountDetails();
     LoadSymbolDetails(fromWatchlist_);
-    ui_->simpleRadioButton->setChecked(true);
+    setCheckedQuietly(ui_->simpleRadioButton, true);
     TradeTicketRadioButtonClicked();
     LoadQuantity();
     UpdateValuesinTimer();
@@ -578,7 +582,7 @@ void TradeTicketWindowController::TradeTicketRadioButtonClicked() {
     const bool advanced = isAdvancedMode();
     ui_->AdvancedTradeTicketBox->setEnabled(advanced);
     for (QCheckBox* box : {ui_->TakeProfitCheckBox, ui_->StopLossCheckBox, ui_->DeviationCheckBox})
-        box->setChecked(false);
+        setCheckedQuietly(box, false);
     for (QWidget* field :
          {static_cast<QWidget*>(ui_->TakeProfitPriceTextField), static_cast<QWidget*>(ui_->TakeProfitStepper),
           static_cast<QWidget*>(ui_->StopLossPriceTextField), static_cast<QWidget*>(ui_->StopLossStepper),
@@ -590,8 +594,8 @@ void TradeTicketWindowController::TradeTicketRadioButtonClicked() {
         EnableAdvancedControls();
         selectSide(Side::Buy);
     } else {
-        ui_->BuyCheckBox->setChecked(false);
-        ui_->SellCheckBox->setChecked(false);
+        setCheckedQuietly(ui_->BuyCheckBox, false);
+        setCheckedQuietly(ui_->SellCheckBox, false);
         // Simple mode sends at the market: no entry price stands.
         ui_->PriceTextField->clear();
     }
@@ -600,7 +604,7 @@ void TradeTicketWindowController::TradeTicketRadioButtonClicked() {
 }
 
 void TradeTicketWindowController::setMode(int mode) {
-    (mode == kAdvancedMode ? ui_->advancedRadioButton : ui_->simpleRadioButton)->setChecked(true);
+    setCheckedQuietly(mode == kAdvancedMode ? ui_->advancedRadioButton : ui_->simpleRadioButton, true);
     TradeTicketRadioButtonClicked();
 }
 
@@ -619,7 +623,7 @@ void TradeTicketWindowController::loadAvailableOrderControls() {
     const SideRights rights = sideRights(settings());
     if (!rights.brackets()) {
         for (QCheckBox* box : {ui_->TakeProfitCheckBox, ui_->StopLossCheckBox}) {
-            box->setChecked(false);
+            setCheckedQuietly(box, false);
             box->setEnabled(false);
         }
         takeProfitCheckboxSelect();
@@ -636,7 +640,7 @@ void TradeTicketWindowController::SetFieldsforAvailableOrderTypes() {
         for (QWidget* w : {static_cast<QWidget*>(box), static_cast<QWidget*>(field), stepper})
             w->setVisible(offered);
         if (!offered) {
-            box->setChecked(false);
+            setCheckedQuietly(box, false);
             field->setEnabled(false);
             field->clear();
         }
@@ -655,7 +659,7 @@ void TradeTicketWindowController::checkDeviationisAvailable() {
     ui_->DeviationCheckBox->setVisible(offer.deviation);
     ui_->DeviationTextField->setVisible(offer.deviation);
     if (!offer.deviation) {
-        ui_->DeviationCheckBox->setChecked(false);
+        setCheckedQuietly(ui_->DeviationCheckBox, false);
         ui_->DeviationTextField->setEnabled(false);
         ui_->DeviationTextField->clear();
     }
@@ -674,8 +678,8 @@ void TradeTicketWindowController::EnableAdvancedControls() {
 
 void TradeTicketWindowController::selectSide(Side side) {
     side_ = side;
-    ui_->BuyCheckBox->setChecked(side == Side::Buy);
-    ui_->SellCheckBox->setChecked(side == Side::Sell);
+    setCheckedQuietly(ui_->BuyCheckBox, side == Side::Buy);
+    setCheckedQuietly(ui_->SellCheckBox, side == Side::Sell);
     ui_->PlaceOrderButton->setIcon(image(side == Side::Buy ? "buy_button_img" : "sell_button_img"));
     updatePriceinTextField();
 }
@@ -858,26 +862,36 @@ void TradeTicketWindowController::UpdateValuesinTimer() {
 // ---- drawers and multi-account rows
 
 void TradeTicketWindowController::toggleRightDrawer() {
-    toggleMarketDepth_ = !ui_->rightDrawer->isVisible();
-    const int room = ui_->rightDrawer->sizeHint().width() + kDrawerSpacing;
-    // Read before the drawer shows: showing it already widens the window to its new minimum.
-    const int before = width();
-    ui_->rightDrawer->setVisible(toggleMarketDepth_);
-    ui_->marketDepthChartButton->setChecked(toggleMarketDepth_);
-    if (isVisible())
-        resize(before + (toggleMarketDepth_ ? room : -room), height());
+    ui_->marketDepthChartButton->setChecked(!toggleMarketDepth_);
 }
 
 void TradeTicketWindowController::toggleLeftDrawer() {
-    toggleMultiTrade_ = !ui_->leftDrawer->isVisible();
+    ui_->multitradeButton->setChecked(!toggleMultiTrade_);
+}
+
+void TradeTicketWindowController::showRightDrawer(bool open) {
+    if (open == toggleMarketDepth_)
+        return;
+    toggleMarketDepth_ = open;
+    const int room = ui_->rightDrawer->sizeHint().width() + kDrawerSpacing;
+    // Read before the drawer shows: showing it already widens the window to its new minimum.
+    const int before = width();
+    ui_->rightDrawer->setVisible(open);
+    if (isVisible())
+        resize(before + (open ? room : -room), height());
+}
+
+void TradeTicketWindowController::showLeftDrawer(bool open) {
+    if (open == toggleMultiTrade_)
+        return;
+    toggleMultiTrade_ = open;
     // The drawer takes what it wants up to its widest; the ticket keeps its own width.
     const int room =
         std::min(ui_->leftDrawer->sizeHint().width(), ui_->leftDrawer->maximumWidth()) + kDrawerSpacing;
     const int before = width();
-    ui_->leftDrawer->setVisible(toggleMultiTrade_);
-    ui_->multitradeButton->setChecked(toggleMultiTrade_);
+    ui_->leftDrawer->setVisible(open);
     if (isVisible())
-        resize(before + (toggleMultiTrade_ ? room : -room), height());
+        resize(before + (open ? room : -room), height());
     DisableControlsonMultiTrade();
     LoadOrderType();
 }
@@ -888,7 +902,7 @@ void TradeTicketWindowController::setDefaultWindow() {
     if (toggleMultiTrade_) {
         toggleMultiTrade_ = false;
         ui_->leftDrawer->hide();
-        ui_->multitradeButton->setChecked(false);
+        setCheckedQuietly(ui_->multitradeButton, false);
     }
     DisableControlsonMultiTrade();
     adjustSize();
@@ -907,14 +921,14 @@ void TradeTicketWindowController::checkandloadOrderTypesforMultiAccount() {
     multiModel_->setAccounts(
         multiAccountRowAccounts(accounts_, item(), kind_, ui_->TakeProfitCheckBox->isChecked(),
                                 ui_->StopLossCheckBox->isChecked(), ui_->DeviationCheckBox->isChecked()));
-    ui_->multiAccountSelectAllCheckBox->setChecked(false);
+    setCheckedQuietly(ui_->multiAccountSelectAllCheckBox, false);
 }
 
 void TradeTicketWindowController::DisableControlsonMultiTrade() {
     ui_->AccountComboBox->setEnabled(!toggleMultiTrade_);
     ui_->QuantityComboBox->setEnabled(!toggleMultiTrade_);
     if (toggleMultiTrade_) {
-        ui_->multiAccountSelectAllCheckBox->setChecked(false);
+        setCheckedQuietly(ui_->multiAccountSelectAllCheckBox, false);
         showMultiAccountQuantity();
     }
 }

@@ -79,6 +79,7 @@ public:
     bool selectOrderType(interfaces::OrderKind kind);
     // Rebuilds the multi-account rows for the order as set (ticks and quantities go).
     void LoadMultiAccountDetails() { checkandloadOrderTypesforMultiAccount(); }
+    // Open the closed drawer, close the open one, through their buttons' state.
     void toggleRightDrawer();
     void toggleLeftDrawer();
 
@@ -92,6 +93,9 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
+    // The drawers follow their buttons' checked state, whatever changed it.
+    void showRightDrawer(bool open);
+    void showLeftDrawer(bool open);
     ClientModel* session() const;
     const AccountDetails* account() const;
     const ItemDetails* item() const;

@@ -202,8 +202,11 @@ void BusinessBase::flushTablesChanged() {
     // One event for every table marked since the last flush: a flood of small messages must not make
     // an event each.
     const interfaces::TableSet tables = std::exchange(changedTables_, {});
-    if (!tables.empty())
-        events().tablesChanged(tables);
+    if (tables.empty())
+        return;
+    if (orderSide_)
+        orderSide_->tablesAboutToBeAnnounced(tables);
+    events().tablesChanged(tables);
 }
 
 void BusinessBase::reconnectZMQandSubscribeAllItems() {

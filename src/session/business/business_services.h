@@ -148,6 +148,9 @@ public:
     virtual const SessionModel::OrderList* openPositionHistory() const { return nullptr; }
     // Where the login now stands.
     virtual void loginPhaseChanged(LoginPhase /*phase*/) {}
+    // The tables of a main-queue pass, just before they are announced: figures worked out from
+    // them are current when the subscribers read them.
+    virtual void tablesAboutToBeAnnounced(interfaces::TableSet /*tables*/) {}
 };
 
 // Chat messages (types 601 to 680).

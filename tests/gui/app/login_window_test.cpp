@@ -8,6 +8,7 @@
 #include "gui/app/gui_objects.h"
 #include "gui/app/idle_time.h"
 #include "gui/app/in_app_notification_center.h"
+#include "gui/app/language.h"
 #include "gui/app/language_list.h"
 #include "gui/app/login_registration_window_controller.h"
 #include "gui/app/login_window_controller.h"
@@ -251,9 +252,41 @@ TEST_F(LoginWindowTest, EachModeShowsItsRememberedUserAndTheBoxTurnedOffForgetsI
     QTest::keyClick(languages->view(), Qt::Key_Return);
     EXPECT_TRUE(waitFor([&] { return !languages->view()->isVisible(); }));
     EXPECT_EQ(defaults->integerForKey(tc::gui::kLanguageKey), 7);
+    EXPECT_EQ(languages->accessibleName(), context->text("90300")); // named in the language chosen
     EXPECT_FALSE(login->isLoggingIn());
     EXPECT_EQ(login->windowTitle(), context->text("0037"));
     EXPECT_FALSE(login->windowTitle().isEmpty());
+}
+
+// The mode segments, the remember box and the connection-settings button act on their state, so a
+// screen reader's toggle or setChecked() works as a click does.
+TEST_F(LoginWindowTest, ModeRememberBoxAndConnectionSettingsActOnTheirState) {
+    using guitest::accessibleToggle;
+    tc::gui::RememberedUsers store(*defaults, interfaces::productInfo().productKey, secrets);
+    store.store("Demo", {"trader", "trader1234", "127.0.0.1", "5199"});
+    login->selectConnectionMode(0);
+    ASSERT_TRUE(accessibleToggle(child<QAbstractButton>(login, "demoModeButton")));
+    EXPECT_EQ(login->connectionTypeKey(), "Demo");
+    EXPECT_EQ(field("usernameTextField")->text(), QStringLiteral("trader"));
+    auto* remember = child<QCheckBox>(login, "CheckBox");
+    ASSERT_TRUE(remember->isChecked());
+    ASSERT_TRUE(accessibleToggle(remember));
+    EXPECT_FALSE(remember->isChecked());
+    EXPECT_FALSE(store.load("Demo"));
+    EXPECT_TRUE(secrets.secrets.empty());
+
+    auto* settings = child<QToolButton>(login, "drawerButton");
+    ASSERT_FALSE(login->isDrawerOpen());
+    ASSERT_TRUE(accessibleToggle(settings));
+    EXPECT_TRUE(login->isDrawerOpen());
+    EXPECT_TRUE(field("portTextField")->isVisible());
+    settings->setChecked(false);
+    EXPECT_FALSE(login->isDrawerOpen());
+    QTest::keyClick(settings, Qt::Key_Space);
+    EXPECT_TRUE(login->isDrawerOpen());
+    login->toggleRightDrawer();
+    EXPECT_FALSE(login->isDrawerOpen());
+    EXPECT_FALSE(settings->isChecked());
 }
 
 TEST_F(LoginWindowTest, AWrongPasswordShowsTheRefusalAndTheFormSignsInAfterwards) {
@@ -293,7 +326,11 @@ TEST_F(LoginWindowTest, ALoginElsewhereTellsSoAndEndsTheProgramWhenTheAlertClose
         other->signIn({interfaces::LoginMode::Simulation, "127.0.0.1", ports.stream, "demo", "demo1234"}));
     QWidget* main = delegate->mainWindow();
     ASSERT_TRUE(waitFor([&] { return !alertsOn(main).isEmpty(); }, 15000));
-    EXPECT_TRUE(alertsOn(main).front()->informativeText().startsWith(context->text("0008")));
+    // The sentence once, then where the other login came from when the server names it.
+    const QString said = alertsOn(main).front()->informativeText();
+    const QString lead = context->text("0008");
+    EXPECT_TRUE(said == lead || (said.startsWith(lead + " : ") && said.endsWith(" !"))) << said.toStdString();
+    EXPECT_EQ(said.count(QStringLiteral("another location")), 1) << said.toStdString();
     EXPECT_EQ(terminations, 0);
     alertsOn(main).front()->buttons().front()->click();
     EXPECT_TRUE(waitFor([&] { return terminations == 1; }));
@@ -600,11 +637,22 @@ TEST_F(LoginWindowTest, TheLockHidesTheMainWindowUntilTheLoginPasswordIsTyped) {
     EXPECT_TRUE(shaking(&unlock));
     EXPECT_TRUE(unlock.isLocked());
     EXPECT_EQ(password->text(), QStringLiteral("demo12345"));
+    // The refusal in words, on the window and to a screen reader; typing again takes it away.
+    auto visibleTexts = [&] {
+        QStringList shown;
+        for (QLabel* label : unlock.findChildren<QLabel*>())
+            if (label->isVisible())
+                shown << label->text();
+        return shown;
+    };
+    EXPECT_TRUE(visibleTexts().contains(context->text("90308")));
+    EXPECT_EQ(password->accessibleDescription(), context->text("90308"));
     QTest::keyClick(&unlock, Qt::Key_Escape);
     EXPECT_TRUE(unlock.isLocked());
 
     password->clear();
     QTest::keyClicks(password, QStringLiteral("demo1234"));
+    EXPECT_FALSE(visibleTexts().contains(context->text("90308")));
     QTest::keyClick(password, Qt::Key_Return);
     EXPECT_FALSE(unlock.isLocked());
     EXPECT_TRUE(main->isVisible());
@@ -631,6 +679,28 @@ TEST_F(LoginWindowTest, TheIdleTimeOutEndsTheProgramOnceTheIdleTimeReachesTheSet
     idle.seconds = 301; // a late check still ends it
     delegate->session().tickNow();
     EXPECT_EQ(terminations, 1);
+}
+
+// The registration lists the countries by their names in the program's language, and what it sends
+// is the name shown; a language change keeps the country chosen.
+TEST_F(LoginWindowTest, TheRegistrationNamesCountriesInTheLanguageChosenAndSendsTheNameShown) {
+    login->createDemoUserButtonClicked();
+    tc::gui::LoginRegistrationWindowController* sheet = login->registrationSheet();
+    ASSERT_TRUE(sheet);
+    auto* countries = child<QComboBox>(sheet, "CountryComboBox");
+    EXPECT_GE(countries->findText(QStringLiteral("Germany")), 0);
+    EXPECT_EQ(countries->itemText(0), QStringLiteral("Afghanistan"));
+    countries->setCurrentIndex(countries->findText(QStringLiteral("Germany")));
+    ASSERT_TRUE(context->language().select(7)); // French
+    EXPECT_LT(countries->findText(QStringLiteral("Germany")), 0);
+    EXPECT_EQ(countries->currentText(), QStringLiteral("Allemagne"));
+    EXPECT_EQ(sheet->form().country, "Allemagne");
+    ASSERT_TRUE(context->language().select(6)); // Russian
+    EXPECT_EQ(countries->currentText(), QString::fromUtf8("Германия"));
+    EXPECT_EQ(sheet->form().country, "Германия");
+    ASSERT_TRUE(context->language().select(0));
+    EXPECT_EQ(sheet->form().country, "Germany");
+    sheet->reject();
 }
 
 TEST_F(LoginWindowTest, ADemoRegistrationThatCannotReachItsServerSaysSoAndStopsWaiting) {

@@ -18,6 +18,7 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QEventLoop>
+#include <QHeaderView>
 #include <QLabel>
 #include <QMessageBox>
 #include <QSignalSpy>
@@ -139,6 +140,35 @@ TEST_F(MainWindowTest, TheSummaryShowsTheCoresRefreshOfTheAccountAsItIsAnnounced
     ASSERT_TRUE(waitFor([&] { return seen.size() >= 2; }, 10000));
     for (const auto& [shown, held] : seen)
         EXPECT_EQ(shown, held);
+}
+
+// A screen reader names every table of the main window (the grids, the board, its tiles and the
+// depth ladders) in the language chosen.
+TEST_F(MainWindowTest, EveryGridAndLadderHasAnAccessibleNameInTheLanguageChosen) {
+    const auto names = [&] {
+        QStringList out;
+        for (QAbstractItemView* view : window->findChildren<QAbstractItemView*>()) {
+            // Headers and the lists of combo boxes (windows of their own) are parts of other widgets.
+            if (qobject_cast<QHeaderView*>(view) || view->window() != window)
+                continue;
+            EXPECT_FALSE(view->accessibleName().isEmpty())
+                << view->metaObject()->className() << " " << view->objectName().toStdString();
+            out << view->accessibleName();
+        }
+        auto* tiles = window->findChild<QWidget*>("advancedWatchlistTableView");
+        EXPECT_TRUE(tiles && !tiles->accessibleName().isEmpty());
+        out << (tiles ? tiles->accessibleName() : QString());
+        return out;
+    };
+    const QStringList english = names();
+    for (const char* key : {"90107", "90104", "90100", "90101", "90102", "90103", "0088", "90130", "90131"})
+        EXPECT_TRUE(english.contains(context->text(key))) << key;
+    ASSERT_TRUE(context->language().select(7)); // French
+    const QStringList french = names();
+    EXPECT_TRUE(french.contains(context->text("90130")));
+    EXPECT_NE(french, english);
+    ASSERT_TRUE(context->language().select(0));
+    EXPECT_EQ(names(), english);
 }
 
 TEST_F(MainWindowTest, NetworkStatusTakesTheFourClassesAndNothingElse) {

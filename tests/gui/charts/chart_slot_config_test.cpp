@@ -141,9 +141,16 @@ TEST_F(AccountPieData, ProfitAndLossIsConvertedIntoThePiesOwnCopyOnly) {
 TEST_F(AccountPieData, MarginSharesOfEquityAndNoneWithoutEquity) {
     position("XAUUSD", "2", "2000");
     position("EURUSD", "1", "1.2");
+    position("EURUSD", "1.5", "1.2");
+    // The session's figures under the hedge rule, per instrument and delivery mode: an instrument's
+    // modes add up, and its positions take one slice, not one figure each.
+    model.HedgeMarginCollection.insert_or_assign("XAUUSD#1", "1000.00");
+    model.HedgeMarginCollection.insert_or_assign("EURUSD#1", "600.00");
+    model.HedgeMarginCollection.insert_or_assign("EURUSD#2", "400.00");
+    model.HedgeMarginCollection.insert_or_assign("EURUSDX#1", "5000.00"); // another code
     auto slices = gui::accountPieSlices(model, positions, 1001, gui::PieMode::Margin);
     ASSERT_EQ(slices.size(), 3u);
-    // Margin by the group's amount per lot times the lots, then the available margin, of equity.
+    // Each instrument's margin, then the available margin, as shares of equity.
     EXPECT_EQ(slices[0].title, "XAUUSD");
     EXPECT_DOUBLE_EQ(slices[0].value, 10);
     EXPECT_DOUBLE_EQ(slices[1].value, 10);

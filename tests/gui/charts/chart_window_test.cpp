@@ -18,6 +18,7 @@
 #include "gui/models/client_model.h"
 #include "gui/models/session_fixture.h"
 #include "gui/plot/plot_theme.h"
+#include "model/records/account_details.h"
 #include "model/records/item_details.h"
 #include "model/records/order.h"
 #include "model/session_model.h"
@@ -40,6 +41,9 @@
 #include <QTableWidget>
 #include <QTimer>
 #include <QToolButton>
+
+#include <cmath>
+#include <optional>
 
 namespace {
 
@@ -114,6 +118,14 @@ TEST_F(ChartWindowTest, TheChartButtonOpensAWindowOnTheFirstWatchedInstrumentInO
     ASSERT_TRUE(loaded(chart));
     EXPECT_TRUE(chart.graph().plot("Candlestick Plot"));
     EXPECT_FALSE(window.lowerPaneShown());
+    // The crosshair follows its button's state, however it changed.
+    auto* crosshair = window.findChild<QAbstractButton*>("crosshairButton");
+    ASSERT_TRUE(guitest::accessibleToggle(crosshair));
+    EXPECT_TRUE(chart.crosshairMode());
+    crosshair->setChecked(false);
+    EXPECT_FALSE(chart.crosshairMode());
+    QTest::mouseClick(crosshair, Qt::LeftButton);
+    EXPECT_TRUE(chart.crosshairMode());
     delete main;
 }
 
@@ -459,6 +471,51 @@ TEST_F(HeldPriceChartTest, TheAccountPieFollowsAFillAndKeepsToTheCurrentAccount)
     ASSERT_FALSE(titles().isEmpty());
     EXPECT_EQ(titles().back(), "Avl.Mgn");
     EXPECT_FALSE(pie.showsEmptyText());
+
+    // The segments act on their state: a screen reader's toggle switches the pie as a click does.
+    ASSERT_TRUE(guitest::accessibleToggle(pie.findChild<QAbstractButton*>("profitLossSegment")));
+    EXPECT_TRUE(pie.isProfitLossPieChart());
+    EXPECT_EQ(pie.pieChartController().titleLabel().text(), context->text("0168"));
+    pie.findChild<QAbstractButton*>("marginSegment")->setChecked(true);
+    EXPECT_FALSE(pie.isProfitLossPieChart());
+}
+
+TEST_F(HeldPriceChartTest, TheMarginPieNetsTheLotsBoughtAgainstTheLotsSoldOfAnInstrument) {
+    ASSERT_TRUE(waitFor([&] { return !session->client().queries().getOpenOrderCollection().empty(); }));
+    PieChartViewController pie(*context);
+    pie.resize(300, 300);
+    pie.show();
+    ASSERT_TRUE(session->client().setCurrentAccount(20001));
+    pie.pieSegementButtonClicked(1);
+    // Seeded: 20001 holds 1.5 EURUSD bought; 0.5 sold beside it.
+    interfaces::OrderTicket ticket;
+    ticket.instrument = "EURUSD";
+    ticket.account = 20001;
+    ticket.side = interfaces::Side::Sell;
+    ticket.quantity = *tc::platform::Decimal::fromString("0.5");
+    ASSERT_TRUE(session->client().orders().placeOrder(ticket).sent());
+    const tc::SessionModel& model = session->client().model();
+    ASSERT_TRUE(waitFor([&] {
+        for (const auto& p : session->client().queries().getOpenOrderCollection())
+            if (p->AccountNumber == "20001" && p->ItemCode == "EURUSD" && p->tradingMode == 1)
+                return true;
+        return false;
+    }));
+    // The group holds 1 per lot and the account is charged its net lots: |1.5 - 0.5| x 1 = 1 of
+    // equity, not the 2 of both sides.
+    const auto euroShare = [&]() -> std::optional<double> {
+        for (const auto& slice : pie.pieChartController().slices())
+            if (slice.title == "EURUSD")
+                return slice.value;
+        return std::nullopt;
+    };
+    const auto equity = [&] { return (*model.AccountDetailCollection.get("20001"))->Equity; };
+    EXPECT_TRUE(waitFor([&] {
+        session->tickNow();
+        const auto share = euroShare();
+        return share && std::abs(*share - 1.0 / equity() * 100) < 1e-9;
+    })) << euroShare().value_or(-1)
+        << " against " << 1.0 / equity() * 100;
 }
 
 TEST_F(ChartWindowTest, TheAdvancedDetailWindowShowsTheInstrumentsPanesAndChart) {

@@ -7,9 +7,11 @@
 #include "gui/app/main_window_controller.h"
 #include "gui/funding/deposit_request_window_controller.h"
 #include "gui/funding/deposits_withdrawals_window_controller.h"
+#include "gui/funding/funding_window_rules.h"
 #include "gui/funding/withdrawal_request_window_controller.h"
 #include "gui/market/detail_window_controller.h"
 #include "gui/models/session_fixture.h"
+#include "model/records/account_details.h"
 
 #include <QAbstractItemModelTester>
 #include <QAction>
@@ -293,6 +295,43 @@ TEST_F(FundingWindowsTest, MainWindowOpensTheWindowsAndEachStopsOnlyItsOwnTimer)
     main.findChild<QAction*>("actionDepositsWithdrawals")->trigger();
     ASSERT_TRUE(main.fundingHistoryWindow() && main.fundingHistoryWindow()->isVisible());
     second->close();
+}
+
+class HeldFundingWindowsTest : public FundingWindowsTest {
+protected:
+    void SetUp() override {
+        holdPrices = true; // the account's equity stands still between two readings
+        FundingWindowsTest::SetUp();
+    }
+};
+
+TEST_F(HeldFundingWindowsTest, WithdrawableAmountLeavesTheMarginAndTheBalanceFollowsTheWithdrawal) {
+    auto* window = new WithdrawalRequestWindowController(*context);
+    window->show();
+    window->windowDidAppear();
+    ASSERT_EQ(window->accountComboBox()->currentText(), "20001");
+    // Seeded: 1.5 EURUSD bought and 0.2 XAUUSD sold; the server charges the group's 1 per lot on
+    // the larger side of each instrument.
+    ASSERT_TRUE(waitFor([&] { return window->marginTextField()->text() == "1.70"; }))
+        << window->marginTextField()->text().toStdString();
+    const auto held = [&] { return **client().model().AccountDetailCollection.get("20001"); };
+    tc::AccountDetails unmargined = held();
+    unmargined.oneSideMargin = 0;
+    const double free = tc::gui::withdrawalFigures(unmargined, 0, client().funding().rules()).withdrawable;
+    ASSERT_GT(free, 100);
+    EXPECT_EQ(window->withdrawableFundTextField()->text().toStdString(),
+              tc::gui::withdrawableText(free - 1.7))
+        << "what the positions hold cannot be withdrawn";
+
+    const double balance = held().Balance;
+    QTest::keyClicks(window->amountTextField(), "100");
+    ASSERT_TRUE(window->sendRequest());
+    // The server approves at once and tells the new balance, which the window shows.
+    EXPECT_TRUE(waitFor([&] {
+        return held().Balance == balance - 100 &&
+               window->balanceTextField()->text().toStdString() == tc::gui::fixed2(balance - 100);
+    })) << held().Balance;
+    delete window;
 }
 
 class NoFundingAccountTest : public guitest::SessionTest {};

@@ -362,14 +362,14 @@ TEST_F(GridModelTest, PendingOrderNamesFollowTheLanguage) {
         return out;
     };
     const QStringList english = names();
-    EXPECT_EQ(english, (QStringList{"B", "Limit", "Unknown", "Regular"}));
+    EXPECT_EQ(english, (QStringList{"B", "Limit", "Day", "Regular"}));
     QList<int> roles;
     QObject::connect(&pending, &QAbstractItemModel::dataChanged,
                      [&](const QModelIndex&, const QModelIndex&, const QList<int>& r) { roles = r; });
 
     pending.setLanguage(7); // French
     EXPECT_TRUE(roles.contains(Qt::DisplayRole));
-    EXPECT_EQ(names(), (QStringList{"A", "Limite", "Inconnu", "Normal"}));
+    EXPECT_EQ(names(), (QStringList{"A", "Limite", "Jour", "Normal"}));
     const int row = pending.rowOf("310001");
     EXPECT_EQ(pending.cell(row, pending.columnOf("0028")).text, "Limit");
     pending.setLanguage(0);

@@ -283,13 +283,13 @@ TEST_F(StatementWindowTest, OrderNamesFollowTheLanguage) {
         return out;
     };
     const QStringList english = names();
-    EXPECT_EQ(english, (QStringList{"B", "Limit", "Unknown", "Regular", "S", "Limit"}));
+    EXPECT_EQ(english, (QStringList{"B", "Limit", "Day", "Regular", "S", "Limit"}));
     QTableView* pending = window->tableView(StatementTable::PendingOrders);
     QSignalSpy changed(pending->model(), &QAbstractItemModel::dataChanged);
 
     ASSERT_TRUE(context->language().select(7)); // French
     EXPECT_GE(changed.count(), 1);
-    EXPECT_EQ(names(), (QStringList{"A", "Limite", "Inconnu", "Normal", "V", "Limite"}));
+    EXPECT_EQ(names(), (QStringList{"A", "Limite", "Jour", "Normal", "V", "Limite"}));
     const tc::gui::PrintRows printed = tc::gui::printRowsOf(*pending, 7, tc::gui::IdentifierRole);
     ASSERT_GE(printed.size(), 2u);
     EXPECT_NE(std::find(printed[1].begin(), printed[1].end(), "Limite"), printed[1].end());

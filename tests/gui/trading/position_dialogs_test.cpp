@@ -366,6 +366,35 @@ TEST_F(PositionDialogsTest, ModifyBracketsThenEditAndCancelAPendingOrder) {
     ASSERT_TRUE(waitFor([&] { return !record(DialogRecord::PendingOrder, id); }));
 }
 
+// The bracket boxes act on their state: a screen reader's toggle or setChecked() opens the field
+// with the default level and closing it empties it, as a click does.
+TEST_F(PositionDialogsTest, ModifyBracketBoxesActOnTheirStateNotOnlyOnClicks) {
+    open->runAction(RowAction::ModifyBrackets, "300001");
+    auto* modify = window->findChild<ModifyPositionWindowController*>();
+    ASSERT_TRUE(modify && waitFor([&] { return modify->isVisible(); }));
+    auto* stopLoss = find<QCheckBox>(modify, "stopLossCheckBox");
+    auto* field = find<QLineEdit>(modify, "StopLossTextField");
+    ASSERT_TRUE(stopLoss->isVisible());
+    if (stopLoss->isChecked())
+        QTest::mouseClick(stopLoss, Qt::LeftButton);
+    ASSERT_FALSE(stopLoss->isChecked());
+    EXPECT_FALSE(field->isEnabled());
+    ASSERT_TRUE(guitest::accessibleToggle(stopLoss));
+    EXPECT_TRUE(stopLoss->isChecked());
+    EXPECT_TRUE(field->isEnabled());
+    EXPECT_TRUE(find<QToolButton>(modify, "stopLossStepperUp")->isEnabled());
+    EXPECT_FALSE(field->text().isEmpty());
+    stopLoss->setChecked(false);
+    EXPECT_FALSE(field->isEnabled());
+    EXPECT_TRUE(field->text().isEmpty());
+    auto* takeProfit = find<QCheckBox>(modify, "takeProfitCheckBox");
+    takeProfit->setChecked(!takeProfit->isChecked());
+    EXPECT_EQ(find<QLineEdit>(modify, "TakeProfitTextField")->isEnabled(), takeProfit->isChecked());
+    EXPECT_EQ(find<QLineEdit>(modify, "TakeProfitTextField")->text().isEmpty(), !takeProfit->isChecked());
+    find<QPushButton>(modify, "notNowButton")->click();
+    EXPECT_FALSE(modify->isVisible());
+}
+
 TEST_F(PositionDialogsTest, OffsetRefusalsARejectionAndTheOffset) {
     open->runAction(RowAction::OffsetPosition, "300001");
     auto* offset = window->findChild<OffsetPositionWindowController*>();

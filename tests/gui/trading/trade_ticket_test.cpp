@@ -27,6 +27,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QSignalSpy>
 #include <QTableView>
 #include <QToolButton>
@@ -291,6 +292,90 @@ TEST_F(TradeTicketTest, AdvancedModeSendsALimitOrderAtOnceAndShowsRefusalsOnTheT
         EXPECT_EQ(refusal()->informativeText(), context->text("1076"));
         EXPECT_EQ(sent.count(), 1);
     }
+}
+
+// Every box, radio and drawer button acts on its state, so a screen reader's toggle, a key or
+// setChecked() does what a click does.
+TEST_F(TradeTicketTest, TogglesActOnTheirStateWhateverChangedIt) {
+    using guitest::accessibleToggle;
+    open();
+    auto* advanced = child<QRadioButton>("advancedRadioButton");
+    ASSERT_TRUE(accessibleToggle(advanced));
+    EXPECT_TRUE(ticket->isAdvancedMode());
+    EXPECT_TRUE(child<QWidget>("AdvancedTradeTicketBox")->isEnabled());
+    EXPECT_TRUE(child<QCheckBox>("BuyCheckBox")->isVisibleTo(ticket));
+
+    // The side pair: toggling Sell chooses sell; toggling the chosen side off keeps it.
+    ASSERT_TRUE(accessibleToggle(child<QCheckBox>("SellCheckBox")));
+    EXPECT_TRUE(child<QCheckBox>("SellCheckBox")->isChecked());
+    EXPECT_FALSE(child<QCheckBox>("BuyCheckBox")->isChecked());
+    child<QCheckBox>("SellCheckBox")->setChecked(false);
+    EXPECT_TRUE(child<QCheckBox>("SellCheckBox")->isChecked());
+    child<QCheckBox>("BuyCheckBox")->setChecked(true);
+    EXPECT_FALSE(child<QCheckBox>("SellCheckBox")->isChecked());
+
+    // Take profit and stop loss: the field opens with the nearest allowed level, and closes empty.
+    chooseOrderType("Market");
+    for (const auto& [boxName, fieldName] : {std::pair{"TakeProfitCheckBox", "TakeProfitPriceTextField"},
+                                             std::pair{"StopLossCheckBox", "StopLossPriceTextField"}}) {
+        auto* box = child<QCheckBox>(boxName);
+        auto* field = child<QLineEdit>(fieldName);
+        if (!box->isVisibleTo(ticket) || !box->isEnabled())
+            continue;
+        ASSERT_TRUE(accessibleToggle(box)) << boxName;
+        EXPECT_TRUE(field->isEnabled()) << fieldName;
+        EXPECT_FALSE(field->text().isEmpty()) << fieldName;
+        QTest::keyClick(box, Qt::Key_Space);
+        EXPECT_FALSE(box->isChecked()) << boxName;
+        EXPECT_FALSE(field->isEnabled()) << fieldName;
+        EXPECT_TRUE(field->text().isEmpty()) << fieldName;
+    }
+    auto* deviation = child<QCheckBox>("DeviationCheckBox");
+    if (deviation->isVisibleTo(ticket)) {
+        deviation->setChecked(true);
+        EXPECT_TRUE(child<QLineEdit>("DeviationTextField")->isEnabled());
+        EXPECT_EQ(child<QLineEdit>("DeviationTextField")->text(), "0");
+    }
+
+    // Back to simple mode by the simple radio's toggle.
+    ASSERT_TRUE(accessibleToggle(child<QRadioButton>("simpleRadioButton")));
+    EXPECT_FALSE(ticket->isAdvancedMode());
+    EXPECT_FALSE(child<QWidget>("AdvancedTradeTicketBox")->isEnabled());
+
+    // The drawers open and close with their buttons' state, and "Select all" ticks every row.
+    auto* depthButton = child<QPushButton>("marketDepthChartButton");
+    ASSERT_TRUE(accessibleToggle(depthButton));
+    EXPECT_TRUE(ticket->isMarketDepthOpen());
+    EXPECT_TRUE(ticket->buyDepth()->isVisible());
+    depthButton->setChecked(false);
+    EXPECT_FALSE(ticket->isMarketDepthOpen());
+    auto* multiButton = child<QPushButton>("multitradeButton");
+    ASSERT_TRUE(multiButton->isVisibleTo(ticket));
+    ASSERT_TRUE(accessibleToggle(multiButton));
+    ASSERT_TRUE(ticket->isMultiAccountMode());
+    EXPECT_TRUE(child<QWidget>("leftDrawer")->isVisible());
+    EXPECT_FALSE(child<QComboBox>("AccountComboBox")->isEnabled());
+    auto* all = child<QCheckBox>("multiAccountSelectAllCheckBox");
+    ASSERT_TRUE(accessibleToggle(all));
+    EXPECT_EQ(ticket->multiAccountModel().tickedCount(), ticket->multiAccountModel().rowCount());
+    EXPECT_GT(ticket->multiAccountModel().tickedCount(), 0);
+    // A row unticked turns "Select all" off and leaves the other rows ticked.
+    ticket->multiAccountModel().setTicked(0, false);
+    EXPECT_FALSE(all->isChecked());
+    EXPECT_EQ(ticket->multiAccountModel().tickedCount(), ticket->multiAccountModel().rowCount() - 1);
+    all->setChecked(true);
+    all->setChecked(false);
+    EXPECT_EQ(ticket->multiAccountModel().tickedCount(), 0);
+    multiButton->setChecked(false);
+    EXPECT_FALSE(ticket->isMultiAccountMode());
+    EXPECT_TRUE(child<QComboBox>("AccountComboBox")->isEnabled());
+
+    // The confirmation switch follows its state too.
+    auto* confirm = child<QCheckBox>("showConfirmationCheckBox");
+    const bool was = context->guiObjects().showConfirmationAlert();
+    confirm->setChecked(!was);
+    EXPECT_EQ(context->guiObjects().showConfirmationAlert(), !was);
+    confirm->setChecked(was);
 }
 
 // The lists' names and the day's range read in the language chosen; the choice made stays, and

@@ -1,0 +1,110 @@
+#include "account_figures.h"
+
+#include "platform/decimal.h"
+#include "wire/wire_names.h"
+
+#include <algorithm>
+#include <map>
+#include <optional>
+#include <utility>
+
+namespace testserver {
+
+namespace msg = tc::wire::msg;
+namespace tag = tc::wire::tag;
+using tc::platform::Decimal;
+
+namespace {
+
+Decimal decimalOf(const std::string& text) {
+    return Decimal::fromString(text).value_or(Decimal());
+}
+
+// The group's margin per lot of the account; none for an unknown account or group.
+std::optional<Decimal> perLotOf(const Market& market, int accountId) {
+    const Account* account = market.findAccount(accountId);
+    if (!account)
+        return std::nullopt;
+    const auto group = std::find_if(market.groups.begin(), market.groups.end(),
+                                    [&](const Group& g) { return g.id == account->group; });
+    if (group == market.groups.end())
+        return std::nullopt;
+    // Every delivery mode and side takes the group's one margin per lot (the snapshot sends it as
+    // the initial, sell, intraday and BTST margin alike).
+    return decimalOf(group->margin);
+}
+
+// The server's trading-status code of an account status (tag 24 of an account summary).
+std::string tradingStatusCode(int status) {
+    switch (status) {
+    case 2:
+        return "815";
+    case 3:
+        return "816";
+    case 4:
+        return "817";
+    case 5:
+        return "825";
+    case 6:
+        return "819";
+    default:
+        return "814";
+    }
+}
+
+} // namespace
+
+std::string balanceOf(const Market& market, const Books& books, int accountId) {
+    if (const auto it = books.balances.find(accountId); it != books.balances.end())
+        return it->second;
+    const Account* account = market.findAccount(accountId);
+    return account ? account->balance : std::string("0");
+}
+
+std::string usedMarginOf(const Market& market, const Books& books, int accountId) {
+    const auto perLot = perLotOf(market, accountId);
+    if (!perLot)
+        return "0";
+    Decimal used;
+    for (const auto& p : books.positions)
+        if (p.accountId == accountId)
+            used = used.add(perLot->multiply(decimalOf(p.qty)));
+    return used.rounded(2).toString();
+}
+
+std::string oneSideMarginOf(const Market& market, const Books& books, int accountId) {
+    const auto perLot = perLotOf(market, accountId);
+    if (!perLot)
+        return "0";
+    // Bought and sold lots per instrument and delivery mode.
+    std::map<std::pair<int, int>, std::pair<Decimal, Decimal>> sides;
+    for (const auto& p : books.positions) {
+        if (p.accountId != accountId)
+            continue;
+        auto& [bought, sold] = sides[{p.instrumentId, p.deliveryMode}];
+        (p.isBuy ? bought : sold) = (p.isBuy ? bought : sold).add(decimalOf(p.qty));
+    }
+    Decimal margin;
+    for (const auto& [key, lots] : sides)
+        margin = margin.add(perLot->multiply(std::max(lots.first, lots.second)));
+    return margin.rounded(2).toString();
+}
+
+WireFields accountSummaryFields(const Market& market, const Books& books, const Account& account,
+                                const std::string& time) {
+    const std::string balance = balanceOf(market, books, account.id);
+    const std::string used = usedMarginOf(market, books, account.id);
+    const Decimal available = decimalOf(balance).subtract(decimalOf(used));
+    return {typeField(msg::kAccountSummary),
+            {tag::kTime, time},
+            {tag::kAccount, std::to_string(account.id)},
+            {tag::kAccountStatus, tradingStatusCode(account.tradingStatus)},
+            {tag::kBalance, balance},
+            {tag::kEquity, balance},
+            {tag::kUsedMargin, used},
+            {tag::kAvailableMargin, available.rounded(2).toString()},
+            {tag::kOneSideMargin, oneSideMarginOf(market, books, account.id)},
+            {tag::kMarginStatus, "0"}};
+}
+
+} // namespace testserver
