@@ -6,7 +6,7 @@ FUZZ_SECONDS ?= 20
 WERROR ?= OFF
 PREFIX ?= /usr/local
 
-.PHONY: all deps build run test test-asan test-tsan bench fuzz format format-check install loc clean screenshots
+.PHONY: all deps build run test test-asan test-tsan bench fuzz format format-check install loc clean screenshots soak
 
 all: build
 
@@ -34,6 +34,13 @@ LANGUAGES ?=
 screenshots: build
 	rm -rf build/screenshots
 	build/tradegui_screens build/screenshots $(if $(LANGUAGES),--languages $(LANGUAGES))
+
+# The program signed in offscreen against the in-process test server for SOAK_MINUTES at SOAK_RATE
+# quotes a second; fails when RSS grows by 1 MiB or more after the first minute.
+SOAK_MINUTES ?= 10
+SOAK_RATE ?= 1000
+soak: build
+	build/tradegui_soak --minutes $(SOAK_MINUTES) --rate $(SOAK_RATE)
 
 test: build
 	cd build && ctest --output-on-failure -j $(JOBS) --timeout 300

@@ -82,9 +82,11 @@ NewsTableController::NewsTableController(GuiContext& context, QWidget* parent)
     table->installEventFilter(this);
     ClientModel& session = *context_.clientModel();
     connect(&session, &ClientModel::newsLoaded, this, &NewsTableController::loaded);
-    // A new client: the old one's load is gone with it; the chosen category is read again.
-    connect(&session, &ClientModel::clientReplaced, this, [this] {
-        if (started_)
+    // A new client knows where the feed is only once its login completes: the old client's load is
+    // gone with it, and the chosen category is read again then, as after the first login.
+    connect(&session, &ClientModel::loginStateChanged, this, [this](interfaces::LoginState state) {
+        if (state == interfaces::LoginState::SignedIn && started_ &&
+            loadedGeneration_ != context_.clientModel()->generation())
             PopUpItemSelected();
     });
     bindLanguage(this, context_.language(), [this] { updateLanguageStrings(); });
@@ -147,6 +149,7 @@ bool NewsTableController::LoadNews(const QString& category) {
         platform::Log::warning("news: no feed source for {}", std::string_view(name.data(), name.size()));
         return false;
     }
+    loadedGeneration_ = context_.clientModel()->generation();
     return true;
 }
 

@@ -1,9 +1,10 @@
 #pragma once
 // The news view of the main window's news tab: a category chooser over the sixteen categories of the
 // feed and a table of the chosen category's items (title and publication date as the feed writes
-// them). The feed is read when the view is first shown, then at every category change; a new load
-// cancels the one before it, so only the chosen category's items ever show. A load that fails (the
-// server cannot be reached, a body past 8 MiB or not XML) shows why in the view instead of the list.
+// them). The feed is read when the view is first shown, then at every category change, and again once
+// a new client's login completes; a new load cancels the one before it, so only the chosen category's
+// items ever show. A load that fails (the server cannot be reached, a body past 8 MiB or not XML)
+// shows why in the view instead of the list.
 // A double click, or Return, on an item opens its link in the browser when it is http or https.
 #include "interfaces/news.h"
 
@@ -11,6 +12,7 @@
 #include <QUrl>
 #include <QWidget>
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -93,6 +95,8 @@ private:
     QString shown_;
     QString error_;
     bool started_ = false;
+    // The client (ClientModel::generation) that last took a load.
+    std::uint64_t loadedGeneration_ = 0;
 };
 
 } // namespace tc::gui

@@ -18,10 +18,10 @@
 #include "gui/screens/screen_registry.h"
 #include "platform/user_defaults.h"
 
-#include "charts/pie_data.h"
 #include "gui/app/language.h"
 #include "gui/app/main_window_controller.h"
 #include "gui/app/theme_manager.h"
+#include "gui/charts/account_pie_data.h"
 #include "gui/charts/chart_analysis_view_controller.h"
 #include "gui/charts/chart_controller.h"
 #include "gui/charts/chart_view_controller.h"
@@ -81,7 +81,6 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
-#include <charconv>
 #include <memory>
 #include <optional>
 
@@ -297,29 +296,16 @@ QWidget* chartWindow(ScreenContext& c, int type, bool panel) {
     return window->analysisPopup();
 }
 
-double number(const std::string& text) {
-    double value = 0;
-    std::from_chars(text.data(), text.data() + text.size(), value);
-    return value;
-}
-
-// The margin pie of the demo's first account.
+// The margin pie of the demo's first account: the session's hedged figures per instrument.
 QWidget* pie(ScreenContext& c) {
-    const interfaces::Client& client = c.session().client();
-    const auto accounts = client.queries().getAccountCollection();
-    const AccountDetails& account = *accounts.front();
-    std::vector<tc::charts::PieHolding> margins;
-    for (const auto& position : client.queries().getOpenOrderCollection()) {
-        if (position->AccountNumber != std::to_string(account.AccountId))
-            continue;
-        margins.push_back({position->ItemCode, 0, number(position->margin)});
-    }
-    const auto shares = tc::charts::equityShares(margins, account.Equity, account.AvailableMargin,
-                                                 account.tradingStatus == AccountDetails::kStatusEquityHit);
+    interfaces::Client& client = c.session().client();
+    const std::int32_t accountId = client.queries().getAccountCollection().front()->AccountId;
+    client.setCurrentAccount(accountId);
     QStringList titles;
     QList<double> values;
-    for (const auto& share : shares)
-        titles << QString::fromStdString(share.title), values << share.value;
+    for (const auto& slice : accountPieSlices(client.model(), client.queries().getOpenOrderCollection(),
+                                              accountId, PieMode::Margin))
+        titles << QString::fromStdString(slice.title), values << slice.value;
     auto* view = c.own(new PieChartController);
     view->resize(420, 260);
     view->applyTheme(static_cast<int>(c.context().themes().getThemeForKey()));

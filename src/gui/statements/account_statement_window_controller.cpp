@@ -151,6 +151,14 @@ AccountStatementWindowController::AccountStatementWindowController(GuiContext& c
         // Nothing of the old session's requests may land here; the records shown stay as they are.
         awaitedStatement_ = awaitedCancelled_ = 0;
     });
+    // A new client holds its accounts once its login completes: the window starts again then, as
+    // when it was first made, and shows nothing of the old session (another user's, maybe).
+    connect(&session, &ClientModel::loginStateChanged, this, [this](interfaces::LoginState state) {
+        if (state == interfaces::LoginState::SignedIn &&
+            boundGeneration_ != context_.clientModel()->generation())
+            bindSession();
+    });
+    boundGeneration_ = session.generation();
     connect(&context_.themes(), &ThemeManager::themeChanged, this, [this] { applyTheme(); });
     bindLanguage(this, language, [this] { updateLanguageStrings(); });
 
@@ -162,6 +170,27 @@ AccountStatementWindowController::AccountStatementWindowController(GuiContext& c
 }
 
 AccountStatementWindowController::~AccountStatementWindowController() = default;
+
+void AccountStatementWindowController::bindSession() {
+    boundGeneration_ = context_.clientModel()->generation();
+    awaitedStatement_ = awaitedCancelled_ = 0;
+    requestError_.clear();
+    selectedAccountId_ = 0;
+    statement_.reset();
+    cancelled_.clear();
+    data_.reset();
+    for (QLabel* label : {ui_->accountNumberLabel, ui_->statementPeriodLabel, ui_->leverageLabel,
+                          ui_->addressLabel, ui_->companyAddressLabel, ui_->requestStatusLabel})
+        label->clear();
+    marginSummary_->setRows({});
+    accountStatementUpdate();
+    setDateValues();
+    loadAccountCombo();
+    setMaxandMinDates();
+    // A user without accounts gets an empty window, not an alert it did not ask for.
+    if (ui_->accountComboBox->count() > 0)
+        showAccountStatement();
+}
 
 void AccountStatementWindowController::prepareTable(QTableView* view, StatementTable table) {
     StatementTableModel* model = tables_[indexOf(table)];

@@ -6,7 +6,8 @@
 // cancelled tables with their status lines, and the statement's instruments). The whole statement
 // prints as one document.
 //
-// The main window makes it once and keeps it; each opening calls windowDidAppear. Replies are
+// The main window makes it once and keeps it; each opening calls windowDidAppear, and a new client's
+// completed login lists that session's accounts and asks afresh, as at the first opening. Replies are
 // matched to the requests by id: one of an earlier show arriving late is dropped, and a request that
 // fails shows its error in the window. The window keeps the records of the last replies (fresh
 // records, never refilled) until the next ones arrive, so its tables never read a list being filled.
@@ -90,6 +91,8 @@ private:
     void setDateValues();
     void setMaxandMinDates();
     void loadAccountCombo();
+    // Takes up the current client: its accounts, and its first account's statement of today.
+    void bindSession();
     void prepareTable(QTableView* view, StatementTable table);
     void buildHeaderMenu(StatementTable table);
     void statementArrived(const interfaces::StatementArrival& arrival);
@@ -118,6 +121,8 @@ private:
     std::vector<std::shared_ptr<const Order>> cancelled_;
     std::shared_ptr<const StatementData> data_;
     std::unique_ptr<QPrinter> printer_;
+    // The client (ClientModel::generation) whose accounts are listed.
+    std::uint64_t boundGeneration_ = 0;
 };
 
 } // namespace tc::gui

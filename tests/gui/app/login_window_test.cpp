@@ -30,10 +30,14 @@
 #include "gui/market/watchlist_table_controller.h"
 #include "gui/models/grid_model.h"
 #include "gui/models/grid_view_proxy.h"
+#include "gui/news/news_table_controller.h"
 #include "gui/trading/trade_ticket_window_controller.h"
 #include "market.h"
 #include "model/text/positional_text.h"
 #include "options.h"
+#include "platform/bundle.h"
+#include "platform/string_table.h"
+#include "support/temp_resources.h"
 #include "test_server.h"
 
 #include <QAbstractItemView>
@@ -50,6 +54,9 @@
 #include <QSignalSpy>
 #include <QToolButton>
 
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <map>
 
 namespace {
@@ -87,7 +94,11 @@ protected:
         server->holdPrices(holdPrices);
         testserver::ServerOptions options;
         options.port = options.feedPort = options.dataPort = 0;
+        if (serveNews)
+            options.newsPort = 0;
         ports = server->start(options);
+        if (serveNews)
+            pointTheLoginListAtTheNewsDesk();
 
         AppDelegate::Options app;
         app.secrets = &secrets;
@@ -107,6 +118,30 @@ protected:
         delegate.reset();
         server->stop();
         ShellTest::TearDown();
+        if (resources) {
+            tc::platform::Bundle::setResourcesRoot({});
+            tc::platform::StringTableCache::clear();
+        }
+    }
+
+    // The program's own road to the news feed: every client reads its address from the login list,
+    // here a copy naming this server's news desk beside the build's other resources.
+    void pointTheLoginListAtTheNewsDesk() {
+        namespace fs = std::filesystem;
+        const fs::path shipped = tc::platform::Bundle::resourcesRoot();
+        resources = std::make_unique<tc::testing_support::TempDir>();
+        for (const fs::directory_entry& entry : fs::directory_iterator(shipped))
+            if (entry.path().filename() != "LoginPropertyList.plist")
+                fs::create_symlink(entry.path(), resources->path() / entry.path().filename());
+        std::ifstream in(shipped / "LoginPropertyList.plist");
+        std::string list((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        const std::string port = "<integer>" + std::to_string(testserver::kDefaultNewsPort) + "</integer>";
+        const std::size_t at = list.find(port);
+        ASSERT_NE(at, std::string::npos);
+        ASSERT_EQ(list.find(port, at + 1), std::string::npos);
+        list.replace(at, port.size(), "<integer>" + std::to_string(ports.news) + "</integer>");
+        resources->write("LoginPropertyList.plist", list);
+        tc::platform::Bundle::setResourcesRoot(resources->path());
     }
 
     template <typename W>
@@ -158,6 +193,8 @@ protected:
         options.port = ports.stream;
         options.feedPort = ports.feed;
         options.dataPort = ports.data;
+        if (serveNews)
+            options.newsPort = ports.news;
         ASSERT_EQ(server->start(options).stream, ports.stream);
     }
     // Drops the server and waits for the loss alert on the login window; OK closes it.
@@ -170,6 +207,9 @@ protected:
 
     // Quotes stay where they are, so two sign-ins see the same figures.
     bool holdPrices = false;
+    // The server's news desk, named by the login list the clients read.
+    bool serveNews = false;
+    std::unique_ptr<tc::testing_support::TempDir> resources;
     MemorySecrets secrets;
     FakeIdle idle;
     std::unique_ptr<tc::platform::UserDefaults> clientDefaults = tc::platform::UserDefaults::inMemory();
@@ -416,10 +456,19 @@ bool settled(const ConsoleLook& look) {
            std::none_of(look.slots.begin(), look.slots.end(), [](const std::string& s) { return s.empty(); });
 }
 
+// The news tab's titles, in order.
+QStringList titlesOf(const tc::gui::NewsTableController& news) {
+    QStringList titles;
+    for (int row = 0; row < news.model()->rowCount(); ++row)
+        titles << news.model()->index(row, 0).data().toString();
+    return titles;
+}
+
 class HeldPricesLoginTest : public LoginWindowTest {
 protected:
     void SetUp() override {
         holdPrices = true;
+        serveNews = true;
         LoginWindowTest::SetUp();
     }
 };
@@ -442,10 +491,17 @@ TEST_F(HeldPricesLoginTest, ASignInAfterALostServerShowsWhatTheFirstSignInShowed
     const QStringList accounts = items();
     ASSERT_FALSE(accounts.isEmpty());
     main.fundingHistoryWindow()->close();
+    // The news tab reads its first category from the feed the login list names.
+    tc::gui::NewsTableController& news = *main.newsView();
+    main.NewsButtonClicked();
+    ASSERT_TRUE(waitFor([&] { return news.model()->rowCount() > 0; }, 20000));
+    const QStringList headlines = titlesOf(news);
+    EXPECT_EQ(server->newsDesk()->answered("BreakingNews"), 1u);
 
     loseTheServerAndOkTheAlert();
     restartServer();
     const int chartRequests = server->stats().chartRequests;
+    QSignalSpy newsShown(&news, &tc::gui::NewsTableController::newsShown);
     QTest::keyClick(field("passwordTextField"), Qt::Key_Return);
     ASSERT_TRUE(signedIn());
     // The new client's figures, charts and pie, as the first sign-in showed them; the four slots ask
@@ -455,6 +511,12 @@ TEST_F(HeldPricesLoginTest, ASignInAfterALostServerShowsWhatTheFirstSignInShowed
     EXPECT_EQ(main.account(), std::optional<std::int32_t>(first.summary.front().mid(2).toInt()));
     EXPECT_EQ(delegate->session().client().currentAccount(), *main.account());
     EXPECT_EQ(items(), accounts);
+    // The news are read again, from the restarted server's desk, through the new client.
+    EXPECT_TRUE(waitFor([&] { return !newsShown.isEmpty(); }, 20000));
+    EXPECT_EQ(server->newsDesk()->answered("BreakingNews"), 1u);
+    EXPECT_EQ(news.shownCategory(), QStringLiteral("BreakingNews"));
+    EXPECT_FALSE(news.errorLabel()->isVisible());
+    EXPECT_EQ(titlesOf(news), headlines);
 }
 
 TEST_F(LoginWindowTest, AServerThatCannotBeReachedIsToldSoNotAsALostConnection) {

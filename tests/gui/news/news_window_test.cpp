@@ -23,7 +23,8 @@ protected:
         const auto certificate = tc::platform::Bundle::pathForResource("news-simulation", "pem");
         ASSERT_TRUE(certificate);
         context->setClientModel(session.get());
-        session->client().news().setSource({"https", "127.0.0.1", ports.news, certificate->string()});
+        source = {"https", "127.0.0.1", ports.news, certificate->string()};
+        session->client().news().setSource(source);
         ASSERT_TRUE(signIn());
         view = std::make_unique<NewsTableController>(*context);
         view->setUrlOpener([this](const QUrl& url) {
@@ -43,6 +44,7 @@ protected:
     }
     QString cell(int row, int column) const { return view->model()->index(row, column).data().toString(); }
 
+    interfaces::NewsSource source;
     std::unique_ptr<NewsTableController> view;
     std::unique_ptr<QAbstractItemModelTester> tester;
     std::vector<QString> opened;
@@ -136,6 +138,25 @@ TEST_F(NewsWindowTest, AFeedThatIsNoFeedShowsWhyAndOnlyHttpLinksOpen) {
     EXPECT_FALSE(view->openItem(1));
     EXPECT_TRUE(opened.empty());
     EXPECT_FALSE(view->LoadNews("NoSuchCategory"));
+}
+
+TEST_F(NewsWindowTest, ASecondSignInReadsTheChosenCategoryAgainFromItsNewClient) {
+    view->show();
+    ASSERT_TRUE(guitest::waitFor([&] { return shown.size() == 1; }));
+    ASSERT_TRUE(view->LoadNews("Forex"));
+    ASSERT_TRUE(guitest::waitFor([&] { return shown.size() == 2; }));
+    // Every new client reads this server's desk, as the first one does; a new client is made for the
+    // second sign-in.
+    QObject::connect(session.get(), &tc::gui::ClientModel::clientReplaced,
+                     [this] { session->client().news().setSource(source); });
+    ASSERT_TRUE(session->signIn(loginOf()));
+    ASSERT_TRUE(guitest::waitFor([&] { return signalledState == interfaces::LoginState::SignedIn; }));
+    ASSERT_TRUE(guitest::waitFor([&] { return shown.size() == 3; }));
+    EXPECT_EQ(shown.back(), "Forex");
+    EXPECT_EQ(view->categoryPopUp()->currentText(), "Forex");
+    EXPECT_EQ(server->newsDesk()->answered("Forex"), 2u);
+    EXPECT_FALSE(view->errorLabel()->isVisible());
+    EXPECT_EQ(cell(0, 0), "Forex desk: central banks & rates hold steady");
 }
 
 } // namespace

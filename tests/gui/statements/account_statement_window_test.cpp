@@ -13,6 +13,7 @@
 
 #include <QAbstractItemModelTester>
 #include <QAction>
+#include <QComboBox>
 #include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
@@ -322,6 +323,54 @@ TEST_F(StatementWindowTest, TheMainWindowOpensOneStatementWindowAndShowsTheJourn
     const std::string& newest = lines.back();
     EXPECT_EQ(journal->index(0, 0).data().toString().toStdString(), newest.substr(0, newest.find("#$#")));
     EXPECT_FALSE(journal->index(0, 1).data().toString().contains("#$#"));
+}
+
+// What the window shows but its period: the accounts offered, the account's lines, every summary and
+// table cell.
+std::string lookOf(const AccountStatementWindowController& window) {
+    QStringList look;
+    const auto* accounts = window.findChild<QComboBox*>("accountComboBox");
+    for (int i = 0; i < accounts->count(); ++i)
+        look << QStringLiteral("account ") + accounts->itemText(i);
+    look << QStringLiteral("chosen ") + accounts->currentText();
+    for (const char* name : {"accountNumberLabel", "leverageLabel", "addressLabel", "companyAddressLabel",
+                             "requestStatusLabel", "openStatusLabel", "closedStatusLabel"})
+        look << QLatin1String(name) + QLatin1Char(' ') +
+                    window.findChild<QLabel*>(QLatin1String(name))->text();
+    std::vector<const QTableView*> views = {window.accountSummaryView(), window.orderSummaryView(),
+                                            window.marginSummaryView()};
+    for (StatementTable table : tc::gui::kStatementTables)
+        views.push_back(window.tableView(table));
+    for (const QTableView* view : views) {
+        const QAbstractItemModel* model = view->model();
+        for (int r = 0; r < model->rowCount(); ++r) {
+            QStringList row;
+            for (int c = 0; c < model->columnCount(); ++c)
+                row << model->index(r, c).data().toString();
+            look << view->objectName() + QLatin1Char(' ') + row.join(QLatin1Char('|'));
+        }
+    }
+    return look.join(QLatin1Char('\n')).toStdString();
+}
+
+TEST_F(HeldQuotesStatementTest, AfterASignInAsAnotherUserItShowsWhatItFirstShowsThatUser) {
+    ASSERT_TRUE(showAndWait("20001", kJanuary1, kJanuary31));
+    const std::string demo = lookOf(*window);
+    const int before = shown->count();
+    // A new client for another user; the window stays open.
+    ASSERT_TRUE(signIn("trader", "trader1234"));
+    EXPECT_TRUE(waitFor([&] { return shown->count() > before; }));
+    // A window first opened now.
+    AccountStatementWindowController fresh(*context);
+    QSignalSpy freshShown(&fresh, &AccountStatementWindowController::statementShown);
+    ASSERT_TRUE(waitFor([&] { return freshShown.count() == 1; }));
+    EXPECT_EQ(lookOf(*window), lookOf(fresh));
+    EXPECT_NE(lookOf(*window), demo);
+    const auto accounts = session->client().queries().getAccountCollection();
+    ASSERT_FALSE(accounts.empty());
+    EXPECT_EQ(window->selectedAccountId(), accounts.front()->AccountId);
+    EXPECT_EQ(window->findChild<QComboBox*>("accountComboBox")->count(), static_cast<int>(accounts.size()));
+    EXPECT_EQ(lookOf(*window).find("account 20002"), std::string::npos);
 }
 
 TEST(JournalTableModel, ALineAddedIsInsertedAtTheTop) {
