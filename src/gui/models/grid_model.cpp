@@ -318,6 +318,26 @@ GridModel::LiveQuote GridModel::liveQuote(int row, int column) const {
             key.values[1] == kFrozen};
 }
 
+void GridModel::liveQuotes(int column, std::vector<LiveQuote>& quotes) const {
+    quotes.assign(rows_.size(), LiveQuote{});
+    if (detached_ || column < 0 || column >= columnCount() || !isTickColumn(column))
+        return;
+    const int slot = keySlots_[static_cast<std::size_t>(column)];
+    if (slot < 0)
+        return;
+    const bool board = grid_ == Grid::Watchlist;
+    for (std::size_t row = 0; row < rows_.size(); ++row) {
+        const CellKey& key = rows_[row].keys[static_cast<std::size_t>(slot)];
+        if (!key.known)
+            continue;
+        if (board)
+            quotes[row] = {key.record ? std::optional<double>(key.values[0]) : std::nullopt, false};
+        else
+            quotes[row] = {key.values[1] == kPriced ? std::optional<double>(key.values[0]) : std::nullopt,
+                           key.values[1] == kFrozen};
+    }
+}
+
 int GridModel::compareRows(int left, int right, int column) const {
     const Row& a = rows_[static_cast<std::size_t>(left)];
     const Row& b = rows_[static_cast<std::size_t>(right)];

@@ -81,6 +81,9 @@ public:
         bool frozen = false;
     };
     LiveQuote liveQuote(int row, int column) const;
+    // Every row's liveQuote of the column, in row order, into `quotes` (its old contents dropped):
+    // one call per refresh for a view's ticks instead of one per row.
+    void liveQuotes(int column, std::vector<LiveQuote>& quotes) const;
     // A number of the row's own, never given to another row of this model: what a view keys its
     // state of the row by, whichever place the row moves to.
     std::uint64_t rowSerial(int row) const { return rows_[static_cast<std::size_t>(row)].serial; }

@@ -44,10 +44,14 @@ Tick GridViewProxy::tick(int sourceRow, int column) const {
 void GridViewProxy::noteTicks() {
     const int count = grid_.rowCount();
     for (TickColumn& entry : tickColumns_) {
-        std::vector<RowTick> next(static_cast<std::size_t>(count));
+        std::vector<RowTick>& next = spareRows_;
+        next.assign(static_cast<std::size_t>(count), RowTick{});
+        grid_.liveQuotes(entry.column, quotes_);
         // The last refresh's places of its rows, made only once some row is found to have moved.
         std::unordered_map<std::uint64_t, std::size_t> places;
+        // Past kManyTicks the rows are only counted: the whole column is repainted.
         std::vector<int> changed;
+        std::size_t changes = 0;
         for (int row = 0; row < count; ++row) {
             const auto at = static_cast<std::size_t>(row);
             const std::uint64_t serial = grid_.rowSerial(row);
@@ -64,7 +68,7 @@ void GridViewProxy::noteTicks() {
             if (before && !before->known)
                 before = nullptr;
             RowTick& now = next[at];
-            const GridModel::LiveQuote quote = grid_.liveQuote(row, entry.column);
+            const GridModel::LiveQuote& quote = quotes_[at];
             if (quote.frozen) {
                 // A frozen price (an account in equity hit) keeps the tick it had.
                 if (before)
@@ -79,14 +83,14 @@ void GridViewProxy::noteTicks() {
                 now.known = true;
             }
             now.serial = serial;
-            if (now.tick != (before ? before->tick : Tick::Same))
+            if (now.tick != (before ? before->tick : Tick::Same) && ++changes <= kManyTicks)
                 changed.push_back(row);
         }
-        entry.rows = std::move(next);
-        if (changed.empty())
+        std::swap(entry.rows, next);
+        if (changes == 0)
             continue;
         const int column = mapFromSource(grid_.index(0, entry.column)).column();
-        if (changed.size() > kManyTicks && column >= 0 && rowCount() > 0) {
+        if (changes > kManyTicks && column >= 0 && rowCount() > 0) {
             Q_EMIT dataChanged(index(0, column), index(rowCount() - 1, column),
                                {Qt::BackgroundRole, Qt::ForegroundRole});
             continue;

@@ -8,6 +8,7 @@
 // leaves the order as it is. Ticks are noted once per refresh of the grid model, never while painting:
 // a live price above the view's previous one shows the rise colour until the next refresh.
 #include "gui/market/tick_tracker.h"
+#include "gui/models/grid_model.h"
 
 #include <QSortFilterProxyModel>
 
@@ -15,8 +16,6 @@
 #include <vector>
 
 namespace tc::gui {
-
-class GridModel;
 
 class GridViewProxy : public QSortFilterProxyModel {
     Q_OBJECT
@@ -50,6 +49,9 @@ private:
     };
     GridModel& grid_;
     std::vector<TickColumn> tickColumns_;
+    // Buffers kept between refreshes, so noting ticks allocates nothing once the rows stand.
+    std::vector<RowTick> spareRows_;
+    std::vector<GridModel::LiveQuote> quotes_;
 };
 
 } // namespace tc::gui
