@@ -5,7 +5,8 @@
 // refresh of the same positions (core_refresh_ms), and the worst delay of a task posted to the main
 // queue every 10 ms from another thread (worst_delay_ms). Then it sorts the open positions' view by
 // each sortable column (sort_ms_worst; each column's figure printed). Goals: refresh under 5 ms,
-// delay under 16 ms, every sort under 20 ms.
+// delay under 16 ms, every sort under 20 ms. Run twice: unpinned (/0), and pinned (/1) to the last
+// two cores the process may use, with the server's and the session's threads it starts.
 #include "client/client_factory.h"
 #include "gui/models/grid_model.h"
 #include "gui/models/grid_view_proxy.h"
@@ -28,6 +29,7 @@
 #include <chrono>
 #include <ctime>
 #include <memory>
+#include <sched.h>
 #include <thread>
 #include <vector>
 
@@ -72,8 +74,40 @@ testserver::Market bigMarket() {
     return market;
 }
 
+// Pins the calling thread (and the threads it starts) to the last two allowed cores while it lives;
+// the affinity it found comes back after. Threads started before stay where they were.
+class PinnedToTwoCores {
+public:
+    explicit PinnedToTwoCores(bool pin) {
+        if (!pin || sched_getaffinity(0, sizeof(before_), &before_) != 0)
+            return;
+        cpu_set_t two;
+        CPU_ZERO(&two);
+        int taken = 0;
+        for (int cpu = CPU_SETSIZE - 1; cpu >= 0 && taken < 2; --cpu)
+            if (CPU_ISSET(cpu, &before_)) {
+                CPU_SET(cpu, &two);
+                ++taken;
+            }
+        pinned_ = taken == 2 && sched_setaffinity(0, sizeof(two), &two) == 0;
+    }
+    ~PinnedToTwoCores() {
+        if (pinned_)
+            sched_setaffinity(0, sizeof(before_), &before_);
+    }
+    PinnedToTwoCores(const PinnedToTwoCores&) = delete;
+    PinnedToTwoCores& operator=(const PinnedToTwoCores&) = delete;
+    bool pinned() const { return pinned_; }
+
+private:
+    cpu_set_t before_{};
+    bool pinned_ = false;
+};
+
 void BM_AllGridsRefresh(benchmark::State& state) {
     ensureApplication();
+    const PinnedToTwoCores pinning(state.range(0) != 0);
+    state.SetLabel(pinning.pinned() ? "pinned to two cores" : "unpinned");
     BenchDesktop desktop;
     tc::gui::GuiContext& context = desktop.context;
     testserver::Market market = bigMarket();
@@ -219,6 +253,7 @@ void BM_AllGridsRefresh(benchmark::State& state) {
     server.stop();
     tc::platform::RunLoop::main().discardPending();
 }
-BENCHMARK(BM_AllGridsRefresh)->Unit(benchmark::kMillisecond)->Iterations(1);
+// Argument: 0 unpinned, 1 pinned to two cores.
+BENCHMARK(BM_AllGridsRefresh)->Unit(benchmark::kMillisecond)->Iterations(1)->Arg(0)->Arg(1);
 
 } // namespace

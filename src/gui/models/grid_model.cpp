@@ -145,6 +145,8 @@ GridModel::GridModel(ClientModel& session, Grid grid, QObject* parent)
         allColumns_.push_back(allColumns_.size());
         if (column.live)
             liveColumns_.push_back(allColumns_.back());
+        if (column.live && column.field != Field::UnrealisedPL)
+            quoteColumns_.push_back(allColumns_.back());
         hasLiveColumns_ = hasLiveColumns_ || column.live;
         liveKeyed_ = liveKeyed_ && (!column.live || keySlots_.back() >= 0);
     }
@@ -155,7 +157,7 @@ GridModel::GridModel(ClientModel& session, Grid grid, QObject* parent)
         switch (grid_) {
         case Grid::OpenPositions:
         case Grid::PendingOrders:
-            refresh(Scope::Live);
+            refresh(Scope::Quotes);
             break;
         case Grid::Accounts:
             // The accounts' figures move only with what the session announces (their records, the
@@ -360,6 +362,9 @@ void GridModel::refresh(Scope scope) {
             return;
         }
         accountsSeen_ = std::move(accounts);
+        // Rows read again: every live cell, as for an announcement.
+        if (scope == Scope::Quotes)
+            scope = Scope::Live;
     }
     announcementsRead_ = announcements_;
     Snapshot snapshot = read();
@@ -370,7 +375,7 @@ void GridModel::refresh(Scope scope) {
     // From the rows read, not from the cells: a hidden margin column still counts. Only when the
     // table or the positions' figures changed: the figures summed are the records', which the core
     // announces when its one-second refresh moves them, so the quote-driven tick has nothing to add.
-    if (grid_ == Grid::OpenPositions && scope != Scope::Live) {
+    if (grid_ == Grid::OpenPositions && (scope == Scope::Figures || scope == Scope::All)) {
         sumOpenPositionTotals();
         Q_EMIT totalsChanged();
     } else if (grid_ == Grid::SettledPositions && scope == Scope::All) {
@@ -770,7 +775,9 @@ bool GridModel::updateCells(const Snapshot* snapshot, Scope scope) {
         }
         int first = -1;
         int last = -1;
-        for (const std::size_t c : all ? allColumns_ : liveColumns_) {
+        for (const std::size_t c : all                      ? allColumns_
+                                   : scope == Scope::Quotes ? quoteColumns_
+                                                            : liveColumns_) {
             if (const int slot = keySlots_[c]; slot >= 0) {
                 // A keyed cell whose numbers stand keeps its text; one whose numbers moved is
                 // formatted when it is next read.

@@ -160,8 +160,9 @@ private:
         std::int32_t access = 0;
         friend bool operator==(const AccountState&, const AccountState&) = default;
     };
-    // Live: the live cells. Figures: the live cells and the totals (the positions' figures moved).
-    enum class Scope { Live, Figures, All };
+    // Quotes: the live cells that follow quotes (the tick). Live: the live cells. Figures: the live
+    // cells and the totals (the positions' figures moved).
+    enum class Scope { Quotes, Live, Figures, All };
 
     void refresh(Scope scope);
     Snapshot read() const;
@@ -191,6 +192,9 @@ private:
     std::size_t keyCount_ = 0;
     std::vector<std::size_t> allColumns_;  // 0, 1, 2, ...
     std::vector<std::size_t> liveColumns_; // the columns refreshed every second
+    // The live columns a quote can move: a position's profit moves only with the core's figures pass,
+    // which announces it, so the tick leaves it be.
+    std::vector<std::size_t> quoteColumns_;
     bool hasLiveColumns_ = false;
     bool liveKeyed_ = true; // every live column is keyed: its cells follow the rows' records alone
     std::vector<Row> rows_;
