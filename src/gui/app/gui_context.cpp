@@ -3,6 +3,7 @@
 #include "gui/app/font_sizes.h"
 #include "gui/app/gui_objects.h"
 #include "gui/app/in_app_notification_center.h"
+#include "gui/app/label_line_height.h"
 #include "gui/app/language.h"
 #include "gui/app/sound_notification.h"
 #include "gui/app/system_notifier.h"
@@ -28,6 +29,7 @@ GuiContext::GuiContext(platform::UserDefaults& defaults, QObject* parent)
     QGuiApplication::setApplicationDisplayName(QString::fromLatin1(kApplicationName));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/images/AppIcon.svg")));
 
+    lineHeights_ = std::make_unique<LabelLineHeight>();
     language_ = std::make_unique<Language>(defaults_);
     themes_ = std::make_unique<ThemeManager>(defaults_);
     sounds_ = std::make_unique<SoundNotification>(defaults_);

@@ -33,6 +33,10 @@
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QStyle>
+#include <QTableView>
+
+#include <algorithm>
 
 namespace tc::gui {
 namespace {
@@ -43,6 +47,9 @@ using interfaces::Side;
 constexpr int kArrowSize = 14;
 // The drawers' room beside the ticket.
 constexpr int kDrawerSpacing = 10;
+// The multi-account drawer's widest, and its layout's margin.
+constexpr int kLeftDrawerWidth = 400;
+constexpr int kDrawerMargin = 6;
 
 QString qs(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
@@ -64,6 +71,28 @@ void setArrow(QLabel* view, Tick tick) {
     else
         view->setPixmap(
             image(shown > 0 ? "banner_green_arrow" : "banner_red_arrow").pixmap(kArrowSize, kArrowSize));
+}
+
+// The stretched columns share the width equally, so the table is kept wide enough for its widest
+// title in each of them, with room for a vertical scroll bar once the rows outgrow it.
+int widthForTitles(const QTableView* table) {
+    const QHeaderView* header = table->horizontalHeader();
+    int fixed = 0;
+    int widest = 0;
+    int stretched = 0;
+    for (int section = 0; section < header->count(); ++section) {
+        if (header->isSectionHidden(section))
+            continue;
+        const int wants = header->sectionSizeHint(section);
+        if (header->sectionResizeMode(section) == QHeaderView::Stretch) {
+            widest = std::max(widest, wants);
+            ++stretched;
+        } else {
+            fixed += std::max(wants, header->sectionSize(section));
+        }
+    }
+    return fixed + stretched * widest + 2 * table->frameWidth() +
+           table->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, table);
 }
 
 // Lists a combo box's entries without announcing them as the user's choice.
@@ -101,12 +130,10 @@ TradeTicketWindowController::TradeTicketWindowController(GuiContext& context, QW
     installPortFilter(ui_->DeviationTextField); // digits only, at most five
     for (QLabel* arrow : {ui_->buyIndicatorImageView, ui_->sellIndicatorImageView})
         arrow->setFixedSize(kArrowSize, kArrowSize);
-    for (QLabel* description : {ui_->SymbolDescriptionTextField, ui_->QuantityDescriptionTextField})
-        description->setMinimumWidth(150);
+    // No width of their own: the contract value grows with the quantity, and the window with it.
     QFont code = ui_->SymbolTextLabel->font();
     code.setBold(true);
     ui_->SymbolTextLabel->setFont(code);
-    ui_->leftDrawer->setMaximumWidth(400);
     ui_->leftDrawer->hide();
     ui_->rightDrawer->hide();
 
@@ -368,6 +395,11 @@ void TradeTicketWindowController::updateLanguageStrings() {
     if (chart_)
         chart_->setSeriesTitles(context_.text("0192"), context_.text("0193"));
     multiModel_->retitle();
+    const int tableWidth = widthForTitles(ui_->multitradeTableView);
+    ui_->multitradeTableView->setMinimumWidth(tableWidth);
+    // The drawer does not grow with the window beyond its rows' needs; the ticket takes the rest.
+    ui_->leftDrawer->setMaximumWidth(
+        std::max(kLeftDrawerWidth, tableWidth + 2 * kDrawerMargin + 2 * ui_->leftDrawer->frameWidth()));
     // The names in the order type, time in force and validity lists, in the lists' order.
     for (int i = 0; i < ui_->OrderTypeComboBox->count() && i < static_cast<int>(kinds_.size()); ++i)
         ui_->OrderTypeComboBox->setItemText(i, shown(orderKindName(kinds_[static_cast<std::size_t>(i)])));
@@ -842,19 +874,24 @@ void TradeTicketWindowController::showRightDrawer(bool open) {
         return;
     toggleMarketDepth_ = open;
     const int room = ui_->rightDrawer->sizeHint().width() + kDrawerSpacing;
+    // Read before the drawer shows: showing it already widens the window to its new minimum.
+    const int before = width();
     ui_->rightDrawer->setVisible(open);
     if (isVisible())
-        resize(width() + (open ? room : -room), height());
+        resize(before + (open ? room : -room), height());
 }
 
 void TradeTicketWindowController::showLeftDrawer(bool open) {
     if (open == toggleMultiTrade_)
         return;
     toggleMultiTrade_ = open;
-    const int room = ui_->leftDrawer->sizeHint().width() + kDrawerSpacing;
+    // The drawer takes what it wants up to its widest; the ticket keeps its own width.
+    const int room =
+        std::min(ui_->leftDrawer->sizeHint().width(), ui_->leftDrawer->maximumWidth()) + kDrawerSpacing;
+    const int before = width();
     ui_->leftDrawer->setVisible(open);
     if (isVisible())
-        resize(width() + (open ? room : -room), height());
+        resize(before + (open ? room : -room), height());
     DisableControlsonMultiTrade();
     LoadOrderType();
 }
