@@ -36,7 +36,7 @@ screenshots: build
 	build/tradegui_screens build/screenshots $(if $(LANGUAGES),--languages $(LANGUAGES))
 
 # The program signed in offscreen against the in-process test server for SOAK_MINUTES at SOAK_RATE
-# quotes a second; fails when RSS grows by 1 MiB or more after the first minute.
+# quotes a second; fails when RSS or the heap in use grows by 1 MiB or more after the first minute.
 SOAK_MINUTES ?= 10
 SOAK_RATE ?= 1000
 soak: build

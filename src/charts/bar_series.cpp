@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
 
 namespace tc::charts {
 
@@ -43,6 +44,13 @@ void BarSeries::clear() {
     times_.clear();
     for (auto* column : {&opens_, &highs_, &lows_, &closes_, &bids_, &asks_})
         column->clear();
+}
+
+void BarSeries::dropFront(std::size_t n) {
+    n = std::min(n, size());
+    times_.erase(times_.begin(), times_.begin() + static_cast<std::ptrdiff_t>(n));
+    for (auto* column : {&opens_, &highs_, &lows_, &closes_, &bids_, &asks_})
+        column->erase(column->begin(), column->begin() + static_cast<std::ptrdiff_t>(n));
 }
 
 bool operator==(const BarSeries& a, const BarSeries& b) {

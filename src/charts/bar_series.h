@@ -42,6 +42,8 @@ public:
     void set(std::size_t i, const Bar& bar);
     void reserve(std::size_t n);
     void clear();
+    // Drops the oldest n bars (all when n is past the size).
+    void dropFront(std::size_t n);
 
     std::span<const std::int64_t> times() const { return times_; }
     std::span<const double> opens() const { return opens_; }

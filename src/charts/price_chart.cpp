@@ -67,6 +67,7 @@ void PriceChart::start(std::string code, int decimals, int intervalCode, int typ
     key_ = chartKey(code_, interval_.text);
     type_ = chartTypeOf(type);
     bars_.clear();
+    barLimit_ = kMaxLiveBars;
     bid_.reset();
     ask_.reset();
     viewport_.reset(0);
@@ -75,6 +76,7 @@ void PriceChart::start(std::string code, int decimals, int intervalCode, int typ
 
 void PriceChart::load(const BarSeries& bars) {
     bars_ = bars;
+    barLimit_ = std::max(kMaxLiveBars, bars_.size());
     viewport_.reset(bars_.size());
     refit(6);
 }
@@ -96,6 +98,12 @@ LiveStep PriceChart::applyQuote(const LiveQuote& raw) {
     if (std::isfinite(quote.ask) && quote.ask != 0)
         ask_ = quote.ask;
     const LiveStep step = charts::applyQuote(bars_, quote, interval_.seconds);
+    // Dropped a tenth at a time, so that the columns move once per many bars.
+    if (step == LiveStep::Rolled && bars_.size() > barLimit_ + barLimit_ / 10) {
+        const std::size_t drop = bars_.size() - barLimit_;
+        bars_.dropFront(drop);
+        viewport_.dropFront(drop);
+    }
     if (step == LiveStep::Updated || step == LiveStep::Rolled) {
         const bool following = viewport_.following();
         viewport_.setCount(bars_.size());

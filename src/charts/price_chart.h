@@ -36,6 +36,10 @@ class PriceChart {
 public:
     // How many bars a chart asks the server for.
     static constexpr int kRequestedBars = 200;
+    // Live quotes grow a chart by at most this many bars past those loaded: a tick chart left open
+    // would otherwise add a bar a second for as long as the program runs. Past a tenth more, the
+    // oldest go.
+    static constexpr std::size_t kMaxLiveBars = 20'000;
 
     // (Re)starts the chart: no bars until load(). An unknown interval code keeps the display name
     // of the previous start; an unknown type draws no price plot.
@@ -99,6 +103,8 @@ private:
     std::string key_;
     std::optional<ChartType> type_;
     BarSeries bars_;
+    // The most bars kept: kMaxLiveBars, or the bars loaded when more.
+    std::size_t barLimit_ = kMaxLiveBars;
     Viewport viewport_;
     std::optional<std::pair<double, double>> extremes_;
     AxisRange yRange_{0, 1};

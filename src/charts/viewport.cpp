@@ -27,6 +27,12 @@ void Viewport::setCount(std::size_t count) {
     setRange(xRange());
 }
 
+void Viewport::dropFront(std::size_t n) {
+    n = std::min(n, count_);
+    from_ = std::max(0.0, from_ - static_cast<double>(n));
+    setCount(count_ - n);
+}
+
 void Viewport::scrollToEnd() {
     from_ = maxFrom(slots_);
     following_ = true;

@@ -25,6 +25,8 @@ public:
     // The bar count changed. A following window keeps the newest bar in view and widens with
     // the bars up to kDefaultSlots while it still starts at the first bar.
     void setCount(std::size_t count);
+    // The oldest n bars are gone: the window keeps showing the same bars where it can.
+    void dropFront(std::size_t n);
     // Back to the newest bar, following again.
     void scrollToEnd();
 

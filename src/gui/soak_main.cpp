@@ -3,10 +3,10 @@
 //   tradegui_soak [--minutes N] [--rate QUOTES_PER_SECOND] [--sample-seconds S] [--warmup-seconds W]
 //                 [--limit-kib K]
 // The login window signs the demo user in as a person would, the main window opens and runs (the
-// idle time-out is off, as it is by default; settings are kept in a scratch folder, secrets in memory). After
-// the warm-up (default 60 s) RSS is sampled every S seconds (default 60); at the end it prints RSS
-// after the warm-up and at the end, the growth between them and its slope per hour, and exits 1 when
-// the growth reaches K KiB (default 1024).
+// idle time-out is off, as it is by default; settings are kept in a scratch folder, secrets in
+// memory). After the warm-up (default 60 s) RSS is sampled every S seconds (default 60); at the end
+// it prints RSS after the warm-up and at the end, the growth between them and its slope per hour, the
+// same for the allocator's bytes in use, and exits 1 when either grows by K KiB (default 1024).
 #include "gui/app/app_delegate.h"
 #include "gui/app/gui_context.h"
 #include "gui/app/login_window_controller.h"
@@ -132,22 +132,23 @@ void useDesktopSizedScreen(const QTemporaryDir& folder) {
 struct Sample {
     double hours;
     long rssKib;
+    long heapKib;
 };
 
-// Least-squares slope of RSS over time, KiB an hour.
-double slopePerHour(const std::vector<Sample>& samples) {
+// Least-squares slope of one figure over time, KiB an hour.
+double slopePerHour(const std::vector<Sample>& samples, long Sample::*figure) {
     if (samples.size() < 2)
         return 0;
     double mt = 0, mr = 0;
     for (const Sample& s : samples) {
         mt += s.hours;
-        mr += static_cast<double>(s.rssKib);
+        mr += static_cast<double>(s.*figure);
     }
     mt /= static_cast<double>(samples.size());
     mr /= static_cast<double>(samples.size());
     double num = 0, den = 0;
     for (const Sample& s : samples) {
-        num += (s.hours - mt) * (static_cast<double>(s.rssKib) - mr);
+        num += (s.hours - mt) * (static_cast<double>(s.*figure) - mr);
         den += (s.hours - mt) * (s.hours - mt);
     }
     return den > 0 ? num / den : 0;
@@ -233,10 +234,11 @@ int main(int argc, char** argv) {
             auto sample = [&] {
                 const qint64 ms = clock.elapsed();
                 const long rss = residentKib();
+                const long heap = heapKib();
                 std::printf("%7.1f min  rss %7ld KiB  heap %7ld KiB\n", static_cast<double>(ms) / 60000.0,
-                            rss, heapKib());
+                            rss, heap);
                 std::fflush(stdout);
-                samples.push_back({static_cast<double>(ms) / 3.6e6, rss});
+                samples.push_back({static_cast<double>(ms) / 3.6e6, rss, heap});
                 // exit(), not quit(): quit() closes the windows first.
                 if (ms + 500 >= endMs || !delegate.mainWindow()->isVisible())
                     QCoreApplication::exit(0);
@@ -256,17 +258,21 @@ int main(int argc, char** argv) {
                              stillIn ? "too few samples" : "the main window closed during the run");
                 status = 1;
             } else {
-                const long growth = samples.back().rssKib - samples.front().rssKib;
-                std::printf(
-                    "rss after warm-up %ld KiB, at the end %ld KiB, growth %ld KiB, slope %.0f KiB/h\n",
-                    samples.front().rssKib, samples.back().rssKib, growth, slopePerHour(samples));
-                if (growth >= settings.limitKib) {
-                    std::printf("FAIL: growth of %ld KiB reaches the limit of %ld KiB\n", growth,
-                                settings.limitKib);
-                    status = 1;
-                } else {
-                    std::printf("ok: growth under %ld KiB\n", settings.limitKib);
+                // RSS lags a growing heap that refills pages freed earlier: both are held to the goal.
+                for (const auto& [name, figure] :
+                     {std::pair{"rss", &Sample::rssKib}, std::pair{"heap", &Sample::heapKib}}) {
+                    const long first = samples.front().*figure, last = samples.back().*figure;
+                    std::printf(
+                        "%-4s after warm-up %ld KiB, at the end %ld KiB, growth %ld KiB, slope %.0f KiB/h\n",
+                        name, first, last, last - first, slopePerHour(samples, figure));
+                    if (last - first >= settings.limitKib) {
+                        std::printf("FAIL: %s grew by %ld KiB, the limit is %ld KiB\n", name, last - first,
+                                    settings.limitKib);
+                        status = 1;
+                    }
                 }
+                if (status == 0)
+                    std::printf("ok: growth under %ld KiB\n", settings.limitKib);
             }
         }
     }

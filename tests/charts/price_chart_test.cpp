@@ -154,6 +154,48 @@ TEST(PriceChart, PriceAxisLabelsAreRoundPricesEachReadingItsOwnLine) {
     }
 }
 
+TEST(PriceChart, LiveBarsStopGrowingPastTheirLimitAndTheWindowKeepsItsBars) {
+    constexpr std::size_t kLimit = PriceChart::kMaxLiveBars;
+    PriceChart chart;
+    chart.start("EURUSD", 5, 0, 1); // ticks: a bar a second
+    chart.load(rising(50));
+    std::int64_t t = kStart + 49 * 60;
+    double price = 100;
+    auto roll = [&] {
+        price = price < 200 ? price + 0.25 : 100;
+        return chart.applyQuote({++t, price, price, price});
+    };
+    while (chart.bars().size() < kLimit + kLimit / 10)
+        ASSERT_EQ(roll(), charts::LiveStep::Rolled);
+    // A window moved back shows the same bars after the oldest go.
+    chart.dragBy(10);
+    ASSERT_FALSE(chart.viewport().following());
+    const std::int64_t firstShown = chart.bars().times()[chart.viewport().visibleBars().first];
+    for (int i = 0; i < 100; ++i)
+        roll();
+    EXPECT_LE(chart.bars().size(), kLimit + kLimit / 10);
+    EXPECT_GE(chart.bars().size(), kLimit);
+    EXPECT_EQ(chart.bars().times().back(), t) << "the newest bar is the last quote's";
+    EXPECT_EQ(chart.bars().closes().back(), price);
+    EXPECT_EQ(chart.viewport().count(), chart.bars().size());
+    EXPECT_EQ(chart.bars().times()[chart.viewport().visibleBars().first], firstShown);
+    EXPECT_FALSE(chart.viewport().following());
+    // A following window still ends on the newest bar after a drop.
+    chart.scrollToEnd();
+    for (std::size_t i = 0; i < kLimit / 5; ++i)
+        roll();
+    EXPECT_LE(chart.bars().size(), kLimit + kLimit / 10);
+    EXPECT_TRUE(chart.viewport().following());
+    EXPECT_EQ(chart.viewport().visibleBars().second, chart.bars().size());
+
+    // A reply of more bars than the limit is kept whole.
+    chart.start("EURUSD", 5, 0, 1);
+    chart.load(rising(kLimit * 2));
+    t = kStart + static_cast<std::int64_t>(kLimit * 2) * 60;
+    ASSERT_EQ(roll(), charts::LiveStep::Rolled);
+    EXPECT_EQ(chart.bars().size(), kLimit * 2 + 1);
+}
+
 TEST(PriceChart, LiveQuotesMoveAFollowingWindowAndStartKeysPickTheInterval) {
     PriceChart chart;
     chart.start("EURUSD", 5, 0, 1);

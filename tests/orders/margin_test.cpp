@@ -230,7 +230,8 @@ TEST_F(PieChartMargin, EveryInstrumentAndModeOfTheSelectedAccountInOnePass) {
     position(0, "2")->deliveryMode = 2; // intraday: rate 0 here
     position(0, "50", "1.2", "2002");   // another account
     auto figure = [this](const char* key) {
-        const std::string* text = manager.hedgeMargins().get(key);
+        const auto figures = manager.hedgeMargins(); // a fresh map: held while its entry is read
+        const std::string* text = figures.get(key);
         return text ? *text : std::string("none");
     };
     // Net lots only: |1.5 - 0.5| x 100.
