@@ -452,7 +452,10 @@ ConsoleLook lookOf(tc::gui::MainWindowController& main) {
 }
 
 bool settled(const ConsoleLook& look) {
-    return look.summary.front() != QStringLiteral(": 0") && !look.pie.empty() && !look.selected.isEmpty() &&
+    // The demo's positions at held prices are in profit: a strip still at 0.00 has not had the core's
+    // first profit-and-loss pass yet, whatever the equity the snapshot brought.
+    return look.summary.front() != QStringLiteral(": 0") && look.summary.at(3) != QStringLiteral(": 0.00") &&
+           !look.pie.empty() && !look.selected.isEmpty() &&
            std::none_of(look.slots.begin(), look.slots.end(), [](const std::string& s) { return s.empty(); });
 }
 
