@@ -12,6 +12,7 @@
 #include "gui/app/main_queue_pump.h"
 #include "gui/app/qt_shell.h"
 #include "gui/models/client_model.h"
+#include "gui/screens/offscreen_desktop.h"
 #include "gui/screens/screen_layouts.h"
 #include "gui/screens/screen_registry.h"
 #include "market.h"
@@ -23,29 +24,14 @@
 #include "test_server.h"
 
 #include <QApplication>
-#include <QDeadlineTimer>
 #include <QDir>
-#include <QFile>
 #include <QTemporaryDir>
 #include <QTextStream>
-#include <QThread>
 
 #include <cstdio>
 #include <vector>
 
 namespace {
-
-// Runs the event loop until `done` or the limit.
-bool waitUntil(const std::function<bool()>& done, int timeoutMs) {
-    QDeadlineTimer deadline(timeoutMs);
-    while (!done()) {
-        if (deadline.hasExpired())
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(5);
-    }
-    return true;
-}
 
 // The loopback server with the default market on free ports, and the demo user signed in to it with
 // the accounts, positions and a quote of every watched instrument loaded.
@@ -96,7 +82,7 @@ struct DemoSession {
             error = "sign-in did not start: " + started.error;
             return false;
         }
-        const bool loaded = waitUntil(
+        const bool loaded = tc::gui::waitForEvents(
             [this] {
                 if (session->loginState() != interfaces::LoginState::SignedIn)
                     return false;
@@ -121,21 +107,9 @@ struct DemoSession {
 // The offscreen platform's own screen is 800x600, where dialogs size themselves smaller than on a
 // desktop; render on a full HD screen at 96 dpi instead.
 void useDesktopSizedScreen() {
-    const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
-    if (!platform.isEmpty() && platform != "offscreen")
-        return;
     // A folder of this run's own: the layout check runs once per language at the same time.
     static QTemporaryDir folder(QDir::temp().filePath(QStringLiteral("tradegui-screens-XXXXXX")));
-    if (!folder.isValid())
-        return;
-    const QString config = folder.filePath(QStringLiteral("offscreen.json"));
-    QFile file(config);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return;
-    file.write(R"({"screens": [{"name": "screen", "x": 0, "y": 0, "width": 1920, "height": 1080,
-                 "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})");
-    file.close();
-    qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + config.toLocal8Bit());
+    tc::gui::useDesktopSizedScreen(folder, 1920, 1080);
 }
 
 // The folder names of the languages, by number.

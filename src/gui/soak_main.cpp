@@ -14,6 +14,7 @@
 #include "gui/app/main_window_controller.h"
 #include "gui/app/qt_shell.h"
 #include "gui/app/remembered_users.h"
+#include "gui/screens/offscreen_desktop.h"
 #include "market.h"
 #include "options.h"
 #include "platform/bundle.h"
@@ -21,13 +22,11 @@
 #include "test_server.h"
 
 #include <QApplication>
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLineEdit>
 #include <QTemporaryDir>
-#include <QThread>
 #include <QTimer>
 
 #include <malloc.h>
@@ -103,32 +102,6 @@ private:
     std::map<std::string, std::string> secrets_;
 };
 
-bool waitUntil(const std::function<bool()>& done, int timeoutMs) {
-    QDeadlineTimer deadline(timeoutMs);
-    while (!done()) {
-        if (deadline.hasExpired())
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(5);
-    }
-    return true;
-}
-
-// A desktop-sized screen at 96 dpi instead of the offscreen platform's 800x600.
-void useDesktopSizedScreen(const QTemporaryDir& folder) {
-    const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
-    if (!platform.isEmpty() && platform != "offscreen")
-        return;
-    const QString config = folder.filePath(QStringLiteral("offscreen.json"));
-    QFile file(config);
-    if (!folder.isValid() || !file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return;
-    file.write(R"({"screens": [{"name": "screen", "x": 0, "y": 0, "width": 1600, "height": 1000,
-                 "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})");
-    file.close();
-    qputenv("QT_QPA_PLATFORM", "offscreen:configfile=" + config.toLocal8Bit());
-}
-
 struct Sample {
     double hours;
     long rssKib;
@@ -159,7 +132,7 @@ double slopePerHour(const std::vector<Sample>& samples, long Sample::*figure) {
 int main(int argc, char** argv) {
     // The user's settings, secrets and data folder are neither read nor changed.
     QTemporaryDir scratch(QDir::temp().filePath(QStringLiteral("tradegui-soak-XXXXXX")));
-    useDesktopSizedScreen(scratch);
+    tc::gui::useDesktopSizedScreen(scratch, 1600, 1000);
     qputenv("XDG_DATA_HOME", scratch.path().toLocal8Bit());
     // The program's own settings file, kept in the scratch folder.
     qputenv("XDG_CONFIG_HOME", scratch.path().toLocal8Bit());
@@ -219,7 +192,8 @@ int main(int argc, char** argv) {
             if (auto* field = login.findChild<QLineEdit*>(QLatin1String(name)))
                 field->setText(text);
         login.loginButtonClicked();
-        if (!waitUntil([&] { return delegate.mainWindow() && delegate.mainWindow()->isVisible(); }, 30000)) {
+        if (!tc::gui::waitForEvents(
+                [&] { return delegate.mainWindow() && delegate.mainWindow()->isVisible(); }, 30000)) {
             std::fprintf(stderr, "tradegui_soak: the demo user did not sign in within 30 s\n");
             status = 1;
         } else {

@@ -4,13 +4,12 @@
 #include "gui/app/qt_shell.h"
 #include "gui/app/theme_manager.h"
 #include "gui/app/theme_table.h"
+#include "gui/screens/offscreen_desktop.h"
 
 #include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QPixmap>
 #include <QTextStream>
-#include <QThread>
 
 namespace tc::gui {
 
@@ -26,14 +25,7 @@ ClientModel& ScreenContext::session() {
 }
 
 bool ScreenContext::waitUntil(const std::function<bool()>& done, int timeoutMs) {
-    QDeadlineTimer deadline(timeoutMs);
-    while (!done()) {
-        if (deadline.hasExpired())
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(5);
-    }
-    return true;
+    return waitForEvents(done, timeoutMs);
 }
 
 namespace {
