@@ -95,9 +95,12 @@ std::string settledStatusLine(const SettledTotals& totals, std::int64_t language
     return line;
 }
 
-std::vector<AccountDetails> accountFigures(const SessionModel& model,
-                                           const std::vector<std::shared_ptr<const AccountDetails>>& accounts,
-                                           const OrderView& openPositions) {
+namespace {
+
+template <typename Positions>
+std::vector<AccountDetails> figuresOver(const SessionModel& model,
+                                        const std::vector<std::shared_ptr<const AccountDetails>>& accounts,
+                                        const Positions& openPositions) {
     // Positions name their account by number text, read as a 32-bit id as the account reads it.
     std::unordered_map<std::int32_t, double> floating;
     // A few accounts hold many positions: each number text is read once.
@@ -133,6 +136,20 @@ std::vector<AccountDetails> accountFigures(const SessionModel& model,
         figures.push_back(std::move(copy));
     }
     return figures;
+}
+
+} // namespace
+
+std::vector<AccountDetails> accountFigures(const SessionModel& model,
+                                           const std::vector<std::shared_ptr<const AccountDetails>>& accounts,
+                                           const OrderView& openPositions) {
+    return figuresOver(model, accounts, openPositions);
+}
+
+std::vector<AccountDetails> accountFigures(const SessionModel& model,
+                                           const std::vector<std::shared_ptr<const AccountDetails>>& accounts,
+                                           const SessionModel::OrderList& openPositions) {
+    return figuresOver(model, accounts, openPositions);
 }
 
 RequestButtons requestButtons(const std::vector<std::shared_ptr<const AccountDetails>>& accounts) {

@@ -69,6 +69,12 @@ std::string settledStatusLine(const SettledTotals& totals, std::int64_t language
 std::vector<AccountDetails> accountFigures(const SessionModel& model,
                                            const std::vector<std::shared_ptr<const AccountDetails>>& accounts,
                                            const OrderView& openPositions);
+// The same over every stored position, as the grid reads it each second without copying the list:
+// a position counts only towards its own account, and an account the grid lists never has its
+// positions hidden, so the listed accounts' figures are the same.
+std::vector<AccountDetails> accountFigures(const SessionModel& model,
+                                           const std::vector<std::shared_ptr<const AccountDetails>>& accounts,
+                                           const SessionModel::OrderList& openPositions);
 
 // Which funding request buttons the accounts grid shows: deposit when some account allows deposit
 // requests (setting 0x10), withdrawal when some allows withdrawals (0x20).

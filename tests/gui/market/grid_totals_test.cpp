@@ -79,6 +79,18 @@ TEST(GridTotals, AccountFiguresAreWorkedOutOnCopies) {
     EXPECT_EQ(figures[0].AvailableMargin, 880);
     EXPECT_EQ(figures[1].Equity, 50) << "an account in equity hit keeps its equity";
     EXPECT_EQ(normal.UnrealisedPL, 0) << "the session's record is left alone";
+
+    // Over the stored list as it stands, a hidden account's position among them: the same figures.
+    s.account(13).accountaccessType = 4;
+    positions.emplace_back(markettest::Session::order("4", "13", "X"));
+    positions.back()->UnrealisedPL = -7;
+    const auto stored = accountFigures(
+        s.model, {std::make_shared<AccountDetails>(normal), std::make_shared<AccountDetails>(hit)},
+        positions);
+    ASSERT_EQ(stored.size(), 2u);
+    EXPECT_EQ(stored[0].UnrealisedPL, -40);
+    EXPECT_EQ(stored[0].AvailableMargin, 880);
+    EXPECT_EQ(stored[1].UnrealisedPL, figures[1].UnrealisedPL);
 }
 
 TEST(GridTotals, RequestButtonsFollowTheAccountsSettings) {
