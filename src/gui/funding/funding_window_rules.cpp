@@ -152,7 +152,8 @@ std::optional<std::string_view> transactionCodeFor(bool typeTextEmpty, std::opti
 
 namespace {
 
-// The number's shortest text, grouped, with at least two decimals.
+// The number's shortest text as a double, grouped, with at least two decimals: the cell keeps the
+// double's form (past three decimals, the shortest text picks its exponent form over the digits).
 std::string amountCell(double value) {
     char buf[64];
     const auto [end, ec] = std::to_chars(buf, buf + sizeof buf, value);
@@ -178,15 +179,15 @@ std::string historyCell(const FinancialTransactionDetails& row, std::string_view
     if (columnKey == "0379")
         return row.SubTransactionCode;
     if (columnKey == "0382")
-        return amountCell(row.CrAmount);
+        return amountCell(row.CrAmount.toDouble());
     if (columnKey == "0383")
-        return amountCell(row.DrAmount);
+        return amountCell(row.DrAmount.toDouble());
     if (columnKey == "0527")
-        return amountCell(row.BalAmountPostTransaction);
+        return amountCell(row.BalAmountPostTransaction.toDouble());
     if (columnKey == "0386")
         return row.Narration;
     if (columnKey == "0387")
-        return row.TransactionDate.value_or("");
+        return row.TransactionDate ? Formatter::formatDateTime(*row.TransactionDate) : std::string();
     return {};
 }
 

@@ -181,11 +181,10 @@ TEST(FundingHistory, TypeCodesCellsAndPeriod) {
     row.AccountId = 20003;
     row.SubTransactionId = 7;
     row.SubTransactionCode = "BANK";
-    row.CrAmount = 1234.5;
-    row.DrAmount = 0;
-    row.BalAmountPostTransaction = 1234567.891;
+    row.CrAmount = *tc::platform::Decimal::fromString("1234.5");
+    row.BalAmountPostTransaction = *tc::platform::Decimal::fromString("1234567.891");
     row.Narration = "Bank deposit";
-    row.TransactionDate = "03/04/2024 10:00:00";
+    row.TransactionDate = tc::platform::deviceFormatter("MM/dd/yyyy HH:mm:ss").parse("03/04/2024 10:00:00");
     EXPECT_EQ(historyCell(row, "0380"), "20003");
     EXPECT_EQ(historyCell(row, "0378"), "7");
     EXPECT_EQ(historyCell(row, "0379"), "BANK");
@@ -193,7 +192,7 @@ TEST(FundingHistory, TypeCodesCellsAndPeriod) {
     EXPECT_EQ(historyCell(row, "0383"), "0.00");
     EXPECT_EQ(historyCell(row, "0527"), "1,234,567.891");
     EXPECT_EQ(historyCell(row, "0386"), "Bank deposit");
-    EXPECT_EQ(historyCell(row, "0387"), "03/04/2024 10:00:00");
+    EXPECT_EQ(historyCell(row, "0387"), "03/04/2024 10:00:00") << "in the device's zone, as it was read";
     EXPECT_EQ(historyCell(row, "0999"), "");
     row.TransactionDate.reset();
     EXPECT_EQ(historyCell(row, "0387"), "");
