@@ -332,7 +332,8 @@ TEST_F(HeldPrices, TheSecondsFiguresRefreshOnlyTheOpenPositionsLiveCells) {
     const int closing = open.columnOf("0147");
     session->tickNow();
     const QString price = text(open, "300001", "0147");
-    ASSERT_TRUE(server->setQuote("EURUSD", "1.09900", "1.09912"));
+    // Below its take-profit (1.09500), which would close it.
+    ASSERT_TRUE(server->setQuote("EURUSD", "1.09200", "1.09212"));
     ASSERT_TRUE(waitFor(
         [&] {
             if (text(open, "300001", "0147") != price)
