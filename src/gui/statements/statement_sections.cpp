@@ -334,19 +334,22 @@ std::vector<SummaryRow> accountSummaryRows(const AccountStatementInfo* s, std::i
     const auto add = [&](std::string caption, double value) {
         rows.push_back({std::move(caption), groupedMoneyText(value)});
     };
+    const auto addExact = [&](std::string caption, const platform::Decimal& value) {
+        add(std::move(caption), value.toDouble());
+    };
     const auto key = [&](std::string_view k) { return languageText(language, k); };
     add(key(texts::kOpeningBalance), s->StartInfo->OpeningBalanceOfDay);
-    add(key(texts::kDeposit), s->getDeposit());
-    add(key(texts::kWithdrawal), s->getWithDrawal());
-    add(key(texts::kAdjustments), s->getAdjustments());
-    add(key(texts::kCommission), s->getCommission());
-    add(key(texts::kRealizedStorage), s->getRealizedStorage());
-    add(key(texts::kSettledPL), s->getSettledPL());
-    add(key(texts::kTDS), s->getTDS());
+    addExact(key(texts::kDeposit), s->getDeposit());
+    addExact(key(texts::kWithdrawal), s->getWithDrawal());
+    addExact(key(texts::kAdjustments), s->getAdjustments());
+    addExact(key(texts::kCommission), s->getCommission());
+    addExact(key(texts::kRealizedStorage), s->getRealizedStorage());
+    addExact(key(texts::kSettledPL), s->getSettledPL());
+    addExact(key(texts::kTDS), s->getTDS());
     if (s->isDailyTDSAvailable())
-        add(key(texts::kDaily) + " TDS", s->getDailyTDS());
+        addExact(key(texts::kDaily) + " TDS", s->getDailyTDS());
     if (s->isMonthlyTDSAvailable())
-        add(key(texts::kMonthly) + " TDS", s->getMonthlyTDS());
+        addExact(key(texts::kMonthly) + " TDS", s->getMonthlyTDS());
     const AccountHistoryInfo& end = *s->EndInfo;
     add(key(texts::kClosingBalance), end.Balance);
     add(key(texts::kAccumulatedStorage), end.AccumulatingStorage);
@@ -355,7 +358,7 @@ std::vector<SummaryRow> accountSummaryRows(const AccountStatementInfo* s, std::i
     add(key(texts::kCollateralSecurity), end.CollateralSecurity);
     add(key(texts::kUsedMargin), end.UsedMargin);
     add(key(texts::kAvailableMargin), end.AvailableMargin);
-    add(key(texts::kMiscellaneous), s->getMiscellaneous());
+    addExact(key(texts::kMiscellaneous), s->getMiscellaneous());
     return rows;
 }
 
