@@ -38,9 +38,9 @@ public:
     virtual void loginPhaseChanged(LoginPhase) {}
     // At most once per main-queue pass, with every table the messages of the pass touched.
     virtual void tablesChanged(interfaces::TableSet) {}
-    // The instruments whose quote, and whose depth ladder, one drain of the feed changed.
-    virtual void feedApplied(const std::vector<std::string>& /*quoteCodes*/,
-                             const std::vector<std::string>& /*depthCodes*/) {}
+    // The instruments whose depth ladder one drain of the feed changed (called from the drain's own
+    // main-queue task). Quotes have no event: readers take the latest from the model on their beat.
+    virtual void depthApplied(const std::vector<std::string>& /*codes*/) {}
     // A data-service or chart request that will get no usable reply.
     virtual void requestFailed(const PendingRequest&, const std::string& /*reason*/) {}
     // A chart reply kept under `key`, answering the request of that sequence (0: none recorded).

@@ -134,18 +134,15 @@ void SessionFeed::drain() {
         drainScheduled_ = false;
     }
     SessionModel& session = business_.session();
-    std::vector<std::string> quoted;
-    std::vector<std::string> deepened;
-    quoted.reserve(quotes.size());
-    deepened.reserve(ladders.size());
     for (const auto& [code, pending] : quotes)
-        if (applyQuote(session.ItemCollection, pending))
-            quoted.push_back(code);
+        applyQuote(session.ItemCollection, pending);
+    std::vector<std::string> deepened;
+    deepened.reserve(ladders.size());
     for (auto& [code, ladder] : ladders)
         if (business_.marketDepth().store(std::move(ladder)))
             deepened.push_back(code);
-    if (!quoted.empty() || !deepened.empty())
-        business_.events().feedApplied(quoted, deepened);
+    if (!deepened.empty())
+        business_.events().depthApplied(deepened);
 }
 
 void SessionFeed::messageCrackerOnInstrumentStatusChange(const std::vector<std::string>& fields) {
