@@ -333,17 +333,17 @@ TEST_F(HeldPrices, TheSecondsFiguresRefreshOnlyTheOpenPositionsLiveCells) {
     // The figures leave the closing price's tick as the tick noted it, for the rest of its second,
     // and the totals are summed in the same pass: every row's profit.
     GridViewProxy& view = proxy(open);
-    const int closing = open.columnOf("0147");
+    const int closing = open.columnOf("ClosingPrice");
     session->tickNow();
-    const QString price = text(open, "300001", "0147");
+    const QString price = text(open, "300001", "ClosingPrice");
     // Below its take-profit (1.09500), which would close it.
     ASSERT_TRUE(server->setQuote("EURUSD", "1.09200", "1.09212"));
     ASSERT_TRUE(waitFor(
         [&] {
-            if (text(open, "300001", "0147") != price)
+            if (text(open, "300001", "ClosingPrice") != price)
                 return true; // the session's own tick showed it
             session->tickNow();
-            return text(open, "300001", "0147") != price;
+            return text(open, "300001", "ClosingPrice") != price;
         },
         15000));
     EXPECT_EQ(view.tick(open.rowOf("300001"), closing), Tick::Up);
