@@ -1,6 +1,7 @@
 #include "gui/market/grid_cells.h"
 #include "gui/market/grid_spec.h"
 #include "gui/market/market_fixture.h"
+#include "gui/texts.h"
 #include "platform/bundle.h"
 #include "platform/numeric_order.h"
 #include "platform/string_table.h"
@@ -34,29 +35,77 @@ TEST(GridSpec, EveryColumnIsNamedByAKeyWithAnEnglishTitle) {
     for (Grid grid : kGrids) {
         std::set<std::string_view> seen;
         for (const ColumnSpec& column : columnsOf(grid)) {
-            EXPECT_TRUE(seen.insert(column.identifier).second) << column.identifier;
+            EXPECT_TRUE(seen.insert(column.id).second) << column.id;
             EXPECT_GT(column.width, 0);
-            EXPECT_EQ(columnOf(grid, column.identifier), &column);
+            EXPECT_EQ(columnOf(grid, column.id), &column);
             if (column.field == Field::ContractDetail) {
                 EXPECT_EQ(headerTitle(column, 0), "i");
                 continue;
             }
-            EXPECT_NE(table->find(column.identifier), nullptr) << column.identifier << " has no English text";
-            EXPECT_EQ(headerTitle(column, 0), *table->find(column.identifier));
+            EXPECT_NE(table->find(column.title), nullptr) << column.id << " has no English title";
+            EXPECT_EQ(headerTitle(column, 0), *table->find(column.title));
         }
     }
     // Every other key these grids and windows use.
-    for (std::string_view key :
-         {"0243", "0711",  "0712",  "0459",  "0471",  "10851", "0252", "0253", "0254",  "0255",
-          "1055", "1069",  "10980", "0380",  "0125",  "0340",  "0274", "0021", "0023",  "0791",
-          "0750", "0751",  "0753",  "0754",  "0755",  "0756",  "0757", "0759", "0419",  "0420",
-          "0760", "0761",  "0732",  "0733",  "0762",  "0763",  "0685", "0691", "10971", "0542",
-          "0439", "90001", "90050", "90051", "90052", "90053"})
+    for (std::string_view key : {texts::kCloseAll,
+                                 texts::kNewDeposit,
+                                 texts::kNewWithdrawal,
+                                 texts::kDate,
+                                 texts::kSearch,
+                                 texts::kReset,
+                                 texts::kCancelLimitOrder,
+                                 texts::kCancelStopOrder,
+                                 texts::kModifyLimitOrder,
+                                 texts::kModifyStopOrder,
+                                 texts::kPendingOrdersAlreadyCloseWhole,
+                                 texts::kInstrumentNotAvailableTradingAccount,
+                                 texts::kValidation,
+                                 texts::kAccountNo,
+                                 texts::kInstrument,
+                                 texts::kBuySell,
+                                 texts::kInitialMargin,
+                                 texts::kName,
+                                 texts::kContractSize,
+                                 texts::kTickSize,
+                                 texts::kUnit,
+                                 texts::kDecimalPlaces,
+                                 texts::kMinOrderQty,
+                                 texts::kMaxOrderQty,
+                                 texts::kOrderQtyStep,
+                                 texts::kLimitMinDistance,
+                                 texts::kStopMinDistance,
+                                 texts::kOvernightMargin,
+                                 texts::kIntradayMargin,
+                                 texts::kBTSTMargin,
+                                 texts::kUpperLimit,
+                                 texts::kLowerLimit,
+                                 texts::kBuyStorageRate,
+                                 texts::kSellStorageRate,
+                                 texts::kFirstNoticeDay,
+                                 texts::kLastTradingDay,
+                                 texts::kSunday,
+                                 texts::kSaturday,
+                                 texts::kClosed,
+                                 texts::kDescription,
+                                 texts::kOtherCharges,
+                                 texts::kNotAvailableVersion,
+                                 texts::kModifyTakeProfitStopLoss,
+                                 texts::kClosePosition90051,
+                                 texts::kOffsetPosition90052,
+                                 texts::kDeliveryReceipt})
         EXPECT_NE(table->find(key), nullptr) << key << " has no English text";
 }
 
-// One identifier names a different field in each grid: the field decides what the cell shows.
-TEST(GridSpec, AnIdentifierShowsItsGridsField) {
+// The column a title heads in a grid.
+const ColumnSpec* titled(Grid grid, std::string_view title) {
+    for (const ColumnSpec& column : columnsOf(grid))
+        if (column.title == title)
+            return &column;
+    return nullptr;
+}
+
+// One title heads a different field in each grid: the field decides what the cell shows.
+TEST(GridSpec, ATitleShowsItsGridsField) {
     markettest::Session s;
     s.item("EURUSD", 1, 2);
     Order row;
@@ -71,31 +120,31 @@ TEST(GridSpec, AnIdentifierShowsItsGridsField) {
     const RowRecords records = recordsOf(s.model, row);
     struct Case {
         Grid grid;
-        std::string_view identifier;
+        std::string_view title;
         std::string text;
     };
     const Case cases[] = {
-        {Grid::OpenPositions, "0027", "1.5"},
-        {Grid::SettledPositions, "0027", "2.25"},
-        {Grid::ExecutedPositions, "0027", "1.5"},
-        {Grid::CancelledOrders, "0027", "5"},
-        {Grid::PendingOrders, "0328", "5"},
-        {Grid::PendingOrders, "0071", "1.5"},
-        {Grid::OpenPositions, "0318", "1.20"},
-        {Grid::SettledPositions, "0077", "1.30"},
-        {Grid::ExecutedPositions, "0070", "-"},
-        {Grid::PendingOrders, "0070", ""},
-        {Grid::CancelledOrders, "0495", "03/05/2024 14:30:00"},
-        {Grid::SettledPositions, "0151", "14:30:00"},
+        {Grid::OpenPositions, texts::kQuantity, "1.5"},
+        {Grid::SettledPositions, texts::kQuantity, "2.25"},
+        {Grid::ExecutedPositions, texts::kQuantity, "1.5"},
+        {Grid::CancelledOrders, texts::kQuantity, "5"},
+        {Grid::PendingOrders, texts::kOrderQty, "5"},
+        {Grid::PendingOrders, texts::kQuantity0071, "1.5"},
+        {Grid::OpenPositions, texts::kOpenPrice, "1.20"},
+        {Grid::SettledPositions, texts::kClosePrice, "1.30"},
+        {Grid::ExecutedPositions, texts::kOrderID, "-"},
+        {Grid::PendingOrders, texts::kOrderID, ""},
+        {Grid::CancelledOrders, texts::kCancelledTime, "03/05/2024 14:30:00"},
+        {Grid::SettledPositions, texts::kTime, "14:30:00"},
     };
     for (const Case& c : cases) {
-        const ColumnSpec* column = columnOf(c.grid, c.identifier);
-        ASSERT_NE(column, nullptr) << c.identifier;
-        EXPECT_EQ(orderCell(row, records, column->field).text, c.text) << c.identifier;
+        const ColumnSpec* column = titled(c.grid, c.title);
+        ASSERT_NE(column, nullptr) << c.title;
+        EXPECT_EQ(orderCell(row, records, column->field).text, c.text) << c.title;
     }
     EXPECT_EQ(columnOf(Grid::OpenPositions, "9999"), nullptr);
     // The server's 0 names no pending order either; a real id shows as it is.
-    const ColumnSpec* pendingId = columnOf(Grid::ExecutedPositions, "0070");
+    const ColumnSpec* pendingId = columnOf(Grid::ExecutedPositions, "PendingOrderId");
     row.PendingOrderId = "0";
     EXPECT_EQ(orderCell(row, records, pendingId->field).text, "-");
     row.PendingOrderId = "310002";
@@ -105,31 +154,51 @@ TEST(GridSpec, AnIdentifierShowsItsGridsField) {
 TEST(GridSpec, LoginSwitchesHideColumnsAndTakeThemOutOfTheMenu) {
     const auto state = [](Grid grid, std::string_view id, const ColumnSwitches& switches) {
         for (const ColumnState& s : columnStates(grid, switches, std::nullopt))
-            if (s.spec->identifier == id)
+            if (s.spec->id == id)
                 return std::pair{s.hidden, s.inMenu};
         return std::pair{false, false};
     };
     const ColumnSwitches off{false, false};
     const ColumnSwitches on{true, true};
-    EXPECT_EQ(state(Grid::Accounts, "0697", off), std::pair(true, false));
-    EXPECT_EQ(state(Grid::SettledPositions, "0830", off), std::pair(true, false));
-    // Found by its identifier, whatever its header reads in the user's language.
-    EXPECT_EQ(state(Grid::OpenPositions, "30469", off), std::pair(true, false));
-    EXPECT_EQ(state(Grid::Accounts, "0697", on), std::pair(false, true));
-    EXPECT_EQ(state(Grid::SettledPositions, "0830", on), std::pair(false, true));
-    EXPECT_EQ(state(Grid::OpenPositions, "30469", on), std::pair(true, true)); // hidden until shown
+    EXPECT_EQ(state(Grid::Accounts, "TradeCurrency", off), std::pair(true, false));
+    EXPECT_EQ(state(Grid::SettledPositions, "AccountCurrencyRate", off), std::pair(true, false));
+    // Found by its id, whatever its header reads in the user's language.
+    EXPECT_EQ(state(Grid::OpenPositions, "BaseCurrencyRate", off), std::pair(true, false));
+    EXPECT_EQ(state(Grid::Accounts, "TradeCurrency", on), std::pair(false, true));
+    EXPECT_EQ(state(Grid::SettledPositions, "AccountCurrencyRate", on), std::pair(false, true));
+    EXPECT_EQ(state(Grid::OpenPositions, "BaseCurrencyRate", on),
+              std::pair(true, true)); // hidden until shown
 }
 
 TEST(GridSpec, HiddenColumnsAreKeptPerGridInTheDefaults) {
     auto defaults = platform::UserDefaults::inMemory();
     EXPECT_FALSE(storedHiddenColumns(*defaults, Grid::OpenPositions));
-    storeHiddenColumns(*defaults, Grid::OpenPositions, {"0275", "nonsense"});
+    storeHiddenColumns(*defaults, Grid::OpenPositions, {"Commission", "nonsense"});
     const auto stored = storedHiddenColumns(*defaults, Grid::OpenPositions);
     ASSERT_TRUE(stored);
-    EXPECT_EQ(*stored, std::vector<std::string>{"0275"});
+    EXPECT_EQ(*stored, std::vector<std::string>{"Commission"});
     EXPECT_FALSE(storedHiddenColumns(*defaults, Grid::PendingOrders));
     for (const ColumnState& s : columnStates(Grid::OpenPositions, {true, true}, stored))
-        EXPECT_EQ(s.hidden, s.spec->identifier == "0275") << s.spec->identifier;
+        EXPECT_EQ(s.hidden, s.spec->id == "Commission") << s.spec->id;
+}
+
+// Before columns had ids their header's text key was stored: such a value still hides the column
+// it named then, in its own grid only, and an unknown number hides nothing.
+TEST(GridSpec, HiddenColumnsStoredByHeaderKeysStillHideTheSameColumns) {
+    auto defaults = platform::UserDefaults::inMemory();
+    const auto hide = [&](Grid grid, std::vector<std::string> stored) {
+        defaults->setStringArray(hiddenColumnsKey(grid), stored);
+        return *storedHiddenColumns(*defaults, grid);
+    };
+    using Ids = std::vector<std::string>;
+    EXPECT_EQ(
+        hide(Grid::OpenPositions, {"0128", "30469", "0478", "0027", "0", "12345"}), // as stored before ids
+        (Ids{"PositionMargin", "BaseCurrencyRate", "ValueDate", "RemainingQty"}));
+    const Ids settled{"0027", "0830"}; // as stored before ids
+    EXPECT_EQ(hide(Grid::SettledPositions, settled), (Ids{"SettledQty", "AccountCurrencyRate"}));
+    EXPECT_EQ(hide(Grid::Watchlist, {"0", "0199", "10987", "PositionMargin"}), // as stored before ids
+              (Ids{"ContractDetail", "InstrumentType", "Open"}));
+    EXPECT_EQ(hide(Grid::Watchlist, {"Name", "0021"}), (Ids{"Name", "Name"})); // as stored before ids
 }
 
 TEST(GridSpec, ColumnsSortByValueAndDatesByTime) {
@@ -163,11 +232,11 @@ TEST(GridSpec, ColumnsSortByValueAndDatesByTime) {
     }
     for (Grid grid : kGrids)
         for (const ColumnSpec& column : columnsOf(grid))
-            EXPECT_EQ(column.sortable && isSortableGrid(grid), column.sortable) << column.identifier;
+            EXPECT_EQ(column.sortable && isSortableGrid(grid), column.sortable) << column.id;
     for (Grid grid :
          {Grid::OpenPositions, Grid::PendingOrders, Grid::SettledPositions, Grid::CancelledOrders})
         for (const ColumnSpec& column : columnsOf(grid))
-            EXPECT_EQ(sortDescriptor(column.field, true).has_value(), column.sortable) << column.identifier;
+            EXPECT_EQ(sortDescriptor(column.field, true).has_value(), column.sortable) << column.id;
 }
 
 // The fast order of ids and codes is the collator's.
