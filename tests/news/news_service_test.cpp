@@ -3,6 +3,7 @@
 #include "news/news_service.h"
 
 #include "http/http_test_support.h"
+#include "http_server.h"
 #include "news_desk.h"
 #include "platform/bundle.h"
 #include "wire/login_inputdata.h"
@@ -13,6 +14,7 @@
 
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -133,6 +135,34 @@ TEST_F(NewsServiceTest, AnotherCertificateOrNoPinIsRefused) {
     EXPECT_NE(loads[1].error, "");
     std::filesystem::remove(other);
     EXPECT_EQ(desk->answered("Forex"), 0u); // nothing reached the desk without a trusted handshake
+}
+
+TEST_F(NewsServiceTest, APinnedCertificateForAnotherHostIsRefused) {
+    // The pin makes the chain trusted; the host the feed is asked of must still be on the certificate.
+    http_test::TestPKI pki;
+    std::atomic<int> answered{0};
+    testserver::HttpServer other(
+        [&](const testserver::HttpRequest&) {
+            ++answered;
+            testserver::HttpResponse response;
+            response.body = testserver::newsFeedDocument("Forex", 1);
+            return response;
+        },
+        testserver::HttpServer::Tls{pki.otherHost.get(), {}, pki.otherKey.get()});
+    const auto pin = std::filesystem::temp_directory_path() / ("tc_news_host_" + std::to_string(::getpid()));
+    {
+        BIO* bio = BIO_new_file(pin.c_str(), "w");
+        ASSERT_TRUE(bio);
+        PEM_write_bio_X509(bio, pki.otherHost.get());
+        BIO_free(bio);
+    }
+    service.setSource({"https", "127.0.0.1", other.port(), pin.string()});
+    service.loadCategory("Forex");
+    ASSERT_TRUE(waitForLoads(1));
+    std::filesystem::remove(pin);
+    EXPECT_NE(loads[0].error, "");
+    EXPECT_TRUE(loads[0].items->empty());
+    EXPECT_EQ(answered.load(), 0);
 }
 
 TEST_F(NewsServiceTest, ALoadCancelsTheOneBeforeSoALateReplyNeverReplacesTheChosenCategory) {

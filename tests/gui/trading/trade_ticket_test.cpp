@@ -40,6 +40,12 @@ using tc::gui::TradeTicketWindowController;
 
 class TradeTicketTest : public guitest::SessionTest {
 protected:
+    // The ticket's account (20001) may send a price deviation, so the deviation box is offered.
+    void seedMarket(testserver::Market& market) override {
+        for (auto& account : market.accounts)
+            if (account.id == 20001)
+                account.settings |= 2;
+    }
     void SetUp() override {
         holdPrices = true;
         SessionTest::SetUp();
@@ -284,14 +290,13 @@ TEST_F(TradeTicketTest, AdvancedModeSendsALimitOrderAtOnceAndShowsRefusalsOnTheT
     // A deviation box on with an empty field stops the place button.
     chooseOrderType("Market");
     auto* deviation = child<QCheckBox>("DeviationCheckBox");
-    if (deviation->isVisibleTo(ticket)) {
-        deviation->click();
-        child<QLineEdit>("DeviationTextField")->clear();
-        child<QPushButton>("PlaceOrderButton")->click();
-        ASSERT_TRUE(refusal());
-        EXPECT_EQ(refusal()->informativeText(), context->text("1076"));
-        EXPECT_EQ(sent.count(), 1);
-    }
+    ASSERT_TRUE(deviation->isVisibleTo(ticket));
+    deviation->click();
+    child<QLineEdit>("DeviationTextField")->clear();
+    child<QPushButton>("PlaceOrderButton")->click();
+    ASSERT_TRUE(refusal());
+    EXPECT_EQ(refusal()->informativeText(), context->text("1076"));
+    EXPECT_EQ(sent.count(), 1);
 }
 
 // Every box, radio and drawer button acts on its state, so a screen reader's toggle, a key or
@@ -320,8 +325,7 @@ TEST_F(TradeTicketTest, TogglesActOnTheirStateWhateverChangedIt) {
                                              std::pair{"StopLossCheckBox", "StopLossPriceTextField"}}) {
         auto* box = child<QCheckBox>(boxName);
         auto* field = child<QLineEdit>(fieldName);
-        if (!box->isVisibleTo(ticket) || !box->isEnabled())
-            continue;
+        ASSERT_TRUE(box->isVisibleTo(ticket) && box->isEnabled()) << boxName;
         ASSERT_TRUE(accessibleToggle(box)) << boxName;
         EXPECT_TRUE(field->isEnabled()) << fieldName;
         EXPECT_FALSE(field->text().isEmpty()) << fieldName;
@@ -331,11 +335,10 @@ TEST_F(TradeTicketTest, TogglesActOnTheirStateWhateverChangedIt) {
         EXPECT_TRUE(field->text().isEmpty()) << fieldName;
     }
     auto* deviation = child<QCheckBox>("DeviationCheckBox");
-    if (deviation->isVisibleTo(ticket)) {
-        deviation->setChecked(true);
-        EXPECT_TRUE(child<QLineEdit>("DeviationTextField")->isEnabled());
-        EXPECT_EQ(child<QLineEdit>("DeviationTextField")->text(), "0");
-    }
+    ASSERT_TRUE(deviation->isVisibleTo(ticket));
+    deviation->setChecked(true);
+    EXPECT_TRUE(child<QLineEdit>("DeviationTextField")->isEnabled());
+    EXPECT_EQ(child<QLineEdit>("DeviationTextField")->text(), "0");
 
     // Back to simple mode by the simple radio's toggle.
     ASSERT_TRUE(accessibleToggle(child<QRadioButton>("simpleRadioButton")));
