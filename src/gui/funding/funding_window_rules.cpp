@@ -121,34 +121,6 @@ std::optional<FundingRefusalText> checkDepositForm(const DepositForm& form) {
     return std::nullopt;
 }
 
-double pendingWithdrawals(const funding::FundingCollections& funding, std::int32_t accountId) {
-    double pending = 0;
-    for (const auto& [id, request] : funding.approvalRequests) {
-        if (!request || !request->isOpen || !request->information)
-            continue;
-        const funding::FinancialApproval& info = *request->information;
-        if (accountId <= 0 || info.benefactorAccount != static_cast<std::uint64_t>(accountId))
-            continue;
-        pending += info.approvedAmount > 0 ? info.approvedAmount : info.requestedAmount;
-    }
-    return pending;
-}
-
-WithdrawalFigures withdrawalFigures(const AccountDetails& account, double pending,
-                                    const interfaces::FundingRules& rules) {
-    WithdrawalFigures f;
-    f.pending = pending;
-    f.minimumBalance = rules.minimumBalance.value_or(0);
-    double w = account.Equity - account.CollateralSecurity - account.oneSideMargin - pending;
-    if (account.Leverage > 0 && !rules.canWithdrawFloatingPL)
-        w -= account.Leverage;
-    const double remaining = account.Balance - (pending + w);
-    if (f.minimumBalance > 0 && remaining < f.minimumBalance)
-        w -= f.minimumBalance - remaining;
-    f.withdrawable = w;
-    return f;
-}
-
 std::string withdrawableText(double withdrawable) {
     return withdrawable > 0 ? fixed2(withdrawable) : std::string("0.00");
 }
@@ -180,7 +152,8 @@ std::optional<std::string_view> transactionCodeFor(bool typeTextEmpty, std::opti
 
 namespace {
 
-// The number's shortest text, grouped, with at least two decimals.
+// The number's shortest text as a double, grouped, with at least two decimals: the cell keeps the
+// double's form (past three decimals, the shortest text picks its exponent form over the digits).
 std::string amountCell(double value) {
     char buf[64];
     const auto [end, ec] = std::to_chars(buf, buf + sizeof buf, value);
@@ -206,15 +179,15 @@ std::string historyCell(const FinancialTransactionDetails& row, std::string_view
     if (columnKey == "0379")
         return row.SubTransactionCode;
     if (columnKey == "0382")
-        return amountCell(row.CrAmount);
+        return amountCell(row.CrAmount.toDouble());
     if (columnKey == "0383")
-        return amountCell(row.DrAmount);
+        return amountCell(row.DrAmount.toDouble());
     if (columnKey == "0527")
-        return amountCell(row.BalAmountPostTransaction);
+        return amountCell(row.BalAmountPostTransaction.toDouble());
     if (columnKey == "0386")
         return row.Narration;
     if (columnKey == "0387")
-        return row.TransactionDate.value_or("");
+        return row.TransactionDate ? Formatter::formatDateTime(*row.TransactionDate) : std::string();
     return {};
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 // What the deposit, withdrawal and funding-history windows work out, without widgets: the amount
-// typed read as a number, the gateway estimate in the account's currency, the withdrawable amount,
+// typed read as a number, the gateway estimate in the account's currency, the withdrawable amount's text,
 // the checks before sending (in their fixed order, the first failure naming its text) and the
 // history's transaction types and cells.
 #include "interfaces/funding.h"
@@ -90,21 +90,9 @@ std::optional<FundingRefusalText> checkDepositForm(const DepositForm& form);
 
 // ---- withdrawal
 
-// The open withdrawals of an account: each open request naming it as benefactor counts with its
-// approved amount when above 0, else with its requested amount.
-double pendingWithdrawals(const funding::FundingCollections& funding, std::int32_t accountId);
-
-struct WithdrawalFigures {
-    double pending = 0;        // P
-    double minimumBalance = 0; // MB
-    double withdrawable = 0;   // W, not floored
-};
-
-WithdrawalFigures withdrawalFigures(const AccountDetails& account, double pending,
-                                    const interfaces::FundingRules& rules);
 // The withdrawable field: W with "%.2f" when above 0, else "0.00".
 std::string withdrawableText(double withdrawable);
-// Balance - amount typed - P.
+// Balance - amount typed - the open withdrawals.
 double resultingBalance(const AccountDetails& account, std::string_view amountText, double pending);
 
 struct WithdrawalForm {

@@ -126,10 +126,9 @@ void WithdrawalRequestWindowController::updateValuesinViews() {
     ui_->sendRequestButton->setEnabled(chosen != nullptr);
 }
 
-WithdrawalFigures WithdrawalRequestWindowController::figures(const AccountDetails& account) const {
-    return withdrawalFigures(account,
-                             pendingWithdrawals(client()->funding().collections(), account.AccountId),
-                             client()->funding().rules());
+interfaces::WithdrawalFigures
+WithdrawalRequestWindowController::figures(const AccountDetails& account) const {
+    return client()->funding().withdrawalFigures(account.AccountId);
 }
 
 void WithdrawalRequestWindowController::updateAccountDetails() {
@@ -144,7 +143,7 @@ void WithdrawalRequestWindowController::updateAccountDetails() {
         ui_->resultingBalanceTextField->clear();
         return;
     }
-    const WithdrawalFigures f = figures(*chosen);
+    const interfaces::WithdrawalFigures f = figures(*chosen);
     const double values[] = {chosen->Balance,       chosen->UnrealisedPL,    chosen->Equity,
                              chosen->oneSideMargin, chosen->AvailableMargin, f.pending,
                              f.minimumBalance};
@@ -160,7 +159,7 @@ void WithdrawalRequestWindowController::calculateResultingBalance() {
         ui_->resultingBalanceTextField->clear();
         return;
     }
-    const double pending = pendingWithdrawals(client()->funding().collections(), chosen->AccountId);
+    const double pending = figures(*chosen).pending;
     ui_->resultingBalanceTextField->setText(
         qt(fixed2(resultingBalance(*chosen, str(ui_->amountTextField->text()), pending))));
 }

@@ -321,19 +321,22 @@ std::vector<SummaryRow> accountSummaryRows(const AccountStatementInfo* s, std::i
     const auto add = [&](std::string caption, double value) {
         rows.push_back({std::move(caption), groupedMoneyText(value)});
     };
+    const auto addExact = [&](std::string caption, const platform::Decimal& value) {
+        add(std::move(caption), value.toDouble());
+    };
     const auto key = [&](std::string_view k) { return languageText(language, k); };
     add(key("0429"), s->StartInfo->OpeningBalanceOfDay);
-    add(key("0092"), s->getDeposit());
-    add(key("0112"), s->getWithDrawal());
-    add(key("0431"), s->getAdjustments());
-    add(key("0275"), s->getCommission());
-    add(key("0487"), s->getRealizedStorage());
-    add(key("0152"), s->getSettledPL());
-    add(key("0433"), s->getTDS());
+    addExact(key("0092"), s->getDeposit());
+    addExact(key("0112"), s->getWithDrawal());
+    addExact(key("0431"), s->getAdjustments());
+    addExact(key("0275"), s->getCommission());
+    addExact(key("0487"), s->getRealizedStorage());
+    addExact(key("0152"), s->getSettledPL());
+    addExact(key("0433"), s->getTDS());
     if (s->isDailyTDSAvailable())
-        add(key("0201") + " TDS", s->getDailyTDS());
+        addExact(key("0201") + " TDS", s->getDailyTDS());
     if (s->isMonthlyTDSAvailable())
-        add(key("0202") + " TDS", s->getMonthlyTDS());
+        addExact(key("0202") + " TDS", s->getMonthlyTDS());
     const AccountHistoryInfo& end = *s->EndInfo;
     add(key("0430"), end.Balance);
     add(key("0440"), end.AccumulatingStorage);
@@ -342,7 +345,7 @@ std::vector<SummaryRow> accountSummaryRows(const AccountStatementInfo* s, std::i
     add(key("0581"), end.CollateralSecurity);
     add(key("0015"), end.UsedMargin);
     add(key("0014"), end.AvailableMargin);
-    add(key("0442"), s->getMiscellaneous());
+    addExact(key("0442"), s->getMiscellaneous());
     return rows;
 }
 

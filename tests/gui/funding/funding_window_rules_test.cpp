@@ -1,12 +1,11 @@
-// The funding windows' arithmetic and checks without widgets: the withdrawable amount with pending
-// approvals, the minimum balance and the floating-profit rule; the deposit estimate in every
+// The funding windows' arithmetic and checks without widgets: the withdrawable amount's text and the
+// resulting balance; the deposit estimate in every
 // currency case; the checks in their order with their texts; the history's types, cells and period;
 // which deposit window a gateway reply belongs to.
 #include "gui/funding/funding_window_rules.h"
 #include "gui/funding/pay_gate_requests.h"
 #include "model/records/account_details.h"
 #include "model/records/currency_records.h"
-#include "model/records/financial_approval.h"
 
 #include <gtest/gtest.h>
 
@@ -30,55 +29,7 @@ AccountDetails account(double balance, double equity, double collateral, double 
     return a;
 }
 
-void addApproval(tc::funding::FundingCollections& c, std::uint64_t id, std::uint64_t benefactor,
-                 std::uint64_t beneficiary, bool open, double requested, double approved) {
-    auto info = std::make_shared<tc::funding::FinancialApproval>();
-    info->benefactorAccount = benefactor;
-    info->beneficiaryAccount = beneficiary;
-    info->requestedAmount = requested;
-    info->approvedAmount = approved;
-    auto request = std::make_shared<tc::funding::ApprovalReq>();
-    request->approvalRequestId = id;
-    request->isOpen = open;
-    request->information = info;
-    c.approvalRequests[id] = request;
-}
-
-TEST(WithdrawableAmount, PendingApprovalsCountOpenWithdrawalsOfTheAccountOnly) {
-    tc::funding::FundingCollections c;
-    addApproval(c, 1, 20001, 0, true, 100, 0);   // requested amount counts
-    addApproval(c, 2, 20001, 0, true, 300, 50);  // the approved amount counts
-    addApproval(c, 3, 20001, 0, false, 1000, 0); // closed
-    addApproval(c, 4, 20002, 0, true, 1000, 0);  // another account
-    addApproval(c, 5, 0, 20001, true, 1000, 0);  // a deposit to the account
-    EXPECT_DOUBLE_EQ(pendingWithdrawals(c, 20001), 150);
-    EXPECT_DOUBLE_EQ(pendingWithdrawals(c, 20003), 0);
-    EXPECT_DOUBLE_EQ(pendingWithdrawals(c, 0), 0);
-}
-
-TEST(WithdrawableAmount, FormulaWithFloatingProfitAndMinimumBalance) {
-    interfaces::FundingRules rules;
-    // Equity - collateral - margin - pending.
-    EXPECT_DOUBLE_EQ(withdrawalFigures(account(9000, 10000, 500, 1000, 0), 200, rules).withdrawable, 8300);
-    // A floating profit is not withdrawable unless the rules say so; a loss deducts nothing.
-    EXPECT_DOUBLE_EQ(withdrawalFigures(account(9000, 10000, 500, 1000, 300), 200, rules).withdrawable, 8000);
-    rules.canWithdrawFloatingPL = true;
-    EXPECT_DOUBLE_EQ(withdrawalFigures(account(9000, 10000, 500, 1000, 300), 200, rules).withdrawable, 8300);
-    rules.canWithdrawFloatingPL = false;
-    EXPECT_DOUBLE_EQ(withdrawalFigures(account(9000, 10000, 500, 1000, -300), 200, rules).withdrawable, 8300);
-    // No floor without a minimum balance, or with 0.
-    rules.minimumBalance = 0;
-    EXPECT_DOUBLE_EQ(withdrawalFigures(account(9000, 10000, 500, 1000, 0), 200, rules).withdrawable, 8300);
-    // With one, at most balance - pending - minimum.
-    rules.minimumBalance = 1000;
-    const WithdrawalFigures f = withdrawalFigures(account(9000, 10000, 500, 1000, 0), 200, rules);
-    EXPECT_DOUBLE_EQ(f.withdrawable, 9000 - 200 - 1000);
-    EXPECT_DOUBLE_EQ(f.minimumBalance, 1000);
-    EXPECT_DOUBLE_EQ(f.pending, 200);
-    // A floor the balance already keeps changes nothing.
-    rules.minimumBalance = 100;
-    EXPECT_DOUBLE_EQ(withdrawalFigures(account(9000, 10000, 500, 1000, 0), 200, rules).withdrawable, 8300);
-
+TEST(WithdrawableAmount, FieldTextsAndTheResultingBalance) {
     EXPECT_EQ(withdrawableText(7800), "7800.00");
     EXPECT_EQ(withdrawableText(0), "0.00");
     EXPECT_EQ(withdrawableText(-12.5), "0.00");
@@ -230,11 +181,10 @@ TEST(FundingHistory, TypeCodesCellsAndPeriod) {
     row.AccountId = 20003;
     row.SubTransactionId = 7;
     row.SubTransactionCode = "BANK";
-    row.CrAmount = 1234.5;
-    row.DrAmount = 0;
-    row.BalAmountPostTransaction = 1234567.891;
+    row.CrAmount = *tc::platform::Decimal::fromString("1234.5");
+    row.BalAmountPostTransaction = *tc::platform::Decimal::fromString("1234567.891");
     row.Narration = "Bank deposit";
-    row.TransactionDate = "03/04/2024 10:00:00";
+    row.TransactionDate = tc::platform::deviceFormatter("MM/dd/yyyy HH:mm:ss").parse("03/04/2024 10:00:00");
     EXPECT_EQ(historyCell(row, "0380"), "20003");
     EXPECT_EQ(historyCell(row, "0378"), "7");
     EXPECT_EQ(historyCell(row, "0379"), "BANK");
@@ -242,7 +192,7 @@ TEST(FundingHistory, TypeCodesCellsAndPeriod) {
     EXPECT_EQ(historyCell(row, "0383"), "0.00");
     EXPECT_EQ(historyCell(row, "0527"), "1,234,567.891");
     EXPECT_EQ(historyCell(row, "0386"), "Bank deposit");
-    EXPECT_EQ(historyCell(row, "0387"), "03/04/2024 10:00:00");
+    EXPECT_EQ(historyCell(row, "0387"), "03/04/2024 10:00:00") << "in the device's zone, as it was read";
     EXPECT_EQ(historyCell(row, "0999"), "");
     row.TransactionDate.reset();
     EXPECT_EQ(historyCell(row, "0387"), "");

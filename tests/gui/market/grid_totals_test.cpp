@@ -52,35 +52,6 @@ TEST(GridTotals, SettledStatusLine) {
               ": 2.00     ");
 }
 
-TEST(GridTotals, AccountFiguresAreWorkedOutOnCopies) {
-    markettest::Session s;
-    AccountDetails& normal = s.account(11);
-    AccountDetails& hit = s.account(12);
-    normal.Balance = 1000;
-    normal.UsedMargin = 100;
-    hit.tradingStatus = 5;
-    hit.Equity = 50;
-    s.settings(1);
-    s.model.GroupDetailCollection.get("7")->get()->RevLeverageOnFLoss = 50;
-    OrderList positions;
-    for (const char* account : {"11", "011", "12"})
-        positions.emplace_back(
-            markettest::Session::order(std::to_string(positions.size() + 1), account, "X"));
-    positions[0]->UnrealisedPL = -30;
-    positions[1]->UnrealisedPL = -10;
-    positions[2]->UnrealisedPL = -500;
-    const auto figures = accountFigures(
-        s.model, {std::make_shared<AccountDetails>(normal), std::make_shared<AccountDetails>(hit)},
-        OrderView(positions.begin(), positions.end()));
-    ASSERT_EQ(figures.size(), 2u);
-    EXPECT_EQ(figures[0].UnrealisedPL, -40);
-    EXPECT_EQ(figures[0].Leverage, -20);
-    EXPECT_EQ(figures[0].Equity, 980);
-    EXPECT_EQ(figures[0].AvailableMargin, 880);
-    EXPECT_EQ(figures[1].Equity, 50) << "an account in equity hit keeps its equity";
-    EXPECT_EQ(normal.UnrealisedPL, 0) << "the session's record is left alone";
-}
-
 TEST(GridTotals, RequestButtonsFollowTheAccountsSettings) {
     const auto with = [](std::int64_t settings) {
         auto account = std::make_shared<AccountDetails>();

@@ -1,5 +1,6 @@
 // The statement window's rules without widgets: summary rows, status lines, detail cells, the journal.
 #include "gui/statements/statement_sections.h"
+#include "model/records/record_decimal.h"
 
 #include <gtest/gtest.h>
 
@@ -34,8 +35,8 @@ std::shared_ptr<AccountStatementInfo> withSnapshots() {
 void addTransaction(AccountStatementInfo& s, std::int32_t subType, double credit, double debit) {
     tc::statements::FinancialTransactionHistoryInfo t;
     t.SubTransactionType = subType;
-    t.CrAmount = credit;
-    t.DrAmount = debit;
+    t.CrAmount = tc::decimalFromDouble(credit);
+    t.DrAmount = tc::decimalFromDouble(debit);
     s.FinancialTransactionInfo.push_back(t);
 }
 
