@@ -6,6 +6,7 @@
 #include "gui/models/client_model.h"
 #include "gui/models/grid_model.h"
 #include "market.h"
+#include "model/records/item_details.h"
 #include "options.h"
 #include "platform/dispatch.h"
 #include "platform/user_defaults.h"
