@@ -20,6 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const auto pie = s.getSettledPLForItems();
     if (pie.titles.size() != pie.values.size())
         std::abort();
-    (void)(s.getDeposit() + s.getSettledPL() + s.getOpenQuantity() + s.getOpendPLForItems().values.size());
+    (void)((s.getDeposit() + s.getSettledPL()).toDouble() + s.getOpenQuantity() +
+           s.getOpendPLForItems().values.size());
     return 0;
 }

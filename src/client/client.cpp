@@ -410,6 +410,13 @@ public:
         const LoginInputdata& login = *core_.login;
         return {login.canSpecifyBankDetails(), login.canWithdrawFloatingPL(), login.minimumBalance()};
     }
+    interfaces::WithdrawalFigures withdrawalFigures(std::int32_t accountId) const override {
+        const auto* account = core_.business->session().AccountDetailCollection.get(sessionKey(accountId));
+        if (!core_.funding || !account || !*account)
+            return {};
+        return funding::withdrawalFigures(**account, funding::pendingWithdrawals(collections(), accountId),
+                                          rules());
+    }
     std::string paymentPageAddress(std::uint64_t requestId) const override {
         if (!core_.funding)
             return {};

@@ -91,4 +91,32 @@ std::optional<FundingRefusal> checkWithdrawal(const NewWithdrawal& withdrawal) {
     return checkText("remarks", withdrawal.remarks);
 }
 
+double pendingWithdrawals(const FundingCollections& funding, std::int32_t accountId) {
+    double pending = 0;
+    for (const auto& [id, request] : funding.approvalRequests) {
+        if (!request || !request->isOpen || !request->information)
+            continue;
+        const FinancialApproval& info = *request->information;
+        if (accountId <= 0 || info.benefactorAccount != static_cast<std::uint64_t>(accountId))
+            continue;
+        pending += info.approvedAmount > 0 ? info.approvedAmount : info.requestedAmount;
+    }
+    return pending;
+}
+
+interfaces::WithdrawalFigures withdrawalFigures(const AccountDetails& account, double pending,
+                                                const interfaces::FundingRules& rules) {
+    interfaces::WithdrawalFigures f;
+    f.pending = pending;
+    f.minimumBalance = rules.minimumBalance.value_or(0);
+    double w = account.Equity - account.CollateralSecurity - account.oneSideMargin - pending;
+    if (account.Leverage > 0 && !rules.canWithdrawFloatingPL)
+        w -= account.Leverage;
+    const double remaining = account.Balance - (pending + w);
+    if (f.minimumBalance > 0 && remaining < f.minimumBalance)
+        w -= f.minimumBalance - remaining;
+    f.withdrawable = w;
+    return f;
+}
+
 } // namespace tc::funding

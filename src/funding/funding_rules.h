@@ -2,6 +2,8 @@
 // The checks every deposit and withdrawal passes before anything is composed: an eligible account,
 // a finite positive amount, a gateway for an online payment, and typed texts the request can carry.
 // Pure functions of the request; the windows show the refusal and keep what was typed.
+#include "interfaces/funding.h"
+#include "model/funding_collections.h"
 #include "model/records/funding_records.h"
 
 #include <memory>
@@ -45,5 +47,15 @@ eligibleAccounts(const std::vector<std::shared_ptr<AccountDetails>>& accounts, F
 // nullopt when the request may be sent.
 std::optional<FundingRefusal> checkDeposit(const NewDeposit& deposit);
 std::optional<FundingRefusal> checkWithdrawal(const NewWithdrawal& withdrawal);
+
+// The open withdrawals of an account: each open request naming it as benefactor counts with its
+// approved amount when above 0, else with its requested amount. 0 for an id of 0 or below.
+double pendingWithdrawals(const FundingCollections& funding, std::int32_t accountId);
+
+// The withdrawable amount: equity less collateral, the one-side margin and the open withdrawals,
+// less the floating credit when the rules keep floating profit, then less what the balance would
+// fall below the minimum balance.
+interfaces::WithdrawalFigures withdrawalFigures(const AccountDetails& account, double pending,
+                                                const interfaces::FundingRules& rules);
 
 } // namespace tc::funding

@@ -67,6 +67,14 @@ struct FundingRules {
     std::optional<double> minimumBalance; // absent: no floor
 };
 
+// What an account may withdraw at this moment.
+struct WithdrawalFigures {
+    double pending = 0;        // its open withdrawals: the approved amount where above 0, else the requested
+    double minimumBalance = 0; // the login's floor, 0 for none
+    double withdrawable =
+        0; // equity less collateral, margin, open withdrawals and the floor; not floored at 0
+};
+
 class Funding {
 public:
     virtual ~Funding() = default;
@@ -76,6 +84,10 @@ public:
     // the requesting user and the percent-encoded transaction key as p1, p2 and p3; empty when the
     // transaction or its gateway is unknown or the key cannot be encoded.
     virtual std::string paymentPageAddress(std::uint64_t requestId) const = 0;
+
+    // The withdrawal figures of one of the user's accounts; all 0 for an account the session does
+    // not hold.
+    virtual WithdrawalFigures withdrawalFigures(std::int32_t accountId) const = 0;
 
     // Gateway transactions, approval requests and pay-gate settings of this login.
     virtual const tc::funding::FundingCollections& collections() const = 0;

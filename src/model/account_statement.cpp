@@ -60,50 +60,52 @@ AccountStatementInfo::getFinancialTransactionHistoryInfo(std::int32_t subType) c
 
 namespace {
 
-double firstOf(const AccountStatementInfo& s, std::int32_t subType) {
+platform::Decimal firstOf(const AccountStatementInfo& s, std::int32_t subType) {
     const auto* t = s.getFinancialTransactionHistoryInfo(subType);
-    return t ? t->amount() : 0.0;
+    return t ? t->amount() : platform::Decimal();
 }
 
-double allOf(const AccountStatementInfo& s, std::initializer_list<std::int32_t> subTypes) {
-    return sum(s.FinancialTransactionInfo, [&](const FinancialTransactionHistoryInfo& t) {
+platform::Decimal allOf(const AccountStatementInfo& s, std::initializer_list<std::int32_t> subTypes) {
+    platform::Decimal total;
+    for (const auto& t : s.FinancialTransactionInfo)
         for (std::int32_t code : subTypes)
-            if (t.SubTransactionType == code)
-                return t.amount();
-        return 0.0;
-    });
+            if (t.SubTransactionType == code) {
+                total = total + t.amount();
+                break;
+            }
+    return total;
 }
 
 } // namespace
 
-double AccountStatementInfo::getDeposit() const {
+platform::Decimal AccountStatementInfo::getDeposit() const {
     return allOf(*this, {1, 11, 14});
 }
-double AccountStatementInfo::getWithDrawal() const {
+platform::Decimal AccountStatementInfo::getWithDrawal() const {
     return allOf(*this, {2, 12});
 }
-double AccountStatementInfo::getMiscellaneous() const {
+platform::Decimal AccountStatementInfo::getMiscellaneous() const {
     return allOf(*this, {10, 13, 17, 18, 19});
 }
-double AccountStatementInfo::getCommission() const {
+platform::Decimal AccountStatementInfo::getCommission() const {
     return firstOf(*this, 4);
 }
-double AccountStatementInfo::getTDS() const {
+platform::Decimal AccountStatementInfo::getTDS() const {
     return firstOf(*this, 5);
 }
-double AccountStatementInfo::getRealizedStorage() const {
+platform::Decimal AccountStatementInfo::getRealizedStorage() const {
     return firstOf(*this, 6);
 }
-double AccountStatementInfo::getAdjustments() const {
+platform::Decimal AccountStatementInfo::getAdjustments() const {
     return firstOf(*this, 9);
 }
-double AccountStatementInfo::getDailyTDS() const {
+platform::Decimal AccountStatementInfo::getDailyTDS() const {
     return firstOf(*this, 15);
 }
-double AccountStatementInfo::getMonthlyTDS() const {
+platform::Decimal AccountStatementInfo::getMonthlyTDS() const {
     return firstOf(*this, 16);
 }
-double AccountStatementInfo::getSettledPL() const {
+platform::Decimal AccountStatementInfo::getSettledPL() const {
     return firstOf(*this, 8) + firstOf(*this, 7);
 }
 

@@ -5,6 +5,7 @@
 #include "model/record_ptr.h"
 #include "model/records/funding_records.h"
 #include "model/records/statement_rows.h"
+#include "platform/decimal.h"
 #include "platform/ordered_map.h"
 
 #include <cstddef>
@@ -57,24 +58,24 @@ struct AccountStatementInfo {
     std::optional<std::string> getClientAddressForAccountId(std::int32_t accountId) const;
     std::optional<std::string> getCompanyAddressForAccountId(std::int32_t accountId) const;
 
-    // Money movements by sub-type: the amount of a row is its credit minus its debit. Summed over
+    // Money movements by sub-type, exact: the amount of a row is its credit minus its debit. Summed over
     // every row of their codes: deposits (1, 11, 14), withdrawals (2, 12), miscellaneous (10, 13,
     // 17, 18, 19). The first row of its code only: commission (4), TDS (5), realised storage (6),
     // adjustments (9), daily TDS (15), monthly TDS (16); settled profit and loss is the first row
     // of code 8 plus the first of code 7.
     const FinancialTransactionHistoryInfo* getFinancialTransactionHistoryInfo(std::int32_t subType) const;
-    double getDeposit() const;
-    double getWithDrawal() const;
-    double getMiscellaneous() const;
-    double getCommission() const;
-    double getTDS() const;
-    double getRealizedStorage() const;
-    double getAdjustments() const;
-    double getDailyTDS() const;
-    double getMonthlyTDS() const;
-    double getSettledPL() const;
-    bool isDailyTDSAvailable() const { return getDailyTDS() != 0.0; }
-    bool isMonthlyTDSAvailable() const { return getMonthlyTDS() != 0.0; }
+    platform::Decimal getDeposit() const;
+    platform::Decimal getWithDrawal() const;
+    platform::Decimal getMiscellaneous() const;
+    platform::Decimal getCommission() const;
+    platform::Decimal getTDS() const;
+    platform::Decimal getRealizedStorage() const;
+    platform::Decimal getAdjustments() const;
+    platform::Decimal getDailyTDS() const;
+    platform::Decimal getMonthlyTDS() const;
+    platform::Decimal getSettledPL() const;
+    bool isDailyTDSAvailable() const { return !getDailyTDS().isZero(); }
+    bool isMonthlyTDSAvailable() const { return !getMonthlyTDS().isZero(); }
 
     // Sums over the lists; quantities and profits held as decimal text are read as numbers.
     double getOpenQuantity() const;

@@ -190,7 +190,6 @@ RefreshTotals refreshOpenPositions(std::span<RecordPtr<Order>> positions, const 
         if (!last->shown)
             continue;
         const auto item = session.instrumentForCode(order.ItemCode);
-        const double quantity = platform::lenientReal(order.RemainingQty);
         if (const auto pl = floatingPLOfPosition(order, item.get(), last->account.get()))
             order.UnrealisedPL = convertWith(*pl, *last);
         else if (order.EquityHitPL && isEquityHit(last->account.get()))
@@ -201,12 +200,15 @@ RefreshTotals refreshOpenPositions(std::span<RecordPtr<Order>> positions, const 
             totals.unrealisedPL += order.UnrealisedPL;
         if (item && last->group) {
             const GroupDetails& group = *last->group;
-            totals.margin +=
-                marginForSingleLot(order, group.groupInstrument(item->InstrumentId), *item) * quantity;
+            totals.margin += positionMargin(order, group.groupInstrument(item->InstrumentId), *item);
         }
         ++totals.positions;
     }
     return totals;
+}
+
+double positionMargin(const Order& position, const GroupInstruments* settings, const ItemDetails& item) {
+    return marginForSingleLot(position, settings, item) * platform::lenientReal(position.RemainingQty);
 }
 
 double hedgeMarginOfInstrument(const SessionModel& model, std::string_view code) {

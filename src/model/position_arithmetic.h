@@ -72,6 +72,9 @@ RefreshTotals refreshOpenPositions(std::span<RecordPtr<Order>> positions, const 
 // 0 without settings.
 double marginForSingleLot(const Order& position, const GroupInstruments* settings, const ItemDetails& item);
 
+// The margin the position holds: one lot's margin times its remaining lots; 0 without settings.
+double positionMargin(const Order& position, const GroupInstruments* settings, const ItemDetails& item);
+
 // The margin the current account holds in one instrument: the sum of the model's hedge-margin
 // figures whose key, up to its first "#", is the code; 0 when there is none. Figures that do not
 // read as finite numbers count as 0.

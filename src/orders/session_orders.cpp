@@ -1,18 +1,13 @@
 #include "orders/session_orders.h"
 
+#include "model/account_figures.h"
 #include "model/position_arithmetic.h"
 #include "model/records/account_details.h"
 #include "model/text/language_string.h"
 #include "platform/decimal_text.h"
-#include "platform/lenient.h"
 #include "session/business/business_base.h"
 #include "session/business/order_host.h"
 #include "wire/login_inputdata.h"
-
-#include <algorithm>
-#include <cmath>
-#include <limits>
-#include <unordered_map>
 
 namespace tc {
 
@@ -68,15 +63,7 @@ void SessionOrders::refreshFloatingFigures() {
     refreshOpenPositions(model.OpenOrderCollection, session_);
     // Every account's floating total, equity and available margin from the figures just written, as
     // calcAccountDetails sums them, in one pass over the displayed positions for all accounts.
-    std::unordered_map<std::int32_t, double> totals;
-    for (const auto& position : session_.getOpenOrderCollection()) {
-        if (!position || !std::isfinite(position->UnrealisedPL))
-            continue;
-        const std::int64_t number = platform::lenientInteger(position->AccountNumber);
-        totals[static_cast<std::int32_t>(std::clamp<std::int64_t>(
-            number, std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max()))] +=
-            position->UnrealisedPL;
-    }
+    const auto totals = floatingPLByAccount(session_.getOpenOrderCollection());
     for (auto& [key, account] : model.AccountDetailCollection)
         if (account) {
             const auto total = totals.find(account->AccountId);

@@ -1,5 +1,6 @@
 #include "statements/statement_reader.h"
 
+#include "model/records/record_decimal.h"
 #include "model/records/record_fields.h"
 #include "model/text/formatter.h"
 #include "platform/lenient.h"
@@ -43,6 +44,10 @@ public:
             const double v = platform::lenientReal(*t);
             out = std::isfinite(v) ? v : 0.0;
         }
+    }
+    void decimal(std::string_view name, platform::Decimal& out) const {
+        if (const auto* t = get(name))
+            out = lenientDecimal(*t);
     }
     void flag(std::string_view name, bool& out) const {
         if (const auto* t = get(name))
@@ -256,8 +261,8 @@ public:
     void financialTransactions(const XmlSnapshotTables& tables) {
         forRows(tables, "Table4", [&](const Columns& c) {
             FinancialTransactionHistoryInfo t;
-            c.real("DrAmount", t.DrAmount);
-            c.real("CrAmount", t.CrAmount);
+            c.decimal("DrAmount", t.DrAmount);
+            c.decimal("CrAmount", t.CrAmount);
             c.int32("FinancialTransactionTypeId", t.TransactionType);
             c.int32("SubFinancialTransactionTypeId", t.SubTransactionType);
             c.integer("AccountId", t.AccountId);

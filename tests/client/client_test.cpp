@@ -564,13 +564,13 @@ TEST_F(ClientEvents, StatementArrivedInstallsOnlyTheLastRequestsStatement) {
     EXPECT_EQ(arrivals[0].id, second);
     const statements::AccountStatementInfo& s = *client->statements().statement();
     // The seeded March movements of account 20003, one of each sub-type, summed by hand.
-    EXPECT_DOUBLE_EQ(s.getDeposit(), 1000 + 200 + 300);
-    EXPECT_DOUBLE_EQ(s.getWithDrawal(), -(150 + 50));
-    EXPECT_DOUBLE_EQ(s.getMiscellaneous(), 1 + 2 + 3 - 4 + 5);
-    EXPECT_DOUBLE_EQ(s.getCommission(), -12.5);
-    EXPECT_DOUBLE_EQ(s.getSettledPL(), 120 - 20);
-    EXPECT_DOUBLE_EQ(s.getDailyTDS(), -0.5);
-    EXPECT_DOUBLE_EQ(s.getMonthlyTDS(), -1.5);
+    EXPECT_DOUBLE_EQ(s.getDeposit().toDouble(), 1000 + 200 + 300);
+    EXPECT_DOUBLE_EQ(s.getWithDrawal().toDouble(), -(150 + 50));
+    EXPECT_DOUBLE_EQ(s.getMiscellaneous().toDouble(), 1 + 2 + 3 - 4 + 5);
+    EXPECT_DOUBLE_EQ(s.getCommission().toDouble(), -12.5);
+    EXPECT_DOUBLE_EQ(s.getSettledPL().toDouble(), 120 - 20);
+    EXPECT_DOUBLE_EQ(s.getDailyTDS().toDouble(), -0.5);
+    EXPECT_DOUBLE_EQ(s.getMonthlyTDS().toDouble(), -1.5);
     ASSERT_TRUE(s.StartInfo && s.EndInfo);
     EXPECT_FALSE(s.InstrumentInfo.empty());
 }

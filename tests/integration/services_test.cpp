@@ -121,8 +121,9 @@ TEST_F(ServicesRoundTrip, BankDepositAndWithdrawalBecomeApprovedRequestsAndTrans
     ASSERT_NE(demo.client->funding().requestFinancialTransactions(all), 0u);
     ASSERT_TRUE(until([&] {
         const auto& rows = demo.client->dataService().FinancialTransactionCollection;
-        return std::any_of(rows.begin(), rows.end(),
-                           [](const FinancialTransactionDetails& r) { return r.DrAmount == 125.5; });
+        return std::any_of(rows.begin(), rows.end(), [](const FinancialTransactionDetails& r) {
+            return r.DrAmount == *platform::Decimal::fromString("125.5");
+        });
     }));
 }
 

@@ -108,17 +108,17 @@ TEST(StatementTotals, MoneyMovementsBySubType) {
                           money("4", "0", "12.5"), money("4", "0", "7"), money("3", "99", "0"),
                           money("20", "99", "0"), money("15", "5", "5"), money("16", "0", "2.25"),
                           money("7", "40", "0"), money("13", "1.5", "0"), money("19", "0", "0.5")});
-    EXPECT_DOUBLE_EQ(s.getDeposit(), 1200);
-    EXPECT_DOUBLE_EQ(s.getWithDrawal(), -300);
-    EXPECT_DOUBLE_EQ(s.getCommission(), -12.5); // the first row of its code only
-    EXPECT_DOUBLE_EQ(s.getSettledPL(), 40);     // code 7 alone
-    EXPECT_DOUBLE_EQ(s.getMiscellaneous(), 1);
-    EXPECT_DOUBLE_EQ(s.getDailyTDS(), 0);
+    EXPECT_DOUBLE_EQ(s.getDeposit().toDouble(), 1200);
+    EXPECT_DOUBLE_EQ(s.getWithDrawal().toDouble(), -300);
+    EXPECT_DOUBLE_EQ(s.getCommission().toDouble(), -12.5); // the first row of its code only
+    EXPECT_DOUBLE_EQ(s.getSettledPL().toDouble(), 40);     // code 7 alone
+    EXPECT_DOUBLE_EQ(s.getMiscellaneous().toDouble(), 1);
+    EXPECT_DOUBLE_EQ(s.getDailyTDS().toDouble(), 0);
     EXPECT_FALSE(s.isDailyTDSAvailable());
     EXPECT_TRUE(s.isMonthlyTDSAvailable());
-    EXPECT_DOUBLE_EQ(s.getTDS() + s.getRealizedStorage() + s.getAdjustments(), 0);
+    EXPECT_TRUE((s.getTDS() + s.getRealizedStorage() + s.getAdjustments()).isZero());
     // Document order: the first code-4 row is the 12.5 one.
-    EXPECT_DOUBLE_EQ(s.FinancialTransactionInfo[3].DrAmount, 12.5);
+    EXPECT_DOUBLE_EQ(s.FinancialTransactionInfo[3].DrAmount.toDouble(), 12.5);
 }
 
 TEST(StatementTotals, SumsAndPiesOverThePositions) {

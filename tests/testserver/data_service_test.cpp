@@ -229,9 +229,10 @@ TEST_F(DataServiceTest, AccountStatementIsADataSetOfTheAccountAndPeriod) {
 
 // The period's movements as the account summary lists them.
 double movementsOf(const statements::AccountStatementInfo& s) {
-    return s.getDeposit() + s.getWithDrawal() + s.getAdjustments() + s.getCommission() +
-           s.getRealizedStorage() + s.getSettledPL() + s.getTDS() + s.getDailyTDS() + s.getMonthlyTDS() +
-           s.getMiscellaneous();
+    return (s.getDeposit() + s.getWithDrawal() + s.getAdjustments() + s.getCommission() +
+            s.getRealizedStorage() + s.getSettledPL() + s.getTDS() + s.getDailyTDS() + s.getMonthlyTDS() +
+            s.getMiscellaneous())
+        .toDouble();
 }
 
 TEST_F(DataServiceTest, AStatementsAccountFiguresAgreeWithWhatItLists) {
@@ -259,10 +260,10 @@ TEST_F(DataServiceTest, AStatementsAccountFiguresAgreeWithWhatItLists) {
     // The settlement of 2 January is the period's settled profit; its commission and that of the
     // position opened on 3 January are the period's; the summary adds up from an opening balance of
     // 0 (before the opening deposit).
-    EXPECT_DOUBLE_EQ(s.getSettledPL(), 125.40);
-    EXPECT_DOUBLE_EQ(s.getSettledPL(), s.getSettledProfitorLoss());
-    EXPECT_DOUBLE_EQ(s.getCommission(), -5.5);
-    EXPECT_DOUBLE_EQ(s.getCommission(), -(s.getOpenCommission() + s.getSettledCommission()));
+    EXPECT_DOUBLE_EQ(s.getSettledPL().toDouble(), 125.40);
+    EXPECT_DOUBLE_EQ(s.getSettledPL().toDouble(), s.getSettledProfitorLoss());
+    EXPECT_DOUBLE_EQ(s.getCommission().toDouble(), -5.5);
+    EXPECT_DOUBLE_EQ(s.getCommission().toDouble(), -(s.getOpenCommission() + s.getSettledCommission()));
     EXPECT_NEAR(s.StartInfo->OpeningBalanceOfDay, 0, 1e-9);
     EXPECT_NEAR(s.StartInfo->OpeningBalanceOfDay + movementsOf(s), end.Balance, 1e-9);
 }
@@ -295,10 +296,10 @@ TEST_F(StatementTotalsTest, SettledResultsAreTotalledAndTheBalanceIsThatOfThePer
         text("getdsaccountstatement", statementOf("20003", "20240301000000", "20240331235959")));
     ASSERT_TRUE(march.StartInfo && march.EndInfo);
     // One row per totalled sub-type, or the summary would count only the first.
-    EXPECT_DOUBLE_EQ(march.getSettledPL(), 120 + 30 - 20 - 12.5);
-    EXPECT_DOUBLE_EQ(march.getFinancialTransactionHistoryInfo(8)->CrAmount, 150);
-    EXPECT_DOUBLE_EQ(march.getFinancialTransactionHistoryInfo(7)->DrAmount, 32.5);
-    EXPECT_DOUBLE_EQ(march.getDeposit(), 1500);
+    EXPECT_DOUBLE_EQ(march.getSettledPL().toDouble(), 120 + 30 - 20 - 12.5);
+    EXPECT_EQ(march.getFinancialTransactionHistoryInfo(8)->CrAmount.toString(), "150");
+    EXPECT_EQ(march.getFinancialTransactionHistoryInfo(7)->DrAmount.toString(), "32.5");
+    EXPECT_DOUBLE_EQ(march.getDeposit().toDouble(), 1500);
     // Today's balance (25000, the market file's) less April's settled 50.
     EXPECT_DOUBLE_EQ(march.EndInfo->Balance, 24950);
     EXPECT_NEAR(march.StartInfo->OpeningBalanceOfDay + movementsOf(march), march.EndInfo->Balance, 1e-9);
@@ -308,7 +309,7 @@ TEST_F(StatementTotalsTest, SettledResultsAreTotalledAndTheBalanceIsThatOfThePer
     ASSERT_TRUE(april.StartInfo && april.EndInfo);
     EXPECT_DOUBLE_EQ(april.StartInfo->OpeningBalanceOfDay, march.EndInfo->Balance);
     EXPECT_DOUBLE_EQ(april.EndInfo->Balance, 25000);
-    EXPECT_DOUBLE_EQ(april.getSettledPL(), 50);
+    EXPECT_DOUBLE_EQ(april.getSettledPL().toDouble(), 50);
 }
 
 TEST_F(DataServiceTest, ReferenceDataBankAndEquityHits) {

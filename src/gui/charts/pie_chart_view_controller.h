@@ -4,7 +4,7 @@
 // (segment 1). It follows the session's one-second tick and every change of the positions or
 // accounts; the session's records are only read. Without equity to share, the margin pie shows a
 // text instead of slices.
-#include "gui/charts/account_pie_data.h"
+#include "model/account_figures.h"
 
 #include <QWidget>
 

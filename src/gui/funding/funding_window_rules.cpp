@@ -1,4 +1,5 @@
 #include "gui/funding/funding_window_rules.h"
+#include "gui/texts.h"
 
 #include "model/records/account_details.h"
 #include "model/records/currency_records.h"
@@ -105,48 +106,20 @@ bool isUsableAmount(double amount) {
 
 std::optional<FundingRefusalText> checkDepositForm(const DepositForm& form) {
     if (!form.networkAvailable)
-        return refusal("1007");
+        return refusal(texts::kNoConnectionTradingServer);
     if (!isUsableAmount(leadingAmount(form.amountText)))
-        return refusal("1118");
+        return refusal(texts::kEnterAmountGreaterThanZero);
     if (auto uncarried = firstUncarried(form.texts))
         return uncarried;
     if (form.mode != funding::kOnlinePayment)
         return std::nullopt;
     if (form.gatewayText.empty())
-        return refusal("20302");
+        return refusal(texts::kChoosePaymentGateway);
     if (!isValidEmail(form.email))
-        return refusal("1047");
+        return refusal(texts::kEnterValidEMailAddress);
     if (const std::int64_t code = currencyRefusalCode(form.currencies))
-        return refusal("20306", code);
+        return refusal(texts::kAccountsCurrencyCannotPaidThrough, code);
     return std::nullopt;
-}
-
-double pendingWithdrawals(const funding::FundingCollections& funding, std::int32_t accountId) {
-    double pending = 0;
-    for (const auto& [id, request] : funding.approvalRequests) {
-        if (!request || !request->isOpen || !request->information)
-            continue;
-        const funding::FinancialApproval& info = *request->information;
-        if (accountId <= 0 || info.benefactorAccount != static_cast<std::uint64_t>(accountId))
-            continue;
-        pending += info.approvedAmount > 0 ? info.approvedAmount : info.requestedAmount;
-    }
-    return pending;
-}
-
-WithdrawalFigures withdrawalFigures(const AccountDetails& account, double pending,
-                                    const interfaces::FundingRules& rules) {
-    WithdrawalFigures f;
-    f.pending = pending;
-    f.minimumBalance = rules.minimumBalance.value_or(0);
-    double w = account.Equity - account.CollateralSecurity - account.oneSideMargin - pending;
-    if (account.Leverage > 0 && !rules.canWithdrawFloatingPL)
-        w -= account.Leverage;
-    const double remaining = account.Balance - (pending + w);
-    if (f.minimumBalance > 0 && remaining < f.minimumBalance)
-        w -= f.minimumBalance - remaining;
-    f.withdrawable = w;
-    return f;
 }
 
 std::string withdrawableText(double withdrawable) {
@@ -159,12 +132,12 @@ double resultingBalance(const AccountDetails& account, std::string_view amountTe
 
 std::optional<FundingRefusalText> checkWithdrawalForm(const WithdrawalForm& form) {
     if (!form.networkAvailable)
-        return refusal("1007");
+        return refusal(texts::kNoConnectionTradingServer);
     const double amount = leadingAmount(form.amountText);
     if (!isUsableAmount(amount))
-        return refusal("1117");
+        return refusal(texts::kAmountMustGreaterThanZero);
     if (form.accountChosen && amount > form.withdrawable)
-        return refusal("1117");
+        return refusal(texts::kAmountMustGreaterThanZero);
     if (auto uncarried = firstUncarried(form.texts))
         return uncarried;
     return std::nullopt;
@@ -180,7 +153,8 @@ std::optional<std::string_view> transactionCodeFor(bool typeTextEmpty, std::opti
 
 namespace {
 
-// The number's shortest text, grouped, with at least two decimals.
+// The number's shortest text as a double, grouped, with at least two decimals: the cell keeps the
+// double's form (past three decimals, the shortest text picks its exponent form over the digits).
 std::string amountCell(double value) {
     char buf[64];
     const auto [end, ec] = std::to_chars(buf, buf + sizeof buf, value);
@@ -199,22 +173,22 @@ std::string amountCell(double value) {
 } // namespace
 
 std::string historyCell(const FinancialTransactionDetails& row, std::string_view columnKey) {
-    if (columnKey == "0380")
+    if (columnKey == texts::kAccountNo)
         return std::to_string(row.AccountId);
-    if (columnKey == "0378")
+    if (columnKey == texts::kSubType)
         return std::to_string(row.SubTransactionId);
-    if (columnKey == "0379")
+    if (columnKey == texts::kCode)
         return row.SubTransactionCode;
-    if (columnKey == "0382")
-        return amountCell(row.CrAmount);
-    if (columnKey == "0383")
-        return amountCell(row.DrAmount);
-    if (columnKey == "0527")
-        return amountCell(row.BalAmountPostTransaction);
-    if (columnKey == "0386")
+    if (columnKey == texts::kCredit)
+        return amountCell(row.CrAmount.toDouble());
+    if (columnKey == texts::kDebit)
+        return amountCell(row.DrAmount.toDouble());
+    if (columnKey == texts::kBalanceAfter)
+        return amountCell(row.BalAmountPostTransaction.toDouble());
+    if (columnKey == texts::kNarration)
         return row.Narration;
-    if (columnKey == "0387")
-        return row.TransactionDate.value_or("");
+    if (columnKey == texts::kTransactionDate)
+        return row.TransactionDate ? Formatter::formatDateTime(*row.TransactionDate) : std::string();
     return {};
 }
 

@@ -70,7 +70,7 @@ private:
     void updateValuesinViews();
     void updateAccountDetails();
     void calculateResultingBalance();
-    WithdrawalFigures figures(const AccountDetails& account) const;
+    interfaces::WithdrawalFigures figures(const AccountDetails& account) const;
     void showValidationInfo(const QString& message);
     void fundingReply(const interfaces::FundingReply& reply);
     std::shared_ptr<const AccountDetails> account() const;

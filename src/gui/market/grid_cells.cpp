@@ -1,4 +1,5 @@
 #include "gui/market/grid_cells.h"
+#include "gui/texts.h"
 
 #include "model/records/account_details.h"
 #include "model/records/currency_records.h"
@@ -204,11 +205,20 @@ std::string_view timeInForceText(std::int32_t tif) {
 }
 
 std::string_view nameKey(std::string_view name) {
-    static constexpr std::pair<std::string_view, std::string_view> kKeys[] = {
-        {"Market", "91870"},  {"Limit", "91871"},    {"Stop", "91872"},     {"None", "91873"},
-        {"Regular", "91874"}, {"Intraday", "91875"}, {"IntraDay", "91876"}, {"BTST", "91877"},
-        {"Unknown", "91878"}, {"Day", "91879"},      {"GTF", "91880"},      {"GTC", "91881"},
-        {"B", "91882"},       {"S", "91883"}};
+    static constexpr std::pair<std::string_view, std::string_view> kKeys[] = {{"Market", texts::kMarket},
+                                                                              {"Limit", texts::kLimit},
+                                                                              {"Stop", texts::kStop},
+                                                                              {"None", texts::kNone},
+                                                                              {"Regular", texts::kRegular},
+                                                                              {"Intraday", texts::kIntraday},
+                                                                              {"IntraDay", texts::kIntraDay},
+                                                                              {"BTST", texts::kBTST},
+                                                                              {"Unknown", texts::kUnknown},
+                                                                              {"Day", texts::kDay},
+                                                                              {"GTF", texts::kGTF},
+                                                                              {"GTC", texts::kGTC},
+                                                                              {"B", texts::kB},
+                                                                              {"S", texts::kS}};
     for (const auto& [english, key] : kKeys)
         if (english == name)
             return key;
@@ -310,7 +320,7 @@ Cell boardCell(const SessionModel& model, const ItemDetails* item, Field field, 
     case Field::Last:
         return {priceText(item->Last, item)};
     case Field::UpdateTime:
-        return {timeOnly(item->UpdateTime)};
+        return {clockTime(item->UpdateTime)};
     case Field::SessionName: {
         const SessionSettings* session = currentSession(model, *item);
         return {session ? session->settingsName : std::string()};
@@ -359,7 +369,7 @@ Cell accountCell(const AccountDetails& account, Field field) {
 AdvancedTile advancedTile(std::string_view code, const ItemDetails* item, const QuoteTicks& ticks) {
     AdvancedTile tile;
     tile.code = item ? item->Code : std::string(code);
-    tile.time = item ? timeOnly(item->UpdateTime) : std::string();
+    tile.time = item ? clockTime(item->UpdateTime) : std::string();
     tile.low = "L : " + priceText(item ? item->Low : 0, item);
     tile.high = "H : " + priceText(item ? item->High : 0, item);
     tile.spread = item ? spreadText(*item) : "0";

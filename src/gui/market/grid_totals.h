@@ -1,7 +1,8 @@
 #pragma once
 // Totals and figures the grids show beside their rows, worked out in one pass over the session's
 // lists when the table refreshes, never while a cell is painted: the open positions' totals bar,
-// the settled positions' status line and the accounts' figures. No Qt here.
+// the settled positions' status line and the funding buttons; the accounts' figures are the
+// model's (model/account_figures.h). No Qt here.
 #include "model/session_queries.h"
 #include "platform/decimal.h"
 
@@ -47,8 +48,8 @@ struct TotalsEntry {
     std::string value;
     friend bool operator==(const TotalsEntry&, const TotalsEntry&) = default;
 };
-// Quantity ("0027"), profit and loss ("0319"), commission ("0275"), margin ("0128") and storage
-// ("0432"); amounts with grouping.
+// Quantity (kQuantity), profit and loss (kPL), commission (kCommission), margin (kMargin) and storage
+// (kStorage); amounts with grouping.
 std::array<TotalsEntry, 5> openPositionTotalsBar(const OpenPositionTotals& totals);
 
 struct SettledTotals {
@@ -62,13 +63,6 @@ SettledTotals settledTotals(const OrderView& settled);
 // "Quantity : q", "P/L : p" and so on for quantity, profit and loss, commission, storage and
 // other charges, each segment followed by five spaces.
 std::string settledStatusLine(const SettledTotals& totals, std::int64_t language);
-
-// The accounts' figures (floating P/L from their displayed positions' stored figures, floating
-// credit, equity, free margin) on copies of the records, in one pass over the positions; the
-// session's records are left as they are.
-std::vector<AccountDetails> accountFigures(const SessionModel& model,
-                                           const std::vector<std::shared_ptr<const AccountDetails>>& accounts,
-                                           const OrderView& openPositions);
 
 // Which funding request buttons the accounts grid shows: deposit when some account allows deposit
 // requests (setting 0x10), withdrawal when some allows withdrawals (0x20).

@@ -4,6 +4,7 @@
 #include "gui/market/row_changes.h"
 #include "gui/models/client_model.h"
 #include "gui/models/grid_tones.h"
+#include "model/account_figures.h"
 #include "model/records/account_details.h"
 #include "model/records/item_details.h"
 #include "model/records/order.h"

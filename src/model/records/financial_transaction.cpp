@@ -1,5 +1,6 @@
 #include "model/records/financial_transaction.h"
 
+#include "model/records/record_decimal.h"
 #include "model/records/record_fields.h"
 #include "model/text/formatter.h"
 
@@ -12,14 +13,13 @@ FinancialTransactionDetails FinancialTransactionDetails::fromRecord(std::string_
     f.readText(1, d.TransactionCode);
     f.readInt64(2, d.AccountId);
     f.readInt64(3, d.SubTransactionId);
-    f.readDouble(4, d.CrAmount);
-    f.readDouble(5, d.DrAmount);
-    f.readDouble(6, d.BalAmountPostTransaction);
+    d.CrAmount = lenientDecimal(f.text(4));
+    d.DrAmount = lenientDecimal(f.text(5));
+    d.BalAmountPostTransaction = lenientDecimal(f.text(6));
     f.readText(7, d.SubTransactionCode);
     f.readText(8, d.Narration);
-    if (f.has(9))
-        d.TransactionDate = Formatter::formatDateandTimeFromString(f.text(9), Formatter::kWireDateTime,
-                                                                   Formatter::kDisplayDateTime);
+    if (f.has(9) && !f.text(9).empty() && f.text(9) != Formatter::kNullWireDateTime)
+        d.TransactionDate = platform::deviceFormatter(Formatter::kWireDateTime).parse(f.text(9));
     return d;
 }
 

@@ -1,6 +1,9 @@
 #pragma once
 // A deposit or withdrawal of an account as the data service lists it, read from its record once, so
 // that no window cuts the row's text itself.
+#include "platform/date_format.h"
+#include "platform/decimal.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -15,20 +18,20 @@ struct FinancialTransactionDetails {
     std::string TransactionCode;
     std::int64_t AccountId = 0;
     std::int64_t SubTransactionId = 0;
-    double CrAmount = 0; // credit
-    double DrAmount = 0; // debit
-    double BalAmountPostTransaction = 0;
+    platform::Decimal CrAmount; // credit
+    platform::Decimal DrAmount; // debit
+    platform::Decimal BalAmountPostTransaction;
     std::string SubTransactionCode;
     std::string Narration;
-    std::optional<std::string> TransactionDate; // "MM/dd/yyyy HH:mm:ss"
+    std::optional<platform::Date> TransactionDate;
     std::int32_t TransactionType = 0;
     std::int32_t SubTransactionType = 0;
 
     // Credits count positive, debits negative.
-    double amount() const { return CrAmount - DrAmount; }
+    platform::Decimal amount() const { return CrAmount - DrAmount; }
 
-    // Ten pieces by position; the date is read in the wire form "yyyyMMddHHmmss" and kept in the
-    // display form (absent when missing or unreadable).
+    // Ten pieces by position; an amount that does not begin with a number reads as 0, the date is
+    // read in the wire form "yyyyMMddHHmmss" in the device's zone (absent when missing or unreadable).
     static FinancialTransactionDetails fromRecord(std::string_view record);
 };
 

@@ -19,4 +19,9 @@ platform::Decimal decimalFromDouble(double value) {
     return d ? *d : platform::Decimal::notANumber();
 }
 
+platform::Decimal lenientDecimal(std::string_view text) {
+    const auto d = platform::leadingDecimal(text);
+    return d && !d->isNaN() ? *d : platform::Decimal();
+}
+
 } // namespace tc

@@ -106,6 +106,10 @@ std::string Formatter::formatDate(Date date) {
     return deviceFormatter(kDisplayDate).format(date);
 }
 
+std::string Formatter::formatDateTime(Date date) {
+    return deviceFormatter(kDisplayDateTime).format(date);
+}
+
 std::optional<std::string> Formatter::formatDateandTimeFromString(std::string_view text,
                                                                   std::string_view sourceFormat,
                                                                   std::string_view destinationFormat) {

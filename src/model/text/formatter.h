@@ -48,6 +48,8 @@ public:
     static std::string setAmpFormat(platform::Date date);
     // "MM/dd/yyyy".
     static std::string formatDate(platform::Date date);
+    // "MM/dd/yyyy HH:mm:ss" in the device's zone.
+    static std::string formatDateTime(platform::Date date);
     // Reads `text` with sourceFormat and prints it with destinationFormat in the device's zone.
     // "" for an empty text or the null wire date; nullopt when the text does not match.
     static std::optional<std::string> formatDateandTimeFromString(std::string_view text,

@@ -1,12 +1,12 @@
-// The funding windows' arithmetic and checks without widgets: the withdrawable amount with pending
-// approvals, the minimum balance and the floating-profit rule; the deposit estimate in every
+// The funding windows' arithmetic and checks without widgets: the withdrawable amount's text and the
+// resulting balance; the deposit estimate in every
 // currency case; the checks in their order with their texts; the history's types, cells and period;
 // which deposit window a gateway reply belongs to.
 #include "gui/funding/funding_window_rules.h"
 #include "gui/funding/pay_gate_requests.h"
+#include "gui/texts.h"
 #include "model/records/account_details.h"
 #include "model/records/currency_records.h"
-#include "model/records/financial_approval.h"
 
 #include <gtest/gtest.h>
 
@@ -30,55 +30,7 @@ AccountDetails account(double balance, double equity, double collateral, double 
     return a;
 }
 
-void addApproval(tc::funding::FundingCollections& c, std::uint64_t id, std::uint64_t benefactor,
-                 std::uint64_t beneficiary, bool open, double requested, double approved) {
-    auto info = std::make_shared<tc::funding::FinancialApproval>();
-    info->benefactorAccount = benefactor;
-    info->beneficiaryAccount = beneficiary;
-    info->requestedAmount = requested;
-    info->approvedAmount = approved;
-    auto request = std::make_shared<tc::funding::ApprovalReq>();
-    request->approvalRequestId = id;
-    request->isOpen = open;
-    request->information = info;
-    c.approvalRequests[id] = request;
-}
-
-TEST(WithdrawableAmount, PendingApprovalsCountOpenWithdrawalsOfTheAccountOnly) {
-    tc::funding::FundingCollections c;
-    addApproval(c, 1, 20001, 0, true, 100, 0);   // requested amount counts
-    addApproval(c, 2, 20001, 0, true, 300, 50);  // the approved amount counts
-    addApproval(c, 3, 20001, 0, false, 1000, 0); // closed
-    addApproval(c, 4, 20002, 0, true, 1000, 0);  // another account
-    addApproval(c, 5, 0, 20001, true, 1000, 0);  // a deposit to the account
-    EXPECT_DOUBLE_EQ(pendingWithdrawals(c, 20001), 150);
-    EXPECT_DOUBLE_EQ(pendingWithdrawals(c, 20003), 0);
-    EXPECT_DOUBLE_EQ(pendingWithdrawals(c, 0), 0);
-}
-
-TEST(WithdrawableAmount, FormulaWithFloatingProfitAndMinimumBalance) {
-    interfaces::FundingRules rules;
-    // Equity - collateral - margin - pending.
-    EXPECT_DOUBLE_EQ(withdrawalFigures(account(9000, 10000, 500, 1000, 0), 200, rules).withdrawable, 8300);
-    // A floating profit is not withdrawable unless the rules say so; a loss deducts nothing.
-    EXPECT_DOUBLE_EQ(withdrawalFigures(account(9000, 10000, 500, 1000, 300), 200, rules).withdrawable, 8000);
-    rules.canWithdrawFloatingPL = true;
-    EXPECT_DOUBLE_EQ(withdrawalFigures(account(9000, 10000, 500, 1000, 300), 200, rules).withdrawable, 8300);
-    rules.canWithdrawFloatingPL = false;
-    EXPECT_DOUBLE_EQ(withdrawalFigures(account(9000, 10000, 500, 1000, -300), 200, rules).withdrawable, 8300);
-    // No floor without a minimum balance, or with 0.
-    rules.minimumBalance = 0;
-    EXPECT_DOUBLE_EQ(withdrawalFigures(account(9000, 10000, 500, 1000, 0), 200, rules).withdrawable, 8300);
-    // With one, at most balance - pending - minimum.
-    rules.minimumBalance = 1000;
-    const WithdrawalFigures f = withdrawalFigures(account(9000, 10000, 500, 1000, 0), 200, rules);
-    EXPECT_DOUBLE_EQ(f.withdrawable, 9000 - 200 - 1000);
-    EXPECT_DOUBLE_EQ(f.minimumBalance, 1000);
-    EXPECT_DOUBLE_EQ(f.pending, 200);
-    // A floor the balance already keeps changes nothing.
-    rules.minimumBalance = 100;
-    EXPECT_DOUBLE_EQ(withdrawalFigures(account(9000, 10000, 500, 1000, 0), 200, rules).withdrawable, 8300);
-
+TEST(WithdrawableAmount, FieldTextsAndTheResultingBalance) {
     EXPECT_EQ(withdrawableText(7800), "7800.00");
     EXPECT_EQ(withdrawableText(0), "0.00");
     EXPECT_EQ(withdrawableText(-12.5), "0.00");
@@ -95,27 +47,27 @@ TEST(WithdrawalChecks, OrderAndTexts) {
         return refusal ? refusal->key : std::string("accepted");
     };
     EXPECT_EQ(key("100"), "accepted");
-    EXPECT_EQ(key("100.01"), "1117");
-    EXPECT_EQ(key("0"), "1117");
-    EXPECT_EQ(key("-5"), "1117");
-    EXPECT_EQ(key("abc"), "1117");
-    EXPECT_EQ(key("inf"), "1117");
-    EXPECT_EQ(key("1e400"), "1117");
+    EXPECT_EQ(key("100.01"), texts::kAmountMustGreaterThanZero);
+    EXPECT_EQ(key("0"), texts::kAmountMustGreaterThanZero);
+    EXPECT_EQ(key("-5"), texts::kAmountMustGreaterThanZero);
+    EXPECT_EQ(key("abc"), texts::kAmountMustGreaterThanZero);
+    EXPECT_EQ(key("inf"), texts::kAmountMustGreaterThanZero);
+    EXPECT_EQ(key("1e400"), texts::kAmountMustGreaterThanZero);
     form.withdrawable = -50; // nothing to withdraw: every amount is refused
-    EXPECT_EQ(key("1"), "1117");
+    EXPECT_EQ(key("1"), texts::kAmountMustGreaterThanZero);
     form.accountChosen = false; // no account: the withdrawable amount is not checked
     EXPECT_EQ(key("1"), "accepted");
     form.accountChosen = true;
     form.withdrawable = 100;
     form.networkAvailable = false; // the network first, before the amount
-    EXPECT_EQ(key("abc"), "1007");
+    EXPECT_EQ(key("abc"), texts::kNoConnectionTradingServer);
     form.networkAvailable = true;
-    form.texts = {{"0622", std::string("pay\x01me")}};
+    form.texts = {{texts::kRemarks, std::string("pay\x01me")}};
     form.amountText = "10";
     const auto refusal = checkWithdrawalForm(form);
     ASSERT_TRUE(refusal);
-    EXPECT_EQ(*refusal, (FundingRefusalText{"90720", 0, "0622"}));
-    form.texts = {{"0622", std::string(kMaxFundingText + 1, 'a')}};
+    EXPECT_EQ(*refusal, (FundingRefusalText{texts::kHoldsCharacterCannotSentOr, 0, texts::kRemarks}));
+    form.texts = {{texts::kRemarks, std::string(kMaxFundingText + 1, 'a')}};
     EXPECT_TRUE(checkWithdrawalForm(form));
 }
 
@@ -183,20 +135,20 @@ TEST(DepositChecks, OrderAndTexts) {
     EXPECT_EQ(key("250"), "accepted"); // a bank mode asks nothing more
     EXPECT_EQ(key("250abc"), "accepted");
     for (const char* bad : {"0", "-1", "abc", "", "inf", "nan", "1e400", "1e13"})
-        EXPECT_EQ(key(bad), "1118") << bad;
+        EXPECT_EQ(key(bad), texts::kEnterAmountGreaterThanZero) << bad;
     form.networkAvailable = false;
-    EXPECT_EQ(key("abc"), "1007");
+    EXPECT_EQ(key("abc"), texts::kNoConnectionTradingServer);
     form.networkAvailable = true;
 
     form.mode = tc::funding::kOnlinePayment;
     form.currencies = {&k.usd, &k.eur, &k.usd, true};
     form.email = "trader@example.com";
-    EXPECT_EQ(key("250"), "20302"); // no gateway named
+    EXPECT_EQ(key("250"), texts::kChoosePaymentGateway); // no gateway named
     form.gatewayText = "Loopback Pay";
     EXPECT_EQ(key("250"), "accepted");
     for (const char* bad : {"a@b.c", "a@b.abcde", " a@b.com", "a@b.com ", "ab.com", ""}) {
         form.email = bad;
-        EXPECT_EQ(key("250"), "1047") << bad;
+        EXPECT_EQ(key("250"), texts::kEnterValidEMailAddress) << bad;
     }
     for (const char* good : {"a@b.co", "first.last+x@mail.example.info", "A_B%c@x-y.ORG"}) {
         form.email = good;
@@ -204,12 +156,12 @@ TEST(DepositChecks, OrderAndTexts) {
     }
     // Gateway text typed but none chosen: the e-mail passes, the currency rule refuses.
     form.currencies.gatewayChosen = false;
-    EXPECT_EQ(refusal("250"), (FundingRefusalText{"20306", 10002, ""}));
+    EXPECT_EQ(refusal("250"), (FundingRefusalText{texts::kAccountsCurrencyCannotPaidThrough, 10002, ""}));
     form.currencies = {&k.usd, &k.eur, &k.chf, true};
-    EXPECT_EQ(refusal("250"), (FundingRefusalText{"20306", 10003, ""}));
+    EXPECT_EQ(refusal("250"), (FundingRefusalText{texts::kAccountsCurrencyCannotPaidThrough, 10003, ""}));
     // A text the wire cannot carry, before the gateway's checks.
-    form.texts = {{"0622", "ok"}, {"0624", std::string("bank\x05")}};
-    EXPECT_EQ(refusal("250"), (FundingRefusalText{"90720", 0, "0624"}));
+    form.texts = {{texts::kRemarks, "ok"}, {texts::kBankName, std::string("bank\x05")}};
+    EXPECT_EQ(refusal("250"), (FundingRefusalText{texts::kHoldsCharacterCannotSentOr, 0, texts::kBankName}));
 }
 
 TEST(FundingHistory, TypeCodesCellsAndPeriod) {
@@ -219,7 +171,7 @@ TEST(FundingHistory, TypeCodesCellsAndPeriod) {
     EXPECT_EQ(transactionCodeFor(false, 1), "#DEP");
     EXPECT_EQ(transactionCodeFor(false, 10), "#TRM");
     EXPECT_EQ(transactionCodeFor(false, 7), "#ADJ");
-    EXPECT_EQ(kTransactionTypes[7].labelKey, "0431");
+    EXPECT_EQ(kTransactionTypes[7].labelKey, texts::kAdjustments);
     EXPECT_FALSE(transactionCodeFor(false, std::nullopt)); // typed by hand: nothing is sent
     EXPECT_FALSE(transactionCodeFor(false, 11));
 
@@ -230,22 +182,22 @@ TEST(FundingHistory, TypeCodesCellsAndPeriod) {
     row.AccountId = 20003;
     row.SubTransactionId = 7;
     row.SubTransactionCode = "BANK";
-    row.CrAmount = 1234.5;
-    row.DrAmount = 0;
-    row.BalAmountPostTransaction = 1234567.891;
+    row.CrAmount = *tc::platform::Decimal::fromString("1234.5");
+    row.BalAmountPostTransaction = *tc::platform::Decimal::fromString("1234567.891");
     row.Narration = "Bank deposit";
-    row.TransactionDate = "03/04/2024 10:00:00";
-    EXPECT_EQ(historyCell(row, "0380"), "20003");
-    EXPECT_EQ(historyCell(row, "0378"), "7");
-    EXPECT_EQ(historyCell(row, "0379"), "BANK");
-    EXPECT_EQ(historyCell(row, "0382"), "1,234.50");
-    EXPECT_EQ(historyCell(row, "0383"), "0.00");
-    EXPECT_EQ(historyCell(row, "0527"), "1,234,567.891");
-    EXPECT_EQ(historyCell(row, "0386"), "Bank deposit");
-    EXPECT_EQ(historyCell(row, "0387"), "03/04/2024 10:00:00");
+    row.TransactionDate = tc::platform::deviceFormatter("MM/dd/yyyy HH:mm:ss").parse("03/04/2024 10:00:00");
+    EXPECT_EQ(historyCell(row, texts::kAccountNo), "20003");
+    EXPECT_EQ(historyCell(row, texts::kSubType), "7");
+    EXPECT_EQ(historyCell(row, texts::kCode), "BANK");
+    EXPECT_EQ(historyCell(row, texts::kCredit), "1,234.50");
+    EXPECT_EQ(historyCell(row, texts::kDebit), "0.00");
+    EXPECT_EQ(historyCell(row, texts::kBalanceAfter), "1,234,567.891");
+    EXPECT_EQ(historyCell(row, texts::kNarration), "Bank deposit");
+    EXPECT_EQ(historyCell(row, texts::kTransactionDate), "03/04/2024 10:00:00")
+        << "in the device's zone, as it was read";
     EXPECT_EQ(historyCell(row, "0999"), "");
     row.TransactionDate.reset();
-    EXPECT_EQ(historyCell(row, "0387"), "");
+    EXPECT_EQ(historyCell(row, texts::kTransactionDate), "");
     EXPECT_EQ(groupedAmount(1234.5), "1,234.50");
     EXPECT_EQ(groupedAmount(-7), "-7.00");
 }

@@ -4,6 +4,7 @@
 #include "model/records/currency_records.h"
 #include "model/records/financial_approval.h"
 #include "model/records/funding_records.h"
+#include "model/text/formatter.h"
 #include "support/wire_text.h"
 #include "wire/record_text.h"
 
@@ -175,8 +176,10 @@ TEST(FinancialTransactionDetails, ReadsAHistoryRow) {
     const auto row = FinancialTransactionDetails::fromRecord(
         wireText("1001<C>DEP<C>5001<C>11<C>500<C>0<C>1500<C>DEPT<C>Bank deposit<C>20240131235959"));
     EXPECT_EQ(row.TransactionId, 1001);
-    EXPECT_DOUBLE_EQ(row.amount(), 500);
-    EXPECT_EQ(row.TransactionDate, "01/31/2024 23:59:59");
+    EXPECT_EQ(row.amount(), platform::Decimal::fromInt64(500));
+    EXPECT_EQ(row.BalAmountPostTransaction, platform::Decimal::fromInt64(1500));
+    ASSERT_TRUE(row.TransactionDate);
+    EXPECT_EQ(Formatter::formatDateTime(*row.TransactionDate), "01/31/2024 23:59:59");
     const auto nine = FinancialTransactionDetails::fromRecord(wireText("x<C>C<C>5<C>1<C>2<C>3<C>4<C>S<C>N"));
     EXPECT_EQ(nine.TransactionId, 0);
     EXPECT_FALSE(nine.TransactionDate.has_value());

@@ -5,6 +5,7 @@
 #include "model/records/item_details.h"
 #include "model/records/order.h"
 #include "model/session_model.h"
+#include "model/text/formatter.h"
 #include "session/business/business_test_support.h"
 #include "session/business/session_requests.h"
 #include "support/wire_text.h"
@@ -214,9 +215,11 @@ TEST_F(DataServiceRepliesTest, ListsAndMapsAreFilledFromTheirRecords) {
         wireText("8<C>DEP<C>20001<C>11<C>250.5<C>0<C>1250.5<C>BANK<C>June<C>20240601103000<R>9<C>WDL<R>"));
     ASSERT_EQ(targets.FinancialTransactionCollection.size(), 2u);
     const FinancialTransactionDetails& deposit = targets.FinancialTransactionCollection[0];
-    EXPECT_EQ(std::tuple(deposit.TransactionId, deposit.TransactionCode, deposit.AccountId, deposit.amount(),
-                         deposit.Narration, deposit.TransactionDate.value_or("")),
-              std::tuple(8, "DEP", 20001, 250.5, "June", "06/01/2024 10:30:00"));
+    ASSERT_TRUE(deposit.TransactionDate);
+    EXPECT_EQ(std::tuple(deposit.TransactionId, deposit.TransactionCode, deposit.AccountId,
+                         deposit.amount().toString(), deposit.Narration,
+                         Formatter::formatDateTime(*deposit.TransactionDate)),
+              std::tuple(8, "DEP", 20001, "250.5", "June", "06/01/2024 10:30:00"));
     EXPECT_EQ(targets.FinancialTransactionCollection[1].TransactionCode, "WDL");
     out = run("paygategetsettings", wireText("g<R>"));
     EXPECT_TRUE(out.hasPayGateSettings);

@@ -1,0 +1,112 @@
+#include "model/account_figures.h"
+
+#include "model/position_arithmetic.h"
+#include "model/records/account_details.h"
+#include "model/records/item_details.h"
+#include "model/records/order.h"
+#include "model/session_model.h"
+#include "model/session_model_lookup.h"
+#include "platform/lenient.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <set>
+#include <string>
+#include <string_view>
+#include <utility>
+
+namespace tc {
+namespace {
+
+// Account numbers remembered in one pass; past them each position's is read again.
+constexpr std::size_t kRememberedNumbers = 16;
+
+std::int32_t accountIdOf(std::string_view number) {
+    return static_cast<std::int32_t>(std::clamp<std::int64_t>(platform::lenientInteger(number),
+                                                              std::numeric_limits<std::int32_t>::min(),
+                                                              std::numeric_limits<std::int32_t>::max()));
+}
+
+} // namespace
+
+std::unordered_map<std::int32_t, double> floatingPLByAccount(const OrderView& openPositions) {
+    std::unordered_map<std::int32_t, double> floating;
+    // A few accounts hold many positions: each number text is read once.
+    std::vector<std::pair<std::string_view, double*>> sums;
+    for (const auto& position : openPositions) {
+        if (!position || !std::isfinite(position->UnrealisedPL))
+            continue;
+        const std::string_view number = position->AccountNumber;
+        auto known =
+            std::find_if(sums.begin(), sums.end(), [&](const auto& entry) { return entry.first == number; });
+        if (known == sums.end()) {
+            double* sum = &floating[accountIdOf(number)];
+            if (sums.size() >= kRememberedNumbers) {
+                *sum += position->UnrealisedPL;
+                continue;
+            }
+            known = sums.emplace(sums.end(), number, sum);
+        }
+        *known->second += position->UnrealisedPL;
+    }
+    return floating;
+}
+
+std::vector<AccountDetails> accountFigures(const SessionModel& model,
+                                           const std::vector<std::shared_ptr<const AccountDetails>>& accounts,
+                                           const OrderView& openPositions) {
+    const auto floating = floatingPLByAccount(openPositions);
+    const SessionModelLookup lookup(model);
+    std::vector<AccountDetails> figures;
+    figures.reserve(accounts.size());
+    for (const auto& account : accounts) {
+        if (!account)
+            continue;
+        AccountDetails copy = *account;
+        const auto sum = floating.find(copy.AccountId);
+        copy.applyFloatingPL(sum == floating.end() ? 0.0 : sum->second, lookup);
+        figures.push_back(std::move(copy));
+    }
+    return figures;
+}
+
+std::vector<charts::PieHolding> pieHoldings(const SessionModel& model, const OrderView& positions,
+                                            std::int32_t accountId, PieMode mode) {
+    std::vector<charts::PieHolding> out;
+    const SessionModelLookup lookup(model);
+    std::set<std::string, std::less<>> instruments;
+    for (const auto& position : positions) {
+        if (!position || platform::lenientReal(position->AccountNumber) != accountId)
+            continue;
+        const auto item = lookup.instrumentForCode(position->ItemCode);
+        const auto account = lookup.accountForId(position->AccountNumber);
+        charts::PieHolding holding{position->ItemCode, item ? item->InstrumentId : 0, 0};
+        if (mode == PieMode::Margin) {
+            // The instrument's figure under the hedge rule covers all its positions: once.
+            if (!instruments.insert(position->ItemCode).second)
+                continue;
+            holding.amount = hedgeMarginOfInstrument(model, position->ItemCode);
+        } else if (const auto pl = floatingPLOfPosition(*position, item.get(), account.get())) {
+            holding.amount = convertIntoAccountCurrency(*pl, *position, lookup);
+        } else {
+            holding.amount = position->UnrealisedPL; // an account in Equity Hit: the server's figure
+        }
+        out.push_back(std::move(holding));
+    }
+    return out;
+}
+
+std::vector<charts::PieSlice> accountPieSlices(const SessionModel& model, const OrderView& positions,
+                                               std::int32_t accountId, PieMode mode) {
+    const auto holdings = pieHoldings(model, positions, accountId, mode);
+    if (mode == PieMode::ProfitLoss)
+        return charts::profitLossShares(holdings);
+    const auto account = SessionModelLookup(model).accountForId(std::to_string(accountId));
+    if (!account)
+        return {};
+    return charts::equityShares(holdings, account->Equity, account->AvailableMargin,
+                                account->tradingStatus == AccountDetails::kStatusEquityHit);
+}
+
+} // namespace tc

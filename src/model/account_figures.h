@@ -1,0 +1,42 @@
+#pragma once
+// The accounts' figures over their open positions, worked out in the model so that every window
+// reads the same numbers: each account's floating P/L, equity and free margin from the positions'
+// stored figures, and the account pie's holdings and slices.
+#include "charts/pie_data.h"
+#include "model/session_queries.h"
+
+#include <cstdint>
+#include <memory>
+#include <unordered_map>
+#include <vector>
+
+namespace tc {
+
+class AccountDetails;
+struct SessionModel;
+
+// Each account's floating P/L: the finite stored UnrealisedPL of the positions naming it, summed in
+// their order, the account number read leniently as a 32-bit id as an account reads it.
+std::unordered_map<std::int32_t, double> floatingPLByAccount(const OrderView& openPositions);
+
+// The accounts' figures (floating P/L, floating credit, equity, free margin) on copies of the
+// records, from the positions' stored figures in one pass; the session's records are left alone.
+std::vector<AccountDetails> accountFigures(const SessionModel& model,
+                                           const std::vector<std::shared_ptr<const AccountDetails>>& accounts,
+                                           const OrderView& openPositions);
+
+enum class PieMode { ProfitLoss, Margin };
+
+// One holding per open position of `accountId`, in the order given; for the margin, one per
+// instrument (the first position's place) with the session's hedge-margin figure. The floating P/L
+// is worked out from the live quote into the holding, converted into the account currency; an
+// account in Equity Hit keeps the server's figure. The positions' records are not changed.
+std::vector<charts::PieHolding> pieHoldings(const SessionModel& model, const OrderView& positions,
+                                            std::int32_t accountId, PieMode mode);
+
+// The account pie: the margin pie's shares of equity (none when the account is not loaded or has no
+// equity to share), or the profit-and-loss pie's sums.
+std::vector<charts::PieSlice> accountPieSlices(const SessionModel& model, const OrderView& positions,
+                                               std::int32_t accountId, PieMode mode);
+
+} // namespace tc

@@ -1,0 +1,172 @@
+// The accounts' figures and the account pie's numbers, read from a session built by hand.
+#include "model/account_figures.h"
+
+#include "model/records/account_details.h"
+#include "model/records/currency_records.h"
+#include "model/records/group_details.h"
+#include "model/records/item_details.h"
+#include "model/records/order.h"
+#include "model/session_model.h"
+
+#include <gtest/gtest.h>
+
+#include <limits>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace tc;
+
+// One account in a currency converted at twice the amount, two instruments, positions of this
+// account and of others.
+class AccountFigures : public ::testing::Test {
+protected:
+    AccountFigures() {
+        euro = instrument("EURUSD", 7, 1.2100, 1.2110);
+        gold = instrument("XAUUSD", 3, 2000, 2001);
+        auto conversion = instrument("USDJPY", 9, 2, 4);
+        (void)conversion;
+        auto currency = std::make_shared<TradeCurrency>();
+        currency->instrumentID = 9;
+        currency->conversionMode = 1;
+        account = std::make_shared<AccountDetails>();
+        account->AccountId = 1001;
+        account->GroupId = "5";
+        account->tradingStatus = 1;
+        account->accountaccessType = 1;
+        account->Equity = 10000;
+        account->AvailableMargin = 6000;
+        account->tradeCurrency = currency;
+        model.AccountDetailCollection.insert_or_assign("1001", account);
+        auto group = std::make_shared<GroupDetails>();
+        group->GroupId = 5;
+        for (std::int32_t id : {7, 3}) {
+            GroupInstruments settings;
+            settings.InstrumentId = id;
+            settings.InitialMargin = id == 7 ? 1000 : 500;
+            group->fileGroupInstrument(settings);
+        }
+        model.fileGroup(group);
+    }
+    std::shared_ptr<ItemDetails> instrument(const char* code, std::int32_t id, double bid, double ask) {
+        auto item = std::make_shared<ItemDetails>();
+        item->Code = code;
+        item->InstrumentId = id;
+        item->Bid = bid;
+        item->Ask = ask;
+        item->ContractSize = 100000;
+        item->PLCalcModeId = 1;
+        model.ItemCollection.insert_or_assign(code, item);
+        return item;
+    }
+    std::shared_ptr<const Order> position(const char* code, const char* qty, const char* price,
+                                          const char* accountNumber = "1001") {
+        auto o = std::make_shared<Order>();
+        o->AccountNumber = accountNumber;
+        o->ItemCode = code;
+        o->tradingMode = 0;
+        o->deliveryMode = 1;
+        o->RemainingQty = qty;
+        o->OrderPrice = price;
+        o->UnrealisedPL = 7; // what the core's last refresh left
+        positions.push_back(o);
+        return o;
+    }
+
+    SessionModel model;
+    std::shared_ptr<ItemDetails> euro, gold;
+    std::shared_ptr<AccountDetails> account;
+    OrderView positions;
+};
+
+TEST_F(AccountFigures, ProfitAndLossIsConvertedIntoThePiesOwnCopyOnly) {
+    position("EURUSD", "2", "1.2000");
+    position("EURUSD", "1", "1.2200");
+    position("XAUUSD", "1", "2000.5");
+    position("EURUSD", "5", "1.0000", "2002"); // another account's
+    const auto holdings = pieHoldings(model, positions, 1001, PieMode::ProfitLoss);
+    ASSERT_EQ(holdings.size(), 3u);
+    // (1.21 - 1.20) x 2 x 100000 = 2000, converted at twice: 4000; the second loses (1.22 - 1.21) x 1.
+    EXPECT_NEAR(holdings[0].amount, 4000, 1e-6);
+    EXPECT_NEAR(holdings[1].amount, -2000, 1e-6);
+    EXPECT_EQ(holdings[2].instrumentId, 3);
+    for (const auto& p : positions)
+        EXPECT_EQ(p->UnrealisedPL, 7) << "the session's records keep the core's figures";
+
+    const auto slices = accountPieSlices(model, positions, 1001, PieMode::ProfitLoss);
+    ASSERT_EQ(slices.size(), 2u);
+    EXPECT_EQ(slices[0].title, "EURUSD");
+    EXPECT_NEAR(slices[0].value, 2000, 1e-6) << "one slice per instrument, its positions summed";
+    EXPECT_EQ(slices[1].title, "XAUUSD");
+
+    // An account in Equity Hit keeps the server's figure.
+    account->tradingStatus = AccountDetails::kStatusEquityHit;
+    EXPECT_EQ(pieHoldings(model, positions, 1001, PieMode::ProfitLoss)[0].amount, 7);
+}
+
+TEST_F(AccountFigures, MarginSharesOfEquityAndNoneWithoutEquity) {
+    position("XAUUSD", "2", "2000");
+    position("EURUSD", "1", "1.2");
+    position("EURUSD", "1.5", "1.2");
+    // The session's figures under the hedge rule, per instrument and delivery mode: an instrument's
+    // modes add up, and its positions take one slice, not one figure each.
+    model.HedgeMarginCollection.insert_or_assign("XAUUSD#1", "1000.00");
+    model.HedgeMarginCollection.insert_or_assign("EURUSD#1", "600.00");
+    model.HedgeMarginCollection.insert_or_assign("EURUSD#2", "400.00");
+    model.HedgeMarginCollection.insert_or_assign("EURUSDX#1", "5000.00"); // another code
+    auto slices = accountPieSlices(model, positions, 1001, PieMode::Margin);
+    ASSERT_EQ(slices.size(), 3u);
+    // Each instrument's margin, then the available margin, as shares of equity.
+    EXPECT_EQ(slices[0].title, "XAUUSD");
+    EXPECT_DOUBLE_EQ(slices[0].value, 10);
+    EXPECT_DOUBLE_EQ(slices[1].value, 10);
+    EXPECT_EQ(slices[1].title, "EURUSD") << "equal shares by instrument id";
+    EXPECT_EQ(slices[2].title, "Avl.Mgn");
+    EXPECT_DOUBLE_EQ(slices[2].value, 60);
+    account->Equity = 0;
+    EXPECT_TRUE(accountPieSlices(model, positions, 1001, PieMode::Margin).empty());
+    EXPECT_TRUE(accountPieSlices(model, positions, 4444, PieMode::Margin).empty())
+        << "an account the session does not hold";
+}
+
+TEST_F(AccountFigures, EachAccountsFiguresAreWorkedOutOnCopiesFromTheStoredFigures) {
+    account->Balance = 1000;
+    account->UsedMargin = 100;
+    model.GroupDetailCollection.get("5")->get()->LeverageOnFProfit = 50;
+    auto hit = std::make_shared<AccountDetails>(*account);
+    hit->AccountId = 1002;
+    hit->tradingStatus = AccountDetails::kStatusEquityHit;
+    hit->Equity = 50;
+    position("EURUSD", "1", "1.2");
+    position("EURUSD", "1", "1.2", "01001"); // the same account, read as a number
+    position("EURUSD", "1", "1.2", "1002");
+    auto broken = std::make_shared<Order>();
+    broken->AccountNumber = "1001";
+    broken->UnrealisedPL = std::numeric_limits<double>::quiet_NaN();
+    positions.push_back(broken);
+
+    const auto figures = accountFigures(model, {account, hit}, positions);
+    ASSERT_EQ(figures.size(), 2u);
+    EXPECT_EQ(figures[0].UnrealisedPL, 14) << "a figure that is not a number adds nothing";
+    EXPECT_EQ(figures[0].Leverage, 7);
+    EXPECT_EQ(figures[0].Equity, 1007);
+    EXPECT_EQ(figures[0].AvailableMargin, 907);
+    EXPECT_EQ(figures[1].UnrealisedPL, 7);
+    EXPECT_EQ(figures[1].Equity, 50) << "an account in equity hit keeps its equity";
+    EXPECT_EQ(account->UnrealisedPL, 0) << "the session's record is left alone";
+    EXPECT_EQ(account->Equity, 10000);
+}
+
+TEST_F(AccountFigures, FloatingTotalsHoldPastTheAccountNumbersRememberedInOnePass) {
+    // More accounts than one pass remembers numbers of, each named by two positions apart.
+    for (int round = 0; round < 2; ++round)
+        for (int i = 0; i < 40; ++i)
+            position("EURUSD", "1", "1.2", std::to_string(3000 + i).c_str());
+    const auto totals = floatingPLByAccount(positions);
+    ASSERT_EQ(totals.size(), 40u);
+    for (int i = 0; i < 40; ++i)
+        EXPECT_EQ(totals.at(3000 + i), 14) << 3000 + i;
+}
+
+} // namespace
