@@ -4,10 +4,14 @@
 // core's announcement of the positions' figures (refresh_ms: mean, worst), beside the core's own
 // refresh of the same positions (core_refresh_ms), and the worst delay of a task posted to the main
 // queue every 10 ms from another thread (worst_delay_ms). Then it sorts the open positions' view by
-// each sortable column (sort_ms_worst; each column's figure printed). Goals: refresh under 5 ms,
-// delay under 16 ms, every sort under 20 ms. Run twice: unpinned (/0), and pinned (/1) to the last
+// each sortable column (sort_ms_worst; each column's figure printed). Then, with the feed still
+// running, key presses (down, up, page down, page up) are posted one at a time to each view that has
+// rows, from another thread at uneven times, and timed from the press to the end of the view's next
+// paint (key_ms_worst, key_ms_p90). Goals: refresh under 5 ms, delay under 16 ms, every sort under
+// 20 ms, every key press painted within 16 ms. Run twice: unpinned (/0), and pinned (/1) to the last
 // two cores the process may use, with the server's and the session's threads it starts.
 #include "client/client_factory.h"
+#include "gui/controls/grid_table.h"
 #include "gui/models/grid_model.h"
 #include "gui/models/grid_view_proxy.h"
 #include "model/position_arithmetic.h"
@@ -20,6 +24,7 @@
 #include "gui_bench_support.h"
 
 #include <QDeadlineTimer>
+#include <QKeyEvent>
 #include <QTableView>
 #include <benchmark/benchmark.h>
 #include <fmt/format.h>
@@ -28,9 +33,12 @@
 #include <atomic>
 #include <chrono>
 #include <ctime>
+#include <functional>
 #include <memory>
+#include <random>
 #include <sched.h>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -104,6 +112,105 @@ private:
     bool pinned_ = false;
 };
 
+// A grid's view as the main window makes it, that notes where its current row is after a key and
+// when the next paint of its rows ends.
+class TimedView : public tc::gui::GridTable {
+public:
+    TimedView(tc::gui::GuiContext& context, tc::gui::Grid grid) : GridTable(context, grid) {}
+    // Called on the main thread once a paint that follows a key press ends.
+    std::function<void()> paintedAfterKey;
+    std::atomic<int> currentRow{0};
+    std::atomic<int> rows{0};
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override {
+        GridTable::keyPressEvent(event);
+        currentRow = currentIndex().row();
+        rows = model() ? model()->rowCount() : 0;
+        keyHandled_ = true;
+    }
+    void paintEvent(QPaintEvent* event) override {
+        GridTable::paintEvent(event);
+        if (std::exchange(keyHandled_, false) && paintedAfterKey)
+            paintedAfterKey();
+    }
+
+private:
+    bool keyHandled_ = false;
+};
+
+struct KeyLatency {
+    double worstMs = 0;
+    double p90Ms = 0;
+    int presses = 0;
+    int unpainted = 0; // presses that moved nothing on screen within a second
+};
+
+// Posts `presses` key presses to the views in turn from another thread, each after the last one's
+// paint (or a second), 10 to 60 ms apart, while the main thread pumps Qt. Each view walks down its rows
+// (down, down, page down) to the last, then up again (up, up, page up).
+KeyLatency timeKeyPresses(const std::vector<TimedView*>& views, int presses) {
+    std::vector<double> latencies;
+    std::atomic<Clock::time_point::rep> pressedAt{0};
+    std::atomic<int> awaiting{-1};
+    for (std::size_t v = 0; v < views.size(); ++v) {
+        TimedView& view = *views[v];
+        view.setFocus();
+        view.setCurrentIndex(view.model()->index(0, 0));
+        view.currentRow = 0;
+        view.rows = view.model()->rowCount();
+        view.paintedAfterKey = [&, v] {
+            if (awaiting.load() != static_cast<int>(v))
+                return;
+            latencies.push_back(std::chrono::duration<double, std::milli>(
+                                    Clock::now() - Clock::time_point(Clock::duration(pressedAt.load())))
+                                    .count());
+            awaiting = -1;
+        };
+    }
+    pumpFor(200);
+    KeyLatency result;
+    std::atomic<bool> finished{false};
+    std::thread presser([&] {
+        std::minstd_rand random(7);
+        std::vector<bool> down(views.size(), true);
+        for (int n = 0; n < presses; ++n) {
+            const auto v = static_cast<std::size_t>(n) % views.size();
+            TimedView& view = *views[v];
+            if (down[v] && view.currentRow >= view.rows - 1)
+                down[v] = false;
+            else if (!down[v] && view.currentRow <= 0)
+                down[v] = true;
+            const bool page = (n / static_cast<int>(views.size())) % 3 == 2;
+            const int key =
+                down[v] ? (page ? Qt::Key_PageDown : Qt::Key_Down) : (page ? Qt::Key_PageUp : Qt::Key_Up);
+            pressedAt = Clock::now().time_since_epoch().count();
+            awaiting = static_cast<int>(v);
+            QCoreApplication::postEvent(&view, new QKeyEvent(QEvent::KeyPress, key, Qt::NoModifier));
+            const auto limit = Clock::now() + std::chrono::seconds(1);
+            while (awaiting.load() >= 0 && Clock::now() < limit)
+                std::this_thread::sleep_for(std::chrono::microseconds(200));
+            if (awaiting.exchange(-1) >= 0)
+                ++result.unpainted;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10 + random() % 50));
+        }
+        finished = true;
+    });
+    while (!finished)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    presser.join();
+    pumpFor(50);
+    for (TimedView* view : views)
+        view->paintedAfterKey = nullptr;
+    result.presses = static_cast<int>(latencies.size());
+    if (!latencies.empty()) {
+        std::sort(latencies.begin(), latencies.end());
+        result.worstMs = latencies.back();
+        result.p90Ms = latencies[latencies.size() * 9 / 10];
+    }
+    return result;
+}
+
 void BM_AllGridsRefresh(benchmark::State& state) {
     ensureApplication();
     const PinnedToTwoCores pinning(state.range(0) != 0);
@@ -136,17 +243,16 @@ void BM_AllGridsRefresh(benchmark::State& state) {
         QObject::connect(&session, &tc::gui::ClientModel::tick, begin);
         QObject::connect(&session, &tc::gui::ClientModel::tablesChanged, begin);
 
-        std::vector<std::unique_ptr<tc::gui::GridModel>> grids;
-        std::vector<std::unique_ptr<tc::gui::GridViewProxy>> proxies;
-        std::vector<std::unique_ptr<QTableView>> views;
+        std::vector<std::unique_ptr<TimedView>> views;
+        std::vector<tc::gui::GridModel*> grids;
+        std::vector<tc::gui::GridViewProxy*> proxies;
         for (tc::gui::Grid which :
              {tc::gui::Grid::Watchlist, tc::gui::Grid::Accounts, tc::gui::Grid::OpenPositions,
               tc::gui::Grid::PendingOrders, tc::gui::Grid::SettledPositions, tc::gui::Grid::ExecutedPositions,
               tc::gui::Grid::CancelledOrders, tc::gui::Grid::BuyDepth, tc::gui::Grid::SellDepth}) {
-            grids.push_back(std::make_unique<tc::gui::GridModel>(session, which));
-            proxies.push_back(std::make_unique<tc::gui::GridViewProxy>(*grids.back()));
-            views.push_back(std::make_unique<QTableView>());
-            views.back()->setModel(proxies.back().get());
+            views.push_back(std::make_unique<TimedView>(context, which));
+            grids.push_back(&views.back()->gridModel());
+            proxies.push_back(&views.back()->proxy());
             views.back()->resize(1200, 600);
             views.back()->show();
         }
@@ -178,6 +284,7 @@ void BM_AllGridsRefresh(benchmark::State& state) {
         double coreMs = 0;
         double worstDelay = 0;
         double sortWorst = 0;
+        KeyLatency keys;
         for (auto _ : state) {
             // The main queue's delay, measured while the feed runs and the grids follow it.
             std::atomic<bool> posting{true};
@@ -224,6 +331,12 @@ void BM_AllGridsRefresh(benchmark::State& state) {
                 fmt::print(stderr, "sort open positions by {}: {:.2f} ms\n", open.columnSpec(column).id, ms);
             }
             openView.sort(-1);
+
+            std::vector<TimedView*> keyed;
+            for (const auto& view : views)
+                if (view->model()->rowCount() >= 2)
+                    keyed.push_back(view.get());
+            keys = timeKeyPresses(keyed, 400);
         }
         const auto mean = [](const std::vector<double>& v) {
             double total = 0;
@@ -242,6 +355,10 @@ void BM_AllGridsRefresh(benchmark::State& state) {
         state.counters["core_refresh_ms"] = coreMs;
         state.counters["worst_delay_ms"] = worstDelay;
         state.counters["sort_ms_worst"] = sortWorst;
+        state.counters["key_ms_worst"] = keys.worstMs;
+        state.counters["key_ms_p90"] = keys.p90Ms;
+        state.counters["key_presses"] = keys.presses;
+        state.counters["key_unpainted"] = keys.unpainted;
         state.counters["positions"] = open.rowCount();
         state.counters["watched"] = grids[0]->rowCount();
         views.clear();

@@ -28,9 +28,8 @@ std::int32_t accountIdOf(std::string_view number) {
                                                               std::numeric_limits<std::int32_t>::max()));
 }
 
-} // namespace
-
-std::unordered_map<std::int32_t, double> floatingPLByAccount(const OrderView& openPositions) {
+template <typename Positions>
+std::unordered_map<std::int32_t, double> floatingOver(const Positions& openPositions) {
     std::unordered_map<std::int32_t, double> floating;
     // A few accounts hold many positions: each number text is read once.
     std::vector<std::pair<std::string_view, double*>> sums;
@@ -53,10 +52,11 @@ std::unordered_map<std::int32_t, double> floatingPLByAccount(const OrderView& op
     return floating;
 }
 
-std::vector<AccountDetails> accountFigures(const SessionModel& model,
-                                           const std::vector<std::shared_ptr<const AccountDetails>>& accounts,
-                                           const OrderView& openPositions) {
-    const auto floating = floatingPLByAccount(openPositions);
+template <typename Positions>
+std::vector<AccountDetails> figuresOver(const SessionModel& model,
+                                        const std::vector<std::shared_ptr<const AccountDetails>>& accounts,
+                                        const Positions& openPositions) {
+    const auto floating = floatingOver(openPositions);
     const SessionModelLookup lookup(model);
     std::vector<AccountDetails> figures;
     figures.reserve(accounts.size());
@@ -69,6 +69,24 @@ std::vector<AccountDetails> accountFigures(const SessionModel& model,
         figures.push_back(std::move(copy));
     }
     return figures;
+}
+
+} // namespace
+
+std::unordered_map<std::int32_t, double> floatingPLByAccount(const OrderView& openPositions) {
+    return floatingOver(openPositions);
+}
+
+std::vector<AccountDetails> accountFigures(const SessionModel& model,
+                                           const std::vector<std::shared_ptr<const AccountDetails>>& accounts,
+                                           const OrderView& openPositions) {
+    return figuresOver(model, accounts, openPositions);
+}
+
+std::vector<AccountDetails> accountFigures(const SessionModel& model,
+                                           const std::vector<std::shared_ptr<const AccountDetails>>& accounts,
+                                           const std::vector<RecordPtr<Order>>& openPositions) {
+    return figuresOver(model, accounts, openPositions);
 }
 
 std::vector<charts::PieHolding> pieHoldings(const SessionModel& model, const OrderView& positions,

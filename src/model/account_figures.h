@@ -24,6 +24,12 @@ std::unordered_map<std::int32_t, double> floatingPLByAccount(const OrderView& op
 std::vector<AccountDetails> accountFigures(const SessionModel& model,
                                            const std::vector<std::shared_ptr<const AccountDetails>>& accounts,
                                            const OrderView& openPositions);
+// The same over every stored position, as the accounts grid reads it each second without copying
+// the list: a position counts only towards its own account, and an account that is listed never has
+// its positions hidden, so the listed accounts' figures are the same.
+std::vector<AccountDetails> accountFigures(const SessionModel& model,
+                                           const std::vector<std::shared_ptr<const AccountDetails>>& accounts,
+                                           const std::vector<RecordPtr<Order>>& openPositions);
 
 enum class PieMode { ProfitLoss, Margin };
 

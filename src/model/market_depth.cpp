@@ -17,6 +17,10 @@ DepthLevel DepthLevel::read(std::string_view text) {
 }
 
 bool MarketDepthStore::store(MarketDepthLadder ladder) {
+    return exchange(ladder);
+}
+
+bool MarketDepthStore::exchange(MarketDepthLadder& ladder) {
     auto buyIt = buyMarketDepthDataCollection.find(ladder.Code);
     if (buyIt == buyMarketDepthDataCollection.end()) {
         if (buyMarketDepthDataCollection.size() >= maxCodes_) {
@@ -26,8 +30,8 @@ bool MarketDepthStore::store(MarketDepthLadder ladder) {
         }
         buyIt = buyMarketDepthDataCollection.emplace(ladder.Code, std::vector<DepthLevel>{}).first;
     }
-    buyIt->second = std::move(ladder.Buy);
-    sellMarketDepthDataCollection[std::move(ladder.Code)] = std::move(ladder.Sell);
+    buyIt->second.swap(ladder.Buy);
+    sellMarketDepthDataCollection[ladder.Code].swap(ladder.Sell);
     return true;
 }
 

@@ -43,6 +43,9 @@ public:
 
     // False (logged) for a new code past the cap; the store is then unchanged.
     bool store(MarketDepthLadder ladder);
+    // The same, leaving the levels the ladder replaced in it (none for a new code), so that the
+    // thread that made the ladder can free them with it; false and untouched past the cap.
+    bool exchange(MarketDepthLadder& ladder);
     // nullptr for a code without depth.
     const std::vector<DepthLevel>* buy(std::string_view code) const;
     const std::vector<DepthLevel>* sell(std::string_view code) const;

@@ -367,15 +367,21 @@ struct RunLoop::State {
     // Owner thread only: the posts the last pass saw, and when a pass last ran something.
     std::uint64_t postsAtPass = 0;
     std::chrono::steady_clock::time_point lastWork{};
+    // Owner thread only: how long the loop stays awake after work (see waitForWork).
+    std::chrono::steady_clock::duration awakeWait{};
 };
 
 namespace {
 
 // A loop that has just run work usually gets more straight away (the answer to a request it just
-// sent to another thread): it waits that long awake before it sleeps, since waking a sleeping thread
-// from another core costs more than a loopback round trip. Idle loops sleep at once.
+// sent to another thread): it waits awake a while before it sleeps, since waking a sleeping thread
+// on another core (out of its idle state) costs more than a loopback round trip. How long follows
+// the answers: when one came soon after the loop fell asleep, it stays awake about twice that long
+// next time (at most kAwakeWaitLongest); when none came for longer, a short while only. Idle loops
+// sleep at once.
 constexpr auto kAwakeAfterWork = std::chrono::microseconds(100);
-constexpr auto kAwakeWait = std::chrono::microseconds(50);
+constexpr auto kAwakeWaitShortest = std::chrono::microseconds(50);
+constexpr auto kAwakeWaitLongest = std::chrono::microseconds(1000);
 
 } // namespace
 
@@ -555,12 +561,28 @@ std::optional<Clock::duration> RunLoop::timeUntilNextDue() const {
 
 void RunLoop::waitForWork(std::optional<std::chrono::steady_clock::time_point> realDeadline) {
     const auto now = std::chrono::steady_clock::now();
-    if (now - state_->lastWork < kAwakeAfterWork) {
-        const auto until = now + kAwakeWait;
+    const bool afterWork = now - state_->lastWork < kAwakeAfterWork;
+    if (afterWork) {
+        state_->awakeWait = std::clamp<std::chrono::steady_clock::duration>(
+            state_->awakeWait, kAwakeWaitShortest, kAwakeWaitLongest);
+        const auto until = now + state_->awakeWait;
         while (state_->posts.load(std::memory_order_acquire) == state_->postsAtPass &&
                std::chrono::steady_clock::now() < until)
             std::this_thread::yield();
     }
+    struct Learn {
+        State& state;
+        bool afterWork;
+        std::chrono::steady_clock::time_point from;
+        std::uint64_t posts = state.posts.load(std::memory_order_relaxed);
+        // Work that woke the loop soon after it fell asleep makes the next wait awake longer.
+        ~Learn() {
+            if (!afterWork || state.posts.load(std::memory_order_relaxed) == posts)
+                return;
+            const auto slept = std::chrono::steady_clock::now() - from;
+            state.awakeWait = slept < kAwakeWaitLongest ? 2 * slept : kAwakeWaitShortest;
+        }
+    } learn{*state_, afterWork, std::chrono::steady_clock::now()};
     std::unique_lock lock(state_->mutex);
     if (state_->stopRequested || state_->work.hasReady())
         return;

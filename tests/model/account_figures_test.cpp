@@ -156,6 +156,23 @@ TEST_F(AccountFigures, EachAccountsFiguresAreWorkedOutOnCopiesFromTheStoredFigur
     EXPECT_EQ(figures[1].Equity, 50) << "an account in equity hit keeps its equity";
     EXPECT_EQ(account->UnrealisedPL, 0) << "the session's record is left alone";
     EXPECT_EQ(account->Equity, 10000);
+
+    // Over the stored list as it stands, a hidden account's position among them: the same figures.
+    auto hidden = std::make_shared<AccountDetails>(*account);
+    hidden->AccountId = 1003;
+    hidden->accountaccessType = 4;
+    model.AccountDetailCollection.insert_or_assign("1003", hidden);
+    position("EURUSD", "1", "1.2", "1003");
+    SessionModel::OrderList stored;
+    for (const auto& p : positions)
+        stored.push_back(std::make_shared<Order>(*p));
+    const auto same = accountFigures(model, {account, hit}, stored);
+    ASSERT_EQ(same.size(), 2u);
+    for (std::size_t i = 0; i < same.size(); ++i) {
+        EXPECT_EQ(same[i].UnrealisedPL, figures[i].UnrealisedPL);
+        EXPECT_EQ(same[i].Equity, figures[i].Equity);
+        EXPECT_EQ(same[i].AvailableMargin, figures[i].AvailableMargin);
+    }
 }
 
 TEST_F(AccountFigures, FloatingTotalsHoldPastTheAccountNumbersRememberedInOnePass) {

@@ -39,6 +39,17 @@ TEST(MarketDepth, StoreReplacesBothSidesAndIsBounded) {
     // Known codes are still replaced when the store is full.
     EXPECT_TRUE(store.store({"B", depthLevels({"6,6"}), {}}));
     EXPECT_EQ(*store.buy("B"), depthLevels({"6,6"}));
+
+    // An exchange hands back the levels it replaced, for their maker to free; past the cap nothing.
+    MarketDepthLadder next{"B", depthLevels({"7,7"}), depthLevels({"8,8"})};
+    ASSERT_TRUE(store.exchange(next));
+    EXPECT_EQ(*store.buy("B"), depthLevels({"7,7"}));
+    EXPECT_EQ(*store.sell("B"), depthLevels({"8,8"}));
+    EXPECT_EQ(next.Buy, depthLevels({"6,6"}));
+    EXPECT_TRUE(next.Sell.empty());
+    MarketDepthLadder refused{"C", depthLevels({"5,5"}), {}};
+    EXPECT_FALSE(store.exchange(refused));
+    EXPECT_EQ(refused.Buy, depthLevels({"5,5"}));
 }
 
 } // namespace

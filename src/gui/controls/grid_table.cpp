@@ -13,7 +13,7 @@
 
 namespace tc::gui {
 
-GridTable::GridTable(GuiContext& context, Grid grid, QWidget* parent) : QTableView(parent) {
+GridTable::GridTable(GuiContext& context, Grid grid, QWidget* parent) : FilledGridTableView(parent) {
     model_ = new GridModel(*context.clientModel(), grid, this);
     proxy_ = new GridViewProxy(*model_, this);
     model_->setLanguage(context.language().selected());

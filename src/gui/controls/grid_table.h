@@ -1,11 +1,10 @@
 #pragma once
-// A grid of the session in a plain table view: its own GridModel over the context's client model,
-// a GridViewProxy of its own (sort order, tick colours), the columns' default widths (widened to
-// their header titles) and hidden columns from the grid's column specs, and the language and theme of the
-// context, followed when they change. Made only once a client model is set on the context.
+// A grid of the session in a table view (its lines filled, see FilledGridTableView): its own GridModel over
+// the context's client model, a GridViewProxy of its own (sort order, tick colours), the columns' default
+// widths (widened to their header titles) and hidden columns from the grid's column specs, and the language
+// and theme of the context, followed when they change. Made only once a client model is set on the context.
+#include "gui/controls/filled_grid_table_view.h"
 #include "gui/market/grid_spec.h"
-
-#include <QTableView>
 
 namespace tc::gui {
 
@@ -13,7 +12,7 @@ class GridModel;
 class GridViewProxy;
 class GuiContext;
 
-class GridTable : public QTableView {
+class GridTable : public FilledGridTableView {
     Q_OBJECT
 public:
     GridTable(GuiContext& context, Grid grid, QWidget* parent = nullptr);

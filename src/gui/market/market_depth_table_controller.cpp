@@ -18,7 +18,7 @@
 namespace tc::gui {
 
 MarketDepthTableController::MarketDepthTableController(GuiContext& context, DepthSide side, QWidget* parent)
-    : QTableView(parent), context_(context) {
+    : FilledGridTableView(parent), context_(context) {
     const bool buy = side == DepthSide::Buy;
     setObjectName(buy ? QStringLiteral("BuyMarketDepthTableView")
                       : QStringLiteral("SellMarketDepthTableView"));

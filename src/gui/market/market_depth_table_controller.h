@@ -3,9 +3,9 @@
 // each, in the order the feed sent them. A ladder follows the instrument it is handed (setValue) and
 // reloads when the feed changes that instrument's depth and on the session's tick. The pane holds both
 // ladders under the instrument's code; the main window hands it the board's selected instrument.
+#include "gui/controls/filled_grid_table_view.h"
 #include "gui/market/depth_ladder.h"
 
-#include <QTableView>
 #include <QWidget>
 
 #include <string>
@@ -17,7 +17,7 @@ namespace tc::gui {
 class GridModel;
 class GuiContext;
 
-class MarketDepthTableController : public QTableView {
+class MarketDepthTableController : public FilledGridTableView {
     Q_OBJECT
 public:
     MarketDepthTableController(GuiContext& context, DepthSide side, QWidget* parent = nullptr);

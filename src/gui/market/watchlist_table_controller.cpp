@@ -111,7 +111,7 @@ private:
 } // namespace
 
 WatchlistTableController::WatchlistTableController(GuiContext& context, QWidget* parent)
-    : QTableView(parent), context_(context) {
+    : FilledGridTableView(parent), context_(context) {
     setObjectName(QStringLiteral("watchlistTableView"));
     model_ = new GridModel(*context.clientModel(), Grid::Watchlist, this);
     proxy_ = new GridViewProxy(*model_, this);

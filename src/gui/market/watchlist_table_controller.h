@@ -9,9 +9,8 @@
 // ticket of an active instrument (refused with an alert for one that is not), and on the
 // contract-detail column the advanced detail window. The selected instrument goes out as instrumentSelected,
 // for the depth ladders.
+#include "gui/controls/filled_grid_table_view.h"
 #include "gui/market/grid_spec.h"
-
-#include <QTableView>
 
 #include <string>
 
@@ -23,7 +22,7 @@ class GridModel;
 class GridViewProxy;
 class GuiContext;
 
-class WatchlistTableController : public QTableView {
+class WatchlistTableController : public FilledGridTableView {
     Q_OBJECT
 public:
     explicit WatchlistTableController(GuiContext& context, QWidget* parent = nullptr);

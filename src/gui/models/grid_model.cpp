@@ -125,6 +125,17 @@ void makeUnique(std::vector<std::string>& ids) {
     }
 }
 
+// Adds a position's profit, commission and storage to the totals; a figure that is not a number
+// would turn the whole sum into one.
+void addFigures(OpenPositionTotals& totals, const Order& position) {
+    if (std::isfinite(position.UnrealisedPL))
+        totals.profitLoss += position.UnrealisedPL;
+    if (std::isfinite(position.Commision))
+        totals.commission += position.Commision;
+    if (std::isfinite(position.Storage))
+        totals.storage += position.Storage;
+}
+
 // A grouped amount or price text as a number ("1,234.50" -> 1234.5).
 double numberOf(std::string_view text) {
     std::string plain;
@@ -148,6 +159,8 @@ GridModel::GridModel(ClientModel& session, Grid grid, QObject* parent)
             liveColumns_.push_back(allColumns_.back());
         if (column.live && column.field != Field::UnrealisedPL)
             quoteColumns_.push_back(allColumns_.back());
+        else if (column.live)
+            figureColumns_.push_back(allColumns_.back());
         hasLiveColumns_ = hasLiveColumns_ || column.live;
         liveKeyed_ = liveKeyed_ && (!column.live || keySlots_.back() >= 0);
     }
@@ -374,9 +387,14 @@ void GridModel::refresh(Scope scope) {
         if (scope != Scope::All && accounts == accountsSeen_ && rowsReadAt_ == recordsStamp_ && liveKeyed_) {
             if (!hasLiveColumns_)
                 return;
-            updateCells(nullptr, scope);
-            if (grid_ == Grid::OpenPositions && scope == Scope::Figures) {
-                sumOpenPositionTotals();
+            const bool figures = grid_ == Grid::OpenPositions && scope == Scope::Figures;
+            // The figures' pass leaves the quote-driven cells as the tick left them.
+            if (scope != Scope::Figures)
+                ++quotesRead_;
+            OpenPositionTotals summed;
+            updateCells(nullptr, scope, figures ? &summed : nullptr);
+            if (figures) {
+                sumOpenPositionTotals(&summed);
                 Q_EMIT totalsChanged();
             }
             Q_EMIT refreshed();
@@ -388,6 +406,7 @@ void GridModel::refresh(Scope scope) {
             scope = Scope::Live;
     }
     announcementsRead_ = announcements_;
+    ++quotesRead_;
     Snapshot snapshot = read();
     weightsMoved_ = applyRows(snapshot) || weightsMoved_;
     weightsMoved_ = updateCells(&snapshot, scope) || weightsMoved_;
@@ -406,8 +425,9 @@ void GridModel::refresh(Scope scope) {
     Q_EMIT refreshed();
 }
 
-void GridModel::sumOpenPositionTotals() {
-    // The lots and margins only when some row's record or records changed; the figures every time.
+void GridModel::sumOpenPositionTotals(const OpenPositionTotals* figures) {
+    // The lots and margins only when some row's record or records changed; the figures every time,
+    // or as the pass that refreshed them summed them.
     if (std::exchange(weightsMoved_, false)) {
         weightTotals_ = {};
         for (const Row& row : rows_) {
@@ -416,14 +436,17 @@ void GridModel::sumOpenPositionTotals() {
         }
     }
     OpenPositionTotals totals = weightTotals_;
-    const auto add = [](double& sum, double value) {
-        if (std::isfinite(value))
-            sum += value;
-    };
-    for (const Row& row : rows_) {
-        add(totals.profitLoss, row.order->UnrealisedPL);
-        add(totals.commission, row.order->Commision);
-        add(totals.storage, row.order->Storage);
+    if (figures) {
+        totals.profitLoss = figures->profitLoss;
+        totals.commission = figures->commission;
+        totals.storage = figures->storage;
+    } else {
+        OpenPositionTotals summed;
+        for (const Row& row : rows_)
+            addFigures(summed, *row.order);
+        totals.profitLoss = summed.profitLoss;
+        totals.commission = summed.commission;
+        totals.storage = summed.storage;
     }
     openTotals_ = totals;
 }
@@ -450,7 +473,7 @@ GridModel::Snapshot GridModel::read() const {
         break;
     case Grid::Accounts: {
         const auto accounts = queries.getAccountCollection();
-        s.accounts = accountFigures(*s.model, accounts, queries.getOpenOrderCollection());
+        s.accounts = accountFigures(*s.model, accounts, s.model->OpenOrderCollection);
         for (const AccountDetails& account : s.accounts)
             s.ids.push_back(std::to_string(account.AccountId));
         s.idsFilled = true;
@@ -766,9 +789,14 @@ void GridModel::reorderRows(const std::vector<std::string>& target) {
     Q_EMIT layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }
 
-bool GridModel::updateCells(const Snapshot* snapshot, Scope scope) {
+bool GridModel::updateCells(const Snapshot* snapshot, Scope scope, OpenPositionTotals* figures) {
     // One announcement for the refresh, over the rows and columns of every cell that changed: a
     // view repaints what it shows of it at once, where a signal per row would cost each row's.
+    // Without a snapshot the figures' pass visits only the profit; with one every live cell, as the
+    // rows' records may have changed.
+    const std::vector<std::size_t>& live = scope == Scope::Quotes                 ? quoteColumns_
+                                           : scope == Scope::Figures && !snapshot ? figureColumns_
+                                                                                  : liveColumns_;
     int rowFirst = -1;
     int rowLast = -1;
     int columnFirst = 0;
@@ -776,6 +804,9 @@ bool GridModel::updateCells(const Snapshot* snapshot, Scope scope) {
     bool lookedUp = false;
     for (std::size_t r = 0; r < rows_.size(); ++r) {
         Row& row = rows_[r];
+        // The totals' figures in the same pass over the rows.
+        if (figures && row.order)
+            addFigures(*figures, *row.order);
         if (row.fresh) {
             row.fresh = false;
             lookedUp = true;
@@ -796,9 +827,7 @@ bool GridModel::updateCells(const Snapshot* snapshot, Scope scope) {
         }
         int first = -1;
         int last = -1;
-        for (const std::size_t c : all                      ? allColumns_
-                                   : scope == Scope::Quotes ? quoteColumns_
-                                                            : liveColumns_) {
+        for (const std::size_t c : all ? allColumns_ : live) {
             if (const int slot = keySlots_[c]; slot >= 0) {
                 // A keyed cell whose numbers stand keeps its text; one whose numbers moved is
                 // formatted when it is next read.

@@ -84,6 +84,9 @@ public:
     // Every row's liveQuote of the column, in row order, into `quotes` (its old contents dropped):
     // one call per refresh for a view's ticks instead of one per row.
     void liveQuotes(int column, std::vector<LiveQuote>& quotes) const;
+    // Moves whenever a refresh may have moved a live quote or the rows (every refresh but the one of
+    // the positions' figures alone): a view whose ticks were noted at this count has nothing new.
+    std::uint64_t quotesRead() const { return quotesRead_; }
     // A number of the row's own, never given to another row of this model: what a view keys its
     // state of the row by, whichever place the row moves to.
     std::uint64_t rowSerial(int row) const { return rows_[static_cast<std::size_t>(row)].serial; }
@@ -174,7 +177,8 @@ private:
     void applyRemovals(const std::vector<RowChange>& changes);
     void reorderRows(const std::vector<std::string>& target);
     // True when some row's records were looked up again. Without a snapshot, the rows as they stand.
-    bool updateCells(const Snapshot* snapshot, Scope scope);
+    // With `figures`, every row's profit, commission and storage are added to it.
+    bool updateCells(const Snapshot* snapshot, Scope scope, OpenPositionTotals* figures = nullptr);
     Row makeRow(const Snapshot& snapshot, std::size_t index);
     void lookUpRecords(Row& row, const Snapshot& snapshot, std::size_t index) const;
     Cell cellOf(const Snapshot& snapshot, std::size_t index, const RowInputs& inputs,
@@ -182,7 +186,7 @@ private:
     CellKey keyOf(const RowInputs& inputs, const Order* order, Field field) const;
     Cell keyedCell(Field field, const CellKey& key) const;
     std::vector<AccountState> accountStates(const SessionModel& model) const;
-    void sumOpenPositionTotals();
+    void sumOpenPositionTotals(const OpenPositionTotals* figures = nullptr);
     void fillIds(Snapshot& snapshot) const;
     void dropClient();
     void followLoginState();
@@ -198,6 +202,8 @@ private:
     // The live columns a quote can move: a position's profit moves only with the core's figures pass,
     // which announces it, so the tick leaves it be.
     std::vector<std::size_t> quoteColumns_;
+    std::vector<std::size_t> figureColumns_; // the live columns the positions' figures move
+    std::uint64_t quotesRead_ = 0;
     bool hasLiveColumns_ = false;
     bool liveKeyed_ = true; // every live column is keyed: its cells follow the rows' records alone
     std::vector<Row> rows_;

@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <unordered_map>
+#include <utility>
 
 namespace tc::gui {
 
@@ -42,6 +43,10 @@ Tick GridViewProxy::tick(int sourceRow, int column) const {
 }
 
 void GridViewProxy::noteTicks() {
+    // A refresh that moved no live price (the positions' figures alone) leaves every tick as it is,
+    // for the rest of its second.
+    if (std::exchange(quotesNoted_, grid_.quotesRead()) == grid_.quotesRead())
+        return;
     const int count = grid_.rowCount();
     for (TickColumn& entry : tickColumns_) {
         std::vector<RowTick>& next = spareRows_;

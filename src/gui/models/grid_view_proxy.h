@@ -52,6 +52,7 @@ private:
     // Buffers kept between refreshes, so noting ticks allocates nothing once the rows stand.
     std::vector<RowTick> spareRows_;
     std::vector<GridModel::LiveQuote> quotes_;
+    std::uint64_t quotesNoted_ = 0; // the grid's quotesRead() when the ticks were last noted
 };
 
 } // namespace tc::gui

@@ -64,7 +64,9 @@ void SessionFeed::ZMQNewMessage(const std::string& text) {
             }
             update = std::move(*decoded.quote).toPriceUpdate();
         }
+        Spent spent; // freed after the lock is let go
         std::lock_guard lock(lock_);
+        takeSpent(spent);
         if (auto it = quotes_.find(update.ItemCode); it != quotes_.end()) {
             mergeQuote(it->second, update);
             ++merged_;
@@ -84,7 +86,9 @@ void SessionFeed::ZMQNewMessage(const std::string& text) {
             platform::Log::debug("market depth dropped: {}", feedErrorText(decoded.error));
             return;
         }
+        Spent spent; // freed after the lock is let go
         std::lock_guard lock(lock_);
+        takeSpent(spent);
         if (auto it = ladders_.find(decoded.ladder->Code); it != ladders_.end()) {
             // Each ladder replaces both sides of its code whole, so only the latest matters.
             it->second = std::move(*decoded.ladder);
@@ -110,6 +114,12 @@ void SessionFeed::ZMQNewMessage(const std::string& text) {
         ++dropped_;
         return;
     }
+}
+
+// Called with lock_ held.
+void SessionFeed::takeSpent(Spent& into) {
+    if (!spent_.empty())
+        std::swap(into, spent_);
 }
 
 // Called with lock_ held.
@@ -139,8 +149,17 @@ void SessionFeed::drain() {
     std::vector<std::string> deepened;
     deepened.reserve(ladders.size());
     for (auto& [code, ladder] : ladders)
-        if (host_.marketDepth().store(std::move(ladder)))
+        if (host_.marketDepth().exchange(ladder))
             deepened.push_back(code);
+    {
+        // The feed thread frees these (see spent_); when it has not come for the last ones yet,
+        // they are freed here.
+        std::lock_guard lock(lock_);
+        if (spent_.empty()) {
+            spent_.quotes.swap(quotes);
+            spent_.ladders.swap(ladders);
+        }
+    }
     if (!deepened.empty())
         host_.events().depthApplied(deepened);
 }

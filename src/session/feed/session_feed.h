@@ -74,6 +74,19 @@ private:
     mutable std::mutex lock_;
     std::unordered_map<std::string, PendingQuote> quotes_;
     std::unordered_map<std::string, MarketDepthLadder> ladders_;
+    // What a drain is done with (the pending sets and the levels their ladders replaced), made on
+    // the feed thread and freed there, by its next text: freed on the main thread, that memory
+    // belongs to the feed thread's allocator arena, whose lock the feed thread holds while it
+    // allocates, and the main thread waited on it, for a whole time slice when the feed thread was
+    // preempted holding it.
+    struct Spent {
+        std::unordered_map<std::string, PendingQuote> quotes;
+        std::unordered_map<std::string, MarketDepthLadder> ladders;
+        bool empty() const { return quotes.empty() && ladders.empty(); }
+    };
+    Spent spent_;
+    // Takes what the last drain left (with lock_ held), to be freed once the lock is let go.
+    void takeSpent(Spent& into);
     bool drainScheduled_ = false;
     std::atomic<std::int64_t> drainInterval_{kDefaultDrainInterval.count()}; // milliseconds
     std::uint64_t merged_ = 0;

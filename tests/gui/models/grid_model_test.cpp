@@ -15,6 +15,7 @@
 #include <QPersistentModelIndex>
 
 #include <algorithm>
+#include <cmath>
 #include <memory>
 #include <vector>
 
@@ -328,6 +329,32 @@ TEST_F(HeldPrices, TheSecondsFiguresRefreshOnlyTheOpenPositionsLiveCells) {
     Q_EMIT session->tablesChanged({interfaces::Table::OpenPositions});
     EXPECT_EQ(openRefreshes, 3);
     EXPECT_EQ(executedRefreshes, 1);
+
+    // The figures leave the closing price's tick as the tick noted it, for the rest of its second,
+    // and the totals are summed in the same pass: every row's profit.
+    GridViewProxy& view = proxy(open);
+    const int closing = open.columnOf("ClosingPrice");
+    session->tickNow();
+    const QString price = text(open, "300001", "ClosingPrice");
+    // Below its take-profit (1.09500), which would close it.
+    ASSERT_TRUE(server->setQuote("EURUSD", "1.09200", "1.09212"));
+    ASSERT_TRUE(waitFor(
+        [&] {
+            if (text(open, "300001", "ClosingPrice") != price)
+                return true; // the session's own tick showed it
+            session->tickNow();
+            return text(open, "300001", "ClosingPrice") != price;
+        },
+        15000));
+    EXPECT_EQ(view.tick(open.rowOf("300001"), closing), Tick::Up);
+    Q_EMIT session->tablesChanged({interfaces::Table::OpenPositionFigures});
+    EXPECT_EQ(view.tick(open.rowOf("300001"), closing), Tick::Up);
+    double profit = 0;
+    for (const auto& position : session->client().queries().getOpenOrderCollection())
+        profit += std::isfinite(position->UnrealisedPL) ? position->UnrealisedPL : 0;
+    EXPECT_DOUBLE_EQ(open.openPositionTotals().profitLoss, profit);
+    session->tickNow();
+    EXPECT_EQ(view.tick(open.rowOf("300001"), closing), Tick::Same);
     EXPECT_EQ(resets, 0);
 }
 

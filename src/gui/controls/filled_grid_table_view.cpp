@@ -1,0 +1,81 @@
+#include "gui/controls/filled_grid_table_view.h"
+
+#include <QHeaderView>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QStyleOptionViewItem>
+
+#include <algorithm>
+
+namespace tc::gui {
+
+FilledGridTableView::FilledGridTableView(QWidget* parent) : QTableView(parent) {
+    // The grid stays on (it keeps each cell a pixel short of its column and row, as ever) but is
+    // stroked with no pen; paintEvent fills it.
+    setGridStyle(Qt::NoPen);
+}
+
+std::vector<QRect> FilledGridTableView::gridLineRects(const QRect& dirty) const {
+    std::vector<QRect> lines;
+    const QHeaderView& rows = *verticalHeader();
+    const QHeaderView& columns = *horizontalHeader();
+    if (rows.count() == 0 || columns.count() == 0)
+        return lines;
+    // The cells' extent, as QTableView clips each dirty rectangle before its grid.
+    const bool rightToLeft = isRightToLeft();
+    const int x = columns.length() - columns.offset() - (rightToLeft ? 0 : 1);
+    const int y = rows.length() - rows.offset() - 1;
+    QRect area = dirty;
+    area.setBottom(std::min(area.bottom(), y));
+    if (rightToLeft)
+        area.setLeft(std::max(area.left(), viewport()->width() - x));
+    else
+        area.setRight(std::min(area.right(), x));
+    if (!area.isValid())
+        return lines;
+    int top = rows.visualIndexAt(area.top());
+    int bottom = rows.visualIndexAt(area.bottom());
+    if (bottom == -1)
+        bottom = rows.count() - 1;
+    if (top == -1 || top > bottom)
+        return lines;
+    int left = columns.visualIndexAt(area.left());
+    int right = columns.visualIndexAt(area.right());
+    if (rightToLeft)
+        std::swap(left, right);
+    if (left == -1)
+        left = 0;
+    if (right == -1)
+        right = columns.count() - 1;
+    for (int visual = top; visual <= bottom; ++visual) {
+        const int row = rows.logicalIndex(visual);
+        if (rows.isSectionHidden(row))
+            continue;
+        lines.emplace_back(area.left(), rowViewportPosition(row) + rowHeight(row) - 1, area.width(), 1);
+    }
+    for (int visual = left; visual <= right; ++visual) {
+        const int column = columns.logicalIndex(visual);
+        if (columns.isSectionHidden(column))
+            continue;
+        const int at = columnViewportPosition(column) + (rightToLeft ? 0 : columnWidth(column) - 1);
+        for (int from = area.top(); from <= area.bottom(); from += kPieceHeight)
+            lines.emplace_back(at, from, 1, std::min(kPieceHeight, area.bottom() - from + 1));
+    }
+    return lines;
+}
+
+void FilledGridTableView::paintEvent(QPaintEvent* event) {
+    QTableView::paintEvent(event);
+    if (!showGrid() || !model())
+        return;
+    QStyleOptionViewItem option;
+    initViewItemOption(&option);
+    const QColor colour = QColor::fromRgba(
+        static_cast<QRgb>(style()->styleHint(QStyle::SH_Table_GridLineColor, &option, this)));
+    QPainter painter(viewport());
+    for (const QRect& dirty : event->region())
+        for (const QRect& line : gridLineRects(dirty))
+            painter.fillRect(line, colour);
+}
+
+} // namespace tc::gui

@@ -1,0 +1,66 @@
+#include "gui/controls/filled_grid_table_view.h"
+#include "gui/gui_test_support.h"
+
+#include <QHeaderView>
+#include <QImage>
+#include <QStandardItemModel>
+
+namespace {
+
+using tc::gui::FilledGridTableView;
+
+// Paints `view` over `region` of its viewport, on a background both views share.
+QImage painted(QTableView& view, const QRegion& region) {
+    QImage image(view.viewport()->size(), QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::magenta);
+    view.viewport()->render(&image, {}, region, QWidget::DrawChildren);
+    return image;
+}
+
+TEST(FilledGridTableView, PaintsTheSamePixelsAsTheStrokedGrid) {
+    QStandardItemModel model(200, 6);
+    for (int row = 0; row < model.rowCount(); ++row)
+        for (int column = 0; column < model.columnCount(); ++column)
+            model.setItem(row, column, new QStandardItem(QStringLiteral("%1.%2").arg(row).arg(column)));
+    FilledGridTableView filled;
+    QTableView stroked;
+    for (QTableView* view : {static_cast<QTableView*>(&filled), &stroked}) {
+        view->setModel(&model);
+        view->setAlternatingRowColors(true);
+        view->setRowHidden(3, true);
+        view->setColumnHidden(2, true);
+        view->resize(500, 400);
+        view->show();
+    }
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&filled));
+    const QRect whole = filled.viewport()->rect();
+    // The whole view, a region of two parts, a right-to-left view and one scrolled to the end.
+    const QRegion parts = QRegion(10, 5, 200, 150) + QRegion(150, 200, 300, 120);
+    EXPECT_EQ(painted(filled, whole), painted(stroked, whole));
+    EXPECT_EQ(painted(filled, parts), painted(stroked, parts));
+    // The grid is there: a row's last pixel row differs from the cell above it, past the text.
+    const QImage image = painted(filled, whole);
+    const int x = filled.columnViewportPosition(1) + filled.columnWidth(1) - 4;
+    const int y = filled.rowViewportPosition(0) + filled.rowHeight(0) - 1;
+    EXPECT_NE(image.pixel(x, y), image.pixel(x, y - 3));
+    for (QTableView* view : {static_cast<QTableView*>(&filled), &stroked}) {
+        view->setLayoutDirection(Qt::RightToLeft);
+        view->scrollToBottom();
+    }
+    QCoreApplication::processEvents();
+    EXPECT_EQ(painted(filled, whole), painted(stroked, whole));
+
+    // No line is tall enough to be handed to other threads; every shown row has its line.
+    const auto lines = filled.gridLineRects(whole);
+    int rows = 0;
+    for (const QRect& line : lines) {
+        EXPECT_LE(line.height(), FilledGridTableView::kPieceHeight);
+        rows += line.height() == 1 && line.width() > 1;
+    }
+    EXPECT_EQ(rows, filled.rowAt(whole.bottom()) - filled.rowAt(0) + 1);
+    filled.setShowGrid(false);
+    stroked.setShowGrid(false);
+    EXPECT_EQ(painted(filled, whole), painted(stroked, whole));
+}
+
+} // namespace
