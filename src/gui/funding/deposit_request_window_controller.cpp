@@ -333,11 +333,11 @@ bool DepositRequestWindowController::sendRequest() {
     deposit.bankBranch = str(ui_->sourceBankBranchTextField->text());
     deposit.sourceAccount = str(ui_->sourceBankAccountTextField->text());
     deposit.depositedAccount = str(ui_->depositedBankAccountTextField->text());
-    deposit.amount = leadingAmount(form.amountText);
+    deposit.amount = typedAmount(form.amountText);
     deposit.remarks = str(ui_->remarksTextField->text());
     deposit.email = form.email;
     deposit.payGateId = isOnlinePayment_ ? payGateId_ : 0;
-    deposit.estimatedAmount = leadingAmount(str(ui_->depositTextField->text()));
+    deposit.estimatedAmount = typedAmount(str(ui_->depositTextField->text()));
     const interfaces::CommandResult sent = client()->funding().requestDeposit(deposit);
     if (!sent) {
         showValidationInfo(qt(sent.error));
@@ -433,7 +433,7 @@ void DepositRequestWindowController::showOnlinePaymentConfirmation(const funding
     showResult({
         {label("0074"), std::to_string(tx.requestId)},
         {label("0012"), std::to_string(tx.accountId)},
-        {label("0590"), fixed2(tx.payRequestAmount)},
+        {label("0590"), fixed2(tx.payRequestAmount.toDouble())},
         {label("0726"), requested},
         {label("0714"), label("11122")},
         {label("11121"), tx.payGate ? tx.payGate->name : std::string()},

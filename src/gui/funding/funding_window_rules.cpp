@@ -15,6 +15,11 @@ double leadingAmount(std::string_view text) {
     return platform::lenientReal(text);
 }
 
+platform::Decimal typedAmount(std::string_view text) {
+    const auto amount = platform::leadingDecimal(text);
+    return amount && !amount->isNaN() ? *amount : platform::Decimal();
+}
+
 std::string fixed2(double value) {
     return Formatter::formatDecimal(value, 2);
 }

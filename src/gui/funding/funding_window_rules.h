@@ -34,6 +34,8 @@ inline constexpr std::size_t kMaxFundingText = 500;
 
 // The leading number of a text ("12.5abc" is 12.5); 0 when it begins with none.
 double leadingAmount(std::string_view text);
+// The same as the decimal a request carries: exactly as typed.
+platform::Decimal typedAmount(std::string_view text);
 
 // "%.2f".
 std::string fixed2(double value);

@@ -1,12 +1,11 @@
 #include "model/records/financial_approval.h"
 
 #include "model/records/account_details.h"
+#include "model/records/record_decimal.h"
 #include "model/records/record_fields.h"
 #include "wire/record_text.h"
 
 #include <fmt/format.h>
-
-#include <cmath>
 
 namespace tc::funding {
 namespace {
@@ -15,6 +14,11 @@ constexpr std::string_view kAbsent = "(null)";
 
 std::uint64_t accountIdOf(const std::shared_ptr<const AccountDetails>& account) {
     return account ? static_cast<std::uint64_t>(static_cast<std::int64_t>(account->AccountId)) : 0;
+}
+
+// Printed as "%.2f" prints the nearest double, the product's rounding (0.125 gives 0.12).
+std::string twoDecimals(const platform::Decimal& amount) {
+    return fmt::format("{:.2f}", amount.toDouble());
 }
 
 } // namespace
@@ -43,10 +47,10 @@ FinancialApproval FinancialApproval::forWithdrawal(const NewWithdrawal& withdraw
 
 wire::RecordText FinancialApproval::getString(std::int64_t form) const {
     wire::RecordWriter w;
-    if (!std::isfinite(requestedAmount))
-        w.refuse("requestedAmount is not a finite number");
-    if (!std::isfinite(approvedAmount))
-        w.refuse("approvedAmount is not a finite number");
+    if (requestedAmount.isNaN())
+        w.refuse("requestedAmount is not a number");
+    if (approvedAmount.isNaN())
+        w.refuse("approvedAmount is not a number");
     const auto account = [&](std::uint64_t value, std::uint64_t unusedByType) {
         return financialTransactionTypeId == unusedByType ? std::string(kAbsent) : fmt::format("{}", value);
     };
@@ -54,8 +58,8 @@ wire::RecordText FinancialApproval::getString(std::int64_t form) const {
         .raw(fmt::format("{}", approvalFinancialId))
         .raw(account(beneficiaryAccount, kWithdrawal))
         .raw(account(benefactorAccount, kDeposit))
-        .raw(fmt::format("{:.2f}", requestedAmount))
-        .raw(fmt::format("{:.2f}", approvedAmount))
+        .raw(twoDecimals(requestedAmount))
+        .raw(twoDecimals(approvedAmount))
         .raw(fmt::format("{}", financialTransactionTypeId));
     if (form != kFullForm)
         return w.finish();
@@ -78,8 +82,10 @@ void FinancialApproval::loadFromString(std::string_view text, std::int64_t mode)
     f.readInt64(1, approvalFinancialId);
     f.readInt64(2, beneficiaryAccount);
     f.readInt64(3, benefactorAccount);
-    f.readDouble(4, requestedAmount);
-    f.readDouble(5, approvedAmount);
+    if (f.has(4))
+        requestedAmount = lenientDecimal(f.text(4));
+    if (f.has(5))
+        approvedAmount = lenientDecimal(f.text(5));
     f.readInt64(6, financialTransactionTypeId);
     if (mode != kFullForm)
         return;

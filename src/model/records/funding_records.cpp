@@ -1,12 +1,11 @@
 #include "model/records/funding_records.h"
 
+#include "model/records/record_decimal.h"
 #include "model/records/record_fields.h"
 #include "model/text/formatter.h"
 #include "wire/record_text.h"
 
 #include <fmt/format.h>
-
-#include <cmath>
 
 namespace tc::funding {
 namespace {
@@ -55,13 +54,15 @@ void AmpPayGateTransaction::loadFromString(std::string_view text, std::int64_t m
     if (mode == kShortForm) {
         f.readInt64(0, refRequestId);
         f.readText(1, payTransactionId);
-        f.readDouble(2, payApprovedAmount);
+        if (f.has(2))
+            payApprovedAmount = lenientDecimal(f.text(2));
         return;
     }
     f.readInt64(0, transId);
     f.readInt64(1, refRequestId);
     f.readText(2, payRequestId);
-    f.readDouble(3, payApprovedAmount);
+    if (f.has(3))
+        payApprovedAmount = lenientDecimal(f.text(3));
     f.readText(4, transactionDate);
     f.readInt64(5, payStatus);
     f.readInt64(6, resultCode);
@@ -78,9 +79,9 @@ void AmpPayGateTransaction::loadFromString(std::string_view text, std::int64_t m
 
 wire::RecordText AmpPayGateTransaction::toString(std::int64_t mode) const {
     wire::RecordWriter w;
-    if (!std::isfinite(payApprovedAmount))
-        w.refuse("payApprovedAmount is not a finite number");
-    const std::string amount = fmt::format("{}", payApprovedAmount);
+    if (payApprovedAmount.isNaN())
+        w.refuse("payApprovedAmount is not a number");
+    const std::string amount = payApprovedAmount.toString();
     if (mode == kShortForm)
         return w.raw(decimal(refRequestId)).text("payTransactionId", payTransactionId).raw(amount).finish();
     return w.raw(decimal(transId))
