@@ -2,7 +2,7 @@
 
 #include "model/records/group_details.h"
 #include "model/records/order.h"
-#include "model/records/record_fields.h"
+#include "model/records/record_layout.h"
 #include "model/session_services.h"
 #include "platform/lenient.h"
 
@@ -111,37 +111,32 @@ void AccountDetails::loadTradingStatusId(std::int32_t id) {
         tradingStatus = id;
 }
 
+namespace {
+
+using namespace records;
+
+constexpr auto kAccountLayout = recordLayout(
+    int32(0, &AccountDetails::AccountId), text(1, &AccountDetails::GroupId),
+    int64(2, &AccountDetails::tradeAccountType), real(4, &AccountDetails::Balance),
+    real(5, &AccountDetails::UnrealisedPL), real(6, &AccountDetails::LeverageOnPositions),
+    real(7, &AccountDetails::CollateralSecurity), real(8, &AccountDetails::UsedMargin),
+    real(9, &AccountDetails::Equity), real(10, &AccountDetails::AvailableMargin),
+    int32(12, &AccountDetails::HedgeModeId), int32(13, &AccountDetails::TradeRouteId),
+    int32(14, &AccountDetails::AutoExecutionModeId), text(15, &AccountDetails::AccountName),
+    flag(16, &AccountDetails::AccountEnabled), int32(17, &AccountDetails::InstrumentLimit),
+    int32(18, &AccountDetails::WatchlistItemLimit),
+    int32(19, [](AccountDetails& a, std::int32_t id) { a.loadAccountAccessTypeId(id); }),
+    int32(20, [](AccountDetails& a, std::int32_t id) { a.loadTradingStatusId(id); }),
+    real(22, &AccountDetails::AccumulatingStorage), int64(23, &AccountDetails::primaryAccountHolderUserid),
+    int32(24, &AccountDetails::availableOrderTypes), int32(28, &AccountDetails::accountSettings),
+    int64(33, &AccountDetails::currencyID), text(34, &AccountDetails::accountSettings2),
+    real(35, &AccountDetails::oneSideMargin));
+
+} // namespace
+
 AccountDetails AccountDetails::fromAmpRecord(const RecordFields& f) {
     AccountDetails a;
-    std::int32_t code = 0;
-    f.readInt(0, a.AccountId);
-    f.readText(1, a.GroupId);
-    f.readInt64(2, a.tradeAccountType);
-    f.readDouble(4, a.Balance);
-    f.readDouble(5, a.UnrealisedPL);
-    f.readDouble(6, a.LeverageOnPositions);
-    f.readDouble(7, a.CollateralSecurity);
-    f.readDouble(8, a.UsedMargin);
-    f.readDouble(9, a.Equity);
-    f.readDouble(10, a.AvailableMargin);
-    f.readInt(12, a.HedgeModeId);
-    f.readInt(13, a.TradeRouteId);
-    f.readInt(14, a.AutoExecutionModeId);
-    f.readText(15, a.AccountName);
-    f.readBool(16, a.AccountEnabled);
-    f.readInt(17, a.InstrumentLimit);
-    f.readInt(18, a.WatchlistItemLimit);
-    if (f.readInt(19, code))
-        a.loadAccountAccessTypeId(code);
-    if (f.readInt(20, code))
-        a.loadTradingStatusId(code);
-    f.readDouble(22, a.AccumulatingStorage);
-    f.readInt64(23, a.primaryAccountHolderUserid);
-    f.readInt(24, a.availableOrderTypes);
-    f.readInt(28, a.accountSettings);
-    f.readInt64(33, a.currencyID);
-    f.readText(34, a.accountSettings2);
-    f.readDouble(35, a.oneSideMargin);
+    readRecord(f, kAccountLayout, a);
     return a;
 }
 

@@ -1,6 +1,6 @@
 #include "model/records/currency_records.h"
 
-#include "model/records/record_fields.h"
+#include "model/records/record_layout.h"
 
 #include <cmath>
 
@@ -43,26 +43,39 @@ double TradeCurrency::currencyConversion(double amount, double price, bool isDir
     return std::isfinite(result) ? result : amount;
 }
 
-void TradeCurrency::readCurrencyListFields(const RecordFields& f) {
-    f.readInt64(0, currencyID);
-    f.readText(1, currencyCode);
-    f.readInt64(2, instrumentID);
-    f.readDouble(3, bidRate);
-    f.readDouble(4, askRate);
-    f.readInt64(5, conversionMode);
-}
+namespace {
+
+using namespace records;
+
+// The currency list's fields lead the currency record's.
+constexpr auto kCurrencyListLayout =
+    recordLayout(int64(0, &TradeCurrency::currencyID), text(1, &TradeCurrency::currencyCode),
+                 int64(2, &TradeCurrency::instrumentID), real(3, &TradeCurrency::bidRate),
+                 real(4, &TradeCurrency::askRate), int64(5, &TradeCurrency::conversionMode));
+
+constexpr auto kCurrencyTailLayout =
+    recordLayout(flag(6, &TradeCurrency::isDirect), real(7, &TradeCurrency::depositRate));
+
+constexpr auto kResourceLayout =
+    recordLayout(int64(0, &ResourceDetails::resourceId), text(1, &ResourceDetails::caption),
+                 text(2, &ResourceDetails::URL), text(3, &ResourceDetails::iconResourceId),
+                 text(4, &ResourceDetails::groupName), text(5, &ResourceDetails::resourceType),
+                 int64(6, &ResourceDetails::productId), flag(7, &ResourceDetails::isNew),
+                 flag(8, &ResourceDetails::showFocus), flag(9, &ResourceDetails::enabled),
+                 flag(10, &ResourceDetails::extraData));
+
+} // namespace
 
 TradeCurrency TradeCurrency::fromAmpRecord(const RecordFields& f) {
     TradeCurrency c;
-    c.readCurrencyListFields(f);
-    f.readBool(6, c.isDirect);
-    f.readDouble(7, c.depositRate);
+    readRecord(f, kCurrencyListLayout, c);
+    readRecord(f, kCurrencyTailLayout, c);
     return c;
 }
 
 CurrenyList CurrenyList::fromAmpRecord(const RecordFields& f) {
     CurrenyList c;
-    c.readCurrencyListFields(f);
+    readRecord(f, kCurrencyListLayout, static_cast<TradeCurrency&>(c));
     return c;
 }
 
@@ -70,17 +83,7 @@ std::optional<ResourceDetails> ResourceDetails::fromAmpRecord(const RecordFields
     if (!f.has(3))
         return std::nullopt;
     ResourceDetails r;
-    f.readInt64(0, r.resourceId);
-    f.readText(1, r.caption);
-    f.readText(2, r.URL);
-    f.readText(3, r.iconResourceId);
-    f.readText(4, r.groupName);
-    f.readText(5, r.resourceType);
-    f.readInt64(6, r.productId);
-    f.readBool(7, r.isNew);
-    f.readBool(8, r.showFocus);
-    f.readBool(9, r.enabled);
-    f.readBool(10, r.extraData);
+    readRecord(f, kResourceLayout, r);
     return r;
 }
 

@@ -46,9 +46,6 @@ public:
 
     // Fields 0 to 7 of the snapshot's trade-currency section.
     static TradeCurrency fromAmpRecord(const RecordFields& fields);
-
-protected:
-    void readCurrencyListFields(const RecordFields& fields);
 };
 
 // A currency as the snapshot's currency-list section brings it: never direct, no deposit rate.

@@ -1,6 +1,6 @@
 #include "model/records/group_details.h"
 
-#include "model/records/record_fields.h"
+#include "model/records/record_layout.h"
 #include "platform/log.h"
 
 #include <algorithm>
@@ -17,35 +17,43 @@ void GroupInstruments::loadMarginCalcModeId(std::int32_t mode) {
         margincalculationMode = kMarginModeNotApplicable;
 }
 
+namespace {
+
+using namespace records;
+
+constexpr auto kGroupInstrumentLayout = recordLayout(
+    int32(0, &GroupInstruments::groupdetailsid), int32(1, &GroupInstruments::GroupId),
+    int32(2, &GroupInstruments::InstrumentId), real(3, &GroupInstruments::OrderQtyStep),
+    real(4, &GroupInstruments::MaxOrderQty), real(5, &GroupInstruments::MinOrderQty),
+    int32(6, &GroupInstruments::SpreadBid), int32(7, &GroupInstruments::SpreadAsk),
+    int32(8, &GroupInstruments::SpreadTypeId), real(9, &GroupInstruments::BuyInterestRate),
+    real(10, &GroupInstruments::SellInterestRate), int32(11, &GroupInstruments::LimitMinPips),
+    int32(12, &GroupInstruments::StopMinPips), flag(13, &GroupInstruments::AllowShortSelling),
+    real(14, &GroupInstruments::InitialMargin), real(15, &GroupInstruments::LimitOrderMargin),
+    real(16, &GroupInstruments::LiquidationMargin), real(17, &GroupInstruments::IntradayOrderMargin),
+    real(18, &GroupInstruments::BTSTOrderMargin), real(19, &GroupInstruments::OverNightMargin),
+    real(20, &GroupInstruments::Commission), int32(21, &GroupInstruments::AutoExecutionModeId),
+    int32(22, [](GroupInstruments& g, std::int32_t mode) { g.loadMarginCalcModeId(mode); }),
+    real(25, &GroupInstruments::InitialSellMargin), int32(26, &GroupInstruments::availableOrderSettings),
+    flag(27, &GroupInstruments::isAvailableForTrading));
+
+constexpr auto kGroupLayout = recordLayout(
+    int32(0, &GroupDetails::GroupId), text(1, &GroupDetails::Name), flag(2, &GroupDetails::TradingEnabled),
+    int32(3, &GroupDetails::CompanyId), flag(5, &GroupDetails::IsNewsEnabled),
+    flag(6, &GroupDetails::IsMailEnabled), flag(7, &GroupDetails::IsChatEnabled),
+    flag(8, &GroupDetails::IsEAEnabled), int32(9, &GroupDetails::InstrumentLimit),
+    int32(10, &GroupDetails::WatchlistItemLimit), real(11, &GroupDetails::MaxOrderQty),
+    real(12, &GroupDetails::OrderQtyStep), flag(13, &GroupDetails::IsTrailingStopEnabled),
+    real(14, &GroupDetails::MarginCallLevel), real(15, &GroupDetails::StopOutLevel),
+    int32(16, &GroupDetails::LeverageOnFProfit), int32(17, &GroupDetails::RevLeverageOnFLoss),
+    int32(18, &GroupDetails::ReportHistoryDaysLimit), flag(19, &GroupDetails::SendMailReports),
+    flag(20, &GroupDetails::SendExecutionSMS), int32(21, &GroupDetails::CreditRating));
+
+} // namespace
+
 GroupInstruments GroupInstruments::fromAmpRecord(const RecordFields& f) {
     GroupInstruments g;
-    f.readInt(0, g.groupdetailsid);
-    f.readInt(1, g.GroupId);
-    f.readInt(2, g.InstrumentId);
-    f.readDouble(3, g.OrderQtyStep);
-    f.readDouble(4, g.MaxOrderQty);
-    f.readDouble(5, g.MinOrderQty);
-    f.readInt(6, g.SpreadBid);
-    f.readInt(7, g.SpreadAsk);
-    f.readInt(8, g.SpreadTypeId);
-    f.readDouble(9, g.BuyInterestRate);
-    f.readDouble(10, g.SellInterestRate);
-    f.readInt(11, g.LimitMinPips);
-    f.readInt(12, g.StopMinPips);
-    f.readBool(13, g.AllowShortSelling);
-    f.readDouble(14, g.InitialMargin);
-    f.readDouble(15, g.LimitOrderMargin);
-    f.readDouble(16, g.LiquidationMargin);
-    f.readDouble(17, g.IntradayOrderMargin);
-    f.readDouble(18, g.BTSTOrderMargin);
-    f.readDouble(19, g.OverNightMargin);
-    f.readDouble(20, g.Commission);
-    f.readInt(21, g.AutoExecutionModeId);
-    if (f.has(22))
-        g.loadMarginCalcModeId(RecordFields::toInt(f.text(22)));
-    f.readDouble(25, g.InitialSellMargin);
-    f.readInt(26, g.availableOrderSettings);
-    f.readBool(27, g.isAvailableForTrading);
+    readRecord(f, kGroupInstrumentLayout, g);
     return g;
 }
 
@@ -215,27 +223,7 @@ bool GroupDetails::fileGroupInstrument(const GroupInstruments& settings) {
 
 GroupDetails GroupDetails::fromAmpRecord(const RecordFields& f) {
     GroupDetails g;
-    f.readInt(0, g.GroupId);
-    f.readText(1, g.Name);
-    f.readBool(2, g.TradingEnabled);
-    f.readInt(3, g.CompanyId);
-    f.readBool(5, g.IsNewsEnabled);
-    f.readBool(6, g.IsMailEnabled);
-    f.readBool(7, g.IsChatEnabled);
-    f.readBool(8, g.IsEAEnabled);
-    f.readInt(9, g.InstrumentLimit);
-    f.readInt(10, g.WatchlistItemLimit);
-    f.readDouble(11, g.MaxOrderQty);
-    f.readDouble(12, g.OrderQtyStep);
-    f.readBool(13, g.IsTrailingStopEnabled);
-    f.readDouble(14, g.MarginCallLevel);
-    f.readDouble(15, g.StopOutLevel);
-    f.readInt(16, g.LeverageOnFProfit);
-    f.readInt(17, g.RevLeverageOnFLoss);
-    f.readInt(18, g.ReportHistoryDaysLimit);
-    f.readBool(19, g.SendMailReports);
-    f.readBool(20, g.SendExecutionSMS);
-    f.readInt(21, g.CreditRating);
+    readRecord(f, kGroupLayout, g);
     return g;
 }
 

@@ -2,7 +2,7 @@
 
 #include "model/records/decimal_extension.h"
 #include "model/records/record_decimal.h"
-#include "model/records/record_fields.h"
+#include "model/records/record_layout.h"
 
 #include <algorithm>
 #include <array>
@@ -120,60 +120,49 @@ void ItemDetails::settleTickSizes() {
         priceTick = TickSize;
 }
 
+namespace {
+
+using namespace records;
+
+// Positions 34 to 36 and 49 on only say that no quote has been applied yet, which a new record
+// already says; 17, 18 and 28 are dates, which the reader rewrites.
+constexpr auto kItemLayout = recordLayout(
+    int32(0, &ItemDetails::InstrumentId), text(1, &ItemDetails::Name), text(2, &ItemDetails::Code),
+    int32(3, &ItemDetails::CurrencyID), flag(4, &ItemDetails::Enabled),
+    int32(5, &ItemDetails::InstrumentTypeId), real(6, &ItemDetails::TickSize), real(7, &ItemDetails::Point),
+    int32(8, &ItemDetails::DecimalPlaces), text(9, &ItemDetails::MonthCode),
+    real(10, &ItemDetails::ContractSize), int32(11, &ItemDetails::UnitId),
+    int32(12,
+          [](ItemDetails& item, std::int32_t status) {
+              item.TradingStatusId = status;
+              item.instrumentTradingStatus = status >= 1 && status <= 4 ? status : 0;
+          }),
+    flag(13, &ItemDetails::IsAvailableForWatchlist), int32(14, &ItemDetails::UnderlyingInstrumentId),
+    real(15, &ItemDetails::MaxUpdateFrequency), int32(16, &ItemDetails::CutOffLimitPercentCP),
+    real(19, &ItemDetails::CircuitLimit), int32(20, &ItemDetails::PLCalcModeId), real(21, &ItemDetails::Bid),
+    real(22, &ItemDetails::Ask), real(23, &ItemDetails::Last), real(24, &ItemDetails::High),
+    real(25, &ItemDetails::Low), real(26, &ItemDetails::DayOpen), real(27, &ItemDetails::PrevClose),
+    int32(29, &ItemDetails::CurrentTradeSessionSettingId), int32(30, &ItemDetails::HedgeModeId),
+    int32(31, &ItemDetails::MaxHoldingDays), int32(32, &ItemDetails::HighlightColor),
+    int32(33, &ItemDetails::availableOrderTypes), flag(37, &ItemDetails::isAvailableForTrading),
+    int32(38, &ItemDetails::availableOrderSettings), int64(41, &ItemDetails::mostSignificantDigitLength),
+    int64(42, &ItemDetails::leastSignificantDigitLength), real(43, &ItemDetails::priceTick),
+    real(44, &ItemDetails::circuitLimitUp), real(45, &ItemDetails::circuitLimitDown),
+    int64(46, &ItemDetails::orderSettings2), int64(47, &ItemDetails::BaseCurrencyId),
+    int64(48, &ItemDetails::MarginFormulaId));
+
+} // namespace
+
 ItemDetails ItemDetails::fromAmpRecord(const RecordFields& f, const DateRewrite& rewriteDate) {
     ItemDetails item;
+    readRecord(f, kItemLayout, item);
     auto date = [&](std::size_t pos, std::string& out) {
         if (f.has(pos))
             out = rewriteDate ? rewriteDate(f.text(pos)) : std::string(f.text(pos));
     };
-    f.readInt(0, item.InstrumentId);
-    f.readText(1, item.Name);
-    f.readText(2, item.Code);
-    f.readInt(3, item.CurrencyID);
-    f.readBool(4, item.Enabled);
-    f.readInt(5, item.InstrumentTypeId);
-    f.readDouble(6, item.TickSize);
-    f.readDouble(7, item.Point);
-    f.readInt(8, item.DecimalPlaces);
-    f.readText(9, item.MonthCode);
-    f.readDouble(10, item.ContractSize);
-    f.readInt(11, item.UnitId);
-    if (f.readInt(12, item.TradingStatusId))
-        item.instrumentTradingStatus =
-            item.TradingStatusId >= 1 && item.TradingStatusId <= 4 ? item.TradingStatusId : 0;
-    f.readBool(13, item.IsAvailableForWatchlist);
-    f.readInt(14, item.UnderlyingInstrumentId);
-    f.readDouble(15, item.MaxUpdateFrequency);
-    f.readInt(16, item.CutOffLimitPercentCP);
     date(17, item.FND);
     date(18, item.LTD);
-    f.readDouble(19, item.CircuitLimit);
-    f.readInt(20, item.PLCalcModeId);
-    f.readDouble(21, item.Bid);
-    f.readDouble(22, item.Ask);
-    f.readDouble(23, item.Last);
-    f.readDouble(24, item.High);
-    f.readDouble(25, item.Low);
-    f.readDouble(26, item.DayOpen);
-    f.readDouble(27, item.PrevClose);
     date(28, item.UpdateTime);
-    f.readInt(29, item.CurrentTradeSessionSettingId);
-    f.readInt(30, item.HedgeModeId);
-    f.readInt(31, item.MaxHoldingDays);
-    f.readInt(32, item.HighlightColor);
-    f.readInt(33, item.availableOrderTypes);
-    // Positions 34 to 36 and 49 on only say that no quote has been applied yet, which a new
-    // record already says.
-    f.readBool(37, item.isAvailableForTrading);
-    f.readInt(38, item.availableOrderSettings);
-    f.readInt64(41, item.mostSignificantDigitLength);
-    f.readInt64(42, item.leastSignificantDigitLength);
-    f.readDouble(43, item.priceTick);
-    f.readDouble(44, item.circuitLimitUp);
-    f.readDouble(45, item.circuitLimitDown);
-    f.readInt64(46, item.orderSettings2);
-    f.readInt64(47, item.BaseCurrencyId);
-    f.readInt64(48, item.MarginFormulaId);
     // Every record gets a grid, short ones too: an instrument without one cannot carry a spread.
     item.settleTickSizes();
     return item;

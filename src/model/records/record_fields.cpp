@@ -137,6 +137,12 @@ double RecordFields::toDouble(std::string_view text) {
     return std::isfinite(v) ? v : 0.0;
 }
 
+platform::Decimal RecordFields::toDecimal(std::string_view text) {
+    // As the double reading: the leading number, and nothing the server cannot mean.
+    const auto v = platform::leadingDecimal(text);
+    return v && !v->isNaN() ? *v : platform::Decimal{};
+}
+
 bool RecordFields::readBool(std::size_t pos, bool& out) const {
     if (!has(pos))
         return false;

@@ -2,6 +2,8 @@
 // The fields of one server record text cut at 0x05, read by position with the lenient readings of
 // outside numbers and flags. A position past the end is absent: readers leave their target alone
 // and return false, so a short record keeps the initial values of its missing properties.
+#include "platform/decimal.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -48,6 +50,14 @@ public:
             return false;
         if (!plainDecimal(fields_[pos], out))
             out = toDouble(fields_[pos]);
+        return true;
+    }
+    // The exact reading; malformed, NaN and out-of-range texts give 0.
+    bool readDecimal(std::size_t pos, platform::Decimal& out) const {
+        if (!has(pos))
+            return false;
+        if (!plainDecimal(fields_[pos], out))
+            out = toDecimal(fields_[pos]);
         return true;
     }
     bool readBool(std::size_t pos, bool& out) const;
@@ -104,8 +114,34 @@ private:
         out = text[0] == '-' ? -value : value;
         return true;
     }
+    // The same plain form read exactly, with up to 19 digits (they fit 64 bits).
+    static bool plainDecimal(std::string_view text, platform::Decimal& out) {
+        std::size_t i = !text.empty() && text[0] == '-' ? 1 : 0;
+        std::uint64_t mantissa = 0;
+        int digits = 0;
+        int fraction = 0;
+        bool point = false;
+        for (; i < text.size(); ++i) {
+            const unsigned digit = static_cast<unsigned char>(text[i]) - unsigned{'0'};
+            if (digit <= 9) {
+                if (++digits > 19)
+                    return false;
+                mantissa = mantissa * 10 + digit;
+                fraction += point ? 1 : 0;
+            } else if (text[i] == '.' && !point) {
+                point = true;
+            } else {
+                return false;
+            }
+        }
+        if (digits == 0)
+            return false;
+        out = platform::Decimal::fromParts(text[0] == '-', mantissa, -fraction);
+        return true;
+    }
     // The general reading, non-finite as 0.
     static double toDouble(std::string_view text);
+    static platform::Decimal toDecimal(std::string_view text);
 
     std::vector<std::string_view> fields_;
 };

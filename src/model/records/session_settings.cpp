@@ -1,13 +1,21 @@
 #include "model/records/session_settings.h"
 
-#include "model/records/record_fields.h"
+#include "model/records/record_layout.h"
 
 namespace tc {
 
+namespace {
+
+using namespace records;
+
+constexpr auto kItemTypeLayout =
+    recordLayout(int32(0, &ItemType::InstrumentTypeId), text(1, &ItemType::InstrumentTypeName));
+
+} // namespace
+
 ItemType ItemType::fromAmpRecord(const RecordFields& f) {
     ItemType t;
-    f.readInt(0, t.InstrumentTypeId);
-    f.readText(1, t.InstrumentTypeName);
+    readRecord(f, kItemTypeLayout, t);
     return t;
 }
 
@@ -39,28 +47,25 @@ void SessionSettings::loadEditLimitOrder(bool value) {
     allowNewTpSl = value;
 }
 
+namespace {
+
+constexpr auto kSessionSettingsLayout = recordLayout(
+    int32(0, &SessionSettings::settingsID), text(1, &SessionSettings::settingsName),
+    flag(2, [](SessionSettings& s, bool v) { s.loadEnterLimitOrder(v); }),
+    flag(3, [](SessionSettings& s, bool v) { s.loadEnterMarketOrder(v); }),
+    flag(4, [](SessionSettings& s, bool v) { s.loadEditLimitOrder(v); }),
+    flag(5, &SessionSettings::editMarketOrder), flag(6, &SessionSettings::executeOrders),
+    flag(7, &SessionSettings::publishMarketData), flag(8, &SessionSettings::publishTradeData),
+    flag(9, &SessionSettings::matchMMWithMMOrders), flag(10, &SessionSettings::enterMarketMakerOrder),
+    flag(11, &SessionSettings::editMarketMakertOrder),
+    int32(12, [](SessionSettings& s, std::int32_t rgb) { s.sessionColor = CalibratedColor::fromRGB(rgb); }),
+    flag(13, &SessionSettings::useELP), int64(15, &SessionSettings::marketTradingStatus));
+
+} // namespace
+
 SessionSettings SessionSettings::fromAmpRecord(const RecordFields& f) {
     SessionSettings s;
-    bool flag = false;
-    f.readInt(0, s.settingsID);
-    f.readText(1, s.settingsName);
-    if (f.readBool(2, flag))
-        s.loadEnterLimitOrder(flag);
-    if (f.readBool(3, flag))
-        s.loadEnterMarketOrder(flag);
-    if (f.readBool(4, flag))
-        s.loadEditLimitOrder(flag);
-    f.readBool(5, s.editMarketOrder);
-    f.readBool(6, s.executeOrders);
-    f.readBool(7, s.publishMarketData);
-    f.readBool(8, s.publishTradeData);
-    f.readBool(9, s.matchMMWithMMOrders);
-    f.readBool(10, s.enterMarketMakerOrder);
-    f.readBool(11, s.editMarketMakertOrder);
-    if (f.has(12))
-        s.sessionColor = CalibratedColor::fromRGB(RecordFields::toInt(f.text(12)));
-    f.readBool(13, s.useELP);
-    f.readInt64(15, s.marketTradingStatus);
+    readRecord(f, kSessionSettingsLayout, s);
     return s;
 }
 

@@ -1,34 +1,39 @@
 #include "model/records/user_info.h"
 
-#include "model/records/record_fields.h"
+#include "model/records/record_layout.h"
 
 namespace tc {
 
+namespace {
+
+using namespace records;
+
+constexpr auto kUserLayout = recordLayout(
+    int32(0, &UserInfo::UserId), int32(1, &UserInfo::LastRefId), int32(2, &UserInfo::NewRefId),
+    flag(3, &UserInfo::DdeEnabled), flag(4, &UserInfo::UserEnabled), int32(5, &UserInfo::UserTypeId),
+    int32(6, &UserInfo::ForceLogoutRefId), int32(7, &UserInfo::ForceLogoutLoadServerId),
+    int32(8, &UserInfo::AppModeId), flag(9, &UserInfo::CanChangePassword), int32(10, &UserInfo::tradePubPort),
+    int32(11, &UserInfo::marketdepthPort), int32(12, &UserInfo::hdServerPort),
+    int64(15, &UserInfo::systemCurrencyId));
+
+constexpr auto kProductLayout =
+    recordLayout(int32(0, &ProductInfo::ProductId), text(1, &ProductInfo::ProductName),
+                 text(2, &ProductInfo::LatestBuild), text(4, &ProductInfo::LatestSupportedBuild));
+
+constexpr auto kLoginMessageLayout =
+    recordLayout(int32(0, &LoginInfoMessage::DisplayMode), text(1, &LoginInfoMessage::Message));
+
+} // namespace
+
 UserInfo UserInfo::fromAmpRecord(const RecordFields& f) {
     UserInfo u;
-    f.readInt(0, u.UserId);
-    f.readInt(1, u.LastRefId);
-    f.readInt(2, u.NewRefId);
-    f.readBool(3, u.DdeEnabled);
-    f.readBool(4, u.UserEnabled);
-    f.readInt(5, u.UserTypeId);
-    f.readInt(6, u.ForceLogoutRefId);
-    f.readInt(7, u.ForceLogoutLoadServerId);
-    f.readInt(8, u.AppModeId);
-    f.readBool(9, u.CanChangePassword);
-    f.readInt(10, u.tradePubPort);
-    f.readInt(11, u.marketdepthPort);
-    f.readInt(12, u.hdServerPort);
-    f.readInt64(15, u.systemCurrencyId);
+    readRecord(f, kUserLayout, u);
     return u;
 }
 
 ProductInfo ProductInfo::fromAmpRecord(const RecordFields& f) {
     ProductInfo p;
-    f.readInt(0, p.ProductId);
-    f.readText(1, p.ProductName);
-    f.readText(2, p.LatestBuild);
-    f.readText(4, p.LatestSupportedBuild);
+    readRecord(f, kProductLayout, p);
     return p;
 }
 
@@ -44,8 +49,7 @@ std::optional<LoginInfoMessage> LoginInfoMessage::fromAmpRecord(const RecordFiel
     if (code <= 0 || !isEnumDefined(code))
         return std::nullopt;
     LoginInfoMessage m;
-    f.readInt(0, m.DisplayMode);
-    f.readText(1, m.Message);
+    readRecord(f, kLoginMessageLayout, m);
     m.ErrorCode = code;
     return m;
 }

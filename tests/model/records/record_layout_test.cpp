@@ -1,0 +1,131 @@
+#include "model/records/record_layout.h"
+#include "support/wire_text.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <limits>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace tc;
+using namespace tc::records;
+using platform::Decimal;
+using testing_support::wireText;
+
+Decimal dec(std::string_view text) {
+    return Decimal::fromString(text).value();
+}
+
+struct Sample {
+    std::int32_t id = -1;
+    std::int64_t wideFrom32 = -1;
+    std::uint64_t unsignedFrom32 = 7;
+    std::int64_t wide = -1;
+    std::uint64_t unsignedWide = 7;
+    double real = -1;
+    Decimal price = dec("-1");
+    bool enabled = false;
+    std::int32_t flagAsNumber = -1;
+    std::string name = "kept";
+    std::int32_t loaded = 0;
+    int loaderCalls = 0;
+};
+
+constexpr auto kSampleLayout =
+    recordLayout(int32(0, &Sample::id), int32(1, &Sample::wideFrom32), int32(2, &Sample::unsignedFrom32),
+                 int64(3, &Sample::wide), int64(4, &Sample::unsignedWide), real(5, &Sample::real),
+                 decimal(6, &Sample::price), flag(7, &Sample::enabled), flag(8, &Sample::flagAsNumber),
+                 text(9, &Sample::name), int32(10, [](Sample& s, std::int32_t v) {
+                     s.loaded = v * 2;
+                     ++s.loaderCalls;
+                 }));
+
+TEST(RecordLayout, EachRowReadsItsFieldInItsTypeIntoItsMember) {
+    const std::string record =
+        wireText("12<C>99999999999<C>-1<C>99999999999<C>-2<C>2.5<C>1.23455<C>Y<C>t<C>EURUSD<C>21");
+    Sample s;
+    readRecord(RecordFields(record), kSampleLayout, s);
+    EXPECT_EQ(s.id, 12);
+    EXPECT_EQ(s.wideFrom32, std::numeric_limits<std::int32_t>::max()); // the 32-bit reading saturates
+    EXPECT_EQ(s.unsignedFrom32, std::numeric_limits<std::uint64_t>::max());
+    EXPECT_EQ(s.wide, 99999999999);
+    EXPECT_EQ(s.unsignedWide, std::numeric_limits<std::uint64_t>::max() - 1);
+    EXPECT_EQ(s.real, 2.5);
+    EXPECT_EQ(s.price, dec("1.23455"));
+    EXPECT_EQ(s.price.toString(), "1.23455");
+    EXPECT_TRUE(s.enabled);
+    EXPECT_EQ(s.flagAsNumber, 1);
+    EXPECT_EQ(s.name, "EURUSD");
+    EXPECT_EQ(s.loaded, 42);
+    EXPECT_EQ(s.loaderCalls, 1);
+}
+
+TEST(RecordLayout, FieldsPastTheRecordsEndLeaveTheirTargetsAndLoadersAlone) {
+    const std::string record = wireText("5<C><C>");
+    Sample s;
+    readRecord(RecordFields(record), kSampleLayout, s);
+    EXPECT_EQ(s.id, 5);
+    EXPECT_EQ(s.wideFrom32, 0); // present but empty reads as 0
+    EXPECT_EQ(s.unsignedFrom32, 0u);
+    EXPECT_EQ(s.wide, -1);
+    EXPECT_EQ(s.price, dec("-1"));
+    EXPECT_EQ(s.name, "kept");
+    EXPECT_EQ(s.loaderCalls, 0);
+}
+
+TEST(RecordLayout, DecimalsReadExactlyAndLenientlyLikeTheOtherNumbers) {
+    struct Prices {
+        Decimal value;
+    };
+    constexpr auto layout = recordLayout(decimal(0, &Prices::value));
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"0.1", "0.1"},
+        {"-0.00001", "-0.00001"},
+        {"1234500", "1234500"},
+        {"1.50000", "1.5"},
+        {"-0", "0"},
+        {"9999999999999999999", "9999999999999999999"},       // 19 digits, the widest plain form
+        {"12345678901234567890.5", "12345678901234567890.5"}, // past it, read by the general reading
+        {" 2.5x", "2.5"},
+        {"+3", "3"},
+        {"1e3", "1000"},
+        {"abc", "0"},
+        {"", "0"},
+        {"nan", "0"},
+        {"1e999", "0"},
+        {"5.", "5"},
+        {".5", "0.5"},
+    };
+    for (const auto& [text, expected] : cases) {
+        Prices p{dec("42")};
+        readRecord(RecordFields(text), layout, p);
+        EXPECT_EQ(p.value.toString(), expected) << text;
+    }
+}
+
+TEST(RecordLayout, AWriterVisitsTheMemberRowsInTableOrderWithTheirTypes) {
+    Sample s;
+    s.id = 3;
+    s.price = dec("0.25");
+    s.name = "GBPUSD";
+    std::vector<std::string> seen;
+    constexpr auto layout = recordLayout(text(4, &Sample::name), int32(0, &Sample::id),
+                                         decimal(2, &Sample::price), int32(9, [](Sample&, std::int32_t) {}));
+    visitRecord(s, layout, [&](std::size_t position, FieldType type, const auto& value) {
+        using V = std::decay_t<decltype(value)>;
+        std::string shown;
+        if constexpr (std::is_same_v<V, std::string>)
+            shown = value;
+        else if constexpr (std::is_same_v<V, Decimal>)
+            shown = value.toString();
+        else
+            shown = std::to_string(value);
+        seen.push_back(std::to_string(position) + ":" + std::to_string(static_cast<int>(type)) + ":" + shown);
+    });
+    EXPECT_EQ(seen, (std::vector<std::string>{"4:5:GBPUSD", "0:0:3", "2:3:0.25"}));
+}
+
+} // namespace
