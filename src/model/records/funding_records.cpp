@@ -1,7 +1,6 @@
 #include "model/records/funding_records.h"
 
-#include "model/records/record_decimal.h"
-#include "model/records/record_fields.h"
+#include "model/records/record_layout.h"
 #include "model/text/formatter.h"
 #include "wire/record_text.h"
 
@@ -13,6 +12,24 @@ namespace {
 std::string decimal(std::uint64_t v) {
     return fmt::format("{}", v);
 }
+
+using namespace records;
+using Amp = AmpPayGateTransaction;
+
+constexpr auto kPayGateSettingLayout = recordLayout(
+    int64(0, &PayGateSetting::payGateId), text(1, &PayGateSetting::name), flag(2, &PayGateSetting::enabled),
+    text(3, &PayGateSetting::systemWebURL), text(4, &PayGateSetting::lastUpdateTime),
+    int64(5, &PayGateSetting::currencyId), int64(6, &PayGateSetting::organizationId));
+
+constexpr auto kAmpShortLayout = recordLayout(int64(0, &Amp::refRequestId), text(1, &Amp::payTransactionId),
+                                              decimal(2, &Amp::payApprovedAmount));
+
+constexpr auto kAmpFullLayout = recordLayout(
+    int64(0, &Amp::transId), int64(1, &Amp::refRequestId), text(2, &Amp::payRequestId),
+    decimal(3, &Amp::payApprovedAmount), text(4, &Amp::transactionDate), int64(5, &Amp::payStatus),
+    int64(6, &Amp::resultCode), text(7, &Amp::authCode), text(8, &Amp::currency), text(9, &Amp::resultDesc),
+    text(10, &Amp::payTransactionId), text(11, &Amp::riskIndicator), text(12, &Amp::payMethod),
+    text(13, &Amp::payMethodDetail), int64(14, &Amp::approvalRequestId), int64(15, &Amp::transStatus));
 
 } // namespace
 
@@ -37,44 +54,17 @@ std::int64_t FinancialEnum::getFinancialTransferModeValue(std::string_view name)
 }
 
 PayGateSetting PayGateSetting::fromRecord(std::string_view record) {
-    const RecordFields f(record);
     PayGateSetting s;
-    f.readInt64(0, s.payGateId);
-    f.readText(1, s.name);
-    f.readBool(2, s.enabled);
-    f.readText(3, s.systemWebURL);
-    f.readText(4, s.lastUpdateTime);
-    f.readInt64(5, s.currencyId);
-    f.readInt64(6, s.organizationId);
+    readRecord(RecordFields(record), kPayGateSettingLayout, s);
     return s;
 }
 
 void AmpPayGateTransaction::loadFromString(std::string_view text, std::int64_t mode) {
     const RecordFields f(wire::firstRecord(text));
-    if (mode == kShortForm) {
-        f.readInt64(0, refRequestId);
-        f.readText(1, payTransactionId);
-        if (f.has(2))
-            payApprovedAmount = lenientDecimal(f.text(2));
-        return;
-    }
-    f.readInt64(0, transId);
-    f.readInt64(1, refRequestId);
-    f.readText(2, payRequestId);
-    if (f.has(3))
-        payApprovedAmount = lenientDecimal(f.text(3));
-    f.readText(4, transactionDate);
-    f.readInt64(5, payStatus);
-    f.readInt64(6, resultCode);
-    f.readText(7, authCode);
-    f.readText(8, currency);
-    f.readText(9, resultDesc);
-    f.readText(10, payTransactionId);
-    f.readText(11, riskIndicator);
-    f.readText(12, payMethod);
-    f.readText(13, payMethodDetail);
-    f.readInt64(14, approvalRequestId);
-    f.readInt64(15, transStatus);
+    if (mode == kShortForm)
+        readRecord(f, kAmpShortLayout, *this);
+    else
+        readRecord(f, kAmpFullLayout, *this);
 }
 
 wire::RecordText AmpPayGateTransaction::toString(std::int64_t mode) const {
