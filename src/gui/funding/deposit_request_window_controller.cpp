@@ -433,7 +433,7 @@ void DepositRequestWindowController::showOnlinePaymentConfirmation(const funding
     showResult({
         {label("0074"), std::to_string(tx.requestId)},
         {label("0012"), std::to_string(tx.accountId)},
-        {label("0590"), fixed2(tx.payRequestAmount.toDouble())},
+        {label("0590"), fixed2(tx.payRequestAmount)},
         {label("0726"), requested},
         {label("0714"), label("11122")},
         {label("11121"), tx.payGate ? tx.payGate->name : std::string()},

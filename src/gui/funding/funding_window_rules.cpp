@@ -24,6 +24,10 @@ std::string fixed2(double value) {
     return Formatter::formatDecimal(value, 2);
 }
 
+std::string fixed2(const platform::Decimal& amount) {
+    return Formatter::formatDecimal(amount, 2);
+}
+
 std::string groupedAmount(double value) {
     const std::string plain = fixed2(value);
     std::string grouped = Formatter::formatDecimalWithString(plain).value_or(plain);
@@ -159,7 +163,8 @@ namespace {
 
 // The number's shortest text as a double, grouped, with at least two decimals: the cell keeps the
 // double's form (past three decimals, the shortest text picks its exponent form over the digits).
-std::string amountCell(double value) {
+std::string amountCell(const platform::Decimal& amount) {
+    const double value = amount.toDouble();
     char buf[64];
     const auto [end, ec] = std::to_chars(buf, buf + sizeof buf, value);
     std::string plain = ec == std::errc() ? std::string(buf, end) : std::string("0");
@@ -184,11 +189,11 @@ std::string historyCell(const FinancialTransactionDetails& row, std::string_view
     if (columnKey == "0379")
         return row.SubTransactionCode;
     if (columnKey == "0382")
-        return amountCell(row.CrAmount.toDouble());
+        return amountCell(row.CrAmount);
     if (columnKey == "0383")
-        return amountCell(row.DrAmount.toDouble());
+        return amountCell(row.DrAmount);
     if (columnKey == "0527")
-        return amountCell(row.BalAmountPostTransaction.toDouble());
+        return amountCell(row.BalAmountPostTransaction);
     if (columnKey == "0386")
         return row.Narration;
     if (columnKey == "0387")

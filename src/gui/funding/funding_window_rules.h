@@ -39,6 +39,8 @@ platform::Decimal typedAmount(std::string_view text);
 
 // "%.2f".
 std::string fixed2(double value);
+// "%.2f" of the amount's nearest double.
+std::string fixed2(const platform::Decimal& amount);
 // "%.2f" with grouping separators: "1,234.50".
 std::string groupedAmount(double value);
 

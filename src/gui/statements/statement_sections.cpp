@@ -32,6 +32,9 @@ double number(std::string_view text) {
 std::string price(double value, std::int32_t decimals) {
     return Formatter::formatDecimal(value, decimals > 0 ? decimals : 2);
 }
+std::string price(const platform::Decimal& value, std::int32_t decimals) {
+    return Formatter::formatDecimal(value, decimals > 0 ? decimals : 2);
+}
 
 std::int32_t decimalsOf(const AccountStatementInfo& statement, std::uint64_t instrumentId) {
     const auto* instrument = statement.InstrumentInfo.get(std::to_string(instrumentId));
@@ -325,7 +328,7 @@ std::vector<SummaryRow> accountSummaryRows(const AccountStatementInfo* s, std::i
         add(std::move(caption), value.toDouble());
     };
     const auto key = [&](std::string_view k) { return languageText(language, k); };
-    add(key("0429"), s->StartInfo->OpeningBalanceOfDay);
+    addExact(key("0429"), s->StartInfo->OpeningBalanceOfDay);
     addExact(key("0092"), s->getDeposit());
     addExact(key("0112"), s->getWithDrawal());
     addExact(key("0431"), s->getAdjustments());

@@ -9,7 +9,7 @@
 namespace tc::funding {
 namespace {
 
-std::string decimal(std::uint64_t v) {
+std::string numberText(std::uint64_t v) {
     return fmt::format("{}", v);
 }
 
@@ -73,14 +73,17 @@ wire::RecordText AmpPayGateTransaction::toString(std::int64_t mode) const {
         w.refuse("payApprovedAmount is not a number");
     const std::string amount = payApprovedAmount.toString();
     if (mode == kShortForm)
-        return w.raw(decimal(refRequestId)).text("payTransactionId", payTransactionId).raw(amount).finish();
-    return w.raw(decimal(transId))
-        .raw(decimal(refRequestId))
+        return w.raw(numberText(refRequestId))
+            .text("payTransactionId", payTransactionId)
+            .raw(amount)
+            .finish();
+    return w.raw(numberText(transId))
+        .raw(numberText(refRequestId))
         .text("payRequestId", payRequestId)
         .raw(amount)
         .text("transactionDate", transactionDate)
-        .raw(decimal(payStatus))
-        .raw(decimal(resultCode))
+        .raw(numberText(payStatus))
+        .raw(numberText(resultCode))
         .text("authCode", authCode)
         .text("currency", currency)
         .text("resultDesc", resultDesc)
@@ -88,8 +91,8 @@ wire::RecordText AmpPayGateTransaction::toString(std::int64_t mode) const {
         .text("riskIndicator", riskIndicator)
         .text("payMethod", payMethod)
         .text("payMethodDetail", payMethodDetail)
-        .raw(decimal(approvalRequestId))
-        .raw(decimal(transStatus))
+        .raw(numberText(approvalRequestId))
+        .raw(numberText(transStatus))
         .finish();
 }
 
