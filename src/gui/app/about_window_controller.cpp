@@ -2,6 +2,7 @@
 
 #include "gui/app/gui_context.h"
 #include "gui/app/language.h"
+#include "gui/texts.h"
 #include "model/text/positional_text.h"
 #include "platform/bundle.h"
 #include "ui_about_window_controller.h"
@@ -35,8 +36,9 @@ void AboutWindowController::windowDidAppear() {
 void AboutWindowController::loadData() {
     ui_->appNameLabel->setText(QApplication::applicationDisplayName());
     ui_->versionLabel->setText(QStringLiteral("%1 %2").arg(
-        language_.text("0230"), QString::fromStdString(platform::Bundle::shortVersionString())));
-    const std::string disclaimer = language_.text("0229").toStdString();
+        language_.text(texts::kVersion), QString::fromStdString(platform::Bundle::shortVersionString())));
+    const std::string disclaimer =
+        language_.text(texts::kTradingForeignExchangeContractsDifference).toStdString();
     ui_->disclaimerLabel->setText(QString::fromStdString(fillPositional(disclaimer, {"\n\n"})));
 }
 

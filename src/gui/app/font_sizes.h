@@ -1,4 +1,5 @@
 #pragma once
+#include "gui/texts.h"
 // The font sizes of the quotes board and of the order and position tables: the choices the settings
 // offer and their store in the user defaults. Free of Qt.
 #include <array>
@@ -21,10 +22,10 @@ struct FontSizeChoice {
     std::string_view nameKey;
 };
 inline constexpr std::array<FontSizeChoice, 4> kFontSizeChoices = {{
-    {10, "11023"},
-    {12, "11024"},
-    {16, "11025"},
-    {20, "11026"},
+    {10, texts::kSmall10},
+    {12, texts::kMedium12},
+    {16, texts::kLarge16},
+    {20, texts::kExtraLarge20},
 }};
 inline constexpr std::int64_t kDefaultFontSize = 12;
 // The row of a size in kFontSizeChoices; nullopt for any other size.

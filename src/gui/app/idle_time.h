@@ -1,4 +1,5 @@
 #pragma once
+#include "gui/texts.h"
 // The idle time-out: the choices of its sheet, where the idle time comes from, and the check the
 // main window's one-second refresh runs. Free of Qt.
 #include <array>
@@ -15,16 +16,16 @@ namespace tc::gui {
 
 inline constexpr std::string_view kIdleTimeKey = "IdleTime"; // seconds, 0 = never
 
-// The idle time-out choices: stored seconds and the minutes shown ("0228" for never, else
-// "<minutes> " and the text of "0497").
+// The idle time-out choices: stored seconds and the minutes shown (kNever for never, else
+// "<minutes> " and the text of kMinutesWithoutInput).
 struct IdleChoice {
     std::int64_t seconds;
     int minutes;
 };
 inline constexpr std::array<IdleChoice, 5> kIdleChoices = {
     {{0, 0}, {300, 5}, {600, 10}, {1800, 30}, {3600, 60}}};
-inline constexpr std::string_view kIdleNeverKey = "0228";
-inline constexpr std::string_view kIdleMinutesKey = "0497";
+inline constexpr std::string_view kIdleNeverKey = texts::kNever;
+inline constexpr std::string_view kIdleMinutesKey = texts::kMinutesWithoutInput;
 // The choice that shows a stored "IdleTime"; any value not in the list shows "never" (0).
 std::size_t idleChoiceIndex(std::int64_t storedSeconds);
 

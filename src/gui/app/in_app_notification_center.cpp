@@ -2,6 +2,7 @@
 
 #include "gui/app/language.h"
 #include "gui/app/sound_notification.h"
+#include "gui/texts.h"
 
 #include <QApplication>
 #include <QFontMetrics>
@@ -114,9 +115,9 @@ void InAppNotificationBannerController::prepareNotificationBanner(const Language
             return text.empty() ? language.text(key) : fromStd(text);
         };
         // The notification record names only the action button; the other one always reads "Close".
-        otherButton_ = new QPushButton(language.text("90010"), this);
+        otherButton_ = new QPushButton(language.text(texts::kClose90010), this);
         otherButton_->setObjectName(QStringLiteral("otherButton"));
-        actionButton_ = new QPushButton(title(notification_.actionButtonTitle, "90011"), this);
+        actionButton_ = new QPushButton(title(notification_.actionButtonTitle, texts::kShow90011), this);
         actionButton_->setObjectName(QStringLiteral("actionButton"));
         for (QPushButton* b : {otherButton_, actionButton_}) {
             b->setFocusPolicy(Qt::NoFocus);

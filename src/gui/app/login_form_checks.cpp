@@ -1,4 +1,5 @@
 #include "gui/app/login_form_checks.h"
+#include "gui/texts.h"
 
 #include <algorithm>
 
@@ -27,13 +28,13 @@ std::optional<std::int32_t> parsePort(std::string_view text) {
 
 std::optional<std::string_view> loginValidationKey(const LoginFields& fields) {
     if (isBlank(fields.server))
-        return "0004";
+        return texts::kEnterServerAddress;
     if (!parsePort(fields.port))
-        return "0005";
+        return texts::kEnterPortNumberFrom1;
     if (isBlank(fields.userName))
-        return "0002";
+        return texts::kEnterUserName;
     if (fields.password.empty())
-        return "0003";
+        return texts::kEnterPassword;
     return std::nullopt;
 }
 

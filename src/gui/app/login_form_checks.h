@@ -16,9 +16,9 @@ struct LoginFields {
 // The port of the form: 1..65535 written in digits, else nullopt.
 std::optional<std::int32_t> parsePort(std::string_view text);
 // The text key of the first field that keeps the form from being sent, in the order server, port,
-// user name, password: "0004", "0005", "0002", "0003". Server, port and user name made of blanks
-// count as empty, and so does a port outside 1..65535; the password is taken as typed. nullopt when
-// the form may be sent.
+// user name, password: kEnterServerAddress, kEnterPortNumberFrom1, kEnterUserName, kEnterPassword. Server,
+// port and user name made of blanks count as empty, and so does a port outside 1..65535; the password is
+// taken as typed. nullopt when the form may be sent.
 std::optional<std::string_view> loginValidationKey(const LoginFields& fields);
 
 } // namespace tc::gui

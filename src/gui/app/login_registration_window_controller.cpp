@@ -5,6 +5,7 @@
 #include "gui/app/language.h"
 #include "gui/app/language_list.h"
 #include "gui/app/login_rules.h"
+#include "gui/texts.h"
 #include "platform/countries.h"
 #include "ui_login_registration_window_controller.h"
 
@@ -81,8 +82,8 @@ void LoginRegistrationWindowController::registerButtonClicked() {
         return;
     const interfaces::DemoRegistration f = form();
     if (const auto key = registrationValidationKey({f.name, f.email, f.phone, f.country})) {
-        CommonAlert::open(this,
-                          {context_.text("10980"), context_.text(*key), AlertSpec::Informational, {}, {}});
+        CommonAlert::open(
+            this, {context_.text(texts::kValidation), context_.text(*key), AlertSpec::Informational, {}, {}});
         return;
     }
     Q_EMIT submitted(f);
@@ -102,11 +103,15 @@ void LoginRegistrationWindowController::requestDone(const interfaces::DemoRegist
     const QString user = QString::fromStdString(result.userName);
     const QString password = QString::fromStdString(result.password);
     Q_EMIT registered(user, password);
-    const QString details =
-        QStringLiteral("%1 : %2\n%3 : %4\n%5")
-            .arg(context_.text("0037"), user, context_.text("0078"), password, context_.text("0316"));
+    const QString details = QStringLiteral("%1 : %2\n%3 : %4\n%5")
+                                .arg(context_.text(texts::kLogin), user, context_.text(texts::kPassword),
+                                     password, context_.text(texts::kUserNamePasswordFilledLogin));
     CommonAlert::open(this,
-                      {context_.text("0315"), details, AlertSpec::Informational, {context_.text("0167")}, {}},
+                      {context_.text(texts::kDemoAccountReady),
+                       details,
+                       AlertSpec::Informational,
+                       {context_.text(texts::kOK)},
+                       {}},
                       [this](int) { accept(); });
 }
 

@@ -1,4 +1,5 @@
 #include "gui/app/login_rules.h"
+#include "gui/texts.h"
 
 #include "platform/bundle.h"
 #include "platform/log.h"
@@ -15,13 +16,13 @@ bool isRegistrationEmail(std::string_view text) {
 
 std::optional<std::string_view> registrationValidationKey(const RegistrationFields& fields) {
     if (fields.name.empty())
-        return "20225";
+        return texts::kEnterName;
     if (!isRegistrationEmail(fields.email))
-        return "1047";
+        return texts::kEnterValidEMailAddress;
     if (fields.phone.empty())
-        return "20226";
+        return texts::kEnterPhoneNumber;
     if (fields.country.empty())
-        return "20224";
+        return texts::kChooseCountry;
     return std::nullopt;
 }
 

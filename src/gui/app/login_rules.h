@@ -24,9 +24,10 @@ struct RegistrationFields {
 // "._%+-" before one "@", a domain of letters, digits, "." and "-", then "." and two to four letters.
 bool isRegistrationEmail(std::string_view text);
 
-// The text key of the first check the form fails, in the order name ("20225"), e-mail ("1047"),
-// phone ("20226"), country ("20224"); texts are taken as typed, so a single blank counts as filled.
-// nullopt when the form may be sent. The deposit and the newsletter choice are not checked.
+// The text key of the first check the form fails, in the order name (kEnterName), e-mail
+// (kEnterValidEMailAddress), phone (kEnterPhoneNumber), country (kChooseCountry); texts are taken as typed,
+// so a single blank counts as filled. nullopt when the form may be sent. The deposit and the newsletter
+// choice are not checked.
 std::optional<std::string_view> registrationValidationKey(const RegistrationFields& fields);
 
 // The deposit amounts of the list named `listType` in the deposit property list (a dictionary of

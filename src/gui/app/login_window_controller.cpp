@@ -13,6 +13,7 @@
 #include "gui/controls/input_filters.h"
 #include "gui/controls/toggles.h"
 #include "gui/models/client_model.h"
+#include "gui/texts.h"
 #include "platform/log.h"
 #include "ui_login_window_controller.h"
 
@@ -47,7 +48,7 @@ LoginWindowController::LoginWindowController(GuiContext& context, QtShell& shell
     // window's context menu offers it.
     auto* about = new QAction(this);
     about->setObjectName(QStringLiteral("actionAbout"));
-    about->setProperty(kLangKeyProperty, QStringLiteral("90117"));
+    about->setProperty(kLangKeyProperty, QString::fromLatin1(texts::kAboutTradeClient));
     connect(about, &QAction::triggered, this, [this] { context_.guiObjects().showAbout(this); });
     addAction(about);
     setContextMenuPolicy(Qt::ActionsContextMenu);
@@ -120,9 +121,9 @@ void LoginWindowController::loadLanguages() {
 void LoginWindowController::updateLanguageStrings() {
     const QSignalBlocker block(ui_->languagesComboBox);
     ui_->languagesComboBox->setCurrentIndex(static_cast<int>(context_.language().selected()));
-    ui_->languagesComboBox->setAccessibleName(context_.text("90300"));
-    ui_->drawerButton->setAccessibleName(context_.text("10973"));
-    ui_->loginProgressIndicator->setAccessibleName(context_.text("90301"));
+    ui_->languagesComboBox->setAccessibleName(context_.text(texts::kLanguage));
+    ui_->drawerButton->setAccessibleName(context_.text(texts::kConnectionSettings));
+    ui_->loginProgressIndicator->setAccessibleName(context_.text(texts::kSigningIn));
 }
 
 bool LoginWindowController::isDrawerOpen() const {

@@ -36,6 +36,7 @@
 #include "gui/resources/resources_view_controller.h"
 #include "gui/statements/account_statement_window_controller.h"
 #include "gui/statements/statement_table_models.h"
+#include "gui/texts.h"
 #include "gui/trading/position_dialogs.h"
 #include "gui/trading/trade_ticket_window_controller.h"
 #include "model/records/account_details.h"
@@ -282,12 +283,12 @@ void MainWindowController::addQuotesBoard() {
 
     auto* tilesTab = new QWidget;
     tilesTab->setObjectName(QStringLiteral("advancedWatchlistTab"));
-    tilesTab->setProperty(kLangKeyProperty, QStringLiteral("90071"));
+    tilesTab->setProperty(kLangKeyProperty, QString::fromLatin1(texts::kTiles));
     auto* tilesLayout = new QVBoxLayout(tilesTab);
     tilesLayout->setContentsMargins(0, 0, 0, 0);
     advancedWatchlist_ = new AdvancedWatchlistTableController(context_, tilesTab);
     tilesLayout->addWidget(advancedWatchlist_);
-    ui_->watchlistTabView->addTab(tilesTab, context_.text("90071"));
+    ui_->watchlistTabView->addTab(tilesTab, context_.text(texts::kTiles));
 }
 
 void MainWindowController::addJournal() {
@@ -302,7 +303,7 @@ void MainWindowController::addJournal() {
     journal_->horizontalHeader()->setStretchLastSection(true);
     journal_->setColumnWidth(0, 170);
     journal_->setWordWrap(false);
-    journal_->setAccessibleName(context_.text("90105"));
+    journal_->setAccessibleName(context_.text(texts::kJournal));
     ui_->journalTabLayout->addWidget(journal_);
 
     ClientModel& session = *context_.clientModel();
@@ -664,10 +665,10 @@ void MainWindowController::updateLockAction() {
 
 void MainWindowController::logout() {
     CommonAlert::open(this,
-                      {context_.text("20209"),
+                      {context_.text(texts::kDoWantLogOut),
                        QString(),
                        AlertSpec::Warning,
-                       {context_.text("0038"), context_.text("0060")},
+                       {context_.text(texts::kLogOut), context_.text(texts::kCancel)},
                        QStringLiteral("logout")},
                       [this](int button) {
                           if (button == 0)

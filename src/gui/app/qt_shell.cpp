@@ -9,6 +9,7 @@
 #include "gui/app/system_notifier.h"
 #include "gui/app/theme_manager.h"
 #include "gui/app/window_shake.h"
+#include "gui/texts.h"
 #include "platform/dispatch.h"
 #include "platform/log.h"
 
@@ -57,13 +58,19 @@ void QtShell::onConnectionLost() {
         platform::MainQueue::after(std::chrono::duration_cast<platform::Clock::duration>(
                                        std::chrono::duration<double>(kConnectionFailureFollowUpSeconds)),
                                    guard_.bind(connectionFailureFollowUp_));
-    showAlert({text("0052"), text("20251"), AlertSpec::Critical, {}, QStringLiteral("connectionLost")});
+    showAlert({text(texts::kConnectionLost),
+               text(texts::kConnectionTradingServerLost),
+               AlertSpec::Critical,
+               {},
+               QStringLiteral("connectionLost")});
 }
 
 void QtShell::onSignedInElsewhere(const std::string& text) {
     // The server names where the other login came from; without a name the sentence stands alone.
-    const QString message = text.empty() ? this->text("0008")
-                                         : QStringLiteral("%1 : %2 !").arg(this->text("0008"), fromStd(text));
+    const QString message =
+        text.empty()
+            ? this->text(texts::kSignedFromAnotherLocation)
+            : QStringLiteral("%1 : %2 !").arg(this->text(texts::kSignedFromAnotherLocation), fromStd(text));
     showAlert({fromStd(applicationName_), message, AlertSpec::Critical, {}, QStringLiteral("loginElsewhere")},
               [this](int) { quit(); });
 }
@@ -74,7 +81,7 @@ void QtShell::onLoginRefused(const interfaces::LoginMessageAlert& alert) {
     AlertSpec spec{fromStd(applicationName_), fromStd(alert.message), AlertSpec::Critical, {}, {}};
     if (alert.tag == "3") {
         // A client version the server no longer takes: update now, or stay at the login window.
-        spec.buttons = {text("10852"), text("0064")};
+        spec.buttons = {text(texts::kUpdateNow), text(texts::kLater)};
         showAlert(spec, [this, url = alert.url.value_or("")](int button) {
             if (button != 0)
                 return;
@@ -83,7 +90,7 @@ void QtShell::onLoginRefused(const interfaces::LoginMessageAlert& alert) {
         });
         return;
     }
-    spec.buttons = {text("0167")};
+    spec.buttons = {text(texts::kOK)};
     showAlert(spec);
 }
 

@@ -8,6 +8,7 @@
 #include "gui/app/qt_shell.h"
 #include "gui/app/theme_manager.h"
 #include "gui/app/theme_table.h"
+#include "gui/texts.h"
 #include "interfaces/application_interface.h"
 #include "platform/user_defaults.h"
 #include "ui_settings_window_controller.h"
@@ -46,8 +47,9 @@ SettingsWindowController::~SettingsWindowController() = default;
 
 void SettingsWindowController::updateLanguageStrings() {
     ui_->themeButton->setText(QStringLiteral("%1 %2").arg(
-        context_.text("0367"), context_.text(ui_->themeButton->isChecked() ? "0843" : "0842")));
-    const QString later = context_.text("90001");
+        context_.text(texts::kTheme),
+        context_.text(ui_->themeButton->isChecked() ? texts::kLight : texts::kDark)));
+    const QString later = context_.text(texts::kNotAvailableVersion);
     ui_->ChangePasswordButton->setToolTip(passwordSheet_.factory ? QString() : later);
     ui_->accountAccessSettingsButton->setToolTip(accessSheet_.factory ? QString() : later);
 }
@@ -103,8 +105,11 @@ void SettingsWindowController::IdleTimeoutButtonClicked() {
 
 void SettingsWindowController::ChangePasswordButtonClicked() {
     if (networkAvailable_ && !networkAvailable_()) {
-        CommonAlert::open(this,
-                          {context_.text("10980"), context_.text("1007"), AlertSpec::Informational, {}, {}});
+        CommonAlert::open(this, {context_.text(texts::kValidation),
+                                 context_.text(texts::kNoConnectionTradingServer),
+                                 AlertSpec::Informational,
+                                 {},
+                                 {}});
         return;
     }
     openSheet(passwordSheet_);

@@ -6,6 +6,7 @@
 #include "gui/app/qt_shell.h"
 #include "gui/app/window_shake.h"
 #include "gui/models/client_model.h"
+#include "gui/texts.h"
 #include "ui_unlock_window_controller.h"
 
 #include <QCloseEvent>
@@ -31,8 +32,9 @@ UnlockWindowController::UnlockWindowController(GuiContext& context, QtShell& she
 UnlockWindowController::~UnlockWindowController() = default;
 
 void UnlockWindowController::updateLanguageStrings() {
-    ui_->lockpasswordtitleTextField->setText(QStringLiteral("%1 :").arg(context_.text("0467")));
-    setWindowTitle(QStringLiteral("%1 %2").arg(context_.text("10855"),
+    ui_->lockpasswordtitleTextField->setText(
+        QStringLiteral("%1 :").arg(context_.text(texts::kUnlockPassword)));
+    setWindowTitle(QStringLiteral("%1 %2").arg(context_.text(texts::kUnlock),
                                                QString::fromStdString(session_.client().userName())));
 }
 

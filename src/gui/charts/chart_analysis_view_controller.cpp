@@ -3,6 +3,7 @@
 #include "gui/app/gui_context.h"
 #include "gui/app/language.h"
 #include "gui/controls/input_filters.h"
+#include "gui/texts.h"
 #include "ui_chart_analysis_view_controller.h"
 
 #include <QCheckBox>
@@ -223,10 +224,10 @@ void ChartAnalysisViewController::showRefusal(Study study, tc::charts::StudyErro
         row.refusal->clear();
         break;
     case tc::charts::StudyError::PeriodBelowOne:
-        row.refusal->setText(context_.text("90470"));
+        row.refusal->setText(context_.text(texts::kPeriodMust1OrMore));
         break;
     case tc::charts::StudyError::DeviationNotFinite:
-        row.refusal->setText(context_.text("90471"));
+        row.refusal->setText(context_.text(texts::kDeviationMustNumber));
         break;
     }
 }

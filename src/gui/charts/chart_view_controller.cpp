@@ -7,6 +7,7 @@
 #include "gui/charts/chart_controller.h"
 #include "gui/charts/chart_window_controller.h"
 #include "gui/models/chart_model.h"
+#include "gui/texts.h"
 #include "ui_chart_view_controller.h"
 
 #include <QMenu>
@@ -16,7 +17,7 @@ namespace tc::gui {
 
 namespace {
 
-constexpr const char* kTypeKeys[] = {"90409", "90410", "90411"};
+constexpr const char* kTypeKeys[] = {texts::kLineChart, texts::kBarChart, texts::kCandleChart};
 constexpr const char* kTypeImages[] = {"linechart", "ohlcchart", "candlestickchart"};
 
 } // namespace
@@ -80,7 +81,8 @@ QWidget* ChartViewController::view() {
                 [this, tag] { intervalSelected(tag); });
     ui_->chartIntervalButton->setMenu(intervals);
     auto* themes = new QMenu(ui_->chartThemeButton);
-    for (const auto& [key, tag] : {std::pair{"90404", 0}, std::pair{"90405", 1}}) {
+    for (const auto& [key, tag] :
+         {std::pair{texts::kChartThemeDark, 0}, std::pair{texts::kChartThemeLight, 1}}) {
         QAction* item = themes->addAction(QString());
         item->setProperty(kLangKeyProperty, QString::fromLatin1(key));
         connect(item, &QAction::triggered, this, [this, tag = tag] { chartThemeMenuClicked(tag); });

@@ -9,6 +9,7 @@
 #include "gui/market/grid_cells.h"
 #include "gui/models/chart_model.h"
 #include "gui/models/client_model.h"
+#include "gui/texts.h"
 #include "model/records/item_details.h"
 #include "model/session_model.h"
 #include "ui_chart_window_controller.h"
@@ -31,7 +32,7 @@ namespace tc::gui {
 namespace {
 
 // The type chooser's texts and images, types 1 to 3.
-constexpr const char* kTypeKeys[] = {"90409", "90410", "90411"};
+constexpr const char* kTypeKeys[] = {texts::kLineChart, texts::kBarChart, texts::kCandleChart};
 constexpr const char* kTypeImages[] = {"linechart", "ohlcchart", "candlestickchart"};
 constexpr int kCandleIndex = 2;
 
@@ -50,7 +51,7 @@ ChartWindowController::ChartWindowController(GuiContext& context, QWidget* paren
     ui_->setupUi(this);
     setAttribute(Qt::WA_DeleteOnClose);
     chart_ = new ChartController(source_, ui_->chartPane);
-    chart_->setSeriesTitles(context_.text("0192"), context_.text("0193"));
+    chart_->setSeriesTitles(context_.text(texts::kBid), context_.text(texts::kAsk));
     chart_->setLanguage(context_.language());
     ui_->chartPaneLayout->addWidget(chart_);
     ui_->indicatorPaneLayout->addWidget(&chart_->indicatorView());
@@ -59,7 +60,8 @@ ChartWindowController::ChartWindowController(GuiContext& context, QWidget* paren
     ui_->indicatorPane->hide(); // until an oscillator is shown
 
     auto* themes = new QMenu(ui_->chartThemeButton);
-    for (const auto& [key, theme] : {std::pair{"90404", 0}, std::pair{"90405", 1}}) {
+    for (const auto& [key, theme] :
+         {std::pair{texts::kChartThemeDark, 0}, std::pair{texts::kChartThemeLight, 1}}) {
         QAction* item = themes->addAction(QString());
         item->setProperty(kLangKeyProperty, QString::fromLatin1(key));
         connect(item, &QAction::triggered, this, [this, theme = theme] { chartThemeMenuClicked(theme); });

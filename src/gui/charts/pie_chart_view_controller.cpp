@@ -5,6 +5,7 @@
 #include "gui/app/theme_manager.h"
 #include "gui/charts/pie_chart_controller.h"
 #include "gui/models/client_model.h"
+#include "gui/texts.h"
 #include "ui_pie_chart_view_controller.h"
 
 #include <QLabel>
@@ -45,9 +46,10 @@ PieChartViewController::PieChartViewController(GuiContext& context, QWidget* par
 PieChartViewController::~PieChartViewController() = default;
 
 void PieChartViewController::updateLanguageStrings() {
-    pie_->titleLabel().setText(context_.text(mode_ == PieMode::Margin ? "0128" : "0168"));
+    pie_->titleLabel().setText(
+        context_.text(mode_ == PieMode::Margin ? texts::kMargin : texts::kFloatingPL0168));
     // The margin pie without equity has its own text below.
-    pie_->setEmptyText(mode_ == PieMode::Margin ? QString() : context_.text("90489"));
+    pie_->setEmptyText(mode_ == PieMode::Margin ? QString() : context_.text(texts::kNoOpenPositions));
 }
 
 void PieChartViewController::applyTheme() {

@@ -5,6 +5,7 @@
 #include "gui/chat/chat_transcript_view.h"
 #include "gui/chat/chat_window_rules.h"
 #include "gui/models/client_model.h"
+#include "gui/texts.h"
 #include "ui_chat_message_window_controller.h"
 
 namespace tc::gui {
@@ -19,8 +20,9 @@ ChatMessageWindowController::ChatMessageWindowController(GuiContext& context, QW
         room_.reset();
         ui_->chatmessageTableView->transcript()->setRoom(nullptr, {});
     });
-    bindLanguage(this, context_.language(),
-                 [this] { ui_->chatmessageTableView->setAccessibleName(context_.text("91308")); });
+    bindLanguage(this, context_.language(), [this] {
+        ui_->chatmessageTableView->setAccessibleName(context_.text(texts::kConversation));
+    });
 }
 
 ChatMessageWindowController::~ChatMessageWindowController() = default;

@@ -3,6 +3,7 @@
 #include "gui/app/language.h"
 #include "gui/app/qt_text.h"
 #include "gui/chat/chat_window_rules.h"
+#include "gui/texts.h"
 
 #include <QFont>
 
@@ -10,8 +11,8 @@ namespace tc::gui {
 namespace {
 
 // The message column reads "Message": the product's key for it names the journal's events here.
-const std::vector<std::string_view> kNoticeColumns{"0452", "91311", "0153"};
-const std::vector<std::string_view> kRecentColumns{"0397", "91311"};
+const std::vector<std::string_view> kNoticeColumns{texts::kSubject, texts::kMessage, texts::kTime0153};
+const std::vector<std::string_view> kRecentColumns{texts::kContact, texts::kMessage};
 
 } // namespace
 
@@ -58,13 +59,13 @@ QVariant ChatRoomListModel::data(const QModelIndex& index, int role) const {
     const std::string_view key = columns()[static_cast<std::size_t>(index.column())];
     switch (role) {
     case Qt::DisplayRole:
-        if (key == "0452")
+        if (key == texts::kSubject)
             return qt(room.MessageTitle);
-        if (key == "91311")
+        if (key == texts::kMessage)
             return qt(room.Message);
-        if (key == "0153")
+        if (key == texts::kTime0153)
             return qt(noticeTime(room.chatTime));
-        if (key == "0397")
+        if (key == texts::kContact)
             return qt(recentConversationName(room));
         return {};
     case Qt::FontRole:

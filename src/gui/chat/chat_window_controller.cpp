@@ -7,6 +7,7 @@
 #include "gui/chat/chat_transcript_view.h"
 #include "gui/chat/recent_conversation_window_controller.h"
 #include "gui/models/client_model.h"
+#include "gui/texts.h"
 #include "ui_chat_window_controller.h"
 #include "ui_queue_request_sheet.h"
 
@@ -36,15 +37,15 @@ QueueRequestSheet::QueueRequestSheet(GuiContext& context, QWidget* parent)
     connect(ui_->buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(ui_->buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     bindLanguage(this, context_.language(), [this] {
-        ui_->buttons->button(QDialogButtonBox::Ok)->setText(context_.text("91302"));
-        ui_->buttons->button(QDialogButtonBox::Cancel)->setText(context_.text("0060"));
+        ui_->buttons->button(QDialogButtonBox::Ok)->setText(context_.text(texts::kRequest));
+        ui_->buttons->button(QDialogButtonBox::Cancel)->setText(context_.text(texts::kCancel));
     });
 }
 
 QueueRequestSheet::~QueueRequestSheet() = default;
 
 void QueueRequestSheet::onWindowLoad() {
-    ui_->messageField->setText(context_.text("91304"));
+    ui_->messageField->setText(context_.text(texts::kHi));
     ui_->messageField->selectAll();
     ui_->messageField->setFocus();
 }
@@ -120,16 +121,16 @@ void ChatWindowController::showWindow() {
 }
 
 void ChatWindowController::updateLanguageStrings() {
-    ui_->contactsOutlineView->setHeaderLabels({context_.text("91307")});
-    ui_->contactsOutlineView->setAccessibleName(context_.text("91307"));
-    ui_->chatQueueTableView->setHorizontalHeaderLabels({context_.text("0165")});
-    ui_->chatQueueTableView->setAccessibleName(context_.text("0165"));
-    ui_->messageTableView->setAccessibleName(context_.text("91308"));
-    ui_->messageTextView->setAccessibleName(context_.text("91309"));
-    ui_->messageTextView->setPlaceholderText(context_.text("91309"));
-    ui_->rcToolbarItem->setIconText(context_.text("0309"));
+    ui_->contactsOutlineView->setHeaderLabels({context_.text(texts::kContacts)});
+    ui_->contactsOutlineView->setAccessibleName(context_.text(texts::kContacts));
+    ui_->chatQueueTableView->setHorizontalHeaderLabels({context_.text(texts::kSupport)});
+    ui_->chatQueueTableView->setAccessibleName(context_.text(texts::kSupport));
+    ui_->messageTableView->setAccessibleName(context_.text(texts::kConversation));
+    ui_->messageTextView->setAccessibleName(context_.text(texts::kTypeAMessage));
+    ui_->messageTextView->setPlaceholderText(context_.text(texts::kTypeAMessage));
+    ui_->rcToolbarItem->setIconText(context_.text(texts::kRecentConversations));
     if (userName_.empty())
-        setWindowTitle(context_.text("0090"));
+        setWindowTitle(context_.text(texts::kChat));
     reloadQueueTable();
 }
 
@@ -137,7 +138,7 @@ void ChatWindowController::loadDefaults() {
     userName_.clear();
     if (context_.clientModel())
         context_.clientModel()->client().chat().setOpenConversation({});
-    setWindowTitle(context_.text("0090"));
+    setWindowTitle(context_.text(texts::kChat));
     ui_->sendButton->setEnabled(false);
     ui_->messageTextView->clear();
     if (QWidget* focused = focusWidget())
@@ -237,8 +238,8 @@ void ChatWindowController::reloadQueueTable() {
     table->setRowCount(static_cast<int>(rows.size()));
     for (int r = 0; r < static_cast<int>(rows.size()); ++r) {
         const QueueRow& row = rows[static_cast<std::size_t>(r)];
-        auto* item =
-            new QTableWidgetItem(row.mark == QueueMark::Waiting ? context_.text("91300") : qt(row.name));
+        auto* item = new QTableWidgetItem(
+            row.mark == QueueMark::Waiting ? context_.text(texts::kWaitingForAcceptance) : qt(row.name));
         item->setData(kQueueIdRole, qt(row.queueId));
         item->setIcon(image(row.mark == QueueMark::Waiting     ? "network-status-away"
                             : row.mark == QueueMark::Available ? "network-status-online"

@@ -6,6 +6,7 @@
 #include "gui/chat/chat_room_list.h"
 #include "gui/chat/chat_window_rules.h"
 #include "gui/models/client_model.h"
+#include "gui/texts.h"
 #include "ui_messages_window_controller.h"
 #include "ui_notice_message_window_controller.h"
 
@@ -43,8 +44,10 @@ void NoticeMessageWindowController::showWindow(const std::string& roomKey) {
         return;
     // Only the first message is shown.
     const chat::ChatMessageEntry& entry = room->messages.front();
-    ui_->subjectLabel->setText(context_.text("91305").replace(QLatin1String("{0}"), qt(room->MessageTitle)));
-    ui_->timeLabel->setText(context_.text("91306").replace(QLatin1String("{0}"), qt(noticeTime(entry.time))));
+    ui_->subjectLabel->setText(
+        context_.text(texts::kSubject91305).replace(QLatin1String("{0}"), qt(room->MessageTitle)));
+    ui_->timeLabel->setText(
+        context_.text(texts::kTime91306).replace(QLatin1String("{0}"), qt(noticeTime(entry.time))));
     ui_->messageTextView->setPlainText(qt(entry.msg));
 }
 
@@ -62,7 +65,7 @@ MessagesWindowController::MessagesWindowController(GuiContext& context, QWidget*
         return kind != Kind::Status && kind != Kind::Queue && kind != Kind::Contacts;
     };
     rooms_ = std::make_unique<ChatRoomList>(this, context_, ChatRoomListModel::Kind::Notices,
-                                            ui_->messagesTableView, "0099", std::move(hooks));
+                                            ui_->messagesTableView, texts::kNotices, std::move(hooks));
     ui_->messagesTableView->setColumnWidth(1, 300);
     connect(context_.clientModel(), &ClientModel::noticeArrived, this, [this] { rooms_->reload(); });
     rooms_->reload();

@@ -4,6 +4,7 @@
 #include "gui/chat/chat_message_window_controller.h"
 #include "gui/chat/chat_room_list.h"
 #include "gui/models/client_model.h"
+#include "gui/texts.h"
 #include "ui_recent_conversation_window_controller.h"
 
 namespace tc::gui {
@@ -21,7 +22,8 @@ RecentConversationWindowController::RecentConversationWindowController(GuiContex
         return kind == Kind::Recent || kind == Kind::Transcript || kind == Kind::RoomReady;
     };
     rooms_ = std::make_unique<ChatRoomList>(this, context_, ChatRoomListModel::Kind::RecentConversations,
-                                            ui_->recentconversationTableView, "0309", std::move(hooks));
+                                            ui_->recentconversationTableView, texts::kRecentConversations,
+                                            std::move(hooks));
     rooms_->reload();
 }
 

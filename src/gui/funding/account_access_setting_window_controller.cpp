@@ -4,6 +4,7 @@
 #include "gui/app/gui_context.h"
 #include "gui/app/language.h"
 #include "gui/models/client_model.h"
+#include "gui/texts.h"
 #include "ui_account_access_setting_window_controller.h"
 
 #include <QSignalBlocker>
@@ -198,7 +199,11 @@ void AccountAccessSettingWindowController::applyButtonClicked() {
     ui_->applyButton->setEnabled(false);
     editRequest_ = session->client().requestEditUserAccess(*edit);
     if (editRequest_ == 0) {
-        CommonAlert::open(this, {context_.text("10980"), context_.text("1007"), AlertSpec::Warning, {}, {}});
+        CommonAlert::open(this, {context_.text(texts::kValidation),
+                                 context_.text(texts::kNoConnectionTradingServer),
+                                 AlertSpec::Warning,
+                                 {},
+                                 {}});
         ui_->applyButton->setEnabled(true);
     }
 }
@@ -212,11 +217,12 @@ void AccountAccessSettingWindowController::editAnswered(bool accepted) {
         session->client().requestUserMapWithAccount(static_cast<std::int32_t>(account->id));
     QWidget* owner = parentWidget();
     accept();
-    CommonAlert::open(owner, {context_.text("10980"),
-                              context_.text(accepted ? "90881" : "90882"),
-                              accepted ? AlertSpec::Informational : AlertSpec::Warning,
-                              {},
-                              {}});
+    CommonAlert::open(
+        owner, {context_.text(texts::kValidation),
+                context_.text(accepted ? texts::kAccessRightChanged : texts::kServerRefusedChangeAccessRight),
+                accepted ? AlertSpec::Informational : AlertSpec::Warning,
+                {},
+                {}});
 }
 
 } // namespace tc::gui

@@ -5,6 +5,7 @@
 #include "gui/app/language.h"
 #include "gui/funding/account_access_rules.h"
 #include "gui/models/client_model.h"
+#include "gui/texts.h"
 #include "ui_change_password_window_controller.h"
 
 #include <utility>
@@ -42,7 +43,7 @@ ChangePasswordWindowController::ChangePasswordWindowController(GuiContext& conte
             return;
         // A late acceptance still reaches the remembered password (ShowStatusMessage).
         setWaiting(false);
-        ui_->statusLabel->setText(context_.text("90886"));
+        ui_->statusLabel->setText(context_.text(texts::kServerDidNotAnswerTime));
     });
     connect(ui_->changeButton, &QPushButton::clicked, this,
             &ChangePasswordWindowController::ChangePasswordButtonClicked);
@@ -78,7 +79,7 @@ QString ChangePasswordWindowController::statusText() const {
 }
 
 void ChangePasswordWindowController::ValidationAlert(const QString& text) {
-    CommonAlert::open(this, {context_.text("10980"), text, AlertSpec::Warning, {}, {}});
+    CommonAlert::open(this, {context_.text(texts::kValidation), text, AlertSpec::Warning, {}, {}});
 }
 
 void ChangePasswordWindowController::setWaiting(bool waiting) {
@@ -92,7 +93,7 @@ void ChangePasswordWindowController::setWaiting(bool waiting) {
     ui_->NewPasswordField->setReadOnly(waiting);
     ui_->ConfirmPasswordField->setReadOnly(waiting);
     if (waiting) {
-        ui_->statusLabel->setText(context_.text("90885"));
+        ui_->statusLabel->setText(context_.text(texts::kWaitingServersAnswer));
         ui_->statusLabel->show();
     }
 }
@@ -106,7 +107,7 @@ void ChangePasswordWindowController::ChangePasswordButtonClicked() {
     const std::string confirmText = ui_->ConfirmPasswordField->text().toStdString();
     // Such a byte would cut the request on the wire; the core refuses it too, this says why.
     if (holdsWireControlByte(oldText) || holdsWireControlByte(newText) || holdsWireControlByte(confirmText)) {
-        ValidationAlert(context_.text("90884"));
+        ValidationAlert(context_.text(texts::kPasswordCannotHoldControlCharacters));
         return;
     }
     const interfaces::CommandResult sent = session->client().changePassword(oldText, newText, confirmText);
@@ -127,8 +128,11 @@ void ChangePasswordWindowController::ShowStatusMessage() {
     setWaiting(false);
     QWidget* owner = parentWidget();
     accept();
-    CommonAlert::open(owner,
-                      {context_.text("10980"), context_.text("0369"), AlertSpec::Informational, {}, {}});
+    CommonAlert::open(owner, {context_.text(texts::kValidation),
+                              context_.text(texts::kPasswordChanged),
+                              AlertSpec::Informational,
+                              {},
+                              {}});
 }
 
 void ChangePasswordWindowController::ShowRefusal(const std::string& reason) {
@@ -136,7 +140,8 @@ void ChangePasswordWindowController::ShowRefusal(const std::string& reason) {
         return;
     setWaiting(false);
     sentPassword_.clear();
-    ui_->statusLabel->setText(context_.text("90880").replace(QStringLiteral("{0}"), readableReason(reason)));
+    ui_->statusLabel->setText(context_.text(texts::kServerRefusedNewPassword)
+                                  .replace(QStringLiteral("{0}"), readableReason(reason)));
     ui_->statusLabel->show();
 }
 

@@ -9,6 +9,7 @@
 #include "gui/app/qt_text.h"
 #include "gui/market/detail_window_controller.h"
 #include "gui/models/client_model.h"
+#include "gui/texts.h"
 #include "model/records/account_details.h"
 #include "model/records/currency_records.h"
 #include "model/records/user_info.h"
@@ -99,7 +100,7 @@ void DepositRequestWindowController::closeEvent(QCloseEvent* event) {
 }
 
 void DepositRequestWindowController::updateLanguageStrings() {
-    setWindowTitle(context_.text("0713"));
+    setWindowTitle(context_.text(texts::kDepositRequest));
     showCurrencyOnLabel();
     alignCaptions(ui_->formPage);
 }
@@ -266,8 +267,8 @@ DepositCurrencies DepositRequestWindowController::currencies() const {
 }
 
 void DepositRequestWindowController::showCurrencyOnLabel() {
-    const QString amountTitle = context_.text("0590");
-    const QString estimateTitle = context_.text("0092");
+    const QString amountTitle = context_.text(texts::kAmount);
+    const QString estimateTitle = context_.text(texts::kDeposit);
     if (!isOnlinePayment_) {
         ui_->amounTitleLabel->setText(amountTitle);
         ui_->depositTitleLabel->setText(estimateTitle);
@@ -289,8 +290,9 @@ void DepositRequestWindowController::updateEstimatedAmount() {
 }
 
 void DepositRequestWindowController::showValidationInfo(const QString& message) {
-    CommonAlert::open(this,
-                      {context_.text("10980"), message, AlertSpec::Warning, {}, QStringLiteral("deposit")});
+    CommonAlert::open(
+        this,
+        {context_.text(texts::kValidation), message, AlertSpec::Warning, {}, QStringLiteral("deposit")});
 }
 
 bool DepositRequestWindowController::sendRequest() {
@@ -301,18 +303,19 @@ bool DepositRequestWindowController::sendRequest() {
     form.gatewayText = str(ui_->paymentGatewayComboBox->currentText());
     form.email = str(ui_->emailTextField->text());
     form.currencies = currencies();
-    form.texts = {{"0624", str(ui_->sourceBankNameTextField->text())},
-                  {"0716", str(ui_->sourceBankBranchTextField->text())},
-                  {"0717", str(ui_->sourceBankAccountTextField->text())},
-                  {"0718", str(ui_->depositedBankAccountTextField->text())},
-                  {"0622", str(ui_->remarksTextField->text())},
-                  {"0392", form.email}};
+    form.texts = {{texts::kBankName, str(ui_->sourceBankNameTextField->text())},
+                  {texts::kBranch, str(ui_->sourceBankBranchTextField->text())},
+                  {texts::kSourceAccount, str(ui_->sourceBankAccountTextField->text())},
+                  {texts::kDestinationAccount, str(ui_->depositedBankAccountTextField->text())},
+                  {texts::kRemarks, str(ui_->remarksTextField->text())},
+                  {texts::kEMail, form.email}};
     const auto chosen = account();
     if (auto refusal = checkDepositForm(form)) {
         QString message = context_.text(refusal->key);
         if (refusal->code != 0)
             message = QStringLiteral("%1 : %2\n%3")
-                          .arg(context_.text("0541"), QString::number(refusal->code), context_.text("20306"));
+                          .arg(context_.text(texts::kError), QString::number(refusal->code),
+                               context_.text(texts::kAccountsCurrencyCannotPaidThrough));
         else if (!refusal->field.empty())
             message.replace(QStringLiteral("{0}"), context_.text(refusal->field));
         showValidationInfo(message);
@@ -384,8 +387,9 @@ void DepositRequestWindowController::fundingFailed(const interfaces::FundingFail
         return;
     ui_->depositRequestTabView->setCurrentIndex(1);
     detail_->setLines({});
-    setHeader(context_.text("20300"), true);
-    ui_->footerLabel->setText(context_.text("90727").replace(QStringLiteral("{0}"), qt(failure.text)));
+    setHeader(context_.text(texts::kPaymentFailed), true);
+    ui_->footerLabel->setText(
+        context_.text(texts::kServerRefusedPayment).replace(QStringLiteral("{0}"), qt(failure.text)));
     ui_->okButton->setEnabled(true);
     Q_EMIT resultShown();
 }
@@ -397,12 +401,12 @@ void DepositRequestWindowController::setHeader(const QString& text, bool upper) 
 void DepositRequestWindowController::handleMasterUpdate(
     const std::shared_ptr<const funding::PayGateTransaction>& tx, std::int64_t status) {
     if (status == 1) {
-        setHeader(context_.text("20296"), true);
-        ui_->footerLabel->setText(context_.text("20301"));
+        setHeader(context_.text(texts::kPaymentRequestRegistered), true);
+        ui_->footerLabel->setText(context_.text(texts::kPaymentPageOpensWebBrowser));
         showOnlinePaymentConfirmation(*tx);
         redirectToPaymentGateway(*tx);
     } else if (status == 2 || status == 4 || status == 9) {
-        setHeader(context_.text("20300"), true);
+        setHeader(context_.text(texts::kPaymentFailed), true);
         showOnlinePaymentConfirmation(*tx);
         ui_->okButton->setEnabled(true);
     }
@@ -412,14 +416,16 @@ void DepositRequestWindowController::handleTransactionUpdate(
     const std::shared_ptr<const funding::PayGateTransaction>& tx, std::int64_t transStatus,
     std::int64_t error) {
     if (error != 0 || transStatus == funding::PayGateTransaction::kStatusFailure) {
-        setHeader(context_.text("20300"), true);
+        setHeader(context_.text(texts::kPaymentFailed), true);
         showOnlinePaymentConfirmation(*tx);
         ui_->okButton->setEnabled(true);
     } else if (transStatus == 1) {
-        setHeader(context_.text("20296"), true);
+        setHeader(context_.text(texts::kPaymentRequestRegistered), true);
         showOnlinePaymentConfirmation(*tx);
     } else if (transStatus == funding::PayGateTransaction::kStatusSuccess) {
-        setHeader(context_.text("20303").replace(QStringLiteral("{0}"), qt(tx->payTransactionId)), false);
+        setHeader(context_.text(texts::kPaymentCompletedSuccessfully)
+                      .replace(QStringLiteral("{0}"), qt(tx->payTransactionId)),
+                  false);
         showOnlinePaymentConfirmation(*tx);
         ui_->okButton->setEnabled(true);
     }
@@ -431,14 +437,14 @@ void DepositRequestWindowController::showOnlinePaymentConfirmation(const funding
                                       tx.requestTime, Formatter::kWireDateTime, Formatter::kDisplayDateTime)
                                       .value_or(tx.requestTime);
     showResult({
-        {label("0074"), std::to_string(tx.requestId)},
-        {label("0012"), std::to_string(tx.accountId)},
-        {label("0590"), fixed2(tx.payRequestAmount)},
-        {label("0726"), requested},
-        {label("0714"), label("11122")},
-        {label("11121"), tx.payGate ? tx.payGate->name : std::string()},
-        {label("0392"), tx.email},
-        {label("0622"), tx.remarks},
+        {label(texts::kRequestID), std::to_string(tx.requestId)},
+        {label(texts::kAccount), std::to_string(tx.accountId)},
+        {label(texts::kAmount), fixed2(tx.payRequestAmount)},
+        {label(texts::kRequestedOn), requested},
+        {label(texts::kTransferMode), label(texts::kOnlinePayment)},
+        {label(texts::kPaymentGateway), tx.payGate ? tx.payGate->name : std::string()},
+        {label(texts::kEMail), tx.email},
+        {label(texts::kRemarks), tx.remarks},
     });
 }
 

@@ -7,6 +7,7 @@
 #include "gui/models/client_model.h"
 #include "gui/statements/statement_table_models.h"
 #include "gui/statements/table_printer.h"
+#include "gui/texts.h"
 #include "model/records/account_details.h"
 #include "model/session_queries.h"
 #include "platform/log.h"
@@ -27,7 +28,7 @@ platform::Date dateOf(const QDateTime& time) {
 }
 
 bool isAmountColumn(std::string_view key) {
-    return key == "0382" || key == "0383" || key == "0527";
+    return key == texts::kCredit || key == texts::kDebit || key == texts::kBalanceAfter;
 }
 
 } // namespace
@@ -139,8 +140,8 @@ void DepositsWithdrawalsWindowController::onWindowLoad() {
 }
 
 void DepositsWithdrawalsWindowController::updateLanguageStrings() {
-    setWindowTitle(context_.text("0422"));
-    ui_->depositwithdrawalTableView->setAccessibleName(context_.text("0422"));
+    setWindowTitle(context_.text(texts::kDepositsAndWithdrawals));
+    ui_->depositwithdrawalTableView->setAccessibleName(context_.text(texts::kDepositsAndWithdrawals));
     // The type labels follow the language; the choice stays.
     QComboBox* box = ui_->transactioncodeComboBox;
     for (int i = 0; i < box->count() && static_cast<std::size_t>(i) < kTransactionTypes.size(); ++i)
@@ -228,7 +229,7 @@ void DepositsWithdrawalsWindowController::print() {
 }
 
 bool DepositsWithdrawalsWindowController::printTo(QPrinter& printer) const {
-    TablePrinter out(context_.text("0422"));
+    TablePrinter out(context_.text(texts::kDepositsAndWithdrawals));
     out.addTable(
         printRowsOf(*ui_->depositwithdrawalTableView, context_.language().selected(), IdentifierRole));
     return out.print(printer);

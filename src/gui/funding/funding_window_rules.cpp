@@ -1,4 +1,5 @@
 #include "gui/funding/funding_window_rules.h"
+#include "gui/texts.h"
 
 #include "model/records/account_details.h"
 #include "model/records/currency_records.h"
@@ -114,19 +115,19 @@ bool isUsableAmount(double amount) {
 
 std::optional<FundingRefusalText> checkDepositForm(const DepositForm& form) {
     if (!form.networkAvailable)
-        return refusal("1007");
+        return refusal(texts::kNoConnectionTradingServer);
     if (!isUsableAmount(leadingAmount(form.amountText)))
-        return refusal("1118");
+        return refusal(texts::kEnterAmountGreaterThanZero);
     if (auto uncarried = firstUncarried(form.texts))
         return uncarried;
     if (form.mode != funding::kOnlinePayment)
         return std::nullopt;
     if (form.gatewayText.empty())
-        return refusal("20302");
+        return refusal(texts::kChoosePaymentGateway);
     if (!isValidEmail(form.email))
-        return refusal("1047");
+        return refusal(texts::kEnterValidEMailAddress);
     if (const std::int64_t code = currencyRefusalCode(form.currencies))
-        return refusal("20306", code);
+        return refusal(texts::kAccountsCurrencyCannotPaidThrough, code);
     return std::nullopt;
 }
 
@@ -140,12 +141,12 @@ double resultingBalance(const AccountDetails& account, std::string_view amountTe
 
 std::optional<FundingRefusalText> checkWithdrawalForm(const WithdrawalForm& form) {
     if (!form.networkAvailable)
-        return refusal("1007");
+        return refusal(texts::kNoConnectionTradingServer);
     const double amount = leadingAmount(form.amountText);
     if (!isUsableAmount(amount))
-        return refusal("1117");
+        return refusal(texts::kAmountMustGreaterThanZero);
     if (form.accountChosen && amount > form.withdrawable)
-        return refusal("1117");
+        return refusal(texts::kAmountMustGreaterThanZero);
     if (auto uncarried = firstUncarried(form.texts))
         return uncarried;
     return std::nullopt;
@@ -182,21 +183,21 @@ std::string amountCell(const platform::Decimal& amount) {
 } // namespace
 
 std::string historyCell(const FinancialTransactionDetails& row, std::string_view columnKey) {
-    if (columnKey == "0380")
+    if (columnKey == texts::kAccountNo)
         return std::to_string(row.AccountId);
-    if (columnKey == "0378")
+    if (columnKey == texts::kSubType)
         return std::to_string(row.SubTransactionId);
-    if (columnKey == "0379")
+    if (columnKey == texts::kCode)
         return row.SubTransactionCode;
-    if (columnKey == "0382")
+    if (columnKey == texts::kCredit)
         return amountCell(row.CrAmount);
-    if (columnKey == "0383")
+    if (columnKey == texts::kDebit)
         return amountCell(row.DrAmount);
-    if (columnKey == "0527")
+    if (columnKey == texts::kBalanceAfter)
         return amountCell(row.BalAmountPostTransaction);
-    if (columnKey == "0386")
+    if (columnKey == texts::kNarration)
         return row.Narration;
-    if (columnKey == "0387")
+    if (columnKey == texts::kTransactionDate)
         return row.TransactionDate ? Formatter::formatDateTime(*row.TransactionDate) : std::string();
     return {};
 }

@@ -3,6 +3,7 @@
 // typed read as a number, the gateway estimate in the account's currency, the withdrawable amount's text,
 // the checks before sending (in their fixed order, the first failure naming its text) and the
 // history's transaction types and cells.
+#include "gui/texts.h"
 #include "interfaces/funding.h"
 #include "model/funding_collections.h"
 #include "model/records/financial_transaction.h"
@@ -73,7 +74,7 @@ struct FundingRefusalText {
     friend bool operator==(const FundingRefusalText&, const FundingRefusalText&) = default;
 };
 
-inline constexpr std::string_view kTextNotCarriedKey = "90720";
+inline constexpr std::string_view kTextNotCarriedKey = texts::kHoldsCharacterCannotSentOr;
 
 // A typed text that the request cannot carry: a wire control byte, or past kMaxFundingText.
 bool isCarriedText(std::string_view text);
@@ -117,17 +118,17 @@ struct TransactionType {
 };
 
 inline constexpr std::array<TransactionType, 11> kTransactionTypes{{
-    {"0774", "#DWR"},
-    {"0518", "#DEP"},
-    {"0519", "#WID"},
-    {"0520", "#ODE"},
-    {"0521", "#CWI"},
-    {"0522", "#MCD"},
-    {"0523", "#WAV"},
-    {"0431", "#ADJ"},
-    {"0525", "#PCH"},
-    {"11108", "#TRD"},
-    {"11109", "#TRM"},
+    {texts::kAllTransactions, "#DWR"},
+    {texts::kDeposits, "#DEP"},
+    {texts::kWithdrawals, "#WID"},
+    {texts::kOtherDeposits, "#ODE"},
+    {texts::kOtherWithdrawals, "#CWI"},
+    {texts::kMarginCallDeposits, "#MCD"},
+    {texts::kWaivers, "#WAV"},
+    {texts::kAdjustments, "#ADJ"},
+    {texts::kPaymentCharges, "#PCH"},
+    {texts::kTransfersIn, "#TRD"},
+    {texts::kTransfersOut, "#TRM"},
 }};
 
 // The code a search sends: "#DWR" for an empty type text, the chosen entry's code otherwise, nullopt
@@ -142,8 +143,9 @@ struct DayPeriod {
 inline constexpr DayPeriod kDefaultHistoryPeriod{};
 
 // The history's columns, by their text keys, in the window's order.
-inline constexpr std::array<std::string_view, 8> kHistoryColumns{"0380", "0378", "0379", "0382",
-                                                                 "0383", "0527", "0386", "0387"};
+inline constexpr std::array<std::string_view, 8> kHistoryColumns{
+    texts::kAccountNo, texts::kSubType,      texts::kCode,      texts::kCredit,
+    texts::kDebit,     texts::kBalanceAfter, texts::kNarration, texts::kTransactionDate};
 
 // A cell of a history row by its column key; empty for a key outside the history's columns.
 std::string historyCell(const FinancialTransactionDetails& row, std::string_view columnKey);

@@ -9,6 +9,7 @@
 #include "gui/app/qt_text.h"
 #include "gui/market/detail_window_controller.h"
 #include "gui/models/client_model.h"
+#include "gui/texts.h"
 #include "model/records/account_details.h"
 #include "model/session_queries.h"
 #include "ui_withdrawal_request_window_controller.h"
@@ -80,7 +81,7 @@ void WithdrawalRequestWindowController::closeEvent(QCloseEvent* event) {
 }
 
 void WithdrawalRequestWindowController::updateLanguageStrings() {
-    setWindowTitle(context_.text("0722"));
+    setWindowTitle(context_.text(texts::kWithdrawalRequest));
     alignCaptions(ui_->formPage);
 }
 
@@ -166,7 +167,8 @@ void WithdrawalRequestWindowController::calculateResultingBalance() {
 
 void WithdrawalRequestWindowController::showValidationInfo(const QString& message) {
     CommonAlert::open(
-        this, {context_.text("10980"), message, AlertSpec::Warning, {}, QStringLiteral("withdrawal")});
+        this,
+        {context_.text(texts::kValidation), message, AlertSpec::Warning, {}, QStringLiteral("withdrawal")});
 }
 
 bool WithdrawalRequestWindowController::sendRequest() {
@@ -177,7 +179,7 @@ bool WithdrawalRequestWindowController::sendRequest() {
     form.accountChosen = chosen != nullptr;
     // The withdrawable amount of this moment, not floored at 0.
     form.withdrawable = chosen && client() ? figures(*chosen).withdrawable : 0;
-    form.texts = {{"0622", str(ui_->remarksTextField->text())}};
+    form.texts = {{texts::kRemarks, str(ui_->remarksTextField->text())}};
     if (auto refusal = checkWithdrawalForm(form)) {
         QString message = context_.text(refusal->key);
         if (!refusal->field.empty())

@@ -4,6 +4,7 @@
 #include "gui/app/images.h"
 #include "gui/app/language.h"
 #include "gui/models/client_model.h"
+#include "gui/texts.h"
 #include "model/session_queries.h"
 #include "ui_add_remove_window_controller.h"
 
@@ -70,7 +71,8 @@ QLineEdit* AddRemoveWindowController::searchField() const {
 }
 
 void AddRemoveWindowController::retitleColumns() {
-    ui_->ItemTableView->setHorizontalHeaderLabels({context_.text("0011"), context_.text("0542")});
+    ui_->ItemTableView->setHorizontalHeaderLabels(
+        {context_.text(texts::kSymbol), context_.text(texts::kDescription)});
 }
 
 void AddRemoveWindowController::onWindowLoad() {

@@ -8,6 +8,7 @@
 #include "gui/market/grid_cells.h"
 #include "gui/models/chart_model.h"
 #include "gui/models/client_model.h"
+#include "gui/texts.h"
 #include "model/records/item_details.h"
 #include "ui_advanced_detail_window_controller.h"
 
@@ -44,7 +45,7 @@ AdvancedDetailWindowController::AdvancedDetailWindowController(GuiContext& conte
         boxes[i]->layout()->addWidget(table);
     }
     chart_ = new ChartController(*source_, ui_->chartPane);
-    chart_->setSeriesTitles(context_.text("0192"), context_.text("0193"));
+    chart_->setSeriesTitles(context_.text(texts::kBid), context_.text(texts::kAsk));
     chart_->setLanguage(context_.language());
     ui_->chartPaneLayout->addWidget(chart_);
     connect(&context_.themes(), &ThemeManager::themeChanged, this,

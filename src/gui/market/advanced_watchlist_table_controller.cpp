@@ -11,6 +11,7 @@
 #include "gui/market/grid_cells.h"
 #include "gui/market/row_menu_rules.h"
 #include "gui/models/client_model.h"
+#include "gui/texts.h"
 #include "model/records/item_details.h"
 #include "model/session_model.h"
 
@@ -156,10 +157,10 @@ AdvancedTableCell::AdvancedTableCell(GuiContext& context, QWidget* parent)
 }
 
 void AdvancedTableCell::retitle() {
-    sellTitle->setText(context_.text("0010"));
-    buyTitle->setText(context_.text("0009"));
-    sellButton->setAccessibleName(context_.text("0010"));
-    buyButton->setAccessibleName(context_.text("0009"));
+    sellTitle->setText(context_.text(texts::kSell));
+    buyTitle->setText(context_.text(texts::kBuy));
+    sellButton->setAccessibleName(context_.text(texts::kSell));
+    buyButton->setAccessibleName(context_.text(texts::kBuy));
 }
 
 void AdvancedTableCell::mousePressEvent(QMouseEvent* event) {
@@ -209,9 +210,9 @@ AdvancedWatchlistTableController::AdvancedWatchlistTableController(GuiContext& c
     connect(&session, &ClientModel::clientAboutToBeReplaced, this, [this] { ticks_ = {}; });
     connect(&session, &ClientModel::clientReplaced, this,
             &AdvancedWatchlistTableController::RefreshTableview);
-    setAccessibleName(context.text("90071"));
+    setAccessibleName(context.text(texts::kTiles));
     connect(&context.language(), &Language::changed, this, [this, &context] {
-        setAccessibleName(context.text("90071"));
+        setAccessibleName(context.text(texts::kTiles));
         for (AdvancedTableCell* tile : tiles_)
             tile->retitle();
     });

@@ -87,8 +87,8 @@ public:
     int tileCount() const { return static_cast<int>(tiles_.size()); }
     AdvancedTableCell* tile(int row) const { return tiles_[static_cast<std::size_t>(row)]; }
     const QuoteTicks& ticks() const { return ticks_; }
-    // The tile's buy and sell buttons: the order ticket for its instrument, or the alert "1069" when
-    // the instrument cannot trade.
+    // The tile's buy and sell buttons: the order ticket for its instrument, or the alert
+    // kInstrumentNotAvailableTradingAccount when the instrument cannot trade.
     void loadTradeTicketView(std::size_t row);
 
 protected:

@@ -1,6 +1,7 @@
 #include "gui/market/detail_content.h"
 
 #include "gui/market/grid_cells.h"
+#include "gui/texts.h"
 #include "model/collection_keys.h"
 #include "model/data_service_collections.h"
 #include "model/price_grid.h"
@@ -135,17 +136,18 @@ DetailContent deliveryReceipt(const Order* position, const SessionModel& model, 
     RowBuilder rows(language);
     DetailContent content;
     if (!position) {
-        for (std::string_view key : {"0380", "0239"})
+        for (std::string_view key : {texts::kAccountNo, texts::kAccountName})
             rows.key(key, {});
         rows.literal("Bank Name", {});
         rows.literal("Bank Account Number", {});
-        for (std::string_view key : {"0317", "0125", "0340", "0027", "0232"})
+        for (std::string_view key : {texts::kPositionID0317, texts::kInstrument, texts::kBuySell,
+                                     texts::kQuantity, texts::kPrice0232})
             rows.key(key, {});
         rows.literal("Total Cost", {});
-        rows.key("0274", {});
-        rows.key("0137", {});
+        rows.key(texts::kInitialMargin, {});
+        rows.key(texts::kOpenTime, {});
         rows.literal("Delivery Date", {});
-        rows.key("0483", {});
+        rows.key(texts::kExpiryDate, {});
         content.rows = std::move(rows.rows);
         content.recordFound = false;
         return content;
@@ -157,17 +159,17 @@ DetailContent deliveryReceipt(const Order* position, const SessionModel& model, 
     const double price = platform::lenientReal(position->OrderPrice);
     const double contractSize = records.item ? records.item->ContractSize : 0;
 
-    rows.key("0380", account ? std::to_string(account->AccountId) : std::string());
-    rows.key("0239", account ? account->AccountName : std::string());
+    rows.key(texts::kAccountNo, account ? std::to_string(account->AccountId) : std::string());
+    rows.key(texts::kAccountName, account ? account->AccountName : std::string());
     rows.literal("Bank Name", bank ? bank->BankName : std::string());
     rows.literal("Bank Account Number", bank && bank->BankAccountNumber > 0
                                             ? std::to_string(bank->BankAccountNumber)
                                             : std::string());
-    rows.key("0317", position->OpenPositionId);
-    rows.key("0125", position->ItemCode);
-    rows.key("0340", Order::GetTradingModeString(position->tradingMode, false, language));
-    rows.key("0027", quantityText(position->OrderQty));
-    rows.key("0232", priceText(price, records.item));
+    rows.key(texts::kPositionID0317, position->OpenPositionId);
+    rows.key(texts::kInstrument, position->ItemCode);
+    rows.key(texts::kBuySell, Order::GetTradingModeString(position->tradingMode, false, language));
+    rows.key(texts::kQuantity, quantityText(position->OrderQty));
+    rows.key(texts::kPrice0232, priceText(price, records.item));
     rows.literal("Total Cost", withWords(sixDecimalText(quantity * contractSize * price)));
     std::string margin;
     if (records.item)
@@ -177,10 +179,10 @@ DetailContent deliveryReceipt(const Order* position, const SessionModel& model, 
             if (!total.isNaN())
                 margin = withWords(total.toString());
         }
-    rows.key("0274", std::move(margin));
-    rows.key("0137", position->TransactionDateTime);
+    rows.key(texts::kInitialMargin, std::move(margin));
+    rows.key(texts::kOpenTime, position->TransactionDateTime);
     rows.literal("Delivery Date", position->ValueDate);
-    rows.key("0483", position->ExpiryDate);
+    rows.key(texts::kExpiryDate, position->ExpiryDate);
     content.rows = std::move(rows.rows);
     return content;
 }
@@ -201,44 +203,44 @@ DetailContent instrumentDetail(DetailType type, std::string_view code, const Ins
         instrumentDetails(rows, item, settings);
         break;
     case DetailType::SymbolSpecification:
-        rows.key("0021", item.Name);
+        rows.key(texts::kName, item.Name);
         rows.literal("Exchange", item.exchangeName);
         break;
     case DetailType::ContractSpecification:
-        rows.key("0023", fmt::format("{:.2f}", item.ContractSize));
-        rows.key("0791", priceText(item.priceTick, &item));
-        rows.key("0750", std::string(ItemDetails::getUnits(
-                             item.UnitId < 0 ? 0 : static_cast<std::uint64_t>(item.UnitId))));
-        rows.key("0751", std::to_string(item.DecimalPlaces));
-        rows.key("0753", sixDecimalText(settings.MinOrderQty));
-        rows.key("0754", sixDecimalText(settings.MaxOrderQty));
-        rows.key("0755", sixDecimalText(settings.OrderQtyStep));
-        rows.key("0756", std::to_string(settings.LimitMinPips));
-        rows.key("0757", std::to_string(settings.StopMinPips));
+        rows.key(texts::kContractSize, fmt::format("{:.2f}", item.ContractSize));
+        rows.key(texts::kTickSize, priceText(item.priceTick, &item));
+        rows.key(texts::kUnit, std::string(ItemDetails::getUnits(
+                                   item.UnitId < 0 ? 0 : static_cast<std::uint64_t>(item.UnitId))));
+        rows.key(texts::kDecimalPlaces, std::to_string(item.DecimalPlaces));
+        rows.key(texts::kMinOrderQty, sixDecimalText(settings.MinOrderQty));
+        rows.key(texts::kMaxOrderQty, sixDecimalText(settings.MaxOrderQty));
+        rows.key(texts::kOrderQtyStep, sixDecimalText(settings.OrderQtyStep));
+        rows.key(texts::kLimitMinDistance, std::to_string(settings.LimitMinPips));
+        rows.key(texts::kStopMinDistance, std::to_string(settings.StopMinPips));
         break;
     case DetailType::MarginRequirement:
-        rows.key("0274", marginText(settings.InitialMargin, settings));
+        rows.key(texts::kInitialMargin, marginText(settings.InitialMargin, settings));
         // The initial margin again under its second caption: the figure the server's product shows.
-        rows.key("0759", marginText(settings.InitialMargin, settings));
+        rows.key(texts::kOvernightMargin, marginText(settings.InitialMargin, settings));
         if (settings.IntradayOrderMargin != 0)
-            rows.key("0419", marginText(settings.IntradayOrderMargin, settings));
+            rows.key(texts::kIntradayMargin, marginText(settings.IntradayOrderMargin, settings));
         if (settings.BTSTOrderMargin != 0)
-            rows.key("0420", marginText(settings.BTSTOrderMargin, settings));
+            rows.key(texts::kBTSTMargin, marginText(settings.BTSTOrderMargin, settings));
         break;
     case DetailType::DailyPriceLimits:
-        rows.key("0760", priceText(getFluctuationLimitUpPrice(found), &item));
-        rows.key("0761", priceText(getFluctuationLimitDownPrice(found), &item));
+        rows.key(texts::kUpperLimit, priceText(getFluctuationLimitUpPrice(found), &item));
+        rows.key(texts::kLowerLimit, priceText(getFluctuationLimitDownPrice(found), &item));
         break;
     case DetailType::MarketSessions:
         marketSessions(rows, content, item, sources.queries);
         break;
     case DetailType::Storage:
-        rows.key("0732", sixDecimalText(settings.BuyInterestRate));
-        rows.key("0733", sixDecimalText(settings.SellInterestRate));
+        rows.key(texts::kBuyStorageRate, sixDecimalText(settings.BuyInterestRate));
+        rows.key(texts::kSellStorageRate, sixDecimalText(settings.SellInterestRate));
         break;
     case DetailType::RelatedDates:
-        rows.key("0762", item.FND);
-        rows.key("0763", item.LTD);
+        rows.key(texts::kFirstNoticeDay, item.FND);
+        rows.key(texts::kLastTradingDay, item.LTD);
         break;
     default:
         break;

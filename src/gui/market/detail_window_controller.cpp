@@ -8,6 +8,7 @@
 #include "gui/models/client_model.h"
 #include "gui/models/grid_model.h"
 #include "gui/statements/table_printer.h"
+#include "gui/texts.h"
 #include "model/records/account_details.h"
 #include "model/records/item_details.h"
 #include "model/records/order.h"
@@ -246,7 +247,7 @@ void DetailWindowController::closeAsGone() {
     Q_EMIT recordGone();
     if (!wasShowing)
         return;
-    const std::string text = context_.language().text("20261").toStdString();
+    const std::string text = context_.language().text(texts::kPositionOrOrderNoLonger20261).toStdString();
     CommonAlert::open(parentWidget(), {QString::fromStdString(fillPositional(text, {id})),
                                        {},
                                        AlertSpec::Informational,
@@ -315,9 +316,9 @@ DetailWindowController* openDeliveryReceipt(GuiContext& context, QWidget* owner,
     window->setDetailViewType(list == ReceiptOf::OpenPosition ? DetailType::OpenPositionReceipt
                                                               : DetailType::ExecutedPositionReceipt);
     if (!window->setRecord(positionId))
-        return refuse(
-            window, owner,
-            qt(fillPositional(context.text("20261").toStdString(), {std::string_view(positionId)})));
+        return refuse(window, owner,
+                      qt(fillPositional(context.text(texts::kPositionOrOrderNoLonger20261).toStdString(),
+                                        {std::string_view(positionId)})));
     window->openOn(owner);
     return window;
 }
@@ -330,7 +331,7 @@ DetailWindowController* openInstrumentDetail(GuiContext& context, QWidget* owner
     DetailWindowController* window = windowFor(context, owner, "instrumentDetail");
     window->setDetailViewType(type);
     if (!window->setRecord(code))
-        return refuse(window, owner, context.text("1057"));
+        return refuse(window, owner, context.text(texts::kInstrumentNotKnownServer));
     window->openOn(owner);
     return window;
 }

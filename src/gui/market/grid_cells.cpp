@@ -1,4 +1,5 @@
 #include "gui/market/grid_cells.h"
+#include "gui/texts.h"
 
 #include "model/records/account_details.h"
 #include "model/records/currency_records.h"
@@ -204,11 +205,20 @@ std::string_view timeInForceText(std::int32_t tif) {
 }
 
 std::string_view nameKey(std::string_view name) {
-    static constexpr std::pair<std::string_view, std::string_view> kKeys[] = {
-        {"Market", "91870"},  {"Limit", "91871"},    {"Stop", "91872"},     {"None", "91873"},
-        {"Regular", "91874"}, {"Intraday", "91875"}, {"IntraDay", "91876"}, {"BTST", "91877"},
-        {"Unknown", "91878"}, {"Day", "91879"},      {"GTF", "91880"},      {"GTC", "91881"},
-        {"B", "91882"},       {"S", "91883"}};
+    static constexpr std::pair<std::string_view, std::string_view> kKeys[] = {{"Market", texts::kMarket},
+                                                                              {"Limit", texts::kLimit},
+                                                                              {"Stop", texts::kStop},
+                                                                              {"None", texts::kNone},
+                                                                              {"Regular", texts::kRegular},
+                                                                              {"Intraday", texts::kIntraday},
+                                                                              {"IntraDay", texts::kIntraDay},
+                                                                              {"BTST", texts::kBTST},
+                                                                              {"Unknown", texts::kUnknown},
+                                                                              {"Day", texts::kDay},
+                                                                              {"GTF", texts::kGTF},
+                                                                              {"GTC", texts::kGTC},
+                                                                              {"B", texts::kB},
+                                                                              {"S", texts::kS}};
     for (const auto& [english, key] : kKeys)
         if (english == name)
             return key;

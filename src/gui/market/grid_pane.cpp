@@ -12,6 +12,7 @@
 #include "gui/models/client_model.h"
 #include "gui/models/grid_model.h"
 #include "gui/models/grid_view_proxy.h"
+#include "gui/texts.h"
 #include "gui/trading/position_dialogs.h"
 #include "model/records/order.h"
 #include "model/session_model.h"
@@ -45,11 +46,11 @@ struct TotalsField {
     const char* value;
 };
 constexpr std::array<TotalsField, 5> kTotalsFields = {{
-    {"0027", "QuantityTextField", "QuantityValueTextField"},
-    {"0319", "ProfitLossTextField", "ProfitLossValueTextField"},
-    {"0275", "CommisonTextField", "CommisonValueTextField"},
-    {"0128", "MarginTextField", "MarginValueTextField"},
-    {"0432", "StorageTextField", "StorageValueTextField"},
+    {texts::kQuantity, "QuantityTextField", "QuantityValueTextField"},
+    {texts::kPL, "ProfitLossTextField", "ProfitLossValueTextField"},
+    {texts::kCommission, "CommisonTextField", "CommisonValueTextField"},
+    {texts::kMargin, "MarginTextField", "MarginValueTextField"},
+    {texts::kStorage, "StorageTextField", "StorageValueTextField"},
 }};
 
 QString keyText(std::string_view key) {
@@ -298,7 +299,7 @@ void GridPane::addTotalsBar() {
     row->addStretch(1);
     auto* closeAll = closeAllButton_ = new QPushButton(bar);
     closeAll->setObjectName(QStringLiteral("closeAllButton"));
-    closeAll->setProperty("langKey", QStringLiteral("0243"));
+    closeAll->setProperty("langKey", QString::fromLatin1(texts::kCloseAll));
     connect(closeAll, &QPushButton::clicked, this, [this] { openCloseAll(context_, window()); });
     row->addWidget(closeAll);
     layout()->addWidget(bar);
@@ -319,7 +320,7 @@ void GridPane::addSearchBar() {
     row->setContentsMargins(6, 2, 6, 2);
     auto* caption = new QLabel(bar);
     caption->setObjectName(QStringLiteral("dateTextField"));
-    caption->setProperty("langKey", QStringLiteral("0459"));
+    caption->setProperty("langKey", QString::fromLatin1(texts::kDate));
     searchDate_ = new QDateEdit(QDate::currentDate(), bar);
     searchDate_->setObjectName(QStringLiteral("searchDatePicker"));
     searchDate_->setCalendarPopup(true);
@@ -327,10 +328,10 @@ void GridPane::addSearchBar() {
     caption->setBuddy(searchDate_);
     auto* searchButton = new QPushButton(bar);
     searchButton->setObjectName(QStringLiteral("searchButton"));
-    searchButton->setProperty("langKey", QStringLiteral("0471"));
+    searchButton->setProperty("langKey", QString::fromLatin1(texts::kSearch));
     auto* resetButton = new QPushButton(bar);
     resetButton->setObjectName(QStringLiteral("resetButton"));
-    resetButton->setProperty("langKey", QStringLiteral("10851"));
+    resetButton->setProperty("langKey", QString::fromLatin1(texts::kReset));
     connect(searchButton, &QPushButton::clicked, this, [this] { search(searchDate_->date()); });
     connect(resetButton, &QPushButton::clicked, this, &GridPane::endSearch);
     row->addWidget(caption);
@@ -350,8 +351,8 @@ void GridPane::addRequestButtons() {
     auto* row = new QHBoxLayout(bar);
     row->setContentsMargins(6, 2, 6, 2);
     row->addStretch(1);
-    const std::pair<const char*, const char*> buttons[] = {{"newDepositButton", "0711"},
-                                                           {"newWithdrawalButton", "0712"}};
+    const std::pair<const char*, const char*> buttons[] = {{"newDepositButton", texts::kNewDeposit},
+                                                           {"newWithdrawalButton", texts::kNewWithdrawal}};
     for (const auto& [name, key] : buttons) {
         auto* button = new QPushButton(bar);
         button->setObjectName(QString::fromLatin1(name));

@@ -62,8 +62,8 @@ public:
     // current (focused) row may be another one: keyboard moves with Ctrl leave the selection.
     std::string selectedId() const;
 
-    // The open positions' totals: caption and value texts by the caption's key ("0027", "0319",
-    // "0275", "0128", "0432"); empty for other grids.
+    // The open positions' totals: caption and value texts by the caption's key (kQuantity, kPL,
+    // kCommission, kMargin, kStorage); empty for other grids.
     QString totalValue(std::string_view key) const;
     // The settled positions' status line.
     QString statusLine() const;

@@ -1,4 +1,5 @@
 #include "gui/market/grid_spec.h"
+#include "gui/texts.h"
 
 #include "model/records/order.h"
 #include "model/text/language_string.h"
@@ -15,132 +16,132 @@ namespace {
 
 // identifier, field, width, numeric, hidden by default, live, sortable
 constexpr ColumnSpec kWatchlist[] = {
-    {"0011", Field::Code, 90, false, false, false, false},
-    {"0021", Field::Name, 150, false, false, false, false},
-    {"0199", Field::InstrumentType, 100, false, true, false, false},
-    {"0192", Field::Bid, 110, true, false, true, false},
-    {"0193", Field::Ask, 110, true, false, true, false},
-    {"0130", Field::SpreadTicks, 60, true, false, true, false},
-    {"10987", Field::Open, 80, true, false, true, false},
-    {"0195", Field::High, 80, true, false, true, false},
-    {"0196", Field::Low, 80, true, false, true, false},
-    {"0376", Field::PrevClose, 80, true, false, true, false},
-    {"0194", Field::Last, 80, true, false, true, false},
-    {"0153", Field::UpdateTime, 70, false, false, true, false},
-    {"0144", Field::SessionName, 100, false, false, true, false},
-    {"0514", Field::TradingStatus, 80, false, false, false, false},
+    {texts::kSymbol, Field::Code, 90, false, false, false, false},
+    {texts::kName, Field::Name, 150, false, false, false, false},
+    {texts::kType0199, Field::InstrumentType, 100, false, true, false, false},
+    {texts::kBid, Field::Bid, 110, true, false, true, false},
+    {texts::kAsk, Field::Ask, 110, true, false, true, false},
+    {texts::kSpread, Field::SpreadTicks, 60, true, false, true, false},
+    {texts::kOpen, Field::Open, 80, true, false, true, false},
+    {texts::kHigh, Field::High, 80, true, false, true, false},
+    {texts::kLow, Field::Low, 80, true, false, true, false},
+    {texts::kPrevClose, Field::PrevClose, 80, true, false, true, false},
+    {texts::kLast, Field::Last, 80, true, false, true, false},
+    {texts::kTime0153, Field::UpdateTime, 70, false, false, true, false},
+    {texts::kStatus, Field::SessionName, 100, false, false, true, false},
+    {texts::kTradingStatus, Field::TradingStatus, 80, false, false, false, false},
     {"0", Field::ContractDetail, 24, false, false, false, false},
 };
 
 constexpr ColumnSpec kAccounts[] = {
-    {"0012", Field::AccountId, 70, true, false, true, false},
-    {"0239", Field::AccountName, 140, false, false, true, false},
-    {"0144", Field::AccountStatus, 110, false, false, true, false},
-    {"0013", Field::Balance, 100, true, false, true, false},
-    {"0139", Field::FloatingPL, 100, true, false, true, false},
-    {"0438", Field::FloatingCredit, 100, true, false, true, false},
-    {"0432", Field::AccumulatedStorage, 90, true, false, true, false},
-    {"0222", Field::Equity, 100, true, false, true, false},
-    {"0015", Field::UsedMargin, 100, true, false, true, false},
-    {"0014", Field::AvailableMargin, 110, true, false, true, false},
-    {"0240", Field::AccountType, 110, false, false, true, false},
-    {"0492", Field::AccessType, 90, false, false, true, false},
-    {"0697", Field::TradeCurrency, 70, false, false, true, false},
+    {texts::kAccount, Field::AccountId, 70, true, false, true, false},
+    {texts::kAccountName, Field::AccountName, 140, false, false, true, false},
+    {texts::kStatus, Field::AccountStatus, 110, false, false, true, false},
+    {texts::kBalance, Field::Balance, 100, true, false, true, false},
+    {texts::kFloatingPL, Field::FloatingPL, 100, true, false, true, false},
+    {texts::kFloatingCredit, Field::FloatingCredit, 100, true, false, true, false},
+    {texts::kStorage, Field::AccumulatedStorage, 90, true, false, true, false},
+    {texts::kEquity, Field::Equity, 100, true, false, true, false},
+    {texts::kUsedMargin, Field::UsedMargin, 100, true, false, true, false},
+    {texts::kAvailableMargin, Field::AvailableMargin, 110, true, false, true, false},
+    {texts::kAccountType, Field::AccountType, 110, false, false, true, false},
+    {texts::kAccessType, Field::AccessType, 90, false, false, true, false},
+    {texts::kCurrency, Field::TradeCurrency, 70, false, false, true, false},
 };
 
 constexpr ColumnSpec kOpenPositions[] = {
-    {"0317", Field::OpenPositionId, 90, true, false, false, true},
-    {"0012", Field::AccountNumber, 70, true, false, false, true},
-    {"0011", Field::ItemCode, 80, false, false, false, true},
-    {"0027", Field::RemainingQty, 60, true, false, false, true},
-    {"0020", Field::Side, 40, false, false, false, true},
-    {"0318", Field::OrderPrice, 80, true, false, false, true},
-    {"0147", Field::ClosingPrice, 90, true, false, true, false},
-    {"0319", Field::UnrealisedPL, 90, true, false, true, true},
-    {"0233", Field::TakeProfit, 80, true, false, false, true},
-    {"0234", Field::StopLoss, 80, true, false, false, true},
-    {"0137", Field::TransactionTime, 140, false, false, false, true},
-    {"0275", Field::Commission, 80, true, false, false, true},
-    {"0128", Field::PositionMargin, 90, true, false, false, false},
-    {"30469", Field::BaseCurrencyRate, 90, true, true, false, true},
-    {"0432", Field::Storage, 80, true, false, false, true},
-    {"0132", Field::DeliveryMode, 70, false, false, false, true},
-    {"0478", Field::ValueDate, 90, false, true, false, true},
-    {"0483", Field::ExpiryDate, 90, false, true, false, true},
+    {texts::kPositionID0317, Field::OpenPositionId, 90, true, false, false, true},
+    {texts::kAccount, Field::AccountNumber, 70, true, false, false, true},
+    {texts::kSymbol, Field::ItemCode, 80, false, false, false, true},
+    {texts::kQuantity, Field::RemainingQty, 60, true, false, false, true},
+    {texts::kSide, Field::Side, 40, false, false, false, true},
+    {texts::kOpenPrice, Field::OrderPrice, 80, true, false, false, true},
+    {texts::kMarketPrice, Field::ClosingPrice, 90, true, false, true, false},
+    {texts::kPL, Field::UnrealisedPL, 90, true, false, true, true},
+    {texts::kTakeProfit, Field::TakeProfit, 80, true, false, false, true},
+    {texts::kStopLoss, Field::StopLoss, 80, true, false, false, true},
+    {texts::kOpenTime, Field::TransactionTime, 140, false, false, false, true},
+    {texts::kCommission, Field::Commission, 80, true, false, false, true},
+    {texts::kMargin, Field::PositionMargin, 90, true, false, false, false},
+    {texts::kBaseCurrency, Field::BaseCurrencyRate, 90, true, true, false, true},
+    {texts::kStorage, Field::Storage, 80, true, false, false, true},
+    {texts::kDelivery, Field::DeliveryMode, 70, false, false, false, true},
+    {texts::kValueDate, Field::ValueDate, 90, false, true, false, true},
+    {texts::kExpiryDate, Field::ExpiryDate, 90, false, true, false, true},
 };
 
 constexpr ColumnSpec kPendingOrders[] = {
-    {"0070", Field::PendingOrderId, 90, true, false, false, true},
-    {"0012", Field::AccountNumber, 70, true, false, false, true},
-    {"0011", Field::ItemCode, 80, false, false, false, true},
-    {"0328", Field::OrderQty, 60, true, false, false, true},
-    {"0071", Field::RemainingQty, 60, true, false, false, true},
-    {"0020", Field::Side, 40, false, false, false, true},
-    {"0028", Field::OrderType, 60, false, false, false, true},
-    {"0232", Field::OrderPrice, 80, true, false, false, true},
-    {"0147", Field::MarketPrice, 90, true, false, true, false},
-    {"0233", Field::TakeProfit, 80, true, false, false, true},
-    {"0234", Field::StopLoss, 80, true, false, false, true},
-    {"0287", Field::BracketPosition, 90, true, false, false, true},
-    {"0337", Field::TimeInForce, 50, false, false, false, true},
-    {"0132", Field::DeliveryMode, 70, false, false, false, true},
-    {"0326", Field::TransactionTime, 140, false, false, false, true},
+    {texts::kOrderID, Field::PendingOrderId, 90, true, false, false, true},
+    {texts::kAccount, Field::AccountNumber, 70, true, false, false, true},
+    {texts::kSymbol, Field::ItemCode, 80, false, false, false, true},
+    {texts::kOrderQty, Field::OrderQty, 60, true, false, false, true},
+    {texts::kQuantity0071, Field::RemainingQty, 60, true, false, false, true},
+    {texts::kSide, Field::Side, 40, false, false, false, true},
+    {texts::kType, Field::OrderType, 60, false, false, false, true},
+    {texts::kPrice0232, Field::OrderPrice, 80, true, false, false, true},
+    {texts::kMarketPrice, Field::MarketPrice, 90, true, false, true, false},
+    {texts::kTakeProfit, Field::TakeProfit, 80, true, false, false, true},
+    {texts::kStopLoss, Field::StopLoss, 80, true, false, false, true},
+    {texts::kRefPosition, Field::BracketPosition, 90, true, false, false, true},
+    {texts::kTimeInForce, Field::TimeInForce, 50, false, false, false, true},
+    {texts::kDelivery, Field::DeliveryMode, 70, false, false, false, true},
+    {texts::kOrderTime, Field::TransactionTime, 140, false, false, false, true},
 };
 
 constexpr ColumnSpec kSettledPositions[] = {
-    {"0148", Field::SettlementId, 90, true, false, false, true},
-    {"0012", Field::AccountNumber, 70, true, false, false, true},
-    {"0011", Field::ItemCode, 80, false, false, false, true},
-    {"0027", Field::SettledQty, 60, true, false, false, true},
-    {"0020", Field::Side, 40, false, false, false, true},
-    {"0318", Field::OrderPrice, 80, true, false, false, true},
-    {"0077", Field::SettledPrice, 80, true, false, false, true},
-    {"0319", Field::SettledPL, 90, true, false, false, true},
-    {"0275", Field::Commission, 80, true, false, false, true},
-    {"0432", Field::Storage, 80, true, false, false, true},
-    {"0439", Field::OtherCharges, 80, true, false, false, true},
-    {"0132", Field::DeliveryMode, 70, false, false, false, true},
-    {"0323", Field::OpenPositionId, 90, true, false, false, true},
-    {"0324", Field::ClosingPositionId, 90, true, false, false, true},
-    {"0325", Field::ItemTime, 140, false, false, false, true},
-    {"0151", Field::TransactionTimeOnly, 70, false, false, false, true},
-    {"0434", Field::CurrencyRate, 80, true, true, false, true},
-    {"0830", Field::AccountCurrencyRate, 90, true, false, false, true},
+    {texts::kSettlementID, Field::SettlementId, 90, true, false, false, true},
+    {texts::kAccount, Field::AccountNumber, 70, true, false, false, true},
+    {texts::kSymbol, Field::ItemCode, 80, false, false, false, true},
+    {texts::kQuantity, Field::SettledQty, 60, true, false, false, true},
+    {texts::kSide, Field::Side, 40, false, false, false, true},
+    {texts::kOpenPrice, Field::OrderPrice, 80, true, false, false, true},
+    {texts::kClosePrice, Field::SettledPrice, 80, true, false, false, true},
+    {texts::kPL, Field::SettledPL, 90, true, false, false, true},
+    {texts::kCommission, Field::Commission, 80, true, false, false, true},
+    {texts::kStorage, Field::Storage, 80, true, false, false, true},
+    {texts::kOtherCharges, Field::OtherCharges, 80, true, false, false, true},
+    {texts::kDelivery, Field::DeliveryMode, 70, false, false, false, true},
+    {texts::kOpenPositionID, Field::OpenPositionId, 90, true, false, false, true},
+    {texts::kClosingPositionID, Field::ClosingPositionId, 90, true, false, false, true},
+    {texts::kCloseTime, Field::ItemTime, 140, false, false, false, true},
+    {texts::kTime, Field::TransactionTimeOnly, 70, false, false, false, true},
+    {texts::kCurrencyRate, Field::CurrencyRate, 80, true, true, false, true},
+    {texts::kAccountCurrencyRate, Field::AccountCurrencyRate, 90, true, false, false, true},
 };
 
 constexpr ColumnSpec kExecutedPositions[] = {
-    {"0317", Field::OpenPositionId, 90, true, false, false, false},
-    {"0012", Field::AccountNumber, 70, true, false, false, false},
-    {"0011", Field::ItemCode, 80, false, false, false, false},
-    {"0027", Field::ExecutedQty, 60, true, false, false, false},
-    {"0020", Field::Side, 40, false, false, false, false},
-    {"0232", Field::OrderPrice, 80, true, false, false, false},
-    {"0028", Field::OrderType, 60, false, false, false, false},
-    {"0070", Field::PendingOrderIdOrDash, 90, true, false, false, false},
-    {"0132", Field::DeliveryMode, 70, false, false, false, false},
-    {"0137", Field::TransactionTime, 140, false, false, false, false},
+    {texts::kPositionID0317, Field::OpenPositionId, 90, true, false, false, false},
+    {texts::kAccount, Field::AccountNumber, 70, true, false, false, false},
+    {texts::kSymbol, Field::ItemCode, 80, false, false, false, false},
+    {texts::kQuantity, Field::ExecutedQty, 60, true, false, false, false},
+    {texts::kSide, Field::Side, 40, false, false, false, false},
+    {texts::kPrice0232, Field::OrderPrice, 80, true, false, false, false},
+    {texts::kType, Field::OrderType, 60, false, false, false, false},
+    {texts::kOrderID, Field::PendingOrderIdOrDash, 90, true, false, false, false},
+    {texts::kDelivery, Field::DeliveryMode, 70, false, false, false, false},
+    {texts::kOpenTime, Field::TransactionTime, 140, false, false, false, false},
 };
 
 constexpr ColumnSpec kCancelledOrders[] = {
-    {"0012", Field::AccountNumber, 70, true, false, false, true},
-    {"0011", Field::ItemCode, 80, false, false, false, true},
-    {"0027", Field::OrderQty, 60, true, false, false, true},
-    {"0020", Field::Side, 40, false, false, false, true},
-    {"0028", Field::OrderType, 60, false, false, false, true},
-    {"0232", Field::OrderPrice, 80, true, false, false, true},
-    {"0070", Field::PendingOrderIdOrDash, 90, true, false, false, true},
-    {"0132", Field::DeliveryMode, 70, false, false, false, true},
-    {"0495", Field::TransactionTime, 140, false, false, false, true},
+    {texts::kAccount, Field::AccountNumber, 70, true, false, false, true},
+    {texts::kSymbol, Field::ItemCode, 80, false, false, false, true},
+    {texts::kQuantity, Field::OrderQty, 60, true, false, false, true},
+    {texts::kSide, Field::Side, 40, false, false, false, true},
+    {texts::kType, Field::OrderType, 60, false, false, false, true},
+    {texts::kPrice0232, Field::OrderPrice, 80, true, false, false, true},
+    {texts::kOrderID, Field::PendingOrderIdOrDash, 90, true, false, false, true},
+    {texts::kDelivery, Field::DeliveryMode, 70, false, false, false, true},
+    {texts::kCancelledTime, Field::TransactionTime, 140, false, false, false, true},
 };
 
 constexpr ColumnSpec kBuyDepth[] = {
-    {"0213", Field::DepthPrice, 80, true, false, true, false},
-    {"0212", Field::DepthQuantity, 70, true, false, true, false},
+    {texts::kBuyPrice, Field::DepthPrice, 80, true, false, true, false},
+    {texts::kBuyQty, Field::DepthQuantity, 70, true, false, true, false},
 };
 
 constexpr ColumnSpec kSellDepth[] = {
-    {"0214", Field::DepthPrice, 80, true, false, true, false},
-    {"0215", Field::DepthQuantity, 70, true, false, true, false},
+    {texts::kSellPrice, Field::DepthPrice, 80, true, false, true, false},
+    {texts::kSellQty, Field::DepthQuantity, 70, true, false, true, false},
 };
 
 constexpr std::string_view gridName(Grid grid) {
@@ -496,25 +497,25 @@ bool isSortableGrid(Grid grid) {
 std::string_view gridNameKey(Grid grid) {
     switch (grid) {
     case Grid::Watchlist:
-        return "90107";
+        return texts::kWatchList;
     case Grid::Accounts:
-        return "90104";
+        return texts::kAccounts;
     case Grid::OpenPositions:
-        return "90100";
+        return texts::kOpenPositions90100;
     case Grid::PendingOrders:
-        return "90101";
+        return texts::kPendingOrders90101;
     case Grid::SettledPositions:
-        return "90102";
+        return texts::kSettledPositions90102;
     case Grid::ExecutedPositions:
-        return "90103";
+        return texts::kExecutedPositions;
     case Grid::CancelledOrders:
-        return "0088";
+        return texts::kCancelledOrders;
     case Grid::BuyDepth:
-        return "90130";
+        return texts::kBuyMarketDepth;
     case Grid::SellDepth:
-        return "90131";
+        return texts::kSellMarketDepth;
     }
-    return "90107";
+    return texts::kWatchList;
 }
 
 } // namespace tc::gui

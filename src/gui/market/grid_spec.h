@@ -30,7 +30,7 @@ enum class Grid : std::uint8_t {
     SellDepth,
 };
 
-// What a cell shows. One identifier may name different fields in different grids ("0027" is the
+// What a cell shows. One identifier may name different fields in different grids (kQuantity is the
 // remaining quantity of a position and the settled quantity of a settlement), so the field, not
 // the identifier, picks the value.
 enum class Field : std::uint8_t {

@@ -1,6 +1,7 @@
 #include "gui/market/grid_totals.h"
 
 #include "gui/market/grid_cells.h"
+#include "gui/texts.h"
 #include "model/position_arithmetic.h"
 #include "model/records/account_details.h"
 #include "model/records/order.h"
@@ -51,11 +52,11 @@ OpenPositionTotals openPositionTotals(RowRecordsCache& records, const OrderView&
 
 std::array<TotalsEntry, 5> openPositionTotalsBar(const OpenPositionTotals& totals) {
     return {{
-        {"0027", totals.quantity.toString()},
-        {"0319", groupedMoneyText(totals.profitLoss)},
-        {"0275", groupedMoneyText(totals.commission)},
-        {"0128", groupedMoneyText(totals.margin)},
-        {"0432", groupedMoneyText(totals.storage)},
+        {texts::kQuantity, totals.quantity.toString()},
+        {texts::kPL, groupedMoneyText(totals.profitLoss)},
+        {texts::kCommission, groupedMoneyText(totals.commission)},
+        {texts::kMargin, groupedMoneyText(totals.margin)},
+        {texts::kStorage, groupedMoneyText(totals.storage)},
     }};
 }
 
@@ -75,11 +76,11 @@ SettledTotals settledTotals(const OrderView& settled) {
 
 std::string settledStatusLine(const SettledTotals& totals, std::int64_t language) {
     const std::pair<std::string_view, std::string> segments[] = {
-        {"0027", totals.quantity.toString()},
-        {"0319", groupedMoneyText(totals.profitLoss)},
-        {"0275", groupedMoneyText(totals.commission)},
-        {"0432", groupedMoneyText(totals.storage)},
-        {"0439", groupedMoneyText(totals.otherCharges)},
+        {texts::kQuantity, totals.quantity.toString()},
+        {texts::kPL, groupedMoneyText(totals.profitLoss)},
+        {texts::kCommission, groupedMoneyText(totals.commission)},
+        {texts::kStorage, groupedMoneyText(totals.storage)},
+        {texts::kOtherCharges, groupedMoneyText(totals.otherCharges)},
     };
     std::string line;
     for (const auto& [key, value] : segments)

@@ -48,8 +48,8 @@ struct TotalsEntry {
     std::string value;
     friend bool operator==(const TotalsEntry&, const TotalsEntry&) = default;
 };
-// Quantity ("0027"), profit and loss ("0319"), commission ("0275"), margin ("0128") and storage
-// ("0432"); amounts with grouping.
+// Quantity (kQuantity), profit and loss (kPL), commission (kCommission), margin (kMargin) and storage
+// (kStorage); amounts with grouping.
 std::array<TotalsEntry, 5> openPositionTotalsBar(const OpenPositionTotals& totals);
 
 struct SettledTotals {

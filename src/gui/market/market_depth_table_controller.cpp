@@ -5,6 +5,7 @@
 #include "gui/app/theme_manager.h"
 #include "gui/models/client_model.h"
 #include "gui/models/grid_model.h"
+#include "gui/texts.h"
 
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -98,9 +99,9 @@ void MarketDepthPane::setInstrument(const QString& code) {
 
 void MarketDepthPane::retitle() {
     const std::string& code = buy_->itemCode();
-    title_->setText(code.empty()
-                        ? context_.text("90072")
-                        : context_.text("90072") + QStringLiteral(": ") + QString::fromStdString(code));
+    title_->setText(code.empty() ? context_.text(texts::kMarketDepth)
+                                 : context_.text(texts::kMarketDepth) + QStringLiteral(": ") +
+                                       QString::fromStdString(code));
 }
 
 } // namespace tc::gui

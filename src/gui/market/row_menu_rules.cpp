@@ -1,6 +1,7 @@
 #include "gui/market/row_menu_rules.h"
 
 #include "gui/market/grid_cells.h"
+#include "gui/texts.h"
 #include "model/records/account_details.h"
 #include "model/records/group_details.h"
 #include "model/records/item_details.h"
@@ -66,10 +67,10 @@ std::vector<MenuItem> openPositionMenu(const Order& position, const RowRecords& 
         offset = canOffset(position, openPositions);
     }
     return {
-        item(RowAction::ModifyBrackets, "90050", brackets),
-        item(RowAction::ClosePosition, "90051", close),
-        item(RowAction::OffsetPosition, "90052", offset),
-        item(RowAction::DeliveryReceipt, "90053", receipt),
+        item(RowAction::ModifyBrackets, texts::kModifyTakeProfitStopLoss, brackets),
+        item(RowAction::ClosePosition, texts::kClosePosition90051, close),
+        item(RowAction::OffsetPosition, texts::kOffsetPosition90052, offset),
+        item(RowAction::DeliveryReceipt, texts::kDeliveryReceipt, receipt),
     };
 }
 
@@ -77,13 +78,13 @@ std::vector<MenuItem> pendingOrderMenu(const Order& order, bool sheetOpen) {
     const bool shown = !sheetOpen && (order.orderType == 2 || order.orderType == 3);
     const bool stop = order.orderType == 3;
     return {
-        item(RowAction::EditOrder, stop ? "0255" : "0254", shown),
-        item(RowAction::CancelOrder, stop ? "0253" : "0252", shown),
+        item(RowAction::EditOrder, stop ? texts::kModifyStopOrder : texts::kModifyLimitOrder, shown),
+        item(RowAction::CancelOrder, stop ? texts::kCancelStopOrder : texts::kCancelLimitOrder, shown),
     };
 }
 
 std::vector<MenuItem> executedPositionMenu(const RowRecords& records, bool sheetOpen) {
-    return {item(RowAction::DeliveryReceipt, "90053",
+    return {item(RowAction::DeliveryReceipt, texts::kDeliveryReceipt,
                  !sheetOpen && hasAll(groupBits(records), kDelivery | kBuyAllowed))};
 }
 
@@ -108,7 +109,7 @@ CloseCheck closeCheck(const Order& position, const RowRecords& records, const Or
 std::optional<std::string_view> ticketRefusalKey(const ItemDetails* item) {
     if (item && item->isInstrumentTradingStatusActive())
         return std::nullopt;
-    return "1069";
+    return texts::kInstrumentNotAvailableTradingAccount;
 }
 
 } // namespace tc::gui

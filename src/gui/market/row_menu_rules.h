@@ -1,6 +1,7 @@
 #pragma once
 // Which row actions the grids offer for a row, the checks a row action makes before it opens its
 // dialog, and whether the dialog behind an action exists yet. No Qt here.
+#include "gui/texts.h"
 #include "model/session_queries.h"
 
 #include <cstdint>
@@ -28,7 +29,7 @@ enum class RowAction : std::uint8_t {
 };
 
 // Text key of the tooltip of an action whose dialog is not in this version (the order ticket's).
-inline constexpr std::string_view kNotAvailableKey = "90001";
+inline constexpr std::string_view kNotAvailableKey = texts::kNotAvailableVersion;
 // Whether the dialog an action opens exists; the others are shown disabled with that tooltip.
 bool isActionAvailable(RowAction action);
 // The actions that send an order or change one (all but the delivery receipt).
@@ -59,17 +60,19 @@ bool canOffset(const Order& position, const OrderView& openPositions);
 // What a close request on a position comes to.
 enum class CloseCheck : std::uint8_t {
     NotAllowed,     // the group's settings for the instrument lack buying or selling: nothing happens
-    AlreadyClosing, // pending orders already close all its lots: the alert of key "1055"
+    AlreadyClosing, // pending orders already close all its lots: the alert of key
+                    // kPendingOrdersAlreadyCloseWhole
     Allowed,
 };
 // `pendingOrders`: the pending orders shown; those naming the position in LiqudateOrderNumber close
 // it. Lots are summed exactly, and orders for more lots than remain also leave nothing to close.
 CloseCheck closeCheck(const Order& position, const RowRecords& records, const OrderView& pendingOrders);
-inline constexpr std::string_view kAlreadyClosingKey = "1055";
+inline constexpr std::string_view kAlreadyClosingKey = texts::kPendingOrdersAlreadyCloseWhole;
 
 // Opening the order ticket for an instrument of the quotes boards: the key of the alert that refuses
-// it ("1069", titled "10980") when the instrument is missing or not active; nullopt when it may open.
+// it (kInstrumentNotAvailableTradingAccount, titled kValidation) when the instrument is missing or not
+// active; nullopt when it may open.
 std::optional<std::string_view> ticketRefusalKey(const ItemDetails* item);
-inline constexpr std::string_view kValidationTitleKey = "10980";
+inline constexpr std::string_view kValidationTitleKey = texts::kValidation;
 
 } // namespace tc::gui

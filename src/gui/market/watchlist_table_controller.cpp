@@ -18,6 +18,7 @@
 #include "gui/models/client_model.h"
 #include "gui/models/grid_model.h"
 #include "gui/models/grid_view_proxy.h"
+#include "gui/texts.h"
 #include "model/records/item_details.h"
 
 #include <QHeaderView>
@@ -129,13 +130,13 @@ WatchlistTableController::WatchlistTableController(GuiContext& context, QWidget*
     horizontalHeader()->setStretchLastSection(false);
     horizontalHeader()->setSectionsMovable(false);
 
-    for (const char* id : {"0192", "0193"})
+    for (const char* id : {texts::kBid, texts::kAsk})
         setItemDelegateForColumn(model_->columnOf(id),
                                  new PriceDelegate(*context.clientModel(), *proxy_, this));
     detailColumn_ = model_->columnOf("0");
     if (detailColumn_ >= 0)
         setItemDelegateForColumn(detailColumn_,
-                                 new DetailButtonDelegate(*proxy_, model_->columnOf("0199"), this));
+                                 new DetailButtonDelegate(*proxy_, model_->columnOf(texts::kType0199), this));
 
     SetHeaderMenuItems();
     horizontalHeader()->setContextMenuPolicy(Qt::CustomContextMenu);
@@ -273,17 +274,17 @@ QMenu* WatchlistTableController::rowMenu(int row) {
     auto* menu = new QMenu(this);
     menu->setToolTipsVisible(true);
     const std::string code = codeAt(row);
-    QAction* ticket = menu->addAction(context_.text("0073"));
+    QAction* ticket = menu->addAction(context_.text(texts::kNewOrder));
     ticket->setObjectName(QStringLiteral("newOrderAction"));
     ticket->setEnabled(!code.empty());
     connect(ticket, &QAction::triggered, this, [this, row] { openTicket(row); });
-    QAction* chart = menu->addAction(context_.text("90111"));
+    QAction* chart = menu->addAction(context_.text(texts::kNewChart));
     chart->setObjectName(QStringLiteral("chartAction"));
     chart->setEnabled(!code.empty());
     connect(chart, &QAction::triggered, this,
             [this, code] { openChartWindow(context_, window(), QString::fromStdString(code)); });
     menu->addSeparator();
-    QAction* details = menu->addAction(context_.text("90070"));
+    QAction* details = menu->addAction(context_.text(texts::kInstrumentDetails));
     details->setEnabled(!code.empty());
     connect(details, &QAction::triggered, this,
             [this, code] { openInstrumentDetail(context_, window(), code); });

@@ -43,7 +43,8 @@ public:
     std::string codeAt(int row) const;
     // What a double click on a cell does (the header's clicks never reach it).
     void doubleAction(const QModelIndex& index);
-    // The order ticket for the row's instrument; an instrument that cannot trade gets the alert "1069".
+    // The order ticket for the row's instrument; an instrument that cannot trade gets the alert
+    // kInstrumentNotAvailableTradingAccount.
     void openTicket(int row);
     void contractDetailButtonClicked(int row);
 

@@ -6,6 +6,7 @@
 #include "gui/app/qt_text.h"
 #include "gui/controls/web_address.h"
 #include "gui/models/client_model.h"
+#include "gui/texts.h"
 #include "platform/log.h"
 #include "ui_news_table_controller.h"
 
@@ -115,7 +116,7 @@ void NewsTableController::showEvent(QShowEvent* event) {
 }
 
 void NewsTableController::updateLanguageStrings() {
-    ui_->newsTableView->setAccessibleName(context_.text("90106"));
+    ui_->newsTableView->setAccessibleName(context_.text(texts::kNews));
     if (!error_.isEmpty())
         showError(error_);
 }
@@ -169,7 +170,8 @@ void NewsTableController::loaded(const interfaces::NewsLoad& load) {
 
 void NewsTableController::showError(const QString& detail) {
     error_ = detail;
-    ui_->newsErrorLabel->setText(context_.text("90940").replace(QStringLiteral("{0}"), detail));
+    ui_->newsErrorLabel->setText(
+        context_.text(texts::kNewsCouldNotLoaded).replace(QStringLiteral("{0}"), detail));
     ui_->newsErrorLabel->show();
 }
 

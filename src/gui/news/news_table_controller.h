@@ -6,6 +6,7 @@
 // items ever show. A load that fails (the server cannot be reached, a body past 8 MiB or not XML)
 // shows why in the view instead of the list.
 // A double click, or Return, on an item opens its link in the browser when it is http or https.
+#include "gui/texts.h"
 #include "interfaces/news.h"
 
 #include <QAbstractTableModel>
@@ -35,7 +36,7 @@ class NewsTableModel : public QAbstractTableModel {
     Q_OBJECT
 public:
     // Column keys: the title, the publication date.
-    static constexpr std::array<std::string_view, 2> kColumns = {"0452", "0153"};
+    static constexpr std::array<std::string_view, 2> kColumns = {texts::kSubject, texts::kTime0153};
 
     explicit NewsTableModel(Language& language, QObject* parent = nullptr);
 

@@ -6,6 +6,7 @@
 #include "gui/app/language.h"
 #include "gui/app/qt_text.h"
 #include "gui/models/client_model.h"
+#include "gui/texts.h"
 #include "platform/log.h"
 #include "ui_resources_view_controller.h"
 
@@ -47,8 +48,8 @@ QListWidget* ResourcesViewController::resourcesTableView() const {
 }
 
 void ResourcesViewController::updateLanguageStrings() {
-    setWindowTitle(context_.text("90115"));
-    ui_->resourcesTableView->setAccessibleName(context_.text("90115"));
+    setWindowTitle(context_.text(texts::kResources));
+    ui_->resourcesTableView->setAccessibleName(context_.text(texts::kResources));
 }
 
 void ResourcesViewController::reloadRows() {

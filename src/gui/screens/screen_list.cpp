@@ -49,6 +49,7 @@
 #include "gui/news/news_table_controller.h"
 #include "gui/resources/resources_view_controller.h"
 #include "gui/statements/account_statement_window_controller.h"
+#include "gui/texts.h"
 #include "gui/trading/close_all_window_controller.h"
 #include "gui/trading/close_position_status_window_controller.h"
 #include "gui/trading/closend_cancel_position_window_controller.h"
@@ -149,14 +150,14 @@ QWidget* banner(ScreenContext& c, bool withButtons) {
     interfaces::InAppNotification n;
     n.title = kApplicationName;
     if (withButtons) {
-        n.subtitle = gui.text("10852").toStdString();
-        n.informativeText = gui.text("1089").toStdString();
+        n.subtitle = gui.text(texts::kUpdateNow).toStdString();
+        n.informativeText = gui.text(texts::kVersionNoLongerSupported).toStdString();
         n.hasActionButton = true;
         n.feature.lineBreakMode = 0;
         n.feature.dismissDelayTime = -1;
     } else {
-        n.subtitle = gui.text("1078").toStdString();
-        n.informativeText = gui.text("1074").toStdString();
+        n.subtitle = gui.text(texts::kNetwork).toStdString();
+        n.informativeText = gui.text(texts::kNetworkConnectionNotAvailable).toStdString();
         n.feature.dismissDelayTime = -1;
     }
     auto* banner = gui.banners().deliverNotification(n);
@@ -253,7 +254,7 @@ QWidget* chart(ScreenContext& c, int type, bool crosshair) {
     c.keep(source);
     auto* view = c.own(new ChartController(*source));
     view->resize(900, 520);
-    view->setSeriesTitles(c.context().text("0192"), c.context().text("0193"));
+    view->setSeriesTitles(c.context().text(texts::kBid), c.context().text(texts::kAsk));
     view->applyChartTheme(static_cast<int>(c.context().themes().getThemeForKey()));
     QObject::connect(&c.context().themes(), &ThemeManager::themeChanged, view,
                      [view](std::int64_t theme) { view->applyChartTheme(static_cast<int>(theme)); });
@@ -324,8 +325,8 @@ QWidget* emptyPie(ScreenContext& c) {
     view->applyTheme(static_cast<int>(c.context().themes().getThemeForKey()));
     QObject::connect(&c.context().themes(), &ThemeManager::themeChanged, view,
                      [view](std::int64_t theme) { view->applyTheme(static_cast<int>(theme)); });
-    view->titleLabel().setText(c.context().text("0152"));
-    view->setEmptyText(c.context().text("90488"));
+    view->titleLabel().setText(c.context().text(texts::kSettledPL));
+    view->setEmptyText(c.context().text(texts::kNoSettledPositionsPeriod));
     view->loadChart({}, {});
     view->show();
     return view;
@@ -471,8 +472,8 @@ QWidget* depositInfo(ScreenContext& c) {
     const auto accounts = c.session().client().queries().getAccountCollection();
     const AccountDetails& account = *accounts.front();
     const std::vector<interfaces::LabelValue> lines{
-        {gui.text("0380").toStdString(), std::to_string(account.AccountId)},
-        {gui.text("0239").toStdString(), account.AccountName},
+        {gui.text(texts::kAccountNo).toStdString(), std::to_string(account.AccountId)},
+        {gui.text(texts::kAccountName).toStdString(), account.AccountName},
         {"Amount", "2500.00"},
         {"Bank", "First Loopback Bank"},
         {"Remarks", "TT copy sent; the transfer reference is on the copy of the bank's advice"}};
@@ -728,7 +729,7 @@ QWidget* fundingHistory(ScreenContext& c) {
 QWidget* news(ScreenContext& c) {
     c.session();
     auto* view = c.own(new NewsTableController(c.context()));
-    view->setWindowTitle(c.context().text("90106"));
+    view->setWindowTitle(c.context().text(texts::kNews));
     view->resize(900, 520);
     auto shown = std::make_shared<bool>(false);
     c.keep(shown);

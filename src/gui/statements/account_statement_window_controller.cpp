@@ -10,6 +10,7 @@
 #include "gui/models/client_model.h"
 #include "gui/statements/statement_table_models.h"
 #include "gui/statements/table_printer.h"
+#include "gui/texts.h"
 #include "model/records/account_details.h"
 #include "model/records/group_details.h"
 #include "model/records/item_details.h"
@@ -98,7 +99,7 @@ AccountStatementWindowController::AccountStatementWindowController(GuiContext& c
     }
     accountSummary_ = new SummaryTableModel(language, this);
     // Its figures are lots (the quantities of each list), titled so.
-    orderSummary_ = new SummaryTableModel(language, this, "0027");
+    orderSummary_ = new SummaryTableModel(language, this, texts::kQuantity);
     marginSummary_ = new SummaryTableModel(language, this);
     for (const auto& [view, model] : {std::pair{ui_->accountSummaryHistoryTableView, accountSummary_},
                                       std::pair{ui_->orderSummaryHistoryTableView, orderSummary_},
@@ -212,8 +213,8 @@ void AccountStatementWindowController::prepareTable(QTableView* view, StatementT
             view->setColumnWidth(column, std::max(title, 72));
         }
     }
-    view->setAccessibleName(
-        context_.text(table == StatementTable::Instruments ? "0276" : statementColumns(table)[0]));
+    view->setAccessibleName(context_.text(table == StatementTable::Instruments ? texts::kInstruments
+                                                                               : statementColumns(table)[0]));
     if (hasStatementHeaderMenu(table))
         buildHeaderMenu(table);
 }
@@ -250,26 +251,26 @@ void AccountStatementWindowController::windowDidAppear() {
 }
 
 void AccountStatementWindowController::updateLanguageStrings() {
-    setWindowTitle(context_.text("0263"));
+    setWindowTitle(context_.text(texts::kAccountStatement));
     // Menu items and accessible names follow the language like the titles.
     for (StatementTable table : kStatementTables) {
         if (QMenu* menu = headerMenus_[indexOf(table)])
             for (QAction* action : menu->actions())
                 action->setText(context_.text(action->data().toString().toStdString()));
     }
-    ui_->accountSummaryHistoryTableView->setAccessibleName(context_.text("0700"));
-    ui_->orderSummaryHistoryTableView->setAccessibleName(context_.text("0701"));
-    ui_->marginSummaryHistoryTableView->setAccessibleName(context_.text("0702"));
-    ui_->openPositionHistoryTableView->setAccessibleName(context_.text("0103"));
-    ui_->settledPositionHistoryTableView->setAccessibleName(context_.text("0260"));
-    ui_->pendingOrderHistoryTableView->setAccessibleName(context_.text("0261"));
-    ui_->cancelledOrderHistoryTableView->setAccessibleName(context_.text("0088"));
-    ui_->instrumentHistoryTableView->setAccessibleName(context_.text("0276"));
-    ui_->accountComboBox->setAccessibleName(context_.text("0012"));
-    settledPie_->setAccessibleName(context_.text("0152"));
-    openPie_->setAccessibleName(context_.text("0139"));
-    settledPie_->setEmptyText(context_.text("90488"));
-    openPie_->setEmptyText(context_.text("90489"));
+    ui_->accountSummaryHistoryTableView->setAccessibleName(context_.text(texts::kAccountSummary));
+    ui_->orderSummaryHistoryTableView->setAccessibleName(context_.text(texts::kOrderSummary));
+    ui_->marginSummaryHistoryTableView->setAccessibleName(context_.text(texts::kMarginSummary));
+    ui_->openPositionHistoryTableView->setAccessibleName(context_.text(texts::kOpenPositions));
+    ui_->settledPositionHistoryTableView->setAccessibleName(context_.text(texts::kSettledPositions));
+    ui_->pendingOrderHistoryTableView->setAccessibleName(context_.text(texts::kPendingOrders));
+    ui_->cancelledOrderHistoryTableView->setAccessibleName(context_.text(texts::kCancelledOrders));
+    ui_->instrumentHistoryTableView->setAccessibleName(context_.text(texts::kInstruments));
+    ui_->accountComboBox->setAccessibleName(context_.text(texts::kAccount));
+    settledPie_->setAccessibleName(context_.text(texts::kSettledPL));
+    openPie_->setAccessibleName(context_.text(texts::kFloatingPL));
+    settledPie_->setEmptyText(context_.text(texts::kNoSettledPositionsPeriod));
+    openPie_->setEmptyText(context_.text(texts::kNoOpenPositions));
     if (data_)
         accountStatementUpdate();
 }
@@ -336,14 +337,18 @@ bool AccountStatementWindowController::showAccountStatement() {
     const QDateTime from = ui_->fromDatePicker->dateTime();
     const QDateTime to = ui_->toDatePicker->dateTime();
     const auto refuse = [this](const QString& message) {
-        CommonAlert::open(
-            this, {context_.text("10980"), message, AlertSpec::Warning, {}, QStringLiteral("statement")});
+        CommonAlert::open(this, {context_.text(texts::kValidation),
+                                 message,
+                                 AlertSpec::Warning,
+                                 {},
+                                 QStringLiteral("statement")});
         return false;
     };
     if (!account)
-        return refuse(context_.text("90612").replace(QStringLiteral("{0}"), text.trimmed()));
+        return refuse(
+            context_.text(texts::kAccountNotOneAccounts).replace(QStringLiteral("{0}"), text.trimmed()));
     if (from > to)
-        return refuse(context_.text("90611"));
+        return refuse(context_.text(texts::kFromDateMustNotAfter));
 
     selectedAccountId_ = account->AccountId;
     ui_->accountNumberLabel->setText(QString::number(account->AccountId));
@@ -359,9 +364,11 @@ bool AccountStatementWindowController::showAccountStatement() {
     requestError_.clear();
     if (awaitedStatement_ == 0 || awaitedCancelled_ == 0) {
         awaitedStatement_ = awaitedCancelled_ = 0;
-        requestError_ = context_.text("90610").replace(QStringLiteral("{0}"), context_.text("90614"));
+        requestError_ = context_.text(texts::kStatementCouldNotLoaded)
+                            .replace(QStringLiteral("{0}"), context_.text(texts::kRequestCouldNotSent));
     }
-    ui_->requestStatusLabel->setText(requestError_.isEmpty() ? context_.text("90613") : requestError_);
+    ui_->requestStatusLabel->setText(requestError_.isEmpty() ? context_.text(texts::kWaitingStatement)
+                                                             : requestError_);
     return true;
 }
 
@@ -393,8 +400,8 @@ void AccountStatementWindowController::requestFailed(const interfaces::RequestFa
     if (failure.id == 0 || (failure.id != awaitedStatement_ && failure.id != awaitedCancelled_))
         return;
     (failure.id == awaitedStatement_ ? awaitedStatement_ : awaitedCancelled_) = 0;
-    requestError_ =
-        context_.text("90610").replace(QStringLiteral("{0}"), QString::fromStdString(failure.reason));
+    requestError_ = context_.text(texts::kStatementCouldNotLoaded)
+                        .replace(QStringLiteral("{0}"), QString::fromStdString(failure.reason));
     finishWaiting();
 }
 
@@ -528,11 +535,11 @@ QString AccountStatementWindowController::accountBlock() const {
     const QString lines[] = {
         ui_->addressLabel->text(),
         ui_->companyAddressLabel->text(),
-        QStringLiteral("%1 : %2").arg(context_.text("0012")).arg(account ? account->AccountId : 0),
-        QStringLiteral("%1 : %2").arg(context_.text("0239"),
+        QStringLiteral("%1 : %2").arg(context_.text(texts::kAccount)).arg(account ? account->AccountId : 0),
+        QStringLiteral("%1 : %2").arg(context_.text(texts::kAccountName),
                                       account ? QString::fromStdString(account->AccountName) : QString()),
         QStringLiteral("%1 : %2 - %3")
-            .arg(context_.text("0436"), displayDate(ui_->fromDatePicker->dateTime()),
+            .arg(context_.text(texts::kPeriod), displayDate(ui_->fromDatePicker->dateTime()),
                  displayDate(ui_->toDatePicker->dateTime())),
     };
     QString block = QStringLiteral("\n\n");
@@ -543,8 +550,8 @@ QString AccountStatementWindowController::accountBlock() const {
 
 bool AccountStatementWindowController::printTo(QPrinter& printer) const {
     const std::int64_t language = context_.language().selected();
-    TablePrinter document(
-        QStringLiteral("%1 - %2").arg(QGuiApplication::applicationDisplayName(), context_.text("0263")));
+    TablePrinter document(QStringLiteral("%1 - %2").arg(QGuiApplication::applicationDisplayName(),
+                                                        context_.text(texts::kAccountStatement)));
     const QIcon logo(QStringLiteral(":/images/Company_Logo.svg"));
     document.addImage(logo.pixmap(QSize(720, 144)).toImage(), 36);
     document.addLineFeeds(1);
@@ -552,30 +559,30 @@ bool AccountStatementWindowController::printTo(QPrinter& printer) const {
     title.pointSize = 20;
     title.foreground = QColor(Qt::darkGray);
     title.underline = true;
-    document.addText(context_.text("0263"), title);
+    document.addText(context_.text(texts::kAccountStatement), title);
     document.addText(accountBlock());
 
     const auto section = [&](std::string_view heading, const QTableView* view) {
         document.addHeading(context_.text(heading), sectionHeading());
         document.addTable(printRowsOf(*view, language, IdentifierRole));
     };
-    section("0700", ui_->accountSummaryHistoryTableView);
+    section(texts::kAccountSummary, ui_->accountSummaryHistoryTableView);
     document.addLineFeeds(1);
-    section("0701", ui_->orderSummaryHistoryTableView);
+    section(texts::kOrderSummary, ui_->orderSummaryHistoryTableView);
     document.addLineFeeds(1);
-    section("0702", ui_->marginSummaryHistoryTableView);
+    section(texts::kMarginSummary, ui_->marginSummaryHistoryTableView);
     document.addLineFeeds(1);
-    section("0276", ui_->instrumentHistoryTableView);
+    section(texts::kInstruments, ui_->instrumentHistoryTableView);
     document.addLineFeeds(1);
-    section("0260", ui_->settledPositionHistoryTableView);
+    section(texts::kSettledPositions, ui_->settledPositionHistoryTableView);
     document.addText(ui_->closedStatusLabel->text(), statusLineStyle());
     document.addLineFeeds(3);
-    section("0103", ui_->openPositionHistoryTableView);
+    section(texts::kOpenPositions, ui_->openPositionHistoryTableView);
     document.addText(ui_->openStatusLabel->text(), statusLineStyle());
     document.addLineFeeds(3);
-    section("0261", ui_->pendingOrderHistoryTableView);
+    section(texts::kPendingOrders, ui_->pendingOrderHistoryTableView);
     document.addLineFeeds(1);
-    section("0088", ui_->cancelledOrderHistoryTableView);
+    section(texts::kCancelledOrders, ui_->cancelledOrderHistoryTableView);
     return document.print(printer);
 }
 

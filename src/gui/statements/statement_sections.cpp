@@ -1,6 +1,7 @@
 #include "gui/statements/statement_sections.h"
 
 #include "gui/market/grid_cells.h"
+#include "gui/texts.h"
 #include "model/text/formatter.h"
 #include "platform/lenient.h"
 
@@ -13,16 +14,25 @@ namespace {
 
 using statements::AccountStatementInfo;
 
-const std::vector<std::string_view> kOpenColumns = {"0317", "0011", "0027", "0020", "0318", "0147", "0319",
-                                                    "0137", "0275", "0432", "0132", "0478", "0483"};
-const std::vector<std::string_view> kSettledColumns = {"0148", "0011", "0027", "0020", "0318", "0077",
-                                                       "0319", "0275", "0432", "0151", "0323", "0324",
-                                                       "0434", "0132", "0325", "0475", "0439"};
-const std::vector<std::string_view> kPendingColumns = {"0070", "0011", "0328", "0071", "0020", "0028", "0232",
-                                                       "0233", "0234", "0326", "0337", "0287", "0132"};
-const std::vector<std::string_view> kCancelledColumns = {"0012", "0011", "0027", "0020", "0028",
-                                                         "0232", "0070", "0132", "0495"};
-const std::vector<std::string_view> kInstrumentColumns = {"0011", "0192", "0193"};
+const std::vector<std::string_view> kOpenColumns = {
+    texts::kPositionID0317, texts::kSymbol,    texts::kQuantity,  texts::kSide,       texts::kOpenPrice,
+    texts::kMarketPrice,    texts::kPL,        texts::kOpenTime,  texts::kCommission, texts::kStorage,
+    texts::kDelivery,       texts::kValueDate, texts::kExpiryDate};
+const std::vector<std::string_view> kSettledColumns = {
+    texts::kSettlementID, texts::kSymbol,         texts::kQuantity,
+    texts::kSide,         texts::kOpenPrice,      texts::kClosePrice,
+    texts::kPL,           texts::kCommission,     texts::kStorage,
+    texts::kTime,         texts::kOpenPositionID, texts::kClosingPositionID,
+    texts::kCurrencyRate, texts::kDelivery,       texts::kCloseTime,
+    texts::kCloseDate,    texts::kOtherCharges};
+const std::vector<std::string_view> kPendingColumns = {
+    texts::kOrderID,     texts::kSymbol,      texts::kOrderQty,   texts::kQuantity0071, texts::kSide,
+    texts::kType,        texts::kPrice0232,   texts::kTakeProfit, texts::kStopLoss,     texts::kOrderTime,
+    texts::kTimeInForce, texts::kRefPosition, texts::kDelivery};
+const std::vector<std::string_view> kCancelledColumns = {
+    texts::kAccount,   texts::kSymbol,  texts::kQuantity, texts::kSide,         texts::kType,
+    texts::kPrice0232, texts::kOrderID, texts::kDelivery, texts::kCancelledTime};
+const std::vector<std::string_view> kInstrumentColumns = {texts::kSymbol, texts::kBid, texts::kAsk};
 
 double number(std::string_view text) {
     return platform::lenientReal(text);
@@ -47,31 +57,31 @@ std::string text(std::string_view s) {
 
 std::string openCell(const AccountStatementInfo& s, const OpenPositionHistoryInfo& p, std::string_view key) {
     const std::int32_t places = decimalsOf(s, p.InstrumentId);
-    if (key == "0317")
+    if (key == texts::kPositionID0317)
         return p.OpenPositionId;
-    if (key == "0011")
+    if (key == texts::kSymbol)
         return p.ItemCode;
-    if (key == "0027")
+    if (key == texts::kQuantity)
         return quantityText(p.RemainingQty);
-    if (key == "0020")
+    if (key == texts::kSide)
         return text(sideText(p.tradingMode));
-    if (key == "0318")
+    if (key == texts::kOpenPrice)
         return price(number(p.OrderPrice), places);
-    if (key == "0147")
+    if (key == texts::kMarketPrice)
         return price(p.CurrentPrice, places);
-    if (key == "0319")
+    if (key == texts::kPL)
         return moneyText(p.UnrealisedPL);
-    if (key == "0137")
+    if (key == texts::kOpenTime)
         return p.TransactionDateTime;
-    if (key == "0275")
+    if (key == texts::kCommission)
         return moneyText(p.Commision);
-    if (key == "0432")
+    if (key == texts::kStorage)
         return moneyText(p.Storage);
-    if (key == "0132")
+    if (key == texts::kDelivery)
         return text(deliveryModeText(p.deliveryMode));
-    if (key == "0478")
+    if (key == texts::kValueDate)
         return p.ValueDate;
-    if (key == "0483")
+    if (key == texts::kExpiryDate)
         return p.ExpiryDate;
     return {};
 }
@@ -79,39 +89,39 @@ std::string openCell(const AccountStatementInfo& s, const OpenPositionHistoryInf
 std::string settledCell(const AccountStatementInfo& s, const SettledPositionHistoryInfo& p,
                         std::string_view key) {
     const std::int32_t places = decimalsOf(s, p.InstrumentId);
-    if (key == "0148")
+    if (key == texts::kSettlementID)
         return p.SettlementId;
-    if (key == "0011")
+    if (key == texts::kSymbol)
         return p.ItemCode;
-    if (key == "0027")
+    if (key == texts::kQuantity)
         return quantityText(p.SettledQty);
-    if (key == "0020")
+    if (key == texts::kSide)
         return text(sideText(p.tradingMode));
-    if (key == "0318")
+    if (key == texts::kOpenPrice)
         return price(number(p.OrderPrice), places);
-    if (key == "0077")
+    if (key == texts::kClosePrice)
         return price(number(p.SettledPrice), places);
-    if (key == "0319")
+    if (key == texts::kPL)
         return moneyText(number(p.SettledPL));
-    if (key == "0275")
+    if (key == texts::kCommission)
         return moneyText(p.Commision);
-    if (key == "0432")
+    if (key == texts::kStorage)
         return moneyText(p.Storage);
-    if (key == "0151")
+    if (key == texts::kTime)
         return p.TransactionDateTime;
-    if (key == "0323")
+    if (key == texts::kOpenPositionID)
         return p.OpenPositionId;
-    if (key == "0324")
+    if (key == texts::kClosingPositionID)
         return p.ClosingPositionId;
-    if (key == "0434")
+    if (key == texts::kCurrencyRate)
         return price(p.CurrencyRate, places);
-    if (key == "0132")
+    if (key == texts::kDelivery)
         return text(deliveryModeText(p.deliveryMode));
-    if (key == "0325")
+    if (key == texts::kCloseTime)
         return p.OpenDate;
-    if (key == "0475")
+    if (key == texts::kCloseDate)
         return p.CloseDate;
-    if (key == "0439")
+    if (key == texts::kOtherCharges)
         return moneyText(p.OtherCharges);
     return {};
 }
@@ -119,63 +129,63 @@ std::string settledCell(const AccountStatementInfo& s, const SettledPositionHist
 std::string pendingCell(const AccountStatementInfo& s, const PendingOrderHistoryInfo& o,
                         std::string_view key) {
     const std::int32_t places = decimalsOf(s, o.InstrumentId);
-    if (key == "0070")
+    if (key == texts::kOrderID)
         return o.PendingOrderId;
-    if (key == "0011")
+    if (key == texts::kSymbol)
         return o.ItemCode;
-    if (key == "0328")
+    if (key == texts::kOrderQty)
         return quantityText(o.OrderQty);
-    if (key == "0071")
+    if (key == texts::kQuantity0071)
         return quantityText(o.RemainingQty);
-    if (key == "0020")
+    if (key == texts::kSide)
         return text(sideText(o.tradingMode));
-    if (key == "0028")
+    if (key == texts::kType)
         return text(orderTypeText(o.orderType));
-    if (key == "0232")
+    if (key == texts::kPrice0232)
         return price(number(o.OrderPrice), places);
-    if (key == "0233")
+    if (key == texts::kTakeProfit)
         return o.LimitPrice.empty() ? "0.00" : price(number(o.LimitPrice), places);
-    if (key == "0234")
+    if (key == texts::kStopLoss)
         return o.StopPrice.empty() ? "0.00" : price(number(o.StopPrice), places);
-    if (key == "0326")
+    if (key == texts::kOrderTime)
         return o.TransactionDateTime;
-    if (key == "0337")
+    if (key == texts::kTimeInForce)
         return text(timeInForceText(o.timeinForce));
-    if (key == "0287")
+    if (key == texts::kRefPosition)
         return o.RefPositionIdOfBracket.empty() ? "0" : o.RefPositionIdOfBracket;
-    if (key == "0132")
+    if (key == texts::kDelivery)
         return text(deliveryModeText(o.deliveryMode));
     return {};
 }
 
 std::string cancelledCell(const Order& o, std::int32_t decimals, std::string_view key) {
-    if (key == "0012")
+    if (key == texts::kAccount)
         return o.AccountNumber;
-    if (key == "0011")
+    if (key == texts::kSymbol)
         return o.ItemCode;
-    if (key == "0027")
+    if (key == texts::kQuantity)
         return quantityText(o.OrderQty);
-    if (key == "0020")
+    if (key == texts::kSide)
         return text(sideText(o.tradingMode));
-    if (key == "0028")
+    if (key == texts::kType)
         return text(orderTypeText(o.orderType));
-    if (key == "0232")
+    if (key == texts::kPrice0232)
         return price(number(o.OrderPrice), decimals);
-    if (key == "0070")
+    if (key == texts::kOrderID)
         return o.PendingOrderId.empty() ? "-" : o.PendingOrderId;
-    if (key == "0132")
+    if (key == texts::kDelivery)
         return text(deliveryModeText(o.deliveryMode));
-    if (key == "0495")
+    if (key == texts::kCancelledTime)
         return o.TransactionDateTime;
     return {};
 }
 
 std::string instrumentCell(const statements::InstrumentHistoryInfo& i, std::string_view key) {
-    if (key == "0011")
+    if (key == texts::kSymbol)
         return i.Code;
-    if (key == "0192")
+    if (key == texts::kBid)
         return price(i.Bid, i.DecimalPlaces);
-    if (key == "0193")
+    if (key == texts::kAsk)
         return price(i.Ask, i.DecimalPlaces);
     return {};
 }
@@ -218,13 +228,13 @@ const std::vector<std::string_view>& statementColumns(StatementTable table) {
 bool isStatementDateColumn(StatementTable table, std::string_view key) {
     switch (table) {
     case StatementTable::OpenPositions:
-        return key == "0137";
+        return key == texts::kOpenTime;
     case StatementTable::SettledPositions:
-        return key == "0151";
+        return key == texts::kTime;
     case StatementTable::PendingOrders:
-        return key == "0326";
+        return key == texts::kOrderTime;
     case StatementTable::CancelledOrders:
-        return key == "0495";
+        return key == texts::kCancelledTime;
     case StatementTable::Instruments:
         break;
     }
@@ -232,9 +242,11 @@ bool isStatementDateColumn(StatementTable table, std::string_view key) {
 }
 
 bool isStatementNumberColumn(std::string_view key) {
-    static constexpr std::string_view kNumbers[] = {"0027", "0318", "0147", "0319", "0275", "0432",
-                                                    "0077", "0434", "0439", "0328", "0071", "0232",
-                                                    "0233", "0234", "0192", "0193"};
+    static constexpr std::string_view kNumbers[] = {
+        texts::kQuantity,     texts::kOpenPrice, texts::kMarketPrice,  texts::kPL,
+        texts::kCommission,   texts::kStorage,   texts::kClosePrice,   texts::kCurrencyRate,
+        texts::kOtherCharges, texts::kOrderQty,  texts::kQuantity0071, texts::kPrice0232,
+        texts::kTakeProfit,   texts::kStopLoss,  texts::kBid,          texts::kAsk};
     return std::find(std::begin(kNumbers), std::end(kNumbers), key) != std::end(kNumbers);
 }
 
@@ -307,7 +319,8 @@ std::string statementCell(const StatementData& data, StatementTable table, std::
 
 bool isStatementNameColumn(std::string_view key) {
     // Side, order type, delivery, time in force.
-    return key == "0020" || key == "0028" || key == "0132" || key == "0337";
+    return key == texts::kSide || key == texts::kType || key == texts::kDelivery ||
+           key == texts::kTimeInForce;
 }
 
 std::string statementShownCell(const StatementData& data, StatementTable table, std::size_t row,
@@ -328,27 +341,27 @@ std::vector<SummaryRow> accountSummaryRows(const AccountStatementInfo* s, std::i
         add(std::move(caption), value.toDouble());
     };
     const auto key = [&](std::string_view k) { return languageText(language, k); };
-    addExact(key("0429"), s->StartInfo->OpeningBalanceOfDay);
-    addExact(key("0092"), s->getDeposit());
-    addExact(key("0112"), s->getWithDrawal());
-    addExact(key("0431"), s->getAdjustments());
-    addExact(key("0275"), s->getCommission());
-    addExact(key("0487"), s->getRealizedStorage());
-    addExact(key("0152"), s->getSettledPL());
-    addExact(key("0433"), s->getTDS());
+    addExact(key(texts::kOpeningBalance), s->StartInfo->OpeningBalanceOfDay);
+    addExact(key(texts::kDeposit), s->getDeposit());
+    addExact(key(texts::kWithdrawal), s->getWithDrawal());
+    addExact(key(texts::kAdjustments), s->getAdjustments());
+    addExact(key(texts::kCommission), s->getCommission());
+    addExact(key(texts::kRealizedStorage), s->getRealizedStorage());
+    addExact(key(texts::kSettledPL), s->getSettledPL());
+    addExact(key(texts::kTDS), s->getTDS());
     if (s->isDailyTDSAvailable())
-        addExact(key("0201") + " TDS", s->getDailyTDS());
+        addExact(key(texts::kDaily) + " TDS", s->getDailyTDS());
     if (s->isMonthlyTDSAvailable())
-        addExact(key("0202") + " TDS", s->getMonthlyTDS());
+        addExact(key(texts::kMonthly) + " TDS", s->getMonthlyTDS());
     const AccountHistoryInfo& end = *s->EndInfo;
-    add(key("0430"), end.Balance);
-    add(key("0440"), end.AccumulatingStorage);
-    add(key("0139"), end.UnrealisedPL);
-    add(key("0222"), end.Equity);
-    add(key("0581"), end.CollateralSecurity);
-    add(key("0015"), end.UsedMargin);
-    add(key("0014"), end.AvailableMargin);
-    addExact(key("0442"), s->getMiscellaneous());
+    add(key(texts::kClosingBalance), end.Balance);
+    add(key(texts::kAccumulatedStorage), end.AccumulatingStorage);
+    add(key(texts::kFloatingPL), end.UnrealisedPL);
+    add(key(texts::kEquity), end.Equity);
+    add(key(texts::kCollateralSecurity), end.CollateralSecurity);
+    add(key(texts::kUsedMargin), end.UsedMargin);
+    add(key(texts::kAvailableMargin), end.AvailableMargin);
+    addExact(key(texts::kMiscellaneous), s->getMiscellaneous());
     return rows;
 }
 
@@ -362,36 +375,37 @@ std::vector<SummaryRow> orderSummaryRows(const StatementData& data, std::int64_t
     for (const auto& order : data.cancelled)
         cancelled += order ? number(order->OrderQty) : 0.0;
     return {
-        {languageText(language, "0260"), quantityTotalText(s ? s->getSettledQuantity() : 0)},
-        {languageText(language, "0103"), quantityTotalText(s ? s->getOpenQuantity() : 0)},
-        {languageText(language, "0261"), quantityTotalText(s ? s->getPendingQuantity() : 0)},
-        {languageText(language, "0088"), quantityTotalText(cancelled)},
+        {languageText(language, texts::kSettledPositions),
+         quantityTotalText(s ? s->getSettledQuantity() : 0)},
+        {languageText(language, texts::kOpenPositions), quantityTotalText(s ? s->getOpenQuantity() : 0)},
+        {languageText(language, texts::kPendingOrders), quantityTotalText(s ? s->getPendingQuantity() : 0)},
+        {languageText(language, texts::kCancelledOrders), quantityTotalText(cancelled)},
     };
 }
 
 std::vector<SummaryRow> marginSummaryRows(const AccountStatementInfo* s, std::int32_t accountId,
                                           std::int64_t language) {
     const std::uint64_t count = s ? s->getMarginCallCountForAccountId(accountId) : 0;
-    return {{languageText(language, "0476"), std::to_string(count)}};
+    return {{languageText(language, texts::kMarginCalls), std::to_string(count)}};
 }
 
 std::string openStatusLine(const AccountStatementInfo* s, std::int64_t language) {
     const auto key = [&](std::string_view k) { return languageText(language, k); };
     return statusItems({
-        {key("0027"), quantityTotalText(s ? s->getOpenQuantity() : 0)},
-        {key("0319"), groupedMoneyText(s ? s->getOpenProfitorLoss() : 0)},
-        {key("0275"), groupedMoneyText(s ? s->getOpenCommission() : 0)},
-        {key("0432"), groupedMoneyText(s ? s->getOpenStorage() : 0)},
+        {key(texts::kQuantity), quantityTotalText(s ? s->getOpenQuantity() : 0)},
+        {key(texts::kPL), groupedMoneyText(s ? s->getOpenProfitorLoss() : 0)},
+        {key(texts::kCommission), groupedMoneyText(s ? s->getOpenCommission() : 0)},
+        {key(texts::kStorage), groupedMoneyText(s ? s->getOpenStorage() : 0)},
     });
 }
 
 std::string settledStatusLine(const AccountStatementInfo* s, std::int64_t language) {
     const auto key = [&](std::string_view k) { return languageText(language, k); };
     return statusItems({
-        {key("0027"), quantityTotalText(s ? s->getSettledQuantity() : 0)},
-        {key("0319"), groupedMoneyText(s ? s->getSettledProfitorLoss() : 0)},
-        {key("0275"), groupedMoneyText(s ? s->getSettledCommission() : 0)},
-        {key("0432"), groupedMoneyText(s ? s->getSettledStorage() : 0)},
+        {key(texts::kQuantity), quantityTotalText(s ? s->getSettledQuantity() : 0)},
+        {key(texts::kPL), groupedMoneyText(s ? s->getSettledProfitorLoss() : 0)},
+        {key(texts::kCommission), groupedMoneyText(s ? s->getSettledCommission() : 0)},
+        {key(texts::kStorage), groupedMoneyText(s ? s->getSettledStorage() : 0)},
         {"TDS", groupedMoneyText(s ? s->getSettledTDS() : 0)},
     });
 }

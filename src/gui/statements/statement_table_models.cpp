@@ -2,12 +2,13 @@
 
 #include "gui/app/language.h"
 #include "gui/app/qt_text.h"
+#include "gui/texts.h"
 
 namespace tc::gui {
 namespace {
 
-constexpr std::string_view kSummaryCaptionColumn = "90608";
-constexpr std::string_view kJournalColumns[] = {"0153", "0157"};
+constexpr std::string_view kSummaryCaptionColumn = texts::kItem;
+constexpr std::string_view kJournalColumns[] = {texts::kTime0153, texts::kEvent};
 
 // Header data shared by the models: the title in the selected language, or the key.
 QVariant header(const Language& language, std::string_view key, Qt::Orientation orientation, int role) {

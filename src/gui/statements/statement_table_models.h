@@ -5,6 +5,7 @@
 // texts of the columns' keys; header data under IdentifierRole is the key itself, which the printed
 // copy titles its columns by. No row can be selected.
 #include "gui/statements/statement_sections.h"
+#include "gui/texts.h"
 
 #include <QAbstractTableModel>
 
@@ -49,7 +50,7 @@ class SummaryTableModel : public QAbstractTableModel {
     Q_OBJECT
 public:
     explicit SummaryTableModel(Language& language, QObject* parent = nullptr,
-                               std::string_view valueKey = "90609");
+                               std::string_view valueKey = texts::kValue);
 
     void setRows(std::vector<SummaryRow> rows);
     const std::vector<SummaryRow>& rows() const { return rows_; }
@@ -66,7 +67,7 @@ private:
     std::vector<SummaryRow> rows_;
 };
 
-// The session's journal, newest line first: the time ("0153") and the event ("0157"). It reads the
+// The session's journal, newest line first: the time (kTime0153) and the event (kEvent). It reads the
 // client's journal as it stands; a line added is one row inserted at the top.
 class JournalTableModel : public QAbstractTableModel {
     Q_OBJECT

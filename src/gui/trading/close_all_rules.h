@@ -4,6 +4,7 @@
 // and once the request went out, one status row per sent position that the server's reports
 // turn to closed or rejected. Positions are kept by id. No Qt.
 #include "gui/market/grid_cells.h"
+#include "gui/texts.h"
 #include "interfaces/orders.h"
 #include "model/session_queries.h"
 
@@ -20,12 +21,14 @@ struct SessionModel;
 
 namespace tc::gui {
 
-inline constexpr std::string_view kCloseAllTitleKey = "0243"; // every position ticked
-inline constexpr std::string_view kCloseSelectedKey = "0706"; // "<text> (<n>)"
-inline constexpr std::string_view kStatusSentKey = "0531";    // request sent, no report yet
-inline constexpr std::string_view kStatusClosedKey = "0019";  // settled
-inline constexpr std::string_view kAllRefusedKey = "1154";    // the sheet offers nothing more
-inline constexpr std::string_view kSomeRefusedKey = "1155";   // the sheet offers to go on
+inline constexpr std::string_view kCloseAllTitleKey = texts::kCloseAll;      // every position ticked
+inline constexpr std::string_view kCloseSelectedKey = texts::kCloseSelected; // "<text> (<n>)"
+inline constexpr std::string_view kStatusSentKey = texts::kSent;             // request sent, no report yet
+inline constexpr std::string_view kStatusClosedKey = texts::kExecuted;       // settled
+inline constexpr std::string_view kAllRefusedKey =
+    texts::kNoneSelectedPositionsCanClosed; // the sheet offers nothing more
+inline constexpr std::string_view kSomeRefusedKey =
+    texts::kSomeSelectedPositionsCannotClosed; // the sheet offers to go on
 
 // One row of the status sheet (refusals) or of the sent list.
 struct CloseAllStatusRow {

@@ -6,6 +6,7 @@
 #include "gui/app/theme_manager.h"
 #include "gui/models/client_model.h"
 #include "gui/models/grid_tones.h"
+#include "gui/texts.h"
 #include "gui/trading/close_position_status_window_controller.h"
 #include "gui/trading/position_dialog_rules.h"
 #include "interfaces/client.h"
@@ -22,8 +23,15 @@
 namespace tc::gui {
 namespace {
 
-constexpr std::array<std::string_view, 9> kColumns = {"0",    "0012", "0317", "0011", "0020",
-                                                      "0027", "0143", "0147", "0139"};
+constexpr std::array<std::string_view, 9> kColumns = {"0",
+                                                      texts::kAccount,
+                                                      texts::kPositionID0317,
+                                                      texts::kSymbol,
+                                                      texts::kSide,
+                                                      texts::kQuantity,
+                                                      texts::kPrice,
+                                                      texts::kMarketPrice,
+                                                      texts::kFloatingPL};
 constexpr int kTickColumn = 0;
 constexpr int kLivePriceColumn = 7;
 constexpr int kResultColumn = 8;
@@ -81,7 +89,7 @@ void CloseAllWindowController::onWindowLoad() {
     flow_.start(session->client().queries().getOpenOrderCollection());
     ui_->closeAllTabView->setCurrentIndex(0);
     ui_->closeAllButton->show();
-    ui_->notNowButton->setText(context_.text("0249"));
+    ui_->notNowButton->setText(context_.text(texts::kNotNow));
     ui_->closeAllStatusTableView->setRowCount(0);
     loadRows();
     ui_->closeAllTableView->setFocus();
@@ -266,7 +274,7 @@ void CloseAllWindowController::send() {
     flow_.sent(client.model(), client.queries(), ids, context_.language().selected());
     ui_->closeAllTabView->setCurrentIndex(1);
     ui_->closeAllButton->hide();
-    ui_->notNowButton->setText(context_.text("90010"));
+    ui_->notNowButton->setText(context_.text(texts::kClose90010));
     ui_->notNowButton->setDefault(true);
     showStatus();
 }

@@ -4,6 +4,7 @@
 #include "gui/app/language.h"
 #include "gui/app/theme_manager.h"
 #include "gui/models/grid_tones.h"
+#include "gui/texts.h"
 #include "ui_close_position_status_window_controller.h"
 
 #include <QHeaderView>
@@ -14,8 +15,9 @@
 namespace tc::gui {
 namespace {
 
-constexpr std::array<std::string_view, 7> kStatusColumns = {"0012", "0317", "0011", "0020",
-                                                            "0027", "0143", "0144"};
+constexpr std::array<std::string_view, 7> kStatusColumns = {
+    texts::kAccount,  texts::kPositionID0317, texts::kSymbol, texts::kSide,
+    texts::kQuantity, texts::kPrice,          texts::kStatus};
 
 QTableWidgetItem* cell(const std::string& text) {
     auto* item = new QTableWidgetItem(QString::fromStdString(text));
@@ -88,8 +90,8 @@ void ClosePositionStatusWindowController::onWindowLoad() {
     fillStatusTable(*ui_->statusTableView, rows_, context_);
     ui_->statusTextField->setText(context_.text(canGoOn_ ? kSomeRefusedKey : kAllRefusedKey));
     ui_->button1->setVisible(canGoOn_);
-    ui_->button1->setText(context_.text("20360"));
-    ui_->button2->setText(context_.text(canGoOn_ ? "0064" : "0167"));
+    ui_->button1->setText(context_.text(texts::kCloseTheOthers));
+    ui_->button2->setText(context_.text(canGoOn_ ? texts::kLater : texts::kOK));
     // Return goes on when going on is offered; otherwise it dismisses.
     ui_->button2->setDefault(!canGoOn_);
     ui_->button1->setDefault(canGoOn_);

@@ -4,6 +4,7 @@
 #include "gui/app/language.h"
 #include "gui/app/qt_text.h"
 #include "gui/controls/input_filters.h"
+#include "gui/texts.h"
 #include "interfaces/client.h"
 #include "ui_closend_cancel_position_window_controller.h"
 
@@ -22,7 +23,7 @@ ClosendCancelPositionWindowController::ClosendCancelPositionWindowController(Gui
     installPortFilter(ui_->DeviationTextField);
     ui_->QuantityComboField->setInsertPolicy(QComboBox::NoInsert);
     bindLanguage(this, context.language(), [this] {
-        ui_->DeviationTextField->setAccessibleName(text("20356"));
+        ui_->DeviationTextField->setAccessibleName(text(texts::kDeviation));
         if (!record().empty() && isVisible())
             fill();
     });

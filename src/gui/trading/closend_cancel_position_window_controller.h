@@ -2,7 +2,7 @@
 // The sheet that closes one open position, wholly or in part, at market, or cancels one pending
 // order. It keeps the record's id; the fill, the one-second refresh of the live price and the
 // estimate, and the send all look the record up again. The close offers what is not already being
-// closed by pending orders, and refuses more (the text of "1030" with that quantity).
+// closed by pending orders, and refuses more (the text of kQuantityMoreThanPositionHolds with that quantity).
 //
 //     auto* sheet = new ClosendCancelPositionWindowController(context, mainWindow);
 //     sheet->openFor(CloseJob::Close, "300001");

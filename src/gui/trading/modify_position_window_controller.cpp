@@ -7,6 +7,7 @@
 #include "gui/controls/input_filters.h"
 #include "gui/controls/toggles.h"
 #include "gui/market/grid_cells.h"
+#include "gui/texts.h"
 #include "interfaces/client.h"
 #include "model/records/item_details.h"
 #include "model/records/order.h"
@@ -30,8 +31,8 @@ ModifyPositionWindowController::ModifyPositionWindowController(GuiContext& conte
     installDecimalFilter(ui_->QuantityComboField);
     ui_->QuantityComboField->setInsertPolicy(QComboBox::NoInsert);
     bindLanguage(this, context.language(), [this] {
-        ui_->TakeProfitTextField->setAccessibleName(text("0233"));
-        ui_->StopLossTextField->setAccessibleName(text("0234"));
+        ui_->TakeProfitTextField->setAccessibleName(text(texts::kTakeProfit));
+        ui_->StopLossTextField->setAccessibleName(text(texts::kStopLoss));
         // The titles follow the language; what the user typed stays.
         interfaces::Client* c = client();
         if (!c || !isVisible())

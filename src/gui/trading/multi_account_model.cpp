@@ -2,6 +2,7 @@
 
 #include "gui/controls/input_rules.h"
 #include "gui/market/grid_cells.h"
+#include "gui/texts.h"
 #include "model/records/account_details.h"
 
 #include <algorithm>
@@ -154,7 +155,8 @@ void MultiAccountTableModel::refreshMargins() {
 }
 
 void MultiAccountTableModel::retitle() {
-    headers_ = {QStringLiteral(" "), text_("0380"), text_("0027"), text_("0014")};
+    headers_ = {QStringLiteral(" "), text_(texts::kAccountNo), text_(texts::kQuantity),
+                text_(texts::kAvailableMargin)};
     Q_EMIT headerDataChanged(Qt::Horizontal, 0, ColumnCount - 1);
 }
 

@@ -8,6 +8,7 @@
 #include "gui/controls/input_filters.h"
 #include "gui/market/grid_cells.h"
 #include "gui/models/client_model.h"
+#include "gui/texts.h"
 #include "interfaces/client.h"
 #include "ui_offset_position_window_controller.h"
 
@@ -21,8 +22,14 @@ namespace tc::gui {
 namespace {
 
 // Column identifiers: the tick, then the row's figures; each header reads its key.
-constexpr std::array<std::string_view, 8> kColumns = {"0",    "0317",  "0457",  "0020",
-                                                      "0139", "11005", "10994", "10985"};
+constexpr std::array<std::string_view, 8> kColumns = {"0",
+                                                      texts::kPositionID0317,
+                                                      texts::kOpenPrice0457,
+                                                      texts::kSide,
+                                                      texts::kFloatingPL,
+                                                      texts::kTotalQty,
+                                                      texts::kAvailableQty,
+                                                      texts::kOffsetQty};
 constexpr int kTickColumn = 0;
 constexpr int kQuantityColumn = 7;
 
@@ -93,7 +100,8 @@ std::string OffsetPositionWindowController::sideName(std::int32_t side) const {
 
 void OffsetPositionWindowController::showTitle() {
     const QString title =
-        QStringLiteral("%1 #%2 (%3)").arg(text("0447"), qt(state_.positionId()), qt(sideName(state_.side())));
+        QStringLiteral("%1 #%2 (%3)")
+            .arg(text(texts::kOffsetPosition), qt(state_.positionId()), qt(sideName(state_.side())));
     ui_->OffsetBox->setTitle(title);
     setWindowTitle(title);
 }
@@ -124,7 +132,7 @@ void OffsetPositionWindowController::showRows() {
         box->setEditable(true);
         box->setInsertPolicy(QComboBox::NoInsert);
         installDecimalFilter(box);
-        box->setAccessibleName(text("10985"));
+        box->setAccessibleName(text(texts::kOffsetQty));
         connect(box, &QComboBox::editTextChanged, this, [this, row](const QString& quantity) {
             if (!showing_)
                 QuantitySelectedAtIndex(row, quantity);

@@ -1,6 +1,7 @@
 #include "gui/trading/offset_rules.h"
 
 #include "gui/market/grid_cells.h"
+#include "gui/texts.h"
 #include "gui/trading/position_dialog_rules.h"
 #include "model/position_arithmetic.h"
 #include "model/records/account_details.h"
@@ -117,14 +118,14 @@ std::vector<std::string> OffsetState::quantityList(const SessionModel& model, st
 
 std::optional<std::string> OffsetState::refusalKey(const SessionModel& model, bool networkAvailable) const {
     if (!networkAvailable)
-        return "1007";
+        return texts::kNoConnectionTradingServer;
     if (ticked_.empty())
         return std::string(kNothingTickedKey);
     const Decimal total = totalOf();
     if (total.isNaN() || total.isZero())
-        return "20241";
+        return texts::kEnterOffsetQuantityGreaterThan;
     if (total > quantityValue(quantity_))
-        return "20242";
+        return texts::kOffsetQuantityMoreThanPosition;
     for (const std::string& id : ticked_) {
         const auto row =
             std::find_if(rows_.begin(), rows_.end(), [&](const OffsetRow& r) { return r.positionId == id; });
@@ -133,9 +134,9 @@ std::optional<std::string> OffsetState::refusalKey(const SessionModel& model, bo
         // A text that is not one plain number offsets nothing.
         const auto quantity = typedDecimal(row->offsetQty);
         if (!quantity || !(*quantity > Decimal()))
-            return "20241";
+            return texts::kEnterOffsetQuantityGreaterThan;
         if (*quantity > quantityValue(row->totalQty))
-            return "20243";
+            return texts::kQuantityTakenFromPositionMore;
     }
     const auto* found = model.AccountDetailCollection.get(account_);
     const AccountDetails* account = found ? found->get() : nullptr;
@@ -143,27 +144,27 @@ std::optional<std::string> OffsetState::refusalKey(const SessionModel& model, bo
         switch (account->tradingStatus) {
         case 2:
         case 6:
-            return "1068";
+            return texts::kTradingNotAllowedAccountOr;
         case 3:
-            return "0334";
+            return texts::kAccountSuspended;
         case 5:
-            return "0333";
+            return texts::kAccountReachedEquityLimit;
         default:
             break;
         }
         if (account->accountaccessType == 3)
-            return "1068";
+            return texts::kTradingNotAllowedAccountOr;
     }
     const ItemDetails* item = instrumentOf(model, symbol_);
     const GroupInstruments* settings = groupSettings(model, account, item);
     if (!settings || !settings->isAvailableForTrading)
-        return "1069";
+        return texts::kInstrumentNotAvailableTradingAccount;
     const auto session =
         item && item->CurrentTradeSessionSettingId >= 0
             ? model.sessionSettings(static_cast<std::uint64_t>(item->CurrentTradeSessionSettingId))
             : nullptr;
     if (!session || !session->allowNewMarket)
-        return "1050";
+        return texts::kNewMarketOrdersNotAllowed;
     return std::nullopt;
 }
 

@@ -3,6 +3,7 @@
 // instrument and delivery mode it may close against, which of them are ticked (in the order they
 // were ticked) and how much each gives, the totals, the checks before sending and the legs sent.
 // Rows are kept by position id; the records are read again from the session at every use. No Qt.
+#include "gui/texts.h"
 #include "interfaces/orders.h"
 #include "model/session_queries.h"
 #include "platform/decimal.h"
@@ -21,7 +22,7 @@ struct SessionModel;
 namespace tc::gui {
 
 // Nothing is ticked: the sheet says so rather than doing nothing.
-inline constexpr std::string_view kNothingTickedKey = "20350";
+inline constexpr std::string_view kNothingTickedKey = texts::kTickLeastOnePositionOffset;
 // Longest quantity list a row's combo box gets.
 inline constexpr std::size_t kMaxOffsetEntries = 1000;
 

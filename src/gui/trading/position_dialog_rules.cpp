@@ -1,6 +1,7 @@
 #include "gui/trading/position_dialog_rules.h"
 
 #include "gui/market/grid_cells.h"
+#include "gui/texts.h"
 #include "model/position_arithmetic.h"
 #include "model/records/account_details.h"
 #include "model/records/group_details.h"
@@ -140,7 +141,7 @@ std::optional<CloseView> closeView(const SessionModel& model, const SessionQueri
     const double contract = item ? item->ContractSize : 0;
     if (close) {
         const Decimal closable = closableQuantity(o, queries.getPendingOrderCollection());
-        v.boxTitle = titled(text(language, "0250"), o.OpenPositionId);
+        v.boxTitle = titled(text(language, texts::kClosePosition), o.OpenPositionId);
         v.quantity = quantity ? std::string(*quantity) : closable.toString();
         v.quantityList = wholeQuantityList(closable);
         v.quantityEditable = true;
@@ -149,24 +150,24 @@ std::optional<CloseView> closeView(const SessionModel& model, const SessionQueri
         v.estimatedResult =
             moneyText(estimatedCloseResult(model, o, std::max(0.0, platform::lenientReal(v.quantity))));
         // The position's side is sold or bought back.
-        const std::string side = text(language, o.tradingMode == 0 ? "0010" : "0009");
-        v.buttonTitle = fmt::format("{} #{} ({} {} {} @ {})", text(language, "0246"), o.OpenPositionId, side,
-                                    v.quantity, o.ItemCode, text(language, "0068"));
+        const std::string side = text(language, o.tradingMode == 0 ? texts::kSell : texts::kBuy);
+        v.buttonTitle = fmt::format("{} #{} ({} {} {} @ {})", text(language, texts::kClose), o.OpenPositionId,
+                                    side, v.quantity, o.ItemCode, text(language, texts::kMarketRate));
         v.deviationShown = records.account && (records.account->accountSettings & kDeviationSetting) != 0;
     } else {
-        v.boxTitle = titled(text(language, "10968"), o.PendingOrderId);
+        v.boxTitle = titled(text(language, texts::kCancelOrder), o.PendingOrderId);
         v.quantity = quantityText(o.RemainingQty);
         v.orderType = shownName(language, orderTypeText(o.orderType));
         std::string_view word;
         switch (o.orderType) {
         case 1:
-            word = "0819";
+            word = texts::kCancelMarketOrder;
             break;
         case 2:
-            word = "0252";
+            word = texts::kCancelLimitOrder;
             break;
         case 3:
-            word = "0253";
+            word = texts::kCancelStopOrder;
             break;
         default:
             break;
@@ -211,11 +212,13 @@ std::optional<ModifyView> modifyView(const SessionModel& model, const SessionQue
     v.orderType = shownName(language, orderTypeText(o.orderType));
     v.price = priceText(platform::lenientReal(o.OrderPrice), item);
     if (position) {
-        v.boxTitle = titled(text(language, "0282"), o.OpenPositionId);
+        v.boxTitle = titled(text(language, texts::kModifyPosition), o.OpenPositionId);
     } else {
         std::string caption;
         if (o.orderType >= 1 && o.orderType <= 3)
-            caption = text(language, o.orderType == 1 ? "0820" : o.orderType == 2 ? "0254" : "0255");
+            caption = text(language, o.orderType == 1   ? texts::kModifyMarketOrder
+                                     : o.orderType == 2 ? texts::kModifyLimitOrder
+                                                        : texts::kModifyStopOrder);
         v.boxTitle = titled(caption, o.PendingOrderId);
         v.priceEditable = true;
         // A take profit or stop loss of a position closes what the position holds.

@@ -2,6 +2,7 @@
 // What the close and cancel sheet and the modify sheet show and send, worked out from the session's
 // records as they stand. The sheets keep only the record's id and call these at every fill, refresh
 // and send, so a record that went away is noticed (nullopt) instead of another row being used. No Qt.
+#include "gui/texts.h"
 #include "model/session_queries.h"
 #include "platform/decimal.h"
 
@@ -23,13 +24,13 @@ namespace tc::gui {
 using platform::Decimal;
 
 // Alert title of every refusal a dialog finds itself.
-inline constexpr std::string_view kRefusalTitleKey = "10980";
+inline constexpr std::string_view kRefusalTitleKey = texts::kValidation;
 // Refusals of the dialogs themselves.
-inline constexpr std::string_view kDeviationMissingKey = "1076";
-inline constexpr std::string_view kBadQuantityKey = "1003";
-inline constexpr std::string_view kAboveClosableKey = "1030";
+inline constexpr std::string_view kDeviationMissingKey = texts::kEnterPriceDeviationAllowed;
+inline constexpr std::string_view kBadQuantityKey = texts::kEnterQuantityGreaterThanZero;
+inline constexpr std::string_view kAboveClosableKey = texts::kQuantityMoreThanPositionHolds;
 // The record a dialog shows has gone (its id fills {0}).
-inline constexpr std::string_view kRecordGoneKey = "20261";
+inline constexpr std::string_view kRecordGoneKey = texts::kPositionOrOrderNoLonger20261;
 // Longest quantity list a combo box gets: a huge remaining quantity lists its first lots only.
 inline constexpr std::size_t kMaxQuantityEntries = 1000;
 

@@ -2,6 +2,7 @@
 // The order ticket's rules that need no window: which accounts, instruments, order types, validities
 // and quantities it offers, the multi-account rows and their total, the price checks against the
 // order rules' limits, the stepper and the confirmation's text. No Qt here.
+#include "gui/texts.h"
 #include "interfaces/orders.h"
 #include "platform/decimal.h"
 
@@ -133,25 +134,25 @@ std::optional<platform::Decimal> fieldDecimal(std::string_view text);
 // ---- sending
 
 // What the ticket refuses itself before the order rules see the order: the language key of the
-// alert (titled "10980"), or nullopt when it may go on.
-//  - "1076": the deviation box on with an empty field (the place button);
-//  - "1080": simple mode sends market orders only: refused when the account and instrument offer
+// alert (titled kValidation), or nullopt when it may go on.
+//  - kEnterPriceDeviationAllowed: the deviation box on with an empty field (the place button);
+//  - kChooseOrderType: simple mode sends market orders only: refused when the account and instrument offer
 //    none (one account), or when the order set for the rows is not a market order (several);
-//  - "3024": several accounts and none ticked.
-inline constexpr std::string_view kNoDeviationKey = "1076";
-inline constexpr std::string_view kNoMarketOrderKey = "1080";
-inline constexpr std::string_view kNoAccountTickedKey = "3024";
-inline constexpr std::string_view kTicketAlertTitleKey = "10980";
+//  - kSelectLeastOneAccount: several accounts and none ticked.
+inline constexpr std::string_view kNoDeviationKey = texts::kEnterPriceDeviationAllowed;
+inline constexpr std::string_view kNoMarketOrderKey = texts::kChooseOrderType;
+inline constexpr std::string_view kNoAccountTickedKey = texts::kSelectLeastOneAccount;
+inline constexpr std::string_view kTicketAlertTitleKey = texts::kValidation;
 
 // The confirmation's text: "<side> <quantity> (<quantity x contract size>) <code> @ <market>", then
 // a line for the take profit and the stop loss when they are on, each followed by a blank line.
 // The quantity is written as the number the order carries ("0531.50" reads "531.5"), and the units
 // are worked from that number as the ticket's contract value is.
 struct ConfirmationTexts {
-    std::string side;       // the text of "0009" or "0010"
-    std::string atMarket;   // the text of "0068"
-    std::string takeProfit; // the text of "0233"
-    std::string stopLoss;   // the text of "0234"
+    std::string side;       // the text of kBuy or kSell
+    std::string atMarket;   // the text of kMarketRate
+    std::string takeProfit; // the text of kTakeProfit
+    std::string stopLoss;   // the text of kStopLoss
 };
 std::string confirmationBody(const ConfirmationTexts& texts, std::string_view quantity, double contractSize,
                              std::string_view code, std::optional<std::string_view> takeProfit,

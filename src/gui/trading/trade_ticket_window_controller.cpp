@@ -19,6 +19,7 @@
 #include "gui/market/tick_tracker.h"
 #include "gui/models/chart_model.h"
 #include "gui/models/client_model.h"
+#include "gui/texts.h"
 #include "gui/trading/multi_account_model.h"
 #include "model/records/account_details.h"
 #include "model/records/group_details.h"
@@ -381,19 +382,20 @@ void TradeTicketWindowController::keyPressEvent(QKeyEvent* event) {
 void TradeTicketWindowController::updateLanguageStrings() {
     // A button reads "&" as its shortcut mark: the texts' own ones are doubled.
     const auto buttonText = [](QString text) { return text.replace(QLatin1Char('&'), QStringLiteral("&&")); };
-    ui_->marketDepthChartButton->setText(buttonText(context_.text("0288") + QStringLiteral(" >>")));
-    ui_->multitradeButton->setText(buttonText(QStringLiteral("<< ") + context_.text("0482")));
-    ui_->PriceStepper->setFieldName(context_.text("0232"));
-    ui_->TakeProfitStepper->setFieldName(context_.text("0233"));
-    ui_->StopLossStepper->setFieldName(context_.text("0234"));
-    ui_->buyButton->setAccessibleName(context_.text("0009"));
-    ui_->sellButton->setAccessibleName(context_.text("0010"));
-    ui_->DeviationTextField->setAccessibleName(context_.text("10848"));
-    ui_->TakeProfitPriceTextField->setAccessibleName(context_.text("0233"));
-    ui_->StopLossPriceTextField->setAccessibleName(context_.text("0234"));
-    ui_->multitradeTableView->setAccessibleName(context_.text("0482"));
+    ui_->marketDepthChartButton->setText(
+        buttonText(context_.text(texts::kMarketDepthChart) + QStringLiteral(" >>")));
+    ui_->multitradeButton->setText(buttonText(QStringLiteral("<< ") + context_.text(texts::kMultiAccount)));
+    ui_->PriceStepper->setFieldName(context_.text(texts::kPrice0232));
+    ui_->TakeProfitStepper->setFieldName(context_.text(texts::kTakeProfit));
+    ui_->StopLossStepper->setFieldName(context_.text(texts::kStopLoss));
+    ui_->buyButton->setAccessibleName(context_.text(texts::kBuy));
+    ui_->sellButton->setAccessibleName(context_.text(texts::kSell));
+    ui_->DeviationTextField->setAccessibleName(context_.text(texts::kAllowPriceDeviationPoints));
+    ui_->TakeProfitPriceTextField->setAccessibleName(context_.text(texts::kTakeProfit));
+    ui_->StopLossPriceTextField->setAccessibleName(context_.text(texts::kStopLoss));
+    ui_->multitradeTableView->setAccessibleName(context_.text(texts::kMultiAccount));
     if (chart_)
-        chart_->setSeriesTitles(context_.text("0192"), context_.text("0193"));
+        chart_->setSeriesTitles(context_.text(texts::kBid), context_.text(texts::kAsk));
     multiModel_->retitle();
     const int tableWidth = widthForTitles(ui_->multitradeTableView);
     ui_->multitradeTableView->setMinimumWidth(tableWidth);
@@ -411,8 +413,8 @@ void TradeTicketWindowController::updateLanguageStrings() {
         ui_->ValidityComboBox->setItemText(i, shown(deliveryName(offered[static_cast<std::size_t>(i)])));
     ui_->ValidityComboBox->setPlaceholderText(shown(deliveryName(interfaces::Delivery::Regular)));
     if (const ItemDetails* instrument = item()) {
-        ui_->LowTextLabel->setText(rangeText("0196", instrument->Low, instrument));
-        ui_->HighTextLabel->setText(rangeText("0195", instrument->High, instrument));
+        ui_->LowTextLabel->setText(rangeText(texts::kLow, instrument->Low, instrument));
+        ui_->HighTextLabel->setText(rangeText(texts::kHigh, instrument->High, instrument));
     }
 }
 
@@ -839,8 +841,8 @@ void TradeTicketWindowController::UpdateValuesinTimer() {
         ui_->sellButton->setPrice(QString(), 0, 0);
     } else {
         setText(ui_->TimeTextLabel, qs(timeOnly(instrument->UpdateTime)));
-        setText(ui_->LowTextLabel, rangeText("0196", instrument->Low, instrument));
-        setText(ui_->HighTextLabel, rangeText("0195", instrument->High, instrument));
+        setText(ui_->LowTextLabel, rangeText(texts::kLow, instrument->Low, instrument));
+        setText(ui_->HighTextLabel, rangeText(texts::kHigh, instrument->High, instrument));
         setText(ui_->SpreadTextLabel, qs(spreadText(*instrument)));
         const auto big = static_cast<std::size_t>(instrument->mostSignificantDigitLength);
         const auto small = static_cast<std::size_t>(instrument->leastSignificantDigitLength);
@@ -1074,10 +1076,10 @@ void TradeTicketWindowController::orderConfirmation(Side side, const platform::D
         return; // one sheet at a time
     const ItemDetails* instrument = item();
     ConfirmationTexts texts;
-    texts.side = context_.text(side == Side::Buy ? "0009" : "0010").toStdString();
-    texts.atMarket = context_.text("0068").toStdString();
-    texts.takeProfit = context_.text("0233").toStdString();
-    texts.stopLoss = context_.text("0234").toStdString();
+    texts.side = context_.text(side == Side::Buy ? texts::kBuy : texts::kSell).toStdString();
+    texts.atMarket = context_.text(texts::kMarketRate).toStdString();
+    texts.takeProfit = context_.text(texts::kTakeProfit).toStdString();
+    texts.stopLoss = context_.text(texts::kStopLoss).toStdString();
     const auto optional = [](QCheckBox* box, QLineEdit* field) -> std::optional<std::string> {
         if (!box->isChecked())
             return std::nullopt;
@@ -1096,18 +1098,18 @@ void TradeTicketWindowController::orderConfirmation(Side side, const platform::D
     sheet->setWindowModality(Qt::WindowModal);
     sheet->setIcon(QMessageBox::Information);
     sheet->setTextFormat(Qt::PlainText);
-    sheet->setWindowTitle(context_.text("2139"));
-    sheet->setText(context_.text("2139"));
+    sheet->setWindowTitle(context_.text(texts::kOrderConfirmation));
+    sheet->setText(context_.text(texts::kOrderConfirmation));
     sheet->setInformativeText(QString::fromStdString(body).trimmed());
     // Room for the order's line without wrapping it.
     sheet->setStyleSheet(QStringLiteral("QLabel#qt_msgbox_informativelabel { min-width: 300px; }"));
-    QPushButton* place = sheet->addButton(context_.text("0124"), QMessageBox::AcceptRole);
+    QPushButton* place = sheet->addButton(context_.text(texts::kPlace), QMessageBox::AcceptRole);
     place->setObjectName(QStringLiteral("confirmButton"));
-    QPushButton* cancel = sheet->addButton(context_.text("0060"), QMessageBox::RejectRole);
+    QPushButton* cancel = sheet->addButton(context_.text(texts::kCancel), QMessageBox::RejectRole);
     cancel->setObjectName(QStringLiteral("cancelButton"));
     sheet->setDefaultButton(place);
     sheet->setEscapeButton(cancel);
-    auto* suppress = new QCheckBox(context_.text("90813"), sheet);
+    auto* suppress = new QCheckBox(context_.text(texts::kDoNotAskAgain), sheet);
     suppress->setObjectName(QStringLiteral("suppressionCheckBox"));
     sheet->setCheckBox(suppress);
     connect(sheet, &QMessageBox::buttonClicked, this,

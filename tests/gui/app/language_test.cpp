@@ -3,6 +3,7 @@
 #include "gui/app/language_list.h"
 #include "gui/app/theme_manager.h"
 #include "gui/gui_test_support.h"
+#include "gui/texts.h"
 #include "support/temp_resources.h"
 
 #include <QAction>
@@ -19,6 +20,8 @@
 #include <QTableView>
 #include <QTextLayout>
 
+namespace texts = tc::gui::texts;
+
 namespace {
 
 TEST(LanguageWalker, EveryKindOfStaticTextTakesItsKeyAndNoneStaysEmpty) {
@@ -28,23 +31,23 @@ TEST(LanguageWalker, EveryKindOfStaticTextTakesItsKeyAndNoneStaysEmpty) {
     auto defaults = tc::platform::UserDefaults::inMemory();
     tc::gui::Language language(*defaults);
     QWidget window;
-    window.setProperty(tc::gui::kLangKeyProperty, "10992");
+    window.setProperty(tc::gui::kLangKeyProperty, texts::kSettings);
     auto* box = new QGroupBox(&window);
-    box->setProperty(tc::gui::kLangKeyProperty, "11027");
+    box->setProperty(tc::gui::kLangKeyProperty, texts::kFontSize11027);
     auto* button = new QPushButton(box);
     button->setProperty(tc::gui::kLangKeyProperty, "373"); // a tag: padded to four digits
     auto* icon = new QPushButton(box);
-    icon->setProperty(tc::gui::kLangToolTipKeyProperty, "0060");
+    icon->setProperty(tc::gui::kLangToolTipKeyProperty, texts::kCancel);
     auto* field = new QLineEdit(&window);
-    field->setProperty(tc::gui::kLangKeyProperty, "0078");
+    field->setProperty(tc::gui::kLangKeyProperty, texts::kPassword);
     auto* missing = new QLabel(&window);
     missing->setProperty(tc::gui::kLangKeyProperty, "99999");
     auto* tabs = new QTabWidget(&window);
     auto* page = new QWidget;
-    page->setProperty(tc::gui::kLangKeyProperty, "0013");
+    page->setProperty(tc::gui::kLangKeyProperty, texts::kBalance);
     tabs->addTab(page, QString());
     auto* action = new QAction(&window);
-    action->setProperty(tc::gui::kLangKeyProperty, "0038");
+    action->setProperty(tc::gui::kLangKeyProperty, texts::kLogOut);
 
     tc::gui::bindLanguage(&window, language);
     EXPECT_EQ(window.windowTitle(), "Settings");

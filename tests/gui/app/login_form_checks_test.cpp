@@ -1,4 +1,5 @@
 #include "gui/app/login_form_checks.h"
+#include "gui/texts.h"
 
 #include <gtest/gtest.h>
 
@@ -11,14 +12,14 @@ TEST(LoginFormChecks, LoginValidationNamesOnlyTheFirstUnusableField) {
         std::optional<std::string_view> key;
     };
     const Case cases[] = {
-        {{"", "", "", ""}, "0004"},
-        {{"  ", "5100", "demo", "pw"}, "0004"},
-        {{"host", "", "", ""}, "0005"},
-        {{"host", "0", "demo", "pw"}, "0005"},
-        {{"host", "65536", "demo", "pw"}, "0005"},
-        {{"host", "51a0", "demo", "pw"}, "0005"},
-        {{"host", "5100", " ", "pw"}, "0002"},
-        {{"host", "5100", "demo", ""}, "0003"},
+        {{"", "", "", ""}, texts::kEnterServerAddress},
+        {{"  ", "5100", "demo", "pw"}, texts::kEnterServerAddress},
+        {{"host", "", "", ""}, texts::kEnterPortNumberFrom1},
+        {{"host", "0", "demo", "pw"}, texts::kEnterPortNumberFrom1},
+        {{"host", "65536", "demo", "pw"}, texts::kEnterPortNumberFrom1},
+        {{"host", "51a0", "demo", "pw"}, texts::kEnterPortNumberFrom1},
+        {{"host", "5100", " ", "pw"}, texts::kEnterUserName},
+        {{"host", "5100", "demo", ""}, texts::kEnterPassword},
         {{"host", "65535", "demo", " "}, std::nullopt}, // a password is taken as typed
     };
     for (const auto& c : cases)

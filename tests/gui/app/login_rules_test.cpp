@@ -1,8 +1,11 @@
 // The demo-registration form's checks and its deposit amounts.
 #include "gui/app/login_rules.h"
+#include "gui/texts.h"
 #include "platform/property_list.h"
 
 #include <gtest/gtest.h>
+
+namespace texts = tc::gui::texts;
 
 namespace {
 
@@ -14,11 +17,11 @@ TEST(RegistrationRules, TheFirstFailingCheckNamesItsTextInTheOrderNameEmailPhone
         std::optional<std::string_view> key;
     };
     const Case cases[] = {
-        {"", "", "", "", "20225"},                    // the name first, whatever else is missing
-        {"Ann", "ann", "", "", "1047"},               //
-        {"Ann", "ann@example.org", "", "", "20226"},  //
-        {"Ann", "ann@example.org", " ", "", "20224"}, // a single blank is a phone
-        {"Ann", "ann@example.org", " ", "Nepal", {}}, //
+        {"", "", "", "", texts::kEnterName},                    // the name first, whatever else is missing
+        {"Ann", "ann", "", "", texts::kEnterValidEMailAddress}, //
+        {"Ann", "ann@example.org", "", "", texts::kEnterPhoneNumber}, //
+        {"Ann", "ann@example.org", " ", "", texts::kChooseCountry},   // a single blank is a phone
+        {"Ann", "ann@example.org", " ", "Nepal", {}},                 //
         {" ", "a.b+c_d%e-f@mail-1.example.co", "1", "X", {}},
     };
     for (const Case& c : cases) {

@@ -31,6 +31,7 @@
 #include "gui/models/grid_model.h"
 #include "gui/models/grid_view_proxy.h"
 #include "gui/news/news_table_controller.h"
+#include "gui/texts.h"
 #include "gui/trading/trade_ticket_window_controller.h"
 #include "market.h"
 #include "model/text/positional_text.h"
@@ -58,6 +59,8 @@
 #include <fstream>
 #include <iterator>
 #include <map>
+
+namespace texts = tc::gui::texts;
 
 namespace {
 
@@ -201,7 +204,8 @@ protected:
     void loseTheServerAndOkTheAlert() {
         server->stop();
         ASSERT_TRUE(waitFor([&] { return login->isVisible() && !alertsOn(login).isEmpty(); }, 15000));
-        ASSERT_EQ(alertsOn(login).front()->informativeText(), context->text("20251"));
+        ASSERT_EQ(alertsOn(login).front()->informativeText(),
+                  context->text(texts::kConnectionTradingServerLost));
         alertsOn(login).front()->buttons().front()->click();
     }
 
@@ -220,13 +224,13 @@ protected:
 };
 
 TEST_F(LoginWindowTest, TypingTheDemoUserAndPressingReturnOpensTheMainWindowAndClosesTheLogin) {
-    EXPECT_EQ(login->windowTitle(), context->text("0037"));
+    EXPECT_EQ(login->windowTitle(), context->text(texts::kLogin));
     EXPECT_EQ(login->connectionTypeKey(), "Demo");
     // Validation stops at the first empty field and sends nothing.
     type("usernameTextField", {});
     QTest::keyClick(field("passwordTextField"), Qt::Key_Return);
     ASSERT_EQ(alertsOn(login).size(), 1);
-    EXPECT_EQ(alertsOn(login).front()->informativeText(), context->text("0002"));
+    EXPECT_EQ(alertsOn(login).front()->informativeText(), context->text(texts::kEnterUserName));
     alertsOn(login).front()->buttons().front()->click();
     EXPECT_TRUE(waitFor([&] { return alertsOn(login).isEmpty(); }));
     EXPECT_EQ(server->stats().connections, 0);
@@ -292,9 +296,9 @@ TEST_F(LoginWindowTest, EachModeShowsItsRememberedUserAndTheBoxTurnedOffForgetsI
     QTest::keyClick(languages->view(), Qt::Key_Return);
     EXPECT_TRUE(waitFor([&] { return !languages->view()->isVisible(); }));
     EXPECT_EQ(defaults->integerForKey(tc::gui::kLanguageKey), 7);
-    EXPECT_EQ(languages->accessibleName(), context->text("90300")); // named in the language chosen
+    EXPECT_EQ(languages->accessibleName(), context->text(texts::kLanguage)); // named in the language chosen
     EXPECT_FALSE(login->isLoggingIn());
-    EXPECT_EQ(login->windowTitle(), context->text("0037"));
+    EXPECT_EQ(login->windowTitle(), context->text(texts::kLogin));
     EXPECT_FALSE(login->windowTitle().isEmpty());
 }
 
@@ -332,7 +336,7 @@ TEST_F(LoginWindowTest, ModeRememberBoxAndConnectionSettingsActOnTheirState) {
 TEST_F(LoginWindowTest, AWrongPasswordShowsTheRefusalAndTheFormSignsInAfterwards) {
     signInByTyping(QStringLiteral("demo"), QStringLiteral("wrong"));
     ASSERT_TRUE(waitFor([&] { return !alertsOn(login).isEmpty(); }, 15000));
-    EXPECT_EQ(alertsOn(login).front()->informativeText(), context->text("1004"));
+    EXPECT_EQ(alertsOn(login).front()->informativeText(), context->text(texts::kLoginFailed));
     EXPECT_TRUE(shaking(login));
     EXPECT_FALSE(login->isLoggingIn());
     EXPECT_TRUE(child<QPushButton>(login, "loginButton")->isVisible());
@@ -368,7 +372,7 @@ TEST_F(LoginWindowTest, ALoginElsewhereTellsSoAndEndsTheProgramWhenTheAlertClose
     ASSERT_TRUE(waitFor([&] { return !alertsOn(main).isEmpty(); }, 15000));
     // The sentence once, then where the other login came from when the server names it.
     const QString said = alertsOn(main).front()->informativeText();
-    const QString lead = context->text("0008");
+    const QString lead = context->text(texts::kSignedFromAnotherLocation);
     EXPECT_TRUE(said == lead || (said.startsWith(lead + " : ") && said.endsWith(" !"))) << said.toStdString();
     EXPECT_EQ(said.count(QStringLiteral("another location")), 1) << said.toStdString();
     EXPECT_EQ(terminations, 0);
@@ -382,12 +386,12 @@ TEST_F(LoginWindowTest, ALostStreamPlaysItsSoundBringsTheFormBackAndAlerts) {
     QSignalSpy sounds(&context->sounds(), &tc::gui::SoundNotification::soundRequested);
     QSignalSpy speeds(&delegate->session(), &tc::gui::ClientModel::networkSpeedChanged);
     auto* status = child<QLabel>(delegate->mainWindow(), "ConnectionStatusTextField");
-    ASSERT_EQ(status->text(), context->text("0051"));
+    ASSERT_EQ(status->text(), context->text(texts::kConnected));
     server->dropStreams();
     ASSERT_TRUE(waitFor([&] { return login->isVisible() && !alertsOn(login).isEmpty(); }, 15000));
     // The main window, still open behind, no longer reads "Connected" (its state event may come a pass
     // after the alert); the shell measures the lost stream again 3.5 s later.
-    EXPECT_TRUE(waitFor([&] { return status->text() == context->text("1007"); }));
+    EXPECT_TRUE(waitFor([&] { return status->text() == context->text(texts::kNoConnectionTradingServer); }));
     EXPECT_TRUE(waitFor(
         [&] {
             return std::any_of(speeds.begin(), speeds.end(), [](const QList<QVariant>& s) {
@@ -395,9 +399,9 @@ TEST_F(LoginWindowTest, ALostStreamPlaysItsSoundBringsTheFormBackAndAlerts) {
             });
         },
         15000));
-    EXPECT_EQ(status->text(), context->text("1007"));
-    EXPECT_EQ(alertsOn(login).front()->text(), context->text("0052"));
-    EXPECT_EQ(alertsOn(login).front()->informativeText(), context->text("20251"));
+    EXPECT_EQ(status->text(), context->text(texts::kNoConnectionTradingServer));
+    EXPECT_EQ(alertsOn(login).front()->text(), context->text(texts::kConnectionLost));
+    EXPECT_EQ(alertsOn(login).front()->informativeText(), context->text(texts::kConnectionTradingServerLost));
     EXPECT_TRUE(std::any_of(sounds.begin(), sounds.end(), [](const QList<QVariant>& s) {
         return s.front().toString() == "connectionLost";
     }));
@@ -528,9 +532,10 @@ TEST_F(LoginWindowTest, AServerThatCannotBeReachedIsToldSoNotAsALostConnection) 
     signInByTyping(QStringLiteral("demo"), QStringLiteral("demo1234"));
     ASSERT_TRUE(waitFor([&] { return !alertsOn(login).isEmpty(); }, 15000));
     const std::string port = std::to_string(ports.stream);
-    EXPECT_EQ(alertsOn(login).front()->informativeText().toStdString(),
-              tc::fillPositional(context->text("20404").toStdString(), {"127.0.0.1", port}));
-    EXPECT_NE(alertsOn(login).front()->text(), context->text("0052"));
+    EXPECT_EQ(
+        alertsOn(login).front()->informativeText().toStdString(),
+        tc::fillPositional(context->text(texts::kServerCouldNotReached).toStdString(), {"127.0.0.1", port}));
+    EXPECT_NE(alertsOn(login).front()->text(), context->text(texts::kConnectionLost));
     EXPECT_TRUE(std::none_of(sounds.begin(), sounds.end(), [](const QList<QVariant>& s) {
         return s.front().toString() == "connectionLost";
     }));
@@ -648,7 +653,7 @@ TEST_F(LoginWindowTest, AfterALossPricesReadAsStaleAndNoOrderCanBeStarted) {
 TEST_F(LoginWindowTest, TheLoginWindowOffersTheAboutWindowBeforeAnyLogin) {
     auto* about = child<QAction>(login, "actionAbout");
     ASSERT_TRUE(about);
-    EXPECT_EQ(about->text(), context->text("90117"));
+    EXPECT_EQ(about->text(), context->text(texts::kAboutTradeClient));
     EXPECT_EQ(login->contextMenuPolicy(), Qt::ActionsContextMenu);
     about->trigger();
     QWidget* window = context->guiObjects().aboutWindowController();
@@ -694,7 +699,7 @@ TEST_F(LoginWindowTest, TheLockHidesTheMainWindowUntilTheLoginPasswordIsTyped) {
     note.subtitle = "While locked";
     EXPECT_EQ(context->banners().deliverNotification(note), nullptr);
     EXPECT_TRUE(context->banners().banners().isEmpty());
-    EXPECT_EQ(unlock.windowTitle(), context->text("10855") + QStringLiteral(" demo"));
+    EXPECT_EQ(unlock.windowTitle(), context->text(texts::kUnlock) + QStringLiteral(" demo"));
 
     QLineEdit* password = unlock.findChild<QLineEdit*>(QStringLiteral("lockPasswordTextField"));
     QTest::keyClicks(password, QStringLiteral("demo12345"));
@@ -710,14 +715,14 @@ TEST_F(LoginWindowTest, TheLockHidesTheMainWindowUntilTheLoginPasswordIsTyped) {
                 shown << label->text();
         return shown;
     };
-    EXPECT_TRUE(visibleTexts().contains(context->text("90308")));
-    EXPECT_EQ(password->accessibleDescription(), context->text("90308"));
+    EXPECT_TRUE(visibleTexts().contains(context->text(texts::kPasswordNotCorrect)));
+    EXPECT_EQ(password->accessibleDescription(), context->text(texts::kPasswordNotCorrect));
     QTest::keyClick(&unlock, Qt::Key_Escape);
     EXPECT_TRUE(unlock.isLocked());
 
     password->clear();
     QTest::keyClicks(password, QStringLiteral("demo1234"));
-    EXPECT_FALSE(visibleTexts().contains(context->text("90308")));
+    EXPECT_FALSE(visibleTexts().contains(context->text(texts::kPasswordNotCorrect)));
     QTest::keyClick(password, Qt::Key_Return);
     EXPECT_FALSE(unlock.isLocked());
     EXPECT_TRUE(main->isVisible());
@@ -785,7 +790,7 @@ TEST_F(LoginWindowTest, ADemoRegistrationThatCannotReachItsServerSaysSoAndStopsW
     ASSERT_FALSE(child<QPushButton>(sheet, "submitButton")->isEnabled()) << "waiting for the server";
     ASSERT_TRUE(waitFor([&] { return !alertsOn(login).isEmpty(); }, 15000));
     EXPECT_EQ(alertsOn(login).front()->informativeText().toStdString(),
-              tc::fillPositional(context->text("20404").toStdString(),
+              tc::fillPositional(context->text(texts::kServerCouldNotReached).toStdString(),
                                  {"127.0.0.1", std::to_string(ports.stream)}));
     EXPECT_TRUE(child<QPushButton>(sheet, "submitButton")->isEnabled()) << "the sheet no longer waits";
     EXPECT_TRUE(sheet->isVisible());
@@ -803,7 +808,7 @@ TEST_F(LoginWindowTest, ADemoRegistrationFillsTheFormAndThatUserSignsIn) {
     // The checks come first, in order; nothing is sent.
     QTest::mouseClick(child<QPushButton>(sheet, "submitButton"), Qt::LeftButton);
     ASSERT_EQ(alertsOn(sheet).size(), 1);
-    EXPECT_EQ(alertsOn(sheet).front()->informativeText(), context->text("20225"));
+    EXPECT_EQ(alertsOn(sheet).front()->informativeText(), context->text(texts::kEnterName));
     alertsOn(sheet).front()->buttons().front()->click();
 
     // Switching to the simulation mode filled in its default port; the test server listens elsewhere.
@@ -815,7 +820,7 @@ TEST_F(LoginWindowTest, ADemoRegistrationFillsTheFormAndThatUserSignsIn) {
     EXPECT_EQ(child<QComboBox>(sheet, "DepositComboBox")->currentText(), QStringLiteral("10000"));
     QTest::mouseClick(child<QPushButton>(sheet, "submitButton"), Qt::LeftButton);
     ASSERT_TRUE(waitFor([&] { return !alertsOn(sheet).isEmpty(); }, 15000));
-    EXPECT_EQ(alertsOn(sheet).front()->text(), context->text("0315"));
+    EXPECT_EQ(alertsOn(sheet).front()->text(), context->text(texts::kDemoAccountReady));
     EXPECT_EQ(field("usernameTextField")->text(), QStringLiteral("demo2001"));
     EXPECT_FALSE(field("passwordTextField")->text().isEmpty());
     EXPECT_TRUE(alertsOn(sheet).front()->informativeText().contains(field("passwordTextField")->text()));

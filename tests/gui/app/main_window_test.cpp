@@ -12,6 +12,7 @@
 #include "gui/models/session_fixture.h"
 #include "gui/news/news_table_controller.h"
 #include "gui/resources/resources_view_controller.h"
+#include "gui/texts.h"
 #include "model/records/account_details.h"
 #include "model/session_queries.h"
 
@@ -27,6 +28,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <unistd.h>
+
+namespace texts = tc::gui::texts;
 
 namespace {
 
@@ -68,7 +71,7 @@ TEST_F(MainWindowTest, ShowsTheDemosFirstAccountAndItsTablesAndFollowsTheTick) {
         << "the session follows it too";
     const tc::AccountDetails& figures = *accounts.front();
     session->tickNow(); // the summary as of now: the session moves the figures every second
-    EXPECT_EQ(label("AccountIdTextField"), context->text("0012"));
+    EXPECT_EQ(label("AccountIdTextField"), context->text(texts::kAccount));
     EXPECT_EQ(label("AccountIdValueTextField"), QStringLiteral(": %1").arg(figures.AccountId));
     // "%.2f", grouped, both decimals kept.
     const auto amount = [](double v) {
@@ -96,7 +99,7 @@ TEST_F(MainWindowTest, ShowsTheDemosFirstAccountAndItsTablesAndFollowsTheTick) {
     EXPECT_EQ(label("BalanceValueTextField"), ": 0.00");
     window->setAccount(accounts.front()->AccountId);
     EXPECT_TRUE(waitFor([&] { return !label("ServerTimeTextField").isEmpty(); }, 10000));
-    EXPECT_EQ(label("ConnectionStatusTextField"), context->text("0051"));
+    EXPECT_EQ(label("ConnectionStatusTextField"), context->text(texts::kConnected));
 }
 
 // A window made in a right-to-left language picks the board's first instrument (for the depth
@@ -161,11 +164,14 @@ TEST_F(MainWindowTest, EveryGridAndLadderHasAnAccessibleNameInTheLanguageChosen)
         return out;
     };
     const QStringList english = names();
-    for (const char* key : {"90107", "90104", "90100", "90101", "90102", "90103", "0088", "90130", "90131"})
+    for (const char* key :
+         {texts::kWatchList, texts::kAccounts, texts::kOpenPositions90100, texts::kPendingOrders90101,
+          texts::kSettledPositions90102, texts::kExecutedPositions, texts::kCancelledOrders,
+          texts::kBuyMarketDepth, texts::kSellMarketDepth})
         EXPECT_TRUE(english.contains(context->text(key))) << key;
     ASSERT_TRUE(context->language().select(7)); // French
     const QStringList french = names();
-    EXPECT_TRUE(french.contains(context->text("90130")));
+    EXPECT_TRUE(french.contains(context->text(texts::kBuyMarketDepth)));
     EXPECT_NE(french, english);
     ASSERT_TRUE(context->language().select(0));
     EXPECT_EQ(names(), english);
@@ -173,14 +179,14 @@ TEST_F(MainWindowTest, EveryGridAndLadderHasAnAccessibleNameInTheLanguageChosen)
 
 TEST_F(MainWindowTest, NetworkStatusTakesTheFourClassesAndNothingElse) {
     window->changeNetworkStatusimage({3, "20240307101500"});
-    EXPECT_EQ(label("ConnectionStatusTextField"), context->text("1007"));
+    EXPECT_EQ(label("ConnectionStatusTextField"), context->text(texts::kNoConnectionTradingServer));
     EXPECT_EQ(label("ServerTimeTextField"), "Mar 07, 2024 10:15:00");
     const QImage poor = window->findChild<QLabel*>("NetworkStatusIndicatorImage")->pixmap().toImage();
     window->changeNetworkStatusimage({7, "not a time"});
-    EXPECT_EQ(label("ConnectionStatusTextField"), context->text("1007"));
+    EXPECT_EQ(label("ConnectionStatusTextField"), context->text(texts::kNoConnectionTradingServer));
     EXPECT_EQ(label("ServerTimeTextField"), "Mar 07, 2024 10:15:00");
     window->changeNetworkStatusimage({0, ""});
-    EXPECT_EQ(label("ConnectionStatusTextField"), context->text("0051"));
+    EXPECT_EQ(label("ConnectionStatusTextField"), context->text(texts::kConnected));
     EXPECT_NE(window->findChild<QLabel*>("NetworkStatusIndicatorImage")->pixmap().toImage(), poor);
 }
 
@@ -189,7 +195,7 @@ TEST_F(MainWindowTest, TheNewsActionShowsTheNewsTabAndResourcesOpensThePanel) {
         SCOPED_TRACE(name);
         ASSERT_TRUE(action(name));
         EXPECT_TRUE(action(name)->isEnabled());
-        EXPECT_NE(action(name)->toolTip(), context->text("90001"));
+        EXPECT_NE(action(name)->toolTip(), context->text(texts::kNotAvailableVersion));
     }
     tc::gui::NewsTableController* news = window->newsView();
     ASSERT_TRUE(news);
@@ -248,12 +254,12 @@ TEST_F(MainWindowTest, LogoutAsksAndOnlyItsDefaultButtonEndsTheProgram) {
     window->logout();
     QMessageBox* box = tc::gui::CommonAlert::showing(window, "logout");
     ASSERT_TRUE(box);
-    EXPECT_EQ(box->text(), context->text("20209"));
+    EXPECT_EQ(box->text(), context->text(texts::kDoWantLogOut));
     ASSERT_EQ(box->buttons().size(), 2);
     QAbstractButton* cancel = nullptr;
     QAbstractButton* logOut = nullptr;
     for (QAbstractButton* b : box->buttons())
-        (b->text() == context->text("0060") ? cancel : logOut) = b;
+        (b->text() == context->text(texts::kCancel) ? cancel : logOut) = b;
     ASSERT_TRUE(cancel && logOut);
     cancel->click();
     EXPECT_TRUE(waitFor([&] { return !tc::gui::CommonAlert::showing(window, "logout"); }));
@@ -264,7 +270,7 @@ TEST_F(MainWindowTest, LogoutAsksAndOnlyItsDefaultButtonEndsTheProgram) {
     box = tc::gui::CommonAlert::showing(window, "logout");
     ASSERT_TRUE(box);
     for (QAbstractButton* b : box->buttons())
-        if (b->text() == context->text("0038"))
+        if (b->text() == context->text(texts::kLogOut))
             b->click();
     EXPECT_TRUE(waitFor([&] { return quits.count() == 1; }));
 }
@@ -309,7 +315,8 @@ TEST_F(MainWindowTest, PanesKeepTheirLimitsThePieFoldsAwayAndClosingEndsTheProgr
     EXPECT_EQ(drag(-2000), 330);
     EXPECT_EQ(drag(2000), 900);
 
-    EXPECT_EQ(window->findChild<QWidget*>("toggleLeftViewButton")->accessibleName(), context->text("90119"));
+    EXPECT_EQ(window->findChild<QWidget*>("toggleLeftViewButton")->accessibleName(),
+              context->text(texts::kShowOrHideAccountPie));
     QWidget* pie = window->findChild<QWidget*>("pieChartPane");
     ASSERT_TRUE(pie && pie->isVisible());
     window->toggleLeftViewSelectedIndex(0);

@@ -1,5 +1,6 @@
 #include "gui/app/images.h"
 #include "gui/app/network_status.h"
+#include "gui/texts.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +10,7 @@ namespace {
 TEST(NetworkStatus, NetworkStatusOutsideTheFourClassesChangesNothing) {
     EXPECT_EQ(networkStatusLook(0)->connectionImage, "network-status-online");
     EXPECT_EQ(networkStatusLook(2)->connectionImage, "network-status-away");
-    EXPECT_EQ(networkStatusLook(3)->textKey, "1007");
+    EXPECT_EQ(networkStatusLook(3)->textKey, texts::kNoConnectionTradingServer);
     EXPECT_FALSE(networkStatusLook(4));
     EXPECT_FALSE(networkStatusLook(-1));
 }

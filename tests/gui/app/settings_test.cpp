@@ -3,12 +3,15 @@
 #include "gui/app/settings_window_controller.h"
 #include "gui/app/sheet_controller.h"
 #include "gui/gui_test_support.h"
+#include "gui/texts.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QMessageBox>
 #include <QPushButton>
+
+namespace texts = tc::gui::texts;
 
 namespace {
 
@@ -46,8 +49,8 @@ TEST_F(Settings, FontSizesAreWrittenByApplyOnlyAndASheetIsNotOpenedTwice) {
     auto* watchlist = child<QComboBox>(sheet, "watchlistComboBox");
     auto* positions = child<QComboBox>(sheet, "positionsComboBox");
     auto* apply = child<QPushButton>(sheet, "applyButton");
-    EXPECT_EQ(watchlist->currentText(), context->text("11024")); // 12
-    EXPECT_EQ(positions->currentText(), QString());              // 14 has no name
+    EXPECT_EQ(watchlist->currentText(), context->text(texts::kMedium12)); // 12
+    EXPECT_EQ(positions->currentText(), QString());                       // 14 has no name
     EXPECT_FALSE(apply->isEnabled());
 
     QTest::keyClick(watchlist, Qt::Key_Down); // 16
@@ -59,7 +62,7 @@ TEST_F(Settings, FontSizesAreWrittenByApplyOnlyAndASheetIsNotOpenedTwice) {
     settings->fontSizeSettingButtonClicked();
     settings->fontSizeSettingButtonClicked();
     EXPECT_EQ(settings->findChildren<tc::gui::FontSizeSettingsWindowController*>().size(), 1);
-    EXPECT_EQ(watchlist->currentText(), context->text("11024")); // prepared afresh
+    EXPECT_EQ(watchlist->currentText(), context->text(texts::kMedium12)); // prepared afresh
     QTest::keyClick(watchlist, Qt::Key_Down);
     apply->click();
     EXPECT_EQ(defaults->integerForKey("WatchlistFontSize"), 16);
@@ -73,7 +76,7 @@ TEST_F(Settings, TheIdleSheetStoresTheChosenSeconds) {
     auto* sheet = settings->idleTimeoutSheet();
     auto* combo = child<QComboBox>(sheet, "timeoutComboBox");
     EXPECT_EQ(combo->currentIndex(), 2);
-    EXPECT_EQ(combo->itemText(1), "5 " + context->text("0497"));
+    EXPECT_EQ(combo->itemText(1), "5 " + context->text(texts::kMinutesWithoutInput));
     QTest::keyClick(combo, Qt::Key_Down);
     QTest::keyClick(child<QPushButton>(sheet, "applyButton"), Qt::Key_Space);
     EXPECT_EQ(defaults->integerForKey("IdleTime"), 1800);
@@ -94,7 +97,7 @@ TEST_F(Settings, AccountSheetsWaitForTheirWindowsAndThePasswordNeedsTheNetwork) 
     ASSERT_TRUE(password->isEnabled());
     password->click();
     EXPECT_EQ(made, 0);
-    EXPECT_EQ(settings->findChildren<QMessageBox*>().size(), 1); // "1007"
+    EXPECT_EQ(settings->findChildren<QMessageBox*>().size(), 1); // kNoConnectionTradingServer
     network = true;
     password->click();
     password->click();

@@ -1,12 +1,15 @@
 #include "gui/app/common_alert.h"
 #include "gui/app/sound_notification.h"
 #include "gui/gui_test_support.h"
+#include "gui/texts.h"
 #include "platform/dispatch.h"
 
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSignalSpy>
+
+namespace texts = tc::gui::texts;
 
 namespace {
 
@@ -63,7 +66,7 @@ TEST_F(ShellAlerts, AnUnsupportedVersionOffersUpdateOrLaterAndLaterKeepsTheProgr
     const auto buttons = alerts().front()->buttons();
     ASSERT_EQ(buttons.size(), 2);
     QAbstractButton* later = alerts().front()->escapeButton();
-    EXPECT_EQ(later->text(), context->text("0064"));
+    EXPECT_EQ(later->text(), context->text(texts::kLater));
     later->click();
     EXPECT_TRUE(waitFor([&] { return alerts().isEmpty(); }));
     EXPECT_EQ(terminations, 0);
@@ -83,7 +86,7 @@ TEST_F(ShellAlerts, ALostStreamPlaysItsSoundReopensTheFormAlertsAndChecksTheNetw
     ASSERT_GE(sounds.count(), 1);
     EXPECT_EQ(sounds.front().front().toString(), "connectionLost");
     EXPECT_EQ(alerts().size(), 1);
-    EXPECT_EQ(alerts().front()->text(), context->text("0052"));
+    EXPECT_EQ(alerts().front()->text(), context->text(texts::kConnectionLost));
 
     clock->advance(std::chrono::milliseconds(3400));
     QTest::qWait(10);

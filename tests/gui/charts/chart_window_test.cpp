@@ -18,6 +18,7 @@
 #include "gui/models/client_model.h"
 #include "gui/models/session_fixture.h"
 #include "gui/plot/plot_theme.h"
+#include "gui/texts.h"
 #include "model/records/account_details.h"
 #include "model/records/item_details.h"
 #include "model/records/order.h"
@@ -306,7 +307,8 @@ TEST_F(HeldPriceChartTest, OscillatorsTakeTheLowerPaneOneAtATimeAndAnyStudyHolds
     panel.field(Study::CommodityChannelIndex, 0)->setText("0");
     panel.checkBox(Study::CommodityChannelIndex)->click();
     EXPECT_FALSE(panel.checkBox(Study::CommodityChannelIndex)->isChecked());
-    EXPECT_EQ(panel.refusalLabel(Study::CommodityChannelIndex)->text(), context->text("90470"));
+    EXPECT_EQ(panel.refusalLabel(Study::CommodityChannelIndex)->text(),
+              context->text(texts::kPeriodMust1OrMore));
     EXPECT_FALSE(chart.indicatorGraph().plot("CCILinePlot"));
     EXPECT_FALSE(window->lowerPaneShown());
     EXPECT_FALSE(chart.liveUpdateFrozen());
@@ -340,22 +342,24 @@ TEST_F(ChartWindowTest, ChartTitlesNameTheIntervalInTheSelectedLanguageAndFollow
     const auto titled = [&](std::int64_t language, const char* key) {
         return first + ", " + lookupText(language, key);
     };
-    ASSERT_NE(lookupText(kFrench, "90501"), lookupText(0, "90501")) << "the French name is French";
+    ASSERT_NE(lookupText(kFrench, texts::kOneMinute), lookupText(0, texts::kOneMinute))
+        << "the French name is French";
     ASSERT_TRUE(context->language().select(kFrench));
     ChartWindowController* window = openWindow();
     ChartController& chart = window->chartController();
-    EXPECT_EQ(chart.titleLabel().text(), titled(kFrench, "90501"));
+    EXPECT_EQ(chart.titleLabel().text(), titled(kFrench, texts::kOneMinute));
     window->IntervalItemSelected(7);
-    EXPECT_EQ(chart.titleLabel().text(), titled(kFrench, "90508"));
+    EXPECT_EQ(chart.titleLabel().text(), titled(kFrench, texts::kWeekly));
     auto* main = new MainWindowController(*context, &idle);
     ChartController* slot = main->chartSlot(1)->chartController();
     ASSERT_TRUE(slot);
-    EXPECT_EQ(slot->titleLabel().text(), titled(kFrench, "90502")) << "the second slot starts at M5";
+    EXPECT_EQ(slot->titleLabel().text(), titled(kFrench, texts::kFiveMinutes))
+        << "the second slot starts at M5";
 
     // A language change re-titles the open charts, and the stored chart key stays as it was.
     ASSERT_TRUE(context->language().select(kRussian));
-    EXPECT_EQ(chart.titleLabel().text(), titled(kRussian, "90508"));
-    EXPECT_EQ(slot->titleLabel().text(), titled(kRussian, "90502"));
+    EXPECT_EQ(chart.titleLabel().text(), titled(kRussian, texts::kWeekly));
+    EXPECT_EQ(slot->titleLabel().text(), titled(kRussian, texts::kFiveMinutes));
     EXPECT_EQ(chart.chart().key(), tc::charts::chartKey(first.toStdString(), "W"));
     ASSERT_TRUE(context->language().select(0));
     EXPECT_EQ(chart.titleLabel().text(), first + ", Weekly");
@@ -454,7 +458,7 @@ TEST_F(HeldPriceChartTest, TheAccountPieFollowsAFillAndKeepsToTheCurrentAccount)
     session->tickNow();
     ASSERT_TRUE(pie.pieChartController().isGraphConstructed());
     EXPECT_TRUE(pie.isProfitLossPieChart());
-    EXPECT_EQ(pie.pieChartController().titleLabel().text(), context->text("0168"));
+    EXPECT_EQ(pie.pieChartController().titleLabel().text(), context->text(texts::kFloatingPL0168));
     EXPECT_FALSE(titles().contains("GBPUSD"));
 
     interfaces::OrderTicket ticket;
@@ -466,7 +470,8 @@ TEST_F(HeldPriceChartTest, TheAccountPieFollowsAFillAndKeepsToTheCurrentAccount)
         << "the fill's instrument gets its slice";
 
     pie.pieSegementButtonClicked(1);
-    EXPECT_EQ(pie.pieChartController().titleLabel().text(), context->text("0128")) << "the title at once";
+    EXPECT_EQ(pie.pieChartController().titleLabel().text(), context->text(texts::kMargin))
+        << "the title at once";
     session->tickNow();
     ASSERT_FALSE(titles().isEmpty());
     EXPECT_EQ(titles().back(), "Avl.Mgn");
@@ -475,7 +480,7 @@ TEST_F(HeldPriceChartTest, TheAccountPieFollowsAFillAndKeepsToTheCurrentAccount)
     // The segments act on their state: a screen reader's toggle switches the pie as a click does.
     ASSERT_TRUE(guitest::accessibleToggle(pie.findChild<QAbstractButton*>("profitLossSegment")));
     EXPECT_TRUE(pie.isProfitLossPieChart());
-    EXPECT_EQ(pie.pieChartController().titleLabel().text(), context->text("0168"));
+    EXPECT_EQ(pie.pieChartController().titleLabel().text(), context->text(texts::kFloatingPL0168));
     pie.findChild<QAbstractButton*>("marginSegment")->setChecked(true);
     EXPECT_FALSE(pie.isProfitLossPieChart());
 }

@@ -11,6 +11,7 @@
 #include "gui/chat/messages_window_controller.h"
 #include "gui/chat/recent_conversation_window_controller.h"
 #include "gui/models/session_fixture.h"
+#include "gui/texts.h"
 #include "platform/rtf_writer.h"
 
 #include <QAbstractItemModelTester>
@@ -24,6 +25,8 @@
 #include <QTreeWidget>
 
 #include <algorithm>
+
+namespace texts = tc::gui::texts;
 
 namespace {
 
@@ -108,7 +111,7 @@ TEST_F(ChatWindowsTest, TextsTypedBeforeTheRoomExistsGoOutOnceInOrderAndRepliesS
     action("actionChat")->trigger();
     ChatWindowController* chat = main->chatWindow();
     ASSERT_TRUE(chat && chat->isVisible());
-    EXPECT_EQ(chat->windowTitle(), context->text("0090"));
+    EXPECT_EQ(chat->windowTitle(), context->text(texts::kChat));
     EXPECT_FALSE(chat->sendButton()->isEnabled());
     ASSERT_TRUE(waitFor([&] { return contact(chat, "trader") != nullptr; }));
     QAbstractItemModelTester tester(chat->messageTableView()->model(),
@@ -173,7 +176,7 @@ TEST_F(ChatWindowsTest, TextsTypedBeforeTheRoomExistsGoOutOnceInOrderAndRepliesS
     tree->setCurrentItem(tree->topLevelItem(1));
     EXPECT_TRUE(chat->openConversation().empty());
     EXPECT_FALSE(chat->sendButton()->isEnabled());
-    EXPECT_EQ(chat->windowTitle(), context->text("0090"));
+    EXPECT_EQ(chat->windowTitle(), context->text(texts::kChat));
     tree->setCurrentItem(contact(chat, "trader"));
 
     // Closing returns the window to its empty state: banners for every conversation again.
@@ -201,13 +204,13 @@ TEST_F(ChatWindowsTest, ASupportQueueIsAskedFirstThenItsConversationOpens) {
     QTableWidget* queues = chat->chatQueueTableView();
     ASSERT_TRUE(waitFor([&] { return queues->rowCount() == 1; }));
     EXPECT_EQ(queues->item(0, 0)->text(), "Client Support");
-    EXPECT_EQ(queues->horizontalHeaderItem(0)->text(), context->text("0165"));
+    EXPECT_EQ(queues->horizontalHeaderItem(0)->text(), context->text(texts::kSupport));
 
     queues->selectRow(0);
     EXPECT_EQ(chat->openConversation(), "1");
     EXPECT_EQ(chat->windowTitle(), "Client Support");
     ASSERT_TRUE(chat->queueRequestSheet() && chat->queueRequestSheet()->isVisible());
-    EXPECT_EQ(chat->queueRequestSheet()->messageField()->text(), context->text("91304"));
+    EXPECT_EQ(chat->queueRequestSheet()->messageField()->text(), context->text(texts::kHi));
     // Cancel: back to the empty state, nothing asked.
     chat->queueRequestSheet()->reject();
     EXPECT_TRUE(chat->openConversation().empty());
@@ -244,7 +247,7 @@ TEST_F(ChatWindowsTest, ANoticeArrivesBoldAndOpeningItClearsTheMarkAndPopsUpItsF
     ASSERT_TRUE(waitFor([&] { return rowOf(table, "Welcome") >= 0 && rowOf(table, "Holiday hours") >= 0; }));
     EXPECT_FALSE(bold(rowOf(table, "Welcome")));
     EXPECT_TRUE(bold(rowOf(table, "Holiday hours")));
-    EXPECT_EQ(table->model()->headerData(0, Qt::Horizontal).toString(), context->text("0452"));
+    EXPECT_EQ(table->model()->headerData(0, Qt::Horizontal).toString(), context->text(texts::kSubject));
 
     server->sendNotice("demo", "Rate change", "Margins rise on Friday.");
     ASSERT_TRUE(waitFor([&] { return rowOf(table, "Rate change") >= 0; }));

@@ -6,6 +6,7 @@
 #include "gui/funding/account_access_setting_window_controller.h"
 #include "gui/funding/change_password_window_controller.h"
 #include "gui/models/session_fixture.h"
+#include "gui/texts.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -121,7 +122,7 @@ TEST_F(AccountAdminTest, ARightGrantedToAMappedUserIsSeenOnTheServerAndAnAccount
     ASSERT_TRUE(waitFor([&] { return !sheet->isVisible(); }));
     QMessageBox* told = alertOn(window->settingsWindow());
     ASSERT_TRUE(told);
-    EXPECT_EQ(told->informativeText(), context->text("90881"));
+    EXPECT_EQ(told->informativeText(), context->text(texts::kAccessRightChanged));
     const auto maps = server->accessMaps();
     EXPECT_TRUE(std::any_of(maps.begin(), maps.end(), [](const testserver::AccessMap& m) {
         return m.userId == 1002 && m.account == 20001 && m.type == 2;
@@ -151,7 +152,7 @@ TEST_F(AccountAdminTest, ARefusedEditClosesTheSheetAndSaysSo) {
     ASSERT_TRUE(waitFor([&] { return !sheet->isVisible(); }));
     QMessageBox* told = alertOn(window->settingsWindow());
     ASSERT_TRUE(told);
-    EXPECT_EQ(told->informativeText(), context->text("90882"));
+    EXPECT_EQ(told->informativeText(), context->text(texts::kServerRefusedChangeAccessRight));
     const auto maps = server->accessMaps();
     EXPECT_TRUE(std::any_of(maps.begin(), maps.end(), [](const testserver::AccessMap& m) {
         return m.userId == 1002 && m.account == 20001 && m.type == 1;
@@ -166,7 +167,7 @@ TEST_F(AccountAdminTest, AWrongOldPasswordIsRefusedAndTheSheetStaysOpenWithTheFi
     QTest::keyClick(find<QLineEdit>(sheet, "ConfirmPasswordField"), Qt::Key_Return);
     QMessageBox* alert = alertOn(sheet);
     ASSERT_TRUE(alert);
-    EXPECT_EQ(alert->informativeText(), context->text("20246"));
+    EXPECT_EQ(alert->informativeText(), context->text(texts::kCurrentPasswordNotCorrect));
     alert->close();
     // A control byte comes only by pasting: keys do not type one.
     type(sheet, "demo1234", "", "");
@@ -175,7 +176,7 @@ TEST_F(AccountAdminTest, AWrongOldPasswordIsRefusedAndTheSheetStaysOpenWithTheFi
     QTest::mouseClick(find<QPushButton>(sheet, "changeButton"), Qt::LeftButton);
     alert = alertOn(sheet);
     ASSERT_TRUE(alert);
-    EXPECT_EQ(alert->informativeText(), context->text("90884"));
+    EXPECT_EQ(alert->informativeText(), context->text(texts::kPasswordCannotHoldControlCharacters));
     alert->close();
     EXPECT_EQ(streamMessagesOf(37), 0);
 
@@ -211,7 +212,7 @@ TEST_F(AccountAdminTest, ARightPasswordChangesItAndTheNextSignInNeedsTheNewOne) 
     ASSERT_TRUE(waitFor([&] { return !sheet->isVisible(); }));
     QMessageBox* told = alertOn(window->settingsWindow());
     ASSERT_TRUE(told);
-    EXPECT_EQ(told->informativeText(), context->text("0369"));
+    EXPECT_EQ(told->informativeText(), context->text(texts::kPasswordChanged));
     EXPECT_EQ(remembered, std::vector<std::string>{"n3w-password"});
     EXPECT_TRUE(session->client().isSessionPassword("n3w-password"));
     told->close();

@@ -4,6 +4,7 @@
 // which deposit window a gateway reply belongs to.
 #include "gui/funding/funding_window_rules.h"
 #include "gui/funding/pay_gate_requests.h"
+#include "gui/texts.h"
 #include "model/records/account_details.h"
 #include "model/records/currency_records.h"
 
@@ -46,27 +47,27 @@ TEST(WithdrawalChecks, OrderAndTexts) {
         return refusal ? refusal->key : std::string("accepted");
     };
     EXPECT_EQ(key("100"), "accepted");
-    EXPECT_EQ(key("100.01"), "1117");
-    EXPECT_EQ(key("0"), "1117");
-    EXPECT_EQ(key("-5"), "1117");
-    EXPECT_EQ(key("abc"), "1117");
-    EXPECT_EQ(key("inf"), "1117");
-    EXPECT_EQ(key("1e400"), "1117");
+    EXPECT_EQ(key("100.01"), texts::kAmountMustGreaterThanZero);
+    EXPECT_EQ(key("0"), texts::kAmountMustGreaterThanZero);
+    EXPECT_EQ(key("-5"), texts::kAmountMustGreaterThanZero);
+    EXPECT_EQ(key("abc"), texts::kAmountMustGreaterThanZero);
+    EXPECT_EQ(key("inf"), texts::kAmountMustGreaterThanZero);
+    EXPECT_EQ(key("1e400"), texts::kAmountMustGreaterThanZero);
     form.withdrawable = -50; // nothing to withdraw: every amount is refused
-    EXPECT_EQ(key("1"), "1117");
+    EXPECT_EQ(key("1"), texts::kAmountMustGreaterThanZero);
     form.accountChosen = false; // no account: the withdrawable amount is not checked
     EXPECT_EQ(key("1"), "accepted");
     form.accountChosen = true;
     form.withdrawable = 100;
     form.networkAvailable = false; // the network first, before the amount
-    EXPECT_EQ(key("abc"), "1007");
+    EXPECT_EQ(key("abc"), texts::kNoConnectionTradingServer);
     form.networkAvailable = true;
-    form.texts = {{"0622", std::string("pay\x01me")}};
+    form.texts = {{texts::kRemarks, std::string("pay\x01me")}};
     form.amountText = "10";
     const auto refusal = checkWithdrawalForm(form);
     ASSERT_TRUE(refusal);
-    EXPECT_EQ(*refusal, (FundingRefusalText{"90720", 0, "0622"}));
-    form.texts = {{"0622", std::string(kMaxFundingText + 1, 'a')}};
+    EXPECT_EQ(*refusal, (FundingRefusalText{texts::kHoldsCharacterCannotSentOr, 0, texts::kRemarks}));
+    form.texts = {{texts::kRemarks, std::string(kMaxFundingText + 1, 'a')}};
     EXPECT_TRUE(checkWithdrawalForm(form));
 }
 
@@ -134,20 +135,20 @@ TEST(DepositChecks, OrderAndTexts) {
     EXPECT_EQ(key("250"), "accepted"); // a bank mode asks nothing more
     EXPECT_EQ(key("250abc"), "accepted");
     for (const char* bad : {"0", "-1", "abc", "", "inf", "nan", "1e400", "1e13"})
-        EXPECT_EQ(key(bad), "1118") << bad;
+        EXPECT_EQ(key(bad), texts::kEnterAmountGreaterThanZero) << bad;
     form.networkAvailable = false;
-    EXPECT_EQ(key("abc"), "1007");
+    EXPECT_EQ(key("abc"), texts::kNoConnectionTradingServer);
     form.networkAvailable = true;
 
     form.mode = tc::funding::kOnlinePayment;
     form.currencies = {&k.usd, &k.eur, &k.usd, true};
     form.email = "trader@example.com";
-    EXPECT_EQ(key("250"), "20302"); // no gateway named
+    EXPECT_EQ(key("250"), texts::kChoosePaymentGateway); // no gateway named
     form.gatewayText = "Loopback Pay";
     EXPECT_EQ(key("250"), "accepted");
     for (const char* bad : {"a@b.c", "a@b.abcde", " a@b.com", "a@b.com ", "ab.com", ""}) {
         form.email = bad;
-        EXPECT_EQ(key("250"), "1047") << bad;
+        EXPECT_EQ(key("250"), texts::kEnterValidEMailAddress) << bad;
     }
     for (const char* good : {"a@b.co", "first.last+x@mail.example.info", "A_B%c@x-y.ORG"}) {
         form.email = good;
@@ -155,12 +156,12 @@ TEST(DepositChecks, OrderAndTexts) {
     }
     // Gateway text typed but none chosen: the e-mail passes, the currency rule refuses.
     form.currencies.gatewayChosen = false;
-    EXPECT_EQ(refusal("250"), (FundingRefusalText{"20306", 10002, ""}));
+    EXPECT_EQ(refusal("250"), (FundingRefusalText{texts::kAccountsCurrencyCannotPaidThrough, 10002, ""}));
     form.currencies = {&k.usd, &k.eur, &k.chf, true};
-    EXPECT_EQ(refusal("250"), (FundingRefusalText{"20306", 10003, ""}));
+    EXPECT_EQ(refusal("250"), (FundingRefusalText{texts::kAccountsCurrencyCannotPaidThrough, 10003, ""}));
     // A text the wire cannot carry, before the gateway's checks.
-    form.texts = {{"0622", "ok"}, {"0624", std::string("bank\x05")}};
-    EXPECT_EQ(refusal("250"), (FundingRefusalText{"90720", 0, "0624"}));
+    form.texts = {{texts::kRemarks, "ok"}, {texts::kBankName, std::string("bank\x05")}};
+    EXPECT_EQ(refusal("250"), (FundingRefusalText{texts::kHoldsCharacterCannotSentOr, 0, texts::kBankName}));
 }
 
 TEST(FundingHistory, TypeCodesCellsAndPeriod) {
@@ -170,7 +171,7 @@ TEST(FundingHistory, TypeCodesCellsAndPeriod) {
     EXPECT_EQ(transactionCodeFor(false, 1), "#DEP");
     EXPECT_EQ(transactionCodeFor(false, 10), "#TRM");
     EXPECT_EQ(transactionCodeFor(false, 7), "#ADJ");
-    EXPECT_EQ(kTransactionTypes[7].labelKey, "0431");
+    EXPECT_EQ(kTransactionTypes[7].labelKey, texts::kAdjustments);
     EXPECT_FALSE(transactionCodeFor(false, std::nullopt)); // typed by hand: nothing is sent
     EXPECT_FALSE(transactionCodeFor(false, 11));
 
@@ -185,17 +186,18 @@ TEST(FundingHistory, TypeCodesCellsAndPeriod) {
     row.BalAmountPostTransaction = *tc::platform::Decimal::fromString("1234567.891");
     row.Narration = "Bank deposit";
     row.TransactionDate = tc::platform::deviceFormatter("MM/dd/yyyy HH:mm:ss").parse("03/04/2024 10:00:00");
-    EXPECT_EQ(historyCell(row, "0380"), "20003");
-    EXPECT_EQ(historyCell(row, "0378"), "7");
-    EXPECT_EQ(historyCell(row, "0379"), "BANK");
-    EXPECT_EQ(historyCell(row, "0382"), "1,234.50");
-    EXPECT_EQ(historyCell(row, "0383"), "0.00");
-    EXPECT_EQ(historyCell(row, "0527"), "1,234,567.891");
-    EXPECT_EQ(historyCell(row, "0386"), "Bank deposit");
-    EXPECT_EQ(historyCell(row, "0387"), "03/04/2024 10:00:00") << "in the device's zone, as it was read";
+    EXPECT_EQ(historyCell(row, texts::kAccountNo), "20003");
+    EXPECT_EQ(historyCell(row, texts::kSubType), "7");
+    EXPECT_EQ(historyCell(row, texts::kCode), "BANK");
+    EXPECT_EQ(historyCell(row, texts::kCredit), "1,234.50");
+    EXPECT_EQ(historyCell(row, texts::kDebit), "0.00");
+    EXPECT_EQ(historyCell(row, texts::kBalanceAfter), "1,234,567.891");
+    EXPECT_EQ(historyCell(row, texts::kNarration), "Bank deposit");
+    EXPECT_EQ(historyCell(row, texts::kTransactionDate), "03/04/2024 10:00:00")
+        << "in the device's zone, as it was read";
     EXPECT_EQ(historyCell(row, "0999"), "");
     row.TransactionDate.reset();
-    EXPECT_EQ(historyCell(row, "0387"), "");
+    EXPECT_EQ(historyCell(row, texts::kTransactionDate), "");
     EXPECT_EQ(groupedAmount(1234.5), "1,234.50");
     EXPECT_EQ(groupedAmount(-7), "-7.00");
 }

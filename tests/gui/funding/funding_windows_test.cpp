@@ -11,6 +11,7 @@
 #include "gui/funding/withdrawal_request_window_controller.h"
 #include "gui/market/detail_window_controller.h"
 #include "gui/models/session_fixture.h"
+#include "gui/texts.h"
 #include "model/records/account_details.h"
 
 #include <QAbstractItemModelTester>
@@ -27,6 +28,8 @@
 #include <QTemporaryDir>
 
 #include <algorithm>
+
+namespace texts = tc::gui::texts;
 
 namespace {
 
@@ -92,7 +95,7 @@ TEST_F(FundingWindowsTest, GatewayDepositFromSendToResultOpensThePageOnce) {
     EXPECT_TRUE(window->isTimerRunning());
     chooseGateway(window);
     EXPECT_FALSE(window->okButton()->isEnabled());
-    EXPECT_EQ(window->estimateTitle(), context->text("0092") + " (USD)");
+    EXPECT_EQ(window->estimateTitle(), context->text(texts::kDeposit) + " (USD)");
 
     QTest::keyClicks(window->amountTextField(), "250");
     EXPECT_EQ(window->depositTextField()->text(), "250"); // same currency: as typed
@@ -106,9 +109,9 @@ TEST_F(FundingWindowsTest, GatewayDepositFromSendToResultOpensThePageOnce) {
     ASSERT_EQ(tx.transStatus, tc::funding::PayGateTransaction::kStatusSuccess);
     // Confirmation, progress and result reached the window: the result's header, eight lines.
     EXPECT_EQ(window->currentPage(), 1);
-    EXPECT_EQ(window->headerText(),
-              context->text("20303").replace("{0}", QString::fromStdString(tx.payTransactionId)));
-    EXPECT_EQ(window->footerText(), context->text("20301"));
+    EXPECT_EQ(window->headerText(), context->text(texts::kPaymentCompletedSuccessfully)
+                                        .replace("{0}", QString::fromStdString(tx.payTransactionId)));
+    EXPECT_EQ(window->footerText(), context->text(texts::kPaymentPageOpensWebBrowser));
     ASSERT_EQ(window->detailWindow()->detailTableView()->rowCount(), 8);
     EXPECT_EQ(detailValue(window->detailWindow(), 0), QString::number(tx.requestId));
     EXPECT_EQ(detailValue(window->detailWindow(), 2), "250.00");
@@ -128,21 +131,23 @@ TEST_F(FundingWindowsTest, RefusedPaymentAndRefusedInputAnswerTheWindowThatAsked
     chooseGateway(window);
     // Refused before sending: no amount, then a bad e-mail, then a text the wire cannot carry.
     QTest::mouseClick(window->sendRequestButton(), Qt::LeftButton);
-    EXPECT_EQ(alertText(window, "deposit"), context->text("1118"));
+    EXPECT_EQ(alertText(window, "deposit"), context->text(texts::kEnterAmountGreaterThanZero));
     QTest::keyClicks(window->amountTextField(), "60000");
     QTest::keyClicks(window->emailTextField(), "demo@example");
     QTest::mouseClick(window->sendRequestButton(), Qt::LeftButton);
-    EXPECT_EQ(alertText(window, "deposit"), context->text("1047"));
+    EXPECT_EQ(alertText(window, "deposit"), context->text(texts::kEnterValidEMailAddress));
     QTest::keyClicks(window->emailTextField(), ".com");
     window->remarksTextField()->setText(QStringLiteral("note\x02"));
     QTest::mouseClick(window->sendRequestButton(), Qt::LeftButton);
-    EXPECT_EQ(alertText(window, "deposit"), context->text("90720").replace("{0}", context->text("0622")));
+    EXPECT_EQ(
+        alertText(window, "deposit"),
+        context->text(texts::kHoldsCharacterCannotSentOr).replace("{0}", context->text(texts::kRemarks)));
     EXPECT_TRUE(window->sendRequestButton()->isEnabled());
     window->remarksTextField()->clear();
     // Past the gateway's limit: the server refuses and the window that asked says so.
     ASSERT_TRUE(window->sendRequest());
     ASSERT_TRUE(waitFor([&] { return window->okButton()->isEnabled() && window->currentPage() == 1; }));
-    EXPECT_EQ(window->headerText(), context->text("20300").toUpper());
+    EXPECT_EQ(window->headerText(), context->text(texts::kPaymentFailed).toUpper());
     EXPECT_TRUE(window->footerText().contains("limit")) << window->footerText().toStdString();
     EXPECT_TRUE(opened.isEmpty());
     EXPECT_EQ(other->currentPage(), 0);
@@ -184,7 +189,7 @@ TEST_F(FundingWindowsTest, WithdrawalRefusedAboveTheWithdrawableAmountAndAccepte
 
     QTest::keyClicks(window->amountTextField(), QString::number(withdrawable + 0.01, 'f', 2));
     QTest::mouseClick(window->sendRequestButton(), Qt::LeftButton);
-    EXPECT_EQ(alertText(window, "withdrawal"), context->text("1117"));
+    EXPECT_EQ(alertText(window, "withdrawal"), context->text(texts::kAmountMustGreaterThanZero));
     EXPECT_EQ(window->currentPage(), 0);
     EXPECT_TRUE(window->sendRequestButton()->isEnabled());
 
@@ -239,7 +244,7 @@ TEST_F(FundingWindowsTest, HistoryOfAPeriodListsTheSeededTransactionsAndPrints) 
     EXPECT_EQ(model->index(0, 0).data().toString(), "20003");
     EXPECT_EQ(model->index(0, 3).data().toString(), "1,000.00");
     EXPECT_EQ(model->index(0, 7).data().toString(), "03/01/2024 10:00:00");
-    EXPECT_EQ(model->headerData(3, Qt::Horizontal).toString(), context->text("0382"));
+    EXPECT_EQ(model->headerData(3, Qt::Horizontal).toString(), context->text(texts::kCredit));
 
     QTemporaryDir dir;
     QPrinter printer;
@@ -248,7 +253,8 @@ TEST_F(FundingWindowsTest, HistoryOfAPeriodListsTheSeededTransactionsAndPrints) 
     ASSERT_TRUE(window->printTo(printer));
     const QString text = guitest::pdfText(printer.outputFileName());
     ASSERT_FALSE(text.isEmpty());
-    for (const QString& expected : {context->text("0422"), context->text("0382"), context->text("0527"),
+    for (const QString& expected : {context->text(texts::kDepositsAndWithdrawals),
+                                    context->text(texts::kCredit), context->text(texts::kBalanceAfter),
                                     QStringLiteral("1,000.00"), QStringLiteral("03/18/2024 10:00:00")})
         EXPECT_TRUE(text.contains(expected)) << expected.toStdString();
 

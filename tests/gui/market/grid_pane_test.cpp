@@ -10,6 +10,7 @@
 #include "gui/models/grid_model.h"
 #include "gui/models/grid_view_proxy.h"
 #include "gui/models/session_fixture.h"
+#include "gui/texts.h"
 #include "model/records/account_details.h"
 #include "platform/lenient.h"
 
@@ -22,6 +23,8 @@
 
 #include <memory>
 #include <set>
+
+namespace texts = tc::gui::texts;
 
 namespace {
 
@@ -140,7 +143,7 @@ protected:
     // The sum of the margin cells of every row, as the grid shows them.
     static double marginColumnSum(const GridPane& pane) {
         double sum = 0;
-        const int column = pane.gridModel().columnOf("0128");
+        const int column = pane.gridModel().columnOf(texts::kMargin);
         for (int row = 0; row < pane.gridModel().rowCount(); ++row)
             sum += amountOf(pane.gridModel().index(row, column).data().toString());
         return sum;
@@ -154,7 +157,7 @@ TEST_F(GridPaneTest, MarketOrderShowsWithTheServersFiguresAndItsCloseMovesItToSe
     GridPane& settled = pane(Grid::SettledPositions);
     const auto openBefore = serverPositionIds();
     const auto settledBefore = ids(settled);
-    const double quantityBefore = amountOf(open.totalValue("0027"));
+    const double quantityBefore = amountOf(open.totalValue(texts::kQuantity));
     ASSERT_TRUE(session->client().orders().placeOrder(ticket("2")).sent());
 
     std::string id;
@@ -162,14 +165,14 @@ TEST_F(GridPaneTest, MarketOrderShowsWithTheServersFiguresAndItsCloseMovesItToSe
     ASSERT_TRUE(waitFor([&] { return open.gridModel().rowOf(id) >= 0; }, 30000));
     const auto held = serverPosition(id);
     ASSERT_TRUE(held) << id;
-    EXPECT_EQ(cell(open, id, "0012"), "20001");
-    EXPECT_EQ(cell(open, id, "0011"), "EURUSD");
-    EXPECT_EQ(cell(open, id, "0020"), "B");
-    EXPECT_EQ(cell(open, id, "0027").toStdString(), held->qty);
-    EXPECT_EQ(cell(open, id, "0318").toStdString(), held->openPrice);
+    EXPECT_EQ(cell(open, id, texts::kAccount), "20001");
+    EXPECT_EQ(cell(open, id, texts::kSymbol), "EURUSD");
+    EXPECT_EQ(cell(open, id, texts::kSide), "B");
+    EXPECT_EQ(cell(open, id, texts::kQuantity).toStdString(), held->qty);
+    EXPECT_EQ(cell(open, id, texts::kOpenPrice).toStdString(), held->openPrice);
     // The totals bar counts the new lots at the next refresh.
     session->tickNow();
-    EXPECT_DOUBLE_EQ(amountOf(open.totalValue("0027")), quantityBefore + 2);
+    EXPECT_DOUBLE_EQ(amountOf(open.totalValue(texts::kQuantity)), quantityBefore + 2);
 
     ASSERT_TRUE(session->client().orders().closePosition(id, dec("2")).sent());
     ASSERT_TRUE(waitFor([&] { return open.gridModel().rowOf(id) < 0; }, 15000));
@@ -177,14 +180,14 @@ TEST_F(GridPaneTest, MarketOrderShowsWithTheServersFiguresAndItsCloseMovesItToSe
     ASSERT_TRUE(waitFor([&] { return !(settlement = serverSettlementOf(id)).empty(); }, 30000));
     EXPECT_FALSE(settledBefore.contains(settlement));
     ASSERT_TRUE(waitFor([&] { return settled.gridModel().rowOf(settlement) >= 0; }, 30000));
-    EXPECT_EQ(cell(settled, settlement, "0323").toStdString(), id);
-    EXPECT_EQ(cell(settled, settlement, "0027"), "2");
+    EXPECT_EQ(cell(settled, settlement, texts::kOpenPositionID).toStdString(), id);
+    EXPECT_EQ(cell(settled, settlement, texts::kQuantity), "2");
     // The status line adds the settlement's lots; every segment ends in five spaces.
     const QString line = settled.statusLine();
     EXPECT_TRUE(line.endsWith(QStringLiteral("     "))) << line.toStdString();
     double lots = 0;
     for (const std::string& row : ids(settled))
-        lots += amountOf(cell(settled, row, "0027"));
+        lots += amountOf(cell(settled, row, texts::kQuantity));
     EXPECT_TRUE(
         line.startsWith(QStringLiteral("Quantity : ") + QString::number(lots) + QStringLiteral("     ")))
         << line.toStdString();
@@ -203,10 +206,10 @@ TEST_F(GridPaneTest, PendingOrderShowsAndItsCancelMovesItToCancelled) {
     std::string id;
     ASSERT_TRUE(waitFor([&] { return !(id = newIn(serverPendingIds(), pendingBefore)).empty(); }, 30000));
     ASSERT_TRUE(waitFor([&] { return pending.gridModel().rowOf(id) >= 0; }, 30000));
-    EXPECT_EQ(cell(pending, id, "0028"), "Limit");
-    EXPECT_EQ(cell(pending, id, "0328"), "0.5");
-    EXPECT_EQ(cell(pending, id, "0232"), "1.00000");
-    EXPECT_EQ(cell(pending, id, "0287"), "0");
+    EXPECT_EQ(cell(pending, id, texts::kType), "Limit");
+    EXPECT_EQ(cell(pending, id, texts::kOrderQty), "0.5");
+    EXPECT_EQ(cell(pending, id, texts::kPrice0232), "1.00000");
+    EXPECT_EQ(cell(pending, id, texts::kRefPosition), "0");
 
     // A limit order's row menu: edit and cancel.
     QMenu* menu = pending.rowMenu(id);
@@ -217,14 +220,14 @@ TEST_F(GridPaneTest, PendingOrderShowsAndItsCancelMovesItToCancelled) {
         EXPECT_TRUE(action->isEnabled()) << action->objectName().toStdString();
         EXPECT_TRUE(action->toolTip().isEmpty() || action->toolTip() == action->text());
     }
-    EXPECT_EQ(actions[0]->text(), context->text("0254"));
-    EXPECT_EQ(actions[1]->text(), context->text("0252"));
+    EXPECT_EQ(actions[0]->text(), context->text(texts::kModifyLimitOrder));
+    EXPECT_EQ(actions[1]->text(), context->text(texts::kCancelLimitOrder));
 
     ASSERT_TRUE(session->client().orders().cancelPendingOrder(id).sent());
     ASSERT_TRUE(waitFor([&] { return pending.gridModel().rowOf(id) < 0; }, 30000));
     ASSERT_TRUE(waitFor([&] { return cancelled.gridModel().rowOf(id) >= 0; }, 30000));
-    EXPECT_EQ(cell(cancelled, id, "0011"), "EURUSD");
-    EXPECT_EQ(cell(cancelled, id, "0027"), "0.5");
+    EXPECT_EQ(cell(cancelled, id, texts::kSymbol), "EURUSD");
+    EXPECT_EQ(cell(cancelled, id, texts::kQuantity), "0.5");
     EXPECT_FALSE(cancelledBefore.contains(id));
 }
 
@@ -267,20 +270,20 @@ TEST_F(GridPaneTest, HiddenColumnsSurviveARestartAndTotalsStayRight) {
     auto first =
         std::make_unique<GridPane>(*context, Grid::OpenPositions, tc::gui::ColumnSwitches{true, true});
     ASSERT_TRUE(waitFor([&] { return first->gridModel().rowCount() >= 2; }, 15000));
-    ASSERT_TRUE(first->isColumnShown("0128"));
+    ASSERT_TRUE(first->isColumnShown(texts::kMargin));
     QAction* margin = first->headerMenu().findChild<QAction*>("column_0128");
     ASSERT_TRUE(margin);
     EXPECT_TRUE(margin->isChecked());
     EXPECT_EQ(margin->text(),
-              first->gridModel().headerData(first->gridModel().columnOf("0128"), Qt::Horizontal));
+              first->gridModel().headerData(first->gridModel().columnOf(texts::kMargin), Qt::Horizontal));
     margin->trigger(); // as the header menu does
-    EXPECT_FALSE(first->isColumnShown("0128"));
+    EXPECT_FALSE(first->isColumnShown(texts::kMargin));
     first.reset();
 
     GridPane& again = pane(Grid::OpenPositions);
-    EXPECT_FALSE(again.isColumnShown("0128"));
+    EXPECT_FALSE(again.isColumnShown(texts::kMargin));
     EXPECT_FALSE(again.headerMenu().findChild<QAction*>("column_0128")->isChecked());
-    EXPECT_TRUE(again.isColumnShown("0317"));
+    EXPECT_TRUE(again.isColumnShown(texts::kPositionID0317));
 
     // A position opened while the margin column is hidden still counts in the margin total.
     const auto before = serverPositionIds();
@@ -289,47 +292,47 @@ TEST_F(GridPaneTest, HiddenColumnsSurviveARestartAndTotalsStayRight) {
     ASSERT_TRUE(waitFor([&] { return !(id = newIn(serverPositionIds(), before)).empty(); }, 30000));
     ASSERT_TRUE(waitFor([&] { return again.gridModel().rowOf(id) >= 0; }, 30000));
     session->tickNow();
-    const double perPosition = amountOf(cell(again, id, "0128"));
+    const double perPosition = amountOf(cell(again, id, texts::kMargin));
     EXPECT_GT(perPosition, 0);
-    EXPECT_NEAR(amountOf(again.totalValue("0128")), marginColumnSum(again),
+    EXPECT_NEAR(amountOf(again.totalValue(texts::kMargin)), marginColumnSum(again),
                 0.011 * again.gridModel().rowCount());
-    EXPECT_GT(amountOf(again.totalValue("0128")), perPosition);
+    EXPECT_GT(amountOf(again.totalValue(texts::kMargin)), perPosition);
 
     // Shown again, and remembered so.
-    again.setColumnShown("0128", true);
-    EXPECT_TRUE(again.isColumnShown("0128"));
+    again.setColumnShown(texts::kMargin, true);
+    EXPECT_TRUE(again.isColumnShown(texts::kMargin));
     GridPane& third = pane(Grid::OpenPositions);
-    EXPECT_TRUE(third.isColumnShown("0128"));
+    EXPECT_TRUE(third.isColumnShown(texts::kMargin));
 }
 
 TEST_F(GridPaneTest, NarrowDateColumnsShowTheTimeAndSortingLeavesTheTotals) {
     GridPane& open = pane(Grid::OpenPositions);
     ASSERT_TRUE(waitFor([&] { return open.gridModel().rowOf("300001") >= 0; }, 15000));
-    const int column = open.gridModel().columnOf("0137");
+    const int column = open.gridModel().columnOf(texts::kOpenTime);
     open.table().setColumnWidth(column, 135);
-    EXPECT_EQ(open.shownText("300001", "0137"), "09:15:00");
+    EXPECT_EQ(open.shownText("300001", texts::kOpenTime), "09:15:00");
     open.table().setColumnWidth(column, 136);
-    EXPECT_EQ(open.shownText("300001", "0137"), "01/03/2024 09:15:00");
-    EXPECT_EQ(open.shownText("300001", "0011"), "EURUSD");
+    EXPECT_EQ(open.shownText("300001", texts::kOpenTime), "01/03/2024 09:15:00");
+    EXPECT_EQ(open.shownText("300001", texts::kSymbol), "EURUSD");
 
     // Sorting reorders the view, not the figures under it.
     session->tickNow();
-    const QString quantity = open.totalValue("0027");
-    const QString margin = open.totalValue("0128");
-    open.table().sortByColumn(open.gridModel().columnOf("0027"), Qt::AscendingOrder);
+    const QString quantity = open.totalValue(texts::kQuantity);
+    const QString margin = open.totalValue(texts::kMargin);
+    open.table().sortByColumn(open.gridModel().columnOf(texts::kQuantity), Qt::AscendingOrder);
     session->tickNow();
-    EXPECT_EQ(open.totalValue("0027"), quantity);
-    EXPECT_EQ(open.totalValue("0128"), margin);
+    EXPECT_EQ(open.totalValue(texts::kQuantity), quantity);
+    EXPECT_EQ(open.totalValue(texts::kMargin), margin);
     EXPECT_EQ(open.table().model()->index(0, 0).data(GridModel::IdRole).toString(), "300002"); // 0.2 lots
 }
 
 TEST_F(GridPaneTest, SwitchedOffColumnsStayHiddenAndOutOfTheMenu) {
     auto pane =
         std::make_unique<GridPane>(*context, Grid::SettledPositions, tc::gui::ColumnSwitches{false, false});
-    EXPECT_FALSE(pane->isColumnShown("0830"));
+    EXPECT_FALSE(pane->isColumnShown(texts::kAccountCurrencyRate));
     EXPECT_FALSE(pane->headerMenu().findChild<QAction*>("column_0830"));
-    pane->setColumnShown("0830", true);
-    EXPECT_FALSE(pane->isColumnShown("0830"));
+    pane->setColumnShown(texts::kAccountCurrencyRate, true);
+    EXPECT_FALSE(pane->isColumnShown(texts::kAccountCurrencyRate));
     auto shown =
         std::make_unique<GridPane>(*context, Grid::SettledPositions, tc::gui::ColumnSwitches{true, true});
     EXPECT_TRUE(shown->headerMenu().findChild<QAction*>("column_0830"));

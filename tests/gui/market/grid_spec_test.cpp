@@ -1,6 +1,7 @@
 #include "gui/market/grid_cells.h"
 #include "gui/market/grid_spec.h"
 #include "gui/market/market_fixture.h"
+#include "gui/texts.h"
 #include "platform/bundle.h"
 #include "platform/numeric_order.h"
 #include "platform/string_table.h"
@@ -46,12 +47,52 @@ TEST(GridSpec, EveryColumnIsNamedByAKeyWithAnEnglishTitle) {
         }
     }
     // Every other key these grids and windows use.
-    for (std::string_view key :
-         {"0243", "0711",  "0712",  "0459",  "0471",  "10851", "0252", "0253", "0254",  "0255",
-          "1055", "1069",  "10980", "0380",  "0125",  "0340",  "0274", "0021", "0023",  "0791",
-          "0750", "0751",  "0753",  "0754",  "0755",  "0756",  "0757", "0759", "0419",  "0420",
-          "0760", "0761",  "0732",  "0733",  "0762",  "0763",  "0685", "0691", "10971", "0542",
-          "0439", "90001", "90050", "90051", "90052", "90053"})
+    for (std::string_view key : {texts::kCloseAll,
+                                 texts::kNewDeposit,
+                                 texts::kNewWithdrawal,
+                                 texts::kDate,
+                                 texts::kSearch,
+                                 texts::kReset,
+                                 texts::kCancelLimitOrder,
+                                 texts::kCancelStopOrder,
+                                 texts::kModifyLimitOrder,
+                                 texts::kModifyStopOrder,
+                                 texts::kPendingOrdersAlreadyCloseWhole,
+                                 texts::kInstrumentNotAvailableTradingAccount,
+                                 texts::kValidation,
+                                 texts::kAccountNo,
+                                 texts::kInstrument,
+                                 texts::kBuySell,
+                                 texts::kInitialMargin,
+                                 texts::kName,
+                                 texts::kContractSize,
+                                 texts::kTickSize,
+                                 texts::kUnit,
+                                 texts::kDecimalPlaces,
+                                 texts::kMinOrderQty,
+                                 texts::kMaxOrderQty,
+                                 texts::kOrderQtyStep,
+                                 texts::kLimitMinDistance,
+                                 texts::kStopMinDistance,
+                                 texts::kOvernightMargin,
+                                 texts::kIntradayMargin,
+                                 texts::kBTSTMargin,
+                                 texts::kUpperLimit,
+                                 texts::kLowerLimit,
+                                 texts::kBuyStorageRate,
+                                 texts::kSellStorageRate,
+                                 texts::kFirstNoticeDay,
+                                 texts::kLastTradingDay,
+                                 texts::kSunday,
+                                 texts::kSaturday,
+                                 texts::kClosed,
+                                 texts::kDescription,
+                                 texts::kOtherCharges,
+                                 texts::kNotAvailableVersion,
+                                 texts::kModifyTakeProfitStopLoss,
+                                 texts::kClosePosition90051,
+                                 texts::kOffsetPosition90052,
+                                 texts::kDeliveryReceipt})
         EXPECT_NE(table->find(key), nullptr) << key << " has no English text";
 }
 
@@ -75,18 +116,18 @@ TEST(GridSpec, AnIdentifierShowsItsGridsField) {
         std::string text;
     };
     const Case cases[] = {
-        {Grid::OpenPositions, "0027", "1.5"},
-        {Grid::SettledPositions, "0027", "2.25"},
-        {Grid::ExecutedPositions, "0027", "1.5"},
-        {Grid::CancelledOrders, "0027", "5"},
-        {Grid::PendingOrders, "0328", "5"},
-        {Grid::PendingOrders, "0071", "1.5"},
-        {Grid::OpenPositions, "0318", "1.20"},
-        {Grid::SettledPositions, "0077", "1.30"},
-        {Grid::ExecutedPositions, "0070", "-"},
-        {Grid::PendingOrders, "0070", ""},
-        {Grid::CancelledOrders, "0495", "03/05/2024 14:30:00"},
-        {Grid::SettledPositions, "0151", "14:30:00"},
+        {Grid::OpenPositions, texts::kQuantity, "1.5"},
+        {Grid::SettledPositions, texts::kQuantity, "2.25"},
+        {Grid::ExecutedPositions, texts::kQuantity, "1.5"},
+        {Grid::CancelledOrders, texts::kQuantity, "5"},
+        {Grid::PendingOrders, texts::kOrderQty, "5"},
+        {Grid::PendingOrders, texts::kQuantity0071, "1.5"},
+        {Grid::OpenPositions, texts::kOpenPrice, "1.20"},
+        {Grid::SettledPositions, texts::kClosePrice, "1.30"},
+        {Grid::ExecutedPositions, texts::kOrderID, "-"},
+        {Grid::PendingOrders, texts::kOrderID, ""},
+        {Grid::CancelledOrders, texts::kCancelledTime, "03/05/2024 14:30:00"},
+        {Grid::SettledPositions, texts::kTime, "14:30:00"},
     };
     for (const Case& c : cases) {
         const ColumnSpec* column = columnOf(c.grid, c.identifier);
@@ -95,7 +136,7 @@ TEST(GridSpec, AnIdentifierShowsItsGridsField) {
     }
     EXPECT_EQ(columnOf(Grid::OpenPositions, "9999"), nullptr);
     // The server's 0 names no pending order either; a real id shows as it is.
-    const ColumnSpec* pendingId = columnOf(Grid::ExecutedPositions, "0070");
+    const ColumnSpec* pendingId = columnOf(Grid::ExecutedPositions, texts::kOrderID);
     row.PendingOrderId = "0";
     EXPECT_EQ(orderCell(row, records, pendingId->field).text, "-");
     row.PendingOrderId = "310002";
@@ -111,25 +152,26 @@ TEST(GridSpec, LoginSwitchesHideColumnsAndTakeThemOutOfTheMenu) {
     };
     const ColumnSwitches off{false, false};
     const ColumnSwitches on{true, true};
-    EXPECT_EQ(state(Grid::Accounts, "0697", off), std::pair(true, false));
-    EXPECT_EQ(state(Grid::SettledPositions, "0830", off), std::pair(true, false));
+    EXPECT_EQ(state(Grid::Accounts, texts::kCurrency, off), std::pair(true, false));
+    EXPECT_EQ(state(Grid::SettledPositions, texts::kAccountCurrencyRate, off), std::pair(true, false));
     // Found by its identifier, whatever its header reads in the user's language.
-    EXPECT_EQ(state(Grid::OpenPositions, "30469", off), std::pair(true, false));
-    EXPECT_EQ(state(Grid::Accounts, "0697", on), std::pair(false, true));
-    EXPECT_EQ(state(Grid::SettledPositions, "0830", on), std::pair(false, true));
-    EXPECT_EQ(state(Grid::OpenPositions, "30469", on), std::pair(true, true)); // hidden until shown
+    EXPECT_EQ(state(Grid::OpenPositions, texts::kBaseCurrency, off), std::pair(true, false));
+    EXPECT_EQ(state(Grid::Accounts, texts::kCurrency, on), std::pair(false, true));
+    EXPECT_EQ(state(Grid::SettledPositions, texts::kAccountCurrencyRate, on), std::pair(false, true));
+    EXPECT_EQ(state(Grid::OpenPositions, texts::kBaseCurrency, on),
+              std::pair(true, true)); // hidden until shown
 }
 
 TEST(GridSpec, HiddenColumnsAreKeptPerGridInTheDefaults) {
     auto defaults = platform::UserDefaults::inMemory();
     EXPECT_FALSE(storedHiddenColumns(*defaults, Grid::OpenPositions));
-    storeHiddenColumns(*defaults, Grid::OpenPositions, {"0275", "nonsense"});
+    storeHiddenColumns(*defaults, Grid::OpenPositions, {texts::kCommission, "nonsense"});
     const auto stored = storedHiddenColumns(*defaults, Grid::OpenPositions);
     ASSERT_TRUE(stored);
-    EXPECT_EQ(*stored, std::vector<std::string>{"0275"});
+    EXPECT_EQ(*stored, std::vector<std::string>{texts::kCommission});
     EXPECT_FALSE(storedHiddenColumns(*defaults, Grid::PendingOrders));
     for (const ColumnState& s : columnStates(Grid::OpenPositions, {true, true}, stored))
-        EXPECT_EQ(s.hidden, s.spec->identifier == "0275") << s.spec->identifier;
+        EXPECT_EQ(s.hidden, s.spec->identifier == texts::kCommission) << s.spec->identifier;
 }
 
 TEST(GridSpec, ColumnsSortByValueAndDatesByTime) {

@@ -1,5 +1,6 @@
 #include "gui/market/grid_totals.h"
 #include "gui/market/market_fixture.h"
+#include "gui/texts.h"
 
 #include <gtest/gtest.h>
 
@@ -25,11 +26,12 @@ TEST(GridTotals, OpenPositionTotalsNeedNoPainting) {
     positions[2]->Storage = std::numeric_limits<double>::quiet_NaN();
     const auto bar =
         openPositionTotalsBar(openPositionTotals(s.model, OrderView(positions.begin(), positions.end())));
-    EXPECT_EQ(bar[0], (TotalsEntry{"0027", "10000000.3"})) << "lots summed exactly, never in exponent form";
-    EXPECT_EQ(bar[1], (TotalsEntry{"0319", "1,000.00"}));
-    EXPECT_EQ(bar[2], (TotalsEntry{"0275", "1.50"}));
-    EXPECT_EQ(bar[3], (TotalsEntry{"0128", "3.75"}));
-    EXPECT_EQ(bar[4], (TotalsEntry{"0432", "0.00"})) << "a figure that is not a number adds nothing";
+    EXPECT_EQ(bar[0], (TotalsEntry{texts::kQuantity, "10000000.3"}))
+        << "lots summed exactly, never in exponent form";
+    EXPECT_EQ(bar[1], (TotalsEntry{texts::kPL, "1,000.00"}));
+    EXPECT_EQ(bar[2], (TotalsEntry{texts::kCommission, "1.50"}));
+    EXPECT_EQ(bar[3], (TotalsEntry{texts::kMargin, "3.75"}));
+    EXPECT_EQ(bar[4], (TotalsEntry{texts::kStorage, "0.00"})) << "a figure that is not a number adds nothing";
 
     const auto empty = openPositionTotalsBar(openPositionTotals(s.model, {}));
     EXPECT_EQ(empty[0].value, "0");

@@ -12,6 +12,7 @@
 #include "gui/models/grid_model.h"
 #include "gui/models/grid_view_proxy.h"
 #include "gui/models/session_fixture.h"
+#include "gui/texts.h"
 #include "model/market_depth.h"
 #include "model/records/item_details.h"
 #include "model/session_model.h"
@@ -27,6 +28,8 @@
 #include <QTreeWidget>
 
 #include <algorithm>
+
+namespace texts = tc::gui::texts;
 
 namespace {
 
@@ -71,18 +74,18 @@ TEST_F(QuotesBoardTest, ShowsEveryWatchedInstrumentAndFollowsTheFeed) {
     EXPECT_EQ(codes(view), watched);
     const tc::ItemDetails* item = tc::gui::instrumentOf(session->client().model(), watched.front());
     ASSERT_TRUE(item);
-    EXPECT_EQ(cell(view, 0, "0011").toStdString(), item->Code);
-    EXPECT_EQ(cell(view, 0, "0021").toStdString(), item->Name);
+    EXPECT_EQ(cell(view, 0, texts::kSymbol).toStdString(), item->Code);
+    EXPECT_EQ(cell(view, 0, texts::kName).toStdString(), item->Name);
 
     // The feed moves some bid or ask within a few refreshes.
     std::vector<QString> before;
     for (int row = 0; row < view.model()->rowCount(); ++row)
-        before.push_back(cell(view, row, "0192") + cell(view, row, "0193"));
+        before.push_back(cell(view, row, texts::kBid) + cell(view, row, texts::kAsk));
     EXPECT_TRUE(waitFor(
         [&] {
             session->tickNow();
             for (int row = 0; row < view.model()->rowCount(); ++row)
-                if (cell(view, row, "0192") + cell(view, row, "0193") !=
+                if (cell(view, row, texts::kBid) + cell(view, row, texts::kAsk) !=
                     before[static_cast<std::size_t>(row)])
                     return true;
             return false;
@@ -99,27 +102,27 @@ TEST_F(QuotesBoardTest, HiddenColumnsThroughTheHeaderMenuSurviveARestart) {
     };
     {
         WatchlistTableController& first = board();
-        QAction* name = menuItem(first, "0021");
+        QAction* name = menuItem(first, texts::kName);
         ASSERT_TRUE(name);
-        EXPECT_EQ(name->text(), context->text("0021"));
+        EXPECT_EQ(name->text(), context->text(texts::kName));
         ASSERT_TRUE(name->isChecked());
-        EXPECT_FALSE(first.isColumnHiddenById("0021"));
+        EXPECT_FALSE(first.isColumnHiddenById(texts::kName));
         name->trigger();
-        EXPECT_TRUE(first.isColumnHiddenById("0021"));
+        EXPECT_TRUE(first.isColumnHiddenById(texts::kName));
         EXPECT_FALSE(name->isChecked());
         boards.clear();
     }
     // The next start: a new board over the same defaults.
     WatchlistTableController& second = board();
-    EXPECT_TRUE(second.isColumnHiddenById("0021"));
-    EXPECT_FALSE(menuItem(second, "0021")->isChecked());
-    EXPECT_FALSE(second.isColumnHiddenById("0011"));
+    EXPECT_TRUE(second.isColumnHiddenById(texts::kName));
+    EXPECT_FALSE(menuItem(second, texts::kName)->isChecked());
+    EXPECT_FALSE(second.isColumnHiddenById(texts::kSymbol));
     // Shown again, it stands at its place with its width, and that is remembered too.
-    menuItem(second, "0021")->trigger();
-    EXPECT_FALSE(second.isColumnHiddenById("0021"));
-    EXPECT_GT(second.columnWidth(second.gridModel().columnOf("0021")), 0);
+    menuItem(second, texts::kName)->trigger();
+    EXPECT_FALSE(second.isColumnHiddenById(texts::kName));
+    EXPECT_GT(second.columnWidth(second.gridModel().columnOf(texts::kName)), 0);
     boards.clear();
-    EXPECT_FALSE(board().isColumnHiddenById("0021"));
+    EXPECT_FALSE(board().isColumnHiddenById(texts::kName));
 }
 
 TEST_F(QuotesBoardTest, RowMenuOffersTheTicketTheRowsChartAndDetails) {
@@ -129,8 +132,8 @@ TEST_F(QuotesBoardTest, RowMenuOffersTheTicketTheRowsChartAndDetails) {
     const auto actions = menu->actions();
     ASSERT_EQ(actions.size(), 4); // ticket, chart, separator, details
     EXPECT_TRUE(actions[0]->isEnabled());
-    EXPECT_EQ(actions[0]->text(), context->text("0073"));
-    EXPECT_EQ(actions[1]->text(), context->text("90111"));
+    EXPECT_EQ(actions[0]->text(), context->text(texts::kNewOrder));
+    EXPECT_EQ(actions[1]->text(), context->text(texts::kNewChart));
     ASSERT_TRUE(actions[3]->isEnabled());
     auto* owner = new QWidget;
     owner->resize(900, 600);
@@ -171,20 +174,20 @@ TEST_F(BoardHeldPrices, BoardAndTilesKeepTheirOwnTicksNotedOncePerRefresh) {
     session->tickNow();
     ASSERT_EQ(view.model()->rowCount(), 2);
     ASSERT_EQ(tiles.tileCount(), 2);
-    const int bid = view.gridModel().columnOf("0192");
+    const int bid = view.gridModel().columnOf(texts::kBid);
     const auto boardTick = [&] { return view.proxy().tick(view.gridModel().rowOf("EURUSD"), bid); };
     const auto tileTick = [&] { return tiles.tile(0)->sellIndicatorImageView->property("tick").toInt(); };
 
-    const QString before = cell(view, 0, "0192");
+    const QString before = cell(view, 0, texts::kBid);
     ASSERT_TRUE(server->setQuote("EURUSD", "1.09700", "1.09712"));
     ASSERT_TRUE(waitFor([&] {
         session->tickNow();
-        return cell(view, 0, "0192") != before;
+        return cell(view, 0, texts::kBid) != before;
     }));
     // Both views see the rise: neither takes the other's tick away.
     EXPECT_EQ(boardTick(), Tick::Up);
     EXPECT_EQ(tileTick(), 1);
-    EXPECT_EQ(tiles.tile(0)->sellButton->price(), cell(view, 0, "0192"));
+    EXPECT_EQ(tiles.tile(0)->sellButton->price(), cell(view, 0, texts::kBid));
     // Painting does not note prices: the tick stands until the next refresh.
     view.grab();
     tiles.grab();
@@ -237,8 +240,10 @@ TEST_F(QuotesBoardTest, LaddersShowTheServersDepthOfTheSelectedInstrument) {
         EXPECT_GT(ladder->model()->rowCount(), 0);
     }
     // The buy and the sell ladder name their columns differently.
-    EXPECT_EQ(pane.buyLadder().model()->headerData(0, Qt::Horizontal).toString(), context->text("0213"));
-    EXPECT_EQ(pane.sellLadder().model()->headerData(0, Qt::Horizontal).toString(), context->text("0214"));
+    EXPECT_EQ(pane.buyLadder().model()->headerData(0, Qt::Horizontal).toString(),
+              context->text(texts::kBuyPrice));
+    EXPECT_EQ(pane.sellLadder().model()->headerData(0, Qt::Horizontal).toString(),
+              context->text(texts::kSellPrice));
 }
 
 class NoIdle : public tc::gui::IdleSource {
@@ -312,15 +317,15 @@ TEST_F(QuotesBoardTest, AnInstrumentThatCannotTradeRefusesTheTicketWithTheAlert)
     WatchlistTableController& view = board();
     session->tickNow();
     ASSERT_EQ(codes(view), (std::vector<std::string>{"EURUSD", "NOSUCH"}));
-    EXPECT_EQ(cell(view, 1, "0021"), QString());
-    EXPECT_EQ(cell(view, 1, "0130"), QStringLiteral("0"));
+    EXPECT_EQ(cell(view, 1, texts::kName), QString());
+    EXPECT_EQ(cell(view, 1, texts::kSpread), QStringLiteral("0"));
     auto* owner = new QWidget;
     view.setParent(owner);
     owner->show();
-    view.doubleAction(view.model()->index(1, view.gridModel().columnOf("0192")));
+    view.doubleAction(view.model()->index(1, view.gridModel().columnOf(texts::kBid)));
     QMessageBox* alert = tc::gui::CommonAlert::showing(owner, QStringLiteral("ticketRefused"));
     ASSERT_TRUE(alert);
-    EXPECT_EQ(alert->text(), context->text("1069"));
+    EXPECT_EQ(alert->text(), context->text(texts::kInstrumentNotAvailableTradingAccount));
     view.setParent(nullptr);
     delete owner;
 }

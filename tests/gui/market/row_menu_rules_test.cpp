@@ -2,6 +2,7 @@
 #include "gui/market/grid_cells.h"
 #include "gui/market/market_fixture.h"
 #include "gui/market/row_menu_rules.h"
+#include "gui/texts.h"
 #include "model/text/formatter.h"
 
 #include <gtest/gtest.h>
@@ -57,10 +58,11 @@ TEST(RowMenus, OffsetNeedsAnOppositePositionOfTheSameDelivery) {
 
 TEST(RowMenus, PendingAndExecutedMenus) {
     Order order;
-    for (auto [type, sheet, items, edit, cancel] : {std::tuple{3, false, "EE", "0255", "0253"},
-                                                    {2, false, "EE", "0254", "0252"},
-                                                    {2, true, "--", "0254", "0252"},
-                                                    {1, false, "--", "0254", "0252"}}) {
+    for (auto [type, sheet, items, edit, cancel] :
+         {std::tuple{3, false, "EE", texts::kModifyStopOrder, texts::kCancelStopOrder},
+          {2, false, "EE", texts::kModifyLimitOrder, texts::kCancelLimitOrder},
+          {2, true, "--", texts::kModifyLimitOrder, texts::kCancelLimitOrder},
+          {1, false, "--", texts::kModifyLimitOrder, texts::kCancelLimitOrder}}) {
         order.orderType = type;
         const auto menu = pendingOrderMenu(order, sheet);
         EXPECT_EQ(shown(menu), items);
@@ -75,7 +77,8 @@ TEST(RowMenus, PendingAndExecutedMenus) {
     EXPECT_EQ(shown(executedPositionMenu({nullptr, nullptr, &settings}, false)), "-");
 }
 
-// The "1055" check: pending orders that close the position's whole remaining quantity.
+// The kPendingOrdersAlreadyCloseWhole check: pending orders that close the position's whole remaining
+// quantity.
 TEST(RowMenus, CloseIsRefusedWhenPendingOrdersAlreadyCloseEveryLot) {
     const auto closing = [](std::string id, std::string quantity) {
         auto order = markettest::Session::order("", "11", "EURUSD", std::move(quantity));
@@ -117,8 +120,8 @@ TEST(RowMenus, CloseIsRefusedWhenPendingOrdersAlreadyCloseEveryLot) {
 TEST(RowMenus, TheTicketOpensOnlyForActiveInstruments) {
     ItemDetails item;
     item.instrumentTradingStatus = 2;
-    EXPECT_EQ(ticketRefusalKey(&item), "1069");
-    EXPECT_EQ(ticketRefusalKey(nullptr), "1069");
+    EXPECT_EQ(ticketRefusalKey(&item), texts::kInstrumentNotAvailableTradingAccount);
+    EXPECT_EQ(ticketRefusalKey(nullptr), texts::kInstrumentNotAvailableTradingAccount);
     item.instrumentTradingStatus = 1;
     EXPECT_EQ(ticketRefusalKey(&item), std::nullopt);
     EXPECT_FALSE(isActionAvailable(RowAction::OpenTicket));

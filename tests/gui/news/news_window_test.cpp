@@ -2,12 +2,15 @@
 // pinned: a category's items, a quick change of category, a feed that is no feed, links opened.
 #include "gui/models/session_fixture.h"
 #include "gui/news/news_table_controller.h"
+#include "gui/texts.h"
 #include "platform/bundle.h"
 
 #include <QAbstractItemModelTester>
 #include <QComboBox>
 #include <QLabel>
 #include <QTableView>
+
+namespace texts = tc::gui::texts;
 
 namespace {
 
@@ -64,9 +67,9 @@ TEST_F(NewsWindowTest, ShowingItLoadsTheFirstCategoryOverHttpsAndADoubleClickOpe
     EXPECT_EQ(cell(0, 0), "BreakingNews desk: central banks & rates hold steady");
     EXPECT_EQ(cell(1, 0), "Dollar slips as BreakingNews traders weigh \"soft landing\" talk");
     EXPECT_EQ(cell(0, 1), "Mon, 07 Dec 2026 17:00:00 GMT");
-    EXPECT_EQ(view->model()->headerData(0, Qt::Horizontal).toString(), context->text("0452"));
-    EXPECT_EQ(view->model()->headerData(1, Qt::Horizontal).toString(), context->text("0153"));
-    EXPECT_NE(context->text("0452"), "0452");
+    EXPECT_EQ(view->model()->headerData(0, Qt::Horizontal).toString(), context->text(texts::kSubject));
+    EXPECT_EQ(view->model()->headerData(1, Qt::Horizontal).toString(), context->text(texts::kTime0153));
+    EXPECT_NE(context->text(texts::kSubject), texts::kSubject);
     EXPECT_EQ(server->newsDesk()->answered("BreakingNews"), 1u);
 
     QTableView* table = view->newsTableView();

@@ -10,6 +10,7 @@
 #include "gui/statements/account_statement_window_controller.h"
 #include "gui/statements/statement_table_models.h"
 #include "gui/statements/table_printer.h"
+#include "gui/texts.h"
 
 #include <QAbstractItemModelTester>
 #include <QAction>
@@ -25,6 +26,8 @@
 #include <algorithm>
 #include <cmath>
 #include <memory>
+
+namespace texts = tc::gui::texts;
 
 namespace {
 
@@ -95,20 +98,20 @@ TEST_F(StatementWindowTest, ShowsTheSeededStatementOfAPeriodInEveryTable) {
     EXPECT_TRUE(window->requestStatusText().isEmpty()) << window->requestStatusText().toStdString();
 
     ASSERT_EQ(rows(StatementTable::OpenPositions), 2);
-    EXPECT_EQ(cell(StatementTable::OpenPositions, 0, "0317"), "300001");
-    EXPECT_EQ(cell(StatementTable::OpenPositions, 0, "0011"), "EURUSD");
-    EXPECT_EQ(cell(StatementTable::OpenPositions, 0, "0027"), "1.5");
-    EXPECT_EQ(cell(StatementTable::OpenPositions, 0, "0318"), "1.08320");
-    EXPECT_EQ(cell(StatementTable::OpenPositions, 1, "0020"), "S");
+    EXPECT_EQ(cell(StatementTable::OpenPositions, 0, texts::kPositionID0317), "300001");
+    EXPECT_EQ(cell(StatementTable::OpenPositions, 0, texts::kSymbol), "EURUSD");
+    EXPECT_EQ(cell(StatementTable::OpenPositions, 0, texts::kQuantity), "1.5");
+    EXPECT_EQ(cell(StatementTable::OpenPositions, 0, texts::kOpenPrice), "1.08320");
+    EXPECT_EQ(cell(StatementTable::OpenPositions, 1, texts::kSide), "S");
     ASSERT_EQ(rows(StatementTable::PendingOrders), 2);
-    EXPECT_EQ(cell(StatementTable::PendingOrders, 1, "0287"), "300001");
-    EXPECT_EQ(cell(StatementTable::PendingOrders, 0, "0287"), "0");
+    EXPECT_EQ(cell(StatementTable::PendingOrders, 1, texts::kRefPosition), "300001");
+    EXPECT_EQ(cell(StatementTable::PendingOrders, 0, texts::kRefPosition), "0");
     ASSERT_EQ(rows(StatementTable::SettledPositions), 1);
-    EXPECT_EQ(cell(StatementTable::SettledPositions, 0, "0148"), "320001");
-    EXPECT_EQ(cell(StatementTable::SettledPositions, 0, "0319"), "125.40");
+    EXPECT_EQ(cell(StatementTable::SettledPositions, 0, texts::kSettlementID), "320001");
+    EXPECT_EQ(cell(StatementTable::SettledPositions, 0, texts::kPL), "125.40");
     ASSERT_EQ(rows(StatementTable::CancelledOrders), 1);
-    EXPECT_EQ(cell(StatementTable::CancelledOrders, 0, "0011"), "AUDUSD");
-    EXPECT_EQ(cell(StatementTable::CancelledOrders, 0, "0232"), "0.66500");
+    EXPECT_EQ(cell(StatementTable::CancelledOrders, 0, texts::kSymbol), "AUDUSD");
+    EXPECT_EQ(cell(StatementTable::CancelledOrders, 0, texts::kPrice0232), "0.66500");
     EXPECT_GT(rows(StatementTable::Instruments), 10);
 
     // The summaries: January's deposits and withdrawal of 20001, its two margin calls.
@@ -159,7 +162,7 @@ TEST_F(HeldQuotesStatementTest, OneStatementOfAnAccountWithPositionsAgreesWithIt
     ASSERT_TRUE(showAndWait("20001", kJanuary1, QDateTime::currentDateTime()));
 
     // The header: the account's floating credit, named so.
-    EXPECT_EQ(label("leverageCaption"), context->text("0438"));
+    EXPECT_EQ(label("leverageCaption"), context->text(texts::kFloatingCredit));
     EXPECT_EQ(label("leverageCaption"), "Floating Credit");
     EXPECT_EQ(label("leverageLabel"), "398.00");
     EXPECT_EQ(label("accountNumberLabel"), "20001");
@@ -173,24 +176,24 @@ TEST_F(HeldQuotesStatementTest, OneStatementOfAnAccountWithPositionsAgreesWithIt
     // The summary agrees with both: the floating result listed, equity the closing balance and it,
     // the settled profit; the movements lead from the opening balance to the closing one.
     const QTableView* account = window->accountSummaryView();
-    EXPECT_EQ(row(account, context->text("0139")), "398.00");
-    EXPECT_EQ(row(account, context->text("0222")), "10,398.00");
-    EXPECT_EQ(row(account, context->text("0430")), "10,000.00");
-    EXPECT_EQ(row(account, context->text("0429")), "0.00");
-    EXPECT_EQ(row(account, context->text("0152")), "125.40");
-    EXPECT_EQ(row(account, context->text("0092")), "10,380.10");
-    EXPECT_EQ(row(account, context->text("0275")), "-5.50");
-    EXPECT_EQ(row(account, context->text("0112")), "-500.00");
-    EXPECT_EQ(row(account, context->text("0015")), "1.70");
-    EXPECT_EQ(row(account, context->text("0014")), "10,396.30");
+    EXPECT_EQ(row(account, context->text(texts::kFloatingPL)), "398.00");
+    EXPECT_EQ(row(account, context->text(texts::kEquity)), "10,398.00");
+    EXPECT_EQ(row(account, context->text(texts::kClosingBalance)), "10,000.00");
+    EXPECT_EQ(row(account, context->text(texts::kOpeningBalance)), "0.00");
+    EXPECT_EQ(row(account, context->text(texts::kSettledPL)), "125.40");
+    EXPECT_EQ(row(account, context->text(texts::kDeposit)), "10,380.10");
+    EXPECT_EQ(row(account, context->text(texts::kCommission)), "-5.50");
+    EXPECT_EQ(row(account, context->text(texts::kWithdrawal)), "-500.00");
+    EXPECT_EQ(row(account, context->text(texts::kUsedMargin)), "1.70");
+    EXPECT_EQ(row(account, context->text(texts::kAvailableMargin)), "10,396.30");
 
     // The order summary's figures are lots, and say so.
     const QTableView* orders = window->orderSummaryView();
-    EXPECT_EQ(orders->model()->headerData(1, Qt::Horizontal).toString(), context->text("0027"));
-    EXPECT_EQ(row(orders, context->text("0103")), "1.7");
-    EXPECT_EQ(row(orders, context->text("0261")), "3.5");
+    EXPECT_EQ(orders->model()->headerData(1, Qt::Horizontal).toString(), context->text(texts::kQuantity));
+    EXPECT_EQ(row(orders, context->text(texts::kOpenPositions)), "1.7");
+    EXPECT_EQ(row(orders, context->text(texts::kPendingOrders)), "3.5");
     EXPECT_EQ(window->accountSummaryView()->model()->headerData(1, Qt::Horizontal).toString(),
-              context->text("90609"));
+              context->text(texts::kValue));
 }
 
 TEST_F(StatementWindowTest, RefusesABackwardPeriodAndAForeignAccountBeforeSending) {
@@ -198,7 +201,7 @@ TEST_F(StatementWindowTest, RefusesABackwardPeriodAndAForeignAccountBeforeSendin
     EXPECT_FALSE(show("20001", kJanuary31, kJanuary1));
     QMessageBox* alert = tc::gui::CommonAlert::showing(window, QStringLiteral("statement"));
     ASSERT_TRUE(alert);
-    EXPECT_TRUE(alert->informativeText().contains(context->text("90611")));
+    EXPECT_TRUE(alert->informativeText().contains(context->text(texts::kFromDateMustNotAfter)));
     alert->close();
     // The trader's account is not the demo's, nor is text that names no account.
     EXPECT_FALSE(show("20011", kJanuary1, kJanuary31));
@@ -228,7 +231,8 @@ TEST_F(StatementWindowTest, ARefusedRequestShowsItsErrorInsteadOfWaiting) {
     const auto statementBefore = window->shownData()->statement;
     server->refuseDataServiceProcedure("getdsaccountstatement");
     ASSERT_TRUE(showAndWait("20001", kJanuary1, kJanuary31));
-    EXPECT_TRUE(window->requestStatusText().startsWith(context->text("90610").section('{', 0, 0)))
+    EXPECT_TRUE(window->requestStatusText().startsWith(
+        context->text(texts::kStatementCouldNotLoaded).section('{', 0, 0)))
         << window->requestStatusText().toStdString();
     // The cancelled orders came; the statement shown is still the one of before.
     EXPECT_EQ(rows(StatementTable::CancelledOrders), 1);
@@ -246,9 +250,9 @@ TEST_F(StatementWindowTest, PrintsTheStatementWithoutItsHiddenColumns) {
     const auto* model = static_cast<tc::gui::StatementTableModel*>(open->model());
     marketPrice->trigger();
     EXPECT_FALSE(marketPrice->isChecked());
-    EXPECT_TRUE(open->isColumnHidden(model->columnOf("0147")));
+    EXPECT_TRUE(open->isColumnHidden(model->columnOf(texts::kMarketPrice)));
     marketPrice->trigger();
-    EXPECT_FALSE(open->isColumnHidden(model->columnOf("0147")));
+    EXPECT_FALSE(open->isColumnHidden(model->columnOf(texts::kMarketPrice)));
     marketPrice->trigger();
 
     QTemporaryDir dir;
@@ -263,12 +267,14 @@ TEST_F(StatementWindowTest, PrintsTheStatementWithoutItsHiddenColumns) {
          {"Account : 20001", "Account Name : Demo USD", "Period : 01/01/2024 - 01/31/2024",
           "1 Loopback Lane, Localhost", "Tradeclient Markets Ltd"})
         EXPECT_TRUE(text.contains(expected)) << expected;
-    for (const char* heading : {"0700", "0701", "0702", "0276", "0260", "0103", "0261", "0088"})
+    for (const char* heading :
+         {texts::kAccountSummary, texts::kOrderSummary, texts::kMarginSummary, texts::kInstruments,
+          texts::kSettledPositions, texts::kOpenPositions, texts::kPendingOrders, texts::kCancelledOrders})
         EXPECT_TRUE(text.contains(context->text(heading))) << heading;
     // Known rows, and the status lines.
     for (const char* row : {"320001", "300001", "310002", "309001", "125.40", "TDS : 0.00"})
         EXPECT_TRUE(text.contains(row)) << row;
-    EXPECT_FALSE(text.contains(context->text("0147"))) << "a hidden column is not printed";
+    EXPECT_FALSE(text.contains(context->text(texts::kMarketPrice))) << "a hidden column is not printed";
 }
 
 // The order names read in the language chosen, on screen and in print, and back in English; the
@@ -277,10 +283,10 @@ TEST_F(StatementWindowTest, OrderNamesFollowTheLanguage) {
     ASSERT_TRUE(showAndWait("20001", kJanuary1, kJanuary31));
     const auto names = [&] {
         QStringList out;
-        for (const char* column : {"0020", "0028", "0337", "0132"})
+        for (const char* column : {texts::kSide, texts::kType, texts::kTimeInForce, texts::kDelivery})
             out << cell(StatementTable::PendingOrders, 0, column);
-        out << cell(StatementTable::OpenPositions, 1, "0020")
-            << cell(StatementTable::CancelledOrders, 0, "0028");
+        out << cell(StatementTable::OpenPositions, 1, texts::kSide)
+            << cell(StatementTable::CancelledOrders, 0, texts::kType);
         return out;
     };
     const QStringList english = names();
@@ -294,7 +300,7 @@ TEST_F(StatementWindowTest, OrderNamesFollowTheLanguage) {
     const tc::gui::PrintRows printed = tc::gui::printRowsOf(*pending, 7, tc::gui::IdentifierRole);
     ASSERT_GE(printed.size(), 2u);
     EXPECT_NE(std::find(printed[1].begin(), printed[1].end(), "Limite"), printed[1].end());
-    EXPECT_EQ(tc::gui::statementCell(*window->shownData(), StatementTable::PendingOrders, 0, "0028"),
+    EXPECT_EQ(tc::gui::statementCell(*window->shownData(), StatementTable::PendingOrders, 0, texts::kType),
               "Limit");
 
     ASSERT_TRUE(context->language().select(0));

@@ -1,10 +1,13 @@
 // The statement window's rules without widgets: summary rows, status lines, detail cells, the journal.
 #include "gui/statements/statement_sections.h"
+#include "gui/texts.h"
 #include "model/records/record_decimal.h"
 
 #include <gtest/gtest.h>
 
 #include <memory>
+
+namespace texts = tc::gui::texts;
 
 namespace {
 
@@ -152,30 +155,30 @@ TEST(StatementSections, DetailCellsFollowTheirColumnFormats) {
     const auto open0 = [&](std::string_view key) {
         return tc::gui::statementCell(data, StatementTable::OpenPositions, 0, key);
     };
-    EXPECT_EQ(open0("0027"), "100");
-    EXPECT_EQ(open0("0020"), "S");
-    EXPECT_EQ(open0("0318"), "1.08320");
-    EXPECT_EQ(open0("0319"), "-3.46");
-    EXPECT_EQ(open0("0132"), "Unknown");
+    EXPECT_EQ(open0(texts::kQuantity), "100");
+    EXPECT_EQ(open0(texts::kSide), "S");
+    EXPECT_EQ(open0(texts::kOpenPrice), "1.08320");
+    EXPECT_EQ(open0(texts::kPL), "-3.46");
+    EXPECT_EQ(open0(texts::kDelivery), "Unknown");
     EXPECT_EQ(open0("9999"), "");
     const auto pending0 = [&](std::string_view key) {
         return tc::gui::statementCell(data, StatementTable::PendingOrders, 0, key);
     };
-    EXPECT_EQ(pending0("0232"), "150.25");
-    EXPECT_EQ(pending0("0233"), "0.00");
-    EXPECT_EQ(pending0("0287"), "0");
-    EXPECT_EQ(pending0("0028"), "");
-    EXPECT_EQ(pending0("0337"), "");
-    EXPECT_EQ(tc::gui::statementCell(data, StatementTable::CancelledOrders, 0, "0232"), "150.250");
-    EXPECT_EQ(tc::gui::statementCell(data, StatementTable::CancelledOrders, 0, "0070"), "-");
-    EXPECT_EQ(tc::gui::statementCell(data, StatementTable::Instruments, 0, "0192"), "1.10000");
-    EXPECT_EQ(tc::gui::statementCell(data, StatementTable::Instruments, 1, "0192"), "");
+    EXPECT_EQ(pending0(texts::kPrice0232), "150.25");
+    EXPECT_EQ(pending0(texts::kTakeProfit), "0.00");
+    EXPECT_EQ(pending0(texts::kRefPosition), "0");
+    EXPECT_EQ(pending0(texts::kType), "");
+    EXPECT_EQ(pending0(texts::kTimeInForce), "");
+    EXPECT_EQ(tc::gui::statementCell(data, StatementTable::CancelledOrders, 0, texts::kPrice0232), "150.250");
+    EXPECT_EQ(tc::gui::statementCell(data, StatementTable::CancelledOrders, 0, texts::kOrderID), "-");
+    EXPECT_EQ(tc::gui::statementCell(data, StatementTable::Instruments, 0, texts::kBid), "1.10000");
+    EXPECT_EQ(tc::gui::statementCell(data, StatementTable::Instruments, 1, texts::kBid), "");
     EXPECT_EQ(tc::gui::statementRowCount(data, StatementTable::SettledPositions), 0u);
     EXPECT_EQ(tc::gui::statementRowCount(StatementData{}, StatementTable::Instruments), 0u);
-    EXPECT_TRUE(tc::gui::isStatementDateColumn(StatementTable::CancelledOrders, "0495"));
+    EXPECT_TRUE(tc::gui::isStatementDateColumn(StatementTable::CancelledOrders, texts::kCancelledTime));
     EXPECT_FALSE(tc::gui::hasStatementHeaderMenu(StatementTable::Instruments));
-    EXPECT_TRUE(tc::gui::isStatementNumberColumn("0319"));
-    EXPECT_FALSE(tc::gui::isStatementNumberColumn("0317")) << "ids are texts";
+    EXPECT_TRUE(tc::gui::isStatementNumberColumn(texts::kPL));
+    EXPECT_FALSE(tc::gui::isStatementNumberColumn(texts::kPositionID0317)) << "ids are texts";
 }
 
 TEST(StatementSections, JournalShowsTheNewestLineFirstSplitAtItsSeparators) {

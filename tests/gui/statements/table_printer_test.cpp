@@ -2,6 +2,7 @@
 #include "gui/gui_test_support.h"
 #include "gui/models/grid_model.h"
 #include "gui/statements/table_printer.h"
+#include "gui/texts.h"
 
 #include <QHeaderView>
 #include <QPrinter>
@@ -12,6 +13,8 @@
 
 #include <gtest/gtest.h>
 
+namespace texts = tc::gui::texts;
+
 namespace {
 
 using tc::gui::GridModel;
@@ -20,7 +23,7 @@ using tc::gui::TablePrinter;
 
 TEST(TablePrinter, CopiesTheVisibleColumnsInDisplayOrder) {
     QStandardItemModel model(2, 3);
-    const char* identifiers[] = {"0012", "0011", "27"};
+    const char* identifiers[] = {texts::kAccount, texts::kSymbol, "27"};
     for (int c = 0; c < 3; ++c) {
         model.setHeaderData(c, Qt::Horizontal, QString::number(c), Qt::DisplayRole);
         model.setHeaderData(c, Qt::Horizontal, identifiers[c], GridModel::IdentifierRole);

@@ -1,5 +1,6 @@
 // The close, cancel, modify, offset and close-all rules over a session filled by hand.
 #include "gui/market/market_fixture.h"
+#include "gui/texts.h"
 #include "gui/trading/close_all_rules.h"
 #include "gui/trading/offset_rules.h"
 #include "gui/trading/position_dialog_rules.h"
@@ -198,11 +199,11 @@ TEST_F(DialogRules, OffsetRowsListsAndChecksInOrder) {
 
     // Checks in their order: the network, a tick, the total, each row, the account, the settings,
     // the session.
-    EXPECT_EQ(offset.refusalKey(s.model, false), "1007");
+    EXPECT_EQ(offset.refusalKey(s.model, false), texts::kNoConnectionTradingServer);
     EXPECT_EQ(offset.refusalKey(s.model, true), kNothingTickedKey);
     offset.toggle(1);
     offset.toggle(0);
-    EXPECT_EQ(offset.refusalKey(s.model, true), "20241");
+    EXPECT_EQ(offset.refusalKey(s.model, true), texts::kEnterOffsetQuantityGreaterThan);
     EXPECT_EQ(offset.quantityList(s.model, 0), (std::vector<std::string>{"0", "1", "2", "2.5"}));
     s.model.GroupDetailCollection.get("7")->get()->groupInstrument(1)->OrderQtyStep = 0.5;
     EXPECT_EQ(offset.quantityList(s.model, 0),
@@ -213,35 +214,38 @@ TEST_F(DialogRules, OffsetRowsListsAndChecksInOrder) {
     offset.setQuantity(s.model, 0, "2.5");
     offset.setQuantity(s.model, 1, "1");
     EXPECT_EQ(offset.offsetTotal(), "3.5");
-    EXPECT_EQ(offset.refusalKey(s.model, true), "20242");
+    EXPECT_EQ(offset.refusalKey(s.model, true), texts::kOffsetQuantityMoreThanPosition);
     offset.setQuantity(s.model, 0, "1.5");
     EXPECT_EQ(offset.remaining(), "0.5");
     EXPECT_EQ(offset.rows()[0].availableQty, "1");
     // The sell leg valued as closed at the position's open price: (1.1 - 1.0) × 1.5 × 1000.
     EXPECT_NEAR(offset.rows()[0].profitLoss, 150.0, 1e-6);
     offset.setQuantity(s.model, 1, "0");
-    EXPECT_EQ(offset.refusalKey(s.model, true), "20241");
+    EXPECT_EQ(offset.refusalKey(s.model, true), texts::kEnterOffsetQuantityGreaterThan);
     offset.setQuantity(s.model, 1, "1.2.3");
-    EXPECT_EQ(offset.refusalKey(s.model, true), "20241");
+    EXPECT_EQ(offset.refusalKey(s.model, true), texts::kEnterOffsetQuantityGreaterThan);
     offset.setQuantity(s.model, 1, "1.5");
     offset.setQuantity(s.model, 0, "1");
-    EXPECT_EQ(offset.refusalKey(s.model, true), "20243");
+    EXPECT_EQ(offset.refusalKey(s.model, true), texts::kQuantityTakenFromPositionMore);
     offset.setQuantity(s.model, 1, "1");
     AccountDetails& account = *s.model.AccountDetailCollection.get("20001")->get();
     for (const auto& [status, key] :
-         std::vector<std::pair<int, const char*>>{{2, "1068"}, {3, "0334"}, {5, "0333"}, {6, "1068"}}) {
+         std::vector<std::pair<int, const char*>>{{2, texts::kTradingNotAllowedAccountOr},
+                                                  {3, texts::kAccountSuspended},
+                                                  {5, texts::kAccountReachedEquityLimit},
+                                                  {6, texts::kTradingNotAllowedAccountOr}}) {
         account.tradingStatus = status;
         EXPECT_EQ(offset.refusalKey(s.model, true), key) << status;
     }
     account.tradingStatus = 4; // close only passes
     account.accountaccessType = 3;
-    EXPECT_EQ(offset.refusalKey(s.model, true), "1068");
+    EXPECT_EQ(offset.refusalKey(s.model, true), texts::kTradingNotAllowedAccountOr);
     account.accountaccessType = 1;
     s.model.GroupDetailCollection.get("7")->get()->groupInstrument(1)->isAvailableForTrading = false;
-    EXPECT_EQ(offset.refusalKey(s.model, true), "1069");
+    EXPECT_EQ(offset.refusalKey(s.model, true), texts::kInstrumentNotAvailableTradingAccount);
     s.model.GroupDetailCollection.get("7")->get()->groupInstrument(1)->isAvailableForTrading = true;
     s.model.ItemCollection.get("EURUSD")->get()->CurrentTradeSessionSettingId = 9;
-    EXPECT_EQ(offset.refusalKey(s.model, true), "1050");
+    EXPECT_EQ(offset.refusalKey(s.model, true), texts::kNewMarketOrdersNotAllowed);
     s.model.ItemCollection.get("EURUSD")->get()->CurrentTradeSessionSettingId = 1;
     EXPECT_EQ(offset.refusalKey(s.model, true), std::nullopt);
 
@@ -293,7 +297,8 @@ TEST_F(DialogRules, CloseAllPhasesScopeAndReports) {
     const auto twoRefused = [&](const std::string& id) {
         ++checks;
         if (id == "2" || id == "5")
-            return interfaces::OrderResult::refused("1023", "Quantity\nAbove the maximum (50).\nthird");
+            return interfaces::OrderResult::refused(texts::kQuantityAboveMaximumLots,
+                                                    "Quantity\nAbove the maximum (50).\nthird");
         return interfaces::OrderResult::wasSent();
     };
     EXPECT_FALSE(flow.validate(s.model, queries, twoRefused));
@@ -328,7 +333,7 @@ TEST_F(DialogRules, CloseAllPhasesScopeAndReports) {
     // Every ticked position refused: only dismissing.
     flow.start(listed);
     EXPECT_FALSE(flow.validate(s.model, queries, [](const std::string&) {
-        return interfaces::OrderResult::refused("1068", "No trading");
+        return interfaces::OrderResult::refused(texts::kTradingNotAllowedAccountOr, "No trading");
     }));
     EXPECT_FALSE(flow.canGoOn());
     EXPECT_EQ(flow.refusedTextKey(), kAllRefusedKey);

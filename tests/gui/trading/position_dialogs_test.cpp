@@ -11,6 +11,7 @@
 #include "gui/models/grid_model.h"
 #include "gui/models/grid_view_proxy.h"
 #include "gui/models/session_fixture.h"
+#include "gui/texts.h"
 #include "gui/trading/close_all_window_controller.h"
 #include "gui/trading/close_position_status_window_controller.h"
 #include "gui/trading/closend_cancel_position_window_controller.h"
@@ -130,7 +131,8 @@ TEST_F(PositionDialogsTest, CloseInPartThenInFullAndTheLimitCountsPendingCloses)
     QTest::mouseClick(find<QPushButton>(sheet, "CloseandCancelButton"), Qt::LeftButton);
     QMessageBox* refusal = alertOn(sheet);
     ASSERT_TRUE(refusal);
-    EXPECT_EQ(refusal->informativeText(), context->text("1030").replace("{0}", "1.5"));
+    EXPECT_EQ(refusal->informativeText(),
+              context->text(texts::kQuantityMoreThanPositionHolds).replace("{0}", "1.5"));
     // Shown once, on the sheet that asked: nothing on the main window.
     EXPECT_FALSE(alertOn(window.get()));
     refusal->accept();
@@ -231,8 +233,9 @@ TEST_F(PositionDialogsTest, AClosedPositionIsAnnouncedWithTheSettlementBannerAnd
                 settled = s;
         return settled != nullptr;
     }));
-    const std::string expected = "#" + settled->SettlementId + "\n" + context->text("1020").toStdString() +
-                                 " " + settled->ItemCode + " @" + settled->SettledPrice + " ";
+    const std::string expected = "#" + settled->SettlementId + "\n" +
+                                 context->text(texts::kSettled).toStdString() + " " + settled->ItemCode +
+                                 " @" + settled->SettledPrice + " ";
     InAppNotificationBannerController* shown = nullptr;
     ASSERT_TRUE(waitFor([&] {
         for (auto* banner : context->banners().banners())
@@ -460,7 +463,7 @@ TEST_F(PositionDialogsTest, CloseAllWithOneRefusalSendsTheOthersAndFollowsTheirR
     ASSERT_TRUE(closeAll && waitFor([&] { return closeAll->isVisible(); }));
     const int positions = find<QTableWidget>(closeAll, "closeAllTableView")->rowCount();
     ASSERT_GE(positions, 4);
-    EXPECT_EQ(find<QPushButton>(closeAll, "closeAllButton")->text(), context->text("0243"));
+    EXPECT_EQ(find<QPushButton>(closeAll, "closeAllButton")->text(), context->text(texts::kCloseAll));
     // The side letters read in the language chosen, and in English again.
     const auto side = [&] { return find<QTableWidget>(closeAll, "closeAllTableView")->item(0, 4)->text(); };
     ASSERT_TRUE(context->language().select(7)); // French
@@ -470,14 +473,14 @@ TEST_F(PositionDialogsTest, CloseAllWithOneRefusalSendsTheOthersAndFollowsTheirR
     // Unticking one and ticking it again gives "all" back.
     find<QTableWidget>(closeAll, "closeAllTableView")->item(0, 0)->setCheckState(Qt::Unchecked);
     EXPECT_EQ(find<QPushButton>(closeAll, "closeAllButton")->text(),
-              QString("%1 (%2)").arg(context->text("0706")).arg(positions - 1));
+              QString("%1 (%2)").arg(context->text(texts::kCloseSelected)).arg(positions - 1));
     // From the keyboard: Space on the tick cell ticks it again.
     auto* table = find<QTableWidget>(closeAll, "closeAllTableView");
     table->setFocus();
     table->setCurrentCell(0, 0);
     QTest::keyClick(table, Qt::Key_Space);
     EXPECT_EQ(table->item(0, 0)->checkState(), Qt::Checked);
-    EXPECT_EQ(find<QPushButton>(closeAll, "closeAllButton")->text(), context->text("0243"));
+    EXPECT_EQ(find<QPushButton>(closeAll, "closeAllButton")->text(), context->text(texts::kCloseAll));
 
     QTest::mouseClick(find<QPushButton>(closeAll, "closeAllButton"), Qt::LeftButton);
     ClosePositionStatusWindowController* status = closeAll->statusSheet();

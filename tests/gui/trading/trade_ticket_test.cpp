@@ -11,6 +11,7 @@
 #include "gui/market/advanced_watchlist_table_controller.h"
 #include "gui/market/market_depth_table_controller.h"
 #include "gui/models/session_fixture.h"
+#include "gui/texts.h"
 #include "gui/trading/multi_account_model.h"
 #include "gui/trading/trade_ticket_window_controller.h"
 #include "model/records/account_details.h"
@@ -31,6 +32,8 @@
 #include <QSignalSpy>
 #include <QTableView>
 #include <QToolButton>
+
+namespace texts = tc::gui::texts;
 
 namespace {
 
@@ -195,7 +198,7 @@ TEST_F(TradeTicketTest, SimpleModePlacesAMarketOrderThroughTheConfirmationAndSta
     QMessageBox* sheet = ticket->confirmationSheet();
     ASSERT_TRUE(sheet);
     EXPECT_TRUE(sheet->isVisible());
-    EXPECT_TRUE(sheet->informativeText().startsWith(context->text("0009") + " 1 ("));
+    EXPECT_TRUE(sheet->informativeText().startsWith(context->text(texts::kBuy) + " 1 ("));
     EXPECT_TRUE(sheet->informativeText().contains(QString::fromStdString(ticket->itemCode())));
     // A second click while it shows stacks nothing.
     QTest::mouseClick(child<QPushButton>("sellButton"), Qt::LeftButton);
@@ -223,7 +226,9 @@ TEST_F(TradeTicketTest, SimpleModeRefusesWhatTheRulesWouldBeforeAnyConfirmation)
     const std::int32_t account = ticket->accountId();
     ASSERT_EQ(account, 20001); // the Standard group: 0.01 to 50 lots in steps of 0.01
     QSignalSpy sent(ticket.data(), &TradeTicketWindowController::orderSent);
-    const std::pair<const char*, const char*> refused[] = {{"0", "1003"}, {"51", "1023"}, {"0.015", "1034"}};
+    const std::pair<const char*, const char*> refused[] = {{"0", texts::kEnterQuantityGreaterThanZero},
+                                                           {"51", texts::kQuantityAboveMaximumLots},
+                                                           {"0.015", texts::kQuantityMustMultipleLots}};
     for (const auto& [quantity, key] : refused) {
         setQuantity(QString::fromLatin1(quantity));
         QTest::mouseClick(child<QPushButton>("buyButton"), Qt::LeftButton);
@@ -248,7 +253,8 @@ TEST_F(TradeTicketTest, SimpleModeRefusesWhatTheRulesWouldBeforeAnyConfirmation)
                     ->text()
                     .endsWith(QString::number(1.5 * contract, 'f', 2)));
     EXPECT_TRUE(sheet->informativeText().startsWith(
-        context->text("0010") + QStringLiteral(" 1.5 (%1) ").arg(QString::number(1.5 * contract, 'f', 0))))
+        context->text(texts::kSell) +
+        QStringLiteral(" 1.5 (%1) ").arg(QString::number(1.5 * contract, 'f', 0))))
         << sheet->informativeText().toStdString();
     sheet->findChild<QPushButton*>("cancelButton")->click();
     EXPECT_EQ(sent.count(), 0);
@@ -295,7 +301,7 @@ TEST_F(TradeTicketTest, AdvancedModeSendsALimitOrderAtOnceAndShowsRefusalsOnTheT
     child<QLineEdit>("DeviationTextField")->clear();
     child<QPushButton>("PlaceOrderButton")->click();
     ASSERT_TRUE(refusal());
-    EXPECT_EQ(refusal()->informativeText(), context->text("1076"));
+    EXPECT_EQ(refusal()->informativeText(), context->text(texts::kEnterPriceDeviationAllowed));
     EXPECT_EQ(sent.count(), 1);
 }
 
@@ -427,10 +433,10 @@ TEST_F(TradeTicketTest, MultiAccountOrderOverThreeAccountsCountsTickedRowsOnly) 
     ASSERT_EQ(rows.rowCount(), 3);
     EXPECT_FALSE(child<QComboBox>("AccountComboBox")->isEnabled());
 
-    // Nothing ticked: refused with "3024".
+    // Nothing ticked: refused with kSelectLeastOneAccount.
     QTest::mouseClick(child<QPushButton>("buyButton"), Qt::LeftButton);
     ASSERT_TRUE(refusal());
-    EXPECT_EQ(refusal()->informativeText(), context->text("3024"));
+    EXPECT_EQ(refusal()->informativeText(), context->text(texts::kSelectLeastOneAccount));
     refusal()->close();
 
     // Select all, one quantity for every ticked row through the header, then one row unticked: its
@@ -460,7 +466,8 @@ TEST_F(TradeTicketTest, MultiAccountOrderOverThreeAccountsCountsTickedRowsOnly) 
     QSignalSpy sent(ticket.data(), &TradeTicketWindowController::orderSent);
     QTest::mouseClick(child<QPushButton>("buyButton"), Qt::LeftButton);
     ASSERT_TRUE(ticket->confirmationSheet());
-    EXPECT_TRUE(ticket->confirmationSheet()->informativeText().startsWith(context->text("0009") + " 3 ("));
+    EXPECT_TRUE(
+        ticket->confirmationSheet()->informativeText().startsWith(context->text(texts::kBuy) + " 3 ("));
     ticket->confirmationSheet()->findChild<QPushButton*>("confirmButton")->click();
     EXPECT_EQ(sent.count(), 1);
     EXPECT_TRUE(waitFor(
