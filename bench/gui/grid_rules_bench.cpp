@@ -45,7 +45,7 @@ struct GridSession {
             item->priceTick = 0.0001;
             item->Bid = price(random);
             item->Ask = item->Bid + 0.0005;
-            item->UpdateTime = "03/05/2024 14:30:00";
+            item->UpdateTime = wallTimeFromWire("20240305143000");
             model.ItemCollection.insert_or_assign(item->Code, item);
             watchList.push_back(item->Code);
             GroupInstruments settings;

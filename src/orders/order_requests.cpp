@@ -76,9 +76,7 @@ void fillFromRequest(Order& o, const OrderInfo& info, const ItemDetails& item, s
     o.Last = price(item.Last, item.DecimalPlaces);
     o.High = price(item.High, item.DecimalPlaces);
     o.Low = price(item.Low, item.DecimalPlaces);
-    o.ItemTime =
-        JournalData::reformatClockText(item.UpdateTime, Formatter::kDisplayDateTime, Formatter::kWireDateTime)
-            .value_or("");
+    o.ItemTime = wireDateTime(item.UpdateTime);
     o.TransactionDateTime = std::move(serverTime);
 }
 
@@ -514,9 +512,7 @@ OrderRequests::createBulkClosePositionInfo(std::span<const std::shared_ptr<const
         prices += wire::kColumn;
         prices += Formatter::formatDecimal(item.Ask, 6);
         prices += wire::kColumn;
-        prices += JournalData::reformatClockText(item.UpdateTime, Formatter::kDisplayDateTime,
-                                                 Formatter::kWireDateTime)
-                      .value_or("");
+        prices += wireDateTime(item.UpdateTime);
         prices += wire::kRecord;
     }
     std::string accountField;

@@ -66,6 +66,7 @@ private:
         out_.append(buf, r.ptr);
     }
     void put(const std::string& s) { quote(s); }
+    void put(const std::optional<WallTime>& t) { quote(displayDateTime(t)); }
     void put(const std::optional<CalibratedColor>& c) {
         if (!c) {
             out_ += "none";

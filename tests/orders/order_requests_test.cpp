@@ -51,7 +51,7 @@ protected:
     OrderRequestsTest() {
         item->High = 1.2100;
         item->Low = 1.1900;
-        item->UpdateTime = "03/15/2024 09:29:58";
+        item->UpdateTime = wallTimeFromWire("20240315092958");
     }
     void SetUp() override { ASSERT_TRUE(platform::setDeviceTimeZone("UTC")); }
     void TearDown() override { platform::resetDeviceTimeZone(); }
@@ -416,7 +416,7 @@ protected:
         gbp->DecimalPlaces = 4;
         gbp->Bid = 1.3;
         gbp->Ask = 1.3002;
-        gbp->UpdateTime = "03/15/2024 09:29:59";
+        gbp->UpdateTime = wallTimeFromWire("20240315092959");
         model.ItemCollection.insert_or_assign("GBPUSD", gbp);
         p1 = heldPosition("P1", 0, "2");
         p2 = heldPosition("P2", 1, "1", "1002");

@@ -114,7 +114,7 @@ TEST_F(SnapshotAgreement, TheServersTwoFormsLoadToTheSameModel) {
     EXPECT_DOUBLE_EQ((*xml.AccountDetailCollection.get("20001"))->UsedMargin, 1.7);
     EXPECT_DOUBLE_EQ((*xml.AccountDetailCollection.get("20001"))->AvailableMargin, 10121.75);
     EXPECT_DOUBLE_EQ((*xml.AccountDetailCollection.get("20002"))->UsedMargin, 0);
-    EXPECT_EQ((*xml.ItemCollection.get("EURUSD"))->UpdateTime, "12/06/2026 12:00:00");
+    EXPECT_EQ(displayDateTime((*xml.ItemCollection.get("EURUSD"))->UpdateTime), "12/06/2026 12:00:00");
     // A currency pair is counted in currency, gold in troy ounces.
     EXPECT_EQ(ItemDetails::getUnits(static_cast<std::uint64_t>((*xml.ItemCollection.get("EURUSD"))->UnitId)),
               "Currency");

@@ -46,12 +46,10 @@ std::string marginText(double value, const GroupInstruments& settings) {
 
 // A first notice or last trading day: shown unless it is the null date; "-" when the instrument has
 // none.
-void addTradingDay(RowBuilder& rows, std::string_view caption, const std::string& date) {
-    const auto wire =
-        Formatter::formatDateandTimeFromString(date, Formatter::kDisplayDateTime, Formatter::kWireDateTime);
-    if (wire && *wire == Formatter::kNullWireDateTime)
+void addTradingDay(RowBuilder& rows, std::string_view caption, std::optional<WallTime> date) {
+    if (date && wireDateTime(date) == Formatter::kNullWireDateTime)
         return;
-    rows.literal(caption, date.empty() ? std::string("-") : date);
+    rows.literal(caption, date ? displayDateTime(date) : std::string("-"));
 }
 
 // An amount and its integer part in words: "300 (three hundred)".
@@ -239,8 +237,8 @@ DetailContent instrumentDetail(DetailType type, std::string_view code, const Ins
         rows.key(texts::kSellStorageRate, sixDecimalText(settings.SellInterestRate));
         break;
     case DetailType::RelatedDates:
-        rows.key(texts::kFirstNoticeDay, item.FND);
-        rows.key(texts::kLastTradingDay, item.LTD);
+        rows.key(texts::kFirstNoticeDay, displayDateTime(item.FND));
+        rows.key(texts::kLastTradingDay, displayDateTime(item.LTD));
         break;
     default:
         break;

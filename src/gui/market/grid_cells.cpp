@@ -320,7 +320,7 @@ Cell boardCell(const SessionModel& model, const ItemDetails* item, Field field, 
     case Field::Last:
         return {priceText(item->Last, item)};
     case Field::UpdateTime:
-        return {timeOnly(item->UpdateTime)};
+        return {clockTime(item->UpdateTime)};
     case Field::SessionName: {
         const SessionSettings* session = currentSession(model, *item);
         return {session ? session->settingsName : std::string()};
@@ -369,7 +369,7 @@ Cell accountCell(const AccountDetails& account, Field field) {
 AdvancedTile advancedTile(std::string_view code, const ItemDetails* item, const QuoteTicks& ticks) {
     AdvancedTile tile;
     tile.code = item ? item->Code : std::string(code);
-    tile.time = item ? timeOnly(item->UpdateTime) : std::string();
+    tile.time = item ? clockTime(item->UpdateTime) : std::string();
     tile.low = "L : " + priceText(item ? item->Low : 0, item);
     tile.high = "H : " + priceText(item ? item->High : 0, item);
     tile.spread = item ? spreadText(*item) : "0";

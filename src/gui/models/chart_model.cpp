@@ -36,8 +36,9 @@ std::optional<charts::LiveQuote> ChartModel::quote(std::string_view code) {
     const ItemDetails* item = instrumentOf(session_.client().model(), code);
     if (!item)
         return std::nullopt;
-    return charts::LiveQuote{charts::parseQuoteTime(item->UpdateTime).value_or(charts::kNoTime), item->Last,
-                             item->Bid, item->Ask};
+    const std::int64_t time =
+        item->UpdateTime ? item->UpdateTime->time_since_epoch().count() : charts::kNoTime;
+    return charts::LiveQuote{time, item->Last, item->Bid, item->Ask};
 }
 
 std::shared_ptr<const charts::BarSeries> ChartModel::cachedBars(std::string_view chartKey,

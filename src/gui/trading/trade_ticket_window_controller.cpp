@@ -840,7 +840,7 @@ void TradeTicketWindowController::UpdateValuesinTimer() {
         ui_->buyButton->setPrice(QString(), 0, 0);
         ui_->sellButton->setPrice(QString(), 0, 0);
     } else {
-        setText(ui_->TimeTextLabel, qs(timeOnly(instrument->UpdateTime)));
+        setText(ui_->TimeTextLabel, qs(clockTime(instrument->UpdateTime)));
         setText(ui_->LowTextLabel, rangeText(texts::kLow, instrument->Low, instrument));
         setText(ui_->HighTextLabel, rangeText(texts::kHigh, instrument->High, instrument));
         setText(ui_->SpreadTextLabel, qs(spreadText(*instrument)));

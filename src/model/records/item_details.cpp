@@ -125,7 +125,7 @@ namespace {
 using namespace records;
 
 // Positions 34 to 36 and 49 on only say that no quote has been applied yet, which a new record
-// already says; 17, 18 and 28 are dates, which the reader rewrites.
+// already says.
 constexpr auto kItemLayout = recordLayout(
     int32(0, &ItemDetails::InstrumentId), text(1, &ItemDetails::Name), text(2, &ItemDetails::Code),
     int32(3, &ItemDetails::CurrencyID), flag(4, &ItemDetails::Enabled),
@@ -139,9 +139,10 @@ constexpr auto kItemLayout = recordLayout(
           }),
     flag(13, &ItemDetails::IsAvailableForWatchlist), int32(14, &ItemDetails::UnderlyingInstrumentId),
     real(15, &ItemDetails::MaxUpdateFrequency), int32(16, &ItemDetails::CutOffLimitPercentCP),
-    real(19, &ItemDetails::CircuitLimit), int32(20, &ItemDetails::PLCalcModeId), real(21, &ItemDetails::Bid),
-    real(22, &ItemDetails::Ask), real(23, &ItemDetails::Last), real(24, &ItemDetails::High),
-    real(25, &ItemDetails::Low), real(26, &ItemDetails::DayOpen), real(27, &ItemDetails::PrevClose),
+    time(17, &ItemDetails::FND), time(18, &ItemDetails::LTD), real(19, &ItemDetails::CircuitLimit),
+    int32(20, &ItemDetails::PLCalcModeId), real(21, &ItemDetails::Bid), real(22, &ItemDetails::Ask),
+    real(23, &ItemDetails::Last), real(24, &ItemDetails::High), real(25, &ItemDetails::Low),
+    real(26, &ItemDetails::DayOpen), real(27, &ItemDetails::PrevClose), time(28, &ItemDetails::UpdateTime),
     int32(29, &ItemDetails::CurrentTradeSessionSettingId), int32(30, &ItemDetails::HedgeModeId),
     int32(31, &ItemDetails::MaxHoldingDays), int32(32, &ItemDetails::HighlightColor),
     int32(33, &ItemDetails::availableOrderTypes), flag(37, &ItemDetails::isAvailableForTrading),
@@ -153,16 +154,9 @@ constexpr auto kItemLayout = recordLayout(
 
 } // namespace
 
-ItemDetails ItemDetails::fromAmpRecord(const RecordFields& f, const DateRewrite& rewriteDate) {
+ItemDetails ItemDetails::fromAmpRecord(const RecordFields& f) {
     ItemDetails item;
     readRecord(f, kItemLayout, item);
-    auto date = [&](std::size_t pos, std::string& out) {
-        if (f.has(pos))
-            out = rewriteDate ? rewriteDate(f.text(pos)) : std::string(f.text(pos));
-    };
-    date(17, item.FND);
-    date(18, item.LTD);
-    date(28, item.UpdateTime);
     // Every record gets a grid, short ones too: an instrument without one cannot carry a spread.
     item.settleTickSizes();
     return item;

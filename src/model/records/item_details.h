@@ -2,9 +2,11 @@
 // One tradable instrument: its static definition, its live quote, its watch-list flags and the
 // spread that the user's account groups put on the raw feed price. Plain record; the session
 // model owns it and guards concurrent access.
+#include "model/records/wall_time.h"
+
 #include <cstdint>
-#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -19,7 +21,7 @@ struct PriceUpdate {
     static constexpr std::int64_t kMaxDotDecimals = 15;
 
     std::string ItemCode;
-    std::string Time; // "MM/dd/yyyy HH:mm:ss"
+    std::optional<WallTime> Time;
     double DotPosition = 0;
     double Last = 0;
     double Bid = 0;
@@ -73,8 +75,8 @@ public:
     std::int32_t UnderlyingInstrumentId = 0;
     double MaxUpdateFrequency = 0;
     std::int32_t CutOffLimitPercentCP = 0;
-    std::string FND;
-    std::string LTD;
+    std::optional<WallTime> FND;
+    std::optional<WallTime> LTD;
     double CircuitLimit = 0;
     std::int32_t PLCalcModeId = 0;
     double Ask = 0;
@@ -84,7 +86,7 @@ public:
     double Last = 0;
     double PrevClose = 0;
     double DayOpen = 0;
-    std::string UpdateTime;
+    std::optional<WallTime> UpdateTime;
     bool isWatchlistSymbol = false;
     bool isWatchlistSymbolTemp = false;
     std::int32_t CurrentTradeSessionSettingId = 0;
@@ -144,12 +146,10 @@ public:
     // is not above 0 becomes TickSize. Neither is ever negative, NaN or infinite afterwards.
     void settleTickSizes();
 
-    // Rewrites a wire date-time text ("yyyyMMddHHmmss") into the display form.
-    using DateRewrite = std::function<std::string(std::string_view)>;
-    // A record of the snapshot's instrument section (fields 0 to 48). Dates go through
-    // `rewriteDate`; the grid is settled whatever the record's length. InstrumentTypeName and
-    // CalculationItems are the loader's: they need the other collections.
-    static ItemDetails fromAmpRecord(const RecordFields& fields, const DateRewrite& rewriteDate);
+    // A record of the snapshot's instrument section (fields 0 to 48); the grid is settled whatever the
+    // record's length. InstrumentTypeName and CalculationItems are the loader's: they need the other
+    // collections.
+    static ItemDetails fromAmpRecord(const RecordFields& fields);
 
     // Literal texts (not language keys); "" for codes outside the tables.
     static std::string_view getInstrumentTradingStatus(std::int32_t status);

@@ -8,6 +8,7 @@
 //     constexpr auto kUserLayout = recordLayout(int32(0, &UserInfo::UserId), text(1, &UserInfo::Name));
 //     readRecord(fields, kUserLayout, user);
 #include "model/records/record_fields.h"
+#include "model/records/wall_time.h"
 #include "platform/decimal.h"
 
 #include <concepts>
@@ -28,6 +29,7 @@ enum class FieldType : std::uint8_t {
     Decimal, // exact, malformed or non-finite as 0
     Flag,    // true/false, or 1/0 into an integer target
     Text,
+    Time, // "yyyyMMddHHmmss" into an optional WallTime, none when it names no time
 };
 
 template <FieldType Type, class Target>
@@ -72,6 +74,10 @@ template <class T>
 constexpr auto text(std::size_t position, T target) {
     return FieldRow<FieldType::Text, T>{position, target};
 }
+template <class T>
+constexpr auto time(std::size_t position, T target) {
+    return FieldRow<FieldType::Time, T>{position, target};
+}
 
 namespace detail {
 
@@ -105,6 +111,8 @@ auto reading(const RecordFields& f, std::size_t pos) {
         bool v = false;
         f.readBool(pos, v);
         return v;
+    } else if constexpr (Type == FieldType::Time) {
+        return wallTimeFromWire(f.text(pos));
     } else {
         return f.text(pos);
     }

@@ -103,7 +103,7 @@ PriceUpdate FeedQuote::toPriceUpdate() const& {
 PriceUpdate FeedQuote::toPriceUpdate() && {
     PriceUpdate u;
     u.ItemCode = std::move(ItemCode);
-    u.Time = std::move(Time);
+    u.Time = Time;
     u.DotPosition = PriceUpdate::dotPositionForDecimals(Decimals);
     auto price = [](const std::optional<Decimal>& v) { return v ? v->toDouble() : 0.0; };
     u.Last = price(Last);
@@ -243,33 +243,6 @@ std::optional<std::int64_t> plainBaseUnits(std::string_view s) {
     return negative ? -static_cast<std::int64_t>(units) : static_cast<std::int64_t>(units);
 }
 
-// "yyyyMMddHHmmss" to "MM/dd/yyyy HH:mm:ss", the server's clock as it stands. The feed's quotes
-// carry the same second many times over, so each thread keeps its last reading.
-void quoteTimeInto(std::string_view t, std::string& out) {
-    struct Last {
-        std::string wire;
-        std::string display;
-    };
-    thread_local Last last;
-    if (t.size() == last.wire.size() && t == last.wire && !last.wire.empty()) {
-        out.assign(last.display);
-        return;
-    }
-    std::string display = Formatter::wireDateString(t, Formatter::kWireDateTime, Formatter::kDisplayDateTime)
-                              .value_or(std::string());
-    if (t.size() <= 32) {
-        last.wire.assign(t);
-        last.display = display;
-    }
-    out = std::move(display);
-}
-
-std::string quoteTime(std::string_view t) {
-    std::string display;
-    quoteTimeInto(t, display);
-    return display;
-}
-
 // The pieces of a quote a decoding reads: the first kRead pieces and the last one, of `count` in all.
 struct QuotePieces {
     static constexpr std::size_t kRead = 10;
@@ -334,7 +307,7 @@ bool decodePlainPriceUpdate(std::string_view text, PriceUpdate& u) {
         *prices[i - 3] = static_cast<double>(static_cast<std::int64_t>(sum)) / 1e6;
     }
     u.ItemCode.assign(fields[0]);
-    quoteTimeInto(fields[1], u.Time);
+    u.Time = wallTimeFromWire(fields[1]);
     u.DotPosition = PriceUpdate::dotPositionForDecimals(decimals);
     return true;
 }
@@ -358,7 +331,7 @@ PriceDecoding decodePriceText(std::string_view text) {
     q.Decimals = static_cast<int>(
         std::clamp<std::int64_t>(platform::lenientInteger(fields[last]), 0, PriceUpdate::kMaxDotDecimals));
     q.ItemCode = std::string(fields[0]);
-    q.Time = quoteTime(fields[1]);
+    q.Time = wallTimeFromWire(fields[1]);
 
     const std::array<std::optional<Decimal>*, 7> prices{&q.Last, &q.Bid,  &q.Ask,          &q.High,
                                                         &q.Low,  &q.Open, &q.PreviousClose};

@@ -62,8 +62,8 @@ RoutedFeedText routeFeedText(std::string_view text);
 // decimals; a price the quote does not carry (its field is missing or not a number) is nullopt.
 struct FeedQuote {
     std::string ItemCode;
-    // "MM/dd/yyyy HH:mm:ss"; "" when the wire time does not read.
-    std::string Time;
+    // None when the wire time does not read.
+    std::optional<WallTime> Time;
     platform::Decimal Base;
     // The decimals count of the offsets, clamped to 0..PriceUpdate::kMaxDotDecimals.
     int Decimals = 0;

@@ -45,16 +45,6 @@ std::string_view firstRecord(std::string_view section) {
     return section.substr(0, section.find(AmpSnapshotLoader::kRecordSeparator));
 }
 
-// Wire date-times of the instrument section rewritten for display, in universal time like every wire
-// time (so the digits stand whatever the device's zone); a text that is no date displays as nothing.
-class DateRewriter {
-public:
-    std::string operator()(std::string_view text) const {
-        return Formatter::wireDateString(text, Formatter::kWireDateTime, Formatter::kDisplayDateTime)
-            .value_or(std::string());
-    }
-};
-
 // One parse: the model being built and what it passed over.
 class Parse {
 public:
@@ -218,26 +208,25 @@ private:
         return records;
     }
 
-    // read(fields, dates) of every record, in record order.
+    // read(fields) of every record, in record order.
     template <class T, class Read>
     std::vector<T> readRecords(const std::vector<std::string_view>& records, Read read) {
         std::vector<T> out(records.size());
-        forEachRecordAtOnce(records, [&](std::size_t i, const RecordFields& fields, DateRewriter& dates) {
-            out[i] = read(fields, dates);
-        });
+        forEachRecordAtOnce(records,
+                            [&](std::size_t i, const RecordFields& fields) { out[i] = read(fields); });
         return out;
     }
 
-    // read(i, fields, dates) of every record i, its fields cut. Reading a record touches nothing
-    // shared, so large sections are read by a few threads, each with its own fields and dates;
+    // read(i, fields) of every record i, its fields cut. Reading a record touches nothing
+    // shared, so large sections are read by a few threads, each with its own fields;
     // only the filing that follows is in order on this thread.
     template <class Read>
     void forEachRecordAtOnce(const std::vector<std::string_view>& records, Read read) {
-        auto work = [&](std::size_t begin, std::size_t end, DateRewriter& dates) {
+        auto work = [&](std::size_t begin, std::size_t end) {
             RecordFields fields{std::string_view()};
             for (std::size_t i = begin; i < end; ++i) {
                 fields.reset(records[i]);
-                read(i, std::as_const(fields), dates);
+                read(i, std::as_const(fields));
             }
         };
         constexpr std::size_t kRecordsPerThread = 2048;
@@ -246,11 +235,10 @@ private:
         const std::size_t threads =
             std::min({limits_.maxReadThreads, hardware, records.size() / kRecordsPerThread + 1});
         if (threads <= 1) {
-            work(0, records.size(), dates_);
+            work(0, records.size());
             return;
         }
         const std::size_t chunk = (records.size() + threads - 1) / threads;
-        std::vector<DateRewriter> dates(threads - 1);
         std::vector<std::exception_ptr> failures(threads - 1);
         std::vector<std::thread> helpers;
         helpers.reserve(threads - 1);
@@ -258,8 +246,7 @@ private:
             for (std::size_t t = 1; t < threads; ++t) {
                 helpers.emplace_back([&, t] {
                     try {
-                        work(std::min(t * chunk, records.size()), std::min((t + 1) * chunk, records.size()),
-                             dates[t - 1]);
+                        work(std::min(t * chunk, records.size()), std::min((t + 1) * chunk, records.size()));
                     } catch (...) {
                         failures[t - 1] = std::current_exception();
                     }
@@ -268,11 +255,11 @@ private:
         } catch (...) {
             // No thread to be had: whatever did not start is read here.
             for (std::size_t t = helpers.size() + 1; t < threads; ++t)
-                work(std::min(t * chunk, records.size()), std::min((t + 1) * chunk, records.size()), dates_);
+                work(std::min(t * chunk, records.size()), std::min((t + 1) * chunk, records.size()));
         }
         std::exception_ptr failure;
         try {
-            work(0, std::min(chunk, records.size()), dates_);
+            work(0, std::min(chunk, records.size()));
         } catch (...) {
             failure = std::current_exception();
         }
@@ -296,13 +283,12 @@ private:
     void loadInstruments(std::string_view section) {
         const auto records = cutRecords(AmpSnapshotLoader::kInstruments, section);
         auto items = readRecords<std::shared_ptr<ItemDetails>>(
-            records, [](const RecordFields& f, DateRewriter& dates) -> std::shared_ptr<ItemDetails> {
+            records, [](const RecordFields& f) -> std::shared_ptr<ItemDetails> {
                 // Without a code an instrument cannot be filed, quoted or subscribed, and an
                 // overlong one must not be.
                 if (!ItemDetails::isAcceptableCode(f.text(2)))
                     return nullptr;
-                return std::make_shared<ItemDetails>(
-                    ItemDetails::fromAmpRecord(f, [&](std::string_view text) { return dates(text); }));
+                return std::make_shared<ItemDetails>(ItemDetails::fromAmpRecord(f));
             });
         for (auto& item : items) {
             if (!item) {
@@ -469,7 +455,7 @@ private:
         for (std::size_t k = 0; k < first.size(); ++k)
             firstRecords[k] = records[first[k]];
         try {
-            forEachRecordAtOnce(firstRecords, [&](std::size_t k, const RecordFields& f, DateRewriter&) {
+            forEachRecordAtOnce(firstRecords, [&](std::size_t k, const RecordFields& f) {
                 std::construct_at(firstEntries[k], GroupInstruments::fromAmpRecord(f));
             });
         } catch (...) {
@@ -505,7 +491,6 @@ private:
     AmpLoadStats& stats_;
     SessionModel model_;
     RecordFields fields_{std::string_view()};
-    DateRewriter dates_;
     bool skipped_ = false;
 };
 

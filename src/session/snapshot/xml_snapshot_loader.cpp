@@ -96,6 +96,12 @@ public:
         }
         return v;
     }
+    bool date(std::string_view name, std::optional<WallTime>& out) const {
+        const auto* v = get(name);
+        if (v)
+            out = wallTimeFromText(*v, XmlSnapshotLoader::kSourceDateFormat);
+        return v;
+    }
 
 private:
     const XmlSnapshotRow& row_;

@@ -87,7 +87,8 @@ TEST_F(DetailContentTest, DeliveryReceipt) {
 }
 
 TEST_F(DetailContentTest, InstrumentDetailsLeaveOutNullDatesAndZeroMargins) {
-    s.model.ItemCollection.get("GOLD")->get()->FND = "01/01/0001 00:00:00";
+    s.model.ItemCollection.get("GOLD")->get()->FND =
+        WallTime{std::chrono::sys_days{std::chrono::year{1} / 1 / 1}};
     settings->BuyInterestRate = 2.5;
     DetailContent details = instrument(DetailType::InstrumentDetails);
     EXPECT_EQ(captions(details),
@@ -111,7 +112,7 @@ TEST_F(DetailContentTest, InstrumentDetailsLeaveOutNullDatesAndZeroMargins) {
 TEST_F(DetailContentTest, ContractPanes) {
     ItemDetails& item = *s.model.ItemCollection.get("GOLD")->get();
     item.UnitId = 9;
-    item.LTD = "12/27/2024 00:00:00";
+    item.LTD = wallTimeFromWire("20241227000000");
     settings->MinOrderQty = 0.01;
     settings->SellInterestRate = -1.25;
     const DetailContent contract = instrument(DetailType::ContractSpecification);

@@ -86,7 +86,7 @@ TEST(PlainPriceUpdate, MatchesTheGeneralReadingWheneverItIsTaken) {
         const std::string text = quote(f);
         PriceUpdate reused;
         reused.Last = 9; // a reading writes every field, whatever a reused update held
-        reused.Time = "stale";
+        reused.Time = wallTimeFromWire("19990101000000");
         const auto plain = decodePlainPriceUpdate(text, reused) ? std::optional(reused) : std::nullopt;
         const PriceDecoding general = decodePriceText(text);
         if (!plain)
@@ -115,8 +115,8 @@ TEST(PlainPriceUpdate, MatchesTheGeneralReadingWheneverItIsTaken) {
 
 TEST(PriceFeedQuote, FullQuoteIsBasePlusScaledOffsets) {
     const FeedQuote q = decoded(kFull);
-    EXPECT_EQ(std::tuple(q.ItemCode, q.Time, q.Base, q.Decimals, q.Last, q.Bid, q.Ask, q.High, q.Low, q.Open,
-                         q.PreviousClose),
+    EXPECT_EQ(std::tuple(q.ItemCode, displayDateTime(q.Time), q.Base, q.Decimals, q.Last, q.Bid, q.Ask,
+                         q.High, q.Low, q.Open, q.PreviousClose),
               std::tuple("EURUSD", "03/05/2024 14:30:15", dec("1.23"), 5, dec("1.2345"), dec("1.23456"),
                          dec("1.2347"), dec("1.239"), dec("1.231"), dec("1.233"), dec("1.232")));
 
@@ -124,7 +124,7 @@ TEST(PriceFeedQuote, FullQuoteIsBasePlusScaledOffsets) {
     EXPECT_EQ(u.DotPosition, 100000.0);
     EXPECT_DOUBLE_EQ(u.Bid, 1.23456);
     EXPECT_DOUBLE_EQ(u.PreviousClose, 1.232);
-    EXPECT_EQ(u.Time, "03/05/2024 14:30:15");
+    EXPECT_EQ(displayDateTime(u.Time), "03/05/2024 14:30:15");
 }
 
 TEST(PriceFeedQuote, ValuesAreHeldToSixDecimals) {
@@ -230,26 +230,26 @@ TEST(PriceFeedQuote, UnreadableTimeIsEmpty) {
     std::vector<std::string> f = kFull;
     f[1] = "yesterday";
     const FeedQuote q = decoded(f);
-    EXPECT_EQ(q.Time, "");
+    EXPECT_FALSE(q.Time);
     EXPECT_EQ(q.Bid, dec("1.23456"));
 }
 
 TEST(PriceFeedQuote, QuoteTimesKeepTheServersWallClock) {
     std::vector<std::string> f = kFull;
     f[1] = "20240229235959"; // a leap day
-    EXPECT_EQ(decoded(f).Time, "02/29/2024 23:59:59");
+    EXPECT_EQ(displayDateTime(decoded(f).Time), "02/29/2024 23:59:59");
     // Inside the device zone's spring-forward gap the server's time still stands as sent.
     ASSERT_TRUE(platform::setDeviceTimeZone("Europe/Berlin"));
     f[1] = "20260329023000";
-    EXPECT_EQ(decoded(f).Time, "03/29/2026 02:30:00");
+    EXPECT_EQ(displayDateTime(decoded(f).Time), "03/29/2026 02:30:00");
     platform::resetDeviceTimeZone();
     // Not a calendar time: the date formatter's reading, which is no time at all here.
     f[1] = "20230229101010";
-    EXPECT_EQ(decoded(f).Time,
+    EXPECT_EQ(displayDateTime(decoded(f).Time),
               Formatter::formatDateandTimeFromString(f[1], wire::kDatePattern, "MM/dd/yyyy HH:mm:ss")
                   .value_or(std::string()));
     f[1] = "2024022923595";
-    EXPECT_EQ(decoded(f).Time, "");
+    EXPECT_EQ(displayDateTime(decoded(f).Time), "");
 }
 
 TEST(PriceFeedQuote, SmallOffsetsAtTheDeepestScaleStayExact) {
@@ -304,14 +304,14 @@ TEST(PriceFeedApply, CarriedPricesReplaceTheRecordsOnes) {
     EXPECT_DOUBLE_EQ(eur->Low, 1.231);
     EXPECT_DOUBLE_EQ(eur->Open, 1.233);
     EXPECT_DOUBLE_EQ(eur->PrevClose, 1.232);
-    EXPECT_EQ(std::tuple(eur->DayOpen, eur->UpdateTime, eur->isPriceUpdateReceived),
+    EXPECT_EQ(std::tuple(eur->DayOpen, displayDateTime(eur->UpdateTime), eur->isPriceUpdateReceived),
               std::tuple(9.0, "03/05/2024 14:30:15", true));
 
     // A quote carrying nothing still moves the update time.
     f = {"EURUSD", "20240305143016", "1", "2"};
     ASSERT_TRUE(UpdateItemCollection(items, decoded(f).toPriceUpdate()));
     EXPECT_DOUBLE_EQ(eur->Bid, 1.23456);
-    EXPECT_EQ(eur->UpdateTime, "03/05/2024 14:30:16");
+    EXPECT_EQ(displayDateTime(eur->UpdateTime), "03/05/2024 14:30:16");
 
     // Unknown codes change nothing; the feed never adds an instrument.
     f = kFull;
@@ -460,7 +460,7 @@ TEST(PriceFeedRoundTrip, TestServerQuotesDecodeToTheirUnits) {
         ASSERT_EQ(routed.kind, FeedTextKind::Price);
         const PriceDecoding d = decodePriceText(routed.body);
         ASSERT_EQ(d.error, FeedError::None) << text;
-        EXPECT_EQ(std::tuple(d.quote->ItemCode, d.quote->Time, d.quote->Decimals),
+        EXPECT_EQ(std::tuple(d.quote->ItemCode, displayDateTime(d.quote->Time), d.quote->Decimals),
                   std::tuple("SYM", "12/31/2024 23:59:59", c.decimals));
         Decimal scale = Decimal::fromInt64(1);
         for (int i = 0; i < c.decimals; ++i)

@@ -82,7 +82,7 @@ TEST_F(SessionFeedTest, QuoteIsAppliedOnTheMainQueueOnly) {
     EXPECT_DOUBLE_EQ(i.Ask, 1.247);
     EXPECT_DOUBLE_EQ(i.Last, 1.201);
     EXPECT_DOUBLE_EQ(i.High, 1.29);
-    EXPECT_EQ(i.UpdateTime, "03/05/2024 10:11:12");
+    EXPECT_EQ(displayDateTime(i.UpdateTime), "03/05/2024 10:11:12");
     EXPECT_FALSE(item("GBPUSD").isPriceUpdateReceived);
     EXPECT_EQ(feed->pendingCodes(), 0u);
 }
@@ -95,7 +95,7 @@ TEST_F(SessionFeedTest, QuotesOfOneInstrumentCoalesceBeforeTheDrain) {
     // One drain is scheduled, not ten.
     EXPECT_EQ(platform::RunLoop::main().runOnce(), 1u);
     EXPECT_DOUBLE_EQ(item("EURUSD").Bid, 1.211);
-    EXPECT_EQ(item("EURUSD").UpdateTime, "03/05/2024 10:11:20");
+    EXPECT_EQ(displayDateTime(item("EURUSD").UpdateTime), "03/05/2024 10:11:20");
 
     // After a drain the next quote schedules a new one.
     feed->ZMQNewMessage(eurusd("20240305101130", "200", "500"));
@@ -132,7 +132,7 @@ TEST_F(SessionFeedTest, MergedQuoteKeepsPricesThatOnlyTheEarlierCarried) {
     EXPECT_DOUBLE_EQ(i.Last, 1.2011);
     EXPECT_DOUBLE_EQ(i.High, 1.29);
     EXPECT_DOUBLE_EQ(i.PrevClose, 1.203);
-    EXPECT_EQ(i.UpdateTime, "03/05/2024 10:11:13");
+    EXPECT_EQ(displayDateTime(i.UpdateTime), "03/05/2024 10:11:13");
 }
 
 // A quote that carries only one of bid and ask gets no spread; coalescing must not pair that side
@@ -238,7 +238,8 @@ TEST_F(SessionFeedTest, QuotesFromAnotherThreadAllArriveAsTheLastOne) {
         feed->ZMQNewMessage(eurusd("20240305101159", "777", "999"));
     });
     producer.join();
-    ASSERT_TRUE(pumpUntil([&] { return item("EURUSD").UpdateTime == "03/05/2024 10:11:59"; }));
+    ASSERT_TRUE(
+        pumpUntil([&] { return displayDateTime(item("EURUSD").UpdateTime) == "03/05/2024 10:11:59"; }));
     EXPECT_DOUBLE_EQ(item("EURUSD").Bid, 1.2777);
 }
 

@@ -122,7 +122,8 @@ TEST_F(AmpFixture, Instruments) {
     ASSERT_TRUE(eur);
     EXPECT_EQ(std::tuple(eur->InstrumentId, eur->Name, eur->InstrumentTypeName, eur->DecimalPlaces,
                          eur->TickSize, eur->priceTick, eur->ContractSize, eur->instrumentTradingStatus,
-                         eur->FND, eur->LTD, eur->UpdateTime, eur->DayOpen, eur->mostSignificantDigitLength,
+                         displayDateTime(eur->FND), displayDateTime(eur->LTD),
+                         displayDateTime(eur->UpdateTime), eur->DayOpen, eur->mostSignificantDigitLength,
                          eur->BaseCurrencyId),
               std::tuple(1, "Euro vs US Dollar", "Forex", 5, 0.00001, 0.00001, 100000, 1, "",
                          "12/31/2030 17:00:00", "03/15/2024 09:30:15", 1.101, 3u, 2u));
@@ -138,7 +139,7 @@ TEST_F(AmpFixture, Instruments) {
     auto gold = item(model, "XAUUSD");
     ASSERT_TRUE(gold);
     EXPECT_EQ(std::tuple(gold->InstrumentTypeName, gold->MonthCode, gold->UnitId,
-                         gold->instrumentTradingStatus, gold->FND, gold->HighlightColor),
+                         gold->instrumentTradingStatus, displayDateTime(gold->FND), gold->HighlightColor),
               std::tuple("Metals", "J24", 9, 2, "06/28/2024 00:00:00", 255));
     EXPECT_EQ(std::tuple(gold->isAvailableForTrading, gold->orderSettings2, gold->MarginFormulaId),
               std::tuple(false, 8, 2u));

@@ -282,7 +282,7 @@ TEST(XmlSnapshotLoader, DatesHonourTheirOffset) {
         dataSet("<Table6><Code>A</Code><UpdateTime>2019-05-01T10:00:00+03:00</UpdateTime>"
                 "<FND>2019-05-01T10:00:00-02:30</FND><LTD>not a date</LTD></Table6>"));
     const auto& a = *m.ItemCollection.get("A");
-    EXPECT_EQ(std::tuple(a->UpdateTime, a->FND, a->LTD),
+    EXPECT_EQ(std::tuple(displayDateTime(a->UpdateTime), displayDateTime(a->FND), displayDateTime(a->LTD)),
               std::tuple("05/01/2019 07:00:00", "05/01/2019 12:30:00", ""));
 }
 

@@ -1,0 +1,40 @@
+#include "model/records/wall_time.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace tc;
+
+TEST(WallTime, WireTimesReadAsTheServersClockAndWriteBackInEachForm) {
+    const auto t = wallTimeFromWire("20240229235958");
+    ASSERT_TRUE(t);
+    EXPECT_EQ(displayDateTime(t), "02/29/2024 23:59:58");
+    EXPECT_EQ(clockTime(t), "23:59:58");
+    EXPECT_EQ(wireDateTime(t), "20240229235958");
+    EXPECT_EQ(*wallTimeFromWire("20240301000000") - *t, std::chrono::seconds(2));
+    EXPECT_EQ(displayDateTime(wallTimeFromWire("00050102030405")), "01/02/0005 03:04:05");
+    EXPECT_EQ(wireDateTime(wallTimeFromWire("99991231235959")), "99991231235959");
+}
+
+TEST(WallTime, TextsThatNameNoTimeGiveNoneWhichWritesAsNothing) {
+    const std::vector<std::string> none = {"",          "00010101000000", "20230229101010", "2024022923595",
+                                           "yesterday", "20241301000000", "20240101240000", "20240101006000"};
+    for (const auto& text : none)
+        EXPECT_FALSE(wallTimeFromWire(text)) << text;
+    EXPECT_EQ(displayDateTime(std::nullopt), "");
+    EXPECT_EQ(clockTime(std::nullopt), "");
+    EXPECT_EQ(wireDateTime(std::nullopt), "");
+}
+
+TEST(WallTime, TextsWithAnOffsetReadInUniversalTime) {
+    constexpr std::string_view kIso = "yyyy-MM-dd'T'HH:mm:ssZZZ";
+    EXPECT_EQ(displayDateTime(wallTimeFromText("2019-05-01T10:00:00+03:00", kIso)), "05/01/2019 07:00:00");
+    EXPECT_EQ(displayDateTime(wallTimeFromText("2019-05-01T10:00:00-02:30", kIso)), "05/01/2019 12:30:00");
+    EXPECT_FALSE(wallTimeFromText("not a date", kIso));
+}
+
+} // namespace
