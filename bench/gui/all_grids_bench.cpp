@@ -221,8 +221,7 @@ void BM_AllGridsRefresh(benchmark::State& state) {
                 openView.sort(column, Qt::AscendingOrder);
                 const double ms = threadCpuMs() - sorting;
                 sortWorst = std::max(sortWorst, ms);
-                fmt::print(stderr, "sort open positions by {}: {:.2f} ms\n",
-                           open.columnSpec(column).identifier, ms);
+                fmt::print(stderr, "sort open positions by {}: {:.2f} ms\n", open.columnSpec(column).id, ms);
             }
             openView.sort(-1);
         }

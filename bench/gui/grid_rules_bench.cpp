@@ -107,7 +107,7 @@ void BM_SortOpenPositions(benchmark::State& state) {
         sortOrderCollection(shuffled, {descriptor});
         benchmark::DoNotOptimize(shuffled.data());
     }
-    state.SetLabel(std::string(column->identifier));
+    state.SetLabel(std::string(column->id));
 }
 BENCHMARK(BM_SortOpenPositions)
     ->DenseRange(0, static_cast<int>(sortableOpenColumns().size()) - 1)

@@ -161,17 +161,17 @@ GridPane::GridPane(GuiContext& context, Grid grid, const ColumnSwitches& switche
     headerMenu_->setObjectName(QStringLiteral("headerMenu"));
     const auto states = columnStates(grid_, switches, storedHiddenColumns(context_.defaults(), grid_));
     for (const ColumnState& state : states) {
-        const int column = gridModel().columnOf(state.spec->identifier);
+        const int column = gridModel().columnOf(state.spec->id);
         table_->setColumnHidden(column, state.hidden);
         if (!state.inMenu)
             continue;
         auto* action = headerMenu_->addAction(QString());
         action->setCheckable(true);
         action->setChecked(!state.hidden);
-        action->setData(keyText(state.spec->identifier));
-        action->setObjectName(QStringLiteral("column_") + keyText(state.spec->identifier));
+        action->setData(keyText(state.spec->id));
+        action->setObjectName(QStringLiteral("column_") + keyText(state.spec->id));
         connect(action, &QAction::toggled, this,
-                [this, id = std::string(state.spec->identifier)](bool shown) { setColumnShown(id, shown); });
+                [this, id = std::string(state.spec->id)](bool shown) { setColumnShown(id, shown); });
     }
     auto* dates = new DateColumnDelegate(this);
     for (int column = 0; column < gridModel().columnCount(); ++column)

@@ -45,7 +45,7 @@ public:
     GridTable& table() const { return *table_; }
     GridModel& gridModel() const;
 
-    // The header menu: one checkable action per column the user may hide (data: its identifier).
+    // The header menu: one checkable action per column the user may hide (data: its id).
     QMenu& headerMenu() const { return *headerMenu_; }
     bool isColumnShown(std::string_view identifier) const;
     // Shows or hides a column as its header menu item does, and remembers the choice.

@@ -14,134 +14,136 @@
 namespace tc::gui {
 namespace {
 
-// identifier, field, width, numeric, hidden by default, live, sortable
+// id, title, field, width, numeric, hidden by default, live, sortable, the number stored before ids
 constexpr ColumnSpec kWatchlist[] = {
-    {texts::kSymbol, Field::Code, 90, false, false, false, false},
-    {texts::kName, Field::Name, 150, false, false, false, false},
-    {texts::kType0199, Field::InstrumentType, 100, false, true, false, false},
-    {texts::kBid, Field::Bid, 110, true, false, true, false},
-    {texts::kAsk, Field::Ask, 110, true, false, true, false},
-    {texts::kSpread, Field::SpreadTicks, 60, true, false, true, false},
-    {texts::kOpen, Field::Open, 80, true, false, true, false},
-    {texts::kHigh, Field::High, 80, true, false, true, false},
-    {texts::kLow, Field::Low, 80, true, false, true, false},
-    {texts::kPrevClose, Field::PrevClose, 80, true, false, true, false},
-    {texts::kLast, Field::Last, 80, true, false, true, false},
-    {texts::kTime0153, Field::UpdateTime, 70, false, false, true, false},
-    {texts::kStatus, Field::SessionName, 100, false, false, true, false},
-    {texts::kTradingStatus, Field::TradingStatus, 80, false, false, false, false},
-    {"0", Field::ContractDetail, 24, false, false, false, false},
+    {"Code", texts::kSymbol, Field::Code, 90, false, false, false, false, 11},
+    {"Name", texts::kName, Field::Name, 150, false, false, false, false, 21},
+    {"InstrumentType", texts::kType0199, Field::InstrumentType, 100, false, true, false, false, 199},
+    {"Bid", texts::kBid, Field::Bid, 110, true, false, true, false, 192},
+    {"Ask", texts::kAsk, Field::Ask, 110, true, false, true, false, 193},
+    {"SpreadTicks", texts::kSpread, Field::SpreadTicks, 60, true, false, true, false, 130},
+    {"Open", texts::kOpen, Field::Open, 80, true, false, true, false, 10987},
+    {"High", texts::kHigh, Field::High, 80, true, false, true, false, 195},
+    {"Low", texts::kLow, Field::Low, 80, true, false, true, false, 196},
+    {"PrevClose", texts::kPrevClose, Field::PrevClose, 80, true, false, true, false, 376},
+    {"Last", texts::kLast, Field::Last, 80, true, false, true, false, 194},
+    {"UpdateTime", texts::kTime0153, Field::UpdateTime, 70, false, false, true, false, 153},
+    {"SessionName", texts::kStatus, Field::SessionName, 100, false, false, true, false, 144},
+    {"TradingStatus", texts::kTradingStatus, Field::TradingStatus, 80, false, false, false, false, 514},
+    {"ContractDetail", "", Field::ContractDetail, 24, false, false, false, false, 0},
 };
 
 constexpr ColumnSpec kAccounts[] = {
-    {texts::kAccount, Field::AccountId, 70, true, false, true, false},
-    {texts::kAccountName, Field::AccountName, 140, false, false, true, false},
-    {texts::kStatus, Field::AccountStatus, 110, false, false, true, false},
-    {texts::kBalance, Field::Balance, 100, true, false, true, false},
-    {texts::kFloatingPL, Field::FloatingPL, 100, true, false, true, false},
-    {texts::kFloatingCredit, Field::FloatingCredit, 100, true, false, true, false},
-    {texts::kStorage, Field::AccumulatedStorage, 90, true, false, true, false},
-    {texts::kEquity, Field::Equity, 100, true, false, true, false},
-    {texts::kUsedMargin, Field::UsedMargin, 100, true, false, true, false},
-    {texts::kAvailableMargin, Field::AvailableMargin, 110, true, false, true, false},
-    {texts::kAccountType, Field::AccountType, 110, false, false, true, false},
-    {texts::kAccessType, Field::AccessType, 90, false, false, true, false},
-    {texts::kCurrency, Field::TradeCurrency, 70, false, false, true, false},
+    {"AccountId", texts::kAccount, Field::AccountId, 70, true, false, true, false, 12},
+    {"AccountName", texts::kAccountName, Field::AccountName, 140, false, false, true, false, 239},
+    {"AccountStatus", texts::kStatus, Field::AccountStatus, 110, false, false, true, false, 144},
+    {"Balance", texts::kBalance, Field::Balance, 100, true, false, true, false, 13},
+    {"FloatingPL", texts::kFloatingPL, Field::FloatingPL, 100, true, false, true, false, 139},
+    {"FloatingCredit", texts::kFloatingCredit, Field::FloatingCredit, 100, true, false, true, false, 438},
+    {"AccumulatedStorage", texts::kStorage, Field::AccumulatedStorage, 90, true, false, true, false, 432},
+    {"Equity", texts::kEquity, Field::Equity, 100, true, false, true, false, 222},
+    {"UsedMargin", texts::kUsedMargin, Field::UsedMargin, 100, true, false, true, false, 15},
+    {"AvailableMargin", texts::kAvailableMargin, Field::AvailableMargin, 110, true, false, true, false, 14},
+    {"AccountType", texts::kAccountType, Field::AccountType, 110, false, false, true, false, 240},
+    {"AccessType", texts::kAccessType, Field::AccessType, 90, false, false, true, false, 492},
+    {"TradeCurrency", texts::kCurrency, Field::TradeCurrency, 70, false, false, true, false, 697},
 };
 
 constexpr ColumnSpec kOpenPositions[] = {
-    {texts::kPositionID0317, Field::OpenPositionId, 90, true, false, false, true},
-    {texts::kAccount, Field::AccountNumber, 70, true, false, false, true},
-    {texts::kSymbol, Field::ItemCode, 80, false, false, false, true},
-    {texts::kQuantity, Field::RemainingQty, 60, true, false, false, true},
-    {texts::kSide, Field::Side, 40, false, false, false, true},
-    {texts::kOpenPrice, Field::OrderPrice, 80, true, false, false, true},
-    {texts::kMarketPrice, Field::ClosingPrice, 90, true, false, true, false},
-    {texts::kPL, Field::UnrealisedPL, 90, true, false, true, true},
-    {texts::kTakeProfit, Field::TakeProfit, 80, true, false, false, true},
-    {texts::kStopLoss, Field::StopLoss, 80, true, false, false, true},
-    {texts::kOpenTime, Field::TransactionTime, 140, false, false, false, true},
-    {texts::kCommission, Field::Commission, 80, true, false, false, true},
-    {texts::kMargin, Field::PositionMargin, 90, true, false, false, false},
-    {texts::kBaseCurrency, Field::BaseCurrencyRate, 90, true, true, false, true},
-    {texts::kStorage, Field::Storage, 80, true, false, false, true},
-    {texts::kDelivery, Field::DeliveryMode, 70, false, false, false, true},
-    {texts::kValueDate, Field::ValueDate, 90, false, true, false, true},
-    {texts::kExpiryDate, Field::ExpiryDate, 90, false, true, false, true},
+    {"OpenPositionId", texts::kPositionID0317, Field::OpenPositionId, 90, true, false, false, true, 317},
+    {"AccountNumber", texts::kAccount, Field::AccountNumber, 70, true, false, false, true, 12},
+    {"ItemCode", texts::kSymbol, Field::ItemCode, 80, false, false, false, true, 11},
+    {"RemainingQty", texts::kQuantity, Field::RemainingQty, 60, true, false, false, true, 27},
+    {"Side", texts::kSide, Field::Side, 40, false, false, false, true, 20},
+    {"OrderPrice", texts::kOpenPrice, Field::OrderPrice, 80, true, false, false, true, 318},
+    {"ClosingPrice", texts::kMarketPrice, Field::ClosingPrice, 90, true, false, true, false, 147},
+    {"UnrealisedPL", texts::kPL, Field::UnrealisedPL, 90, true, false, true, true, 319},
+    {"TakeProfit", texts::kTakeProfit, Field::TakeProfit, 80, true, false, false, true, 233},
+    {"StopLoss", texts::kStopLoss, Field::StopLoss, 80, true, false, false, true, 234},
+    {"TransactionTime", texts::kOpenTime, Field::TransactionTime, 140, false, false, false, true, 137},
+    {"Commission", texts::kCommission, Field::Commission, 80, true, false, false, true, 275},
+    {"PositionMargin", texts::kMargin, Field::PositionMargin, 90, true, false, false, false, 128},
+    {"BaseCurrencyRate", texts::kBaseCurrency, Field::BaseCurrencyRate, 90, true, true, false, true, 30469},
+    {"Storage", texts::kStorage, Field::Storage, 80, true, false, false, true, 432},
+    {"DeliveryMode", texts::kDelivery, Field::DeliveryMode, 70, false, false, false, true, 132},
+    {"ValueDate", texts::kValueDate, Field::ValueDate, 90, false, true, false, true, 478},
+    {"ExpiryDate", texts::kExpiryDate, Field::ExpiryDate, 90, false, true, false, true, 483},
 };
 
 constexpr ColumnSpec kPendingOrders[] = {
-    {texts::kOrderID, Field::PendingOrderId, 90, true, false, false, true},
-    {texts::kAccount, Field::AccountNumber, 70, true, false, false, true},
-    {texts::kSymbol, Field::ItemCode, 80, false, false, false, true},
-    {texts::kOrderQty, Field::OrderQty, 60, true, false, false, true},
-    {texts::kQuantity0071, Field::RemainingQty, 60, true, false, false, true},
-    {texts::kSide, Field::Side, 40, false, false, false, true},
-    {texts::kType, Field::OrderType, 60, false, false, false, true},
-    {texts::kPrice0232, Field::OrderPrice, 80, true, false, false, true},
-    {texts::kMarketPrice, Field::MarketPrice, 90, true, false, true, false},
-    {texts::kTakeProfit, Field::TakeProfit, 80, true, false, false, true},
-    {texts::kStopLoss, Field::StopLoss, 80, true, false, false, true},
-    {texts::kRefPosition, Field::BracketPosition, 90, true, false, false, true},
-    {texts::kTimeInForce, Field::TimeInForce, 50, false, false, false, true},
-    {texts::kDelivery, Field::DeliveryMode, 70, false, false, false, true},
-    {texts::kOrderTime, Field::TransactionTime, 140, false, false, false, true},
+    {"PendingOrderId", texts::kOrderID, Field::PendingOrderId, 90, true, false, false, true, 70},
+    {"AccountNumber", texts::kAccount, Field::AccountNumber, 70, true, false, false, true, 12},
+    {"ItemCode", texts::kSymbol, Field::ItemCode, 80, false, false, false, true, 11},
+    {"OrderQty", texts::kOrderQty, Field::OrderQty, 60, true, false, false, true, 328},
+    {"RemainingQty", texts::kQuantity0071, Field::RemainingQty, 60, true, false, false, true, 71},
+    {"Side", texts::kSide, Field::Side, 40, false, false, false, true, 20},
+    {"OrderType", texts::kType, Field::OrderType, 60, false, false, false, true, 28},
+    {"OrderPrice", texts::kPrice0232, Field::OrderPrice, 80, true, false, false, true, 232},
+    {"MarketPrice", texts::kMarketPrice, Field::MarketPrice, 90, true, false, true, false, 147},
+    {"TakeProfit", texts::kTakeProfit, Field::TakeProfit, 80, true, false, false, true, 233},
+    {"StopLoss", texts::kStopLoss, Field::StopLoss, 80, true, false, false, true, 234},
+    {"BracketPosition", texts::kRefPosition, Field::BracketPosition, 90, true, false, false, true, 287},
+    {"TimeInForce", texts::kTimeInForce, Field::TimeInForce, 50, false, false, false, true, 337},
+    {"DeliveryMode", texts::kDelivery, Field::DeliveryMode, 70, false, false, false, true, 132},
+    {"TransactionTime", texts::kOrderTime, Field::TransactionTime, 140, false, false, false, true, 326},
 };
 
 constexpr ColumnSpec kSettledPositions[] = {
-    {texts::kSettlementID, Field::SettlementId, 90, true, false, false, true},
-    {texts::kAccount, Field::AccountNumber, 70, true, false, false, true},
-    {texts::kSymbol, Field::ItemCode, 80, false, false, false, true},
-    {texts::kQuantity, Field::SettledQty, 60, true, false, false, true},
-    {texts::kSide, Field::Side, 40, false, false, false, true},
-    {texts::kOpenPrice, Field::OrderPrice, 80, true, false, false, true},
-    {texts::kClosePrice, Field::SettledPrice, 80, true, false, false, true},
-    {texts::kPL, Field::SettledPL, 90, true, false, false, true},
-    {texts::kCommission, Field::Commission, 80, true, false, false, true},
-    {texts::kStorage, Field::Storage, 80, true, false, false, true},
-    {texts::kOtherCharges, Field::OtherCharges, 80, true, false, false, true},
-    {texts::kDelivery, Field::DeliveryMode, 70, false, false, false, true},
-    {texts::kOpenPositionID, Field::OpenPositionId, 90, true, false, false, true},
-    {texts::kClosingPositionID, Field::ClosingPositionId, 90, true, false, false, true},
-    {texts::kCloseTime, Field::ItemTime, 140, false, false, false, true},
-    {texts::kTime, Field::TransactionTimeOnly, 70, false, false, false, true},
-    {texts::kCurrencyRate, Field::CurrencyRate, 80, true, true, false, true},
-    {texts::kAccountCurrencyRate, Field::AccountCurrencyRate, 90, true, false, false, true},
+    {"SettlementId", texts::kSettlementID, Field::SettlementId, 90, true, false, false, true, 148},
+    {"AccountNumber", texts::kAccount, Field::AccountNumber, 70, true, false, false, true, 12},
+    {"ItemCode", texts::kSymbol, Field::ItemCode, 80, false, false, false, true, 11},
+    {"SettledQty", texts::kQuantity, Field::SettledQty, 60, true, false, false, true, 27},
+    {"Side", texts::kSide, Field::Side, 40, false, false, false, true, 20},
+    {"OrderPrice", texts::kOpenPrice, Field::OrderPrice, 80, true, false, false, true, 318},
+    {"SettledPrice", texts::kClosePrice, Field::SettledPrice, 80, true, false, false, true, 77},
+    {"SettledPL", texts::kPL, Field::SettledPL, 90, true, false, false, true, 319},
+    {"Commission", texts::kCommission, Field::Commission, 80, true, false, false, true, 275},
+    {"Storage", texts::kStorage, Field::Storage, 80, true, false, false, true, 432},
+    {"OtherCharges", texts::kOtherCharges, Field::OtherCharges, 80, true, false, false, true, 439},
+    {"DeliveryMode", texts::kDelivery, Field::DeliveryMode, 70, false, false, false, true, 132},
+    {"OpenPositionId", texts::kOpenPositionID, Field::OpenPositionId, 90, true, false, false, true, 323},
+    {"ClosingPositionId", texts::kClosingPositionID, Field::ClosingPositionId, 90, true, false, false, true,
+     324},
+    {"ItemTime", texts::kCloseTime, Field::ItemTime, 140, false, false, false, true, 325},
+    {"TransactionTimeOnly", texts::kTime, Field::TransactionTimeOnly, 70, false, false, false, true, 151},
+    {"CurrencyRate", texts::kCurrencyRate, Field::CurrencyRate, 80, true, true, false, true, 434},
+    {"AccountCurrencyRate", texts::kAccountCurrencyRate, Field::AccountCurrencyRate, 90, true, false, false,
+     true, 830},
 };
 
 constexpr ColumnSpec kExecutedPositions[] = {
-    {texts::kPositionID0317, Field::OpenPositionId, 90, true, false, false, false},
-    {texts::kAccount, Field::AccountNumber, 70, true, false, false, false},
-    {texts::kSymbol, Field::ItemCode, 80, false, false, false, false},
-    {texts::kQuantity, Field::ExecutedQty, 60, true, false, false, false},
-    {texts::kSide, Field::Side, 40, false, false, false, false},
-    {texts::kPrice0232, Field::OrderPrice, 80, true, false, false, false},
-    {texts::kType, Field::OrderType, 60, false, false, false, false},
-    {texts::kOrderID, Field::PendingOrderIdOrDash, 90, true, false, false, false},
-    {texts::kDelivery, Field::DeliveryMode, 70, false, false, false, false},
-    {texts::kOpenTime, Field::TransactionTime, 140, false, false, false, false},
+    {"OpenPositionId", texts::kPositionID0317, Field::OpenPositionId, 90, true, false, false, false, 317},
+    {"AccountNumber", texts::kAccount, Field::AccountNumber, 70, true, false, false, false, 12},
+    {"ItemCode", texts::kSymbol, Field::ItemCode, 80, false, false, false, false, 11},
+    {"ExecutedQty", texts::kQuantity, Field::ExecutedQty, 60, true, false, false, false, 27},
+    {"Side", texts::kSide, Field::Side, 40, false, false, false, false, 20},
+    {"OrderPrice", texts::kPrice0232, Field::OrderPrice, 80, true, false, false, false, 232},
+    {"OrderType", texts::kType, Field::OrderType, 60, false, false, false, false, 28},
+    {"PendingOrderId", texts::kOrderID, Field::PendingOrderIdOrDash, 90, true, false, false, false, 70},
+    {"DeliveryMode", texts::kDelivery, Field::DeliveryMode, 70, false, false, false, false, 132},
+    {"TransactionTime", texts::kOpenTime, Field::TransactionTime, 140, false, false, false, false, 137},
 };
 
 constexpr ColumnSpec kCancelledOrders[] = {
-    {texts::kAccount, Field::AccountNumber, 70, true, false, false, true},
-    {texts::kSymbol, Field::ItemCode, 80, false, false, false, true},
-    {texts::kQuantity, Field::OrderQty, 60, true, false, false, true},
-    {texts::kSide, Field::Side, 40, false, false, false, true},
-    {texts::kType, Field::OrderType, 60, false, false, false, true},
-    {texts::kPrice0232, Field::OrderPrice, 80, true, false, false, true},
-    {texts::kOrderID, Field::PendingOrderIdOrDash, 90, true, false, false, true},
-    {texts::kDelivery, Field::DeliveryMode, 70, false, false, false, true},
-    {texts::kCancelledTime, Field::TransactionTime, 140, false, false, false, true},
+    {"AccountNumber", texts::kAccount, Field::AccountNumber, 70, true, false, false, true, 12},
+    {"ItemCode", texts::kSymbol, Field::ItemCode, 80, false, false, false, true, 11},
+    {"OrderQty", texts::kQuantity, Field::OrderQty, 60, true, false, false, true, 27},
+    {"Side", texts::kSide, Field::Side, 40, false, false, false, true, 20},
+    {"OrderType", texts::kType, Field::OrderType, 60, false, false, false, true, 28},
+    {"OrderPrice", texts::kPrice0232, Field::OrderPrice, 80, true, false, false, true, 232},
+    {"PendingOrderId", texts::kOrderID, Field::PendingOrderIdOrDash, 90, true, false, false, true, 70},
+    {"DeliveryMode", texts::kDelivery, Field::DeliveryMode, 70, false, false, false, true, 132},
+    {"TransactionTime", texts::kCancelledTime, Field::TransactionTime, 140, false, false, false, true, 495},
 };
 
 constexpr ColumnSpec kBuyDepth[] = {
-    {texts::kBuyPrice, Field::DepthPrice, 80, true, false, true, false},
-    {texts::kBuyQty, Field::DepthQuantity, 70, true, false, true, false},
+    {"DepthPrice", texts::kBuyPrice, Field::DepthPrice, 80, true, false, true, false, 213},
+    {"DepthQuantity", texts::kBuyQty, Field::DepthQuantity, 70, true, false, true, false, 212},
 };
 
 constexpr ColumnSpec kSellDepth[] = {
-    {texts::kSellPrice, Field::DepthPrice, 80, true, false, true, false},
-    {texts::kSellQty, Field::DepthQuantity, 70, true, false, true, false},
+    {"DepthPrice", texts::kSellPrice, Field::DepthPrice, 80, true, false, true, false, 214},
+    {"DepthQuantity", texts::kSellQty, Field::DepthQuantity, 70, true, false, true, false, 215},
 };
 
 constexpr std::string_view gridName(Grid grid) {
@@ -193,6 +195,21 @@ bool isAsciiAlnum(std::string_view s) {
 
 bool isDigit(char c) {
     return c >= '0' && c <= '9';
+}
+
+// A stored value: a column id, or the header's text key a column was stored by before ids.
+const ColumnSpec* storedColumn(Grid grid, std::string_view value) {
+    if (const ColumnSpec* column = columnOf(grid, value))
+        return column;
+    if (value.empty() || value.size() > 5 || !std::all_of(value.begin(), value.end(), isDigit))
+        return nullptr;
+    int number = 0;
+    for (char c : value)
+        number = number * 10 + (c - '0');
+    for (const ColumnSpec& column : columnsOf(grid))
+        if (column.storedKeyBefore == number)
+            return &column;
+    return nullptr;
 }
 
 char lower(char c) {
@@ -433,9 +450,9 @@ std::span<const ColumnSpec> columnsOf(Grid grid) {
     return {};
 }
 
-const ColumnSpec* columnOf(Grid grid, std::string_view identifier) {
+const ColumnSpec* columnOf(Grid grid, std::string_view id) {
     for (const ColumnSpec& column : columnsOf(grid))
-        if (column.identifier == identifier)
+        if (column.id == id)
             return &column;
     return nullptr;
 }
@@ -443,7 +460,7 @@ const ColumnSpec* columnOf(Grid grid, std::string_view identifier) {
 std::string headerTitle(const ColumnSpec& column, std::int64_t language) {
     if (column.field == Field::ContractDetail)
         return "i";
-    const std::string key = LanguageString::setLanguageKey(column.identifier);
+    const std::string key = LanguageString::setLanguageKey(column.title);
     return LanguageString::stringforSelectedLanguage(language, key).value_or(key);
 }
 
@@ -455,8 +472,8 @@ std::vector<ColumnState> columnStates(Grid grid, const ColumnSwitches& switches,
             states.push_back({&column, true, false});
             continue;
         }
-        const bool hidden = storedHidden ? std::find(storedHidden->begin(), storedHidden->end(),
-                                                     column.identifier) != storedHidden->end()
+        const bool hidden = storedHidden ? std::find(storedHidden->begin(), storedHidden->end(), column.id) !=
+                                               storedHidden->end()
                                          : column.hiddenByDefault;
         states.push_back({&column, hidden, true});
     }
@@ -472,9 +489,12 @@ std::optional<std::vector<std::string>> storedHiddenColumns(const platform::User
     auto stored = defaults.stringArrayForKey(hiddenColumnsKey(grid));
     if (!stored)
         return std::nullopt;
-    // Only identifiers of this grid count; anything else in the store is ignored.
-    std::erase_if(*stored, [&](const std::string& id) { return columnOf(grid, id) == nullptr; });
-    return stored;
+    // Only columns of this grid count; anything else in the store is ignored.
+    std::vector<std::string> ids;
+    for (const std::string& value : *stored)
+        if (const ColumnSpec* column = storedColumn(grid, value))
+            ids.emplace_back(column->id);
+    return ids;
 }
 
 void storeHiddenColumns(platform::UserDefaults& defaults, Grid grid, const std::vector<std::string>& hidden) {

@@ -1,6 +1,7 @@
 #pragma once
 // The columns of the quotes board, the depth ladders and the account, position and order grids:
-// each column's identifier is the language key of its header and names the field its cells show.
+// each column has a stable id, which code and the stored hidden columns name it by, and a header
+// title that is a named text of its own, so a title can change without losing what users stored.
 // Widths, alignment, which columns start hidden, which refresh every second and how each sorts are
 // fixed here, so the table models only map a column to its spec. No Qt here.
 #include "model/session_queries.h"
@@ -30,9 +31,9 @@ enum class Grid : std::uint8_t {
     SellDepth,
 };
 
-// What a cell shows. One identifier may name different fields in different grids (kQuantity is the
+// What a cell shows. One title may head different fields in different grids (kQuantity is the
 // remaining quantity of a position and the settled quantity of a settlement), so the field, not
-// the identifier, picks the value.
+// the title, picks the value.
 enum class Field : std::uint8_t {
     // quotes board (an instrument)
     Code,
@@ -107,19 +108,23 @@ enum class Field : std::uint8_t {
 };
 
 struct ColumnSpec {
-    std::string_view identifier; // header text key; "0" is the board's contract-detail column
+    std::string_view id;    // stable, unique in its grid
+    std::string_view title; // text key of the header; empty for the board's contract-detail column
     Field field;
     int width;            // default width in points
     bool numeric;         // right-aligned; sorted by value
     bool hiddenByDefault; // until the user shows it
     bool live;            // refreshed every second, not only when the table changes
     bool sortable;
+    // Before columns had ids the hidden columns were stored by the header's text key of the time;
+    // that key, as a number, still reads as this column.
+    int storedKeyBefore;
 };
 
 // The columns of a grid in their default order.
 std::span<const ColumnSpec> columnsOf(Grid grid);
-// nullptr when the grid has no column of that identifier.
-const ColumnSpec* columnOf(Grid grid, std::string_view identifier);
+// nullptr when the grid has no column of that id.
+const ColumnSpec* columnOf(Grid grid, std::string_view id);
 // The header title of a column in the user's language; the contract-detail column is "i".
 std::string headerTitle(const ColumnSpec& column, std::int64_t language);
 
@@ -136,12 +141,13 @@ struct ColumnState {
     bool hidden;
     bool inMenu;
 };
-// `storedHidden`: the identifiers the user hid, as stored (nullopt when nothing is stored yet: the
+// `storedHidden`: the ids of the columns the user hid (nullopt when nothing is stored yet: the
 // defaults apply).
 std::vector<ColumnState> columnStates(Grid grid, const ColumnSwitches& switches,
                                       const std::optional<std::vector<std::string>>& storedHidden);
 
-// Hidden columns are kept per grid in the user defaults.
+// Hidden columns are kept per grid in the user defaults, by id; a value stored before ids (the
+// header's text key) reads as the column it named then.
 std::string hiddenColumnsKey(Grid grid);
 std::optional<std::vector<std::string>> storedHiddenColumns(const platform::UserDefaults& defaults,
                                                             Grid grid);

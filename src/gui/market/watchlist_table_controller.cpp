@@ -130,13 +130,13 @@ WatchlistTableController::WatchlistTableController(GuiContext& context, QWidget*
     horizontalHeader()->setStretchLastSection(false);
     horizontalHeader()->setSectionsMovable(false);
 
-    for (const char* id : {texts::kBid, texts::kAsk})
+    for (const char* id : {"Bid", "Ask"})
         setItemDelegateForColumn(model_->columnOf(id),
                                  new PriceDelegate(*context.clientModel(), *proxy_, this));
-    detailColumn_ = model_->columnOf("0");
+    detailColumn_ = model_->columnOf("ContractDetail");
     if (detailColumn_ >= 0)
         setItemDelegateForColumn(detailColumn_,
-                                 new DetailButtonDelegate(*proxy_, model_->columnOf(texts::kType0199), this));
+                                 new DetailButtonDelegate(*proxy_, model_->columnOf("InstrumentType"), this));
 
     SetHeaderMenuItems();
     horizontalHeader()->setContextMenuPolicy(Qt::CustomContextMenu);
@@ -188,7 +188,7 @@ void WatchlistTableController::SetHeaderMenuItems() {
         if (!state.inMenu)
             continue;
         QAction* item = headerMenu_->addAction(QString());
-        const QString identifier = fromView(state.spec->identifier);
+        const QString identifier = fromView(state.spec->id);
         item->setData(identifier);
         item->setCheckable(true);
         item->setChecked(!state.hidden);
@@ -221,7 +221,7 @@ void WatchlistTableController::HideandShowTableColumns(const std::string& identi
     std::vector<std::string> hidden;
     for (int c = 0; c < model_->columnCount(); ++c)
         if (isColumnHidden(c))
-            hidden.emplace_back(model_->columnSpec(c).identifier);
+            hidden.emplace_back(model_->columnSpec(c).id);
     storeHiddenColumns(context_.defaults(), Grid::Watchlist, hidden);
 }
 

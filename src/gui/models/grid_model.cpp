@@ -238,9 +238,9 @@ bool GridModel::isLiveColumn(int column) const {
 
 GridModel::~GridModel() = default;
 
-int GridModel::columnOf(std::string_view identifier) const {
+int GridModel::columnOf(std::string_view id) const {
     for (std::size_t i = 0; i < columns_.size(); ++i)
-        if (columns_[i].identifier == identifier)
+        if (columns_[i].id == id)
             return static_cast<int>(i);
     return -1;
 }
@@ -915,7 +915,7 @@ QVariant GridModel::headerData(int section, Qt::Orientation orientation, int rol
         return QVariant::fromValue(
             Qt::Alignment((column.numeric ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter));
     case IdentifierRole:
-        return QString::fromUtf8(column.identifier.data(), static_cast<qsizetype>(column.identifier.size()));
+        return QString::fromUtf8(column.id.data(), static_cast<qsizetype>(column.id.size()));
     default:
         return {};
     }

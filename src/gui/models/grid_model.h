@@ -47,7 +47,7 @@ public:
     enum Role {
         IdRole = Qt::UserRole + 1, // the row's record id (QString)
         ToneRole,                  // the cell's Tone (int)
-        IdentifierRole,            // header data: the column identifier (QString)
+        IdentifierRole,            // header data: the column's id (QString)
     };
 
     // The session model must outlive the grid model (and its proxies).
@@ -56,7 +56,7 @@ public:
 
     Grid grid() const { return grid_; }
     const ColumnSpec& columnSpec(int column) const { return columns_[static_cast<std::size_t>(column)]; }
-    // -1 when the grid has no column of that identifier.
+    // -1 when the grid has no column of that id.
     int columnOf(std::string_view identifier) const;
     // -1 when no row has that id.
     int rowOf(std::string_view id) const;

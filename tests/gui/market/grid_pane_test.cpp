@@ -143,7 +143,7 @@ protected:
     // The sum of the margin cells of every row, as the grid shows them.
     static double marginColumnSum(const GridPane& pane) {
         double sum = 0;
-        const int column = pane.gridModel().columnOf(texts::kMargin);
+        const int column = pane.gridModel().columnOf("PositionMargin");
         for (int row = 0; row < pane.gridModel().rowCount(); ++row)
             sum += amountOf(pane.gridModel().index(row, column).data().toString());
         return sum;
@@ -165,11 +165,11 @@ TEST_F(GridPaneTest, MarketOrderShowsWithTheServersFiguresAndItsCloseMovesItToSe
     ASSERT_TRUE(waitFor([&] { return open.gridModel().rowOf(id) >= 0; }, 30000));
     const auto held = serverPosition(id);
     ASSERT_TRUE(held) << id;
-    EXPECT_EQ(cell(open, id, texts::kAccount), "20001");
-    EXPECT_EQ(cell(open, id, texts::kSymbol), "EURUSD");
-    EXPECT_EQ(cell(open, id, texts::kSide), "B");
-    EXPECT_EQ(cell(open, id, texts::kQuantity).toStdString(), held->qty);
-    EXPECT_EQ(cell(open, id, texts::kOpenPrice).toStdString(), held->openPrice);
+    EXPECT_EQ(cell(open, id, "AccountNumber"), "20001");
+    EXPECT_EQ(cell(open, id, "ItemCode"), "EURUSD");
+    EXPECT_EQ(cell(open, id, "Side"), "B");
+    EXPECT_EQ(cell(open, id, "RemainingQty").toStdString(), held->qty);
+    EXPECT_EQ(cell(open, id, "OrderPrice").toStdString(), held->openPrice);
     // The totals bar counts the new lots at the next refresh.
     session->tickNow();
     EXPECT_DOUBLE_EQ(amountOf(open.totalValue(texts::kQuantity)), quantityBefore + 2);
@@ -180,14 +180,14 @@ TEST_F(GridPaneTest, MarketOrderShowsWithTheServersFiguresAndItsCloseMovesItToSe
     ASSERT_TRUE(waitFor([&] { return !(settlement = serverSettlementOf(id)).empty(); }, 30000));
     EXPECT_FALSE(settledBefore.contains(settlement));
     ASSERT_TRUE(waitFor([&] { return settled.gridModel().rowOf(settlement) >= 0; }, 30000));
-    EXPECT_EQ(cell(settled, settlement, texts::kOpenPositionID).toStdString(), id);
-    EXPECT_EQ(cell(settled, settlement, texts::kQuantity), "2");
+    EXPECT_EQ(cell(settled, settlement, "OpenPositionId").toStdString(), id);
+    EXPECT_EQ(cell(settled, settlement, "SettledQty"), "2");
     // The status line adds the settlement's lots; every segment ends in five spaces.
     const QString line = settled.statusLine();
     EXPECT_TRUE(line.endsWith(QStringLiteral("     "))) << line.toStdString();
     double lots = 0;
     for (const std::string& row : ids(settled))
-        lots += amountOf(cell(settled, row, texts::kQuantity));
+        lots += amountOf(cell(settled, row, "SettledQty"));
     EXPECT_TRUE(
         line.startsWith(QStringLiteral("Quantity : ") + QString::number(lots) + QStringLiteral("     ")))
         << line.toStdString();
@@ -206,10 +206,10 @@ TEST_F(GridPaneTest, PendingOrderShowsAndItsCancelMovesItToCancelled) {
     std::string id;
     ASSERT_TRUE(waitFor([&] { return !(id = newIn(serverPendingIds(), pendingBefore)).empty(); }, 30000));
     ASSERT_TRUE(waitFor([&] { return pending.gridModel().rowOf(id) >= 0; }, 30000));
-    EXPECT_EQ(cell(pending, id, texts::kType), "Limit");
-    EXPECT_EQ(cell(pending, id, texts::kOrderQty), "0.5");
-    EXPECT_EQ(cell(pending, id, texts::kPrice0232), "1.00000");
-    EXPECT_EQ(cell(pending, id, texts::kRefPosition), "0");
+    EXPECT_EQ(cell(pending, id, "OrderType"), "Limit");
+    EXPECT_EQ(cell(pending, id, "OrderQty"), "0.5");
+    EXPECT_EQ(cell(pending, id, "OrderPrice"), "1.00000");
+    EXPECT_EQ(cell(pending, id, "BracketPosition"), "0");
 
     // A limit order's row menu: edit and cancel.
     QMenu* menu = pending.rowMenu(id);
@@ -226,8 +226,8 @@ TEST_F(GridPaneTest, PendingOrderShowsAndItsCancelMovesItToCancelled) {
     ASSERT_TRUE(session->client().orders().cancelPendingOrder(id).sent());
     ASSERT_TRUE(waitFor([&] { return pending.gridModel().rowOf(id) < 0; }, 30000));
     ASSERT_TRUE(waitFor([&] { return cancelled.gridModel().rowOf(id) >= 0; }, 30000));
-    EXPECT_EQ(cell(cancelled, id, texts::kSymbol), "EURUSD");
-    EXPECT_EQ(cell(cancelled, id, texts::kQuantity), "0.5");
+    EXPECT_EQ(cell(cancelled, id, "ItemCode"), "EURUSD");
+    EXPECT_EQ(cell(cancelled, id, "OrderQty"), "0.5");
     EXPECT_FALSE(cancelledBefore.contains(id));
 }
 
@@ -270,20 +270,20 @@ TEST_F(GridPaneTest, HiddenColumnsSurviveARestartAndTotalsStayRight) {
     auto first =
         std::make_unique<GridPane>(*context, Grid::OpenPositions, tc::gui::ColumnSwitches{true, true});
     ASSERT_TRUE(waitFor([&] { return first->gridModel().rowCount() >= 2; }, 15000));
-    ASSERT_TRUE(first->isColumnShown(texts::kMargin));
-    QAction* margin = first->headerMenu().findChild<QAction*>("column_0128");
+    ASSERT_TRUE(first->isColumnShown("PositionMargin"));
+    QAction* margin = first->headerMenu().findChild<QAction*>("column_PositionMargin");
     ASSERT_TRUE(margin);
     EXPECT_TRUE(margin->isChecked());
     EXPECT_EQ(margin->text(),
-              first->gridModel().headerData(first->gridModel().columnOf(texts::kMargin), Qt::Horizontal));
+              first->gridModel().headerData(first->gridModel().columnOf("PositionMargin"), Qt::Horizontal));
     margin->trigger(); // as the header menu does
-    EXPECT_FALSE(first->isColumnShown(texts::kMargin));
+    EXPECT_FALSE(first->isColumnShown("PositionMargin"));
     first.reset();
 
     GridPane& again = pane(Grid::OpenPositions);
-    EXPECT_FALSE(again.isColumnShown(texts::kMargin));
-    EXPECT_FALSE(again.headerMenu().findChild<QAction*>("column_0128")->isChecked());
-    EXPECT_TRUE(again.isColumnShown(texts::kPositionID0317));
+    EXPECT_FALSE(again.isColumnShown("PositionMargin"));
+    EXPECT_FALSE(again.headerMenu().findChild<QAction*>("column_PositionMargin")->isChecked());
+    EXPECT_TRUE(again.isColumnShown("OpenPositionId"));
 
     // A position opened while the margin column is hidden still counts in the margin total.
     const auto before = serverPositionIds();
@@ -292,34 +292,47 @@ TEST_F(GridPaneTest, HiddenColumnsSurviveARestartAndTotalsStayRight) {
     ASSERT_TRUE(waitFor([&] { return !(id = newIn(serverPositionIds(), before)).empty(); }, 30000));
     ASSERT_TRUE(waitFor([&] { return again.gridModel().rowOf(id) >= 0; }, 30000));
     session->tickNow();
-    const double perPosition = amountOf(cell(again, id, texts::kMargin));
+    const double perPosition = amountOf(cell(again, id, "PositionMargin"));
     EXPECT_GT(perPosition, 0);
     EXPECT_NEAR(amountOf(again.totalValue(texts::kMargin)), marginColumnSum(again),
                 0.011 * again.gridModel().rowCount());
     EXPECT_GT(amountOf(again.totalValue(texts::kMargin)), perPosition);
 
     // Shown again, and remembered so.
-    again.setColumnShown(texts::kMargin, true);
-    EXPECT_TRUE(again.isColumnShown(texts::kMargin));
+    again.setColumnShown("PositionMargin", true);
+    EXPECT_TRUE(again.isColumnShown("PositionMargin"));
     GridPane& third = pane(Grid::OpenPositions);
-    EXPECT_TRUE(third.isColumnShown(texts::kMargin));
+    EXPECT_TRUE(third.isColumnShown("PositionMargin"));
+}
+
+// A value stored before columns had ids hides the column it named; the next change stores ids.
+TEST_F(GridPaneTest, HiddenColumnsStoredByHeaderKeysStillHideTheirColumns) {
+    const std::string key = tc::gui::hiddenColumnsKey(Grid::SettledPositions);
+    context->defaults().setStringArray(key, {"0027", "0077"}); // as stored before ids
+    GridPane& settled = pane(Grid::SettledPositions);
+    EXPECT_FALSE(settled.isColumnShown("SettledQty"));
+    EXPECT_FALSE(settled.isColumnShown("SettledPrice"));
+    EXPECT_FALSE(settled.headerMenu().findChild<QAction*>("column_SettledQty")->isChecked());
+    EXPECT_TRUE(settled.isColumnShown("OrderPrice"));
+    settled.setColumnShown("SettledPrice", true);
+    EXPECT_EQ(context->defaults().stringArrayForKey(key), std::vector<std::string>{"SettledQty"});
 }
 
 TEST_F(GridPaneTest, NarrowDateColumnsShowTheTimeAndSortingLeavesTheTotals) {
     GridPane& open = pane(Grid::OpenPositions);
     ASSERT_TRUE(waitFor([&] { return open.gridModel().rowOf("300001") >= 0; }, 15000));
-    const int column = open.gridModel().columnOf(texts::kOpenTime);
+    const int column = open.gridModel().columnOf("TransactionTime");
     open.table().setColumnWidth(column, 135);
-    EXPECT_EQ(open.shownText("300001", texts::kOpenTime), "09:15:00");
+    EXPECT_EQ(open.shownText("300001", "TransactionTime"), "09:15:00");
     open.table().setColumnWidth(column, 136);
-    EXPECT_EQ(open.shownText("300001", texts::kOpenTime), "01/03/2024 09:15:00");
-    EXPECT_EQ(open.shownText("300001", texts::kSymbol), "EURUSD");
+    EXPECT_EQ(open.shownText("300001", "TransactionTime"), "01/03/2024 09:15:00");
+    EXPECT_EQ(open.shownText("300001", "ItemCode"), "EURUSD");
 
     // Sorting reorders the view, not the figures under it.
     session->tickNow();
     const QString quantity = open.totalValue(texts::kQuantity);
     const QString margin = open.totalValue(texts::kMargin);
-    open.table().sortByColumn(open.gridModel().columnOf(texts::kQuantity), Qt::AscendingOrder);
+    open.table().sortByColumn(open.gridModel().columnOf("RemainingQty"), Qt::AscendingOrder);
     session->tickNow();
     EXPECT_EQ(open.totalValue(texts::kQuantity), quantity);
     EXPECT_EQ(open.totalValue(texts::kMargin), margin);
@@ -329,13 +342,13 @@ TEST_F(GridPaneTest, NarrowDateColumnsShowTheTimeAndSortingLeavesTheTotals) {
 TEST_F(GridPaneTest, SwitchedOffColumnsStayHiddenAndOutOfTheMenu) {
     auto pane =
         std::make_unique<GridPane>(*context, Grid::SettledPositions, tc::gui::ColumnSwitches{false, false});
-    EXPECT_FALSE(pane->isColumnShown(texts::kAccountCurrencyRate));
-    EXPECT_FALSE(pane->headerMenu().findChild<QAction*>("column_0830"));
-    pane->setColumnShown(texts::kAccountCurrencyRate, true);
-    EXPECT_FALSE(pane->isColumnShown(texts::kAccountCurrencyRate));
+    EXPECT_FALSE(pane->isColumnShown("AccountCurrencyRate"));
+    EXPECT_FALSE(pane->headerMenu().findChild<QAction*>("column_AccountCurrencyRate"));
+    pane->setColumnShown("AccountCurrencyRate", true);
+    EXPECT_FALSE(pane->isColumnShown("AccountCurrencyRate"));
     auto shown =
         std::make_unique<GridPane>(*context, Grid::SettledPositions, tc::gui::ColumnSwitches{true, true});
-    EXPECT_TRUE(shown->headerMenu().findChild<QAction*>("column_0830"));
+    EXPECT_TRUE(shown->headerMenu().findChild<QAction*>("column_AccountCurrencyRate"));
 }
 
 TEST_F(GridPaneTest, MainWindowRowMenusAndAccountClicks) {

@@ -35,15 +35,15 @@ TEST(GridSpec, EveryColumnIsNamedByAKeyWithAnEnglishTitle) {
     for (Grid grid : kGrids) {
         std::set<std::string_view> seen;
         for (const ColumnSpec& column : columnsOf(grid)) {
-            EXPECT_TRUE(seen.insert(column.identifier).second) << column.identifier;
+            EXPECT_TRUE(seen.insert(column.id).second) << column.id;
             EXPECT_GT(column.width, 0);
-            EXPECT_EQ(columnOf(grid, column.identifier), &column);
+            EXPECT_EQ(columnOf(grid, column.id), &column);
             if (column.field == Field::ContractDetail) {
                 EXPECT_EQ(headerTitle(column, 0), "i");
                 continue;
             }
-            EXPECT_NE(table->find(column.identifier), nullptr) << column.identifier << " has no English text";
-            EXPECT_EQ(headerTitle(column, 0), *table->find(column.identifier));
+            EXPECT_NE(table->find(column.title), nullptr) << column.id << " has no English title";
+            EXPECT_EQ(headerTitle(column, 0), *table->find(column.title));
         }
     }
     // Every other key these grids and windows use.
@@ -96,8 +96,16 @@ TEST(GridSpec, EveryColumnIsNamedByAKeyWithAnEnglishTitle) {
         EXPECT_NE(table->find(key), nullptr) << key << " has no English text";
 }
 
-// One identifier names a different field in each grid: the field decides what the cell shows.
-TEST(GridSpec, AnIdentifierShowsItsGridsField) {
+// The column a title heads in a grid.
+const ColumnSpec* titled(Grid grid, std::string_view title) {
+    for (const ColumnSpec& column : columnsOf(grid))
+        if (column.title == title)
+            return &column;
+    return nullptr;
+}
+
+// One title heads a different field in each grid: the field decides what the cell shows.
+TEST(GridSpec, ATitleShowsItsGridsField) {
     markettest::Session s;
     s.item("EURUSD", 1, 2);
     Order row;
@@ -112,7 +120,7 @@ TEST(GridSpec, AnIdentifierShowsItsGridsField) {
     const RowRecords records = recordsOf(s.model, row);
     struct Case {
         Grid grid;
-        std::string_view identifier;
+        std::string_view title;
         std::string text;
     };
     const Case cases[] = {
@@ -130,13 +138,13 @@ TEST(GridSpec, AnIdentifierShowsItsGridsField) {
         {Grid::SettledPositions, texts::kTime, "14:30:00"},
     };
     for (const Case& c : cases) {
-        const ColumnSpec* column = columnOf(c.grid, c.identifier);
-        ASSERT_NE(column, nullptr) << c.identifier;
-        EXPECT_EQ(orderCell(row, records, column->field).text, c.text) << c.identifier;
+        const ColumnSpec* column = titled(c.grid, c.title);
+        ASSERT_NE(column, nullptr) << c.title;
+        EXPECT_EQ(orderCell(row, records, column->field).text, c.text) << c.title;
     }
     EXPECT_EQ(columnOf(Grid::OpenPositions, "9999"), nullptr);
     // The server's 0 names no pending order either; a real id shows as it is.
-    const ColumnSpec* pendingId = columnOf(Grid::ExecutedPositions, texts::kOrderID);
+    const ColumnSpec* pendingId = columnOf(Grid::ExecutedPositions, "PendingOrderId");
     row.PendingOrderId = "0";
     EXPECT_EQ(orderCell(row, records, pendingId->field).text, "-");
     row.PendingOrderId = "310002";
@@ -146,32 +154,51 @@ TEST(GridSpec, AnIdentifierShowsItsGridsField) {
 TEST(GridSpec, LoginSwitchesHideColumnsAndTakeThemOutOfTheMenu) {
     const auto state = [](Grid grid, std::string_view id, const ColumnSwitches& switches) {
         for (const ColumnState& s : columnStates(grid, switches, std::nullopt))
-            if (s.spec->identifier == id)
+            if (s.spec->id == id)
                 return std::pair{s.hidden, s.inMenu};
         return std::pair{false, false};
     };
     const ColumnSwitches off{false, false};
     const ColumnSwitches on{true, true};
-    EXPECT_EQ(state(Grid::Accounts, texts::kCurrency, off), std::pair(true, false));
-    EXPECT_EQ(state(Grid::SettledPositions, texts::kAccountCurrencyRate, off), std::pair(true, false));
-    // Found by its identifier, whatever its header reads in the user's language.
-    EXPECT_EQ(state(Grid::OpenPositions, texts::kBaseCurrency, off), std::pair(true, false));
-    EXPECT_EQ(state(Grid::Accounts, texts::kCurrency, on), std::pair(false, true));
-    EXPECT_EQ(state(Grid::SettledPositions, texts::kAccountCurrencyRate, on), std::pair(false, true));
-    EXPECT_EQ(state(Grid::OpenPositions, texts::kBaseCurrency, on),
+    EXPECT_EQ(state(Grid::Accounts, "TradeCurrency", off), std::pair(true, false));
+    EXPECT_EQ(state(Grid::SettledPositions, "AccountCurrencyRate", off), std::pair(true, false));
+    // Found by its id, whatever its header reads in the user's language.
+    EXPECT_EQ(state(Grid::OpenPositions, "BaseCurrencyRate", off), std::pair(true, false));
+    EXPECT_EQ(state(Grid::Accounts, "TradeCurrency", on), std::pair(false, true));
+    EXPECT_EQ(state(Grid::SettledPositions, "AccountCurrencyRate", on), std::pair(false, true));
+    EXPECT_EQ(state(Grid::OpenPositions, "BaseCurrencyRate", on),
               std::pair(true, true)); // hidden until shown
 }
 
 TEST(GridSpec, HiddenColumnsAreKeptPerGridInTheDefaults) {
     auto defaults = platform::UserDefaults::inMemory();
     EXPECT_FALSE(storedHiddenColumns(*defaults, Grid::OpenPositions));
-    storeHiddenColumns(*defaults, Grid::OpenPositions, {texts::kCommission, "nonsense"});
+    storeHiddenColumns(*defaults, Grid::OpenPositions, {"Commission", "nonsense"});
     const auto stored = storedHiddenColumns(*defaults, Grid::OpenPositions);
     ASSERT_TRUE(stored);
-    EXPECT_EQ(*stored, std::vector<std::string>{texts::kCommission});
+    EXPECT_EQ(*stored, std::vector<std::string>{"Commission"});
     EXPECT_FALSE(storedHiddenColumns(*defaults, Grid::PendingOrders));
     for (const ColumnState& s : columnStates(Grid::OpenPositions, {true, true}, stored))
-        EXPECT_EQ(s.hidden, s.spec->identifier == texts::kCommission) << s.spec->identifier;
+        EXPECT_EQ(s.hidden, s.spec->id == "Commission") << s.spec->id;
+}
+
+// Before columns had ids their header's text key was stored: such a value still hides the column
+// it named then, in its own grid only, and an unknown number hides nothing.
+TEST(GridSpec, HiddenColumnsStoredByHeaderKeysStillHideTheSameColumns) {
+    auto defaults = platform::UserDefaults::inMemory();
+    const auto hide = [&](Grid grid, std::vector<std::string> stored) {
+        defaults->setStringArray(hiddenColumnsKey(grid), stored);
+        return *storedHiddenColumns(*defaults, grid);
+    };
+    using Ids = std::vector<std::string>;
+    EXPECT_EQ(
+        hide(Grid::OpenPositions, {"0128", "30469", "0478", "0027", "0", "12345"}), // as stored before ids
+        (Ids{"PositionMargin", "BaseCurrencyRate", "ValueDate", "RemainingQty"}));
+    const Ids settled{"0027", "0830"}; // as stored before ids
+    EXPECT_EQ(hide(Grid::SettledPositions, settled), (Ids{"SettledQty", "AccountCurrencyRate"}));
+    EXPECT_EQ(hide(Grid::Watchlist, {"0", "0199", "10987", "PositionMargin"}), // as stored before ids
+              (Ids{"ContractDetail", "InstrumentType", "Open"}));
+    EXPECT_EQ(hide(Grid::Watchlist, {"Name", "0021"}), (Ids{"Name", "Name"})); // as stored before ids
 }
 
 TEST(GridSpec, ColumnsSortByValueAndDatesByTime) {
@@ -205,11 +232,11 @@ TEST(GridSpec, ColumnsSortByValueAndDatesByTime) {
     }
     for (Grid grid : kGrids)
         for (const ColumnSpec& column : columnsOf(grid))
-            EXPECT_EQ(column.sortable && isSortableGrid(grid), column.sortable) << column.identifier;
+            EXPECT_EQ(column.sortable && isSortableGrid(grid), column.sortable) << column.id;
     for (Grid grid :
          {Grid::OpenPositions, Grid::PendingOrders, Grid::SettledPositions, Grid::CancelledOrders})
         for (const ColumnSpec& column : columnsOf(grid))
-            EXPECT_EQ(sortDescriptor(column.field, true).has_value(), column.sortable) << column.identifier;
+            EXPECT_EQ(sortDescriptor(column.field, true).has_value(), column.sortable) << column.id;
 }
 
 // The fast order of ids and codes is the collator's.

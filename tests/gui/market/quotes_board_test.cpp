@@ -74,19 +74,18 @@ TEST_F(QuotesBoardTest, ShowsEveryWatchedInstrumentAndFollowsTheFeed) {
     EXPECT_EQ(codes(view), watched);
     const tc::ItemDetails* item = tc::gui::instrumentOf(session->client().model(), watched.front());
     ASSERT_TRUE(item);
-    EXPECT_EQ(cell(view, 0, texts::kSymbol).toStdString(), item->Code);
-    EXPECT_EQ(cell(view, 0, texts::kName).toStdString(), item->Name);
+    EXPECT_EQ(cell(view, 0, "Code").toStdString(), item->Code);
+    EXPECT_EQ(cell(view, 0, "Name").toStdString(), item->Name);
 
     // The feed moves some bid or ask within a few refreshes.
     std::vector<QString> before;
     for (int row = 0; row < view.model()->rowCount(); ++row)
-        before.push_back(cell(view, row, texts::kBid) + cell(view, row, texts::kAsk));
+        before.push_back(cell(view, row, "Bid") + cell(view, row, "Ask"));
     EXPECT_TRUE(waitFor(
         [&] {
             session->tickNow();
             for (int row = 0; row < view.model()->rowCount(); ++row)
-                if (cell(view, row, texts::kBid) + cell(view, row, texts::kAsk) !=
-                    before[static_cast<std::size_t>(row)])
+                if (cell(view, row, "Bid") + cell(view, row, "Ask") != before[static_cast<std::size_t>(row)])
                     return true;
             return false;
         },
@@ -102,27 +101,27 @@ TEST_F(QuotesBoardTest, HiddenColumnsThroughTheHeaderMenuSurviveARestart) {
     };
     {
         WatchlistTableController& first = board();
-        QAction* name = menuItem(first, texts::kName);
+        QAction* name = menuItem(first, "Name");
         ASSERT_TRUE(name);
         EXPECT_EQ(name->text(), context->text(texts::kName));
         ASSERT_TRUE(name->isChecked());
-        EXPECT_FALSE(first.isColumnHiddenById(texts::kName));
+        EXPECT_FALSE(first.isColumnHiddenById("Name"));
         name->trigger();
-        EXPECT_TRUE(first.isColumnHiddenById(texts::kName));
+        EXPECT_TRUE(first.isColumnHiddenById("Name"));
         EXPECT_FALSE(name->isChecked());
         boards.clear();
     }
     // The next start: a new board over the same defaults.
     WatchlistTableController& second = board();
-    EXPECT_TRUE(second.isColumnHiddenById(texts::kName));
-    EXPECT_FALSE(menuItem(second, texts::kName)->isChecked());
-    EXPECT_FALSE(second.isColumnHiddenById(texts::kSymbol));
+    EXPECT_TRUE(second.isColumnHiddenById("Name"));
+    EXPECT_FALSE(menuItem(second, "Name")->isChecked());
+    EXPECT_FALSE(second.isColumnHiddenById("Code"));
     // Shown again, it stands at its place with its width, and that is remembered too.
-    menuItem(second, texts::kName)->trigger();
-    EXPECT_FALSE(second.isColumnHiddenById(texts::kName));
-    EXPECT_GT(second.columnWidth(second.gridModel().columnOf(texts::kName)), 0);
+    menuItem(second, "Name")->trigger();
+    EXPECT_FALSE(second.isColumnHiddenById("Name"));
+    EXPECT_GT(second.columnWidth(second.gridModel().columnOf("Name")), 0);
     boards.clear();
-    EXPECT_FALSE(board().isColumnHiddenById(texts::kName));
+    EXPECT_FALSE(board().isColumnHiddenById("Name"));
 }
 
 TEST_F(QuotesBoardTest, RowMenuOffersTheTicketTheRowsChartAndDetails) {
@@ -174,20 +173,20 @@ TEST_F(BoardHeldPrices, BoardAndTilesKeepTheirOwnTicksNotedOncePerRefresh) {
     session->tickNow();
     ASSERT_EQ(view.model()->rowCount(), 2);
     ASSERT_EQ(tiles.tileCount(), 2);
-    const int bid = view.gridModel().columnOf(texts::kBid);
+    const int bid = view.gridModel().columnOf("Bid");
     const auto boardTick = [&] { return view.proxy().tick(view.gridModel().rowOf("EURUSD"), bid); };
     const auto tileTick = [&] { return tiles.tile(0)->sellIndicatorImageView->property("tick").toInt(); };
 
-    const QString before = cell(view, 0, texts::kBid);
+    const QString before = cell(view, 0, "Bid");
     ASSERT_TRUE(server->setQuote("EURUSD", "1.09700", "1.09712"));
     ASSERT_TRUE(waitFor([&] {
         session->tickNow();
-        return cell(view, 0, texts::kBid) != before;
+        return cell(view, 0, "Bid") != before;
     }));
     // Both views see the rise: neither takes the other's tick away.
     EXPECT_EQ(boardTick(), Tick::Up);
     EXPECT_EQ(tileTick(), 1);
-    EXPECT_EQ(tiles.tile(0)->sellButton->price(), cell(view, 0, texts::kBid));
+    EXPECT_EQ(tiles.tile(0)->sellButton->price(), cell(view, 0, "Bid"));
     // Painting does not note prices: the tick stands until the next refresh.
     view.grab();
     tiles.grab();
@@ -317,12 +316,12 @@ TEST_F(QuotesBoardTest, AnInstrumentThatCannotTradeRefusesTheTicketWithTheAlert)
     WatchlistTableController& view = board();
     session->tickNow();
     ASSERT_EQ(codes(view), (std::vector<std::string>{"EURUSD", "NOSUCH"}));
-    EXPECT_EQ(cell(view, 1, texts::kName), QString());
-    EXPECT_EQ(cell(view, 1, texts::kSpread), QStringLiteral("0"));
+    EXPECT_EQ(cell(view, 1, "Name"), QString());
+    EXPECT_EQ(cell(view, 1, "SpreadTicks"), QStringLiteral("0"));
     auto* owner = new QWidget;
     view.setParent(owner);
     owner->show();
-    view.doubleAction(view.model()->index(1, view.gridModel().columnOf(texts::kBid)));
+    view.doubleAction(view.model()->index(1, view.gridModel().columnOf("Bid")));
     QMessageBox* alert = tc::gui::CommonAlert::showing(owner, QStringLiteral("ticketRefused"));
     ASSERT_TRUE(alert);
     EXPECT_EQ(alert->text(), context->text(texts::kInstrumentNotAvailableTradingAccount));

@@ -120,12 +120,12 @@ TEST_F(GridModelTest, EveryGridShowsTheDemosRecordsAndTicksWithoutAReset) {
         },
         15000));
     EXPECT_EQ(accounts.rowCount(), 3); // the trader's account is not the demo's
-    EXPECT_EQ(text(open, "300001", texts::kQuantity), "1.5");
-    EXPECT_EQ(text(pending, "310001", texts::kSymbol), "USDJPY");
-    EXPECT_EQ(text(accounts, "20002", texts::kAccountName), "Demo EUR");
+    EXPECT_EQ(text(open, "300001", "RemainingQty"), "1.5");
+    EXPECT_EQ(text(pending, "310001", "ItemCode"), "USDJPY");
+    EXPECT_EQ(text(accounts, "20002", "AccountName"), "Demo EUR");
     EXPECT_LE(all[7]->rowCount(), 5);
     // Profit and loss is coloured by its sign.
-    const QModelIndex pl = open.index(open.rowOf("300001"), open.columnOf(texts::kPL));
+    const QModelIndex pl = open.index(open.rowOf("300001"), open.columnOf("UnrealisedPL"));
     const auto tone = pl.data().toString().startsWith('-') ? tc::gui::Tone::Loss : tc::gui::Tone::Gain;
     EXPECT_EQ(pl.data(Qt::ForegroundRole).value<QColor>(),
               *tc::gui::toneStyle(Grid::OpenPositions, tone, open.theme()).foreground);
@@ -145,7 +145,7 @@ TEST_F(GridModelTest, EveryGridShowsTheDemosRecordsAndTicksWithoutAReset) {
         15000));
     EXPECT_EQ(resets, 0);
     for (const auto& [first, last] : spans)
-        EXPECT_GT(first, open.columnOf(texts::kSymbol)) << first << ".." << last;
+        EXPECT_GT(first, open.columnOf("ItemCode")) << first << ".." << last;
 }
 
 TEST_F(GridModelTest, BoardRowsComeGoAndMoveThroughRefreshes) {
@@ -196,21 +196,21 @@ TEST_F(GridModelTest, EachViewSortsItsOwnWayNumbersAsNumbers) {
     GridViewProxy& byQuantity = proxy(open);
     GridViewProxy& byId = proxy(open);
 
-    byQuantity.sort(open.columnOf(texts::kQuantity), Qt::AscendingOrder);
-    byId.sort(open.columnOf(texts::kPositionID0317), Qt::DescendingOrder);
+    byQuantity.sort(open.columnOf("RemainingQty"), Qt::AscendingOrder);
+    byId.sort(open.columnOf("OpenPositionId"), Qt::DescendingOrder);
     const auto column = [](const QAbstractItemModel& model, int c) {
         std::vector<std::string> out;
         for (int row = 0; row < model.rowCount(); ++row)
             out.push_back(model.index(row, c).data().toString().toStdString());
         return out;
     };
-    EXPECT_EQ(column(byQuantity, open.columnOf(texts::kQuantity)),
+    EXPECT_EQ(column(byQuantity, open.columnOf("RemainingQty")),
               (std::vector<std::string>{"0.2", "1.5", "9", "10"}));
     EXPECT_EQ(column(byId, 0), (std::vector<std::string>{"300010", "300002", "300001", "99"}));
 
     // A column that does not sort leaves the view's order as it was.
     const auto before = ids(byId);
-    byId.sort(open.columnOf(texts::kMarketPrice), Qt::AscendingOrder);
+    byId.sort(open.columnOf("ClosingPrice"), Qt::AscendingOrder);
     EXPECT_EQ(ids(byId), before);
     // The shared model keeps the session's order.
     EXPECT_EQ(ids(open).front(), "300001");
@@ -226,7 +226,7 @@ TEST_F(HeldPrices, EachViewKeepsItsOwnTicks) {
     GridModel& board = grid(Grid::Watchlist);
     watchList(board, {"EURUSD", "GBPUSD"});
     GridViewProxy& first = proxy(board);
-    const int bid = board.columnOf(texts::kBid);
+    const int bid = board.columnOf("Bid");
     session->tickNow();
     ASSERT_EQ(first.tick(board.rowOf("EURUSD"), bid), Tick::Same);
 
@@ -234,13 +234,13 @@ TEST_F(HeldPrices, EachViewKeepsItsOwnTicks) {
     QObject::connect(&first, &QAbstractItemModel::dataChanged, [&] { ++changed; });
     // The board shows the bid with the account group's spread; only its move counts here.
     const auto quoteMoves = [&](const char* bidText, const char* askText) {
-        const QString before = text(board, "EURUSD", texts::kBid);
+        const QString before = text(board, "EURUSD", "Bid");
         // The session's own tick may show the move first; a second refresh would end its tick.
         return server->setQuote("EURUSD", bidText, askText) && waitFor([&] {
-                   if (text(board, "EURUSD", texts::kBid) != before)
+                   if (text(board, "EURUSD", "Bid") != before)
                        return true;
                    session->tickNow();
-                   return text(board, "EURUSD", texts::kBid) != before;
+                   return text(board, "EURUSD", "Bid") != before;
                });
     };
     ASSERT_TRUE(quoteMoves("1.08700", "1.08712"));
@@ -269,17 +269,17 @@ TEST_F(HeldPrices, ATickFollowsItsRowWhenRowsMove) {
     GridModel& board = grid(Grid::Watchlist);
     watchList(board, {"EURUSD", "GBPUSD", "USDJPY"});
     GridViewProxy& view = proxy(board);
-    const int bid = board.columnOf(texts::kBid);
+    const int bid = board.columnOf("Bid");
     session->tickNow();
     // Moved rows compare with their own previous prices, not with the rows that stood there.
     watchList(board, {"USDJPY", "EURUSD", "GBPUSD"});
     for (const char* code : {"EURUSD", "GBPUSD", "USDJPY"})
         EXPECT_EQ(view.tick(board.rowOf(code), bid), Tick::Same) << code;
-    const QString before = text(board, "GBPUSD", texts::kBid);
+    const QString before = text(board, "GBPUSD", "Bid");
     ASSERT_TRUE(server->setQuote("GBPUSD", "1.30100", "1.30112"));
     ASSERT_TRUE(waitFor([&] {
         session->tickNow();
-        return text(board, "GBPUSD", texts::kBid) != before;
+        return text(board, "GBPUSD", "Bid") != before;
     }));
     EXPECT_EQ(view.tick(board.rowOf("GBPUSD"), bid), Tick::Up);
     EXPECT_EQ(view.tick(board.rowOf("EURUSD"), bid), Tick::Same);
@@ -302,13 +302,13 @@ TEST_F(HeldPrices, TheSecondsFiguresRefreshOnlyTheOpenPositionsLiveCells) {
         [&](const QModelIndex& a, const QModelIndex& b) { spans.emplace_back(a.column(), b.column()); });
 
     // The core's one-second refresh moves the position's result after its quote moved.
-    const QString before = text(open, "300001", texts::kPL);
+    const QString before = text(open, "300001", "UnrealisedPL");
     ASSERT_TRUE(server->setQuote("EURUSD", "1.08900", "1.08912"));
-    ASSERT_TRUE(waitFor([&] { return text(open, "300001", texts::kPL) != before; }, 15000));
+    ASSERT_TRUE(waitFor([&] { return text(open, "300001", "UnrealisedPL") != before; }, 15000));
     ASSERT_FALSE(spans.empty());
     for (const auto& [first, last] : spans) {
-        EXPECT_GE(first, open.columnOf(texts::kMarketPrice)) << first << ".." << last;
-        EXPECT_LE(last, open.columnOf(texts::kPL)) << first << ".." << last;
+        EXPECT_GE(first, open.columnOf("ClosingPrice")) << first << ".." << last;
+        EXPECT_LE(last, open.columnOf("UnrealisedPL")) << first << ".." << last;
     }
 
     // The figures alone reach the open positions, and not the executed rows; a table change both.
@@ -335,7 +335,7 @@ TEST_F(GridModelTest, ThemeAndLanguageRepaintCellsAndHeadersWithoutAReset) {
     ASSERT_TRUE(signIn());
     GridModel& board = grid(Grid::Watchlist);
     watchList(board, {"EURUSD"});
-    const QModelIndex bid = board.index(0, board.columnOf(texts::kBid));
+    const QModelIndex bid = board.index(0, board.columnOf("Bid"));
     QList<int> roles;
     QObject::connect(&board, &QAbstractItemModel::dataChanged,
                      [&](const QModelIndex&, const QModelIndex&, const QList<int>& r) { roles = r; });
@@ -361,7 +361,7 @@ TEST_F(GridModelTest, PendingOrderNamesFollowTheLanguage) {
     ASSERT_TRUE(waitFor([&] { return has(pending, {"310001"}); }, 15000));
     const auto names = [&] {
         QStringList out;
-        for (const char* column : {texts::kSide, texts::kType, texts::kTimeInForce, texts::kDelivery})
+        for (const char* column : {"Side", "OrderType", "TimeInForce", "DeliveryMode"})
             out << text(pending, "310001", column);
         return out;
     };
@@ -375,7 +375,7 @@ TEST_F(GridModelTest, PendingOrderNamesFollowTheLanguage) {
     EXPECT_TRUE(roles.contains(Qt::DisplayRole));
     EXPECT_EQ(names(), (QStringList{"A", "Limite", "Jour", "Normal"}));
     const int row = pending.rowOf("310001");
-    EXPECT_EQ(pending.cell(row, pending.columnOf(texts::kType)).text, "Limit");
+    EXPECT_EQ(pending.cell(row, pending.columnOf("OrderType")).text, "Limit");
     pending.setLanguage(0);
     EXPECT_EQ(names(), english);
     EXPECT_EQ(resets, 0);
@@ -435,7 +435,7 @@ TEST_F(HeldPrices, CellsMadeWhenFirstReadAreTheGridRulesCells) {
             EXPECT_EQ(board.cell(row, c),
                       tc::gui::boardCell(model, tc::gui::instrumentOf(model, board.rowId(row)),
                                          board.columnSpec(c).field))
-                << board.rowId(row) << " " << board.columnSpec(c).identifier;
+                << board.rowId(row) << " " << board.columnSpec(c).id;
     const auto ordersMatch = [&](const GridModel& grid, const tc::OrderView& orders,
                                  const std::string tc::Order::*id) {
         ASSERT_EQ(grid.rowCount(), static_cast<int>(orders.size()));
@@ -446,7 +446,7 @@ TEST_F(HeldPrices, CellsMadeWhenFirstReadAreTheGridRulesCells) {
             for (int c = 0; c < grid.columnCount(); ++c)
                 EXPECT_EQ(grid.cell(row, c), tc::gui::orderCell(**order, tc::gui::recordsOf(model, **order),
                                                                 grid.columnSpec(c).field))
-                    << grid.rowId(row) << " " << grid.columnSpec(c).identifier;
+                    << grid.rowId(row) << " " << grid.columnSpec(c).id;
         }
     };
     ordersMatch(open, session->client().queries().getOpenOrderCollection(), &tc::Order::OpenPositionId);
