@@ -15,6 +15,7 @@
 #include "session/business/business_base.h"
 #include "session/feed/session_feed.h"
 #include "wire/login_inputdata.h"
+#include "wire/wire_names.h"
 
 #include <benchmark/benchmark.h>
 #include <fmt/format.h>
@@ -71,9 +72,14 @@ public:
         if (auto t = target.load())
             t->ZMQNewMessage(text);
     }
-    void messageCrackerOnInstrumentStatusChange(const std::vector<std::string>& fields) override {
-        if (auto t = target.load())
-            t->messageCrackerOnInstrumentStatusChange(fields);
+    void enterMessages(tc::MessageRooms& rooms) override {
+        tc::MessageRoom status;
+        status.readsFields = true;
+        status.apply = [this](const tc::RoomMessage& m) {
+            if (auto t = target.load())
+                t->messageCrackerOnInstrumentStatusChange(m.fields());
+        };
+        rooms.enter(tc::wire::msg::kInstrumentStatus, std::move(status));
     }
     std::atomic<std::uint64_t> received{0};
     std::atomic<SessionFeed*> target{nullptr};

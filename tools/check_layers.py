@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Checks that every source of a layer includes only its own layer and the layers it sees.
 
-Usage: check_layers.py SRC_DIR LAYER=SEES,SEES ... [PROGRAM_DIR:SEES,SEES ...]
+Usage: check_layers.py SRC_DIR [--acyclic=LAYER,LAYER] LAYER=SEES,SEES ... [PROGRAM_DIR:SEES,SEES ...]
 
 The build refuses a back-edge where a layer compiles the offending header; this also covers headers
 that no source of their own layer includes, and includes that climb out with "..". Every quoted include
@@ -10,6 +10,9 @@ no layer, or of one the layer may not see, is a fault; a program's main file may
 program links beside the layers. The desktop program (gui) is checked the same way
 against the layers behind its wall. A folder outside src/ given as PROGRAM_DIR:SEES (the test server)
 may include its own files by bare name and, of the layers, only those it sees.
+
+In a layer named by --acyclic no two files include each other, however far round: a header and its
+source count as one file, so a circle is a pair (or more) of them that each need the other.
 
 The session and the order layer tell what happened through typed events only: no source of theirs
 posts a named notification on the notification centre (observing the network watcher's is allowed).
@@ -28,11 +31,59 @@ EVENTS_ONLY = ("session", "orders")
 POST = re.compile(r"(\.|->)\s*(post|postOnMainQueue)\s*\(|NotificationCenter::defaultCenter\(\)\s*\.\s*post")
 
 
+def include_circles(src, layer):
+    """The circles among the files of one layer, each a sorted list of units (path without suffix)."""
+    root = src / layer
+    edges = {}
+    for path in sorted(root.rglob("*")):
+        if path.suffix not in (".h", ".cpp", ".inc"):
+            continue
+        unit = path.relative_to(src).with_suffix("").as_posix()
+        for line in path.read_text(errors="replace").splitlines():
+            m = INCLUDE.match(line)
+            if m and m.group(1).startswith(layer + "/") and (src / m.group(1)).exists():
+                target = pathlib.PurePosixPath(m.group(1)).with_suffix("").as_posix()
+                if target != unit:
+                    edges.setdefault(unit, set()).add(target)
+    # Tarjan's strongly connected components; a component of more than one unit is a circle.
+    index, low, stack, on_stack, circles = {}, {}, [], set(), []
+
+    def visit(unit):
+        index[unit] = low[unit] = len(index)
+        stack.append(unit)
+        on_stack.add(unit)
+        for target in sorted(edges.get(unit, ())):
+            if target not in index:
+                visit(target)
+                low[unit] = min(low[unit], low[target])
+            elif target in on_stack:
+                low[unit] = min(low[unit], index[target])
+        if low[unit] == index[unit]:
+            component = []
+            while True:
+                member = stack.pop()
+                on_stack.discard(member)
+                component.append(member)
+                if member == unit:
+                    break
+            if len(component) > 1:
+                circles.append(sorted(component))
+
+    for unit in sorted(edges):
+        if unit not in index:
+            visit(unit)
+    return circles
+
+
 def main(argv):
     src = pathlib.Path(argv[1])
     sees = {}
     programs = {}
+    acyclic = []
     for arg in argv[2:]:
+        if arg.startswith("--acyclic="):
+            acyclic += [a for a in arg.partition("=")[2].split(",") if a]
+            continue
         if ":" in arg:
             folder, _, below = arg.partition(":")
             programs[folder] = {b for b in below.split(",") if b}
@@ -72,6 +123,9 @@ def main(argv):
                 if POST.search(line) and ("center" in line.lower() or "Notification" in line):
                     faults.append(f"{path.relative_to(src.parent)}:{number}: {layer} posts a named "
                                   "notification; tell it through a typed event")
+    for layer in acyclic:
+        for circle in include_circles(src, layer):
+            faults.append(f"{layer}: include circle among {', '.join(circle)}; make one depend on the other only")
     for fault in faults:
         print(fault)
     print(f"{len(sees)} layers, {len(programs)} programs, {len(faults)} faults")

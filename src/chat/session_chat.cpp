@@ -69,6 +69,34 @@ SessionChat::SessionChat(BusinessBase& business)
 
 SessionChat::~SessionChat() = default;
 
+void SessionChat::enterMessages(MessageRooms& rooms) {
+    namespace msg = wire::msg;
+    namespace tag = wire::tag;
+    // Each handler reads the fields, and at most one tag besides.
+    const auto room = [this](const RoomMessage& m) {
+        FillChatRoomDetails(m.fields(), m.text(tag::kChatPartner));
+    };
+    rooms.enter(msg::kRoomCreation, {tag::kChatPartner}, true, room);
+    rooms.enter(msg::kRoomCreationReply, {tag::kChatPartner}, true, room);
+    rooms.enter(msg::kChatMessage, {tag::kRoomName}, true,
+                [this](const RoomMessage& m) { FillChatMessages(m.fields(), m.text(tag::kRoomName)); });
+    rooms.enter(msg::kOfflineMessagesReply, {}, true,
+                [this](const RoomMessage& m) { FillOfflineMessages(m.fields()); });
+    rooms.enter(msg::kRoomMessagesReply, {}, true,
+                [this](const RoomMessage& m) { FillRoomMessage(m.fields()); });
+    rooms.enter(msg::kContactListReply, {}, true,
+                [this](const RoomMessage& m) { FillChatGroupsAndUsers(m.fields()); });
+    rooms.enter(msg::kChatUserStatus, {tag::kUserName}, true,
+                [this](const RoomMessage& m) { UpdateChatUserStatus(m.text(tag::kUserName), m.fields()); });
+    rooms.enter(msg::kRecentConversationReply, {}, true,
+                [this](const RoomMessage& m) { FillRecentConversation(m.fields()); });
+    rooms.enter(msg::kChatQueueReply, {tag::kQueueId}, true, [this](const RoomMessage& m) {
+        UpdateChatResponseFromQueue(m.fields(), m.text(tag::kQueueId));
+    });
+    rooms.enter(msg::kChatQueueStatus, {tag::kQueueId}, true,
+                [this](const RoomMessage& m) { UpdateChatQueueStatus(m.fields(), m.text(tag::kQueueId)); });
+}
+
 void SessionChat::setListeners(ChangeListener changes, NoticeListener notices) {
     changeListener_ = std::move(changes);
     noticeListener_ = std::move(notices);

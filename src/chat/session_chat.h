@@ -20,8 +20,9 @@ class SessionEvents;
 
 namespace tc::chat {
 
-class SessionChat final : public ChatHandlers {
+class SessionChat final : public SessionRoom {
 public:
+    using Fields = std::vector<std::string>;
     using ChangeListener = std::function<void(const interfaces::ChatChange&)>;
     using NoticeListener = std::function<void(const interfaces::NoticeArrival&)>;
 
@@ -43,16 +44,17 @@ public:
     interfaces::CommandResult openNotice(std::string_view roomKey);
     void setChatUserName(std::string_view userName) { chat_.chatUserName = std::string(userName); }
 
-    // ChatHandlers.
-    void FillChatRoomDetails(const Fields& fields, const std::string& roomKey) override;
-    void FillChatMessages(const Fields& fields, const std::string& roomName) override;
-    void FillOfflineMessages(const Fields& fields) override;
-    void FillRoomMessage(const Fields& fields) override;
-    void FillChatGroupsAndUsers(const Fields& fields) override;
-    void FillRecentConversation(const Fields& fields) override;
-    void UpdateChatUserStatus(const std::string& userName, const Fields& fields) override;
-    void UpdateChatResponseFromQueue(const Fields& fields, const std::string& queueId) override;
-    void UpdateChatQueueStatus(const Fields& fields, const std::string& queueId) override;
+    // The chat messages (types 601 to 680), handled below.
+    void enterMessages(MessageRooms& rooms) override;
+    void FillChatRoomDetails(const Fields& fields, const std::string& roomKey);
+    void FillChatMessages(const Fields& fields, const std::string& roomName);
+    void FillOfflineMessages(const Fields& fields);
+    void FillRoomMessage(const Fields& fields);
+    void FillChatGroupsAndUsers(const Fields& fields);
+    void FillRecentConversation(const Fields& fields);
+    void UpdateChatUserStatus(const std::string& userName, const Fields& fields);
+    void UpdateChatResponseFromQueue(const Fields& fields, const std::string& queueId);
+    void UpdateChatQueueStatus(const Fields& fields, const std::string& queueId);
 
 private:
     interfaces::CommandResult sendAll(const std::vector<ChatSend>& sends);

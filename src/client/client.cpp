@@ -62,7 +62,6 @@ LoginState stateOf(LoginPhase phase) {
 struct Events {
     Signal<LoginState> loginState;
     Signal<interfaces::TableSet> tables;
-    Signal<std::vector<std::string>> quotes;
     Signal<std::vector<std::string>> depth;
     Signal<RequestFailure> requestFailed;
     Signal<ChartArrival> chartArrived;
@@ -93,7 +92,8 @@ struct Events {
 };
 
 // The session's events as the client's: each is handed on from a main-queue task of its own (the
-// table changes from the session's flush task, the rest from one posted here), so a subscriber is
+// table changes from the session's flush task, the depth from the feed's drain, the rest from one
+// posted here), so a subscriber is
 // never called back inside a command it is making, and never after the client is gone.
 class EventRelay final : public SessionEventSink {
 public:
@@ -113,12 +113,9 @@ public:
     void tablesChanged(interfaces::TableSet tables) override {
         client_.bind([events = events_, tables] { events->tables.emit(tables); })();
     }
-    void feedApplied(const std::vector<std::string>& quoteCodes,
-                     const std::vector<std::string>& depthCodes) override {
-        if (!quoteCodes.empty())
-            later(&Events::quotes, quoteCodes);
-        if (!depthCodes.empty())
-            later(&Events::depth, depthCodes);
+    // The feed's drain is a main-queue task of its own too, never inside a command.
+    void depthApplied(const std::vector<std::string>& codes) override {
+        client_.bind([events = events_, codes] { events->depth.emit(codes); })();
     }
     void requestFailed(const PendingRequest& request, const std::string& reason) override {
         later(&Events::requestFailed, RequestFailure{request.sequence, request.procedure, reason});
@@ -762,9 +759,6 @@ public:
     }
     std::unique_ptr<interfaces::Handler> handleTablesChanged(TablesFn fn) override {
         return events().tables.connect(std::move(fn));
-    }
-    std::unique_ptr<interfaces::Handler> handleQuotesChanged(CodesFn fn) override {
-        return events().quotes.connect(std::move(fn));
     }
     std::unique_ptr<interfaces::Handler> handleDepthChanged(CodesFn fn) override {
         return events().depth.connect(std::move(fn));

@@ -229,6 +229,20 @@ SessionFunding::SessionFunding(BusinessBase& business)
 
 SessionFunding::~SessionFunding() = default;
 
+void SessionFunding::enterMessages(MessageRooms& rooms) {
+    namespace msg = wire::msg;
+    rooms.enter(msg::kPayGateMasterReply, {}, true,
+                [this](const RoomMessage& m) { payGateMasterResponse(m.message()); });
+    rooms.enter(msg::kPayGateTransactionReply, {}, true,
+                [this](const RoomMessage& m) { payGateTransactionResponse(m.message()); });
+    rooms.enter(msg::kPayGateStatusReply, {}, true,
+                [this](const RoomMessage& m) { payGateStatusResponse(m.message()); });
+    // A missing action code reads as 0, which no approval handler acts on.
+    rooms.enter(msg::kApprovalReply, {wire::tag::kApprovalAction}, true, [this](const RoomMessage& m) {
+        createApprovalAction(m.integer(wire::tag::kApprovalAction), m.fields());
+    });
+}
+
 void SessionFunding::setListeners(ReplyListener replies, FailureListener failures) {
     replyListener_ = std::move(replies);
     failureListener_ = std::move(failures);

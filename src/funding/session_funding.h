@@ -67,10 +67,12 @@ public:
     void setListeners(ReplyListener replies, FailureListener failures);
 
     // FundingHandlers.
-    void payGateMasterResponse(const MessageBase& message) override;
-    void payGateTransactionResponse(const MessageBase& message) override;
-    void payGateStatusResponse(const MessageBase& message) override;
-    void createApprovalAction(std::int64_t actionCode, const std::vector<std::string>& fields) override;
+    // The pay-gate replies and the approval answers, handled below.
+    void enterMessages(MessageRooms& rooms) override;
+    void payGateMasterResponse(const MessageBase& message);
+    void payGateTransactionResponse(const MessageBase& message);
+    void payGateStatusResponse(const MessageBase& message);
+    void createApprovalAction(std::int64_t actionCode, const std::vector<std::string>& fields);
     void fillApprovalRequests(const std::vector<std::string>& rows) override;
     void fillFinancialApprovals(const std::vector<std::string>& rows) override;
     void fillPayGateSettings(const std::vector<std::string>& rows) override;

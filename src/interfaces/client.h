@@ -221,8 +221,8 @@ public:
     // The tables a pass of the main queue changed: by messages, and once a second by the refresh of
     // the open positions' floating profit and loss and margin and the accounts' figures.
     virtual std::unique_ptr<Handler> handleTablesChanged(TablesFn fn) = 0;
-    // The instruments whose quote, or whose depth ladder, the feed's last drain changed.
-    virtual std::unique_ptr<Handler> handleQuotesChanged(CodesFn fn) = 0;
+    // The instruments whose depth ladder the feed's last drain changed. Quotes have no event: the
+    // model holds the latest, and what shows them reads it on its own beat.
     virtual std::unique_ptr<Handler> handleDepthChanged(CodesFn fn) = 0;
     virtual std::unique_ptr<Handler> handleRequestFailed(RequestFailedFn fn) = 0;
     virtual std::unique_ptr<Handler> handleChartArrived(ChartArrivedFn fn) = 0;

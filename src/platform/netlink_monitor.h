@@ -5,7 +5,10 @@
 //
 // The parser, the model and the flag derivation are plain functions of their inputs so that tests can
 // feed them crafted kernel messages.
-#include "platform/network_reachability.h"
+#include "platform/network_state.h"
+
+#include <functional>
+#include <optional>
 
 #include <cstddef>
 #include <cstdint>

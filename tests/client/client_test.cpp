@@ -21,6 +21,7 @@
 #include "session/business/business_base.h"
 #include "session/business/session_requests.h"
 #include "session/feed/price_feed.h"
+#include "session/feed/session_feed.h"
 #include "statements/statement_reader.h"
 #include "support/capturing_sender.h"
 #include "support/temp_resources.h"
@@ -168,12 +169,8 @@ TEST_F(ClientEvents, TablesChangedComesAtMostOncePerPassWithTheTablesTouched) {
     }));
 }
 
-TEST_F(ClientEvents, QuotesAndDepthNameTheInstrumentsTheFeedChanged) {
-    std::vector<std::string> quoted;
+TEST_F(ClientEvents, TheFeedQuotesTheFollowedInstrumentsAndDepthNamesItsLadders) {
     std::vector<std::string> deepened;
-    auto quotes = client->handleQuotesChanged([&](const std::vector<std::string>& codes) {
-        quoted.insert(quoted.end(), codes.begin(), codes.end());
-    });
     auto depth = client->handleDepthChanged([&](const std::vector<std::string>& codes) {
         deepened.insert(deepened.end(), codes.begin(), codes.end());
     });
@@ -183,10 +180,19 @@ TEST_F(ClientEvents, QuotesAndDepthNameTheInstrumentsTheFeedChanged) {
     auto isWatched = [&](const std::string& code) {
         return std::find(watched.begin(), watched.end(), code) != watched.end();
     };
-    // The feed also follows the instruments of open positions and orders, in no set order: wait for a
-    // watched one rather than take the first quote for it.
-    ASSERT_TRUE(
-        until([&] { return std::any_of(quoted.begin(), quoted.end(), isWatched) && !deepened.empty(); }));
+    // Quotes have no event: the model holds them. The feed also follows the instruments of open
+    // positions and orders, in no set order: wait for a watched one rather than take the first.
+    const auto quoted = [&] {
+        std::vector<std::string> codes;
+        for (const auto& [code, item] : client->model().ItemCollection)
+            if (item && item->isPriceUpdateReceived)
+                codes.push_back(code);
+        return codes;
+    };
+    ASSERT_TRUE(until([&] {
+        const std::vector<std::string> codes = quoted();
+        return std::any_of(codes.begin(), codes.end(), isWatched) && !deepened.empty();
+    }));
     auto held = [&](const std::string& code) {
         const SessionModel& m = client->model();
         return std::any_of(m.OpenOrderCollection.begin(), m.OpenOrderCollection.end(),
@@ -194,14 +200,26 @@ TEST_F(ClientEvents, QuotesAndDepthNameTheInstrumentsTheFeedChanged) {
                std::any_of(m.PendingOrderCollection.begin(), m.PendingOrderCollection.end(),
                            [&](const auto& o) { return o && o->ItemCode == code; });
     };
-    for (const std::string& code : quoted) {
-        const auto* item = client->model().ItemCollection.get(code);
-        ASSERT_TRUE(item && *item) << code;
-        EXPECT_TRUE((*item)->isPriceUpdateReceived) << code;
+    for (const std::string& code : quoted())
         EXPECT_TRUE(isWatched(code) || held(code)) << code;
-    }
     for (const std::string& code : deepened)
         EXPECT_NE(client->depth().buy(code), nullptr) << code;
+}
+
+TEST_F(ClientEvents, TheDepthEventIsToldInTheFeedsDrainItself) {
+    std::vector<std::string> deepened;
+    auto depth = client->handleDepthChanged([&](const std::vector<std::string>& codes) {
+        deepened.insert(deepened.end(), codes.begin(), codes.end());
+    });
+    signedIn();
+    auto feed = std::dynamic_pointer_cast<SessionFeed>(sessionOf(*client).services().feed);
+    ASSERT_TRUE(feed);
+    feed->drain();
+    deepened.clear();
+    // The drain runs in a main-queue task of its own: its subscribers hear of it there, not a pass later.
+    feed->ZMQNewMessage("MD_EURUSD;1.1,5;1.2,6");
+    feed->drain();
+    EXPECT_NE(std::find(deepened.begin(), deepened.end(), "EURUSD"), deepened.end());
 }
 
 TEST_F(ClientEvents, OrderStoredNamesTheServersPendingOrder) {

@@ -15,18 +15,7 @@ namespace {
 
 using namespace tc;
 
-class GivenChat final : public ChatHandlers {
-public:
-    void FillChatRoomDetails(const Fields&, const std::string&) override {}
-    void FillChatMessages(const Fields&, const std::string&) override {}
-    void FillOfflineMessages(const Fields&) override {}
-    void FillRoomMessage(const Fields&) override {}
-    void FillChatGroupsAndUsers(const Fields&) override {}
-    void FillRecentConversation(const Fields&) override {}
-    void UpdateChatUserStatus(const std::string&, const Fields&) override {}
-    void UpdateChatResponseFromQueue(const Fields&, const std::string&) override {}
-    void UpdateChatQueueStatus(const Fields&, const std::string&) override {}
-};
+class GivenChat final : public SessionRoom {};
 
 TEST(SessionWiring, EveryPartIsOwnedByTheBusinessObjectUnlessGiven) {
     platform::RunLoop::main().bindToCurrentThread();

@@ -41,7 +41,6 @@ public:
         if (messages.size() < 10000)
             messages.push_back(text);
     }
-    void messageCrackerOnInstrumentStatusChange(const std::vector<std::string>&) override {}
     bool anyStartsWith(const std::vector<std::string>& prefixes) {
         std::lock_guard lock(mutex);
         return std::any_of(messages.begin(), messages.end(), [&](const std::string& m) {

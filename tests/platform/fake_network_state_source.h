@@ -68,8 +68,8 @@ private:
 
 class ScopedNetworkStateSource {
 public:
-    ScopedNetworkStateSource() : previous_(platform::NetworkStateSource::setShared(fake)) {}
-    ~ScopedNetworkStateSource() { platform::NetworkStateSource::setShared(previous_); }
+    ScopedNetworkStateSource() : previous_(platform::setSharedNetworkState(fake)) {}
+    ~ScopedNetworkStateSource() { platform::setSharedNetworkState(previous_); }
     ScopedNetworkStateSource(const ScopedNetworkStateSource&) = delete;
     ScopedNetworkStateSource& operator=(const ScopedNetworkStateSource&) = delete;
 

@@ -60,16 +60,17 @@ DepositRequestWindowController::DepositRequestWindowController(GuiContext& conte
     connect(ui_->okButton, &QPushButton::clicked, this, &QWidget::close);
     installRequestSheetKeys(this, ui_->depositRequestTabView, ui_->sendRequestButton, ui_->okButton);
 
-    timer_.setInterval(ClientModel::kTickMilliseconds);
-    connect(&timer_, &QTimer::timeout, this, &DepositRequestWindowController::calcAccountDetails);
-
     ClientModel& session = *context_.clientModel();
+    connect(&session, &ClientModel::tick, this, [this] {
+        if (ticking_)
+            calcAccountDetails();
+    });
     connect(&session, &ClientModel::fundingReply, this, &DepositRequestWindowController::fundingReply);
     connect(&session, &ClientModel::fundingFailed, this, &DepositRequestWindowController::fundingFailed);
     connect(&session, &ClientModel::clientAboutToBeReplaced, this, [this] {
         // The accounts and replies were the old session's: nothing more to show or send.
         sessionGone_ = true;
-        timer_.stop();
+        ticking_ = false;
         close();
     });
     bindLanguage(this, context_.language(), [this] { updateLanguageStrings(); });
@@ -89,12 +90,12 @@ void DepositRequestWindowController::windowDidAppear() {
     setDefaults();
     loadData();
     updateValuesinViews();
-    timer_.start();
+    ticking_ = true;
 }
 
 void DepositRequestWindowController::closeEvent(QCloseEvent* event) {
     // Only this window's refresh stops; the other funding windows keep theirs.
-    timer_.stop();
+    ticking_ = false;
     requests_->forget(this);
     QWidget::closeEvent(event);
 }

@@ -12,7 +12,6 @@
 #include "gui/funding/pay_gate_requests.h"
 #include "interfaces/client.h"
 
-#include <QTimer>
 #include <QUrl>
 #include <QWidget>
 
@@ -78,7 +77,8 @@ public:
     // 0 the form, 1 the result.
     int currentPage() const;
     DetailWindowController* detailWindow() const { return detail_; }
-    bool isTimerRunning() const { return timer_.isActive(); }
+    // Whether the window follows the client model's one-second tick (from showing until closing).
+    bool followsTick() const { return ticking_; }
     std::int64_t transferMode() const { return ftMode_; }
     bool isOnlinePayment() const { return isOnlinePayment_; }
 
@@ -130,7 +130,7 @@ private:
     std::uint64_t payGateId_ = 0; // 0: no gateway chosen
     std::vector<std::uint64_t> gateways_;
     bool sessionGone_ = false;
-    QTimer timer_;
+    bool ticking_ = false;
 };
 
 } // namespace tc::gui

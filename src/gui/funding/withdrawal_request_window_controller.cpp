@@ -45,14 +45,15 @@ WithdrawalRequestWindowController::WithdrawalRequestWindowController(GuiContext&
     connect(ui_->okButton, &QPushButton::clicked, this, &QWidget::close);
     installRequestSheetKeys(this, ui_->withdrawalRequestTabView, ui_->sendRequestButton, ui_->okButton);
 
-    timer_.setInterval(ClientModel::kTickMilliseconds);
-    connect(&timer_, &QTimer::timeout, this, &WithdrawalRequestWindowController::updateAccountDetails);
-
     ClientModel& session = *context_.clientModel();
+    connect(&session, &ClientModel::tick, this, [this] {
+        if (ticking_)
+            updateAccountDetails();
+    });
     connect(&session, &ClientModel::fundingReply, this, &WithdrawalRequestWindowController::fundingReply);
     connect(&session, &ClientModel::clientAboutToBeReplaced, this, [this] {
         sessionGone_ = true;
-        timer_.stop();
+        ticking_ = false;
         close();
     });
     connect(&session, &ClientModel::clientReplaced, this, [this] { sessionGone_ = false; });
@@ -71,12 +72,12 @@ void WithdrawalRequestWindowController::windowDidAppear() {
     setDefaults();
     loadAccountsData();
     updateValuesinViews();
-    timer_.start();
+    ticking_ = true;
 }
 
 void WithdrawalRequestWindowController::closeEvent(QCloseEvent* event) {
     // Only this window's refresh stops.
-    timer_.stop();
+    ticking_ = false;
     QWidget::closeEvent(event);
 }
 

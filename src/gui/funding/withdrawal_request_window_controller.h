@@ -10,7 +10,6 @@
 #include "gui/funding/funding_window_rules.h"
 #include "interfaces/client.h"
 
-#include <QTimer>
 #include <QWidget>
 
 #include <memory>
@@ -55,7 +54,8 @@ public:
     QPushButton* sendRequestButton() const;
     int currentPage() const;
     DetailWindowController* detailWindow() const { return detail_; }
-    bool isTimerRunning() const { return timer_.isActive(); }
+    // Whether the window follows the client model's one-second tick (from showing until closing).
+    bool followsTick() const { return ticking_; }
 
 Q_SIGNALS:
     void resultShown();
@@ -82,7 +82,7 @@ private:
     std::vector<std::int32_t> accounts_;
     std::int32_t accountId_ = 0;
     bool sessionGone_ = false;
-    QTimer timer_;
+    bool ticking_ = false;
 };
 
 } // namespace tc::gui

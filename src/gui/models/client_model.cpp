@@ -71,8 +71,6 @@ void ClientModel::subscribe() {
         Q_EMIT loginStateChanged(state);
     }));
     keep(c.handleTablesChanged([this](interfaces::TableSet tables) { Q_EMIT tablesChanged(tables); }));
-    keep(c.handleQuotesChanged(
-        [this](const std::vector<std::string>& codes) { Q_EMIT quotesChanged(codes); }));
     keep(c.handleDepthChanged([this](const std::vector<std::string>& codes) { Q_EMIT depthChanged(codes); }));
     keep(c.orders().handleOrderStored(
         [this](const std::shared_ptr<const Order>& order) { Q_EMIT orderStored(order); }));

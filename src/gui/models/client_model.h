@@ -2,10 +2,11 @@
 // The desktop program's one hold on a trading session. Windows and table models never subscribe to
 // interfaces::Client themselves: they connect to the signals here, read the session through
 // client(), and follow tick() for every cell that changes without an event (live prices, profit
-// and loss, times).
+// and loss, times): a window that refreshes once a second follows tick() rather than a timer of its
+// own, so one tickNow() drives them all.
 //
 //     ClientModel session([&shell] { return interfaces::MakeClient(shell); });
-//     connect(&session, &ClientModel::quotesChanged, window, &Board::quotesChanged);
+//     connect(&session, &ClientModel::tick, window, &Board::refreshLiveCells);
 //     connect(&session, &ClientModel::clientAboutToBeReplaced, window, &Board::dropSession);
 //     session.signIn(settings);              // outcome: loginStateChanged
 //     session.client().orders().placeOrder(ticket);    // commands answer at once
@@ -69,8 +70,7 @@ Q_SIGNALS:
     void loginStateChanged(interfaces::LoginState state);
     // The tables a message changed; the views already hold the change.
     void tablesChanged(interfaces::TableSet tables);
-    // Instrument codes whose quote or depth ladder changed.
-    void quotesChanged(const std::vector<std::string>& codes);
+    // Instrument codes whose depth ladder changed (quotes are read on the tick).
     void depthChanged(const std::vector<std::string>& codes);
     void orderStored(const std::shared_ptr<const tc::Order>& order);
     void orderRefused(const interfaces::OrderRefusal& refusal);

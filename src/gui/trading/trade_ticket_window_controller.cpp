@@ -244,8 +244,6 @@ TradeTicketWindowController::TradeTicketWindowController(GuiContext& context, QW
     connect(ui_->marketDepthChartButton, &QPushButton::toggled, this,
             &TradeTicketWindowController::showRightDrawer);
 
-    timer_.setInterval(ClientModel::kTickMilliseconds);
-    connect(&timer_, &QTimer::timeout, this, &TradeTicketWindowController::UpdateValuesinTimer);
     connect(&context_.themes(), &ThemeManager::themeChanged, this, [this](std::int64_t theme) {
         if (chart_)
             chart_->applyChartTheme(static_cast<int>(theme));
@@ -262,6 +260,10 @@ TradeTicketWindowController::TradeTicketWindowController(GuiContext& context, QW
     if (ClientModel* model = context_.clientModel()) {
         connect(model, &ClientModel::clientAboutToBeReplaced, this, [this] { forgetSession(); });
         connect(model, &ClientModel::loginStateChanged, this, [this] { followLoginState(); });
+        connect(model, &ClientModel::tick, this, [this] {
+            if (ticking_)
+                UpdateValuesinTimer();
+        });
     }
     followLoginState();
 
@@ -311,6 +313,7 @@ void TradeTicketWindowController::followLoginState() {
 
 void TradeTicketWindowController::forgetSession() {
     close();
+    ticking_ = false;
     accounts_.clear();
     multiModel_->setAccounts({});
     // The ladders and the chart read the old session: they go now (the session may go before the
@@ -339,8 +342,7 @@ void TradeTicketWindowController::windowDidAppear() {
     TradeTicketRadioButtonClicked();
     LoadQuantity();
     UpdateValuesinTimer();
-    if (!timer_.isActive())
-        timer_.start();
+    ticking_ = true;
     checkMultiTradeisAvailable();
     setDefaultWindow();
 }
@@ -355,7 +357,7 @@ void TradeTicketWindowController::runModalWindow(QWidget* owner) {
 
 void TradeTicketWindowController::closeEvent(QCloseEvent* event) {
     setDefaultWindow();
-    timer_.stop();
+    ticking_ = false;
     if (confirmation_)
         confirmation_->reject();
     QWidget::closeEvent(event);

@@ -10,7 +10,6 @@
 #include "interfaces/orders.h"
 
 #include <QPointer>
-#include <QTimer>
 #include <QWidget>
 
 #include <memory>
@@ -167,7 +166,7 @@ private:
     HeaderEditor* headerEditor_ = nullptr;
     std::unique_ptr<TickTracker> ticks_;
     QPointer<QMessageBox> confirmation_;
-    QTimer timer_;
+    bool ticking_ = false; // follows the client model's tick while shown
 
     std::string itemCode_;
     std::int32_t accountId_ = 0;

@@ -50,34 +50,21 @@ constexpr RecordLayout<Rows...> recordLayout(Rows... rows) {
     return {std::tuple<Rows...>{rows...}};
 }
 
-template <class T>
-constexpr auto int32(std::size_t position, T target) {
-    return FieldRow<FieldType::Int32, T>{position, target};
-}
-template <class T>
-constexpr auto int64(std::size_t position, T target) {
-    return FieldRow<FieldType::Int64, T>{position, target};
-}
-template <class T>
-constexpr auto real(std::size_t position, T target) {
-    return FieldRow<FieldType::Real, T>{position, target};
-}
-template <class T>
-constexpr auto decimal(std::size_t position, T target) {
-    return FieldRow<FieldType::Decimal, T>{position, target};
-}
-template <class T>
-constexpr auto flag(std::size_t position, T target) {
-    return FieldRow<FieldType::Flag, T>{position, target};
-}
-template <class T>
-constexpr auto text(std::size_t position, T target) {
-    return FieldRow<FieldType::Text, T>{position, target};
-}
-template <class T>
-constexpr auto time(std::size_t position, T target) {
-    return FieldRow<FieldType::Time, T>{position, target};
-}
+// The row makers, one per wire type: `int32(3, &Record::Member)`.
+template <FieldType Type>
+struct RowMaker {
+    template <class T>
+    constexpr FieldRow<Type, T> operator()(std::size_t position, T target) const {
+        return {position, target};
+    }
+};
+inline constexpr RowMaker<FieldType::Int32> int32{};
+inline constexpr RowMaker<FieldType::Int64> int64{};
+inline constexpr RowMaker<FieldType::Real> real{};
+inline constexpr RowMaker<FieldType::Decimal> decimal{};
+inline constexpr RowMaker<FieldType::Flag> flag{};
+inline constexpr RowMaker<FieldType::Text> text{};
+inline constexpr RowMaker<FieldType::Time> time{};
 
 namespace detail {
 

@@ -4,25 +4,15 @@
 
 #include "model/collection_keys.h"
 #include "model/records/account_details.h"
-#include "model/records/order.h"
-#include "model/text/formatter.h"
 #include "model/text/language_string.h"
 #include "model/text/positional_text.h"
 #include "platform/log.h"
 #include "platform/user_defaults.h"
 #include "session/business/session_events.h"
-#include "wire/envelope_key.h"
-#include "wire/envelope_opener.h"
 #include "wire/login_inputdata.h"
-#include "wire/message_cracker.h"
-#include "wire/separators.h"
 #include "wire/wire_date.h"
-#include "wire/wire_fields.h"
 #include "wire/wire_names.h"
 
-#include <algorithm>
-#include <limits>
-#include <set>
 #include <stdexcept>
 #include <utility>
 
@@ -30,15 +20,6 @@ namespace tc {
 
 namespace msg = wire::msg;
 namespace tag = wire::tag;
-
-namespace {
-
-std::int32_t clampToInt32(std::int64_t v) {
-    return static_cast<std::int32_t>(std::clamp<std::int64_t>(v, std::numeric_limits<std::int32_t>::min(),
-                                                              std::numeric_limits<std::int32_t>::max()));
-}
-
-} // namespace
 
 BusinessBase::BusinessBase(interfaces::ApplicationInterface& application, LoginInputdata& logindata,
                            const ServiceWiring& wire, ConnectionOptions connectionOptions)
@@ -59,6 +40,13 @@ BusinessBase::BusinessBase(interfaces::ApplicationInterface& application, LoginI
             throw std::invalid_argument(std::string("session wired without its ") + name);
     if (!services_.events)
         services_.events = std::make_shared<SessionEventSink>();
+    // Each room enters the message types it handles; the order side may be attached later, so its
+    // messages find it when they arrive.
+    enterOwnMessages();
+    enterOrderMessages(rooms_, [this] { return orderReports(); });
+    for (SessionRoom* room : {static_cast<SessionRoom*>(services_.feed.get()), services_.dataService.get(),
+                              services_.chat.get(), static_cast<SessionRoom*>(services_.funding.get())})
+        room->enterMessages(rooms_);
     watchList_.emplace(*this,
                        services_.userDefaults ? *services_.userDefaults : platform::UserDefaults::standard(),
                        [this](const std::vector<std::string>& codes, bool subscribe) {
@@ -481,426 +469,15 @@ void BusinessBase::endLogin(const std::string& reason) {
     });
 }
 
-// ---- incoming road ----
-//
-// A receiving thread (stream, request socket, feed) frames, parses, opens envelopes, reads login
-// snapshots and data-service replies, and posts one task per message to the main queue; the main
-// queue applies the messages of each thread in the order that thread received them: the session
-// values first, then the message's handler.
-
-void BusinessBase::NewMessage(std::string_view frameText) {
-    dispatch(frameText, 0);
-}
-
-void BusinessBase::ProcessMessage(std::string_view text) {
-    processText(text, 0);
-}
-
-void BusinessBase::ProcessFeedMessage(std::string_view text) {
-    // The feed carries instrument status and nothing else: a relogin, a login completion or a login
-    // elsewhere there would act on the stream's session from a socket that has no part in it.
-    StreamDeframer deframer;
-    deframer.feed(text, [this](std::string_view frame) {
-        const std::int64_t type = MessageBase::typeOfFrame(frame);
-        if (type != msg::kInstrumentStatus) {
-            platform::Log::warning("message type {} dropped: the feed carries instrument status only", type);
-            return;
-        }
-        dispatch(frame, 0);
-    });
-}
-
-void BusinessBase::processText(std::string_view text, int depth) {
-    // An envelope's content is whole frames; a tail without its frame end is dropped with the envelope.
-    StreamDeframer deframer;
-    deframer.feed(text, [this, depth](std::string_view frame) { dispatch(frame, depth); });
-    if (deframer.pendingBytes() > 0)
-        platform::Log::warning("unfinished frame of {} bytes dropped from an envelope",
-                               deframer.pendingBytes());
-}
-
-namespace {
-
-// Types whose handlers read the message's field strings; the others need only the tags.
-bool handlerReadsFields(std::int64_t type) {
-    switch (type) {
-    case msg::kPasswordChangeReply:
-    case msg::kExecutionReport:
-    case msg::kPositionSettled:
-    case msg::kPositionReport:
-    case msg::kApprovalReply:
-    case msg::kPayGateMasterReply:
-    case msg::kPayGateTransactionReply:
-    case msg::kPayGateStatusReply:
-    case msg::kPingReply:
-    case msg::kDemoRegistrationReply:
-    case msg::kAccountSummary:
-    case msg::kInstrumentStatus:
-        return true;
-    default:
-        return type >= msg::kRoomCreation && type <= msg::kChatQueueStatus;
-    }
-}
-
-} // namespace
-
-void BusinessBase::dispatch(std::string_view frameText, int depth) {
-    if (const std::size_t fields = MessageBase::fieldCount(frameText);
-        fields > MessageBase::kMaxFieldsPerFrame) {
-        platform::Log::error("message type {} of {} fields dropped: a message may have {} at most",
-                             MessageBase::typeOfFrame(frameText), fields, MessageBase::kMaxFieldsPerFrame);
-        return;
-    }
-    if (MessageBase::typeOfFrame(frameText) == 0) {
-        platform::Log::warning("frame dropped: its first field is not a message type");
-        return;
-    }
-    auto message = std::make_shared<InboundMessage>();
-    message->arrivedAt = platform::Clock::currentTime();
-    message->mb = std::make_shared<MessageBase>();
-    try {
-        message->type =
-            message->mb->loadFrame(frameText, handlerReadsFields(MessageBase::typeOfFrame(frameText)));
-        message->tags = readCommonTags(frameText, message->type);
-        if (!readOnReceivingThread(*message, depth))
-            return;
-    } catch (const std::exception& e) {
-        platform::Log::warning("message type {} dropped: {}", message->type, e.what());
-        message->failed = true;
-    } catch (...) {
-        platform::Log::warning("message type {} dropped", message->type);
-        message->failed = true;
-    }
-    postMain([this, message] { apply(*message); });
-}
-
-bool BusinessBase::readOnReceivingThread(InboundMessage& message, int depth) {
-    const CommonTags& tags = message.tags;
-    switch (message.type) {
-    case msg::kEnvelope: {
-        if (depth >= kMaxEnvelopeDepth) {
-            platform::Log::warning("envelope nested too deep; dropped");
-            return false;
-        }
-        const std::optional<std::string> plain = openEnvelope(tags.sealedPayload.value_or(""));
-        if (plain) {
-            processText(*plain, depth + 1);
-        } else {
-            platform::Log::warning("encrypted envelope did not open; dropped");
-            // One unreadable reply does not end a login whose good replies may follow; if it never
-            // completes, its deadline names the cause.
-            if (streamLoginUnderWay_.load())
-                unopenedLoginReply_.store(true);
-        }
-        return false; // its messages are posted each in its turn; the envelope itself changes nothing
-    }
-    case msg::kCompressed: {
-        if (depth >= kMaxEnvelopeDepth) {
-            platform::Log::warning("compressed message nested too deep; dropped");
-            return false;
-        }
-        const std::optional<std::string> plain = decompressedPayloadOfField(tags.compressedField);
-        if (plain)
-            processText(*plain, depth + 1);
-        else
-            platform::Log::warning("compressed message did not inflate; dropped");
-        return false;
-    }
-    case msg::kLoginSnapshot: {
-        const bool isAmp = tags.payloadForm && *tags.payloadForm == "AMP";
-        std::optional<SessionModel> model = services_.snapshotLoader->load(tags.compressedField, isAmp);
-        // A session without a single account is no session: whatever the server meant, it is no login.
-        if (model && model->AccountDetailCollection.empty()) {
-            platform::Log::error("login snapshot holds no account");
-            model.reset();
-        }
-        if (model) {
-            message.snapshot = std::make_shared<SessionModel>(std::move(*model));
-            // The key switches here, so the next envelope on this thread opens with it. It comes from
-            // this message's own reference id and server time, which the main queue takes over next.
-            logindata_.setSecurityKey(GenerateNewEncryptionKey(
-                logindata_.userName().value_or(""), logindata_.password().value_or(""),
-                tags.referenceId.value_or(""), tags.time.value_or("")));
-            loginRepliesUnderProductKey_.store(false);
-        }
-        return true;
-    }
-    case msg::kLoginCompleted:
-        streamLoginUnderWay_.store(false);
-        return true;
-    case msg::kLoginRefused:
-        streamLoginUnderWay_.store(false);
-        if (tags.payloadForm && *tags.payloadForm == "AMP") {
-            if (std::optional<SessionModel> model =
-                    services_.snapshotLoader->load(tags.compressedField, true))
-                if (!model->loginInfoMessageCollection.empty())
-                    message.loginInfo = model->loginInfoMessageCollection.begin()->second;
-        }
-        return true;
-    case msg::kDataServiceReply:
-        message.applyReply =
-            services_.dataService->processDSResponse(tags.recordText, tags.compressedField, tags.procedure);
-        return true;
-    default:
-        return true;
-    }
-}
-
-std::optional<std::string> BusinessBase::openEnvelope(std::string_view sealed) const {
-    // A login's replies come under the key its request used (the product key), the rest under the
-    // session key; a server may seal either way, so the other key is tried too.
-    const std::string product = envelopeKey(true);
-    const std::string session = envelopeKey(false);
-    const bool productFirst = loginRepliesUnderProductKey_.load();
-    const std::string& first = productFirst ? product : session;
-    const std::string& second = productFirst ? session : product;
-    std::optional<std::string> plain = openEncryptedEnvelope(sealed, first);
-    if (!plain && second != first)
-        plain = openEncryptedEnvelope(sealed, second);
-    return plain;
-}
-
-interfaces::TableSet BusinessBase::tablesOf(std::int64_t type) {
-    using interfaces::Table;
-    switch (type) {
-    case msg::kLoginSnapshot:
-        return interfaces::TableSet::all();
-    case msg::kExecutionReport:
-    case msg::kPositionSettled:
-    case msg::kPositionReport:
-    case msg::kDataServiceReply:
-        return {Table::Accounts,         Table::OpenPositions,   Table::PendingOrders,
-                Table::SettledPositions, Table::CancelledOrders, Table::ExecutedPositions};
-    case msg::kAccountSummary:
-        return {Table::Accounts};
-    default:
-        return {};
-    }
-}
-
-void BusinessBase::apply(InboundMessage& message) {
-    // Replies read behind a refusal or an ended login belong to no session.
-    if (loginOver_) {
-        platform::Log::debug("message type {} dropped: the login has ended", message.type);
-        return;
-    }
-    if (!message.failed) {
-        applySessionValues(message.tags, message.type);
-        try {
-            ProcessNewMessage(message);
-        } catch (const std::exception& e) {
-            platform::Log::warning("message type {} dropped: {}", message.type, e.what());
-        } catch (...) {
-            platform::Log::warning("message type {} dropped", message.type);
-        }
-    }
-    if (message.type != msg::kEnvelope && message.type != msg::kCompressed && message.type != msg::kPingReply)
-        tablesChanged(tablesOf(message.type));
-}
-
-CommonTags BusinessBase::readCommonTags(std::string_view frameText, std::int64_t type) {
-    CommonTags t;
-    wire::FieldIterator it = wire::FieldIterator::overFrame(frameText);
-    wire::Field f;
-    while (it.next(f)) {
-        if (!f.hasValue)
-            continue;
-        const std::string_view piece = f.text;
-        const std::string_view value = f.value; // copied only for the tags kept
-        switch (f.tag) {
-        case tag::kText:
-            t.text = value;
-            break;
-        case tag::kReferenceId:
-            if (type == msg::kLoginSnapshot)
-                t.referenceId = value;
-            break;
-        case tag::kRequestId:
-        case tag::kOrderRequestId:
-            t.requestNumber = clampToInt32(MessageCracker::integerValue(value));
-            break;
-        case tag::kTime:
-            t.time = value;
-            break;
-        case tag::kUserName:
-            t.userName = value;
-            break;
-        case tag::kSealedPayload:
-            t.sealedPayload = value;
-            break;
-        case tag::kAccount:
-            t.account = value;
-            break;
-        case tag::kReportStatus:
-            t.reportStatus = MessageCracker::integerValue(value);
-            break;
-        case tag::kRejectionCode:
-            t.rejectionCode = MessageCracker::integerValue(value);
-            break;
-        case tag::kRemainingQuantity:
-            t.remainingQuantity = value;
-            break;
-        case tag::kPendingOrderId:
-            t.pendingOrderId = value;
-            break;
-        case tag::kPositionId:
-            t.positionId = value;
-            break;
-        case tag::kNotice:
-            t.notice = value;
-            break;
-        case tag::kOffsetOrder:
-            t.offsetOrder = value;
-            break;
-        case tag::kProcedure:
-            t.procedure = value;
-            break;
-        case tag::kRecordText:
-            t.recordText = value;
-            break;
-        case tag::kPayloadForm:
-            t.payloadForm = value;
-            break;
-        case tag::kRoomName:
-            t.roomName = value;
-            break;
-        case tag::kChatPartner:
-            t.chatPartner = value;
-            break;
-        case tag::kBracketPositionId:
-            t.bracketPositionId = value;
-            break;
-        case tag::kQueueId:
-            t.queueId = value;
-            break;
-        case tag::kApprovalAction:
-            t.approvalAction = MessageCracker::integerValue(value);
-            break;
-        case tag::kCompressedPayload:
-            t.compressedField = piece;
-            break;
-        default:
-            break;
-        }
-    }
-    return t;
-}
-
-void BusinessBase::applySessionValues(const CommonTags& tags, std::int64_t type) {
-    if (tags.requestNumber)
-        Requestid_ = *tags.requestNumber;
-    if (type == msg::kLoginSnapshot && tags.referenceId)
-        Referenceid_ = *tags.referenceId;
-}
-
-void BusinessBase::ProcessNewMessage(InboundMessage& message) {
-    const std::vector<std::string>& fields = message.mb->messageArray();
-    const CommonTags& tags = message.tags;
-    const auto orEmpty = [](const std::optional<std::string>& v) { return v.value_or(""); };
-    switch (message.type) {
-    case msg::kLoginCompleted:
-        handleLoginCompleted();
-        break;
-    case msg::kLoginSnapshot:
-        handleLoginSnapshot(message);
-        break;
-    case msg::kPasswordChangeReply:
-        UpdateUserInfo(fields);
-        break;
-    case msg::kLoggedInElsewhere:
-        disconnectServer();
-        application_.onSignedInElsewhere(orEmpty(tags.notice));
-        break;
-    case msg::kLoginRefused:
-        handleLoginRefused(message.loginInfo);
-        break;
-    case msg::kExecutionReport:
-    case msg::kPositionSettled:
-    case msg::kPositionReport:
-        handleExecutionReport(message.type, fields, tags);
-        break;
-    case msg::kPayGateMasterReply:
-        services_.funding->payGateMasterResponse(*message.mb);
-        break;
-    case msg::kPayGateTransactionReply:
-        services_.funding->payGateTransactionResponse(*message.mb);
-        break;
-    case msg::kPayGateStatusReply:
-        services_.funding->payGateStatusResponse(*message.mb);
-        break;
-    case msg::kRoomCreation:
-    case msg::kRoomCreationReply:
-        services_.chat->FillChatRoomDetails(fields, orEmpty(tags.chatPartner));
-        break;
-    case msg::kChatMessage:
-        services_.chat->FillChatMessages(fields, orEmpty(tags.roomName));
-        break;
-    case msg::kOfflineMessagesReply:
-        services_.chat->FillOfflineMessages(fields);
-        break;
-    case msg::kRoomMessagesReply:
-        services_.chat->FillRoomMessage(fields);
-        break;
-    case msg::kContactListReply:
-        services_.chat->FillChatGroupsAndUsers(fields);
-        break;
-    case msg::kChatUserStatus:
-        services_.chat->UpdateChatUserStatus(orEmpty(tags.userName), fields);
-        break;
-    case msg::kRecentConversationReply:
-        services_.chat->FillRecentConversation(fields);
-        break;
-    case msg::kChatQueueReply:
-        services_.chat->UpdateChatResponseFromQueue(fields, orEmpty(tags.queueId));
-        break;
-    case msg::kChatQueueStatus:
-        services_.chat->UpdateChatQueueStatus(fields, orEmpty(tags.queueId));
-        break;
-    case msg::kApprovalReply:
-        // A missing action code reads as 0, which no approval handler acts on.
-        services_.funding->createApprovalAction(tags.approvalAction.value_or(0), fields);
-        break;
-    case msg::kPingReply:
-        handlePingReply(fields, message.arrivedAt);
-        break;
-    case msg::kDataServiceReply:
-        if (message.applyReply)
-            message.applyReply();
-        break;
-    case msg::kDemoRegistrationReply:
-        DemoUserCreationResponse(fields);
-        break;
-    case msg::kRelogin:
-        handleRelogin();
-        break;
-    case msg::kChartDataReply:
-        // Keyed by the request number as it now stands: the chart raised it before asking.
-        services_.dataService->fillChartData(tags.text, static_cast<std::uint32_t>(Requestid_));
-        break;
-    case msg::kAccountSummary:
-        UpdateAccountDetails(fields, orEmpty(tags.account));
-        break;
-    case msg::kInstrumentStatus:
-        services_.feed->messageCrackerOnInstrumentStatusChange(fields);
-        break;
-    case msg::kCloseHedged:
-        handleExecutionReport(message.type, fields, tags);
-        break;
-    default:
-        break;
-    }
-}
-
 // ---- login sequence ----
 
-void BusinessBase::handleLoginSnapshot(InboundMessage& message) {
+void BusinessBase::handleLoginSnapshot(const std::shared_ptr<SessionModel>& snapshot) {
     appendJournal(services_.notifications->getLoginJournalData(1));
-    if (!message.snapshot) {
+    if (!snapshot) {
         endLogin(loginText(kUnreadableSnapshotKey));
         return;
     }
-    session_ = std::move(*message.snapshot);
-    message.snapshot.reset();
+    session_ = std::move(*snapshot);
     snapshotLoaded_ = true;
     // Restored against the new instruments, before anything subscribes.
     watchList_->LoadItemstoWatchlist();
@@ -1044,28 +621,6 @@ SentRequest BusinessBase::requestChartData(std::string_view instrument, std::str
     TC_ASSERT_MAIN_QUEUE();
     setRequestid(static_cast<std::int32_t>(static_cast<std::uint32_t>(Requestid()) + 1u));
     return requests_.requestChartData(instrument, interval, bars);
-}
-
-// ---- execution reports ----
-
-void BusinessBase::handleExecutionReport(std::int64_t type, const std::vector<std::string>& fields,
-                                         const CommonTags& tags) {
-    OrderSide* side = orderReports();
-    if (!side) {
-        platform::Log::debug("execution report dropped: no order side");
-        return;
-    }
-    ExecutionReport report(type, fields);
-    report.status = static_cast<int>(tags.reportStatus.value_or(0));
-    report.pendingOrderId = tags.pendingOrderId.value_or("");
-    report.bracketPositionId = tags.bracketPositionId;
-    report.positionId = tags.positionId.value_or("");
-    report.remainingQuantity = tags.remainingQuantity.value_or("");
-    report.offsetOrder = tags.offsetOrder.value_or("");
-    // A missing rejection code reads as 0: done, or the general text.
-    report.rejectionCode = clampToInt32(tags.rejectionCode.value_or(0));
-    report.requestId = Requestid_;
-    side->executionReport(report);
 }
 
 } // namespace tc

@@ -26,10 +26,12 @@
 #include "platform/handler.h"
 #include "platform/work_budget.h"
 #include "session/business/business_services.h"
+#include "session/business/message_rooms.h"
 #include "session/business/order_host.h"
 #include "session/business/session_requests.h"
 #include "session/business/watch_list.h"
 #include "session/data_service/data_service_replies.h"
+#include "session/feed/feed_host.h"
 #include "session/feed/price_feed.h"
 #include "wire/login_inputdata.h"
 #include "wire/message_base.h"
@@ -48,15 +50,11 @@
 
 namespace tc {
 
-// The tags every incoming message is read for before it is handled (the last occurrence wins).
-struct CommonTags {
-    std::optional<std::string> text, userName, sealedPayload, account, remainingQuantity, pendingOrderId,
-        positionId, notice, offsetOrder, procedure, recordText, payloadForm, roomName, chatPartner,
-        bracketPositionId, queueId;
-    std::optional<std::int64_t> reportStatus, rejectionCode, approvalAction;
-    // The reference id of a login snapshot (of no other type), the message's time (which, with the
-    // reference id, derives a login snapshot's session key), and the last of the request numbers.
-    std::optional<std::string> referenceId, time;
+// The tags of the stream's own road, read from every message besides its room's (the last occurrence
+// wins): the last of the request numbers, a login snapshot's reference id (of no other type) and time
+// (which derive its session key), and what envelopes, compressed messages and snapshots carry.
+struct StreamTags {
+    std::optional<std::string> sealedPayload, payloadForm, referenceId, time;
     std::optional<std::int32_t> requestNumber;
     // The whole compressed-payload field as received ("1050=<Base64>"), empty when absent.
     std::string compressedField;
@@ -67,12 +65,12 @@ struct CommonTags {
 struct InboundMessage {
     std::int64_t type = 0;
     std::shared_ptr<MessageBase> mb;
-    CommonTags tags;
+    StreamTags tags;
+    const MessageRoom* room = nullptr;                  // null: no room handles the type
+    std::vector<std::optional<std::string>> roomValues; // of the room's tags, in its order
     platform::Clock::time_point arrivedAt{};
-    bool failed = false;                         // did not parse: only the table refresh follows
-    std::shared_ptr<SessionModel> snapshot;      // a login snapshot, when it read
-    std::shared_ptr<LoginInfoMessage> loginInfo; // a login refusal's
-    std::function<void()> applyReply;            // a data-service reply's main-queue step
+    bool failed = false;             // did not parse: only the table refresh follows
+    std::function<void()> applyRead; // the main-queue step of what the receiving thread read
 };
 
 class SessionNetworkWatch;
@@ -81,7 +79,8 @@ class BusinessBase final : public MessageSender,
                            public ConnectionOwner,
                            public RequestContext,
                            public WatchListContext,
-                           public OrderHost {
+                           public OrderHost,
+                           public FeedHost {
 public:
     // How deep envelopes may nest inside envelopes before the inner ones are dropped.
     static constexpr int kMaxEnvelopeDepth = 4;
@@ -132,11 +131,13 @@ public:
 
     // Incoming road, on the receiving thread: one framed message; and a text of framed messages (an
     // envelope's content, a feed "IS;" message). Each message is applied later on the main queue, in
-    // the order of the calls.
+    // the order of the calls, by the room that entered its type.
     void NewMessage(std::string_view frameText);
     void ProcessMessage(std::string_view text);
     // The framed messages of a feed "IS;" text: only the types the feed carries are taken.
-    void ProcessFeedMessage(std::string_view text);
+    void ProcessFeedMessage(std::string_view text) override;
+    // Which room handles each message type.
+    const MessageRooms& rooms() const { return rooms_; }
 
     // Handlers of this object (called by the dispatcher; public for the windows' tests).
     void UpdateUserInfo(const std::vector<std::string>& fields);
@@ -239,8 +240,8 @@ public:
     // Follows the network watcher's reports (main queue).
     SessionNetworkWatch& networkWatch() { return *networkWatch_; }
 
-    // The buy and sell depth ladders per instrument the feed delivered.
-    MarketDepthStore& marketDepth() {
+    // The buy and sell depth ladders per instrument the feed delivered, and the instruments it quotes.
+    MarketDepthStore& marketDepth() override {
         TC_ASSERT_MAIN_QUEUE();
         return marketDepth_;
     }
@@ -248,15 +249,19 @@ public:
         TC_ASSERT_MAIN_QUEUE();
         return marketDepth_;
     }
+    ItemCollectionMap& feedItems() override {
+        TC_ASSERT_MAIN_QUEUE();
+        return session_.ItemCollection;
+    }
 
     // The guard of everything this object posts or leaves behind, for its parts to bind with.
     const platform::CallbackGuard::Scope& lifetime() const override { return guard_.scope(); }
     // Runs `work` on the main queue unless this object is gone by then (any thread); it counts against
     // the main queue's budget until it has run or been dropped.
-    void postMain(std::function<void()> work);
+    void postMain(std::function<void()> work) override;
     std::size_t pendingMainWork() const { return mainBudget_->outstanding(); }
     // The same after `delay` on the platform clock.
-    void postMainAfter(platform::Clock::duration delay, std::function<void()> work);
+    void postMainAfter(platform::Clock::duration delay, std::function<void()> work) override;
 
     ConnectionBase& conn() { return *conn_; }
     interfaces::ApplicationInterface& application() override { return application_; }
@@ -295,15 +300,16 @@ private:
     // Receiving thread.
     void dispatch(std::string_view frameText, int depth);
     void processText(std::string_view text, int depth);
-    static CommonTags readCommonTags(std::string_view frameText, std::int64_t type);
+    // The stream's tags, and the room's, in one pass over the frame.
+    static void readTags(std::string_view frameText, InboundMessage& message);
     // What only the receiving thread does with a message; false when nothing is left for the main queue.
     bool readOnReceivingThread(InboundMessage& message, int depth);
+    // The rooms of the business object's own messages: the login road and its replies.
+    void enterOwnMessages();
     // Main queue.
-    static interfaces::TableSet tablesOf(std::int64_t type);
     void apply(InboundMessage& message);
-    void applySessionValues(const CommonTags& tags, std::int64_t type);
-    void ProcessNewMessage(InboundMessage& message);
-    void handleLoginSnapshot(InboundMessage& message);
+    void applySessionValues(const StreamTags& tags, std::int64_t type);
+    void handleLoginSnapshot(const std::shared_ptr<SessionModel>& snapshot);
     void handleLoginCompleted();
     void handleRelogin();
     // Receiving thread: the plain text of a sealed envelope, nothing when no key opens it.
@@ -311,9 +317,6 @@ private:
     void completeLoginOnMain();
     void handleLoginRefused(const std::shared_ptr<LoginInfoMessage>& loginInfo);
     void handlePingReply(const std::vector<std::string>& fields, platform::Clock::time_point arrivedAt);
-    // Execution reports and offset answers: read into their report and handed to the order side.
-    void handleExecutionReport(std::int64_t type, const std::vector<std::string>& fields,
-                               const CommonTags& tags);
     void endLogin(const std::string& reason);
     // The stream of a session that was under way or signed in ended: told once (main queue).
     void reportLoss();
@@ -327,6 +330,8 @@ private:
     interfaces::ApplicationInterface& application_;
     LoginInputdata& logindata_;
     BusinessServices services_;
+    // Filled while this object is made, read-only after.
+    MessageRooms rooms_;
     // What this object posted or left behind stops once it is going (disconnected first thing in the
     // destructor).
     platform::CallbackGuard guard_;

@@ -1,4 +1,5 @@
-// Account summary, password-change and demo-registration replies; the ping and the network speed.
+// The business object's own messages: the login road's rooms, the account summary, password-change
+// and demo-registration replies; the ping and the network speed.
 #include "model/collection_keys.h"
 #include "model/records/account_details.h"
 #include "model/text/formatter.h"
@@ -18,6 +19,7 @@
 
 namespace tc {
 
+namespace msg = wire::msg;
 namespace tag = wire::tag;
 
 namespace {
@@ -35,6 +37,27 @@ std::string lowercaseAscii(std::string_view text) {
 }
 
 } // namespace
+
+void BusinessBase::enterOwnMessages() {
+    // A snapshot and a refusal are read on the receiving thread, which hands on their step itself.
+    rooms_.enter(msg::kLoginSnapshot, {}, false, nullptr, interfaces::TableSet::all());
+    rooms_.enter(msg::kLoginRefused, {}, false, nullptr);
+    rooms_.enter(msg::kLoginCompleted, {}, false, [this](const RoomMessage&) { handleLoginCompleted(); });
+    rooms_.enter(msg::kRelogin, {}, false, [this](const RoomMessage&) { handleRelogin(); });
+    rooms_.enter(msg::kLoggedInElsewhere, {tag::kNotice}, false, [this](const RoomMessage& m) {
+        disconnectServer();
+        application_.onSignedInElsewhere(m.text(tag::kNotice));
+    });
+    rooms_.enter(msg::kPasswordChangeReply, {}, true,
+                 [this](const RoomMessage& m) { UpdateUserInfo(m.fields()); });
+    rooms_.enter(msg::kDemoRegistrationReply, {}, true,
+                 [this](const RoomMessage& m) { DemoUserCreationResponse(m.fields()); });
+    rooms_.enter(msg::kPingReply, {}, true,
+                 [this](const RoomMessage& m) { handlePingReply(m.fields(), m.arrivedAt()); });
+    rooms_.enter(msg::kAccountSummary, {tag::kAccount}, true,
+                 [this](const RoomMessage& m) { UpdateAccountDetails(m.fields(), m.text(tag::kAccount)); },
+                 {interfaces::Table::Accounts});
+}
 
 void BusinessBase::UpdateAccountDetails(const std::vector<std::string>& fields,
                                         const std::string& accountId) {

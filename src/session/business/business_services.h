@@ -6,6 +6,7 @@
 // Threads: unless a method says otherwise it is called on the main queue.
 #include "interfaces/tables.h"
 #include "model/session_model.h"
+#include "session/business/message_rooms.h"
 #include "wire/message_base.h"
 
 #include <cstdint>
@@ -38,9 +39,9 @@ public:
     virtual void loginPhaseChanged(LoginPhase) {}
     // At most once per main-queue pass, with every table the messages of the pass touched.
     virtual void tablesChanged(interfaces::TableSet) {}
-    // The instruments whose quote, and whose depth ladder, one drain of the feed changed.
-    virtual void feedApplied(const std::vector<std::string>& /*quoteCodes*/,
-                             const std::vector<std::string>& /*depthCodes*/) {}
+    // The instruments whose depth ladder one drain of the feed changed (called from the drain's own
+    // main-queue task). Quotes have no event: readers take the latest from the model on their beat.
+    virtual void depthApplied(const std::vector<std::string>& /*codes*/) {}
     // A data-service or chart request that will get no usable reply.
     virtual void requestFailed(const PendingRequest&, const std::string& /*reason*/) {}
     // A chart reply kept under `key`, answering the request of that sequence (0: none recorded).
@@ -153,31 +154,14 @@ public:
     virtual void tablesAboutToBeAnnounced(interfaces::TableSet /*tables*/) {}
 };
 
-// Chat messages (types 601 to 680).
-class ChatHandlers {
-public:
-    using Fields = std::vector<std::string>;
-    virtual ~ChatHandlers() = default;
-    virtual void FillChatRoomDetails(const Fields& fields, const std::string& roomRequestId) = 0;
-    virtual void FillChatMessages(const Fields& fields, const std::string& roomName) = 0;
-    virtual void FillOfflineMessages(const Fields& fields) = 0;
-    virtual void FillRoomMessage(const Fields& fields) = 0;
-    virtual void FillChatGroupsAndUsers(const Fields& fields) = 0;
-    virtual void FillRecentConversation(const Fields& fields) = 0;
-    virtual void UpdateChatUserStatus(const std::string& userName, const Fields& fields) = 0;
-    virtual void UpdateChatResponseFromQueue(const Fields& fields, const std::string& queueId) = 0;
-    virtual void UpdateChatQueueStatus(const Fields& fields, const std::string& queueId) = 0;
-};
+// The execution reports (types 62, 66, 67) and offset answers (1052) go to the order side the session
+// has then (null: dropped), read into their report.
+void enterOrderMessages(MessageRooms& rooms, std::function<OrderSide*()> side);
 
-// Funding replies (types 94, 96, 98 and 694), each with its notification and journal line, and the
+// Funding: the replies of its own (types 94, 96, 98 and 694), which it enters as a room, and the
 // funding rows of the data service, as received (the funding layer reads them). Main queue.
-class FundingHandlers {
+class FundingHandlers : public SessionRoom {
 public:
-    virtual ~FundingHandlers() = default;
-    virtual void payGateMasterResponse(const MessageBase& message) = 0;
-    virtual void payGateTransactionResponse(const MessageBase& message) = 0;
-    virtual void payGateStatusResponse(const MessageBase& message) = 0;
-    virtual void createApprovalAction(std::int64_t actionCode, const std::vector<std::string>& fields) = 0;
     // "getapprovalrequest", "getfinancialapprovals" and "paygategetsettings" rows.
     virtual void fillApprovalRequests(const std::vector<std::string>& /*rows*/) {}
     virtual void fillFinancialApprovals(const std::vector<std::string>& /*rows*/) {}
@@ -206,28 +190,11 @@ public:
     virtual void resourcesFound(const PendingRequest* /*request*/) {}
 };
 
-// Data-service and chart replies.
-class DataServiceHandlers {
+// The price, depth and instrument-status feed; it enters the instrument-status messages as a room.
+class FeedHandler : public SessionRoom {
 public:
-    virtual ~DataServiceHandlers() = default;
-    // On the thread that received the reply: reads it (tag 159, the tag-1050 field as received
-    // ("1050=..." or empty), tag 151) into a value that shares nothing and returns the step that
-    // applies it, which the session runs on the main queue in the reply's turn.
-    virtual std::function<void()> processDSResponse(const std::optional<std::string>& data,
-                                                    const std::string& compressedField,
-                                                    const std::optional<std::string>& requestName) = 0;
-    // Main queue.
-    virtual void fillChartData(const std::optional<std::string>& data, std::uint64_t requestId) = 0;
-};
-
-// The price, depth and instrument-status feed.
-class FeedHandler {
-public:
-    virtual ~FeedHandler() = default;
     // On the feed thread: decode here, change the collections on the main queue.
     virtual void ZMQNewMessage(const std::string& text) = 0;
-    // Main queue.
-    virtual void messageCrackerOnInstrumentStatusChange(const std::vector<std::string>& fields) = 0;
 };
 
 // Reads a login snapshot into a fresh model, off the main queue. `compressedField` is the tag-1050
@@ -252,11 +219,12 @@ struct BusinessServices {
     std::shared_ptr<LoginRequests> requests;
     // Where execution reports go; the attached order side unless given.
     std::shared_ptr<OrderSide> orders;
-    std::shared_ptr<ChatHandlers> chat;
+    // The rooms of chat and of the data-service and chart replies.
+    std::shared_ptr<SessionRoom> chat;
     std::shared_ptr<FundingHandlers> funding;
     std::shared_ptr<StatementHandlers> statements;
     std::shared_ptr<ResourceHandlers> resources;
-    std::shared_ptr<DataServiceHandlers> dataService;
+    std::shared_ptr<SessionRoom> dataService;
     // Where the order rows of the data service's history replies go; the attached order side unless
     // given.
     std::shared_ptr<HistoryRowSink> historyRows;

@@ -13,6 +13,23 @@ namespace tc {
 
 SessionDataService::SessionDataService(BusinessBase& business) : business_(business) {}
 
+void SessionDataService::enterMessages(MessageRooms& rooms) {
+    using interfaces::Table;
+    MessageRoom reply;
+    reply.tags = {wire::tag::kRecordText, wire::tag::kProcedure};
+    reply.read = [this](const RoomMessage& m) {
+        return processDSResponse(m.value(wire::tag::kRecordText), m.compressedField(),
+                                 m.value(wire::tag::kProcedure));
+    };
+    reply.tables = {Table::Accounts,         Table::OpenPositions,   Table::PendingOrders,
+                    Table::SettledPositions, Table::CancelledOrders, Table::ExecutedPositions};
+    rooms.enter(wire::msg::kDataServiceReply, std::move(reply));
+    // Keyed by the request number as it now stands: the chart raised it before asking.
+    rooms.enter(wire::msg::kChartDataReply, {wire::tag::kText}, false, [this](const RoomMessage& m) {
+        fillChartData(m.value(wire::tag::kText), static_cast<std::uint32_t>(m.requestId()));
+    });
+}
+
 std::function<void()> SessionDataService::processDSResponse(const std::optional<std::string>& data,
                                                             const std::string& compressedField,
                                                             const std::optional<std::string>& requestName) {

@@ -9,16 +9,20 @@ namespace tc {
 
 class BusinessBase;
 
-class SessionDataService final : public DataServiceHandlers {
+class SessionDataService final : public SessionRoom {
 public:
     explicit SessionDataService(BusinessBase& business);
 
-    // Receiving thread: the reply read, with the step that applies it on the main queue.
+    // The data-service replies (read on their receiving thread) and the chart replies.
+    void enterMessages(MessageRooms& rooms) override;
+
+    // Receiving thread: the reply (tag 159, the tag-1050 field as received ("1050=..." or empty), tag
+    // 151) read into a value that shares nothing, with the step that applies it on the main queue.
     std::function<void()> processDSResponse(const std::optional<std::string>& data,
                                             const std::string& compressedField,
-                                            const std::optional<std::string>& requestName) override;
+                                            const std::optional<std::string>& requestName);
     // Main queue.
-    void fillChartData(const std::optional<std::string>& data, std::uint64_t requestId) override;
+    void fillChartData(const std::optional<std::string>& data, std::uint64_t requestId);
 
 private:
     BusinessBase& business_;

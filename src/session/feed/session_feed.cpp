@@ -1,7 +1,7 @@
 #include "session/feed/session_feed.h"
 
 #include "platform/log.h"
-#include "session/business/business_base.h"
+#include "wire/wire_names.h"
 
 namespace tc {
 
@@ -100,7 +100,7 @@ void SessionFeed::ZMQNewMessage(const std::string& text) {
     }
     case FeedTextKind::ServerMessage:
         // The session's dispatcher moves whatever the message changes to the main queue itself.
-        business_.ProcessFeedMessage(routed.body);
+        host_.ProcessFeedMessage(routed.body);
         return;
     case FeedTextKind::Bookmark:
         return;
@@ -119,9 +119,9 @@ void SessionFeed::schedule() {
     drainScheduled_ = true;
     auto work = guard_.bind([this] { drain(); });
     if (const std::int64_t interval = drainInterval_.load(); interval > 0)
-        business_.postMainAfter(std::chrono::milliseconds(interval), std::move(work));
+        host_.postMainAfter(std::chrono::milliseconds(interval), std::move(work));
     else
-        business_.postMain(std::move(work));
+        host_.postMain(std::move(work));
 }
 
 void SessionFeed::drain() {
@@ -133,25 +133,27 @@ void SessionFeed::drain() {
         ladders.swap(ladders_);
         drainScheduled_ = false;
     }
-    SessionModel& session = business_.session();
-    std::vector<std::string> quoted;
-    std::vector<std::string> deepened;
-    quoted.reserve(quotes.size());
-    deepened.reserve(ladders.size());
+    ItemCollectionMap& items = host_.feedItems();
     for (const auto& [code, pending] : quotes)
-        if (applyQuote(session.ItemCollection, pending))
-            quoted.push_back(code);
+        applyQuote(items, pending);
+    std::vector<std::string> deepened;
+    deepened.reserve(ladders.size());
     for (auto& [code, ladder] : ladders)
-        if (business_.marketDepth().store(std::move(ladder)))
+        if (host_.marketDepth().store(std::move(ladder)))
             deepened.push_back(code);
-    if (!quoted.empty() || !deepened.empty())
-        business_.events().feedApplied(quoted, deepened);
+    if (!deepened.empty())
+        host_.events().depthApplied(deepened);
 }
 
 void SessionFeed::messageCrackerOnInstrumentStatusChange(const std::vector<std::string>& fields) {
     const InstrumentStatusChange change = decodeInstrumentStatus(fields);
     platform::Log::debug("InstrumentStatusChange {}", change.Code);
-    applyInstrumentStatus(business_.session().ItemCollection, change);
+    applyInstrumentStatus(host_.feedItems(), change);
+}
+
+void SessionFeed::enterMessages(MessageRooms& rooms) {
+    rooms.enter(wire::msg::kInstrumentStatus, {}, true,
+                [this](const RoomMessage& m) { messageCrackerOnInstrumentStatusChange(m.fields()); });
 }
 
 std::size_t SessionFeed::pendingCodes() const {

@@ -5,6 +5,7 @@
 // queue falls behind, memory stays bounded by the number of instruments, not by the feed's rate.
 #include "platform/handler.h"
 #include "session/business/business_services.h"
+#include "session/feed/feed_host.h"
 #include "session/feed/price_feed.h"
 
 #include <atomic>
@@ -20,21 +21,22 @@
 
 namespace tc {
 
-class BusinessBase;
-
 class SessionFeed final : public FeedHandler {
 public:
     // Instruments with a quote or a ladder waiting for the main queue; past it new codes are dropped.
     static constexpr std::size_t kMaxPendingCodes = 10'000;
 
-    explicit SessionFeed(BusinessBase& business) : business_(business) {}
+    explicit SessionFeed(FeedHost& host) : host_(host) {}
+
+    // The instrument-status messages (of the stream and of the feed's "IS;" texts).
+    void enterMessages(MessageRooms& rooms) override;
 
     // Feed thread (any thread): quotes and ladders join the pending set, "IS;" messages go to the
     // session's feed framer on this thread (instrument status only), bookmarks and refused texts are
     // dropped.
     void ZMQNewMessage(const std::string& text) override;
     // Main queue: the new trade-session setting of one instrument.
-    void messageCrackerOnInstrumentStatusChange(const std::vector<std::string>& fields) override;
+    void messageCrackerOnInstrumentStatusChange(const std::vector<std::string>& fields);
 
     // Main queue: applies everything pending (the scheduled drain does this too).
     void drain();
@@ -68,7 +70,7 @@ public:
 private:
     void schedule();
 
-    BusinessBase& business_;
+    FeedHost& host_;
     mutable std::mutex lock_;
     std::unordered_map<std::string, PendingQuote> quotes_;
     std::unordered_map<std::string, MarketDepthLadder> ladders_;

@@ -92,7 +92,7 @@ TEST_F(FundingWindowsTest, GatewayDepositFromSendToResultOpensThePageOnce) {
     EXPECT_EQ(window->accountComboBox()->itemText(0), "20001");
     EXPECT_EQ(window->accountComboBox()->itemText(1), "20003");
     EXPECT_EQ(window->depositModeComboBox()->count(), 3);
-    EXPECT_TRUE(window->isTimerRunning());
+    EXPECT_TRUE(window->followsTick());
     chooseGateway(window);
     EXPECT_FALSE(window->okButton()->isEnabled());
     EXPECT_EQ(window->estimateTitle(), context->text(texts::kDeposit) + " (USD)");
@@ -211,10 +211,10 @@ TEST_F(FundingWindowsTest, WithdrawalRefusedAboveTheWithdrawableAmountAndAccepte
     QApplication::setActiveWindow(window);
     QTest::keyClick(window, Qt::Key_Escape);
     EXPECT_FALSE(window->isVisible());
-    EXPECT_FALSE(window->isTimerRunning());
+    EXPECT_FALSE(window->followsTick());
     window->show();
     window->windowDidAppear();
-    EXPECT_TRUE(window->isTimerRunning());
+    EXPECT_TRUE(window->followsTick());
     EXPECT_EQ(window->currentPage(), 0);
     EXPECT_TRUE(window->amountTextField()->text().isEmpty());
     delete window;
@@ -282,12 +282,12 @@ TEST_F(FundingWindowsTest, MainWindowOpensTheWindowsAndEachStopsOnlyItsOwnTimer)
     ASSERT_NE(first, second);
     main.findChild<QAction*>("actionNewWithdrawal")->trigger();
     ASSERT_TRUE(main.withdrawalWindow() && main.withdrawalWindow()->isVisible());
-    EXPECT_TRUE(first->isTimerRunning() && second->isTimerRunning());
+    EXPECT_TRUE(first->followsTick() && second->followsTick());
     first->close();
     // The closed deposit window goes; the others keep their refresh.
     ASSERT_TRUE(waitFor([&] { return first.isNull(); }));
-    EXPECT_TRUE(second->isTimerRunning());
-    EXPECT_TRUE(main.withdrawalWindow()->isTimerRunning());
+    EXPECT_TRUE(second->followsTick());
+    EXPECT_TRUE(main.withdrawalWindow()->followsTick());
     // The accounts grid's button opens one more.
     QPushButton* button = main.findChild<QPushButton*>("newDepositButton");
     ASSERT_TRUE(button && button->isEnabled());

@@ -19,15 +19,15 @@ class ClientModelTest : public guitest::SessionTest {};
 TEST_F(ClientModelTest, SignInReEmitsTheClientsEventsAndTicks) {
     std::vector<LoginState> states;
     TableSet tables;
-    std::vector<std::string> quoted;
+    std::vector<std::string> deepened;
     int ticks = 0;
     int journalLines = 0;
     QObject::connect(session.get(), &tc::gui::ClientModel::loginStateChanged,
                      [&](LoginState s) { states.push_back(s); });
     QObject::connect(session.get(), &tc::gui::ClientModel::tablesChanged, [&](TableSet t) { tables |= t; });
-    QObject::connect(session.get(), &tc::gui::ClientModel::quotesChanged,
+    QObject::connect(session.get(), &tc::gui::ClientModel::depthChanged,
                      [&](const std::vector<std::string>& codes) {
-                         quoted.insert(quoted.end(), codes.begin(), codes.end());
+                         deepened.insert(deepened.end(), codes.begin(), codes.end());
                      });
     QObject::connect(session.get(), &tc::gui::ClientModel::tick, [&] { ++ticks; });
     QObject::connect(session.get(), &tc::gui::ClientModel::journalAppended,
@@ -46,7 +46,7 @@ TEST_F(ClientModelTest, SignInReEmitsTheClientsEventsAndTicks) {
                    !session->client().queries().getOpenOrderCollection().empty();
         },
         15000));
-    ASSERT_TRUE(waitFor([&] { return !quoted.empty() && ticks >= 1; }, 15000));
+    ASSERT_TRUE(waitFor([&] { return !deepened.empty() && ticks >= 1; }, 15000));
     EXPECT_GT(journalLines, 0);
 
     session->signOut();
@@ -83,11 +83,11 @@ TEST_F(ClientModelTest, SecondSignInReplacesTheClientAfterHoldersLetGo) {
     EXPECT_EQ(states.back(), LoginState::SignedIn);
     EXPECT_EQ(std::count(states.begin(), states.end(), LoginState::SignedIn), 1);
 
-    // Quotes keep coming from the new session.
-    int quotes = 0;
-    QObject::connect(session.get(), &tc::gui::ClientModel::quotesChanged,
-                     [&](const std::vector<std::string>&) { ++quotes; });
-    EXPECT_TRUE(waitFor([&] { return quotes > 0; }, 15000));
+    // The feed keeps coming from the new session.
+    int ladders = 0;
+    QObject::connect(session.get(), &tc::gui::ClientModel::depthChanged,
+                     [&](const std::vector<std::string>&) { ++ladders; });
+    EXPECT_TRUE(waitFor([&] { return ladders > 0; }, 15000));
 }
 
 TEST_F(ClientModelTest, SignInThatDoesNotStartKeepsTheClient) {

@@ -18,6 +18,7 @@
 #include "wire/envelope_key.h"
 #include "wire/envelope_opener.h"
 #include "wire/login_inputdata.h"
+#include "wire/wire_names.h"
 
 #include <gtest/gtest.h>
 
@@ -624,6 +625,59 @@ TEST_F(BusinessBaseTest, PendingReportWithoutRequestNumberUsesTheOneStandingWhen
 
     ASSERT_EQ(b.session().PendingOrderCollection.size(), 1u) << "the local record of request 41 stays";
     EXPECT_EQ(b.session().PendingOrderCollection[0]->PendingOrderId, "501");
+}
+
+} // namespace
+
+namespace {
+
+// A room that enters the chat message type and keeps what it was handed.
+class RecordingRoom final : public SessionRoom {
+public:
+    void enterMessages(MessageRooms& rooms) override {
+        MessageRoom room;
+        room.tags = {wire::tag::kRoomName, wire::tag::kQueueId};
+        room.readsFields = true;
+        room.apply = [this](const RoomMessage& m) {
+            std::string line = std::to_string(m.type()) + "/" + m.text(wire::tag::kRoomName) + "/" +
+                               m.value(wire::tag::kQueueId).value_or("-") + "/" +
+                               m.value(wire::tag::kAccount).value_or("-") + "/" +
+                               (m.fields().size() > 1 ? m.fields()[1] : "-") + "/" +
+                               std::to_string(m.requestId());
+            log.add(line);
+        };
+        room.tables = {interfaces::Table::Journal};
+        rooms.enter(wire::msg::kChatMessage, std::move(room));
+    }
+    CallLog log;
+};
+
+TEST_F(BusinessBaseTest, ARoomIsHandedItsOwnTagsAndFieldsAndMarksItsTables) {
+    auto room = std::make_shared<RecordingRoom>();
+    services.chat = room;
+    make();
+    // The last of a repeated tag counts; a tag the room did not enter is not cut out for it.
+    deliver("10=603|502=first|20=6|34=7|502=second");
+    deliver("10=603|1026=Q1");
+    EXPECT_EQ(room->log.calls(),
+              (std::vector<std::string>{"603/second/-/-/502=first/6", "603//Q1/-/1026=Q1/6"}));
+    EXPECT_EQ(refreshes(), 2u);
+    // A type no room entered is parsed and dropped; it marks no table.
+    deliver("10=602|502=x");
+    EXPECT_EQ(room->log.calls().size(), 2u);
+    EXPECT_EQ(refreshes(), 2u);
+}
+
+TEST_F(BusinessBaseTest, TwoRoomsCannotTakeOneMessageType) {
+    class StatusRoom final : public FeedHandler {
+    public:
+        void ZMQNewMessage(const std::string&) override {}
+        void enterMessages(MessageRooms& rooms) override {
+            rooms.enter(wire::msg::kAccountSummary, MessageRoom{});
+        }
+    };
+    services.feed = std::make_shared<StatusRoom>();
+    EXPECT_THROW(make(), std::logic_error);
 }
 
 } // namespace
