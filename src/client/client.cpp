@@ -3,12 +3,10 @@
 // session's events into the typed events of interfaces::Client and its parts and hands their commands
 // to the part that answers them. It sets nothing process-wide: the program installs the product's
 // text keys itself (interfaces::installProductTexts). The seam
-// carries no wire text: tickets, offset legs and bracket prices are turned into the order requests'
-// texts and codes here.
+// carries no wire text: tickets, offset legs and bracket prices go to the order layer as they are.
 #include "client/client_factory.h"
 
 #include "chat/session_chat.h"
-#include "client/order_ticket.h"
 #include "client/signal.h"
 #include "connection/device_info.h"
 #include "connection/reachability_notifier.h"
@@ -210,96 +208,50 @@ public:
     explicit OrdersPart(ClientCore& core) : core_(core) {}
 
     OrderResult checkOrder(const interfaces::OrderTicket& ticket) override {
-        return withTicket(
-            ticket, [&](const OrderInfo& info) { return requests().ValidationsBeforeOrderPlacing(info); });
+        return answer(tickets().check(ticket));
     }
     OrderResult placeOrder(const interfaces::OrderTicket& ticket) override {
-        return withTicket(ticket, [&](const OrderInfo& info) { return requests().PlaceOrder(info); });
+        return answer(tickets().place(ticket));
     }
     interfaces::PriceLimit entryPriceLimit(const interfaces::OrderTicket& ticket) const override {
-        if (!core_.orders || !knowsSettings(ticket))
-            return {};
-        const OrderInfo info = orderInfoOf(ticket, 0);
-        return limitOf(core_.orders->manager().OrderTypeChange(info.orderType, info.tradingMode,
-                                                               info.itemCode, info.accountNo, true));
+        return core_.orders ? core_.orders->tickets().entryPriceLimit(ticket) : interfaces::PriceLimit{};
     }
     interfaces::PriceLimit takeProfitLimit(const interfaces::OrderTicket& ticket) const override {
-        return protectiveLimit(ticket, true);
+        return core_.orders ? core_.orders->tickets().takeProfitLimit(ticket) : interfaces::PriceLimit{};
     }
     interfaces::PriceLimit stopLossLimit(const interfaces::OrderTicket& ticket) const override {
-        return protectiveLimit(ticket, false);
+        return core_.orders ? core_.orders->tickets().stopLossLimit(ticket) : interfaces::PriceLimit{};
     }
     OrderResult placeMultiAccountOrder(const interfaces::OrderTicket& ticket,
                                        std::span<const interfaces::AccountQuantity> accounts) override {
-        std::vector<OrderRequests::AccountQuantity> records;
-        records.reserve(accounts.size());
-        for (const auto& a : accounts) {
-            if (a.quantity.isNaN())
-                return notSendable("the quantity is not a number");
-            records.push_back({a.accountId, a.quantity.toDouble()});
-        }
-        interfaces::OrderTicket shared = ticket;
-        shared.quantity = Decimal(); // each account has its own
-        return withTicket(shared, [&](OrderInfo info) {
-            info.quantity.clear();
-            info.accountNo = 0;
-            info.orderDetails = requests().multiAccountDetails(records);
-            return requests().CreateNewBulkOrderMessage(info);
-        });
+        return answer(tickets().placeForAccounts(ticket, accounts));
     }
     OrderResult closePosition(std::string_view positionId, const Decimal& quantity,
                               std::optional<std::int32_t> deviation) override {
-        if (quantity.isNaN())
-            return notSendable("the quantity is not a number");
-        return answer([&] {
-            return requests().closePosition(positionId, quantity.toString(), deviation.value_or(-1));
-        });
+        return answer(requests().closePosition(positionId, quantity, deviation));
     }
     OrderResult editPositionBrackets(std::string_view positionId, std::optional<Decimal> takeProfit,
                                      std::optional<Decimal> stopLoss) override {
-        if ((takeProfit && takeProfit->isNaN()) || (stopLoss && stopLoss->isNaN()))
-            return notSendable("a price is not a number");
-        const int places = decimalsOf(
-            record(core_.business->session().OpenOrderCollection, &Order::OpenPositionId, positionId));
-        return answer([&] {
-            return requests().editPositionBrackets(positionId, optionalPrice(takeProfit, places),
-                                                   optionalPrice(stopLoss, places), takeProfit.has_value(),
-                                                   stopLoss.has_value());
-        });
+        return answer(requests().editPositionBrackets(positionId, takeProfit, stopLoss));
     }
     OrderResult editPendingOrder(std::string_view pendingOrderId, const Decimal& quantity,
                                  const Decimal& price, std::optional<Decimal> takeProfit,
                                  std::optional<Decimal> stopLoss) override {
-        if (quantity.isNaN() || price.isNaN() || (takeProfit && takeProfit->isNaN()) ||
-            (stopLoss && stopLoss->isNaN()))
-            return notSendable("a number of the edit is not one");
-        const int places = decimalsOf(
-            record(core_.business->session().PendingOrderCollection, &Order::PendingOrderId, pendingOrderId));
-        return answer([&] {
-            return requests().editPendingOrder(pendingOrderId, quantity.toString(), priceText(price, places),
-                                               optionalPrice(takeProfit, places),
-                                               optionalPrice(stopLoss, places), takeProfit.has_value(),
-                                               stopLoss.has_value());
-        });
+        return answer(requests().editPendingOrder(pendingOrderId, quantity, price, takeProfit, stopLoss));
     }
     OrderResult cancelPendingOrder(std::string_view pendingOrderId) override {
-        return answer([&] { return requests().cancelPendingOrder(pendingOrderId); });
+        return answer(requests().cancelPendingOrder(pendingOrderId));
     }
     OrderResult checkClosePosition(std::string_view positionId) override {
-        return answer([&] { return requests().validatePositionForCloseAll(positionId); });
+        return answer(requests().validatePositionForCloseAll(positionId));
     }
     OrderResult closeAllPositions(std::span<const std::string> positionIds,
                                   interfaces::CloseAllScope scope) override {
-        return answer(
-            [&] { return requests().closeAllPositions(positionIds, static_cast<std::int32_t>(scope)); });
+        return answer(requests().closeAllPositions(positionIds, scope));
     }
     OrderResult offsetPosition(std::string_view positionId,
                                std::span<const interfaces::OffsetLeg> legs) override {
-        std::vector<OrderRequests::OffsetLeg> records;
-        records.reserve(legs.size());
-        for (const auto& leg : legs)
-            records.push_back({leg.positionId, leg.quantity});
-        return answer([&] { return requests().offsetPosition(positionId, records); });
+        return answer(requests().offsetPosition(positionId, legs));
     }
 
     std::unique_ptr<interfaces::Handler> handleOrderStored(OrderStoredFn fn) override {
@@ -317,79 +269,14 @@ public:
 
 private:
     OrderRequests& requests() { return core_.orders->requests(); }
+    OrderTickets& tickets() { return core_.orders->tickets(); }
 
-    // The order rules write a limit as "<= 1.2345" or ">= 1.2345".
-    static interfaces::PriceLimit limitOf(std::string_view signedText) {
-        interfaces::PriceLimit limit;
-        if (signedText.size() < 3)
-            return limit;
-        limit.atMost = signedText.substr(0, 2) == "<=";
-        limit.price = std::string(signedText.substr(3));
-        return limit;
-    }
-    // The rules read a missing record as zeros: no limit is given for it.
-    bool knowsSettings(const interfaces::OrderTicket& ticket) const {
-        const SessionModel& model = core_.business->session();
-        const auto* item = model.ItemCollection.get(ticket.instrument);
-        const auto* account = model.AccountDetailCollection.get(sessionKey(ticket.account));
-        if (!item || !*item || !account || !*account)
-            return false;
-        const auto* group = model.GroupDetailCollection.get((*account)->GroupId);
-        return group && *group && (*group)->groupInstrument((*item)->InstrumentId);
-    }
-    interfaces::PriceLimit protectiveLimit(const interfaces::OrderTicket& ticket, bool takeProfit) const {
-        if (!core_.orders || !knowsSettings(ticket))
-            return {};
-        const OrderInfo info = orderInfoOf(ticket, 0);
-        // The rules take the side of the order that protects the position: selling when the ticket buys.
-        const std::int32_t protectiveSide = info.tradingMode == 0 ? 1 : 0;
-        const std::string entry = ticket.price && !ticket.price->isNaN() ? ticket.price->toString() : "";
-        return limitOf(core_.orders->manager().UpdateTakeProfitandStopLoss(
-            protectiveSide, info.itemCode, takeProfit, info.accountNo, info.orderType, entry, true));
-    }
-
-    static std::shared_ptr<const Order> record(const SessionModel::OrderList& list, std::string Order::*field,
-                                               std::string_view id) {
-        for (const auto& o : list)
-            if (o && (*o).*field == id)
-                return o;
-        return nullptr;
-    }
-    int decimalsOf(std::string_view code) const {
-        const auto* item = core_.business->session().ItemCollection.get(std::string(code));
-        return item && *item ? (*item)->DecimalPlaces : 0;
-    }
-    int decimalsOf(const std::shared_ptr<const Order>& record) const {
-        return record ? decimalsOf(record->ItemCode) : 0;
-    }
-    static std::string optionalPrice(const std::optional<Decimal>& value, int places) {
-        return value ? priceText(*value, places) : std::string();
-    }
-
-    // A ticket that does not read is refused here, with the text the order requests use for it.
-    OrderResult notSendable(std::string_view detail) const {
-        std::string text = core_.text(OrderRequests::kNotSendableKey);
-        text += " (";
-        text += detail;
-        text += ")";
-        return OrderResult::refused(std::string(OrderRequests::kNotSendableKey), std::move(text));
-    }
-
-    template <typename Request>
-    OrderResult withTicket(const interfaces::OrderTicket& ticket, Request request) {
-        if (const auto fault = ticketFault(ticket))
-            return notSendable(*fault);
-        const OrderInfo info = orderInfoOf(ticket, decimalsOf(ticket.instrument));
-        return answer([&] { return request(info); });
-    }
-
-    // Runs an order request and hands on its answer; a refusal with a reason is also an event.
-    template <typename Request>
-    OrderResult answer(Request request) {
-        OrderAnswer answer = request();
+    // Hands on what a request came to; a refusal the order layer made is also an event, unless it
+    // refused what the caller handed in.
+    OrderResult answer(OrderAnswer answer) {
         if (answer)
             return OrderResult::wasSent();
-        if (!answer.key.empty())
+        if (!answer.key.empty() && !answer.toldOnlyToCaller)
             core_.relay->later(
                 &Events::orderRefused,
                 OrderRefusal{OrderRefusal::Origin::Client, answer.key, answer.text, answer.order, {}});

@@ -5,6 +5,7 @@
 #include "interfaces/commands.h"
 #include "interfaces/handler.h"
 #include "model/records/order.h"
+#include "model/records/order_choices.h"
 #include "platform/decimal.h"
 
 #include <cstdint>
@@ -21,10 +22,10 @@ namespace interfaces {
 using tc::Order;
 using Decimal = tc::platform::Decimal;
 
-enum class Side { Buy, Sell };
-enum class OrderKind { Market, Limit, Stop };
-enum class Delivery { Regular, Intraday, Btst };
-enum class TimeInForce { GoodTillCancelled, GoodTillFriday, Day };
+using tc::Delivery;
+using tc::OrderKind;
+using tc::Side;
+using tc::TimeInForce;
 
 // What the order ticket asks for. `price` is the limit or stop price (not read for a market order,
 // which takes the live quote); a take profit or stop loss given is enabled. A deviation is the

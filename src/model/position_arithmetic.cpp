@@ -6,6 +6,7 @@
 #include "model/records/item_details.h"
 #include "model/records/order.h"
 #include "model/session_model.h"
+#include "model/text/formatter.h"
 #include "platform/lenient.h"
 
 #include <array>
@@ -85,6 +86,25 @@ std::optional<double> floatingPLOfPosition(const Order& position, const ItemDeta
     const double openPrice = platform::lenientReal(position.OrderPrice);
     const double current = !item ? 0.0 : position.tradingMode != 0 ? item->Ask : item->Bid;
     return CalculateFloatingPL(item, position.tradingMode, quantity, openPrice, current);
+}
+
+double closeResult(const Order& position, double quantity, const SessionLookup& session) {
+    const auto item = session.instrumentForCode(position.ItemCode);
+    if (!item)
+        return 0;
+    const double live = position.tradingMode == 0 ? item->Bid : item->Ask;
+    const double result = CalculateFloatingPL(item.get(), position.tradingMode, quantity,
+                                              platform::lenientReal(position.OrderPrice), live);
+    return convertIntoAccountCurrency(result, position, session);
+}
+
+double offsetResult(const Order& leg, double quantity, const Order& position, const ItemDetails* item) {
+    if (!item)
+        return 0;
+    const std::string shown =
+        Formatter::formatDecimal(platform::lenientReal(leg.OrderPrice), item->displayDecimalPlaces());
+    return CalculateFloatingPL(item, leg.tradingMode, quantity, platform::lenientReal(shown),
+                               platform::lenientReal(position.OrderPrice));
 }
 
 void PositionArithmetic::CalcPL(Order& position) {

@@ -39,6 +39,16 @@ double calcCommission(std::string_view orderQuantity, std::string_view remaining
 std::optional<double> floatingPLOfPosition(const Order& position, const ItemDetails* item,
                                            const AccountDetails* account);
 
+// What closing `quantity` of the open position now would bring, converted into its account's
+// currency: valued from its open price to the live price of the closing side (a buy sells at the
+// Bid, a sell buys back at the Ask). 0 without the instrument.
+double closeResult(const Order& position, double quantity, const SessionLookup& session);
+
+// What offsetting `quantity` of the opposite position `leg` against `position` fixes, in the
+// instrument's terms: the leg valued from its open price as shown (at the instrument's decimals) to
+// the position's open price. 0 without the instrument.
+double offsetResult(const Order& leg, double quantity, const Order& position, const ItemDetails* item);
+
 // The order manager's position arithmetic over the session look-ups.
 class PositionArithmetic : public OrderServices {
 public:

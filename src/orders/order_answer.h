@@ -15,10 +15,12 @@ struct [[nodiscard]] OrderAnswer {
     std::string key;
     std::string text;
     std::shared_ptr<Order> order;
+    // A refusal of what the caller handed in (a number that is not one): only the caller is told.
+    bool toldOnlyToCaller = false;
 
-    static OrderAnswer ok() { return {true, {}, {}, nullptr}; }
+    static OrderAnswer ok() { return {true, {}, {}, nullptr, false}; }
     static OrderAnswer refused(std::string key, std::string text, std::shared_ptr<Order> order = nullptr) {
-        return {false, std::move(key), std::move(text), std::move(order)};
+        return {false, std::move(key), std::move(text), std::move(order), false};
     }
     explicit operator bool() const noexcept { return passed; }
 };

@@ -16,4 +16,22 @@ std::optional<double> strictNumber(std::string_view text) {
     return value->toDouble();
 }
 
+std::string priceText(const platform::Decimal& value, int decimalPlaces) {
+    std::string text = value.toString();
+    if (value.isNaN() || decimalPlaces <= 0)
+        return text;
+    const std::size_t point = text.find('.');
+    const int digits = point == std::string::npos ? 0 : static_cast<int>(text.size() - point - 1);
+    if (digits >= decimalPlaces)
+        return text;
+    if (point == std::string::npos)
+        text += '.';
+    text.append(static_cast<std::size_t>(decimalPlaces - digits), '0');
+    return text;
+}
+
+std::string priceText(const std::optional<platform::Decimal>& value, int decimalPlaces) {
+    return value ? priceText(*value, decimalPlaces) : std::string();
+}
+
 } // namespace tc

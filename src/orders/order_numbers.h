@@ -4,6 +4,7 @@
 #include "platform/decimal.h"
 
 #include <optional>
+#include <string>
 #include <string_view>
 
 namespace tc {
@@ -11,5 +12,11 @@ namespace tc {
 // The text's value when it is one finite number, blanks around allowed; nullopt otherwise.
 std::optional<platform::Decimal> strictDecimal(std::string_view text);
 std::optional<double> strictNumber(std::string_view text);
+
+// The decimal's plain text with at least `decimalPlaces` digits after the point (never fewer than it
+// has: no value is rounded here, validation judges it). The one place a request's price becomes text.
+std::string priceText(const platform::Decimal& value, int decimalPlaces);
+// The same for a price that may be absent: none is the empty text.
+std::string priceText(const std::optional<platform::Decimal>& value, int decimalPlaces);
 
 } // namespace tc

@@ -31,6 +31,16 @@ namespace {
 
 const ItemDetails kNoItem;
 
+// A record's quantity text; NaN when it does not read.
+Decimal quantityOf(std::string_view text) {
+    return strictDecimal(text).value_or(Decimal::notANumber());
+}
+
+// A quantity given that reads and is above 0.
+bool isPositive(const std::optional<Decimal>& quantity) {
+    return quantity && !quantity->isNaN() && *quantity > Decimal();
+}
+
 // A price text that does not read as a number counts as 0.
 bool isPositive(std::string_view text) {
     const auto value = strictDecimal(text);
@@ -63,11 +73,11 @@ std::size_t recordCount(std::string_view details) {
 
 // The tags of the request's kinds and the instrument's prices as they stand now.
 void fillFromRequest(Order& o, const OrderInfo& info, const ItemDetails& item, std::string serverTime) {
-    o.orderType = info.orderType;
-    o.orderTypeTag = Order::GetOrderTypeTagValue(info.orderType);
-    o.deliveryModeTag = Order::GetDeliveryModeTagValue(info.deliveryMode);
-    o.tradingModeTag = Order::GetTradingModeTagValue(info.tradingMode);
-    o.timeinForceTag = Order::GetTimeInForceTagValue(info.timeinForce);
+    o.orderType = codeOf(info.kind);
+    o.orderTypeTag = Order::GetOrderTypeTagValue(codeOf(info.kind));
+    o.deliveryModeTag = Order::GetDeliveryModeTagValue(codeOf(info.delivery));
+    o.tradingModeTag = Order::GetTradingModeTagValue(codeOf(info.side));
+    o.timeinForceTag = Order::GetTimeInForceTagValue(codeOf(info.timeInForce));
     o.deviation = info.deviation;
     o.Spread = "0";
     o.CurrentStatus = "0";
@@ -90,10 +100,25 @@ void fillEntryBrackets(MessageBase& m, const Order& o) {
 
 // The new price of an edit and its legs: a leg unticked, or ticked without a price above 0, goes as
 // "0", which removes it.
-void fillEditBrackets(MessageBase& m, const Order& o, const OrderInfo& info) {
-    m.setValue(tag::kPrice, info.price);
+void fillEditBrackets(MessageBase& m, const Order& o, const OrderInfo& info, std::int32_t decimals) {
+    m.setValue(tag::kPrice, priceText(info.price, decimals));
     m.setValue(tag::kLimitPrice, info.TakeProfitEnabled && isPositive(o.LimitPrice) ? o.LimitPrice : "0");
     m.setValue(tag::kStopPrice, info.StopLossEnabled && isPositive(o.StopPrice) ? o.StopPrice : "0");
+}
+
+// The order's price (the request's for a limit or stop order, else the live one of its side) and its
+// brackets, written at the instrument's decimals.
+void fillPrices(Order& o, const OrderInfo& info, std::int32_t decimals) {
+    if (info.kind != OrderKind::Market && info.kind != OrderKind::Limit && info.kind != OrderKind::Stop)
+        return;
+    const bool entry = info.kind != OrderKind::Market;
+    o.OrderPrice = entry && info.price      ? priceText(*info.price, decimals)
+                   : info.side == Side::Buy ? o.Ask
+                                            : o.Bid;
+    if (info.limitPrice)
+        o.LimitPrice = priceText(*info.limitPrice, decimals);
+    if (info.stopPrice)
+        o.StopPrice = priceText(*info.stopPrice, decimals);
 }
 
 // A market request on a stored record: its instrument, account, delivery, time in force and remaining
@@ -101,12 +126,13 @@ void fillEditBrackets(MessageBase& m, const Order& o, const OrderInfo& info) {
 OrderInfo requestOnRecord(const Order& record, bool oppositeSide) {
     OrderInfo info;
     info.itemCode = record.ItemCode;
-    info.tradingMode = oppositeSide ? (record.tradingMode == 0 ? 1 : 0) : record.tradingMode;
+    const Side side = record.tradingMode == 0 ? Side::Buy : Side::Sell;
+    info.side = oppositeSide ? opposite(side) : static_cast<Side>(record.tradingMode);
     info.accountNo = accountNumberOf(record).value_or(0);
-    info.orderType = 1;
-    info.quantity = record.RemainingQty;
-    info.deliveryMode = record.deliveryMode;
-    info.timeinForce = record.timeinForce;
+    info.kind = OrderKind::Market;
+    info.quantity = quantityOf(record.RemainingQty);
+    info.delivery = static_cast<Delivery>(record.deliveryMode);
+    info.timeInForce = static_cast<TimeInForce>(record.timeinForce);
     return info;
 }
 
@@ -151,6 +177,18 @@ OrderAnswer OrderRequests::refuse(std::string_view key, std::string_view detail)
     return OrderAnswer::refused(std::string(key), withDetail(session_.textForKey(key), detail));
 }
 
+OrderAnswer OrderRequests::notSendable(std::string_view detail) const {
+    OrderAnswer answer = OrderAnswer::refused(std::string(kNotSendableKey),
+                                              withDetail(session_.textForKey(kNotSendableKey), detail, true));
+    answer.toldOnlyToCaller = true;
+    return answer;
+}
+
+std::int32_t OrderRequests::decimalsOf(std::string_view itemCode) const {
+    const auto item = session_.instrumentForCode(itemCode);
+    return item ? item->DecimalPlaces : 0;
+}
+
 OrderAnswer OrderRequests::streamUp() const {
     if (host_.isStreamConnected())
         return OrderAnswer::ok();
@@ -177,26 +215,18 @@ OrderAnswer OrderRequests::GenerateOrder(const OrderInfo& info) const {
     o.RequestId = followingRequestId(host_.requestId());
     o.ItemCode = item.Code;
     fillFromRequest(o, info, item, host_.serverTime());
-    o.deliveryMode = info.deliveryMode;
-    o.tradingMode = info.tradingMode;
-    o.timeinForce = info.timeinForce;
-    o.OrderQty = info.quantity;
-    o.PreviousOrderQty = info.previousQuantity;
+    o.deliveryMode = codeOf(info.delivery);
+    o.tradingMode = codeOf(info.side);
+    o.timeinForce = codeOf(info.timeInForce);
+    o.OrderQty = info.quantity ? info.quantity->toString() : std::string();
+    o.PreviousOrderQty = info.previousQuantity.toString();
     o.LiqudateOrderNumber = info.orderNo;
-
-    const std::string marketPrice = info.tradingMode == 0 ? o.Ask : o.Bid;
-    if (info.orderType == 1 || info.orderType == 2 || info.orderType == 3) {
-        const bool entry = info.orderType != 1;
+    fillPrices(o, info, item.DecimalPlaces);
+    if (info.kind == OrderKind::Market || info.kind == OrderKind::Limit || info.kind == OrderKind::Stop) {
+        const bool entry = info.kind != OrderKind::Market;
         o.ordertypeInfo = entry ? 2 : 0;
-        o.OrderPrice = entry && !info.price.empty() ? info.price : marketPrice;
-        if (!info.limitPrice.empty()) {
+        if (info.limitPrice || info.stopPrice)
             o.ordertypeInfo = entry ? 3 : 1;
-            o.LimitPrice = info.limitPrice;
-        }
-        if (!info.stopPrice.empty()) {
-            o.ordertypeInfo = entry ? 3 : 1;
-            o.StopPrice = info.stopPrice;
-        }
     }
 
     o.isCloseNew = info.isCloseNew;
@@ -280,11 +310,10 @@ OrderAnswer OrderRequests::PlaceOrder(const OrderInfo& info) {
 OrderAnswer OrderRequests::PlacePartialOrder(const OrderInfo& info) {
     if (OrderAnswer up = streamUp(); !up)
         return up;
-    const auto quantity = strictDecimal(info.quantity);
-    const Decimal remaining = strictDecimal(info.previousQuantity).value_or(Decimal());
-    if (quantity && *quantity > remaining)
+    const Decimal remaining = info.previousQuantity.isNaN() ? Decimal() : info.previousQuantity;
+    if (info.quantity && !info.quantity->isNaN() && *info.quantity > remaining)
         return refuse(kAboveRemainingKey, remaining.toString());
-    if (!quantity || !(*quantity > Decimal()))
+    if (!isPositive(info.quantity))
         return refuse(kBadQuantityKey);
     OrderAnswer sent = sendOrder(info, msg::kOrder, 1, [&info](MessageBase& m, const Order& o) {
         m.setValue(tag::kOffsetOrder, info.orderNo);
@@ -298,10 +327,11 @@ OrderAnswer OrderRequests::PlacePartialOrder(const OrderInfo& info) {
 OrderAnswer OrderRequests::PlaceEditBracketOrder(const OrderInfo& info) {
     if (OrderAnswer up = streamUp(); !up)
         return up;
-    OrderAnswer sent = sendOrder(info, msg::kEditOrder, 0, [&info](MessageBase& m, const Order& o) {
+    const std::int32_t decimals = decimalsOf(info.itemCode);
+    OrderAnswer sent = sendOrder(info, msg::kEditOrder, 0, [&info, decimals](MessageBase& m, const Order& o) {
         m.setValue(tag::kEditKind, "EBO");
         m.setValue(tag::kBracketPositionId, info.orderNo);
-        fillEditBrackets(m, o, info);
+        fillEditBrackets(m, o, info, decimals);
     });
     if (sent)
         ShowEditOrderMessages(sent.order, 0);
@@ -311,19 +341,19 @@ OrderAnswer OrderRequests::PlaceEditBracketOrder(const OrderInfo& info) {
 OrderAnswer OrderRequests::PlaceEditWorkingOrder(const OrderInfo& info) {
     if (OrderAnswer up = streamUp(); !up)
         return up;
-    const auto quantity = strictDecimal(info.quantity);
-    if (!quantity || !(*quantity > Decimal()))
+    if (!isPositive(info.quantity))
         return refuse(kBadQuantityKey);
     // Sub-type 0 would go out as a bracket change without its position.
     if (info.editorderReqType != 1 && info.editorderReqType != 2)
         return refuse(kIncompleteKey);
     const bool cancel = info.editorderReqType == 1;
+    const std::int32_t decimals = decimalsOf(info.itemCode);
     OrderAnswer sent = sendOrder(info, msg::kEditOrder, info.editorderReqType,
-                                 [&info, cancel](MessageBase& m, const Order& o) {
+                                 [&info, cancel, decimals](MessageBase& m, const Order& o) {
                                      m.setValue(tag::kEditKind, "EWO");
                                      m.setValue(tag::kPendingOrderId, info.orderNo);
                                      m.setValue(tag::kQuantity, cancel ? std::string("0") : o.OrderQty);
-                                     fillEditBrackets(m, o, info);
+                                     fillEditBrackets(m, o, info, decimals);
                                  });
     if (sent)
         ShowEditOrderMessages(sent.order, info.editorderReqType);
@@ -402,24 +432,18 @@ std::shared_ptr<Order> OrderRequests::GenerateBulkOrderDetails(const OrderInfo& 
     Order& o = *order;
     o.ItemCode = info.itemCode;
     fillFromRequest(o, info, item, host_.serverTime());
-    const std::string marketPrice = info.tradingMode == 0 ? o.Ask : o.Bid;
-    if (info.orderType == 1 || info.orderType == 2 || info.orderType == 3) {
-        o.OrderPrice = info.orderType != 1 && !info.price.empty() ? info.price : marketPrice;
-        if (!info.limitPrice.empty())
-            o.LimitPrice = info.limitPrice;
-        if (!info.stopPrice.empty())
-            o.StopPrice = info.stopPrice;
-    }
+    fillPrices(o, info, item.DecimalPlaces);
     return order;
 }
 
-std::string OrderRequests::multiAccountDetails(std::span<const AccountQuantity> accounts) const {
+std::string OrderRequests::multiAccountDetails(std::span<const interfaces::AccountQuantity> accounts) const {
     const std::string requestId = platform::decimalText(followingRequestId(host_.requestId()));
     std::string out;
-    for (const AccountQuantity& a : accounts) {
+    for (const interfaces::AccountQuantity& a : accounts) {
         out += platform::decimalText(a.accountId);
         out += wire::kColumn;
-        out += Formatter::formatDecimal(a.quantity, 6);
+        // Written as "%f" of the double, as the server has always been sent it.
+        out += Formatter::formatDecimal(a.quantity.toDouble(), 6);
         out += wire::kColumn;
         out += requestId;
         out += wire::kRecord;
@@ -452,7 +476,7 @@ OrderAnswer OrderRequests::CreateNewBulkOrderMessage(const OrderInfo& info) {
 
 OrderInfo OrderRequests::closeAllRequestFor(const Order& position) {
     OrderInfo info = requestOnRecord(position, true);
-    info.previousQuantity = position.RemainingQty;
+    info.previousQuantity = quantityOf(position.RemainingQty);
     info.orderNo = position.OpenPositionId;
     info.isCloseNew = true;
     info.deviation = -1;
@@ -544,7 +568,8 @@ OrderRequests::createBulkClosePositionInfo(std::span<const std::shared_ptr<const
 }
 
 OrderAnswer OrderRequests::closeAllPositions(std::span<const std::string> positionIds,
-                                             std::int32_t requestType) {
+                                             interfaces::CloseAllScope scope) {
+    const auto requestType = static_cast<std::int32_t>(scope);
     std::vector<std::shared_ptr<const Order>> positions;
     positions.reserve(std::min(positionIds.size(), kMaxCloseAllPositions + 1));
     for (const std::string& id : positionIds) {
@@ -567,50 +592,56 @@ OrderAnswer OrderRequests::closeAllPositions(std::span<const std::string> positi
 
 // ---- by id
 
-OrderAnswer OrderRequests::closePosition(std::string_view positionId, std::string_view quantity,
-                                         std::int32_t deviation) {
+OrderAnswer OrderRequests::closePosition(std::string_view positionId, const Decimal& quantity,
+                                         std::optional<std::int32_t> deviation) {
+    if (quantity.isNaN())
+        return notSendable("the quantity is not a number");
     const auto p = openPositionForId(positionId);
     if (!requestOn(p, true))
         return refuse(kUnknownRecordKey, positionId);
     OrderInfo info = closeAllRequestFor(*p);
     info.quantity = quantity;
-    info.deviation = deviation;
+    info.deviation = deviation.value_or(-1);
     return PlacePartialOrder(info);
 }
 
-OrderAnswer OrderRequests::editPositionBrackets(std::string_view positionId, std::string_view takeProfit,
-                                                std::string_view stopLoss, bool takeProfitEnabled,
-                                                bool stopLossEnabled) {
+OrderAnswer OrderRequests::editPositionBrackets(std::string_view positionId,
+                                                const std::optional<Decimal>& takeProfit,
+                                                const std::optional<Decimal>& stopLoss) {
+    if ((takeProfit && takeProfit->isNaN()) || (stopLoss && stopLoss->isNaN()))
+        return notSendable("a price is not a number");
     const auto p = openPositionForId(positionId);
     auto info = requestOn(p, true);
     if (!info)
         return refuse(kUnknownRecordKey, positionId);
-    info->price = p->OrderPrice;
+    info->price = strictDecimal(p->OrderPrice);
     info->limitPrice = takeProfit;
     info->stopPrice = stopLoss;
-    info->TakeProfitEnabled = takeProfitEnabled;
-    info->StopLossEnabled = stopLossEnabled;
+    info->TakeProfitEnabled = takeProfit.has_value();
+    info->StopLossEnabled = stopLoss.has_value();
     info->orderNo = p->OpenPositionId;
     info->openPositionID = p->OpenPositionId;
     info->isEBO = true;
     return PlaceEditBracketOrder(*info);
 }
 
-OrderAnswer OrderRequests::editPendingOrder(std::string_view pendingOrderId, std::string_view quantity,
-                                            std::string_view price, std::string_view takeProfit,
-                                            std::string_view stopLoss, bool takeProfitEnabled,
-                                            bool stopLossEnabled) {
+OrderAnswer OrderRequests::editPendingOrder(std::string_view pendingOrderId, const Decimal& quantity,
+                                            const Decimal& price, const std::optional<Decimal>& takeProfit,
+                                            const std::optional<Decimal>& stopLoss) {
+    if (quantity.isNaN() || price.isNaN() || (takeProfit && takeProfit->isNaN()) ||
+        (stopLoss && stopLoss->isNaN()))
+        return notSendable("a number of the edit is not one");
     const auto o = pendingOrderForId(pendingOrderId);
     auto info = requestOn(o, false);
     if (!info)
         return refuse(kUnknownRecordKey, pendingOrderId);
-    info->orderType = o->orderType;
+    info->kind = static_cast<OrderKind>(o->orderType);
     info->quantity = quantity;
     info->price = price;
     info->limitPrice = takeProfit;
     info->stopPrice = stopLoss;
-    info->TakeProfitEnabled = takeProfitEnabled;
-    info->StopLossEnabled = stopLossEnabled;
+    info->TakeProfitEnabled = takeProfit.has_value();
+    info->StopLossEnabled = stopLoss.has_value();
     info->orderNo = o->PendingOrderId;
     info->pendingOrderID = o->PendingOrderId;
     info->editorderReqType = 2;
@@ -623,9 +654,9 @@ OrderAnswer OrderRequests::cancelPendingOrder(std::string_view pendingOrderId) {
     auto info = requestOn(o, false);
     if (!info)
         return refuse(kUnknownRecordKey, pendingOrderId);
-    info->price = o->OrderPrice;
-    info->limitPrice = "0";
-    info->stopPrice = "0";
+    info->price = strictDecimal(o->OrderPrice);
+    info->limitPrice = Decimal();
+    info->stopPrice = Decimal();
     info->orderNo = o->PendingOrderId;
     info->editorderReqType = 1;
     info->isEWO = true;

@@ -9,6 +9,7 @@
 // the stream is down it is refused, never reported as sent. The dialogs'
 // entry points take position and pending-order ids: a row index of a live list can name another
 // record by the time the user presses the button.
+#include "interfaces/orders.h"
 #include "model/records/order.h"
 #include "orders/order_answer.h"
 #include "orders/order_manager.h"
@@ -89,25 +90,30 @@ public:
     OrderAnswer createBulkClosePositionInfo(std::span<const std::shared_ptr<const Order>> positions,
                                             std::int32_t requestType);
 
-    // The dialogs' entry points, by record id.
-    OrderAnswer closePosition(std::string_view positionId, std::string_view quantity, std::int32_t deviation);
-    OrderAnswer editPositionBrackets(std::string_view positionId, std::string_view takeProfit,
-                                     std::string_view stopLoss, bool takeProfitEnabled, bool stopLossEnabled);
-    OrderAnswer editPendingOrder(std::string_view pendingOrderId, std::string_view quantity,
-                                 std::string_view price, std::string_view takeProfit,
-                                 std::string_view stopLoss, bool takeProfitEnabled, bool stopLossEnabled);
+    // A number handed in that is not one ("20260" with the detail in brackets), told only to the caller.
+    OrderAnswer notSendable(std::string_view detail) const;
+
+    // The dialogs' entry points, by record id. A number that is not one is refused before anything
+    // else (told only to the caller); a bracket given is enabled, none removes it. No deviation allows
+    // any.
+    OrderAnswer closePosition(std::string_view positionId, const platform::Decimal& quantity,
+                              std::optional<std::int32_t> deviation);
+    OrderAnswer editPositionBrackets(std::string_view positionId,
+                                     const std::optional<platform::Decimal>& takeProfit,
+                                     const std::optional<platform::Decimal>& stopLoss);
+    OrderAnswer editPendingOrder(std::string_view pendingOrderId, const platform::Decimal& quantity,
+                                 const platform::Decimal& price,
+                                 const std::optional<platform::Decimal>& takeProfit,
+                                 const std::optional<platform::Decimal>& stopLoss);
     OrderAnswer cancelPendingOrder(std::string_view pendingOrderId);
     // The close-all window's request for one position, and its check.
     static OrderInfo closeAllRequestFor(const Order& position);
     OrderAnswer validatePositionForCloseAll(std::string_view positionId) const;
     // Unknown ids are left out (logged); the request goes even when none is left.
-    OrderAnswer closeAllPositions(std::span<const std::string> positionIds, std::int32_t requestType);
+    OrderAnswer closeAllPositions(std::span<const std::string> positionIds, interfaces::CloseAllScope scope);
 
     // One opposite position of an offset and the quantity taken from it.
-    struct OffsetLeg {
-        std::string positionId;
-        platform::Decimal quantity;
-    };
+    using OffsetLeg = interfaces::OffsetLeg;
     // The offset of a held position against opposite positions of its account, instrument and
     // delivery: each leg is checked (held, opposite, a quantity above 0 and within what it holds, the
     // legs' sum within the position), the details text composed and PlaceOffsetOrder sent with the
@@ -119,11 +125,7 @@ public:
                                      std::span<const OffsetLeg> legs);
 
     // The record texts of a multi-account order: account 0x05 quantity ("%f") 0x05 request id 0x06.
-    struct AccountQuantity {
-        std::int32_t accountId = 0;
-        double quantity = 0;
-    };
-    std::string multiAccountDetails(std::span<const AccountQuantity> accounts) const;
+    std::string multiAccountDetails(std::span<const interfaces::AccountQuantity> accounts) const;
 
     // The step after a new (mode 0) or close (mode 1) request was handed over.
     void ShowNewOrderMessages(const std::shared_ptr<Order>& order, std::int32_t mode,
@@ -142,6 +144,7 @@ public:
 private:
     // Refusal of a request: the text of `key` with a detail.
     OrderAnswer refuse(std::string_view key, std::string_view detail = {}) const;
+    std::int32_t decimalsOf(std::string_view itemCode) const;
     OrderAnswer streamUp() const;
     // Composes the message with its header and hands it over; refused when nothing was sent.
     OrderAnswer send(MessageBase& message);

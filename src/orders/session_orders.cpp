@@ -13,7 +13,7 @@ namespace tc {
 
 SessionOrders::SessionOrders(OrderHost& host)
     : host_(host), banners_(host.application(), host.lifetime()), collections_(host), session_(host),
-      manager_(session_), requests_(host, session_, manager_),
+      manager_(session_), requests_(host, session_, manager_), tickets_(session_, manager_, requests_),
       refreshTimer_(kRefreshInterval, [this] { refreshFloatingFigures(); }) {
     collections_.setBanners(&banners_);
     // A stored limit or stop order is confirmed by the requests that placed it, then told as an event.

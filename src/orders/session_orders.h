@@ -8,6 +8,7 @@
 #include "orders/order_manager.h"
 #include "orders/order_requests.h"
 #include "orders/order_session.h"
+#include "orders/order_tickets.h"
 #include "platform/dispatch.h"
 #include "session/business/business_services.h"
 #include "session/business/session_events.h"
@@ -29,6 +30,7 @@ public:
     OrderSession& orderSession() { return session_; }
     OrderMananger& manager() { return manager_; }
     OrderRequests& requests() { return requests_; }
+    OrderTickets& tickets() { return tickets_; }
     // The live lists with their look-ups by id. They follow the execution reports unless the business
     // object was given another order side for them.
     OrderCollections& collections() { return collections_; }
@@ -65,6 +67,7 @@ private:
     ModelOrderSession session_;
     OrderMananger manager_;
     OrderRequests requests_;
+    OrderTickets tickets_;
     platform::RepeatingTimer refreshTimer_; // last: stops before the members it reads go
 };
 

@@ -140,6 +140,28 @@ TEST_F(PositionArithmeticOverSession, BuyValuedAtBidSellAtAsk) {
     EXPECT_NEAR(sell->UnrealisedPL, -1100, 1e-6); // (1.2 - 1.211) × 1 × 100000
 }
 
+TEST_F(PositionArithmeticOverSession, ACloseIsValuedAtTheClosingSidesPriceInTheAccountsCurrency) {
+    currency->conversionMode = 1; // × 2
+    auto buy = position(0, "2", "1.2000");
+    auto sell = position(1, "1", "1.2000");
+    item->Bid = 1.2100;
+    item->Ask = 1.2110;
+    EXPECT_NEAR(closeResult(*buy, 0.5, session), 1000, 1e-6); // (1.21 - 1.2) × 0.5 × 100000 × 2
+    EXPECT_NEAR(closeResult(*sell, 1, session), -2200, 1e-6); // (1.2 - 1.211) × 1 × 100000 × 2
+    EXPECT_DOUBLE_EQ(closeResult(*buy, 0, session), 0);
+    buy->ItemCode = "GONE";
+    EXPECT_DOUBLE_EQ(closeResult(*buy, 1, session), 0);
+}
+
+TEST_F(PositionArithmeticOverSession, AnOffsetValuesTheLegAtItsShownPriceAgainstThePosition) {
+    auto held = position(0, "2", "1.2000");
+    auto leg = position(1, "1", "1.21004");                             // shown at four decimals: 1.2100
+    EXPECT_NEAR(offsetResult(*leg, 0.5, *held, item.get()), 500, 1e-6); // (1.21 - 1.2) × 0.5 × 100000
+    // A buy leg against the sell: from 1.2000 to the position's own unshown price.
+    EXPECT_NEAR(offsetResult(*held, 1, *leg, item.get()), 1004, 1e-6);
+    EXPECT_DOUBLE_EQ(offsetResult(*leg, 0.5, *held, nullptr), 0);
+}
+
 TEST_F(PositionArithmeticOverSession, EquityHitKeepsTheStoredFigure) {
     auto buy = position(0, "2", "1.2000");
     buy->UnrealisedPL = 123;

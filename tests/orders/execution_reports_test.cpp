@@ -2,6 +2,9 @@
 
 #include "client/headless_application.h"
 #include "fake_order_host.h"
+#include "model/records/account_details.h"
+#include "model/records/item_details.h"
+#include "orders/order_collections.h"
 #include "platform/dispatch.h"
 #include "platform/user_defaults.h"
 #include "session/business/session_events.h"
@@ -9,47 +12,13 @@
 #include <gtest/gtest.h>
 
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 namespace {
 
 using namespace tc;
-
-// The lists' calls, in order, as texts.
-class RecordingLists final : public OrderCollectionHandlers {
-public:
-    void FillPendingOrderCollection(const Fields&, const std::string& id) override {
-        log.push_back("FillPending:" + id);
-    }
-    void UpdatePendingOrderCollection(const Fields&, const std::string& id) override {
-        log.push_back("UpdatePending:" + id);
-    }
-    void RemovePendingOrder(const std::string& id, bool byPendingId) override {
-        log.push_back("RemovePending:" + id + (byPendingId ? "/pending" : "/request"));
-    }
-    void FillCancelledOrderCollection(std::int64_t id, int status, const Fields&) override {
-        log.push_back("FillCancelled:" + std::to_string(id) + "/" + std::to_string(status));
-    }
-    void FillOpenOrderCollection(const Fields&) override { log.push_back("FillOpen"); }
-    void UpdateOpenOrderCollection(const std::string& id, const Fields&, const std::string& rest) override {
-        log.push_back("UpdateOpen:" + id + "/" + rest);
-    }
-    void ModifyBracketOrderUpdateonOpenOrderCollection(const Fields&, const std::optional<std::string>& ref,
-                                                       int status) override {
-        log.push_back("Bracket:" + ref.value_or("none") + "/" + std::to_string(status));
-    }
-    void FillSettledOrderCollection(const Fields&) override { log.push_back("FillSettled"); }
-    std::string GetOrderRejectionReason(std::int32_t code) override {
-        return "reason " + std::to_string(code);
-    }
-    std::optional<std::string> refPositionIdOfRemovedPendingOrder(const std::string& id) override {
-        log.push_back("LookupRef:" + id);
-        return "P" + id;
-    }
-    void clearBracketOfRejectedOrder(const std::string& id) override { log.push_back("ClearBracket:" + id); }
-    std::vector<std::string> log;
-};
 
 // The typed events a rejection and an offset answer tell.
 class AnswerEvents final : public SessionEventSink {
@@ -66,8 +35,26 @@ public:
     std::vector<std::string> log;
 };
 
+// A report's fields, "tag=value" in message order, from "tag=value|...".
+std::vector<std::string> fieldsOf(std::string_view text) {
+    std::vector<std::string> out;
+    for (std::size_t bar; (bar = text.find('|')) != std::string_view::npos; text.remove_prefix(bar + 1))
+        out.emplace_back(text.substr(0, bar));
+    out.emplace_back(text);
+    return out;
+}
+
 class ExecutionReportsTest : public ::testing::Test {
 protected:
+    ExecutionReportsTest() {
+        auto item = std::make_shared<ItemDetails>();
+        item->Code = "EURUSD";
+        item->InstrumentId = 7;
+        model.ItemCollection.insert_or_assign("EURUSD", item);
+        auto account = std::make_shared<AccountDetails>();
+        account->AccountId = 1001;
+        model.AccountDetailCollection.insert_or_assign("1001", account);
+    }
     void SetUp() override {
         platform::RunLoop::main().bindToCurrentThread();
         platform::RunLoop::main().discardPending();
@@ -75,79 +62,147 @@ protected:
     }
     void TearDown() override { platform::RunLoop::main().discardPending(); }
 
-    // A report of `type` and status 73 with the tags the switch reads.
-    void apply(std::int64_t type, int status, std::string id79 = {}, std::optional<std::string> ref573 = {},
-               std::int32_t requestId = 0, std::int32_t code = 0, std::string number125 = {}) {
-        ExecutionReport r(type, fields);
-        r.status = status;
-        r.pendingOrderId = std::move(id79);
-        r.bracketPositionId = std::move(ref573);
+    // Applies a report written "tag=value|...", its switch tags read as the session reads them; the
+    // session's request number is `requestId`.
+    void apply(std::string_view text, std::int32_t requestId = 0) {
+        const std::vector<std::string> fields = fieldsOf(text);
+        ExecutionReport r(0, fields);
         r.requestId = requestId;
-        r.rejectionCode = code;
-        r.offsetOrder = std::move(number125);
+        for (const std::string& f : fields) {
+            const std::size_t eq = f.find('=');
+            const std::string tag = f.substr(0, eq);
+            const std::string value = f.substr(eq + 1);
+            if (tag == "10")
+                r.type = std::stoll(value);
+            else if (tag == "73")
+                r.status = std::stoi(value);
+            else if (tag == "79")
+                r.pendingOrderId = value;
+            else if (tag == "573")
+                r.bracketPositionId = value;
+            else if (tag == "80")
+                r.positionId = value;
+            else if (tag == "76")
+                r.remainingQuantity = value;
+            else if (tag == "125")
+                r.offsetOrder = value;
+            else if (tag == "74")
+                r.rejectionCode = std::stoi(value);
+        }
         applyExecutionReport(r, lists, host, &banners);
     }
+    std::vector<std::string> pendingIds() const {
+        std::vector<std::string> out;
+        for (const auto& o : model.PendingOrderCollection)
+            out.push_back(o->PendingOrderId.empty() ? "#" + std::to_string(o->RequestId) : o->PendingOrderId);
+        return out;
+    }
+    const Order& openPosition(std::string_view id) const {
+        for (const auto& p : model.OpenOrderCollection)
+            if (p->OpenPositionId == id)
+                return *p;
+        throw std::runtime_error("no position " + std::string(id));
+    }
+    // The position's take profit and stop loss.
+    std::string brackets(std::string_view id) const {
+        const Order& p = openPosition(id);
+        return p.LimitPrice + "/" + p.StopPrice;
+    }
 
-    const std::vector<std::string> fields{"10=62"};
     SessionModel model;
     platform::UserDefaults defaults;
     HeadlessApplication app{defaults};
     FakeOrderHost host{model, app};
     SessionEvents banners{app};
     AnswerEvents events;
-    RecordingLists lists;
+    OrderCollections lists{host};
 };
 
-TEST_F(ExecutionReportsTest, EachStatusFilesItsListsInTheSwitchOrder) {
-    apply(62, 28, "501", "P9");
-    apply(62, 24, "502", std::nullopt, 77);
-    apply(62, 22, "505", "P1");
-    apply(62, 23, "506");
-    apply(62, 26, "", "P2");
-    apply(62, 21, "504");
-    ExecutionReport position(67, fields);
-    position.status = 73;
-    position.positionId = "900";
-    position.remainingQuantity = "0";
-    applyExecutionReport(position, lists, host, &banners);
-    position.status = 74;
-    applyExecutionReport(position, lists, host, &banners);
-    applyExecutionReport(ExecutionReport(66, fields), lists, host, &banners);
-    const std::vector<std::string> expected = {
-        "FillPending:501", "Bracket:P9/28",
-        // Cancelled: the bracket reference comes from the removed order when the report lacks it.
-        "RemovePending:502/pending", "FillCancelled:77/24", "LookupRef:502", "Bracket:P502/24",
-        "UpdatePending:505", "Bracket:P1/22", "RemovePending:506/pending", "Bracket:none/23", "Bracket:P2/26",
-        "UpdateOpen:900/0", "FillOpen", "FillSettled"};
-    EXPECT_EQ(lists.log, expected);
+TEST_F(ExecutionReportsTest, TheListsStandAsEachReportSays) {
+    apply("10=67|73=74|34=1001|12=EURUSD|80=P1|37=10|38=1.2000|76=10|72=EP1");
+    ASSERT_EQ(model.OpenOrderCollection.size(), 1u);
+    EXPECT_EQ(openPosition("P1").RemainingQty, "10");
+
+    // A take profit and a stop loss of the position are stored, and the position shows them.
+    apply("10=62|73=28|34=1001|12=EURUSD|79=501|32=30|36=46|37=10|38=1.2500|76=10|117=51|573=P1");
+    apply("10=62|73=28|34=1001|12=EURUSD|79=502|32=31|36=46|37=10|38=1.1500|76=10|117=51|573=P1");
+    EXPECT_EQ(pendingIds(), (std::vector<std::string>{"501", "502"}));
+    EXPECT_EQ(brackets("P1"), "1.2500/1.1500");
+
+    // Edited: the order and the position follow the new price.
+    apply("10=62|73=75|34=1001|12=EURUSD|79=501|32=30|36=46|37=10|38=1.2600|76=10|117=51|573=P1");
+    EXPECT_EQ(model.PendingOrderCollection[0]->OrderPrice, "1.2600");
+    EXPECT_EQ(brackets("P1"), "1.2600/1.1500");
+
+    // Cancelled without naming the position: the removed order's own reference clears its leg, and
+    // the cancelled list holds what was still open.
+    apply("10=62|73=24|34=1001|12=EURUSD|79=502|32=31|37=10|38=1.1500|76=10", 17);
+    EXPECT_EQ(pendingIds(), std::vector<std::string>{"501"});
+    ASSERT_EQ(model.CancelledOrderCollection.size(), 1u);
+    EXPECT_EQ(model.CancelledOrderCollection[0]->PendingOrderId, "502");
+    EXPECT_EQ(model.CancelledOrderCollection[0]->OrderQty, "10");
+    EXPECT_EQ(brackets("P1"), "1.2600/");
+
+    // Filled: the order leaves the pending list and its leg the position, which the position
+    // report then reduces; the settlement is filed once.
+    apply("10=62|73=23|34=1001|12=EURUSD|79=501|32=30|37=10|38=1.2600|76=0|573=P1");
+    EXPECT_TRUE(model.PendingOrderCollection.empty());
+    EXPECT_EQ(brackets("P1"), "/");
+    apply("10=67|73=73|34=1001|12=EURUSD|80=P1|37=10|38=1.2000|76=4");
+    EXPECT_EQ(openPosition("P1").RemainingQty, "4");
+    apply("10=66|34=1001|12=7|80=P1|87=C1|86=S1|88=60|89=6");
+    ASSERT_EQ(model.SettledOrderCollection.size(), 1u);
+    EXPECT_EQ(model.SettledOrderCollection[0]->SettledQty, "6");
+
+    // A status the switch does not know changes nothing.
+    apply("10=62|73=21|34=1001|12=EURUSD|79=503|32=30|37=1|38=1.3|76=1");
+    EXPECT_TRUE(model.PendingOrderCollection.empty());
+    EXPECT_EQ(model.CancelledOrderCollection.size(), 1u);
     EXPECT_TRUE(events.log.empty());
 }
 
 TEST_F(ExecutionReportsTest, ARejectionIsMatchedByIdOrRequestNumberAndToldAsEventsAndABanner) {
-    // Without a pending-order id: matched by the request number, its bracket cleared.
-    apply(62, 25, "", std::nullopt, 80, 3, "C1");
-    // With one and a bracket reference: that position's bracket follows the rejection.
-    apply(62, 25, "503", "P7", 81, 4);
-    const std::vector<std::string> expected = {
-        "FillCancelled:80/25",  "RemovePending:80/request",  "ClearBracket:",
-        "FillCancelled:503/25", "RemovePending:503/pending", "Bracket:P7/25"};
-    EXPECT_EQ(lists.log, expected);
-    EXPECT_EQ(events.log, (std::vector<std::string>{"rejected:3/reason 3/C1", "bulkClose:C1/reason 3",
-                                                    "rejected:4/reason 4/", "bulkClose:/reason 4"}));
+    apply("10=67|73=74|34=1001|12=EURUSD|80=P7|37=1|38=1.2000|76=1|72=EP7");
+    // The local record of a request not yet stored, and a stored take profit of P7.
+    auto local = std::make_shared<Order>();
+    local->RequestId = 80;
+    local->AccountNumber = "1001";
+    local->ItemCode = "EURUSD";
+    model.PendingOrderCollection.push_back(local);
+    apply("10=62|73=28|34=1001|12=EURUSD|79=503|32=30|36=46|37=1|38=1.2500|76=1|117=51|573=P7");
+    ASSERT_EQ(brackets("P7"), "1.2500/");
+
+    // Without a pending-order id: matched by the request number.
+    apply("10=62|73=25|74=3|125=C1", 80);
+    EXPECT_EQ(pendingIds(), std::vector<std::string>{"503"});
+    ASSERT_EQ(model.CancelledOrderCollection.size(), 1u);
+    EXPECT_EQ(model.CancelledOrderCollection[0], local);
+    // With one and the position it protects: the order goes and so does the position's leg.
+    apply("10=62|73=25|79=503|74=4|32=30|38=1.2500|573=P7", 81);
+    EXPECT_TRUE(model.PendingOrderCollection.empty());
+    EXPECT_EQ(model.CancelledOrderCollection.size(), 2u);
+    EXPECT_EQ(brackets("P7"), "/");
+
+    const std::string reason3 = lists.GetOrderRejectionReason(3);
+    const std::string reason4 = lists.GetOrderRejectionReason(4);
+    EXPECT_EQ(events.log,
+              (std::vector<std::string>{"rejected:3/" + reason3 + "/C1", "bulkClose:C1/" + reason3,
+                                        "rejected:4/" + reason4 + "/", "bulkClose:/" + reason4}));
     // The banners wait for the main queue.
     EXPECT_TRUE(app.callsNamed("showMessageBanner").empty());
     while (platform::RunLoop::main().runOnce() > 0) {
     }
     const auto shown = app.callsNamed("showMessageBanner");
     ASSERT_EQ(shown.size(), 2u);
-    EXPECT_NE(shown[0].args.at(0).find("reason 3"), std::string::npos);
+    EXPECT_NE(shown[0].args.at(0).find(reason3), std::string::npos);
 }
 
 TEST_F(ExecutionReportsTest, AnOffsetAnswerIsAnEventWithTheReasonOnlyWhenRefused) {
-    apply(1052, 0, "", std::nullopt, 0, 12);
-    apply(1052, 0);
-    EXPECT_EQ(events.log, (std::vector<std::string>{"offset:12/reason 12", "offset:0/"}));
-    EXPECT_TRUE(lists.log.empty());
+    apply("10=1052|74=12");
+    apply("10=1052");
+    EXPECT_EQ(events.log,
+              (std::vector<std::string>{"offset:12/" + lists.GetOrderRejectionReason(12), "offset:0/"}));
+    EXPECT_TRUE(model.PendingOrderCollection.empty() && model.CancelledOrderCollection.empty());
 }
 
 } // namespace

@@ -25,6 +25,10 @@ using testing_support::asciiFrame;
 using testing_support::body;
 using testing_support::wireText;
 
+platform::Decimal dec(std::string_view text) {
+    return *platform::Decimal::fromString(text);
+}
+
 // Texts are the keys, but for the confirmation's line, which shows how its placeholders fill.
 class TextSession : public ModelOrderSession {
 public:
@@ -76,11 +80,11 @@ protected:
         OrderInfo i;
         i.accountNo = 1001;
         i.itemCode = "EURUSD";
-        i.orderType = 1;
-        i.tradingMode = 0;
-        i.deliveryMode = 1;
-        i.timeinForce = 1;
-        i.quantity = "1";
+        i.kind = OrderKind::Market;
+        i.side = Side::Buy;
+        i.delivery = Delivery::Regular;
+        i.timeInForce = TimeInForce::GoodTillCancelled;
+        i.quantity = dec("1");
         i.deviation = -1;
         return i;
     }
@@ -117,7 +121,7 @@ protected:
 
 TEST_F(OrderRequestsTest, MarketOrdersArePricedFromTheLiveQuoteAndJoinThePendingListAtOnce) {
     OrderInfo buy = marketBuy();
-    buy.price = "9.9999"; // a market order ignores the typed price
+    buy.price = dec("9.9999"); // a market order ignores the typed price
     ASSERT_TRUE(kept(requests.PlaceOrder(buy))) << (notices.empty() ? "" : notices[0].text);
     EXPECT_EQ(lastFrame(),
               frameOf("10=60|34=1001|23=jdoe|33=42|19=REF77|12=EURUSD|32=29|117=51|37=1|38=1.2010|39=|40=|"
@@ -130,10 +134,10 @@ TEST_F(OrderRequestsTest, MarketOrdersArePricedFromTheLiveQuoteAndJoinThePending
 
     // Sell at the bid; a take-profit of "0" counts as given but is not above 0, so 39 stays empty.
     OrderInfo sell = marketBuy();
-    sell.tradingMode = 1;
-    sell.limitPrice = "0";
-    sell.timeinForce = 3; // no wire value: the writer puts (null)
-    sell.deliveryMode = 2;
+    sell.side = Side::Sell;
+    sell.limitPrice = dec("0");
+    sell.timeInForce = static_cast<TimeInForce>(3); // no wire value: the writer puts (null)
+    sell.delivery = Delivery::Intraday;
     ASSERT_TRUE(kept(requests.PlaceOrder(sell)));
     EXPECT_EQ(lastFrame(),
               frameOf("10=60|34=1001|23=jdoe|33=42|19=REF77|12=EURUSD|32=29|117=52|37=1|38=1.2000|39=|40=|"
@@ -143,11 +147,11 @@ TEST_F(OrderRequestsTest, MarketOrdersArePricedFromTheLiveQuoteAndJoinThePending
 
 TEST_F(OrderRequestsTest, LimitOrderCarriesItsPriceAndProtectivePricesAndAwaitsOneConfirmation) {
     OrderInfo limit = marketBuy();
-    limit.orderType = 2;
-    limit.price = "1.1990";
-    limit.limitPrice = "1.2100";
+    limit.kind = OrderKind::Limit;
+    limit.price = dec("1.1990");
+    limit.limitPrice = dec("1.2100");
     limit.TakeProfitEnabled = true;
-    limit.timeinForce = 5;
+    limit.timeInForce = TimeInForce::Day;
     ASSERT_TRUE(kept(requests.PlaceOrder(limit))) << (notices.empty() ? "" : notices[0].text);
     EXPECT_EQ(lastFrame(),
               frameOf("10=60|34=1001|23=jdoe|33=42|19=REF77|12=EURUSD|32=30|117=51|37=1|38=1.1990|39=1.2100|"
@@ -158,7 +162,7 @@ TEST_F(OrderRequestsTest, LimitOrderCarriesItsPriceAndProtectivePricesAndAwaitsO
 
 TEST_F(OrderRequestsTest, RefusedOrderTouchesNothing) {
     OrderInfo bad = marketBuy();
-    bad.quantity = "0";
+    bad.quantity = dec("0");
     EXPECT_FALSE(kept(requests.PlaceOrder(bad)));
     EXPECT_FALSE(kept(requests.ValidationsBeforeOrderPlacing(bad)));
     EXPECT_EQ(noticeTexts(), (std::vector<std::string>{"1003", "1003"}));
@@ -179,7 +183,8 @@ TEST_F(OrderRequestsTest, CloseOfAPositionByIdSendsTheMarketPriceOfTheClosingSid
                 model.OpenOrderCollection.end());
     ASSERT_EQ(model.OpenOrderCollection.front(), other);
 
-    ASSERT_TRUE(kept(requests.closePosition("P1", "1.5", 5))) << (notices.empty() ? "" : notices[0].text);
+    ASSERT_TRUE(kept(requests.closePosition("P1", dec("1.5"), 5)))
+        << (notices.empty() ? "" : notices[0].text);
     EXPECT_EQ(lastFrame(),
               frameOf("10=60|34=1001|125=P1|23=jdoe|33=42|19=REF77|12=EURUSD|32=29|117=51|37=1.5|38=1.2000|"
                       "90=0|36=46|77=5|24=0|43=47"));
@@ -188,23 +193,24 @@ TEST_F(OrderRequestsTest, CloseOfAPositionByIdSendsTheMarketPriceOfTheClosingSid
     EXPECT_TRUE(model.PendingOrderCollection.empty());
 
     // The whole remainder is allowed.
-    EXPECT_TRUE(kept(requests.closePosition("P1", "2.0", -1)));
+    EXPECT_TRUE(kept(requests.closePosition("P1", dec("2.0"), std::nullopt)));
 }
 
 TEST_F(OrderRequestsTest, CloseQuantityChecksComeBeforeEverythingElse) {
     heldPosition("P1", 0, "1.00");
-    EXPECT_FALSE(kept(requests.closePosition("P1", "1.5", -1)));
-    EXPECT_FALSE(kept(requests.closePosition("P1", "0", -1)));
-    EXPECT_FALSE(kept(requests.closePosition("P1", "-1", -1)));
-    EXPECT_FALSE(kept(requests.closePosition("P1", "one", -1)));
-    EXPECT_FALSE(kept(requests.closePosition("P9", "1", -1)));
-    EXPECT_EQ(noticeTexts(), (std::vector<std::string>{"1030 1", "1003", "1003", "1003", "20261 P9"}));
+    EXPECT_FALSE(kept(requests.closePosition("P1", dec("1.5"), std::nullopt)));
+    EXPECT_FALSE(kept(requests.closePosition("P1", dec("0"), std::nullopt)));
+    EXPECT_FALSE(kept(requests.closePosition("P1", dec("-1"), std::nullopt)));
+    EXPECT_FALSE(kept(requests.closePosition("P1", platform::Decimal::notANumber(), std::nullopt)));
+    EXPECT_FALSE(kept(requests.closePosition("P9", dec("1"), std::nullopt)));
+    EXPECT_EQ(noticeTexts(), (std::vector<std::string>{"1030 1", "1003", "1003",
+                                                       "20260 (the quantity is not a number)", "20261 P9"}));
     EXPECT_TRUE(host.capture.sent.empty());
 }
 
 TEST_F(OrderRequestsTest, BracketChangeSendsZeroForAnUntickedLeg) {
     heldPosition("P1", 0, "2");
-    ASSERT_TRUE(kept(requests.editPositionBrackets("P1", "1.2100", "1.1900", true, false)))
+    ASSERT_TRUE(kept(requests.editPositionBrackets("P1", dec("1.2100"), std::nullopt)))
         << (notices.empty() ? "" : notices[0].text);
     EXPECT_EQ(lastFrame(), frameOf("10=72|1035=EBO|34=1001|23=jdoe|573=P1|33=42|19=REF77|12=EURUSD|32=29|"
                                    "117=51|37=2|38=1.1950|39=1.2100|40=0|90=0|36=46|24=0|43=47"));
@@ -214,7 +220,7 @@ TEST_F(OrderRequestsTest, BracketChangeSendsZeroForAnUntickedLeg) {
 
 TEST_F(OrderRequestsTest, EditAndCancelOfAPendingOrder) {
     workingLimitBuy("W9", "1");
-    ASSERT_TRUE(kept(requests.editPendingOrder("W9", "3", "1.1985", "", "", false, false)))
+    ASSERT_TRUE(kept(requests.editPendingOrder("W9", dec("3"), dec("1.1985"), std::nullopt, std::nullopt)))
         << (notices.empty() ? "" : notices[0].text);
     EXPECT_EQ(lastFrame(), frameOf("10=72|1035=EWO|34=1001|23=jdoe|79=W9|33=42|19=REF77|12=EURUSD|32=30|"
                                    "117=51|37=3|38=1.1985|39=0|40=0|90=0|36=45|24=0|43=47"));
@@ -240,12 +246,12 @@ TEST_F(OrderRequestsTest, AWorkingSellKeepsItsOwnLotsForItsCancelOrReductionAfte
     ASSERT_LT(manager.getAllowedSellLots("EURUSD", "1001", 1), 0);
 
     EXPECT_TRUE(kept(requests.cancelPendingOrder("W1"))) << (notices.empty() ? "" : notices.back().text);
-    EXPECT_TRUE(kept(requests.editPendingOrder("W1", "1", "1.2040", "", "", false, false)))
+    EXPECT_TRUE(kept(requests.editPendingOrder("W1", dec("1"), dec("1.2040"), std::nullopt, std::nullopt)))
         << (notices.empty() ? "" : notices.back().text);
-    EXPECT_TRUE(kept(requests.editPendingOrder("W1", "2", "1.2040", "", "", false, false)))
+    EXPECT_TRUE(kept(requests.editPendingOrder("W1", dec("2"), dec("1.2040"), std::nullopt, std::nullopt)))
         << (notices.empty() ? "" : notices.back().text);
     // Growing it still needs free long lots.
-    EXPECT_FALSE(kept(requests.editPendingOrder("W1", "3", "1.2040", "", "", false, false)));
+    EXPECT_FALSE(kept(requests.editPendingOrder("W1", dec("3"), dec("1.2040"), std::nullopt, std::nullopt)));
     EXPECT_EQ(noticeTexts(), (std::vector<std::string>{"1196"}));
     EXPECT_EQ(host.capture.sent.size(), 3u);
 }
@@ -268,7 +274,7 @@ TEST_F(OrderRequestsTest, RefusalsOfTheRequestsFillTheirValueIntoTheEnglishText)
     OrderRequests englishRequests(host, english, manager);
     heldPosition("P1", 0, "2.50");
     EXPECT_FALSE(kept(englishRequests.cancelPendingOrder("W404")));
-    EXPECT_FALSE(kept(englishRequests.closePosition("P1", "3", -1)));
+    EXPECT_FALSE(kept(englishRequests.closePosition("P1", dec("3"), std::nullopt)));
     EXPECT_EQ(noticeTexts(),
               (std::vector<std::string>{"Position or order W404 is no longer held.",
                                         "The quantity is more than the position holds (2.5 lots)."}));
@@ -279,9 +285,9 @@ TEST_F(OrderRequestsTest, WorkingEditWithoutACancelOrEditSubtypeIsNotSent) {
     OrderInfo info;
     info.accountNo = 1001;
     info.itemCode = "EURUSD";
-    info.orderType = 2;
-    info.quantity = "1";
-    info.price = "1.1985";
+    info.kind = OrderKind::Limit;
+    info.quantity = dec("1");
+    info.price = dec("1.1985");
     info.orderNo = "W9";
     info.editorderReqType = 0;
     EXPECT_FALSE(kept(requests.PlaceEditWorkingOrder(info)));
@@ -363,14 +369,14 @@ TEST_F(OrderRequestsTest, OffsetByLegsComposesTheDetailsFromTheHeldPositions) {
 }
 
 TEST_F(OrderRequestsTest, MultiAccountOrderCarriesOneRecordPerAccountWithTheSameRequestId) {
-    const OrderRequests::AccountQuantity accounts[] = {{1001, 1}, {1002, 2.5}, {1003, 0.1}};
+    const interfaces::AccountQuantity accounts[] = {{1001, dec("1")}, {1002, dec("2.5")}, {1003, dec("0.1")}};
     OrderInfo info;
     info.itemCode = "EURUSD";
-    info.tradingMode = 1;
-    info.orderType = 2;
-    info.deliveryMode = 2;
-    info.timeinForce = 5;
-    info.price = "1.2050";
+    info.side = Side::Sell;
+    info.kind = OrderKind::Limit;
+    info.delivery = Delivery::Intraday;
+    info.timeInForce = TimeInForce::Day;
+    info.price = dec("1.2050");
     info.deviation = -1;
     info.orderDetails = requests.multiAccountDetails(accounts);
     EXPECT_EQ(info.orderDetails,
@@ -393,9 +399,9 @@ TEST_F(OrderRequestsTest, MultiAccountOrderCarriesOneRecordPerAccountWithTheSame
 TEST_F(OrderRequestsTest, MultiAccountOrderNamesTheTypedInstrumentEvenWithoutAQuote) {
     OrderInfo info;
     info.itemCode = "NOPE";
-    info.orderType = 1;
-    info.deliveryMode = 1;
-    info.timeinForce = 1;
+    info.kind = OrderKind::Market;
+    info.delivery = Delivery::Regular;
+    info.timeInForce = TimeInForce::GoodTillCancelled;
     info.orderDetails = wireText("1001<C>1.000000<C>42<R>");
     ASSERT_TRUE(kept(requests.CreateNewBulkOrderMessage(info)));
     EXPECT_EQ(lastFrame(),
@@ -437,7 +443,7 @@ protected:
 
 TEST_F(CloseAllTest, AllListedPositionsInOneRequest) {
     const std::string ids[] = {"P1", "P2", "P3"};
-    ASSERT_TRUE(kept(requests.closeAllPositions(ids, 1)));
+    ASSERT_TRUE(kept(requests.closeAllPositions(ids, static_cast<interfaces::CloseAllScope>(1))));
     EXPECT_EQ(lastFrame(),
               asciiFrame(body("10=82|583=1001<R>1002<R><S>1<S>2<S>7<R>8<R>7<R><S><S>"
                               "7<C>1.200000<C>1.201000<C>20240315092958<R>"
@@ -469,11 +475,11 @@ TEST_F(CloseAllTest, EmptyListStillGoesOutAndUnknownInstrumentsPriceAsZero) {
 TEST_F(CloseAllTest, GonePositionsAndClosedRemaindersAreLeftOut) {
     p2->RemainingQty = "0.0";
     const std::string ids[] = {"P2", "P9", "P3"};
-    ASSERT_TRUE(kept(requests.closeAllPositions(ids, 3)));
+    ASSERT_TRUE(kept(requests.closeAllPositions(ids, static_cast<interfaces::CloseAllScope>(3))));
     EXPECT_EQ(bodyOf(lastFrame()), wireText("1002<R><S>3<S>2<S>7<R><S>P3<C><C>0.5<C>1002<R><S>7<C>1.200000<C>"
                                             "1.201000<C>20240315092958<R><S>0<S>0<S>0<S>0<S><S>"));
     // Request types other than 1 and 3 are not sent.
-    EXPECT_FALSE(kept(requests.closeAllPositions(ids, 2)));
+    EXPECT_FALSE(kept(requests.closeAllPositions(ids, static_cast<interfaces::CloseAllScope>(2))));
     EXPECT_EQ(host.capture.sent.size(), 1u);
 }
 
@@ -499,13 +505,13 @@ TEST_F(CloseAllTest, EveryRequestIsRefusedWhileTheStreamIsDown) {
     multi.orderDetails = wireText("1001<C>1.000000<C>42<R>");
     const std::string ids[] = {"P1"};
     EXPECT_FALSE(kept(requests.PlaceOrder(marketBuy())));
-    EXPECT_FALSE(kept(requests.closePosition("P1", "1", -1)));
-    EXPECT_FALSE(kept(requests.editPositionBrackets("P1", "1.2100", "", true, false)));
-    EXPECT_FALSE(kept(requests.editPendingOrder("W9", "1", "1.1985", "", "", false, false)));
+    EXPECT_FALSE(kept(requests.closePosition("P1", dec("1"), std::nullopt)));
+    EXPECT_FALSE(kept(requests.editPositionBrackets("P1", dec("1.2100"), std::nullopt)));
+    EXPECT_FALSE(kept(requests.editPendingOrder("W9", dec("1"), dec("1.1985"), std::nullopt, std::nullopt)));
     EXPECT_FALSE(kept(requests.cancelPendingOrder("W9")));
     EXPECT_FALSE(kept(requests.PlaceOffsetOrder(wireText("P1<C>1<R><S><S>"), "EURUSD", "1001")));
     EXPECT_FALSE(kept(requests.CreateNewBulkOrderMessage(multi)));
-    EXPECT_FALSE(kept(requests.closeAllPositions(ids, 1)));
+    EXPECT_FALSE(kept(requests.closeAllPositions(ids, static_cast<interfaces::CloseAllScope>(1))));
     EXPECT_EQ(noticeTexts(), std::vector<std::string>(8, "1007"));
     EXPECT_TRUE(host.capture.sent.empty());
     EXPECT_EQ(model.PendingOrderCollection.size(), 1u);
@@ -548,8 +554,8 @@ TEST_F(OrderRequestsTest, ConfirmationTextFillsTheOrderIntoItsLines) {
 
 TEST_F(OrderRequestsTest, OnePendingOrderOneConfirmationHoweverManyWereSent) {
     OrderInfo limit = marketBuy();
-    limit.orderType = 2;
-    limit.price = "1.1990";
+    limit.kind = OrderKind::Limit;
+    limit.price = dec("1.1990");
     ASSERT_TRUE(kept(requests.PlaceOrder(limit)));
     ASSERT_TRUE(kept(requests.PlaceOrder(limit)));
     ASSERT_EQ(requests.awaitingConfirmations(), 2u);
@@ -570,8 +576,8 @@ TEST_F(OrderRequestsTest, OnePendingOrderOneConfirmationHoweverManyWereSent) {
 TEST_F(OrderRequestsTest, WithoutTheAlertPreferenceTheUserGetsABannerAndASystemNotification) {
     app.setShowConfirmationAlert(false);
     OrderInfo limit = marketBuy();
-    limit.orderType = 2;
-    limit.price = "1.1990";
+    limit.kind = OrderKind::Limit;
+    limit.price = dec("1.1990");
     ASSERT_TRUE(kept(requests.PlaceOrder(limit)));
     requests.ShowOrderConfirmation(*storedLimitBuy("A"));
     EXPECT_TRUE(app.callsNamed("showMessageAlert").empty());
@@ -602,8 +608,8 @@ TEST_F(OrderRequestsTest, AnOrderAnnouncedWhileTheConfirmationIsOpenIsNotConfirm
     modal.orderRequests = &modalRequests;
 
     OrderInfo limit = marketBuy();
-    limit.orderType = 2;
-    limit.price = "1.1990";
+    limit.kind = OrderKind::Limit;
+    limit.price = dec("1.1990");
     ASSERT_TRUE(kept(modalRequests.PlaceOrder(limit)));
     modal.announceWhileOpen = storedLimitBuy("B");
     modalRequests.ShowOrderConfirmation(*storedLimitBuy("A"));

@@ -16,6 +16,17 @@
 
 namespace tc::gui {
 
+namespace {
+
+const Order* openPosition(const SessionModel& model, std::string_view id) {
+    for (const auto& p : model.OpenOrderCollection)
+        if (p && p->OpenPositionId == id)
+            return p.get();
+    return nullptr;
+}
+
+} // namespace
+
 bool OffsetState::fill(const SessionModel& model, const SessionQueries& queries,
                        std::string_view positionId) {
     *this = {};
@@ -29,8 +40,7 @@ bool OffsetState::fill(const SessionModel& model, const SessionQueries& queries,
     positionId_ = position.OpenPositionId;
     account_ = position.AccountNumber;
     symbol_ = position.ItemCode;
-    openPriceValue_ = platform::lenientReal(position.OrderPrice);
-    openPrice_ = priceText(openPriceValue_, item);
+    openPrice_ = priceText(platform::lenientReal(position.OrderPrice), item);
     side_ = position.tradingMode;
     quantity_ = quantityText(position.RemainingQty);
     for (const auto& other : positions) {
@@ -72,9 +82,11 @@ void OffsetState::setQuantity(const SessionModel& model, std::size_t row, std::s
         return;
     OffsetRow& r = rows_[row];
     r.offsetQty = std::string(quantity);
-    const ItemDetails* item = instrumentOf(model, symbol_);
-    r.profitLoss = CalculateFloatingPL(item, r.side, platform::lenientReal(r.offsetQty),
-                                       platform::lenientReal(r.openPrice), openPriceValue_);
+    const auto* position = openPosition(model, positionId_);
+    const auto* leg = openPosition(model, r.positionId);
+    r.profitLoss = position && leg ? offsetResult(*leg, platform::lenientReal(r.offsetQty), *position,
+                                                  instrumentOf(model, symbol_))
+                                   : 0;
     r.availableQty = (quantityValue(r.totalQty) - quantityValue(r.offsetQty)).toString();
 }
 

@@ -77,7 +77,6 @@ private:
     std::string account_;
     std::string symbol_;
     std::string openPrice_;
-    double openPriceValue_ = 0;
     std::int32_t side_ = 0;
     std::string quantity_;
     std::vector<OffsetRow> rows_;

@@ -110,17 +110,6 @@ std::optional<Decimal> typedDecimal(std::string_view text) {
     return value;
 }
 
-double estimatedCloseResult(const SessionModel& model, const Order& position, double quantity) {
-    const ItemDetails* item = instrumentOf(model, position.ItemCode);
-    if (!item)
-        return 0;
-    const double result =
-        CalculateFloatingPL(item, position.tradingMode, quantity, platform::lenientReal(position.OrderPrice),
-                            livePrice(item, position.tradingMode, CloseJob::Close));
-    const SessionModelLookup lookup(model);
-    return PositionArithmetic(lookup).calculateCurrencyConversionForValue(result, position);
-}
-
 std::optional<CloseView> closeView(const SessionModel& model, const SessionQueries& queries, CloseJob job,
                                    std::string_view id, std::int64_t language,
                                    std::optional<std::string_view> quantity) {
@@ -147,8 +136,8 @@ std::optional<CloseView> closeView(const SessionModel& model, const SessionQueri
         v.quantityEditable = true;
         v.orderType = shownName(language, "Market");
         v.resultShown = true;
-        v.estimatedResult =
-            moneyText(estimatedCloseResult(model, o, std::max(0.0, platform::lenientReal(v.quantity))));
+        v.estimatedResult = moneyText(
+            closeResult(o, std::max(0.0, platform::lenientReal(v.quantity)), SessionModelLookup(model)));
         // The position's side is sold or bought back.
         const std::string side = text(language, o.tradingMode == 0 ? texts::kSell : texts::kBuy);
         v.buttonTitle = fmt::format("{} #{} ({} {} {} @ {})", text(language, texts::kClose), o.OpenPositionId,

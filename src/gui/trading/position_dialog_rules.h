@@ -51,10 +51,6 @@ std::string quantityDescription(std::string_view quantityText, double contractSi
 // A typed decimal: nullopt for text that is not one plain number.
 std::optional<Decimal> typedDecimal(std::string_view text);
 
-// The close's estimated result in the account's currency, valued at the live price the close
-// would take (a buy at the Bid, a sell at the Ask).
-double estimatedCloseResult(const SessionModel& model, const Order& position, double quantity);
-
 // ---- the close and cancel sheet
 
 enum class CloseJob : std::uint8_t { Close, Cancel };

@@ -3,6 +3,7 @@
 // (`Order`), the request a window hands to the order service (`OrderInfo`), one row of the
 // offset window (`OffsetPosition`) and one account row of a bulk order (`MultiTrade`).
 // Numbers that come from or go to the wire are decimal text; computed money values are doubles.
+#include "model/records/order_choices.h"
 #include "platform/decimal.h"
 
 #include <cstdint>
@@ -116,21 +117,24 @@ public:
                                                            const ItemDetails& item) const;
 };
 
+// A request to the order service, typed as the ticket and the dialogs give it. Its prices become text
+// once, at the instrument's decimals, when the order is built.
 struct OrderInfo {
-    std::int32_t tradingMode = 0;
-    std::int32_t orderType = 0;
-    std::int32_t deliveryMode = 0;
-    std::int32_t timeinForce = 0;
+    Side side = Side::Buy;
+    OrderKind kind{}; // none of the three: the order takes no price
+    Delivery delivery{};
+    TimeInForce timeInForce{};
     std::int32_t editorderReqType = 0;
     std::int32_t accountNo = 0;
     bool TakeProfitEnabled = false;
     bool StopLossEnabled = false;
     std::string itemCode;
-    std::string quantity;
-    std::string previousQuantity;
-    std::string price;
-    std::string limitPrice;
-    std::string stopPrice;
+    // NaN when the quantity given does not read; the multi-account order carries none.
+    std::optional<platform::Decimal> quantity;
+    platform::Decimal previousQuantity;
+    std::optional<platform::Decimal> price;
+    std::optional<platform::Decimal> limitPrice;
+    std::optional<platform::Decimal> stopPrice;
     std::string orderNo;
     bool isCloseNew = false;
     bool isEWO = false;
