@@ -15,6 +15,7 @@
 
 #include <QApplication>
 #include <QDesktopServices>
+#include <QMessageBox>
 #include <QUrl>
 
 #include <chrono>
@@ -95,7 +96,29 @@ void QtShell::onLoginRefused(const interfaces::LoginMessageAlert& alert) {
 }
 
 void QtShell::showMessageAlert(const std::string& message, const std::string& title) {
-    showAlert({fromStd(title), fromStd(message), AlertSpec::Informational, {}, {}});
+    if (messageAlerts_.add({title, message}))
+        showNextMessageAlert();
+}
+
+void QtShell::showNextMessageAlert() {
+    const std::optional<MessageAlert> next = messageAlerts_.next();
+    if (!next)
+        return;
+    QMessageBox* box = CommonAlert::open(
+        primaryWindow(), {fromStd(next->title), fromStd(next->message), AlertSpec::Informational, {}, {}});
+    messageBox_ = box;
+    // Closed by a button, or gone with its window: the next one opens from the main loop, never from
+    // inside a window's destructor.
+    auto closed = [this, box] {
+        if (box != messageBox_)
+            return;
+        messageBox_ = nullptr;
+        messageAlerts_.closed();
+        QMetaObject::invokeMethod(
+            this, [this] { showNextMessageAlert(); }, Qt::QueuedConnection);
+    };
+    connect(box, &QDialog::finished, this, closed);
+    connect(box, &QObject::destroyed, this, closed);
 }
 
 void QtShell::showMessageBanner(const std::string& message, const std::string& title) {

@@ -6,6 +6,7 @@
 // Alerts open window-modal on the primary window (the login window, then the main window) and
 // never nest an event loop. The login window follows connectionLost and loginRefused to make its
 // form usable again.
+#include "gui/app/message_alert_line.h"
 #include "interfaces/application_interface.h"
 #include "platform/handler.h"
 
@@ -78,6 +79,7 @@ Q_SIGNALS:
 
 private:
     QString text(std::string_view key) const;
+    void showNextMessageAlert();
 
     GuiContext& context_;
     std::string applicationName_;
@@ -85,7 +87,9 @@ private:
     std::atomic<bool> loginSuccess_{false};
     std::function<void()> connectionFailureFollowUp_;
     std::function<void()> terminationHandler_;
-    platform::CallbackGuard guard_; // last: work left on the main queue stops before the members go
+    MessageAlertLine messageAlerts_;
+    const QObject* messageBox_ = nullptr; // the message alert showing; compared, never used
+    platform::CallbackGuard guard_;       // last: work left on the main queue stops before the members go
 };
 
 } // namespace tc::gui

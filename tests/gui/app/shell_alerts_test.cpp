@@ -36,8 +36,20 @@ TEST_F(ShellAlerts, AlertsAreWindowModalAndTheSameOneIsNotStacked) {
     EXPECT_TRUE(box->isVisible());
     EXPECT_EQ(box->windowModality(), Qt::WindowModal);
     EXPECT_EQ(box->text(), "Margin call");
-    shell->showMessageAlert("Another thing", "Margin call");
-    EXPECT_EQ(alerts().size(), 2);
+}
+
+TEST_F(ShellAlerts, MessageAlertsShowOneAtATimeInOrder) {
+    // A confirmation per fill on an unattended desk must not keep a window per fill.
+    for (const char* fill : {"Bought 2 USDJPY", "Sold 1 EURUSD", "Bought 2 USDJPY", "Bought 3 GER40"})
+        shell->showMessageAlert(fill, "Trade Confirmation");
+    for (const char* shown : {"Bought 2 USDJPY", "Sold 1 EURUSD", "Bought 3 GER40"}) {
+        ASSERT_TRUE(waitFor([&] { return alerts().size() == 1 && alerts().front()->isVisible(); }));
+        QMessageBox* box = alerts().front();
+        EXPECT_EQ(box->informativeText(), shown);
+        QTest::keyClick(box, Qt::Key_Return);
+        ASSERT_TRUE(waitFor([&] { return !alerts().contains(box); }));
+    }
+    EXPECT_TRUE(alerts().isEmpty());
 }
 
 TEST_F(ShellAlerts, ServerTextsShowAsPlainText) {
