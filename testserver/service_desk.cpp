@@ -3,6 +3,7 @@
 #include "account_figures.h"
 #include "model/records/financial_approval.h"
 #include "model/records/funding_records.h"
+#include "model/records/record_decimal.h"
 #include "platform/decimal.h"
 #include "platform/lenient.h"
 #include "platform/log.h"
@@ -206,7 +207,7 @@ std::vector<DeskMessage> ServiceDesk::payGateDeposit(const std::string& user, co
     result.transId = requestId + 100000;
     result.refRequestId = requestId;
     result.payRequestId = "PR-" + std::to_string(requestId);
-    result.payApprovedAmount = amount;
+    result.payApprovedAmount = tc::decimalFromDouble(amount);
     result.transactionDate = now();
     result.resultCode = 0;
     result.authCode = "A1";
@@ -252,8 +253,8 @@ std::vector<DeskMessage> ServiceDesk::approvalRequest(const std::string& user, c
     const Account* account = market_.findAccount(accountId);
     const std::int64_t right = deposit ? 0x10 : 0x20;
     if ((action != 801 && action != 802) || !account || account->user != user ||
-        (account->settings & right) == 0 || !std::isfinite(money.requestedAmount) ||
-        money.requestedAmount <= 0) {
+        (account->settings & right) == 0 || money.requestedAmount.isNaN() ||
+        money.requestedAmount <= tc::platform::Decimal()) {
         Log::warning("testserver: approval request {} of {} for account {} refused", action, user, accountId);
         return {};
     }
@@ -263,7 +264,7 @@ std::vector<DeskMessage> ServiceDesk::approvalRequest(const std::string& user, c
     a.subType = deposit ? 1 : 2;
     a.requested = now();
     a.remarks = valueOf(f, tag::kRemarks);
-    a.requestedAmount = number(money.requestedAmount);
+    a.requestedAmount = number(money.requestedAmount.toDouble());
     a.mode = money.transferMode == 0 ? 2 : money.transferMode;
     a.date = money.dateOfTransaction.value_or("");
     a.bank = money.bankName.value_or("");
@@ -290,7 +291,7 @@ std::vector<DeskMessage> ServiceDesk::approvalRequest(const std::string& user, c
     std::vector<DeskMessage> out{{"", action694(action, true)}};
     // The desk approves at once: the money moves and the request closes.
     money.approvedAmount = money.requestedAmount;
-    a.approvedAmount = number(money.approvedAmount);
+    a.approvedAmount = number(money.approvedAmount.toDouble());
     a.open = false;
     a.ready = true;
     data_.updateApproval(a);
@@ -299,14 +300,15 @@ std::vector<DeskMessage> ServiceDesk::approvalRequest(const std::string& user, c
     t.code = deposit ? "DEP" : "WDL";
     t.account = accountId;
     t.subId = deposit ? 1 : 2;
-    (deposit ? t.credit : t.debit) = number(money.approvedAmount);
+    (deposit ? t.credit : t.debit) = number(money.approvedAmount.toDouble());
     t.subCode = "BANK";
     t.narration = deposit ? "Bank deposit" : "Withdrawal";
     t.date = now();
     t.type = deposit ? 1 : 2;
     data_.addTransaction(t);
     // As a trading server does, the account's new balance follows the approval.
-    out.push_back(moveBalance(*account, deposit ? money.approvedAmount : -money.approvedAmount));
+    const double moved = money.approvedAmount.toDouble();
+    out.push_back(moveBalance(*account, deposit ? moved : -moved));
     return out;
 }
 

@@ -90,7 +90,7 @@ std::vector<ChatRoom> ChatTables::readRecentConversations(std::string_view table
         if (r.Message.starts_with("{\\rtf"))
             r.Message = RtfReader::ConvertRTFtoString(r.Message);
         f.readText(2, r.RoomUsers);
-        f.readText(3, r.chatTime);
+        r.chatTime = chatTimeOf(f.text(3));
         f.readText(4, r.RoomId);
         f.readText(5, r.RoomName);
         if (!f.text(7).empty()) {
@@ -125,7 +125,7 @@ TableRead<RoomMessageRow> ChatTables::readRoomMessages(std::string_view table) {
         f.readText(0, m.messageId);
         f.readText(1, m.entry.sender);
         m.entry.msg = RtfReader::ConvertRTFtoString(f.text(2));
-        f.readText(3, m.entry.time);
+        m.entry.time = chatTimeOf(f.text(3));
         if (f.has(4))
             m.entry.senderdisplayName = std::string(f.text(4));
         read.rows.push_back(std::move(m));

@@ -163,7 +163,7 @@ interfaces::CommandResult SessionChat::SendChat(std::string_view roomKey, std::s
     entry.msg = std::string(text);
     entry.sender = business_.logindata().userName().value_or("");
     // Stamped in the wire's time, as the server stamps what it relays, so both read alike.
-    entry.time = wire::nowText();
+    entry.time = chatTimeOf(wire::nowText());
     append(*room, std::move(entry));
     room->SenderName = business_.logindata().userName().value_or("");
     return sendAll(outcome.sends);
@@ -333,7 +333,7 @@ void SessionChat::FillChatMessages(const Fields& fields, const std::string& room
                 break;
             }
             case tag::kTime:
-                room.chatTime = std::string(f.value);
+                room.chatTime = chatTimeOf(f.value);
                 break;
             case tag::kRoomId:
                 room.RoomId = std::string(f.value);

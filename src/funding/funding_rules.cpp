@@ -21,11 +21,10 @@ std::optional<FundingRefusal> checkAccount(const std::shared_ptr<const AccountDe
     return std::nullopt;
 }
 
-std::optional<FundingRefusal> checkAmount(std::string_view name, double amount) {
-    if (!std::isfinite(amount))
-        return FundingRefusal{FundingRefusalCode::AmountNotFinite,
-                              std::string(name) + " is not a finite number"};
-    if (amount <= 0)
+std::optional<FundingRefusal> checkAmount(std::string_view name, const platform::Decimal& amount) {
+    if (amount.isNaN())
+        return FundingRefusal{FundingRefusalCode::AmountNotFinite, std::string(name) + " is not a number"};
+    if (amount <= platform::Decimal())
         return FundingRefusal{FundingRefusalCode::AmountNotPositive, std::string(name) + " is not above 0"};
     return std::nullopt;
 }
@@ -66,9 +65,8 @@ std::optional<FundingRefusal> checkDeposit(const NewDeposit& deposit) {
         if (deposit.payGateId == 0)
             return FundingRefusal{FundingRefusalCode::NoPayGate, "no payment gateway chosen"};
         // The estimate may be 0 (no conversion known) but never a non-number.
-        if (!std::isfinite(deposit.estimatedAmount))
-            return FundingRefusal{FundingRefusalCode::AmountNotFinite,
-                                  "estimatedAmount is not a finite number"};
+        if (deposit.estimatedAmount.isNaN())
+            return FundingRefusal{FundingRefusalCode::AmountNotFinite, "estimatedAmount is not a number"};
     }
     for (const auto& [name, text] :
          {std::pair<std::string_view, const std::optional<std::string>&>{"depositDate", deposit.depositDate},
@@ -91,22 +89,26 @@ std::optional<FundingRefusal> checkWithdrawal(const NewWithdrawal& withdrawal) {
     return checkText("remarks", withdrawal.remarks);
 }
 
-double pendingWithdrawals(const FundingCollections& funding, std::int32_t accountId) {
-    double pending = 0;
+platform::Decimal pendingWithdrawals(const FundingCollections& funding, std::int32_t accountId) {
+    platform::Decimal pending;
     for (const auto& [id, request] : funding.approvalRequests) {
         if (!request || !request->isOpen || !request->information)
             continue;
         const FinancialApproval& info = *request->information;
         if (accountId <= 0 || info.benefactorAccount != static_cast<std::uint64_t>(accountId))
             continue;
-        pending += info.approvedAmount > 0 ? info.approvedAmount : info.requestedAmount;
+        pending = pending +
+                  (info.approvedAmount > platform::Decimal() ? info.approvedAmount : info.requestedAmount);
     }
     return pending;
 }
 
-interfaces::WithdrawalFigures withdrawalFigures(const AccountDetails& account, double pending,
+interfaces::WithdrawalFigures withdrawalFigures(const AccountDetails& account,
+                                                const platform::Decimal& pendingAmount,
                                                 const interfaces::FundingRules& rules) {
     interfaces::WithdrawalFigures f;
+    // The account's figures are doubles: the arithmetic stays in them.
+    const double pending = pendingAmount.toDouble();
     f.pending = pending;
     f.minimumBalance = rules.minimumBalance.value_or(0);
     double w = account.Equity - account.CollateralSecurity - account.oneSideMargin - pending;

@@ -50,12 +50,13 @@ std::optional<FundingRefusal> checkWithdrawal(const NewWithdrawal& withdrawal);
 
 // The open withdrawals of an account: each open request naming it as benefactor counts with its
 // approved amount when above 0, else with its requested amount. 0 for an id of 0 or below.
-double pendingWithdrawals(const FundingCollections& funding, std::int32_t accountId);
+platform::Decimal pendingWithdrawals(const FundingCollections& funding, std::int32_t accountId);
 
 // The withdrawable amount: equity less collateral, the one-side margin and the open withdrawals,
 // less the floating credit when the rules keep floating profit, then less what the balance would
 // fall below the minimum balance.
-interfaces::WithdrawalFigures withdrawalFigures(const AccountDetails& account, double pending,
+interfaces::WithdrawalFigures withdrawalFigures(const AccountDetails& account,
+                                                const platform::Decimal& pending,
                                                 const interfaces::FundingRules& rules);
 
 } // namespace tc::funding

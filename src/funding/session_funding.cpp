@@ -3,6 +3,7 @@
 #include "model/collection_keys.h"
 #include "model/records/account_details.h"
 #include "model/records/currency_records.h"
+#include "model/records/record_decimal.h"
 #include "model/text/formatter.h"
 #include "model/text/journal_data.h"
 #include "model/text/language_string.h"
@@ -80,10 +81,10 @@ bool boolOf(const std::map<int, std::string>& tags, int t) {
     return v && platform::lenientFlag(*v);
 }
 
-// An amount as the default decimal text of a double: "250" for 250.0, "99.5".
-std::string amountText(double value) {
+// An amount as the shortest text of its nearest double, the product's form: "250", "99.5".
+std::string amountText(const platform::Decimal& amount) {
     char buf[64];
-    const auto [end, ec] = std::to_chars(buf, buf + sizeof buf, value);
+    const auto [end, ec] = std::to_chars(buf, buf + sizeof buf, amount.toDouble());
     return ec == std::errc() ? std::string(buf, end) : std::string("0");
 }
 
@@ -119,8 +120,8 @@ std::string displayDate(const std::optional<std::string>& wire) {
         .value_or("");
 }
 
-std::string twoDecimals(double value) {
-    return Formatter::formatDecimal(value, 2);
+std::string twoDecimals(const platform::Decimal& amount) {
+    return Formatter::formatDecimal(amount.toDouble(), 2);
 }
 
 } // namespace
@@ -344,7 +345,7 @@ void SessionFunding::payGateMasterResponse(const MessageBase& message) {
     tx->remarks = textOf(tags, tag::kRemarks);
     tx->email = textOf(tags, tag::kEmail);
     tx->transactionKey = textOf(tags, tag::kTransactionFilter);
-    tx->payRequestAmount = platform::lenientReal(textOf(tags, tag::kApprovalAmount));
+    tx->payRequestAmount = lenientDecimal(textOf(tags, tag::kApprovalAmount));
     tx->requestedByUserId = unsignedOf(tags, tag::kFundingUserId);
     tx->status = integerOf(tags, kGatewayStatus);
     tx->requestTime = textOf(tags, kRequestTime);

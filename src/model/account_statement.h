@@ -24,8 +24,8 @@ struct InstrumentHistoryInfo {
     std::string Name;
     std::string Code;
     std::int32_t DecimalPlaces = 0;
-    double Bid = 0;
-    double Ask = 0;
+    platform::Decimal Bid; // the period's closing prices
+    platform::Decimal Ask;
 };
 
 // A money movement of the period ("Table4"), tagged with its transaction sub-type.

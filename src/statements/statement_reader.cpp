@@ -113,8 +113,8 @@ public:
             if (id == 0)
                 return;
             if (auto* i = s_.InstrumentInfo.get(std::to_string(id))) {
-                c.real("Bid", i->Bid);
-                c.real("Ask", i->Ask);
+                c.decimal("Bid", i->Bid);
+                c.decimal("Ask", i->Ask);
             }
         });
     }
@@ -172,7 +172,7 @@ public:
             c.real("AccumulatingStorage", p.Storage);
             c.dateTime("ValueDate", kDate, p.ValueDate);
             c.dateTime("ExpiryDate", kDate, p.ExpiryDate);
-            c.real("UnrealisedCharges", p.UnRealisedCharges);
+            c.decimal("UnrealisedCharges", p.UnRealisedCharges);
             if (const auto* i = s_.InstrumentInfo.get(key(p.InstrumentId)))
                 p.CurrentPrice = p.tradingMode == 0 ? i->Bid : i->Ask;
             if (RecordFields::toInt(p.OpenPositionId) <= 0)
@@ -201,29 +201,29 @@ public:
             c.side("IsBuy", o.tradingMode);
             c.int32("OrderTypeId", o.orderType);
             c.text("OrderQty", o.OrderQty);
-            c.text("MinQty", o.MinQty);
-            c.text("DisclosedQty", o.DisclosedQty);
+            c.decimal("MinQty", o.MinQty);
+            c.decimal("DisclosedQty", o.DisclosedQty);
             c.text("RemainingQty", o.RemainingQty);
             c.text("OrderPrice", o.OrderPrice);
             c.text("LimitPrice", o.LimitPrice);
             c.text("StopPrice", o.StopPrice);
-            c.real("TralingStopPrice", o.TralingStopPrice);
+            c.decimal("TralingStopPrice", o.TralingStopPrice);
             c.int32("DeliveryModeId", o.deliveryMode);
             c.int32("TimeInForceId", o.timeinForce);
             c.dateTime("ExpiryDateTime", kDateTime, o.ExpiryDate);
-            c.real("OCOLLimitPrice", o.OCOLLimitPrice);
-            c.real("OCOLStopPrice", o.OCOLStopPrice);
-            c.real("OCOSLimit", o.OCOSLimit);
-            c.real("OCOSStop", o.OCOSStop);
+            c.decimal("OCOLLimitPrice", o.OCOLLimitPrice);
+            c.decimal("OCOLStopPrice", o.OCOLStopPrice);
+            c.decimal("OCOSLimit", o.OCOSLimit);
+            c.decimal("OCOSStop", o.OCOSStop);
             c.text("Spread", o.Spread);
             c.integer("TradeRouteId", o.TradeRouteId);
             c.integer("RoutePendingOrderId", o.RoutePendingOrderId);
-            c.text("ExecutedQty", o.ExecutedQty);
+            c.decimal("ExecutedQty", o.ExecutedQty);
             c.text("OrderStatusId", o.OrderStatus);
             c.dateTime("OrderTime", kDateTime, o.TransactionDateTime);
             c.text("RefPosIdOfBracket", o.RefPositionIdOfBracket);
-            c.text("TouchQty", o.TouchQty);
-            c.real("TouchPrice", o.TouchPrice);
+            c.decimal("TouchQty", o.TouchQty);
+            c.decimal("TouchPrice", o.TouchPrice);
             c.text("TouchTime", o.TouchTime);
             s_.PendingOrderInfo.push_back(std::move(o));
         });
@@ -305,7 +305,7 @@ private:
         c.flag("Enabled", a->Enabled);
         c.text("GroupId", a->GroupId);
         c.integer("OrganizationId", a->OrganizationId);
-        c.real("OpeningBalanceOfDay", a->OpeningBalanceOfDay);
+        c.decimal("OpeningBalanceOfDay", a->OpeningBalanceOfDay);
         c.real("Balance", a->Balance);
         c.real("UnrealisedPL", a->UnrealisedPL);
         c.real("LeverageOnPositions", a->LeverageOnPositions);
@@ -332,7 +332,7 @@ private:
             c.int32("TradingStatusId", a->TradingStatusId);
             a->tradingStatus = a->TradingStatusId;
         }
-        c.real("UnrealisedCharges", a->UnrealisedCharges);
+        c.decimal("UnrealisedCharges", a->UnrealisedCharges);
         c.integer("AgentAccountId", a->AgentAccountId);
         if (c.has("MarginStatusId")) {
             c.int32("MarginStatusId", a->MarginStatus);

@@ -8,6 +8,7 @@
 #include "model/records/group_details.h"
 #include "model/records/item_details.h"
 #include "model/records/order.h"
+#include "model/records/record_decimal.h"
 #include "model/text/formatter.h"
 #include "model/text/language_string.h"
 #include "platform/base64.h"
@@ -94,8 +95,8 @@ protected:
         funding::NewDeposit d;
         d.accountDetail = account(20001);
         d.mode = funding::kOnlinePayment;
-        d.amount = amount;
-        d.estimatedAmount = amount;
+        d.amount = decimalFromDouble(amount);
+        d.estimatedAmount = d.amount;
         d.email = "demo@example.test";
         d.payGateId = 1;
         return d;
@@ -453,7 +454,7 @@ TEST_F(ClientEvents, FundingReplyFollowsAGatewayPaymentThroughItsThreeStates) {
     EXPECT_EQ(client->funding().paymentPageAddress(id + 1000), "");
     EXPECT_EQ(replies[2].id, id);
     const auto& tx = **client->funding().collections().payGateTransactions.get(std::to_string(id));
-    EXPECT_EQ(tx.payRequestAmount, 250);
+    EXPECT_EQ(tx.payRequestAmount, platform::Decimal::fromInt64(250));
     EXPECT_EQ(tx.transStatus, funding::PayGateTransaction::kStatusSuccess);
     ASSERT_TRUE(tx.payGate);
     EXPECT_EQ(tx.payGate->name, "Loopback Pay");

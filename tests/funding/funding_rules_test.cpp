@@ -4,6 +4,7 @@
 
 #include "model/records/account_details.h"
 #include "model/records/financial_approval.h"
+#include "model/records/record_decimal.h"
 
 #include <gtest/gtest.h>
 
@@ -30,8 +31,8 @@ void addApproval(FundingCollections& c, std::uint64_t id, std::uint64_t benefact
     auto info = std::make_shared<FinancialApproval>();
     info->benefactorAccount = benefactor;
     info->beneficiaryAccount = beneficiary;
-    info->requestedAmount = requested;
-    info->approvedAmount = approved;
+    info->requestedAmount = tc::decimalFromDouble(requested);
+    info->approvedAmount = tc::decimalFromDouble(approved);
     auto request = std::make_shared<ApprovalReq>();
     request->approvalRequestId = id;
     request->isOpen = open;
@@ -46,33 +47,52 @@ TEST(WithdrawableAmount, PendingApprovalsCountOpenWithdrawalsOfTheAccountOnly) {
     addApproval(c, 3, 20001, 0, false, 1000, 0); // closed
     addApproval(c, 4, 20002, 0, true, 1000, 0);  // another account
     addApproval(c, 5, 0, 20001, true, 1000, 0);  // a deposit to the account
-    EXPECT_DOUBLE_EQ(pendingWithdrawals(c, 20001), 150);
-    EXPECT_DOUBLE_EQ(pendingWithdrawals(c, 20003), 0);
-    EXPECT_DOUBLE_EQ(pendingWithdrawals(c, 0), 0);
+    EXPECT_EQ(pendingWithdrawals(c, 20001), tc::platform::Decimal::fromInt64(150));
+    EXPECT_TRUE(pendingWithdrawals(c, 20003).isZero());
+    EXPECT_TRUE(pendingWithdrawals(c, 0).isZero());
 }
 
 TEST(WithdrawableAmount, FormulaWithFloatingProfitAndMinimumBalance) {
     interfaces::FundingRules rules;
     // Equity - collateral - margin - pending.
-    EXPECT_DOUBLE_EQ(withdrawalFigures(account(9000, 10000, 500, 1000, 0), 200, rules).withdrawable, 8300);
+    EXPECT_DOUBLE_EQ(
+        withdrawalFigures(account(9000, 10000, 500, 1000, 0), tc::platform::Decimal::fromInt64(200), rules)
+            .withdrawable,
+        8300);
     // A floating profit is not withdrawable unless the rules say so; a loss deducts nothing.
-    EXPECT_DOUBLE_EQ(withdrawalFigures(account(9000, 10000, 500, 1000, 300), 200, rules).withdrawable, 8000);
+    EXPECT_DOUBLE_EQ(
+        withdrawalFigures(account(9000, 10000, 500, 1000, 300), tc::platform::Decimal::fromInt64(200), rules)
+            .withdrawable,
+        8000);
     rules.canWithdrawFloatingPL = true;
-    EXPECT_DOUBLE_EQ(withdrawalFigures(account(9000, 10000, 500, 1000, 300), 200, rules).withdrawable, 8300);
+    EXPECT_DOUBLE_EQ(
+        withdrawalFigures(account(9000, 10000, 500, 1000, 300), tc::platform::Decimal::fromInt64(200), rules)
+            .withdrawable,
+        8300);
     rules.canWithdrawFloatingPL = false;
-    EXPECT_DOUBLE_EQ(withdrawalFigures(account(9000, 10000, 500, 1000, -300), 200, rules).withdrawable, 8300);
+    EXPECT_DOUBLE_EQ(
+        withdrawalFigures(account(9000, 10000, 500, 1000, -300), tc::platform::Decimal::fromInt64(200), rules)
+            .withdrawable,
+        8300);
     // No floor without a minimum balance, or with 0.
     rules.minimumBalance = 0;
-    EXPECT_DOUBLE_EQ(withdrawalFigures(account(9000, 10000, 500, 1000, 0), 200, rules).withdrawable, 8300);
+    EXPECT_DOUBLE_EQ(
+        withdrawalFigures(account(9000, 10000, 500, 1000, 0), tc::platform::Decimal::fromInt64(200), rules)
+            .withdrawable,
+        8300);
     // With one, at most balance - pending - minimum.
     rules.minimumBalance = 1000;
-    const interfaces::WithdrawalFigures f = withdrawalFigures(account(9000, 10000, 500, 1000, 0), 200, rules);
+    const interfaces::WithdrawalFigures f =
+        withdrawalFigures(account(9000, 10000, 500, 1000, 0), tc::platform::Decimal::fromInt64(200), rules);
     EXPECT_DOUBLE_EQ(f.withdrawable, 9000 - 200 - 1000);
     EXPECT_DOUBLE_EQ(f.minimumBalance, 1000);
     EXPECT_DOUBLE_EQ(f.pending, 200);
     // A floor the balance already keeps changes nothing.
     rules.minimumBalance = 100;
-    EXPECT_DOUBLE_EQ(withdrawalFigures(account(9000, 10000, 500, 1000, 0), 200, rules).withdrawable, 8300);
+    EXPECT_DOUBLE_EQ(
+        withdrawalFigures(account(9000, 10000, 500, 1000, 0), tc::platform::Decimal::fromInt64(200), rules)
+            .withdrawable,
+        8300);
 }
 
 } // namespace

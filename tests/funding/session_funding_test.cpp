@@ -52,8 +52,8 @@ TEST(FundingFrames, DepositsAndWithdrawalsInTheirLayouts) {
     NewDeposit online;
     online.accountDetail = account(20001);
     online.mode = kOnlinePayment;
-    online.amount = 250;
-    online.estimatedAmount = 99.5;
+    online.amount = platform::Decimal::fromInt64(250);
+    online.estimatedAmount = *platform::Decimal::fromString("99.5");
     online.email = "a@b.test";
     online.payGateId = 1;
     EXPECT_EQ(framed(depositMessage(online)),
@@ -63,7 +63,7 @@ TEST(FundingFrames, DepositsAndWithdrawalsInTheirLayouts) {
     NewDeposit bank;
     bank.accountDetail = account(20003);
     bank.mode = kBankTransfer;
-    bank.amount = 100;
+    bank.amount = platform::Decimal::fromInt64(100);
     bank.depositDate = "20240601";
     bank.bankName = "B";
     bank.bankBranch = "Br";
@@ -78,7 +78,7 @@ TEST(FundingFrames, DepositsAndWithdrawalsInTheirLayouts) {
 
     NewWithdrawal out;
     out.accountDetail = account(20001);
-    out.amount = 50.5;
+    out.amount = *platform::Decimal::fromString("50.5");
     EXPECT_EQ(
         framed(withdrawalMessage(out)),
         golden::asciiFrame(golden::body("10=693|1063=1|1035=802|535=(null)|20=8|1040=1001|1059=0<C>0<C>(null)"
@@ -99,7 +99,7 @@ TEST(FundingNotices, ApprovalRequestsBecomeLabelledLinesAndBanners) {
     auto info = std::make_shared<FinancialApproval>();
     info->beneficiaryAccount = 1001;
     info->benefactorAccount = 2002;
-    info->approvedAmount = 1234.5;
+    info->approvedAmount = *platform::Decimal::fromString("1234.5");
     info->transferMode = kBankTransfer;
     info->dateOfTransaction = "20240301000000";
     info->bankName = "Bank A";
@@ -114,7 +114,8 @@ TEST(FundingNotices, ApprovalRequestsBecomeLabelledLinesAndBanners) {
               lines("ReqNo<F>55|Acct<F>2002|ReqOn<F>03/15/2024|Amt<F>1234.50|Rem<F>pls %s"));
     EXPECT_TRUE(approvalLines(700, req, 0).empty());
 
-    info->approvedAmount = 0.125; // exactly representable: two decimals round it to even
+    info->approvedAmount =
+        *platform::Decimal::fromString("0.125"); // two decimals round it as the double prints: to even
     struct Case {
         std::int64_t subType, action;
         std::string title, message;
@@ -179,7 +180,7 @@ TEST(FundingNotices, TheAnswerToARequestIsToldOnceEvenWhenTheListBroughtItsRecor
     const ApprovalReq& request = *funding.collections().approvalRequests.at(55);
     ASSERT_TRUE(request.information);
     EXPECT_EQ(request.information->beneficiaryAccount, 20003u);
-    EXPECT_EQ(request.information->requestedAmount, 750);
+    EXPECT_EQ(request.information->requestedAmount, platform::Decimal::fromInt64(750));
 
     wired.business.reset();
     platform::RunLoop::main().discardPending();

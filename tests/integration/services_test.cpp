@@ -7,6 +7,7 @@
 #include "funding/session_funding.h"
 #include "integration/loopback_fixture.h"
 #include "model/records/account_details.h"
+#include "model/records/record_decimal.h"
 #include "model/records/request_records.h"
 #include "model/session_model.h"
 #include "platform/user_defaults.h"
@@ -71,14 +72,14 @@ TEST_F(ServicesRoundTrip, BankDepositAndWithdrawalBecomeApprovedRequestsAndTrans
     funding::NewDeposit deposit;
     deposit.accountDetail = demo.account(20003);
     deposit.mode = funding::kBankTransfer;
-    deposit.amount = 750;
+    deposit.amount = platform::Decimal::fromInt64(750);
     deposit.depositDate = "20240601";
     deposit.bankName = "First Loopback Bank";
     deposit.remarks = "June / salary";
     ASSERT_TRUE(demo.client->funding().requestDeposit(deposit));
     funding::NewWithdrawal withdrawal;
     withdrawal.accountDetail = demo.account(20001);
-    withdrawal.amount = 125.5;
+    withdrawal.amount = *platform::Decimal::fromString("125.5");
     ASSERT_TRUE(demo.client->funding().requestWithdrawal(withdrawal));
     ASSERT_TRUE(until([&] { return replies.size() == 4; }));
     // Once approved, the money has moved: the server tells each account's new balance.
@@ -110,7 +111,7 @@ TEST_F(ServicesRoundTrip, BankDepositAndWithdrawalBecomeApprovedRequestsAndTrans
     EXPECT_FALSE(dep.isOpen);
     ASSERT_TRUE(dep.information);
     EXPECT_EQ(dep.information->beneficiaryAccount, 20003u);
-    EXPECT_EQ(dep.information->approvedAmount, 750);
+    EXPECT_EQ(dep.information->approvedAmount, platform::Decimal::fromInt64(750));
     EXPECT_EQ(requests.at(replies[2].id)->information->benefactorAccount, 20001u);
 
     // The data service lists the withdrawal as a money movement of the account.
@@ -131,7 +132,7 @@ TEST_F(ServicesRoundTrip, NothingIsSentForAnIneligibleAccountOrAnAmountThatIsNot
     const int before = streamCount(693) + streamCount(93);
     funding::NewDeposit deposit;
     deposit.mode = funding::kBankTransfer;
-    deposit.amount = 100;
+    deposit.amount = platform::Decimal::fromInt64(100);
     deposit.accountDetail = demo.account(20002); // allows no funding
     EXPECT_FALSE(demo.client->funding().requestDeposit(deposit));
     deposit.accountDetail = nullptr;
@@ -139,8 +140,10 @@ TEST_F(ServicesRoundTrip, NothingIsSentForAnIneligibleAccountOrAnAmountThatIsNot
     deposit.accountDetail = demo.account(20003);
     for (double amount :
          {std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity(), -5.0})
-        EXPECT_FALSE(demo.client->funding().requestDeposit((deposit.amount = amount, deposit))) << amount;
-    deposit.amount = 100;
+        EXPECT_FALSE(
+            demo.client->funding().requestDeposit((deposit.amount = decimalFromDouble(amount), deposit)))
+            << amount;
+    deposit.amount = platform::Decimal::fromInt64(100);
     deposit.bankName = std::string("Bank\x06"
                                    "injected");
     const interfaces::CommandResult refused = demo.client->funding().requestDeposit(deposit);
@@ -148,7 +151,7 @@ TEST_F(ServicesRoundTrip, NothingIsSentForAnIneligibleAccountOrAnAmountThatIsNot
     EXPECT_NE(refused.error.find("bankName"), std::string::npos);
     funding::NewWithdrawal withdrawal;
     withdrawal.accountDetail = demo.account(20002);
-    withdrawal.amount = 10;
+    withdrawal.amount = platform::Decimal::fromInt64(10);
     EXPECT_FALSE(demo.client->funding().requestWithdrawal(withdrawal));
     // An account of another session is not sent either, however its settings read.
     auto foreign = std::make_shared<AccountDetails>(*demo.account(20001));

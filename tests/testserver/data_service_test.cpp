@@ -243,7 +243,7 @@ TEST_F(DataServiceTest, AStatementsAccountFiguresAgreeWithWhatItLists) {
     ASSERT_EQ(s.OpenPositionInfo.size(), 2u);
     // Closed at the quotes of the moment: EURUSD bought 1.5 at 1.08320, bid now 1.08600 (420.00);
     // XAUUSD sold 0.2 at 2041.25, ask 2034.85 (128.00).
-    EXPECT_DOUBLE_EQ(s.OpenPositionInfo[0].CurrentPrice, 1.086);
+    EXPECT_EQ(s.OpenPositionInfo[0].CurrentPrice.toString(), "1.086");
     EXPECT_DOUBLE_EQ(s.OpenPositionInfo[0].UnrealisedPL, 420);
     EXPECT_DOUBLE_EQ(s.getOpenProfitorLoss(), 548);
 
@@ -264,8 +264,8 @@ TEST_F(DataServiceTest, AStatementsAccountFiguresAgreeWithWhatItLists) {
     EXPECT_DOUBLE_EQ(s.getSettledPL().toDouble(), s.getSettledProfitorLoss());
     EXPECT_DOUBLE_EQ(s.getCommission().toDouble(), -5.5);
     EXPECT_DOUBLE_EQ(s.getCommission().toDouble(), -(s.getOpenCommission() + s.getSettledCommission()));
-    EXPECT_NEAR(s.StartInfo->OpeningBalanceOfDay, 0, 1e-9);
-    EXPECT_NEAR(s.StartInfo->OpeningBalanceOfDay + movementsOf(s), end.Balance, 1e-9);
+    EXPECT_TRUE(s.StartInfo->OpeningBalanceOfDay.isZero());
+    EXPECT_NEAR(s.StartInfo->OpeningBalanceOfDay.toDouble() + movementsOf(s), end.Balance, 1e-9);
 }
 
 // Settlements of the professional account: two in March beside the March transactions' own settled
@@ -302,12 +302,13 @@ TEST_F(StatementTotalsTest, SettledResultsAreTotalledAndTheBalanceIsThatOfThePer
     EXPECT_DOUBLE_EQ(march.getDeposit().toDouble(), 1500);
     // Today's balance (25000, the market file's) less April's settled 50.
     EXPECT_DOUBLE_EQ(march.EndInfo->Balance, 24950);
-    EXPECT_NEAR(march.StartInfo->OpeningBalanceOfDay + movementsOf(march), march.EndInfo->Balance, 1e-9);
+    EXPECT_NEAR(march.StartInfo->OpeningBalanceOfDay.toDouble() + movementsOf(march), march.EndInfo->Balance,
+                1e-9);
 
     const auto april = statements::parseAccountStatement(
         text("getdsaccountstatement", statementOf("20003", "20240401000000", "20240430235959")));
     ASSERT_TRUE(april.StartInfo && april.EndInfo);
-    EXPECT_DOUBLE_EQ(april.StartInfo->OpeningBalanceOfDay, march.EndInfo->Balance);
+    EXPECT_DOUBLE_EQ(april.StartInfo->OpeningBalanceOfDay.toDouble(), march.EndInfo->Balance);
     EXPECT_DOUBLE_EQ(april.EndInfo->Balance, 25000);
     EXPECT_DOUBLE_EQ(april.getSettledPL().toDouble(), 50);
 }

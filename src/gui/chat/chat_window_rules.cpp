@@ -20,8 +20,8 @@ std::vector<std::string> sortedKeys(const Map& map, const platform::NumericOrder
     return keys;
 }
 
-std::string wireTimeAs(std::string_view wireTime, std::string_view pattern) {
-    return Formatter::formatDateandTimeFromString(wireTime, Formatter::kWireDateTime, pattern).value_or("");
+std::string timeAs(const std::optional<platform::Date>& time, std::string_view pattern) {
+    return time ? platform::deviceFormatter(pattern).format(*time) : std::string();
 }
 
 } // namespace
@@ -95,14 +95,14 @@ TranscriptLine transcriptLine(const chat::ChatMessageEntry& entry, std::string_v
     const std::string& name = entry.senderdisplayName && !entry.senderdisplayName->empty()
                                   ? *entry.senderdisplayName
                                   : entry.sender;
-    line.head = name + "[" + wireTimeAs(entry.time, "dd/MM/yyyy hh:mm:ss a") + "]:";
+    line.head = name + "[" + timeAs(entry.time, "dd/MM/yyyy hh:mm:ss a") + "]:";
     line.text = entry.msg;
     line.own = !ownUserName.empty() && entry.sender == ownUserName;
     return line;
 }
 
-std::string noticeTime(std::string_view wireTime) {
-    return wireTimeAs(wireTime, Formatter::kDisplayDateTime);
+std::string noticeTime(const std::optional<platform::Date>& time) {
+    return timeAs(time, Formatter::kDisplayDateTime);
 }
 
 std::string recentConversationName(const chat::ChatRoom& room) {

@@ -62,8 +62,8 @@ struct TranscriptLine {
 // sender is the signed-in user.
 TranscriptLine transcriptLine(const chat::ChatMessageEntry& entry, std::string_view ownUserName);
 
-// A wire time ("yyyyMMddHHmmss") as "MM/dd/yyyy HH:mm:ss"; "" for an empty, null or unreadable one.
-std::string noticeTime(std::string_view wireTime);
+// A chat time as "MM/dd/yyyy HH:mm:ss" in the device's zone; "" when it has none.
+std::string noticeTime(const std::optional<platform::Date>& time);
 // The other party of a recent conversation: its display name, else the sender's name.
 std::string recentConversationName(const chat::ChatRoom& room);
 

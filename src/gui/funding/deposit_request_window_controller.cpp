@@ -337,11 +337,11 @@ bool DepositRequestWindowController::sendRequest() {
     deposit.bankBranch = str(ui_->sourceBankBranchTextField->text());
     deposit.sourceAccount = str(ui_->sourceBankAccountTextField->text());
     deposit.depositedAccount = str(ui_->depositedBankAccountTextField->text());
-    deposit.amount = leadingAmount(form.amountText);
+    deposit.amount = typedAmount(form.amountText);
     deposit.remarks = str(ui_->remarksTextField->text());
     deposit.email = form.email;
     deposit.payGateId = isOnlinePayment_ ? payGateId_ : 0;
-    deposit.estimatedAmount = leadingAmount(str(ui_->depositTextField->text()));
+    deposit.estimatedAmount = typedAmount(str(ui_->depositTextField->text()));
     const interfaces::CommandResult sent = client()->funding().requestDeposit(deposit);
     if (!sent) {
         showValidationInfo(qt(sent.error));

@@ -16,8 +16,17 @@ double leadingAmount(std::string_view text) {
     return platform::lenientReal(text);
 }
 
+platform::Decimal typedAmount(std::string_view text) {
+    const auto amount = platform::leadingDecimal(text);
+    return amount && !amount->isNaN() ? *amount : platform::Decimal();
+}
+
 std::string fixed2(double value) {
     return Formatter::formatDecimal(value, 2);
+}
+
+std::string fixed2(const platform::Decimal& amount) {
+    return Formatter::formatDecimal(amount, 2);
 }
 
 std::string groupedAmount(double value) {
@@ -155,7 +164,8 @@ namespace {
 
 // The number's shortest text as a double, grouped, with at least two decimals: the cell keeps the
 // double's form (past three decimals, the shortest text picks its exponent form over the digits).
-std::string amountCell(double value) {
+std::string amountCell(const platform::Decimal& amount) {
+    const double value = amount.toDouble();
     char buf[64];
     const auto [end, ec] = std::to_chars(buf, buf + sizeof buf, value);
     std::string plain = ec == std::errc() ? std::string(buf, end) : std::string("0");
@@ -180,11 +190,11 @@ std::string historyCell(const FinancialTransactionDetails& row, std::string_view
     if (columnKey == texts::kCode)
         return row.SubTransactionCode;
     if (columnKey == texts::kCredit)
-        return amountCell(row.CrAmount.toDouble());
+        return amountCell(row.CrAmount);
     if (columnKey == texts::kDebit)
-        return amountCell(row.DrAmount.toDouble());
+        return amountCell(row.DrAmount);
     if (columnKey == texts::kBalanceAfter)
-        return amountCell(row.BalAmountPostTransaction.toDouble());
+        return amountCell(row.BalAmountPostTransaction);
     if (columnKey == texts::kNarration)
         return row.Narration;
     if (columnKey == texts::kTransactionDate)

@@ -35,9 +35,13 @@ inline constexpr std::size_t kMaxFundingText = 500;
 
 // The leading number of a text ("12.5abc" is 12.5); 0 when it begins with none.
 double leadingAmount(std::string_view text);
+// The same as the decimal a request carries: exactly as typed.
+platform::Decimal typedAmount(std::string_view text);
 
 // "%.2f".
 std::string fixed2(double value);
+// "%.2f" of the amount's nearest double.
+std::string fixed2(const platform::Decimal& amount);
 // "%.2f" with grouping separators: "1,234.50".
 std::string groupedAmount(double value);
 

@@ -194,7 +194,7 @@ bool WithdrawalRequestWindowController::sendRequest() {
     }
     funding::NewWithdrawal withdrawal;
     withdrawal.accountDetail = chosen;
-    withdrawal.amount = leadingAmount(form.amountText);
+    withdrawal.amount = typedAmount(form.amountText);
     withdrawal.remarks = str(ui_->remarksTextField->text());
     const interfaces::CommandResult sent = client()->funding().requestWithdrawal(withdrawal);
     if (!sent) {

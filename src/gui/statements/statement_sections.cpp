@@ -42,6 +42,9 @@ double number(std::string_view text) {
 std::string price(double value, std::int32_t decimals) {
     return Formatter::formatDecimal(value, decimals > 0 ? decimals : 2);
 }
+std::string price(const platform::Decimal& value, std::int32_t decimals) {
+    return Formatter::formatDecimal(value, decimals > 0 ? decimals : 2);
+}
 
 std::int32_t decimalsOf(const AccountStatementInfo& statement, std::uint64_t instrumentId) {
     const auto* instrument = statement.InstrumentInfo.get(std::to_string(instrumentId));
@@ -338,7 +341,7 @@ std::vector<SummaryRow> accountSummaryRows(const AccountStatementInfo* s, std::i
         add(std::move(caption), value.toDouble());
     };
     const auto key = [&](std::string_view k) { return languageText(language, k); };
-    add(key(texts::kOpeningBalance), s->StartInfo->OpeningBalanceOfDay);
+    addExact(key(texts::kOpeningBalance), s->StartInfo->OpeningBalanceOfDay);
     addExact(key(texts::kDeposit), s->getDeposit());
     addExact(key(texts::kWithdrawal), s->getWithDrawal());
     addExact(key(texts::kAdjustments), s->getAdjustments());

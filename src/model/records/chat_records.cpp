@@ -1,5 +1,6 @@
 #include "model/records/chat_records.h"
 
+#include "model/text/formatter.h"
 #include "platform/lenient.h"
 
 #include <cctype>
@@ -18,6 +19,12 @@ bool equalsIgnoringCase(std::string_view a, std::string_view b) {
 }
 
 } // namespace
+
+std::optional<platform::Date> chatTimeOf(std::string_view wireTime) {
+    if (wireTime.empty() || wireTime == Formatter::kNullWireDateTime)
+        return std::nullopt;
+    return platform::deviceFormatter(Formatter::kWireDateTime).parse(wireTime);
+}
 
 bool ChatUser::isOnlineStatus(std::string_view status) {
     return equalsIgnoringCase(status, "online");

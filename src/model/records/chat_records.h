@@ -2,6 +2,7 @@
 // The chat's records: contacts and their groups, support queues, rooms (a server notice and a recent
 // conversation are rooms with flags) and the entries of a room's transcript.
 #include "model/record_ptr.h"
+#include "platform/date_format.h"
 #include "platform/ordered_map.h"
 
 #include <cstdint>
@@ -14,6 +15,10 @@
 namespace tc::chat {
 
 struct ChatGroup;
+
+// A chat time as the server writes it ("yyyyMMddHHmmss"), read in the device's zone, where the
+// windows show it; absent for an empty text, the null date or a text that is no time.
+std::optional<platform::Date> chatTimeOf(std::string_view wireTime);
 
 struct ChatUser {
     std::string UserID;
@@ -55,7 +60,7 @@ struct ChatMessageEntry {
     std::string msg; // plain text
     std::string sender;
     std::optional<std::string> senderdisplayName;
-    std::string time; // as received
+    std::optional<platform::Date> time;
 };
 
 struct ChatRoom {
@@ -67,7 +72,7 @@ struct ChatRoom {
     std::int32_t AddUserToRoomMode = 0;
     bool isChatRoomCreated = false;
     std::string Message; // the latest message received
-    std::string chatTime;
+    std::optional<platform::Date> chatTime;
     std::string MessageId;
     std::vector<ChatMessageEntry> messages; // oldest first
     std::string QueueId;

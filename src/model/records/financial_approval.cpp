@@ -1,12 +1,10 @@
 #include "model/records/financial_approval.h"
 
 #include "model/records/account_details.h"
-#include "model/records/record_fields.h"
+#include "model/records/record_layout.h"
 #include "wire/record_text.h"
 
 #include <fmt/format.h>
-
-#include <cmath>
 
 namespace tc::funding {
 namespace {
@@ -16,6 +14,45 @@ constexpr std::string_view kAbsent = "(null)";
 std::uint64_t accountIdOf(const std::shared_ptr<const AccountDetails>& account) {
     return account ? static_cast<std::uint64_t>(static_cast<std::int64_t>(account->AccountId)) : 0;
 }
+
+// Printed as "%.2f" prints the nearest double, the product's rounding (0.125 gives 0.12).
+std::string twoDecimals(const platform::Decimal& amount) {
+    return fmt::format("{:.2f}", amount.toDouble());
+}
+
+using namespace records;
+using FA = FinancialApproval;
+
+// An incoming text, "(null)" included, is kept as it came.
+template <std::optional<std::string> FA::*Member>
+void keepText(FA& a, std::string_view text) {
+    a.*Member = std::string(text);
+}
+
+constexpr auto kApprovalShortLayout = recordLayout(
+    int64(0, &FA::approvalRequestId), int64(1, &FA::approvalFinancialId), int64(2, &FA::beneficiaryAccount),
+    int64(3, &FA::benefactorAccount), decimal(4, &FA::requestedAmount), decimal(5, &FA::approvedAmount),
+    int64(6, &FA::financialTransactionTypeId));
+
+constexpr auto kApprovalTailLayout = recordLayout(
+    flag(7, &FA::isCollateral), int64(8, &FA::transferMode), text(9, keepText<&FA::dateOfTransaction>),
+    text(10, keepText<&FA::bankName>), text(11, keepText<&FA::branch>),
+    text(12, keepText<&FA::sourceBankAccount>), text(13, keepText<&FA::destinationBankAccount>));
+
+constexpr auto kApprovalRequestLayout =
+    recordLayout(int64(0, &ApprovalReq::approvalRequestId),
+                 int64(1,
+                       [](ApprovalReq& a, std::int64_t type) {
+                           a.approvalTypeId = static_cast<std::uint64_t>(type);
+                           a.approvalType = type;
+                       }),
+                 flag(2, &ApprovalReq::isOpen), flag(3, &ApprovalReq::isRequestSentToCMS),
+                 flag(4, &ApprovalReq::isReadyToPost), text(5, &ApprovalReq::requestedDateTime),
+                 int64(6, &ApprovalReq::refRequestId), int64(7, &ApprovalReq::requestedByUserId),
+                 text(8, &ApprovalReq::remarks), int64(9, [](ApprovalReq& a, std::int64_t subType) {
+                     a.approvalSubTypeId = static_cast<std::uint64_t>(subType);
+                     a.approvalSubType = subType;
+                 }));
 
 } // namespace
 
@@ -43,10 +80,10 @@ FinancialApproval FinancialApproval::forWithdrawal(const NewWithdrawal& withdraw
 
 wire::RecordText FinancialApproval::getString(std::int64_t form) const {
     wire::RecordWriter w;
-    if (!std::isfinite(requestedAmount))
-        w.refuse("requestedAmount is not a finite number");
-    if (!std::isfinite(approvedAmount))
-        w.refuse("approvedAmount is not a finite number");
+    if (requestedAmount.isNaN())
+        w.refuse("requestedAmount is not a number");
+    if (approvedAmount.isNaN())
+        w.refuse("approvedAmount is not a number");
     const auto account = [&](std::uint64_t value, std::uint64_t unusedByType) {
         return financialTransactionTypeId == unusedByType ? std::string(kAbsent) : fmt::format("{}", value);
     };
@@ -54,8 +91,8 @@ wire::RecordText FinancialApproval::getString(std::int64_t form) const {
         .raw(fmt::format("{}", approvalFinancialId))
         .raw(account(beneficiaryAccount, kWithdrawal))
         .raw(account(benefactorAccount, kDeposit))
-        .raw(fmt::format("{:.2f}", requestedAmount))
-        .raw(fmt::format("{:.2f}", approvedAmount))
+        .raw(twoDecimals(requestedAmount))
+        .raw(twoDecimals(approvedAmount))
         .raw(fmt::format("{}", financialTransactionTypeId));
     if (form != kFullForm)
         return w.finish();
@@ -74,43 +111,14 @@ wire::RecordText FinancialApproval::getString(std::int64_t form) const {
 void FinancialApproval::loadFromString(std::string_view text, std::int64_t mode) {
     const RecordFields f(wire::firstRecord(text));
     // A missing piece ends every later one too, so each read simply skips what is not there.
-    f.readInt64(0, approvalRequestId);
-    f.readInt64(1, approvalFinancialId);
-    f.readInt64(2, beneficiaryAccount);
-    f.readInt64(3, benefactorAccount);
-    f.readDouble(4, requestedAmount);
-    f.readDouble(5, approvedAmount);
-    f.readInt64(6, financialTransactionTypeId);
-    if (mode != kFullForm)
-        return;
-    f.readBool(7, isCollateral);
-    f.readInt64(8, transferMode);
-    const auto readText = [&](std::size_t pos, std::optional<std::string>& out) {
-        if (f.has(pos))
-            out = std::string(f.text(pos));
-    };
-    readText(9, dateOfTransaction);
-    readText(10, bankName);
-    readText(11, branch);
-    readText(12, sourceBankAccount);
-    readText(13, destinationBankAccount);
+    readRecord(f, kApprovalShortLayout, *this);
+    if (mode == kFullForm)
+        readRecord(f, kApprovalTailLayout, *this);
 }
 
 ApprovalReq ApprovalReq::fromRecord(std::string_view record) {
-    const RecordFields f(record);
     ApprovalReq a;
-    f.readInt64(0, a.approvalRequestId);
-    if (f.readInt64(1, a.approvalTypeId))
-        a.approvalType = static_cast<std::int64_t>(a.approvalTypeId);
-    f.readBool(2, a.isOpen);
-    f.readBool(3, a.isRequestSentToCMS);
-    f.readBool(4, a.isReadyToPost);
-    f.readText(5, a.requestedDateTime);
-    f.readInt64(6, a.refRequestId);
-    f.readInt64(7, a.requestedByUserId);
-    f.readText(8, a.remarks);
-    if (f.readInt64(9, a.approvalSubTypeId))
-        a.approvalSubType = static_cast<std::int64_t>(a.approvalSubTypeId);
+    readRecord(RecordFields(record), kApprovalRequestLayout, a);
     return a;
 }
 

@@ -4,6 +4,7 @@
 // actions and "getfinancialapprovals" rows), `ApprovalReq` the request itself.
 #include "model/record_ptr.h"
 #include "model/records/funding_records.h"
+#include "platform/decimal.h"
 
 #include <cstdint>
 #include <memory>
@@ -28,8 +29,8 @@ struct FinancialApproval {
     std::uint64_t approvalFinancialId = 0;
     std::uint64_t beneficiaryAccount = 0; // credited (deposits)
     std::uint64_t benefactorAccount = 0;  // debited (withdrawals)
-    double requestedAmount = 0;
-    double approvedAmount = 0;
+    platform::Decimal requestedAmount;
+    platform::Decimal approvedAmount;
     bool isCollateral = false;
     std::uint64_t financialTransactionTypeId = 0; // kDeposit or kWithdrawal
     std::uint64_t transferMode = 0;               // TransferMode
@@ -46,7 +47,7 @@ struct FinancialApproval {
 
     // Form 0: the fourteen fields; any other form: the first seven. The account a type does not
     // use is written "(null)", amounts with two decimals. Refused (with the field named) when a text
-    // holds a wire control byte or an amount is not a finite number.
+    // holds a wire control byte or an amount is not a number.
     wire::RecordText getString(std::int64_t form) const;
     // Reads what stands before the first 0x06, in place: mode 0 all fourteen fields, any other mode
     // only the first seven. Reading stops at the first missing piece; the fields not read keep their

@@ -1,25 +1,28 @@
 #include "model/records/financial_transaction.h"
 
-#include "model/records/record_decimal.h"
-#include "model/records/record_fields.h"
+#include "model/records/record_layout.h"
 #include "model/text/formatter.h"
 
 namespace tc {
+namespace {
+
+using namespace records;
+using FT = FinancialTransactionDetails;
+
+constexpr auto kTransactionLayout =
+    recordLayout(int64(0, &FT::TransactionId), text(1, &FT::TransactionCode), int64(2, &FT::AccountId),
+                 int64(3, &FT::SubTransactionId), decimal(4, &FT::CrAmount), decimal(5, &FT::DrAmount),
+                 decimal(6, &FT::BalAmountPostTransaction), text(7, &FT::SubTransactionCode),
+                 text(8, &FT::Narration), text(9, [](FT& d, std::string_view date) {
+                     if (!date.empty() && date != Formatter::kNullWireDateTime)
+                         d.TransactionDate = platform::deviceFormatter(Formatter::kWireDateTime).parse(date);
+                 }));
+
+} // namespace
 
 FinancialTransactionDetails FinancialTransactionDetails::fromRecord(std::string_view record) {
-    const RecordFields f(record);
     FinancialTransactionDetails d;
-    f.readInt64(0, d.TransactionId);
-    f.readText(1, d.TransactionCode);
-    f.readInt64(2, d.AccountId);
-    f.readInt64(3, d.SubTransactionId);
-    d.CrAmount = lenientDecimal(f.text(4));
-    d.DrAmount = lenientDecimal(f.text(5));
-    d.BalAmountPostTransaction = lenientDecimal(f.text(6));
-    f.readText(7, d.SubTransactionCode);
-    f.readText(8, d.Narration);
-    if (f.has(9) && !f.text(9).empty() && f.text(9) != Formatter::kNullWireDateTime)
-        d.TransactionDate = platform::deviceFormatter(Formatter::kWireDateTime).parse(f.text(9));
+    readRecord(RecordFields(record), kTransactionLayout, d);
     return d;
 }
 

@@ -1,19 +1,35 @@
 #include "model/records/funding_records.h"
 
-#include "model/records/record_fields.h"
+#include "model/records/record_layout.h"
 #include "model/text/formatter.h"
 #include "wire/record_text.h"
 
 #include <fmt/format.h>
 
-#include <cmath>
-
 namespace tc::funding {
 namespace {
 
-std::string decimal(std::uint64_t v) {
+std::string numberText(std::uint64_t v) {
     return fmt::format("{}", v);
 }
+
+using namespace records;
+using Amp = AmpPayGateTransaction;
+
+constexpr auto kPayGateSettingLayout = recordLayout(
+    int64(0, &PayGateSetting::payGateId), text(1, &PayGateSetting::name), flag(2, &PayGateSetting::enabled),
+    text(3, &PayGateSetting::systemWebURL), text(4, &PayGateSetting::lastUpdateTime),
+    int64(5, &PayGateSetting::currencyId), int64(6, &PayGateSetting::organizationId));
+
+constexpr auto kAmpShortLayout = recordLayout(int64(0, &Amp::refRequestId), text(1, &Amp::payTransactionId),
+                                              decimal(2, &Amp::payApprovedAmount));
+
+constexpr auto kAmpFullLayout = recordLayout(
+    int64(0, &Amp::transId), int64(1, &Amp::refRequestId), text(2, &Amp::payRequestId),
+    decimal(3, &Amp::payApprovedAmount), text(4, &Amp::transactionDate), int64(5, &Amp::payStatus),
+    int64(6, &Amp::resultCode), text(7, &Amp::authCode), text(8, &Amp::currency), text(9, &Amp::resultDesc),
+    text(10, &Amp::payTransactionId), text(11, &Amp::riskIndicator), text(12, &Amp::payMethod),
+    text(13, &Amp::payMethodDetail), int64(14, &Amp::approvalRequestId), int64(15, &Amp::transStatus));
 
 } // namespace
 
@@ -38,58 +54,36 @@ std::int64_t FinancialEnum::getFinancialTransferModeValue(std::string_view name)
 }
 
 PayGateSetting PayGateSetting::fromRecord(std::string_view record) {
-    const RecordFields f(record);
     PayGateSetting s;
-    f.readInt64(0, s.payGateId);
-    f.readText(1, s.name);
-    f.readBool(2, s.enabled);
-    f.readText(3, s.systemWebURL);
-    f.readText(4, s.lastUpdateTime);
-    f.readInt64(5, s.currencyId);
-    f.readInt64(6, s.organizationId);
+    readRecord(RecordFields(record), kPayGateSettingLayout, s);
     return s;
 }
 
 void AmpPayGateTransaction::loadFromString(std::string_view text, std::int64_t mode) {
     const RecordFields f(wire::firstRecord(text));
-    if (mode == kShortForm) {
-        f.readInt64(0, refRequestId);
-        f.readText(1, payTransactionId);
-        f.readDouble(2, payApprovedAmount);
-        return;
-    }
-    f.readInt64(0, transId);
-    f.readInt64(1, refRequestId);
-    f.readText(2, payRequestId);
-    f.readDouble(3, payApprovedAmount);
-    f.readText(4, transactionDate);
-    f.readInt64(5, payStatus);
-    f.readInt64(6, resultCode);
-    f.readText(7, authCode);
-    f.readText(8, currency);
-    f.readText(9, resultDesc);
-    f.readText(10, payTransactionId);
-    f.readText(11, riskIndicator);
-    f.readText(12, payMethod);
-    f.readText(13, payMethodDetail);
-    f.readInt64(14, approvalRequestId);
-    f.readInt64(15, transStatus);
+    if (mode == kShortForm)
+        readRecord(f, kAmpShortLayout, *this);
+    else
+        readRecord(f, kAmpFullLayout, *this);
 }
 
 wire::RecordText AmpPayGateTransaction::toString(std::int64_t mode) const {
     wire::RecordWriter w;
-    if (!std::isfinite(payApprovedAmount))
-        w.refuse("payApprovedAmount is not a finite number");
-    const std::string amount = fmt::format("{}", payApprovedAmount);
+    if (payApprovedAmount.isNaN())
+        w.refuse("payApprovedAmount is not a number");
+    const std::string amount = payApprovedAmount.toString();
     if (mode == kShortForm)
-        return w.raw(decimal(refRequestId)).text("payTransactionId", payTransactionId).raw(amount).finish();
-    return w.raw(decimal(transId))
-        .raw(decimal(refRequestId))
+        return w.raw(numberText(refRequestId))
+            .text("payTransactionId", payTransactionId)
+            .raw(amount)
+            .finish();
+    return w.raw(numberText(transId))
+        .raw(numberText(refRequestId))
         .text("payRequestId", payRequestId)
         .raw(amount)
         .text("transactionDate", transactionDate)
-        .raw(decimal(payStatus))
-        .raw(decimal(resultCode))
+        .raw(numberText(payStatus))
+        .raw(numberText(resultCode))
         .text("authCode", authCode)
         .text("currency", currency)
         .text("resultDesc", resultDesc)
@@ -97,8 +91,8 @@ wire::RecordText AmpPayGateTransaction::toString(std::int64_t mode) const {
         .text("riskIndicator", riskIndicator)
         .text("payMethod", payMethod)
         .text("payMethodDetail", payMethodDetail)
-        .raw(decimal(approvalRequestId))
-        .raw(decimal(transStatus))
+        .raw(numberText(approvalRequestId))
+        .raw(numberText(transStatus))
         .finish();
 }
 

@@ -2,8 +2,9 @@
 // The records that carry deposits, withdrawals, the funding history and the payment-gateway flow,
 // with the readers (and, where the test server sends them, the writers) of their record texts:
 // fields cut at 0x05, a record ended by 0x06. Readers never fail: a short record leaves the missing
-// fields at their initial values, a piece that is not a number reads as 0.
+// fields at their initial values, a piece that does not begin with a number reads as 0.
 #include "model/records/financial_transaction.h"
+#include "platform/decimal.h"
 
 #include <cstdint>
 #include <memory>
@@ -48,8 +49,8 @@ struct NewDeposit {
     std::optional<std::string> bankBranch;
     std::optional<std::string> sourceAccount;
     std::optional<std::string> depositedAccount;
-    double amount = 0;          // account currency
-    double estimatedAmount = 0; // the gateway's currency (gateway mode only)
+    platform::Decimal amount;          // account currency
+    platform::Decimal estimatedAmount; // the gateway's currency (gateway mode only)
     std::optional<std::string> remarks;
     std::optional<std::string> email; // gateway mode only
     std::uint64_t payGateId = 0;      // the chosen gateway (gateway mode only); 0 for none
@@ -58,7 +59,7 @@ struct NewDeposit {
 struct NewWithdrawal {
     std::uint64_t requestKey = 0;
     std::shared_ptr<const AccountDetails> accountDetail; // the account debited
-    double amount = 0;
+    platform::Decimal amount;
     std::optional<std::string> remarks;
 };
 
@@ -89,7 +90,7 @@ struct AmpPayGateTransaction {
     std::uint64_t transId = 0;
     std::uint64_t refRequestId = 0; // the requestId of the PayGateTransaction
     std::string payRequestId;
-    double payApprovedAmount = 0;
+    platform::Decimal payApprovedAmount;
     std::string transactionDate;
     std::uint64_t payStatus = 0;
     std::uint64_t resultCode = 0;
@@ -106,7 +107,7 @@ struct AmpPayGateTransaction {
     // Only what stands before the first 0x06 is read. Mode 1: the short form (reference, gateway
     // transaction id, approved amount); any other mode: the sixteen fields of the full form.
     void loadFromString(std::string_view text, std::int64_t mode);
-    // The form loadFromString reads back; an amount that is not finite is refused.
+    // The form loadFromString reads back; an amount that is not a number is refused.
     wire::RecordText toString(std::int64_t mode) const;
 };
 
@@ -119,7 +120,7 @@ struct PayGateTransaction {
     std::uint64_t payGateId = 0;
     std::shared_ptr<const PayGateSetting> payGate;
     std::uint64_t accountId = 0;
-    double payRequestAmount = 0;
+    platform::Decimal payRequestAmount;
     std::string requestTime;
     std::int64_t status = 0;
     std::string email;
@@ -127,7 +128,7 @@ struct PayGateTransaction {
     std::uint64_t clientSessionId = 0;
     std::string remarks;
     std::uint64_t requestedByUserId = 0;
-    double amountInAccountCurrency = 0;
+    platform::Decimal amountInAccountCurrency;
     std::optional<std::string> initiatedTime;
     std::optional<std::string> redirectedTime;
     std::optional<std::string> notifiedTime;
@@ -137,7 +138,7 @@ struct PayGateTransaction {
     std::string payRequestId;
     std::string payTransactionId;
     std::string transactionDate;
-    double payApprovedAmount = 0;
+    platform::Decimal payApprovedAmount;
     std::uint64_t payStatus = 0;
     std::uint64_t resultCode = 0;
     std::string authCode;

@@ -1,5 +1,6 @@
 #include "model/records/record_fields.h"
 
+#include "model/records/record_decimal.h"
 #include "platform/lenient.h"
 
 #if defined(__SSE2__)
@@ -139,8 +140,7 @@ double RecordFields::toDouble(std::string_view text) {
 
 platform::Decimal RecordFields::toDecimal(std::string_view text) {
     // As the double reading: the leading number, and nothing the server cannot mean.
-    const auto v = platform::leadingDecimal(text);
-    return v && !v->isNaN() ? *v : platform::Decimal{};
+    return lenientDecimal(text);
 }
 
 bool RecordFields::readBool(std::size_t pos, bool& out) const {

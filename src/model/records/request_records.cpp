@@ -1,27 +1,46 @@
 #include "model/records/request_records.h"
 
 #include "model/collection_keys.h"
-#include "model/records/record_fields.h"
+#include "model/records/record_layout.h"
+
+#include <type_traits>
 
 namespace tc {
+namespace {
+
+using namespace records;
+
+constexpr auto kScheduleLayout = recordLayout(
+    int64(0, &SessionScheduleInfo::scheduleID), int64(1, &SessionScheduleInfo::marketID),
+    int64(2, &SessionScheduleInfo::tradeSessionSettingID), int64(3, &SessionScheduleInfo::dayOfTheWeekID),
+    text(4, &SessionScheduleInfo::startTime), text(5, &SessionScheduleInfo::stopTime));
+
+constexpr auto kAccessMapLayout =
+    recordLayout(int64(0, &UserAccountMaps::userId), int64(1, &UserAccountMaps::accountId),
+                 int64(2, &UserAccountMaps::accountAccessTypeId), text(3, &UserAccountMaps::userName));
+
+// The five leading columns of every mode, then each mode's own.
+constexpr auto kResourceHeadLayout =
+    recordLayout(text(0, &FileResource::resourceName), int64(1, &FileResource::resourceType),
+                 int64(2, &FileResource::productID), int64(3, &FileResource::organization),
+                 text(4, &FileResource::resourceServerName));
+constexpr auto kResourceSearchTailLayout =
+    recordLayout(text(5, &FileResource::searchKey), text(6, &FileResource::searchPattern),
+                 text(7, &FileResource::fileCRC), int64(8, &FileResource::fileEncodeType));
+constexpr auto kResourceDownloadTailLayout =
+    recordLayout(text(5, &FileResource::fileCRC), int64(6, &FileResource::fileEncodeType));
+
+} // namespace
 
 SessionScheduleInfo SessionScheduleInfo::fromFields(const RecordFields& f) {
     SessionScheduleInfo s;
-    f.readInt64(0, s.scheduleID);
-    f.readInt64(1, s.marketID);
-    f.readInt64(2, s.tradeSessionSettingID);
-    f.readInt64(3, s.dayOfTheWeekID);
-    f.readText(4, s.startTime);
-    f.readText(5, s.stopTime);
+    readRecord(f, kScheduleLayout, s);
     return s;
 }
 
 UserAccountMaps UserAccountMaps::fromFields(const RecordFields& f) {
     UserAccountMaps m;
-    f.readInt64(0, m.userId);
-    f.readInt64(1, m.accountId);
-    f.readInt64(2, m.accountAccessTypeId);
-    f.readText(3, m.userName);
+    readRecord(f, kAccessMapLayout, m);
     return m;
 }
 
@@ -50,46 +69,31 @@ void appendText(std::string& out, std::string_view text) {
 std::string FileResource::getString(std::uint64_t mode) const {
     if (mode != kSearchMode && mode != kDownloadMode)
         return {};
+    // Written through the layouts the reply is read with, so both keep one column order.
     std::string out;
-    auto text = [&](std::string_view t) {
-        appendText(out, t);
+    const auto write = [&](std::size_t, FieldType, const auto& value) {
+        if constexpr (std::is_same_v<std::decay_t<decltype(value)>, std::string>)
+            appendText(out, value);
+        else
+            out += sessionKey64(value);
         out.push_back('\x05');
     };
-    auto number = [&](std::uint64_t n) {
-        out += sessionKey64(n);
-        out.push_back('\x05');
-    };
-    text(resourceName);
-    number(resourceType);
-    number(productID);
-    number(organization);
-    text(resourceServerName);
-    if (mode == kSearchMode) {
-        text(searchKey);
-        text(searchPattern);
-    }
-    text(fileCRC);
-    number(fileEncodeType);
+    visitRecord(*this, kResourceHeadLayout, write);
+    if (mode == kSearchMode)
+        visitRecord(*this, kResourceSearchTailLayout, write);
+    else
+        visitRecord(*this, kResourceDownloadTailLayout, write);
     out.back() = '\x06';
     return out;
 }
 
 FileResource FileResource::fromFields(const RecordFields& f, std::uint64_t mode) {
     FileResource r;
-    f.readText(0, r.resourceName);
-    f.readInt64(1, r.resourceType);
-    f.readInt64(2, r.productID);
-    f.readInt64(3, r.organization);
-    f.readText(4, r.resourceServerName);
-    if (mode == kSearchMode) {
-        f.readText(5, r.searchKey);
-        f.readText(6, r.searchPattern);
-        f.readText(7, r.fileCRC);
-        f.readInt64(8, r.fileEncodeType);
-    } else if (mode == kDownloadMode) {
-        f.readText(5, r.fileCRC);
-        f.readInt64(6, r.fileEncodeType);
-    }
+    readRecord(f, kResourceHeadLayout, r);
+    if (mode == kSearchMode)
+        readRecord(f, kResourceSearchTailLayout, r);
+    else if (mode == kDownloadMode)
+        readRecord(f, kResourceDownloadTailLayout, r);
     return r;
 }
 

@@ -3,6 +3,7 @@
 // the order record and one the account record with the statement's extra columns.
 #include "model/records/account_details.h"
 #include "model/records/order.h"
+#include "platform/decimal.h"
 
 #include <cstdint>
 #include <string>
@@ -17,9 +18,9 @@ struct OpenPositionHistoryInfo : public Order {
     std::uint64_t ConfirmationModeId = 0;
     std::uint64_t TradeRouteId = 0;
     std::uint64_t RoutePositionId = 0;
-    double UnRealisedCharges = 0;
+    platform::Decimal UnRealisedCharges;
     std::uint64_t InstrumentId = 0;
-    double CurrentPrice = 0;
+    platform::Decimal CurrentPrice; // the statement's closing price on the position's side
 };
 
 struct PendingOrderHistoryInfo : public Order {
@@ -27,19 +28,19 @@ struct PendingOrderHistoryInfo : public Order {
     std::string TPOHDate;
     std::string TPOHEntryDateTime;
     std::uint64_t RefTicketId = 0;
-    std::string MinQty;
-    std::string DisclosedQty;
-    double TralingStopPrice = 0;
-    double OCOLLimitPrice = 0;
-    double OCOLStopPrice = 0;
-    double OCOSLimit = 0;
-    double OCOSStop = 0;
+    platform::Decimal MinQty;
+    platform::Decimal DisclosedQty;
+    platform::Decimal TralingStopPrice;
+    platform::Decimal OCOLLimitPrice;
+    platform::Decimal OCOLStopPrice;
+    platform::Decimal OCOSLimit;
+    platform::Decimal OCOSStop;
     std::uint64_t TradeRouteId = 0;
     std::int64_t RoutePendingOrderId = 0;
-    std::string ExecutedQty;
+    platform::Decimal ExecutedQty;
     std::uint64_t Status = 0;
-    std::string TouchQty;
-    double TouchPrice = 0;
+    platform::Decimal TouchQty;
+    platform::Decimal TouchPrice;
     std::string TouchTime;
     std::uint64_t InstrumentId = 0;
 };
@@ -57,12 +58,12 @@ struct AccountHistoryInfo : public AccountDetails {
     bool TradingEnabled = false;
     bool Enabled = false;
     std::uint64_t OrganizationId = 0;
-    double OpeningBalanceOfDay = 0;
+    platform::Decimal OpeningBalanceOfDay;
     std::string Remarks;
     std::string InterestWaiveoffExpiryDate;
     std::uint64_t StorageWaiveoffDays = 0;
     std::uint64_t StorageWaiveOffModeId = 0;
-    double UnrealisedCharges = 0;
+    platform::Decimal UnrealisedCharges;
     std::uint64_t AgentAccountId = 0;
     std::uint64_t CreditRating = 0;
     std::uint64_t TradingPatternId = 0;

@@ -40,6 +40,10 @@ std::string Formatter::formatDecimal(double value, int32_t decimals) {
     return std::string(buf, end);
 }
 
+std::string Formatter::formatDecimal(const platform::Decimal& value, int32_t decimals) {
+    return formatDecimal(value.toDouble(), decimals);
+}
+
 std::optional<std::string> Formatter::formatDecimalWithString(std::string_view text) {
     return platform::number::reprintWithGrouping(text, kLocale);
 }

@@ -100,21 +100,22 @@ TEST(ChatWindowRules, QueuesShowTheirStateAndOnlyUsableOnesOpen) {
 }
 
 TEST(ChatWindowRules, TranscriptLinesNameTheSenderAndTimeAndTellOwnMessages) {
-    chat::ChatMessageEntry other{"Hello there", "trader", std::string("Trader Two"), "20240105143005"};
+    chat::ChatMessageEntry other{"Hello there", "trader", std::string("Trader Two"),
+                                 chat::chatTimeOf("20240105143005")};
     const TranscriptLine line = transcriptLine(other, "demo");
     EXPECT_EQ(line.head, "Trader Two[05/01/2024 02:30:05 PM]:");
     EXPECT_EQ(line.whole(), "Trader Two[05/01/2024 02:30:05 PM]:\tHello there");
     EXPECT_FALSE(line.own);
     // Own, without a display name or a time: the user name and empty brackets.
-    chat::ChatMessageEntry own{"Thanks", "demo", std::nullopt, "00010101000000"};
+    chat::ChatMessageEntry own{"Thanks", "demo", std::nullopt, chat::chatTimeOf("00010101000000")};
     const TranscriptLine mine = transcriptLine(own, "demo");
     EXPECT_EQ(mine.whole(), "demo[]:\tThanks");
     EXPECT_TRUE(mine.own);
     EXPECT_FALSE(transcriptLine(own, "").own);
 
-    EXPECT_EQ(noticeTime("20240105143005"), "01/05/2024 14:30:05");
-    EXPECT_EQ(noticeTime(""), "");
-    EXPECT_EQ(noticeTime("not a time"), "");
+    EXPECT_EQ(noticeTime(chat::chatTimeOf("20240105143005")), "01/05/2024 14:30:05");
+    EXPECT_EQ(noticeTime(chat::chatTimeOf("")), "");
+    EXPECT_EQ(noticeTime(chat::chatTimeOf("not a time")), "");
     chat::ChatRoom room;
     room.SenderName = "trader";
     EXPECT_EQ(recentConversationName(room), "trader");

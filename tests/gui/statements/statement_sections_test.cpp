@@ -20,7 +20,7 @@ using tc::statements::AccountStatementInfo;
 std::shared_ptr<AccountStatementInfo> withSnapshots() {
     auto s = std::make_shared<AccountStatementInfo>();
     auto start = std::make_shared<tc::AccountHistoryInfo>();
-    start->OpeningBalanceOfDay = 12345.678;
+    start->OpeningBalanceOfDay = *tc::platform::Decimal::fromString("12345.678");
     start->Balance = 1; // the closing balance must come from the end snapshot
     auto end = std::make_shared<tc::AccountHistoryInfo>();
     end->Balance = 900;
@@ -130,7 +130,8 @@ TEST(StatementSections, OrderAndMarginSummaries) {
 TEST(StatementSections, DetailCellsFollowTheirColumnFormats) {
     auto s = std::make_shared<AccountStatementInfo>();
     s->InstrumentInfo.insert_or_assign(
-        "7", tc::statements::InstrumentHistoryInfo{7, "Euro", "EURUSD", 5, 1.1, 1.10012});
+        "7", tc::statements::InstrumentHistoryInfo{7, "Euro", "EURUSD", 5, tc::decimalFromDouble(1.1),
+                                                   tc::decimalFromDouble(1.10012)});
     tc::OpenPositionHistoryInfo open;
     open.InstrumentId = 7;
     open.RemainingQty = "100.000";

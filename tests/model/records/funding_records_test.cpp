@@ -4,6 +4,7 @@
 #include "model/records/currency_records.h"
 #include "model/records/financial_approval.h"
 #include "model/records/funding_records.h"
+#include "model/records/record_decimal.h"
 #include "model/text/formatter.h"
 #include "support/wire_text.h"
 #include "wire/record_text.h"
@@ -38,7 +39,7 @@ TEST(FinancialApproval, WritesTheFourteenFieldFormOfBothKinds) {
     FinancialApproval deposit;
     deposit.financialTransactionTypeId = FinancialApproval::kDeposit;
     deposit.beneficiaryAccount = 5001;
-    deposit.requestedAmount = 100;
+    deposit.requestedAmount = platform::Decimal::fromInt64(100);
     deposit.transferMode = kBankTransfer;
     deposit.dateOfTransaction = "20240131";
     deposit.bankName = "Bank";
@@ -55,7 +56,7 @@ TEST(FinancialApproval, WritesTheFourteenFieldFormOfBothKinds) {
     FinancialApproval withdrawal;
     withdrawal.financialTransactionTypeId = FinancialApproval::kWithdrawal;
     withdrawal.benefactorAccount = 5001;
-    withdrawal.requestedAmount = 50.5;
+    withdrawal.requestedAmount = *platform::Decimal::fromString("50.5");
     EXPECT_EQ(withdrawal.getString(FinancialApproval::kFullForm).text,
               wireText("0<C>0<C>(null)<C>5001<C>50.50<C>0.00<C>2<C>0<C>0<C>(null)<C>(null)<C>(null)<C>(null)<"
                        "C>(null)<R>"));
@@ -74,7 +75,9 @@ TEST(FinancialApproval, RefusesWhatTheFormCannotCarry) {
         EXPECT_TRUE(written.text.empty());
     }
     a.bankName.reset();
-    for (double amount : {std::nan(""), std::numeric_limits<double>::infinity()}) {
+    // Overflow reads as no number too.
+    for (const platform::Decimal& amount :
+         {platform::Decimal::notANumber(), *platform::Decimal::fromString("1e400")}) {
         a.requestedAmount = amount;
         EXPECT_FALSE(a.getString(FinancialApproval::kShortForm).ok());
     }
@@ -88,7 +91,8 @@ TEST(FinancialApproval, ReadsInPlaceAsFarAsTheTextGoes) {
     // beneficiaryAccount "(null)" is no number.
     EXPECT_EQ(std::tuple(a.approvalRequestId, a.beneficiaryAccount, a.benefactorAccount),
               std::tuple(12u, 0u, 5001u));
-    EXPECT_DOUBLE_EQ(a.approvedAmount, 40);
+    EXPECT_EQ(a.approvedAmount.toString(), "40");
+    EXPECT_EQ(a.requestedAmount.toString(), "50.5");
     // dateOfTransaction an incoming "(null)" stays that text.
     EXPECT_EQ(std::tuple(a.isCollateral, a.dateOfTransaction, a.destinationBankAccount),
               std::tuple(true, "(null)", "D"));
@@ -102,10 +106,10 @@ TEST(FinancialApproval, ReadsInPlaceAsFarAsTheTextGoes) {
     EXPECT_FALSE(shortRead.isCollateral);
 
     FinancialApproval three;
-    three.requestedAmount = 7;
+    three.requestedAmount = platform::Decimal::fromInt64(7);
     three.loadFromString(wireText("1<C>2<C>3"), FinancialApproval::kFullForm);
     EXPECT_EQ(three.beneficiaryAccount, 3u);
-    EXPECT_DOUBLE_EQ(three.requestedAmount, 7);
+    EXPECT_EQ(three.requestedAmount.toString(), "7");
 }
 
 TEST(FinancialApproval, DepositAndWithdrawalGiveTheirMoneySide) {
@@ -113,7 +117,7 @@ TEST(FinancialApproval, DepositAndWithdrawalGiveTheirMoneySide) {
     account->AccountId = 5001;
     NewDeposit d;
     d.accountDetail = account;
-    d.amount = 250;
+    d.amount = platform::Decimal::fromInt64(250);
     d.mode = kTTCopy;
     d.bankName = "Bank";
     const FinancialApproval a = FinancialApproval::forDeposit(d);
@@ -123,7 +127,7 @@ TEST(FinancialApproval, DepositAndWithdrawalGiveTheirMoneySide) {
 
     NewWithdrawal w;
     w.accountDetail = account;
-    w.amount = 50.5;
+    w.amount = *platform::Decimal::fromString("50.5");
     EXPECT_EQ(FinancialApproval::forWithdrawal(w).getString(0).text,
               wireText("0<C>0<C>(null)<C>5001<C>50.50<C>0.00<C>2<C>0<C>0<C>(null)<C>(null)<C>(null)<C>(null)<"
                        "C>(null)<R>"));
@@ -135,7 +139,7 @@ TEST(AmpPayGateTransaction, ReadsBothFormsOfTheGatewayResult) {
     shortForm.loadFromString(text, AmpPayGateTransaction::kShortForm);
     EXPECT_EQ(shortForm.refRequestId, 7u);
     EXPECT_EQ(shortForm.payTransactionId, "PT-1");
-    EXPECT_DOUBLE_EQ(shortForm.payApprovedAmount, 12.5);
+    EXPECT_EQ(shortForm.payApprovedAmount.toString(), "12.5");
 
     AmpPayGateTransaction fullForm;
     fullForm.loadFromString(text, AmpPayGateTransaction::kFullForm);
@@ -154,7 +158,7 @@ TEST(AmpPayGateTransaction, ReadsBothFormsOfTheGatewayResult) {
     AmpPayGateTransaction again;
     again.loadFromString(written.text, 0);
     EXPECT_EQ(again.payMethodDetail, "visa");
-    EXPECT_DOUBLE_EQ(again.payApprovedAmount, 250.75);
+    EXPECT_EQ(again.payApprovedAmount.toString(), "250.75");
 }
 
 TEST(PayGateTransaction, AShortResultAfterAFullOneClearsWhatItLacks) {
@@ -249,13 +253,13 @@ TEST(FundingRules, EveryRequestWithoutAnEligibleAccountOrAmountIsRefused) {
     for (const Case& c : cases) {
         NewDeposit d;
         d.accountDetail = c.account;
-        d.amount = c.amount;
+        d.amount = decimalFromDouble(c.amount);
         d.mode = c.mode;
         d.payGateId = c.gateway;
         d.remarks = c.remarks;
         NewWithdrawal w;
         w.accountDetail = c.account;
-        w.amount = c.amount;
+        w.amount = decimalFromDouble(c.amount);
         w.remarks = c.remarks;
         const auto deposit = checkDeposit(d);
         const auto withdrawal = checkWithdrawal(w);
