@@ -1,7 +1,6 @@
 #include "gui/market/grid_pane.h"
 
 #include "gui/app/common_alert.h"
-#include "gui/app/font_sizes.h"
 #include "gui/app/gui_context.h"
 #include "gui/app/language.h"
 #include "gui/controls/grid_table.h"
@@ -12,6 +11,7 @@
 #include "gui/models/client_model.h"
 #include "gui/models/grid_model.h"
 #include "gui/models/grid_view_proxy.h"
+#include "gui/settings/font_sizes.h"
 #include "gui/texts.h"
 #include "gui/trading/position_dialogs.h"
 #include "model/records/order.h"

@@ -1,7 +1,6 @@
 #include "gui/market/watchlist_table_controller.h"
 
 #include "gui/app/common_alert.h"
-#include "gui/app/font_sizes.h"
 #include "gui/app/gui_context.h"
 #include "gui/app/gui_objects.h"
 #include "gui/app/images.h"
@@ -18,6 +17,7 @@
 #include "gui/models/client_model.h"
 #include "gui/models/grid_model.h"
 #include "gui/models/grid_view_proxy.h"
+#include "gui/settings/font_sizes.h"
 #include "gui/texts.h"
 #include "model/records/item_details.h"
 
