@@ -42,12 +42,10 @@ ClosendCancelPositionWindowController::~ClosendCancelPositionWindowController() 
 
 bool ClosendCancelPositionWindowController::openFor(CloseJob job, const std::string& id) {
     job_ = job;
-    follow(id);
-    interfaces::Client* c = client();
-    if (!c || !closeView(c->model(), c->queries(), job_, id, context().language().selected())) {
-        closeAsGone();
+    if (!followRecord(id, [&](interfaces::Client& c) {
+            return closeView(c.model(), c.queries(), job_, id, context().language().selected()).has_value();
+        }))
         return false;
-    }
     // Each opening starts from the record: the deviation unticked and empty.
     ui_->DeviationCheckBox->setChecked(false);
     deviationCheckboxSelect(false);

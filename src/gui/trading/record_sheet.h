@@ -4,10 +4,12 @@
 // replaced). Each request's outcome is the command's own answer: a refusal is shown here, on this
 // sheet, and nothing that another window sends or is refused closes or alerts this one.
 #include "gui/app/sheet_controller.h"
+#include "gui/models/session_follow.h"
 
 #include <QMetaObject>
 #include <QString>
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -41,6 +43,9 @@ Q_SIGNALS:
 protected:
     // Keeps the id and follows the session (tick, table changes, replacement) while shown.
     void follow(const std::string& id);
+    // Follows `id` and reads its record with `view`; false, with the sheet closed as gone, when there
+    // is no session or the record cannot be read.
+    bool followRecord(const std::string& id, const std::function<bool(interfaces::Client&)>& view);
     // Called at each tick and table change while the sheet shows; the subclass refreshes (and calls
     // closeAsGone() when the record is gone).
     virtual void refresh(bool fromTick) = 0;
@@ -63,7 +68,7 @@ private:
     GuiContext& context_;
     std::string record_;
     ClientModel* session_ = nullptr;
-    std::vector<QMetaObject::Connection> connections_;
+    SessionFollow follow_;
 };
 
 } // namespace tc::gui
