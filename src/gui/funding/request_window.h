@@ -47,17 +47,17 @@ Q_SIGNALS:
     void resultShown();
 
 protected:
-    // The widgets of the window's layout the shared part drives.
+    // The widgets of the window's layout the shared part drives; all are set.
     struct Frame {
-        QStackedWidget* pages = nullptr;
-        QWidget* detailArea = nullptr;
-        QLayout* detailAreaLayout = nullptr;
-        QPushButton* send = nullptr;
-        QPushButton* notNow = nullptr;
-        QPushButton* ok = nullptr;
-        QComboBox* accounts = nullptr;
+        QStackedWidget* pages;
+        QWidget* detailArea;
+        QLayout* detailAreaLayout;
+        QPushButton* send;
+        QPushButton* notNow;
+        QPushButton* ok;
+        QComboBox* accounts;
         // The accounts listed are those whose settings carry this bit.
-        std::int64_t allowedBit = 0;
+        std::int64_t allowedBit;
         // Alert id of the validation alerts.
         QString alertId;
     };
@@ -97,7 +97,7 @@ protected:
     std::int32_t accountId_ = 0; // 0: none chosen
 
 private:
-    Frame frame_;
+    Frame frame_{};
     QPushButton* send_ = nullptr;
     QPushButton* ok_ = nullptr;
     DetailWindowController* detail_ = nullptr;

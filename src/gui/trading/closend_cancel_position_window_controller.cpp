@@ -33,9 +33,8 @@ ClosendCancelPositionWindowController::ClosendCancelPositionWindowController(Gui
     });
     connect(ui_->DeviationCheckBox, &QCheckBox::toggled, this,
             &ClosendCancelPositionWindowController::deviationCheckboxSelect);
-    connect(ui_->CloseandCancelButton, &QPushButton::clicked, this,
-            &ClosendCancelPositionWindowController::CloseandCancelButtonClicked);
-    connect(ui_->notNowButton, &QPushButton::clicked, this, &QDialog::reject);
+    connectButtons(
+        ui_->CloseandCancelButton, [this] { CloseandCancelButtonClicked(); }, ui_->notNowButton);
 }
 
 ClosendCancelPositionWindowController::~ClosendCancelPositionWindowController() = default;
@@ -50,11 +49,7 @@ bool ClosendCancelPositionWindowController::openFor(CloseJob job, const std::str
     ui_->DeviationCheckBox->setChecked(false);
     deviationCheckboxSelect(false);
     fill();
-    openOn(parentWidget());
-    if (ui_->QuantityComboField->isEnabled())
-        ui_->QuantityComboField->setFocus();
-    else
-        ui_->CloseandCancelButton->setFocus();
+    openWithFocus({ui_->QuantityComboField, ui_->CloseandCancelButton});
     return true;
 }
 

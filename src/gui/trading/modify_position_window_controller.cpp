@@ -53,9 +53,8 @@ ModifyPositionWindowController::ModifyPositionWindowController(GuiContext& conte
     connect(ui_->stopLossStepperDown, &QToolButton::clicked, this, [this] { step(false, -1); });
     connect(ui_->QuantityComboField, &QComboBox::editTextChanged, this,
             &ModifyPositionWindowController::UpdateValueFields);
-    connect(ui_->ModifyButton, &QPushButton::clicked, this,
-            &ModifyPositionWindowController::ModifyButtonClicked);
-    connect(ui_->notNowButton, &QPushButton::clicked, this, &QDialog::reject);
+    connectButtons(
+        ui_->ModifyButton, [this] { ModifyButtonClicked(); }, ui_->notNowButton);
 }
 
 ModifyPositionWindowController::~ModifyPositionWindowController() = default;
@@ -67,13 +66,7 @@ bool ModifyPositionWindowController::openFor(ModifyMode mode, const std::string&
         }))
         return false;
     fill();
-    openOn(parentWidget());
-    if (ui_->QuantityComboField->isEnabled())
-        ui_->QuantityComboField->setFocus();
-    else if (ui_->takeProfitCheckBox->isVisible())
-        ui_->takeProfitCheckBox->setFocus();
-    else
-        ui_->ModifyButton->setFocus();
+    openWithFocus({ui_->QuantityComboField, ui_->takeProfitCheckBox, ui_->ModifyButton});
     return true;
 }
 

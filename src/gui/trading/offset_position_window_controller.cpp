@@ -65,9 +65,8 @@ OffsetPositionWindowController::OffsetPositionWindowController(GuiContext& conte
         // The side letters; ticks and typed quantities stay as they are.
         lines_->refreshAll();
     });
-    connect(ui_->offsetButton, &QPushButton::clicked, this,
-            &OffsetPositionWindowController::OffsetButtonClicked);
-    connect(ui_->notNowButton, &QPushButton::clicked, this, &QDialog::reject);
+    connectButtons(
+        ui_->offsetButton, [this] { OffsetButtonClicked(); }, ui_->notNowButton);
 }
 
 OffsetPositionWindowController::~OffsetPositionWindowController() = default;
@@ -81,8 +80,7 @@ bool OffsetPositionWindowController::openFor(const std::string& positionId) {
     connect(context().clientModel(), &ClientModel::offsetAnswered, this,
             &OffsetPositionWindowController::answered, Qt::UniqueConnection);
     fill();
-    openOn(parentWidget());
-    ui_->offsetPositionTableView->setFocus();
+    openWithFocus({ui_->offsetPositionTableView});
     return true;
 }
 

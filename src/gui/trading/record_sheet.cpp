@@ -8,6 +8,8 @@
 #include "interfaces/client.h"
 #include "model/text/positional_text.h"
 
+#include <QPushButton>
+
 namespace tc::gui {
 
 RecordSheet::RecordSheet(GuiContext& context, QWidget* parent) : SheetController(parent), context_(context) {}
@@ -48,6 +50,20 @@ bool RecordSheet::followRecord(const std::string& id, const std::function<bool(i
         return false;
     }
     return true;
+}
+
+void RecordSheet::connectButtons(QPushButton* request, std::function<void()> send, QPushButton* notNow) {
+    connect(request, &QPushButton::clicked, this, std::move(send));
+    connect(notNow, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+void RecordSheet::openWithFocus(std::initializer_list<QWidget*> order) {
+    openOn(parentWidget());
+    for (QWidget* widget : order)
+        if (widget == *(order.end() - 1) || (widget->isEnabled() && widget->isVisibleTo(this))) {
+            widget->setFocus();
+            return;
+        }
 }
 
 void RecordSheet::dropSession() {

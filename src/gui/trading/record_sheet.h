@@ -10,6 +10,7 @@
 #include <QString>
 
 #include <functional>
+#include <initializer_list>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,6 +19,8 @@ namespace interfaces {
 class Client;
 struct OrderResult;
 } // namespace interfaces
+
+class QPushButton;
 
 namespace tc::gui {
 
@@ -46,6 +49,11 @@ protected:
     // Follows `id` and reads its record with `view`; false, with the sheet closed as gone, when there
     // is no session or the record cannot be read.
     bool followRecord(const std::string& id, const std::function<bool(interfaces::Client&)>& view);
+    // The sheet's request button runs `send`; Not Now dismisses the sheet.
+    void connectButtons(QPushButton* request, std::function<void()> send, QPushButton* notNow);
+    // Opens the sheet on its owner with the focus on the first of `order` that takes input (the
+    // last one whatever it is).
+    void openWithFocus(std::initializer_list<QWidget*> order);
     // Called at each tick and table change while the sheet shows; the subclass refreshes (and calls
     // closeAsGone() when the record is gone).
     virtual void refresh(bool fromTick) = 0;
