@@ -8,8 +8,8 @@
 // closed, the idle time-out reached) and lockRequested (the console lock). The trade menu closes,
 // modifies and offsets the selected open position and opens the close-all window; the news tab reads
 // the feed, the Resources button shows the resources panel.
+#include "gui/grid/grid_spec.h"
 #include "gui/login/idle_time.h"
-#include "gui/market/grid_spec.h"
 #include "gui/settings/settings_window_controller.h"
 #include "interfaces/client.h"
 

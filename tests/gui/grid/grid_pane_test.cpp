@@ -3,12 +3,12 @@
 // menus, the executed day search, hidden columns across a restart, and totals that do not depend on
 // the columns shown.
 #include "gui/controls/grid_table.h"
+#include "gui/grid/grid_cells.h"
+#include "gui/grid/grid_model.h"
+#include "gui/grid/grid_pane.h"
+#include "gui/grid/grid_view_proxy.h"
 #include "gui/main/main_window_controller.h"
 #include "gui/market/detail_window_controller.h"
-#include "gui/market/grid_cells.h"
-#include "gui/market/grid_pane.h"
-#include "gui/models/grid_model.h"
-#include "gui/models/grid_view_proxy.h"
 #include "gui/models/session_fixture.h"
 #include "gui/texts.h"
 #include "model/records/account_details.h"
