@@ -159,6 +159,7 @@ TradeTicketWindowController::TradeTicketWindowController(GuiContext& context, QW
         chart_ = new ChartController(*chartModel_, ui_->TradeChart);
         chart_->setObjectName(QStringLiteral("TradeChartView"));
         chart_->setLanguage(context_.language());
+        chart_->followTick(chartSession_);
         ui_->chartLayout->addWidget(chart_);
     }
     multiModel_ =
