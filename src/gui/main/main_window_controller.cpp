@@ -471,7 +471,7 @@ void MainWindowController::AddRemoveSymbolstoWatchlistClicked() {
             if (TradeTicketWindowController* ticket = context_.guiObjects().tradeTicketWindowController())
                 ticket->updateItemsinSymbolComboBox();
             watchlist_->gridModel().refresh();
-            advancedWatchlist_->RefreshTableview();
+            advancedWatchlist_->refreshTableView();
             if (!watchlist_->selectionModel()->hasSelection() && watchlist_->model()->rowCount() > 0)
                 selectFirstRow(watchlist_);
         });

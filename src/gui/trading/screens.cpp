@@ -7,8 +7,8 @@
 #include "gui/charts/chart_controller.h"
 #include "gui/models/client_model.h"
 #include "gui/trading/close_all_window_controller.h"
+#include "gui/trading/close_and_cancel_position_window_controller.h"
 #include "gui/trading/close_position_status_window_controller.h"
-#include "gui/trading/closend_cancel_position_window_controller.h"
 #include "gui/trading/modify_position_window_controller.h"
 #include "gui/trading/multi_account_model.h"
 #include "gui/trading/offset_position_window_controller.h"
@@ -37,7 +37,7 @@ TradeTicketWindowController* ticket(ScreenContext& c) {
         return nullptr;
     window->findChild<QComboBox*>(QStringLiteral("QuantityComboBox"))->setEditText(QStringLiteral("2"));
     c.waitUntil([] { return false; }, 1100);
-    window->UpdateValuesinTimer();
+    window->UpdateValuesInTimer();
     return window;
 }
 
@@ -61,7 +61,7 @@ QWidget* ticketAdvanced(ScreenContext& c) {
                    window->buyDepth()->model()->rowCount() > 0;
         },
         15000);
-    window->UpdateValuesinTimer();
+    window->UpdateValuesInTimer();
     return window;
 }
 
@@ -76,7 +76,7 @@ QWidget* ticketMultiAccount(ScreenContext& c) {
         rows.setTicked(row, true);
         rows.setQuantity(row, row == 0 ? QStringLiteral("1.5") : QStringLiteral("2"));
     }
-    window->UpdateValuesinTimer();
+    window->UpdateValuesInTimer();
     return window;
 }
 

@@ -270,7 +270,7 @@ TEST_F(TradeTicketTest, AdvancedModeSendsALimitOrderAtOnceAndShowsRefusalsOnTheT
     ASSERT_TRUE(price->isEnabled());
     ASSERT_FALSE(price->text().isEmpty()); // the nearest level the rules allow
     EXPECT_TRUE(child<QLabel>("contigentpricesuggestionLabel")->text().startsWith("<= "));
-    ticket->UpdateValuesinTimer();
+    ticket->UpdateValuesInTimer();
     EXPECT_EQ(price->property("priceCheck").toInt(), static_cast<int>(tc::gui::PriceCheck::Valid));
 
     const std::int32_t account = ticket->accountId();
@@ -279,7 +279,7 @@ TEST_F(TradeTicketTest, AdvancedModeSendsALimitOrderAtOnceAndShowsRefusalsOnTheT
     QSignalSpy sent(ticket.data(), &TradeTicketWindowController::orderSent);
     // A buy limit above its limit: red, and the rules refuse it on the ticket.
     child<tc::gui::PriceStepper>("PriceStepper")->upButton()->click();
-    ticket->UpdateValuesinTimer();
+    ticket->UpdateValuesInTimer();
     EXPECT_EQ(price->property("priceCheck").toInt(), static_cast<int>(tc::gui::PriceCheck::Invalid));
     child<QPushButton>("PlaceOrderButton")->click();
     ASSERT_TRUE(refusal());
@@ -393,7 +393,7 @@ TEST_F(TradeTicketTest, NamesFollowTheLanguageAndTheChoiceStays) {
     open();
     ticket->setMode(TradeTicketWindowController::kAdvancedMode);
     chooseOrderType("Limit");
-    ticket->UpdateValuesinTimer();
+    ticket->UpdateValuesInTimer();
     const auto items = [&](const char* name) {
         auto* box = child<QComboBox>(name);
         QStringList out;

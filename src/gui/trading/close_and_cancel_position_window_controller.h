@@ -4,7 +4,7 @@
 // estimate, and the send all look the record up again. The close offers what is not already being
 // closed by pending orders, and refuses more (the text of kQuantityMoreThanPositionHolds with that quantity).
 //
-//     auto* sheet = new ClosendCancelPositionWindowController(context, mainWindow);
+//     auto* sheet = new CloseAndCancelPositionWindowController(context, mainWindow);
 //     sheet->openFor(CloseJob::Close, "300001");
 #include "gui/trading/position_dialog_rules.h"
 #include "gui/trading/record_sheet.h"
@@ -12,33 +12,33 @@
 #include <memory>
 
 namespace Ui {
-class ClosendCancelPositionWindowController;
+class CloseAndCancelPositionWindowController;
 }
 
 namespace tc::gui {
 
-class ClosendCancelPositionWindowController : public RecordSheet {
+class CloseAndCancelPositionWindowController : public RecordSheet {
     Q_OBJECT
 public:
-    explicit ClosendCancelPositionWindowController(GuiContext& context, QWidget* parent = nullptr);
-    ~ClosendCancelPositionWindowController() override;
+    explicit CloseAndCancelPositionWindowController(GuiContext& context, QWidget* parent = nullptr);
+    ~CloseAndCancelPositionWindowController() override;
 
     // Fills for the record and opens on the parent; false (the parent says why) when it is not held.
     bool openFor(CloseJob job, const std::string& id);
     CloseJob job() const { return job_; }
-    Ui::ClosendCancelPositionWindowController& ui() const { return *ui_; }
+    Ui::CloseAndCancelPositionWindowController& ui() const { return *ui_; }
 
-    void CloseandCancelButtonClicked();
+    void closeAndCancelButtonClicked();
 
 protected:
     void refresh(bool fromTick) override;
 
 private:
     void fill();
-    void UpdateValuesonTimer(bool fromTimer);
+    void updateValuesOnTimer(bool fromTimer);
     void deviationCheckboxSelect(bool ticked);
 
-    std::unique_ptr<Ui::ClosendCancelPositionWindowController> ui_;
+    std::unique_ptr<Ui::CloseAndCancelPositionWindowController> ui_;
     CloseJob job_ = CloseJob::Close;
     bool filling_ = false;
 };

@@ -1,4 +1,4 @@
-#include "gui/trading/closend_cancel_position_window_controller.h"
+#include "gui/trading/close_and_cancel_position_window_controller.h"
 
 #include "gui/app/gui_context.h"
 #include "gui/app/language.h"
@@ -6,7 +6,7 @@
 #include "gui/controls/input_filters.h"
 #include "gui/texts.h"
 #include "interfaces/client.h"
-#include "ui_closend_cancel_position_window_controller.h"
+#include "ui_close_and_cancel_position_window_controller.h"
 
 #include <QLineEdit>
 
@@ -14,11 +14,11 @@
 
 namespace tc::gui {
 
-ClosendCancelPositionWindowController::ClosendCancelPositionWindowController(GuiContext& context,
-                                                                             QWidget* parent)
-    : RecordSheet(context, parent), ui_(std::make_unique<Ui::ClosendCancelPositionWindowController>()) {
+CloseAndCancelPositionWindowController::CloseAndCancelPositionWindowController(GuiContext& context,
+                                                                               QWidget* parent)
+    : RecordSheet(context, parent), ui_(std::make_unique<Ui::CloseAndCancelPositionWindowController>()) {
     ui_->setupUi(this);
-    setObjectName(QStringLiteral("ClosendCancelPositionWindowController"));
+    setObjectName(QStringLiteral("CloseAndCancelPositionWindowController"));
     installDecimalFilter(ui_->QuantityComboField);
     installPortFilter(ui_->DeviationTextField);
     ui_->QuantityComboField->setInsertPolicy(QComboBox::NoInsert);
@@ -29,17 +29,17 @@ ClosendCancelPositionWindowController::ClosendCancelPositionWindowController(Gui
     });
     connect(ui_->QuantityComboField, &QComboBox::editTextChanged, this, [this] {
         if (!filling_)
-            UpdateValuesonTimer(false);
+            updateValuesOnTimer(false);
     });
     connect(ui_->DeviationCheckBox, &QCheckBox::toggled, this,
-            &ClosendCancelPositionWindowController::deviationCheckboxSelect);
+            &CloseAndCancelPositionWindowController::deviationCheckboxSelect);
     connectButtons(
-        ui_->CloseandCancelButton, [this] { CloseandCancelButtonClicked(); }, ui_->notNowButton);
+        ui_->CloseandCancelButton, [this] { closeAndCancelButtonClicked(); }, ui_->notNowButton);
 }
 
-ClosendCancelPositionWindowController::~ClosendCancelPositionWindowController() = default;
+CloseAndCancelPositionWindowController::~CloseAndCancelPositionWindowController() = default;
 
-bool ClosendCancelPositionWindowController::openFor(CloseJob job, const std::string& id) {
+bool CloseAndCancelPositionWindowController::openFor(CloseJob job, const std::string& id) {
     job_ = job;
     if (!followRecord(id, [&](interfaces::Client& c) {
             return closeView(c.model(), c.queries(), job_, id, context().language().selected()).has_value();
@@ -53,7 +53,7 @@ bool ClosendCancelPositionWindowController::openFor(CloseJob job, const std::str
     return true;
 }
 
-void ClosendCancelPositionWindowController::fill() {
+void CloseAndCancelPositionWindowController::fill() {
     interfaces::Client* c = client();
     const auto v = c ? closeView(c->model(), c->queries(), job_, record(), context().language().selected())
                      : std::nullopt;
@@ -90,11 +90,11 @@ void ClosendCancelPositionWindowController::fill() {
     filling_ = false;
 }
 
-void ClosendCancelPositionWindowController::refresh(bool fromTick) {
-    UpdateValuesonTimer(fromTick);
+void CloseAndCancelPositionWindowController::refresh(bool fromTick) {
+    updateValuesOnTimer(fromTick);
 }
 
-void ClosendCancelPositionWindowController::UpdateValuesonTimer(bool fromTimer) {
+void CloseAndCancelPositionWindowController::updateValuesOnTimer(bool fromTimer) {
     interfaces::Client* c = client();
     const std::string typed = ui_->QuantityComboField->currentText().toStdString();
     const auto v =
@@ -115,12 +115,12 @@ void ClosendCancelPositionWindowController::UpdateValuesonTimer(bool fromTimer) 
     }
 }
 
-void ClosendCancelPositionWindowController::deviationCheckboxSelect(bool ticked) {
+void CloseAndCancelPositionWindowController::deviationCheckboxSelect(bool ticked) {
     ui_->DeviationTextField->setEnabled(ticked);
     ui_->DeviationTextField->setText(ticked ? QStringLiteral("0") : QString());
 }
 
-void ClosendCancelPositionWindowController::CloseandCancelButtonClicked() {
+void CloseAndCancelPositionWindowController::closeAndCancelButtonClicked() {
     interfaces::Client* c = client();
     if (!c)
         return;
