@@ -6,6 +6,7 @@
 #include "gui/app/gui_context.h"
 #include "gui/app/gui_objects.h"
 #include "gui/charts/chart_controller.h"
+#include "gui/charts/chart_view_controller.h"
 #include "gui/charts/pie_chart_view_controller.h"
 #include "gui/controls/grid_table.h"
 #include "gui/grid/grid_pane.h"

@@ -5,6 +5,7 @@
 #include "gui/app/gui_context.h"
 #include "gui/app/gui_objects.h"
 #include "gui/charts/chart_controller.h"
+#include "gui/market/market_depth_table_controller.h"
 #include "gui/models/client_model.h"
 #include "gui/trading/close_all_window_controller.h"
 #include "gui/trading/close_and_cancel_position_window_controller.h"
