@@ -777,9 +777,6 @@ bool numbers(std::initializer_list<platform::Decimal> values) {
 std::string sixDecimals(const platform::Decimal& value) {
     return sixDecimals(value.toDouble());
 }
-std::string displayDate(std::optional<WallTime> time) {
-    return displayDateTime(time).substr(0, 10);
-}
 
 } // namespace
 
