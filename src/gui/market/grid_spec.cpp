@@ -18,7 +18,7 @@ namespace {
 constexpr ColumnSpec kWatchlist[] = {
     {"Code", texts::kSymbol, Field::Code, 90, false, false, false, false, 11},
     {"Name", texts::kName, Field::Name, 150, false, false, false, false, 21},
-    {"InstrumentType", texts::kType0199, Field::InstrumentType, 100, false, true, false, false, 199},
+    {"InstrumentType", texts::kInstrumentType, Field::InstrumentType, 100, false, true, false, false, 199},
     {"Bid", texts::kBid, Field::Bid, 110, true, false, true, false, 192},
     {"Ask", texts::kAsk, Field::Ask, 110, true, false, true, false, 193},
     {"SpreadTicks", texts::kSpread, Field::SpreadTicks, 60, true, false, true, false, 130},
@@ -27,7 +27,7 @@ constexpr ColumnSpec kWatchlist[] = {
     {"Low", texts::kLow, Field::Low, 80, true, false, true, false, 196},
     {"PrevClose", texts::kPrevClose, Field::PrevClose, 80, true, false, true, false, 376},
     {"Last", texts::kLast, Field::Last, 80, true, false, true, false, 194},
-    {"UpdateTime", texts::kTime0153, Field::UpdateTime, 70, false, false, true, false, 153},
+    {"UpdateTime", texts::kTimeColumn, Field::UpdateTime, 70, false, false, true, false, 153},
     {"SessionName", texts::kStatus, Field::SessionName, 100, false, false, true, false, 144},
     {"TradingStatus", texts::kTradingStatus, Field::TradingStatus, 80, false, false, false, false, 514},
     {"ContractDetail", "", Field::ContractDetail, 24, false, false, false, false, 0},
@@ -50,7 +50,7 @@ constexpr ColumnSpec kAccounts[] = {
 };
 
 constexpr ColumnSpec kOpenPositions[] = {
-    {"OpenPositionId", texts::kPositionID0317, Field::OpenPositionId, 90, true, false, false, true, 317},
+    {"OpenPositionId", texts::kPositionIDColumn, Field::OpenPositionId, 90, true, false, false, true, 317},
     {"AccountNumber", texts::kAccount, Field::AccountNumber, 70, true, false, false, true, 12},
     {"ItemCode", texts::kSymbol, Field::ItemCode, 80, false, false, false, true, 11},
     {"RemainingQty", texts::kQuantity, Field::RemainingQty, 60, true, false, false, true, 27},
@@ -75,10 +75,10 @@ constexpr ColumnSpec kPendingOrders[] = {
     {"AccountNumber", texts::kAccount, Field::AccountNumber, 70, true, false, false, true, 12},
     {"ItemCode", texts::kSymbol, Field::ItemCode, 80, false, false, false, true, 11},
     {"OrderQty", texts::kOrderQty, Field::OrderQty, 60, true, false, false, true, 328},
-    {"RemainingQty", texts::kQuantity0071, Field::RemainingQty, 60, true, false, false, true, 71},
+    {"RemainingQty", texts::kRemainingQty, Field::RemainingQty, 60, true, false, false, true, 71},
     {"Side", texts::kSide, Field::Side, 40, false, false, false, true, 20},
     {"OrderType", texts::kType, Field::OrderType, 60, false, false, false, true, 28},
-    {"OrderPrice", texts::kPrice0232, Field::OrderPrice, 80, true, false, false, true, 232},
+    {"OrderPrice", texts::kPriceField, Field::OrderPrice, 80, true, false, false, true, 232},
     {"MarketPrice", texts::kMarketPrice, Field::MarketPrice, 90, true, false, true, false, 147},
     {"TakeProfit", texts::kTakeProfit, Field::TakeProfit, 80, true, false, false, true, 233},
     {"StopLoss", texts::kStopLoss, Field::StopLoss, 80, true, false, false, true, 234},
@@ -112,12 +112,12 @@ constexpr ColumnSpec kSettledPositions[] = {
 };
 
 constexpr ColumnSpec kExecutedPositions[] = {
-    {"OpenPositionId", texts::kPositionID0317, Field::OpenPositionId, 90, true, false, false, false, 317},
+    {"OpenPositionId", texts::kPositionIDColumn, Field::OpenPositionId, 90, true, false, false, false, 317},
     {"AccountNumber", texts::kAccount, Field::AccountNumber, 70, true, false, false, false, 12},
     {"ItemCode", texts::kSymbol, Field::ItemCode, 80, false, false, false, false, 11},
     {"ExecutedQty", texts::kQuantity, Field::ExecutedQty, 60, true, false, false, false, 27},
     {"Side", texts::kSide, Field::Side, 40, false, false, false, false, 20},
-    {"OrderPrice", texts::kPrice0232, Field::OrderPrice, 80, true, false, false, false, 232},
+    {"OrderPrice", texts::kPriceField, Field::OrderPrice, 80, true, false, false, false, 232},
     {"OrderType", texts::kType, Field::OrderType, 60, false, false, false, false, 28},
     {"PendingOrderId", texts::kOrderID, Field::PendingOrderIdOrDash, 90, true, false, false, false, 70},
     {"DeliveryMode", texts::kDelivery, Field::DeliveryMode, 70, false, false, false, false, 132},
@@ -130,7 +130,7 @@ constexpr ColumnSpec kCancelledOrders[] = {
     {"OrderQty", texts::kQuantity, Field::OrderQty, 60, true, false, false, true, 27},
     {"Side", texts::kSide, Field::Side, 40, false, false, false, true, 20},
     {"OrderType", texts::kType, Field::OrderType, 60, false, false, false, true, 28},
-    {"OrderPrice", texts::kPrice0232, Field::OrderPrice, 80, true, false, false, true, 232},
+    {"OrderPrice", texts::kPriceField, Field::OrderPrice, 80, true, false, false, true, 232},
     {"PendingOrderId", texts::kOrderID, Field::PendingOrderIdOrDash, 90, true, false, false, true, 70},
     {"DeliveryMode", texts::kDelivery, Field::DeliveryMode, 70, false, false, false, true, 132},
     {"TransactionTime", texts::kCancelledTime, Field::TransactionTime, 140, false, false, false, true, 495},
@@ -521,11 +521,11 @@ std::string_view gridNameKey(Grid grid) {
     case Grid::Accounts:
         return texts::kAccounts;
     case Grid::OpenPositions:
-        return texts::kOpenPositions90100;
+        return texts::kOpenPositionsTab;
     case Grid::PendingOrders:
-        return texts::kPendingOrders90101;
+        return texts::kPendingOrdersTab;
     case Grid::SettledPositions:
-        return texts::kSettledPositions90102;
+        return texts::kSettledPositionsTab;
     case Grid::ExecutedPositions:
         return texts::kExecutedPositions;
     case Grid::CancelledOrders:

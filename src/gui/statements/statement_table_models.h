@@ -67,7 +67,7 @@ private:
     std::vector<SummaryRow> rows_;
 };
 
-// The session's journal, newest line first: the time (kTime0153) and the event (kEvent). It reads the
+// The session's journal, newest line first: the time (kTimeColumn) and the event (kEvent). It reads the
 // client's journal as it stands; a line added is one row inserted at the top.
 class JournalTableModel : public QAbstractTableModel {
     Q_OBJECT

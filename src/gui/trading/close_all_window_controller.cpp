@@ -25,7 +25,7 @@ namespace {
 
 constexpr std::array<std::string_view, 9> kColumns = {"0",
                                                       texts::kAccount,
-                                                      texts::kPositionID0317,
+                                                      texts::kPositionIDColumn,
                                                       texts::kSymbol,
                                                       texts::kSide,
                                                       texts::kQuantity,
@@ -274,7 +274,7 @@ void CloseAllWindowController::send() {
     flow_.sent(client.model(), client.queries(), ids, context_.language().selected());
     ui_->closeAllTabView->setCurrentIndex(1);
     ui_->closeAllButton->hide();
-    ui_->notNowButton->setText(context_.text(texts::kClose90010));
+    ui_->notNowButton->setText(context_.text(texts::kCloseButton));
     ui_->notNowButton->setDefault(true);
     showStatus();
 }

@@ -23,8 +23,8 @@ namespace {
 
 // Column identifiers: the tick, then the row's figures; each header reads its key.
 constexpr std::array<std::string_view, 8> kColumns = {"0",
-                                                      texts::kPositionID0317,
-                                                      texts::kOpenPrice0457,
+                                                      texts::kPositionIDColumn,
+                                                      texts::kOffsetOpenPrice,
                                                       texts::kSide,
                                                       texts::kFloatingPL,
                                                       texts::kTotalQty,

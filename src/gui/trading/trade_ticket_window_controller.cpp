@@ -387,7 +387,7 @@ void TradeTicketWindowController::updateLanguageStrings() {
     ui_->marketDepthChartButton->setText(
         buttonText(context_.text(texts::kMarketDepthChart) + QStringLiteral(" >>")));
     ui_->multitradeButton->setText(buttonText(QStringLiteral("<< ") + context_.text(texts::kMultiAccount)));
-    ui_->PriceStepper->setFieldName(context_.text(texts::kPrice0232));
+    ui_->PriceStepper->setFieldName(context_.text(texts::kPriceField));
     ui_->TakeProfitStepper->setFieldName(context_.text(texts::kTakeProfit));
     ui_->StopLossStepper->setFieldName(context_.text(texts::kStopLoss));
     ui_->buyButton->setAccessibleName(context_.text(texts::kBuy));
