@@ -31,7 +31,7 @@ std::optional<std::string> tableText(std::int64_t language, const std::string& k
     return text;
 }
 
-// A form names its text as the code does (kBid); code hands the key itself ("0316"). A name no text
+// A form names its text as the code does (kBid); code hands the key by number. A name no text
 // has stays as it is, so it shows instead of an empty label.
 std::string_view keyForName(std::string_view key) {
     if (key.empty() || key.front() != 'k')
