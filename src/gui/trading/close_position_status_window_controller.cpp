@@ -3,7 +3,7 @@
 #include "gui/app/gui_context.h"
 #include "gui/app/language.h"
 #include "gui/app/theme_manager.h"
-#include "gui/models/grid_tones.h"
+#include "gui/grid/grid_tones.h"
 #include "gui/texts.h"
 #include "ui_close_position_status_window_controller.h"
 

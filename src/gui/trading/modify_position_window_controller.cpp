@@ -6,7 +6,7 @@
 #include "gui/controls/decimal_text_field.h"
 #include "gui/controls/input_filters.h"
 #include "gui/controls/toggles.h"
-#include "gui/market/grid_cells.h"
+#include "gui/grid/grid_cells.h"
 #include "gui/texts.h"
 #include "interfaces/client.h"
 #include "model/records/item_details.h"

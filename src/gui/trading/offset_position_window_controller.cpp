@@ -6,7 +6,7 @@
 #include "gui/app/gui_context.h"
 #include "gui/app/language.h"
 #include "gui/controls/input_filters.h"
-#include "gui/market/grid_cells.h"
+#include "gui/grid/grid_cells.h"
 #include "gui/models/client_model.h"
 #include "gui/texts.h"
 #include "interfaces/client.h"
