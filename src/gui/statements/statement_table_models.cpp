@@ -8,7 +8,7 @@ namespace tc::gui {
 namespace {
 
 constexpr std::string_view kSummaryCaptionColumn = texts::kItem;
-constexpr std::string_view kJournalColumns[] = {texts::kTime0153, texts::kEvent};
+constexpr std::string_view kJournalColumns[] = {texts::kTimeColumn, texts::kEvent};
 
 // Header data shared by the models: the title in the selected language, or the key.
 QVariant header(const Language& language, std::string_view key, Qt::Orientation orientation, int role) {

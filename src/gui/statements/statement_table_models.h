@@ -56,7 +56,7 @@ public:
     const std::vector<SummaryRow>& rows() const { return records(); }
 };
 
-// The session's journal, newest line first: the time (kTime0153) and the event (kEvent). It reads the
+// The session's journal, newest line first: the time (kTimeColumn) and the event (kEvent). It reads the
 // client's journal as it stands; a line added is one row inserted at the top.
 class JournalTableModel : public QAbstractTableModel {
     Q_OBJECT
