@@ -1,8 +1,6 @@
 #include "gui/market/advanced_watchlist_table_controller.h"
 
-#include "gui/app/common_alert.h"
 #include "gui/app/gui_context.h"
-#include "gui/app/gui_objects.h"
 #include "gui/app/images.h"
 #include "gui/app/language.h"
 #include "gui/controls/chart_drop_area.h"
@@ -10,6 +8,7 @@
 #include "gui/controls/price_text.h"
 #include "gui/grid/grid_cells.h"
 #include "gui/market/row_menu_rules.h"
+#include "gui/market/ticket_opening.h"
 #include "gui/models/client_model.h"
 #include "gui/texts.h"
 #include "model/records/item_details.h"
@@ -255,16 +254,7 @@ void AdvancedWatchlistTableController::refreshTableView() {
 void AdvancedWatchlistTableController::loadTradeTicketView(std::size_t row) {
     if (row >= codes_.size())
         return;
-    const std::string code = codes_[row];
-    if (const auto refusal = ticketRefusalKey(instrumentOf(context_.clientModel()->client().model(), code))) {
-        CommonAlert::open(window(), {context_.text(*refusal),
-                                     context_.text(kValidationTitleKey),
-                                     AlertSpec::Warning,
-                                     {},
-                                     QStringLiteral("ticketRefused")});
-        return;
-    }
-    context_.guiObjects().showTradeTicket(window(), code);
+    openTicketFor(context_, window(), codes_[row]);
 }
 
 void AdvancedWatchlistTableController::showEvent(QShowEvent* event) {

@@ -22,10 +22,10 @@ struct FontSizeChoice {
     std::string_view nameKey;
 };
 inline constexpr std::array<FontSizeChoice, 4> kFontSizeChoices = {{
-    {10, texts::kSmall10},
-    {12, texts::kMedium12},
-    {16, texts::kLarge16},
-    {20, texts::kExtraLarge20},
+    {10, texts::kFontSmall},
+    {12, texts::kFontMedium},
+    {16, texts::kFontLarge},
+    {20, texts::kFontExtraLarge},
 }};
 inline constexpr std::int64_t kDefaultFontSize = 12;
 // The row of a size in kFontSizeChoices; nullopt for any other size.

@@ -490,7 +490,7 @@ TEST_F(HeldPriceChartTest, TheAccountPieFollowsAFillAndKeepsToTheCurrentAccount)
     session->tickNow();
     ASSERT_TRUE(pie.pieChartController().isGraphConstructed());
     EXPECT_TRUE(pie.isProfitLossPieChart());
-    EXPECT_EQ(pie.pieChartController().titleLabel().text(), context->text(texts::kFloatingPL0168));
+    EXPECT_EQ(pie.pieChartController().titleLabel().text(), context->text(texts::kFloatingPLPie));
     EXPECT_FALSE(titles().contains("GBPUSD"));
 
     interfaces::OrderTicket ticket;
@@ -512,7 +512,7 @@ TEST_F(HeldPriceChartTest, TheAccountPieFollowsAFillAndKeepsToTheCurrentAccount)
     // The segments act on their state: a screen reader's toggle switches the pie as a click does.
     ASSERT_TRUE(guitest::accessibleToggle(pie.findChild<QAbstractButton*>("profitLossSegment")));
     EXPECT_TRUE(pie.isProfitLossPieChart());
-    EXPECT_EQ(pie.pieChartController().titleLabel().text(), context->text(texts::kFloatingPL0168));
+    EXPECT_EQ(pie.pieChartController().titleLabel().text(), context->text(texts::kFloatingPLPie));
     pie.findChild<QAbstractButton*>("marginSegment")->setChecked(true);
     EXPECT_FALSE(pie.isProfitLossPieChart());
 }

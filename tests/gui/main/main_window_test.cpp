@@ -164,10 +164,9 @@ TEST_F(MainWindowTest, EveryGridAndLadderHasAnAccessibleNameInTheLanguageChosen)
         return out;
     };
     const QStringList english = names();
-    for (const char* key :
-         {texts::kWatchList, texts::kAccounts, texts::kOpenPositions90100, texts::kPendingOrders90101,
-          texts::kSettledPositions90102, texts::kExecutedPositions, texts::kCancelledOrders,
-          texts::kBuyMarketDepth, texts::kSellMarketDepth})
+    for (const char* key : {texts::kWatchList, texts::kAccounts, texts::kOpenPositionsTab,
+                            texts::kPendingOrdersTab, texts::kSettledPositionsTab, texts::kExecutedPositions,
+                            texts::kCancelledOrders, texts::kBuyMarketDepth, texts::kSellMarketDepth})
         EXPECT_TRUE(english.contains(context->text(key))) << key;
     ASSERT_TRUE(context->language().select(7)); // French
     const QStringList french = names();

@@ -49,8 +49,8 @@ TEST_F(Settings, FontSizesAreWrittenByApplyOnlyAndASheetIsNotOpenedTwice) {
     auto* watchlist = child<QComboBox>(sheet, "watchlistComboBox");
     auto* positions = child<QComboBox>(sheet, "positionsComboBox");
     auto* apply = child<QPushButton>(sheet, "applyButton");
-    EXPECT_EQ(watchlist->currentText(), context->text(texts::kMedium12)); // 12
-    EXPECT_EQ(positions->currentText(), QString());                       // 14 has no name
+    EXPECT_EQ(watchlist->currentText(), context->text(texts::kFontMedium)); // 12
+    EXPECT_EQ(positions->currentText(), QString());                         // 14 has no name
     EXPECT_FALSE(apply->isEnabled());
 
     QTest::keyClick(watchlist, Qt::Key_Down); // 16
@@ -62,7 +62,7 @@ TEST_F(Settings, FontSizesAreWrittenByApplyOnlyAndASheetIsNotOpenedTwice) {
     settings->fontSizeSettingButtonClicked();
     settings->fontSizeSettingButtonClicked();
     EXPECT_EQ(settings->findChildren<tc::gui::FontSizeSettingsWindowController*>().size(), 1);
-    EXPECT_EQ(watchlist->currentText(), context->text(texts::kMedium12)); // prepared afresh
+    EXPECT_EQ(watchlist->currentText(), context->text(texts::kFontMedium)); // prepared afresh
     QTest::keyClick(watchlist, Qt::Key_Down);
     apply->click();
     EXPECT_EQ(defaults->integerForKey("WatchlistFontSize"), 16);

@@ -98,7 +98,7 @@ TEST_F(StatementWindowTest, ShowsTheSeededStatementOfAPeriodInEveryTable) {
     EXPECT_TRUE(window->requestStatusText().isEmpty()) << window->requestStatusText().toStdString();
 
     ASSERT_EQ(rows(StatementTable::OpenPositions), 2);
-    EXPECT_EQ(cell(StatementTable::OpenPositions, 0, texts::kPositionID0317), "300001");
+    EXPECT_EQ(cell(StatementTable::OpenPositions, 0, texts::kPositionIDColumn), "300001");
     EXPECT_EQ(cell(StatementTable::OpenPositions, 0, texts::kSymbol), "EURUSD");
     EXPECT_EQ(cell(StatementTable::OpenPositions, 0, texts::kQuantity), "1.5");
     EXPECT_EQ(cell(StatementTable::OpenPositions, 0, texts::kOpenPrice), "1.08320");
@@ -111,7 +111,7 @@ TEST_F(StatementWindowTest, ShowsTheSeededStatementOfAPeriodInEveryTable) {
     EXPECT_EQ(cell(StatementTable::SettledPositions, 0, texts::kPL), "125.40");
     ASSERT_EQ(rows(StatementTable::CancelledOrders), 1);
     EXPECT_EQ(cell(StatementTable::CancelledOrders, 0, texts::kSymbol), "AUDUSD");
-    EXPECT_EQ(cell(StatementTable::CancelledOrders, 0, texts::kPrice0232), "0.66500");
+    EXPECT_EQ(cell(StatementTable::CancelledOrders, 0, texts::kPriceField), "0.66500");
     EXPECT_GT(rows(StatementTable::Instruments), 10);
 
     // The summaries: January's deposits and withdrawal of 20001, its two margin calls.
