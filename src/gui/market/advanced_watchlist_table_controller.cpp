@@ -203,24 +203,24 @@ AdvancedWatchlistTableController::AdvancedWatchlistTableController(GuiContext& c
     layout_->addStretch();
     setWidget(list_);
     ClientModel& session = *context.clientModel();
-    connect(&session, &ClientModel::tick, this, &AdvancedWatchlistTableController::RefreshTableview);
+    connect(&session, &ClientModel::tick, this, &AdvancedWatchlistTableController::refreshTableView);
     connect(&session, &ClientModel::loginStateChanged, this,
-            &AdvancedWatchlistTableController::RefreshTableview);
+            &AdvancedWatchlistTableController::refreshTableView);
     connect(&session, &ClientModel::clientAboutToBeReplaced, this, [this] { ticks_ = {}; });
     connect(&session, &ClientModel::clientReplaced, this,
-            &AdvancedWatchlistTableController::RefreshTableview);
+            &AdvancedWatchlistTableController::refreshTableView);
     setAccessibleName(context.text(texts::kTiles));
     connect(&context.language(), &Language::changed, this, [this, &context] {
         setAccessibleName(context.text(texts::kTiles));
         for (AdvancedTableCell* tile : tiles_)
             tile->retitle();
     });
-    RefreshTableview();
+    refreshTableView();
 }
 
 AdvancedWatchlistTableController::~AdvancedWatchlistTableController() = default;
 
-void AdvancedWatchlistTableController::RefreshTableview() {
+void AdvancedWatchlistTableController::refreshTableView() {
     const interfaces::Client& client = context_.clientModel()->client();
     const SessionModel& model = client.model();
     const std::vector<std::string> codes = client.watchList();

@@ -2,7 +2,6 @@
 // against the in-process test server signed in as demo.
 #include "charts/chart_interval.h"
 #include "gui/app/language.h"
-#include "gui/app/main_window_controller.h"
 #include "gui/app/theme_manager.h"
 #include "gui/charts/chart_analysis_view_controller.h"
 #include "gui/charts/chart_controller.h"
@@ -11,6 +10,7 @@
 #include "gui/charts/pie_chart_controller.h"
 #include "gui/charts/pie_chart_view_controller.h"
 #include "gui/grid/grid_cells.h"
+#include "gui/main/main_window_controller.h"
 #include "gui/market/advanced_detail_window_controller.h"
 #include "gui/market/advanced_watchlist_table_controller.h"
 #include "gui/market/detail_window_controller.h"

@@ -1,11 +1,11 @@
 // The quotes board, its tiles, the depth ladders and the watch-list chooser against the in-process
 // test server, signed in as demo.
 #include "gui/app/common_alert.h"
-#include "gui/app/idle_time.h"
-#include "gui/app/main_window_controller.h"
 #include "gui/charts/chart_window_controller.h"
 #include "gui/grid/grid_model.h"
 #include "gui/grid/grid_view_proxy.h"
+#include "gui/login/idle_time.h"
+#include "gui/main/main_window_controller.h"
 #include "gui/market/add_remove_window_controller.h"
 #include "gui/market/advanced_watchlist_table_controller.h"
 #include "gui/market/detail_window_controller.h"

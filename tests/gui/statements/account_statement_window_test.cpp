@@ -2,10 +2,10 @@
 // statement of a period in every table, refusals before sending, replies of an earlier show dropped,
 // hidden columns left out of print, the printed PDF read back; the journal and the main window's action.
 #include "gui/app/common_alert.h"
-#include "gui/app/idle_time.h"
 #include "gui/app/language.h"
-#include "gui/app/main_window_controller.h"
 #include "gui/charts/pie_chart_controller.h"
+#include "gui/login/idle_time.h"
+#include "gui/main/main_window_controller.h"
 #include "gui/models/session_fixture.h"
 #include "gui/statements/account_statement_window_controller.h"
 #include "gui/statements/statement_table_models.h"
