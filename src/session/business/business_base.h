@@ -135,7 +135,7 @@ public:
     void NewMessage(std::string_view frameText);
     void ProcessMessage(std::string_view text);
     // The framed messages of a feed "IS;" text: only the types the feed carries are taken.
-    void ProcessFeedMessage(std::string_view text) override;
+    void processFeedMessage(std::string_view text) override;
     // Which room handles each message type.
     const MessageRooms& rooms() const { return rooms_; }
 

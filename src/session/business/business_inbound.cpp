@@ -42,7 +42,7 @@ void BusinessBase::ProcessMessage(std::string_view text) {
     processText(text, 0);
 }
 
-void BusinessBase::ProcessFeedMessage(std::string_view text) {
+void BusinessBase::processFeedMessage(std::string_view text) {
     // The feed carries instrument status and nothing else: a relogin, a login completion or a login
     // elsewhere there would act on the stream's session from a socket that has no part in it.
     StreamDeframer deframer;
