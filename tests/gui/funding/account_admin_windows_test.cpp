@@ -133,7 +133,7 @@ TEST_F(AccountAdminTest, ARightGrantedToAMappedUserIsSeenOnTheServerAndAnAccount
     told->close();
 
     // The next opening shows the right the server holds now.
-    window->AccountAccessClicked();
+    window->accountAccessClicked();
     ASSERT_TRUE(
         waitFor([&] { return sheet->isVisible() && sheet->mapRequest() == 0 && users->count() == 1; }));
     EXPECT_EQ(rights->currentText(), "Close Only");
@@ -218,7 +218,7 @@ TEST_F(AccountAdminTest, ARightPasswordChangesItAndTheNextSignInNeedsTheNewOne) 
     told->close();
 
     // Opened again, the sheet starts empty.
-    window->ChangePasswordClicked();
+    window->changePasswordClicked();
     ASSERT_TRUE(waitFor([&] { return sheet->isVisible(); }));
     EXPECT_TRUE(find<QLineEdit>(sheet, "OldPasswordTextField")->text().isEmpty());
     EXPECT_TRUE(sheet->statusText().isEmpty());

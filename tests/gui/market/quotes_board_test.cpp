@@ -275,7 +275,7 @@ TEST_F(QuotesBoardTest, ChooserAddsAndRemovesAndTheBoardAndTilesFollow) {
         }
     ASSERT_FALSE(extra.empty());
 
-    window->AddRemoveSymbolstoWatchlistClicked();
+    window->AddRemoveSymbolsToWatchlistClicked();
     tc::gui::AddRemoveWindowController* chooser = window->addRemoveWindow();
     ASSERT_TRUE(chooser && waitFor([&] { return chooser->isVisible(); }));
     EXPECT_GT(chooser->outline()->topLevelItem(0)->childCount(), 0);
