@@ -467,7 +467,7 @@ ChartWindowController* MainWindowController::ChartButtonClicked() {
 void MainWindowController::AddRemoveSymbolsToWatchlistClicked() {
     if (!addRemove_) {
         addRemove_ = new AddRemoveWindowController(context_, this);
-        connect(addRemove_, &AddRemoveWindowController::watchListSaved, this, [this] {
+        connect(addRemove_, &AddRemoveWindowController::WatchListSaved, this, [this] {
             if (TradeTicketWindowController* ticket = context_.guiObjects().tradeTicketWindowController())
                 ticket->updateItemsinSymbolComboBox();
             watchlist_->gridModel().refresh();
