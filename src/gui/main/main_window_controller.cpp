@@ -567,7 +567,7 @@ void MainWindowController::SettingsButtonClicked() {
             [this] { return context_.clientModel()->client().isNetworkAvailable(); });
         settings_->setChangePasswordSheet([this](QWidget* owner) {
             auto* sheet = new ChangePasswordWindowController(context_, owner);
-            sheet->setPasswordChangedHandler([this](const std::string& password) {
+            sheet->SetPasswordChangedHandler([this](const std::string& password) {
                 if (passwordChanged_)
                     passwordChanged_(password);
             });
