@@ -97,19 +97,19 @@ void SessionChat::enterMessages(MessageRooms& rooms) {
                 [this](const RoomMessage& m) { UpdateChatQueueStatus(m.fields(), m.text(tag::kQueueId)); });
 }
 
-void SessionChat::setListeners(ChangeListener changes, NoticeListener notices) {
+void SessionChat::SetListeners(ChangeListener changes, NoticeListener notices) {
     changeListener_ = std::move(changes);
     noticeListener_ = std::move(notices);
 }
 
-void SessionChat::changed(Kind kind, std::string key) {
+void SessionChat::Changed(Kind kind, std::string key) {
     if (changeListener_)
         changeListener_({kind, std::move(key)});
 }
 
 // ---- requests
 
-interfaces::CommandResult SessionChat::CreateRoomforChat(std::string_view roomKey) {
+interfaces::CommandResult SessionChat::CreateRoomForChat(std::string_view roomKey) {
     if (roomKey.empty())
         return interfaces::CommandResult::refused("No conversation chosen.");
     if (auto refusal = refusedText("The contact's name", roomKey))
@@ -123,7 +123,7 @@ interfaces::CommandResult SessionChat::CreateRoomforChat(std::string_view roomKe
     return interfaces::CommandResult::done();
 }
 
-interfaces::CommandResult SessionChat::sendAll(const std::vector<ChatSend>& sends) {
+interfaces::CommandResult SessionChat::SendAll(const std::vector<ChatSend>& sends) {
     SessionRequests& r = business_.sessionRequests();
     for (const ChatSend& send : sends) {
         if (send.kind == ChatSend::Kind::RoomRequest) {
@@ -144,7 +144,7 @@ interfaces::CommandResult SessionChat::SendChat(std::string_view roomKey, std::s
         return interfaces::CommandResult::refused("Nothing to send.");
     if (auto refusal = refusedText("The text", text))
         return interfaces::CommandResult::refused(*refusal);
-    if (auto created = CreateRoomforChat(roomKey); !created)
+    if (auto created = CreateRoomForChat(roomKey); !created)
         return created;
     if (!business_.conn().isNetworkAvailable())
         return interfaces::CommandResult::refused("The server is not connected.");
@@ -166,7 +166,7 @@ interfaces::CommandResult SessionChat::SendChat(std::string_view roomKey, std::s
     entry.time = chatTimeOf(wire::nowText());
     append(*room, std::move(entry));
     room->SenderName = business_.logindata().userName().value_or("");
-    return sendAll(outcome.sends);
+    return SendAll(outcome.sends);
 }
 
 interfaces::CommandResult SessionChat::SendChatQueueRequest(std::string_view queueId, std::string_view text) {
@@ -195,7 +195,7 @@ interfaces::CommandResult SessionChat::requestRoomMessage(std::string_view roomK
     return interfaces::CommandResult::done();
 }
 
-interfaces::CommandResult SessionChat::openNotice(std::string_view roomKey) {
+interfaces::CommandResult SessionChat::OpenNotice(std::string_view roomKey) {
     auto* held = chat_.ChatRoomCollection.get(std::string(roomKey));
     if (!held || !*held || !(*held)->isMessageNotices)
         return interfaces::CommandResult::refused("No such notice.");
@@ -246,9 +246,9 @@ void SessionChat::FillChatRoomDetails(const Fields& fields, const std::string& r
                 apply(room, f);
         // The texts typed while the room was being made go out now, in order, once.
         const RoomCreation creation{roomKey, room.RoomUsers, room.RoomId, room.RoomName};
-        if (auto sent = sendAll(waiting_.roomCreated(creation)); !sent)
+        if (auto sent = SendAll(waiting_.roomCreated(creation)); !sent)
             platform::Log::warning("chat room {}: {}", roomKey, sent.error);
-        changed(Kind::RoomReady, roomKey);
+        Changed(Kind::RoomReady, roomKey);
         return;
     }
 
@@ -289,7 +289,7 @@ void SessionChat::FillChatRoomDetails(const Fields& fields, const std::string& r
         return;
     }
     chat_.ChatRoomCollection.insert_or_assign(key, room);
-    changed(Kind::RoomReady, key);
+    Changed(Kind::RoomReady, key);
 }
 
 // ---- messages
@@ -324,7 +324,7 @@ void SessionChat::FillChatMessages(const Fields& fields, const std::string& room
                 if (!textSeen && !display && !room.RoomUserDisplayName.empty())
                     display = room.RoomUserDisplayName;
                 textSeen = true;
-                const std::string text = RtfReader::ConvertRTFtoString(f.value);
+                const std::string text = RtfReader::ConvertRTFToString(f.value);
                 append(room, {text, room.SenderName, display, room.chatTime});
                 room.Message = text;
                 lastText = text;
@@ -372,7 +372,7 @@ void SessionChat::FillChatMessages(const Fields& fields, const std::string& room
         events_->NewChatMessageNotification({sender, lastText, displayName.value_or("")}, chat_.chatUserName,
                                             business_.logindata().userName().value_or(""));
     }
-    changed(Kind::Message, roomName);
+    Changed(Kind::Message, roomName);
 }
 
 void SessionChat::FillRecentConversation(const Fields& fields) {
@@ -388,7 +388,7 @@ void SessionChat::FillRecentConversation(const Fields& fields) {
                                                       std::make_shared<ChatRoom>(std::move(row)));
         }
     }
-    changed(Kind::Recent, {});
+    Changed(Kind::Recent, {});
 }
 
 void SessionChat::FillOfflineMessages(const Fields& fields) {
@@ -447,7 +447,7 @@ void SessionChat::FillRoomMessage(const Fields& fields) {
         business_.sessionRequests().requestChatMessageAcknowledgement(last->RoomName, last->MessageId);
         last->isanUnreadMessage = false;
     }
-    changed(Kind::Transcript, last ? last->RoomId : lastRoomId);
+    Changed(Kind::Transcript, last ? last->RoomId : lastRoomId);
 }
 
 // ---- contacts, presence, queues
@@ -502,7 +502,7 @@ void SessionChat::FillChatGroupsAndUsers(const Fields& fields) {
             }
         }
     }
-    changed(Kind::Contacts, {});
+    Changed(Kind::Contacts, {});
 }
 
 void SessionChat::UpdateChatUserStatus(const std::string& userName, const Fields& fields) {
@@ -511,7 +511,7 @@ void SessionChat::UpdateChatUserStatus(const std::string& userName, const Fields
             if (const wire::Field f = wire::parseField(piece); f.hasValue && f.tag == kStatus)
                 (*user)->setStatus(f.value);
     }
-    changed(Kind::Status, userName);
+    Changed(Kind::Status, userName);
 }
 
 void SessionChat::UpdateChatQueueStatus(const Fields& fields, const std::string& queueId) {
@@ -520,7 +520,7 @@ void SessionChat::UpdateChatQueueStatus(const Fields& fields, const std::string&
             if (const wire::Field f = wire::parseField(piece); f.hasValue && f.tag == kQueueAnswer)
                 (*queue)->isAvailable = platform::lenientFlag(f.value);
     }
-    changed(Kind::Queue, queueId);
+    Changed(Kind::Queue, queueId);
 }
 
 void SessionChat::UpdateChatResponseFromQueue(const Fields& fields, const std::string& queueId) {
@@ -530,7 +530,7 @@ void SessionChat::UpdateChatResponseFromQueue(const Fields& fields, const std::s
                 (*queue)->chartRequestStatus =
                     ChatQueue::requestStatusOf(MessageCracker::integerValue(f.value));
     }
-    changed(Kind::Queue, queueId);
+    Changed(Kind::Queue, queueId);
 }
 
 } // namespace tc::chat

@@ -367,13 +367,13 @@ public:
 
     const chat::ChatCollections& collections() const override {
         static const chat::ChatCollections none;
-        return core_.chat ? core_.chat->collections() : none;
+        return core_.chat ? core_.chat->Collections() : none;
     }
     CommandResult sendChat(std::string_view roomKey, std::string_view text) override {
         return core_.chat ? core_.chat->SendChat(roomKey, text) : unavailable();
     }
     CommandResult createChatRoom(std::string_view roomKey) override {
-        return core_.chat ? core_.chat->CreateRoomforChat(roomKey) : unavailable();
+        return core_.chat ? core_.chat->CreateRoomForChat(roomKey) : unavailable();
     }
     CommandResult requestChatQueue(std::string_view queueId, std::string_view text) override {
         return core_.chat ? core_.chat->SendChatQueueRequest(queueId, text) : unavailable();
@@ -386,7 +386,7 @@ public:
         return core_.chat ? core_.chat->requestRoomMessage(roomKey) : unavailable();
     }
     CommandResult openNotice(std::string_view roomKey) override {
-        return core_.chat ? core_.chat->openNotice(roomKey) : unavailable();
+        return core_.chat ? core_.chat->OpenNotice(roomKey) : unavailable();
     }
 
     std::unique_ptr<interfaces::Handler> handleChatChanged(ChangedFn fn) override {
@@ -696,7 +696,7 @@ private:
                 [relay](const interfaces::FundingReply& r) { relay->later(&Events::fundingReply, r); },
                 [relay](const interfaces::FundingFailure& f) { relay->later(&Events::fundingFailure, f); });
         if (core_.chat)
-            core_.chat->setListeners(
+            core_.chat->SetListeners(
                 [relay](const interfaces::ChatChange& c) { relay->later(&Events::chatChanged, c); },
                 [relay](const interfaces::NoticeArrival& n) { relay->later(&Events::notice, n); });
         if (core_.statements)
