@@ -264,7 +264,7 @@ void SessionChat::FillChatRoomDetails(const Fields& fields, const std::string& r
             room->isChatRoomCreated = true;
         } else if (f.tag == tag::kQueueId) {
             room->QueueId = std::string(f.value);
-            room->isRoomCreationfromQueue = true;
+            room->isRoomCreationFromQueue = true;
             room->isChatRoomCreated = true;
             auto* queue = chat_.ChatQueueCollection.get(room->QueueId);
             if (auto agent = ChatTables::queueAgentOf(room->RoomUsers); queue && *queue && agent)
@@ -277,7 +277,7 @@ void SessionChat::FillChatRoomDetails(const Fields& fields, const std::string& r
             apply(*room, f);
         }
     }
-    const std::string key = room->isRoomCreationfromQueue ? room->QueueId
+    const std::string key = room->isRoomCreationFromQueue ? room->QueueId
                             : room->isMessageNotices      ? room->RoomId
                                                           : room->SenderName;
     if (key.empty()) {

@@ -28,7 +28,7 @@ const std::vector<std::string_view>& ChatRoomListModel::columns() const {
 
 void ChatRoomListModel::reload(const chat::ChatCollections& chat) {
     beginResetModel();
-    rooms_ = kind_ == Kind::Notices ? chat.getMessageNoticesCollection() : chat.getrecentChatCollection();
+    rooms_ = kind_ == Kind::Notices ? chat.getMessageNoticesCollection() : chat.getRecentChatCollection();
     endResetModel();
 }
 

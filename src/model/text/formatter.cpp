@@ -234,7 +234,7 @@ std::string Formatter::timeOfDisplayDateTime(std::string_view dateString) {
     return DateFormatter(kDisplayTime, kLocale, "GMT").format(*date);
 }
 
-std::string Formatter::convertStringtoRTF(std::string_view text) {
+std::string Formatter::convertStringToRTF(std::string_view text) {
     return platform::rtfFromPlainText(text);
 }
 

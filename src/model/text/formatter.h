@@ -85,7 +85,7 @@ public:
     static std::string timeOfDisplayDateTime(std::string_view dateString);
 
     // Plain text to an RTF document (chat messages travel as RTF; the chat's RtfReader reads them).
-    static std::string convertStringtoRTF(std::string_view text);
+    static std::string convertStringToRTF(std::string_view text);
 };
 
 } // namespace tc
