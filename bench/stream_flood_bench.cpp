@@ -46,13 +46,13 @@ constexpr std::int32_t kAccount = 5001;
 // The requests of login completion go nowhere: only the stream is measured.
 class NoRequests final : public LoginRequests {
 public:
-    void pingToserver() override {}
+    void pingToServer() override {}
     void requestOpenPosition() override {}
     void requestPendingOrders() override {}
     void requestSettledOrders() override {}
     void requestCancelledOrders() override {}
-    void requestEquityPriceinfo(std::int32_t) override {}
-    void requestContactlist() override {}
+    void requestEquityPriceInfo(std::int32_t) override {}
+    void requestContactList() override {}
     void requestRecentConversation() override {}
     void requestOfflineMessages() override {}
     void requestAdvancedInstrumentInfo() override {}

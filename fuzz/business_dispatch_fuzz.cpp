@@ -43,9 +43,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     session->business->ProcessMessage(text);
     platform::RunLoop::main().runOnce();
     platform::RunLoop::main().runOnce();
-    if (session->business->networkspeedStatus() < 0 || session->business->networkspeedStatus() > 3)
+    if (session->business->networkSpeedStatus() < 0 || session->business->networkSpeedStatus() > 3)
         std::abort();
-    (void)session->business->Requestid();
+    (void)session->business->RequestId();
     (void)session->business->ServerTime();
     session->app->clearCalls();
     return 0;

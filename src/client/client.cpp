@@ -570,7 +570,7 @@ public:
     void signOut() override { business().disconnectServer(); }
     LoginState loginState() const override { return stateOf(business().loginPhase()); }
     NetworkSpeed networkSpeed() const override {
-        return {business().networkspeedStatus(), business().ServerTime().value_or("")};
+        return {business().networkSpeedStatus(), business().ServerTime().value_or("")};
     }
     bool isNetworkAvailable() const override { return core_.business->conn().isNetworkAvailable(); }
     void measureNetworkSpeed() override { business().calculateNetworkSpeedFromServerDate(); }
@@ -610,7 +610,7 @@ public:
     // ---- commands
 
     void setWatchList(const std::vector<std::string>& codes) override {
-        core_.business->watchList().SaveItemstoWatchList(codes);
+        core_.business->watchList().SaveItemsToWatchList(codes);
     }
     bool setCurrentAccount(std::int32_t accountId) override {
         return core_.orders->setCurrentAccount(accountId);

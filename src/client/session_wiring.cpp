@@ -53,13 +53,13 @@ private:
 class ForwardingRequests final : public LoginRequests {
 public:
     explicit ForwardingRequests(BusinessBase& business) : business_(business) {}
-    void pingToserver() override { business_.pingToserver(); }
+    void pingToServer() override { business_.pingToServer(); }
     void requestOpenPosition() override { r().requestOpenPosition(); }
     void requestPendingOrders() override { r().requestPendingOrders(); }
     void requestSettledOrders() override { r().requestSettledOrders(); }
     void requestCancelledOrders() override { r().requestCancelledOrders(); }
-    void requestEquityPriceinfo(std::int32_t accountId) override { r().requestEquityPriceinfo(accountId); }
-    void requestContactlist() override { r().requestContactlist(); }
+    void requestEquityPriceInfo(std::int32_t accountId) override { r().requestEquityPriceInfo(accountId); }
+    void requestContactList() override { r().requestContactList(); }
     void requestRecentConversation() override { r().requestRecentConversation(); }
     void requestOfflineMessages() override { r().requestOfflineMessages(); }
     void requestAdvancedInstrumentInfo() override { r().requestAdvancedInstrumentInfo(); }

@@ -197,7 +197,7 @@ void BusinessBase::flushTablesChanged() {
     events().tablesChanged(tables);
 }
 
-void BusinessBase::reconnectZMQandSubscribeAllItems() {
+void BusinessBase::reconnectZMQAndSubscribeAllItems() {
     if (!conn_->isStreamConnected())
         return;
     const std::string host = logindata_.IPAddress().value_or("");
@@ -242,11 +242,11 @@ std::uint64_t BusinessBase::productId() const {
     return session_.userInfo ? session_.userInfo->productID : 0;
 }
 
-void BusinessBase::pingToserver() {
+void BusinessBase::pingToServer() {
     MessageBase ping;
     ping.setSender(this);
     ping.startRequest(msg::kPing);
-    ping.setValue(tag::kRequestId, std::int64_t{Requestid()} + 1);
+    ping.setValue(tag::kRequestId, std::int64_t{RequestId()} + 1);
     ping.setValue(tag::kTime, wire::nowText());
     ping.BuildMessage();
 }
@@ -264,17 +264,17 @@ void BusinessBase::appendJournal(std::string line) {
 
 // ---- session values (main queue: written by the inbound road in arrival order) ----
 
-std::int32_t BusinessBase::Requestid() const {
+std::int32_t BusinessBase::RequestId() const {
     TC_ASSERT_MAIN_QUEUE();
     return Requestid_;
 }
 
-void BusinessBase::setRequestid(std::int32_t value) {
+void BusinessBase::setRequestId(std::int32_t value) {
     TC_ASSERT_MAIN_QUEUE();
     Requestid_ = value;
 }
 
-std::string BusinessBase::Referenceid() const {
+std::string BusinessBase::ReferenceId() const {
     TC_ASSERT_MAIN_QUEUE();
     return Referenceid_;
 }
@@ -480,7 +480,7 @@ void BusinessBase::handleLoginSnapshot(const std::shared_ptr<SessionModel>& snap
     session_ = std::move(*snapshot);
     snapshotLoaded_ = true;
     // Restored against the new instruments, before anything subscribes.
-    watchList_->LoadItemstoWatchlist();
+    watchList_->LoadItemsToWatchlist();
     if (loginPhase_ == LoginPhase::Connecting)
         setLoginPhase(LoginPhase::Loading);
 }
@@ -539,9 +539,9 @@ void BusinessBase::completeLoginOnMain() {
     r.requestCancelledOrders();
     for (const auto& [id, account] : session_.AccountDetailCollection) {
         if (account && account->tradingStatus == 5)
-            r.requestEquityPriceinfo(account->AccountId);
+            r.requestEquityPriceInfo(account->AccountId);
     }
-    r.requestContactlist();
+    r.requestContactList();
     r.requestRecentConversation();
     r.requestOfflineMessages();
     r.requestAdvancedInstrumentInfo();
@@ -619,7 +619,7 @@ interfaces::CommandResult BusinessBase::changePassword(std::string_view oldPassw
 SentRequest BusinessBase::requestChartData(std::string_view instrument, std::string_view interval,
                                            std::int32_t bars) {
     TC_ASSERT_MAIN_QUEUE();
-    setRequestid(static_cast<std::int32_t>(static_cast<std::uint32_t>(Requestid()) + 1u));
+    setRequestId(static_cast<std::int32_t>(static_cast<std::uint32_t>(RequestId()) + 1u));
     return requests_.requestChartData(instrument, interval, bars);
 }
 

@@ -122,7 +122,7 @@ public:
     // goes out in place of a login request, once. Main queue; the error is returned, nothing shown.
     ConnectError startDemoRegistration(MessageBase request);
     void disconnectServer();
-    void reconnectZMQandSubscribeAllItems();
+    void reconnectZMQAndSubscribeAllItems();
 
     // MessageSender.
     void sendMessage(RequestMessage message) override;
@@ -146,7 +146,7 @@ public:
     void UpdateAccountDetails(const std::vector<std::string>& fields, const std::string& accountId);
 
     // Composes and sends the ping (type 1018) on the stream; the sender notes when it went out.
-    void pingToserver();
+    void pingToServer();
 
     // Commands of the signed-in user (main queue).
     // The password form: every field given, the old password the session's, the new one confirmed and
@@ -172,13 +172,13 @@ public:
     void userNotificationCenterDidActivateNotification(const std::map<std::string, std::string>& userInfo);
 
     // Session values (main queue).
-    std::int32_t Requestid() const;
-    void setRequestid(std::int32_t value);
-    std::string Referenceid() const;
+    std::int32_t RequestId() const;
+    void setRequestId(std::int32_t value);
+    std::string ReferenceId() const;
     std::optional<platform::Clock::time_point> pingTime() const;
     std::optional<platform::Date> serverDate() const override;
     std::optional<std::string> ServerTime() const;
-    std::int32_t networkspeedStatus() const { return networkspeedStatus_.load(); }
+    std::int32_t networkSpeedStatus() const { return networkspeedStatus_.load(); }
     bool isSnapshotLoaded() const { return snapshotLoaded_; }
     bool isLoginCompleted() const { return loginCompleted_; }
 
@@ -215,7 +215,7 @@ public:
     // The subscription set: watch list, open positions and pending orders, without repeats.
     std::vector<std::string> getAllItems();
     // Renews the feed subscription to every item of getAllItems (after an order-history reply).
-    void SubscribePriceforHistoryData() { subscribeAllItems(true); }
+    void SubscribePriceForHistoryData() { subscribeAllItems(true); }
 
     // What the data service filled beside the model (main queue only) and the chart replies kept for
     // this login (any thread; the store has its own lock).
@@ -289,8 +289,8 @@ public:
     std::string serverTime() const override { return ServerTime().value_or(""); }
     JournalContext journalContext() const override;
     std::string userName() const override;
-    std::string referenceId() const override { return Referenceid(); }
-    std::int32_t requestId() const override { return Requestid(); }
+    std::string referenceId() const override { return ReferenceId(); }
+    std::int32_t requestId() const override { return RequestId(); }
     std::int32_t userId() const override;
     std::uint64_t productId() const override;
     void requestAbandoned(const PendingRequest& request, const std::string& reason) override;

@@ -114,7 +114,7 @@ void BusinessBase::UpdateAccountDetails(const std::vector<std::string>& fields,
                 break;
             case 5:
                 account.previoustradingStatus = status;
-                services_.requests->requestEquityPriceinfo(account.AccountId);
+                services_.requests->requestEquityPriceInfo(account.AccountId);
                 break;
             default:
                 break;
@@ -218,7 +218,7 @@ void BusinessBase::startPingTimer() {
         return;
     }
     pingTimer_ = std::make_unique<platform::RepeatingTimer>(std::chrono::seconds(1),
-                                                            [this] { services_.requests->pingToserver(); });
+                                                            [this] { services_.requests->pingToServer(); });
     pingTimer_->start();
 }
 

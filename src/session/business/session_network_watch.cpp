@@ -37,7 +37,7 @@ void SessionNetworkWatch::reachabilityChanged(bool reachable) {
     if (returned && business_.isLoginCompleted() && business_.conn().isStreamConnected()) {
         platform::Log::info("network back: feed and data service reconnected");
         ++resubscriptions_;
-        business_.reconnectZMQandSubscribeAllItems();
+        business_.reconnectZMQAndSubscribeAllItems();
     }
     if (lost && business_.isLoginCompleted() && business_.conn().isStreamConnected()) {
         business_.postMainAfter(kSpeedCheckDelay,

@@ -206,7 +206,7 @@ SentRequest SessionRequests::requestCancelledOrders() {
     return sendDataService(m);
 }
 
-SentRequest SessionRequests::requestEquityPriceinfo(std::int32_t accountId) {
+SentRequest SessionRequests::requestEquityPriceInfo(std::int32_t accountId) {
     MessageBase m = dataServiceMessage(kDsEquityHit, "getequityhitpriceinfo");
     m.setValue(tag::kPayloadForm, "0");
     m.setValue(tag::kAccount, platform::decimalText(accountId));
@@ -364,7 +364,7 @@ bool SessionRequests::requestControlClientConnectMessage() {
 
 // ---- Chat
 
-bool SessionRequests::requestContactlist() {
+bool SessionRequests::requestContactList() {
     MessageBase m;
     m.startRequest(msg::kContactList);
     m.setValue(tag::kChatUser, context_.userName());

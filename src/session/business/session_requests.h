@@ -121,7 +121,7 @@ public:
 
     // Puts the common header into the message: 23 user name, 19 reference id, 21 local wire time.
     void setMessageProperties(MessageBase& message) const;
-    // The tag-20 value of a request: Requestid + 1 in 32-bit arithmetic (wrapping as the server's
+    // The tag-20 value of a request: RequestId + 1 in 32-bit arithmetic (wrapping as the server's
     // counter does), never stored.
     std::int32_t nextRequestId() const;
     // Sends a request composed elsewhere (funding, chat) in its own message on the stream: adds the
@@ -133,7 +133,7 @@ public:
     SentRequest requestPendingOrders();
     SentRequest requestSettledOrders();
     SentRequest requestCancelledOrders();
-    SentRequest requestEquityPriceinfo(std::int32_t accountId);
+    SentRequest requestEquityPriceInfo(std::int32_t accountId);
     SentRequest requestFinancialTransactions(const SearchInfo& search);
     SentRequest requestAccountStatement(const StatementSelection& selection);
     SentRequest requestBankDetails(const AccountDetails& account);
@@ -151,7 +151,7 @@ public:
     SentRequest requestResourceSearch(std::string_view resourceType);
     SentRequest requestFileResourceDownload(const FileResource& resource);
 
-    // Chart data, type 1040. Tag 20 is Requestid as it stands: the chart raises it first and keys
+    // Chart data, type 1040. Tag 20 is RequestId as it stands: the chart raises it first and keys
     // the reply by it.
     SentRequest requestChartData(std::string_view instrument, std::string_view interval,
                                  std::int32_t noOfData);
@@ -162,7 +162,7 @@ public:
     bool requestControlClientConnectMessage();
 
     // Chat requests on the stream. The chat room's texts are passed as they stand in its record.
-    bool requestContactlist();
+    bool requestContactList();
     bool requestRecentConversation();
     bool requestOfflineMessages();
     bool requestRoomMessage(std::string_view roomName, std::string_view roomId);

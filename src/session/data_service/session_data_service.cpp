@@ -134,7 +134,7 @@ std::function<void()> SessionDataService::processDSResponse(const std::optional<
             }
         }
         if (outcome.subscribeAllItems)
-            business_.SubscribePriceforHistoryData();
+            business_.SubscribePriceForHistoryData();
     };
 }
 

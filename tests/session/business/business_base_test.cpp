@@ -99,14 +99,14 @@ protected:
 TEST_F(BusinessBaseTest, RequestIdTakesWhicheverOfTags20And33ComesLast) {
     BusinessBase& b = make();
     deliver("10=999|20=5|33=7|21=20240102030405");
-    EXPECT_EQ(b.Requestid(), 7);
+    EXPECT_EQ(b.RequestId(), 7);
     deliver("10=999|33=9|20=4");
-    EXPECT_EQ(b.Requestid(), 4);
+    EXPECT_EQ(b.RequestId(), 4);
     // A repeated tag ends with its last value; a message without either leaves the value alone.
     deliver("10=999|20=11|20=12");
-    EXPECT_EQ(b.Requestid(), 12);
+    EXPECT_EQ(b.RequestId(), 12);
     deliver("10=999|17=x");
-    EXPECT_EQ(b.Requestid(), 12);
+    EXPECT_EQ(b.RequestId(), 12);
 }
 
 TEST_F(BusinessBaseTest, MessagesOfAReceivingThreadAreAppliedOnTheMainQueueInTheirOrder) {
@@ -117,10 +117,10 @@ TEST_F(BusinessBaseTest, MessagesOfAReceivingThreadAreAppliedOnTheMainQueueInThe
     });
     stream.join();
     // Nothing of it is applied off the main queue.
-    EXPECT_EQ(b.Requestid(), 0);
+    EXPECT_EQ(b.RequestId(), 0);
     EXPECT_EQ(refreshes(), 0u);
     pump();
-    EXPECT_EQ(b.Requestid(), 50);
+    EXPECT_EQ(b.RequestId(), 50);
     EXPECT_EQ(refreshes(), 1u); // one pass, one refresh
 }
 
@@ -139,11 +139,11 @@ TEST_F(BusinessBaseTest, ReferenceIdIsTakenOnlyFromTheLoginSnapshot) {
     prepareSnapshot();
     BusinessBase& b = make();
     deliver("10=62|19=555");
-    EXPECT_EQ(b.Referenceid(), "");
+    EXPECT_EQ(b.ReferenceId(), "");
     deliver(std::string("10=33|19=42|21=20240102030405|160=AMP|") + compressedField("x"));
-    EXPECT_EQ(b.Referenceid(), "42");
+    EXPECT_EQ(b.ReferenceId(), "42");
     deliver("10=1045|19=77");
-    EXPECT_EQ(b.Referenceid(), "42");
+    EXPECT_EQ(b.ReferenceId(), "42");
 }
 
 TEST_F(BusinessBaseTest, EveryMessageButEnvelopesAndPingReplyRefreshesTheTablesItTouches) {
@@ -163,13 +163,13 @@ TEST_F(BusinessBaseTest, EnvelopeContentsAreDispatchedInOrderAndRefreshTheTables
         MessageBase::frame(body("10=1045|20=3")) + MessageBase::frame(body("10=62|20=8"));
     b.NewMessage(envelopeText(inner, key));
     pump();
-    EXPECT_EQ(b.Requestid(), 8); // both opened on this thread, applied in order
+    EXPECT_EQ(b.RequestId(), 8); // both opened on this thread, applied in order
     EXPECT_EQ(refreshes(), 1u);
 
     // A compressed message holding an envelope holding a message: each level opens.
     const std::string nested = "\x01" + envelopeText(MessageBase::frame(body("10=1045|20=21")), key) + "\x02";
     deliver(std::string("10=105|") + compressedField(nested));
-    EXPECT_EQ(b.Requestid(), 21);
+    EXPECT_EQ(b.RequestId(), 21);
     pump();
     EXPECT_EQ(refreshes(), 2u);
 }
@@ -178,7 +178,7 @@ TEST_F(BusinessBaseTest, EnvelopeSealedWithAnotherKeyDispatchesNothing) {
     BusinessBase& b = make();
     b.NewMessage(envelopeText(MessageBase::frame(body("10=999|20=3")), "some other key of the right size!"));
     pump();
-    EXPECT_EQ(b.Requestid(), 0);
+    EXPECT_EQ(b.RequestId(), 0);
     EXPECT_EQ(refreshes(), 0u);
 }
 
@@ -200,11 +200,11 @@ TEST_F(BusinessBaseTest, SnapshotSwitchesTheSessionKeyOnTheReceivingThread) {
 
     // The model and the session values reach the session only on the main queue, in arrival order.
     EXPECT_TRUE(b.session().AccountDetailCollection.empty());
-    EXPECT_EQ(b.Referenceid(), "");
+    EXPECT_EQ(b.ReferenceId(), "");
     pump();
     EXPECT_EQ(b.session().AccountDetailCollection.size(), 1u);
-    EXPECT_EQ(b.Referenceid(), "42");
-    EXPECT_EQ(b.Requestid(), 30);
+    EXPECT_EQ(b.ReferenceId(), "42");
+    EXPECT_EQ(b.RequestId(), 30);
     EXPECT_EQ(b.JournalDataCollection(), std::vector<std::string>{"journal 1"});
 }
 
@@ -229,9 +229,9 @@ TEST_F(BusinessBaseTest, LoginCompletionSendsTheFirstRequestsInOrder) {
                                                "requestPendingOrders",
                                                "requestSettledOrders",
                                                "requestCancelledOrders",
-                                               "requestEquityPriceinfo:7",
-                                               "requestEquityPriceinfo:9",
-                                               "requestContactlist",
+                                               "requestEquityPriceInfo:7",
+                                               "requestEquityPriceInfo:9",
+                                               "requestContactList",
                                                "requestRecentConversation",
                                                "requestOfflineMessages",
                                                "requestAdvancedInstrumentInfo",
@@ -289,17 +289,17 @@ TEST_F(BusinessBaseTest, RepeatedLoginCompletionKeepsOnePingTimer) {
     pump();
     manual->advance(std::chrono::milliseconds(1000));
     pump();
-    EXPECT_EQ(requests->log.count("pingToserver"), 1u);
+    EXPECT_EQ(requests->log.count("pingToServer"), 1u);
     manual->advance(std::chrono::milliseconds(1000));
     pump();
-    EXPECT_EQ(requests->log.count("pingToserver"), 2u);
+    EXPECT_EQ(requests->log.count("pingToServer"), 2u);
     // A disconnect stops the ping for good.
     b.disconnectServer();
     pump();
     EXPECT_FALSE(b.isPingTimerRunning());
     manual->advance(std::chrono::milliseconds(3000));
     pump();
-    EXPECT_EQ(requests->log.count("pingToserver"), 2u);
+    EXPECT_EQ(requests->log.count("pingToServer"), 2u);
 }
 
 TEST_F(BusinessBaseTest, RefusalCodesPickTheirTextTagAndAddress) {
@@ -399,7 +399,7 @@ TEST_F(BusinessBaseTest, AccountSummaryUpdatesOnlyKnownAccounts) {
     deliver("10=1045|34=8|24=825");
     deliver("10=1045|34=8|24=825");
     pump();
-    EXPECT_EQ(requests->log.count("requestEquityPriceinfo:8"), 1u);
+    EXPECT_EQ(requests->log.count("requestEquityPriceInfo:8"), 1u);
     EXPECT_EQ(b.session().AccountDetailCollection.find("8")->second->tradingStatus, 5);
 }
 
@@ -424,7 +424,7 @@ TEST_F(BusinessBaseTest, PingReplyClassifiesOnThePlatformClock) {
     manual->advance(std::chrono::milliseconds(1500));
     deliver("10=1019");
     pump();
-    EXPECT_EQ(b.networkspeedStatus(), 1);
+    EXPECT_EQ(b.networkSpeedStatus(), 1);
     EXPECT_FALSE(b.ServerTime().has_value());
     EXPECT_EQ(events->log.calls(), std::vector<std::string>{"networkSpeed:1|"});
 
@@ -432,7 +432,7 @@ TEST_F(BusinessBaseTest, PingReplyClassifiesOnThePlatformClock) {
     manual->advance(std::chrono::milliseconds(2500));
     deliver("10=1019|21=20240102030405");
     pump();
-    EXPECT_EQ(b.networkspeedStatus(), 2);
+    EXPECT_EQ(b.networkSpeedStatus(), 2);
     EXPECT_EQ(b.ServerTime(), "20240102030405");
     EXPECT_EQ(events->log.count("networkSpeed:2|20240102030405"), 1u);
 
@@ -441,7 +441,7 @@ TEST_F(BusinessBaseTest, PingReplyClassifiesOnThePlatformClock) {
     manual->advance(std::chrono::milliseconds(200));
     deliver("10=1019");
     pump();
-    EXPECT_EQ(b.networkspeedStatus(), 0);
+    EXPECT_EQ(b.networkSpeedStatus(), 0);
     EXPECT_EQ(events->log.count("networkSpeed:0|20240102030405"), 1u);
 }
 
@@ -465,7 +465,7 @@ TEST_F(BusinessBaseTest, UnknownTypeChangesNothing) {
     deliver("garbage without fields");
     pump();
     EXPECT_EQ(refreshes(), 0u) << "it touches no table";
-    EXPECT_EQ(b.Requestid(), 0);
+    EXPECT_EQ(b.RequestId(), 0);
     EXPECT_TRUE(app.log.calls().empty());
 }
 
@@ -519,7 +519,7 @@ TEST_F(BusinessStreamTest, LoginGoesOutOnConnectAndMessagesRouteByTransport) {
     // The ping: tags 10, 20 and 21 in the envelope of the current key, and its time noted.
     deliver("10=999|20=41");
     EXPECT_FALSE(b.pingTime().has_value());
-    b.pingToserver();
+    b.pingToServer();
     const auto ping = openEnvelope(readFrame(fd), app.logindata().SecurityKey().value());
     ASSERT_EQ(ping.size(), 4u);
     EXPECT_EQ(ping[0], "10=1018");
@@ -527,13 +527,13 @@ TEST_F(BusinessStreamTest, LoginGoesOutOnConnectAndMessagesRouteByTransport) {
     EXPECT_EQ(ping[2].substr(0, 3), "21=");
     EXPECT_EQ(ping[2].size(), 17u);
     EXPECT_TRUE(b.pingTime().has_value());
-    EXPECT_EQ(b.Requestid(), 41); // sending never stores the request number
+    EXPECT_EQ(b.RequestId(), 41); // sending never stores the request number
 
     // The data sockets are reconnected only while the stream is up.
     b.disconnectServer();
     ::close(fd);
     ASSERT_TRUE(pumpUntil([&] { return !b.conn().isStreamConnected(); }));
-    b.reconnectZMQandSubscribeAllItems();
+    b.reconnectZMQAndSubscribeAllItems();
     EXPECT_FALSE(b.conn().isFeedRunning());
     EXPECT_FALSE(b.conn().isRequesterRunning());
     EXPECT_EQ(app.connectionFailures.load(), 0);
@@ -597,7 +597,7 @@ TEST_F(BusinessBaseTest, AMessageWithMoreFieldsThanTheCapIsDroppedWhole) {
     b.NewMessage(frameText(std::string(3'000'000, '\x03')));
     const auto errors = log.lines();
     pump();
-    EXPECT_EQ(b.Requestid(), 7);
+    EXPECT_EQ(b.RequestId(), 7);
     EXPECT_EQ(side->log.calls(), (std::vector<std::string>{"62/28/501/-////0/7"}));
     ASSERT_EQ(errors.size(), 2u);
     EXPECT_NE(errors[0].find("type 62 of 65537 fields dropped"), std::string::npos) << errors[0];

@@ -174,15 +174,15 @@ public:
 // Records the requests; the ping and keep-alive go through the real builder so they reach the sender.
 class FakeRequests final : public LoginRequests {
 public:
-    void pingToserver() override { log.add("pingToserver"); }
+    void pingToServer() override { log.add("pingToServer"); }
     void requestOpenPosition() override { log.add("requestOpenPosition"); }
     void requestPendingOrders() override { log.add("requestPendingOrders"); }
     void requestSettledOrders() override { log.add("requestSettledOrders"); }
     void requestCancelledOrders() override { log.add("requestCancelledOrders"); }
-    void requestEquityPriceinfo(std::int32_t id) override {
-        log.add("requestEquityPriceinfo:" + std::to_string(id));
+    void requestEquityPriceInfo(std::int32_t id) override {
+        log.add("requestEquityPriceInfo:" + std::to_string(id));
     }
-    void requestContactlist() override { log.add("requestContactlist"); }
+    void requestContactList() override { log.add("requestContactList"); }
     void requestRecentConversation() override { log.add("requestRecentConversation"); }
     void requestOfflineMessages() override { log.add("requestOfflineMessages"); }
     void requestAdvancedInstrumentInfo() override { log.add("requestAdvancedInstrumentInfo"); }
