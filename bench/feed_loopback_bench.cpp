@@ -217,7 +217,7 @@ void BM_FeedLoopbackClientApplied(benchmark::State& state) {
         business->session().ItemCollection.insert_or_assign(kMarker, marker);
         codes.push_back(kMarker);
         business->conn().ConnectToZMQSubServer("127.0.0.1", pub.port);
-        business->conn().ProcessSubscribeandUnSubscribeItems(codes, true);
+        business->conn().ProcessSubscribeAndUnsubscribeItems(codes, true);
         pub.warmUp([&] {
             platform::RunLoop::main().runOnce();
             return counting->received.load() > 0;

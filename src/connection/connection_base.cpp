@@ -278,7 +278,7 @@ bool ConnectionBase::ConnectToZMQReqServer(const std::string& host, int port) {
     }
 }
 
-void ConnectionBase::ProcessSubscribeandUnSubscribeItems(const std::vector<std::string>& codes,
+void ConnectionBase::ProcessSubscribeAndUnsubscribeItems(const std::vector<std::string>& codes,
                                                          bool subscribe) {
     if (!owner_.connectionSubscriptionsAllowed())
         return;
@@ -287,12 +287,12 @@ void ConnectionBase::ProcessSubscribeandUnSubscribeItems(const std::vector<std::
         // An empty topic would subscribe to every message of the feed.
         if (code.empty())
             continue;
-        SubscribeandUnsubscribe(code, option);
-        SubscribeandUnsubscribe(ZMQFeedSubscriber::depthTopic(code), option);
+        SubscribeAndUnsubscribe(code, option);
+        SubscribeAndUnsubscribe(ZMQFeedSubscriber::depthTopic(code), option);
     }
 }
 
-void ConnectionBase::SubscribeandUnsubscribe(const std::string& topic, int option) {
+void ConnectionBase::SubscribeAndUnsubscribe(const std::string& topic, int option) {
     try {
         const auto feed = zmqObjects().feed;
         const bool queued = option == ZMQ_SUBSCRIBE ? feed->subscribe(topic) : feed->unsubscribe(topic);

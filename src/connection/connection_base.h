@@ -123,9 +123,9 @@ public:
     // Feed socket: (re)connects, subscribing the standing topics. Throws nothing; false on failure.
     bool ConnectToZMQSubServer(const std::string& host, int port);
     bool ConnectToZMQReqServer(const std::string& host, int port);
-    void ProcessSubscribeandUnSubscribeItems(const std::vector<std::string>& codes, bool subscribe);
+    void ProcessSubscribeAndUnsubscribeItems(const std::vector<std::string>& codes, bool subscribe);
     // Option 6 subscribes, 7 unsubscribes.
-    void SubscribeandUnsubscribe(const std::string& topic, int option);
+    void SubscribeAndUnsubscribe(const std::string& topic, int option);
     // Queued for the request thread; false when the queue is full.
     bool sendZMQRequestMessage(RequestMessage request);
 

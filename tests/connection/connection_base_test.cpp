@@ -288,9 +288,9 @@ TEST_F(ConnectionZmqTest, InstrumentTopicsCoverPricesAndDepthUnlessRefused) {
     auto publisher = context->socketWithType(ZMQ_PUB);
     const std::string endpoint = zmqtest::bindLoopback(*publisher);
     ASSERT_TRUE(connection->ConnectToZMQSubServer("127.0.0.1", portOf(endpoint)));
-    connection->ProcessSubscribeandUnSubscribeItems({"EURUSD"}, true);
+    connection->ProcessSubscribeAndUnsubscribeItems({"EURUSD"}, true);
     owner.subscriptionsAllowed = false;
-    connection->ProcessSubscribeandUnSubscribeItems({"USDJPY"}, true);
+    connection->ProcessSubscribeAndUnsubscribeItems({"USDJPY"}, true);
 
     // The standing topic arrives once the subscription has reached the publisher.
     const auto deadline = std::chrono::steady_clock::now() + 10s;

@@ -293,7 +293,7 @@ TEST_F(HostileServerTest, OverlongCodesAreNeitherStoredNorSubscribed) {
         b.connectionDidReceiveFeedMessage("MD_USDJPY;150.1,5;150.2,6");
         ASSERT_TRUE(within([&] { return b.marketDepth().buy("USDJPY") != nullptr; }));
         EXPECT_EQ(b.marketDepth().size(), 1u);
-        b.conn().ProcessSubscribeandUnSubscribeItems({f.code}, true);
+        b.conn().ProcessSubscribeAndUnsubscribeItems({f.code}, true);
         EXPECT_TRUE(log.contains("feed: topic of " + std::to_string(f.code.size()) + " bytes refused"));
     }
     business.reset(); // the feed and its subscriptions go down cleanly

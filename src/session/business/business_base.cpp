@@ -50,7 +50,7 @@ BusinessBase::BusinessBase(interfaces::ApplicationInterface& application, LoginI
     watchList_.emplace(*this,
                        services_.userDefaults ? *services_.userDefaults : platform::UserDefaults::standard(),
                        [this](const std::vector<std::string>& codes, bool subscribe) {
-                           conn_->ProcessSubscribeandUnSubscribeItems(codes, subscribe);
+                           conn_->ProcessSubscribeAndUnsubscribeItems(codes, subscribe);
                        });
     // The order side's closed positions are read live: it may be attached after this.
     queries_.emplace(session_,
@@ -443,7 +443,7 @@ std::vector<std::string> BusinessBase::getAllItems() {
 }
 
 void BusinessBase::subscribeAllItems(bool subscribe) {
-    conn_->ProcessSubscribeandUnSubscribeItems(getAllItems(), subscribe);
+    conn_->ProcessSubscribeAndUnsubscribeItems(getAllItems(), subscribe);
 }
 
 std::string BusinessBase::textForKey(std::string_view key) const {

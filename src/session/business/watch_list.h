@@ -31,7 +31,7 @@ public:
 class WatchList {
 public:
     // The feed's subscribe (true) or unsubscribe (false) of instrument codes; the business object
-    // passes the connection's ProcessSubscribeandUnSubscribeItems.
+    // passes the connection's ProcessSubscribeAndUnsubscribeItems.
     using SubscribeCallback = std::function<void(const std::vector<std::string>& codes, bool subscribe)>;
 
     // Longest stored list read back; the rest of a longer one is ignored.
