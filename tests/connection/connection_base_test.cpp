@@ -87,11 +87,11 @@ protected:
         ConnectionOptions options;
         options.requester.replyTimeout = 500ms;
         options.requester.passInterval = 20ms;
-        connection = ConnectionBase::create(owner, *logindata, owner, options);
+        connection = ConnectionBase::Create(owner, *logindata, owner, options);
         owner.connection = connection.get();
     }
     void TearDown() override {
-        connection->shutdown();
+        connection->Shutdown();
         if (peer != -1)
             ::close(peer);
         platform::Bundle::setResourcesRoot({});
@@ -212,7 +212,7 @@ TEST_F(ConnectionBaseTest, UnexpectedLossIsReportedOnceAndClearsTheNetworkFlag) 
     connection->delegateQueue()->sync([] {});
     EXPECT_EQ(owner.losses.load(), 1);
     EXPECT_FALSE(connection->isNetworkAvailable());
-    EXPECT_FALSE(connection->isStreamConnected());
+    EXPECT_FALSE(connection->IsStreamConnected());
 }
 
 TEST_F(ConnectionBaseTest, ManualDisconnectIsNotALoss) {
@@ -245,9 +245,9 @@ TEST_F(ConnectionBaseTest, ManualDisconnectBeforeTheConnectIsHeardIsNotALoss) {
     ASSERT_NE(peer, -1);
     // Connected once the socket says so: its news then waits behind the held delegate queue.
     const auto deadline = std::chrono::steady_clock::now() + 10s;
-    while (!connection->isStreamConnected() && std::chrono::steady_clock::now() < deadline)
+    while (!connection->IsStreamConnected() && std::chrono::steady_clock::now() < deadline)
         std::this_thread::sleep_for(1ms);
-    ASSERT_TRUE(connection->isStreamConnected());
+    ASSERT_TRUE(connection->IsStreamConnected());
     connection->DisconnectServer();
     release.signal();
     connection->delegateQueue()->sync([] {});
@@ -264,7 +264,7 @@ TEST_F(ConnectionBaseTest, UnusableAddressOrPortIsRefusedBeforeConnecting) {
     logindata->setPortNo(listener.port());
     logindata->setIPAddress(std::nullopt);
     EXPECT_EQ(connection->ConnectToServer(false), ConnectError::NoServerAddress);
-    EXPECT_FALSE(connection->isStreamConnected());
+    EXPECT_FALSE(connection->IsStreamConnected());
 }
 
 class ConnectionZmqTest : public ConnectionBaseTest {
@@ -319,7 +319,7 @@ TEST_F(ConnectionZmqTest, InstrumentTopicsCoverPricesAndDepthUnlessRefused) {
     EXPECT_FALSE(contains(feed, "GBPUSD 1.2"));
     EXPECT_FALSE(contains(feed, "USDJPY 150"));
     EXPECT_FALSE(contains(feed, "MD_USDJPY;3"));
-    EXPECT_TRUE(connection->isFeedRunning());
+    EXPECT_TRUE(connection->IsFeedRunning());
 }
 
 TEST_F(ConnectionZmqTest, RequestRepliesAreDeframedOnTheRequestThreadWithCarryOver) {
@@ -357,8 +357,8 @@ TEST_F(ConnectionZmqTest, SilentDataServicePeerDoesNotHoldUpShutdown) {
     // The request is out and waiting for a reply that never comes.
     zmq_pollitem_t item{server->socket(), 0, ZMQ_POLLIN, 0};
     ASSERT_EQ(ZMQContext::pollWithItems(&item, 1, 5'000'000), 1);
-    EXPECT_TRUE(zmqtest::finishesWithin([&] { connection->shutdown(); }, 3s));
-    EXPECT_FALSE(connection->isRequesterRunning());
+    EXPECT_TRUE(zmqtest::finishesWithin([&] { connection->Shutdown(); }, 3s));
+    EXPECT_FALSE(connection->IsRequesterRunning());
 }
 
 } // namespace

@@ -250,7 +250,7 @@ TEST_F(HostileServerTest, AfterLoginOnlyWholeMessagesKeepTheStreamAlive) {
         if (trickle)
             startTrickle();
         EXPECT_TRUE(within([&] { return app.connectionFailures.load() == 1; }));
-        EXPECT_FALSE(b.conn().isStreamConnected());
+        EXPECT_FALSE(b.conn().IsStreamConnected());
         stopTrickle();
     }
 }
@@ -312,7 +312,7 @@ TEST_F(HostileServerTest, AFrameOfBareFieldSeparatorsIsDroppedAndTheSessionGoesO
     ASSERT_TRUE(within(
         [&] { return b.session().ItemCollection.get("USDJPY")->get()->CurrentTradeSessionSettingId == 9; }));
     EXPECT_TRUE(log.contains("of 12000001 fields dropped"));
-    EXPECT_TRUE(b.conn().isStreamConnected());
+    EXPECT_TRUE(b.conn().IsStreamConnected());
 }
 
 TEST_F(HostileServerTest, AFloodOfSmallMessagesHoldsTheStreamInsteadOfGrowingTheMainQueue) {
@@ -329,7 +329,7 @@ TEST_F(HostileServerTest, AFloodOfSmallMessagesHoldsTheStreamInsteadOfGrowingThe
     std::thread flooder([this, &flood] { sockettest::sendAll(fd, flood); });
 
     // Nobody drains the main queue: the client stops reading once its budget is spent.
-    ASSERT_TRUE(withoutPumping([&] { return b.conn().isReadingHeld(); }));
+    ASSERT_TRUE(withoutPumping([&] { return b.conn().IsReadingHeld(); }));
     const std::size_t waiting = b.pendingMainWork();
     EXPECT_GE(waiting, BusinessBase::kMainQueueHighWater);
     EXPECT_LT(waiting, BusinessBase::kMainQueueHighWater + ConnectionOptions{}.maxReadBytes / 30);
@@ -356,7 +356,7 @@ TEST_F(HostileServerTest, ABurstOfReloginRequestsReopensTheStreamOnceAndALossIsR
 
     // One relogin: the stream is closed quietly and one new stream asks to log in.
     send(burst);
-    ASSERT_TRUE(within([&] { return b.conn().streamConnectAttempts() == 2; }));
+    ASSERT_TRUE(within([&] { return b.conn().StreamConnectAttempts() == 2; }));
     const int second = listener.accept();
     ASSERT_NE(second, -1);
     EXPECT_EQ(readLoginRequest(second), 1u);
@@ -369,7 +369,7 @@ TEST_F(HostileServerTest, ABurstOfReloginRequestsReopensTheStreamOnceAndALossIsR
                                                                 "12=USDJPY\x03"
                                                                 "574=7\x03")));
     ASSERT_TRUE(within([&] { return settingOf() == 7; }));
-    EXPECT_EQ(b.conn().streamConnectAttempts(), 2u);
+    EXPECT_EQ(b.conn().StreamConnectAttempts(), 2u);
     EXPECT_TRUE(log.contains("relogin request dropped: a login is under way"));
     EXPECT_EQ(app.connectionFailures.load(), 0);
     EXPECT_NE(b.loginPhase(), LoginPhase::SignedIn);
@@ -384,10 +384,10 @@ TEST_F(HostileServerTest, ABurstOfReloginRequestsReopensTheStreamOnceAndALossIsR
     listener.close();
     EXPECT_TRUE(sockettest::sendAll(second, burst));
     ASSERT_TRUE(within([&] { return app.connectionFailures.load() == 1 && b.pendingMainWork() == 0; }));
-    EXPECT_EQ(b.conn().streamConnectAttempts(), 3u);
+    EXPECT_EQ(b.conn().StreamConnectAttempts(), 3u);
     EXPECT_EQ(app.log.count("onConnectionLost"), 1u);
     EXPECT_EQ(b.loginPhase(), LoginPhase::Lost);
-    EXPECT_FALSE(b.conn().isStreamConnected());
+    EXPECT_FALSE(b.conn().IsStreamConnected());
     ::close(second);
 }
 
@@ -401,7 +401,7 @@ TEST_F(HostileServerTest, AReloginWhoseRepliesAreSealedUnderTheLoginRequestsKeyS
     ASSERT_NE(app.logindata().SecurityKey().value_or(""), productKey);
 
     send(peer::frame("10=1028\x03"));
-    ASSERT_TRUE(within([&] { return b.conn().streamConnectAttempts() == 2; }));
+    ASSERT_TRUE(within([&] { return b.conn().StreamConnectAttempts() == 2; }));
     const int second = listener.accept();
     ASSERT_NE(second, -1);
     EXPECT_EQ(readLoginRequest(second), 1u);
@@ -484,7 +484,7 @@ TEST_F(HostileServerTest, JunkFramesAreDroppedAndTheLoginCompletes) {
         [&] { return b.session().ItemCollection.get("USDJPY")->get()->CurrentTradeSessionSettingId == 9; }));
     EXPECT_TRUE(app.log.calls().empty());
     EXPECT_EQ(b.loginPhase(), LoginPhase::SignedIn);
-    EXPECT_TRUE(b.conn().isStreamConnected());
+    EXPECT_TRUE(b.conn().IsStreamConnected());
     EXPECT_TRUE(log.contains("frame dropped: its first field is not a message type"));
 }
 
@@ -505,10 +505,10 @@ TEST_F(HostileServerTest, TheFeedCarriesInstrumentStatusAndNothingOfTheStream) {
                                                           "574=9\x03"));
     ASSERT_TRUE(within(
         [&] { return b.session().ItemCollection.get("USDJPY")->get()->CurrentTradeSessionSettingId == 9; }));
-    EXPECT_EQ(b.conn().streamConnectAttempts(), 1u);
+    EXPECT_EQ(b.conn().StreamConnectAttempts(), 1u);
     EXPECT_TRUE(app.log.calls().empty());
     EXPECT_EQ(b.loginPhase(), LoginPhase::SignedIn);
-    EXPECT_TRUE(b.conn().isStreamConnected());
+    EXPECT_TRUE(b.conn().IsStreamConnected());
     EXPECT_EQ(notifications->log.count("LoginSuccessNotification"), 1u);
     EXPECT_TRUE(log.contains("message type 1028 dropped: the feed carries instrument status only"));
     EXPECT_TRUE(log.contains("message type 105 dropped: the feed carries instrument status only"));
@@ -613,7 +613,7 @@ TEST_F(HostileDataServiceTest, ASilentServiceFailsEachRequestWithinItsTimeWithou
 
     std::size_t mostOutstanding = 0;
     ASSERT_TRUE(within([&] {
-        mostOutstanding = std::max(mostOutstanding, b.conn().outstandingRequests());
+        mostOutstanding = std::max(mostOutstanding, b.conn().OutstandingRequests());
         return failures->seen.size() == asked;
     }));
     // One after the other they would take a time-out each; every one fails within its own (the
@@ -623,7 +623,7 @@ TEST_F(HostileDataServiceTest, ASilentServiceFailsEachRequestWithinItsTimeWithou
     EXPECT_EQ(b.sessionRequests().pendingRequests().size(), 0u);
     EXPECT_EQ(
         std::count(failures->seen.begin(), failures->seen.end(), "getsessionschedule: no reply in time"), 3);
-    EXPECT_TRUE(b.conn().isStreamConnected());
+    EXPECT_TRUE(b.conn().IsStreamConnected());
 }
 
 TEST_F(HostileDataServiceTest, AReplyOverTheRequestSocketsCapFailsAtOnceWithALogLine) {

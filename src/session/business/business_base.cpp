@@ -60,7 +60,7 @@ BusinessBase::BusinessBase(interfaces::ApplicationInterface& application, LoginI
                                          },
                                          &dataServiceCollections_,
                                          [&application] { return application.selectedLanguage(); }});
-    conn_ = ConnectionBase::create(*this, logindata_, *this, std::move(connectionOptions));
+    conn_ = ConnectionBase::Create(*this, logindata_, *this, std::move(connectionOptions));
     networkWatch_ = std::make_unique<SessionNetworkWatch>(*this);
 }
 
@@ -70,7 +70,7 @@ BusinessBase::~BusinessBase() {
     // Receiving threads first: after this nothing calls back into this object.
     networkWatch_.reset();
     orderSide_.reset();
-    conn_->shutdown();
+    conn_->Shutdown();
     guard_.disconnect();
     pingTimer_.reset();
 }
@@ -84,7 +84,7 @@ OrderSide* BusinessBase::orderReports() const {
 }
 
 bool BusinessBase::isStreamConnected() const {
-    return conn_->isStreamConnected();
+    return conn_->IsStreamConnected();
 }
 
 bool BusinessBase::isNetworkAvailable() const {
@@ -198,7 +198,7 @@ void BusinessBase::flushTablesChanged() {
 }
 
 void BusinessBase::reconnectZMQAndSubscribeAllItems() {
-    if (!conn_->isStreamConnected())
+    if (!conn_->IsStreamConnected())
         return;
     const std::string host = logindata_.IPAddress().value_or("");
     const std::shared_ptr<UserInfo> user = session_.userInfo;
@@ -369,7 +369,7 @@ void BusinessBase::connectionDidFailToConnect(const std::optional<SocketError>& 
     postMain([this, reason] {
         // A first login or a demo registration that never reached its server lost nothing: it ends
         // and says so. A session that was signed in (a relogin's connect) has ended, which is a loss.
-        const bool registration = conn_->isDemoRegistration();
+        const bool registration = conn_->IsDemoRegistration();
         if (!registration && (everSignedIn_ || loginPhase_ != LoginPhase::Connecting)) {
             reportLoss();
             return;
@@ -515,7 +515,7 @@ void BusinessBase::handleLoginCompleted() {
         platform::Log::warning("login completion repeated; ignored");
         return;
     }
-    conn_->loginDidComplete();
+    conn_->LoginDidComplete();
     completeLoginOnMain();
 }
 

@@ -454,7 +454,7 @@ TEST_F(BusinessBaseTest, PortOutOfRangeEndsTheLoginAtOnce) {
         pump();
         ASSERT_EQ(app.log.calls().size(), 1u) << port;
         EXPECT_NE(app.log.calls()[0].find("1 and 65535"), std::string::npos);
-        EXPECT_FALSE(b.conn().isStreamConnected());
+        EXPECT_FALSE(b.conn().IsStreamConnected());
     }
 }
 
@@ -532,10 +532,10 @@ TEST_F(BusinessStreamTest, LoginGoesOutOnConnectAndMessagesRouteByTransport) {
     // The data sockets are reconnected only while the stream is up.
     b.disconnectServer();
     ::close(fd);
-    ASSERT_TRUE(pumpUntil([&] { return !b.conn().isStreamConnected(); }));
+    ASSERT_TRUE(pumpUntil([&] { return !b.conn().IsStreamConnected(); }));
     b.reconnectZMQAndSubscribeAllItems();
-    EXPECT_FALSE(b.conn().isFeedRunning());
-    EXPECT_FALSE(b.conn().isRequesterRunning());
+    EXPECT_FALSE(b.conn().IsFeedRunning());
+    EXPECT_FALSE(b.conn().IsRequesterRunning());
     EXPECT_EQ(app.connectionFailures.load(), 0);
 }
 
