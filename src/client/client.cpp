@@ -187,7 +187,7 @@ struct ClientCore {
     interfaces::ApplicationInterface& application;
     std::shared_ptr<Events> events = std::make_shared<Events>();
     std::shared_ptr<EventRelay> relay;
-    std::unique_ptr<LoginInputdata> login = std::make_unique<LoginInputdata>();
+    std::unique_ptr<LoginInputData> login = std::make_unique<LoginInputData>();
     std::unique_ptr<BusinessBase> business;
     SessionOrders* orders = nullptr; // owned by business, as are the four below
     funding::SessionFunding* funding = nullptr;
@@ -291,7 +291,7 @@ public:
     explicit FundingPart(ClientCore& core) : core_(core) {}
 
     interfaces::FundingRules rules() const override {
-        const LoginInputdata& login = *core_.login;
+        const LoginInputData& login = *core_.login;
         return {login.canSpecifyBankDetails(), login.canWithdrawFloatingPL(), login.minimumBalance()};
     }
     interfaces::WithdrawalFigures withdrawalFigures(std::int32_t accountId) const override {
@@ -524,7 +524,7 @@ public:
             return {false, "This session has signed in before; sign in again with a new one."};
         if (settings.user.empty())
             return {false, "Enter a user name."};
-        LoginInputdata& login = *core_.login;
+        LoginInputData& login = *core_.login;
         if (settings.mode == interfaces::LoginMode::Live) {
             if (!login.isLiveModeAvailable())
                 return {false, "Live mode is not offered by this program."};
@@ -550,7 +550,7 @@ public:
     CommandResult registerDemoUser(const interfaces::DemoRegistration& form) override {
         if (signInStarted_)
             return CommandResult::refused("This session has signed in before; register with a new one.");
-        LoginInputdata& login = *core_.login;
+        LoginInputData& login = *core_.login;
         login.loadDemoSettings();
         if (!form.server.empty())
             login.setIPAddress(form.server);
@@ -722,7 +722,7 @@ private:
 } // namespace
 
 std::optional<MessageBase> composeDemoRegistration(const interfaces::DemoRegistration& form,
-                                                   const LoginInputdata& login) {
+                                                   const LoginInputData& login) {
     for (const std::string* text : {&form.name, &form.email, &form.phone, &form.country, &form.deposit})
         if (wire::findControlByte(*text) != std::string_view::npos)
             return std::nullopt;

@@ -124,7 +124,7 @@ BusinessServices wireServices(BusinessBase& business, BusinessServices s, WiredS
 
 } // namespace
 
-WiredSession wireSession(interfaces::ApplicationInterface& application, LoginInputdata& login,
+WiredSession wireSession(interfaces::ApplicationInterface& application, LoginInputData& login,
                          BusinessServices services, ConnectionOptions connection) {
     WiredSession wired;
     wired.business = std::make_unique<BusinessBase>(
@@ -136,7 +136,7 @@ WiredSession wireSession(interfaces::ApplicationInterface& application, LoginInp
 }
 
 std::unique_ptr<BusinessBase> makeSession(interfaces::ApplicationInterface& application,
-                                          LoginInputdata& login, BusinessServices services,
+                                          LoginInputData& login, BusinessServices services,
                                           ConnectionOptions connection) {
     return wireSession(application, login, std::move(services), std::move(connection)).business;
 }

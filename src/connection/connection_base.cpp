@@ -32,7 +32,7 @@ const char* describe(ConnectError error) {
     return "unknown error";
 }
 
-std::shared_ptr<ConnectionBase> ConnectionBase::Create(ConnectionOwner& owner, LoginInputdata& logindata,
+std::shared_ptr<ConnectionBase> ConnectionBase::Create(ConnectionOwner& owner, LoginInputData& logindata,
                                                        MessageSender& sender, Options options) {
     auto connection = std::make_shared<ConnectionBase>(owner, logindata, sender, std::move(options));
     connection->socket_->setDelegate(std::weak_ptr<StreamSocketDelegate>(connection),
@@ -40,7 +40,7 @@ std::shared_ptr<ConnectionBase> ConnectionBase::Create(ConnectionOwner& owner, L
     return connection;
 }
 
-ConnectionBase::ConnectionBase(ConnectionOwner& owner, LoginInputdata& logindata, MessageSender& sender,
+ConnectionBase::ConnectionBase(ConnectionOwner& owner, LoginInputData& logindata, MessageSender& sender,
                                Options options)
     : owner_(owner), logindata_(logindata), sender_(sender), options_(std::move(options)),
       newQueue_(std::make_shared<platform::SerialQueue>(options_.delegateQueueLabel)),

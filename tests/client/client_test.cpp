@@ -688,7 +688,7 @@ TEST_F(ClientEvents, PasswordRefusedAndChangedFollowTheServersAnswer) {
 
 TEST(DemoRegistrationRequest, CarriesTheFormInItsFieldsSealedUnderTheProductKey) {
     platform::Bundle::setResourcesRoot(TC_TEST_RESOURCES);
-    LoginInputdata login;
+    LoginInputData login;
     // The inner message of the request built for a form, opened with the product key.
     auto built = [&](const interfaces::DemoRegistration& form) {
         MessageBase m;

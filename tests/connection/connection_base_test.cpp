@@ -79,7 +79,7 @@ class ConnectionBaseTest : public ::testing::Test {
 protected:
     void SetUp() override {
         platform::Bundle::setResourcesRoot(TC_TEST_RESOURCES);
-        logindata = std::make_shared<LoginInputdata>();
+        logindata = std::make_shared<LoginInputData>();
         logindata->setUserName("demo");
         logindata->setPassword("demo1234");
         logindata->setIPAddress("127.0.0.1");
@@ -119,7 +119,7 @@ protected:
     }
 
     PlainListener listener;
-    std::shared_ptr<LoginInputdata> logindata;
+    std::shared_ptr<LoginInputData> logindata;
     FakeOwner owner;
     std::shared_ptr<ConnectionBase> connection;
     int peer = -1;

@@ -38,7 +38,7 @@ std::string line(std::string time, std::string_view event) {
 
 } // namespace
 
-JournalContext JournalContext::from(const LoginInputdata& logindata, std::int64_t language,
+JournalContext JournalContext::from(const LoginInputData& logindata, std::int64_t language,
                                     std::string serverTime) {
     JournalContext c;
     c.language = language;

@@ -21,7 +21,7 @@ namespace tc {
 namespace msg = wire::msg;
 namespace tag = wire::tag;
 
-BusinessBase::BusinessBase(interfaces::ApplicationInterface& application, LoginInputdata& logindata,
+BusinessBase::BusinessBase(interfaces::ApplicationInterface& application, LoginInputData& logindata,
                            const ServiceWiring& wire, ConnectionOptions connectionOptions)
     : application_(application), logindata_(logindata) {
     services_ = wire(*this);

@@ -63,7 +63,7 @@ struct PendingRequest {
     std::uint64_t sequence = 0;   // order of sending within the registry, unique
     std::int32_t requestId = 0;   // tag 20 as sent
     std::int64_t messageType = 0; // 1023 (data service) or 1040 (chart)
-    int dsrequestType = 0;        // sub-type of a data-service request
+    int dsRequestType = 0;        // sub-type of a data-service request
     std::string procedure;        // tag 151; empty for a chart request
     std::string subject;  // resource search: the type; download: the resource name; chart: the instrument
     std::string interval; // chart only: the bar interval
@@ -178,7 +178,7 @@ public:
 
 private:
     // A type-1023 message with the fields every data-service request carries.
-    MessageBase dataServiceMessage(int dsrequestType, std::string_view procedure) const;
+    MessageBase dataServiceMessage(int dsRequestType, std::string_view procedure) const;
     // Adds the header, builds and sends; a pending entry is recorded before the send (a fast reply
     // must find it) and withdrawn when nothing was sent.
     bool send(MessageBase& message);

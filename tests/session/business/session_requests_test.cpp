@@ -241,8 +241,8 @@ TEST_F(SessionRequestsTest, PendingRegistryRoutesRepliesByWhatTheRequestAsked) {
     auto first = pending.take(1023, 42, "getcancelledorders");
     auto second = pending.take(1023, 42, "getcancelledorders");
     ASSERT_TRUE(first && second);
-    EXPECT_EQ(first->dsrequestType, 0);
-    EXPECT_EQ(second->dsrequestType, 10);
+    EXPECT_EQ(first->dsRequestType, 0);
+    EXPECT_EQ(second->dsRequestType, 10);
     EXPECT_LT(first->sequence, second->sequence);
     EXPECT_FALSE(pending.take(1023, 42, "getcancelledorders"));
 

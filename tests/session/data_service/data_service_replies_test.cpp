@@ -86,7 +86,7 @@ TEST_F(DataServiceRepliesTest, CancelledOrdersRoutedByTheRequestNotTheLastBuilt)
     for (int subType : {10, 4}) {
         PendingRequest request;
         request.messageType = 1023;
-        request.dsrequestType = subType;
+        request.dsRequestType = subType;
         request.procedure = "getcancelledorders";
         pending.add(request);
     }

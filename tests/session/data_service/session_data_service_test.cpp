@@ -77,7 +77,7 @@ protected:
         PendingRequest p;
         p.messageType = 1023;
         p.procedure = std::move(procedure);
-        p.dsrequestType = subType;
+        p.dsRequestType = subType;
         business->sessionRequests().pendingRequests().add(p);
     }
     void reply(const std::string& procedure, const std::string& text) {
