@@ -27,11 +27,11 @@ struct Session {
     Session() {
         platform::RunLoop::main().bindToCurrentThread();
         app = std::make_unique<HeadlessApplication>(*defaults);
-        app->logindata().setUserName("demo");
-        app->logindata().setPassword("demo1234");
+        app->loginData().setUserName("demo");
+        app->loginData().setPassword("demo1234");
         BusinessServices services;
         services.userDefaults = defaults.get();
-        business = tc::makeSession(*app, app->logindata(), services);
+        business = tc::makeSession(*app, app->loginData(), services);
     }
 };
 

@@ -161,11 +161,11 @@ interfaces::CommandResult SessionChat::SendChat(std::string_view roomKey, std::s
     // The user's own text is part of the transcript at once.
     ChatMessageEntry entry;
     entry.msg = std::string(text);
-    entry.sender = business_.logindata().userName().value_or("");
+    entry.sender = business_.loginData().userName().value_or("");
     // Stamped in the wire's time, as the server stamps what it relays, so both read alike.
     entry.time = chatTimeOf(wire::nowText());
     append(*room, std::move(entry));
-    room->SenderName = business_.logindata().userName().value_or("");
+    room->SenderName = business_.loginData().userName().value_or("");
     return SendAll(outcome.sends);
 }
 
@@ -370,7 +370,7 @@ void SessionChat::FillChatMessages(const Fields& fields, const std::string& room
         }
     } else {
         events_->NewChatMessageNotification({sender, lastText, displayName.value_or("")}, chat_.chatUserName,
-                                            business_.logindata().userName().value_or(""));
+                                            business_.loginData().userName().value_or(""));
     }
     Changed(Kind::Message, roomName);
 }

@@ -40,7 +40,7 @@ public:
     void demoUserCreationFailureNotification() override { events_->demoUserCreationFailureNotification(); }
     std::string getLoginJournalData(int event) override {
         return JournalData::getLoginJournalData(
-            event, JournalContext::from(business_.logindata(), business_.application().selectedLanguage(),
+            event, JournalContext::from(business_.loginData(), business_.application().selectedLanguage(),
                                         business_.ServerTime().value_or("")));
     }
 

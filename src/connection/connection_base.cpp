@@ -32,17 +32,17 @@ const char* describe(ConnectError error) {
     return "unknown error";
 }
 
-std::shared_ptr<ConnectionBase> ConnectionBase::Create(ConnectionOwner& owner, LoginInputData& logindata,
+std::shared_ptr<ConnectionBase> ConnectionBase::Create(ConnectionOwner& owner, LoginInputData& loginData,
                                                        MessageSender& sender, Options options) {
-    auto connection = std::make_shared<ConnectionBase>(owner, logindata, sender, std::move(options));
+    auto connection = std::make_shared<ConnectionBase>(owner, loginData, sender, std::move(options));
     connection->socket_->setDelegate(std::weak_ptr<StreamSocketDelegate>(connection),
                                      DelegateQueue(connection->newQueue_));
     return connection;
 }
 
-ConnectionBase::ConnectionBase(ConnectionOwner& owner, LoginInputData& logindata, MessageSender& sender,
+ConnectionBase::ConnectionBase(ConnectionOwner& owner, LoginInputData& loginData, MessageSender& sender,
                                Options options)
-    : owner_(owner), logindata_(logindata), sender_(sender), options_(std::move(options)),
+    : owner_(owner), loginData_(loginData), sender_(sender), options_(std::move(options)),
       newQueue_(std::make_shared<platform::SerialQueue>(options_.delegateQueueLabel)),
       socket_(StreamSocket::create()), streamDeframer_(options_.maxFrameBytes),
       replyDeframer_(options_.maxFrameBytes) {}
@@ -94,10 +94,10 @@ bool ConnectionBase::CloseStreamQuietly() {
 }
 
 ConnectError ConnectionBase::ConnectStream() {
-    const std::optional<std::string> host = logindata_.IPAddress();
+    const std::optional<std::string> host = loginData_.IPAddress();
     if (!host || host->empty())
         return ConnectError::NoServerAddress;
-    const std::int32_t port = logindata_.PortNo();
+    const std::int32_t port = loginData_.PortNo();
     if (port < 1 || port > 65535)
         return ConnectError::PortOutOfRange;
     // A stream that is still connected is left as it is; the socket refuses a second connect.
@@ -116,13 +116,13 @@ void ConnectionBase::LoginRequest() {
     message.setSender(&sender_);
     using namespace wire::tag;
     message.startRequest(wire::msg::kLogin);
-    message.setValue(kUserName, logindata_.userName().value_or(""));
-    message.setValue(kPassword, logindata_.password().value_or(""));
+    message.setValue(kUserName, loginData_.userName().value_or(""));
+    message.setValue(kPassword, loginData_.password().value_or(""));
     message.setValue(kRequestId, "0");
     message.setValue(kReferenceId, "1");
-    if (auto v = logindata_.productName())
+    if (auto v = loginData_.productName())
         message.setValue(kProductName, *v);
-    if (auto v = logindata_.productVersion())
+    if (auto v = loginData_.productVersion())
         message.setValue(kProductVersion, *v);
     if (auto v = DeviceInfo::ipAddress())
         message.setValue(kDeviceAddress, *v);

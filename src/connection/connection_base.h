@@ -97,9 +97,9 @@ public:
     using Options = ConnectionOptions;
 
     // Owner, login settings and message sender must outlive the connection (or Shutdown()).
-    static std::shared_ptr<ConnectionBase> Create(ConnectionOwner& owner, LoginInputData& logindata,
+    static std::shared_ptr<ConnectionBase> Create(ConnectionOwner& owner, LoginInputData& loginData,
                                                   MessageSender& sender, Options options = {});
-    ConnectionBase(ConnectionOwner& owner, LoginInputData& logindata, MessageSender& sender, Options options);
+    ConnectionBase(ConnectionOwner& owner, LoginInputData& loginData, MessageSender& sender, Options options);
     ~ConnectionBase() override;
     ConnectionBase(const ConnectionBase&) = delete;
     ConnectionBase& operator=(const ConnectionBase&) = delete;
@@ -179,7 +179,7 @@ private:
     bool Alive() const { return !shutDown_.load(); }
 
     ConnectionOwner& owner_;
-    LoginInputData& logindata_;
+    LoginInputData& loginData_;
     MessageSender& sender_;
     Options options_;
 

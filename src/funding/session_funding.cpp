@@ -404,7 +404,7 @@ void SessionFunding::payGateTransactionResponse(const MessageBase& message) {
     announcePayGate(3, tx, error);
     PaymentOutcome outcome{tx->transStatus, tx->payTransactionId, tx->requestId, error};
     const std::string line = JournalData::getPaymentTransactionJournalData(
-        outcome, JournalContext::from(business_.logindata(), business_.application().selectedLanguage(),
+        outcome, JournalContext::from(business_.loginData(), business_.application().selectedLanguage(),
                                       business_.ServerTime().value_or("")));
     if (!line.empty())
         business_.appendJournal(line);

@@ -21,7 +21,7 @@ protected:
         services.notifications = std::make_shared<FakeNotifications>();
         services.requests = std::make_shared<FakeRequests>();
         services.userDefaults = defaults.get();
-        wired = wireSession(app, app.logindata(), services);
+        wired = wireSession(app, app.loginData(), services);
     }
     void TearDown() override {
         wired.business.reset();

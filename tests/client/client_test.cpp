@@ -669,10 +669,10 @@ TEST_F(ClientEvents, PasswordRefusedAndChangedFollowTheServersAnswer) {
     ASSERT_TRUE(tc::sessionOf(*client).sessionRequests().changeMyPassword("not-it", "n3w"));
     ASSERT_TRUE(until([&] { return !refusals.empty(); }));
     EXPECT_EQ(refusals[0], "The old password is not correct.");
-    EXPECT_EQ(tc::sessionOf(*client).logindata().password(), "demo1234");
+    EXPECT_EQ(tc::sessionOf(*client).loginData().password(), "demo1234");
     ASSERT_TRUE(client->changePassword("demo1234", "n3w/pass", "n3w/pass"));
     ASSERT_TRUE(until([&] { return changed == 1; }));
-    EXPECT_EQ(tc::sessionOf(*client).logindata().password(), "n3w/pass");
+    EXPECT_EQ(tc::sessionOf(*client).loginData().password(), "n3w/pass");
     // The new password signs in from then on; the old one no longer.
     client.reset();
     client = tc::makeClient(app, {watchDefaults.get(), false});

@@ -79,15 +79,15 @@ class ConnectionBaseTest : public ::testing::Test {
 protected:
     void SetUp() override {
         platform::Bundle::setResourcesRoot(TC_TEST_RESOURCES);
-        logindata = std::make_shared<LoginInputData>();
-        logindata->setUserName("demo");
-        logindata->setPassword("demo1234");
-        logindata->setIPAddress("127.0.0.1");
-        logindata->setPortNo(listener.port());
+        loginData = std::make_shared<LoginInputData>();
+        loginData->setUserName("demo");
+        loginData->setPassword("demo1234");
+        loginData->setIPAddress("127.0.0.1");
+        loginData->setPortNo(listener.port());
         ConnectionOptions options;
         options.requester.replyTimeout = 500ms;
         options.requester.passInterval = 20ms;
-        connection = ConnectionBase::Create(owner, *logindata, owner, options);
+        connection = ConnectionBase::Create(owner, *loginData, owner, options);
         owner.connection = connection.get();
     }
     void TearDown() override {
@@ -119,15 +119,15 @@ protected:
     }
 
     PlainListener listener;
-    std::shared_ptr<LoginInputData> logindata;
+    std::shared_ptr<LoginInputData> loginData;
     FakeOwner owner;
     std::shared_ptr<ConnectionBase> connection;
     int peer = -1;
 };
 
 TEST_F(ConnectionBaseTest, LoginRequestGoesOutOnConnectInTheInitialEnvelope) {
-    logindata->setProductName("TradeDesk");
-    logindata->setProductVersion("2.4");
+    loginData->setProductName("TradeDesk");
+    loginData->setProductVersion("2.4");
     const int fd = connectStream();
     EXPECT_EQ(owner.events.snapshot().front(), "connected");
 
@@ -258,11 +258,11 @@ TEST_F(ConnectionBaseTest, ManualDisconnectBeforeTheConnectIsHeardIsNotALoss) {
 
 TEST_F(ConnectionBaseTest, UnusableAddressOrPortIsRefusedBeforeConnecting) {
     for (int port : {0, -1, 65536, 1 << 20}) {
-        logindata->setPortNo(port);
+        loginData->setPortNo(port);
         EXPECT_EQ(connection->ConnectToServer(false), ConnectError::PortOutOfRange) << port;
     }
-    logindata->setPortNo(listener.port());
-    logindata->setIPAddress(std::nullopt);
+    loginData->setPortNo(listener.port());
+    loginData->setIPAddress(std::nullopt);
     EXPECT_EQ(connection->ConnectToServer(false), ConnectError::NoServerAddress);
     EXPECT_FALSE(connection->IsStreamConnected());
 }

@@ -46,10 +46,10 @@ protected:
         platform::Bundle::setResourcesRoot(TC_TEST_RESOURCES);
         platform::RunLoop::main().bindToCurrentThread();
         platform::RunLoop::main().discardPending();
-        app.logindata().setUserName("demo");
-        app.logindata().setPassword("demo1234");
-        app.logindata().setIPAddress("127.0.0.1");
-        app.logindata().setPortNo(listener.port());
+        app.loginData().setUserName("demo");
+        app.loginData().setPassword("demo1234");
+        app.loginData().setIPAddress("127.0.0.1");
+        app.loginData().setPortNo(listener.port());
         services.notifications = notifications;
         services.requests = requests;
         services.userDefaults = defaults.get();
@@ -71,7 +71,7 @@ protected:
         if (fd != -1)
             ::close(fd);
         app.log.clear();
-        business = makeSession(app, app.logindata(), services, options);
+        business = makeSession(app, app.loginData(), services, options);
         business->StreamingConnection(false);
         fd = listener.accept();
         EXPECT_NE(fd, -1);
@@ -202,12 +202,12 @@ TEST_F(HostileServerTest, ASnapshotThatCannotBeReadEndsTheLoginAndNeverLeavesAnE
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         BusinessBase& b = open();
-        const auto key = app.logindata().SecurityKey();
+        const auto key = app.loginData().SecurityKey();
         send(peer::snapshotFrame(c.text, c.amp) + peer::completionFrame());
         ASSERT_TRUE(sessiontest::pumpUntil([&] { return !app.log.calls().empty(); }));
         EXPECT_EQ(app.log.calls(), std::vector<std::string>{"onLoginRefused:" + expected});
         EXPECT_FALSE(b.isLoginCompleted());
-        EXPECT_EQ(app.logindata().SecurityKey(), key);
+        EXPECT_EQ(app.loginData().SecurityKey(), key);
         EXPECT_TRUE(clientHungUp());
         sessiontest::pump();
         EXPECT_EQ(app.log.calls().size(), 1u); // the completion behind it changes nothing
@@ -394,11 +394,11 @@ TEST_F(HostileServerTest, ABurstOfReloginRequestsReopensTheStreamOnceAndALossIsR
 TEST_F(HostileServerTest, AReloginWhoseRepliesAreSealedUnderTheLoginRequestsKeySignsInAgain) {
     BusinessBase& b = open();
     ASSERT_TRUE(logIn());
-    const std::string productKey = app.logindata().configuredSecurityKey().value_or("");
+    const std::string productKey = app.loginData().configuredSecurityKey().value_or("");
     ASSERT_FALSE(productKey.empty());
     // The key the snapshot below derives, as the server derives it.
     const std::string sessionKey = peer::sessionKey("demo", "demo1234", "5", "20240102030405");
-    ASSERT_NE(app.logindata().SecurityKey().value_or(""), productKey);
+    ASSERT_NE(app.loginData().SecurityKey().value_or(""), productKey);
 
     send(peer::frame("10=1028\x03"));
     ASSERT_TRUE(within([&] { return b.conn().StreamConnectAttempts() == 2; }));
@@ -410,7 +410,7 @@ TEST_F(HostileServerTest, AReloginWhoseRepliesAreSealedUnderTheLoginRequestsKeyS
                                                 peer::seal(peer::completionFrame(), sessionKey, false)));
     ASSERT_TRUE(within([&] { return notifications->log.count("LoginSuccessNotification") == 2; }));
     EXPECT_EQ(b.loginPhase(), LoginPhase::SignedIn);
-    EXPECT_EQ(app.logindata().SecurityKey(), sessionKey);
+    EXPECT_EQ(app.loginData().SecurityKey(), sessionKey);
     EXPECT_TRUE(app.log.calls().empty());
 
     ::close(second);
@@ -655,7 +655,7 @@ TEST_F(HostileDataServiceTest, AStreamMessageOnTheDataChannelIsRefusedAndAnOvers
     services.events = failures;
     BusinessBase& b = open();
     ASSERT_TRUE(logIn(1, port));
-    const auto key = app.logindata().SecurityKey();
+    const auto key = app.loginData().SecurityKey();
     const auto accounts = b.session().AccountDetailCollection.size();
 
     // Each request waits for its answer: a reply past the frame cap, a login snapshot that would
@@ -677,7 +677,7 @@ TEST_F(HostileDataServiceTest, AStreamMessageOnTheDataChannelIsRefusedAndAnOvers
                                         "getsessionschedule: the reply is not a data-service message",
                                         "getsessionschedule: the reply holds no message"}));
     EXPECT_EQ(b.sessionRequests().pendingRequests().size(), 0u);
-    EXPECT_EQ(app.logindata().SecurityKey(), key);
+    EXPECT_EQ(app.loginData().SecurityKey(), key);
     EXPECT_EQ(b.session().AccountDetailCollection.size(), accounts);
     EXPECT_TRUE(log.contains("message type 33 refused on the data-service channel"));
 }

@@ -100,7 +100,7 @@ TEST_F(LoginRoadTest, FullLoginLoadsTheSnapshotSwitchesTheKeyAndSubscribes) {
     EXPECT_EQ(c.loginState(), interfaces::LoginState::SignedIn);
     EXPECT_EQ(c.model().AccountDetailCollection.size(), 3u);
     EXPECT_GE(c.model().ItemCollection.size(), 12u);
-    const LoginInputData& login = tc::sessionOf(c).logindata();
+    const LoginInputData& login = tc::sessionOf(c).loginData();
     EXPECT_NE(login.SecurityKey(), login.configuredSecurityKey());
     EXPECT_EQ(login.SecurityKey()->size(), 88u);
     EXPECT_TRUE(c.isNetworkAvailable());

@@ -36,7 +36,7 @@ struct JournalContext {
     // The moment of a login line; none means now.
     std::optional<platform::Date> now;
 
-    static JournalContext from(const LoginInputData& logindata, std::int64_t language,
+    static JournalContext from(const LoginInputData& loginData, std::int64_t language,
                                std::string serverTime);
 };
 

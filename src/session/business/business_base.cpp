@@ -21,9 +21,9 @@ namespace tc {
 namespace msg = wire::msg;
 namespace tag = wire::tag;
 
-BusinessBase::BusinessBase(interfaces::ApplicationInterface& application, LoginInputData& logindata,
+BusinessBase::BusinessBase(interfaces::ApplicationInterface& application, LoginInputData& loginData,
                            const ServiceWiring& wire, ConnectionOptions connectionOptions)
-    : application_(application), logindata_(logindata) {
+    : application_(application), loginData_(loginData) {
     services_ = wire(*this);
     const std::pair<const void*, const char*> required[] = {
         {services_.notifications.get(), "notifications"},
@@ -60,7 +60,7 @@ BusinessBase::BusinessBase(interfaces::ApplicationInterface& application, LoginI
                                          },
                                          &dataServiceCollections_,
                                          [&application] { return application.selectedLanguage(); }});
-    conn_ = ConnectionBase::Create(*this, logindata_, *this, std::move(connectionOptions));
+    conn_ = ConnectionBase::Create(*this, loginData_, *this, std::move(connectionOptions));
     networkWatch_ = std::make_unique<SessionNetworkWatch>(*this);
 }
 
@@ -92,7 +92,7 @@ bool BusinessBase::isNetworkAvailable() const {
 }
 
 JournalContext BusinessBase::journalContext() const {
-    return JournalContext::from(logindata_, application_.selectedLanguage(), ServerTime().value_or(""));
+    return JournalContext::from(loginData_, application_.selectedLanguage(), ServerTime().value_or(""));
 }
 
 HistoryRowSink* BusinessBase::historyRows() const {
@@ -200,7 +200,7 @@ void BusinessBase::flushTablesChanged() {
 void BusinessBase::reconnectZMQAndSubscribeAllItems() {
     if (!conn_->IsStreamConnected())
         return;
-    const std::string host = logindata_.IPAddress().value_or("");
+    const std::string host = loginData_.IPAddress().value_or("");
     const std::shared_ptr<UserInfo> user = session_.userInfo;
     if (!user)
         return;
@@ -219,7 +219,7 @@ void BusinessBase::sendMessage(RequestMessage message) {
 std::string BusinessBase::envelopeKey(bool isInitialRequest) const {
     // The product key stays apart from the session key: a later login in the same run still opens.
     const std::optional<std::string> key =
-        isInitialRequest ? logindata_.configuredSecurityKey() : logindata_.SecurityKey();
+        isInitialRequest ? loginData_.configuredSecurityKey() : loginData_.SecurityKey();
     return key.value_or("");
 }
 
@@ -229,7 +229,7 @@ void BusinessBase::pingSent() {
 }
 
 std::string BusinessBase::userName() const {
-    return logindata_.userName().value_or("");
+    return loginData_.userName().value_or("");
 }
 
 std::int32_t BusinessBase::userId() const {
@@ -375,8 +375,8 @@ void BusinessBase::connectionDidFailToConnect(const std::optional<SocketError>& 
             return;
         }
         platform::Log::warning("the server cannot be reached: {}", reason);
-        const std::string host = logindata_.IPAddress().value_or("");
-        const std::string port = std::to_string(logindata_.PortNo());
+        const std::string host = loginData_.IPAddress().value_or("");
+        const std::string port = std::to_string(loginData_.PortNo());
         endLogin(fillPositional(textForKey(kServerUnreachableKey), {host, port}));
     });
 }
@@ -527,7 +527,7 @@ void BusinessBase::completeLoginOnMain() {
     conn_->setIsNetworkAvailable(true);
     startPingTimer();
 
-    const std::string host = logindata_.IPAddress().value_or("");
+    const std::string host = loginData_.IPAddress().value_or("");
     const std::shared_ptr<UserInfo> user = session_.userInfo;
     conn_->ConnectToZMQSubServer(host, user ? user->marketdepthPort : 0);
     conn_->ConnectToZMQReqServer(host, user ? user->hdServerPort : 0);
@@ -595,7 +595,7 @@ interfaces::CommandResult BusinessBase::changePassword(std::string_view oldPassw
                                                        std::string_view newPassword,
                                                        std::string_view confirmPassword) {
     TC_ASSERT_MAIN_QUEUE();
-    const std::string current = logindata_.password().value_or("");
+    const std::string current = loginData_.password().value_or("");
     const auto refuse = [this](std::string_view key) {
         return interfaces::CommandResult::refused(
             LanguageString::stringforSelectedLanguage(application_.selectedLanguage(), key)

@@ -106,8 +106,8 @@ public:
     // `userDefaults`; a missing one throws std::invalid_argument. The real wiring is the client's
     // (client/session_wiring.h).
     using ServiceWiring = std::function<BusinessServices(BusinessBase&)>;
-    // `logindata` is the sign-in data of this session (the client's own); it must outlive the object.
-    BusinessBase(interfaces::ApplicationInterface& application, LoginInputData& logindata,
+    // `loginData` is the sign-in data of this session (the client's own); it must outlive the object.
+    BusinessBase(interfaces::ApplicationInterface& application, LoginInputData& loginData,
                  const ServiceWiring& wire, ConnectionOptions connectionOptions = {});
     ~BusinessBase() override;
     BusinessBase(const BusinessBase&) = delete;
@@ -266,7 +266,7 @@ public:
     ConnectionBase& conn() { return *conn_; }
     interfaces::ApplicationInterface& application() override { return application_; }
     std::string textForKey(std::string_view key) const override;
-    LoginInputData& logindata() const { return logindata_; }
+    LoginInputData& loginData() const { return loginData_; }
     const BusinessServices& services() const { return services_; }
 
     // ConnectionOwner.
@@ -328,7 +328,7 @@ private:
     void subscribeAllItems(bool subscribe);
 
     interfaces::ApplicationInterface& application_;
-    LoginInputData& logindata_;
+    LoginInputData& loginData_;
     BusinessServices services_;
     // Filled while this object is made, read-only after.
     MessageRooms rooms_;

@@ -183,8 +183,8 @@ bool BusinessBase::readOnReceivingThread(InboundMessage& message, int depth) {
             snapshot = std::make_shared<SessionModel>(std::move(*model));
             // The key switches here, so the next envelope on this thread opens with it. It comes from
             // this message's own reference id and server time, which the main queue takes over next.
-            logindata_.setSecurityKey(GenerateNewEncryptionKey(
-                logindata_.userName().value_or(""), logindata_.password().value_or(""),
+            loginData_.setSecurityKey(GenerateNewEncryptionKey(
+                loginData_.userName().value_or(""), loginData_.password().value_or(""),
                 tags.referenceId.value_or(""), tags.time.value_or("")));
             loginRepliesUnderProductKey_.store(false);
         }

@@ -184,7 +184,7 @@ void BusinessBase::UpdateUserInfo(const std::vector<std::string>& fields) {
     // too, with the server's text, so the user does not take the old password for the new one.
     if (success) {
         if (newPassword)
-            logindata_.setPassword(*newPassword);
+            loginData_.setPassword(*newPassword);
     } else if (text.empty()) {
         text = "The server refused the password change.";
     }

@@ -40,10 +40,10 @@ protected:
         platform::Bundle::setResourcesRoot(TC_TEST_RESOURCES);
         platform::RunLoop::main().bindToCurrentThread();
         platform::RunLoop::main().discardPending();
-        app.logindata().setUserName("demo");
-        app.logindata().setPassword("demo1234");
-        app.logindata().setIPAddress("127.0.0.1");
-        app.logindata().setPortNo(1); // never connected in these tests
+        app.loginData().setUserName("demo");
+        app.loginData().setPassword("demo1234");
+        app.loginData().setIPAddress("127.0.0.1");
+        app.loginData().setPortNo(1); // never connected in these tests
         services.notifications = notifications;
         services.events = events;
         services.requests = requests;
@@ -57,7 +57,7 @@ protected:
     }
 
     BusinessBase& make() {
-        business = tc::makeSession(app, app.logindata(), services);
+        business = tc::makeSession(app, app.loginData(), services);
         return *business;
     }
 
@@ -158,7 +158,7 @@ TEST_F(BusinessBaseTest, EveryMessageButEnvelopesAndPingReplyRefreshesTheTablesI
 
 TEST_F(BusinessBaseTest, EnvelopeContentsAreDispatchedInOrderAndRefreshTheTables) {
     BusinessBase& b = make();
-    const std::string key = app.logindata().SecurityKey().value();
+    const std::string key = app.loginData().SecurityKey().value();
     const std::string inner =
         MessageBase::frame(body("10=1045|20=3")) + MessageBase::frame(body("10=62|20=8"));
     b.NewMessage(envelopeText(inner, key));
@@ -185,12 +185,12 @@ TEST_F(BusinessBaseTest, EnvelopeSealedWithAnotherKeyDispatchesNothing) {
 TEST_F(BusinessBaseTest, SnapshotSwitchesTheSessionKeyOnTheReceivingThread) {
     prepareSnapshot();
     BusinessBase& b = make();
-    const std::string configured = app.logindata().configuredSecurityKey().value();
+    const std::string configured = app.loginData().configuredSecurityKey().value();
     b.NewMessage(
         frameText(body(std::string("10=33|19=42|21=20240102030405|160=AMP|") + compressedField("snapshot"))));
     // Switched before the main queue has run anything: the next envelope on this thread opens.
     const std::string expected = GenerateNewEncryptionKey("demo", "demo1234", "42", "20240102030405");
-    EXPECT_EQ(app.logindata().SecurityKey(), expected);
+    EXPECT_EQ(app.loginData().SecurityKey(), expected);
     EXPECT_EQ(b.envelopeKey(false), expected);
     EXPECT_EQ(b.envelopeKey(true), configured);
     EXPECT_NE(expected, configured);
@@ -210,10 +210,10 @@ TEST_F(BusinessBaseTest, SnapshotSwitchesTheSessionKeyOnTheReceivingThread) {
 
 TEST_F(BusinessBaseTest, UnreadableSnapshotEndsTheLogin) {
     BusinessBase& b = make(); // the loader has no model
-    const auto before = app.logindata().SecurityKey();
+    const auto before = app.loginData().SecurityKey();
     deliver("10=33|19=42|21=20240102030405|160=AMP|1050=AAAA");
     pump();
-    EXPECT_EQ(app.logindata().SecurityKey(), before);
+    EXPECT_EQ(app.loginData().SecurityKey(), before);
     EXPECT_FALSE(b.isSnapshotLoaded());
     ASSERT_EQ(app.log.calls().size(), 1u);
     EXPECT_EQ(app.log.calls()[0].rfind("onLoginRefused:", 0), 0u);
@@ -350,14 +350,14 @@ TEST_F(BusinessBaseTest, PasswordIsReplacedOnlyOnSuccess) {
     make();
     deliver("10=38|17=Failed|103=newpass1");
     pump();
-    EXPECT_EQ(app.logindata().password(), "demo1234");
+    EXPECT_EQ(app.loginData().password(), "demo1234");
     EXPECT_EQ(events->log.count("passwordChangeAnswered:0|Failed"), 1u);
     deliver("10=38|103=newpass2");
     pump();
-    EXPECT_EQ(app.logindata().password(), "demo1234");
+    EXPECT_EQ(app.loginData().password(), "demo1234");
     deliver("10=38|17=SuCcEsS|103=newpass3");
     pump();
-    EXPECT_EQ(app.logindata().password(), "newpass3");
+    EXPECT_EQ(app.loginData().password(), "newpass3");
     EXPECT_EQ(events->log.count("passwordChangeAnswered:1|"), 1u);
 }
 
@@ -448,7 +448,7 @@ TEST_F(BusinessBaseTest, PingReplyClassifiesOnThePlatformClock) {
 TEST_F(BusinessBaseTest, PortOutOfRangeEndsTheLoginAtOnce) {
     for (int port : {0, 70000, -5}) {
         app.log.clear();
-        app.logindata().setPortNo(port);
+        app.loginData().setPortNo(port);
         BusinessBase& b = make();
         b.StreamingConnection(false);
         pump();
@@ -500,12 +500,12 @@ protected:
 
 TEST_F(BusinessStreamTest, LoginGoesOutOnConnectAndMessagesRouteByTransport) {
     sockettest::PlainListener listener;
-    app.logindata().setPortNo(listener.port());
+    app.loginData().setPortNo(listener.port());
     BusinessBase& b = make();
     b.StreamingConnection(false);
     const int fd = listener.accept();
     ASSERT_NE(fd, -1);
-    const std::string configured = app.logindata().configuredSecurityKey().value();
+    const std::string configured = app.loginData().configuredSecurityKey().value();
     const auto login = openEnvelope(readFrame(fd), configured);
     ASSERT_FALSE(login.empty());
     EXPECT_EQ(login[0], "10=32");
@@ -520,7 +520,7 @@ TEST_F(BusinessStreamTest, LoginGoesOutOnConnectAndMessagesRouteByTransport) {
     deliver("10=999|20=41");
     EXPECT_FALSE(b.pingTime().has_value());
     b.pingToServer();
-    const auto ping = openEnvelope(readFrame(fd), app.logindata().SecurityKey().value());
+    const auto ping = openEnvelope(readFrame(fd), app.loginData().SecurityKey().value());
     ASSERT_EQ(ping.size(), 4u);
     EXPECT_EQ(ping[0], "10=1018");
     EXPECT_EQ(ping[1], "20=42");

@@ -87,9 +87,9 @@ public:
 // Records the shell's calls that the login road makes; the rest do nothing.
 class FakeApplication final : public interfaces::ApplicationInterface {
 public:
-    FakeApplication() : logindata_(std::make_unique<LoginInputData>()) {}
+    FakeApplication() : loginData_(std::make_unique<LoginInputData>()) {}
     // The sign-in data the tests hand their sessions.
-    LoginInputData& logindata() { return *logindata_; }
+    LoginInputData& loginData() { return *loginData_; }
     std::int64_t selectedLanguage() const override { return 0; }
     bool loginSuccess() const override { return false; }
     bool showConfirmationAlert() const override { return false; }
@@ -120,7 +120,7 @@ public:
         return loginMessages_;
     }
 
-    std::unique_ptr<LoginInputData> logindata_;
+    std::unique_ptr<LoginInputData> loginData_;
     CallLog log;
     std::atomic<int> connectionFailures{0};
     std::vector<interfaces::InAppNotification> banners; // main queue
