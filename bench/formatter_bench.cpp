@@ -21,7 +21,7 @@ BENCHMARK(BM_FormatDecimal);
 
 void BM_WireDateReformat(benchmark::State& state) {
     for (auto _ : state)
-        benchmark::DoNotOptimize(Formatter::formatDateandTimeFromString(
+        benchmark::DoNotOptimize(Formatter::formatDateAndTimeFromString(
             "20190501153000", Formatter::kWireDateTime, Formatter::kDisplayDateTime));
 }
 BENCHMARK(BM_WireDateReformat);
