@@ -65,7 +65,7 @@ void append(ChatRoom& room, ChatMessageEntry entry) {
 } // namespace
 
 SessionChat::SessionChat(BusinessBase& business)
-    : business_(business), events_(SessionEvents::forPartOf(business)) {}
+    : business_(business), events_(SessionEvents::ForPartOf(business)) {}
 
 SessionChat::~SessionChat() = default;
 

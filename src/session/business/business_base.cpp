@@ -575,7 +575,7 @@ void BusinessBase::handleLoginRefused(const std::shared_ptr<LoginInfoMessage>& l
     } else if (code == 12) {
         key = "1089";
         // The address offered for the newer version is opened only when it is a web address.
-        if (SessionEvents::isOpenableURL(loginInfo->Message)) {
+        if (SessionEvents::IsOpenableURL(loginInfo->Message)) {
             tag = "3";
             url = loginInfo->Message;
         }

@@ -286,7 +286,7 @@ void BusinessBase::userNotificationCenterDidActivateNotification(
     auto it = userInfo.find("AppDownloadURL");
     if (it == userInfo.end() || it->second.empty())
         return;
-    if (!SessionEvents::isOpenableURL(it->second)) {
+    if (!SessionEvents::IsOpenableURL(it->second)) {
         platform::Log::warning("download address from the server is not a web address; not opened");
         return;
     }
