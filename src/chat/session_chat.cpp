@@ -200,7 +200,7 @@ interfaces::CommandResult SessionChat::OpenNotice(std::string_view roomKey) {
     if (!held || !*held || !(*held)->isMessageNotices)
         return interfaces::CommandResult::refused("No such notice.");
     ChatRoom& room = **held;
-    room.isanUnreadMessage = false;
+    room.isAnUnreadMessage = false;
     if (room.messages.empty())
         return requestRoomMessage(roomKey);
     if (!business_.sessionRequests().requestChatMessageAcknowledgement(room.RoomName, room.MessageId))
@@ -260,7 +260,7 @@ void SessionChat::FillChatRoomDetails(const Fields& fields, const std::string& r
         if (f.tag == kNoticeTitle) {
             room->MessageTitle = std::string(f.value);
             room->isMessageNotices = true;
-            room->isanUnreadMessage = true;
+            room->isAnUnreadMessage = true;
             room->isChatRoomCreated = true;
         } else if (f.tag == tag::kQueueId) {
             room->QueueId = std::string(f.value);
@@ -399,7 +399,7 @@ void SessionChat::FillOfflineMessages(const Fields& fields) {
             continue;
         for (const std::string& roomId : ChatTables::readOfflineNoticeRooms(f.value)) {
             if (auto* room = chat_.ChatRoomCollection.get(roomId); room && *room) {
-                (*room)->isanUnreadMessage = true;
+                (*room)->isAnUnreadMessage = true;
                 ++count;
             }
         }
@@ -445,7 +445,7 @@ void SessionChat::FillRoomMessage(const Fields& fields) {
         return;
     if (last && last->isMessageNotices) {
         business_.sessionRequests().requestChatMessageAcknowledgement(last->RoomName, last->MessageId);
-        last->isanUnreadMessage = false;
+        last->isAnUnreadMessage = false;
     }
     Changed(Kind::Transcript, last ? last->RoomId : lastRoomId);
 }

@@ -533,7 +533,7 @@ TEST_F(ClientEvents, NoticeArrivedTellsOfOfflineNoticesAndANewNoticeInRtf) {
     // The seeded unread notice is told at login.
     ASSERT_TRUE(until([&] { return !notices.empty(); }));
     EXPECT_EQ(notices[0].unreadCount, 1);
-    EXPECT_TRUE((*client->chat().collections().ChatRoomCollection.get("9001"))->isanUnreadMessage);
+    EXPECT_TRUE((*client->chat().collections().ChatRoomCollection.get("9001"))->isAnUnreadMessage);
     const std::string text = "Обслуживание в 22:00 — 保守 ✓";
     server->sendNotice("demo", "Maintenance", text);
     ASSERT_TRUE(until([&] { return notices.size() == 2; }));
@@ -560,7 +560,7 @@ TEST_F(ClientEvents, NoticeArrivedTellsOfOfflineNoticesAndANewNoticeInRtf) {
                   .msg.find("取引時間の変更"),
               std::string::npos);
     ASSERT_TRUE(until([&] { return streamCount(608) == 1; }));
-    EXPECT_FALSE((*client->chat().collections().ChatRoomCollection.get("9001"))->isanUnreadMessage);
+    EXPECT_FALSE((*client->chat().collections().ChatRoomCollection.get("9001"))->isAnUnreadMessage);
 }
 
 TEST_F(ClientEvents, StatementArrivedInstallsOnlyTheLastRequestsStatement) {

@@ -69,7 +69,7 @@ QVariant ChatRoomListModel::data(const QModelIndex& index, int role) const {
             return qt(recentConversationName(room));
         return {};
     case Qt::FontRole:
-        if (kind_ == Kind::Notices && room.isanUnreadMessage) {
+        if (kind_ == Kind::Notices && room.isAnUnreadMessage) {
             QFont bold;
             bold.setBold(true);
             return bold;

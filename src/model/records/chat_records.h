@@ -80,7 +80,7 @@ struct ChatRoom {
     std::string RoomUserDisplayName;
     std::string MessageTitle; // a notice's title
     bool isMessageNotices = false;
-    bool isanUnreadMessage = false;
+    bool isAnUnreadMessage = false;
 };
 
 } // namespace tc::chat

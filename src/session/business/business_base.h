@@ -178,7 +178,7 @@ public:
     std::optional<platform::Clock::time_point> pingTime() const;
     std::optional<platform::Date> serverDate() const override;
     std::optional<std::string> ServerTime() const;
-    std::int32_t networkSpeedStatus() const { return networkspeedStatus_.load(); }
+    std::int32_t networkSpeedStatus() const { return networkSpeedStatus_.load(); }
     bool isSnapshotLoaded() const { return snapshotLoaded_; }
     bool isLoginCompleted() const { return loginCompleted_; }
 
@@ -343,7 +343,7 @@ private:
     std::string Referenceid_;
     std::optional<platform::Clock::time_point> pingTime_;
     std::optional<platform::Date> serverDate_;
-    std::atomic<std::int32_t> networkspeedStatus_{0};
+    std::atomic<std::int32_t> networkSpeedStatus_{0};
     bool snapshotLoaded_ = false;
     bool loginCompleted_ = false;
     bool endingLogin_ = false;

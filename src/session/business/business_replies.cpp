@@ -264,19 +264,19 @@ void BusinessBase::calculateNetworkSpeed(platform::Clock::time_point since,
                                          std::optional<platform::Clock::time_point> until) {
     const double elapsed =
         std::chrono::duration<double>(until.value_or(platform::Clock::currentTime()) - since).count();
-    networkspeedStatus_.store(networkSpeedClass(elapsed));
+    networkSpeedStatus_.store(networkSpeedClass(elapsed));
     announceNetworkSpeed();
 }
 
 void BusinessBase::calculateNetworkSpeedFromServerDate() {
     const std::optional<platform::Date> date = serverDate();
     const double elapsed = date ? platform::Date::now().secondsSince1970 - date->secondsSince1970 : -1.0;
-    networkspeedStatus_.store(networkSpeedClass(elapsed));
+    networkSpeedStatus_.store(networkSpeedClass(elapsed));
     announceNetworkSpeed();
 }
 
 void BusinessBase::announceNetworkSpeed() {
-    postMain([this, text = ServerTime(), speed = networkspeedStatus_.load()] {
+    postMain([this, text = ServerTime(), speed = networkSpeedStatus_.load()] {
         events().networkSpeedChanged(speed, text.value_or(""));
     });
 }

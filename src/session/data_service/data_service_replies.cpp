@@ -417,7 +417,7 @@ DataServiceOutcome DataServiceReplies::apply(const DataServiceReply& reply, Sess
 
     // After the records.
     if (procedure == "getfinancialtransactions") {
-        out.events.push_back(DataServiceEvent::depositwithdrawalNotification);
+        out.events.push_back(DataServiceEvent::depositWithdrawalNotification);
     } else if (procedure == "getexecutedpositions") {
         out.events.push_back(DataServiceEvent::executedPositionSearchNotification);
     } else if (procedure == "getsessionschedule") {

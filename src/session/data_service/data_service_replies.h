@@ -125,7 +125,7 @@ public:
 
 // What apply() asks the caller to announce, in this order.
 enum class DataServiceEvent {
-    depositwithdrawalNotification,
+    depositWithdrawalNotification,
     executedPositionSearchNotification,
     MarketSessionScheduleNotification,
     UserAccountMapNotification,
