@@ -26,7 +26,7 @@ template <class R>
 constexpr auto sideOf = [](R& r, bool buy) { r.tradingMode = buy ? 0 : 1; };
 template <class R, std::string Order::*Field, const std::string_view* Pattern>
 constexpr auto displayed =
-    [](R& r, std::string_view text) { r.*Field = Formatter::formatDateandTimeFromString(text, *Pattern); };
+    [](R& r, std::string_view text) { r.*Field = Formatter::formatDateAndTimeFromString(text, *Pattern); };
 
 constexpr auto kInstrumentLayout =
     recordLayout(int32("InstrumentId", &InstrumentHistoryInfo::InstrumentId),

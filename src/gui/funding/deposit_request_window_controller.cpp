@@ -57,7 +57,7 @@ void DepositRequestWindowController::windowDidAppear() {
     updateLanguageStrings();
     setDefaults();
     loadData();
-    updateValuesinViews();
+    updateValuesInViews();
     startTicking();
 }
 
@@ -109,7 +109,7 @@ std::shared_ptr<const funding::PayGateSetting> DepositRequestWindowController::g
     return client()->funding().collections().payGateSettings.find(payGateId_);
 }
 
-void DepositRequestWindowController::updateValuesinViews() {
+void DepositRequestWindowController::updateValuesInViews() {
     showChosenAccount();
     calcAccountDetails();
     ui_->depositDatePicker->setDateTime(QDateTime::currentDateTime());
@@ -134,7 +134,7 @@ void DepositRequestWindowController::chooseAccount(int index) {
         return;
     // The modes are the chosen account's: online payment only where it is offered.
     loadFinancialTransferModes();
-    updateValuesinViews();
+    updateValuesInViews();
 }
 
 void DepositRequestWindowController::chooseMode(int index) {

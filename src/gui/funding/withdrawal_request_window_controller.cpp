@@ -35,7 +35,7 @@ void WithdrawalRequestWindowController::windowDidAppear() {
     updateLanguageStrings();
     setDefaults();
     loadAccountsData();
-    updateValuesinViews();
+    updateValuesInViews();
     startTicking();
 }
 
@@ -52,10 +52,10 @@ void WithdrawalRequestWindowController::setDefaults() {
 
 void WithdrawalRequestWindowController::chooseAccount(int index) {
     if (takeAccountAt(index))
-        updateValuesinViews();
+        updateValuesInViews();
 }
 
-void WithdrawalRequestWindowController::updateValuesinViews() {
+void WithdrawalRequestWindowController::updateValuesInViews() {
     showChosenAccount();
     updateAccountDetails();
 }

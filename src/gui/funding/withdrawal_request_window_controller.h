@@ -47,7 +47,7 @@ private:
     interfaces::CommandResult sendForm(const std::shared_ptr<const AccountDetails>& chosen) override;
     void updateLanguageStrings();
     void setDefaults();
-    void updateValuesinViews();
+    void updateValuesInViews();
     void updateAccountDetails();
     void calculateResultingBalance();
     interfaces::WithdrawalFigures figures(const AccountDetails& account) const;

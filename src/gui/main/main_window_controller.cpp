@@ -134,10 +134,10 @@ MainWindowController::MainWindowController(GuiContext& context, IdleSource* idle
             loadAccountDetails();
     });
     connect(&session, &ClientModel::networkSpeedChanged, this,
-            &MainWindowController::changeNetworkStatusimage);
+            &MainWindowController::changeNetworkStatusImage);
     connect(&session, &ClientModel::loginStateChanged, this, [this](interfaces::LoginState state) {
         if (state == interfaces::LoginState::Lost)
-            changeNetworkStatusimage(context_.clientModel()->client().networkSpeed());
+            changeNetworkStatusImage(context_.clientModel()->client().networkSpeed());
         followLoginState();
         if (state == interfaces::LoginState::SignedIn) {
             updateAccountActions();
@@ -172,10 +172,10 @@ MainWindowController::MainWindowController(GuiContext& context, IdleSource* idle
     connectEach(
         &QAction::triggered, this,
         std::pair{ui_->actionSettings, &MainWindowController::SettingsButtonClicked},
-        std::pair{ui_->actionChangePassword, &MainWindowController::ChangePasswordClicked},
-        std::pair{ui_->actionAccessRights, &MainWindowController::AccountAccessClicked},
+        std::pair{ui_->actionChangePassword, &MainWindowController::changePasswordClicked},
+        std::pair{ui_->actionAccessRights, &MainWindowController::accountAccessClicked},
         std::pair{ui_->actionTradeTicket, &MainWindowController::TradeTicketButtonClicked},
-        std::pair{ui_->actionAddRemoveSymbols, &MainWindowController::AddRemoveSymbolstoWatchlistClicked},
+        std::pair{ui_->actionAddRemoveSymbols, &MainWindowController::AddRemoveSymbolsToWatchlistClicked},
         std::pair{ui_->actionAccountStatement, &MainWindowController::AccountStatementButtonClicked},
         std::pair{ui_->actionNewDeposit, [this] { newDepositRequest(); }},
         std::pair{ui_->actionNewWithdrawal, &MainWindowController::newWithdrawalRequest},
@@ -183,7 +183,7 @@ MainWindowController::MainWindowController(GuiContext& context, IdleSource* idle
         std::pair{ui_->actionChart, &MainWindowController::ChartButtonClicked},
         std::pair{ui_->actionChat, &MainWindowController::ChatButtonClicked},
         std::pair{ui_->actionMessages, &MainWindowController::MessagesButtonClicked},
-        std::pair{ui_->actionNews, &MainWindowController::NewsButtonClicked},
+        std::pair{ui_->actionNews, &MainWindowController::newsButtonClicked},
         std::pair{ui_->actionResources, &MainWindowController::resourcesButtonClicked},
         std::pair{ui_->actionAbout, &MainWindowController::aboutApplication},
         std::pair{ui_->actionLockConsole, &MainWindowController::lockConsole},
@@ -196,7 +196,7 @@ MainWindowController::MainWindowController(GuiContext& context, IdleSource* idle
     updateAccountActions();
     boundGeneration_ = session.generation();
     getAccountDetails();
-    changeNetworkStatusimage(session.client().networkSpeed());
+    changeNetworkStatusImage(session.client().networkSpeed());
     loadAccountDetails();
     followLoginState();
 }
@@ -315,7 +315,7 @@ void MainWindowController::setUrlOpener(std::function<bool(const QUrl&)> opener)
         resources_->setUrlOpener(urlOpener_);
 }
 
-void MainWindowController::NewsButtonClicked() {
+void MainWindowController::newsButtonClicked() {
     ui_->mainTabView->setCurrentWidget(ui_->newsTab);
     news_->setFocus();
 }
@@ -397,7 +397,7 @@ void MainWindowController::addCharts() {
         charts_.push_back(chart);
         connect(chart, &ChartViewController::configurationChanged, this,
                 &MainWindowController::saveChartSlots);
-        connect(slots[i], &ChartDropArea::symbolDropped, this, &MainWindowController::ReloadDataforChart);
+        connect(slots[i], &ChartDropArea::symbolDropped, this, &MainWindowController::ReloadDataForChart);
     }
     startCharts();
     pie_ = new PieChartViewController(context_, ui_->pieChartPane);
@@ -428,7 +428,7 @@ ChartViewController* MainWindowController::chartSlot(std::size_t index) const {
     return index < charts_.size() ? charts_[index] : nullptr;
 }
 
-void MainWindowController::ReloadDataforChart(const QString& code, const QString& slot) {
+void MainWindowController::ReloadDataForChart(const QString& code, const QString& slot) {
     const std::array<ChartDropArea*, kChartSlots> slots{ui_->ChartView1, ui_->ChartView2, ui_->ChartView3,
                                                         ui_->ChartView4};
     for (std::size_t i = 0; i < kChartSlots && i < charts_.size(); ++i) {
@@ -458,10 +458,10 @@ ChartWindowController* MainWindowController::ChartButtonClicked() {
     return openChartWindow(context_, this);
 }
 
-void MainWindowController::AddRemoveSymbolstoWatchlistClicked() {
+void MainWindowController::AddRemoveSymbolsToWatchlistClicked() {
     if (!addRemove_) {
         addRemove_ = new AddRemoveWindowController(context_, this);
-        connect(addRemove_, &AddRemoveWindowController::watchListSaved, this, [this] {
+        connect(addRemove_, &AddRemoveWindowController::WatchListSaved, this, [this] {
             if (TradeTicketWindowController* ticket = context_.guiObjects().tradeTicketWindowController())
                 ticket->updateItemsinSymbolComboBox();
             watchlist_->gridModel().refresh();
@@ -534,7 +534,7 @@ void MainWindowController::loadAccountDetails() {
     summary_->show(figures);
 }
 
-void MainWindowController::changeNetworkStatusimage(const interfaces::NetworkSpeed& speed) {
+void MainWindowController::changeNetworkStatusImage(const interfaces::NetworkSpeed& speed) {
     networkStatus_->show(speed,
                          context_.clientModel()->client().loginState() == interfaces::LoginState::Lost);
 }
@@ -561,7 +561,7 @@ void MainWindowController::SettingsButtonClicked() {
             [this] { return context_.clientModel()->client().isNetworkAvailable(); });
         settings_->setChangePasswordSheet([this](QWidget* owner) {
             auto* sheet = new ChangePasswordWindowController(context_, owner);
-            sheet->setPasswordChangedHandler([this](const std::string& password) {
+            sheet->SetPasswordChangedHandler([this](const std::string& password) {
                 if (passwordChanged_)
                     passwordChanged_(password);
             });
@@ -593,12 +593,12 @@ void MainWindowController::updatePositionActions() {
         action->setEnabled(!id.empty() && pane->offers(row, id));
 }
 
-void MainWindowController::ChangePasswordClicked() {
+void MainWindowController::changePasswordClicked() {
     SettingsButtonClicked();
     settings_->ChangePasswordButtonClicked();
 }
 
-void MainWindowController::AccountAccessClicked() {
+void MainWindowController::accountAccessClicked() {
     SettingsButtonClicked();
     settings_->accountAccessSettingButtonClicked();
 }
