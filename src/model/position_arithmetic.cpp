@@ -70,11 +70,12 @@ double currencyConversion(double amount, double price, double isDirect) {
     return price == 0 ? amount : amount / price;
 }
 
-double calcCommission(std::string_view orderQuantity, std::string_view remainingQuantity, double commission) {
-    const double ordered = platform::lenientReal(orderQuantity);
+double calcCommission(const platform::Decimal& orderQuantity, const platform::Decimal& remainingQuantity,
+                      double commission) {
+    const double ordered = orderQuantity.toDouble();
     if (!(ordered > 0))
         return commission;
-    return commission / ordered * platform::lenientReal(remainingQuantity);
+    return commission / ordered * remainingQuantity.toDouble();
 }
 
 std::optional<double> floatingPLOfPosition(const Order& position, const ItemDetails* item,
@@ -82,8 +83,8 @@ std::optional<double> floatingPLOfPosition(const Order& position, const ItemDeta
     // Without the instrument (not in the snapshot) nothing can be priced: the server's figure stands.
     if (!item || (account && account->tradingStatus == AccountDetails::kStatusEquityHit))
         return std::nullopt;
-    const double quantity = platform::lenientReal(position.RemainingQty);
-    const double openPrice = platform::lenientReal(position.OrderPrice);
+    const double quantity = position.RemainingQty.toDouble();
+    const double openPrice = position.OrderPrice.toDouble();
     const double current = !item ? 0.0 : position.tradingMode != 0 ? item->Ask : item->Bid;
     return CalculateFloatingPL(item, position.tradingMode, quantity, openPrice, current);
 }
@@ -93,8 +94,8 @@ double closeResult(const Order& position, double quantity, const SessionLookup& 
     if (!item)
         return 0;
     const double live = position.tradingMode == 0 ? item->Bid : item->Ask;
-    const double result = CalculateFloatingPL(item.get(), position.tradingMode, quantity,
-                                              platform::lenientReal(position.OrderPrice), live);
+    const double result =
+        CalculateFloatingPL(item.get(), position.tradingMode, quantity, position.OrderPrice.toDouble(), live);
     return convertIntoAccountCurrency(result, position, session);
 }
 
@@ -102,9 +103,9 @@ double offsetResult(const Order& leg, double quantity, const Order& position, co
     if (!item)
         return 0;
     const std::string shown =
-        Formatter::formatDecimal(platform::lenientReal(leg.OrderPrice), item->displayDecimalPlaces());
+        Formatter::formatDecimal(leg.OrderPrice.toDouble(), item->displayDecimalPlaces());
     return CalculateFloatingPL(item, leg.tradingMode, quantity, platform::lenientReal(shown),
-                               platform::lenientReal(position.OrderPrice));
+                               position.OrderPrice.toDouble());
 }
 
 void PositionArithmetic::CalcPL(Order& position) {
@@ -140,7 +141,7 @@ double marginForSingleLot(const Order& position, const GroupInstruments* setting
         value *= position.BaseCurrencyRate;
         break;
     case 1:
-        value *= platform::lenientReal(position.OrderPrice);
+        value *= position.OrderPrice.toDouble();
         break;
     default:
         break;
@@ -228,7 +229,7 @@ RefreshTotals refreshOpenPositions(std::span<RecordPtr<Order>> positions, const 
 }
 
 double positionMargin(const Order& position, const GroupInstruments* settings, const ItemDetails& item) {
-    return marginForSingleLot(position, settings, item) * platform::lenientReal(position.RemainingQty);
+    return marginForSingleLot(position, settings, item) * position.RemainingQty.toDouble();
 }
 
 double hedgeMarginOfInstrument(const SessionModel& model, std::string_view code) {

@@ -7,6 +7,7 @@
 #include "model/records/history_rows.h"
 #include "model/records/item_details.h"
 #include "model/records/order.h"
+#include "model/records/record_decimal.h"
 #include "model/session_model.h"
 #include "model/text/language_string.h"
 #include "orders/order_numbers.h"
@@ -25,6 +26,7 @@
 
 namespace tc {
 
+using platform::Decimal;
 namespace report = wire::report;
 namespace tag = wire::tag;
 
@@ -70,6 +72,18 @@ std::optional<std::string_view> lastValue(const std::vector<Field>& fields, std:
 double number(std::string_view text) {
     const double value = platform::lenientReal(text);
     return std::isfinite(value) ? value : 0.0;
+}
+
+// A report's number (checked by reportReads); an empty text is 0.
+platform::Decimal decimalOf(std::string_view text) {
+    return strictDecimal(text).value_or(platform::Decimal());
+}
+
+// A report's bracket price; an empty text is none.
+std::optional<platform::Decimal> bracketOf(std::string_view text) {
+    if (text.empty())
+        return std::nullopt;
+    return decimalOf(text);
 }
 
 std::int32_t integer32(std::string_view text) {
@@ -170,24 +184,24 @@ void applyPendingField(Order& order, const Field& f, PendingMap map) {
         setSide(order, value);
         break;
     case tag::kQuantity:
-        order.OrderQty = value;
+        order.OrderQty = decimalOf(f.value);
         break;
     case tag::kPrice:
-        order.OrderPrice = value;
+        order.OrderPrice = decimalOf(f.value);
         break;
     case tag::kLimitPrice:
         if (map != PendingMap::Cancel)
-            order.LimitPrice = value;
+            order.LimitPrice = bracketOf(f.value);
         break;
     case tag::kStopPrice:
         if (map != PendingMap::Cancel)
-            order.StopPrice = value;
+            order.StopPrice = bracketOf(f.value);
         break;
     case tag::kTimeInForce:
         order.timeinForce = timeInForceOfCode(MessageCracker::integerValue(value));
         break;
     case tag::kRemainingQuantity:
-        order.RemainingQty = value;
+        order.RemainingQty = decimalOf(f.value);
         break;
     case tag::kTransactionTime:
         order.TransactionDateTime = wireDate(value, kDisplayDateTime);
@@ -219,10 +233,6 @@ void applyPendingField(Order& order, const Field& f, PendingMap map) {
 
 bool sameId(const std::string& held, std::string_view id) {
     return !id.empty() && held == id;
-}
-
-std::string sixDecimals(double value) {
-    return fmt::format("{:.6f}", value);
 }
 
 } // namespace
@@ -377,8 +387,8 @@ void OrderCollections::UpdatePendingOrderCollection(const Fields& fields, const 
         if (!order || !sameId(order->PendingOrderId, pendingOrderId))
             continue;
         // Brackets not restated by the report are gone.
-        order->LimitPrice.clear();
-        order->StopPrice.clear();
+        order->LimitPrice.reset();
+        order->StopPrice.reset();
         for (const Field& f : parsed)
             applyPendingField(*order, f, PendingMap::Update);
         if (order->PendingOrderId != pendingOrderId)
@@ -471,11 +481,11 @@ void OrderCollections::FillOpenOrderCollection(const Fields& fields) {
             p.AccountNumber = value;
             break;
         case tag::kQuantity:
-            p.OrderQty = value;
+            p.OrderQty = decimalOf(f.value);
             p.Commision = calcCommission(p.OrderQty, p.RemainingQty, p.Commision);
             break;
         case tag::kPrice:
-            p.OrderPrice = value;
+            p.OrderPrice = decimalOf(f.value);
             break;
         case tag::kExpiryDate:
             p.ExpiryDate = wireDate(value, kDisplayDate);
@@ -484,7 +494,7 @@ void OrderCollections::FillOpenOrderCollection(const Fields& fields) {
             p.ExecutionId = value;
             break;
         case tag::kRemainingQuantity:
-            p.RemainingQty = value;
+            p.RemainingQty = decimalOf(f.value);
             break;
         case tag::kTransactionTime:
             p.TransactionDateTime = wireDate(value, kDisplayDateTime);
@@ -531,7 +541,8 @@ void OrderCollections::FillOpenOrderCollection(const Fields& fields) {
     }
     if (findOpenPosition(p.OpenPositionId))
         return;
-    if (isZeroQuantity(p.RemainingQty)) {
+    // A report without its remaining quantity keeps the position open.
+    if (isZeroQuantity(lastValue(parsed, tag::kRemainingQuantity).value_or(""))) {
         appendCopy(openCopy_, position);
     } else if (!append(model_.OpenOrderCollection, position, "OpenOrderCollection")) {
         return;
@@ -572,10 +583,10 @@ void OrderCollections::UpdateOpenOrderCollection(const std::string& positionId, 
                 p.Commision = calcCommission(p.OrderQty, p.RemainingQty, p.Commision);
                 break;
             case tag::kPrice:
-                p.OrderPrice = std::string(f.value);
+                p.OrderPrice = decimalOf(f.value);
                 break;
             case tag::kRemainingQuantity:
-                p.RemainingQty = std::string(f.value);
+                p.RemainingQty = decimalOf(f.value);
                 break;
             case tag::kStorage:
                 p.Storage = number(f.value);
@@ -608,11 +619,11 @@ void OrderCollections::ModifyBracketOrderUpdateonOpenOrderCollection(
             }
             if (f.tag != tag::kPrice || (bracketType != 30 && bracketType != 31))
                 continue;
-            std::string& price = bracketType == 31 ? position->StopPrice : position->LimitPrice;
+            auto& price = bracketType == 31 ? position->StopPrice : position->LimitPrice;
             if (legGone)
-                price.clear();
+                price.reset();
             else if (f.value.size() <= kMaxFieldBytes && (f.value.empty() || strictNumber(f.value)))
-                price = std::string(f.value);
+                price = bracketOf(f.value);
         }
     }
 }
@@ -645,10 +656,10 @@ void OrderCollections::FillSettledOrderCollection(const Fields& fields) {
             s.ClosingPositionId = value;
             break;
         case tag::kSettledProfit:
-            s.SettledPL = value;
+            s.SettledPL = decimalOf(f.value);
             break;
         case tag::kSettledQuantity:
-            s.SettledQty = value;
+            s.SettledQty = decimalOf(f.value);
             break;
         case tag::kStorage:
             s.Storage = number(value);
@@ -693,7 +704,8 @@ void OrderCollections::FillSettledOrderCollection(const Fields& fields) {
         return;
     journal(JournalData::kPositionSettled, s);
     if (SessionEvents* events = banners_) {
-        events->ShowSettledOrderNotification(s.ItemCode + '#' + s.SettledPrice + '#' + s.SettlementId);
+        events->ShowSettledOrderNotification(s.ItemCode + '#' + s.SettledPrice.toString() + '#' +
+                                             s.SettlementId);
     }
     if (positionSettled_)
         positionSettled_(record);
@@ -757,9 +769,9 @@ void OrderCollections::clearBracketOfRejectedOrder(const std::string& pendingOrd
             if (!sameId(position->OpenPositionId, order->RefPositionIdOfBracket))
                 continue;
             if (order->orderType == 2)
-                position->LimitPrice.clear();
+                position->LimitPrice.reset();
             else if (order->orderType == 3)
-                position->StopPrice.clear();
+                position->StopPrice.reset();
         }
     }
 }
@@ -791,9 +803,9 @@ void OrderCollections::FillInitialOpenOrderCollection(const OpenOrderHD& row) {
     p.tradingMode = row.IsBuy ? 0 : 1;
     p.ExecutionId = row.OrderExecutionId;
     p.PendingOrderId = row.RefPendingOrderId;
-    p.OrderQty = sixDecimals(row.PositionInitialQty);
-    p.RemainingQty = sixDecimals(row.PositionQty);
-    p.OrderPrice = sixDecimals(row.OrderPrice);
+    p.OrderQty = Decimal::fromDouble(row.PositionInitialQty);
+    p.RemainingQty = Decimal::fromDouble(row.PositionQty);
+    p.OrderPrice = Decimal::fromDouble(row.OrderPrice);
     p.Commision = calcCommission(p.OrderQty, p.RemainingQty, row.CommisionPaid);
     p.TransactionDateTime = wireDate(row.PositionDate, kDisplayDateTime);
     p.UnrealisedPL = row.UnrealisedPL;
@@ -828,11 +840,13 @@ void OrderCollections::FillInitialPendingOrderCollection(const PendingOrderHD& r
     noteUnknownInstrument("pending order row", o.PendingOrderId, o);
     o.tradingMode = row.IsBuy ? 0 : 1;
     o.orderType = row.OrderTypeId;
-    o.OrderQty = sixDecimals(row.OrderQty);
-    o.RemainingQty = sixDecimals(row.RemainingQty);
-    o.OrderPrice = sixDecimals(row.OrderPrice);
-    o.LimitPrice = row.LimitPrice == 0 ? std::string() : sixDecimals(row.LimitPrice);
-    o.StopPrice = row.StopPrice == 0 ? std::string() : sixDecimals(row.StopPrice);
+    o.OrderQty = Decimal::fromDouble(row.OrderQty);
+    o.RemainingQty = Decimal::fromDouble(row.RemainingQty);
+    o.OrderPrice = Decimal::fromDouble(row.OrderPrice);
+    if (row.LimitPrice != 0)
+        o.LimitPrice = Decimal::fromDouble(row.LimitPrice);
+    if (row.StopPrice != 0)
+        o.StopPrice = Decimal::fromDouble(row.StopPrice);
     o.deliveryMode = row.DeliveryModeId;
     o.timeinForce = row.TimeInForceId;
     o.ExpiryDate = row.ExpiryDateTime;
@@ -871,16 +885,17 @@ void OrderCollections::FillInitialSettledOrderCollection(const SettledOrderHD& r
     noteUnknownInstrument("settled position row", s.SettlementId, s);
     s.OpenPositionId = row.RefPositionId;
     s.ClosingPositionId = row.RefClosingPositionId;
-    s.SettledQty = sixDecimals(row.SettledQty);
-    s.SettledPL = fmt::format("{:.2f}", row.SettledPL);
+    s.SettledQty = Decimal::fromDouble(row.SettledQty);
+    // The amount at cents, as the server's statement shows it.
+    s.SettledPL = decimalOf(fmt::format("{:.2f}", row.SettledPL));
     s.TransactionDateTime = wireDate(row.SettlementDate, kDisplayDateTime);
     s.CurrencyRate = row.CurrencyRate;
     s.Storage = row.Storage;
     s.Commision = row.CommisionPaid;
     s.OtherCharges = row.OtherCharges;
     s.tradingMode = row.IsBuy ? 0 : 1;
-    s.OrderPrice = row.OpenPrice;
-    s.SettledPrice = row.ClosePrice;
+    s.OrderPrice = lenientDecimal(row.OpenPrice);
+    s.SettledPrice = lenientDecimal(row.ClosePrice);
     s.ItemTime = wireDate(row.OpenPositionDate, kDisplayDateTime);
     s.deliveryMode = row.DeliveryModeId;
     s.accountCurrencyRate = row.accountCurrencyRate;
@@ -900,7 +915,7 @@ void OrderCollections::FillInitialCancelledOrderCollection(const CancelledOrderH
     auto order = std::make_shared<Order>();
     Order& o = *order;
     o.CancelledOrderId = row.CancelledOrderId;
-    o.OrderQty = sixDecimals(row.CancelledQty);
+    o.OrderQty = Decimal::fromDouble(row.CancelledQty);
     o.TicketId = row.RefTicketId;
     o.PendingOrderId = row.RefPendingOrderId;
     setInstrument(o, row.InstrumentId);
@@ -910,7 +925,7 @@ void OrderCollections::FillInitialCancelledOrderCollection(const CancelledOrderH
     o.tradingMode = row.IsBuy ? 0 : 1;
     o.deliveryMode = row.DeliveryMode;
     o.orderType = row.OrderTypeId;
-    o.OrderPrice = sixDecimals(row.OrderPrice);
+    o.OrderPrice = Decimal::fromDouble(row.OrderPrice);
     append(model_.CancelledOrderCollection, std::move(order), "CancelledOrderCollection");
 }
 

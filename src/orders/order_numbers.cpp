@@ -16,6 +16,16 @@ std::optional<double> strictNumber(std::string_view text) {
     return value->toDouble();
 }
 
+std::optional<double> numberOf(const platform::Decimal& value) {
+    if (value.isNaN())
+        return std::nullopt;
+    return value.toDouble();
+}
+
+std::optional<double> numberOf(const std::optional<platform::Decimal>& value) {
+    return value ? numberOf(*value) : std::nullopt;
+}
+
 std::string priceText(const platform::Decimal& value, int decimalPlaces) {
     std::string text = value.toString();
     if (value.isNaN() || decimalPlaces <= 0)

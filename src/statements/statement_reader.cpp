@@ -49,6 +49,11 @@ public:
         if (const auto* t = get(name))
             out = lenientDecimal(*t);
     }
+    // A take-profit or stop-loss price; an empty text is none.
+    void bracket(std::string_view name, std::optional<platform::Decimal>& out) const {
+        if (const auto* t = get(name))
+            out = t->empty() ? std::nullopt : std::optional(lenientDecimal(*t));
+    }
     void flag(std::string_view name, bool& out) const {
         if (const auto* t = get(name))
             out = platform::lenientFlag(*t);
@@ -67,8 +72,8 @@ private:
     const XmlSnapshotRow& row_;
 };
 
-double number(std::string_view text) {
-    const double v = platform::lenientReal(text);
+double number(const platform::Decimal& value) {
+    const double v = value.toDouble();
     return std::isfinite(v) ? v : 0.0;
 }
 
@@ -159,9 +164,9 @@ public:
             c.side("IsBuy", p.tradingMode);
             c.integer("RefOrderTicketId", p.RefOrderTicketId);
             c.text("RefPendingOrderId", p.RefPositionIdOfBracket);
-            c.text("PositionInitialQty", p.OrderQty);
-            c.text("PositionQty", p.RemainingQty);
-            c.text("OrderPrice", p.OrderPrice);
+            c.decimal("PositionInitialQty", p.OrderQty);
+            c.decimal("PositionQty", p.RemainingQty);
+            c.decimal("OrderPrice", p.OrderPrice);
             c.real("CommisionPaid", p.Commision);
             c.dateTime("PositionDate", kDateTime, p.TransactionDateTime);
             c.integer("ConfirmationModeId", p.ConfirmationModeId);
@@ -200,13 +205,13 @@ public:
             instrument(c, o.InstrumentId, o.ItemCode);
             c.side("IsBuy", o.tradingMode);
             c.int32("OrderTypeId", o.orderType);
-            c.text("OrderQty", o.OrderQty);
+            c.decimal("OrderQty", o.OrderQty);
             c.decimal("MinQty", o.MinQty);
             c.decimal("DisclosedQty", o.DisclosedQty);
-            c.text("RemainingQty", o.RemainingQty);
-            c.text("OrderPrice", o.OrderPrice);
-            c.text("LimitPrice", o.LimitPrice);
-            c.text("StopPrice", o.StopPrice);
+            c.decimal("RemainingQty", o.RemainingQty);
+            c.decimal("OrderPrice", o.OrderPrice);
+            c.bracket("LimitPrice", o.LimitPrice);
+            c.bracket("StopPrice", o.StopPrice);
             c.decimal("TralingStopPrice", o.TralingStopPrice);
             c.int32("DeliveryModeId", o.deliveryMode);
             c.int32("TimeInForceId", o.timeinForce);
@@ -240,16 +245,16 @@ public:
             instrument(c, p.InstrumentId, p.ItemCode);
             c.text("RefPositionId", p.OpenPositionId);
             c.text("RefClosingPositionId", p.ClosingPositionId);
-            c.text("SettledQty", p.SettledQty);
+            c.decimal("SettledQty", p.SettledQty);
             c.side("IsBuy", p.tradingMode);
-            c.text("SettledPL", p.SettledPL);
+            c.decimal("SettledPL", p.SettledPL);
             c.dateTime("SettlementDate", kDateTime, p.TransactionDateTime);
             c.real("CurrencyRate", p.CurrencyRate);
             c.real("AccumulatingStorage", p.Storage);
             c.real("CommisionPaid", p.Commision);
             c.real("OtherCharges", p.OtherCharges);
-            c.text("OpenPrice", p.OrderPrice);
-            c.text("ClosePrice", p.SettledPrice);
+            c.decimal("OpenPrice", p.OrderPrice);
+            c.decimal("ClosePrice", p.SettledPrice);
             c.dateTime("OpenDate", kDateTime, p.OpenDate);
             c.dateTime("CloseDate", kDateTime, p.CloseDate);
             c.int32("DeliveryModeId", p.deliveryMode);

@@ -103,8 +103,8 @@ protected:
         o->tradingMode = 0;
         o->deliveryMode = 1;
         o->timeinForce = 1;
-        o->OrderPrice = "1.1980";
-        o->RemainingQty = std::move(qty);
+        o->OrderPrice = dec("1.1980");
+        o->RemainingQty = dec(qty);
         o->PendingOrderId = std::move(id);
         model.PendingOrderCollection.push_back(o);
         return o;
@@ -241,7 +241,7 @@ TEST_F(OrderRequestsTest, AWorkingSellKeepsItsOwnLotsForItsCancelOrReductionAfte
     heldPosition("P1", 0, "1");
     auto sell = workingLimitBuy("W1", "2");
     sell->tradingMode = 1;
-    sell->OrderPrice = "1.2040";
+    sell->OrderPrice = dec("1.2040");
     workingLimitBuy("W2", "2")->tradingMode = 1;
     ASSERT_LT(manager.getAllowedSellLots("EURUSD", "1001", 1), 0);
 
@@ -473,7 +473,7 @@ TEST_F(CloseAllTest, EmptyListStillGoesOutAndUnknownInstrumentsPriceAsZero) {
 }
 
 TEST_F(CloseAllTest, GonePositionsAndClosedRemaindersAreLeftOut) {
-    p2->RemainingQty = "0.0";
+    p2->RemainingQty = dec("0.0");
     const std::string ids[] = {"P2", "P9", "P3"};
     ASSERT_TRUE(kept(requests.closeAllPositions(ids, static_cast<interfaces::CloseAllScope>(3))));
     EXPECT_EQ(bodyOf(lastFrame()), wireText("1002<R><S>3<S>2<S>7<R><S>P3<C><C>0.5<C>1002<R><S>7<C>1.200000<C>"
@@ -531,11 +531,11 @@ std::shared_ptr<Order> storedLimitBuy(std::string id) {
     o->PendingOrderId = std::move(id);
     o->orderType = 2;
     o->tradingMode = 0;
-    o->OrderQty = "2";
+    o->OrderQty = dec("2");
     o->ItemCode = "EURUSD";
-    o->OrderPrice = "1.2345";
-    o->LimitPrice = "1.2500";
-    o->StopPrice = "0";
+    o->OrderPrice = dec("1.2345");
+    o->LimitPrice = dec("1.2500");
+    o->StopPrice = dec("0");
     return o;
 }
 
@@ -547,8 +547,8 @@ TEST_F(OrderRequestsTest, ConfirmationTextFillsTheOrderIntoItsLines) {
     auto stop = storedLimitBuy("W78");
     stop->orderType = 3;
     stop->tradingMode = 1;
-    stop->LimitPrice.clear();
-    stop->StopPrice = "1.3000";
+    stop->LimitPrice.reset();
+    stop->StopPrice = dec("1.3000");
     EXPECT_EQ(requests.confirmationText(*stop).first, "0012 : 1001\n0070 : W78\n20223\n0234 @ 1.3000");
 }
 

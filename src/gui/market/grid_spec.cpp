@@ -3,7 +3,6 @@
 
 #include "model/records/order.h"
 #include "model/text/language_string.h"
-#include "platform/lenient.h"
 #include "platform/numeric_order.h"
 #include "platform/user_defaults.h"
 
@@ -268,12 +267,6 @@ int compareText(std::string_view a, std::string_view b) {
     return naturalCompare(a, b);
 }
 
-int compareNumberText(std::string_view a, std::string_view b) {
-    const double x = platform::lenientReal(a);
-    const double y = platform::lenientReal(b);
-    return x < y ? -1 : y < x ? 1 : 0;
-}
-
 int compareDouble(double x, double y) {
     // Not-a-number goes first, as the smallest value, so the order stays strict.
     if (std::isnan(x) || std::isnan(y))
@@ -332,10 +325,6 @@ Compare byText(Get get) {
     return [get](const Order& a, const Order& b) { return compareText(get(a), get(b)); };
 }
 template <class Get>
-Compare byNumberText(Get get) {
-    return [get](const Order& a, const Order& b) { return compareNumberText(get(a), get(b)); };
-}
-template <class Get>
 Compare byDouble(Get get) {
     return [get](const Order& a, const Order& b) { return compareDouble(get(a), get(b)); };
 }
@@ -366,21 +355,21 @@ std::optional<Compare> comparatorOf(Field field) {
     case Field::ItemCode:
         return byText([](const Order& o) -> const std::string& { return o.ItemCode; });
     case Field::RemainingQty:
-        return byNumberText([](const Order& o) -> const std::string& { return o.RemainingQty; });
+        return byDouble([](const Order& o) { return o.RemainingQty.toDouble(); });
     case Field::OrderQty:
-        return byNumberText([](const Order& o) -> const std::string& { return o.OrderQty; });
+        return byDouble([](const Order& o) { return o.OrderQty.toDouble(); });
     case Field::SettledQty:
-        return byNumberText([](const Order& o) -> const std::string& { return o.SettledQty; });
+        return byDouble([](const Order& o) { return o.SettledQty.toDouble(); });
     case Field::OrderPrice:
-        return byNumberText([](const Order& o) -> const std::string& { return o.OrderPrice; });
+        return byDouble([](const Order& o) { return o.OrderPrice.toDouble(); });
     case Field::SettledPrice:
-        return byNumberText([](const Order& o) -> const std::string& { return o.SettledPrice; });
+        return byDouble([](const Order& o) { return o.SettledPrice.toDouble(); });
     case Field::SettledPL:
-        return byNumberText([](const Order& o) -> const std::string& { return o.SettledPL; });
+        return byDouble([](const Order& o) { return o.SettledPL.toDouble(); });
     case Field::TakeProfit:
-        return byNumberText([](const Order& o) -> const std::string& { return o.LimitPrice; });
+        return byDouble([](const Order& o) { return o.LimitPrice.value_or(platform::Decimal()).toDouble(); });
     case Field::StopLoss:
-        return byNumberText([](const Order& o) -> const std::string& { return o.StopPrice; });
+        return byDouble([](const Order& o) { return o.StopPrice.value_or(platform::Decimal()).toDouble(); });
     case Field::UnrealisedPL:
         return byDouble([](const Order& o) { return o.UnrealisedPL; });
     case Field::Commission:

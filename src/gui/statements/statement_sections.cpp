@@ -3,7 +3,6 @@
 #include "gui/market/grid_cells.h"
 #include "gui/texts.h"
 #include "model/text/formatter.h"
-#include "platform/lenient.h"
 
 #include <fmt/format.h>
 
@@ -34,8 +33,8 @@ const std::vector<std::string_view> kCancelledColumns = {
     texts::kPrice0232, texts::kOrderID, texts::kDelivery, texts::kCancelledTime};
 const std::vector<std::string_view> kInstrumentColumns = {texts::kSymbol, texts::kBid, texts::kAsk};
 
-double number(std::string_view text) {
-    return platform::lenientReal(text);
+double number(const platform::Decimal& value) {
+    return value.toDouble();
 }
 
 // Prices with the instrument's decimal places; two without an instrument or with none.
@@ -144,9 +143,9 @@ std::string pendingCell(const AccountStatementInfo& s, const PendingOrderHistory
     if (key == texts::kPrice0232)
         return price(number(o.OrderPrice), places);
     if (key == texts::kTakeProfit)
-        return o.LimitPrice.empty() ? "0.00" : price(number(o.LimitPrice), places);
+        return !o.LimitPrice ? "0.00" : price(number(*o.LimitPrice), places);
     if (key == texts::kStopLoss)
-        return o.StopPrice.empty() ? "0.00" : price(number(o.StopPrice), places);
+        return !o.StopPrice ? "0.00" : price(number(*o.StopPrice), places);
     if (key == texts::kOrderTime)
         return o.TransactionDateTime;
     if (key == texts::kTimeInForce)

@@ -12,7 +12,6 @@
 #include "interfaces/client.h"
 #include "model/records/item_details.h"
 #include "model/records/order.h"
-#include "platform/lenient.h"
 #include "ui_close_all_window_controller.h"
 
 #include <QHeaderView>
@@ -162,7 +161,7 @@ void CloseAllWindowController::loadRows() {
         table->setItem(row, 3, cell(p->ItemCode));
         table->setItem(row, 4, cell(shownName(context_.language().selected(), sideText(p->tradingMode))));
         table->setItem(row, 5, cell(quantityText(p->RemainingQty)));
-        table->setItem(row, 6, cell(priceText(platform::lenientReal(p->OrderPrice), item)));
+        table->setItem(row, 6, cell(priceText(p->OrderPrice, item)));
         ++row;
     }
     table->setRowCount(row);

@@ -86,16 +86,18 @@ std::string JournalData::getOrderJournalData(std::int32_t kind, const Order& ord
         break;
     case kPendingOrder:
         event = t("1019") + ' ' + order.ItemCode + ' ' + t("0070") + " : " + order.PendingOrderId + ' ' +
-                t("0071") + " : " + order.RemainingQty;
+                t("0071") + " : " + order.RemainingQty.toString();
         break;
     case kPendingOrderShort:
         event = order.ItemCode + ' ' + t("0070") + " : " + order.PendingOrderId;
         break;
     case kOrderExecuted:
-        event = t("0019") + ' ' + order.ItemCode + " #" + order.OpenPositionId + " @" + order.OrderPrice;
+        event = t("0019") + ' ' + order.ItemCode + " #" + order.OpenPositionId + " @" +
+                order.OrderPrice.toString();
         break;
     case kPositionSettled:
-        event = t("1020") + ' ' + order.ItemCode + " #" + order.SettlementId + " @" + order.SettledPrice;
+        event = t("1020") + ' ' + order.ItemCode + " #" + order.SettlementId + " @" +
+                order.SettledPrice.toString();
         break;
     case kOrderCancelled:
         event = t("1018") + ' ' + order.ItemCode;

@@ -34,6 +34,11 @@
 
 namespace {
 
+// A decimal written in the test.
+tc::platform::Decimal dec(std::string_view text) {
+    return tc::platform::Decimal::fromString(text).value_or(tc::platform::Decimal());
+}
+
 using guitest::waitFor;
 using namespace tc::gui;
 
@@ -154,7 +159,8 @@ TEST_F(PositionDialogsTest, CloseInPartThenInFullAndTheLimitCountsPendingCloses)
     QTest::mouseClick(find<QPushButton>(sheet, "CloseandCancelButton"), Qt::LeftButton);
     EXPECT_FALSE(sheet->isVisible());
     ASSERT_TRUE(waitFor([&] { return serverPosition(300001) && serverPosition(300001)->qty == "1"; }));
-    ASSERT_TRUE(waitFor([&] { return record(DialogRecord::OpenPosition, "300001")->RemainingQty == "1"; }));
+    ASSERT_TRUE(
+        waitFor([&] { return record(DialogRecord::OpenPosition, "300001")->RemainingQty == dec("1"); }));
 
     open->runAction(RowAction::ClosePosition, "300001");
     ASSERT_TRUE(waitFor([&] { return sheet->isVisible(); }));
@@ -235,7 +241,7 @@ TEST_F(PositionDialogsTest, AClosedPositionIsAnnouncedWithTheSettlementBannerAnd
     }));
     const std::string expected = "#" + settled->SettlementId + "\n" +
                                  context->text(texts::kSettled).toStdString() + " " + settled->ItemCode +
-                                 " @" + settled->SettledPrice + " ";
+                                 " @" + settled->SettledPrice.toString() + " ";
     InAppNotificationBannerController* shown = nullptr;
     ASSERT_TRUE(waitFor([&] {
         for (auto* banner : context->banners().banners())
@@ -247,7 +253,7 @@ TEST_F(PositionDialogsTest, AClosedPositionIsAnnouncedWithTheSettlementBannerAnd
     // On screen, not only made.
     EXPECT_TRUE(waitFor([&] { return shown->phase() == InAppNotificationBannerController::Phase::Shown; }));
     EXPECT_TRUE(shown->isVisible());
-    EXPECT_FALSE(settled->SettledPrice.empty());
+    EXPECT_FALSE(settled->SettledPrice.isZero());
     EXPECT_TRUE(
         sounds.contains(QVariantList{QString::fromUtf8(interfaces::kInAppNotificationDefaultSound.data(),
                                                        interfaces::kInAppNotificationDefaultSound.size())}));
@@ -278,7 +284,8 @@ TEST_F(PositionDialogsTest, ASheetWhoseRecordGoesClosesWithAMessageAndOthersAnsw
 
 TEST_F(PositionDialogsTest, ModifyBracketsThenEditAndCancelAPendingOrder) {
     // The demo's take profit of 300001 comes with the pending orders, after the login.
-    ASSERT_TRUE(waitFor([&] { return !record(DialogRecord::OpenPosition, "300001")->LimitPrice.empty(); }));
+    ASSERT_TRUE(waitFor(
+        [&] { return !record(DialogRecord::OpenPosition, "300001")->LimitPrice.has_value() == false; }));
     open->runAction(RowAction::ModifyBrackets, "300001");
     auto* modify = window->findChild<ModifyPositionWindowController*>();
     ASSERT_TRUE(modify && waitFor([&] { return modify->isVisible(); }));
@@ -305,8 +312,7 @@ TEST_F(PositionDialogsTest, ModifyBracketsThenEditAndCancelAPendingOrder) {
     EXPECT_FALSE(modify->isVisible());
     ASSERT_TRUE(waitFor([&] {
         const auto p = record(DialogRecord::OpenPosition, "300001");
-        return p &&
-               tc::platform::lenientReal(p->LimitPrice) == tc::platform::lenientReal(raised.toStdString());
+        return p && p->LimitPrice == dec(raised.toStdString());
     }));
 
     // A limit order below the market, edited to another price, then cancelled.
@@ -322,8 +328,8 @@ TEST_F(PositionDialogsTest, ModifyBracketsThenEditAndCancelAPendingOrder) {
     ASSERT_TRUE(waitFor([&] {
         const auto orders = session->client().queries().getPendingOrderCollection();
         for (const auto& o : orders)
-            if (o->orderType == 2 && tc::platform::lenientReal(o->OrderPrice) == 1.05 &&
-                !o->PendingOrderId.empty() && pending->gridModel().rowOf(o->PendingOrderId) >= 0)
+            if (o->orderType == 2 && o->OrderPrice == dec("1.05") && !o->PendingOrderId.empty() &&
+                pending->gridModel().rowOf(o->PendingOrderId) >= 0)
                 id = o->PendingOrderId;
         return orders.size() > before && !id.empty();
     }));
@@ -353,7 +359,7 @@ TEST_F(PositionDialogsTest, ModifyBracketsThenEditAndCancelAPendingOrder) {
     EXPECT_FALSE(modify->isVisible());
     ASSERT_TRUE(waitFor([&] {
         const auto o = record(DialogRecord::PendingOrder, id);
-        return o && tc::platform::lenientReal(o->OrderPrice) == 1.04 && o->RemainingQty == "2";
+        return o && o->OrderPrice == dec("1.04") && o->RemainingQty == dec("2");
     }));
 
     pending->runAction(RowAction::CancelOrder, id);

@@ -14,6 +14,11 @@
 
 namespace {
 
+// A decimal written in the test; "" is 0.
+[[maybe_unused]] tc::platform::Decimal dec(std::string_view text) {
+    return tc::platform::Decimal::fromString(text).value_or(tc::platform::Decimal());
+}
+
 using namespace tc;
 
 TEST(FillPositional, FillsPlaceholdersAndLeavesEverythingElseAlone) {
@@ -46,11 +51,11 @@ protected:
         o.ItemCode = "EURUSD";
         o.RequestId = 314;
         o.PendingOrderId = "PO9";
-        o.RemainingQty = "2.5";
+        o.RemainingQty = dec("2.5");
         o.OpenPositionId = "P77";
-        o.OrderPrice = "1.08345";
+        o.OrderPrice = dec("1.08345");
         o.SettlementId = "S5";
-        o.SettledPrice = "1.09";
+        o.SettledPrice = dec("1.09");
         o.TransactionDateTime = "20240102030405";
         return o;
     }

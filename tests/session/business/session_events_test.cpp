@@ -20,6 +20,11 @@
 
 namespace {
 
+// A decimal written in the test; "" is 0.
+[[maybe_unused]] tc::platform::Decimal dec(std::string_view text) {
+    return tc::platform::Decimal::fromString(text).value_or(tc::platform::Decimal());
+}
+
 using namespace tc;
 using testing_support::wireText;
 
@@ -215,15 +220,15 @@ TEST_F(SessionEventsTest, ExecutedOrderConfirmsAndGivesItsJournalLine) {
     order->AccountNumber = "12";
     order->OpenPositionId = "P7";
     order->ItemCode = "{1}%s";
-    order->OrderPrice = "1.5";
-    for (const char* none : {"0", "", "-1", "abc"}) {
+    order->OrderPrice = dec("1.5");
+    for (const platform::Decimal& none : {dec("0"), dec("-1"), platform::Decimal::notANumber()}) {
         order->RemainingQty = none;
-        EXPECT_EQ(events_.orderexecutedNotification(order, context), std::nullopt) << none;
+        EXPECT_EQ(events_.orderexecutedNotification(order, context), std::nullopt) << none.toString();
     }
     pump();
     EXPECT_TRUE(app_.calls().empty());
 
-    order->RemainingQty = "2.5";
+    order->RemainingQty = dec("2.5");
     order->tradingMode = 1;
     EXPECT_EQ(events_.orderexecutedNotification(order, context),
               "Mar 15, 2024 14:30:05#$#Exec {1}%s #P7 @1.5");
