@@ -16,7 +16,6 @@
 #include "gui/market/depth_ladder.h"
 #include "gui/market/grid_cells.h"
 #include "gui/market/market_depth_table_controller.h"
-#include "gui/market/tick_tracker.h"
 #include "gui/models/chart_model.h"
 #include "gui/models/client_model.h"
 #include "gui/texts.h"
@@ -114,7 +113,7 @@ void fill(QComboBox* box, const QStringList& entries, const QString& current) {
 
 TradeTicketWindowController::TradeTicketWindowController(GuiContext& context, QWidget* parent)
     : QWidget(parent, Qt::Window), ui_(std::make_unique<Ui::TradeTicketWindowController>()),
-      context_(context), ticks_(std::make_unique<TickTracker>()) {
+      context_(context) {
     ui_->setupUi(this);
     setAttribute(Qt::WA_QuitOnClose, false);
 
@@ -124,7 +123,7 @@ TradeTicketWindowController::TradeTicketWindowController(GuiContext& context, QW
     modes->addButton(ui_->advancedRadioButton, kAdvancedMode);
     connect(modes, &QButtonGroup::idToggled, this, [this](int, bool on) {
         if (on)
-            TradeTicketRadioButtonClicked();
+            changeMode();
     });
 
     installDecimalFilter(ui_->QuantityComboBox);
@@ -183,16 +182,27 @@ TradeTicketWindowController::TradeTicketWindowController(GuiContext& context, QW
             [this](bool all) { multiModel_->tickAll(all); });
 
     connect(ui_->AccountComboBox, &QComboBox::activated, this, [this] {
-        AccountSelectionIsChanging(ui_->AccountComboBox->currentText());
-        LoadOrderType();
-        LoadValidity();
-        loadAvailableOrderControls();
+        bool number = false;
+        const int id = ui_->AccountComboBox->currentText().toInt(&number);
+        if (number)
+            state_.chooseAccount(id);
+        state_.loadKinds(records(), orders());
+        state_.resetDelivery();
+        state_.applySideRights(records(), orders());
+        fillOrderTypes();
+        fillValidity();
+        reloadRows();
+        showState();
     });
     connect(ui_->SymbolComboBox, &QComboBox::activated, this, [this] {
         SymbolSelectionIsChanging(ui_->SymbolComboBox->currentText().toStdString());
-        updatePriceinTextField();
-        LoadOrderType();
-        LoadValidity();
+        state_.fillPrices(orders());
+        state_.loadKinds(records(), orders());
+        state_.resetDelivery();
+        fillOrderTypes();
+        fillValidity();
+        reloadRows();
+        showState();
         refreshContractValue();
     });
     connect(ui_->QuantityComboBox, &QComboBox::activated, this, [this] {
@@ -201,38 +211,54 @@ TradeTicketWindowController::TradeTicketWindowController(GuiContext& context, QW
         ui_->QuantityComboBox->setEditText(qs(value.value_or(platform::Decimal()).toString()));
         refreshContractValue();
     });
-    connect(ui_->QuantityComboBox, &QComboBox::editTextChanged, this, [this] {
+    connect(ui_->QuantityComboBox, &QComboBox::editTextChanged, this, [this](const QString& text) {
+        state_.setQuantity(text.toStdString());
         if (!loading_)
             refreshContractValue();
     });
     connect(ui_->OrderTypeComboBox, &QComboBox::activated, this, [this](int index) {
-        if (index >= 0 && index < static_cast<int>(kinds_.size()))
-            SetOrderType(kinds_[static_cast<std::size_t>(index)]);
+        const auto& kinds = state_.kinds();
+        if (index >= 0 && index < static_cast<int>(kinds.size()))
+            changeOrderType(kinds[static_cast<std::size_t>(index)]);
     });
     connect(ui_->TimeinforceComboBox, &QComboBox::activated, this, [this](int index) {
         if (index >= 0 && index < static_cast<int>(std::size(kTimesInForce)))
-            timeInForce_ = kTimesInForce[index];
+            state_.setTimeInForce(kTimesInForce[index]);
     });
     connect(ui_->ValidityComboBox, &QComboBox::activated, this, [this](int index) {
         const auto offered = deliveries(settings());
         if (index >= 0 && index < static_cast<int>(offered.size()))
-            delivery_ = offered[static_cast<std::size_t>(index)];
+            state_.setDelivery(offered[static_cast<std::size_t>(index)]);
     });
+    // The fields write what is typed (or filled) into the state; the state fills them back.
+    connect(ui_->PriceTextField, &QLineEdit::textChanged, this,
+            [this](const QString& text) { state_.setPrice(text.toStdString()); });
+    connect(ui_->TakeProfitPriceTextField, &QLineEdit::textChanged, this, [this](const QString& text) {
+        state_.setBracketText(TicketState::Bracket::TakeProfit, text.toStdString());
+    });
+    connect(ui_->StopLossPriceTextField, &QLineEdit::textChanged, this, [this](const QString& text) {
+        state_.setBracketText(TicketState::Bracket::StopLoss, text.toStdString());
+    });
+    connect(ui_->DeviationTextField, &QLineEdit::textChanged, this,
+            [this](const QString& text) { state_.setDeviationText(text.toStdString()); });
     connect(ui_->TakeProfitCheckBox, &QCheckBox::toggled, this,
-            &TradeTicketWindowController::takeProfitCheckboxSelect);
+            [this](bool on) { changeBracket(TicketState::Bracket::TakeProfit, on); });
     connect(ui_->StopLossCheckBox, &QCheckBox::toggled, this,
-            &TradeTicketWindowController::stopLossCheckboxSelect);
-    connect(ui_->DeviationCheckBox, &QCheckBox::toggled, this,
-            &TradeTicketWindowController::deviationCheckboxSelect);
+            [this](bool on) { changeBracket(TicketState::Bracket::StopLoss, on); });
+    connect(ui_->DeviationCheckBox, &QCheckBox::toggled, this, [this](bool on) {
+        state_.setDeviation(on);
+        reloadRows();
+        showState();
+    });
     // The two sides act as a pair: either box, on or off, leaves its own side chosen.
-    connect(ui_->BuyCheckBox, &QCheckBox::toggled, this, [this] { selectSide(Side::Buy); });
-    connect(ui_->SellCheckBox, &QCheckBox::toggled, this, [this] { selectSide(Side::Sell); });
+    connect(ui_->BuyCheckBox, &QCheckBox::toggled, this, [this] { changeSide(Side::Buy); });
+    connect(ui_->SellCheckBox, &QCheckBox::toggled, this, [this] { changeSide(Side::Sell); });
     connect(ui_->PriceStepper, &PriceStepper::stepped, this,
-            [this](bool up) { stepField(ui_->PriceTextField, up); });
+            [this](bool up) { stepField(TicketState::PriceField::Entry, up); });
     connect(ui_->TakeProfitStepper, &PriceStepper::stepped, this,
-            [this](bool up) { stepField(ui_->TakeProfitPriceTextField, up); });
+            [this](bool up) { stepField(TicketState::PriceField::TakeProfit, up); });
     connect(ui_->StopLossStepper, &PriceStepper::stepped, this,
-            [this](bool up) { stepField(ui_->StopLossPriceTextField, up); });
+            [this](bool up) { stepField(TicketState::PriceField::StopLoss, up); });
     connect(ui_->buyButton, &QPushButton::clicked, this, &TradeTicketWindowController::buyButtonClicked);
     connect(ui_->sellButton, &QPushButton::clicked, this, &TradeTicketWindowController::sellButtonClicked);
     connect(ui_->PlaceOrderButton, &QPushButton::clicked, this,
@@ -251,7 +277,7 @@ TradeTicketWindowController::TradeTicketWindowController(GuiContext& context, QW
                                static_cast<QWidget*>(ui_->TakeProfitPriceTextField),
                                static_cast<QWidget*>(ui_->StopLossPriceTextField)})
             field->setProperty("priceCheck", QVariant()); // repainted at the next check
-        updatePriceTextFieldColor();
+        showPriceHints();
     });
     if (chart_)
         chart_->applyChartTheme(static_cast<int>(context_.themes().getThemeForKey()));
@@ -279,13 +305,13 @@ ClientModel* TradeTicketWindowController::session() const {
 
 const AccountDetails* TradeTicketWindowController::account() const {
     ClientModel* model = session();
-    return model ? entry(model->client().model().AccountDetailCollection, std::to_string(accountId_))
+    return model ? entry(model->client().model().AccountDetailCollection, std::to_string(state_.accountId()))
                  : nullptr;
 }
 
 const ItemDetails* TradeTicketWindowController::item() const {
     ClientModel* model = session();
-    return model ? instrumentOf(model->client().model(), itemCode_) : nullptr;
+    return model ? instrumentOf(model->client().model(), state_.itemCode()) : nullptr;
 }
 
 const GroupInstruments* TradeTicketWindowController::settings() const {
@@ -293,17 +319,19 @@ const GroupInstruments* TradeTicketWindowController::settings() const {
     return model ? groupSettings(model->client().model(), account(), item()) : nullptr;
 }
 
+interfaces::Orders* TradeTicketWindowController::orders() const {
+    ClientModel* model = session();
+    return model ? &model->client().orders() : nullptr;
+}
+
 QMessageBox* TradeTicketWindowController::confirmationSheet() const {
     return confirmation_.data();
 }
 
-bool TradeTicketWindowController::isAdvancedMode() const {
-    return ui_->advancedRadioButton->isChecked();
-}
-
 void TradeTicketWindowController::followLoginState() {
     const ClientModel* model = session();
-    const bool live = model && model->loginState() == interfaces::LoginState::SignedIn;
+    state_.setLive(model && model->loginState() == interfaces::LoginState::SignedIn);
+    const bool live = state_.controls(records()).ordersEnabled;
     for (PriceButton* button : {ui_->buyButton, ui_->sellButton}) {
         button->setEnabled(live);
         button->setStale(!live);
@@ -314,7 +342,7 @@ void TradeTicketWindowController::followLoginState() {
 void TradeTicketWindowController::forgetSession() {
     close();
     ticking_ = false;
-    accounts_.clear();
+    state_.setAccounts({});
     multiModel_->setAccounts({});
     // The ladders and the chart read the old session: they go now (the session may go before the
     // deferred delete), and the ticket is made afresh for the next one.
@@ -339,7 +367,7 @@ void TradeTicketWindowController::windowDidAppear() {
     LoadAccountDetails();
     LoadSymbolDetails(fromWatchlist_);
     setCheckedQuietly(ui_->simpleRadioButton, true);
-    TradeTicketRadioButtonClicked();
+    changeMode();
     LoadQuantity();
     UpdateValuesinTimer();
     ticking_ = true;
@@ -367,7 +395,7 @@ void TradeTicketWindowController::keyPressEvent(QKeyEvent* event) {
     switch (event->key()) {
     case Qt::Key_Return:
     case Qt::Key_Enter:
-        if (isAdvancedMode() && ui_->PlaceOrderButton->isEnabled()) {
+        if (state_.advanced() && state_.controls(records()).ordersEnabled) {
             ui_->PlaceOrderButton->click();
             return;
         }
@@ -405,8 +433,9 @@ void TradeTicketWindowController::updateLanguageStrings() {
     ui_->leftDrawer->setMaximumWidth(
         std::max(kLeftDrawerWidth, tableWidth + 2 * kDrawerMargin + 2 * ui_->leftDrawer->frameWidth()));
     // The names in the order type, time in force and validity lists, in the lists' order.
-    for (int i = 0; i < ui_->OrderTypeComboBox->count() && i < static_cast<int>(kinds_.size()); ++i)
-        ui_->OrderTypeComboBox->setItemText(i, shown(orderKindName(kinds_[static_cast<std::size_t>(i)])));
+    const auto& kinds = state_.kinds();
+    for (int i = 0; i < ui_->OrderTypeComboBox->count() && i < static_cast<int>(kinds.size()); ++i)
+        ui_->OrderTypeComboBox->setItemText(i, shown(orderKindName(kinds[static_cast<std::size_t>(i)])));
     for (int i = 0; i < ui_->TimeinforceComboBox->count() && i < static_cast<int>(std::size(kTimesInForce));
          ++i)
         ui_->TimeinforceComboBox->setItemText(i, shown(timeInForceName(kTimesInForce[i])));
@@ -414,16 +443,16 @@ void TradeTicketWindowController::updateLanguageStrings() {
     for (int i = 0; i < ui_->ValidityComboBox->count() && i < static_cast<int>(offered.size()); ++i)
         ui_->ValidityComboBox->setItemText(i, shown(deliveryName(offered[static_cast<std::size_t>(i)])));
     ui_->ValidityComboBox->setPlaceholderText(shown(deliveryName(interfaces::Delivery::Regular)));
-    if (const ItemDetails* instrument = item()) {
-        ui_->LowTextLabel->setText(rangeText(texts::kLow, instrument->Low, instrument));
-        ui_->HighTextLabel->setText(rangeText(texts::kHigh, instrument->High, instrument));
+    const TicketQuote quote = state_.quoteTexts(item());
+    if (quote.known) {
+        ui_->LowTextLabel->setText(rangeText(texts::kLow, quote.low));
+        ui_->HighTextLabel->setText(rangeText(texts::kHigh, quote.high));
     }
 }
 
 // "Low : 1.2345", "High : ..." in the selected language.
-QString TradeTicketWindowController::rangeText(std::string_view key, double price,
-                                               const ItemDetails* item) const {
-    return context_.text(key) + QStringLiteral(" : ") + qs(priceText(price, item));
+QString TradeTicketWindowController::rangeText(std::string_view key, const std::string& price) const {
+    return context_.text(key) + QStringLiteral(" : ") + qs(price);
 }
 
 QString TradeTicketWindowController::shown(std::string_view name) const {
@@ -439,9 +468,13 @@ void TradeTicketWindowController::updateItemsinSymbolComboBox() {
         return;
     }
     LoadSymbolDetails(false);
-    updatePriceinTextField();
-    LoadOrderType();
-    LoadValidity();
+    state_.fillPrices(orders());
+    state_.loadKinds(records(), orders());
+    state_.resetDelivery();
+    fillOrderTypes();
+    fillValidity();
+    reloadRows();
+    showState();
 }
 
 // ---- accounts, instrument, quantities
@@ -449,40 +482,31 @@ void TradeTicketWindowController::updateItemsinSymbolComboBox() {
 void TradeTicketWindowController::LoadAccountDetails() {
     ClientModel* model = session();
     const auto watchList = model->client().watchList();
-    if (itemCode_.empty() && !watchList.empty())
-        itemCode_ = watchList.front();
+    if (state_.itemCode().empty() && !watchList.empty())
+        state_.chooseInstrument(watchList.front());
     // Built at opening only, for the instrument selected then.
-    accounts_ =
-        ticketAccounts(model->client().model(), model->client().queries().getAccountCollection(), itemCode_);
+    state_.setAccounts(ticketAccounts(model->client().model(),
+                                      model->client().queries().getAccountCollection(), state_.itemCode()));
     QStringList numbers;
-    for (const auto& a : accounts_)
+    for (const auto& a : state_.accounts())
         numbers << QString::number(a->AccountId);
-    if (!accounts_.empty())
-        accountId_ = accounts_.front()->AccountId;
-    fill(ui_->AccountComboBox, numbers, QString::number(accountId_));
-}
-
-void TradeTicketWindowController::AccountSelectionIsChanging(const QString& accountText) {
-    bool number = false;
-    const int id = accountText.toInt(&number);
-    if (number)
-        accountId_ = id;
+    fill(ui_->AccountComboBox, numbers, QString::number(state_.accountId()));
 }
 
 void TradeTicketWindowController::LoadSymbolDetails(bool named) {
     ClientModel* model = session();
     const auto watchList = model->client().watchList();
     if (!named && !watchList.empty())
-        itemCode_ = watchList.front();
+        state_.chooseInstrument(watchList.front());
     QStringList codes;
     for (const auto& c : watchList)
         codes << qs(c);
-    fill(ui_->SymbolComboBox, codes, qs(itemCode_));
-    SymbolSelectionIsChanging(itemCode_);
+    fill(ui_->SymbolComboBox, codes, qs(state_.itemCode()));
+    SymbolSelectionIsChanging(state_.itemCode());
 }
 
 void TradeTicketWindowController::SymbolSelectionIsChanging(const std::string& code) {
-    itemCode_ = code;
+    state_.chooseInstrument(code);
     const ItemDetails* instrument = item();
     {
         const QSignalBlocker quiet(ui_->SymbolComboBox);
@@ -500,273 +524,179 @@ void TradeTicketWindowController::SymbolSelectionIsChanging(const std::string& c
         if (ladder)
             ladder->setValue(code);
     UpdateValuesinTimer();
-    loadAvailableOrderControls();
+    state_.applySideRights(records(), orders());
+    reloadRows();
+    showState();
     LoadQuantity();
 }
 
 void TradeTicketWindowController::LoadQuantity() {
-    const GroupInstruments* s = settings();
     QStringList entries;
-    if (s)
-        for (const auto& q : quantityList(s->MinOrderQty, s->OrderQtyStep, s->MaxOrderQty))
-            entries << qs(q);
+    for (const auto& q : TicketState::quantities(settings()))
+        entries << qs(q);
+    state_.resetQuantity();
     loading_ = true;
-    fill(ui_->QuantityComboBox, entries, QStringLiteral("0"));
-    ui_->QuantityComboBox->setEditText(QStringLiteral("0"));
+    fill(ui_->QuantityComboBox, entries, qs(state_.quantity()));
+    ui_->QuantityComboBox->setEditText(qs(state_.quantity()));
     loading_ = false;
-    if (toggleMultiTrade_)
+    if (state_.multiAccount())
         showMultiAccountQuantity();
     refreshContractValue();
 }
 
 void TradeTicketWindowController::refreshContractValue() {
-    const ItemDetails* instrument = item();
-    const double quantity = fieldDecimal(ui_->QuantityComboBox->currentText().toStdString())
-                                .value_or(platform::Decimal())
-                                .toDouble();
-    ui_->QuantityDescriptionTextField->setText(
-        qs(contractValueText(quantity, instrument ? instrument->ContractSize : 0)));
+    ui_->QuantityDescriptionTextField->setText(qs(state_.contractValue(item())));
 }
 
 // ---- order type, time in force, validity, mode
 
-void TradeTicketWindowController::LoadOrderType() {
-    kinds_ = toggleMultiTrade_ ? orderKinds(item(), accounts_) : orderKinds(item(), account());
+void TradeTicketWindowController::fillOrderTypes() {
     QStringList names;
-    for (OrderKind kind : kinds_)
+    for (OrderKind kind : state_.kinds())
         names << shown(orderKindName(kind));
     fill(ui_->OrderTypeComboBox, names, names.value(0));
-    SetOrderType(kinds_.empty() ? std::nullopt : std::optional<OrderKind>(kinds_.front()));
-    SetFieldsforAvailableOrderTypes();
+    const QSignalBlocker quiet(ui_->OrderTypeComboBox);
+    ui_->OrderTypeComboBox->setCurrentText(state_.kind() ? shown(orderKindName(*state_.kind())) : QString());
+    fillTimesInForce();
 }
 
-void TradeTicketWindowController::SetOrderType(std::optional<OrderKind> kind) {
-    {
-        const QSignalBlocker quiet(ui_->OrderTypeComboBox);
-        ui_->OrderTypeComboBox->setCurrentText(kind ? shown(orderKindName(*kind)) : QString());
-    }
-    LoadTimeinForce();
-    kind_ = kind;
-    EnableAdvancedControls();
-    checkandloadOrderTypesforMultiAccount();
-    checkDeviationisAvailable();
-}
-
-void TradeTicketWindowController::LoadTimeinForce() {
+void TradeTicketWindowController::fillTimesInForce() {
     QStringList names;
     for (auto tif : kTimesInForce)
         names << shown(timeInForceName(tif));
-    fill(ui_->TimeinforceComboBox, names, names.front());
-    timeInForce_ = interfaces::TimeInForce::Day;
+    fill(ui_->TimeinforceComboBox, names, shown(timeInForceName(state_.timeInForce())));
 }
 
-void TradeTicketWindowController::LoadValidity() {
+void TradeTicketWindowController::fillValidity() {
     QStringList names;
     for (auto delivery : deliveries(settings()))
         names << shown(deliveryName(delivery));
     // Regular is chosen even when the group carries no margin for it: then it shows as the box's
     // placeholder, not as another entry's text.
-    const QString regular = shown(deliveryName(interfaces::Delivery::Regular));
+    const QString regular = shown(deliveryName(state_.delivery()));
     fill(ui_->ValidityComboBox, names, regular);
     ui_->ValidityComboBox->setPlaceholderText(regular);
     if (!names.contains(regular)) {
         const QSignalBlocker quiet(ui_->ValidityComboBox);
         ui_->ValidityComboBox->setCurrentIndex(-1);
     }
-    delivery_ = interfaces::Delivery::Regular;
 }
 
-void TradeTicketWindowController::TradeTicketRadioButtonClicked() {
-    LoadOrderType();
-    LoadValidity();
-    ui_->PlaceOrderButton->setIcon(image("buy_button_img"));
-    for (QLineEdit* field : {static_cast<QLineEdit*>(ui_->TakeProfitPriceTextField),
-                             static_cast<QLineEdit*>(ui_->StopLossPriceTextField), ui_->DeviationTextField})
-        field->clear();
-    const bool advanced = isAdvancedMode();
-    ui_->AdvancedTradeTicketBox->setEnabled(advanced);
-    for (QCheckBox* box : {ui_->TakeProfitCheckBox, ui_->StopLossCheckBox, ui_->DeviationCheckBox})
-        setCheckedQuietly(box, false);
-    for (QWidget* field :
-         {static_cast<QWidget*>(ui_->TakeProfitPriceTextField), static_cast<QWidget*>(ui_->TakeProfitStepper),
-          static_cast<QWidget*>(ui_->StopLossPriceTextField), static_cast<QWidget*>(ui_->StopLossStepper),
-          static_cast<QWidget*>(ui_->DeviationTextField)})
-        field->setEnabled(false);
-    ui_->BuyCheckBox->setVisible(advanced);
-    ui_->SellCheckBox->setVisible(advanced);
-    if (advanced) {
-        EnableAdvancedControls();
-        selectSide(Side::Buy);
-    } else {
-        setCheckedQuietly(ui_->BuyCheckBox, false);
-        setCheckedQuietly(ui_->SellCheckBox, false);
-        // Simple mode sends at the market: no entry price stands.
-        ui_->PriceTextField->clear();
-    }
-    loadAvailableOrderControls();
-    updatePriceTextFieldColor();
+void TradeTicketWindowController::changeMode() {
+    state_.setMode(ui_->advancedRadioButton->isChecked(), records(), orders());
+    fillOrderTypes();
+    fillValidity();
+    reloadRows();
+    showState();
 }
 
 void TradeTicketWindowController::setMode(int mode) {
     setCheckedQuietly(mode == kAdvancedMode ? ui_->advancedRadioButton : ui_->simpleRadioButton, true);
-    TradeTicketRadioButtonClicked();
+    changeMode();
 }
 
 bool TradeTicketWindowController::selectOrderType(OrderKind kind) {
-    const auto at = std::find(kinds_.begin(), kinds_.end(), kind);
-    if (at == kinds_.end())
+    const auto& kinds = state_.kinds();
+    const auto at = std::find(kinds.begin(), kinds.end(), kind);
+    if (at == kinds.end())
         return false;
-    ui_->OrderTypeComboBox->setCurrentIndex(static_cast<int>(at - kinds_.begin()));
-    SetOrderType(kind);
+    ui_->OrderTypeComboBox->setCurrentIndex(static_cast<int>(at - kinds.begin()));
+    changeOrderType(kind);
     return true;
 }
 
-void TradeTicketWindowController::loadAvailableOrderControls() {
-    if (!isAdvancedMode())
-        return;
-    const SideRights rights = sideRights(settings());
-    if (!rights.brackets()) {
-        for (QCheckBox* box : {ui_->TakeProfitCheckBox, ui_->StopLossCheckBox}) {
-            setCheckedQuietly(box, false);
-            box->setEnabled(false);
-        }
-        takeProfitCheckboxSelect();
-        stopLossCheckboxSelect();
-    } else {
-        ui_->TakeProfitCheckBox->setEnabled(true);
-        ui_->StopLossCheckBox->setEnabled(true);
-    }
-    selectSide(rights.preselected());
+void TradeTicketWindowController::changeOrderType(std::optional<OrderKind> kind) {
+    state_.setKind(kind, records(), orders());
+    fillTimesInForce();
+    reloadRows();
+    showState();
 }
 
-void TradeTicketWindowController::SetFieldsforAvailableOrderTypes() {
-    const auto show = [](bool offered, QCheckBox* box, QLineEdit* field, QWidget* stepper) {
-        for (QWidget* w : {static_cast<QWidget*>(box), static_cast<QWidget*>(field), stepper})
-            w->setVisible(offered);
-        if (!offered) {
-            setCheckedQuietly(box, false);
-            field->setEnabled(false);
-            field->clear();
-        }
+void TradeTicketWindowController::changeSide(Side side) {
+    state_.selectSide(side, orders());
+    showState();
+}
+
+void TradeTicketWindowController::changeBracket(TicketState::Bracket which, bool on) {
+    state_.setBracket(which, on, orders());
+    reloadRows();
+    showState();
+}
+
+void TradeTicketWindowController::stepField(TicketState::PriceField field, bool up) {
+    // A typed value is taken as it stands before the step.
+    if (QWidget* focused = focusWidget())
+        focused->clearFocus();
+    if (state_.step(field, item(), up))
+        showState();
+}
+
+namespace {
+
+void showText(QLineEdit* field, const std::string& text) {
+    const QString shown = qs(text);
+    if (field->text() != shown)
+        field->setText(shown);
+}
+
+} // namespace
+
+void TradeTicketWindowController::showState() {
+    const TicketControls c = state_.controls(records());
+    ui_->AdvancedTradeTicketBox->setEnabled(c.advanced);
+    ui_->BuyCheckBox->setVisible(c.advanced);
+    ui_->SellCheckBox->setVisible(c.advanced);
+    setCheckedQuietly(ui_->BuyCheckBox, c.advanced && state_.side() == Side::Buy);
+    setCheckedQuietly(ui_->SellCheckBox, c.advanced && state_.side() == Side::Sell);
+    const char* icon = state_.side() == Side::Buy ? "buy_button_img" : "sell_button_img";
+    if (ui_->PlaceOrderButton->property("iconName").toString() != QLatin1String(icon)) {
+        ui_->PlaceOrderButton->setProperty("iconName", QLatin1String(icon));
+        ui_->PlaceOrderButton->setIcon(image(icon));
+    }
+    ui_->PriceTextField->setEnabled(c.pendingPrice);
+    ui_->PriceStepper->setEnabled(c.pendingPrice);
+    ui_->TimeinforceComboBox->setEnabled(c.pendingPrice);
+    showText(ui_->PriceTextField, state_.price());
+
+    struct BracketWidgets {
+        TicketState::Bracket which;
+        bool offered;
+        QCheckBox* box;
+        QLineEdit* field;
+        QWidget* stepper;
+        QLabel* hint;
     };
-    // Several accounts: the rows are filtered by what is set, so every control is shown.
-    show(toggleMultiTrade_ || offers(account(), item(), kTakeProfitOrders), ui_->TakeProfitCheckBox,
-         ui_->TakeProfitPriceTextField, ui_->TakeProfitStepper);
-    show(toggleMultiTrade_ || offers(account(), item(), kStopLossOrders), ui_->StopLossCheckBox,
-         ui_->StopLossPriceTextField, ui_->StopLossStepper);
-    ui_->takeprofitpricesuggestionLabel->setVisible(ui_->TakeProfitCheckBox->isVisible());
-    ui_->stoplosspricesuggestionLabel->setVisible(ui_->StopLossCheckBox->isVisible());
-}
-
-void TradeTicketWindowController::checkDeviationisAvailable() {
-    const AdvancedOffer offer = advancedOffer(account(), item(), settings(), kind_, toggleMultiTrade_);
-    ui_->DeviationCheckBox->setVisible(offer.deviation);
-    ui_->DeviationTextField->setVisible(offer.deviation);
-    if (!offer.deviation) {
-        setCheckedQuietly(ui_->DeviationCheckBox, false);
-        ui_->DeviationTextField->setEnabled(false);
-        ui_->DeviationTextField->clear();
+    for (const BracketWidgets& b :
+         {BracketWidgets{TicketState::Bracket::TakeProfit, c.takeProfitShown, ui_->TakeProfitCheckBox,
+                         ui_->TakeProfitPriceTextField, ui_->TakeProfitStepper,
+                         ui_->takeprofitpricesuggestionLabel},
+          BracketWidgets{TicketState::Bracket::StopLoss, c.stopLossShown, ui_->StopLossCheckBox,
+                         ui_->StopLossPriceTextField, ui_->StopLossStepper,
+                         ui_->stoplosspricesuggestionLabel}}) {
+        const TicketField& field = state_.bracket(b.which);
+        for (QWidget* w : {static_cast<QWidget*>(b.box), static_cast<QWidget*>(b.field), b.stepper,
+                           static_cast<QWidget*>(b.hint)})
+            w->setVisible(b.offered);
+        // Simple mode leaves the boxes as they were: the whole box is off there.
+        if (c.advanced)
+            b.box->setEnabled(c.bracketsEnabled);
+        setCheckedQuietly(b.box, field.on);
+        b.field->setEnabled(field.on);
+        b.stepper->setEnabled(field.on);
+        showText(b.field, field.text);
     }
+    ui_->DeviationCheckBox->setVisible(c.deviationShown);
+    ui_->DeviationTextField->setVisible(c.deviationShown);
+    setCheckedQuietly(ui_->DeviationCheckBox, state_.deviation().on);
+    ui_->DeviationTextField->setEnabled(state_.deviation().on);
+    showText(ui_->DeviationTextField, state_.deviation().text);
+
+    ui_->AccountComboBox->setEnabled(c.singleAccount);
+    ui_->QuantityComboBox->setEnabled(c.singleAccount);
+    showPriceHints();
 }
 
-void TradeTicketWindowController::EnableAdvancedControls() {
-    const bool pending = kind_ == OrderKind::Limit || kind_ == OrderKind::Stop;
-    ui_->PriceTextField->setEnabled(pending);
-    ui_->PriceStepper->setEnabled(pending);
-    ui_->TimeinforceComboBox->setEnabled(pending);
-    if (!pending)
-        ui_->PriceTextField->clear();
-    if (kind_)
-        updatePriceinTextField();
-}
-
-void TradeTicketWindowController::selectSide(Side side) {
-    side_ = side;
-    setCheckedQuietly(ui_->BuyCheckBox, side == Side::Buy);
-    setCheckedQuietly(ui_->SellCheckBox, side == Side::Sell);
-    ui_->PlaceOrderButton->setIcon(image(side == Side::Buy ? "buy_button_img" : "sell_button_img"));
-    updatePriceinTextField();
-}
-
-void TradeTicketWindowController::takeProfitCheckboxSelect() {
-    const bool on = ui_->TakeProfitCheckBox->isChecked();
-    ui_->TakeProfitPriceTextField->setEnabled(on);
-    ui_->TakeProfitStepper->setEnabled(on);
-    if (on && session())
-        ui_->TakeProfitPriceTextField->setText(
-            qs(session()->client().orders().takeProfitLimit(currentTicket()).price));
-    else
-        ui_->TakeProfitPriceTextField->clear();
-    checkandloadOrderTypesforMultiAccount();
-    updatePriceTextFieldColor();
-}
-
-void TradeTicketWindowController::stopLossCheckboxSelect() {
-    const bool on = ui_->StopLossCheckBox->isChecked();
-    ui_->StopLossPriceTextField->setEnabled(on);
-    ui_->StopLossStepper->setEnabled(on);
-    if (on && session())
-        ui_->StopLossPriceTextField->setText(
-            qs(session()->client().orders().stopLossLimit(currentTicket()).price));
-    else
-        ui_->StopLossPriceTextField->clear();
-    checkandloadOrderTypesforMultiAccount();
-    updatePriceTextFieldColor();
-}
-
-void TradeTicketWindowController::deviationCheckboxSelect() {
-    const bool on = ui_->DeviationCheckBox->isChecked();
-    ui_->DeviationTextField->setEnabled(on);
-    ui_->DeviationTextField->setText(on ? QStringLiteral("0") : QString());
-    checkandloadOrderTypesforMultiAccount();
-}
-
-// ---- prices
-
-interfaces::OrderTicket TradeTicketWindowController::currentTicket() const {
-    interfaces::OrderTicket t;
-    t.instrument = itemCode_;
-    t.account = accountId_;
-    t.side = side_;
-    t.kind = kind_.value_or(OrderKind::Market);
-    t.delivery = delivery_;
-    t.timeInForce = timeInForce_;
-    t.quantity =
-        fieldDecimal(ui_->QuantityComboBox->currentText().toStdString()).value_or(platform::Decimal());
-    if (t.kind != OrderKind::Market)
-        t.price = fieldDecimal(ui_->PriceTextField->text().toStdString()).value_or(platform::Decimal());
-    // A box on with an empty field asks for 0, which the order rules refuse with the limit.
-    if (ui_->TakeProfitCheckBox->isChecked())
-        t.takeProfit =
-            fieldDecimal(ui_->TakeProfitPriceTextField->text().toStdString()).value_or(platform::Decimal());
-    if (ui_->StopLossCheckBox->isChecked())
-        t.stopLoss =
-            fieldDecimal(ui_->StopLossPriceTextField->text().toStdString()).value_or(platform::Decimal());
-    if (ui_->DeviationCheckBox->isChecked())
-        t.deviation = ui_->DeviationTextField->text().toInt();
-    return t;
-}
-
-void TradeTicketWindowController::updatePriceinTextField() {
-    ClientModel* model = session();
-    if (!model || !isAdvancedMode() || !kind_)
-        return;
-    interfaces::Orders& orders = model->client().orders();
-    interfaces::OrderTicket t = currentTicket();
-    if (*kind_ != OrderKind::Market) {
-        ui_->PriceTextField->setText(qs(orders.entryPriceLimit(t).price));
-        t.price = fieldDecimal(ui_->PriceTextField->text().toStdString());
-    } else {
-        ui_->PriceTextField->clear();
-    }
-    if (ui_->TakeProfitCheckBox->isChecked())
-        ui_->TakeProfitPriceTextField->setText(qs(orders.takeProfitLimit(t).price));
-    if (ui_->StopLossCheckBox->isChecked())
-        ui_->StopLossPriceTextField->setText(qs(orders.stopLossLimit(t).price));
-    updatePriceTextFieldColor();
-}
-
-void TradeTicketWindowController::updatePriceTextFieldColor() {
+void TradeTicketWindowController::showPriceHints() {
     const auto paint = [this](QLineEdit* field, PriceCheck check) {
         const int shown = static_cast<int>(check);
         const QVariant was = field->property("priceCheck");
@@ -790,76 +720,44 @@ void TradeTicketWindowController::updatePriceTextFieldColor() {
         if (hint->text() != shown)
             hint->setText(shown);
     };
-    ClientModel* model = session();
-    const bool tested = model && isAdvancedMode() && kind_;
-    interfaces::OrderTicket t;
-    if (tested)
-        t = currentTicket();
-    interfaces::Orders* orders = model ? &model->client().orders() : nullptr;
-
-    interfaces::PriceLimit entryLimit;
-    if (tested && *kind_ != OrderKind::Market)
-        entryLimit = orders->entryPriceLimit(t);
-    label(ui_->contigentpricesuggestionLabel, entryLimit.signedText());
-    paint(ui_->PriceTextField, checkPrice(ui_->PriceTextField->text().toStdString(), entryLimit));
-
-    const auto bracket = [&](QCheckBox* box, QLineEdit* field, QLabel* hint, bool takeProfit) {
-        interfaces::PriceLimit limit;
-        if (tested && box->isChecked())
-            limit = takeProfit ? orders->takeProfitLimit(t) : orders->stopLossLimit(t);
-        label(hint, limit.signedText());
-        paint(field, checkPrice(field->text().toStdString(), limit));
-    };
-    bracket(ui_->TakeProfitCheckBox, ui_->TakeProfitPriceTextField, ui_->takeprofitpricesuggestionLabel,
-            true);
-    bracket(ui_->StopLossCheckBox, ui_->StopLossPriceTextField, ui_->stoplosspricesuggestionLabel, false);
-}
-
-void TradeTicketWindowController::stepField(QWidget* field, bool up) {
-    auto* edit = qobject_cast<QLineEdit*>(field);
-    const ItemDetails* instrument = item();
-    if (!edit || !instrument)
-        return;
-    // A typed value is taken as it stands before the step.
-    if (QWidget* focused = focusWidget())
-        focused->clearFocus();
-    edit->setText(
-        qs(stepPrice(edit->text().toStdString(), instrument->TickSize, instrument->DecimalPlaces, up)));
-    updatePriceTextFieldColor();
+    const TicketPriceHints hints = state_.priceHints(orders());
+    label(ui_->contigentpricesuggestionLabel, hints.entry.limit);
+    paint(ui_->PriceTextField, hints.entry.check);
+    label(ui_->takeprofitpricesuggestionLabel, hints.takeProfit.limit);
+    paint(ui_->TakeProfitPriceTextField, hints.takeProfit.check);
+    label(ui_->stoplosspricesuggestionLabel, hints.stopLoss.limit);
+    paint(ui_->StopLossPriceTextField, hints.stopLoss.check);
 }
 
 void TradeTicketWindowController::UpdateValuesinTimer() {
-    const ItemDetails* instrument = item();
+    const TicketQuote quote = state_.quote(item());
     const auto setText = [](QLabel* label, const QString& text) {
         if (label->text() != text)
             label->setText(text);
     };
-    setText(ui_->SymbolTextLabel, qs(itemCode_));
-    if (!instrument) {
+    setText(ui_->SymbolTextLabel, qs(quote.code));
+    if (!quote.known) {
         for (QLabel* label :
              {ui_->TimeTextLabel, ui_->LowTextLabel, ui_->HighTextLabel, ui_->SpreadTextLabel})
             setText(label, QString());
         ui_->buyButton->setPrice(QString(), 0, 0);
         ui_->sellButton->setPrice(QString(), 0, 0);
     } else {
-        setText(ui_->TimeTextLabel, qs(clockTime(instrument->UpdateTime)));
-        setText(ui_->LowTextLabel, rangeText(texts::kLow, instrument->Low, instrument));
-        setText(ui_->HighTextLabel, rangeText(texts::kHigh, instrument->High, instrument));
-        setText(ui_->SpreadTextLabel, qs(spreadText(*instrument)));
-        const auto big = static_cast<std::size_t>(instrument->mostSignificantDigitLength);
-        const auto small = static_cast<std::size_t>(instrument->leastSignificantDigitLength);
-        const QString ask = qs(priceText(instrument->Ask, instrument));
-        const QString bid = qs(priceText(instrument->Bid, instrument));
+        setText(ui_->TimeTextLabel, qs(quote.time));
+        setText(ui_->LowTextLabel, rangeText(texts::kLow, quote.low));
+        setText(ui_->HighTextLabel, rangeText(texts::kHigh, quote.high));
+        setText(ui_->SpreadTextLabel, qs(quote.spread));
+        const QString ask = qs(quote.ask);
+        const QString bid = qs(quote.bid);
         if (ui_->buyButton->price() != ask)
-            ui_->buyButton->setPrice(ask, big, small);
+            ui_->buyButton->setPrice(ask, quote.bigDigits, quote.smallDigits);
         if (ui_->sellButton->price() != bid)
-            ui_->sellButton->setPrice(bid, big, small);
-        setArrow(ui_->buyIndicatorImageView, ticks_->note("ask", instrument->Ask));
-        setArrow(ui_->sellIndicatorImageView, ticks_->note("bid", instrument->Bid));
-        ticks_->endRefresh();
+            ui_->sellButton->setPrice(bid, quote.bigDigits, quote.smallDigits);
+        setArrow(ui_->buyIndicatorImageView, quote.askTick);
+        setArrow(ui_->sellIndicatorImageView, quote.bidTick);
     }
-    updatePriceTextFieldColor();
-    if (toggleMultiTrade_)
+    showPriceHints();
+    if (state_.multiAccount())
         multiModel_->refreshMargins();
 }
 
@@ -870,7 +768,7 @@ void TradeTicketWindowController::toggleRightDrawer() {
 }
 
 void TradeTicketWindowController::toggleLeftDrawer() {
-    ui_->multitradeButton->setChecked(!toggleMultiTrade_);
+    ui_->multitradeButton->setChecked(!state_.multiAccount());
 }
 
 void TradeTicketWindowController::showRightDrawer(bool open) {
@@ -886,9 +784,9 @@ void TradeTicketWindowController::showRightDrawer(bool open) {
 }
 
 void TradeTicketWindowController::showLeftDrawer(bool open) {
-    if (open == toggleMultiTrade_)
+    if (open == state_.multiAccount())
         return;
-    toggleMultiTrade_ = open;
+    state_.setMultiAccount(open);
     // The drawer takes what it wants up to its widest; the ticket keeps its own width.
     const int room =
         std::min(ui_->leftDrawer->sizeHint().width(), ui_->leftDrawer->maximumWidth()) + kDrawerSpacing;
@@ -897,14 +795,17 @@ void TradeTicketWindowController::showLeftDrawer(bool open) {
     if (isVisible())
         resize(before + (open ? room : -room), height());
     DisableControlsonMultiTrade();
-    LoadOrderType();
+    state_.loadKinds(records(), orders());
+    fillOrderTypes();
+    reloadRows();
+    showState();
 }
 
 void TradeTicketWindowController::setDefaultWindow() {
     if (toggleMarketDepth_)
         toggleRightDrawer();
-    if (toggleMultiTrade_) {
-        toggleMultiTrade_ = false;
+    if (state_.multiAccount()) {
+        state_.setMultiAccount(false);
         ui_->leftDrawer->hide();
         setCheckedQuietly(ui_->multitradeButton, false);
     }
@@ -913,35 +814,37 @@ void TradeTicketWindowController::setDefaultWindow() {
 }
 
 void TradeTicketWindowController::checkMultiTradeisAvailable() {
-    const bool offered = multiAccountOffered(accounts_);
+    const bool offered = multiAccountOffered(state_.accounts());
     ui_->multitradeButton->setVisible(offered);
     if (offered)
-        checkandloadOrderTypesforMultiAccount();
+        reloadRows();
 }
 
-void TradeTicketWindowController::checkandloadOrderTypesforMultiAccount() {
-    if (!toggleMultiTrade_)
+void TradeTicketWindowController::reloadRows() {
+    if (!state_.multiAccount())
         return;
-    multiModel_->setAccounts(
-        multiAccountRowAccounts(accounts_, item(), kind_, ui_->TakeProfitCheckBox->isChecked(),
-                                ui_->StopLossCheckBox->isChecked(), ui_->DeviationCheckBox->isChecked()));
+    multiModel_->setAccounts(multiAccountRowAccounts(
+        state_.accounts(), item(), state_.kind(), state_.bracket(TicketState::Bracket::TakeProfit).on,
+        state_.bracket(TicketState::Bracket::StopLoss).on, state_.deviation().on));
     setCheckedQuietly(ui_->multiAccountSelectAllCheckBox, false);
 }
 
 void TradeTicketWindowController::DisableControlsonMultiTrade() {
-    ui_->AccountComboBox->setEnabled(!toggleMultiTrade_);
-    ui_->QuantityComboBox->setEnabled(!toggleMultiTrade_);
-    if (toggleMultiTrade_) {
+    const bool single = state_.controls(records()).singleAccount;
+    ui_->AccountComboBox->setEnabled(single);
+    ui_->QuantityComboBox->setEnabled(single);
+    if (!single) {
         setCheckedQuietly(ui_->multiAccountSelectAllCheckBox, false);
         showMultiAccountQuantity();
     }
 }
 
 void TradeTicketWindowController::showMultiAccountQuantity() {
-    if (!toggleMultiTrade_)
+    if (!state_.multiAccount())
         return;
+    state_.setQuantity(tickedTotal(multiModel_->rows()).toString());
     loading_ = true;
-    ui_->QuantityComboBox->setEditText(qs(tickedTotal(multiModel_->rows()).toString()));
+    ui_->QuantityComboBox->setEditText(qs(state_.quantity()));
     loading_ = false;
     refreshContractValue();
 }
@@ -960,139 +863,64 @@ void TradeTicketWindowController::TableHeaderEdited(const QString& text) {
 // ---- sending
 
 void TradeTicketWindowController::buyButtonClicked() {
-    if (isAdvancedMode())
-        selectSide(Side::Buy);
+    if (state_.advanced())
+        changeSide(Side::Buy);
     else
         sideButtonClicked(Side::Buy);
 }
 
 void TradeTicketWindowController::sellButtonClicked() {
-    if (isAdvancedMode())
-        selectSide(Side::Sell);
+    if (state_.advanced())
+        changeSide(Side::Sell);
     else
         sideButtonClicked(Side::Sell);
 }
 
-void TradeTicketWindowController::alert(std::string_view key) {
+void TradeTicketWindowController::showRefusal(const std::string& key, const std::string& text) {
     CommonAlert::open(this, {context_.text(kTicketAlertTitleKey),
-                             context_.text(key),
+                             text.empty() ? context_.text(key) : qs(text),
                              AlertSpec::Warning,
                              {},
                              QStringLiteral("ticketRefusal")});
 }
 
-void TradeTicketWindowController::showRefusal(const interfaces::OrderResult& result) {
-    QString text = qs(result.refusalText);
-    if (text.isEmpty())
-        text = context_.text(result.refusalKey);
-    CommonAlert::open(
-        this,
-        {context_.text(kTicketAlertTitleKey), text, AlertSpec::Warning, {}, QStringLiteral("ticketRefusal")});
-}
-
-interfaces::OrderTicket TradeTicketWindowController::ticketFor(Side side, bool simple) const {
-    interfaces::OrderTicket t = currentTicket();
-    t.side = side;
-    if (simple) {
-        // Simple mode sends at the market, without brackets or a deviation.
-        t.kind = OrderKind::Market;
-        t.price.reset();
-        t.takeProfit.reset();
-        t.stopLoss.reset();
-        t.deviation.reset();
-    }
-    return t;
-}
-
 bool TradeTicketWindowController::validate(Side side, bool placeButton) {
-    ClientModel* model = session();
-    if (!model || model->loginState() != interfaces::LoginState::SignedIn)
-        return false;
-    if (placeButton && ui_->DeviationCheckBox->isChecked() && ui_->DeviationTextField->text().isEmpty()) {
-        alert(kNoDeviationKey);
-        return false;
-    }
-    if (!placeButton || !kind_) {
-        // Simple mode sends at the market (and the place button needs an order type).
-        const bool market =
-            toggleMultiTrade_ ? kind_ == OrderKind::Market : offers(account(), item(), kMarketOrders);
-        if (!market || (placeButton && !kind_)) {
-            alert(kNoMarketOrderKey);
-            return false;
-        }
-    }
-    interfaces::Orders& orders = model->client().orders();
-    interfaces::OrderTicket t = ticketFor(side, !placeButton);
-    // The order rules' checks run before the confirmation, so that nothing they would refuse is
-    // confirmed first.
-    if (!toggleMultiTrade_) {
-        const auto result = orders.checkOrder(t);
-        if (!result.sent()) {
-            showRefusal(result);
-            return false;
-        }
-        return true;
-    }
-    if (multiModel_->tickedCount() == 0) {
-        alert(kNoAccountTickedKey);
-        return false;
-    }
-    for (const auto& row : tickedAccounts(multiModel_->rows())) {
-        t.account = row.accountId;
-        t.quantity = row.quantity;
-        const auto result = orders.checkOrder(t);
-        if (!result.sent()) {
-            showRefusal(result);
-            return false;
-        }
-    }
-    return true;
-}
-
-platform::Decimal TradeTicketWindowController::orderQuantity(Side side, bool simple) const {
-    return toggleMultiTrade_ ? tickedTotal(multiModel_->rows()) : ticketFor(side, simple).quantity;
+    const TicketVerdict verdict = state_.check(side, placeButton, records(), orders(), multiModel_->rows());
+    if (verdict.outcome == TicketVerdict::Outcome::Refused)
+        showRefusal(verdict.key, verdict.text);
+    return verdict.go();
 }
 
 void TradeTicketWindowController::sideButtonClicked(Side side) {
     if (!validate(side, false))
         return;
-    selectSide(side);
+    changeSide(side);
     if (context_.guiObjects().dontShowOrderConfirmation())
         sendPlaceorderObjects(side, true);
     else
-        orderConfirmation(side, orderQuantity(side, true));
+        orderConfirmation(side, state_.orderQuantity(side, true, multiModel_->rows()));
 }
 
 void TradeTicketWindowController::placeOrderButtonClicked() {
-    if (!validate(side_, true))
+    const Side side = state_.side();
+    if (!validate(side, true))
         return;
-    if (kind_ == OrderKind::Market && !context_.guiObjects().dontShowOrderConfirmation()) {
-        orderConfirmation(side_, orderQuantity(side_, false));
+    if (state_.kind() == OrderKind::Market && !context_.guiObjects().dontShowOrderConfirmation()) {
+        orderConfirmation(side, state_.orderQuantity(side, false, multiModel_->rows()));
         return;
     }
-    sendPlaceorderObjects(side_, false);
+    sendPlaceorderObjects(side, false);
 }
 
 void TradeTicketWindowController::orderConfirmation(Side side, const platform::Decimal& quantity) {
     if (confirmation_ && confirmation_->isVisible())
         return; // one sheet at a time
-    const ItemDetails* instrument = item();
     ConfirmationTexts texts;
     texts.side = context_.text(side == Side::Buy ? texts::kBuy : texts::kSell).toStdString();
     texts.atMarket = context_.text(texts::kMarketRate).toStdString();
     texts.takeProfit = context_.text(texts::kTakeProfit).toStdString();
     texts.stopLoss = context_.text(texts::kStopLoss).toStdString();
-    const auto optional = [](QCheckBox* box, QLineEdit* field) -> std::optional<std::string> {
-        if (!box->isChecked())
-            return std::nullopt;
-        return field->text().toStdString();
-    };
-    const auto takeProfit = optional(ui_->TakeProfitCheckBox, ui_->TakeProfitPriceTextField);
-    const auto stopLoss = optional(ui_->StopLossCheckBox, ui_->StopLossPriceTextField);
-    const std::string body =
-        confirmationBody(texts, quantity.toString(), instrument ? instrument->ContractSize : 0, itemCode_,
-                         takeProfit ? std::optional<std::string_view>(*takeProfit) : std::nullopt,
-                         stopLoss ? std::optional<std::string_view>(*stopLoss) : std::nullopt);
+    const std::string body = state_.confirmation(texts, quantity, item());
 
     auto* sheet = new QMessageBox(this);
     sheet->setObjectName(QStringLiteral("orderConfirmationSheet"));
@@ -1121,7 +949,7 @@ void TradeTicketWindowController::orderConfirmation(Side side, const platform::D
                 if (suppress->isChecked())
                     context_.guiObjects().setDontShowOrderConfirmation(true);
                 sheet->hide();
-                sendPlaceorderObjects(side, !isAdvancedMode());
+                sendPlaceorderObjects(side, !state_.advanced());
             });
     confirmation_ = sheet;
     sheet->open();
@@ -1131,13 +959,13 @@ void TradeTicketWindowController::sendPlaceorderObjects(Side side, bool simple) 
     ClientModel* model = session();
     if (!model)
         return;
-    const interfaces::OrderTicket t = ticketFor(side, simple);
+    const interfaces::OrderTicket t = state_.ticketFor(side, simple);
     interfaces::Orders& orders = model->client().orders();
     const interfaces::OrderResult result =
-        toggleMultiTrade_ ? orders.placeMultiAccountOrder(t, tickedAccounts(multiModel_->rows()))
-                          : orders.placeOrder(t);
+        state_.multiAccount() ? orders.placeMultiAccountOrder(t, tickedAccounts(multiModel_->rows()))
+                              : orders.placeOrder(t);
     if (!result.sent()) {
-        showRefusal(result);
+        showRefusal(result.refusalKey, result.refusalText);
         return;
     }
     Q_EMIT orderSent();

@@ -6,7 +6,7 @@
 // drawer the multi-account rows. The ticket keeps ids (the account number, the instrument code) and
 // looks the records up on every use; every refusal comes back as the command's answer and is shown
 // here, and sending leaves the ticket open.
-#include "gui/trading/ticket_rules.h"
+#include "gui/trading/ticket_state.h"
 #include "interfaces/orders.h"
 
 #include <QPointer>
@@ -32,7 +32,6 @@ class GuiContext;
 class HeaderEditor;
 class MarketDepthTableController;
 class MultiAccountTableModel;
-class TickTracker;
 
 class TradeTicketWindowController : public QWidget {
     Q_OBJECT
@@ -49,7 +48,7 @@ public:
     // The opening sequence: whether the caller names the instrument, the instrument, the preparation,
     // then the showing above `owner` (no modal loop).
     void setIsTradeTicketfromWatchlist(bool named) { fromWatchlist_ = named; }
-    void setValue(const std::string& itemCode) { itemCode_ = itemCode; }
+    void setValue(const std::string& itemCode) { state_.chooseInstrument(itemCode); }
     void windowDidAppear();
     void runModalWindow(QWidget* owner);
 
@@ -57,11 +56,11 @@ public:
     void updateItemsinSymbolComboBox();
 
     // What the ticket stands on, for its tests and the benchmark.
-    const std::string& itemCode() const { return itemCode_; }
-    std::int32_t accountId() const { return accountId_; }
-    std::optional<interfaces::OrderKind> orderKind() const { return kind_; }
-    bool isAdvancedMode() const;
-    bool isMultiAccountMode() const { return toggleMultiTrade_; }
+    const std::string& itemCode() const { return state_.itemCode(); }
+    std::int32_t accountId() const { return state_.accountId(); }
+    std::optional<interfaces::OrderKind> orderKind() const { return state_.kind(); }
+    bool isAdvancedMode() const { return state_.advanced(); }
+    bool isMultiAccountMode() const { return state_.multiAccount(); }
     bool isMarketDepthOpen() const { return toggleMarketDepth_; }
     MultiAccountTableModel& multiAccountModel() const { return *multiModel_; }
     ChartController* tradeChart() const { return chart_; }
@@ -69,7 +68,7 @@ public:
     MarketDepthTableController* sellDepth() const { return sellDepth_; }
     QMessageBox* confirmationSheet() const;
     // The order as the fields stand (the account and quantity of one account).
-    interfaces::OrderTicket currentTicket() const;
+    interfaces::OrderTicket currentTicket() const { return state_.ticket(); }
 
     // The one-second refresh of the quote, the price checks, the ladders and the margin column.
     void UpdateValuesinTimer();
@@ -77,7 +76,7 @@ public:
     // Chooses an order type of those offered, as the order type box does; false when it is not offered.
     bool selectOrderType(interfaces::OrderKind kind);
     // Rebuilds the multi-account rows for the order as set (ticks and quantities go).
-    void LoadMultiAccountDetails() { checkandloadOrderTypesforMultiAccount(); }
+    void LoadMultiAccountDetails() { reloadRows(); }
     // Open the closed drawer, close the open one, through their buttons' state.
     void toggleRightDrawer();
     void toggleLeftDrawer();
@@ -99,37 +98,34 @@ private:
     const AccountDetails* account() const;
     const ItemDetails* item() const;
     const GroupInstruments* settings() const;
+    TicketRecords records() const { return {account(), item(), settings()}; }
+    interfaces::Orders* orders() const;
 
     void updateLanguageStrings();
     // An order type, time in force or validity name in the selected language.
     QString shown(std::string_view name) const;
-    QString rangeText(std::string_view key, double price, const ItemDetails* item) const;
+    QString rangeText(std::string_view key, const std::string& price) const;
     void LoadAccountDetails();
-    void AccountSelectionIsChanging(const QString& accountText);
     void LoadSymbolDetails(bool named);
     void SymbolSelectionIsChanging(const std::string& code);
     void LoadQuantity();
     void refreshContractValue();
-    void LoadOrderType();
-    void SetOrderType(std::optional<interfaces::OrderKind> kind);
-    void LoadTimeinForce();
-    void LoadValidity();
-    void TradeTicketRadioButtonClicked();
-    void loadAvailableOrderControls();
-    void SetFieldsforAvailableOrderTypes();
-    void checkDeviationisAvailable();
-    void EnableAdvancedControls();
-    void selectSide(interfaces::Side side);
-    void takeProfitCheckboxSelect();
-    void stopLossCheckboxSelect();
-    void deviationCheckboxSelect();
-    void updatePriceinTextField();
-    void updatePriceTextFieldColor();
-    void stepField(QWidget* field, bool up);
+    // The lists as the state offers them: order types, times in force, validities.
+    void fillOrderTypes();
+    void fillTimesInForce();
+    void fillValidity();
+    void changeMode();
+    void changeOrderType(std::optional<interfaces::OrderKind> kind);
+    void changeSide(interfaces::Side side);
+    void changeBracket(TicketState::Bracket which, bool on);
+    void stepField(TicketState::PriceField field, bool up);
+    // Shows what the state holds: the advanced box's controls and fields, then the price hints.
+    void showState();
+    void showPriceHints();
 
-    // Multi-account rows.
+    // Multi-account rows: rebuilt for the order as set (ticks and quantities go).
     void checkMultiTradeisAvailable();
-    void checkandloadOrderTypesforMultiAccount();
+    void reloadRows();
     void DisableControlsonMultiTrade();
     void showMultiAccountQuantity();
     void doubleClickInTableViewHeader(int section);
@@ -141,16 +137,11 @@ private:
     void sellButtonClicked();
     void sideButtonClicked(interfaces::Side side);
     void placeOrderButtonClicked();
-    // The ticket's own checks and the order rules' per order (or per ticked row); false after an alert.
-    // The order as it goes out: simple mode's at the market, without brackets or a deviation.
-    interfaces::OrderTicket ticketFor(interfaces::Side side, bool simple) const;
-    // The lots ordered: the quantity field's number, or the ticked rows' total.
-    platform::Decimal orderQuantity(interfaces::Side side, bool simple) const;
+    // The state's checks; false after an alert (or quietly when signed out).
     bool validate(interfaces::Side side, bool placeButton);
     void orderConfirmation(interfaces::Side side, const platform::Decimal& quantity);
     void sendPlaceorderObjects(interfaces::Side side, bool simple);
-    void showRefusal(const interfaces::OrderResult& result);
-    void alert(std::string_view key);
+    void showRefusal(const std::string& key, const std::string& text);
     void forgetSession();
     // Signed out (the stream lost): the prices stay, greyed, and Buy, Sell and Place are off.
     void followLoginState();
@@ -164,21 +155,12 @@ private:
     MarketDepthTableController* sellDepth_ = nullptr;
     MultiAccountTableModel* multiModel_ = nullptr;
     HeaderEditor* headerEditor_ = nullptr;
-    std::unique_ptr<TickTracker> ticks_;
     QPointer<QMessageBox> confirmation_;
     bool ticking_ = false; // follows the client model's tick while shown
 
-    std::string itemCode_;
-    std::int32_t accountId_ = 0;
-    AccountList accounts_; // the ticket's account list, built at opening
-    std::optional<interfaces::OrderKind> kind_;
-    std::vector<interfaces::OrderKind> kinds_;
-    interfaces::TimeInForce timeInForce_ = interfaces::TimeInForce::Day;
-    interfaces::Delivery delivery_ = interfaces::Delivery::Regular;
-    interfaces::Side side_ = interfaces::Side::Buy;
+    TicketState state_;
     bool fromWatchlist_ = false;
     bool toggleMarketDepth_ = false;
-    bool toggleMultiTrade_ = false;
     bool loading_ = false; // filling lists: their change signals are not the user's
 };
 
