@@ -6,7 +6,7 @@
 #include "gui/app/theme_manager.h"
 #include "gui/charts/chart_analysis_view_controller.h"
 #include "gui/charts/chart_controller.h"
-#include "gui/market/grid_cells.h"
+#include "gui/grid/grid_cells.h"
 #include "gui/models/chart_model.h"
 #include "gui/models/client_model.h"
 #include "gui/texts.h"
@@ -53,6 +53,7 @@ ChartWindowController::ChartWindowController(GuiContext& context, QWidget* paren
     chart_ = new ChartController(source_, ui_->chartPane);
     chart_->setSeriesTitles(context_.text(texts::kBid), context_.text(texts::kAsk));
     chart_->setLanguage(context_.language());
+    chart_->followTick(context_.clientModel());
     ui_->chartPaneLayout->addWidget(chart_);
     ui_->indicatorPaneLayout->addWidget(&chart_->indicatorView());
     ui_->chartSplitView->setStretchFactor(0, 3);

@@ -4,8 +4,8 @@
 #include "gui/app/language.h"
 #include "gui/app/theme_manager.h"
 #include "gui/charts/chart_controller.h"
+#include "gui/grid/grid_cells.h"
 #include "gui/market/detail_window_controller.h"
-#include "gui/market/grid_cells.h"
 #include "gui/models/chart_model.h"
 #include "gui/models/client_model.h"
 #include "gui/texts.h"
@@ -47,6 +47,7 @@ AdvancedDetailWindowController::AdvancedDetailWindowController(GuiContext& conte
     chart_ = new ChartController(*source_, ui_->chartPane);
     chart_->setSeriesTitles(context_.text(texts::kBid), context_.text(texts::kAsk));
     chart_->setLanguage(context_.language());
+    chart_->followTick(context_.clientModel());
     ui_->chartPaneLayout->addWidget(chart_);
     connect(&context_.themes(), &ThemeManager::themeChanged, this,
             [this](std::int64_t theme) { chart_->applyChartTheme(static_cast<int>(theme)); });

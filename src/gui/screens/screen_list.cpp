@@ -36,16 +36,16 @@
 #include "gui/funding/deposit_request_window_controller.h"
 #include "gui/funding/deposits_withdrawals_window_controller.h"
 #include "gui/funding/withdrawal_request_window_controller.h"
+#include "gui/grid/grid_model.h"
+#include "gui/grid/grid_pane.h"
 #include "gui/market/add_remove_window_controller.h"
 #include "gui/market/advanced_detail_window_controller.h"
 #include "gui/market/advanced_watchlist_table_controller.h"
 #include "gui/market/detail_window_controller.h"
-#include "gui/market/grid_pane.h"
 #include "gui/market/market_depth_table_controller.h"
 #include "gui/market/watchlist_table_controller.h"
 #include "gui/models/chart_model.h"
 #include "gui/models/client_model.h"
-#include "gui/models/grid_model.h"
 #include "gui/news/news_table_controller.h"
 #include "gui/resources/resources_view_controller.h"
 #include "gui/statements/account_statement_window_controller.h"
@@ -253,6 +253,7 @@ QWidget* chart(ScreenContext& c, int type, bool crosshair) {
     auto source = std::make_shared<ChartModel>(c.session());
     c.keep(source);
     auto* view = c.own(new ChartController(*source));
+    view->followTick(&c.session());
     view->resize(900, 520);
     view->setSeriesTitles(c.context().text(texts::kBid), c.context().text(texts::kAsk));
     view->applyChartTheme(static_cast<int>(c.context().themes().getThemeForKey()));

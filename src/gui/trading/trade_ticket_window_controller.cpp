@@ -3,23 +3,19 @@
 #include "gui/app/common_alert.h"
 #include "gui/app/gui_context.h"
 #include "gui/app/gui_objects.h"
-#include "gui/app/images.h"
 #include "gui/app/language.h"
 #include "gui/app/theme_manager.h"
-#include "gui/charts/chart_controller.h"
-#include "gui/controls/decimal_text_field.h"
-#include "gui/controls/header_editor.h"
-#include "gui/controls/input_filters.h"
-#include "gui/controls/price_stepper.h"
 #include "gui/controls/toggles.h"
-#include "gui/market/advanced_watchlist_table_controller.h"
-#include "gui/market/depth_ladder.h"
-#include "gui/market/grid_cells.h"
-#include "gui/market/market_depth_table_controller.h"
-#include "gui/models/chart_model.h"
+#include "gui/grid/grid_cells.h"
 #include "gui/models/client_model.h"
 #include "gui/texts.h"
 #include "gui/trading/multi_account_model.h"
+#include "gui/trading/ticket_accounts_drawer.h"
+#include "gui/trading/ticket_advanced_box.h"
+#include "gui/trading/ticket_depth_drawer.h"
+#include "gui/trading/ticket_instrument_box.h"
+#include "gui/trading/ticket_quote_panel.h"
+#include "gui/trading/ticket_widgets.h"
 #include "model/records/account_details.h"
 #include "model/records/group_details.h"
 #include "model/records/item_details.h"
@@ -29,11 +25,10 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QCloseEvent>
-#include <QHeaderView>
+#include <QComboBox>
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QStyle>
 #include <QTableView>
 
 #include <algorithm>
@@ -44,69 +39,13 @@ namespace {
 using interfaces::OrderKind;
 using interfaces::Side;
 
-constexpr int kArrowSize = 14;
 // The drawers' room beside the ticket.
 constexpr int kDrawerSpacing = 10;
-// The multi-account drawer's widest, and its layout's margin.
-constexpr int kLeftDrawerWidth = 400;
-constexpr int kDrawerMargin = 6;
-
-QString qs(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
 
 template <class T>
 const T* entry(const tc::SessionModel::Collection<T>& map, const std::string& key) {
     const auto* found = map.get(key);
     return found && *found ? found->get() : nullptr;
-}
-
-void setArrow(QLabel* view, Tick tick) {
-    const int shown = tick == Tick::Up ? 1 : tick == Tick::Down ? -1 : 0;
-    if (view->property("tick").toInt() == shown && view->property("tick").isValid())
-        return;
-    view->setProperty("tick", shown);
-    if (shown == 0)
-        view->clear();
-    else
-        view->setPixmap(
-            image(shown > 0 ? "banner_green_arrow" : "banner_red_arrow").pixmap(kArrowSize, kArrowSize));
-}
-
-// The stretched columns share the width equally, so the table is kept wide enough for its widest
-// title in each of them, with room for a vertical scroll bar once the rows outgrow it.
-int widthForTitles(const QTableView* table) {
-    const QHeaderView* header = table->horizontalHeader();
-    int fixed = 0;
-    int widest = 0;
-    int stretched = 0;
-    for (int section = 0; section < header->count(); ++section) {
-        if (header->isSectionHidden(section))
-            continue;
-        const int wants = header->sectionSizeHint(section);
-        if (header->sectionResizeMode(section) == QHeaderView::Stretch) {
-            widest = std::max(widest, wants);
-            ++stretched;
-        } else {
-            fixed += std::max(wants, header->sectionSize(section));
-        }
-    }
-    return fixed + stretched * widest + 2 * table->frameWidth() +
-           table->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, table);
-}
-
-// Lists a combo box's entries without announcing them as the user's choice.
-void fill(QComboBox* box, const QStringList& entries, const QString& current) {
-    const QSignalBlocker quiet(box);
-    box->clear();
-    box->addItems(entries);
-    const int at = box->findText(current);
-    if (at >= 0)
-        box->setCurrentIndex(at);
-    else if (box->isEditable())
-        box->setEditText(current);
-    else
-        box->setCurrentIndex(entries.isEmpty() ? -1 : 0);
 }
 
 } // namespace
@@ -116,153 +55,105 @@ TradeTicketWindowController::TradeTicketWindowController(GuiContext& context, QW
       context_(context) {
     ui_->setupUi(this);
     setAttribute(Qt::WA_QuitOnClose, false);
+    ui_->tradeTicketBox->bind(state_);
+    ui_->AdvancedTradeTicketBox->bind(state_);
+    ui_->leftDrawer->setTextSource([this](std::string_view key) { return context_.text(key); });
+
+    // The tab order runs through the parts in reading order, the drawers last.
+    QWidget* previous = nullptr;
+    for (const char* name : {"simpleRadioButton",
+                             "advancedRadioButton",
+                             "AccountComboBox",
+                             "SymbolComboBox",
+                             "QuantityComboBox",
+                             "sellButton",
+                             "buyButton",
+                             "OrderTypeComboBox",
+                             "BuyCheckBox",
+                             "SellCheckBox",
+                             "PriceTextField",
+                             "TakeProfitCheckBox",
+                             "TakeProfitPriceTextField",
+                             "StopLossCheckBox",
+                             "StopLossPriceTextField",
+                             "DeviationCheckBox",
+                             "DeviationTextField",
+                             "TimeinforceComboBox",
+                             "ValidityComboBox",
+                             "PlaceOrderButton",
+                             "multitradeButton",
+                             "showConfirmationCheckBox",
+                             "marketDepthChartButton",
+                             "multiAccountSelectAllCheckBox",
+                             "multitradeTableView"}) {
+        auto* next = findChild<QWidget*>(QLatin1String(name));
+        if (previous && next)
+            setTabOrder(previous, next);
+        previous = next;
+    }
 
     auto* modes = new QButtonGroup(this);
     modes->setObjectName(QStringLiteral("TradeTicketRadioGroup"));
     modes->addButton(ui_->simpleRadioButton, kSimpleMode);
     modes->addButton(ui_->advancedRadioButton, kAdvancedMode);
-    connect(modes, &QButtonGroup::idToggled, this, [this](int, bool on) {
+    connect(modes, &QButtonGroup::idToggled, this, [this](int id, bool on) {
         if (on)
-            changeMode();
+            changeMode(id == kAdvancedMode);
     });
-
-    installDecimalFilter(ui_->QuantityComboBox);
-    installPortFilter(ui_->DeviationTextField); // digits only, at most five
-    for (QLabel* arrow : {ui_->buyIndicatorImageView, ui_->sellIndicatorImageView})
-        arrow->setFixedSize(kArrowSize, kArrowSize);
-    // No width of their own: the contract value grows with the quantity, and the window with it.
-    QFont code = ui_->SymbolTextLabel->font();
-    code.setBold(true);
-    ui_->SymbolTextLabel->setFont(code);
     ui_->leftDrawer->hide();
     ui_->rightDrawer->hide();
+    ui_->rightDrawer->attach(context_);
+    chartSession_ = context_.clientModel();
 
-    // The drawers: the depth ladders over the chart, the multi-account rows.
-    if (context_.clientModel()) {
-        buyDepth_ = new MarketDepthTableController(context_, DepthSide::Buy, ui_->rightDrawer);
-        sellDepth_ = new MarketDepthTableController(context_, DepthSide::Sell, ui_->rightDrawer);
-        buyDepth_->setObjectName(QStringLiteral("BuyMarketDepthTableView"));
-        sellDepth_->setObjectName(QStringLiteral("SellMarketDepthTableView"));
-        for (MarketDepthTableController* ladder : {buyDepth_, sellDepth_}) {
-            // Room for the header and five levels; the chart takes the rest.
-            ladder->setFixedHeight(ladder->horizontalHeader()->sizeHint().height() +
-                                   5 * ladder->verticalHeader()->defaultSectionSize() +
-                                   2 * ladder->frameWidth());
-            ui_->depthLayout->addWidget(ladder);
-        }
-        // A small chart: it repaints every second.
-        ui_->TradeChart->setFixedHeight(240);
-        ui_->rightDrawerLayout->addStretch(1);
-        chartModel_ = std::make_unique<ChartModel>(*context_.clientModel());
-        chartSession_ = context_.clientModel();
-        chart_ = new ChartController(*chartModel_, ui_->TradeChart);
-        chart_->setObjectName(QStringLiteral("TradeChartView"));
-        chart_->setLanguage(context_.language());
-        ui_->chartLayout->addWidget(chart_);
-    }
-    multiModel_ =
-        new MultiAccountTableModel([this](std::string_view key) { return context_.text(key); }, this);
-    ui_->multitradeTableView->setModel(multiModel_);
-    ui_->multitradeTableView->verticalHeader()->hide();
-    ui_->multitradeTableView->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
-    ui_->multitradeTableView->horizontalHeader()->setSectionResizeMode(MultiAccountTableModel::Tick,
-                                                                       QHeaderView::ResizeToContents);
-    ui_->multitradeTableView->setEditTriggers(QAbstractItemView::DoubleClicked |
-                                              QAbstractItemView::EditKeyPressed |
-                                              QAbstractItemView::AnyKeyPressed);
-    headerEditor_ = new HeaderEditor(ui_->multitradeTableView->horizontalHeader());
-    connect(ui_->multitradeTableView->horizontalHeader(), &QHeaderView::sectionDoubleClicked, this,
-            &TradeTicketWindowController::doubleClickInTableViewHeader);
-    connect(headerEditor_, &HeaderEditor::edited, this, &TradeTicketWindowController::TableHeaderEdited);
-    connect(multiModel_, &MultiAccountTableModel::orderChanged, this,
-            &TradeTicketWindowController::showMultiAccountQuantity);
-    connect(multiModel_, &MultiAccountTableModel::rowTicked, this,
-            [this] { setCheckedQuietly(ui_->multiAccountSelectAllCheckBox, false); });
-    connect(ui_->multiAccountSelectAllCheckBox, &QCheckBox::toggled, this,
-            [this](bool all) { multiModel_->tickAll(all); });
-
-    connect(ui_->AccountComboBox, &QComboBox::activated, this, [this] {
-        bool number = false;
-        const int id = ui_->AccountComboBox->currentText().toInt(&number);
-        if (number)
-            state_.chooseAccount(id);
+    TicketInstrumentBox* instrument = ui_->tradeTicketBox;
+    connect(instrument, &TicketInstrumentBox::accountChosen, this, [this](std::int32_t id) {
+        state_.chooseAccount(id);
         state_.loadKinds(records(), orders());
         state_.resetDelivery();
         state_.applySideRights(records(), orders());
-        fillOrderTypes();
-        fillValidity();
-        reloadRows();
-        showState();
+        showOrderLists();
     });
-    connect(ui_->SymbolComboBox, &QComboBox::activated, this, [this] {
-        SymbolSelectionIsChanging(ui_->SymbolComboBox->currentText().toStdString());
+    connect(instrument, &TicketInstrumentBox::instrumentChosen, this, [this](const QString& code) {
+        SymbolSelectionIsChanging(code.toStdString());
         state_.fillPrices(orders());
         state_.loadKinds(records(), orders());
         state_.resetDelivery();
-        fillOrderTypes();
-        fillValidity();
-        reloadRows();
-        showState();
+        showOrderLists();
         refreshContractValue();
     });
-    connect(ui_->QuantityComboBox, &QComboBox::activated, this, [this] {
-        // The chosen entry is written back as its plain number.
-        const auto value = fieldDecimal(ui_->QuantityComboBox->currentText().toStdString());
-        ui_->QuantityComboBox->setEditText(qs(value.value_or(platform::Decimal()).toString()));
-        refreshContractValue();
+    connect(instrument, &TicketInstrumentBox::quantityEdited, this, [this] { refreshContractValue(); });
+
+    TicketQuotePanel* quote = ui_->quotePanel;
+    // Advanced mode: the price buttons choose the side; simple mode: they send.
+    connect(quote, &TicketQuotePanel::buyClicked, this, [this] {
+        if (state_.advanced())
+            changeSide(Side::Buy);
+        else
+            sideButtonClicked(Side::Buy);
     });
-    connect(ui_->QuantityComboBox, &QComboBox::editTextChanged, this, [this](const QString& text) {
-        state_.setQuantity(text.toStdString());
-        if (!loading_)
-            refreshContractValue();
+    connect(quote, &TicketQuotePanel::sellClicked, this, [this] {
+        if (state_.advanced())
+            changeSide(Side::Sell);
+        else
+            sideButtonClicked(Side::Sell);
     });
-    connect(ui_->OrderTypeComboBox, &QComboBox::activated, this, [this](int index) {
-        const auto& kinds = state_.kinds();
-        if (index >= 0 && index < static_cast<int>(kinds.size()))
-            changeOrderType(kinds[static_cast<std::size_t>(index)]);
-    });
-    connect(ui_->TimeinforceComboBox, &QComboBox::activated, this, [this](int index) {
-        if (index >= 0 && index < static_cast<int>(std::size(kTimesInForce)))
-            state_.setTimeInForce(kTimesInForce[index]);
-    });
-    connect(ui_->ValidityComboBox, &QComboBox::activated, this, [this](int index) {
-        const auto offered = deliveries(settings());
-        if (index >= 0 && index < static_cast<int>(offered.size()))
-            state_.setDelivery(offered[static_cast<std::size_t>(index)]);
-    });
-    // The fields write what is typed (or filled) into the state; the state fills them back.
-    connect(ui_->PriceTextField, &QLineEdit::textChanged, this,
-            [this](const QString& text) { state_.setPrice(text.toStdString()); });
-    connect(ui_->TakeProfitPriceTextField, &QLineEdit::textChanged, this, [this](const QString& text) {
-        state_.setBracketText(TicketState::Bracket::TakeProfit, text.toStdString());
-    });
-    connect(ui_->StopLossPriceTextField, &QLineEdit::textChanged, this, [this](const QString& text) {
-        state_.setBracketText(TicketState::Bracket::StopLoss, text.toStdString());
-    });
-    connect(ui_->DeviationTextField, &QLineEdit::textChanged, this,
-            [this](const QString& text) { state_.setDeviationText(text.toStdString()); });
-    connect(ui_->TakeProfitCheckBox, &QCheckBox::toggled, this,
-            [this](bool on) { changeBracket(TicketState::Bracket::TakeProfit, on); });
-    connect(ui_->StopLossCheckBox, &QCheckBox::toggled, this,
-            [this](bool on) { changeBracket(TicketState::Bracket::StopLoss, on); });
-    connect(ui_->DeviationCheckBox, &QCheckBox::toggled, this, [this](bool on) {
+
+    TicketAdvancedBox* advanced = ui_->AdvancedTradeTicketBox;
+    connect(advanced, &TicketAdvancedBox::orderTypeChosen, this,
+            [this](OrderKind kind) { changeOrderType(kind); });
+    connect(advanced, &TicketAdvancedBox::sideChosen, this, &TradeTicketWindowController::changeSide);
+    connect(advanced, &TicketAdvancedBox::bracketToggled, this, &TradeTicketWindowController::changeBracket);
+    connect(advanced, &TicketAdvancedBox::deviationToggled, this, [this](bool on) {
         state_.setDeviation(on);
         reloadRows();
         showState();
     });
-    // The two sides act as a pair: either box, on or off, leaves its own side chosen.
-    connect(ui_->BuyCheckBox, &QCheckBox::toggled, this, [this] { changeSide(Side::Buy); });
-    connect(ui_->SellCheckBox, &QCheckBox::toggled, this, [this] { changeSide(Side::Sell); });
-    connect(ui_->PriceStepper, &PriceStepper::stepped, this,
-            [this](bool up) { stepField(TicketState::PriceField::Entry, up); });
-    connect(ui_->TakeProfitStepper, &PriceStepper::stepped, this,
-            [this](bool up) { stepField(TicketState::PriceField::TakeProfit, up); });
-    connect(ui_->StopLossStepper, &PriceStepper::stepped, this,
-            [this](bool up) { stepField(TicketState::PriceField::StopLoss, up); });
-    connect(ui_->buyButton, &QPushButton::clicked, this, &TradeTicketWindowController::buyButtonClicked);
-    connect(ui_->sellButton, &QPushButton::clicked, this, &TradeTicketWindowController::sellButtonClicked);
-    connect(ui_->PlaceOrderButton, &QPushButton::clicked, this,
+    connect(advanced, &TicketAdvancedBox::stepped, this, &TradeTicketWindowController::stepField);
+    connect(advanced, &TicketAdvancedBox::placeClicked, this,
             &TradeTicketWindowController::placeOrderButtonClicked);
+
+    connect(ui_->leftDrawer, &TicketAccountsDrawer::orderChanged, this,
+            &TradeTicketWindowController::showMultiAccountQuantity);
     ui_->showConfirmationCheckBox->setChecked(context_.guiObjects().showConfirmationAlert());
     connect(ui_->showConfirmationCheckBox, &QCheckBox::toggled, this,
             [this](bool on) { context_.guiObjects().setShowConfirmationAlert(on); });
@@ -271,16 +162,11 @@ TradeTicketWindowController::TradeTicketWindowController(GuiContext& context, QW
             &TradeTicketWindowController::showRightDrawer);
 
     connect(&context_.themes(), &ThemeManager::themeChanged, this, [this](std::int64_t theme) {
-        if (chart_)
-            chart_->applyChartTheme(static_cast<int>(theme));
-        for (QWidget* field : {static_cast<QWidget*>(ui_->PriceTextField),
-                               static_cast<QWidget*>(ui_->TakeProfitPriceTextField),
-                               static_cast<QWidget*>(ui_->StopLossPriceTextField)})
-            field->setProperty("priceCheck", QVariant()); // repainted at the next check
+        ui_->rightDrawer->applyTheme(static_cast<int>(theme));
+        ui_->AdvancedTradeTicketBox->forgetHintColours();
         showPriceHints();
     });
-    if (chart_)
-        chart_->applyChartTheme(static_cast<int>(context_.themes().getThemeForKey()));
+    ui_->rightDrawer->applyTheme(static_cast<int>(context_.themes().getThemeForKey()));
     // Another session: the ticket lets go of every record of the old one.
     connect(&context_, &GuiContext::clientModelChanged, this, [this] { forgetSession(); });
     if (ClientModel* model = context_.clientModel()) {
@@ -324,6 +210,22 @@ interfaces::Orders* TradeTicketWindowController::orders() const {
     return model ? &model->client().orders() : nullptr;
 }
 
+MultiAccountTableModel& TradeTicketWindowController::multiAccountModel() const {
+    return ui_->leftDrawer->model();
+}
+
+ChartController* TradeTicketWindowController::tradeChart() const {
+    return ui_->rightDrawer->chart();
+}
+
+MarketDepthTableController* TradeTicketWindowController::buyDepth() const {
+    return ui_->rightDrawer->buyDepth();
+}
+
+MarketDepthTableController* TradeTicketWindowController::sellDepth() const {
+    return ui_->rightDrawer->sellDepth();
+}
+
 QMessageBox* TradeTicketWindowController::confirmationSheet() const {
     return confirmation_.data();
 }
@@ -332,27 +234,18 @@ void TradeTicketWindowController::followLoginState() {
     const ClientModel* model = session();
     state_.setLive(model && model->loginState() == interfaces::LoginState::SignedIn);
     const bool live = state_.controls(records()).ordersEnabled;
-    for (PriceButton* button : {ui_->buyButton, ui_->sellButton}) {
-        button->setEnabled(live);
-        button->setStale(!live);
-    }
-    ui_->PlaceOrderButton->setEnabled(live);
+    ui_->quotePanel->setLive(live);
+    ui_->AdvancedTradeTicketBox->setLive(live);
 }
 
 void TradeTicketWindowController::forgetSession() {
     close();
     ticking_ = false;
     state_.setAccounts({});
-    multiModel_->setAccounts({});
+    ui_->leftDrawer->model().setAccounts({});
     // The ladders and the chart read the old session: they go now (the session may go before the
     // deferred delete), and the ticket is made afresh for the next one.
-    delete chart_;
-    chart_ = nullptr;
-    chartModel_.reset();
-    delete buyDepth_;
-    buyDepth_ = nullptr;
-    delete sellDepth_;
-    sellDepth_ = nullptr;
+    ui_->rightDrawer->detach();
     chartSession_ = nullptr;
     deleteLater();
 }
@@ -367,7 +260,7 @@ void TradeTicketWindowController::windowDidAppear() {
     LoadAccountDetails();
     LoadSymbolDetails(fromWatchlist_);
     setCheckedQuietly(ui_->simpleRadioButton, true);
-    changeMode();
+    changeMode(false);
     LoadQuantity();
     UpdateValuesinTimer();
     ticking_ = true;
@@ -396,7 +289,7 @@ void TradeTicketWindowController::keyPressEvent(QKeyEvent* event) {
     case Qt::Key_Return:
     case Qt::Key_Enter:
         if (state_.advanced() && state_.controls(records()).ordersEnabled) {
-            ui_->PlaceOrderButton->click();
+            ui_->AdvancedTradeTicketBox->placeButton()->click();
             return;
         }
         break;
@@ -410,53 +303,24 @@ void TradeTicketWindowController::keyPressEvent(QKeyEvent* event) {
 }
 
 void TradeTicketWindowController::updateLanguageStrings() {
+    const auto text = [this](std::string_view key) { return context_.text(key); };
+    const auto names = [this](std::string_view name) { return shown(name); };
     // A button reads "&" as its shortcut mark: the texts' own ones are doubled.
     const auto buttonText = [](QString text) { return text.replace(QLatin1Char('&'), QStringLiteral("&&")); };
     ui_->marketDepthChartButton->setText(
         buttonText(context_.text(texts::kMarketDepthChart) + QStringLiteral(" >>")));
     ui_->multitradeButton->setText(buttonText(QStringLiteral("<< ") + context_.text(texts::kMultiAccount)));
-    ui_->PriceStepper->setFieldName(context_.text(texts::kPrice0232));
-    ui_->TakeProfitStepper->setFieldName(context_.text(texts::kTakeProfit));
-    ui_->StopLossStepper->setFieldName(context_.text(texts::kStopLoss));
-    ui_->buyButton->setAccessibleName(context_.text(texts::kBuy));
-    ui_->sellButton->setAccessibleName(context_.text(texts::kSell));
-    ui_->DeviationTextField->setAccessibleName(context_.text(texts::kAllowPriceDeviationPoints));
-    ui_->TakeProfitPriceTextField->setAccessibleName(context_.text(texts::kTakeProfit));
-    ui_->StopLossPriceTextField->setAccessibleName(context_.text(texts::kStopLoss));
-    ui_->multitradeTableView->setAccessibleName(context_.text(texts::kMultiAccount));
-    if (chart_)
-        chart_->setSeriesTitles(context_.text(texts::kBid), context_.text(texts::kAsk));
-    multiModel_->retitle();
-    const int tableWidth = widthForTitles(ui_->multitradeTableView);
-    ui_->multitradeTableView->setMinimumWidth(tableWidth);
-    // The drawer does not grow with the window beyond its rows' needs; the ticket takes the rest.
-    ui_->leftDrawer->setMaximumWidth(
-        std::max(kLeftDrawerWidth, tableWidth + 2 * kDrawerMargin + 2 * ui_->leftDrawer->frameWidth()));
-    // The names in the order type, time in force and validity lists, in the lists' order.
-    const auto& kinds = state_.kinds();
-    for (int i = 0; i < ui_->OrderTypeComboBox->count() && i < static_cast<int>(kinds.size()); ++i)
-        ui_->OrderTypeComboBox->setItemText(i, shown(orderKindName(kinds[static_cast<std::size_t>(i)])));
-    for (int i = 0; i < ui_->TimeinforceComboBox->count() && i < static_cast<int>(std::size(kTimesInForce));
-         ++i)
-        ui_->TimeinforceComboBox->setItemText(i, shown(timeInForceName(kTimesInForce[i])));
-    const auto offered = deliveries(settings());
-    for (int i = 0; i < ui_->ValidityComboBox->count() && i < static_cast<int>(offered.size()); ++i)
-        ui_->ValidityComboBox->setItemText(i, shown(deliveryName(offered[static_cast<std::size_t>(i)])));
-    ui_->ValidityComboBox->setPlaceholderText(shown(deliveryName(interfaces::Delivery::Regular)));
-    const TicketQuote quote = state_.quoteTexts(item());
-    if (quote.known) {
-        ui_->LowTextLabel->setText(rangeText(texts::kLow, quote.low));
-        ui_->HighTextLabel->setText(rangeText(texts::kHigh, quote.high));
-    }
-}
-
-// "Low : 1.2345", "High : ..." in the selected language.
-QString TradeTicketWindowController::rangeText(std::string_view key, const std::string& price) const {
-    return context_.text(key) + QStringLiteral(" : ") + qs(price);
+    ui_->quotePanel->setSideNames(context_.text(texts::kBuy), context_.text(texts::kSell));
+    ui_->AdvancedTradeTicketBox->retranslate(text);
+    ui_->rightDrawer->setSeriesTitles(context_.text(texts::kBid), context_.text(texts::kAsk));
+    ui_->leftDrawer->retranslate();
+    ui_->AdvancedTradeTicketBox->renameLists(names);
+    ui_->quotePanel->showRange(state_.quoteTexts(item()), context_.text(texts::kLow),
+                               context_.text(texts::kHigh));
 }
 
 QString TradeTicketWindowController::shown(std::string_view name) const {
-    return qs(shownName(context_.language().selected(), name));
+    return ticketText(shownName(context_.language().selected(), name));
 }
 
 void TradeTicketWindowController::updateItemsinSymbolComboBox() {
@@ -471,10 +335,7 @@ void TradeTicketWindowController::updateItemsinSymbolComboBox() {
     state_.fillPrices(orders());
     state_.loadKinds(records(), orders());
     state_.resetDelivery();
-    fillOrderTypes();
-    fillValidity();
-    reloadRows();
-    showState();
+    showOrderLists();
 }
 
 // ---- accounts, instrument, quantities
@@ -490,7 +351,7 @@ void TradeTicketWindowController::LoadAccountDetails() {
     QStringList numbers;
     for (const auto& a : state_.accounts())
         numbers << QString::number(a->AccountId);
-    fill(ui_->AccountComboBox, numbers, QString::number(state_.accountId()));
+    ui_->tradeTicketBox->setAccounts(numbers, QString::number(state_.accountId()));
 }
 
 void TradeTicketWindowController::LoadSymbolDetails(bool named) {
@@ -500,29 +361,19 @@ void TradeTicketWindowController::LoadSymbolDetails(bool named) {
         state_.chooseInstrument(watchList.front());
     QStringList codes;
     for (const auto& c : watchList)
-        codes << qs(c);
-    fill(ui_->SymbolComboBox, codes, qs(state_.itemCode()));
+        codes << ticketText(c);
+    ui_->tradeTicketBox->setInstruments(codes, ticketText(state_.itemCode()));
     SymbolSelectionIsChanging(state_.itemCode());
 }
 
 void TradeTicketWindowController::SymbolSelectionIsChanging(const std::string& code) {
     state_.chooseInstrument(code);
     const ItemDetails* instrument = item();
-    {
-        const QSignalBlocker quiet(ui_->SymbolComboBox);
-        ui_->SymbolComboBox->setCurrentIndex(ui_->SymbolComboBox->findText(qs(code)));
-    }
-    ui_->SymbolDescriptionTextField->setText(instrument ? qs(instrument->Name) : QString());
-    const int decimals =
-        instrument ? std::clamp(instrument->DecimalPlaces, 0, ItemDetails::kMaxDecimalPlaces) : 2;
-    for (DecimalTextField* field :
-         {ui_->PriceTextField, ui_->TakeProfitPriceTextField, ui_->StopLossPriceTextField})
-        field->setMaximumDecimals(decimals);
-    if (chart_)
-        chart_->setValue(qs(code), QString::fromLatin1(kChartStartKey));
-    for (MarketDepthTableController* ladder : {buyDepth_, sellDepth_})
-        if (ladder)
-            ladder->setValue(code);
+    ui_->tradeTicketBox->showInstrument(ticketText(code),
+                                        instrument ? ticketText(instrument->Name) : QString());
+    ui_->AdvancedTradeTicketBox->setDecimals(
+        instrument ? std::clamp(instrument->DecimalPlaces, 0, ItemDetails::kMaxDecimalPlaces) : 2);
+    ui_->rightDrawer->setInstrument(code);
     UpdateValuesinTimer();
     state_.applySideRights(records(), orders());
     reloadRows();
@@ -530,84 +381,54 @@ void TradeTicketWindowController::SymbolSelectionIsChanging(const std::string& c
     LoadQuantity();
 }
 
+void TradeTicketWindowController::showOrderLists() {
+    const auto names = [this](std::string_view name) { return shown(name); };
+    ui_->AdvancedTradeTicketBox->fillOrderTypes(names);
+    ui_->AdvancedTradeTicketBox->fillTimesInForce(names);
+    ui_->AdvancedTradeTicketBox->fillValidity(deliveries(settings()), names);
+    reloadRows();
+    showState();
+}
+
 void TradeTicketWindowController::LoadQuantity() {
     QStringList entries;
     for (const auto& q : TicketState::quantities(settings()))
-        entries << qs(q);
+        entries << ticketText(q);
     state_.resetQuantity();
-    loading_ = true;
-    fill(ui_->QuantityComboBox, entries, qs(state_.quantity()));
-    ui_->QuantityComboBox->setEditText(qs(state_.quantity()));
-    loading_ = false;
+    ui_->tradeTicketBox->setQuantities(entries, ticketText(state_.quantity()));
     if (state_.multiAccount())
         showMultiAccountQuantity();
     refreshContractValue();
 }
 
 void TradeTicketWindowController::refreshContractValue() {
-    ui_->QuantityDescriptionTextField->setText(qs(state_.contractValue(item())));
+    ui_->tradeTicketBox->showContractValue(ticketText(state_.contractValue(item())));
 }
 
-// ---- order type, time in force, validity, mode
+// ---- order type, side, brackets, mode
 
-void TradeTicketWindowController::fillOrderTypes() {
-    QStringList names;
-    for (OrderKind kind : state_.kinds())
-        names << shown(orderKindName(kind));
-    fill(ui_->OrderTypeComboBox, names, names.value(0));
-    const QSignalBlocker quiet(ui_->OrderTypeComboBox);
-    ui_->OrderTypeComboBox->setCurrentText(state_.kind() ? shown(orderKindName(*state_.kind())) : QString());
-    fillTimesInForce();
-}
-
-void TradeTicketWindowController::fillTimesInForce() {
-    QStringList names;
-    for (auto tif : kTimesInForce)
-        names << shown(timeInForceName(tif));
-    fill(ui_->TimeinforceComboBox, names, shown(timeInForceName(state_.timeInForce())));
-}
-
-void TradeTicketWindowController::fillValidity() {
-    QStringList names;
-    for (auto delivery : deliveries(settings()))
-        names << shown(deliveryName(delivery));
-    // Regular is chosen even when the group carries no margin for it: then it shows as the box's
-    // placeholder, not as another entry's text.
-    const QString regular = shown(deliveryName(state_.delivery()));
-    fill(ui_->ValidityComboBox, names, regular);
-    ui_->ValidityComboBox->setPlaceholderText(regular);
-    if (!names.contains(regular)) {
-        const QSignalBlocker quiet(ui_->ValidityComboBox);
-        ui_->ValidityComboBox->setCurrentIndex(-1);
-    }
-}
-
-void TradeTicketWindowController::changeMode() {
-    state_.setMode(ui_->advancedRadioButton->isChecked(), records(), orders());
-    fillOrderTypes();
-    fillValidity();
-    reloadRows();
-    showState();
+void TradeTicketWindowController::changeMode(bool advanced) {
+    state_.setMode(advanced, records(), orders());
+    showOrderLists();
 }
 
 void TradeTicketWindowController::setMode(int mode) {
     setCheckedQuietly(mode == kAdvancedMode ? ui_->advancedRadioButton : ui_->simpleRadioButton, true);
-    changeMode();
+    changeMode(mode == kAdvancedMode);
 }
 
 bool TradeTicketWindowController::selectOrderType(OrderKind kind) {
     const auto& kinds = state_.kinds();
-    const auto at = std::find(kinds.begin(), kinds.end(), kind);
-    if (at == kinds.end())
+    if (std::find(kinds.begin(), kinds.end(), kind) == kinds.end())
         return false;
-    ui_->OrderTypeComboBox->setCurrentIndex(static_cast<int>(at - kinds.begin()));
     changeOrderType(kind);
+    ui_->AdvancedTradeTicketBox->fillOrderTypes([this](std::string_view name) { return shown(name); });
     return true;
 }
 
 void TradeTicketWindowController::changeOrderType(std::optional<OrderKind> kind) {
     state_.setKind(kind, records(), orders());
-    fillTimesInForce();
+    ui_->AdvancedTradeTicketBox->fillTimesInForce([this](std::string_view name) { return shown(name); });
     reloadRows();
     showState();
 }
@@ -631,134 +452,22 @@ void TradeTicketWindowController::stepField(TicketState::PriceField field, bool 
         showState();
 }
 
-namespace {
-
-void showText(QLineEdit* field, const std::string& text) {
-    const QString shown = qs(text);
-    if (field->text() != shown)
-        field->setText(shown);
-}
-
-} // namespace
-
 void TradeTicketWindowController::showState() {
-    const TicketControls c = state_.controls(records());
-    ui_->AdvancedTradeTicketBox->setEnabled(c.advanced);
-    ui_->BuyCheckBox->setVisible(c.advanced);
-    ui_->SellCheckBox->setVisible(c.advanced);
-    setCheckedQuietly(ui_->BuyCheckBox, c.advanced && state_.side() == Side::Buy);
-    setCheckedQuietly(ui_->SellCheckBox, c.advanced && state_.side() == Side::Sell);
-    const char* icon = state_.side() == Side::Buy ? "buy_button_img" : "sell_button_img";
-    if (ui_->PlaceOrderButton->property("iconName").toString() != QLatin1String(icon)) {
-        ui_->PlaceOrderButton->setProperty("iconName", QLatin1String(icon));
-        ui_->PlaceOrderButton->setIcon(image(icon));
-    }
-    ui_->PriceTextField->setEnabled(c.pendingPrice);
-    ui_->PriceStepper->setEnabled(c.pendingPrice);
-    ui_->TimeinforceComboBox->setEnabled(c.pendingPrice);
-    showText(ui_->PriceTextField, state_.price());
-
-    struct BracketWidgets {
-        TicketState::Bracket which;
-        bool offered;
-        QCheckBox* box;
-        QLineEdit* field;
-        QWidget* stepper;
-        QLabel* hint;
-    };
-    for (const BracketWidgets& b :
-         {BracketWidgets{TicketState::Bracket::TakeProfit, c.takeProfitShown, ui_->TakeProfitCheckBox,
-                         ui_->TakeProfitPriceTextField, ui_->TakeProfitStepper,
-                         ui_->takeprofitpricesuggestionLabel},
-          BracketWidgets{TicketState::Bracket::StopLoss, c.stopLossShown, ui_->StopLossCheckBox,
-                         ui_->StopLossPriceTextField, ui_->StopLossStepper,
-                         ui_->stoplosspricesuggestionLabel}}) {
-        const TicketField& field = state_.bracket(b.which);
-        for (QWidget* w : {static_cast<QWidget*>(b.box), static_cast<QWidget*>(b.field), b.stepper,
-                           static_cast<QWidget*>(b.hint)})
-            w->setVisible(b.offered);
-        // Simple mode leaves the boxes as they were: the whole box is off there.
-        if (c.advanced)
-            b.box->setEnabled(c.bracketsEnabled);
-        setCheckedQuietly(b.box, field.on);
-        b.field->setEnabled(field.on);
-        b.stepper->setEnabled(field.on);
-        showText(b.field, field.text);
-    }
-    ui_->DeviationCheckBox->setVisible(c.deviationShown);
-    ui_->DeviationTextField->setVisible(c.deviationShown);
-    setCheckedQuietly(ui_->DeviationCheckBox, state_.deviation().on);
-    ui_->DeviationTextField->setEnabled(state_.deviation().on);
-    showText(ui_->DeviationTextField, state_.deviation().text);
-
-    ui_->AccountComboBox->setEnabled(c.singleAccount);
-    ui_->QuantityComboBox->setEnabled(c.singleAccount);
+    const TicketControls controls = state_.controls(records());
+    ui_->AdvancedTradeTicketBox->show(controls);
+    ui_->tradeTicketBox->setSingleAccount(controls.singleAccount);
     showPriceHints();
 }
 
 void TradeTicketWindowController::showPriceHints() {
-    const auto paint = [this](QLineEdit* field, PriceCheck check) {
-        const int shown = static_cast<int>(check);
-        const QVariant was = field->property("priceCheck");
-        if (was.isValid() && was.toInt() == shown)
-            return; // a style sheet change costs; only a change is painted
-        field->setProperty("priceCheck", shown);
-        if (check == PriceCheck::Untested) {
-            field->setStyleSheet(QString());
-            return;
-        }
-        const bool valid = check == PriceCheck::Valid;
-        const QColor ground =
-            context_.themes().colour(valid ? ThemeRole::PriceValidGround : ThemeRole::PriceInvalidGround);
-        const QColor text =
-            context_.themes().colour(valid ? ThemeRole::PriceValidText : ThemeRole::PriceInvalidText);
-        field->setStyleSheet(
-            QStringLiteral("QLineEdit { background-color: %1; color: %2; }").arg(ground.name(), text.name()));
-    };
-    const auto label = [](QLabel* hint, const std::string& text) {
-        const QString shown = qs(text);
-        if (hint->text() != shown)
-            hint->setText(shown);
-    };
-    const TicketPriceHints hints = state_.priceHints(orders());
-    label(ui_->contigentpricesuggestionLabel, hints.entry.limit);
-    paint(ui_->PriceTextField, hints.entry.check);
-    label(ui_->takeprofitpricesuggestionLabel, hints.takeProfit.limit);
-    paint(ui_->TakeProfitPriceTextField, hints.takeProfit.check);
-    label(ui_->stoplosspricesuggestionLabel, hints.stopLoss.limit);
-    paint(ui_->StopLossPriceTextField, hints.stopLoss.check);
+    ui_->AdvancedTradeTicketBox->showHints(state_.priceHints(orders()), context_.themes());
 }
 
 void TradeTicketWindowController::UpdateValuesinTimer() {
-    const TicketQuote quote = state_.quote(item());
-    const auto setText = [](QLabel* label, const QString& text) {
-        if (label->text() != text)
-            label->setText(text);
-    };
-    setText(ui_->SymbolTextLabel, qs(quote.code));
-    if (!quote.known) {
-        for (QLabel* label :
-             {ui_->TimeTextLabel, ui_->LowTextLabel, ui_->HighTextLabel, ui_->SpreadTextLabel})
-            setText(label, QString());
-        ui_->buyButton->setPrice(QString(), 0, 0);
-        ui_->sellButton->setPrice(QString(), 0, 0);
-    } else {
-        setText(ui_->TimeTextLabel, qs(quote.time));
-        setText(ui_->LowTextLabel, rangeText(texts::kLow, quote.low));
-        setText(ui_->HighTextLabel, rangeText(texts::kHigh, quote.high));
-        setText(ui_->SpreadTextLabel, qs(quote.spread));
-        const QString ask = qs(quote.ask);
-        const QString bid = qs(quote.bid);
-        if (ui_->buyButton->price() != ask)
-            ui_->buyButton->setPrice(ask, quote.bigDigits, quote.smallDigits);
-        if (ui_->sellButton->price() != bid)
-            ui_->sellButton->setPrice(bid, quote.bigDigits, quote.smallDigits);
-        setArrow(ui_->buyIndicatorImageView, quote.askTick);
-        setArrow(ui_->sellIndicatorImageView, quote.bidTick);
-    }
+    ui_->quotePanel->showQuote(state_.quote(item()), context_.text(texts::kLow), context_.text(texts::kHigh));
     showPriceHints();
     if (state_.multiAccount())
-        multiModel_->refreshMargins();
+        ui_->leftDrawer->model().refreshMargins();
 }
 
 // ---- drawers and multi-account rows
@@ -796,9 +505,7 @@ void TradeTicketWindowController::showLeftDrawer(bool open) {
         resize(before + (open ? room : -room), height());
     DisableControlsonMultiTrade();
     state_.loadKinds(records(), orders());
-    fillOrderTypes();
-    reloadRows();
-    showState();
+    showOrderLists();
 }
 
 void TradeTicketWindowController::setDefaultWindow() {
@@ -823,18 +530,16 @@ void TradeTicketWindowController::checkMultiTradeisAvailable() {
 void TradeTicketWindowController::reloadRows() {
     if (!state_.multiAccount())
         return;
-    multiModel_->setAccounts(multiAccountRowAccounts(
+    ui_->leftDrawer->setRows(multiAccountRowAccounts(
         state_.accounts(), item(), state_.kind(), state_.bracket(TicketState::Bracket::TakeProfit).on,
         state_.bracket(TicketState::Bracket::StopLoss).on, state_.deviation().on));
-    setCheckedQuietly(ui_->multiAccountSelectAllCheckBox, false);
 }
 
 void TradeTicketWindowController::DisableControlsonMultiTrade() {
     const bool single = state_.controls(records()).singleAccount;
-    ui_->AccountComboBox->setEnabled(single);
-    ui_->QuantityComboBox->setEnabled(single);
+    ui_->tradeTicketBox->setSingleAccount(single);
     if (!single) {
-        setCheckedQuietly(ui_->multiAccountSelectAllCheckBox, false);
+        ui_->leftDrawer->clearSelectAll();
         showMultiAccountQuantity();
     }
 }
@@ -842,50 +547,24 @@ void TradeTicketWindowController::DisableControlsonMultiTrade() {
 void TradeTicketWindowController::showMultiAccountQuantity() {
     if (!state_.multiAccount())
         return;
-    state_.setQuantity(tickedTotal(multiModel_->rows()).toString());
-    loading_ = true;
-    ui_->QuantityComboBox->setEditText(qs(state_.quantity()));
-    loading_ = false;
+    state_.setQuantity(tickedTotal(ui_->leftDrawer->model().rows()).toString());
+    ui_->tradeTicketBox->showQuantity(ticketText(state_.quantity()));
     refreshContractValue();
-}
-
-void TradeTicketWindowController::doubleClickInTableViewHeader(int section) {
-    if (section == MultiAccountTableModel::Quantity && multiModel_->tickedCount() >= 2)
-        headerEditor_->edit(section);
-}
-
-void TradeTicketWindowController::TableHeaderEdited(const QString& text) {
-    const auto quantity = fieldDecimal(text.toStdString());
-    if (quantity)
-        multiModel_->setTickedQuantity(*quantity);
 }
 
 // ---- sending
 
-void TradeTicketWindowController::buyButtonClicked() {
-    if (state_.advanced())
-        changeSide(Side::Buy);
-    else
-        sideButtonClicked(Side::Buy);
-}
-
-void TradeTicketWindowController::sellButtonClicked() {
-    if (state_.advanced())
-        changeSide(Side::Sell);
-    else
-        sideButtonClicked(Side::Sell);
-}
-
 void TradeTicketWindowController::showRefusal(const std::string& key, const std::string& text) {
     CommonAlert::open(this, {context_.text(kTicketAlertTitleKey),
-                             text.empty() ? context_.text(key) : qs(text),
+                             text.empty() ? context_.text(key) : ticketText(text),
                              AlertSpec::Warning,
                              {},
                              QStringLiteral("ticketRefusal")});
 }
 
 bool TradeTicketWindowController::validate(Side side, bool placeButton) {
-    const TicketVerdict verdict = state_.check(side, placeButton, records(), orders(), multiModel_->rows());
+    const TicketVerdict verdict =
+        state_.check(side, placeButton, records(), orders(), ui_->leftDrawer->model().rows());
     if (verdict.outcome == TicketVerdict::Outcome::Refused)
         showRefusal(verdict.key, verdict.text);
     return verdict.go();
@@ -898,7 +577,7 @@ void TradeTicketWindowController::sideButtonClicked(Side side) {
     if (context_.guiObjects().dontShowOrderConfirmation())
         sendPlaceorderObjects(side, true);
     else
-        orderConfirmation(side, state_.orderQuantity(side, true, multiModel_->rows()));
+        orderConfirmation(side, state_.orderQuantity(side, true, ui_->leftDrawer->model().rows()));
 }
 
 void TradeTicketWindowController::placeOrderButtonClicked() {
@@ -906,7 +585,7 @@ void TradeTicketWindowController::placeOrderButtonClicked() {
     if (!validate(side, true))
         return;
     if (state_.kind() == OrderKind::Market && !context_.guiObjects().dontShowOrderConfirmation()) {
-        orderConfirmation(side, state_.orderQuantity(side, false, multiModel_->rows()));
+        orderConfirmation(side, state_.orderQuantity(side, false, ui_->leftDrawer->model().rows()));
         return;
     }
     sendPlaceorderObjects(side, false);
@@ -962,8 +641,9 @@ void TradeTicketWindowController::sendPlaceorderObjects(Side side, bool simple) 
     const interfaces::OrderTicket t = state_.ticketFor(side, simple);
     interfaces::Orders& orders = model->client().orders();
     const interfaces::OrderResult result =
-        state_.multiAccount() ? orders.placeMultiAccountOrder(t, tickedAccounts(multiModel_->rows()))
-                              : orders.placeOrder(t);
+        state_.multiAccount()
+            ? orders.placeMultiAccountOrder(t, tickedAccounts(ui_->leftDrawer->model().rows()))
+            : orders.placeOrder(t);
     if (!result.sent()) {
         showRefusal(result.refusalKey, result.refusalText);
         return;

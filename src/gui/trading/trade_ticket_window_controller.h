@@ -6,6 +6,10 @@
 // drawer the multi-account rows. The ticket keeps ids (the account number, the instrument code) and
 // looks the records up on every use; every refusal comes back as the command's answer and is shown
 // here, and sending leaves the ticket open.
+//
+// The window composes its parts (the instrument box, the quote panel, the advanced box and the two
+// drawers) over one TicketState: the parts write the user's edits into it, the state's rules decide,
+// and the window shows the state through the parts.
 #include "gui/trading/ticket_state.h"
 #include "interfaces/orders.h"
 
@@ -26,10 +30,8 @@ class TradeTicketWindowController;
 namespace tc::gui {
 
 class ChartController;
-class ChartModel;
 class ClientModel;
 class GuiContext;
-class HeaderEditor;
 class MarketDepthTableController;
 class MultiAccountTableModel;
 
@@ -39,8 +41,6 @@ public:
     // The simple and the advanced mode's ids in the mode group.
     static constexpr int kSimpleMode = 1000;
     static constexpr int kAdvancedMode = 1001;
-    // The drawer chart: mini ticks, bid and ask lines.
-    static constexpr char kChartStartKey[] = "9#4";
 
     explicit TradeTicketWindowController(GuiContext& context, QWidget* parent = nullptr);
     ~TradeTicketWindowController() override;
@@ -62,10 +62,10 @@ public:
     bool isAdvancedMode() const { return state_.advanced(); }
     bool isMultiAccountMode() const { return state_.multiAccount(); }
     bool isMarketDepthOpen() const { return toggleMarketDepth_; }
-    MultiAccountTableModel& multiAccountModel() const { return *multiModel_; }
-    ChartController* tradeChart() const { return chart_; }
-    MarketDepthTableController* buyDepth() const { return buyDepth_; }
-    MarketDepthTableController* sellDepth() const { return sellDepth_; }
+    MultiAccountTableModel& multiAccountModel() const;
+    ChartController* tradeChart() const;
+    MarketDepthTableController* buyDepth() const;
+    MarketDepthTableController* sellDepth() const;
     QMessageBox* confirmationSheet() const;
     // The order as the fields stand (the account and quantity of one account).
     interfaces::OrderTicket currentTicket() const { return state_.ticket(); }
@@ -104,22 +104,19 @@ private:
     void updateLanguageStrings();
     // An order type, time in force or validity name in the selected language.
     QString shown(std::string_view name) const;
-    QString rangeText(std::string_view key, const std::string& price) const;
     void LoadAccountDetails();
     void LoadSymbolDetails(bool named);
     void SymbolSelectionIsChanging(const std::string& code);
+    // The order types, times in force and validities as the state offers them, then the state.
+    void showOrderLists();
     void LoadQuantity();
     void refreshContractValue();
-    // The lists as the state offers them: order types, times in force, validities.
-    void fillOrderTypes();
-    void fillTimesInForce();
-    void fillValidity();
-    void changeMode();
+    void changeMode(bool advanced);
     void changeOrderType(std::optional<interfaces::OrderKind> kind);
     void changeSide(interfaces::Side side);
     void changeBracket(TicketState::Bracket which, bool on);
     void stepField(TicketState::PriceField field, bool up);
-    // Shows what the state holds: the advanced box's controls and fields, then the price hints.
+    // Shows what the state holds through the parts, then the price hints.
     void showState();
     void showPriceHints();
 
@@ -128,13 +125,9 @@ private:
     void reloadRows();
     void DisableControlsonMultiTrade();
     void showMultiAccountQuantity();
-    void doubleClickInTableViewHeader(int section);
-    void TableHeaderEdited(const QString& text);
     void setDefaultWindow();
 
     // Sending.
-    void buyButtonClicked();
-    void sellButtonClicked();
     void sideButtonClicked(interfaces::Side side);
     void placeOrderButtonClicked();
     // The state's checks; false after an alert (or quietly when signed out).
@@ -148,20 +141,13 @@ private:
 
     std::unique_ptr<Ui::TradeTicketWindowController> ui_;
     GuiContext& context_;
-    std::unique_ptr<ChartModel> chartModel_;
     QPointer<ClientModel> chartSession_;
-    ChartController* chart_ = nullptr;
-    MarketDepthTableController* buyDepth_ = nullptr;
-    MarketDepthTableController* sellDepth_ = nullptr;
-    MultiAccountTableModel* multiModel_ = nullptr;
-    HeaderEditor* headerEditor_ = nullptr;
     QPointer<QMessageBox> confirmation_;
     bool ticking_ = false; // follows the client model's tick while shown
 
     TicketState state_;
     bool fromWatchlist_ = false;
     bool toggleMarketDepth_ = false;
-    bool loading_ = false; // filling lists: their change signals are not the user's
 };
 
 } // namespace tc::gui

@@ -4,6 +4,7 @@
 // actions and "getfinancialapprovals" rows), `ApprovalReq` the request itself.
 #include "model/record_ptr.h"
 #include "model/records/funding_records.h"
+#include "model/records/wall_time.h"
 #include "platform/decimal.h"
 
 #include <cstdint>
@@ -65,7 +66,7 @@ struct ApprovalReq {
     bool isOpen = false;
     bool isRequestSentToCMS = false;
     bool isReadyToPost = false;
-    std::string requestedDateTime; // wire form
+    std::optional<WallTime> requestedDateTime;
     std::uint64_t refRequestId = 0;
     std::uint64_t requestedByUserId = 0;
     std::string remarks;

@@ -1,0 +1,518 @@
+#include "gui/grid/grid_cells.h"
+#include "gui/texts.h"
+
+#include "model/records/account_details.h"
+#include "model/records/currency_records.h"
+#include "model/records/group_details.h"
+#include "model/records/item_details.h"
+#include "model/records/order.h"
+#include "model/records/record_decimal.h"
+#include "model/session_model.h"
+#include "model/text/formatter.h"
+#include "model/text/language_string.h"
+#include "platform/decimal.h"
+#include "platform/lenient.h"
+
+#include <fmt/format.h>
+
+#include <cmath>
+#include <utility>
+
+namespace tc::gui {
+namespace {
+
+template <class V>
+const V* entry(const SessionModel::Collection<V>& collection, std::string_view key) {
+    const auto* found = collection.get(key);
+    return found ? found->get() : nullptr;
+}
+
+Tone signTone(double value) {
+    return value < 0 ? Tone::Loss : Tone::Gain;
+}
+
+Tone tickTone(Tick tick) {
+    switch (tick) {
+    case Tick::Up:
+        return Tone::TickUp;
+    case Tick::Down:
+        return Tone::TickDown;
+    case Tick::Same:
+        break;
+    }
+    return Tone::TickSame;
+}
+
+// Take-profit and stop-loss prices: "0.00" when the order has none.
+std::string bracketPriceText(const std::optional<platform::Decimal>& price, const ItemDetails* item) {
+    return price ? priceText(*price, item) : std::string("0.00");
+}
+
+const SessionSettings* currentSession(const SessionModel& model, const ItemDetails& item) {
+    if (item.CurrentTradeSessionSettingId < 0)
+        return nullptr;
+    return model.sessionSettings(static_cast<std::uint64_t>(item.CurrentTradeSessionSettingId)).get();
+}
+
+std::string positionMarginText(const Order& position, const RowRecords& records) {
+    if (!records.item)
+        return moneyText(0);
+    const auto perLot = position.GetMarginForSingleLot(records.settings, *records.item);
+    if (!perLot)
+        return moneyText(0);
+    const platform::Decimal margin =
+        perLot->multiply(position.RemainingQty, platform::DecimalRounding{platform::RoundingMode::Plain, 2});
+    return margin.isNaN() ? moneyText(0) : moneyText(margin.toDouble());
+}
+
+} // namespace
+
+const ItemDetails* instrumentOf(const SessionModel& model, std::string_view code) {
+    return entry(model.ItemCollection, code);
+}
+
+const GroupInstruments* groupSettings(const SessionModel& model, const AccountDetails* account,
+                                      const ItemDetails* item) {
+    if (!account || !item)
+        return nullptr;
+    const GroupDetails* group = entry(model.GroupDetailCollection, account->GroupId);
+    return group ? group->groupInstrument(item->InstrumentId) : nullptr;
+}
+
+RowRecords recordsOf(const SessionModel& model, const Order& order) {
+    RowRecords records;
+    records.item = instrumentOf(model, order.ItemCode);
+    records.account = entry(model.AccountDetailCollection, order.AccountNumber);
+    records.settings = groupSettings(model, records.account, records.item);
+    return records;
+}
+
+RowRecords RowRecordsCache::of(const Order& order) {
+    return recordsOf(order, true);
+}
+
+RowRecords RowRecordsCache::recordsOf(const Order& order, bool withSettings) {
+    RowRecords records;
+    records.item = instrumentOf(model_, order.ItemCode);
+    // Keys view the orders' own account numbers, which outlive the pass.
+    auto [found, added] = accounts_.try_emplace(order.AccountNumber);
+    if (added) {
+        found->second.account = entry(model_.AccountDetailCollection, order.AccountNumber);
+        if (found->second.account)
+            found->second.group = entry(model_.GroupDetailCollection, found->second.account->GroupId);
+    }
+    records.account = found->second.account;
+    if (const GroupDetails* group = found->second.group; withSettings && group && records.item) {
+        auto [settings, fresh] = settings_[group].try_emplace(records.item->InstrumentId, nullptr);
+        if (fresh)
+            settings->second = group->groupInstrument(records.item->InstrumentId);
+        records.settings = settings->second;
+    }
+    return records;
+}
+
+std::string priceText(double value, const ItemDetails* item) {
+    return Formatter::formatDecimal(value, item ? item->displayDecimalPlaces() : 0);
+}
+
+std::string priceText(const platform::Decimal& value, const ItemDetails* item) {
+    return priceText(value.toDouble(), item);
+}
+
+platform::Decimal quantityValue(std::string_view text) {
+    if (const auto exact = platform::Decimal::fromString(text); exact && !exact->isNaN())
+        return *exact;
+    return decimalFromDouble(platform::lenientReal(text));
+}
+
+std::string quantityText(std::string_view text) {
+    return quantityValue(text).toString();
+}
+
+std::string quantityText(const platform::Decimal& value) {
+    return value.toString();
+}
+
+std::string sixDecimalText(double value) {
+    return platform::Decimal::fromDouble(value).toString();
+}
+
+std::string moneyText(double value) {
+    return fmt::format("{:.2f}", value);
+}
+
+std::string groupedMoneyText(double value) {
+    const std::string plain = moneyText(value);
+    if (!std::isfinite(value))
+        return plain;
+    // Two decimals always, and a comma between each three digits of the whole part.
+    const std::size_t sign = plain[0] == '-' ? 1 : 0;
+    const std::size_t point = plain.find('.');
+    const std::size_t digits = point - sign;
+    std::string grouped = plain.substr(0, sign);
+    for (std::size_t i = 0; i < digits; ++i) {
+        if (i > 0 && (digits - i) % 3 == 0)
+            grouped += ',';
+        grouped += plain[sign + i];
+    }
+    grouped += plain.substr(point);
+    return grouped;
+}
+
+std::string_view sideText(std::int32_t tradingMode) {
+    return tradingMode == 0 ? "B" : "S";
+}
+
+std::string_view orderTypeText(std::int32_t orderType) {
+    switch (orderType) {
+    case 0:
+        return "None";
+    case 1:
+        return "Market";
+    case 2:
+        return "Limit";
+    case 3:
+        return "Stop";
+    default:
+        return "";
+    }
+}
+
+std::string_view deliveryModeText(std::int32_t mode) {
+    switch (mode) {
+    case 1:
+        return "Regular";
+    case 2:
+        return "Intraday";
+    case 3:
+        return "BTST";
+    default:
+        return "Unknown";
+    }
+}
+
+std::string_view timeInForceText(std::int32_t tif) {
+    switch (tif) {
+    case 0:
+        return "Unknown";
+    case 1:
+        return "GTC";
+    case 2:
+        return "GTF";
+    case 5:
+        return "Day";
+    default:
+        return "";
+    }
+}
+
+std::string_view nameKey(std::string_view name) {
+    static constexpr std::pair<std::string_view, std::string_view> kKeys[] = {{"Market", texts::kMarket},
+                                                                              {"Limit", texts::kLimit},
+                                                                              {"Stop", texts::kStop},
+                                                                              {"None", texts::kNone},
+                                                                              {"Regular", texts::kRegular},
+                                                                              {"Intraday", texts::kIntraday},
+                                                                              {"IntraDay", texts::kIntraDay},
+                                                                              {"BTST", texts::kBTST},
+                                                                              {"Unknown", texts::kUnknown},
+                                                                              {"Day", texts::kDay},
+                                                                              {"GTF", texts::kGTF},
+                                                                              {"GTC", texts::kGTC},
+                                                                              {"B", texts::kB},
+                                                                              {"S", texts::kS}};
+    for (const auto& [english, key] : kKeys)
+        if (english == name)
+            return key;
+    return {};
+}
+
+std::string shownName(std::int64_t language, std::string_view name) {
+    const std::string_view key = nameKey(name);
+    return key.empty() ? std::string(name) : languageText(language, key);
+}
+
+std::string timeOnly(std::string_view t) {
+    // The board asks this of every instrument each second: the fixed form is checked and cut here
+    // rather than read by a date formatter made per call.
+    const auto digits = [&](std::size_t at) {
+        return t[at] >= '0' && t[at] <= '9' && t[at + 1] >= '0' && t[at + 1] <= '9'
+                   ? (t[at] - '0') * 10 + t[at + 1] - '0'
+                   : -1;
+    };
+    if (t.size() != 19 || t[2] != '/' || t[5] != '/' || t[10] != ' ' || t[13] != ':' || t[16] != ':')
+        return std::string(t);
+    const int month = digits(0);
+    const int day = digits(3);
+    const int century = digits(6);
+    const int yearInCentury = digits(8);
+    const int hour = digits(11);
+    const int minute = digits(14);
+    const int second = digits(17);
+    if (century < 0 || yearInCentury < 0 || hour < 0 || hour > 23 || minute < 0 || minute > 59 ||
+        second < 0 || second > 59 || month < 1 || month > 12 || day < 1)
+        return std::string(t);
+    const int year = century * 100 + yearInCentury;
+    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+    static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    if (year < 1 || day > kDays[month - 1] + (month == 2 && leap))
+        return std::string(t);
+    return std::string(t.substr(11));
+}
+
+std::string dateTimeForWidth(std::string_view text, double columnWidth) {
+    return columnWidth <= kNarrowDateColumnWidth ? timeOnly(text) : std::string(text);
+}
+
+std::string spreadText(const ItemDetails& item) {
+    if (!(item.priceTick > 0))
+        return "0";
+    return sixDecimalText((item.Ask - item.Bid) / item.priceTick);
+}
+
+std::string languageText(std::int64_t language, std::string_view key) {
+    return LanguageString::stringforSelectedLanguage(language, key).value_or(std::string(key));
+}
+
+Cell boardCell(const SessionModel& model, const ItemDetails* item, Field field, const CellOptions& options) {
+    if (!item) {
+        // A watch-list code the session does not hold: empty texts, zero prices and spread.
+        switch (field) {
+        case Field::Bid:
+        case Field::Ask:
+            return {priceText(0, nullptr), tickTone(Tick::Same)};
+        case Field::Open:
+        case Field::High:
+        case Field::Low:
+        case Field::PrevClose:
+        case Field::Last:
+            return {priceText(0, nullptr)};
+        case Field::SpreadTicks:
+            return {"0"};
+        default:
+            return {};
+        }
+    }
+    switch (field) {
+    case Field::Code: {
+        Cell cell{item->Code};
+        if (const SessionSettings* session = currentSession(model, *item);
+            session && session->settingsID != 0 && session->settingsID != 1)
+            cell.background = session->sessionColor;
+        return cell;
+    }
+    case Field::Name:
+        return {item->Name};
+    case Field::InstrumentType:
+        return {model.getInstrumentTypeName(item->InstrumentTypeId).value_or(std::string())};
+    case Field::Bid:
+        return {priceText(item->Bid, item), tickTone(options.tick)};
+    case Field::Ask:
+        return {priceText(item->Ask, item), tickTone(options.tick)};
+    case Field::SpreadTicks:
+        return {spreadText(*item)};
+    case Field::Open:
+        return {priceText(item->Open, item)};
+    case Field::High:
+        return {priceText(item->High, item)};
+    case Field::Low:
+        return {priceText(item->Low, item)};
+    case Field::PrevClose:
+        return {priceText(item->PrevClose, item)};
+    case Field::Last:
+        return {priceText(item->Last, item)};
+    case Field::UpdateTime:
+        return {clockTime(item->UpdateTime)};
+    case Field::SessionName: {
+        const SessionSettings* session = currentSession(model, *item);
+        return {session ? session->settingsName : std::string()};
+    }
+    case Field::TradingStatus:
+        return {std::string(ItemDetails::getInstrumentTradingStatus(item->instrumentTradingStatus))};
+    default:
+        return {};
+    }
+}
+
+Cell accountCell(const AccountDetails& account, Field field) {
+    switch (field) {
+    case Field::AccountId:
+        return {std::to_string(account.AccountId)};
+    case Field::AccountName:
+        return {account.AccountName};
+    case Field::AccountStatus:
+        return {std::string(AccountDetails::getAccountStatus(account.tradingStatus)),
+                account.tradingStatus == AccountDetails::kStatusEquityHit ? Tone::Alert : Tone::Plain};
+    case Field::Balance:
+        return {groupedMoneyText(account.Balance)};
+    case Field::FloatingPL:
+        return {groupedMoneyText(account.UnrealisedPL), signTone(account.UnrealisedPL)};
+    case Field::FloatingCredit:
+        return {groupedMoneyText(account.Leverage), signTone(account.Leverage)};
+    case Field::AccumulatedStorage:
+        return {groupedMoneyText(account.AccumulatingStorage)};
+    case Field::Equity:
+        return {groupedMoneyText(account.Equity), signTone(account.Equity)};
+    case Field::UsedMargin:
+        return {groupedMoneyText(account.UsedMargin)};
+    case Field::AvailableMargin:
+        return {groupedMoneyText(account.AvailableMargin), signTone(account.AvailableMargin)};
+    case Field::AccountType:
+        return {std::string(AccountDetails::getAccountType(account.tradeAccountType))};
+    case Field::AccessType:
+        return {std::string(AccountDetails::getAccountAccessType(account.accountaccessType))};
+    case Field::TradeCurrency:
+        return {account.tradeCurrency ? account.tradeCurrency->currencyCode : std::string()};
+    default:
+        return {};
+    }
+}
+
+AdvancedTile advancedTile(std::string_view code, const ItemDetails* item, const QuoteTicks& ticks) {
+    AdvancedTile tile;
+    tile.code = item ? item->Code : std::string(code);
+    tile.time = item ? clockTime(item->UpdateTime) : std::string();
+    tile.low = "L : " + priceText(item ? item->Low : 0, item);
+    tile.high = "H : " + priceText(item ? item->High : 0, item);
+    tile.spread = item ? spreadText(*item) : "0";
+    tile.buyPrice = priceText(item ? item->Ask : 0, item);
+    tile.sellPrice = priceText(item ? item->Bid : 0, item);
+    tile.buyTick = ticks.ask.tick(code);
+    tile.sellTick = ticks.bid.tick(code);
+    return tile;
+}
+
+bool isEquityHit(const AccountDetails* account) {
+    return account && account->tradingStatus == AccountDetails::kStatusEquityHit;
+}
+
+std::optional<double> closingPrice(const Order& position, const RowRecords& records) {
+    if (isEquityHit(records.account) || !records.item)
+        return std::nullopt;
+    return position.tradingMode == 0 ? records.item->Bid : records.item->Ask;
+}
+
+namespace {
+// A name the grid shows in the user's language.
+Cell named(std::string_view english) {
+    Cell cell{std::string(english)};
+    cell.textKey = nameKey(english);
+    return cell;
+}
+} // namespace
+
+Cell orderCell(const Order& order, const RowRecords& records, Field field, const CellOptions& options) {
+    const ItemDetails* item = records.item;
+    switch (field) {
+    case Field::OpenPositionId:
+        return {order.OpenPositionId};
+    case Field::PendingOrderId:
+        return {order.PendingOrderId};
+    case Field::PendingOrderIdOrDash:
+        // A position opened at market carries the server's 0 for "no pending order".
+        return {order.PendingOrderId.empty() || order.PendingOrderId == "0" ? std::string("-")
+                                                                            : order.PendingOrderId};
+    case Field::SettlementId:
+        return {order.SettlementId};
+    case Field::ClosingPositionId:
+        return {order.ClosingPositionId};
+    case Field::AccountNumber:
+        return {order.AccountNumber};
+    case Field::ItemCode:
+        return {order.ItemCode};
+    case Field::RemainingQty:
+        return {quantityText(order.RemainingQty)};
+    case Field::OrderQty:
+        return {quantityText(order.OrderQty)};
+    case Field::SettledQty:
+        return {quantityText(order.SettledQty)};
+    case Field::ExecutedQty:
+        return {quantityText(!order.RemainingQty.isZero() ? order.RemainingQty : order.OrderQty)};
+    case Field::Side:
+        return named(sideText(order.tradingMode));
+    case Field::OrderType:
+        return named(orderTypeText(order.orderType));
+    case Field::OrderPrice:
+        return {priceText(order.OrderPrice, item)};
+    case Field::SettledPrice:
+        return {priceText(order.SettledPrice, item)};
+    case Field::UnrealisedPL:
+        return {moneyText(order.UnrealisedPL), signTone(order.UnrealisedPL)};
+    case Field::SettledPL:
+        return {moneyText(order.SettledPL.toDouble())};
+    case Field::TakeProfit:
+        return {bracketPriceText(order.LimitPrice, item)};
+    case Field::StopLoss:
+        return {bracketPriceText(order.StopPrice, item)};
+    case Field::ClosingPrice: {
+        if (isEquityHit(records.account))
+            return {priceText(order.EquityHitPrice, item), Tone::Frozen};
+        const auto price = closingPrice(order, records);
+        return {priceText(price.value_or(0), item), tickTone(price ? options.tick : Tick::Same)};
+    }
+    case Field::MarketPrice: {
+        if (isEquityHit(records.account) || !item)
+            return {priceText(0, item)};
+        return {priceText(order.tradingMode == 0 ? item->Ask : item->Bid, item)};
+    }
+    case Field::TransactionTime:
+        return {dateTimeForWidth(order.TransactionDateTime, options.columnWidth)};
+    case Field::TransactionTimeOnly:
+        return {timeOnly(order.TransactionDateTime)};
+    case Field::ItemTime:
+        return {dateTimeForWidth(order.ItemTime, options.columnWidth)};
+    case Field::Commission:
+        return {moneyText(order.Commision)};
+    case Field::PositionMargin:
+        return {positionMarginText(order, records)};
+    case Field::BaseCurrencyRate:
+        return {fmt::format("{:f}", order.BaseCurrencyRate)};
+    case Field::Storage:
+        return {moneyText(order.Storage)};
+    case Field::OtherCharges:
+        return {moneyText(order.OtherCharges)};
+    case Field::CurrencyRate:
+        return {priceText(order.CurrencyRate, item)};
+    case Field::AccountCurrencyRate:
+        return {fmt::format("{:f}", order.accountCurrencyRate)};
+    case Field::DeliveryMode:
+        return named(deliveryModeText(order.deliveryMode));
+    case Field::TimeInForce:
+        return named(timeInForceText(order.timeinForce));
+    case Field::BracketPosition:
+        return {order.RefPositionIdOfBracket.empty() ? std::string("0") : order.RefPositionIdOfBracket};
+    case Field::ValueDate:
+        return {order.ValueDate};
+    case Field::ExpiryDate:
+        return {order.ExpiryDate};
+    default:
+        return {};
+    }
+}
+
+void refreshQuoteTicks(QuoteTicks& ticks, const SessionModel& model, const std::vector<std::string>& codes) {
+    for (const std::string& code : codes) {
+        if (const ItemDetails* item = instrumentOf(model, code)) {
+            ticks.bid.note(code, item->Bid);
+            ticks.ask.note(code, item->Ask);
+        }
+    }
+    ticks.bid.endRefresh();
+    ticks.ask.endRefresh();
+}
+
+void refreshPositionTicks(TickTracker& ticks, const SessionModel& model, const OrderView& positions) {
+    RowRecordsCache cache(model);
+    for (const auto& position : positions) {
+        if (!position)
+            continue;
+        const RowRecords records = cache.of(*position);
+        if (isEquityHit(records.account))
+            ticks.keep(position->OpenPositionId);
+        else if (const auto price = closingPrice(*position, records))
+            ticks.note(position->OpenPositionId, *price);
+    }
+    ticks.endRefresh();
+}
+
+} // namespace tc::gui

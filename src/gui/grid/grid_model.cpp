@@ -1,0 +1,953 @@
+#include "gui/grid/grid_model.h"
+
+#include "gui/grid/grid_tones.h"
+#include "gui/grid/grid_totals.h"
+#include "gui/grid/row_changes.h"
+#include "gui/models/client_model.h"
+#include "model/account_figures.h"
+#include "model/records/account_details.h"
+#include "model/records/item_details.h"
+#include "model/records/order.h"
+#include "model/session_model.h"
+#include "model/text/formatter.h"
+#include "platform/lenient.h"
+
+#include <QFont>
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <unordered_map>
+#include <unordered_set>
+#include <utility>
+
+namespace tc::gui {
+
+// What one refresh reads of the session, row by row in the session's order.
+struct GridModel::Snapshot {
+    // The row ids, written out only when the rows differ from the grid's (fillIds): most refreshes
+    // find the same rows and copy no id.
+    std::vector<std::string> ids;
+    bool idsFilled = false;
+    std::vector<std::string> codes;                   // the board's instrument codes
+    std::vector<std::shared_ptr<const Order>> orders; // the order grids' records
+    std::vector<AccountDetails> accounts;             // with this refresh's figures
+    std::vector<LadderRow> levels;                    // the depth ladders
+    const SessionModel* model = nullptr;
+    std::unique_ptr<RowRecordsCache> records;
+};
+
+namespace {
+
+// The cells worked out from a few numbers of the row's records: they are keyed by those numbers.
+bool isKeyed(Grid grid, Field field) {
+    switch (field) {
+    case Field::Bid:
+    case Field::Ask:
+    case Field::SpreadTicks:
+    case Field::Open:
+    case Field::High:
+    case Field::Low:
+    case Field::PrevClose:
+    case Field::Last:
+        return grid == Grid::Watchlist;
+    case Field::ClosingPrice:
+    case Field::MarketPrice:
+    case Field::UnrealisedPL:
+        return grid == Grid::OpenPositions || grid == Grid::PendingOrders || grid == Grid::SettledPositions ||
+               grid == Grid::ExecutedPositions || grid == Grid::CancelledOrders;
+    default:
+        return false;
+    }
+}
+
+// The states of a closing price's key.
+constexpr double kFrozen = 1;
+constexpr double kPriced = 2;
+constexpr double kUnpriced = 3;
+
+// A reorder that moves more rows than this is one layout change instead of many moves.
+constexpr std::size_t kMaxMoves = 8;
+
+std::vector<ColumnSpec> columnsOfGrid(Grid grid) {
+    const auto span = columnsOf(grid);
+    return {span.begin(), span.end()};
+}
+
+bool isOrderGrid(Grid grid) {
+    return grid == Grid::OpenPositions || grid == Grid::PendingOrders || grid == Grid::SettledPositions ||
+           grid == Grid::ExecutedPositions || grid == Grid::CancelledOrders;
+}
+
+bool isDepthGrid(Grid grid) {
+    return grid == Grid::BuyDepth || grid == Grid::SellDepth;
+}
+
+// The table whose change gives the grid new rows; nullopt for the board and the ladders.
+std::optional<interfaces::Table> tableOf(Grid grid) {
+    switch (grid) {
+    case Grid::Accounts:
+        return interfaces::Table::Accounts;
+    case Grid::OpenPositions:
+        return interfaces::Table::OpenPositions;
+    case Grid::PendingOrders:
+        return interfaces::Table::PendingOrders;
+    case Grid::SettledPositions:
+        return interfaces::Table::SettledPositions;
+    case Grid::ExecutedPositions:
+        return interfaces::Table::ExecutedPositions;
+    case Grid::CancelledOrders:
+        return interfaces::Table::CancelledOrders;
+    default:
+        return std::nullopt;
+    }
+}
+
+const std::string& orderId(Grid grid, const Order& order) {
+    switch (grid) {
+    case Grid::PendingOrders:
+    case Grid::CancelledOrders:
+        return order.PendingOrderId;
+    case Grid::SettledPositions:
+        return order.SettlementId;
+    default:
+        return order.OpenPositionId;
+    }
+}
+
+// Ids that repeat get their occurrence appended, so every row has a key of its own.
+void makeUnique(std::vector<std::string>& ids) {
+    std::unordered_map<std::string, int> seen;
+    for (std::string& id : ids) {
+        const int n = ++seen[id];
+        if (n > 1)
+            id += "\x1f" + std::to_string(n);
+    }
+}
+
+// Adds a position's profit, commission and storage to the totals; a figure that is not a number
+// would turn the whole sum into one.
+void addFigures(OpenPositionTotals& totals, const Order& position) {
+    if (std::isfinite(position.UnrealisedPL))
+        totals.profitLoss += position.UnrealisedPL;
+    if (std::isfinite(position.Commision))
+        totals.commission += position.Commision;
+    if (std::isfinite(position.Storage))
+        totals.storage += position.Storage;
+}
+
+// A grouped amount or price text as a number ("1,234.50" -> 1234.5).
+double numberOf(std::string_view text) {
+    std::string plain;
+    plain.reserve(text.size());
+    for (char c : text)
+        if (c != ',')
+            plain += c;
+    return platform::lenientReal(plain);
+}
+
+} // namespace
+
+GridModel::GridModel(ClientModel& session, Grid grid, QObject* parent)
+    : QAbstractTableModel(parent), session_(session), grid_(grid), columns_(columnsOfGrid(grid)) {
+    for (const ColumnSpec& column : columns_) {
+        sorts_.push_back(isOrderGrid(grid) && column.sortable ? sortDescriptor(column.field, true)
+                                                              : std::nullopt);
+        keySlots_.push_back(isKeyed(grid, column.field) ? static_cast<int>(keyCount_++) : -1);
+        allColumns_.push_back(allColumns_.size());
+        if (column.live)
+            liveColumns_.push_back(allColumns_.back());
+        if (column.live && column.field != Field::UnrealisedPL)
+            quoteColumns_.push_back(allColumns_.back());
+        else if (column.live)
+            figureColumns_.push_back(allColumns_.back());
+        hasLiveColumns_ = hasLiveColumns_ || column.live;
+        liveKeyed_ = liveKeyed_ && (!column.live || keySlots_.back() >= 0);
+    }
+    // A row's stale cells are the bits of one word.
+    Q_ASSERT(keyCount_ <= 32);
+
+    connect(&session_, &ClientModel::tick, this, [this] {
+        switch (grid_) {
+        case Grid::OpenPositions:
+        case Grid::PendingOrders:
+            refresh(Scope::Quotes);
+            break;
+        case Grid::Accounts:
+            // The accounts' figures move only with what the session announces (their records, the
+            // positions and their figures), never with a quote: the tick has nothing new for them
+            // while no announcement came since their last refresh.
+            if (announcements_ != announcementsRead_)
+                refresh(Scope::All);
+            break;
+        case Grid::Watchlist:
+        case Grid::BuyDepth:
+        case Grid::SellDepth:
+            refresh(Scope::All);
+            break;
+        default:
+            break;
+        }
+    });
+    connect(&session_, &ClientModel::tablesChanged, this, [this](interfaces::TableSet tables) {
+        ++announcements_;
+        const auto table = tableOf(grid_);
+        // Executed rows follow the open positions. An account's change (the session announces one
+        // every second with the floating figures) shows or hides its orders and freezes or frees its
+        // positions' prices: the rows and the live cells, not every cell of every order grid.
+        // The one-second refresh of the positions' figures moves only the open positions' live cells.
+        if ((table && tables.contains(*table)) ||
+            (grid_ == Grid::ExecutedPositions && tables.contains(interfaces::Table::OpenPositions)))
+            refresh(Scope::All);
+        else if (grid_ == Grid::OpenPositions && tables.contains(interfaces::Table::OpenPositionFigures))
+            refresh(Scope::Figures);
+        else if (isOrderGrid(grid_) && tables.contains(interfaces::Table::Accounts))
+            refresh(Scope::Live);
+    });
+    connect(&session_, &ClientModel::depthChanged, this, [this](const std::vector<std::string>& codes) {
+        if (isDepthGrid(grid_) && std::find(codes.begin(), codes.end(), instrument_) != codes.end())
+            refresh(Scope::All);
+    });
+    connect(&session_, &ClientModel::loginStateChanged, this, [this] {
+        ++announcements_;
+        refresh(Scope::All);
+        followLoginState();
+    });
+    connect(&session_, &ClientModel::clientAboutToBeReplaced, this, [this] { dropClient(); });
+    connect(&session_, &ClientModel::clientReplaced, this, [this] {
+        ++announcements_;
+        detached_ = false;
+        refresh(Scope::All);
+        followLoginState();
+    });
+    signedOut_ = session_.loginState() != interfaces::LoginState::SignedIn;
+    refresh(Scope::All);
+}
+
+void GridModel::followLoginState() {
+    const bool signedOut = session_.loginState() != interfaces::LoginState::SignedIn;
+    if (signedOut == signedOut_)
+        return;
+    signedOut_ = signedOut;
+    if (!rows_.empty())
+        Q_EMIT dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1),
+                           {Qt::ForegroundRole, Qt::BackgroundRole, Qt::FontRole, ToneRole});
+}
+
+bool GridModel::isLiveColumn(int column) const {
+    switch (grid_) {
+    case Grid::Watchlist:
+    case Grid::BuyDepth:
+    case Grid::SellDepth:
+    case Grid::Accounts:
+        return true;
+    case Grid::OpenPositions:
+    case Grid::PendingOrders:
+        return columnSpec(column).live || isTickColumn(column);
+    default:
+        return false;
+    }
+}
+
+GridModel::~GridModel() = default;
+
+int GridModel::columnOf(std::string_view id) const {
+    for (std::size_t i = 0; i < columns_.size(); ++i)
+        if (columns_[i].id == id)
+            return static_cast<int>(i);
+    return -1;
+}
+
+int GridModel::rowOf(std::string_view id) const {
+    for (std::size_t i = 0; i < rows_.size(); ++i)
+        if (rows_[i].id == id)
+            return static_cast<int>(i);
+    return -1;
+}
+
+const std::string& GridModel::rowId(int row) const {
+    return rows_[static_cast<std::size_t>(row)].id;
+}
+
+const Cell& GridModel::cell(int row, int column) const {
+    const Row& r = rows_[static_cast<std::size_t>(row)];
+    const auto c = static_cast<std::size_t>(column);
+    if (r.stale != 0) {
+        if (const int slot = keySlots_[c]; slot >= 0 && (r.stale >> slot & 1U) != 0) {
+            r.cells[c] = keyedCell(columns_[c].field, r.keys[static_cast<std::size_t>(slot)]);
+            r.stale &= ~(1U << slot);
+        }
+    }
+    return r.cells[c];
+}
+
+void GridModel::setInstrument(std::string code) {
+    if (code == instrument_)
+        return;
+    instrument_ = std::move(code);
+    refresh(Scope::All);
+}
+
+void GridModel::setLanguage(std::int64_t language) {
+    if (language == language_)
+        return;
+    language_ = language;
+    Q_EMIT headerDataChanged(Qt::Horizontal, 0, columnCount() - 1);
+    // The names in the cells (side, order type, validity, time in force) read in the new language.
+    if (!rows_.empty())
+        Q_EMIT dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1), {Qt::DisplayRole});
+}
+
+void GridModel::setTheme(std::int64_t theme) {
+    if (theme == theme_)
+        return;
+    theme_ = theme;
+    if (!rows_.empty())
+        Q_EMIT dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1),
+                           {Qt::ForegroundRole, Qt::BackgroundRole, Qt::FontRole});
+}
+
+bool GridModel::isTickColumn(int column) const {
+    const Field field = columnSpec(column).field;
+    return (grid_ == Grid::Watchlist && (field == Field::Bid || field == Field::Ask)) ||
+           (grid_ == Grid::OpenPositions && field == Field::ClosingPrice);
+}
+
+GridModel::LiveQuote GridModel::liveQuote(int row, int column) const {
+    if (detached_ || row < 0 || row >= rowCount() || !isTickColumn(column))
+        return {};
+    // The price the last refresh read for the cell (its key), so the views' ticks follow the text
+    // shown and look nothing up again.
+    const Row& r = rows_[static_cast<std::size_t>(row)];
+    const int slot = keySlots_[static_cast<std::size_t>(column)];
+    if (slot < 0)
+        return {};
+    const CellKey& key = r.keys[static_cast<std::size_t>(slot)];
+    if (!key.known)
+        return {};
+    if (grid_ == Grid::Watchlist)
+        return {key.record ? std::optional<double>(key.values[0]) : std::nullopt, false};
+    // An open position's closing price: none when frozen (equity hit) or without its instrument.
+    return {key.values[1] == kPriced ? std::optional<double>(key.values[0]) : std::nullopt,
+            key.values[1] == kFrozen};
+}
+
+void GridModel::liveQuotes(int column, std::vector<LiveQuote>& quotes) const {
+    quotes.assign(rows_.size(), LiveQuote{});
+    if (detached_ || column < 0 || column >= columnCount() || !isTickColumn(column))
+        return;
+    const int slot = keySlots_[static_cast<std::size_t>(column)];
+    if (slot < 0)
+        return;
+    const bool board = grid_ == Grid::Watchlist;
+    for (std::size_t row = 0; row < rows_.size(); ++row) {
+        const CellKey& key = rows_[row].keys[static_cast<std::size_t>(slot)];
+        if (!key.known)
+            continue;
+        if (board)
+            quotes[row] = {key.record ? std::optional<double>(key.values[0]) : std::nullopt, false};
+        else
+            quotes[row] = {key.values[1] == kPriced ? std::optional<double>(key.values[0]) : std::nullopt,
+                           key.values[1] == kFrozen};
+    }
+}
+
+int GridModel::compareRows(int left, int right, int column) const {
+    const Row& a = rows_[static_cast<std::size_t>(left)];
+    const Row& b = rows_[static_cast<std::size_t>(right)];
+    const auto c = static_cast<std::size_t>(column);
+    if (sorts_[c] && a.order && b.order)
+        return sorts_[c]->compare(*a.order, *b.order);
+    const std::string& x = a.cells[c].text;
+    const std::string& y = b.cells[c].text;
+    if (columns_[c].numeric) {
+        const double p = numberOf(x);
+        const double q = numberOf(y);
+        return p < q ? -1 : q < p ? 1 : 0;
+    }
+    return naturalCompare(x, y);
+}
+
+void GridModel::refresh() {
+    refresh(Scope::All);
+}
+
+void GridModel::refresh(Scope scope) {
+    if (detached_)
+        return;
+    const SessionModel& model = session_.client().model();
+    if (model.generation != modelGeneration_ || (scope == Scope::All && isOrderGrid(grid_))) {
+        modelGeneration_ = model.generation;
+        ++recordsStamp_;
+    }
+    if (isOrderGrid(grid_)) {
+        // An order grid's rows change with its table's announcement, or when an account's change
+        // shows or hides its orders; else the live cells follow the records the rows hold.
+        std::vector<AccountState> accounts = accountStates(model);
+        if (scope != Scope::All && accounts == accountsSeen_ && rowsReadAt_ == recordsStamp_ && liveKeyed_) {
+            if (!hasLiveColumns_)
+                return;
+            const bool figures = grid_ == Grid::OpenPositions && scope == Scope::Figures;
+            // The figures' pass leaves the quote-driven cells as the tick left them.
+            if (scope != Scope::Figures)
+                ++quotesRead_;
+            OpenPositionTotals summed;
+            updateCells(nullptr, scope, figures ? &summed : nullptr);
+            if (figures) {
+                sumOpenPositionTotals(&summed);
+                Q_EMIT totalsChanged();
+            }
+            Q_EMIT refreshed();
+            return;
+        }
+        accountsSeen_ = std::move(accounts);
+        // Rows read again: every live cell, as for an announcement.
+        if (scope == Scope::Quotes)
+            scope = Scope::Live;
+    }
+    announcementsRead_ = announcements_;
+    ++quotesRead_;
+    Snapshot snapshot = read();
+    weightsMoved_ = applyRows(snapshot) || weightsMoved_;
+    weightsMoved_ = updateCells(&snapshot, scope) || weightsMoved_;
+    if (hasLiveColumns_ || scope == Scope::All)
+        rowsReadAt_ = recordsStamp_;
+    // From the rows read, not from the cells: a hidden margin column still counts. Only when the
+    // table or the positions' figures changed: the figures summed are the records', which the core
+    // announces when its one-second refresh moves them, so the quote-driven tick has nothing to add.
+    if (grid_ == Grid::OpenPositions && (scope == Scope::Figures || scope == Scope::All)) {
+        sumOpenPositionTotals();
+        Q_EMIT totalsChanged();
+    } else if (grid_ == Grid::SettledPositions && scope == Scope::All) {
+        settledTotals_ = tc::gui::settledTotals(snapshot.orders);
+        Q_EMIT totalsChanged();
+    }
+    Q_EMIT refreshed();
+}
+
+void GridModel::sumOpenPositionTotals(const OpenPositionTotals* figures) {
+    // The lots and margins only when some row's record or records changed; the figures every time,
+    // or as the pass that refreshed them summed them.
+    if (std::exchange(weightsMoved_, false)) {
+        weightTotals_ = {};
+        for (const Row& row : rows_) {
+            weightTotals_.quantity = weightTotals_.quantity + row.weights.quantity;
+            weightTotals_.margin += row.weights.margin;
+        }
+    }
+    OpenPositionTotals totals = weightTotals_;
+    if (figures) {
+        totals.profitLoss = figures->profitLoss;
+        totals.commission = figures->commission;
+        totals.storage = figures->storage;
+    } else {
+        OpenPositionTotals summed;
+        for (const Row& row : rows_)
+            addFigures(summed, *row.order);
+        totals.profitLoss = summed.profitLoss;
+        totals.commission = summed.commission;
+        totals.storage = summed.storage;
+    }
+    openTotals_ = totals;
+}
+
+std::vector<GridModel::AccountState> GridModel::accountStates(const SessionModel& model) const {
+    std::vector<AccountState> states;
+    states.reserve(model.AccountDetailCollection.size());
+    for (const auto& [key, account] : model.AccountDetailCollection)
+        if (account)
+            states.push_back({account.get(), account->tradingStatus, account->accountaccessType});
+    return states;
+}
+
+GridModel::Snapshot GridModel::read() const {
+    const interfaces::Client& client = session_.client();
+    Snapshot s;
+    s.model = &client.model();
+    s.records = std::make_unique<RowRecordsCache>(*s.model);
+    const SessionQueries& queries = client.queries();
+    OrderView orders;
+    switch (grid_) {
+    case Grid::Watchlist:
+        s.codes = client.watchList();
+        break;
+    case Grid::Accounts: {
+        const auto accounts = queries.getAccountCollection();
+        s.accounts = accountFigures(*s.model, accounts, s.model->OpenOrderCollection);
+        for (const AccountDetails& account : s.accounts)
+            s.ids.push_back(std::to_string(account.AccountId));
+        s.idsFilled = true;
+        break;
+    }
+    case Grid::OpenPositions:
+        orders = queries.getOpenOrderCollection();
+        break;
+    case Grid::PendingOrders:
+        orders = queries.getPendingOrderCollection();
+        break;
+    case Grid::SettledPositions:
+        orders = queries.getSettledOrderCollection();
+        break;
+    case Grid::ExecutedPositions:
+        orders = queries.getExecutedOrderCollection();
+        break;
+    case Grid::CancelledOrders:
+        orders = queries.getCancelledOrderCollection();
+        break;
+    case Grid::BuyDepth:
+    case Grid::SellDepth:
+        if (!instrument_.empty())
+            s.levels = ladderRows(client.depth(), instrument_,
+                                  grid_ == Grid::BuyDepth ? DepthSide::Buy : DepthSide::Sell,
+                                  instrumentOf(*s.model, instrument_));
+        for (std::size_t i = 0; i < s.levels.size(); ++i)
+            s.ids.push_back(std::to_string(i));
+        s.idsFilled = true;
+        break;
+    }
+    s.orders.reserve(orders.size());
+    for (auto& order : orders)
+        if (order)
+            s.orders.push_back(std::move(order));
+    return s;
+}
+
+void GridModel::fillIds(Snapshot& s) const {
+    if (s.idsFilled)
+        return;
+    if (grid_ == Grid::Watchlist) {
+        s.ids = s.codes;
+    } else {
+        s.ids.reserve(s.orders.size());
+        for (const auto& order : s.orders)
+            s.ids.push_back(orderId(grid_, *order));
+    }
+    s.idsFilled = true;
+}
+
+void GridModel::lookUpRecords(Row& row, const Snapshot& s, std::size_t i) const {
+    RowInputs inputs;
+    if (grid_ == Grid::Watchlist) {
+        inputs.item = instrumentOf(*s.model, s.codes[i]);
+    } else if (isOrderGrid(grid_)) {
+        inputs.records = s.records->of(*s.orders[i]);
+        inputs.item = inputs.records.item;
+        inputs.side = s.orders[i]->tradingMode;
+        if (grid_ == Grid::OpenPositions)
+            row.weights = positionWeights(*s.orders[i], inputs.records);
+    }
+    row.inputs = inputs;
+    row.recordsStamp = recordsStamp_;
+}
+
+Cell GridModel::cellOf(const Snapshot& s, std::size_t i, const RowInputs& inputs,
+                       const ColumnSpec& column) const {
+    switch (grid_) {
+    case Grid::Watchlist:
+        return boardCell(*s.model, inputs.item, column.field);
+    case Grid::Accounts:
+        return accountCell(s.accounts[i], column.field);
+    case Grid::BuyDepth:
+    case Grid::SellDepth:
+        return column.field == Field::DepthPrice ? Cell(s.levels[i].price) : Cell(s.levels[i].quantity);
+    default:
+        return orderCell(*s.orders[i], inputs.records, column.field);
+    }
+}
+
+GridModel::CellKey GridModel::keyOf(const RowInputs& inputs, const Order* order, Field field) const {
+    // Each key holds every number its cell's text and tone are made of (see boardCell, orderCell).
+    CellKey key;
+    key.known = true;
+    const ItemDetails* item = inputs.item;
+    key.record = item;
+    key.state = item ? item->displayDecimalPlaces() : -1;
+    if (grid_ == Grid::Watchlist) {
+        if (!item)
+            return key;
+        switch (field) {
+        case Field::Bid:
+            key.values[0] = item->Bid;
+            break;
+        case Field::Ask:
+            key.values[0] = item->Ask;
+            break;
+        case Field::SpreadTicks:
+            key.values[0] = item->Ask;
+            key.values[1] = item->Bid;
+            key.values[2] = item->priceTick;
+            break;
+        case Field::Open:
+            key.values[0] = item->Open;
+            break;
+        case Field::High:
+            key.values[0] = item->High;
+            break;
+        case Field::Low:
+            key.values[0] = item->Low;
+            break;
+        case Field::PrevClose:
+            key.values[0] = item->PrevClose;
+            break;
+        case Field::Last:
+            key.values[0] = item->Last;
+            break;
+        default:
+            return {};
+        }
+        return key;
+    }
+    const bool frozen = isEquityHit(inputs.records.account);
+    switch (field) {
+    case Field::ClosingPrice:
+        // closingPrice(): a buy closes at the bid, a sell at the ask; none when frozen or unpriced.
+        key.values[0] = frozen ? order->EquityHitPrice : !item ? 0 : inputs.side == 0 ? item->Bid : item->Ask;
+        key.values[1] = frozen ? kFrozen : item ? kPriced : kUnpriced;
+        break;
+    case Field::MarketPrice:
+        key.values[0] = frozen || !item ? 0 : inputs.side == 0 ? item->Ask : item->Bid;
+        break;
+    case Field::UnrealisedPL:
+        key.values[0] = order->UnrealisedPL;
+        break;
+    default:
+        return {};
+    }
+    return key;
+}
+
+Cell GridModel::keyedCell(Field field, const CellKey& key) const {
+    // What boardCell and orderCell make of the same numbers (priceText: the instrument's decimals,
+    // none without an instrument).
+    const auto price = [&](double value) {
+        return Formatter::formatDecimal(value, key.record ? key.state : 0);
+    };
+    if (grid_ == Grid::Watchlist) {
+        switch (field) {
+        case Field::Bid:
+        case Field::Ask:
+            return {price(key.values[0]), Tone::TickSame};
+        case Field::SpreadTicks:
+            return {key.record && key.values[2] > 0
+                        ? sixDecimalText((key.values[0] - key.values[1]) / key.values[2])
+                        : std::string("0")};
+        default:
+            return {price(key.values[0])};
+        }
+    }
+    switch (field) {
+    case Field::ClosingPrice:
+        return {price(key.values[0]), key.values[1] == kFrozen ? Tone::Frozen : Tone::TickSame};
+    case Field::UnrealisedPL:
+        return {moneyText(key.values[0]), key.values[0] < 0 ? Tone::Loss : Tone::Gain};
+    default:
+        return {price(key.values[0])};
+    }
+}
+
+GridModel::Row GridModel::makeRow(const Snapshot& s, std::size_t index) {
+    Row row;
+    row.id = s.ids[index];
+    row.serial = ++lastSerial_;
+    const Order* order = nullptr;
+    if (index < s.orders.size()) {
+        row.order = s.orders[index];
+        order = row.order.get();
+    }
+    lookUpRecords(row, s, index);
+    row.cells.resize(columns_.size());
+    row.keys.resize(keyCount_);
+    for (std::size_t c = 0; c < columns_.size(); ++c) {
+        if (const int slot = keySlots_[c]; slot >= 0) {
+            row.keys[static_cast<std::size_t>(slot)] = keyOf(row.inputs, order, columns_[c].field);
+            row.stale |= 1U << slot;
+        } else {
+            row.cells[c] = cellOf(s, index, row.inputs, columns_[c]);
+        }
+    }
+    row.fresh = true;
+    return row;
+}
+
+bool GridModel::applyRows(Snapshot& snapshot) {
+    // The rows of most refreshes: the same ids in the same order, compared without copying them.
+    if (!snapshot.idsFilled) {
+        const bool board = grid_ == Grid::Watchlist;
+        const std::size_t count = board ? snapshot.codes.size() : snapshot.orders.size();
+        bool same = rows_.size() == count;
+        for (std::size_t i = 0; same && i < count; ++i)
+            same = rows_[i].id == (board ? snapshot.codes[i] : orderId(grid_, *snapshot.orders[i]));
+        if (same)
+            return false;
+        fillIds(snapshot);
+    } else if (rows_.size() == snapshot.ids.size() &&
+               std::equal(rows_.begin(), rows_.end(), snapshot.ids.begin(),
+                          [](const Row& row, const std::string& id) { return row.id == id; })) {
+        return false;
+    }
+    std::vector<std::string> before;
+    before.reserve(rows_.size());
+    for (const Row& row : rows_)
+        before.push_back(row.id);
+    auto changes = rowChanges(before, snapshot.ids);
+    if (!changes) {
+        // An id listed twice: each occurrence becomes a row of its own.
+        makeUnique(snapshot.ids);
+        changes = rowChanges(before, snapshot.ids);
+    }
+    if (changes) {
+        applyRemovals(*changes);
+        applyInsertions(*changes, snapshot);
+        return true;
+    }
+    // The rows that stayed changed places: removals first, then the moves, then the insertions.
+    const std::unordered_set<std::string_view> inAfter(snapshot.ids.begin(), snapshot.ids.end());
+    const std::unordered_set<std::string_view> inBefore(before.begin(), before.end());
+    std::vector<std::string> kept;
+    for (const std::string& id : before)
+        if (inAfter.contains(id))
+            kept.push_back(id);
+    std::vector<std::string> target;
+    for (const std::string& id : snapshot.ids)
+        if (inBefore.contains(id))
+            target.push_back(id);
+    if (const auto removals = rowChanges(before, kept))
+        applyRemovals(*removals);
+    reorderRows(target);
+    if (const auto insertions = rowChanges(target, snapshot.ids))
+        applyInsertions(*insertions, snapshot);
+    return true;
+}
+
+void GridModel::applyRemovals(const std::vector<RowChange>& changes) {
+    for (const RowChange& change : changes) {
+        if (change.kind != RowChange::Kind::Remove)
+            continue;
+        const int first = static_cast<int>(change.first);
+        beginRemoveRows({}, first, first + static_cast<int>(change.count) - 1);
+        const auto at = rows_.begin() + static_cast<std::ptrdiff_t>(change.first);
+        rows_.erase(at, at + static_cast<std::ptrdiff_t>(change.count));
+        endRemoveRows();
+    }
+}
+
+void GridModel::applyInsertions(const std::vector<RowChange>& changes, const Snapshot& snapshot) {
+    for (const RowChange& change : changes) {
+        if (change.kind != RowChange::Kind::Insert)
+            continue;
+        // Insertions land where they stand in the snapshot.
+        std::vector<Row> fresh;
+        fresh.reserve(change.count);
+        for (std::size_t i = 0; i < change.count; ++i)
+            fresh.push_back(makeRow(snapshot, change.first + i));
+        const int first = static_cast<int>(change.first);
+        beginInsertRows({}, first, first + static_cast<int>(change.count) - 1);
+        rows_.insert(rows_.begin() + static_cast<std::ptrdiff_t>(change.first),
+                     std::make_move_iterator(fresh.begin()), std::make_move_iterator(fresh.end()));
+        endInsertRows();
+    }
+}
+
+void GridModel::reorderRows(const std::vector<std::string>& target) {
+    std::size_t misplaced = 0;
+    for (std::size_t i = 0; i < target.size(); ++i)
+        misplaced += rows_[i].id != target[i];
+    if (misplaced == 0)
+        return;
+    if (misplaced <= kMaxMoves) {
+        for (std::size_t i = 0; i < target.size(); ++i) {
+            if (rows_[i].id == target[i])
+                continue;
+            std::size_t j = i + 1;
+            while (rows_[j].id != target[i])
+                ++j;
+            beginMoveRows({}, static_cast<int>(j), static_cast<int>(j), {}, static_cast<int>(i));
+            std::rotate(rows_.begin() + static_cast<std::ptrdiff_t>(i),
+                        rows_.begin() + static_cast<std::ptrdiff_t>(j),
+                        rows_.begin() + static_cast<std::ptrdiff_t>(j) + 1);
+            endMoveRows();
+        }
+        return;
+    }
+    Q_EMIT layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    std::unordered_map<std::string_view, std::size_t> place;
+    for (std::size_t i = 0; i < target.size(); ++i)
+        place.emplace(target[i], i);
+    const QModelIndexList from = persistentIndexList();
+    QModelIndexList to;
+    to.reserve(from.size());
+    for (const QModelIndex& index : from)
+        to.append(this->index(static_cast<int>(place.at(rows_[static_cast<std::size_t>(index.row())].id)),
+                              index.column()));
+    std::vector<Row> reordered(rows_.size());
+    for (Row& row : rows_) {
+        const std::size_t at = place.at(row.id);
+        reordered[at] = std::move(row);
+    }
+    rows_ = std::move(reordered);
+    changePersistentIndexList(from, to);
+    Q_EMIT layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+}
+
+bool GridModel::updateCells(const Snapshot* snapshot, Scope scope, OpenPositionTotals* figures) {
+    // One announcement for the refresh, over the rows and columns of every cell that changed: a
+    // view repaints what it shows of it at once, where a signal per row would cost each row's.
+    // Without a snapshot the figures' pass visits only the profit; with one every live cell, as the
+    // rows' records may have changed.
+    const std::vector<std::size_t>& live = scope == Scope::Quotes                 ? quoteColumns_
+                                           : scope == Scope::Figures && !snapshot ? figureColumns_
+                                                                                  : liveColumns_;
+    int rowFirst = -1;
+    int rowLast = -1;
+    int columnFirst = 0;
+    int columnLast = 0;
+    bool lookedUp = false;
+    for (std::size_t r = 0; r < rows_.size(); ++r) {
+        Row& row = rows_[r];
+        // The totals' figures in the same pass over the rows.
+        if (figures && row.order)
+            addFigures(*figures, *row.order);
+        if (row.fresh) {
+            row.fresh = false;
+            lookedUp = true;
+            continue;
+        }
+        bool all = scope == Scope::All;
+        if (snapshot && r < snapshot->orders.size() && row.order != snapshot->orders[r]) {
+            row.order = snapshot->orders[r];
+            row.recordsStamp = 0;
+            all = true;
+        }
+        if (!all && !hasLiveColumns_)
+            continue;
+        // Without a snapshot the rows and their records stand (see refresh): only keyed live cells.
+        if (snapshot && row.recordsStamp != recordsStamp_) {
+            lookUpRecords(row, *snapshot, r);
+            lookedUp = true;
+        }
+        int first = -1;
+        int last = -1;
+        for (const std::size_t c : all ? allColumns_ : live) {
+            if (const int slot = keySlots_[c]; slot >= 0) {
+                // A keyed cell whose numbers stand keeps its text; one whose numbers moved is
+                // formatted when it is next read.
+                const CellKey key = keyOf(row.inputs, row.order.get(), columns_[c].field);
+                CellKey& kept = row.keys[static_cast<std::size_t>(slot)];
+                if (key == kept)
+                    continue;
+                kept = key;
+                row.stale |= 1U << slot;
+            } else {
+                if (!snapshot)
+                    continue;
+                Cell now = cellOf(*snapshot, r, row.inputs, columns_[c]);
+                if (now == row.cells[c])
+                    continue;
+                row.cells[c] = std::move(now);
+            }
+            if (first < 0)
+                first = static_cast<int>(c);
+            last = static_cast<int>(c);
+        }
+        if (first < 0)
+            continue;
+        if (rowFirst < 0) {
+            rowFirst = static_cast<int>(r);
+            columnFirst = first;
+            columnLast = last;
+        }
+        rowLast = static_cast<int>(r);
+        columnFirst = std::min(columnFirst, first);
+        columnLast = std::max(columnLast, last);
+    }
+    if (rowFirst >= 0)
+        Q_EMIT dataChanged(index(rowFirst, columnFirst), index(rowLast, columnLast));
+    return lookedUp;
+}
+
+void GridModel::dropClient() {
+    beginResetModel();
+    rows_.clear();
+    openTotals_ = {};
+    settledTotals_ = {};
+    detached_ = true;
+    endResetModel();
+    Q_EMIT totalsChanged();
+}
+
+int GridModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(rows_.size());
+}
+
+int GridModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(columns_.size());
+}
+
+QVariant GridModel::data(const QModelIndex& index, int role) const {
+    if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
+        return {};
+    const Cell& c = cell(index.row(), index.column());
+    if (signedOut_ && isLiveColumn(index.column())) {
+        // What the session last heard, greyed: no tick, session or sign colour reads as live.
+        switch (role) {
+        case Qt::ForegroundRole:
+            return *toneStyle(grid_, Tone::Stale, theme_).foreground;
+        case Qt::BackgroundRole:
+        case Qt::FontRole:
+            return {};
+        case ToneRole:
+            return static_cast<int>(Tone::Stale);
+        default:
+            break;
+        }
+    }
+    switch (role) {
+    case Qt::DisplayRole:
+        return QString::fromStdString(c.textKey.empty() ? c.text : languageText(language_, c.textKey));
+    case Qt::TextAlignmentRole:
+        return QVariant::fromValue(Qt::Alignment(
+            (columnSpec(index.column()).numeric ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter));
+    case Qt::ForegroundRole:
+        if (const auto colour = toneStyle(grid_, c.tone, theme_).foreground)
+            return *colour;
+        return {};
+    case Qt::BackgroundRole:
+        if (c.background)
+            return calibratedColor(*c.background);
+        if (const auto colour = toneStyle(grid_, c.tone, theme_).background)
+            return *colour;
+        return {};
+    case Qt::FontRole:
+        if (toneStyle(grid_, c.tone, theme_).bold) {
+            QFont font;
+            font.setBold(true);
+            return font;
+        }
+        return {};
+    case IdRole:
+        return QString::fromStdString(rowId(index.row()));
+    case ToneRole:
+        return static_cast<int>(c.tone);
+    default:
+        return {};
+    }
+}
+
+QVariant GridModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal || section < 0 || section >= columnCount())
+        return QAbstractTableModel::headerData(section, orientation, role);
+    const ColumnSpec& column = columnSpec(section);
+    switch (role) {
+    case Qt::DisplayRole:
+        return QString::fromStdString(headerTitle(column, language_));
+    case Qt::TextAlignmentRole:
+        return QVariant::fromValue(
+            Qt::Alignment((column.numeric ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter));
+    case IdentifierRole:
+        return QString::fromUtf8(column.id.data(), static_cast<qsizetype>(column.id.size()));
+    default:
+        return {};
+    }
+}
+
+} // namespace tc::gui

@@ -1,0 +1,530 @@
+#include "gui/grid/grid_spec.h"
+#include "gui/texts.h"
+
+#include "model/records/order.h"
+#include "model/text/language_string.h"
+#include "platform/numeric_order.h"
+#include "platform/user_defaults.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+
+namespace tc::gui {
+namespace {
+
+// id, title, field, width, numeric, hidden by default, live, sortable, the number stored before ids
+constexpr ColumnSpec kWatchlist[] = {
+    {"Code", texts::kSymbol, Field::Code, 90, false, false, false, false, 11},
+    {"Name", texts::kName, Field::Name, 150, false, false, false, false, 21},
+    {"InstrumentType", texts::kType0199, Field::InstrumentType, 100, false, true, false, false, 199},
+    {"Bid", texts::kBid, Field::Bid, 110, true, false, true, false, 192},
+    {"Ask", texts::kAsk, Field::Ask, 110, true, false, true, false, 193},
+    {"SpreadTicks", texts::kSpread, Field::SpreadTicks, 60, true, false, true, false, 130},
+    {"Open", texts::kOpen, Field::Open, 80, true, false, true, false, 10987},
+    {"High", texts::kHigh, Field::High, 80, true, false, true, false, 195},
+    {"Low", texts::kLow, Field::Low, 80, true, false, true, false, 196},
+    {"PrevClose", texts::kPrevClose, Field::PrevClose, 80, true, false, true, false, 376},
+    {"Last", texts::kLast, Field::Last, 80, true, false, true, false, 194},
+    {"UpdateTime", texts::kTime0153, Field::UpdateTime, 70, false, false, true, false, 153},
+    {"SessionName", texts::kStatus, Field::SessionName, 100, false, false, true, false, 144},
+    {"TradingStatus", texts::kTradingStatus, Field::TradingStatus, 80, false, false, false, false, 514},
+    {"ContractDetail", "", Field::ContractDetail, 24, false, false, false, false, 0},
+};
+
+constexpr ColumnSpec kAccounts[] = {
+    {"AccountId", texts::kAccount, Field::AccountId, 70, true, false, true, false, 12},
+    {"AccountName", texts::kAccountName, Field::AccountName, 140, false, false, true, false, 239},
+    {"AccountStatus", texts::kStatus, Field::AccountStatus, 110, false, false, true, false, 144},
+    {"Balance", texts::kBalance, Field::Balance, 100, true, false, true, false, 13},
+    {"FloatingPL", texts::kFloatingPL, Field::FloatingPL, 100, true, false, true, false, 139},
+    {"FloatingCredit", texts::kFloatingCredit, Field::FloatingCredit, 100, true, false, true, false, 438},
+    {"AccumulatedStorage", texts::kStorage, Field::AccumulatedStorage, 90, true, false, true, false, 432},
+    {"Equity", texts::kEquity, Field::Equity, 100, true, false, true, false, 222},
+    {"UsedMargin", texts::kUsedMargin, Field::UsedMargin, 100, true, false, true, false, 15},
+    {"AvailableMargin", texts::kAvailableMargin, Field::AvailableMargin, 110, true, false, true, false, 14},
+    {"AccountType", texts::kAccountType, Field::AccountType, 110, false, false, true, false, 240},
+    {"AccessType", texts::kAccessType, Field::AccessType, 90, false, false, true, false, 492},
+    {"TradeCurrency", texts::kCurrency, Field::TradeCurrency, 70, false, false, true, false, 697},
+};
+
+constexpr ColumnSpec kOpenPositions[] = {
+    {"OpenPositionId", texts::kPositionID0317, Field::OpenPositionId, 90, true, false, false, true, 317},
+    {"AccountNumber", texts::kAccount, Field::AccountNumber, 70, true, false, false, true, 12},
+    {"ItemCode", texts::kSymbol, Field::ItemCode, 80, false, false, false, true, 11},
+    {"RemainingQty", texts::kQuantity, Field::RemainingQty, 60, true, false, false, true, 27},
+    {"Side", texts::kSide, Field::Side, 40, false, false, false, true, 20},
+    {"OrderPrice", texts::kOpenPrice, Field::OrderPrice, 80, true, false, false, true, 318},
+    {"ClosingPrice", texts::kMarketPrice, Field::ClosingPrice, 90, true, false, true, false, 147},
+    {"UnrealisedPL", texts::kPL, Field::UnrealisedPL, 90, true, false, true, true, 319},
+    {"TakeProfit", texts::kTakeProfit, Field::TakeProfit, 80, true, false, false, true, 233},
+    {"StopLoss", texts::kStopLoss, Field::StopLoss, 80, true, false, false, true, 234},
+    {"TransactionTime", texts::kOpenTime, Field::TransactionTime, 140, false, false, false, true, 137},
+    {"Commission", texts::kCommission, Field::Commission, 80, true, false, false, true, 275},
+    {"PositionMargin", texts::kMargin, Field::PositionMargin, 90, true, false, false, false, 128},
+    {"BaseCurrencyRate", texts::kBaseCurrency, Field::BaseCurrencyRate, 90, true, true, false, true, 30469},
+    {"Storage", texts::kStorage, Field::Storage, 80, true, false, false, true, 432},
+    {"DeliveryMode", texts::kDelivery, Field::DeliveryMode, 70, false, false, false, true, 132},
+    {"ValueDate", texts::kValueDate, Field::ValueDate, 90, false, true, false, true, 478},
+    {"ExpiryDate", texts::kExpiryDate, Field::ExpiryDate, 90, false, true, false, true, 483},
+};
+
+constexpr ColumnSpec kPendingOrders[] = {
+    {"PendingOrderId", texts::kOrderID, Field::PendingOrderId, 90, true, false, false, true, 70},
+    {"AccountNumber", texts::kAccount, Field::AccountNumber, 70, true, false, false, true, 12},
+    {"ItemCode", texts::kSymbol, Field::ItemCode, 80, false, false, false, true, 11},
+    {"OrderQty", texts::kOrderQty, Field::OrderQty, 60, true, false, false, true, 328},
+    {"RemainingQty", texts::kQuantity0071, Field::RemainingQty, 60, true, false, false, true, 71},
+    {"Side", texts::kSide, Field::Side, 40, false, false, false, true, 20},
+    {"OrderType", texts::kType, Field::OrderType, 60, false, false, false, true, 28},
+    {"OrderPrice", texts::kPrice0232, Field::OrderPrice, 80, true, false, false, true, 232},
+    {"MarketPrice", texts::kMarketPrice, Field::MarketPrice, 90, true, false, true, false, 147},
+    {"TakeProfit", texts::kTakeProfit, Field::TakeProfit, 80, true, false, false, true, 233},
+    {"StopLoss", texts::kStopLoss, Field::StopLoss, 80, true, false, false, true, 234},
+    {"BracketPosition", texts::kRefPosition, Field::BracketPosition, 90, true, false, false, true, 287},
+    {"TimeInForce", texts::kTimeInForce, Field::TimeInForce, 50, false, false, false, true, 337},
+    {"DeliveryMode", texts::kDelivery, Field::DeliveryMode, 70, false, false, false, true, 132},
+    {"TransactionTime", texts::kOrderTime, Field::TransactionTime, 140, false, false, false, true, 326},
+};
+
+constexpr ColumnSpec kSettledPositions[] = {
+    {"SettlementId", texts::kSettlementID, Field::SettlementId, 90, true, false, false, true, 148},
+    {"AccountNumber", texts::kAccount, Field::AccountNumber, 70, true, false, false, true, 12},
+    {"ItemCode", texts::kSymbol, Field::ItemCode, 80, false, false, false, true, 11},
+    {"SettledQty", texts::kQuantity, Field::SettledQty, 60, true, false, false, true, 27},
+    {"Side", texts::kSide, Field::Side, 40, false, false, false, true, 20},
+    {"OrderPrice", texts::kOpenPrice, Field::OrderPrice, 80, true, false, false, true, 318},
+    {"SettledPrice", texts::kClosePrice, Field::SettledPrice, 80, true, false, false, true, 77},
+    {"SettledPL", texts::kPL, Field::SettledPL, 90, true, false, false, true, 319},
+    {"Commission", texts::kCommission, Field::Commission, 80, true, false, false, true, 275},
+    {"Storage", texts::kStorage, Field::Storage, 80, true, false, false, true, 432},
+    {"OtherCharges", texts::kOtherCharges, Field::OtherCharges, 80, true, false, false, true, 439},
+    {"DeliveryMode", texts::kDelivery, Field::DeliveryMode, 70, false, false, false, true, 132},
+    {"OpenPositionId", texts::kOpenPositionID, Field::OpenPositionId, 90, true, false, false, true, 323},
+    {"ClosingPositionId", texts::kClosingPositionID, Field::ClosingPositionId, 90, true, false, false, true,
+     324},
+    {"ItemTime", texts::kCloseTime, Field::ItemTime, 140, false, false, false, true, 325},
+    {"TransactionTimeOnly", texts::kTime, Field::TransactionTimeOnly, 70, false, false, false, true, 151},
+    {"CurrencyRate", texts::kCurrencyRate, Field::CurrencyRate, 80, true, true, false, true, 434},
+    {"AccountCurrencyRate", texts::kAccountCurrencyRate, Field::AccountCurrencyRate, 90, true, false, false,
+     true, 830},
+};
+
+constexpr ColumnSpec kExecutedPositions[] = {
+    {"OpenPositionId", texts::kPositionID0317, Field::OpenPositionId, 90, true, false, false, false, 317},
+    {"AccountNumber", texts::kAccount, Field::AccountNumber, 70, true, false, false, false, 12},
+    {"ItemCode", texts::kSymbol, Field::ItemCode, 80, false, false, false, false, 11},
+    {"ExecutedQty", texts::kQuantity, Field::ExecutedQty, 60, true, false, false, false, 27},
+    {"Side", texts::kSide, Field::Side, 40, false, false, false, false, 20},
+    {"OrderPrice", texts::kPrice0232, Field::OrderPrice, 80, true, false, false, false, 232},
+    {"OrderType", texts::kType, Field::OrderType, 60, false, false, false, false, 28},
+    {"PendingOrderId", texts::kOrderID, Field::PendingOrderIdOrDash, 90, true, false, false, false, 70},
+    {"DeliveryMode", texts::kDelivery, Field::DeliveryMode, 70, false, false, false, false, 132},
+    {"TransactionTime", texts::kOpenTime, Field::TransactionTime, 140, false, false, false, false, 137},
+};
+
+constexpr ColumnSpec kCancelledOrders[] = {
+    {"AccountNumber", texts::kAccount, Field::AccountNumber, 70, true, false, false, true, 12},
+    {"ItemCode", texts::kSymbol, Field::ItemCode, 80, false, false, false, true, 11},
+    {"OrderQty", texts::kQuantity, Field::OrderQty, 60, true, false, false, true, 27},
+    {"Side", texts::kSide, Field::Side, 40, false, false, false, true, 20},
+    {"OrderType", texts::kType, Field::OrderType, 60, false, false, false, true, 28},
+    {"OrderPrice", texts::kPrice0232, Field::OrderPrice, 80, true, false, false, true, 232},
+    {"PendingOrderId", texts::kOrderID, Field::PendingOrderIdOrDash, 90, true, false, false, true, 70},
+    {"DeliveryMode", texts::kDelivery, Field::DeliveryMode, 70, false, false, false, true, 132},
+    {"TransactionTime", texts::kCancelledTime, Field::TransactionTime, 140, false, false, false, true, 495},
+};
+
+constexpr ColumnSpec kBuyDepth[] = {
+    {"DepthPrice", texts::kBuyPrice, Field::DepthPrice, 80, true, false, true, false, 213},
+    {"DepthQuantity", texts::kBuyQty, Field::DepthQuantity, 70, true, false, true, false, 212},
+};
+
+constexpr ColumnSpec kSellDepth[] = {
+    {"DepthPrice", texts::kSellPrice, Field::DepthPrice, 80, true, false, true, false, 214},
+    {"DepthQuantity", texts::kSellQty, Field::DepthQuantity, 70, true, false, true, false, 215},
+};
+
+constexpr std::string_view gridName(Grid grid) {
+    switch (grid) {
+    case Grid::Watchlist:
+        return "Watchlist";
+    case Grid::Accounts:
+        return "Accounts";
+    case Grid::OpenPositions:
+        return "OpenPositions";
+    case Grid::PendingOrders:
+        return "PendingOrders";
+    case Grid::SettledPositions:
+        return "SettledPositions";
+    case Grid::ExecutedPositions:
+        return "ExecutedPositions";
+    case Grid::CancelledOrders:
+        return "CancelledOrders";
+    case Grid::BuyDepth:
+        return "BuyDepth";
+    case Grid::SellDepth:
+        return "SellDepth";
+    }
+    return "Unknown";
+}
+
+// The column a login switch takes away, if any.
+bool takenAway(Grid grid, const ColumnSpec& column, const ColumnSwitches& switches) {
+    if (!switches.showAccountCurrency &&
+        ((grid == Grid::Accounts && column.field == Field::TradeCurrency) ||
+         (grid == Grid::SettledPositions && column.field == Field::AccountCurrencyRate)))
+        return true;
+    return !switches.baseCurrencyAvailable && grid == Grid::OpenPositions &&
+           column.field == Field::BaseCurrencyRate;
+}
+
+// ---- sorting
+
+const platform::NumericOrder& numericOrder() {
+    static const platform::NumericOrder order;
+    return order;
+}
+
+bool isAsciiAlnum(std::string_view s) {
+    return std::all_of(s.begin(), s.end(), [](char c) {
+        return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+    });
+}
+
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+// A stored value: a column id, or the header's text key a column was stored by before ids.
+const ColumnSpec* storedColumn(Grid grid, std::string_view value) {
+    if (const ColumnSpec* column = columnOf(grid, value))
+        return column;
+    if (value.empty() || value.size() > 5 || !std::all_of(value.begin(), value.end(), isDigit))
+        return nullptr;
+    int number = 0;
+    for (char c : value)
+        number = number * 10 + (c - '0');
+    for (const ColumnSpec& column : columnsOf(grid))
+        if (column.storedKeyBefore == number)
+            return &column;
+    return nullptr;
+}
+
+char lower(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+// Digit runs by value (leading zeros do not count), digits before letters, letters without regard
+// to case, a text before its longer continuations; then, between texts equal so far, the first
+// difference of case with the lower case first.
+int asciiNaturalCompare(std::string_view a, std::string_view b) {
+    std::size_t i = 0;
+    std::size_t j = 0;
+    while (i < a.size() && j < b.size()) {
+        const bool da = isDigit(a[i]);
+        const bool db = isDigit(b[j]);
+        if (da != db)
+            return da ? -1 : 1;
+        if (!da) {
+            if (lower(a[i]) != lower(b[j]))
+                return lower(a[i]) < lower(b[j]) ? -1 : 1;
+            ++i;
+            ++j;
+            continue;
+        }
+        const auto run = [](std::string_view s, std::size_t& at) {
+            while (at < s.size() && s[at] == '0')
+                ++at;
+            const std::size_t start = at;
+            while (at < s.size() && isDigit(s[at]))
+                ++at;
+            return s.substr(start, at - start);
+        };
+        const std::string_view x = run(a, i);
+        const std::string_view y = run(b, j);
+        if (x.size() != y.size())
+            return x.size() < y.size() ? -1 : 1;
+        if (const int c = x.compare(y); c != 0)
+            return c < 0 ? -1 : 1;
+    }
+    if (i < a.size() || j < b.size())
+        return i < a.size() ? 1 : -1;
+    // Equal but for case and leading zeros: the letters in turn decide by case.
+    for (i = 0, j = 0;; ++i, ++j) {
+        while (i < a.size() && isDigit(a[i]))
+            ++i;
+        while (j < b.size() && isDigit(b[j]))
+            ++j;
+        if (i >= a.size() || j >= b.size())
+            return 0;
+        if (a[i] != b[j])
+            return a[i] > b[j] ? -1 : 1; // 'a' > 'A' in ASCII, and the lower case goes first
+    }
+}
+
+int compareText(std::string_view a, std::string_view b) {
+    return naturalCompare(a, b);
+}
+
+int compareDouble(double x, double y) {
+    // Not-a-number goes first, as the smallest value, so the order stays strict.
+    if (std::isnan(x) || std::isnan(y))
+        return std::isnan(x) == std::isnan(y) ? 0 : std::isnan(x) ? -1 : 1;
+    return x < y ? -1 : y < x ? 1 : 0;
+}
+
+int compareInt(std::int64_t x, std::int64_t y) {
+    return x < y ? -1 : y < x ? 1 : 0;
+}
+
+// "MM/dd/yyyy" or "MM/dd/yyyy HH:mm:ss" rearranged so that comparing the keys compares the dates;
+// an empty key for any other text.
+using DateKey = std::array<char, 14>;
+bool dateSortKey(std::string_view t, DateKey& key) {
+    const auto digitsAt = [&](std::initializer_list<std::size_t> at) {
+        return std::all_of(at.begin(), at.end(), [&](std::size_t i) { return isDigit(t[i]); });
+    };
+    if ((t.size() != 10 && t.size() != 19) || t[2] != '/' || t[5] != '/' ||
+        !digitsAt({0, 1, 3, 4, 6, 7, 8, 9}))
+        return false;
+    key.fill('0');
+    const auto put = [&](std::size_t to, std::size_t from, std::size_t n) {
+        t.copy(key.data() + to, n, from);
+    };
+    put(0, 6, 4);
+    put(4, 0, 2);
+    put(6, 3, 2);
+    if (t.size() == 19) {
+        if (t[10] != ' ' || t[13] != ':' || t[16] != ':' || !digitsAt({11, 12, 14, 15, 17, 18}))
+            return false;
+        put(8, 11, 2);
+        put(10, 14, 2);
+        put(12, 17, 2);
+    }
+    return true;
+}
+
+// Dates in time order; texts that are not dates after them, in text order.
+int compareDateText(std::string_view a, std::string_view b) {
+    DateKey x;
+    DateKey y;
+    const bool isDateA = dateSortKey(a, x);
+    const bool isDateB = dateSortKey(b, y);
+    if (isDateA && isDateB)
+        return x < y ? -1 : y < x ? 1 : 0;
+    if (isDateA || isDateB)
+        return isDateA ? -1 : 1;
+    return compareText(a, b);
+}
+
+using Compare = std::function<int(const Order&, const Order&)>;
+
+template <class Get>
+Compare byText(Get get) {
+    return [get](const Order& a, const Order& b) { return compareText(get(a), get(b)); };
+}
+template <class Get>
+Compare byDouble(Get get) {
+    return [get](const Order& a, const Order& b) { return compareDouble(get(a), get(b)); };
+}
+template <class Get>
+Compare byInt(Get get) {
+    return [get](const Order& a, const Order& b) { return compareInt(get(a), get(b)); };
+}
+template <class Get>
+Compare byDate(Get get) {
+    return [get](const Order& a, const Order& b) { return compareDateText(get(a), get(b)); };
+}
+
+std::optional<Compare> comparatorOf(Field field) {
+    switch (field) {
+    case Field::OpenPositionId:
+        return byText([](const Order& o) -> const std::string& { return o.OpenPositionId; });
+    case Field::PendingOrderId:
+    case Field::PendingOrderIdOrDash:
+        return byText([](const Order& o) -> const std::string& { return o.PendingOrderId; });
+    case Field::SettlementId:
+        return byText([](const Order& o) -> const std::string& { return o.SettlementId; });
+    case Field::ClosingPositionId:
+        return byText([](const Order& o) -> const std::string& { return o.ClosingPositionId; });
+    case Field::BracketPosition:
+        return byText([](const Order& o) -> const std::string& { return o.RefPositionIdOfBracket; });
+    case Field::AccountNumber:
+        return byText([](const Order& o) -> const std::string& { return o.AccountNumber; });
+    case Field::ItemCode:
+        return byText([](const Order& o) -> const std::string& { return o.ItemCode; });
+    case Field::RemainingQty:
+        return byDouble([](const Order& o) { return o.RemainingQty.toDouble(); });
+    case Field::OrderQty:
+        return byDouble([](const Order& o) { return o.OrderQty.toDouble(); });
+    case Field::SettledQty:
+        return byDouble([](const Order& o) { return o.SettledQty.toDouble(); });
+    case Field::OrderPrice:
+        return byDouble([](const Order& o) { return o.OrderPrice.toDouble(); });
+    case Field::SettledPrice:
+        return byDouble([](const Order& o) { return o.SettledPrice.toDouble(); });
+    case Field::SettledPL:
+        return byDouble([](const Order& o) { return o.SettledPL.toDouble(); });
+    case Field::TakeProfit:
+        return byDouble([](const Order& o) { return o.LimitPrice.value_or(platform::Decimal()).toDouble(); });
+    case Field::StopLoss:
+        return byDouble([](const Order& o) { return o.StopPrice.value_or(platform::Decimal()).toDouble(); });
+    case Field::UnrealisedPL:
+        return byDouble([](const Order& o) { return o.UnrealisedPL; });
+    case Field::Commission:
+        return byDouble([](const Order& o) { return o.Commision; });
+    case Field::BaseCurrencyRate:
+        return byDouble([](const Order& o) { return o.BaseCurrencyRate; });
+    case Field::Storage:
+        return byDouble([](const Order& o) { return o.Storage; });
+    case Field::OtherCharges:
+        return byDouble([](const Order& o) { return o.OtherCharges; });
+    case Field::CurrencyRate:
+        return byDouble([](const Order& o) { return o.CurrencyRate; });
+    case Field::AccountCurrencyRate:
+        return byDouble([](const Order& o) { return o.accountCurrencyRate; });
+    case Field::Side:
+        return byInt([](const Order& o) { return o.tradingMode; });
+    case Field::OrderType:
+        return byInt([](const Order& o) { return o.orderType; });
+    case Field::DeliveryMode:
+        return byInt([](const Order& o) { return o.deliveryMode; });
+    case Field::TimeInForce:
+        return byInt([](const Order& o) { return o.timeinForce; });
+    case Field::TransactionTime:
+    case Field::TransactionTimeOnly:
+        return byDate([](const Order& o) -> const std::string& { return o.TransactionDateTime; });
+    case Field::ItemTime:
+        return byDate([](const Order& o) -> const std::string& { return o.ItemTime; });
+    case Field::ValueDate:
+        return byDate([](const Order& o) -> const std::string& { return o.ValueDate; });
+    case Field::ExpiryDate:
+        return byDate([](const Order& o) -> const std::string& { return o.ExpiryDate; });
+    default:
+        return std::nullopt;
+    }
+}
+
+} // namespace
+
+int naturalCompare(std::string_view a, std::string_view b) {
+    if (isAsciiAlnum(a) && isAsciiAlnum(b))
+        return asciiNaturalCompare(a, b);
+    const auto& order = numericOrder();
+    return order.less(a, b) ? -1 : order.less(b, a) ? 1 : 0;
+}
+
+std::span<const ColumnSpec> columnsOf(Grid grid) {
+    switch (grid) {
+    case Grid::Watchlist:
+        return kWatchlist;
+    case Grid::Accounts:
+        return kAccounts;
+    case Grid::OpenPositions:
+        return kOpenPositions;
+    case Grid::PendingOrders:
+        return kPendingOrders;
+    case Grid::SettledPositions:
+        return kSettledPositions;
+    case Grid::ExecutedPositions:
+        return kExecutedPositions;
+    case Grid::CancelledOrders:
+        return kCancelledOrders;
+    case Grid::BuyDepth:
+        return kBuyDepth;
+    case Grid::SellDepth:
+        return kSellDepth;
+    }
+    return {};
+}
+
+const ColumnSpec* columnOf(Grid grid, std::string_view id) {
+    for (const ColumnSpec& column : columnsOf(grid))
+        if (column.id == id)
+            return &column;
+    return nullptr;
+}
+
+std::string headerTitle(const ColumnSpec& column, std::int64_t language) {
+    if (column.field == Field::ContractDetail)
+        return "i";
+    const std::string key = LanguageString::setLanguageKey(column.title);
+    return LanguageString::stringforSelectedLanguage(language, key).value_or(key);
+}
+
+std::vector<ColumnState> columnStates(Grid grid, const ColumnSwitches& switches,
+                                      const std::optional<std::vector<std::string>>& storedHidden) {
+    std::vector<ColumnState> states;
+    for (const ColumnSpec& column : columnsOf(grid)) {
+        if (takenAway(grid, column, switches)) {
+            states.push_back({&column, true, false});
+            continue;
+        }
+        const bool hidden = storedHidden ? std::find(storedHidden->begin(), storedHidden->end(), column.id) !=
+                                               storedHidden->end()
+                                         : column.hiddenByDefault;
+        states.push_back({&column, hidden, true});
+    }
+    return states;
+}
+
+std::string hiddenColumnsKey(Grid grid) {
+    return "HiddenColumns." + std::string(gridName(grid));
+}
+
+std::optional<std::vector<std::string>> storedHiddenColumns(const platform::UserDefaults& defaults,
+                                                            Grid grid) {
+    auto stored = defaults.stringArrayForKey(hiddenColumnsKey(grid));
+    if (!stored)
+        return std::nullopt;
+    // Only columns of this grid count; anything else in the store is ignored.
+    std::vector<std::string> ids;
+    for (const std::string& value : *stored)
+        if (const ColumnSpec* column = storedColumn(grid, value))
+            ids.emplace_back(column->id);
+    return ids;
+}
+
+void storeHiddenColumns(platform::UserDefaults& defaults, Grid grid, const std::vector<std::string>& hidden) {
+    defaults.setStringArray(hiddenColumnsKey(grid), hidden);
+    defaults.synchronize();
+}
+
+std::optional<OrderSortDescriptor> sortDescriptor(Field field, bool ascending) {
+    auto compare = comparatorOf(field);
+    if (!compare)
+        return std::nullopt;
+    return OrderSortDescriptor{std::move(*compare), ascending};
+}
+
+bool isSortableGrid(Grid grid) {
+    return grid == Grid::OpenPositions || grid == Grid::PendingOrders || grid == Grid::SettledPositions ||
+           grid == Grid::CancelledOrders;
+}
+
+std::string_view gridNameKey(Grid grid) {
+    switch (grid) {
+    case Grid::Watchlist:
+        return texts::kWatchList;
+    case Grid::Accounts:
+        return texts::kAccounts;
+    case Grid::OpenPositions:
+        return texts::kOpenPositions90100;
+    case Grid::PendingOrders:
+        return texts::kPendingOrders90101;
+    case Grid::SettledPositions:
+        return texts::kSettledPositions90102;
+    case Grid::ExecutedPositions:
+        return texts::kExecutedPositions;
+    case Grid::CancelledOrders:
+        return texts::kCancelledOrders;
+    case Grid::BuyDepth:
+        return texts::kBuyMarketDepth;
+    case Grid::SellDepth:
+        return texts::kSellMarketDepth;
+    }
+    return texts::kWatchList;
+}
+
+} // namespace tc::gui

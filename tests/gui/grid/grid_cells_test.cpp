@@ -1,0 +1,116 @@
+#include "gui/grid/grid_cells.h"
+#include "gui/market/market_fixture.h"
+
+#include <gtest/gtest.h>
+
+using namespace tc;
+
+using namespace tc::gui;
+
+namespace {
+
+TEST(GridCells, SharedFormats) {
+    EXPECT_EQ(quantityText("1.50"), "1.5");
+    EXPECT_EQ(quantityText("5.000"), "5");
+    EXPECT_EQ(quantityText("abc"), "0");
+    EXPECT_EQ(sixDecimalText(10.0), "10");
+    EXPECT_EQ(sixDecimalText(1.99999999), "2"); // six decimals first, as the grids print it
+    EXPECT_EQ(moneyText(-0.001), "-0.00");
+    EXPECT_EQ(groupedMoneyText(1234567.891), "1,234,567.89");
+    EXPECT_EQ(groupedMoneyText(-1234.5), "-1,234.50");
+    EXPECT_EQ(groupedMoneyText(0), "0.00");
+    EXPECT_EQ(timeInForceText(3), "");
+    EXPECT_EQ(timeInForceText(0), "Unknown");
+    EXPECT_EQ(dateTimeForWidth("03/05/2024 14:30:00", 135), "14:30:00");
+    EXPECT_EQ(dateTimeForWidth("03/05/2024 14:30:00", 136), "03/05/2024 14:30:00");
+    EXPECT_EQ(timeOnly("02/29/2024 23:59:59"), "23:59:59");
+    for (std::string_view notADate :
+         {"02/29/2023 10:00:00", "13/01/2024 10:00:00", "01/01/2024 24:00:00", "x"})
+        EXPECT_EQ(timeOnly(notADate), notADate);
+}
+
+TEST(GridCells, SpreadInTicks) {
+    ItemDetails item;
+    item.priceTick = 0.0001;
+    struct Case {
+        double bid, ask;
+        std::string text;
+    };
+    for (const Case& c : {Case{1.1000, 1.1020, "20"}, Case{1.1000, 1.10025, "2.5"}, Case{1.1000, 1.1002, "2"},
+                          Case{1.1, 1.1, "0"}})
+        EXPECT_EQ((item.Bid = c.bid, item.Ask = c.ask, spreadText(item)), c.text);
+    item.priceTick = 0;
+    EXPECT_EQ(spreadText(item), "0");
+}
+
+TEST(GridCells, BoardRowsOfMissingAndSessionColouredInstruments) {
+    markettest::Session s;
+    EXPECT_EQ(boardCell(s.model, nullptr, Field::Code).text, "");
+    EXPECT_EQ(boardCell(s.model, nullptr, Field::Bid).text, "0.00");
+    EXPECT_EQ(boardCell(s.model, nullptr, Field::SpreadTicks).text, "0");
+
+    ItemDetails& item = s.item("EURUSD");
+    auto session = std::make_shared<SessionSettings>();
+    session->settingsID = 2;
+    session->settingsName = "Pre-open";
+    session->sessionColor = CalibratedColor::fromRGB(0xFF0000);
+    s.model.fileSessionSettings(session);
+    item.CurrentTradeSessionSettingId = 2;
+    item.Bid = 1.123456;
+    const Cell code = boardCell(s.model, &item, Field::Code);
+    ASSERT_TRUE(code.background);
+    EXPECT_EQ(code.background->red, 1.0f);
+    EXPECT_EQ(boardCell(s.model, &item, Field::SessionName).text, "Pre-open");
+    EXPECT_EQ(boardCell(s.model, &item, Field::Bid, {1e9, Tick::Up}), Cell("1.12346", Tone::TickUp));
+    session->settingsID = 1; // the regular session keeps the plain background
+    EXPECT_FALSE(boardCell(s.model, &item, Field::Code).background);
+}
+
+TEST(GridCells, AccountFiguresAreColouredBySign) {
+    AccountDetails account;
+    account.tradingStatus = 5;
+    account.AvailableMargin = -1;
+    account.Equity = 0;
+    EXPECT_EQ(accountCell(account, Field::AccountStatus), Cell("Equity Hit", Tone::Alert));
+    EXPECT_EQ(accountCell(account, Field::AvailableMargin), Cell("-1.00", Tone::Loss));
+    EXPECT_EQ(accountCell(account, Field::Equity), Cell("0.00", Tone::Gain));
+    account.tradingStatus = 9;
+    EXPECT_EQ(accountCell(account, Field::AccountStatus), Cell("", Tone::Plain));
+    EXPECT_EQ(accountCell(account, Field::TradeCurrency).text, "");
+}
+
+TEST(GridCells, PositionPricesAndMargin) {
+    markettest::Session s;
+    ItemDetails& item = s.item("EURUSD", 1, 5);
+    item.Bid = 1.1;
+    item.Ask = 1.2;
+    AccountDetails& account = s.account(11);
+    GroupInstruments& settings = s.settings(1);
+    settings.InitialMargin = 12.5;
+    auto buy = markettest::Session::order("1", "11", "EURUSD", "3", 0);
+    auto sell = markettest::Session::order("2", "11", "EURUSD", "3", 1);
+    sell->EquityHitPrice = 1.15;
+
+    EXPECT_EQ(orderCell(*buy, recordsOf(s.model, *buy), Field::ClosingPrice, {1e9, Tick::Down}),
+              Cell("1.10000", Tone::TickDown));
+    EXPECT_EQ(orderCell(*sell, recordsOf(s.model, *sell), Field::ClosingPrice).text, "1.20000");
+    EXPECT_EQ(orderCell(*buy, recordsOf(s.model, *buy), Field::MarketPrice).text, "1.20000");
+    EXPECT_EQ(orderCell(*buy, recordsOf(s.model, *buy), Field::PositionMargin).text, "37.50");
+    buy->UnrealisedPL = -0.001; // prints as minus zero, still a loss
+    EXPECT_EQ(orderCell(*buy, {}, Field::UnrealisedPL), Cell("-0.00", Tone::Loss));
+    buy->UnrealisedPL = 0;
+    EXPECT_EQ(orderCell(*buy, {}, Field::UnrealisedPL).tone, Tone::Gain);
+    EXPECT_EQ(orderCell(*buy, {}, Field::TakeProfit).text, "0.00");
+    EXPECT_EQ(orderCell(*buy, {}, Field::BracketPosition).text, "0");
+
+    account.tradingStatus = 5;
+    EXPECT_EQ(orderCell(*sell, recordsOf(s.model, *sell), Field::ClosingPrice, {1e9, Tick::Up}),
+              Cell("1.15000", Tone::Frozen));
+    EXPECT_EQ(orderCell(*buy, recordsOf(s.model, *buy), Field::MarketPrice).text, "0.00000");
+    EXPECT_FALSE(closingPrice(*sell, recordsOf(s.model, *sell)));
+
+    s.model.GroupDetailCollection.clear(); // no settings: no margin
+    EXPECT_EQ(orderCell(*buy, recordsOf(s.model, *buy), Field::PositionMargin).text, "0.00");
+}
+
+} // namespace

@@ -1,0 +1,481 @@
+// The grid models over the demo user's session on the in-process test server, every one of them and
+// a view proxy over each under QAbstractItemModelTester: rows come, go and move through refreshes
+// without a reset, ticks touch only what changed, each view sorts and ticks for itself.
+#include "gui/models/session_fixture.h"
+
+#include "gui/grid/grid_model.h"
+#include "gui/grid/grid_tones.h"
+#include "gui/grid/grid_view_proxy.h"
+#include "gui/texts.h"
+#include "model/records/item_details.h"
+#include "model/records/order.h"
+#include "model/session_model.h"
+
+#include <QAbstractItemModelTester>
+#include <QPersistentModelIndex>
+
+#include <algorithm>
+#include <cmath>
+#include <memory>
+#include <vector>
+
+namespace texts = tc::gui::texts;
+
+namespace {
+
+using guitest::waitFor;
+using tc::gui::Grid;
+using tc::gui::GridModel;
+using tc::gui::GridViewProxy;
+using tc::gui::Tick;
+
+class GridModelTest : public guitest::SessionTest {
+protected:
+    // Two more demo positions, so that ids and quantities sort differently as texts and as numbers.
+    void seedMarket(testserver::Market& market) override {
+        auto position = market.positions.front(); // 300001, 20001, EURUSD
+        position.positionId = 99;
+        position.qty = position.initialQty = "10";
+        market.positions.push_back(position);
+        position.positionId = 300010;
+        position.qty = position.initialQty = "9";
+        market.positions.push_back(position);
+    }
+    void TearDown() override {
+        testers.clear();
+        proxies.clear();
+        grids.clear();
+        SessionTest::TearDown();
+    }
+
+    // A grid model and a view proxy over it, both checked by the model tester on every change.
+    GridModel& grid(Grid which) {
+        grids.push_back(std::make_unique<GridModel>(*session, which));
+        watch(grids.back().get());
+        return *grids.back();
+    }
+    GridViewProxy& proxy(GridModel& model) {
+        proxies.push_back(std::make_unique<GridViewProxy>(model));
+        watch(proxies.back().get());
+        return *proxies.back();
+    }
+    void watch(QAbstractItemModel* model) {
+        testers.push_back(std::make_unique<QAbstractItemModelTester>(
+            model, QAbstractItemModelTester::FailureReportingMode::Fatal));
+        QObject::connect(model, &QAbstractItemModel::modelReset, [this] { ++resets; });
+    }
+
+    static std::vector<std::string> ids(const QAbstractItemModel& model) {
+        std::vector<std::string> out;
+        for (int row = 0; row < model.rowCount(); ++row)
+            out.push_back(model.index(row, 0).data(GridModel::IdRole).toString().toStdString());
+        return out;
+    }
+    static QString text(const GridModel& model, std::string_view id, std::string_view column) {
+        const int row = model.rowOf(id);
+        return row < 0 ? QString() : model.index(row, model.columnOf(column)).data().toString();
+    }
+    static bool has(const GridModel& model, std::initializer_list<std::string_view> wanted) {
+        return std::all_of(wanted.begin(), wanted.end(),
+                           [&](std::string_view id) { return model.rowOf(id) >= 0; });
+    }
+    // Sets the watch list and lets the board read it.
+    void watchList(GridModel& board, const std::vector<std::string>& codes) {
+        session->client().setWatchList(codes);
+        session->tickNow();
+        ASSERT_EQ(board.rowCount(), static_cast<int>(codes.size()));
+    }
+
+    std::vector<std::unique_ptr<GridModel>> grids;
+    std::vector<std::unique_ptr<GridViewProxy>> proxies;
+    std::vector<std::unique_ptr<QAbstractItemModelTester>> testers;
+    int resets = 0;
+};
+
+TEST_F(GridModelTest, EveryGridShowsTheDemosRecordsAndTicksWithoutAReset) {
+    ASSERT_TRUE(signIn());
+    std::vector<GridModel*> all;
+    for (Grid which :
+         {Grid::Watchlist, Grid::Accounts, Grid::OpenPositions, Grid::PendingOrders, Grid::SettledPositions,
+          Grid::ExecutedPositions, Grid::CancelledOrders, Grid::BuyDepth, Grid::SellDepth}) {
+        all.push_back(&grid(which));
+        proxy(*all.back());
+    }
+    GridModel& board = *all[0];
+    GridModel& accounts = *all[1];
+    GridModel& open = *all[2];
+    GridModel& pending = *all[3];
+    GridModel& settled = *all[4];
+    GridModel& executed = *all[5];
+    GridModel& cancelled = *all[6];
+    all[7]->setInstrument("EURUSD");
+    all[8]->setInstrument("EURUSD");
+
+    ASSERT_TRUE(waitFor(
+        [&] {
+            return has(accounts, {"20001", "20002", "20003"}) &&
+                   has(open, {"300001", "300002", "99", "300010"}) && has(pending, {"310001", "310002"}) &&
+                   has(settled, {"320001", "320002"}) && executed.rowCount() >= 4 &&
+                   cancelled.rowCount() >= 1 && board.rowCount() > 0 && all[7]->rowCount() > 0 &&
+                   all[8]->rowCount() > 0;
+        },
+        15000));
+    EXPECT_EQ(accounts.rowCount(), 3); // the trader's account is not the demo's
+    EXPECT_EQ(text(open, "300001", "RemainingQty"), "1.5");
+    EXPECT_EQ(text(pending, "310001", "ItemCode"), "USDJPY");
+    EXPECT_EQ(text(accounts, "20002", "AccountName"), "Demo EUR");
+    EXPECT_LE(all[7]->rowCount(), 5);
+    // Profit and loss is coloured by its sign.
+    const QModelIndex pl = open.index(open.rowOf("300001"), open.columnOf("UnrealisedPL"));
+    const auto tone = pl.data().toString().startsWith('-') ? tc::gui::Tone::Loss : tc::gui::Tone::Gain;
+    EXPECT_EQ(pl.data(Qt::ForegroundRole).value<QColor>(),
+              *tc::gui::toneStyle(Grid::OpenPositions, tone, open.theme()).foreground);
+
+    // The tick refreshes the live cells: never a reset, and the open positions' ids, accounts and
+    // codes are never announced as changed.
+    std::vector<std::pair<int, int>> spans;
+    QObject::connect(
+        &open, &QAbstractItemModel::dataChanged,
+        [&](const QModelIndex& a, const QModelIndex& b) { spans.emplace_back(a.column(), b.column()); });
+    // Ticks until the open positions' prices have moved.
+    EXPECT_TRUE(waitFor(
+        [&] {
+            session->tickNow();
+            return !spans.empty();
+        },
+        15000));
+    EXPECT_EQ(resets, 0);
+    for (const auto& [first, last] : spans)
+        EXPECT_GT(first, open.columnOf("ItemCode")) << first << ".." << last;
+}
+
+TEST_F(GridModelTest, BoardRowsComeGoAndMoveThroughRefreshes) {
+    ASSERT_TRUE(signIn());
+    GridModel& board = grid(Grid::Watchlist);
+    GridViewProxy& view = proxy(board);
+    int inserted = 0, removed = 0, moved = 0, layouts = 0;
+    QObject::connect(&board, &QAbstractItemModel::rowsInserted, [&] { ++inserted; });
+    QObject::connect(&board, &QAbstractItemModel::rowsRemoved, [&] { ++removed; });
+    QObject::connect(&board, &QAbstractItemModel::rowsMoved, [&] { ++moved; });
+    QObject::connect(&board, &QAbstractItemModel::layoutChanged, [&] { ++layouts; });
+
+    watchList(board, {"EURUSD", "GBPUSD", "USDJPY", "XAUUSD"});
+    const QPersistentModelIndex euro = board.index(0, 0);
+    inserted = removed = moved = 0;
+
+    // One row goes, one comes, two swap places: a removal, a move and an insertion.
+    watchList(board, {"GBPUSD", "EURUSD", "XAUUSD", "AAPL"});
+    EXPECT_EQ(ids(board), (std::vector<std::string>{"GBPUSD", "EURUSD", "XAUUSD", "AAPL"}));
+    EXPECT_EQ(removed, 1);
+    EXPECT_EQ(inserted, 1);
+    EXPECT_EQ(moved, 1);
+    EXPECT_EQ(euro.row(), 1);
+    EXPECT_EQ(view.rowCount(), 4);
+
+    // Every instrument, then all of them reversed: too many moves, one layout change.
+    std::vector<std::string> codes;
+    for (const auto& instrument : server->market().instruments)
+        codes.push_back(instrument.code);
+    watchList(board, codes);
+    std::reverse(codes.begin(), codes.end());
+    watchList(board, codes);
+    EXPECT_EQ(ids(board), codes);
+    EXPECT_EQ(layouts, 1);
+    EXPECT_EQ(board.index(euro.row(), 0).data(GridModel::IdRole).toString(), "EURUSD");
+
+    // A code listed twice is two rows with ids of their own.
+    watchList(board, {"EURUSD", "EURUSD", "GBPUSD"});
+    EXPECT_EQ(board.index(0, 0).data().toString(), board.index(1, 0).data().toString());
+    EXPECT_NE(board.rowId(0), board.rowId(1));
+    EXPECT_EQ(resets, 0);
+}
+
+TEST_F(GridModelTest, EachViewSortsItsOwnWayNumbersAsNumbers) {
+    ASSERT_TRUE(signIn());
+    GridModel& open = grid(Grid::OpenPositions);
+    ASSERT_TRUE(waitFor([&] { return has(open, {"300001", "300002", "99", "300010"}); }, 15000));
+    GridViewProxy& byQuantity = proxy(open);
+    GridViewProxy& byId = proxy(open);
+
+    byQuantity.sort(open.columnOf("RemainingQty"), Qt::AscendingOrder);
+    byId.sort(open.columnOf("OpenPositionId"), Qt::DescendingOrder);
+    const auto column = [](const QAbstractItemModel& model, int c) {
+        std::vector<std::string> out;
+        for (int row = 0; row < model.rowCount(); ++row)
+            out.push_back(model.index(row, c).data().toString().toStdString());
+        return out;
+    };
+    EXPECT_EQ(column(byQuantity, open.columnOf("RemainingQty")),
+              (std::vector<std::string>{"0.2", "1.5", "9", "10"}));
+    EXPECT_EQ(column(byId, 0), (std::vector<std::string>{"300010", "300002", "300001", "99"}));
+
+    // A column that does not sort leaves the view's order as it was.
+    const auto before = ids(byId);
+    byId.sort(open.columnOf("ClosingPrice"), Qt::AscendingOrder);
+    EXPECT_EQ(ids(byId), before);
+    // The shared model keeps the session's order.
+    EXPECT_EQ(ids(open).front(), "300001");
+}
+
+class HeldPrices : public GridModelTest {
+protected:
+    HeldPrices() { holdPrices = true; }
+};
+
+TEST_F(HeldPrices, EachViewKeepsItsOwnTicks) {
+    ASSERT_TRUE(signIn());
+    GridModel& board = grid(Grid::Watchlist);
+    watchList(board, {"EURUSD", "GBPUSD"});
+    GridViewProxy& first = proxy(board);
+    const int bid = board.columnOf("Bid");
+    session->tickNow();
+    ASSERT_EQ(first.tick(board.rowOf("EURUSD"), bid), Tick::Same);
+
+    int changed = 0;
+    QObject::connect(&first, &QAbstractItemModel::dataChanged, [&] { ++changed; });
+    // The board shows the bid with the account group's spread; only its move counts here.
+    const auto quoteMoves = [&](const char* bidText, const char* askText) {
+        const QString before = text(board, "EURUSD", "Bid");
+        // The session's own tick may show the move first; a second refresh would end its tick.
+        return server->setQuote("EURUSD", bidText, askText) && waitFor([&] {
+                   if (text(board, "EURUSD", "Bid") != before)
+                       return true;
+                   session->tickNow();
+                   return text(board, "EURUSD", "Bid") != before;
+               });
+    };
+    ASSERT_TRUE(quoteMoves("1.08700", "1.08712"));
+    EXPECT_EQ(first.tick(board.rowOf("EURUSD"), bid), Tick::Up);
+    EXPECT_EQ(first.tick(board.rowOf("GBPUSD"), bid), Tick::Same);
+    const QModelIndex cell = first.mapFromSource(board.index(board.rowOf("EURUSD"), bid));
+    EXPECT_EQ(cell.data(Qt::BackgroundRole).value<QColor>(),
+              *tc::gui::toneStyle(Grid::Watchlist, tc::gui::Tone::TickUp, board.theme()).background);
+    // The text on the tick's ground is the tick's own, readable on it.
+    EXPECT_EQ(cell.data(Qt::ForegroundRole).value<QColor>(),
+              *tc::gui::toneStyle(Grid::Watchlist, tc::gui::Tone::TickUp, board.theme()).foreground);
+    EXPECT_GT(changed, 0);
+
+    // A view opened now starts without a tick; the first one's rise lasts one refresh.
+    GridViewProxy& second = proxy(board);
+    session->tickNow();
+    EXPECT_EQ(second.tick(board.rowOf("EURUSD"), bid), Tick::Same);
+    EXPECT_EQ(first.tick(board.rowOf("EURUSD"), bid), Tick::Same);
+    ASSERT_TRUE(quoteMoves("1.08100", "1.08112"));
+    EXPECT_EQ(first.tick(board.rowOf("EURUSD"), bid), Tick::Down);
+    EXPECT_EQ(second.tick(board.rowOf("EURUSD"), bid), Tick::Down);
+}
+
+TEST_F(HeldPrices, ATickFollowsItsRowWhenRowsMove) {
+    ASSERT_TRUE(signIn());
+    GridModel& board = grid(Grid::Watchlist);
+    watchList(board, {"EURUSD", "GBPUSD", "USDJPY"});
+    GridViewProxy& view = proxy(board);
+    const int bid = board.columnOf("Bid");
+    session->tickNow();
+    // Moved rows compare with their own previous prices, not with the rows that stood there.
+    watchList(board, {"USDJPY", "EURUSD", "GBPUSD"});
+    for (const char* code : {"EURUSD", "GBPUSD", "USDJPY"})
+        EXPECT_EQ(view.tick(board.rowOf(code), bid), Tick::Same) << code;
+    const QString before = text(board, "GBPUSD", "Bid");
+    ASSERT_TRUE(server->setQuote("GBPUSD", "1.30100", "1.30112"));
+    ASSERT_TRUE(waitFor([&] {
+        session->tickNow();
+        return text(board, "GBPUSD", "Bid") != before;
+    }));
+    EXPECT_EQ(view.tick(board.rowOf("GBPUSD"), bid), Tick::Up);
+    EXPECT_EQ(view.tick(board.rowOf("EURUSD"), bid), Tick::Same);
+}
+
+TEST_F(HeldPrices, TheSecondsFiguresRefreshOnlyTheOpenPositionsLiveCells) {
+    ASSERT_TRUE(signIn());
+    GridModel& open = grid(Grid::OpenPositions);
+    GridModel& executed = grid(Grid::ExecutedPositions);
+    // The pending orders come after the positions: 310002, the take-profit of 300001, fills its cell.
+    GridModel& pending = grid(Grid::PendingOrders);
+    ASSERT_TRUE(waitFor(
+        [&] {
+            return has(open, {"300001"}) && has(executed, {"300001"}) && has(pending, {"310001", "310002"});
+        },
+        30000));
+    std::vector<std::pair<int, int>> spans;
+    QObject::connect(
+        &open, &QAbstractItemModel::dataChanged,
+        [&](const QModelIndex& a, const QModelIndex& b) { spans.emplace_back(a.column(), b.column()); });
+
+    // The core's one-second refresh moves the position's result after its quote moved.
+    const QString before = text(open, "300001", "UnrealisedPL");
+    ASSERT_TRUE(server->setQuote("EURUSD", "1.08900", "1.08912"));
+    ASSERT_TRUE(waitFor([&] { return text(open, "300001", "UnrealisedPL") != before; }, 15000));
+    ASSERT_FALSE(spans.empty());
+    for (const auto& [first, last] : spans) {
+        EXPECT_GE(first, open.columnOf("ClosingPrice")) << first << ".." << last;
+        EXPECT_LE(last, open.columnOf("UnrealisedPL")) << first << ".." << last;
+    }
+
+    // The figures alone reach the open positions, and not the executed rows; a table change both.
+    int openRefreshes = 0;
+    int executedRefreshes = 0;
+    QObject::connect(&open, &GridModel::refreshed, [&] { ++openRefreshes; });
+    QObject::connect(&executed, &GridModel::refreshed, [&] { ++executedRefreshes; });
+    int totals = 0;
+    QObject::connect(&open, &GridModel::totalsChanged, [&] { ++totals; });
+    Q_EMIT session->tablesChanged({interfaces::Table::OpenPositionFigures});
+    EXPECT_EQ(openRefreshes, 1);
+    EXPECT_EQ(executedRefreshes, 0);
+    EXPECT_EQ(totals, 1); // the totals bar sums the moved figures
+    session->tickNow();   // the live cells only
+    EXPECT_EQ(openRefreshes, 2);
+    EXPECT_EQ(totals, 1);
+    Q_EMIT session->tablesChanged({interfaces::Table::OpenPositions});
+    EXPECT_EQ(openRefreshes, 3);
+    EXPECT_EQ(executedRefreshes, 1);
+
+    // The figures leave the closing price's tick as the tick noted it, for the rest of its second,
+    // and the totals are summed in the same pass: every row's profit.
+    GridViewProxy& view = proxy(open);
+    const int closing = open.columnOf("ClosingPrice");
+    session->tickNow();
+    const QString price = text(open, "300001", "ClosingPrice");
+    // Below its take-profit (1.09500), which would close it.
+    ASSERT_TRUE(server->setQuote("EURUSD", "1.09200", "1.09212"));
+    ASSERT_TRUE(waitFor(
+        [&] {
+            if (text(open, "300001", "ClosingPrice") != price)
+                return true; // the session's own tick showed it
+            session->tickNow();
+            return text(open, "300001", "ClosingPrice") != price;
+        },
+        15000));
+    EXPECT_EQ(view.tick(open.rowOf("300001"), closing), Tick::Up);
+    Q_EMIT session->tablesChanged({interfaces::Table::OpenPositionFigures});
+    EXPECT_EQ(view.tick(open.rowOf("300001"), closing), Tick::Up);
+    double profit = 0;
+    for (const auto& position : session->client().queries().getOpenOrderCollection())
+        profit += std::isfinite(position->UnrealisedPL) ? position->UnrealisedPL : 0;
+    EXPECT_DOUBLE_EQ(open.openPositionTotals().profitLoss, profit);
+    session->tickNow();
+    EXPECT_EQ(view.tick(open.rowOf("300001"), closing), Tick::Same);
+    EXPECT_EQ(resets, 0);
+}
+
+TEST_F(GridModelTest, ThemeAndLanguageRepaintCellsAndHeadersWithoutAReset) {
+    ASSERT_TRUE(signIn());
+    GridModel& board = grid(Grid::Watchlist);
+    watchList(board, {"EURUSD"});
+    const QModelIndex bid = board.index(0, board.columnOf("Bid"));
+    QList<int> roles;
+    QObject::connect(&board, &QAbstractItemModel::dataChanged,
+                     [&](const QModelIndex&, const QModelIndex&, const QList<int>& r) { roles = r; });
+    std::pair<int, int> headers{-1, -1};
+    QObject::connect(&board, &QAbstractItemModel::headerDataChanged, [&](Qt::Orientation, int a, int b) {
+        headers = {a, b};
+    });
+
+    board.setTheme(1 - board.theme());
+    EXPECT_TRUE(roles.contains(Qt::BackgroundRole) && !roles.contains(Qt::DisplayRole));
+    EXPECT_EQ(bid.data(Qt::BackgroundRole).value<QColor>(),
+              *tc::gui::toneStyle(Grid::Watchlist, tc::gui::Tone::TickSame, board.theme()).background);
+    board.setLanguage(3);
+    EXPECT_EQ(headers, std::make_pair(0, board.columnCount() - 1));
+    EXPECT_EQ(resets, 0);
+}
+
+// The order's names read in the language chosen and back in English; the cells keep the English
+// names they sort by.
+TEST_F(GridModelTest, PendingOrderNamesFollowTheLanguage) {
+    ASSERT_TRUE(signIn());
+    GridModel& pending = grid(Grid::PendingOrders);
+    ASSERT_TRUE(waitFor([&] { return has(pending, {"310001"}); }, 15000));
+    const auto names = [&] {
+        QStringList out;
+        for (const char* column : {"Side", "OrderType", "TimeInForce", "DeliveryMode"})
+            out << text(pending, "310001", column);
+        return out;
+    };
+    const QStringList english = names();
+    EXPECT_EQ(english, (QStringList{"B", "Limit", "Day", "Regular"}));
+    QList<int> roles;
+    QObject::connect(&pending, &QAbstractItemModel::dataChanged,
+                     [&](const QModelIndex&, const QModelIndex&, const QList<int>& r) { roles = r; });
+
+    pending.setLanguage(7); // French
+    EXPECT_TRUE(roles.contains(Qt::DisplayRole));
+    EXPECT_EQ(names(), (QStringList{"A", "Limite", "Jour", "Normal"}));
+    const int row = pending.rowOf("310001");
+    EXPECT_EQ(pending.cell(row, pending.columnOf("OrderType")).text, "Limit");
+    pending.setLanguage(0);
+    EXPECT_EQ(names(), english);
+    EXPECT_EQ(resets, 0);
+}
+
+TEST_F(GridModelTest, ClosedPositionLeavesOneGridAndEntersAnother) {
+    ASSERT_TRUE(signIn());
+    GridModel& open = grid(Grid::OpenPositions);
+    GridModel& settled = grid(Grid::SettledPositions);
+    ASSERT_TRUE(waitFor([&] { return has(open, {"300002"}) && has(settled, {"320001"}); }, 15000));
+    const int settledBefore = settled.rowCount();
+    int removed = 0;
+    QObject::connect(&open, &QAbstractItemModel::rowsRemoved, [&] { ++removed; });
+
+    ASSERT_TRUE(
+        session->client().orders().closePosition("300002", *interfaces::Decimal::fromString("0.2")).sent());
+    EXPECT_TRUE(
+        waitFor([&] { return open.rowOf("300002") < 0 && settled.rowCount() > settledBefore; }, 15000));
+    EXPECT_EQ(removed, 1);
+    EXPECT_EQ(resets, 0);
+}
+
+TEST_F(GridModelTest, ReLoginLetsGoOfTheOldRowsAndShowsTheNewUsers) {
+    ASSERT_TRUE(signIn());
+    GridModel& accounts = grid(Grid::Accounts);
+    ASSERT_TRUE(waitFor([&] { return accounts.rowCount() == 3; }, 15000));
+    ASSERT_TRUE(signIn("trader", "trader1234"));
+    EXPECT_EQ(resets, 1); // the client's replacement, once
+    EXPECT_TRUE(waitFor([&] { return accounts.rowCount() == 1 && accounts.rowOf("20011") == 0; }, 15000));
+}
+
+} // namespace
+
+TEST_F(HeldPrices, CellsMadeWhenFirstReadAreTheGridRulesCells) {
+    ASSERT_TRUE(signIn());
+    GridModel& board = grid(Grid::Watchlist);
+    GridModel& open = grid(Grid::OpenPositions);
+    GridModel& pending = grid(Grid::PendingOrders);
+    ASSERT_TRUE(waitFor([&] { return has(open, {"300001", "99"}) && has(pending, {"310001"}); }, 15000));
+    std::vector<std::string> codes;
+    for (const auto& instrument : server->market().instruments)
+        codes.push_back(instrument.code);
+    codes.push_back("NOSUCH"); // a code the session does not hold
+    watchList(board, codes);
+    // Moved prices: the keyed cells are made again from their new numbers.
+    const tc::SessionModel& model = session->client().model();
+    const tc::ItemDetails* euro = tc::gui::instrumentOf(model, "EURUSD");
+    ASSERT_NE(euro, nullptr);
+    const double bidBefore = euro->Bid;
+    ASSERT_TRUE(server->setQuote("EURUSD", "1.09100", "1.09113"));
+    ASSERT_TRUE(waitFor([&] { return euro->Bid != bidBefore; }, 15000));
+    session->tickNow();
+    Q_EMIT session->tablesChanged({interfaces::Table::OpenPositionFigures});
+
+    for (int row = 0; row < board.rowCount(); ++row)
+        for (int c = 0; c < board.columnCount(); ++c)
+            EXPECT_EQ(board.cell(row, c),
+                      tc::gui::boardCell(model, tc::gui::instrumentOf(model, board.rowId(row)),
+                                         board.columnSpec(c).field))
+                << board.rowId(row) << " " << board.columnSpec(c).id;
+    const auto ordersMatch = [&](const GridModel& grid, const tc::OrderView& orders,
+                                 const std::string tc::Order::*id) {
+        ASSERT_EQ(grid.rowCount(), static_cast<int>(orders.size()));
+        for (int row = 0; row < grid.rowCount(); ++row) {
+            const auto order = std::find_if(orders.begin(), orders.end(),
+                                            [&](const auto& o) { return (*o).*id == grid.rowId(row); });
+            ASSERT_NE(order, orders.end()) << grid.rowId(row);
+            for (int c = 0; c < grid.columnCount(); ++c)
+                EXPECT_EQ(grid.cell(row, c), tc::gui::orderCell(**order, tc::gui::recordsOf(model, **order),
+                                                                grid.columnSpec(c).field))
+                    << grid.rowId(row) << " " << grid.columnSpec(c).id;
+        }
+    };
+    ordersMatch(open, session->client().queries().getOpenOrderCollection(), &tc::Order::OpenPositionId);
+    ordersMatch(pending, session->client().queries().getPendingOrderCollection(), &tc::Order::PendingOrderId);
+}

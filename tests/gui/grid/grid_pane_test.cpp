@@ -1,0 +1,419 @@
+// The account, position and order grids of the main window against the in-process test server,
+// signed in as demo: orders placed and closed through the core travel through the grids, the row
+// menus, the executed day search, hidden columns across a restart, and totals that do not depend on
+// the columns shown.
+#include "gui/app/main_window_controller.h"
+#include "gui/controls/grid_table.h"
+#include "gui/grid/grid_cells.h"
+#include "gui/grid/grid_model.h"
+#include "gui/grid/grid_pane.h"
+#include "gui/grid/grid_view_proxy.h"
+#include "gui/market/detail_window_controller.h"
+#include "gui/models/session_fixture.h"
+#include "gui/texts.h"
+#include "model/records/account_details.h"
+#include "platform/lenient.h"
+
+#include <QAbstractItemModelTester>
+#include <QAction>
+#include <QDateEdit>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+
+#include <memory>
+#include <set>
+
+namespace texts = tc::gui::texts;
+
+namespace {
+
+using guitest::waitFor;
+using tc::gui::Grid;
+using tc::gui::GridModel;
+using tc::gui::GridPane;
+
+interfaces::Decimal dec(const char* text) {
+    return *interfaces::Decimal::fromString(text);
+}
+
+// A grouped amount as a number ("1,234.50" -> 1234.5).
+double amountOf(const QString& text) {
+    QString plain = text;
+    plain.remove(QLatin1Char(','));
+    return tc::platform::lenientReal(plain.toStdString());
+}
+
+class GridPaneTest : public guitest::SessionTest {
+protected:
+    void SetUp() override {
+        holdPrices = true; // the client's quote and the server's fill price agree
+        SessionTest::SetUp();
+        context->setClientModel(session.get());
+        ASSERT_TRUE(signIn());
+        ASSERT_TRUE(
+            waitFor([&] { return session->client().queries().getOpenOrderCollection().size() >= 2; }, 15000));
+        // The login's settled and cancelled lists in too, so the ids a test takes as "before" hold the
+        // records the server already had.
+        ASSERT_TRUE(waitFor(
+            [&] {
+                const auto& queries = session->client().queries();
+                return !queries.getSettledOrderCollection().empty() &&
+                       !queries.getCancelledOrderCollection().empty();
+            },
+            15000));
+    }
+    void TearDown() override {
+        testers.clear();
+        SessionTest::TearDown();
+    }
+
+    // A pane in a window of its own, its model under the model tester.
+    GridPane& pane(Grid grid) {
+        auto* window = new QWidget;
+        window->resize(1200, 400);
+        auto* pane = new GridPane(*context, grid, tc::gui::ColumnSwitches{true, true}, window);
+        pane->resize(window->size());
+        window->show();
+        testers.push_back(std::make_unique<QAbstractItemModelTester>(
+            &pane->gridModel(), QAbstractItemModelTester::FailureReportingMode::Fatal));
+        return *pane;
+    }
+    static QString cell(const GridPane& pane, const std::string& id, std::string_view column) {
+        const GridModel& model = pane.gridModel();
+        const int row = model.rowOf(id);
+        return row < 0 ? QString() : model.index(row, model.columnOf(column)).data().toString();
+    }
+    static std::set<std::string> ids(const GridPane& pane) {
+        std::set<std::string> out;
+        for (int row = 0; row < pane.gridModel().rowCount(); ++row)
+            out.insert(pane.gridModel().rowId(row));
+        return out;
+    }
+    // The first of `now` that `before` lacks.
+    static std::string newIn(const std::set<std::string>& now, const std::set<std::string>& before) {
+        for (const std::string& id : now)
+            if (!before.contains(id))
+                return id;
+        return {};
+    }
+    interfaces::OrderTicket ticket(const char* quantity) {
+        interfaces::OrderTicket t;
+        t.instrument = "EURUSD";
+        t.account = 20001;
+        t.quantity = dec(quantity);
+        return t;
+    }
+    // The ids of the server's pending orders, and of the settlements of position `position`. The grids
+    // fill from the login and from data-service replies that may still be on their way, so a new row
+    // is told by the id the server gave it, never by what a grid did not hold a moment before.
+    std::set<std::string> serverPendingIds() {
+        return server->book().with([](const testserver::Books& b) {
+            std::set<std::string> out;
+            for (const auto& o : b.pendingOrders)
+                out.insert(std::to_string(o.pendingOrderId));
+            return out;
+        });
+    }
+    std::set<std::string> serverPositionIds() {
+        return server->book().with([](const testserver::Books& b) {
+            std::set<std::string> out;
+            for (const auto& p : b.positions)
+                out.insert(std::to_string(p.positionId));
+            return out;
+        });
+    }
+    std::string serverSettlementOf(const std::string& position) {
+        return server->book().with([&](const testserver::Books& b) {
+            for (const auto& s : b.settlements)
+                if (std::to_string(s.refPositionId) == position)
+                    return std::to_string(s.settlementId);
+            return std::string();
+        });
+    }
+    std::optional<testserver::ServerPosition> serverPosition(const std::string& id) {
+        return server->book().with(
+            [&](const testserver::Books& b) -> std::optional<testserver::ServerPosition> {
+                for (const auto& p : b.positions)
+                    if (std::to_string(p.positionId) == id)
+                        return p;
+                return std::nullopt;
+            });
+    }
+    // The sum of the margin cells of every row, as the grid shows them.
+    static double marginColumnSum(const GridPane& pane) {
+        double sum = 0;
+        const int column = pane.gridModel().columnOf("PositionMargin");
+        for (int row = 0; row < pane.gridModel().rowCount(); ++row)
+            sum += amountOf(pane.gridModel().index(row, column).data().toString());
+        return sum;
+    }
+
+    std::vector<std::unique_ptr<QAbstractItemModelTester>> testers;
+};
+
+TEST_F(GridPaneTest, MarketOrderShowsWithTheServersFiguresAndItsCloseMovesItToSettled) {
+    GridPane& open = pane(Grid::OpenPositions);
+    GridPane& settled = pane(Grid::SettledPositions);
+    const auto openBefore = serverPositionIds();
+    const auto settledBefore = ids(settled);
+    const double quantityBefore = amountOf(open.totalValue(texts::kQuantity));
+    ASSERT_TRUE(session->client().orders().placeOrder(ticket("2")).sent());
+
+    std::string id;
+    ASSERT_TRUE(waitFor([&] { return !(id = newIn(serverPositionIds(), openBefore)).empty(); }, 30000));
+    ASSERT_TRUE(waitFor([&] { return open.gridModel().rowOf(id) >= 0; }, 30000));
+    const auto held = serverPosition(id);
+    ASSERT_TRUE(held) << id;
+    EXPECT_EQ(cell(open, id, "AccountNumber"), "20001");
+    EXPECT_EQ(cell(open, id, "ItemCode"), "EURUSD");
+    EXPECT_EQ(cell(open, id, "Side"), "B");
+    EXPECT_EQ(cell(open, id, "RemainingQty").toStdString(), held->qty);
+    EXPECT_EQ(cell(open, id, "OrderPrice").toStdString(), held->openPrice);
+    // The totals bar counts the new lots at the next refresh.
+    session->tickNow();
+    EXPECT_DOUBLE_EQ(amountOf(open.totalValue(texts::kQuantity)), quantityBefore + 2);
+
+    ASSERT_TRUE(session->client().orders().closePosition(id, dec("2")).sent());
+    ASSERT_TRUE(waitFor([&] { return open.gridModel().rowOf(id) < 0; }, 15000));
+    std::string settlement;
+    ASSERT_TRUE(waitFor([&] { return !(settlement = serverSettlementOf(id)).empty(); }, 30000));
+    EXPECT_FALSE(settledBefore.contains(settlement));
+    ASSERT_TRUE(waitFor([&] { return settled.gridModel().rowOf(settlement) >= 0; }, 30000));
+    EXPECT_EQ(cell(settled, settlement, "OpenPositionId").toStdString(), id);
+    EXPECT_EQ(cell(settled, settlement, "SettledQty"), "2");
+    // The status line adds the settlement's lots; every segment ends in five spaces.
+    const QString line = settled.statusLine();
+    EXPECT_TRUE(line.endsWith(QStringLiteral("     "))) << line.toStdString();
+    double lots = 0;
+    for (const std::string& row : ids(settled))
+        lots += amountOf(cell(settled, row, "SettledQty"));
+    EXPECT_TRUE(
+        line.startsWith(QStringLiteral("Quantity : ") + QString::number(lots) + QStringLiteral("     ")))
+        << line.toStdString();
+}
+
+TEST_F(GridPaneTest, PendingOrderShowsAndItsCancelMovesItToCancelled) {
+    GridPane& pending = pane(Grid::PendingOrders);
+    GridPane& cancelled = pane(Grid::CancelledOrders);
+    const auto pendingBefore = serverPendingIds();
+    const auto cancelledBefore = ids(cancelled);
+    interfaces::OrderTicket limit = ticket("0.5");
+    limit.kind = interfaces::OrderKind::Limit;
+    limit.price = dec("1.00000"); // far below the market: it waits
+    ASSERT_TRUE(session->client().orders().placeOrder(limit).sent());
+
+    std::string id;
+    ASSERT_TRUE(waitFor([&] { return !(id = newIn(serverPendingIds(), pendingBefore)).empty(); }, 30000));
+    ASSERT_TRUE(waitFor([&] { return pending.gridModel().rowOf(id) >= 0; }, 30000));
+    EXPECT_EQ(cell(pending, id, "OrderType"), "Limit");
+    EXPECT_EQ(cell(pending, id, "OrderQty"), "0.5");
+    EXPECT_EQ(cell(pending, id, "OrderPrice"), "1.00000");
+    EXPECT_EQ(cell(pending, id, "BracketPosition"), "0");
+
+    // A limit order's row menu: edit and cancel.
+    QMenu* menu = pending.rowMenu(id);
+    ASSERT_TRUE(menu);
+    const auto actions = menu->actions();
+    ASSERT_EQ(actions.size(), 2);
+    for (const QAction* action : actions) {
+        EXPECT_TRUE(action->isEnabled()) << action->objectName().toStdString();
+        EXPECT_TRUE(action->toolTip().isEmpty() || action->toolTip() == action->text());
+    }
+    EXPECT_EQ(actions[0]->text(), context->text(texts::kModifyLimitOrder));
+    EXPECT_EQ(actions[1]->text(), context->text(texts::kCancelLimitOrder));
+
+    ASSERT_TRUE(session->client().orders().cancelPendingOrder(id).sent());
+    ASSERT_TRUE(waitFor([&] { return pending.gridModel().rowOf(id) < 0; }, 30000));
+    ASSERT_TRUE(waitFor([&] { return cancelled.gridModel().rowOf(id) >= 0; }, 30000));
+    EXPECT_EQ(cell(cancelled, id, "ItemCode"), "EURUSD");
+    EXPECT_EQ(cell(cancelled, id, "OrderQty"), "0.5");
+    EXPECT_FALSE(cancelledBefore.contains(id));
+}
+
+TEST_F(GridPaneTest, ExecutedDaySearchShowsTheServersRowsUntilItEnds) {
+    GridPane& executed = pane(Grid::ExecutedPositions);
+    ASSERT_TRUE(waitFor([&] { return executed.gridModel().rowCount() > 0; }, 15000));
+    const auto live = ids(executed);
+    std::set<std::int32_t> accounts;
+    for (const auto& account : session->client().queries().getAccountCollection())
+        accounts.insert(account->AccountId);
+    // What the server holds of the demo's accounts for 3 January 2024.
+    const auto expected = server->book().with([&](const testserver::Books& b) {
+        std::set<std::string> out;
+        for (const auto& p : b.executed)
+            if (accounts.contains(p.accountId) && p.openedAt.starts_with("20240103"))
+                out.insert(std::to_string(p.positionId));
+        return out;
+    });
+    ASSERT_FALSE(expected.empty());
+
+    executed.findChild<QDateEdit*>("searchDatePicker")->setDate(QDate(2024, 1, 3));
+    executed.findChild<QPushButton*>("searchButton")->click();
+    EXPECT_TRUE(executed.isSearching());
+    ASSERT_TRUE(waitFor([&] { return ids(executed) == expected; }, 15000));
+    // The live table's change does not bring its rows back while the search stands.
+    session->tickNow();
+    EXPECT_EQ(ids(executed), expected);
+
+    // A day without executions empties the table.
+    ASSERT_TRUE(executed.search(QDate(2023, 6, 1)));
+    ASSERT_TRUE(waitFor([&] { return executed.gridModel().rowCount() == 0; }, 15000));
+
+    executed.findChild<QPushButton*>("resetButton")->click();
+    EXPECT_FALSE(executed.isSearching());
+    EXPECT_EQ(executed.searchDay(), QDate::currentDate());
+    ASSERT_TRUE(waitFor([&] { return ids(executed) == live; }, 15000));
+}
+
+TEST_F(GridPaneTest, HiddenColumnsSurviveARestartAndTotalsStayRight) {
+    auto first =
+        std::make_unique<GridPane>(*context, Grid::OpenPositions, tc::gui::ColumnSwitches{true, true});
+    ASSERT_TRUE(waitFor([&] { return first->gridModel().rowCount() >= 2; }, 15000));
+    ASSERT_TRUE(first->isColumnShown("PositionMargin"));
+    QAction* margin = first->headerMenu().findChild<QAction*>("column_PositionMargin");
+    ASSERT_TRUE(margin);
+    EXPECT_TRUE(margin->isChecked());
+    EXPECT_EQ(margin->text(),
+              first->gridModel().headerData(first->gridModel().columnOf("PositionMargin"), Qt::Horizontal));
+    margin->trigger(); // as the header menu does
+    EXPECT_FALSE(first->isColumnShown("PositionMargin"));
+    first.reset();
+
+    GridPane& again = pane(Grid::OpenPositions);
+    EXPECT_FALSE(again.isColumnShown("PositionMargin"));
+    EXPECT_FALSE(again.headerMenu().findChild<QAction*>("column_PositionMargin")->isChecked());
+    EXPECT_TRUE(again.isColumnShown("OpenPositionId"));
+
+    // A position opened while the margin column is hidden still counts in the margin total.
+    const auto before = serverPositionIds();
+    ASSERT_TRUE(session->client().orders().placeOrder(ticket("3")).sent());
+    std::string id;
+    ASSERT_TRUE(waitFor([&] { return !(id = newIn(serverPositionIds(), before)).empty(); }, 30000));
+    ASSERT_TRUE(waitFor([&] { return again.gridModel().rowOf(id) >= 0; }, 30000));
+    session->tickNow();
+    const double perPosition = amountOf(cell(again, id, "PositionMargin"));
+    EXPECT_GT(perPosition, 0);
+    EXPECT_NEAR(amountOf(again.totalValue(texts::kMargin)), marginColumnSum(again),
+                0.011 * again.gridModel().rowCount());
+    EXPECT_GT(amountOf(again.totalValue(texts::kMargin)), perPosition);
+
+    // Shown again, and remembered so.
+    again.setColumnShown("PositionMargin", true);
+    EXPECT_TRUE(again.isColumnShown("PositionMargin"));
+    GridPane& third = pane(Grid::OpenPositions);
+    EXPECT_TRUE(third.isColumnShown("PositionMargin"));
+}
+
+// A value stored before columns had ids hides the column it named; the next change stores ids.
+TEST_F(GridPaneTest, HiddenColumnsStoredByHeaderKeysStillHideTheirColumns) {
+    const std::string key = tc::gui::hiddenColumnsKey(Grid::SettledPositions);
+    context->defaults().setStringArray(key, {"0027", "0077"}); // as stored before ids
+    GridPane& settled = pane(Grid::SettledPositions);
+    EXPECT_FALSE(settled.isColumnShown("SettledQty"));
+    EXPECT_FALSE(settled.isColumnShown("SettledPrice"));
+    EXPECT_FALSE(settled.headerMenu().findChild<QAction*>("column_SettledQty")->isChecked());
+    EXPECT_TRUE(settled.isColumnShown("OrderPrice"));
+    settled.setColumnShown("SettledPrice", true);
+    EXPECT_EQ(context->defaults().stringArrayForKey(key), std::vector<std::string>{"SettledQty"});
+}
+
+TEST_F(GridPaneTest, NarrowDateColumnsShowTheTimeAndSortingLeavesTheTotals) {
+    GridPane& open = pane(Grid::OpenPositions);
+    ASSERT_TRUE(waitFor([&] { return open.gridModel().rowOf("300001") >= 0; }, 15000));
+    const int column = open.gridModel().columnOf("TransactionTime");
+    open.table().setColumnWidth(column, 135);
+    EXPECT_EQ(open.shownText("300001", "TransactionTime"), "09:15:00");
+    open.table().setColumnWidth(column, 136);
+    EXPECT_EQ(open.shownText("300001", "TransactionTime"), "01/03/2024 09:15:00");
+    EXPECT_EQ(open.shownText("300001", "ItemCode"), "EURUSD");
+
+    // Sorting reorders the view, not the figures under it.
+    session->tickNow();
+    const QString quantity = open.totalValue(texts::kQuantity);
+    const QString margin = open.totalValue(texts::kMargin);
+    open.table().sortByColumn(open.gridModel().columnOf("RemainingQty"), Qt::AscendingOrder);
+    session->tickNow();
+    EXPECT_EQ(open.totalValue(texts::kQuantity), quantity);
+    EXPECT_EQ(open.totalValue(texts::kMargin), margin);
+    EXPECT_EQ(open.table().model()->index(0, 0).data(GridModel::IdRole).toString(), "300002"); // 0.2 lots
+}
+
+TEST_F(GridPaneTest, SwitchedOffColumnsStayHiddenAndOutOfTheMenu) {
+    auto pane =
+        std::make_unique<GridPane>(*context, Grid::SettledPositions, tc::gui::ColumnSwitches{false, false});
+    EXPECT_FALSE(pane->isColumnShown("AccountCurrencyRate"));
+    EXPECT_FALSE(pane->headerMenu().findChild<QAction*>("column_AccountCurrencyRate"));
+    pane->setColumnShown("AccountCurrencyRate", true);
+    EXPECT_FALSE(pane->isColumnShown("AccountCurrencyRate"));
+    auto shown =
+        std::make_unique<GridPane>(*context, Grid::SettledPositions, tc::gui::ColumnSwitches{true, true});
+    EXPECT_TRUE(shown->headerMenu().findChild<QAction*>("column_AccountCurrencyRate"));
+}
+
+TEST_F(GridPaneTest, MainWindowRowMenusAndAccountClicks) {
+    tc::gui::MainWindowController window(*context);
+    window.show();
+    GridPane* open = window.gridPane(Grid::OpenPositions);
+    ASSERT_TRUE(open);
+    ASSERT_TRUE(waitFor([&] { return open->gridModel().rowOf("300001") >= 0; }, 15000));
+    EXPECT_EQ(window.gridTable(Grid::OpenPositions), &open->table());
+    EXPECT_EQ(window.gridPane(Grid::Watchlist), nullptr);
+
+    // The row menu offers what the position's settings allow, each opening its sheet.
+    QMenu* menu = open->rowMenu("300001");
+    ASSERT_TRUE(menu);
+    std::vector<std::string> names;
+    for (QAction* action : menu->actions()) {
+        names.push_back(action->objectName().toStdString());
+        EXPECT_TRUE(action->isEnabled()) << names.back();
+    }
+    EXPECT_FALSE(names.empty());
+
+    // The executed grid's receipt opens as a sheet on the main window; while it shows, row menus
+    // offer nothing.
+    GridPane* executed = window.gridPane(Grid::ExecutedPositions);
+    ASSERT_TRUE(waitFor([&] { return executed->gridModel().rowOf("300001") >= 0; }, 15000));
+    QMenu* receiptMenu = executed->rowMenu("300001");
+    ASSERT_TRUE(receiptMenu);
+    ASSERT_EQ(receiptMenu->actions().size(), 1);
+    QAction* receipt = receiptMenu->actions().front();
+    EXPECT_EQ(receipt->objectName(), "deliveryReceipt");
+    EXPECT_TRUE(receipt->isEnabled());
+    receipt->trigger();
+    auto* sheet = window.findChild<tc::gui::DetailWindowController*>();
+    ASSERT_TRUE(sheet);
+    ASSERT_TRUE(waitFor([&] { return sheet->isVisible(); }));
+    EXPECT_EQ(sheet->record(), "300001");
+    EXPECT_EQ(sheet->windowModality(), Qt::WindowModal);
+    EXPECT_EQ(open->rowMenu("300001"), nullptr);
+    EXPECT_EQ(executed->rowMenu("300001"), nullptr);
+    sheet->close();
+    ASSERT_TRUE(waitFor([&] { return !sheet->isVisible(); }));
+    EXPECT_TRUE(open->rowMenu("300001"));
+    // Nothing for a record the grid does not hold.
+    EXPECT_EQ(open->rowMenu("no such id"), nullptr);
+
+    // A double click hands the record id on.
+    QString clicked;
+    QObject::connect(open, &GridPane::rowDoubleClicked, [&](Grid grid, const QString& id) {
+        EXPECT_EQ(grid, Grid::OpenPositions);
+        clicked = id;
+    });
+    const QModelIndex first = open->table().model()->index(0, 0);
+    Q_EMIT open->table().doubleClicked(first);
+    EXPECT_EQ(clicked, first.data(GridModel::IdRole).toString());
+
+    // A click on an account makes it the main window's account.
+    GridPane* accounts = window.gridPane(Grid::Accounts);
+    ASSERT_TRUE(accounts);
+    ASSERT_TRUE(waitFor([&] { return accounts->gridModel().rowOf("20002") >= 0; }, 15000));
+    const GridModel& model = accounts->gridModel();
+    const QModelIndex row = accounts->table().model()->index(
+        accounts->table().proxy().mapFromSource(model.index(model.rowOf("20002"), 0)).row(), 0);
+    Q_EMIT accounts->table().clicked(row);
+    EXPECT_EQ(window.account(), 20002);
+    EXPECT_EQ(session->client().currentAccount(), 20002);
+}
+
+} // namespace

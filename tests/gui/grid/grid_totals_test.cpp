@@ -1,0 +1,73 @@
+#include "gui/grid/grid_totals.h"
+#include "gui/market/market_fixture.h"
+#include "gui/texts.h"
+
+#include <gtest/gtest.h>
+
+using namespace tc;
+
+using namespace tc::gui;
+
+namespace {
+
+// A decimal written in the test; "" is 0.
+[[maybe_unused]] tc::platform::Decimal dec(std::string_view text) {
+    return tc::platform::Decimal::fromString(text).value_or(tc::platform::Decimal());
+}
+
+TEST(GridTotals, OpenPositionTotalsNeedNoPainting) {
+    markettest::Session s;
+    s.item("EURUSD", 1);
+    s.item("GOLD", 2);
+    s.account(11);
+    s.settings(1).InitialMargin = 12.5; // GOLD has no settings in the group
+    OrderList positions;
+    positions.emplace_back(markettest::Session::order("1", "11", "EURUSD", "0.1"));
+    positions.emplace_back(markettest::Session::order("2", "11", "EURUSD", "0.2"));
+    positions.emplace_back(markettest::Session::order("3", "11", "GOLD", "10000000"));
+    positions[0]->UnrealisedPL = 1000.25;
+    positions[1]->UnrealisedPL = -0.25;
+    positions[2]->Commision = 1.5;
+    positions[2]->Storage = std::numeric_limits<double>::quiet_NaN();
+    const auto bar =
+        openPositionTotalsBar(openPositionTotals(s.model, OrderView(positions.begin(), positions.end())));
+    EXPECT_EQ(bar[0], (TotalsEntry{texts::kQuantity, "10000000.3"}))
+        << "lots summed exactly, never in exponent form";
+    EXPECT_EQ(bar[1], (TotalsEntry{texts::kPL, "1,000.00"}));
+    EXPECT_EQ(bar[2], (TotalsEntry{texts::kCommission, "1.50"}));
+    EXPECT_EQ(bar[3], (TotalsEntry{texts::kMargin, "3.75"}));
+    EXPECT_EQ(bar[4], (TotalsEntry{texts::kStorage, "0.00"})) << "a figure that is not a number adds nothing";
+
+    const auto empty = openPositionTotalsBar(openPositionTotals(s.model, {}));
+    EXPECT_EQ(empty[0].value, "0");
+    EXPECT_EQ(empty[3].value, "0.00");
+}
+
+TEST(GridTotals, SettledStatusLine) {
+    EXPECT_EQ(
+        settledStatusLine(settledTotals({}), 0),
+        "Quantity : 0     P/L : 0.00     Commission : 0.00     Storage : 0.00     Other Charges : 0.00     ");
+    auto a = markettest::Session::order("1", "11", "EURUSD");
+    a->SettledQty = dec("0.1");
+    a->SettledPL = dec("-1234.5");
+    a->OtherCharges = 2;
+    auto b = markettest::Session::order("2", "11", "EURUSD");
+    b->SettledQty = dec("0.2");
+    b->SettledPL = dec("34.5");
+    EXPECT_EQ(settledStatusLine(settledTotals({a, b}), 0),
+              "Quantity : 0.3     P/L : -1,200.00     Commission : 0.00     Storage : 0.00     Other Charges "
+              ": 2.00     ");
+}
+
+TEST(GridTotals, RequestButtonsFollowTheAccountsSettings) {
+    const auto with = [](std::int64_t settings) {
+        auto account = std::make_shared<AccountDetails>();
+        account->accountSettings = settings;
+        return account;
+    };
+    const auto buttons = requestButtons({with(0x10), with(0)});
+    EXPECT_TRUE(buttons.deposit && !buttons.withdrawal);
+    EXPECT_TRUE(requestButtons({with(0), with(0x20)}).withdrawal);
+}
+
+} // namespace
