@@ -35,7 +35,8 @@ struct FinancialApproval {
     bool isCollateral = false;
     std::uint64_t financialTransactionTypeId = 0; // kDeposit or kWithdrawal
     std::uint64_t transferMode = 0;               // TransferMode
-    // Absent texts are written "(null)"; an incoming "(null)" is kept as that text.
+    // Absent texts are written "(null)"; an incoming "(null)" is kept as that text. The date stays
+    // text: the approval goes back to the server as it came (or as the deposit form wrote it).
     std::optional<std::string> dateOfTransaction;
     std::optional<std::string> bankName;
     std::optional<std::string> branch;
