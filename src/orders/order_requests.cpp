@@ -715,7 +715,7 @@ std::pair<std::string, std::string> OrderRequests::confirmationText(const Order&
     const std::string third =
         key.empty() ? std::string()
                     : fillPositional(host_.textForKey(key), {order.OrderQty.toString(), order.ItemCode,
-                                                                priceText(order.OrderPrice, decimals)});
+                                                             priceText(order.OrderPrice, decimals)});
     std::string message = host_.textForKey("0012") + " : " + order.AccountNumber + "\n" +
                           host_.textForKey("0070") + " : " + order.PendingOrderId + "\n" + third + "\n";
     if (isPositive(order.LimitPrice))
