@@ -141,6 +141,10 @@ std::string moneyText(double value) {
     return fmt::format("{:.2f}", value);
 }
 
+std::string moneyText(const platform::Decimal& value) {
+    return moneyText(value.toDouble());
+}
+
 std::string groupedMoneyText(double value) {
     const std::string plain = moneyText(value);
     if (!std::isfinite(value))
@@ -439,7 +443,7 @@ Cell orderCell(const Order& order, const RowRecords& records, Field field, const
     case Field::UnrealisedPL:
         return {moneyText(order.UnrealisedPL), signTone(order.UnrealisedPL)};
     case Field::SettledPL:
-        return {moneyText(order.SettledPL.toDouble())};
+        return {moneyText(order.SettledPL)};
     case Field::TakeProfit:
         return {bracketPriceText(order.LimitPrice, item)};
     case Field::StopLoss:

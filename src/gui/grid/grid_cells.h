@@ -100,6 +100,7 @@ std::string quantityText(const platform::Decimal& value);
 std::string sixDecimalText(double value);
 // "%.2f".
 std::string moneyText(double value);
+std::string moneyText(const platform::Decimal& value);
 // "%.2f" with grouping separators ("1,234.50").
 std::string groupedMoneyText(double value);
 std::string_view sideText(std::int32_t tradingMode);    // "B" for 0, else "S"

@@ -324,6 +324,14 @@ template <class Get>
 Compare byText(Get get) {
     return [get](const Order& a, const Order& b) { return compareText(get(a), get(b)); };
 }
+// NaN goes first, as in compareDouble.
+template <class Get>
+Compare byDecimal(Get get) {
+    return [get](const Order& a, const Order& b) {
+        const auto order = get(a).compare(get(b));
+        return order < 0 ? -1 : order > 0 ? 1 : 0;
+    };
+}
 template <class Get>
 Compare byDouble(Get get) {
     return [get](const Order& a, const Order& b) { return compareDouble(get(a), get(b)); };
@@ -355,21 +363,21 @@ std::optional<Compare> comparatorOf(Field field) {
     case Field::ItemCode:
         return byText([](const Order& o) -> const std::string& { return o.ItemCode; });
     case Field::RemainingQty:
-        return byDouble([](const Order& o) { return o.RemainingQty.toDouble(); });
+        return byDecimal([](const Order& o) { return o.RemainingQty; });
     case Field::OrderQty:
-        return byDouble([](const Order& o) { return o.OrderQty.toDouble(); });
+        return byDecimal([](const Order& o) { return o.OrderQty; });
     case Field::SettledQty:
-        return byDouble([](const Order& o) { return o.SettledQty.toDouble(); });
+        return byDecimal([](const Order& o) { return o.SettledQty; });
     case Field::OrderPrice:
-        return byDouble([](const Order& o) { return o.OrderPrice.toDouble(); });
+        return byDecimal([](const Order& o) { return o.OrderPrice; });
     case Field::SettledPrice:
-        return byDouble([](const Order& o) { return o.SettledPrice.toDouble(); });
+        return byDecimal([](const Order& o) { return o.SettledPrice; });
     case Field::SettledPL:
-        return byDouble([](const Order& o) { return o.SettledPL.toDouble(); });
+        return byDecimal([](const Order& o) { return o.SettledPL; });
     case Field::TakeProfit:
-        return byDouble([](const Order& o) { return o.LimitPrice.value_or(platform::Decimal()).toDouble(); });
+        return byDecimal([](const Order& o) { return o.LimitPrice.value_or(platform::Decimal()); });
     case Field::StopLoss:
-        return byDouble([](const Order& o) { return o.StopPrice.value_or(platform::Decimal()).toDouble(); });
+        return byDecimal([](const Order& o) { return o.StopPrice.value_or(platform::Decimal()); });
     case Field::UnrealisedPL:
         return byDouble([](const Order& o) { return o.UnrealisedPL; });
     case Field::Commission:
