@@ -5,6 +5,7 @@
 #include "model/records/group_details.h"
 #include "model/records/item_details.h"
 #include "model/records/order.h"
+#include "model/records/record_decimal.h"
 #include "model/session_model.h"
 #include "model/text/formatter.h"
 #include "platform/lenient.h"
@@ -84,7 +85,7 @@ std::optional<double> floatingPLOfPosition(const Order& position, const ItemDeta
     if (!item || (account && account->tradingStatus == AccountDetails::kStatusEquityHit))
         return std::nullopt;
     const double quantity = position.RemainingQty.toDouble();
-    const double openPrice = position.OrderPrice.toDouble();
+    const double openPrice = orZero(position.OrderPrice).toDouble();
     const double current = !item ? 0.0 : position.tradingMode != 0 ? item->Ask : item->Bid;
     return CalculateFloatingPL(item, position.tradingMode, quantity, openPrice, current);
 }
@@ -94,8 +95,8 @@ double closeResult(const Order& position, double quantity, const SessionLookup& 
     if (!item)
         return 0;
     const double live = position.tradingMode == 0 ? item->Bid : item->Ask;
-    const double result =
-        CalculateFloatingPL(item.get(), position.tradingMode, quantity, position.OrderPrice.toDouble(), live);
+    const double result = CalculateFloatingPL(item.get(), position.tradingMode, quantity,
+                                              orZero(position.OrderPrice).toDouble(), live);
     return convertIntoAccountCurrency(result, position, session);
 }
 
@@ -103,9 +104,9 @@ double offsetResult(const Order& leg, double quantity, const Order& position, co
     if (!item)
         return 0;
     const std::string shown =
-        Formatter::formatDecimal(leg.OrderPrice.toDouble(), item->displayDecimalPlaces());
+        Formatter::formatDecimal(orZero(leg.OrderPrice).toDouble(), item->displayDecimalPlaces());
     return CalculateFloatingPL(item, leg.tradingMode, quantity, platform::lenientReal(shown),
-                               position.OrderPrice.toDouble());
+                               orZero(position.OrderPrice).toDouble());
 }
 
 void PositionArithmetic::CalcPL(Order& position) {
@@ -141,7 +142,7 @@ double marginForSingleLot(const Order& position, const GroupInstruments* setting
         value *= position.BaseCurrencyRate;
         break;
     case 1:
-        value *= position.OrderPrice.toDouble();
+        value *= orZero(position.OrderPrice).toDouble();
         break;
     default:
         break;

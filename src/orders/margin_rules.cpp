@@ -2,6 +2,7 @@
 
 #include "model/records/group_details.h"
 #include "model/records/order.h"
+#include "model/records/record_decimal.h"
 
 #include <algorithm>
 #include <cmath>
@@ -15,7 +16,7 @@ void addLotTotals(std::span<const std::shared_ptr<const Order>> positions, std::
             position->ItemCode != itemCode)
             continue;
         const double lots = position->RemainingQty.toDouble();
-        const double cost = position->OrderPrice.toDouble() * lots;
+        const double cost = orZero(position->OrderPrice).toDouble() * lots;
         if (position->tradingMode == 0) {
             totals.buyLots += lots;
             totals.buyCost += cost;

@@ -79,8 +79,8 @@ platform::Decimal decimalOf(std::string_view text) {
     return strictDecimal(text).value_or(platform::Decimal());
 }
 
-// A report's bracket price; an empty text is none.
-std::optional<platform::Decimal> bracketOf(std::string_view text) {
+// A report's price; an empty text is none, never 0.
+std::optional<platform::Decimal> priceOf(std::string_view text) {
     if (text.empty())
         return std::nullopt;
     return decimalOf(text);
@@ -187,15 +187,15 @@ void applyPendingField(Order& order, const Field& f, PendingMap map) {
         order.OrderQty = decimalOf(f.value);
         break;
     case tag::kPrice:
-        order.OrderPrice = decimalOf(f.value);
+        order.OrderPrice = priceOf(f.value);
         break;
     case tag::kLimitPrice:
         if (map != PendingMap::Cancel)
-            order.LimitPrice = bracketOf(f.value);
+            order.LimitPrice = priceOf(f.value);
         break;
     case tag::kStopPrice:
         if (map != PendingMap::Cancel)
-            order.StopPrice = bracketOf(f.value);
+            order.StopPrice = priceOf(f.value);
         break;
     case tag::kTimeInForce:
         order.timeinForce = timeInForceOfCode(MessageCracker::integerValue(value));
@@ -314,9 +314,15 @@ void OrderCollections::appendCopy(OrderList& copy, std::shared_ptr<Order> order)
 }
 
 void OrderCollections::journal(std::int32_t kind, const Order& order) {
-    std::string line = JournalData::getOrderJournalData(kind, order, host_.journalContext());
+    std::string line =
+        JournalData::getOrderJournalData(kind, order, host_.journalContext(), priceDecimals(order));
     if (!line.empty())
         host_.appendJournal(std::move(line));
+}
+
+std::int32_t OrderCollections::priceDecimals(const Order& order) const {
+    const auto* item = model_.ItemCollection.get(order.ItemCode);
+    return item && *item ? (*item)->displayDecimalPlaces() : 0;
 }
 
 std::shared_ptr<Order> OrderCollections::findOpenPosition(std::string_view openPositionId) const {
@@ -485,7 +491,7 @@ void OrderCollections::FillOpenOrderCollection(const Fields& fields) {
             p.Commision = calcCommission(p.OrderQty, p.RemainingQty, p.Commision);
             break;
         case tag::kPrice:
-            p.OrderPrice = decimalOf(f.value);
+            p.OrderPrice = priceOf(f.value);
             break;
         case tag::kExpiryDate:
             p.ExpiryDate = wireDate(value, kDisplayDate);
@@ -548,7 +554,7 @@ void OrderCollections::FillOpenOrderCollection(const Fields& fields) {
         return;
     }
     if (SessionEvents* events = banners_) {
-        if (auto line = events->orderexecutedNotification(position, host_.journalContext());
+        if (auto line = events->orderexecutedNotification(position, host_.journalContext(), priceDecimals(p));
             line && !line->empty())
             host_.appendJournal(std::move(*line));
     }
@@ -583,7 +589,7 @@ void OrderCollections::UpdateOpenOrderCollection(const std::string& positionId, 
                 p.Commision = calcCommission(p.OrderQty, p.RemainingQty, p.Commision);
                 break;
             case tag::kPrice:
-                p.OrderPrice = decimalOf(f.value);
+                p.OrderPrice = priceOf(f.value);
                 break;
             case tag::kRemainingQuantity:
                 p.RemainingQty = decimalOf(f.value);
@@ -623,7 +629,7 @@ void OrderCollections::ModifyBracketOrderUpdateonOpenOrderCollection(
             if (legGone)
                 price.reset();
             else if (f.value.size() <= kMaxFieldBytes && (f.value.empty() || strictNumber(f.value)))
-                price = bracketOf(f.value);
+                price = priceOf(f.value);
         }
     }
 }
@@ -704,8 +710,8 @@ void OrderCollections::FillSettledOrderCollection(const Fields& fields) {
         return;
     journal(JournalData::kPositionSettled, s);
     if (SessionEvents* events = banners_) {
-        events->ShowSettledOrderNotification(s.ItemCode + '#' + s.SettledPrice.toString() + '#' +
-                                             s.SettlementId);
+        events->ShowSettledOrderNotification(
+            s.ItemCode + '#' + decimalText(s.SettledPrice, priceDecimals(s)) + '#' + s.SettlementId);
     }
     if (positionSettled_)
         positionSettled_(record);

@@ -50,8 +50,10 @@ std::string quantityText(const Decimal& quantity) {
 std::string orderPriceText(const Order& o, std::int32_t decimals) {
     if (o.orderType < 1 || o.orderType > 3)
         return {};
-    return o.priceFromQuote ? Formatter::formatDecimal(o.OrderPrice, decimals)
-                            : priceText(o.OrderPrice, decimals);
+    if (!o.OrderPrice)
+        return {};
+    return o.priceFromQuote ? Formatter::formatDecimal(*o.OrderPrice, decimals)
+                            : priceText(*o.OrderPrice, decimals);
 }
 
 std::string price(double value, std::int32_t decimals) {
@@ -122,10 +124,7 @@ void fillPrices(Order& o, const OrderInfo& info) {
         return;
     const bool entry = info.kind != OrderKind::Market;
     o.priceFromQuote = !(entry && info.price);
-    o.OrderPrice =
-        !o.priceFromQuote
-            ? *info.price
-            : Decimal::fromString(info.side == Side::Buy ? o.Ask : o.Bid).value_or(Decimal::notANumber());
+    o.OrderPrice = !o.priceFromQuote ? info.price : strictDecimal(info.side == Side::Buy ? o.Ask : o.Bid);
     o.LimitPrice = info.limitPrice;
     o.StopPrice = info.stopPrice;
 }
@@ -686,7 +685,8 @@ void OrderRequests::ShowNewOrderMessages(const std::shared_ptr<Order>& order, st
     JournalContext journal;
     journal.language = host_.application().selectedLanguage();
     journal.ServerTime = host_.serverTime();
-    std::string line = JournalData::getOrderJournalData(JournalData::kNewOrder, *order, journal);
+    std::string line = JournalData::getOrderJournalData(JournalData::kNewOrder, *order, journal,
+                                                        decimalsOf(order->ItemCode));
     if (!line.empty())
         host_.appendJournal(std::move(line));
     if (order->orderType == 1) {

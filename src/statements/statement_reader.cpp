@@ -24,9 +24,9 @@ constexpr std::string_view kDate = "MM/dd/yyyy";
 // Loaders for the order record's columns, which it keeps as display texts and codes.
 template <class R>
 constexpr auto sideOf = [](R& r, bool buy) { r.tradingMode = buy ? 0 : 1; };
-// A take-profit or stop-loss price; an empty text is none.
+// A price; an empty text is none, never 0.
 template <class R, std::optional<platform::Decimal> Order::*Field>
-constexpr auto bracketOf = [](R& r, std::string_view text) {
+constexpr auto priceOf = [](R& r, std::string_view text) {
     r.*Field = text.empty() ? std::nullopt : std::optional(lenientDecimal(text));
 };
 template <class R, std::string Order::*Field, const std::string_view* Pattern>
@@ -52,7 +52,7 @@ constexpr auto kOpenLayout = recordLayout(
     text("AccountId", &Open::AccountNumber), int64("InstrumentId", &Open::InstrumentId),
     flag("IsBuy", sideOf<Open>), int64("RefOrderTicketId", &Open::RefOrderTicketId),
     text("RefPendingOrderId", &Open::RefPositionIdOfBracket), decimal("PositionInitialQty", &Open::OrderQty),
-    decimal("PositionQty", &Open::RemainingQty), decimal("OrderPrice", &Open::OrderPrice),
+    decimal("PositionQty", &Open::RemainingQty), text("OrderPrice", priceOf<Open, &Order::OrderPrice>),
     real("CommisionPaid", &Open::Commision),
     text("PositionDate", displayed<Open, &Order::TransactionDateTime, &kDateTime>),
     int64("ConfirmationModeId", &Open::ConfirmationModeId), real("UnrealisedPL", &Open::UnrealisedPL),
@@ -71,8 +71,9 @@ constexpr auto kPendingLayout = recordLayout(
     flag("IsBuy", sideOf<Pending>), int32("OrderTypeId", &Pending::orderType),
     decimal("OrderQty", &Pending::OrderQty), decimal("MinQty", &Pending::MinQty),
     decimal("DisclosedQty", &Pending::DisclosedQty), decimal("RemainingQty", &Pending::RemainingQty),
-    decimal("OrderPrice", &Pending::OrderPrice), text("LimitPrice", bracketOf<Pending, &Order::LimitPrice>),
-    text("StopPrice", bracketOf<Pending, &Order::StopPrice>),
+    text("OrderPrice", priceOf<Pending, &Order::OrderPrice>),
+    text("LimitPrice", priceOf<Pending, &Order::LimitPrice>),
+    text("StopPrice", priceOf<Pending, &Order::StopPrice>),
     decimal("TralingStopPrice", &Pending::TralingStopPrice), int32("DeliveryModeId", &Pending::deliveryMode),
     int32("TimeInForceId", &Pending::timeinForce),
     text("ExpiryDateTime", displayed<Pending, &Order::ExpiryDate, &kDateTime>),
@@ -94,9 +95,9 @@ constexpr auto kSettledLayout = recordLayout(
     text("SettlementDate", displayed<Settled, &Order::TransactionDateTime, &kDateTime>),
     real("CurrencyRate", &Settled::CurrencyRate), real("AccumulatingStorage", &Settled::Storage),
     real("CommisionPaid", &Settled::Commision), real("OtherCharges", &Settled::OtherCharges),
-    decimal("OpenPrice", &Settled::OrderPrice), decimal("ClosePrice", &Settled::SettledPrice),
-    isoDate("OpenDate", &Settled::OpenDate), isoDate("CloseDate", &Settled::CloseDate),
-    int32("DeliveryModeId", &Settled::deliveryMode));
+    text("OpenPrice", priceOf<Settled, &Order::OrderPrice>),
+    text("ClosePrice", priceOf<Settled, &Order::SettledPrice>), isoDate("OpenDate", &Settled::OpenDate),
+    isoDate("CloseDate", &Settled::CloseDate), int32("DeliveryModeId", &Settled::deliveryMode));
 
 using Transaction = FinancialTransactionHistoryInfo;
 constexpr auto kTransactionLayout =

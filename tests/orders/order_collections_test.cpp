@@ -78,6 +78,7 @@ protected:
         auto item = std::make_shared<ItemDetails>();
         item->Code = code;
         item->InstrumentId = id;
+        item->DecimalPlaces = 4;
         model.ItemCollection.insert_or_assign(code, item);
     }
 
@@ -434,7 +435,14 @@ TEST_F(OrderCollectionsTest, SettlementTakesOpenAndClosePricesFromThePositions) 
     EXPECT_DOUBLE_EQ(s.accountCurrencyRate, 0.9);
     EXPECT_EQ(c.findSettlement("S1").get(), &s);
     ASSERT_FALSE(host.journal.empty());
-    EXPECT_NE(host.journal.back().find("#S1"), std::string::npos);
+    // The price with the instrument's four digits, as the report wrote it.
+    EXPECT_NE(host.journal.back().find("#S1 @1.2000"), std::string::npos) << host.journal.back();
+
+    // A closing position never seen leaves the close price absent, not 0.
+    c.FillSettledOrderCollection(report("10=66|34=1001|12=7|80=X1|87=C9|86=S2|88=1|89=10"));
+    ASSERT_TRUE(c.findSettlement("S2"));
+    EXPECT_EQ(c.findSettlement("S2")->SettledPrice, std::nullopt);
+    EXPECT_TRUE(host.journal.back().ends_with("#S2 @")) << host.journal.back();
 }
 
 TEST_F(OrderCollectionsTest, SettlementRefusedWithoutIdOrForAForeignAccount) {

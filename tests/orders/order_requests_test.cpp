@@ -208,6 +208,13 @@ TEST_F(OrderRequestsTest, BracketChangeSendsZeroForAnUntickedLeg) {
                                    "117=51|37=2|38=1.1950|39=1.2100|40=0|90=0|36=46|24=0|43=47"));
     EXPECT_TRUE(notices.empty());
     EXPECT_TRUE(app.soundsPlayed().empty());
+
+    // A position whose price was never reported sends no price, not 0.
+    heldPosition("P2", 0, "2")->OrderPrice.reset();
+    ASSERT_TRUE(kept(requests.editPositionBrackets("P2", std::nullopt, dec("1.1800"))))
+        << (notices.empty() ? "" : notices[0].text);
+    EXPECT_EQ(lastFrame(), frameOf("10=72|1035=EBO|34=1001|23=jdoe|573=P2|33=42|19=REF77|12=EURUSD|32=29|"
+                                   "117=51|37=2|38=|39=0|40=1.1800|90=0|36=46|24=0|43=47"));
 }
 
 TEST_F(OrderRequestsTest, EditAndCancelOfAPendingOrder) {

@@ -108,6 +108,10 @@ std::string priceText(const platform::Decimal& value, const ItemDetails* item) {
     return priceText(value.toDouble(), item);
 }
 
+std::string priceText(const std::optional<platform::Decimal>& value, const ItemDetails* item) {
+    return priceText(orZero(value), item);
+}
+
 platform::Decimal quantityValue(std::string_view text) {
     if (const auto exact = platform::Decimal::fromString(text); exact && !exact->isNaN())
         return *exact;

@@ -89,6 +89,8 @@ const ItemDetails* instrumentOf(const SessionModel& model, std::string_view code
 // The price with the instrument's decimal places (two without an instrument or with none).
 std::string priceText(double value, const ItemDetails* item);
 std::string priceText(const platform::Decimal& value, const ItemDetails* item);
+// An absent price shows as 0, as its empty text did.
+std::string priceText(const std::optional<platform::Decimal>& value, const ItemDetails* item);
 // A quantity text as an exact number; a text that is not a number is read leniently.
 platform::Decimal quantityValue(std::string_view text);
 // A decimal text with its trailing fraction zeros dropped ("1.50" -> "1.5", "5.000" -> "5"); a text

@@ -213,9 +213,9 @@ std::optional<Compare> comparatorOf(Field field) {
     case Field::SettledQty:
         return byDecimal([](const Order& o) { return o.SettledQty; });
     case Field::OrderPrice:
-        return byDecimal([](const Order& o) { return o.OrderPrice; });
+        return byDecimal([](const Order& o) { return o.OrderPrice.value_or(platform::Decimal()); });
     case Field::SettledPrice:
-        return byDecimal([](const Order& o) { return o.SettledPrice; });
+        return byDecimal([](const Order& o) { return o.SettledPrice.value_or(platform::Decimal()); });
     case Field::SettledPL:
         return byDecimal([](const Order& o) { return o.SettledPL; });
     case Field::TakeProfit:

@@ -153,7 +153,7 @@ DetailContent deliveryReceipt(const Order* position, const SessionModel& model, 
     const AccountDetails* account =
         records.account ? records.account : accountOf(model, position->AccountNumber);
     const double quantity = position->OrderQty.toDouble();
-    const double price = position->OrderPrice.toDouble();
+    const double price = orZero(position->OrderPrice).toDouble();
     const double contractSize = records.item ? records.item->ContractSize : 0;
 
     rows.key(texts::kAccountNo, account ? std::to_string(account->AccountId) : std::string());

@@ -36,6 +36,10 @@ const std::vector<std::string_view> kInstrumentColumns = {texts::kSymbol, texts:
 double number(const platform::Decimal& value) {
     return value.toDouble();
 }
+// A price the row lacks shows as 0, as its empty text did.
+double number(const std::optional<platform::Decimal>& value) {
+    return value ? value->toDouble() : 0.0;
+}
 
 // Prices with the instrument's decimal places; two without an instrument or with none.
 std::string price(double value, std::int32_t decimals) {

@@ -7,6 +7,7 @@
 #include "model/records/group_details.h"
 #include "model/records/item_details.h"
 #include "model/records/order.h"
+#include "model/records/record_decimal.h"
 #include "model/session_model.h"
 #include "model/session_model_lookup.h"
 #include "model/text/formatter.h"
@@ -234,7 +235,7 @@ std::string defaultBracketPrice(const SessionModel& model, const Order& record, 
     const RowRecords records = recordsOf(model, record);
     const ItemDetails* item = records.item;
     const bool buy = record.tradingMode == 0;
-    double base = record.OrderPrice.toDouble();
+    double base = orZero(record.OrderPrice).toDouble();
     if (mode == ModifyMode::PositionBrackets && item) {
         base = buy ? item->Bid : item->Ask;
         if (base == 0)

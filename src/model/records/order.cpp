@@ -89,7 +89,7 @@ std::optional<platform::Decimal> Order::GetMarginForSingleLot(const GroupInstrum
             value = value * decimalFromDouble(BaseCurrencyRate);
             break;
         case 1:
-            value = value * OrderPrice;
+            value = value * orZero(OrderPrice);
             break;
         default:
             break;

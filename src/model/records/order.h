@@ -37,8 +37,8 @@ public:
     std::string ItemCode;
     // NaN on a request: no quantity given (written as an empty field).
     platform::Decimal OrderQty;
-    // NaN on a request: no price given (written as an empty field).
-    platform::Decimal OrderPrice;
+    // None when no price was given or reported (an empty field, never 0).
+    std::optional<platform::Decimal> OrderPrice;
     std::optional<platform::Decimal> LimitPrice; // take profit; none without one
     std::optional<platform::Decimal> StopPrice;  // stop loss; none without one
     std::string Spread;
@@ -66,7 +66,7 @@ public:
     platform::Decimal SettledPL;
     std::string ClosingPositionId;
     std::string SettlementId;
-    platform::Decimal SettledPrice;
+    std::optional<platform::Decimal> SettledPrice; // none when the closing position is unknown
     double UnrealisedPL = 0;
     double Storage = 0;
     std::string ExpiryDate;

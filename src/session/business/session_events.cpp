@@ -1,6 +1,7 @@
 #include "session/business/session_events.h"
 
 #include "model/records/order.h"
+#include "model/records/record_decimal.h"
 #include "model/text/formatter.h"
 #include "model/text/language_string.h"
 #include "model/text/positional_text.h"
@@ -220,7 +221,8 @@ void SessionEvents::TradeConfirmationNotification(std::string message) {
 }
 
 std::optional<std::string> SessionEvents::orderexecutedNotification(const std::shared_ptr<Order>& order,
-                                                                    const JournalContext& context) {
+                                                                    const JournalContext& context,
+                                                                    std::int32_t priceDecimals) {
     if (!order || !(order->RemainingQty > platform::Decimal()))
         return std::nullopt;
     const std::int64_t language = context_->app.selectedLanguage();
@@ -228,8 +230,8 @@ std::optional<std::string> SessionEvents::orderexecutedNotification(const std::s
                                             {order->RemainingQty.toString(), order->ItemCode});
     TradeConfirmationNotification(text(language, "0012") + " : " + order->AccountNumber + '\n' +
                                   text(language, "0075") + " : " + order->OpenPositionId + '\n' + side +
-                                  " @ " + order->OrderPrice.toString());
-    return JournalData::getOrderJournalData(JournalData::kOrderExecuted, *order, context);
+                                  " @ " + decimalText(order->OrderPrice, priceDecimals));
+    return JournalData::getOrderJournalData(JournalData::kOrderExecuted, *order, context, priceDecimals);
 }
 
 // ---- banner centre delegate

@@ -341,7 +341,8 @@ DataServiceOutcome DataServiceReplies::apply(const DataServiceReply& reply, Sess
                     order->tradingMode = r.tradingMode;
                     order->RemainingQty = lenientDecimal(r.RemainingQty);
                     order->OrderQty = lenientDecimal(r.OrderQty);
-                    order->OrderPrice = lenientDecimal(r.OrderPrice);
+                    if (!r.OrderPrice.empty())
+                        order->OrderPrice = lenientDecimal(r.OrderPrice);
                     order->orderType = r.orderType;
                     order->deliveryMode = r.deliveryMode;
                     order->TransactionDateTime = r.TransactionDateTime;

@@ -6,6 +6,7 @@
 #include "gui/app/language.h"
 #include "gui/app/sound_notification.h"
 #include "gui/controls/grid_table.h"
+#include "gui/grid/grid_cells.h"
 #include "gui/grid/grid_model.h"
 #include "gui/grid/grid_pane.h"
 #include "gui/grid/grid_view_proxy.h"
@@ -17,7 +18,9 @@
 #include "gui/trading/close_position_status_window_controller.h"
 #include "gui/trading/modify_position_window_controller.h"
 #include "gui/trading/offset_position_window_controller.h"
+#include "model/records/item_details.h"
 #include "model/records/order.h"
+#include "model/records/record_decimal.h"
 #include "platform/lenient.h"
 
 #include <QAbstractItemModelTester>
@@ -244,9 +247,12 @@ TEST_F(PositionDialogsTest, AClosedPositionIsAnnouncedWithTheSettlementBannerAnd
                 settled = s;
         return settled != nullptr;
     }));
-    const std::string expected = "#" + settled->SettlementId + "\n" +
-                                 context->text(texts::kSettled).toStdString() + " " + settled->ItemCode +
-                                 " @" + settled->SettledPrice.toString() + " ";
+    // The price as the server writes it: with the instrument's digits.
+    const tc::ItemDetails* item = instrumentOf(session->client().model(), settled->ItemCode);
+    ASSERT_NE(item, nullptr);
+    const std::string expected =
+        "#" + settled->SettlementId + "\n" + context->text(texts::kSettled).toStdString() + " " +
+        settled->ItemCode + " @" + tc::decimalText(settled->SettledPrice, item->displayDecimalPlaces()) + " ";
     InAppNotificationBannerController* shown = nullptr;
     ASSERT_TRUE(waitFor([&] {
         for (auto* banner : context->banners().banners())
@@ -258,7 +264,8 @@ TEST_F(PositionDialogsTest, AClosedPositionIsAnnouncedWithTheSettlementBannerAnd
     // On screen, not only made.
     EXPECT_TRUE(waitFor([&] { return shown->phase() == InAppNotificationBannerController::Phase::Shown; }));
     EXPECT_TRUE(shown->isVisible());
-    EXPECT_FALSE(settled->SettledPrice.isZero());
+    ASSERT_TRUE(settled->SettledPrice.has_value());
+    EXPECT_FALSE(settled->SettledPrice->isZero());
     EXPECT_TRUE(
         sounds.contains(QVariantList{QString::fromUtf8(interfaces::kInAppNotificationDefaultSound.data(),
                                                        interfaces::kInAppNotificationDefaultSound.size())}));
