@@ -117,7 +117,7 @@ platform::Decimal AccountStatementInfo::getSettledPL() const {
 double AccountStatementInfo::getOpenQuantity() const {
     return sum(OpenPositionInfo, [](const auto& p) { return number(p.RemainingQty); });
 }
-double AccountStatementInfo::getOpenProfitorLoss() const {
+double AccountStatementInfo::getOpenProfitOrLoss() const {
     return sum(OpenPositionInfo, [](const auto& p) { return p.UnrealisedPL; });
 }
 double AccountStatementInfo::getOpenCommission() const {
@@ -129,7 +129,7 @@ double AccountStatementInfo::getOpenStorage() const {
 double AccountStatementInfo::getSettledQuantity() const {
     return sum(SettledPositionInfo, [](const auto& p) { return number(p.SettledQty); });
 }
-double AccountStatementInfo::getSettledProfitorLoss() const {
+double AccountStatementInfo::getSettledProfitOrLoss() const {
     return sum(SettledPositionInfo, [](const auto& p) { return number(p.SettledPL); });
 }
 double AccountStatementInfo::getSettledCommission() const {

@@ -288,9 +288,9 @@ OrderAnswer OrderRequests::sendOrder(const OrderInfo& info, std::int64_t type, i
     MessageBase m;
     m.startRequest(type);
     if (type == msg::kEditOrder)
-        m.setEditorderrequestType(subtype);
+        m.setEditOrderRequestType(subtype);
     else
-        m.setNeworderrequestType(subtype);
+        m.setNewOrderRequestType(subtype);
     fillOrderTags(m, *order);
     extra(m, *order);
     OrderAnswer sent = send(m);

@@ -31,7 +31,7 @@ constexpr auto priceOf = [](R& r, std::string_view text) {
 };
 template <class R, std::string Order::*Field, const std::string_view* Pattern>
 constexpr auto displayed =
-    [](R& r, std::string_view text) { r.*Field = Formatter::formatDateandTimeFromString(text, *Pattern); };
+    [](R& r, std::string_view text) { r.*Field = Formatter::formatDateAndTimeFromString(text, *Pattern); };
 
 constexpr auto kInstrumentLayout =
     recordLayout(int32("InstrumentId", &InstrumentHistoryInfo::InstrumentId),

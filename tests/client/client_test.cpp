@@ -533,7 +533,7 @@ TEST_F(ClientEvents, NoticeArrivedTellsOfOfflineNoticesAndANewNoticeInRtf) {
     // The seeded unread notice is told at login.
     ASSERT_TRUE(until([&] { return !notices.empty(); }));
     EXPECT_EQ(notices[0].unreadCount, 1);
-    EXPECT_TRUE((*client->chat().collections().ChatRoomCollection.get("9001"))->isanUnreadMessage);
+    EXPECT_TRUE((*client->chat().collections().ChatRoomCollection.get("9001"))->isAnUnreadMessage);
     const std::string text = "Обслуживание в 22:00 — 保守 ✓";
     server->sendNotice("demo", "Maintenance", text);
     ASSERT_TRUE(until([&] { return notices.size() == 2; }));
@@ -560,7 +560,7 @@ TEST_F(ClientEvents, NoticeArrivedTellsOfOfflineNoticesAndANewNoticeInRtf) {
                   .msg.find("取引時間の変更"),
               std::string::npos);
     ASSERT_TRUE(until([&] { return streamCount(608) == 1; }));
-    EXPECT_FALSE((*client->chat().collections().ChatRoomCollection.get("9001"))->isanUnreadMessage);
+    EXPECT_FALSE((*client->chat().collections().ChatRoomCollection.get("9001"))->isAnUnreadMessage);
 }
 
 TEST_F(ClientEvents, StatementArrivedInstallsOnlyTheLastRequestsStatement) {
@@ -669,10 +669,10 @@ TEST_F(ClientEvents, PasswordRefusedAndChangedFollowTheServersAnswer) {
     ASSERT_TRUE(tc::sessionOf(*client).sessionRequests().changeMyPassword("not-it", "n3w"));
     ASSERT_TRUE(until([&] { return !refusals.empty(); }));
     EXPECT_EQ(refusals[0], "The old password is not correct.");
-    EXPECT_EQ(tc::sessionOf(*client).logindata().password(), "demo1234");
+    EXPECT_EQ(tc::sessionOf(*client).loginData().password(), "demo1234");
     ASSERT_TRUE(client->changePassword("demo1234", "n3w/pass", "n3w/pass"));
     ASSERT_TRUE(until([&] { return changed == 1; }));
-    EXPECT_EQ(tc::sessionOf(*client).logindata().password(), "n3w/pass");
+    EXPECT_EQ(tc::sessionOf(*client).loginData().password(), "n3w/pass");
     // The new password signs in from then on; the old one no longer.
     client.reset();
     client = tc::makeClient(app, {watchDefaults.get(), false});
@@ -688,7 +688,7 @@ TEST_F(ClientEvents, PasswordRefusedAndChangedFollowTheServersAnswer) {
 
 TEST(DemoRegistrationRequest, CarriesTheFormInItsFieldsSealedUnderTheProductKey) {
     platform::Bundle::setResourcesRoot(TC_TEST_RESOURCES);
-    LoginInputdata login;
+    LoginInputData login;
     // The inner message of the request built for a form, opened with the product key.
     auto built = [&](const interfaces::DemoRegistration& form) {
         MessageBase m;

@@ -100,7 +100,7 @@ TEST_F(LoginRoadTest, FullLoginLoadsTheSnapshotSwitchesTheKeyAndSubscribes) {
     EXPECT_EQ(c.loginState(), interfaces::LoginState::SignedIn);
     EXPECT_EQ(c.model().AccountDetailCollection.size(), 3u);
     EXPECT_GE(c.model().ItemCollection.size(), 12u);
-    const LoginInputdata& login = tc::sessionOf(c).logindata();
+    const LoginInputData& login = tc::sessionOf(c).loginData();
     EXPECT_NE(login.SecurityKey(), login.configuredSecurityKey());
     EXPECT_EQ(login.SecurityKey()->size(), 88u);
     EXPECT_TRUE(c.isNetworkAvailable());
@@ -376,7 +376,7 @@ TEST_F(LoginRoadTest, IdleRequestSocketSendsItsKeepAliveOnThePumpedClock) {
         ASSERT_TRUE(pingSecond());
         server->waitFor([](const testserver::ServerStats& st) { return st.keepAlives > 0; }, 500ms);
     }
-    EXPECT_TRUE(sessions[0]->inside().conn().isRequesterRunning());
+    EXPECT_TRUE(sessions[0]->inside().conn().IsRequesterRunning());
     EXPECT_EQ(server->stats().keepAlives, 1);
 }
 
@@ -388,14 +388,14 @@ TEST_F(LoginRoadTest, ThirtySecondsOfSilenceOnTheStreamEndTheSession) {
     // The main loop stands still, so no ping goes out and nothing comes back.
     clock->advance(29s);
     std::this_thread::sleep_for(200ms);
-    EXPECT_TRUE(s.inside().conn().isStreamConnected());
+    EXPECT_TRUE(s.inside().conn().IsStreamConnected());
     // The last read may have been queued (and its 30 s begun) only after the first step: step on
     // past thirty seconds from either moment.
     clock->advance(31s);
     const auto deadline = std::chrono::steady_clock::now() + 20s;
-    while (s.inside().conn().isStreamConnected() && std::chrono::steady_clock::now() < deadline)
+    while (s.inside().conn().IsStreamConnected() && std::chrono::steady_clock::now() < deadline)
         std::this_thread::sleep_for(20ms);
-    EXPECT_FALSE(s.inside().conn().isStreamConnected());
+    EXPECT_FALSE(s.inside().conn().IsStreamConnected());
     ASSERT_TRUE(pumpUntil([&] { return s.app.connectionFailures.load() > 0; }));
     EXPECT_FALSE(s.client->isNetworkAvailable());
 }
@@ -443,7 +443,7 @@ TEST_F(LoginRoadTest, NetworkLossAndReturnResubscribesOnce) {
         s.feed->messages.clear();
     }
     EXPECT_TRUE(pumpUntil([&] { return s.feed->anyStartsWith(watched); }));
-    EXPECT_TRUE(b.conn().isFeedRunning());
+    EXPECT_TRUE(b.conn().IsFeedRunning());
 }
 
 } // namespace

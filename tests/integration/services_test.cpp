@@ -205,7 +205,7 @@ TEST_F(ServicesRoundTrip, SupportQueueOpensItsRoomWithTheAgentsGreeting) {
         return r ? r->get() : nullptr;
     };
     ASSERT_TRUE(until([&] { return room() && !room()->messages.empty(); }));
-    EXPECT_TRUE(room()->isRoomCreationfromQueue);
+    EXPECT_TRUE(room()->isRoomCreationFromQueue);
     EXPECT_EQ(room()->messages[0].msg, "Hello, how can we help?");
     const chat::ChatQueue& queue = *demo.client->chat().collections().ChatQueueCollection.at("1");
     EXPECT_EQ(queue.roomUserName, "trader");

@@ -61,7 +61,7 @@ void AccountAccessSettingWindowController::onWindowLoad() {
     }
     loadUsers();
     requestMaps();
-    updateValuesinViews();
+    updateValuesInViews();
     ui_->applyButton->setEnabled(false);
     ui_->accountComboBox->setFocus();
 }
@@ -113,7 +113,7 @@ void AccountAccessSettingWindowController::loadUsers() {
         ui_->userComboBox->addItem(idText(map.userId));
 }
 
-void AccountAccessSettingWindowController::updateValuesinViews() {
+void AccountAccessSettingWindowController::updateValuesInViews() {
     const AccessAccount* account = form_.account();
     const UserAccountMaps* user = form_.user();
     {
@@ -147,13 +147,13 @@ void AccountAccessSettingWindowController::accountChosen(int index) {
     loadUsers();
     requestMaps();
     ui_->applyButton->setEnabled(false);
-    updateValuesinViews();
+    updateValuesInViews();
 }
 
 void AccountAccessSettingWindowController::userChosen(int index) {
     form_.chooseUser(ui_->userComboBox->itemText(index).toULongLong());
     ui_->applyButton->setEnabled(false);
-    updateValuesinViews();
+    updateValuesInViews();
 }
 
 void AccountAccessSettingWindowController::rightChosen(int index) {
@@ -161,7 +161,7 @@ void AccountAccessSettingWindowController::rightChosen(int index) {
         return;
     form_.chooseRight(kAccessRights[static_cast<std::size_t>(index)].text);
     ui_->applyButton->setEnabled(editRequest_ == 0 && form_.edit().has_value());
-    updateValuesinViews();
+    updateValuesInViews();
 }
 
 void AccountAccessSettingWindowController::mapsArrived(const interfaces::UserAccessArrival& arrival) {
@@ -177,7 +177,7 @@ void AccountAccessSettingWindowController::mapsArrived(const interfaces::UserAcc
     if (pending && form_.user())
         form_.chooseRight(*accessRightText(picked));
     ui_->applyButton->setEnabled(pending && form_.edit().has_value());
-    updateValuesinViews();
+    updateValuesInViews();
 }
 
 void AccountAccessSettingWindowController::applyButtonClicked() {

@@ -59,7 +59,7 @@ void DepositRequestWindowController::windowDidAppear() {
     updateLanguageStrings();
     setDefaults();
     loadData();
-    updateValuesinViews();
+    updateValuesInViews();
     startTicking();
 }
 
@@ -111,7 +111,7 @@ std::shared_ptr<const funding::PayGateSetting> DepositRequestWindowController::g
     return client()->funding().collections().payGateSettings.find(payGateId_);
 }
 
-void DepositRequestWindowController::updateValuesinViews() {
+void DepositRequestWindowController::updateValuesInViews() {
     const auto chosen = account();
     showChosenAccount(chosen != nullptr);
     ui_->accountNameTextField->setText(chosen ? qt(chosen->AccountName) : QString());
@@ -140,7 +140,7 @@ void DepositRequestWindowController::chooseAccount(int index) {
         return;
     // The modes are the chosen account's: online payment only where it is offered.
     loadFinancialTransferModes();
-    updateValuesinViews();
+    updateValuesInViews();
 }
 
 void DepositRequestWindowController::chooseMode(int index) {

@@ -80,7 +80,7 @@ private:
     void arrangeViews();
     void loadData();
     void loadFinancialTransferModes();
-    void updateValuesinViews();
+    void updateValuesInViews();
     void calcAccountDetails();
     void loadPaymentGateway();
     void showCurrencyOnLabel();

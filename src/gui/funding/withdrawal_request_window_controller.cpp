@@ -38,7 +38,7 @@ void WithdrawalRequestWindowController::windowDidAppear() {
     updateLanguageStrings();
     setDefaults();
     loadAccountsData();
-    updateValuesinViews();
+    updateValuesInViews();
     startTicking();
 }
 
@@ -55,10 +55,10 @@ void WithdrawalRequestWindowController::setDefaults() {
 
 void WithdrawalRequestWindowController::chooseAccount(int index) {
     if (takeAccountAt(index))
-        updateValuesinViews();
+        updateValuesInViews();
 }
 
-void WithdrawalRequestWindowController::updateValuesinViews() {
+void WithdrawalRequestWindowController::updateValuesInViews() {
     const auto chosen = account();
     showChosenAccount(chosen != nullptr);
     ui_->accountNameTextField->setText(chosen ? qt(chosen->AccountName) : QString());

@@ -49,7 +49,7 @@ private:
     void fundingReply(const interfaces::FundingReply& reply) override;
     void updateLanguageStrings();
     void setDefaults();
-    void updateValuesinViews();
+    void updateValuesInViews();
     void updateAccountDetails();
     void calculateResultingBalance();
     interfaces::WithdrawalFigures figures(const AccountDetails& account) const;

@@ -133,10 +133,10 @@ MainWindowController::MainWindowController(GuiContext& context, IdleSource* idle
             loadAccountDetails();
     });
     connect(&session, &ClientModel::networkSpeedChanged, this,
-            &MainWindowController::changeNetworkStatusimage);
+            &MainWindowController::changeNetworkStatusImage);
     connect(&session, &ClientModel::loginStateChanged, this, [this](interfaces::LoginState state) {
         if (state == interfaces::LoginState::Lost)
-            changeNetworkStatusimage(context_.clientModel()->client().networkSpeed());
+            changeNetworkStatusImage(context_.clientModel()->client().networkSpeed());
         followLoginState();
         if (state == interfaces::LoginState::SignedIn) {
             updateAccountActions();
@@ -170,12 +170,12 @@ MainWindowController::MainWindowController(GuiContext& context, IdleSource* idle
     connect(&session, &ClientModel::tablesChanged, this, &MainWindowController::updatePositionActions);
     connect(ui_->actionSettings, &QAction::triggered, this, &MainWindowController::SettingsButtonClicked);
     connect(ui_->actionChangePassword, &QAction::triggered, this,
-            &MainWindowController::ChangePasswordClicked);
-    connect(ui_->actionAccessRights, &QAction::triggered, this, &MainWindowController::AccountAccessClicked);
+            &MainWindowController::changePasswordClicked);
+    connect(ui_->actionAccessRights, &QAction::triggered, this, &MainWindowController::accountAccessClicked);
     connect(ui_->actionTradeTicket, &QAction::triggered, this,
             &MainWindowController::TradeTicketButtonClicked);
     connect(ui_->actionAddRemoveSymbols, &QAction::triggered, this,
-            &MainWindowController::AddRemoveSymbolstoWatchlistClicked);
+            &MainWindowController::AddRemoveSymbolsToWatchlistClicked);
     connect(ui_->actionAccountStatement, &QAction::triggered, this,
             &MainWindowController::AccountStatementButtonClicked);
     connect(ui_->actionNewDeposit, &QAction::triggered, this, [this] { newDepositRequest(); });
@@ -185,7 +185,7 @@ MainWindowController::MainWindowController(GuiContext& context, IdleSource* idle
     connect(ui_->actionChart, &QAction::triggered, this, &MainWindowController::ChartButtonClicked);
     connect(ui_->actionChat, &QAction::triggered, this, &MainWindowController::ChatButtonClicked);
     connect(ui_->actionMessages, &QAction::triggered, this, &MainWindowController::MessagesButtonClicked);
-    connect(ui_->actionNews, &QAction::triggered, this, &MainWindowController::NewsButtonClicked);
+    connect(ui_->actionNews, &QAction::triggered, this, &MainWindowController::newsButtonClicked);
     connect(ui_->actionResources, &QAction::triggered, this, &MainWindowController::resourcesButtonClicked);
     connect(ui_->actionAbout, &QAction::triggered, this, &MainWindowController::aboutApplication);
     connect(ui_->actionLockConsole, &QAction::triggered, this, &MainWindowController::lockConsole);
@@ -198,7 +198,7 @@ MainWindowController::MainWindowController(GuiContext& context, IdleSource* idle
     updateAccountActions();
     boundGeneration_ = session.generation();
     getAccountDetails();
-    changeNetworkStatusimage(session.client().networkSpeed());
+    changeNetworkStatusImage(session.client().networkSpeed());
     loadAccountDetails();
     followLoginState();
 }
@@ -321,7 +321,7 @@ void MainWindowController::setUrlOpener(std::function<bool(const QUrl&)> opener)
         resources_->setUrlOpener(urlOpener_);
 }
 
-void MainWindowController::NewsButtonClicked() {
+void MainWindowController::newsButtonClicked() {
     ui_->mainTabView->setCurrentWidget(ui_->newsTab);
     news_->setFocus();
 }
@@ -403,7 +403,7 @@ void MainWindowController::addCharts() {
         charts_.push_back(chart);
         connect(chart, &ChartViewController::configurationChanged, this,
                 &MainWindowController::saveChartSlots);
-        connect(slots[i], &ChartDropArea::symbolDropped, this, &MainWindowController::ReloadDataforChart);
+        connect(slots[i], &ChartDropArea::symbolDropped, this, &MainWindowController::ReloadDataForChart);
     }
     startCharts();
     pie_ = new PieChartViewController(context_, ui_->pieChartPane);
@@ -434,7 +434,7 @@ ChartViewController* MainWindowController::chartSlot(std::size_t index) const {
     return index < charts_.size() ? charts_[index] : nullptr;
 }
 
-void MainWindowController::ReloadDataforChart(const QString& code, const QString& slot) {
+void MainWindowController::ReloadDataForChart(const QString& code, const QString& slot) {
     const std::array<ChartDropArea*, kChartSlots> slots{ui_->ChartView1, ui_->ChartView2, ui_->ChartView3,
                                                         ui_->ChartView4};
     for (std::size_t i = 0; i < kChartSlots && i < charts_.size(); ++i) {
@@ -464,10 +464,10 @@ ChartWindowController* MainWindowController::ChartButtonClicked() {
     return openChartWindow(context_, this);
 }
 
-void MainWindowController::AddRemoveSymbolstoWatchlistClicked() {
+void MainWindowController::AddRemoveSymbolsToWatchlistClicked() {
     if (!addRemove_) {
         addRemove_ = new AddRemoveWindowController(context_, this);
-        connect(addRemove_, &AddRemoveWindowController::watchListSaved, this, [this] {
+        connect(addRemove_, &AddRemoveWindowController::WatchListSaved, this, [this] {
             if (TradeTicketWindowController* ticket = context_.guiObjects().tradeTicketWindowController())
                 ticket->updateItemsinSymbolComboBox();
             watchlist_->gridModel().refresh();
@@ -540,7 +540,7 @@ void MainWindowController::loadAccountDetails() {
     summary_->show(figures);
 }
 
-void MainWindowController::changeNetworkStatusimage(const interfaces::NetworkSpeed& speed) {
+void MainWindowController::changeNetworkStatusImage(const interfaces::NetworkSpeed& speed) {
     networkStatus_->show(speed,
                          context_.clientModel()->client().loginState() == interfaces::LoginState::Lost);
 }
@@ -567,7 +567,7 @@ void MainWindowController::SettingsButtonClicked() {
             [this] { return context_.clientModel()->client().isNetworkAvailable(); });
         settings_->setChangePasswordSheet([this](QWidget* owner) {
             auto* sheet = new ChangePasswordWindowController(context_, owner);
-            sheet->setPasswordChangedHandler([this](const std::string& password) {
+            sheet->SetPasswordChangedHandler([this](const std::string& password) {
                 if (passwordChanged_)
                     passwordChanged_(password);
             });
@@ -599,12 +599,12 @@ void MainWindowController::updatePositionActions() {
         action->setEnabled(!id.empty() && pane->offers(row, id));
 }
 
-void MainWindowController::ChangePasswordClicked() {
+void MainWindowController::changePasswordClicked() {
     SettingsButtonClicked();
     settings_->ChangePasswordButtonClicked();
 }
 
-void MainWindowController::AccountAccessClicked() {
+void MainWindowController::accountAccessClicked() {
     SettingsButtonClicked();
     settings_->accountAccessSettingButtonClicked();
 }

@@ -401,7 +401,7 @@ std::string openStatusLine(const AccountStatementInfo* s, std::int64_t language)
     const auto key = [&](std::string_view k) { return languageText(language, k); };
     return statusItems({
         {key(texts::kQuantity), quantityTotalText(s ? s->getOpenQuantity() : 0)},
-        {key(texts::kPL), groupedMoneyText(s ? s->getOpenProfitorLoss() : 0)},
+        {key(texts::kPL), groupedMoneyText(s ? s->getOpenProfitOrLoss() : 0)},
         {key(texts::kCommission), groupedMoneyText(s ? s->getOpenCommission() : 0)},
         {key(texts::kStorage), groupedMoneyText(s ? s->getOpenStorage() : 0)},
     });
@@ -411,7 +411,7 @@ std::string settledStatusLine(const AccountStatementInfo* s, std::int64_t langua
     const auto key = [&](std::string_view k) { return languageText(language, k); };
     return statusItems({
         {key(texts::kQuantity), quantityTotalText(s ? s->getSettledQuantity() : 0)},
-        {key(texts::kPL), groupedMoneyText(s ? s->getSettledProfitorLoss() : 0)},
+        {key(texts::kPL), groupedMoneyText(s ? s->getSettledProfitOrLoss() : 0)},
         {key(texts::kCommission), groupedMoneyText(s ? s->getSettledCommission() : 0)},
         {key(texts::kStorage), groupedMoneyText(s ? s->getSettledStorage() : 0)},
         {"TDS", groupedMoneyText(s ? s->getSettledTDS() : 0)},

@@ -39,14 +39,14 @@ std::string line(std::string time, std::string_view event) {
 
 } // namespace
 
-JournalContext JournalContext::from(const LoginInputdata& logindata, std::int64_t language,
+JournalContext JournalContext::from(const LoginInputData& loginData, std::int64_t language,
                                     std::string serverTime) {
     JournalContext c;
     c.language = language;
     c.ServerTime = std::move(serverTime);
-    c.IPAddress = logindata.IPAddress().value_or("");
-    c.PortNo = logindata.PortNo();
-    c.userName = logindata.userName().value_or("");
+    c.IPAddress = loginData.IPAddress().value_or("");
+    c.PortNo = loginData.PortNo();
+    c.userName = loginData.userName().value_or("");
     return c;
 }
 

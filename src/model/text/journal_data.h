@@ -11,7 +11,7 @@
 
 namespace tc {
 
-class LoginInputdata;
+class LoginInputData;
 class Order;
 
 // What a payment-gateway result came to, as its journal line reads it.
@@ -36,7 +36,7 @@ struct JournalContext {
     // The moment of a login line; none means now.
     std::optional<platform::Date> now;
 
-    static JournalContext from(const LoginInputdata& logindata, std::int64_t language,
+    static JournalContext from(const LoginInputData& loginData, std::int64_t language,
                                std::string serverTime);
 };
 

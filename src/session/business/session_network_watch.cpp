@@ -34,12 +34,12 @@ void SessionNetworkWatch::reachabilityChanged(bool reachable) {
         };
         app.showBanner(interfaces::makeCommonBanner(app.applicationName(), text("1074"), text("1078")));
     }
-    if (returned && business_.isLoginCompleted() && business_.conn().isStreamConnected()) {
+    if (returned && business_.isLoginCompleted() && business_.conn().IsStreamConnected()) {
         platform::Log::info("network back: feed and data service reconnected");
         ++resubscriptions_;
-        business_.reconnectZMQandSubscribeAllItems();
+        business_.reconnectZMQAndSubscribeAllItems();
     }
-    if (lost && business_.isLoginCompleted() && business_.conn().isStreamConnected()) {
+    if (lost && business_.isLoginCompleted() && business_.conn().IsStreamConnected()) {
         business_.postMainAfter(kSpeedCheckDelay,
                                 [&business = business_] { business.calculateNetworkSpeedFromServerDate(); });
     }

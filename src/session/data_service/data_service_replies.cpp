@@ -147,18 +147,18 @@ Overloaded(F...) -> Overloaded<F...>; // clang 14 does not deduce aggregates yet
 DataServiceReply DataServiceReplies::parse(const PendingRequest& request,
                                            const std::optional<std::string>& data,
                                            std::string_view compressedField) {
-    return parse(request.procedure, request.dsrequestType, data, compressedField);
+    return parse(request.procedure, request.dsRequestType, data, compressedField);
 }
 
 bool DataServiceReplies::isRefusal(std::string_view text) {
     return isFailure(text);
 }
 
-DataServiceReply DataServiceReplies::parse(std::string_view procedure, int dsrequestType,
+DataServiceReply DataServiceReplies::parse(std::string_view procedure, int dsRequestType,
                                            const std::optional<std::string>& data,
                                            std::string_view compressedField) {
     using namespace dsreply;
-    DataServiceReply reply{std::string(procedure), dsrequestType, Ignored{}};
+    DataServiceReply reply{std::string(procedure), dsRequestType, Ignored{}};
     const std::string_view text = data ? std::string_view(*data) : std::string_view();
     // These two are not cut into records, so "ERROR" is just text to them, and an oversize one is
     // no failure of the split either: the access window still needs its answer.
@@ -194,7 +194,7 @@ DataServiceReply DataServiceReplies::parse(std::string_view procedure, int dsreq
         reply.value = SettledPositions{history::parseRows<SettledOrderHD>(text)};
     } else if (procedure == "getcancelledorders") {
         reply.value =
-            CancelledOrders{history::parseRows<CancelledOrderHD>(text), dsrequestType == kStatementSubType};
+            CancelledOrders{history::parseRows<CancelledOrderHD>(text), dsRequestType == kStatementSubType};
     } else if (procedure == "getequityhitpriceinfo") {
         reply.value = EquityHitPrices{history::parseRows<EquityHitPriceInfos>(text)};
     } else if (procedure == "getbankaccounts") {
@@ -242,7 +242,7 @@ DataServiceOutcome DataServiceReplies::apply(const DataServiceReply& reply, Sess
     using namespace dsreply;
     DataServiceOutcome out;
     const std::string& procedure = reply.procedure;
-    const bool forStatement = reply.dsrequestType == kStatementSubType;
+    const bool forStatement = reply.dsRequestType == kStatementSubType;
 
     // Before the records: the lists these requests replace, emptied even when the reply failed.
     if (procedure == "getfinancialtransactions")
@@ -419,7 +419,7 @@ DataServiceOutcome DataServiceReplies::apply(const DataServiceReply& reply, Sess
 
     // After the records.
     if (procedure == "getfinancialtransactions") {
-        out.events.push_back(DataServiceEvent::depositwithdrawalNotification);
+        out.events.push_back(DataServiceEvent::depositWithdrawalNotification);
     } else if (procedure == "getexecutedpositions") {
         out.events.push_back(DataServiceEvent::executedPositionSearchNotification);
     } else if (procedure == "getsessionschedule") {

@@ -292,16 +292,16 @@ TEST_F(SessionEventsTest, AppUpdateBannerOpensOnlyWebAddresses) {
 }
 
 TEST(SessionEventsUrl, OnlyAbsoluteWebAddressesWithAHost) {
-    EXPECT_TRUE(SessionEvents::isOpenableURL("http://example.com"));
-    EXPECT_TRUE(SessionEvents::isOpenableURL("HTTPS://Example.com:8443/a?b=c#d"));
-    EXPECT_TRUE(SessionEvents::isOpenableURL("https://user@example.com/"));
-    EXPECT_FALSE(SessionEvents::isOpenableURL("https://user@/x"));
-    EXPECT_FALSE(SessionEvents::isOpenableURL("https:example.com"));
-    EXPECT_FALSE(SessionEvents::isOpenableURL(" https://example.com"));
-    EXPECT_FALSE(SessionEvents::isOpenableURL("https://example.com/\n"));
-    EXPECT_FALSE(SessionEvents::isOpenableURL("https:\\\\example.com"));
-    EXPECT_FALSE(SessionEvents::isOpenableURL("httpx://example.com"));
-    EXPECT_FALSE(SessionEvents::isOpenableURL("https://example.com/" + std::string(3000, 'a')));
+    EXPECT_TRUE(SessionEvents::IsOpenableURL("http://example.com"));
+    EXPECT_TRUE(SessionEvents::IsOpenableURL("HTTPS://Example.com:8443/a?b=c#d"));
+    EXPECT_TRUE(SessionEvents::IsOpenableURL("https://user@example.com/"));
+    EXPECT_FALSE(SessionEvents::IsOpenableURL("https://user@/x"));
+    EXPECT_FALSE(SessionEvents::IsOpenableURL("https:example.com"));
+    EXPECT_FALSE(SessionEvents::IsOpenableURL(" https://example.com"));
+    EXPECT_FALSE(SessionEvents::IsOpenableURL("https://example.com/\n"));
+    EXPECT_FALSE(SessionEvents::IsOpenableURL("https:\\\\example.com"));
+    EXPECT_FALSE(SessionEvents::IsOpenableURL("httpx://example.com"));
+    EXPECT_FALSE(SessionEvents::IsOpenableURL("https://example.com/" + std::string(3000, 'a')));
 }
 
 TEST_F(SessionEventsTest, HeadlessApplicationShellBehaviour) {

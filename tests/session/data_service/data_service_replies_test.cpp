@@ -86,7 +86,7 @@ TEST_F(DataServiceRepliesTest, CancelledOrdersRoutedByTheRequestNotTheLastBuilt)
     for (int subType : {10, 4}) {
         PendingRequest request;
         request.messageType = 1023;
-        request.dsrequestType = subType;
+        request.dsRequestType = subType;
         request.procedure = "getcancelledorders";
         pending.add(request);
     }
@@ -129,7 +129,7 @@ TEST_F(DataServiceRepliesTest, ErrorRepliesClearBankDetailsButKeepTheRoutingStep
     EXPECT_FALSE(targets.bankDetails);
     EXPECT_TRUE(targets.FinancialTransactionCollection.empty());
     EXPECT_EQ(out.events,
-              (std::vector<E>{E::bankDetailsReceivedNotification, E::depositwithdrawalNotification}));
+              (std::vector<E>{E::bankDetailsReceivedNotification, E::depositWithdrawalNotification}));
 
     // Nothing to clear any more: no bank notification; an empty text is a list without rows.
     out = run("getsessionschedule", "");
@@ -162,7 +162,7 @@ TEST_F(DataServiceRepliesTest, OversizeUnsplitRepliesKeepTheirOwnRouting) {
     out = run("getfinancialtransactions", huge);
     EXPECT_FALSE(targets.bankDetails);
     EXPECT_EQ(out.events,
-              (std::vector<E>{E::bankDetailsReceivedNotification, E::depositwithdrawalNotification}));
+              (std::vector<E>{E::bankDetailsReceivedNotification, E::depositWithdrawalNotification}));
 }
 
 TEST_F(DataServiceRepliesTest, ListsAndMapsAreFilledFromTheirRecords) {
