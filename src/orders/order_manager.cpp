@@ -602,7 +602,7 @@ OrderAnswer OrderManager::verifyShortSellAllowed(const std::shared_ptr<Order>& o
         return OrderAnswer::ok();
     // The edited order's id travels as the request's order number when the record has none.
     const auto idOf = [&o](const std::string& own) -> std::string_view {
-        return own.empty() ? std::string_view(o.LiqudateOrderNumber) : std::string_view(own);
+        return own.empty() ? std::string_view(o.LiquidateOrderNumber) : std::string_view(own);
     };
     const std::string_view editedOrder = o.isEditWorkOrder ? idOf(o.PendingOrderId) : std::string_view();
     const std::string_view editedPosition =

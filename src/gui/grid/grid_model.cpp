@@ -76,8 +76,8 @@ void makeUnique(std::vector<std::string>& ids) {
 void addFigures(OpenPositionTotals& totals, const Order& position) {
     if (std::isfinite(position.UnrealisedPL))
         totals.profitLoss += position.UnrealisedPL;
-    if (std::isfinite(position.Commision))
-        totals.commission += position.Commision;
+    if (std::isfinite(position.Commission))
+        totals.commission += position.Commission;
     if (std::isfinite(position.Storage))
         totals.storage += position.Storage;
 }

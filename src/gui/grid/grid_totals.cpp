@@ -43,7 +43,7 @@ OpenPositionTotals openPositionTotals(RowRecordsCache& records, const OrderView&
         totals.quantity = totals.quantity + weights.quantity;
         totals.margin += weights.margin;
         addFinite(totals.profitLoss, position->UnrealisedPL);
-        addFinite(totals.commission, position->Commision);
+        addFinite(totals.commission, position->Commission);
         addFinite(totals.storage, position->Storage);
     }
     return totals;
@@ -66,7 +66,7 @@ SettledTotals settledTotals(const OrderView& settled) {
             continue;
         totals.quantity = totals.quantity + row->SettledQty;
         addFinite(totals.profitLoss, row->SettledPL.toDouble());
-        addFinite(totals.commission, row->Commision);
+        addFinite(totals.commission, row->Commission);
         addFinite(totals.storage, row->Storage);
         addFinite(totals.otherCharges, row->OtherCharges);
     }

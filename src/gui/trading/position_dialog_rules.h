@@ -39,7 +39,7 @@ enum class DialogRecord : std::uint8_t { OpenPosition, PendingOrder };
 std::shared_ptr<const Order> findRecord(const SessionQueries& queries, DialogRecord list,
                                         std::string_view id);
 
-// The lots of the pending orders that close the position (LiqudateOrderNumber equal to its id).
+// The lots of the pending orders that close the position (LiquidateOrderNumber equal to its id).
 Decimal closingQuantity(const Order& position, const OrderView& pendingOrders);
 // What may still be closed: the remaining quantity less the lots pending orders already close;
 // never below 0.
