@@ -96,26 +96,14 @@ bool onGrid(double price, const ItemDetails& item) {
 
 } // namespace
 
-struct OrderManager::Context {
-    std::shared_ptr<const AccountDetails> account;
-    std::shared_ptr<const ItemDetails> item;
-    std::shared_ptr<const GroupDetails> group;
-    const GroupInstruments* settings = nullptr; // held by `group`
-
+struct OrderManager::Context : OrderRecords {
     const AccountDetails& acc() const { return account ? *account : kNoAccount; }
     const ItemDetails& itm() const { return item ? *item : kNoItem; }
     const GroupInstruments& set() const { return settings ? *settings : kNoSettings; }
 };
 
 OrderManager::Context OrderManager::contextOf(const Order& order) const {
-    Context c;
-    c.account = lookup_.accountForId(order.AccountNumber);
-    c.item = lookup_.instrumentForCode(order.ItemCode);
-    if (c.account)
-        c.group = lookup_.groupForId(c.account->GroupId);
-    if (c.group)
-        c.settings = c.group->groupInstrument(c.itm().InstrumentId);
-    return c;
+    return {lookup_.recordsFor(order.ItemCode, order.AccountNumber)};
 }
 
 OrderAnswer OrderManager::refuse(std::string_view key, const std::shared_ptr<Order>& order) const {
