@@ -196,7 +196,7 @@ void dumpCurrency(std::string& out, std::string_view prefix, const TradeCurrency
 }
 
 void dumpSettings(std::string& out, std::string_view prefix, const SessionSettings& r) {
-    TC_LINE(prefix, sessionColor, settingsID, settingsName, editLimitOrder, editMarketMakertOrder,
+    TC_LINE(prefix, sessionColor, settingsID, settingsName, editLimitOrder, editMarketMakerOrder,
             editMarketOrder, enterLimitOrder, enterMarketMakerOrder, enterMarketOrder, executeOrders,
             matchMMWithMMOrders, publishMarketData, publishTradeData, useELP, allowNewMarket,
             allowNewContigent, allowEditContigent, allowNewTpSl, marketTradingStatus);

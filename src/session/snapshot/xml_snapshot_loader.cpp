@@ -577,7 +577,7 @@ bool XmlSnapshotLoader::fillSessionSettingCollection(const XmlSnapshotRow& row, 
     bool enterMarket = false;
     bool editLimit = false;
     const bool hasEditLimit = c.flag("EditLimitOrder", editLimit);
-    c.flag("EditMarketMakertOrder", s.editMarketMakertOrder);
+    c.flag("EditMarketMakertOrder", s.editMarketMakerOrder);
     c.flag("EditMarketOrder", s.editMarketOrder);
     const bool hasEnterLimit = c.flag("EnterLimitOrder", enterLimit);
     c.flag("EnterMarketMakerOrder", s.enterMarketMakerOrder);
