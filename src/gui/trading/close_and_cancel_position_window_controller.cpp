@@ -34,7 +34,7 @@ CloseAndCancelPositionWindowController::CloseAndCancelPositionWindowController(G
     connect(ui_->DeviationCheckBox, &QCheckBox::toggled, this,
             &CloseAndCancelPositionWindowController::deviationCheckboxSelect);
     connectButtons(
-        ui_->CloseandCancelButton, [this] { closeAndCancelButtonClicked(); }, ui_->notNowButton);
+        ui_->CloseAndCancelButton, [this] { closeAndCancelButtonClicked(); }, ui_->notNowButton);
 }
 
 CloseAndCancelPositionWindowController::~CloseAndCancelPositionWindowController() = default;
@@ -49,7 +49,7 @@ bool CloseAndCancelPositionWindowController::openFor(CloseJob job, const std::st
     ui_->DeviationCheckBox->setChecked(false);
     deviationCheckboxSelect(false);
     fill();
-    openWithFocus({ui_->QuantityComboField, ui_->CloseandCancelButton});
+    openWithFocus({ui_->QuantityComboField, ui_->CloseAndCancelButton});
     return true;
 }
 
@@ -80,7 +80,7 @@ void CloseAndCancelPositionWindowController::fill() {
     ui_->EstimatedPLLabel->setVisible(close);
     ui_->EstimatedPLTextField->setVisible(close);
     ui_->EstimatedPLTextField->setText(qt(v->estimatedResult));
-    ui_->CloseandCancelButton->setText(qt(v->buttonTitle));
+    ui_->CloseAndCancelButton->setText(qt(v->buttonTitle));
     ui_->DeviationCheckBox->setVisible(v->deviationShown);
     ui_->DeviationTextField->setVisible(v->deviationShown);
     if (!v->deviationShown) {
@@ -111,7 +111,7 @@ void CloseAndCancelPositionWindowController::updateValuesOnTimer(bool fromTimer)
     ui_->EstimatedPLTextField->setText(qt(v->estimatedResult));
     if (!fromTimer) {
         ui_->QuantityDescriptionTextField->setText(qt(v->quantityDescription));
-        ui_->CloseandCancelButton->setText(qt(v->buttonTitle));
+        ui_->CloseAndCancelButton->setText(qt(v->buttonTitle));
     }
 }
 
