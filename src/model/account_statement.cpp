@@ -10,8 +10,13 @@
 namespace tc::statements {
 namespace {
 
-double number(std::string_view text) {
+[[maybe_unused]] double number(std::string_view text) {
     const double v = platform::lenientReal(text);
+    return std::isfinite(v) ? v : 0.0;
+}
+
+double number(const platform::Decimal& value) {
+    const double v = value.toDouble();
     return std::isfinite(v) ? v : 0.0;
 }
 

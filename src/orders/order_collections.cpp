@@ -7,6 +7,7 @@
 #include "model/records/history_rows.h"
 #include "model/records/item_details.h"
 #include "model/records/order.h"
+#include "model/records/record_decimal.h"
 #include "model/session_model.h"
 #include "model/text/language_string.h"
 #include "orders/order_numbers.h"
@@ -25,6 +26,7 @@
 
 namespace tc {
 
+using platform::Decimal;
 namespace report = wire::report;
 namespace tag = wire::tag;
 
@@ -70,6 +72,18 @@ std::optional<std::string_view> lastValue(const std::vector<Field>& fields, std:
 double number(std::string_view text) {
     const double value = platform::lenientReal(text);
     return std::isfinite(value) ? value : 0.0;
+}
+
+// A report's number (checked by reportReads); an empty text is 0.
+platform::Decimal decimalOf(std::string_view text) {
+    return strictDecimal(text).value_or(platform::Decimal());
+}
+
+// A report's price; an empty text is none, never 0.
+std::optional<platform::Decimal> priceOf(std::string_view text) {
+    if (text.empty())
+        return std::nullopt;
+    return decimalOf(text);
 }
 
 std::int32_t integer32(std::string_view text) {
@@ -170,24 +184,24 @@ void applyPendingField(Order& order, const Field& f, PendingMap map) {
         setSide(order, value);
         break;
     case tag::kQuantity:
-        order.OrderQty = value;
+        order.OrderQty = decimalOf(f.value);
         break;
     case tag::kPrice:
-        order.OrderPrice = value;
+        order.OrderPrice = priceOf(f.value);
         break;
     case tag::kLimitPrice:
         if (map != PendingMap::Cancel)
-            order.LimitPrice = value;
+            order.LimitPrice = priceOf(f.value);
         break;
     case tag::kStopPrice:
         if (map != PendingMap::Cancel)
-            order.StopPrice = value;
+            order.StopPrice = priceOf(f.value);
         break;
     case tag::kTimeInForce:
         order.timeinForce = timeInForceOfCode(MessageCracker::integerValue(value));
         break;
     case tag::kRemainingQuantity:
-        order.RemainingQty = value;
+        order.RemainingQty = decimalOf(f.value);
         break;
     case tag::kTransactionTime:
         order.TransactionDateTime = wireDate(value, kDisplayDateTime);
@@ -219,10 +233,6 @@ void applyPendingField(Order& order, const Field& f, PendingMap map) {
 
 bool sameId(const std::string& held, std::string_view id) {
     return !id.empty() && held == id;
-}
-
-std::string sixDecimals(double value) {
-    return fmt::format("{:.6f}", value);
 }
 
 } // namespace
@@ -304,9 +314,15 @@ void OrderCollections::appendCopy(OrderList& copy, std::shared_ptr<Order> order)
 }
 
 void OrderCollections::journal(std::int32_t kind, const Order& order) {
-    std::string line = JournalData::getOrderJournalData(kind, order, host_.journalContext());
+    std::string line =
+        JournalData::getOrderJournalData(kind, order, host_.journalContext(), priceDecimals(order));
     if (!line.empty())
         host_.appendJournal(std::move(line));
+}
+
+std::int32_t OrderCollections::priceDecimals(const Order& order) const {
+    const auto* item = model_.ItemCollection.get(order.ItemCode);
+    return item && *item ? (*item)->displayDecimalPlaces() : 0;
 }
 
 std::shared_ptr<Order> OrderCollections::findOpenPosition(std::string_view openPositionId) const {
@@ -377,8 +393,8 @@ void OrderCollections::UpdatePendingOrderCollection(const Fields& fields, const 
         if (!order || !sameId(order->PendingOrderId, pendingOrderId))
             continue;
         // Brackets not restated by the report are gone.
-        order->LimitPrice.clear();
-        order->StopPrice.clear();
+        order->LimitPrice.reset();
+        order->StopPrice.reset();
         for (const Field& f : parsed)
             applyPendingField(*order, f, PendingMap::Update);
         if (order->PendingOrderId != pendingOrderId)
@@ -471,11 +487,11 @@ void OrderCollections::FillOpenOrderCollection(const Fields& fields) {
             p.AccountNumber = value;
             break;
         case tag::kQuantity:
-            p.OrderQty = value;
+            p.OrderQty = decimalOf(f.value);
             p.Commision = calcCommission(p.OrderQty, p.RemainingQty, p.Commision);
             break;
         case tag::kPrice:
-            p.OrderPrice = value;
+            p.OrderPrice = priceOf(f.value);
             break;
         case tag::kExpiryDate:
             p.ExpiryDate = wireDate(value, kDisplayDate);
@@ -484,7 +500,7 @@ void OrderCollections::FillOpenOrderCollection(const Fields& fields) {
             p.ExecutionId = value;
             break;
         case tag::kRemainingQuantity:
-            p.RemainingQty = value;
+            p.RemainingQty = decimalOf(f.value);
             break;
         case tag::kTransactionTime:
             p.TransactionDateTime = wireDate(value, kDisplayDateTime);
@@ -531,13 +547,14 @@ void OrderCollections::FillOpenOrderCollection(const Fields& fields) {
     }
     if (findOpenPosition(p.OpenPositionId))
         return;
-    if (isZeroQuantity(p.RemainingQty)) {
+    // A report without its remaining quantity keeps the position open.
+    if (isZeroQuantity(lastValue(parsed, tag::kRemainingQuantity).value_or(""))) {
         appendCopy(openCopy_, position);
     } else if (!append(model_.OpenOrderCollection, position, "OpenOrderCollection")) {
         return;
     }
     if (SessionEvents* events = banners_) {
-        if (auto line = events->orderexecutedNotification(position, host_.journalContext());
+        if (auto line = events->orderexecutedNotification(position, host_.journalContext(), priceDecimals(p));
             line && !line->empty())
             host_.appendJournal(std::move(*line));
     }
@@ -572,10 +589,10 @@ void OrderCollections::UpdateOpenOrderCollection(const std::string& positionId, 
                 p.Commision = calcCommission(p.OrderQty, p.RemainingQty, p.Commision);
                 break;
             case tag::kPrice:
-                p.OrderPrice = std::string(f.value);
+                p.OrderPrice = priceOf(f.value);
                 break;
             case tag::kRemainingQuantity:
-                p.RemainingQty = std::string(f.value);
+                p.RemainingQty = decimalOf(f.value);
                 break;
             case tag::kStorage:
                 p.Storage = number(f.value);
@@ -608,11 +625,11 @@ void OrderCollections::ModifyBracketOrderUpdateonOpenOrderCollection(
             }
             if (f.tag != tag::kPrice || (bracketType != 30 && bracketType != 31))
                 continue;
-            std::string& price = bracketType == 31 ? position->StopPrice : position->LimitPrice;
+            auto& price = bracketType == 31 ? position->StopPrice : position->LimitPrice;
             if (legGone)
-                price.clear();
+                price.reset();
             else if (f.value.size() <= kMaxFieldBytes && (f.value.empty() || strictNumber(f.value)))
-                price = std::string(f.value);
+                price = priceOf(f.value);
         }
     }
 }
@@ -645,10 +662,10 @@ void OrderCollections::FillSettledOrderCollection(const Fields& fields) {
             s.ClosingPositionId = value;
             break;
         case tag::kSettledProfit:
-            s.SettledPL = value;
+            s.SettledPL = decimalOf(f.value);
             break;
         case tag::kSettledQuantity:
-            s.SettledQty = value;
+            s.SettledQty = decimalOf(f.value);
             break;
         case tag::kStorage:
             s.Storage = number(value);
@@ -693,7 +710,8 @@ void OrderCollections::FillSettledOrderCollection(const Fields& fields) {
         return;
     journal(JournalData::kPositionSettled, s);
     if (SessionEvents* events = banners_) {
-        events->ShowSettledOrderNotification(s.ItemCode + '#' + s.SettledPrice + '#' + s.SettlementId);
+        events->ShowSettledOrderNotification(
+            s.ItemCode + '#' + decimalText(s.SettledPrice, priceDecimals(s)) + '#' + s.SettlementId);
     }
     if (positionSettled_)
         positionSettled_(record);
@@ -757,9 +775,9 @@ void OrderCollections::clearBracketOfRejectedOrder(const std::string& pendingOrd
             if (!sameId(position->OpenPositionId, order->RefPositionIdOfBracket))
                 continue;
             if (order->orderType == 2)
-                position->LimitPrice.clear();
+                position->LimitPrice.reset();
             else if (order->orderType == 3)
-                position->StopPrice.clear();
+                position->StopPrice.reset();
         }
     }
 }
@@ -774,8 +792,9 @@ bool numbers(std::initializer_list<platform::Decimal> values) {
 }
 
 // The lists still hold the texts the execution reports write.
-std::string sixDecimals(const platform::Decimal& value) {
-    return sixDecimals(value.toDouble());
+// A row's number at six decimals, as the rows were always shown.
+Decimal sixDecimals(const Decimal& value) {
+    return Decimal::fromDouble(value.toDouble());
 }
 
 } // namespace
@@ -837,8 +856,10 @@ void OrderCollections::FillInitialPendingOrderCollection(const PendingOrderHD& r
     o.OrderQty = sixDecimals(row.OrderQty);
     o.RemainingQty = sixDecimals(row.RemainingQty);
     o.OrderPrice = sixDecimals(row.OrderPrice);
-    o.LimitPrice = row.LimitPrice.isZero() ? std::string() : sixDecimals(row.LimitPrice);
-    o.StopPrice = row.StopPrice.isZero() ? std::string() : sixDecimals(row.StopPrice);
+    if (!row.LimitPrice.isZero())
+        o.LimitPrice = sixDecimals(row.LimitPrice);
+    if (!row.StopPrice.isZero())
+        o.StopPrice = sixDecimals(row.StopPrice);
     o.deliveryMode = codeOf(row.DeliveryModeId);
     o.timeinForce = codeOf(row.TimeInForceId);
     o.ExpiryDate = wireDateTime(row.ExpiryDateTime);
@@ -878,15 +899,16 @@ void OrderCollections::FillInitialSettledOrderCollection(const SettledOrderHD& r
     s.OpenPositionId = row.RefPositionId;
     s.ClosingPositionId = row.RefClosingPositionId;
     s.SettledQty = sixDecimals(row.SettledQty);
-    s.SettledPL = fmt::format("{:.2f}", row.SettledPL.toDouble());
+    // The amount at cents, as the server's statement shows it.
+    s.SettledPL = decimalOf(fmt::format("{:.2f}", row.SettledPL.toDouble()));
     s.TransactionDateTime = displayDateTime(row.SettlementDate);
     s.CurrencyRate = row.CurrencyRate.toDouble();
     s.Storage = row.Storage.toDouble();
     s.Commision = row.CommisionPaid.toDouble();
     s.OtherCharges = row.OtherCharges.toDouble();
     s.tradingMode = row.IsBuy ? 0 : 1;
-    s.OrderPrice = row.OpenPrice.toString();
-    s.SettledPrice = row.ClosePrice.toString();
+    s.OrderPrice = row.OpenPrice;
+    s.SettledPrice = row.ClosePrice;
     s.ItemTime = displayDateTime(row.OpenPositionDate);
     s.deliveryMode = codeOf(row.DeliveryModeId);
     s.accountCurrencyRate = row.accountCurrencyRate.toDouble();

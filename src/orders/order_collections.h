@@ -97,6 +97,8 @@ private:
     // Appends to a copy list; the oldest entry goes when it is full.
     void appendCopy(OrderList& copy, std::shared_ptr<Order> order);
     void journal(std::int32_t kind, const Order& order);
+    // The order's instrument's decimals, which its price shows with in a line or banner.
+    std::int32_t priceDecimals(const Order& order) const;
 
     OrderIdIndex* indexOf(const OrderList& list) const;
 

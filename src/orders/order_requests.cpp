@@ -31,20 +31,29 @@ namespace {
 
 const ItemDetails kNoItem;
 
-// A record's quantity text; NaN when it does not read.
-Decimal quantityOf(std::string_view text) {
-    return strictDecimal(text).value_or(Decimal::notANumber());
-}
-
 // A quantity given that reads and is above 0.
 bool isPositive(const std::optional<Decimal>& quantity) {
     return quantity && !quantity->isNaN() && *quantity > Decimal();
 }
 
-// A price text that does not read as a number counts as 0.
-bool isPositive(std::string_view text) {
-    const auto value = strictDecimal(text);
-    return value && *value > Decimal();
+bool isPositive(const Decimal& value) {
+    return value > Decimal(); // NaN is below every number
+}
+
+// A request's quantity on the wire: empty when none was given.
+std::string quantityText(const Decimal& quantity) {
+    return quantity.isNaN() ? std::string() : quantity.toString();
+}
+
+// A request's price on the wire: none for an order without a kind; a price taken from the live quote
+// as the quotes are written (two decimals at least), a given one at least at the instrument's decimals.
+std::string orderPriceText(const Order& o, std::int32_t decimals) {
+    if (o.orderType < 1 || o.orderType > 3)
+        return {};
+    if (!o.OrderPrice)
+        return {};
+    return o.priceFromQuote ? Formatter::formatDecimal(*o.OrderPrice, decimals)
+                            : priceText(*o.OrderPrice, decimals);
 }
 
 std::string price(double value, std::int32_t decimals) {
@@ -92,9 +101,9 @@ void fillFromRequest(Order& o, const OrderInfo& info, const ItemDetails& item, s
 
 // Take-profit and stop-loss of a new order: the price when above 0, otherwise empty; and the deviation
 // allowed from a market price.
-void fillEntryBrackets(MessageBase& m, const Order& o) {
-    m.setValue(tag::kLimitPrice, isPositive(o.LimitPrice) ? o.LimitPrice : "");
-    m.setValue(tag::kStopPrice, isPositive(o.StopPrice) ? o.StopPrice : "");
+void fillEntryBrackets(MessageBase& m, const Order& o, std::int32_t decimals) {
+    m.setValue(tag::kLimitPrice, isPositive(o.LimitPrice) ? priceText(o.LimitPrice, decimals) : "");
+    m.setValue(tag::kStopPrice, isPositive(o.StopPrice) ? priceText(o.StopPrice, decimals) : "");
     m.setValue(tag::kDeviation, o.deviation);
 }
 
@@ -102,23 +111,22 @@ void fillEntryBrackets(MessageBase& m, const Order& o) {
 // "0", which removes it.
 void fillEditBrackets(MessageBase& m, const Order& o, const OrderInfo& info, std::int32_t decimals) {
     m.setValue(tag::kPrice, priceText(info.price, decimals));
-    m.setValue(tag::kLimitPrice, info.TakeProfitEnabled && isPositive(o.LimitPrice) ? o.LimitPrice : "0");
-    m.setValue(tag::kStopPrice, info.StopLossEnabled && isPositive(o.StopPrice) ? o.StopPrice : "0");
+    m.setValue(tag::kLimitPrice,
+               info.TakeProfitEnabled && isPositive(o.LimitPrice) ? priceText(o.LimitPrice, decimals) : "0");
+    m.setValue(tag::kStopPrice,
+               info.StopLossEnabled && isPositive(o.StopPrice) ? priceText(o.StopPrice, decimals) : "0");
 }
 
 // The order's price (the request's for a limit or stop order, else the live one of its side) and its
-// brackets, written at the instrument's decimals.
-void fillPrices(Order& o, const OrderInfo& info, std::int32_t decimals) {
+// brackets; they become text at the wire.
+void fillPrices(Order& o, const OrderInfo& info) {
     if (info.kind != OrderKind::Market && info.kind != OrderKind::Limit && info.kind != OrderKind::Stop)
         return;
     const bool entry = info.kind != OrderKind::Market;
-    o.OrderPrice = entry && info.price      ? priceText(*info.price, decimals)
-                   : info.side == Side::Buy ? o.Ask
-                                            : o.Bid;
-    if (info.limitPrice)
-        o.LimitPrice = priceText(*info.limitPrice, decimals);
-    if (info.stopPrice)
-        o.StopPrice = priceText(*info.stopPrice, decimals);
+    o.priceFromQuote = !(entry && info.price);
+    o.OrderPrice = !o.priceFromQuote ? info.price : strictDecimal(info.side == Side::Buy ? o.Ask : o.Bid);
+    o.LimitPrice = info.limitPrice;
+    o.StopPrice = info.stopPrice;
 }
 
 // A market request on a stored record: its instrument, account, delivery, time in force and remaining
@@ -130,7 +138,7 @@ OrderInfo requestOnRecord(const Order& record, bool oppositeSide) {
     info.side = oppositeSide ? opposite(side) : static_cast<Side>(record.tradingMode);
     info.accountNo = accountNumberOf(record).value_or(0);
     info.kind = OrderKind::Market;
-    info.quantity = quantityOf(record.RemainingQty);
+    info.quantity = record.RemainingQty;
     info.delivery = static_cast<Delivery>(record.deliveryMode);
     info.timeInForce = static_cast<TimeInForce>(record.timeinForce);
     return info;
@@ -218,10 +226,10 @@ OrderAnswer OrderRequests::GenerateOrder(const OrderInfo& info) const {
     o.deliveryMode = codeOf(info.delivery);
     o.tradingMode = codeOf(info.side);
     o.timeinForce = codeOf(info.timeInForce);
-    o.OrderQty = info.quantity ? info.quantity->toString() : std::string();
-    o.PreviousOrderQty = info.previousQuantity.toString();
+    o.OrderQty = info.quantity.value_or(Decimal::notANumber());
+    o.PreviousOrderQty = info.previousQuantity;
     o.LiqudateOrderNumber = info.orderNo;
-    fillPrices(o, info, item.DecimalPlaces);
+    fillPrices(o, info);
     if (info.kind == OrderKind::Market || info.kind == OrderKind::Limit || info.kind == OrderKind::Stop) {
         const bool entry = info.kind != OrderKind::Market;
         o.ordertypeInfo = entry ? 2 : 0;
@@ -254,8 +262,8 @@ void OrderRequests::fillOrderTags(MessageBase& m, const Order& o) const {
     m.setValue(tag::kInstrument, o.ItemCode);
     m.setValue(tag::kOrderType, o.orderTypeTag);
     m.setValue(tag::kDeliveryMode, o.deliveryModeTag);
-    m.setValue(tag::kQuantity, o.OrderQty);
-    m.setValue(tag::kPrice, o.OrderPrice);
+    m.setValue(tag::kQuantity, quantityText(o.OrderQty));
+    m.setValue(tag::kPrice, orderPriceText(o, decimalsOf(o.ItemCode)));
     m.setValue(tag::kSpread, o.Spread);
     m.setValue(tag::kTradingMode, o.tradingModeTag);
     m.setValue(tag::kOrderStatus, o.CurrentStatus);
@@ -299,7 +307,10 @@ std::optional<OrderInfo> OrderRequests::requestOn(const std::shared_ptr<Order>& 
 OrderAnswer OrderRequests::PlaceOrder(const OrderInfo& info) {
     if (OrderAnswer up = streamUp(); !up)
         return up;
-    OrderAnswer sent = sendOrder(info, msg::kOrder, 0, fillEntryBrackets);
+    const std::int32_t decimals = decimalsOf(info.itemCode);
+    OrderAnswer sent = sendOrder(info, msg::kOrder, 0, [decimals](MessageBase& m, const Order& o) {
+        fillEntryBrackets(m, o, decimals);
+    });
     if (!sent)
         return sent;
     addPendingOrder(sent.order);
@@ -348,13 +359,14 @@ OrderAnswer OrderRequests::PlaceEditWorkingOrder(const OrderInfo& info) {
         return refuse(kIncompleteKey);
     const bool cancel = info.editorderReqType == 1;
     const std::int32_t decimals = decimalsOf(info.itemCode);
-    OrderAnswer sent = sendOrder(info, msg::kEditOrder, info.editorderReqType,
-                                 [&info, cancel, decimals](MessageBase& m, const Order& o) {
-                                     m.setValue(tag::kEditKind, "EWO");
-                                     m.setValue(tag::kPendingOrderId, info.orderNo);
-                                     m.setValue(tag::kQuantity, cancel ? std::string("0") : o.OrderQty);
-                                     fillEditBrackets(m, o, info, decimals);
-                                 });
+    OrderAnswer sent =
+        sendOrder(info, msg::kEditOrder, info.editorderReqType,
+                  [&info, cancel, decimals](MessageBase& m, const Order& o) {
+                      m.setValue(tag::kEditKind, "EWO");
+                      m.setValue(tag::kPendingOrderId, info.orderNo);
+                      m.setValue(tag::kQuantity, cancel ? std::string("0") : quantityText(o.OrderQty));
+                      fillEditBrackets(m, o, info, decimals);
+                  });
     if (sent)
         ShowEditOrderMessages(sent.order, info.editorderReqType);
     return sent;
@@ -415,11 +427,11 @@ OrderAnswer OrderRequests::offsetPosition(std::string_view positionId, std::span
             return refuse(kIncompleteKey, leg.positionId);
         if (leg.quantity.isNaN() || !(leg.quantity > Decimal()))
             return refuse(kZeroOffsetKey);
-        if (leg.quantity > strictDecimal(other->RemainingQty).value_or(Decimal()))
+        if (leg.quantity > other->RemainingQty)
             return refuse(kLegAboveHeldKey);
         total = total + leg.quantity;
     }
-    if (total > strictDecimal(position->RemainingQty).value_or(Decimal()))
+    if (total > position->RemainingQty)
         return refuse(kOffsetAboveHeldKey);
     return PlaceOffsetOrder(offsetDetails(position->OpenPositionId, total, legs), position->ItemCode,
                             position->AccountNumber);
@@ -432,7 +444,7 @@ std::shared_ptr<Order> OrderRequests::GenerateBulkOrderDetails(const OrderInfo& 
     Order& o = *order;
     o.ItemCode = info.itemCode;
     fillFromRequest(o, info, item, host_.serverTime());
-    fillPrices(o, info, item.DecimalPlaces);
+    fillPrices(o, info);
     return order;
 }
 
@@ -463,7 +475,7 @@ OrderAnswer OrderRequests::CreateNewBulkOrderMessage(const OrderInfo& info) {
     m.startRequest(msg::kMultiAccountOrder);
     // The order's own account, request number and quantity are not in this message's layout.
     fillOrderTags(m, *order);
-    fillEntryBrackets(m, *order);
+    fillEntryBrackets(m, *order, decimalsOf(order->ItemCode));
     m.setValue(tag::kAccountRecords, info.orderDetails);
     OrderAnswer sent = send(m);
     // Each account gets its own stored order, so each is confirmed once.
@@ -476,7 +488,7 @@ OrderAnswer OrderRequests::CreateNewBulkOrderMessage(const OrderInfo& info) {
 
 OrderInfo OrderRequests::closeAllRequestFor(const Order& position) {
     OrderInfo info = requestOnRecord(position, true);
-    info.previousQuantity = quantityOf(position.RemainingQty);
+    info.previousQuantity = position.RemainingQty;
     info.orderNo = position.OpenPositionId;
     info.isCloseNew = true;
     info.deviation = -1;
@@ -506,7 +518,7 @@ OrderRequests::createBulkClosePositionInfo(std::span<const std::shared_ptr<const
         if (!p)
             continue;
         if (holdsControlByte(p->ItemCode) || holdsControlByte(p->AccountNumber) ||
-            holdsControlByte(p->OpenPositionId) || holdsControlByte(p->RemainingQty))
+            holdsControlByte(p->OpenPositionId))
             return refuse(kNotSendableKey);
         const auto item = lookup_.instrumentForCode(p->ItemCode);
         instruments += platform::decimalText(item && item->InstrumentId > 0 ? item->InstrumentId
@@ -520,7 +532,7 @@ OrderRequests::createBulkClosePositionInfo(std::span<const std::shared_ptr<const
             entries += p->OpenPositionId;
             entries += wire::kColumn;
             entries += wire::kColumn;
-            entries += p->RemainingQty;
+            entries += p->RemainingQty.toString();
             entries += wire::kColumn;
             entries += p->AccountNumber;
             entries += wire::kRecord;
@@ -614,7 +626,7 @@ OrderAnswer OrderRequests::editPositionBrackets(std::string_view positionId,
     auto info = requestOn(p, true);
     if (!info)
         return refuse(kUnknownRecordKey, positionId);
-    info->price = strictDecimal(p->OrderPrice);
+    info->price = p->OrderPrice;
     info->limitPrice = takeProfit;
     info->stopPrice = stopLoss;
     info->TakeProfitEnabled = takeProfit.has_value();
@@ -654,7 +666,7 @@ OrderAnswer OrderRequests::cancelPendingOrder(std::string_view pendingOrderId) {
     auto info = requestOn(o, false);
     if (!info)
         return refuse(kUnknownRecordKey, pendingOrderId);
-    info->price = strictDecimal(o->OrderPrice);
+    info->price = o->OrderPrice;
     info->limitPrice = Decimal();
     info->stopPrice = Decimal();
     info->orderNo = o->PendingOrderId;
@@ -673,12 +685,13 @@ void OrderRequests::ShowNewOrderMessages(const std::shared_ptr<Order>& order, st
     JournalContext journal;
     journal.language = host_.application().selectedLanguage();
     journal.ServerTime = host_.serverTime();
-    std::string line = JournalData::getOrderJournalData(JournalData::kNewOrder, *order, journal);
+    std::string line = JournalData::getOrderJournalData(JournalData::kNewOrder, *order, journal,
+                                                        decimalsOf(order->ItemCode));
     if (!line.empty())
         host_.appendJournal(std::move(line));
     if (order->orderType == 1) {
         platform::Log::info("Requesting Market Order {} {} lot(s) of @ Market Price",
-                            order->tradingMode == 0 ? "Buy" : "Sell", order->OrderQty);
+                            order->tradingMode == 0 ? "Buy" : "Sell", quantityText(order->OrderQty));
     } else if (order->orderType == 2 || order->orderType == 3) {
         awaitingConfirmations_ += confirmations;
     }
@@ -694,20 +707,21 @@ void OrderRequests::ShowEditOrderMessages(const std::shared_ptr<Order>&, std::in
 std::pair<std::string, std::string> OrderRequests::confirmationText(const Order& order) const {
     std::string_view key;
     const bool buy = order.tradingMode == 0;
+    const std::int32_t decimals = decimalsOf(order.ItemCode);
     if (order.orderType == 2)
         key = buy ? "20220" : "20221";
     else if (order.orderType == 3)
         key = buy ? "20222" : "20223";
     const std::string third =
-        key.empty()
-            ? std::string()
-            : fillPositional(host_.textForKey(key), {order.OrderQty, order.ItemCode, order.OrderPrice});
+        key.empty() ? std::string()
+                    : fillPositional(host_.textForKey(key), {order.OrderQty.toString(), order.ItemCode,
+                                                             priceText(order.OrderPrice, decimals)});
     std::string message = host_.textForKey("0012") + " : " + order.AccountNumber + "\n" +
                           host_.textForKey("0070") + " : " + order.PendingOrderId + "\n" + third + "\n";
     if (isPositive(order.LimitPrice))
-        message += host_.textForKey("0233") + " @ " + order.LimitPrice + "\n";
+        message += host_.textForKey("0233") + " @ " + priceText(order.LimitPrice, decimals) + "\n";
     if (isPositive(order.StopPrice))
-        message += host_.textForKey("0234") + " @ " + order.StopPrice;
+        message += host_.textForKey("0234") + " @ " + priceText(order.StopPrice, decimals);
     return {std::move(message), host_.textForKey("2139")};
 }
 

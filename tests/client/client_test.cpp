@@ -237,7 +237,7 @@ TEST_F(ClientEvents, OrderStoredNamesTheServersPendingOrder) {
     ASSERT_TRUE(until([&] { return !stored.empty(); }));
     ASSERT_EQ(stored.size(), 1u);
     EXPECT_FALSE(stored[0]->PendingOrderId.empty());
-    EXPECT_EQ(stored[0]->OrderPrice, "1.08300");
+    EXPECT_EQ(stored[0]->OrderPrice, *platform::Decimal::fromString("1.08300"));
     const auto pending = client->queries().getPendingOrderCollection();
     EXPECT_TRUE(std::any_of(pending.begin(), pending.end(), [&](const auto& o) { return o == stored[0]; }));
 }
@@ -284,7 +284,7 @@ TEST_F(ClientEvents, OrderRefusedTellsTheRequestersOwnRefusalFromTheServers) {
     EXPECT_EQ(refusals[0].origin, interfaces::OrderRefusal::Origin::Client);
     EXPECT_EQ(refusals[0].key, "1003");
     ASSERT_NE(refusals[0].order, nullptr);
-    EXPECT_EQ(refusals[0].order->OrderQty, "0");
+    EXPECT_EQ(refusals[0].order->OrderQty, platform::Decimal());
 
     // Refused by the server: sent here, rejected there with a code.
     ASSERT_TRUE(server->setMarketOpen("EURUSD", false));

@@ -66,6 +66,8 @@ private:
         out_.append(buf, r.ptr);
     }
     void put(const std::string& s) { quote(s); }
+    void put(const platform::Decimal& d) { quote(d.toString()); }
+    void put(const std::optional<platform::Decimal>& d) { quote(d ? d->toString() : std::string()); }
     void put(const std::optional<WallTime>& t) { quote(displayDateTime(t)); }
     void put(const std::optional<CalibratedColor>& c) {
         if (!c) {

@@ -26,6 +26,11 @@
 
 namespace {
 
+// A decimal written in the test; "" is 0.
+[[maybe_unused]] tc::platform::Decimal dec(std::string_view text) {
+    return tc::platform::Decimal::fromString(text).value_or(tc::platform::Decimal());
+}
+
 using namespace tc;
 
 using Fields = OrderCollectionHandlers::Fields;
@@ -73,6 +78,7 @@ protected:
         auto item = std::make_shared<ItemDetails>();
         item->Code = code;
         item->InstrumentId = id;
+        item->DecimalPlaces = 4;
         model.ItemCollection.insert_or_assign(code, item);
     }
 
@@ -135,7 +141,7 @@ TEST_F(OrderCollectionsTest, PendingReportReplacesTheLocalRecordOfTheSameRequest
     const Order& o = *model.PendingOrderCollection[1];
     EXPECT_EQ(std::tuple(o.PendingOrderId, o.orderType, o.tradingMode, o.deliveryMode, o.timeinForce,
                          o.LimitPrice, o.RemainingQty, o.TransactionDateTime),
-              std::tuple("P1", 2, 1, 2, 2, "1.3", "5", "01/31/2024 15:45:00"));
+              std::tuple("P1", 2, 1, 2, 2, std::optional(dec("1.3")), dec("5"), "01/31/2024 15:45:00"));
     EXPECT_EQ(o.RequestId, 0) << "tag 33 is not part of a new pending record";
     ASSERT_EQ(host.journal.size(), 1u);
     EXPECT_NE(host.journal[0].find("P1"), std::string::npos);
@@ -183,19 +189,19 @@ TEST_F(OrderCollectionsTest, PendingUpdatesRestateTheBracketsOrClearThem) {
     c.UpdatePendingOrderCollection(report("73=75|79=P1|38=1.26|37=3"), "P1");
     const Order& o = *c.findPendingOrder("P1");
     EXPECT_EQ(std::tuple(o.LimitPrice, o.StopPrice, o.OrderPrice, o.OrderQty),
-              std::tuple("", "", "1.26", "3"));
-    EXPECT_EQ(c.findPendingOrder("P2")->OrderPrice, "1.2500");
+              std::tuple(std::nullopt, std::nullopt, dec("1.26"), dec("3")));
+    EXPECT_EQ(c.findPendingOrder("P2")->OrderPrice, dec("1.2500"));
 
     // 22 with 39 "0": the text stands.
     c.UpdatePendingOrderCollection(report("73=22|79=P1|39=0|76=2"), "P1");
-    EXPECT_EQ(o.LimitPrice, "0");
-    EXPECT_EQ(o.RemainingQty, "2");
+    EXPECT_EQ(o.LimitPrice, dec("0"));
+    EXPECT_EQ(o.RemainingQty, dec("2"));
 
     // A malformed update changes nothing; an empty id addresses nothing.
     c.UpdatePendingOrderCollection(report("79=P1|76=lots"), "P1");
-    EXPECT_EQ(o.RemainingQty, "2");
+    EXPECT_EQ(o.RemainingQty, dec("2"));
     c.UpdatePendingOrderCollection(report("76=9"), "");
-    EXPECT_EQ(o.RemainingQty, "2");
+    EXPECT_EQ(o.RemainingQty, dec("2"));
 }
 
 TEST_F(OrderCollectionsTest, OnlyLimitAndStopOrdersAreHandedOnAsStored) {
@@ -210,8 +216,8 @@ TEST_F(OrderCollectionsTest, OnlyLimitAndStopOrdersAreHandedOnAsStored) {
 
 TEST_F(OrderCollectionsTest, FilledOrderMovesToTheCopyAndItsTakeProfitLegClears) {
     addPosition("X1");
-    c.findOpenPosition("X1")->LimitPrice = "1.3000";
-    c.findOpenPosition("X1")->StopPrice = "1.1000";
+    c.findOpenPosition("X1")->LimitPrice = dec("1.3000");
+    c.findOpenPosition("X1")->StopPrice = dec("1.1000");
     addPending("P1");
 
     c.RemovePendingOrder("P1", true);
@@ -219,8 +225,8 @@ TEST_F(OrderCollectionsTest, FilledOrderMovesToTheCopyAndItsTakeProfitLegClears)
 
     EXPECT_TRUE(model.PendingOrderCollection.empty());
     EXPECT_EQ(ids(c.PendingOrderCollectionCopy(), &Order::PendingOrderId), (std::vector<std::string>{"P1"}));
-    EXPECT_EQ(c.findOpenPosition("X1")->LimitPrice, "");
-    EXPECT_EQ(c.findOpenPosition("X1")->StopPrice, "1.1000");
+    EXPECT_EQ(c.findOpenPosition("X1")->LimitPrice, std::nullopt);
+    EXPECT_EQ(c.findOpenPosition("X1")->StopPrice, dec("1.1000"));
 }
 
 TEST_F(OrderCollectionsTest, BracketLegsSetAndClearOnlyTheirOwnPrice) {
@@ -229,22 +235,22 @@ TEST_F(OrderCollectionsTest, BracketLegsSetAndClearOnlyTheirOwnPrice) {
     Order& x1 = *c.findOpenPosition("X1");
     // 38 before any 32 changes nothing; a stop leg (31) sets StopPrice.
     c.ModifyBracketOrderUpdateonOpenOrderCollection(report("38=9|32=31|38=1.1"), "X1", 28);
-    EXPECT_EQ(x1.StopPrice, "1.1");
-    EXPECT_EQ(x1.LimitPrice, "");
+    EXPECT_EQ(x1.StopPrice, dec("1.1"));
+    EXPECT_EQ(x1.LimitPrice, std::nullopt);
     c.ModifyBracketOrderUpdateonOpenOrderCollection(report("32=30|38=1.3"), "X1", 75);
-    EXPECT_EQ(x1.LimitPrice, "1.3");
+    EXPECT_EQ(x1.LimitPrice, dec("1.3"));
     // Expired and suspended legs keep showing their price; a cancelled one clears.
     c.ModifyBracketOrderUpdateonOpenOrderCollection(report("32=30|38=1.31"), "X1", 26);
-    EXPECT_EQ(x1.LimitPrice, "1.31");
+    EXPECT_EQ(x1.LimitPrice, dec("1.31"));
     c.ModifyBracketOrderUpdateonOpenOrderCollection(report("32=31|38=1.1"), "X1", 24);
-    EXPECT_EQ(x1.StopPrice, "");
+    EXPECT_EQ(x1.StopPrice, std::nullopt);
     // Other types, a malformed price, no reference: nothing.
     c.ModifyBracketOrderUpdateonOpenOrderCollection(report("32=29|38=2"), "X1", 28);
     c.ModifyBracketOrderUpdateonOpenOrderCollection(report("32=30|38=abc"), "X1", 28);
     c.ModifyBracketOrderUpdateonOpenOrderCollection(report("32=30|38=2"), std::nullopt, 28);
     c.ModifyBracketOrderUpdateonOpenOrderCollection(report("32=30|38=2"), "", 28);
-    EXPECT_EQ(x1.LimitPrice, "1.31");
-    EXPECT_EQ(c.findOpenPosition("X2")->LimitPrice, "");
+    EXPECT_EQ(x1.LimitPrice, dec("1.31"));
+    EXPECT_EQ(c.findOpenPosition("X2")->LimitPrice, std::nullopt);
 }
 
 TEST_F(OrderCollectionsTest, CancelRecordTakesTheQuantityStillOpen) {
@@ -259,7 +265,7 @@ TEST_F(OrderCollectionsTest, CancelRecordTakesTheQuantityStillOpen) {
     c.FillCancelledOrderCollection(17, 24, cancel);
 
     ASSERT_EQ(model.CancelledOrderCollection.size(), 1u);
-    EXPECT_EQ(model.CancelledOrderCollection[0]->OrderQty, "3") << "not tag 37";
+    EXPECT_EQ(model.CancelledOrderCollection[0]->OrderQty, dec("3")) << "not tag 37";
     EXPECT_EQ(model.CancelledOrderCollection[0]->RequestId, 17);
     EXPECT_EQ(c.refPositionIdOfRemovedPendingOrder("P1"), std::optional<std::string>("X1"));
     EXPECT_EQ(c.refPositionIdOfRemovedPendingOrder("P9"), std::nullopt);
@@ -267,7 +273,7 @@ TEST_F(OrderCollectionsTest, CancelRecordTakesTheQuantityStillOpen) {
     // A cancel for an order never seen keeps tag 37.
     c.FillCancelledOrderCollection(0, 24, report("79=P7|34=1001|12=EURUSD|37=8"));
     ASSERT_EQ(model.CancelledOrderCollection.size(), 2u);
-    EXPECT_EQ(model.CancelledOrderCollection[1]->OrderQty, "8");
+    EXPECT_EQ(model.CancelledOrderCollection[1]->OrderQty, dec("8"));
 }
 
 TEST_F(OrderCollectionsTest, RejectionByPendingIdMovesTheSameRecordToCancelledAndCopy) {
@@ -316,15 +322,15 @@ TEST_F(OrderCollectionsTest, RejectedBracketOrderClearsItsLegOnThePosition) {
         f.push_back("573=X1");
         c.FillPendingOrderCollection(f, id);
     }
-    x1.LimitPrice = "1.3";
-    x1.StopPrice = "1.1";
+    x1.LimitPrice = dec("1.3");
+    x1.StopPrice = dec("1.1");
 
     c.RemovePendingOrder("SL", true);
     c.clearBracketOfRejectedOrder("SL");
-    EXPECT_EQ(x1.StopPrice, "");
-    EXPECT_EQ(x1.LimitPrice, "1.3");
+    EXPECT_EQ(x1.StopPrice, std::nullopt);
+    EXPECT_EQ(x1.LimitPrice, dec("1.3"));
     c.clearBracketOfRejectedOrder("TP"); // still working: not in the copy
-    EXPECT_EQ(x1.LimitPrice, "1.3");
+    EXPECT_EQ(x1.LimitPrice, dec("1.3"));
 }
 
 // ---- 67/74 and 67/73: positions
@@ -339,7 +345,7 @@ TEST_F(OrderCollectionsTest, ExecutionOpensAPositionWithTheFilledOrdersDetails) 
     const auto x1 = c.findOpenPosition("X1");
     ASSERT_TRUE(x1);
     EXPECT_EQ(std::tuple(x1->tradingMode, x1->orderType, x1->deliveryMode, x1->StopPrice, x1->ExecutionId),
-              std::tuple(1, 3, 2, "1.1", "EX1"));
+              std::tuple(1, 3, 2, std::optional(dec("1.1")), "EX1"));
 
     // Without a pending order it is a market position.
     addPosition("X2");
@@ -347,7 +353,7 @@ TEST_F(OrderCollectionsTest, ExecutionOpensAPositionWithTheFilledOrdersDetails) 
     // A repeated execution adds nothing.
     addPosition("X2", "7");
     EXPECT_EQ(ids(model.OpenOrderCollection, &Order::OpenPositionId), (std::vector<std::string>{"X1", "X2"}));
-    EXPECT_EQ(c.findOpenPosition("X2")->RemainingQty, "10");
+    EXPECT_EQ(c.findOpenPosition("X2")->RemainingQty, dec("10"));
 }
 
 TEST_F(OrderCollectionsTest, ExecutionWithNothingLeftGoesToTheCopyWhateverTheZerosSpelling) {
@@ -383,11 +389,11 @@ TEST_F(OrderCollectionsTest, PartialCloseLeavesTheRemainderAndFullCloseRemovesBy
     x2.Commision = 5;
 
     c.UpdateOpenOrderCollection("X2", report("80=X2|76=4|37=6|141=-1.5|38=1.21"), "4");
-    EXPECT_EQ(x2.RemainingQty, "4");
-    EXPECT_EQ(x2.OrderQty, "10") << "tag 37 only rescales";
+    EXPECT_EQ(x2.RemainingQty, dec("4"));
+    EXPECT_EQ(x2.OrderQty, dec("10")) << "tag 37 only rescales";
     EXPECT_DOUBLE_EQ(x2.Commision, 2.0);
     EXPECT_DOUBLE_EQ(x2.Storage, -1.5);
-    EXPECT_EQ(x2.OrderPrice, "1.21");
+    EXPECT_EQ(x2.OrderPrice, dec("1.21"));
     EXPECT_EQ(model.OpenOrderCollection.size(), 2u);
 
     c.UpdateOpenOrderCollection("X1", report("80=X1|76=0.0"), "0.0");
@@ -401,7 +407,7 @@ TEST_F(OrderCollectionsTest, PartialCloseLeavesTheRemainderAndFullCloseRemovesBy
     c.UpdateOpenOrderCollection("X9", report("76=0"), "0");
     c.UpdateOpenOrderCollection("X2", report("76=1,5"), "1,5");
     c.UpdateOpenOrderCollection("", report("76=0"), "0");
-    EXPECT_EQ(x2.RemainingQty, "4");
+    EXPECT_EQ(x2.RemainingQty, dec("4"));
     EXPECT_EQ(model.OpenOrderCollection.size(), 1u);
 }
 
@@ -421,15 +427,22 @@ TEST_F(OrderCollectionsTest, SettlementTakesOpenAndClosePricesFromThePositions) 
     ASSERT_EQ(model.SettledOrderCollection.size(), 1u);
     const Order& s = *model.SettledOrderCollection[0];
     EXPECT_EQ(s.ItemCode, "EURUSD") << "tag 12 carries the instrument id";
-    EXPECT_EQ(s.OrderPrice, "1.2000");
-    EXPECT_EQ(s.SettledPrice, "1.2000") << "the closing position's own open price";
+    EXPECT_EQ(s.OrderPrice, dec("1.2000"));
+    EXPECT_EQ(s.SettledPrice, dec("1.2000")) << "the closing position's own open price";
     EXPECT_EQ(std::tuple(s.tradingMode, s.deliveryMode, s.ItemTime, s.SettledPL),
-              std::tuple(1, 3, "01/30/2024 10:00:00", "12.5"));
+              std::tuple(1, 3, "01/30/2024 10:00:00", dec("12.5")));
     EXPECT_DOUBLE_EQ(s.Commision, 1.5);
     EXPECT_DOUBLE_EQ(s.accountCurrencyRate, 0.9);
     EXPECT_EQ(c.findSettlement("S1").get(), &s);
     ASSERT_FALSE(host.journal.empty());
-    EXPECT_NE(host.journal.back().find("#S1"), std::string::npos);
+    // The price with the instrument's four digits, as the report wrote it.
+    EXPECT_NE(host.journal.back().find("#S1 @1.2000"), std::string::npos) << host.journal.back();
+
+    // A closing position never seen leaves the close price absent, not 0.
+    c.FillSettledOrderCollection(report("10=66|34=1001|12=7|80=X1|87=C9|86=S2|88=1|89=10"));
+    ASSERT_TRUE(c.findSettlement("S2"));
+    EXPECT_EQ(c.findSettlement("S2")->SettledPrice, std::nullopt);
+    EXPECT_TRUE(host.journal.back().ends_with("#S2 @")) << host.journal.back();
 }
 
 TEST_F(OrderCollectionsTest, SettlementRefusedWithoutIdOrForAForeignAccount) {
@@ -597,7 +610,7 @@ TEST_F(OrderCollectionsTest, InitialOpenPositionsProrateCommissionAndParkClosedO
     ASSERT_EQ(model.OpenOrderCollection.size(), 1u);
     const Order& p = *model.OpenOrderCollection[0];
     EXPECT_EQ(std::tuple(p.ItemCode, p.tradingMode, p.OrderQty, p.RemainingQty, p.OrderPrice),
-              std::tuple("GBPUSD", 1, "10.000000", "4.000000", "1.250000"));
+              std::tuple("GBPUSD", 1, dec("10.000000"), dec("4.000000"), dec("1.250000")));
     EXPECT_DOUBLE_EQ(p.Commision, 2.0);
     EXPECT_EQ(p.TransactionDateTime, "01/31/2024 15:45:00");
     EXPECT_EQ(p.ValueDate, "02/02/2024");
@@ -644,17 +657,17 @@ TEST_F(OrderCollectionsTest, InitialPendingOrdersLinkTheirBracketsEvenWhenRepeat
     c.FillInitialPendingOrderCollection(sl);
 
     Order& x1 = *c.findOpenPosition("X1");
-    EXPECT_EQ(x1.LimitPrice, "1.300000");
-    EXPECT_EQ(x1.StopPrice, "1.100000");
+    EXPECT_EQ(x1.LimitPrice, dec("1.300000"));
+    EXPECT_EQ(x1.StopPrice, dec("1.100000"));
     const Order& p1 = *c.findPendingOrder("P1");
-    EXPECT_EQ(p1.LimitPrice, "");
-    EXPECT_EQ(p1.StopPrice, "1.250000");
+    EXPECT_EQ(p1.LimitPrice, std::nullopt);
+    EXPECT_EQ(p1.StopPrice, dec("1.250000"));
 
     // The second reply adds nothing but refreshes the position's legs.
-    x1.LimitPrice.clear();
+    x1.LimitPrice.reset();
     c.FillInitialPendingOrderCollection(tp);
     EXPECT_EQ(model.PendingOrderCollection.size(), 2u);
-    EXPECT_EQ(c.findOpenPosition("X1")->LimitPrice, "1.300000");
+    EXPECT_EQ(c.findOpenPosition("X1")->LimitPrice, dec("1.300000"));
 
     PendingOrderHD done = tp;
     done.PendingOrderId = "P3";
@@ -681,7 +694,7 @@ TEST_F(OrderCollectionsTest, InitialSettledAndCancelledRows) {
         std::tuple(model.SettledOrderCollection[0]->SettledPL, model.SettledOrderCollection[0]->SettledQty,
                    model.SettledOrderCollection[0]->OrderPrice, model.SettledOrderCollection[0]->SettledPrice,
                    model.SettledOrderCollection[0]->tradingMode),
-        std::tuple("-12.35", "3.000000", "1.2", "1.21", 0));
+        std::tuple(dec("-12.35"), dec("3.000000"), dec("1.20"), dec("1.2100"), 0));
 
     const CancelledOrderHD k{.CancelledOrderId = "K1",
                              .CancelledQty = dec("1.5"),
@@ -702,7 +715,7 @@ TEST_F(OrderCollectionsTest, InitialSettledAndCancelledRows) {
     EXPECT_EQ(std::tuple(model.CancelledOrderCollection[0]->OrderQty,
                          model.CancelledOrderCollection[0]->ItemCode,
                          model.CancelledOrderCollection[0]->OrderPrice),
-              std::tuple("1.500000", "GBPUSD", "2.000000"));
+              std::tuple(dec("1.500000"), "GBPUSD", dec("2.000000")));
 }
 
 TEST_F(OrderCollectionsTest, EquityHitChangesOnlyThePositionWithThatId) {

@@ -91,8 +91,8 @@ protected:
         o->ordertypeInfo = 2;
         o->tradingMode = 0;
         o->deliveryMode = 1;
-        o->OrderPrice = std::move(price);
-        o->OrderQty = std::move(qty);
+        o->OrderPrice = platform::Decimal::fromString(price).value_or(platform::Decimal());
+        o->OrderQty = platform::Decimal::fromString(qty).value_or(platform::Decimal());
         return o;
     }
     // A market order at the side's market price.
@@ -110,8 +110,8 @@ protected:
         o->ItemCode = "EURUSD";
         o->tradingMode = side;
         o->deliveryMode = 1;
-        o->RemainingQty = std::move(qty);
-        o->OrderPrice = std::move(price);
+        o->RemainingQty = platform::Decimal::fromString(qty).value_or(platform::Decimal());
+        o->OrderPrice = platform::Decimal::fromString(price).value_or(platform::Decimal());
         model.OpenOrderCollection.push_back(o);
         return o;
     }
@@ -122,7 +122,7 @@ protected:
         o->ItemCode = "EURUSD";
         o->tradingMode = 1;
         o->deliveryMode = 1;
-        o->RemainingQty = std::move(qty);
+        o->RemainingQty = platform::Decimal::fromString(qty).value_or(platform::Decimal());
         o->RefPositionIdOfBracket = std::move(refPosition);
         o->PendingOrderId = std::move(id);
         model.PendingOrderCollection.push_back(o);

@@ -99,8 +99,8 @@ protected:
         o->tradingMode = 0;
         o->deliveryMode = 1;
         o->timeinForce = 1;
-        o->OrderPrice = "1.1980";
-        o->RemainingQty = std::move(qty);
+        o->OrderPrice = dec("1.1980");
+        o->RemainingQty = dec(qty);
         o->PendingOrderId = std::move(id);
         model.PendingOrderCollection.push_back(o);
         return o;
@@ -208,6 +208,13 @@ TEST_F(OrderRequestsTest, BracketChangeSendsZeroForAnUntickedLeg) {
                                    "117=51|37=2|38=1.1950|39=1.2100|40=0|90=0|36=46|24=0|43=47"));
     EXPECT_TRUE(notices.empty());
     EXPECT_TRUE(app.soundsPlayed().empty());
+
+    // A position whose price was never reported sends no price, not 0.
+    heldPosition("P2", 0, "2")->OrderPrice.reset();
+    ASSERT_TRUE(kept(requests.editPositionBrackets("P2", std::nullopt, dec("1.1800"))))
+        << (notices.empty() ? "" : notices[0].text);
+    EXPECT_EQ(lastFrame(), frameOf("10=72|1035=EBO|34=1001|23=jdoe|573=P2|33=42|19=REF77|12=EURUSD|32=29|"
+                                   "117=51|37=2|38=|39=0|40=1.1800|90=0|36=46|24=0|43=47"));
 }
 
 TEST_F(OrderRequestsTest, EditAndCancelOfAPendingOrder) {
@@ -233,7 +240,7 @@ TEST_F(OrderRequestsTest, AWorkingSellKeepsItsOwnLotsForItsCancelOrReductionAfte
     heldPosition("P1", 0, "1");
     auto sell = workingLimitBuy("W1", "2");
     sell->tradingMode = 1;
-    sell->OrderPrice = "1.2040";
+    sell->OrderPrice = dec("1.2040");
     workingLimitBuy("W2", "2")->tradingMode = 1;
     ASSERT_LT(manager.getAllowedSellLots("EURUSD", "1001", 1), 0);
 
@@ -465,7 +472,7 @@ TEST_F(CloseAllTest, EmptyListStillGoesOutAndUnknownInstrumentsPriceAsZero) {
 }
 
 TEST_F(CloseAllTest, GonePositionsAndClosedRemaindersAreLeftOut) {
-    p2->RemainingQty = "0.0";
+    p2->RemainingQty = dec("0.0");
     const std::string ids[] = {"P2", "P9", "P3"};
     ASSERT_TRUE(kept(requests.closeAllPositions(ids, static_cast<interfaces::CloseAllScope>(3))));
     EXPECT_EQ(bodyOf(lastFrame()), wireText("1002<R><S>3<S>2<S>7<R><S>P3<C><C>0.5<C>1002<R><S>7<C>1.200000<C>"
@@ -523,11 +530,11 @@ std::shared_ptr<Order> storedLimitBuy(std::string id) {
     o->PendingOrderId = std::move(id);
     o->orderType = 2;
     o->tradingMode = 0;
-    o->OrderQty = "2";
+    o->OrderQty = dec("2");
     o->ItemCode = "EURUSD";
-    o->OrderPrice = "1.2345";
-    o->LimitPrice = "1.2500";
-    o->StopPrice = "0";
+    o->OrderPrice = dec("1.2345");
+    o->LimitPrice = dec("1.2500");
+    o->StopPrice = dec("0");
     return o;
 }
 
@@ -539,8 +546,8 @@ TEST_F(OrderRequestsTest, ConfirmationTextFillsTheOrderIntoItsLines) {
     auto stop = storedLimitBuy("W78");
     stop->orderType = 3;
     stop->tradingMode = 1;
-    stop->LimitPrice.clear();
-    stop->StopPrice = "1.3000";
+    stop->LimitPrice.reset();
+    stop->StopPrice = dec("1.3000");
     EXPECT_EQ(requests.confirmationText(*stop).first, "0012 : 1001\n0070 : W78\n20223\n0234 @ 1.3000");
 }
 

@@ -11,6 +11,11 @@
 
 namespace {
 
+// A decimal written in the test; "" is 0.
+[[maybe_unused]] tc::platform::Decimal dec(std::string_view text) {
+    return tc::platform::Decimal::fromString(text).value_or(tc::platform::Decimal());
+}
+
 using namespace tc;
 
 // Every quoted four- or five-digit key in the order code (rules, requests, collections).
@@ -59,7 +64,7 @@ TEST_F(EnglishRefusals, ValuesAreFilledIntoTheSentence) {
     stopBuy->orderType = 3;
     auto closing = market(1, "6");
     closing->isCloseNew = true;
-    closing->PreviousOrderQty = "5.50";
+    closing->PreviousOrderQty = dec("5.50");
     const std::vector<std::pair<std::shared_ptr<Order>, std::string>> cases = {
         // ask 1.2010 less 4 ticks of 0.0005
         {limitBuy("1.1995"), "The buy limit price must be at or below 1.1990."},

@@ -27,7 +27,7 @@ TradeTicketWindowController* GUIObjects::getTradeTicketWindowController() {
 void GUIObjects::showTradeTicket(QWidget* owner, std::optional<std::string> itemCode) {
     // No order starts from a session that is not signed in (lost, or a new login under way).
     const ClientModel* model = context_.clientModel();
-    if (!model || model->loginState() != interfaces::LoginState::SignedIn)
+    if (!model || !model->isSignedIn())
         return;
     TradeTicketWindowController* ticket = getTradeTicketWindowController();
     if (!ticket)

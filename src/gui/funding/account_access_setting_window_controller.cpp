@@ -1,6 +1,7 @@
 #include "gui/funding/account_access_setting_window_controller.h"
 
 #include "gui/app/common_alert.h"
+#include "gui/app/connect_each.h"
 #include "gui/app/gui_context.h"
 #include "gui/app/language.h"
 #include "gui/models/client_model.h"
@@ -27,12 +28,10 @@ AccountAccessSettingWindowController::AccountAccessSettingWindowController(GuiCo
     for (const AccessRight& right : kAccessRights)
         ui_->rightsComboBox->addItem(
             QString::fromUtf8(right.text.data(), static_cast<qsizetype>(right.text.size())));
-    connect(ui_->accountComboBox, &QComboBox::activated, this,
-            &AccountAccessSettingWindowController::accountChosen);
-    connect(ui_->userComboBox, &QComboBox::activated, this,
-            &AccountAccessSettingWindowController::userChosen);
-    connect(ui_->rightsComboBox, &QComboBox::activated, this,
-            &AccountAccessSettingWindowController::rightChosen);
+    connectEach(&QComboBox::activated, this,
+                std::pair{ui_->accountComboBox, &AccountAccessSettingWindowController::accountChosen},
+                std::pair{ui_->userComboBox, &AccountAccessSettingWindowController::userChosen},
+                std::pair{ui_->rightsComboBox, &AccountAccessSettingWindowController::rightChosen});
     connect(ui_->applyButton, &QPushButton::clicked, this,
             &AccountAccessSettingWindowController::applyButtonClicked);
     connect(ui_->cancelButton, &QPushButton::clicked, this, &QDialog::reject);

@@ -159,12 +159,12 @@ GridModel::GridModel(ClientModel& session, Grid grid, QObject* parent)
         refresh(Scope::All);
         followLoginState();
     });
-    signedOut_ = session_.loginState() != interfaces::LoginState::SignedIn;
+    signedOut_ = !session_.isSignedIn();
     refresh(Scope::All);
 }
 
 void GridModel::followLoginState() {
-    const bool signedOut = session_.loginState() != interfaces::LoginState::SignedIn;
+    const bool signedOut = !session_.isSignedIn();
     if (signedOut == signedOut_)
         return;
     signedOut_ = signedOut;

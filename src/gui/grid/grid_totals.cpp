@@ -6,7 +6,6 @@
 #include "model/records/account_details.h"
 #include "model/records/order.h"
 #include "model/session_model.h"
-#include "platform/lenient.h"
 
 #include <cmath>
 #include <string_view>
@@ -29,7 +28,7 @@ OpenPositionTotals openPositionTotals(const SessionModel& model, const OrderView
 
 PositionWeights positionWeights(const Order& position, const RowRecords& records) {
     PositionWeights weights;
-    weights.quantity = quantityValue(position.RemainingQty);
+    weights.quantity = position.RemainingQty;
     if (records.item && records.settings)
         addFinite(weights.margin, positionMargin(position, records.settings, *records.item));
     return weights;
@@ -65,8 +64,8 @@ SettledTotals settledTotals(const OrderView& settled) {
     for (const auto& row : settled) {
         if (!row)
             continue;
-        totals.quantity = totals.quantity + quantityValue(row->SettledQty);
-        addFinite(totals.profitLoss, platform::lenientReal(row->SettledPL));
+        totals.quantity = totals.quantity + row->SettledQty;
+        addFinite(totals.profitLoss, row->SettledPL.toDouble());
         addFinite(totals.commission, row->Commision);
         addFinite(totals.storage, row->Storage);
         addFinite(totals.otherCharges, row->OtherCharges);

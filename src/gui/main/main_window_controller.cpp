@@ -3,6 +3,7 @@
 #include "gui/main/network_status_view.h"
 
 #include "gui/app/common_alert.h"
+#include "gui/app/connect_each.h"
 #include "gui/app/gui_context.h"
 #include "gui/app/gui_objects.h"
 #include "gui/app/images.h"
@@ -168,28 +169,25 @@ MainWindowController::MainWindowController(GuiContext& context, IdleSource* idle
         connect(pane, &GridPane::selectionChanged, this, &MainWindowController::updatePositionActions);
     connect(ui_->tradeMenu, &QMenu::aboutToShow, this, &MainWindowController::updatePositionActions);
     connect(&session, &ClientModel::tablesChanged, this, &MainWindowController::updatePositionActions);
-    connect(ui_->actionSettings, &QAction::triggered, this, &MainWindowController::SettingsButtonClicked);
-    connect(ui_->actionChangePassword, &QAction::triggered, this,
-            &MainWindowController::changePasswordClicked);
-    connect(ui_->actionAccessRights, &QAction::triggered, this, &MainWindowController::accountAccessClicked);
-    connect(ui_->actionTradeTicket, &QAction::triggered, this,
-            &MainWindowController::TradeTicketButtonClicked);
-    connect(ui_->actionAddRemoveSymbols, &QAction::triggered, this,
-            &MainWindowController::AddRemoveSymbolsToWatchlistClicked);
-    connect(ui_->actionAccountStatement, &QAction::triggered, this,
-            &MainWindowController::AccountStatementButtonClicked);
-    connect(ui_->actionNewDeposit, &QAction::triggered, this, [this] { newDepositRequest(); });
-    connect(ui_->actionNewWithdrawal, &QAction::triggered, this, &MainWindowController::newWithdrawalRequest);
-    connect(ui_->actionDepositsWithdrawals, &QAction::triggered, this,
-            &MainWindowController::DepositsWithdrawalsButtonClicked);
-    connect(ui_->actionChart, &QAction::triggered, this, &MainWindowController::ChartButtonClicked);
-    connect(ui_->actionChat, &QAction::triggered, this, &MainWindowController::ChatButtonClicked);
-    connect(ui_->actionMessages, &QAction::triggered, this, &MainWindowController::MessagesButtonClicked);
-    connect(ui_->actionNews, &QAction::triggered, this, &MainWindowController::newsButtonClicked);
-    connect(ui_->actionResources, &QAction::triggered, this, &MainWindowController::resourcesButtonClicked);
-    connect(ui_->actionAbout, &QAction::triggered, this, &MainWindowController::aboutApplication);
-    connect(ui_->actionLockConsole, &QAction::triggered, this, &MainWindowController::lockConsole);
-    connect(ui_->actionLogout, &QAction::triggered, this, &MainWindowController::logout);
+    connectEach(
+        &QAction::triggered, this,
+        std::pair{ui_->actionSettings, &MainWindowController::SettingsButtonClicked},
+        std::pair{ui_->actionChangePassword, &MainWindowController::changePasswordClicked},
+        std::pair{ui_->actionAccessRights, &MainWindowController::accountAccessClicked},
+        std::pair{ui_->actionTradeTicket, &MainWindowController::TradeTicketButtonClicked},
+        std::pair{ui_->actionAddRemoveSymbols, &MainWindowController::AddRemoveSymbolsToWatchlistClicked},
+        std::pair{ui_->actionAccountStatement, &MainWindowController::AccountStatementButtonClicked},
+        std::pair{ui_->actionNewDeposit, [this] { newDepositRequest(); }},
+        std::pair{ui_->actionNewWithdrawal, &MainWindowController::newWithdrawalRequest},
+        std::pair{ui_->actionDepositsWithdrawals, &MainWindowController::DepositsWithdrawalsButtonClicked},
+        std::pair{ui_->actionChart, &MainWindowController::ChartButtonClicked},
+        std::pair{ui_->actionChat, &MainWindowController::ChatButtonClicked},
+        std::pair{ui_->actionMessages, &MainWindowController::MessagesButtonClicked},
+        std::pair{ui_->actionNews, &MainWindowController::newsButtonClicked},
+        std::pair{ui_->actionResources, &MainWindowController::resourcesButtonClicked},
+        std::pair{ui_->actionAbout, &MainWindowController::aboutApplication},
+        std::pair{ui_->actionLockConsole, &MainWindowController::lockConsole},
+        std::pair{ui_->actionLogout, &MainWindowController::logout});
     connect(ui_->appMenu, &QMenu::aboutToShow, this, &MainWindowController::updateLockAction);
     connect(ui_->toggleLeftViewButton, &QToolButton::toggled, this,
             [this](bool shown) { toggleLeftViewSelectedIndex(shown ? 1 : 0); });
@@ -203,12 +201,8 @@ MainWindowController::MainWindowController(GuiContext& context, IdleSource* idle
     followLoginState();
 }
 
-bool MainWindowController::isSignedIn() const {
-    return context_.clientModel()->loginState() == interfaces::LoginState::SignedIn;
-}
-
 void MainWindowController::followLoginState() {
-    const bool live = isSignedIn();
+    const bool live = context_.clientModel()->isSignedIn();
     // No order starts from a session that is not signed in (the position commands follow the
     // grid's row menu, which offers none then).
     for (QAction* action : {ui_->actionTradeTicket, ui_->actionCloseAll})
@@ -388,7 +382,7 @@ void MainWindowController::MessagesButtonClicked() {
 }
 
 void MainWindowController::TradeTicketButtonClicked() {
-    if (!isSignedIn() || context_.clientModel()->client().watchList().empty())
+    if (!context_.clientModel()->isSignedIn() || context_.clientModel()->client().watchList().empty())
         return;
     context_.guiObjects().showTradeTicket(this);
 }

@@ -166,7 +166,6 @@ private:
     void updateAccountActions();
     // Signed out (lost, or a new login under way): the order actions are off, the summary greyed.
     void followLoginState();
-    bool isSignedIn() const;
     // Close, modify and offset: enabled when the selected open position offers them.
     void updatePositionActions();
     void addCharts();

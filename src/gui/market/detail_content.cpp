@@ -12,7 +12,6 @@
 #include "model/records/record_decimal.h"
 #include "model/session_model.h"
 #include "model/text/formatter.h"
-#include "platform/lenient.h"
 
 #include <fmt/format.h>
 
@@ -153,8 +152,8 @@ DetailContent deliveryReceipt(const Order* position, const SessionModel& model, 
     const RowRecords records = recordsOf(model, *position);
     const AccountDetails* account =
         records.account ? records.account : accountOf(model, position->AccountNumber);
-    const double quantity = platform::lenientReal(position->OrderQty);
-    const double price = platform::lenientReal(position->OrderPrice);
+    const double quantity = position->OrderQty.toDouble();
+    const double price = orZero(position->OrderPrice).toDouble();
     const double contractSize = records.item ? records.item->ContractSize : 0;
 
     rows.key(texts::kAccountNo, account ? std::to_string(account->AccountId) : std::string());

@@ -3,7 +3,6 @@
 #include "gui/grid/grid_cells.h"
 #include "gui/texts.h"
 #include "model/text/formatter.h"
-#include "platform/lenient.h"
 
 #include <fmt/format.h>
 
@@ -34,8 +33,12 @@ const std::vector<std::string_view> kCancelledColumns = {
     texts::kPriceField, texts::kOrderID, texts::kDelivery, texts::kCancelledTime};
 const std::vector<std::string_view> kInstrumentColumns = {texts::kSymbol, texts::kBid, texts::kAsk};
 
-double number(std::string_view text) {
-    return platform::lenientReal(text);
+double number(const platform::Decimal& value) {
+    return value.toDouble();
+}
+// A price the row lacks shows as 0, as its empty text did.
+double number(const std::optional<platform::Decimal>& value) {
+    return value ? value->toDouble() : 0.0;
 }
 
 // Prices with the instrument's decimal places; two without an instrument or with none.
@@ -149,9 +152,9 @@ std::string pendingCell(const AccountStatementInfo& s, const PendingOrderHistory
     if (key == texts::kPriceField)
         return price(number(o.OrderPrice), places);
     if (key == texts::kTakeProfit)
-        return o.LimitPrice.empty() ? "0.00" : price(number(o.LimitPrice), places);
+        return !o.LimitPrice ? "0.00" : price(number(*o.LimitPrice), places);
     if (key == texts::kStopLoss)
-        return o.StopPrice.empty() ? "0.00" : price(number(o.StopPrice), places);
+        return !o.StopPrice ? "0.00" : price(number(*o.StopPrice), places);
     if (key == texts::kOrderTime)
         return o.TransactionDateTime;
     if (key == texts::kTimeInForce)

@@ -40,7 +40,7 @@ bool OffsetState::fill(const SessionModel& model, const SessionQueries& queries,
     positionId_ = position.OpenPositionId;
     account_ = position.AccountNumber;
     symbol_ = position.ItemCode;
-    openPrice_ = priceText(platform::lenientReal(position.OrderPrice), item);
+    openPrice_ = priceText(position.OrderPrice, item);
     side_ = position.tradingMode;
     quantity_ = quantityText(position.RemainingQty);
     for (const auto& other : positions) {
@@ -50,7 +50,7 @@ bool OffsetState::fill(const SessionModel& model, const SessionQueries& queries,
             continue;
         OffsetRow row;
         row.positionId = other->OpenPositionId;
-        row.openPrice = priceText(platform::lenientReal(other->OrderPrice), item);
+        row.openPrice = priceText(other->OrderPrice, item);
         row.side = other->tradingMode;
         row.totalQty = row.availableQty = quantityText(other->RemainingQty);
         rows_.push_back(std::move(row));

@@ -7,6 +7,7 @@
 #include "model/records/group_details.h"
 #include "model/records/item_details.h"
 #include "model/records/order.h"
+#include "model/records/record_decimal.h"
 #include "model/session_model.h"
 #include "model/session_model_lookup.h"
 #include "model/text/formatter.h"
@@ -47,9 +48,9 @@ double livePrice(const ItemDetails* item, std::int32_t side, CloseJob job) {
 
 // A bracket the record holds: a stored price that reads as a number other than 0 (the record
 // cannot tell an absent level from an empty one, and the server writes none as 0).
-bool holdsBracket(std::string_view price) {
-    const auto value = typedDecimal(price);
-    return value && !value->isZero();
+// A bracket price above 0.
+bool holdsBracket(const std::optional<Decimal>& price) {
+    return price && price->compare(Decimal()) > 0;
 }
 
 } // namespace
@@ -73,12 +74,12 @@ Decimal closingQuantity(const Order& position, const OrderView& pendingOrders) {
         return lots;
     for (const auto& order : pendingOrders)
         if (order && order->LiqudateOrderNumber == position.OpenPositionId)
-            lots = lots + quantityValue(order->OrderQty);
+            lots = lots + order->OrderQty;
     return lots;
 }
 
 Decimal closableQuantity(const Order& position, const OrderView& pendingOrders) {
-    const Decimal left = quantityValue(position.RemainingQty) - closingQuantity(position, pendingOrders);
+    const Decimal left = position.RemainingQty - closingQuantity(position, pendingOrders);
     return left.isNaN() || left.isNegative() ? Decimal() : left;
 }
 
@@ -125,7 +126,7 @@ std::optional<CloseView> closeView(const SessionModel& model, const SessionQueri
     v.account = o.AccountNumber;
     v.symbol = o.ItemCode;
     v.name = item ? item->Name : std::string();
-    v.orderPrice = priceText(platform::lenientReal(o.OrderPrice), item);
+    v.orderPrice = priceText(o.OrderPrice, item);
     v.currentPrice = priceText(livePrice(item, o.tradingMode, job), item);
     const double contract = item ? item->ContractSize : 0;
     if (close) {
@@ -196,10 +197,10 @@ std::optional<ModifyView> modifyView(const SessionModel& model, const SessionQue
     v.symbol = o.ItemCode;
     v.name = item ? item->Name : std::string();
     v.quantity = quantityText(o.RemainingQty);
-    v.quantityList = wholeQuantityList(quantityValue(o.RemainingQty));
+    v.quantityList = wholeQuantityList(o.RemainingQty);
     v.quantityDescription = quantityDescription(v.quantity, item ? item->ContractSize : 0);
     v.orderType = shownName(language, orderTypeText(o.orderType));
-    v.price = priceText(platform::lenientReal(o.OrderPrice), item);
+    v.price = priceText(o.OrderPrice, item);
     if (position) {
         v.boxTitle = titled(text(language, texts::kModifyPosition), o.OpenPositionId);
     } else {
@@ -217,9 +218,9 @@ std::optional<ModifyView> modifyView(const SessionModel& model, const SessionQue
     v.takeProfitOn = holdsBracket(o.LimitPrice);
     v.stopLossOn = holdsBracket(o.StopPrice);
     if (v.takeProfitOn)
-        v.takeProfit = priceText(platform::lenientReal(o.LimitPrice), item);
+        v.takeProfit = priceText(*o.LimitPrice, item);
     if (v.stopLossOn)
-        v.stopLoss = priceText(platform::lenientReal(o.StopPrice), item);
+        v.stopLoss = priceText(*o.StopPrice, item);
     const std::int32_t accountTypes = records.account ? records.account->availableOrderTypes : 0;
     const std::int32_t itemTypes = item ? item->availableOrderTypes : 0;
     v.takeProfitShown = (accountTypes & itemTypes & kTakeProfitBit) != 0;
@@ -234,7 +235,7 @@ std::string defaultBracketPrice(const SessionModel& model, const Order& record, 
     const RowRecords records = recordsOf(model, record);
     const ItemDetails* item = records.item;
     const bool buy = record.tradingMode == 0;
-    double base = platform::lenientReal(record.OrderPrice);
+    double base = orZero(record.OrderPrice).toDouble();
     if (mode == ModifyMode::PositionBrackets && item) {
         base = buy ? item->Bid : item->Ask;
         if (base == 0)

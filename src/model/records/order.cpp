@@ -4,7 +4,6 @@
 #include "model/records/item_details.h"
 #include "model/records/record_decimal.h"
 #include "model/text/language_string.h"
-#include "platform/lenient.h"
 
 #include <array>
 
@@ -90,7 +89,7 @@ std::optional<platform::Decimal> Order::GetMarginForSingleLot(const GroupInstrum
             value = value * decimalFromDouble(BaseCurrencyRate);
             break;
         case 1:
-            value = value * decimalFromDouble(platform::lenientReal(OrderPrice));
+            value = value * orZero(OrderPrice);
             break;
         default:
             break;

@@ -57,9 +57,10 @@ public:
     // Time in GMT of the context's moment; "" for an unknown event.
     static std::string getLoginJournalData(std::int32_t kind, const JournalContext& context);
     // Time from the server clock, or from the order's TransactionDateTime (12-hour clock) when the
-    // server clock does not read; "" for an unknown event.
+    // server clock does not read; "" for an unknown event. Prices show at least `priceDecimals`
+    // digits after the point (the instrument's), as the server writes them.
     static std::string getOrderJournalData(std::int32_t kind, const Order& order,
-                                           const JournalContext& context);
+                                           const JournalContext& context, std::int32_t priceDecimals);
     // Success (error 0, status 3) or failure (an error, or status 4) line; "" otherwise.
     static std::string getPaymentTransactionJournalData(const PaymentOutcome& outcome,
                                                         const JournalContext& context);

@@ -1,11 +1,11 @@
 #include "session/business/session_events.h"
 
 #include "model/records/order.h"
+#include "model/records/record_decimal.h"
 #include "model/text/formatter.h"
 #include "model/text/language_string.h"
 #include "model/text/positional_text.h"
 #include "platform/dispatch.h"
-#include "platform/lenient.h"
 #include "platform/log.h"
 #include "session/business/business_base.h"
 
@@ -221,16 +221,17 @@ void SessionEvents::TradeConfirmationNotification(std::string message) {
 }
 
 std::optional<std::string> SessionEvents::orderexecutedNotification(const std::shared_ptr<Order>& order,
-                                                                    const JournalContext& context) {
-    if (!order || !(platform::lenientReal(order->RemainingQty) > 0))
+                                                                    const JournalContext& context,
+                                                                    std::int32_t priceDecimals) {
+    if (!order || !(order->RemainingQty > platform::Decimal()))
         return std::nullopt;
     const std::int64_t language = context_->app.selectedLanguage();
     const std::string side = fillPositional(text(language, order->tradingMode != 0 ? "20219" : "20218"),
-                                            {order->RemainingQty, order->ItemCode});
+                                            {order->RemainingQty.toString(), order->ItemCode});
     TradeConfirmationNotification(text(language, "0012") + " : " + order->AccountNumber + '\n' +
                                   text(language, "0075") + " : " + order->OpenPositionId + '\n' + side +
-                                  " @ " + order->OrderPrice);
-    return JournalData::getOrderJournalData(JournalData::kOrderExecuted, *order, context);
+                                  " @ " + decimalText(order->OrderPrice, priceDecimals));
+    return JournalData::getOrderJournalData(JournalData::kOrderExecuted, *order, context, priceDecimals);
 }
 
 // ---- banner centre delegate

@@ -61,9 +61,11 @@ public:
     // Sound "order", then the modal alert or the banner as the user prefers, then the system notification.
     void TradeConfirmationNotification(std::string message);
     // An executed order with quantity left: queues the trade confirmation and returns the journal line
-    // to append; nullopt (and nothing shown) for no order or no quantity left.
+    // to append; nullopt (and nothing shown) for no order or no quantity left. The price shows at least
+    // `priceDecimals` digits after the point (the instrument's).
     std::optional<std::string> orderexecutedNotification(const std::shared_ptr<Order>& order,
-                                                         const JournalContext& context);
+                                                         const JournalContext& context,
+                                                         std::int32_t priceDecimals);
 
     // The banner centre's delegate.
     bool shouldPresentNotification(const interfaces::InAppNotification&) const { return true; }

@@ -2,6 +2,7 @@
 
 #include "model/records/item_details.h"
 #include "model/records/order.h"
+#include "model/records/record_decimal.h"
 #include "model/records/record_fields.h"
 #include "model/session_model.h"
 #include "model/session_queries.h"
@@ -305,7 +306,7 @@ DataServiceOutcome DataServiceReplies::apply(const DataServiceReply& reply, Sess
                         break;
                     auto order = std::make_shared<Order>();
                     order->CancelledOrderId = r.CancelledOrderId;
-                    order->OrderQty = fmt::format("{:.6f}", r.CancelledQty.toDouble());
+                    order->OrderQty = platform::Decimal::fromDouble(r.CancelledQty.toDouble());
                     order->TicketId = r.RefTicketId;
                     order->PendingOrderId = r.RefPendingOrderId;
                     order->ItemCode = queries.getItemCode(r.InstrumentId);
@@ -314,7 +315,7 @@ DataServiceOutcome DataServiceReplies::apply(const DataServiceReply& reply, Sess
                     order->tradingMode = r.IsBuy ? 0 : 1;
                     order->deliveryMode = codeOf(r.DeliveryMode);
                     order->orderType = codeOf(r.OrderTypeId);
-                    order->OrderPrice = fmt::format("{:.6f}", r.OrderPrice.toDouble());
+                    order->OrderPrice = platform::Decimal::fromDouble(r.OrderPrice.toDouble());
                     targets.cancelledOrderInfo.push_back(std::move(order));
                 }
             },
@@ -338,9 +339,10 @@ DataServiceOutcome DataServiceReplies::apply(const DataServiceReply& reply, Sess
                     order->AccountNumber = r.AccountNumber;
                     order->ItemCode = queries.getItemCode(r.InstrumentId);
                     order->tradingMode = r.tradingMode;
-                    order->RemainingQty = r.RemainingQty;
-                    order->OrderQty = r.OrderQty;
-                    order->OrderPrice = r.OrderPrice;
+                    order->RemainingQty = lenientDecimal(r.RemainingQty);
+                    order->OrderQty = lenientDecimal(r.OrderQty);
+                    if (!r.OrderPrice.empty())
+                        order->OrderPrice = lenientDecimal(r.OrderPrice);
                     order->orderType = r.orderType;
                     order->deliveryMode = r.deliveryMode;
                     order->TransactionDateTime = r.TransactionDateTime;

@@ -669,6 +669,9 @@ TEST_F(LoginWindowTest, ClosingTheLoginWindowEndsTheProgramEvenWithALostMainWind
     ASSERT_TRUE(waitFor([&] { return login->isVisible() && !alertsOn(login).isEmpty(); }, 15000));
     alertsOn(login).front()->buttons().front()->click();
     EXPECT_TRUE(delegate->mainWindow()->isVisible());
+    // Escape neither closes the program's first window nor ends the program.
+    QTest::keyClick(login, Qt::Key_Escape);
+    EXPECT_TRUE(login->isVisible());
     EXPECT_EQ(terminations, 0);
     login->close();
     EXPECT_EQ(terminations, 1);

@@ -101,10 +101,11 @@ TEST_F(DataServiceRepliesTest, CancelledOrdersRoutedByTheRequestNotTheLastBuilt)
     EXPECT_EQ(out.events, std::vector<E>{E::accountStatementUpdateNotification});
     ASSERT_EQ(targets.cancelledOrderInfo.size(), 1u);
     const Order& o = *targets.cancelledOrderInfo[0];
-    EXPECT_EQ(
-        std::tuple(o.CancelledOrderId, o.OrderQty, o.TicketId, o.PendingOrderId, o.ItemCode, o.AccountNumber,
-                   o.TransactionDateTime, o.tradingMode, o.deliveryMode, o.orderType, o.OrderPrice),
-        std::tuple("C1", "2.500000", "T1", "PO1", "EURUSD", "7", "01/02/2024 03:04:05", 0, 3, 2, "1.250000"));
+    EXPECT_EQ(std::tuple(o.CancelledOrderId, o.OrderQty, o.TicketId, o.PendingOrderId, o.ItemCode,
+                         o.AccountNumber, o.TransactionDateTime, o.tradingMode, o.deliveryMode, o.orderType,
+                         o.OrderPrice),
+              std::tuple("C1", *platform::Decimal::fromString("2.5"), "T1", "PO1", "EURUSD", "7",
+                         "01/02/2024 03:04:05", 0, 3, 2, *platform::Decimal::fromString("1.25")));
     EXPECT_TRUE(rows.of("cancelled").empty());
 
     auto second = pending.take(1023, std::nullopt, "getcancelledorders");
