@@ -198,7 +198,7 @@ struct ClientCore {
     explicit ClientCore(interfaces::ApplicationInterface& app) : application(app) {}
     SessionRequests& requests() { return business->sessionRequests(); }
     std::string text(std::string_view key) const {
-        return LanguageString::stringforSelectedLanguage(application.selectedLanguage(), key)
+        return LanguageString::stringForSelectedLanguage(application.selectedLanguage(), key)
             .value_or(std::string(key));
     }
 };

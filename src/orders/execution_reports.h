@@ -26,7 +26,7 @@ public:
     virtual void FillOpenOrderCollection(const Fields& fields) = 0;
     virtual void UpdateOpenOrderCollection(const std::string& positionId, const Fields& fields,
                                            const std::string& remainingQuantity) = 0;
-    virtual void ModifyBracketOrderUpdateonOpenOrderCollection(
+    virtual void ModifyBracketOrderUpdateOnOpenOrderCollection(
         const Fields& fields, const std::optional<std::string>& refPositionId, int status) = 0;
     virtual void FillSettledOrderCollection(const Fields& fields) = 0;
     virtual std::string GetOrderRejectionReason(std::int32_t code) = 0;

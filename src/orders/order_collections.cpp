@@ -198,7 +198,7 @@ void applyPendingField(Order& order, const Field& f, PendingMap map) {
             order.StopPrice = priceOf(f.value);
         break;
     case tag::kTimeInForce:
-        order.timeinForce = timeInForceOfCode(MessageCracker::integerValue(value));
+        order.timeInForce = timeInForceOfCode(MessageCracker::integerValue(value));
         break;
     case tag::kRemainingQuantity:
         order.RemainingQty = decimalOf(f.value);
@@ -554,7 +554,7 @@ void OrderCollections::FillOpenOrderCollection(const Fields& fields) {
         return;
     }
     if (SessionEvents* events = banners_) {
-        if (auto line = events->orderexecutedNotification(position, host_.journalContext(), priceDecimals(p));
+        if (auto line = events->orderExecutedNotification(position, host_.journalContext(), priceDecimals(p));
             line && !line->empty())
             host_.appendJournal(std::move(*line));
     }
@@ -607,7 +607,7 @@ void OrderCollections::UpdateOpenOrderCollection(const std::string& positionId, 
     }
 }
 
-void OrderCollections::ModifyBracketOrderUpdateonOpenOrderCollection(
+void OrderCollections::ModifyBracketOrderUpdateOnOpenOrderCollection(
     const Fields& fields, const std::optional<std::string>& refPositionId, int status) {
     if (!refPositionId || refPositionId->empty())
         return;
@@ -753,10 +753,10 @@ std::string_view OrderCollections::rejectionReasonKey(std::int32_t code) {
 
 std::string OrderCollections::GetOrderRejectionReason(std::int32_t code) {
     const std::string_view key = rejectionReasonKey(code);
-    if (auto text = LanguageString::stringforSelectedLanguage(host_.application().selectedLanguage(), key))
+    if (auto text = LanguageString::stringForSelectedLanguage(host_.application().selectedLanguage(), key))
         return *text;
     // A language without its table still shows the English text.
-    return LanguageString::stringforSelectedLanguage(0, key).value_or(std::string(key));
+    return LanguageString::stringForSelectedLanguage(0, key).value_or(std::string(key));
 }
 
 std::optional<std::string>
@@ -861,7 +861,7 @@ void OrderCollections::FillInitialPendingOrderCollection(const PendingOrderHD& r
     if (!row.StopPrice.isZero())
         o.StopPrice = sixDecimals(row.StopPrice);
     o.deliveryMode = codeOf(row.DeliveryModeId);
-    o.timeinForce = codeOf(row.TimeInForceId);
+    o.timeInForce = codeOf(row.TimeInForceId);
     o.ExpiryDate = wireDateTime(row.ExpiryDateTime);
     o.Spread = row.Spread;
     o.OrderRouteId = row.RoutePendingOrderId;

@@ -54,7 +54,7 @@ public:
     void FillOpenOrderCollection(const Fields& fields) override;
     void UpdateOpenOrderCollection(const std::string& positionId, const Fields& fields,
                                    const std::string& remainingQuantity) override;
-    void ModifyBracketOrderUpdateonOpenOrderCollection(const Fields& fields,
+    void ModifyBracketOrderUpdateOnOpenOrderCollection(const Fields& fields,
                                                        const std::optional<std::string>& refPositionId,
                                                        int status) override;
     void FillSettledOrderCollection(const Fields& fields) override;

@@ -86,7 +86,7 @@ void fillFromRequest(Order& o, const OrderInfo& info, const ItemDetails& item, s
     o.orderTypeTag = Order::GetOrderTypeTagValue(codeOf(info.kind));
     o.deliveryModeTag = Order::GetDeliveryModeTagValue(codeOf(info.delivery));
     o.tradingModeTag = Order::GetTradingModeTagValue(codeOf(info.side));
-    o.timeinForceTag = Order::GetTimeInForceTagValue(codeOf(info.timeInForce));
+    o.timeInForceTag = Order::GetTimeInForceTagValue(codeOf(info.timeInForce));
     o.deviation = info.deviation;
     o.Spread = "0";
     o.CurrentStatus = "0";
@@ -140,7 +140,7 @@ OrderInfo requestOnRecord(const Order& record, bool oppositeSide) {
     info.kind = OrderKind::Market;
     info.quantity = record.RemainingQty;
     info.delivery = static_cast<Delivery>(record.deliveryMode);
-    info.timeInForce = static_cast<TimeInForce>(record.timeinForce);
+    info.timeInForce = static_cast<TimeInForce>(record.timeInForce);
     return info;
 }
 
@@ -225,16 +225,16 @@ OrderAnswer OrderRequests::GenerateOrder(const OrderInfo& info) const {
     fillFromRequest(o, info, item, host_.serverTime());
     o.deliveryMode = codeOf(info.delivery);
     o.tradingMode = codeOf(info.side);
-    o.timeinForce = codeOf(info.timeInForce);
+    o.timeInForce = codeOf(info.timeInForce);
     o.OrderQty = info.quantity.value_or(Decimal::notANumber());
     o.PreviousOrderQty = info.previousQuantity;
     o.LiqudateOrderNumber = info.orderNo;
     fillPrices(o, info);
     if (info.kind == OrderKind::Market || info.kind == OrderKind::Limit || info.kind == OrderKind::Stop) {
         const bool entry = info.kind != OrderKind::Market;
-        o.ordertypeInfo = entry ? 2 : 0;
+        o.orderTypeInfo = entry ? 2 : 0;
         if (info.limitPrice || info.stopPrice)
-            o.ordertypeInfo = entry ? 3 : 1;
+            o.orderTypeInfo = entry ? 3 : 1;
     }
 
     o.isCloseNew = info.isCloseNew;
@@ -268,8 +268,8 @@ void OrderRequests::fillOrderTags(MessageBase& m, const Order& o) const {
     m.setValue(tag::kTradingMode, o.tradingModeTag);
     m.setValue(tag::kOrderStatus, o.CurrentStatus);
     // Left out, the writer puts "(null)" there, which the server reads as no time in force.
-    if (o.timeinForceTag != Order::kNotApplicable && o.timeinForceTag >= 0)
-        m.setValue(tag::kTimeInForce, o.timeinForceTag);
+    if (o.timeInForceTag != Order::kNotApplicable && o.timeInForceTag >= 0)
+        m.setValue(tag::kTimeInForce, o.timeInForceTag);
     m.setValue(tag::kBid, o.Bid);
     m.setValue(tag::kAsk, o.Ask);
     m.setValue(tag::kLast, o.Last);
@@ -355,12 +355,12 @@ OrderAnswer OrderRequests::PlaceEditWorkingOrder(const OrderInfo& info) {
     if (!isPositive(info.quantity))
         return refuse(kBadQuantityKey);
     // Sub-type 0 would go out as a bracket change without its position.
-    if (info.editorderReqType != 1 && info.editorderReqType != 2)
+    if (info.editOrderReqType != 1 && info.editOrderReqType != 2)
         return refuse(kIncompleteKey);
-    const bool cancel = info.editorderReqType == 1;
+    const bool cancel = info.editOrderReqType == 1;
     const std::int32_t decimals = decimalsOf(info.itemCode);
     OrderAnswer sent =
-        sendOrder(info, msg::kEditOrder, info.editorderReqType,
+        sendOrder(info, msg::kEditOrder, info.editOrderReqType,
                   [&info, cancel, decimals](MessageBase& m, const Order& o) {
                       m.setValue(tag::kEditKind, "EWO");
                       m.setValue(tag::kPendingOrderId, info.orderNo);
@@ -368,7 +368,7 @@ OrderAnswer OrderRequests::PlaceEditWorkingOrder(const OrderInfo& info) {
                       fillEditBrackets(m, o, info, decimals);
                   });
     if (sent)
-        ShowEditOrderMessages(sent.order, info.editorderReqType);
+        ShowEditOrderMessages(sent.order, info.editOrderReqType);
     return sent;
 }
 
@@ -656,7 +656,7 @@ OrderAnswer OrderRequests::editPendingOrder(std::string_view pendingOrderId, con
     info->StopLossEnabled = stopLoss.has_value();
     info->orderNo = o->PendingOrderId;
     info->pendingOrderID = o->PendingOrderId;
-    info->editorderReqType = 2;
+    info->editOrderReqType = 2;
     info->isEWO = true;
     return PlaceEditWorkingOrder(*info);
 }
@@ -670,7 +670,7 @@ OrderAnswer OrderRequests::cancelPendingOrder(std::string_view pendingOrderId) {
     info->limitPrice = Decimal();
     info->stopPrice = Decimal();
     info->orderNo = o->PendingOrderId;
-    info->editorderReqType = 1;
+    info->editOrderReqType = 1;
     info->isEWO = true;
     info->isCancelOrder = true;
     return PlaceEditWorkingOrder(*info);

@@ -76,7 +76,7 @@ public:
     OrderAnswer PlacePartialOrder(const OrderInfo& info);
     // Take-profit and stop-loss change of a position (type 72, sub-type 0).
     OrderAnswer PlaceEditBracketOrder(const OrderInfo& info);
-    // Edit (editorderReqType 2) or cancel (1) of a pending order (type 72).
+    // Edit (editOrderReqType 2) or cancel (1) of a pending order (type 72).
     OrderAnswer PlaceEditWorkingOrder(const OrderInfo& info);
     // Close of a position against opposite positions (type 1052); the details as the offset window
     // composes them.

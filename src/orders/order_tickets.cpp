@@ -120,7 +120,7 @@ interfaces::PriceLimit OrderTickets::protectiveLimit(const interfaces::OrderTick
         return {};
     // The rules take the side of the order that protects the position: selling when the ticket buys.
     const std::string entry = ticket.price && !ticket.price->isNaN() ? ticket.price->toString() : "";
-    return limitOf(manager_.UpdateTakeProfitandStopLoss(codeOf(opposite(ticket.side)), ticket.instrument,
+    return limitOf(manager_.UpdateTakeProfitAndStopLoss(codeOf(opposite(ticket.side)), ticket.instrument,
                                                         takeProfit, ticket.account, codeOf(ticket.kind),
                                                         entry, true));
 }

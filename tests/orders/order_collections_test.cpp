@@ -139,7 +139,7 @@ TEST_F(OrderCollectionsTest, PendingReportReplacesTheLocalRecordOfTheSameRequest
     ASSERT_EQ(model.PendingOrderCollection.size(), 2u);
     EXPECT_EQ(model.PendingOrderCollection[0], other);
     const Order& o = *model.PendingOrderCollection[1];
-    EXPECT_EQ(std::tuple(o.PendingOrderId, o.orderType, o.tradingMode, o.deliveryMode, o.timeinForce,
+    EXPECT_EQ(std::tuple(o.PendingOrderId, o.orderType, o.tradingMode, o.deliveryMode, o.timeInForce,
                          o.LimitPrice, o.RemainingQty, o.TransactionDateTime),
               std::tuple("P1", 2, 1, 2, 2, std::optional(dec("1.3")), dec("5"), "01/31/2024 15:45:00"));
     EXPECT_EQ(o.RequestId, 0) << "tag 33 is not part of a new pending record";
@@ -221,7 +221,7 @@ TEST_F(OrderCollectionsTest, FilledOrderMovesToTheCopyAndItsTakeProfitLegClears)
     addPending("P1");
 
     c.RemovePendingOrder("P1", true);
-    c.ModifyBracketOrderUpdateonOpenOrderCollection(report("32=30|38=1.3000"), "X1", 23);
+    c.ModifyBracketOrderUpdateOnOpenOrderCollection(report("32=30|38=1.3000"), "X1", 23);
 
     EXPECT_TRUE(model.PendingOrderCollection.empty());
     EXPECT_EQ(ids(c.PendingOrderCollectionCopy(), &Order::PendingOrderId), (std::vector<std::string>{"P1"}));
@@ -234,21 +234,21 @@ TEST_F(OrderCollectionsTest, BracketLegsSetAndClearOnlyTheirOwnPrice) {
     addPosition("X2");
     Order& x1 = *c.findOpenPosition("X1");
     // 38 before any 32 changes nothing; a stop leg (31) sets StopPrice.
-    c.ModifyBracketOrderUpdateonOpenOrderCollection(report("38=9|32=31|38=1.1"), "X1", 28);
+    c.ModifyBracketOrderUpdateOnOpenOrderCollection(report("38=9|32=31|38=1.1"), "X1", 28);
     EXPECT_EQ(x1.StopPrice, dec("1.1"));
     EXPECT_EQ(x1.LimitPrice, std::nullopt);
-    c.ModifyBracketOrderUpdateonOpenOrderCollection(report("32=30|38=1.3"), "X1", 75);
+    c.ModifyBracketOrderUpdateOnOpenOrderCollection(report("32=30|38=1.3"), "X1", 75);
     EXPECT_EQ(x1.LimitPrice, dec("1.3"));
     // Expired and suspended legs keep showing their price; a cancelled one clears.
-    c.ModifyBracketOrderUpdateonOpenOrderCollection(report("32=30|38=1.31"), "X1", 26);
+    c.ModifyBracketOrderUpdateOnOpenOrderCollection(report("32=30|38=1.31"), "X1", 26);
     EXPECT_EQ(x1.LimitPrice, dec("1.31"));
-    c.ModifyBracketOrderUpdateonOpenOrderCollection(report("32=31|38=1.1"), "X1", 24);
+    c.ModifyBracketOrderUpdateOnOpenOrderCollection(report("32=31|38=1.1"), "X1", 24);
     EXPECT_EQ(x1.StopPrice, std::nullopt);
     // Other types, a malformed price, no reference: nothing.
-    c.ModifyBracketOrderUpdateonOpenOrderCollection(report("32=29|38=2"), "X1", 28);
-    c.ModifyBracketOrderUpdateonOpenOrderCollection(report("32=30|38=abc"), "X1", 28);
-    c.ModifyBracketOrderUpdateonOpenOrderCollection(report("32=30|38=2"), std::nullopt, 28);
-    c.ModifyBracketOrderUpdateonOpenOrderCollection(report("32=30|38=2"), "", 28);
+    c.ModifyBracketOrderUpdateOnOpenOrderCollection(report("32=29|38=2"), "X1", 28);
+    c.ModifyBracketOrderUpdateOnOpenOrderCollection(report("32=30|38=abc"), "X1", 28);
+    c.ModifyBracketOrderUpdateOnOpenOrderCollection(report("32=30|38=2"), std::nullopt, 28);
+    c.ModifyBracketOrderUpdateOnOpenOrderCollection(report("32=30|38=2"), "", 28);
     EXPECT_EQ(x1.LimitPrice, dec("1.31"));
     EXPECT_EQ(c.findOpenPosition("X2")->LimitPrice, std::nullopt);
 }
@@ -583,7 +583,7 @@ TEST(ShippedRejectionTexts, EveryKeyHasAnEnglishText) {
     platform::Bundle::setResourcesRoot({});
     for (int code : {1, 2, 5, 8, 11, 12, 13, 15, 50, 51, 80, 81, 82, 83, 86, 0}) {
         const std::string_view key = OrderCollections::rejectionReasonKey(code);
-        const auto text = LanguageString::stringforSelectedLanguage(0, key);
+        const auto text = LanguageString::stringForSelectedLanguage(0, key);
         ASSERT_TRUE(text);
         EXPECT_NE(*text, key) << "key " << key << " has no English text";
     }

@@ -88,7 +88,7 @@ protected:
                                         std::string accountNumber = "1001") {
         auto p = position(side, std::move(qty), "1.1950", std::move(accountNumber));
         p->OpenPositionId = std::move(id);
-        p->timeinForce = 1;
+        p->timeInForce = 1;
         return p;
     }
     std::shared_ptr<Order> workingLimitBuy(std::string id, std::string qty) {
@@ -98,7 +98,7 @@ protected:
         o->orderType = 2;
         o->tradingMode = 0;
         o->deliveryMode = 1;
-        o->timeinForce = 1;
+        o->timeInForce = 1;
         o->OrderPrice = dec("1.1980");
         o->RemainingQty = dec(qty);
         o->PendingOrderId = std::move(id);
@@ -134,7 +134,7 @@ TEST_F(OrderRequestsTest, MarketOrdersArePricedFromTheLiveQuoteAndJoinThePending
     EXPECT_EQ(lastFrame(),
               frameOf("10=60|34=1001|23=jdoe|33=42|19=REF77|12=EURUSD|32=29|117=52|37=1|38=1.2000|39=|40=|"
                       "90=0|36=46|77=-1|24=0|43=(null)"));
-    EXPECT_EQ(model.PendingOrderCollection.back()->ordertypeInfo, 1);
+    EXPECT_EQ(model.PendingOrderCollection.back()->orderTypeInfo, 1);
 }
 
 TEST_F(OrderRequestsTest, LimitOrderCarriesItsPriceAndProtectivePricesAndAwaitsOneConfirmation) {
@@ -149,7 +149,7 @@ TEST_F(OrderRequestsTest, LimitOrderCarriesItsPriceAndProtectivePricesAndAwaitsO
               frameOf("10=60|34=1001|23=jdoe|33=42|19=REF77|12=EURUSD|32=30|117=51|37=1|38=1.1990|39=1.2100|"
                       "40=|90=0|36=45|77=-1|24=0|43=54"));
     EXPECT_EQ(requests.awaitingConfirmations(), 1u);
-    EXPECT_EQ(model.PendingOrderCollection.back()->ordertypeInfo, 3);
+    EXPECT_EQ(model.PendingOrderCollection.back()->orderTypeInfo, 3);
 }
 
 TEST_F(OrderRequestsTest, RefusedOrderTouchesNothing) {
@@ -288,7 +288,7 @@ TEST_F(OrderRequestsTest, WorkingEditWithoutACancelOrEditSubtypeIsNotSent) {
     info.quantity = dec("1");
     info.price = dec("1.1985");
     info.orderNo = "W9";
-    info.editorderReqType = 0;
+    info.editOrderReqType = 0;
     EXPECT_FALSE(kept(requests.PlaceEditWorkingOrder(info)));
     EXPECT_TRUE(host.capture.sent.empty());
     // Said as an incomplete request, not as characters the server refuses.

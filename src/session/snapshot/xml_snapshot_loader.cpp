@@ -332,7 +332,7 @@ bool XmlSnapshotLoader::fillUserInfoDetails(const XmlSnapshotRow& row, SessionMo
     c.integer("forceLogoutRefid", user->ForceLogoutRefId);
     c.integer("hdserverPort", user->hdServerPort);
     c.integer("lastrefid", user->LastRefId);
-    c.integer("marketdepthPort", user->marketdepthPort);
+    c.integer("marketdepthPort", user->marketDepthPort);
     c.integer("tradePubPort", user->tradePubPort);
     c.integer("userTypeId", user->UserTypeId);
     c.flag("userenabled", user->UserEnabled);
