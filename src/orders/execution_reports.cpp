@@ -29,7 +29,7 @@ void applyRejection(const ExecutionReport& r, OrderCollectionHandlers& lists, Or
         banners->OrderRejectionNotification(reason);
     host.events().bulkCloseRejected(r.offsetOrder, reason);
     if (!r.bracketPositionId || r.bracketPositionId->empty())
-        lists.clearBracketOfRejectedOrder(r.pendingOrderId);
+        lists.ClearBracketOfRejectedOrder(r.pendingOrderId);
     else
         lists.ModifyBracketOrderUpdateOnOpenOrderCollection(r.fields, r.bracketPositionId, report::kRejected);
 }
@@ -74,7 +74,7 @@ void applyExecutionReport(const ExecutionReport& r, OrderCollectionHandlers& lis
         lists.RemovePendingOrder(id79, true);
         lists.FillCancelledOrderCollection(r.requestId, report::kCancelled, r.fields);
         const std::optional<std::string> reference =
-            r.bracketPositionId ? r.bracketPositionId : lists.refPositionIdOfRemovedPendingOrder(id79);
+            r.bracketPositionId ? r.bracketPositionId : lists.RefPositionIdOfRemovedPendingOrder(id79);
         lists.ModifyBracketOrderUpdateOnOpenOrderCollection(r.fields, reference, report::kCancelled);
         break;
     }
