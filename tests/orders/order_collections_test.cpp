@@ -582,7 +582,7 @@ TEST_F(RejectionTexts, LanguageWithoutTableFallsBackToEnglish) {
 TEST(ShippedRejectionTexts, EveryKeyHasAnEnglishText) {
     platform::Bundle::setResourcesRoot({});
     for (int code : {1, 2, 5, 8, 11, 12, 13, 15, 50, 51, 80, 81, 82, 83, 86, 0}) {
-        const std::string_view key = OrderCollections::rejectionReasonKey(code);
+        const std::string_view key = OrderCollections::RejectionReasonKey(code);
         const auto text = LanguageString::stringForSelectedLanguage(0, key);
         ASSERT_TRUE(text);
         EXPECT_NE(*text, key) << "key " << key << " has no English text";
