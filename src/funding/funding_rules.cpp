@@ -109,6 +109,7 @@ interfaces::WithdrawalFigures withdrawalFigures(const AccountDetails& account,
     interfaces::WithdrawalFigures f;
     // The account's figures are doubles: the arithmetic stays in them.
     const double pending = pendingAmount.toDouble();
+    f.balance = account.Balance;
     f.pending = pending;
     f.minimumBalance = rules.minimumBalance.value_or(0);
     double w = account.Equity - account.CollateralSecurity - account.oneSideMargin - pending;

@@ -93,9 +93,8 @@ void WithdrawalRequestWindowController::calculateResultingBalance() {
         ui_->resultingBalanceTextField->clear();
         return;
     }
-    const double pending = figures(*chosen).pending;
     ui_->resultingBalanceTextField->setText(
-        qt(fixed2(resultingBalance(*chosen, str(ui_->amountTextField->text()), pending))));
+        qt(fixed2(figures(*chosen).resultingBalance(leadingAmount(str(ui_->amountTextField->text()))))));
 }
 
 std::optional<QString>

@@ -6,6 +6,7 @@
 #include "gui/controls/input_filters.h"
 #include "gui/texts.h"
 #include "interfaces/client.h"
+#include "model/position_quantities.h"
 #include "ui_close_and_cancel_position_window_controller.h"
 
 #include <QLineEdit>

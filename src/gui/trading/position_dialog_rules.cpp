@@ -3,6 +3,7 @@
 #include "gui/grid/grid_cells.h"
 #include "gui/texts.h"
 #include "model/position_arithmetic.h"
+#include "model/position_quantities.h"
 #include "model/records/account_details.h"
 #include "model/records/group_details.h"
 #include "model/records/item_details.h"
@@ -68,21 +69,6 @@ std::shared_ptr<const Order> findRecord(const SessionQueries& queries, DialogRec
     return nullptr;
 }
 
-Decimal closingQuantity(const Order& position, const OrderView& pendingOrders) {
-    Decimal lots;
-    if (position.OpenPositionId.empty())
-        return lots;
-    for (const auto& order : pendingOrders)
-        if (order && order->LiqudateOrderNumber == position.OpenPositionId)
-            lots = lots + order->OrderQty;
-    return lots;
-}
-
-Decimal closableQuantity(const Order& position, const OrderView& pendingOrders) {
-    const Decimal left = position.RemainingQty - closingQuantity(position, pendingOrders);
-    return left.isNaN() || left.isNegative() ? Decimal() : left;
-}
-
 std::vector<std::string> wholeQuantityList(const Decimal& upTo, std::size_t cap) {
     std::vector<std::string> list;
     if (upTo.isNaN() || !(upTo >= Decimal::fromInt64(1)))
@@ -98,7 +84,8 @@ std::vector<std::string> wholeQuantityList(const Decimal& upTo, std::size_t cap)
 
 std::string quantityDescription(std::string_view quantityText, double contractSize) {
     const double quantity = platform::lenientReal(quantityText);
-    return fmt::format("{} x {:.2f} = {:.2f}", quantityText, contractSize, contractSize * quantity);
+    return fmt::format("{} x {:.2f} = {:.2f}", quantityText, contractSize,
+                       contractValue(quantity, contractSize));
 }
 
 std::optional<Decimal> typedDecimal(std::string_view text) {

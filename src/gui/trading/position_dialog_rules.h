@@ -39,11 +39,6 @@ enum class DialogRecord : std::uint8_t { OpenPosition, PendingOrder };
 std::shared_ptr<const Order> findRecord(const SessionQueries& queries, DialogRecord list,
                                         std::string_view id);
 
-// The lots of the pending orders that close the position (LiqudateOrderNumber equal to its id).
-Decimal closingQuantity(const Order& position, const OrderView& pendingOrders);
-// What may still be closed: the remaining quantity less the lots pending orders already close;
-// never below 0.
-Decimal closableQuantity(const Order& position, const OrderView& pendingOrders);
 // "1", "2", ... up to the whole lots of `upTo`, at most `cap` entries; fractions get no entry.
 std::vector<std::string> wholeQuantityList(const Decimal& upTo, std::size_t cap = kMaxQuantityEntries);
 // "<quantity> x <contract %.2f> = <quantity × contract %.2f>".

@@ -4,6 +4,7 @@
 #include "gui/trading/close_all_rules.h"
 #include "gui/trading/offset_rules.h"
 #include "gui/trading/position_dialog_rules.h"
+#include "model/position_quantities.h"
 #include "model/records/session_settings.h"
 
 #include <gtest/gtest.h>
