@@ -54,6 +54,27 @@ bool holdsBracket(const std::optional<Decimal>& price) {
     return price && price->compare(Decimal()) > 0;
 }
 
+struct FoundRecord {
+    std::shared_ptr<const Order> order;
+    RowRecords records;
+};
+
+// The record under `id` in `list` with the records it names.
+std::optional<FoundRecord> dialogRecord(const SessionModel& model, const SessionQueries& queries,
+                                        DialogRecord list, std::string_view id) {
+    auto order = findRecord(queries, list, id);
+    if (!order)
+        return std::nullopt;
+    const RowRecords records = recordsOf(model, *order);
+    return FoundRecord{std::move(order), records};
+}
+
+void showRecord(RecordLines& lines, const Order& o, const ItemDetails* item) {
+    lines.account = o.AccountNumber;
+    lines.symbol = o.ItemCode;
+    lines.name = item ? item->Name : std::string();
+}
+
 } // namespace
 
 std::shared_ptr<const Order> findRecord(const SessionQueries& queries, DialogRecord list,
@@ -102,17 +123,15 @@ std::optional<CloseView> closeView(const SessionModel& model, const SessionQueri
                                    std::string_view id, std::int64_t language,
                                    std::optional<std::string_view> quantity) {
     const bool close = job == CloseJob::Close;
-    const auto record =
-        findRecord(queries, close ? DialogRecord::OpenPosition : DialogRecord::PendingOrder, id);
-    if (!record)
+    const auto found =
+        dialogRecord(model, queries, close ? DialogRecord::OpenPosition : DialogRecord::PendingOrder, id);
+    if (!found)
         return std::nullopt;
-    const Order& o = *record;
-    const RowRecords records = recordsOf(model, o);
+    const Order& o = *found->order;
+    const RowRecords& records = found->records;
     const ItemDetails* item = records.item;
     CloseView v;
-    v.account = o.AccountNumber;
-    v.symbol = o.ItemCode;
-    v.name = item ? item->Name : std::string();
+    showRecord(v, o, item);
     v.orderPrice = priceText(o.OrderPrice, item);
     v.currentPrice = priceText(livePrice(item, o.tradingMode, job), item);
     const double contract = item ? item->ContractSize : 0;
@@ -172,17 +191,15 @@ std::optional<DialogRefusal> closeRefusal(std::string_view quantity, const Decim
 std::optional<ModifyView> modifyView(const SessionModel& model, const SessionQueries& queries,
                                      ModifyMode mode, std::string_view id, std::int64_t language) {
     const bool position = mode == ModifyMode::PositionBrackets;
-    const auto record =
-        findRecord(queries, position ? DialogRecord::OpenPosition : DialogRecord::PendingOrder, id);
-    if (!record)
+    const auto found =
+        dialogRecord(model, queries, position ? DialogRecord::OpenPosition : DialogRecord::PendingOrder, id);
+    if (!found)
         return std::nullopt;
-    const Order& o = *record;
-    const RowRecords records = recordsOf(model, o);
+    const Order& o = *found->order;
+    const RowRecords& records = found->records;
     const ItemDetails* item = records.item;
     ModifyView v;
-    v.account = o.AccountNumber;
-    v.symbol = o.ItemCode;
-    v.name = item ? item->Name : std::string();
+    showRecord(v, o, item);
     v.quantity = quantityText(o.RemainingQty);
     v.quantityList = wholeQuantityList(o.RemainingQty);
     v.quantityDescription = quantityDescription(v.quantity, item ? item->ContractSize : 0);
