@@ -114,12 +114,12 @@ TEST_F(PriceHints, EntryOrderBounds) {
 
 TEST_F(PriceHints, ProtectiveBounds) {
     // Market order: a protective sell from the bid, a protective buy from the ask.
-    EXPECT_EQ(manager.UpdateTakeProfitandStopLoss(1, "EURUSD", true, 1001, 1, "", true), ">= 1.2020");
-    EXPECT_EQ(manager.UpdateTakeProfitandStopLoss(1, "EURUSD", false, 1001, 1, "", true), "<= 1.1970");
-    EXPECT_EQ(manager.UpdateTakeProfitandStopLoss(0, "EURUSD", true, 1001, 1, "", true), "<= 1.1990");
-    EXPECT_EQ(manager.UpdateTakeProfitandStopLoss(0, "EURUSD", false, 1001, 1, "", false), "1.2040");
+    EXPECT_EQ(manager.UpdateTakeProfitAndStopLoss(1, "EURUSD", true, 1001, 1, "", true), ">= 1.2020");
+    EXPECT_EQ(manager.UpdateTakeProfitAndStopLoss(1, "EURUSD", false, 1001, 1, "", true), "<= 1.1970");
+    EXPECT_EQ(manager.UpdateTakeProfitAndStopLoss(0, "EURUSD", true, 1001, 1, "", true), "<= 1.1990");
+    EXPECT_EQ(manager.UpdateTakeProfitAndStopLoss(0, "EURUSD", false, 1001, 1, "", false), "1.2040");
     // Entry order: from the typed price.
-    EXPECT_EQ(manager.UpdateTakeProfitandStopLoss(0, "EURUSD", false, 1001, 2, "1.1500", true), ">= 1.1530");
+    EXPECT_EQ(manager.UpdateTakeProfitAndStopLoss(0, "EURUSD", false, 1001, 2, "1.1500", true), ">= 1.1530");
 }
 
 TEST_F(PriceHints, ZeroDecimalPlacesPrintTwo) {

@@ -436,7 +436,7 @@ void MainWindowController::AddRemoveSymbolsToWatchlistClicked() {
         addRemove_ = new AddRemoveWindowController(context_, this);
         connect(addRemove_, &AddRemoveWindowController::WatchListSaved, this, [this] {
             if (TradeTicketWindowController* ticket = context_.guiObjects().tradeTicketWindowController())
-                ticket->updateItemsinSymbolComboBox();
+                ticket->updateItemsInSymbolComboBox();
             watchlist_->gridModel().refresh();
             advancedWatchlist_->refreshTableView();
             if (!watchlist_->selectionModel()->hasSelection() && watchlist_->model()->rowCount() > 0)
