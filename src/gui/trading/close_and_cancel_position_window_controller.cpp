@@ -33,7 +33,7 @@ CloseAndCancelPositionWindowController::CloseAndCancelPositionWindowController(G
     connect(ui_->DeviationCheckBox, &QCheckBox::toggled, this,
             &CloseAndCancelPositionWindowController::deviationCheckboxSelect);
     connectButtons(
-        ui_->CloseandCancelButton, [this] { closeAndCancelButtonClicked(); }, ui_->notNowButton);
+        ui_->CloseAndCancelButton, [this] { closeAndCancelButtonClicked(); }, ui_->notNowButton);
 }
 
 CloseAndCancelPositionWindowController::~CloseAndCancelPositionWindowController() = default;
@@ -48,7 +48,7 @@ bool CloseAndCancelPositionWindowController::openFor(CloseJob job, const std::st
         [&](interfaces::Client& c) {
             return closeView(c.model(), c.queries(), job_, id, context().language().selected()).has_value();
         },
-        {ui_->QuantityComboField, ui_->CloseandCancelButton});
+        {ui_->QuantityComboField, ui_->CloseAndCancelButton});
 }
 
 void CloseAndCancelPositionWindowController::fill() {
@@ -62,7 +62,7 @@ void CloseAndCancelPositionWindowController::fill() {
     const bool close = job_ == CloseJob::Close;
     showRecordLines({ui_->ClosenadCancelBox, ui_->AccountTextField, ui_->SymbolTextField,
                      ui_->SymbolDescriptionTextField, ui_->QuantityComboField,
-                     ui_->QuantityDescriptionTextField, ui_->OrderTypeTextField, ui_->CloseandCancelButton},
+                     ui_->QuantityDescriptionTextField, ui_->OrderTypeTextField, ui_->CloseAndCancelButton},
                     *v);
     ui_->OrderPriceTextField->setText(qt(v->orderPrice));
     ui_->CurrentPriceTextField->setText(qt(v->currentPrice));
@@ -98,7 +98,7 @@ void CloseAndCancelPositionWindowController::updateValuesOnTimer(bool fromTimer)
     ui_->EstimatedPLTextField->setText(qt(v->estimatedResult));
     if (!fromTimer) {
         ui_->QuantityDescriptionTextField->setText(qt(v->quantityDescription));
-        ui_->CloseandCancelButton->setText(qt(v->buttonTitle));
+        ui_->CloseAndCancelButton->setText(qt(v->buttonTitle));
     }
 }
 

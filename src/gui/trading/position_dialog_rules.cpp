@@ -4,6 +4,7 @@
 #include "gui/texts.h"
 #include "model/position_arithmetic.h"
 #include "model/position_quantities.h"
+#include "model/price_grid.h"
 #include "model/records/account_details.h"
 #include "model/records/group_details.h"
 #include "model/records/item_details.h"
@@ -245,17 +246,11 @@ std::string defaultBracketPrice(const SessionModel& model, const Order& record, 
         if (base == 0)
             base = item->Last;
     }
-    double distance = 0;
-    if (records.settings && item)
-        distance =
-            (takeProfit ? records.settings->LimitMinPips : records.settings->StopMinPips) * item->TickSize;
-    const bool up = buy == takeProfit;
-    return priceText(up ? base + distance : base - distance, item);
+    return priceText(bracketDefaultPrice(base, buy, takeProfit, item, records.settings), item);
 }
 
 std::string steppedPrice(std::string_view text, double tickSize, std::int32_t decimals, int steps) {
-    const double value = platform::lenientReal(text) + steps * tickSize;
-    return Formatter::formatDecimal(std::max(0.0, value), decimals);
+    return Formatter::formatDecimal(tc::steppedPrice(platform::lenientReal(text), tickSize, steps), decimals);
 }
 
 } // namespace tc::gui
