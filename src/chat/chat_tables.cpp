@@ -127,7 +127,7 @@ TableRead<RoomMessageRow> ChatTables::readRoomMessages(std::string_view table) {
         m.entry.msg = RtfReader::ConvertRTFToString(f.text(2));
         m.entry.time = chatTimeOf(f.text(3));
         if (f.has(4))
-            m.entry.senderdisplayName = std::string(f.text(4));
+            m.entry.senderDisplayName = std::string(f.text(4));
         read.rows.push_back(std::move(m));
     }
     return read;

@@ -198,7 +198,7 @@ struct ClientCore {
     explicit ClientCore(interfaces::ApplicationInterface& app) : application(app) {}
     SessionRequests& requests() { return business->sessionRequests(); }
     std::string text(std::string_view key) const {
-        return LanguageString::stringforSelectedLanguage(application.selectedLanguage(), key)
+        return LanguageString::stringForSelectedLanguage(application.selectedLanguage(), key)
             .value_or(std::string(key));
     }
 };
@@ -228,26 +228,26 @@ public:
     }
     OrderResult closePosition(std::string_view positionId, const Decimal& quantity,
                               std::optional<std::int32_t> deviation) override {
-        return answer(requests().closePosition(positionId, quantity, deviation));
+        return answer(requests().ClosePosition(positionId, quantity, deviation));
     }
     OrderResult editPositionBrackets(std::string_view positionId, std::optional<Decimal> takeProfit,
                                      std::optional<Decimal> stopLoss) override {
-        return answer(requests().editPositionBrackets(positionId, takeProfit, stopLoss));
+        return answer(requests().EditPositionBrackets(positionId, takeProfit, stopLoss));
     }
     OrderResult editPendingOrder(std::string_view pendingOrderId, const Decimal& quantity,
                                  const Decimal& price, std::optional<Decimal> takeProfit,
                                  std::optional<Decimal> stopLoss) override {
-        return answer(requests().editPendingOrder(pendingOrderId, quantity, price, takeProfit, stopLoss));
+        return answer(requests().EditPendingOrder(pendingOrderId, quantity, price, takeProfit, stopLoss));
     }
     OrderResult cancelPendingOrder(std::string_view pendingOrderId) override {
-        return answer(requests().cancelPendingOrder(pendingOrderId));
+        return answer(requests().CancelPendingOrder(pendingOrderId));
     }
     OrderResult checkClosePosition(std::string_view positionId) override {
-        return answer(requests().validatePositionForCloseAll(positionId));
+        return answer(requests().ValidatePositionForCloseAll(positionId));
     }
     OrderResult closeAllPositions(std::span<const std::string> positionIds,
                                   interfaces::CloseAllScope scope) override {
-        return answer(requests().closeAllPositions(positionIds, scope));
+        return answer(requests().CloseAllPositions(positionIds, scope));
     }
     OrderResult offsetPosition(std::string_view positionId,
                                std::span<const interfaces::OffsetLeg> legs) override {

@@ -90,7 +90,7 @@ std::string amountText(const platform::Decimal& amount) {
 }
 
 std::string text(std::int64_t language, std::string_view key) {
-    return LanguageString::stringforSelectedLanguage(language, key).value_or(std::string(key));
+    return LanguageString::stringForSelectedLanguage(language, key).value_or(std::string(key));
 }
 
 std::string line(std::int64_t language, std::string_view key, std::string_view value) {

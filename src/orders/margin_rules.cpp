@@ -50,7 +50,7 @@ double Hedge(const AccountDetails*, double totalBuy, double totalSell, double ma
     return calculateHedgeMargin(totalBuy, totalSell, margin, marginPercent);
 }
 
-double calulateMargin(const LotMarginInputs& in) {
+double calculateMargin(const LotMarginInputs& in) {
     const double B = in.totalBuy;
     const double S = in.totalSell;
     const double T = B + S;

@@ -208,7 +208,7 @@ OrderAnswer OrderManager::VerifyOrder(const std::shared_ptr<Order>& order) const
     const auto session = lookup_.sessionSettingsForId(item.CurrentTradeSessionSettingId);
     if (!session)
         return refuse("1049", order);
-    switch (o.ordertypeInfo) {
+    switch (o.orderTypeInfo) {
     case 0:
         if (!session->allowNewMarket)
             return refuse(o.isEditBracketOrder ? "1051" : "1050", order);
@@ -250,7 +250,7 @@ OrderAnswer OrderManager::VerifyOrder(const std::shared_ptr<Order>& order) const
     }
     const bool waivesDistances = (item.orderSettings2 & 1) != 0;
     const bool enforcesBand = (item.orderSettings2 & 2) != 0;
-    if (isContigentOrder(o)) {
+    if (isContingentOrder(o)) {
         if (!onGrid(p, item))
             return refuse("0423", order);
         if (!waivesDistances) {
@@ -414,7 +414,7 @@ std::string OrderManager::OrderTypeChange(std::int32_t orderType, std::int32_t s
     return boundText(*bound, c.itm().DecimalPlaces, withSign);
 }
 
-std::string OrderManager::UpdateTakeProfitandStopLoss(std::int32_t protectiveSide, std::string_view itemCode,
+std::string OrderManager::UpdateTakeProfitAndStopLoss(std::int32_t protectiveSide, std::string_view itemCode,
                                                       bool takeProfit, std::int32_t accountNo,
                                                       std::int32_t orderType, std::string_view price,
                                                       bool withSign) const {
@@ -477,7 +477,7 @@ bool OrderManager::CheckMargin(const Order& order) const {
         in.totalOrderCost = totals.buyCost;
         in.totalSellOrderCost = totals.sellCost;
         in.baseCurrencyrate = totals.rateCost;
-        return tc::calulateMargin(in);
+        return tc::calculateMargin(in);
     };
     const double before = withTotals(t);
     const double price = numberOf(order.OrderPrice).value_or(0);

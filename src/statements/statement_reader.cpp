@@ -75,7 +75,7 @@ constexpr auto kPendingLayout = recordLayout(
     text("LimitPrice", priceOf<Pending, &Order::LimitPrice>),
     text("StopPrice", priceOf<Pending, &Order::StopPrice>),
     decimal("TralingStopPrice", &Pending::TralingStopPrice), int32("DeliveryModeId", &Pending::deliveryMode),
-    int32("TimeInForceId", &Pending::timeinForce),
+    int32("TimeInForceId", &Pending::timeInForce),
     text("ExpiryDateTime", displayed<Pending, &Order::ExpiryDate, &kDateTime>),
     decimal("OCOLLimitPrice", &Pending::OCOLLimitPrice), decimal("OCOLStopPrice", &Pending::OCOLStopPrice),
     decimal("OCOSLimit", &Pending::OCOSLimit), decimal("OCOSStop", &Pending::OCOSStop),

@@ -55,7 +55,7 @@ using namespace std::chrono_literals;
 using interfaces::LoginState;
 
 std::string text(std::string_view key) {
-    return LanguageString::stringforSelectedLanguage(0, key).value_or("");
+    return LanguageString::stringForSelectedLanguage(0, key).value_or("");
 }
 
 class ClientEvents : public LoopbackTest {

@@ -198,7 +198,7 @@ TEST_F(HostileServerTest, ASnapshotThatCannotBeReadEndsTheLoginAndNeverLeavesAnE
         {"a user without accounts", true,
          testing_support::ampSnapshotFixture().substr(0, testing_support::ampSnapshotFixture().find('\x07'))},
     };
-    const std::string expected = LanguageString::stringforSelectedLanguage(0, "20401").value();
+    const std::string expected = LanguageString::stringForSelectedLanguage(0, "20401").value();
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         BusinessBase& b = open();
@@ -219,7 +219,7 @@ TEST_F(HostileServerTest, ASnapshotThatCannotBeReadEndsTheLoginAndNeverLeavesAnE
 TEST_F(HostileServerTest, ALoginTheServerDoesNotCompleteInTimeEndsWithAClearMessage) {
     options.loginTimeout = 0.3;
     const std::string expected =
-        "onLoginRefused:" + LanguageString::stringforSelectedLanguage(0, "20400").value();
+        "onLoginRefused:" + LanguageString::stringForSelectedLanguage(0, "20400").value();
     const std::vector<std::pair<const char*, std::function<void()>>> servers = {
         {"silent", [] {}},
         {"trickling", [this] { startTrickle(); }},
@@ -443,7 +443,7 @@ TEST_F(HostileServerTest, AnUnreadableLoginReplyIsDroppedAndARefusalEndsTheLogin
         ASSERT_TRUE(within([&] { return !app.log.calls().empty(); }));
         EXPECT_EQ(app.log.calls(),
                   std::vector<std::string>{"onLoginRefused:" +
-                                           LanguageString::stringforSelectedLanguage(0, "20403").value()});
+                                           LanguageString::stringForSelectedLanguage(0, "20403").value()});
         EXPECT_EQ(b.loginPhase(), LoginPhase::SignedOut);
     }
 
@@ -457,7 +457,7 @@ TEST_F(HostileServerTest, AnUnreadableLoginReplyIsDroppedAndARefusalEndsTheLogin
     sessiontest::pump();
     EXPECT_EQ(app.log.calls(),
               std::vector<std::string>{"onLoginRefused:" +
-                                       LanguageString::stringforSelectedLanguage(0, "1004").value()});
+                                       LanguageString::stringForSelectedLanguage(0, "1004").value()});
     EXPECT_EQ(b.loginPhase(), LoginPhase::SignedOut);
     EXPECT_FALSE(b.isSnapshotLoaded());
     EXPECT_FALSE(b.isLoginCompleted());

@@ -171,7 +171,7 @@ TEST_F(LoginRoadTest, WrongPasswordIsRefusedWithTheServersCode) {
     ASSERT_TRUE(pumpUntil([&] { return !s.app.loginMessages().empty(); }));
     const interfaces::LoginMessageAlert alert = s.app.loginMessages()[0];
     EXPECT_EQ(alert.tag, "0");
-    EXPECT_EQ(alert.message, LanguageString::stringforSelectedLanguage(0, "1004").value_or("1004"));
+    EXPECT_EQ(alert.message, LanguageString::stringForSelectedLanguage(0, "1004").value_or("1004"));
     EXPECT_FALSE(alert.url.has_value());
     EXPECT_EQ(logins, 0);
     EXPECT_EQ(s.client->loginState(), interfaces::LoginState::SignedOut);
@@ -414,7 +414,7 @@ TEST_F(LoginRoadTest, NetworkLossAndReturnResubscribesOnce) {
     // Played by hand: the client's own watcher is off in these tests.
     SessionNetworkWatch& reach = b.networkWatch();
     // The loss is told in a banner: the program's name, "Network", the text of the loss.
-    const std::string network = LanguageString::stringforSelectedLanguage(0, "1078").value_or("1078");
+    const std::string network = LanguageString::stringForSelectedLanguage(0, "1078").value_or("1078");
     const auto networkBanners = [&] {
         std::vector<interfaces::InAppNotification> found;
         for (const auto& banner : s.app.banners)
@@ -429,7 +429,7 @@ TEST_F(LoginRoadTest, NetworkLossAndReturnResubscribesOnce) {
     ASSERT_EQ(networkBanners().size(), 1u);
     EXPECT_EQ(networkBanners()[0].title, "TradeClient");
     EXPECT_EQ(networkBanners()[0].informativeText,
-              LanguageString::stringforSelectedLanguage(0, "1074").value_or(""));
+              LanguageString::stringForSelectedLanguage(0, "1074").value_or(""));
     EXPECT_EQ(networkBanners()[0].feature.dismissDelayTime, 5.0);
     reach.reachabilityChanged(true);
     reach.reachabilityChanged(true); // a repeated report of the same state

@@ -68,7 +68,7 @@ OrderRef findBy(const OrderList& list, std::string Order::*field, std::string_vi
 }
 
 std::string text(std::string_view key) {
-    return LanguageString::stringforSelectedLanguage(0, key).value_or("");
+    return LanguageString::stringForSelectedLanguage(0, key).value_or("");
 }
 
 // An order request handed to the server; a refusal names its key and text.

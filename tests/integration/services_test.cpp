@@ -184,7 +184,7 @@ TEST_F(ServicesRoundTrip, TwoUsersTalkAndSeeEachOthersPresence) {
     ASSERT_TRUE(until([&] { return traderRoom() && !traderRoom()->messages.empty(); }));
     EXPECT_EQ(traderRoom()->messages[0].msg, "Hello from demo");
     EXPECT_EQ(traderRoom()->messages[0].sender, "demo");
-    EXPECT_EQ(traderRoom()->messages[0].senderdisplayName, "Demo User");
+    EXPECT_EQ(traderRoom()->messages[0].senderDisplayName, "Demo User");
     // The answer goes back in the room the server made.
     ASSERT_TRUE(trader.client->chat().sendChat("demo", "Hi, Привет"));
     const chat::ChatRoom& demoRoom = **demo.client->chat().collections().ChatRoomCollection.get("trader");

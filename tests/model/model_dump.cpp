@@ -131,7 +131,7 @@ void dumpUser(std::string& out, const UserInfo* u) {
     const UserInfo& r = *u;
     TC_LINE("userInfo", UserId, LastRefId, DdeEnabled, UserEnabled, UserTypeId, NewRefId, ForceLogoutRefId,
             ForceLogoutLoadServerId, AppModeId, CanChangePassword, OfflineMessageCount, tradePubPort,
-            marketdepthPort, hdServerPort, productID, systemCurrencyId);
+            marketDepthPort, hdServerPort, productID, systemCurrencyId);
 }
 
 void dumpItem(std::string& out, std::string_view prefix, const ItemDetails& r) {
@@ -198,7 +198,7 @@ void dumpCurrency(std::string& out, std::string_view prefix, const TradeCurrency
 }
 
 void dumpSettings(std::string& out, std::string_view prefix, const SessionSettings& r) {
-    TC_LINE(prefix, sessionColor, settingsID, settingsName, editLimitOrder, editMarketMakertOrder,
+    TC_LINE(prefix, sessionColor, settingsID, settingsName, editLimitOrder, editMarketMakerOrder,
             editMarketOrder, enterLimitOrder, enterMarketMakerOrder, enterMarketOrder, executeOrders,
             matchMMWithMMOrders, publishMarketData, publishTradeData, useELP, allowNewMarket,
             allowNewContigent, allowEditContigent, allowNewTpSl, marketTradingStatus);
@@ -210,10 +210,10 @@ void dumpResource(std::string& out, std::string_view prefix, const ResourceDetai
 }
 
 void dumpOrder(std::string& out, std::string_view prefix, const Order& r) {
-    TC_LINE(prefix, tradingMode, orderType, deliveryMode, timeinForce, orderrejectReason, ordertypeInfo,
+    TC_LINE(prefix, tradingMode, orderType, deliveryMode, timeInForce, orderRejectReason, orderTypeInfo,
             AccountNumber, RequestId, ItemCode, OrderQty, OrderPrice, LimitPrice, StopPrice, Spread, Bid, Ask,
             Last, High, Low, ItemTime, CurrentStatus, orderTypeTag, deliveryModeTag, tradingModeTag,
-            timeinForceTag, TicketId, RemainingQty, TransactionDateTime, OrderStatus, OrderRouteId,
+            timeInForceTag, TicketId, RemainingQty, TransactionDateTime, OrderStatus, OrderRouteId,
             PendingOrderId, ExecutionId, Commision, OpenPositionId, SettledQty, SettledPL, ClosingPositionId,
             SettlementId, SettledPrice, UnrealisedPL, Storage, ExpiryDate, ValueDate, RefPositionIdOfBracket,
             CancelledOrderId, isCloseNew, isEditWorkOrder, isEditBracketOrder, LiqudateOrderNumber,

@@ -88,7 +88,7 @@ protected:
         o->AccountNumber = "1001";
         o->ItemCode = "EURUSD";
         o->orderType = 2;
-        o->ordertypeInfo = 2;
+        o->orderTypeInfo = 2;
         o->tradingMode = 0;
         o->deliveryMode = 1;
         o->OrderPrice = platform::Decimal::fromString(price).value_or(platform::Decimal());
@@ -99,7 +99,7 @@ protected:
     std::shared_ptr<Order> market(std::int32_t side, std::string qty = "1") {
         auto o = limitBuy(side == 0 ? "1.2010" : "1.2000", std::move(qty));
         o->orderType = 1;
-        o->ordertypeInfo = 0;
+        o->orderTypeInfo = 0;
         o->tradingMode = side;
         return o;
     }

@@ -39,7 +39,7 @@ TEST(OrderTexts, EveryKeyTheOrderCodeUsesHasAnEnglishText) {
     // The rules alone use more than forty keys; an empty scan would prove nothing.
     ASSERT_GT(keys.size(), 60u);
     for (const auto& key : keys) {
-        const auto text = LanguageString::stringforSelectedLanguage(0, key);
+        const auto text = LanguageString::stringForSelectedLanguage(0, key);
         ASSERT_TRUE(text);
         EXPECT_NE(*text, key) << "no English text for " << key;
     }

@@ -148,7 +148,7 @@ TEST_F(Verify, SessionPermissionsByOrderKind) {
     bracket->isEditBracketOrder = true;
     expectRefused(bracket, "1051");
     auto withTp = market(0);
-    withTp->ordertypeInfo = 1;
+    withTp->orderTypeInfo = 1;
     withTp->isEditWorkOrder = true;
     expectRefused(withTp, "1053");
 
@@ -157,7 +157,7 @@ TEST_F(Verify, SessionPermissionsByOrderKind) {
     withTp->isEditWorkOrder = false;
     expectRefused(withTp, "1051");
     auto limitWithTp = limitBuy();
-    limitWithTp->ordertypeInfo = 3;
+    limitWithTp->orderTypeInfo = 3;
     expectRefused(limitWithTp, "1051");
     expectAccepted(limitBuy());
 
@@ -257,7 +257,7 @@ TEST_F(Verify, DailyBandOfContingentOrders) {
 
 TEST_F(Verify, TakeProfitOfAMarketBuyIsMeasuredFromTheBid) {
     auto o = market(0);
-    o->ordertypeInfo = 1;
+    o->orderTypeInfo = 1;
     o->isTakeProfitEnabled = true;
     o->LimitPrice = dec("1.2020"); // bid 1.2000 + 4 ticks, exactly
     expectAccepted(o);
@@ -271,7 +271,7 @@ TEST_F(Verify, TakeProfitOfAMarketBuyIsMeasuredFromTheBid) {
 
 TEST_F(Verify, StopLossOfAMarketBuyFollowsTheTakeProfit) {
     auto o = market(0);
-    o->ordertypeInfo = 1;
+    o->orderTypeInfo = 1;
     o->isTakeProfitEnabled = true;
     o->isStopLossEnabled = true;
     o->LimitPrice = dec("1.2015");
@@ -287,7 +287,7 @@ TEST_F(Verify, StopLossOfAMarketBuyFollowsTheTakeProfit) {
 
 TEST_F(Verify, ProtectivePricesOfAMarketSellAreMeasuredFromTheAsk) {
     auto o = market(1);
-    o->ordertypeInfo = 1;
+    o->orderTypeInfo = 1;
     o->isTakeProfitEnabled = true;
     o->LimitPrice = dec("1.1995"); // at most ask 1.2010 - 4 ticks = 1.1990
     expectRefused(o, "20233 1.1990");
@@ -309,7 +309,7 @@ TEST_F(Verify, EditedBracketIsMeasuredFromItsOwnPriceOnItsOwnSide) {
     auto o = market(1);
     o->OrderPrice = dec("1.1000");
     o->isEditBracketOrder = true;
-    o->ordertypeInfo = 1;
+    o->orderTypeInfo = 1;
     o->isTakeProfitEnabled = true;
     o->LimitPrice = dec("1.1015");
     expectRefused(o, "20231 1.1020");
@@ -321,7 +321,7 @@ TEST_F(Verify, BandOfTheProtectiveBase) {
     item->orderSettings2 = 2;
     item->circuitLimitUp = 1.1990; // the bid of 1.2000 is above the band
     auto o = market(0);
-    o->ordertypeInfo = 1;
+    o->orderTypeInfo = 1;
     o->isTakeProfitEnabled = true;
     o->LimitPrice = dec("1.2020");
     expectRefused(o, "1202\n0760 : 1.1990\t0761 : 0.0000");

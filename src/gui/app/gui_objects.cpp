@@ -32,7 +32,7 @@ void GUIObjects::showTradeTicket(QWidget* owner, std::optional<std::string> item
     TradeTicketWindowController* ticket = getTradeTicketWindowController();
     if (!ticket)
         return;
-    ticket->setIsTradeTicketfromWatchlist(itemCode.has_value());
+    ticket->setIsTradeTicketFromWatchlist(itemCode.has_value());
     if (itemCode)
         ticket->setValue(*itemCode);
     ticket->windowDidAppear();

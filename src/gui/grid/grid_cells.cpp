@@ -268,7 +268,7 @@ std::string spreadText(const ItemDetails& item) {
 }
 
 std::string languageText(std::int64_t language, std::string_view key) {
-    return LanguageString::stringforSelectedLanguage(language, key).value_or(std::string(key));
+    return LanguageString::stringForSelectedLanguage(language, key).value_or(std::string(key));
 }
 
 Cell boardCell(const SessionModel& model, const ItemDetails* item, Field field, const CellOptions& options) {
@@ -475,7 +475,7 @@ Cell orderCell(const Order& order, const RowRecords& records, Field field, const
     case Field::DeliveryMode:
         return named(deliveryModeText(order.deliveryMode));
     case Field::TimeInForce:
-        return named(timeInForceText(order.timeinForce));
+        return named(timeInForceText(order.timeInForce));
     case Field::BracketPosition:
         return {order.RefPositionIdOfBracket.empty() ? std::string("0") : order.RefPositionIdOfBracket};
     case Field::ValueDate:

@@ -243,7 +243,7 @@ std::optional<Compare> comparatorOf(Field field) {
     case Field::DeliveryMode:
         return byInt([](const Order& o) { return o.deliveryMode; });
     case Field::TimeInForce:
-        return byInt([](const Order& o) { return o.timeinForce; });
+        return byInt([](const Order& o) { return o.timeInForce; });
     case Field::TransactionTime:
     case Field::TransactionTimeOnly:
         return byDate([](const Order& o) -> const std::string& { return o.TransactionDateTime; });
@@ -282,7 +282,7 @@ std::string headerTitle(const ColumnSpec& column, std::int64_t language) {
     if (column.field == Field::ContractDetail)
         return "i";
     const std::string key = LanguageString::setLanguageKey(column.title);
-    return LanguageString::stringforSelectedLanguage(language, key).value_or(key);
+    return LanguageString::stringForSelectedLanguage(language, key).value_or(key);
 }
 
 std::vector<ColumnState> columnStates(Grid grid, const ColumnSwitches& switches,

@@ -9,6 +9,7 @@
 #include "gui/app/images.h"
 #include "gui/app/language.h"
 #include "gui/app/theme_manager.h"
+#include "gui/app/window_front.h"
 #include "gui/charts/chart_slot_config.h"
 #include "gui/charts/chart_view_controller.h"
 #include "gui/charts/chart_window_controller.h"
@@ -300,12 +301,7 @@ void MainWindowController::addJournal() {
 }
 
 void MainWindowController::AccountStatementButtonClicked() {
-    if (!statement_)
-        statement_ = new AccountStatementWindowController(context_, this);
-    statement_->show();
-    statement_->windowDidAppear();
-    statement_->raise();
-    statement_->activateWindow();
+    showKeptWindow(statement_, context_, this, &AccountStatementWindowController::windowDidAppear);
 }
 
 void MainWindowController::setUrlOpener(std::function<bool(const QUrl&)> opener) {
@@ -336,49 +332,26 @@ DepositRequestWindowController* MainWindowController::newDepositRequest() {
     window->setAttribute(Qt::WA_DeleteOnClose);
     if (urlOpener_)
         window->setUrlOpener(urlOpener_);
-    window->show();
-    window->windowDidAppear();
-    window->raise();
-    window->activateWindow();
+    showInFront(window, &DepositRequestWindowController::windowDidAppear);
     return window;
 }
 
 void MainWindowController::newWithdrawalRequest() {
-    if (!withdrawal_)
-        withdrawal_ = new WithdrawalRequestWindowController(context_, this);
-    else if (withdrawal_->isVisible())
+    if (withdrawal_ && withdrawal_->isVisible())
         return;
-    withdrawal_->show();
-    withdrawal_->windowDidAppear();
-    withdrawal_->raise();
-    withdrawal_->activateWindow();
+    showKeptWindow(withdrawal_, context_, this, &WithdrawalRequestWindowController::windowDidAppear);
 }
 
 void MainWindowController::DepositsWithdrawalsButtonClicked() {
-    if (!history_)
-        history_ = new DepositsWithdrawalsWindowController(context_, this);
-    history_->show();
-    history_->onWindowLoad();
-    history_->raise();
-    history_->activateWindow();
+    showKeptWindow(history_, context_, this, &DepositsWithdrawalsWindowController::onWindowLoad);
 }
 
 void MainWindowController::ChatButtonClicked() {
-    if (!chat_)
-        chat_ = new ChatWindowController(context_, this);
-    chat_->show();
-    chat_->showWindow();
-    chat_->raise();
-    chat_->activateWindow();
+    showKeptWindow(chat_, context_, this, &ChatWindowController::showWindow);
 }
 
 void MainWindowController::MessagesButtonClicked() {
-    if (!notices_)
-        notices_ = new MessagesWindowController(context_, this);
-    notices_->show();
-    notices_->showWindow();
-    notices_->raise();
-    notices_->activateWindow();
+    showKeptWindow(notices_, context_, this, &MessagesWindowController::showWindow);
 }
 
 void MainWindowController::TradeTicketButtonClicked() {
@@ -463,7 +436,7 @@ void MainWindowController::AddRemoveSymbolsToWatchlistClicked() {
         addRemove_ = new AddRemoveWindowController(context_, this);
         connect(addRemove_, &AddRemoveWindowController::WatchListSaved, this, [this] {
             if (TradeTicketWindowController* ticket = context_.guiObjects().tradeTicketWindowController())
-                ticket->updateItemsinSymbolComboBox();
+                ticket->updateItemsInSymbolComboBox();
             watchlist_->gridModel().refresh();
             advancedWatchlist_->refreshTableView();
             if (!watchlist_->selectionModel()->hasSelection() && watchlist_->model()->rowCount() > 0)

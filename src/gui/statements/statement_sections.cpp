@@ -158,7 +158,7 @@ std::string pendingCell(const AccountStatementInfo& s, const PendingOrderHistory
     if (key == texts::kOrderTime)
         return o.TransactionDateTime;
     if (key == texts::kTimeInForce)
-        return text(timeInForceText(o.timeinForce));
+        return text(timeInForceText(o.timeInForce));
     if (key == texts::kRefPosition)
         return o.RefPositionIdOfBracket.empty() ? "0" : o.RefPositionIdOfBracket;
     if (key == texts::kDelivery)

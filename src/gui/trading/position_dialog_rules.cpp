@@ -4,6 +4,7 @@
 #include "gui/texts.h"
 #include "model/position_arithmetic.h"
 #include "model/position_quantities.h"
+#include "model/price_grid.h"
 #include "model/records/account_details.h"
 #include "model/records/group_details.h"
 #include "model/records/item_details.h"
@@ -54,6 +55,27 @@ bool holdsBracket(const std::optional<Decimal>& price) {
     return price && price->compare(Decimal()) > 0;
 }
 
+struct FoundRecord {
+    std::shared_ptr<const Order> order;
+    RowRecords records;
+};
+
+// The record under `id` in `list` with the records it names.
+std::optional<FoundRecord> dialogRecord(const SessionModel& model, const SessionQueries& queries,
+                                        DialogRecord list, std::string_view id) {
+    auto order = findRecord(queries, list, id);
+    if (!order)
+        return std::nullopt;
+    const RowRecords records = recordsOf(model, *order);
+    return FoundRecord{std::move(order), records};
+}
+
+void showRecord(RecordLines& lines, const Order& o, const ItemDetails* item) {
+    lines.account = o.AccountNumber;
+    lines.symbol = o.ItemCode;
+    lines.name = item ? item->Name : std::string();
+}
+
 } // namespace
 
 std::shared_ptr<const Order> findRecord(const SessionQueries& queries, DialogRecord list,
@@ -102,17 +124,15 @@ std::optional<CloseView> closeView(const SessionModel& model, const SessionQueri
                                    std::string_view id, std::int64_t language,
                                    std::optional<std::string_view> quantity) {
     const bool close = job == CloseJob::Close;
-    const auto record =
-        findRecord(queries, close ? DialogRecord::OpenPosition : DialogRecord::PendingOrder, id);
-    if (!record)
+    const auto found =
+        dialogRecord(model, queries, close ? DialogRecord::OpenPosition : DialogRecord::PendingOrder, id);
+    if (!found)
         return std::nullopt;
-    const Order& o = *record;
-    const RowRecords records = recordsOf(model, o);
+    const Order& o = *found->order;
+    const RowRecords& records = found->records;
     const ItemDetails* item = records.item;
     CloseView v;
-    v.account = o.AccountNumber;
-    v.symbol = o.ItemCode;
-    v.name = item ? item->Name : std::string();
+    showRecord(v, o, item);
     v.orderPrice = priceText(o.OrderPrice, item);
     v.currentPrice = priceText(livePrice(item, o.tradingMode, job), item);
     const double contract = item ? item->ContractSize : 0;
@@ -172,17 +192,15 @@ std::optional<DialogRefusal> closeRefusal(std::string_view quantity, const Decim
 std::optional<ModifyView> modifyView(const SessionModel& model, const SessionQueries& queries,
                                      ModifyMode mode, std::string_view id, std::int64_t language) {
     const bool position = mode == ModifyMode::PositionBrackets;
-    const auto record =
-        findRecord(queries, position ? DialogRecord::OpenPosition : DialogRecord::PendingOrder, id);
-    if (!record)
+    const auto found =
+        dialogRecord(model, queries, position ? DialogRecord::OpenPosition : DialogRecord::PendingOrder, id);
+    if (!found)
         return std::nullopt;
-    const Order& o = *record;
-    const RowRecords records = recordsOf(model, o);
+    const Order& o = *found->order;
+    const RowRecords& records = found->records;
     const ItemDetails* item = records.item;
     ModifyView v;
-    v.account = o.AccountNumber;
-    v.symbol = o.ItemCode;
-    v.name = item ? item->Name : std::string();
+    showRecord(v, o, item);
     v.quantity = quantityText(o.RemainingQty);
     v.quantityList = wholeQuantityList(o.RemainingQty);
     v.quantityDescription = quantityDescription(v.quantity, item ? item->ContractSize : 0);
@@ -228,17 +246,11 @@ std::string defaultBracketPrice(const SessionModel& model, const Order& record, 
         if (base == 0)
             base = item->Last;
     }
-    double distance = 0;
-    if (records.settings && item)
-        distance =
-            (takeProfit ? records.settings->LimitMinPips : records.settings->StopMinPips) * item->TickSize;
-    const bool up = buy == takeProfit;
-    return priceText(up ? base + distance : base - distance, item);
+    return priceText(bracketDefaultPrice(base, buy, takeProfit, item, records.settings), item);
 }
 
 std::string steppedPrice(std::string_view text, double tickSize, std::int32_t decimals, int steps) {
-    const double value = platform::lenientReal(text) + steps * tickSize;
-    return Formatter::formatDecimal(std::max(0.0, value), decimals);
+    return Formatter::formatDecimal(tc::steppedPrice(platform::lenientReal(text), tickSize, steps), decimals);
 }
 
 } // namespace tc::gui

@@ -59,7 +59,7 @@ struct ChatQueue {
 struct ChatMessageEntry {
     std::string msg; // plain text
     std::string sender;
-    std::optional<std::string> senderdisplayName;
+    std::optional<std::string> senderDisplayName;
     std::optional<WallTime> time;
 };
 

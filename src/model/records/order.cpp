@@ -38,7 +38,7 @@ std::string Order::GetTradingModeString(std::int32_t side, bool expandedText, st
     const std::string_view shortText = side == 0 ? "B" : "S";
     if (!expandedText)
         return std::string(shortText);
-    const auto text = LanguageString::stringforSelectedLanguage(language, side == 0 ? "0009" : "0010");
+    const auto text = LanguageString::stringForSelectedLanguage(language, side == 0 ? "0009" : "0010");
     return text ? *text : std::string(shortText);
 }
 

@@ -29,9 +29,9 @@ public:
     std::int32_t tradingMode = 0; // 0 buy, 1 sell
     std::int32_t orderType = 0;
     std::int32_t deliveryMode = 0;
-    std::int32_t timeinForce = 0;
-    std::int32_t orderrejectReason = 0;
-    std::int32_t ordertypeInfo = 0;
+    std::int32_t timeInForce = 0;
+    std::int32_t orderRejectReason = 0;
+    std::int32_t orderTypeInfo = 0;
     std::string AccountNumber;
     std::int32_t RequestId = 0;
     std::string ItemCode;
@@ -52,7 +52,7 @@ public:
     std::int32_t orderTypeTag = 0;
     std::int32_t deliveryModeTag = 0;
     std::int32_t tradingModeTag = 0;
-    std::int32_t timeinForceTag = 0;
+    std::int32_t timeInForceTag = 0;
     std::string TicketId;
     platform::Decimal RemainingQty;
     std::string TransactionDateTime;
@@ -129,7 +129,7 @@ struct OrderInfo {
     OrderKind kind{}; // none of the three: the order takes no price
     Delivery delivery{};
     TimeInForce timeInForce{};
-    std::int32_t editorderReqType = 0;
+    std::int32_t editOrderReqType = 0;
     std::int32_t accountNo = 0;
     bool TakeProfitEnabled = false;
     bool StopLossEnabled = false;

@@ -14,7 +14,7 @@ namespace tc {
 namespace {
 
 std::string text(std::int64_t language, std::string_view key) {
-    return LanguageString::stringforSelectedLanguage(language, key).value_or(std::string(key));
+    return LanguageString::stringForSelectedLanguage(language, key).value_or(std::string(key));
 }
 
 std::string orderTime(const Order& order, const JournalContext& context) {

@@ -204,7 +204,7 @@ void BusinessBase::reconnectZMQAndSubscribeAllItems() {
     const std::shared_ptr<UserInfo> user = session_.userInfo;
     if (!user)
         return;
-    conn_->ConnectToZMQSubServer(host, user->marketdepthPort);
+    conn_->ConnectToZMQSubServer(host, user->marketDepthPort);
     conn_->ConnectToZMQReqServer(host, user->hdServerPort);
     subscribeAllItems(true);
 }
@@ -447,7 +447,7 @@ void BusinessBase::subscribeAllItems(bool subscribe) {
 }
 
 std::string BusinessBase::textForKey(std::string_view key) const {
-    return LanguageString::stringforSelectedLanguage(application_.selectedLanguage(), key)
+    return LanguageString::stringForSelectedLanguage(application_.selectedLanguage(), key)
         .value_or(std::string(key));
 }
 
@@ -529,7 +529,7 @@ void BusinessBase::completeLoginOnMain() {
 
     const std::string host = loginData_.IPAddress().value_or("");
     const std::shared_ptr<UserInfo> user = session_.userInfo;
-    conn_->ConnectToZMQSubServer(host, user ? user->marketdepthPort : 0);
+    conn_->ConnectToZMQSubServer(host, user ? user->marketDepthPort : 0);
     conn_->ConnectToZMQReqServer(host, user ? user->hdServerPort : 0);
 
     LoginRequests& r = *services_.requests;
@@ -563,7 +563,7 @@ void BusinessBase::handleLoginRefused(const std::shared_ptr<LoginInfoMessage>& l
     const std::int32_t code = loginInfo ? loginInfo->ErrorCode : 0;
     const std::int64_t language = application_.selectedLanguage();
     const auto textFor = [language](std::string_view key) {
-        return LanguageString::stringforSelectedLanguage(language, key).value_or(std::string(key));
+        return LanguageString::stringForSelectedLanguage(language, key).value_or(std::string(key));
     };
     std::string_view key = "1004";
     std::string_view tag = "0";
@@ -598,7 +598,7 @@ interfaces::CommandResult BusinessBase::changePassword(std::string_view oldPassw
     const std::string current = loginData_.password().value_or("");
     const auto refuse = [this](std::string_view key) {
         return interfaces::CommandResult::refused(
-            LanguageString::stringforSelectedLanguage(application_.selectedLanguage(), key)
+            LanguageString::stringForSelectedLanguage(application_.selectedLanguage(), key)
                 .value_or(std::string(key)));
     };
     if (oldPassword.empty() || newPassword.empty() || confirmPassword.empty())

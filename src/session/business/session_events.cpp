@@ -22,7 +22,7 @@ constexpr double kMarginCallBannerSeconds = 30.0;
 constexpr double kStaysUntilActed = -1.0;
 
 std::string text(std::int64_t language, std::string_view key) {
-    return LanguageString::stringforSelectedLanguage(language, key).value_or(std::string(key));
+    return LanguageString::stringForSelectedLanguage(language, key).value_or(std::string(key));
 }
 
 // Server texts beyond the cap are cut at a character boundary.
@@ -220,7 +220,7 @@ void SessionEvents::TradeConfirmationNotification(std::string message) {
     });
 }
 
-std::optional<std::string> SessionEvents::orderexecutedNotification(const std::shared_ptr<Order>& order,
+std::optional<std::string> SessionEvents::orderExecutedNotification(const std::shared_ptr<Order>& order,
                                                                     const JournalContext& context,
                                                                     std::int32_t priceDecimals) {
     if (!order || !(order->RemainingQty > platform::Decimal()))

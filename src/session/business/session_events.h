@@ -63,7 +63,7 @@ public:
     // An executed order with quantity left: queues the trade confirmation and returns the journal line
     // to append; nullopt (and nothing shown) for no order or no quantity left. The price shows at least
     // `priceDecimals` digits after the point (the instrument's).
-    std::optional<std::string> orderexecutedNotification(const std::shared_ptr<Order>& order,
+    std::optional<std::string> orderExecutedNotification(const std::shared_ptr<Order>& order,
                                                          const JournalContext& context,
                                                          std::int32_t priceDecimals);
 

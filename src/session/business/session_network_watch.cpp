@@ -29,7 +29,7 @@ void SessionNetworkWatch::reachabilityChanged(bool reachable) {
         // Signed in or not, the user hears that the network went.
         interfaces::ApplicationInterface& app = business_.application();
         const auto text = [&app](std::string_view key) {
-            return LanguageString::stringforSelectedLanguage(app.selectedLanguage(), key)
+            return LanguageString::stringForSelectedLanguage(app.selectedLanguage(), key)
                 .value_or(std::string(key));
         };
         app.showBanner(interfaces::makeCommonBanner(app.applicationName(), text("1074"), text("1078")));

@@ -150,7 +150,7 @@ TEST(StatementSections, DetailCellsFollowTheirColumnFormats) {
     pending.InstrumentId = 99; // not in the statement: two decimals
     pending.OrderPrice = dec("150.25");
     pending.orderType = 4;
-    pending.timeinForce = 3;
+    pending.timeInForce = 3;
     s->PendingOrderInfo = {pending};
     auto cancelled = std::make_shared<tc::Order>();
     cancelled->ItemCode = "USDJPY";

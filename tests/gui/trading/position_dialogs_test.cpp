@@ -134,14 +134,14 @@ TEST_F(PositionDialogsTest, CloseInPartThenInFullAndTheLimitCountsPendingCloses)
     EXPECT_EQ(sheet->windowModality(), Qt::WindowModal);
     EXPECT_EQ(find<QComboBox>(sheet, "QuantityComboField")->currentText(), "1.5");
     EXPECT_EQ(find<QComboBox>(sheet, "QuantityComboField")->count(), 1);
-    EXPECT_EQ(find<QPushButton>(sheet, "CloseandCancelButton")->text(),
+    EXPECT_EQ(find<QPushButton>(sheet, "CloseAndCancelButton")->text(),
               "Close #300001 (Sell 1.5 EURUSD @ Market Rate)");
 
     // More than is held is refused on the sheet, which stays open.
     type(find<QComboBox>(sheet, "QuantityComboField"), "5");
-    EXPECT_EQ(find<QPushButton>(sheet, "CloseandCancelButton")->text(),
+    EXPECT_EQ(find<QPushButton>(sheet, "CloseAndCancelButton")->text(),
               "Close #300001 (Sell 5 EURUSD @ Market Rate)");
-    QTest::mouseClick(find<QPushButton>(sheet, "CloseandCancelButton"), Qt::LeftButton);
+    QTest::mouseClick(find<QPushButton>(sheet, "CloseAndCancelButton"), Qt::LeftButton);
     QMessageBox* refusal = alertOn(sheet);
     ASSERT_TRUE(refusal);
     EXPECT_EQ(refusal->informativeText(),
@@ -157,14 +157,14 @@ TEST_F(PositionDialogsTest, CloseInPartThenInFullAndTheLimitCountsPendingCloses)
     QTest::mouseClick(deviation, Qt::LeftButton);
     EXPECT_EQ(find<QLineEdit>(sheet, "DeviationTextField")->text(), "0");
     find<QLineEdit>(sheet, "DeviationTextField")->clear();
-    QTest::mouseClick(find<QPushButton>(sheet, "CloseandCancelButton"), Qt::LeftButton);
+    QTest::mouseClick(find<QPushButton>(sheet, "CloseAndCancelButton"), Qt::LeftButton);
     ASSERT_TRUE(alertOn(sheet));
     EXPECT_EQ(alertOn(sheet)->informativeText(), context->text(kDeviationMissingKey));
     alertOn(sheet)->accept();
     QTest::keyClicks(find<QLineEdit>(sheet, "DeviationTextField"), "25");
 
     type(find<QComboBox>(sheet, "QuantityComboField"), "0.5");
-    QTest::mouseClick(find<QPushButton>(sheet, "CloseandCancelButton"), Qt::LeftButton);
+    QTest::mouseClick(find<QPushButton>(sheet, "CloseAndCancelButton"), Qt::LeftButton);
     EXPECT_FALSE(sheet->isVisible());
     ASSERT_TRUE(waitFor([&] { return serverPosition(300001) && serverPosition(300001)->qty == "1"; }));
     ASSERT_TRUE(
@@ -237,7 +237,7 @@ TEST_F(PositionDialogsTest, AClosedPositionIsAnnouncedWithTheSettlementBannerAnd
     open->runAction(RowAction::ClosePosition, "300002");
     auto* sheet = window->findChild<CloseAndCancelPositionWindowController*>();
     ASSERT_TRUE(sheet && waitFor([&] { return sheet->isVisible(); }));
-    QTest::mouseClick(find<QPushButton>(sheet, "CloseandCancelButton"), Qt::LeftButton);
+    QTest::mouseClick(find<QPushButton>(sheet, "CloseAndCancelButton"), Qt::LeftButton);
     EXPECT_FALSE(sheet->isVisible());
 
     std::shared_ptr<const tc::Order> settled;
@@ -380,9 +380,9 @@ TEST_F(PositionDialogsTest, ModifyBracketsThenEditAndCancelAPendingOrder) {
     EXPECT_EQ(cancel->job(), CloseJob::Cancel);
     EXPECT_FALSE(find<QComboBox>(cancel, "QuantityComboField")->isEnabled());
     EXPECT_FALSE(find<QLineEdit>(cancel, "EstimatedPLTextField")->isVisible());
-    EXPECT_EQ(find<QPushButton>(cancel, "CloseandCancelButton")->text(),
+    EXPECT_EQ(find<QPushButton>(cancel, "CloseAndCancelButton")->text(),
               QString("Cancel Limit Order #%1").arg(QString::fromStdString(id)));
-    QTest::mouseClick(find<QPushButton>(cancel, "CloseandCancelButton"), Qt::LeftButton);
+    QTest::mouseClick(find<QPushButton>(cancel, "CloseAndCancelButton"), Qt::LeftButton);
     EXPECT_FALSE(cancel->isVisible());
     ASSERT_TRUE(waitFor([&] { return !record(DialogRecord::PendingOrder, id); }));
 }

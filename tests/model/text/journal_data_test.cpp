@@ -174,7 +174,7 @@ TEST(ShippedTexts, EnglishTableHasEveryEventText) {
     const auto keys = platform::StringTable::parse(testing_support::fixtureText("event_texts.txt"), "events");
     ASSERT_GT(keys.size(), 40u);
     for (const auto& [key, text] : keys.entries()) {
-        const auto shipped = LanguageString::stringforSelectedLanguage(0, key);
+        const auto shipped = LanguageString::stringForSelectedLanguage(0, key);
         ASSERT_TRUE(shipped.has_value());
         EXPECT_NE(*shipped, key);
     }

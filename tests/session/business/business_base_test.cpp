@@ -315,7 +315,7 @@ TEST_F(BusinessBaseTest, RefusalCodesPickTheirTextTagAndAddress) {
     };
     make();
     const auto text = [](const char* key) {
-        return LanguageString::stringforSelectedLanguage(0, key).value_or(key);
+        return LanguageString::stringForSelectedLanguage(0, key).value_or(key);
     };
     auto m = refuse(12, "https://example.invalid/download");
     EXPECT_EQ(std::tuple(m.tag, m.url, m.message),

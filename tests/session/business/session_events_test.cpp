@@ -215,7 +215,7 @@ TEST_F(SessionEventsTest, TradeConfirmationFollowsTheUsersPreference) {
 TEST_F(SessionEventsTest, ExecutedOrderConfirmsAndGivesItsJournalLine) {
     JournalContext context;
     context.ServerTime = "20240315143005";
-    EXPECT_EQ(events_.orderexecutedNotification(nullptr, context, 0), std::nullopt);
+    EXPECT_EQ(events_.orderExecutedNotification(nullptr, context, 0), std::nullopt);
     auto order = std::make_shared<Order>();
     order->AccountNumber = "12";
     order->OpenPositionId = "P7";
@@ -223,20 +223,20 @@ TEST_F(SessionEventsTest, ExecutedOrderConfirmsAndGivesItsJournalLine) {
     order->OrderPrice = dec("1.5");
     for (const platform::Decimal& none : {dec("0"), dec("-1"), platform::Decimal::notANumber()}) {
         order->RemainingQty = none;
-        EXPECT_EQ(events_.orderexecutedNotification(order, context, 0), std::nullopt) << none.toString();
+        EXPECT_EQ(events_.orderExecutedNotification(order, context, 0), std::nullopt) << none.toString();
     }
     pump();
     EXPECT_TRUE(app_.calls().empty());
 
     order->RemainingQty = dec("2.5");
     order->tradingMode = 1;
-    EXPECT_EQ(events_.orderexecutedNotification(order, context, 0),
+    EXPECT_EQ(events_.orderExecutedNotification(order, context, 0),
               "Mar 15, 2024 14:30:05#$#Exec {1}%s #P7 @1.5");
     // The price shows the instrument's digits, as the server wrote it, in the line and the banner.
-    EXPECT_EQ(events_.orderexecutedNotification(order, context, 3),
+    EXPECT_EQ(events_.orderExecutedNotification(order, context, 3),
               "Mar 15, 2024 14:30:05#$#Exec {1}%s #P7 @1.500");
     order->tradingMode = 0;
-    EXPECT_TRUE(events_.orderexecutedNotification(order, context, 0).has_value());
+    EXPECT_TRUE(events_.orderExecutedNotification(order, context, 0).has_value());
     EXPECT_TRUE(app_.calls().empty());
     pump();
     const auto alerts = app_.callsNamed("showMessageAlert");
