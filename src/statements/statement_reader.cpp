@@ -306,11 +306,11 @@ private:
         c.text("GroupId", a->GroupId);
         c.integer("OrganizationId", a->OrganizationId);
         c.decimal("OpeningBalanceOfDay", a->OpeningBalanceOfDay);
-        c.real("Balance", a->Balance);
+        c.decimal("Balance", a->Balance);
         c.real("UnrealisedPL", a->UnrealisedPL);
-        c.real("LeverageOnPositions", a->LeverageOnPositions);
-        c.real("CollateralSecurity", a->CollateralSecurity);
-        c.real("UsedMargin", a->UsedMargin);
+        c.decimal("LeverageOnPositions", a->LeverageOnPositions);
+        c.decimal("CollateralSecurity", a->CollateralSecurity);
+        c.decimal("UsedMargin", a->UsedMargin);
         c.real("Equity", a->Equity);
         c.real("AvailableMargin", a->AvailableMargin);
         c.text("Remarks", a->Remarks);
@@ -319,7 +319,7 @@ private:
         c.int32("AutoExecutionModeId", a->AutoExecutionModeId);
         c.integer("CurrencyID", a->currencyID);
         c.integer("StorageWaiveoffDays", a->StorageWaiveoffDays);
-        c.real("AccumulatingStorage", a->AccumulatingStorage);
+        c.decimal("AccumulatingStorage", a->AccumulatingStorage);
         if (c.has("StorageWaiveOffModeId")) {
             double mode = 0;
             c.real("StorageWaiveOffModeId", mode);

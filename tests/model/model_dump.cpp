@@ -58,6 +58,7 @@ private:
         out_.append(buf, r.ptr);
     }
     void put(float v) { put(static_cast<double>(v)); }
+    void put(const platform::Decimal& v) { out_ += v.toString(); }
     template <class I>
     requires std::is_integral_v<I>
     void put(I v) {

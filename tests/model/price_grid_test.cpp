@@ -1,12 +1,16 @@
 // Tick grid, rounding onto the grid, the daily band and the price hints.
 #include "model/price_grid.h"
 
+#include "support/decimal_literal.h"
+
 #include "orders/order_fixture.h"
 
 #include <cmath>
 #include <limits>
 
 namespace {
+
+using tc::testing_support::operator""_dec;
 
 using namespace tc;
 
@@ -57,26 +61,26 @@ class DailyBand : public ::testing::Test {
 protected:
     DailyBand() {
         item.PrevClose = 100;
-        item.TickSize = 0.5;
+        item.TickSize = 0.5_dec;
         item.DecimalPlaces = 2;
     }
     ItemDetails item;
 };
 
 TEST_F(DailyBand, PercentageBandOnTheGridStays) {
-    item.CircuitLimit = 7; // 100 ± 7
+    item.CircuitLimit = 7_dec; // 100 ± 7
     EXPECT_DOUBLE_EQ(getFluctuationLimitUpPrice(&item), 107);
     EXPECT_DOUBLE_EQ(getFluctuationLimitDownPrice(&item), 93);
 }
 
 TEST_F(DailyBand, PercentageBandIsRoundedInwards) {
-    item.CircuitLimit = 7.3; // 107.3 down to 107, 92.7 up to 93
+    item.CircuitLimit = 7.3_dec; // 107.3 down to 107, 92.7 up to 93
     EXPECT_DOUBLE_EQ(getFluctuationLimitUpPrice(&item), 107);
     EXPECT_DOUBLE_EQ(getFluctuationLimitDownPrice(&item), 93);
 }
 
 TEST_F(DailyBand, BoundsAreInclusive) {
-    item.CircuitLimit = 7;
+    item.CircuitLimit = 7_dec;
     double up = 0;
     double down = 0;
     EXPECT_TRUE(verifyFluctuationLimit(&item, 107, &up, &down));
@@ -88,13 +92,13 @@ TEST_F(DailyBand, BoundsAreInclusive) {
 }
 
 TEST_F(DailyBand, AbsoluteLimitsWinAndAZeroLimitDoesNotBound) {
-    item.circuitLimitUp = 105;
+    item.circuitLimitUp = 105_dec;
     EXPECT_DOUBLE_EQ(getFluctuationLimitUpPrice(&item), 105);
     EXPECT_DOUBLE_EQ(getFluctuationLimitDownPrice(&item), 0);
     EXPECT_TRUE(verifyFluctuationLimit(&item, 1, nullptr, nullptr));
     EXPECT_FALSE(verifyFluctuationLimit(&item, 105.5, nullptr, nullptr));
-    item.circuitLimitUp = 0;
-    item.circuitLimitDown = 95;
+    item.circuitLimitUp = 0_dec;
+    item.circuitLimitDown = 95_dec;
     EXPECT_FALSE(verifyFluctuationLimit(&item, 94, nullptr, nullptr));
     EXPECT_TRUE(verifyFluctuationLimit(&item, 1e9, nullptr, nullptr));
     EXPECT_TRUE(verifyFluctuationLimit(nullptr, 1e9, nullptr, nullptr));
@@ -124,7 +128,7 @@ TEST_F(PriceHints, ProtectiveBounds) {
 
 TEST_F(PriceHints, ZeroDecimalPlacesPrintTwo) {
     item->DecimalPlaces = 0;
-    item->TickSize = 1;
+    item->TickSize = 1_dec;
     item->Ask = 120;
     EXPECT_EQ(manager.OrderTypeChange(2, 0, "EURUSD", 1001, false), "116.00");
 }

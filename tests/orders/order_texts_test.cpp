@@ -3,6 +3,8 @@
 #include "model/text/positional_text.h"
 #include "order_fixture.h"
 
+#include "support/decimal_literal.h"
+
 #include <filesystem>
 #include <fstream>
 #include <regex>
@@ -10,6 +12,8 @@
 #include <sstream>
 
 namespace {
+
+using tc::testing_support::operator""_dec;
 
 using namespace tc;
 
@@ -85,7 +89,7 @@ TEST_F(EnglishRefusals, ValuesAreFilledIntoTheSentence) {
     // The band names both limits.
     item->orderSettings2 = 2;
     item->PrevClose = 1.2;
-    item->CircuitLimit = 1;
+    item->CircuitLimit = 1_dec;
     EXPECT_EQ(refusal(limitBuy("1.1875")),
               "The price is outside today's price limits.\nUpper limit : 1.2120\tLower limit : 1.1880");
 }

@@ -551,9 +551,9 @@ void MainWindowController::loadAccountDetails() {
             figures = *account;
     ui_->AccountIdValueTextField->setText(summaryValue(QString::number(figures.AccountId)));
     ui_->equityValueTextField->setText(summaryValue(amount(figures.Equity)));
-    ui_->BalanceValueTextField->setText(summaryValue(amount(figures.Balance)));
+    ui_->BalanceValueTextField->setText(summaryValue(amount(figures.Balance.toDouble())));
     ui_->ProfitLossValueTextField->setText(summaryValue(amount(figures.UnrealisedPL)));
-    ui_->UsedMarginValueTextField->setText(summaryValue(amount(figures.UsedMargin)));
+    ui_->UsedMarginValueTextField->setText(summaryValue(amount(figures.UsedMargin.toDouble())));
     ui_->AvailableMarginValueTextField->setText(summaryValue(amount(figures.AvailableMargin)));
 }
 

@@ -98,7 +98,7 @@ void ModifyPositionWindowController::fill() {
                                                                          : DialogRecord::PendingOrder,
                                    this->record());
     const ItemDetails* item = record ? instrumentOf(c->model(), record->ItemCode) : nullptr;
-    contractSize_ = item ? item->ContractSize : 0;
+    contractSize_ = item ? item->ContractSize.toDouble() : 0;
     showTitles(v->boxTitle, v->buttonTitle);
     ui_->AccountTextField->setText(qt(v->account));
     ui_->SymbolTextField->setText(qt(v->symbol));

@@ -115,8 +115,10 @@ std::vector<std::string> OffsetState::quantityList(const SessionModel& model, st
     const auto* account = model.AccountDetailCollection.get(account_);
     const ItemDetails* item = instrumentOf(model, symbol_);
     const GroupInstruments* settings = groupSettings(model, account ? account->get() : nullptr, item);
-    const Decimal step =
-        settings && settings->OrderQtyStep > 0 ? Decimal::fromDouble(settings->OrderQtyStep) : Decimal();
+    // Steps list at six decimals, as the double's "%f" text wrote them.
+    const Decimal step = settings && settings->OrderQtyStep > Decimal()
+                             ? Decimal::fromDouble(settings->OrderQtyStep.toDouble())
+                             : Decimal();
     Decimal value;
     list.push_back(value.toString());
     // Arithmetic steps with a cap: a tiny step on a large position gives its first entries, then the total.

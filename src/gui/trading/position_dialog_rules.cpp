@@ -127,7 +127,7 @@ std::optional<CloseView> closeView(const SessionModel& model, const SessionQueri
     v.name = item ? item->Name : std::string();
     v.orderPrice = priceText(platform::lenientReal(o.OrderPrice), item);
     v.currentPrice = priceText(livePrice(item, o.tradingMode, job), item);
-    const double contract = item ? item->ContractSize : 0;
+    const double contract = item ? item->ContractSize.toDouble() : 0;
     if (close) {
         const Decimal closable = closableQuantity(o, queries.getPendingOrderCollection());
         v.boxTitle = titled(text(language, texts::kClosePosition), o.OpenPositionId);
@@ -197,7 +197,7 @@ std::optional<ModifyView> modifyView(const SessionModel& model, const SessionQue
     v.name = item ? item->Name : std::string();
     v.quantity = quantityText(o.RemainingQty);
     v.quantityList = wholeQuantityList(quantityValue(o.RemainingQty));
-    v.quantityDescription = quantityDescription(v.quantity, item ? item->ContractSize : 0);
+    v.quantityDescription = quantityDescription(v.quantity, item ? item->ContractSize.toDouble() : 0);
     v.orderType = shownName(language, orderTypeText(o.orderType));
     v.price = priceText(platform::lenientReal(o.OrderPrice), item);
     if (position) {
@@ -224,7 +224,7 @@ std::optional<ModifyView> modifyView(const SessionModel& model, const SessionQue
     const std::int32_t itemTypes = item ? item->availableOrderTypes : 0;
     v.takeProfitShown = (accountTypes & itemTypes & kTakeProfitBit) != 0;
     v.stopLossShown = (accountTypes & itemTypes & kStopLossBit) != 0;
-    v.tickSize = item ? item->TickSize : 0;
+    v.tickSize = item ? item->TickSize.toDouble() : 0;
     v.decimals = item ? item->displayDecimalPlaces() : 0;
     return v;
 }
@@ -242,8 +242,8 @@ std::string defaultBracketPrice(const SessionModel& model, const Order& record, 
     }
     double distance = 0;
     if (records.settings && item)
-        distance =
-            (takeProfit ? records.settings->LimitMinPips : records.settings->StopMinPips) * item->TickSize;
+        distance = (takeProfit ? records.settings->LimitMinPips : records.settings->StopMinPips) *
+                   item->TickSize.toDouble();
     const bool up = buy == takeProfit;
     return priceText(up ? base + distance : base - distance, item);
 }

@@ -508,7 +508,8 @@ void TradeTicketWindowController::LoadQuantity() {
     const GroupInstruments* s = settings();
     QStringList entries;
     if (s)
-        for (const auto& q : quantityList(s->MinOrderQty, s->OrderQtyStep, s->MaxOrderQty))
+        for (const auto& q :
+             quantityList(s->MinOrderQty.toDouble(), s->OrderQtyStep.toDouble(), s->MaxOrderQty.toDouble()))
             entries << qs(q);
     loading_ = true;
     fill(ui_->QuantityComboBox, entries, QStringLiteral("0"));
@@ -525,7 +526,7 @@ void TradeTicketWindowController::refreshContractValue() {
                                 .value_or(platform::Decimal())
                                 .toDouble();
     ui_->QuantityDescriptionTextField->setText(
-        qs(contractValueText(quantity, instrument ? instrument->ContractSize : 0)));
+        qs(contractValueText(quantity, instrument ? instrument->ContractSize.toDouble() : 0)));
 }
 
 // ---- order type, time in force, validity, mode
@@ -1090,8 +1091,8 @@ void TradeTicketWindowController::orderConfirmation(Side side, const platform::D
     const auto takeProfit = optional(ui_->TakeProfitCheckBox, ui_->TakeProfitPriceTextField);
     const auto stopLoss = optional(ui_->StopLossCheckBox, ui_->StopLossPriceTextField);
     const std::string body =
-        confirmationBody(texts, quantity.toString(), instrument ? instrument->ContractSize : 0, itemCode_,
-                         takeProfit ? std::optional<std::string_view>(*takeProfit) : std::nullopt,
+        confirmationBody(texts, quantity.toString(), instrument ? instrument->ContractSize.toDouble() : 0,
+                         itemCode_, takeProfit ? std::optional<std::string_view>(*takeProfit) : std::nullopt,
                          stopLoss ? std::optional<std::string_view>(*stopLoss) : std::nullopt);
 
     auto* sheet = new QMessageBox(this);

@@ -7,6 +7,9 @@
 #include "gui/texts.h"
 #include "model/records/account_details.h"
 #include "model/records/currency_records.h"
+#include "model/records/record_decimal.h"
+
+#include "support/decimal_literal.h"
 
 #include <gtest/gtest.h>
 
@@ -15,6 +18,8 @@
 
 namespace {
 
+using tc::testing_support::operator""_dec;
+
 using namespace tc::gui;
 using tc::AccountDetails;
 using tc::TradeCurrency;
@@ -22,10 +27,10 @@ using tc::TradeCurrency;
 AccountDetails account(double balance, double equity, double collateral, double margin, double leverage) {
     AccountDetails a;
     a.AccountId = 20001;
-    a.Balance = balance;
+    a.Balance = tc::decimalFromDouble(balance);
     a.Equity = equity;
-    a.CollateralSecurity = collateral;
-    a.oneSideMargin = margin;
+    a.CollateralSecurity = tc::decimalFromDouble(collateral);
+    a.oneSideMargin = tc::decimalFromDouble(margin);
     a.Leverage = leverage;
     return a;
 }
@@ -78,7 +83,7 @@ struct Currencies {
         usd.currencyCode = "USD";
         eur.currencyID = 2;
         eur.currencyCode = "EUR";
-        eur.depositRate = 0.92;
+        eur.depositRate = 0.92_dec;
         eur.isDirect = true;
         chf.currencyID = 3;
         chf.currencyCode = "CHF";
@@ -95,9 +100,9 @@ TEST(DepositEstimate, EveryCurrencyCase) {
     c = {&k.eur, &k.usd, &k.usd, true};
     EXPECT_EQ(depositEstimate("100", true, c), "108.70");
     // Rate 0 with a direct conversion leaves the amount.
-    k.eur.depositRate = 0;
+    k.eur.depositRate = 0_dec;
     EXPECT_EQ(depositEstimate("100", true, c), "100.00");
-    k.eur.depositRate = 0.92;
+    k.eur.depositRate = 0.92_dec;
     // The text as typed: same currency, no system currency, a third system currency, anything missing.
     EXPECT_EQ(depositEstimate("100.0", true, {&k.usd, &k.usd, &k.eur, true}), "100.0");
     EXPECT_EQ(depositEstimate("100", true, {&k.usd, &k.eur, nullptr, true}), "100");

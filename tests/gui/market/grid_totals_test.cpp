@@ -2,6 +2,8 @@
 #include "gui/market/market_fixture.h"
 #include "gui/texts.h"
 
+#include "support/decimal_literal.h"
+
 #include <gtest/gtest.h>
 
 using namespace tc;
@@ -10,12 +12,14 @@ using namespace tc::gui;
 
 namespace {
 
+using tc::testing_support::operator""_dec;
+
 TEST(GridTotals, OpenPositionTotalsNeedNoPainting) {
     markettest::Session s;
     s.item("EURUSD", 1);
     s.item("GOLD", 2);
     s.account(11);
-    s.settings(1).InitialMargin = 12.5; // GOLD has no settings in the group
+    s.settings(1).InitialMargin = 12.5_dec; // GOLD has no settings in the group
     OrderList positions;
     positions.emplace_back(markettest::Session::order("1", "11", "EURUSD", "0.1"));
     positions.emplace_back(markettest::Session::order("2", "11", "EURUSD", "0.2"));

@@ -1,10 +1,14 @@
 #include "model/records/account_details.h"
 
+#include "support/decimal_literal.h"
+
 #include <gtest/gtest.h>
 
 #include <limits>
 
 namespace {
+
+using tc::testing_support::operator""_dec;
 
 using namespace tc;
 
@@ -23,10 +27,10 @@ protected:
     void SetUp() override {
         session.addGroup(7, 50, 100);
         account = session.addAccount(42, "7");
-        account->Balance = 10000;
-        account->AccumulatingStorage = -20;
-        account->CollateralSecurity = 500;
-        account->UsedMargin = 1200;
+        account->Balance = 10000_dec;
+        account->AccumulatingStorage = -20_dec;
+        account->CollateralSecurity = 500_dec;
+        account->UsedMargin = 1200_dec;
         account->tradingStatus = 1;
         orders.conversionFactor = 2;
     }
