@@ -36,7 +36,6 @@
 #include <functional>
 #include <memory>
 #include <random>
-#include <sched.h>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -81,36 +80,6 @@ testserver::Market bigMarket() {
     }
     return market;
 }
-
-// Pins the calling thread (and the threads it starts) to the last two allowed cores while it lives;
-// the affinity it found comes back after. Threads started before stay where they were.
-class PinnedToTwoCores {
-public:
-    explicit PinnedToTwoCores(bool pin) {
-        if (!pin || sched_getaffinity(0, sizeof(before_), &before_) != 0)
-            return;
-        cpu_set_t two;
-        CPU_ZERO(&two);
-        int taken = 0;
-        for (int cpu = CPU_SETSIZE - 1; cpu >= 0 && taken < 2; --cpu)
-            if (CPU_ISSET(cpu, &before_)) {
-                CPU_SET(cpu, &two);
-                ++taken;
-            }
-        pinned_ = taken == 2 && sched_setaffinity(0, sizeof(two), &two) == 0;
-    }
-    ~PinnedToTwoCores() {
-        if (pinned_)
-            sched_setaffinity(0, sizeof(before_), &before_);
-    }
-    PinnedToTwoCores(const PinnedToTwoCores&) = delete;
-    PinnedToTwoCores& operator=(const PinnedToTwoCores&) = delete;
-    bool pinned() const { return pinned_; }
-
-private:
-    cpu_set_t before_{};
-    bool pinned_ = false;
-};
 
 // A grid's view as the main window makes it, that notes where its current row is after a key and
 // when the next paint of its rows ends.

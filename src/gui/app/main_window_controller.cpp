@@ -1,7 +1,8 @@
 #include "gui/app/main_window_controller.h"
 
-#include "gui/app/network_status.h"
+#include "gui/app/network_status_view.h"
 
+#include "gui/app/account_summary_view.h"
 #include "gui/app/common_alert.h"
 #include "gui/app/desktop_idle_source.h"
 #include "gui/app/gui_context.h"
@@ -69,24 +70,6 @@ void selectFirstRow(QTableView* view) {
                                             QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
 }
 
-constexpr int kStatusImageSize = 16;
-
-// "%.2f", then grouped, keeping both decimals (the grouping drops trailing zeros).
-QString amount(double value) {
-    const std::string fixed = Formatter::formatDecimal(value, 2);
-    QString grouped = QString::fromStdString(Formatter::formatDecimalWithString(fixed).value_or(fixed));
-    const qsizetype point = grouped.indexOf(QLatin1Char('.'));
-    if (point < 0)
-        grouped += QStringLiteral(".00");
-    else if (grouped.size() - point - 1 < 2)
-        grouped += QString(2 - (grouped.size() - point - 1), QLatin1Char('0'));
-    return grouped;
-}
-
-QString summaryValue(const QString& value) {
-    return QStringLiteral(": ") + value;
-}
-
 // The trade menu's commands on the selected open position.
 std::array<std::pair<QAction*, RowAction>, 3> positionActions(const Ui::MainWindowController& ui) {
     return {{{ui.actionClosePosition, RowAction::ClosePosition},
@@ -99,6 +82,14 @@ std::array<std::pair<QAction*, RowAction>, 3> positionActions(const Ui::MainWind
 MainWindowController::MainWindowController(GuiContext& context, IdleSource* idle, QWidget* parent)
     : QMainWindow(parent), ui_(std::make_unique<Ui::MainWindowController>()), context_(context) {
     ui_->setupUi(this);
+    summary_ = new AccountSummaryView({ui_->AccountIdValueTextField, ui_->equityValueTextField,
+                                       ui_->BalanceValueTextField, ui_->ProfitLossValueTextField,
+                                       ui_->UsedMarginValueTextField, ui_->AvailableMarginValueTextField},
+                                      this);
+    networkStatus_ = new NetworkStatusView(
+        {ui_->NetworkStatusIndicatorImage, ui_->ConnectionStatusImage, ui_->ConnectionStatusTextField,
+         ui_->ServerTimeTextField},
+        [this](std::string_view key) { return context_.text(key); }, this);
     // The window fills the screen it is on.
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         setGeometry(screen->availableGeometry());
@@ -224,10 +215,7 @@ void MainWindowController::followLoginState() {
         action->setEnabled(live);
     updatePositionActions();
     // The summary keeps the session's last figures, greyed: they no longer move.
-    for (QLabel* value :
-         {ui_->AccountIdValueTextField, ui_->equityValueTextField, ui_->BalanceValueTextField,
-          ui_->ProfitLossValueTextField, ui_->UsedMarginValueTextField, ui_->AvailableMarginValueTextField})
-        value->setEnabled(live);
+    summary_->setLive(live);
 }
 
 void MainWindowController::bindSession() {
@@ -549,34 +537,12 @@ void MainWindowController::loadAccountDetails() {
     for (const auto& account : context_.clientModel()->client().queries().getAccountCollection())
         if (account_ && account->AccountId == *account_)
             figures = *account;
-    ui_->AccountIdValueTextField->setText(summaryValue(QString::number(figures.AccountId)));
-    ui_->equityValueTextField->setText(summaryValue(amount(figures.Equity)));
-    ui_->BalanceValueTextField->setText(summaryValue(amount(figures.Balance.toDouble())));
-    ui_->ProfitLossValueTextField->setText(summaryValue(amount(figures.UnrealisedPL)));
-    ui_->UsedMarginValueTextField->setText(summaryValue(amount(figures.UsedMargin.toDouble())));
-    ui_->AvailableMarginValueTextField->setText(summaryValue(amount(figures.AvailableMargin)));
+    summary_->show(figures);
 }
 
 void MainWindowController::changeNetworkStatusimage(const interfaces::NetworkSpeed& speed) {
-    if (!speed.serverTime.empty()) {
-        if (const auto time = Formatter::formatDateandTimeFromString(speed.serverTime, "yyyyMMddHHmmss",
-                                                                     "MMM dd, yyyy HH:mm:ss"))
-            ui_->ServerTimeTextField->setText(QString::fromStdString(*time));
-    }
-    // A lost stream reads as no connection, whatever its last ping said.
-    const bool lost = context_.clientModel()->client().loginState() == interfaces::LoginState::Lost;
-    const auto look = networkStatusLook(lost ? kNoConnectionClass : speed.speedClass);
-    if (!look)
-        return;
-    if (std::exchange(shownSpeedImage_, look->speedImage) != look->speedImage)
-        ui_->NetworkStatusIndicatorImage->setPixmap(
-            image(look->speedImage).pixmap(kStatusImageSize, kStatusImageSize));
-    if (std::exchange(shownConnectionImage_, look->connectionImage) != look->connectionImage)
-        ui_->ConnectionStatusImage->setPixmap(
-            image(look->connectionImage).pixmap(kStatusImageSize, kStatusImageSize));
-    ui_->ConnectionStatusTextField->setProperty(
-        kLangKeyProperty, QString::fromUtf8(look->textKey.data(), static_cast<int>(look->textKey.size())));
-    ui_->ConnectionStatusTextField->setText(context_.text(look->textKey));
+    networkStatus_->show(speed,
+                         context_.clientModel()->client().loginState() == interfaces::LoginState::Lost);
 }
 
 void MainWindowController::toggleLeftViewSelectedIndex(int index) {

@@ -32,9 +32,11 @@ class MainWindowController;
 
 namespace tc::gui {
 
+class AccountSummaryView;
 class AddRemoveWindowController;
 class ChatWindowController;
 class MessagesWindowController;
+class NetworkStatusView;
 class ChartViewController;
 class ChartWindowController;
 class PieChartViewController;
@@ -179,9 +181,8 @@ private:
     std::unique_ptr<IdleSource> ownIdle_;
     std::unique_ptr<IdleTimeChecker> idleChecker_;
     QString userName_;
-    // The status images shown: set again only when they change, not at every second's ping.
-    std::string_view shownSpeedImage_;
-    std::string_view shownConnectionImage_;
+    AccountSummaryView* summary_ = nullptr;
+    NetworkStatusView* networkStatus_ = nullptr;
     std::optional<std::int32_t> account_;
     QPointer<SettingsWindowController> settings_;
     std::vector<GridTable*> tables_;

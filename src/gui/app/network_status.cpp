@@ -1,5 +1,7 @@
 #include "gui/app/network_status.h"
+
 #include "gui/texts.h"
+#include "model/text/formatter.h"
 
 namespace tc::gui {
 
@@ -17,6 +19,15 @@ std::optional<NetworkStatusLook> networkStatusLook(std::int64_t speedClass) {
     default:
         return std::nullopt;
     }
+}
+
+NetworkStatusUpdate networkStatusUpdate(const interfaces::NetworkSpeed& speed, bool lost) {
+    NetworkStatusUpdate update;
+    if (!speed.serverTime.empty())
+        update.serverTime = Formatter::formatDateandTimeFromString(speed.serverTime, "yyyyMMddHHmmss",
+                                                                   "MMM dd, yyyy HH:mm:ss");
+    update.look = networkStatusLook(lost ? kNoConnectionClass : speed.speedClass);
+    return update;
 }
 
 } // namespace tc::gui

@@ -1,7 +1,11 @@
 #pragma once
-// What the main window's status line shows for a network-speed class. Free of Qt.
+// What the main window's status line shows for a network-speed class and the server's clock. Free
+// of Qt.
+#include "interfaces/client.h"
+
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <string_view>
 
 namespace tc::gui {
@@ -15,5 +19,14 @@ struct NetworkStatusLook {
 std::optional<NetworkStatusLook> networkStatusLook(std::int64_t speedClass);
 // The class that reads as no connection.
 inline constexpr std::int64_t kNoConnectionClass = 3;
+
+// What one ping changes on the status line: the look (none keeps the last one) and the server's
+// clock as shown (none keeps the last one: an empty or unreadable time). A lost stream reads as no
+// connection, whatever its last ping said.
+struct NetworkStatusUpdate {
+    std::optional<NetworkStatusLook> look;
+    std::optional<std::string> serverTime;
+};
+NetworkStatusUpdate networkStatusUpdate(const interfaces::NetworkSpeed& speed, bool lost);
 
 } // namespace tc::gui

@@ -481,6 +481,14 @@ TEST_F(TradeTicketTest, MultiAccountOrderOverThreeAccountsCountsTickedRowsOnly) 
     ticket->setMode(TradeTicketWindowController::kSimpleMode);
     EXPECT_EQ(ticket->orderKind(), interfaces::OrderKind::Market);
     EXPECT_TRUE(child<tc::gui::DecimalTextField>("PriceTextField")->text().isEmpty());
+
+    // A deviation keeps the rows to the accounts that allow one (20001 alone). Simple mode sends
+    // none, so back in it every account has its row again, not the rows of the deviation dropped.
+    ticket->setMode(TradeTicketWindowController::kAdvancedMode);
+    child<QCheckBox>("DeviationCheckBox")->setChecked(true);
+    ASSERT_EQ(rows.rowCount(), 1);
+    ticket->setMode(TradeTicketWindowController::kSimpleMode);
+    EXPECT_EQ(rows.rowCount(), 3);
 }
 
 } // namespace

@@ -195,10 +195,10 @@ TEST(ItemDetails, DisplayBounds) {
     item.DecimalPlaces = 5;
     EXPECT_EQ(item.displayDecimalPlaces(), 5);
 
-    EXPECT_EQ(PriceUpdate::dotPositionForDecimals(5), 100000.0);
-    EXPECT_EQ(PriceUpdate::dotPositionForDecimals(0), 1.0);
-    EXPECT_EQ(PriceUpdate::dotPositionForDecimals(-4), 1.0);
-    EXPECT_EQ(PriceUpdate::dotPositionForDecimals(400), 1e15);
+    EXPECT_EQ(PriceUpdate::dotPositionForDecimals(5), 5);
+    EXPECT_EQ(PriceUpdate::dotPositionForDecimals(0), 0);
+    EXPECT_EQ(PriceUpdate::dotPositionForDecimals(-4), 0);
+    EXPECT_EQ(PriceUpdate::dotPositionForDecimals(400), PriceUpdate::kMaxDotDecimals);
 }
 
 } // namespace

@@ -122,7 +122,7 @@ TEST_F(MarginOfOneLot, ValuesOutOfRangeGiveNoMargin) {
     settings.InitialMargin = Decimal::notANumber();
     EXPECT_EQ(margin(Order()), "none");
     settings.InitialMargin = 2_dec;
-    item.ContractSize = 1e120_dec;
+    item.ContractSize = 99999999999999999999999999999999999999e127_dec; // twice it is past the range
     EXPECT_EQ(margin(Order()), "none");
     item.ContractSize = 100000_dec;
     item.MarginFormulaId = 1;

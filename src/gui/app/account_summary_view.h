@@ -1,0 +1,39 @@
+#pragma once
+// The main window's account summary strip: the current account's number, equity, balance, profit,
+// used and available margin, each after ": ". The figures stay greyed while signed out.
+#include "platform/decimal.h"
+
+#include <QObject>
+
+#include <array>
+#include <string>
+
+class QLabel;
+
+namespace tc {
+class AccountDetails;
+}
+
+namespace tc::gui {
+
+// The strip's texts in its order; an amount is grouped with two decimals ("1,234.50"). No Qt here.
+inline constexpr std::size_t kSummaryFigures = 6;
+std::array<std::string, kSummaryFigures> accountSummaryTexts(const AccountDetails& figures);
+std::string summaryAmount(double value);
+std::string summaryAmount(const platform::Decimal& value);
+
+class AccountSummaryView : public QObject {
+    Q_OBJECT
+public:
+    // The value labels in the strip's order.
+    explicit AccountSummaryView(std::array<QLabel*, kSummaryFigures> values, QObject* parent = nullptr);
+
+    void show(const AccountDetails& figures);
+    // Signed out: the last figures stay, greyed.
+    void setLive(bool live);
+
+private:
+    std::array<QLabel*, kSummaryFigures> values_;
+};
+
+} // namespace tc::gui
