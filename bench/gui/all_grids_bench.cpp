@@ -12,8 +12,8 @@
 // two cores the process may use, with the server's and the session's threads it starts.
 #include "client/client_factory.h"
 #include "gui/controls/grid_table.h"
-#include "gui/models/grid_model.h"
-#include "gui/models/grid_view_proxy.h"
+#include "gui/grid/grid_model.h"
+#include "gui/grid/grid_view_proxy.h"
 #include "model/position_arithmetic.h"
 #include "model/session_model.h"
 #include "model/session_model_lookup.h"

@@ -3,8 +3,8 @@
 // instrument's quote moved, and in full (what a table change costs). Goal: a tick well inside a
 // frame (16 ms) so that the GUI thread keeps painting.
 #include "client/headless_application.h"
+#include "gui/grid/grid_model.h"
 #include "gui/models/client_model.h"
-#include "gui/models/grid_model.h"
 #include "market.h"
 #include "model/records/item_details.h"
 #include "options.h"

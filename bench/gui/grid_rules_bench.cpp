@@ -1,9 +1,9 @@
 // The grids' own work each second and on a column click, without widgets: 10,000 open positions
 // over 1,000 instruments sorted by every sortable column, their totals, their tick directions and
 // live cells, and a watch list of 1,000 instruments with its live cells.
-#include "gui/market/grid_cells.h"
-#include "gui/market/grid_spec.h"
-#include "gui/market/grid_totals.h"
+#include "gui/grid/grid_cells.h"
+#include "gui/grid/grid_spec.h"
+#include "gui/grid/grid_totals.h"
 #include "model/records/account_details.h"
 #include "model/records/group_details.h"
 #include "model/records/item_details.h"

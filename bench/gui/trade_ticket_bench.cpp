@@ -11,9 +11,9 @@
 //    of the signed-in user, with the table laid out again (rebuild_ms). Goal: under 20 ms.
 #include "gui/app/gui_objects.h"
 #include "gui/charts/chart_controller.h"
+#include "gui/grid/grid_model.h"
 #include "gui/market/market_depth_table_controller.h"
 #include "gui/models/client_model.h"
-#include "gui/models/grid_model.h"
 #include "gui/trading/multi_account_model.h"
 #include "gui/trading/trade_ticket_window_controller.h"
 #include "market.h"

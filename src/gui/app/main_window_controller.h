@@ -10,7 +10,7 @@
 // the feed, the Resources button shows the resources panel.
 #include "gui/app/idle_time.h"
 #include "gui/app/settings_window_controller.h"
-#include "gui/market/grid_spec.h"
+#include "gui/grid/grid_spec.h"
 #include "interfaces/client.h"
 
 #include <QMainWindow>

@@ -6,7 +6,7 @@
 #include "gui/app/theme_manager.h"
 #include "gui/charts/chart_analysis_view_controller.h"
 #include "gui/charts/chart_controller.h"
-#include "gui/market/grid_cells.h"
+#include "gui/grid/grid_cells.h"
 #include "gui/models/chart_model.h"
 #include "gui/models/client_model.h"
 #include "gui/texts.h"

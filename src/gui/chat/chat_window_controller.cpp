@@ -15,12 +15,12 @@
 #include <QHeaderView>
 #include <QPushButton>
 #include <QSignalBlocker>
+#include <QTableView>
 
 namespace tc::gui {
 namespace {
 
 constexpr int kUserNameRole = Qt::UserRole + 1;
-constexpr int kQueueIdRole = Qt::UserRole + 2;
 
 QIcon statusImage(bool online) {
     return image(online ? "network-status-online" : "network-status-offline");
@@ -66,12 +66,31 @@ ChatWindowController::ChatWindowController(GuiContext& context, QWidget* parent)
     setObjectName(QStringLiteral("ChatWindowController"));
     ui_->messageTableView->setThemes(context_.themes());
     ui_->mainSplitView->setStretchFactor(1, 1);
+    // The support queues by id: the name (or the waiting text) beside the queue's mark.
+    std::vector<RecordTableModel<QueueRow>::Column> queueColumns{
+        {texts::kSupport,
+         [this](const QueueRow& row) {
+             return row.mark == QueueMark::Waiting ? context_.text(texts::kWaitingForAcceptance)
+                                                   : qt(row.name);
+         },
+         {},
+         [](const QueueRow& row, int role) -> QVariant {
+             if (role != Qt::DecorationRole)
+                 return {};
+             return image(row.mark == QueueMark::Waiting     ? "network-status-away"
+                          : row.mark == QueueMark::Available ? "network-status-online"
+                                                             : "network-status-offline");
+         }}};
+    queues_ = new RecordTableModel<QueueRow>(
+        std::move(queueColumns), [](const QueueRow& row) { return row.queueId; },
+        [this](std::string_view key) { return context_.text(key); }, this);
+    ui_->chatQueueTableView->setModel(queues_);
     ui_->chatQueueTableView->horizontalHeader()->setHighlightSections(false);
     ui_->chatQueueTableView->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
 
     connect(ui_->contactsOutlineView, &QTreeWidget::itemSelectionChanged, this,
             &ChatWindowController::contactSelectionChanged);
-    connect(ui_->chatQueueTableView, &QTableWidget::itemSelectionChanged, this,
+    connect(ui_->chatQueueTableView->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             &ChatWindowController::queueSelectionChanged);
     connect(ui_->sendButton, &QPushButton::clicked, this, &ChatWindowController::SendChatButtonClicked);
     connect(ui_->messageTextView, &QLineEdit::returnPressed, this,
@@ -102,7 +121,7 @@ ChatWindowController::~ChatWindowController() = default;
 QTreeWidget* ChatWindowController::contactsOutlineView() const {
     return ui_->contactsOutlineView;
 }
-QTableWidget* ChatWindowController::chatQueueTableView() const {
+QTableView* ChatWindowController::chatQueueTableView() const {
     return ui_->chatQueueTableView;
 }
 TranscriptView* ChatWindowController::messageTableView() const {
@@ -123,7 +142,7 @@ void ChatWindowController::showWindow() {
 void ChatWindowController::updateLanguageStrings() {
     ui_->contactsOutlineView->setHeaderLabels({context_.text(texts::kContacts)});
     ui_->contactsOutlineView->setAccessibleName(context_.text(texts::kContacts));
-    ui_->chatQueueTableView->setHorizontalHeaderLabels({context_.text(texts::kSupport)});
+    queues_->retitle();
     ui_->chatQueueTableView->setAccessibleName(context_.text(texts::kSupport));
     ui_->messageTableView->setAccessibleName(context_.text(texts::kConversation));
     ui_->messageTextView->setAccessibleName(context_.text(texts::kTypeAMessage));
@@ -229,32 +248,22 @@ void ChatWindowController::deselectContacts() {
 // ---- support queues
 
 void ChatWindowController::reloadQueueTable() {
-    QTableWidget* table = ui_->chatQueueTableView;
-    const std::vector<QueueRow> rows = queueRows(context_.clientModel()->client().chat().collections());
-    QSignalBlocker block(table);
-    const QString chosen = table->currentItem() && table->currentItem()->isSelected()
-                               ? table->currentItem()->data(kQueueIdRole).toString()
-                               : QString();
-    table->setRowCount(static_cast<int>(rows.size()));
-    for (int r = 0; r < static_cast<int>(rows.size()); ++r) {
-        const QueueRow& row = rows[static_cast<std::size_t>(r)];
-        auto* item = new QTableWidgetItem(
-            row.mark == QueueMark::Waiting ? context_.text(texts::kWaitingForAcceptance) : qt(row.name));
-        item->setData(kQueueIdRole, qt(row.queueId));
-        item->setIcon(image(row.mark == QueueMark::Waiting     ? "network-status-away"
-                            : row.mark == QueueMark::Available ? "network-status-online"
-                                                               : "network-status-offline"));
-        table->setItem(r, 0, item);
-        if (!chosen.isEmpty() && item->data(kQueueIdRole).toString() == chosen)
-            table->selectRow(r);
-    }
+    QTableView* table = ui_->chatQueueTableView;
+    QSignalBlocker block(table->selectionModel());
+    const QModelIndexList selected = table->selectionModel()->selectedRows();
+    const std::string chosen = selected.isEmpty() ? std::string() : queues_->idAt(selected.front().row());
+    queues_->setRecords(queueRows(context_.clientModel()->client().chat().collections()));
+    // Waiting texts in the current language.
+    queues_->refreshAll();
+    if (const int row = chosen.empty() ? -1 : queues_->rowOf(chosen); row >= 0)
+        table->selectRow(row);
 }
 
 void ChatWindowController::queueSelectionChanged() {
-    const QList<QTableWidgetItem*> selected = ui_->chatQueueTableView->selectedItems();
+    const QModelIndexList selected = ui_->chatQueueTableView->selectionModel()->selectedRows();
     if (selected.isEmpty())
         return;
-    const std::string queueId = selected.front()->data(kQueueIdRole).toString().toStdString();
+    const std::string queueId = queues_->idAt(selected.front().row());
     const auto* queue =
         context_.clientModel()->client().chat().collections().ChatQueueCollection.get(queueId);
     // A queue waiting for acceptance cannot be opened.
@@ -304,7 +313,7 @@ void ChatWindowController::loadRequestQueueMessageSheet() {
 }
 
 void ChatWindowController::deselectQueues() {
-    QSignalBlocker block(ui_->chatQueueTableView);
+    QSignalBlocker block(ui_->chatQueueTableView->selectionModel());
     ui_->chatQueueTableView->clearSelection();
 }
 

@@ -7,6 +7,7 @@
 // it to its empty state. Its toolbar opens the recent conversations.
 #include "gui/app/sheet_controller.h"
 #include "gui/chat/chat_window_rules.h"
+#include "gui/models/record_table_model.h"
 #include "interfaces/client.h"
 
 #include <QMainWindow>
@@ -18,7 +19,7 @@
 
 class QLineEdit;
 class QPushButton;
-class QTableWidget;
+class QTableView;
 class QTreeWidget;
 class QTreeWidgetItem;
 
@@ -74,7 +75,7 @@ public:
     // The key of the open conversation (a user name or a queue id); empty when none.
     const std::string& openConversation() const { return userName_; }
     QTreeWidget* contactsOutlineView() const;
-    QTableWidget* chatQueueTableView() const;
+    QTableView* chatQueueTableView() const;
     TranscriptView* messageTableView() const;
     QLineEdit* messageTextView() const;
     QPushButton* sendButton() const;
@@ -101,6 +102,7 @@ private:
     GuiContext& context_;
     std::vector<ContactNode> tree_;
     std::string userName_;
+    RecordTableModel<QueueRow>* queues_ = nullptr;
     QPointer<QueueRequestSheet> queueSheet_;
     RecentConversationWindowController* recent_ = nullptr;
 };

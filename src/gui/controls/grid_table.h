@@ -4,7 +4,7 @@
 // widths (widened to their header titles) and hidden columns from the grid's column specs, and the language
 // and theme of the context, followed when they change. Made only once a client model is set on the context.
 #include "gui/controls/filled_grid_table_view.h"
-#include "gui/market/grid_spec.h"
+#include "gui/grid/grid_spec.h"
 
 namespace tc::gui {
 

@@ -67,37 +67,26 @@ void AccountAccessSettingWindowController::onWindowLoad() {
 }
 
 void AccountAccessSettingWindowController::follow() {
-    dropSession();
     ClientModel* session = context_.clientModel();
-    connections_.push_back(connect(session, &ClientModel::clientAboutToBeReplaced, this, [this] {
-        dropSession();
-        if (isVisible())
-            reject();
-    }));
-    connections_.push_back(connect(session, &ClientModel::userAccessArrived, this,
-                                   &AccountAccessSettingWindowController::mapsArrived));
-    connections_.push_back(connect(session, &ClientModel::userAccessEdited, this,
-                                   [this](const interfaces::UserAccessEdit& edit) {
-                                       if (editRequest_ != 0 && edit.id == editRequest_)
-                                           editAnswered(edit.accepted);
-                                   }));
-    connections_.push_back(connect(session, &ClientModel::requestFailed, this,
-                                   [this](const interfaces::RequestFailure& failure) {
-                                       if (editRequest_ != 0 && failure.id == editRequest_)
-                                           editAnswered(false);
-                                       else if (mapRequest_ != 0 && failure.id == mapRequest_)
-                                           mapRequest_ = 0;
-                                   }));
-}
-
-void AccountAccessSettingWindowController::dropSession() {
-    for (const QMetaObject::Connection& connection : connections_)
-        disconnect(connection);
-    connections_.clear();
+    follow_.start(this, session);
+    follow_.add(connect(session, &ClientModel::userAccessArrived, this,
+                        &AccountAccessSettingWindowController::mapsArrived));
+    follow_.add(connect(session, &ClientModel::userAccessEdited, this,
+                        [this](const interfaces::UserAccessEdit& edit) {
+                            if (editRequest_ != 0 && edit.id == editRequest_)
+                                editAnswered(edit.accepted);
+                        }));
+    follow_.add(connect(session, &ClientModel::requestFailed, this,
+                        [this](const interfaces::RequestFailure& failure) {
+                            if (editRequest_ != 0 && failure.id == editRequest_)
+                                editAnswered(false);
+                            else if (mapRequest_ != 0 && failure.id == mapRequest_)
+                                mapRequest_ = 0;
+                        }));
 }
 
 void AccountAccessSettingWindowController::done(int result) {
-    dropSession();
+    follow_.drop();
     editRequest_ = 0;
     mapRequest_ = 0;
     SheetController::done(result);

@@ -5,6 +5,7 @@
 // sends the chosen right; the sheet closes on the server's answer and says whether it was taken.
 #include "gui/app/sheet_controller.h"
 #include "gui/funding/account_access_rules.h"
+#include "gui/models/session_follow.h"
 #include "interfaces/commands.h"
 
 #include <memory>
@@ -40,7 +41,6 @@ protected:
 
 private:
     void follow();
-    void dropSession();
     void requestMaps();
     void loadUsers();
     void updateValuesinViews();
@@ -55,7 +55,7 @@ private:
     AccountAccessForm form_;
     interfaces::RequestId mapRequest_ = 0;
     interfaces::RequestId editRequest_ = 0;
-    std::vector<QMetaObject::Connection> connections_;
+    SessionFollow follow_;
 };
 
 } // namespace tc::gui

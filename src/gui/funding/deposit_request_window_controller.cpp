@@ -1,25 +1,19 @@
 #include "gui/funding/deposit_request_window_controller.h"
 #include "gui/funding/caption_alignment.h"
-#include "gui/funding/funding_accounts.h"
-#include "gui/funding/request_sheet_keys.h"
 
-#include "gui/app/common_alert.h"
 #include "gui/app/gui_context.h"
 #include "gui/app/language.h"
 #include "gui/app/qt_text.h"
-#include "gui/market/detail_window_controller.h"
 #include "gui/models/client_model.h"
 #include "gui/texts.h"
 #include "model/records/account_details.h"
 #include "model/records/currency_records.h"
 #include "model/records/user_info.h"
 #include "model/session_model.h"
-#include "model/session_queries.h"
 #include "model/text/formatter.h"
 #include "platform/log.h"
 #include "ui_deposit_request_window_controller.h"
 
-#include <QCloseEvent>
 #include <QDesktopServices>
 #include <QGridLayout>
 #include <QLabel>
@@ -32,17 +26,13 @@ namespace tc::gui {
 DepositRequestWindowController::DepositRequestWindowController(GuiContext& context,
                                                                std::shared_ptr<PayGateRequests> requests,
                                                                QWidget* parent)
-    : QWidget(parent, Qt::Window), ui_(std::make_unique<Ui::DepositRequestWindowController>()),
-      context_(context), requests_(requests ? std::move(requests) : std::make_shared<PayGateRequests>()) {
+    : RequestWindow(context, parent), ui_(std::make_unique<Ui::DepositRequestWindowController>()),
+      requests_(requests ? std::move(requests) : std::make_shared<PayGateRequests>()) {
     ui_->setupUi(this);
     setObjectName(QStringLiteral("DepositRequestWindowController"));
-    // The result list is the detail window's, shown in place on the second page.
-    detail_ = new DetailWindowController(context_, ui_->detailArea);
-    detail_->setWindowFlags(Qt::Widget);
-    if (auto* close = detail_->findChild<QPushButton*>(QStringLiteral("closeButton")))
-        close->hide();
-    ui_->detailAreaLayout->addWidget(detail_);
-    detail_->show();
+    attachFrame({ui_->depositRequestTabView, ui_->detailArea, ui_->detailAreaLayout, ui_->sendRequestButton,
+                 ui_->notNowButton, ui_->okButton, ui_->accountComboBox, kDepositsAllowedBit,
+                 QStringLiteral("deposit")});
     QFont bold = ui_->headerLabel->font();
     bold.setBold(true);
     ui_->headerLabel->setFont(bold);
@@ -55,24 +45,8 @@ DepositRequestWindowController::DepositRequestWindowController(GuiContext& conte
     connect(ui_->paymentGatewayComboBox, qOverload<int>(&QComboBox::activated), this,
             &DepositRequestWindowController::chooseGateway);
     connect(ui_->amountTextField, &QLineEdit::textChanged, this, [this] { updateEstimatedAmount(); });
-    connect(ui_->sendRequestButton, &QPushButton::clicked, this, [this] { sendRequest(); });
-    connect(ui_->notNowButton, &QPushButton::clicked, this, &QWidget::close);
-    connect(ui_->okButton, &QPushButton::clicked, this, &QWidget::close);
-    installRequestSheetKeys(this, ui_->depositRequestTabView, ui_->sendRequestButton, ui_->okButton);
-
-    ClientModel& session = *context_.clientModel();
-    connect(&session, &ClientModel::tick, this, [this] {
-        if (ticking_)
-            calcAccountDetails();
-    });
-    connect(&session, &ClientModel::fundingReply, this, &DepositRequestWindowController::fundingReply);
-    connect(&session, &ClientModel::fundingFailed, this, &DepositRequestWindowController::fundingFailed);
-    connect(&session, &ClientModel::clientAboutToBeReplaced, this, [this] {
-        // The accounts and replies were the old session's: nothing more to show or send.
-        sessionGone_ = true;
-        ticking_ = false;
-        close();
-    });
+    connect(context_.clientModel(), &ClientModel::fundingFailed, this,
+            &DepositRequestWindowController::fundingFailed);
     bindLanguage(this, context_.language(), [this] { updateLanguageStrings(); });
 }
 
@@ -80,24 +54,17 @@ DepositRequestWindowController::~DepositRequestWindowController() {
     requests_->forget(this);
 }
 
-interfaces::Client* DepositRequestWindowController::client() const {
-    ClientModel* session = context_.clientModel();
-    return session && !sessionGone_ ? &session->client() : nullptr;
-}
-
 void DepositRequestWindowController::windowDidAppear() {
     updateLanguageStrings();
     setDefaults();
     loadData();
     updateValuesinViews();
-    ticking_ = true;
+    startTicking();
 }
 
 void DepositRequestWindowController::closeEvent(QCloseEvent* event) {
-    // Only this window's refresh stops; the other funding windows keep theirs.
-    ticking_ = false;
     requests_->forget(this);
-    QWidget::closeEvent(event);
+    RequestWindow::closeEvent(event);
 }
 
 void DepositRequestWindowController::updateLanguageStrings() {
@@ -107,9 +74,7 @@ void DepositRequestWindowController::updateLanguageStrings() {
 }
 
 void DepositRequestWindowController::setDefaults() {
-    if (QWidget* focused = focusWidget())
-        focused->clearFocus();
-    ui_->depositRequestTabView->setCurrentIndex(0);
+    showForm();
     for (QLineEdit* field :
          {ui_->amountTextField, ui_->sourceBankNameTextField, ui_->sourceBankBranchTextField,
           ui_->sourceBankAccountTextField, ui_->depositedBankAccountTextField, ui_->remarksTextField})
@@ -129,11 +94,6 @@ void DepositRequestWindowController::loadData() {
     loadFinancialTransferModes();
 }
 
-void DepositRequestWindowController::loadAccountsData() {
-    accounts_ = listFundingAccounts(ui_->accountComboBox, client(), kDepositsAllowedBit);
-    accountId_ = accounts_.empty() ? 0 : accounts_.front();
-}
-
 void DepositRequestWindowController::loadFinancialTransferModes() {
     modes_ = {funding::kTTCopy, funding::kBankTransfer};
     if (const auto chosen = account(); chosen && (chosen->accountSettings & kOnlinePaymentBit) != 0)
@@ -144,15 +104,6 @@ void DepositRequestWindowController::loadFinancialTransferModes() {
         ui_->depositModeComboBox->addItem(qt(funding::FinancialEnum::getFinancialTransferMode(mode)));
 }
 
-std::shared_ptr<const AccountDetails> DepositRequestWindowController::account() const {
-    if (accountId_ == 0 || !client())
-        return nullptr;
-    for (const auto& account : client()->queries().getAccountCollection())
-        if (account && account->AccountId == accountId_)
-            return account;
-    return nullptr;
-}
-
 std::shared_ptr<const funding::PayGateSetting> DepositRequestWindowController::gateway() const {
     if (payGateId_ == 0 || !client())
         return nullptr;
@@ -161,13 +112,7 @@ std::shared_ptr<const funding::PayGateSetting> DepositRequestWindowController::g
 
 void DepositRequestWindowController::updateValuesinViews() {
     const auto chosen = account();
-    {
-        QSignalBlocker block(ui_->accountComboBox);
-        ui_->accountComboBox->setCurrentIndex(
-            static_cast<int>(std::find(accounts_.begin(), accounts_.end(), accountId_) - accounts_.begin()));
-        if (!chosen)
-            ui_->accountComboBox->setCurrentIndex(-1);
-    }
+    showChosenAccount(chosen != nullptr);
     ui_->accountNameTextField->setText(chosen ? qt(chosen->AccountName) : QString());
     calcAccountDetails();
     ui_->depositDatePicker->setDateTime(QDateTime::currentDateTime());
@@ -190,9 +135,8 @@ void DepositRequestWindowController::calcAccountDetails() {
 }
 
 void DepositRequestWindowController::chooseAccount(int index) {
-    if (index < 0 || static_cast<std::size_t>(index) >= accounts_.size())
+    if (!takeAccountAt(index))
         return;
-    accountId_ = accounts_[static_cast<std::size_t>(index)];
     // The modes are the chosen account's: online payment only where it is offered.
     loadFinancialTransferModes();
     updateValuesinViews();
@@ -290,12 +234,6 @@ void DepositRequestWindowController::updateEstimatedAmount() {
         qt(depositEstimate(str(ui_->amountTextField->text()), isOnlinePayment_, currencies())));
 }
 
-void DepositRequestWindowController::showValidationInfo(const QString& message) {
-    CommonAlert::open(
-        this,
-        {context_.text(texts::kValidation), message, AlertSpec::Warning, {}, QStringLiteral("deposit")});
-}
-
 bool DepositRequestWindowController::sendRequest() {
     DepositForm form;
     form.networkAvailable = client() && client()->isNetworkAvailable();
@@ -312,14 +250,11 @@ bool DepositRequestWindowController::sendRequest() {
                   {texts::kEMail, form.email}};
     const auto chosen = account();
     if (auto refusal = checkDepositForm(form)) {
-        QString message = context_.text(refusal->key);
-        if (refusal->code != 0)
-            message = QStringLiteral("%1 : %2\n%3")
-                          .arg(context_.text(texts::kError), QString::number(refusal->code),
-                               context_.text(texts::kAccountsCurrencyCannotPaidThrough));
-        else if (!refusal->field.empty())
-            message.replace(QStringLiteral("{0}"), context_.text(refusal->field));
-        showValidationInfo(message);
+        showValidationInfo(refusal->code == 0
+                               ? refusalText(*refusal)
+                               : QStringLiteral("%1 : %2\n%3")
+                                     .arg(context_.text(texts::kError), QString::number(refusal->code),
+                                          context_.text(texts::kAccountsCurrencyCannotPaidThrough)));
         return false;
     }
     if (!chosen) {
@@ -386,13 +321,11 @@ void DepositRequestWindowController::fundingFailed(const interfaces::FundingFail
     // A refused payment answers the window that asked, which must not wait for ever.
     if (requests_->ownerOf(failure.id) != this)
         return;
-    ui_->depositRequestTabView->setCurrentIndex(1);
-    detail_->setLines({});
     setHeader(context_.text(texts::kPaymentFailed), true);
     ui_->footerLabel->setText(
         context_.text(texts::kServerRefusedPayment).replace(QStringLiteral("{0}"), qt(failure.text)));
     ui_->okButton->setEnabled(true);
-    Q_EMIT resultShown();
+    showResult({});
 }
 
 void DepositRequestWindowController::setHeader(const QString& text, bool upper) {
@@ -466,12 +399,6 @@ bool DepositRequestWindowController::openWebAddress(const QUrl& address) {
     return QDesktopServices::openUrl(address);
 }
 
-void DepositRequestWindowController::showResult(const std::vector<interfaces::LabelValue>& lines) {
-    ui_->depositRequestTabView->setCurrentIndex(1);
-    detail_->setLines(lines);
-    Q_EMIT resultShown();
-}
-
 // ---- accessors
 
 QComboBox* DepositRequestWindowController::accountComboBox() const {
@@ -495,12 +422,6 @@ QLineEdit* DepositRequestWindowController::depositTextField() const {
 QLineEdit* DepositRequestWindowController::remarksTextField() const {
     return ui_->remarksTextField;
 }
-QPushButton* DepositRequestWindowController::sendRequestButton() const {
-    return ui_->sendRequestButton;
-}
-QPushButton* DepositRequestWindowController::okButton() const {
-    return ui_->okButton;
-}
 QString DepositRequestWindowController::headerText() const {
     return ui_->headerLabel->text();
 }
@@ -512,9 +433,6 @@ QString DepositRequestWindowController::amountTitle() const {
 }
 QString DepositRequestWindowController::estimateTitle() const {
     return ui_->depositTitleLabel->text();
-}
-int DepositRequestWindowController::currentPage() const {
-    return ui_->depositRequestTabView->currentIndex();
 }
 
 } // namespace tc::gui

@@ -10,10 +10,9 @@
 // asked for a gateway payment is kept in the PayGateRequests the main window shares among them.
 #include "gui/funding/funding_window_rules.h"
 #include "gui/funding/pay_gate_requests.h"
-#include "interfaces/client.h"
+#include "gui/funding/request_window.h"
 
 #include <QUrl>
-#include <QWidget>
 
 #include <functional>
 #include <memory>
@@ -23,7 +22,6 @@
 
 class QComboBox;
 class QLineEdit;
-class QPushButton;
 
 namespace Ui {
 class DepositRequestWindowController;
@@ -31,10 +29,7 @@ class DepositRequestWindowController;
 
 namespace tc::gui {
 
-class DetailWindowController;
-class GuiContext;
-
-class DepositRequestWindowController : public QWidget {
+class DepositRequestWindowController : public RequestWindow {
     Q_OBJECT
 public:
     // Opens an address in the browser; false when it could not be opened.
@@ -49,8 +44,7 @@ public:
     // The start sequence: texts, an empty form on the first page, the accounts and modes, the
     // figures, the one-second refresh.
     void windowDidAppear();
-    // Checks the form and sends the request; false (with an alert, nothing sent) when refused.
-    bool sendRequest();
+    bool sendRequest() override;
     // Replaces the browser (tests, the screenshots).
     void setUrlOpener(UrlOpener opener) { opener_ = std::move(opener); }
     // The default opener: http and https addresses only, through the desktop's browser.
@@ -68,41 +62,29 @@ public:
     QLineEdit* emailTextField() const;
     QLineEdit* depositTextField() const;
     QLineEdit* remarksTextField() const;
-    QPushButton* sendRequestButton() const;
-    QPushButton* okButton() const;
     QString headerText() const;
     QString footerText() const;
     QString amountTitle() const;
     QString estimateTitle() const;
-    // 0 the form, 1 the result.
-    int currentPage() const;
-    DetailWindowController* detailWindow() const { return detail_; }
-    // Whether the window follows the client model's one-second tick (from showing until closing).
-    bool followsTick() const { return ticking_; }
     std::int64_t transferMode() const { return ftMode_; }
     bool isOnlinePayment() const { return isOnlinePayment_; }
-
-Q_SIGNALS:
-    // The second page shows a reply.
-    void resultShown();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    void refreshFigures() override { calcAccountDetails(); }
+    void fundingReply(const interfaces::FundingReply& reply) override;
     void updateLanguageStrings();
     void setDefaults();
     void arrangeViews();
     void loadData();
-    void loadAccountsData();
     void loadFinancialTransferModes();
     void updateValuesinViews();
     void calcAccountDetails();
     void loadPaymentGateway();
     void showCurrencyOnLabel();
     void updateEstimatedAmount();
-    void showValidationInfo(const QString& message);
-    void fundingReply(const interfaces::FundingReply& reply);
     void fundingFailed(const interfaces::FundingFailure& failure);
     void handleMasterUpdate(const std::shared_ptr<const funding::PayGateTransaction>& tx,
                             std::int64_t status);
@@ -110,27 +92,18 @@ private:
                                  std::int64_t transStatus, std::int64_t error);
     void showOnlinePaymentConfirmation(const funding::PayGateTransaction& tx);
     void redirectToPaymentGateway(const funding::PayGateTransaction& tx);
-    void showResult(const std::vector<interfaces::LabelValue>& lines);
     void setHeader(const QString& text, bool upper);
-    std::shared_ptr<const AccountDetails> account() const;
     std::shared_ptr<const funding::PayGateSetting> gateway() const;
     DepositCurrencies currencies() const;
-    interfaces::Client* client() const;
 
     std::unique_ptr<Ui::DepositRequestWindowController> ui_;
-    GuiContext& context_;
     std::shared_ptr<PayGateRequests> requests_;
     UrlOpener opener_ = &DepositRequestWindowController::openWebAddress;
-    DetailWindowController* detail_ = nullptr;
-    std::vector<std::int32_t> accounts_; // the box's accounts, in its order
-    std::int32_t accountId_ = 0;         // 0: none chosen
-    std::vector<std::int64_t> modes_;    // the mode box's modes, in its order
+    std::vector<std::int64_t> modes_; // the mode box's modes, in its order
     std::int64_t ftMode_ = 0;
     bool isOnlinePayment_ = false;
     std::uint64_t payGateId_ = 0; // 0: no gateway chosen
     std::vector<std::uint64_t> gateways_;
-    bool sessionGone_ = false;
-    bool ticking_ = false;
 };
 
 } // namespace tc::gui

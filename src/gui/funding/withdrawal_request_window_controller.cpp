@@ -1,84 +1,45 @@
 #include "gui/funding/withdrawal_request_window_controller.h"
 #include "gui/funding/caption_alignment.h"
-#include "gui/funding/funding_accounts.h"
-#include "gui/funding/request_sheet_keys.h"
 
-#include "gui/app/common_alert.h"
 #include "gui/app/gui_context.h"
 #include "gui/app/language.h"
 #include "gui/app/qt_text.h"
-#include "gui/market/detail_window_controller.h"
-#include "gui/models/client_model.h"
 #include "gui/texts.h"
 #include "model/records/account_details.h"
-#include "model/session_queries.h"
 #include "ui_withdrawal_request_window_controller.h"
 
-#include <QCloseEvent>
 #include <QGridLayout>
 #include <QLabel>
 #include <QPushButton>
 
-#include <algorithm>
-
 namespace tc::gui {
 
 WithdrawalRequestWindowController::WithdrawalRequestWindowController(GuiContext& context, QWidget* parent)
-    : QWidget(parent, Qt::Window), ui_(std::make_unique<Ui::WithdrawalRequestWindowController>()),
-      context_(context) {
+    : RequestWindow(context, parent), ui_(std::make_unique<Ui::WithdrawalRequestWindowController>()) {
     ui_->setupUi(this);
     setObjectName(QStringLiteral("WithdrawalRequestWindowController"));
-    detail_ = new DetailWindowController(context_, ui_->detailArea);
-    detail_->setWindowFlags(Qt::Widget);
-    if (auto* close = detail_->findChild<QPushButton*>(QStringLiteral("closeButton")))
-        close->hide();
-    ui_->detailAreaLayout->addWidget(detail_);
-    detail_->show();
+    attachFrame({ui_->withdrawalRequestTabView, ui_->detailArea, ui_->detailAreaLayout,
+                 ui_->sendRequestButton, ui_->notNowButton, ui_->okButton, ui_->accountComboBox,
+                 kWithdrawalsAllowedBit, QStringLiteral("withdrawal")});
+    // Kept by the main window: the next session's figures once it is in place.
+    followNewSessions();
     ui_->headerLabel->hide();
     ui_->footerLabel->hide();
 
     connect(ui_->accountComboBox, qOverload<int>(&QComboBox::activated), this,
             &WithdrawalRequestWindowController::chooseAccount);
     connect(ui_->amountTextField, &QLineEdit::textChanged, this, [this] { calculateResultingBalance(); });
-    connect(ui_->sendRequestButton, &QPushButton::clicked, this, [this] { sendRequest(); });
-    connect(ui_->notNowButton, &QPushButton::clicked, this, &QWidget::close);
-    connect(ui_->okButton, &QPushButton::clicked, this, &QWidget::close);
-    installRequestSheetKeys(this, ui_->withdrawalRequestTabView, ui_->sendRequestButton, ui_->okButton);
-
-    ClientModel& session = *context_.clientModel();
-    connect(&session, &ClientModel::tick, this, [this] {
-        if (ticking_)
-            updateAccountDetails();
-    });
-    connect(&session, &ClientModel::fundingReply, this, &WithdrawalRequestWindowController::fundingReply);
-    connect(&session, &ClientModel::clientAboutToBeReplaced, this, [this] {
-        sessionGone_ = true;
-        ticking_ = false;
-        close();
-    });
-    connect(&session, &ClientModel::clientReplaced, this, [this] { sessionGone_ = false; });
     bindLanguage(this, context_.language(), [this] { updateLanguageStrings(); });
 }
 
 WithdrawalRequestWindowController::~WithdrawalRequestWindowController() = default;
-
-interfaces::Client* WithdrawalRequestWindowController::client() const {
-    ClientModel* session = context_.clientModel();
-    return session && !sessionGone_ ? &session->client() : nullptr;
-}
 
 void WithdrawalRequestWindowController::windowDidAppear() {
     updateLanguageStrings();
     setDefaults();
     loadAccountsData();
     updateValuesinViews();
-    ticking_ = true;
-}
-
-void WithdrawalRequestWindowController::closeEvent(QCloseEvent* event) {
-    // Only this window's refresh stops.
-    ticking_ = false;
-    QWidget::closeEvent(event);
+    startTicking();
 }
 
 void WithdrawalRequestWindowController::updateLanguageStrings() {
@@ -87,41 +48,19 @@ void WithdrawalRequestWindowController::updateLanguageStrings() {
 }
 
 void WithdrawalRequestWindowController::setDefaults() {
-    if (QWidget* focused = focusWidget())
-        focused->clearFocus();
-    ui_->withdrawalRequestTabView->setCurrentIndex(0);
+    showForm();
     ui_->amountTextField->clear();
     ui_->remarksTextField->clear();
 }
 
-void WithdrawalRequestWindowController::loadAccountsData() {
-    accounts_ = listFundingAccounts(ui_->accountComboBox, client(), kWithdrawalsAllowedBit);
-    accountId_ = accounts_.empty() ? 0 : accounts_.front();
-}
-
-std::shared_ptr<const AccountDetails> WithdrawalRequestWindowController::account() const {
-    if (accountId_ == 0 || !client())
-        return nullptr;
-    for (const auto& account : client()->queries().getAccountCollection())
-        if (account && account->AccountId == accountId_)
-            return account;
-    return nullptr;
-}
-
 void WithdrawalRequestWindowController::chooseAccount(int index) {
-    if (index < 0 || static_cast<std::size_t>(index) >= accounts_.size())
-        return;
-    accountId_ = accounts_[static_cast<std::size_t>(index)];
-    updateValuesinViews();
+    if (takeAccountAt(index))
+        updateValuesinViews();
 }
 
 void WithdrawalRequestWindowController::updateValuesinViews() {
     const auto chosen = account();
-    {
-        QSignalBlocker block(ui_->accountComboBox);
-        const auto at = std::find(accounts_.begin(), accounts_.end(), accountId_);
-        ui_->accountComboBox->setCurrentIndex(chosen ? static_cast<int>(at - accounts_.begin()) : -1);
-    }
+    showChosenAccount(chosen != nullptr);
     ui_->accountNameTextField->setText(chosen ? qt(chosen->AccountName) : QString());
     updateAccountDetails();
     // Nothing can be sent for no account.
@@ -170,12 +109,6 @@ void WithdrawalRequestWindowController::calculateResultingBalance() {
         qt(fixed2(resultingBalance(*chosen, str(ui_->amountTextField->text()), pending))));
 }
 
-void WithdrawalRequestWindowController::showValidationInfo(const QString& message) {
-    CommonAlert::open(
-        this,
-        {context_.text(texts::kValidation), message, AlertSpec::Warning, {}, QStringLiteral("withdrawal")});
-}
-
 bool WithdrawalRequestWindowController::sendRequest() {
     const auto chosen = account();
     WithdrawalForm form;
@@ -186,10 +119,7 @@ bool WithdrawalRequestWindowController::sendRequest() {
     form.withdrawable = chosen && client() ? figures(*chosen).withdrawable : 0;
     form.texts = {{texts::kRemarks, str(ui_->remarksTextField->text())}};
     if (auto refusal = checkWithdrawalForm(form)) {
-        QString message = context_.text(refusal->key);
-        if (!refusal->field.empty())
-            message.replace(QStringLiteral("{0}"), context_.text(refusal->field));
-        showValidationInfo(message);
+        showValidationInfo(refusalText(*refusal));
         return false;
     }
     if (!chosen) {
@@ -212,9 +142,7 @@ bool WithdrawalRequestWindowController::sendRequest() {
 void WithdrawalRequestWindowController::fundingReply(const interfaces::FundingReply& reply) {
     if (reply.kind != interfaces::FundingReply::Kind::WithdrawalRequested || !isVisible())
         return;
-    ui_->withdrawalRequestTabView->setCurrentIndex(1);
-    detail_->setLines(reply.lines);
-    Q_EMIT resultShown();
+    showResult(reply.lines);
 }
 
 QComboBox* WithdrawalRequestWindowController::accountComboBox() const {
@@ -240,12 +168,6 @@ QLineEdit* WithdrawalRequestWindowController::resultingBalanceTextField() const 
 }
 QLineEdit* WithdrawalRequestWindowController::pendingWithdrawalsTextField() const {
     return ui_->pendingWithdrawalsTextField;
-}
-QPushButton* WithdrawalRequestWindowController::sendRequestButton() const {
-    return ui_->sendRequestButton;
-}
-int WithdrawalRequestWindowController::currentPage() const {
-    return ui_->withdrawalRequestTabView->currentIndex();
 }
 
 } // namespace tc::gui

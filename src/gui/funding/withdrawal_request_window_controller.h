@@ -8,16 +8,11 @@
 // The main window makes it once and keeps it; each showing runs windowDidAppear (an empty form on
 // the first page), and closing the window stops its refresh.
 #include "gui/funding/funding_window_rules.h"
-#include "interfaces/client.h"
-
-#include <QWidget>
+#include "gui/funding/request_window.h"
 
 #include <memory>
-#include <vector>
 
-class QComboBox;
 class QLineEdit;
-class QPushButton;
 
 namespace Ui {
 class WithdrawalRequestWindowController;
@@ -25,10 +20,7 @@ class WithdrawalRequestWindowController;
 
 namespace tc::gui {
 
-class DetailWindowController;
-class GuiContext;
-
-class WithdrawalRequestWindowController : public QWidget {
+class WithdrawalRequestWindowController : public RequestWindow {
     Q_OBJECT
 public:
     // Needs the context's client model, signed in.
@@ -40,7 +32,7 @@ public:
     void windowDidAppear();
     // Checks the amount against the withdrawable amount of this moment and sends the request; false
     // (with an alert, nothing sent) when refused.
-    bool sendRequest();
+    bool sendRequest() override;
     void chooseAccount(int index);
 
     QComboBox* accountComboBox() const;
@@ -51,38 +43,18 @@ public:
     QLineEdit* withdrawableFundTextField() const;
     QLineEdit* resultingBalanceTextField() const;
     QLineEdit* pendingWithdrawalsTextField() const;
-    QPushButton* sendRequestButton() const;
-    int currentPage() const;
-    DetailWindowController* detailWindow() const { return detail_; }
-    // Whether the window follows the client model's one-second tick (from showing until closing).
-    bool followsTick() const { return ticking_; }
-
-Q_SIGNALS:
-    void resultShown();
-
-protected:
-    void closeEvent(QCloseEvent* event) override;
 
 private:
+    void refreshFigures() override { updateAccountDetails(); }
+    void fundingReply(const interfaces::FundingReply& reply) override;
     void updateLanguageStrings();
     void setDefaults();
-    void loadAccountsData();
     void updateValuesinViews();
     void updateAccountDetails();
     void calculateResultingBalance();
     interfaces::WithdrawalFigures figures(const AccountDetails& account) const;
-    void showValidationInfo(const QString& message);
-    void fundingReply(const interfaces::FundingReply& reply);
-    std::shared_ptr<const AccountDetails> account() const;
-    interfaces::Client* client() const;
 
     std::unique_ptr<Ui::WithdrawalRequestWindowController> ui_;
-    GuiContext& context_;
-    DetailWindowController* detail_ = nullptr;
-    std::vector<std::int32_t> accounts_;
-    std::int32_t accountId_ = 0;
-    bool sessionGone_ = false;
-    bool ticking_ = false;
 };
 
 } // namespace tc::gui

@@ -40,13 +40,26 @@ QIcon membershipMark(bool member, const QColor& colour) {
 AddRemoveWindowController::AddRemoveWindowController(GuiContext& context, QWidget* parent)
     : SheetController(parent), ui_(std::make_unique<Ui::AddRemoveWindowController>()), context_(context) {
     ui_->setupUi(this);
+    lines_ = new RecordTableModel<Line>(
+        {{texts::kSymbol,
+          [](const Line& l) { return fromView(l.code); },
+          {},
+          [this](const Line& l, int role) -> QVariant {
+              if (role == Qt::DecorationRole)
+                  return marks_[l.member ? 1 : 0];
+              return role == Qt::UserRole ? QVariant(l.member) : QVariant();
+          }},
+         {texts::kDescription, [](const Line& l) { return fromView(l.name); }}},
+        [](const Line& l) { return l.code; }, [this](std::string_view key) { return context_.text(key); },
+        this);
+    ui_->ItemTableView->setModel(lines_);
     ui_->ItemTableView->horizontalHeader()->setHighlightSections(false);
     ui_->ItemTableView->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
     ui_->ItemTableView->setColumnWidth(0, 120);
     connect(ui_->addButton, &QPushButton::clicked, this, [this] { ShowandHideSymbolsinWatchlist(100); });
     connect(ui_->removeButton, &QPushButton::clicked, this, [this] { ShowandHideSymbolsinWatchlist(200); });
     connect(ui_->closeButton, &QPushButton::clicked, this, &QDialog::accept);
-    connect(ui_->ItemTableView, &QTableWidget::cellDoubleClicked, this,
+    connect(ui_->ItemTableView, &QTableView::doubleClicked, this,
             [this] { ShowandHideSymbolsinWatchlist(0); });
     connect(ui_->symbolSearchField, &QLineEdit::textChanged, this, &AddRemoveWindowController::SearchSymbols);
     connect(ui_->ItemCategoryOutlineView, &QTreeWidget::currentItemChanged, this,
@@ -55,7 +68,7 @@ AddRemoveWindowController::AddRemoveWindowController(GuiContext& context, QWidge
                 if (item && item->parent())
                     selectType(item->parent()->indexOfChild(item));
             });
-    bindLanguage(this, context_.language(), [this] { retitleColumns(); });
+    bindLanguage(this, context_.language(), [this] { lines_->retitle(); });
 }
 
 AddRemoveWindowController::~AddRemoveWindowController() = default;
@@ -63,16 +76,11 @@ AddRemoveWindowController::~AddRemoveWindowController() = default;
 QTreeWidget* AddRemoveWindowController::outline() const {
     return ui_->ItemCategoryOutlineView;
 }
-QTableWidget* AddRemoveWindowController::table() const {
+QTableView* AddRemoveWindowController::table() const {
     return ui_->ItemTableView;
 }
 QLineEdit* AddRemoveWindowController::searchField() const {
     return ui_->symbolSearchField;
-}
-
-void AddRemoveWindowController::retitleColumns() {
-    ui_->ItemTableView->setHorizontalHeaderLabels(
-        {context_.text(texts::kSymbol), context_.text(texts::kDescription)});
 }
 
 void AddRemoveWindowController::onWindowLoad() {
@@ -140,20 +148,18 @@ void AddRemoveWindowController::SearchSymbols(const QString& text) {
 }
 
 void AddRemoveWindowController::reloadTable() {
-    QTableWidget& table = *ui_->ItemTableView;
-    const auto& rows = chooser_->rows();
-    table.setRowCount(static_cast<int>(rows.size()));
     // The program's palette: the sheet's own may not have taken the theme yet.
     const QColor mark = QApplication::palette().color(QPalette::Text);
-    for (std::size_t row = 0; row < rows.size(); ++row) {
-        const std::string_view code = SymbolChooser::codeOf(rows[row]);
-        auto* codeItem = new QTableWidgetItem(fromView(code));
-        codeItem->setIcon(membershipMark(chooser_->isMember(code), mark));
-        codeItem->setData(Qt::UserRole, chooser_->isMember(code));
-        table.setItem(static_cast<int>(row), 0, codeItem);
-        table.setItem(static_cast<int>(row), 1,
-                      new QTableWidgetItem(fromView(SymbolChooser::nameOf(rows[row]))));
+    marks_[0] = membershipMark(false, mark);
+    marks_[1] = membershipMark(true, mark);
+    std::vector<Line> lines;
+    lines.reserve(chooser_->rows().size());
+    for (const std::string& row : chooser_->rows()) {
+        const std::string_view code = SymbolChooser::codeOf(row);
+        lines.push_back(
+            {std::string(code), std::string(SymbolChooser::nameOf(row)), chooser_->isMember(code)});
     }
+    lines_->setRecords(std::move(lines));
 }
 
 void AddRemoveWindowController::ShowandHideSymbolsinWatchlist(int tag) {

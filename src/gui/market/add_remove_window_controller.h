@@ -6,6 +6,9 @@
 // The type last selected stays between showings; the search does not.
 #include "gui/app/sheet_controller.h"
 #include "gui/market/symbol_chooser.h"
+#include "gui/models/record_table_model.h"
+
+#include <QIcon>
 
 #include <memory>
 #include <optional>
@@ -14,7 +17,7 @@ namespace Ui {
 class AddRemoveWindowController;
 }
 
-class QTableWidget;
+class QTableView;
 class QTreeWidget;
 class QLineEdit;
 
@@ -35,7 +38,7 @@ public:
     void selectType(int index);
 
     QTreeWidget* outline() const;
-    QTableWidget* table() const;
+    QTableView* table() const;
     QLineEdit* searchField() const;
     const SymbolChooser* chooser() const { return chooser_ ? &*chooser_ : nullptr; }
 
@@ -46,11 +49,19 @@ private:
     void loadTypes();
     void reloadTable();
     void SaveAddRemoveItems();
-    void retitleColumns();
+
+    // One instrument of the list: its code, its name, and whether the watch list has it.
+    struct Line {
+        std::string code;
+        std::string name;
+        bool member = false;
+    };
 
     std::unique_ptr<Ui::AddRemoveWindowController> ui_;
     GuiContext& context_;
     std::optional<SymbolChooser> chooser_;
+    RecordTableModel<Line>* lines_ = nullptr;
+    QIcon marks_[2];               // not watched, watched
     std::uint64_t generation_ = 0; // of the client the chooser was made over
 };
 

@@ -8,7 +8,7 @@
 #include "gui/controls/chart_drop_area.h"
 #include "gui/controls/input_rules.h"
 #include "gui/controls/price_text.h"
-#include "gui/market/grid_cells.h"
+#include "gui/grid/grid_cells.h"
 #include "gui/market/row_menu_rules.h"
 #include "gui/models/client_model.h"
 #include "gui/texts.h"

@@ -5,7 +5,7 @@
 // once per refresh (the session's tick). The buttons open the order ticket; a tile dragged by its
 // face onto a chart slot charts its instrument there, as a board row does. While the session is not
 // signed in the tiles are disabled and their prices greyed.
-#include "gui/market/tick_tracker.h"
+#include "gui/grid/tick_tracker.h"
 
 #include <QFrame>
 #include <QPushButton>

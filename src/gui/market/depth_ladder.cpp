@@ -1,6 +1,6 @@
 #include "gui/market/depth_ladder.h"
 
-#include "gui/market/grid_cells.h"
+#include "gui/grid/grid_cells.h"
 #include "model/market_depth.h"
 
 #include <algorithm>

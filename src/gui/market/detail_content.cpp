@@ -1,6 +1,6 @@
 #include "gui/market/detail_content.h"
 
-#include "gui/market/grid_cells.h"
+#include "gui/grid/grid_cells.h"
 #include "gui/texts.h"
 #include "model/collection_keys.h"
 #include "model/data_service_collections.h"

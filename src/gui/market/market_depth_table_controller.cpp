@@ -3,8 +3,8 @@
 #include "gui/app/gui_context.h"
 #include "gui/app/language.h"
 #include "gui/app/theme_manager.h"
+#include "gui/grid/grid_model.h"
 #include "gui/models/client_model.h"
-#include "gui/models/grid_model.h"
 #include "gui/texts.h"
 
 #include <QHBoxLayout>

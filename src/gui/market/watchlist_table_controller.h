@@ -10,7 +10,7 @@
 // contract-detail column the advanced detail window. The selected instrument goes out as instrumentSelected,
 // for the depth ladders.
 #include "gui/controls/filled_grid_table_view.h"
-#include "gui/market/grid_spec.h"
+#include "gui/grid/grid_spec.h"
 
 #include <string>
 

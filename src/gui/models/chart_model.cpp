@@ -2,7 +2,7 @@
 
 #include "charts/bar_time.h"
 #include "charts/chart_cache.h"
-#include "gui/market/grid_cells.h"
+#include "gui/grid/grid_cells.h"
 #include "gui/models/client_model.h"
 #include "model/records/item_details.h"
 

@@ -6,7 +6,7 @@
 #include "gui/app/qt_text.h"
 #include "gui/app/theme_manager.h"
 #include "gui/charts/pie_chart_controller.h"
-#include "gui/market/grid_cells.h"
+#include "gui/grid/grid_cells.h"
 #include "gui/models/client_model.h"
 #include "gui/statements/statement_table_models.h"
 #include "gui/statements/table_printer.h"

@@ -1,6 +1,6 @@
 #include "gui/statements/statement_sections.h"
 
-#include "gui/market/grid_cells.h"
+#include "gui/grid/grid_cells.h"
 #include "gui/texts.h"
 #include "model/text/formatter.h"
 #include "platform/lenient.h"

@@ -3,7 +3,7 @@
 // ticked ones without sending, the refusals in the status sheet (going on closes the others),
 // and once the request went out, one status row per sent position that the server's reports
 // turn to closed or rejected. Positions are kept by id. No Qt.
-#include "gui/market/grid_cells.h"
+#include "gui/grid/grid_cells.h"
 #include "gui/texts.h"
 #include "interfaces/orders.h"
 #include "model/session_queries.h"

@@ -4,8 +4,8 @@
 #include "gui/app/gui_context.h"
 #include "gui/app/language.h"
 #include "gui/app/theme_manager.h"
+#include "gui/grid/grid_tones.h"
 #include "gui/models/client_model.h"
-#include "gui/models/grid_tones.h"
 #include "gui/texts.h"
 #include "gui/trading/close_position_status_window_controller.h"
 #include "gui/trading/position_dialog_rules.h"
@@ -15,31 +15,31 @@
 #include "platform/lenient.h"
 #include "ui_close_all_window_controller.h"
 
+#include <QBrush>
 #include <QHeaderView>
-#include <QTableWidgetItem>
+#include <QTableView>
 
-#include <array>
+#include <algorithm>
 
 namespace tc::gui {
+
+// One listed position as its row shows it; the live price and the result follow the tick.
+struct CloseAllLine {
+    std::string id;
+    std::string account;
+    std::string symbol;
+    std::int32_t side = 0;
+    std::string quantity;
+    std::string price;
+    std::string live;
+    double profit = 0;
+    bool ticked = false;
+};
+
 namespace {
 
-constexpr std::array<std::string_view, 9> kColumns = {"0",
-                                                      texts::kAccount,
-                                                      texts::kPositionID0317,
-                                                      texts::kSymbol,
-                                                      texts::kSide,
-                                                      texts::kQuantity,
-                                                      texts::kPrice,
-                                                      texts::kMarketPrice,
-                                                      texts::kFloatingPL};
-constexpr int kTickColumn = 0;
-constexpr int kLivePriceColumn = 7;
-constexpr int kResultColumn = 8;
-
-QTableWidgetItem* cell(const std::string& text) {
-    auto* item = new QTableWidgetItem(QString::fromStdString(text));
-    item->setFlags(Qt::ItemIsEnabled);
-    return item;
+QString cellText(const std::string& text) {
+    return QString::fromStdString(text);
 }
 
 } // namespace
@@ -48,33 +48,62 @@ CloseAllWindowController::CloseAllWindowController(GuiContext& context, QWidget*
     : SheetController(parent), ui_(std::make_unique<Ui::CloseAllWindowController>()), context_(context) {
     ui_->setupUi(this);
     setObjectName(QStringLiteral("CloseAllWindowController"));
-    QTableWidget* table = ui_->closeAllTableView;
-    table->setColumnCount(static_cast<int>(kColumns.size()));
+    using Column = RecordTableModel<CloseAllLine>::Column;
+    std::vector<Column> columns{
+        {"",
+         {},
+         {},
+         [](const CloseAllLine& l, int role) {
+             return role == Qt::AccessibleTextRole ? QVariant(cellText(l.id)) : QVariant();
+         },
+         [](const CloseAllLine& l) { return l.ticked; }},
+        {texts::kAccount, [](const CloseAllLine& l) { return cellText(l.account); }},
+        {texts::kPositionID0317, [](const CloseAllLine& l) { return cellText(l.id); }},
+        {texts::kSymbol, [](const CloseAllLine& l) { return cellText(l.symbol); }},
+        {texts::kSide,
+         [this](const CloseAllLine& l) {
+             return cellText(shownName(context_.language().selected(), sideText(l.side)));
+         }},
+        {texts::kQuantity, [](const CloseAllLine& l) { return cellText(l.quantity); }},
+        {texts::kPrice, [](const CloseAllLine& l) { return cellText(l.price); }},
+        {texts::kMarketPrice, [](const CloseAllLine& l) { return cellText(l.live); }},
+        {texts::kFloatingPL,
+         [](const CloseAllLine& l) { return cellText(moneyText(l.profit)); },
+         {},
+         [this](const CloseAllLine& l, int role) -> QVariant {
+             if (role != Qt::ForegroundRole)
+                 return {};
+             const auto colour = toneStyle(Grid::OpenPositions, l.profit < 0 ? Tone::Loss : Tone::Gain,
+                                           context_.themes().getThemeForKey())
+                                     .foreground;
+             return colour ? QVariant(QBrush(*colour)) : QVariant();
+         }}};
+    lines_ = new RecordTableModel<CloseAllLine>(
+        std::move(columns), [](const CloseAllLine& l) { return l.id; },
+        [this](std::string_view key) { return context_.text(key); }, this);
+    lines_->setSelectable(false);
+    lines_->onTick([this](const std::string& id, bool ticked) {
+        if (ticked != flow_.isTicked(id))
+            hitCheckbox(id);
+    });
+    QTableView* table = ui_->closeAllTableView;
+    table->setModel(lines_);
     table->verticalHeader()->hide();
     table->horizontalHeader()->setStretchLastSection(true);
+    setUpStatusTable(*ui_->closeAllStatusTableView, context_);
     bindLanguage(this, context.language(), [this] {
-        QStringList headers;
-        for (std::string_view id : kColumns)
-            headers << (id == "0" ? QStringLiteral(" ") : context_.text(id));
-        ui_->closeAllTableView->setHorizontalHeaderLabels(headers);
-        setStatusHeaders(*ui_->closeAllStatusTableView, context_);
+        lines_->retitle();
+        static_cast<StatusTableModel*>(ui_->closeAllStatusTableView->model())->retitle();
         setButtonTitle();
         if (isVisible())
             loadRows(); // the side letters
-    });
-    connect(table, &QTableWidget::itemChanged, this, [this](QTableWidgetItem* item) {
-        if (loading_ || item->column() != kTickColumn || item->row() >= static_cast<int>(rowIds_.size()))
-            return;
-        const std::string& id = rowIds_[static_cast<std::size_t>(item->row())];
-        if ((item->checkState() == Qt::Checked) != flow_.isTicked(id))
-            hitCheckbox(id);
     });
     connect(ui_->closeAllButton, &QPushButton::clicked, this,
             &CloseAllWindowController::closeAllButtonClicked);
     connect(ui_->notNowButton, &QPushButton::clicked, this, &QDialog::reject);
     connect(&context.themes(), &ThemeManager::themeChanged, this, [this] {
-        refreshTableView();
-        fillStatusTable(*ui_->closeAllStatusTableView, flow_.statusRows(), context_);
+        lines_->refreshAll();
+        fillStatusTable(*ui_->closeAllStatusTableView, flow_.statusRows());
     });
 }
 
@@ -90,47 +119,35 @@ void CloseAllWindowController::onWindowLoad() {
     ui_->closeAllTabView->setCurrentIndex(0);
     ui_->closeAllButton->show();
     ui_->notNowButton->setText(context_.text(texts::kNotNow));
-    ui_->closeAllStatusTableView->setRowCount(0);
+    static_cast<StatusTableModel*>(ui_->closeAllStatusTableView->model())->setRecords({});
     loadRows();
     ui_->closeAllTableView->setFocus();
 }
 
 void CloseAllWindowController::follow() {
-    dropSession();
     ClientModel* session = context_.clientModel();
-    connections_.push_back(connect(session, &ClientModel::clientAboutToBeReplaced, this, [this] {
-        dropSession();
-        if (isVisible())
-            reject();
-    }));
-    connections_.push_back(connect(session, &ClientModel::tick, this, [this] {
+    follow_.start(this, session);
+    follow_.add(connect(session, &ClientModel::tick, this, [this] {
         if (isVisible() && flow_.phase() != CloseAllFlow::Phase::Sent)
             refreshTableView();
     }));
-    connections_.push_back(
-        connect(session, &ClientModel::tablesChanged, this, [this](interfaces::TableSet tables) {
-            if (!isVisible() || flow_.phase() != CloseAllFlow::Phase::Choosing)
-                return;
-            if (tables.contains(interfaces::Table::OpenPositions))
-                loadRows();
-            else if (tables.contains(interfaces::Table::OpenPositionFigures))
-                refreshTableView(); // the core's refresh of the floating results
-        }));
-    connections_.push_back(connect(session, &ClientModel::bulkCloseReported, this,
-                                   [this](const interfaces::BulkCloseReport& report) {
-                                       if (flow_.report(report, context_.language().selected()))
-                                           showStatus();
-                                   }));
-}
-
-void CloseAllWindowController::dropSession() {
-    for (const QMetaObject::Connection& connection : connections_)
-        disconnect(connection);
-    connections_.clear();
+    follow_.add(connect(session, &ClientModel::tablesChanged, this, [this](interfaces::TableSet tables) {
+        if (!isVisible() || flow_.phase() != CloseAllFlow::Phase::Choosing)
+            return;
+        if (tables.contains(interfaces::Table::OpenPositions))
+            loadRows();
+        else if (tables.contains(interfaces::Table::OpenPositionFigures))
+            refreshTableView(); // the core's refresh of the floating results
+    }));
+    follow_.add(connect(session, &ClientModel::bulkCloseReported, this,
+                        [this](const interfaces::BulkCloseReport& report) {
+                            if (flow_.report(report, context_.language().selected()))
+                                showStatus();
+                        }));
 }
 
 void CloseAllWindowController::done(int result) {
-    dropSession();
+    follow_.drop();
     SheetController::done(result);
 }
 
@@ -142,61 +159,52 @@ void CloseAllWindowController::loadRows() {
     const OrderView listed = client.queries().getOpenOrderCollection();
     // Positions that went away are no longer ticked; new ones come unticked.
     flow_.follow(listed);
-    loading_ = true;
-    QTableWidget* table = ui_->closeAllTableView;
-    rowIds_.clear();
-    table->setRowCount(static_cast<int>(listed.size()));
-    int row = 0;
+    std::vector<CloseAllLine> lines;
+    lines.reserve(listed.size());
     for (const auto& p : listed) {
         if (!p)
             continue;
-        rowIds_.push_back(p->OpenPositionId);
         const ItemDetails* item = instrumentOf(client.model(), p->ItemCode);
-        auto* tick = new QTableWidgetItem;
-        tick->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable);
-        tick->setCheckState(flow_.isTicked(p->OpenPositionId) ? Qt::Checked : Qt::Unchecked);
-        tick->setData(Qt::AccessibleTextRole, QString::fromStdString(p->OpenPositionId));
-        table->setItem(row, kTickColumn, tick);
-        table->setItem(row, 1, cell(p->AccountNumber));
-        table->setItem(row, 2, cell(p->OpenPositionId));
-        table->setItem(row, 3, cell(p->ItemCode));
-        table->setItem(row, 4, cell(shownName(context_.language().selected(), sideText(p->tradingMode))));
-        table->setItem(row, 5, cell(quantityText(p->RemainingQty)));
-        table->setItem(row, 6, cell(priceText(platform::lenientReal(p->OrderPrice), item)));
-        ++row;
+        lines.push_back({p->OpenPositionId,
+                         p->AccountNumber,
+                         p->ItemCode,
+                         p->tradingMode,
+                         quantityText(p->RemainingQty),
+                         priceText(platform::lenientReal(p->OrderPrice), item),
+                         {},
+                         0,
+                         false});
     }
-    table->setRowCount(row);
-    loading_ = false;
-    refreshTableView();
-    table->resizeColumnsToContents();
+    showLines(std::move(lines));
+    ui_->closeAllTableView->resizeColumnsToContents();
     setButtonTitle();
 }
 
 void CloseAllWindowController::refreshTableView() {
+    std::vector<CloseAllLine> lines;
+    for (int row = 0; row < lines_->rowCount(); ++row)
+        lines.push_back(*lines_->recordAt(row));
+    showLines(std::move(lines));
+}
+
+void CloseAllWindowController::showLines(std::vector<CloseAllLine> lines) {
     ClientModel* session = context_.clientModel();
     if (!session)
         return;
     const interfaces::Client& client = session->client();
     const OrderView listed = client.queries().getOpenOrderCollection();
-    const std::int64_t theme = context_.themes().getThemeForKey();
-    QTableWidget* table = ui_->closeAllTableView;
-    for (int row = 0; row < static_cast<int>(rowIds_.size()); ++row) {
-        const auto found = std::find_if(listed.begin(), listed.end(), [&](const auto& p) {
-            return p && p->OpenPositionId == rowIds_[static_cast<std::size_t>(row)];
-        });
+    for (CloseAllLine& line : lines) {
+        line.ticked = flow_.isTicked(line.id);
+        const auto found = std::find_if(listed.begin(), listed.end(),
+                                        [&](const auto& p) { return p && p->OpenPositionId == line.id; });
         if (found == listed.end())
-            continue;
+            continue; // gone: the row keeps its last figures until the list is read again
         const Order& p = **found;
         const ItemDetails* item = instrumentOf(client.model(), p.ItemCode);
-        const double live = item ? (p.tradingMode == 0 ? item->Bid : item->Ask) : 0;
-        table->setItem(row, kLivePriceColumn, cell(priceText(live, item)));
-        QTableWidgetItem* result = cell(moneyText(p.UnrealisedPL));
-        if (const auto colour =
-                toneStyle(Grid::OpenPositions, p.UnrealisedPL < 0 ? Tone::Loss : Tone::Gain, theme)
-                    .foreground)
-            result->setForeground(*colour);
-        table->setItem(row, kResultColumn, result);
+        line.live = priceText(item ? (p.tradingMode == 0 ? item->Bid : item->Ask) : 0, item);
+        line.profit = p.UnrealisedPL;
     }
+    lines_->setRecords(std::move(lines));
 }
 
 void CloseAllWindowController::setButtonTitle() {
@@ -211,13 +219,12 @@ void CloseAllWindowController::setButtonTitle() {
 
 void CloseAllWindowController::hitCheckbox(const std::string& positionId) {
     flow_.toggle(positionId);
-    const auto at = std::find(rowIds_.begin(), rowIds_.end(), positionId);
-    if (at != rowIds_.end()) {
-        loading_ = true;
-        ui_->closeAllTableView->item(static_cast<int>(at - rowIds_.begin()), kTickColumn)
-            ->setCheckState(flow_.isTicked(positionId) ? Qt::Checked : Qt::Unchecked);
-        loading_ = false;
+    std::vector<CloseAllLine> lines;
+    for (int row = 0; row < lines_->rowCount(); ++row) {
+        lines.push_back(*lines_->recordAt(row));
+        lines.back().ticked = flow_.isTicked(lines.back().id);
     }
+    lines_->setRecords(std::move(lines));
     setButtonTitle();
 }
 
@@ -280,7 +287,7 @@ void CloseAllWindowController::send() {
 }
 
 void CloseAllWindowController::showStatus() {
-    fillStatusTable(*ui_->closeAllStatusTableView, flow_.statusRows(), context_);
+    fillStatusTable(*ui_->closeAllStatusTableView, flow_.statusRows());
 }
 
 } // namespace tc::gui

@@ -6,9 +6,9 @@
 // refused, else for the selection. Then the window lists the sent positions, and the server's
 // reports turn each to closed or rejected.
 #include "gui/app/sheet_controller.h"
+#include "gui/models/record_table_model.h"
+#include "gui/models/session_follow.h"
 #include "gui/trading/close_all_rules.h"
-
-#include <QMetaObject>
 
 #include <memory>
 #include <vector>
@@ -21,6 +21,7 @@ namespace tc::gui {
 
 class ClosePositionStatusWindowController;
 class GuiContext;
+struct CloseAllLine;
 
 class CloseAllWindowController : public SheetController {
     Q_OBJECT
@@ -41,9 +42,9 @@ public:
 
 private:
     void follow();
-    void dropSession();
     void loadRows();
     void refreshTableView();
+    void showLines(std::vector<CloseAllLine> lines);
     void setButtonTitle();
     void showOrderStatusTableView();
     void send();
@@ -52,10 +53,9 @@ private:
     std::unique_ptr<Ui::CloseAllWindowController> ui_;
     GuiContext& context_;
     CloseAllFlow flow_;
-    std::vector<std::string> rowIds_;
+    RecordTableModel<CloseAllLine>* lines_ = nullptr;
     ClosePositionStatusWindowController* status_ = nullptr;
-    std::vector<QMetaObject::Connection> connections_;
-    bool loading_ = false;
+    SessionFollow follow_;
 };
 
 } // namespace tc::gui

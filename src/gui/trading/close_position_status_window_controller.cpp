@@ -3,12 +3,13 @@
 #include "gui/app/gui_context.h"
 #include "gui/app/language.h"
 #include "gui/app/theme_manager.h"
-#include "gui/models/grid_tones.h"
+#include "gui/grid/grid_tones.h"
 #include "gui/texts.h"
 #include "ui_close_position_status_window_controller.h"
 
+#include <QBrush>
 #include <QHeaderView>
-#include <QTableWidgetItem>
+#include <QTableView>
 
 #include <array>
 
@@ -19,46 +20,53 @@ constexpr std::array<std::string_view, 7> kStatusColumns = {
     texts::kAccount,  texts::kPositionID0317, texts::kSymbol, texts::kSide,
     texts::kQuantity, texts::kPrice,          texts::kStatus};
 
-QTableWidgetItem* cell(const std::string& text) {
-    auto* item = new QTableWidgetItem(QString::fromStdString(text));
-    item->setFlags(Qt::ItemIsEnabled);
-    return item;
-}
-
 } // namespace
 
-void setStatusHeaders(QTableWidget& table, GuiContext& context) {
-    table.setColumnCount(static_cast<int>(kStatusColumns.size()));
-    QStringList headers;
-    for (std::string_view id : kStatusColumns)
-        headers << context.text(id);
-    table.setHorizontalHeaderLabels(headers);
+void setUpStatusTable(QTableView& table, GuiContext& context) {
+    const auto text = [](std::string CloseAllStatusRow::*field) {
+        return [field](const CloseAllStatusRow& r) { return QString::fromStdString(r.*field); };
+    };
+    std::vector<StatusTableModel::Column> columns;
+    columns.reserve(kStatusColumns.size());
+    for (std::string_view key : kStatusColumns)
+        columns.push_back({key, {}});
+    columns[0].text = text(&CloseAllStatusRow::account);
+    columns[1].text = text(&CloseAllStatusRow::positionId);
+    columns[2].text = text(&CloseAllStatusRow::symbol);
+    columns[3].text = [&context](const CloseAllStatusRow& r) {
+        return QString::fromStdString(shownName(context.language().selected(), sideText(r.side)));
+    };
+    columns[4].text = text(&CloseAllStatusRow::quantity);
+    columns[5].text = text(&CloseAllStatusRow::price);
+    columns[6].text = text(&CloseAllStatusRow::status);
+    columns[6].role = [&context](const CloseAllStatusRow& r, int role) -> QVariant {
+        if (role != Qt::ForegroundRole)
+            return {};
+        const auto colour =
+            toneStyle(Grid::OpenPositions, r.tone, context.themes().getThemeForKey()).foreground;
+        return colour ? QVariant(QBrush(*colour)) : QVariant();
+    };
+    auto* model = new StatusTableModel(
+        std::move(columns), [](const CloseAllStatusRow& r) { return r.positionId; },
+        [&context](std::string_view key) { return context.text(key); }, &table);
+    model->setSelectable(false);
+    table.setModel(model);
     table.verticalHeader()->hide();
     table.horizontalHeader()->setStretchLastSection(true);
 }
 
-void fillStatusTable(QTableWidget& table, const std::vector<CloseAllStatusRow>& rows, GuiContext& context) {
-    table.setRowCount(static_cast<int>(rows.size()));
-    const std::int64_t theme = context.themes().getThemeForKey();
-    for (int i = 0; i < table.rowCount(); ++i) {
-        const CloseAllStatusRow& r = rows[static_cast<std::size_t>(i)];
-        table.setItem(i, 0, cell(r.account));
-        table.setItem(i, 1, cell(r.positionId));
-        table.setItem(i, 2, cell(r.symbol));
-        table.setItem(i, 3, cell(shownName(context.language().selected(), sideText(r.side))));
-        table.setItem(i, 4, cell(r.quantity));
-        table.setItem(i, 5, cell(r.price));
-        QTableWidgetItem* status = cell(r.status);
-        if (const auto colour = toneStyle(Grid::OpenPositions, r.tone, theme).foreground)
-            status->setForeground(*colour);
-        table.setItem(i, 6, status);
-    }
+void fillStatusTable(QTableView& table, const std::vector<CloseAllStatusRow>& rows) {
+    auto* model = static_cast<StatusTableModel*>(table.model());
+    model->setRecords(rows);
+    // The language or the theme may have changed since the last rows: every cell and title again.
+    model->retitle();
+    model->refreshAll();
     // Long reasons wrap in the status column, which takes the rest of the width; rows grow to fit.
-    for (int column = 0; column + 1 < table.columnCount(); ++column)
+    for (int column = 0; column + 1 < model->columnCount(); ++column)
         table.horizontalHeader()->setSectionResizeMode(column, QHeaderView::ResizeToContents);
-    table.horizontalHeader()->setSectionResizeMode(table.columnCount() - 1, QHeaderView::Stretch);
+    table.horizontalHeader()->setSectionResizeMode(model->columnCount() - 1, QHeaderView::Stretch);
     table.resizeRowsToContents();
-    table.setCurrentCell(-1, -1);
+    table.setCurrentIndex({});
 }
 
 ClosePositionStatusWindowController::ClosePositionStatusWindowController(GuiContext& context, QWidget* parent)
@@ -66,17 +74,15 @@ ClosePositionStatusWindowController::ClosePositionStatusWindowController(GuiCont
       context_(context) {
     ui_->setupUi(this);
     setObjectName(QStringLiteral("ClosePositionStatusWindowController"));
-    bindLanguage(this, context.language(), [this] {
-        setStatusHeaders(*ui_->statusTableView, context_);
-        onWindowLoad();
-    });
+    setUpStatusTable(*ui_->statusTableView, context_);
+    bindLanguage(this, context.language(), [this] { onWindowLoad(); });
     connect(ui_->button1, &QPushButton::clicked, this, [this] {
         accept();
         Q_EMIT goOn();
     });
     connect(ui_->button2, &QPushButton::clicked, this, &QDialog::reject);
     connect(&context.themes(), &ThemeManager::themeChanged, this,
-            [this] { fillStatusTable(*ui_->statusTableView, rows_, context_); });
+            [this] { fillStatusTable(*ui_->statusTableView, rows_); });
 }
 
 ClosePositionStatusWindowController::~ClosePositionStatusWindowController() = default;
@@ -87,7 +93,7 @@ void ClosePositionStatusWindowController::setRows(std::vector<CloseAllStatusRow>
 }
 
 void ClosePositionStatusWindowController::onWindowLoad() {
-    fillStatusTable(*ui_->statusTableView, rows_, context_);
+    fillStatusTable(*ui_->statusTableView, rows_);
     ui_->statusTextField->setText(context_.text(canGoOn_ ? kSomeRefusedKey : kAllRefusedKey));
     ui_->button1->setVisible(canGoOn_);
     ui_->button1->setText(context_.text(texts::kCloseTheOthers));

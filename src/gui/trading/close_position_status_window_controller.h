@@ -4,12 +4,13 @@
 // back, or (every ticked position refused) only the one to go back. It knows nothing of orders:
 // going on is the goOn signal.
 #include "gui/app/sheet_controller.h"
+#include "gui/models/record_table_model.h"
 #include "gui/trading/close_all_rules.h"
 
 #include <memory>
 #include <vector>
 
-class QTableWidget;
+class QTableView;
 
 namespace Ui {
 class ClosePositionStatusWindowController;
@@ -19,9 +20,12 @@ namespace tc::gui {
 
 class GuiContext;
 
-// The columns of the status tables: account, position, instrument, side, quantity, price, status.
-void fillStatusTable(QTableWidget& table, const std::vector<CloseAllStatusRow>& rows, GuiContext& context);
-void setStatusHeaders(QTableWidget& table, GuiContext& context);
+// The status tables' rows by position: account, position, instrument, side, quantity, price, status.
+using StatusTableModel = RecordTableModel<CloseAllStatusRow>;
+// Gives `table` its status model (owned by the table) and its headers.
+void setUpStatusTable(QTableView& table, GuiContext& context);
+// The rows of a table set up as above, sized to their texts: long reasons wrap in the status column.
+void fillStatusTable(QTableView& table, const std::vector<CloseAllStatusRow>& rows);
 
 class ClosePositionStatusWindowController : public SheetController {
     Q_OBJECT

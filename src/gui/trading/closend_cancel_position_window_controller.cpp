@@ -33,30 +33,23 @@ ClosendCancelPositionWindowController::ClosendCancelPositionWindowController(Gui
     });
     connect(ui_->DeviationCheckBox, &QCheckBox::toggled, this,
             &ClosendCancelPositionWindowController::deviationCheckboxSelect);
-    connect(ui_->CloseandCancelButton, &QPushButton::clicked, this,
-            &ClosendCancelPositionWindowController::CloseandCancelButtonClicked);
-    connect(ui_->notNowButton, &QPushButton::clicked, this, &QDialog::reject);
+    connectButtons(
+        ui_->CloseandCancelButton, [this] { CloseandCancelButtonClicked(); }, ui_->notNowButton);
 }
 
 ClosendCancelPositionWindowController::~ClosendCancelPositionWindowController() = default;
 
 bool ClosendCancelPositionWindowController::openFor(CloseJob job, const std::string& id) {
     job_ = job;
-    follow(id);
-    interfaces::Client* c = client();
-    if (!c || !closeView(c->model(), c->queries(), job_, id, context().language().selected())) {
-        closeAsGone();
+    if (!followRecord(id, [&](interfaces::Client& c) {
+            return closeView(c.model(), c.queries(), job_, id, context().language().selected()).has_value();
+        }))
         return false;
-    }
     // Each opening starts from the record: the deviation unticked and empty.
     ui_->DeviationCheckBox->setChecked(false);
     deviationCheckboxSelect(false);
     fill();
-    openOn(parentWidget());
-    if (ui_->QuantityComboField->isEnabled())
-        ui_->QuantityComboField->setFocus();
-    else
-        ui_->CloseandCancelButton->setFocus();
+    openWithFocus({ui_->QuantityComboField, ui_->CloseandCancelButton});
     return true;
 }
 

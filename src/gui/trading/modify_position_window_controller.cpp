@@ -6,7 +6,7 @@
 #include "gui/controls/decimal_text_field.h"
 #include "gui/controls/input_filters.h"
 #include "gui/controls/toggles.h"
-#include "gui/market/grid_cells.h"
+#include "gui/grid/grid_cells.h"
 #include "gui/texts.h"
 #include "interfaces/client.h"
 #include "model/records/item_details.h"
@@ -53,29 +53,20 @@ ModifyPositionWindowController::ModifyPositionWindowController(GuiContext& conte
     connect(ui_->stopLossStepperDown, &QToolButton::clicked, this, [this] { step(false, -1); });
     connect(ui_->QuantityComboField, &QComboBox::editTextChanged, this,
             &ModifyPositionWindowController::UpdateValueFields);
-    connect(ui_->ModifyButton, &QPushButton::clicked, this,
-            &ModifyPositionWindowController::ModifyButtonClicked);
-    connect(ui_->notNowButton, &QPushButton::clicked, this, &QDialog::reject);
+    connectButtons(
+        ui_->ModifyButton, [this] { ModifyButtonClicked(); }, ui_->notNowButton);
 }
 
 ModifyPositionWindowController::~ModifyPositionWindowController() = default;
 
 bool ModifyPositionWindowController::openFor(ModifyMode mode, const std::string& id) {
     mode_ = mode;
-    follow(id);
-    interfaces::Client* c = client();
-    if (!c || !modifyView(c->model(), c->queries(), mode_, id, context().language().selected())) {
-        closeAsGone();
+    if (!followRecord(id, [&](interfaces::Client& c) {
+            return modifyView(c.model(), c.queries(), mode_, id, context().language().selected()).has_value();
+        }))
         return false;
-    }
     fill();
-    openOn(parentWidget());
-    if (ui_->QuantityComboField->isEnabled())
-        ui_->QuantityComboField->setFocus();
-    else if (ui_->takeProfitCheckBox->isVisible())
-        ui_->takeProfitCheckBox->setFocus();
-    else
-        ui_->ModifyButton->setFocus();
+    openWithFocus({ui_->QuantityComboField, ui_->takeProfitCheckBox, ui_->ModifyButton});
     return true;
 }
 
@@ -163,33 +154,27 @@ void ModifyPositionWindowController::step(bool takeProfit, int steps) {
 }
 
 void ModifyPositionWindowController::takeProfitCheckboxSelect(bool ticked) {
-    interfaces::Client* c = client();
-    const auto record = c ? findRecord(c->queries(),
-                                       mode_ == ModifyMode::PositionBrackets ? DialogRecord::OpenPosition
-                                                                             : DialogRecord::PendingOrder,
-                                       this->record())
-                          : nullptr;
-    setCheckedQuietly(ui_->takeProfitCheckBox, ticked);
-    ui_->TakeProfitTextField->setEnabled(ticked);
-    ui_->takeProfitStepperUp->setEnabled(ticked);
-    ui_->takeProfitStepperDown->setEnabled(ticked);
-    ui_->TakeProfitTextField->setText(
-        ticked && record ? qt(defaultBracketPrice(c->model(), *record, mode_, true)) : QString());
+    bracketCheckboxSelect(true, ticked);
 }
 
 void ModifyPositionWindowController::stopLossCheckboxSelect(bool ticked) {
+    bracketCheckboxSelect(false, ticked);
+}
+
+void ModifyPositionWindowController::bracketCheckboxSelect(bool takeProfit, bool ticked) {
     interfaces::Client* c = client();
     const auto record = c ? findRecord(c->queries(),
                                        mode_ == ModifyMode::PositionBrackets ? DialogRecord::OpenPosition
                                                                              : DialogRecord::PendingOrder,
                                        this->record())
                           : nullptr;
-    setCheckedQuietly(ui_->stopLossCheckBox, ticked);
-    ui_->StopLossTextField->setEnabled(ticked);
-    ui_->stopLossStepperUp->setEnabled(ticked);
-    ui_->stopLossStepperDown->setEnabled(ticked);
-    ui_->StopLossTextField->setText(
-        ticked && record ? qt(defaultBracketPrice(c->model(), *record, mode_, false)) : QString());
+    QLineEdit* field = takeProfit ? ui_->TakeProfitTextField : ui_->StopLossTextField;
+    setCheckedQuietly(takeProfit ? ui_->takeProfitCheckBox : ui_->stopLossCheckBox, ticked);
+    field->setEnabled(ticked);
+    (takeProfit ? ui_->takeProfitStepperUp : ui_->stopLossStepperUp)->setEnabled(ticked);
+    (takeProfit ? ui_->takeProfitStepperDown : ui_->stopLossStepperDown)->setEnabled(ticked);
+    field->setText(ticked && record ? qt(defaultBracketPrice(c->model(), *record, mode_, takeProfit))
+                                    : QString());
 }
 
 void ModifyPositionWindowController::ModifyButtonClicked() {

@@ -35,6 +35,8 @@ private:
     void fill();
     void showTitles(const std::string& box, const std::string& button);
     void step(bool takeProfit, int steps);
+    // A bracket's box ticked or not: its field and steppers follow, with the record's default price.
+    void bracketCheckboxSelect(bool takeProfit, bool ticked);
     void UpdateValueFields();
 
     std::unique_ptr<Ui::ModifyPositionWindowController> ui_;

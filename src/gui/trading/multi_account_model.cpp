@@ -1,7 +1,7 @@
 #include "gui/trading/multi_account_model.h"
 
 #include "gui/controls/input_rules.h"
-#include "gui/market/grid_cells.h"
+#include "gui/grid/grid_cells.h"
 #include "gui/texts.h"
 #include "model/records/account_details.h"
 

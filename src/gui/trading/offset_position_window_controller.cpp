@@ -6,7 +6,7 @@
 #include "gui/app/gui_context.h"
 #include "gui/app/language.h"
 #include "gui/controls/input_filters.h"
-#include "gui/market/grid_cells.h"
+#include "gui/grid/grid_cells.h"
 #include "gui/models/client_model.h"
 #include "gui/texts.h"
 #include "interfaces/client.h"
@@ -14,30 +14,19 @@
 
 #include <QComboBox>
 #include <QHeaderView>
-#include <QTableWidgetItem>
-
-#include <array>
+#include <QTableView>
 
 namespace tc::gui {
+
+// One row of the offset table: the position's figures and whether it is ticked.
+struct OffsetLine {
+    OffsetRow row;
+    bool ticked = false;
+};
+
 namespace {
 
-// Column identifiers: the tick, then the row's figures; each header reads its key.
-constexpr std::array<std::string_view, 8> kColumns = {"0",
-                                                      texts::kPositionID0317,
-                                                      texts::kOpenPrice0457,
-                                                      texts::kSide,
-                                                      texts::kFloatingPL,
-                                                      texts::kTotalQty,
-                                                      texts::kAvailableQty,
-                                                      texts::kOffsetQty};
-constexpr int kTickColumn = 0;
 constexpr int kQuantityColumn = 7;
-
-QTableWidgetItem* cell(const QString& text) {
-    auto* item = new QTableWidgetItem(text);
-    item->setFlags(Qt::ItemIsEnabled);
-    return item;
-}
 
 } // namespace
 
@@ -45,52 +34,53 @@ OffsetPositionWindowController::OffsetPositionWindowController(GuiContext& conte
     : RecordSheet(context, parent), ui_(std::make_unique<Ui::OffsetPositionWindowController>()) {
     ui_->setupUi(this);
     setObjectName(QStringLiteral("OffsetPositionWindowController"));
-    QTableWidget* table = ui_->offsetPositionTableView;
-    table->setColumnCount(static_cast<int>(kColumns.size()));
+    // The tick, then the row's figures; the offset quantity is a box of its own in the last column.
+    using Column = RecordTableModel<OffsetLine>::Column;
+    std::vector<Column> columns{
+        {"", {}, {}, {}, [](const OffsetLine& l) { return l.ticked; }},
+        {texts::kPositionID0317, [](const OffsetLine& l) { return qt(l.row.positionId); }},
+        {texts::kOpenPrice0457, [](const OffsetLine& l) { return qt(l.row.openPrice); }},
+        {texts::kSide, [this](const OffsetLine& l) { return qt(sideName(l.row.side)); }},
+        {texts::kFloatingPL, [](const OffsetLine& l) { return qt(moneyText(l.row.profitLoss)); }},
+        {texts::kTotalQty, [](const OffsetLine& l) { return qt(l.row.totalQty); }},
+        {texts::kAvailableQty, [](const OffsetLine& l) { return qt(l.row.availableQty); }},
+        {texts::kOffsetQty, {}}};
+    lines_ = new RecordTableModel<OffsetLine>(
+        std::move(columns), [](const OffsetLine& l) { return l.row.positionId; },
+        [this](std::string_view key) { return text(key); }, this);
+    lines_->setSelectable(false);
+    lines_->onTick([this](const std::string& id, bool ticked) {
+        const int row = lines_->rowOf(id);
+        if (!showing_ && row >= 0 && ticked != state_.isTicked(static_cast<std::size_t>(row)))
+            hitCheckbox(row);
+    });
+    QTableView* table = ui_->offsetPositionTableView;
+    table->setModel(lines_);
     table->verticalHeader()->hide();
     table->horizontalHeader()->setStretchLastSection(true);
     bindLanguage(this, context.language(), [this] {
-        QStringList headers;
-        for (std::string_view id : kColumns)
-            headers << (id == "0" ? QStringLiteral(" ") : text(id));
-        ui_->offsetPositionTableView->setHorizontalHeaderLabels(headers);
+        lines_->retitle();
         if (!state_.positionId().empty())
             showTitle();
         // The side letters; ticks and typed quantities stay as they are.
-        QTableWidget* rows = ui_->offsetPositionTableView;
-        for (int row = 0; row < rows->rowCount() && static_cast<std::size_t>(row) < state_.rows().size();
-             ++row)
-            if (QTableWidgetItem* side = rows->item(row, 3))
-                side->setText(qt(sideName(state_.rows()[static_cast<std::size_t>(row)].side)));
+        lines_->refreshAll();
     });
-    connect(table, &QTableWidget::itemChanged, this, [this](QTableWidgetItem* item) {
-        if (showing_ || item->column() != kTickColumn)
-            return;
-        const bool ticked = item->checkState() == Qt::Checked;
-        if (ticked != state_.isTicked(static_cast<std::size_t>(item->row())))
-            hitCheckbox(item->row());
-    });
-    connect(ui_->offsetButton, &QPushButton::clicked, this,
-            &OffsetPositionWindowController::OffsetButtonClicked);
-    connect(ui_->notNowButton, &QPushButton::clicked, this, &QDialog::reject);
+    connectButtons(
+        ui_->offsetButton, [this] { OffsetButtonClicked(); }, ui_->notNowButton);
 }
 
 OffsetPositionWindowController::~OffsetPositionWindowController() = default;
 
 bool OffsetPositionWindowController::openFor(const std::string& positionId) {
-    follow(positionId);
     waiting_ = false;
-    interfaces::Client* c = client();
-    if (!c || !state_.fill(c->model(), c->queries(), positionId)) {
-        closeAsGone();
+    if (!followRecord(positionId,
+                      [&](interfaces::Client& c) { return state_.fill(c.model(), c.queries(), positionId); }))
         return false;
-    }
     // Only the answer to this sheet's own request closes it.
     connect(context().clientModel(), &ClientModel::offsetAnswered, this,
             &OffsetPositionWindowController::answered, Qt::UniqueConnection);
     fill();
-    openOn(parentWidget());
-    ui_->offsetPositionTableView->setFocus();
+    openWithFocus({ui_->offsetPositionTableView});
     return true;
 }
 
@@ -117,17 +107,21 @@ void OffsetPositionWindowController::fill() {
     updateTextFieldValues();
 }
 
+std::vector<OffsetLine> OffsetPositionWindowController::lines() const {
+    std::vector<OffsetLine> lines;
+    for (std::size_t i = 0; i < state_.rows().size(); ++i)
+        lines.push_back({state_.rows()[i], state_.isTicked(i)});
+    return lines;
+}
+
 void OffsetPositionWindowController::showRows() {
     showing_ = true;
-    QTableWidget* table = ui_->offsetPositionTableView;
-    table->clearContents();
-    const auto& rows = state_.rows();
-    table->setRowCount(static_cast<int>(rows.size()));
+    QTableView* table = ui_->offsetPositionTableView;
+    // Every opening makes its boxes again: the old ones go with the old rows.
+    lines_->setRecords({});
+    lines_->setRecords(lines());
     quantityBoxes_.clear();
-    for (int row = 0; row < table->rowCount(); ++row) {
-        auto* tick = new QTableWidgetItem;
-        tick->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable);
-        table->setItem(row, kTickColumn, tick);
+    for (int row = 0; row < lines_->rowCount(); ++row) {
         auto* box = new QComboBox(table);
         box->setEditable(true);
         box->setInsertPolicy(QComboBox::NoInsert);
@@ -137,7 +131,7 @@ void OffsetPositionWindowController::showRows() {
             if (!showing_)
                 QuantitySelectedAtIndex(row, quantity);
         });
-        table->setCellWidget(row, kQuantityColumn, box);
+        table->setIndexWidget(lines_->index(row, kQuantityColumn), box);
         quantityBoxes_.push_back(box);
         updateRow(row);
     }
@@ -148,16 +142,9 @@ void OffsetPositionWindowController::showRows() {
 void OffsetPositionWindowController::updateRow(int row) {
     const bool wasShowing = showing_;
     showing_ = true;
-    QTableWidget* table = ui_->offsetPositionTableView;
     const OffsetRow& r = state_.rows()[static_cast<std::size_t>(row)];
     const bool ticked = state_.isTicked(static_cast<std::size_t>(row));
-    table->item(row, kTickColumn)->setCheckState(ticked ? Qt::Checked : Qt::Unchecked);
-    table->setItem(row, 1, cell(qt(r.positionId)));
-    table->setItem(row, 2, cell(qt(r.openPrice)));
-    table->setItem(row, 3, cell(qt(sideName(r.side))));
-    table->setItem(row, 4, cell(qt(moneyText(r.profitLoss))));
-    table->setItem(row, 5, cell(qt(r.totalQty)));
-    table->setItem(row, 6, cell(qt(r.availableQty)));
+    lines_->setRecords(lines());
     QComboBox* box = quantityBoxes_[static_cast<std::size_t>(row)];
     if (box->currentText() != qt(r.offsetQty) || box->count() == 0 || !ticked) {
         const QSignalBlocker block(box);

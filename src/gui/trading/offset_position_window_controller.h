@@ -3,6 +3,7 @@
 // and delivery mode: tick rows, choose how much each gives, send. It stays open until the server
 // answers its own request: done closes it, a rejection is shown and the sheet stays as it was. The
 // position is kept by id; a position that goes away while the sheet waits for nothing closes it.
+#include "gui/models/record_table_model.h"
 #include "gui/trading/offset_rules.h"
 #include "gui/trading/record_sheet.h"
 
@@ -21,6 +22,8 @@ struct OffsetAnswer;
 }
 
 namespace tc::gui {
+
+struct OffsetLine;
 
 class OffsetPositionWindowController : public RecordSheet {
     Q_OBJECT
@@ -55,6 +58,9 @@ private:
 
     std::unique_ptr<Ui::OffsetPositionWindowController> ui_;
     OffsetState state_;
+    std::vector<OffsetLine> lines() const;
+
+    RecordTableModel<OffsetLine>* lines_ = nullptr;
     std::vector<QComboBox*> quantityBoxes_;
     bool waiting_ = false;
     bool showing_ = false;

@@ -1,6 +1,6 @@
 #include "gui/trading/offset_rules.h"
 
-#include "gui/market/grid_cells.h"
+#include "gui/grid/grid_cells.h"
 #include "gui/texts.h"
 #include "gui/trading/position_dialog_rules.h"
 #include "model/position_arithmetic.h"

@@ -1,6 +1,6 @@
 #include "gui/trading/position_dialog_rules.h"
 
-#include "gui/market/grid_cells.h"
+#include "gui/grid/grid_cells.h"
 #include "gui/texts.h"
 #include "model/position_arithmetic.h"
 #include "model/records/account_details.h"

@@ -8,6 +8,8 @@
 #include "interfaces/client.h"
 #include "model/text/positional_text.h"
 
+#include <QPushButton>
+
 namespace tc::gui {
 
 RecordSheet::RecordSheet(GuiContext& context, QWidget* parent) : SheetController(parent), context_(context) {}
@@ -28,26 +30,44 @@ void RecordSheet::follow(const std::string& id) {
     session_ = context_.clientModel();
     if (!session_)
         return;
-    connections_.push_back(connect(session_, &ClientModel::clientAboutToBeReplaced, this, [this] {
-        // The records belong to the old client: let go of them at once.
-        dropSession();
-        if (isVisible())
-            reject();
-    }));
-    connections_.push_back(connect(session_, &ClientModel::tick, this, [this] {
+    // The records belong to the old client: let go of them at once.
+    follow_.start(this, session_, [this] { session_ = nullptr; });
+    follow_.add(connect(session_, &ClientModel::tick, this, [this] {
         if (isVisible())
             refresh(true);
     }));
-    connections_.push_back(connect(session_, &ClientModel::tablesChanged, this, [this] {
+    follow_.add(connect(session_, &ClientModel::tablesChanged, this, [this] {
         if (isVisible())
             refresh(false);
     }));
 }
 
+bool RecordSheet::followRecord(const std::string& id, const std::function<bool(interfaces::Client&)>& view) {
+    follow(id);
+    interfaces::Client* c = client();
+    if (!c || !view(*c)) {
+        closeAsGone();
+        return false;
+    }
+    return true;
+}
+
+void RecordSheet::connectButtons(QPushButton* request, std::function<void()> send, QPushButton* notNow) {
+    connect(request, &QPushButton::clicked, this, std::move(send));
+    connect(notNow, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+void RecordSheet::openWithFocus(std::initializer_list<QWidget*> order) {
+    openOn(parentWidget());
+    for (QWidget* widget : order)
+        if (widget == *(order.end() - 1) || (widget->isEnabled() && widget->isVisibleTo(this))) {
+            widget->setFocus();
+            return;
+        }
+}
+
 void RecordSheet::dropSession() {
-    for (const QMetaObject::Connection& connection : connections_)
-        disconnect(connection);
-    connections_.clear();
+    follow_.drop();
     session_ = nullptr;
 }
 

@@ -4,10 +4,13 @@
 // replaced). Each request's outcome is the command's own answer: a refusal is shown here, on this
 // sheet, and nothing that another window sends or is refused closes or alerts this one.
 #include "gui/app/sheet_controller.h"
+#include "gui/models/session_follow.h"
 
 #include <QMetaObject>
 #include <QString>
 
+#include <functional>
+#include <initializer_list>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -16,6 +19,8 @@ namespace interfaces {
 class Client;
 struct OrderResult;
 } // namespace interfaces
+
+class QPushButton;
 
 namespace tc::gui {
 
@@ -41,6 +46,14 @@ Q_SIGNALS:
 protected:
     // Keeps the id and follows the session (tick, table changes, replacement) while shown.
     void follow(const std::string& id);
+    // Follows `id` and reads its record with `view`; false, with the sheet closed as gone, when there
+    // is no session or the record cannot be read.
+    bool followRecord(const std::string& id, const std::function<bool(interfaces::Client&)>& view);
+    // The sheet's request button runs `send`; Not Now dismisses the sheet.
+    void connectButtons(QPushButton* request, std::function<void()> send, QPushButton* notNow);
+    // Opens the sheet on its owner with the focus on the first of `order` that takes input (the
+    // last one whatever it is).
+    void openWithFocus(std::initializer_list<QWidget*> order);
     // Called at each tick and table change while the sheet shows; the subclass refreshes (and calls
     // closeAsGone() when the record is gone).
     virtual void refresh(bool fromTick) = 0;
@@ -63,7 +76,7 @@ private:
     GuiContext& context_;
     std::string record_;
     ClientModel* session_ = nullptr;
-    std::vector<QMetaObject::Connection> connections_;
+    SessionFollow follow_;
 };
 
 } // namespace tc::gui

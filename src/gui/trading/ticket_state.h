@@ -3,7 +3,7 @@
 // for them, its checks before sending, and the once-a-second quote and price hints. The window's
 // parts write what the user did into it and show what it holds; no rule reads a widget. Refusals
 // are language keys (or the order rules' own texts), worded by the window. No Qt here.
-#include "gui/market/tick_tracker.h"
+#include "gui/grid/tick_tracker.h"
 #include "gui/trading/ticket_rules.h"
 
 #include <cstddef>

@@ -6,7 +6,7 @@
 #include "gui/app/language.h"
 #include "gui/app/theme_manager.h"
 #include "gui/controls/toggles.h"
-#include "gui/market/grid_cells.h"
+#include "gui/grid/grid_cells.h"
 #include "gui/models/client_model.h"
 #include "gui/texts.h"
 #include "gui/trading/multi_account_model.h"

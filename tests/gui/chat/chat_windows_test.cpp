@@ -201,10 +201,12 @@ TEST_F(ChatWindowsTest, ATextTheCoreRefusesStaysInTheField) {
 TEST_F(ChatWindowsTest, ASupportQueueIsAskedFirstThenItsConversationOpens) {
     action("actionChat")->trigger();
     ChatWindowController* chat = main->chatWindow();
-    QTableWidget* queues = chat->chatQueueTableView();
-    ASSERT_TRUE(waitFor([&] { return queues->rowCount() == 1; }));
-    EXPECT_EQ(queues->item(0, 0)->text(), "Client Support");
-    EXPECT_EQ(queues->horizontalHeaderItem(0)->text(), context->text(texts::kSupport));
+    QTableView* queues = chat->chatQueueTableView();
+    QAbstractItemModelTester tester(queues->model(), QAbstractItemModelTester::FailureReportingMode::Fatal);
+    const auto queueText = [&] { return queues->model()->index(0, 0).data().toString(); };
+    ASSERT_TRUE(waitFor([&] { return queues->model()->rowCount() == 1; }));
+    EXPECT_EQ(queueText(), "Client Support");
+    EXPECT_EQ(queues->model()->headerData(0, Qt::Horizontal).toString(), context->text(texts::kSupport));
 
     queues->selectRow(0);
     EXPECT_EQ(chat->openConversation(), "1");
@@ -224,7 +226,7 @@ TEST_F(ChatWindowsTest, ASupportQueueIsAskedFirstThenItsConversationOpens) {
     ASSERT_TRUE(waitFor([&] { return transcript->rowCount() == 1; }));
     EXPECT_EQ(transcript->line(0).text, "Hello, how can we help?");
     EXPECT_EQ(sent(678), 1);
-    ASSERT_TRUE(waitFor([&] { return queues->item(0, 0)->text() == "Client Support"; }));
+    ASSERT_TRUE(waitFor([&] { return queueText() == "Client Support"; }));
 
     // Accepted: chosen again, it opens without asking.
     chat->showWindow();

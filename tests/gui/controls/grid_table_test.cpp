@@ -1,7 +1,7 @@
 #include "gui/app/gui_context.h"
 #include "gui/app/theme_manager.h"
 #include "gui/controls/grid_table.h"
-#include "gui/models/grid_model.h"
+#include "gui/grid/grid_model.h"
 #include "gui/models/session_fixture.h"
 
 #include <QHeaderView>

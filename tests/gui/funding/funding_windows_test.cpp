@@ -8,6 +8,7 @@
 #include "gui/funding/deposit_request_window_controller.h"
 #include "gui/funding/deposits_withdrawals_window_controller.h"
 #include "gui/funding/funding_window_rules.h"
+#include "gui/funding/request_window.h"
 #include "gui/funding/withdrawal_request_window_controller.h"
 #include "gui/market/detail_window_controller.h"
 #include "gui/models/session_fixture.h"
@@ -218,6 +219,35 @@ TEST_F(FundingWindowsTest, WithdrawalRefusedAboveTheWithdrawableAmountAndAccepte
     EXPECT_EQ(window->currentPage(), 0);
     EXPECT_TRUE(window->amountTextField()->text().isEmpty());
     delete window;
+}
+
+// A re-login closes both request windows and stops their refresh; the withdrawal window, which the
+// main window keeps, lists the new session's accounts, while a deposit window made for the old
+// session lists none and cannot send.
+TEST_F(FundingWindowsTest, ReloginClosesTheRequestWindowsAndOnlyTheKeptOneTakesTheNewSession) {
+    std::unique_ptr<DepositRequestWindowController> deposit(depositWindow());
+    auto withdrawal = std::make_unique<WithdrawalRequestWindowController>(*context);
+    withdrawal->show();
+    withdrawal->windowDidAppear();
+    ASSERT_TRUE(deposit->followsTick() && withdrawal->followsTick());
+    ASSERT_EQ(withdrawal->accountComboBox()->count(), 2);
+
+    session->replaceClient();
+    EXPECT_FALSE(deposit->isVisible() || withdrawal->isVisible());
+    EXPECT_FALSE(deposit->followsTick() || withdrawal->followsTick());
+
+    ASSERT_TRUE(signIn());
+    for (tc::gui::RequestWindow* window : {static_cast<tc::gui::RequestWindow*>(deposit.get()),
+                                           static_cast<tc::gui::RequestWindow*>(withdrawal.get())})
+        window->show();
+    deposit->windowDidAppear();
+    withdrawal->windowDidAppear();
+    EXPECT_EQ(withdrawal->accountComboBox()->count(), 2);
+    EXPECT_TRUE(withdrawal->sendRequestButton()->isEnabled());
+    EXPECT_EQ(deposit->accountComboBox()->count(), 0);
+    EXPECT_FALSE(deposit->sendRequestButton()->isEnabled());
+    EXPECT_FALSE(deposit->sendRequest());
+    EXPECT_FALSE(alertText(deposit.get(), "deposit").isEmpty());
 }
 
 TEST_F(FundingWindowsTest, HistoryOfAPeriodListsTheSeededTransactionsAndPrints) {

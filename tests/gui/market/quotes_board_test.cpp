@@ -4,13 +4,13 @@
 #include "gui/app/idle_time.h"
 #include "gui/app/main_window_controller.h"
 #include "gui/charts/chart_window_controller.h"
+#include "gui/grid/grid_model.h"
+#include "gui/grid/grid_view_proxy.h"
 #include "gui/market/add_remove_window_controller.h"
 #include "gui/market/advanced_watchlist_table_controller.h"
 #include "gui/market/detail_window_controller.h"
 #include "gui/market/market_depth_table_controller.h"
 #include "gui/market/watchlist_table_controller.h"
-#include "gui/models/grid_model.h"
-#include "gui/models/grid_view_proxy.h"
 #include "gui/models/session_fixture.h"
 #include "gui/texts.h"
 #include "model/market_depth.h"
@@ -24,7 +24,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
-#include <QTableWidget>
+#include <QTableView>
 #include <QTreeWidget>
 
 #include <algorithm>
@@ -275,18 +275,20 @@ TEST_F(QuotesBoardTest, ChooserAddsAndRemovesAndTheBoardAndTilesFollow) {
     EXPECT_GT(chooser->outline()->topLevelItem(0)->childCount(), 0);
     // A search in lower case finds the code across every type.
     QTest::keyClicks(chooser->searchField(), QString::fromStdString(extra).toLower());
-    QTableWidget& table = *chooser->table();
+    QTableView& table = *chooser->table();
+    QAbstractItemModelTester tester(table.model(), QAbstractItemModelTester::FailureReportingMode::Fatal);
+    const auto watchedMark = [&](int r) { return table.model()->index(r, 0).data(Qt::UserRole).toBool(); };
     int row = -1;
-    for (int r = 0; r < table.rowCount(); ++r)
-        if (table.item(r, 0)->text().toStdString() == extra)
+    for (int r = 0; r < table.model()->rowCount(); ++r)
+        if (table.model()->index(r, 0).data().toString().toStdString() == extra)
             row = r;
     ASSERT_GE(row, 0);
-    EXPECT_FALSE(table.item(row, 0)->data(Qt::UserRole).toBool());
+    EXPECT_FALSE(watchedMark(row));
     table.selectRow(row);
     chooser->findChild<QPushButton*>(QStringLiteral("addButton"))->click();
     const auto nowWatched = session->client().watchList();
     EXPECT_NE(std::find(nowWatched.begin(), nowWatched.end(), extra), nowWatched.end());
-    EXPECT_TRUE(table.item(row, 0)->data(Qt::UserRole).toBool());
+    EXPECT_TRUE(watchedMark(row));
     EXPECT_EQ(codes(view), nowWatched);
     EXPECT_EQ(window->advancedWatchlist()->tileCount(), static_cast<int>(nowWatched.size()));
 

@@ -1,5 +1,5 @@
-#include "gui/market/executed_search.h"
-#include "gui/market/grid_cells.h"
+#include "gui/grid/executed_search.h"
+#include "gui/grid/grid_cells.h"
 #include "gui/market/market_fixture.h"
 #include "gui/market/row_menu_rules.h"
 #include "gui/texts.h"

@@ -1,6 +1,6 @@
 // Tables printed to PDF and read back, and on-screen tables copied for printing.
+#include "gui/grid/grid_model.h"
 #include "gui/gui_test_support.h"
-#include "gui/models/grid_model.h"
 #include "gui/statements/table_printer.h"
 #include "gui/texts.h"
 

@@ -7,9 +7,9 @@
 #include "gui/app/main_window_controller.h"
 #include "gui/app/sound_notification.h"
 #include "gui/controls/grid_table.h"
-#include "gui/market/grid_pane.h"
-#include "gui/models/grid_model.h"
-#include "gui/models/grid_view_proxy.h"
+#include "gui/grid/grid_model.h"
+#include "gui/grid/grid_pane.h"
+#include "gui/grid/grid_view_proxy.h"
 #include "gui/models/session_fixture.h"
 #include "gui/texts.h"
 #include "gui/trading/close_all_window_controller.h"
@@ -20,6 +20,7 @@
 #include "model/records/order.h"
 #include "platform/lenient.h"
 
+#include <QAbstractItemModelTester>
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
@@ -29,13 +30,17 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QStackedWidget>
-#include <QTableWidget>
+#include <QTableView>
 #include <QToolButton>
 
 namespace {
 
 using guitest::waitFor;
 using namespace tc::gui;
+
+QString cellText(const QAbstractItemModel* model, int row, int column) {
+    return model->index(row, column).data().toString();
+}
 
 class PositionDialogsTest : public guitest::SessionTest {
 protected:
@@ -402,8 +407,11 @@ TEST_F(PositionDialogsTest, OffsetRefusalsARejectionAndTheOffset) {
     open->runAction(RowAction::OffsetPosition, "300001");
     auto* offset = window->findChild<OffsetPositionWindowController*>();
     ASSERT_TRUE(offset && waitFor([&] { return offset->isVisible(); }));
-    ASSERT_EQ(find<QTableWidget>(offset, "offsetPositionTableView")->rowCount(), 1);
-    EXPECT_EQ(find<QTableWidget>(offset, "offsetPositionTableView")->item(0, 1)->text(), "300901");
+    auto* table = find<QTableView>(offset, "offsetPositionTableView");
+    QAbstractItemModel* lines = table->model();
+    QAbstractItemModelTester tester(lines, QAbstractItemModelTester::FailureReportingMode::Fatal);
+    ASSERT_EQ(lines->rowCount(), 1);
+    EXPECT_EQ(cellText(lines, 0, 1), "300901");
 
     // Nothing ticked says so.
     QTest::mouseClick(find<QPushButton>(offset, "offsetButton"), Qt::LeftButton);
@@ -412,9 +420,8 @@ TEST_F(PositionDialogsTest, OffsetRefusalsARejectionAndTheOffset) {
     EXPECT_EQ(told->informativeText(), context->text(kNothingTickedKey));
     told->accept();
 
-    find<QTableWidget>(offset, "offsetPositionTableView")->item(0, 0)->setCheckState(Qt::Checked);
-    auto* quantity =
-        qobject_cast<QComboBox*>(find<QTableWidget>(offset, "offsetPositionTableView")->cellWidget(0, 7));
+    lines->setData(lines->index(0, 0), Qt::Checked, Qt::CheckStateRole);
+    auto* quantity = qobject_cast<QComboBox*>(table->indexWidget(lines->index(0, 7)));
     ASSERT_TRUE(quantity && quantity->isEnabled());
     // 0 up to the whole position in the group's steps.
     EXPECT_EQ(quantity->itemText(0), "0");
@@ -423,9 +430,7 @@ TEST_F(PositionDialogsTest, OffsetRefusalsARejectionAndTheOffset) {
     EXPECT_EQ(find<QLineEdit>(offset, "OffsetQtyTextField")->text(), "1");
     EXPECT_EQ(find<QLineEdit>(offset, "RemainingQtyTextField")->text(), "0.5");
     // The side letters follow a language change; the tick and the quantity typed stay.
-    const auto side = [&] {
-        return find<QTableWidget>(offset, "offsetPositionTableView")->item(0, 3)->text();
-    };
+    const auto side = [&] { return cellText(lines, 0, 3); };
     const QString english = side();
     ASSERT_TRUE(english == "B" || english == "S") << english.toStdString();
     ASSERT_TRUE(context->language().select(7)); // French
@@ -433,7 +438,7 @@ TEST_F(PositionDialogsTest, OffsetRefusalsARejectionAndTheOffset) {
     EXPECT_TRUE(offset->windowTitle().endsWith("(A)") || offset->windowTitle().endsWith("(V)"))
         << offset->windowTitle().toStdString();
     EXPECT_EQ(quantity->currentText(), "1");
-    EXPECT_EQ(find<QTableWidget>(offset, "offsetPositionTableView")->item(0, 0)->checkState(), Qt::Checked);
+    EXPECT_EQ(lines->index(0, 0).data(Qt::CheckStateRole), Qt::Checked);
     ASSERT_TRUE(context->language().select(0));
     EXPECT_EQ(side(), english);
 
@@ -461,43 +466,49 @@ TEST_F(PositionDialogsTest, CloseAllWithOneRefusalSendsTheOthersAndFollowsTheirR
     QTest::mouseClick(open->findChild<QPushButton*>(QStringLiteral("closeAllButton")), Qt::LeftButton);
     auto* closeAll = window->findChild<CloseAllWindowController*>();
     ASSERT_TRUE(closeAll && waitFor([&] { return closeAll->isVisible(); }));
-    const int positions = find<QTableWidget>(closeAll, "closeAllTableView")->rowCount();
+    auto* table = find<QTableView>(closeAll, "closeAllTableView");
+    QAbstractItemModel* lines = table->model();
+    QAbstractItemModelTester linesTester(lines, QAbstractItemModelTester::FailureReportingMode::Fatal);
+    const int positions = lines->rowCount();
     ASSERT_GE(positions, 4);
     EXPECT_EQ(find<QPushButton>(closeAll, "closeAllButton")->text(), context->text(texts::kCloseAll));
     // The side letters read in the language chosen, and in English again.
-    const auto side = [&] { return find<QTableWidget>(closeAll, "closeAllTableView")->item(0, 4)->text(); };
+    const auto side = [&] { return cellText(lines, 0, 4); };
     ASSERT_TRUE(context->language().select(7)); // French
     EXPECT_TRUE(side() == "A" || side() == "V") << side().toStdString();
     ASSERT_TRUE(context->language().select(0));
     EXPECT_TRUE(side() == "B" || side() == "S") << side().toStdString();
     // Unticking one and ticking it again gives "all" back.
-    find<QTableWidget>(closeAll, "closeAllTableView")->item(0, 0)->setCheckState(Qt::Unchecked);
+    lines->setData(lines->index(0, 0), Qt::Unchecked, Qt::CheckStateRole);
+    EXPECT_EQ(lines->index(0, 0).data(Qt::CheckStateRole), Qt::Unchecked);
     EXPECT_EQ(find<QPushButton>(closeAll, "closeAllButton")->text(),
               QString("%1 (%2)").arg(context->text(texts::kCloseSelected)).arg(positions - 1));
     // From the keyboard: Space on the tick cell ticks it again.
-    auto* table = find<QTableWidget>(closeAll, "closeAllTableView");
     table->setFocus();
-    table->setCurrentCell(0, 0);
+    table->setCurrentIndex(lines->index(0, 0));
     QTest::keyClick(table, Qt::Key_Space);
-    EXPECT_EQ(table->item(0, 0)->checkState(), Qt::Checked);
+    EXPECT_EQ(lines->index(0, 0).data(Qt::CheckStateRole), Qt::Checked);
     EXPECT_EQ(find<QPushButton>(closeAll, "closeAllButton")->text(), context->text(texts::kCloseAll));
 
     QTest::mouseClick(find<QPushButton>(closeAll, "closeAllButton"), Qt::LeftButton);
     ClosePositionStatusWindowController* status = closeAll->statusSheet();
     ASSERT_TRUE(status && waitFor([&] { return status->isVisible(); }));
-    ASSERT_EQ(find<QTableWidget>(status, "statusTableView")->rowCount(), 1);
-    EXPECT_EQ(find<QTableWidget>(status, "statusTableView")->item(0, 1)->text(), "300902");
+    const QAbstractItemModel* refused = find<QTableView>(status, "statusTableView")->model();
+    ASSERT_EQ(refused->rowCount(), 1);
+    EXPECT_EQ(cellText(refused, 0, 1), "300902");
     EXPECT_TRUE(find<QPushButton>(status, "button1")->isVisible());
     EXPECT_EQ(find<QLabel>(status, "statusTextField")->text(), context->text(kSomeRefusedKey));
     QTest::mouseClick(find<QPushButton>(status, "button1"), Qt::LeftButton);
     EXPECT_FALSE(status->isVisible());
     EXPECT_EQ(closeAll->flow().phase(), CloseAllFlow::Phase::Sent);
     EXPECT_EQ(find<QStackedWidget>(closeAll, "closeAllTabView")->currentIndex(), 1);
-    ASSERT_EQ(find<QTableWidget>(closeAll, "closeAllStatusTableView")->rowCount(), positions - 1);
+    const QAbstractItemModel* sent = find<QTableView>(closeAll, "closeAllStatusTableView")->model();
+    QAbstractItemModelTester tester(const_cast<QAbstractItemModel*>(sent),
+                                    QAbstractItemModelTester::FailureReportingMode::Fatal);
+    ASSERT_EQ(sent->rowCount(), positions - 1);
     ASSERT_TRUE(waitFor([&] {
-        for (int row = 0; row < find<QTableWidget>(closeAll, "closeAllStatusTableView")->rowCount(); ++row)
-            if (find<QTableWidget>(closeAll, "closeAllStatusTableView")->item(row, 6)->text() !=
-                context->text(kStatusClosedKey))
+        for (int row = 0; row < sent->rowCount(); ++row)
+            if (cellText(sent, row, 6) != context->text(kStatusClosedKey))
                 return false;
         return true;
     }));

@@ -1,9 +1,8 @@
 #include "gui/trading/ticket_rules.h"
 
-#include "support/decimal_literal.h"
-
-#include "gui/market/grid_cells.h"
+#include "gui/grid/grid_cells.h"
 #include "gui/market/market_fixture.h"
+#include "support/decimal_literal.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include "gui/trading/ticket_state.h"
 
-#include "gui/market/grid_cells.h"
+#include "gui/grid/grid_cells.h"
 #include "gui/market/market_fixture.h"
 
 #include <gtest/gtest.h>

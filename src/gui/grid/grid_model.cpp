@@ -1,9 +1,9 @@
-#include "gui/models/grid_model.h"
+#include "gui/grid/grid_model.h"
 
-#include "gui/market/grid_totals.h"
-#include "gui/market/row_changes.h"
+#include "gui/grid/grid_tones.h"
+#include "gui/grid/grid_totals.h"
+#include "gui/grid/row_changes.h"
 #include "gui/models/client_model.h"
-#include "gui/models/grid_tones.h"
 #include "model/account_figures.h"
 #include "model/records/account_details.h"
 #include "model/records/item_details.h"

@@ -1,4 +1,4 @@
-#include "gui/market/grid_cells.h"
+#include "gui/grid/grid_cells.h"
 #include "gui/texts.h"
 
 #include "model/records/account_details.h"

@@ -20,11 +20,11 @@
 // (GridViewProxy), hidden columns and widths (the header, from the column specs here). Date columns
 // show the whole date and time; a view whose column is narrow shows only the time
 // (dateTimeForWidth).
+#include "gui/grid/grid_cells.h"
+#include "gui/grid/grid_spec.h"
+#include "gui/grid/grid_totals.h"
+#include "gui/grid/row_changes.h"
 #include "gui/market/depth_ladder.h"
-#include "gui/market/grid_cells.h"
-#include "gui/market/grid_spec.h"
-#include "gui/market/grid_totals.h"
-#include "gui/market/row_changes.h"
 
 #include <QAbstractTableModel>
 

@@ -2,8 +2,8 @@
 // The texts and tones of the grids' cells, from the session's records as they stand. Pure
 // functions: nothing here writes on a record, so painting a cell never changes what another cell
 // or a total shows. No Qt here.
-#include "gui/market/grid_spec.h"
-#include "gui/market/tick_tracker.h"
+#include "gui/grid/grid_spec.h"
+#include "gui/grid/tick_tracker.h"
 #include "model/records/session_settings.h"
 #include "platform/decimal.h"
 

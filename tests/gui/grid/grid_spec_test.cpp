@@ -1,5 +1,5 @@
-#include "gui/market/grid_cells.h"
-#include "gui/market/grid_spec.h"
+#include "gui/grid/grid_cells.h"
+#include "gui/grid/grid_spec.h"
 #include "gui/market/market_fixture.h"
 #include "gui/texts.h"
 #include "platform/bundle.h"

@@ -1,4 +1,4 @@
-#include "gui/market/grid_totals.h"
+#include "gui/grid/grid_totals.h"
 #include "gui/market/market_fixture.h"
 #include "gui/texts.h"
 

@@ -1,5 +1,5 @@
 #include "gui/app/theme_table.h"
-#include "gui/models/grid_tones.h"
+#include "gui/grid/grid_tones.h"
 
 #include <gtest/gtest.h>
 

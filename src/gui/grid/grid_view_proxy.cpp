@@ -1,7 +1,7 @@
-#include "gui/models/grid_view_proxy.h"
+#include "gui/grid/grid_view_proxy.h"
 
-#include "gui/models/grid_model.h"
-#include "gui/models/grid_tones.h"
+#include "gui/grid/grid_model.h"
+#include "gui/grid/grid_tones.h"
 
 #include <cmath>
 #include <unordered_map>

@@ -1,4 +1,4 @@
-#include "gui/market/row_changes.h"
+#include "gui/grid/row_changes.h"
 
 #include <gtest/gtest.h>
 

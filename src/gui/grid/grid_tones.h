@@ -2,8 +2,8 @@
 // The one place where a grid cell's tone becomes colours and weight, each a role of the program's
 // theme table (gui/app/theme_table.h). Every table model and view proxy asks here. A tone that
 // colours the cell's ground sets its text colour too, so the text stays readable in both themes.
-#include "gui/market/grid_cells.h"
-#include "gui/market/grid_spec.h"
+#include "gui/grid/grid_cells.h"
+#include "gui/grid/grid_spec.h"
 
 #include <QColor>
 

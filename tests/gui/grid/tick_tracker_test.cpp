@@ -1,6 +1,6 @@
-#include "gui/market/grid_cells.h"
+#include "gui/grid/grid_cells.h"
+#include "gui/grid/tick_tracker.h"
 #include "gui/market/market_fixture.h"
-#include "gui/market/tick_tracker.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "gui/market/grid_cells.h"
+#include "gui/grid/grid_cells.h"
 #include "gui/market/market_fixture.h"
 
 #include "support/decimal_literal.h"

@@ -1,4 +1,4 @@
-#include "gui/market/tick_tracker.h"
+#include "gui/grid/tick_tracker.h"
 
 #include <cmath>
 

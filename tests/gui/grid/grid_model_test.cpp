@@ -3,9 +3,9 @@
 // without a reset, ticks touch only what changed, each view sorts and ticks for itself.
 #include "gui/models/session_fixture.h"
 
-#include "gui/models/grid_model.h"
-#include "gui/models/grid_tones.h"
-#include "gui/models/grid_view_proxy.h"
+#include "gui/grid/grid_model.h"
+#include "gui/grid/grid_tones.h"
+#include "gui/grid/grid_view_proxy.h"
 #include "gui/texts.h"
 #include "model/records/item_details.h"
 #include "model/records/order.h"

@@ -1,4 +1,4 @@
-#include "gui/market/grid_spec.h"
+#include "gui/grid/grid_spec.h"
 #include "gui/texts.h"
 
 #include "model/records/order.h"

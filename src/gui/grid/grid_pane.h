@@ -8,7 +8,7 @@
 // open the close, cancel, modify and offset sheets and the delivery receipt on the main window; the
 // totals bar opens the close-all window.
 // Totals come from the grid model's refresh, so they do not depend on which columns are shown.
-#include "gui/market/grid_spec.h"
+#include "gui/grid/grid_spec.h"
 #include "gui/market/row_menu_rules.h"
 
 #include <QDate>

@@ -1,4 +1,4 @@
-#include "gui/models/grid_tones.h"
+#include "gui/grid/grid_tones.h"
 
 #include "gui/app/theme_table.h"
 

@@ -7,8 +7,8 @@
 // prices as numbers, dates as dates, ids with their digit runs by value); a column that does not sort
 // leaves the order as it is. Ticks are noted once per refresh of the grid model, never while painting:
 // a live price above the view's previous one shows the rise colour until the next refresh.
-#include "gui/market/tick_tracker.h"
-#include "gui/models/grid_model.h"
+#include "gui/grid/grid_model.h"
+#include "gui/grid/tick_tracker.h"
 
 #include <QSortFilterProxyModel>
 

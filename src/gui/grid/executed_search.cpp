@@ -1,4 +1,4 @@
-#include "gui/market/executed_search.h"
+#include "gui/grid/executed_search.h"
 
 #include "model/text/formatter.h"
 

@@ -1,0 +1,131 @@
+#include "gui/funding/request_window.h"
+#include "gui/funding/funding_accounts.h"
+#include "gui/funding/funding_window_rules.h"
+#include "gui/funding/request_sheet_keys.h"
+
+#include "gui/app/common_alert.h"
+#include "gui/app/gui_context.h"
+#include "gui/market/detail_window_controller.h"
+#include "gui/models/client_model.h"
+#include "gui/texts.h"
+#include "model/records/account_details.h"
+#include "model/session_queries.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QLayout>
+#include <QPushButton>
+#include <QStackedWidget>
+
+#include <algorithm>
+
+namespace tc::gui {
+
+RequestWindow::RequestWindow(GuiContext& context, QWidget* parent)
+    : QWidget(parent, Qt::Window), context_(context) {}
+
+RequestWindow::~RequestWindow() = default;
+
+void RequestWindow::attachFrame(Frame frame) {
+    frame_ = std::move(frame);
+    send_ = frame_.send;
+    ok_ = frame_.ok;
+    // The result list is the detail window's, shown in place on the second page.
+    detail_ = new DetailWindowController(context_, frame_.detailArea);
+    detail_->setWindowFlags(Qt::Widget);
+    if (auto* close = detail_->findChild<QPushButton*>(QStringLiteral("closeButton")))
+        close->hide();
+    frame_.detailAreaLayout->addWidget(detail_);
+    detail_->show();
+
+    connect(send_, &QPushButton::clicked, this, [this] { sendRequest(); });
+    connect(frame_.notNow, &QPushButton::clicked, this, &QWidget::close);
+    connect(ok_, &QPushButton::clicked, this, &QWidget::close);
+    installRequestSheetKeys(this, frame_.pages, send_, ok_);
+
+    ClientModel& session = *context_.clientModel();
+    connect(&session, &ClientModel::tick, this, [this] {
+        if (ticking_)
+            refreshFigures();
+    });
+    connect(&session, &ClientModel::fundingReply, this,
+            [this](const interfaces::FundingReply& reply) { fundingReply(reply); });
+    connect(&session, &ClientModel::clientAboutToBeReplaced, this, [this] {
+        // The accounts and replies were the old session's: nothing more to show or send.
+        sessionGone_ = true;
+        ticking_ = false;
+        close();
+    });
+    connect(&session, &ClientModel::clientReplaced, this, [this] {
+        if (followsNewSessions_)
+            sessionGone_ = false;
+    });
+}
+
+interfaces::Client* RequestWindow::client() const {
+    ClientModel* session = context_.clientModel();
+    return session && !sessionGone_ ? &session->client() : nullptr;
+}
+
+void RequestWindow::closeEvent(QCloseEvent* event) {
+    // Only this window's refresh stops; the other funding windows keep theirs.
+    ticking_ = false;
+    QWidget::closeEvent(event);
+}
+
+int RequestWindow::currentPage() const {
+    return frame_.pages->currentIndex();
+}
+
+void RequestWindow::showForm() {
+    if (QWidget* focused = focusWidget())
+        focused->clearFocus();
+    frame_.pages->setCurrentIndex(0);
+}
+
+void RequestWindow::showResult(const std::vector<interfaces::LabelValue>& lines) {
+    frame_.pages->setCurrentIndex(1);
+    detail_->setLines(lines);
+    Q_EMIT resultShown();
+}
+
+void RequestWindow::showValidationInfo(const QString& message) {
+    CommonAlert::open(this,
+                      {context_.text(texts::kValidation), message, AlertSpec::Warning, {}, frame_.alertId});
+}
+
+QString RequestWindow::refusalText(const FundingRefusalText& refusal) const {
+    QString message = context_.text(refusal.key);
+    if (!refusal.field.empty())
+        message.replace(QStringLiteral("{0}"), context_.text(refusal.field));
+    return message;
+}
+
+void RequestWindow::loadAccountsData() {
+    accounts_ = listFundingAccounts(frame_.accounts, client(), frame_.allowedBit);
+    accountId_ = accounts_.empty() ? 0 : accounts_.front();
+}
+
+bool RequestWindow::takeAccountAt(int index) {
+    if (index < 0 || static_cast<std::size_t>(index) >= accounts_.size())
+        return false;
+    accountId_ = accounts_[static_cast<std::size_t>(index)];
+    return true;
+}
+
+void RequestWindow::showChosenAccount(bool chosen) {
+    QSignalBlocker block(frame_.accounts);
+    const auto at = std::find(accounts_.begin(), accounts_.end(), accountId_);
+    frame_.accounts->setCurrentIndex(chosen ? static_cast<int>(at - accounts_.begin()) : -1);
+}
+
+std::shared_ptr<const AccountDetails> RequestWindow::account() const {
+    if (accountId_ == 0 || !client())
+        return nullptr;
+    for (const auto& account : client()->queries().getAccountCollection())
+        if (account && account->AccountId == accountId_)
+            return account;
+    return nullptr;
+}
+
+} // namespace tc::gui

@@ -1,0 +1,110 @@
+#pragma once
+// What the funding request windows share: a form page and a result page in a stack, the detail
+// window embedded as the result list, Send on the form and OK on the result, the session let go of
+// on a re-login and the account figures refreshed on the client model's one-second tick while the
+// window shows. Each window keeps its own form, checks and replies.
+#include "interfaces/client.h"
+
+#include <QWidget>
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+class QComboBox;
+class QLayout;
+class QPushButton;
+class QStackedWidget;
+
+namespace tc {
+class AccountDetails;
+}
+
+namespace tc::gui {
+
+class DetailWindowController;
+class GuiContext;
+struct FundingRefusalText;
+
+class RequestWindow : public QWidget {
+    Q_OBJECT
+public:
+    ~RequestWindow() override;
+
+    // Checks the form and sends the request; false (with an alert, nothing sent) when refused.
+    virtual bool sendRequest() = 0;
+
+    // 0 the form, 1 the result.
+    int currentPage() const;
+    QPushButton* sendRequestButton() const { return send_; }
+    QPushButton* okButton() const { return ok_; }
+    DetailWindowController* detailWindow() const { return detail_; }
+    // Whether the window follows the client model's one-second tick (from showing until closing).
+    bool followsTick() const { return ticking_; }
+
+Q_SIGNALS:
+    // The second page shows a reply.
+    void resultShown();
+
+protected:
+    // The widgets of the window's layout the shared part drives; all are set.
+    struct Frame {
+        QStackedWidget* pages;
+        QWidget* detailArea;
+        QLayout* detailAreaLayout;
+        QPushButton* send;
+        QPushButton* notNow;
+        QPushButton* ok;
+        QComboBox* accounts;
+        // The accounts listed are those whose settings carry this bit.
+        std::int64_t allowedBit;
+        // Alert id of the validation alerts.
+        QString alertId;
+    };
+    // Needs the context's client model, signed in.
+    RequestWindow(GuiContext& context, QWidget* parent);
+    // After the layout is set up: embeds the result list, wires the buttons, keys and session.
+    void attachFrame(Frame frame);
+
+    // The tick's refresh while the window shows.
+    virtual void refreshFigures() = 0;
+    virtual void fundingReply(const interfaces::FundingReply& reply) = 0;
+
+    // No client once the session it was made for is being replaced.
+    interfaces::Client* client() const;
+    // A window kept across sessions takes the new one once it is in place.
+    void followNewSessions() { followsNewSessions_ = true; }
+    void startTicking() { ticking_ = true; }
+    void closeEvent(QCloseEvent* event) override;
+
+    // Focus off and the form page up.
+    void showForm();
+    // The result page with these lines.
+    void showResult(const std::vector<interfaces::LabelValue>& lines);
+    void showValidationInfo(const QString& message);
+    // The refusal's text with its field named.
+    QString refusalText(const FundingRefusalText& refusal) const;
+
+    // The account box afresh, the first account chosen.
+    void loadAccountsData();
+    // Chooses the account at the box's index; false for an index out of range.
+    bool takeAccountAt(int index);
+    // The box shows the chosen account (none when it is gone).
+    void showChosenAccount(bool chosen);
+    std::shared_ptr<const AccountDetails> account() const;
+
+    GuiContext& context_;
+    std::int32_t accountId_ = 0; // 0: none chosen
+
+private:
+    Frame frame_{};
+    QPushButton* send_ = nullptr;
+    QPushButton* ok_ = nullptr;
+    DetailWindowController* detail_ = nullptr;
+    std::vector<std::int32_t> accounts_; // the box's accounts, in its order
+    bool sessionGone_ = false;
+    bool ticking_ = false;
+    bool followsNewSessions_ = false;
+};
+
+} // namespace tc::gui

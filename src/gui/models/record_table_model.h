@@ -1,0 +1,159 @@
+#pragma once
+// A read-only table of records for the small windows that list a few of them (a sheet's status
+// lines, the support queues, the positions a sheet closes or offsets): the columns are described
+// once, each with the text key of its title, the cell's text and its alignment, and a row is
+// addressed by its record's id. The rows are taken whole at each refresh: rows whose ids stay in
+// place report the cells that changed, any other change of ids replaces the rows. A column may be a
+// tick box: the model does not keep what a person ticks, it tells the owner, whose next rows say it.
+#include <QAbstractTableModel>
+#include <QVariant>
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace tc::gui {
+
+template <class Record>
+class RecordTableModel final : public QAbstractTableModel {
+public:
+    struct Column {
+        std::string_view titleKey; // empty: a blank title
+        std::function<QString(const Record&)> text;
+        std::optional<Qt::Alignment> alignment = {}; // none: the view's own
+        // Any other role the cell answers (a colour, an icon); an invalid variant for none.
+        std::function<QVariant(const Record&, int role)> role = {};
+        // Set for a tick box: whether the row is ticked.
+        std::function<bool(const Record&)> ticked = {};
+    };
+    using IdOf = std::function<std::string(const Record&)>;
+    using Title = std::function<QString(std::string_view key)>;
+    // A person ticked (true) or unticked the box of the row with this id.
+    using Tick = std::function<void(const std::string& id, bool ticked)>;
+
+    RecordTableModel(std::vector<Column> columns, IdOf idOf, Title title, QObject* parent = nullptr)
+        : QAbstractTableModel(parent), columns_(std::move(columns)), idOf_(std::move(idOf)),
+          title_(std::move(title)) {}
+
+    // Rows that show text only, never a selection (a list to read, not to choose from).
+    void setSelectable(bool selectable) { selectable_ = selectable; }
+    void onTick(Tick tick) { tick_ = std::move(tick); }
+
+    void setRecords(std::vector<Record> records) {
+        std::vector<std::string> ids;
+        ids.reserve(records.size());
+        for (const Record& record : records)
+            ids.push_back(idOf_(record));
+        if (ids != ids_) {
+            beginResetModel();
+            ids_ = std::move(ids);
+            records_ = std::move(records);
+            endResetModel();
+            return;
+        }
+        for (std::size_t row = 0; row < records.size(); ++row) {
+            int first = -1;
+            int last = -1;
+            for (int column = 0; column < columnCount(); ++column) {
+                if (cellOf(records_[row], column) == cellOf(records[row], column))
+                    continue;
+                first = first < 0 ? column : first;
+                last = column;
+            }
+            records_[row] = std::move(records[row]);
+            if (first >= 0)
+                Q_EMIT dataChanged(index(static_cast<int>(row), first), index(static_cast<int>(row), last));
+        }
+    }
+    // The titles in the current language.
+    void retitle() {
+        if (columnCount() > 0)
+            Q_EMIT headerDataChanged(Qt::Horizontal, 0, columnCount() - 1);
+    }
+    // Every cell again, for what the rows do not hold (the language, the theme).
+    void refreshAll() {
+        if (rowCount() > 0)
+            Q_EMIT dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1));
+    }
+
+    const Record* recordAt(int row) const {
+        return row >= 0 && row < rowCount() ? &records_[static_cast<std::size_t>(row)] : nullptr;
+    }
+    std::string idAt(int row) const {
+        return row >= 0 && row < rowCount() ? ids_[static_cast<std::size_t>(row)] : "";
+    }
+    // -1 for an id not listed.
+    int rowOf(const std::string& id) const {
+        for (std::size_t row = 0; row < ids_.size(); ++row)
+            if (ids_[row] == id)
+                return static_cast<int>(row);
+        return -1;
+    }
+
+    int rowCount(const QModelIndex& parent = {}) const override {
+        return parent.isValid() ? 0 : static_cast<int>(records_.size());
+    }
+    int columnCount(const QModelIndex& parent = {}) const override {
+        return parent.isValid() ? 0 : static_cast<int>(columns_.size());
+    }
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override {
+        const Record* record = index.isValid() ? recordAt(index.row()) : nullptr;
+        if (!record || index.column() >= columnCount())
+            return {};
+        const Column& column = columns_[static_cast<std::size_t>(index.column())];
+        if (role == Qt::DisplayRole)
+            return column.text ? QVariant(column.text(*record)) : QVariant();
+        if (role == Qt::CheckStateRole && column.ticked)
+            return column.ticked(*record) ? Qt::Checked : Qt::Unchecked;
+        if (role == Qt::TextAlignmentRole)
+            return column.alignment ? QVariant(static_cast<int>(column.alignment->toInt())) : QVariant();
+        return column.role ? column.role(*record, role) : QVariant();
+    }
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override {
+        if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 ||
+            section >= columnCount())
+            return QAbstractTableModel::headerData(section, orientation, role);
+        const std::string_view key = columns_[static_cast<std::size_t>(section)].titleKey;
+        return key.empty() ? QStringLiteral(" ") : title_(key);
+    }
+    Qt::ItemFlags flags(const QModelIndex& index) const override {
+        if (!index.isValid())
+            return Qt::NoItemFlags;
+        Qt::ItemFlags flags = selectable_ ? Qt::ItemIsEnabled | Qt::ItemIsSelectable : Qt::ItemIsEnabled;
+        if (index.column() < columnCount() && columns_[static_cast<std::size_t>(index.column())].ticked)
+            flags |= Qt::ItemIsUserCheckable;
+        return flags;
+    }
+    bool setData(const QModelIndex& index, const QVariant& value, int role = Qt::EditRole) override {
+        if (role != Qt::CheckStateRole || !tick_ || !(flags(index) & Qt::ItemIsUserCheckable))
+            return false;
+        tick_(idAt(index.row()), value.value<Qt::CheckState>() == Qt::Checked);
+        return true;
+    }
+
+private:
+    // What a cell shows, to tell a changed one.
+    std::pair<QString, QVariantList> cellOf(const Record& record, int column) const {
+        const Column& c = columns_[static_cast<std::size_t>(column)];
+        QVariantList roles;
+        if (c.ticked)
+            roles.push_back(c.ticked(record));
+        // An icon has no equality: such a cell counts as changed at every refresh.
+        if (c.role)
+            roles << c.role(record, Qt::ForegroundRole) << c.role(record, Qt::DecorationRole);
+        return {c.text ? c.text(record) : QString(), roles};
+    }
+
+    std::vector<Column> columns_;
+    IdOf idOf_;
+    Title title_;
+    std::vector<std::string> ids_;
+    std::vector<Record> records_;
+    Tick tick_;
+    bool selectable_ = true;
+};
+
+} // namespace tc::gui
