@@ -2,6 +2,7 @@
 
 #include "model/records/account_details.h"
 #include "model/text/formatter.h"
+#include "platform/decimal.h"
 
 #include <QLabel>
 

@@ -1,8 +1,6 @@
 #pragma once
 // The main window's account summary strip: the current account's number, equity, balance, profit,
 // used and available margin, each after ": ". The figures stay greyed while signed out.
-#include "platform/decimal.h"
-
 #include <QObject>
 
 #include <array>
@@ -12,6 +10,10 @@ class QLabel;
 
 namespace tc {
 class AccountDetails;
+}
+
+namespace tc::platform {
+class Decimal; // declared only: moc cannot read the decimal header
 }
 
 namespace tc::gui {
