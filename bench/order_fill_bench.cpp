@@ -39,6 +39,7 @@ public:
     std::string serverTime() const override { return {}; }
     std::optional<platform::Date> serverDate() const override { return std::nullopt; }
     interfaces::ApplicationInterface& application() override { return app_; }
+    std::string textForKey(std::string_view key) const override { return std::string(key); }
     JournalContext journalContext() const override { return {}; }
     void appendJournal(std::string) override {}
     SessionEventSink& events() override { return events_; }

@@ -7,7 +7,7 @@
 #include "model/records/item_details.h"
 #include "model/records/order.h"
 #include "model/session_model.h"
-#include "orders/order_session.h"
+#include "model/session_model_lookup.h"
 
 #include <benchmark/benchmark.h>
 #include <fmt/format.h>
@@ -25,7 +25,7 @@ constexpr int kAccounts = 8;
 
 struct RefreshSession {
     SessionModel model;
-    ModelOrderSession session{model};
+    SessionModelLookup lookup{model};
 
     RefreshSession() {
         std::mt19937 random(42);
@@ -113,7 +113,7 @@ BENCHMARK(BM_IteratePositions)->Unit(benchmark::kMicrosecond);
 void BM_DisplayablePositions(benchmark::State& state) {
     auto& s = fixture();
     for (auto _ : state)
-        benchmark::DoNotOptimize(s.session.getOpenOrderCollection());
+        benchmark::DoNotOptimize(s.lookup.getOpenOrderCollection());
     state.SetItemsProcessed(state.iterations() * kPositions);
 }
 BENCHMARK(BM_DisplayablePositions)->Unit(benchmark::kMicrosecond);
@@ -122,7 +122,7 @@ BENCHMARK(BM_DisplayablePositions)->Unit(benchmark::kMicrosecond);
 void BM_RefreshOpenPositions(benchmark::State& state) {
     auto& s = fixture();
     for (auto _ : state)
-        benchmark::DoNotOptimize(refreshOpenPositions(s.model.OpenOrderCollection, s.session));
+        benchmark::DoNotOptimize(refreshOpenPositions(s.model.OpenOrderCollection, s.lookup));
     state.SetItemsProcessed(state.iterations() * kPositions);
 }
 BENCHMARK(BM_RefreshOpenPositions)->Unit(benchmark::kMicrosecond);
@@ -131,7 +131,7 @@ BENCHMARK(BM_RefreshOpenPositions)->Unit(benchmark::kMicrosecond);
 // id), for comparison.
 void BM_PerPositionOperations(benchmark::State& state) {
     auto& s = fixture();
-    PositionArithmetic arithmetic(s.session);
+    PositionArithmetic arithmetic(s.lookup);
     for (auto _ : state) {
         for (auto& p : s.model.OpenOrderCollection) {
             arithmetic.CalcPL(*p);

@@ -4,6 +4,7 @@
 #include "model/records/financial_approval.h"
 #include "model/records/funding_records.h"
 #include "model/records/record_decimal.h"
+#include "model/records/wall_time.h"
 #include "platform/decimal.h"
 #include "platform/lenient.h"
 #include "platform/log.h"
@@ -208,7 +209,7 @@ std::vector<DeskMessage> ServiceDesk::payGateDeposit(const std::string& user, co
     result.refRequestId = requestId;
     result.payRequestId = "PR-" + std::to_string(requestId);
     result.payApprovedAmount = tc::decimalFromDouble(amount);
-    result.transactionDate = now();
+    result.transactionDate = tc::wallTimeFromWire(now());
     result.resultCode = 0;
     result.authCode = "A1";
     result.currency = "USD";

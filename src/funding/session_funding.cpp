@@ -4,6 +4,7 @@
 #include "model/records/account_details.h"
 #include "model/records/currency_records.h"
 #include "model/records/record_decimal.h"
+#include "model/records/wall_time.h"
 #include "model/text/formatter.h"
 #include "model/text/journal_data.h"
 #include "model/text/language_string.h"
@@ -187,7 +188,7 @@ std::vector<std::string> approvalLines(std::int64_t action, const ApprovalReq& r
         return {
             l("0725", std::to_string(request.approvalRequestId)),
             l("0012", std::to_string(info.beneficiaryAccount)),
-            l("0726", displayDate(request.requestedDateTime)),
+            l("0726", tc::displayDate(request.requestedDateTime)),
             l("0714", FinancialEnum::getFinancialTransferMode(static_cast<std::int64_t>(info.transferMode))),
             l("0715", displayDate(info.dateOfTransaction)),
             l("0590", twoDecimals(info.approvedAmount)),
@@ -201,7 +202,7 @@ std::vector<std::string> approvalLines(std::int64_t action, const ApprovalReq& r
         return {
             l("0725", std::to_string(request.approvalRequestId)),
             l("0012", std::to_string(info.benefactorAccount)),
-            l("0726", displayDate(request.requestedDateTime)),
+            l("0726", tc::displayDate(request.requestedDateTime)),
             l("0590", twoDecimals(info.approvedAmount)),
             l("0622", request.remarks),
         };
@@ -348,7 +349,7 @@ void SessionFunding::payGateMasterResponse(const MessageBase& message) {
     tx->payRequestAmount = lenientDecimal(textOf(tags, tag::kApprovalAmount));
     tx->requestedByUserId = unsignedOf(tags, tag::kFundingUserId);
     tx->status = integerOf(tags, kGatewayStatus);
-    tx->requestTime = textOf(tags, kRequestTime);
+    tx->requestTime = wallTimeFromWire(textOf(tags, kRequestTime));
     const std::int64_t error = integerOf(tags, kServerError);
     if (error != 0) {
         // The server refused the payment: say so with its text, or the deposit would wait forever.
@@ -383,7 +384,7 @@ void SessionFunding::payGateStatusResponse(const MessageBase& message) {
         if (!v)
             field->reset();
         else if (!v->empty())
-            *field = *v;
+            *field = wallTimeFromWire(*v);
     }
     announcePayGate(2, *held, 0);
 }
@@ -483,7 +484,7 @@ void SessionFunding::newApprovalRequest(std::int64_t action, const Tags& tags) {
     request->approvalRequestId = id;
     request->approvalType = integerOf(tags, tag::kApprovalCount);
     request->requestedByUserId = unsignedOf(tags, tag::kFundingUserId);
-    request->requestedDateTime = textOf(tags, kRequestTime);
+    request->requestedDateTime = wallTimeFromWire(textOf(tags, kRequestTime));
     request->remarks = textOf(tags, tag::kRemarks);
     request->transMasterId = unsignedOf(tags, kGatewayRequestId);
     request->approvalSubType = action == 801 ? ApprovalReq::kDepositSubType : ApprovalReq::kWithdrawalSubType;

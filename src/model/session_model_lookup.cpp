@@ -66,6 +66,24 @@ std::vector<std::shared_ptr<const Order>> SessionModelLookup::getOpenOrderCollec
     return visible;
 }
 
+std::vector<std::shared_ptr<const Order>> SessionModelLookup::getPendingOrderCollection() const {
+    std::vector<std::shared_ptr<const Order>> visible;
+    visible.reserve(model_.PendingOrderCollection.size());
+    for (const auto& order : model_.PendingOrderCollection) {
+        if (order && isOrderOfVisibleAccount(*order))
+            visible.push_back(order.shared());
+    }
+    return visible;
+}
+
+std::shared_ptr<const SessionSettings>
+SessionModelLookup::sessionSettingsForId(std::int64_t settingsId) const {
+    // Setting ids are unsigned; a negative id names no setting.
+    if (settingsId < 0)
+        return nullptr;
+    return model_.sessionSettings(static_cast<std::uint64_t>(settingsId));
+}
+
 namespace {
 
 // An instrument's spread while it is being settled: kept apart from the instrument, so the settling

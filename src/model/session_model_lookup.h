@@ -5,6 +5,7 @@
 namespace tc {
 
 struct SessionModel;
+struct SessionSettings;
 
 class SessionModelLookup : public SessionLookup {
 public:
@@ -16,6 +17,10 @@ public:
     std::shared_ptr<const TradeCurrency> currencyForId(std::uint64_t currencyId) const override;
     std::shared_ptr<const AccountDetails> accountForId(std::string_view accountId) const override;
     std::vector<std::shared_ptr<const Order>> getOpenOrderCollection() const override;
+    // The displayable working orders, filtered as getOpenOrderCollection filters positions.
+    std::vector<std::shared_ptr<const Order>> getPendingOrderCollection() const;
+    // SessionSettingCollection by settingsID; null for a negative id.
+    std::shared_ptr<const SessionSettings> sessionSettingsForId(std::int64_t settingsId) const;
 
     // Whether the orders of the account under `accountNumber` may be listed: not when that account
     // is suspended (3) or closed (6) or has access type 4 (view market) or 10 (none); orders of

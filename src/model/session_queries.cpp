@@ -278,7 +278,7 @@ SessionQueries::getMarketSessionSchedulesCollection(std::uint64_t marketId) cons
         if (!setting || (setting->marketTradingStatus != 1 && setting->marketTradingStatus != 2))
             continue;
         if (texts.size() < kMaxListSize)
-            texts.push_back(schedule.startTime + " - " + schedule.stopTime);
+            texts.push_back(dayTimeText(schedule.startTime) + " - " + dayTimeText(schedule.stopTime));
     }
     for (auto& [day, texts] : days)
         if (texts.empty())

@@ -5,10 +5,12 @@
 #include "model/records/group_details.h"
 #include "model/records/item_details.h"
 #include "model/records/session_settings.h"
+#include "model/session_model.h"
 #include "model/text/formatter.h"
 #include "model/text/positional_text.h"
 #include "orders/order_numbers.h"
 #include "platform/lenient.h"
+#include "session/business/order_host.h"
 
 #include <fmt/format.h>
 
@@ -109,34 +111,36 @@ struct OrderMananger::Context {
 
 OrderMananger::Context OrderMananger::contextOf(const Order& order) const {
     Context c;
-    c.account = session_.accountForId(order.AccountNumber);
-    c.item = session_.instrumentForCode(order.ItemCode);
+    c.account = lookup_.accountForId(order.AccountNumber);
+    c.item = lookup_.instrumentForCode(order.ItemCode);
     if (c.account)
-        c.group = session_.groupForId(c.account->GroupId);
+        c.group = lookup_.groupForId(c.account->GroupId);
     if (c.group)
         c.settings = c.group->groupInstrument(c.itm().InstrumentId);
     return c;
 }
 
 OrderAnswer OrderMananger::refuse(std::string_view key, const std::shared_ptr<Order>& order) const {
-    return OrderAnswer::refused(std::string(key), session_.textForKey(key), order);
+    return OrderAnswer::refused(std::string(key), host_.textForKey(key), order);
 }
 
 OrderAnswer OrderMananger::refuse(std::string_view key, std::string_view detail,
                                   const std::shared_ptr<Order>& order) const {
-    return OrderAnswer::refused(std::string(key), withDetail(session_.textForKey(key), detail), order);
+    return OrderAnswer::refused(std::string(key), withDetail(host_.textForKey(key), detail), order);
 }
 
 OrderAnswer OrderMananger::refuseBracketed(std::string_view key, std::string_view detail,
                                            const std::shared_ptr<Order>& order) const {
-    return OrderAnswer::refused(std::string(key), withDetail(session_.textForKey(key), detail, true), order);
+    return OrderAnswer::refused(std::string(key), withDetail(host_.textForKey(key), detail, true), order);
 }
+
+OrderMananger::OrderMananger(OrderHost& host) : host_(host), lookup_(host.model()) {}
 
 OrderAnswer OrderMananger::Validate(const std::shared_ptr<Order>& order) const {
     if (!order)
         return OrderAnswer::refused({}, {});
     const Order& o = *order;
-    if (!session_.isNetworkAvailable())
+    if (!host_.isNetworkAvailable())
         return refuse("1007", order);
     if (o.ItemCode.empty())
         return refuse("20227", order);
@@ -203,7 +207,7 @@ OrderAnswer OrderMananger::VerifyOrder(const std::shared_ptr<Order>& order) cons
     const double bid = bidOf(item);
     const double ask = askOf(item);
 
-    const auto session = session_.sessionSettingsForId(item.CurrentTradeSessionSettingId);
+    const auto session = lookup_.sessionSettingsForId(item.CurrentTradeSessionSettingId);
     if (!session)
         return refuse("1049", order);
     switch (o.ordertypeInfo) {
@@ -329,11 +333,11 @@ OrderAnswer OrderMananger::validateOrderSettingsRights(const std::shared_ptr<Ord
 
 OrderAnswer OrderMananger::validateOffsetPosition(std::string_view itemCode,
                                                   std::string_view accountNumber) const {
-    const auto account = session_.accountForId(accountNumber);
-    const auto item = session_.instrumentForCode(itemCode);
+    const auto account = lookup_.accountForId(accountNumber);
+    const auto item = lookup_.instrumentForCode(itemCode);
     const AccountDetails& acc = account ? *account : kNoAccount;
     const ItemDetails& itm = item ? *item : kNoItem;
-    const auto session = session_.sessionSettingsForId(itm.CurrentTradeSessionSettingId);
+    const auto session = lookup_.sessionSettingsForId(itm.CurrentTradeSessionSettingId);
     if (!session)
         return refuse("1049", nullptr);
     if (session->settingsID != 0 && session->settingsID != 1)
@@ -352,7 +356,7 @@ OrderAnswer OrderMananger::validateOffsetPosition(std::string_view itemCode,
     }
     if (acc.accountaccessType == 3 || acc.accountaccessType == 2)
         return refuse("1072", nullptr);
-    const auto group = account ? session_.groupForId(acc.GroupId) : nullptr;
+    const auto group = account ? lookup_.groupForId(acc.GroupId) : nullptr;
     if (!group || !group->TradingEnabled)
         return refuse("1072", nullptr);
     if (!group->groupInstrument(itm.InstrumentId))
@@ -392,12 +396,12 @@ OrderAnswer OrderMananger::verifyCircuitLimit(const ItemDetails* item, const std
     if (tc::verifyFluctuationLimit(item, price, &up, &down))
         return OrderAnswer::ok();
     const std::int32_t decimals = item ? item->DecimalPlaces : 0;
-    return OrderAnswer::refused(
-        "1202",
-        fmt::format("{}\n{} : {}\t{} : {}", session_.textForKey("1202"), session_.textForKey("0760"),
-                    Formatter::formatDecimal(up, decimals), session_.textForKey("0761"),
-                    Formatter::formatDecimal(down, decimals)),
-        order);
+    return OrderAnswer::refused("1202",
+                                fmt::format("{}\n{} : {}\t{} : {}", host_.textForKey("1202"),
+                                            host_.textForKey("0760"), Formatter::formatDecimal(up, decimals),
+                                            host_.textForKey("0761"),
+                                            Formatter::formatDecimal(down, decimals)),
+                                order);
 }
 
 std::string OrderMananger::OrderTypeChange(std::int32_t orderType, std::int32_t side,
@@ -431,7 +435,7 @@ std::string OrderMananger::UpdateTakeProfitandStopLoss(std::int32_t protectiveSi
 
 void OrderMananger::getTotalLotsAndCost(std::string_view itemCode, std::string_view accountNumber,
                                         std::int32_t deliveryMode, LotTotals& totals) const {
-    const auto positions = session_.getOpenOrderCollection();
+    const auto positions = lookup_.getOpenOrderCollection();
     addLotTotals(positions, itemCode, accountNumber, deliveryMode, totals);
 }
 
@@ -494,8 +498,8 @@ bool OrderMananger::CheckMargin(const Order& order) const {
 
 double OrderMananger::hedgeMarginOf(const Order& order, const AccountDetails* account, double totalBuy,
                                     double totalSell) const {
-    const auto item = session_.instrumentForCode(order.ItemCode);
-    const auto group = account ? session_.groupForId(account->GroupId) : nullptr;
+    const auto item = lookup_.instrumentForCode(order.ItemCode);
+    const auto group = account ? lookup_.groupForId(account->GroupId) : nullptr;
     const GroupInstruments* settings =
         group ? group->groupInstrument(item ? item->InstrumentId : 0) : nullptr;
     const double percent = settings ? settings->LiquidationMargin.toDouble() : 0;
@@ -506,18 +510,19 @@ double OrderMananger::hedgeMarginOf(const Order& order, const AccountDetails* ac
 }
 
 void OrderMananger::CalcHedgeMargin(const Order& order) const {
-    const auto account = session_.accountForId(std::to_string(session_.currentAccountSelected()));
+    const auto account = lookup_.accountForId(std::to_string(currentAccount_));
     const AccountDetails& acc = account ? *account : kNoAccount;
     double buy = 0;
     double sell = 0;
     getTotalLots(order.ItemCode, std::to_string(acc.AccountId), order.deliveryMode, &buy, &sell);
-    session_.setHedgeMargin(fmt::format("{}#{}", order.ItemCode, order.deliveryMode),
-                            fmt::format("{:.2f}", hedgeMarginOf(order, account.get(), buy, sell)));
+    SessionModel::file(
+        host_.model().HedgeMarginCollection, fmt::format("{}#{}", order.ItemCode, order.deliveryMode),
+        fmt::format("{:.2f}", hedgeMarginOf(order, account.get(), buy, sell)), "HedgeMarginCollection");
 }
 
 platform::OrderedMap<std::string, std::string> OrderMananger::hedgeMargins() const {
     platform::OrderedMap<std::string, std::string> out;
-    const auto account = session_.accountForId(std::to_string(session_.currentAccountSelected()));
+    const auto account = lookup_.accountForId(std::to_string(currentAccount_));
     if (!account)
         return out;
     const std::string accountNumber = std::to_string(account->AccountId);
@@ -528,7 +533,7 @@ platform::OrderedMap<std::string, std::string> OrderMananger::hedgeMargins() con
         const Order* last = nullptr;
     };
     platform::OrderedMap<std::string, Held> held;
-    const auto positions = session_.getOpenOrderCollection();
+    const auto positions = lookup_.getOpenOrderCollection();
     for (const auto& position : positions) {
         if (!position || position->AccountNumber != accountNumber)
             continue;
@@ -554,7 +559,7 @@ double OrderMananger::freeSellLots(std::string_view itemCode, std::string_view a
     double own = 0;
     // One protective leg per position: a later leg of the same position replaces the earlier.
     std::map<std::string, double, std::less<>> legs;
-    for (const auto& working : session_.getPendingOrderCollection()) {
+    for (const auto& working : lookup_.getPendingOrderCollection()) {
         if (!working || working->tradingMode != 1 || working->deliveryMode != deliveryMode ||
             working->ItemCode != itemCode || working->AccountNumber != accountNumber)
             continue;

@@ -2,12 +2,12 @@
 // The order manager: the one service through which the order windows send their requests. This
 // part holds its rules: the validation chain an order passes before it may be sent, the price grid
 // and band checks, the margin check, the short-sell limit, the pie chart's hedge-margin figure, the
-// price hints of the ticket. A check answers with its refusal (OrderAnswer); it keeps nothing between calls;
-// the session state comes through OrderSession.
+// price hints of the ticket. A check answers with its refusal (OrderAnswer); it keeps nothing between
+// calls but the account chosen in the main window; the session comes through its OrderHost.
 #include "model/records/order.h"
+#include "model/session_model_lookup.h"
 #include "orders/margin_rules.h"
 #include "orders/order_answer.h"
-#include "orders/order_session.h"
 #include "platform/decimal.h"
 #include "platform/ordered_map.h"
 
@@ -20,10 +20,17 @@ namespace tc {
 
 struct GroupInstruments;
 class ItemDetails;
+class OrderHost;
 
 class OrderMananger {
 public:
-    explicit OrderMananger(OrderSession& session) : session_(session) {}
+    explicit OrderMananger(OrderHost& host);
+
+    // The records of the host's model as the rules read them.
+    const SessionModelLookup& lookup() const { return lookup_; }
+    // The AccountId chosen in the main window, which the hedge margin is worked out for.
+    std::int32_t currentAccount() const { return currentAccount_; }
+    void setCurrentAccount(std::int32_t accountId) { currentAccount_ = accountId; }
 
     // The whole chain; passed when the order may be sent, else the first refusal, carrying the order.
     OrderAnswer Validate(const std::shared_ptr<Order>& order) const;
@@ -108,7 +115,9 @@ private:
     double freeSellLots(std::string_view itemCode, std::string_view accountNumber, std::int32_t deliveryMode,
                         std::string_view editedOrderId, std::string_view editedPositionId) const;
 
-    OrderSession& session_;
+    OrderHost& host_;
+    SessionModelLookup lookup_;
+    std::int32_t currentAccount_ = 0;
 };
 
 } // namespace tc

@@ -138,8 +138,8 @@ OrderInfo requestOnRecord(const Order& record, bool oppositeSide) {
 
 } // namespace
 
-OrderRequests::OrderRequests(OrderHost& host, OrderSession& session, OrderMananger& manager)
-    : host_(host), session_(session), manager_(manager) {}
+OrderRequests::OrderRequests(OrderHost& host, OrderMananger& manager)
+    : host_(host), manager_(manager), lookup_(manager.lookup()) {}
 
 namespace {
 
@@ -174,18 +174,18 @@ void OrderRequests::addPendingOrder(std::shared_ptr<Order> order) {
 }
 
 OrderAnswer OrderRequests::refuse(std::string_view key, std::string_view detail) const {
-    return OrderAnswer::refused(std::string(key), withDetail(session_.textForKey(key), detail));
+    return OrderAnswer::refused(std::string(key), withDetail(host_.textForKey(key), detail));
 }
 
 OrderAnswer OrderRequests::notSendable(std::string_view detail) const {
     OrderAnswer answer = OrderAnswer::refused(std::string(kNotSendableKey),
-                                              withDetail(session_.textForKey(kNotSendableKey), detail, true));
+                                              withDetail(host_.textForKey(kNotSendableKey), detail, true));
     answer.toldOnlyToCaller = true;
     return answer;
 }
 
 std::int32_t OrderRequests::decimalsOf(std::string_view itemCode) const {
-    const auto item = session_.instrumentForCode(itemCode);
+    const auto item = lookup_.instrumentForCode(itemCode);
     return item ? item->DecimalPlaces : 0;
 }
 
@@ -207,7 +207,7 @@ OrderAnswer OrderRequests::send(MessageBase& message) {
 
 OrderAnswer OrderRequests::GenerateOrder(const OrderInfo& info) const {
     auto order = std::make_shared<Order>();
-    const auto found = session_.instrumentForCode(info.itemCode);
+    const auto found = lookup_.instrumentForCode(info.itemCode);
     const ItemDetails& item = found ? *found : kNoItem;
     Order& o = *order;
 
@@ -427,7 +427,7 @@ OrderAnswer OrderRequests::offsetPosition(std::string_view positionId, std::span
 
 std::shared_ptr<Order> OrderRequests::GenerateBulkOrderDetails(const OrderInfo& info) const {
     auto order = std::make_shared<Order>();
-    const auto found = session_.instrumentForCode(info.itemCode);
+    const auto found = lookup_.instrumentForCode(info.itemCode);
     const ItemDetails& item = found ? *found : kNoItem;
     Order& o = *order;
     o.ItemCode = info.itemCode;
@@ -508,7 +508,7 @@ OrderRequests::createBulkClosePositionInfo(std::span<const std::shared_ptr<const
         if (holdsControlByte(p->ItemCode) || holdsControlByte(p->AccountNumber) ||
             holdsControlByte(p->OpenPositionId) || holdsControlByte(p->RemainingQty))
             return refuse(kNotSendableKey);
-        const auto item = session_.instrumentForCode(p->ItemCode);
+        const auto item = lookup_.instrumentForCode(p->ItemCode);
         instruments += platform::decimalText(item && item->InstrumentId > 0 ? item->InstrumentId
                                                                             : p->UnknownInstrumentId);
         instruments += wire::kRecord;
@@ -528,7 +528,7 @@ OrderRequests::createBulkClosePositionInfo(std::span<const std::shared_ptr<const
     }
     std::string prices;
     for (const std::string& code : codes) {
-        const auto found = session_.instrumentForCode(code);
+        const auto found = lookup_.instrumentForCode(code);
         const ItemDetails& item = found ? *found : kNoItem;
         prices += platform::decimalText(item.InstrumentId);
         prices += wire::kColumn;
@@ -701,14 +701,14 @@ std::pair<std::string, std::string> OrderRequests::confirmationText(const Order&
     const std::string third =
         key.empty()
             ? std::string()
-            : fillPositional(session_.textForKey(key), {order.OrderQty, order.ItemCode, order.OrderPrice});
-    std::string message = session_.textForKey("0012") + " : " + order.AccountNumber + "\n" +
-                          session_.textForKey("0070") + " : " + order.PendingOrderId + "\n" + third + "\n";
+            : fillPositional(host_.textForKey(key), {order.OrderQty, order.ItemCode, order.OrderPrice});
+    std::string message = host_.textForKey("0012") + " : " + order.AccountNumber + "\n" +
+                          host_.textForKey("0070") + " : " + order.PendingOrderId + "\n" + third + "\n";
     if (isPositive(order.LimitPrice))
-        message += session_.textForKey("0233") + " @ " + order.LimitPrice + "\n";
+        message += host_.textForKey("0233") + " @ " + order.LimitPrice + "\n";
     if (isPositive(order.StopPrice))
-        message += session_.textForKey("0234") + " @ " + order.StopPrice;
-    return {std::move(message), session_.textForKey("2139")};
+        message += host_.textForKey("0234") + " @ " + order.StopPrice;
+    return {std::move(message), host_.textForKey("2139")};
 }
 
 void OrderRequests::ShowOrderConfirmation(const Order& order) {

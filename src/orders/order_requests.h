@@ -13,7 +13,6 @@
 #include "model/records/order.h"
 #include "orders/order_answer.h"
 #include "orders/order_manager.h"
-#include "orders/order_session.h"
 #include "platform/date_format.h"
 #include "platform/decimal.h"
 #include "wire/message_base.h"
@@ -57,8 +56,9 @@ public:
     // Most positions in one close-all request.
     static constexpr std::size_t kMaxCloseAllPositions = 5000;
 
-    // The messages go to the host's sender; the live records are the host's model's.
-    OrderRequests(OrderHost& host, OrderSession& session, OrderMananger& manager);
+    // The messages go to the host's sender; the live records are the host's model's, read as the
+    // manager's rules read them.
+    OrderRequests(OrderHost& host, OrderMananger& manager);
     OrderRequests(const OrderRequests&) = delete;
     OrderRequests& operator=(const OrderRequests&) = delete;
 
@@ -166,8 +166,8 @@ private:
     void addPendingOrder(std::shared_ptr<Order> order);
 
     OrderHost& host_;
-    OrderSession& session_;
     OrderMananger& manager_;
+    const SessionModelLookup& lookup_;
     std::size_t awaitingConfirmations_ = 0;
     std::unordered_set<std::string> confirmedIds_;
 };

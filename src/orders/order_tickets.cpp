@@ -5,7 +5,6 @@
 #include "model/records/item_details.h"
 #include "orders/order_manager.h"
 #include "orders/order_requests.h"
-#include "orders/order_session.h"
 #include "platform/decimal_text.h"
 
 #include <vector>
@@ -29,6 +28,9 @@ interfaces::PriceLimit limitOf(std::string_view signedText) {
 }
 
 } // namespace
+
+OrderTickets::OrderTickets(const OrderMananger& manager, OrderRequests& requests)
+    : manager_(manager), lookup_(manager.lookup()), requests_(requests) {}
 
 std::optional<std::string_view> ticketFault(const interfaces::OrderTicket& ticket) {
     if (ticket.quantity.isNaN())
@@ -104,11 +106,11 @@ interfaces::PriceLimit OrderTickets::stopLossLimit(const interfaces::OrderTicket
 
 // The rules read a missing record as zeros: no limit is given for it.
 bool OrderTickets::knowsSettings(const interfaces::OrderTicket& ticket) const {
-    const auto item = session_.instrumentForCode(ticket.instrument);
-    const auto account = session_.accountForId(platform::decimalText(ticket.account));
+    const auto item = lookup_.instrumentForCode(ticket.instrument);
+    const auto account = lookup_.accountForId(platform::decimalText(ticket.account));
     if (!item || !account)
         return false;
-    const auto group = session_.groupForId(account->GroupId);
+    const auto group = lookup_.groupForId(account->GroupId);
     return group && group->groupInstrument(item->InstrumentId);
 }
 

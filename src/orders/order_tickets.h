@@ -13,7 +13,7 @@ namespace tc {
 
 class OrderMananger;
 class OrderRequests;
-class OrderSession;
+class SessionModelLookup;
 
 // Why the ticket cannot be sent as it stands (a number that is not one), or nullopt.
 std::optional<std::string_view> ticketFault(const interfaces::OrderTicket& ticket);
@@ -23,8 +23,8 @@ OrderInfo orderInfoOf(const interfaces::OrderTicket& ticket);
 
 class OrderTickets {
 public:
-    OrderTickets(const OrderSession& session, const OrderMananger& manager, OrderRequests& requests)
-        : session_(session), manager_(manager), requests_(requests) {}
+    // The records are those the manager's rules read.
+    OrderTickets(const OrderMananger& manager, OrderRequests& requests);
 
     // Validates without sending.
     OrderAnswer check(const interfaces::OrderTicket& ticket) const;
@@ -44,8 +44,8 @@ private:
     bool knowsSettings(const interfaces::OrderTicket& ticket) const;
     interfaces::PriceLimit protectiveLimit(const interfaces::OrderTicket& ticket, bool takeProfit) const;
 
-    const OrderSession& session_;
     const OrderMananger& manager_;
+    const SessionModelLookup& lookup_;
     OrderRequests& requests_;
 };
 

@@ -12,8 +12,8 @@
 namespace tc {
 
 SessionOrders::SessionOrders(OrderHost& host)
-    : host_(host), banners_(host.application(), host.lifetime()), collections_(host), session_(host),
-      manager_(session_), requests_(host, session_, manager_), tickets_(session_, manager_, requests_),
+    : host_(host), banners_(host.application(), host.lifetime()), collections_(host), manager_(host),
+      requests_(host, manager_), tickets_(manager_, requests_),
       refreshTimer_(kRefreshInterval, [this] { refreshFloatingFigures(); }) {
     collections_.setBanners(&banners_);
     // A stored limit or stop order is confirmed by the requests that placed it, then told as an event.
@@ -39,10 +39,10 @@ void SessionOrders::loginPhaseChanged(LoginPhase phase) {
 }
 
 bool SessionOrders::setCurrentAccount(std::int32_t accountId) {
-    if (!session_.accountForId(platform::decimalText(accountId)))
+    if (!manager_.lookup().accountForId(platform::decimalText(accountId)))
         return false;
-    if (session_.selectedAccount != accountId) {
-        session_.selectedAccount = accountId;
+    if (manager_.currentAccount() != accountId) {
+        manager_.setCurrentAccount(accountId);
         refreshHedgeMargins();
         host_.tablesChanged({interfaces::Table::Accounts});
     }
@@ -60,14 +60,14 @@ void SessionOrders::refreshHedgeMargins() {
 
 void SessionOrders::refreshFloatingFigures() {
     SessionModel& model = host_.model();
-    refreshOpenPositions(model.OpenOrderCollection, session_);
+    refreshOpenPositions(model.OpenOrderCollection, manager_.lookup());
     // Every account's floating total, equity and available margin from the figures just written, as
     // calcAccountDetails sums them, in one pass over the displayed positions for all accounts.
-    const auto totals = floatingPLByAccount(session_.getOpenOrderCollection());
+    const auto totals = floatingPLByAccount(manager_.lookup().getOpenOrderCollection());
     for (auto& [key, account] : model.AccountDetailCollection)
         if (account) {
             const auto total = totals.find(account->AccountId);
-            account->applyFloatingPL(total == totals.end() ? 0.0 : total->second, session_);
+            account->applyFloatingPL(total == totals.end() ? 0.0 : total->second, manager_.lookup());
         }
     // Only the positions' figures moved: the grids refresh their live cells, not every cell.
     host_.tablesChanged({interfaces::Table::OpenPositionFigures, interfaces::Table::Accounts});

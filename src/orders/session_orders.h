@@ -7,7 +7,6 @@
 #include "orders/order_collections.h"
 #include "orders/order_manager.h"
 #include "orders/order_requests.h"
-#include "orders/order_session.h"
 #include "orders/order_tickets.h"
 #include "platform/dispatch.h"
 #include "session/business/business_services.h"
@@ -27,7 +26,6 @@ public:
     SessionOrders(const SessionOrders&) = delete;
     SessionOrders& operator=(const SessionOrders&) = delete;
 
-    OrderSession& orderSession() { return session_; }
     OrderMananger& manager() { return manager_; }
     OrderRequests& requests() { return requests_; }
     OrderTickets& tickets() { return tickets_; }
@@ -38,7 +36,7 @@ public:
     // The account the main window follows (its AccountId), which the hedge margin is worked out for;
     // false, nothing changed, for an account the session does not hold.
     bool setCurrentAccount(std::int32_t accountId);
-    std::int32_t currentAccount() const { return session_.selectedAccount; }
+    std::int32_t currentAccount() const { return manager_.currentAccount(); }
 
     // The once-a-second refresh while signed in: every displayed open position's floating P/L at the
     // live quote converted into its account currency, then every account's floating total, equity
@@ -64,7 +62,6 @@ private:
     OrderHost& host_;
     SessionEvents banners_;
     OrderCollections collections_;
-    ModelOrderSession session_;
     OrderMananger manager_;
     OrderRequests requests_;
     OrderTickets tickets_;

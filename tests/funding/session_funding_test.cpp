@@ -94,7 +94,7 @@ TEST(FundingNotices, ApprovalRequestsBecomeLabelledLinesAndBanners) {
     EventTextsBundle bundle;
     ApprovalReq req;
     req.approvalRequestId = 55;
-    req.requestedDateTime = "20240315143005";
+    req.requestedDateTime = wallTimeFromWire("20240315143005");
     req.remarks = "pls %s";
     auto info = std::make_shared<FinancialApproval>();
     info->beneficiaryAccount = 1001;

@@ -712,7 +712,7 @@ TEST_F(OrderFlowTest, ASettledProfitStaysInTheBalanceAndEquityByTheServersAccoun
     EXPECT_NEAR(account->Balance.toDouble(), balanceBefore + profit, 1e-6);
 
     // The account refresh keeps the profit in equity: Balance plus what is still open.
-    ModelOrderSession lookup(lists(s));
+    SessionModelLookup lookup(lists(s));
     PositionArithmetic arithmetic(lookup);
     account->calculateAccountDetails(model.OpenOrderCollection, lookup, arithmetic);
     EXPECT_DOUBLE_EQ(account->Equity, balanceBefore + profit + account->Leverage +
@@ -841,7 +841,7 @@ TEST_F(OrderFlowTest, TheCoreRefreshesFloatingFiguresOnceASecondAndAnnouncesTheT
     EXPECT_EQ(client(s).currentAccount(), 20002);
     EXPECT_FALSE(client(s).setCurrentAccount(12345));
     EXPECT_EQ(client(s).currentAccount(), 20002);
-    EXPECT_EQ(tc::ordersOf(client(s)).orderSession().currentAccountSelected(), 20002);
+    EXPECT_EQ(tc::ordersOf(client(s)).currentAccount(), 20002);
 }
 
 TEST_F(OrderFlowTest, TheCurrentAccountsHedgeMarginsFollowItsPositions) {

@@ -130,7 +130,7 @@ protected:
     }
     std::shared_ptr<ItemDetails> conversion;
     std::shared_ptr<TradeCurrency> currency;
-    PositionArithmetic arithmetic{session};
+    PositionArithmetic arithmetic{lookup};
 };
 
 TEST_F(PositionArithmeticOverSession, BuyValuedAtBidSellAtAsk) {
@@ -150,11 +150,11 @@ TEST_F(PositionArithmeticOverSession, ACloseIsValuedAtTheClosingSidesPriceInTheA
     auto sell = position(1, "1", "1.2000");
     item->Bid = 1.2100;
     item->Ask = 1.2110;
-    EXPECT_NEAR(closeResult(*buy, 0.5, session), 1000, 1e-6); // (1.21 - 1.2) × 0.5 × 100000 × 2
-    EXPECT_NEAR(closeResult(*sell, 1, session), -2200, 1e-6); // (1.2 - 1.211) × 1 × 100000 × 2
-    EXPECT_DOUBLE_EQ(closeResult(*buy, 0, session), 0);
+    EXPECT_NEAR(closeResult(*buy, 0.5, lookup), 1000, 1e-6); // (1.21 - 1.2) × 0.5 × 100000 × 2
+    EXPECT_NEAR(closeResult(*sell, 1, lookup), -2200, 1e-6); // (1.2 - 1.211) × 1 × 100000 × 2
+    EXPECT_DOUBLE_EQ(closeResult(*buy, 0, lookup), 0);
     buy->ItemCode = "GONE";
-    EXPECT_DOUBLE_EQ(closeResult(*buy, 1, session), 0);
+    EXPECT_DOUBLE_EQ(closeResult(*buy, 1, lookup), 0);
 }
 
 TEST_F(PositionArithmeticOverSession, AnOffsetValuesTheLegAtItsShownPriceAgainstThePosition) {
@@ -184,7 +184,7 @@ TEST_F(PositionArithmeticOverSession, RefreshConvertsEachPositionAndAddsMargins)
     frozenAccount->tradingStatus = AccountDetails::kStatusEquityHit;
     model.AccountDetailCollection.insert_or_assign("2002", frozenAccount);
     frozen->UnrealisedPL = 7;
-    const auto totals = refreshOpenPositions(model.OpenOrderCollection, session);
+    const auto totals = refreshOpenPositions(model.OpenOrderCollection, lookup);
     EXPECT_NEAR(buy->UnrealisedPL, 4000, 1e-6); // 2000 converted at the bid of 2
     EXPECT_DOUBLE_EQ(frozen->UnrealisedPL, 7);
     EXPECT_NEAR(totals.unrealisedPL, 4007, 1e-6);
@@ -202,7 +202,7 @@ TEST_F(PositionArithmeticOverSession, RefreshConvertsTheEquityHitFigureOnceEvery
     const double once = arithmetic.calculateCurrencyConversionForValue(50, *frozen);
     ASSERT_NE(once, 50); // the account's currency needs converting
     for (int pass = 0; pass < 3; ++pass) {
-        const auto totals = refreshOpenPositions(model.OpenOrderCollection, session);
+        const auto totals = refreshOpenPositions(model.OpenOrderCollection, lookup);
         EXPECT_DOUBLE_EQ(frozen->UnrealisedPL, once) << pass;
         EXPECT_DOUBLE_EQ(totals.unrealisedPL, once) << pass;
     }
@@ -217,15 +217,15 @@ TEST_F(PositionArithmeticOverSession, RefreshLeavesOutPositionsOfHiddenAccounts)
     suspended->tradingStatus = 3;
     model.AccountDetailCollection.insert_or_assign("2002", suspended);
     hidden->UnrealisedPL = 5;
-    const auto totals = refreshOpenPositions(model.OpenOrderCollection, session);
+    const auto totals = refreshOpenPositions(model.OpenOrderCollection, lookup);
     EXPECT_EQ(totals.positions, 1u);
     EXPECT_DOUBLE_EQ(hidden->UnrealisedPL, 5);
     EXPECT_NEAR(totals.unrealisedPL, 1000, 1e-6); // (1.21 - 1.2) × 1 × 100000, no conversion
     suspended->tradingStatus = 1;
     suspended->accountaccessType = 10;
-    EXPECT_EQ(refreshOpenPositions(model.OpenOrderCollection, session).positions, 1u);
+    EXPECT_EQ(refreshOpenPositions(model.OpenOrderCollection, lookup).positions, 1u);
     suspended->accountaccessType = 1;
-    EXPECT_EQ(refreshOpenPositions(model.OpenOrderCollection, session).positions, 2u);
+    EXPECT_EQ(refreshOpenPositions(model.OpenOrderCollection, lookup).positions, 2u);
 }
 
 TEST_F(PositionArithmeticOverSession, RefreshAgreesWithThePerPositionOperations) {
@@ -240,7 +240,7 @@ TEST_F(PositionArithmeticOverSession, RefreshAgreesWithThePerPositionOperations)
         copy->UnrealisedPL = arithmetic.calculateCurrencyConversionForValue(copy->UnrealisedPL, *copy);
         copies.push_back(copy);
     }
-    refreshOpenPositions(model.OpenOrderCollection, session);
+    refreshOpenPositions(model.OpenOrderCollection, lookup);
     for (std::size_t n = 0; n < copies.size(); ++n)
         EXPECT_DOUBLE_EQ(model.OpenOrderCollection[n]->UnrealisedPL, copies[n]->UnrealisedPL) << n;
 }
@@ -254,7 +254,7 @@ TEST_F(PositionArithmeticOverSession, APositionWithoutItsInstrumentKeepsTheServe
     orphan->UnrealisedPL = 42;
     arithmetic.CalcPL(*orphan);
     EXPECT_DOUBLE_EQ(orphan->UnrealisedPL, 42);
-    const auto totals = refreshOpenPositions(model.OpenOrderCollection, session);
+    const auto totals = refreshOpenPositions(model.OpenOrderCollection, lookup);
     EXPECT_EQ(totals.positions, 2u);
     EXPECT_DOUBLE_EQ(orphan->UnrealisedPL, 42);
     // (1.21 - 1.2) × 1 × 100000 and the server's 42; margin only for the lot that has settings.

@@ -295,8 +295,8 @@ TEST_F(SessionTextsTest, MarketSchedulesListOpenSessionsPerDay) {
     auto schedule = [](std::uint64_t settingId, std::uint64_t day, std::string start, std::string stop) {
         return SessionScheduleInfo{.tradeSessionSettingID = settingId,
                                    .dayOfTheWeekID = day,
-                                   .startTime = std::move(start),
-                                   .stopTime = std::move(stop)};
+                                   .startTime = dayTimeFromWire(start),
+                                   .stopTime = dayTimeFromWire(stop)};
     };
     schedules.insert_or_assign("12", std::vector<SessionScheduleInfo>{
                                          schedule(2, 1, "13:00", "17:00"), schedule(3, 2, "00:00", "23:59"),

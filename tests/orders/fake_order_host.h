@@ -3,13 +3,17 @@
 // requests hand over, the journal lines, the table changes and the typed events are kept.
 #include "interfaces/application_interface.h"
 #include "model/session_model.h"
+#include "model/text/language_string.h"
 #include "session/business/business_services.h"
 #include "session/business/order_host.h"
 #include "support/capturing_sender.h"
 
 #include <cstdint>
+#include <functional>
+#include <map>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace tc {
@@ -30,6 +34,16 @@ public:
     // 2024-03-15 09:30:00 UTC.
     std::optional<platform::Date> serverDate() const override { return platform::Date{1710495000.0}; }
     interfaces::ApplicationInterface& application() override { return app_; }
+    // A text filed in `texts`, else the key itself with keysAsTexts (a test reads which check
+    // refused), else the user's language's table as the business object reads it.
+    std::string textForKey(std::string_view key) const override {
+        if (const auto filed = texts.find(key); filed != texts.end())
+            return filed->second;
+        if (keysAsTexts)
+            return std::string(key);
+        return LanguageString::stringforSelectedLanguage(app_.selectedLanguage(), key)
+            .value_or(std::string(key));
+    }
     JournalContext journalContext() const override {
         JournalContext c;
         c.ServerTime = journalTime;
@@ -48,6 +62,8 @@ public:
     std::vector<std::string> journal;
     std::vector<interfaces::TableSet> tables;
     SessionEventSink* eventSink = nullptr; // none: the events go nowhere
+    std::map<std::string, std::string, std::less<>> texts;
+    bool keysAsTexts = false;
 
 private:
     SessionModel& model_;

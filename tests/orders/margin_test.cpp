@@ -208,7 +208,7 @@ using PieChartMargin = OrderFixture;
 TEST_F(PieChartMargin, SelectedAccountsFigureWithTwoDecimals) {
     settings->LiquidationMargin = 50_dec;
     settings->InitialMargin = 100_dec;
-    session.selectedAccount = 1001;
+    manager.setCurrentAccount(1001);
     position(0, "5");
     position(1, "3");
     position(0, "50", "1.2", "2002"); // another account
@@ -227,7 +227,7 @@ TEST_F(PieChartMargin, SelectedAccountsFigureWithTwoDecimals) {
 TEST_F(PieChartMargin, EveryInstrumentAndModeOfTheSelectedAccountInOnePass) {
     settings->LiquidationMargin = 50_dec;
     settings->InitialMargin = 100_dec;
-    session.selectedAccount = 1001;
+    manager.setCurrentAccount(1001);
     // 1.5 lots bought and 0.5 sold: the sold half-lot offsets, it is not charged again.
     position(0, "1.5");
     position(1, "0.5");
@@ -251,7 +251,7 @@ TEST_F(PieChartMargin, EveryInstrumentAndModeOfTheSelectedAccountInOnePass) {
     manager.CalcHedgeMargin(*model.OpenOrderCollection[1]);
     EXPECT_EQ(*model.HedgeMarginCollection.get("EURUSD#1"), "250.00");
     // No account chosen, or one the session lacks: no figures.
-    session.selectedAccount = 4444;
+    manager.setCurrentAccount(4444);
     EXPECT_TRUE(manager.hedgeMargins().empty());
 }
 

@@ -1,7 +1,9 @@
 #pragma once
 // A small signed-in session built by hand: one instrument, one account in one group with settings
-// for the instrument, one trading session, and the refusals the answers gave. Texts are the
-// language keys themselves, so a test reads which check refused.
+// for the instrument, one trading session, and the refusals the answers gave, behind a host the test
+// steers. Texts are the language keys themselves, so a test reads which check refused.
+#include "client/headless_application.h"
+#include "fake_order_host.h"
 #include "model/records/account_details.h"
 #include "model/records/group_details.h"
 #include "model/records/item_details.h"
@@ -9,7 +11,7 @@
 #include "model/records/session_settings.h"
 #include "model/session_model.h"
 #include "orders/order_manager.h"
-#include "orders/order_session.h"
+#include "platform/user_defaults.h"
 
 #include "support/decimal_literal.h"
 
@@ -23,12 +25,6 @@ namespace tc {
 
 using tc::testing_support::operator""_dec;
 
-class KeyTextSession : public ModelOrderSession {
-public:
-    using ModelOrderSession::ModelOrderSession;
-    std::string textForKey(std::string_view key) const override { return std::string(key); }
-};
-
 // A refusal as its answer gave it.
 struct PostedNotice {
     std::string text;
@@ -39,6 +35,7 @@ struct PostedNotice {
 class OrderFixture : public ::testing::Test {
 protected:
     OrderFixture() {
+        host.keysAsTexts = true;
         item = std::make_shared<ItemDetails>();
         item->Code = "EURUSD";
         item->InstrumentId = 7;
@@ -158,8 +155,12 @@ protected:
     }
 
     SessionModel model;
-    KeyTextSession session{model};
-    OrderMananger manager{session};
+    std::unique_ptr<platform::UserDefaults> defaults = platform::UserDefaults::inMemory();
+    HeadlessApplication app{*defaults};
+    FakeOrderHost host{model, app};
+    OrderMananger manager{host};
+    // The records as the rules read them.
+    SessionModelLookup lookup{model};
     std::shared_ptr<ItemDetails> item;
     std::shared_ptr<AccountDetails> account;
     std::shared_ptr<GroupDetails> group;

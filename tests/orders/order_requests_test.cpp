@@ -30,15 +30,10 @@ platform::Decimal dec(std::string_view text) {
 }
 
 // Texts are the keys, but for the confirmation's line, which shows how its placeholders fill.
-class TextSession : public ModelOrderSession {
-public:
-    using ModelOrderSession::ModelOrderSession;
-    std::string textForKey(std::string_view key) const override {
-        if (key == "20220")
-            return "Buy limit {0} lots of {1} at {2}";
-        return std::string(key);
-    }
-};
+void fileConfirmationLine(FakeOrderHost& host) {
+    host.keysAsTexts = true;
+    host.texts.insert_or_assign("20220", "Buy limit {0} lots of {1} at {2}");
+}
 
 // An order message's frame: its own fields, the quote fields every order message carries for the
 // fixture's instrument, then `tail`.
@@ -56,6 +51,7 @@ protected:
         item->High = 1.2100;
         item->Low = 1.1900;
         item->UpdateTime = wallTimeFromWire("20240315092958");
+        fileConfirmationLine(host);
     }
     void SetUp() override { ASSERT_TRUE(platform::setDeviceTimeZone("UTC")); }
     void TearDown() override { platform::resetDeviceTimeZone(); }
@@ -110,11 +106,7 @@ protected:
         return o;
     }
 
-    std::unique_ptr<platform::UserDefaults> defaults = platform::UserDefaults::inMemory();
-    HeadlessApplication app{*defaults};
-    FakeOrderHost host{model, app};
-    TextSession texts{model};
-    OrderRequests requests{host, texts, manager};
+    OrderRequests requests{host, manager};
 };
 
 // ---- new orders
@@ -270,8 +262,8 @@ TEST_F(OrderRequestsTest, CancelOfAnOrderWithNothingRemainingIsRefusedWhateverTh
 }
 
 TEST_F(OrderRequestsTest, RefusalsOfTheRequestsFillTheirValueIntoTheEnglishText) {
-    ModelOrderSession english(model);
-    OrderRequests englishRequests(host, english, manager);
+    FakeOrderHost english(model, app);
+    OrderRequests englishRequests(english, manager);
     heldPosition("P1", 0, "2.50");
     EXPECT_FALSE(kept(englishRequests.cancelPendingOrder("W404")));
     EXPECT_FALSE(kept(englishRequests.closePosition("P1", dec("3"), std::nullopt)));
@@ -604,7 +596,8 @@ public:
 TEST_F(OrderRequestsTest, AnOrderAnnouncedWhileTheConfirmationIsOpenIsNotConfirmedInItsPlace) {
     ModalAlertApplication modal{*defaults};
     FakeOrderHost modalContext{model, modal};
-    OrderRequests modalRequests{modalContext, texts, manager};
+    fileConfirmationLine(modalContext);
+    OrderRequests modalRequests{modalContext, manager};
     modal.orderRequests = &modalRequests;
 
     OrderInfo limit = marketBuy();

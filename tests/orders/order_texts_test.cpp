@@ -52,7 +52,7 @@ protected:
         EXPECT_FALSE(kept(english.Validate(order)));
         return notices.size() == 1 ? notices[0].text : "";
     }
-    ModelOrderSession texts{model};
+    FakeOrderHost texts{model, app};
     OrderMananger english{texts};
 };
 

@@ -53,11 +53,8 @@ protected:
         return f["32"] + " " + f["117"] + " " + f["36"] + " " + f["43"];
     }
 
-    std::unique_ptr<platform::UserDefaults> defaults = platform::UserDefaults::inMemory();
-    HeadlessApplication app{*defaults};
-    FakeOrderHost host{model, app};
-    OrderRequests requests{host, session, manager};
-    OrderTickets tickets{session, manager, requests};
+    OrderRequests requests{host, manager};
+    OrderTickets tickets{manager, requests};
 };
 
 TEST_F(OrderTicketsTest, EveryChoiceReachesTheServerAsItsWireCode) {

@@ -19,7 +19,7 @@ TEST_F(Validate, AcceptsTheBaselineOrdersWithoutANotice) {
 }
 
 TEST_F(Validate, NetworkDownRefusesBeforeAnyOtherCheck) {
-    session.networkAvailable = false;
+    host.networkUp = false;
     auto o = limitBuy();
     o->ItemCode.clear();
     o->orderType = 0;
@@ -403,20 +403,15 @@ TEST_F(RefusalAnswer, CarriesItsKeyTextAndOrderAndAPassCarriesNone) {
     EXPECT_FALSE(manager.Validate(nullptr));
 }
 
-TEST_F(RefusalAnswer, ModelSessionLooksTheTextUpInTheUsersLanguage) {
-    ModelOrderSession plain(model);
-    // Without a string table the key stands for its text; with one the text differs from the key.
-    const std::string text = plain.textForKey("1007");
-    EXPECT_FALSE(text.empty());
-    plain.setHedgeMargin("EURUSD#1", "1.00");
-    plain.setHedgeMargin("EURUSD#1", "2.00");
-    ASSERT_NE(model.HedgeMarginCollection.get("EURUSD#1"), nullptr);
-    EXPECT_EQ(*model.HedgeMarginCollection.get("EURUSD#1"), "2.00");
-    EXPECT_EQ(model.HedgeMarginCollection.size(), 1u);
-    // A session over a read-only model keeps no figure.
-    ModelOrderSession readOnly(static_cast<const SessionModel&>(model));
-    readOnly.setHedgeMargin("EURUSD#2", "3.00");
-    EXPECT_EQ(model.HedgeMarginCollection.size(), 1u);
+TEST_F(RefusalAnswer, ItsTextIsTheHostsInTheUsersLanguage) {
+    host.keysAsTexts = false;
+    host.networkUp = false;
+    const OrderAnswer english = manager.Validate(limitBuy());
+    EXPECT_EQ(english.key, "1007");
+    EXPECT_FALSE(english.text.empty());
+    EXPECT_NE(english.text, "1007") << "the English table's text, not the key";
+    host.texts.insert_or_assign("1007", "offline");
+    EXPECT_EQ(manager.Validate(limitBuy()).text, "offline");
 }
 
 } // namespace

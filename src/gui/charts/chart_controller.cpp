@@ -2,11 +2,11 @@
 
 #include "gui/app/language.h"
 #include "gui/charts/titled_graph.h"
+#include "gui/models/client_model.h"
 
 #include <QFrame>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QTimer>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -64,15 +64,12 @@ ChartController::ChartController(tc::charts::ChartSource& source, QWidget* paren
     indicatorView_->hide();
 
     setFocusPolicy(Qt::StrongFocus);
-    timer_ = new QTimer(this);
-    timer_->setInterval(std::chrono::seconds(1));
-    connect(timer_, &QTimer::timeout, this, &ChartController::newChartData);
     applyChartTheme(0);
 }
 
 ChartController::~ChartController() {
-    // The timer, the graph and its plots go with this widget; nothing may call back into it.
-    timer_->stop();
+    // The graph and its plots go with this widget; nothing may call back into it.
+    live_ = false;
     graph_->defaultPlotSpace().setDelegate(nullptr);
     graph_->removeAllPlots();
     // The lower graph goes too, wherever its owner placed it (unless that went first).
@@ -128,8 +125,15 @@ void ChartController::constructGraph() {
             addStudyPlots(shown);
     newChartData();
     refreshView();
-    if (!timer_->isActive())
-        timer_->start();
+    live_ = true;
+}
+
+void ChartController::followTick(const ClientModel* session) {
+    if (session)
+        connect(session, &ClientModel::tick, this, [this] {
+            if (live_)
+                newChartData();
+        });
 }
 
 void ChartController::addPricePlot() {

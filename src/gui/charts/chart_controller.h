@@ -1,8 +1,8 @@
 #pragma once
 // The price chart of one instrument at one interval: line, OHLC bars, candlesticks or bid and ask
 // lines, with the live bid and ask, dragging and zooming along the bars, a crosshair that reads
-// out the bar under the pointer, and a one-second live update of the newest bar. It is the data
-// source and the plot-space delegate of its graph.
+// out the bar under the pointer, and a one-second live update of the newest bar on the session's
+// tick. It is the data source and the plot-space delegate of its graph.
 #include "charts/chart_source.h"
 #include "charts/price_chart.h"
 #include "charts/study_board.h"
@@ -18,10 +18,10 @@
 
 class QLabel;
 class QFrame;
-class QTimer;
 
 namespace tc::gui {
 
+class ClientModel;
 class Language;
 
 class ChartController : public QWidget, private PlotDataSource, private PlotSpaceDelegate {
@@ -46,8 +46,12 @@ public:
     bool crosshairMode() const { return crosshairMode_; }
     // Back to the newest bar, following it again.
     void chartScrollToEnd();
-    // One live step from the instrument's quote (the timer's tick).
+    // One live step from the instrument's quote (the session's tick once the bars are shown).
     void newChartData();
+    // The live update follows this session's one-second tick (none: only newChartData moves it).
+    void followTick(const ClientModel* session);
+    // The bars are shown and each tick moves the newest one.
+    bool isLive() const { return live_; }
     // Legend titles of the bid and ask series (the bid/ask chart).
     void setSeriesTitles(const QString& bid, const QString& ask);
     // Hides the title line ("EURUSD, One Minute") above the graph.
@@ -78,7 +82,6 @@ public:
     QLabel& titleLabel() { return *title_; }
     QLabel& overlayLabel() { return *overlayLabel_; }
     QFrame& overlay() { return *overlay_; }
-    QTimer& liveTimer() { return *timer_; }
 
 protected:
     // Left and Right move one bar, + and - zoom about the middle, Home and End go to the first and
@@ -135,7 +138,7 @@ private:
     GraphView* graph_ = nullptr;
     QFrame* overlay_ = nullptr;
     QLabel* overlayLabel_ = nullptr;
-    QTimer* timer_ = nullptr;
+    bool live_ = false;
     tc::charts::StudyBoard board_;
     std::vector<ShownStudy> shown_;
     QPointer<QWidget> indicatorView_;

@@ -65,6 +65,7 @@ QWidget* ChartViewController::view() {
     chart_ = new ChartController(source_, ui_->chartPane);
     chart_->setHeaderHidden(false);
     chart_->setLanguage(context_.language());
+    chart_->followTick(context_.clientModel());
     ui_->chartPaneLayout->addWidget(chart_);
 
     auto* types = new QMenu(ui_->chartTypeButton);

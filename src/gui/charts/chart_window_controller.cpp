@@ -53,6 +53,7 @@ ChartWindowController::ChartWindowController(GuiContext& context, QWidget* paren
     chart_ = new ChartController(source_, ui_->chartPane);
     chart_->setSeriesTitles(context_.text(texts::kBid), context_.text(texts::kAsk));
     chart_->setLanguage(context_.language());
+    chart_->followTick(context_.clientModel());
     ui_->chartPaneLayout->addWidget(chart_);
     ui_->indicatorPaneLayout->addWidget(&chart_->indicatorView());
     ui_->chartSplitView->setStretchFactor(0, 3);

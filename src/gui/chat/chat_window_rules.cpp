@@ -20,8 +20,8 @@ std::vector<std::string> sortedKeys(const Map& map, const platform::NumericOrder
     return keys;
 }
 
-std::string timeAs(const std::optional<platform::Date>& time, std::string_view pattern) {
-    return time ? platform::deviceFormatter(pattern).format(*time) : std::string();
+std::string timeAs(const std::optional<WallTime>& time, std::string_view pattern) {
+    return wallTimeText(time, pattern);
 }
 
 } // namespace
@@ -101,7 +101,7 @@ TranscriptLine transcriptLine(const chat::ChatMessageEntry& entry, std::string_v
     return line;
 }
 
-std::string noticeTime(const std::optional<platform::Date>& time) {
+std::string noticeTime(const std::optional<WallTime>& time) {
     return timeAs(time, Formatter::kDisplayDateTime);
 }
 

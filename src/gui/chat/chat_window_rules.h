@@ -63,7 +63,7 @@ struct TranscriptLine {
 TranscriptLine transcriptLine(const chat::ChatMessageEntry& entry, std::string_view ownUserName);
 
 // A chat time as "MM/dd/yyyy HH:mm:ss" in the device's zone; "" when it has none.
-std::string noticeTime(const std::optional<platform::Date>& time);
+std::string noticeTime(const std::optional<WallTime>& time);
 // The other party of a recent conversation: its display name, else the sender's name.
 std::string recentConversationName(const chat::ChatRoom& room);
 

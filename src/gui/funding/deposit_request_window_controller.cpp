@@ -9,6 +9,7 @@
 #include "model/records/account_details.h"
 #include "model/records/currency_records.h"
 #include "model/records/user_info.h"
+#include "model/records/wall_time.h"
 #include "model/session_model.h"
 #include "model/text/formatter.h"
 #include "platform/log.h"
@@ -367,9 +368,7 @@ void DepositRequestWindowController::handleTransactionUpdate(
 
 void DepositRequestWindowController::showOnlinePaymentConfirmation(const funding::PayGateTransaction& tx) {
     const auto label = [this](std::string_view key) { return str(context_.text(key)); };
-    const std::string requested = Formatter::formatDateandTimeFromString(
-                                      tx.requestTime, Formatter::kWireDateTime, Formatter::kDisplayDateTime)
-                                      .value_or(tx.requestTime);
+    const std::string requested = displayDateTime(tx.requestTime);
     showResult({
         {label(texts::kRequestID), std::to_string(tx.requestId)},
         {label(texts::kAccount), std::to_string(tx.accountId)},

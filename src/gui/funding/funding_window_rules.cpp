@@ -3,6 +3,7 @@
 
 #include "model/records/account_details.h"
 #include "model/records/currency_records.h"
+#include "model/records/wall_time.h"
 #include "model/text/formatter.h"
 #include "platform/lenient.h"
 
@@ -198,7 +199,7 @@ std::string historyCell(const FinancialTransactionDetails& row, std::string_view
     if (columnKey == texts::kNarration)
         return row.Narration;
     if (columnKey == texts::kTransactionDate)
-        return row.TransactionDate ? Formatter::formatDateTime(*row.TransactionDate) : std::string();
+        return displayDateTime(row.TransactionDate);
     return {};
 }
 

@@ -47,6 +47,7 @@ AdvancedDetailWindowController::AdvancedDetailWindowController(GuiContext& conte
     chart_ = new ChartController(*source_, ui_->chartPane);
     chart_->setSeriesTitles(context_.text(texts::kBid), context_.text(texts::kAsk));
     chart_->setLanguage(context_.language());
+    chart_->followTick(context_.clientModel());
     ui_->chartPaneLayout->addWidget(chart_);
     connect(&context_.themes(), &ThemeManager::themeChanged, this,
             [this](std::int64_t theme) { chart_->applyChartTheme(static_cast<int>(theme)); });

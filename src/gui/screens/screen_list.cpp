@@ -253,6 +253,7 @@ QWidget* chart(ScreenContext& c, int type, bool crosshair) {
     auto source = std::make_shared<ChartModel>(c.session());
     c.keep(source);
     auto* view = c.own(new ChartController(*source));
+    view->followTick(&c.session());
     view->resize(900, 520);
     view->setSeriesTitles(c.context().text(texts::kBid), c.context().text(texts::kAsk));
     view->applyChartTheme(static_cast<int>(c.context().themes().getThemeForKey()));

@@ -39,6 +39,7 @@ void TicketDepthDrawer::attach(GuiContext& context) {
     chart_ = new ChartController(*chartModel_, ui_->TradeChart);
     chart_->setObjectName(QStringLiteral("TradeChartView"));
     chart_->setLanguage(context.language());
+    chart_->followTick(context.clientModel());
     ui_->chartLayout->addWidget(chart_);
 }
 

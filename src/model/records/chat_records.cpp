@@ -1,6 +1,5 @@
 #include "model/records/chat_records.h"
 
-#include "model/text/formatter.h"
 #include "platform/lenient.h"
 
 #include <cctype>
@@ -20,10 +19,8 @@ bool equalsIgnoringCase(std::string_view a, std::string_view b) {
 
 } // namespace
 
-std::optional<platform::Date> chatTimeOf(std::string_view wireTime) {
-    if (wireTime.empty() || wireTime == Formatter::kNullWireDateTime)
-        return std::nullopt;
-    return platform::deviceFormatter(Formatter::kWireDateTime).parse(wireTime);
+std::optional<WallTime> chatTimeOf(std::string_view wireTime) {
+    return wallTimeFromWire(wireTime);
 }
 
 bool ChatUser::isOnlineStatus(std::string_view status) {

@@ -2,7 +2,7 @@
 // The chat's records: contacts and their groups, support queues, rooms (a server notice and a recent
 // conversation are rooms with flags) and the entries of a room's transcript.
 #include "model/record_ptr.h"
-#include "platform/date_format.h"
+#include "model/records/wall_time.h"
 #include "platform/ordered_map.h"
 
 #include <cstdint>
@@ -16,9 +16,9 @@ namespace tc::chat {
 
 struct ChatGroup;
 
-// A chat time as the server writes it ("yyyyMMddHHmmss"), read in the device's zone, where the
-// windows show it; absent for an empty text, the null date or a text that is no time.
-std::optional<platform::Date> chatTimeOf(std::string_view wireTime);
+// A chat time as the server writes it ("yyyyMMddHHmmss"), the server's clock as the windows show
+// it; absent for an empty text, the null date or a text that is no time.
+std::optional<WallTime> chatTimeOf(std::string_view wireTime);
 
 struct ChatUser {
     std::string UserID;
@@ -60,7 +60,7 @@ struct ChatMessageEntry {
     std::string msg; // plain text
     std::string sender;
     std::optional<std::string> senderdisplayName;
-    std::optional<platform::Date> time;
+    std::optional<WallTime> time;
 };
 
 struct ChatRoom {
@@ -72,7 +72,7 @@ struct ChatRoom {
     std::int32_t AddUserToRoomMode = 0;
     bool isChatRoomCreated = false;
     std::string Message; // the latest message received
-    std::optional<platform::Date> chatTime;
+    std::optional<WallTime> chatTime;
     std::string MessageId;
     std::vector<ChatMessageEntry> messages; // oldest first
     std::string QueueId;

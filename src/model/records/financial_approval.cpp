@@ -47,7 +47,7 @@ constexpr auto kApprovalRequestLayout =
                            a.approvalType = type;
                        }),
                  flag(2, &ApprovalReq::isOpen), flag(3, &ApprovalReq::isRequestSentToCMS),
-                 flag(4, &ApprovalReq::isReadyToPost), text(5, &ApprovalReq::requestedDateTime),
+                 flag(4, &ApprovalReq::isReadyToPost), time(5, &ApprovalReq::requestedDateTime),
                  int64(6, &ApprovalReq::refRequestId), int64(7, &ApprovalReq::requestedByUserId),
                  text(8, &ApprovalReq::remarks), int64(9, [](ApprovalReq& a, std::int64_t subType) {
                      a.approvalSubTypeId = static_cast<std::uint64_t>(subType);

@@ -4,6 +4,7 @@
 // actions and "getfinancialapprovals" rows), `ApprovalReq` the request itself.
 #include "model/record_ptr.h"
 #include "model/records/funding_records.h"
+#include "model/records/wall_time.h"
 #include "platform/decimal.h"
 
 #include <cstdint>
@@ -34,7 +35,8 @@ struct FinancialApproval {
     bool isCollateral = false;
     std::uint64_t financialTransactionTypeId = 0; // kDeposit or kWithdrawal
     std::uint64_t transferMode = 0;               // TransferMode
-    // Absent texts are written "(null)"; an incoming "(null)" is kept as that text.
+    // Absent texts are written "(null)"; an incoming "(null)" is kept as that text. The date stays
+    // text: the approval goes back to the server as it came (or as the deposit form wrote it).
     std::optional<std::string> dateOfTransaction;
     std::optional<std::string> bankName;
     std::optional<std::string> branch;
@@ -65,7 +67,7 @@ struct ApprovalReq {
     bool isOpen = false;
     bool isRequestSentToCMS = false;
     bool isReadyToPost = false;
-    std::string requestedDateTime; // wire form
+    std::optional<WallTime> requestedDateTime;
     std::uint64_t refRequestId = 0;
     std::uint64_t requestedByUserId = 0;
     std::string remarks;

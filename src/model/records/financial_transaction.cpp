@@ -1,7 +1,6 @@
 #include "model/records/financial_transaction.h"
 
 #include "model/records/record_layout.h"
-#include "model/text/formatter.h"
 
 namespace tc {
 namespace {
@@ -13,10 +12,7 @@ constexpr auto kTransactionLayout =
     recordLayout(int64(0, &FT::TransactionId), text(1, &FT::TransactionCode), int64(2, &FT::AccountId),
                  int64(3, &FT::SubTransactionId), decimal(4, &FT::CrAmount), decimal(5, &FT::DrAmount),
                  decimal(6, &FT::BalAmountPostTransaction), text(7, &FT::SubTransactionCode),
-                 text(8, &FT::Narration), text(9, [](FT& d, std::string_view date) {
-                     if (!date.empty() && date != Formatter::kNullWireDateTime)
-                         d.TransactionDate = platform::deviceFormatter(Formatter::kWireDateTime).parse(date);
-                 }));
+                 text(8, &FT::Narration), time(9, &FT::TransactionDate));
 
 } // namespace
 

@@ -1,7 +1,7 @@
 #pragma once
 // A deposit or withdrawal of an account as the data service lists it, read from its record once, so
 // that no window cuts the row's text itself.
-#include "platform/date_format.h"
+#include "model/records/wall_time.h"
 #include "platform/decimal.h"
 
 #include <cstdint>
@@ -23,7 +23,7 @@ struct FinancialTransactionDetails {
     platform::Decimal BalAmountPostTransaction;
     std::string SubTransactionCode;
     std::string Narration;
-    std::optional<platform::Date> TransactionDate;
+    std::optional<WallTime> TransactionDate;
     std::int32_t TransactionType = 0;
     std::int32_t SubTransactionType = 0;
 

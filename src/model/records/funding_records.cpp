@@ -18,7 +18,7 @@ using Amp = AmpPayGateTransaction;
 
 constexpr auto kPayGateSettingLayout = recordLayout(
     int64(0, &PayGateSetting::payGateId), text(1, &PayGateSetting::name), flag(2, &PayGateSetting::enabled),
-    text(3, &PayGateSetting::systemWebURL), text(4, &PayGateSetting::lastUpdateTime),
+    text(3, &PayGateSetting::systemWebURL), time(4, &PayGateSetting::lastUpdateTime),
     int64(5, &PayGateSetting::currencyId), int64(6, &PayGateSetting::organizationId));
 
 constexpr auto kAmpShortLayout = recordLayout(int64(0, &Amp::refRequestId), text(1, &Amp::payTransactionId),
@@ -26,7 +26,7 @@ constexpr auto kAmpShortLayout = recordLayout(int64(0, &Amp::refRequestId), text
 
 constexpr auto kAmpFullLayout = recordLayout(
     int64(0, &Amp::transId), int64(1, &Amp::refRequestId), text(2, &Amp::payRequestId),
-    decimal(3, &Amp::payApprovedAmount), text(4, &Amp::transactionDate), int64(5, &Amp::payStatus),
+    decimal(3, &Amp::payApprovedAmount), time(4, &Amp::transactionDate), int64(5, &Amp::payStatus),
     int64(6, &Amp::resultCode), text(7, &Amp::authCode), text(8, &Amp::currency), text(9, &Amp::resultDesc),
     text(10, &Amp::payTransactionId), text(11, &Amp::riskIndicator), text(12, &Amp::payMethod),
     text(13, &Amp::payMethodDetail), int64(14, &Amp::approvalRequestId), int64(15, &Amp::transStatus));
@@ -81,7 +81,7 @@ wire::RecordText AmpPayGateTransaction::toString(std::int64_t mode) const {
         .raw(numberText(refRequestId))
         .text("payRequestId", payRequestId)
         .raw(amount)
-        .text("transactionDate", transactionDate)
+        .raw(wireDateTime(transactionDate))
         .raw(numberText(payStatus))
         .raw(numberText(resultCode))
         .text("authCode", authCode)

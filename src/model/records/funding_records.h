@@ -4,6 +4,7 @@
 // fields cut at 0x05, a record ended by 0x06. Readers never fail: a short record leaves the missing
 // fields at their initial values, a piece that does not begin with a number reads as 0.
 #include "model/records/financial_transaction.h"
+#include "model/records/wall_time.h"
 #include "platform/decimal.h"
 
 #include <cstdint>
@@ -75,7 +76,7 @@ struct PayGateSetting {
     std::uint64_t currencyId = 0;
     std::shared_ptr<const TradeCurrency> currency; // looked up by currencyId where the row is kept
     std::uint64_t organizationId = 0;
-    std::string lastUpdateTime;
+    std::optional<WallTime> lastUpdateTime;
 
     // Positions 0 id, 1 name, 2 enabled, 3 page address, 4 last update, 5 currency id,
     // 6 organisation id.
@@ -91,7 +92,7 @@ struct AmpPayGateTransaction {
     std::uint64_t refRequestId = 0; // the requestId of the PayGateTransaction
     std::string payRequestId;
     platform::Decimal payApprovedAmount;
-    std::string transactionDate;
+    std::optional<WallTime> transactionDate;
     std::uint64_t payStatus = 0;
     std::uint64_t resultCode = 0;
     std::string authCode;
@@ -121,7 +122,7 @@ struct PayGateTransaction {
     std::shared_ptr<const PayGateSetting> payGate;
     std::uint64_t accountId = 0;
     platform::Decimal payRequestAmount;
-    std::string requestTime;
+    std::optional<WallTime> requestTime;
     std::int64_t status = 0;
     std::string email;
     std::string transactionKey; // handed to the payment page
@@ -129,15 +130,15 @@ struct PayGateTransaction {
     std::string remarks;
     std::uint64_t requestedByUserId = 0;
     platform::Decimal amountInAccountCurrency;
-    std::optional<std::string> initiatedTime;
-    std::optional<std::string> redirectedTime;
-    std::optional<std::string> notifiedTime;
+    std::optional<WallTime> initiatedTime;
+    std::optional<WallTime> redirectedTime;
+    std::optional<WallTime> notifiedTime;
     std::int64_t apiStatus = 0;
     bool isClosed = false;
     std::uint64_t transactionId = 0;
     std::string payRequestId;
     std::string payTransactionId;
-    std::string transactionDate;
+    std::optional<WallTime> transactionDate;
     platform::Decimal payApprovedAmount;
     std::uint64_t payStatus = 0;
     std::uint64_t resultCode = 0;

@@ -13,7 +13,8 @@ using namespace records;
 constexpr auto kScheduleLayout = recordLayout(
     int64(0, &SessionScheduleInfo::scheduleID), int64(1, &SessionScheduleInfo::marketID),
     int64(2, &SessionScheduleInfo::tradeSessionSettingID), int64(3, &SessionScheduleInfo::dayOfTheWeekID),
-    text(4, &SessionScheduleInfo::startTime), text(5, &SessionScheduleInfo::stopTime));
+    text(4, [](SessionScheduleInfo& s, std::string_view v) { s.startTime = dayTimeFromWire(v); }),
+    text(5, [](SessionScheduleInfo& s, std::string_view v) { s.stopTime = dayTimeFromWire(v); }));
 
 constexpr auto kAccessMapLayout =
     recordLayout(int64(0, &UserAccountMaps::userId), int64(1, &UserAccountMaps::accountId),

@@ -1,6 +1,7 @@
 #pragma once
 // Records carried by data-service requests and replies: market session schedules, user access to
 // accounts, history search criteria and resource files.
+#include "model/records/wall_time.h"
 #include "platform/date_format.h"
 
 #include <cstdint>
@@ -17,8 +18,8 @@ struct SessionScheduleInfo {
     std::uint64_t marketID = 0; // key of the market's schedule list
     std::uint64_t tradeSessionSettingID = 0;
     std::uint64_t dayOfTheWeekID = 0;
-    std::string startTime; // as received
-    std::string stopTime;
+    std::optional<DayTime> startTime; // none when the row's text names no time of day
+    std::optional<DayTime> stopTime;
 
     // Columns 0 to 5 of a "getsessionschedule" reply row.
     static SessionScheduleInfo fromFields(const RecordFields& fields);

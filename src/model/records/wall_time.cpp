@@ -1,6 +1,7 @@
 #include "model/records/wall_time.h"
 
 #include "model/text/formatter.h"
+#include "platform/date_format.h"
 
 #include <array>
 
@@ -103,6 +104,22 @@ std::string displayDateTime(std::optional<WallTime> time) {
     return out;
 }
 
+std::string displayDate(std::optional<WallTime> time) {
+    std::string out = displayDateTime(time);
+    if (!out.empty())
+        out.resize(10);
+    return out;
+}
+
+std::string wallTimeText(std::optional<WallTime> time, std::string_view pattern) {
+    if (!time)
+        return {};
+    // The digits are the server's clock: printed in universal time, no zone moves them.
+    const auto seconds = time->time_since_epoch().count();
+    return platform::cachedFormatter(pattern, "en_US", "UTC")
+        .format(platform::Date{static_cast<double>(seconds)});
+}
+
 std::string clockTime(std::optional<WallTime> time) {
     std::string out;
     if (time) {
@@ -123,6 +140,31 @@ std::string wireDateTime(std::optional<WallTime> time) {
     twoDigits(out, p.month);
     twoDigits(out, p.day);
     appendClock(out, p, "");
+    return out;
+}
+
+std::optional<DayTime> dayTimeFromWire(std::string_view t) {
+    if ((t.size() != 5 && t.size() != 8) || t[2] != ':' || (t.size() == 8 && t[5] != ':'))
+        return std::nullopt;
+    const int h = digitsAt(t, 0, 2), mi = digitsAt(t, 3, 2), s = t.size() == 8 ? digitsAt(t, 6, 2) : 0;
+    if (h < 0 || h > 23 || mi < 0 || mi > 59 || s < 0 || s > 59)
+        return std::nullopt;
+    return hours{h} + minutes{mi} + seconds{s};
+}
+
+std::string dayTimeText(std::optional<DayTime> time) {
+    std::string out;
+    if (!time)
+        return out;
+    const hh_mm_ss clock{*time};
+    out.reserve(8);
+    twoDigits(out, static_cast<unsigned>(clock.hours().count()));
+    out += ':';
+    twoDigits(out, static_cast<unsigned>(clock.minutes().count()));
+    if (clock.seconds().count() != 0) {
+        out += ':';
+        twoDigits(out, static_cast<unsigned>(clock.seconds().count()));
+    }
     return out;
 }
 

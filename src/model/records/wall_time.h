@@ -18,9 +18,21 @@ std::optional<WallTime> wallTimeFromText(std::string_view text, std::string_view
 
 // "MM/dd/yyyy HH:mm:ss"; "" without a time.
 std::string displayDateTime(std::optional<WallTime> time);
+// "MM/dd/yyyy"; "" without a time.
+std::string displayDate(std::optional<WallTime> time);
+// In a date formatter pattern of its own ("dd/MM/yyyy hh:mm:ss a"); "" without a time.
+std::string wallTimeText(std::optional<WallTime> time, std::string_view pattern);
 // "HH:mm:ss"; "" without a time.
 std::string clockTime(std::optional<WallTime> time);
 // "yyyyMMddHHmmss"; "" without a time.
 std::string wireDateTime(std::optional<WallTime> time);
+
+// A time of day from midnight, as market schedules give it.
+using DayTime = std::chrono::seconds;
+
+// "HH:mm" or "HH:mm:ss": nullopt for anything else.
+std::optional<DayTime> dayTimeFromWire(std::string_view text);
+// "HH:mm", with ":ss" only when the seconds are not zero (as the server writes it); "" without one.
+std::string dayTimeText(std::optional<DayTime> time);
 
 } // namespace tc

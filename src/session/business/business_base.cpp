@@ -377,7 +377,7 @@ void BusinessBase::connectionDidFailToConnect(const std::optional<SocketError>& 
         platform::Log::warning("the server cannot be reached: {}", reason);
         const std::string host = logindata_.IPAddress().value_or("");
         const std::string port = std::to_string(logindata_.PortNo());
-        endLogin(fillPositional(loginText(kServerUnreachableKey), {host, port}));
+        endLogin(fillPositional(textForKey(kServerUnreachableKey), {host, port}));
     });
 }
 
@@ -399,7 +399,7 @@ void BusinessBase::connectionLoginTimedOut() {
     // Behind whatever this stream delivered before: a completion already on its way still counts.
     postMain([this] {
         if (!loginCompleted_)
-            endLogin(loginText(unopenedLoginReply_.load() ? kUnopenedLoginReplyKey : kLoginTimedOutKey));
+            endLogin(textForKey(unopenedLoginReply_.load() ? kUnopenedLoginReplyKey : kLoginTimedOutKey));
     });
 }
 
@@ -446,7 +446,7 @@ void BusinessBase::subscribeAllItems(bool subscribe) {
     conn_->ProcessSubscribeandUnSubscribeItems(getAllItems(), subscribe);
 }
 
-std::string BusinessBase::loginText(std::string_view key) const {
+std::string BusinessBase::textForKey(std::string_view key) const {
     return LanguageString::stringforSelectedLanguage(application_.selectedLanguage(), key)
         .value_or(std::string(key));
 }
@@ -474,7 +474,7 @@ void BusinessBase::endLogin(const std::string& reason) {
 void BusinessBase::handleLoginSnapshot(const std::shared_ptr<SessionModel>& snapshot) {
     appendJournal(services_.notifications->getLoginJournalData(1));
     if (!snapshot) {
-        endLogin(loginText(kUnreadableSnapshotKey));
+        endLogin(textForKey(kUnreadableSnapshotKey));
         return;
     }
     session_ = std::move(*snapshot);
@@ -508,7 +508,7 @@ void BusinessBase::handleRelogin() {
 
 void BusinessBase::handleLoginCompleted() {
     if (!snapshotLoaded_) {
-        endLogin(loginText(kCompletionWithoutSnapshotKey));
+        endLogin(textForKey(kCompletionWithoutSnapshotKey));
         return;
     }
     if (std::exchange(loginCompleted_, true)) {

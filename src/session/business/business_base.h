@@ -265,6 +265,7 @@ public:
 
     ConnectionBase& conn() { return *conn_; }
     interfaces::ApplicationInterface& application() override { return application_; }
+    std::string textForKey(std::string_view key) const override;
     LoginInputdata& logindata() const { return logindata_; }
     const BusinessServices& services() const { return services_; }
 
@@ -321,7 +322,6 @@ private:
     // The stream of a session that was under way or signed in ended: told once (main queue).
     void reportLoss();
     // A text of the user's language by key.
-    std::string loginText(std::string_view key) const;
     void setLoginPhase(LoginPhase phase);
     void announceNetworkSpeed();
     void flushTablesChanged();

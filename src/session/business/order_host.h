@@ -1,7 +1,7 @@
 #pragma once
 // What the order layer needs of the signed-in session, in one place: the business object implements
-// it, and the order rules, requests and lists above the session reach it only through this.
-// Main queue only.
+// it, and the order rules, requests, tickets and lists above the session reach it only through this
+// (the records they look up are the model's, read through SessionModelLookup). Main queue only.
 #include "interfaces/application_interface.h"
 #include "interfaces/tables.h"
 #include "model/text/journal_data.h"
@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace tc {
 
@@ -39,6 +40,9 @@ public:
     virtual std::optional<platform::Date> serverDate() const = 0;
     // Sounds, alerts, banners and the user's language.
     virtual interfaces::ApplicationInterface& application() = 0;
+    // The text of a language key in the user's language; the key itself when that language's table
+    // is not installed.
+    virtual std::string textForKey(std::string_view key) const = 0;
     virtual JournalContext journalContext() const = 0;
     virtual void appendJournal(std::string line) = 0;
     // The session's typed events, and its tables marked as changed (announced once per pass).

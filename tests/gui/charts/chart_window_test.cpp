@@ -317,6 +317,39 @@ TEST_F(HeldPriceChartTest, OscillatorsTakeTheLowerPaneOneAtATimeAndAnyStudyHolds
     window->close();
 }
 
+// The charts keep no timer: the session's one-second tick steps every live chart, so one tick moves
+// them all, and a closed window stops following it.
+TEST_F(HeldPriceChartTest, OneTickOfTheSessionStepsEveryLiveChart) {
+    const QMetaMethod tick = QMetaMethod::fromSignal(&ClientModel::tick);
+    const int followers = receivers(*session, tick);
+    ChartWindowController* candles = openWindow();
+    auto* detail = new AdvancedDetailWindowController(*context);
+    detail->runModalWindowForItem(first.toStdString());
+    EXPECT_GT(receivers(*session, tick), followers);
+    ChartController& a = candles->chartController();
+    ChartController& b = detail->chartController();
+    ASSERT_TRUE(loaded(a));
+    ASSERT_TRUE(loaded(b));
+    ASSERT_TRUE(a.isLive() && b.isLive());
+    EXPECT_TRUE(a.findChildren<QTimer*>().isEmpty() && b.findChildren<QTimer*>().isEmpty());
+
+    ASSERT_TRUE(server->setQuote(first.toStdString(), "1.20000", "1.20020"));
+    ASSERT_TRUE(waitFor([&] {
+        const auto* item = tc::gui::instrumentOf(session->client().model(), first.toStdString());
+        return item && item->Bid == 1.2;
+    }));
+    session->tickNow();
+    EXPECT_NEAR(a.chart().bid().value_or(0), 1.2, 1e-9);
+    EXPECT_NEAR(a.chart().bars().back().close, 1.2, 1e-9) << "the newest bar took the quote";
+    EXPECT_NEAR(b.chart().bid().value_or(0), 1.2, 1e-9);
+    EXPECT_NEAR(b.chart().ask().value_or(0), 1.2002, 1e-9);
+
+    candles->close();
+    delete detail;
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(receivers(*session, tick), followers);
+}
+
 TEST_F(ChartWindowTest, AColourChosenForAPriceStudyDrawsItsLineAndStaysWithThePanel) {
     ChartWindowController* window = openWindow();
     ASSERT_TRUE(loaded(window->chartController()));
@@ -431,8 +464,7 @@ TEST_F(ChartWindowTest, ClosedWindowsLeaveNoChartTimerOrHandlerBehind) {
     for (int i = 0; i < 100; ++i) {
         ChartWindowController* window = openWindow();
         window->analysisPanel().checkBox(Study::Macd)->click();
-        EXPECT_TRUE(window->chartController().liveTimer().isActive() ||
-                    receivers(*session, arrived) > arrivedBefore)
+        EXPECT_TRUE(window->chartController().isLive() || receivers(*session, arrived) > arrivedBefore)
             << "each window is live or waiting for its bars";
         window->close();
     }

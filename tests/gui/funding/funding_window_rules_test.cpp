@@ -190,7 +190,7 @@ TEST(FundingHistory, TypeCodesCellsAndPeriod) {
     row.CrAmount = *tc::platform::Decimal::fromString("1234.5");
     row.BalAmountPostTransaction = *tc::platform::Decimal::fromString("1234567.891");
     row.Narration = "Bank deposit";
-    row.TransactionDate = tc::platform::deviceFormatter("MM/dd/yyyy HH:mm:ss").parse("03/04/2024 10:00:00");
+    row.TransactionDate = tc::wallTimeFromWire("20240304100000");
     EXPECT_EQ(historyCell(row, texts::kAccountNo), "20003");
     EXPECT_EQ(historyCell(row, texts::kSubType), "7");
     EXPECT_EQ(historyCell(row, texts::kCode), "BANK");

@@ -149,10 +149,11 @@ TEST_F(DetailContentTest, MarketSessionsWaitForTheSchedule) {
     open->settingsID = 5;
     open->marketTradingStatus = 1;
     s.model.fileSessionSettings(open);
-    schedules.insert_or_assign("9", std::vector<SessionScheduleInfo>{{1, 9, 5, 1, "09:00", "12:00"},
-                                                                     {2, 9, 5, 1, "13:00", "17:00"},
-                                                                     {3, 9, 6, 0, "00:00", "23:59"},
-                                                                     {4, 9, 5, 7, "10:00", "11:00"}});
+    const auto at = [](std::string_view text) { return tc::dayTimeFromWire(text); };
+    schedules.insert_or_assign("9", std::vector<SessionScheduleInfo>{{1, 9, 5, 1, at("09:00"), at("12:00")},
+                                                                     {2, 9, 5, 1, at("13:00"), at("17:00")},
+                                                                     {3, 9, 6, 0, at("00:00"), at("23:59")},
+                                                                     {4, 9, 5, 7, at("10:00"), at("11:00")}});
     const DetailContent sessions = instrument(DetailType::MarketSessions);
     EXPECT_FALSE(sessions.needsSchedule);
     EXPECT_EQ(sessions.rows,

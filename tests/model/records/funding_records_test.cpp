@@ -159,6 +159,13 @@ TEST(AmpPayGateTransaction, ReadsBothFormsOfTheGatewayResult) {
     again.loadFromString(written.text, 0);
     EXPECT_EQ(again.payMethodDetail, "visa");
     EXPECT_EQ(again.payApprovedAmount.toString(), "250.75");
+    EXPECT_FALSE(again.transactionDate) << "a date without its time names no time";
+    all.transactionDate = wallTimeFromWire("20240131235900");
+    again.loadFromString(all.toString(AmpPayGateTransaction::kFullForm).text, 0);
+    EXPECT_EQ(again.transactionDate, all.transactionDate);
+    PayGateTransaction payment;
+    payment.applyResult(again);
+    EXPECT_EQ(displayDateTime(payment.transactionDate), "01/31/2024 23:59:00");
 }
 
 TEST(PayGateTransaction, AShortResultAfterAFullOneClearsWhatItLacks) {
@@ -183,7 +190,7 @@ TEST(FinancialTransactionDetails, ReadsAHistoryRow) {
     EXPECT_EQ(row.amount(), platform::Decimal::fromInt64(500));
     EXPECT_EQ(row.BalAmountPostTransaction, platform::Decimal::fromInt64(1500));
     ASSERT_TRUE(row.TransactionDate);
-    EXPECT_EQ(Formatter::formatDateTime(*row.TransactionDate), "01/31/2024 23:59:59");
+    EXPECT_EQ(displayDateTime(row.TransactionDate), "01/31/2024 23:59:59");
     const auto nine = FinancialTransactionDetails::fromRecord(wireText("x<C>C<C>5<C>1<C>2<C>3<C>4<C>S<C>N"));
     EXPECT_EQ(nine.TransactionId, 0);
     EXPECT_FALSE(nine.TransactionDate.has_value());
@@ -205,12 +212,16 @@ TEST(PayGateSettings, TheFirstRowOfAGatewayStays) {
     EXPECT_EQ(all[1]->currency, nullptr);
     EXPECT_EQ(settings.find(3)->name, "Wire");
     EXPECT_EQ(all[0]->systemWebURL, "https://p");
+    EXPECT_FALSE(all[0]->lastUpdateTime) << "t names no time";
+    ASSERT_TRUE(settings.fillPayGateSettingsDetails(wireText("5<C>Card<C>1<C>u<C>20240301101500<C>2")));
+    EXPECT_EQ(wireDateTime(settings.find(5)->lastUpdateTime), "20240301101500");
 }
 
 TEST(ApprovalReq, ARowIsReadByPosition) {
     const auto a = ApprovalReq::fromRecord(wireText("12<C>1<C>1<C>0<C>1<C>20240101120000<C>9<C>7<C>r<C>2"));
     EXPECT_EQ(std::tuple(a.approvalType, a.approvalSubType, a.isReadyToPost, a.requestedByUserId),
               std::tuple(1, ApprovalReq::kWithdrawalSubType, true, 7u));
+    EXPECT_EQ(displayDateTime(a.requestedDateTime), "01/01/2024 12:00:00");
 }
 
 // An account the user sees (status 1, access 1) with the given settings.

@@ -57,9 +57,10 @@ TEST(FileResource, SeparatorsInsideTextsCannotShiftColumns) {
 
 TEST(ReplyRecords, ScheduleAndAccessMapRows) {
     auto s = SessionScheduleInfo::fromFields(RecordFields(wireText("1<C>7<C>3<C>2<C>09:00<C>17:30")));
-    EXPECT_EQ(std::tuple(s.scheduleID, s.marketID, s.tradeSessionSettingID, s.dayOfTheWeekID, s.startTime,
-                         s.stopTime),
+    EXPECT_EQ(std::tuple(s.scheduleID, s.marketID, s.tradeSessionSettingID, s.dayOfTheWeekID,
+                         dayTimeText(s.startTime), dayTimeText(s.stopTime)),
               std::tuple(1u, 7u, 3u, 2u, "09:00", "17:30"));
+    EXPECT_EQ(s.stopTime, std::chrono::hours(17) + std::chrono::minutes(30));
 
     auto m = UserAccountMaps::fromFields(RecordFields(wireText("501<C>9000000000<C>2")));
     // userName missing column.

@@ -14,6 +14,7 @@ TEST(WallTime, WireTimesReadAsTheServersClockAndWriteBackInEachForm) {
     ASSERT_TRUE(t);
     EXPECT_EQ(displayDateTime(t), "02/29/2024 23:59:58");
     EXPECT_EQ(clockTime(t), "23:59:58");
+    EXPECT_EQ(displayDate(t), "02/29/2024");
     EXPECT_EQ(wireDateTime(t), "20240229235958");
     EXPECT_EQ(*wallTimeFromWire("20240301000000") - *t, std::chrono::seconds(2));
     EXPECT_EQ(displayDateTime(wallTimeFromWire("00050102030405")), "01/02/0005 03:04:05");
@@ -28,6 +29,20 @@ TEST(WallTime, TextsThatNameNoTimeGiveNoneWhichWritesAsNothing) {
     EXPECT_EQ(displayDateTime(std::nullopt), "");
     EXPECT_EQ(clockTime(std::nullopt), "");
     EXPECT_EQ(wireDateTime(std::nullopt), "");
+    EXPECT_EQ(displayDate(std::nullopt), "");
+}
+
+TEST(DayTime, ScheduleTimesReadFromMidnightAndWriteAsTheServerDoes) {
+    using namespace std::chrono;
+    EXPECT_EQ(dayTimeFromWire("14:30"), hours(14) + minutes(30));
+    EXPECT_EQ(dayTimeFromWire("00:00"), seconds(0));
+    EXPECT_EQ(dayTimeFromWire("23:59:07"), hours(23) + minutes(59) + seconds(7));
+    for (std::string_view text : {"", "x", "9:00", "24:00", "12:60", "12:00:60", "12-00", "12:00:0", "1200"})
+        EXPECT_FALSE(dayTimeFromWire(text)) << text;
+    EXPECT_EQ(dayTimeText(dayTimeFromWire("09:05")), "09:05");
+    EXPECT_EQ(dayTimeText(dayTimeFromWire("09:05:00")), "09:05");
+    EXPECT_EQ(dayTimeText(dayTimeFromWire("21:00:30")), "21:00:30");
+    EXPECT_EQ(dayTimeText(std::nullopt), "");
 }
 
 TEST(WallTime, TextsWithAnOffsetReadInUniversalTime) {

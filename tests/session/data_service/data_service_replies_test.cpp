@@ -171,7 +171,7 @@ TEST_F(DataServiceRepliesTest, ListsAndMapsAreFilledFromTheirRecords) {
     ASSERT_EQ(targets.sessionSchedulesArray.size(), 2u);
     ASSERT_TRUE(targets.marketSessionSchedulesCollection.contains("7"));
     EXPECT_EQ(targets.marketSessionSchedulesCollection.at("7").size(), 2u);
-    EXPECT_EQ(targets.sessionSchedulesArray[1].stopTime, "");
+    EXPECT_FALSE(targets.sessionSchedulesArray[1].stopTime);
 
     targets.ExecutedOrderSearchCollection.push_back(std::make_shared<Order>());
     out = run(
@@ -218,7 +218,7 @@ TEST_F(DataServiceRepliesTest, ListsAndMapsAreFilledFromTheirRecords) {
     ASSERT_TRUE(deposit.TransactionDate);
     EXPECT_EQ(std::tuple(deposit.TransactionId, deposit.TransactionCode, deposit.AccountId,
                          deposit.amount().toString(), deposit.Narration,
-                         Formatter::formatDateTime(*deposit.TransactionDate)),
+                         displayDateTime(deposit.TransactionDate)),
               std::tuple(8, "DEP", 20001, "250.5", "June", "06/01/2024 10:30:00"));
     EXPECT_EQ(targets.FinancialTransactionCollection[1].TransactionCode, "WDL");
     out = run("paygategetsettings", wireText("g<R>"));
