@@ -83,13 +83,13 @@ std::vector<SettledOrderHD> settledRows() {
         r.InstrumentId = 1 + n % kInstruments;
         r.RefPositionId = std::to_string(5'000'000 + n);
         r.RefClosingPositionId = std::to_string(6'000'000 + n);
-        r.SettledQty = 1 + n % 5;
-        r.SettledPL = (n % 200) - 100.25;
-        r.SettlementDate = "20240131154500";
-        r.OpenPrice = "1.2000";
-        r.ClosePrice = "1.2050";
-        r.OpenPositionDate = "20240130101500";
-        r.DeliveryModeId = 1;
+        r.SettledQty = platform::Decimal::fromInt64(1 + n % 5);
+        r.SettledPL = platform::Decimal::fromInt64(n % 200) - *platform::Decimal::fromString("100.25");
+        r.SettlementDate = wallTimeFromWire("20240131154500");
+        r.OpenPrice = *platform::Decimal::fromString("1.2000");
+        r.ClosePrice = *platform::Decimal::fromString("1.2050");
+        r.OpenPositionDate = wallTimeFromWire("20240130101500");
+        r.DeliveryModeId = Delivery::Regular;
     }
     return rows;
 }
@@ -135,16 +135,16 @@ void BM_FillPositionsWithBrackets(benchmark::State& state) {
         p.PositionId = std::to_string(5'000'000 + n);
         p.AccountId = std::to_string(1000 + n % 4);
         p.InstrumentId = 1 + n % kInstruments;
-        p.PositionInitialQty = p.PositionQty = 1 + n % 5;
-        p.OrderPrice = 1.2;
-        p.PositionDate = "20240131154500";
+        p.PositionInitialQty = p.PositionQty = platform::Decimal::fromInt64(1 + n % 5);
+        p.OrderPrice = *platform::Decimal::fromString("1.2");
+        p.PositionDate = wallTimeFromWire("20240131154500");
         PendingOrderHD& o = pending[static_cast<std::size_t>(n)];
         o.PendingOrderId = std::to_string(7'000'000 + n);
         o.AccountId = p.AccountId;
         o.InstrumentId = p.InstrumentId;
-        o.OrderTypeId = 2;
+        o.OrderTypeId = OrderKind::Limit;
         o.OrderQty = o.RemainingQty = p.PositionQty;
-        o.OrderPrice = 1.25;
+        o.OrderPrice = *platform::Decimal::fromString("1.25");
         o.RefPositionIdOfBracket = p.PositionId;
     }
     timeFill(state, kRows * 2, [&](OrderCollections& collections, SessionModel& model) {

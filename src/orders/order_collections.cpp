@@ -768,16 +768,22 @@ void OrderCollections::clearBracketOfRejectedOrder(const std::string& pendingOrd
 
 namespace {
 
-bool finite(std::initializer_list<double> values) {
-    return std::all_of(values.begin(), values.end(), [](double v) { return std::isfinite(v); });
+// Rows are read without NaN; one made otherwise is not a record the lists can hold.
+bool numbers(std::initializer_list<platform::Decimal> values) {
+    return std::none_of(values.begin(), values.end(), [](const platform::Decimal& v) { return v.isNaN(); });
+}
+
+// The lists still hold the texts the execution reports write.
+std::string sixDecimals(const platform::Decimal& value) {
+    return sixDecimals(value.toDouble());
 }
 
 } // namespace
 
 void OrderCollections::FillInitialOpenOrderCollection(const OpenOrderHD& row) {
     if (row.PositionId.empty() || !accountHeld(row.AccountId) ||
-        !finite({row.PositionInitialQty, row.PositionQty, row.OrderPrice, row.CommisionPaid, row.UnrealisedPL,
-                 row.Storage, row.BaseCurrencyRate})) {
+        !numbers({row.PositionInitialQty, row.PositionQty, row.OrderPrice, row.CommisionPaid,
+                  row.UnrealisedPL, row.Storage, row.BaseCurrencyRate})) {
         platform::Log::warning("open position row refused: position \"{}\", account \"{}\", instrument {}",
                                row.PositionId, row.AccountId, row.InstrumentId);
         return;
@@ -794,19 +800,19 @@ void OrderCollections::FillInitialOpenOrderCollection(const OpenOrderHD& row) {
     p.OrderQty = sixDecimals(row.PositionInitialQty);
     p.RemainingQty = sixDecimals(row.PositionQty);
     p.OrderPrice = sixDecimals(row.OrderPrice);
-    p.Commision = calcCommission(p.OrderQty, p.RemainingQty, row.CommisionPaid);
-    p.TransactionDateTime = wireDate(row.PositionDate, kDisplayDateTime);
-    p.UnrealisedPL = row.UnrealisedPL;
+    p.Commision = calcCommission(p.OrderQty, p.RemainingQty, row.CommisionPaid.toDouble());
+    p.TransactionDateTime = displayDateTime(row.PositionDate);
+    p.UnrealisedPL = row.UnrealisedPL.toDouble();
     p.OrderRouteId = row.RoutePositionId;
-    p.deliveryMode = row.DeliveryMode;
-    p.orderType = row.OrderTypeId;
-    p.Storage = row.Storage;
-    p.ValueDate = wireDate(row.ValueDate, kDisplayDate);
-    p.ExpiryDate = wireDate(row.ExpiryDate, kDisplayDate);
-    p.BaseCurrencyRate = row.BaseCurrencyRate;
+    p.deliveryMode = codeOf(row.DeliveryMode);
+    p.orderType = codeOf(row.OrderTypeId);
+    p.Storage = row.Storage.toDouble();
+    p.ValueDate = displayDate(row.ValueDate);
+    p.ExpiryDate = displayDate(row.ExpiryDate);
+    p.BaseCurrencyRate = row.BaseCurrencyRate.toDouble();
     if (findOpenPosition(p.OpenPositionId))
         return;
-    if (row.PositionQty == 0)
+    if (row.PositionQty.isZero())
         appendCopy(openCopy_, std::move(position));
     else
         append(model_.OpenOrderCollection, std::move(position), "OpenOrderCollection");
@@ -814,7 +820,7 @@ void OrderCollections::FillInitialOpenOrderCollection(const OpenOrderHD& row) {
 
 void OrderCollections::FillInitialPendingOrderCollection(const PendingOrderHD& row) {
     if (row.PendingOrderId.empty() || !accountHeld(row.AccountId) ||
-        !finite({row.OrderQty, row.RemainingQty, row.OrderPrice, row.LimitPrice, row.StopPrice})) {
+        !numbers({row.OrderQty, row.RemainingQty, row.OrderPrice, row.LimitPrice, row.StopPrice})) {
         platform::Log::warning("pending order row refused: order \"{}\", account \"{}\", instrument {}",
                                row.PendingOrderId, row.AccountId, row.InstrumentId);
         return;
@@ -827,18 +833,18 @@ void OrderCollections::FillInitialPendingOrderCollection(const PendingOrderHD& r
     setInstrument(o, row.InstrumentId);
     noteUnknownInstrument("pending order row", o.PendingOrderId, o);
     o.tradingMode = row.IsBuy ? 0 : 1;
-    o.orderType = row.OrderTypeId;
+    o.orderType = codeOf(row.OrderTypeId);
     o.OrderQty = sixDecimals(row.OrderQty);
     o.RemainingQty = sixDecimals(row.RemainingQty);
     o.OrderPrice = sixDecimals(row.OrderPrice);
-    o.LimitPrice = row.LimitPrice == 0 ? std::string() : sixDecimals(row.LimitPrice);
-    o.StopPrice = row.StopPrice == 0 ? std::string() : sixDecimals(row.StopPrice);
-    o.deliveryMode = row.DeliveryModeId;
-    o.timeinForce = row.TimeInForceId;
-    o.ExpiryDate = row.ExpiryDateTime;
+    o.LimitPrice = row.LimitPrice.isZero() ? std::string() : sixDecimals(row.LimitPrice);
+    o.StopPrice = row.StopPrice.isZero() ? std::string() : sixDecimals(row.StopPrice);
+    o.deliveryMode = codeOf(row.DeliveryModeId);
+    o.timeinForce = codeOf(row.TimeInForceId);
+    o.ExpiryDate = wireDateTime(row.ExpiryDateTime);
     o.Spread = row.Spread;
     o.OrderRouteId = row.RoutePendingOrderId;
-    o.TransactionDateTime = wireDate(row.OrderAtServerDateTime, kDisplayDateTime);
+    o.TransactionDateTime = displayDateTime(row.OrderAtServerDateTime);
     o.RefPositionIdOfBracket = row.RefPositionIdOfBracket;
 
     // A take-profit or stop-loss order shows on its position; a repeated row refreshes it.
@@ -846,7 +852,7 @@ void OrderCollections::FillInitialPendingOrderCollection(const PendingOrderHD& r
         (o.orderType == 2 ? position->LimitPrice : position->StopPrice) = o.OrderPrice;
     if (findPendingOrder(o.PendingOrderId))
         return;
-    if (row.RemainingQty == 0)
+    if (row.RemainingQty.isZero())
         appendCopy(pendingCopy_, std::move(order));
     else
         append(model_.PendingOrderCollection, std::move(order), "PendingOrderCollection");
@@ -854,8 +860,8 @@ void OrderCollections::FillInitialPendingOrderCollection(const PendingOrderHD& r
 
 void OrderCollections::FillInitialSettledOrderCollection(const SettledOrderHD& row) {
     if (row.SettlementId.empty() || !accountHeld(row.AccountId) ||
-        !finite({row.SettledQty, row.SettledPL, row.CurrencyRate, row.Storage, row.CommisionPaid,
-                 row.OtherCharges, row.accountCurrencyRate})) {
+        !numbers({row.SettledQty, row.SettledPL, row.CurrencyRate, row.Storage, row.CommisionPaid,
+                  row.OtherCharges, row.accountCurrencyRate})) {
         platform::Log::warning(
             "settled position row refused: settlement \"{}\", account \"{}\", instrument {}",
             row.SettlementId, row.AccountId, row.InstrumentId);
@@ -872,25 +878,25 @@ void OrderCollections::FillInitialSettledOrderCollection(const SettledOrderHD& r
     s.OpenPositionId = row.RefPositionId;
     s.ClosingPositionId = row.RefClosingPositionId;
     s.SettledQty = sixDecimals(row.SettledQty);
-    s.SettledPL = fmt::format("{:.2f}", row.SettledPL);
-    s.TransactionDateTime = wireDate(row.SettlementDate, kDisplayDateTime);
-    s.CurrencyRate = row.CurrencyRate;
-    s.Storage = row.Storage;
-    s.Commision = row.CommisionPaid;
-    s.OtherCharges = row.OtherCharges;
+    s.SettledPL = fmt::format("{:.2f}", row.SettledPL.toDouble());
+    s.TransactionDateTime = displayDateTime(row.SettlementDate);
+    s.CurrencyRate = row.CurrencyRate.toDouble();
+    s.Storage = row.Storage.toDouble();
+    s.Commision = row.CommisionPaid.toDouble();
+    s.OtherCharges = row.OtherCharges.toDouble();
     s.tradingMode = row.IsBuy ? 0 : 1;
-    s.OrderPrice = row.OpenPrice;
-    s.SettledPrice = row.ClosePrice;
-    s.ItemTime = wireDate(row.OpenPositionDate, kDisplayDateTime);
-    s.deliveryMode = row.DeliveryModeId;
-    s.accountCurrencyRate = row.accountCurrencyRate;
+    s.OrderPrice = row.OpenPrice.toString();
+    s.SettledPrice = row.ClosePrice.toString();
+    s.ItemTime = displayDateTime(row.OpenPositionDate);
+    s.deliveryMode = codeOf(row.DeliveryModeId);
+    s.accountCurrencyRate = row.accountCurrencyRate.toDouble();
     append(model_.SettledOrderCollection, std::move(record), "SettledOrderCollection");
 }
 
 void OrderCollections::FillInitialCancelledOrderCollection(const CancelledOrderHD& row) {
     if (row.InstrumentId == 0 || !accountHeld(row.AccountId))
         return;
-    if (row.CancelledOrderId.empty() || !finite({row.CancelledQty, row.OrderPrice})) {
+    if (row.CancelledOrderId.empty() || !numbers({row.CancelledQty, row.OrderPrice})) {
         platform::Log::warning("cancelled order row refused: order \"{}\", instrument {}",
                                row.CancelledOrderId, row.InstrumentId);
         return;
@@ -906,23 +912,23 @@ void OrderCollections::FillInitialCancelledOrderCollection(const CancelledOrderH
     setInstrument(o, row.InstrumentId);
     noteUnknownInstrument("cancelled order row", o.CancelledOrderId, o);
     o.AccountNumber = row.AccountId;
-    o.TransactionDateTime = wireDate(row.CancelDateTime, kDisplayDateTime);
+    o.TransactionDateTime = displayDateTime(row.CancelDateTime);
     o.tradingMode = row.IsBuy ? 0 : 1;
-    o.deliveryMode = row.DeliveryMode;
-    o.orderType = row.OrderTypeId;
+    o.deliveryMode = codeOf(row.DeliveryMode);
+    o.orderType = codeOf(row.OrderTypeId);
     o.OrderPrice = sixDecimals(row.OrderPrice);
     append(model_.CancelledOrderCollection, std::move(order), "CancelledOrderCollection");
 }
 
 void OrderCollections::SetEquityHitPriceInOrders(const EquityHitPriceInfos& row) {
-    if (!finite({row.HitPrice, row.UnrealisedPL}))
+    if (!numbers({row.HitPrice, row.UnrealisedPL}))
         return;
     for (auto& position : model_.OpenOrderCollection) {
         if (!sameId(position->OpenPositionId, row.PositionId))
             continue;
-        position->EquityHitPrice = row.HitPrice;
-        position->UnrealisedPL = row.UnrealisedPL;
-        position->EquityHitPL = row.UnrealisedPL;
+        position->EquityHitPrice = row.HitPrice.toDouble();
+        position->UnrealisedPL = row.UnrealisedPL.toDouble();
+        position->EquityHitPL = row.UnrealisedPL.toDouble();
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include "model/records/record_decimal.h"
 #include "model/records/record_fields.h"
+#include "model/records/record_layout.h"
 #include "model/text/formatter.h"
 #include "platform/lenient.h"
 #include "platform/log.h"
@@ -15,57 +16,132 @@
 namespace tc::statements {
 namespace {
 
+using namespace records;
+
 constexpr std::string_view kDateTime = "MM/dd/yyyy HH:mm:ss";
 constexpr std::string_view kDate = "MM/dd/yyyy";
 
-// The columns of one row, each applied only when the row has it.
-class Columns {
-public:
-    explicit Columns(const XmlSnapshotRow& row) : row_(row) {}
+// Loaders for the order record's columns, which it keeps as display texts and codes.
+template <class R>
+constexpr auto sideOf = [](R& r, bool buy) { r.tradingMode = buy ? 0 : 1; };
+template <class R, std::string Order::*Field, const std::string_view* Pattern>
+constexpr auto displayed =
+    [](R& r, std::string_view text) { r.*Field = Formatter::formatDateandTimeFromString(text, *Pattern); };
 
-    const std::string* get(std::string_view name) const { return row_.get(name); }
-    bool has(std::string_view name) const { return get(name) != nullptr; }
-
-    void text(std::string_view name, std::string& out) const {
-        if (const auto* t = get(name))
-            out = *t;
-    }
-    void int32(std::string_view name, std::int32_t& out) const {
-        if (const auto* t = get(name))
-            out = RecordFields::toInt(*t);
-    }
-    template <class Int>
-    void integer(std::string_view name, Int& out) const {
-        if (const auto* t = get(name))
-            out = static_cast<Int>(platform::lenientInteger(*t));
-    }
-    void real(std::string_view name, double& out) const {
-        if (const auto* t = get(name)) {
-            const double v = platform::lenientReal(*t);
-            out = std::isfinite(v) ? v : 0.0;
-        }
-    }
-    void decimal(std::string_view name, platform::Decimal& out) const {
-        if (const auto* t = get(name))
-            out = lenientDecimal(*t);
-    }
-    void flag(std::string_view name, bool& out) const {
-        if (const auto* t = get(name))
-            out = platform::lenientFlag(*t);
-    }
-    // 0 for a buy (the flag true), 1 for a sell.
-    void side(std::string_view name, std::int32_t& out) const {
-        if (const auto* t = get(name))
-            out = platform::lenientFlag(*t) ? 0 : 1;
-    }
-    void dateTime(std::string_view name, std::string_view pattern, std::string& out) const {
-        if (const auto* t = get(name))
-            out = Formatter::formatDateandTimeFromString(*t, pattern);
-    }
-
-private:
-    const XmlSnapshotRow& row_;
+constexpr auto kInstrumentLayout =
+    recordLayout(int32("InstrumentId", &InstrumentHistoryInfo::InstrumentId),
+                 text("Name", &InstrumentHistoryInfo::Name), text("Code", &InstrumentHistoryInfo::Code),
+                 int32("DecimalPlaces", &InstrumentHistoryInfo::DecimalPlaces));
+// "Table6" names the instrument whose closing prices it carries.
+struct ClosingPriceOf {
+    std::int64_t id = 0;
 };
+constexpr auto kClosingPriceOfLayout = recordLayout(int64("InstrumentId", &ClosingPriceOf::id));
+constexpr auto kClosingPriceLayout =
+    recordLayout(decimal("Bid", &InstrumentHistoryInfo::Bid), decimal("Ask", &InstrumentHistoryInfo::Ask));
+
+using Open = OpenPositionHistoryInfo;
+constexpr auto kOpenLayout = recordLayout(
+    int64("TOPHId", &Open::TOPHId), isoDate("TOPDate", &Open::TOPDate),
+    isoDate("TOPEntryDateTime", &Open::TOPEntryDateTime), text("PositionId", &Open::OpenPositionId),
+    text("AccountId", &Open::AccountNumber), int64("InstrumentId", &Open::InstrumentId),
+    flag("IsBuy", sideOf<Open>), int64("RefOrderTicketId", &Open::RefOrderTicketId),
+    text("RefPendingOrderId", &Open::RefPositionIdOfBracket), text("PositionInitialQty", &Open::OrderQty),
+    text("PositionQty", &Open::RemainingQty), text("OrderPrice", &Open::OrderPrice),
+    real("CommisionPaid", &Open::Commision),
+    text("PositionDate", displayed<Open, &Order::TransactionDateTime, &kDateTime>),
+    int64("ConfirmationModeId", &Open::ConfirmationModeId), real("UnrealisedPL", &Open::UnrealisedPL),
+    int64("TradeRouteId", &Open::TradeRouteId), int64("RoutePositionId", &Open::RoutePositionId),
+    int32("DeliveryModeId", &Open::deliveryMode), real("AccumulatingStorage", &Open::Storage),
+    text("ValueDate", displayed<Open, &Order::ValueDate, &kDate>),
+    text("ExpiryDate", displayed<Open, &Order::ExpiryDate, &kDate>),
+    decimal("UnrealisedCharges", &Open::UnRealisedCharges));
+
+using Pending = PendingOrderHistoryInfo;
+constexpr auto kPendingLayout = recordLayout(
+    int64("TPOH", &Pending::TPOH), isoDate("TPOHDate", &Pending::TPOHDate),
+    isoDate("TPOHEntryDateTime", &Pending::TPOHEntryDateTime),
+    text("PendingOrderId", &Pending::PendingOrderId), int64("RefTicketId", &Pending::RefTicketId),
+    text("AccountId", &Pending::AccountNumber), int64("InstrumentId", &Pending::InstrumentId),
+    flag("IsBuy", sideOf<Pending>), int32("OrderTypeId", &Pending::orderType),
+    text("OrderQty", &Pending::OrderQty), decimal("MinQty", &Pending::MinQty),
+    decimal("DisclosedQty", &Pending::DisclosedQty), text("RemainingQty", &Pending::RemainingQty),
+    text("OrderPrice", &Pending::OrderPrice), text("LimitPrice", &Pending::LimitPrice),
+    text("StopPrice", &Pending::StopPrice), decimal("TralingStopPrice", &Pending::TralingStopPrice),
+    int32("DeliveryModeId", &Pending::deliveryMode), int32("TimeInForceId", &Pending::timeinForce),
+    text("ExpiryDateTime", displayed<Pending, &Order::ExpiryDate, &kDateTime>),
+    decimal("OCOLLimitPrice", &Pending::OCOLLimitPrice), decimal("OCOLStopPrice", &Pending::OCOLStopPrice),
+    decimal("OCOSLimit", &Pending::OCOSLimit), decimal("OCOSStop", &Pending::OCOSStop),
+    text("Spread", &Pending::Spread), int64("TradeRouteId", &Pending::TradeRouteId),
+    int64("RoutePendingOrderId", &Pending::RoutePendingOrderId),
+    decimal("ExecutedQty", &Pending::ExecutedQty), text("OrderStatusId", &Pending::OrderStatus),
+    text("OrderTime", displayed<Pending, &Order::TransactionDateTime, &kDateTime>),
+    text("RefPosIdOfBracket", &Pending::RefPositionIdOfBracket), decimal("TouchQty", &Pending::TouchQty),
+    decimal("TouchPrice", &Pending::TouchPrice), isoDate("TouchTime", &Pending::TouchTime));
+
+using Settled = SettledPositionHistoryInfo;
+constexpr auto kSettledLayout = recordLayout(
+    text("SettlementId", &Settled::SettlementId), text("AccountId", &Settled::AccountNumber),
+    int64("InstrumentId", &Settled::InstrumentId), text("RefPositionId", &Settled::OpenPositionId),
+    text("RefClosingPositionId", &Settled::ClosingPositionId), text("SettledQty", &Settled::SettledQty),
+    flag("IsBuy", sideOf<Settled>), text("SettledPL", &Settled::SettledPL),
+    text("SettlementDate", displayed<Settled, &Order::TransactionDateTime, &kDateTime>),
+    real("CurrencyRate", &Settled::CurrencyRate), real("AccumulatingStorage", &Settled::Storage),
+    real("CommisionPaid", &Settled::Commision), real("OtherCharges", &Settled::OtherCharges),
+    text("OpenPrice", &Settled::OrderPrice), text("ClosePrice", &Settled::SettledPrice),
+    isoDate("OpenDate", &Settled::OpenDate), isoDate("CloseDate", &Settled::CloseDate),
+    int32("DeliveryModeId", &Settled::deliveryMode));
+
+using Transaction = FinancialTransactionHistoryInfo;
+constexpr auto kTransactionLayout =
+    recordLayout(decimal("DrAmount", &Transaction::DrAmount), decimal("CrAmount", &Transaction::CrAmount),
+                 int32("FinancialTransactionTypeId", &Transaction::TransactionType),
+                 int32("SubFinancialTransactionTypeId", &Transaction::SubTransactionType),
+                 int64("AccountId", &Transaction::AccountId));
+
+constexpr auto kMarginCallLayout =
+    recordLayout(int64("AccountId", &MarginCallSummaryInfo::accountId),
+                 int64("MarginCallCount", &MarginCallSummaryInfo::marginCallCount));
+constexpr auto kAddressLayout = recordLayout(int64("AccountId", &ClientAddressInfo::accountId),
+                                             int64("ClientId", &ClientAddressInfo::clientId),
+                                             text("Address1", &ClientAddressInfo::address));
+constexpr auto kOrganizationLayout = recordLayout(int64("AccountId", &OrganizationInfo::accountId),
+                                                  text("CompanyAddress", &OrganizationInfo::companyAddress));
+
+using Snapshot = AccountHistoryInfo;
+// Toward zero, and within the field's range.
+constexpr auto waiveOffMode = [](Snapshot& a, double mode) {
+    a.StorageWaiveOffModeId = mode <= 0        ? 0
+                              : mode >= 1.8e19 ? std::numeric_limits<std::uint64_t>::max()
+                                               : static_cast<std::uint64_t>(mode);
+};
+constexpr auto tradingStatus = [](Snapshot& a, std::int32_t status) {
+    a.TradingStatusId = a.tradingStatus = status;
+};
+constexpr auto marginStatus = [](Snapshot& a, std::int32_t status) {
+    a.MarginStatus = a.accountMarginStatus = status;
+};
+constexpr auto kSnapshotLayout = recordLayout(
+    int64("TAHId", &Snapshot::TAHId), isoDate("TAHDate", &Snapshot::TAHDate),
+    isoDate("TAHEntryDateTime", &Snapshot::TAHEntryDateTime), int32("AccountId", &Snapshot::AccountId),
+    int64("AccountTypeId", &Snapshot::tradeAccountType), text("AccountName", &Snapshot::AccountName),
+    flag("TradingEnabled", &Snapshot::TradingEnabled), flag("Enabled", &Snapshot::Enabled),
+    text("GroupId", &Snapshot::GroupId), int64("OrganizationId", &Snapshot::OrganizationId),
+    decimal("OpeningBalanceOfDay", &Snapshot::OpeningBalanceOfDay), decimal("Balance", &Snapshot::Balance),
+    real("UnrealisedPL", &Snapshot::UnrealisedPL),
+    decimal("LeverageOnPositions", &Snapshot::LeverageOnPositions),
+    decimal("CollateralSecurity", &Snapshot::CollateralSecurity),
+    decimal("UsedMargin", &Snapshot::UsedMargin), real("Equity", &Snapshot::Equity),
+    real("AvailableMargin", &Snapshot::AvailableMargin), text("Remarks", &Snapshot::Remarks),
+    isoDate("InterestWaiveoffExpiryDate", &Snapshot::InterestWaiveoffExpiryDate),
+    int32("HedgeModeId", &Snapshot::HedgeModeId),
+    int32("AutoExecutionModeId", &Snapshot::AutoExecutionModeId), int64("CurrencyID", &Snapshot::currencyID),
+    int64("StorageWaiveoffDays", &Snapshot::StorageWaiveoffDays),
+    decimal("AccumulatingStorage", &Snapshot::AccumulatingStorage),
+    real("StorageWaiveOffModeId", waiveOffMode), int32("TradingStatusId", tradingStatus),
+    decimal("UnrealisedCharges", &Snapshot::UnrealisedCharges),
+    int64("AgentAccountId", &Snapshot::AgentAccountId), int32("MarginStatusId", marginStatus),
+    int64("CreditRating", &Snapshot::CreditRating), int64("TradingPatternId", &Snapshot::TradingPatternId));
 
 double number(std::string_view text) {
     const double v = platform::lenientReal(text);
@@ -91,7 +167,17 @@ void forRows(const XmlSnapshotTables& tables, std::string_view name, Each each) 
         return;
     const std::size_t n = std::min(rows->size(), AccountStatementInfo::kMaxRowsPerTable);
     for (std::size_t i = 0; i < n; ++i)
-        each(Columns((*rows)[i]));
+        each((*rows)[i]);
+}
+
+// Every row of a table read through its layout, each handed on.
+template <class Record, class Layout, class Each>
+void readTable(const XmlSnapshotTables& tables, std::string_view name, const Layout& layout, Each each) {
+    forRows(tables, name, [&](const XmlSnapshotRow& row) {
+        Record record;
+        readColumns(row, layout, record);
+        each(row, std::move(record));
+    });
 }
 
 class Parser {
@@ -99,29 +185,24 @@ public:
     explicit Parser(AccountStatementInfo& s) : s_(s) {}
 
     void instruments(const XmlSnapshotTables& tables) {
-        forRows(tables, "Table5", [&](const Columns& c) {
-            InstrumentHistoryInfo i;
-            c.int32("InstrumentId", i.InstrumentId);
-            c.text("Name", i.Name);
-            c.text("Code", i.Code);
-            c.int32("DecimalPlaces", i.DecimalPlaces);
+        readTable<InstrumentHistoryInfo>(tables, "Table5", kInstrumentLayout, [&](const auto&, auto i) {
             s_.InstrumentInfo.insert_or_assign(std::to_string(i.InstrumentId), std::move(i));
         });
-        forRows(tables, "Table6", [&](const Columns& c) {
-            std::int64_t id = 0;
-            c.integer("InstrumentId", id);
-            if (id == 0)
+        forRows(tables, "Table6", [&](const XmlSnapshotRow& row) {
+            ClosingPriceOf of;
+            readColumns(row, kClosingPriceOfLayout, of);
+            if (of.id == 0)
                 return;
-            if (auto* i = s_.InstrumentInfo.get(std::to_string(id))) {
-                c.decimal("Bid", i->Bid);
-                c.decimal("Ask", i->Ask);
-            }
+            if (auto* i = s_.InstrumentInfo.get(std::to_string(of.id)))
+                readColumns(row, kClosingPriceLayout, *i);
         });
     }
 
     void snapshots(const XmlSnapshotTables& tables) {
         std::vector<std::shared_ptr<const AccountHistoryInfo>> rows;
-        forRows(tables, "Table", [&](const Columns& c) { rows.push_back(snapshot(c)); });
+        readTable<AccountHistoryInfo>(tables, "Table", kSnapshotLayout, [&](const auto&, auto a) {
+            rows.push_back(std::make_shared<const AccountHistoryInfo>(std::move(a)));
+        });
         if (rows.empty())
             return;
         if (rows.size() == 1) {
@@ -129,18 +210,13 @@ public:
             return;
         }
         // The earliest and the latest of every snapshot; an unreadable date leaves the period unknown.
-        std::vector<platform::Date> dates;
-        for (const auto& r : rows) {
-            const auto date = Formatter::formatDateFromString(r->TAHDate);
-            if (!date)
-                return;
-            dates.push_back(*date);
-        }
+        if (std::any_of(rows.begin(), rows.end(), [](const auto& r) { return !r->TAHDate; }))
+            return;
         std::size_t first = 0, last = 0;
         for (std::size_t i = 1; i < rows.size(); ++i) {
-            if (dates[i] < dates[first])
+            if (*rows[i]->TAHDate < *rows[first]->TAHDate)
                 first = i;
-            if (!(dates[i] < dates[last]))
+            if (!(*rows[i]->TAHDate < *rows[last]->TAHDate))
                 last = i;
         }
         s_.StartInfo = rows[first];
@@ -148,31 +224,8 @@ public:
     }
 
     void openPositions(const XmlSnapshotTables& tables) {
-        forRows(tables, "Table1", [&](const Columns& c) {
-            OpenPositionHistoryInfo p;
-            c.integer("TOPHId", p.TOPHId);
-            c.text("TOPDate", p.TOPDate);
-            c.text("TOPEntryDateTime", p.TOPEntryDateTime);
-            c.text("PositionId", p.OpenPositionId);
-            c.text("AccountId", p.AccountNumber);
-            instrument(c, p.InstrumentId, p.ItemCode);
-            c.side("IsBuy", p.tradingMode);
-            c.integer("RefOrderTicketId", p.RefOrderTicketId);
-            c.text("RefPendingOrderId", p.RefPositionIdOfBracket);
-            c.text("PositionInitialQty", p.OrderQty);
-            c.text("PositionQty", p.RemainingQty);
-            c.text("OrderPrice", p.OrderPrice);
-            c.real("CommisionPaid", p.Commision);
-            c.dateTime("PositionDate", kDateTime, p.TransactionDateTime);
-            c.integer("ConfirmationModeId", p.ConfirmationModeId);
-            c.real("UnrealisedPL", p.UnrealisedPL);
-            c.integer("TradeRouteId", p.TradeRouteId);
-            c.integer("RoutePositionId", p.RoutePositionId);
-            c.int32("DeliveryModeId", p.deliveryMode);
-            c.real("AccumulatingStorage", p.Storage);
-            c.dateTime("ValueDate", kDate, p.ValueDate);
-            c.dateTime("ExpiryDate", kDate, p.ExpiryDate);
-            c.decimal("UnrealisedCharges", p.UnRealisedCharges);
+        readTable<OpenPositionHistoryInfo>(tables, "Table1", kOpenLayout, [&](const auto& row, auto p) {
+            itemCode(row, p);
             if (const auto* i = s_.InstrumentInfo.get(key(p.InstrumentId)))
                 p.CurrentPrice = p.tradingMode == 0 ? i->Bid : i->Ask;
             if (RecordFields::toInt(p.OpenPositionId) <= 0)
@@ -187,168 +240,51 @@ public:
     }
 
     void pendingOrders(const XmlSnapshotTables& tables) {
-        forRows(tables, "Table2", [&](const Columns& c) {
-            if (!c.has("PendingOrderId"))
+        readTable<PendingOrderHistoryInfo>(tables, "Table2", kPendingLayout, [&](const auto& row, auto o) {
+            if (!row.get("PendingOrderId"))
                 return;
-            PendingOrderHistoryInfo o;
-            c.integer("TPOH", o.TPOH);
-            c.text("TPOHDate", o.TPOHDate);
-            c.text("TPOHEntryDateTime", o.TPOHEntryDateTime);
-            c.text("PendingOrderId", o.PendingOrderId);
-            c.integer("RefTicketId", o.RefTicketId);
-            c.text("AccountId", o.AccountNumber);
-            instrument(c, o.InstrumentId, o.ItemCode);
-            c.side("IsBuy", o.tradingMode);
-            c.int32("OrderTypeId", o.orderType);
-            c.text("OrderQty", o.OrderQty);
-            c.decimal("MinQty", o.MinQty);
-            c.decimal("DisclosedQty", o.DisclosedQty);
-            c.text("RemainingQty", o.RemainingQty);
-            c.text("OrderPrice", o.OrderPrice);
-            c.text("LimitPrice", o.LimitPrice);
-            c.text("StopPrice", o.StopPrice);
-            c.decimal("TralingStopPrice", o.TralingStopPrice);
-            c.int32("DeliveryModeId", o.deliveryMode);
-            c.int32("TimeInForceId", o.timeinForce);
-            c.dateTime("ExpiryDateTime", kDateTime, o.ExpiryDate);
-            c.decimal("OCOLLimitPrice", o.OCOLLimitPrice);
-            c.decimal("OCOLStopPrice", o.OCOLStopPrice);
-            c.decimal("OCOSLimit", o.OCOSLimit);
-            c.decimal("OCOSStop", o.OCOSStop);
-            c.text("Spread", o.Spread);
-            c.integer("TradeRouteId", o.TradeRouteId);
-            c.integer("RoutePendingOrderId", o.RoutePendingOrderId);
-            c.decimal("ExecutedQty", o.ExecutedQty);
-            c.text("OrderStatusId", o.OrderStatus);
-            c.dateTime("OrderTime", kDateTime, o.TransactionDateTime);
-            c.text("RefPosIdOfBracket", o.RefPositionIdOfBracket);
-            c.decimal("TouchQty", o.TouchQty);
-            c.decimal("TouchPrice", o.TouchPrice);
-            c.text("TouchTime", o.TouchTime);
+            itemCode(row, o);
             s_.PendingOrderInfo.push_back(std::move(o));
         });
         sortBy(s_.PendingOrderInfo, &Order::PendingOrderId);
     }
 
     void settledPositions(const XmlSnapshotTables& tables) {
-        forRows(tables, "Table3", [&](const Columns& c) {
-            if (!c.has("SettlementId"))
+        readTable<SettledPositionHistoryInfo>(tables, "Table3", kSettledLayout, [&](const auto& row, auto p) {
+            if (!row.get("SettlementId"))
                 return;
-            SettledPositionHistoryInfo p;
-            c.text("SettlementId", p.SettlementId);
-            c.text("AccountId", p.AccountNumber);
-            instrument(c, p.InstrumentId, p.ItemCode);
-            c.text("RefPositionId", p.OpenPositionId);
-            c.text("RefClosingPositionId", p.ClosingPositionId);
-            c.text("SettledQty", p.SettledQty);
-            c.side("IsBuy", p.tradingMode);
-            c.text("SettledPL", p.SettledPL);
-            c.dateTime("SettlementDate", kDateTime, p.TransactionDateTime);
-            c.real("CurrencyRate", p.CurrencyRate);
-            c.real("AccumulatingStorage", p.Storage);
-            c.real("CommisionPaid", p.Commision);
-            c.real("OtherCharges", p.OtherCharges);
-            c.text("OpenPrice", p.OrderPrice);
-            c.text("ClosePrice", p.SettledPrice);
-            c.dateTime("OpenDate", kDateTime, p.OpenDate);
-            c.dateTime("CloseDate", kDateTime, p.CloseDate);
-            c.int32("DeliveryModeId", p.deliveryMode);
+            itemCode(row, p);
             s_.SettledPositionInfo.push_back(std::move(p));
         });
         sortBy(s_.SettledPositionInfo, &Order::SettlementId);
     }
 
     void financialTransactions(const XmlSnapshotTables& tables) {
-        forRows(tables, "Table4", [&](const Columns& c) {
-            FinancialTransactionHistoryInfo t;
-            c.decimal("DrAmount", t.DrAmount);
-            c.decimal("CrAmount", t.CrAmount);
-            c.int32("FinancialTransactionTypeId", t.TransactionType);
-            c.int32("SubFinancialTransactionTypeId", t.SubTransactionType);
-            c.integer("AccountId", t.AccountId);
-            s_.FinancialTransactionInfo.push_back(std::move(t));
-        });
+        readTable<FinancialTransactionHistoryInfo>(
+            tables, "Table4", kTransactionLayout,
+            [&](const auto&, auto t) { s_.FinancialTransactionInfo.push_back(std::move(t)); });
     }
 
     void accountTables(const XmlSnapshotTables& tables) {
-        forRows(tables, "Table7", [&](const Columns& c) {
-            MarginCallSummaryInfo m;
-            c.integer("AccountId", m.accountId);
-            c.integer("MarginCallCount", m.marginCallCount);
+        readTable<MarginCallSummaryInfo>(tables, "Table7", kMarginCallLayout, [&](const auto&, auto m) {
             s_.marginCallSummaryInfo.insert_or_assign(key(m.accountId), m);
         });
-        forRows(tables, "Table8", [&](const Columns& c) {
-            ClientAddressInfo a;
-            c.integer("AccountId", a.accountId);
-            c.integer("ClientId", a.clientId);
-            c.text("Address1", a.address);
+        readTable<ClientAddressInfo>(tables, "Table8", kAddressLayout, [&](const auto&, auto a) {
             s_.clientAddressInfo.insert_or_assign(key(a.accountId), std::move(a));
         });
-        forRows(tables, "Table9", [&](const Columns& c) {
-            OrganizationInfo o;
-            c.integer("AccountId", o.accountId);
-            c.text("CompanyAddress", o.companyAddress);
+        readTable<OrganizationInfo>(tables, "Table9", kOrganizationLayout, [&](const auto&, auto o) {
             s_.organizationInfo.insert_or_assign(key(o.accountId), std::move(o));
         });
     }
 
 private:
-    static std::shared_ptr<const AccountHistoryInfo> snapshot(const Columns& c) {
-        auto a = std::make_shared<AccountHistoryInfo>();
-        c.integer("TAHId", a->TAHId);
-        c.text("TAHDate", a->TAHDate);
-        c.text("TAHEntryDateTime", a->TAHEntryDateTime);
-        c.int32("AccountId", a->AccountId);
-        c.integer("AccountTypeId", a->tradeAccountType);
-        c.text("AccountName", a->AccountName);
-        c.flag("TradingEnabled", a->TradingEnabled);
-        c.flag("Enabled", a->Enabled);
-        c.text("GroupId", a->GroupId);
-        c.integer("OrganizationId", a->OrganizationId);
-        c.decimal("OpeningBalanceOfDay", a->OpeningBalanceOfDay);
-        c.decimal("Balance", a->Balance);
-        c.real("UnrealisedPL", a->UnrealisedPL);
-        c.decimal("LeverageOnPositions", a->LeverageOnPositions);
-        c.decimal("CollateralSecurity", a->CollateralSecurity);
-        c.decimal("UsedMargin", a->UsedMargin);
-        c.real("Equity", a->Equity);
-        c.real("AvailableMargin", a->AvailableMargin);
-        c.text("Remarks", a->Remarks);
-        c.text("InterestWaiveoffExpiryDate", a->InterestWaiveoffExpiryDate);
-        c.int32("HedgeModeId", a->HedgeModeId);
-        c.int32("AutoExecutionModeId", a->AutoExecutionModeId);
-        c.integer("CurrencyID", a->currencyID);
-        c.integer("StorageWaiveoffDays", a->StorageWaiveoffDays);
-        c.decimal("AccumulatingStorage", a->AccumulatingStorage);
-        if (c.has("StorageWaiveOffModeId")) {
-            double mode = 0;
-            c.real("StorageWaiveOffModeId", mode);
-            // Toward zero, and within the field's range.
-            a->StorageWaiveOffModeId = mode <= 0        ? 0
-                                       : mode >= 1.8e19 ? std::numeric_limits<std::uint64_t>::max()
-                                                        : static_cast<std::uint64_t>(mode);
-        }
-        if (c.has("TradingStatusId")) {
-            c.int32("TradingStatusId", a->TradingStatusId);
-            a->tradingStatus = a->TradingStatusId;
-        }
-        c.decimal("UnrealisedCharges", a->UnrealisedCharges);
-        c.integer("AgentAccountId", a->AgentAccountId);
-        if (c.has("MarginStatusId")) {
-            c.int32("MarginStatusId", a->MarginStatus);
-            a->accountMarginStatus = a->MarginStatus;
-        }
-        c.integer("CreditRating", a->CreditRating);
-        c.integer("TradingPatternId", a->TradingPatternId);
-        return a;
-    }
-
-    void instrument(const Columns& c, std::uint64_t& id, std::string& code) const {
-        if (!c.has("InstrumentId"))
+    // The code of a row's instrument, when the row names one the statement lists.
+    template <class Row>
+    void itemCode(const XmlSnapshotRow& row, Row& r) const {
+        if (!row.get("InstrumentId"))
             return;
-        c.integer("InstrumentId", id);
-        if (const auto* i = s_.InstrumentInfo.get(key(id)))
-            code = i->Code;
+        if (const auto* i = s_.InstrumentInfo.get(key(r.InstrumentId)))
+            r.ItemCode = i->Code;
     }
 
     template <class Row>

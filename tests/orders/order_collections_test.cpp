@@ -29,6 +29,15 @@ namespace {
 using namespace tc;
 
 using Fields = OrderCollectionHandlers::Fields;
+using platform::Decimal;
+
+Decimal dec(const char* text) {
+    return *Decimal::fromString(text);
+}
+
+WallTime at(const char* wire) {
+    return *wallTimeFromWire(wire);
+}
 
 // A report's fields as the dispatcher hands them: "tag=value" in message order, from "tag=value|...".
 Fields report(std::string_view text) {
@@ -443,11 +452,14 @@ TEST_F(OrderCollectionsTest, RecordsOfAnInstrumentTheSnapshotLacksAreKept) {
     OpenOrderHD open{.PositionId = "X2",
                      .AccountId = "1001",
                      .InstrumentId = 99,
-                     .PositionInitialQty = 2,
-                     .PositionQty = 2};
+                     .PositionInitialQty = dec("2"),
+                     .PositionQty = dec("2")};
     c.FillInitialOpenOrderCollection(open);
-    c.FillInitialPendingOrderCollection(PendingOrderHD{
-        .PendingOrderId = "P2", .AccountId = "1001", .InstrumentId = 99, .OrderQty = 1, .RemainingQty = 1});
+    c.FillInitialPendingOrderCollection(PendingOrderHD{.PendingOrderId = "P2",
+                                                       .AccountId = "1001",
+                                                       .InstrumentId = 99,
+                                                       .OrderQty = dec("1"),
+                                                       .RemainingQty = dec("1")});
     c.FillInitialSettledOrderCollection(
         SettledOrderHD{.SettlementId = "S2", .AccountId = "1001", .InstrumentId = 99});
     c.FillInitialCancelledOrderCollection(
@@ -489,8 +501,8 @@ TEST_F(OrderCollectionsTest, DuplicateRowsAreRefusedAlsoAfterTheListsChangedElse
     const OpenOrderHD open{.PositionId = "L1",
                            .AccountId = "1001",
                            .InstrumentId = 7,
-                           .PositionInitialQty = 1,
-                           .PositionQty = 1};
+                           .PositionInitialQty = dec("1"),
+                           .PositionQty = dec("1")};
     c.FillInitialOpenOrderCollection(open);
     EXPECT_EQ(model.OpenOrderCollection.size(), 1u);
     EXPECT_EQ(c.findOpenPosition("L1"), local);
@@ -571,14 +583,14 @@ TEST_F(OrderCollectionsTest, InitialOpenPositionsProrateCommissionAndParkClosedO
                     .AccountId = "1001",
                     .InstrumentId = 8,
                     .IsBuy = false,
-                    .PositionInitialQty = 10,
-                    .PositionQty = 4,
-                    .OrderPrice = 1.25,
-                    .CommisionPaid = 5,
-                    .PositionDate = "20240131154500",
-                    .DeliveryMode = 2,
-                    .OrderTypeId = 3,
-                    .ValueDate = "20240202000000"};
+                    .PositionInitialQty = dec("10"),
+                    .PositionQty = dec("4"),
+                    .OrderPrice = dec("1.25"),
+                    .CommisionPaid = dec("5"),
+                    .PositionDate = at("20240131154500"),
+                    .DeliveryMode = Delivery::Intraday,
+                    .OrderTypeId = OrderKind::Stop,
+                    .ValueDate = at("20240202000000")};
     c.FillInitialOpenOrderCollection(row);
     c.FillInitialOpenOrderCollection(row);
 
@@ -593,18 +605,18 @@ TEST_F(OrderCollectionsTest, InitialOpenPositionsProrateCommissionAndParkClosedO
     EXPECT_EQ(p.orderType, 3);
 
     row.PositionId = "X2";
-    row.PositionQty = 0;
+    row.PositionQty = Decimal();
     c.FillInitialOpenOrderCollection(row);
     EXPECT_EQ(model.OpenOrderCollection.size(), 1u);
     EXPECT_EQ(ids(c.OpenOrderCollectionCopy(), &Order::OpenPositionId), (std::vector<std::string>{"X2"}));
 
     // Another account's, a NaN quantity: refused.
-    row.PositionQty = 1;
+    row.PositionQty = dec("1");
     row.PositionId = "X3";
     row.AccountId = "2002";
     c.FillInitialOpenOrderCollection(row);
     row.AccountId = "1001";
-    row.PositionQty = std::numeric_limits<double>::quiet_NaN();
+    row.PositionQty = Decimal::notANumber();
     c.FillInitialOpenOrderCollection(row);
     EXPECT_EQ(model.OpenOrderCollection.size(), 1u);
 }
@@ -613,22 +625,22 @@ TEST_F(OrderCollectionsTest, InitialPendingOrdersLinkTheirBracketsEvenWhenRepeat
     c.FillInitialOpenOrderCollection(OpenOrderHD{.PositionId = "X1",
                                                  .AccountId = "1001",
                                                  .InstrumentId = 7,
-                                                 .PositionInitialQty = 2,
-                                                 .PositionQty = 2});
+                                                 .PositionInitialQty = dec("2"),
+                                                 .PositionQty = dec("2")});
     const PendingOrderHD tp{.PendingOrderId = "P1",
                             .AccountId = "1001",
                             .InstrumentId = 7,
-                            .OrderTypeId = 2,
-                            .OrderQty = 2,
-                            .RemainingQty = 2,
-                            .OrderPrice = 1.3,
-                            .StopPrice = 1.25,
+                            .OrderTypeId = OrderKind::Limit,
+                            .OrderQty = dec("2"),
+                            .RemainingQty = dec("2"),
+                            .OrderPrice = dec("1.3"),
+                            .StopPrice = dec("1.25"),
                             .RefPositionIdOfBracket = "X1"};
     c.FillInitialPendingOrderCollection(tp);
     PendingOrderHD sl = tp;
     sl.PendingOrderId = "P2";
-    sl.OrderTypeId = 3;
-    sl.OrderPrice = 1.1;
+    sl.OrderTypeId = OrderKind::Stop;
+    sl.OrderPrice = dec("1.1");
     c.FillInitialPendingOrderCollection(sl);
 
     Order& x1 = *c.findOpenPosition("X1");
@@ -646,7 +658,7 @@ TEST_F(OrderCollectionsTest, InitialPendingOrdersLinkTheirBracketsEvenWhenRepeat
 
     PendingOrderHD done = tp;
     done.PendingOrderId = "P3";
-    done.RemainingQty = 0;
+    done.RemainingQty = Decimal();
     done.RefPositionIdOfBracket.clear();
     c.FillInitialPendingOrderCollection(done);
     EXPECT_EQ(model.PendingOrderCollection.size(), 2u);
@@ -657,11 +669,11 @@ TEST_F(OrderCollectionsTest, InitialSettledAndCancelledRows) {
     const SettledOrderHD s{.SettlementId = "S1",
                            .AccountId = "1001",
                            .InstrumentId = 7,
-                           .SettledQty = 3,
-                           .SettledPL = -12.345,
+                           .SettledQty = dec("3"),
+                           .SettledPL = dec("-12.345"),
                            .IsBuy = true,
-                           .OpenPrice = "1.20",
-                           .ClosePrice = "1.2100"};
+                           .OpenPrice = dec("1.20"),
+                           .ClosePrice = dec("1.2100")};
     c.FillInitialSettledOrderCollection(s);
     c.FillInitialSettledOrderCollection(s);
     ASSERT_EQ(model.SettledOrderCollection.size(), 1u);
@@ -669,13 +681,13 @@ TEST_F(OrderCollectionsTest, InitialSettledAndCancelledRows) {
         std::tuple(model.SettledOrderCollection[0]->SettledPL, model.SettledOrderCollection[0]->SettledQty,
                    model.SettledOrderCollection[0]->OrderPrice, model.SettledOrderCollection[0]->SettledPrice,
                    model.SettledOrderCollection[0]->tradingMode),
-        std::tuple("-12.35", "3.000000", "1.20", "1.2100", 0));
+        std::tuple("-12.35", "3.000000", "1.2", "1.21", 0));
 
     const CancelledOrderHD k{.CancelledOrderId = "K1",
-                             .CancelledQty = 1.5,
+                             .CancelledQty = dec("1.5"),
                              .InstrumentId = 8,
                              .AccountId = "1001",
-                             .OrderPrice = 2};
+                             .OrderPrice = dec("2")};
     c.FillInitialCancelledOrderCollection(k);
     c.FillInitialCancelledOrderCollection(k);
     CancelledOrderHD foreign = k;
@@ -699,8 +711,8 @@ TEST_F(OrderCollectionsTest, EquityHitChangesOnlyThePositionWithThatId) {
     c.findOpenPosition("X2")->UnrealisedPL = 7;
     EquityHitPriceInfos e;
     e.PositionId = "X1";
-    e.HitPrice = 1.05;
-    e.UnrealisedPL = -300;
+    e.HitPrice = dec("1.05");
+    e.UnrealisedPL = dec("-300");
     c.SetEquityHitPriceInOrders(e);
     EXPECT_DOUBLE_EQ(c.findOpenPosition("X1")->EquityHitPrice, 1.05);
     EXPECT_DOUBLE_EQ(c.findOpenPosition("X1")->UnrealisedPL, -300);

@@ -1,8 +1,11 @@
 #include "statements/statement_reader.h"
 
+#include "model/text/formatter.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -85,6 +88,38 @@ TEST(AccountStatement, ReadsPositionsWithTheirInstrumentsAndPrices) {
     EXPECT_EQ(s.InstrumentInfo.get("7")->Name, "Euro & Dollar");
     ASSERT_EQ(s.PendingOrderInfo.size(), 1u);
     EXPECT_TRUE(s.SettledPositionInfo.empty());
+}
+
+TEST(AccountStatement, TheStatementsOwnColumnsAreTyped) {
+    const auto s = parse({
+        row("Table",
+            "TAHDate=2015-03-31T00:00:00|TAHEntryDateTime=garbage|InterestWaiveoffExpiryDate=2015-04-30T00:"
+            "00:00|"
+            "StorageWaiveOffModeId=2.9|TradingStatusId=3|MarginStatusId=-2|OpeningBalanceOfDay=10.10"),
+        row("Table2",
+            "PendingOrderId=P1|TPOHDate=2015-03-02T14:05:09|MinQty=0.5|TouchPrice=1.23450|TouchTime=x"),
+        row("Table3",
+            "SettlementId=S1|OpenDate=2015-03-01T10:00:00.500|CloseDate=|SettlementDate=2015-03-02T00:00:00"),
+    });
+    ASSERT_TRUE(s.StartInfo);
+    const auto& a = *s.StartInfo;
+    EXPECT_EQ(a.TAHDate, Formatter::formatDateFromString("2015-03-31T00:00:00"));
+    EXPECT_FALSE(a.TAHEntryDateTime);
+    EXPECT_EQ(a.InterestWaiveoffExpiryDate, Formatter::formatDateFromString("2015-04-30T00:00:00"));
+    EXPECT_EQ(std::tuple(a.StorageWaiveOffModeId, a.TradingStatusId, a.tradingStatus, a.MarginStatus,
+                         a.accountMarginStatus),
+              std::tuple(2u, 3, 3, -2, -2));
+    EXPECT_EQ(a.OpeningBalanceOfDay.toString(), "10.1");
+    ASSERT_EQ(s.PendingOrderInfo.size(), 1u);
+    const auto& p = s.PendingOrderInfo[0];
+    EXPECT_EQ(p.TPOHDate, Formatter::formatDateFromString("2015-03-02T14:05:09"));
+    EXPECT_EQ(std::tuple(p.MinQty.toString(), p.TouchPrice.toString()), std::tuple("0.5", "1.2345"));
+    EXPECT_FALSE(p.TouchTime);
+    ASSERT_EQ(s.SettledPositionInfo.size(), 1u);
+    const auto& settled = s.SettledPositionInfo[0];
+    EXPECT_EQ(settled.OpenDate, Formatter::formatDateFromString("2015-03-01T10:00:00.500"));
+    EXPECT_FALSE(settled.CloseDate);
+    EXPECT_EQ(settled.TransactionDateTime, "03/02/2015 00:00:00");
 }
 
 TEST(AccountStatement, AccountTablesAndTheirLookups) {

@@ -7,14 +7,26 @@
 //
 //     constexpr auto kUserLayout = recordLayout(int32(0, &UserInfo::UserId), text(1, &UserInfo::Name));
 //     readRecord(fields, kUserLayout, user);
+//
+// Tables whose rows are named columns (XML replies) name the column instead of the position and are
+// read by `readColumns`, with the same readings of the same types:
+//
+//     constexpr auto kNameLayout = recordLayout(text("Name", &Instrument::Name));
+//     readColumns(row, kNameLayout, instrument);
+#include "model/records/record_decimal.h"
 #include "model/records/record_fields.h"
 #include "model/records/wall_time.h"
+#include "platform/date_format.h"
 #include "platform/decimal.h"
+#include "platform/lenient.h"
 
+#include <cmath>
 #include <concepts>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <tuple>
 #include <type_traits>
 #include <utility>
@@ -29,14 +41,26 @@ enum class FieldType : std::uint8_t {
     Decimal, // exact, malformed or non-finite as 0
     Flag,    // true/false, or 1/0 into an integer target
     Text,
-    Time, // "yyyyMMddHHmmss" into an optional WallTime, none when it names no time
+    Time,    // "yyyyMMddHHmmss" into an optional WallTime, none when it names no time
+    IsoDate, // ISO local date-time into an optional platform::Date in the device's zone
 };
+
+// "yyyy-MM-ddTHH:mm:ss", with or without milliseconds, in the device's zone; none otherwise.
+std::optional<platform::Date> isoDateFromText(std::string_view text);
 
 template <FieldType Type, class Target>
 struct FieldRow {
     static constexpr FieldType type = Type;
     std::size_t position;
     // A member pointer, or a loader `void(Record&, Value)` for fields that set more than one member.
+    Target target;
+};
+
+// A row of a table of named columns.
+template <FieldType Type, class Target>
+struct ColumnRow {
+    static constexpr FieldType type = Type;
+    std::string_view column;
     Target target;
 };
 
@@ -57,6 +81,10 @@ struct RowMaker {
     constexpr FieldRow<Type, T> operator()(std::size_t position, T target) const {
         return {position, target};
     }
+    template <class T>
+    constexpr ColumnRow<Type, T> operator()(std::string_view column, T target) const {
+        return {column, target};
+    }
 };
 inline constexpr RowMaker<FieldType::Int32> int32{};
 inline constexpr RowMaker<FieldType::Int64> int64{};
@@ -65,6 +93,7 @@ inline constexpr RowMaker<FieldType::Decimal> decimal{};
 inline constexpr RowMaker<FieldType::Flag> flag{};
 inline constexpr RowMaker<FieldType::Text> text{};
 inline constexpr RowMaker<FieldType::Time> time{};
+inline constexpr RowMaker<FieldType::IsoDate> isoDate{};
 
 namespace detail {
 
@@ -100,9 +129,37 @@ auto reading(const RecordFields& f, std::size_t pos) {
         return v;
     } else if constexpr (Type == FieldType::Time) {
         return wallTimeFromWire(f.text(pos));
+    } else if constexpr (Type == FieldType::IsoDate) {
+        return isoDateFromText(f.text(pos));
     } else {
         return f.text(pos);
     }
+}
+
+inline double finiteReal(std::string_view text) {
+    const double v = platform::lenientReal(text);
+    return std::isfinite(v) ? v : 0.0;
+}
+
+// The reading of a column's text, the same as a field's.
+template <FieldType Type>
+auto readingOf(std::string_view text) {
+    if constexpr (Type == FieldType::Int32)
+        return RecordFields::toInt(text);
+    else if constexpr (Type == FieldType::Int64)
+        return RecordFields::toInt64(text);
+    else if constexpr (Type == FieldType::Real)
+        return finiteReal(text);
+    else if constexpr (Type == FieldType::Decimal)
+        return lenientDecimal(text);
+    else if constexpr (Type == FieldType::Flag)
+        return platform::lenientFlag(text);
+    else if constexpr (Type == FieldType::Time)
+        return wallTimeFromWire(text);
+    else if constexpr (Type == FieldType::IsoDate)
+        return isoDateFromText(text);
+    else
+        return text;
 }
 
 // The reading converted to its target: integers widen with their sign and wrap into unsigned
@@ -119,20 +176,30 @@ V converted(W value) {
         return static_cast<V>(value);
 }
 
+template <FieldType Type, class Target, class R, class Value>
+void store(const Target& target, R& out, const Value& value) {
+    if constexpr (std::is_member_object_pointer_v<Target>) {
+        using V = typename MemberOf<Target>::type;
+        if constexpr (Type == FieldType::Text)
+            (out.*target).assign(value);
+        else
+            out.*target = converted<V>(value);
+    } else {
+        target(out, value);
+    }
+}
+
 template <FieldType Type, class Target, class R>
 void readRow(const RecordFields& f, const FieldRow<Type, Target>& row, R& out) {
     if (!f.has(row.position))
         return;
-    auto value = reading<Type>(f, row.position);
-    if constexpr (std::is_member_object_pointer_v<Target>) {
-        using V = typename MemberOf<Target>::type;
-        if constexpr (Type == FieldType::Text)
-            (out.*row.target).assign(value);
-        else
-            out.*row.target = converted<V>(value);
-    } else {
-        row.target(out, value);
-    }
+    store<Type>(row.target, out, reading<Type>(f, row.position));
+}
+
+template <class Columns, FieldType Type, class Target, class R>
+void readColumn(const Columns& columns, const ColumnRow<Type, Target>& row, R& out) {
+    if (const auto* text = columns.get(row.column))
+        store<Type>(row.target, out, readingOf<Type>(*text));
 }
 
 } // namespace detail
@@ -142,6 +209,13 @@ void readRow(const RecordFields& f, const FieldRow<Type, Target>& row, R& out) {
 template <class R, class... Rows>
 void readRecord(const RecordFields& f, const RecordLayout<Rows...>& layout, R& out) {
     std::apply([&](const auto&... row) { (detail::readRow(f, row, out), ...); }, layout.rows);
+}
+
+// Reads each column the row holds into its target (`columns.get(name)` gives the column's text, or
+// null when the row lacks it); missing columns leave their targets alone. Rows run in table order.
+template <class Columns, class R, class... Rows>
+void readColumns(const Columns& columns, const RecordLayout<Rows...>& layout, R& out) {
+    std::apply([&](const auto&... row) { (detail::readColumn(columns, row, out), ...); }, layout.rows);
 }
 
 // Calls `visit(position, type, value)` for each member row in table order (loader rows have no

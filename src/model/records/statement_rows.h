@@ -1,19 +1,22 @@
 #pragma once
-// Rows of the account statement, filled column by column by the statement reader. Three extend
-// the order record and one the account record with the statement's extra columns.
+// Rows of the account statement, read column by column by the statement reader. Three extend
+// the order record and one the account record with the statement's extra columns. Their own dates
+// are the statement's ISO local times in the device's zone, none when a text names no time.
 #include "model/records/account_details.h"
 #include "model/records/order.h"
+#include "platform/date_format.h"
 #include "platform/decimal.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace tc {
 
 struct OpenPositionHistoryInfo : public Order {
     std::uint64_t TOPHId = 0;
-    std::string TOPDate;
-    std::string TOPEntryDateTime;
+    std::optional<platform::Date> TOPDate;
+    std::optional<platform::Date> TOPEntryDateTime;
     std::uint64_t RefOrderTicketId = 0;
     std::uint64_t ConfirmationModeId = 0;
     std::uint64_t TradeRouteId = 0;
@@ -25,8 +28,8 @@ struct OpenPositionHistoryInfo : public Order {
 
 struct PendingOrderHistoryInfo : public Order {
     std::uint64_t TPOH = 0;
-    std::string TPOHDate;
-    std::string TPOHEntryDateTime;
+    std::optional<platform::Date> TPOHDate;
+    std::optional<platform::Date> TPOHEntryDateTime;
     std::uint64_t RefTicketId = 0;
     platform::Decimal MinQty;
     platform::Decimal DisclosedQty;
@@ -41,26 +44,26 @@ struct PendingOrderHistoryInfo : public Order {
     std::uint64_t Status = 0;
     platform::Decimal TouchQty;
     platform::Decimal TouchPrice;
-    std::string TouchTime;
+    std::optional<platform::Date> TouchTime;
     std::uint64_t InstrumentId = 0;
 };
 
 struct SettledPositionHistoryInfo : public Order {
-    std::string OpenDate;
-    std::string CloseDate;
+    std::optional<platform::Date> OpenDate;
+    std::optional<platform::Date> CloseDate;
     std::uint64_t InstrumentId = 0;
 };
 
 struct AccountHistoryInfo : public AccountDetails {
     std::uint64_t TAHId = 0;
-    std::string TAHDate;
-    std::string TAHEntryDateTime;
+    std::optional<platform::Date> TAHDate;
+    std::optional<platform::Date> TAHEntryDateTime;
     bool TradingEnabled = false;
     bool Enabled = false;
     std::uint64_t OrganizationId = 0;
     platform::Decimal OpeningBalanceOfDay;
     std::string Remarks;
-    std::string InterestWaiveoffExpiryDate;
+    std::optional<platform::Date> InterestWaiveoffExpiryDate;
     std::uint64_t StorageWaiveoffDays = 0;
     std::uint64_t StorageWaiveOffModeId = 0;
     platform::Decimal UnrealisedCharges;

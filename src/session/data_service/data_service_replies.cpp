@@ -305,16 +305,16 @@ DataServiceOutcome DataServiceReplies::apply(const DataServiceReply& reply, Sess
                         break;
                     auto order = std::make_shared<Order>();
                     order->CancelledOrderId = r.CancelledOrderId;
-                    order->OrderQty = fmt::format("{:.6f}", r.CancelledQty);
+                    order->OrderQty = fmt::format("{:.6f}", r.CancelledQty.toDouble());
                     order->TicketId = r.RefTicketId;
                     order->PendingOrderId = r.RefPendingOrderId;
                     order->ItemCode = queries.getItemCode(r.InstrumentId);
                     order->AccountNumber = r.AccountId;
-                    order->TransactionDateTime = wireDate(r.CancelDateTime, "MM/dd/yyyy HH:mm:ss");
+                    order->TransactionDateTime = displayDateTime(r.CancelDateTime);
                     order->tradingMode = r.IsBuy ? 0 : 1;
-                    order->deliveryMode = r.DeliveryMode;
-                    order->orderType = r.OrderTypeId;
-                    order->OrderPrice = fmt::format("{:.6f}", r.OrderPrice);
+                    order->deliveryMode = codeOf(r.DeliveryMode);
+                    order->orderType = codeOf(r.OrderTypeId);
+                    order->OrderPrice = fmt::format("{:.6f}", r.OrderPrice.toDouble());
                     targets.cancelledOrderInfo.push_back(std::move(order));
                 }
             },

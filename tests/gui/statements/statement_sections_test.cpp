@@ -2,6 +2,7 @@
 #include "gui/statements/statement_sections.h"
 #include "gui/texts.h"
 #include "model/records/record_decimal.h"
+#include "model/text/formatter.h"
 
 #include <gtest/gtest.h>
 
@@ -174,6 +175,16 @@ TEST(StatementSections, DetailCellsFollowTheirColumnFormats) {
     EXPECT_EQ(tc::gui::statementCell(data, StatementTable::CancelledOrders, 0, texts::kOrderID), "-");
     EXPECT_EQ(tc::gui::statementCell(data, StatementTable::Instruments, 0, texts::kBid), "1.10000");
     EXPECT_EQ(tc::gui::statementCell(data, StatementTable::Instruments, 1, texts::kBid), "");
+    // The settled rows' own dates are shown in the device's zone; none shows blank.
+    auto dated = std::make_shared<AccountStatementInfo>();
+    tc::SettledPositionHistoryInfo settled;
+    settled.OpenDate = tc::Formatter::formatDateFromString("2015-03-02T14:05:09");
+    dated->SettledPositionInfo = {settled};
+    const StatementData settledData = tc::gui::makeStatementData(dated, {}, {});
+    EXPECT_EQ(tc::gui::statementCell(settledData, StatementTable::SettledPositions, 0, texts::kCloseTime),
+              "03/02/2015 14:05:09");
+    EXPECT_EQ(tc::gui::statementCell(settledData, StatementTable::SettledPositions, 0, texts::kCloseDate),
+              "");
     EXPECT_EQ(tc::gui::statementRowCount(data, StatementTable::SettledPositions), 0u);
     EXPECT_EQ(tc::gui::statementRowCount(StatementData{}, StatementTable::Instruments), 0u);
     EXPECT_TRUE(tc::gui::isStatementDateColumn(StatementTable::CancelledOrders, texts::kCancelledTime));

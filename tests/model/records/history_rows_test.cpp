@@ -1,5 +1,7 @@
 #include "model/records/history_rows.h"
 
+#include "model/records/record_fields.h"
+
 #include <gtest/gtest.h>
 
 #include <limits>
@@ -10,6 +12,15 @@
 namespace {
 
 using namespace tc;
+using platform::Decimal;
+
+Decimal dec(const char* text) {
+    return *Decimal::fromString(text);
+}
+
+WallTime at(const char* wire) {
+    return *wallTimeFromWire(wire);
+}
 
 std::string record(const std::vector<std::string>& fields) {
     std::string out;
@@ -52,52 +63,54 @@ TEST(HistoryRows, OpenPositionFieldsByPosition) {
     EXPECT_EQ(std::tuple(row->PositionId, row->AccountId, row->InstrumentId, row->IsBuy),
               std::tuple("9001", "42", 7, true));
     EXPECT_EQ(std::tuple(row->PositionInitialQty, row->PositionQty, row->OrderPrice, row->UnrealisedPL),
-              std::tuple(2.5, 1.5, 1.23456, -12.75));
-    EXPECT_EQ(std::tuple(row->DeliveryMode, row->OrderTypeId, row->Storage), std::tuple(2, 3, -0.4));
+              std::tuple(dec("2.5"), dec("1.5"), dec("1.23456"), dec("-12.75")));
+    EXPECT_EQ(std::tuple(row->DeliveryMode, row->OrderTypeId, row->Storage),
+              std::tuple(Delivery::Intraday, OrderKind::Stop, dec("-0.4")));
     EXPECT_EQ(std::tuple(row->ValueDate, row->ExpiryDate, row->BaseCurrencyRate),
-              std::tuple("", "20240131000000", 1.0875));
+              std::tuple(std::nullopt, at("20240131000000"), dec("1.0875")));
 }
 
 TEST(HistoryRows, EveryRowTakesItsLastPosition) {
     const auto open = OpenOrderHD::initWithMessage(numbered(28));
     ASSERT_TRUE(open);
-    EXPECT_EQ(std::tuple(open->ExpiryDate, open->BaseCurrencyRate), std::tuple("121", 127.0));
+    // "121" names no time.
+    EXPECT_EQ(std::tuple(open->ExpiryDate, open->BaseCurrencyRate), std::tuple(std::nullopt, dec("127")));
 
     const auto pending = PendingOrderHD::initWithMessage(numbered(29));
     ASSERT_TRUE(pending);
     EXPECT_EQ(std::tuple(pending->PendingOrderId, pending->InstrumentId, pending->OrderQty,
                          pending->TralingStopPrice, pending->TimeInForceId, pending->OCOSStop),
-              std::tuple("100", 103, 106.0, 113.0, 115, 120.0));
+              std::tuple("100", 103, dec("106"), dec("113"), static_cast<TimeInForce>(115), dec("120")));
     EXPECT_EQ(std::tuple(pending->Spread, pending->RefPositionIdOfBracket, pending->TouchPrice,
                          pending->TouchDateTime),
-              std::tuple("121", "125", 127.0, "128"));
+              std::tuple("121", "125", dec("127"), std::nullopt));
 
     const auto cancelled = CancelledOrderHD::initWithMessage(numbered(18));
     ASSERT_TRUE(cancelled);
     EXPECT_EQ(std::tuple(cancelled->CancelledQty, cancelled->InstrumentId, cancelled->AccountId,
                          cancelled->IsBuy, cancelled->OrderLow, cancelled->OrderPrice, cancelled->OrderTime),
-              std::tuple(101.0, 104, "105", true, 114.0, 116.0, "117"));
+              std::tuple(dec("101"), 104, "105", true, dec("114"), dec("116"), std::nullopt));
 
     const auto hit = EquityHitPriceInfos::initWithMessage(numbered(14));
     ASSERT_TRUE(hit);
     EXPECT_EQ(std::tuple(hit->EHOrderHistoryId, hit->RefEHMCId, hit->PositionId, hit->HitPrice,
                          hit->AccountId, hit->ContractSize),
-              std::tuple(100, 101, "102", 105.0, "106", 113.0));
+              std::tuple(100, 101, "102", dec("105"), "106", dec("113")));
 }
 
 TEST(HistoryRows, SettledRateOnlyFromTwentyFields) {
     auto row = SettledOrderHD::initWithMessage(numbered(19));
     ASSERT_TRUE(row);
-    EXPECT_EQ(row->DeliveryModeId, 117);
-    EXPECT_EQ(row->accountCurrencyRate, 0);
+    EXPECT_EQ(codeOf(row->DeliveryModeId), 117);
+    EXPECT_EQ(row->accountCurrencyRate, Decimal());
     row = SettledOrderHD::initWithMessage(numbered(20));
     ASSERT_TRUE(row);
-    EXPECT_EQ(row->accountCurrencyRate, 119.0);
-    EXPECT_EQ(row->ClosePrice, "114");
+    EXPECT_EQ(row->accountCurrencyRate, dec("119"));
+    EXPECT_EQ(row->ClosePrice, dec("114"));
     // 20 fields where the 20th is empty: read, and empty reads 0.
     row = SettledOrderHD::initWithMessage(numbered(19) + "\x05");
     ASSERT_TRUE(row);
-    EXPECT_EQ(row->accountCurrencyRate, 0);
+    EXPECT_EQ(row->accountCurrencyRate, Decimal());
 }
 
 TEST(HistoryRows, ShortEmptyAndExtraFields) {
@@ -105,7 +118,7 @@ TEST(HistoryRows, ShortEmptyAndExtraFields) {
     auto row = OpenOrderHD::initWithMessage(record({"1", "2", "3"}));
     ASSERT_TRUE(row);
     EXPECT_EQ(std::tuple(row->InstrumentId, row->IsBuy, row->OrderPrice, row->BaseCurrencyRate),
-              std::tuple(3, false, 0, 0));
+              std::tuple(3, false, Decimal(), Decimal()));
     // Empty text: a row of blanks.
     row = OpenOrderHD::initWithMessage("");
     ASSERT_TRUE(row);
@@ -114,37 +127,49 @@ TEST(HistoryRows, ShortEmptyAndExtraFields) {
     // Far more fields than any row reads.
     row = OpenOrderHD::initWithMessage(numbered(500));
     ASSERT_TRUE(row);
-    EXPECT_EQ(row->BaseCurrencyRate, 127.0);
+    EXPECT_EQ(row->BaseCurrencyRate, dec("127"));
     const std::string wide = numbered(500);
-    EXPECT_EQ(history::Fields(wide).count(), history::kMaxFields);
+    EXPECT_EQ(RecordFields(wide).size(), RecordFields::kMaxFields);
     // Empty fields between filled ones.
     const auto hit =
         EquityHitPriceInfos::initWithMessage(record({"", "", "", "", "", "", "", "", "", "", "", "5"}));
     ASSERT_TRUE(hit);
-    EXPECT_EQ(std::tuple(hit->EHOrderHistoryId, hit->IsBuy, hit->PositionQty), std::tuple(0, false, 5.0));
+    EXPECT_EQ(std::tuple(hit->EHOrderHistoryId, hit->IsBuy, hit->PositionQty),
+              std::tuple(0, false, dec("5")));
 }
 
-TEST(HistoryRows, LenientNumbersAndFlags) {
-    const std::string text = record({"12abc", "abc", " -3.5x", "1", "0", "y", "007", "000", "inf", "nan",
-                                     "99999999999", "-99999999999", "1e999", " t", "+N"});
-    const history::Fields f(text);
-    EXPECT_EQ(f.int32(0), 12);
-    EXPECT_EQ(f.int32(1), 0);
-    EXPECT_EQ(f.real(2), -3.5);
-    EXPECT_EQ(f.int32(2), -3);
-    EXPECT_TRUE(f.flag(3));
-    EXPECT_FALSE(f.flag(4));
-    EXPECT_TRUE(f.flag(5));
-    EXPECT_TRUE(f.flag(6));
-    EXPECT_FALSE(f.flag(7));
-    EXPECT_EQ(f.real(8), 0); // no infinities or NaN into money fields
-    EXPECT_EQ(f.real(9), 0);
-    EXPECT_EQ(f.int32(10), std::numeric_limits<std::int32_t>::max());
-    EXPECT_EQ(f.int32(11), std::numeric_limits<std::int32_t>::min());
-    EXPECT_EQ(f.real(12), 0);
-    EXPECT_TRUE(f.flag(13));
-    EXPECT_FALSE(f.flag(14));
-    EXPECT_EQ(f.text(99), ""); // past the last field
+TEST(HistoryRows, LenientNumbersFlagsAndTimes) {
+    // An equity-hit row: ids at 0, 1 and 3, amounts at 4, 5, 7 to 9 and 11 to 13, the flag at 10.
+    auto hit = EquityHitPriceInfos::initWithMessage(
+        record({"12abc", "abc", "", "99999999999", " -3.5x", "inf", "", "nan", "1e999",
+                "1.000000000000000000001", "007", "+N", "-99999999999"}));
+    ASSERT_TRUE(hit);
+    EXPECT_EQ(std::tuple(hit->EHOrderHistoryId, hit->RefEHMCId, hit->InstrumentId),
+              std::tuple(12, 0, std::numeric_limits<std::int32_t>::max()));
+    // No infinities or NaN into money fields; exact digits are kept.
+    EXPECT_EQ(std::tuple(hit->OrderPrice, hit->HitPrice, hit->UnrealisedPL, hit->UnrealisedCharges),
+              std::tuple(dec("-3.5"), Decimal(), Decimal(), Decimal()));
+    EXPECT_EQ(hit->AccumulatingStorage, dec("1.000000000000000000001"));
+    EXPECT_TRUE(hit->IsBuy);
+    EXPECT_EQ(std::tuple(hit->PositionQty, hit->CurrencyRate), std::tuple(Decimal(), dec("-99999999999")));
+
+    for (const auto& [flag, buy] : std::vector<std::pair<std::string, bool>>{{"1", true},
+                                                                             {"0", false},
+                                                                             {"y", true},
+                                                                             {"007", true},
+                                                                             {"000", false},
+                                                                             {" t", true},
+                                                                             {"+N", false}})
+        EXPECT_EQ(OpenOrderHD::initWithMessage(record({"1", "2", "3", flag}))->IsBuy, buy) << flag;
+
+    // Times: the wire's null time, an impossible date and a blank name no time.
+    const auto settled =
+        SettledOrderHD::initWithMessage(record({"S", "1", "2", "", "", "1", "2", "20240229235959", "", "", "",
+                                                "", "", "", "", "00010101000000", "20230229000000"}));
+    ASSERT_TRUE(settled);
+    EXPECT_EQ(displayDateTime(settled->SettlementDate), "02/29/2024 23:59:59");
+    EXPECT_EQ(std::tuple(settled->OpenPositionDate, settled->ClosePositionDate),
+              std::tuple(std::nullopt, std::nullopt));
 }
 
 TEST(HistoryRows, OneBadRecordLeavesItsNeighbours) {

@@ -5,7 +5,10 @@
 
 #include <cstdint>
 #include <limits>
+#include <map>
+#include <optional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -104,6 +107,54 @@ TEST(RecordLayout, DecimalsReadExactlyAndLenientlyLikeTheOtherNumbers) {
         readRecord(RecordFields(text), layout, p);
         EXPECT_EQ(p.value.toString(), expected) << text;
     }
+}
+
+// A row of named columns, as the statement's XML tables give them.
+struct NamedRow {
+    std::map<std::string, std::string, std::less<>> columns;
+    const std::string* get(std::string_view name) const {
+        const auto it = columns.find(name);
+        return it == columns.end() ? nullptr : &it->second;
+    }
+};
+
+struct Dated {
+    std::int32_t id = -1;
+    Decimal amount = dec("-1");
+    bool buy = false;
+    std::optional<platform::Date> when;
+    std::optional<WallTime> wireTime;
+    std::string note = "kept";
+    int side = -1;
+};
+
+constexpr auto kDatedLayout =
+    recordLayout(int32("Id", &Dated::id), decimal("Amount", &Dated::amount), flag("IsBuy", &Dated::buy),
+                 isoDate("When", &Dated::when), records::time("Wire", &Dated::wireTime),
+                 text("Note", &Dated::note), flag("IsBuy", [](Dated& d, bool buy) { d.side = buy ? 0 : 1; }));
+
+TEST(RecordLayout, ColumnTablesReadByNameWithTheFieldsReadings) {
+    Dated d;
+    readColumns(NamedRow{{{"Id", "99999999999"},
+                          {"Amount", " 12.50x"},
+                          {"IsBuy", "true"},
+                          {"When", "2015-03-02T14:05:09.123"},
+                          {"Wire", "00010101000000"},
+                          {"Other", "9"}}},
+                kDatedLayout, d);
+    EXPECT_EQ(d.id, std::numeric_limits<std::int32_t>::max());
+    EXPECT_EQ(d.amount, dec("12.5"));
+    EXPECT_TRUE(d.buy);
+    EXPECT_EQ(d.side, 0);
+    ASSERT_TRUE(d.when);
+    EXPECT_EQ(*d.when, *isoDateFromText("2015-03-02T14:05:09.123"));
+    EXPECT_FALSE(d.wireTime);  // the wire's null time
+    EXPECT_EQ(d.note, "kept"); // a missing column leaves its target alone
+
+    Dated blank;
+    readColumns(NamedRow{{{"Amount", "nan"}, {"When", "03/02/2015"}, {"IsBuy", "0"}}}, kDatedLayout, blank);
+    EXPECT_EQ(std::tuple(blank.id, blank.amount, blank.buy, blank.side), std::tuple(-1, Decimal(), false, 1));
+    EXPECT_FALSE(blank.when); // not ISO: no date
 }
 
 TEST(RecordLayout, AWriterVisitsTheMemberRowsInTableOrderWithTheirTypes) {
