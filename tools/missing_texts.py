@@ -16,7 +16,7 @@ With --same-as-english it also lists the keys whose text is the English text wor
 and trading terms may rightly stay so; anything else is English left untranslated).
 Every other line of the output starts with "#", so the whole output reads as a table too.
 For English it also lists the keys the program uses (C++ string literals under src/, langKey and
-langToolTipKey of the .ui files) that have no English text.
+langToolTipKey of the .ui files, by number or by name) that have no English text.
 
 A table that is complete goes into tools/finished_languages.txt (its folder name on a line of its
 own); from then on ctest's language_tables.complete_finished_languages fails when any of the above
@@ -53,9 +53,9 @@ LANGUAGES = [
 # Four- and five-digit string literals under src/ that are not text keys: (file, literal).
 NOT_TEXT_KEYS = {
     ("src/session/business/session_requests.cpp", "1000"),  # page size on the wire
-    ("src/gui/screens/screen_list.cpp", "1500"),  # amount typed into a sample form
-    ("src/gui/screens/screen_list.cpp", "20001"),  # demo account numbers
-    ("src/gui/screens/screen_list.cpp", "20003"),
+    ("src/gui/funding/screens.cpp", "1500"),  # amount typed into a sample form
+    ("src/gui/statements/screens.cpp", "20001"),  # demo account numbers
+    ("src/gui/funding/screens.cpp", "20003"),
 }
 
 KEY_RE = re.compile(r"^[0-9]{1,16}$")
@@ -272,8 +272,21 @@ def stale_exceptions(root):
     return stale
 
 
-def keys_in_forms(root):
-    """Keys of the langKey and langToolTipKey properties of the .ui files under src/."""
+def text_keys_by_name(resources):
+    """Name -> key of the English texts, as tools/text_names.py names them."""
+    import text_names  # it imports this module
+
+    table = table_path(resources, "en")
+    if not os.path.isfile(table):
+        return {}
+    _, names, _ = text_names.load(table, os.path.join(resources, "text-names.txt"))
+    return {name: key for key, name in names.items()}
+
+
+def keys_in_forms(root, resources=None):
+    """Keys of the langKey and langToolTipKey properties of the .ui files under src/: a number, or
+    a text's name (kBid). A name no text has stays as it is, a key English lacks."""
+    by_name = text_keys_by_name(resources or os.path.join(root, "resources"))
     used = {}
     for folder, _, files in sorted(os.walk(os.path.join(root, "src"))):
         for name in sorted(files):
@@ -287,7 +300,7 @@ def keys_in_forms(root):
                 value = prop.find("string")
                 key = (value.text or "").strip() if value is not None else ""
                 if key:
-                    used.setdefault(padded(key), rel)
+                    used.setdefault(by_name.get(key, padded(key)), rel)
     return used
 
 
@@ -306,7 +319,7 @@ def keys_in_product_localization(resources):
 
 def keys_used(root, resources):
     used = keys_in_product_localization(resources)
-    for found in (keys_in_forms(root), keys_in_code(root)):
+    for found in (keys_in_forms(root, resources), keys_in_code(root)):
         for key, where in found.items():
             used.setdefault(key, where)
     return used

@@ -5,7 +5,7 @@
 // session with the window showing and ticking, the worst delay of a task posted to the main queue
 // every 10 ms from another thread (worst_delay_ms). Goal: under 16 ms (one frame). Run unpinned and
 // pinned to two cores, as the all-grids benchmark is.
-#include "gui/app/main_window_controller.h"
+#include "gui/main/main_window_controller.h"
 #include "model/session_queries.h"
 
 #include "gui_bench_support.h"

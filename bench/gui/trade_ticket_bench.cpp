@@ -100,7 +100,7 @@ void BM_TradeTicketRefresh(benchmark::State& state) {
         state.ResumeTiming();
         // The ticket's refresh: the quote panel and price checks, both ladders, and their repaint.
         const auto start = std::chrono::steady_clock::now();
-        ticket.UpdateValuesinTimer();
+        ticket.UpdateValuesInTimer();
         panelUs += since(start);
         ticket.buyDepth()->gridModel().refresh();
         ticket.sellDepth()->gridModel().refresh();

@@ -248,7 +248,8 @@ std::optional<URL> URL::parse(std::string_view text) {
                 portText = authority.substr(colon + 1);
                 authority = authority.substr(0, colon);
             }
-            if (authority.find_first_of("[]") != std::string_view::npos)
+            // A colon left in the host would be read as a port once written out again.
+            if (authority.find_first_of("[]:") != std::string_view::npos)
                 return std::nullopt;
             u.host_ = toLowerASCII(authority);
         }

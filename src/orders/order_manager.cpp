@@ -98,7 +98,7 @@ bool onGrid(double price, const ItemDetails& item) {
 
 } // namespace
 
-struct OrderMananger::Context {
+struct OrderManager::Context {
     std::shared_ptr<const AccountDetails> account;
     std::shared_ptr<const ItemDetails> item;
     std::shared_ptr<const GroupDetails> group;
@@ -109,7 +109,7 @@ struct OrderMananger::Context {
     const GroupInstruments& set() const { return settings ? *settings : kNoSettings; }
 };
 
-OrderMananger::Context OrderMananger::contextOf(const Order& order) const {
+OrderManager::Context OrderManager::contextOf(const Order& order) const {
     Context c;
     c.account = lookup_.accountForId(order.AccountNumber);
     c.item = lookup_.instrumentForCode(order.ItemCode);
@@ -120,23 +120,23 @@ OrderMananger::Context OrderMananger::contextOf(const Order& order) const {
     return c;
 }
 
-OrderAnswer OrderMananger::refuse(std::string_view key, const std::shared_ptr<Order>& order) const {
+OrderAnswer OrderManager::refuse(std::string_view key, const std::shared_ptr<Order>& order) const {
     return OrderAnswer::refused(std::string(key), host_.textForKey(key), order);
 }
 
-OrderAnswer OrderMananger::refuse(std::string_view key, std::string_view detail,
-                                  const std::shared_ptr<Order>& order) const {
+OrderAnswer OrderManager::refuse(std::string_view key, std::string_view detail,
+                                 const std::shared_ptr<Order>& order) const {
     return OrderAnswer::refused(std::string(key), withDetail(host_.textForKey(key), detail), order);
 }
 
-OrderAnswer OrderMananger::refuseBracketed(std::string_view key, std::string_view detail,
-                                           const std::shared_ptr<Order>& order) const {
+OrderAnswer OrderManager::refuseBracketed(std::string_view key, std::string_view detail,
+                                          const std::shared_ptr<Order>& order) const {
     return OrderAnswer::refused(std::string(key), withDetail(host_.textForKey(key), detail, true), order);
 }
 
-OrderMananger::OrderMananger(OrderHost& host) : host_(host), lookup_(host.model()) {}
+OrderManager::OrderManager(OrderHost& host) : host_(host), lookup_(host.model()) {}
 
-OrderAnswer OrderMananger::Validate(const std::shared_ptr<Order>& order) const {
+OrderAnswer OrderManager::Validate(const std::shared_ptr<Order>& order) const {
     if (!order)
         return OrderAnswer::refused({}, {});
     const Order& o = *order;
@@ -196,7 +196,7 @@ OrderAnswer OrderMananger::Validate(const std::shared_ptr<Order>& order) const {
     return OrderAnswer::ok();
 }
 
-OrderAnswer OrderMananger::VerifyOrder(const std::shared_ptr<Order>& order) const {
+OrderAnswer OrderManager::VerifyOrder(const std::shared_ptr<Order>& order) const {
     if (!order)
         return OrderAnswer::refused({}, {});
     const Order& o = *order;
@@ -284,8 +284,8 @@ OrderAnswer OrderMananger::VerifyOrder(const std::shared_ptr<Order>& order) cons
     return OrderAnswer::ok();
 }
 
-OrderAnswer OrderMananger::checkProtectivePrices(const std::shared_ptr<Order>& order, const Context& c,
-                                                 double base) const {
+OrderAnswer OrderManager::checkProtectivePrices(const std::shared_ptr<Order>& order, const Context& c,
+                                                double base) const {
     const Order& o = *order;
     const ItemDetails& item = c.itm();
     // A new order is protected by the opposite side; an edited bracket already names that side.
@@ -317,11 +317,11 @@ OrderAnswer OrderMananger::checkProtectivePrices(const std::shared_ptr<Order>& o
     return OrderAnswer::ok();
 }
 
-bool OrderMananger::hasOrderSettingsRights(const GroupInstruments* settings, std::int32_t mask) {
+bool OrderManager::hasOrderSettingsRights(const GroupInstruments* settings, std::int32_t mask) {
     return settings && (settings->availableOrderSettings & mask) != 0;
 }
 
-OrderAnswer OrderMananger::validateOrderSettingsRights(const std::shared_ptr<Order>& order) const {
+OrderAnswer OrderManager::validateOrderSettingsRights(const std::shared_ptr<Order>& order) const {
     if (!order)
         return OrderAnswer::refused({}, {});
     const Context c = contextOf(*order);
@@ -331,8 +331,8 @@ OrderAnswer OrderMananger::validateOrderSettingsRights(const std::shared_ptr<Ord
     return OrderAnswer::ok();
 }
 
-OrderAnswer OrderMananger::validateOffsetPosition(std::string_view itemCode,
-                                                  std::string_view accountNumber) const {
+OrderAnswer OrderManager::validateOffsetPosition(std::string_view itemCode,
+                                                 std::string_view accountNumber) const {
     const auto account = lookup_.accountForId(accountNumber);
     const auto item = lookup_.instrumentForCode(itemCode);
     const AccountDetails& acc = account ? *account : kNoAccount;
@@ -364,33 +364,33 @@ OrderAnswer OrderMananger::validateOffsetPosition(std::string_view itemCode,
     return OrderAnswer::ok();
 }
 
-platform::Decimal OrderMananger::CheckTickPrice(double price, std::int32_t decimalPlaces, double tickSize) {
+platform::Decimal OrderManager::CheckTickPrice(double price, std::int32_t decimalPlaces, double tickSize) {
     return tc::CheckTickPrice(price, decimalPlaces, tickSize);
 }
 
-double OrderMananger::CalculateContingentPrice(double price, double offset, bool add) {
+double OrderManager::CalculateContingentPrice(double price, double offset, bool add) {
     return tc::CalculateContingentPrice(price, offset, add);
 }
 
-double OrderMananger::doPriceTickCorrection(double tickSize, double price, std::uint32_t decimalPlaces,
-                                            bool add) {
+double OrderManager::doPriceTickCorrection(double tickSize, double price, std::uint32_t decimalPlaces,
+                                           bool add) {
     return tc::doPriceTickCorrection(tickSize, price, decimalPlaces, add);
 }
 
-double OrderMananger::getFluctuationLimitUpPrice(const ItemDetails* item) {
+double OrderManager::getFluctuationLimitUpPrice(const ItemDetails* item) {
     return tc::getFluctuationLimitUpPrice(item);
 }
 
-double OrderMananger::getFluctuationLimitDownPrice(const ItemDetails* item) {
+double OrderManager::getFluctuationLimitDownPrice(const ItemDetails* item) {
     return tc::getFluctuationLimitDownPrice(item);
 }
 
-bool OrderMananger::verifyFluctuationLimit(const ItemDetails* item, double price, double* up, double* down) {
+bool OrderManager::verifyFluctuationLimit(const ItemDetails* item, double price, double* up, double* down) {
     return tc::verifyFluctuationLimit(item, price, up, down);
 }
 
-OrderAnswer OrderMananger::verifyCircuitLimit(const ItemDetails* item, const std::shared_ptr<Order>& order,
-                                              double price) const {
+OrderAnswer OrderManager::verifyCircuitLimit(const ItemDetails* item, const std::shared_ptr<Order>& order,
+                                             double price) const {
     double up = 0;
     double down = 0;
     if (tc::verifyFluctuationLimit(item, price, &up, &down))
@@ -404,9 +404,9 @@ OrderAnswer OrderMananger::verifyCircuitLimit(const ItemDetails* item, const std
                                 order);
 }
 
-std::string OrderMananger::OrderTypeChange(std::int32_t orderType, std::int32_t side,
-                                           std::string_view itemCode, std::int32_t accountNo,
-                                           bool withSign) const {
+std::string OrderManager::OrderTypeChange(std::int32_t orderType, std::int32_t side,
+                                          std::string_view itemCode, std::int32_t accountNo,
+                                          bool withSign) const {
     Order probe;
     probe.ItemCode = std::string(itemCode);
     probe.AccountNumber = std::to_string(accountNo);
@@ -417,10 +417,10 @@ std::string OrderMananger::OrderTypeChange(std::int32_t orderType, std::int32_t 
     return boundText(*bound, c.itm().DecimalPlaces, withSign);
 }
 
-std::string OrderMananger::UpdateTakeProfitandStopLoss(std::int32_t protectiveSide, std::string_view itemCode,
-                                                       bool takeProfit, std::int32_t accountNo,
-                                                       std::int32_t orderType, std::string_view price,
-                                                       bool withSign) const {
+std::string OrderManager::UpdateTakeProfitandStopLoss(std::int32_t protectiveSide, std::string_view itemCode,
+                                                      bool takeProfit, std::int32_t accountNo,
+                                                      std::int32_t orderType, std::string_view price,
+                                                      bool withSign) const {
     Order probe;
     probe.ItemCode = std::string(itemCode);
     probe.AccountNumber = std::to_string(accountNo);
@@ -433,14 +433,14 @@ std::string OrderMananger::UpdateTakeProfitandStopLoss(std::int32_t protectiveSi
                      withSign);
 }
 
-void OrderMananger::getTotalLotsAndCost(std::string_view itemCode, std::string_view accountNumber,
-                                        std::int32_t deliveryMode, LotTotals& totals) const {
+void OrderManager::getTotalLotsAndCost(std::string_view itemCode, std::string_view accountNumber,
+                                       std::int32_t deliveryMode, LotTotals& totals) const {
     const auto positions = lookup_.getOpenOrderCollection();
     addLotTotals(positions, itemCode, accountNumber, deliveryMode, totals);
 }
 
-void OrderMananger::getTotalLots(std::string_view itemCode, std::string_view accountNumber,
-                                 std::int32_t deliveryMode, double* totalBuy, double* totalSell) const {
+void OrderManager::getTotalLots(std::string_view itemCode, std::string_view accountNumber,
+                                std::int32_t deliveryMode, double* totalBuy, double* totalSell) const {
     LotTotals totals;
     getTotalLotsAndCost(itemCode, accountNumber, deliveryMode, totals);
     if (totalBuy)
@@ -449,7 +449,7 @@ void OrderMananger::getTotalLots(std::string_view itemCode, std::string_view acc
         *totalSell += totals.sellLots;
 }
 
-bool OrderMananger::CheckMargin(const Order& order) const {
+bool OrderManager::CheckMargin(const Order& order) const {
     const Context c = contextOf(order);
     const GroupInstruments& settings = c.set();
     const double m = getMargin(c.settings, order.deliveryMode);
@@ -496,8 +496,8 @@ bool OrderMananger::CheckMargin(const Order& order) const {
     return c.acc().Equity > c.acc().UsedMargin.toDouble() - before + after;
 }
 
-double OrderMananger::hedgeMarginOf(const Order& order, const AccountDetails* account, double totalBuy,
-                                    double totalSell) const {
+double OrderManager::hedgeMarginOf(const Order& order, const AccountDetails* account, double totalBuy,
+                                   double totalSell) const {
     const auto item = lookup_.instrumentForCode(order.ItemCode);
     const auto group = account ? lookup_.groupForId(account->GroupId) : nullptr;
     const GroupInstruments* settings =
@@ -509,7 +509,7 @@ double OrderMananger::hedgeMarginOf(const Order& order, const AccountDetails* ac
     return Hedge(account, totalBuy, totalSell, rate, percent, netOnly, false);
 }
 
-void OrderMananger::CalcHedgeMargin(const Order& order) const {
+void OrderManager::CalcHedgeMargin(const Order& order) const {
     const auto account = lookup_.accountForId(std::to_string(currentAccount_));
     const AccountDetails& acc = account ? *account : kNoAccount;
     double buy = 0;
@@ -520,7 +520,7 @@ void OrderMananger::CalcHedgeMargin(const Order& order) const {
         fmt::format("{:.2f}", hedgeMarginOf(order, account.get(), buy, sell)), "HedgeMarginCollection");
 }
 
-platform::OrderedMap<std::string, std::string> OrderMananger::hedgeMargins() const {
+platform::OrderedMap<std::string, std::string> OrderManager::hedgeMargins() const {
     platform::OrderedMap<std::string, std::string> out;
     const auto account = lookup_.accountForId(std::to_string(currentAccount_));
     if (!account)
@@ -549,9 +549,9 @@ platform::OrderedMap<std::string, std::string> OrderMananger::hedgeMargins() con
     return out;
 }
 
-double OrderMananger::freeSellLots(std::string_view itemCode, std::string_view accountNumber,
-                                   std::int32_t deliveryMode, std::string_view editedOrderId,
-                                   std::string_view editedPositionId) const {
+double OrderManager::freeSellLots(std::string_view itemCode, std::string_view accountNumber,
+                                  std::int32_t deliveryMode, std::string_view editedOrderId,
+                                  std::string_view editedPositionId) const {
     LotTotals t;
     getTotalLotsAndCost(itemCode, accountNumber, deliveryMode, t);
     double plain = 0;
@@ -587,12 +587,12 @@ double OrderMananger::freeSellLots(std::string_view itemCode, std::string_view a
     return free > 0 ? free + own : own;
 }
 
-double OrderMananger::getAllowedSellLots(std::string_view itemCode, std::string_view accountNumber,
-                                         std::int32_t deliveryMode) const {
+double OrderManager::getAllowedSellLots(std::string_view itemCode, std::string_view accountNumber,
+                                        std::int32_t deliveryMode) const {
     return freeSellLots(itemCode, accountNumber, deliveryMode, {}, {});
 }
 
-OrderAnswer OrderMananger::verifyShortSellAllowed(const std::shared_ptr<Order>& order) const {
+OrderAnswer OrderManager::verifyShortSellAllowed(const std::shared_ptr<Order>& order) const {
     if (!order)
         return OrderAnswer::refused({}, {});
     const Order& o = *order;

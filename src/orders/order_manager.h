@@ -22,9 +22,9 @@ struct GroupInstruments;
 class ItemDetails;
 class OrderHost;
 
-class OrderMananger {
+class OrderManager {
 public:
-    explicit OrderMananger(OrderHost& host);
+    explicit OrderManager(OrderHost& host);
 
     // The records of the host's model as the rules read them.
     const SessionModelLookup& lookup() const { return lookup_; }

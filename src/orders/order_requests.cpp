@@ -138,7 +138,7 @@ OrderInfo requestOnRecord(const Order& record, bool oppositeSide) {
 
 } // namespace
 
-OrderRequests::OrderRequests(OrderHost& host, OrderMananger& manager)
+OrderRequests::OrderRequests(OrderHost& host, OrderManager& manager)
     : host_(host), manager_(manager), lookup_(manager.lookup()) {}
 
 namespace {

@@ -58,7 +58,7 @@ public:
 
     // The messages go to the host's sender; the live records are the host's model's, read as the
     // manager's rules read them.
-    OrderRequests(OrderHost& host, OrderMananger& manager);
+    OrderRequests(OrderHost& host, OrderManager& manager);
     OrderRequests(const OrderRequests&) = delete;
     OrderRequests& operator=(const OrderRequests&) = delete;
 
@@ -166,7 +166,7 @@ private:
     void addPendingOrder(std::shared_ptr<Order> order);
 
     OrderHost& host_;
-    OrderMananger& manager_;
+    OrderManager& manager_;
     const SessionModelLookup& lookup_;
     std::size_t awaitingConfirmations_ = 0;
     std::unordered_set<std::string> confirmedIds_;

@@ -29,7 +29,7 @@ interfaces::PriceLimit limitOf(std::string_view signedText) {
 
 } // namespace
 
-OrderTickets::OrderTickets(const OrderMananger& manager, OrderRequests& requests)
+OrderTickets::OrderTickets(const OrderManager& manager, OrderRequests& requests)
     : manager_(manager), lookup_(manager.lookup()), requests_(requests) {}
 
 std::optional<std::string_view> ticketFault(const interfaces::OrderTicket& ticket) {

@@ -11,7 +11,7 @@
 
 namespace tc {
 
-class OrderMananger;
+class OrderManager;
 class OrderRequests;
 class SessionModelLookup;
 
@@ -24,7 +24,7 @@ OrderInfo orderInfoOf(const interfaces::OrderTicket& ticket);
 class OrderTickets {
 public:
     // The records are those the manager's rules read.
-    OrderTickets(const OrderMananger& manager, OrderRequests& requests);
+    OrderTickets(const OrderManager& manager, OrderRequests& requests);
 
     // Validates without sending.
     OrderAnswer check(const interfaces::OrderTicket& ticket) const;
@@ -44,7 +44,7 @@ private:
     bool knowsSettings(const interfaces::OrderTicket& ticket) const;
     interfaces::PriceLimit protectiveLimit(const interfaces::OrderTicket& ticket, bool takeProfit) const;
 
-    const OrderMananger& manager_;
+    const OrderManager& manager_;
     const SessionModelLookup& lookup_;
     OrderRequests& requests_;
 };

@@ -26,7 +26,7 @@ public:
     SessionOrders(const SessionOrders&) = delete;
     SessionOrders& operator=(const SessionOrders&) = delete;
 
-    OrderMananger& manager() { return manager_; }
+    OrderManager& manager() { return manager_; }
     OrderRequests& requests() { return requests_; }
     OrderTickets& tickets() { return tickets_; }
     // The live lists with their look-ups by id. They follow the execution reports unless the business
@@ -62,7 +62,7 @@ private:
     OrderHost& host_;
     SessionEvents banners_;
     OrderCollections collections_;
-    OrderMananger manager_;
+    OrderManager manager_;
     OrderRequests requests_;
     OrderTickets tickets_;
     platform::RepeatingTimer refreshTimer_; // last: stops before the members it reads go

@@ -158,7 +158,7 @@ protected:
     std::unique_ptr<platform::UserDefaults> defaults = platform::UserDefaults::inMemory();
     HeadlessApplication app{*defaults};
     FakeOrderHost host{model, app};
-    OrderMananger manager{host};
+    OrderManager manager{host};
     // The records as the rules read them.
     SessionModelLookup lookup{model};
     std::shared_ptr<ItemDetails> item;

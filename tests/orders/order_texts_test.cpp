@@ -53,7 +53,7 @@ protected:
         return notices.size() == 1 ? notices[0].text : "";
     }
     FakeOrderHost texts{model, app};
-    OrderMananger english{texts};
+    OrderManager english{texts};
 };
 
 TEST_F(EnglishRefusals, ValuesAreFilledIntoTheSentence) {

@@ -126,8 +126,8 @@ TEST_F(Validate, BuyingAndSellingRights) {
     expectAccepted(market(1));
     settings->availableOrderSettings = 1;
     expectRefused(market(1), "1107");
-    EXPECT_FALSE(OrderMananger::hasOrderSettingsRights(nullptr, 1));
-    EXPECT_TRUE(OrderMananger::hasOrderSettingsRights(settings, 1));
+    EXPECT_FALSE(OrderManager::hasOrderSettingsRights(nullptr, 1));
+    EXPECT_TRUE(OrderManager::hasOrderSettingsRights(settings, 1));
 }
 
 TEST_F(Validate, OrderTypesOutsideMarketLimitStopSkipTheSecondHalf) {

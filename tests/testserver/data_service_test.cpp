@@ -68,7 +68,7 @@ protected:
                                    (extra.empty() ? "" : "|" + extra) + "|115=" + who.userId +
                                    "|23=" + who.user + "|19=7001|21=20240201000000";
         EXPECT_TRUE(req_->send(peer::frame(peer::body(peer::fields(fields)))));
-        auto reply = req_->receive(5s);
+        auto reply = req_->receive(30s); // generous: sanitizer builds on a busy machine
         if (!reply) {
             ADD_FAILURE() << "no answer to " << procedure;
             return {};

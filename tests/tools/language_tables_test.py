@@ -97,12 +97,18 @@ class Lister(unittest.TestCase):
               '<ui><widget><property name="langKey" stdset="0"><string>12</string></property>'
               '<property name="langToolTipKey" stdset="0"><string>90001</string></property>'
               '<property name="text"><string>7777</string></property></widget></ui>')
+        # A form names its texts as the code does; a name no text has is a key English lacks.
+        write(self.root, "src/gui/b.ui",
+              '<ui><widget><property name="langKey" stdset="0"><string>kSell</string></property>'
+              '<property name="langToolTipKey" stdset="0"><string>kGone</string></property></widget></ui>')
         self.assertEqual(sorted(texts.keys_in_code(self.root)), ["0004", "44444"])
         self.assertEqual(len(texts.stale_exceptions(self.root)), len(texts.NOT_TEXT_KEYS))
-        self.assertEqual(texts.keys_in_forms(self.root), {"0012": "src/gui/a.ui", "90001": "src/gui/a.ui"})
+        self.assertEqual(texts.keys_in_forms(self.root, self.root),
+                         {"0012": "src/gui/a.ui", "90001": "src/gui/a.ui", "0004": "src/gui/b.ui",
+                          "kGone": "src/gui/b.ui"})
         english = texts.load_table(self.root, "en")
         p = texts.check_english(english, texts.keys_used(self.root, self.root))
-        self.assertEqual([k for k, _ in p.used_without_text], ["0012", "44444", "90001"])
+        self.assertEqual([k for k, _ in p.used_without_text], ["0012", "44444", "90001", "kGone"])
 
     def test_finished_list_names_folders_one_a_line(self):
         path = write(self.root, "finished.txt", "# comment\n\nfr\n spanish  # done\n")

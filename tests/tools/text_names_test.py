@@ -54,11 +54,16 @@ class TextNames(unittest.TestCase):
                 f.write("# header\n0009\tBuy\n0010\tSell\\nnow\n")
             with open(names, "w", encoding="utf-8") as f:
                 f.write("# comment\n10\tkSellNow\n")
-            self.assertEqual(text_names.main(["text_names.py", table, names, out]), 0)
+            by_name = os.path.join(root, "gui", "texts_by_name.h")
+            self.assertEqual(text_names.main(["text_names.py", table, names, out, "--by-name", by_name]), 0)
             with open(out, encoding="utf-8") as f:
                 header = f.read()
             self.assertIn('// Buy\ninline constexpr char kBuy[] = "0009";', header)
             self.assertIn('// Sell\\nnow\ninline constexpr char kSellNow[] = "0010";', header)
+            # The forms' lookup: every name once, sorted for a binary search.
+            with open(by_name, encoding="utf-8") as f:
+                self.assertIn('std::array<NamedKey, 2> kKeysByName{{\n    {"kBuy", "0009"},\n'
+                              '    {"kSellNow", "0010"},\n}};', f.read())
             os.utime(out, (1, 1))
             self.assertEqual(text_names.main(["text_names.py", table, names, out]), 0)
             self.assertEqual(os.stat(out).st_mtime, 1)

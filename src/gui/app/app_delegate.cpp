@@ -1,15 +1,15 @@
 #include "gui/app/app_delegate.h"
 
-#include "gui/app/desktop_idle_source.h"
 #include "gui/app/gui_context.h"
-#include "gui/app/idle_time.h"
-#include "gui/app/keychain_secret_store.h"
 #include "gui/app/language.h"
-#include "gui/app/login_window_controller.h"
-#include "gui/app/main_window_controller.h"
 #include "gui/app/qt_shell.h"
-#include "gui/app/remembered_users.h"
-#include "gui/app/unlock_window_controller.h"
+#include "gui/login/desktop_idle_source.h"
+#include "gui/login/idle_time.h"
+#include "gui/login/keychain_secret_store.h"
+#include "gui/login/login_window_controller.h"
+#include "gui/login/remembered_users.h"
+#include "gui/login/unlock_window_controller.h"
+#include "gui/main/main_window_controller.h"
 #include "interfaces/client.h"
 
 #include <QScreen>

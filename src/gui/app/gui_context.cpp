@@ -1,6 +1,5 @@
 #include "gui/app/gui_context.h"
 
-#include "gui/app/font_sizes.h"
 #include "gui/app/gui_objects.h"
 #include "gui/app/in_app_notification_center.h"
 #include "gui/app/label_line_height.h"
@@ -8,6 +7,7 @@
 #include "gui/app/sound_notification.h"
 #include "gui/app/system_notifier.h"
 #include "gui/app/theme_manager.h"
+#include "gui/settings/font_sizes.h"
 
 #include <QApplication>
 #include <QIcon>

@@ -1,7 +1,7 @@
 #include "gui/app/gui_objects.h"
 
-#include "gui/app/about_window_controller.h"
 #include "gui/app/gui_context.h"
+#include "gui/main/about_window_controller.h"
 #include "gui/models/client_model.h"
 #include "gui/trading/trade_ticket_window_controller.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 // The holder of the program's single windows that several owners open (the About window; the
 // order ticket joins it), and of the confirmation switch. Windows are made on first request.
-#include "gui/app/about_window_controller.h"
+#include "gui/main/about_window_controller.h"
 
 #include <QPointer>
 

@@ -115,9 +115,10 @@ void InAppNotificationBannerController::prepareNotificationBanner(const Language
             return text.empty() ? language.text(key) : fromStd(text);
         };
         // The notification record names only the action button; the other one always reads "Close".
-        otherButton_ = new QPushButton(language.text(texts::kClose90010), this);
+        otherButton_ = new QPushButton(language.text(texts::kCloseButton), this);
         otherButton_->setObjectName(QStringLiteral("otherButton"));
-        actionButton_ = new QPushButton(title(notification_.actionButtonTitle, texts::kShow90011), this);
+        actionButton_ =
+            new QPushButton(title(notification_.actionButtonTitle, texts::kNotificationShow), this);
         actionButton_->setObjectName(QStringLiteral("actionButton"));
         for (QPushButton* b : {otherButton_, actionButton_}) {
             b->setFocusPolicy(Qt::NoFocus);

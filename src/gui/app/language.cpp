@@ -1,6 +1,7 @@
 #include "gui/app/language.h"
 
 #include "gui/app/language_list.h"
+#include "gui/texts_by_name.h"
 #include "model/text/language_string.h"
 #include "platform/user_defaults.h"
 
@@ -15,6 +16,7 @@
 #include <QTabWidget>
 #include <QWidget>
 
+#include <algorithm>
 #include <string>
 
 namespace tc::gui {
@@ -27,6 +29,18 @@ std::optional<std::string> tableText(std::int64_t language, const std::string& k
     if (!text || text->empty() || *text == LanguageString::getProductBasedKeyForKey(key))
         return std::nullopt;
     return text;
+}
+
+// A form names its text as the code does (kBid); code hands the key by number. A name no text
+// has stays as it is, so it shows instead of an empty label.
+std::string_view keyForName(std::string_view key) {
+    if (key.empty() || key.front() != 'k')
+        return key;
+    const auto& table = texts::kKeysByName;
+    const auto* found =
+        std::lower_bound(table.begin(), table.end(), key,
+                         [](const texts::NamedKey& e, std::string_view name) { return e.name < name; });
+    return found != table.end() && found->name == key ? found->key : key;
 }
 
 QString keyOf(const QObject* object, const char* property) {
@@ -86,7 +100,7 @@ void applyDirection(std::int64_t language) {
 } // namespace
 
 QString lookupText(std::int64_t language, std::string_view key) {
-    const std::string padded = LanguageString::setLanguageKey(key);
+    const std::string padded = LanguageString::setLanguageKey(keyForName(key));
     auto text = tableText(language, padded);
     if (!text && language != 0)
         text = tableText(0, padded);

@@ -1,7 +1,8 @@
 #pragma once
 // The selected language and the walker that puts its texts on a window. Static texts of a `.ui`
-// carry their text key as the dynamic property "langKey" (and "langToolTipKey" for a tooltip);
-// texts composed in code are looked up with text(). A text missing from the selected language's
+// carry the name of their text (kBid, as gui/texts.h names it; the build checks the names) as the
+// dynamic property "langKey" (and "langToolTipKey" for a tooltip); code may set a key by number.
+// Texts composed in code are looked up with text(). A text missing from the selected language's
 // table reads in English, and one missing there too shows its key: never an empty label.
 #include <QObject>
 #include <QString>
@@ -22,7 +23,8 @@ namespace tc::gui {
 inline constexpr char kLangKeyProperty[] = "langKey";
 inline constexpr char kLangToolTipKeyProperty[] = "langToolTipKey";
 
-// The text of a key in a language (see above). Keys shorter than four digits are padded with zeros.
+// The text of a key, or of a text's name, in a language (see above). Keys shorter than four digits
+// are padded with zeros.
 QString lookupText(std::int64_t language, std::string_view key);
 
 class Language : public QObject {

@@ -47,7 +47,7 @@ PieChartViewController::~PieChartViewController() = default;
 
 void PieChartViewController::updateLanguageStrings() {
     pie_->titleLabel().setText(
-        context_.text(mode_ == PieMode::Margin ? texts::kMargin : texts::kFloatingPL0168));
+        context_.text(mode_ == PieMode::Margin ? texts::kMargin : texts::kFloatingPLPie));
     // The margin pie without equity has its own text below.
     pie_->setEmptyText(mode_ == PieMode::Margin ? QString() : context_.text(texts::kNoOpenPositions));
 }

@@ -11,7 +11,7 @@ namespace tc::gui {
 namespace {
 
 // The message column reads "Message": the product's key for it names the journal's events here.
-const std::vector<std::string_view> kNoticeColumns{texts::kSubject, texts::kMessage, texts::kTime0153};
+const std::vector<std::string_view> kNoticeColumns{texts::kSubject, texts::kMessage, texts::kTimeColumn};
 const std::vector<std::string_view> kRecentColumns{texts::kContact, texts::kMessage};
 
 } // namespace
@@ -63,7 +63,7 @@ QVariant ChatRoomListModel::data(const QModelIndex& index, int role) const {
             return qt(room.MessageTitle);
         if (key == texts::kMessage)
             return qt(room.Message);
-        if (key == texts::kTime0153)
+        if (key == texts::kTimeColumn)
             return qt(noticeTime(room.chatTime));
         if (key == texts::kContact)
             return qt(recentConversationName(room));

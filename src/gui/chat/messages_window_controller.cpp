@@ -45,9 +45,9 @@ void NoticeMessageWindowController::showWindow(const std::string& roomKey) {
     // Only the first message is shown.
     const chat::ChatMessageEntry& entry = room->messages.front();
     ui_->subjectLabel->setText(
-        context_.text(texts::kSubject91305).replace(QLatin1String("{0}"), qt(room->MessageTitle)));
+        context_.text(texts::kMessageSubject).replace(QLatin1String("{0}"), qt(room->MessageTitle)));
     ui_->timeLabel->setText(
-        context_.text(texts::kTime91306).replace(QLatin1String("{0}"), qt(noticeTime(entry.time))));
+        context_.text(texts::kMessageTime).replace(QLatin1String("{0}"), qt(noticeTime(entry.time))));
     ui_->messageTextView->setPlainText(qt(entry.msg));
 }
 

@@ -31,48 +31,27 @@ bool isAmountColumn(std::string_view key) {
     return key == texts::kCredit || key == texts::kDebit || key == texts::kBalanceAfter;
 }
 
+std::vector<FundingHistoryTableModel::Column> historyColumns() {
+    std::vector<FundingHistoryTableModel::Column> columns;
+    for (const std::string_view key : kHistoryColumns)
+        columns.push_back(
+            {key, [key](const FinancialTransactionDetails& row) { return qt(historyCell(row, key)); },
+             isAmountColumn(key) ? std::optional<Qt::Alignment>(Qt::AlignRight | Qt::AlignVCenter)
+                                 : std::nullopt});
+    return columns;
+}
+
 } // namespace
 
 FundingHistoryTableModel::FundingHistoryTableModel(Language& language, QObject* parent)
-    : QAbstractTableModel(parent), language_(language) {
-    connect(&language_, &Language::changed, this,
-            [this] { Q_EMIT headerDataChanged(Qt::Horizontal, 0, columnCount() - 1); });
-}
-
-void FundingHistoryTableModel::setRows(std::vector<FinancialTransactionDetails> rows) {
-    beginResetModel();
-    rows_ = std::move(rows);
-    endResetModel();
-}
-
-int FundingHistoryTableModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : static_cast<int>(rows_.size());
-}
-
-int FundingHistoryTableModel::columnCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : static_cast<int>(kHistoryColumns.size());
-}
-
-QVariant FundingHistoryTableModel::data(const QModelIndex& index, int role) const {
-    if (!index.isValid() || index.row() >= rowCount() || index.column() >= columnCount())
-        return {};
-    const std::string_view key = kHistoryColumns[static_cast<std::size_t>(index.column())];
-    if (role == Qt::DisplayRole)
-        return qt(historyCell(rows_[static_cast<std::size_t>(index.row())], key));
-    if (role == Qt::TextAlignmentRole)
-        return isAmountColumn(key) ? QVariant(Qt::AlignRight | Qt::AlignVCenter) : QVariant();
-    return {};
-}
-
-QVariant FundingHistoryTableModel::headerData(int section, Qt::Orientation orientation, int role) const {
-    if (orientation != Qt::Horizontal || section < 0 || section >= columnCount())
-        return QAbstractTableModel::headerData(section, orientation, role);
-    const std::string_view key = kHistoryColumns[static_cast<std::size_t>(section)];
-    if (role == Qt::DisplayRole)
-        return language_.text(key);
-    if (role == IdentifierRole)
-        return qt(key);
-    return {};
+    : RecordTableModel(
+          historyColumns(),
+          [](const FinancialTransactionDetails& row) {
+              return std::to_string(row.TransactionId) + '.' + std::to_string(row.SubTransactionId);
+          },
+          [&language](std::string_view key) { return language.text(key); }, parent) {
+    setKeyRole(IdentifierRole);
+    connect(&language, &Language::changed, this, [this] { retitle(); });
 }
 
 DepositsWithdrawalsWindowController::DepositsWithdrawalsWindowController(GuiContext& context, QWidget* parent)

@@ -4,10 +4,10 @@
 // The main window makes it once and keeps it; each opening refreshes texts and keeps the choices and
 // rows shown before. The rows are those of the window's last search (a copy taken when the reply
 // arrived; the next reply or Clear replaces them).
+#include "gui/models/record_table_model.h"
 #include "interfaces/client.h"
 #include "model/records/financial_transaction.h"
 
-#include <QAbstractTableModel>
 #include <QDateTime>
 #include <QWidget>
 
@@ -29,21 +29,12 @@ class GuiContext;
 class Language;
 
 // The history rows; column titles are the texts of the columns' keys, the keys themselves under
-// IdentifierRole. Reset when a reply or Clear replaces the rows (never on a tick).
-class FundingHistoryTableModel : public QAbstractTableModel {
-    Q_OBJECT
+// IdentifierRole. Replaced whole when a reply or Clear brings rows (never on a tick).
+class FundingHistoryTableModel : public RecordTableModel<FinancialTransactionDetails> {
 public:
     explicit FundingHistoryTableModel(Language& language, QObject* parent = nullptr);
 
-    void setRows(std::vector<FinancialTransactionDetails> rows);
-    int rowCount(const QModelIndex& parent = {}) const override;
-    int columnCount(const QModelIndex& parent = {}) const override;
-    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
-    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
-
-private:
-    Language& language_;
-    std::vector<FinancialTransactionDetails> rows_;
+    void setRows(std::vector<FinancialTransactionDetails> rows) { replaceRecords(std::move(rows)); }
 };
 
 class DepositsWithdrawalsWindowController : public QWidget {

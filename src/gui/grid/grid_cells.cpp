@@ -1,4 +1,5 @@
 #include "gui/grid/grid_cells.h"
+#include "gui/grid/grid_tones.h"
 #include "gui/texts.h"
 
 #include "model/records/account_details.h"
@@ -29,18 +30,6 @@ const V* entry(const SessionModel::Collection<V>& collection, std::string_view k
 
 Tone signTone(double value) {
     return value < 0 ? Tone::Loss : Tone::Gain;
-}
-
-Tone tickTone(Tick tick) {
-    switch (tick) {
-    case Tick::Up:
-        return Tone::TickUp;
-    case Tick::Down:
-        return Tone::TickDown;
-    case Tick::Same:
-        break;
-    }
-    return Tone::TickSame;
 }
 
 // A price stored as text, read as a number and shown with the instrument's decimals.

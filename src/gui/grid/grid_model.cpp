@@ -23,16 +23,9 @@
 
 namespace tc::gui {
 
-// What one refresh reads of the session, row by row in the session's order.
-struct GridModel::Snapshot {
-    // The row ids, written out only when the rows differ from the grid's (fillIds): most refreshes
-    // find the same rows and copy no id.
-    std::vector<std::string> ids;
-    bool idsFilled = false;
-    std::vector<std::string> codes;                   // the board's instrument codes
-    std::vector<std::shared_ptr<const Order>> orders; // the order grids' records
-    std::vector<AccountDetails> accounts;             // with this refresh's figures
-    std::vector<LadderRow> levels;                    // the depth ladders
+// What one refresh reads of the session, row by row in the session's order (ids written out only
+// when the rows differ from the grid's: fillIds).
+struct GridModel::Snapshot : GridRows {
     const SessionModel* model = nullptr;
     std::unique_ptr<RowRecordsCache> records;
 };
@@ -40,7 +33,7 @@ struct GridModel::Snapshot {
 namespace {
 
 // The cells worked out from a few numbers of the row's records: they are keyed by those numbers.
-bool isKeyed(Grid grid, Field field) {
+bool isKeyed(RowKind rows, Field field) {
     switch (field) {
     case Field::Bid:
     case Field::Ask:
@@ -50,12 +43,11 @@ bool isKeyed(Grid grid, Field field) {
     case Field::Low:
     case Field::PrevClose:
     case Field::Last:
-        return grid == Grid::Watchlist;
+        return rows == RowKind::Instrument;
     case Field::ClosingPrice:
     case Field::MarketPrice:
     case Field::UnrealisedPL:
-        return grid == Grid::OpenPositions || grid == Grid::PendingOrders || grid == Grid::SettledPositions ||
-               grid == Grid::ExecutedPositions || grid == Grid::CancelledOrders;
+        return rows == RowKind::Order;
     default:
         return false;
     }
@@ -68,52 +60,6 @@ constexpr double kUnpriced = 3;
 
 // A reorder that moves more rows than this is one layout change instead of many moves.
 constexpr std::size_t kMaxMoves = 8;
-
-std::vector<ColumnSpec> columnsOfGrid(Grid grid) {
-    const auto span = columnsOf(grid);
-    return {span.begin(), span.end()};
-}
-
-bool isOrderGrid(Grid grid) {
-    return grid == Grid::OpenPositions || grid == Grid::PendingOrders || grid == Grid::SettledPositions ||
-           grid == Grid::ExecutedPositions || grid == Grid::CancelledOrders;
-}
-
-bool isDepthGrid(Grid grid) {
-    return grid == Grid::BuyDepth || grid == Grid::SellDepth;
-}
-
-// The table whose change gives the grid new rows; nullopt for the board and the ladders.
-std::optional<interfaces::Table> tableOf(Grid grid) {
-    switch (grid) {
-    case Grid::Accounts:
-        return interfaces::Table::Accounts;
-    case Grid::OpenPositions:
-        return interfaces::Table::OpenPositions;
-    case Grid::PendingOrders:
-        return interfaces::Table::PendingOrders;
-    case Grid::SettledPositions:
-        return interfaces::Table::SettledPositions;
-    case Grid::ExecutedPositions:
-        return interfaces::Table::ExecutedPositions;
-    case Grid::CancelledOrders:
-        return interfaces::Table::CancelledOrders;
-    default:
-        return std::nullopt;
-    }
-}
-
-const std::string& orderId(Grid grid, const Order& order) {
-    switch (grid) {
-    case Grid::PendingOrders:
-    case Grid::CancelledOrders:
-        return order.PendingOrderId;
-    case Grid::SettledPositions:
-        return order.SettlementId;
-    default:
-        return order.OpenPositionId;
-    }
-}
 
 // Ids that repeat get their occurrence appended, so every row has a key of its own.
 void makeUnique(std::vector<std::string>& ids) {
@@ -149,11 +95,12 @@ double numberOf(std::string_view text) {
 } // namespace
 
 GridModel::GridModel(ClientModel& session, Grid grid, QObject* parent)
-    : QAbstractTableModel(parent), session_(session), grid_(grid), columns_(columnsOfGrid(grid)) {
+    : QAbstractTableModel(parent), session_(session), grid_(grid), source_(gridSource(grid)),
+      columns_(source_.columns.begin(), source_.columns.end()) {
+    const bool orders = source_.rows == RowKind::Order;
     for (const ColumnSpec& column : columns_) {
-        sorts_.push_back(isOrderGrid(grid) && column.sortable ? sortDescriptor(column.field, true)
-                                                              : std::nullopt);
-        keySlots_.push_back(isKeyed(grid, column.field) ? static_cast<int>(keyCount_++) : -1);
+        sorts_.push_back(orders && column.sortable ? sortDescriptor(column.field, true) : std::nullopt);
+        keySlots_.push_back(isKeyed(source_.rows, column.field) ? static_cast<int>(keyCount_++) : -1);
         allColumns_.push_back(allColumns_.size());
         if (column.live)
             liveColumns_.push_back(allColumns_.back());
@@ -168,44 +115,36 @@ GridModel::GridModel(ClientModel& session, Grid grid, QObject* parent)
     Q_ASSERT(keyCount_ <= 32);
 
     connect(&session_, &ClientModel::tick, this, [this] {
-        switch (grid_) {
-        case Grid::OpenPositions:
-        case Grid::PendingOrders:
+        switch (source_.onTick) {
+        case OnTick::Quotes:
             refresh(Scope::Quotes);
             break;
-        case Grid::Accounts:
-            // The accounts' figures move only with what the session announces (their records, the
-            // positions and their figures), never with a quote: the tick has nothing new for them
-            // while no announcement came since their last refresh.
+        case OnTick::Announced:
+            // Nothing new while no announcement came since the last refresh.
             if (announcements_ != announcementsRead_)
                 refresh(Scope::All);
             break;
-        case Grid::Watchlist:
-        case Grid::BuyDepth:
-        case Grid::SellDepth:
+        case OnTick::Everything:
             refresh(Scope::All);
             break;
-        default:
+        case OnTick::Nothing:
             break;
         }
     });
     connect(&session_, &ClientModel::tablesChanged, this, [this](interfaces::TableSet tables) {
         ++announcements_;
-        const auto table = tableOf(grid_);
-        // Executed rows follow the open positions. An account's change (the session announces one
-        // every second with the floating figures) shows or hides its orders and freezes or frees its
-        // positions' prices: the rows and the live cells, not every cell of every order grid.
-        // The one-second refresh of the positions' figures moves only the open positions' live cells.
-        if ((table && tables.contains(*table)) ||
-            (grid_ == Grid::ExecutedPositions && tables.contains(interfaces::Table::OpenPositions)))
+        // An account's change shows or hides its orders and freezes or frees its positions' prices:
+        // the rows and the live cells, not every cell of every order grid. The one-second refresh of
+        // the positions' figures moves only their live cells.
+        if (touches(tables, source_.tables))
             refresh(Scope::All);
-        else if (grid_ == Grid::OpenPositions && tables.contains(interfaces::Table::OpenPositionFigures))
+        else if (source_.followsFigures && tables.contains(interfaces::Table::OpenPositionFigures))
             refresh(Scope::Figures);
-        else if (isOrderGrid(grid_) && tables.contains(interfaces::Table::Accounts))
+        else if (source_.followsAccounts && tables.contains(interfaces::Table::Accounts))
             refresh(Scope::Live);
     });
     connect(&session_, &ClientModel::depthChanged, this, [this](const std::vector<std::string>& codes) {
-        if (isDepthGrid(grid_) && std::find(codes.begin(), codes.end(), instrument_) != codes.end())
+        if (source_.followsDepth && std::find(codes.begin(), codes.end(), instrument_) != codes.end())
             refresh(Scope::All);
     });
     connect(&session_, &ClientModel::loginStateChanged, this, [this] {
@@ -235,18 +174,15 @@ void GridModel::followLoginState() {
 }
 
 bool GridModel::isLiveColumn(int column) const {
-    switch (grid_) {
-    case Grid::Watchlist:
-    case Grid::BuyDepth:
-    case Grid::SellDepth:
-    case Grid::Accounts:
+    switch (source_.live) {
+    case LiveColumns::All:
         return true;
-    case Grid::OpenPositions:
-    case Grid::PendingOrders:
+    case LiveColumns::Flagged:
         return columnSpec(column).live || isTickColumn(column);
-    default:
+    case LiveColumns::None:
         return false;
     }
+    return false;
 }
 
 GridModel::~GridModel() = default;
@@ -309,8 +245,7 @@ void GridModel::setTheme(std::int64_t theme) {
 
 bool GridModel::isTickColumn(int column) const {
     const Field field = columnSpec(column).field;
-    return (grid_ == Grid::Watchlist && (field == Field::Bid || field == Field::Ask)) ||
-           (grid_ == Grid::OpenPositions && field == Field::ClosingPrice);
+    return std::find(source_.tickFields.begin(), source_.tickFields.end(), field) != source_.tickFields.end();
 }
 
 GridModel::LiveQuote GridModel::liveQuote(int row, int column) const {
@@ -325,7 +260,7 @@ GridModel::LiveQuote GridModel::liveQuote(int row, int column) const {
     const CellKey& key = r.keys[static_cast<std::size_t>(slot)];
     if (!key.known)
         return {};
-    if (grid_ == Grid::Watchlist)
+    if (source_.rows == RowKind::Instrument)
         return {key.record ? std::optional<double>(key.values[0]) : std::nullopt, false};
     // An open position's closing price: none when frozen (equity hit) or without its instrument.
     return {key.values[1] == kPriced ? std::optional<double>(key.values[0]) : std::nullopt,
@@ -339,7 +274,7 @@ void GridModel::liveQuotes(int column, std::vector<LiveQuote>& quotes) const {
     const int slot = keySlots_[static_cast<std::size_t>(column)];
     if (slot < 0)
         return;
-    const bool board = grid_ == Grid::Watchlist;
+    const bool board = source_.rows == RowKind::Instrument;
     for (std::size_t row = 0; row < rows_.size(); ++row) {
         const CellKey& key = rows_[row].keys[static_cast<std::size_t>(slot)];
         if (!key.known)
@@ -376,18 +311,19 @@ void GridModel::refresh(Scope scope) {
     if (detached_)
         return;
     const SessionModel& model = session_.client().model();
-    if (model.generation != modelGeneration_ || (scope == Scope::All && isOrderGrid(grid_))) {
+    const bool orders = source_.rows == RowKind::Order;
+    if (model.generation != modelGeneration_ || (scope == Scope::All && orders)) {
         modelGeneration_ = model.generation;
         ++recordsStamp_;
     }
-    if (isOrderGrid(grid_)) {
+    if (orders) {
         // An order grid's rows change with its table's announcement, or when an account's change
         // shows or hides its orders; else the live cells follow the records the rows hold.
         std::vector<AccountState> accounts = accountStates(model);
         if (scope != Scope::All && accounts == accountsSeen_ && rowsReadAt_ == recordsStamp_ && liveKeyed_) {
             if (!hasLiveColumns_)
                 return;
-            const bool figures = grid_ == Grid::OpenPositions && scope == Scope::Figures;
+            const bool figures = source_.totals == GridTotals::OpenPositions && scope == Scope::Figures;
             // The figures' pass leaves the quote-driven cells as the tick left them.
             if (scope != Scope::Figures)
                 ++quotesRead_;
@@ -415,10 +351,10 @@ void GridModel::refresh(Scope scope) {
     // From the rows read, not from the cells: a hidden margin column still counts. Only when the
     // table or the positions' figures changed: the figures summed are the records', which the core
     // announces when its one-second refresh moves them, so the quote-driven tick has nothing to add.
-    if (grid_ == Grid::OpenPositions && (scope == Scope::Figures || scope == Scope::All)) {
+    if (source_.totals == GridTotals::OpenPositions && (scope == Scope::Figures || scope == Scope::All)) {
         sumOpenPositionTotals();
         Q_EMIT totalsChanged();
-    } else if (grid_ == Grid::SettledPositions && scope == Scope::All) {
+    } else if (source_.totals == GridTotals::Settled && scope == Scope::All) {
         settledTotals_ = tc::gui::settledTotals(snapshot.orders);
         Q_EMIT totalsChanged();
     }
@@ -465,75 +401,32 @@ GridModel::Snapshot GridModel::read() const {
     Snapshot s;
     s.model = &client.model();
     s.records = std::make_unique<RowRecordsCache>(*s.model);
-    const SessionQueries& queries = client.queries();
-    OrderView orders;
-    switch (grid_) {
-    case Grid::Watchlist:
-        s.codes = client.watchList();
-        break;
-    case Grid::Accounts: {
-        const auto accounts = queries.getAccountCollection();
-        s.accounts = accountFigures(*s.model, accounts, s.model->OpenOrderCollection);
-        for (const AccountDetails& account : s.accounts)
-            s.ids.push_back(std::to_string(account.AccountId));
-        s.idsFilled = true;
-        break;
-    }
-    case Grid::OpenPositions:
-        orders = queries.getOpenOrderCollection();
-        break;
-    case Grid::PendingOrders:
-        orders = queries.getPendingOrderCollection();
-        break;
-    case Grid::SettledPositions:
-        orders = queries.getSettledOrderCollection();
-        break;
-    case Grid::ExecutedPositions:
-        orders = queries.getExecutedOrderCollection();
-        break;
-    case Grid::CancelledOrders:
-        orders = queries.getCancelledOrderCollection();
-        break;
-    case Grid::BuyDepth:
-    case Grid::SellDepth:
-        if (!instrument_.empty())
-            s.levels = ladderRows(client.depth(), instrument_,
-                                  grid_ == Grid::BuyDepth ? DepthSide::Buy : DepthSide::Sell,
-                                  instrumentOf(*s.model, instrument_));
-        for (std::size_t i = 0; i < s.levels.size(); ++i)
-            s.ids.push_back(std::to_string(i));
-        s.idsFilled = true;
-        break;
-    }
-    s.orders.reserve(orders.size());
-    for (auto& order : orders)
-        if (order)
-            s.orders.push_back(std::move(order));
+    source_.read(client, instrument_, s);
     return s;
 }
 
 void GridModel::fillIds(Snapshot& s) const {
     if (s.idsFilled)
         return;
-    if (grid_ == Grid::Watchlist) {
+    if (source_.rows == RowKind::Instrument) {
         s.ids = s.codes;
     } else {
         s.ids.reserve(s.orders.size());
         for (const auto& order : s.orders)
-            s.ids.push_back(orderId(grid_, *order));
+            s.ids.push_back(source_.orderId(*order));
     }
     s.idsFilled = true;
 }
 
 void GridModel::lookUpRecords(Row& row, const Snapshot& s, std::size_t i) const {
     RowInputs inputs;
-    if (grid_ == Grid::Watchlist) {
+    if (source_.rows == RowKind::Instrument) {
         inputs.item = instrumentOf(*s.model, s.codes[i]);
-    } else if (isOrderGrid(grid_)) {
+    } else if (source_.rows == RowKind::Order) {
         inputs.records = s.records->of(*s.orders[i]);
         inputs.item = inputs.records.item;
         inputs.side = s.orders[i]->tradingMode;
-        if (grid_ == Grid::OpenPositions)
+        if (source_.totals == GridTotals::OpenPositions)
             row.weights = positionWeights(*s.orders[i], inputs.records);
     }
     row.inputs = inputs;
@@ -542,17 +435,7 @@ void GridModel::lookUpRecords(Row& row, const Snapshot& s, std::size_t i) const 
 
 Cell GridModel::cellOf(const Snapshot& s, std::size_t i, const RowInputs& inputs,
                        const ColumnSpec& column) const {
-    switch (grid_) {
-    case Grid::Watchlist:
-        return boardCell(*s.model, inputs.item, column.field);
-    case Grid::Accounts:
-        return accountCell(s.accounts[i], column.field);
-    case Grid::BuyDepth:
-    case Grid::SellDepth:
-        return column.field == Field::DepthPrice ? Cell(s.levels[i].price) : Cell(s.levels[i].quantity);
-    default:
-        return orderCell(*s.orders[i], inputs.records, column.field);
-    }
+    return source_.cell({*s.model, s, i, inputs.item, inputs.records}, column.field);
 }
 
 GridModel::CellKey GridModel::keyOf(const RowInputs& inputs, const Order* order, Field field) const {
@@ -562,7 +445,7 @@ GridModel::CellKey GridModel::keyOf(const RowInputs& inputs, const Order* order,
     const ItemDetails* item = inputs.item;
     key.record = item;
     key.state = item ? item->displayDecimalPlaces() : -1;
-    if (grid_ == Grid::Watchlist) {
+    if (source_.rows == RowKind::Instrument) {
         if (!item)
             return key;
         switch (field) {
@@ -622,7 +505,7 @@ Cell GridModel::keyedCell(Field field, const CellKey& key) const {
     const auto price = [&](double value) {
         return Formatter::formatDecimal(value, key.record ? key.state : 0);
     };
-    if (grid_ == Grid::Watchlist) {
+    if (source_.rows == RowKind::Instrument) {
         switch (field) {
         case Field::Bid:
         case Field::Ask:
@@ -672,11 +555,11 @@ GridModel::Row GridModel::makeRow(const Snapshot& s, std::size_t index) {
 bool GridModel::applyRows(Snapshot& snapshot) {
     // The rows of most refreshes: the same ids in the same order, compared without copying them.
     if (!snapshot.idsFilled) {
-        const bool board = grid_ == Grid::Watchlist;
+        const bool board = source_.rows == RowKind::Instrument;
         const std::size_t count = board ? snapshot.codes.size() : snapshot.orders.size();
         bool same = rows_.size() == count;
         for (std::size_t i = 0; same && i < count; ++i)
-            same = rows_[i].id == (board ? snapshot.codes[i] : orderId(grid_, *snapshot.orders[i]));
+            same = rows_[i].id == (board ? snapshot.codes[i] : source_.orderId(*snapshot.orders[i]));
         if (same)
             return false;
         fillIds(snapshot);

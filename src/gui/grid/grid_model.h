@@ -4,6 +4,9 @@
 // number, a position, order or settlement id, a depth level's place); its cells come from the grid
 // rules and are kept here between refreshes, so painting never reads the session.
 //
+// What a grid reads, which announcements refresh it, its live columns, totals and cells are its row
+// of the grid table (grid_sources.h): the model asks that row, never which grid it is.
+//
 // Refreshes compare: rows that came or went are inserted and removed, rows that changed places are
 // moved (many at once: one layout change), and one dataChanged spans the cells whose text or tone
 // changed; never a reset, but when the client is replaced. The quotes board and the depth ladders
@@ -21,6 +24,7 @@
 // show the whole date and time; a view whose column is narrow shows only the time
 // (dateTimeForWidth).
 #include "gui/grid/grid_cells.h"
+#include "gui/grid/grid_sources.h"
 #include "gui/grid/grid_spec.h"
 #include "gui/grid/grid_totals.h"
 #include "gui/grid/row_changes.h"
@@ -193,6 +197,7 @@ private:
 
     ClientModel& session_;
     const Grid grid_;
+    const GridSource& source_;
     const std::vector<ColumnSpec> columns_;
     std::vector<std::optional<OrderSortDescriptor>> sorts_;
     std::vector<int> keySlots_; // per column, its place in Row::keys; -1 for cells worked out always

@@ -1,17 +1,18 @@
 #include "gui/grid/grid_pane.h"
 
 #include "gui/app/common_alert.h"
-#include "gui/app/font_sizes.h"
 #include "gui/app/gui_context.h"
 #include "gui/app/language.h"
 #include "gui/controls/grid_table.h"
 #include "gui/grid/executed_search.h"
 #include "gui/grid/grid_cells.h"
 #include "gui/grid/grid_model.h"
+#include "gui/grid/grid_sources.h"
 #include "gui/grid/grid_totals.h"
 #include "gui/grid/grid_view_proxy.h"
 #include "gui/market/detail_window_controller.h"
 #include "gui/models/client_model.h"
+#include "gui/settings/font_sizes.h"
 #include "gui/texts.h"
 #include "gui/trading/position_dialogs.h"
 #include "model/records/order.h"
@@ -77,25 +78,14 @@ const char* actionName(RowAction action) {
     return "";
 }
 
-// The session's record behind a row of an order grid.
+// The session's record behind a row of an order grid that has a row menu.
 std::shared_ptr<const Order> orderOf(const SessionQueries& queries, Grid grid, const std::string& id) {
-    OrderView orders;
-    switch (grid) {
-    case Grid::OpenPositions:
-        orders = queries.getOpenOrderCollection();
-        break;
-    case Grid::PendingOrders:
-        orders = queries.getPendingOrderCollection();
-        break;
-    case Grid::ExecutedPositions:
-        orders = queries.getExecutedOrderCollection();
-        break;
-    default:
+    const GridSource& source = gridSource(grid);
+    if (!source.menu || !source.orders)
         return nullptr;
-    }
-    const auto found = std::find_if(orders.begin(), orders.end(), [&](const auto& order) {
-        return order && (grid == Grid::PendingOrders ? order->PendingOrderId : order->OpenPositionId) == id;
-    });
+    const OrderView orders = (queries.*source.orders)();
+    const auto found = std::find_if(orders.begin(), orders.end(),
+                                    [&](const auto& order) { return order && source.orderId(*order) == id; });
     return found == orders.end() ? nullptr : *found;
 }
 
@@ -214,9 +204,9 @@ GridPane::GridPane(GuiContext& context, Grid grid, const ColumnSwitches& switche
         });
         addTotalsBar();
     }
-    if (grid_ == Grid::SettledPositions)
+    if (gridSource(grid_).totals == GridTotals::Settled)
         addStatusLine();
-    if (grid_ == Grid::OpenPositions || grid_ == Grid::SettledPositions)
+    if (gridSource(grid_).totals != GridTotals::None)
         connect(&gridModel(), &GridModel::totalsChanged, this, &GridPane::updateTotals);
 
     // The font size setting shows at the next refresh, without a notification.
@@ -372,7 +362,7 @@ void GridPane::addRequestButtons() {
 }
 
 void GridPane::updateTotals() {
-    if (grid_ == Grid::OpenPositions) {
+    if (gridSource(grid_).totals == GridTotals::OpenPositions) {
         const auto entries = openPositionTotalsBar(gridModel().openPositionTotals());
         for (std::size_t i = 0; i < entries.size() && i < totalValues_.size(); ++i)
             totalValues_[i]->setText(QStringLiteral(": ") + QString::fromStdString(entries[i].value));
@@ -444,22 +434,8 @@ std::vector<MenuItem> GridPane::menuItems(const std::string& id) const {
     const auto order = orderOf(client.queries(), grid_, id);
     if (!order)
         return {};
-    const SessionModel& model = client.model();
-    std::vector<MenuItem> items;
-    switch (grid_) {
-    case Grid::OpenPositions:
-        items = openPositionMenu(*order, recordsOf(model, *order), client.queries().getOpenOrderCollection(),
-                                 sheetOpen());
-        break;
-    case Grid::PendingOrders:
-        items = pendingOrderMenu(*order, sheetOpen());
-        break;
-    case Grid::ExecutedPositions:
-        items = executedPositionMenu(recordsOf(model, *order), sheetOpen());
-        break;
-    default:
-        break;
-    }
+    const RowRecords records = recordsOf(client.model(), *order);
+    std::vector<MenuItem> items = gridSource(grid_).menu({*order, records, client.queries(), sheetOpen()});
     // A session that is not signed in sends no order: the order actions show, but cannot be chosen.
     if (!signedIn())
         for (MenuItem& item : items)

@@ -1,5 +1,5 @@
 #include "gui/grid/grid_spec.h"
-#include "gui/texts.h"
+#include "gui/grid/grid_sources.h"
 
 #include "model/records/order.h"
 #include "model/text/language_string.h"
@@ -13,162 +13,6 @@
 
 namespace tc::gui {
 namespace {
-
-// id, title, field, width, numeric, hidden by default, live, sortable, the number stored before ids
-constexpr ColumnSpec kWatchlist[] = {
-    {"Code", texts::kSymbol, Field::Code, 90, false, false, false, false, 11},
-    {"Name", texts::kName, Field::Name, 150, false, false, false, false, 21},
-    {"InstrumentType", texts::kType0199, Field::InstrumentType, 100, false, true, false, false, 199},
-    {"Bid", texts::kBid, Field::Bid, 110, true, false, true, false, 192},
-    {"Ask", texts::kAsk, Field::Ask, 110, true, false, true, false, 193},
-    {"SpreadTicks", texts::kSpread, Field::SpreadTicks, 60, true, false, true, false, 130},
-    {"Open", texts::kOpen, Field::Open, 80, true, false, true, false, 10987},
-    {"High", texts::kHigh, Field::High, 80, true, false, true, false, 195},
-    {"Low", texts::kLow, Field::Low, 80, true, false, true, false, 196},
-    {"PrevClose", texts::kPrevClose, Field::PrevClose, 80, true, false, true, false, 376},
-    {"Last", texts::kLast, Field::Last, 80, true, false, true, false, 194},
-    {"UpdateTime", texts::kTime0153, Field::UpdateTime, 70, false, false, true, false, 153},
-    {"SessionName", texts::kStatus, Field::SessionName, 100, false, false, true, false, 144},
-    {"TradingStatus", texts::kTradingStatus, Field::TradingStatus, 80, false, false, false, false, 514},
-    {"ContractDetail", "", Field::ContractDetail, 24, false, false, false, false, 0},
-};
-
-constexpr ColumnSpec kAccounts[] = {
-    {"AccountId", texts::kAccount, Field::AccountId, 70, true, false, true, false, 12},
-    {"AccountName", texts::kAccountName, Field::AccountName, 140, false, false, true, false, 239},
-    {"AccountStatus", texts::kStatus, Field::AccountStatus, 110, false, false, true, false, 144},
-    {"Balance", texts::kBalance, Field::Balance, 100, true, false, true, false, 13},
-    {"FloatingPL", texts::kFloatingPL, Field::FloatingPL, 100, true, false, true, false, 139},
-    {"FloatingCredit", texts::kFloatingCredit, Field::FloatingCredit, 100, true, false, true, false, 438},
-    {"AccumulatedStorage", texts::kStorage, Field::AccumulatedStorage, 90, true, false, true, false, 432},
-    {"Equity", texts::kEquity, Field::Equity, 100, true, false, true, false, 222},
-    {"UsedMargin", texts::kUsedMargin, Field::UsedMargin, 100, true, false, true, false, 15},
-    {"AvailableMargin", texts::kAvailableMargin, Field::AvailableMargin, 110, true, false, true, false, 14},
-    {"AccountType", texts::kAccountType, Field::AccountType, 110, false, false, true, false, 240},
-    {"AccessType", texts::kAccessType, Field::AccessType, 90, false, false, true, false, 492},
-    {"TradeCurrency", texts::kCurrency, Field::TradeCurrency, 70, false, false, true, false, 697},
-};
-
-constexpr ColumnSpec kOpenPositions[] = {
-    {"OpenPositionId", texts::kPositionID0317, Field::OpenPositionId, 90, true, false, false, true, 317},
-    {"AccountNumber", texts::kAccount, Field::AccountNumber, 70, true, false, false, true, 12},
-    {"ItemCode", texts::kSymbol, Field::ItemCode, 80, false, false, false, true, 11},
-    {"RemainingQty", texts::kQuantity, Field::RemainingQty, 60, true, false, false, true, 27},
-    {"Side", texts::kSide, Field::Side, 40, false, false, false, true, 20},
-    {"OrderPrice", texts::kOpenPrice, Field::OrderPrice, 80, true, false, false, true, 318},
-    {"ClosingPrice", texts::kMarketPrice, Field::ClosingPrice, 90, true, false, true, false, 147},
-    {"UnrealisedPL", texts::kPL, Field::UnrealisedPL, 90, true, false, true, true, 319},
-    {"TakeProfit", texts::kTakeProfit, Field::TakeProfit, 80, true, false, false, true, 233},
-    {"StopLoss", texts::kStopLoss, Field::StopLoss, 80, true, false, false, true, 234},
-    {"TransactionTime", texts::kOpenTime, Field::TransactionTime, 140, false, false, false, true, 137},
-    {"Commission", texts::kCommission, Field::Commission, 80, true, false, false, true, 275},
-    {"PositionMargin", texts::kMargin, Field::PositionMargin, 90, true, false, false, false, 128},
-    {"BaseCurrencyRate", texts::kBaseCurrency, Field::BaseCurrencyRate, 90, true, true, false, true, 30469},
-    {"Storage", texts::kStorage, Field::Storage, 80, true, false, false, true, 432},
-    {"DeliveryMode", texts::kDelivery, Field::DeliveryMode, 70, false, false, false, true, 132},
-    {"ValueDate", texts::kValueDate, Field::ValueDate, 90, false, true, false, true, 478},
-    {"ExpiryDate", texts::kExpiryDate, Field::ExpiryDate, 90, false, true, false, true, 483},
-};
-
-constexpr ColumnSpec kPendingOrders[] = {
-    {"PendingOrderId", texts::kOrderID, Field::PendingOrderId, 90, true, false, false, true, 70},
-    {"AccountNumber", texts::kAccount, Field::AccountNumber, 70, true, false, false, true, 12},
-    {"ItemCode", texts::kSymbol, Field::ItemCode, 80, false, false, false, true, 11},
-    {"OrderQty", texts::kOrderQty, Field::OrderQty, 60, true, false, false, true, 328},
-    {"RemainingQty", texts::kQuantity0071, Field::RemainingQty, 60, true, false, false, true, 71},
-    {"Side", texts::kSide, Field::Side, 40, false, false, false, true, 20},
-    {"OrderType", texts::kType, Field::OrderType, 60, false, false, false, true, 28},
-    {"OrderPrice", texts::kPrice0232, Field::OrderPrice, 80, true, false, false, true, 232},
-    {"MarketPrice", texts::kMarketPrice, Field::MarketPrice, 90, true, false, true, false, 147},
-    {"TakeProfit", texts::kTakeProfit, Field::TakeProfit, 80, true, false, false, true, 233},
-    {"StopLoss", texts::kStopLoss, Field::StopLoss, 80, true, false, false, true, 234},
-    {"BracketPosition", texts::kRefPosition, Field::BracketPosition, 90, true, false, false, true, 287},
-    {"TimeInForce", texts::kTimeInForce, Field::TimeInForce, 50, false, false, false, true, 337},
-    {"DeliveryMode", texts::kDelivery, Field::DeliveryMode, 70, false, false, false, true, 132},
-    {"TransactionTime", texts::kOrderTime, Field::TransactionTime, 140, false, false, false, true, 326},
-};
-
-constexpr ColumnSpec kSettledPositions[] = {
-    {"SettlementId", texts::kSettlementID, Field::SettlementId, 90, true, false, false, true, 148},
-    {"AccountNumber", texts::kAccount, Field::AccountNumber, 70, true, false, false, true, 12},
-    {"ItemCode", texts::kSymbol, Field::ItemCode, 80, false, false, false, true, 11},
-    {"SettledQty", texts::kQuantity, Field::SettledQty, 60, true, false, false, true, 27},
-    {"Side", texts::kSide, Field::Side, 40, false, false, false, true, 20},
-    {"OrderPrice", texts::kOpenPrice, Field::OrderPrice, 80, true, false, false, true, 318},
-    {"SettledPrice", texts::kClosePrice, Field::SettledPrice, 80, true, false, false, true, 77},
-    {"SettledPL", texts::kPL, Field::SettledPL, 90, true, false, false, true, 319},
-    {"Commission", texts::kCommission, Field::Commission, 80, true, false, false, true, 275},
-    {"Storage", texts::kStorage, Field::Storage, 80, true, false, false, true, 432},
-    {"OtherCharges", texts::kOtherCharges, Field::OtherCharges, 80, true, false, false, true, 439},
-    {"DeliveryMode", texts::kDelivery, Field::DeliveryMode, 70, false, false, false, true, 132},
-    {"OpenPositionId", texts::kOpenPositionID, Field::OpenPositionId, 90, true, false, false, true, 323},
-    {"ClosingPositionId", texts::kClosingPositionID, Field::ClosingPositionId, 90, true, false, false, true,
-     324},
-    {"ItemTime", texts::kCloseTime, Field::ItemTime, 140, false, false, false, true, 325},
-    {"TransactionTimeOnly", texts::kTime, Field::TransactionTimeOnly, 70, false, false, false, true, 151},
-    {"CurrencyRate", texts::kCurrencyRate, Field::CurrencyRate, 80, true, true, false, true, 434},
-    {"AccountCurrencyRate", texts::kAccountCurrencyRate, Field::AccountCurrencyRate, 90, true, false, false,
-     true, 830},
-};
-
-constexpr ColumnSpec kExecutedPositions[] = {
-    {"OpenPositionId", texts::kPositionID0317, Field::OpenPositionId, 90, true, false, false, false, 317},
-    {"AccountNumber", texts::kAccount, Field::AccountNumber, 70, true, false, false, false, 12},
-    {"ItemCode", texts::kSymbol, Field::ItemCode, 80, false, false, false, false, 11},
-    {"ExecutedQty", texts::kQuantity, Field::ExecutedQty, 60, true, false, false, false, 27},
-    {"Side", texts::kSide, Field::Side, 40, false, false, false, false, 20},
-    {"OrderPrice", texts::kPrice0232, Field::OrderPrice, 80, true, false, false, false, 232},
-    {"OrderType", texts::kType, Field::OrderType, 60, false, false, false, false, 28},
-    {"PendingOrderId", texts::kOrderID, Field::PendingOrderIdOrDash, 90, true, false, false, false, 70},
-    {"DeliveryMode", texts::kDelivery, Field::DeliveryMode, 70, false, false, false, false, 132},
-    {"TransactionTime", texts::kOpenTime, Field::TransactionTime, 140, false, false, false, false, 137},
-};
-
-constexpr ColumnSpec kCancelledOrders[] = {
-    {"AccountNumber", texts::kAccount, Field::AccountNumber, 70, true, false, false, true, 12},
-    {"ItemCode", texts::kSymbol, Field::ItemCode, 80, false, false, false, true, 11},
-    {"OrderQty", texts::kQuantity, Field::OrderQty, 60, true, false, false, true, 27},
-    {"Side", texts::kSide, Field::Side, 40, false, false, false, true, 20},
-    {"OrderType", texts::kType, Field::OrderType, 60, false, false, false, true, 28},
-    {"OrderPrice", texts::kPrice0232, Field::OrderPrice, 80, true, false, false, true, 232},
-    {"PendingOrderId", texts::kOrderID, Field::PendingOrderIdOrDash, 90, true, false, false, true, 70},
-    {"DeliveryMode", texts::kDelivery, Field::DeliveryMode, 70, false, false, false, true, 132},
-    {"TransactionTime", texts::kCancelledTime, Field::TransactionTime, 140, false, false, false, true, 495},
-};
-
-constexpr ColumnSpec kBuyDepth[] = {
-    {"DepthPrice", texts::kBuyPrice, Field::DepthPrice, 80, true, false, true, false, 213},
-    {"DepthQuantity", texts::kBuyQty, Field::DepthQuantity, 70, true, false, true, false, 212},
-};
-
-constexpr ColumnSpec kSellDepth[] = {
-    {"DepthPrice", texts::kSellPrice, Field::DepthPrice, 80, true, false, true, false, 214},
-    {"DepthQuantity", texts::kSellQty, Field::DepthQuantity, 70, true, false, true, false, 215},
-};
-
-constexpr std::string_view gridName(Grid grid) {
-    switch (grid) {
-    case Grid::Watchlist:
-        return "Watchlist";
-    case Grid::Accounts:
-        return "Accounts";
-    case Grid::OpenPositions:
-        return "OpenPositions";
-    case Grid::PendingOrders:
-        return "PendingOrders";
-    case Grid::SettledPositions:
-        return "SettledPositions";
-    case Grid::ExecutedPositions:
-        return "ExecutedPositions";
-    case Grid::CancelledOrders:
-        return "CancelledOrders";
-    case Grid::BuyDepth:
-        return "BuyDepth";
-    case Grid::SellDepth:
-        return "SellDepth";
-    }
-    return "Unknown";
-}
 
 // The column a login switch takes away, if any.
 bool takenAway(Grid grid, const ColumnSpec& column, const ColumnSwitches& switches) {
@@ -427,27 +271,7 @@ int naturalCompare(std::string_view a, std::string_view b) {
 }
 
 std::span<const ColumnSpec> columnsOf(Grid grid) {
-    switch (grid) {
-    case Grid::Watchlist:
-        return kWatchlist;
-    case Grid::Accounts:
-        return kAccounts;
-    case Grid::OpenPositions:
-        return kOpenPositions;
-    case Grid::PendingOrders:
-        return kPendingOrders;
-    case Grid::SettledPositions:
-        return kSettledPositions;
-    case Grid::ExecutedPositions:
-        return kExecutedPositions;
-    case Grid::CancelledOrders:
-        return kCancelledOrders;
-    case Grid::BuyDepth:
-        return kBuyDepth;
-    case Grid::SellDepth:
-        return kSellDepth;
-    }
-    return {};
+    return gridSource(grid).columns;
 }
 
 const ColumnSpec* columnOf(Grid grid, std::string_view id) {
@@ -481,7 +305,7 @@ std::vector<ColumnState> columnStates(Grid grid, const ColumnSwitches& switches,
 }
 
 std::string hiddenColumnsKey(Grid grid) {
-    return "HiddenColumns." + std::string(gridName(grid));
+    return "HiddenColumns." + std::string(gridSource(grid).name);
 }
 
 std::optional<std::vector<std::string>> storedHiddenColumns(const platform::UserDefaults& defaults,
@@ -510,32 +334,11 @@ std::optional<OrderSortDescriptor> sortDescriptor(Field field, bool ascending) {
 }
 
 bool isSortableGrid(Grid grid) {
-    return grid == Grid::OpenPositions || grid == Grid::PendingOrders || grid == Grid::SettledPositions ||
-           grid == Grid::CancelledOrders;
+    return gridSource(grid).sortable;
 }
 
 std::string_view gridNameKey(Grid grid) {
-    switch (grid) {
-    case Grid::Watchlist:
-        return texts::kWatchList;
-    case Grid::Accounts:
-        return texts::kAccounts;
-    case Grid::OpenPositions:
-        return texts::kOpenPositions90100;
-    case Grid::PendingOrders:
-        return texts::kPendingOrders90101;
-    case Grid::SettledPositions:
-        return texts::kSettledPositions90102;
-    case Grid::ExecutedPositions:
-        return texts::kExecutedPositions;
-    case Grid::CancelledOrders:
-        return texts::kCancelledOrders;
-    case Grid::BuyDepth:
-        return texts::kBuyMarketDepth;
-    case Grid::SellDepth:
-        return texts::kSellMarketDepth;
-    }
-    return texts::kWatchList;
+    return gridSource(grid).nameKey;
 }
 
 } // namespace tc::gui

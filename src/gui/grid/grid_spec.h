@@ -3,7 +3,8 @@
 // each column has a stable id, which code and the stored hidden columns name it by, and a header
 // title that is a named text of its own, so a title can change without losing what users stored.
 // Widths, alignment, which columns start hidden, which refresh every second and how each sorts are
-// fixed here, so the table models only map a column to its spec. No Qt here.
+// fixed in the specs (each grid's list is beside its row of the grid table, grid_sources.cpp), so the
+// table models only map a column to its spec. No Qt here.
 #include "model/session_queries.h"
 
 #include <cstdint>

@@ -1,8 +1,6 @@
 #include "gui/market/advanced_watchlist_table_controller.h"
 
-#include "gui/app/common_alert.h"
 #include "gui/app/gui_context.h"
-#include "gui/app/gui_objects.h"
 #include "gui/app/images.h"
 #include "gui/app/language.h"
 #include "gui/controls/chart_drop_area.h"
@@ -10,6 +8,7 @@
 #include "gui/controls/price_text.h"
 #include "gui/grid/grid_cells.h"
 #include "gui/market/row_menu_rules.h"
+#include "gui/market/ticket_opening.h"
 #include "gui/models/client_model.h"
 #include "gui/texts.h"
 #include "model/records/item_details.h"
@@ -204,24 +203,24 @@ AdvancedWatchlistTableController::AdvancedWatchlistTableController(GuiContext& c
     layout_->addStretch();
     setWidget(list_);
     ClientModel& session = *context.clientModel();
-    connect(&session, &ClientModel::tick, this, &AdvancedWatchlistTableController::RefreshTableview);
+    connect(&session, &ClientModel::tick, this, &AdvancedWatchlistTableController::refreshTableView);
     connect(&session, &ClientModel::loginStateChanged, this,
-            &AdvancedWatchlistTableController::RefreshTableview);
+            &AdvancedWatchlistTableController::refreshTableView);
     connect(&session, &ClientModel::clientAboutToBeReplaced, this, [this] { ticks_ = {}; });
     connect(&session, &ClientModel::clientReplaced, this,
-            &AdvancedWatchlistTableController::RefreshTableview);
+            &AdvancedWatchlistTableController::refreshTableView);
     setAccessibleName(context.text(texts::kTiles));
     connect(&context.language(), &Language::changed, this, [this, &context] {
         setAccessibleName(context.text(texts::kTiles));
         for (AdvancedTableCell* tile : tiles_)
             tile->retitle();
     });
-    RefreshTableview();
+    refreshTableView();
 }
 
 AdvancedWatchlistTableController::~AdvancedWatchlistTableController() = default;
 
-void AdvancedWatchlistTableController::RefreshTableview() {
+void AdvancedWatchlistTableController::refreshTableView() {
     const interfaces::Client& client = context_.clientModel()->client();
     const SessionModel& model = client.model();
     const std::vector<std::string> codes = client.watchList();
@@ -255,16 +254,7 @@ void AdvancedWatchlistTableController::RefreshTableview() {
 void AdvancedWatchlistTableController::loadTradeTicketView(std::size_t row) {
     if (row >= codes_.size())
         return;
-    const std::string code = codes_[row];
-    if (const auto refusal = ticketRefusalKey(instrumentOf(context_.clientModel()->client().model(), code))) {
-        CommonAlert::open(window(), {context_.text(*refusal),
-                                     context_.text(kValidationTitleKey),
-                                     AlertSpec::Warning,
-                                     {},
-                                     QStringLiteral("ticketRefused")});
-        return;
-    }
-    context_.guiObjects().showTradeTicket(window(), code);
+    openTicketFor(context_, window(), codes_[row]);
 }
 
 void AdvancedWatchlistTableController::showEvent(QShowEvent* event) {

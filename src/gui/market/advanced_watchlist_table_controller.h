@@ -83,7 +83,7 @@ public:
     ~AdvancedWatchlistTableController() override;
 
     // Reads the watch list and the quotes, notes this view's ticks and fills the tiles (while shown).
-    void RefreshTableview();
+    void refreshTableView();
     int tileCount() const { return static_cast<int>(tiles_.size()); }
     AdvancedTableCell* tile(int row) const { return tiles_[static_cast<std::size_t>(row)]; }
     const QuoteTicks& ticks() const { return ticks_; }

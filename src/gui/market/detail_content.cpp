@@ -138,8 +138,8 @@ DetailContent deliveryReceipt(const Order* position, const SessionModel& model, 
             rows.key(key, {});
         rows.literal("Bank Name", {});
         rows.literal("Bank Account Number", {});
-        for (std::string_view key : {texts::kPositionID0317, texts::kInstrument, texts::kBuySell,
-                                     texts::kQuantity, texts::kPrice0232})
+        for (std::string_view key : {texts::kPositionIDColumn, texts::kInstrument, texts::kBuySell,
+                                     texts::kQuantity, texts::kPriceField})
             rows.key(key, {});
         rows.literal("Total Cost", {});
         rows.key(texts::kInitialMargin, {});
@@ -163,11 +163,11 @@ DetailContent deliveryReceipt(const Order* position, const SessionModel& model, 
     rows.literal("Bank Account Number", bank && bank->BankAccountNumber > 0
                                             ? std::to_string(bank->BankAccountNumber)
                                             : std::string());
-    rows.key(texts::kPositionID0317, position->OpenPositionId);
+    rows.key(texts::kPositionIDColumn, position->OpenPositionId);
     rows.key(texts::kInstrument, position->ItemCode);
     rows.key(texts::kBuySell, Order::GetTradingModeString(position->tradingMode, false, language));
     rows.key(texts::kQuantity, quantityText(position->OrderQty));
-    rows.key(texts::kPrice0232, priceText(price, records.item));
+    rows.key(texts::kPriceField, priceText(price, records.item));
     rows.literal("Total Cost", withWords(sixDecimalText(quantity * contractSize * price)));
     std::string margin;
     if (records.item)

@@ -247,7 +247,7 @@ void DetailWindowController::closeAsGone() {
     Q_EMIT recordGone();
     if (!wasShowing)
         return;
-    const std::string text = context_.language().text(texts::kPositionOrOrderNoLonger20261).toStdString();
+    const std::string text = context_.language().text(texts::kPositionOrOrderNoLongerHeld).toStdString();
     CommonAlert::open(parentWidget(), {QString::fromStdString(fillPositional(text, {id})),
                                        {},
                                        AlertSpec::Informational,
@@ -317,7 +317,7 @@ DetailWindowController* openDeliveryReceipt(GuiContext& context, QWidget* owner,
                                                               : DetailType::ExecutedPositionReceipt);
     if (!window->setRecord(positionId))
         return refuse(window, owner,
-                      qt(fillPositional(context.text(texts::kPositionOrOrderNoLonger20261).toStdString(),
+                      qt(fillPositional(context.text(texts::kPositionOrOrderNoLongerHeld).toStdString(),
                                         {std::string_view(positionId)})));
     window->openOn(owner);
     return window;

@@ -68,8 +68,8 @@ std::vector<MenuItem> openPositionMenu(const Order& position, const RowRecords& 
     }
     return {
         item(RowAction::ModifyBrackets, texts::kModifyTakeProfitStopLoss, brackets),
-        item(RowAction::ClosePosition, texts::kClosePosition90051, close),
-        item(RowAction::OffsetPosition, texts::kOffsetPosition90052, offset),
+        item(RowAction::ClosePosition, texts::kClosePositionMenu, close),
+        item(RowAction::OffsetPosition, texts::kOffsetPositionMenu, offset),
         item(RowAction::DeliveryReceipt, texts::kDeliveryReceipt, receipt),
     };
 }

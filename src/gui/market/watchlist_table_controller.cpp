@@ -1,9 +1,7 @@
 #include "gui/market/watchlist_table_controller.h"
 
 #include "gui/app/common_alert.h"
-#include "gui/app/font_sizes.h"
 #include "gui/app/gui_context.h"
-#include "gui/app/gui_objects.h"
 #include "gui/app/images.h"
 #include "gui/app/language.h"
 #include "gui/app/theme_manager.h"
@@ -17,7 +15,9 @@
 #include "gui/market/advanced_detail_window_controller.h"
 #include "gui/market/detail_window_controller.h"
 #include "gui/market/row_menu_rules.h"
+#include "gui/market/ticket_opening.h"
 #include "gui/models/client_model.h"
+#include "gui/settings/font_sizes.h"
 #include "gui/texts.h"
 #include "model/records/item_details.h"
 
@@ -303,17 +303,8 @@ void WatchlistTableController::doubleAction(const QModelIndex& index) {
 
 void WatchlistTableController::openTicket(int row) {
     const std::string code = codeAt(row);
-    if (code.empty())
-        return;
-    if (const auto refusal = ticketRefusalKey(instrumentOf(context_.clientModel()->client().model(), code))) {
-        CommonAlert::open(window(), {context_.text(*refusal),
-                                     context_.text(kValidationTitleKey),
-                                     AlertSpec::Warning,
-                                     {},
-                                     QStringLiteral("ticketRefused")});
-        return;
-    }
-    context_.guiObjects().showTradeTicket(window(), code);
+    if (!code.empty())
+        openTicketFor(context_, window(), code);
 }
 
 void WatchlistTableController::contractDetailButtonClicked(int row) {

@@ -18,7 +18,7 @@
 namespace tc::gui {
 
 template <class Record>
-class RecordTableModel final : public QAbstractTableModel {
+class RecordTableModel : public QAbstractTableModel {
 public:
     struct Column {
         std::string_view titleKey; // empty: a blank title
@@ -41,6 +41,8 @@ public:
     // Rows that show text only, never a selection (a list to read, not to choose from).
     void setSelectable(bool selectable) { selectable_ = selectable; }
     void onTick(Tick tick) { tick_ = std::move(tick); }
+    // The header answers a column's title key under `role` too (what a printed copy titles by).
+    void setKeyRole(int role) { keyRole_ = role; }
 
     void setRecords(std::vector<Record> records) {
         std::vector<std::string> ids;
@@ -68,6 +70,16 @@ public:
                 Q_EMIT dataChanged(index(static_cast<int>(row), first), index(static_cast<int>(row), last));
         }
     }
+    // Rows of another request: always a reset, whatever their ids.
+    void replaceRecords(std::vector<Record> records) {
+        beginResetModel();
+        ids_.clear();
+        for (const Record& record : records)
+            ids_.push_back(idOf_(record));
+        records_ = std::move(records);
+        endResetModel();
+    }
+    const std::vector<Record>& records() const { return records_; }
     // The titles in the current language.
     void retitle() {
         if (columnCount() > 0)
@@ -113,11 +125,15 @@ public:
         return column.role ? column.role(*record, role) : QVariant();
     }
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override {
-        if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 ||
-            section >= columnCount())
-            return QAbstractTableModel::headerData(section, orientation, role);
+        // Rows have no titles.
+        if (orientation != Qt::Horizontal || section < 0 || section >= columnCount())
+            return {};
         const std::string_view key = columns_[static_cast<std::size_t>(section)].titleKey;
-        return key.empty() ? QStringLiteral(" ") : title_(key);
+        if (role == Qt::DisplayRole)
+            return key.empty() ? QStringLiteral(" ") : title_(key);
+        if (keyRole_ && role == *keyRole_)
+            return QString::fromUtf8(key.data(), static_cast<qsizetype>(key.size()));
+        return {};
     }
     Qt::ItemFlags flags(const QModelIndex& index) const override {
         if (!index.isValid())
@@ -153,6 +169,7 @@ private:
     std::vector<std::string> ids_;
     std::vector<Record> records_;
     Tick tick_;
+    std::optional<int> keyRole_;
     bool selectable_ = true;
 };
 

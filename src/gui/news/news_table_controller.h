@@ -36,7 +36,7 @@ class NewsTableModel : public QAbstractTableModel {
     Q_OBJECT
 public:
     // Column keys: the title, the publication date.
-    static constexpr std::array<std::string_view, 2> kColumns = {texts::kSubject, texts::kTime0153};
+    static constexpr std::array<std::string_view, 2> kColumns = {texts::kSubject, texts::kTimeColumn};
 
     explicit NewsTableModel(Language& language, QObject* parent = nullptr);
 

@@ -4,7 +4,7 @@
 // build/screenshots/<name>-dark.png and <name>-light.png, signed in as the demo user to the
 // in-process test server, so windows show live data (ScreenContext::session()).
 //
-// A new window adds one line to registerScreens() (screen_list.cpp):
+// A new window adds one line to its folder's screens.cpp (registerChatScreens() in gui/chat/...):
 //     registry.add("order-ticket", [](ScreenContext& c) { ...; return window; });
 // The builder returns the widget to capture, shown and settled; it is deleted after the capture,
 // and so is everything else the builder hands to ScreenContext::own() (owners of sheets, sessions).
@@ -71,8 +71,21 @@ private:
     std::vector<Screen> screens_;
 };
 
-// Every screen of the program.
+// Every screen of the program: each feature folder's screens, in a fixed order.
 void registerScreens(ScreenRegistry& registry);
+void registerAppScreens(ScreenRegistry& registry);
+void registerChartsScreens(ScreenRegistry& registry);
+void registerChatScreens(ScreenRegistry& registry);
+void registerFundingScreens(ScreenRegistry& registry);
+void registerGridScreens(ScreenRegistry& registry);
+void registerLoginScreens(ScreenRegistry& registry);
+void registerMainScreens(ScreenRegistry& registry);
+void registerMarketScreens(ScreenRegistry& registry);
+void registerNewsScreens(ScreenRegistry& registry);
+void registerResourcesScreens(ScreenRegistry& registry);
+void registerSettingsScreens(ScreenRegistry& registry);
+void registerStatementsScreens(ScreenRegistry& registry);
+void registerTradingScreens(ScreenRegistry& registry);
 
 // Builds each screen (or those whose name is in `only`, when not empty), captures it in the dark and
 // the light theme into `dir` as <name><tag>-dark.png and -light.png, and reports each file on `log`.

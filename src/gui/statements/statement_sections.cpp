@@ -15,9 +15,9 @@ namespace {
 using statements::AccountStatementInfo;
 
 const std::vector<std::string_view> kOpenColumns = {
-    texts::kPositionID0317, texts::kSymbol,    texts::kQuantity,  texts::kSide,       texts::kOpenPrice,
-    texts::kMarketPrice,    texts::kPL,        texts::kOpenTime,  texts::kCommission, texts::kStorage,
-    texts::kDelivery,       texts::kValueDate, texts::kExpiryDate};
+    texts::kPositionIDColumn, texts::kSymbol,    texts::kQuantity,  texts::kSide,       texts::kOpenPrice,
+    texts::kMarketPrice,      texts::kPL,        texts::kOpenTime,  texts::kCommission, texts::kStorage,
+    texts::kDelivery,         texts::kValueDate, texts::kExpiryDate};
 const std::vector<std::string_view> kSettledColumns = {
     texts::kSettlementID, texts::kSymbol,         texts::kQuantity,
     texts::kSide,         texts::kOpenPrice,      texts::kClosePrice,
@@ -26,12 +26,12 @@ const std::vector<std::string_view> kSettledColumns = {
     texts::kCurrencyRate, texts::kDelivery,       texts::kCloseTime,
     texts::kCloseDate,    texts::kOtherCharges};
 const std::vector<std::string_view> kPendingColumns = {
-    texts::kOrderID,     texts::kSymbol,      texts::kOrderQty,   texts::kQuantity0071, texts::kSide,
-    texts::kType,        texts::kPrice0232,   texts::kTakeProfit, texts::kStopLoss,     texts::kOrderTime,
+    texts::kOrderID,     texts::kSymbol,      texts::kOrderQty,   texts::kRemainingQty, texts::kSide,
+    texts::kType,        texts::kPriceField,  texts::kTakeProfit, texts::kStopLoss,     texts::kOrderTime,
     texts::kTimeInForce, texts::kRefPosition, texts::kDelivery};
 const std::vector<std::string_view> kCancelledColumns = {
-    texts::kAccount,   texts::kSymbol,  texts::kQuantity, texts::kSide,         texts::kType,
-    texts::kPrice0232, texts::kOrderID, texts::kDelivery, texts::kCancelledTime};
+    texts::kAccount,    texts::kSymbol,  texts::kQuantity, texts::kSide,         texts::kType,
+    texts::kPriceField, texts::kOrderID, texts::kDelivery, texts::kCancelledTime};
 const std::vector<std::string_view> kInstrumentColumns = {texts::kSymbol, texts::kBid, texts::kAsk};
 
 double number(std::string_view text) {
@@ -62,7 +62,7 @@ std::string text(std::string_view s) {
 
 std::string openCell(const AccountStatementInfo& s, const OpenPositionHistoryInfo& p, std::string_view key) {
     const std::int32_t places = decimalsOf(s, p.InstrumentId);
-    if (key == texts::kPositionID0317)
+    if (key == texts::kPositionIDColumn)
         return p.OpenPositionId;
     if (key == texts::kSymbol)
         return p.ItemCode;
@@ -140,13 +140,13 @@ std::string pendingCell(const AccountStatementInfo& s, const PendingOrderHistory
         return o.ItemCode;
     if (key == texts::kOrderQty)
         return quantityText(o.OrderQty);
-    if (key == texts::kQuantity0071)
+    if (key == texts::kRemainingQty)
         return quantityText(o.RemainingQty);
     if (key == texts::kSide)
         return text(sideText(o.tradingMode));
     if (key == texts::kType)
         return text(orderTypeText(o.orderType));
-    if (key == texts::kPrice0232)
+    if (key == texts::kPriceField)
         return price(number(o.OrderPrice), places);
     if (key == texts::kTakeProfit)
         return o.LimitPrice.empty() ? "0.00" : price(number(o.LimitPrice), places);
@@ -174,7 +174,7 @@ std::string cancelledCell(const Order& o, std::int32_t decimals, std::string_vie
         return text(sideText(o.tradingMode));
     if (key == texts::kType)
         return text(orderTypeText(o.orderType));
-    if (key == texts::kPrice0232)
+    if (key == texts::kPriceField)
         return price(number(o.OrderPrice), decimals);
     if (key == texts::kOrderID)
         return o.PendingOrderId.empty() ? "-" : o.PendingOrderId;
@@ -250,7 +250,7 @@ bool isStatementNumberColumn(std::string_view key) {
     static constexpr std::string_view kNumbers[] = {
         texts::kQuantity,     texts::kOpenPrice, texts::kMarketPrice,  texts::kPL,
         texts::kCommission,   texts::kStorage,   texts::kClosePrice,   texts::kCurrencyRate,
-        texts::kOtherCharges, texts::kOrderQty,  texts::kQuantity0071, texts::kPrice0232,
+        texts::kOtherCharges, texts::kOrderQty,  texts::kRemainingQty, texts::kPriceField,
         texts::kTakeProfit,   texts::kStopLoss,  texts::kBid,          texts::kAsk};
     return std::find(std::begin(kNumbers), std::end(kNumbers), key) != std::end(kNumbers);
 }

@@ -8,7 +8,7 @@ namespace tc::gui {
 namespace {
 
 constexpr std::string_view kSummaryCaptionColumn = texts::kItem;
-constexpr std::string_view kJournalColumns[] = {texts::kTime0153, texts::kEvent};
+constexpr std::string_view kJournalColumns[] = {texts::kTimeColumn, texts::kEvent};
 
 // Header data shared by the models: the title in the selected language, or the key.
 QVariant header(const Language& language, std::string_view key, Qt::Orientation orientation, int role) {
@@ -81,44 +81,29 @@ Qt::ItemFlags StatementTableModel::flags(const QModelIndex& index) const {
     return index.isValid() ? Qt::ItemIsEnabled : Qt::NoItemFlags;
 }
 
+namespace {
+
+// Built outside the constructor's initializers: GCC 12 fails on the columns' default member
+// initializers there.
+std::vector<SummaryTableModel::Column> summaryColumns(std::string_view valueKey) {
+    std::vector<SummaryTableModel::Column> columns(2);
+    columns[0].titleKey = kSummaryCaptionColumn;
+    columns[0].text = [](const SummaryRow& row) { return qt(row.caption); };
+    columns[1].titleKey = valueKey;
+    columns[1].text = [](const SummaryRow& row) { return qt(row.value); };
+    columns[1].alignment = Qt::AlignRight | Qt::AlignVCenter;
+    return columns;
+}
+
+} // namespace
+
 SummaryTableModel::SummaryTableModel(Language& language, QObject* parent, std::string_view valueKey)
-    : QAbstractTableModel(parent), language_(language), valueKey_(valueKey) {
-    connect(&language_, &Language::changed, this, [this] { Q_EMIT headerDataChanged(Qt::Horizontal, 0, 1); });
-}
-
-void SummaryTableModel::setRows(std::vector<SummaryRow> rows) {
-    beginResetModel();
-    rows_ = std::move(rows);
-    endResetModel();
-}
-
-int SummaryTableModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : static_cast<int>(rows_.size());
-}
-
-int SummaryTableModel::columnCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : 2;
-}
-
-QVariant SummaryTableModel::data(const QModelIndex& index, int role) const {
-    if (!index.isValid() || static_cast<std::size_t>(index.row()) >= rows_.size())
-        return {};
-    const SummaryRow& row = rows_[static_cast<std::size_t>(index.row())];
-    if (role == Qt::DisplayRole)
-        return QString::fromStdString(index.column() == 0 ? row.caption : row.value);
-    if (role == Qt::TextAlignmentRole && index.column() == 1)
-        return QVariant::fromValue(Qt::Alignment(Qt::AlignRight | Qt::AlignVCenter));
-    return {};
-}
-
-QVariant SummaryTableModel::headerData(int section, Qt::Orientation orientation, int role) const {
-    if (section < 0 || section > 1)
-        return {};
-    return header(language_, section == 0 ? kSummaryCaptionColumn : valueKey_, orientation, role);
-}
-
-Qt::ItemFlags SummaryTableModel::flags(const QModelIndex& index) const {
-    return index.isValid() ? Qt::ItemIsEnabled : Qt::NoItemFlags;
+    : RecordTableModel(
+          summaryColumns(valueKey), [](const SummaryRow& row) { return row.caption; },
+          [&language](std::string_view key) { return language.text(key); }, parent) {
+    setSelectable(false);
+    setKeyRole(IdentifierRole);
+    connect(&language, &Language::changed, this, [this] { retitle(); });
 }
 
 JournalTableModel::JournalTableModel(Language& language, QObject* parent)

@@ -4,6 +4,7 @@
 // comes: statements arrive on request, never on the tick. Column titles are the selected language's
 // texts of the columns' keys; header data under IdentifierRole is the key itself, which the printed
 // copy titles its columns by. No row can be selected.
+#include "gui/models/record_table_model.h"
 #include "gui/statements/statement_sections.h"
 #include "gui/texts.h"
 
@@ -46,28 +47,16 @@ private:
 
 // A two-column table of captions and values: the account, order and margin summaries. The value
 // column is titled by `valueKey`: the order summary's figures are quantities, not counts.
-class SummaryTableModel : public QAbstractTableModel {
-    Q_OBJECT
+class SummaryTableModel : public RecordTableModel<SummaryRow> {
 public:
     explicit SummaryTableModel(Language& language, QObject* parent = nullptr,
                                std::string_view valueKey = texts::kValue);
 
-    void setRows(std::vector<SummaryRow> rows);
-    const std::vector<SummaryRow>& rows() const { return rows_; }
-
-    int rowCount(const QModelIndex& parent = {}) const override;
-    int columnCount(const QModelIndex& parent = {}) const override;
-    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
-    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
-    Qt::ItemFlags flags(const QModelIndex& index) const override;
-
-private:
-    Language& language_;
-    std::string_view valueKey_;
-    std::vector<SummaryRow> rows_;
+    void setRows(std::vector<SummaryRow> rows) { replaceRecords(std::move(rows)); }
+    const std::vector<SummaryRow>& rows() const { return records(); }
 };
 
-// The session's journal, newest line first: the time (kTime0153) and the event (kEvent). It reads the
+// The session's journal, newest line first: the time (kTimeColumn) and the event (kEvent). It reads the
 // client's journal as it stands; a line added is one row inserted at the top.
 class JournalTableModel : public QAbstractTableModel {
     Q_OBJECT

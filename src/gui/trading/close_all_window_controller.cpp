@@ -58,7 +58,7 @@ CloseAllWindowController::CloseAllWindowController(GuiContext& context, QWidget*
          },
          [](const CloseAllLine& l) { return l.ticked; }},
         {texts::kAccount, [](const CloseAllLine& l) { return cellText(l.account); }},
-        {texts::kPositionID0317, [](const CloseAllLine& l) { return cellText(l.id); }},
+        {texts::kPositionIDColumn, [](const CloseAllLine& l) { return cellText(l.id); }},
         {texts::kSymbol, [](const CloseAllLine& l) { return cellText(l.symbol); }},
         {texts::kSide,
          [this](const CloseAllLine& l) {
@@ -281,7 +281,7 @@ void CloseAllWindowController::send() {
     flow_.sent(client.model(), client.queries(), ids, context_.language().selected());
     ui_->closeAllTabView->setCurrentIndex(1);
     ui_->closeAllButton->hide();
-    ui_->notNowButton->setText(context_.text(texts::kClose90010));
+    ui_->notNowButton->setText(context_.text(texts::kCloseButton));
     ui_->notNowButton->setDefault(true);
     showStatus();
 }

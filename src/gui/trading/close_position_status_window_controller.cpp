@@ -17,8 +17,8 @@ namespace tc::gui {
 namespace {
 
 constexpr std::array<std::string_view, 7> kStatusColumns = {
-    texts::kAccount,  texts::kPositionID0317, texts::kSymbol, texts::kSide,
-    texts::kQuantity, texts::kPrice,          texts::kStatus};
+    texts::kAccount, texts::kPositionIDColumn, texts::kSymbol, texts::kSide, texts::kQuantity, texts::kPrice,
+    texts::kStatus};
 
 } // namespace
 

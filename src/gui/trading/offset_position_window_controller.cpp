@@ -38,8 +38,8 @@ OffsetPositionWindowController::OffsetPositionWindowController(GuiContext& conte
     using Column = RecordTableModel<OffsetLine>::Column;
     std::vector<Column> columns{
         {"", {}, {}, {}, [](const OffsetLine& l) { return l.ticked; }},
-        {texts::kPositionID0317, [](const OffsetLine& l) { return qt(l.row.positionId); }},
-        {texts::kOpenPrice0457, [](const OffsetLine& l) { return qt(l.row.openPrice); }},
+        {texts::kPositionIDColumn, [](const OffsetLine& l) { return qt(l.row.positionId); }},
+        {texts::kOffsetOpenPrice, [](const OffsetLine& l) { return qt(l.row.openPrice); }},
         {texts::kSide, [this](const OffsetLine& l) { return qt(sideName(l.row.side)); }},
         {texts::kFloatingPL, [](const OffsetLine& l) { return qt(moneyText(l.row.profitLoss)); }},
         {texts::kTotalQty, [](const OffsetLine& l) { return qt(l.row.totalQty); }},

@@ -30,7 +30,7 @@ inline constexpr std::string_view kDeviationMissingKey = texts::kEnterPriceDevia
 inline constexpr std::string_view kBadQuantityKey = texts::kEnterQuantityGreaterThanZero;
 inline constexpr std::string_view kAboveClosableKey = texts::kQuantityMoreThanPositionHolds;
 // The record a dialog shows has gone (its id fills {0}).
-inline constexpr std::string_view kRecordGoneKey = texts::kPositionOrOrderNoLonger20261;
+inline constexpr std::string_view kRecordGoneKey = texts::kPositionOrOrderNoLongerHeld;
 // Longest quantity list a combo box gets: a huge remaining quantity lists its first lots only.
 inline constexpr std::size_t kMaxQuantityEntries = 1000;
 

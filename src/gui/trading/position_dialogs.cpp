@@ -3,7 +3,7 @@
 #include "gui/app/gui_context.h"
 #include "gui/models/client_model.h"
 #include "gui/trading/close_all_window_controller.h"
-#include "gui/trading/closend_cancel_position_window_controller.h"
+#include "gui/trading/close_and_cancel_position_window_controller.h"
 #include "gui/trading/modify_position_window_controller.h"
 #include "gui/trading/offset_position_window_controller.h"
 #include "interfaces/client.h"
@@ -33,11 +33,11 @@ Window* kept(GuiContext& context, QWidget* owner, const char* name) {
 
 } // namespace
 
-ClosendCancelPositionWindowController* openCloseDialog(GuiContext& context, QWidget* owner, CloseJob job,
-                                                       const std::string& id) {
+CloseAndCancelPositionWindowController* openCloseDialog(GuiContext& context, QWidget* owner, CloseJob job,
+                                                        const std::string& id) {
     if (!signedIn(context))
         return nullptr;
-    auto* sheet = kept<ClosendCancelPositionWindowController>(context, owner, "closeCancelSheet");
+    auto* sheet = kept<CloseAndCancelPositionWindowController>(context, owner, "closeCancelSheet");
     return sheet->openFor(job, id) ? sheet : nullptr;
 }
 

@@ -12,13 +12,13 @@ class QWidget;
 namespace tc::gui {
 
 class CloseAllWindowController;
-class ClosendCancelPositionWindowController;
+class CloseAndCancelPositionWindowController;
 class GuiContext;
 class ModifyPositionWindowController;
 class OffsetPositionWindowController;
 
-ClosendCancelPositionWindowController* openCloseDialog(GuiContext& context, QWidget* owner, CloseJob job,
-                                                       const std::string& id);
+CloseAndCancelPositionWindowController* openCloseDialog(GuiContext& context, QWidget* owner, CloseJob job,
+                                                        const std::string& id);
 ModifyPositionWindowController* openModifyDialog(GuiContext& context, QWidget* owner, ModifyMode mode,
                                                  const std::string& id);
 OffsetPositionWindowController* openOffsetDialog(GuiContext& context, QWidget* owner,

@@ -112,7 +112,7 @@ void TicketAdvancedBox::renameLists(const Namer& shown) {
 }
 
 void TicketAdvancedBox::retranslate(const std::function<QString(std::string_view)>& text) {
-    ui_->PriceStepper->setFieldName(text(texts::kPrice0232));
+    ui_->PriceStepper->setFieldName(text(texts::kPriceField));
     ui_->TakeProfitStepper->setFieldName(text(texts::kTakeProfit));
     ui_->StopLossStepper->setFieldName(text(texts::kStopLoss));
     ui_->DeviationTextField->setAccessibleName(text(texts::kAllowPriceDeviationPoints));

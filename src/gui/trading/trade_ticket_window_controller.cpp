@@ -174,7 +174,7 @@ TradeTicketWindowController::TradeTicketWindowController(GuiContext& context, QW
         connect(model, &ClientModel::loginStateChanged, this, [this] { followLoginState(); });
         connect(model, &ClientModel::tick, this, [this] {
             if (ticking_)
-                UpdateValuesinTimer();
+                UpdateValuesInTimer();
         });
     }
     followLoginState();
@@ -262,7 +262,7 @@ void TradeTicketWindowController::windowDidAppear() {
     setCheckedQuietly(ui_->simpleRadioButton, true);
     changeMode(false);
     LoadQuantity();
-    UpdateValuesinTimer();
+    UpdateValuesInTimer();
     ticking_ = true;
     checkMultiTradeisAvailable();
     setDefaultWindow();
@@ -374,7 +374,7 @@ void TradeTicketWindowController::SymbolSelectionIsChanging(const std::string& c
     ui_->AdvancedTradeTicketBox->setDecimals(
         instrument ? std::clamp(instrument->DecimalPlaces, 0, ItemDetails::kMaxDecimalPlaces) : 2);
     ui_->rightDrawer->setInstrument(code);
-    UpdateValuesinTimer();
+    UpdateValuesInTimer();
     state_.applySideRights(records(), orders());
     reloadRows();
     showState();
@@ -463,7 +463,7 @@ void TradeTicketWindowController::showPriceHints() {
     ui_->AdvancedTradeTicketBox->showHints(state_.priceHints(orders()), context_.themes());
 }
 
-void TradeTicketWindowController::UpdateValuesinTimer() {
+void TradeTicketWindowController::UpdateValuesInTimer() {
     ui_->quotePanel->showQuote(state_.quote(item()), context_.text(texts::kLow), context_.text(texts::kHigh));
     showPriceHints();
     if (state_.multiAccount())
@@ -575,7 +575,7 @@ void TradeTicketWindowController::sideButtonClicked(Side side) {
         return;
     changeSide(side);
     if (context_.guiObjects().dontShowOrderConfirmation())
-        sendPlaceorderObjects(side, true);
+        sendPlaceOrderObjects(side, true);
     else
         orderConfirmation(side, state_.orderQuantity(side, true, ui_->leftDrawer->model().rows()));
 }
@@ -588,7 +588,7 @@ void TradeTicketWindowController::placeOrderButtonClicked() {
         orderConfirmation(side, state_.orderQuantity(side, false, ui_->leftDrawer->model().rows()));
         return;
     }
-    sendPlaceorderObjects(side, false);
+    sendPlaceOrderObjects(side, false);
 }
 
 void TradeTicketWindowController::orderConfirmation(Side side, const platform::Decimal& quantity) {
@@ -628,13 +628,13 @@ void TradeTicketWindowController::orderConfirmation(Side side, const platform::D
                 if (suppress->isChecked())
                     context_.guiObjects().setDontShowOrderConfirmation(true);
                 sheet->hide();
-                sendPlaceorderObjects(side, !state_.advanced());
+                sendPlaceOrderObjects(side, !state_.advanced());
             });
     confirmation_ = sheet;
     sheet->open();
 }
 
-void TradeTicketWindowController::sendPlaceorderObjects(Side side, bool simple) {
+void TradeTicketWindowController::sendPlaceOrderObjects(Side side, bool simple) {
     ClientModel* model = session();
     if (!model)
         return;

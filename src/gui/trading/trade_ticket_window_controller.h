@@ -71,7 +71,7 @@ public:
     interfaces::OrderTicket currentTicket() const { return state_.ticket(); }
 
     // The one-second refresh of the quote, the price checks, the ladders and the margin column.
-    void UpdateValuesinTimer();
+    void UpdateValuesInTimer();
     void setMode(int mode);
     // Chooses an order type of those offered, as the order type box does; false when it is not offered.
     bool selectOrderType(interfaces::OrderKind kind);
@@ -133,7 +133,7 @@ private:
     // The state's checks; false after an alert (or quietly when signed out).
     bool validate(interfaces::Side side, bool placeButton);
     void orderConfirmation(interfaces::Side side, const platform::Decimal& quantity);
-    void sendPlaceorderObjects(interfaces::Side side, bool simple);
+    void sendPlaceOrderObjects(interfaces::Side side, bool simple);
     void showRefusal(const std::string& key, const std::string& text);
     void forgetSession();
     // Signed out (the stream lost): the prices stay, greyed, and Buy, Sell and Place are off.

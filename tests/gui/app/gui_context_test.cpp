@@ -1,8 +1,8 @@
 #include "gui/app/gui_context.h"
 #include "gui/app/language.h"
-#include "gui/app/settings_window_controller.h"
 #include "gui/gui_test_support.h"
 #include "gui/models/client_model.h"
+#include "gui/settings/settings_window_controller.h"
 
 #include <QCheckBox>
 #include <QSignalSpy>

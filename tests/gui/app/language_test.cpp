@@ -33,15 +33,17 @@ TEST(LanguageWalker, EveryKindOfStaticTextTakesItsKeyAndNoneStaysEmpty) {
     QWidget window;
     window.setProperty(tc::gui::kLangKeyProperty, texts::kSettings);
     auto* box = new QGroupBox(&window);
-    box->setProperty(tc::gui::kLangKeyProperty, texts::kFontSize11027);
+    box->setProperty(tc::gui::kLangKeyProperty, "kFontSizeBox"); // a form names its text
     auto* button = new QPushButton(box);
     button->setProperty(tc::gui::kLangKeyProperty, "373"); // a tag: padded to four digits
     auto* icon = new QPushButton(box);
-    icon->setProperty(tc::gui::kLangToolTipKeyProperty, texts::kCancel);
+    icon->setProperty(tc::gui::kLangToolTipKeyProperty, " kCancel ");
     auto* field = new QLineEdit(&window);
     field->setProperty(tc::gui::kLangKeyProperty, texts::kPassword);
     auto* missing = new QLabel(&window);
     missing->setProperty(tc::gui::kLangKeyProperty, "99999");
+    auto* unnamed = new QLabel(&window);
+    unnamed->setProperty(tc::gui::kLangKeyProperty, "kNoSuchText");
     auto* tabs = new QTabWidget(&window);
     auto* page = new QWidget;
     page->setProperty(tc::gui::kLangKeyProperty, texts::kBalance);
@@ -59,6 +61,7 @@ TEST(LanguageWalker, EveryKindOfStaticTextTakesItsKeyAndNoneStaysEmpty) {
     EXPECT_EQ(tabs->tabText(0), "Balance");
     EXPECT_EQ(action->text(), "Quit");
     EXPECT_EQ(missing->text(), "99999");
+    EXPECT_EQ(unnamed->text(), "kNoSuchText");
 
     // Choosing a language is remembered and the window follows; a text the language lacks, or
     // holds empty, reads in English, never an empty label.

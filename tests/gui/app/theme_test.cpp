@@ -1,9 +1,9 @@
 #include "gui/app/gui_objects.h"
 #include "gui/app/in_app_notification_center.h"
-#include "gui/app/settings_window_controller.h"
 #include "gui/app/theme_manager.h"
 #include "gui/app/theme_table.h"
 #include "gui/gui_test_support.h"
+#include "gui/settings/settings_window_controller.h"
 
 #include <QCheckBox>
 #include <QSignalSpy>

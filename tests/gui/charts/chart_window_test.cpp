@@ -2,7 +2,6 @@
 // against the in-process test server signed in as demo.
 #include "charts/chart_interval.h"
 #include "gui/app/language.h"
-#include "gui/app/main_window_controller.h"
 #include "gui/app/theme_manager.h"
 #include "gui/charts/chart_analysis_view_controller.h"
 #include "gui/charts/chart_controller.h"
@@ -11,6 +10,7 @@
 #include "gui/charts/pie_chart_controller.h"
 #include "gui/charts/pie_chart_view_controller.h"
 #include "gui/grid/grid_cells.h"
+#include "gui/main/main_window_controller.h"
 #include "gui/market/advanced_detail_window_controller.h"
 #include "gui/market/advanced_watchlist_table_controller.h"
 #include "gui/market/detail_window_controller.h"
@@ -490,7 +490,7 @@ TEST_F(HeldPriceChartTest, TheAccountPieFollowsAFillAndKeepsToTheCurrentAccount)
     session->tickNow();
     ASSERT_TRUE(pie.pieChartController().isGraphConstructed());
     EXPECT_TRUE(pie.isProfitLossPieChart());
-    EXPECT_EQ(pie.pieChartController().titleLabel().text(), context->text(texts::kFloatingPL0168));
+    EXPECT_EQ(pie.pieChartController().titleLabel().text(), context->text(texts::kFloatingPLPie));
     EXPECT_FALSE(titles().contains("GBPUSD"));
 
     interfaces::OrderTicket ticket;
@@ -512,7 +512,7 @@ TEST_F(HeldPriceChartTest, TheAccountPieFollowsAFillAndKeepsToTheCurrentAccount)
     // The segments act on their state: a screen reader's toggle switches the pie as a click does.
     ASSERT_TRUE(guitest::accessibleToggle(pie.findChild<QAbstractButton*>("profitLossSegment")));
     EXPECT_TRUE(pie.isProfitLossPieChart());
-    EXPECT_EQ(pie.pieChartController().titleLabel().text(), context->text(texts::kFloatingPL0168));
+    EXPECT_EQ(pie.pieChartController().titleLabel().text(), context->text(texts::kFloatingPLPie));
     pie.findChild<QAbstractButton*>("marginSegment")->setChecked(true);
     EXPECT_FALSE(pie.isProfitLossPieChart());
 }

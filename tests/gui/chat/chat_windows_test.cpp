@@ -1,15 +1,15 @@
 // The chat windows against the in-process test server, signed in as demo and opened from the main
 // window: texts typed before their room exists, the replies with their banners, the support queue's
 // request, the notices with their pop-up, the recent conversations with their transcripts.
-#include "gui/app/idle_time.h"
 #include "gui/app/in_app_notification_center.h"
-#include "gui/app/main_window_controller.h"
 #include "gui/chat/chat_message_window_controller.h"
 #include "gui/chat/chat_room_list_model.h"
 #include "gui/chat/chat_transcript_view.h"
 #include "gui/chat/chat_window_controller.h"
 #include "gui/chat/messages_window_controller.h"
 #include "gui/chat/recent_conversation_window_controller.h"
+#include "gui/login/idle_time.h"
+#include "gui/main/main_window_controller.h"
 #include "gui/models/session_fixture.h"
 #include "gui/texts.h"
 #include "platform/rtf_writer.h"

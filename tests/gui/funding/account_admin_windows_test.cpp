@@ -1,11 +1,11 @@
 // The password and account-access sheets against the in-process test server, signed in as demo and
 // opened from the main window's actions as a user would.
 #include "gui/app/common_alert.h"
-#include "gui/app/main_window_controller.h"
-#include "gui/app/settings_window_controller.h"
 #include "gui/funding/account_access_setting_window_controller.h"
 #include "gui/funding/change_password_window_controller.h"
+#include "gui/main/main_window_controller.h"
 #include "gui/models/session_fixture.h"
+#include "gui/settings/settings_window_controller.h"
 #include "gui/texts.h"
 
 #include <QAction>

@@ -3,13 +3,13 @@
 // address, a refused payment, a bank deposit, a withdrawal refused above the withdrawable amount and
 // accepted below it, the history of a period and its print, and the main window's actions.
 #include "gui/app/common_alert.h"
-#include "gui/app/idle_time.h"
-#include "gui/app/main_window_controller.h"
 #include "gui/funding/deposit_request_window_controller.h"
 #include "gui/funding/deposits_withdrawals_window_controller.h"
 #include "gui/funding/funding_window_rules.h"
 #include "gui/funding/request_window.h"
 #include "gui/funding/withdrawal_request_window_controller.h"
+#include "gui/login/idle_time.h"
+#include "gui/main/main_window_controller.h"
 #include "gui/market/detail_window_controller.h"
 #include "gui/models/session_fixture.h"
 #include "gui/texts.h"

@@ -2,12 +2,12 @@
 // signed in as demo: orders placed and closed through the core travel through the grids, the row
 // menus, the executed day search, hidden columns across a restart, and totals that do not depend on
 // the columns shown.
-#include "gui/app/main_window_controller.h"
 #include "gui/controls/grid_table.h"
 #include "gui/grid/grid_cells.h"
 #include "gui/grid/grid_model.h"
 #include "gui/grid/grid_pane.h"
 #include "gui/grid/grid_view_proxy.h"
+#include "gui/main/main_window_controller.h"
 #include "gui/market/detail_window_controller.h"
 #include "gui/models/session_fixture.h"
 #include "gui/texts.h"

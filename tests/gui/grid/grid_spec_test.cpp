@@ -90,8 +90,8 @@ TEST(GridSpec, EveryColumnIsNamedByAKeyWithAnEnglishTitle) {
                                  texts::kOtherCharges,
                                  texts::kNotAvailableVersion,
                                  texts::kModifyTakeProfitStopLoss,
-                                 texts::kClosePosition90051,
-                                 texts::kOffsetPosition90052,
+                                 texts::kClosePositionMenu,
+                                 texts::kOffsetPositionMenu,
                                  texts::kDeliveryReceipt})
         EXPECT_NE(table->find(key), nullptr) << key << " has no English text";
 }
@@ -129,7 +129,7 @@ TEST(GridSpec, ATitleShowsItsGridsField) {
         {Grid::ExecutedPositions, texts::kQuantity, "1.5"},
         {Grid::CancelledOrders, texts::kQuantity, "5"},
         {Grid::PendingOrders, texts::kOrderQty, "5"},
-        {Grid::PendingOrders, texts::kQuantity0071, "1.5"},
+        {Grid::PendingOrders, texts::kRemainingQty, "1.5"},
         {Grid::OpenPositions, texts::kOpenPrice, "1.20"},
         {Grid::SettledPositions, texts::kClosePrice, "1.30"},
         {Grid::ExecutedPositions, texts::kOrderID, "-"},

@@ -1,5 +1,5 @@
 // The record table: cells from the column descriptions, rows by id, a refresh that reports only the
-// cells that changed while the ids stay, and a reset when they do not.
+// cells that changed while the ids stay, and a reset when they do not or the rows are replaced.
 #include "gui/models/record_table_model.h"
 
 #include <QAbstractItemModelTester>
@@ -81,6 +81,23 @@ TEST(RecordTableModelTest, RefreshReportsChangedCellsAndResetsOnOtherIds) {
     EXPECT_EQ(model->rowOf("9"), 0);
     model->setRecords({});
     EXPECT_EQ(model->rowCount(), 0);
+}
+
+TEST(RecordTableModelTest, ReplacedRowsAlwaysResetAndTheHeaderNamesItsKeys) {
+    auto model = makeModel();
+    QAbstractItemModelTester tester(model.get(), QAbstractItemModelTester::FailureReportingMode::Fatal);
+    model->setRecords({{"7", "seven", 70}});
+    QSignalSpy reset(model.get(), &QAbstractItemModel::modelReset);
+    model->replaceRecords({{"7", "seven", 70}});
+    EXPECT_EQ(reset.count(), 1) << "another request's rows, even with the same ids";
+    ASSERT_EQ(model->records().size(), 1u);
+    EXPECT_EQ(model->rowOf("7"), 0);
+
+    constexpr int keyRole = Qt::UserRole + 9;
+    EXPECT_FALSE(model->headerData(1, Qt::Horizontal, keyRole).isValid());
+    model->setKeyRole(keyRole);
+    EXPECT_EQ(model->headerData(1, Qt::Horizontal, keyRole).toString(), "name");
+    EXPECT_FALSE(model->headerData(0, Qt::Vertical).isValid()) << "rows have no titles";
 }
 
 } // namespace

@@ -68,7 +68,7 @@ TEST_F(NewsWindowTest, ShowingItLoadsTheFirstCategoryOverHttpsAndADoubleClickOpe
     EXPECT_EQ(cell(1, 0), "Dollar slips as BreakingNews traders weigh \"soft landing\" talk");
     EXPECT_EQ(cell(0, 1), "Mon, 07 Dec 2026 17:00:00 GMT");
     EXPECT_EQ(view->model()->headerData(0, Qt::Horizontal).toString(), context->text(texts::kSubject));
-    EXPECT_EQ(view->model()->headerData(1, Qt::Horizontal).toString(), context->text(texts::kTime0153));
+    EXPECT_EQ(view->model()->headerData(1, Qt::Horizontal).toString(), context->text(texts::kTimeColumn));
     EXPECT_NE(context->text(texts::kSubject), texts::kSubject);
     EXPECT_EQ(server->newsDesk()->answered("BreakingNews"), 1u);
 

@@ -2,10 +2,10 @@
 // statement of a period in every table, refusals before sending, replies of an earlier show dropped,
 // hidden columns left out of print, the printed PDF read back; the journal and the main window's action.
 #include "gui/app/common_alert.h"
-#include "gui/app/idle_time.h"
 #include "gui/app/language.h"
-#include "gui/app/main_window_controller.h"
 #include "gui/charts/pie_chart_controller.h"
+#include "gui/login/idle_time.h"
+#include "gui/main/main_window_controller.h"
 #include "gui/models/session_fixture.h"
 #include "gui/statements/account_statement_window_controller.h"
 #include "gui/statements/statement_table_models.h"
@@ -98,7 +98,7 @@ TEST_F(StatementWindowTest, ShowsTheSeededStatementOfAPeriodInEveryTable) {
     EXPECT_TRUE(window->requestStatusText().isEmpty()) << window->requestStatusText().toStdString();
 
     ASSERT_EQ(rows(StatementTable::OpenPositions), 2);
-    EXPECT_EQ(cell(StatementTable::OpenPositions, 0, texts::kPositionID0317), "300001");
+    EXPECT_EQ(cell(StatementTable::OpenPositions, 0, texts::kPositionIDColumn), "300001");
     EXPECT_EQ(cell(StatementTable::OpenPositions, 0, texts::kSymbol), "EURUSD");
     EXPECT_EQ(cell(StatementTable::OpenPositions, 0, texts::kQuantity), "1.5");
     EXPECT_EQ(cell(StatementTable::OpenPositions, 0, texts::kOpenPrice), "1.08320");
@@ -111,7 +111,7 @@ TEST_F(StatementWindowTest, ShowsTheSeededStatementOfAPeriodInEveryTable) {
     EXPECT_EQ(cell(StatementTable::SettledPositions, 0, texts::kPL), "125.40");
     ASSERT_EQ(rows(StatementTable::CancelledOrders), 1);
     EXPECT_EQ(cell(StatementTable::CancelledOrders, 0, texts::kSymbol), "AUDUSD");
-    EXPECT_EQ(cell(StatementTable::CancelledOrders, 0, texts::kPrice0232), "0.66500");
+    EXPECT_EQ(cell(StatementTable::CancelledOrders, 0, texts::kPriceField), "0.66500");
     EXPECT_GT(rows(StatementTable::Instruments), 10);
 
     // The summaries: January's deposits and withdrawal of 20001, its two margin calls.

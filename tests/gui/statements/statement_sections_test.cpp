@@ -166,12 +166,13 @@ TEST(StatementSections, DetailCellsFollowTheirColumnFormats) {
     const auto pending0 = [&](std::string_view key) {
         return tc::gui::statementCell(data, StatementTable::PendingOrders, 0, key);
     };
-    EXPECT_EQ(pending0(texts::kPrice0232), "150.25");
+    EXPECT_EQ(pending0(texts::kPriceField), "150.25");
     EXPECT_EQ(pending0(texts::kTakeProfit), "0.00");
     EXPECT_EQ(pending0(texts::kRefPosition), "0");
     EXPECT_EQ(pending0(texts::kType), "");
     EXPECT_EQ(pending0(texts::kTimeInForce), "");
-    EXPECT_EQ(tc::gui::statementCell(data, StatementTable::CancelledOrders, 0, texts::kPrice0232), "150.250");
+    EXPECT_EQ(tc::gui::statementCell(data, StatementTable::CancelledOrders, 0, texts::kPriceField),
+              "150.250");
     EXPECT_EQ(tc::gui::statementCell(data, StatementTable::CancelledOrders, 0, texts::kOrderID), "-");
     EXPECT_EQ(tc::gui::statementCell(data, StatementTable::Instruments, 0, texts::kBid), "1.10000");
     EXPECT_EQ(tc::gui::statementCell(data, StatementTable::Instruments, 1, texts::kBid), "");
@@ -190,7 +191,7 @@ TEST(StatementSections, DetailCellsFollowTheirColumnFormats) {
     EXPECT_TRUE(tc::gui::isStatementDateColumn(StatementTable::CancelledOrders, texts::kCancelledTime));
     EXPECT_FALSE(tc::gui::hasStatementHeaderMenu(StatementTable::Instruments));
     EXPECT_TRUE(tc::gui::isStatementNumberColumn(texts::kPL));
-    EXPECT_FALSE(tc::gui::isStatementNumberColumn(texts::kPositionID0317)) << "ids are texts";
+    EXPECT_FALSE(tc::gui::isStatementNumberColumn(texts::kPositionIDColumn)) << "ids are texts";
 }
 
 TEST(StatementSections, JournalShowsTheNewestLineFirstSplitAtItsSeparators) {

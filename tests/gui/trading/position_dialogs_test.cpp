@@ -4,17 +4,17 @@
 #include "gui/app/common_alert.h"
 #include "gui/app/in_app_notification_center.h"
 #include "gui/app/language.h"
-#include "gui/app/main_window_controller.h"
 #include "gui/app/sound_notification.h"
 #include "gui/controls/grid_table.h"
 #include "gui/grid/grid_model.h"
 #include "gui/grid/grid_pane.h"
 #include "gui/grid/grid_view_proxy.h"
+#include "gui/main/main_window_controller.h"
 #include "gui/models/session_fixture.h"
 #include "gui/texts.h"
 #include "gui/trading/close_all_window_controller.h"
+#include "gui/trading/close_and_cancel_position_window_controller.h"
 #include "gui/trading/close_position_status_window_controller.h"
-#include "gui/trading/closend_cancel_position_window_controller.h"
 #include "gui/trading/modify_position_window_controller.h"
 #include "gui/trading/offset_position_window_controller.h"
 #include "model/records/order.h"
@@ -120,7 +120,7 @@ TEST_F(PositionDialogsTest, CloseInPartThenInFullAndTheLimitCountsPendingCloses)
     const GridModel& model = open->gridModel();
     open->table().setCurrentIndex(open->table().proxy().mapFromSource(model.index(model.rowOf("300001"), 0)));
     window->findChild<QAction*>(QStringLiteral("actionClosePosition"))->trigger();
-    auto* sheet = window->findChild<ClosendCancelPositionWindowController*>();
+    auto* sheet = window->findChild<CloseAndCancelPositionWindowController*>();
     ASSERT_TRUE(sheet);
     ASSERT_TRUE(waitFor([&] { return sheet->isVisible(); }));
     EXPECT_EQ(sheet->windowModality(), Qt::WindowModal);
@@ -204,7 +204,7 @@ TEST_F(PositionDialogsTest, TheTradeMenuActsOnTheSelectedPositionNotTheFocusedOn
     EXPECT_EQ(selected(), QStringList{"300001"});
 
     close->trigger();
-    auto* sheet = window->findChild<ClosendCancelPositionWindowController*>();
+    auto* sheet = window->findChild<CloseAndCancelPositionWindowController*>();
     ASSERT_TRUE(sheet && waitFor([&] { return sheet->isVisible(); }));
     EXPECT_EQ(sheet->record(), "300001");
     sheet->reject();
@@ -226,7 +226,7 @@ TEST_F(PositionDialogsTest, TheTradeMenuActsOnTheSelectedPositionNotTheFocusedOn
 TEST_F(PositionDialogsTest, AClosedPositionIsAnnouncedWithTheSettlementBannerAndItsSound) {
     QSignalSpy sounds(&context->sounds(), &SoundNotification::soundRequested);
     open->runAction(RowAction::ClosePosition, "300002");
-    auto* sheet = window->findChild<ClosendCancelPositionWindowController*>();
+    auto* sheet = window->findChild<CloseAndCancelPositionWindowController*>();
     ASSERT_TRUE(sheet && waitFor([&] { return sheet->isVisible(); }));
     QTest::mouseClick(find<QPushButton>(sheet, "CloseandCancelButton"), Qt::LeftButton);
     EXPECT_FALSE(sheet->isVisible());
@@ -260,7 +260,7 @@ TEST_F(PositionDialogsTest, AClosedPositionIsAnnouncedWithTheSettlementBannerAnd
 
 TEST_F(PositionDialogsTest, ASheetWhoseRecordGoesClosesWithAMessageAndOthersAnswersLeaveItOpen) {
     open->runAction(RowAction::ClosePosition, "300002");
-    auto* sheet = window->findChild<ClosendCancelPositionWindowController*>();
+    auto* sheet = window->findChild<CloseAndCancelPositionWindowController*>();
     ASSERT_TRUE(sheet && waitFor([&] { return sheet->isVisible(); }));
     // Another request answered (sent) elsewhere does not touch this sheet.
     ASSERT_TRUE(
@@ -362,7 +362,7 @@ TEST_F(PositionDialogsTest, ModifyBracketsThenEditAndCancelAPendingOrder) {
     }));
 
     pending->runAction(RowAction::CancelOrder, id);
-    auto* cancel = window->findChild<ClosendCancelPositionWindowController*>();
+    auto* cancel = window->findChild<CloseAndCancelPositionWindowController*>();
     ASSERT_TRUE(cancel && waitFor([&] { return cancel->isVisible(); }));
     EXPECT_EQ(cancel->job(), CloseJob::Cancel);
     EXPECT_FALSE(find<QComboBox>(cancel, "QuantityComboField")->isEnabled());

@@ -4,10 +4,10 @@
 #include "gui/app/common_alert.h"
 #include "gui/app/gui_objects.h"
 #include "gui/app/language.h"
-#include "gui/app/main_window_controller.h"
 #include "gui/charts/chart_controller.h"
 #include "gui/controls/decimal_text_field.h"
 #include "gui/controls/price_stepper.h"
+#include "gui/main/main_window_controller.h"
 #include "gui/market/advanced_watchlist_table_controller.h"
 #include "gui/market/market_depth_table_controller.h"
 #include "gui/models/session_fixture.h"
@@ -270,7 +270,7 @@ TEST_F(TradeTicketTest, AdvancedModeSendsALimitOrderAtOnceAndShowsRefusalsOnTheT
     ASSERT_TRUE(price->isEnabled());
     ASSERT_FALSE(price->text().isEmpty()); // the nearest level the rules allow
     EXPECT_TRUE(child<QLabel>("contigentpricesuggestionLabel")->text().startsWith("<= "));
-    ticket->UpdateValuesinTimer();
+    ticket->UpdateValuesInTimer();
     EXPECT_EQ(price->property("priceCheck").toInt(), static_cast<int>(tc::gui::PriceCheck::Valid));
 
     const std::int32_t account = ticket->accountId();
@@ -279,7 +279,7 @@ TEST_F(TradeTicketTest, AdvancedModeSendsALimitOrderAtOnceAndShowsRefusalsOnTheT
     QSignalSpy sent(ticket.data(), &TradeTicketWindowController::orderSent);
     // A buy limit above its limit: red, and the rules refuse it on the ticket.
     child<tc::gui::PriceStepper>("PriceStepper")->upButton()->click();
-    ticket->UpdateValuesinTimer();
+    ticket->UpdateValuesInTimer();
     EXPECT_EQ(price->property("priceCheck").toInt(), static_cast<int>(tc::gui::PriceCheck::Invalid));
     child<QPushButton>("PlaceOrderButton")->click();
     ASSERT_TRUE(refusal());
@@ -393,7 +393,7 @@ TEST_F(TradeTicketTest, NamesFollowTheLanguageAndTheChoiceStays) {
     open();
     ticket->setMode(TradeTicketWindowController::kAdvancedMode);
     chooseOrderType("Limit");
-    ticket->UpdateValuesinTimer();
+    ticket->UpdateValuesInTimer();
     const auto items = [&](const char* name) {
         auto* box = child<QComboBox>(name);
         QStringList out;

@@ -1,0 +1,63 @@
+#include "gui/login/keychain_secret_store.h"
+
+#include "gui/app/system_notifier.h"
+
+#include <qt6keychain/keychain.h>
+
+namespace tc::gui {
+namespace {
+
+const QString kService = QStringLiteral("tradeclient");
+
+template <typename Job>
+Job* makeJob(QObject* parent, const std::string& key) {
+    auto* job = new Job(kService, parent);
+    job->setAutoDelete(true);
+    job->setInsecureFallback(false);
+    job->setKey(QString::fromStdString(key));
+    return job;
+}
+
+} // namespace
+
+KeychainSecretStore::KeychainSecretStore(QObject* parent) : QObject(parent) {}
+
+void KeychainSecretStore::write(const std::string& key, const std::string& secret, WriteDone done) {
+    if (!sessionBusAvailable()) {
+        done(false, "no D-Bus session bus, so no Secret Service");
+        return;
+    }
+    auto* job = makeJob<QKeychain::WritePasswordJob>(this, key);
+    job->setTextData(QString::fromStdString(secret));
+    connect(job, &QKeychain::Job::finished, this, [done = std::move(done)](QKeychain::Job* finished) {
+        if (finished->error() == QKeychain::NoError)
+            done(true, {});
+        else
+            done(false, "the Secret Service did not keep it (" + finished->errorString().toStdString() + ")");
+    });
+    job->start();
+}
+
+void KeychainSecretStore::read(const std::string& key, ReadDone done) {
+    if (!sessionBusAvailable()) {
+        done(std::nullopt);
+        return;
+    }
+    auto* job = makeJob<QKeychain::ReadPasswordJob>(this, key);
+    connect(job, &QKeychain::Job::finished, this, [done = std::move(done)](QKeychain::Job* finished) {
+        auto* reader = static_cast<QKeychain::ReadPasswordJob*>(finished);
+        if (reader->error() == QKeychain::NoError)
+            done(reader->textData().toStdString());
+        else
+            done(std::nullopt);
+    });
+    job->start();
+}
+
+void KeychainSecretStore::remove(const std::string& key) {
+    if (!sessionBusAvailable())
+        return;
+    makeJob<QKeychain::DeletePasswordJob>(this, key)->start();
+}
+
+} // namespace tc::gui

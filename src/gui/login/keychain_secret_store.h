@@ -1,0 +1,21 @@
+#pragma once
+// Passwords in the desktop's Secret Service, through qtkeychain; never in a file (the insecure
+// fallback stays off). Where no Secret Service answers, writes fail with the reason and reads find
+// nothing.
+#include "gui/login/remembered_users.h"
+
+#include <QObject>
+
+namespace tc::gui {
+
+class KeychainSecretStore : public QObject, public SecretStore {
+    Q_OBJECT
+public:
+    explicit KeychainSecretStore(QObject* parent = nullptr);
+
+    void write(const std::string& key, const std::string& secret, WriteDone done) override;
+    void read(const std::string& key, ReadDone done) override;
+    void remove(const std::string& key) override;
+};
+
+} // namespace tc::gui

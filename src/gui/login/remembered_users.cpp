@@ -1,0 +1,165 @@
+#include "gui/login/remembered_users.h"
+
+#include "platform/base64.h"
+#include "platform/log.h"
+#include "platform/message_cipher.h"
+#include "platform/user_defaults.h"
+
+#include <memory>
+
+namespace tc::gui {
+namespace {
+
+// An entry is four short fields; anything longer was not written by us.
+constexpr std::size_t kMaxStoredEntryBytes = 4096;
+
+void appendEscaped(std::string& out, std::string_view field) {
+    for (char c : field) {
+        if (c == '#' || c == '\\')
+            out += '\\';
+        out += c;
+    }
+}
+
+} // namespace
+
+RememberedUsers::RememberedUsers(platform::UserDefaults& defaults, std::string productKey,
+                                 SecretStore& secrets)
+    : defaults_(defaults), productKey_(std::move(productKey)), secrets_(secrets),
+      failureLogged_(std::make_shared<bool>(false)) {}
+
+std::string RememberedUsers::secretKey(std::string_view mode, std::string_view server,
+                                       std::string_view userName) {
+    std::string key;
+    appendEscaped(key, mode);
+    key += '#';
+    appendEscaped(key, server);
+    key += '#';
+    appendEscaped(key, userName);
+    return key;
+}
+
+std::string RememberedUsers::encodeFields(const RememberedForm& form) {
+    std::string text;
+    appendEscaped(text, form.userName);
+    text += "##"; // the password's place stays empty
+    appendEscaped(text, form.server);
+    text += '#';
+    appendEscaped(text, form.port);
+    return text;
+}
+
+std::optional<RememberedForm> RememberedUsers::decodeFields(std::string_view text) {
+    std::string fields[4];
+    std::size_t index = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '\\' && i + 1 < text.size()) {
+            if (index < 4)
+                fields[index] += text[++i];
+            else
+                ++i;
+        } else if (c == '#') {
+            ++index;
+        } else if (index < 4) {
+            fields[index] += c;
+        }
+    }
+    if (index < 3)
+        return std::nullopt;
+    return RememberedForm{std::move(fields[0]), std::move(fields[1]), std::move(fields[2]),
+                          std::move(fields[3])};
+}
+
+std::optional<std::string> RememberedUsers::encryptEntry(std::string_view plain, std::string_view key) {
+    if (key.empty())
+        return std::nullopt;
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(plain.data());
+    auto cipher = platform::Crypto::transformData({bytes, plain.size()}, platform::Crypto::kAlgorithmAES,
+                                                  platform::Crypto::kEncrypt, key);
+    if (!cipher)
+        return std::nullopt;
+    return platform::Base64::encodeBase64WithData(*cipher);
+}
+
+std::optional<std::string> RememberedUsers::decryptEntry(std::string_view stored, std::string_view key) {
+    if (key.empty() || stored.size() > kMaxStoredEntryBytes)
+        return std::nullopt;
+    auto cipher = platform::Base64::decodeBase64WithString(stored);
+    if (!cipher)
+        return std::nullopt;
+    auto plain = platform::Crypto::transformData(*cipher, platform::Crypto::kAlgorithmAES,
+                                                 platform::Crypto::kDecrypt, key);
+    if (!plain)
+        return std::nullopt;
+    return std::string(plain->begin(), plain->end());
+}
+
+std::optional<RememberedForm> RememberedUsers::load(std::string_view mode) const {
+    auto stored = defaults_.stringForKey(mode);
+    if (!stored)
+        return std::nullopt;
+    auto plain = decryptEntry(*stored, productKey_);
+    auto form = plain ? decodeFields(*plain) : std::nullopt;
+    if (!form) {
+        platform::Log::warning("the remembered {} user cannot be read; the form shows the defaults", mode);
+        return std::nullopt;
+    }
+    form->password.clear(); // an entry never carries the password; one written elsewhere is ignored
+    return form;
+}
+
+void RememberedUsers::loadPassword(std::string_view mode, const RememberedForm& entry,
+                                   SecretStore::ReadDone done) {
+    secrets_.read(secretKey(mode, entry.server, entry.userName), std::move(done));
+}
+
+void RememberedUsers::store(std::string_view mode, const RememberedForm& form) {
+    auto value = encryptEntry(encodeFields(form), productKey_);
+    if (!value) {
+        platform::Log::warning("the {} user is not remembered: the product key is missing or unusable", mode);
+        return;
+    }
+    // A different user or server leaves no password of the old one behind.
+    if (auto previous = load(mode);
+        previous && (previous->server != form.server || previous->userName != form.userName))
+        secrets_.remove(secretKey(mode, previous->server, previous->userName));
+    defaults_.set(mode, *value);
+    defaults_.synchronize();
+
+    const std::string key = secretKey(mode, form.server, form.userName);
+    if (form.password.empty()) {
+        secrets_.remove(key);
+        return;
+    }
+    secrets_.write(key, form.password, [logged = failureLogged_](bool ok, const std::string& reason) {
+        if (ok || *logged)
+            return;
+        *logged = true;
+        platform::Log::warning("passwords are not remembered: {}", reason);
+    });
+}
+
+bool RememberedUsers::changePassword(std::string_view mode, std::string_view userName,
+                                     const std::string& password) {
+    const std::optional<RememberedForm> entry = load(mode);
+    if (!entry || entry->userName != userName || password.empty())
+        return false;
+    secrets_.write(secretKey(mode, entry->server, entry->userName), password,
+                   [logged = failureLogged_](bool ok, const std::string& reason) {
+                       if (ok || *logged)
+                           return;
+                       *logged = true;
+                       platform::Log::warning("passwords are not remembered: {}", reason);
+                   });
+    return true;
+}
+
+void RememberedUsers::remove(std::string_view mode) {
+    if (auto previous = load(mode))
+        secrets_.remove(secretKey(mode, previous->server, previous->userName));
+    defaults_.remove(mode);
+    defaults_.synchronize();
+}
+
+} // namespace tc::gui

@@ -1,0 +1,107 @@
+#include "gui/login/unlock_window_controller.h"
+
+#include "gui/app/gui_context.h"
+#include "gui/app/in_app_notification_center.h"
+#include "gui/app/language.h"
+#include "gui/app/qt_shell.h"
+#include "gui/app/window_shake.h"
+#include "gui/models/client_model.h"
+#include "gui/texts.h"
+#include "ui_unlock_window_controller.h"
+
+#include <QCloseEvent>
+#include <QKeyEvent>
+
+#include <utility>
+
+namespace tc::gui {
+
+UnlockWindowController::UnlockWindowController(GuiContext& context, QtShell& shell, ClientModel& session,
+                                               QWidget* parent)
+    : QDialog(parent), ui_(std::make_unique<Ui::UnlockWindowController>()), context_(context), shell_(shell),
+      session_(session) {
+    ui_->setupUi(this);
+    ui_->unlockErrorLabel->hide();
+    // A refusal is said in words as well as by the shake; typing again takes it away.
+    connect(ui_->lockPasswordTextField, &QLineEdit::textEdited, ui_->unlockErrorLabel, &QWidget::hide);
+    bindLanguage(this, context_.language(), [this] { updateLanguageStrings(); });
+    connect(ui_->unlockButton, &QPushButton::clicked, this, &UnlockWindowController::unLockButtonClicked);
+    connect(ui_->quitButton, &QPushButton::clicked, this, &UnlockWindowController::quitButtonClicked);
+}
+
+UnlockWindowController::~UnlockWindowController() = default;
+
+void UnlockWindowController::updateLanguageStrings() {
+    ui_->lockpasswordtitleTextField->setText(
+        QStringLiteral("%1 :").arg(context_.text(texts::kUnlockPassword)));
+    setWindowTitle(QStringLiteral("%1 %2").arg(context_.text(texts::kUnlock),
+                                               QString::fromStdString(session_.client().userName())));
+}
+
+void UnlockWindowController::lock(QWidget* mainWindow) {
+    if (mainWindow && mainWindow->isVisible()) {
+        mainWindow_ = mainWindow;
+        // Its own windows stand apart from it on screen: they hide with it.
+        hiddenWindows_.clear();
+        for (QWidget* child : mainWindow->findChildren<QWidget*>())
+            if (child->isWindow() && child->isVisible())
+                hiddenWindows_.append(child);
+        mainWindow->hide();
+        for (const auto& window : hiddenWindows_)
+            window->hide();
+        context_.banners().setHeld(true);
+        ui_->lockPasswordTextField->clear();
+        ui_->unlockErrorLabel->hide();
+        show();
+        raise();
+        activateWindow();
+        ui_->lockPasswordTextField->setFocus();
+    }
+    updateLanguageStrings();
+}
+
+void UnlockWindowController::unLockButtonClicked() {
+    // Compared exactly, as typed: the password is not trimmed.
+    if (!session_.client().isSessionPassword(ui_->lockPasswordTextField->text().toStdString())) {
+        shakeWindow(this);
+        ui_->unlockErrorLabel->show();
+        ui_->lockPasswordTextField->setAccessibleDescription(ui_->unlockErrorLabel->text());
+        ui_->lockPasswordTextField->selectAll();
+        return;
+    }
+    ui_->unlockErrorLabel->hide();
+    ui_->lockPasswordTextField->setAccessibleDescription(QString());
+    ui_->lockPasswordTextField->clear();
+    hide();
+    context_.banners().setHeld(false);
+    if (mainWindow_) {
+        mainWindow_->show();
+        for (const auto& window : std::exchange(hiddenWindows_, {}))
+            if (window)
+                window->show();
+        mainWindow_->raise();
+        mainWindow_->activateWindow();
+    }
+    Q_EMIT unlocked();
+}
+
+void UnlockWindowController::quitButtonClicked() {
+    shell_.quit();
+}
+
+void UnlockWindowController::keyPressEvent(QKeyEvent* event) {
+    // Escape does not get past the lock.
+    if (event->key() == Qt::Key_Escape) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+void UnlockWindowController::closeEvent(QCloseEvent* event) {
+    // Closing the lock is quitting, never unlocking.
+    event->ignore();
+    quitButtonClicked();
+}
+
+} // namespace tc::gui

@@ -1,0 +1,650 @@
+#include "gui/main/main_window_controller.h"
+
+#include "gui/main/network_status_view.h"
+
+#include "gui/app/common_alert.h"
+#include "gui/app/gui_context.h"
+#include "gui/app/gui_objects.h"
+#include "gui/app/images.h"
+#include "gui/app/language.h"
+#include "gui/app/theme_manager.h"
+#include "gui/charts/chart_slot_config.h"
+#include "gui/charts/chart_view_controller.h"
+#include "gui/charts/chart_window_controller.h"
+#include "gui/charts/pie_chart_view_controller.h"
+#include "gui/chat/chat_window_controller.h"
+#include "gui/chat/messages_window_controller.h"
+#include "gui/controls/chart_drop_area.h"
+#include "gui/controls/grid_table.h"
+#include "gui/funding/account_access_setting_window_controller.h"
+#include "gui/funding/change_password_window_controller.h"
+#include "gui/funding/deposit_request_window_controller.h"
+#include "gui/funding/deposits_withdrawals_window_controller.h"
+#include "gui/funding/pay_gate_requests.h"
+#include "gui/funding/withdrawal_request_window_controller.h"
+#include "gui/grid/grid_cells.h"
+#include "gui/grid/grid_model.h"
+#include "gui/grid/grid_pane.h"
+#include "gui/login/desktop_idle_source.h"
+#include "gui/main/account_summary_view.h"
+#include "gui/market/add_remove_window_controller.h"
+#include "gui/market/advanced_watchlist_table_controller.h"
+#include "gui/market/market_depth_table_controller.h"
+#include "gui/market/watchlist_table_controller.h"
+#include "gui/models/client_model.h"
+#include "gui/news/news_table_controller.h"
+#include "gui/resources/resources_view_controller.h"
+#include "gui/settings/settings_window_controller.h"
+#include "gui/statements/account_statement_window_controller.h"
+#include "gui/statements/statement_table_models.h"
+#include "gui/texts.h"
+#include "gui/trading/position_dialogs.h"
+#include "gui/trading/trade_ticket_window_controller.h"
+#include "model/records/account_details.h"
+#include "model/records/user_info.h"
+#include "model/session_model.h"
+#include "model/session_queries.h"
+#include "model/text/formatter.h"
+#include "platform/bundle.h"
+#include "platform/user_defaults.h"
+#include "ui_main_window_controller.h"
+
+#include <QCloseEvent>
+#include <QDialog>
+#include <QGuiApplication>
+#include <QHeaderView>
+#include <QScreen>
+#include <QSplitter>
+#include <QTableView>
+#include <QVBoxLayout>
+#include <array>
+#include <utility>
+
+namespace tc::gui {
+namespace {
+
+// The first row as the current and selected one. QTableView::selectRow looks for its column at the
+// view's right edge in a right-to-left layout, and finds none before the view has its width.
+void selectFirstRow(QTableView* view) {
+    view->selectionModel()->setCurrentIndex(view->model()->index(0, 0),
+                                            QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+}
+
+// The trade menu's commands on the selected open position.
+std::array<std::pair<QAction*, RowAction>, 3> positionActions(const Ui::MainWindowController& ui) {
+    return {{{ui.actionClosePosition, RowAction::ClosePosition},
+             {ui.actionModifyPosition, RowAction::ModifyBrackets},
+             {ui.actionOffsetPosition, RowAction::OffsetPosition}}};
+}
+
+} // namespace
+
+MainWindowController::MainWindowController(GuiContext& context, IdleSource* idle, QWidget* parent)
+    : QMainWindow(parent), ui_(std::make_unique<Ui::MainWindowController>()), context_(context) {
+    ui_->setupUi(this);
+    summary_ = new AccountSummaryView({ui_->AccountIdValueTextField, ui_->equityValueTextField,
+                                       ui_->BalanceValueTextField, ui_->ProfitLossValueTextField,
+                                       ui_->UsedMarginValueTextField, ui_->AvailableMarginValueTextField},
+                                      this);
+    networkStatus_ = new NetworkStatusView(
+        {ui_->NetworkStatusIndicatorImage, ui_->ConnectionStatusImage, ui_->ConnectionStatusTextField,
+         ui_->ServerTimeTextField},
+        [this](std::string_view key) { return context_.text(key); }, this);
+    // The window fills the screen it is on.
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        setGeometry(screen->availableGeometry());
+    for (QMenu* menu : ui_->menuBar->findChildren<QMenu*>())
+        menu->setToolTipsVisible(true);
+    ui_->verticalSplitView->setStretchFactor(0, 3);
+    ui_->verticalSplitView->setStretchFactor(1, 2);
+    ui_->marketSplitView->setStretchFactor(1, 1);
+    ui_->openPositionSplitView->setStretchFactor(1, 1);
+    ui_->marketSplitView->setSizes({560, width() - 560});
+    // Every tab stays in sight: the window's smallest width is set by them, never by scroll arrows.
+    ui_->mainTabView->setUsesScrollButtons(false);
+    ui_->watchlistTabView->setUsesScrollButtons(false);
+    // The chart slots keep their places until charts fill them.
+    for (QWidget* slot : {static_cast<QWidget*>(ui_->ChartView1), static_cast<QWidget*>(ui_->ChartView2),
+                          static_cast<QWidget*>(ui_->ChartView3), static_cast<QWidget*>(ui_->ChartView4)}) {
+        slot->setObjectName(slot->accessibleName()); // "Chart1".."Chart4", as drops name them
+        slot->setBackgroundRole(QPalette::Base);
+        slot->setAutoFillBackground(true);
+    }
+    addGridTables();
+    addQuotesBoard();
+    addJournal();
+    addCharts();
+    news_ = new NewsTableController(context_, ui_->newsTab);
+    ui_->newsTabLayout->addWidget(news_);
+
+    if (!idle) {
+        ownIdle_ = std::make_unique<DesktopIdleSource>();
+        idle = ownIdle_.get();
+    }
+    idleChecker_ =
+        std::make_unique<IdleTimeChecker>(context_.defaults(), *idle, [this] { Q_EMIT quitRequested(); });
+
+    ClientModel& session = *context_.clientModel();
+    connect(&session, &ClientModel::tick, this, &MainWindowController::RefreshValues);
+    // The core refreshes the figures on its own second: the summary follows that refresh, or it
+    // would lag the positions grid by up to a second (and show the sign-in's zeros until then).
+    connect(&session, &ClientModel::tablesChanged, this, [this](interfaces::TableSet tables) {
+        if (tables.contains(interfaces::Table::Accounts))
+            loadAccountDetails();
+    });
+    connect(&session, &ClientModel::networkSpeedChanged, this,
+            &MainWindowController::changeNetworkStatusimage);
+    connect(&session, &ClientModel::loginStateChanged, this, [this](interfaces::LoginState state) {
+        if (state == interfaces::LoginState::Lost)
+            changeNetworkStatusimage(context_.clientModel()->client().networkSpeed());
+        followLoginState();
+        if (state == interfaces::LoginState::SignedIn) {
+            updateAccountActions();
+            // A new client holds nothing until its login completes: the window takes it up now, as
+            // it did the first client's when it was made.
+            if (boundGeneration_ != context_.clientModel()->generation())
+                bindSession();
+        }
+    });
+    connect(&session, &ClientModel::clientReplaced, this, [this] {
+        account_.reset();
+        loadAccountDetails();
+        followLoginState();
+    });
+    // The palette is the program's; the grids take their cell colours from the theme themselves.
+    connect(&context_.themes(), &ThemeManager::themeChanged, this, [this] { update(); });
+
+    connect(ui_->actionCloseAll, &QAction::triggered, this, &MainWindowController::closeAllButtonClicked);
+    // The trade menu's position commands act on the open position selected in its grid (not the
+    // focused row), and are offered only as that row's own menu would offer them.
+    for (const auto& [action, row] : positionActions(*ui_))
+        connect(action, &QAction::triggered, this, [this, row = row] {
+            GridPane* pane = gridPane(Grid::OpenPositions);
+            const std::string id = pane ? pane->selectedId() : std::string();
+            if (!id.empty() && pane->offers(row, id))
+                pane->runAction(row, id);
+        });
+    if (GridPane* pane = gridPane(Grid::OpenPositions))
+        connect(pane, &GridPane::selectionChanged, this, &MainWindowController::updatePositionActions);
+    connect(ui_->tradeMenu, &QMenu::aboutToShow, this, &MainWindowController::updatePositionActions);
+    connect(&session, &ClientModel::tablesChanged, this, &MainWindowController::updatePositionActions);
+    connect(ui_->actionSettings, &QAction::triggered, this, &MainWindowController::SettingsButtonClicked);
+    connect(ui_->actionChangePassword, &QAction::triggered, this,
+            &MainWindowController::ChangePasswordClicked);
+    connect(ui_->actionAccessRights, &QAction::triggered, this, &MainWindowController::AccountAccessClicked);
+    connect(ui_->actionTradeTicket, &QAction::triggered, this,
+            &MainWindowController::TradeTicketButtonClicked);
+    connect(ui_->actionAddRemoveSymbols, &QAction::triggered, this,
+            &MainWindowController::AddRemoveSymbolstoWatchlistClicked);
+    connect(ui_->actionAccountStatement, &QAction::triggered, this,
+            &MainWindowController::AccountStatementButtonClicked);
+    connect(ui_->actionNewDeposit, &QAction::triggered, this, [this] { newDepositRequest(); });
+    connect(ui_->actionNewWithdrawal, &QAction::triggered, this, &MainWindowController::newWithdrawalRequest);
+    connect(ui_->actionDepositsWithdrawals, &QAction::triggered, this,
+            &MainWindowController::DepositsWithdrawalsButtonClicked);
+    connect(ui_->actionChart, &QAction::triggered, this, &MainWindowController::ChartButtonClicked);
+    connect(ui_->actionChat, &QAction::triggered, this, &MainWindowController::ChatButtonClicked);
+    connect(ui_->actionMessages, &QAction::triggered, this, &MainWindowController::MessagesButtonClicked);
+    connect(ui_->actionNews, &QAction::triggered, this, &MainWindowController::NewsButtonClicked);
+    connect(ui_->actionResources, &QAction::triggered, this, &MainWindowController::resourcesButtonClicked);
+    connect(ui_->actionAbout, &QAction::triggered, this, &MainWindowController::aboutApplication);
+    connect(ui_->actionLockConsole, &QAction::triggered, this, &MainWindowController::lockConsole);
+    connect(ui_->actionLogout, &QAction::triggered, this, &MainWindowController::logout);
+    connect(ui_->appMenu, &QMenu::aboutToShow, this, &MainWindowController::updateLockAction);
+    connect(ui_->toggleLeftViewButton, &QToolButton::toggled, this,
+            [this](bool shown) { toggleLeftViewSelectedIndex(shown ? 1 : 0); });
+
+    bindLanguage(this, context_.language(), [this] { updateLanguageStrings(); });
+    updateAccountActions();
+    boundGeneration_ = session.generation();
+    getAccountDetails();
+    changeNetworkStatusimage(session.client().networkSpeed());
+    loadAccountDetails();
+    followLoginState();
+}
+
+bool MainWindowController::isSignedIn() const {
+    return context_.clientModel()->loginState() == interfaces::LoginState::SignedIn;
+}
+
+void MainWindowController::followLoginState() {
+    const bool live = isSignedIn();
+    // No order starts from a session that is not signed in (the position commands follow the
+    // grid's row menu, which offers none then).
+    for (QAction* action : {ui_->actionTradeTicket, ui_->actionCloseAll})
+        action->setEnabled(live);
+    updatePositionActions();
+    // The summary keeps the session's last figures, greyed: they no longer move.
+    summary_->setLive(live);
+}
+
+void MainWindowController::bindSession() {
+    boundGeneration_ = context_.clientModel()->generation();
+    account_.reset();
+    getAccountDetails();
+    loadAccountDetails();
+    if (!watchlist_->selectionModel()->hasSelection() && watchlist_->model()->rowCount() > 0)
+        selectFirstRow(watchlist_);
+    startCharts();
+}
+
+MainWindowController::~MainWindowController() = default;
+
+void MainWindowController::addGridTables() {
+    const std::pair<QLayout*, Grid> places[] = {
+        {ui_->openPositionsTabLayout, Grid::OpenPositions},
+        {ui_->pendingOrdersTabLayout, Grid::PendingOrders},
+        {ui_->settledPositionsTabLayout, Grid::SettledPositions},
+        {ui_->cancelledOrdersTabLayout, Grid::CancelledOrders},
+        {ui_->executedPositionsTabLayout, Grid::ExecutedPositions},
+        {ui_->accountsTabLayout, Grid::Accounts},
+    };
+    const ColumnSwitches switches = loadColumnSwitches();
+    for (const auto& [layout, grid] : places) {
+        // The account, position and order grids with their menus, totals and search.
+        auto* pane = new GridPane(context_, grid, switches, layout->parentWidget());
+        layout->addWidget(pane);
+        tables_.push_back(&pane->table());
+        panes_.push_back(pane);
+        if (grid == Grid::Accounts) {
+            connect(pane, &GridPane::accountChosen, this, &MainWindowController::setAccount);
+            connect(pane, &GridPane::newDepositRequested, this, [this] { newDepositRequest(); });
+            connect(pane, &GridPane::newWithdrawalRequested, this,
+                    &MainWindowController::newWithdrawalRequest);
+        }
+    }
+}
+
+void MainWindowController::addQuotesBoard() {
+    // The board over the depth ladders of its selected instrument; the tiles on a tab of their own.
+    auto* split = new QSplitter(Qt::Vertical, ui_->watchlistTab);
+    split->setObjectName(QStringLiteral("watchlistSplitView"));
+    split->setChildrenCollapsible(false);
+    watchlist_ = new WatchlistTableController(context_, split);
+    depth_ = new MarketDepthPane(context_, split);
+    split->setStretchFactor(0, 1);
+    ui_->watchlistLayout->addWidget(split);
+    connect(watchlist_, &WatchlistTableController::instrumentSelected, depth_,
+            &MarketDepthPane::setInstrument);
+    if (watchlist_->model()->rowCount() > 0)
+        selectFirstRow(watchlist_);
+
+    auto* tilesTab = new QWidget;
+    tilesTab->setObjectName(QStringLiteral("advancedWatchlistTab"));
+    tilesTab->setProperty(kLangKeyProperty, QString::fromLatin1(texts::kTiles));
+    auto* tilesLayout = new QVBoxLayout(tilesTab);
+    tilesLayout->setContentsMargins(0, 0, 0, 0);
+    advancedWatchlist_ = new AdvancedWatchlistTableController(context_, tilesTab);
+    tilesLayout->addWidget(advancedWatchlist_);
+    ui_->watchlistTabView->addTab(tilesTab, context_.text(texts::kTiles));
+}
+
+void MainWindowController::addJournal() {
+    journal_ = new QTableView(ui_->journalTab);
+    journal_->setObjectName(QStringLiteral("journalTableView"));
+    journalModel_ = new JournalTableModel(context_.language(), journal_);
+    journal_->setModel(journalModel_);
+    journal_->setSelectionMode(QAbstractItemView::NoSelection);
+    journal_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    journal_->verticalHeader()->hide();
+    journal_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    journal_->horizontalHeader()->setStretchLastSection(true);
+    journal_->setColumnWidth(0, 170);
+    journal_->setWordWrap(false);
+    journal_->setAccessibleName(context_.text(texts::kJournal));
+    ui_->journalTabLayout->addWidget(journal_);
+
+    ClientModel& session = *context_.clientModel();
+    journalModel_->setLines(&session.client().journal());
+    connect(&session, &ClientModel::journalAppended, journalModel_,
+            [this] { journalModel_->lineAppended(); });
+    // The journal belongs to the client: let go of it before the client goes.
+    connect(&session, &ClientModel::clientAboutToBeReplaced, journalModel_,
+            [this] { journalModel_->setLines(nullptr); });
+    connect(&session, &ClientModel::clientReplaced, journalModel_,
+            [this] { journalModel_->setLines(&context_.clientModel()->client().journal()); });
+}
+
+void MainWindowController::AccountStatementButtonClicked() {
+    if (!statement_)
+        statement_ = new AccountStatementWindowController(context_, this);
+    statement_->show();
+    statement_->windowDidAppear();
+    statement_->raise();
+    statement_->activateWindow();
+}
+
+void MainWindowController::setUrlOpener(std::function<bool(const QUrl&)> opener) {
+    urlOpener_ = std::move(opener);
+    news_->setUrlOpener(urlOpener_);
+    if (resources_)
+        resources_->setUrlOpener(urlOpener_);
+}
+
+void MainWindowController::NewsButtonClicked() {
+    ui_->mainTabView->setCurrentWidget(ui_->newsTab);
+    news_->setFocus();
+}
+
+void MainWindowController::resourcesButtonClicked() {
+    if (!resources_) {
+        resources_ = new ResourcesViewController(context_, this);
+        if (urlOpener_)
+            resources_->setUrlOpener(urlOpener_);
+    }
+    resources_->showBelow(ui_->mainToolbar->widgetForAction(ui_->actionResources));
+}
+
+DepositRequestWindowController* MainWindowController::newDepositRequest() {
+    if (!payGateRequests_)
+        payGateRequests_ = std::make_shared<PayGateRequests>();
+    auto* window = new DepositRequestWindowController(context_, payGateRequests_, this);
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    if (urlOpener_)
+        window->setUrlOpener(urlOpener_);
+    window->show();
+    window->windowDidAppear();
+    window->raise();
+    window->activateWindow();
+    return window;
+}
+
+void MainWindowController::newWithdrawalRequest() {
+    if (!withdrawal_)
+        withdrawal_ = new WithdrawalRequestWindowController(context_, this);
+    else if (withdrawal_->isVisible())
+        return;
+    withdrawal_->show();
+    withdrawal_->windowDidAppear();
+    withdrawal_->raise();
+    withdrawal_->activateWindow();
+}
+
+void MainWindowController::DepositsWithdrawalsButtonClicked() {
+    if (!history_)
+        history_ = new DepositsWithdrawalsWindowController(context_, this);
+    history_->show();
+    history_->onWindowLoad();
+    history_->raise();
+    history_->activateWindow();
+}
+
+void MainWindowController::ChatButtonClicked() {
+    if (!chat_)
+        chat_ = new ChatWindowController(context_, this);
+    chat_->show();
+    chat_->showWindow();
+    chat_->raise();
+    chat_->activateWindow();
+}
+
+void MainWindowController::MessagesButtonClicked() {
+    if (!notices_)
+        notices_ = new MessagesWindowController(context_, this);
+    notices_->show();
+    notices_->showWindow();
+    notices_->raise();
+    notices_->activateWindow();
+}
+
+void MainWindowController::TradeTicketButtonClicked() {
+    if (!isSignedIn() || context_.clientModel()->client().watchList().empty())
+        return;
+    context_.guiObjects().showTradeTicket(this);
+}
+
+void MainWindowController::addCharts() {
+    const std::array<ChartDropArea*, kChartSlots> slots{ui_->ChartView1, ui_->ChartView2, ui_->ChartView3,
+                                                        ui_->ChartView4};
+    for (std::size_t i = 0; i < kChartSlots; ++i) {
+        auto* layout = new QVBoxLayout(slots[i]);
+        layout->setContentsMargins(0, 0, 0, 0);
+        auto* chart = new ChartViewController(context_, this);
+        charts_.push_back(chart);
+        connect(chart, &ChartViewController::configurationChanged, this,
+                &MainWindowController::saveChartSlots);
+        connect(slots[i], &ChartDropArea::symbolDropped, this, &MainWindowController::ReloadDataforChart);
+    }
+    startCharts();
+    pie_ = new PieChartViewController(context_, ui_->pieChartPane);
+    ui_->pieLayout->addWidget(pie_);
+}
+
+void MainWindowController::startCharts() {
+    const std::array<ChartDropArea*, kChartSlots> slots{ui_->ChartView1, ui_->ChartView2, ui_->ChartView3,
+                                                        ui_->ChartView4};
+    const interfaces::Client& client = context_.clientModel()->client();
+    const auto stored =
+        context_.defaults().stringArrayForKey(kChartSlotsKey).value_or(std::vector<std::string>{});
+    const auto starts = startingSlots(stored, client.watchList(), [&client](std::string_view code) {
+        return instrumentOf(client.model(), code) != nullptr;
+    });
+    for (std::size_t i = 0; i < kChartSlots && i < charts_.size(); ++i) {
+        if (!starts[i])
+            continue;
+        ChartViewController* chart = charts_[i];
+        // Configured first: the chart starts as its view is made (or at once, when it has one).
+        chart->setValue(*starts[i]);
+        if (!chart->isViewLoaded())
+            slots[i]->layout()->addWidget(chart->view());
+    }
+}
+
+ChartViewController* MainWindowController::chartSlot(std::size_t index) const {
+    return index < charts_.size() ? charts_[index] : nullptr;
+}
+
+void MainWindowController::ReloadDataforChart(const QString& code, const QString& slot) {
+    const std::array<ChartDropArea*, kChartSlots> slots{ui_->ChartView1, ui_->ChartView2, ui_->ChartView3,
+                                                        ui_->ChartView4};
+    for (std::size_t i = 0; i < kChartSlots && i < charts_.size(); ++i) {
+        if (slots[i]->objectName() != slot)
+            continue;
+        ChartViewController* chart = charts_[i];
+        ChartSlotConfig config{code.toStdString(), static_cast<int>(chart->currentInterval()),
+                               static_cast<int>(chart->chartType())};
+        chart->setValue(config);
+        if (!chart->isViewLoaded())
+            slots[i]->layout()->addWidget(chart->view());
+        saveChartSlots();
+        return;
+    }
+}
+
+void MainWindowController::saveChartSlots() {
+    std::vector<std::string> texts;
+    for (const ChartViewController* chart : charts_) {
+        const auto config = chart->configuration();
+        texts.push_back(config ? slotText(*config) : std::string());
+    }
+    context_.defaults().setStringArray(kChartSlotsKey, texts);
+}
+
+ChartWindowController* MainWindowController::ChartButtonClicked() {
+    return openChartWindow(context_, this);
+}
+
+void MainWindowController::AddRemoveSymbolstoWatchlistClicked() {
+    if (!addRemove_) {
+        addRemove_ = new AddRemoveWindowController(context_, this);
+        connect(addRemove_, &AddRemoveWindowController::watchListSaved, this, [this] {
+            if (TradeTicketWindowController* ticket = context_.guiObjects().tradeTicketWindowController())
+                ticket->updateItemsinSymbolComboBox();
+            watchlist_->gridModel().refresh();
+            advancedWatchlist_->refreshTableView();
+            if (!watchlist_->selectionModel()->hasSelection() && watchlist_->model()->rowCount() > 0)
+                selectFirstRow(watchlist_);
+        });
+    }
+    addRemove_->openOn(this);
+}
+
+GridPane* MainWindowController::gridPane(Grid grid) const {
+    for (GridPane* pane : panes_)
+        if (pane->grid() == grid)
+            return pane;
+    return nullptr;
+}
+
+GridTable* MainWindowController::gridTable(Grid grid) const {
+    for (GridTable* table : tables_)
+        if (table->gridModel().grid() == grid)
+            return table;
+    return nullptr;
+}
+
+void MainWindowController::setUserName(const QString& userName) {
+    userName_ = userName;
+    updateLanguageStrings();
+}
+
+void MainWindowController::updateLanguageStrings() {
+    // The pie's switch shows a sign, not a word: screen readers read its tooltip.
+    ui_->toggleLeftViewButton->setAccessibleName(ui_->toggleLeftViewButton->toolTip());
+    setWindowTitle(QStringLiteral("%1 v%2 - %3")
+                       .arg(QGuiApplication::applicationDisplayName(),
+                            QString::fromStdString(platform::Bundle::shortVersionString()), userName_));
+}
+
+void MainWindowController::getAccountDetails() {
+    interfaces::Client& client = context_.clientModel()->client();
+    const auto accounts = client.queries().getAccountCollection();
+    if (accounts.empty() || account_)
+        return;
+    account_ = accounts.front()->AccountId;
+    client.setCurrentAccount(*account_);
+}
+
+void MainWindowController::setAccount(std::int32_t accountId) {
+    account_ = accountId;
+    context_.clientModel()->client().setCurrentAccount(accountId); // refused for one it does not hold
+    loadAccountDetails();
+}
+
+void MainWindowController::RefreshValues() {
+    if (refreshing_)
+        return; // an alert of a step below ran the event loop: this tick is the running refresh's
+    refreshing_ = true;
+    loadAccountDetails();
+    Q_EMIT accountSummaryRefreshed();
+    idleChecker_->startCheckingIdleTime();
+    refreshing_ = false;
+}
+
+void MainWindowController::loadAccountDetails() {
+    // The session refreshes every account's figures each second; no account shows zeros.
+    AccountDetails figures;
+    for (const auto& account : context_.clientModel()->client().queries().getAccountCollection())
+        if (account_ && account->AccountId == *account_)
+            figures = *account;
+    summary_->show(figures);
+}
+
+void MainWindowController::changeNetworkStatusimage(const interfaces::NetworkSpeed& speed) {
+    networkStatus_->show(speed,
+                         context_.clientModel()->client().loginState() == interfaces::LoginState::Lost);
+}
+
+void MainWindowController::toggleLeftViewSelectedIndex(int index) {
+    const bool shown = !ui_->pieChartPane->isHidden();
+    if (index == 0 && shown)
+        ui_->pieChartPane->hide();
+    else if (index == 1 && !shown)
+        ui_->pieChartPane->show();
+    const QSignalBlocker block(ui_->toggleLeftViewButton);
+    ui_->toggleLeftViewButton->setChecked(!ui_->pieChartPane->isHidden());
+}
+
+SettingsWindowController* MainWindowController::settingsWindow() const {
+    return settings_.data();
+}
+
+void MainWindowController::SettingsButtonClicked() {
+    if (!settings_) {
+        settings_ = new SettingsWindowController(context_, this);
+        updateAccountActions();
+        settings_->setNetworkAvailableQuery(
+            [this] { return context_.clientModel()->client().isNetworkAvailable(); });
+        settings_->setChangePasswordSheet([this](QWidget* owner) {
+            auto* sheet = new ChangePasswordWindowController(context_, owner);
+            sheet->setPasswordChangedHandler([this](const std::string& password) {
+                if (passwordChanged_)
+                    passwordChanged_(password);
+            });
+            return sheet;
+        });
+        settings_->setAccountAccessSheet(
+            [this](QWidget* owner) { return new AccountAccessSettingWindowController(context_, owner); });
+    }
+    settings_->show();
+    settings_->raise();
+    settings_->activateWindow();
+}
+
+void MainWindowController::updateAccountActions() {
+    const interfaces::Client& client = context_.clientModel()->client();
+    const auto& user = client.model().userInfo;
+    const bool password = user && user->CanChangePassword;
+    const bool access = client.queries().canShowAERights();
+    ui_->actionChangePassword->setEnabled(password);
+    ui_->actionAccessRights->setEnabled(access);
+    if (settings_)
+        settings_->setAccountCapabilities(password, access);
+}
+
+void MainWindowController::updatePositionActions() {
+    const GridPane* pane = gridPane(Grid::OpenPositions);
+    const std::string id = pane ? pane->selectedId() : std::string();
+    for (const auto& [action, row] : positionActions(*ui_))
+        action->setEnabled(!id.empty() && pane->offers(row, id));
+}
+
+void MainWindowController::ChangePasswordClicked() {
+    SettingsButtonClicked();
+    settings_->ChangePasswordButtonClicked();
+}
+
+void MainWindowController::AccountAccessClicked() {
+    SettingsButtonClicked();
+    settings_->accountAccessSettingButtonClicked();
+}
+
+void MainWindowController::closeAllButtonClicked() {
+    openCloseAll(context_, this);
+}
+
+void MainWindowController::aboutApplication() {
+    context_.guiObjects().showAbout(this);
+}
+
+void MainWindowController::lockConsole() {
+    Q_EMIT lockRequested();
+}
+
+void MainWindowController::updateLockAction() {
+    // The menu does not offer the lock while a sheet is open on the window.
+    bool sheet = false;
+    for (const QDialog* dialog : findChildren<QDialog*>())
+        sheet = sheet || (dialog->isVisible() && dialog->windowModality() == Qt::WindowModal);
+    ui_->actionLockConsole->setEnabled(isVisible() && !sheet);
+}
+
+void MainWindowController::logout() {
+    CommonAlert::open(this,
+                      {context_.text(texts::kDoWantLogOut),
+                       QString(),
+                       AlertSpec::Warning,
+                       {context_.text(texts::kLogOut), context_.text(texts::kCancel)},
+                       QStringLiteral("logout")},
+                      [this](int button) {
+                          if (button == 0)
+                              Q_EMIT quitRequested();
+                      });
+}
+
+void MainWindowController::closeEvent(QCloseEvent* event) {
+    event->accept();
+    Q_EMIT quitRequested();
+}
+
+} // namespace tc::gui

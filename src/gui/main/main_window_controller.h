@@ -1,0 +1,214 @@
+#pragma once
+// The main window, shown once the first login completed: the toolbar and menus, the watch list and
+// the four chart slots above, the account pie and the tabs of positions, orders and accounts below,
+// and the status line with the current account's summary, the network status and the server time.
+// The session's one-second tick refreshes the summary and checks the idle time-out.
+//
+// What it asks of its owner goes out as signals: quitRequested (logout confirmed, the window
+// closed, the idle time-out reached) and lockRequested (the console lock). The trade menu closes,
+// modifies and offsets the selected open position and opens the close-all window; the news tab reads
+// the feed, the Resources button shows the resources panel.
+#include "gui/grid/grid_spec.h"
+#include "gui/login/idle_time.h"
+#include "gui/settings/settings_window_controller.h"
+#include "interfaces/client.h"
+
+#include <QMainWindow>
+#include <QPointer>
+#include <QUrl>
+
+class QTableView;
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace Ui {
+class MainWindowController;
+}
+
+namespace tc::gui {
+
+class AccountSummaryView;
+class AddRemoveWindowController;
+class ChatWindowController;
+class MessagesWindowController;
+class NetworkStatusView;
+class ChartViewController;
+class ChartWindowController;
+class PieChartViewController;
+class AdvancedWatchlistTableController;
+class AccountStatementWindowController;
+class DepositRequestWindowController;
+class DepositsWithdrawalsWindowController;
+class PayGateRequests;
+class WithdrawalRequestWindowController;
+class GridPane;
+class GridTable;
+class GuiContext;
+class JournalTableModel;
+class MarketDepthPane;
+class NewsTableController;
+class ResourcesViewController;
+class WatchlistTableController;
+
+class MainWindowController : public QMainWindow {
+    Q_OBJECT
+public:
+    // Needs the context's client model, signed in. `idle` is where the idle time comes from (the
+    // desktop's when null).
+    explicit MainWindowController(GuiContext& context, IdleSource* idle = nullptr, QWidget* parent = nullptr);
+    ~MainWindowController() override;
+
+    // The login user named in the title.
+    void setUserName(const QString& userName);
+    // The account the summary shows (the accounts table picks another); none when it is not shown.
+    void setAccount(std::int32_t accountId);
+    std::optional<std::int32_t> account() const { return account_; }
+
+    // The one-second refresh: the summary of the current account, then the idle time-out. Not entered
+    // again while it runs.
+    void RefreshValues();
+    // The network-speed class and the server's clock ("yyyyMMddHHmmss"); a class outside 0..3
+    // changes neither the images nor the text. While the stream is lost it shows no connection.
+    void changeNetworkStatusimage(const interfaces::NetworkSpeed& speed);
+    // The account pie's pane: 1 shows it, 0 hides it and gives the tabs the width.
+    void toggleLeftViewSelectedIndex(int index);
+
+    void SettingsButtonClicked();
+    // The settings window, then its password or account-access sheet on it.
+    void ChangePasswordClicked();
+    void AccountAccessClicked();
+    // Told the new password once the server accepted a change (the remembered user follows it).
+    void setPasswordChangedHandler(std::function<void(const std::string& password)> handler) {
+        passwordChanged_ = std::move(handler);
+    }
+    // The order ticket, for the watch list's first instrument; nothing while the watch list is empty
+    // or the session is not signed in.
+    void TradeTicketButtonClicked();
+    // The close-all window, as a sheet on the window; nothing while no position is open.
+    void closeAllButtonClicked();
+    void aboutApplication();
+    void lockConsole();
+    // Asks first; the default button ends the program.
+    void logout();
+
+    // The settings window once made (null before).
+    SettingsWindowController* settingsWindow() const;
+    GridTable* gridTable(Grid grid) const;
+    WatchlistTableController* watchlistBoard() const { return watchlist_; }
+    AdvancedWatchlistTableController* advancedWatchlist() const { return advancedWatchlist_; }
+    MarketDepthPane* marketDepth() const { return depth_; }
+    // The watch-list chooser, as a sheet on the window (made on first use).
+    void AddRemoveSymbolstoWatchlistClicked();
+    AddRemoveWindowController* addRemoveWindow() const { return addRemove_; }
+    // The account, position and order grids (null for the watch list).
+    GridPane* gridPane(Grid grid) const;
+    // The account statement window: made at the first press, kept, shown again at every press.
+    void AccountStatementButtonClicked();
+    AccountStatementWindowController* statementWindow() const { return statement_; }
+    // A new deposit window at every press; it deletes itself once closed.
+    DepositRequestWindowController* newDepositRequest();
+    // The withdrawal window: made at the first press, kept; shown afresh unless already showing.
+    void newWithdrawalRequest();
+    WithdrawalRequestWindowController* withdrawalWindow() const { return withdrawal_; }
+    // The funding history: made at the first press, kept, shown again with its rows.
+    void DepositsWithdrawalsButtonClicked();
+    DepositsWithdrawalsWindowController* fundingHistoryWindow() const { return history_; }
+    // The chat window: made at the first press, kept, shown again in its empty state.
+    void ChatButtonClicked();
+    ChatWindowController* chatWindow() const { return chat_; }
+    // The notices window: made at the first press, kept, shown again with its rows afresh.
+    void MessagesButtonClicked();
+    MessagesWindowController* noticesWindow() const { return notices_; }
+    // The browser the deposit windows, the news and the resources panel open addresses with (tests
+    // replace it).
+    void setUrlOpener(std::function<bool(const QUrl&)> opener);
+    // The news tab, brought forward; the feed is read when it is first shown.
+    void NewsButtonClicked();
+    NewsTableController* newsView() const { return news_; }
+    // The resources panel, a popup under the toolbar's Resources button (made at the first press).
+    void resourcesButtonClicked();
+    ResourcesViewController* resourcesPanel() const { return resources_; }
+    // The journal's table (the journal tab), newest line first.
+    QTableView* journalTable() const { return journal_; }
+    // A new chart window at every press, on the first watch-list instrument.
+    ChartWindowController* ChartButtonClicked();
+    // An instrument dropped on the slot "Chart1".."Chart4": that chart shows it, keeping its type
+    // and interval; any other slot name changes nothing.
+    void ReloadDataforChart(const QString& code, const QString& slot);
+    // The chart of slot 0..3.
+    ChartViewController* chartSlot(std::size_t index) const;
+    PieChartViewController* accountPie() const { return pie_; }
+
+Q_SIGNALS:
+    void quitRequested();
+    void lockRequested();
+    // Emitted by the refresh once the summary stands; whoever shows something because of it runs
+    // inside the refresh.
+    void accountSummaryRefreshed();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void updateLanguageStrings();
+    void getAccountDetails();
+    void loadAccountDetails();
+    void addGridTables();
+    void addQuotesBoard();
+    void addJournal();
+    void updateLockAction();
+    // The password and account-access actions follow what the signed-in user may do.
+    void updateAccountActions();
+    // Signed out (lost, or a new login under way): the order actions are off, the summary greyed.
+    void followLoginState();
+    bool isSignedIn() const;
+    // Close, modify and offset: enabled when the selected open position offers them.
+    void updatePositionActions();
+    void addCharts();
+    // The slots' charts as a sign-in starts them: the stored slots, else the first watched instrument.
+    void startCharts();
+    // Takes up the session's current client: its first account, the board's first row, the charts.
+    void bindSession();
+    void saveChartSlots();
+
+    std::unique_ptr<Ui::MainWindowController> ui_;
+    GuiContext& context_;
+    std::unique_ptr<IdleSource> ownIdle_;
+    std::unique_ptr<IdleTimeChecker> idleChecker_;
+    QString userName_;
+    AccountSummaryView* summary_ = nullptr;
+    NetworkStatusView* networkStatus_ = nullptr;
+    std::optional<std::int32_t> account_;
+    QPointer<SettingsWindowController> settings_;
+    std::vector<GridTable*> tables_;
+    WatchlistTableController* watchlist_ = nullptr;
+    AdvancedWatchlistTableController* advancedWatchlist_ = nullptr;
+    MarketDepthPane* depth_ = nullptr;
+    AddRemoveWindowController* addRemove_ = nullptr;
+    std::vector<GridPane*> panes_;
+    AccountStatementWindowController* statement_ = nullptr;
+    WithdrawalRequestWindowController* withdrawal_ = nullptr;
+    DepositsWithdrawalsWindowController* history_ = nullptr;
+    ChatWindowController* chat_ = nullptr;
+    MessagesWindowController* notices_ = nullptr;
+    // Which deposit window asked for which gateway payment, shared by all of them.
+    std::shared_ptr<PayGateRequests> payGateRequests_;
+    std::function<bool(const QUrl&)> urlOpener_;
+    QTableView* journal_ = nullptr;
+    JournalTableModel* journalModel_ = nullptr;
+    std::vector<ChartViewController*> charts_;
+    PieChartViewController* pie_ = nullptr;
+    NewsTableController* news_ = nullptr;
+    ResourcesViewController* resources_ = nullptr;
+    std::function<void(const std::string&)> passwordChanged_;
+    bool refreshing_ = false;
+    // The client (ClientModel::generation) whose session the window has taken up.
+    std::uint64_t boundGeneration_ = 0;
+};
+
+} // namespace tc::gui

@@ -1,0 +1,33 @@
+#include "gui/main/network_status.h"
+
+#include "gui/texts.h"
+#include "model/text/formatter.h"
+
+namespace tc::gui {
+
+std::optional<NetworkStatusLook> networkStatusLook(std::int64_t speedClass) {
+    switch (speedClass) {
+    case 0:
+        return NetworkStatusLook{"Network_Speed_Excellent", "network-status-online", texts::kConnected};
+    case 1:
+        return NetworkStatusLook{"Network_Speed_Good", "network-status-online", texts::kConnected};
+    case 2:
+        return NetworkStatusLook{"Network_Speed_Fair", "network-status-away", texts::kConnected};
+    case 3:
+        return NetworkStatusLook{"Network_Speed_Poor", "network-status-offline",
+                                 texts::kNoConnectionTradingServer};
+    default:
+        return std::nullopt;
+    }
+}
+
+NetworkStatusUpdate networkStatusUpdate(const interfaces::NetworkSpeed& speed, bool lost) {
+    NetworkStatusUpdate update;
+    if (!speed.serverTime.empty())
+        update.serverTime = Formatter::formatDateandTimeFromString(speed.serverTime, "yyyyMMddHHmmss",
+                                                                   "MMM dd, yyyy HH:mm:ss");
+    update.look = networkStatusLook(lost ? kNoConnectionClass : speed.speedClass);
+    return update;
+}
+
+} // namespace tc::gui

@@ -1,0 +1,46 @@
+#pragma once
+// The sheet that closes one open position, wholly or in part, at market, or cancels one pending
+// order. It keeps the record's id; the fill, the one-second refresh of the live price and the
+// estimate, and the send all look the record up again. The close offers what is not already being
+// closed by pending orders, and refuses more (the text of kQuantityMoreThanPositionHolds with that quantity).
+//
+//     auto* sheet = new CloseAndCancelPositionWindowController(context, mainWindow);
+//     sheet->openFor(CloseJob::Close, "300001");
+#include "gui/trading/position_dialog_rules.h"
+#include "gui/trading/record_sheet.h"
+
+#include <memory>
+
+namespace Ui {
+class CloseAndCancelPositionWindowController;
+}
+
+namespace tc::gui {
+
+class CloseAndCancelPositionWindowController : public RecordSheet {
+    Q_OBJECT
+public:
+    explicit CloseAndCancelPositionWindowController(GuiContext& context, QWidget* parent = nullptr);
+    ~CloseAndCancelPositionWindowController() override;
+
+    // Fills for the record and opens on the parent; false (the parent says why) when it is not held.
+    bool openFor(CloseJob job, const std::string& id);
+    CloseJob job() const { return job_; }
+    Ui::CloseAndCancelPositionWindowController& ui() const { return *ui_; }
+
+    void closeAndCancelButtonClicked();
+
+protected:
+    void refresh(bool fromTick) override;
+
+private:
+    void fill();
+    void updateValuesOnTimer(bool fromTimer);
+    void deviationCheckboxSelect(bool ticked);
+
+    std::unique_ptr<Ui::CloseAndCancelPositionWindowController> ui_;
+    CloseJob job_ = CloseJob::Close;
+    bool filling_ = false;
+};
+
+} // namespace tc::gui

@@ -1,0 +1,55 @@
+// The demo-registration form's checks and its deposit amounts.
+#include "gui/login/login_rules.h"
+#include "gui/texts.h"
+#include "platform/property_list.h"
+
+#include <gtest/gtest.h>
+
+namespace texts = tc::gui::texts;
+
+namespace {
+
+using tc::gui::registrationValidationKey;
+
+TEST(RegistrationRules, TheFirstFailingCheckNamesItsTextInTheOrderNameEmailPhoneCountry) {
+    struct Case {
+        const char *name, *email, *phone, *country;
+        std::optional<std::string_view> key;
+    };
+    const Case cases[] = {
+        {"", "", "", "", texts::kEnterName},                    // the name first, whatever else is missing
+        {"Ann", "ann", "", "", texts::kEnterValidEMailAddress}, //
+        {"Ann", "ann@example.org", "", "", texts::kEnterPhoneNumber}, //
+        {"Ann", "ann@example.org", " ", "", texts::kChooseCountry},   // a single blank is a phone
+        {"Ann", "ann@example.org", " ", "Nepal", {}},                 //
+        {" ", "a.b+c_d%e-f@mail-1.example.co", "1", "X", {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.name) + "|" + c.email + "|" + c.phone + "|" + c.country);
+        EXPECT_EQ(registrationValidationKey({c.name, c.email, c.phone, c.country}), c.key);
+    }
+}
+
+TEST(RegistrationRules, AnEmailEndsInTwoToFourLettersAfterItsLastDotAndHasOneAtSign) {
+    for (const char* good : {"a@b.cd", "a@b.com", "a@b.info", "A.Z@x-y.example.org"})
+        EXPECT_TRUE(tc::gui::isRegistrationEmail(good)) << good;
+    for (const char* bad :
+         {"a@b.c", "a@b.museum", "ab.com", "a@@b.com", "a@b.com ", " a@b.com", "a b@c.com", "a@b.c0m", ""})
+        EXPECT_FALSE(tc::gui::isRegistrationEmail(bad)) << bad;
+}
+
+TEST(RegistrationRules, DepositAmountsAreTheNamedListInItsOrder) {
+    using tc::platform::PlistArray;
+    using tc::platform::PlistDictionary;
+    using tc::platform::PlistValue;
+    const PlistValue root(
+        PlistDictionary{{"Default", PlistValue(PlistArray{PlistValue("5000"), PlistValue(1000)})},
+                        {"Other", PlistValue("not a list")}});
+    EXPECT_EQ(tc::gui::depositAmounts(root, "Default"), (std::vector<std::string>{"5000", "1000"}));
+    EXPECT_TRUE(tc::gui::depositAmounts(root, "Other").empty());
+    EXPECT_TRUE(tc::gui::depositAmounts(root, "Missing").empty());
+    // The shipped list is there and offers amounts.
+    EXPECT_FALSE(tc::gui::loadDepositAmounts("Default").empty());
+}
+
+} // namespace

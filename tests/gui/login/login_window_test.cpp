@@ -1,0 +1,844 @@
+// The login window, the demo registration, the console lock and the idle time-out, driven through
+// real widgets against the in-process test server.
+#include "client/headless_application.h"
+#include "gui/app/app_delegate.h"
+#include "gui/app/common_alert.h"
+#include "gui/app/gui_context.h"
+#include "gui/app/gui_objects.h"
+#include "gui/app/in_app_notification_center.h"
+#include "gui/app/language.h"
+#include "gui/app/language_list.h"
+#include "gui/app/sound_notification.h"
+#include "gui/app/theme_manager.h"
+#include "gui/app/theme_table.h"
+#include "gui/charts/chart_controller.h"
+#include "gui/charts/chart_view_controller.h"
+#include "gui/charts/pie_chart_controller.h"
+#include "gui/charts/pie_chart_view_controller.h"
+#include "gui/controls/grid_table.h"
+#include "gui/funding/deposits_withdrawals_window_controller.h"
+#include "gui/grid/grid_model.h"
+#include "gui/grid/grid_pane.h"
+#include "gui/grid/grid_view_proxy.h"
+#include "gui/gui_test_support.h"
+#include "gui/login/idle_time.h"
+#include "gui/login/login_registration_window_controller.h"
+#include "gui/login/login_window_controller.h"
+#include "gui/login/remembered_users.h"
+#include "gui/login/unlock_window_controller.h"
+#include "gui/main/about_window_controller.h"
+#include "gui/main/main_window_controller.h"
+#include "gui/market/advanced_watchlist_table_controller.h"
+#include "gui/market/watchlist_table_controller.h"
+#include "gui/news/news_table_controller.h"
+#include "gui/texts.h"
+#include "gui/trading/trade_ticket_window_controller.h"
+#include "market.h"
+#include "model/text/positional_text.h"
+#include "options.h"
+#include "platform/bundle.h"
+#include "platform/string_table.h"
+#include "support/temp_resources.h"
+#include "test_server.h"
+
+#include <QAbstractItemView>
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPropertyAnimation>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QSignalSpy>
+#include <QToolButton>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+
+namespace texts = tc::gui::texts;
+
+namespace {
+
+using guitest::waitFor;
+using tc::gui::AppDelegate;
+
+class MemorySecrets : public tc::gui::SecretStore {
+public:
+    void write(const std::string& key, const std::string& secret, WriteDone done) override {
+        secrets[key] = secret;
+        done(true, {});
+    }
+    void read(const std::string& key, ReadDone done) override {
+        auto it = secrets.find(key);
+        done(it == secrets.end() ? std::nullopt : std::optional(it->second));
+    }
+    void remove(const std::string& key) override { secrets.erase(key); }
+    std::map<std::string, std::string> secrets;
+};
+
+class FakeIdle : public tc::gui::IdleSource {
+public:
+    std::int64_t idleSeconds() override { return seconds; }
+    std::int64_t seconds = 0;
+};
+
+class LoginWindowTest : public guitest::ShellTest {
+protected:
+    void SetUp() override {
+        ShellTest::SetUp();
+        auto market = testserver::loadMarketFile(testserver::defaultMarketPath());
+        ASSERT_TRUE(market.market) << market.error;
+        server = std::make_unique<testserver::TestServer>(std::move(*market.market));
+        server->holdPrices(holdPrices);
+        testserver::ServerOptions options;
+        options.port = options.feedPort = options.dataPort = 0;
+        if (serveNews)
+            options.newsPort = 0;
+        ports = server->start(options);
+        if (serveNews)
+            pointTheLoginListAtTheNewsDesk();
+
+        AppDelegate::Options app;
+        app.secrets = &secrets;
+        app.idle = &idle;
+        app.simulation = true;
+        app.clients = [this] {
+            interfaces::ClientOptions client;
+            client.userDefaults = clientDefaults.get();
+            client.watchNetwork = false;
+            return interfaces::MakeClient(*shell, client);
+        };
+        delegate = std::make_unique<AppDelegate>(*context, *shell, std::move(app));
+        delegate->applicationDidFinishLaunching();
+        login = &delegate->loginWindow();
+    }
+    void TearDown() override {
+        delegate.reset();
+        server->stop();
+        ShellTest::TearDown();
+        if (resources) {
+            tc::platform::Bundle::setResourcesRoot({});
+            tc::platform::StringTableCache::clear();
+        }
+    }
+
+    // The program's own road to the news feed: every client reads its address from the login list,
+    // here a copy naming this server's news desk beside the build's other resources.
+    void pointTheLoginListAtTheNewsDesk() {
+        namespace fs = std::filesystem;
+        const fs::path shipped = tc::platform::Bundle::resourcesRoot();
+        resources = std::make_unique<tc::testing_support::TempDir>();
+        for (const fs::directory_entry& entry : fs::directory_iterator(shipped))
+            if (entry.path().filename() != "LoginPropertyList.plist")
+                fs::create_symlink(entry.path(), resources->path() / entry.path().filename());
+        std::ifstream in(shipped / "LoginPropertyList.plist");
+        std::string list((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        const std::string port = "<integer>" + std::to_string(testserver::kDefaultNewsPort) + "</integer>";
+        const std::size_t at = list.find(port);
+        ASSERT_NE(at, std::string::npos);
+        ASSERT_EQ(list.find(port, at + 1), std::string::npos);
+        list.replace(at, port.size(), "<integer>" + std::to_string(ports.news) + "</integer>");
+        resources->write("LoginPropertyList.plist", list);
+        tc::platform::Bundle::setResourcesRoot(resources->path());
+    }
+
+    template <typename W>
+    W* child(QWidget* window, const char* name) {
+        W* w = window->findChild<W*>(QLatin1String(name));
+        EXPECT_NE(w, nullptr) << name;
+        return w;
+    }
+    QLineEdit* field(const char* name) { return child<QLineEdit>(login, name); }
+    // Types the text into a field of the login window after emptying it.
+    void type(const char* name, const QString& text) {
+        QLineEdit* f = field(name);
+        f->clear();
+        QTest::keyClicks(f, text);
+    }
+    // The server's port in the drawer, the user and password in the form; Return signs in.
+    void signInByTyping(const QString& user, const QString& password) {
+        if (!login->isDrawerOpen())
+            QTest::mouseClick(child<QToolButton>(login, "drawerButton"), Qt::LeftButton);
+        type("serverTextField", QStringLiteral("127.0.0.1"));
+        type("portTextField", QString::number(ports.stream));
+        type("usernameTextField", user);
+        type("passwordTextField", password);
+        QTest::keyClick(field("passwordTextField"), Qt::Key_Return);
+    }
+    bool signedIn() {
+        return waitFor(
+            [&] {
+                return delegate->mainWindow() && delegate->mainWindow()->isVisible() && !login->isVisible();
+            },
+            15000);
+    }
+    // The alerts showing on a window.
+    static QList<QMessageBox*> alertsOn(QWidget* window) {
+        QList<QMessageBox*> shown;
+        for (QMessageBox* box : window->findChildren<QMessageBox*>())
+            if (box->isVisible())
+                shown << box;
+        return shown;
+    }
+    static bool shaking(QWidget* window) {
+        return window->findChild<QPropertyAnimation*>(QStringLiteral("tcShakeAnimation")) != nullptr;
+    }
+
+    // The server stopped, then started again on the same ports (a server restart).
+    void restartServer() {
+        server->stop();
+        testserver::ServerOptions options;
+        options.port = ports.stream;
+        options.feedPort = ports.feed;
+        options.dataPort = ports.data;
+        if (serveNews)
+            options.newsPort = ports.news;
+        ASSERT_EQ(server->start(options).stream, ports.stream);
+    }
+    // Drops the server and waits for the loss alert on the login window; OK closes it.
+    void loseTheServerAndOkTheAlert() {
+        server->stop();
+        ASSERT_TRUE(waitFor([&] { return login->isVisible() && !alertsOn(login).isEmpty(); }, 15000));
+        ASSERT_EQ(alertsOn(login).front()->informativeText(),
+                  context->text(texts::kConnectionTradingServerLost));
+        alertsOn(login).front()->buttons().front()->click();
+    }
+
+    // Quotes stay where they are, so two sign-ins see the same figures.
+    bool holdPrices = false;
+    // The server's news desk, named by the login list the clients read.
+    bool serveNews = false;
+    std::unique_ptr<tc::testing_support::TempDir> resources;
+    MemorySecrets secrets;
+    FakeIdle idle;
+    std::unique_ptr<tc::platform::UserDefaults> clientDefaults = tc::platform::UserDefaults::inMemory();
+    std::unique_ptr<testserver::TestServer> server;
+    testserver::ServerPorts ports;
+    std::unique_ptr<AppDelegate> delegate;
+    tc::gui::LoginWindowController* login = nullptr;
+};
+
+TEST_F(LoginWindowTest, TypingTheDemoUserAndPressingReturnOpensTheMainWindowAndClosesTheLogin) {
+    EXPECT_EQ(login->windowTitle(), context->text(texts::kLogin));
+    EXPECT_EQ(login->connectionTypeKey(), "Demo");
+    // Validation stops at the first empty field and sends nothing.
+    type("usernameTextField", {});
+    QTest::keyClick(field("passwordTextField"), Qt::Key_Return);
+    ASSERT_EQ(alertsOn(login).size(), 1);
+    EXPECT_EQ(alertsOn(login).front()->informativeText(), context->text(texts::kEnterUserName));
+    alertsOn(login).front()->buttons().front()->click();
+    EXPECT_TRUE(waitFor([&] { return alertsOn(login).isEmpty(); }));
+    EXPECT_EQ(server->stats().connections, 0);
+
+    child<QCheckBox>(login, "CheckBox")->setChecked(true);
+    signInByTyping(QStringLiteral("demo"), QStringLiteral("demo1234"));
+    EXPECT_TRUE(login->isLoggingIn());
+    ASSERT_TRUE(signedIn());
+    EXPECT_TRUE(shell->loginSuccess());
+    EXPECT_EQ(shell->primaryWindow(), delegate->mainWindow());
+    EXPECT_EQ(context->clientModel(), &delegate->session());
+    // The main window opens filling the screen's free room (as far as its smallest size lets it).
+    QWidget* main = delegate->mainWindow();
+    const QRect room = main->screen()->availableGeometry();
+    EXPECT_EQ(main->frameGeometry().topLeft(), room.topLeft());
+    EXPECT_EQ(main->size(), room.size().expandedTo(main->minimumSize()));
+    // The form with the remember box on was remembered, its password in the secret store only.
+    const auto remembered =
+        tc::gui::RememberedUsers(*defaults, interfaces::productInfo().productKey, secrets).load("Demo");
+    ASSERT_TRUE(remembered);
+    EXPECT_EQ(remembered->userName, "demo");
+    EXPECT_EQ(remembered->port, std::to_string(ports.stream));
+    EXPECT_EQ(secrets.secrets.size(), 1u);
+}
+
+TEST_F(LoginWindowTest, EachModeShowsItsRememberedUserAndTheBoxTurnedOffForgetsIt) {
+    tc::gui::RememberedUsers store(*defaults, interfaces::productInfo().productKey, secrets);
+    store.store("Demo", {"trader", "trader1234", "127.0.0.1", "5199"});
+    login->selectConnectionMode(0);
+    EXPECT_EQ(login->connectionTypeKey(), "Live");
+    EXPECT_TRUE(field("usernameTextField")->text().isEmpty());
+    EXPECT_EQ(field("serverTextField")->text().toStdString(), interfaces::productInfo().liveServer.host);
+    EXPECT_FALSE(child<QCheckBox>(login, "CheckBox")->isChecked());
+
+    QTest::mouseClick(child<QPushButton>(login, "demoModeButton"), Qt::LeftButton);
+    EXPECT_EQ(field("usernameTextField")->text(), QStringLiteral("trader"));
+    EXPECT_EQ(field("passwordTextField")->text(), QStringLiteral("trader1234"));
+    EXPECT_EQ(field("portTextField")->text(), QStringLiteral("5199"));
+    EXPECT_TRUE(child<QCheckBox>(login, "CheckBox")->isChecked());
+    // The reset button brings back the mode's own server and port, the user stays.
+    login->resetConnectionSettingsDefault();
+    EXPECT_EQ(field("portTextField")->text(),
+              QString::number(interfaces::productInfo().simulationServer.port));
+    EXPECT_EQ(field("usernameTextField")->text(), QStringLiteral("trader"));
+
+    auto* remember = child<QCheckBox>(login, "CheckBox");
+    QTest::mouseClick(remember, Qt::LeftButton, {}, QPoint(6, remember->height() / 2));
+    EXPECT_FALSE(remember->isChecked());
+    EXPECT_FALSE(store.load("Demo"));
+    EXPECT_TRUE(secrets.secrets.empty());
+    login->selectConnectionMode(1);
+    EXPECT_TRUE(field("usernameTextField")->text().isEmpty());
+
+    // Return in the open language list picks a language and does not sign in; texts missing from
+    // the language read in English.
+    auto* languages = child<QComboBox>(login, "languagesComboBox");
+    EXPECT_EQ(languages->count(), 12);
+    type("usernameTextField", QStringLiteral("demo"));
+    type("passwordTextField", QStringLiteral("demo1234"));
+    languages->showPopup();
+    ASSERT_TRUE(waitFor([&] { return languages->view()->isVisible(); }));
+    languages->view()->setCurrentIndex(languages->model()->index(7, 0));
+    QTest::keyClick(languages->view(), Qt::Key_Return);
+    EXPECT_TRUE(waitFor([&] { return !languages->view()->isVisible(); }));
+    EXPECT_EQ(defaults->integerForKey(tc::gui::kLanguageKey), 7);
+    EXPECT_EQ(languages->accessibleName(), context->text(texts::kLanguage)); // named in the language chosen
+    EXPECT_FALSE(login->isLoggingIn());
+    EXPECT_EQ(login->windowTitle(), context->text(texts::kLogin));
+    EXPECT_FALSE(login->windowTitle().isEmpty());
+}
+
+// The mode segments, the remember box and the connection-settings button act on their state, so a
+// screen reader's toggle or setChecked() works as a click does.
+TEST_F(LoginWindowTest, ModeRememberBoxAndConnectionSettingsActOnTheirState) {
+    using guitest::accessibleToggle;
+    tc::gui::RememberedUsers store(*defaults, interfaces::productInfo().productKey, secrets);
+    store.store("Demo", {"trader", "trader1234", "127.0.0.1", "5199"});
+    login->selectConnectionMode(0);
+    ASSERT_TRUE(accessibleToggle(child<QAbstractButton>(login, "demoModeButton")));
+    EXPECT_EQ(login->connectionTypeKey(), "Demo");
+    EXPECT_EQ(field("usernameTextField")->text(), QStringLiteral("trader"));
+    auto* remember = child<QCheckBox>(login, "CheckBox");
+    ASSERT_TRUE(remember->isChecked());
+    ASSERT_TRUE(accessibleToggle(remember));
+    EXPECT_FALSE(remember->isChecked());
+    EXPECT_FALSE(store.load("Demo"));
+    EXPECT_TRUE(secrets.secrets.empty());
+
+    auto* settings = child<QToolButton>(login, "drawerButton");
+    ASSERT_FALSE(login->isDrawerOpen());
+    ASSERT_TRUE(accessibleToggle(settings));
+    EXPECT_TRUE(login->isDrawerOpen());
+    EXPECT_TRUE(field("portTextField")->isVisible());
+    settings->setChecked(false);
+    EXPECT_FALSE(login->isDrawerOpen());
+    QTest::keyClick(settings, Qt::Key_Space);
+    EXPECT_TRUE(login->isDrawerOpen());
+    login->toggleRightDrawer();
+    EXPECT_FALSE(login->isDrawerOpen());
+    EXPECT_FALSE(settings->isChecked());
+}
+
+TEST_F(LoginWindowTest, AWrongPasswordShowsTheRefusalAndTheFormSignsInAfterwards) {
+    signInByTyping(QStringLiteral("demo"), QStringLiteral("wrong"));
+    ASSERT_TRUE(waitFor([&] { return !alertsOn(login).isEmpty(); }, 15000));
+    EXPECT_EQ(alertsOn(login).front()->informativeText(), context->text(texts::kLoginFailed));
+    EXPECT_TRUE(shaking(login));
+    EXPECT_FALSE(login->isLoggingIn());
+    EXPECT_TRUE(child<QPushButton>(login, "loginButton")->isVisible());
+    EXPECT_FALSE(child<QPushButton>(login, "cancelButton")->isVisible());
+    EXPECT_TRUE(field("passwordTextField")->isEnabled());
+    alertsOn(login).front()->buttons().front()->click();
+
+    signInByTyping(QStringLiteral("demo"), QStringLiteral("demo1234"));
+    EXPECT_TRUE(signedIn());
+}
+
+TEST_F(LoginWindowTest, CancellingALoginGivesTheFormBackWithoutTheLossAlert) {
+    server->setDataServiceSilent(true);
+    signInByTyping(QStringLiteral("demo"), QStringLiteral("demo1234"));
+    ASSERT_TRUE(login->isLoggingIn());
+    QTest::mouseClick(child<QPushButton>(login, "cancelButton"), Qt::LeftButton);
+    EXPECT_FALSE(login->isLoggingIn());
+    EXPECT_TRUE(child<QPushButton>(login, "loginButton")->isVisible());
+    QTest::qWait(200);
+    EXPECT_TRUE(alertsOn(login).isEmpty()) << alertsOn(login).front()->text().toStdString();
+    server->setDataServiceSilent(false);
+}
+
+TEST_F(LoginWindowTest, ALoginElsewhereTellsSoAndEndsTheProgramWhenTheAlertCloses) {
+    signInByTyping(QStringLiteral("demo"), QStringLiteral("demo1234"));
+    ASSERT_TRUE(signedIn());
+    auto otherDefaults = tc::platform::UserDefaults::inMemory();
+    tc::HeadlessApplication otherApp(*otherDefaults);
+    auto other = interfaces::MakeClient(otherApp, {otherDefaults.get(), false});
+    ASSERT_TRUE(
+        other->signIn({interfaces::LoginMode::Simulation, "127.0.0.1", ports.stream, "demo", "demo1234"}));
+    QWidget* main = delegate->mainWindow();
+    ASSERT_TRUE(waitFor([&] { return !alertsOn(main).isEmpty(); }, 15000));
+    // The sentence once, then where the other login came from when the server names it.
+    const QString said = alertsOn(main).front()->informativeText();
+    const QString lead = context->text(texts::kSignedFromAnotherLocation);
+    EXPECT_TRUE(said == lead || (said.startsWith(lead + " : ") && said.endsWith(" !"))) << said.toStdString();
+    EXPECT_EQ(said.count(QStringLiteral("another location")), 1) << said.toStdString();
+    EXPECT_EQ(terminations, 0);
+    alertsOn(main).front()->buttons().front()->click();
+    EXPECT_TRUE(waitFor([&] { return terminations == 1; }));
+}
+
+TEST_F(LoginWindowTest, ALostStreamPlaysItsSoundBringsTheFormBackAndAlerts) {
+    signInByTyping(QStringLiteral("demo"), QStringLiteral("demo1234"));
+    ASSERT_TRUE(signedIn());
+    QSignalSpy sounds(&context->sounds(), &tc::gui::SoundNotification::soundRequested);
+    QSignalSpy speeds(&delegate->session(), &tc::gui::ClientModel::networkSpeedChanged);
+    auto* status = child<QLabel>(delegate->mainWindow(), "ConnectionStatusTextField");
+    ASSERT_EQ(status->text(), context->text(texts::kConnected));
+    server->dropStreams();
+    ASSERT_TRUE(waitFor([&] { return login->isVisible() && !alertsOn(login).isEmpty(); }, 15000));
+    // The main window, still open behind, no longer reads "Connected" (its state event may come a pass
+    // after the alert); the shell measures the lost stream again 3.5 s later.
+    EXPECT_TRUE(waitFor([&] { return status->text() == context->text(texts::kNoConnectionTradingServer); }));
+    EXPECT_TRUE(waitFor(
+        [&] {
+            return std::any_of(speeds.begin(), speeds.end(), [](const QList<QVariant>& s) {
+                return s.front().value<interfaces::NetworkSpeed>().speedClass == 3;
+            });
+        },
+        15000));
+    EXPECT_EQ(status->text(), context->text(texts::kNoConnectionTradingServer));
+    EXPECT_EQ(alertsOn(login).front()->text(), context->text(texts::kConnectionLost));
+    EXPECT_EQ(alertsOn(login).front()->informativeText(), context->text(texts::kConnectionTradingServerLost));
+    EXPECT_TRUE(std::any_of(sounds.begin(), sounds.end(), [](const QList<QVariant>& s) {
+        return s.front().toString() == "connectionLost";
+    }));
+    EXPECT_FALSE(login->isLoggingIn());
+    EXPECT_TRUE(field("usernameTextField")->isEnabled());
+    // A new login from the form replaces the lost session.
+    alertsOn(login).front()->buttons().front()->click();
+    QTest::keyClick(field("passwordTextField"), Qt::Key_Return);
+    EXPECT_TRUE(signedIn());
+    EXPECT_EQ(server->stats().logins, 2);
+}
+
+// What a sign-in shows on the console: the status strip, the four chart slots, the pie and the
+// board's selected instrument.
+struct ConsoleLook {
+    QStringList summary;
+    std::vector<std::string> slots; // "code#interval#type", "" while a slot has no bars
+    std::vector<std::pair<std::string, double>> pie;
+    QString selected;
+    bool operator==(const ConsoleLook&) const = default;
+};
+
+std::ostream& operator<<(std::ostream& out, const ConsoleLook& look) {
+    out << look.summary.join(QLatin1Char(' ')).toStdString() << " |";
+    for (const auto& slot : look.slots)
+        out << ' ' << slot;
+    out << " |";
+    for (const auto& [title, value] : look.pie)
+        out << ' ' << title << '=' << value;
+    return out << " | " << look.selected.toStdString();
+}
+
+ConsoleLook lookOf(tc::gui::MainWindowController& main) {
+    ConsoleLook look;
+    for (const char* name :
+         {"AccountIdValueTextField", "equityValueTextField", "BalanceValueTextField",
+          "ProfitLossValueTextField", "UsedMarginValueTextField", "AvailableMarginValueTextField"})
+        look.summary << main.findChild<QLabel*>(QLatin1String(name))->text();
+    for (std::size_t i = 0; i < 4; ++i) {
+        const tc::gui::ChartController* chart = main.chartSlot(i)->chartController();
+        look.slots.push_back(
+            chart && !chart->chart().bars().empty()
+                ? chart->chart().code() + "#" + std::to_string(chart->chart().interval().code) + "#" +
+                      std::to_string(int(chart->chart().type().value_or(tc::charts::ChartType{})))
+                : std::string());
+    }
+    for (const auto& slice : main.accountPie()->pieChartController().slices())
+        look.pie.emplace_back(slice.title, slice.value);
+    const QModelIndex current = main.watchlistBoard()->currentIndex();
+    look.selected = current.isValid() ? current.data(tc::gui::GridModel::IdRole).toString() : QString();
+    return look;
+}
+
+bool settled(const ConsoleLook& look) {
+    // The demo's positions at held prices are in profit: a strip still at 0.00 has not had the core's
+    // first profit-and-loss pass yet, whatever the equity the snapshot brought.
+    return look.summary.front() != QStringLiteral(": 0") && look.summary.at(3) != QStringLiteral(": 0.00") &&
+           !look.pie.empty() && !look.selected.isEmpty() &&
+           std::none_of(look.slots.begin(), look.slots.end(), [](const std::string& s) { return s.empty(); });
+}
+
+// The news tab's titles, in order.
+QStringList titlesOf(const tc::gui::NewsTableController& news) {
+    QStringList titles;
+    for (int row = 0; row < news.model()->rowCount(); ++row)
+        titles << news.model()->index(row, 0).data().toString();
+    return titles;
+}
+
+class HeldPricesLoginTest : public LoginWindowTest {
+protected:
+    void SetUp() override {
+        holdPrices = true;
+        serveNews = true;
+        LoginWindowTest::SetUp();
+    }
+};
+
+TEST_F(HeldPricesLoginTest, ASignInAfterALostServerShowsWhatTheFirstSignInShowed) {
+    signInByTyping(QStringLiteral("demo"), QStringLiteral("demo1234"));
+    ASSERT_TRUE(signedIn());
+    tc::gui::MainWindowController& main = *delegate->mainWindow();
+    ASSERT_TRUE(waitFor([&] { return settled(lookOf(main)); }, 20000)) << lookOf(main);
+    const ConsoleLook first = lookOf(main);
+    // The funding history lists the accounts of the session.
+    main.DepositsWithdrawalsButtonClicked();
+    QComboBox* historyAccounts = main.fundingHistoryWindow()->accountComboBox();
+    const auto items = [historyAccounts] {
+        QStringList texts;
+        for (int i = 0; i < historyAccounts->count(); ++i)
+            texts << historyAccounts->itemText(i);
+        return texts;
+    };
+    const QStringList accounts = items();
+    ASSERT_FALSE(accounts.isEmpty());
+    main.fundingHistoryWindow()->close();
+    // The news tab reads its first category from the feed the login list names.
+    tc::gui::NewsTableController& news = *main.newsView();
+    main.NewsButtonClicked();
+    ASSERT_TRUE(waitFor([&] { return news.model()->rowCount() > 0; }, 20000));
+    const QStringList headlines = titlesOf(news);
+    EXPECT_EQ(server->newsDesk()->answered("BreakingNews"), 1u);
+
+    loseTheServerAndOkTheAlert();
+    restartServer();
+    const int chartRequests = server->stats().chartRequests;
+    QSignalSpy newsShown(&news, &tc::gui::NewsTableController::newsShown);
+    QTest::keyClick(field("passwordTextField"), Qt::Key_Return);
+    ASSERT_TRUE(signedIn());
+    // The new client's figures, charts and pie, as the first sign-in showed them; the four slots ask
+    // the new session for their bars.
+    EXPECT_TRUE(waitFor([&] { return lookOf(main) == first; }, 20000)) << lookOf(main) << "\n" << first;
+    EXPECT_TRUE(waitFor([&] { return server->stats().chartRequests >= chartRequests + 4; }));
+    EXPECT_EQ(main.account(), std::optional<std::int32_t>(first.summary.front().mid(2).toInt()));
+    EXPECT_EQ(delegate->session().client().currentAccount(), *main.account());
+    EXPECT_EQ(items(), accounts);
+    // The news are read again, from the restarted server's desk, through the new client.
+    EXPECT_TRUE(waitFor([&] { return !newsShown.isEmpty(); }, 20000));
+    EXPECT_EQ(server->newsDesk()->answered("BreakingNews"), 1u);
+    EXPECT_EQ(news.shownCategory(), QStringLiteral("BreakingNews"));
+    EXPECT_FALSE(news.errorLabel()->isVisible());
+    EXPECT_EQ(titlesOf(news), headlines);
+}
+
+TEST_F(LoginWindowTest, AServerThatCannotBeReachedIsToldSoNotAsALostConnection) {
+    server->stop();
+    QSignalSpy sounds(&context->sounds(), &tc::gui::SoundNotification::soundRequested);
+    signInByTyping(QStringLiteral("demo"), QStringLiteral("demo1234"));
+    ASSERT_TRUE(waitFor([&] { return !alertsOn(login).isEmpty(); }, 15000));
+    const std::string port = std::to_string(ports.stream);
+    EXPECT_EQ(
+        alertsOn(login).front()->informativeText().toStdString(),
+        tc::fillPositional(context->text(texts::kServerCouldNotReached).toStdString(), {"127.0.0.1", port}));
+    EXPECT_NE(alertsOn(login).front()->text(), context->text(texts::kConnectionLost));
+    EXPECT_TRUE(std::none_of(sounds.begin(), sounds.end(), [](const QList<QVariant>& s) {
+        return s.front().toString() == "connectionLost";
+    }));
+    EXPECT_FALSE(login->isLoggingIn());
+    EXPECT_TRUE(field("usernameTextField")->isEnabled());
+    // Once the server is back, the same form signs in.
+    alertsOn(login).front()->buttons().front()->click();
+    restartServer();
+    QTest::keyClick(field("passwordTextField"), Qt::Key_Return);
+    EXPECT_TRUE(signedIn());
+}
+
+// The colour a grid cell's text is drawn in, through the view's proxy.
+QColor textColour(const QAbstractItemModel& model, int row, int column) {
+    return model.index(row, column).data(Qt::ForegroundRole).value<QColor>();
+}
+
+TEST_F(LoginWindowTest, AfterALossPricesReadAsStaleAndNoOrderCanBeStarted) {
+    using tc::gui::Grid;
+    using tc::gui::GridModel;
+    using tc::gui::Tone;
+    signInByTyping(QStringLiteral("demo"), QStringLiteral("demo1234"));
+    ASSERT_TRUE(signedIn());
+    tc::gui::MainWindowController& main = *delegate->mainWindow();
+    tc::gui::WatchlistTableController& board = *main.watchlistBoard();
+    GridModel& quotes = board.gridModel();
+    tc::gui::GridPane& positions = *main.gridPane(Grid::OpenPositions);
+    ASSERT_TRUE(waitFor([&] { return quotes.rowCount() > 0 && positions.gridModel().rowCount() > 0; }));
+    int bid = -1;
+    for (int c = 0; c < quotes.columnCount() && bid < 0; ++c)
+        if (quotes.isTickColumn(c))
+            bid = c;
+    ASSERT_GE(bid, 0);
+    const std::string position = positions.gridModel().rowId(0);
+    const auto tone = [&](const GridModel& grid, int column) {
+        return Tone(grid.index(0, column).data(GridModel::ToneRole).toInt());
+    };
+    const QColor stale = [&] {
+        const tc::gui::Rgba c =
+            tc::gui::colourOf(context->themes().getThemeForKey(), tc::gui::ThemeRole::StaleText);
+        return QColor(c.r, c.g, c.b, c.a);
+    }();
+    // The position commands act on the selected position.
+    positions.table().selectRow(0);
+    const std::vector<QAction*> orderActions = {main.findChild<QAction*>("actionTradeTicket"),
+                                                main.findChild<QAction*>("actionCloseAll"),
+                                                main.findChild<QAction*>("actionClosePosition")};
+    auto* equity = main.findChild<QLabel*>("equityValueTextField");
+    auto* totalProfit = positions.findChild<QLabel*>("ProfitLossValueTextField");
+    auto* closeAll = positions.findChild<QPushButton*>("closeAllButton");
+
+    // Signed in: live prices, the ticket's buttons and every order action.
+    main.TradeTicketButtonClicked();
+    QPointer<tc::gui::TradeTicketWindowController> ticket =
+        context->guiObjects().tradeTicketWindowController();
+    ASSERT_TRUE(ticket && ticket->isVisible());
+    auto* buy = ticket->findChild<tc::gui::PriceButton*>("buyButton");
+    auto* sell = ticket->findChild<tc::gui::PriceButton*>("sellButton");
+    auto* place = ticket->findChild<QPushButton*>("PlaceOrderButton");
+    // The advanced mode, whose place button sends the order.
+    QTest::mouseClick(ticket->findChild<QRadioButton*>("advancedRadioButton"), Qt::LeftButton);
+    ASSERT_TRUE(ticket->isAdvancedMode());
+    EXPECT_TRUE(buy->isEnabled() && sell->isEnabled() && place->isEnabled());
+    EXPECT_FALSE(buy->isStale());
+    EXPECT_NE(tone(quotes, bid), Tone::Stale);
+    EXPECT_NE(textColour(board.proxy(), 0, bid), stale);
+    EXPECT_TRUE(positions.offers(tc::gui::RowAction::ClosePosition, position));
+    for (QAction* action : orderActions)
+        EXPECT_TRUE(action->isEnabled()) << action->objectName().toStdString();
+    EXPECT_TRUE(equity->isEnabled() && totalProfit->isEnabled() && closeAll->isEnabled());
+
+    server->dropStreams();
+    ASSERT_TRUE(waitFor([&] { return !alertsOn(login).isEmpty(); }, 15000));
+    ASSERT_TRUE(waitFor([&] { return !buy->isEnabled(); }));
+    // The last prices stay, greyed, with no tick colour; nothing starts an order.
+    EXPECT_FALSE(sell->isEnabled() || place->isEnabled());
+    EXPECT_TRUE(buy->isStale() && sell->isStale());
+    EXPECT_FALSE(buy->price().isEmpty()) << "the last price stays, marked stale";
+    EXPECT_EQ(tone(quotes, bid), Tone::Stale);
+    EXPECT_EQ(textColour(board.proxy(), 0, bid), stale);
+    EXPECT_FALSE(board.proxy().index(0, bid).data(Qt::BackgroundRole).isValid());
+    const int closing = [&] {
+        for (int c = 0; c < positions.gridModel().columnCount(); ++c)
+            if (positions.gridModel().isTickColumn(c))
+                return c;
+        return -1;
+    }();
+    ASSERT_GE(closing, 0);
+    EXPECT_EQ(tone(positions.gridModel(), closing), Tone::Stale);
+    EXPECT_FALSE(positions.offers(tc::gui::RowAction::ClosePosition, position));
+    for (QAction* action : orderActions)
+        EXPECT_FALSE(action->isEnabled()) << action->objectName().toStdString();
+    EXPECT_FALSE(equity->isEnabled() || totalProfit->isEnabled() || closeAll->isEnabled());
+    for (int i = 0; i < main.advancedWatchlist()->tileCount(); ++i)
+        EXPECT_FALSE(main.advancedWatchlist()->tile(i)->buyButton->isEnabled());
+    // Neither the board's ticket nor a position's sheet opens.
+    alertsOn(login).front()->buttons().front()->click();
+    ticket->close();
+    context->guiObjects().showTradeTicket(&main, quotes.rowId(0));
+    EXPECT_FALSE(ticket->isVisible());
+    positions.runAction(tc::gui::RowAction::ClosePosition, position);
+    EXPECT_TRUE(main.findChildren<QWidget*>(QStringLiteral("closeCancelSheet")).isEmpty());
+
+    // A new sign-in is live again.
+    QTest::keyClick(field("passwordTextField"), Qt::Key_Return);
+    ASSERT_TRUE(signedIn());
+    ASSERT_TRUE(waitFor([&] { return quotes.rowCount() > 0 && tone(quotes, bid) != Tone::Stale; }));
+    ASSERT_TRUE(waitFor([&] { return positions.gridModel().rowCount() > 0; }));
+    positions.table().selectRow(0);
+    for (QAction* action : orderActions)
+        EXPECT_TRUE(action->isEnabled()) << action->objectName().toStdString();
+    EXPECT_TRUE(equity->isEnabled() && totalProfit->isEnabled() && closeAll->isEnabled());
+}
+
+TEST_F(LoginWindowTest, TheLoginWindowOffersTheAboutWindowBeforeAnyLogin) {
+    auto* about = child<QAction>(login, "actionAbout");
+    ASSERT_TRUE(about);
+    EXPECT_EQ(about->text(), context->text(texts::kAboutTradeClient));
+    EXPECT_EQ(login->contextMenuPolicy(), Qt::ActionsContextMenu);
+    about->trigger();
+    QWidget* window = context->guiObjects().aboutWindowController();
+    ASSERT_TRUE(window);
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(window->parentWidget(), login);
+}
+
+TEST_F(LoginWindowTest, ClosingTheLoginWindowEndsTheProgramEvenWithALostMainWindowOpen) {
+    signInByTyping(QStringLiteral("demo"), QStringLiteral("demo1234"));
+    ASSERT_TRUE(signedIn());
+    server->dropStreams();
+    ASSERT_TRUE(waitFor([&] { return login->isVisible() && !alertsOn(login).isEmpty(); }, 15000));
+    alertsOn(login).front()->buttons().front()->click();
+    EXPECT_TRUE(delegate->mainWindow()->isVisible());
+    EXPECT_EQ(terminations, 0);
+    login->close();
+    EXPECT_EQ(terminations, 1);
+}
+
+TEST_F(LoginWindowTest, TheLockHidesTheMainWindowUntilTheLoginPasswordIsTyped) {
+    delegate->lockAppMenuItemClicked(); // nothing to lock before a login
+    EXPECT_FALSE(delegate->unlockWindow().isLocked());
+    signInByTyping(QStringLiteral("demo"), QStringLiteral("demo1234"));
+    ASSERT_TRUE(signedIn());
+    QWidget* main = delegate->mainWindow();
+    interfaces::InAppNotification note;
+    note.title = "TradeClient";
+    note.subtitle = "Before the lock";
+    QPointer<tc::gui::InAppNotificationBannerController> before =
+        context->banners().deliverNotification(note);
+    ASSERT_TRUE(before && before->isVisible());
+    delegate->mainWindow()->SettingsButtonClicked();
+    QWidget* settings = delegate->mainWindow()->settingsWindow();
+    ASSERT_TRUE(settings->isVisible());
+    delegate->mainWindow()->lockConsole();
+    EXPECT_FALSE(settings->isVisible());
+    tc::gui::UnlockWindowController& unlock = delegate->unlockWindow();
+    ASSERT_TRUE(unlock.isLocked());
+    EXPECT_FALSE(main->isVisible());
+    // Nothing shows over the lock: the open banner goes at once, a new one waits for the unlock.
+    EXPECT_TRUE(!before || !before->isVisible());
+    note.subtitle = "While locked";
+    EXPECT_EQ(context->banners().deliverNotification(note), nullptr);
+    EXPECT_TRUE(context->banners().banners().isEmpty());
+    EXPECT_EQ(unlock.windowTitle(), context->text(texts::kUnlock) + QStringLiteral(" demo"));
+
+    QLineEdit* password = unlock.findChild<QLineEdit*>(QStringLiteral("lockPasswordTextField"));
+    QTest::keyClicks(password, QStringLiteral("demo12345"));
+    QTest::keyClick(password, Qt::Key_Return);
+    EXPECT_TRUE(shaking(&unlock));
+    EXPECT_TRUE(unlock.isLocked());
+    EXPECT_EQ(password->text(), QStringLiteral("demo12345"));
+    // The refusal in words, on the window and to a screen reader; typing again takes it away.
+    auto visibleTexts = [&] {
+        QStringList shown;
+        for (QLabel* label : unlock.findChildren<QLabel*>())
+            if (label->isVisible())
+                shown << label->text();
+        return shown;
+    };
+    EXPECT_TRUE(visibleTexts().contains(context->text(texts::kPasswordNotCorrect)));
+    EXPECT_EQ(password->accessibleDescription(), context->text(texts::kPasswordNotCorrect));
+    QTest::keyClick(&unlock, Qt::Key_Escape);
+    EXPECT_TRUE(unlock.isLocked());
+
+    password->clear();
+    QTest::keyClicks(password, QStringLiteral("demo1234"));
+    EXPECT_FALSE(visibleTexts().contains(context->text(texts::kPasswordNotCorrect)));
+    QTest::keyClick(password, Qt::Key_Return);
+    EXPECT_FALSE(unlock.isLocked());
+    EXPECT_TRUE(main->isVisible());
+    EXPECT_TRUE(password->text().isEmpty());
+    EXPECT_TRUE(settings->isVisible());
+    ASSERT_EQ(context->banners().banners().size(), 1);
+    EXPECT_EQ(context->banners().banners().front()->notification().subtitle, "While locked");
+    EXPECT_EQ(shell->primaryWindow(), main);
+    EXPECT_EQ(delegate->session().loginState(), interfaces::LoginState::SignedIn);
+    EXPECT_EQ(terminations, 0);
+}
+
+TEST_F(LoginWindowTest, TheIdleTimeOutEndsTheProgramOnceTheIdleTimeReachesTheSetting) {
+    defaults->set(tc::gui::kIdleTimeKey, std::int64_t{300});
+    idle.seconds = 5000;
+    delegate->session().tickNow(); // no main window yet: no check
+    EXPECT_EQ(terminations, 0);
+    idle.seconds = 0; // the session's own tick checks too while the sign-in is awaited
+    signInByTyping(QStringLiteral("demo"), QStringLiteral("demo1234"));
+    ASSERT_TRUE(signedIn());
+    idle.seconds = 299;
+    delegate->session().tickNow();
+    EXPECT_EQ(terminations, 0);
+    idle.seconds = 301; // a late check still ends it
+    delegate->session().tickNow();
+    EXPECT_EQ(terminations, 1);
+}
+
+// The registration lists the countries by their names in the program's language, and what it sends
+// is the name shown; a language change keeps the country chosen.
+TEST_F(LoginWindowTest, TheRegistrationNamesCountriesInTheLanguageChosenAndSendsTheNameShown) {
+    login->createDemoUserButtonClicked();
+    tc::gui::LoginRegistrationWindowController* sheet = login->registrationSheet();
+    ASSERT_TRUE(sheet);
+    auto* countries = child<QComboBox>(sheet, "CountryComboBox");
+    EXPECT_GE(countries->findText(QStringLiteral("Germany")), 0);
+    EXPECT_EQ(countries->itemText(0), QStringLiteral("Afghanistan"));
+    countries->setCurrentIndex(countries->findText(QStringLiteral("Germany")));
+    ASSERT_TRUE(context->language().select(7)); // French
+    EXPECT_LT(countries->findText(QStringLiteral("Germany")), 0);
+    EXPECT_EQ(countries->currentText(), QStringLiteral("Allemagne"));
+    EXPECT_EQ(sheet->form().country, "Allemagne");
+    ASSERT_TRUE(context->language().select(6)); // Russian
+    EXPECT_EQ(countries->currentText(), QString::fromUtf8("Германия"));
+    EXPECT_EQ(sheet->form().country, "Германия");
+    ASSERT_TRUE(context->language().select(0));
+    EXPECT_EQ(sheet->form().country, "Germany");
+    sheet->reject();
+}
+
+TEST_F(LoginWindowTest, ADemoRegistrationThatCannotReachItsServerSaysSoAndStopsWaiting) {
+    server->stop();
+    login->selectConnectionMode(1);
+    QTest::mouseClick(child<QToolButton>(login, "drawerButton"), Qt::LeftButton);
+    type("portTextField", QString::number(ports.stream));
+    QTest::mouseClick(child<QPushButton>(login, "demouserCreationButton"), Qt::LeftButton);
+    tc::gui::LoginRegistrationWindowController* sheet = login->registrationSheet();
+    ASSERT_TRUE(sheet);
+    ASSERT_TRUE(waitFor([&] { return sheet->isVisible(); }));
+    QTest::keyClicks(child<QLineEdit>(sheet, "NameTextField"), QStringLiteral("Ann Example"));
+    QTest::keyClicks(child<QLineEdit>(sheet, "EmailTextField"), QStringLiteral("ann@example.org"));
+    QTest::keyClicks(child<QLineEdit>(sheet, "PhoneTextField"), QStringLiteral("+977 1 4000000"));
+    child<QComboBox>(sheet, "CountryComboBox")->setCurrentIndex(3);
+    QTest::mouseClick(child<QPushButton>(sheet, "submitButton"), Qt::LeftButton);
+    ASSERT_FALSE(child<QPushButton>(sheet, "submitButton")->isEnabled()) << "waiting for the server";
+    ASSERT_TRUE(waitFor([&] { return !alertsOn(login).isEmpty(); }, 15000));
+    EXPECT_EQ(alertsOn(login).front()->informativeText().toStdString(),
+              tc::fillPositional(context->text(texts::kServerCouldNotReached).toStdString(),
+                                 {"127.0.0.1", std::to_string(ports.stream)}));
+    EXPECT_TRUE(child<QPushButton>(sheet, "submitButton")->isEnabled()) << "the sheet no longer waits";
+    EXPECT_TRUE(sheet->isVisible());
+}
+
+TEST_F(LoginWindowTest, ADemoRegistrationFillsTheFormAndThatUserSignsIn) {
+    login->selectConnectionMode(0);
+    QTest::mouseClick(child<QToolButton>(login, "drawerButton"), Qt::LeftButton);
+    type("portTextField", QString::number(ports.stream));
+    QTest::mouseClick(child<QPushButton>(login, "demouserCreationButton"), Qt::LeftButton);
+    EXPECT_EQ(login->connectionTypeKey(), "Demo"); // the sheet opens in simulation mode
+    tc::gui::LoginRegistrationWindowController* sheet = login->registrationSheet();
+    ASSERT_TRUE(sheet);
+    ASSERT_TRUE(waitFor([&] { return sheet->isVisible(); }));
+    // The checks come first, in order; nothing is sent.
+    QTest::mouseClick(child<QPushButton>(sheet, "submitButton"), Qt::LeftButton);
+    ASSERT_EQ(alertsOn(sheet).size(), 1);
+    EXPECT_EQ(alertsOn(sheet).front()->informativeText(), context->text(texts::kEnterName));
+    alertsOn(sheet).front()->buttons().front()->click();
+
+    // Switching to the simulation mode filled in its default port; the test server listens elsewhere.
+    type("portTextField", QString::number(ports.stream));
+    QTest::keyClicks(child<QLineEdit>(sheet, "NameTextField"), QStringLiteral("Ann Example"));
+    QTest::keyClicks(child<QLineEdit>(sheet, "EmailTextField"), QStringLiteral("ann@example.org"));
+    QTest::keyClicks(child<QLineEdit>(sheet, "PhoneTextField"), QStringLiteral("+977 1 4000000"));
+    child<QComboBox>(sheet, "CountryComboBox")->setCurrentIndex(3);
+    EXPECT_EQ(child<QComboBox>(sheet, "DepositComboBox")->currentText(), QStringLiteral("10000"));
+    QTest::mouseClick(child<QPushButton>(sheet, "submitButton"), Qt::LeftButton);
+    ASSERT_TRUE(waitFor([&] { return !alertsOn(sheet).isEmpty(); }, 15000));
+    EXPECT_EQ(alertsOn(sheet).front()->text(), context->text(texts::kDemoAccountReady));
+    EXPECT_EQ(field("usernameTextField")->text(), QStringLiteral("demo2001"));
+    EXPECT_FALSE(field("passwordTextField")->text().isEmpty());
+    EXPECT_TRUE(alertsOn(sheet).front()->informativeText().contains(field("passwordTextField")->text()));
+    alertsOn(sheet).front()->buttons().front()->click();
+    EXPECT_TRUE(waitFor([&] { return !sheet->isVisible(); }));
+
+    QTest::keyClick(field("passwordTextField"), Qt::Key_Return);
+    ASSERT_TRUE(signedIn());
+    EXPECT_EQ(delegate->session().client().userName(), "demo2001");
+    EXPECT_EQ(server->stats().demoRegistrations, 1);
+
+    // Opened again, the sheet starts from an empty form and the first deposit amount.
+    login->show();
+    child<QComboBox>(sheet, "DepositComboBox")->setCurrentIndex(2);
+    login->createDemoUserButtonClicked();
+    EXPECT_TRUE(child<QLineEdit>(sheet, "NameTextField")->text().isEmpty());
+    EXPECT_TRUE(child<QComboBox>(sheet, "CountryComboBox")->currentText().isEmpty());
+    EXPECT_EQ(child<QComboBox>(sheet, "DepositComboBox")->currentIndex(), 0);
+}
+
+} // namespace

@@ -1,0 +1,129 @@
+#include "gui/login/remembered_users.h"
+
+#include "gui/gui_test_support.h"
+#include "platform/base64.h"
+#include "platform/message_cipher.h"
+#include "platform/user_defaults.h"
+#include "wire/login_inputdata.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+namespace tc::gui {
+namespace {
+
+class MemorySecrets : public SecretStore {
+public:
+    void write(const std::string& key, const std::string& secret, WriteDone done) override {
+        if (!available) {
+            done(false, "no Secret Service in this test");
+            return;
+        }
+        secrets[key] = secret;
+        done(true, {});
+    }
+    void read(const std::string& key, ReadDone done) override {
+        auto it = secrets.find(key);
+        done(it == secrets.end() ? std::nullopt : std::optional(it->second));
+    }
+    void remove(const std::string& key) override { secrets.erase(key); }
+
+    bool available = true;
+    std::map<std::string, std::string> secrets;
+};
+
+// The entry's plain text, decrypted here with the configured key, apart from the code under test.
+std::string plainEntry(const tc::platform::UserDefaults& defaults, std::string_view mode,
+                       const std::string& key) {
+    auto bytes = platform::Base64::decodeBase64WithString(*defaults.stringForKey(mode));
+    auto plain = platform::Crypto::transformData(*bytes, platform::Crypto::kAlgorithmAES,
+                                                 platform::Crypto::kDecrypt, key);
+    return std::string(plain->begin(), plain->end());
+}
+
+class RememberedUsersTest : public ::testing::Test {
+protected:
+    std::unique_ptr<tc::platform::UserDefaults> defaults = tc::platform::UserDefaults::inMemory();
+    MemorySecrets secrets;
+    LoginInputdata login; // the shipped property lists: the configured key
+    std::string productKey = login.configuredSecurityKey().value();
+};
+
+TEST_F(RememberedUsersTest, FieldsWithHashesComeBackWholeAndThePasswordStaysOutOfTheEntry) {
+    RememberedUsers users(*defaults, productKey, secrets);
+    const RememberedForm form{"ann#1\\x", "pa#ss", "host#a", "5100"};
+    users.store(kLiveMode, form);
+
+    const std::string plain = plainEntry(*defaults, kLiveMode, productKey);
+    EXPECT_EQ(plain.find("pa#ss"), std::string::npos);
+    EXPECT_EQ(plain.find("pa\\#ss"), std::string::npos);
+
+    auto loaded = users.load(kLiveMode);
+    ASSERT_TRUE(loaded);
+    EXPECT_EQ(*loaded, (RememberedForm{"ann#1\\x", "", "host#a", "5100"}));
+    std::optional<std::string> password;
+    users.loadPassword(kLiveMode, *loaded, [&](auto secret) { password = secret; });
+    EXPECT_EQ(password, "pa#ss");
+    EXPECT_FALSE(users.load(kDemoMode)); // modes keep their own entries
+}
+
+TEST_F(RememberedUsersTest, AnEntryWrittenAfterALoginReadsAtTheNextStart) {
+    // A retried login: the sign-in data now holds the session key, which must not be used.
+    login.setSecurityKey(std::string("a-session-key-from-the-login-reply"));
+    RememberedUsers(*defaults, login.configuredSecurityKey().value(), secrets)
+        .store(kDemoMode, {"demo", "demo1234", "127.0.0.1", "5100"});
+
+    LoginInputdata nextStart;
+    RememberedUsers reader(*defaults, nextStart.configuredSecurityKey().value(), secrets);
+    ASSERT_TRUE(reader.load(kDemoMode));
+    EXPECT_EQ(reader.load(kDemoMode)->userName, "demo");
+}
+
+TEST_F(RememberedUsersTest, ForgettingRemovesEntryAndPasswordAndAnotherUserLeavesNoOldPassword) {
+    RememberedUsers users(*defaults, productKey, secrets);
+    users.store(kLiveMode, {"ann", "one", "host", "5100"});
+    users.store(kLiveMode, {"bob", "two", "host", "5100"});
+    EXPECT_EQ(secrets.secrets.size(), 1u);
+    users.remove(kLiveMode);
+    EXPECT_FALSE(users.load(kLiveMode));
+    EXPECT_TRUE(secrets.secrets.empty());
+}
+
+TEST_F(RememberedUsersTest, WithoutASecretServiceNoPasswordIsKeptAndTheLogSaysWhyOnce) {
+    guitest::LogCapture log;
+    secrets.available = false;
+    RememberedUsers users(*defaults, productKey, secrets);
+    users.store(kLiveMode, {"ann", "one", "host", "5100"});
+    users.store(kLiveMode, {"ann", "two", "host", "5100"});
+    EXPECT_TRUE(users.load(kLiveMode)); // the rest of the form is remembered
+    EXPECT_EQ(log.count("no Secret Service in this test"), 1u);
+}
+
+TEST_F(RememberedUsersTest, AnEntryThatDoesNotDecryptShowsTheDefaults) {
+    defaults->set(kLiveMode, std::string("not an entry"));
+    guitest::LogCapture log;
+    EXPECT_FALSE(RememberedUsers(*defaults, productKey, secrets).load(kLiveMode));
+    // Another product's key cannot read ours either.
+    RememberedUsers(*defaults, productKey, secrets).store(kDemoMode, {"a", "b", "c", "1"});
+    EXPECT_FALSE(RememberedUsers(*defaults, "another key", secrets).load(kDemoMode));
+}
+
+TEST_F(RememberedUsersTest, AnAcceptedPasswordChangeReachesOnlyTheRememberedUsersSecret) {
+    RememberedUsers users(*defaults, productKey, secrets);
+    users.store(kDemoMode, {"ann", "old-pass", "127.0.0.1", "5100"});
+    const std::string key = RememberedUsers::secretKey(kDemoMode, "127.0.0.1", "ann");
+
+    EXPECT_FALSE(users.changePassword(kDemoMode, "bob", "other-pass")) << "another user is not remembered";
+    EXPECT_FALSE(users.changePassword(kLiveMode, "ann", "other-pass")) << "nobody remembered in that mode";
+    EXPECT_FALSE(users.changePassword(kDemoMode, "ann", ""));
+    EXPECT_EQ(secrets.secrets.at(key), "old-pass");
+
+    EXPECT_TRUE(users.changePassword(kDemoMode, "ann", "new-pass"));
+    EXPECT_EQ(secrets.secrets.at(key), "new-pass");
+    EXPECT_EQ(secrets.secrets.size(), 1u);
+    EXPECT_EQ(users.load(kDemoMode)->userName, "ann") << "the entry itself stays";
+}
+
+} // namespace
+} // namespace tc::gui

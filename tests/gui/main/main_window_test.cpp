@@ -1,0 +1,372 @@
+// The main window against the in-process test server, signed in as demo.
+#include "gui/app/common_alert.h"
+#include "gui/app/gui_context.h"
+#include "gui/app/language.h"
+#include "gui/app/theme_manager.h"
+#include "gui/app/theme_table.h"
+#include "gui/controls/grid_table.h"
+#include "gui/grid/grid_model.h"
+#include "gui/main/main_window_controller.h"
+#include "gui/market/watchlist_table_controller.h"
+#include "gui/models/session_fixture.h"
+#include "gui/news/news_table_controller.h"
+#include "gui/resources/resources_view_controller.h"
+#include "gui/settings/settings_window_controller.h"
+#include "gui/texts.h"
+#include "model/records/account_details.h"
+#include "model/session_queries.h"
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QEventLoop>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMessageBox>
+#include <QSignalSpy>
+#include <QSplitter>
+
+#include <cstdlib>
+#include <filesystem>
+#include <unistd.h>
+
+namespace texts = tc::gui::texts;
+
+namespace {
+
+using guitest::waitFor;
+using tc::gui::MainWindowController;
+
+class FakeIdle : public tc::gui::IdleSource {
+public:
+    std::int64_t idleSeconds() override { return seconds; }
+    std::int64_t seconds = 0;
+};
+
+class MainWindowTest : public guitest::SessionTest {
+protected:
+    void SetUp() override {
+        SessionTest::SetUp();
+        context->setClientModel(session.get());
+        ASSERT_TRUE(signIn());
+        ASSERT_TRUE(
+            waitFor([&] { return !session->client().queries().getOpenOrderCollection().empty(); }, 15000));
+        window = new MainWindowController(*context, &idle);
+        window->setUserName("demo");
+        window->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+    }
+    QString label(const char* name) const { return window->findChild<QLabel*>(name)->text(); }
+    QAction* action(const char* name) const { return window->findChild<QAction*>(name); }
+
+    FakeIdle idle;
+    MainWindowController* window = nullptr;
+};
+
+TEST_F(MainWindowTest, ShowsTheDemosFirstAccountAndItsTablesAndFollowsTheTick) {
+    EXPECT_TRUE(window->windowTitle().endsWith(" - demo")) << window->windowTitle().toStdString();
+    const auto accounts = session->client().queries().getAccountCollection();
+    ASSERT_FALSE(accounts.empty());
+    ASSERT_EQ(window->account(), accounts.front()->AccountId);
+    EXPECT_EQ(session->client().currentAccount(), accounts.front()->AccountId)
+        << "the session follows it too";
+    const tc::AccountDetails& figures = *accounts.front();
+    session->tickNow(); // the summary as of now: the session moves the figures every second
+    EXPECT_EQ(label("AccountIdTextField"), context->text(texts::kAccount));
+    EXPECT_EQ(label("AccountIdValueTextField"), QStringLiteral(": %1").arg(figures.AccountId));
+    // "%.2f", grouped, both decimals kept.
+    const auto amount = [](double v) {
+        QString text = QLocale(QLocale::English).toString(v, 'f', 2);
+        return QStringLiteral(": ") + text;
+    };
+    EXPECT_EQ(label("BalanceValueTextField"), amount(figures.Balance.toDouble()));
+    EXPECT_EQ(label("equityValueTextField"), amount(figures.Equity));
+    EXPECT_EQ(label("AvailableMarginValueTextField"), amount(figures.AvailableMargin));
+    EXPECT_EQ(label("ProfitLossValueTextField"), amount(figures.UnrealisedPL));
+
+    // The grids show the demo's positions and pending orders.
+    ASSERT_TRUE(window->watchlistBoard());
+    EXPECT_TRUE(waitFor([&] { return window->watchlistBoard()->model()->rowCount() > 0; }, 10000));
+    for (tc::gui::Grid grid :
+         {tc::gui::Grid::OpenPositions, tc::gui::Grid::PendingOrders, tc::gui::Grid::Accounts}) {
+        SCOPED_TRACE(static_cast<int>(grid));
+        ASSERT_TRUE(window->gridTable(grid));
+        EXPECT_TRUE(waitFor([&] { return window->gridTable(grid)->model()->rowCount() > 0; }, 10000));
+    }
+
+    // The summary follows the account set and the tick; the network line follows the pings.
+    window->setAccount(0);
+    EXPECT_EQ(label("AccountIdValueTextField"), ": 0");
+    EXPECT_EQ(label("BalanceValueTextField"), ": 0.00");
+    window->setAccount(accounts.front()->AccountId);
+    EXPECT_TRUE(waitFor([&] { return !label("ServerTimeTextField").isEmpty(); }, 10000));
+    EXPECT_EQ(label("ConnectionStatusTextField"), context->text(texts::kConnected));
+}
+
+// A window made in a right-to-left language picks the board's first instrument (for the depth
+// ladders) as one made left to right does.
+TEST_F(MainWindowTest, AMirroredWindowStartsOnTheBoardsFirstInstrument) {
+    ASSERT_TRUE(waitFor([&] { return window->watchlistBoard()->model()->rowCount() > 0; }, 10000));
+    ASSERT_TRUE(context->language().select(5));
+    auto* mirrored = new MainWindowController(*context, &idle);
+    QTableView* board = mirrored->watchlistBoard();
+    EXPECT_EQ(mirrored->layoutDirection(), Qt::RightToLeft);
+    EXPECT_EQ(board->selectionModel()->currentIndex().row(), 0);
+    EXPECT_TRUE(board->selectionModel()->isRowSelected(0, {}));
+    delete mirrored;
+    ASSERT_TRUE(context->language().select(0));
+}
+
+TEST_F(MainWindowTest, TheSummaryShowsTheCoresRefreshOfTheAccountAsItIsAnnounced) {
+    const auto accounts = session->client().queries().getAccountCollection();
+    ASSERT_FALSE(accounts.empty());
+    const tc::AccountDetails& figures = *accounts.front();
+    const auto amount = [](double v) {
+        return ": " + QLocale(QLocale::English).toString(v, 'f', 2).toStdString();
+    };
+    const auto text = [&](const char* name) { return label(name).toStdString(); };
+    // What the summary showed and what the account held whenever the core announced a refresh of it.
+    using Figures = std::vector<std::string>;
+    std::vector<std::pair<Figures, Figures>> seen;
+    QObject::connect(
+        session.get(), &tc::gui::ClientModel::tablesChanged, window, [&](interfaces::TableSet t) {
+            if (!t.contains(interfaces::Table::Accounts))
+                return;
+            seen.push_back(
+                {{text("ProfitLossValueTextField"), text("equityValueTextField"),
+                  text("AvailableMarginValueTextField")},
+                 {amount(figures.UnrealisedPL), amount(figures.Equity), amount(figures.AvailableMargin)}});
+        });
+    // Seeded: 20001 buys 1.5 EURUSD at 1.08320. A bid a hundred points up moves its floating P/L by
+    // about 1,500 at the core's next refresh, between two of the window's own ticks.
+    ASSERT_TRUE(server->setQuote("EURUSD", "1.09320", "1.09332"));
+    ASSERT_TRUE(waitFor([&] { return figures.UnrealisedPL > 1000 && !seen.empty(); }, 10000));
+    ASSERT_TRUE(waitFor([&] { return seen.size() >= 2; }, 10000));
+    for (const auto& [shown, held] : seen)
+        EXPECT_EQ(shown, held);
+}
+
+// A screen reader names every table of the main window (the grids, the board, its tiles and the
+// depth ladders) in the language chosen.
+TEST_F(MainWindowTest, EveryGridAndLadderHasAnAccessibleNameInTheLanguageChosen) {
+    const auto names = [&] {
+        QStringList out;
+        for (QAbstractItemView* view : window->findChildren<QAbstractItemView*>()) {
+            // Headers and the lists of combo boxes (windows of their own) are parts of other widgets.
+            if (qobject_cast<QHeaderView*>(view) || view->window() != window)
+                continue;
+            EXPECT_FALSE(view->accessibleName().isEmpty())
+                << view->metaObject()->className() << " " << view->objectName().toStdString();
+            out << view->accessibleName();
+        }
+        auto* tiles = window->findChild<QWidget*>("advancedWatchlistTableView");
+        EXPECT_TRUE(tiles && !tiles->accessibleName().isEmpty());
+        out << (tiles ? tiles->accessibleName() : QString());
+        return out;
+    };
+    const QStringList english = names();
+    for (const char* key : {texts::kWatchList, texts::kAccounts, texts::kOpenPositionsTab,
+                            texts::kPendingOrdersTab, texts::kSettledPositionsTab, texts::kExecutedPositions,
+                            texts::kCancelledOrders, texts::kBuyMarketDepth, texts::kSellMarketDepth})
+        EXPECT_TRUE(english.contains(context->text(key))) << key;
+    ASSERT_TRUE(context->language().select(7)); // French
+    const QStringList french = names();
+    EXPECT_TRUE(french.contains(context->text(texts::kBuyMarketDepth)));
+    EXPECT_NE(french, english);
+    ASSERT_TRUE(context->language().select(0));
+    EXPECT_EQ(names(), english);
+}
+
+TEST_F(MainWindowTest, NetworkStatusTakesTheFourClassesAndNothingElse) {
+    window->changeNetworkStatusimage({3, "20240307101500"});
+    EXPECT_EQ(label("ConnectionStatusTextField"), context->text(texts::kNoConnectionTradingServer));
+    EXPECT_EQ(label("ServerTimeTextField"), "Mar 07, 2024 10:15:00");
+    const QImage poor = window->findChild<QLabel*>("NetworkStatusIndicatorImage")->pixmap().toImage();
+    window->changeNetworkStatusimage({7, "not a time"});
+    EXPECT_EQ(label("ConnectionStatusTextField"), context->text(texts::kNoConnectionTradingServer));
+    EXPECT_EQ(label("ServerTimeTextField"), "Mar 07, 2024 10:15:00");
+    window->changeNetworkStatusimage({0, ""});
+    EXPECT_EQ(label("ConnectionStatusTextField"), context->text(texts::kConnected));
+    EXPECT_NE(window->findChild<QLabel*>("NetworkStatusIndicatorImage")->pixmap().toImage(), poor);
+}
+
+TEST_F(MainWindowTest, TheNewsActionShowsTheNewsTabAndResourcesOpensThePanel) {
+    for (const char* name : {"actionNews", "actionResources"}) {
+        SCOPED_TRACE(name);
+        ASSERT_TRUE(action(name));
+        EXPECT_TRUE(action(name)->isEnabled());
+        EXPECT_NE(action(name)->toolTip(), context->text(texts::kNotAvailableVersion));
+    }
+    tc::gui::NewsTableController* news = window->newsView();
+    ASSERT_TRUE(news);
+    bool shown = false;
+    QObject::connect(news, &tc::gui::NewsTableController::newsShown, [&] { shown = true; });
+    action("actionNews")->trigger();
+    EXPECT_TRUE(news->isVisible());
+    // Shown for the first time, it reads the first category (items, or why there are none).
+    EXPECT_TRUE(waitFor([&] { return shown; }, 20000));
+    EXPECT_EQ(news->shownCategory(), "BreakingNews");
+
+    // The panel's first showing downloads the files its entries name: into a folder of this test.
+    const auto home =
+        std::filesystem::temp_directory_path() / ("tc_main_resources_" + std::to_string(::getpid()));
+    const char* before = std::getenv("XDG_DATA_HOME");
+    const std::string saved = before ? before : "";
+    ::setenv("XDG_DATA_HOME", home.c_str(), 1);
+    ASSERT_TRUE(waitFor(
+        [&] { return session->client().dataService().resourceSearchCollection.contains("holidays.ics"); }));
+    EXPECT_FALSE(window->resourcesPanel());
+    action("actionResources")->trigger();
+    tc::gui::ResourcesViewController* panel = window->resourcesPanel();
+    ASSERT_TRUE(panel);
+    EXPECT_TRUE(panel->isVisible());
+    EXPECT_EQ(panel->rows().size(), 4u);
+    panel->hide();
+    action("actionResources")->trigger();
+    EXPECT_EQ(window->resourcesPanel(), panel); // one panel, shown again
+    EXPECT_TRUE(panel->isVisible());
+    panel->hide();
+    EXPECT_TRUE(waitFor(
+        [&] { return std::filesystem::exists(home / "tradeclient" / "Resources" / "holidays.ics"); }));
+    if (before)
+        ::setenv("XDG_DATA_HOME", saved.c_str(), 1);
+    else
+        ::unsetenv("XDG_DATA_HOME");
+    std::filesystem::remove_all(home);
+}
+
+TEST_F(MainWindowTest, TheShellsActionsWork) {
+    // Settings: one window, however often it is asked for.
+    action("actionSettings")->trigger();
+    auto* settings = window->settingsWindow();
+    ASSERT_TRUE(settings);
+    action("actionSettings")->trigger();
+    EXPECT_EQ(window->settingsWindow(), settings);
+    EXPECT_TRUE(settings->isVisible());
+
+    QSignalSpy locks(window, &MainWindowController::lockRequested);
+    action("actionLockConsole")->trigger();
+    EXPECT_EQ(locks.count(), 1);
+}
+
+TEST_F(MainWindowTest, LogoutAsksAndOnlyItsDefaultButtonEndsTheProgram) {
+    QSignalSpy quits(window, &MainWindowController::quitRequested);
+    window->logout();
+    QMessageBox* box = tc::gui::CommonAlert::showing(window, "logout");
+    ASSERT_TRUE(box);
+    EXPECT_EQ(box->text(), context->text(texts::kDoWantLogOut));
+    ASSERT_EQ(box->buttons().size(), 2);
+    QAbstractButton* cancel = nullptr;
+    QAbstractButton* logOut = nullptr;
+    for (QAbstractButton* b : box->buttons())
+        (b->text() == context->text(texts::kCancel) ? cancel : logOut) = b;
+    ASSERT_TRUE(cancel && logOut);
+    cancel->click();
+    EXPECT_TRUE(waitFor([&] { return !tc::gui::CommonAlert::showing(window, "logout"); }));
+    EXPECT_EQ(quits.count(), 0) << "still running and signed in";
+    EXPECT_EQ(session->loginState(), interfaces::LoginState::SignedIn);
+
+    window->logout();
+    box = tc::gui::CommonAlert::showing(window, "logout");
+    ASSERT_TRUE(box);
+    for (QAbstractButton* b : box->buttons())
+        if (b->text() == context->text(texts::kLogOut))
+            b->click();
+    EXPECT_TRUE(waitFor([&] { return quits.count() == 1; }));
+}
+
+TEST_F(MainWindowTest, AModalAlertOpenedFromTheRefreshDoesNotReEnterIt) {
+    int entered = 0;
+    int nested = 0;
+    QObject::connect(window, &MainWindowController::accountSummaryRefreshed, window, [&] {
+        ++entered;
+        if (entered > 1)
+            return;
+        // A modal alert run from inside the refresh: its event loop lets ticks through.
+        QEventLoop alert;
+        QTimer::singleShot(0, [&] {
+            session->tickNow();
+            session->tickNow();
+            nested = entered;
+            alert.quit();
+        });
+        alert.exec();
+    });
+    session->tickNow();
+    EXPECT_EQ(nested, 1) << "the ticks inside the alert did not run the refresh again";
+    session->tickNow();
+    EXPECT_EQ(entered, 2) << "the next tick after it refreshes";
+}
+
+TEST_F(MainWindowTest, PanesKeepTheirLimitsThePieFoldsAwayAndClosingEndsTheProgram) {
+    auto* market = window->findChild<QSplitter*>("marketSplitView");
+    ASSERT_TRUE(market);
+    EXPECT_EQ(market->property("identifier").toString(), "1000");
+    window->resize(1600, 1000);
+    // The divider dragged as far as it goes either way.
+    QSplitterHandle* divider = market->handle(1);
+    const auto drag = [&](int x) {
+        const QPoint from = divider->rect().center();
+        QTest::mousePress(divider, Qt::LeftButton, {}, from);
+        QTest::mouseMove(divider, from + QPoint(x, 0));
+        QTest::mouseRelease(divider, Qt::LeftButton, {}, from + QPoint(x, 0));
+        return market->widget(0)->width();
+    };
+    EXPECT_EQ(drag(-2000), 330);
+    EXPECT_EQ(drag(2000), 900);
+
+    EXPECT_EQ(window->findChild<QWidget*>("toggleLeftViewButton")->accessibleName(),
+              context->text(texts::kShowOrHideAccountPie));
+    QWidget* pie = window->findChild<QWidget*>("pieChartPane");
+    ASSERT_TRUE(pie && pie->isVisible());
+    window->toggleLeftViewSelectedIndex(0);
+    EXPECT_FALSE(pie->isVisible());
+    window->toggleLeftViewSelectedIndex(0); // already folded: nothing
+    EXPECT_FALSE(pie->isVisible());
+    window->toggleLeftViewSelectedIndex(1);
+    EXPECT_TRUE(pie->isVisible());
+    for (int slot = 1; slot <= 4; ++slot)
+        EXPECT_TRUE(window->findChild<QWidget*>(QStringLiteral("Chart%1").arg(slot))) << slot;
+
+    QSignalSpy quits(window, &MainWindowController::quitRequested);
+    window->close();
+    EXPECT_EQ(quits.count(), 1);
+}
+
+TEST_F(MainWindowTest, TheIdleTimeOutEndsTheProgramAtTheNextTick) {
+    QSignalSpy quits(window, &MainWindowController::quitRequested);
+    defaults->set("IdleTime", std::int64_t{300});
+    idle.seconds = 299;
+    session->tickNow();
+    EXPECT_EQ(quits.count(), 0);
+    idle.seconds = 301; // a late check still fires
+    session->tickNow();
+    EXPECT_EQ(quits.count(), 1);
+}
+
+TEST_F(MainWindowTest, AThemeSwitchRepaintsTheMainWindowAndItsGrids) {
+    auto* settings = new tc::gui::SettingsWindowController(*context);
+    settings->show();
+    const auto windowColour = [](int theme) {
+        const tc::gui::Rgba c = tc::gui::colourOf(theme, tc::gui::ThemeRole::Window);
+        return QColor(c.r, c.g, c.b);
+    };
+    EXPECT_EQ(window->palette().color(QPalette::Window), windowColour(0));
+    int paints = 0;
+    struct Counter : QObject {
+        int& n;
+        explicit Counter(int& n) : n(n) {}
+        bool eventFilter(QObject*, QEvent* e) override {
+            n += e->type() == QEvent::Paint;
+            return false;
+        }
+    } counter(paints);
+    window->installEventFilter(&counter);
+    context->themes().saveTheme(1);
+    EXPECT_EQ(window->palette().color(QPalette::Window), windowColour(1));
+    EXPECT_EQ(settings->palette().color(QPalette::Window), windowColour(1));
+    EXPECT_EQ(window->watchlistBoard()->gridModel().theme(), 1);
+    EXPECT_TRUE(waitFor([&] { return paints > 0; }));
+    window->removeEventFilter(&counter);
+}
+
+} // namespace

@@ -1,0 +1,40 @@
+#include "gui/main/account_summary_view.h"
+#include "gui/main/network_status.h"
+#include "gui/texts.h"
+#include "model/records/account_details.h"
+
+#include <gtest/gtest.h>
+
+namespace tc::gui {
+namespace {
+
+TEST(AccountSummary, AmountsGroupedWithTwoDecimalsAfterAColon) {
+    EXPECT_EQ(summaryAmount(1234567.891), "1,234,567.89");
+    EXPECT_EQ(summaryAmount(-0.5), "-0.50");
+    EXPECT_EQ(summaryAmount(12), "12.00");
+    AccountDetails figures;
+    figures.AccountId = 1001;
+    figures.Equity = 2500;
+    figures.AvailableMargin = 99.999;
+    const auto texts = accountSummaryTexts(figures);
+    EXPECT_EQ(texts[0], ": 1001");
+    EXPECT_EQ(texts[1], ": 2,500.00");
+    EXPECT_EQ(texts[2], ": 0.00");
+    EXPECT_EQ(texts[5], ": 100.00");
+}
+
+TEST(NetworkStatus, APingSetsTheLookAndTheClockAndALostStreamReadsAsNoConnection) {
+    auto update = networkStatusUpdate({1, "20261207235959"}, false);
+    ASSERT_TRUE(update.look && update.serverTime);
+    EXPECT_EQ(update.look->speedImage, "Network_Speed_Good");
+    EXPECT_EQ(*update.serverTime, "Dec 07, 2026 23:59:59");
+    update = networkStatusUpdate({0, ""}, true);
+    EXPECT_EQ(update.look->textKey, texts::kNoConnectionTradingServer);
+    EXPECT_FALSE(update.serverTime); // no time keeps the last one
+    update = networkStatusUpdate({7, "not a time"}, false);
+    EXPECT_FALSE(update.look); // an unknown class changes nothing
+    EXPECT_FALSE(update.serverTime);
+}
+
+} // namespace
+} // namespace tc::gui

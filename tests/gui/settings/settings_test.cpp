@@ -1,0 +1,111 @@
+#include "gui/app/sheet_controller.h"
+#include "gui/gui_test_support.h"
+#include "gui/login/idle_timeout_window_controller.h"
+#include "gui/settings/font_size_settings_window_controller.h"
+#include "gui/settings/settings_window_controller.h"
+#include "gui/texts.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QMessageBox>
+#include <QPushButton>
+
+namespace texts = tc::gui::texts;
+
+namespace {
+
+using guitest::waitFor;
+
+class Settings : public guitest::ShellTest {
+protected:
+    void SetUp() override {
+        ShellTest::SetUp();
+        settings = new tc::gui::SettingsWindowController(*context);
+        settings->show();
+    }
+    template <typename T>
+    T* child(QObject* parent, const char* name) {
+        auto* found = parent->findChild<T*>(name);
+        EXPECT_TRUE(found) << name;
+        return found;
+    }
+    tc::gui::SettingsWindowController* settings = nullptr;
+};
+
+TEST_F(Settings, TheSoundSwitchWritesTheDefaultAtOnce) {
+    child<QCheckBox>(settings, "SoundsButton")->click();
+    EXPECT_TRUE(defaults->boolForKey("SoundKey"));
+    child<QCheckBox>(settings, "SoundsButton")->click();
+    EXPECT_FALSE(defaults->boolForKey("SoundKey"));
+}
+
+TEST_F(Settings, FontSizesAreWrittenByApplyOnlyAndASheetIsNotOpenedTwice) {
+    defaults->set("PositionsFontSize", std::int64_t{14}); // not one of the four
+    child<QPushButton>(settings, "fontSizeButton")->click();
+    auto* sheet = settings->fontSizeSheet();
+    ASSERT_TRUE(waitFor([&] { return sheet->isVisible(); }));
+    EXPECT_EQ(sheet->windowModality(), Qt::WindowModal);
+    auto* watchlist = child<QComboBox>(sheet, "watchlistComboBox");
+    auto* positions = child<QComboBox>(sheet, "positionsComboBox");
+    auto* apply = child<QPushButton>(sheet, "applyButton");
+    EXPECT_EQ(watchlist->currentText(), context->text(texts::kFontMedium)); // 12
+    EXPECT_EQ(positions->currentText(), QString());                         // 14 has no name
+    EXPECT_FALSE(apply->isEnabled());
+
+    QTest::keyClick(watchlist, Qt::Key_Down); // 16
+    EXPECT_TRUE(apply->isEnabled());
+    QTest::keyClick(sheet, Qt::Key_Escape); // cancels: nothing written
+    EXPECT_TRUE(waitFor([&] { return !sheet->isVisible(); }));
+    EXPECT_EQ(defaults->integerForKey("WatchlistFontSize"), 12);
+
+    settings->fontSizeSettingButtonClicked();
+    settings->fontSizeSettingButtonClicked();
+    EXPECT_EQ(settings->findChildren<tc::gui::FontSizeSettingsWindowController*>().size(), 1);
+    EXPECT_EQ(watchlist->currentText(), context->text(texts::kFontMedium)); // prepared afresh
+    QTest::keyClick(watchlist, Qt::Key_Down);
+    apply->click();
+    EXPECT_EQ(defaults->integerForKey("WatchlistFontSize"), 16);
+    EXPECT_EQ(defaults->integerForKey("PositionsFontSize"), 14); // untouched stays as it was
+    EXPECT_FALSE(sheet->isVisible());
+}
+
+TEST_F(Settings, TheIdleSheetStoresTheChosenSeconds) {
+    defaults->set("IdleTime", std::int64_t{600});
+    settings->IdleTimeoutButtonClicked();
+    auto* sheet = settings->idleTimeoutSheet();
+    auto* combo = child<QComboBox>(sheet, "timeoutComboBox");
+    EXPECT_EQ(combo->currentIndex(), 2);
+    EXPECT_EQ(combo->itemText(1), "5 " + context->text(texts::kMinutesWithoutInput));
+    QTest::keyClick(combo, Qt::Key_Down);
+    QTest::keyClick(child<QPushButton>(sheet, "applyButton"), Qt::Key_Space);
+    EXPECT_EQ(defaults->integerForKey("IdleTime"), 1800);
+}
+
+TEST_F(Settings, AccountSheetsWaitForTheirWindowsAndThePasswordNeedsTheNetwork) {
+    auto* password = child<QPushButton>(settings, "ChangePasswordButton");
+    EXPECT_FALSE(password->isEnabled());
+    EXPECT_FALSE(password->toolTip().isEmpty());
+
+    int made = 0;
+    settings->setChangePasswordSheet([&](QWidget* owner) {
+        ++made;
+        return new tc::gui::SheetController(owner);
+    });
+    bool network = false;
+    settings->setNetworkAvailableQuery([&] { return network; });
+    ASSERT_TRUE(password->isEnabled());
+    password->click();
+    EXPECT_EQ(made, 0);
+    EXPECT_EQ(settings->findChildren<QMessageBox*>().size(), 1); // kNoConnectionTradingServer
+    network = true;
+    password->click();
+    password->click();
+    EXPECT_EQ(made, 1);
+
+    settings->setAccountCapabilities(false, false);
+    EXPECT_FALSE(password->isEnabled());
+    EXPECT_FALSE(child<QGroupBox>(settings, "accountAccessSettingsBox")->isVisible());
+}
+
+} // namespace
