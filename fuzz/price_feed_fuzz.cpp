@@ -51,7 +51,7 @@ void quote(std::string_view body) {
     auto item = std::make_shared<ItemDetails>();
     item->Code = q.ItemCode;
     item->Spreadtype = ItemDetails::kSpreadTopup;
-    item->priceTick = platform::Decimal::fromParts(false, 1, -4);
+    item->priceTick = tc::platform::CompactDecimal(platform::Decimal::fromParts(false, 1, -4));
     item->BidSpread = 1;
     item->AskSpread = 2;
     items.insert_or_assign(q.ItemCode, item);

@@ -5,6 +5,7 @@
 #include "model/records/financial_transaction.h"
 #include "model/records/history_rows.h"
 #include "model/records/request_records.h"
+#include "platform/compact_decimal.h"
 #include "platform/decimal.h"
 #include "platform/ordered_map.h"
 
@@ -38,7 +39,7 @@ struct AdvancedInstrumentInfo {
     std::string descriptions;
     std::string iconResource;
     std::uint64_t priceUnitID = 0;
-    platform::Decimal priceUnitValue;
+    platform::CompactDecimal priceUnitValue;
     std::string extraInfo;
 };
 

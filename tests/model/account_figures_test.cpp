@@ -18,6 +18,7 @@
 
 namespace {
 
+using tc::testing_support::operator""_cdec;
 using tc::testing_support::operator""_dec;
 
 using namespace tc;
@@ -48,7 +49,7 @@ protected:
         for (std::int32_t id : {7, 3}) {
             GroupInstruments settings;
             settings.InstrumentId = id;
-            settings.InitialMargin = id == 7 ? 1000_dec : 500_dec;
+            settings.InitialMargin = id == 7 ? 1000_cdec : 500_cdec;
             group->fileGroupInstrument(settings);
         }
         model.fileGroup(group);
@@ -59,7 +60,7 @@ protected:
         item->InstrumentId = id;
         item->Bid = bid;
         item->Ask = ask;
-        item->ContractSize = 100000_dec;
+        item->ContractSize = 100000_cdec;
         item->PLCalcModeId = 1;
         model.ItemCollection.insert_or_assign(code, item);
         return item;
@@ -135,8 +136,8 @@ TEST_F(AccountFigures, MarginSharesOfEquityAndNoneWithoutEquity) {
 }
 
 TEST_F(AccountFigures, EachAccountsFiguresAreWorkedOutOnCopiesFromTheStoredFigures) {
-    account->Balance = 1000_dec;
-    account->UsedMargin = 100_dec;
+    account->Balance = 1000_cdec;
+    account->UsedMargin = 100_cdec;
     model.GroupDetailCollection.get("5")->get()->LeverageOnFProfit = 50;
     auto hit = std::make_shared<AccountDetails>(*account);
     hit->AccountId = 1002;

@@ -10,6 +10,7 @@
 
 namespace {
 
+using tc::testing_support::operator""_cdec;
 using tc::testing_support::operator""_dec;
 
 using namespace tc;
@@ -39,7 +40,7 @@ TEST(ModelDump, OrderEscapingAndLinks) {
     auto eur = std::make_shared<ItemDetails>();
     eur->Code = "EURUSD";
     eur->CalculationItems = eur;
-    eur->TickSize = 0.1_dec;
+    eur->TickSize = 0.1_cdec;
     m.ItemCollection.insert_or_assign("EURUSD", eur);
     m.AccountDetailCollection.insert_or_assign("7", nullptr);
     const std::string text = dumpSessionModel(m);

@@ -15,6 +15,7 @@
 
 namespace {
 
+using tc::testing_support::operator""_cdec;
 using tc::testing_support::operator""_dec;
 
 using namespace tc;
@@ -28,8 +29,8 @@ protected:
         item = std::make_shared<ItemDetails>();
         item->InstrumentId = 5;
         item->Code = "EURUSD";
-        item->TickSize = 0.00005_dec;
-        item->priceTick = 0.00001_dec;
+        item->TickSize = 0.00005_cdec;
+        item->priceTick = 0.00001_cdec;
         item->Bid = 1.10000;
         item->Ask = 1.10010;
         item->High = 1.2;

@@ -23,6 +23,7 @@
 
 namespace tc {
 
+using tc::testing_support::operator""_cdec;
 using tc::testing_support::operator""_dec;
 
 // A refusal as its answer gave it.
@@ -40,14 +41,14 @@ protected:
         item->Code = "EURUSD";
         item->InstrumentId = 7;
         item->DecimalPlaces = 4;
-        item->TickSize = 0.0005_dec;
+        item->TickSize = 0.0005_cdec;
         item->Bid = 1.2000;
         item->Ask = 1.2010;
         item->Last = 1.2005;
         item->availableOrderTypes = 1;
         item->instrumentTradingStatus = 1;
         item->CurrentTradeSessionSettingId = 3;
-        item->ContractSize = 100000_dec;
+        item->ContractSize = 100000_cdec;
         model.ItemCollection.insert_or_assign("EURUSD", item);
 
         account = std::make_shared<AccountDetails>();
@@ -66,14 +67,14 @@ protected:
         GroupInstruments filed;
         filed.InstrumentId = 7;
         filed.isAvailableForTrading = true;
-        filed.MaxOrderQty = 100_dec;
-        filed.MinOrderQty = 0.1_dec;
-        filed.OrderQtyStep = 0.1_dec;
+        filed.MaxOrderQty = 100_cdec;
+        filed.MinOrderQty = 0.1_cdec;
+        filed.OrderQtyStep = 0.1_cdec;
         filed.LimitMinPips = 4; // 0.0020
         filed.StopMinPips = 6;  // 0.0030
         filed.availableOrderSettings = 3;
         filed.AllowShortSelling = true;
-        filed.InitialMargin = 1000_dec;
+        filed.InitialMargin = 1000_cdec;
         group->fileGroupInstrument(filed);
         settings = group->groupInstrument(7);
         model.fileGroup(group);

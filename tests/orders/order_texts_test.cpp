@@ -13,6 +13,7 @@
 
 namespace {
 
+using tc::testing_support::operator""_cdec;
 using tc::testing_support::operator""_dec;
 
 using namespace tc;
@@ -89,7 +90,7 @@ TEST_F(EnglishRefusals, ValuesAreFilledIntoTheSentence) {
     // The band names both limits.
     item->orderSettings2 = 2;
     item->PrevClose = 1.2;
-    item->CircuitLimit = 1_dec;
+    item->CircuitLimit = 1_cdec;
     EXPECT_EQ(refusal(limitBuy("1.1875")),
               "The price is outside today's price limits.\nUpper limit : 1.2120\tLower limit : 1.1880");
 }

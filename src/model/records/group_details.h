@@ -1,6 +1,6 @@
 #pragma once
 // Account groups and their settings per instrument.
-#include "platform/decimal.h"
+#include "platform/compact_decimal.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -20,19 +20,19 @@ struct GroupInstruments {
 
     // The numbers first and the small fields after them: a 16-byte aligned number between two ints
     // would pad each (a group may hold 100,000 of these).
-    platform::Decimal OrderQtyStep;
-    platform::Decimal MaxOrderQty;
-    platform::Decimal MinOrderQty;
-    platform::Decimal InitialMargin;
-    platform::Decimal InitialSellMargin;
-    platform::Decimal LimitOrderMargin;
-    platform::Decimal LiquidationMargin;
-    platform::Decimal BuyInterestRate;
-    platform::Decimal SellInterestRate;
-    platform::Decimal IntradayOrderMargin;
-    platform::Decimal BTSTOrderMargin;
-    platform::Decimal OverNightMargin;
-    platform::Decimal Commission;
+    platform::CompactDecimal OrderQtyStep;
+    platform::CompactDecimal MaxOrderQty;
+    platform::CompactDecimal MinOrderQty;
+    platform::CompactDecimal InitialMargin;
+    platform::CompactDecimal InitialSellMargin;
+    platform::CompactDecimal LimitOrderMargin;
+    platform::CompactDecimal LiquidationMargin;
+    platform::CompactDecimal BuyInterestRate;
+    platform::CompactDecimal SellInterestRate;
+    platform::CompactDecimal IntradayOrderMargin;
+    platform::CompactDecimal BTSTOrderMargin;
+    platform::CompactDecimal OverNightMargin;
+    platform::CompactDecimal Commission;
     std::int32_t GroupId = 0;
     std::int32_t InstrumentId = 0;
     std::int32_t SpreadBid = 0;
@@ -198,11 +198,11 @@ public:
     bool IsEAEnabled = false;
     std::int32_t InstrumentLimit = 0;
     std::int32_t WatchlistItemLimit = 0;
-    platform::Decimal MaxOrderQty;
-    platform::Decimal OrderQtyStep;
+    platform::CompactDecimal MaxOrderQty;
+    platform::CompactDecimal OrderQtyStep;
     bool IsTrailingStopEnabled = false;
-    platform::Decimal MarginCallLevel;
-    platform::Decimal StopOutLevel;
+    platform::CompactDecimal MarginCallLevel;
+    platform::CompactDecimal StopOutLevel;
     std::int32_t LeverageOnFProfit = 0;
     std::int32_t RevLeverageOnFLoss = 0;
     std::int32_t ReportHistoryDaysLimit = 0;

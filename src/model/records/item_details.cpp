@@ -10,6 +10,7 @@
 
 namespace tc {
 
+using platform::CompactDecimal;
 using platform::Decimal;
 using platform::DecimalRounding;
 using platform::RoundingMode;
@@ -111,7 +112,8 @@ std::int32_t ItemDetails::displayDecimalPlaces() const {
 
 void ItemDetails::settleTickSizes() {
     if (!isPositive(TickSize))
-        TickSize = DecimalPlaces > 0 ? Decimal::fromParts(false, 1, -displayDecimalPlaces()) : Decimal();
+        TickSize = DecimalPlaces > 0 ? CompactDecimal(Decimal::fromParts(false, 1, -displayDecimalPlaces()))
+                                     : CompactDecimal();
     if (!isPositive(priceTick))
         priceTick = TickSize;
 }

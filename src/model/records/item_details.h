@@ -3,7 +3,7 @@
 // spread that the user's account groups put on the raw feed price. Plain record; the session
 // model owns it and guards concurrent access.
 #include "model/records/wall_time.h"
-#include "platform/decimal.h"
+#include "platform/compact_decimal.h"
 
 #include <cstdint>
 #include <memory>
@@ -65,11 +65,11 @@ public:
     bool Enabled = false;
     std::int32_t InstrumentTypeId = 0;
     std::string InstrumentTypeName;
-    platform::Decimal TickSize;
-    platform::Decimal Point;
+    platform::CompactDecimal TickSize;
+    platform::CompactDecimal Point;
     std::int32_t DecimalPlaces = 0;
     std::string MonthCode;
-    platform::Decimal ContractSize;
+    platform::CompactDecimal ContractSize;
     std::int32_t UnitId = 0;
     std::int32_t TradingStatusId = 0;
     bool IsAvailableForWatchlist = false;
@@ -78,7 +78,7 @@ public:
     std::int32_t CutOffLimitPercentCP = 0;
     std::optional<WallTime> FND;
     std::optional<WallTime> LTD;
-    platform::Decimal CircuitLimit; // percent of the previous close
+    platform::CompactDecimal CircuitLimit; // percent of the previous close
     std::int32_t PLCalcModeId = 0;
     double Ask = 0;
     double Bid = 0;
@@ -113,12 +113,12 @@ public:
     std::string descriptions;
     std::uint64_t mostSignificantDigitLength = 0;
     std::uint64_t leastSignificantDigitLength = 0;
-    platform::Decimal priceTick;
-    platform::Decimal circuitLimitUp;
-    platform::Decimal circuitLimitDown;
+    platform::CompactDecimal priceTick;
+    platform::CompactDecimal circuitLimitUp;
+    platform::CompactDecimal circuitLimitDown;
     std::string iconResource;
     std::uint64_t priceUnitID = 0;
-    platform::Decimal priceUnitValue;
+    platform::CompactDecimal priceUnitValue;
     std::string extraInfo;
     std::int64_t orderSettings2 = 0;
     std::uint64_t BaseCurrencyId = 0;

@@ -3,6 +3,7 @@
 #include "model/collection_keys.h"
 #include "model/records/account_details.h"
 #include "model/records/record_decimal.h"
+#include "model/records/record_fields.h"
 #include "model/text/formatter.h"
 #include "platform/lenient.h"
 #include "platform/log.h"
@@ -126,13 +127,13 @@ void BusinessBase::UpdateAccountDetails(const std::vector<std::string>& fields,
             account.AccountId = intValue(f.value);
             break;
         case tag::kUsedMargin:
-            account.UsedMargin = lenientDecimal(f.value);
+            account.UsedMargin = RecordFields::compactOf(lenientDecimal(f.value));
             break;
         case tag::kAvailableMargin:
             account.AvailableMargin = platform::lenientReal(f.value);
             break;
         case tag::kOneSideMargin:
-            account.oneSideMargin = lenientDecimal(f.value);
+            account.oneSideMargin = RecordFields::compactOf(lenientDecimal(f.value));
             break;
         case tag::kMarginStatus: {
             const std::int32_t margin = intValue(f.value);
@@ -149,16 +150,16 @@ void BusinessBase::UpdateAccountDetails(const std::vector<std::string>& fields,
             account.Equity = platform::lenientReal(f.value);
             break;
         case tag::kLeverage:
-            account.LeverageOnPositions = lenientDecimal(f.value);
+            account.LeverageOnPositions = RecordFields::compactOf(lenientDecimal(f.value));
             break;
         case tag::kStorage:
-            account.AccumulatingStorage = lenientDecimal(f.value);
+            account.AccumulatingStorage = RecordFields::compactOf(lenientDecimal(f.value));
             break;
         case tag::kCollateral:
-            account.CollateralSecurity = lenientDecimal(f.value);
+            account.CollateralSecurity = RecordFields::compactOf(lenientDecimal(f.value));
             break;
         case tag::kBalance:
-            account.Balance = lenientDecimal(f.value);
+            account.Balance = RecordFields::compactOf(lenientDecimal(f.value));
             break;
         default:
             break;

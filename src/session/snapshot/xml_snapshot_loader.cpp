@@ -88,6 +88,12 @@ public:
             out = lenientDecimal(*v);
         return v;
     }
+    bool real(std::string_view name, platform::CompactDecimal& out) const {
+        const auto* v = get(name);
+        if (v)
+            out = RecordFields::compactOf(lenientDecimal(*v));
+        return v;
+    }
     bool flag(std::string_view name, bool& out) const {
         const auto* v = get(name);
         if (v)
@@ -140,14 +146,14 @@ std::shared_ptr<V> recordFor(SessionModel::Collection<V>& collection, const std:
 // shows, so 1 / 10^d stays a normal positive number); priceTick, when not sent, follows TickSize.
 void applyTickRules(ItemDetails& item) {
     if (!(item.TickSize > platform::Decimal())) {
-        item.TickSize = platform::Decimal();
+        item.TickSize = platform::CompactDecimal();
         if (item.DecimalPlaces > 0) {
             if (item.DecimalPlaces > ItemDetails::kMaxDecimalPlaces)
                 platform::Log::warning("instrument \"{}\": {} decimal places taken as {} for its tick",
                                        item.Code.substr(0, 64), item.DecimalPlaces,
                                        ItemDetails::kMaxDecimalPlaces);
-            item.TickSize = platform::Decimal::fromParts(
-                false, 1, -std::min(item.DecimalPlaces, ItemDetails::kMaxDecimalPlaces));
+            item.TickSize = platform::CompactDecimal(platform::Decimal::fromParts(
+                false, 1, -std::min(item.DecimalPlaces, ItemDetails::kMaxDecimalPlaces)));
         }
     }
     if (!(item.priceTick > platform::Decimal()))

@@ -18,6 +18,7 @@
 
 namespace {
 
+using tc::testing_support::operator""_cdec;
 using tc::testing_support::operator""_dec;
 
 using namespace tc::gui;
@@ -27,10 +28,10 @@ using tc::TradeCurrency;
 AccountDetails account(double balance, double equity, double collateral, double margin, double leverage) {
     AccountDetails a;
     a.AccountId = 20001;
-    a.Balance = tc::decimalFromDouble(balance);
+    a.Balance = tc::platform::CompactDecimal(tc::decimalFromDouble(balance));
     a.Equity = equity;
-    a.CollateralSecurity = tc::decimalFromDouble(collateral);
-    a.oneSideMargin = tc::decimalFromDouble(margin);
+    a.CollateralSecurity = tc::platform::CompactDecimal(tc::decimalFromDouble(collateral));
+    a.oneSideMargin = tc::platform::CompactDecimal(tc::decimalFromDouble(margin));
     a.Leverage = leverage;
     return a;
 }
@@ -83,7 +84,7 @@ struct Currencies {
         usd.currencyCode = "USD";
         eur.currencyID = 2;
         eur.currencyCode = "EUR";
-        eur.depositRate = 0.92_dec;
+        eur.depositRate = 0.92_cdec;
         eur.isDirect = true;
         chf.currencyID = 3;
         chf.currencyCode = "CHF";
@@ -100,9 +101,9 @@ TEST(DepositEstimate, EveryCurrencyCase) {
     c = {&k.eur, &k.usd, &k.usd, true};
     EXPECT_EQ(depositEstimate("100", true, c), "108.70");
     // Rate 0 with a direct conversion leaves the amount.
-    k.eur.depositRate = 0_dec;
+    k.eur.depositRate = 0_cdec;
     EXPECT_EQ(depositEstimate("100", true, c), "100.00");
-    k.eur.depositRate = 0.92_dec;
+    k.eur.depositRate = 0.92_cdec;
     // The text as typed: same currency, no system currency, a third system currency, anything missing.
     EXPECT_EQ(depositEstimate("100.0", true, {&k.usd, &k.usd, &k.eur, true}), "100.0");
     EXPECT_EQ(depositEstimate("100", true, {&k.usd, &k.eur, nullptr, true}), "100");

@@ -12,6 +12,7 @@ using namespace tc::gui;
 
 namespace {
 
+using tc::testing_support::operator""_cdec;
 using tc::testing_support::operator""_dec;
 
 TEST(GridTotals, OpenPositionTotalsNeedNoPainting) {
@@ -19,7 +20,7 @@ TEST(GridTotals, OpenPositionTotalsNeedNoPainting) {
     s.item("EURUSD", 1);
     s.item("GOLD", 2);
     s.account(11);
-    s.settings(1).InitialMargin = 12.5_dec; // GOLD has no settings in the group
+    s.settings(1).InitialMargin = 12.5_cdec; // GOLD has no settings in the group
     OrderList positions;
     positions.emplace_back(markettest::Session::order("1", "11", "EURUSD", "0.1"));
     positions.emplace_back(markettest::Session::order("2", "11", "EURUSD", "0.2"));

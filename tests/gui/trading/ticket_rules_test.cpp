@@ -11,6 +11,7 @@
 namespace tc::gui {
 namespace {
 
+using tc::testing_support::operator""_cdec;
 using tc::testing_support::operator""_dec;
 
 using interfaces::Delivery;
@@ -96,8 +97,8 @@ TEST(TicketOffer, OrderTypesValiditiesAndSidesByTheMasks) {
 
     GroupInstruments settings;
     EXPECT_TRUE(deliveries(&settings).empty());
-    settings.InitialMargin = 100_dec;
-    settings.BTSTOrderMargin = 50_dec;
+    settings.InitialMargin = 100_cdec;
+    settings.BTSTOrderMargin = 50_cdec;
     EXPECT_EQ(deliveries(&settings), (std::vector<Delivery>{Delivery::Regular, Delivery::Btst}));
 
     settings.availableOrderSettings = 2; // selling only

@@ -8,6 +8,7 @@
 
 namespace {
 
+using tc::testing_support::operator""_cdec;
 using tc::testing_support::operator""_dec;
 
 using namespace tc;
@@ -27,10 +28,10 @@ protected:
     void SetUp() override {
         session.addGroup(7, 50, 100);
         account = session.addAccount(42, "7");
-        account->Balance = 10000_dec;
-        account->AccumulatingStorage = -20_dec;
-        account->CollateralSecurity = 500_dec;
-        account->UsedMargin = 1200_dec;
+        account->Balance = 10000_cdec;
+        account->AccumulatingStorage = -20_cdec;
+        account->CollateralSecurity = 500_cdec;
+        account->UsedMargin = 1200_cdec;
         account->tradingStatus = 1;
         orders.conversionFactor = 2;
     }

@@ -24,8 +24,8 @@ TradeCurrency currency(std::int64_t mode, bool direct, double bidRate = 0, doubl
     TradeCurrency c;
     c.conversionMode = mode;
     c.isDirect = direct;
-    c.bidRate = decimalFromDouble(bidRate);
-    c.askRate = decimalFromDouble(askRate);
+    c.bidRate = tc::platform::CompactDecimal(decimalFromDouble(bidRate));
+    c.askRate = tc::platform::CompactDecimal(decimalFromDouble(askRate));
     return c;
 }
 

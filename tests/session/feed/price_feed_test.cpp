@@ -19,6 +19,7 @@
 
 namespace {
 
+using tc::testing_support::operator""_cdec;
 using tc::testing_support::operator""_dec;
 
 using namespace tc;
@@ -332,7 +333,7 @@ TEST(PriceFeedApply, SpreadGoesOnOnlyWhenBothSidesAreCarried) {
     ItemDetails eur;
     eur.Code = "EURUSD";
     eur.Spreadtype = ItemDetails::kSpreadTopup;
-    eur.priceTick = 0.00001_dec;
+    eur.priceTick = 0.00001_cdec;
     eur.BidSpread = 2;
     eur.AskSpread = 3;
     eur.Bid = 1.1;

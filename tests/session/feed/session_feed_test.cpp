@@ -14,6 +14,7 @@
 
 namespace {
 
+using tc::testing_support::operator""_cdec;
 using tc::testing_support::operator""_dec;
 
 using namespace tc;
@@ -144,7 +145,7 @@ TEST_F(SessionFeedTest, CoalescedOneSidedQuoteKeepsItsSideUnspread) {
     for (const char* code : {"EURUSD", "GBPUSD"}) {
         ItemDetails& i = item(code);
         i.Spreadtype = ItemDetails::kSpreadTopup;
-        i.priceTick = 0.0001_dec;
+        i.priceTick = 0.0001_cdec;
         i.BidSpread = 5;
         i.AskSpread = 5;
     }
