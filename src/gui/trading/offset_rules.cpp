@@ -115,9 +115,9 @@ std::vector<std::string> OffsetState::quantityList(const SessionModel& model, st
     const auto* account = model.AccountDetailCollection.get(account_);
     const ItemDetails* item = instrumentOf(model, symbol_);
     const GroupInstruments* settings = groupSettings(model, account ? account->get() : nullptr, item);
-    // Steps list at six decimals, as the double's "%f" text wrote them.
+    // Steps list at six decimals, as they always have.
     const Decimal step = settings && settings->OrderQtyStep > Decimal()
-                             ? Decimal::fromDouble(settings->OrderQtyStep.toDouble())
+                             ? settings->OrderQtyStep.toDecimal().rounded(6)
                              : Decimal();
     Decimal value;
     list.push_back(value.toString());
